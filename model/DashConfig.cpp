@@ -1,0 +1,61 @@
+#include "model/DashConfig.h"
+
+#include "model/ZipArchive.h"
+
+#include <QTemporaryDir>
+
+DashConfig::DashConfig()
+{
+    qRegisterMetaType<ChannelInfo>("ChannelInfo");
+}
+
+DashConfig::~DashConfig()
+{
+    // Records hold handles into the device documents: drop them first.
+    pages.clear();
+    deleteDevices();
+    removeTempExtractDir(tempDir);
+    tempDir = nullptr;
+}
+
+void DashConfig::deleteDevices()
+{
+    for (DeviceFile* device : devices)
+        delete device;
+    devices.clear();
+}
+
+PageModel* DashConfig::page(int i)
+{
+    if (i < 0 || i >= pageCount())
+        return nullptr;
+    return &pages[static_cast<size_t>(i)];
+}
+
+int DashConfig::pageCount() const
+{
+    return static_cast<int>(pages.size());
+}
+
+void DashConfig::markPageDirty(int i)
+{
+    const PageModel* p = page(i);
+    if (!p)
+        return;
+    if (p->deviceFileIndex < 0 || p->deviceFileIndex >= static_cast<int>(devices.size()))
+        return;
+    devices[static_cast<size_t>(p->deviceFileIndex)]->dirty = true;
+}
+
+pugi::xml_node DashConfig::gconfNode(int deviceIndex)
+{
+    if (deviceIndex < 0 || deviceIndex >= static_cast<int>(devices.size()))
+        return {};
+    const pugi::xml_node root = devices[static_cast<size_t>(deviceIndex)]->doc.child("overlay_cli");
+    if (!root)
+        return {};
+    const pugi::xml_node first = root.child("e");
+    if (!first)
+        return {};
+    return first.find_child_by_attribute("e", "c", "GConfParam");
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "model/ChannelInfo.h"
+#include "model/DeviceFile.h"
+#include "model/FidRange.h"
+#include "model/MaskElement.h"
+#include "model/PageModel.h"
+#include "model/TriggeredIcon.h"
+#include "model/WidgetModel.h"
+
+#include <QHash>
+#include <QImage>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <pugixml.hpp>
+#include <vector>
+
+class QTemporaryDir;
+
+// The model of one open configuration: the extracted archive, its device
+// files, pages, masks and widgets. The XML documents are the source of truth;
+// records are re-read from them after every edit.
+//
+// Member functions are defined in files grouped by concern
+// (model/DashConfig*.cpp, artwork/DashConfig*.cpp, editing/DashConfig*.cpp).
+class DashConfig {
+public:
+    DashConfig();
+    ~DashConfig();
+    DashConfig(const DashConfig&) = delete;
+    DashConfig& operator=(const DashConfig&) = delete;
+
+    // --- records and accessors -------------------------------------------
+    PageModel* page(int i);
+    int pageCount() const;
+    void markPageDirty(int i);
+    pugi::xml_node gconfNode(int deviceIndex);
+
+    // --- archive ----------------------------------------------------------
+    bool writeZconf2(const QString& sourceDir, const QString& targetPath);
+
+    // --- data (declaration order is part of the record layout) -------------
+    QStringList fontFolders;
+    std::vector<QSet<int>> fontSizeSets;
+    std::vector<bool> fontSizesScanned;
+    std::vector<PageModel> pages;
+    std::vector<DeviceFile*> devices;
+    pugi::xml_document aimcfgDoc;
+    QString extractDir;
+    QTemporaryDir* tempDir = nullptr;
+    QString aimcfgPath;
+    QString zconf2Path;
+    std::function<QImage(int)> pageRenderer;
+    QString deviceName;
+    int typeCode = -1;
+    QString newConfigName;
+    QString loadedConfigName;
+    bool renamePending = false;
+    std::vector<ChannelInfo> channels;
+    int displayWidth = 800;
+    int displayHeight = 480;
+    QString deviceNote;
+    int homebrewRepairCount = 0;
+    int barRepairCount = 0;
+    int digitFixCount = 0;
+    bool editorPngWriteFailed = false;
+    QString fitWarning;
+    QHash<int, FidRange> fidRanges;
+    QHash<QString, QString> triggeredIconImages;
+    QHash<QString, TriggeredIcon> triggeredIcons;
+
+private:
+    void deleteDevices();
+};

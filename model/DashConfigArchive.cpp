@@ -1,0 +1,94 @@
+#include "model/DashConfig.h"
+
+#include "model/ZipArchive.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <ioapi.h>
+#include <zip.h>
+
+#include <cstring>
+
+namespace {
+
+bool addFile(zipFile zip, const QString& sourceDir, const QString& filePath)
+{
+    const QByteArray entryName = QDir(sourceDir).relativeFilePath(filePath).toUtf8();
+    QFile in(filePath);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray content = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return false;
+    zip_fileinfo info;
+    std::memset(&info, 0, sizeof info);
+    if (zipOpenNewFileInZip(zip, entryName.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
+                            Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK)
+        return false;
+    if (zipWriteInFileInZip(zip, content.constData(), static_cast<unsigned>(content.size())) != ZIP_OK) {
+        zipCloseFileInZip(zip);
+        return false;
+    }
+    return zipCloseFileInZip(zip) == ZIP_OK;
+}
+
+// Every file under the folder, hidden ones included (a dot file of the
+// configuration must survive a save), in a stable order so that saving the
+// same tree twice writes the same archive.
+QStringList filesUnder(const QString& dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    files.sort();
+    return files;
+}
+
+bool writeArchive(const QString& sourceDir, const QString& zipPath)
+{
+    zlib_filefunc64_def functions;
+    fill_fopen64_filefunc(&functions);
+    const QByteArray encoded = QFile::encodeName(zipPath);
+    zipFile zip = zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &functions);
+    if (!zip)
+        return false;
+    for (const QString& file : filesUnder(sourceDir)) {
+        if (!addFile(zip, sourceDir, file)) {
+            qWarning() << "writeZconf2: could not store" << file;
+            zipClose(zip, nullptr);
+            return false;
+        }
+    }
+    return zipClose(zip, nullptr) == ZIP_OK;
+}
+
+} // namespace
+
+bool DashConfig::writeZconf2(const QString& sourceDir, const QString& targetPath)
+{
+    const QString tmp = targetPath + QStringLiteral(".tmp");
+    const QString bak = targetPath + QStringLiteral(".bak");
+    QFile::remove(tmp);
+    if (!writeArchive(sourceDir, tmp)) {
+        QFile::remove(tmp);
+        return false;
+    }
+    if (QFileInfo::exists(targetPath)) {
+        QFile::remove(bak);
+        if (!archiveRename(targetPath, bak)) {
+            QFile::remove(tmp);
+            return false;
+        }
+    }
+    if (archiveRename(tmp, targetPath))
+        return true;
+    if (QFileInfo::exists(bak) && !QFileInfo::exists(targetPath))
+        archiveRename(bak, targetPath);
+    QFile::remove(tmp);
+    return false;
+}

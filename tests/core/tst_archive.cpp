@@ -1,0 +1,285 @@
+#include "model/DashConfig.h"
+#include "model/ZipArchive.h"
+#include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class ArchiveTest : public QObject {
+    Q_OBJECT
+
+private:
+    static QMap<QString, QByteArray> sampleTree()
+    {
+        return {
+            {QStringLiteral("devices/dash1/overlay.ov3.xml"), QByteArray("<overlay_cli><e c=\"root\"/></overlay_cli>\n")},
+            {QStringLiteral("cfg.aimcfg"), QByteArray("<cfg Name=\"Demo\"/>")},
+            {QStringLiteral("triconsmng.to.xml"), QByteArray()},
+            {QStringLiteral(".hidden/notes"), QByteArray("keep me")},
+            {QStringLiteral("art/\xc3\xa5ngstr\xc3\xb6m.bin"), QByteArray(5000, '\x7f')},
+        };
+    }
+
+private Q_SLOTS:
+    void saveRoundTripKeepsTreeAndBackup()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        const QString src = work + "/src";
+        QVERIFY(ZipFixture::writeTree(src, sampleTree()));
+        QDir().mkpath(src + "/empty/folder");
+        const QString original = work + "/demo.zconf2";
+        QVERIFY(ZipFixture::zipFolder(src, original));
+        QFile f(original);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray previous = f.readAll();
+        f.close();
+
+        const QString extracted = work + "/x";
+        QVERIFY(extractZip(original, extracted));
+        QCOMPARE(ZipFixture::readTree(extracted), sampleTree());
+
+        DashConfig config;
+        QVERIFY(config.writeZconf2(extracted, original));
+        QCOMPARE(ZipFixture::readZip(original), sampleTree());
+        QFile bak(original + ".bak");
+        QVERIFY(bak.open(QIODevice::ReadOnly));
+        QCOMPARE(bak.readAll(), previous);
+        QVERIFY(!QFileInfo::exists(original + ".tmp"));
+        QVERIFY(!ZipFixture::readZip(original).contains(QStringLiteral("empty/folder/")));
+
+        const QString fresh = work + "/other.zconf2";
+        QVERIFY(config.writeZconf2(extracted, fresh));
+        QVERIFY(!QFileInfo::exists(fresh + ".bak"));
+        QCOMPARE(ZipFixture::readZip(fresh), sampleTree());
+    }
+
+    void saveTwiceWritesIdenticalArchive()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeTree(work + "/src", sampleTree()));
+        DashConfig config;
+        QVERIFY(config.writeZconf2(work + "/src", work + "/a.zconf2"));
+        QVERIFY(config.writeZconf2(work + "/src", work + "/b.zconf2"));
+        QFile a(work + "/a.zconf2"), b(work + "/b.zconf2");
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), b.readAll());
+    }
+
+    void failedFinalRenamePutsBackupBack()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeTree(work + "/src", sampleTree()));
+        const QString target = work + "/demo.zconf2";
+        QVERIFY(ZipFixture::writeZip(target, QMap<QString, QByteArray>{{"old.txt", "old"}}));
+
+        setArchiveRenameFunction([](const QString& from, const QString& to) {
+            if (from.endsWith(".tmp"))
+                return false;
+            return QFile::rename(from, to);
+        });
+        DashConfig config;
+        const bool ok = config.writeZconf2(work + "/src", target);
+        setArchiveRenameFunction({});
+        QVERIFY(!ok);
+        QCOMPARE(ZipFixture::readZip(target), (QMap<QString, QByteArray>{{"old.txt", "old"}}));
+        QVERIFY(!QFileInfo::exists(target + ".tmp"));
+        QVERIFY(!QFileInfo::exists(target + ".bak"));
+    }
+
+    void failedBackupRenameLeavesOldFile()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeTree(work + "/src", sampleTree()));
+        const QString target = work + "/demo.zconf2";
+        QVERIFY(ZipFixture::writeZip(target, QMap<QString, QByteArray>{{"old.txt", "old"}}));
+        setArchiveRenameFunction([](const QString&, const QString&) { return false; });
+        DashConfig config;
+        const bool ok = config.writeZconf2(work + "/src", target);
+        setArchiveRenameFunction({});
+        QVERIFY(!ok);
+        QCOMPARE(ZipFixture::readZip(target).value("old.txt"), QByteArray("old"));
+        QVERIFY(!QFileInfo::exists(target + ".tmp"));
+    }
+
+    void unreadableSourceFailsAndKeepsTarget()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeTree(work + "/src", sampleTree()));
+        const QString target = work + "/demo.zconf2";
+        // A folder where the archive should go cannot be replaced by a file.
+        QDir().mkpath(target + ".tmp/blocker");
+        DashConfig config;
+        QVERIFY(!config.writeZconf2(work + "/src", target));
+        QVERIFY(!QFileInfo::exists(target));
+    }
+
+    void hostileEntries_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("parent") << QByteArray("../x") << false;
+        QTest::newRow("absolute") << QByteArray("/tmp/korvelanto-abs-x") << false;
+        QTest::newRow("climb through folder") << QByteArray("a/../../x") << false;
+        QTest::newRow("sibling prefix") << QByteArray("../x-sibling/y") << false;
+        QTest::newRow("folder itself") << QByteArray("./") << true;
+        QTest::newRow("folder through sub") << QByteArray("sub/../") << true;
+        QTest::newRow("inner climb") << QByteArray("a/b/../c.txt") << true;
+    }
+
+    void hostileEntries()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, accepted);
+        const QString work = TestEnvironment::makeTempDir();
+        const QString zip = work + "/hostile.zip";
+        QVERIFY(ZipFixture::writeZip(zip, QList<ZipFixtureEntry>{
+            {"first.txt", "ok"}, {name, name.endsWith('/') ? QByteArray() : QByteArray("payload")}}));
+        const QString dest = work + "/dest";
+        QDir().mkpath(dest);
+        if (!accepted)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^extractZip: refusing entry that escapes the destination:"));
+        QCOMPARE(extractZip(zip, dest), accepted);
+        QVERIFY(!QFileInfo::exists(work + "/x"));
+        QVERIFY(!QFileInfo::exists("/tmp/korvelanto-abs-x"));
+        QVERIFY(!QFileInfo::exists(work + "/x-sibling"));
+        QVERIFY(QFileInfo::exists(dest + "/first.txt"));
+    }
+
+    void damagedArchives_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::newRow("wrong crc") << int(ZipFixtureEntry::WrongCrc);
+        QTest::newRow("broken deflate") << int(ZipFixtureEntry::BrokenDeflate);
+    }
+
+    void damagedArchives()
+    {
+        QFETCH(int, damage);
+        const QString work = TestEnvironment::makeTempDir();
+        const QString zip = work + "/bad.zip";
+        QVERIFY(ZipFixture::writeZip(zip, QList<ZipFixtureEntry>{
+            {"overlay.ov3.xml", QByteArray(20000, 'a'), ZipFixtureEntry::Damage(damage)}}));
+        QVERIFY(!extractZip(zip, work + "/dest"));
+    }
+
+    void notAnArchive()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeTree(work, {{"junk.zconf2", "this is not a zip"}}));
+        QVERIFY(!extractZip(work + "/junk.zconf2", work + "/dest"));
+        QVERIFY(!extractZip(work + "/missing.zconf2", work + "/dest"));
+    }
+
+    void emptyArchiveExtractsNothing()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeZip(work + "/empty.zip", QList<ZipFixtureEntry>{}));
+        // minizip cannot open an archive without entries; either way nothing
+        // is written and the open fails later for want of a device file.
+        extractZip(work + "/empty.zip", work + "/dest");
+        QVERIFY(ZipFixture::readTree(work + "/dest").isEmpty());
+    }
+
+    void limits_data()
+    {
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<qint64>("maxEntries");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("within") << qint64(1 << 20) << qint64(10) << true;
+        QTest::newRow("too many bytes") << qint64(100000) << qint64(10) << false;
+        QTest::newRow("too many entries") << qint64(1 << 20) << qint64(2) << false;
+    }
+
+    void limits()
+    {
+        QFETCH(qint64, maxBytes);
+        QFETCH(qint64, maxEntries);
+        QFETCH(bool, ok);
+        const QString work = TestEnvironment::makeTempDir();
+        // Highly compressible: a small archive that expands a lot.
+        QVERIFY(ZipFixture::writeZip(work + "/bomb.zip", QMap<QString, QByteArray>{
+            {"a", QByteArray(90000, '\0')}, {"b", QByteArray(90000, '\0')}, {"c", "x"}}));
+        ExtractLimits limits;
+        limits.maxTotalBytes = maxBytes;
+        limits.maxEntries = maxEntries;
+        QCOMPARE(extractZip(work + "/bomb.zip", work + "/dest", limits), ok);
+    }
+
+    void overlongNameIsRefused()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QByteArray name = QByteArray("dir/") + QByteArray(300, 'a') + QByteArray("\xc3\xa5\xc3\xa5") + QByteArray(300, 'b');
+        QVERIFY(ZipFixture::writeZip(work + "/long.zip", QList<ZipFixtureEntry>{{name, "x"}}));
+        QVERIFY(!extractZip(work + "/long.zip", work + "/dest"));
+        QVERIFY(ZipFixture::readTree(work + "/dest").isEmpty());
+    }
+
+    void copyDirRecursiveOverwritesAndSkipsLinks()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeTree(work + "/src", {{"a/b.txt", "new"}, {"c.txt", "C"}, {".dot", "hidden"}}));
+        QVERIFY(QFile::link(work + "/src", work + "/src/a/loop"));
+        QVERIFY(ZipFixture::writeTree(work + "/dst", {{"a/b.txt", "old"}}));
+        QFile::setPermissions(work + "/dst/a/b.txt", QFileDevice::ReadOwner);
+        QVERIFY(copyDirRecursive(work + "/src", work + "/dst"));
+        const auto tree = ZipFixture::readTree(work + "/dst");
+        QCOMPARE(tree.value("a/b.txt"), QByteArray("new"));
+        QCOMPARE(tree.value("c.txt"), QByteArray("C"));
+        QVERIFY(!tree.contains(".dot"));
+        QVERIFY(!QFileInfo::exists(work + "/dst/a/loop"));
+        QVERIFY(!copyDirRecursive(work + "/missing", work + "/dst2"));
+    }
+
+    void removeTempExtractDirRemovesFolder()
+    {
+        auto* dir = new QTemporaryDir(TestEnvironment::makeTempDir() + "/x-XXXXXX");
+        const QString path = dir->path();
+        QVERIFY(ZipFixture::writeTree(path, {{"deep/file", "1"}}));
+        removeTempExtractDir(dir);
+        QVERIFY(!QFileInfo::exists(path));
+        removeTempExtractDir(nullptr);
+    }
+
+    void freshConfigDefaults()
+    {
+        DashConfig config;
+        QCOMPARE(config.displayWidth, 800);
+        QCOMPARE(config.displayHeight, 480);
+        QCOMPARE(config.typeCode, -1);
+        QCOMPARE(config.pageCount(), 0);
+        QVERIFY(config.devices.empty());
+        QVERIFY(config.extractDir.isEmpty());
+        QVERIFY(config.page(-1) == nullptr);
+        QVERIFY(config.page(0) == nullptr);
+        config.markPageDirty(0);
+        PageModel page;
+        QCOMPARE(page.width, 800);
+        QCOMPARE(page.height, 480);
+        QCOMPARE(MaskElement().kind, 6);
+        QVERIFY(!config.gconfNode(0));
+    }
+
+    void markPageDirtyChecksIndices()
+    {
+        DashConfig config;
+        auto* device = new DeviceFile;
+        QVERIFY(device->doc.load_string("<overlay_cli><e c=\"x\"><e c=\"GConfParam\" i=\"g\"/></e></overlay_cli>"));
+        config.devices.push_back(device);
+        config.pages.resize(2);
+        config.pages[1].deviceFileIndex = 5;
+        config.markPageDirty(1);
+        QVERIFY(!device->dirty);
+        config.markPageDirty(0);
+        QVERIFY(device->dirty);
+        QCOMPARE(QString::fromUtf8(config.gconfNode(0).attribute("i").value()), QStringLiteral("g"));
+        QVERIFY(!config.gconfNode(1));
+    }
+};
+
+KORV_GUI_TEST_MAIN(ArchiveTest)
+#include "tst_archive.moc"

@@ -1,0 +1,78 @@
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <cstdlib>
+
+namespace TestEnvironment {
+namespace {
+
+QTemporaryDir*& home()
+{
+    static QTemporaryDir* dir = nullptr;
+    return dir;
+}
+
+void removeHome()
+{
+    delete home();
+    home() = nullptr;
+}
+
+void setEnv(const char* name, const QString& value)
+{
+    qputenv(name, QFile::encodeName(value));
+}
+
+} // namespace
+
+void isolate()
+{
+    if (home())
+        return;
+    home() = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/korvelanto-test-XXXXXX"));
+    std::atexit(removeHome);
+    const QString root = home()->path();
+    for (const char* sub : {"home", "config", "data", "cache", "runtime", "appdata"})
+        QDir(root).mkpath(QString::fromLatin1(sub));
+    setEnv("HOME", root + QStringLiteral("/home"));
+    setEnv("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
+    setEnv("XDG_DATA_HOME", root + QStringLiteral("/data"));
+    setEnv("XDG_CACHE_HOME", root + QStringLiteral("/cache"));
+    setEnv("XDG_RUNTIME_DIR", root + QStringLiteral("/runtime"));
+    setEnv("APPDATA", root + QStringLiteral("/appdata"));
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("KORVELANTO_UPDATE_URL");
+
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tindrel AS"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvelanto"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, root + QStringLiteral("/config"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + QStringLiteral("/config"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, root + QStringLiteral("/config/system"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, root + QStringLiteral("/config/system"));
+}
+
+QString homeDir()
+{
+    isolate();
+    return home()->path();
+}
+
+QString makeTempDir(const QString& hint)
+{
+    const QString path = homeDir() + QStringLiteral("/tmp/") + hint + QLatin1Char('-')
+        + QUuid::createUuid().toString(QUuid::Id128).left(12);
+    QDir().mkpath(path);
+    return path;
+}
+
+} // namespace TestEnvironment

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QTest>
+
+// Points HOME, the XDG folders, APPDATA, QSettings and QStandardPaths at a
+// fresh temporary folder, so a test never reads or writes the user's real
+// settings, application data or RS3 installs. Called before the application
+// object exists (KORV_TEST_MAIN does it).
+namespace TestEnvironment {
+
+void isolate();
+
+// The temporary home of this test process.
+QString homeDir();
+
+// A new empty folder under the temporary home, unique per call.
+QString makeTempDir(const QString& hint = QStringLiteral("dir"));
+
+} // namespace TestEnvironment
+
+// QTEST_MAIN with an isolated environment and the offscreen platform.
+#define KORV_TEST_MAIN(TestObject)                                       \
+    int main(int argc, char** argv)                                      \
+    {                                                                    \
+        TestEnvironment::isolate();                                      \
+        QApplication app(argc, argv);                                    \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                         \
+        TestObject tc;                                                   \
+        QTEST_SET_MAIN_SOURCE_PATH                                       \
+        return QTest::qExec(&tc, argc, argv);                            \
+    }
+
+// The same for tests of the core library, which must not need Widgets.
+#define KORV_GUI_TEST_MAIN(TestObject)                                   \
+    int main(int argc, char** argv)                                      \
+    {                                                                    \
+        TestEnvironment::isolate();                                      \
+        QGuiApplication app(argc, argv);                                 \
+        TestObject tc;                                                   \
+        QTEST_SET_MAIN_SOURCE_PATH                                       \
+        return QTest::qExec(&tc, argc, argv);                            \
+    }
