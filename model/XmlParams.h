@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QString>
+#include <pugixml.hpp>
+
+// Helpers for the device XML vocabulary: <e c="Class" i="id"> elements holding
+// <p n="NAME">value</p> parameters. Reads and sets act on the first parameter
+// of a name; only removal touches all of them. Names compare exactly.
+
+// Value of the first <p n=name> as UTF-8; empty when missing or empty.
+QByteArray paramValue(pugi::xml_node node, const char* name);
+
+// Sets the first <p n=name> (appending one when missing). An empty value
+// leaves a self-closing parameter.
+void setParam(pugi::xml_node node, const char* name, const QByteArray& value);
+
+// As setParam, but always writes a text node: an empty value is written as
+// an open and close tag pair.
+void setParamStd(pugi::xml_node node, const char* name, const QByteArray& value);
+
+// Removes every <p n=name> child.
+void removeParams(pugi::xml_node node, const char* name);
+
+// Rewrites the number before the first ',' of an existing parameter and keeps
+// the rest ("120,35" set to 98 gives "98,35"). Never appends.
+void setParamInt(pugi::xml_node node, const char* name, int value);
+
+// WIDTH and HEIGHT of the element's own parameters (last one wins); true when
+// both are at least 1.
+bool elementDeclaredSize(pugi::xml_node node, int& width, int& height);
+
+// Sets TEXT and marks the text as not auto-updated by the firmware.
+void setLabelTextParams(pugi::xml_node node, const QString& text);
+
+// Value of the first <p n=name> decoded from UTF-8; empty when missing.
+QString findParamText(pugi::xml_node node, const char* name);
+
+// Leading-integer read: leading blanks, optional sign, digits; 0 when none.
+int leadingInt(const QByteArray& text);
+inline int paramInt(pugi::xml_node node, const char* name) { return leadingInt(paramValue(node, name)); }
+
+// Class (attribute c) of an element compared exactly; missing compares as "".
+bool hasClass(pugi::xml_node node, const char* cls);
+
+// "42" for whole values below 1e9 in magnitude, else "%.6g".
+QByteArray formatDouble6g(double value);
+
+// "0xFFrrggbb" with lower-case hex; the fallback stands in for an invalid colour.
+QString formatArgbColour(const QColor& colour, const QColor& fallback);
+
+// Escapes &, < and > (quotes unchanged).
+QString xmlEscape(const QString& text);
+
+// Cuts a leading "aim/resources/overlay/" and makes sure of a trailing '/'.
+QString& overlayRelativeFolder(QString& path);
