@@ -1,15 +1,20 @@
 #pragma once
 
+#include "model/BarColorRecord.h"
+#include "model/BoxStyleRecord.h"
 #include "model/ChannelInfo.h"
 #include "model/DeviceFile.h"
 #include "model/FidRange.h"
+#include "model/IconPreviewRecord.h"
 #include "model/MaskElement.h"
+#include "model/MultiBoxRecord.h"
 #include "model/PageModel.h"
 #include "model/TriggeredIcon.h"
 #include "model/WidgetModel.h"
 
 #include <QHash>
 #include <QImage>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -40,6 +45,21 @@ public:
 
     // --- archive ----------------------------------------------------------
     bool writeZconf2(const QString& sourceDir, const QString& targetPath);
+
+    // --- JSON sidecar stores beside the configuration file -----------------
+    QString barColorSidecarPath() const;
+    QString boxStylesSidecarPath() const;
+    QString multiBoxSidecarPath() const;
+    QString iconPreviewSidecarPath() const;
+    QMap<QString, BarColorRecord> loadBarColorSidecar() const;
+    QMap<QString, BoxStyleRecord> loadBoxStyleSidecar() const;
+    QMap<QString, MultiBoxRecord> loadMultiBoxSidecar() const;
+    QMap<QString, IconPreviewRecord> loadIconPreviewSidecar() const;
+    bool saveBarColorSidecar(const QMap<QString, BarColorRecord>& records);
+    bool saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records);
+    bool saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records);
+    bool saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement);
+    quint32 boxStyleAccentArgb(const QString& key) const;
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
