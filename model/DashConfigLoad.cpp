@@ -35,12 +35,10 @@ QString tr(const char* text)
     return QCoreApplication::translate("DashConfig", text);
 }
 
-pugi::xml_document* loadXmlFile(pugi::xml_document& doc, const QString& path)
+bool loadXmlFile(pugi::xml_document& doc, const QString& path)
 {
     const QByteArray encoded = QFile::encodeName(path);
-    const pugi::xml_parse_result result =
-        doc.load_file(encoded.constData(), pugi::parse_default, pugi::encoding_auto);
-    return result ? &doc : nullptr;
+    return bool(doc.load_file(encoded.constData(), pugi::parse_default, pugi::encoding_auto));
 }
 
 pugi::xml_node gconfOf(const pugi::xml_document& doc)
@@ -81,19 +79,6 @@ QString deviceTypeOf(const QString& aimcfgPath)
     if (!device)
         return {};
     return findParamText(device, "Type");
-}
-
-// The firmware folder named by a page path: the text between "overlay/"
-// and the following "/masks/".
-QString folderOfPagePath(const QString& path)
-{
-    const int i = path.indexOf(QLatin1String("overlay/"));
-    if (i < 0)
-        return {};
-    const int j = path.indexOf(QLatin1String("/masks/"));
-    if (j <= i || j <= i + 8)
-        return {};
-    return path.mid(i + 8, j - i - 8);
 }
 
 } // namespace
@@ -305,7 +290,7 @@ QStringList DashConfig::firmwarePageFolders()
             for (pugi::xml_node p = page.child("p"); p; p = p.next_sibling("p")) {
                 if (std::strcmp(p.attribute("n").value(), "PATH_REL_AiM_PAGE") != 0)
                     continue;
-                const QString folder = folderOfPagePath(QString::fromUtf8(p.text().get()));
+                const QString folder = deviceFolderFromPath(QString::fromUtf8(p.text().get()));
                 if (folder.isEmpty())
                     continue;
                 if (!folders.contains(folder, Qt::CaseInsensitive))
@@ -352,6 +337,9 @@ void DashConfig::resetDeviceDescription()
     renamePending = false;
     displayWidth = 800;
     displayHeight = 480;
+    triggeredIcons.clear();
+    triggeredIconImages.clear();
+    digitFixCount = 0;
 }
 
 // normalizeAlignParams() and then digitFixCount = insertFwPositionParams();

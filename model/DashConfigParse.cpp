@@ -3,7 +3,6 @@
 #include "model/MaskParsing.h"
 #include "model/XmlParams.h"
 
-#include <QDebug>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <algorithm>

@@ -365,6 +365,7 @@ private Q_SLOTS:
         config.loadedConfigName = config.newConfigName = "Old";
         config.renamePending = true;
         config.fidRanges.insert(5, FidRange{0, 9000});
+        config.triggeredIconImages.insert("Oil", "oil.png");
 
         // A failed open keeps them with the configuration they describe.
         QVERIFY(!config.load(TestEnvironment::makeTempDir() + "/missing.zconf2"));
@@ -383,6 +384,7 @@ private Q_SLOTS:
         QVERIFY(config.newConfigName.isEmpty());
         QVERIFY(!config.renamePending);
         QVERIFY(config.fidRanges.isEmpty());
+        QVERIFY(config.triggeredIconImages.isEmpty());
     }
 
     void findAimcfgIsStable()
