@@ -61,6 +61,20 @@ public:
     bool saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement);
     quint32 boxStyleAccentArgb(const QString& key) const;
 
+    // --- opening a configuration: load, parsing, page accessors ----------
+    // Opens a .zconf2/.zconfig. On failure the previous configuration stays
+    // exactly as it was and `error` (when given) says why.
+    bool load(const QString& path, QString* error = nullptr);
+    bool loadDeviceFiles(const QString& dir);
+    QString findAimcfg(const QString& dir);
+    void parsePage(pugi::xml_node pageNode, int deviceIndex);
+    MaskElement parseMask(pugi::xml_node maskNode);
+    QString maskChannelText(int page, int mask);
+    pugi::xml_node pageParamNode(int page);
+    // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order.
+    QStringList pageImagePaths(int page);
+    int fileIndexForDashTarget(const QString& target);
+
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
     std::vector<QSet<int>> fontSizeSets;
@@ -93,4 +107,17 @@ public:
 
 private:
     void deleteDevices();
+
+    // --- opening a configuration: steps of the load ----------------------
+    struct LoadGuard;
+    void commitOrRestoreLoad(LoadGuard& guard);
+    QStringList firmwarePageFolders();
+    void noteUnsupportedDevice(const QString& type);
+    void resetDeviceDescription();
+    // Later steps of the load, filled by the areas that own them.
+    void runLoadTimeFixups();
+    void runLoadTimeRepairs();
+    void installFontFolders(const QStringList& folders);
+    void readChannelsAndIcons();
+    void loadPageBackground(PageModel& page, const QString& imagePath);
 };
