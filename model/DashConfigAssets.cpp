@@ -24,9 +24,16 @@ QString withoutLeadingSlashes(QString p)
     return p.mid(n);
 }
 
+QString withoutTrailingSlashes(QString p)
+{
+    while (p.endsWith(QLatin1Char('/')))
+        p.chop(1);
+    return p;
+}
+
 QString existingUnder(const QString& root, const QString& rel)
 {
-    const QString candidate = PathGuard::join(root, rel);
+    const QString candidate = PathGuard::join(root, withoutTrailingSlashes(rel));
     if (!candidate.isEmpty() && QFileInfo::exists(candidate))
         return candidate;
     return {};
@@ -89,7 +96,7 @@ QString DashConfig::resolveOverlayDir(const QString& rel)
         return {};
     const QString rest = p.mid(overlayPrefix().size());
     for (const QString& root : allOverlayRoots()) {
-        const QString candidate = PathGuard::join(root, rest);
+        const QString candidate = PathGuard::join(root, withoutTrailingSlashes(rest));
         if (!candidate.isEmpty() && QFileInfo(candidate).isDir())
             return candidate;
     }

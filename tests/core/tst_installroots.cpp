@@ -193,6 +193,28 @@ private Q_SLOTS:
         QCOMPARE(config.resolveResourcePath(QStringLiteral("none")), QString());
     }
 
+    void iconFileForIconMask()
+    {
+        Rs3Fixture fx;
+        const QString rel = kPrefix + QStringLiteral("mxg_12/Icon/oil_on.bmp");
+        QVERIFY(fx.writeFile(Rs3Fixture::Beta, rel, "b"));
+        pugi::xml_document doc;
+        QVERIFY(doc.load_string("<e c=\"GMaskParam\"><e c=\"AiM_Icona\"><p n=\"OVERLAY2_ICONA_FEATUREKEY\"> Oil </p></e></e>"));
+        DashConfig config;
+        PageModel pg;
+        MaskElement icon;
+        icon.node = doc.first_child();
+        pg.masks.push_back(icon);
+        pg.masks.push_back(MaskElement()); // no XML node
+        config.pages.push_back(std::move(pg));
+        config.triggeredIconImages.insert(QStringLiteral("Oil"), rel);
+        QCOMPARE(config.iconFeatureKey(0, 0), QStringLiteral("Oil"));
+        QCOMPARE(config.iconFileForMask(0, 0), fx.absolutePath(Rs3Fixture::Beta, rel));
+        QCOMPARE(config.iconFileForMask(0, 1), QString());
+        QCOMPARE(config.iconFileForMask(1, 0), QString());
+        QCOMPARE(config.iconFileForMask(0, -1), QString());
+    }
+
     void itemsParent_data()
     {
         QTest::addColumn<QString>("path");
