@@ -75,6 +75,27 @@ public:
     QStringList pageImagePaths(int page);
     int fileIndexForDashTarget(const QString& target);
 
+    // --- channels, install-root look-ups, channel kinds, load-time fix-ups, firmware fonts
+    bool parseChannelsList(const QString& aimcfgPath);
+    void parseChannelRanges(const QString& aimcfgPath);
+    void parseTriggeredIconsManager(const QString& extractDir);
+    int laptimeGpsResourceFid() const;
+    static QString resolveRs3Path(QString path);
+    QString resolveResourcePath(const QString& featureKey) const;
+    QString iconFileForMask(int page, int mask);
+    static QString resolveOverlayDir(const QString& rel);
+    QStringList deviceOverlayFolders() const;
+    static int channelKindOfElement(pugi::xml_node element);
+    bool channelRangeForFid(int fid, double& lower, double& upper) const;
+    void applyChannelRangeToBarScales(pugi::xml_node mask, int fid);
+    int normalizeAlignParams();
+    int insertFwPositionParams();
+    void resetFontFolders();
+    void setFontFolders(const QStringList& folders);
+    QSet<int> firmwareFontSizes(int deviceIndex);
+    QString iconFeatureKey(int page, int mask) const; // icon records (artwork/DashConfigIconPreview.cpp)
+    bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
+
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
     std::vector<QSet<int>> fontSizeSets;

@@ -346,6 +346,8 @@ void DashConfig::resetDeviceDescription()
 // they rely on pages, devices and zconf2Path being final.
 void DashConfig::runLoadTimeFixups()
 {
+    normalizeAlignParams();
+    digitFixCount = insertFwPositionParams();
 }
 
 // homebrewRepairCount = repairMissingHomebrewArt (repair-only mode), then
@@ -359,7 +361,8 @@ void DashConfig::runLoadTimeRepairs()
 // device file, whose "allfnt" holds the firmware fonts.
 void DashConfig::installFontFolders(const QStringList& folders)
 {
-    Q_UNUSED(folders);
+    resetFontFolders();
+    setFontFolders(folders);
 }
 
 // With an aimcfgPath: parseChannelsList(aimcfgPath), then
@@ -367,4 +370,9 @@ void DashConfig::installFontFolders(const QStringList& folders)
 // Results are not checked: missing channels or icons do not fail an open.
 void DashConfig::readChannelsAndIcons()
 {
+    if (!aimcfgPath.isEmpty()) {
+        parseChannelsList(aimcfgPath);
+        parseChannelRanges(aimcfgPath);
+    }
+    parseTriggeredIconsManager(extractDir);
 }

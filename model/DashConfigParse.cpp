@@ -1,4 +1,6 @@
 #include "model/DashConfig.h"
+#include "model/ChannelKind.h"
+#include "model/InstallRoots.h"
 
 #include "model/MaskParsing.h"
 #include "model/XmlParams.h"
@@ -33,21 +35,6 @@ struct AxisEntry {
     QString channel;
 };
 
-// Resource names that stand for "no particular channel": an Axis carrying
-// one is named by its long name instead.
-bool isPlaceholderResource(const QString& name)
-{
-    static const QSet<QString> fixed{QStringLiteral("LAPTIME_GPS"), QStringLiteral("RPM_ONLY"),
-                                     QStringLiteral("SPEED_ONLY"), QStringLiteral("LAPNUMBER"),
-                                     QStringLiteral("GEAR")};
-    const QString t = name.trimmed();
-    if (t.isEmpty())
-        return false;
-    if (fixed.contains(t))
-        return true;
-    return std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); });
-}
-
 AxisEntry readAxis(pugi::xml_node axis)
 {
     AxisEntry entry;
@@ -72,27 +59,9 @@ AxisEntry readAxis(pugi::xml_node axis)
             seenFid = true;
         }
     }
-    entry.channel = (!entry.fidOk.isEmpty() && !isPlaceholderResource(entry.fidOk)) ? entry.fidOk
+    entry.channel = (!entry.fidOk.isEmpty() && !isFixedResourceName(entry.fidOk)) ? entry.fidOk
                                                                                       : entry.longName;
     return entry;
-}
-
-// The ScaleFSV element of a bar: a direct child, else one below a UDM child.
-pugi::xml_node scaleNodeOfBar(pugi::xml_node bar)
-{
-    for (pugi::xml_node e = bar.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, "ScaleFSV"))
-            return e;
-    }
-    for (pugi::xml_node e = bar.child("e"); e; e = e.next_sibling("e")) {
-        if (!hasClass(e, "UDM"))
-            continue;
-        for (pugi::xml_node s = e.child("e"); s; s = s.next_sibling("e")) {
-            if (hasClass(s, "ScaleFSV"))
-                return s;
-        }
-    }
-    return {};
 }
 
 int countChildrenOfClass(pugi::xml_node node, const char* cls)
@@ -218,7 +187,7 @@ WidgetModel readWidget(pugi::xml_node node, int kind, const std::vector<AxisEntr
 
     if (kind == WidgetBargraph) {
         w.isTrapezio = hasClass(node, "BargraphTrapezio");
-        const pugi::xml_node scale = scaleNodeOfBar(node);
+        const pugi::xml_node scale = findScaleFsvNode(node);
         if (scale && countChildrenOfClass(scale.parent(), "ScaleFSV") == 1)
             readStepScale(scale, w);
     }
@@ -312,8 +281,19 @@ void DashConfig::parsePage(pugi::xml_node pageNode, int deviceIndex)
 // and logs "[DashConfig] page background not in any RS3 root:".
 void DashConfig::loadPageBackground(PageModel& page, const QString& imagePath)
 {
-    Q_UNUSED(page);
-    Q_UNUSED(imagePath);
+    const QString resolved = resolveRs3Path(imagePath);
+    if (resolved.isEmpty()) {
+        qDebug() << "[DashConfig] page background not in any RS3 root:" << imagePath;
+        return;
+    }
+    page.backgroundPath = resolved;
+    QPixmap picture(resolved);
+    if (picture.isNull()) {
+        const QImage fallback = readImageFile(resolved);
+        if (!fallback.isNull())
+            picture = QPixmap::fromImage(fallback);
+    }
+    page.background = picture;
 }
 
 MaskElement DashConfig::parseMask(pugi::xml_node maskNode)
