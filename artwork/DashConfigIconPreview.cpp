@@ -1,6 +1,15 @@
-// Icon elements: the feature key that ties an icon mask to its triggered-icon
-// alarm.
+// Icon elements (the feature key that ties an icon mask to its triggered-icon
+// alarm, the editor-only preview graphic), the stored shape of multi-value
+// boxes, a bar's geometry as one line, and item descriptor look-up.
 #include "model/DashConfig.h"
+
+#include "artwork/HomebrewItems.h"
+#include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
+
+#include <QDir>
+#include <QStringList>
+#include <cstring>
 
 QString DashConfig::iconFeatureKey(int pageIndex, int maskIndex) const
 {
@@ -19,4 +28,107 @@ QString DashConfig::iconFeatureKey(int pageIndex, int maskIndex) const
     if (!p)
         return {};
     return QString::fromUtf8(p.text().get()).trimmed();
+}
+
+namespace {
+
+const MaskElement* maskAt(const DashConfig& config, int pageIndex, int maskIndex)
+{
+    if (pageIndex < 0 || pageIndex >= config.pageCount())
+        return nullptr;
+    const PageModel& pg = config.pages[size_t(pageIndex)];
+    if (maskIndex < 0 || maskIndex >= int(pg.masks.size()))
+        return nullptr;
+    return &pg.masks[size_t(maskIndex)];
+}
+
+} // namespace
+
+QString DashConfig::barGeometryText(pugi::xml_node element)
+{
+    if (!element)
+        return {};
+    static const char* const names[] = {"XEnd1", "XEnd2", "WIDTH", "HEIGHT", "LINES_X_HOT_MOUSE"};
+    QStringList parts;
+    for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
+        const char* n = p.attribute("n").value();
+        for (const char* name : names) {
+            if (std::strcmp(n, name) == 0) {
+                parts << QStringLiteral("%1=%2").arg(QString::fromUtf8(n), QString::fromUtf8(p.text().get()));
+                break;
+            }
+        }
+    }
+    return parts.join(QLatin1Char(';'));
+}
+
+QString DashConfig::iconPreviewGraphic(int pageIndex, int maskIndex) const
+{
+    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m)
+        return {};
+    // Read from disk at every call: the user may edit the file by hand.
+    return loadIconPreviewSidecar().value(iconPreviewKey(m->id, maskIndex)).graphic;
+}
+
+IconPreviewInfo DashConfig::resolveIconPreview(int pageIndex, int maskIndex) const
+{
+    IconPreviewInfo info;
+    const QString key = iconFeatureKey(pageIndex, maskIndex);
+    if (!key.isEmpty()) {
+        info.featureKey = key;
+        info.graphicFile = resolveResourcePath(key);
+    }
+    const auto it = triggeredIcons.constFind(key);
+    if (it != triggeredIcons.constEnd()) {
+        info.description = it->description;
+        info.fid = it->fid;
+        info.idf = it->idf;
+    } else {
+        info.description = key;
+    }
+    return info;
+}
+
+MultiBoxInfo DashConfig::multiBoxRecord(int pageIndex, int maskIndex) const
+{
+    MultiBoxInfo info;
+    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m)
+        return info;
+    // Exactly the id: a record stored for a mask without one is not found.
+    const QMap<QString, MultiBoxRecord> records = loadMultiBoxSidecar();
+    const auto it = records.constFind(m->id);
+    if (it == records.constEnd())
+        return info;
+    // A damaged or hand-edited record with counts the grid cannot take is
+    // no record at all: it must never reach the layout or the renderer.
+    if (!isUsableMultiBoxGrid(it->rows, it->cols))
+        return info;
+    info.found = true;
+    info.rows = it->rows;
+    info.cols = it->cols;
+    info.labelPlacement = it->labelPlacement;
+    for (pugi::xml_node e = m->node.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "Digit"))
+            ++info.digitCount;
+    }
+    return info;
+}
+
+bool DashConfig::takeEditorPngWriteFailed()
+{
+    const bool failed = editorPngWriteFailed;
+    editorPngWriteFailed = false;
+    return failed;
+}
+
+QString firstM2File(const QString& folder)
+{
+    QDir dir(folder);
+    // Sorted, so the same folder gives the same descriptor on every machine.
+    const QStringList names = dir.entryList({QStringLiteral("*.M2.xml")}, QDir::Files | QDir::Hidden, QDir::Name);
+    if (names.isEmpty())
+        return {};
+    return folder + QLatin1Char('/') + names.first();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "artwork/IconPreviewInfo.h"
+#include "artwork/MultiBoxInfo.h"
 #include "model/BarColorRecord.h"
 #include "model/BoxStyleRecord.h"
 #include "model/ChannelInfo.h"
@@ -95,6 +97,14 @@ public:
     QSet<int> firmwareFontSizes(int deviceIndex);
     QString iconFeatureKey(int page, int mask) const; // icon records (artwork/DashConfigIconPreview.cpp)
     bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
+
+    // --- icon previews, multi-value box records, bar geometry, widget assets
+    static QString barGeometryText(pugi::xml_node element);
+    QString iconPreviewGraphic(int page, int mask) const;
+    IconPreviewInfo resolveIconPreview(int page, int mask) const;
+    MultiBoxInfo multiBoxRecord(int page, int mask) const;
+    bool takeEditorPngWriteFailed();
+    static QStringList collectWidgetAssetReferences(pugi::xml_node widget);
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;

@@ -1,0 +1,122 @@
+#include "artwork/ArtworkFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ArtworkFiles", text);
+}
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+// Install folders ship read-only files; clearing that first keeps a later
+// replacement from failing on Windows and keeps copies editable.
+void makeOwnerWritable(const QString& path)
+{
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    const QFileInfo fa(a);
+    const QFileInfo fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
+}
+
+} // namespace
+
+bool isJunkArtworkFile(const QString& fileName)
+{
+    static const QStringList junk = {QStringLiteral("README.txt"), QStringLiteral("Thumbs.db"),
+                                     QStringLiteral("desktop.ini"), QStringLiteral(".DS_Store")};
+    for (const QString& name : junk) {
+        if (fileName.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool copyFileOver(const QString& source, const QString& target, QString* error)
+{
+    if (sameFile(source, target)) {
+        setError(error, tr("cannot copy %1 onto itself").arg(target));
+        return false;
+    }
+    const bool existed = QFileInfo::exists(target);
+    if (existed)
+        makeOwnerWritable(target);
+
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        setError(error, tr("cannot write %1").arg(target));
+        return false;
+    }
+    // The copy lands in a temporary file beside the target and replaces it
+    // only once complete, so the old file survives any failure.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) {
+        setError(error, existed ? tr("cannot overwrite %1 -- it is open in another program").arg(target)
+                                : tr("cannot write %1").arg(target));
+        return false;
+    }
+    QByteArray chunk;
+    while (!(chunk = in.read(1 << 16)).isEmpty()) {
+        if (out.write(chunk) != chunk.size()) {
+            out.cancelWriting();
+            break;
+        }
+    }
+    if (in.error() != QFileDevice::NoError)
+        out.cancelWriting();
+    if (!out.commit()) {
+        setError(error, existed ? tr("cannot overwrite %1 -- it is open in another program").arg(target)
+                                : tr("cannot write %1").arg(target));
+        return false;
+    }
+    makeOwnerWritable(target);
+    return true;
+}
+
+QString normalizeDirPath(const QString& path)
+{
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!p.isEmpty() && !p.endsWith(QLatin1Char('/')))
+        p += QLatin1Char('/');
+    return p;
+}
+
+bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error)
+{
+    if (QFileInfo::exists(path))
+        makeOwnerWritable(path);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        setError(error, tr("cannot write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        file.commit();
+        setError(error, tr("short write on %1").arg(path));
+        return false;
+    }
+    if (!file.commit()) {
+        setError(error, tr("cannot write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// File operations for artwork written into RaceStudio 3 installs and user
+// folders. Install folders often hold read-only files, so targets are made
+// owner-writable before they are replaced. Replacement goes through a
+// temporary file beside the target that is renamed over it: a failed write
+// leaves the old file in place, never a half-written or missing one.
+
+// Files never copied with artwork: "README.txt", "Thumbs.db", "desktop.ini",
+// ".DS_Store" (whole name, any letter case).
+bool isJunkArtworkFile(const QString& fileName);
+
+// Replaces target with a copy of source. Refuses to copy a file onto itself
+// (which would otherwise destroy it). Errors: "cannot overwrite %1 -- it is
+// open in another program", "cannot write %1", "cannot copy %1 onto itself".
+bool copyFileOver(const QString& source, const QString& target, QString* error = nullptr);
+
+// '\' becomes '/'; a non-empty result ends with '/' (extra trailing slashes
+// are kept).
+QString normalizeDirPath(const QString& path);
+
+// Writes bytes to path, creating the parent folders. Errors: "cannot write
+// %1: %2", "short write on %1".
+bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);

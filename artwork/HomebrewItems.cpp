@@ -1,0 +1,71 @@
+#include "artwork/HomebrewItems.h"
+
+#include "model/PathGuard.h"
+#include "model/XmlParams.h"
+
+#include <QRegularExpression>
+
+namespace {
+const QString& overlayPrefix()
+{
+    static const QString prefix = QStringLiteral("aim/resources/overlay/");
+    return prefix;
+}
+} // namespace
+
+bool parseHomebrewBoxPath(const QString& path, QString& device, QString& stem, QString& item)
+{
+    static const QString setMarker = QStringLiteral("/s04_homebrew/zbox_");
+    static const QString itemsMarker = QStringLiteral("/Items/");
+    if (!path.startsWith(overlayPrefix()) || !path.contains(setMarker))
+        return false;
+    // The parts become folder names under the installs: no "..", no
+    // absolute or drive components.
+    if (!PathGuard::isSafeRelativePath(path))
+        return false;
+    const int m = path.indexOf(QLatin1String("/masks/"));
+    if (m <= overlayPrefix().size())
+        return false;
+    const QString rest = path.mid(path.indexOf(setMarker) + setMarker.size());
+    const int k = rest.indexOf(itemsMarker);
+    if (k < 1)
+        return false;
+    QString it = rest.mid(k + itemsMarker.size());
+    while (it.endsWith(QLatin1Char('/')))
+        it.chop(1);
+    if (it.isEmpty() || it.contains(QLatin1Char('/')))
+        return false;
+    device = path.mid(overlayPrefix().size(), m - overlayPrefix().size());
+    stem = rest.left(k);
+    item = it;
+    return true;
+}
+
+QString sanitizeFileStem(const QString& text)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9_\\-]"));
+    QString s = text;
+    s.replace(unsafe, QStringLiteral("_"));
+    return s.isEmpty() ? QStringLiteral("config") : s;
+}
+
+QString homebrewItemPath(const QString& device, const QString& stem, const QString& item)
+{
+    return QStringLiteral("aim/resources/overlay/%1/masks/set/standard/s04_homebrew/zbox_%2/Items/%3/")
+        .arg(device, stem, item);
+}
+
+pugi::xml_node findBargraphChild(pugi::xml_node mask)
+{
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "BargraphTrapezio") || hasClass(e, "Bargraph"))
+            return e;
+    }
+    return {};
+}
+
+bool isUsableMultiBoxGrid(int rows, int cols)
+{
+    constexpr int kMaxGridCount = 64;
+    return rows >= 1 && cols >= 1 && rows <= kMaxGridCount && cols <= kMaxGridCount;
+}

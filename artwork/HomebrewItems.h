@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <pugixml.hpp>
+
+// Names and look-ups of the homebrew art items the editor writes into the
+// RaceStudio 3 installs:
+// aim/resources/overlay/<device>/masks/set/standard/s04_homebrew/zbox_<stem>/Items/<item>/
+
+// Path of an item descriptor (*.M2.xml) in the folder, the first by name;
+// empty when there is none.
+QString firstM2File(const QString& folder);
+
+// Splits the relative path of a homebrew box item into device, stem and
+// item; false for any other path.
+bool parseHomebrewBoxPath(const QString& path, QString& device, QString& stem, QString& item);
+
+// Every character outside [A-Za-z0-9_-] becomes '_'; "config" when empty.
+QString sanitizeFileStem(const QString& text);
+
+// "aim/resources/overlay/<device>/masks/set/standard/s04_homebrew/zbox_<stem>/Items/<item>/"
+QString homebrewItemPath(const QString& device, const QString& stem, const QString& item);
+
+// The first child element of class "BargraphTrapezio" or "Bargraph".
+pugi::xml_node findBargraphChild(pugi::xml_node mask);
+
+// Rows and columns a multi-value box record may carry; anything else (a
+// damaged or hand-edited sidecar) is treated as no record.
+bool isUsableMultiBoxGrid(int rows, int cols);

@@ -1,0 +1,119 @@
+#include "artwork/ArtworkFiles.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QtTest>
+
+namespace {
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+bool writeText(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+}
+}
+
+class ArtworkFilesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void junkNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("junk");
+        QTest::newRow("readme") << "README.txt" << true;
+        QTest::newRow("readme any case") << "readme.TXT" << true;
+        QTest::newRow("thumbs") << "thumbs.db" << true;
+        QTest::newRow("desktop.ini") << "Desktop.ini" << true;
+        QTest::newRow("ds_store") << ".DS_Store" << true;
+        QTest::newRow("art") << "mask.png" << false;
+        QTest::newRow("part of a name") << "old_README.txt" << false;
+    }
+    void junkNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, junk);
+        QCOMPARE(isJunkArtworkFile(name), junk);
+    }
+
+    void normalize_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("adds slash") << "a/b" << "a/b/";
+        QTest::newRow("backslashes") << "a\\b\\" << "a/b/";
+        QTest::newRow("keeps double") << "a/b//" << "a/b//";
+    }
+    void normalize()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(normalizeDirPath(in), out);
+    }
+
+    void copyOverReadOnlyTarget()
+    {
+        const QString dir = TestEnvironment::makeTempDir();
+        QVERIFY(writeText(dir + "/src", "new"));
+        QVERIFY(writeText(dir + "/dst", "old"));
+        QFile::setPermissions(dir + "/dst", QFileDevice::ReadOwner);
+        QString error;
+        QVERIFY2(copyFileOver(dir + "/src", dir + "/dst", &error), qPrintable(error));
+        QCOMPARE(readAll(dir + "/dst"), QByteArray("new"));
+        QVERIFY(QFile::permissions(dir + "/dst") & QFileDevice::WriteOwner);
+        QCOMPARE(QDir(dir).entryList(QDir::Files).size(), 2); // no temporary left behind
+    }
+
+    void copyOntoItselfIsRefused()
+    {
+        const QString dir = TestEnvironment::makeTempDir();
+        QVERIFY(writeText(dir + "/art.png", "keep me"));
+        QString error;
+        QVERIFY(!copyFileOver(dir + "/art.png", dir + "/./art.png", &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readAll(dir + "/art.png"), QByteArray("keep me"));
+    }
+
+    void failedCopyKeepsTheTarget()
+    {
+        const QString dir = TestEnvironment::makeTempDir();
+        QVERIFY(writeText(dir + "/dst", "old"));
+        QString error;
+        QVERIFY(!copyFileOver(dir + "/missing", dir + "/dst", &error));
+        QCOMPARE(error, QStringLiteral("cannot write %1").arg(dir + "/dst"));
+        QCOMPARE(readAll(dir + "/dst"), QByteArray("old"));
+    }
+
+    void writeBytesCreatesFolders()
+    {
+        const QString dir = TestEnvironment::makeTempDir();
+        const QString path = dir + "/a/b/file.bin";
+        QVERIFY(writeFileBytes(path, QByteArray("\x00\x01\x02", 3)));
+        QCOMPARE(readAll(path), QByteArray("\x00\x01\x02", 3));
+        QFile::setPermissions(path, QFileDevice::ReadOwner);
+        QVERIFY(writeFileBytes(path, "second"));
+        QCOMPARE(readAll(path), QByteArray("second"));
+    }
+
+    void writeBytesOntoAFolderFails()
+    {
+        // A folder where the file should be stands in for a locked file (the
+        // test may run as root, which ignores permissions).
+        const QString dir = TestEnvironment::makeTempDir();
+        QVERIFY(QDir().mkpath(dir + "/mask.tgz"));
+        QString error;
+        QVERIFY(!writeFileBytes(dir + "/mask.tgz", "x", &error));
+        QVERIFY(error.startsWith(QStringLiteral("cannot write %1: ").arg(dir + "/mask.tgz")));
+        QVERIFY(QFileInfo(dir + "/mask.tgz").isDir());
+    }
+};
+
+KORV_GUI_TEST_MAIN(ArtworkFilesTest)
+#include "tst_artworkfiles.moc"
