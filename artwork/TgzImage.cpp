@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <new>
 #include <vector>
 #include <zlib.h>
 
@@ -20,8 +22,7 @@ namespace {
 constexpr uchar kHeaderTemplate[TgzImage::kHeaderBytes] = {
     0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0x21};
 
-// Output window of one inflate pass; also the granularity in which the pixel
-// buffer grows, so memory follows the data actually inflated.
+// Output window of one inflate pass.
 constexpr qint64 kInflateChunk = 256 * 1024;
 
 // zlib counts in uInt; feed and drain it in pieces that always fit.
@@ -160,10 +161,53 @@ private:
     int m_rc = Z_OK;
 };
 
-inline uint expand5(uint c5)
+// Every ARGB1555 word as a non-premultiplied ARGB32 pixel: alpha 0 or 255,
+// each 5-bit channel widened with its top bits repeated (0 -> 0, 31 -> 255).
+const QRgb* argbForWord()
 {
-    return (c5 << 3) | (c5 >> 2);
+    static const std::vector<QRgb> table = [] {
+        std::vector<QRgb> t(65536);
+        const auto expand5 = [](uint c5) { return int((c5 << 3) | (c5 >> 2)); };
+        for (uint word = 0; word < 65536; ++word)
+            t[word] = qRgba(expand5((word >> 10) & 0x1f), expand5((word >> 5) & 0x1f), expand5(word & 0x1f),
+                            (word & 0x8000) ? 255 : 0);
+        return t;
+    }();
+    return table.data();
 }
+
+// The inflated pixel words. Memory follows the data actually inflated: a
+// small first block, doubled as the stream delivers more, never beyond what
+// the header promised (which is already within the budget). A few bytes of
+// hostile input therefore cannot make the decoder allocate the promise.
+class PixelBuffer {
+public:
+    explicit PixelBuffer(qint64 promised) : m_promised(promised) {}
+
+    // Room for want bytes at offset have; null when it cannot be had.
+    uchar* reserveFor(qint64 have, qint64 want)
+    {
+        const qint64 need = have + want;
+        if (need > m_capacity) {
+            const qint64 grown = std::min(m_promised, std::max(need, std::max(kFirstBlock, m_capacity * 2)));
+            std::unique_ptr<uchar[]> bigger(new (std::nothrow) uchar[size_t(grown)]);
+            if (!bigger)
+                return nullptr;
+            if (have > 0)
+                std::memcpy(bigger.get(), m_data.get(), size_t(have));
+            m_data = std::move(bigger);
+            m_capacity = grown;
+        }
+        return m_data.get() + have;
+    }
+    const uchar* data() const { return m_data.get(); }
+
+private:
+    static constexpr qint64 kFirstBlock = 4 * 1024 * 1024;
+    qint64 m_promised;
+    qint64 m_capacity = 0;
+    std::unique_ptr<uchar[]> m_data;
+};
 
 } // namespace
 
@@ -199,15 +243,14 @@ QImage TgzImage::decode(const QByteArray& bytes)
     if (kHeaderBytes + pixelBytes > kMaxInflatedBytes)
         return {};
 
-    std::vector<uchar> pixels;
+    PixelBuffer pixels(pixelBytes);
     qint64 have = 0;
     while (have < pixelBytes) {
         const qint64 want = std::min(kInflateChunk, pixelBytes - have);
-        if (qint64(pixels.size()) < have + want) {
-            const qint64 grown = std::max(have + want, qint64(pixels.size()) * 2);
-            pixels.resize(size_t(std::min(grown, pixelBytes)));
-        }
-        const qint64 got = reader.read(pixels.data() + have, want);
+        uchar* dest = pixels.reserveFor(have, want);
+        if (!dest)
+            return {};
+        const qint64 got = reader.read(dest, want);
         have += got;
         if (got < want)
             return {};
@@ -217,16 +260,13 @@ QImage TgzImage::decode(const QByteArray& bytes)
 
     QImage image(w, h, QImage::Format_ARGB32);
     if (image.isNull())
-        return {};
+        return image;
+    const QRgb* lut = argbForWord();
     const uchar* src = pixels.data();
     for (int y = 0; y < h; ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const uint word = uint(src[0]) | (uint(src[1]) << 8);
-            src += 2;
-            line[x] = qRgba(int(expand5((word >> 10) & 0x1f)), int(expand5((word >> 5) & 0x1f)),
-                            int(expand5(word & 0x1f)), (word & 0x8000) ? 255 : 0);
-        }
+        for (int x = 0; x < w; ++x, src += 2)
+            line[x] = lut[uint(src[0]) | (uint(src[1]) << 8)];
     }
     return image;
 }
