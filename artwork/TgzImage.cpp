@@ -279,7 +279,9 @@ QImage TgzImage::decodeFile(const QString& path)
     // No valid stream within the inflate budget is longer than this, so a
     // larger file is never read whole into memory.
     const qint64 maxStream = qint64(compressBound(uLong(kMaxInflatedBytes))) + 64 * 1024;
-    const QByteArray bytes = file.read(maxStream + 1);
+    if (!file.isSequential() && file.size() > maxStream)
+        return {};
+    const QByteArray bytes = file.isSequential() ? file.read(maxStream + 1) : file.readAll();
     file.close();
     if (bytes.size() > maxStream)
         return {};
