@@ -3,6 +3,7 @@
 // boxes, a bar's geometry as one line, and item descriptor look-up.
 #include "model/DashConfig.h"
 
+#include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
@@ -103,7 +104,7 @@ MultiBoxInfo DashConfig::multiBoxRecord(int pageIndex, int maskIndex) const
         return info;
     // A damaged or hand-edited record with counts the grid cannot take is
     // no record at all: it must never reach the layout or the renderer.
-    if (!isUsableMultiBoxGrid(it->rows, it->cols))
+    if (!BoxStyleRenderer::isUsableGrid(it->rows, it->cols))
         return info;
     info.found = true;
     info.rows = it->rows;

@@ -63,9 +63,3 @@ pugi::xml_node findBargraphChild(pugi::xml_node mask)
     }
     return {};
 }
-
-bool isUsableMultiBoxGrid(int rows, int cols)
-{
-    constexpr int kMaxGridCount = 64;
-    return rows >= 1 && cols >= 1 && rows <= kMaxGridCount && cols <= kMaxGridCount;
-}

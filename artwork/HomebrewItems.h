@@ -23,7 +23,3 @@ QString homebrewItemPath(const QString& device, const QString& stem, const QStri
 
 // The first child element of class "BargraphTrapezio" or "Bargraph".
 pugi::xml_node findBargraphChild(pugi::xml_node mask);
-
-// Rows and columns a multi-value box record may carry; anything else (a
-// damaged or hand-edited sidecar) is treated as no record.
-bool isUsableMultiBoxGrid(int rows, int cols);

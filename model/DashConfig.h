@@ -1,5 +1,7 @@
 #pragma once
 
+#include "artwork/BoxStyleInfo.h"
+#include "artwork/BoxStyleSnapshot.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
 #include "model/BarColorRecord.h"
@@ -105,6 +107,23 @@ public:
     MultiBoxInfo multiBoxRecord(int page, int mask) const;
     bool takeEditorPngWriteFailed();
     static QStringList collectWidgetAssetReferences(pugi::xml_node widget);
+
+    // --- box artwork on masks and fitting art to mask size (artwork/DashConfigBoxArt.cpp, DashConfigFitArt.cpp)
+    bool writeMaskPanel(int page, int mask, const QImage& image, const QString& copySource, const QString& device,
+                        const QString& stem, const QString& item, bool removeBorderColour);
+    bool applyBoxStyle(int page, int mask, const QString& styleId, quint32 accentArgb, bool showDividers,
+                       int borderPx, const QString& caption, quint32 captionArgb);
+    bool renderMultiBoxPanel(int page, int mask, int rows, int cols, const QString& styleId, const QColor& accent,
+                             bool showDividers, int borderPx, const QString& caption, quint32 captionArgb);
+    bool refitHomebrewItem(int page, int mask, const QString& originRel, int width, int height, const QString& stem,
+                           const QString& item);
+    QImage renderBoxStyleImage(int page, int mask);
+    BoxStyleInfo boxStyleRecord(int page, int mask) const;
+    BoxStyleSnapshot boxStyleSnapshot(int page, int mask) const;
+    // The "zbox_<stem>" set name of this configuration's homebrew items.
+    QString homebrewSetStem() const;
+    // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
+    int fitMaskArtToGeometry(int page, int mask);
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;

@@ -1,0 +1,524 @@
+// Box artwork on masks: a generated panel written as a homebrew item into
+// every RaceStudio 3 install that has the device folder, the mask repointed
+// to it, and the art it had before kept in the box-style sidecar so the box
+// can be removed, re-rendered or rebuilt.
+#include "model/DashConfig.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "artwork/BoxStyleLibrary.h"
+#include "artwork/BoxStyleRenderer.h"
+#include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
+#include "model/DeviceTables.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
+
+#include <QBuffer>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sstream>
+
+namespace {
+
+const QString& overlayPrefix()
+{
+    static const QString prefix = QStringLiteral("aim/resources/overlay/");
+    return prefix;
+}
+
+MaskElement* maskAt(DashConfig& config, int pageIndex, int maskIndex)
+{
+    PageModel* pg = config.page(pageIndex);
+    if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
+        return nullptr;
+    return &pg->masks[size_t(maskIndex)];
+}
+
+const MaskElement* maskAt(const DashConfig& config, int pageIndex, int maskIndex)
+{
+    return maskAt(const_cast<DashConfig&>(config), pageIndex, maskIndex);
+}
+
+QColor colourFromArgb(quint32 argb)
+{
+    return argb == 0 ? QColor() : QColor::fromRgba(argb);
+}
+
+QByteArray xmlBytes(const pugi::xml_document& doc)
+{
+    std::ostringstream out;
+    doc.save(out, "  ", pugi::format_indent, pugi::encoding_utf8);
+    const std::string s = out.str();
+    return QByteArray(s.data(), int(s.size()));
+}
+
+QByteArray pngBytes(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return {};
+    return bytes;
+}
+
+// Sets the first <p n=name> of the element, appending it when missing.
+void setItemParam(pugi::xml_node e, const char* name, const QByteArray& value)
+{
+    pugi::xml_node p = e.find_child_by_attribute("p", "n", name);
+    if (!p) {
+        p = e.append_child("p");
+        p.append_attribute("n") = name;
+    }
+    p.text().set(value.constData());
+}
+
+QByteArray newItemM2(const QString& item)
+{
+    pugi::xml_document doc;
+    pugi::xml_node root = doc.append_child("aimDataBase_Mask2");
+    pugi::xml_node e = root.append_child("e");
+    e.append_attribute("c") = "GMaskParam";
+    e.append_attribute("i") = item.toUtf8().constData();
+    const auto add = [&e](const char* n, const char* v) {
+        pugi::xml_node p = e.append_child("p");
+        p.append_attribute("n") = n;
+        if (v)
+            p.text().set(v);
+    };
+    add("VERSION", "1.1");
+    add("NAME", nullptr);
+    add("WIDTH", "0");
+    add("HEIGHT", "0");
+    add("PATH_IMAGE_SFONDO_FW", "mask.tgz");
+    add("PATH_IMAGE", "mask.png");
+    return xmlBytes(doc);
+}
+
+QByteArray folderMetadataXml()
+{
+    pugi::xml_document doc;
+    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version") = "1.0";
+    pugi::xml_node e = doc.append_child("AiM_resource_folder").append_child("e");
+    e.append_attribute("c") = "Folder";
+    e.append_attribute("i") = "0";
+    pugi::xml_node sort = e.append_child("p");
+    sort.append_attribute("n") = "Sort";
+    sort.text().set("99");
+    pugi::xml_node text = e.append_child("p");
+    text.append_attribute("n") = "gettext";
+    text.text().set("Box Styles");
+    return xmlBytes(doc);
+}
+
+// The origin item's files travel into the new item so it keeps the origin's
+// descriptor and extras. Junk files and the two pictures (written right
+// after) are left out; every file is replaced through a temporary beside
+// it, so an interrupted copy never leaves a half-written file.
+bool copyItemFolder(const QString& source, const QString& target, int depth = 0)
+{
+    if (depth > 16 || !QDir().mkpath(target))
+        return false;
+    const QDir dir(source);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    for (const QFileInfo& fi : entries) {
+        const QString name = fi.fileName();
+        if (fi.isSymLink())
+            continue;
+        if (fi.isDir()) {
+            if (!copyItemFolder(fi.absoluteFilePath(), target + QLatin1Char('/') + name, depth + 1))
+                return false;
+            continue;
+        }
+        if (isJunkArtworkFile(name))
+            continue;
+        if (depth == 0
+            && (name.compare(QLatin1String("mask.tgz"), Qt::CaseInsensitive) == 0
+                || name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0))
+            continue;
+        QString error;
+        if (!copyFileOver(fi.absoluteFilePath(), target + QLatin1Char('/') + name, &error)) {
+            qWarning() << "writeMaskPanel: copy of the origin item failed:" << error;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isMultiBoxUsable(const MultiBoxRecord& r)
+{
+    return BoxStyleRenderer::isUsableGrid(r.rows, r.cols);
+}
+
+bool hasChildClass(pugi::xml_node mask, const char* cls)
+{
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, cls))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+BoxStyleSnapshot BoxStyleSnapshot::readFromMask(pugi::xml_node mask)
+{
+    BoxStyleSnapshot s;
+    for (pugi::xml_node p = mask.child("p"); p; p = p.next_sibling("p")) {
+        const QString n = QString::fromUtf8(p.attribute("n").value());
+        const QString v = QString::fromUtf8(p.text().get());
+        if (n == QLatin1String("PATH_REL_AiM_MASK")) {
+            s.params.relPathPresent = true;
+            s.params.relPath = v;
+        } else if (n == QLatin1String("PATH_IMAGE_SFONDO_FW")) {
+            s.params.sfondoPresent = true;
+            s.params.sfondo = v;
+        } else if (n == QLatin1String("DE_FIT_SRC")) {
+            s.params.fitSrcPresent = true;
+            s.params.fitSrc = v;
+        } else if (n == QLatin1String("M_BCOL")) {
+            s.params.borderColourPresent = true;
+            s.params.borderColour = v;
+        }
+    }
+    return s;
+}
+
+QString DashConfig::homebrewSetStem() const
+{
+    return sanitizeFileStem(QFileInfo(zconf2Path).completeBaseName());
+}
+
+bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& image, const QString& copySource,
+                                const QString& device, const QString& stem, const QString& item,
+                                bool removeBorderColour)
+{
+    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node || image.isNull() || device.isEmpty())
+        return false;
+    const QString relItem = homebrewItemPath(device, stem, item);
+    // Device, stem and item may come from the configuration (a path in the
+    // XML or a sidecar): the item must stay a plain folder under the roots.
+    if (!PathGuard::isSafeRelativePath(relItem) || item.contains(QLatin1Char('/')) || stem.contains(QLatin1Char('/'))) {
+        qWarning() << "writeMaskPanel: refusing item path" << relItem;
+        return false;
+    }
+    const QByteArray tgz = TgzImage::encode(image);
+    if (tgz.isEmpty())
+        return false;
+    const QByteArray png = pngBytes(image);
+    const QString relBelowOverlay = relItem.mid(overlayPrefix().size());
+    const QString relSet = QStringLiteral("%1/masks/set/standard/s04_homebrew/zbox_%2").arg(device, stem);
+    const bool haveCopySource = !copySource.isEmpty() && QFileInfo(copySource).isDir();
+
+    bool written = false;
+    for (const QString& overlayRoot : rs3OverlayRoots()) {
+        const QString deviceDir = PathGuard::join(overlayRoot, device);
+        if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
+            continue;
+        const QString itemFolder = PathGuard::join(overlayRoot, relBelowOverlay);
+        const QString setFolder = PathGuard::join(overlayRoot, relSet);
+        if (itemFolder.isEmpty() || setFolder.isEmpty())
+            continue;
+
+        if (haveCopySource && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()) {
+            if (!copyItemFolder(copySource, itemFolder))
+                continue;
+        } else {
+            QDir().mkpath(itemFolder);
+        }
+
+        // Each picture replaces the old one only once complete: a failed
+        // write leaves the item's previous art, never none.
+        const QString tgzPath = itemFolder + QStringLiteral("/mask.tgz");
+        QString error;
+        if (!writeFileBytes(tgzPath, tgz, &error)) {
+            qWarning() << "writeMaskPanel: mask.tgz write failed" << tgzPath << error;
+            return false;
+        }
+        const QString pngPath = itemFolder + QStringLiteral("/mask.png");
+        if (png.isEmpty() || (!writeFileBytes(pngPath, png) && !writeFileBytes(pngPath, png))) {
+            editorPngWriteFailed = true;
+            qWarning() << "writeMaskPanel: editor mask.png write failed" << pngPath
+                       << "- canvas/RS3 panel may be stale vs device";
+        }
+
+        QString m2Path = firstM2File(itemFolder);
+        pugi::xml_document m2;
+        pugi::xml_node e;
+        if (!m2Path.isEmpty()) {
+            QFile f(m2Path);
+            QByteArray bytes;
+            if (f.open(QIODevice::ReadOnly))
+                bytes = f.readAll();
+            if (m2.load_buffer(bytes.constData(), size_t(bytes.size())))
+                e = m2.child("aimDataBase_Mask2").child("e");
+        }
+        if (!e) {
+            m2Path = itemFolder + QLatin1Char('/') + item + QStringLiteral(".M2.xml");
+            const QByteArray fresh = newItemM2(item);
+            m2.reset();
+            m2.load_buffer(fresh.constData(), size_t(fresh.size()));
+            e = m2.child("aimDataBase_Mask2").child("e");
+        }
+        setItemParam(e, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
+        setItemParam(e, "PATH_IMAGE", "mask.png");
+        setItemParam(e, "WIDTH", QByteArray::number(image.width()));
+        setItemParam(e, "HEIGHT", QByteArray::number(image.height()));
+        if (removeBorderColour)
+            removeParams(e, "M_BCOL");
+        if (!writeFileBytes(m2Path, xmlBytes(m2), &error)) {
+            qWarning() << "writeMaskPanel: M2 write failed" << m2Path << error;
+            return false;
+        }
+
+        const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
+        if (!QFileInfo::exists(folderXml))
+            writeFileBytes(folderXml, folderMetadataXml());
+        written = true;
+    }
+    if (!written)
+        return false;
+
+    setParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());
+    setParam(m->node, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
+    removeParams(m->node, "BOX_STYLE_ID");
+    if (removeBorderColour)
+        removeParams(m->node, "M_BCOL");
+    return true;
+}
+
+bool DashConfig::renderMultiBoxPanel(int pageIndex, int maskIndex, int rows, int cols, const QString& styleId,
+                                     const QColor& accent, bool showDividers, int borderPx, const QString& caption,
+                                     quint32 captionArgb)
+{
+    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node)
+        return false;
+    const int w = paramInt(m->node, "WIDTH");
+    const int h = paramInt(m->node, "HEIGHT");
+    if (!BoxStyleRenderer::isRenderableSize(w, h) || !BoxStyleRenderer::isUsableGrid(rows, cols))
+        return false;
+    const QImage image = BoxStyleRenderer::renderMultiBox(QSize(w, h), styleId, accent, rows, cols, showDividers,
+                                                          borderPx, caption, colourFromArgb(captionArgb));
+    if (image.isNull())
+        return false;
+    const QString device = deviceFolderFromPath(page(pageIndex)->relPagePath);
+    if (device.isEmpty())
+        return false;
+    const QString key = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
+    return writeMaskPanel(pageIndex, maskIndex, image, QString(), device, homebrewSetStem(),
+                          QStringLiteral("mbox_") + sanitizeFileStem(key), true);
+}
+
+bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& originRel, int width, int height,
+                                   const QString& stem, const QString& item)
+{
+    if (width < 1 || height < 1 || originRel.isEmpty())
+        return false;
+    // Sizes come from the XML: refuse what the device format cannot hold
+    // before anything is allocated for it.
+    if (!BoxStyleRenderer::isRenderableSize(width, height))
+        return false;
+    const QString originFolder = resolveOverlayDir(originRel);
+    if (originFolder.isEmpty())
+        return false;
+    QImage picture(originFolder + QStringLiteral("/mask.png"));
+    if (picture.isNull())
+        return false;
+    const QString device = deviceFolderFromPath(originRel);
+    if (device.isEmpty())
+        return false;
+    picture = picture.convertToFormat(QImage::Format_ARGB32);
+    if (picture.size() != QSize(width, height))
+        picture = picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QString target = homebrewItemPath(device, stem, item);
+    const QString copySource = normalizeDirPath(originRel) == target ? QString() : originFolder;
+    return writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false);
+}
+
+bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styleId, quint32 accentArgb,
+                               bool showDividers, int borderPx, const QString& caption, quint32 captionArgb)
+{
+    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node)
+        return false;
+    const QString key = sidecarKey(QStringLiteral("box"), m->id, maskIndex);
+
+    // A multi-value box is redrawn as a whole panel. A record whose grid
+    // cannot be drawn (damaged sidecar) counts as no record.
+    const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
+    const auto mb = multi.constFind(key);
+    if (mb != multi.constEnd() && isMultiBoxUsable(*mb)) {
+        if (!renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols, styleId, colourFromArgb(accentArgb),
+                                 showDividers, borderPx, caption, captionArgb))
+            return false;
+        QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+        styles.insert(key, BoxStyleRecord{styleId, QString(), accentArgb, showDividers, caption, borderPx, captionArgb});
+        saveBoxStyleSidecar(styles);
+        pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
+        markPageDirty(pageIndex);
+        return true;
+    }
+
+    if (!hasChildClass(m->node, "Digit") || hasChildClass(m->node, "Bargraph")
+        || hasChildClass(m->node, "BargraphTrapezio") || hasChildClass(m->node, "Ring"))
+        return false;
+
+    const QString current = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));
+    QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    QString origin;
+    const auto rec = styles.constFind(key);
+    if (rec != styles.constEnd() && !rec->originalPathRel.isEmpty()) {
+        origin = rec->originalPathRel;
+    } else {
+        // A homebrew box item without a recorded origin: there is nothing
+        // to go back to. Fitted art counts as ordinary origin art.
+        if (current.contains(QLatin1String("/zbox_")) && !current.contains(QLatin1String("/Items/fit_")))
+            return false;
+        origin = current;
+    }
+
+    pugi::xml_node node = m->node;
+    if (styleId.isEmpty() || styleId == cleanBoxStyleId()) {
+        removeParams(node, "PATH_IMAGE_SFONDO_FW");
+        removeParams(node, "BOX_STYLE_ID");
+        if (!origin.isEmpty())
+            setParam(node, "PATH_REL_AiM_MASK", origin.toUtf8());
+        if (styles.remove(key) > 0)
+            saveBoxStyleSidecar(styles);
+        pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
+        markPageDirty(pageIndex);
+        return true;
+    }
+
+    if (!BoxStyleLibrary::findById(styleId) || origin.isEmpty() || !origin.startsWith(overlayPrefix()))
+        return false;
+
+    // The origin item: the first install that holds its descriptor.
+    const QString originBelowOverlay = origin.mid(overlayPrefix().size());
+    QString originFolder;
+    QString originM2;
+    for (const QString& overlayRoot : rs3OverlayRoots()) {
+        const QString folder = PathGuard::join(overlayRoot, originBelowOverlay);
+        if (folder.isEmpty())
+            continue;
+        const QString m2 = firstM2File(folder);
+        if (!m2.isEmpty()) {
+            originFolder = folder;
+            originM2 = m2;
+            break;
+        }
+    }
+    if (originM2.isEmpty())
+        return false;
+    pugi::xml_document m2;
+    {
+        QFile f(originM2);
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        if (!m2.load_buffer(bytes.constData(), size_t(bytes.size())))
+            return false;
+    }
+    int originW = 0;
+    int originH = 0;
+    if (!elementDeclaredSize(m2.child("aimDataBase_Mask2").child("e"), originW, originH))
+        return false;
+
+    const QString device = deviceFolderFromPath(origin);
+    if (device.isEmpty())
+        return false;
+    const QString name = sanitizeFileStem(key);
+
+    int w = paramInt(node, "WIDTH");
+    int h = paramInt(node, "HEIGHT");
+    if (w < 1 || h < 1) {
+        w = originW;
+        h = originH;
+    }
+    if (!BoxStyleRenderer::isRenderableSize(w, h))
+        return false;
+    const QImage image = BoxStyleRenderer::render(QSize(w, h), styleId, colourFromArgb(accentArgb), borderPx, caption,
+                                                  colourFromArgb(captionArgb));
+    if (image.isNull())
+        return false;
+    if (!writeMaskPanel(pageIndex, maskIndex, image, originFolder, device, homebrewSetStem(),
+                        QStringLiteral("box_") + name, true))
+        return false;
+
+    // Recorded only after the item was written: a record never points to
+    // art that is not there.
+    styles.insert(key, BoxStyleRecord{styleId, origin, accentArgb, true, caption, borderPx, captionArgb});
+    saveBoxStyleSidecar(styles);
+    pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
+    markPageDirty(pageIndex);
+    return true;
+}
+
+QImage DashConfig::renderBoxStyleImage(int pageIndex, int maskIndex)
+{
+    const BoxStyleInfo info = boxStyleRecord(pageIndex, maskIndex);
+    if (!info.present || info.styleId.isEmpty() || info.styleId == cleanBoxStyleId())
+        return {};
+    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node)
+        return {};
+    const int w = paramInt(m->node, "WIDTH");
+    const int h = paramInt(m->node, "HEIGHT");
+    if (!BoxStyleRenderer::isRenderableSize(w, h))
+        return {};
+    const QColor accent = colourFromArgb(quint32(info.accentArgb));
+    const QColor captionColour = colourFromArgb(quint32(info.captionArgb));
+    const MultiBoxInfo multi = multiBoxRecord(pageIndex, maskIndex);
+    if (multi.found && (multi.rows >= 2 || multi.cols >= 2))
+        return BoxStyleRenderer::renderMultiBox(QSize(w, h), info.styleId, accent, multi.rows, multi.cols,
+                                                info.showDividers, info.borderPx, info.caption, captionColour);
+    return BoxStyleRenderer::render(QSize(w, h), info.styleId, accent, info.borderPx, info.caption, captionColour);
+}
+
+BoxStyleInfo DashConfig::boxStyleRecord(int pageIndex, int maskIndex) const
+{
+    BoxStyleInfo info;
+    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m)
+        return info;
+    const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const auto it = styles.constFind(m->id);
+    if (it == styles.constEnd() || it->styleId.isEmpty())
+        return info;
+    info.present = true;
+    info.styleId = it->styleId;
+    if (const BoxStyle* style = BoxStyleLibrary::findById(it->styleId))
+        info.styleName = style->displayName;
+    info.accentArgb = int(it->accentArgb);
+    info.usesAccent = BoxStyleLibrary::usesAccentColor(it->styleId);
+    info.showDividers = it->showDividers;
+    info.caption = it->caption;
+    info.borderPx = it->borderPx;
+    info.captionArgb = int(it->captionArgb);
+    return info;
+}
+
+BoxStyleSnapshot DashConfig::boxStyleSnapshot(int pageIndex, int maskIndex) const
+{
+    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m)
+        return {};
+    BoxStyleSnapshot s = BoxStyleSnapshot::readFromMask(m->node);
+    const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const auto it = styles.constFind(sidecarKey(QStringLiteral("box"), m->id, maskIndex));
+    if (it != styles.constEnd()) {
+        s.recordPresent = true;
+        s.styleId = it->styleId;
+        s.accentArgb = int(it->accentArgb);
+        s.showDividers = it->showDividers ? 1 : 0;
+        s.borderPx = it->borderPx;
+        s.caption = it->caption;
+        s.captionArgb = int(it->captionArgb);
+    }
+    return s;
+}

@@ -1,0 +1,187 @@
+// Fitting a mask's art to its size. The device paints art at the pixel size
+// of the image file, not at the mask's WIDTH x HEIGHT, so after a resize the
+// art is regenerated: a styled box is rendered again into its own item; any
+// other single picture is scaled from its untouched origin into a "fit"
+// item, and the origin is stamped in DE_FIT_SRC so later fits never scale a
+// scaled copy.
+#include "model/DashConfig.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "artwork/BoxStyleLibrary.h"
+#include "artwork/BoxStyleRenderer.h"
+#include "artwork/HomebrewItems.h"
+#include "model/DeviceTables.h"
+#include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QImage>
+
+namespace {
+
+QString normalizedArtPath(const QByteArray& value)
+{
+    QString p = QString::fromUtf8(value).trimmed();
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return normalizeDirPath(p);
+}
+
+// The picture of an RS3-relative item folder, or null.
+QImage itemPicture(const QString& rel)
+{
+    const QString folder = DashConfig::resolveOverlayDir(rel);
+    if (folder.isEmpty())
+        return {};
+    return QImage(folder + QStringLiteral("/mask.png"));
+}
+
+QString hash8(const QString& source)
+{
+    return QString::fromLatin1(
+               QCryptographicHash::hash(source.toLower().toUtf8(), QCryptographicHash::Sha1).toHex())
+        .left(8);
+}
+
+bool hasChildClass(pugi::xml_node mask, const char* cls)
+{
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, cls))
+            return true;
+    }
+    return false;
+}
+
+QColor colourFromArgb(quint32 argb)
+{
+    return argb == 0 ? QColor() : QColor::fromRgba(argb);
+}
+
+} // namespace
+
+int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
+{
+    PageModel* pg = page(pageIndex);
+    if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
+        return 0;
+    pugi::xml_node node = pg->masks[size_t(maskIndex)].node;
+    if (!node)
+        return 0;
+    if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
+        return 0;
+    if (hasChildClass(node, "Bargraph") || hasChildClass(node, "BargraphTrapezio") || hasChildClass(node, "Ring"))
+        return 0;
+    const QString key = sidecarKey(QStringLiteral("box"), pg->masks[size_t(maskIndex)].id, maskIndex);
+    // Any multi-value box record, even a damaged one, means the panel is laid
+    // out elsewhere: never scale it here.
+    if (loadMultiBoxSidecar().contains(key))
+        return 0;
+    const int w = paramInt(node, "WIDTH");
+    const int h = paramInt(node, "HEIGHT");
+    if (w < 1 || h < 1)
+        return 0;
+    const QString current = normalizedArtPath(paramValue(node, "PATH_REL_AiM_MASK"));
+    if (current.isEmpty())
+        return 0;
+
+    // A styled box is drawn again at the new size into its own item.
+    const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const auto rec = styles.constFind(key);
+    if (rec != styles.constEnd() && !rec->styleId.isEmpty() && rec->styleId != cleanBoxStyleId()
+        && current.contains(QLatin1String("/s04_homebrew/zbox_")) && current.contains(QLatin1String("/Items/box_"))) {
+        const QImage now = itemPicture(current);
+        if (!now.isNull() && now.size() == QSize(w, h))
+            return 0;
+        QString device, stem, item;
+        if (!parseHomebrewBoxPath(current, device, stem, item)) {
+            fitWarning = QStringLiteral("Could not re-render the box of %1: unexpected folder %2").arg(key, current);
+            return 2;
+        }
+        // Sizes come from the XML: the renderer refuses (null) what the
+        // device format cannot hold, before any allocation.
+        const QImage image = BoxStyleRenderer::render(QSize(w, h), rec->styleId, colourFromArgb(rec->accentArgb),
+                                                      rec->borderPx, rec->caption, colourFromArgb(rec->captionArgb));
+        if (image.isNull() || !writeMaskPanel(pageIndex, maskIndex, image, QString(), device, stem, item, false)) {
+            fitWarning = QStringLiteral("Could not re-render the box of %1 at %2x%3 -- the dash will paint the old "
+                                        "size. Close RaceStudio 3 and try again.")
+                             .arg(key)
+                             .arg(w)
+                             .arg(h);
+            return 2;
+        }
+        qInfo() << "fitMaskArtToGeometry: styled box" << key << "re-rendered at" << w << "x" << h;
+        return 1;
+    }
+
+    // Any other single picture: scaled from its origin.
+    const QString fitSrc = normalizedArtPath(paramValue(node, "DE_FIT_SRC"));
+    QString origin = fitSrc.isEmpty() ? current : fitSrc;
+    if (origin != current) {
+        const QImage now = itemPicture(current);
+        if (!now.isNull() && now.size() == QSize(w, h))
+            return 0;
+    }
+    QImage picture = itemPicture(origin);
+    bool originMissing = false;
+    if (picture.isNull() && origin != current) {
+        originMissing = true;
+        origin = current;
+        picture = itemPicture(current);
+    }
+    if (picture.isNull())
+        return 0;
+    if (picture.size() == QSize(w, h)) {
+        if (origin == current)
+            return 0;
+        setParam(node, "PATH_REL_AiM_MASK", origin.toUtf8());
+        removeParams(node, "DE_FIT_SRC");
+        return 1;
+    }
+
+    const QSize pictureSize = picture.size();
+    const auto fail = [&]() {
+        fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at %4x%5. Close "
+                                    "RaceStudio 3 and try the resize again.")
+                         .arg(key)
+                         .arg(w)
+                         .arg(h)
+                         .arg(pictureSize.width())
+                         .arg(pictureSize.height());
+        qWarning() << "fitMaskArtToGeometry: could not fit" << current << "to" << w << "x" << h << "(origin" << origin
+                   << ")";
+        return 2;
+    };
+
+    const QString hashSource = fitSrc.isEmpty() ? origin : fitSrc;
+    const QString item = QStringLiteral("fit_%1_%2x%3_%4")
+                             .arg(sanitizeFileStem(key))
+                             .arg(w)
+                             .arg(h)
+                             .arg(hash8(hashSource));
+    const QString stem = homebrewSetStem();
+    const QString originFolder = resolveOverlayDir(origin);
+    QImage source = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));
+    const QString device = deviceFolderFromPath(origin);
+    if (originFolder.isEmpty() || source.isNull() || device.isEmpty())
+        return fail();
+    // WIDTH/HEIGHT come from the XML: a size the device format cannot hold
+    // never reaches the scaler's allocation.
+    if (!BoxStyleRenderer::isRenderableSize(w, h))
+        return fail();
+    source = source.convertToFormat(QImage::Format_ARGB32);
+    if (source.size() != QSize(w, h))
+        source = source.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QString target = homebrewItemPath(device, stem, item);
+    const QString copySource = origin == target ? QString() : originFolder;
+    if (!writeMaskPanel(pageIndex, maskIndex, source, copySource, device, stem, item, false))
+        return fail();
+
+    if (!originMissing && !origin.contains(QLatin1String("/Items/fit_")))
+        setParam(node, "DE_FIT_SRC", origin.toUtf8());
+    if (originMissing)
+        qInfo() << "fitMaskArtToGeometry:" << key << "art" << pictureSize << "->" << w << "x" << h << "from" << origin
+                << "(stamped origin missing here)";
+    else
+        qInfo() << "fitMaskArtToGeometry:" << key << "art" << pictureSize << "->" << w << "x" << h << "from" << origin;
+    return 1;
+}
