@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QSettings>
 
 namespace {
@@ -74,4 +75,32 @@ bool Rs3Fixture::writeFile(Root which, const QString& relPath, const QByteArray&
         return false;
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
+}
+
+bool Rs3Fixture::addArtItem(Root which, const QString& relFolder, const QSize& size, const QColor& colour) const
+{
+    QString rel = relFolder;
+    while (rel.endsWith(QLatin1Char('/')))
+        rel.chop(1);
+    const QString folder = absolutePath(which, rel);
+    if (!QDir().mkpath(folder))
+        return false;
+    QImage picture(size, QImage::Format_ARGB32);
+    picture.fill(colour);
+    if (!picture.save(folder + QStringLiteral("/mask.png"), "PNG"))
+        return false;
+    const QString name = QFileInfo(folder).fileName();
+    const QByteArray m2 = QStringLiteral("<?xml version=\"1.0\"?>\n<aimDataBase_Mask2>\n"
+                                         "  <e c=\"GMaskParam\" i=\"%1\">\n"
+                                         "    <p n=\"VERSION\">1.1</p>\n"
+                                         "    <p n=\"WIDTH\">%2</p>\n"
+                                         "    <p n=\"HEIGHT\">%3</p>\n"
+                                         "    <p n=\"PATH_IMAGE_SFONDO_FW\">mask.tgz</p>\n"
+                                         "    <p n=\"PATH_IMAGE\">mask.png</p>\n"
+                                         "  </e>\n</aimDataBase_Mask2>\n")
+                              .arg(name)
+                              .arg(size.width())
+                              .arg(size.height())
+                              .toUtf8();
+    return writeFile(which, rel + QLatin1Char('/') + name + QStringLiteral(".M2.xml"), m2);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
+#include <QSize>
 #include <QString>
 
 // Two temporary folders laid out like RS3 installs (stable and beta), with
@@ -24,6 +26,10 @@ public:
     // Writes a file at a path relative to the root ("aim/resources/overlay/...").
     bool writeFile(Root which, const QString& relPath, const QByteArray& content) const;
     QString absolutePath(Root which, const QString& relPath) const;
+    // An art item as RS3 ships them: relFolder ("aim/resources/overlay/.../
+    // Items/x/") gets a mask.png of the size filled with the colour and an
+    // "<last folder name>.M2.xml" declaring that size.
+    bool addArtItem(Root which, const QString& relFolder, const QSize& size, const QColor& colour = Qt::red) const;
 
 private:
     QString m_base;

@@ -1,0 +1,360 @@
+#include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+namespace {
+
+const char* const kOrigin = "aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/";
+const char* const kBoxItem = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/box_md_01/";
+const char* const kSet = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config";
+
+QString param(DashConfig& c, const char* name, int mask = 0)
+{
+    return QString::fromUtf8(paramValue(c.pages[0].masks[size_t(mask)].node, name));
+}
+
+bool hasParam(DashConfig& c, const char* name, int mask = 0)
+{
+    return bool(c.pages[0].masks[size_t(mask)].node.find_child_by_attribute("p", "n", name));
+}
+
+void resize(DashConfig& c, int w, int h, int mask = 0)
+{
+    setParam(c.pages[0].masks[size_t(mask)].node, "WIDTH", QByteArray::number(w));
+    setParam(c.pages[0].masks[size_t(mask)].node, "HEIGHT", QByteArray::number(h));
+}
+
+QJsonObject sidecar(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(f.readAll()).object().value("masks").toObject();
+}
+
+int m2Width(const QString& folder)
+{
+    pugi::xml_document doc;
+    const QString m2 = firstM2File(folder);
+    if (m2.isEmpty() || !doc.load_file(QFile::encodeName(m2).constData()))
+        return -1;
+    return paramInt(doc.child("aimDataBase_Mask2").child("e"), "WIDTH");
+}
+
+} // namespace
+
+class BoxArtTest : public QObject {
+    Q_OBJECT
+
+    // A Digit mask "md.01" of 120 x 60 on stock art of 100 x 50, and an
+    // id-less Digit mask on the same art.
+    static QString writeConfig(const QString& origin = QString::fromLatin1(kOrigin), int w = 120, int h = 60)
+    {
+        ConfigFixture cfg;
+        cfg.device().page("Main")
+            .mask(Fx::mask("md.01", 10, 20, w, h)
+                      .p("PATH_REL_AiM_MASK", origin)
+                      .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                      .p("M_BCOL", "0xffff0000")
+                      .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                      .add(Fx::digit("d1", 0, 0, w, h, "a1")))
+            .mask(Fx::mask("", 0, 0, 80, 40)
+                      .p("PATH_REL_AiM_MASK", origin)
+                      .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                      .add(Fx::digit("d2", 0, 0, 80, 40)));
+        return cfg.writeTempZip();
+    }
+
+    static void installBoth(const Rs3Fixture& fx)
+    {
+        fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
+        fx.addDeviceFolder(Rs3Fixture::Beta, "mxg_12");
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, kOrigin, QSize(100, 50)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, QString(kOrigin) + "on.png", "ON"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, QString(kOrigin) + "Thumbs.db", "junk"));
+    }
+
+private Q_SLOTS:
+    void applyWritesTheItemIntoEveryInstall()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.applyBoxStyle(0, 0, "accent_bottom", 0xFF00FF00u, false, 0, "RPM", 0));
+
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QString item = fx.absolutePath(root, kBoxItem);
+            const QImage tgz = TgzImage::decodeFile(item + "mask.tgz");
+            QCOMPARE(tgz.size(), QSize(120, 60));
+            QCOMPARE(QImage(item + "mask.png").size(), QSize(120, 60));
+            // The origin's descriptor travels and is updated; its extras too,
+            // junk files not.
+            QVERIFY(QFileInfo::exists(item + "a.M2.xml"));
+            QCOMPARE(m2Width(item), 120);
+            QVERIFY(QFileInfo::exists(item + "on.png"));
+            QVERIFY(!QFileInfo::exists(item + "Thumbs.db"));
+            QVERIFY(QFileInfo::exists(fx.absolutePath(root, kSet) + "/AiM_folder.xml"));
+            // Temporaries were renamed over their targets.
+            QCOMPARE(QDir(item).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                     QStringList({"a.M2.xml", "mask.png", "mask.tgz", "on.png"}));
+        }
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kBoxItem));
+        QCOMPARE(param(config, "PATH_IMAGE_SFONDO_FW"), QStringLiteral("mask.tgz"));
+        QVERIFY(!hasParam(config, "M_BCOL"));
+        QVERIFY(config.devices[0]->dirty);
+
+        const QJsonObject rec = sidecar(config.boxStylesSidecarPath()).value("md.01").toObject();
+        QCOMPARE(rec.value("styleId").toString(), QStringLiteral("accent_bottom"));
+        QCOMPARE(rec.value("originalPathRel").toString(), QString::fromLatin1(kOrigin));
+        QVERIFY(!rec.contains("showDividers")); // a single box always stores true
+        QCOMPARE(config.boxStyleRecord(0, 0).styleName, QStringLiteral("Accent Bottom"));
+        QCOMPARE(config.renderBoxStyleImage(0, 0).size(), QSize(120, 60));
+
+        const BoxStyleSnapshot snap = config.boxStyleSnapshot(0, 0);
+        QVERIFY(snap.recordPresent);
+        QCOMPARE(snap.params.relPath, QString::fromLatin1(kBoxItem));
+        QVERIFY(!snap.params.borderColourPresent);
+    }
+
+    void removalRestoresTheOrigin()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        // Re-applying a style reuses the item and its already updated descriptor.
+        QVERIFY(config.applyBoxStyle(0, 0, "solid_blue", 0, true, 0, QString(), 0));
+        QCOMPARE(sidecar(config.boxStylesSidecarPath()).value("md.01").toObject().value("originalPathRel").toString(),
+                 QString::fromLatin1(kOrigin));
+
+        QVERIFY(config.applyBoxStyle(0, 0, "clean", 0, true, 0, QString(), 0));
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
+        QVERIFY(!hasParam(config, "PATH_IMAGE_SFONDO_FW"));
+        QVERIFY(!config.boxStyleRecord(0, 0).present);
+        QVERIFY(!sidecar(config.boxStylesSidecarPath()).contains("md.01"));
+
+        // Without a record, a box item cannot be removed: nothing to go back to.
+        setParam(config.pages[0].masks[0].node, "PATH_REL_AiM_MASK", kBoxItem);
+        QVERIFY(!config.applyBoxStyle(0, 0, QString(), 0, true, 0, QString(), 0));
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kBoxItem));
+    }
+
+    void failureInTheSecondInstallIsReported()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        // A folder where the beta mask.tgz belongs cannot be replaced (this
+        // also holds when the tests run as root).
+        QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Beta, kBoxItem) + "mask.tgz"));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^writeMaskPanel: mask.tgz write failed"));
+        QVERIFY(!config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+
+        const QString stable = fx.absolutePath(Rs3Fixture::Stable, kBoxItem);
+        QCOMPARE(TgzImage::decodeFile(stable + "mask.tgz").size(), QSize(120, 60));
+        QCOMPARE(m2Width(stable), 120);
+        // The mask and the sidecar are untouched.
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
+        QVERIFY(hasParam(config, "M_BCOL"));
+        QVERIFY(sidecar(config.boxStylesSidecarPath()).isEmpty());
+    }
+
+    void failedRewriteKeepsTheOldArt()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        // The descriptor of the beta item cannot be replaced any more.
+        const QString beta = fx.absolutePath(Rs3Fixture::Beta, kBoxItem);
+        QVERIFY(QFile::remove(beta + "a.M2.xml"));
+        QVERIFY(QDir().mkpath(beta + "a.M2.xml"));
+        resize(config, 140, 70);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^writeMaskPanel: copy of the origin item failed"));
+        // An install whose item cannot take the origin's files is skipped;
+        // its item still holds complete art, never none.
+        QVERIFY(config.applyBoxStyle(0, 0, "solid_blue", 0, true, 0, QString(), 0));
+        QCOMPARE(TgzImage::decodeFile(beta + "mask.tgz").size(), QSize(120, 60));
+        QCOMPARE(TgzImage::decodeFile(fx.absolutePath(Rs3Fixture::Stable, kBoxItem) + "mask.tgz").size(),
+                 QSize(140, 70));
+        QCOMPARE(sidecar(config.boxStylesSidecarPath()).value("md.01").toObject().value("styleId").toString(),
+                 QStringLiteral("solid_blue"));
+    }
+
+    void installsWithoutTheDevice()
+    {
+        Rs3Fixture fx;
+        QVERIFY(fx.addArtItem(Rs3Fixture::Beta, kOrigin, QSize(100, 50)));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        // Only the beta install holds the device: written there alone.
+        QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        QVERIFY(QFileInfo::exists(fx.absolutePath(Rs3Fixture::Beta, kBoxItem) + "mask.tgz"));
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kBoxItem)));
+
+        QVERIFY(QDir(fx.overlayRoot(Rs3Fixture::Beta) + "/mxg_12").removeRecursively());
+        DashConfig other;
+        QVERIFY(other.load(writeConfig()));
+        QVERIFY(!other.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        QCOMPARE(param(other, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
+    }
+
+    void maskWithoutIdIsKeyedByIndex()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.applyBoxStyle(0, 1, "panel_dark", 0, true, 0, QString(), 0));
+        QVERIFY(param(config, "PATH_REL_AiM_MASK", 1).endsWith("/Items/box_box1/"));
+        QVERIFY(sidecar(config.boxStylesSidecarPath()).contains("box1"));
+    }
+
+    void refusedInput_data()
+    {
+        QTest::addColumn<QString>("origin");
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<int>("width");
+        QTest::newRow("unknown style") << QString(kOrigin) << "no_such_style" << 120;
+        QTest::newRow("escaping origin") << "aim/resources/overlay/../../../../outside/Items/a/" << "panel_dark" << 120;
+        QTest::newRow("escaping device")
+            << "aim/resources/overlay/mxg_12/../../../../x/masks/set/standard/s01/digit/Items/a/" << "panel_dark" << 120;
+        QTest::newRow("huge mask") << QString(kOrigin) << "panel_dark" << 100000;
+    }
+    void refusedInput()
+    {
+        QFETCH(QString, origin);
+        QFETCH(QString, style);
+        QFETCH(int, width);
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(origin, width, 60)));
+        QVERIFY(!config.applyBoxStyle(0, 0, style, 0, true, 0, QString(), 0));
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), origin);
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kSet)));
+        QVERIFY(!QFileInfo::exists(fx.root(Rs3Fixture::Stable) + "/../outside"));
+    }
+
+    void damagedMultiBoxRecordIsNoRecord()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.saveMultiBoxEntry("md.01", 0, 5, "left"));
+        // Treated as a single box: no division by a zero count.
+        QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        QCOMPARE(config.renderBoxStyleImage(0, 0).size(), QSize(120, 60));
+        QVERIFY(config.saveMultiBoxEntry("md.01", 2, 1, "left"));
+        QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        QVERIFY(param(config, "PATH_REL_AiM_MASK").endsWith("/Items/mbox_md_01/"));
+    }
+
+    void fitScalesFromTheOriginAndBack()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(QString::fromLatin1(kOrigin), 100, 50)));
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 0); // art already has the size
+
+        resize(config, 120, 60);
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
+        const QString fitted = param(config, "PATH_REL_AiM_MASK");
+        QVERIFY2(fitted.contains(QRegularExpression("/zbox_config/Items/fit_md_01_120x60_[0-9a-f]{8}/$")),
+                 qPrintable(fitted));
+        QCOMPARE(param(config, "DE_FIT_SRC"), QString::fromLatin1(kOrigin));
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            QCOMPARE(TgzImage::decodeFile(fx.absolutePath(root, fitted) + "mask.tgz").size(), QSize(120, 60));
+            QCOMPARE(QImage(fx.absolutePath(root, fitted) + "mask.png").size(), QSize(120, 60));
+        }
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 0);
+
+        // A second fit scales from the stamped origin, never from the fit item.
+        resize(config, 90, 30);
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
+        QCOMPARE(param(config, "DE_FIT_SRC"), QString::fromLatin1(kOrigin));
+        resize(config, 120, 60);
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), fitted); // same size, same item
+
+        resize(config, 100, 50);
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
+        QVERIFY(!hasParam(config, "DE_FIT_SRC"));
+    }
+
+    void fitRerendersAStyledBox()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 0);
+        resize(config, 140, 70);
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kBoxItem));
+        const QString item = fx.absolutePath(Rs3Fixture::Beta, kBoxItem);
+        QCOMPARE(TgzImage::decodeFile(item + "mask.tgz").size(), QSize(140, 70));
+        QCOMPARE(m2Width(item), 140);
+        QVERIFY(!hasParam(config, "DE_FIT_SRC"));
+    }
+
+    void fitLeavesOthersAlone_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("huge size") << 100000 << 2 << true;
+        QTest::newRow("zero size") << 0 << 0 << false;
+    }
+    void fitLeavesOthersAlone()
+    {
+        QFETCH(int, width);
+        QFETCH(int, result);
+        QFETCH(bool, warned);
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(QString::fromLatin1(kOrigin), 100, 50)));
+        resize(config, width, 50);
+        if (warned)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^fitMaskArtToGeometry: could not fit"));
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), result);
+        QCOMPARE(!config.fitWarning.isEmpty(), warned);
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kSet)));
+    }
+
+    void fitSkipsBarsAndMultiBoxes()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(QString::fromLatin1(kOrigin), 100, 50)));
+        resize(config, 120, 60);
+        QVERIFY(config.saveMultiBoxEntry("md.01", 0, 0, QString())); // even a damaged record
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 0);
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kSet)));
+    }
+};
+
+KORV_GUI_TEST_MAIN(BoxArtTest)
+#include "tst_boxart.moc"
