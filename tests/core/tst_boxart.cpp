@@ -343,6 +343,25 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kSet)));
     }
 
+    void refitRebuildsAnItem()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.refitHomebrewItem(0, 0, kOrigin, 60, 30, "config", "fit_md_01_60x30_0badc0de"));
+        const QString rel = homebrewItemPath("mxg_12", "config", "fit_md_01_60x30_0badc0de");
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), rel);
+        QCOMPARE(TgzImage::decodeFile(fx.absolutePath(Rs3Fixture::Beta, rel) + "mask.tgz").size(), QSize(60, 30));
+        QVERIFY(hasParam(config, "M_BCOL")); // a refit keeps the border colour
+
+        QVERIFY(!config.refitHomebrewItem(0, 0, "aim/resources/overlay/../../x/", 60, 30, "config", "fit_y"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^writeMaskPanel: refusing item path"));
+        QVERIFY(!config.refitHomebrewItem(0, 0, kOrigin, 60, 30, "../..", "fit_y"));
+        QVERIFY(!config.refitHomebrewItem(0, 0, kOrigin, 70000, 30, "config", "fit_y"));
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), rel);
+    }
+
     void fitSkipsBarsAndMultiBoxes()
     {
         Rs3Fixture fx;
