@@ -43,10 +43,6 @@ const MaskElement* maskAt(const DashConfig& config, int pageIndex, int maskIndex
     return maskAt(const_cast<DashConfig&>(config), pageIndex, maskIndex);
 }
 
-QColor colourFromArgb(quint32 argb)
-{
-    return argb == 0 ? QColor() : QColor::fromRgba(argb);
-}
 
 QByteArray xmlBytes(const pugi::xml_document& doc)
 {
@@ -155,14 +151,6 @@ bool isMultiBoxUsable(const MultiBoxRecord& r)
     return BoxStyleRenderer::isUsableGrid(r.rows, r.cols);
 }
 
-bool hasChildClass(pugi::xml_node mask, const char* cls)
-{
-    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, cls))
-            return true;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -366,8 +354,8 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
         return true;
     }
 
-    if (!hasChildClass(m->node, "Digit") || hasChildClass(m->node, "Bargraph")
-        || hasChildClass(m->node, "BargraphTrapezio") || hasChildClass(m->node, "Ring"))
+    if (!maskHasChildClass(m->node, "Digit") || maskHasChildClass(m->node, "Bargraph")
+        || maskHasChildClass(m->node, "BargraphTrapezio") || maskHasChildClass(m->node, "Ring"))
         return false;
 
     const QString current = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));

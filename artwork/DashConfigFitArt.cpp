@@ -43,20 +43,6 @@ QString hash8(const QString& source)
         .left(8);
 }
 
-bool hasChildClass(pugi::xml_node mask, const char* cls)
-{
-    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, cls))
-            return true;
-    }
-    return false;
-}
-
-QColor colourFromArgb(quint32 argb)
-{
-    return argb == 0 ? QColor() : QColor::fromRgba(argb);
-}
-
 } // namespace
 
 int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
@@ -69,7 +55,8 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
         return 0;
     if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
         return 0;
-    if (hasChildClass(node, "Bargraph") || hasChildClass(node, "BargraphTrapezio") || hasChildClass(node, "Ring"))
+    if (maskHasChildClass(node, "Bargraph") || maskHasChildClass(node, "BargraphTrapezio")
+        || maskHasChildClass(node, "Ring"))
         return 0;
     const QString key = sidecarKey(QStringLiteral("box"), pg->masks[size_t(maskIndex)].id, maskIndex);
     // Any multi-value box record, even a damaged one, means the panel is laid

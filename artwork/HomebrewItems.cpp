@@ -63,3 +63,17 @@ pugi::xml_node findBargraphChild(pugi::xml_node mask)
     }
     return {};
 }
+
+bool maskHasChildClass(pugi::xml_node mask, const char* cls)
+{
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, cls))
+            return true;
+    }
+    return false;
+}
+
+QColor colourFromArgb(quint32 argb)
+{
+    return argb == 0 ? QColor() : QColor::fromRgba(argb);
+}

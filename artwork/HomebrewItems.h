@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
+#include <QtGlobal>
 #include <pugixml.hpp>
 
 // Names and look-ups of the homebrew art items the editor writes into the
@@ -23,3 +25,10 @@ QString homebrewItemPath(const QString& device, const QString& stem, const QStri
 
 // The first child element of class "BargraphTrapezio" or "Bargraph".
 pugi::xml_node findBargraphChild(pugi::xml_node mask);
+
+// True when a direct child element of the mask has the class.
+bool maskHasChildClass(pugi::xml_node mask, const char* cls);
+
+// A colour stored as 32-bit ARGB; 0 means "not set" (an invalid colour, which
+// the renderer replaces by the style's own).
+QColor colourFromArgb(quint32 argb);
