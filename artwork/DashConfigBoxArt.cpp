@@ -43,7 +43,6 @@ const MaskElement* maskAt(const DashConfig& config, int pageIndex, int maskIndex
     return maskAt(const_cast<DashConfig&>(config), pageIndex, maskIndex);
 }
 
-
 QByteArray xmlBytes(const pugi::xml_document& doc)
 {
     std::ostringstream out;
@@ -150,7 +149,6 @@ bool isMultiBoxUsable(const MultiBoxRecord& r)
 {
     return BoxStyleRenderer::isUsableGrid(r.rows, r.cols);
 }
-
 
 } // namespace
 
