@@ -87,6 +87,12 @@ public:
 
     // --- artwork and image caches -----------------------------------------
     QPixmap maskPixmap(const MaskElement& mask, int maskIndex);
+    // File name of the scale frame painted over a gauge's artwork; empty
+    // when the mask has none.
+    static QString gaugeScaleFrame(const MaskElement& mask);
+    // PATH_REL_AiM_MASK with '/' separators and a trailing '/'; empty when
+    // the mask has no art folder.
+    static QString maskArtFolder(const MaskElement& mask);
     void invalidateRenderCaches();
 
     // Assigned by the owner right after construction; drags hand it to the
