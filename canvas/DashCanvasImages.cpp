@@ -89,6 +89,11 @@ QImage DashCanvas::loadImage(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
+    // The largest bitmap the decoder accepts (8192 x 8192 at 2 bytes) plus
+    // headroom; anything bigger is not read into memory at all.
+    constexpr qint64 kMaxBmpBytes = qint64(160) * 1024 * 1024;
+    if (file.size() > kMaxBmpBytes)
+        return {};
     return decodeBitfieldBmp(file.readAll());
 }
 
