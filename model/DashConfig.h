@@ -96,6 +96,17 @@ public:
     QString iconFeatureKey(int page, int mask) const; // icon records (artwork/DashConfigIconPreview.cpp)
     bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
 
+    // --- saving: device documents, preview pictures, configuration name ---
+    // Writes every dirty device file (or the only one), refreshes the preview
+    // pictures, writes a pending rename and packs the extract folder into
+    // targetPath (the previous file kept as ".bak"). On false the previous
+    // archive is untouched and `error` (when given) says why.
+    bool save(const QString& targetPath, QString* error = nullptr);
+    bool writeDeviceDocument(DeviceFile* file);
+    int refreshPreviewImages();
+    bool setConfigName(const QString& name);
+    bool writeConfigNameToAimcfg();
+
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
     std::vector<QSet<int>> fontSizeSets;
@@ -141,4 +152,8 @@ private:
     void installFontFolders(const QStringList& folders);
     void readChannelsAndIcons();
     void loadPageBackground(PageModel& page, const QString& imagePath);
+
+    // --- saving: steps that the channel-binding area fills ---------------
+    void rebindAxisDeviceCode(pugi::xml_node axis);
+    void propagateBarAxisRefsForMask(int page, int mask);
 };

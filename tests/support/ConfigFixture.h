@@ -145,6 +145,12 @@ public:
     QString writeTempZip(const QString& fileName = QStringLiteral("config.zconf2")) const;
     bool writeTree(const QString& folder) const;
 
+    // Named configurations covering the shapes the editor meets: one and two
+    // device files, every widget class, styled and positioned text, step
+    // scales, UTF-8 and XML-special texts, a PDM dash, no device description.
+    // Every bound Axis is referenced, so saving changes no record of them.
+    static QList<QPair<QString, ConfigFixture>> samples();
+
 private:
     QList<FixtureDevice> m_devices;
 };

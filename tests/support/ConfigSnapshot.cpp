@@ -2,6 +2,7 @@
 
 #include "model/DashConfig.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <sstream>
@@ -18,6 +19,48 @@ quintptr nodeId(pugi::xml_node n)
     return reinterpret_cast<quintptr>(n.internal_object());
 }
 
+QString documentText(const DeviceFile& d)
+{
+    std::ostringstream xml;
+    d.doc.save(xml, "  ");
+    return QString::fromStdString(xml.str());
+}
+
+void writeDevice(QTextStream& s, const DeviceFile& d, const QString& path)
+{
+    s << "device " << path << ' ' << d.dimX << 'x' << d.dimY << " folder=" << d.overlayFolder
+      << " dash=" << d.dashNumber << '/' << d.hasDashNumber << " pages=" << d.pageCount << ' ';
+}
+
+// Node identities tell whether records still point at the same XML; they
+// differ between two opens, so `records` leaves them out.
+void writePages(QTextStream& s, const DashConfig& config, bool withNodes)
+{
+    auto node = [withNodes](pugi::xml_node n) {
+        return withNodes ? QStringLiteral(" node=%1").arg(nodeId(n)) : QString();
+    };
+    for (const PageModel& p : config.pages) {
+        s << "page " << p.name << ' ' << p.index << ' ' << p.width << 'x' << p.height << " bg=" << p.backgroundPath
+          << '/' << p.background.isNull() << " dev=" << p.deviceFileIndex << " folder=" << p.deviceFolder
+          << " rel=" << p.relPagePath << '\n';
+        for (const MaskElement& m : p.masks) {
+            s << "  mask " << m.id << ' ' << m.x << ',' << m.y << ',' << m.w << ',' << m.h << " ch=" << m.channel
+              << '/' << m.channelShort << " kind=" << m.kind << " digit=" << m.digitCharset << '/' << m.digitPx
+              << '/' << colour(m.digitColour) << " label=" << m.labelCharset << '/' << m.labelPx << '/'
+              << colour(m.labelColour) << '/' << m.labelStyleSet << node(m.node) << '\n';
+            for (const WidgetModel& w : m.widgets) {
+                s << "    widget " << w.kind << ' ' << w.id << ' ' << w.x << ',' << w.y << ',' << w.w << ','
+                  << w.h << " align=" << w.posAlign << " cs=" << w.charset << '/' << w.charsetPx
+                  << " col=" << colour(w.colour) << " ref=" << w.axisRef << " ch=" << w.channel << '/'
+                  << w.channelShort << '/' << w.unit << '/' << w.decimals << " text=" << w.text
+                  << " scale=" << w.scaleMin << ".." << w.scaleMax << " trap=" << w.isTrapezio
+                  << " bar=" << colour(w.barColour) << " n=" << w.numChars << " hidden=" << w.hidden
+                  << node(w.node) << '\n';
+            }
+        }
+    }
+}
+
 } // namespace
 
 namespace ConfigSnapshot {
@@ -30,34 +73,35 @@ QByteArray of(const DashConfig& config)
       << " temp=" << (config.tempDir ? config.tempDir->path() : QStringLiteral("null"))
       << " aimcfg=" << config.aimcfgPath << " note=" << config.deviceNote << '\n';
     for (const DeviceFile* d : config.devices) {
-        std::ostringstream xml;
-        d->doc.save(xml, "  ");
-        s << "device " << d->filePath << ' ' << d->dimX << 'x' << d->dimY << " folder=" << d->overlayFolder
-          << " dash=" << d->dashNumber << '/' << d->hasDashNumber << " pages=" << d->pageCount
-          << " dirty=" << d->dirty << '\n'
-          << QString::fromStdString(xml.str()) << '\n';
+        writeDevice(s, *d, d->filePath);
+        s << "dirty=" << d->dirty << '\n' << documentText(*d) << '\n';
     }
-    for (const PageModel& p : config.pages) {
-        s << "page " << p.name << ' ' << p.index << ' ' << p.width << 'x' << p.height << " bg=" << p.backgroundPath
-          << '/' << p.background.isNull() << " dev=" << p.deviceFileIndex << " folder=" << p.deviceFolder
-          << " rel=" << p.relPagePath << '\n';
-        for (const MaskElement& m : p.masks) {
-            s << "  mask " << m.id << ' ' << m.x << ',' << m.y << ',' << m.w << ',' << m.h << " ch=" << m.channel
-              << '/' << m.channelShort << " kind=" << m.kind << " digit=" << m.digitCharset << '/' << m.digitPx
-              << '/' << colour(m.digitColour) << " label=" << m.labelCharset << '/' << m.labelPx << '/'
-              << colour(m.labelColour) << '/' << m.labelStyleSet << " node=" << nodeId(m.node) << '\n';
-            for (const WidgetModel& w : m.widgets) {
-                s << "    widget " << w.kind << ' ' << w.id << ' ' << w.x << ',' << w.y << ',' << w.w << ','
-                  << w.h << " align=" << w.posAlign << " cs=" << w.charset << '/' << w.charsetPx
-                  << " col=" << colour(w.colour) << " ref=" << w.axisRef << " ch=" << w.channel << '/'
-                  << w.channelShort << '/' << w.unit << '/' << w.decimals << " text=" << w.text
-                  << " scale=" << w.scaleMin << ".." << w.scaleMax << " trap=" << w.isTrapezio
-                  << " bar=" << colour(w.barColour) << " n=" << w.numChars << " hidden=" << w.hidden
-                  << " node=" << nodeId(w.node) << '\n';
-            }
-        }
-    }
+    writePages(s, config, true);
     s.flush();
+    return out.toUtf8();
+}
+
+QByteArray records(const DashConfig& config)
+{
+    QString out;
+    QTextStream s(&out);
+    const QDir extract(config.extractDir);
+    s << "aimcfg=" << (config.aimcfgPath.isEmpty() ? QString() : extract.relativeFilePath(config.aimcfgPath))
+      << " note=" << config.deviceNote << '\n';
+    for (const DeviceFile* d : config.devices) {
+        writeDevice(s, *d, extract.relativeFilePath(d->filePath));
+        s << '\n';
+    }
+    writePages(s, config, false);
+    s.flush();
+    return out.toUtf8();
+}
+
+QByteArray documents(const DashConfig& config)
+{
+    QString out;
+    for (const DeviceFile* d : config.devices)
+        out += documentText(*d) + QLatin1Char('\n');
     return out.toUtf8();
 }
 

@@ -9,4 +9,13 @@ class DashConfig;
 // Two equal snapshots mean the model was not touched.
 namespace ConfigSnapshot {
 QByteArray of(const DashConfig& config);
+
+// What the model believes about the configuration: devices (paths relative
+// to the extract folder, dirty flags left out), pages, masks and widgets,
+// without node identities or temporary paths. Equal for two separate opens
+// of the same content, e.g. before a save and after reopening the result.
+QByteArray records(const DashConfig& config);
+
+// The device documents as pugixml serializes them, in device order.
+QByteArray documents(const DashConfig& config);
 }
