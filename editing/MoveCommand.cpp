@@ -106,13 +106,18 @@ void MoveCommand::writeRect(MaskElement& mask, const Rect& rect)
     mask.y = rect.y;
     mask.w = rect.w;
     mask.h = rect.h;
-    if (!mask.node)
+    writeRectParams(mask.node, rect);
+}
+
+void MoveCommand::writeRectParams(pugi::xml_node node, const Rect& rect)
+{
+    if (!node)
         return;
     // Only parameters that exist change (setParamInt never appends).
-    setParamInt(mask.node, "XPOS", rect.x);
-    setParamInt(mask.node, "YPOS", rect.y);
-    setParamInt(mask.node, "WIDTH", rect.w);
-    setParamInt(mask.node, "HEIGHT", rect.h);
+    setParamInt(node, "XPOS", rect.x);
+    setParamInt(node, "YPOS", rect.y);
+    setParamInt(node, "WIDTH", rect.w);
+    setParamInt(node, "HEIGHT", rect.h);
 }
 
 void MoveCommand::captureMaskParams(pugi::xml_node node)
@@ -135,9 +140,7 @@ void MoveCommand::captureMaskParams(pugi::xml_node node)
 void MoveCommand::restoreMaskParams(pugi::xml_node node)
 {
     if (!m_maskParamsCaptured) {
-        MaskElement dummy;
-        dummy.node = node;
-        writeRect(dummy, {m_oldX, m_oldY, m_oldW, m_oldH});
+        writeRectParams(node, {m_oldX, m_oldY, m_oldW, m_oldH});
         return;
     }
     // The texts as they were, suffixes and all, not the numbers re-spelt.

@@ -35,6 +35,12 @@ public:
     // The record at (page, mask), or null when there is none.
     MaskElement* targetMask() const;
 
+    // Keeps the geometry parameters of the mask's Digit, Label and bar
+    // children and its widgets' rectangles; once per command.
+    void captureOriginal(MaskElement& mask);
+    // Scales the kept geometry by new size / old size into the mask.
+    void rescaleChildren(MaskElement& mask);
+
 private:
     struct CapturedParam {
         ParamRef param;
@@ -48,12 +54,11 @@ private:
 
     bool sizeChanged() const { return m_oldW != m_newW || m_oldH != m_newH; }
     void writeRect(MaskElement& mask, const Rect& rect);
+    static void writeRectParams(pugi::xml_node node, const Rect& rect);
     void captureMaskParams(pugi::xml_node node);
     void restoreMaskParams(pugi::xml_node node);
     void captureOutlines(pugi::xml_node node);
     void restoreCaptured(pugi::xml_node node, const std::vector<CapturedParam>& params);
-    void captureOriginal(MaskElement& mask);
-    void rescaleChildren(MaskElement& mask);
 
     // Call sites for the size-dependent work owned elsewhere: the multi-value
     // box cell layout and fitted box art. They do nothing until those land.
