@@ -3,6 +3,8 @@
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
+#include <algorithm>
+
 namespace {
 
 QByteArray esc(const QString& text)
@@ -59,6 +61,24 @@ FixtureElement& FixtureElement::p(const QString& name, int value)
 FixtureElement& FixtureElement::emptyParam(const QString& name)
 {
     params << qMakePair(name, QString());
+    return *this;
+}
+
+FixtureElement& FixtureElement::set(const QString& name, const QString& value)
+{
+    for (auto& param : params) {
+        if (param.first == name) {
+            param.second = value.isNull() ? QStringLiteral("") : value;
+            return *this;
+        }
+    }
+    return p(name, value);
+}
+
+FixtureElement& FixtureElement::without(const QString& name)
+{
+    params.erase(std::remove_if(params.begin(), params.end(), [&](const auto& param) { return param.first == name; }),
+                 params.end());
     return *this;
 }
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -105,4 +106,52 @@ QByteArray documents(const DashConfig& config)
     return out.toUtf8();
 }
 
+QString pairingError(DashConfig& config)
+{
+    for (int i = 0; i < static_cast<int>(config.devices.size()); ++i) {
+        int pagesOfFile = 0;
+        for (const PageModel& p : config.pages)
+            pagesOfFile += p.deviceFileIndex == i ? 1 : 0;
+        int elements = 0;
+        for (pugi::xml_node e = config.gconfNode(i).child("e"); e; e = e.next_sibling("e"))
+            elements += std::strcmp(e.attribute("c").value(), "GPageParam") == 0 ? 1 : 0;
+        if (pagesOfFile != elements || config.devices[static_cast<size_t>(i)]->pageCount != elements)
+            return QStringLiteral("device %1: %2 page records, %3 GPageParam, page count %4")
+                .arg(i)
+                .arg(pagesOfFile)
+                .arg(elements)
+                .arg(config.devices[static_cast<size_t>(i)]->pageCount);
+    }
+    for (int pi = 0; pi < config.pageCount(); ++pi) {
+        const PageModel& page = config.pages[static_cast<size_t>(pi)];
+        const pugi::xml_node pageNode = config.pageParamNode(pi);
+        if (!pageNode)
+            return QStringLiteral("page %1 has no GPageParam").arg(pi);
+        size_t k = 0;
+        for (pugi::xml_node e = pageNode.child("e"); e; e = e.next_sibling("e")) {
+            if (std::strcmp(e.attribute("c").value(), "GMaskParam") != 0)
+                continue;
+            if (k >= page.masks.size())
+                return QStringLiteral("page %1: GMaskParam %2 has no record").arg(pi).arg(k);
+            const MaskElement& mask = page.masks[k];
+            if (mask.node != e)
+                return QStringLiteral("page %1: mask %2 (%3) is not paired with GMaskParam %2 (%4)")
+                    .arg(pi)
+                    .arg(k)
+                    .arg(mask.id, QString::fromUtf8(e.attribute("i").value()));
+            for (const WidgetModel& w : mask.widgets) {
+                if (!w.node || w.node.parent() != e)
+                    return QStringLiteral("page %1: widget %2 of mask %3 is not an element of it")
+                        .arg(pi)
+                        .arg(w.id, mask.id);
+            }
+            ++k;
+        }
+        if (k != page.masks.size())
+            return QStringLiteral("page %1: %2 mask records, %3 GMaskParam").arg(pi).arg(page.masks.size()).arg(k);
+    }
+    return QString();
+}
+
 } // namespace ConfigSnapshot
+

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 class DashConfig;
 
@@ -18,4 +19,10 @@ QByteArray records(const DashConfig& config);
 
 // The device documents as pugixml serializes them, in device order.
 QByteArray documents(const DashConfig& config);
+
+// Empty when records and XML pair up the way saving relies on: the k-th
+// page of a device file is its k-th GPageParam, the k-th mask of a page its
+// k-th GMaskParam, every widget an element of its mask, and each device
+// file's page count matches; otherwise what is out of step.
+QString pairingError(DashConfig& config);
 }
