@@ -1,5 +1,6 @@
 #include "canvas/GaugeGeometry.h"
 
+#include "model/FirmwareFonts.h"
 #include "model/MaskElement.h"
 #include "model/XmlParams.h"
 
@@ -89,13 +90,12 @@ void gaugeValueRange(const MaskElement& mask, double& minimum, double& maximum)
 
 double needleAngle(double value, double minimum, double maximum)
 {
+    // NaN would reach the painter's rotation; an infinite value counts as
+    // missing too.
     if (!std::isfinite(value))
         value = minimum;
-    if (minimum >= maximum)
-        return -120.0;
-    const double f = std::clamp((value - minimum) / (maximum - minimum), 0.0, 1.0);
-    const double angle = -120.0 + 240.0 * f;
-    // An infinite scale end would still give NaN here.
+    const double angle = lerpClamped(value, minimum, maximum, -120.0, 120.0);
+    // An infinite scale end still gives NaN.
     return std::isfinite(angle) ? angle : -120.0;
 }
 

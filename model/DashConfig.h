@@ -1,15 +1,20 @@
 #pragma once
 
+#include "model/BarColorRecord.h"
+#include "model/BoxStyleRecord.h"
 #include "model/ChannelInfo.h"
 #include "model/DeviceFile.h"
 #include "model/FidRange.h"
+#include "model/IconPreviewRecord.h"
 #include "model/MaskElement.h"
+#include "model/MultiBoxRecord.h"
 #include "model/PageModel.h"
 #include "model/TriggeredIcon.h"
 #include "model/WidgetModel.h"
 
 #include <QHash>
 #include <QImage>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -18,6 +23,7 @@
 #include <vector>
 
 class QTemporaryDir;
+struct ChildGeometrySnapshot;
 
 // The model of one open configuration: the extracted archive, its device
 // files, pages, masks and widgets. The XML documents are the source of truth;
@@ -40,6 +46,88 @@ public:
 
     // --- archive ----------------------------------------------------------
     bool writeZconf2(const QString& sourceDir, const QString& targetPath);
+
+    // --- JSON sidecar stores beside the configuration file -----------------
+    QString barColorSidecarPath() const;
+    QString boxStylesSidecarPath() const;
+    QString multiBoxSidecarPath() const;
+    QString iconPreviewSidecarPath() const;
+    QMap<QString, BarColorRecord> loadBarColorSidecar() const;
+    QMap<QString, BoxStyleRecord> loadBoxStyleSidecar() const;
+    QMap<QString, MultiBoxRecord> loadMultiBoxSidecar() const;
+    QMap<QString, IconPreviewRecord> loadIconPreviewSidecar() const;
+    bool saveBarColorSidecar(const QMap<QString, BarColorRecord>& records);
+    bool saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records);
+    bool saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records);
+    bool saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement);
+    quint32 boxStyleAccentArgb(const QString& key) const;
+
+    // --- opening a configuration: load, parsing, page accessors ----------
+    // Opens a .zconf2/.zconfig. On failure the previous configuration stays
+    // exactly as it was and `error` (when given) says why.
+    bool load(const QString& path, QString* error = nullptr);
+    bool loadDeviceFiles(const QString& dir);
+    QString findAimcfg(const QString& dir);
+    void parsePage(pugi::xml_node pageNode, int deviceIndex);
+    MaskElement parseMask(pugi::xml_node maskNode);
+    QString maskChannelText(int page, int mask);
+    pugi::xml_node pageParamNode(int page);
+    // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order.
+    QStringList pageImagePaths(int page);
+    int fileIndexForDashTarget(const QString& target);
+
+    // --- channels, install-root look-ups, channel kinds, load-time fix-ups, firmware fonts
+    bool parseChannelsList(const QString& aimcfgPath);
+    void parseChannelRanges(const QString& aimcfgPath);
+    void parseTriggeredIconsManager(const QString& extractDir);
+    int laptimeGpsResourceFid() const;
+    static QString resolveRs3Path(QString path);
+    QString resolveResourcePath(const QString& featureKey) const;
+    QString iconFileForMask(int page, int mask);
+    static QString resolveOverlayDir(const QString& rel);
+    QStringList deviceOverlayFolders() const;
+    static int channelKindOfElement(pugi::xml_node element);
+    bool channelRangeForFid(int fid, double& lower, double& upper) const;
+    void applyChannelRangeToBarScales(pugi::xml_node mask, int fid);
+    int normalizeAlignParams();
+    int insertFwPositionParams();
+    void resetFontFolders();
+    void setFontFolders(const QStringList& folders);
+    QSet<int> firmwareFontSizes(int deviceIndex);
+    QString iconFeatureKey(int page, int mask) const; // icon records (artwork/DashConfigIconPreview.cpp)
+    bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
+
+    // --- saving: device documents, preview pictures, configuration name ---
+    // Writes every dirty device file (or the only one), refreshes the preview
+    // pictures, writes a pending rename and packs the extract folder into
+    // targetPath (the previous file kept as ".bak"). On false the previous
+    // archive is untouched and `error` (when given) says why.
+    bool save(const QString& targetPath, QString* error = nullptr);
+    bool writeDeviceDocument(DeviceFile* file);
+    int refreshPreviewImages();
+    bool setConfigName(const QString& name);
+    bool writeConfigNameToAimcfg();
+
+    // --- editing: mask, page and widget list primitives, ORDINE, mask geometry
+    // Each keeps a page's mask records in the order of its GMaskParam
+    // elements (and pages in the order of their GPageParam elements).
+    bool removeMask(int page, int mask);
+    bool removePage(int page);
+    bool removeWidget(int page, int mask, int widget);
+    bool insertMaskNodeCopy(int page, int index, const MaskElement& saved, pugi::xml_node source,
+                            pugi::xml_node anchor, pugi::xml_node& out);
+    bool insertPageNodeCopy(int index, const PageModel& saved, pugi::xml_node source, pugi::xml_node& out);
+    // The node a mask re-inserted at `index` goes after: the nearest mask
+    // before it that has a node in the page, or null (insert first).
+    pugi::xml_node maskInsertAnchor(int page, int index);
+    int maskOrder(int page, int mask);
+    int maxOrdine(int page);
+    int minOrdine(int page);
+    std::vector<int> maskOrders(int page);
+    void normalizeOrdine(int page);
+    void setMaskOrders(int page, const std::vector<int>& orders);
+    std::vector<ChildGeometrySnapshot> textChildGeometry(int page, int mask);
+    int scaleHotMouseLines(pugi::xml_node maskNode, int oldW, int oldH, int newW, int newH, bool includeSmall);
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
@@ -73,4 +161,21 @@ public:
 
 private:
     void deleteDevices();
+
+    // --- opening a configuration: steps of the load ----------------------
+    struct LoadGuard;
+    void commitOrRestoreLoad(LoadGuard& guard);
+    QStringList firmwarePageFolders();
+    void noteUnsupportedDevice(const QString& type);
+    void resetDeviceDescription();
+    // Later steps of the load, filled by the areas that own them.
+    void runLoadTimeFixups();
+    void runLoadTimeRepairs();
+    void installFontFolders(const QStringList& folders);
+    void readChannelsAndIcons();
+    void loadPageBackground(PageModel& page, const QString& imagePath);
+
+    // --- saving: steps that the channel-binding area fills ---------------
+    void rebindAxisDeviceCode(pugi::xml_node axis);
+    void propagateBarAxisRefsForMask(int page, int mask);
 };

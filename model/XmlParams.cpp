@@ -186,3 +186,47 @@ QString& overlayRelativeFolder(QString& path)
         path += QLatin1Char('/');
     return path;
 }
+
+bool xmlNestingWithin(pugi::xml_node root, int maxDepth)
+{
+    if (!root)
+        return true;
+    pugi::xml_node n = root.first_child();
+    int depth = 1;
+    while (n) {
+        if (depth > maxDepth)
+            return false;
+        if (n.first_child()) {
+            n = n.first_child();
+            ++depth;
+            continue;
+        }
+        while (n != root && !n.next_sibling()) {
+            n = n.parent();
+            --depth;
+        }
+        if (n == root)
+            break;
+        n = n.next_sibling();
+    }
+    return true;
+}
+
+namespace {
+
+struct ByteWriter : pugi::xml_writer {
+    QByteArray bytes;
+    void write(const void* data, size_t size) override
+    {
+        bytes.append(static_cast<const char*>(data), static_cast<qsizetype>(size));
+    }
+};
+
+} // namespace
+
+QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent)
+{
+    ByteWriter out;
+    doc.save(out, indent, pugi::format_indent, pugi::encoding_auto);
+    return out.bytes;
+}

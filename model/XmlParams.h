@@ -55,3 +55,16 @@ QString xmlEscape(const QString& text);
 
 // Cuts a leading "aim/resources/overlay/" and makes sure of a trailing '/'.
 QString& overlayRelativeFolder(QString& path);
+
+// Deepest nesting accepted in a document that is walked recursively. Real
+// configurations nest about a dozen levels; hostile files may nest far more
+// and would exhaust the stack of a recursive walk.
+constexpr int kMaxXmlNesting = 256;
+
+// True when no node below `root` lies more than maxDepth levels under it.
+// Walks iteratively, so it is safe on any nesting.
+bool xmlNestingWithin(pugi::xml_node root, int maxDepth = kMaxXmlNesting);
+
+// The whole document as UTF-8 text, indented with `indent` per level
+// (pugixml's format_indent), ready to be written in one piece.
+QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent);

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <climits>
+#include <functional>
+
 namespace {
 
 QString writeFile(const QByteArray& bytes, const QString& name)
@@ -53,7 +56,13 @@ private Q_SLOTS:
         QFETCH(quint32, blue);
         QFETCH(QVector<quint16>, pixels);
         QFETCH(QVector<QRgb>, expected);
-        const QString path = writeFile(BmpFixture::bitfield16(2, height, pixels, { red, green, blue }), "a.bmp");
+        BmpFixture::Options o;
+        o.infoHeaderSize = 56;
+        o.topDown = height < 0;
+        o.masks[0] = red;
+        o.masks[1] = green;
+        o.masks[2] = blue;
+        const QString path = writeFile(BmpFixture::rgb565(2, 2, pixels, o), "a.bmp");
         QVERIFY(QImage(path).isNull()); // the library itself does not read these
         const QImage image = DashCanvas::loadImage(path);
         QCOMPARE(image.size(), QSize(2, 2));
@@ -63,53 +72,38 @@ private Q_SLOTS:
 
     void hostileHeaders_data()
     {
-        QTest::addColumn<QString>("what");
-        QTest::newRow("width 8193") << "width8193";
-        QTest::newRow("width 0") << "width0";
-        QTest::newRow("height INT_MIN") << "heightMin";
-        QTest::newRow("height 8193") << "height8193";
-        QTest::newRow("pixel data one byte short") << "short";
-        QTest::newRow("offset wraps 32 bits") << "offsetWrap";
-        QTest::newRow("offset inside header") << "offsetLow";
-        QTest::newRow("offset past end") << "offsetEnd";
-        QTest::newRow("24 bpp with bit fields") << "bpp";
-        QTest::newRow("not bit fields") << "compression";
-        QTest::newRow("empty mask") << "mask";
-        QTest::newRow("truncated header") << "tiny";
-        QTest::newRow("no BM") << "magic";
+        QTest::addColumn<QByteArray>("bmp");
+        const auto with = [](const std::function<void(BmpFixture::Options&)>& change) {
+            BmpFixture::Options o;
+            o.infoHeaderSize = 56;
+            change(o);
+            return BmpFixture::rgb565(4, 4, QVector<quint16>(16, 0xFFFF), o);
+        };
+        QTest::newRow("width 8193") << with([](BmpFixture::Options& o) { o.headerWidth = 8193; });
+        QTest::newRow("width INT_MAX") << with([](BmpFixture::Options& o) { o.headerWidth = INT_MAX; });
+        QTest::newRow("width negative") << with([](BmpFixture::Options& o) { o.headerWidth = -4; });
+        QTest::newRow("height INT_MIN") << with([](BmpFixture::Options& o) { o.headerHeight = INT_MIN; });
+        QTest::newRow("height 8193") << with([](BmpFixture::Options& o) { o.headerHeight = 8193; });
+        QTest::newRow("height claims more") << with([](BmpFixture::Options& o) { o.headerHeight = 5; });
+        QTest::newRow("pixel data one byte short") << with([](BmpFixture::Options& o) { o.dropTrailingBytes = 1; });
+        QTest::newRow("offset wraps 32 bits") << with([](BmpFixture::Options& o) { o.pixelOffset = 0xFFFFFFF0; });
+        QTest::newRow("offset inside header") << with([](BmpFixture::Options& o) { o.pixelOffset = 20; });
+        QTest::newRow("offset past end") << with([](BmpFixture::Options& o) { o.pixelOffset = 70 + 32 - 7; });
+        QTest::newRow("24 bpp with bit fields") << with([](BmpFixture::Options& o) { o.bitsPerPixel = 24; });
+        QTest::newRow("not bit fields") << with([](BmpFixture::Options& o) { o.compression = 0; });
+        QTest::newRow("empty mask") << with([](BmpFixture::Options& o) { o.masks[1] = 0; });
+        QTest::newRow("truncated header") << with([](BmpFixture::Options&) {}).left(69);
+        QByteArray magic = with([](BmpFixture::Options&) {});
+        magic[0] = 'X';
+        QTest::newRow("no BM") << magic;
     }
 
     void hostileHeaders()
     {
-        QFETCH(QString, what);
-        QByteArray bmp = BmpFixture::bitfield16(4, 4, QVector<quint16>(16, 0xFFFF));
-        QVERIFY(!DashCanvas::loadImage(writeFile(bmp, "ok.bmp")).isNull());
-        if (what == "width8193")
-            BmpFixture::patch32(bmp, 18, 8193);
-        else if (what == "width0")
-            BmpFixture::patch32(bmp, 18, 0);
-        else if (what == "heightMin")
-            BmpFixture::patch32(bmp, 22, 0x80000000u);
-        else if (what == "height8193")
-            BmpFixture::patch32(bmp, 22, 8193);
-        else if (what == "short")
-            bmp.chop(1);
-        else if (what == "offsetWrap")
-            BmpFixture::patch32(bmp, 10, 0xFFFFFFF0u);
-        else if (what == "offsetLow")
-            BmpFixture::patch32(bmp, 10, 20);
-        else if (what == "offsetEnd")
-            BmpFixture::patch32(bmp, 10, quint32(bmp.size()));
-        else if (what == "bpp")
-            BmpFixture::patch16(bmp, 28, 24);
-        else if (what == "compression")
-            BmpFixture::patch32(bmp, 30, 0);
-        else if (what == "mask")
-            BmpFixture::patch32(bmp, 58, 0);
-        else if (what == "tiny")
-            bmp.truncate(69);
-        else if (what == "magic")
-            bmp[0] = 'X';
+        QFETCH(QByteArray, bmp);
+        BmpFixture::Options o;
+        o.infoHeaderSize = 56;
+        QVERIFY(!DashCanvas::loadImage(writeFile(BmpFixture::rgb565(4, 4, QVector<quint16>(16, 0xFFFF), o), "ok.bmp")).isNull());
         QVERIFY(DashCanvas::loadImage(writeFile(bmp, "bad.bmp")).isNull());
     }
 

@@ -1,75 +1,53 @@
 #include "support/BmpFixture.h"
 
 #include <QtEndian>
-#include <cstdlib>
 
 namespace BmpFixture {
-
 namespace {
 
-void append16(QByteArray& out, quint16 v)
+void put16(QByteArray& d, int off, quint16 v)
 {
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
+    qToLittleEndian(v, d.data() + off);
 }
 
-void append32(QByteArray& out, quint32 v)
+void put32(QByteArray& d, int off, quint32 v)
 {
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
+    qToLittleEndian(v, d.data() + off);
 }
 
 } // namespace
 
-QByteArray bitfield16(int width, int height, const QVector<quint16>& pixels, const Masks& masks)
+QByteArray rgb565(int width, int height, const QVector<quint16>& pixels, const Options& o)
 {
-    const int rows = std::abs(height);
+    const int headerBytes = o.infoHeaderSize > 52 ? 14 + int(o.infoHeaderSize) : 14 + 40 + 12;
     const int stride = ((width * 16 + 31) / 32) * 4;
-    const int headerSize = 56;
-    const int offset = 14 + headerSize;
-
-    QByteArray data;
-    for (int i = 0; i < rows; ++i) {
-        const int row = height > 0 ? rows - 1 - i : i;
-        QByteArray line;
+    const qint64 offset = o.pixelOffset >= 0 ? o.pixelOffset : headerBytes;
+    QByteArray d(headerBytes + stride * height, '\0');
+    d[0] = 'B';
+    d[1] = 'M';
+    put32(d, 2, quint32(d.size()));
+    put32(d, 10, quint32(offset));
+    put32(d, 14, o.infoHeaderSize);
+    put32(d, 18, quint32(o.headerWidth ? o.headerWidth : width));
+    const qint32 h = o.headerHeight ? o.headerHeight : (o.topDown ? -height : height);
+    put32(d, 22, quint32(h));
+    put16(d, 26, 1);
+    put16(d, 28, o.bitsPerPixel);
+    put32(d, 30, o.compression);
+    put32(d, 34, quint32(stride * height));
+    put32(d, 54, o.masks[0]);
+    put32(d, 58, o.masks[1]);
+    put32(d, 62, o.masks[2]);
+    const int dataStart = headerBytes;
+    for (int row = 0; row < height; ++row) {
+        // Bottom-up files store the bottom row first.
+        const int fileRow = o.topDown ? row : height - 1 - row;
         for (int x = 0; x < width; ++x)
-            append16(line, pixels.value(row * width + x));
-        line.append(QByteArray(stride - line.size(), '\0'));
-        data += line;
+            put16(d, dataStart + fileRow * stride + 2 * x, pixels.value(row * width + x));
     }
-
-    QByteArray out("BM");
-    append32(out, quint32(offset + data.size()));
-    append32(out, 0);
-    append32(out, quint32(offset));
-    append32(out, quint32(headerSize));
-    append32(out, quint32(width));
-    append32(out, quint32(height));
-    append16(out, 1);
-    append16(out, 16);
-    append32(out, 3); // bit fields
-    append32(out, quint32(data.size()));
-    append32(out, 2835);
-    append32(out, 2835);
-    append32(out, 0);
-    append32(out, 0);
-    append32(out, masks.red);
-    append32(out, masks.green);
-    append32(out, masks.blue);
-    append32(out, 0); // alpha mask
-    return out + data;
-}
-
-void patch16(QByteArray& bmp, int offset, quint16 value)
-{
-    qToLittleEndian(value, bmp.data() + offset);
-}
-
-void patch32(QByteArray& bmp, int offset, quint32 value)
-{
-    qToLittleEndian(value, bmp.data() + offset);
+    if (o.dropTrailingBytes > 0)
+        d.chop(qMin(o.dropTrailingBytes, int(d.size())));
+    return d;
 }
 
 } // namespace BmpFixture

@@ -2,25 +2,28 @@
 
 #include <QByteArray>
 #include <QVector>
+#include <QtGlobal>
 
-// Builds 16-bit bit-field Windows bitmaps the way RS3 writes its artwork:
-// a 56-byte info header (the variant with masks inside the header, which
-// the image library does not read), masks at byte 54, rows padded to four
-// bytes. Tests corrupt the result with the patch helpers.
+// Windows bitmaps built in memory, in the 16-bit bit-field form RS3 ships
+// (RGB565), with knobs to produce the hostile variants a reader must refuse.
 namespace BmpFixture {
 
-struct Masks {
-    quint32 red = 0xF800;
-    quint32 green = 0x07E0;
-    quint32 blue = 0x001F;
+struct Options {
+    quint16 bitsPerPixel = 16;
+    quint32 compression = 3; // BI_BITFIELDS
+    quint32 masks[3] = {0xF800, 0x07E0, 0x001F};
+    bool topDown = false; // negative height in the header
+    qint32 headerWidth = 0; // 0: the real width
+    qint32 headerHeight = 0; // 0: the real (signed) height
+    qint64 pixelOffset = -1; // header field only; pixels always follow the masks
+    int dropTrailingBytes = 0; // cut the file short
+    // 40: the plain info header with the masks after it, which the image
+    // library reads itself. 56: the variant with the masks inside the header
+    // (pixels after the alpha mask), which only our own decoders read.
+    quint32 infoHeaderSize = 40;
 };
 
-// pixels: width * |height| values, top row first; a positive height stores
-// the rows bottom-up as usual, a negative one top-down.
-QByteArray bitfield16(int width, int height, const QVector<quint16>& pixels, const Masks& masks = Masks());
-
-// Little-endian overwrite of a header field.
-void patch16(QByteArray& bmp, int offset, quint16 value);
-void patch32(QByteArray& bmp, int offset, quint32 value);
+// Rows are given top row first; pixels.size() must be width * height.
+QByteArray rgb565(int width, int height, const QVector<quint16>& pixels, const Options& options = Options());
 
 } // namespace BmpFixture

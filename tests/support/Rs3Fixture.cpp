@@ -2,6 +2,8 @@
 
 #include "support/TestEnvironment.h"
 
+#include "model/InstallRoots.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +19,8 @@ Rs3Fixture::Rs3Fixture()
 {
     QDir().mkpath(overlayRoot(Stable));
     QDir().mkpath(overlayRoot(Beta));
+    QDir().mkpath(overlayRoot(Local));
+    setLocalOverlayRootOverride(overlayRoot(Local));
     QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
     settings.setValue(QLatin1String(kStableKey), root(Stable));
     settings.setValue(QLatin1String(kBetaKey), root(Beta));
@@ -29,12 +33,21 @@ Rs3Fixture::~Rs3Fixture()
     settings.remove(QLatin1String(kStableKey));
     settings.remove(QLatin1String(kBetaKey));
     settings.sync();
+    setLocalOverlayRootOverride(QString());
     QDir(m_base).removeRecursively();
 }
 
 QString Rs3Fixture::root(Root which) const
 {
-    return m_base + (which == Stable ? QStringLiteral("/RaceStudio3") : QStringLiteral("/RaceStudio3_beta"));
+    switch (which) {
+    case Stable:
+        return m_base + QStringLiteral("/RaceStudio3");
+    case Beta:
+        return m_base + QStringLiteral("/RaceStudio3_beta");
+    case Local:
+        break;
+    }
+    return m_base + QStringLiteral("/program");
 }
 
 QString Rs3Fixture::overlayRoot(Root which) const

@@ -4,10 +4,12 @@
 #include <QString>
 
 // Two temporary folders laid out like RS3 installs (stable and beta), with
-// the settings keys pointing at them for the fixture's lifetime.
+// the settings keys pointing at them for the fixture's lifetime, and a third
+// standing in for the program's own folder (its overlay tree is installed as
+// the local overlay root), so no test sees a tree beside the test binary.
 class Rs3Fixture {
 public:
-    enum Root { Stable, Beta };
+    enum Root { Stable, Beta, Local };
 
     Rs3Fixture();
     ~Rs3Fixture();

@@ -1,0 +1,144 @@
+// Loads a large synthetic RS3 CSV export (100 channels, 20 Hz, 30 minutes,
+// about 50 MB) and prints the load time against reading the same file into
+// memory, then the throughput of value() against a plain binary search over
+// the same time column.
+
+#include "canvas/CsvDataSource.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kChannels = 100;
+constexpr int kRate = 20;
+constexpr int kSeconds = 30 * 60;
+constexpr int kRows = kRate * kSeconds;
+
+QString channelName(int c)
+{
+    return QStringLiteral("Channel %1").arg(c, 3, 10, QLatin1Char('0'));
+}
+
+bool writeExport(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray text;
+    text.reserve(64 * 1024 * 1024);
+    text += "\"Format\",\"AiM CSV File\"\r\n\"Session\",\"Bench\"\r\n\"Sample Rate\",\"20\"\r\n\r\n";
+    QByteArray names = "\"Time\"";
+    QByteArray units = "\"s\"";
+    for (int c = 0; c < kChannels; ++c) {
+        names += ",\"" + channelName(c).toUtf8() + '"';
+        units += ",\"u\"";
+    }
+    text += names + "\r\n" + units + "\r\n\r\n";
+    char cell[32];
+    for (int r = 0; r < kRows; ++r) {
+        const double t = double(r) / kRate;
+        std::snprintf(cell, sizeof cell, "\"%.3f\"", t);
+        text += cell;
+        for (int c = 0; c < kChannels; ++c) {
+            std::snprintf(cell, sizeof cell, ",\"%.6f\"", 1000.0 * std::sin(0.01 * r + c) + 100.0 * c);
+            text += cell;
+        }
+        text += "\r\n";
+    }
+    return file.write(text) == text.size();
+}
+
+// Best of a few runs, in milliseconds.
+template <typename F>
+double bestMs(int runs, F&& body)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        body();
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "csv_bench: no temporary folder\n");
+        return 1;
+    }
+    const QString path = dir.filePath(QStringLiteral("bench.csv"));
+    if (!writeExport(path)) {
+        std::fprintf(stderr, "csv_bench: cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    const qint64 bytes = QFile(path).size();
+
+    qint64 readBytes = 0;
+    const double readMs = bestMs(3, [&] {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            readBytes += file.readAll().size();
+    });
+    CsvDataSource source;
+    bool loaded = true;
+    const double loadMs = bestMs(3, [&] { loaded = source.load(path) && loaded; });
+    if (!loaded || readBytes == 0) {
+        std::fprintf(stderr, "csv_bench: load failed: %s\n", qPrintable(source.errorText()));
+        return 1;
+    }
+    std::printf("export: %.1f MB, %d rows x %d channels, %lld channels loaded, duration %.2f s\n",
+                bytes / 1e6, kRows, kChannels, static_cast<long long>(source.channelNames().size()), source.duration());
+    std::printf("load: %.1f ms; read into memory: %.1f ms; ratio %.1f\n", loadMs, readMs, loadMs / readMs);
+
+    // Same query stream for both: random channels at random times.
+    constexpr int kCalls = 2000000;
+    std::mt19937 random(42);
+    std::uniform_real_distribution<double> anyTime(-1.0, kSeconds + 1.0);
+    std::uniform_int_distribution<int> anyChannel(0, kChannels - 1);
+    std::vector<double> queryTimes(kCalls);
+    std::vector<int> queryChannels(kCalls);
+    for (int i = 0; i < kCalls; ++i) {
+        queryTimes[size_t(i)] = anyTime(random);
+        queryChannels[size_t(i)] = anyChannel(random);
+    }
+    QStringList names;
+    for (int c = 0; c < kChannels; ++c)
+        names.append(channelName(c).toLower()); // resolved through the cache after the first call
+    std::vector<double> times(kRows);
+    for (int r = 0; r < kRows; ++r)
+        times[size_t(r)] = double(r) / kRate;
+
+    volatile double sink = 0.0;
+    const double valueMs = bestMs(3, [&] {
+        double sum = 0.0;
+        for (int i = 0; i < kCalls; ++i)
+            sum += source.value(names.at(queryChannels[size_t(i)]), queryTimes[size_t(i)]);
+        sink = sink + sum;
+    });
+    const double searchMs = bestMs(3, [&] {
+        size_t sum = 0;
+        for (int i = 0; i < kCalls; ++i)
+            sum += size_t(std::upper_bound(times.begin(), times.end(), queryTimes[size_t(i)]) - times.begin());
+        sink = sink + double(sum);
+    });
+    const double valueRate = kCalls / (valueMs / 1e3);
+    const double searchRate = kCalls / (searchMs / 1e3);
+    std::printf("value(): %.2f M calls/s; plain binary search: %.2f M/s; ratio %.1f\n",
+                valueRate / 1e6, searchRate / 1e6, searchRate / valueRate);
+    return 0;
+}

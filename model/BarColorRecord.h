@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// A recoloured bargraph, kept in the ".barcolor.json" sidecar.
+struct BarColorRecord {
+    bool colored = false;
+    double redline = 0.0;
+    QString originalPathRel;
+    QString originalCoords;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// A styled value box, kept in the ".boxstyles.json" sidecar.
+struct BoxStyleRecord {
+    QString styleId;
+    QString originalPathRel;
+    quint32 accentArgb = 0;
+    bool showDividers = true;
+    QString caption;
+    int borderPx = 0;
+    quint32 captionArgb = 0;
+};

@@ -1,0 +1,233 @@
+#include "model/DashConfig.h"
+#include "model/SidecarKeys.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace {
+
+const char* const kMasks = "masks";
+const char* const kIcons = "icons";
+
+QString sidecarPath(const QString& zconf2Path, const char* suffix)
+{
+    if (zconf2Path.isEmpty())
+        return {};
+    const QFileInfo info(zconf2Path);
+    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(suffix);
+}
+
+QJsonObject readList(const QString& path, const char* listKey)
+{
+    if (path.isEmpty())
+        return {};
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
+    if (!doc.isObject())
+        return {};
+    return doc.object().value(QLatin1String(listKey)).toObject();
+}
+
+// The whole store is rewritten through QSaveFile: a failed write keeps the
+// previous file (and the artwork origins that removals depend on).
+bool writeList(const QString& path, const char* listKey, const QJsonObject& list)
+{
+    if (path.isEmpty())
+        return true;
+    if (list.isEmpty()) {
+        if (QFileInfo::exists(path) && !QFile::remove(path)) {
+            qWarning() << "saveSidecar: could not remove" << path;
+            return false;
+        }
+        return true;
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("version"), 1);
+    root.insert(QLatin1String(listKey), list);
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        qWarning() << "saveSidecar: cannot write" << path << f.errorString();
+        return false;
+    }
+    f.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    if (!f.commit()) {
+        qWarning() << "saveSidecar: write failed, kept the previous file" << path << f.errorString();
+        return false;
+    }
+    return true;
+}
+
+BarColorRecord barColorFromJson(const QJsonObject& o)
+{
+    BarColorRecord r;
+    r.colored = o.value(QStringLiteral("colored")).toBool(false);
+    r.redline = o.value(QStringLiteral("redline")).toDouble(0.0);
+    r.originalPathRel = o.value(QStringLiteral("originalPathRel")).toString();
+    r.originalCoords = o.value(QStringLiteral("originalCoords")).toString();
+    return r;
+}
+
+QJsonObject barColorToJson(const BarColorRecord& r)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("colored"), r.colored);
+    o.insert(QStringLiteral("redline"), r.redline);
+    o.insert(QStringLiteral("originalPathRel"), r.originalPathRel);
+    if (!r.originalCoords.isEmpty())
+        o.insert(QStringLiteral("originalCoords"), r.originalCoords);
+    return o;
+}
+
+BoxStyleRecord boxStyleFromJson(const QJsonObject& o)
+{
+    BoxStyleRecord r;
+    r.styleId = o.value(QStringLiteral("styleId")).toString();
+    r.originalPathRel = o.value(QStringLiteral("originalPathRel")).toString();
+    r.accentArgb = static_cast<quint32>(o.value(QStringLiteral("accentArgb")).toInteger(0) & 0xffffffffLL);
+    r.showDividers = o.value(QStringLiteral("showDividers")).toBool(true);
+    r.caption = o.value(QStringLiteral("caption")).toString();
+    r.borderPx = o.value(QStringLiteral("borderPx")).toInt(0);
+    r.captionArgb = static_cast<quint32>(o.value(QStringLiteral("captionArgb")).toInteger(0));
+    return r;
+}
+
+QJsonObject boxStyleToJson(const BoxStyleRecord& r)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("styleId"), r.styleId);
+    o.insert(QStringLiteral("originalPathRel"), r.originalPathRel);
+    if (r.accentArgb != 0)
+        o.insert(QStringLiteral("accentArgb"), static_cast<qint64>(r.accentArgb));
+    if (!r.showDividers)
+        o.insert(QStringLiteral("showDividers"), false);
+    if (!r.caption.isEmpty())
+        o.insert(QStringLiteral("caption"), r.caption);
+    if (r.borderPx != 0)
+        o.insert(QStringLiteral("borderPx"), r.borderPx);
+    if (r.captionArgb != 0)
+        o.insert(QStringLiteral("captionArgb"), static_cast<qint64>(r.captionArgb));
+    return o;
+}
+
+MultiBoxRecord multiBoxFromJson(const QJsonObject& o)
+{
+    MultiBoxRecord r;
+    r.rows = o.value(QStringLiteral("rows")).toInt(0);
+    r.cols = o.value(QStringLiteral("cols")).toInt(0);
+    r.labelPlacement = o.value(QStringLiteral("labelPlacement")).toString();
+    return r;
+}
+
+QJsonObject multiBoxToJson(const MultiBoxRecord& r)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("rows"), r.rows);
+    o.insert(QStringLiteral("cols"), r.cols);
+    o.insert(QStringLiteral("labelPlacement"), r.labelPlacement);
+    return o;
+}
+
+template <typename Record, typename FromJson>
+QMap<QString, Record> loadStore(const QString& path, const char* listKey, FromJson fromJson)
+{
+    QMap<QString, Record> records;
+    const QJsonObject list = readList(path, listKey);
+    for (auto it = list.constBegin(); it != list.constEnd(); ++it)
+        records.insert(it.key(), fromJson(it.value().toObject()));
+    return records;
+}
+
+template <typename Record, typename ToJson>
+bool saveStore(const QString& path, const char* listKey, const QMap<QString, Record>& records, ToJson toJson)
+{
+    QJsonObject list;
+    for (auto it = records.constBegin(); it != records.constEnd(); ++it)
+        list.insert(it.key(), toJson(it.value()));
+    return writeList(path, listKey, list);
+}
+
+} // namespace
+
+QString sidecarKey(const QString& prefix, const QString& maskId, int maskIndex)
+{
+    if (!maskId.isEmpty())
+        return maskId;
+    return prefix + QString::number(maskIndex);
+}
+
+QString iconPreviewKey(const QString& maskId, int maskIndex)
+{
+    return sidecarKey(QStringLiteral("icon"), maskId, maskIndex);
+}
+
+QString DashConfig::barColorSidecarPath() const { return sidecarPath(zconf2Path, ".barcolor.json"); }
+QString DashConfig::boxStylesSidecarPath() const { return sidecarPath(zconf2Path, ".boxstyles.json"); }
+QString DashConfig::multiBoxSidecarPath() const { return sidecarPath(zconf2Path, ".multibox.json"); }
+QString DashConfig::iconPreviewSidecarPath() const { return sidecarPath(zconf2Path, ".iconpreview.json"); }
+
+QMap<QString, BarColorRecord> DashConfig::loadBarColorSidecar() const
+{
+    return loadStore<BarColorRecord>(barColorSidecarPath(), kMasks, barColorFromJson);
+}
+
+QMap<QString, BoxStyleRecord> DashConfig::loadBoxStyleSidecar() const
+{
+    return loadStore<BoxStyleRecord>(boxStylesSidecarPath(), kMasks, boxStyleFromJson);
+}
+
+QMap<QString, MultiBoxRecord> DashConfig::loadMultiBoxSidecar() const
+{
+    return loadStore<MultiBoxRecord>(multiBoxSidecarPath(), kMasks, multiBoxFromJson);
+}
+
+QMap<QString, IconPreviewRecord> DashConfig::loadIconPreviewSidecar() const
+{
+    QMap<QString, IconPreviewRecord> records;
+    const QJsonObject list = readList(iconPreviewSidecarPath(), kIcons);
+    for (auto it = list.constBegin(); it != list.constEnd(); ++it) {
+        const QString graphic = it.value().toObject().value(QStringLiteral("graphic")).toString();
+        if (!graphic.isEmpty())
+            records.insert(it.key(), IconPreviewRecord{graphic});
+    }
+    return records;
+}
+
+bool DashConfig::saveBarColorSidecar(const QMap<QString, BarColorRecord>& records)
+{
+    return saveStore(barColorSidecarPath(), kMasks, records, barColorToJson);
+}
+
+bool DashConfig::saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records)
+{
+    return saveStore(boxStylesSidecarPath(), kMasks, records, boxStyleToJson);
+}
+
+bool DashConfig::saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records)
+{
+    QJsonObject list;
+    for (auto it = records.constBegin(); it != records.constEnd(); ++it) {
+        if (!it.value().graphic.isEmpty())
+            list.insert(it.key(), QJsonObject{{QStringLiteral("graphic"), it.value().graphic}});
+    }
+    return writeList(iconPreviewSidecarPath(), kIcons, list);
+}
+
+bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement)
+{
+    if (multiBoxSidecarPath().isEmpty() || key.isEmpty())
+        return true;
+    QMap<QString, MultiBoxRecord> records = loadMultiBoxSidecar();
+    records.insert(key, MultiBoxRecord{rows, cols, labelPlacement});
+    return saveStore(multiBoxSidecarPath(), kMasks, records, multiBoxToJson);
+}
+
+quint32 DashConfig::boxStyleAccentArgb(const QString& key) const
+{
+    return loadBoxStyleSidecar().value(key).accentArgb;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <pugixml.hpp>
+
+// The RaceStudio 3 install roots and the look-ups of artwork inside them.
+// Configuration XML names artwork relative to an install ("aim/resources/
+// overlay/..."); these functions turn such names into existing files or
+// folders. Roots are read from the settings at every call, so a changed
+// preference takes effect at once. Every relative path joined to a root goes
+// through PathGuard: nothing resolves outside the roots.
+
+// Writable application-data folder ('/' separators); not created here.
+QString appDataDir();
+
+// The stable and beta install roots from the settings, '\' turned into '/'
+// and trailing '/' removed.
+QString raceStudio3Root();
+QString raceStudio3BetaRoot();
+
+// [stable + "/aim/resources/overlay", beta + "/aim/resources/overlay"]; both
+// entries always present, even when equal.
+QStringList rs3OverlayRoots();
+
+// The overlay tree beside the executable, or empty when the executable's
+// folder is unknown. An override (tests, portable installs) takes its place.
+QString localOverlayRoot();
+void setLocalOverlayRootOverride(const QString& overlayRoot);
+
+// rs3OverlayRoots plus the local root when non-empty and not already listed.
+QStringList allOverlayRoots();
+
+// An existing file for an RS3-relative path (tried under the stable, then the
+// beta install root), or for an absolute path that lies inside one of the
+// roots; empty otherwise.
+QString resolveAssetPath(const QString& path);
+
+// The folder holding an "items"/"Items" folder, with a trailing '/'; the
+// path itself (with '/') when it has none.
+QString itemsParentFolder(const QString& path);
+
+// RS3-relative item folder (trailing '/') holding a mask.png to build on for
+// an element folder: an Items sub-folder of the element first, else the
+// smallest mask.png of the device family. Empty when none.
+QString locateItemMaskPng(const QString& rel);
+
+// RS3-relative item folder (trailing '/') whose *.M2.xml declares an element
+// of the class; empty when none.
+QString findItemForClass(const QString& rel, const QString& className);
+
+// The bar's scale element: a direct "ScaleFSV" child, else one inside a
+// "UDM" child; null when none.
+pugi::xml_node findScaleFsvNode(pugi::xml_node element);
+
+// Reads a 16-bit RGB565 bit-field Windows bitmap (the format RS3 ships its
+// page backgrounds in) as a 24-bit image; null for anything else or for a
+// file whose header claims more than it holds.
+QImage readImageFile(const QString& path);

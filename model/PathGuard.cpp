@@ -1,0 +1,86 @@
+#include "model/PathGuard.h"
+
+#include <QDir>
+
+namespace PathGuard {
+
+namespace {
+
+Qt::CaseSensitivity fileNameCase()
+{
+#ifdef Q_OS_WIN
+    return Qt::CaseInsensitive;
+#else
+    return Qt::CaseSensitive;
+#endif
+}
+
+bool refuse(QString* why, const QString& reason)
+{
+    if (why)
+        *why = reason;
+    return false;
+}
+
+QString cleaned(const QString& path)
+{
+    QString p = QDir::cleanPath(QDir::fromNativeSeparators(path));
+    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
+        p.chop(1);
+    return p;
+}
+
+} // namespace
+
+bool isSafeRelativePath(const QString& rel, QString* why)
+{
+    if (rel.isEmpty())
+        return refuse(why, QStringLiteral("empty path"));
+    if (rel.contains(QLatin1Char('\\')))
+        return refuse(why, QStringLiteral("backslash in path"));
+    if (rel.contains(QChar(0)))
+        return refuse(why, QStringLiteral("NUL in path"));
+    if (rel.startsWith(QLatin1Char('/')))
+        return refuse(why, QStringLiteral("absolute path"));
+    QString body = rel;
+    if (body.endsWith(QLatin1Char('/')))
+        body.chop(1);
+    const QStringList parts = body.split(QLatin1Char('/'));
+    for (const QString& part : parts) {
+        if (part.isEmpty())
+            return refuse(why, QStringLiteral("empty path component"));
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return refuse(why, QStringLiteral("\".\" or \"..\" component"));
+        if (part.contains(QLatin1Char(':')))
+            return refuse(why, QStringLiteral("drive or stream component"));
+    }
+    return true;
+}
+
+bool isInside(const QString& root, const QString& path)
+{
+    if (root.isEmpty() || path.isEmpty())
+        return false;
+    const QString r = cleaned(root);
+    const QString p = cleaned(path);
+    if (p.compare(r, fileNameCase()) == 0)
+        return true;
+    const QString prefix = r.endsWith(QLatin1Char('/')) ? r : r + QLatin1Char('/');
+    return p.startsWith(prefix, fileNameCase());
+}
+
+QString join(const QString& root, const QString& rel)
+{
+    if (root.isEmpty() || !isSafeRelativePath(rel))
+        return {};
+    const QString r = cleaned(root);
+    QString body = rel;
+    if (body.endsWith(QLatin1Char('/')))
+        body.chop(1);
+    const QString joined = cleaned(r + QLatin1Char('/') + body);
+    if (!isInside(r, joined))
+        return {};
+    return joined;
+}
+
+} // namespace PathGuard

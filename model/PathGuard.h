@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// The one gate for paths that come from files we did not write: configuration
+// parameters (PATH_REL_AiM_MASK, PATH_REL_AiM_PAGE, PATH_IMAGE, DE_FIT_SRC,
+// DE_BARCOLOR_SRC, ...), sidecar records, themes and bundles. Every reader and
+// writer of an RS3 tree joins such a path to its root through here, so that a
+// hostile "aim/../../etc/x" can neither read nor write outside the install.
+namespace PathGuard {
+
+// True when rel is a plain relative path: '/'-separated, not absolute, no
+// backslash, no empty, "." or ".." component, no drive or stream (':')
+// component, no NUL. One trailing '/' is allowed (folder paths end in one).
+// On refusal, *why (when given) names the reason for a log line.
+bool isSafeRelativePath(const QString& rel, QString* why = nullptr);
+
+// True when path, cleaned, is root itself or lies below it. Both are taken
+// with '/' separators; the comparison follows the platform's file-name case
+// rule.
+bool isInside(const QString& root, const QString& path);
+
+// root + "/" + rel, cleaned, when rel is safe and the result stays below root;
+// empty otherwise (also for an empty root). A trailing '/' of rel is dropped.
+QString join(const QString& root, const QString& rel);
+
+} // namespace PathGuard

@@ -1,0 +1,354 @@
+#include "model/DashConfig.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "support/BmpFixture.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSettings>
+#include <QtTest>
+
+#include <climits>
+
+namespace {
+
+const QString kPrefix = QStringLiteral("aim/resources/overlay/");
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
+}
+
+QString writeTempFile(const QByteArray& content)
+{
+    const QString path = TestEnvironment::makeTempDir(QStringLiteral("bmp")) + QStringLiteral("/f.bmp");
+    writeFile(path, content);
+    return path;
+}
+
+} // namespace
+
+class InstallRootsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pathGuard_data()
+    {
+        QTest::addColumn<QString>("rel");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("plain") << "aim/resources/overlay/mxg_12/x.png" << true;
+        QTest::newRow("folder with trailing slash") << "aim/resources/overlay/mxg_12/Items/" << true;
+        QTest::newRow("dotdot") << "aim/../../etc/x" << false;
+        QTest::newRow("dotdot at end") << "aim/resources/.." << false;
+        QTest::newRow("dot") << "aim/./x" << false;
+        QTest::newRow("empty component") << "aim//x" << false;
+        QTest::newRow("two trailing slashes") << "aim/x//" << false;
+        QTest::newRow("absolute") << "/etc/passwd" << false;
+        QTest::newRow("drive") << "C:/Windows/x" << false;
+        QTest::newRow("drive inside") << "aim/C:/x" << false;
+        QTest::newRow("backslash") << "aim\\..\\x" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("dots in a name are fine") << "aim/a..b/x.y" << true;
+    }
+
+    void pathGuard()
+    {
+        QFETCH(QString, rel);
+        QFETCH(bool, safe);
+        QCOMPARE(PathGuard::isSafeRelativePath(rel), safe);
+        const QString joined = PathGuard::join(QStringLiteral("/r/root"), rel);
+        QCOMPARE(!joined.isEmpty(), safe);
+        if (safe)
+            QVERIFY(PathGuard::isInside(QStringLiteral("/r/root"), joined));
+    }
+
+    void isInsideIsNotAPrefixMatch()
+    {
+        QVERIFY(!PathGuard::isInside(QStringLiteral("/a/root"), QStringLiteral("/a/rootkit/x")));
+        QVERIFY(PathGuard::isInside(QStringLiteral("/a/root/"), QStringLiteral("/a/root/x")));
+        QVERIFY(!PathGuard::isInside(QStringLiteral("/a/root"), QStringLiteral("/a/root/../x")));
+    }
+
+    void rootsAreNormalised()
+    {
+        Rs3Fixture fx;
+        QSettings s(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        s.setValue(QStringLiteral("paths/raceStudio3Root"), QStringLiteral("D:\\AIM\\RS3\\\\"));
+        s.sync();
+        QCOMPARE(raceStudio3Root(), QStringLiteral("D:/AIM/RS3"));
+        s.remove(QStringLiteral("paths/raceStudio3Root"));
+        s.sync();
+        QCOMPARE(raceStudio3Root(), QStringLiteral("C:/AIM_SPORT/RaceStudio3"));
+        QCOMPARE(raceStudio3BetaRoot(), fx.root(Rs3Fixture::Beta));
+    }
+
+    void overlayRootLists()
+    {
+        Rs3Fixture fx;
+        QCOMPARE(allOverlayRoots(),
+                 QStringList({fx.overlayRoot(Rs3Fixture::Stable), fx.overlayRoot(Rs3Fixture::Beta),
+                              fx.overlayRoot(Rs3Fixture::Local)}));
+        // Equal RS3 roots stay duplicated; a local root equal to one is not added.
+        QSettings s(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        s.setValue(QStringLiteral("paths/raceStudio3BetaRoot"), fx.root(Rs3Fixture::Stable));
+        s.sync();
+        setLocalOverlayRootOverride(fx.overlayRoot(Rs3Fixture::Stable));
+        QCOMPARE(allOverlayRoots(),
+                 QStringList({fx.overlayRoot(Rs3Fixture::Stable), fx.overlayRoot(Rs3Fixture::Stable)}));
+    }
+
+    void precedence_data()
+    {
+        QTest::addColumn<bool>("inStable");
+        QTest::addColumn<bool>("inBeta");
+        QTest::addColumn<bool>("inLocal");
+        QTest::addColumn<int>("expected"); // Rs3Fixture::Root, -1 for none
+        QTest::newRow("stable wins over beta") << true << true << true << int(Rs3Fixture::Stable);
+        QTest::newRow("beta wins over local") << false << true << true << int(Rs3Fixture::Beta);
+        QTest::newRow("local last") << false << false << true << int(Rs3Fixture::Local);
+        QTest::newRow("nowhere") << false << false << false << -1;
+    }
+
+    void precedence()
+    {
+        QFETCH(bool, inStable);
+        QFETCH(bool, inBeta);
+        QFETCH(bool, inLocal);
+        QFETCH(int, expected);
+        Rs3Fixture fx;
+        const QString rest = QStringLiteral("mxg_12/masks/set/standard/s01/bkg.png");
+        const QString rel = kPrefix + rest;
+        if (inStable)
+            QVERIFY(fx.writeFile(Rs3Fixture::Stable, rel, "s"));
+        if (inBeta)
+            QVERIFY(fx.writeFile(Rs3Fixture::Beta, rel, "b"));
+        if (inLocal)
+            QVERIFY(writeFile(fx.overlayRoot(Rs3Fixture::Local) + QLatin1Char('/') + rest, "l"));
+        const QString expectedPath = expected < 0 ? QString()
+            : expected == Rs3Fixture::Local ? fx.overlayRoot(Rs3Fixture::Local) + QLatin1Char('/') + rest
+                                            : fx.absolutePath(Rs3Fixture::Root(expected), rel);
+        QCOMPARE(DashConfig::resolveRs3Path(QLatin1Char('/') + rel), expectedPath);
+        // The overlay folder look-up follows the same order.
+        const QString folder = DashConfig::resolveOverlayDir(kPrefix + QStringLiteral("mxg_12/masks/set/standard/s01/"));
+        QCOMPARE(folder, expectedPath.isEmpty() ? QString() : QFileInfo(expectedPath).absolutePath());
+        // The plain asset resolver never tries the local tree.
+        const QString asset = resolveAssetPath(rel);
+        QCOMPARE(asset, expected == Rs3Fixture::Local ? QString() : expectedPath);
+    }
+
+    void hostilePathsResolveToNothing_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("aim/../../etc/x") << "aim/../../etc/x";
+        QTest::newRow("deep under the prefix") << "aim/resources/overlay/../../../../etc/x";
+        QTest::newRow("backslashes") << "aim\\..\\..\\etc\\x";
+        QTest::newRow("leading slash then dotdot") << "/aim/../../etc/x";
+    }
+
+    void hostilePathsResolveToNothing()
+    {
+        QFETCH(QString, path);
+        Rs3Fixture fx;
+        // The file the hostile path aims at really exists next to the installs.
+        const QString target = QFileInfo(fx.root(Rs3Fixture::Stable)).absolutePath() + QStringLiteral("/etc/x");
+        QVERIFY(writeFile(target, "secret"));
+        QVERIFY(QFileInfo::exists(QDir::cleanPath(fx.root(Rs3Fixture::Stable) + QStringLiteral("/aim/../../etc/x"))));
+        QCOMPARE(DashConfig::resolveRs3Path(path), QString());
+        QCOMPARE(resolveAssetPath(path), QString());
+        QCOMPARE(DashConfig::resolveOverlayDir(QStringLiteral("aim/resources/overlay/../../../../etc")), QString());
+
+        DashConfig config;
+        config.triggeredIconImages.insert(QStringLiteral("alarm"), path);
+        QCOMPARE(config.resolveResourcePath(QStringLiteral("alarm")), QString());
+    }
+
+    void absoluteAssetPathsStayInsideRoots()
+    {
+        Rs3Fixture fx;
+        const QString inside = fx.absolutePath(Rs3Fixture::Stable, kPrefix + QStringLiteral("mxg_12/Icon/a_on.bmp"));
+        QVERIFY(writeFile(inside, "x"));
+        QCOMPARE(resolveAssetPath(inside), inside);
+        const QString outside = TestEnvironment::makeTempDir() + QStringLiteral("/a.png");
+        QVERIFY(writeFile(outside, "x"));
+        QCOMPARE(resolveAssetPath(outside), QString());
+        QCOMPARE(resolveAssetPath(fx.root(Rs3Fixture::Stable) + QStringLiteral("/missing.png")), QString());
+    }
+
+    void resourcePathFromTriggeredIcon()
+    {
+        Rs3Fixture fx;
+        const QString rest = QStringLiteral("mxg_12/Icon/oil_on.bmp");
+        QVERIFY(writeFile(fx.overlayRoot(Rs3Fixture::Local) + QLatin1Char('/') + rest, "l"));
+        DashConfig config;
+        // RS3 stores its own absolute install path; only the part after the prefix counts.
+        config.triggeredIconImages.insert(QStringLiteral("Oil"),
+                                          QStringLiteral("C:\\AIM_SPORT\\RaceStudio3\\aim\\resources\\overlay\\") + QString(rest).replace('/', '\\'));
+        QCOMPARE(config.resolveResourcePath(QStringLiteral("Oil")), fx.overlayRoot(Rs3Fixture::Local) + QLatin1Char('/') + rest);
+        QCOMPARE(config.resolveResourcePath(QStringLiteral("none")), QString());
+    }
+
+    void iconFileForIconMask()
+    {
+        Rs3Fixture fx;
+        const QString rel = kPrefix + QStringLiteral("mxg_12/Icon/oil_on.bmp");
+        QVERIFY(fx.writeFile(Rs3Fixture::Beta, rel, "b"));
+        pugi::xml_document doc;
+        QVERIFY(doc.load_string("<e c=\"GMaskParam\"><e c=\"AiM_Icona\"><p n=\"OVERLAY2_ICONA_FEATUREKEY\"> Oil </p></e></e>"));
+        DashConfig config;
+        PageModel pg;
+        MaskElement icon;
+        icon.node = doc.first_child();
+        pg.masks.push_back(icon);
+        pg.masks.push_back(MaskElement()); // no XML node
+        config.pages.push_back(std::move(pg));
+        config.triggeredIconImages.insert(QStringLiteral("Oil"), rel);
+        QCOMPARE(config.iconFeatureKey(0, 0), QStringLiteral("Oil"));
+        QCOMPARE(config.iconFileForMask(0, 0), fx.absolutePath(Rs3Fixture::Beta, rel));
+        QCOMPARE(config.iconFileForMask(0, 1), QString());
+        QCOMPARE(config.iconFileForMask(1, 0), QString());
+        QCOMPARE(config.iconFileForMask(0, -1), QString());
+    }
+
+    void itemsParent_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Items") << "a/b/Items/c" << "a/b/";
+        QTest::newRow("no items") << "a/b" << "a/b/";
+        QTest::newRow("lower case decides") << "a/items/b/Items/c" << "a/";
+        QTest::newRow("backslashes") << "a\\b\\items\\c\\" << "a/b/";
+    }
+
+    void itemsParent()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QCOMPARE(itemsParentFolder(path), expected);
+    }
+
+    void locateItemMaskPngPrefersOwnItems()
+    {
+        Rs3Fixture fx;
+        const QString element = kPrefix + QStringLiteral("mxg_12/masks/set/standard/s01/p1");
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, element + QStringLiteral("/Items/md2/mask.png"), "tiny"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, element + QStringLiteral("/Items/md1/mask.png"), "much larger file"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPrefix + QStringLiteral("mxg_12/masks/set/standard/s02/q/Items/z/mask.png"), "1"));
+        QCOMPARE(locateItemMaskPng(element), element + QStringLiteral("/Items/md1/"));
+        // Without own items, the smallest of the device family.
+        const QString other = kPrefix + QStringLiteral("mxg_12/masks/set/standard/s03/none/");
+        QCOMPARE(locateItemMaskPng(other), kPrefix + QStringLiteral("mxg_12/masks/set/standard/s02/q/Items/z/"));
+        QCOMPARE(locateItemMaskPng(kPrefix + QStringLiteral("../masks/x")), QString());
+        QCOMPARE(locateItemMaskPng(QString()), QString());
+    }
+
+    void findItemForClassReadsDescriptors()
+    {
+        Rs3Fixture fx;
+        const QString page = kPrefix + QStringLiteral("mxg_12/masks/set/standard/s01/p1/");
+        QVERIFY(fx.writeFile(Rs3Fixture::Beta, page + QStringLiteral("Items/a/a.M2.xml"),
+                             "<aimDataBase_Mask2><e c=\"GMaskParam\"><e c=\"Label\"/></e></aimDataBase_Mask2>"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Beta, page + QStringLiteral("Items/b/b.M2.xml"),
+                             "<aimDataBase_Mask2><e c=\"GMaskParam\"><e c=\"Digit\"/></e></aimDataBase_Mask2>"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Beta, page + QStringLiteral("Items/0bad/x.M2.xml"), "<broken"));
+        QCOMPARE(findItemForClass(page, QStringLiteral("Digit")), page + QStringLiteral("Items/b/"));
+        QCOMPARE(findItemForClass(page, QStringLiteral("Label")), page + QStringLiteral("Items/a/"));
+        QCOMPARE(findItemForClass(page, QStringLiteral("Ring")), QString());
+        QCOMPARE(findItemForClass(QStringLiteral("aim/../../x"), QStringLiteral("Digit")), QString());
+    }
+
+    void scaleNode()
+    {
+        pugi::xml_document doc;
+        QVERIFY(doc.load_string("<r><e c=\"Bargraph\" i=\"d\"><e c=\"ScaleFSV\" i=\"1\"/><e c=\"UDM\"><e c=\"ScaleFSV\" i=\"2\"/></e></e>"
+                                "<e c=\"Bargraph\" i=\"u\"><e c=\"UDM\"/><e c=\"UDM\"><e c=\"ScaleFSV\" i=\"3\"/></e></e>"
+                                "<e c=\"Bargraph\" i=\"n\"/></r>"));
+        pugi::xml_node r = doc.child("r");
+        QCOMPARE(QString(findScaleFsvNode(r.find_child_by_attribute("e", "i", "d")).attribute("i").value()), QStringLiteral("1"));
+        QCOMPARE(QString(findScaleFsvNode(r.find_child_by_attribute("e", "i", "u")).attribute("i").value()), QStringLiteral("3"));
+        QVERIFY(!findScaleFsvNode(r.find_child_by_attribute("e", "i", "n")));
+    }
+
+    void deviceFolders()
+    {
+        DashConfig config;
+        for (const char* path : {"aim/resources/overlay/pdm/dash1/masks/x", "aim/resources/overlay/MXG_12/masks/a",
+                                 "aim/resources/overlay/mxg_12/masks/b", "nothing here"}) {
+            PageModel pg;
+            pg.relPagePath = QString::fromLatin1(path);
+            config.pages.push_back(std::move(pg));
+        }
+        QCOMPARE(config.deviceOverlayFolders(), QStringList({QStringLiteral("pdm/dash1"), QStringLiteral("MXG_12")}));
+    }
+
+    void bmpPixels_data()
+    {
+        QTest::addColumn<bool>("topDown");
+        QTest::newRow("bottom-up") << false;
+        QTest::newRow("top-down") << true;
+    }
+
+    void bmpPixels()
+    {
+        QFETCH(bool, topDown);
+        BmpFixture::Options o;
+        o.topDown = topDown;
+        // Three pixels wide: rows are padded to four bytes.
+        const QVector<quint16> px = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0x0000, 0x8410};
+        const QImage img = readImageFile(writeTempFile(BmpFixture::rgb565(3, 2, px, o)));
+        QCOMPARE(img.size(), QSize(3, 2));
+        QCOMPARE(img.format(), QImage::Format_RGB888);
+        QCOMPARE(img.pixel(0, 0), qRgb(255, 0, 0));
+        QCOMPARE(img.pixel(1, 0), qRgb(0, 255, 0));
+        QCOMPARE(img.pixel(2, 0), qRgb(0, 0, 255));
+        QCOMPARE(img.pixel(0, 1), qRgb(255, 255, 255));
+        QCOMPARE(img.pixel(1, 1), qRgb(0, 0, 0));
+        QCOMPARE(img.pixel(2, 1), qRgb(132, 130, 132));
+    }
+
+    void bmpRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        const QVector<quint16> px(16, 0xFFFF);
+        auto with = [&](auto change) {
+            BmpFixture::Options o;
+            change(o);
+            return BmpFixture::rgb565(4, 4, px, o);
+        };
+        QTest::newRow("RGB555 masks") << with([](BmpFixture::Options& o) { o.masks[0] = 0x7C00; o.masks[1] = 0x03E0; });
+        QTest::newRow("24-bit") << with([](BmpFixture::Options& o) { o.bitsPerPixel = 24; });
+        QTest::newRow("not bit fields") << with([](BmpFixture::Options& o) { o.compression = 0; });
+        QTest::newRow("truncated pixels") << with([](BmpFixture::Options& o) { o.dropTrailingBytes = 1; });
+        QTest::newRow("height claims more") << with([](BmpFixture::Options& o) { o.headerHeight = 5; });
+        QTest::newRow("huge width") << with([](BmpFixture::Options& o) { o.headerWidth = INT_MAX; });
+        QTest::newRow("huge height") << with([](BmpFixture::Options& o) { o.headerHeight = INT_MAX; });
+        QTest::newRow("height INT_MIN") << with([](BmpFixture::Options& o) { o.headerHeight = INT_MIN; });
+        QByteArray zeroHeight = BmpFixture::rgb565(4, 4, px);
+        zeroHeight.replace(22, 4, QByteArray(4, '\0'));
+        QTest::newRow("zero height") << zeroHeight;
+        QTest::newRow("negative width") << with([](BmpFixture::Options& o) { o.headerWidth = -4; });
+        QTest::newRow("offset past the end") << with([](BmpFixture::Options& o) { o.pixelOffset = 0xFFFFFFF0LL; });
+        QTest::newRow("offset near the end") << with([](BmpFixture::Options& o) { o.pixelOffset = 80; });
+        QTest::newRow("short file") << QByteArray("BM").leftJustified(69, '\0');
+        QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1a\n").leftJustified(100, '\0');
+    }
+
+    void bmpRefused()
+    {
+        QFETCH(QByteArray, file);
+        QVERIFY(readImageFile(writeTempFile(file)).isNull());
+    }
+
+    void bmpMissingFile()
+    {
+        QVERIFY(readImageFile(QStringLiteral("/nonexistent/x.bmp")).isNull());
+    }
+};
+
+KORV_GUI_TEST_MAIN(InstallRootsTest)
+#include "tst_installroots.moc"

@@ -1,0 +1,168 @@
+#include "model/DashConfig.h"
+#include "model/SidecarKeys.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+namespace {
+QJsonObject readJson(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+bool writeText(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+}
+}
+
+class SidecarsTest : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_dir;
+    void openAt(DashConfig& config, const QString& name = QStringLiteral("race.final.zconf2"))
+    {
+        m_dir = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        config.zconf2Path = m_dir + QLatin1Char('/') + name;
+    }
+
+private Q_SLOTS:
+    void pathsFollowTheConfiguration()
+    {
+        DashConfig config;
+        QVERIFY(config.barColorSidecarPath().isEmpty());
+        QVERIFY(config.loadBoxStyleSidecar().isEmpty());
+        QVERIFY(config.saveBarColorSidecar({{"bar1", BarColorRecord{true, 1.0, "x", ""}}}));
+        openAt(config);
+        QCOMPARE(config.barColorSidecarPath(), m_dir + "/race.final.barcolor.json");
+        QCOMPARE(config.boxStylesSidecarPath(), m_dir + "/race.final.boxstyles.json");
+        QCOMPARE(config.multiBoxSidecarPath(), m_dir + "/race.final.multibox.json");
+        QCOMPARE(config.iconPreviewSidecarPath(), m_dir + "/race.final.iconpreview.json");
+    }
+
+    void keys()
+    {
+        QCOMPARE(sidecarKey("box", "md.03", 3), QStringLiteral("md.03"));
+        QCOMPARE(sidecarKey("box", "", 3), QStringLiteral("box3"));
+        QCOMPARE(iconPreviewKey("", 0), QStringLiteral("icon0"));
+    }
+
+    void boxStyleWritesOnlyNonDefaults()
+    {
+        DashConfig config;
+        openAt(config);
+        BoxStyleRecord r;
+        r.styleId = "carbon";
+        r.originalPathRel = "aim/resources/overlay/mxg_12/a/";
+        r.accentArgb = 0xFF00FF00u;
+        QVERIFY(config.saveBoxStyleSidecar({{"md.01", r}}));
+        const QJsonObject rec = readJson(config.boxStylesSidecarPath())["masks"].toObject()["md.01"].toObject();
+        QCOMPARE(rec.keys(), (QStringList{"accentArgb", "originalPathRel", "styleId"}));
+        QCOMPARE(rec["accentArgb"].toInteger(), qint64(4278255360LL));
+        const BoxStyleRecord back = config.loadBoxStyleSidecar().value("md.01");
+        QVERIFY(back.showDividers);
+        QCOMPARE(back.accentArgb, 0xFF00FF00u);
+        QCOMPARE(config.boxStyleAccentArgb("md.01"), 0xFF00FF00u);
+        QCOMPARE(config.boxStyleAccentArgb("other"), 0u);
+
+        r.showDividers = false;
+        r.caption = "OIL";
+        r.borderPx = -3;
+        r.captionArgb = 0xFFFFFFFFu;
+        QVERIFY(config.saveBoxStyleSidecar({{"md.01", r}}));
+        const BoxStyleRecord all = config.loadBoxStyleSidecar().value("md.01");
+        QCOMPARE(all.showDividers, false);
+        QCOMPARE(all.caption, QStringLiteral("OIL"));
+        QCOMPARE(all.borderPx, -3);
+        QCOMPARE(all.captionArgb, 0xFFFFFFFFu);
+    }
+
+    void barColourRoundTrip()
+    {
+        DashConfig config;
+        openAt(config);
+        QVERIFY(config.saveBarColorSidecar({{"bar0", BarColorRecord{true, 7500.5, "aim/x/", ""}},
+                                            {"md.02", BarColorRecord{false, 0, "", "1,2,3"}}}));
+        const QJsonObject list = readJson(config.barColorSidecarPath())["masks"].toObject();
+        QVERIFY(!list["bar0"].toObject().contains("originalCoords"));
+        QCOMPARE(readJson(config.barColorSidecarPath())["version"].toInt(), 1);
+        const auto back = config.loadBarColorSidecar();
+        QCOMPARE(back.size(), 2);
+        QCOMPARE(back["bar0"].redline, 7500.5);
+        QVERIFY(back["bar0"].colored);
+        QCOMPARE(back["md.02"].originalCoords, QStringLiteral("1,2,3"));
+        QVERIFY(config.saveBarColorSidecar({}));
+        QVERIFY(!QFileInfo::exists(config.barColorSidecarPath()));
+    }
+
+    void iconPreviewsWithoutGraphicRemoveTheFile()
+    {
+        DashConfig config;
+        openAt(config);
+        QVERIFY(config.saveIconPreviewSidecar({{"icon0", IconPreviewRecord{"fuel.png"}}}));
+        QVERIFY(QFileInfo::exists(config.iconPreviewSidecarPath()));
+        QVERIFY(config.saveIconPreviewSidecar({{"icon0", IconPreviewRecord{""}}}));
+        QVERIFY(!QFileInfo::exists(config.iconPreviewSidecarPath()));
+    }
+
+    void multiBoxEntryKeepsOthers()
+    {
+        DashConfig config;
+        openAt(config);
+        QVERIFY(writeText(config.multiBoxSidecarPath(),
+                          R"({"version":7,"masks":{"mbox1":{"rows":2,"cols":"3"}}})"));
+        auto records = config.loadMultiBoxSidecar();
+        QCOMPARE(records["mbox1"].rows, 2);
+        QCOMPARE(records["mbox1"].cols, 0);
+        QVERIFY(records["mbox1"].labelPlacement.isEmpty());
+        QVERIFY(config.saveMultiBoxEntry("md.05", 3, 2, "left"));
+        const QJsonObject list = readJson(config.multiBoxSidecarPath())["masks"].toObject();
+        QVERIFY(list["mbox1"].toObject().contains("labelPlacement"));
+        QCOMPARE(list["md.05"].toObject()["cols"].toInt(), 2);
+    }
+
+    void malformedFilesReadEmpty_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("not json") << QByteArray("{{{");
+        QTest::newRow("array") << QByteArray("[1,2]");
+        QTest::newRow("list not object") << QByteArray(R"({"masks":[1]})");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void malformedFilesReadEmpty()
+    {
+        QFETCH(QByteArray, content);
+        DashConfig config;
+        openAt(config);
+        QVERIFY(writeText(config.barColorSidecarPath(), content));
+        QVERIFY(config.loadBarColorSidecar().isEmpty());
+    }
+
+    void failedWriteIsReportedAndKeepsOldFile()
+    {
+        DashConfig config;
+        openAt(config);
+        QVERIFY(config.saveBoxStyleSidecar({{"a", BoxStyleRecord{"clean", "p", 0, true, "", 0, 0}}}));
+        // A folder where the store should be cannot be replaced.
+        QVERIFY(QDir().mkpath(config.barColorSidecarPath() + "/blocker"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^saveSidecar:"));
+        QVERIFY(!config.saveBarColorSidecar({{"bar0", BarColorRecord{true, 1, "x", ""}}}));
+        QVERIFY(QFileInfo(config.barColorSidecarPath()).isDir());
+        QCOMPARE(config.loadBoxStyleSidecar().value("a").styleId, QStringLiteral("clean"));
+    }
+};
+
+KORV_GUI_TEST_MAIN(SidecarsTest)
+#include "tst_sidecars.moc"
