@@ -86,7 +86,19 @@ public:
     static double valueFraction(double value, double minimum, double maximum);
 
     // --- artwork and image caches -----------------------------------------
+    // The styled box image of the mask when the provider has one, else its
+    // RS3 artwork.
     QPixmap maskPixmap(const MaskElement& mask, int maskIndex);
+    // The mask's mask.png from the RS3 installs, with the gauge scale frame
+    // painted over it.
+    QPixmap loadMaskPixmap(const MaskElement& mask);
+    // A frame image of a bargraph scale from the mask's art folder.
+    QPixmap loadBarFramePixmap(const MaskElement& mask, const QString& frameName);
+    // The highest-numbered m2on<N>.png of a homebrew value bar's folder.
+    QPixmap loadHomebrewBarPixmap(const MaskElement& mask);
+    // The graphic of an icon mask: the graphic provider, the preview
+    // provider, then the mask's own OVERLAY2_ICONA_NERA.
+    QPixmap iconPixmap(const MaskElement& mask, int maskIndex);
     // File name of the scale frame painted over a gauge's artwork; empty
     // when the mask has none.
     static QString gaugeScaleFrame(const MaskElement& mask);
@@ -122,7 +134,7 @@ private:
     void paintGrid(QPainter& painter);
     void paintWidgetOutlines(QPainter& painter);
     void paintSelectionHandles(QPainter& painter);
-    // The live value of a gauge mask: 0 until a telemetry source is read.
+    // The live value of a gauge mask; 0 without a usable source or channel.
     double gaugeValue(const MaskElement& mask) const;
 
     PageModel* m_page = nullptr;

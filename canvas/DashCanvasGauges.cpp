@@ -1,13 +1,15 @@
 #include "canvas/DashCanvas.h"
 
+#include "canvas/IDataSource.h"
+
 #include <QPainter>
 #include <QPolygonF>
 
 double DashCanvas::gaugeValue(const MaskElement& mask) const
 {
-    // Live values arrive with the telemetry source; until a source is read
-    // here every gauge stands at 0.
-    Q_UNUSED(mask);
+    // No speed conversion here: gauges show the source's value as it is.
+    if (m_dataSource && m_dataSource->isValid() && !mask.channel.isEmpty())
+        return m_dataSource->value(mask.channel, m_timeSec);
     return 0.0;
 }
 

@@ -1,4 +1,5 @@
 #include "canvas/DashCanvas.h"
+#include "canvas/IDataSource.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -18,6 +19,9 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 struct GaugeFixture {
     pugi::xml_document doc;
     PageModel page;
+
+    // References returned by addMask stay valid for a few masks.
+    GaugeFixture() { page.masks.reserve(8); }
 
     MaskElement& addMask(int kind, QRect r, const char* gaugeClass, const QList<QPair<const char*, const char*>>& params)
     {
@@ -72,6 +76,25 @@ const QList<QPair<const char*, const char*>> kNeedle = {
 };
 const QList<QPair<const char*, const char*>> kRing = {
     { "XPOS", "100" }, { "YPOS", "100" }, { "RAGG", "100" }, { "RAGBK", "80" }, { "COL", "0x0000FF" },
+};
+
+// A telemetry source with one channel at a fixed value.
+class FixedSource : public IDataSource {
+public:
+    FixedSource(QString channel, double v)
+        : m_channel(std::move(channel))
+        , m_value(v)
+    {
+    }
+    bool isValid() const override { return valid; }
+    double value(const QString& channel, double) const override { return channel == m_channel ? m_value : 0.0; }
+    QString matchedColumn(const QString& channel) const override { return channel == m_channel ? channel : QString(); }
+    QString unitOf(const QString&) const override { return QString(); }
+    bool valid = true;
+
+private:
+    QString m_channel;
+    double m_value;
 };
 
 } // namespace
@@ -335,6 +358,60 @@ private Q_SLOTS:
             QVERIFY(img.pixelColor(QPointF(x - 6, y + 5).toPoint()).red() < 180); // the bar darkens the yellow
             QCOMPARE(img.pixelColor(QPointF(x - 14, y + 10).toPoint()), QColor(Qt::black)); // left of the triangle
         }
+    }
+
+    void liveValuesFromTheSource_data()
+    {
+        QTest::addColumn<QString>("channel");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("scale"); // "" for the default 0..8000, else "min max" of a bar widget
+        QTest::addColumn<double>("angle");
+        QTest::newRow("4000 of 0..8000: straight up") << "RPM" << 4000.0 << true << "" << 0.0;
+        QTest::newRow("150 of 0..100: +120") << "RPM" << 150.0 << true << "0 100" << 120.0;
+        QTest::newRow("unbound mask: minimum") << "" << 4000.0 << true << "" << -120.0;
+        QTest::newRow("invalid source: minimum") << "RPM" << 4000.0 << false << "" << -120.0;
+        QTest::newRow("nan cell: minimum") << "RPM" << kNaN << true << "0 100" << -120.0;
+        QTest::newRow("equal scale ends: minimum") << "RPM" << 50.0 << true << "50 50" << -120.0;
+    }
+
+    void liveValuesFromTheSource()
+    {
+        QFETCH(QString, channel);
+        QFETCH(double, value);
+        QFETCH(bool, valid);
+        QFETCH(QString, scale);
+        QFETCH(double, angle);
+        GaugeFixture f;
+        MaskElement& needle = f.addMask(MaskAnalog, QRect(300, 200, 200, 200), "Analog", kNeedle);
+        needle.channel = channel;
+        MaskElement& ring = f.addMask(MaskRing, QRect(600, 200, 200, 200), "Ring", kRing);
+        ring.channel = channel;
+        if (!scale.isEmpty()) {
+            WidgetModel bar;
+            bar.kind = WidgetBargraph;
+            bar.scaleMin = scale.section(' ', 0, 0).toDouble();
+            bar.scaleMax = scale.section(' ', 1, 1).toDouble();
+            needle.widgets.push_back(bar);
+            ring.widgets.push_back(bar);
+        }
+        FixedSource source(QStringLiteral("RPM"), value);
+        source.valid = valid;
+        DashCanvas canvas;
+        canvas.resize(1000, 500);
+        canvas.setPage(&f.page);
+        canvas.setDataSource(&source);
+        const QImage img = canvas.grab().toImage();
+
+        const QPointF pivot(500, 310);
+        QVERIFY(near(img.pixelColor(polar(pivot, 45, 90.0 - angle)), QColor(0, 255, 0)));
+        QVERIFY(!near(img.pixelColor(polar(pivot, 45, 90.0 - angle + 60)), QColor(0, 255, 0)));
+        // The ring (radius 90, pen 20, pivot at (800, 310)) ends where the needle points.
+        const QPointF ringPivot(800, 310);
+        const double end = 90.0 - angle;
+        if (angle > -120.0)
+            QVERIFY(near(img.pixelColor(polar(ringPivot, 90, end + 5)), QColor(0, 0, 255)));
+        QVERIFY(!near(img.pixelColor(polar(ringPivot, 90, end - 5)), QColor(0, 0, 255)));
     }
 };
 

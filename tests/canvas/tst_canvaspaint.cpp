@@ -16,7 +16,12 @@ struct PageFixture {
     pugi::xml_document doc;
     PageModel page;
 
-    PageFixture() { doc.append_child("e").append_attribute("c").set_value("GPageParam"); }
+    // References returned by addMask stay valid for a few masks.
+    PageFixture()
+    {
+        doc.append_child("e").append_attribute("c").set_value("GPageParam");
+        page.masks.reserve(8);
+    }
 
     MaskElement& addMask(int kind, QRect r, const char* ordine = nullptr)
     {
