@@ -61,4 +61,22 @@ QByteArray of(const DashConfig& config)
     return out.toUtf8();
 }
 
+QByteArray xml(pugi::xml_node node)
+{
+    std::ostringstream out;
+    node.print(out, "  ");
+    return QByteArray::fromStdString(out.str());
+}
+
+QByteArray documents(const DashConfig& config)
+{
+    QByteArray out;
+    for (const DeviceFile* d : config.devices) {
+        std::ostringstream xmlText;
+        d->doc.save(xmlText, "  ");
+        out += QByteArray::fromStdString(xmlText.str());
+    }
+    return out;
+}
+
 } // namespace ConfigSnapshot

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <pugixml.hpp>
 
 class DashConfig;
 
@@ -9,4 +10,11 @@ class DashConfig;
 // Two equal snapshots mean the model was not touched.
 namespace ConfigSnapshot {
 QByteArray of(const DashConfig& config);
+
+// One element (with everything below it) as saved, two-space indented.
+QByteArray xml(pugi::xml_node node);
+
+// Every device document as saved, in device order: what an edit and its undo
+// must leave byte for byte identical.
+QByteArray documents(const DashConfig& config);
 }
