@@ -23,6 +23,7 @@
 #include <vector>
 
 class QTemporaryDir;
+struct ChildGeometrySnapshot;
 
 // The model of one open configuration: the extracted archive, its device
 // files, pages, masks and widgets. The XML documents are the source of truth;
@@ -125,6 +126,38 @@ public:
                                 int laptimeFid, const QString& deviceTypeCode);
     int propagateBarAxisRefs(int page, int mask);
 
+    // --- saving: device documents, preview pictures, configuration name ---
+    // Writes every dirty device file (or the only one), refreshes the preview
+    // pictures, writes a pending rename and packs the extract folder into
+    // targetPath (the previous file kept as ".bak"). On false the previous
+    // archive is untouched and `error` (when given) says why.
+    bool save(const QString& targetPath, QString* error = nullptr);
+    bool writeDeviceDocument(DeviceFile* file);
+    int refreshPreviewImages();
+    bool setConfigName(const QString& name);
+    bool writeConfigNameToAimcfg();
+
+    // --- editing: mask, page and widget list primitives, ORDINE, mask geometry
+    // Each keeps a page's mask records in the order of its GMaskParam
+    // elements (and pages in the order of their GPageParam elements).
+    bool removeMask(int page, int mask);
+    bool removePage(int page);
+    bool removeWidget(int page, int mask, int widget);
+    bool insertMaskNodeCopy(int page, int index, const MaskElement& saved, pugi::xml_node source,
+                            pugi::xml_node anchor, pugi::xml_node& out);
+    bool insertPageNodeCopy(int index, const PageModel& saved, pugi::xml_node source, pugi::xml_node& out);
+    // The node a mask re-inserted at `index` goes after: the nearest mask
+    // before it that has a node in the page, or null (insert first).
+    pugi::xml_node maskInsertAnchor(int page, int index);
+    int maskOrder(int page, int mask);
+    int maxOrdine(int page);
+    int minOrdine(int page);
+    std::vector<int> maskOrders(int page);
+    void normalizeOrdine(int page);
+    void setMaskOrders(int page, const std::vector<int>& orders);
+    std::vector<ChildGeometrySnapshot> textChildGeometry(int page, int mask);
+    int scaleHotMouseLines(pugi::xml_node maskNode, int oldW, int oldH, int newW, int newH, bool includeSmall);
+
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
     std::vector<QSet<int>> fontSizeSets;
@@ -170,6 +203,10 @@ private:
     void installFontFolders(const QStringList& folders);
     void readChannelsAndIcons();
     void loadPageBackground(PageModel& page, const QString& imagePath);
+
+    // --- saving: steps that the channel-binding area fills ---------------
+    void rebindAxisDeviceCode(pugi::xml_node axis);
+    void propagateBarAxisRefsForMask(int page, int mask);
 };
 
 // The channel type code the firmware expects for an engine-speed channel on

@@ -1,0 +1,118 @@
+// Encodes and decodes an 800x480 dash page in the ".tgz" format and prints
+// how long that takes relative to plain zlib on the same bytes: decode
+// against uncompress() of the same stream, encode against compress2() of the
+// same uncompressed TGA. Both sides are measured in this run, so the ratios
+// compare like with like on any machine.
+
+#include "artwork/BoxStyleLibrary.h"
+#include "artwork/BoxStyleRenderer.h"
+#include "artwork/TgzImage.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+
+constexpr int kRounds = 9;
+constexpr int kIterations = 20;
+
+// A page like the ones the editor writes: a gradient background with styled
+// value boxes, captions and a multi-value panel.
+QImage makePage()
+{
+    QImage page(800, 480, QImage::Format_ARGB32);
+    QPainter p(&page);
+    QLinearGradient bg(0, 0, 0, 480);
+    bg.setColorAt(0, QColor(10, 14, 20));
+    bg.setColorAt(1, QColor(40, 48, 60));
+    p.fillRect(page.rect(), bg);
+    const QList<BoxStyle>& styles = BoxStyleLibrary::catalogue();
+    for (int i = 0; i < 12; ++i) {
+        const BoxStyle& s = styles.at(1 + i % (styles.size() - 1));
+        const QImage box = BoxStyleRenderer::render(QSize(180, 90), s.id, QColor(255, 120, 0), 0,
+                                                    i % 2 ? QStringLiteral("OIL T") : QString(), QColor());
+        p.drawImage(20 + (i % 4) * 195, 20 + (i / 4) * 105, box);
+    }
+    p.drawImage(20, 340, BoxStyleRenderer::renderMultiBox(QSize(760, 120), QStringLiteral("panel_outline"),
+                                                          QColor(), 2, 4, true, 0, QStringLiteral("LAP"), QColor()));
+    return page;
+}
+
+// Median of kRounds rounds of kIterations calls, in nanoseconds per call.
+double medianNs(const std::function<void()>& work)
+{
+    std::vector<double> rounds;
+    for (int r = 0; r < kRounds; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < kIterations; ++i)
+            work();
+        rounds.push_back(double(timer.nsecsElapsed()) / kIterations);
+    }
+    std::sort(rounds.begin(), rounds.end());
+    return rounds[rounds.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    const QImage page = makePage();
+    const QByteArray tgz = TgzImage::encode(page);
+    if (tgz.isEmpty()) {
+        std::fprintf(stderr, "tgz_bench: encoding the page failed\n");
+        return 1;
+    }
+    QByteArray raw(TgzImage::kHeaderBytes + 800 * 480 * 2, Qt::Uninitialized);
+    uLongf rawLen = uLongf(raw.size());
+    if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawLen, reinterpret_cast<const Bytef*>(tgz.constData()),
+                   uLong(tgz.size())) != Z_OK
+        || rawLen != uLongf(raw.size())) {
+        std::fprintf(stderr, "tgz_bench: the page does not inflate to its TGA size\n");
+        return 1;
+    }
+    if (TgzImage::decode(tgz).size() != page.size()) {
+        std::fprintf(stderr, "tgz_bench: the page does not decode\n");
+        return 1;
+    }
+
+    quint64 sink = 0;
+    const double decodeNs = medianNs([&] { sink += TgzImage::decode(tgz).pixel(799, 479); });
+    QByteArray inflated(raw.size(), Qt::Uninitialized);
+    const double uncompressNs = medianNs([&] {
+        uLongf len = uLongf(inflated.size());
+        uncompress(reinterpret_cast<Bytef*>(inflated.data()), &len, reinterpret_cast<const Bytef*>(tgz.constData()),
+                   uLong(tgz.size()));
+        sink += uchar(inflated[qsizetype(len) - 1]);
+    });
+
+    const double encodeNs = medianNs([&] { sink += uint(TgzImage::encode(page).size()); });
+    QByteArray deflated(qsizetype(compressBound(uLong(raw.size()))), Qt::Uninitialized);
+    const double compressNs = medianNs([&] {
+        uLongf len = uLongf(deflated.size());
+        compress2(reinterpret_cast<Bytef*>(deflated.data()), &len, reinterpret_cast<const Bytef*>(raw.constData()),
+                  uLong(raw.size()), Z_DEFAULT_COMPRESSION);
+        sink += len;
+    });
+
+    std::printf("tgz_bench: 800x480 page, %lld bytes of TGA, %lld bytes of .tgz\n",
+                static_cast<long long>(raw.size()), static_cast<long long>(tgz.size()));
+    std::printf("decode   %9.1f us   zlib uncompress %9.1f us   ratio %.2f\n", decodeNs / 1000.0,
+                uncompressNs / 1000.0, decodeNs / uncompressNs);
+    std::printf("encode   %9.1f us   zlib compress2  %9.1f us   ratio %.2f\n", encodeNs / 1000.0,
+                compressNs / 1000.0, encodeNs / compressNs);
+    std::printf("(checksum %llu)\n", static_cast<unsigned long long>(sink));
+    return 0;
+}
