@@ -3,16 +3,12 @@
 // of quantity; bars pass their channel reference on to their group.
 #include "model/DashConfig.h"
 
+#include "artwork/BarTemplateLibrary.h"
 #include "model/ChannelKind.h"
 #include "model/DeviceTables.h"
 #include "model/XmlParams.h"
 
 #include <QHash>
-
-#if __has_include("artwork/BarTemplateLibrary.h")
-#include "artwork/BarTemplateLibrary.h"
-#define KORV_HAVE_BAR_TEMPLATES 1
-#endif
 
 namespace {
 
@@ -64,14 +60,9 @@ void writeAxisBinding(pugi::xml_node axis, const ChannelInfo& channel, const QSt
 // unless they already carry it.
 void applyBarTemplateForChannel(pugi::xml_node node, const ChannelInfo& channel)
 {
-#ifdef KORV_HAVE_BAR_TEMPLATES
     const int kind = BarTemplateLibrary::classifyChannel(channel.longName, channel.unit);
     if (!BarTemplateLibrary::matchesUserChoice(node, kind))
         BarTemplateLibrary::applyTemplateForKind(node, kind);
-#else
-    Q_UNUSED(node);
-    Q_UNUSED(channel);
-#endif
 }
 
 QString groupOf(pugi::xml_node e)

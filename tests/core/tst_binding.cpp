@@ -1,3 +1,4 @@
+#include "artwork/BarTemplateLibrary.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
@@ -136,6 +137,22 @@ private Q_SLOTS:
         DashConfig::bindElementChannel(mask, channel(5, "Speed", " KM/H "), QString(), -1);
         QCOMPARE(paramValue(mask.child("e"), "SCELTA_UTENTE"), QByteArray("km/h"));
         QVERIFY(!mask.find_child_by_attribute("e", "i", "a").child("p"));
+    }
+
+    void trapezioGetsTheChannelsTemplate()
+    {
+        // Binding a mask with a trapezoid bar gives the bar the scale of the
+        // channel's kind, exactly as the template library writes it.
+        const QByteArray xml = "<e c=\"GMaskParam\"><e c=\"Axis\" i=\"1\"/><e c=\"BargraphTrapezio\" i=\"b\">"
+                               "<e c=\"ScaleFSV\" i=\"00\"><p n=\"NOME_SCALA\">100</p></e></e></e>";
+        pugi::xml_document bound, expected;
+        const pugi::xml_node mask = element(bound, xml);
+        const pugi::xml_node reference = element(expected, xml);
+        const ChannelInfo rpm = channel(3, "Engine RPM", "rpm");
+        DashConfig::bindElementChannel(mask, rpm, QStringLiteral("MXG 1.2"), -1);
+        QVERIFY(BarTemplateLibrary::applyTemplateForKind(reference, BarTemplateLibrary::classifyChannel(rpm.longName, rpm.unit)) > 0);
+        QCOMPARE(ConfigSnapshot::xml(mask.find_child_by_attribute("e", "i", "b")),
+                 ConfigSnapshot::xml(reference.find_child_by_attribute("e", "i", "b")));
     }
 
     void axisBinding_data()
