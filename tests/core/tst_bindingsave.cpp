@@ -72,6 +72,49 @@ private Q_SLOTS:
         QCOMPARE(temp.widgets[1].channel, QStringLiteral("Water Temp"));
     }
 
+    void bindDigitInDemo()
+    {
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
+        if (path.isEmpty())
+            QSKIP("neither KORV_BINARY_DIR nor KORV_SOURCE_DIR leads to the demo configuration");
+        DashConfig config;
+        QVERIFY(config.load(path));
+        int mask = -1, widget = -1;
+        for (int m = 0; m < int(config.pages[0].masks.size()) && widget < 0; ++m) {
+            const auto& widgets = config.pages[0].masks[size_t(m)].widgets;
+            for (int w = 0; w < int(widgets.size()); ++w) {
+                if (widgets[size_t(w)].kind == WidgetDigit && widgets[size_t(w)].channel == QLatin1String("Speed")) {
+                    mask = m;
+                    widget = w;
+                    break;
+                }
+            }
+        }
+        QVERIFY(widget >= 0);
+        const auto water = std::find_if(config.channels.begin(), config.channels.end(),
+                                         [](const ChannelInfo& c) { return c.longName == QLatin1String("Water Temp"); });
+        QVERIFY(water != config.channels.end());
+        const int lap = config.laptimeGpsResourceFid();
+        QVERIFY(lap > 0);
+        config.bindChannel(0, mask, widget, *water);
+        QVERIFY(config.save(path));
+
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const WidgetModel& digit = reopened.pages[0].masks[size_t(mask)].widgets[size_t(widget)];
+        QCOMPARE(digit.channel, QStringLiteral("Water Temp"));
+        QCOMPARE(digit.decimals, 1);
+        const pugi::xml_node axis = child(reopened.pages[0].masks[size_t(mask)].node, digit.axisRef.toUtf8().constData());
+        QCOMPARE(paramValue(axis, "fid"), QByteArray::number(water->fid));
+        QCOMPARE(paramValue(axis, "FID_PREF"), QByteArray::number(water->fid) + ',' + QByteArray::number(lap));
+        QCOMPARE(paramValue(axis, "FidPrefDaRisorsa"), QByteArray::number(lap));
+        QCOMPARE(paramValue(axis, "TipoDevConten"), QByteArray("13"));
+        // The channel's own type code wins over the profile's.
+        QCOMPARE(paramValue(axis, "swtyp"), water->swTipoCanale >= 0 ? QByteArray::number(water->swTipoCanale) : QByteArray("38"));
+        QCOMPARE(paramValue(axis, "CHANNEL_NOT_SET"), QByteArray("0"));
+        QCOMPARE(paramValue(axis, "UDM"), water->unit.toUtf8());
+    }
+
     void otherDeviceCodeIsRebound_data()
     {
         QTest::addColumn<QString>("tipoDev");

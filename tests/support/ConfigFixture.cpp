@@ -3,6 +3,9 @@
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace {
@@ -434,4 +437,17 @@ QList<QPair<QString, ConfigFixture>> ConfigFixture::samples()
         out << qMakePair(QStringLiteral("no device description"), cfg);
     }
     return out;
+}
+
+QString ConfigFixture::demoArchiveCopy(const QString& workDir)
+{
+    const QString binary = qEnvironmentVariable("KORV_BINARY_DIR");
+    const QString built = binary + QStringLiteral("/examples/demo.zconf2");
+    const QString copy = workDir + QStringLiteral("/Demo.zconf2");
+    if (!binary.isEmpty() && QFileInfo::exists(built))
+        return QFile::copy(built, copy) ? copy : QString();
+    const QString source = qEnvironmentVariable("KORV_SOURCE_DIR");
+    if (!source.isEmpty() && ZipFixture::zipFolder(source + QStringLiteral("/examples/demo"), copy))
+        return copy;
+    return {};
 }

@@ -157,6 +157,11 @@ public:
     // so saving changes no record of them.
     static QList<QPair<QString, ConfigFixture>> samples();
 
+    // A copy in workDir of the demo configuration (the archive the build
+    // packs from examples/demo, else packed here from the sources); empty
+    // when neither can be found.
+    static QString demoArchiveCopy(const QString& workDir);
+
 private:
     QList<FixtureDevice> m_devices;
 };
