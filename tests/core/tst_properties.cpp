@@ -250,15 +250,6 @@ private Q_SLOTS:
         QVERIFY(config.loadIconPreviewSidecar().contains(QStringLiteral("txt")));
         QVERIFY(!config.devices[0]->dirty);
     }
-
-    void kindLabels()
-    {
-        QCOMPARE(elementKindLabel("BargraphTrapezio"), QStringLiteral("bar"));
-        QCOMPARE(elementKindLabel("Analog"), QStringLiteral("needle gauge"));
-        QCOMPARE(elementKindLabel("Ring"), QStringLiteral("ring gauge"));
-        QCOMPARE(elementKindLabel("ring"), QStringLiteral("element"));
-        QCOMPARE(elementKindLabel(nullptr), QStringLiteral("element"));
-    }
 };
 
 KORV_GUI_TEST_MAIN(PropertiesTest)
