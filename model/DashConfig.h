@@ -97,6 +97,35 @@ public:
     QString iconFeatureKey(int page, int mask) const; // icon records (artwork/DashConfigIconPreview.cpp)
     bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
 
+    // --- property setters: label texts, text colours, alignment, bar scales, icon previews, page images
+    bool setLabelText(int page, int mask, int widget, const QString& text);
+    bool setValueAlignment(int page, int mask, int widget, const QString& value);
+    bool setTextColour(int page, int mask, int widget, const QString& value);
+    QString textColour(int page, int mask, int widget);
+    bool setBarScaleRange(pugi::xml_node maskNode, double min, double max);
+    static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max);
+    void setIconPreview(int page, int mask, const QString& path);
+    void clearIconPreview(int page, int mask);
+    // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order (as pageImagePaths).
+    bool setPageImagePaths(int page, const QStringList& paths);
+    // widgets: insert, copy, channel elements and paste merge
+    int insertWidget(int page, int mask, pugi::xml_node widget, int dx, int dy, int index);
+    bool copyWidgetXml(int page, int mask, int widget, pugi::xml_document& out);
+    int mergeAxisElements(int page, int mask, const std::vector<pugi::xml_node>& sources,
+                          QHash<QString, QString>* idMap = nullptr);
+    static pugi::xml_node buildAxisElement(pugi::xml_node parent, const QString& id);
+    // Each text is optional: null means "not given".
+    static void writeChannelBindingParams(pugi::xml_node axis, int kind, const char* fidPrefDaRisorsa = nullptr,
+                                          const char* deviceSwtyp = nullptr, const char* swtyp = nullptr,
+                                          const char* tipoFeatConten = nullptr);
+    // channel binding
+    void bindChannel(int page, int mask, int widget, const ChannelInfo& channel);
+    static void bindElementChannel(pugi::xml_node node, const ChannelInfo& channel, const QString& deviceName,
+                                   int laptimeFid);
+    static void bindAxisChannel(pugi::xml_node axis, const ChannelInfo& channel, const QString& deviceName,
+                                int laptimeFid, const QString& deviceTypeCode);
+    int propagateBarAxisRefs(int page, int mask);
+
     // --- saving: device documents, preview pictures, configuration name ---
     // Writes every dirty device file (or the only one), refreshes the preview
     // pictures, writes a pending rename and packs the extract folder into
@@ -179,3 +208,10 @@ private:
     void rebindAxisDeviceCode(pugi::xml_node axis);
     void propagateBarAxisRefsForMask(int page, int mask);
 };
+
+// The channel type code the firmware expects for an engine-speed channel on
+// this device: "7" for the MXP/MXG 1.2/MXS 1.2 generation, "38" otherwise.
+QString deviceSwtypCode(const QString& deviceName);
+
+// Text of a kind of element for messages ("bar", "needle gauge", ...).
+QString elementKindLabel(const char* className);

@@ -403,18 +403,16 @@ int DashConfig::refreshPreviewImages()
     return refreshed;
 }
 
-// writeChannelBindingParams(axis, channelKindOfElement(axis), none,
-// deviceSwtypCode(deviceName) as Latin-1, none, none): rebinds an Axis whose
-// TipoDevConten names another device. Filled by the channel-binding area.
+// Rebinds an Axis whose TipoDevConten names another device: the channel
+// format parameters are written again for the device this file is saved for.
 void DashConfig::rebindAxisDeviceCode(pugi::xml_node axis)
 {
-    Q_UNUSED(axis);
+    const QByteArray deviceSwtyp = deviceSwtypCode(deviceName).toLatin1();
+    writeChannelBindingParams(axis, channelKindOfElement(axis), nullptr, deviceSwtyp.constData());
 }
 
-// propagateBarAxisRefs(page, mask): bars pass their AXIS_REF on to sibling
-// elements of the same id prefix. Filled by the channel-binding area.
+// Bars pass their AXIS_REF on to sibling elements of the same id prefix.
 void DashConfig::propagateBarAxisRefsForMask(int page, int mask)
 {
-    Q_UNUSED(page);
-    Q_UNUSED(mask);
+    propagateBarAxisRefs(page, mask);
 }

@@ -79,19 +79,6 @@ void applyEdit(DashConfig& config, const QString& edit)
     }
 }
 
-QString demoArchive(const QString& workDir)
-{
-    const QString binary = qEnvironmentVariable("KORV_BINARY_DIR");
-    const QString built = binary + "/examples/demo.zconf2";
-    const QString copy = workDir + "/Demo.zconf2";
-    if (!binary.isEmpty() && QFileInfo::exists(built))
-        return QFile::copy(built, copy) ? copy : QString();
-    const QString source = qEnvironmentVariable("KORV_SOURCE_DIR");
-    if (!source.isEmpty() && ZipFixture::zipFolder(source + "/examples/demo", copy))
-        return copy;
-    return {};
-}
-
 QImage filled(const QSize& size)
 {
     QImage image(size, QImage::Format_ARGB32);
@@ -525,7 +512,7 @@ private Q_SLOTS:
     void demoConfigurationRoundTrip()
     {
         const QString work = TestEnvironment::makeTempDir("demo");
-        const QString path = demoArchive(work);
+        const QString path = ConfigFixture::demoArchiveCopy(work);
         if (path.isEmpty())
             QSKIP("neither KORV_BINARY_DIR nor KORV_SOURCE_DIR leads to the demo configuration");
 

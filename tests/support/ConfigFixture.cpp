@@ -3,6 +3,9 @@
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace {
@@ -346,12 +349,15 @@ bool ConfigFixture::writeTree(const QString& folder) const
 
 QList<QPair<QString, ConfigFixture>> ConfigFixture::samples()
 {
+    // Bound channel elements carry the device code RS3 writes (the .aimcfg
+    // TypeCode), so the save has no reason to rebind their format.
+    const char* const kSampleDeviceCode = "13";
     QList<QPair<QString, ConfigFixture>> out;
     {
         ConfigFixture cfg;
         cfg.channel(1, "RPM", "RPM", "rpm");
         cfg.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80)
-                                           .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                                           .add(Fx::axis("a1", "RPM", "RPM", "rpm").p("TipoDevConten", kSampleDeviceCode))
                                            .add(Fx::digit("d1", 0, 0, 200, 60, "a1"))
                                            .add(Fx::label("l1", "RPM", 0, 60, 200, 20)));
         cfg.device().page("Second").mask(Fx::mask("m1", 0, 0, 10, 10));
@@ -362,7 +368,7 @@ QList<QPair<QString, ConfigFixture>> ConfigFixture::samples()
         cfg.device().page("Styled").mask(
             Fx::mask("m1", 5, 6, 300, 100)
                 .p("XPOS_FW", 5)
-                .add(Fx::axis("a1", "Water Temp", "WT", "\u00b0C", "WaterTemp").p("NDEC_SCELTO", 1))
+                .add(Fx::axis("a1", "Water Temp", "WT", "\u00b0C", "WaterTemp").p("NDEC_SCELTO", 1).p("TipoDevConten", kSampleDeviceCode))
                 .add(Fx::digit("d1", 0, 0, 150, 60, "a1")
                          .p("CHAR_SET_ID_2", "Font_H24")
                          .p("CHARSET_DIM", 24)
@@ -389,17 +395,17 @@ QList<QPair<QString, ConfigFixture>> ConfigFixture::samples()
         ConfigFixture cfg;
         cfg.device().page("Gauges")
             .mask(Fx::mask("bar", 0, 0, 400, 40)
-                      .add(Fx::axis("a1", "Speed", "SPD", "km/h"))
+                      .add(Fx::axis("a1", "Speed", "SPD", "km/h").p("TipoDevConten", kSampleDeviceCode))
                       .add(Fx::bargraph("b1", 0, 0, 400, 40, "a1").p("COL", "0xFFFF0000").p("ScaleMSV", "0").p("ScaleFSV", "250.5")))
             .mask(Fx::mask("trap", 0, 50, 400, 40)
-                      .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                      .add(Fx::axis("a1", "RPM", "RPM", "rpm").p("TipoDevConten", kSampleDeviceCode))
                       .add(Fx::bargraph("b1", 0, 0, 400, 40, "a1", true)
                                .add(Fx::stepScale({{"0", "0"}, {"50", "4000"}, {"100", "8000"}}))))
             .mask(Fx::mask("analog", 0, 100, 200, 200)
-                      .add(Fx::axis("a1", "Oil Press", "OP", "bar"))
+                      .add(Fx::axis("a1", "Oil Press", "OP", "bar").p("TipoDevConten", kSampleDeviceCode))
                       .add(FixtureElement(QStringLiteral("Analog"), QStringLiteral("an")).p("AXIS_REF", "a1")))
             .mask(Fx::mask("ring", 200, 100, 200, 200)
-                      .add(Fx::axis("a1", "Fuel", "FL", "%"))
+                      .add(Fx::axis("a1", "Fuel", "FL", "%").p("TipoDevConten", kSampleDeviceCode))
                       .add(FixtureElement(QStringLiteral("Ring"), QStringLiteral("r")).p("AXIS_REF", "a1")))
             .mask(Fx::mask("icon", 400, 100, 64, 64).add(Fx::icon("i1", 0, 0, 64, 64)).add(Fx::axis("a9", "")));
         out << qMakePair(QStringLiteral("bars, gauges and icons"), cfg);
@@ -431,4 +437,17 @@ QList<QPair<QString, ConfigFixture>> ConfigFixture::samples()
         out << qMakePair(QStringLiteral("no device description"), cfg);
     }
     return out;
+}
+
+QString ConfigFixture::demoArchiveCopy(const QString& workDir)
+{
+    const QString binary = qEnvironmentVariable("KORV_BINARY_DIR");
+    const QString built = binary + QStringLiteral("/examples/demo.zconf2");
+    const QString copy = workDir + QStringLiteral("/Demo.zconf2");
+    if (!binary.isEmpty() && QFileInfo::exists(built))
+        return QFile::copy(built, copy) ? copy : QString();
+    const QString source = qEnvironmentVariable("KORV_SOURCE_DIR");
+    if (!source.isEmpty() && ZipFixture::zipFolder(source + QStringLiteral("/examples/demo"), copy))
+        return copy;
+    return {};
 }

@@ -153,8 +153,14 @@ public:
     // Named configurations covering the shapes the editor meets: one and two
     // device files, every widget class, styled and positioned text, step
     // scales, UTF-8 and XML-special texts, a PDM dash, no device description.
-    // Every bound Axis is referenced, so saving changes no record of them.
+    // Every bound Axis is referenced and carries the device's TipoDevConten,
+    // so saving changes no record of them.
     static QList<QPair<QString, ConfigFixture>> samples();
+
+    // A copy in workDir of the demo configuration (the archive the build
+    // packs from examples/demo, else packed here from the sources); empty
+    // when neither can be found.
+    static QString demoArchiveCopy(const QString& workDir);
 
 private:
     QList<FixtureDevice> m_devices;

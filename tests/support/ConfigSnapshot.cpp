@@ -82,6 +82,13 @@ QByteArray of(const DashConfig& config)
     return out.toUtf8();
 }
 
+QByteArray xml(pugi::xml_node node)
+{
+    std::ostringstream out;
+    node.print(out, "  ");
+    return QByteArray::fromStdString(out.str());
+}
+
 QByteArray records(const DashConfig& config)
 {
     QString out;

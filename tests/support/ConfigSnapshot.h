@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <pugixml.hpp>
 #include <QString>
 
 class DashConfig;
@@ -10,6 +11,9 @@ class DashConfig;
 // Two equal snapshots mean the model was not touched.
 namespace ConfigSnapshot {
 QByteArray of(const DashConfig& config);
+
+// One element (with everything below it) as saved, two-space indented.
+QByteArray xml(pugi::xml_node node);
 
 // What the model believes about the configuration: devices (paths relative
 // to the extract folder, dirty flags left out), pages, masks and widgets,
