@@ -107,6 +107,15 @@ public:
     static QString maskArtFolder(const MaskElement& mask);
     void invalidateRenderCaches();
 
+    // --- off-screen rendering ----------------------------------------------
+    // The page drawn as the canvas shows it in preview mode, at the page's
+    // own size times scale; with sampleData, animated by synthetic values at
+    // 7.5 s. Null for a missing page.
+    static QImage renderPageForPreview(DashConfig* config, int pageIndex, bool sampleData, int scale);
+    // The page background with one translucent rectangle per mask, coloured
+    // by kind. Null for a missing page or a scale below 1.
+    static QImage renderPageGeometry(const PageModel* page, int scale);
+
     // Assigned by the owner right after construction; drags hand it to the
     // undo commands they push.
     DashConfig* config = nullptr;
