@@ -27,6 +27,7 @@
 #include <vector>
 
 class QTemporaryDir;
+struct ChildGeometrySnapshot;
 
 // The model of one open configuration: the extracted archive, its device
 // files, pages, masks and widgets. The XML documents are the source of truth;
@@ -125,6 +126,67 @@ public:
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
     int fitMaskArtToGeometry(int page, int mask);
 
+    // --- property setters: label texts, text colours, alignment, bar scales, icon previews, page images
+    bool setLabelText(int page, int mask, int widget, const QString& text);
+    bool setValueAlignment(int page, int mask, int widget, const QString& value);
+    bool setTextColour(int page, int mask, int widget, const QString& value);
+    QString textColour(int page, int mask, int widget);
+    bool setBarScaleRange(pugi::xml_node maskNode, double min, double max);
+    static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max);
+    void setIconPreview(int page, int mask, const QString& path);
+    void clearIconPreview(int page, int mask);
+    // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order (as pageImagePaths).
+    bool setPageImagePaths(int page, const QStringList& paths);
+    // widgets: insert, copy, channel elements and paste merge
+    int insertWidget(int page, int mask, pugi::xml_node widget, int dx, int dy, int index);
+    bool copyWidgetXml(int page, int mask, int widget, pugi::xml_document& out);
+    int mergeAxisElements(int page, int mask, const std::vector<pugi::xml_node>& sources,
+                          QHash<QString, QString>* idMap = nullptr);
+    static pugi::xml_node buildAxisElement(pugi::xml_node parent, const QString& id);
+    // Each text is optional: null means "not given".
+    static void writeChannelBindingParams(pugi::xml_node axis, int kind, const char* fidPrefDaRisorsa = nullptr,
+                                          const char* deviceSwtyp = nullptr, const char* swtyp = nullptr,
+                                          const char* tipoFeatConten = nullptr);
+    // channel binding
+    void bindChannel(int page, int mask, int widget, const ChannelInfo& channel);
+    static void bindElementChannel(pugi::xml_node node, const ChannelInfo& channel, const QString& deviceName,
+                                   int laptimeFid);
+    static void bindAxisChannel(pugi::xml_node axis, const ChannelInfo& channel, const QString& deviceName,
+                                int laptimeFid, const QString& deviceTypeCode);
+    int propagateBarAxisRefs(int page, int mask);
+
+    // --- saving: device documents, preview pictures, configuration name ---
+    // Writes every dirty device file (or the only one), refreshes the preview
+    // pictures, writes a pending rename and packs the extract folder into
+    // targetPath (the previous file kept as ".bak"). On false the previous
+    // archive is untouched and `error` (when given) says why.
+    bool save(const QString& targetPath, QString* error = nullptr);
+    bool writeDeviceDocument(DeviceFile* file);
+    int refreshPreviewImages();
+    bool setConfigName(const QString& name);
+    bool writeConfigNameToAimcfg();
+
+    // --- editing: mask, page and widget list primitives, ORDINE, mask geometry
+    // Each keeps a page's mask records in the order of its GMaskParam
+    // elements (and pages in the order of their GPageParam elements).
+    bool removeMask(int page, int mask);
+    bool removePage(int page);
+    bool removeWidget(int page, int mask, int widget);
+    bool insertMaskNodeCopy(int page, int index, const MaskElement& saved, pugi::xml_node source,
+                            pugi::xml_node anchor, pugi::xml_node& out);
+    bool insertPageNodeCopy(int index, const PageModel& saved, pugi::xml_node source, pugi::xml_node& out);
+    // The node a mask re-inserted at `index` goes after: the nearest mask
+    // before it that has a node in the page, or null (insert first).
+    pugi::xml_node maskInsertAnchor(int page, int index);
+    int maskOrder(int page, int mask);
+    int maxOrdine(int page);
+    int minOrdine(int page);
+    std::vector<int> maskOrders(int page);
+    void normalizeOrdine(int page);
+    void setMaskOrders(int page, const std::vector<int>& orders);
+    std::vector<ChildGeometrySnapshot> textChildGeometry(int page, int mask);
+    int scaleHotMouseLines(pugi::xml_node maskNode, int oldW, int oldH, int newW, int newH, bool includeSmall);
+
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
     std::vector<QSet<int>> fontSizeSets;
@@ -170,4 +232,15 @@ private:
     void installFontFolders(const QStringList& folders);
     void readChannelsAndIcons();
     void loadPageBackground(PageModel& page, const QString& imagePath);
+
+    // --- saving: steps that the channel-binding area fills ---------------
+    void rebindAxisDeviceCode(pugi::xml_node axis);
+    void propagateBarAxisRefsForMask(int page, int mask);
 };
+
+// The channel type code the firmware expects for an engine-speed channel on
+// this device: "7" for the MXP/MXG 1.2/MXS 1.2 generation, "38" otherwise.
+QString deviceSwtypCode(const QString& deviceName);
+
+// Text of a kind of element for messages ("bar", "needle gauge", ...).
+QString elementKindLabel(const char* className);

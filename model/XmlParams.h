@@ -64,3 +64,7 @@ constexpr int kMaxXmlNesting = 256;
 // True when no node below `root` lies more than maxDepth levels under it.
 // Walks iteratively, so it is safe on any nesting.
 bool xmlNestingWithin(pugi::xml_node root, int maxDepth = kMaxXmlNesting);
+
+// The whole document as UTF-8 text, indented with `indent` per level
+// (pugixml's format_indent), ready to be written in one piece.
+QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent);

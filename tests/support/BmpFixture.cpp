@@ -19,7 +19,7 @@ void put32(QByteArray& d, int off, quint32 v)
 
 QByteArray rgb565(int width, int height, const QVector<quint16>& pixels, const Options& o)
 {
-    const int headerBytes = 14 + 40 + 12;
+    const int headerBytes = o.infoHeaderSize > 52 ? 14 + int(o.infoHeaderSize) : 14 + 40 + 12;
     const int stride = ((width * 16 + 31) / 32) * 4;
     const qint64 offset = o.pixelOffset >= 0 ? o.pixelOffset : headerBytes;
     QByteArray d(headerBytes + stride * height, '\0');
@@ -27,7 +27,7 @@ QByteArray rgb565(int width, int height, const QVector<quint16>& pixels, const O
     d[1] = 'M';
     put32(d, 2, quint32(d.size()));
     put32(d, 10, quint32(offset));
-    put32(d, 14, 40);
+    put32(d, 14, o.infoHeaderSize);
     put32(d, 18, quint32(o.headerWidth ? o.headerWidth : width));
     const qint32 h = o.headerHeight ? o.headerHeight : (o.topDown ? -height : height);
     put32(d, 22, quint32(h));

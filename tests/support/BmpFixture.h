@@ -17,6 +17,10 @@ struct Options {
     qint32 headerHeight = 0; // 0: the real (signed) height
     qint64 pixelOffset = -1; // header field only; pixels always follow the masks
     int dropTrailingBytes = 0; // cut the file short
+    // 40: the plain info header with the masks after it, which the image
+    // library reads itself. 56: the variant with the masks inside the header
+    // (pixels after the alpha mask), which only our own decoders read.
+    quint32 infoHeaderSize = 40;
 };
 
 // Rows are given top row first; pixels.size() must be width * height.

@@ -3,6 +3,11 @@
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
 namespace {
 
 QByteArray esc(const QString& text)
@@ -59,6 +64,24 @@ FixtureElement& FixtureElement::p(const QString& name, int value)
 FixtureElement& FixtureElement::emptyParam(const QString& name)
 {
     params << qMakePair(name, QString());
+    return *this;
+}
+
+FixtureElement& FixtureElement::set(const QString& name, const QString& value)
+{
+    for (auto& param : params) {
+        if (param.first == name) {
+            param.second = value.isNull() ? QStringLiteral("") : value;
+            return *this;
+        }
+    }
+    return p(name, value);
+}
+
+FixtureElement& FixtureElement::without(const QString& name)
+{
+    params.erase(std::remove_if(params.begin(), params.end(), [&](const auto& param) { return param.first == name; }),
+                 params.end());
     return *this;
 }
 
@@ -322,4 +345,109 @@ QString ConfigFixture::writeTempZip(const QString& fileName) const
 bool ConfigFixture::writeTree(const QString& folder) const
 {
     return ZipFixture::writeTree(folder, files());
+}
+
+QList<QPair<QString, ConfigFixture>> ConfigFixture::samples()
+{
+    // Bound channel elements carry the device code RS3 writes (the .aimcfg
+    // TypeCode), so the save has no reason to rebind their format.
+    const char* const kSampleDeviceCode = "13";
+    QList<QPair<QString, ConfigFixture>> out;
+    {
+        ConfigFixture cfg;
+        cfg.channel(1, "RPM", "RPM", "rpm");
+        cfg.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80)
+                                           .add(Fx::axis("a1", "RPM", "RPM", "rpm").p("TipoDevConten", kSampleDeviceCode))
+                                           .add(Fx::digit("d1", 0, 0, 200, 60, "a1"))
+                                           .add(Fx::label("l1", "RPM", 0, 60, 200, 20)));
+        cfg.device().page("Second").mask(Fx::mask("m1", 0, 0, 10, 10));
+        out << qMakePair(QStringLiteral("plain"), cfg);
+    }
+    {
+        ConfigFixture cfg;
+        cfg.device().page("Styled").mask(
+            Fx::mask("m1", 5, 6, 300, 100)
+                .p("XPOS_FW", 5)
+                .add(Fx::axis("a1", "Water Temp", "WT", "\u00b0C", "WaterTemp").p("NDEC_SCELTO", 1).p("TipoDevConten", kSampleDeviceCode))
+                .add(Fx::digit("d1", 0, 0, 150, 60, "a1")
+                         .p("CHAR_SET_ID_2", "Font_H24")
+                         .p("CHARSET_DIM", 24)
+                         .p("COLORE", "0xFF00FF00")
+                         .p("POS_ALIGN", "RIGHT")
+                         .p("NUM_CHARS", 4)
+                         .p("HIDDEN", 0))
+                .add(Fx::label("l1", "A&B <\u00fc>", 150, 0, 150, 30)
+                         .p("CHAR_SET_ID_2", "F_12x16")
+                         .p("COLORE", "0x80112233"))
+                .add(Fx::label("l2", "  ", 150, 30, 150, 30).p("CHARSET_DIM", 9)));
+        FixtureElement tail = Fx::mask("m2", 400, 10, 100, 40);
+        tail.add(FixtureElement(QStringLiteral("Digit"), QStringLiteral("d2"))
+                     .p("XPOS", "12,40")
+                     .p("YPOS", "3,1")
+                     .p("XPOS_FW", "12,40")
+                     .p("YPOS_FW", "3,1")
+                     .p("WIDTH", 80)
+                     .p("HEIGHT", 30));
+        cfg.device().pages.last().mask(tail);
+        out << qMakePair(QStringLiteral("styled text and positions"), cfg);
+    }
+    {
+        ConfigFixture cfg;
+        cfg.device().page("Gauges")
+            .mask(Fx::mask("bar", 0, 0, 400, 40)
+                      .add(Fx::axis("a1", "Speed", "SPD", "km/h").p("TipoDevConten", kSampleDeviceCode))
+                      .add(Fx::bargraph("b1", 0, 0, 400, 40, "a1").p("COL", "0xFFFF0000").p("ScaleMSV", "0").p("ScaleFSV", "250.5")))
+            .mask(Fx::mask("trap", 0, 50, 400, 40)
+                      .add(Fx::axis("a1", "RPM", "RPM", "rpm").p("TipoDevConten", kSampleDeviceCode))
+                      .add(Fx::bargraph("b1", 0, 0, 400, 40, "a1", true)
+                               .add(Fx::stepScale({{"0", "0"}, {"50", "4000"}, {"100", "8000"}}))))
+            .mask(Fx::mask("analog", 0, 100, 200, 200)
+                      .add(Fx::axis("a1", "Oil Press", "OP", "bar").p("TipoDevConten", kSampleDeviceCode))
+                      .add(FixtureElement(QStringLiteral("Analog"), QStringLiteral("an")).p("AXIS_REF", "a1")))
+            .mask(Fx::mask("ring", 200, 100, 200, 200)
+                      .add(Fx::axis("a1", "Fuel", "FL", "%").p("TipoDevConten", kSampleDeviceCode))
+                      .add(FixtureElement(QStringLiteral("Ring"), QStringLiteral("r")).p("AXIS_REF", "a1")))
+            .mask(Fx::mask("icon", 400, 100, 64, 64).add(Fx::icon("i1", 0, 0, 64, 64)).add(Fx::axis("a9", "")));
+        out << qMakePair(QStringLiteral("bars, gauges and icons"), cfg);
+    }
+    {
+        ConfigFixture cfg;
+        cfg.device().folder = QStringLiteral("dash1");
+        cfg.device().dashNumber = 1;
+        cfg.device().page("One").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "one", 0, 0, 50, 50)));
+        FixtureDevice& second = cfg.addDevice(QStringLiteral("dash2"));
+        second.dashNumber = 2;
+        second.dimX = 1280;
+        second.page("Two").mask(Fx::mask("m1", 2, 2, 60, 60).add(Fx::label("l1", "two", 0, 0, 60, 60)));
+        second.page("Three");
+        out << qMakePair(QStringLiteral("two device files"), cfg);
+    }
+    {
+        ConfigFixture cfg;
+        cfg.deviceType = QStringLiteral("PDM32");
+        cfg.device().family = QStringLiteral("pdm");
+        cfg.device().dashNumber = 2;
+        cfg.device().page("P").mask(Fx::mask("m1", 3, 4, 50, 20).add(Fx::label("l1", "PDM", 0, 0, 50, 20)));
+        out << qMakePair(QStringLiteral("pdm dash"), cfg);
+    }
+    {
+        ConfigFixture cfg;
+        cfg.aimcfgPath.clear();
+        cfg.device().page("Lonely").mask(Fx::mask("m1", 0, 0, 20, 20).add(Fx::label("l1", "x", 0, 0, 20, 20)));
+        out << qMakePair(QStringLiteral("no device description"), cfg);
+    }
+    return out;
+}
+
+QString ConfigFixture::demoArchiveCopy(const QString& workDir)
+{
+    const QString binary = qEnvironmentVariable("KORV_BINARY_DIR");
+    const QString built = binary + QStringLiteral("/examples/demo.zconf2");
+    const QString copy = workDir + QStringLiteral("/Demo.zconf2");
+    if (!binary.isEmpty() && QFileInfo::exists(built))
+        return QFile::copy(built, copy) ? copy : QString();
+    const QString source = qEnvironmentVariable("KORV_SOURCE_DIR");
+    if (!source.isEmpty() && ZipFixture::zipFolder(source + QStringLiteral("/examples/demo"), copy))
+        return copy;
+    return {};
 }

@@ -31,6 +31,11 @@ public:
     FixtureElement& p(const QString& name, const char* value) { return p(name, QString::fromUtf8(value)); }
     // A parameter without any text (<p n="NAME" />).
     FixtureElement& emptyParam(const QString& name);
+    // Replaces the value of the first parameter of that name, or appends one.
+    FixtureElement& set(const QString& name, const QString& value);
+    FixtureElement& set(const QString& name, int value) { return set(name, QString::number(value)); }
+    // Drops every parameter of that name.
+    FixtureElement& without(const QString& name);
     FixtureElement& add(const FixtureElement& child);
     // Raw XML written inside the element after the children (hostile input).
     FixtureElement& raw(const QByteArray& xml);
@@ -144,6 +149,18 @@ public:
     // Writes into a fresh temporary folder; returns the path or empty.
     QString writeTempZip(const QString& fileName = QStringLiteral("config.zconf2")) const;
     bool writeTree(const QString& folder) const;
+
+    // Named configurations covering the shapes the editor meets: one and two
+    // device files, every widget class, styled and positioned text, step
+    // scales, UTF-8 and XML-special texts, a PDM dash, no device description.
+    // Every bound Axis is referenced and carries the device's TipoDevConten,
+    // so saving changes no record of them.
+    static QList<QPair<QString, ConfigFixture>> samples();
+
+    // A copy in workDir of the demo configuration (the archive the build
+    // packs from examples/demo, else packed here from the sources); empty
+    // when neither can be found.
+    static QString demoArchiveCopy(const QString& workDir);
 
 private:
     QList<FixtureDevice> m_devices;

@@ -1,0 +1,72 @@
+#include "app/HeadlessPreview.h"
+
+#include "canvas/DashCanvas.h"
+#include "model/DashConfig.h"
+
+#include <QCommandLineParser>
+#include <QImage>
+
+#include <cstdio>
+
+namespace {
+
+void writeError(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+bool fitsPixelBudget(const PageModel& page, int scale)
+{
+    const long long w = static_cast<long long>(page.width) * scale;
+    const long long h = static_cast<long long>(page.height) * scale;
+    return w > 0 && h > 0 && w <= 65535 && h <= 65535 && w * h <= kMaxPreviewPixels;
+}
+
+} // namespace
+
+int runDumpPreview(const QCommandLineParser& parser)
+{
+    const QString outputPath = parser.value(QStringLiteral("dump-preview"));
+    const QString inputPath = parser.value(QStringLiteral("input"));
+    const int scale = qMax(1, parser.value(QStringLiteral("scale")).toInt());
+    const QString pageText = parser.value(QStringLiteral("page"));
+    bool pageOk = false;
+    const int pageIndex = pageText.toInt(&pageOk, 10);
+    const bool sample = parser.isSet(QStringLiteral("sample-data"));
+
+    if (inputPath.isEmpty()) {
+        writeError(QStringLiteral("dump-preview: --input is required\n"));
+        return 2;
+    }
+    DashConfig config;
+    if (!config.load(inputPath)) {
+        writeError(QStringLiteral("dump-preview: open failed: ") + inputPath + QLatin1Char('\n'));
+        return 2;
+    }
+    if (config.pageCount() == 0) {
+        writeError(QStringLiteral("dump-preview: no pages in ") + inputPath + QLatin1Char('\n'));
+        return 2;
+    }
+    if (!pageOk || pageIndex < 0 || pageIndex >= config.pageCount()) {
+        writeError(QStringLiteral("dump-preview: --page must be 0..%1 for %2 (got %3)\n")
+                       .arg(config.pageCount() - 1)
+                       .arg(inputPath, pageText));
+        return 2;
+    }
+    QImage image;
+    if (fitsPixelBudget(*config.page(pageIndex), scale)) {
+        image = sample ? DashCanvas::renderPageForPreview(&config, pageIndex, true, scale)
+                       : DashCanvas::renderPageGeometry(config.page(pageIndex), scale);
+    }
+    if (image.isNull()) {
+        writeError(QStringLiteral("dump-preview: render returned null image\n"));
+        return 3;
+    }
+    if (!image.save(outputPath, "PNG")) {
+        writeError(QStringLiteral("dump-preview: save failed: ") + outputPath + QLatin1Char('\n'));
+        return 3;
+    }
+    return 0;
+}

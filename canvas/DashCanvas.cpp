@@ -1,0 +1,397 @@
+#include "canvas/DashCanvas.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Fill colour of a mask drawn without artwork, by mask kind.
+QColor placeholderColour(int kind)
+{
+    switch (kind) {
+    case MaskAnalog: return QColor(40, 80, 200);
+    case MaskRing: return QColor(80, 200, 120);
+    case MaskDigit: return QColor(40, 180, 60);
+    case MaskBargraph: return QColor(200, 80, 40);
+    case MaskIcon: return QColor(200, 180, 40);
+    case MaskLabel: return QColor(150, 100, 200);
+    default: return QColor(128, 128, 128);
+    }
+}
+
+// Eight 6 x 6 yellow squares on the corners and edge midpoints of r, in the
+// order of the resize handle ids 2..9.
+void fillHandles(QPainter& painter, const QRectF& r)
+{
+    const QPointF points[8] = {
+        r.topLeft(), QPointF(r.center().x(), r.top()), r.topRight(),
+        QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()),
+        r.bottomLeft(), QPointF(r.center().x(), r.bottom()), r.bottomRight(),
+    };
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 0));
+    for (const QPointF& p : points)
+        painter.drawRect(QRectF(p.x() - 3.0, p.y() - 3.0, 6.0, 6.0));
+    painter.restore();
+}
+
+} // namespace
+
+DashCanvas::DashCanvas(QWidget* parent)
+    : QWidget(parent)
+{
+    setMinimumSize(400, 240);
+    setAttribute(Qt::WA_MouseTracking);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+DashCanvas::~DashCanvas() = default;
+
+// --- state ------------------------------------------------------------
+
+void DashCanvas::setPage(PageModel* page)
+{
+    m_page = page;
+    m_selectedMask = -1;
+    m_selectedWidget = -1;
+    m_multiSelection.clear();
+    m_dragMode = 0;
+    m_artworkCache.clear();
+    m_maskImageCache.clear();
+    update();
+}
+
+void DashCanvas::setConfig(DashConfig* config)
+{
+    m_fontConfig = config;
+    update();
+}
+
+void DashCanvas::setUndoStack(QUndoStack* stack)
+{
+    m_undoStack = stack;
+}
+
+void DashCanvas::setDataSource(IDataSource* source)
+{
+    m_dataSource = source;
+    update();
+}
+
+void DashCanvas::setTime(double seconds)
+{
+    m_timeSec = seconds;
+    // Synchronous, so every playback frame is drawn before the next tick.
+    repaint();
+}
+
+void DashCanvas::setSpeedUnit(int unit)
+{
+    m_speedUnit = unit;
+    update();
+}
+
+void DashCanvas::setGrid(bool snap, int size)
+{
+    m_snapToGrid = snap;
+    m_gridSize = size;
+}
+
+void DashCanvas::setMaskImageProvider(std::function<QImage(int)> provider)
+{
+    m_maskImageProvider = std::move(provider);
+    m_maskImageCache.clear();
+    update();
+}
+
+void DashCanvas::setIconPreviewProvider(std::function<QString(int)> provider)
+{
+    m_iconPreviewProvider = std::move(provider);
+    update();
+}
+
+void DashCanvas::setIconGraphicProvider(std::function<QString(int)> provider)
+{
+    m_iconGraphicProvider = std::move(provider);
+    update();
+}
+
+void DashCanvas::invalidateMaskImageCache()
+{
+    m_maskImageCache.clear();
+    update();
+}
+
+void DashCanvas::invalidateRenderCaches()
+{
+    m_artworkCache.clear();
+    m_maskImageCache.clear();
+    update();
+}
+
+void DashCanvas::setSelectedMask(int index)
+{
+    m_selectedMask = index;
+    m_maskArmed = false;
+    m_selectedWidget = -1;
+    m_multiSelection.clear();
+    update();
+}
+
+void DashCanvas::setSelectedWidget(int index)
+{
+    m_multiSelection.clear();
+    m_selectedWidget = -1;
+    if (m_page && m_selectedMask >= 0 && m_selectedMask < int(m_page->masks.size())) {
+        const int count = int(m_page->masks[size_t(m_selectedMask)].widgets.size());
+        if (index >= 0 && index < count)
+            m_selectedWidget = index;
+    }
+    update();
+}
+
+void DashCanvas::selectAllWidgets()
+{
+    m_multiSelection.clear();
+    const bool validMask = m_page && m_selectedMask >= 0 && m_selectedMask < int(m_page->masks.size());
+    const int count = validMask ? int(m_page->masks[size_t(m_selectedMask)].widgets.size()) : 0;
+    if (count == 0) {
+        m_selectedWidget = -1;
+        update();
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        m_multiSelection.insert(i);
+    m_selectedWidget = 0;
+    Q_EMIT widgetSelected(m_selectedMask, 0);
+    update();
+}
+
+void DashCanvas::clearSelectionAndRepaint()
+{
+    m_selectedMask = -1;
+    m_selectedWidget = -1;
+    m_multiSelection.clear();
+    m_dragMode = 0;
+    update();
+}
+
+// --- geometry ---------------------------------------------------------
+
+double DashCanvas::viewScale() const
+{
+    if (!m_page || m_page->width <= 0 || m_page->height <= 0)
+        return 1.0;
+    const double sx = double(width() - 20) / double(m_page->width);
+    const double sy = double(height() - 20) / double(m_page->height);
+    return std::min(sx, sy);
+}
+
+QPointF DashCanvas::pageOrigin() const
+{
+    if (!m_page)
+        return QPointF(10.0, 10.0);
+    const double s = viewScale();
+    return QPointF((width() - m_page->width * s) / 2.0, (height() - m_page->height * s) / 2.0);
+}
+
+QRectF DashCanvas::maskRect(const MaskElement& mask) const
+{
+    const double s = viewScale();
+    const QPointF o = pageOrigin();
+    return QRectF(o.x() + mask.x * s, o.y() + mask.y * s, mask.w * s, mask.h * s);
+}
+
+QRectF DashCanvas::widgetRect(const MaskElement& mask, const WidgetModel& widget) const
+{
+    int w = widget.w;
+    int h = widget.h;
+    if (w <= 0 || h <= 0) {
+        // Unsized widgets take their size from the character size.
+        int c = 12;
+        if (widget.charsetPx > 0) {
+            c = widget.charsetPx;
+        } else if (widget.h <= 0 && mask.h > 0) {
+            const int perChar = std::max(mask.h / std::max(widget.numChars, 1), 8);
+            if (perChar < 12)
+                c = perChar;
+        }
+        if (h <= 0)
+            h = std::max(int(c * 1.2), 8);
+        if (w <= 0)
+            w = std::max(int(c * 1.5), 16);
+    }
+
+    int x = mask.x + widget.x;
+    int y = mask.y + widget.y;
+    const QChar vertical = widget.posAlign.isEmpty() ? QLatin1Char('t') : widget.posAlign.at(0).toLower();
+    const QChar horizontal = widget.posAlign.size() < 2 ? QLatin1Char('l') : widget.posAlign.at(1).toLower();
+    if (widget.w <= 0) {
+        if (horizontal == QLatin1Char('c'))
+            x -= w / 2;
+        else if (horizontal == QLatin1Char('r'))
+            x -= w;
+    }
+    if (vertical == QLatin1Char('m'))
+        y -= h / 2;
+    else if (vertical == QLatin1Char('b'))
+        y -= h;
+
+    const double s = viewScale();
+    const QPointF o = pageOrigin();
+    return QRectF(o.x() + x * s, o.y() + y * s, w * s, h * s);
+}
+
+QVector<int> DashCanvas::paintOrder() const
+{
+    QVector<int> order;
+    if (!m_page)
+        return order;
+    const int n = int(m_page->masks.size());
+    QVector<qint64> keys(n);
+    bool allKeyed = true;
+    for (int i = 0; i < n; ++i) {
+        order.append(i);
+        const pugi::xml_node node = m_page->masks[size_t(i)].node;
+        const pugi::xml_node p = node ? node.find_child_by_attribute("p", "n", "ORDINE") : pugi::xml_node();
+        bool ok = false;
+        const qint64 v = p ? QByteArray(p.text().get()).trimmed().toLongLong(&ok, 10) : -1;
+        if (!ok || v < 0)
+            allKeyed = false;
+        keys[i] = v;
+    }
+    // One mask without a usable ORDINE makes the whole page paint in list order.
+    if (allKeyed)
+        std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) { return keys[a] < keys[b]; });
+    return order;
+}
+
+// --- paint pass -------------------------------------------------------
+
+void DashCanvas::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    paintPage(painter);
+}
+
+void DashCanvas::paintPage(QPainter& painter)
+{
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(0, 0, width(), height()), QColor(50, 50, 50));
+    if (!m_page)
+        return;
+
+    const double s = viewScale();
+    const QRectF pageRect(pageOrigin(), QSizeF(m_page->width * s, m_page->height * s));
+    painter.fillRect(pageRect, Qt::black);
+    if (!m_page->background.isNull())
+        painter.drawPixmap(pageRect.toRect(), m_page->background);
+
+    paintGrid(painter);
+
+    for (int index : paintOrder())
+        drawMask(painter, m_page->masks[size_t(index)], index);
+
+    if (!previewMode)
+        paintWidgetOutlines(painter);
+    paintSelectionHandles(painter);
+}
+
+void DashCanvas::paintGrid(QPainter& painter)
+{
+    const int g = m_gridSize;
+    if (!m_snapToGrid || g <= 1)
+        return;
+    const double s = viewScale();
+    const QPointF o = pageOrigin();
+    const int W = m_page->width;
+    const int H = m_page->height;
+    const QPen minor(QColor(80, 80, 80, 100), 1);
+    const QPen major(QColor(110, 110, 110, 150), 2);
+    const auto toWidget = [&](int x, int y) { return QPointF(o.x() + x * s, o.y() + y * s); };
+
+    for (int x = 0; x <= W; x += g) {
+        painter.setPen(x % (5 * g) == 0 ? major : minor);
+        painter.drawLine(toWidget(x, 0), toWidget(x, H));
+    }
+    for (int y = 0; y <= H; y += g) {
+        painter.setPen(y % (5 * g) == 0 ? major : minor);
+        painter.drawLine(toWidget(0, y), toWidget(W, y));
+    }
+    painter.setPen(QPen(QColor(160, 160, 160, 200), 2));
+    painter.drawLine(toWidget(W / 2, 0), toWidget(W / 2, H));
+    painter.drawLine(toWidget(0, H / 2), toWidget(W, H / 2));
+}
+
+void DashCanvas::paintWidgetOutlines(QPainter& painter)
+{
+    for (int m = 0; m < int(m_page->masks.size()); ++m) {
+        const MaskElement& mask = m_page->masks[size_t(m)];
+        for (int w = 0; w < int(mask.widgets.size()); ++w) {
+            const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));
+            painter.save();
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(selected ? QPen(QColor(255, 255, 0), 2) : QPen(QColor(255, 255, 255, 110), 1));
+            painter.drawRect(widgetRect(mask, mask.widgets[size_t(w)]));
+            painter.restore();
+        }
+    }
+}
+
+void DashCanvas::paintSelectionHandles(QPainter& painter)
+{
+    if (m_selectedMask < 0 || m_selectedMask >= int(m_page->masks.size()))
+        return;
+    const MaskElement& mask = m_page->masks[size_t(m_selectedMask)];
+    if (m_selectedWidget >= 0 && m_selectedWidget < int(mask.widgets.size()))
+        fillHandles(painter, widgetRect(mask, mask.widgets[size_t(m_selectedWidget)]));
+    else
+        drawMaskHandles(painter, mask);
+}
+
+void DashCanvas::drawMaskHandles(QPainter& painter, const MaskElement& mask)
+{
+    fillHandles(painter, maskRect(mask));
+}
+
+void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIndex)
+{
+    // Gauges with a readable geometry are drawn by their needle or arc alone.
+    if (mask.kind == MaskAnalog || mask.kind == MaskRing) {
+        const GaugeGeometry geometry = readRingGaugeGeometry(mask.node);
+        if (geometry.valid) {
+            if (mask.kind == MaskAnalog)
+                drawGaugeNeedle(painter, mask, geometry, gaugeValue(mask), maskIndex);
+            else
+                drawGaugeRing(painter, mask, geometry, gaugeValue(mask));
+            return;
+        }
+    }
+
+    // Until artwork, box styles and live widgets are drawn here, every other
+    // mask shows the placeholder of its kind and its editor outline.
+    const QRectF r = maskRect(mask);
+    QColor fill = placeholderColour(mask.kind);
+    fill.setAlpha(60);
+    painter.fillRect(r, fill);
+
+    if (previewMode)
+        return;
+    QPen pen;
+    if (maskIndex == m_selectedMask)
+        pen = QPen(QColor(255, 255, 0), 2, Qt::SolidLine);
+    else if (!mask.widgets.empty())
+        pen = QPen(QColor(110, 110, 110, 140), 1, Qt::DashLine);
+    else if (!mask.channel.isEmpty())
+        pen = QPen(QColor(200, 200, 200), 1, Qt::SolidLine);
+    else
+        pen = QPen(QColor(150, 150, 150), 1, Qt::DashLine);
+    painter.save();
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(r);
+    painter.restore();
+}

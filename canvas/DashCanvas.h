@@ -1,0 +1,172 @@
+#pragma once
+
+#include "canvas/GaugeGeometry.h"
+#include "model/MaskElement.h"
+#include "model/PageModel.h"
+#include "model/WidgetModel.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPixmap>
+#include <QPointF>
+#include <QRectF>
+#include <QSet>
+#include <QString>
+#include <QVector>
+#include <QWidget>
+#include <functional>
+#include <pugixml.hpp>
+
+class DashConfig;
+class IDataSource;
+class QPainter;
+class QUndoStack;
+
+// The widget in the middle of the main window: one page of the open
+// configuration, scaled to fit and centred, with its background, the snap
+// grid, every mask, the widget outlines and the selection handles.
+//
+// Member functions are defined in files grouped by concern
+// (canvas/DashCanvas*.cpp).
+class DashCanvas : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit DashCanvas(QWidget* parent = nullptr);
+    ~DashCanvas() override;
+
+    // --- state and geometry -------------------------------------------
+    void setPage(PageModel* page);
+    void setConfig(DashConfig* config);
+    void setUndoStack(QUndoStack* stack);
+    void setDataSource(IDataSource* source);
+    void setTime(double seconds);
+    void setSpeedUnit(int unit);
+    void setGrid(bool snap, int size);
+    void setMaskImageProvider(std::function<QImage(int)> provider);
+    void setIconPreviewProvider(std::function<QString(int)> provider);
+    void setIconGraphicProvider(std::function<QString(int)> provider);
+    void invalidateMaskImageCache();
+
+    void setSelectedMask(int index);
+    void setSelectedWidget(int index);
+    int selectedMask() const { return m_selectedMask; }
+    void selectAllWidgets();
+
+    double viewScale() const;
+    QPointF pageOrigin() const;
+    QRectF widgetRect(const MaskElement& mask, const WidgetModel& widget) const;
+    QRectF maskRect(const MaskElement& mask) const;
+    QVector<int> paintOrder() const;
+
+    // --- paint pass -------------------------------------------------
+    void paintPage(QPainter& painter);
+    void drawMask(QPainter& painter, const MaskElement& mask, int maskIndex);
+    void drawMaskHandles(QPainter& painter, const MaskElement& mask);
+
+    // --- gauges -----------------------------------------------------
+    void drawGaugeNeedle(QPainter& painter, const MaskElement& mask, const GaugeGeometry& geometry,
+                         double value, int maskIndex);
+    void drawGaugeRing(QPainter& painter, const MaskElement& mask, const GaugeGeometry& geometry,
+                       double value);
+
+    // --- image loading and XML parameter utilities -----------------------
+    static QImage loadImage(const QString& path);
+    static bool parseColor(const char* text, QColor& colour);
+    static bool isBargraph(pugi::xml_node node);
+    static pugi::xml_node findChosenElement(pugi::xml_node parent, const char* className);
+    static QString channelKey(const QString& name);
+    // Text of the first <p n=name>; a null text when there is none, an empty
+    // one when the parameter is empty.
+    static QString paramValue(pugi::xml_node node, const char* name);
+
+    // --- firmware fonts, font-size badge, value fraction -------------------
+    static QString displayFontFamily(const QString& faceName);
+    static void drawFontWarningBadge(QPainter& painter, const QRectF& maskRect);
+    static double valueFraction(double value, double minimum, double maximum);
+
+    // --- artwork and image caches -----------------------------------------
+    // The styled box image of the mask when the provider has one, else its
+    // RS3 artwork.
+    QPixmap maskPixmap(const MaskElement& mask, int maskIndex);
+    // The mask's mask.png from the RS3 installs, with the gauge scale frame
+    // painted over it.
+    QPixmap loadMaskPixmap(const MaskElement& mask);
+    // A frame image of a bargraph scale from the mask's art folder.
+    QPixmap loadBarFramePixmap(const MaskElement& mask, const QString& frameName);
+    // The highest-numbered m2on<N>.png of a homebrew value bar's folder.
+    QPixmap loadHomebrewBarPixmap(const MaskElement& mask);
+    // The graphic of an icon mask: the graphic provider, the preview
+    // provider, then the mask's own OVERLAY2_ICONA_NERA.
+    QPixmap iconPixmap(const MaskElement& mask, int maskIndex);
+    // File name of the scale frame painted over a gauge's artwork; empty
+    // when the mask has none.
+    static QString gaugeScaleFrame(const MaskElement& mask);
+    // PATH_REL_AiM_MASK with '/' separators and a trailing '/'; empty when
+    // the mask has no art folder.
+    static QString maskArtFolder(const MaskElement& mask);
+    void invalidateRenderCaches();
+
+    // --- off-screen rendering ----------------------------------------------
+    // The page drawn as the canvas shows it in preview mode, at the page's
+    // own size times scale; with sampleData, animated by synthetic values at
+    // 7.5 s. Null for a missing page.
+    static QImage renderPageForPreview(DashConfig* config, int pageIndex, bool sampleData, int scale);
+    // The page background with one translucent rectangle per mask, coloured
+    // by kind. Null for a missing page or a scale below 1.
+    static QImage renderPageGeometry(const PageModel* page, int scale);
+
+    // Assigned by the owner right after construction; drags hand it to the
+    // undo commands they push.
+    DashConfig* config = nullptr;
+    // Live look: no widget outlines; set by the preview action and by the
+    // off-screen renderer.
+    bool previewMode = false;
+
+Q_SIGNALS:
+    void elementSelected(int index);
+    void elementMoved(int index, int newX, int newY);
+    void elementResized(int index, int newW, int newH);
+    void widgetSelected(int maskIndex, int widgetIndex);
+    void widgetMoved(int maskIndex, int widgetIndex, int newX, int newY);
+    void widgetResized(int maskIndex, int widgetIndex, int newW, int newH);
+    void deleteRequested(int index);
+    void contextMenuRequested(int maskIndex, int widgetIndex, QPoint globalPos, QPoint canvasPos);
+
+public Q_SLOTS:
+    void clearSelectionAndRepaint();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void paintGrid(QPainter& painter);
+    void paintWidgetOutlines(QPainter& painter);
+    void paintSelectionHandles(QPainter& painter);
+    // The live value of a gauge mask; 0 without a usable source or channel.
+    double gaugeValue(const MaskElement& mask) const;
+
+    PageModel* m_page = nullptr;
+    int m_selectedMask = -1;
+    int m_selectedWidget = -1;
+    QSet<int> m_multiSelection;
+    bool m_snapToGrid = false;
+    int m_gridSize = 10;
+    QUndoStack* m_undoStack = nullptr;
+    IDataSource* m_dataSource = nullptr;
+    double m_timeSec = 0.0;
+    int m_speedUnit = 0;
+    DashConfig* m_fontConfig = nullptr;
+    bool m_maskArmed = false;
+    int m_dragMode = 0;
+    QPoint m_dragStartPos;
+    int m_dragStartX = 0;
+    int m_dragStartY = 0;
+    int m_dragStartW = 0;
+    int m_dragStartH = 0;
+    QHash<QString, QPixmap> m_artworkCache;
+    std::function<QImage(int)> m_maskImageProvider;
+    QHash<int, QPixmap> m_maskImageCache;
+    std::function<QString(int)> m_iconPreviewProvider;
+    std::function<QString(int)> m_iconGraphicProvider;
+};

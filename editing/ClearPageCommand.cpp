@@ -1,0 +1,57 @@
+#include "editing/ClearPageCommand.h"
+
+#include "model/DashConfig.h"
+
+#include <QCoreApplication>
+
+ClearPageCommand::ClearPageCommand(DashConfig* config, int page, QUndoCommand* parent)
+    : QUndoCommand(parent)
+    , m_config(config)
+    , m_page(page)
+{
+    const PageModel* p = config ? config->page(page) : nullptr;
+    if (!p) {
+        setText(QCoreApplication::translate("ClearPageCommand", "Clear page"));
+        return;
+    }
+    for (const MaskElement& mask : p->masks)
+        m_masks.push_back(MaskSnapshot::of(mask));
+    setText(QCoreApplication::translate("ClearPageCommand", "Clear page (%1 elements)")
+                .arg(static_cast<int>(p->masks.size())));
+}
+
+ClearPageCommand::~ClearPageCommand() = default;
+
+void ClearPageCommand::redo()
+{
+    const bool first = m_firstRedo;
+    m_firstRedo = false;
+    m_done = false;
+    PageModel* p = m_config ? m_config->page(m_page) : nullptr;
+    if (p) {
+        // From the back, so the indices of the masks still to go stay valid.
+        while (!p->masks.empty() && m_config->removeMask(m_page, static_cast<int>(p->masks.size()) - 1))
+            m_done = true;
+    }
+    if (first && !m_done)
+        setObsolete(true);
+}
+
+void ClearPageCommand::undo()
+{
+    if (!m_config || !m_done)
+        return;
+    m_done = false;
+    // Front to back, each after the one restored before it. A mask that had
+    // no element cannot come back; the ones after it close up behind the
+    // last one restored instead of failing on an index past the end.
+    int at = 0;
+    for (const MaskSnapshot& saved : m_masks) {
+        if (saved.isEmpty())
+            continue;
+        pugi::xml_node out;
+        if (m_config->insertMaskNodeCopy(m_page, at, saved.record, saved.node(),
+                                         m_config->maskInsertAnchor(m_page, at), out))
+            ++at;
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "editing/MaskSnapshot.h"
+
+#include <QUndoCommand>
+#include <vector>
+
+class DashConfig;
+
+// Removes every mask of a page; undo puts them all back in their order.
+class ClearPageCommand : public QUndoCommand {
+public:
+    ClearPageCommand(DashConfig* config, int page, QUndoCommand* parent = nullptr);
+    ~ClearPageCommand() override;
+
+    void undo() override;
+    void redo() override;
+
+private:
+    DashConfig* m_config;
+    int m_page;
+    std::vector<MaskSnapshot> m_masks; // one per mask in list order, taken at construction
+    bool m_firstRedo = true;
+    bool m_done = false;
+};

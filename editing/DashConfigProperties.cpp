@@ -1,0 +1,319 @@
+// Small edits of one property of a widget, a bar scale, an icon preview or a
+// page: each writes the XML first, then brings the record up to date and
+// marks the owning device file dirty.
+#include "model/DashConfig.h"
+
+#include "model/InstallRoots.h"
+#include "model/MaskParsing.h"
+#include "model/SidecarKeys.h"
+#include "model/ChannelKind.h"
+#include "model/XmlParams.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPixmap>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+WidgetModel* widgetAt(DashConfig& config, int page, int mask, int widget)
+{
+    PageModel* p = config.page(page);
+    if (!p || mask < 0 || mask >= static_cast<int>(p->masks.size()))
+        return nullptr;
+    MaskElement& m = p->masks[static_cast<size_t>(mask)];
+    if (widget < 0 || widget >= static_cast<int>(m.widgets.size()))
+        return nullptr;
+    WidgetModel& w = m.widgets[static_cast<size_t>(widget)];
+    return w.node ? &w : nullptr;
+}
+
+void replaceText(pugi::xml_node p, const QByteArray& text)
+{
+    while (p.first_child())
+        p.remove_child(p.first_child());
+    p.append_child(pugi::node_pcdata).set_value(text.constData());
+}
+
+bool isBarElement(pugi::xml_node e)
+{
+    return hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio");
+}
+
+// The first bar child of the mask that carries a scale, with that scale.
+pugi::xml_node firstBarScale(pugi::xml_node maskNode)
+{
+    for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
+        if (!isBarElement(e))
+            continue;
+        if (const pugi::xml_node scale = findScaleFsvNode(e))
+            return scale;
+    }
+    return {};
+}
+
+// A zero mark: a step valued "0" placed strictly inside the bar (1..99).
+bool isZeroMark(pugi::xml_node step)
+{
+    if (paramValue(step, "VAL_SCALA").trimmed() != "0")
+        return false;
+    bool ok = false;
+    const int position = paramValue(step, "POS_VAL_SCALA").trimmed().toInt(&ok);
+    return ok && position >= 1 && position <= 99;
+}
+
+// Sets a parameter with a new parameter placed first in the element, so that
+// RS3 finds the page pictures where it writes them itself. An empty value
+// never creates a parameter.
+void setParamPrependText(pugi::xml_node node, const char* name, const QString& value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    pugi::xml_node p = node.find_child_by_attribute("p", "n", name);
+    if (p) {
+        while (p.first_child())
+            p.remove_child(p.first_child());
+    } else {
+        if (utf8.isEmpty())
+            return;
+        p = node.prepend_child("p");
+        p.append_attribute("n").set_value(name);
+    }
+    if (!utf8.isEmpty())
+        p.append_child(pugi::node_pcdata).set_value(utf8.constData());
+}
+
+} // namespace
+
+QString elementKindLabel(const char* className)
+{
+    if (!className)
+        return QStringLiteral("element");
+    if (std::strcmp(className, "Bargraph") == 0 || std::strcmp(className, "BargraphTrapezio") == 0)
+        return QStringLiteral("bar");
+    if (std::strcmp(className, "Analog") == 0)
+        return QStringLiteral("needle gauge");
+    if (std::strcmp(className, "Ring") == 0)
+        return QStringLiteral("ring gauge");
+    return QStringLiteral("element");
+}
+
+bool DashConfig::setLabelText(int page, int mask, int widget, const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    WidgetModel* w = widgetAt(*this, page, mask, widget);
+    if (!w || w->kind != WidgetLabel)
+        return false;
+    setLabelTextParams(w->node, text);
+    w->text = text;
+    markPageDirty(page);
+    return true;
+}
+
+bool DashConfig::setValueAlignment(int page, int mask, int widget, const QString& value)
+{
+    if (value.isEmpty())
+        return false;
+    WidgetModel* w = widgetAt(*this, page, mask, widget);
+    if (!w || w->w < 1)
+        return false;
+    setParamStd(w->node, "POS_ALIGN", value.toUtf8());
+    w->posAlign = value;
+    markPageDirty(page);
+    return true;
+}
+
+bool DashConfig::setTextColour(int page, int mask, int widget, const QString& value)
+{
+    if (value.isEmpty())
+        return false;
+    WidgetModel* w = widgetAt(*this, page, mask, widget);
+    if (!w || !(hasClass(w->node, "Digit") || hasClass(w->node, "Label")))
+        return false;
+    setParamStd(w->node, "COLORE", value.toUtf8());
+    w->colour = parseArgbColour(value);
+    markPageDirty(page);
+    return true;
+}
+
+QString DashConfig::textColour(int page, int mask, int widget)
+{
+    const WidgetModel* w = widgetAt(*this, page, mask, widget);
+    return w ? QString::fromUtf8(paramValue(w->node, "COLORE")) : QString();
+}
+
+bool DashConfig::setBarScaleRange(pugi::xml_node maskNode, double min, double max)
+{
+    // "nan" or "inf" in a scale would reach the firmware; refuse them whole.
+    if (!maskNode || !std::isfinite(min) || !std::isfinite(max))
+        return false;
+    const QByteArray minText = formatDouble6g(min);
+    const QByteArray maxText = formatDouble6g(max);
+    const bool stepScale = isStepScaleBargraph(maskNode);
+
+    bool wrote = false;
+    for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
+        if (!isBarElement(bar))
+            continue;
+        const pugi::xml_node scale = findScaleFsvNode(bar);
+        if (!scale)
+            continue;
+        if (pugi::xml_node name = scale.find_child_by_attribute("p", "n", "NOME_SCALA"))
+            replaceText(name, maxText);
+        for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
+            if (!hasClass(step, "StepScale"))
+                continue;
+            const QByteArray position = paramValue(step, "POS_VAL_SCALA").trimmed();
+            const QByteArray* text = position == "0" ? &minText : position == "100" ? &maxText : nullptr;
+            if (!text)
+                continue;
+            if (pugi::xml_node value = step.find_child_by_attribute("p", "n", "VAL_SCALA")) {
+                replaceText(value, *text);
+                wrote = true;
+            }
+        }
+    }
+    if (stepScale)
+        setBarZeroMark(maskNode, min < 0 && max > 0);
+    return wrote;
+}
+
+bool DashConfig::setBarZeroMark(pugi::xml_node maskNode, bool on)
+{
+    if (!maskNode)
+        return false;
+    pugi::xml_node scale = firstBarScale(maskNode);
+    if (!scale)
+        return false;
+
+    pugi::xml_node zeroStep, fullStep;
+    std::vector<pugi::xml_node> marks;
+    for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
+        if (!hasClass(step, "StepScale"))
+            continue;
+        const QByteArray position = paramValue(step, "POS_VAL_SCALA").trimmed();
+        if (position == "0")
+            zeroStep = step;
+        else if (position == "100")
+            fullStep = step;
+        if (isZeroMark(step))
+            marks.push_back(step);
+    }
+    const auto removeMarks = [&](size_t from) {
+        for (size_t i = from; i < marks.size(); ++i)
+            scale.remove_child(marks[i]);
+    };
+
+    if (!on) {
+        removeMarks(0);
+        return true;
+    }
+    double min = 0.0, max = 0.0;
+    if (!zeroStep || !fullStep || !barScaleRange(maskNode, min, max))
+        return false;
+    if (!(min < 0 && max > 0)) {
+        removeMarks(0);
+        return false;
+    }
+    const long position = std::clamp(std::lround((0.0 - min) / (max - min) * 100.0), 1L, 99L);
+    pugi::xml_node mark;
+    if (marks.empty()) {
+        mark = scale.insert_child_after("e", zeroStep);
+        mark.append_attribute("c").set_value("StepScale");
+        mark.append_attribute("i").set_value("z0");
+    } else {
+        mark = marks.front();
+        removeMarks(1);
+    }
+    setParamStd(mark, "POS_VAL_SCALA", QByteArray::number(static_cast<qlonglong>(position)));
+    setParamStd(mark, "VAL_SCALA", QByteArrayLiteral("0"));
+    return true;
+}
+
+bool DashConfig::barScaleRange(pugi::xml_node maskNode, double& min, double& max)
+{
+    for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
+        if (!isBarElement(bar))
+            continue;
+        const pugi::xml_node scale = findScaleFsvNode(bar);
+        if (!scale)
+            continue;
+        bool haveZero = false, haveFull = false;
+        for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
+            if (!hasClass(step, "StepScale"))
+                continue;
+            const QByteArray position = paramValue(step, "POS_VAL_SCALA").trimmed();
+            if (position == "0") {
+                min = paramValue(step, "VAL_SCALA").trimmed().toDouble();
+                haveZero = true;
+            } else if (position == "100") {
+                max = paramValue(step, "VAL_SCALA").trimmed().toDouble();
+                haveFull = true;
+            }
+        }
+        if (!haveZero)
+            continue;
+        if (haveFull)
+            return true;
+        if (const pugi::xml_node name = scale.find_child_by_attribute("p", "n", "NOME_SCALA")) {
+            max = QByteArray(name.text().get()).trimmed().toDouble();
+            return true;
+        }
+    }
+    return false;
+}
+
+void DashConfig::setIconPreview(int pageIndex, int mask, const QString& path)
+{
+    const PageModel* p = page(pageIndex);
+    if (!p || mask < 0 || mask >= static_cast<int>(p->masks.size()))
+        return;
+    const QString key = iconPreviewKey(p->masks[static_cast<size_t>(mask)].id, mask);
+    QMap<QString, IconPreviewRecord> store = loadIconPreviewSidecar();
+    if (path.isEmpty())
+        store.remove(key);
+    else
+        store.insert(key, IconPreviewRecord{path});
+    saveIconPreviewSidecar(store);
+}
+
+void DashConfig::clearIconPreview(int page, int mask)
+{
+    setIconPreview(page, mask, QString());
+}
+
+bool DashConfig::setPageImagePaths(int pageIndex, const QStringList& paths)
+{
+    pugi::xml_node node = pageParamNode(pageIndex);
+    if (!node)
+        return false;
+    const QString image = paths.value(0);
+    setParamPrependText(node, "PATH_IMAGE", image);
+    setParamPrependText(node, "PATH_IMAGE_PRW", paths.value(1));
+    setParamPrependText(node, "PATH_IMAGE_SFONDO_FW", paths.value(2));
+
+    PageModel& p = pages[static_cast<size_t>(pageIndex)];
+    p.backgroundPath.clear();
+    p.background = QPixmap();
+    if (!image.isEmpty()) {
+        // resolveRs3Path only answers for files inside the install roots.
+        const QString resolved = resolveRs3Path(image);
+        if (!resolved.isEmpty()) {
+            p.backgroundPath = resolved;
+            if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+                QPixmap picture(resolved);
+                if (picture.isNull()) {
+                    const QImage fallback = readImageFile(resolved);
+                    if (!fallback.isNull())
+                        picture = QPixmap::fromImage(fallback);
+                }
+                p.background = picture;
+            }
+        }
+    }
+    markPageDirty(pageIndex);
+    return true;
+}

@@ -1,0 +1,48 @@
+#include "editing/DeleteCommand.h"
+
+#include "model/DashConfig.h"
+
+#include <QCoreApplication>
+
+DeleteCommand::DeleteCommand(DashConfig* config, int page, int mask, QUndoCommand* parent)
+    : QUndoCommand(parent)
+    , m_config(config)
+    , m_page(page)
+    , m_mask(mask)
+{
+    const PageModel* p = config ? config->page(page) : nullptr;
+    if (p && mask >= 0 && mask < static_cast<int>(p->masks.size())) {
+        const MaskElement& m = p->masks[static_cast<size_t>(mask)];
+        m_saved = MaskSnapshot::of(m);
+        m_exists = true;
+        setText(QCoreApplication::translate("DeleteCommand", "Delete %1")
+                    .arg(m.channel.isEmpty() ? m.id : m.channel));
+    } else {
+        setText(QCoreApplication::translate("DeleteCommand", "Delete element"));
+    }
+}
+
+DeleteCommand::~DeleteCommand() = default;
+
+void DeleteCommand::redo()
+{
+    const bool first = m_firstRedo;
+    m_firstRedo = false;
+    // Without a configuration or a mask there is nothing the undo could put
+    // back: such a command never stays on the stack.
+    m_done = m_config && m_exists && m_config->removeMask(m_page, m_mask);
+    if (first && !m_done)
+        setObsolete(true);
+}
+
+void DeleteCommand::undo()
+{
+    if (!m_config || !m_done)
+        return;
+    m_done = false;
+    if (m_saved.isEmpty())
+        return;
+    pugi::xml_node out;
+    m_config->insertMaskNodeCopy(m_page, m_mask, m_saved.record, m_saved.node(),
+                                 m_config->maskInsertAnchor(m_page, m_mask), out);
+}

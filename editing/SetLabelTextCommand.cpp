@@ -1,0 +1,39 @@
+#include "editing/SetLabelTextCommand.h"
+
+#include "model/DashConfig.h"
+
+#include <QCoreApplication>
+
+SetLabelTextCommand::SetLabelTextCommand(DashConfig* config, int page, int mask, int widget, const QString& oldValue,
+                                         const QString& newValue)
+    : QUndoCommand()
+    , m_config(config)
+    , m_page(page)
+    , m_mask(mask)
+    , m_widget(widget)
+    , m_old(oldValue)
+    , m_new(newValue)
+{
+    setText(QCoreApplication::translate("SetLabelTextCommand", "Rename Label"));
+}
+
+SetLabelTextCommand::~SetLabelTextCommand() = default;
+
+void SetLabelTextCommand::redo()
+{
+    const bool first = m_firstRedo;
+    m_firstRedo = false;
+    m_done = m_config && m_config->setLabelText(m_page, m_mask, m_widget, m_new);
+    // A refused edit (bad indices, wrong widget kind, empty value) leaves no
+    // undo step behind.
+    if (first && !m_done)
+        setObsolete(true);
+}
+
+void SetLabelTextCommand::undo()
+{
+    if (!m_config || !m_done)
+        return;
+    m_done = false;
+    m_config->setLabelText(m_page, m_mask, m_widget, m_old);
+}

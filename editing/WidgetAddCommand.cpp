@@ -1,0 +1,51 @@
+#include "editing/WidgetAddCommand.h"
+
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+
+#include <QCoreApplication>
+
+WidgetAddCommand::WidgetAddCommand(DashConfig* config, int page, int mask, int dx, int dy, pugi::xml_node widget,
+                                   const QString& text, QUndoCommand* parent)
+    : QUndoCommand(parent)
+    , m_config(config)
+    , m_page(page)
+    , m_mask(mask)
+    , m_dx(dx)
+    , m_dy(dy)
+{
+    if (widget)
+        m_widget.append_copy(widget);
+    setText(text.isEmpty() ? QCoreApplication::translate("WidgetAddCommand", "Add widget") : text);
+}
+
+WidgetAddCommand::~WidgetAddCommand() = default;
+
+void WidgetAddCommand::remapAxisRef(const QHash<QString, QString>& idMap)
+{
+    const pugi::xml_node widget = m_widget.first_child();
+    if (!widget.find_child_by_attribute("p", "n", "AXIS_REF"))
+        return;
+    const QString ref = QString::fromUtf8(paramValue(widget, "AXIS_REF"));
+    const auto it = idMap.constFind(ref);
+    if (it != idMap.constEnd() && *it != ref)
+        setParamStd(widget, "AXIS_REF", it->toUtf8());
+}
+
+void WidgetAddCommand::redo()
+{
+    // The creator reads the created index right after the push, so a failed
+    // insertion keeps the command (with -1) instead of deleting it; its undo
+    // then does nothing.
+    if (!m_config || !m_widget.first_child())
+        return;
+    m_created = m_config->insertWidget(m_page, m_mask, m_widget.first_child(), m_dx, m_dy, -1);
+}
+
+void WidgetAddCommand::undo()
+{
+    if (!m_config || m_created < 0)
+        return;
+    m_config->removeWidget(m_page, m_mask, m_created);
+    m_created = -1;
+}

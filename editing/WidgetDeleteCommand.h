@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QUndoCommand>
+#include <pugixml.hpp>
+
+class DashConfig;
+
+// Deletes one widget of a mask; undo puts the copy taken at construction
+// back at the widget's old index.
+class WidgetDeleteCommand : public QUndoCommand {
+public:
+    WidgetDeleteCommand(DashConfig* config, int page, int mask, int widget, QUndoCommand* parent = nullptr);
+    ~WidgetDeleteCommand() override;
+
+    void undo() override;
+    void redo() override;
+
+private:
+    DashConfig* m_config;
+    int m_page;
+    int m_mask;
+    int m_widget;
+    pugi::xml_document m_saved; // empty when the widget did not exist
+    bool m_firstRedo = true;
+    bool m_done = false;
+};

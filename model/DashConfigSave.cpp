@@ -1,0 +1,418 @@
+#include "model/DashConfig.h"
+
+#include "model/DeviceTables.h"
+#include "model/XmlParams.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("DashConfig", text);
+}
+
+bool isParam(pugi::xml_node p, const char* name)
+{
+    return std::strcmp(p.attribute("n").value(), name) == 0;
+}
+
+bool isWidgetClass(pugi::xml_node e)
+{
+    return hasClass(e, "Digit") || hasClass(e, "Label") || hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio");
+}
+
+// Replaces everything inside a parameter with one text node. An empty value
+// leaves the parameter without a text node, as a reload would read it, so
+// that a second save writes the same bytes.
+void setParamText(pugi::xml_node p, const QByteArray& value)
+{
+    while (p.first_child())
+        p.remove_child(p.first_child());
+    if (!value.isEmpty())
+        p.append_child(pugi::node_pcdata).set_value(value.constData());
+}
+
+// Every <e c="GMaskParam"> of every page of the file, the walk all the save
+// passes share.
+void forEachMask(pugi::xml_node gconf, const std::function<void(pugi::xml_node)>& visit)
+{
+    for (pugi::xml_node page = gconf.child("e"); page; page = page.next_sibling("e")) {
+        if (!hasClass(page, "GPageParam"))
+            continue;
+        for (pugi::xml_node mask = page.child("e"); mask; mask = mask.next_sibling("e")) {
+            if (hasClass(mask, "GMaskParam"))
+                visit(mask);
+        }
+    }
+}
+
+// Pass A: a bound Axis that no element of its mask refers to is left over
+// from a rebinding or a deleted widget. Every non-Axis element's AXIS_REF
+// protects an Axis, whatever its class, so a binding RS3 uses is never lost.
+void removeUnreferencedAxes(pugi::xml_node mask)
+{
+    QSet<QByteArray> referenced;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "Axis"))
+            continue;
+        for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
+            if (isParam(p, "AXIS_REF"))
+                referenced.insert(QByteArray(p.text().get()).trimmed());
+        }
+    }
+    std::vector<pugi::xml_node> unreferenced;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (!hasClass(e, "Axis"))
+            continue;
+        const QByteArray id = QByteArray(e.attribute("i").value()).trimmed();
+        if (!referenced.contains(id) && !paramValue(e, "lnm").trimmed().isEmpty())
+            unreferenced.push_back(e);
+    }
+    for (pugi::xml_node e : unreferenced)
+        mask.remove_child(e);
+}
+
+// Pass C: older editors wrote the MXS and Strada codes into bindings of any
+// device; only those two are put right, every other code is RS3's own.
+void repairLegacyDeviceCode(pugi::xml_node axis, const QByteArray& expected)
+{
+    QByteArray fidOk;
+    QByteArray invalid;
+    pugi::xml_node tipo;
+    for (pugi::xml_node p = axis.child("p"); p; p = p.next_sibling("p")) {
+        if (isParam(p, "FID_OK"))
+            fidOk = QByteArray(p.text().get()).trimmed();
+        else if (isParam(p, "invalid"))
+            invalid = QByteArray(p.text().get()).trimmed();
+        else if (isParam(p, "TipoDevConten"))
+            tipo = p;
+    }
+    if (!tipo || fidOk.isEmpty() || invalid == "1")
+        return;
+    const QByteArray current = QByteArray(tipo.text().get()).trimmed();
+    if ((current == "14" || current == "25") && current != expected)
+        setParamText(tipo, expected);
+}
+
+// "120,35" keeps its tail after the new number; ",35" and "120" do not.
+QByteArray positionWithTail(const QByteArray& current, int value)
+{
+    const int comma = current.indexOf(',');
+    QByteArray text = QByteArray::number(value);
+    if (comma >= 1)
+        text += current.mid(comma);
+    return text;
+}
+
+QByteArray colourText(const QColor& c)
+{
+    return QByteArray("0x") + QByteArray::number(c.alpha(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.red(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.green(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.blue(), 16).rightJustified(2, '0');
+}
+
+struct TextStyle {
+    QString charset;
+    int px = 0;
+    QColor colour;
+};
+
+// Pass D for one widget element; `record` is null when the mask has fewer
+// widget records than widget elements.
+void writeWidgetElement(pugi::xml_node e, const WidgetModel* record, const TextStyle& style)
+{
+    const bool textClass = hasClass(e, "Digit") || hasClass(e, "Label");
+    const bool label = hasClass(e, "Label");
+    for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
+        const QByteArray current(p.text().get());
+        if (record && isParam(p, "XPOS")) {
+            setParamText(p, positionWithTail(current, record->x));
+        } else if (record && isParam(p, "YPOS")) {
+            setParamText(p, positionWithTail(current, record->y));
+        } else if (record && isParam(p, "WIDTH")) {
+            setParamText(p, QByteArray::number(record->w));
+        } else if (record && isParam(p, "HEIGHT")) {
+            setParamText(p, QByteArray::number(record->h));
+        } else if (record && isParam(p, "POS_ALIGN")) {
+            if (!record->posAlign.isEmpty())
+                setParamText(p, record->posAlign.toUtf8());
+        } else if (textClass && isParam(p, "CHARSET_DIM")) {
+            if (style.px >= 1)
+                setParamText(p, QByteArray::number(style.px));
+        } else if (textClass && isParam(p, "CHAR_SET_ID_2")) {
+            if (!style.charset.isEmpty())
+                setParamText(p, style.charset.toUtf8());
+        } else if (isParam(p, "COLORE")) {
+            if (style.colour.isValid())
+                setParamText(p, colourText(style.colour));
+        } else if (label && record && isParam(p, "TEXT")) {
+            if (!record->text.isEmpty())
+                setParamText(p, record->text.toUtf8());
+        }
+    }
+}
+
+// Pass D for one mask: geometry of the GMaskParam, then its widgets paired
+// with the records by position among the widget classes.
+void writeMaskElement(pugi::xml_node maskNode, const MaskElement& mask)
+{
+    setParam(maskNode, "XPOS", QByteArray::number(mask.x));
+    setParam(maskNode, "YPOS", QByteArray::number(mask.y));
+    setParam(maskNode, "WIDTH", QByteArray::number(mask.w));
+    setParam(maskNode, "HEIGHT", QByteArray::number(mask.h));
+
+    size_t n = 0;
+    for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
+        if (!isWidgetClass(e))
+            continue;
+        const WidgetModel* record = n < mask.widgets.size() ? &mask.widgets[n] : nullptr;
+        ++n;
+        TextStyle style;
+        if (record)
+            style = {record->charset, record->charsetPx, record->colour};
+        else if (hasClass(e, "Digit"))
+            style = {mask.digitCharset, mask.digitPx, mask.digitColour};
+        else
+            style = {mask.labelCharset, mask.labelPx, mask.labelColour};
+        writeWidgetElement(e, record, style);
+    }
+}
+
+// Pass D: the k-th page element of the file is written from the k-th page
+// record of that file, the m-th mask element from the m-th mask record.
+// Elements beyond the records are left as they are.
+void writeGeometryAndStyle(pugi::xml_node gconf, const std::vector<const PageModel*>& filePages)
+{
+    size_t k = 0;
+    for (pugi::xml_node pageNode = gconf.child("e"); pageNode && k < filePages.size();
+         pageNode = pageNode.next_sibling("e")) {
+        if (!hasClass(pageNode, "GPageParam"))
+            continue;
+        const PageModel& page = *filePages[k++];
+        size_t m = 0;
+        for (pugi::xml_node maskNode = pageNode.child("e"); maskNode && m < page.masks.size();
+             maskNode = maskNode.next_sibling("e")) {
+            if (hasClass(maskNode, "GMaskParam"))
+                writeMaskElement(maskNode, page.masks[m++]);
+        }
+    }
+}
+
+// Pass E: the firmware reads XPOS_FW/YPOS_FW; they follow the editor's
+// positions but are never created here.
+void syncFirmwarePositions(pugi::xml_node element)
+{
+    pugi::xml_node xpos, ypos, xposFw, yposFw;
+    for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
+        if (isParam(p, "XPOS"))
+            xpos = p;
+        else if (isParam(p, "YPOS"))
+            ypos = p;
+        else if (isParam(p, "XPOS_FW"))
+            xposFw = p;
+        else if (isParam(p, "YPOS_FW"))
+            yposFw = p;
+    }
+    if (xpos && xposFw)
+        setParamText(xposFw, QByteArray(xpos.text().get()));
+    if (ypos && yposFw)
+        setParamText(yposFw, QByteArray(ypos.text().get()));
+}
+
+// The document goes to the disk whole or not at all: a failed write must not
+// leave a truncated device file that a later save would pack.
+bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
+{
+    const QByteArray bytes = xmlDocumentBytes(doc, "  ");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning() << "writeDeviceDocument: cannot write" << path << file.errorString();
+        return false;
+    }
+    file.write(bytes);
+    if (!file.commit()) {
+        qWarning() << "writeDeviceDocument: write failed, kept the previous file" << path << file.errorString();
+        return false;
+    }
+    return true;
+}
+
+// Replaces an existing preview picture; a read-only one is made writable
+// first. A picture that cannot be written is skipped.
+bool replacePicture(const QImage& image, const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG"))
+        return false;
+    return file.commit();
+}
+
+} // namespace
+
+bool DashConfig::save(const QString& targetPath, QString* error)
+{
+    auto fail = [error](const QString& reason) {
+        qWarning() << "save:" << reason;
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (devices.empty() || extractDir.isEmpty())
+        return fail(tr("No configuration is open."));
+
+    for (DeviceFile* device : devices) {
+        if (devices.size() != 1 && !device->dirty)
+            continue;
+        if (!writeDeviceDocument(device)) {
+            return fail(tr("Could not write the device file %1.")
+                            .arg(QDir(extractDir).relativeFilePath(device->filePath)));
+        }
+    }
+
+    refreshPreviewImages();
+
+    if (renamePending) {
+        // Without a device description there is nowhere to keep the name;
+        // the rename stays pending rather than blocking every later save.
+        if (findAimcfg(extractDir).isEmpty()) {
+            qWarning() << "save: no .aimcfg holds the configuration name; the rename stays pending";
+        } else if (!writeConfigNameToAimcfg()) {
+            // Packing now would store the old name while the editor shows
+            // the new one: the previous archive stays as it is.
+            return fail(tr("Could not write the configuration name into the device description."));
+        }
+    }
+
+    if (!writeZconf2(extractDir, targetPath))
+        return fail(tr("Could not write %1.").arg(QDir::toNativeSeparators(targetPath)));
+    return true;
+}
+
+bool DashConfig::writeDeviceDocument(DeviceFile* file)
+{
+    if (!file)
+        return false;
+    const pugi::xml_node top = file->doc.child("overlay_cli").child("e");
+    const pugi::xml_node gconf = top ? top.find_child_by_attribute("e", "c", "GConfParam") : pugi::xml_node();
+    if (!gconf)
+        return false;
+    const auto found = std::find(devices.begin(), devices.end(), file);
+    if (found == devices.end())
+        return false;
+    const int position = static_cast<int>(found - devices.begin());
+
+    std::vector<int> pageIndices;
+    std::vector<const PageModel*> filePages;
+    for (int i = 0; i < pageCount(); ++i) {
+        if (pages[static_cast<size_t>(i)].deviceFileIndex == position) {
+            pageIndices.push_back(i);
+            filePages.push_back(&pages[static_cast<size_t>(i)]);
+        }
+    }
+
+    forEachMask(gconf, removeUnreferencedAxes);
+
+    const QByteArray expected =
+        typeCode >= 1 ? QByteArray::number(typeCode) : deviceTypeCodeForName(deviceName).toUtf8();
+    forEachMask(gconf, [&](pugi::xml_node mask) {
+        for (pugi::xml_node axis = mask.child("e"); axis; axis = axis.next_sibling("e")) {
+            if (!hasClass(axis, "Axis") || paramValue(axis, "lnm").trimmed().isEmpty())
+                continue;
+            const QByteArray tipo = paramValue(axis, "TipoDevConten").trimmed();
+            if (!expected.isEmpty() && expected == tipo)
+                continue;
+            rebindAxisDeviceCode(axis);
+        }
+    });
+
+    if (!expected.isEmpty()) {
+        forEachMask(gconf, [&](pugi::xml_node mask) {
+            for (pugi::xml_node axis = mask.child("e"); axis; axis = axis.next_sibling("e")) {
+                if (hasClass(axis, "Axis"))
+                    repairLegacyDeviceCode(axis, expected);
+            }
+        });
+    }
+
+    writeGeometryAndStyle(gconf, filePages);
+    filePages.clear(); // the propagation below may change the page records
+
+    for (int pageIndex : pageIndices) {
+        const int masks = static_cast<int>(pages[static_cast<size_t>(pageIndex)].masks.size());
+        for (int m = 0; m < masks; ++m)
+            propagateBarAxisRefsForMask(pageIndex, m);
+    }
+
+    forEachMask(gconf, [](pugi::xml_node mask) {
+        for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e"))
+            syncFirmwarePositions(e);
+    });
+
+    return writeDocumentSafely(file->doc, file->filePath);
+}
+
+int DashConfig::refreshPreviewImages()
+{
+    if (!pageRenderer || devices.empty())
+        return 0;
+    int refreshed = 0;
+    for (int d = 0; d < static_cast<int>(devices.size()); ++d) {
+        const auto first = std::find_if(pages.begin(), pages.end(),
+                                        [d](const PageModel& p) { return p.deviceFileIndex == d; });
+        if (first == pages.end())
+            continue;
+        const int pageIndex = static_cast<int>(first - pages.begin());
+
+        const QString folder = QFileInfo(devices[static_cast<size_t>(d)]->filePath).absolutePath();
+        const QString full = folder + QLatin1String("/_preview.png");
+        const QString small = folder + QLatin1String("/preview.png");
+        // Pictures are only replaced, never created: RS3 decides which exist.
+        if (!QFileInfo::exists(full) && !QFileInfo::exists(small))
+            continue;
+
+        const QImage image = pageRenderer(pageIndex);
+        if (image.isNull() || image.width() <= 0 || image.height() <= 0)
+            continue;
+        const int smallHeight = std::max(1, qRound(image.height() * 150.0 / image.width()));
+        const QImage thumbnail = image.scaled(150, smallHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+
+        bool written = replacePicture(image, full);
+        written = replacePicture(thumbnail, small) || written;
+        if (written)
+            ++refreshed;
+
+        const QString rows = folder + QLatin1String("/TmpPrwRows");
+        if (QFileInfo(rows).isDir()) {
+            replacePicture(image, rows + QLatin1String("/_preview.png"));
+            replacePicture(thumbnail, rows + QLatin1String("/preview.png"));
+        }
+    }
+    return refreshed;
+}
+
+// Rebinds an Axis whose TipoDevConten names another device: the channel
+// format parameters are written again for the device this file is saved for.
+void DashConfig::rebindAxisDeviceCode(pugi::xml_node axis)
+{
+    const QByteArray deviceSwtyp = deviceSwtypCode(deviceName).toLatin1();
+    writeChannelBindingParams(axis, channelKindOfElement(axis), nullptr, deviceSwtyp.constData());
+}
+
+// Bars pass their AXIS_REF on to sibling elements of the same id prefix.
+void DashConfig::propagateBarAxisRefsForMask(int page, int mask)
+{
+    propagateBarAxisRefs(page, mask);
+}

@@ -1,0 +1,160 @@
+#include "support/ConfigFixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QtTest>
+
+// Runs the real executable the way a user or a script would.
+class DumpPreviewTest : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_exe;
+    QString m_dir;
+    QString m_demo;
+
+    struct Run {
+        int code = -1;
+        QByteArray err;
+        QByteArray out;
+    };
+
+    Run run(const QStringList& args, bool offscreen = true)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!offscreen)
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        p.setProcessEnvironment(env);
+        p.start(m_exe, args);
+        if (!p.waitForFinished(120000))
+            return {};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError(),
+                p.readAllStandardOutput()};
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_exe = qEnvironmentVariable("KORV_BINARY_DIR") + QStringLiteral("/app/korvelanto");
+        QVERIFY2(QFile::exists(m_exe), qPrintable(m_exe));
+        m_demo = qEnvironmentVariable("KORV_BINARY_DIR") + QStringLiteral("/examples/demo.zconf2");
+        QVERIFY(QFile::exists(m_demo));
+        m_dir = TestEnvironment::makeTempDir(QStringLiteral("dump"));
+    }
+
+    void messagesAndExitCodes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QString out = QStringLiteral("OUT");
+        QTest::newRow("no input") << QStringList{"--dump-preview", out} << 2 << "dump-preview: --input is required\n";
+        QTest::newRow("missing file") << QStringList{"--dump-preview", out, "--input", "MISSING"} << 2
+                                      << "dump-preview: open failed: MISSING\n";
+        QTest::newRow("not a config") << QStringList{"--dump-preview", out, "--input", "JUNK"} << 2
+                                      << "dump-preview: open failed: JUNK\n";
+        QTest::newRow("no pages") << QStringList{"--dump-preview", out, "--input", "EMPTY"} << 2
+                                  << "dump-preview: no pages in EMPTY\n";
+        QTest::newRow("page too large") << QStringList{"--dump-preview", out, "--input", "DEMO", "--page", "5"} << 2
+                                        << "dump-preview: --page must be 0..2 for DEMO (got 5)\n";
+        QTest::newRow("page negative") << QStringList{"--dump-preview", out, "--input", "DEMO", "--page", "-1"} << 2
+                                       << "dump-preview: --page must be 0..2 for DEMO (got -1)\n";
+        QTest::newRow("page a word") << QStringList{"--dump-preview", out, "--input", "DEMO", "--page", "first"} << 2
+                                     << "dump-preview: --page must be 0..2 for DEMO (got first)\n";
+        QTest::newRow("absurd scale") << QStringList{"--dump-preview", out, "--input", "DEMO", "--scale", "400"} << 3
+                                      << "dump-preview: render returned null image\n";
+        QTest::newRow("unwritable output") << QStringList{"--dump-preview", "BLOCKED", "--input", "DEMO"} << 3
+                                           << "dump-preview: save failed: BLOCKED\n";
+        QTest::newRow("ok") << QStringList{"--dump-preview", out, "--input", "DEMO", "--unknown-option"} << 0 << "";
+    }
+
+    void messagesAndExitCodes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const QString junk = m_dir + "/junk.zconf2";
+        QFile j(junk);
+        QVERIFY(j.open(QIODevice::WriteOnly));
+        j.write("not a zip");
+        j.close();
+        ConfigFixture empty;
+        empty.device(); // one device file without pages
+        const QString emptyPath = m_dir + "/empty.zconf2";
+        QVERIFY(empty.writeZip(emptyPath));
+        const QString blocked = m_dir + "/blocked.png";
+        QDir().mkpath(blocked + "/inside");
+        const QString out = m_dir + "/out.png";
+        QFile::remove(out);
+        QMap<QString, QString> names{{"OUT", out}, {"MISSING", m_dir + "/missing.zconf2"}, {"JUNK", junk},
+                                     {"EMPTY", emptyPath}, {"DEMO", m_demo}, {"BLOCKED", blocked}};
+        for (QString& a : args)
+            a = names.value(a, a);
+        for (auto it = names.cbegin(); it != names.cend(); ++it)
+            message.replace(it.key(), it.value());
+        const Run r = run(args);
+        QCOMPARE(r.code, code);
+        // Diagnostics of the load share standard error; the command's own
+        // messages are the lines it starts with its name.
+        QString own;
+        for (const QString& line : QString::fromUtf8(r.err).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("dump-preview:")))
+                own += line + QLatin1Char('\n');
+        }
+        QCOMPARE(own, message);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(QFile::exists(out), code == 0);
+    }
+
+    void geometryRenderWithoutDisplay_data()
+    {
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<int>("factor");
+        QTest::newRow("default") << QString() << 1;
+        QTest::newRow("zero") << QStringLiteral("0") << 1;
+        QTest::newRow("negative") << QStringLiteral("-3") << 1;
+        QTest::newRow("word") << QStringLiteral("big") << 1;
+        QTest::newRow("two") << QStringLiteral("2") << 2;
+    }
+
+    void geometryRenderWithoutDisplay()
+    {
+        QFETCH(QString, scale);
+        QFETCH(int, factor);
+        // A .bmp name still gets PNG data: the format is forced.
+        const QString out = m_dir + "/page.bmp";
+        QStringList args{"--dump-preview", out, "--input", m_demo};
+        if (!scale.isNull())
+            args << "--scale" << scale;
+        const Run r = run(args, false);
+        QCOMPARE(r.code, 0);
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.read(8).startsWith("\x89PNG"));
+        const QImage image(out, "PNG");
+        QCOMPARE(image.size(), QSize(800 * factor, 480 * factor));
+        // Page 0 of the demo: the Analog mask at (20,20) in its kind colour at
+        // alpha 60 over black, outlined in the bound-channel grey.
+        const QColor inside = image.pixelColor(100 * factor, 100 * factor);
+        QVERIFY(qAbs(inside.red() - 40 * 60 / 255) <= 1);
+        QVERIFY(qAbs(inside.blue() - 200 * 60 / 255) <= 1);
+        QCOMPARE(image.pixelColor(20 * factor, 100 * factor), QColor(200, 200, 200));
+        QCOMPARE(image.pixelColor(5, 5), QColor(Qt::black));
+    }
+
+    void sampleRenderDrawsThePage()
+    {
+        const QString out = m_dir + "/sample.png";
+        const Run r = run({"--dump-preview", out, "--input", m_demo, "--page", "1", "--sample-data"});
+        QCOMPARE(r.code, 0);
+        const QImage image(out);
+        QCOMPARE(image.size(), QSize(800, 480));
+    }
+};
+
+KORV_TEST_MAIN(DumpPreviewTest)
+#include "tst_dumppreview.moc"

@@ -1,0 +1,252 @@
+#include "artwork/BarTemplateLibrary.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QGuiApplication>
+#include <QtTest>
+
+namespace {
+
+ChannelInfo channel(int fid, const QString& longName, const QString& unit = QString(), int idFis = -1)
+{
+    ChannelInfo ch;
+    ch.fid = fid;
+    ch.idFis = idFis;
+    ch.longName = longName;
+    ch.shortName = longName.left(3);
+    ch.unit = unit;
+    return ch;
+}
+
+pugi::xml_node element(pugi::xml_document& doc, const QByteArray& xml)
+{
+    doc.load_buffer(xml.constData(), size_t(xml.size()));
+    return doc.first_child();
+}
+
+QByteArray param(pugi::xml_node e, const char* name)
+{
+    return e.find_child_by_attribute("p", "n", name) ? paramValue(e, name) : QByteArray("<none>");
+}
+
+} // namespace
+
+class BindingTest : public QObject {
+    Q_OBJECT
+
+    Rs3Fixture rs3;
+
+private Q_SLOTS:
+    void fidPref_data()
+    {
+        QTest::addColumn<int>("lap");
+        QTest::addColumn<QByteArray>("pref");
+        QTest::addColumn<QByteArray>("fromResource");
+        QTest::newRow("no lap-time channel") << -1 << QByteArray("12,0") << QByteArray("<none>");
+        QTest::newRow("lap-time FID 7") << 7 << QByteArray("12,7") << QByteArray("7");
+    }
+    void fidPref()
+    {
+        QFETCH(int, lap);
+        pugi::xml_document doc;
+        const pugi::xml_node mask = element(doc, "<e c=\"GMaskParam\"><e c=\"Axis\" i=\"1\">"
+                                                 "<p n=\"FidPrefDaRisorsa\">99</p><p n=\"CHANNEL_NOT_SET\">1</p></e></e>");
+        DashConfig::bindElementChannel(mask, channel(12, "Water Temp", "C", 4), QStringLiteral("MXG 1.2"), lap);
+        const pugi::xml_node axis = mask.child("e");
+        QCOMPARE(paramValue(axis, "fid"), QByteArray("12"));
+        QTEST(paramValue(axis, "FID_PREF"), "pref");
+        QTEST(param(axis, "FidPrefDaRisorsa"), "fromResource");
+        QCOMPARE(paramValue(axis, "idf"), QByteArray("4"));
+        QCOMPARE(paramValue(axis, "FID_OK"), QByteArray("LAPTIME_GPS"));
+        QCOMPARE(paramValue(axis, "lnm"), QByteArray("Water Temp"));
+        QCOMPARE(paramValue(axis, "UDM"), QByteArray("C"));
+        QCOMPARE(paramValue(axis, "NDEC_SCELTO"), QByteArray("1")); // temperature row
+        // The element binding leaves the bound/unbound flag as it finds it.
+        QCOMPARE(paramValue(axis, "CHANNEL_NOT_SET"), QByteArray("1"));
+    }
+
+    void deviceSwtyp_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("mxg strada") << "mxg strada" << "7";
+        QTest::newRow("MXS1.2") << "MXS1.2" << "7";
+        QTest::newRow("MXP") << "mxp" << "7";
+        QTest::newRow("MXG 1.3") << "MXG 1.3" << "38";
+        QTest::newRow("padded") << " MXP" << "38";
+        QTest::newRow("empty") << "" << "38";
+    }
+    void deviceSwtyp()
+    {
+        QFETCH(QString, device);
+        QTEST(deviceSwtypCode(device), "code");
+    }
+
+    void channelSwtyp_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("ownSwtyp");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QByteArray>("swtyp");
+        QTest::addColumn<QByteArray>("udm");
+        QTest::newRow("rpm on strada") << "RPM" << "rpm" << -1 << "MXG Strada" << QByteArray("7") << QByteArray("rpm");
+        QTest::newRow("rpm elsewhere") << "RPM" << "rpm" << -1 << "MXL2" << QByteArray("38") << QByteArray("rpm");
+        QTest::newRow("own swtyp wins") << "RPM" << "rpm" << 5 << "MXG Strada" << QByteArray("5") << QByteArray("rpm");
+        QTest::newRow("analog input in mV") << "ch3" << "bar" << -1 << "MXP" << QByteArray("62") << QByteArray("mV");
+    }
+    void channelSwtyp()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, unit);
+        QFETCH(int, ownSwtyp);
+        QFETCH(QString, device);
+        ChannelInfo ch = channel(20, name, unit);
+        ch.swTipoCanale = ownSwtyp;
+        pugi::xml_document doc;
+        const pugi::xml_node mask = element(doc, "<e c=\"GMaskParam\"><e c=\"Axis\" i=\"1\"/></e>");
+        DashConfig::bindElementChannel(mask, ch, device, -1);
+        QTEST(paramValue(mask.child("e"), "swtyp"), "swtyp");
+        QTEST(paramValue(mask.child("e"), "UDM"), "udm");
+    }
+
+    void lapNumberRebind()
+    {
+        pugi::xml_document doc;
+        const pugi::xml_node mask = element(doc, "<e c=\"GMaskParam\"><e c=\"Axis\" i=\"1\"/></e>");
+        DashConfig::bindElementChannel(mask, channel(30, "Lap Number"), QString(), -1);
+        const pugi::xml_node axis = mask.child("e");
+        QCOMPARE(paramValue(axis, "ASSE"), QByteArray("0"));
+        QCOMPARE(paramValue(axis, "FidPrefDaRisorsa"), QByteArray("0,2443,4875,5899,8459,166283,168715,854411,856843"));
+        DashConfig::bindElementChannel(mask, channel(30, "Lap Number"), QString(), 9);
+        QCOMPARE(paramValue(axis, "FidPrefDaRisorsa"), QByteArray("9"));
+        int count = 0;
+        for (pugi::xml_node p : axis.children("p"))
+            count += QByteArray(p.attribute("n").value()) == "FidPrefDaRisorsa";
+        QCOMPARE(count, 1);
+    }
+
+    void gaugeUnitChoice()
+    {
+        pugi::xml_document doc;
+        const pugi::xml_node mask = element(doc, "<e c=\"GMaskParam\"><e c=\"Ring\" i=\"r\"/><e c=\"Analog\" i=\"a\"/></e>");
+        DashConfig::bindElementChannel(mask, channel(5, "Speed", " KM/H "), QString(), -1);
+        QCOMPARE(paramValue(mask.child("e"), "SCELTA_UTENTE"), QByteArray("km/h"));
+        QVERIFY(!mask.find_child_by_attribute("e", "i", "a").child("p"));
+    }
+
+    void trapezioGetsTheChannelsTemplate()
+    {
+        // Binding a mask with a trapezoid bar gives the bar the scale of the
+        // channel's kind, exactly as the template library writes it.
+        const QByteArray xml = "<e c=\"GMaskParam\"><e c=\"Axis\" i=\"1\"/><e c=\"BargraphTrapezio\" i=\"b\">"
+                               "<e c=\"ScaleFSV\" i=\"00\"><p n=\"NOME_SCALA\">100</p></e></e></e>";
+        pugi::xml_document bound, expected;
+        const pugi::xml_node mask = element(bound, xml);
+        const pugi::xml_node reference = element(expected, xml);
+        const ChannelInfo rpm = channel(3, "Engine RPM", "rpm");
+        DashConfig::bindElementChannel(mask, rpm, QStringLiteral("MXG 1.2"), -1);
+        QVERIFY(BarTemplateLibrary::applyTemplateForKind(reference, BarTemplateLibrary::classifyChannel(rpm.longName, rpm.unit)) > 0);
+        QCOMPARE(ConfigSnapshot::xml(mask.find_child_by_attribute("e", "i", "b")),
+                 ConfigSnapshot::xml(reference.find_child_by_attribute("e", "i", "b")));
+    }
+
+    void axisBinding_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QByteArray>("tipoDev");
+        QTest::newRow("given code") << "13" << "MXG 1.2" << QByteArray("13");
+        QTest::newRow("code from the name") << "" << "MXG 1.2" << QByteArray("13");
+        QTest::newRow("no code: profile value") << "" << "Unknown" << QByteArray("14");
+    }
+    void axisBinding()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, device);
+        pugi::xml_document doc;
+        pugi::xml_node parent = doc.append_child("e");
+        const pugi::xml_node axis = DashConfig::buildAxisElement(parent, QStringLiteral("1"));
+        DashConfig::bindAxisChannel(axis, channel(12, "Water Temp", "C"), device, -1, code);
+        QCOMPARE(paramValue(axis, "CHANNEL_NOT_SET"), QByteArray("0"));
+        QCOMPARE(paramValue(axis, "ASSE"), QByteArray("0"));
+        QCOMPARE(paramValue(axis, "AxisXDgtProp"), QByteArray("1"));
+        QCOMPARE(paramValue(axis, "lnm"), QByteArray("Water Temp"));
+        QCOMPARE(paramValue(axis, "idf"), QByteArray("-1")); // no IDFis: the fresh value stays
+        QTEST(paramValue(axis, "TipoDevConten"), "tipoDev");
+        DashConfig::bindAxisChannel(pugi::xml_node(), channel(1, "x"), device, -1, code); // harmless
+    }
+
+    void propagate()
+    {
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m", 0, 0, 200, 50)
+                                           .add(Fx::axis("3", "RPM"))
+                                           .add(Fx::bargraph("01_bar", 0, 0, 200, 20, "3", true))
+                                           .add(Fx::bargraph("01_bar2", 0, 20, 200, 20))
+                                           .add(Fx::digit("01_val", 0, 40, 50, 10))
+                                           .add(Fx::digit("02_val", 50, 40, 50, 10, "9"))
+                                           .add(Fx::label("01_lbl", "x", 100, 40, 50, 10).p("AXIS_REF", "3")));
+        DashConfig config;
+        QVERIFY(config.load(cfg.writeTempZip()));
+        QCOMPARE(config.propagateBarAxisRefs(0, 0), 1);
+        const pugi::xml_node mask = config.pages[0].masks[0].node;
+        QCOMPARE(paramValue(mask.find_child_by_attribute("e", "i", "01_val"), "AXIS_REF"), QByteArray("3"));
+        QCOMPARE(param(mask.find_child_by_attribute("e", "i", "01_bar2"), "AXIS_REF"), QByteArray("<none>"));
+        QCOMPARE(paramValue(mask.find_child_by_attribute("e", "i", "02_val"), "AXIS_REF"), QByteArray("9"));
+        QVERIFY(config.devices[0]->dirty);
+        QCOMPARE(config.propagateBarAxisRefs(0, 0), 0);
+        QCOMPARE(config.propagateBarAxisRefs(0, 1), 0);
+        QCOMPARE(config.propagateBarAxisRefs(-1, 0), 0);
+    }
+
+    void bindWidget_data()
+    {
+        QTest::addColumn<QString>("axisRef");
+        QTest::addColumn<QByteArray>("notSet");
+        QTest::addColumn<QByteArray>("axisDgt");
+        // Through its own channel element the Axis becomes bound; through the
+        // mask as a whole the element binding leaves the flag alone.
+        QTest::newRow("own axis") << "1" << QByteArray("0") << QByteArray("1");
+        QTest::newRow("missing axis") << "7" << QByteArray("1") << QByteArray("<none>");
+        QTest::newRow("no reference") << "" << QByteArray("1") << QByteArray("<none>");
+    }
+    void bindWidget()
+    {
+        QFETCH(QString, axisRef);
+        ConfigFixture cfg;
+        cfg.channel(12, "Water Temp", "WT", "C");
+        cfg.device().page("Main").mask(Fx::mask("m", 0, 0, 200, 50)
+                                           .add(Fx::axis("1", ""))
+                                           .add(Fx::digit("d", 0, 0, 100, 40, axisRef)));
+        DashConfig config;
+        QVERIFY(config.load(cfg.writeTempZip()));
+        QCOMPARE(config.channels.size(), size_t(1));
+        config.bindChannel(0, 0, 0, config.channels[0]);
+        const pugi::xml_node axis = config.pages[0].masks[0].node.child("e");
+        QTEST(paramValue(axis, "CHANNEL_NOT_SET"), "notSet");
+        QTEST(param(axis, "AxisXDgtProp"), "axisDgt");
+        QCOMPARE(config.pages[0].masks[0].channel, QStringLiteral("Water Temp"));
+        QVERIFY(config.devices[0]->dirty);
+    }
+
+    void bindBadIndices()
+    {
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m", 0, 0, 200, 50).add(Fx::axis("1", "")).add(Fx::digit("d", 0, 0, 10, 10, "1")));
+        DashConfig config;
+        QVERIFY(config.load(cfg.writeTempZip()));
+        const QByteArray before = ConfigSnapshot::of(config);
+        config.bindChannel(0, 0, 1, channel(1, "RPM"));
+        config.bindChannel(0, 1, 0, channel(1, "RPM"));
+        config.bindChannel(1, 0, 0, channel(1, "RPM"));
+        QCOMPARE(ConfigSnapshot::of(config), before);
+    }
+};
+
+KORV_GUI_TEST_MAIN(BindingTest)
+#include "tst_binding.moc"

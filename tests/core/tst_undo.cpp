@@ -1,0 +1,719 @@
+#include "editing/ChildGeometrySnapshot.h"
+#include "editing/ClearPageCommand.h"
+#include "editing/DeleteCommand.h"
+#include "editing/MoveCommand.h"
+#include "editing/NormalizeOrdineCommand.h"
+#include "editing/RemovePageCommand.h"
+#include "editing/ReorderMaskCommand.h"
+#include "editing/UniqueMaskName.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
+#include "support/TestEnvironment.h"
+
+#include <QGuiApplication>
+#include <QUndoStack>
+#include <QtTest>
+#include <functional>
+
+// Builds a command against a freshly opened configuration (and may first
+// prepare the configuration for the case).
+struct CommandMaker {
+    std::function<QUndoCommand*(DashConfig&)> make;
+};
+Q_DECLARE_METATYPE(CommandMaker)
+
+namespace {
+
+// Main (0) and Second (1) and Empty (2) in the first device file, Other (3)
+// in the second one. Main's masks carry ORDINE 5, 2, 9 and none.
+ConfigFixture richConfig()
+{
+    ConfigFixture cfg;
+    FixtureDevice& d = cfg.device();
+    d.dashNumber = 1;
+    d.page("Main")
+        .mask(Fx::mask("rpm", 10, 20, 200, 100)
+                  .set("ORDINE", 5)
+                  .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                  .add(Fx::digit("d1", 10, 7, 180, 60, "a1").p("LINES_X_HOT_MOUSE", "0,0,100,0,200,0,200,100,0,100,0,0"))
+                  .add(Fx::label("l1", "RPM", 0, 70, 0, 20).p("LINES_X_HOT_MOUSE", "0,70,40,70,40,90,0,90,0,70")))
+        .mask(Fx::mask("speed", 220, 20, 300, 40)
+                  .set("ORDINE", 2)
+                  .add(Fx::axis("a1", "Speed", "SPD", "km/h"))
+                  .add(Fx::bargraph("b1", 0, 0, 300, 40, "a1")
+                           .p("XStart1", 3)
+                           .p("XEnd1", 297)
+                           .p("YStart1", 1)
+                           .p("YEnd1", 39)
+                           .p("LINES_X_HOT_MOUSE", "0,0,300,0,300,40,0,40,0,0")))
+        .mask(Fx::mask("title", 0, 0, 800, 31)
+                  .set("XPOS", "0,5")
+                  .set("ORDINE", 9)
+                  .add(Fx::label("l1", "Title", 0, 0, 800, 31).set("XPOS", "0,2")))
+        .mask(Fx::mask("icon", 700, 400, 50, 50)
+                  .without("ORDINE")
+                  .add(Fx::icon("i1", 0, 0, 50, 50).p("LINES_X_HOT_MOUSE", "0,0,50,0,50,50,0,50,0,0")));
+    d.page("Second")
+        .mask(Fx::mask("lap", 0, 100, 400, 80)
+                  .set("ORDINE", 1)
+                  .add(Fx::axis("a1", "Lap Time", "LAP"))
+                  .add(Fx::digit("d1", 0, 0, 400, 80, "a1")))
+        .mask(Fx::mask("gear", 400, 100, 100, 80).set("ORDINE", 2).add(Fx::label("l1", "G", 0, 0, 100, 80)));
+    d.page("Empty");
+    FixtureDevice& d2 = cfg.addDevice("dash2");
+    d2.dashNumber = 2;
+    d2.page("Other").mask(Fx::mask("water", 5, 5, 120, 60).add(Fx::label("l1", "H2O", 0, 0, 120, 60)));
+    return cfg;
+}
+
+QString maskIds(DashConfig& c, int page)
+{
+    QStringList ids;
+    for (const MaskElement& m : c.page(page)->masks)
+        ids << m.id;
+    return ids.join(QLatin1Char(' '));
+}
+
+// The ids of the page's GMaskParam elements in document order.
+QString elementIds(DashConfig& c, int page)
+{
+    QStringList ids;
+    for (pugi::xml_node e = c.pageParamNode(page).child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "GMaskParam"))
+            ids << QString::fromUtf8(e.attribute("i").value());
+    }
+    return ids.join(QLatin1Char(' '));
+}
+
+MaskElement& maskAt(DashConfig& c, int page, int mask)
+{
+    return c.page(page)->masks[static_cast<size_t>(mask)];
+}
+
+CommandMaker deleting(int page, int mask)
+{
+    return {[=](DashConfig& c) { return new DeleteCommand(&c, page, mask); }};
+}
+
+CommandMaker clearing(int page)
+{
+    return {[=](DashConfig& c) { return new ClearPageCommand(&c, page); }};
+}
+
+CommandMaker removingPage(int page)
+{
+    return {[=](DashConfig& c) { return new RemovePageCommand(&c, page); }};
+}
+
+CommandMaker reordering(int page, int from, int to)
+{
+    return {[=](DashConfig& c) { return new ReorderMaskCommand(&c, page, from, to, QString()); }};
+}
+
+CommandMaker moving(int page, int mask, QRect to, bool relayout = false, bool rescale = false)
+{
+    return {[=](DashConfig& c) {
+        const MaskElement& m = maskAt(c, page, mask);
+        return new MoveCommand(&m, m.x, m.y, m.w, m.h, to.x(), to.y(), to.width(), to.height(), &c, page, mask,
+                               relayout, rescale);
+    }};
+}
+
+} // namespace
+
+class UndoTest : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_path;
+
+    void open(DashConfig& c)
+    {
+        QString error;
+        QVERIFY2(c.load(m_path, &error), qPrintable(error));
+        QCOMPARE(c.pageCount(), 4);
+        QCOMPARE(c.page(3)->name, QStringLiteral("Other"));
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_path = richConfig().writeTempZip();
+        QVERIFY(!m_path.isEmpty());
+    }
+
+    // Every command: redo then undo gives back the document and the records
+    // exactly, a second redo equals the first, and records pair with their
+    // elements in between.
+    void symmetry_data()
+    {
+        QTest::addColumn<CommandMaker>("command");
+        QTest::newRow("delete first mask") << deleting(0, 0);
+        QTest::newRow("delete middle mask") << deleting(0, 2);
+        QTest::newRow("delete last mask") << deleting(0, 3);
+        QTest::newRow("delete in second file") << deleting(3, 0);
+        QTest::newRow("clear page") << clearing(0);
+        QTest::newRow("clear second page") << clearing(1);
+        QTest::newRow("clear only page of second file") << clearing(3);
+        QTest::newRow("remove first page") << removingPage(0);
+        QTest::newRow("remove middle page") << removingPage(1);
+        QTest::newRow("remove empty page") << removingPage(2);
+        QTest::newRow("remove only page of second file") << removingPage(3);
+        QTest::newRow("reorder 0 to 3") << reordering(0, 0, 3);
+        QTest::newRow("reorder 3 to 0") << reordering(0, 3, 0);
+        QTest::newRow("reorder 1 to 2") << reordering(0, 1, 2);
+        QTest::newRow("reorder 2 to 1") << reordering(0, 2, 1);
+        QTest::newRow("reorder second page") << reordering(1, 1, 0);
+        QTest::newRow("normalize ordine")
+            << CommandMaker{[](DashConfig& c) { return new NormalizeOrdineCommand(&c, 0, "Bring to front"); }};
+        QTest::newRow("move") << moving(0, 0, QRect(15, 25, 200, 100));
+        QTest::newRow("move with suffixed XPOS") << moving(0, 2, QRect(4, 6, 800, 31));
+        QTest::newRow("resize") << moving(0, 0, QRect(10, 20, 300, 150));
+        QTest::newRow("resize rescaling children") << moving(0, 0, QRect(10, 20, 300, 150), false, true);
+        QTest::newRow("resize to odd size") << moving(0, 0, QRect(10, 20, 133, 77), false, true);
+        QTest::newRow("resize bar") << moving(0, 1, QRect(220, 20, 149, 23), false, true);
+        QTest::newRow("resize with relayout") << moving(0, 0, QRect(0, 0, 250, 90), true, false);
+        QTest::newRow("shrink title") << moving(0, 2, QRect(0, 0, 401, 17), true, true);
+        QTest::newRow("resize in second file") << moving(3, 0, QRect(5, 5, 61, 31), false, true);
+    }
+
+    void symmetry()
+    {
+        QFETCH(CommandMaker, command);
+        DashConfig c;
+        open(c);
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        const QByteArray records0 = ConfigSnapshot::records(c);
+
+        QUndoStack stack;
+        stack.push(command.make(c));
+        QCOMPARE(stack.count(), 1);
+        const QByteArray xml1 = ConfigSnapshot::documents(c);
+        const QByteArray records1 = ConfigSnapshot::records(c);
+        QVERIFY(xml1 != xml0);
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        QCOMPARE(ConfigSnapshot::records(c), records0);
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+
+        stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml1);
+        QCOMPARE(ConfigSnapshot::records(c), records1);
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        QCOMPARE(ConfigSnapshot::records(c), records0);
+    }
+
+    // A command that cannot do its edit, or could not undo it, never stays
+    // on the stack and leaves the model as it was.
+    void refused_data()
+    {
+        QTest::addColumn<CommandMaker>("command");
+        QTest::newRow("delete without config") << CommandMaker{[](DashConfig&) { return new DeleteCommand(nullptr, 0, 0); }};
+        QTest::newRow("delete bad mask") << deleting(0, 4);
+        QTest::newRow("delete bad page") << deleting(4, 0);
+        QTest::newRow("clear empty page") << clearing(2);
+        QTest::newRow("clear bad page") << clearing(-1);
+        QTest::newRow("clear without config")
+            << CommandMaker{[](DashConfig&) { return new ClearPageCommand(nullptr, 0); }};
+        QTest::newRow("remove bad page") << removingPage(4);
+        QTest::newRow("remove page without element") << CommandMaker{[](DashConfig& c) {
+            c.page(1)->deviceFileIndex = 7;
+            return new RemovePageCommand(&c, 1);
+        }};
+        QTest::newRow("remove page without config")
+            << CommandMaker{[](DashConfig&) { return new RemovePageCommand(nullptr, 0); }};
+        QTest::newRow("reorder onto itself") << reordering(0, 2, 2);
+        QTest::newRow("reorder past the end") << reordering(0, 0, 4);
+        QTest::newRow("reorder without config")
+            << CommandMaker{[](DashConfig&) { return new ReorderMaskCommand(nullptr, 0, 0, 1, QString()); }};
+        QTest::newRow("normalize numbered page")
+            << CommandMaker{[](DashConfig& c) { return new NormalizeOrdineCommand(&c, 1, QString()); }};
+        QTest::newRow("normalize bad page")
+            << CommandMaker{[](DashConfig& c) { return new NormalizeOrdineCommand(&c, 9, QString()); }};
+        QTest::newRow("move to the same rectangle") << moving(0, 1, QRect(220, 20, 300, 40));
+        QTest::newRow("move without config") << CommandMaker{[](DashConfig& c) {
+            const MaskElement& m = maskAt(c, 0, 0);
+            return new MoveCommand(&m, m.x, m.y, m.w, m.h, 1, 2, 3, 4, nullptr, 0, 0, true, true);
+        }};
+        QTest::newRow("move of a missing mask") << CommandMaker{[](DashConfig& c) {
+            return new MoveCommand(nullptr, 0, 0, 10, 10, 5, 5, 20, 20, &c, 0, 4, false, true);
+        }};
+    }
+
+    void refused()
+    {
+        QFETCH(CommandMaker, command);
+        DashConfig c;
+        open(c);
+        QUndoCommand* cmd = command.make(c);
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        const QByteArray records0 = ConfigSnapshot::records(c);
+        QUndoStack stack;
+        stack.push(cmd);
+        QCOMPARE(stack.count(), 0);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        QCOMPARE(ConfigSnapshot::records(c), records0);
+    }
+
+    void commandTexts()
+    {
+        DashConfig c;
+        open(c);
+        QCOMPARE(DeleteCommand(&c, 0, 0).text(), QStringLiteral("Delete RPM"));
+        QCOMPARE(DeleteCommand(&c, 0, 2).text(), QStringLiteral("Delete title"));
+        QCOMPARE(DeleteCommand(&c, 0, 9).text(), QStringLiteral("Delete element"));
+        QCOMPARE(ClearPageCommand(&c, 0).text(), QStringLiteral("Clear page (4 elements)"));
+        QCOMPARE(ClearPageCommand(nullptr, 0).text(), QStringLiteral("Clear page"));
+        QCOMPARE(RemovePageCommand(&c, 1).text(), QStringLiteral("Delete page 2"));
+        QCOMPARE(ReorderMaskCommand(&c, 0, 0, 1, QString()).text(), QStringLiteral("Reorder mask"));
+        QCOMPARE(NormalizeOrdineCommand(&c, 0, QString()).text(), QStringLiteral("Reorder"));
+        QCOMPARE(NormalizeOrdineCommand(&c, 0, "Send to back").text(), QStringLiteral("Send to back"));
+        QCOMPARE(MoveCommand(&maskAt(c, 0, 1), 0, 0, 1, 1, 1, 1, 1, 1, &c, 0, 1, false, false).text(),
+                 QStringLiteral("Move/Resize speed"));
+        QCOMPARE(MoveCommand(nullptr, 0, 0, 1, 1, 1, 1, 1, 1, &c, 0, 1, false, false).text(),
+                 QStringLiteral("Move/Resize"));
+    }
+
+    void reorderRenumbersAndUndoRestoresOrdine()
+    {
+        DashConfig c;
+        open(c);
+        QCOMPARE(c.maskOrders(0), (std::vector<int>{5, 2, 9, -1}));
+        QUndoStack stack;
+        stack.push(new ReorderMaskCommand(&c, 0, 0, 3, "Bring \"rpm\" to front"));
+        QCOMPARE(maskIds(c, 0), QStringLiteral("speed title icon rpm"));
+        QCOMPARE(elementIds(c, 0), QStringLiteral("speed title icon rpm"));
+        QCOMPARE(c.maskOrders(0), (std::vector<int>{1, 2, 3, 4}));
+        QVERIFY(c.devices[0]->dirty);
+        stack.undo();
+        QCOMPARE(maskIds(c, 0), QStringLiteral("rpm speed title icon"));
+        QCOMPARE(elementIds(c, 0), QStringLiteral("rpm speed title icon"));
+        QCOMPARE(c.maskOrders(0), (std::vector<int>{5, 2, 9, -1}));
+        QVERIFY(!maskAt(c, 0, 3).node.find_child_by_attribute("p", "n", "ORDINE"));
+    }
+
+    void ordineReading_data()
+    {
+        QTest::addColumn<QString>("text"); // null: no ORDINE
+        QTest::addColumn<int>("order");
+        QTest::newRow("plain") << "4" << 4;
+        QTest::newRow("blanks around") << " 12 " << 12;
+        QTest::newRow("zero") << "0" << 0;
+        QTest::newRow("negative") << "-4" << -1;
+        QTest::newRow("not a number") << "x" << -1;
+        QTest::newRow("trailing text") << "3a" << -1;
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("missing") << QString() << -1;
+    }
+
+    void ordineReading()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, order);
+        ConfigFixture cfg;
+        FixtureElement m = Fx::mask("m", 0, 0, 10, 10).without("ORDINE");
+        if (!text.isNull())
+            m.p("ORDINE", text).p("ORDINE", "8");
+        cfg.device().page("P").mask(m);
+        DashConfig c;
+        QVERIFY(c.load(cfg.writeTempZip()));
+        QCOMPARE(c.maskOrder(0, 0), order);
+        QCOMPARE(c.maskOrder(0, 1), -1);
+        QCOMPARE(c.maskOrder(1, 0), -1);
+    }
+
+    void minAndMaxOrdine()
+    {
+        DashConfig c;
+        open(c);
+        QCOMPARE(c.maxOrdine(0), 9);
+        QCOMPARE(c.minOrdine(0), 2);
+        QCOMPARE(c.maxOrdine(2), -1); // no masks
+        QCOMPARE(c.minOrdine(2), -1);
+        c.setMaskOrders(0, {-1, -1, -1, -1});
+        QCOMPARE(c.maxOrdine(0), -1);
+        QCOMPARE(c.minOrdine(0), -1); // masks, but none with ORDINE
+        QCOMPARE(c.maxOrdine(9), -1);
+    }
+
+    void normalizeSkipsMasksWithoutElement()
+    {
+        ConfigFixture cfg;
+        cfg.device()
+            .page("P")
+            .mask(Fx::mask("a", 0, 0, 1, 1).set("ORDINE", 7))
+            .mask(Fx::mask("b", 0, 0, 1, 1).without("ORDINE"))
+            .mask(Fx::mask("c", 0, 0, 1, 1).set("ORDINE", 3));
+        DashConfig c;
+        QVERIFY(c.load(cfg.writeTempZip()));
+        c.normalizeOrdine(0);
+        QCOMPARE(c.maskOrders(0), (std::vector<int>{1, 2, 3}));
+        c.setMaskOrders(0, {7, -1, 3});
+        MaskElement ghost;
+        ghost.id = "ghost";
+        c.page(0)->masks.insert(c.page(0)->masks.begin() + 1, ghost);
+        c.normalizeOrdine(0);
+        QCOMPARE(c.maskOrders(0), (std::vector<int>{1, -1, 2, 3}));
+    }
+
+    void setMaskOrdersShortListAndRemoval()
+    {
+        ConfigFixture cfg;
+        cfg.device()
+            .page("P")
+            .mask(Fx::mask("a", 0, 0, 1, 1).set("ORDINE", 4).p("ORDINE", 6))
+            .mask(Fx::mask("b", 0, 0, 1, 1).set("ORDINE", 5))
+            .mask(Fx::mask("c", 0, 0, 1, 1).set("ORDINE", 6));
+        DashConfig c;
+        QVERIFY(c.load(cfg.writeTempZip()));
+        c.setMaskOrders(0, {-1, 8});
+        QCOMPARE(c.maskOrders(0), (std::vector<int>{-1, 8, 6}));
+        QCOMPARE(QString::fromUtf8(ConfigSnapshot::documents(c)).count("\"ORDINE\""), 2);
+    }
+
+    void uniqueMaskName_data()
+    {
+        QTest::addColumn<QStringList>("ids");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("no masks") << QStringList{} << "new" << "new.1";
+        QTest::newRow("gap") << QStringList{"new.1", "new.3"} << "new" << "new.2";
+        QTest::newRow("after the run") << QStringList{"new.2", "new.1"} << "new" << "new.3";
+        QTest::newRow("other bases") << QStringList{"ico.1", "new"} << "new" << "new.1";
+        QTest::newRow("creator base") << QStringList{"mbox.1"} << "mbox" << "mbox.2";
+    }
+
+    void uniqueMaskName()
+    {
+        QFETCH(QStringList, ids);
+        QFETCH(QString, base);
+        QFETCH(QString, name);
+        std::vector<MaskElement> masks(static_cast<size_t>(ids.size()));
+        for (int i = 0; i < ids.size(); ++i)
+            masks[static_cast<size_t>(i)].id = ids[i];
+        QCOMPARE(::uniqueMaskName(masks, base), name);
+    }
+
+    void insertMaskNodeCopyPlacement()
+    {
+        DashConfig c;
+        open(c);
+        const MaskSnapshot saved = MaskSnapshot::of(maskAt(c, 1, 0));
+        pugi::xml_node out;
+
+        // Index equal to the count appends after the last mask.
+        QVERIFY(c.insertMaskNodeCopy(1, 2, saved.record, saved.node(), c.maskInsertAnchor(1, 2), out));
+        QCOMPARE(maskIds(c, 1), QStringLiteral("lap gear lap"));
+        QCOMPARE(elementIds(c, 1), QStringLiteral("lap gear lap"));
+        QCOMPARE(maskAt(c, 1, 2).node, out);
+
+        // Index 0 without an anchor goes before the first mask; the page's
+        // own parameters stay before it.
+        QVERIFY(c.insertMaskNodeCopy(0, 0, saved.record, saved.node(), pugi::xml_node(), out));
+        QCOMPARE(elementIds(c, 0), QStringLiteral("lap rpm speed title icon"));
+        QCOMPARE(QByteArray(c.pageParamNode(0).first_child().name()), QByteArray("p"));
+
+        // A page without masks gets the copy appended.
+        QVERIFY(c.insertMaskNodeCopy(2, 0, saved.record, saved.node(), pugi::xml_node(), out));
+        QCOMPARE(elementIds(c, 2), QStringLiteral("lap"));
+        QCOMPARE(out.parent(), c.pageParamNode(2));
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+
+        // Refused: an anchor from another page, an index past the end, a bad page.
+        const QByteArray before = ConfigSnapshot::documents(c);
+        QVERIFY(!c.insertMaskNodeCopy(0, 1, saved.record, saved.node(), maskAt(c, 1, 0).node, out));
+        QVERIFY(!out);
+        QVERIFY(!c.insertMaskNodeCopy(1, 9, saved.record, saved.node(), pugi::xml_node(), out));
+        QVERIFY(!c.insertMaskNodeCopy(-1, 0, saved.record, saved.node(), pugi::xml_node(), out));
+        QCOMPARE(ConfigSnapshot::documents(c), before);
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+    }
+
+    // A restored mask is read again from its new element (no handle into
+    // freed XML), with the id and geometry it was saved with.
+    void restoredMaskIsReadFromItsCopy()
+    {
+        DashConfig c;
+        open(c);
+        maskAt(c, 0, 0).x = 333; // the editor's value, ahead of the XML
+        QUndoStack stack;
+        stack.push(new DeleteCommand(&c, 0, 0));
+        stack.undo();
+        MaskElement& rpm = maskAt(c, 0, 0);
+        QCOMPARE(rpm.x, 333);
+        QCOMPARE(rpm.widgets.size(), size_t(2));
+        // Editing a widget of the restored mask writes into the live document.
+        setLabelTextParams(rpm.widgets[1].node, QStringLiteral("Revs"));
+        setParamInt(rpm.widgets[0].node, "XPOS", 44);
+        const QString xml = QString::fromUtf8(ConfigSnapshot::documents(c));
+        QVERIFY(xml.contains(QLatin1String("<p n=\"TEXT\">Revs</p>")));
+        QCOMPARE(rpm.widgets[0].node.parent(), rpm.node);
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+    }
+
+    void undoDeleteFindsAnchorAtUndoTime()
+    {
+        DashConfig c;
+        open(c);
+        QUndoStack stack;
+        stack.push(new DeleteCommand(&c, 0, 2)); // title
+        stack.push(new DeleteCommand(&c, 0, 1)); // speed, the mask before it
+        stack.undo();
+        stack.undo();
+        QCOMPARE(elementIds(c, 0), QStringLiteral("rpm speed title icon"));
+        QCOMPARE(maskIds(c, 0), QStringLiteral("rpm speed title icon"));
+    }
+
+    void clearPageSkipsMaskWithoutElement()
+    {
+        DashConfig c;
+        open(c);
+        MaskElement ghost;
+        ghost.id = "ghost";
+        c.page(1)->masks.insert(c.page(1)->masks.begin() + 1, ghost);
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        QUndoStack stack;
+        stack.push(new ClearPageCommand(&c, 1));
+        QVERIFY(c.page(1)->masks.empty());
+        QCOMPARE(elementIds(c, 1), QString());
+        stack.undo();
+        QCOMPARE(maskIds(c, 1), QStringLiteral("lap gear"));
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+    }
+
+    void removeWidgetKeepsMaskGeometry()
+    {
+        DashConfig c;
+        open(c);
+        maskAt(c, 0, 0).w = 250;
+        QVERIFY(!c.removeWidget(0, 0, 2));
+        QVERIFY(!c.removeWidget(0, 4, 0));
+        QVERIFY(c.removeWidget(0, 0, 0));
+        const MaskElement& rpm = maskAt(c, 0, 0);
+        QCOMPARE(rpm.widgets.size(), size_t(1));
+        QCOMPARE(rpm.widgets[0].id, QStringLiteral("l1"));
+        QCOMPARE(rpm.w, 250);
+        QCOMPARE(rpm.id, QStringLiteral("rpm"));
+        QVERIFY(!rpm.node.find_child_by_attribute("e", "c", "Digit"));
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+    }
+
+    void removePageKeepsCountsInStep()
+    {
+        DashConfig c;
+        open(c);
+        QCOMPARE(c.devices[1]->pageCount, 1);
+        QVERIFY(c.removePage(3));
+        QCOMPARE(c.devices[1]->pageCount, 0);
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+        c.devices[0]->pageCount = 0;
+        QVERIFY(c.removePage(0));
+        QCOMPARE(c.devices[0]->pageCount, 0); // never below zero
+        QVERIFY(!c.removePage(5));
+        QVERIFY(!c.removePage(-1));
+    }
+
+    // Commands keep what to write, not where: a reorder or a delete and undo
+    // between a move and its undo replaces every element of the mask.
+    void moveSurvivesElementReplacement_data()
+    {
+        QTest::addColumn<CommandMaker>("between");
+        QTest::newRow("reorder") << reordering(0, 0, 3);
+        QTest::newRow("delete") << deleting(0, 0);
+        QTest::newRow("clear page") << clearing(0);
+        QTest::newRow("remove page") << removingPage(0);
+    }
+
+    void moveSurvivesElementReplacement()
+    {
+        QFETCH(CommandMaker, between);
+        DashConfig c;
+        open(c);
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        QUndoStack stack;
+        stack.push(moving(0, 0, QRect(30, 40, 150, 77), true, true).make(c));
+        const QByteArray moved = ConfigSnapshot::documents(c);
+        stack.push(between.make(c));
+        QCOMPARE(stack.count(), 2);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), moved);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(c), moved);
+        stack.redo();
+        stack.undo();
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+    }
+
+    void pureMoveTouchesOnlyPosition()
+    {
+        DashConfig c;
+        open(c);
+        const QByteArray before = ConfigSnapshot::documents(c);
+        c.devices[0]->dirty = false;
+        QUndoStack stack;
+        stack.push(moving(0, 0, QRect(40, 50, 200, 100), true, true).make(c));
+        const MaskElement& rpm = maskAt(c, 0, 0);
+        QCOMPARE(QRect(rpm.x, rpm.y, rpm.w, rpm.h), QRect(40, 50, 200, 100));
+        QCOMPARE(paramValue(rpm.node, "XPOS"), QByteArray("40"));
+        QCOMPARE(paramValue(rpm.node, "YPOS"), QByteArray("50"));
+        QVERIFY(c.devices[0]->dirty);
+        // Nothing else changed: outlines, children and art stay.
+        setParamInt(rpm.node, "XPOS", 10);
+        setParamInt(rpm.node, "YPOS", 20);
+        QCOMPARE(ConfigSnapshot::documents(c), before);
+    }
+
+    void moveKeepsPositionSuffix()
+    {
+        DashConfig c;
+        open(c);
+        QUndoStack stack;
+        stack.push(moving(0, 2, QRect(12, 3, 400, 31), false, true).make(c));
+        QCOMPARE(paramValue(maskAt(c, 0, 2).node, "XPOS"), QByteArray("12,5"));
+        // The child's position is scaled by half, its suffix kept.
+        const pugi::xml_node label = maskAt(c, 0, 2).widgets[0].node;
+        QCOMPARE(paramValue(label, "XPOS"), QByteArray("0,2"));
+        QCOMPARE(paramValue(label, "WIDTH"), QByteArray("400"));
+        stack.undo();
+        QCOMPARE(paramValue(maskAt(c, 0, 2).node, "XPOS"), QByteArray("0,5"));
+    }
+
+    void rescaleChildren()
+    {
+        ConfigFixture cfg;
+        cfg.device().page("P").mask(Fx::mask("m", 0, 0, 100, 50)
+                                         .add(Fx::digit("d", 10, 7, 0, 30).p("XIMG", 5).p("YIMG", 3))
+                                         .add(Fx::icon("i", 10, 10, 20, 20)));
+        DashConfig c;
+        QVERIFY(c.load(cfg.writeTempZip()));
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        QUndoStack stack;
+        stack.push(moving(0, 0, QRect(0, 0, 200, 50), false, true).make(c));
+        const MaskElement& m = maskAt(c, 0, 0);
+        const pugi::xml_node digit = m.widgets[0].node;
+        QCOMPARE(paramValue(digit, "XPOS"), QByteArray("20"));
+        QCOMPARE(paramValue(digit, "YPOS"), QByteArray("7"));
+        QCOMPARE(paramValue(digit, "WIDTH"), QByteArray("0"));
+        QCOMPARE(paramValue(digit, "XIMG"), QByteArray("10"));
+        QCOMPARE(paramValue(digit, "YIMG"), QByteArray("3"));
+        QCOMPARE(QRect(m.widgets[0].x, m.widgets[0].y, m.widgets[0].w, m.widgets[0].h), QRect(20, 7, 0, 30));
+        // Icons are not rescaled.
+        QCOMPARE(paramValue(m.node.find_child_by_attribute("e", "c", "AiM_Icona"), "XPOS"), QByteArray("10"));
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        QCOMPARE(maskAt(c, 0, 0).widgets[0].x, 10);
+    }
+
+    void scaleHotMouseLines_data()
+    {
+        QTest::addColumn<QString>("outline");
+        QTest::addColumn<QString>("cls");
+        QTest::addColumn<QSize>("from");
+        QTest::addColumn<QSize>("to");
+        QTest::addColumn<bool>("includeSmall");
+        QTest::addColumn<QString>("expected");
+        const QString box = "0,0,100,0,100,50,0,50,0,0";
+        QTest::newRow("whole box") << box << "Digit" << QSize(100, 50) << QSize(150, 100) << false
+                                   << "0,0,150,0,150,100,0,100,0,0";
+        QTest::newRow("any class") << box << "Axis" << QSize(100, 50) << QSize(150, 100) << false
+                                   << "0,0,150,0,150,100,0,100,0,0";
+        QTest::newRow("rounded half away") << "0,0,5,0,5,5,0,5" << "Label" << QSize(5, 5) << QSize(3, 3) << false
+                                           << "0,0,3,0,3,3,0,3";
+        QTest::newRow("small part left alone") << "0,0,70,0,70,50,0,50,0,0" << "Digit" << QSize(100, 50)
+                                               << QSize(150, 100) << false << "0,0,70,0,70,50,0,50,0,0";
+        QTest::newRow("small part when asked") << "0,0,70,0,70,50,0,50,0,0" << "Digit" << QSize(100, 50)
+                                               << QSize(200, 100) << true << "0,0,140,0,140,100,0,100,0,0";
+        QTest::newRow("small part of other class") << "0,0,70,0,70,50,0,50,0,0" << "Axis" << QSize(100, 50)
+                                                   << QSize(200, 100) << true << "0,0,70,0,70,50,0,50,0,0";
+        QTest::newRow("odd count") << "0,0,100,0,100" << "Digit" << QSize(100, 50) << QSize(200, 100) << false
+                                   << "0,0,100,0,100";
+        QTest::newRow("four numbers") << "0,0,100,50" << "Digit" << QSize(100, 50) << QSize(200, 100) << false
+                                      << "0,0,100,50";
+        QTest::newRow("beyond 100000") << "0,0,100001,0,100001,50,0,50" << "Digit" << QSize(100, 50)
+                                       << QSize(200, 100) << false << "0,0,100001,0,100001,50,0,50";
+        QTest::newRow("negative") << "-1,0,100,0,100,50,0,50" << "Digit" << QSize(100, 50) << QSize(200, 100)
+                                  << false << "-1,0,100,0,100,50,0,50";
+        QTest::newRow("not a number") << "0,0,1e2,0,100,50,0,50" << "Digit" << QSize(100, 50) << QSize(200, 100)
+                                      << false << "0,0,1e2,0,100,50,0,50";
+        QTest::newRow("empty part") << "0,0,,0,100,50,0,50" << "Digit" << QSize(100, 50) << QSize(200, 100)
+                                    << false << "0,0,,0,100,50,0,50";
+        QTest::newRow("flat") << "0,0,100,0,100,0,0,0" << "Digit" << QSize(100, 50) << QSize(200, 100) << false
+                              << "0,0,100,0,100,0,0,0";
+        QTest::newRow("blanks") << " 0, 0,100,0,100,50,0,50" << "Digit" << QSize(100, 50) << QSize(200, 100)
+                                << false << "0,0,200,0,200,100,0,100";
+        QTest::newRow("same size") << box << "Digit" << QSize(100, 50) << QSize(100, 50) << false << box;
+        QTest::newRow("zero target") << box << "Digit" << QSize(100, 50) << QSize(0, 100) << false << box;
+    }
+
+    void scaleHotMouseLines()
+    {
+        QFETCH(QString, outline);
+        QFETCH(QString, cls);
+        QFETCH(QSize, from);
+        QFETCH(QSize, to);
+        QFETCH(bool, includeSmall);
+        QFETCH(QString, expected);
+        pugi::xml_document doc;
+        pugi::xml_node mask = doc.append_child("e");
+        mask.append_attribute("c") = "GMaskParam";
+        pugi::xml_node child = mask.append_child("e");
+        child.append_attribute("c") = cls.toUtf8().constData();
+        setParam(child, "LINES_X_HOT_MOUSE", outline.toUtf8());
+        DashConfig c;
+        const int count = c.scaleHotMouseLines(mask, from.width(), from.height(), to.width(), to.height(),
+                                               includeSmall);
+        QCOMPARE(QString::fromUtf8(paramValue(child, "LINES_X_HOT_MOUSE")), expected);
+        QCOMPARE(count, expected == outline ? 0 : 1);
+    }
+
+    void resizeRewritesOutlinesAndUndoRestoresThem()
+    {
+        DashConfig c;
+        open(c);
+        QUndoStack stack;
+        stack.push(moving(0, 0, QRect(10, 20, 133, 77)).make(c));
+        const MaskElement& rpm = maskAt(c, 0, 0);
+        QCOMPARE(paramValue(rpm.widgets[0].node, "LINES_X_HOT_MOUSE"), QByteArray("0,0,67,0,133,0,133,77,0,77,0,0"));
+        // The label's outline covers a small part of the mask: it stays.
+        QCOMPARE(paramValue(rpm.widgets[1].node, "LINES_X_HOT_MOUSE"), QByteArray("0,70,40,70,40,90,0,90,0,70"));
+        stack.undo();
+        // Scaling 67 back would give 101: the undo puts the text back as it
+        // was instead.
+        QCOMPARE(paramValue(maskAt(c, 0, 0).widgets[0].node, "LINES_X_HOT_MOUSE"),
+                 QByteArray("0,0,100,0,200,0,200,100,0,100,0,0"));
+    }
+
+    void textChildGeometry()
+    {
+        DashConfig c;
+        open(c);
+        const std::vector<ChildGeometrySnapshot> rpm = c.textChildGeometry(0, 0);
+        QCOMPARE(rpm.size(), size_t(2));
+        QCOMPARE(rpm[0].id, QStringLiteral("d1"));
+        QCOMPARE(rpm[0].xpos, QStringLiteral("10"));
+        QCOMPARE(rpm[0].hotMouseLines, QStringLiteral("0,0,100,0,200,0,200,100,0,100,0,0"));
+        QCOMPARE(rpm[1].id, QStringLiteral("l1"));
+        QCOMPARE(rpm[1].width, QStringLiteral("0"));
+        QCOMPARE(c.textChildGeometry(0, 1).size(), size_t(0)); // a bar only
+        QCOMPARE(c.textChildGeometry(0, 2)[0].xpos, QStringLiteral("0,2"));
+        QCOMPARE(c.textChildGeometry(0, 9).size(), size_t(0));
+        QCOMPARE(c.textChildGeometry(7, 0).size(), size_t(0));
+    }
+};
+
+KORV_GUI_TEST_MAIN(UndoTest)
+#include "tst_undo.moc"

@@ -1,0 +1,168 @@
+#include "editing/WidgetAddCommand.h"
+#include "editing/WidgetDeleteCommand.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QGuiApplication>
+#include <QUndoStack>
+#include <QtTest>
+
+namespace {
+
+// Widgets as RS3 writes them, firmware positions included.
+bool openConfig(DashConfig& config)
+{
+    ConfigFixture cfg;
+    FixturePage& page = cfg.device().page(QStringLiteral("Main"));
+    page.mask(Fx::mask(QStringLiteral("m"), 10, 10, 200, 80)
+                  .add(Fx::axis(QStringLiteral("1"), QStringLiteral("RPM"), QStringLiteral("RPM"), QStringLiteral("rpm")))
+                  .add(Fx::label(QStringLiteral("l"), QStringLiteral("RPM"), 0, 0, 100, 20).p("XPOS_FW", "0").p("YPOS_FW", "0"))
+                  .add(Fx::digit(QStringLiteral("d"), 0, 20, 100, 40, QStringLiteral("1")).p("XPOS_FW", "0").p("YPOS_FW", "20"))
+                  .add(Fx::bargraph(QStringLiteral("b"), 0, 60, 100, 10, QStringLiteral("1")).p("XPOS_FW", "0").p("YPOS_FW", "60")));
+    page.mask(Fx::mask(QStringLiteral("other"), 300, 10, 200, 80)
+                  .add(Fx::axis(QStringLiteral("1"), QStringLiteral("Speed"), QStringLiteral("SPD"), QStringLiteral("km/h"))));
+    return config.load(cfg.writeTempZip());
+}
+
+QStringList widgetIds(const DashConfig& config, int mask)
+{
+    QStringList ids;
+    for (const WidgetModel& w : config.pages[0].masks[size_t(mask)].widgets)
+        ids << w.id;
+    return ids;
+}
+
+} // namespace
+
+class WidgetCommandsTest : public QObject {
+    Q_OBJECT
+
+    Rs3Fixture rs3;
+
+private Q_SLOTS:
+    void deleteSymmetry_data()
+    {
+        QTest::addColumn<int>("widget");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("first") << 0 << "Delete widget l";
+        QTest::newRow("middle") << 1 << "Delete widget d";
+        QTest::newRow("last") << 2 << "Delete widget b";
+    }
+    void deleteSymmetry()
+    {
+        QFETCH(int, widget);
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        const QByteArray before = ConfigSnapshot::documents(config);
+        const QStringList ids = widgetIds(config, 0);
+        QUndoStack stack;
+        auto* command = new WidgetDeleteCommand(&config, 0, 0, widget);
+        QTEST(command->text(), "text");
+        stack.push(command);
+        const QByteArray deleted = ConfigSnapshot::documents(config);
+        QCOMPARE(widgetIds(config, 0).size(), ids.size() - 1);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+        QCOMPARE(widgetIds(config, 0), ids);
+        stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(config), deleted);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+    }
+
+    void deleteMissingWidgetLeavesNoStep()
+    {
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        const QByteArray before = ConfigSnapshot::of(config);
+        QUndoStack stack;
+        auto* command = new WidgetDeleteCommand(&config, 0, 1, 0);
+        QCOMPARE(command->text(), QStringLiteral("Delete widget"));
+        stack.push(command);
+        QCOMPARE(stack.count(), 0);
+        QCOMPARE(ConfigSnapshot::of(config), before);
+    }
+
+    void addSymmetry()
+    {
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        const QByteArray before = ConfigSnapshot::documents(config);
+        pugi::xml_document clip;
+        QVERIFY(config.copyWidgetXml(0, 0, 1, clip));
+        QUndoStack stack;
+        auto* command = new WidgetAddCommand(&config, 0, 0, 10, 10, clip.first_child(), QStringLiteral("Duplicate widget d"));
+        QCOMPARE(command->text(), QStringLiteral("Duplicate widget d"));
+        stack.push(command);
+        QCOMPARE(command->createdIndex(), 3);
+        const QByteArray added = ConfigSnapshot::documents(config);
+        const pugi::xml_node copy = config.pages[0].masks[0].widgets[3].node;
+        QCOMPARE(QByteArray(copy.attribute("i").value()), QByteArray("d_1"));
+        QCOMPARE(paramValue(copy, "XPOS"), QByteArray("10"));
+        QCOMPARE(paramValue(copy, "YPOS_FW"), QByteArray("30"));
+
+        stack.undo();
+        QCOMPARE(command->createdIndex(), -1);
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+        stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(config), added);
+        stack.undo();
+        stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(config), added);
+    }
+
+    void failedAddUndoesNothing()
+    {
+        // The creator reads the created index after the push, so the command
+        // stays; its undo must not remove someone else's widget.
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        pugi::xml_document clip;
+        QVERIFY(config.copyWidgetXml(0, 0, 0, clip));
+        QUndoStack stack;
+        auto* command = new WidgetAddCommand(&config, 0, 7, 0, 0, clip.first_child());
+        QCOMPARE(command->text(), QStringLiteral("Add widget"));
+        stack.push(command);
+        QCOMPARE(command->createdIndex(), -1);
+        const QByteArray before = ConfigSnapshot::documents(config);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+        auto* empty = new WidgetAddCommand(&config, 0, 0, 0, 0, pugi::xml_node());
+        stack.push(empty);
+        QCOMPARE(empty->createdIndex(), -1);
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+    }
+
+    void pasteRemapsCopiesOnly()
+    {
+        // Paste into a mask whose Axis "1" is bound to another channel: the
+        // merged channel element gets a new id, the pasted widget's copy
+        // refers to it, and the clipboard keeps its ids for the next paste.
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        pugi::xml_document clipWidget, clipAxis;
+        QVERIFY(config.copyWidgetXml(0, 0, 1, clipWidget));
+        clipAxis.append_copy(config.pages[0].masks[0].node.find_child_by_attribute("e", "c", "Axis"));
+        const QByteArray clipBefore = ConfigSnapshot::xml(clipWidget.first_child()) + ConfigSnapshot::xml(clipAxis.first_child());
+
+        QHash<QString, QString> map;
+        QCOMPARE(config.mergeAxisElements(0, 1, {clipAxis.first_child()}, &map), 1);
+        QCOMPARE(map.value(QStringLiteral("1")), QStringLiteral("2"));
+        QUndoStack stack;
+        auto* command = new WidgetAddCommand(&config, 0, 1, 0, 0, clipWidget.first_child(), QStringLiteral("Paste widget"));
+        command->remapAxisRef(map);
+        stack.push(command);
+        const MaskElement& target = config.pages[0].masks[1];
+        QCOMPARE(target.widgets.size(), size_t(1));
+        QCOMPARE(target.widgets[0].axisRef, QStringLiteral("2"));
+        QCOMPARE(target.widgets[0].channel, QStringLiteral("RPM"));
+        QCOMPARE(ConfigSnapshot::xml(clipWidget.first_child()) + ConfigSnapshot::xml(clipAxis.first_child()), clipBefore);
+    }
+};
+
+KORV_GUI_TEST_MAIN(WidgetCommandsTest)
+#include "tst_widgetcommands.moc"
