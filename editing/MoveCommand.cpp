@@ -1,5 +1,6 @@
 #include "editing/MoveCommand.h"
 
+#include "artwork/BoxArtProps.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 
@@ -321,19 +322,23 @@ void MoveCommand::restoreMultiBoxGeometry()
     // Puts m_multiBox back into the box's cells; arrives with multi-value boxes.
 }
 
-void MoveCommand::captureBoxArt(pugi::xml_node)
+void MoveCommand::captureBoxArt(pugi::xml_node node)
 {
-    // Keeps the mask's art parameters before the first refit; arrives with
-    // fitted box art.
+    m_boxArt = BoxStyleSnapshot::readFromMask(node);
 }
 
-void MoveCommand::restoreBoxArt(pugi::xml_node)
+void MoveCommand::restoreBoxArt(pugi::xml_node node)
 {
-    // Writes the kept art parameters back and re-renders a styled box at the
-    // old size; arrives with fitted box art.
+    writeBoxArtProps(node, m_boxArt);
+    // A styled box's item was re-rendered in place at the new size; draw it
+    // again at the old one. Fitted items keep their own size, so pointing
+    // back at the earlier item is enough.
+    if (m_config && m_boxArt.params.relPath.contains(QLatin1String("/Items/box_")))
+        m_config->fitMaskArtToGeometry(m_page, m_mask);
 }
 
 void MoveCommand::fitMaskArtToGeometry()
 {
-    // Fits the mask's art to its new size; arrives with fitted box art.
+    if (m_config)
+        m_config->fitMaskArtToGeometry(m_page, m_mask);
 }

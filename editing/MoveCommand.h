@@ -1,5 +1,6 @@
 #pragma once
 
+#include "artwork/BoxStyleSnapshot.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "editing/ParamRef.h"
 
@@ -60,8 +61,8 @@ private:
     void captureOutlines(pugi::xml_node node);
     void restoreCaptured(pugi::xml_node node, const std::vector<CapturedParam>& params);
 
-    // Call sites for the size-dependent work owned elsewhere: the multi-value
-    // box cell layout and fitted box art. They do nothing until those land.
+    // The size-dependent work owned elsewhere: the multi-value box cell
+    // layout (does nothing until it lands) and fitted art.
     void relayoutMultiBox();
     void restoreMultiBoxGeometry();
     void captureBoxArt(pugi::xml_node node);
@@ -74,6 +75,7 @@ private:
     bool m_multiBoxCaptured = false;
     std::vector<ChildGeometrySnapshot> m_multiBox;
     bool m_boxArtCaptured = false;
+    BoxStyleSnapshot m_boxArt; // the mask's art parameters before the first refit
     bool m_rescale;
     bool m_childrenCaptured = false;
     std::vector<CapturedParam> m_childParams;

@@ -1,4 +1,5 @@
 #include "artwork/HomebrewItems.h"
+#include "editing/MoveCommand.h"
 #include "artwork/TgzImage.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
@@ -12,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+#include <memory>
 
 namespace {
 
@@ -360,6 +362,54 @@ private Q_SLOTS:
         QVERIFY(!config.refitHomebrewItem(0, 0, kOrigin, 60, 30, "../..", "fit_y"));
         QVERIFY(!config.refitHomebrewItem(0, 0, kOrigin, 70000, 30, "config", "fit_y"));
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), rel);
+    }
+
+    void resizeCommandRefitsAndUndoes()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(QString::fromLatin1(kOrigin), 100, 50)));
+        const auto resizeTo = [&config](int w, int h) {
+            const MaskElement& m = config.pages[0].masks[0];
+            return new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, w, h, &config, 0, 0, false, false);
+        };
+        std::unique_ptr<MoveCommand> grow(resizeTo(120, 60));
+        grow->redo();
+        const QString fitted = param(config, "PATH_REL_AiM_MASK");
+        QVERIFY(fitted.contains("/Items/fit_md_01_120x60_"));
+        QCOMPARE(param(config, "DE_FIT_SRC"), QString::fromLatin1(kOrigin));
+        grow->undo();
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
+        QVERIFY(!hasParam(config, "DE_FIT_SRC"));
+        grow->redo();
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), fitted);
+
+        // Resizing back with a new command returns to the origin art.
+        std::unique_ptr<MoveCommand> shrink(resizeTo(100, 50));
+        shrink->redo();
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
+        QVERIFY(!hasParam(config, "DE_FIT_SRC"));
+        shrink->undo();
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), fitted);
+        QCOMPARE(param(config, "DE_FIT_SRC"), QString::fromLatin1(kOrigin));
+    }
+
+    void resizeCommandRedrawsAStyledBox()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        const MaskElement& m = config.pages[0].masks[0];
+        MoveCommand cmd(&m, m.x, m.y, m.w, m.h, m.x, m.y, 150, 80, &config, 0, 0, false, false);
+        const QString item = fx.absolutePath(Rs3Fixture::Stable, kBoxItem) + "mask.tgz";
+        cmd.redo();
+        QCOMPARE(TgzImage::decodeFile(item).size(), QSize(150, 80));
+        cmd.undo();
+        QCOMPARE(TgzImage::decodeFile(item).size(), QSize(120, 60));
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kBoxItem));
     }
 
     void fitSkipsBarsAndMultiBoxes()
