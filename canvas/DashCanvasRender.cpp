@@ -2,6 +2,7 @@
 
 #include "canvas/SampleDataSource.h"
 #include "model/DashConfig.h"
+#include "model/InstallRoots.h"
 
 #include <QPainter>
 
@@ -35,8 +36,14 @@ bool renderableSize(qint64 w, qint64 h)
 
 void installProviders(DashCanvas& canvas, DashConfig* config, int pageIndex)
 {
+    canvas.setMaskImageProvider(
+        [config, pageIndex](int mask) { return config->renderBoxStyleImage(pageIndex, mask); });
     canvas.setIconGraphicProvider(
         [config, pageIndex](int mask) { return config->iconFileForMask(pageIndex, mask); });
+    canvas.setIconPreviewProvider([config, pageIndex](int mask) {
+        const QString graphic = config->iconPreviewGraphic(pageIndex, mask);
+        return graphic.isEmpty() ? QString() : resolveAssetPath(graphic);
+    });
 }
 
 } // namespace
