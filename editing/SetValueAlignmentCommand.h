@@ -1,30 +1,17 @@
 #pragma once
 
-#include <QString>
-#include <QUndoCommand>
-
-class DashConfig;
+#include "editing/WidgetPropertyCommand.h"
 
 // Sets the value alignment (POS_ALIGN) of a widget; undo writes the old value
 // back, or the firmware default "vc" when the widget had none.
 // The creator passes the value shown before the edit; the text is "Value alignment"
 // unless the creator sets another.
-class SetValueAlignmentCommand : public QUndoCommand {
+class SetValueAlignmentCommand : public WidgetPropertyCommand {
 public:
     SetValueAlignmentCommand(DashConfig* config, int page, int mask, int widget, const QString& oldValue,
-                             const QString& newValue);
-    ~SetValueAlignmentCommand() override;
+           const QString& newValue);
 
-    void undo() override;
-    void redo() override;
-
-private:
-    DashConfig* m_config;
-    int m_page;
-    int m_mask;
-    int m_widget;
-    QString m_old;
-    QString m_new;
-    bool m_firstRedo = true;
-    bool m_done = false;
+protected:
+    bool apply(DashConfig& config, int page, int mask, int widget, const QString& value) override;
+    QString defaultValue() const override { return QStringLiteral("vc"); }
 };
