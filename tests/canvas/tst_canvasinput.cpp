@@ -180,7 +180,7 @@ private Q_SLOTS:
             << QList<QPoint>{at(720, 120)} << QList<QPoint>{{1, 2}};
         QTest::newRow("the mask highest in paint order wins")
             << QList<QPoint>{at(670, 170)} << QList<QPoint>{{3, -1}};
-        QTest::newRow("edges count as inside") << QList<QPoint>{at(400, 199)} << QList<QPoint>{{1, -1}};
+        QTest::newRow("edges count as inside") << QList<QPoint>{at(400, 200)} << QList<QPoint>{{1, -1}};
         QTest::newRow("empty page area clears the selection")
             << QList<QPoint>{at(150, 120), at(10, 10)} << QList<QPoint>{{0, -1}, {-1, -1}};
         QTest::newRow("another mask re-arms the first press")
