@@ -54,11 +54,12 @@ DashCanvas::~DashCanvas() = default;
 
 void DashCanvas::setPage(PageModel* page)
 {
+    // A drag cut short puts its record back while it is still the shown page's.
+    cancelDrag();
     m_page = page;
     m_selectedMask = -1;
     m_selectedWidget = -1;
     m_multiSelection.clear();
-    m_dragMode = 0;
     m_artworkCache.clear();
     m_maskImageCache.clear();
     update();
@@ -172,10 +173,10 @@ void DashCanvas::selectAllWidgets()
 
 void DashCanvas::clearSelectionAndRepaint()
 {
+    cancelDrag();
     m_selectedMask = -1;
     m_selectedWidget = -1;
     m_multiSelection.clear();
-    m_dragMode = 0;
     update();
 }
 

@@ -136,6 +136,52 @@ Q_SIGNALS:
 public Q_SLOTS:
     void clearSelectionAndRepaint();
 
+    // --- selection, hit testing, dragging and resizing (DashCanvasInput.cpp)
+public:
+    // A mask index and a widget index of it, each -1 when none.
+    struct Hit {
+        int mask = -1;
+        int widget = -1;
+    };
+    int selectedWidget() const { return m_selectedWidget; }
+    // The resize handle (2..9) of the selection under pos, 0 when none.
+    int handleAt(const QPoint& pos) const;
+    // The topmost widget or mask under pos.
+    Hit hitTest(const QPoint& pos) const;
+    // A page coordinate or size on the grid; unchanged when snapping is off.
+    int snap(int value) const;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    int widgetToSelect(const Hit& hit) const;
+    void beginDrag(int mode, const QPoint& pos);
+    MaskElement* dragMaskRecord() const;
+    WidgetModel* dragWidgetRecord() const;
+    bool dragTargetSelected() const;
+    void dragMask(MaskElement& mask, int dx, int dy);
+    void dragWidget(const MaskElement& mask, WidgetModel& widget, int dx, int dy);
+    void finishDrag();
+    void cancelDrag();
+    int shownPageIndex() const;
+    int snapMinimum(int minimum) const;
+    int snapWithin(int value, int upper) const;
+
+    // What the running drag writes into, as found at the press, and its
+    // geometry before the drag (m_dragStartX..H may be given a size for an
+    // unsized widget; this never is).
+    int m_dragMask = -1;
+    int m_dragWidget = -1;
+    pugi::xml_node m_dragMaskNode;
+    pugi::xml_node m_dragWidgetNode;
+    QRect m_dragOrigin;
+    bool m_dragStartSized = false;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
