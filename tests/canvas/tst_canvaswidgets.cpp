@@ -512,8 +512,12 @@ private Q_SLOTS:
             }
             return std::make_pair(left, right);
         };
+        // Unfitted, the text is cut at the box's right edge (x 190).
+        const auto unfitted = inkWidth(0);
+        QVERIFY2(unfitted.second >= 188, qPrintable(QString::number(unfitted.second)));
         const auto fitted = inkWidth(3);
         QVERIFY(fitted.second >= fitted.first);
+        QVERIFY(fitted.second < 188);
         QVERIFY2(fitted.second - fitted.first + 1 < 60, qPrintable(QString::number(fitted.second - fitted.first)));
         QVERIFY(fitted.first >= 129);
     }
