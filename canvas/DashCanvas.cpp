@@ -7,20 +7,6 @@
 
 namespace {
 
-// Fill colour of a mask drawn without artwork, by mask kind.
-QColor placeholderColour(int kind)
-{
-    switch (kind) {
-    case MaskAnalog: return QColor(40, 80, 200);
-    case MaskRing: return QColor(80, 200, 120);
-    case MaskDigit: return QColor(40, 180, 60);
-    case MaskBargraph: return QColor(200, 80, 40);
-    case MaskIcon: return QColor(200, 180, 40);
-    case MaskLabel: return QColor(150, 100, 200);
-    default: return QColor(128, 128, 128);
-    }
-}
-
 // Eight 6 x 6 yellow squares on the corners and edge midpoints of r, in the
 // order of the resize handle ids 2..9.
 void fillHandles(QPainter& painter, const QRectF& r)
@@ -356,43 +342,4 @@ void DashCanvas::paintSelectionHandles(QPainter& painter)
 void DashCanvas::drawMaskHandles(QPainter& painter, const MaskElement& mask)
 {
     fillHandles(painter, maskRect(mask));
-}
-
-void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIndex)
-{
-    // Gauges with a readable geometry are drawn by their needle or arc alone.
-    if (mask.kind == MaskAnalog || mask.kind == MaskRing) {
-        const GaugeGeometry geometry = readRingGaugeGeometry(mask.node);
-        if (geometry.valid) {
-            if (mask.kind == MaskAnalog)
-                drawGaugeNeedle(painter, mask, geometry, gaugeValue(mask), maskIndex);
-            else
-                drawGaugeRing(painter, mask, geometry, gaugeValue(mask));
-            return;
-        }
-    }
-
-    // Until artwork, box styles and live widgets are drawn here, every other
-    // mask shows the placeholder of its kind and its editor outline.
-    const QRectF r = maskRect(mask);
-    QColor fill = placeholderColour(mask.kind);
-    fill.setAlpha(60);
-    painter.fillRect(r, fill);
-
-    if (previewMode)
-        return;
-    QPen pen;
-    if (maskIndex == m_selectedMask)
-        pen = QPen(QColor(255, 255, 0), 2, Qt::SolidLine);
-    else if (!mask.widgets.empty())
-        pen = QPen(QColor(110, 110, 110, 140), 1, Qt::DashLine);
-    else if (!mask.channel.isEmpty())
-        pen = QPen(QColor(200, 200, 200), 1, Qt::SolidLine);
-    else
-        pen = QPen(QColor(150, 150, 150), 1, Qt::DashLine);
-    painter.save();
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(r);
-    painter.restore();
 }

@@ -116,6 +116,58 @@ public:
     // by kind. Null for a missing page or a scale below 1.
     static QImage renderPageGeometry(const PageModel* page, int scale);
 
+    // --- live widget drawing and mask drawing ------------------------------
+    // The box fill and border a mask carries in its own M_BCOL, M_TCOL and
+    // M_THICK parameters.
+    struct BoxOutlineStyle {
+        bool fillPresent = false;
+        QColor fill;
+        int thickness = 0; // page pixels
+        QColor border;
+    };
+    // A point of a bar's step scale: where along the bar (percent) a value
+    // sits.
+    struct BarStep {
+        double pos = 0.0;
+        double val = 0.0;
+    };
+
+    // One widget with its live value (NaN for none): a bar from its artwork
+    // or as a vector bar, a Digit as its formatted value, a Label as its text.
+    void drawWidgetLive(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, double value);
+    // The bar's OFF and ON frame images with the ON image clipped to the
+    // filled part; false when the bar has no usable artwork.
+    bool drawBargraph(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, double value);
+    // Hundredths-of-a-second lap time: "1:05.30", "1:02:03.04".
+    static QString formatLapTime(double seconds);
+    static bool isTimeChannel(const QString& name);
+    // A Label's TEXT, else a text derived from its id (channel name, unit,
+    // scale ends).
+    static QString labelText(const MaskElement& mask, const WidgetModel& widget);
+    // The scale minimum (end 0) or maximum (end 1) of the mask's bar that
+    // shares the widget's id prefix; empty when there is none.
+    static QString formatScaled(const MaskElement& mask, const WidgetModel& widget, int end);
+    // What a Digit shows for a value (NaN for none); empty draws nothing.
+    static QString digitText(const WidgetModel& widget, double value, bool previewMode);
+    // The text of a mask-level value (a mask without widgets).
+    static QString maskValueText(const QString& channel, const QString& channelShort, double value);
+    // Fill fraction 0..1 of an artwork bar: the value mapped through the
+    // step scale, or over the scale range with fewer than two steps; a bar
+    // without a value is drawn full.
+    static double barFillFraction(QVector<BarStep> steps, double value, double scaleMin, double scaleMax);
+    static BoxOutlineStyle boxOutlineStyle(const MaskElement& mask);
+    // Fill colour of a mask drawn without artwork (and of the geometry
+    // render), by mask kind.
+    static QColor placeholderColour(int kind);
+    // A speed in `unit` (km/h, mph, knots, else m/s) in the display unit
+    // (0 km/h, 1 mph, 2 knots, else m/s).
+    static double convertSpeed(double value, const QString& unit, int displayUnit);
+    // Where the first read of each mask-level channel is logged; tests point
+    // it at a folder of their own. Clearing the logged names is for tests too.
+    static void setChannelMatchLogPath(const QString& path);
+    static QString channelMatchLogPath();
+    static void resetChannelMatchLog();
+
     // Assigned by the owner right after construction; drags hand it to the
     // undo commands they push.
     DashConfig* config = nullptr;

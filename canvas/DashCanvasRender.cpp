@@ -9,21 +9,6 @@
 
 namespace {
 
-// Placeholder colours of the mask kinds, shared with the canvas's own
-// placeholders so the geometry render reads like the editor.
-QColor kindColour(int kind)
-{
-    switch (kind) {
-    case MaskAnalog: return QColor(40, 80, 200);
-    case MaskRing: return QColor(80, 200, 120);
-    case MaskDigit: return QColor(40, 180, 60);
-    case MaskBargraph: return QColor(200, 80, 40);
-    case MaskIcon: return QColor(200, 180, 40);
-    case MaskLabel: return QColor(150, 100, 200);
-    default: return QColor(128, 128, 128);
-    }
-}
-
 // Largest side a rendered page may have; beyond it QImage allocation would
 // fail or ask for gigabytes.
 constexpr qint64 kMaxSide = 32767;
@@ -108,7 +93,7 @@ QImage DashCanvas::renderPageGeometry(const PageModel* page, int scale)
         painter.drawPixmap(QRect(0, 0, int(width), int(height)), page->background);
     for (const MaskElement& mask : page->masks) {
         const QRect rect(mask.x * scale, mask.y * scale, mask.w * scale, mask.h * scale);
-        QColor fill = kindColour(mask.kind);
+        QColor fill = placeholderColour(mask.kind);
         fill.setAlpha(60);
         painter.fillRect(rect, fill);
         painter.setPen(QPen(mask.channel.isEmpty() ? QColor(150, 150, 150) : QColor(200, 200, 200), 1));

@@ -1,0 +1,370 @@
+#include "canvas/DashCanvas.h"
+
+#include "canvas/IDataSource.h"
+#include "model/DashConfig.h"
+#include "model/FirmwareFonts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// --- channel match log ----------------------------------------------------
+
+QString& channelLogPathStorage()
+{
+#ifdef Q_OS_WIN
+    static QString path = QStringLiteral("C:/temp/AimKorvelanto/channel_debug.txt");
+#else
+    // The same diagnostic folder under the system's temporary folder; a bare
+    // "C:/temp/..." would be a path relative to the working folder here.
+    static QString path = QDir::tempPath() + QStringLiteral("/AimKorvelanto/channel_debug.txt");
+#endif
+    return path;
+}
+
+QSet<QString>& loggedChannels()
+{
+    static QSet<QString> channels;
+    return channels;
+}
+
+// Appends one line the first time a mask-level channel is drawn from a
+// source, telling which column it matched. The folder is not created: no
+// folder, no log.
+void logChannelMatch(const QString& channel, const IDataSource& source)
+{
+    QSet<QString>& logged = loggedChannels();
+    if (logged.contains(channel))
+        return;
+    logged.insert(channel);
+    QFile file(channelLogPathStorage());
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        return;
+    const QString column = source.matchedColumn(channel);
+    const QString line = QStringLiteral("OVERLAY: \"%1\"  ->  CSV: \"%2\"\n")
+                             .arg(channel, column.isEmpty() ? QStringLiteral("NO MATCH") : column);
+    file.write(line.toUtf8());
+}
+
+// --- live values ----------------------------------------------------------
+
+// The channel's value at the playback time, GPS speed turned into the
+// display unit; NaN without a usable source or channel.
+double liveValue(const IDataSource* source, const QString& channel, double timeSec, int speedUnit)
+{
+    if (!source || !source->isValid() || channel.isEmpty())
+        return std::numeric_limits<double>::quiet_NaN();
+    double v = source->value(channel, timeSec);
+    const QString column = source->matchedColumn(channel);
+    if (column.toLower() == QLatin1String("gps speed")) {
+        const int unit = speedUnit == 1 || speedUnit == 2 ? speedUnit : 0;
+        v = DashCanvas::convertSpeed(v, source->unitOf(column).trimmed().toLower(), unit);
+    }
+    return v;
+}
+
+// The mask's value in large type centred in r, with the channel name as a
+// small caption in the top-left corner.
+void drawMaskValue(QPainter& painter, const MaskElement& mask, const QRectF& r, double s, const QString& text)
+{
+    painter.save();
+    const int base = mask.digitPx > 0 ? mask.digitPx : int(mask.h * 0.4);
+    const double ratio = std::min(double(base) / double(std::max(mask.h, 1)), 0.6);
+    int p = std::max(10, int(r.height() * ratio));
+    QFont font = painter.font();
+    font.setWeight(mask.kind == MaskAnalog ? QFont::Bold : QFont::Normal);
+    font.setPixelSize(p);
+    const int avail = int(r.width()) - 6;
+    const int advance = QFontMetrics(font).horizontalAdvance(text);
+    if (avail > 0 && advance > avail) {
+        p = std::max(8, int(double(p) * avail / advance));
+        font.setPixelSize(p);
+    }
+    painter.setFont(font);
+    painter.setPen(mask.digitColour.isValid() ? mask.digitColour : QColor(Qt::white));
+    painter.drawText(r.adjusted(3, 2, -3, -2), Qt::AlignHCenter | Qt::AlignVCenter, text);
+
+    QFont caption = painter.font();
+    caption.setPixelSize(std::max(7, int(s * 8)));
+    caption.setWeight(QFont::Normal);
+    painter.setFont(caption);
+    painter.setPen(QColor(160, 160, 160));
+    const QString name = QFontMetrics(caption).elidedText(mask.channel, Qt::ElideRight, int(r.width()) - 4);
+    painter.drawText(r.adjusted(2, 1, -2, -1), Qt::AlignLeft | Qt::AlignTop, name);
+    painter.restore();
+}
+
+// Editor hint on a mask without widgets and without a live value: its
+// channel at the top left, its name at the bottom right.
+void drawMaskCaptions(QPainter& painter, const MaskElement& mask, const QRectF& r, double s)
+{
+    painter.save();
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setPixelSize(std::max(8, int(s * 10)));
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const QRectF inner = r.adjusted(2, 1, -2, -1);
+    const int width = int(r.width()) - 4;
+    if (!mask.channel.isEmpty())
+        painter.drawText(inner, Qt::AlignLeft | Qt::AlignTop, metrics.elidedText(mask.channel, Qt::ElideRight, width));
+    painter.drawText(inner, Qt::AlignRight | Qt::AlignBottom, metrics.elidedText(mask.id, Qt::ElideRight, width));
+    painter.restore();
+}
+
+// DE_BOX_OUTLINE as a colour: a colour name, else "0x" digits read as "#".
+QColor previewOutlineColour(pugi::xml_node node)
+{
+    const QString text = DashCanvas::paramValue(node, "DE_BOX_OUTLINE");
+    if (text.isEmpty())
+        return QColor();
+    QColor colour(text);
+    if (!colour.isValid())
+        colour = QColor(QString(text).replace(QLatin1String("0x"), QLatin1String("#")));
+    return colour;
+}
+
+void drawBoxBorder(QPainter& painter, const QRectF& r, const DashCanvas::BoxOutlineStyle& box, double s)
+{
+    double t = box.thickness * s;
+    if (t <= 0.0)
+        return;
+    t = std::min(t, std::min(r.width(), r.height()) / 2.0);
+    painter.fillRect(QRectF(r.left(), r.top(), r.width(), t), box.border);
+    painter.fillRect(QRectF(r.left(), r.bottom() - t, r.width(), t), box.border);
+    painter.fillRect(QRectF(r.left(), r.top() + t, t, r.height() - 2.0 * t), box.border);
+    painter.fillRect(QRectF(r.right() - t, r.top() + t, t, r.height() - 2.0 * t), box.border);
+}
+
+void drawStretched(QPainter& painter, const QRectF& r, const QPixmap& pixmap)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawPixmap(r, pixmap, QRectF(pixmap.rect()));
+    painter.restore();
+}
+
+} // namespace
+
+void DashCanvas::setChannelMatchLogPath(const QString& path)
+{
+    channelLogPathStorage() = path;
+}
+
+QString DashCanvas::channelMatchLogPath()
+{
+    return channelLogPathStorage();
+}
+
+void DashCanvas::resetChannelMatchLog()
+{
+    loggedChannels().clear();
+}
+
+DashCanvas::BoxOutlineStyle DashCanvas::boxOutlineStyle(const MaskElement& mask)
+{
+    BoxOutlineStyle style;
+    if (!mask.node)
+        return style;
+    QByteArray fill;
+    QByteArray border;
+    QByteArray thick;
+    // The last parameter of a name counts, as the firmware reads them.
+    for (pugi::xml_node p = mask.node.child("p"); p; p = p.next_sibling("p")) {
+        const char* name = p.attribute("n").value();
+        if (std::strcmp(name, "M_BCOL") == 0)
+            fill = p.text().get();
+        else if (std::strcmp(name, "M_TCOL") == 0)
+            border = p.text().get();
+        else if (std::strcmp(name, "M_THICK") == 0)
+            thick = p.text().get();
+    }
+    QColor colour;
+    if (parseColor(fill.constData(), colour) && colour.alpha() > 0) {
+        style.fillPresent = true;
+        style.fill = colour;
+    }
+    QColor borderColour;
+    if (thick.isEmpty() || !parseColor(border.constData(), borderColour))
+        return style;
+    style.border = borderColour;
+    bool ok = false;
+    const int t = thick.trimmed().toInt(&ok, 10);
+    style.thickness = ok ? std::max(0, t) : 0;
+    return style;
+}
+
+double DashCanvas::convertSpeed(double value, const QString& unit, int displayUnit)
+{
+    double metresPerSecond = value;
+    if (unit == QLatin1String("km/h") || unit == QLatin1String("kmh") || unit == QLatin1String("kph"))
+        metresPerSecond = value / 3.6;
+    else if (unit == QLatin1String("mph"))
+        metresPerSecond = value / 2.23694;
+    else if (unit == QLatin1String("knots") || unit == QLatin1String("kn") || unit == QLatin1String("kt")
+             || unit == QLatin1String("kts"))
+        metresPerSecond = value / 1.94384;
+
+    switch (displayUnit) {
+    case 0: return metresPerSecond * 3.6;
+    case 1: return metresPerSecond * 2.23694;
+    case 2: return metresPerSecond * 1.94384;
+    default: return metresPerSecond;
+    }
+}
+
+QString DashCanvas::maskValueText(const QString& channel, const QString& channelShort, double value)
+{
+    if (isTimeChannel(channel) || isTimeChannel(channelShort))
+        return formatLapTime(value);
+    const double magnitude = std::fabs(value);
+    int decimals = 2;
+    if (magnitude >= 1000.0)
+        decimals = 0;
+    else if (magnitude >= 1.0)
+        decimals = 1;
+    return QString::number(value, 'f', decimals);
+}
+
+void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIndex)
+{
+    // 1. Gauges with a readable geometry are drawn by their needle or arc alone.
+    if (mask.kind == MaskAnalog || mask.kind == MaskRing) {
+        const GaugeGeometry geometry = readRingGaugeGeometry(mask.node);
+        if (geometry.valid) {
+            if (mask.kind == MaskAnalog)
+                drawGaugeNeedle(painter, mask, geometry, gaugeValue(mask), maskIndex);
+            else
+                drawGaugeRing(painter, mask, geometry, gaugeValue(mask));
+            return;
+        }
+    }
+
+    const QRectF r = maskRect(mask);
+    const double s = viewScale();
+    const bool hasWidgets = !mask.widgets.empty();
+
+    // 2-3. Icon graphic, box style and artwork. A box fill replaces the art.
+    const QPixmap icon = mask.kind == MaskIcon ? iconPixmap(mask, maskIndex) : QPixmap();
+    const BoxOutlineStyle box = boxOutlineStyle(mask);
+    const QPixmap art = box.fillPresent ? QPixmap() : maskPixmap(mask, maskIndex);
+
+    // 4. Base layer.
+    if (box.fillPresent) {
+        painter.fillRect(r, box.fill);
+    } else if (!art.isNull()) {
+        drawStretched(painter, r, art);
+    } else if ((!hasWidgets || previewMode) && icon.isNull()) {
+        QColor fill = placeholderColour(mask.kind);
+        fill.setAlpha(60);
+        painter.fillRect(r, fill);
+    }
+
+    // 5. A value bar made by the editor's own bar artwork, live look only.
+    bool homebrewBar = false;
+    if (previewMode) {
+        const QPixmap bar = loadHomebrewBarPixmap(mask);
+        if (!bar.isNull()) {
+            homebrewBar = true;
+            drawStretched(painter, r, bar);
+        }
+    }
+
+    // 6. Box border.
+    if (box.thickness > 0)
+        drawBoxBorder(painter, r, box, s);
+
+    // 7. Outline: the editor's state pen, or the box outline of the live look.
+    if (!previewMode) {
+        QPen pen;
+        if (maskIndex == m_selectedMask)
+            pen = QPen(QColor(255, 255, 0), 2, Qt::SolidLine);
+        else if (hasWidgets)
+            pen = QPen(QColor(110, 110, 110, 140), 1, Qt::DashLine);
+        else if (!mask.channel.isEmpty())
+            pen = QPen(QColor(200, 200, 200), 1, Qt::SolidLine);
+        else
+            pen = QPen(QColor(150, 150, 150), 1, Qt::DashLine);
+        painter.save();
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(r);
+        painter.restore();
+    } else {
+        const QColor outline = previewOutlineColour(mask.node);
+        if (outline.isValid()) {
+            painter.save();
+            painter.setPen(QPen(outline, 1.5, Qt::SolidLine));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(r);
+            painter.restore();
+        }
+    }
+
+    // 8. Icon graphic, as large as fits, centred.
+    if (!icon.isNull()) {
+        QSizeF size = icon.size();
+        size.scale(r.size(), Qt::KeepAspectRatio);
+        const QRectF target(r.center().x() - size.width() / 2.0, r.center().y() - size.height() / 2.0, size.width(),
+                            size.height());
+        drawStretched(painter, target, icon);
+    }
+
+    // 9. A styled box image already shows the mask's bar.
+    bool styledImage = false;
+    if (m_maskImageProvider && maskIndex >= 0) {
+        const auto it = m_maskImageCache.constFind(maskIndex);
+        styledImage = it != m_maskImageCache.constEnd() && !it->isNull();
+    }
+
+    if (!hasWidgets) {
+        // 10. The mask-level value.
+        if (m_dataSource && m_dataSource->isValid() && !mask.channel.isEmpty()) {
+            const double v = liveValue(m_dataSource, mask.channel, m_timeSec, m_speedUnit);
+            logChannelMatch(mask.channel, *m_dataSource);
+            drawMaskValue(painter, mask, r, s, maskValueText(mask.channel, mask.channelShort, v));
+        } else if (!previewMode) {
+            drawMaskCaptions(painter, mask, r, s);
+        }
+    } else {
+        // 11. The widgets with their live values.
+        for (const WidgetModel& widget : mask.widgets) {
+            if (widget.kind == WidgetLabel && widget.hidden != 0)
+                continue;
+            if (previewMode && widget.kind == WidgetBargraph && (styledImage || homebrewBar))
+                continue;
+            const double v = liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit);
+            painter.save();
+            drawWidgetLive(painter, mask, widget, v);
+            painter.restore();
+        }
+    }
+
+    // 12. Text sizes the device's firmware fonts do not carry.
+    if (m_fontConfig && m_page && !previewMode && isNonPdmPath(m_page->deviceFolder)) {
+        const QSet<int> sizes = m_fontConfig->firmwareFontSizes(m_page->deviceFileIndex);
+        if (!isFontPxAvailable(mask, sizes, 1))
+            drawFontWarningBadge(painter, r);
+    }
+}
+
+QColor DashCanvas::placeholderColour(int kind)
+{
+    switch (kind) {
+    case MaskAnalog: return QColor(40, 80, 200);
+    case MaskRing: return QColor(80, 200, 120);
+    case MaskDigit: return QColor(40, 180, 60);
+    case MaskBargraph: return QColor(200, 80, 40);
+    case MaskIcon: return QColor(200, 180, 40);
+    case MaskLabel: return QColor(150, 100, 200);
+    default: return QColor(128, 128, 128);
+    }
+}

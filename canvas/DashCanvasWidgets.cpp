@@ -1,0 +1,461 @@
+#include "canvas/DashCanvas.h"
+
+#include "model/XmlParams.h"
+
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Vertical code of POS_ALIGN (first character), "t" when empty.
+QChar verticalCode(const QString& posAlign)
+{
+    return posAlign.isEmpty() ? QLatin1Char('t') : posAlign.at(0).toLower();
+}
+
+// Horizontal code of POS_ALIGN (second character), "l" when shorter.
+QChar horizontalCode(const QString& posAlign)
+{
+    return posAlign.size() < 2 ? QLatin1Char('l') : posAlign.at(1).toLower();
+}
+
+// An integer bar parameter; a missing, empty or unreadable one counts as 0.
+int barParam(pugi::xml_node node, const char* name)
+{
+    return QString::fromUtf8(paramValue(node, name)).trimmed().toInt();
+}
+
+// The bar's scale element: its own chosen ScaleFSV child, else the one under
+// its chosen UDM child.
+pugi::xml_node barScaleElement(pugi::xml_node widget)
+{
+    const pugi::xml_node own = DashCanvas::findChosenElement(widget, "ScaleFSV");
+    if (own)
+        return own;
+    const pugi::xml_node udm = DashCanvas::findChosenElement(widget, "UDM");
+    return udm ? DashCanvas::findChosenElement(udm, "ScaleFSV") : pugi::xml_node();
+}
+
+// A number of a step: the whole trimmed text must read as a finite number.
+bool stepNumber(pugi::xml_node step, const char* name, double& out)
+{
+    bool ok = false;
+    const double v = QString::fromUtf8(paramValue(step, name)).trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    out = v;
+    return true;
+}
+
+// Plain or trapezoid vector bar for a bar widget without usable artwork.
+void drawVectorBar(QPainter& painter, const WidgetModel& widget, double value, QPointF anchor, double s,
+                   bool previewMode)
+{
+    const double bw = widget.w * s;
+    const double bh = widget.h * s;
+    double ay = anchor.y();
+    const QChar vertical = verticalCode(widget.posAlign);
+    if (vertical == QLatin1Char('m'))
+        ay -= bh / 2.0;
+    else if (vertical == QLatin1Char('b'))
+        ay -= bh;
+    const QRectF bar(anchor.x(), ay, bw, bh);
+    const double f = DashCanvas::valueFraction(value, widget.scaleMin, widget.scaleMax);
+
+    QColor fill(220, 110, 40, 200);
+    QColor outline(220, 110, 40, 220);
+    if (widget.barColour.isValid()) {
+        fill = widget.barColour;
+        fill.setAlpha(200);
+        outline = widget.barColour.lighter(130);
+        outline.setAlpha(230);
+    }
+
+    const bool horizontal = bh <= bw;
+    if (!widget.isTrapezio || previewMode) {
+        QRectF filled = bar;
+        if (horizontal)
+            filled.setRight(bar.left() + bw * f);
+        else
+            filled.setTop(bar.bottom() - bh * f);
+        painter.save();
+        painter.fillRect(filled, fill);
+        painter.setPen(QPen(outline, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(bar);
+        painter.restore();
+        return;
+    }
+
+    const double t = std::min(bw, bh) * 0.25;
+    const double left = bar.left();
+    const double top = bar.top();
+    const double right = bar.right();
+    const double bottom = bar.bottom();
+    QPolygonF outlinePath;
+    QPolygonF fillPath;
+    if (horizontal) {
+        const double xf = left + bw * f;
+        const double d = (1.0 - f) * t;
+        outlinePath << QPointF(left, top + t) << QPointF(right, top) << QPointF(right, bottom)
+                    << QPointF(left, bottom - t);
+        fillPath << QPointF(left, top + t) << QPointF(xf, top + d) << QPointF(xf, bottom - d)
+                 << QPointF(left, bottom - t);
+    } else {
+        const double yf = bottom - bh * f;
+        outlinePath << QPointF(left + t, top) << QPointF(right - t, top) << QPointF(right, bottom)
+                    << QPointF(left, bottom);
+        fillPath << QPointF(left + t * f, yf) << QPointF(right - t * f, yf) << QPointF(right, bottom)
+                 << QPointF(left, bottom);
+    }
+    QPainterPath outlineShape;
+    outlineShape.addPolygon(outlinePath);
+    outlineShape.closeSubpath();
+    QPainterPath fillShape;
+    fillShape.addPolygon(fillPath);
+    fillShape.closeSubpath();
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(outline, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(outlineShape);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawPath(fillShape);
+    painter.restore();
+}
+
+// Font pixel size of a text widget before scaling.
+int textPixelSize(const MaskElement& mask, const WidgetModel& widget)
+{
+    if (widget.charsetPx > 0)
+        return widget.charsetPx;
+    if (widget.h > 0)
+        return widget.h;
+    if (mask.h > 0)
+        return std::clamp(mask.h / std::max(widget.numChars, 1), 8, 24);
+    return 24;
+}
+
+// Draws a Digit's or Label's text anchored as POS_ALIGN says, fitted to the
+// widget's character count and clipped to its width.
+void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, const QString& text,
+                    QPointF anchor, double s)
+{
+    int p = std::max(int(std::lround(textPixelSize(mask, widget) * s)), 7);
+    QFont font = painter.font();
+    const QString family = DashCanvas::displayFontFamily(widget.charset);
+    if (!family.isEmpty())
+        font.setFamily(family);
+    font.setWeight(QFont::Bold);
+    font.setPixelSize(p);
+
+    // The firmware reserves NUM_CHARS digit cells; shrink until they fit.
+    if (widget.numChars > 0 && widget.w > 0) {
+        const int avail = int(std::lround(widget.w * s));
+        const QString cells(widget.numChars, QLatin1Char('9'));
+        const auto cellsWidth = [&font, &cells]() { return QFontMetrics(font).horizontalAdvance(cells); };
+        const int advance = cellsWidth();
+        if (advance > avail && advance > 0) {
+            p = std::max(int(qint64(p) * avail / advance), 7);
+            font.setPixelSize(p);
+            while (p > 7 && cellsWidth() > avail) {
+                --p;
+                font.setPixelSize(p);
+            }
+        }
+    }
+
+    QColor pen = widget.colour;
+    if (!pen.isValid())
+        pen = widget.kind == WidgetDigit ? QColor(255, 255, 255) : QColor(180, 180, 180);
+
+    const QFontMetricsF metrics(font);
+    const double advance = metrics.horizontalAdvance(text);
+    double tw = advance;
+    double th = metrics.height();
+    if (widget.w > 0)
+        tw = std::trunc(widget.w * s);
+    if (widget.h > 0)
+        th = std::trunc(widget.h * s);
+
+    const QChar vertical = verticalCode(widget.posAlign);
+    const QChar horizontal = horizontalCode(widget.posAlign);
+    double ax = anchor.x();
+    const double ay = anchor.y();
+    if (widget.w <= 0) {
+        if (horizontal == QLatin1Char('c'))
+            ax -= tw / 2.0;
+        else if (horizontal == QLatin1Char('r'))
+            ax -= tw;
+    }
+    double boxTop = ay;
+    if (vertical == QLatin1Char('m'))
+        boxTop = ay - th / 2.0;
+    else if (vertical == QLatin1Char('b'))
+        boxTop = ay - th;
+    const QRectF box(ax, boxTop, tw, th);
+
+    double textTop = ay;
+    if (widget.h > 0)
+        textTop = box.top();
+    else if (vertical == QLatin1Char('m'))
+        textTop = ay - p * 1.14 / 2.0;
+    else if (vertical == QLatin1Char('b'))
+        textTop = ay - p * 1.14;
+    const double baseline = textTop + p * 0.94;
+
+    double x = box.left();
+    if (horizontal == QLatin1Char('c'))
+        x = box.left() + (box.width() - advance) / 2.0;
+    else if (horizontal == QLatin1Char('r'))
+        x = box.right() - advance;
+
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(pen);
+    // Never spill sideways out of a sized widget; vertically it may.
+    if (widget.w > 0)
+        painter.setClipRect(QRectF(box.left() - 1.0, box.top() - 2.0 * box.height(), box.width() + 2.0,
+                                   box.height() * 5.0),
+                            Qt::IntersectClip);
+    painter.drawText(QPointF(x, baseline), text);
+    painter.restore();
+}
+
+} // namespace
+
+void DashCanvas::drawWidgetLive(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, double value)
+{
+    const double s = viewScale();
+    const QPointF o = pageOrigin();
+    const QPointF anchor(o.x() + (mask.x + widget.x) * s, o.y() + (mask.y + widget.y) * s);
+
+    if (widget.kind == WidgetBargraph) {
+        if (!drawBargraph(painter, mask, widget, value) && widget.w > 0 && widget.h > 0)
+            drawVectorBar(painter, widget, value, anchor, s, previewMode);
+        return;
+    }
+
+    const QString text = widget.kind == WidgetDigit ? digitText(widget, value, previewMode) : labelText(mask, widget);
+    if (text.isEmpty())
+        return;
+    drawWidgetText(painter, mask, widget, text, anchor, s);
+}
+
+bool DashCanvas::drawBargraph(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, double value)
+{
+    if (!widget.node)
+        return false;
+    const pugi::xml_node scale = barScaleElement(widget.node);
+    if (!scale)
+        return false;
+
+    const QPointF s1(barParam(widget.node, "XStart1"), barParam(widget.node, "YStart1"));
+    const QPointF s2(barParam(widget.node, "XStart2"), barParam(widget.node, "YStart2"));
+    const QPointF e1(barParam(widget.node, "XEnd1"), barParam(widget.node, "YEnd1"));
+    const QPointF e2(barParam(widget.node, "XEnd2"), barParam(widget.node, "YEnd2"));
+    if (s1 == e1 && s2 == e2)
+        return false; // no direction to fill in
+
+    QString onName;
+    QVector<BarStep> steps;
+    for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
+        if (!hasClass(step, "StepScale"))
+            continue;
+        if (onName.isEmpty())
+            onName = DashCanvas::paramValue(step, "PATH_IMG_ON");
+        BarStep point;
+        if (stepNumber(step, "POS_VAL_SCALA", point.pos) && stepNumber(step, "VAL_SCALA", point.val))
+            steps.append(point);
+    }
+
+    const QPixmap on = loadBarFramePixmap(mask, onName);
+    if (on.isNull())
+        return false;
+    const QPixmap off = loadBarFramePixmap(mask, DashCanvas::paramValue(scale, "PATH_IMG_OFF"));
+    const double f = barFillFraction(steps, value, widget.scaleMin, widget.scaleMax);
+
+    const double s = viewScale();
+    const QPointF o = pageOrigin();
+    const double bx = mask.x + widget.x;
+    const double by = mask.y + widget.y;
+    const QPointF imageTopLeft(o.x() + (bx + barParam(widget.node, "XIMG")) * s,
+                               o.y() + (by + barParam(widget.node, "YIMG")) * s);
+    const auto toWidget = [&](QPointF page) { return QPointF(o.x() + (bx + page.x()) * s, o.y() + (by + page.y()) * s); };
+
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    if (!off.isNull())
+        painter.drawPixmap(QRectF(imageTopLeft, QSizeF(off.size()) * s), off, QRectF(off.rect()));
+    if (f > 0.0) {
+        if (f < 1.0) {
+            const QPolygonF filled({ toWidget(s1), toWidget(s2), toWidget(s2 + (e2 - s2) * f),
+                                     toWidget(s1 + (e1 - s1) * f) });
+            QPainterPath clip;
+            clip.addPolygon(filled);
+            clip.closeSubpath();
+            painter.setClipPath(clip, Qt::IntersectClip);
+        }
+        painter.drawPixmap(QRectF(imageTopLeft, QSizeF(on.size()) * s), on, QRectF(on.rect()));
+    }
+    painter.restore();
+    return true;
+}
+
+double DashCanvas::barFillFraction(QVector<BarStep> steps, double value, double scaleMin, double scaleMax)
+{
+    if (std::isnan(value))
+        return 1.0;
+    if (steps.size() < 2)
+        return valueFraction(value, scaleMin, scaleMax);
+
+    std::stable_sort(steps.begin(), steps.end(), [](const BarStep& a, const BarStep& b) { return a.pos < b.pos; });
+    const bool rising = steps.last().val >= steps.first().val;
+    const auto passed = [rising](double end, double v) { return rising ? end >= v : end <= v; };
+
+    double pos = steps.last().pos;
+    if (rising ? value < steps.first().val : value > steps.first().val) {
+        pos = steps.first().pos;
+    } else {
+        for (int i = 0; i + 1 < steps.size(); ++i) {
+            const BarStep& a = steps[i];
+            const BarStep& b = steps[i + 1];
+            if (!passed(b.val, value))
+                continue;
+            double t = 1.0;
+            if (std::fabs(b.val - a.val) > 1e-9)
+                t = std::clamp((value - a.val) / (b.val - a.val), 0.0, 1.0);
+            pos = a.pos + (b.pos - a.pos) * t;
+            break;
+        }
+    }
+    return std::clamp(pos / 100.0, 0.0, 1.0);
+}
+
+QString DashCanvas::digitText(const WidgetModel& widget, double value, bool previewMode)
+{
+    const bool hasChannel = !widget.channel.isEmpty() || !widget.channelShort.isEmpty();
+    const bool hasValue = !std::isnan(value);
+    if (!hasChannel && !hasValue)
+        return QString();
+
+    const int decimals = widget.decimals >= 0 && widget.decimals <= 3 ? widget.decimals : 1;
+    if (previewMode && widget.unit.compare(QLatin1String("gear"), Qt::CaseInsensitive) == 0) {
+        // Neutral and anything a gearbox cannot be in show as "N".
+        if (!std::isfinite(value) || std::round(value) < 1.0 || std::round(value) > 8.0)
+            return QStringLiteral("N");
+    }
+    const double shown = hasValue ? value : 0.0;
+    if (isTimeChannel(widget.channel) || isTimeChannel(widget.channelShort))
+        return formatLapTime(shown);
+    return QString::number(shown, 'f', decimals);
+}
+
+QString DashCanvas::formatLapTime(double seconds)
+{
+    // A value that is not a time at all (a "nan" or "inf" cell) shows as zero
+    // rather than as whatever an out-of-range integer conversion gives.
+    if (!std::isfinite(seconds))
+        return QStringLiteral("0:00.00");
+    // Cap at what fits the integer count of hundredths comfortably.
+    constexpr double kMaxHundredths = 1e15;
+    const double rounded = std::min(std::round(std::fabs(seconds) * 100.0), kMaxHundredths);
+    const qint64 c = qint64(rounded);
+    const qint64 hours = c / 360000;
+    const qint64 minutes = (c / 6000) % 60;
+    const qint64 secs = (c / 100) % 60;
+    const qint64 hundredths = c % 100;
+    const QLatin1Char zero('0');
+    QString text;
+    if (hours < 1)
+        text = QStringLiteral("%1:%2.%3").arg(minutes).arg(secs, 2, 10, zero).arg(hundredths, 2, 10, zero);
+    else
+        text = QStringLiteral("%1:%2:%3.%4")
+                   .arg(hours)
+                   .arg(minutes, 2, 10, zero)
+                   .arg(secs, 2, 10, zero)
+                   .arg(hundredths, 2, 10, zero);
+    return seconds < 0.0 ? QLatin1Char('-') + text : text;
+}
+
+bool DashCanvas::isTimeChannel(const QString& name)
+{
+    const QString k = channelKey(name);
+    if (k.isEmpty())
+        return false;
+    // Deltas and predictions are signed differences, not lap times.
+    static const char* const excluded[] = { "predict", "predtime", "predlap", "preddelta", "refdelta", "delta" };
+    for (const char* part : excluded) {
+        if (k.contains(QLatin1String(part)))
+            return false;
+    }
+    if (k.startsWith(QLatin1String("ref")))
+        return false;
+    static const QSet<QString> times = {
+        QStringLiteral("laptime"),         QStringLiteral("laptimegps"),      QStringLiteral("laptimegps2"),
+        QStringLiteral("laptimegps2r"),    QStringLiteral("currlap"),         QStringLiteral("currentlap"),
+        QStringLiteral("currentlaptime"),  QStringLiteral("besttime"),        QStringLiteral("bestlap"),
+        QStringLiteral("bestlaptime"),     QStringLiteral("rollingsesstime"), QStringLiteral("rollingtime"),
+        QStringLiteral("sessiontime"),     QStringLiteral("elapsedtime"),     QStringLiteral("timeall"),
+    };
+    return times.contains(k);
+}
+
+QString DashCanvas::labelText(const MaskElement& mask, const WidgetModel& widget)
+{
+    if (!widget.text.isEmpty())
+        return widget.text;
+
+    // Ids such as "3_ch_scale1": the part after the leading number names what
+    // the label shows.
+    const QString& id = widget.id;
+    int i = 0;
+    while (i < id.size() && id.at(i).isDigit())
+        ++i;
+    if (i < id.size() && id.at(i) == QLatin1Char('_'))
+        ++i;
+    while (i < id.size() && id.at(i).isDigit())
+        ++i;
+    QString key = id.mid(i);
+    if (key.startsWith(QLatin1Char('_')))
+        key.remove(0, 1);
+    key = key.toLower();
+
+    if (key == QLatin1String("ch_name"))
+        return widget.channel;
+    if (key == QLatin1String("udm"))
+        return widget.unit;
+    if (key == QLatin1String("ch_scale0"))
+        return formatScaled(mask, widget, 0);
+    if (key == QLatin1String("ch_scale1"))
+        return formatScaled(mask, widget, 1);
+    return widget.channel.isEmpty() ? widget.channelShort : widget.channel;
+}
+
+QString DashCanvas::formatScaled(const MaskElement& mask, const WidgetModel& widget, int end)
+{
+    const int p = widget.id.indexOf(QLatin1Char('_'));
+    if (p < 1)
+        return QString();
+    const QString prefix = widget.id.left(p + 1);
+    for (const WidgetModel& bar : mask.widgets) {
+        if (bar.kind != WidgetBargraph || !bar.id.startsWith(prefix, Qt::CaseInsensitive))
+            continue;
+        const double v = end == 0 ? bar.scaleMin : bar.scaleMax;
+        if (!std::isfinite(v))
+            return QString::number(v);
+        const double whole = std::round(v);
+        if (std::fabs(v - whole) <= 1e-6 && std::fabs(whole) < 9e18)
+            return QString::number(qint64(whole));
+        return QString::number(v, 'f', 1);
+    }
+    return QString();
+}
