@@ -249,13 +249,18 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     // A second colouring starts again from the stock art, never from the
     // recoloured copy.
     QString origin;
+    QString originalCoords;
     const auto rec = records.constFind(key);
-    if (rec != records.constEnd() && !rec->originalPathRel.isEmpty())
+    if (rec != records.constEnd() && !rec->originalPathRel.isEmpty()) {
         origin = rec->originalPathRel;
-    else if (current.contains(QLatin1String("/zbar_")))
+        // The bar now has the coloured geometry; the stock one that removal
+        // puts back is the one already recorded.
+        originalCoords = rec->originalCoords;
+    } else if (current.contains(QLatin1String("/zbar_"))) {
         return false;
-    else
+    } else {
         origin = current;
+    }
     if (origin.isEmpty())
         return false;
     if (!isSafeOverlayPath(origin)) {
@@ -289,14 +294,17 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
         sanitizeFileStem(QFileInfo(zconf2Path).completeBaseName()) + QLatin1Char('_') + sanitizeFileStem(key);
     const QString newRel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/s04_homebrew/zbar_%2/Items/%3/")
                                .arg(device, setName, item);
-    const QString originalCoords = barGeometryText(bar);
+    if (originalCoords.isEmpty())
+        originalCoords = barGeometryText(bar);
 
     if (!installColoredBarArt(origin, newRel, width, height))
         return false;
 
-    setParam(node, "DE_BARCOLOR_SRC", origin.toUtf8());
+    // The origin stamp goes last: removing the colour drops it and undo
+    // appends it again, which then gives back the same parameter order.
     setParam(node, "PATH_REL_AiM_MASK", newRel.toUtf8());
     setParam(node, "PATH_IMAGE", "mask.png");
+    setParam(node, "DE_BARCOLOR_SRC", origin.toUtf8());
     const QByteArray w = QByteArray::number(width);
     setParam(bar, "XEnd1", w);
     setParam(bar, "XEnd2", w);
