@@ -98,6 +98,10 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
     if (!pg)
         return fail(error, tr("no such page"));
     const QString folder = pageBackgroundFolder(pageIndex);
+    if (folder.isEmpty() && !deviceFolderFromPath(pg->relPagePath).isEmpty())
+        return fail(error, tr("the page path %1 does not lie inside a RaceStudio 3 installation, so no background "
+                              "can be put there")
+                               .arg(pg->relPagePath));
     if (folder.isEmpty())
         return fail(error, tr("this page carries no PATH_REL_AiM_PAGE, so there is no device tree to put a background in"));
 
