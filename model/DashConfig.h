@@ -28,6 +28,7 @@
 
 class QTemporaryDir;
 struct ChildGeometrySnapshot;
+struct BarColorSnapshot;
 
 // The model of one open configuration: the extracted archive, its device
 // files, pages, masks and widgets. The XML documents are the source of truth;
@@ -125,6 +126,22 @@ public:
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
     int fitMaskArtToGeometry(int page, int mask);
+
+    // --- bar colour artwork, undo-side artwork restores, page backgrounds
+    // (artwork/DashConfigBarColor.cpp, editing/DashConfigArtRestore.cpp, artwork/DashConfigPageBackground.cpp)
+    // `error` (when given) names a refused artwork path; other refusals leave it empty.
+    bool applyBarColor(int page, int mask, QString* error = nullptr);
+    bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height);
+    int repairMissingColoredBars();
+    BarColorSnapshot barColorSnapshot(int page, int mask) const;
+    bool restoreBarArtwork(int page, int mask, const BarColorSnapshot& snapshot);
+    bool restoreBoxArtwork(int page, int mask, const BoxStyleSnapshot& snapshot);
+    bool restoreMultiBoxGeometry(int page, int mask, const std::vector<ChildGeometrySnapshot>& geometry);
+    bool rerenderMultiBoxPanel(int page, int mask);
+    QString pageBackgroundFolder(int page);
+    // oldPaths receives the page's image paths before the change (as pageImagePaths).
+    bool setPageBackground(int page, const QString& imageFile, QStringList* oldPaths = nullptr,
+                           QString* error = nullptr);
 
     // --- property setters: label texts, text colours, alignment, bar scales, icon previews, page images
     bool setLabelText(int page, int mask, int widget, const QString& text);

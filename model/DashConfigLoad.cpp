@@ -355,6 +355,8 @@ void DashConfig::runLoadTimeFixups()
 // installs, so they run only once the load can no longer fail.
 void DashConfig::runLoadTimeRepairs()
 {
+    // The homebrew box repair goes first here once it is built.
+    barRepairCount = repairMissingColoredBars();
 }
 
 // resetFontFolders() and then setFontFolders(folders): one folder per

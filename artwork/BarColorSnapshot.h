@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// What undo needs to put a bar's colour back: the mask's art parameters, its
+// bargraph child's geometry and its ".barcolor.json" record as they stood.
+// Strings are the UTF-8 parameter texts; an empty text stands for a missing
+// parameter.
+struct BarColorSnapshot {
+    std::string pathRel;   // PATH_REL_AiM_MASK
+    std::string pathImage; // PATH_IMAGE
+    std::string pathImgOn; // PATH_IMG_ON
+    // DE_BARCOLOR_SRC: the origin stamp goes back with the art it names, so
+    // an undone colouring leaves no stale stamp on the stock art.
+    std::string barColorSrc;
+    std::string barGeometry; // DashConfig::barGeometryText of the bargraph child
+    bool hasRecord = false;
+    bool colored = false;
+    double redline = 0.0;
+    std::string originalPathRel;
+    std::string originalCoords;
+};

@@ -1,0 +1,409 @@
+// Bar colour artwork: a bargraph's stock item copied into a "zbar_" homebrew
+// set of every RaceStudio 3 install that has the device, its lit band
+// recoloured green-amber-red, and the stock item remembered (in the mask's
+// DE_BARCOLOR_SRC and in ".barcolor.json") so the colour can be removed again
+// and the art rebuilt on a machine that lacks it.
+#include "model/DashConfig.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "artwork/BarColorSnapshot.h"
+#include "artwork/BoxStyleRenderer.h"
+#include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
+#include "editing/HotMouseLines.h"
+#include "model/DeviceTables.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
+#include "model/ZipArchive.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+namespace {
+
+const QString& overlayPrefix()
+{
+    static const QString prefix = QStringLiteral("aim/resources/overlay/");
+    return prefix;
+}
+
+const QString& overlaySuffix()
+{
+    static const QString suffix = QStringLiteral("/aim/resources/overlay");
+    return suffix;
+}
+
+MaskElement* maskAt(DashConfig& config, int pageIndex, int maskIndex)
+{
+    PageModel* pg = config.page(pageIndex);
+    if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
+        return nullptr;
+    return &pg->masks[size_t(maskIndex)];
+}
+
+QByteArray pngBytes(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return {};
+    return bytes;
+}
+
+QByteArray barFolderMetadataXml()
+{
+    pugi::xml_document doc;
+    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version") = "1.0";
+    pugi::xml_node e = doc.append_child("AiM_resource_folder").append_child("e");
+    e.append_attribute("c") = "Folder";
+    e.append_attribute("i") = "0";
+    pugi::xml_node sort = e.append_child("p");
+    sort.append_attribute("n") = "Sort";
+    sort.text().set("99");
+    pugi::xml_node text = e.append_child("p");
+    text.append_attribute("n") = "gettext";
+    text.text().set("Bar Colors");
+    std::ostringstream out;
+    doc.save(out, "  ", pugi::format_indent, pugi::encoding_utf8);
+    const std::string s = out.str();
+    return QByteArray(s.data(), int(s.size()));
+}
+
+// Origins come from the configuration or its sidecar: only a plain path
+// inside an install's overlay tree may be read from or written to.
+bool isSafeOverlayPath(const QString& rel)
+{
+    return rel.startsWith(overlayPrefix()) && PathGuard::isSafeRelativePath(rel);
+}
+
+QString withoutOverlaySuffix(const QString& overlayRoot)
+{
+    return overlayRoot.endsWith(overlaySuffix()) ? overlayRoot.left(overlayRoot.size() - overlaySuffix().size())
+                                                 : overlayRoot;
+}
+
+// The last row of the lit band of a stock bar picture: the centre column is
+// walked down from the top while it stays opaque and not dark grey (the
+// unlit part of stock bars). A picture lit from the top row has no usable
+// band, so a quarter of its height stands in.
+int litBandBottom(const QImage& source)
+{
+    const int h0 = source.height();
+    const int w0 = source.width();
+    if (h0 < 2 || w0 < 1)
+        return 0;
+    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    const int x = w0 / 2;
+    int bottom = -1;
+    for (int y = 0; y < h0; ++y) {
+        const QRgb px = reinterpret_cast<const QRgb*>(image.constScanLine(y))[x];
+        const int hi = std::max({qRed(px), qGreen(px), qBlue(px)});
+        const int lo = std::min({qRed(px), qGreen(px), qBlue(px)});
+        if (qAlpha(px) < 128 || (hi <= 120 && hi - lo <= 40))
+            break;
+        bottom = y;
+    }
+    if (bottom < 1)
+        bottom = std::max(int(std::lround(0.23 * h0)) - 1, 1);
+    return bottom;
+}
+
+bool isRecolouredPicture(const QString& lowerName)
+{
+    return lowerName.endsWith(QLatin1String(".png"))
+        && (lowerName == QLatin1String("mask.png") || lowerName.startsWith(QLatin1String("m2on"))
+            || lowerName.startsWith(QLatin1String("bkg")));
+}
+
+} // namespace
+
+bool DashConfig::installColoredBarArt(const QString& origin, const QString& newRel, int width, int height)
+{
+    if (!isSafeOverlayPath(origin) || !isSafeOverlayPath(newRel)) {
+        qWarning() << "installColoredBarArt: refusing path" << origin << newRel;
+        return false;
+    }
+    if (width < 1 || height < 1 || !BoxStyleRenderer::isRenderableSize(width, height))
+        return false;
+
+    const QString originBelowOverlay = origin.mid(overlayPrefix().size());
+    QString source;
+    for (const QString& root : allOverlayRoots()) {
+        const QString folder = PathGuard::join(root, originBelowOverlay);
+        if (!folder.isEmpty() && QFileInfo(folder + QStringLiteral("/mask.png")).isFile()) {
+            source = folder;
+            break;
+        }
+    }
+    if (source.isEmpty())
+        return false;
+
+    const int masksAt = newRel.indexOf(QLatin1String("/masks/"), overlayPrefix().size());
+    if (masksAt <= overlayPrefix().size())
+        return false;
+    const QString device = newRel.mid(overlayPrefix().size(), masksAt - overlayPrefix().size());
+    static const QString homebrewMarker = QStringLiteral("/s04_homebrew/");
+    const int homebrewAt = newRel.indexOf(homebrewMarker);
+    if (homebrewAt < 0)
+        return false;
+    const QString afterHomebrew = newRel.mid(homebrewAt + homebrewMarker.size());
+    const int itemsAt = afterHomebrew.indexOf(QLatin1String("/Items/"));
+    if (itemsAt < 1)
+        return false;
+    const QString setName = afterHomebrew.left(itemsAt);
+
+    const QImage stock(source + QStringLiteral("/mask.png"));
+    if (stock.isNull())
+        return false;
+    const int bottom = litBandBottom(stock);
+    const int band = stock.height() > 1
+        ? int(std::lround(double(height - 1) * double(bottom) / double(stock.height() - 1)))
+        : bottom;
+
+    bool written = false;
+    for (const QString& overlayRoot : rs3OverlayRoots()) {
+        const QString deviceDir = PathGuard::join(overlayRoot, device);
+        if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
+            continue;
+        const QString root = withoutOverlaySuffix(overlayRoot);
+        const QString destination = PathGuard::join(root, newRel);
+        const QString setFolder = PathGuard::join(
+            root, overlayPrefix() + device + QStringLiteral("/masks/set/standard/s04_homebrew/") + setName);
+        if (destination.isEmpty() || setFolder.isEmpty())
+            continue;
+        // Copying a folder onto itself would delete the very files it reads.
+        if (QFileInfo(source).canonicalFilePath() == QFileInfo(destination).canonicalFilePath()) {
+            qWarning() << "installColoredBarArt: origin and target are the same folder" << destination;
+            continue;
+        }
+        if (!copyDirRecursive(source, destination))
+            continue;
+
+        const QDir dir(destination);
+        const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        for (const QFileInfo& fi : files) {
+            const QString path = fi.absoluteFilePath();
+            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            const QString lower = fi.fileName().toLower();
+            if (!isRecolouredPicture(lower))
+                continue;
+            const QImage picture(path);
+            if (picture.isNull())
+                continue;
+            const QImage recoloured = BoxStyleRenderer::paintColorRamp(picture, 0, band, QSize(width, height));
+            if (recoloured.isNull())
+                continue;
+            // Each file is replaced only once its new content is complete.
+            const QByteArray png = pngBytes(recoloured);
+            bool saved = !png.isEmpty() && writeFileBytes(path, png);
+            if (!saved && lower == QLatin1String("mask.png"))
+                saved = !png.isEmpty() && writeFileBytes(path, png);
+            if (!saved && lower == QLatin1String("mask.png")) {
+                editorPngWriteFailed = true;
+                qWarning() << "installColoredBarArt: editor mask.png write failed" << path;
+            }
+            const QString twin = fi.absolutePath() + QLatin1Char('/') + fi.completeBaseName() + QStringLiteral(".tgz");
+            if (QFileInfo::exists(twin)) {
+                const QByteArray tgz = TgzImage::encode(recoloured);
+                if (!tgz.isEmpty())
+                    writeFileBytes(twin, tgz);
+            }
+        }
+
+        const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
+        if (!QFileInfo::exists(folderXml))
+            writeFileBytes(folderXml, barFolderMetadataXml());
+        written = true;
+    }
+    return written;
+}
+
+bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
+{
+    if (error)
+        error->clear();
+    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node)
+        return false;
+    pugi::xml_node node = m->node;
+    if (maskHasChildClass(node, "Digit"))
+        return false;
+    const pugi::xml_node bar = findBargraphChild(node);
+    if (!bar)
+        return false;
+
+    const QString key = sidecarKey(QStringLiteral("bar"), m->id, maskIndex);
+    QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
+
+    // A second colouring starts again from the stock art, never from the
+    // recoloured copy.
+    QString origin;
+    QString originalCoords;
+    const auto rec = records.constFind(key);
+    if (rec != records.constEnd() && !rec->originalPathRel.isEmpty()) {
+        origin = rec->originalPathRel;
+        // The bar now has the coloured geometry; the stock one that removal
+        // puts back is the one already recorded.
+        originalCoords = rec->originalCoords;
+    } else if (current.contains(QLatin1String("/zbar_"))) {
+        return false;
+    } else {
+        origin = current;
+    }
+    if (origin.isEmpty())
+        return false;
+    if (!isSafeOverlayPath(origin)) {
+        if (error)
+            *error = QCoreApplication::translate("DashConfig",
+                                                 "the bar's artwork path %1 does not lie inside a RaceStudio 3 "
+                                                 "installation, so it cannot be recoloured")
+                         .arg(origin);
+        qWarning() << "applyBarColor: refusing origin" << origin;
+        return false;
+    }
+
+    int width = 0;
+    int height = 0;
+    if (!elementDeclaredSize(node, width, height))
+        return false;
+
+    const QString device = deviceFolderFromPath(origin);
+    QString item = origin;
+    while (item.endsWith(QLatin1Char('/')))
+        item.chop(1);
+    item = item.mid(item.lastIndexOf(QLatin1Char('/')) + 1);
+    if (device.isEmpty() || item.isEmpty())
+        return false;
+
+    double scaleMin = 0.0;
+    double scaleMax = 0.0;
+    const double redline = barScaleRange(node, scaleMin, scaleMax) && scaleMax > 0 ? scaleMax : 8000.0;
+
+    const QString setName =
+        sanitizeFileStem(QFileInfo(zconf2Path).completeBaseName()) + QLatin1Char('_') + sanitizeFileStem(key);
+    const QString newRel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/s04_homebrew/zbar_%2/Items/%3/")
+                               .arg(device, setName, item);
+    if (originalCoords.isEmpty())
+        originalCoords = barGeometryText(bar);
+
+    if (!installColoredBarArt(origin, newRel, width, height))
+        return false;
+
+    // The origin stamp goes last: removing the colour drops it and undo
+    // appends it again, which then gives back the same parameter order.
+    setParam(node, "PATH_REL_AiM_MASK", newRel.toUtf8());
+    setParam(node, "PATH_IMAGE", "mask.png");
+    setParam(node, "DE_BARCOLOR_SRC", origin.toUtf8());
+    const QByteArray w = QByteArray::number(width);
+    setParam(bar, "XEnd1", w);
+    setParam(bar, "XEnd2", w);
+    setParam(bar, "WIDTH", w);
+    setParam(bar, "HEIGHT", QByteArray::number(height));
+    setParam(bar, "LINES_X_HOT_MOUSE", QByteArray::fromStdString(hotMouseLines(0, 0, width, height)));
+
+    records.insert(key, BarColorRecord{true, redline, origin, originalCoords});
+    saveBarColorSidecar(records);
+
+    pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
+    markPageDirty(pageIndex);
+    return true;
+}
+
+int DashConfig::repairMissingColoredBars()
+{
+    const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    const QStringList roots = rs3OverlayRoots();
+    int count = 0;
+    for (int p = 0; p < int(pages.size()); ++p) {
+        for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
+            MaskElement& m = pages[size_t(p)].masks[size_t(k)];
+            if (!m.node)
+                continue;
+            const QString path = QString::fromUtf8(paramValue(m.node, "PATH_REL_AiM_MASK"));
+            if (!path.contains(QLatin1String("/s04_homebrew/zbar_")) || !path.startsWith(overlayPrefix()))
+                continue;
+            const int masksAt = path.indexOf(QLatin1String("/masks/"), overlayPrefix().size());
+            if (masksAt <= overlayPrefix().size())
+                continue;
+            // Opening a file must never write outside the installs.
+            if (!PathGuard::isSafeRelativePath(path))
+                continue;
+            const QString device = path.mid(overlayPrefix().size(), masksAt - overlayPrefix().size());
+            const QString picture = (path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/'))
+                + QStringLiteral("mask.png");
+
+            bool present = false;
+            bool missing = false;
+            for (const QString& overlayRoot : roots) {
+                const QString deviceDir = PathGuard::join(overlayRoot, device);
+                if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
+                    continue;
+                present = true;
+                const QString file = PathGuard::join(withoutOverlaySuffix(overlayRoot), picture);
+                if (!file.isEmpty() && !QFileInfo::exists(file))
+                    missing = true;
+            }
+            if (!present || !missing)
+                continue;
+
+            QString origin = QString::fromUtf8(paramValue(m.node, "DE_BARCOLOR_SRC"));
+            bool fromSidecar = false;
+            if (origin.isEmpty()) {
+                origin = records.value(sidecarKey(QStringLiteral("bar"), m.id, k)).originalPathRel;
+                fromSidecar = !origin.isEmpty();
+            }
+            if (origin.isEmpty()) {
+                qInfo() << "repairMissingColoredBars: no origin for" << path << "- skip";
+                continue;
+            }
+            int width = 0;
+            int height = 0;
+            if (!elementDeclaredSize(m.node, width, height))
+                continue;
+            if (!installColoredBarArt(origin, path, width, height))
+                continue;
+            if (fromSidecar) {
+                setParam(m.node, "DE_BARCOLOR_SRC", origin.toUtf8());
+                markPageDirty(p);
+            }
+            ++count;
+            qInfo() << "repairMissingColoredBars: rebuilt" << path
+                    << (fromSidecar ? "(sidecar+stamped)" : "(prop)");
+        }
+    }
+    return count;
+}
+
+BarColorSnapshot DashConfig::barColorSnapshot(int pageIndex, int maskIndex) const
+{
+    BarColorSnapshot s;
+    const MaskElement* m = maskAt(const_cast<DashConfig&>(*this), pageIndex, maskIndex);
+    if (!m || !m->node)
+        return s;
+    s.pathRel = paramValue(m->node, "PATH_REL_AiM_MASK").toStdString();
+    s.pathImage = paramValue(m->node, "PATH_IMAGE").toStdString();
+    s.pathImgOn = paramValue(m->node, "PATH_IMG_ON").toStdString();
+    s.barColorSrc = paramValue(m->node, "DE_BARCOLOR_SRC").toStdString();
+    s.barGeometry = barGeometryText(findBargraphChild(m->node)).toStdString();
+    const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    const auto it = records.constFind(sidecarKey(QStringLiteral("bar"), m->id, maskIndex));
+    if (it != records.constEnd()) {
+        s.hasRecord = true;
+        s.colored = it->colored;
+        s.redline = it->redline;
+        s.originalPathRel = it->originalPathRel.toStdString();
+        s.originalCoords = it->originalCoords.toStdString();
+    }
+    return s;
+}

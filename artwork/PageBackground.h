@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// Folder name of one page's background under "korvelanto_backgrounds": the
+// configuration name reduced to [A-Za-z0-9_-] (each other run becomes one
+// '_', trailing '_' dropped, "config" when nothing is left), then "_p" and
+// the 0-based page index.
+QString slugFromName(const QString& name, int pageIndex);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "artwork/BarColorSnapshot.h"
+
+#include <QUndoCommand>
+
+class DashConfig;
+
+// Puts a recoloured bar back on the stock art its ".barcolor.json" record
+// names, with the bar geometry it had, and drops the record. Without a stored
+// origin nothing changes and result() is false (the creator then tells the
+// user). Undo brings the colour back exactly.
+class BarColorRemoveCommand : public QUndoCommand {
+public:
+    BarColorRemoveCommand(DashConfig* config, int page, int mask);
+    ~BarColorRemoveCommand() override;
+
+    void undo() override;
+    void redo() override;
+
+    bool result() const { return m_result; }
+
+private:
+    DashConfig* m_config;
+    int m_page;
+    int m_mask;
+    bool m_taken = false;
+    bool m_result = false;
+    BarColorSnapshot m_snapshot;
+};

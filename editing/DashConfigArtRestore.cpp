@@ -1,0 +1,169 @@
+// Undo side of the artwork operations: a mask is pointed back at the art it
+// used before a bar colour, a box style or a multi-value box resize, and its
+// sidecar records are put back. Art files already written stay on disk; only
+// the parameters and records change, so redo finds its art again.
+#include "model/DashConfig.h"
+
+#include "artwork/BarColorSnapshot.h"
+#include "artwork/BoxArtProps.h"
+#include "artwork/BoxStyleRenderer.h"
+#include "artwork/HomebrewItems.h"
+#include "editing/ChildGeometrySnapshot.h"
+#include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
+
+#include <cstring>
+
+namespace {
+
+MaskElement* maskAt(DashConfig& config, int pageIndex, int maskIndex)
+{
+    PageModel* pg = config.page(pageIndex);
+    if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
+        return nullptr;
+    return &pg->masks[size_t(maskIndex)];
+}
+
+// Puts one art parameter back: an empty value means it was missing. A
+// parameter that exists keeps its place among the others, so undo gives back
+// the element exactly as it was; extra copies are dropped.
+void restoreParam(pugi::xml_node node, const char* name, const std::string& value)
+{
+    if (value.empty()) {
+        removeParams(node, name);
+        return;
+    }
+    setParam(node, name, QByteArray::fromStdString(value));
+    pugi::xml_node first = node.find_child_by_attribute("p", "n", name);
+    for (pugi::xml_node p = first.next_sibling("p"); p;) {
+        const pugi::xml_node next = p.next_sibling("p");
+        if (std::strcmp(p.attribute("n").value(), name) == 0)
+            node.remove_child(p);
+        p = next;
+    }
+}
+
+} // namespace
+
+bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorSnapshot& r)
+{
+    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node)
+        return false;
+    const pugi::xml_node node = m->node;
+    restoreParam(node, "PATH_REL_AiM_MASK", r.pathRel);
+    restoreParam(node, "PATH_IMAGE", r.pathImage);
+    restoreParam(node, "PATH_IMG_ON", r.pathImgOn);
+    restoreParam(node, "DE_BARCOLOR_SRC", r.barColorSrc);
+
+    const pugi::xml_node bar = findBargraphChild(node);
+    if (bar && !r.barGeometry.empty()) {
+        const QStringList parts = QString::fromStdString(r.barGeometry).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (const QString& part : parts) {
+            const int eq = part.indexOf(QLatin1Char('='));
+            if (eq <= 0)
+                continue;
+            setParam(bar, part.left(eq).toUtf8().constData(), part.mid(eq + 1).toUtf8());
+        }
+    }
+
+    const QString key = sidecarKey(QStringLiteral("bar"), m->id, maskIndex);
+    QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    if (r.hasRecord)
+        records.insert(key, BarColorRecord{r.colored, r.redline, QString::fromStdString(r.originalPathRel),
+                                           QString::fromStdString(r.originalCoords)});
+    else
+        records.remove(key);
+    saveBarColorSidecar(records);
+
+    pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
+    markPageDirty(pageIndex);
+    return true;
+}
+
+bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleSnapshot& s)
+{
+    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node)
+        return false;
+    const pugi::xml_node node = m->node;
+    writeBoxArtProps(node, s);
+
+    const QString key = sidecarKey(QStringLiteral("box"), m->id, maskIndex);
+    QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    if (s.recordPresent)
+        styles.insert(key, BoxStyleRecord{s.styleId, QString(), quint32(s.accentArgb), s.showDividers != 0, s.caption,
+                                          s.borderPx, quint32(s.captionArgb)});
+    else
+        styles.remove(key);
+    saveBoxStyleSidecar(styles);
+
+    const QString multiKey = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
+    const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
+    const auto mb = multi.constFind(multiKey);
+    if (mb != multi.constEnd()) {
+        const QString styleId =
+            s.recordPresent && !s.styleId.isEmpty() ? s.styleId : QStringLiteral("panel_dark");
+        const QColor accent =
+            s.recordPresent && s.accentArgb != 0 ? QColor::fromRgba(quint32(s.accentArgb)) : QColor();
+        // renderMultiBoxPanel refuses a grid it cannot draw (a damaged record).
+        renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols, styleId, accent, s.showDividers != 0,
+                            s.recordPresent ? s.borderPx : 0, s.recordPresent ? s.caption : QString(),
+                            s.recordPresent ? quint32(s.captionArgb) : 0u);
+    }
+
+    pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
+    markPageDirty(pageIndex);
+    return true;
+}
+
+bool DashConfig::restoreMultiBoxGeometry(int pageIndex, int maskIndex, const std::vector<ChildGeometrySnapshot>& list)
+{
+    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node)
+        return false;
+    const pugi::xml_node node = m->node;
+    for (const ChildGeometrySnapshot& entry : list) {
+        const QByteArray id = entry.id.toUtf8();
+        const pugi::xml_node child = node.find_child_by_attribute("e", "i", id.constData());
+        if (!child)
+            continue;
+        setParam(child, "XPOS", entry.xpos.toUtf8());
+        setParam(child, "YPOS", entry.ypos.toUtf8());
+        setParam(child, "WIDTH", entry.width.toUtf8());
+        setParam(child, "HEIGHT", entry.height.toUtf8());
+        if (!entry.hotMouseLines.isEmpty())
+            setParam(child, "LINES_X_HOT_MOUSE", entry.hotMouseLines.toUtf8());
+    }
+    rerenderMultiBoxPanel(pageIndex, maskIndex);
+
+    // The record keeps its place on the page; its size follows the XML.
+    MaskElement fresh = parseMask(node);
+    fresh.id = m->id;
+    fresh.x = m->x;
+    fresh.y = m->y;
+    fresh.w = paramInt(node, "WIDTH");
+    fresh.h = paramInt(node, "HEIGHT");
+    *m = std::move(fresh);
+    markPageDirty(pageIndex);
+    return true;
+}
+
+bool DashConfig::rerenderMultiBoxPanel(int pageIndex, int maskIndex)
+{
+    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    if (!m || !m->node)
+        return false;
+    const QString key = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
+    const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
+    const auto mb = multi.constFind(key);
+    if (mb == multi.constEnd() || mb->rows < 1 || mb->cols < 1)
+        return false;
+    if (paramInt(m->node, "WIDTH") < 1 || paramInt(m->node, "HEIGHT") < 1)
+        return false;
+    const BoxStyleRecord style = loadBoxStyleSidecar().value(key);
+    return renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols,
+                               style.styleId.isEmpty() ? QStringLiteral("panel_dark") : style.styleId,
+                               colourFromArgb(style.accentArgb), style.showDividers, style.borderPx, style.caption,
+                               style.captionArgb);
+}

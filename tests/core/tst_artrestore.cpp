@@ -1,0 +1,175 @@
+#include "artwork/BoxStyleRenderer.h"
+#include "artwork/HomebrewItems.h"
+#include "editing/BoxStyleCommand.h"
+#include "editing/ChildGeometrySnapshot.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QUndoStack>
+#include <QtTest>
+
+namespace {
+
+const char* const kOrigin = "aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/";
+const char* const kPanel = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/mbox_mm_01/";
+
+// Every parameter of the element as "name=value", in order of name: what a
+// device reads, whatever the order in the file.
+QStringList paramsOf(pugi::xml_node e)
+{
+    QStringList out;
+    for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p"))
+        out << QString::fromUtf8(p.attribute("n").value()) + "=" + QString::fromUtf8(p.text().get());
+    out.sort();
+    return out;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class ArtRestoreTest : public QObject {
+    Q_OBJECT
+
+    // A Digit mask "md.01" on stock art with PATH_IMAGE_SFONDO_FW but
+    // neither DE_FIT_SRC nor M_BCOL, and a 1 x 2 multi-value box "mm.01".
+    static QString writeConfig()
+    {
+        ConfigFixture cfg;
+        cfg.device().page("Main")
+            .mask(Fx::mask("md.01", 10, 20, 120, 60)
+                      .p("PATH_REL_AiM_MASK", kOrigin)
+                      .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                      .add(Fx::digit("d1", 0, 0, 120, 60)))
+            .mask(Fx::mask("mm.01", 0, 100, 160, 40)
+                      .add(Fx::digit("c1", 0, 0, 80, 40))
+                      .add(Fx::digit("c2", 80, 0, 80, 40)));
+        return cfg.writeTempZip();
+    }
+
+    static void install(const Rs3Fixture& fx)
+    {
+        fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, kOrigin, QSize(100, 50)));
+    }
+
+private Q_SLOTS:
+    void boxStyleUndoPutsBackExactlyThePresentParams()
+    {
+        Rs3Fixture fx;
+        install(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        const pugi::xml_node mask = c.pages[0].masks[0].node;
+        setParam(mask, "BOX_STYLE_ID", "old");
+        const QStringList params0 = paramsOf(mask);
+        const QByteArray sidecar0 = fileBytes(c.boxStylesSidecarPath());
+
+        QUndoStack stack;
+        auto* command = new BoxStyleCommand(&c, 0, 0, "accent_bottom", 0xff00ff00u, true, 0, "RPM", 0);
+        stack.push(command);
+        QVERIFY(command->result());
+        QCOMPARE(command->text(), QStringLiteral("Apply box style"));
+        const QStringList params1 = paramsOf(c.pages[0].masks[0].node);
+        const QByteArray sidecar1 = fileBytes(c.boxStylesSidecarPath());
+        QVERIFY(params1 != params0);
+
+        stack.undo();
+        QStringList expected = params0;
+        expected.removeAll("BOX_STYLE_ID=old"); // the undo never leaves a style id behind
+        QCOMPARE(paramsOf(c.pages[0].masks[0].node), expected);
+        QCOMPARE(fileBytes(c.boxStylesSidecarPath()), sidecar0);
+
+        stack.redo();
+        QCOMPARE(paramsOf(c.pages[0].masks[0].node), params1);
+        QCOMPARE(fileBytes(c.boxStylesSidecarPath()), sidecar1);
+
+        QCOMPARE(BoxStyleCommand(&c, 0, 0, "clean", 0, true, 0, QString(), 0).text(), QStringLiteral("Remove box"));
+    }
+
+    void multiBoxUndoRedrawsTheEarlierStyle()
+    {
+        Rs3Fixture fx;
+        install(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        QVERIFY(c.saveMultiBoxEntry("mm.01", 1, 2, "top"));
+
+        QUndoStack stack;
+        stack.push(new BoxStyleCommand(&c, 0, 1, "solid_blue", 0, false, 2, "OIL", 0xffffffffu));
+        const QString panel = fx.absolutePath(Rs3Fixture::Stable, kPanel) + "mask.png";
+        const QImage styled(panel);
+        QCOMPARE(styled.size(), QSize(160, 40));
+
+        // No style record before: the panel comes back as "panel_dark"
+        // without a caption.
+        stack.undo();
+        const QImage plain = BoxStyleRenderer::renderMultiBox(QSize(160, 40), "panel_dark", QColor(), 1, 2, true, 0,
+                                                              QString(), QColor());
+        QCOMPARE(QImage(panel).convertToFormat(QImage::Format_ARGB32), plain.convertToFormat(QImage::Format_ARGB32));
+        QVERIFY(!c.loadBoxStyleSidecar().contains("mm.01"));
+
+        stack.redo();
+        QCOMPARE(QImage(panel).convertToFormat(QImage::Format_ARGB32), styled.convertToFormat(QImage::Format_ARGB32));
+    }
+
+    void rerenderNeedsASize()
+    {
+        Rs3Fixture fx;
+        install(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        QVERIFY(c.saveMultiBoxEntry("mm.01", 1, 2, "top"));
+        setParam(c.pages[0].masks[1].node, "WIDTH", "0");
+        const auto before = ZipFixture::readTree(fx.root(Rs3Fixture::Stable));
+        QVERIFY(!c.rerenderMultiBoxPanel(0, 1));
+        QCOMPARE(ZipFixture::readTree(fx.root(Rs3Fixture::Stable)), before);
+        // No record, or a grid that cannot be drawn: nothing either.
+        QVERIFY(!c.rerenderMultiBoxPanel(0, 0));
+        QVERIFY(c.saveMultiBoxEntry("mm.01", 0, 3, "top"));
+        setParam(c.pages[0].masks[1].node, "WIDTH", "160");
+        QVERIFY(!c.rerenderMultiBoxPanel(0, 1));
+        QVERIFY(!c.rerenderMultiBoxPanel(0, 9));
+    }
+
+    void geometryRestoreSkipsMissingCells()
+    {
+        Rs3Fixture fx;
+        install(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        QVERIFY(c.saveMultiBoxEntry("mm.01", 1, 2, "top"));
+        const int x = c.pages[0].masks[1].x;
+        const int y = c.pages[0].masks[1].y;
+
+        std::vector<ChildGeometrySnapshot> cells;
+        cells.push_back({"c2", "70", "1", "90", "39", "0,0,90,0,90,39,0,39,0,0"});
+        cells.push_back({"gone", "1", "2", "3", "4", QString()});
+        QVERIFY(c.restoreMultiBoxGeometry(0, 1, cells));
+        const pugi::xml_node c2 = c.pages[0].masks[1].node.find_child_by_attribute("e", "i", "c2");
+        QCOMPARE(paramValue(c2, "XPOS"), QByteArray("70"));
+        QCOMPARE(paramValue(c2, "WIDTH"), QByteArray("90"));
+        QCOMPARE(paramValue(c2, "LINES_X_HOT_MOUSE"), QByteArray("0,0,90,0,90,39,0,39,0,0"));
+        QCOMPARE(c.pages[0].masks[1].widgets.size(), size_t(2));
+        QCOMPARE(c.pages[0].masks[1].x, x);
+        QCOMPARE(c.pages[0].masks[1].y, y);
+        QCOMPARE(c.pages[0].masks[1].w, 160);
+        QVERIFY(QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kPanel) + "mask.png"));
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+        QVERIFY(!c.restoreMultiBoxGeometry(0, 7, cells));
+    }
+};
+
+KORV_GUI_TEST_MAIN(ArtRestoreTest)
+#include "tst_artrestore.moc"

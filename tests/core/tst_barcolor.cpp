@@ -1,0 +1,403 @@
+#include "artwork/BarColorSnapshot.h"
+#include "artwork/TgzImage.h"
+#include "editing/BarColorCommand.h"
+#include "editing/BarColorRemoveCommand.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUndoStack>
+#include <QtTest>
+
+namespace {
+
+const char* const kStock = "aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/";
+const char* const kSet = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_Race_Day_mb_01";
+const char* const kColoured =
+    "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_Race_Day_mb_01/Items/b1/";
+// In the bar element's own order.
+const char* const kStockCoords = "WIDTH=100;HEIGHT=25;XEnd1=100;XEnd2=100;LINES_X_HOT_MOUSE=0,0,100,0,100,25,0,25,0,0";
+
+// A stock bar picture: a light lit band over a dark grey unlit part, the way
+// RS3 ships bargraph art.
+QImage stockBar(int w, int h, int litRows)
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(QColor(60, 60, 60));
+    for (int y = 0; y < litRows; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixelColor(x, y, QColor(220, 220, 220));
+    return image;
+}
+
+QByteArray png(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QString param(DashConfig& c, const char* name, int mask = 0)
+{
+    return QString::fromUtf8(paramValue(c.pages[0].masks[size_t(mask)].node, name));
+}
+
+pugi::xml_node barOf(DashConfig& c, int mask = 0)
+{
+    return c.pages[0].masks[size_t(mask)].node.find_child_by_attribute("e", "c", "Bargraph");
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class BarColorTest : public QObject {
+    Q_OBJECT
+
+    // Both installs have the device; only the stable one has the stock item
+    // (mask.png with its .tgz twin, a lit "m2on" picture, an extra file).
+    static void installStock(const Rs3Fixture& fx)
+    {
+        fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
+        fx.addDeviceFolder(Rs3Fixture::Beta, "mxg_12");
+        const QImage bar = stockBar(40, 20, 8);
+        const QString stock = QString::fromLatin1(kStock);
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "mask.png", png(bar)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "mask.tgz", TgzImage::encode(bar)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "m2on_1.png", png(bar)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "b1.M2.xml", "<aimDataBase_Mask2/>"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "on.png", "not a picture we recolour"));
+    }
+
+    // "Race Day.zconf2": a bar mask "mb.01" of 120 x 30 on the stock art with
+    // a 0..9000 scale, and an id-less bar mask without a scale.
+    static QString writeConfig(const QString& pathRel = QString::fromLatin1(kStock))
+    {
+        ConfigFixture cfg;
+        cfg.device().page("Main")
+            .mask(Fx::mask("mb.01", 10, 20, 120, 30)
+                      .p("PATH_REL_AiM_MASK", pathRel)
+                      .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                      .add(Fx::bargraph("b1", 0, 0, 100, 25, "a1")
+                               .p("XEnd1", 100)
+                               .p("XEnd2", 100)
+                               .p("LINES_X_HOT_MOUSE", "0,0,100,0,100,25,0,25,0,0")
+                               .add(Fx::stepScale({{"0", "0"}, {"100", "9000"}}))))
+            .mask(Fx::mask("", 0, 100, 60, 20)
+                      .p("PATH_REL_AiM_MASK", kStock)
+                      .p("PATH_IMAGE", "mask.png")
+                      .add(Fx::bargraph("b2", 0, 0, 60, 20)));
+        return cfg.writeTempZip("Race Day.zconf2");
+    }
+
+    static QMap<QString, QByteArray> installs(const Rs3Fixture& fx)
+    {
+        QMap<QString, QByteArray> all;
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QMap<QString, QByteArray> tree = ZipFixture::readTree(fx.root(root));
+            for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+                all.insert(QString::number(int(root)) + "/" + it.key(), it.value());
+        }
+        return all;
+    }
+
+private Q_SLOTS:
+    void colourUndoRedo()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        const QByteArray records0 = ConfigSnapshot::records(c);
+        const QByteArray sidecar0 = fileBytes(c.barColorSidecarPath());
+        const auto art0 = installs(fx);
+
+        QUndoStack stack;
+        auto* command = new BarColorCommand(&c, 0, 0);
+        stack.push(command);
+        QVERIFY(command->result());
+        QCOMPARE(command->text(), QStringLiteral("Color bar"));
+        QVERIFY(c.devices[0]->dirty);
+
+        QCOMPARE(param(c, "PATH_REL_AiM_MASK"), QString::fromLatin1(kColoured));
+        QCOMPARE(param(c, "PATH_IMAGE"), QStringLiteral("mask.png"));
+        QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
+        QCOMPARE(DashConfig::barGeometryText(barOf(c)),
+                 QStringLiteral("WIDTH=120;HEIGHT=30;XEnd1=120;XEnd2=120;LINES_X_HOT_MOUSE=0,0,120,0,120,30,0,30,0,0"));
+        const QJsonObject record = QJsonDocument::fromJson(fileBytes(c.barColorSidecarPath()))
+                                       .object().value("masks").toObject().value("mb.01").toObject();
+        QCOMPARE(record.value("colored").toBool(), true);
+        QCOMPARE(record.value("redline").toDouble(), 9000.0);
+        QCOMPARE(record.value("originalPathRel").toString(), QString::fromLatin1(kStock));
+        QCOMPARE(record.value("originalCoords").toString(), QString::fromLatin1(kStockCoords));
+
+        // Both installs got the item, recoloured from the stock art of the
+        // stable one; the stock item itself is untouched.
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QString item = fx.absolutePath(root, kColoured);
+            const QImage mask(item + "mask.png");
+            QCOMPARE(mask.size(), QSize(120, 30));
+            QCOMPARE(TgzImage::decodeFile(item + "mask.tgz").size(), QSize(120, 30));
+            QCOMPARE(QImage(item + "m2on_1.png").size(), QSize(120, 30));
+            QCOMPARE(fileBytes(item + "on.png"), QByteArray("not a picture we recolour"));
+            // The lit band (scaled from rows 0..7 of 20 to 0..11 of 30) runs
+            // from green on the left to red on the right; the unlit part stays.
+            QCOMPARE(mask.pixelColor(0, 0).rgb(), QColor(0, 220, 0).rgb());
+            QCOMPARE(mask.pixelColor(119, 11).rgb(), QColor(255, 0, 0).rgb());
+            QCOMPARE(mask.pixelColor(60, 25).rgb(), QColor(60, 60, 60).rgb());
+            const QByteArray folderXml = fileBytes(fx.absolutePath(root, kSet) + "/AiM_folder.xml");
+            QVERIFY(folderXml.contains("<p n=\"gettext\">Bar Colors</p>"));
+            QVERIFY(folderXml.contains("<p n=\"Sort\">99</p>"));
+        }
+        const auto art1 = installs(fx);
+        for (auto it = art0.constBegin(); it != art0.constEnd(); ++it)
+            QCOMPARE(art1.value(it.key()), it.value());
+        const QByteArray xml1 = ConfigSnapshot::documents(c);
+        const QByteArray sidecar1 = fileBytes(c.barColorSidecarPath());
+
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        QCOMPARE(ConfigSnapshot::records(c), records0);
+        QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar0);
+        QCOMPARE(installs(fx), art1); // art files stay for the redo
+
+        stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml1);
+        QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar1);
+        QCOMPARE(installs(fx), art1);
+
+        // Colouring again starts from the stored stock origin, not from the
+        // recoloured copy the mask now shows: the same art comes out.
+        QVERIFY(c.applyBarColor(0, 0));
+        QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
+        QCOMPARE(ConfigSnapshot::documents(c), xml1);
+        QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar1);
+        QCOMPARE(installs(fx), art1);
+    }
+
+    void refusals()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig(kColoured)));
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        // Recoloured art without a record: its origin is unknown.
+        QVERIFY(!c.applyBarColor(0, 0));
+        // A bar that also shows a Digit is not a plain bar.
+        c.pages[0].masks[1].node.append_child("e").append_attribute("c") = "Digit";
+        QVERIFY(!c.applyBarColor(0, 1));
+        QVERIFY(!c.applyBarColor(0, 7));
+        QVERIFY(!c.applyBarColor(3, 0));
+        QVERIFY(!QFileInfo::exists(c.barColorSidecarPath()));
+
+        // A hostile origin in the sidecar is refused with a message and
+        // nothing is written anywhere.
+        QFile side(c.barColorSidecarPath());
+        QVERIFY(side.open(QIODevice::WriteOnly));
+        side.write(R"({"version":1,"masks":{"mb.01":{"colored":true,"redline":1,)"
+                   R"("originalPathRel":"aim/resources/overlay/../../../../evil/masks/x/"}}})");
+        side.close();
+        const auto before = ZipFixture::readTree(QFileInfo(fx.root(Rs3Fixture::Stable)).absolutePath());
+        QString error;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^applyBarColor: refusing origin"));
+        QVERIFY(!c.applyBarColor(0, 0, &error));
+        QVERIFY(error.contains("does not lie inside a RaceStudio 3 installation"));
+        QCOMPARE(ZipFixture::readTree(QFileInfo(fx.root(Rs3Fixture::Stable)).absolutePath()), before);
+        c.pages[0].masks[1].node.remove_child(c.pages[0].masks[1].node.last_child());
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+    }
+
+    void idLessBarWithoutScale()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        QVERIFY(c.applyBarColor(0, 1));
+        const QString item =
+            "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_Race_Day_bar1/Items/b1/";
+        QCOMPARE(param(c, "PATH_REL_AiM_MASK", 1), item);
+        QCOMPARE(QImage(fx.absolutePath(Rs3Fixture::Beta, item) + "mask.png").size(), QSize(60, 20));
+        const QMap<QString, BarColorRecord> records = c.loadBarColorSidecar();
+        QCOMPARE(records.value("bar1").redline, 8000.0);
+        QVERIFY(records.value("bar1").colored);
+    }
+
+    void litBandFallback()
+    {
+        // A picture lit from no row at all (transparent centre) gets the
+        // band max(round(0.23 * H) - 1, 1): rows 0..4 of 20, 0..6 of 30.
+        Rs3Fixture fx;
+        installStock(fx);
+        QImage clear(40, 20, QImage::Format_ARGB32);
+        clear.fill(Qt::transparent);
+        for (int x = 0; x < 40; ++x)
+            for (int y = 0; y < 20; ++y)
+                if (x != 20)
+                    clear.setPixelColor(x, y, QColor(200, 200, 200));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, QString(kStock) + "mask.png", png(clear)));
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        QVERIFY(c.applyBarColor(0, 0));
+        const QImage mask(fx.absolutePath(Rs3Fixture::Stable, kColoured) + "mask.png");
+        QCOMPARE(mask.pixelColor(0, 6).rgb(), QColor(0, 220, 0).rgb());
+        QCOMPARE(mask.pixelColor(0, 7).rgb(), QColor(200, 200, 200).rgb());
+    }
+
+    void removeAndUndo()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        QUndoStack stack;
+        stack.push(new BarColorCommand(&c, 0, 0));
+        const QByteArray xml1 = ConfigSnapshot::documents(c);
+        const QByteArray sidecar1 = fileBytes(c.barColorSidecarPath());
+
+        auto* remove = new BarColorRemoveCommand(&c, 0, 0);
+        stack.push(remove);
+        QVERIFY(remove->result());
+        QCOMPARE(remove->text(), QStringLiteral("Remove bar color"));
+        QCOMPARE(param(c, "PATH_REL_AiM_MASK"), QString::fromLatin1(kStock));
+        QVERIFY(!c.pages[0].masks[0].node.find_child_by_attribute("p", "n", "DE_BARCOLOR_SRC"));
+        QCOMPARE(DashConfig::barGeometryText(barOf(c)), QString::fromLatin1(kStockCoords));
+        QVERIFY(!QFileInfo::exists(c.barColorSidecarPath())); // the last record went
+
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml1);
+        QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar1);
+
+        // Without a stored origin there is nothing to go back to.
+        stack.undo();
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        auto* orphan = new BarColorRemoveCommand(&c, 0, 0);
+        stack.push(orphan);
+        QVERIFY(!orphan->result());
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+    }
+
+    void restoreSetsOnlyValidGeometryPairs()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        BarColorSnapshot r;
+        r.pathRel = kStock;
+        r.barGeometry = "XEnd1=7;;=9;WIDTH=8;";
+        QVERIFY(c.restoreBarArtwork(0, 0, r));
+        QCOMPARE(QString::fromUtf8(paramValue(barOf(c), "XEnd1")), QStringLiteral("7"));
+        QCOMPARE(QString::fromUtf8(paramValue(barOf(c), "WIDTH")), QStringLiteral("8"));
+        QCOMPARE(QString::fromUtf8(paramValue(barOf(c), "XEnd2")), QStringLiteral("100"));
+        QVERIFY(!barOf(c).find_child_by_attribute("p", "n", ""));
+        QVERIFY(!c.pages[0].masks[0].node.find_child_by_attribute("p", "n", "PATH_IMG_ON"));
+        QVERIFY(!c.restoreBarArtwork(0, 5, r));
+        QVERIFY(!c.restoreBarArtwork(-1, 0, r));
+    }
+
+    // The coloured art is missing on this machine: opening the configuration
+    // rebuilds exactly the missing files and counts the bar.
+    void loadRebuildsMissingArt_data()
+    {
+        QTest::addColumn<bool>("stampInXml");
+        QTest::newRow("origin in the mask") << true;
+        QTest::newRow("origin only in the sidecar") << false;
+    }
+
+    void loadRebuildsMissingArt()
+    {
+        QFETCH(bool, stampInXml);
+        Rs3Fixture fx;
+        installStock(fx);
+        const QString path = writeConfig();
+        {
+            DashConfig c;
+            QVERIFY(c.load(path));
+            QVERIFY(c.applyBarColor(0, 0));
+            if (!stampInXml)
+                removeParams(c.pages[0].masks[0].node, "DE_BARCOLOR_SRC");
+            QVERIFY(c.save(path));
+        }
+        const auto complete = installs(fx);
+
+        {
+            // Nothing missing: nothing rebuilt.
+            DashConfig c;
+            QVERIFY(c.load(path));
+            QCOMPARE(c.barRepairCount, 0);
+        }
+
+        QVERIFY(QFile::remove(fx.absolutePath(Rs3Fixture::Beta, kColoured) + "mask.png"));
+        QVERIFY(QFile::remove(fx.absolutePath(Rs3Fixture::Beta, kColoured) + "mask.tgz"));
+        DashConfig c;
+        QVERIFY(c.load(path));
+        QCOMPARE(c.barRepairCount, 1);
+        QCOMPARE(installs(fx), complete);
+        QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
+        QCOMPARE(c.devices[0]->dirty, !stampInXml);
+    }
+
+    void loadNeverWritesOutsideTheInstalls_data()
+    {
+        QTest::addColumn<QString>("pathRel");
+        QTest::addColumn<QString>("origin");
+        QTest::addColumn<bool>("warns");
+        QTest::newRow("climbing art path")
+            << "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_x/Items/"
+               "../../../../../../../../../../../../evil/"
+            << QString::fromLatin1(kStock) << false;
+        QTest::newRow("climbing origin")
+            << QString::fromLatin1(kColoured) << "aim/resources/overlay/mxg_12/masks/../../../../../../etc/" << true;
+        QTest::newRow("absolute origin") << QString::fromLatin1(kColoured) << "/etc/masks/x/" << true;
+    }
+
+    void loadNeverWritesOutsideTheInstalls()
+    {
+        QFETCH(QString, pathRel);
+        QFETCH(QString, origin);
+        QFETCH(bool, warns);
+        Rs3Fixture fx;
+        installStock(fx);
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m", 0, 0, 50, 20)
+                                           .p("PATH_REL_AiM_MASK", pathRel)
+                                           .p("DE_BARCOLOR_SRC", origin)
+                                           .add(Fx::bargraph("b", 0, 0, 50, 20)));
+        const QString path = cfg.writeTempZip();
+        const QString base = QFileInfo(fx.root(Rs3Fixture::Stable)).absolutePath();
+        const QString outside = QFileInfo(base).absolutePath();
+        const auto before = ZipFixture::readTree(base);
+        const QStringList siblings = QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        if (warns)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^installColoredBarArt: refusing path"));
+        DashConfig c;
+        QVERIFY(c.load(path));
+        QCOMPARE(c.barRepairCount, 0);
+        QCOMPARE(ZipFixture::readTree(base), before);
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), siblings);
+    }
+};
+
+KORV_GUI_TEST_MAIN(BarColorTest)
+#include "tst_barcolor.moc"
