@@ -1,4 +1,8 @@
 #include "artwork/ArtworkFiles.h"
+#include <pugixml.hpp>
+#include "model/XmlParams.h"
+#include <QImage>
+#include <QBuffer>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -119,4 +123,30 @@ bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error
         return false;
     }
     return true;
+}
+
+QByteArray pngBytes(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return {};
+    return bytes;
+}
+
+QByteArray resourceFolderXml(const char* label)
+{
+    pugi::xml_document doc;
+    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version") = "1.0";
+    pugi::xml_node e = doc.append_child("AiM_resource_folder").append_child("e");
+    e.append_attribute("c") = "Folder";
+    e.append_attribute("i") = "0";
+    pugi::xml_node sort = e.append_child("p");
+    sort.append_attribute("n") = "Sort";
+    sort.text().set("99");
+    pugi::xml_node text = e.append_child("p");
+    text.append_attribute("n") = "gettext";
+    text.text().set(label);
+    return xmlDocumentBytes(doc, "  ");
 }

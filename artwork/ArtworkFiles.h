@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QImage;
+
 // File operations for artwork written into RaceStudio 3 installs and user
 // folders. Install folders often hold read-only files, so targets are made
 // owner-writable before they are replaced. Replacement goes through a
@@ -25,3 +27,10 @@ QString normalizeDirPath(const QString& path);
 // Writes bytes to path, creating the parent folders. Errors: "cannot write
 // %1: %2", "short write on %1".
 bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// The image as PNG bytes; empty when it cannot be encoded.
+QByteArray pngBytes(const QImage& image);
+
+// The "AiM_folder.xml" that names a homebrew folder in RaceStudio 3's
+// resource browser (sorted last, shown as `label`).
+QByteArray resourceFolderXml(const char* label);

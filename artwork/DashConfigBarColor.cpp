@@ -50,35 +50,6 @@ MaskElement* maskAt(DashConfig& config, int pageIndex, int maskIndex)
     return &pg->masks[size_t(maskIndex)];
 }
 
-QByteArray pngBytes(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
-        return {};
-    return bytes;
-}
-
-QByteArray barFolderMetadataXml()
-{
-    pugi::xml_document doc;
-    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
-    decl.append_attribute("version") = "1.0";
-    pugi::xml_node e = doc.append_child("AiM_resource_folder").append_child("e");
-    e.append_attribute("c") = "Folder";
-    e.append_attribute("i") = "0";
-    pugi::xml_node sort = e.append_child("p");
-    sort.append_attribute("n") = "Sort";
-    sort.text().set("99");
-    pugi::xml_node text = e.append_child("p");
-    text.append_attribute("n") = "gettext";
-    text.text().set("Bar Colors");
-    std::ostringstream out;
-    doc.save(out, "  ", pugi::format_indent, pugi::encoding_utf8);
-    const std::string s = out.str();
-    return QByteArray(s.data(), int(s.size()));
-}
-
 // Origins come from the configuration or its sidecar: only a plain path
 // inside an install's overlay tree may be read from or written to.
 bool isSafeOverlayPath(const QString& rel)
@@ -222,7 +193,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
 
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
         if (!QFileInfo::exists(folderXml))
-            writeFileBytes(folderXml, barFolderMetadataXml());
+            writeFileBytes(folderXml, resourceFolderXml("Bar Colors"));
         written = true;
     }
     return written;

@@ -43,23 +43,6 @@ const MaskElement* maskAt(const DashConfig& config, int pageIndex, int maskIndex
     return maskAt(const_cast<DashConfig&>(config), pageIndex, maskIndex);
 }
 
-QByteArray xmlBytes(const pugi::xml_document& doc)
-{
-    std::ostringstream out;
-    doc.save(out, "  ", pugi::format_indent, pugi::encoding_utf8);
-    const std::string s = out.str();
-    return QByteArray(s.data(), int(s.size()));
-}
-
-QByteArray pngBytes(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
-        return {};
-    return bytes;
-}
-
 // Sets the first <p n=name> of the element, appending it when missing.
 void setItemParam(pugi::xml_node e, const char* name, const QByteArray& value)
 {
@@ -90,24 +73,7 @@ QByteArray newItemM2(const QString& item)
     add("HEIGHT", "0");
     add("PATH_IMAGE_SFONDO_FW", "mask.tgz");
     add("PATH_IMAGE", "mask.png");
-    return xmlBytes(doc);
-}
-
-QByteArray folderMetadataXml()
-{
-    pugi::xml_document doc;
-    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
-    decl.append_attribute("version") = "1.0";
-    pugi::xml_node e = doc.append_child("AiM_resource_folder").append_child("e");
-    e.append_attribute("c") = "Folder";
-    e.append_attribute("i") = "0";
-    pugi::xml_node sort = e.append_child("p");
-    sort.append_attribute("n") = "Sort";
-    sort.text().set("99");
-    pugi::xml_node text = e.append_child("p");
-    text.append_attribute("n") = "gettext";
-    text.text().set("Box Styles");
-    return xmlBytes(doc);
+    return xmlDocumentBytes(doc, "  ");
 }
 
 // The origin item's files travel into the new item so it keeps the origin's
@@ -258,14 +224,14 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         setItemParam(e, "HEIGHT", QByteArray::number(image.height()));
         if (removeBorderColour)
             removeParams(e, "M_BCOL");
-        if (!writeFileBytes(m2Path, xmlBytes(m2), &error)) {
+        if (!writeFileBytes(m2Path, xmlDocumentBytes(m2, "  "), &error)) {
             qWarning() << "writeMaskPanel: M2 write failed" << m2Path << error;
             return false;
         }
 
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
         if (!QFileInfo::exists(folderXml))
-            writeFileBytes(folderXml, folderMetadataXml());
+            writeFileBytes(folderXml, resourceFolderXml("Box Styles"));
         written = true;
     }
     if (!written)

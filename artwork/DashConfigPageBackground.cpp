@@ -3,6 +3,7 @@
 // folder of the stable install reserved for this editor, and the page's
 // image paths point at them.
 #include "model/DashConfig.h"
+#include "artwork/ArtworkFiles.h"
 
 #include "artwork/PageBackground.h"
 #include "artwork/TgzImage.h"
@@ -30,15 +31,6 @@ bool fail(QString* error, const QString& text)
     if (error)
         *error = text;
     return false;
-}
-
-QByteArray pngBytes(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
-        return {};
-    return bytes;
 }
 
 // The target is replaced only by a complete new file: QSaveFile writes a
