@@ -42,14 +42,6 @@ const QString& overlaySuffix()
     return suffix;
 }
 
-MaskElement* maskAt(DashConfig& config, int pageIndex, int maskIndex)
-{
-    PageModel* pg = config.page(pageIndex);
-    if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
-        return nullptr;
-    return &pg->masks[size_t(maskIndex)];
-}
-
 // Origins come from the configuration or its sidecar: only a plain path
 // inside an install's overlay tree may be read from or written to.
 bool isSafeOverlayPath(const QString& rel)
@@ -203,7 +195,7 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 {
     if (error)
         error->clear();
-    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
     pugi::xml_node node = m->node;
@@ -359,7 +351,7 @@ int DashConfig::repairMissingColoredBars()
 BarColorSnapshot DashConfig::barColorSnapshot(int pageIndex, int maskIndex) const
 {
     BarColorSnapshot s;
-    const MaskElement* m = maskAt(const_cast<DashConfig&>(*this), pageIndex, maskIndex);
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return s;
     s.pathRel = paramValue(m->node, "PATH_REL_AiM_MASK").toStdString();

@@ -30,19 +30,6 @@ const QString& overlayPrefix()
     return prefix;
 }
 
-MaskElement* maskAt(DashConfig& config, int pageIndex, int maskIndex)
-{
-    PageModel* pg = config.page(pageIndex);
-    if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
-        return nullptr;
-    return &pg->masks[size_t(maskIndex)];
-}
-
-const MaskElement* maskAt(const DashConfig& config, int pageIndex, int maskIndex)
-{
-    return maskAt(const_cast<DashConfig&>(config), pageIndex, maskIndex);
-}
-
 // Sets the first <p n=name> of the element, appending it when missing.
 void setItemParam(pugi::xml_node e, const char* name, const QByteArray& value)
 {
@@ -150,7 +137,7 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
                                 const QString& device, const QString& stem, const QString& item,
                                 bool removeBorderColour)
 {
-    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node || image.isNull() || device.isEmpty())
         return false;
     const QString relItem = homebrewItemPath(device, stem, item);
@@ -249,7 +236,7 @@ bool DashConfig::renderMultiBoxPanel(int pageIndex, int maskIndex, int rows, int
                                      const QColor& accent, bool showDividers, int borderPx, const QString& caption,
                                      quint32 captionArgb)
 {
-    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
     const int w = paramInt(m->node, "WIDTH");
@@ -297,7 +284,7 @@ bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& 
 bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styleId, quint32 accentArgb,
                                bool showDividers, int borderPx, const QString& caption, quint32 captionArgb)
 {
-    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
     const QString key = sidecarKey(QStringLiteral("box"), m->id, maskIndex);
@@ -416,7 +403,7 @@ QImage DashConfig::renderBoxStyleImage(int pageIndex, int maskIndex)
     const BoxStyleInfo info = boxStyleRecord(pageIndex, maskIndex);
     if (!info.present || info.styleId.isEmpty() || info.styleId == cleanBoxStyleId())
         return {};
-    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return {};
     const int w = paramInt(m->node, "WIDTH");
@@ -435,7 +422,7 @@ QImage DashConfig::renderBoxStyleImage(int pageIndex, int maskIndex)
 BoxStyleInfo DashConfig::boxStyleRecord(int pageIndex, int maskIndex) const
 {
     BoxStyleInfo info;
-    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m)
         return info;
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
@@ -457,7 +444,7 @@ BoxStyleInfo DashConfig::boxStyleRecord(int pageIndex, int maskIndex) const
 
 BoxStyleSnapshot DashConfig::boxStyleSnapshot(int pageIndex, int maskIndex) const
 {
-    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m)
         return {};
     BoxStyleSnapshot s = BoxStyleSnapshot::readFromMask(m->node);

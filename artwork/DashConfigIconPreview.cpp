@@ -33,16 +33,6 @@ QString DashConfig::iconFeatureKey(int pageIndex, int maskIndex) const
 
 namespace {
 
-const MaskElement* maskAt(const DashConfig& config, int pageIndex, int maskIndex)
-{
-    if (pageIndex < 0 || pageIndex >= config.pageCount())
-        return nullptr;
-    const PageModel& pg = config.pages[size_t(pageIndex)];
-    if (maskIndex < 0 || maskIndex >= int(pg.masks.size()))
-        return nullptr;
-    return &pg.masks[size_t(maskIndex)];
-}
-
 } // namespace
 
 QString DashConfig::barGeometryText(pugi::xml_node element)
@@ -65,7 +55,7 @@ QString DashConfig::barGeometryText(pugi::xml_node element)
 
 QString DashConfig::iconPreviewGraphic(int pageIndex, int maskIndex) const
 {
-    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m)
         return {};
     // Read from disk at every call: the user may edit the file by hand.
@@ -94,7 +84,7 @@ IconPreviewInfo DashConfig::resolveIconPreview(int pageIndex, int maskIndex) con
 MultiBoxInfo DashConfig::multiBoxRecord(int pageIndex, int maskIndex) const
 {
     MultiBoxInfo info;
-    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m)
         return info;
     // Exactly the id: a record stored for a mask without one is not found.

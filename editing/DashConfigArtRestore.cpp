@@ -16,14 +16,6 @@
 
 namespace {
 
-MaskElement* maskAt(DashConfig& config, int pageIndex, int maskIndex)
-{
-    PageModel* pg = config.page(pageIndex);
-    if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
-        return nullptr;
-    return &pg->masks[size_t(maskIndex)];
-}
-
 // Puts one art parameter back: an empty value means it was missing. A
 // parameter that exists keeps its place among the others, so undo gives back
 // the element exactly as it was; extra copies are dropped.
@@ -47,7 +39,7 @@ void restoreParam(pugi::xml_node node, const char* name, const std::string& valu
 
 bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorSnapshot& r)
 {
-    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
     const pugi::xml_node node = m->node;
@@ -83,7 +75,7 @@ bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorS
 
 bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleSnapshot& s)
 {
-    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
     const pugi::xml_node node = m->node;
@@ -119,7 +111,7 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
 
 bool DashConfig::restoreMultiBoxGeometry(int pageIndex, int maskIndex, const std::vector<ChildGeometrySnapshot>& list)
 {
-    MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
     const pugi::xml_node node = m->node;
@@ -151,7 +143,7 @@ bool DashConfig::restoreMultiBoxGeometry(int pageIndex, int maskIndex, const std
 
 bool DashConfig::rerenderMultiBoxPanel(int pageIndex, int maskIndex)
 {
-    const MaskElement* m = maskAt(*this, pageIndex, maskIndex);
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
     const QString key = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);

@@ -32,6 +32,19 @@ PageModel* DashConfig::page(int i)
     return &pages[static_cast<size_t>(i)];
 }
 
+MaskElement* DashConfig::maskAt(int pageIndex, int maskIndex)
+{
+    PageModel* p = page(pageIndex);
+    if (!p || maskIndex < 0 || maskIndex >= static_cast<int>(p->masks.size()))
+        return nullptr;
+    return &p->masks[static_cast<size_t>(maskIndex)];
+}
+
+const MaskElement* DashConfig::maskAt(int pageIndex, int maskIndex) const
+{
+    return const_cast<DashConfig*>(this)->maskAt(pageIndex, maskIndex);
+}
+
 int DashConfig::pageCount() const
 {
     return static_cast<int>(pages.size());

@@ -45,6 +45,10 @@ public:
 
     // --- records and accessors -------------------------------------------
     PageModel* page(int i);
+    // The mask at (page, mask), or null for a bad index. Valid until the
+    // page's mask list changes.
+    MaskElement* maskAt(int page, int mask);
+    const MaskElement* maskAt(int page, int mask) const;
     int pageCount() const;
     void markPageDirty(int i);
     pugi::xml_node gconfNode(int deviceIndex);
