@@ -46,15 +46,7 @@ bool DashConfig::removeWidget(int pageIndex, int maskIndex, int widgetIndex)
     if (node && node.parent())
         node.parent().remove_child(node);
 
-    // The remaining widgets are read again; the mask keeps the geometry and
-    // id the editor holds for it, which may be ahead of its parameters.
-    MaskElement fresh = parseMask(mask.node);
-    fresh.id = mask.id;
-    fresh.x = mask.x;
-    fresh.y = mask.y;
-    fresh.w = mask.w;
-    fresh.h = mask.h;
-    mask = std::move(fresh);
+    reparseMaskKeepingGeometry(mask);
     markDeviceDirty(*this, p->deviceFileIndex);
     return true;
 }

@@ -229,13 +229,7 @@ int DashConfig::insertWidget(int pageIndex, int mask, pugi::xml_node widget, int
         }
     }
 
-    MaskElement reparsed = parseMask(maskNode);
-    reparsed.id = record.id;
-    reparsed.x = record.x;
-    reparsed.y = record.y;
-    reparsed.w = record.w;
-    reparsed.h = record.h;
-    record = std::move(reparsed);
+    reparseMaskKeepingGeometry(record);
     markPageDirty(pageIndex);
     if (result < 0)
         result = static_cast<int>(record.widgets.size()) - 1;
@@ -307,13 +301,7 @@ int DashConfig::mergeAxisElements(int pageIndex, int mask, const std::vector<pug
     }
 
     if (added > 0) {
-        MaskElement reparsed = parseMask(maskNode);
-        reparsed.id = record.id;
-        reparsed.x = record.x;
-        reparsed.y = record.y;
-        reparsed.w = record.w;
-        reparsed.h = record.h;
-        record = std::move(reparsed);
+        reparseMaskKeepingGeometry(record);
         markPageDirty(pageIndex);
     }
     return added;

@@ -79,6 +79,10 @@ public:
     QString findAimcfg(const QString& dir);
     void parsePage(pugi::xml_node pageNode, int deviceIndex);
     MaskElement parseMask(pugi::xml_node maskNode);
+    // Re-reads the mask's widgets and styles from its node while keeping the
+    // id and geometry the editor holds for it (which may be ahead of its
+    // parameters).
+    void reparseMaskKeepingGeometry(MaskElement& mask);
     QString maskChannelText(int page, int mask);
     pugi::xml_node pageParamNode(int page);
     // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order.

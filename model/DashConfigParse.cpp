@@ -432,3 +432,14 @@ int charsetPixelHeight(const QString& charset)
     }
     return 0;
 }
+
+void DashConfig::reparseMaskKeepingGeometry(MaskElement& mask)
+{
+    MaskElement fresh = parseMask(mask.node);
+    fresh.id = mask.id;
+    fresh.x = mask.x;
+    fresh.y = mask.y;
+    fresh.w = mask.w;
+    fresh.h = mask.h;
+    mask = std::move(fresh);
+}
