@@ -425,8 +425,9 @@ BoxStyleInfo DashConfig::boxStyleRecord(int pageIndex, int maskIndex) const
     const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m)
         return info;
+    // The same key the writers use: the id, or "box%1" for a mask without one.
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
-    const auto it = styles.constFind(m->id);
+    const auto it = styles.constFind(sidecarKey(QStringLiteral("box"), m->id, maskIndex));
     if (it == styles.constEnd() || it->styleId.isEmpty())
         return info;
     info.present = true;

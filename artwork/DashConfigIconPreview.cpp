@@ -87,9 +87,9 @@ MultiBoxInfo DashConfig::multiBoxRecord(int pageIndex, int maskIndex) const
     const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m)
         return info;
-    // Exactly the id: a record stored for a mask without one is not found.
+    // The same key the writers use: the id, or "mbox%1" for a mask without one.
     const QMap<QString, MultiBoxRecord> records = loadMultiBoxSidecar();
-    const auto it = records.constFind(m->id);
+    const auto it = records.constFind(sidecarKey(QStringLiteral("mbox"), m->id, maskIndex));
     if (it == records.constEnd())
         return info;
     // A damaged or hand-edited record with counts the grid cannot take is

@@ -98,7 +98,19 @@ private Q_SLOTS:
         QCOMPARE(info.digitCount, digits);
         if (found)
             QCOMPARE(info.labelPlacement, QStringLiteral("left"));
-        QVERIFY(!config.multiBoxRecord(0, 1).found);
+        // Mask 1 has no id: its record is the one the writers key "mbox1".
+        QCOMPARE(config.multiBoxRecord(0, 1).found, QByteArray(QTest::currentDataTag()) == "id-less key");
+    }
+
+    void boxStyleRecordOfAMaskWithoutId()
+    {
+        DashConfig config;
+        QVERIFY(config.load(fixture().writeTempZip()));
+        QVERIFY(writeText(config.boxStylesSidecarPath(),
+                          R"({"version":1,"masks":{"box1":{"styleId":"carbon","originalPathRel":""}}})"));
+        QVERIFY(config.boxStyleRecord(0, 1).present);
+        QCOMPARE(config.boxStyleRecord(0, 1).styleId, QStringLiteral("carbon"));
+        QVERIFY(!config.boxStyleRecord(0, 2).present);
     }
 
     void barGeometryText()
