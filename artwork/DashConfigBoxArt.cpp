@@ -281,6 +281,23 @@ bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& 
     return writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false);
 }
 
+namespace {
+
+// Makes the element's attributes and children a copy of saved's.
+void replaceElementContent(pugi::xml_node node, pugi::xml_node saved)
+{
+    while (node.first_child())
+        node.remove_child(node.first_child());
+    while (node.first_attribute())
+        node.remove_attribute(node.first_attribute());
+    for (pugi::xml_attribute a = saved.first_attribute(); a; a = a.next_attribute())
+        node.append_attribute(a.name()) = a.value();
+    for (pugi::xml_node child = saved.first_child(); child; child = child.next_sibling())
+        node.append_copy(child);
+}
+
+} // namespace
+
 bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styleId, quint32 accentArgb,
                                bool showDividers, int borderPx, const QString& caption, quint32 captionArgb)
 {
@@ -385,14 +402,23 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
                                                   colourFromArgb(captionArgb));
     if (image.isNull())
         return false;
+    pugi::xml_document before;
+    before.append_copy(node);
     if (!writeMaskPanel(pageIndex, maskIndex, image, originFolder, device, homebrewSetStem(),
                         QStringLiteral("box_") + name, true))
         return false;
 
     // Recorded only after the item was written: a record never points to
-    // art that is not there.
+    // art that is not there. Without the record the origin would be lost
+    // (removing the style could never go back), so a failed record puts the
+    // mask back as it was and the style counts as not applied.
     styles.insert(key, BoxStyleRecord{styleId, origin, accentArgb, true, caption, borderPx, captionArgb});
-    saveBoxStyleSidecar(styles);
+    if (!saveBoxStyleSidecar(styles)) {
+        qWarning() << "applyBoxStyle: the box style could not be recorded; the mask keeps its previous art";
+        replaceElementContent(node, before.first_child());
+        pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
+        return false;
+    }
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
     return true;

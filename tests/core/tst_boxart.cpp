@@ -4,6 +4,7 @@
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 
@@ -173,6 +174,25 @@ private Q_SLOTS:
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
         QVERIFY(hasParam(config, "M_BCOL"));
         QVERIFY(sidecar(config.boxStylesSidecarPath()).isEmpty());
+    }
+
+    void unrecordedStyleIsNotApplied()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        const QByteArray before = ConfigSnapshot::documents(config);
+        // A folder where the box-style store belongs: the origin cannot be
+        // recorded, so the style must not stay applied without it.
+        QVERIFY(QDir().mkpath(config.boxStylesSidecarPath() + "/blocker"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^saveSidecar:"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^applyBoxStyle: the box style could not be recorded"));
+        QVERIFY(!config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
+        QCOMPARE(config.pages[0].masks[0].widgets.size(), size_t(1));
+        QVERIFY(config.pages[0].masks[0].widgets[0].node.parent() == config.pages[0].masks[0].node);
     }
 
     void failedRewriteKeepsTheOldArt()
