@@ -12,4 +12,5 @@ public:
 
 protected:
     bool apply(DashConfig& config, int page, int mask, int widget, const QString& value) override;
+    bool restore(DashConfig& config, int page, int mask, int widget, const QString& value) override;
 };

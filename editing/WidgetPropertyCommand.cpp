@@ -27,5 +27,5 @@ void WidgetPropertyCommand::undo()
     if (!m_config || !m_done)
         return;
     m_done = false;
-    apply(*m_config, m_page, m_mask, m_widget, m_old.isEmpty() ? defaultValue() : m_old);
+    restore(*m_config, m_page, m_mask, m_widget, m_old.isEmpty() ? defaultValue() : m_old);
 }

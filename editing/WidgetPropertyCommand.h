@@ -21,6 +21,11 @@ protected:
 
     // Writes value through the model's setter; false when it was refused.
     virtual bool apply(DashConfig& config, int page, int mask, int widget, const QString& value) = 0;
+    // Writes the value undo puts back; the setter by default.
+    virtual bool restore(DashConfig& config, int page, int mask, int widget, const QString& value)
+    {
+        return apply(config, page, mask, widget, value);
+    }
     // What undo writes when the widget had no value before the edit.
     virtual QString defaultValue() const { return QString(); }
 

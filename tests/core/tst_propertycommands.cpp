@@ -110,6 +110,24 @@ private Q_SLOTS:
         QTEST(paramValue(config.pages[0].masks[0].widgets[2].node, param.constData()), "afterUndo");
     }
 
+    void renameUndoRestoresAnEmptyText()
+    {
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        QVERIFY(config.setLabelText(0, 0, 0, QStringLiteral("Water")));
+        setLabelTextParams(config.pages[0].masks[0].widgets[0].node, QString());
+        config.pages[0].masks[0].widgets[0].text.clear();
+        const QByteArray before = ConfigSnapshot::documents(config);
+        QUndoStack stack;
+        stack.push(new SetLabelTextCommand(&config, 0, 0, 0, QString(), QStringLiteral("Oil")));
+        QCOMPARE(config.pages[0].masks[0].widgets[0].text, QStringLiteral("Oil"));
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+        QVERIFY(config.pages[0].masks[0].widgets[0].text.isEmpty());
+        stack.redo();
+        QCOMPARE(config.pages[0].masks[0].widgets[0].text, QStringLiteral("Oil"));
+    }
+
     void refusedEditLeavesNoStep_data()
     {
         QTest::addColumn<Factory>("make");
