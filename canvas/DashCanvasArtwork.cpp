@@ -161,9 +161,17 @@ QPixmap DashCanvas::loadHomebrewBarPixmap(const MaskElement& mask)
     const QString folder = maskArtFolder(mask);
     if (folder.isEmpty() || !folder.contains(QLatin1String("/s04_homebrew/zbar_")))
         return QPixmap();
+    // Keyed by the art folder, so a warm frame neither resolves the folder
+    // nor lists it again.
+    const QString key = QStringLiteral("hbar:") + folder;
+    const auto cached = m_artworkCache.constFind(key);
+    if (cached != m_artworkCache.constEnd())
+        return *cached;
     QString dir = DashConfig::resolveRs3Path(folder);
-    if (dir.isEmpty())
+    if (dir.isEmpty()) {
+        m_artworkCache.insert(key, QPixmap());
         return QPixmap();
+    }
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
 
@@ -180,17 +188,16 @@ QPixmap DashCanvas::loadHomebrewBarPixmap(const MaskElement& mask)
             chosen = name;
         }
     }
-    if (chosen.isEmpty())
+    if (chosen.isEmpty()) {
+        m_artworkCache.insert(key, QPixmap());
         return QPixmap();
+    }
 
     const QString path = dir + chosen;
-    const auto hit = m_artworkCache.constFind(path);
-    if (hit != m_artworkCache.constEnd())
-        return *hit;
     QPixmap pixmap;
     if (QFileInfo::exists(path))
         pixmap = QPixmap::fromImage(QImage(path));
-    m_artworkCache.insert(path, pixmap);
+    m_artworkCache.insert(key, pixmap);
     return pixmap;
 }
 
