@@ -221,6 +221,23 @@ private Q_SLOTS:
         QVERIFY(withCode(check(onePage({mask})), "cross-set").isEmpty());
     }
 
+    // Item files come from the install unchecked; one nested far deeper than
+    // any real item is still indexed.
+    void deeplyNestedItemFile()
+    {
+        Rs3Fixture fx;
+        const int depth = 200000;
+        QByteArray xml;
+        for (int i = 0; i < depth; ++i)
+            xml += "<e c=\"Group\">";
+        xml += "<e c=\"Bargraph\"/>";
+        for (int i = 0; i < depth; ++i)
+            xml += "</e>";
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPageFolder + "/Items/md1/md1.M2.xml", "<r>" + xml + "</r>"));
+        const QSet<QString> index = ConfigCheck::overlayItemIndex(fx.absolutePath(Rs3Fixture::Stable, kPageFolder));
+        QCOMPARE(index, QSet<QString>({"Group", "Bargraph"}));
+    }
+
     void inventedSlot_data()
     {
         QTest::addColumn<QString>("slot");
