@@ -256,17 +256,6 @@ private Q_SLOTS:
         QVERIFY(ConfigCheck::makePreRepairBackup(path).isEmpty());
         QCOMPARE(readFile(dir + "/Club.pre-repair.zconf2"), QByteArray("original"));
     }
-
-    void backupNeverReplacesAFolder()
-    {
-        const QString dir = TestEnvironment::makeTempDir("backup");
-        QFile f(dir + "/Club.zconf2");
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("original") == 8);
-        f.close();
-        QVERIFY(QDir().mkpath(dir + "/Club.pre-repair.zconf2/keep"));
-        QVERIFY(ConfigCheck::makePreRepairBackup(dir + "/Club.zconf2").isEmpty());
-        QVERIFY(QFileInfo(dir + "/Club.pre-repair.zconf2/keep").isDir());
-    }
 };
 
 KORV_GUI_TEST_MAIN(ConfigRepairTest)
