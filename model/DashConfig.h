@@ -70,6 +70,9 @@ public:
     bool saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records);
     bool saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement);
     quint32 boxStyleAccentArgb(const QString& key) const;
+    // The box style of a value box (a Digit mask without bar or ring): the
+    // stored style id, "custom" for art of its own without a record, else empty.
+    QString boxStyleForElement(const QString& key, pugi::xml_node mask) const;
 
     // --- opening a configuration: load, parsing, page accessors ----------
     // Opens a .zconf2/.zconfig. On failure the previous configuration stays
