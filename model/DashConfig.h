@@ -70,6 +70,9 @@ public:
     bool saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records);
     bool saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement);
     quint32 boxStyleAccentArgb(const QString& key) const;
+    // The box style of a value box (a Digit mask without bar or ring): the
+    // stored style id, "custom" for art of its own without a record, else empty.
+    QString boxStyleForElement(const QString& key, pugi::xml_node mask) const;
 
     // --- opening a configuration: load, parsing, page accessors ----------
     // Opens a .zconf2/.zconfig. On failure the previous configuration stays
@@ -162,6 +165,12 @@ public:
     void clearIconPreview(int page, int mask);
     // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order (as pageImagePaths).
     bool setPageImagePaths(int page, const QStringList& paths);
+    // Art parameters of a mask put back as captured; each present one moves
+    // to the end of the element.
+    bool restoreArtworkProps(int page, int mask, const ArtworkParams& params);
+    // Points the mask at another item of the same set (same folder above
+    // "Items/"); true without a write when it already shows that item.
+    bool swapArtworkItem(int page, int mask, const QString& itemFolder);
     // widgets: insert, copy, channel elements and paste merge
     int insertWidget(int page, int mask, pugi::xml_node widget, int dx, int dy, int index);
     bool copyWidgetXml(int page, int mask, int widget, pugi::xml_document& out);
