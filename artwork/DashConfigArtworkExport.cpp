@@ -31,12 +31,6 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
-bool sameFolder(const QString& a, const QString& b)
-{
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
-}
-
 // A file named by the configuration, inside the artwork folder only.
 QString fileInFolder(const QString& folder, const QString& name)
 {
@@ -108,7 +102,7 @@ bool DashConfig::exportElementArtwork(int pageIndex, int maskIndex, const QStrin
                               "install. Check Tools > Preferences points at the right one.")
                                .arg(x.relFolder));
     // Copying the folder onto itself would destroy the installed files.
-    if (sameFolder(targetFolder, x.sourceFolder))
+    if (isSameFolder(targetFolder, x.sourceFolder))
         return fail(error, tr("cannot export into the artwork's own folder:\n%1\n\nChoose another folder.")
                                .arg(targetFolder));
     int width = 0;

@@ -250,6 +250,14 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
     ArtworkTarget target;
     if (!resolveReplaceableArtwork(pageIndex, maskIndex, &target, &why))
         return fail(error, why);
+    // Replacing a folder from itself would only copy its files onto
+    // themselves, which fails half-way.
+    for (const QString& folder : target.targetFolders) {
+        if (isSameFolder(folder, sourceFolder))
+            return fail(error, tr("the chosen folder is the installed artwork itself:\n%1\n\nExport the artwork to "
+                                  "another folder, edit it there and replace from that folder.")
+                                   .arg(sourceFolder));
+    }
 
     QImage image = QImage(sourceFolder + QStringLiteral("/mask.png")).convertToFormat(QImage::Format_ARGB32);
     if (image.size() != r.declaredSize)

@@ -289,6 +289,27 @@ private Q_SLOTS:
         QCOMPARE(filesOf(first.backups[0].backupDir), original);
     }
 
+    void elementWithDeviceImageKeepsItsXml()
+    {
+        Rs3Fixture fx;
+        install(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        const QByteArray xml = ConfigSnapshot::documents(config);
+        QVERIFY(config.applyArtwork(0, 1, sourceFolder(QSize(120, 60)), false));
+        QCOMPARE(ConfigSnapshot::documents(config), xml);
+        QVERIFY(!config.devices[0]->dirty);
+
+        // The installed folder itself is no source for its own replacement.
+        const QString installed = QDir::cleanPath(fx.absolutePath(Rs3Fixture::Stable, kItem));
+        const Files before = filesOf(installed);
+        QString error;
+        QVERIFY(!config.applyArtwork(0, 1, installed, false, nullptr, &error));
+        QCOMPARE(error, "the chosen folder is the installed artwork itself:\n" + installed
+                            + "\n\nExport the artwork to another folder, edit it there and replace from that folder.");
+        QCOMPARE(filesOf(installed), before);
+    }
+
     void linkedInstallIsWrittenOnce()
     {
         Rs3Fixture fx;
