@@ -150,3 +150,9 @@ QByteArray resourceFolderXml(const char* label)
     text.text().set(label);
     return xmlDocumentBytes(doc, "  ");
 }
+
+bool isSameFolder(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+}

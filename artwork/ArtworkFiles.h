@@ -34,3 +34,7 @@ QByteArray pngBytes(const QImage& image);
 // The "AiM_folder.xml" that names a homebrew folder in RaceStudio 3's
 // resource browser (sorted last, shown as `label`).
 QByteArray resourceFolderXml(const char* label);
+
+// True when both name the same existing folder, through links too (letter
+// case ignored, as RS3's Windows file system does).
+bool isSameFolder(const QString& a, const QString& b);

@@ -27,6 +27,9 @@
 #include <vector>
 
 class QTemporaryDir;
+struct ArtworkApplyResult;
+struct ArtworkExportInfo;
+struct ArtworkTarget;
 struct ChildGeometrySnapshot;
 struct BarColorSnapshot;
 
@@ -137,6 +140,21 @@ public:
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
     int fitMaskArtToGeometry(int page, int mask);
+
+    // --- replacing and exporting an element's artwork (artwork/DashConfigArtworkReplace.cpp,
+    // artwork/DashConfigArtworkExport.cpp). Each clears *error first and fills it on failure.
+    bool resolveReplaceableArtwork(int page, int mask, ArtworkTarget* target = nullptr, QString* error = nullptr);
+    // True only when sourceFolder holds a loadable mask.png of exactly the declared size.
+    bool validateReplacementArt(int page, int mask, const QString& sourceFolder, ArtworkApplyResult* result = nullptr,
+                                QString* error = nullptr);
+    // Writes the folder's art into every RS3 install that holds the item, after
+    // a dated backup of each; all or nothing across the installs.
+    bool applyArtwork(int page, int mask, const QString& sourceFolder, bool allowScale,
+                      ArtworkApplyResult* result = nullptr, QString* error = nullptr);
+    ArtworkParams captureArtworkParams(int page, int mask) const;
+    QStringList elementsSharingArtwork(int page, int mask) const;
+    bool exportElementArtwork(int page, int mask, const QString& targetFolder, ArtworkExportInfo* info = nullptr,
+                              QString* error = nullptr);
 
     // --- bar colour artwork, undo-side artwork restores, page backgrounds
     // (artwork/DashConfigBarColor.cpp, editing/DashConfigArtRestore.cpp, artwork/DashConfigPageBackground.cpp)
