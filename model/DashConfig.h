@@ -207,6 +207,22 @@ public:
                                 int laptimeFid, const QString& deviceTypeCode);
     int propagateBarAxisRefs(int page, int mask);
 
+    // --- new pages and template pages, Save As (editing/DashConfigNewPages.cpp)
+    // A blank page after the last page of the first device file that has
+    // pages (else device file 0), showing that file's first page art.
+    // Returns the new page's index, or -1 with nothing changed.
+    int newPage(const QString& name);
+    // A page built from a page template folder (absolute; "pMain.P2.xml"
+    // and the item files it names, read only inside that folder). relFolder
+    // is the folder relative to the RS3 root (empty or ending in '/') that
+    // the page's art paths start with. Returns the new page's position in
+    // the page list, or -1 with nothing changed.
+    int insertPage(const QString& folder, const QString& name, const QString& relFolder);
+    // Makes path the configuration's path and carries the JSON sidecars
+    // along. Called only after a successful Save As to path, so that a failed
+    // save never re-points the configuration.
+    void moveToPath(const QString& path);
+
     // --- saving: device documents, preview pictures, configuration name ---
     // Writes every dirty device file (or the only one), refreshes the preview
     // pictures, writes a pending rename and packs the extract folder into
@@ -284,6 +300,8 @@ private:
     void installFontFolders(const QStringList& folders);
     void readChannelsAndIcons();
     void loadPageBackground(PageModel& page, const QString& imagePath);
+    // Sets the page's background path and picture from a file on disk.
+    void loadPagePicture(PageModel& page, const QString& file);
 
     // --- saving: steps that the channel-binding area fills ---------------
     void rebindAxisDeviceCode(pugi::xml_node axis);
