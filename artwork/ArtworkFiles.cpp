@@ -1,5 +1,4 @@
 #include "artwork/ArtworkFiles.h"
-#include <pugixml.hpp>
 #include "model/XmlParams.h"
 #include <QImage>
 #include <QBuffer>
@@ -134,21 +133,17 @@ QByteArray pngBytes(const QImage& image)
     return bytes;
 }
 
-QByteArray resourceFolderXml(const char* label)
+QByteArray resourceFolderXml(const QString& label, int sort)
 {
-    pugi::xml_document doc;
-    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
-    decl.append_attribute("version") = "1.0";
-    pugi::xml_node e = doc.append_child("AiM_resource_folder").append_child("e");
-    e.append_attribute("c") = "Folder";
-    e.append_attribute("i") = "0";
-    pugi::xml_node sort = e.append_child("p");
-    sort.append_attribute("n") = "Sort";
-    sort.text().set("99");
-    pugi::xml_node text = e.append_child("p");
-    text.append_attribute("n") = "gettext";
-    text.text().set(label);
-    return xmlDocumentBytes(doc, "  ");
+    QByteArray out;
+    out += "<?xml version=\"1.0\"?>\n";
+    out += "<AiM_resource_folder>\n";
+    out += "  <e c=\"Folder\" i=\"0\">\n";
+    out += "    <p n=\"Sort\">" + QByteArray::number(sort) + "</p>\n";
+    out += "    <p n=\"gettext\">" + xmlEscape(label).toUtf8() + "</p>\n";
+    out += "  </e>\n";
+    out += "</AiM_resource_folder>\n";
+    return out;
 }
 
 bool isSameFolder(const QString& a, const QString& b)

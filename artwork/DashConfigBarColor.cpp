@@ -185,7 +185,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
 
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
         if (!QFileInfo::exists(folderXml))
-            writeFileBytes(folderXml, resourceFolderXml("Bar Colors"));
+            writeFileBytes(folderXml, resourceFolderXml(QStringLiteral("Bar Colors"), 99));
         written = true;
     }
     return written;

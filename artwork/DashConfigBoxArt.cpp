@@ -218,7 +218,7 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
 
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
         if (!QFileInfo::exists(folderXml))
-            writeFileBytes(folderXml, resourceFolderXml("Box Styles"));
+            writeFileBytes(folderXml, resourceFolderXml(QStringLiteral("Box Styles"), 99));
         written = true;
     }
     if (!written)

@@ -57,6 +57,20 @@ bool isSafeRelativePath(const QString& rel, QString* why)
     return true;
 }
 
+bool isSafeName(const QString& name)
+{
+    if (name.isEmpty() || name.size() > 100)
+        return false;
+    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    for (const QChar ch : name) {
+        if (ch.unicode() < 0x20 || ch.unicode() == 0x7f || ch.category() == QChar::Other_Control
+            || forbidden.contains(ch))
+            return false;
+    }
+    const auto isEdge = [](QChar ch) { return ch == QLatin1Char('.') || ch.isSpace(); };
+    return !isEdge(name.front()) && !isEdge(name.back());
+}
+
 bool isInside(const QString& root, const QString& path)
 {
     if (root.isEmpty() || path.isEmpty())

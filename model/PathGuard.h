@@ -15,6 +15,12 @@ namespace PathGuard {
 // On refusal, *why (when given) names the reason for a log line.
 bool isSafeRelativePath(const QString& rel, QString* why = nullptr);
 
+// True when name can be one folder name of its own (a template, theme or
+// gallery slug folder): 1 to 100 characters, none of / \ : * ? " < > | nor a
+// control character, not "." or "..", and no leading or trailing blank or
+// dot (Windows drops those, so two names would meet in one folder).
+bool isSafeName(const QString& name);
+
 // True when path, cleaned, is root itself or lies below it. Both are taken
 // with '/' separators; the comparison follows the platform's file-name case
 // rule.

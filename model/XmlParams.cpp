@@ -1,5 +1,7 @@
 #include "model/XmlParams.h"
 
+#include "model/StringWriter.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -219,21 +221,9 @@ bool xmlNestingWithin(pugi::xml_node root, int maxDepth)
     return true;
 }
 
-namespace {
-
-struct ByteWriter : pugi::xml_writer {
-    QByteArray bytes;
-    void write(const void* data, size_t size) override
-    {
-        bytes.append(static_cast<const char*>(data), static_cast<qsizetype>(size));
-    }
-};
-
-} // namespace
-
 QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent)
 {
-    ByteWriter out;
+    StringWriter out;
     doc.save(out, indent, pugi::format_indent, pugi::encoding_auto);
-    return out.bytes;
+    return out.buffer;
 }

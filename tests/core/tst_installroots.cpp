@@ -68,6 +68,35 @@ private Q_SLOTS:
             QVERIFY(PathGuard::isInside(QStringLiteral("/r/root"), joined));
     }
 
+    void safeName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("blank inside") << "neon nights" << true;
+        QTest::newRow("slug") << "zmy_page_2" << true;
+        QTest::newRow("100 characters") << QString(100, QLatin1Char('a')) << true;
+        QTest::newRow("101 characters") << QString(101, QLatin1Char('a')) << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("dot") << "." << false;
+        QTest::newRow("dotdot") << ".." << false;
+        QTest::newRow("slash") << "a/b" << false;
+        QTest::newRow("backslash") << "a\\b" << false;
+        QTest::newRow("drive") << "C:" << false;
+        QTest::newRow("trailing dot") << "x." << false;
+        QTest::newRow("leading blank") << " x" << false;
+        QTest::newRow("trailing blank") << "x " << false;
+        QTest::newRow("wildcard") << "a*b" << false;
+        QTest::newRow("pipe") << "a|b" << false;
+        QTest::newRow("control character") << QStringLiteral("a\tb") << false;
+    }
+
+    void safeName()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, safe);
+        QCOMPARE(PathGuard::isSafeName(name), safe);
+    }
+
     void isInsideIsNotAPrefixMatch()
     {
         QVERIFY(!PathGuard::isInside(QStringLiteral("/a/root"), QStringLiteral("/a/rootkit/x")));

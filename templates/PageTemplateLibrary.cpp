@@ -1,0 +1,278 @@
+// The files of a template folder: pMain.P2.xml, the mask item files, the
+// folder meta file, and the image files of a mask gathered from the installs.
+#include "templates/PageTemplateLibrary.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
+#include "model/InstallRoots.h"
+#include "model/PageModel.h"
+#include "model/PathGuard.h"
+#include "model/XmlParams.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+namespace {
+
+const char* const kIndent = "  ";
+
+QByteArray twoDigits(int n)
+{
+    return QByteArray::number(n).rightJustified(2, '0');
+}
+
+QString itemFolderName(int n)
+{
+    return QStringLiteral("md%1").arg(n);
+}
+
+void appendParam(pugi::xml_node element, const char* name, const QByteArray& value)
+{
+    pugi::xml_node p = element.append_child("p");
+    p.append_attribute("n") = name;
+    if (!value.isEmpty())
+        p.append_child(pugi::node_pcdata).set_value(value.constData());
+}
+
+pugi::xml_node startDocument(pugi::xml_document& doc, const char* rootName)
+{
+    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version") = "1.0";
+    return doc.append_child(rootName);
+}
+
+void appendMaskEntry(pugi::xml_node page, const MaskElement& mask, int n)
+{
+    pugi::xml_node e = page.append_child("e");
+    e.append_attribute("c") = "GMaskParam";
+    e.append_attribute("i") = ("md." + twoDigits(n)).constData();
+    const QString item = itemFolderName(n);
+    appendParam(e, "PATH_NAME_REL_AiM_MASK", QStringLiteral("./Items/%1/%1.M2.xml").arg(item).toUtf8());
+    appendParam(e, "ORDINE", QByteArray::number(n));
+    appendParam(e, "XPOS", QByteArray::number(mask.x));
+    appendParam(e, "YPOS", QByteArray::number(mask.y));
+    if (mask.w > 0)
+        appendParam(e, "WIDTH", QByteArray::number(mask.w));
+    if (mask.h > 0)
+        appendParam(e, "HEIGHT", QByteArray::number(mask.h));
+}
+
+QByteArray maskItemFile(pugi::xml_node maskNode, int n)
+{
+    pugi::xml_document doc;
+    pugi::xml_node copy = startDocument(doc, "aimDataBase_Mask2").append_copy(maskNode);
+    if (pugi::xml_attribute id = copy.attribute("i"))
+        id.set_value(("m" + twoDigits(n)).constData());
+    return xmlDocumentBytes(doc, kIndent);
+}
+
+// The mask's own size when its art is a single picture the device paints at
+// file size; bars and rings draw their art differently and stay unfitted.
+QSize fitSizeOf(const MaskElement& mask)
+{
+    if (findParamText(mask.node, "PATH_IMAGE_SFONDO_FW").isEmpty())
+        return {};
+    for (const char* cls : {"Bargraph", "BargraphTrapezio", "Ring"}) {
+        if (maskHasChildClass(mask.node, cls))
+            return {};
+    }
+    if (mask.w <= 0 || mask.h <= 0)
+        return {};
+    return QSize(mask.w, mask.h);
+}
+
+// The install folder that holds the art folder: the first overlay root's
+// install (stable, beta, local) where it exists. Joined through PathGuard,
+// so a ".." or absolute art folder finds nothing.
+QString sourceArtFolder(const QString& artFolder)
+{
+    static const QString overlaySuffix = QStringLiteral("/aim/resources/overlay");
+    for (QString root : allOverlayRoots()) {
+        if (root.endsWith(overlaySuffix, Qt::CaseInsensitive))
+            root.chop(overlaySuffix.size());
+        if (root.isEmpty())
+            continue;
+        const QString folder = PathGuard::join(root, artFolder);
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    }
+    return {};
+}
+
+int lastItemNamed(const QList<TemplateFile>& items, const QString& fileName)
+{
+    for (int i = int(items.size()) - 1; i >= 0; --i) {
+        const QString name = items[i].first.section(QLatin1Char('/'), -1);
+        if (name.compare(fileName, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void fitMaskArt(QList<TemplateFile>& items, const QSize& target, const QString& artFolder,
+                const QString& prefix)
+{
+    if (target.width() > PageTemplateLibrary::kMaxFitSide || target.height() > PageTemplateLibrary::kMaxFitSide) {
+        qWarning().noquote() << "maskImageItems: target" << target << "for" << prefix
+                             << "is beyond the fitting limit - art left as it is";
+        return;
+    }
+    const int png = lastItemNamed(items, QStringLiteral("mask.png"));
+    const int tgz = lastItemNamed(items, QStringLiteral("mask.tgz"));
+    if (png < 0)
+        return;
+    const QImage picture = QImage::fromData(items[png].second);
+    if (picture.isNull() || picture.size() == target)
+        return;
+    const QImage fitted = picture.convertToFormat(QImage::Format_ARGB32)
+                              .scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QByteArray fittedPng = pngBytes(fitted);
+    const QByteArray fittedTgz = tgz >= 0 ? TgzImage::encode(fitted) : QByteArray();
+    if (fittedPng.isEmpty() || (tgz >= 0 && fittedTgz.isEmpty()))
+        return;
+    items[png].second = fittedPng;
+    if (tgz >= 0)
+        items[tgz].second = fittedTgz;
+    qInfo().noquote() << "maskImageItems: fitted" << artFolder << "art" << picture.size() << "->" << target
+                      << "for" << prefix;
+}
+
+} // namespace
+
+QByteArray PageTemplateLibrary::buildTemplatePMain(const PageModel* page)
+{
+    pugi::xml_document doc;
+    pugi::xml_node pageElement = startDocument(doc, "aimDataBase_Page2").append_child("e");
+    pageElement.append_attribute("c") = "GPageParam";
+    pageElement.append_attribute("i") = "GPageParam.1";
+    appendParam(pageElement, "PAGE_IDX", "0");
+    appendParam(pageElement, "PAGE_NAME", page->name.toUtf8());
+    appendParam(pageElement, "PATH_IMAGE", "bkg.png");
+    appendParam(pageElement, "PATH_IMAGE_PRW", "prw.png");
+    appendParam(pageElement, "VERSION", "1.1");
+    appendParam(pageElement, "FIXED_BKG", "1");
+    appendParam(pageElement, "HEIGHT", QByteArray::number(page->height));
+    appendParam(pageElement, "WIDTH", QByteArray::number(page->width));
+    for (size_t i = 0; i < page->masks.size(); ++i)
+        appendMaskEntry(pageElement, page->masks[i], int(i) + 1);
+    return xmlDocumentBytes(doc, kIndent);
+}
+
+QList<TemplateFile> PageTemplateLibrary::buildMaskItems(const PageModel* page)
+{
+    QList<TemplateFile> items;
+    for (size_t i = 0; i < page->masks.size(); ++i) {
+        const MaskElement& mask = page->masks[i];
+        const int n = int(i) + 1;
+        if (!mask.node)
+            continue;
+        const QString item = itemFolderName(n);
+        items.append({item + QLatin1Char('/') + item + QStringLiteral(".M2.xml"), maskItemFile(mask.node, n)});
+        const QString artFolder = findParamText(mask.node, "PATH_REL_AiM_MASK").trimmed();
+        if (artFolder.isEmpty()) {
+            qWarning().noquote() << "buildMaskItems: mask" << n
+                                 << "has no PATH_REL_AiM_MASK — template will ship without its image files "
+                                    "and RS3 will render it blank.";
+            continue;
+        }
+        items.append(maskImageItems(artFolder, item, fitSizeOf(mask)));
+    }
+    return items;
+}
+
+QByteArray PageTemplateLibrary::folderMetaXml(const QString& label, int sort)
+{
+    return resourceFolderXml(label, sort);
+}
+
+void PageTemplateLibrary::readFolderMeta(const QString& path, QString* label, int* sort)
+{
+    QString foundLabel;
+    int foundSort = 99;
+    QFile file(path);
+    pugi::xml_document doc;
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        if (doc.load_buffer(bytes.constData(), size_t(bytes.size()))) {
+            const pugi::xml_node folder = doc.child("AiM_resource_folder").child("e");
+            for (pugi::xml_node p = folder.child("p"); p; p = p.next_sibling("p")) {
+                const char* name = p.attribute("n").value();
+                if (qstrcmp(name, "gettext") == 0)
+                    foundLabel = QString::fromUtf8(p.text().get());
+                else if (qstrcmp(name, "Sort") == 0)
+                    foundSort = leadingInt(QByteArray(p.text().get()));
+            }
+        }
+    }
+    if (label)
+        *label = foundLabel;
+    if (sort)
+        *sort = foundSort;
+}
+
+QSize PageTemplateLibrary::readPageSize(const QByteArray& pMainXml)
+{
+    if (pMainXml.isEmpty())
+        return {};
+    pugi::xml_document doc;
+    if (!doc.load_buffer(pMainXml.constData(), size_t(pMainXml.size())))
+        return {};
+    const pugi::xml_node root = doc.child("aimDataBase_Page2");
+    for (pugi::xml_node e = root.child("e"); e; e = e.next_sibling("e")) {
+        if (!hasClass(e, "GPageParam"))
+            continue;
+        int width = 0;
+        int height = 0;
+        for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
+            const char* name = p.attribute("n").value();
+            const int value = QString::fromUtf8(p.text().get()).trimmed().toInt();
+            if (qstrcmp(name, "WIDTH") == 0)
+                width = value;
+            else if (qstrcmp(name, "HEIGHT") == 0)
+                height = value;
+        }
+        if (width >= 1 && height >= 1)
+            return QSize(width, height);
+    }
+    return {};
+}
+
+bool PageTemplateLibrary::writeFile(const QString& path, const QByteArray& bytes)
+{
+    return writeFileBytes(path, bytes);
+}
+
+QList<TemplateFile> PageTemplateLibrary::maskImageItems(const QString& artFolder, const QString& prefix,
+                                                        const QSize& targetSize)
+{
+    const QString art = artFolder.trimmed();
+    if (art.isEmpty() || prefix.isEmpty())
+        return {};
+    const QString source = sourceArtFolder(art);
+    if (source.isEmpty()) {
+        qWarning().noquote() << "maskImageItems: source Items folder for" << art
+                             << "not found in any overlay root — template mask" << prefix
+                             << "will render blank in RS3.";
+        return {};
+    }
+    QList<TemplateFile> items;
+    const QStringList names = QDir(source).entryList({QStringLiteral("*.png"), QStringLiteral("*.tgz")},
+                                                      QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        QFile file(source + QLatin1Char('/') + name);
+        if (file.open(QIODevice::ReadOnly))
+            items.append({prefix + QLatin1Char('/') + name, file.readAll()});
+    }
+    if (targetSize.isValid() && !targetSize.isEmpty() && !items.isEmpty())
+        fitMaskArt(items, targetSize, art, prefix);
+    return items;
+}
+
+QString homebrewTemplatesDir()
+{
+    return appDataDir() + QStringLiteral("/templates");
+}
