@@ -77,7 +77,8 @@ QString exportedArtworkReadme(const QString& elementLabel, const QString& source
         "Only mask.png is re-encoded; the other .tgz files are copied byte for byte.\r\n\r\n");
     if (!sharedWith.isEmpty()) {
         text += QStringLiteral("SHARED FOLDER\r\n") + rule(QLatin1Char('-'), 13);
-        text += QStringLiteral("This artwork folder is ALSO used by: %1\r\n").arg(sharedWith.join(QStringLiteral(", ")));
+        text += QStringLiteral("This artwork folder is ALSO used by: %1\r\n")
+                    .arg(sharedWith.join(QStringLiteral(", ")));
         text += QStringLiteral(
             "On import the artwork is replaced IN PLACE, so every element listed above\r\n"
             "changes with it. Korvelanto saves the old artwork first and Undo puts it\r\n"

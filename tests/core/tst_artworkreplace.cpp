@@ -184,10 +184,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("mask");
         QTest::addColumn<QSize>("art"); // 0 x 0: no mask.png; -1 x -1: a mask.png that is no picture
         QTest::addColumn<bool>("allowScale");
-        QTest::addColumn<QString>("error"); // "%S": the source folder, "%R": the stable root
+        QTest::addColumn<QString>("error"); // "%S": the source folder, "%L": the item beside the program
 
-        const QString mismatch = "mask.png is 200 x 100 but this element is declared 120 x 60.\n\nThe dash paints the art "
-                                 "at the ART's size while both editors draw the declared rectangle, so a mismatch "
+        const QString mismatch = "mask.png is 200 x 100 but this element is declared 120 x 60.\n\nThe dash paints "
+                                 "the art at the ART's size while both editors draw the declared rectangle, so a mismatch "
                                  "looks right on screen and wrong on the dash. Re-export it at 120 x 60, or let "
                                  "Korvelanto scale it.";
         QTest::newRow("size mismatch") << 0 << 0 << QSize(200, 100) << false << mismatch;
