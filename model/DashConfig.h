@@ -193,8 +193,10 @@ public:
     // Writes every dirty device file (or the only one), refreshes the preview
     // pictures, writes a pending rename and packs the extract folder into
     // targetPath (the previous file kept as ".bak"). On false the previous
-    // archive is untouched and `error` (when given) says why.
-    bool save(const QString& targetPath, QString* error = nullptr);
+    // archive is untouched and `error` (when given) says why. A rename that
+    // cannot be written does not stop the save: it stays pending and
+    // `warning` (when given) says so; otherwise `warning` is cleared.
+    bool save(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
     bool writeDeviceDocument(DeviceFile* file);
     int refreshPreviewImages();
     bool setConfigName(const QString& name);
