@@ -81,7 +81,7 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
     const pugi::xml_node node = m->node;
     writeBoxArtProps(node, s);
 
-    const QString key = sidecarKey(QStringLiteral("box"), m->id, maskIndex);
+    const QString key = boxStyleKey(pageIndex, maskIndex);
     QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     if (s.recordPresent)
         styles.insert(key, BoxStyleRecord{s.styleId, QString(), quint32(s.accentArgb), s.showDividers != 0, s.caption,

@@ -133,6 +133,10 @@ public:
     QImage renderBoxStyleImage(int page, int mask);
     BoxStyleInfo boxStyleRecord(int page, int mask) const;
     BoxStyleSnapshot boxStyleSnapshot(int page, int mask) const;
+    // Key of the mask's box-style record: its id, or for a mask without one
+    // "mbox%1" when it is a multi-value box (a drawable multi-box record under
+    // that key) and "box%1" otherwise. Empty for a bad index.
+    QString boxStyleKey(int page, int mask) const;
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
