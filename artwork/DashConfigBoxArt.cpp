@@ -502,6 +502,7 @@ BoxStyleSnapshot DashConfig::boxStyleSnapshot(int pageIndex, int maskIndex) cons
         s.borderPx = it->borderPx;
         s.caption = it->caption;
         s.captionArgb = int(it->captionArgb);
+        s.originalPathRel = it->originalPathRel;
     }
     return s;
 }

@@ -273,6 +273,9 @@ private:
     void readChannelsAndIcons();
     void loadPageBackground(PageModel& page, const QString& imagePath);
 
+    // --- undo-side artwork restores --------------------------------------
+    void redrawBoxItem(int page, int mask, const QString& itemPath, const BoxStyleRecord& style);
+
     // --- saving: steps that the channel-binding area fills ---------------
     void rebindAxisDeviceCode(pugi::xml_node axis);
     void propagateBarAxisRefsForMask(int page, int mask);
