@@ -160,7 +160,10 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
     const QString relItem = homebrewItemPath(device, stem, item);
     // Device, stem and item may come from the configuration (a path in the
     // XML or a sidecar): the item must stay a plain folder under the roots.
-    if (!PathGuard::isSafeRelativePath(relItem) || item.contains(QLatin1Char('/')) || stem.contains(QLatin1Char('/'))) {
+    const auto isName = [](const QString& part) {
+        return !part.isEmpty() && part != QLatin1String(".") && !part.contains(QLatin1Char('/'));
+    };
+    if (!PathGuard::isSafeRelativePath(relItem) || !isName(item) || !isName(stem)) {
         qWarning() << "writeMaskPanel: refusing item path" << relItem;
         return false;
     }
