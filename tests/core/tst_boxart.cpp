@@ -8,6 +8,7 @@
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -346,6 +347,24 @@ private Q_SLOTS:
         QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
         QVERIFY(!hasParam(config, "DE_FIT_SRC"));
+    }
+
+    // The fit item's name carries SHA-1 of the origin in lower case: the
+    // same art named with other letter case is the same item.
+    void fitHashIgnoresLetterCase()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        const QString origin = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/S01/Digit/Items/A/");
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, origin, QSize(100, 50)));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(origin, 100, 50)));
+        resize(config, 120, 60);
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
+        const QString hash = QString::fromLatin1(
+            QCryptographicHash::hash(origin.toLower().toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"),
+                 homebrewItemPath("mxg_12", "config", "fit_md_01_120x60_" + hash));
     }
 
     void fitRerendersAStyledBox()
