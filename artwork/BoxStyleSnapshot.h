@@ -16,6 +16,9 @@ struct BoxStyleSnapshot {
     int borderPx = 0;
     QString caption;
     int captionArgb = 0;
+    // The record's origin: undo puts it back, so a box restyled and undone
+    // can still be removed back to the art it started from.
+    QString originalPathRel;
 
     // PATH_REL_AiM_MASK, PATH_IMAGE_SFONDO_FW, DE_FIT_SRC and M_BCOL of the
     // element (a later duplicate wins); no record part.

@@ -133,6 +133,23 @@ QString DashConfig::homebrewSetStem() const
     return sanitizeFileStem(QFileInfo(zconf2Path).completeBaseName());
 }
 
+QString DashConfig::boxStyleKey(int pageIndex, int maskIndex) const
+{
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m)
+        return {};
+    if (!m->id.isEmpty())
+        return m->id;
+    // A multi-value box keeps its own style under the key of its multi-box
+    // record, so the record writers and readers meet under one key.
+    const QString multiKey = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
+    const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
+    const auto mb = multi.constFind(multiKey);
+    if (mb != multi.constEnd() && isMultiBoxUsable(*mb))
+        return multiKey;
+    return sidecarKey(QStringLiteral("box"), m->id, maskIndex);
+}
+
 bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& image, const QString& copySource,
                                 const QString& device, const QString& stem, const QString& item,
                                 bool removeBorderColour)
@@ -143,7 +160,10 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
     const QString relItem = homebrewItemPath(device, stem, item);
     // Device, stem and item may come from the configuration (a path in the
     // XML or a sidecar): the item must stay a plain folder under the roots.
-    if (!PathGuard::isSafeRelativePath(relItem) || item.contains(QLatin1Char('/')) || stem.contains(QLatin1Char('/'))) {
+    const auto isName = [](const QString& part) {
+        return !part.isEmpty() && part != QLatin1String(".") && !part.contains(QLatin1Char('/'));
+    };
+    if (!PathGuard::isSafeRelativePath(relItem) || !isName(item) || !isName(stem)) {
         qWarning() << "writeMaskPanel: refusing item path" << relItem;
         return false;
     }
@@ -304,12 +324,12 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
-    const QString key = sidecarKey(QStringLiteral("box"), m->id, maskIndex);
+    const QString key = boxStyleKey(pageIndex, maskIndex);
 
     // A multi-value box is redrawn as a whole panel. A record whose grid
     // cannot be drawn (damaged sidecar) counts as no record.
     const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
-    const auto mb = multi.constFind(key);
+    const auto mb = multi.constFind(sidecarKey(QStringLiteral("mbox"), m->id, maskIndex));
     if (mb != multi.constEnd() && isMultiBoxUsable(*mb)) {
         if (!renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols, styleId, colourFromArgb(accentArgb),
                                  showDividers, borderPx, caption, captionArgb))
@@ -451,9 +471,9 @@ BoxStyleInfo DashConfig::boxStyleRecord(int pageIndex, int maskIndex) const
     const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m)
         return info;
-    // The same key the writers use: the id, or "box%1" for a mask without one.
+    // The same key the writers use.
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
-    const auto it = styles.constFind(sidecarKey(QStringLiteral("box"), m->id, maskIndex));
+    const auto it = styles.constFind(boxStyleKey(pageIndex, maskIndex));
     if (it == styles.constEnd() || it->styleId.isEmpty())
         return info;
     info.present = true;
@@ -476,7 +496,7 @@ BoxStyleSnapshot DashConfig::boxStyleSnapshot(int pageIndex, int maskIndex) cons
         return {};
     BoxStyleSnapshot s = BoxStyleSnapshot::readFromMask(m->node);
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
-    const auto it = styles.constFind(sidecarKey(QStringLiteral("box"), m->id, maskIndex));
+    const auto it = styles.constFind(boxStyleKey(pageIndex, maskIndex));
     if (it != styles.constEnd()) {
         s.recordPresent = true;
         s.styleId = it->styleId;
@@ -485,6 +505,7 @@ BoxStyleSnapshot DashConfig::boxStyleSnapshot(int pageIndex, int maskIndex) cons
         s.borderPx = it->borderPx;
         s.caption = it->caption;
         s.captionArgb = int(it->captionArgb);
+        s.originalPathRel = it->originalPathRel;
     }
     return s;
 }

@@ -58,11 +58,12 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     if (maskHasChildClass(node, "Bargraph") || maskHasChildClass(node, "BargraphTrapezio")
         || maskHasChildClass(node, "Ring"))
         return 0;
-    const QString key = sidecarKey(QStringLiteral("box"), pg->masks[size_t(maskIndex)].id, maskIndex);
+    const QString& id = pg->masks[size_t(maskIndex)].id;
     // Any multi-value box record, even a damaged one, means the panel is laid
     // out elsewhere: never scale it here.
-    if (loadMultiBoxSidecar().contains(key))
+    if (loadMultiBoxSidecar().contains(sidecarKey(QStringLiteral("mbox"), id, maskIndex)))
         return 0;
+    const QString key = sidecarKey(QStringLiteral("box"), id, maskIndex);
     const int w = paramInt(node, "WIDTH");
     const int h = paramInt(node, "HEIGHT");
     if (w < 1 || h < 1)

@@ -13,15 +13,15 @@ const QString& overlayPrefix()
 }
 } // namespace
 
-bool parseHomebrewBoxPath(const QString& path, QString& device, QString& stem, QString& item)
+bool parseHomebrewBoxPath(const QString& given, QString& device, QString& stem, QString& item)
 {
     static const QString setMarker = QStringLiteral("/s04_homebrew/zbox_");
     static const QString itemsMarker = QStringLiteral("/Items/");
-    if (!path.startsWith(overlayPrefix()) || !path.contains(setMarker))
-        return false;
     // The parts become folder names under the installs: no "..", no
-    // absolute or drive components.
-    if (!PathGuard::isSafeRelativePath(path))
+    // absolute or drive components, and no empty or "." part standing in
+    // for a name ("Items/./" is no item).
+    const QString path = PathGuard::normalized(given);
+    if (!path.startsWith(overlayPrefix()) || !path.contains(setMarker))
         return false;
     const int m = path.indexOf(QLatin1String("/masks/"));
     if (m <= overlayPrefix().size())

@@ -5,13 +5,18 @@
 #include "model/DashConfig.h"
 
 #include "artwork/BarColorSnapshot.h"
+#include "artwork/ArtworkFiles.h"
 #include "artwork/BoxArtProps.h"
+#include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
+#include <QDebug>
+#include <QImageReader>
+#include <QSet>
 #include <cstring>
 
 namespace {
@@ -50,12 +55,23 @@ bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorS
 
     const pugi::xml_node bar = findBargraphChild(node);
     if (bar && !r.barGeometry.empty()) {
+        QSet<QByteArray> named;
         const QStringList parts = QString::fromStdString(r.barGeometry).split(QLatin1Char(';'), Qt::SkipEmptyParts);
         for (const QString& part : parts) {
             const int eq = part.indexOf(QLatin1Char('='));
             if (eq <= 0)
                 continue;
-            setParam(bar, part.left(eq).toUtf8().constData(), part.mid(eq + 1).toUtf8());
+            const QByteArray name = part.left(eq).toUtf8();
+            setParam(bar, name.constData(), part.mid(eq + 1).toUtf8());
+            named.insert(name);
+        }
+        // The text names every geometry parameter the bar had. The colouring
+        // adds the end points and the outline where a stock bar lacks them;
+        // they go again, so a later colouring records the true stock
+        // geometry. A bar's own size is never taken away.
+        for (const char* name : {"XEnd1", "XEnd2", "LINES_X_HOT_MOUSE"}) {
+            if (!named.contains(QByteArray(name)))
+                removeParams(bar, name);
         }
     }
 
@@ -81,11 +97,12 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
     const pugi::xml_node node = m->node;
     writeBoxArtProps(node, s);
 
-    const QString key = sidecarKey(QStringLiteral("box"), m->id, maskIndex);
+    const QString key = boxStyleKey(pageIndex, maskIndex);
     QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const BoxStyleRecord record{s.styleId, s.originalPathRel, quint32(s.accentArgb), s.showDividers != 0,
+                                s.caption, s.borderPx, quint32(s.captionArgb)};
     if (s.recordPresent)
-        styles.insert(key, BoxStyleRecord{s.styleId, QString(), quint32(s.accentArgb), s.showDividers != 0, s.caption,
-                                          s.borderPx, quint32(s.captionArgb)});
+        styles.insert(key, record);
     else
         styles.remove(key);
     saveBoxStyleSidecar(styles);
@@ -102,11 +119,38 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
         renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols, styleId, accent, s.showDividers != 0,
                             s.recordPresent ? s.borderPx : 0, s.recordPresent ? s.caption : QString(),
                             s.recordPresent ? quint32(s.captionArgb) : 0u);
+    } else if (s.recordPresent) {
+        redrawBoxItem(pageIndex, maskIndex, s.params.relPath, record);
     }
 
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
     return true;
+}
+
+// A restyle redraws the single box's item in place, so the item holds the
+// later style after its undo: draw the restored style into it again, at the
+// size the item was drawn at, so the device art matches the record.
+void DashConfig::redrawBoxItem(int pageIndex, int maskIndex, const QString& itemPath, const BoxStyleRecord& style)
+{
+    if (style.styleId.isEmpty() || style.styleId == cleanBoxStyleId())
+        return;
+    const QString item = normalizeDirPath(itemPath.trimmed());
+    QString device, stem, name;
+    if (!item.contains(QLatin1String("/Items/box_")) || !parseHomebrewBoxPath(item, device, stem, name))
+        return;
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    QSize size(paramInt(m->node, "WIDTH"), paramInt(m->node, "HEIGHT"));
+    if (size.width() < 1 || size.height() < 1) {
+        const QString folder = resolveOverlayDir(item);
+        size = folder.isEmpty() ? QSize() : QImageReader(folder + QStringLiteral("/mask.png")).size();
+    }
+    if (!BoxStyleRenderer::isRenderableSize(size.width(), size.height()))
+        return;
+    const QImage image = BoxStyleRenderer::render(size, style.styleId, colourFromArgb(style.accentArgb),
+                                                  style.borderPx, style.caption, colourFromArgb(style.captionArgb));
+    if (image.isNull() || !writeMaskPanel(pageIndex, maskIndex, image, QString(), device, stem, name, false))
+        qWarning() << "restoreBoxArtwork: could not redraw" << item << "- the device art keeps the undone style";
 }
 
 bool DashConfig::restoreMultiBoxGeometry(int pageIndex, int maskIndex, const std::vector<ChildGeometrySnapshot>& list)

@@ -136,6 +136,10 @@ public:
     QImage renderBoxStyleImage(int page, int mask);
     BoxStyleInfo boxStyleRecord(int page, int mask) const;
     BoxStyleSnapshot boxStyleSnapshot(int page, int mask) const;
+    // Key of the mask's box-style record: its id, or for a mask without one
+    // "mbox%1" when it is a multi-value box (a drawable multi-box record under
+    // that key) and "box%1" otherwise. Empty for a bad index.
+    QString boxStyleKey(int page, int mask) const;
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
@@ -227,8 +231,10 @@ public:
     // Writes every dirty device file (or the only one), refreshes the preview
     // pictures, writes a pending rename and packs the extract folder into
     // targetPath (the previous file kept as ".bak"). On false the previous
-    // archive is untouched and `error` (when given) says why.
-    bool save(const QString& targetPath, QString* error = nullptr);
+    // archive is untouched and `error` (when given) says why. A rename that
+    // cannot be written does not stop the save: it stays pending and
+    // `warning` (when given) says so; otherwise `warning` is cleared.
+    bool save(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
     bool writeDeviceDocument(DeviceFile* file);
     int refreshPreviewImages();
     bool setConfigName(const QString& name);
@@ -302,6 +308,9 @@ private:
     void loadPageBackground(PageModel& page, const QString& imagePath);
     // Sets the page's background path and picture from a file on disk.
     void loadPagePicture(PageModel& page, const QString& file);
+
+    // --- undo-side artwork restores --------------------------------------
+    void redrawBoxItem(int page, int mask, const QString& itemPath, const BoxStyleRecord& style);
 
     // --- saving: steps that the channel-binding area fills ---------------
     void rebindAxisDeviceCode(pugi::xml_node axis);

@@ -262,8 +262,10 @@ bool replacePicture(const QImage& image, const QString& path)
 
 } // namespace
 
-bool DashConfig::save(const QString& targetPath, QString* error)
+bool DashConfig::save(const QString& targetPath, QString* error, QString* warning)
 {
+    if (warning)
+        warning->clear();
     auto fail = [error](const QString& reason) {
         qWarning() << "save:" << reason;
         if (error)
@@ -284,16 +286,16 @@ bool DashConfig::save(const QString& targetPath, QString* error)
 
     refreshPreviewImages();
 
-    if (renamePending) {
-        // Without a device description there is nowhere to keep the name;
-        // the rename stays pending rather than blocking every later save.
-        if (findAimcfg(extractDir).isEmpty()) {
-            qWarning() << "save: no .aimcfg holds the configuration name; the rename stays pending";
-        } else if (!writeConfigNameToAimcfg()) {
-            // Packing now would store the old name while the editor shows
-            // the new one: the previous archive stays as it is.
-            return fail(tr("Could not write the configuration name into the device description."));
-        }
+    // A name that cannot be written (no description, or one that does not
+    // parse) must not cost the user the edits: the archive is written with
+    // the old name, the rename stays pending for the next save, and the
+    // window is told.
+    if (renamePending && !writeConfigNameToAimcfg()) {
+        qWarning() << "save: the configuration name could not be written; the rename stays pending";
+        if (warning)
+            *warning = tr("The configuration was saved under its old name: the new name \"%1\" could not be "
+                          "written into the device description. It will be tried again at the next save.")
+                           .arg(newConfigName);
     }
 
     if (!writeZconf2(extractDir, targetPath))

@@ -42,18 +42,18 @@ bool isSafeRelativePath(const QString& rel, QString* why)
         return refuse(why, QStringLiteral("NUL in path"));
     if (rel.startsWith(QLatin1Char('/')))
         return refuse(why, QStringLiteral("absolute path"));
-    QString body = rel;
-    if (body.endsWith(QLatin1Char('/')))
-        body.chop(1);
-    const QStringList parts = body.split(QLatin1Char('/'));
-    for (const QString& part : parts) {
-        if (part.isEmpty())
-            return refuse(why, QStringLiteral("empty path component"));
-        if (part == QLatin1String(".") || part == QLatin1String(".."))
-            return refuse(why, QStringLiteral("\".\" or \"..\" component"));
+    bool named = false;
+    for (const QString& part : rel.split(QLatin1Char('/'))) {
+        if (part.isEmpty() || part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String(".."))
+            return refuse(why, QStringLiteral("\"..\" component"));
         if (part.contains(QLatin1Char(':')))
             return refuse(why, QStringLiteral("drive or stream component"));
+        named = true;
     }
+    if (!named)
+        return refuse(why, QStringLiteral("no file or folder named"));
     return true;
 }
 
@@ -71,6 +71,18 @@ bool isSafeName(const QString& name)
     return !isEdge(name.front()) && !isEdge(name.back());
 }
 
+QString normalized(const QString& rel)
+{
+    if (!isSafeRelativePath(rel))
+        return {};
+    QStringList parts = rel.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    parts.removeAll(QStringLiteral("."));
+    QString out = parts.join(QLatin1Char('/'));
+    if (rel.endsWith(QLatin1Char('/')))
+        out += QLatin1Char('/');
+    return out;
+}
+
 bool isInside(const QString& root, const QString& path)
 {
     if (root.isEmpty() || path.isEmpty())
@@ -85,12 +97,10 @@ bool isInside(const QString& root, const QString& path)
 
 QString join(const QString& root, const QString& rel)
 {
-    if (root.isEmpty() || !isSafeRelativePath(rel))
+    const QString body = normalized(rel);
+    if (root.isEmpty() || body.isEmpty())
         return {};
     const QString r = cleaned(root);
-    QString body = rel;
-    if (body.endsWith(QLatin1Char('/')))
-        body.chop(1);
     const QString joined = cleaned(r + QLatin1Char('/') + body);
     if (!isInside(r, joined))
         return {};

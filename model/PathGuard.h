@@ -10,9 +10,11 @@
 namespace PathGuard {
 
 // True when rel is a plain relative path: '/'-separated, not absolute, no
-// backslash, no empty, "." or ".." component, no drive or stream (':')
-// component, no NUL. One trailing '/' is allowed (folder paths end in one).
-// On refusal, *why (when given) names the reason for a log line.
+// backslash, no ".." component, no drive or stream (':') component, no NUL,
+// and at least one real component. Empty and "." components name nothing
+// ("mxg_12//bg", "mxg_12/./bg" are "mxg_12/bg"), so they are allowed, as is
+// a trailing '/' (folder paths end in one). On refusal, *why (when given)
+// names the reason for a log line.
 bool isSafeRelativePath(const QString& rel, QString* why = nullptr);
 
 // True when name can be one folder name of its own (a template, theme or
@@ -20,6 +22,10 @@ bool isSafeRelativePath(const QString& rel, QString* why = nullptr);
 // control character, not "." or "..", and no leading or trailing blank or
 // dot (Windows drops those, so two names would meet in one folder).
 bool isSafeName(const QString& name);
+
+// rel with its empty and "." components taken out, a trailing '/' kept;
+// empty when rel is not safe. For code that splits a path into its parts.
+QString normalized(const QString& rel);
 
 // True when path, cleaned, is root itself or lies below it. Both are taken
 // with '/' separators; the comparison follows the platform's file-name case

@@ -18,6 +18,7 @@
 namespace {
 
 const char* const kOrigin = "aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/";
+const char* const kBoxItem = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/box_md_01/";
 const char* const kPanel = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/mbox_mm_01/";
 
 // Every parameter of the element as "name=value", in order of name: what a
@@ -96,6 +97,41 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(c.boxStylesSidecarPath()), sidecar1);
 
         QCOMPARE(BoxStyleCommand(&c, 0, 0, "clean", 0, true, 0, QString(), 0).text(), QStringLiteral("Remove box"));
+    }
+
+    // Undo of a restyle gives back the record with its origin and draws the
+    // earlier style into the item again, so a later "Remove box" still finds
+    // the stock art.
+    void restyleUndoKeepsTheOrigin()
+    {
+        Rs3Fixture fx;
+        install(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        const QString item = fx.absolutePath(Rs3Fixture::Stable, kBoxItem);
+        QUndoStack stack;
+        stack.push(new BoxStyleCommand(&c, 0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        const QByteArray dark = fileBytes(item + "mask.tgz");
+        const QByteArray darkPng = fileBytes(item + "mask.png");
+        QVERIFY(!dark.isEmpty());
+        stack.push(new BoxStyleCommand(&c, 0, 0, "solid_blue", 0xff0000ffu, true, 2, "RPM", 0));
+        QVERIFY(fileBytes(item + "mask.tgz") != dark);
+
+        stack.undo();
+        const BoxStyleRecord back = c.loadBoxStyleSidecar().value("md.01");
+        QCOMPARE(back.styleId, QStringLiteral("panel_dark"));
+        QCOMPARE(back.originalPathRel, QString::fromLatin1(kOrigin));
+        QCOMPARE(fileBytes(item + "mask.tgz"), dark);
+        QCOMPARE(fileBytes(item + "mask.png"), darkPng);
+
+        stack.redo();
+        QCOMPARE(c.loadBoxStyleSidecar().value("md.01").styleId, QStringLiteral("solid_blue"));
+        auto* remove = new BoxStyleCommand(&c, 0, 0, "clean", 0, true, 0, QString(), 0);
+        stack.push(remove);
+        QVERIFY(remove->result());
+        QCOMPARE(QString::fromUtf8(paramValue(c.pages[0].masks[0].node, "PATH_REL_AiM_MASK")),
+                 QString::fromLatin1(kOrigin));
+        QVERIFY(!c.loadBoxStyleSidecar().contains("md.01"));
     }
 
     void multiBoxUndoRedrawsTheEarlierStyle()

@@ -241,6 +241,30 @@ private Q_SLOTS:
         QVERIFY(records.value("bar1").colored);
     }
 
+    // A stock bar without end points or outline: the colouring adds them,
+    // undo takes them away again, and colouring once more records the stock
+    // geometry, not the coloured one.
+    void undoOnABarWithoutEndPoints()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        const QString stockCoords = DashConfig::barGeometryText(barOf(c, 1));
+        QVERIFY(!stockCoords.contains("XEnd1"));
+        QUndoStack stack;
+        stack.push(new BarColorCommand(&c, 0, 1));
+        QVERIFY(barOf(c, 1).find_child_by_attribute("p", "n", "XEnd1"));
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        for (const char* name : {"XEnd1", "XEnd2", "LINES_X_HOT_MOUSE"})
+            QVERIFY2(!barOf(c, 1).find_child_by_attribute("p", "n", name), name);
+
+        QVERIFY(c.applyBarColor(0, 1));
+        QCOMPARE(c.loadBarColorSidecar().value("bar1").originalCoords, stockCoords);
+    }
+
     void litBandFallback()
     {
         // A picture lit from no row at all (transparent centre) gets the
@@ -309,7 +333,11 @@ private Q_SLOTS:
         QVERIFY(c.restoreBarArtwork(0, 0, r));
         QCOMPARE(QString::fromUtf8(paramValue(barOf(c), "XEnd1")), QStringLiteral("7"));
         QCOMPARE(QString::fromUtf8(paramValue(barOf(c), "WIDTH")), QStringLiteral("8"));
-        QCOMPARE(QString::fromUtf8(paramValue(barOf(c), "XEnd2")), QStringLiteral("100"));
+        // The text names every geometry parameter the bar had: an end point
+        // or outline it does not name was added by a colouring and goes.
+        QVERIFY(!barOf(c).find_child_by_attribute("p", "n", "XEnd2"));
+        QVERIFY(!barOf(c).find_child_by_attribute("p", "n", "LINES_X_HOT_MOUSE"));
+        QVERIFY(barOf(c).find_child_by_attribute("p", "n", "HEIGHT"));
         QVERIFY(!barOf(c).find_child_by_attribute("p", "n", ""));
         QVERIFY(!c.pages[0].masks[0].node.find_child_by_attribute("p", "n", "PATH_IMG_ON"));
         QVERIFY(!c.restoreBarArtwork(0, 5, r));

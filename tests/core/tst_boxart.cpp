@@ -8,6 +8,7 @@
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -247,6 +248,32 @@ private Q_SLOTS:
         QVERIFY(sidecar(config.boxStylesSidecarPath()).contains("box1"));
     }
 
+    // A multi-value box without an id: its multi-box record and its own
+    // style record both live under "mbox%1", and a resize leaves its panel
+    // to the multi-value box layout.
+    void multiValueBoxWithoutIdKeepsItsPanel()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        QVERIFY(config.saveMultiBoxEntry("mbox1", 1, 2, "top"));
+        QCOMPARE(config.boxStyleKey(0, 1), QStringLiteral("mbox1"));
+        QCOMPARE(config.boxStyleKey(0, 0), QStringLiteral("md.01"));
+        QVERIFY(config.applyBoxStyle(0, 1, "solid_blue", 0, true, 0, QString(), 0));
+        const QString panel = param(config, "PATH_REL_AiM_MASK", 1);
+        QVERIFY2(panel.endsWith("/Items/mbox_mbox1/"), qPrintable(panel));
+        QCOMPARE(sidecar(config.boxStylesSidecarPath()).keys(), QStringList{"mbox1"});
+        QCOMPARE(config.boxStyleRecord(0, 1).styleId, QStringLiteral("solid_blue"));
+        QCOMPARE(config.boxStyleSnapshot(0, 1).styleId, QStringLiteral("solid_blue"));
+
+        const MaskElement& m = config.pages[0].masks[1];
+        MoveCommand cmd(&m, m.x, m.y, m.w, m.h, m.x, m.y, 120, 60, &config, 0, 1, false, false);
+        cmd.redo();
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK", 1), panel);
+        QVERIFY(!hasParam(config, "DE_FIT_SRC", 1));
+    }
+
     void refusedInput_data()
     {
         QTest::addColumn<QString>("origin");
@@ -320,6 +347,24 @@ private Q_SLOTS:
         QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
         QVERIFY(!hasParam(config, "DE_FIT_SRC"));
+    }
+
+    // The fit item's name carries SHA-1 of the origin in lower case: the
+    // same art named with other letter case is the same item.
+    void fitHashIgnoresLetterCase()
+    {
+        Rs3Fixture fx;
+        installBoth(fx);
+        const QString origin = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/S01/Digit/Items/A/");
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, origin, QSize(100, 50)));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(origin, 100, 50)));
+        resize(config, 120, 60);
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
+        const QString hash = QString::fromLatin1(
+            QCryptographicHash::hash(origin.toLower().toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"),
+                 homebrewItemPath("mxg_12", "config", "fit_md_01_120x60_" + hash));
     }
 
     void fitRerendersAStyledBox()

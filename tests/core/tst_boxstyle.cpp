@@ -129,6 +129,8 @@ private Q_SLOTS:
         QTest::newRow("200x100") << QSize(200, 100) << QList<int>{11, 3, 6, 6, 16};
         QTest::newRow("800x480") << QSize(800, 480) << QList<int>{22, 3, 9, 8, 30};
         QTest::newRow("120x40") << QSize(120, 40) << QList<int>{4, 1, 3, 2, 8};
+        // Taller than wide: the stripe follows the height (7), never min(w, h) (3).
+        QTest::newRow("40x120") << QSize(40, 120) << QList<int>{4, 1, 7, 2, 8};
     }
 
     void metrics()

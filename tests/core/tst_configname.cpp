@@ -151,7 +151,9 @@ private Q_SLOTS:
         QVERIFY(config.load(path));
         config.loadedConfigName = fixture.configName; // read by the channel list at open
         QVERIFY(config.setConfigName("Night <2>"));
-        QVERIFY(config.save(path));
+        QString warning = "stale";
+        QVERIFY(config.save(path, nullptr, &warning));
+        QVERIFY(warning.isEmpty());
         QVERIFY(!config.renamePending);
         QCOMPARE(config.loadedConfigName, QString("Night <2>"));
 
@@ -162,28 +164,42 @@ private Q_SLOTS:
         QCOMPARE(saved.value("cfg/cano_s3s_build.ss.xml"), buildFile("Night &lt;2&gt;_SC3"));
     }
 
-    void failedNameWriteFailsSave()
+    // The name cannot go into a description that does not parse: the save
+    // still keeps the user's edits, under the old name, and says so.
+    void unwritableNameStillSavesTheEdits()
     {
         ConfigFixture fixture;
-        fixture.device().page("P");
+        fixture.device().page("P").mask(Fx::mask("m1", 10, 20, 100, 50));
         fixture.file(fixture.aimcfgPath, "damaged description");
         const QString path = fixture.writeTempZip();
-        QFile original(path);
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        const QByteArray before = original.readAll();
-        original.close();
 
         DashConfig config;
         QVERIFY(config.load(path));
         config.loadedConfigName = "Test config";
         QVERIFY(config.setConfigName("Other"));
+        config.pages[0].masks[0].x = 77;
+        config.markPageDirty(0);
         QString error;
-        QVERIFY(!config.save(path, &error));
-        QVERIFY(!error.isEmpty());
+        QString warning;
+        QVERIFY2(config.save(path, &error, &warning), qPrintable(error));
+        QVERIFY(warning.contains(QLatin1String("\"Other\"")));
         QVERIFY(config.renamePending);
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        QCOMPARE(original.readAll(), before);
-        QVERIFY(!QFileInfo::exists(path + ".bak"));
+        QCOMPARE(config.loadedConfigName, QString("Test config"));
+        QVERIFY(QFileInfo::exists(path + ".bak"));
+
+        const FileMap saved = ZipFixture::readZip(path);
+        QCOMPARE(saved.value(fixture.aimcfgPath), QByteArray("damaged description"));
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        QCOMPARE(reopened.pages[0].masks[0].x, 77);
+
+        // Once the description can take the name, the next save writes it
+        // and the warning is gone.
+        QVERIFY(ZipFixture::writeTree(config.extractDir,
+                                      {{fixture.aimcfgPath, "<CfgFileFormat><e c=\"Config\"/></CfgFileFormat>"}}));
+        QVERIFY(config.save(path, &error, &warning));
+        QVERIFY(warning.isEmpty());
+        QVERIFY(!config.renamePending);
     }
 
     void renameWithoutDescriptionStaysPending()
@@ -195,8 +211,10 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(path));
         QVERIFY(config.setConfigName("Other"));
-        QVERIFY(config.save(path));
+        QString warning;
+        QVERIFY(config.save(path, nullptr, &warning));
         QVERIFY(config.renamePending);
+        QVERIFY(!warning.isEmpty());
     }
 };
 

@@ -154,6 +154,9 @@ private Q_SLOTS:
         QTest::newRow("deeper") << base + "box_a/x" << false << "" << "" << "";
         QTest::newRow("no masks") << "aim/resources/overlay/mxs/s04_homebrew/zbox_cfg/Items/box_a/" << false << ""
                                   << "" << "";
+        QTest::newRow("redundant components") << "aim/resources/overlay/mxs//masks/./set/standard/s04_homebrew/zbox_cfg/Items/box_a//"
+                                              << true << "mxs" << "cfg" << "box_a";
+        QTest::newRow("dot item") << base + "./" << false << "" << "" << "";
         QTest::newRow("dot-dot device")
             << "aim/resources/overlay/../../x/masks/set/standard/s04_homebrew/zbox_cfg/Items/box_a/" << false << ""
             << "" << "";

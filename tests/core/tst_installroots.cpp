@@ -41,31 +41,62 @@ private Q_SLOTS:
     void pathGuard_data()
     {
         QTest::addColumn<QString>("rel");
-        QTest::addColumn<bool>("safe");
-        QTest::newRow("plain") << "aim/resources/overlay/mxg_12/x.png" << true;
-        QTest::newRow("folder with trailing slash") << "aim/resources/overlay/mxg_12/Items/" << true;
-        QTest::newRow("dotdot") << "aim/../../etc/x" << false;
-        QTest::newRow("dotdot at end") << "aim/resources/.." << false;
-        QTest::newRow("dot") << "aim/./x" << false;
-        QTest::newRow("empty component") << "aim//x" << false;
-        QTest::newRow("two trailing slashes") << "aim/x//" << false;
-        QTest::newRow("absolute") << "/etc/passwd" << false;
-        QTest::newRow("drive") << "C:/Windows/x" << false;
-        QTest::newRow("drive inside") << "aim/C:/x" << false;
-        QTest::newRow("backslash") << "aim\\..\\x" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("dots in a name are fine") << "aim/a..b/x.y" << true;
+        QTest::addColumn<QString>("normal"); // empty: refused
+        QTest::newRow("plain") << "aim/resources/overlay/mxg_12/x.png" << "aim/resources/overlay/mxg_12/x.png";
+        QTest::newRow("folder with trailing slash") << "aim/resources/overlay/mxg_12/Items/"
+                                                    << "aim/resources/overlay/mxg_12/Items/";
+        QTest::newRow("dotdot") << "aim/../../etc/x" << "";
+        QTest::newRow("dotdot at end") << "aim/resources/.." << "";
+        QTest::newRow("dot") << "aim/./x" << "aim/x";
+        QTest::newRow("leading dot") << "./aim/x" << "aim/x";
+        QTest::newRow("empty component") << "mxg_12//bg/bkg.bmp" << "mxg_12/bg/bkg.bmp";
+        QTest::newRow("two trailing slashes") << "aim/x//" << "aim/x/";
+        QTest::newRow("nothing but dots") << "./." << "";
+        QTest::newRow("absolute") << "/etc/passwd" << "";
+        QTest::newRow("drive") << "C:/Windows/x" << "";
+        QTest::newRow("drive inside") << "aim/C:/x" << "";
+        QTest::newRow("backslash") << "aim\\..\\x" << "";
+        QTest::newRow("backslash without dots") << "aim\\x" << "";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("dots in a name are fine") << "aim/a..b/x.y" << "aim/a..b/x.y";
     }
 
     void pathGuard()
     {
         QFETCH(QString, rel);
-        QFETCH(bool, safe);
-        QCOMPARE(PathGuard::isSafeRelativePath(rel), safe);
+        QFETCH(QString, normal);
+        QCOMPARE(PathGuard::isSafeRelativePath(rel), !normal.isEmpty());
+        QCOMPARE(PathGuard::normalized(rel), normal);
         const QString joined = PathGuard::join(QStringLiteral("/r/root"), rel);
-        QCOMPARE(!joined.isEmpty(), safe);
-        if (safe)
+        if (normal.isEmpty()) {
+            QCOMPARE(joined, QString());
+        } else {
+            // Exactly where the plain form leads.
+            QCOMPARE(joined, QDir::cleanPath(QStringLiteral("/r/root/") + normal));
             QVERIFY(PathGuard::isInside(QStringLiteral("/r/root"), joined));
+        }
+    }
+
+    // Empty and "." components resolve as the plain path does; the hostile
+    // forms stay refused (hostilePathsResolveToNothing).
+    void redundantComponentsResolve_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("empty component") << kPrefix + QStringLiteral("mxg_12//bg/bkg.bmp");
+        QTest::newRow("dot component") << kPrefix + QStringLiteral("mxg_12/./bg/bkg.bmp");
+        QTest::newRow("both") << kPrefix + QStringLiteral("./mxg_12//bg/./bkg.bmp");
+    }
+
+    void redundantComponentsResolve()
+    {
+        QFETCH(QString, path);
+        Rs3Fixture fx;
+        const QString rel = kPrefix + QStringLiteral("mxg_12/bg/bkg.bmp");
+        QVERIFY(fx.writeFile(Rs3Fixture::Beta, rel, "bmp"));
+        const QString file = fx.absolutePath(Rs3Fixture::Beta, rel);
+        QCOMPARE(DashConfig::resolveRs3Path(path), file);
+        QCOMPARE(resolveAssetPath(path), file);
+        QCOMPARE(DashConfig::resolveOverlayDir(path.left(path.lastIndexOf('/') + 1)), QFileInfo(file).absolutePath());
     }
 
     void safeName_data()

@@ -1,3 +1,6 @@
+#include "editing/BarColorCommand.h"
+#include "editing/BarColorRemoveCommand.h"
+#include "editing/BoxStyleCommand.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "editing/ClearPageCommand.h"
 #include "editing/DeleteCommand.h"
@@ -10,8 +13,11 @@
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
+#include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QUndoStack>
 #include <QtTest>
@@ -23,6 +29,14 @@ struct CommandMaker {
     std::function<QUndoCommand*(DashConfig&)> make;
 };
 Q_DECLARE_METATYPE(CommandMaker)
+
+// An artwork command, with what to do to the configuration before it (the
+// preparation is not part of the checked history).
+struct ArtCase {
+    std::function<bool(DashConfig&)> prepare;
+    std::function<QUndoCommand*(DashConfig&)> make;
+};
+Q_DECLARE_METATYPE(ArtCase)
 
 namespace {
 
@@ -121,6 +135,145 @@ CommandMaker moving(int page, int mask, QRect to, bool relayout = false, bool re
     }};
 }
 
+// --- artwork commands ---------------------------------------------------------
+
+const QString kDigitArt = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/");
+const QString kBarArt = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/");
+
+// "Race Day.zconf2": a value box "md.01" (120 x 60 on 100 x 50 stock art, with
+// a border colour), a bar "mb.01" with end points and outline, an id-less
+// value box at the stock size and an id-less bar without end points.
+QString writeArtConfig()
+{
+    ConfigFixture cfg;
+    cfg.device().page("Main")
+        .mask(Fx::mask("md.01", 10, 20, 120, 60)
+                  .p("PATH_REL_AiM_MASK", kDigitArt)
+                  .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                  .p("M_BCOL", "0xffff0000")
+                  .p("ORDINE", 1)
+                  .add(Fx::digit("d1", 0, 0, 120, 60)))
+        .mask(Fx::mask("mb.01", 10, 100, 120, 30)
+                  .p("PATH_REL_AiM_MASK", kBarArt)
+                  .p("PATH_IMAGE", "mask.png")
+                  .p("ORDINE", 2)
+                  .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                  .add(Fx::bargraph("b1", 0, 0, 100, 25, "a1")
+                           .p("XEnd1", 100)
+                           .p("XEnd2", 100)
+                           .p("LINES_X_HOT_MOUSE", "0,0,100,0,100,25,0,25,0,0")
+                           .add(Fx::stepScale({{"0", "0"}, {"100", "9000"}}))))
+        .mask(Fx::mask("", 200, 20, 100, 50)
+                  .p("PATH_REL_AiM_MASK", kDigitArt)
+                  .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                  .p("ORDINE", 3)
+                  .add(Fx::digit("d2", 0, 0, 100, 50)))
+        .mask(Fx::mask("", 200, 100, 60, 20).p("PATH_REL_AiM_MASK", kBarArt).add(Fx::bargraph("b2", 0, 0, 60, 20)));
+    return cfg.writeTempZip("Race Day.zconf2");
+}
+
+// Both installs have the device; the stock art is in the stable one.
+bool installArt(const Rs3Fixture& fx)
+{
+    fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
+    fx.addDeviceFolder(Rs3Fixture::Beta, "mxg_12");
+    return fx.addArtItem(Rs3Fixture::Stable, kDigitArt, QSize(100, 50))
+           && fx.addArtItem(Rs3Fixture::Stable, kBarArt, QSize(40, 20), QColor(220, 220, 220));
+}
+
+// Parameters that the artwork restores remove and set again: they come
+// back at the end of their element, so they compare as a set (sorted at the
+// end of each element); everything else compares as written.
+const char* const kMovableParams[] = {"PATH_REL_AiM_MASK", "PATH_IMAGE_SFONDO_FW", "PATH_IMAGE", "PATH_IMG_ON",
+                                      "DE_FIT_SRC",        "M_BCOL",               "DE_BARCOLOR_SRC", "XEnd1",
+                                      "XEnd2",             "LINES_X_HOT_MOUSE"};
+
+void moveArtParamsToTheEnd(pugi::xml_node element)
+{
+    std::vector<std::pair<std::string, pugi::xml_node>> moved;
+    for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
+        for (const char* name : kMovableParams) {
+            if (std::strcmp(p.attribute("n").value(), name) == 0)
+                moved.emplace_back(std::string(name) + '=' + p.text().get(), p);
+        }
+    }
+    std::stable_sort(moved.begin(), moved.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : moved)
+        element.append_move(entry.second);
+    for (pugi::xml_node e = element.child("e"); e; e = e.next_sibling("e"))
+        moveArtParamsToTheEnd(e);
+}
+
+QByteArray artDocuments(const DashConfig& c)
+{
+    QByteArray out;
+    for (const DeviceFile* d : c.devices) {
+        pugi::xml_document copy;
+        copy.reset(d->doc);
+        moveArtParamsToTheEnd(copy.document_element());
+        out += ConfigSnapshot::xml(copy) + '\n';
+    }
+    return out;
+}
+
+QByteArray sidecars(const DashConfig& c)
+{
+    QByteArray out;
+    for (const QString& path : {c.barColorSidecarPath(), c.boxStylesSidecarPath(), c.multiBoxSidecarPath(),
+                                c.iconPreviewSidecarPath()}) {
+        QFile f(path);
+        out += path.toUtf8() + ":\n" + (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>")) + '\n';
+    }
+    return out;
+}
+
+QMap<QString, QByteArray> artFiles(const Rs3Fixture& fx)
+{
+    QMap<QString, QByteArray> all;
+    for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+        const QMap<QString, QByteArray> tree = ZipFixture::readTree(fx.root(root));
+        for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+            all.insert(QString::number(int(root)) + '/' + it.key(), it.value());
+    }
+    return all;
+}
+
+// Art files that existed before are unchanged; files a command added may stay.
+QString changedArt(const QMap<QString, QByteArray>& before, const QMap<QString, QByteArray>& now)
+{
+    for (auto it = before.constBegin(); it != before.constEnd(); ++it) {
+        if (!now.contains(it.key()))
+            return it.key() + QStringLiteral(" is gone");
+        if (now.value(it.key()) != it.value())
+            return it.key() + QStringLiteral(" changed");
+    }
+    return {};
+}
+
+ArtCase boxStyle(int mask, const QString& style, std::function<bool(DashConfig&)> prepare = {})
+{
+    return {prepare, [=](DashConfig& c) {
+                return new BoxStyleCommand(&c, 0, mask, style, style == "solid_blue" ? 0xff2040ffu : 0u, true,
+                                           style == "solid_blue" ? 2 : 0, style == "solid_blue" ? "OIL" : "",
+                                           style == "solid_blue" ? 0xffffffffu : 0u);
+            }};
+}
+
+bool styled(DashConfig& c)
+{
+    return c.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0);
+}
+
+ArtCase resizing(int mask, QSize to, std::function<bool(DashConfig&)> prepare = {})
+{
+    return {prepare, [=](DashConfig& c) {
+                const MaskElement& m = maskAt(c, 0, mask);
+                return new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, to.width(), to.height(), &c, 0, mask, false,
+                                       true);
+            }};
+}
+
 } // namespace
 
 class UndoTest : public QObject {
@@ -209,6 +362,71 @@ private Q_SLOTS:
         stack.undo();
         QCOMPARE(ConfigSnapshot::documents(c), xml0);
         QCOMPARE(ConfigSnapshot::records(c), records0);
+    }
+
+
+    // Every artwork command against two RS3 installs: after undo the device
+    // XML, records and sidecars are as before and every art file that
+    // existed is unchanged; a second redo equals the first.
+    void artworkSymmetry_data()
+    {
+        QTest::addColumn<ArtCase>("command");
+        QTest::newRow("box apply") << boxStyle(0, "accent_bottom");
+        QTest::newRow("box apply without id") << boxStyle(2, "panel_dark");
+        QTest::newRow("box restyle") << boxStyle(0, "solid_blue", styled);
+        QTest::newRow("box remove") << boxStyle(0, "clean", styled);
+        QTest::newRow("bar colour") << ArtCase{{}, [](DashConfig& c) { return new BarColorCommand(&c, 0, 1); }};
+        QTest::newRow("bar colour without end points")
+            << ArtCase{{}, [](DashConfig& c) { return new BarColorCommand(&c, 0, 3); }};
+        QTest::newRow("bar colour removal")
+            << ArtCase{[](DashConfig& c) { return c.applyBarColor(0, 1); },
+                       [](DashConfig& c) { return new BarColorRemoveCommand(&c, 0, 1); }};
+        QTest::newRow("resize styled box") << resizing(0, QSize(150, 80), styled);
+        QTest::newRow("resize fitted art") << resizing(2, QSize(120, 60));
+        QTest::newRow("resize art fitted before") << resizing(2, QSize(90, 30), [](DashConfig& c) {
+            MoveCommand(&maskAt(c, 0, 2), 200, 20, 100, 50, 200, 20, 120, 60, &c, 0, 2, false, true).redo();
+            return paramValue(maskAt(c, 0, 2).node, "PATH_REL_AiM_MASK").contains("/Items/fit_");
+        });
+    }
+
+    void artworkSymmetry()
+    {
+        QFETCH(ArtCase, command);
+        Rs3Fixture fx;
+        QVERIFY(installArt(fx));
+        DashConfig c;
+        QVERIFY(c.load(writeArtConfig()));
+        if (command.prepare)
+            QVERIFY(command.prepare(c));
+        const QByteArray xml0 = artDocuments(c);
+        const QByteArray records0 = ConfigSnapshot::records(c);
+        const QByteArray sidecars0 = sidecars(c);
+        const auto art0 = artFiles(fx);
+
+        QUndoStack stack;
+        stack.push(command.make(c));
+        QCOMPARE(stack.count(), 1);
+        const QByteArray xml1 = artDocuments(c);
+        const QByteArray records1 = ConfigSnapshot::records(c);
+        const QByteArray sidecars1 = sidecars(c);
+        const auto art1 = artFiles(fx);
+        QVERIFY(xml1 != xml0 || sidecars1 != sidecars0); // a restyle changes only the record and the art
+        QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+
+        for (int round = 0; round < 2; ++round) {
+            stack.undo();
+            QCOMPARE(artDocuments(c), xml0);
+            QCOMPARE(ConfigSnapshot::records(c), records0);
+            QCOMPARE(sidecars(c), sidecars0);
+            QCOMPARE(changedArt(art0, artFiles(fx)), QString());
+            QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+
+            stack.redo();
+            QCOMPARE(artDocuments(c), xml1);
+            QCOMPARE(ConfigSnapshot::records(c), records1);
+            QCOMPARE(sidecars(c), sidecars1);
+            QCOMPARE(artFiles(fx), art1);
+        }
     }
 
     // A command that cannot do its edit, or could not undo it, never stays
