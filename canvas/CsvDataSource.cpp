@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QUtf8StringView>
 #include <QtDebug>
 
 #include <charconv>
@@ -31,11 +32,13 @@ struct CsvFields {
         const size_t begin = i ? ends[size_t(i) - 1] : 0;
         return std::string_view(text.data() + begin, ends[size_t(i)] - begin);
     }
-    QString trimmedText(int i) const
+    QString trimmedText(int i, bool latin1) const
     {
         const std::string_view field = at(i);
-        return QString::fromUtf8(field.data(), qsizetype(field.size())).trimmed();
+        return (latin1 ? QString::fromLatin1(field.data(), qsizetype(field.size()))
+                       : QString::fromUtf8(field.data(), qsizetype(field.size()))).trimmed();
     }
+    bool sameFields(const CsvFields& other) const { return text == other.text && ends == other.ends; }
 };
 
 // Reads a file in large chunks and hands out its lines without the line end
@@ -118,18 +121,34 @@ std::string_view trimAscii(std::string_view s)
     return s;
 }
 
-// A line whose trimmed text is empty. Pure-ASCII lines are decided on the
-// bytes; only lines with other characters (a no-break space, say) are decoded.
-bool isBlankLine(std::string_view line)
+bool isAscii(std::string_view line)
 {
-    bool ascii = true;
     for (char c : line) {
         if (static_cast<unsigned char>(c) >= 0x80)
-            ascii = false;
-        else if (!isAsciiBlank(c))
             return false;
     }
-    return ascii || QString::fromUtf8(line.data(), qsizetype(line.size())).trimmed().isEmpty();
+    return true;
+}
+
+// The older RaceStudio generation writes its exports in Latin-1 ("\xB0C"),
+// RS3 in UTF-8. A text line that is not valid UTF-8 marks the file as Latin-1.
+bool isLatin1Line(std::string_view line)
+{
+    return !isAscii(line) && !QUtf8StringView(line.data(), qsizetype(line.size())).isValidUtf8();
+}
+
+// A line whose trimmed text is empty. Pure-ASCII lines are decided on the
+// bytes; only lines with other characters (a no-break space, say) are decoded.
+bool isBlankLine(std::string_view line, bool latin1)
+{
+    for (char c : line) {
+        if (static_cast<unsigned char>(c) < 0x80 && !isAsciiBlank(c))
+            return false;
+    }
+    if (isAscii(line))
+        return true;
+    const qsizetype size = qsizetype(line.size());
+    return (latin1 ? QString::fromLatin1(line.data(), size) : QString::fromUtf8(line.data(), size)).trimmed().isEmpty();
 }
 
 // Splits at commas outside double quotes; a quote only toggles quoting and is
@@ -186,16 +205,16 @@ bool startsWithLetter(const QString& text)
 // The channel-name row: "Time" (any case) first, then a name starting with a
 // letter. Data rows start with a digit or sign and are turned away without
 // decoding anything.
-bool isHeaderRow(const CsvFields& fields)
+bool isHeaderRow(const CsvFields& fields, bool latin1)
 {
     if (fields.count() < 2)
         return false;
     const std::string_view first = trimAscii(fields.at(0));
     if (!first.empty() && (std::strchr("0123456789+-.", first.front()) != nullptr))
         return false;
-    if (fields.trimmedText(0).compare(QLatin1String("Time"), Qt::CaseInsensitive) != 0)
+    if (fields.trimmedText(0, latin1).compare(QLatin1String("Time"), Qt::CaseInsensitive) != 0)
         return false;
-    return startsWithLetter(fields.trimmedText(1));
+    return startsWithLetter(fields.trimmedText(1, latin1));
 }
 
 bool isMathColumn(const QString& name)
@@ -239,6 +258,82 @@ int tokenScore(const QStringList& query, const QString& querySide, const QString
     return score;
 }
 
+// The channel-name and units rows as written, and the text encoding that the
+// lines up to them decide.
+struct TableHead {
+    CsvFields names;
+    CsvFields units;
+    bool latin1 = false;
+};
+
+// The next line that is not blank; false at the end of the file. Every line
+// seen on the way has its say on the encoding.
+bool nextTextLine(LineReader& reader, std::string_view& line, bool& latin1)
+{
+    while (reader.next(line)) {
+        latin1 = latin1 || isLatin1Line(line);
+        if (!isBlankLine(line, latin1))
+            return true;
+    }
+    return false;
+}
+
+// Skips the session metadata up to the channel-name row and reads the units
+// row after it. The older RaceStudio generation writes the names row twice;
+// a copy right after the names is not the units row. False when the file has
+// no channel-name row; a file that ends before the units has none.
+bool readTableHead(LineReader& reader, TableHead& head)
+{
+    std::string_view line;
+    bool found = false;
+    while (!found && nextTextLine(reader, line, head.latin1)) {
+        splitCsvLine(line, head.names);
+        found = isHeaderRow(head.names, head.latin1);
+    }
+    if (!found)
+        return false;
+    if (!nextTextLine(reader, line, head.latin1))
+        return true;
+    splitCsvLine(line, head.units);
+    if (head.units.sameFields(head.names)) {
+        head.units = CsvFields();
+        if (nextTextLine(reader, line, head.latin1))
+            splitCsvLine(line, head.units);
+    }
+    return true;
+}
+
+// Turns the time column into session time. The older RaceStudio generation
+// restarts "Time" at 0 on every lap; a time smaller than the one before can
+// only be such a restart, so from there on the session time of the sample
+// before is added. RS3 exports keep ascending times and pass unchanged.
+class LapClock {
+public:
+    // Replaces time as written by its session time; false when that is not a
+    // finite number.
+    bool place(double& time)
+    {
+        double lapStart = m_lapStart;
+        if (m_any && time < m_previous)
+            lapStart = m_last;
+        const double session = time + lapStart;
+        if (!std::isfinite(session))
+            return false;
+        m_previous = time;
+        m_lapStart = lapStart;
+        m_last = session;
+        m_any = true;
+        time = session;
+        return true;
+    }
+
+private:
+    double m_previous = 0.0; // as written
+    double m_lapStart = 0.0;
+    double m_last = 0.0;     // session time of the sample before
+    bool m_any = false;
+};
+
 } // namespace
 
 CsvDataSource::CsvDataSource() = default;
@@ -273,40 +368,18 @@ bool CsvDataSource::load(const QString& path)
         return fail(QCoreApplication::translate("CsvDataSource", "Could not open file for reading: %1").arg(path));
 
     LineReader reader(file);
-    std::string_view line;
-    CsvFields fields;
-
-    // Session metadata may come first; the channel-name row starts the table.
-    bool headerFound = false;
-    while (!headerFound && reader.next(line)) {
-        if (isBlankLine(line))
-            continue;
-        splitCsvLine(line, fields);
-        headerFound = isHeaderRow(fields);
-    }
-    if (!headerFound)
+    TableHead head;
+    if (!readTableHead(reader, head))
         return fail(QCoreApplication::translate("CsvDataSource",
             "Could not find channel-name row. Expected a row starting with 'Time' followed by channel names "
             "(e.g. GPS Speed, RPM). In RaceStudio 3 use File > Export > CSV on a completed session."));
-    QStringList names;
-    for (int k = 1; k < fields.count(); ++k)
-        names.append(fields.trimmedText(k));
-
-    // The line after the names holds the units, whatever it looks like.
-    CsvFields units;
-    while (reader.next(line)) {
-        if (isBlankLine(line))
-            continue;
-        splitCsvLine(line, units);
-        break;
-    }
 
     std::vector<ColumnInfo> columns;
-    for (int k = 1; k <= names.size(); ++k) {
-        const QString& name = names.at(k - 1);
+    for (int k = 1; k < head.names.count(); ++k) {
+        const QString name = head.names.trimmedText(k, head.latin1);
         if (name.isEmpty() || isMathColumn(name))
             continue;
-        const QString unit = units.count() > k ? units.trimmedText(k) : QString();
+        const QString unit = head.units.count() > k ? head.units.trimmedText(k, head.latin1) : QString();
         columns.push_back({k, name, unit});
         m_channels[name.toLower()] = CsvChannel{name, unit, {}};
     }
@@ -315,16 +388,19 @@ bool CsvDataSource::load(const QString& path)
             "Channel-name row found but it contained no usable channels (all columns were empty or math-only)."));
 
     std::vector<std::vector<double>> series(columns.size());
+    std::string_view line;
+    CsvFields fields;
+    LapClock clock;
     while (reader.next(line)) {
-        if (isBlankLine(line))
+        if (isBlankLine(line, head.latin1))
             continue;
         splitCsvLine(line, fields);
-        if (isHeaderRow(fields))
+        if (isHeaderRow(fields, head.latin1))
             break; // the next recorded session starts here
         double time = 0.0;
         // A row at a time that is not a finite number could not be placed on
         // the timeline; it is dropped like any other unreadable row.
-        if (!parseNumber(fields.at(0), time) || !std::isfinite(time))
+        if (!parseNumber(fields.at(0), time) || !clock.place(time))
             continue;
         m_times.push_back(time);
         for (size_t c = 0; c < columns.size(); ++c) {

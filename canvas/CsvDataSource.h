@@ -17,7 +17,9 @@ struct CsvChannel {
 // Plays back an RS3 CSV telemetry export: optional metadata lines, a
 // channel-name row starting with "Time", a units row, then one row of samples
 // per line. Values between two samples are interpolated linearly; before the
-// first and after the last sample the end values hold.
+// first and after the last sample the end values hold. Exports of the older
+// RaceStudio generation ("AIM CSV File": Latin-1 text, the names row written
+// twice, "Time" restarting at every lap) play back over the whole session.
 class CsvDataSource : public IDataSource {
 public:
     CsvDataSource();

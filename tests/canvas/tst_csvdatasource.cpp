@@ -164,8 +164,15 @@ private Q_SLOTS:
         QTest::newRow("same name twice: the later column wins")
             << QByteArray("Time,rpm,RPM\ns,a,b\n0,1,2\n") << QString()
             << QStringList{"RPM"} << 0.0 << 0.0 << QStringList{"rpm@0=2", "rpm:unit=b"};
-        QTest::newRow("non-UTF-8 unit byte") << QByteArray("Time,Oil\ns,\xB0" "C\n0,1\n") << QString()
-            << QStringList{"Oil"} << 0.0 << 0.0 << QStringList{QString("Oil:unit=") + QChar(0xFFFD) + "C"};
+        QTest::newRow("not UTF-8: read as Latin-1") << QByteArray("Time,Oil\ns,\xB0" "C\n0,1\n") << QString()
+            << QStringList{"Oil"} << 0.0 << 0.0 << QStringList{QString("Oil:unit=\u00B0C")};
+        QTest::newRow("UTF-8 stays UTF-8") << QByteArray("Time,Oil\ns,\xC2\xB0" "C\n0,1\n") << QString()
+            << QStringList{"Oil"} << 0.0 << 0.0 << QStringList{QString("Oil:unit=\u00B0C")};
+        QTest::newRow("names row twice") << QByteArray("Time,A\nTime,A\n\ns,x\n0,1\n") << QString()
+            << QStringList{"A"} << 0.0 << 0.0 << QStringList{"A:unit=x", "A@0=1"};
+        QTest::newRow("time restarting: laps run on")
+            << QByteArray("Time,A\ns,x\n0,1\n2,3\n0,5\n2,7\n1,9\n") << QString()
+            << QStringList{"A"} << 5.0 << 0.0 << QStringList{"A@1=2", "A@3=6", "A@4.5=8"};
     }
 
     void load()
@@ -186,6 +193,35 @@ private Q_SLOTS:
         QCOMPARE(source.duration(), duration);
         QCOMPARE(source.firstTime(), firstTime);
         runChecks(source, checks);
+    }
+
+    void olderGenerationExport()
+    {
+        // Four laps of 10 s, "Time" restarting at 0 on each; the metadata
+        // gives the session's length and the lap ends.
+        CsvExportFixture older;
+        older.olderGeneration = true;
+        older.metadata = {{"Format", "AIM CSV File"}, {"Venue", "Test Track"}, {"Duration", "40.000"},
+                          {"Beacon Markers", "10.000", "20.000", "30.000", "40.000"}};
+        older.channels = {"GPS Speed", "T\u00B0 Water"};
+        older.units = {"km/h", "\u00B0C"};
+        for (int lap = 1; lap <= 4; ++lap) {
+            for (int step = 0; step <= 20; ++step)
+                older.rows.append({step * 0.5, lap * 100 + step * 0.5, 80.0 + lap});
+        }
+        const QByteArray bytes = older.toBytes();
+        QVERIFY(bytes.contains("\"T\xB0 Water\"\r\n\"Time\""));
+        QVERIFY(bytes.contains("\r\n\"\",\"1\",\"2\"\r\n"));
+        QVERIFY(bytes.contains("\r\n10,410,84,\r\n"));
+
+        CsvDataSource source;
+        QVERIFY2(source.load(writeCsv(bytes)), qPrintable(source.errorText()));
+        QCOMPARE(source.duration(), older.metadata.at(2).at(1).toDouble());
+        QCOMPARE(source.firstTime(), 0.0);
+        QCOMPARE(source.channelNames(), (QStringList{"GPS Speed", "T\u00B0 Water"}));
+        runChecks(source, {"GPS Speed:unit=km/h", QString("T\u00B0 Water:unit=\u00B0C"),
+                           "GPS Speed@5.25=105.25", "GPS Speed@25.25=305.25", "GPS Speed@40=410",
+                           QString("T\u00B0 Water@5=81"), QString("T\u00B0 Water@25=83")});
     }
 
     void cannotOpen_data()
