@@ -5,9 +5,11 @@
 #include <QUtf8StringView>
 #include <QtDebug>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -56,10 +58,13 @@ public:
     // The next line, valid until the following call; false at the end.
     bool next(std::string_view& line)
     {
+        m_scanned = m_pos;
         for (;;) {
             const char* base = m_buffer.constData();
             const qsizetype size = m_buffer.size();
-            const void* newline = std::memchr(base + m_pos, '\n', size_t(size - m_pos));
+            // Only the bytes that arrived since the last look are searched,
+            // so one very long line costs linear time.
+            const void* newline = std::memchr(base + m_scanned, '\n', size_t(size - m_scanned));
             if (newline) {
                 const qsizetype end = static_cast<const char*>(newline) - base;
                 line = cut(base + m_pos, end - m_pos);
@@ -73,6 +78,7 @@ public:
                 m_pos = size;
                 return true;
             }
+            m_scanned = size;
             refill();
         }
     }
@@ -90,6 +96,7 @@ private:
     void refill()
     {
         m_buffer.remove(0, m_pos);
+        m_scanned -= m_pos;
         m_pos = 0;
         const qsizetype kept = m_buffer.size();
         m_buffer.resize(kept + kChunk);
@@ -104,6 +111,7 @@ private:
     QFile& m_file;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qsizetype m_scanned = 0; // bytes before this hold no line end
     bool m_atEnd = false;
 };
 
@@ -154,7 +162,9 @@ bool isBlankLine(std::string_view line, bool latin1)
 // Splits at commas outside double quotes; a quote only toggles quoting and is
 // dropped. Works on the raw line: fields keep their blanks. Comma and quote are
 // ASCII, so splitting the UTF-8 bytes is the same as splitting the characters.
-void splitCsvLine(std::string_view line, CsvFields& out)
+// Fields past maxFields are not needed by the caller and are not stored, so a
+// row of millions of empty cells costs nothing.
+void splitCsvLine(std::string_view line, CsvFields& out, int maxFields = std::numeric_limits<int>::max())
 {
     out.text.clear();
     out.ends.clear();
@@ -170,8 +180,11 @@ void splitCsvLine(std::string_view line, CsvFields& out)
             inQuotes = !inQuotes;
         else if (inQuotes)
             out.text.push_back(',');
-        else
+        else {
             out.ends.push_back(out.text.size());
+            if (out.count() >= maxFields)
+                return;
+        }
     }
     out.text.append(line.data() + runStart, line.size() - runStart);
     out.ends.push_back(out.text.size());
@@ -211,6 +224,10 @@ bool isHeaderRow(const CsvFields& fields, bool latin1)
         return false;
     const std::string_view first = trimAscii(fields.at(0));
     if (!first.empty() && (std::strchr("0123456789+-.", first.front()) != nullptr))
+        return false;
+    // "Time" with some blanks around it; a long cell is not worth decoding.
+    constexpr size_t kLongestTimeCell = 256;
+    if (first.size() > kLongestTimeCell)
         return false;
     if (fields.trimmedText(0, latin1).compare(QLatin1String("Time"), Qt::CaseInsensitive) != 0)
         return false;
@@ -287,18 +304,21 @@ bool readTableHead(LineReader& reader, TableHead& head)
     std::string_view line;
     bool found = false;
     while (!found && nextTextLine(reader, line, head.latin1)) {
-        splitCsvLine(line, head.names);
+        splitCsvLine(line, head.names, 2);
         found = isHeaderRow(head.names, head.latin1);
     }
     if (!found)
         return false;
+    splitCsvLine(line, head.names);
     if (!nextTextLine(reader, line, head.latin1))
         return true;
-    splitCsvLine(line, head.units);
+    // One field more than the names, so that a longer row never looks equal.
+    const int unitFields = head.names.count() + 1;
+    splitCsvLine(line, head.units, unitFields);
     if (head.units.sameFields(head.names)) {
         head.units = CsvFields();
         if (nextTextLine(reader, line, head.latin1))
-            splitCsvLine(line, head.units);
+            splitCsvLine(line, head.units, unitFields);
     }
     return true;
 }
@@ -332,6 +352,52 @@ private:
     double m_lapStart = 0.0;
     double m_last = 0.0;     // session time of the sample before
     bool m_any = false;
+};
+
+// The samples of the recorded columns while loading. A column stays a plain
+// series while every row reaches it; the first row too short for it turns it
+// into (row, value) entries, so that memory follows the cells present.
+class SampleTable {
+public:
+    explicit SampleTable(const std::vector<ColumnInfo>& columns) : m_columns(columns), m_series(columns.size()),
+        m_dense(columns.size()) {}
+
+    void addRow(size_t row, const CsvFields& fields)
+    {
+        // Columns are in field order: the ones this row reaches come first,
+        // and so do the ones every row so far has reached.
+        const int present = fields.count();
+        while (m_dense > 0 && m_columns[m_dense - 1].index >= present)
+            makeSparse(--m_dense);
+        for (size_t c = 0; c < m_columns.size() && m_columns[c].index < present; ++c) {
+            double v = 0.0;
+            if (!parseNumber(fields.at(m_columns[c].index), v) || !std::isfinite(v))
+                v = 0.0;
+            CsvChannel& series = m_series[c];
+            if (c >= m_dense)
+                series.rows.push_back(row);
+            series.values.push_back(v);
+        }
+    }
+
+    void take(size_t column, CsvChannel& channel)
+    {
+        channel.values = std::move(m_series[column].values);
+        channel.rows = std::move(m_series[column].rows);
+    }
+
+private:
+    void makeSparse(size_t column)
+    {
+        CsvChannel& series = m_series[column];
+        series.rows.resize(series.values.size());
+        for (size_t i = 0; i < series.rows.size(); ++i)
+            series.rows[i] = i;
+    }
+
+    const std::vector<ColumnInfo>& m_columns;
+    std::vector<CsvChannel> m_series;
+    size_t m_dense; // columns [0, m_dense) have had a cell in every row
 };
 
 } // namespace
@@ -381,20 +447,21 @@ bool CsvDataSource::load(const QString& path)
             continue;
         const QString unit = head.units.count() > k ? head.units.trimmedText(k, head.latin1) : QString();
         columns.push_back({k, name, unit});
-        m_channels[name.toLower()] = CsvChannel{name, unit, {}};
+        m_channels[name.toLower()] = CsvChannel{name, unit, {}, {}};
     }
     if (columns.empty())
         return fail(QCoreApplication::translate("CsvDataSource",
             "Channel-name row found but it contained no usable channels (all columns were empty or math-only)."));
 
-    std::vector<std::vector<double>> series(columns.size());
+    SampleTable table(columns);
+    const int rowFields = columns.back().index + 1;
     std::string_view line;
     CsvFields fields;
     LapClock clock;
     while (reader.next(line)) {
         if (isBlankLine(line, head.latin1))
             continue;
-        splitCsvLine(line, fields);
+        splitCsvLine(line, fields, rowFields);
         if (isHeaderRow(fields, head.latin1))
             break; // the next recorded session starts here
         double time = 0.0;
@@ -402,14 +469,8 @@ bool CsvDataSource::load(const QString& path)
         // the timeline; it is dropped like any other unreadable row.
         if (!parseNumber(fields.at(0), time) || !clock.place(time))
             continue;
+        table.addRow(m_times.size(), fields);
         m_times.push_back(time);
-        for (size_t c = 0; c < columns.size(); ++c) {
-            const int k = columns[c].index;
-            double v = 0.0;
-            if (k >= fields.count() || !parseNumber(fields.at(k), v) || !std::isfinite(v))
-                v = 0.0;
-            series[c].push_back(v);
-        }
     }
     if (m_times.empty())
         return fail(QCoreApplication::translate("CsvDataSource", "Channel-name row found but no numeric data rows followed it."));
@@ -418,7 +479,7 @@ bool CsvDataSource::load(const QString& path)
         CsvChannel& channel = m_channels[columns[c].name.toLower()];
         channel.name = columns[c].name;
         channel.unit = columns[c].unit;
-        channel.values = std::move(series[c]);
+        table.take(c, channel);
     }
 
     m_duration = m_times.back() - m_times.front();
@@ -481,15 +542,15 @@ double CsvDataSource::value(const QString& channel, double timeSeconds) const
     if (found == m_channels.end() || found->second.values.empty())
         return 0.0;
 
-    const std::vector<double>& values = found->second.values;
-    const size_t n = std::min(values.size(), m_times.size());
+    const CsvChannel& series = found->second;
+    const size_t n = series.rows.empty() ? std::min(series.values.size(), m_times.size()) : m_times.size();
     if (n == 0)
         return 0.0;
     // Written as "not after" so that a NaN time lands on the first sample.
     if (!(timeSeconds > m_times[0]))
-        return values[0];
+        return series.valueAt(0);
     if (timeSeconds >= m_times[n - 1])
-        return values[n - 1];
+        return series.valueAt(n - 1);
 
     // First index whose time is after t. The column is not required to be
     // ascending; this search stays inside 1..n-1 whatever the order.
@@ -505,9 +566,18 @@ double CsvDataSource::value(const QString& channel, double timeSeconds) const
     const size_t i = std::min(std::max<size_t>(lo, 1), n - 1);
     const double t0 = m_times[i - 1];
     const double dt = m_times[i] - t0;
+    const double v0 = series.valueAt(i - 1);
     if (std::fabs(dt) < 1e-12)
-        return values[i - 1];
-    return values[i - 1] + (values[i] - values[i - 1]) * (timeSeconds - t0) / dt;
+        return v0;
+    return v0 + (series.valueAt(i) - v0) * (timeSeconds - t0) / dt;
+}
+
+double CsvChannel::valueAt(size_t row) const
+{
+    if (rows.empty())
+        return row < values.size() ? values[row] : 0.0;
+    const auto found = std::lower_bound(rows.begin(), rows.end(), row);
+    return found != rows.end() && *found == row ? values[size_t(found - rows.begin())] : 0.0;
 }
 
 QString CsvDataSource::normalisedName(const QString& name)

@@ -224,6 +224,51 @@ private Q_SLOTS:
                            QString("T\u00B0 Water@5=81"), QString("T\u00B0 Water@25=83")});
     }
 
+    void hostileShapesStayBounded_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QStringList>("checks");
+
+        // 200000 columns and 400000 rows of one cell each: a cell per column
+        // and row would take 640 GB.
+        QByteArray wide = "Time";
+        for (int c = 0; c < 200000; ++c)
+            wide += ",C" + QByteArray::number(c);
+        wide += "\ns\n";
+        for (int r = 0; r < 400000; ++r)
+            wide += QByteArray::number(r) + '\n';
+        wide += "400000";
+        for (int c = 0; c < 200000; ++c)
+            wide += ",7";
+        wide += '\n';
+        QTest::newRow("wide names row, rows of one cell") << wide << 200000
+            << QStringList{"C5@10=0", "C199999@400000=7", "C3@399999.5=3.5"};
+
+        // A metadata line and a data row of 48 MiB each, no line end inside.
+        const qsizetype longLine = 48 * 1024 * 1024;
+        const QByteArray longText = QByteArray(longLine, 'x') + "\nTime,A\ns,x\n0,1" + QByteArray(longLine, ',')
+                                    + "\n1,3\n";
+        QTest::newRow("very long lines") << longText << 1 << QStringList{"A@0=1", "A@0.5=2"};
+    }
+
+    void hostileShapesStayBounded()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, channels);
+        QFETCH(QStringList, checks);
+        const QString path = writeCsv(text);
+        text.clear();
+        text.squeeze();
+        CsvDataSource source;
+        QVERIFY2(source.load(path), qPrintable(source.errorText()));
+        QCOMPARE(source.channelNames().size(), channels);
+        runChecks(source, checks);
+        const qint64 peak = TestEnvironment::peakResidentBytes();
+        QVERIFY2(peak < qint64(1) << 30, qPrintable(QString::number(peak)));
+        QFile::remove(path);
+    }
+
     void cannotOpen_data()
     {
         QTest::addColumn<QString>("path");
