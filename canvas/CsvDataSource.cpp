@@ -2,11 +2,14 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QUtf8StringView>
 #include <QtDebug>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -31,11 +34,13 @@ struct CsvFields {
         const size_t begin = i ? ends[size_t(i) - 1] : 0;
         return std::string_view(text.data() + begin, ends[size_t(i)] - begin);
     }
-    QString trimmedText(int i) const
+    QString trimmedText(int i, bool latin1) const
     {
         const std::string_view field = at(i);
-        return QString::fromUtf8(field.data(), qsizetype(field.size())).trimmed();
+        return (latin1 ? QString::fromLatin1(field.data(), qsizetype(field.size()))
+                       : QString::fromUtf8(field.data(), qsizetype(field.size()))).trimmed();
     }
+    bool sameFields(const CsvFields& other) const { return text == other.text && ends == other.ends; }
 };
 
 // Reads a file in large chunks and hands out its lines without the line end
@@ -53,10 +58,13 @@ public:
     // The next line, valid until the following call; false at the end.
     bool next(std::string_view& line)
     {
+        m_scanned = m_pos;
         for (;;) {
             const char* base = m_buffer.constData();
             const qsizetype size = m_buffer.size();
-            const void* newline = std::memchr(base + m_pos, '\n', size_t(size - m_pos));
+            // Only the bytes that arrived since the last look are searched,
+            // so one very long line costs linear time.
+            const void* newline = std::memchr(base + m_scanned, '\n', size_t(size - m_scanned));
             if (newline) {
                 const qsizetype end = static_cast<const char*>(newline) - base;
                 line = cut(base + m_pos, end - m_pos);
@@ -70,6 +78,7 @@ public:
                 m_pos = size;
                 return true;
             }
+            m_scanned = size;
             refill();
         }
     }
@@ -87,6 +96,7 @@ private:
     void refill()
     {
         m_buffer.remove(0, m_pos);
+        m_scanned -= m_pos;
         m_pos = 0;
         const qsizetype kept = m_buffer.size();
         m_buffer.resize(kept + kChunk);
@@ -101,6 +111,7 @@ private:
     QFile& m_file;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qsizetype m_scanned = 0; // bytes before this hold no line end
     bool m_atEnd = false;
 };
 
@@ -118,24 +129,42 @@ std::string_view trimAscii(std::string_view s)
     return s;
 }
 
-// A line whose trimmed text is empty. Pure-ASCII lines are decided on the
-// bytes; only lines with other characters (a no-break space, say) are decoded.
-bool isBlankLine(std::string_view line)
+bool isAscii(std::string_view line)
 {
-    bool ascii = true;
     for (char c : line) {
         if (static_cast<unsigned char>(c) >= 0x80)
-            ascii = false;
-        else if (!isAsciiBlank(c))
             return false;
     }
-    return ascii || QString::fromUtf8(line.data(), qsizetype(line.size())).trimmed().isEmpty();
+    return true;
+}
+
+// The older RaceStudio generation writes its exports in Latin-1 ("\xB0C"),
+// RS3 in UTF-8. A text line that is not valid UTF-8 marks the file as Latin-1.
+bool isLatin1Line(std::string_view line)
+{
+    return !isAscii(line) && !QUtf8StringView(line.data(), qsizetype(line.size())).isValidUtf8();
+}
+
+// A line whose trimmed text is empty. Pure-ASCII lines are decided on the
+// bytes; only lines with other characters (a no-break space, say) are decoded.
+bool isBlankLine(std::string_view line, bool latin1)
+{
+    for (char c : line) {
+        if (static_cast<unsigned char>(c) < 0x80 && !isAsciiBlank(c))
+            return false;
+    }
+    if (isAscii(line))
+        return true;
+    const qsizetype size = qsizetype(line.size());
+    return (latin1 ? QString::fromLatin1(line.data(), size) : QString::fromUtf8(line.data(), size)).trimmed().isEmpty();
 }
 
 // Splits at commas outside double quotes; a quote only toggles quoting and is
 // dropped. Works on the raw line: fields keep their blanks. Comma and quote are
 // ASCII, so splitting the UTF-8 bytes is the same as splitting the characters.
-void splitCsvLine(std::string_view line, CsvFields& out)
+// Fields past maxFields are not needed by the caller and are not stored, so a
+// row of millions of empty cells costs nothing.
+void splitCsvLine(std::string_view line, CsvFields& out, int maxFields = std::numeric_limits<int>::max())
 {
     out.text.clear();
     out.ends.clear();
@@ -151,8 +180,11 @@ void splitCsvLine(std::string_view line, CsvFields& out)
             inQuotes = !inQuotes;
         else if (inQuotes)
             out.text.push_back(',');
-        else
+        else {
             out.ends.push_back(out.text.size());
+            if (out.count() >= maxFields)
+                return;
+        }
     }
     out.text.append(line.data() + runStart, line.size() - runStart);
     out.ends.push_back(out.text.size());
@@ -186,16 +218,20 @@ bool startsWithLetter(const QString& text)
 // The channel-name row: "Time" (any case) first, then a name starting with a
 // letter. Data rows start with a digit or sign and are turned away without
 // decoding anything.
-bool isHeaderRow(const CsvFields& fields)
+bool isHeaderRow(const CsvFields& fields, bool latin1)
 {
     if (fields.count() < 2)
         return false;
     const std::string_view first = trimAscii(fields.at(0));
     if (!first.empty() && (std::strchr("0123456789+-.", first.front()) != nullptr))
         return false;
-    if (fields.trimmedText(0).compare(QLatin1String("Time"), Qt::CaseInsensitive) != 0)
+    // "Time" with some blanks around it; a long cell is not worth decoding.
+    constexpr size_t kLongestTimeCell = 256;
+    if (first.size() > kLongestTimeCell)
         return false;
-    return startsWithLetter(fields.trimmedText(1));
+    if (fields.trimmedText(0, latin1).compare(QLatin1String("Time"), Qt::CaseInsensitive) != 0)
+        return false;
+    return startsWithLetter(fields.trimmedText(1, latin1));
 }
 
 bool isMathColumn(const QString& name)
@@ -239,6 +275,131 @@ int tokenScore(const QStringList& query, const QString& querySide, const QString
     return score;
 }
 
+// The channel-name and units rows as written, and the text encoding that the
+// lines up to them decide.
+struct TableHead {
+    CsvFields names;
+    CsvFields units;
+    bool latin1 = false;
+};
+
+// The next line that is not blank; false at the end of the file. Every line
+// seen on the way has its say on the encoding.
+bool nextTextLine(LineReader& reader, std::string_view& line, bool& latin1)
+{
+    while (reader.next(line)) {
+        latin1 = latin1 || isLatin1Line(line);
+        if (!isBlankLine(line, latin1))
+            return true;
+    }
+    return false;
+}
+
+// Skips the session metadata up to the channel-name row and reads the units
+// row after it. The older RaceStudio generation writes the names row twice;
+// a copy right after the names is not the units row. False when the file has
+// no channel-name row; a file that ends before the units has none.
+bool readTableHead(LineReader& reader, TableHead& head)
+{
+    std::string_view line;
+    bool found = false;
+    while (!found && nextTextLine(reader, line, head.latin1)) {
+        splitCsvLine(line, head.names, 2);
+        found = isHeaderRow(head.names, head.latin1);
+    }
+    if (!found)
+        return false;
+    splitCsvLine(line, head.names);
+    if (!nextTextLine(reader, line, head.latin1))
+        return true;
+    // One field more than the names, so that a longer row never looks equal.
+    const int unitFields = head.names.count() + 1;
+    splitCsvLine(line, head.units, unitFields);
+    if (head.units.sameFields(head.names)) {
+        head.units = CsvFields();
+        if (nextTextLine(reader, line, head.latin1))
+            splitCsvLine(line, head.units, unitFields);
+    }
+    return true;
+}
+
+// Turns the time column into session time. The older RaceStudio generation
+// restarts "Time" at 0 on every lap; a time smaller than the one before can
+// only be such a restart, so from there on the session time of the sample
+// before is added. RS3 exports keep ascending times and pass unchanged.
+class LapClock {
+public:
+    // Replaces time as written by its session time; false when that is not a
+    // finite number.
+    bool place(double& time)
+    {
+        double lapStart = m_lapStart;
+        if (m_any && time < m_previous)
+            lapStart = m_last;
+        const double session = time + lapStart;
+        if (!std::isfinite(session))
+            return false;
+        m_previous = time;
+        m_lapStart = lapStart;
+        m_last = session;
+        m_any = true;
+        time = session;
+        return true;
+    }
+
+private:
+    double m_previous = 0.0; // as written
+    double m_lapStart = 0.0;
+    double m_last = 0.0;     // session time of the sample before
+    bool m_any = false;
+};
+
+// The samples of the recorded columns while loading. A column stays a plain
+// series while every row reaches it; the first row too short for it turns it
+// into (row, value) entries, so that memory follows the cells present.
+class SampleTable {
+public:
+    explicit SampleTable(const std::vector<ColumnInfo>& columns) : m_columns(columns), m_series(columns.size()),
+        m_dense(columns.size()) {}
+
+    void addRow(size_t row, const CsvFields& fields)
+    {
+        // Columns are in field order: the ones this row reaches come first,
+        // and so do the ones every row so far has reached.
+        const int present = fields.count();
+        while (m_dense > 0 && m_columns[m_dense - 1].index >= present)
+            makeSparse(--m_dense);
+        for (size_t c = 0; c < m_columns.size() && m_columns[c].index < present; ++c) {
+            double v = 0.0;
+            if (!parseNumber(fields.at(m_columns[c].index), v) || !std::isfinite(v))
+                v = 0.0;
+            CsvChannel& series = m_series[c];
+            if (c >= m_dense)
+                series.rows.push_back(row);
+            series.values.push_back(v);
+        }
+    }
+
+    void take(size_t column, CsvChannel& channel)
+    {
+        channel.values = std::move(m_series[column].values);
+        channel.rows = std::move(m_series[column].rows);
+    }
+
+private:
+    void makeSparse(size_t column)
+    {
+        CsvChannel& series = m_series[column];
+        series.rows.resize(series.values.size());
+        for (size_t i = 0; i < series.rows.size(); ++i)
+            series.rows[i] = i;
+    }
+
+    const std::vector<ColumnInfo>& m_columns;
+    std::vector<CsvChannel> m_series;
+    size_t m_dense; // columns [0, m_dense) have had a cell in every row
+};
+
 } // namespace
 
 CsvDataSource::CsvDataSource() = default;
@@ -273,67 +434,43 @@ bool CsvDataSource::load(const QString& path)
         return fail(QCoreApplication::translate("CsvDataSource", "Could not open file for reading: %1").arg(path));
 
     LineReader reader(file);
-    std::string_view line;
-    CsvFields fields;
-
-    // Session metadata may come first; the channel-name row starts the table.
-    bool headerFound = false;
-    while (!headerFound && reader.next(line)) {
-        if (isBlankLine(line))
-            continue;
-        splitCsvLine(line, fields);
-        headerFound = isHeaderRow(fields);
-    }
-    if (!headerFound)
+    TableHead head;
+    if (!readTableHead(reader, head))
         return fail(QCoreApplication::translate("CsvDataSource",
             "Could not find channel-name row. Expected a row starting with 'Time' followed by channel names "
             "(e.g. GPS Speed, RPM). In RaceStudio 3 use File > Export > CSV on a completed session."));
-    QStringList names;
-    for (int k = 1; k < fields.count(); ++k)
-        names.append(fields.trimmedText(k));
-
-    // The line after the names holds the units, whatever it looks like.
-    CsvFields units;
-    while (reader.next(line)) {
-        if (isBlankLine(line))
-            continue;
-        splitCsvLine(line, units);
-        break;
-    }
 
     std::vector<ColumnInfo> columns;
-    for (int k = 1; k <= names.size(); ++k) {
-        const QString& name = names.at(k - 1);
+    for (int k = 1; k < head.names.count(); ++k) {
+        const QString name = head.names.trimmedText(k, head.latin1);
         if (name.isEmpty() || isMathColumn(name))
             continue;
-        const QString unit = units.count() > k ? units.trimmedText(k) : QString();
+        const QString unit = head.units.count() > k ? head.units.trimmedText(k, head.latin1) : QString();
         columns.push_back({k, name, unit});
-        m_channels[name.toLower()] = CsvChannel{name, unit, {}};
+        m_channels[name.toLower()] = CsvChannel{name, unit, {}, {}};
     }
     if (columns.empty())
         return fail(QCoreApplication::translate("CsvDataSource",
             "Channel-name row found but it contained no usable channels (all columns were empty or math-only)."));
 
-    std::vector<std::vector<double>> series(columns.size());
+    SampleTable table(columns);
+    const int rowFields = columns.back().index + 1;
+    std::string_view line;
+    CsvFields fields;
+    LapClock clock;
     while (reader.next(line)) {
-        if (isBlankLine(line))
+        if (isBlankLine(line, head.latin1))
             continue;
-        splitCsvLine(line, fields);
-        if (isHeaderRow(fields))
+        splitCsvLine(line, fields, rowFields);
+        if (isHeaderRow(fields, head.latin1))
             break; // the next recorded session starts here
         double time = 0.0;
         // A row at a time that is not a finite number could not be placed on
         // the timeline; it is dropped like any other unreadable row.
-        if (!parseNumber(fields.at(0), time) || !std::isfinite(time))
+        if (!parseNumber(fields.at(0), time) || !clock.place(time))
             continue;
+        table.addRow(m_times.size(), fields);
         m_times.push_back(time);
-        for (size_t c = 0; c < columns.size(); ++c) {
-            const int k = columns[c].index;
-            double v = 0.0;
-            if (k >= fields.count() || !parseNumber(fields.at(k), v) || !std::isfinite(v))
-                v = 0.0;
-            series[c].push_back(v);
-        }
     }
     if (m_times.empty())
         return fail(QCoreApplication::translate("CsvDataSource", "Channel-name row found but no numeric data rows followed it."));
@@ -342,7 +479,7 @@ bool CsvDataSource::load(const QString& path)
         CsvChannel& channel = m_channels[columns[c].name.toLower()];
         channel.name = columns[c].name;
         channel.unit = columns[c].unit;
-        channel.values = std::move(series[c]);
+        table.take(c, channel);
     }
 
     m_duration = m_times.back() - m_times.front();
@@ -405,15 +542,15 @@ double CsvDataSource::value(const QString& channel, double timeSeconds) const
     if (found == m_channels.end() || found->second.values.empty())
         return 0.0;
 
-    const std::vector<double>& values = found->second.values;
-    const size_t n = std::min(values.size(), m_times.size());
+    const CsvChannel& series = found->second;
+    const size_t n = series.rows.empty() ? std::min(series.values.size(), m_times.size()) : m_times.size();
     if (n == 0)
         return 0.0;
     // Written as "not after" so that a NaN time lands on the first sample.
     if (!(timeSeconds > m_times[0]))
-        return values[0];
+        return series.valueAt(0);
     if (timeSeconds >= m_times[n - 1])
-        return values[n - 1];
+        return series.valueAt(n - 1);
 
     // First index whose time is after t. The column is not required to be
     // ascending; this search stays inside 1..n-1 whatever the order.
@@ -429,9 +566,18 @@ double CsvDataSource::value(const QString& channel, double timeSeconds) const
     const size_t i = std::min(std::max<size_t>(lo, 1), n - 1);
     const double t0 = m_times[i - 1];
     const double dt = m_times[i] - t0;
+    const double v0 = series.valueAt(i - 1);
     if (std::fabs(dt) < 1e-12)
-        return values[i - 1];
-    return values[i - 1] + (values[i] - values[i - 1]) * (timeSeconds - t0) / dt;
+        return v0;
+    return v0 + (series.valueAt(i) - v0) * (timeSeconds - t0) / dt;
+}
+
+double CsvChannel::valueAt(size_t row) const
+{
+    if (rows.empty())
+        return row < values.size() ? values[row] : 0.0;
+    const auto found = std::lower_bound(rows.begin(), rows.end(), row);
+    return found != rows.end() && *found == row ? values[size_t(found - rows.begin())] : 0.0;
 }
 
 QString CsvDataSource::normalisedName(const QString& name)

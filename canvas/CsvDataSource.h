@@ -11,13 +11,22 @@
 struct CsvChannel {
     QString name;               // as written in the channel-name row, trimmed
     QString unit;               // trimmed cell of the units row, or empty
-    std::vector<double> values; // parallel to the source's time column
+    std::vector<double> values; // parallel to the source's time column, unless rows is set
+    // Set when some rows are too short to reach this column: values[j] then
+    // belongs to row rows[j] (ascending), and a row without an entry reads
+    // 0.0. Short rows so cost nothing, whatever the width of the names row.
+    std::vector<size_t> rows;
+
+    // The value of data row `row`.
+    double valueAt(size_t row) const;
 };
 
 // Plays back an RS3 CSV telemetry export: optional metadata lines, a
 // channel-name row starting with "Time", a units row, then one row of samples
 // per line. Values between two samples are interpolated linearly; before the
-// first and after the last sample the end values hold.
+// first and after the last sample the end values hold. Exports of the older
+// RaceStudio generation ("AIM CSV File": Latin-1 text, the names row written
+// twice, "Time" restarting at every lap) play back over the whole session.
 class CsvDataSource : public IDataSource {
 public:
     CsvDataSource();

@@ -164,8 +164,15 @@ private Q_SLOTS:
         QTest::newRow("same name twice: the later column wins")
             << QByteArray("Time,rpm,RPM\ns,a,b\n0,1,2\n") << QString()
             << QStringList{"RPM"} << 0.0 << 0.0 << QStringList{"rpm@0=2", "rpm:unit=b"};
-        QTest::newRow("non-UTF-8 unit byte") << QByteArray("Time,Oil\ns,\xB0" "C\n0,1\n") << QString()
-            << QStringList{"Oil"} << 0.0 << 0.0 << QStringList{QString("Oil:unit=") + QChar(0xFFFD) + "C"};
+        QTest::newRow("not UTF-8: read as Latin-1") << QByteArray("Time,Oil\ns,\xB0" "C\n0,1\n") << QString()
+            << QStringList{"Oil"} << 0.0 << 0.0 << QStringList{QString("Oil:unit=\u00B0C")};
+        QTest::newRow("UTF-8 stays UTF-8") << QByteArray("Time,Oil\ns,\xC2\xB0" "C\n0,1\n") << QString()
+            << QStringList{"Oil"} << 0.0 << 0.0 << QStringList{QString("Oil:unit=\u00B0C")};
+        QTest::newRow("names row twice") << QByteArray("Time,A\nTime,A\n\ns,x\n0,1\n") << QString()
+            << QStringList{"A"} << 0.0 << 0.0 << QStringList{"A:unit=x", "A@0=1"};
+        QTest::newRow("time restarting: laps run on")
+            << QByteArray("Time,A\ns,x\n0,1\n2,3\n0,5\n2,7\n1,9\n") << QString()
+            << QStringList{"A"} << 5.0 << 0.0 << QStringList{"A@1=2", "A@3=6", "A@4.5=8"};
     }
 
     void load()
@@ -186,6 +193,80 @@ private Q_SLOTS:
         QCOMPARE(source.duration(), duration);
         QCOMPARE(source.firstTime(), firstTime);
         runChecks(source, checks);
+    }
+
+    void olderGenerationExport()
+    {
+        // Four laps of 10 s, "Time" restarting at 0 on each; the metadata
+        // gives the session's length and the lap ends.
+        CsvExportFixture older;
+        older.olderGeneration = true;
+        older.metadata = {{"Format", "AIM CSV File"}, {"Venue", "Test Track"}, {"Duration", "40.000"},
+                          {"Beacon Markers", "10.000", "20.000", "30.000", "40.000"}};
+        older.channels = {"GPS Speed", "T\u00B0 Water"};
+        older.units = {"km/h", "\u00B0C"};
+        for (int lap = 1; lap <= 4; ++lap) {
+            for (int step = 0; step <= 20; ++step)
+                older.rows.append({step * 0.5, lap * 100 + step * 0.5, 80.0 + lap});
+        }
+        const QByteArray bytes = older.toBytes();
+        QVERIFY(bytes.contains("\"T\xB0 Water\"\r\n\"Time\""));
+        QVERIFY(bytes.contains("\r\n\"\",\"1\",\"2\"\r\n"));
+        QVERIFY(bytes.contains("\r\n10,410,84,\r\n"));
+
+        CsvDataSource source;
+        QVERIFY2(source.load(writeCsv(bytes)), qPrintable(source.errorText()));
+        QCOMPARE(source.duration(), older.metadata.at(2).at(1).toDouble());
+        QCOMPARE(source.firstTime(), 0.0);
+        QCOMPARE(source.channelNames(), (QStringList{"GPS Speed", "T\u00B0 Water"}));
+        runChecks(source, {"GPS Speed:unit=km/h", QString("T\u00B0 Water:unit=\u00B0C"),
+                           "GPS Speed@5.25=105.25", "GPS Speed@25.25=305.25", "GPS Speed@40=410",
+                           QString("T\u00B0 Water@5=81"), QString("T\u00B0 Water@25=83")});
+    }
+
+    void hostileShapesStayBounded_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QStringList>("checks");
+
+        // 200000 columns and 400000 rows of one cell each: a cell per column
+        // and row would take 640 GB.
+        QByteArray wide = "Time";
+        for (int c = 0; c < 200000; ++c)
+            wide += ",C" + QByteArray::number(c);
+        wide += "\ns\n";
+        for (int r = 0; r < 400000; ++r)
+            wide += QByteArray::number(r) + '\n';
+        wide += "400000";
+        for (int c = 0; c < 200000; ++c)
+            wide += ",7";
+        wide += '\n';
+        QTest::newRow("wide names row, rows of one cell") << wide << 200000
+            << QStringList{"C5@10=0", "C199999@400000=7", "C3@399999.5=3.5"};
+
+        // A metadata line and a data row of 48 MiB each, no line end inside.
+        const qsizetype longLine = 48 * 1024 * 1024;
+        const QByteArray longText = QByteArray(longLine, 'x') + "\nTime,A\ns,x\n0,1" + QByteArray(longLine, ',')
+                                    + "\n1,3\n";
+        QTest::newRow("very long lines") << longText << 1 << QStringList{"A@0=1", "A@0.5=2"};
+    }
+
+    void hostileShapesStayBounded()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, channels);
+        QFETCH(QStringList, checks);
+        const QString path = writeCsv(text);
+        text.clear();
+        text.squeeze();
+        CsvDataSource source;
+        QVERIFY2(source.load(path), qPrintable(source.errorText()));
+        QCOMPARE(source.channelNames().size(), channels);
+        runChecks(source, checks);
+        const qint64 peak = TestEnvironment::peakResidentBytes();
+        QVERIFY2(peak < qint64(1) << 30, qPrintable(QString::number(peak)));
+        QFile::remove(path);
     }
 
     void cannotOpen_data()

@@ -22,6 +22,11 @@ struct CsvExportFixture {
     bool quoted = true;
     QByteArray lineEnd = "\r\n";
     bool byteOrderMark = false;
+    // Written the way the older RaceStudio generation wrote "AIM CSV File"
+    // exports: Latin-1 text, the names row twice, a row of channel numbers
+    // under the units, samples unquoted with a trailing comma. The times in
+    // rows are written as given (those exports restart them at every lap).
+    bool olderGeneration = false;
 
     QByteArray toBytes() const;
     bool write(const QString& path) const;

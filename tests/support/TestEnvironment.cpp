@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <cstdlib>
+#include <sys/resource.h>
 
 namespace TestEnvironment {
 namespace {
@@ -76,3 +77,11 @@ QString makeTempDir(const QString& hint)
 }
 
 } // namespace TestEnvironment
+
+qint64 TestEnvironment::peakResidentBytes(bool children)
+{
+    struct rusage usage {};
+    if (getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &usage) != 0)
+        return -1;
+    return qint64(usage.ru_maxrss) * 1024; // kilobytes on Linux
+}

@@ -17,6 +17,11 @@ QString homeDir();
 // A new empty folder under the temporary home, unique per call.
 QString makeTempDir(const QString& hint = QStringLiteral("dir"));
 
+// Peak resident size in bytes of this process, or (children) the largest of
+// the child processes that have ended so far. A hostile input's test reads it
+// to show that memory stayed bounded.
+qint64 peakResidentBytes(bool children = false);
+
 } // namespace TestEnvironment
 
 // QTEST_MAIN with an isolated environment and the offscreen platform.
