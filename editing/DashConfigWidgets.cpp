@@ -23,14 +23,6 @@ QString idOf(pugi::xml_node e)
     return QString::fromUtf8(e.attribute("i").value());
 }
 
-// Sets the id, adding the attribute when the element has none: an element
-// without an id would lose its new name at the next re-parse.
-void setIdAttribute(pugi::xml_node e, const QString& id)
-{
-    e.remove_attribute("i");
-    e.append_attribute("i").set_value(id.toUtf8().constData());
-}
-
 // Replaces all children of a node with one text node (also for an empty value).
 void setNodeText(pugi::xml_node node, const QString& value)
 {
@@ -173,14 +165,6 @@ constexpr NamedValue kNewAxisParams[] = {
     {"typ", "4294967295"},       {"valMis", "--"},
 };
 
-void appendParam(pugi::xml_node e, const char* name, const char* value)
-{
-    pugi::xml_node p = e.append_child("p");
-    p.append_attribute("n").set_value(name);
-    if (*value)
-        p.append_child(pugi::node_pcdata).set_value(value);
-}
-
 } // namespace
 
 int DashConfig::insertWidget(int pageIndex, int mask, pugi::xml_node widget, int dx, int dy, int index)
@@ -204,7 +188,7 @@ int DashConfig::insertWidget(int pageIndex, int mask, pugi::xml_node widget, int
                 used.insert(idOf(e));
         }
         if (used.contains(id))
-            setIdAttribute(copy, renumberedId(id, used));
+            setElementId(copy, renumberedId(id, used));
     }
 
     if (dx != 0 || dy != 0) {
@@ -292,7 +276,7 @@ int DashConfig::mergeAxisElements(int pageIndex, int mask, const std::vector<pug
                 ++added;
             } else {
                 target = renumberedId(id, axisIdsOf(maskNode));
-                setIdAttribute(maskNode.append_copy(source), target);
+                setElementId(maskNode.append_copy(source), target);
                 ++added;
             }
         }

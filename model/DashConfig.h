@@ -261,6 +261,27 @@ public:
     std::vector<ChildGeometrySnapshot> textChildGeometry(int page, int mask);
     int scaleHotMouseLines(pugi::xml_node maskNode, int oldW, int oldH, int newW, int newH, bool includeSmall);
 
+    // --- editing: new masks from library elements, text boxes and value bars
+    // (editing/DashConfigInsertElement.cpp, editing/DashConfigTextBoxes.cpp).
+    // Each appends to the page (a new mask goes last in the page element and
+    // in the mask list), marks the device file dirty and returns the new
+    // mask's (or widget's) index, or -1 with nothing changed.
+    // Copies a stock element onto the page at the given box, puts its art in
+    // the page's own layout and binds it; `error` (when given) says why a
+    // bar or gauge cannot be placed, or why the source folder is refused.
+    int insertElement(int page, pugi::xml_node donor, const ChannelInfo& channel, int x, int y, int width,
+                      int height, MaskElement& out, const QString& sourceFolder, QString* error = nullptr);
+    int addMaskFromLibraryItem(int page, const QString& name, const QString& artFolder, const QString& image,
+                               const QString& previewImage, const QString& firmwarePath,
+                               const std::vector<pugi::xml_node>& elements, MaskElement& out);
+    int addMaskSimple(int page, const QString& name, MaskElement& out);
+    int addTextBox(int page, int mask, int x, int y, const QString& text);
+    int addTextBoxMask(int page, int x, int y, const QString& text, MaskElement& out);
+    int addValueBar(int page, int mask, const QColor& colour, double minimum, double maximum);
+    // The font the page's elements of the class use most (ties: the name
+    // that sorts first); "MicrogrammaDBolExt" when none names one.
+    QString labelFontFor(const PageModel& page, const QString& className) const;
+
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
     std::vector<QSet<int>> fontSizeSets;

@@ -57,6 +57,24 @@ void setParamStd(pugi::xml_node node, const char* name, const QByteArray& value)
     writeParam(node, name, value, true);
 }
 
+void appendParam(pugi::xml_node node, const char* name, const QByteArray& value)
+{
+    if (!node || !name)
+        return;
+    pugi::xml_node p = node.append_child("p");
+    p.append_attribute("n").set_value(name);
+    if (!value.isEmpty())
+        p.append_child(pugi::node_pcdata).set_value(value.constData());
+}
+
+void setElementId(pugi::xml_node node, const QString& id)
+{
+    if (!node)
+        return;
+    node.remove_attribute("i");
+    node.append_attribute("i").set_value(id.toUtf8().constData());
+}
+
 void removeParams(pugi::xml_node node, const char* name)
 {
     if (!node || !name)

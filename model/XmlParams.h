@@ -20,6 +20,14 @@ void setParam(pugi::xml_node node, const char* name, const QByteArray& value);
 // an open and close tag pair.
 void setParamStd(pugi::xml_node node, const char* name, const QByteArray& value);
 
+// Appends a new <p n=name> as the element's last child, with a text node
+// only for a non-empty value (an empty one is written self-closing).
+void appendParam(pugi::xml_node node, const char* name, const QByteArray& value);
+
+// Gives the element the id (attribute i), adding the attribute when it has
+// none: an element without one would lose its name at the next re-parse.
+void setElementId(pugi::xml_node node, const QString& id);
+
 // Removes every <p n=name> child.
 void removeParams(pugi::xml_node node, const char* name);
 
