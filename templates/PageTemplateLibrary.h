@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+struct MirrorReport;
 struct PageModel;
+struct TemplateContent;
 
 // One file of a template as (relative path or item name, bytes).
 using TemplateFile = QPair<QString, QByteArray>;
@@ -85,7 +87,57 @@ public:
     static QString subFamilyLabel(const QString& family);
     // The device registry's canvas size of the family or its canonical form.
     static QSize declaredCanvasSize(const QString& family);
+
+    // --- Saving homebrew templates and the RS3 mirror -----------------------
+
+    // Writes the template into the store (family folder = canonical family,
+    // then the template name) and, when mirroring is on, into the s04_homebrew
+    // set of every RS3 install that has a candidate family. Returns the store
+    // folder, or empty when the store could not be written or the name or
+    // family is not a safe folder name. A failed mirror never fails the save.
+    static QString saveHomebrewTemplate(const QString& family, const QString& templateName, const QString& label,
+                                        const TemplateContent& content, MirrorReport* report,
+                                        const QStringList& extraFamilies);
+
+    // Copies a folder tree, overwriting files of the same name.
+    static bool copyDirRecursive(const QString& sourceFolder, const QString& targetFolder);
+
+    // Creates the set folder and gives it an AiM_folder.xml ("Homebrew", 99)
+    // unless it has a non-empty one.
+    static void ensureSetFolderMeta(const QString& setFolder);
+
+    // The copy of a store template in one install's s04_homebrew set of the
+    // family, made when it has none (an existing copy is kept as it is);
+    // empty when it could not be made.
+    static QString mirrorTemplateToRs3(const QString& sourceFolder, const QString& rs3Root, const QString& family,
+                                       const QString& templateName);
+
+    // The first stock template folder of the family (stable, then beta
+    // install) that holds bkg.png and pMain.P2.xml; empty when none.
+    static QString findBaseTemplate(const QString& family, const QString& templatePath);
+
+    // The stable and the beta install root, always both.
+    static QStringList rs3Roots();
+    // "<overlay>/<family>/masks/set/standard/s04_homebrew" of each install
+    // that has the standard set, without duplicates.
+    static QStringList homebrewSetDirs(const QString& family);
+    // The same, one entry per install root (duplicates kept).
+    static QStringList rs3HomebrewSetDirs(const QString& family);
+
+    // Declares PATH_IMAGE_SFONDO_FW (an empty value removes it) in a page
+    // file; the file is rewritten only when its text changes, and is left
+    // untouched whenever this returns false.
+    static bool setPMainSfondoFw(const QString& pMainPath, const QString& value);
+    // Turns RS3's placeholder "_222222.tgz" into "bkg.tgz"; true only when
+    // the file was changed and written.
+    static bool patchPMainSfondoFwPlaceholder(const QString& pMainPath);
+    // The placeholder patch on every template folder directly inside the
+    // set folder; the number of files changed.
+    static int patchPlaceholdersUnder(const QString& setFolder);
 };
+
+// The setting "homebrew/mirrorToAim" (default on), read at every call.
+bool mirrorToAimEnabled();
 
 // The homebrew template store: the application data folder + "/templates".
 QString homebrewTemplatesDir();
