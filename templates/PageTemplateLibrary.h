@@ -6,10 +6,14 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 struct MirrorReport;
 struct PageModel;
+struct PageTemplate;
+struct PageTemplateGroup;
 struct TemplateContent;
+struct TemplateReference;
 
 // One file of a template as (relative path or item name, bytes).
 using TemplateFile = QPair<QString, QByteArray>;
@@ -134,6 +138,38 @@ public:
     // The placeholder patch on every template folder directly inside the
     // set folder; the number of files changed.
     static int patchPlaceholdersUnder(const QString& setFolder);
+
+    // --- Listing, references, deleting --------------------------------------
+
+    // The RS3 template sets of the family that hold templates (s01 and the
+    // homebrew set left out), sorted by Sort, then folder name.
+    static std::vector<PageTemplateGroup> listRs3Templates(const QString& family);
+    // The homebrew store group of the family. Every store template is copied
+    // into the stable install's s04_homebrew set of the family (and of the
+    // RS3 family when that differs) when it has no copy there yet, whatever
+    // the mirror setting says, and offered from that copy.
+    static PageTemplateGroup listHomebrewTemplates(const QString& family, const QString& rs3Family);
+    // The user configurations of both installs whose overlay.ov3.xml files
+    // mention "s04_homebrew/<folderName>/" (any letter case).
+    static QList<TemplateReference> configsReferencingTemplate(const PageTemplate& tpl);
+    // Removes a homebrew template from the store and from every RS3 homebrew
+    // set of its family. Refused (nothing removed) while a configuration
+    // uses it (unless force), and for a stock template, a folder name that
+    // is not a safe folder name or a family that is not a safe relative
+    // path. The result is that of removing the store folder.
+    static bool deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
+                                       const QStringList& extraFamilies, bool force);
+
+    // --- Relocation into the configuration's family -------------------------
+
+    // The template folder copied to the same place under the save family's
+    // overlay tree (once; an earlier copy is used as it is), or the folder as
+    // passed when no copy is needed or possible.
+    static QString relocateTemplateIntoSaveOverlay(const QString& templateFolder, const QString& sourceFamily,
+                                                   const QString& saveFamily);
+    // The folder relative to the stable install root, '/' separated and
+    // ending in '/'; empty when it is not inside that root.
+    static QString relativeToRs3Root(const QString& folder);
 };
 
 // The setting "homebrew/mirrorToAim" (default on), read at every call.

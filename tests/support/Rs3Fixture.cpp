@@ -135,6 +135,22 @@ bool Rs3Fixture::addFolderMeta(Root which, const QString& relFolder, const QStri
     return writeFile(which, relFolder + QStringLiteral("/AiM_folder.xml"), resourceFolderXml(label, sort));
 }
 
+QString Rs3Fixture::addUserConfig(Root which, const QString& folder, const QString& configName,
+                                  const QList<QByteArray>& deviceTexts) const
+{
+    const QString rel = QStringLiteral("user/cfgs/") + folder;
+    QDir().mkpath(absolutePath(which, rel));
+    if (!configName.isEmpty()
+        && !writeFile(which, rel + QLatin1Char('/') + configName + QStringLiteral(".aimcfg"), "<aimcfg/>"))
+        return {};
+    for (int i = 0; i < deviceTexts.size(); ++i) {
+        const QString device = rel + QStringLiteral("/dash%1/dev/overlay.ov3.xml").arg(i + 1);
+        if (!writeFile(which, device, deviceTexts[i]))
+            return {};
+    }
+    return absolutePath(which, rel);
+}
+
 QMap<QString, QByteArray> Rs3Fixture::snapshot() const
 {
     return treeSnapshot(m_base);

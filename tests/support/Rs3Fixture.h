@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QList>
 #include <QMap>
 #include <QSize>
 #include <QString>
@@ -40,6 +41,13 @@ public:
     // An AiM_folder.xml with the label and sort in a folder relative to the
     // root.
     bool addFolderMeta(Root which, const QString& relFolder, const QString& label, int sort = 99) const;
+
+    // An RS3 user configuration folder user/cfgs/<folder>/ with
+    // "<configName>.aimcfg" (none when configName is empty) and one
+    // overlay.ov3.xml per device text, the n-th in a nested "dash<n>/dev"
+    // folder. Returns the folder.
+    QString addUserConfig(Root which, const QString& folder, const QString& configName,
+                          const QList<QByteArray>& deviceTexts) const;
 
     // Every folder and file below the three roots (relative path -> bytes,
     // "<dir>" for a folder): two equal snapshots mean nothing was touched.
