@@ -195,3 +195,9 @@ QByteArray resourceFolderXml(const QString& label, int sort)
     out += "</AiM_resource_folder>\n";
     return out;
 }
+
+bool isSameFolder(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+}

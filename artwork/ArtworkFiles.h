@@ -38,6 +38,10 @@ bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error
 // The image as PNG bytes; empty when it cannot be encoded.
 QByteArray pngBytes(const QImage& image);
 
+// True when both name the same existing folder, through links too (letter
+// case ignored, as RS3's Windows file system does).
+bool isSameFolder(const QString& a, const QString& b);
+
 // The "AiM_folder.xml" that names a folder in RaceStudio 3's resource browser
 // (shown as `label`, ordered by `sort`). Written as fixed text, one line feed
 // per line; the label has &, < and > escaped. The one writer of this file.

@@ -27,6 +27,9 @@
 #include <vector>
 
 class QTemporaryDir;
+struct ArtworkApplyResult;
+struct ArtworkExportInfo;
+struct ArtworkTarget;
 struct ChildGeometrySnapshot;
 struct BarColorSnapshot;
 
@@ -70,6 +73,9 @@ public:
     bool saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records);
     bool saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement);
     quint32 boxStyleAccentArgb(const QString& key) const;
+    // The box style of a value box (a Digit mask without bar or ring): the
+    // stored style id, "custom" for art of its own without a record, else empty.
+    QString boxStyleForElement(const QString& key, pugi::xml_node mask) const;
 
     // --- opening a configuration: load, parsing, page accessors ----------
     // Opens a .zconf2/.zconfig. On failure the previous configuration stays
@@ -135,6 +141,21 @@ public:
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
     int fitMaskArtToGeometry(int page, int mask);
 
+    // --- replacing and exporting an element's artwork (artwork/DashConfigArtworkReplace.cpp,
+    // artwork/DashConfigArtworkExport.cpp). Each clears *error first and fills it on failure.
+    bool resolveReplaceableArtwork(int page, int mask, ArtworkTarget* target = nullptr, QString* error = nullptr);
+    // True only when sourceFolder holds a loadable mask.png of exactly the declared size.
+    bool validateReplacementArt(int page, int mask, const QString& sourceFolder, ArtworkApplyResult* result = nullptr,
+                                QString* error = nullptr);
+    // Writes the folder's art into every RS3 install that holds the item, after
+    // a dated backup of each; all or nothing across the installs.
+    bool applyArtwork(int page, int mask, const QString& sourceFolder, bool allowScale,
+                      ArtworkApplyResult* result = nullptr, QString* error = nullptr);
+    ArtworkParams captureArtworkParams(int page, int mask) const;
+    QStringList elementsSharingArtwork(int page, int mask) const;
+    bool exportElementArtwork(int page, int mask, const QString& targetFolder, ArtworkExportInfo* info = nullptr,
+                              QString* error = nullptr);
+
     // --- bar colour artwork, undo-side artwork restores, page backgrounds
     // (artwork/DashConfigBarColor.cpp, editing/DashConfigArtRestore.cpp, artwork/DashConfigPageBackground.cpp)
     // `error` (when given) names a refused artwork path; other refusals leave it empty.
@@ -162,6 +183,12 @@ public:
     void clearIconPreview(int page, int mask);
     // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order (as pageImagePaths).
     bool setPageImagePaths(int page, const QStringList& paths);
+    // Art parameters of a mask put back as captured; each present one moves
+    // to the end of the element.
+    bool restoreArtworkProps(int page, int mask, const ArtworkParams& params);
+    // Points the mask at another item of the same set (same folder above
+    // "Items/"); true without a write when it already shows that item.
+    bool swapArtworkItem(int page, int mask, const QString& itemFolder);
     // widgets: insert, copy, channel elements and paste merge
     int insertWidget(int page, int mask, pugi::xml_node widget, int dx, int dy, int index);
     bool copyWidgetXml(int page, int mask, int widget, pugi::xml_document& out);
@@ -179,6 +206,22 @@ public:
     static void bindAxisChannel(pugi::xml_node axis, const ChannelInfo& channel, const QString& deviceName,
                                 int laptimeFid, const QString& deviceTypeCode);
     int propagateBarAxisRefs(int page, int mask);
+
+    // --- new pages and template pages, Save As (editing/DashConfigNewPages.cpp)
+    // A blank page after the last page of the first device file that has
+    // pages (else device file 0), showing that file's first page art.
+    // Returns the new page's index, or -1 with nothing changed.
+    int newPage(const QString& name);
+    // A page built from a page template folder (absolute; "pMain.P2.xml"
+    // and the item files it names, read only inside that folder). relFolder
+    // is the folder relative to the RS3 root (empty or ending in '/') that
+    // the page's art paths start with. Returns the new page's position in
+    // the page list, or -1 with nothing changed.
+    int insertPage(const QString& folder, const QString& name, const QString& relFolder);
+    // Makes path the configuration's path and carries the JSON sidecars
+    // along. Called only after a successful Save As to path, so that a failed
+    // save never re-points the configuration.
+    void moveToPath(const QString& path);
 
     // --- saving: device documents, preview pictures, configuration name ---
     // Writes every dirty device file (or the only one), refreshes the preview
@@ -257,6 +300,8 @@ private:
     void installFontFolders(const QStringList& folders);
     void readChannelsAndIcons();
     void loadPageBackground(PageModel& page, const QString& imagePath);
+    // Sets the page's background path and picture from a file on disk.
+    void loadPagePicture(PageModel& page, const QString& file);
 
     // --- saving: steps that the channel-binding area fills ---------------
     void rebindAxisDeviceCode(pugi::xml_node axis);

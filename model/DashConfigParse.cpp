@@ -1,5 +1,6 @@
 #include "model/DashConfig.h"
 #include "model/ChannelKind.h"
+#include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 
 #include "model/MaskParsing.h"
@@ -259,12 +260,8 @@ void DashConfig::parsePage(pugi::xml_node pageNode, int deviceIndex)
     }
     page.relPagePath = pagePath;
 
-    if (page.deviceFolder.isEmpty() && !pagePath.isEmpty()) {
-        static const QRegularExpression dashFolder(QStringLiteral("overlay/(pdm(?:08)?)/(dash\\d+)/"));
-        const QRegularExpressionMatch m = dashFolder.match(pagePath);
-        if (m.hasMatch())
-            page.deviceFolder = m.captured(1) + QLatin1Char('/') + m.captured(2);
-    }
+    if (page.deviceFolder.isEmpty())
+        page.deviceFolder = pdmDashFolderFromPath(pagePath);
 
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && !imagePath.isEmpty())
         loadPageBackground(page, imagePath);
@@ -286,10 +283,15 @@ void DashConfig::loadPageBackground(PageModel& page, const QString& imagePath)
         qDebug() << "[DashConfig] page background not in any RS3 root:" << imagePath;
         return;
     }
-    page.backgroundPath = resolved;
-    QPixmap picture(resolved);
+    loadPagePicture(page, resolved);
+}
+
+void DashConfig::loadPagePicture(PageModel& page, const QString& file)
+{
+    page.backgroundPath = file;
+    QPixmap picture(file);
     if (picture.isNull()) {
-        const QImage fallback = readImageFile(resolved);
+        const QImage fallback = readImageFile(file);
         if (!fallback.isNull())
             picture = QPixmap::fromImage(fallback);
     }

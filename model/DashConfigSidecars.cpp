@@ -1,5 +1,7 @@
 #include "model/DashConfig.h"
+#include "model/ChannelKind.h"
 #include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
 
 #include <QDebug>
 #include <QFile>
@@ -230,4 +232,16 @@ bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const
 quint32 DashConfig::boxStyleAccentArgb(const QString& key) const
 {
     return loadBoxStyleSidecar().value(key).accentArgb;
+}
+
+QString DashConfig::boxStyleForElement(const QString& key, pugi::xml_node mask) const
+{
+    if (!isPlainDigitMask(mask))
+        return {};
+    const QString styleId = loadBoxStyleSidecar().value(key).styleId;
+    if (!styleId.isEmpty())
+        return styleId;
+    if (!paramValue(mask, "PATH_IMAGE_SFONDO_FW").isEmpty())
+        return QStringLiteral("custom");
+    return {};
 }

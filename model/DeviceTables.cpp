@@ -124,16 +124,20 @@ QString canonicalDeviceFolderFromPath(const QString& path)
     return lookUp(kFolderAliases, deviceFolderFromPath(path));
 }
 
-QString deviceFolderFromPagePaths(pugi::xml_node gconf)
+QString pdmDashFolderFromPath(const QString& path)
 {
     static const QRegularExpression dashFolder(QStringLiteral("overlay/(pdm(?:08)?)/(dash\\d+)/"));
-    const QString path = firstPagePath(gconf);
     if (path.isEmpty())
         return {};
     const QRegularExpressionMatch m = dashFolder.match(path);
     if (!m.hasMatch())
         return {};
     return m.captured(1) + QLatin1Char('/') + m.captured(2);
+}
+
+QString deviceFolderFromPagePaths(pugi::xml_node gconf)
+{
+    return pdmDashFolderFromPath(firstPagePath(gconf));
 }
 
 QString pdmFolderFromPagePaths(pugi::xml_node gconf)

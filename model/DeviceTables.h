@@ -18,6 +18,10 @@ QString canonicalDeviceFolderFromPath(const QString& path);
 // The same folder without the table look-up; empty when not found.
 QString deviceFolderFromPath(const QString& path);
 
+// "pdm/dash2" style folder that a page path names ("overlay/pdm08/dash2/"
+// gives "pdm08/dash2"); empty when it names no PDM dash folder.
+QString pdmDashFolderFromPath(const QString& path);
+
 // "pdm/dash2" style folder named by the first PATH_REL_AiM_PAGE of the
 // configuration's pages; empty when that path names no dash folder.
 QString deviceFolderFromPagePaths(pugi::xml_node gconf);

@@ -70,6 +70,13 @@ void removeParams(pugi::xml_node node, const char* name)
     }
 }
 
+void replaceParam(pugi::xml_node node, const char* name, const QString& value, bool present)
+{
+    removeParams(node, name);
+    if (present)
+        setParam(node, name, value.toUtf8());
+}
+
 void setParamInt(pugi::xml_node node, const char* name, int value)
 {
     if (!node || !name)

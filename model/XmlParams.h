@@ -23,6 +23,10 @@ void setParamStd(pugi::xml_node node, const char* name, const QByteArray& value)
 // Removes every <p n=name> child.
 void removeParams(pugi::xml_node node, const char* name);
 
+// Removes every <p n=name> child, then, when `present`, sets it again to the
+// value: the parameter moves to the end of the element.
+void replaceParam(pugi::xml_node node, const char* name, const QString& value, bool present);
+
 // Rewrites the number before the first ',' of an existing parameter and keeps
 // the rest ("120,35" set to 98 gives "98,35"). Never appends.
 void setParamInt(pugi::xml_node node, const char* name, int value);

@@ -250,6 +250,82 @@ private Q_SLOTS:
         QVERIFY(config.loadIconPreviewSidecar().contains(QStringLiteral("txt")));
         QVERIFY(!config.devices[0]->dirty);
     }
+
+    // Present pairs come back at the end of the element, in the order of
+    // the restore; absent ones are removed, every copy of them.
+    void restoreArtworkProps()
+    {
+        DashConfig config;
+        QVERIFY(openWith(config, {Fx::mask(QStringLiteral("art"), 0, 0, 100, 50)
+                                      .p(QStringLiteral("PATH_REL_AiM_MASK"), "aim/x/Items/new/")
+                                      .p(QStringLiteral("M_BCOL"), "0xffff0000")
+                                      .p(QStringLiteral("M_BCOL"), "0xff00ff00")
+                                      .p(QStringLiteral("PATH_IMAGE"), "new.png")
+                                      .p(QStringLiteral("ORDINE"), 3)
+                                      .add(Fx::digit(QStringLiteral("d1"), 0, 0, 100, 50))}));
+        ArtworkParams before;
+        before.relPathPresent = true;
+        before.relPath = QStringLiteral("aim/x/Items/old/");
+        before.sfondoPresent = true; // present with an empty text
+        before.imagePresent = true;
+        before.image = QStringLiteral("mask.png");
+        before.fitSrcPresent = true;
+        before.fitSrc = QStringLiteral("aim/x/Items/stock/");
+        config.devices[0]->dirty = false;
+        QVERIFY(config.restoreArtworkProps(0, 0, before));
+        QStringList params;
+        for (pugi::xml_node p : config.pages[0].masks[0].node.children("p"))
+            params << QString::fromUtf8(p.attribute("n").value()) + '=' + QString::fromUtf8(p.text().get());
+        QCOMPARE(params.mid(params.indexOf(QStringLiteral("ORDINE=3"))),
+                 QStringList({"ORDINE=3", "PATH_REL_AiM_MASK=aim/x/Items/old/", "PATH_IMAGE_SFONDO_FW=",
+                              "PATH_IMAGE=mask.png", "DE_FIT_SRC=aim/x/Items/stock/"}));
+        QCOMPARE(config.pages[0].masks[0].widgets.size(), size_t(1));
+        QVERIFY(config.devices[0]->dirty);
+        QCOMPARE(ConfigSnapshot::pairingError(config), QString());
+        QVERIFY(!config.restoreArtworkProps(0, 1, before));
+    }
+
+    void swapArtworkItem_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QString>("written"); // PATH_REL_AiM_MASK afterwards
+        QTest::addColumn<bool>("dirty");
+        const QString set = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/");
+        QTest::newRow("sibling item") << set + "Items/b" << true << set + "Items/b/" << true;
+        QTest::newRow("backslashes") << "aim\\resources\\overlay\\mxg_12\\masks\\set\\standard\\s01\\digit\\Items\\c\\"
+                                     << true << set + "Items/c/" << true;
+        QTest::newRow("set compared ignoring case")
+            << QStringLiteral("aim/resources/overlay/MXG_12/masks/set/standard/S01/digit/Items/d/") << true
+            << QStringLiteral("aim/resources/overlay/MXG_12/masks/set/standard/S01/digit/Items/d/") << true;
+        QTest::newRow("same item") << set + "Items/a/" << true << set + "Items/a/" << false;
+        QTest::newRow("other set") << QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/digit/Items/a/")
+                                   << false << set + "Items/a/" << false;
+        QTest::newRow("climbing back into the set") << set + "Items/../../../../../../../../../../etc" << false
+                                                    << set + "Items/a/" << false;
+    }
+
+    void swapArtworkItem()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, result);
+        QFETCH(QString, written);
+        QFETCH(bool, dirty);
+        DashConfig config;
+        QVERIFY(openWith(config, {Fx::mask(QStringLiteral("art"), 0, 0, 100, 50)
+                                      .p(QStringLiteral("PATH_REL_AiM_MASK"),
+                                         " aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/ ")
+                                      .add(Fx::digit(QStringLiteral("d1"), 0, 0, 100, 50)),
+                                  Fx::mask(QStringLiteral("none"), 0, 0, 10, 10)}));
+        config.devices[0]->dirty = false;
+        QCOMPARE(config.swapArtworkItem(0, 0, folder), result);
+        if (!dirty) // nothing written: the text stays as it was, blanks included
+            written = ' ' + written + ' ';
+        QCOMPARE(QString::fromUtf8(paramValue(config.pages[0].masks[0].node, "PATH_REL_AiM_MASK")), written);
+        QCOMPARE(config.devices[0]->dirty, dirty);
+        QVERIFY(!config.swapArtworkItem(0, 1, folder)); // no PATH_REL_AiM_MASK
+        QVERIFY(!config.swapArtworkItem(0, 2, folder));
+    }
 };
 
 KORV_GUI_TEST_MAIN(PropertiesTest)

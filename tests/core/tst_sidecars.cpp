@@ -162,6 +162,46 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(config.barColorSidecarPath()).isDir());
         QCOMPARE(config.loadBoxStyleSidecar().value("a").styleId, QStringLiteral("clean"));
     }
+
+    void boxStyleForElement_data()
+    {
+        QTest::addColumn<QStringList>("children");
+        QTest::addColumn<QString>("sfondo"); // PATH_IMAGE_SFONDO_FW, null for none
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("stored style") << QStringList{"Digit"} << "mask.tgz" << "md.01" << "carbon";
+        QTest::newRow("empty stored style, own art") << QStringList{"Digit"} << "mask.tgz" << "md.02" << "custom";
+        QTest::newRow("no record, own art") << QStringList{"Label", "Digit"} << "mask.tgz" << "md.09" << "custom";
+        QTest::newRow("no record, no art") << QStringList{"Digit"} << QString() << "md.09" << QString();
+        QTest::newRow("empty art parameter") << QStringList{"Digit"} << "" << "md.09" << QString();
+        QTest::newRow("digit and ring") << QStringList{"Digit", "Ring"} << "mask.tgz" << "md.01" << QString();
+        QTest::newRow("digit and bar") << QStringList{"Digit", "BargraphTrapezio"} << "mask.tgz" << "md.01"
+                                       << QString();
+        QTest::newRow("no digit") << QStringList{"Label"} << "mask.tgz" << "md.01" << QString();
+    }
+
+    void boxStyleForElement()
+    {
+        QFETCH(QStringList, children);
+        QFETCH(QString, sfondo);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        DashConfig config;
+        openAt(config);
+        QVERIFY(config.saveBoxStyleSidecar({{"md.01", BoxStyleRecord{"carbon", "aim/x/", 0, true, "", 0, 0}},
+                                            {"md.02", BoxStyleRecord{"", "aim/x/", 0, true, "", 0, 0}}}));
+        pugi::xml_document doc;
+        pugi::xml_node mask = doc.append_child("e");
+        mask.append_attribute("c") = "GMaskParam";
+        if (!sfondo.isNull()) {
+            pugi::xml_node p = mask.append_child("p");
+            p.append_attribute("n") = "PATH_IMAGE_SFONDO_FW";
+            p.text().set(sfondo.toUtf8().constData());
+        }
+        for (const QString& cls : children)
+            mask.append_child("e").append_attribute("c") = cls.toUtf8().constData();
+        QCOMPARE(config.boxStyleForElement(key, mask), expected);
+    }
 };
 
 KORV_GUI_TEST_MAIN(SidecarsTest)

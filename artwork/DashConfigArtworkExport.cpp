@@ -1,0 +1,142 @@
+// Exporting an element's artwork to a folder of the user's choice, to be
+// edited and imported again (applyArtwork). mask.png is what the dash really
+// paints, decoded from the device image when there is one; the other files
+// of the install folder are copied as they are, and a README explains the
+// rules of the format. The install folder itself is only read.
+#include "model/DashConfig.h"
+
+#include "artwork/ArtworkExportInfo.h"
+#include "artwork/ArtworkFiles.h"
+#include "artwork/ExportedArtworkReadme.h"
+#include "artwork/TgzImage.h"
+#include "model/PathGuard.h"
+#include "model/XmlParams.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("DashConfig", text);
+}
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// A file named by the configuration, inside the artwork folder only.
+QString fileInFolder(const QString& folder, const QString& name)
+{
+    const QString path = PathGuard::join(folder, name);
+    return !path.isEmpty() && QFileInfo(path).isFile() ? path : QString();
+}
+
+// The device image decoded, else the editor image (PATH_IMAGE when it names
+// a file of the folder, else mask.png).
+QImage exportImage(pugi::xml_node node, const QString& folder, const QString& sfondo, bool& decodedFromTgz)
+{
+    decodedFromTgz = false;
+    if (!sfondo.isEmpty()) {
+        const QString tgz = fileInFolder(folder, sfondo);
+        if (!tgz.isEmpty()) {
+            const QImage image = TgzImage::decodeFile(tgz);
+            if (!image.isNull()) {
+                decodedFromTgz = true;
+                return image;
+            }
+        }
+    }
+    QString png = folder + QStringLiteral("/mask.png");
+    const QString pathImage = findParamText(node, "PATH_IMAGE").trimmed();
+    if (!pathImage.isEmpty() && !pathImage.contains(QLatin1Char('/'))) {
+        const QString named = fileInFolder(folder, pathImage);
+        if (!named.isEmpty())
+            png = named;
+    }
+    return QImage(png);
+}
+
+// Every file of the folder but junk and mask.png, in name order.
+bool copyOtherFiles(const QString& sourceFolder, const QString& target, QStringList& written, QString* error)
+{
+    for (const QString& name : QDir(sourceFolder).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        if (isJunkArtworkFile(name) || name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0)
+            continue;
+        if (!copyFileOver(sourceFolder + QLatin1Char('/') + name, target + QLatin1Char('/') + name, error))
+            return false;
+        written.append(name);
+    }
+    return true;
+}
+
+} // namespace
+
+bool DashConfig::exportElementArtwork(int pageIndex, int maskIndex, const QString& targetFolder,
+                                      ArtworkExportInfo* info, QString* error)
+{
+    if (error)
+        error->clear();
+    if (!page(pageIndex))
+        return fail(error, tr("no such page"));
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m)
+        return fail(error, tr("no such element"));
+    if (!m->node)
+        return fail(error, tr("this element carries no XML node"));
+
+    ArtworkExportInfo x;
+    x.relFolder = normalizeDirPath(findParamText(m->node, "PATH_REL_AiM_MASK").trimmed());
+    if (x.relFolder.isEmpty())
+        return fail(error, tr("this element has no artwork folder (no PATH_REL_AiM_MASK), so there is nothing to "
+                              "export"));
+    x.sourceFolder = resolveOverlayDir(x.relFolder);
+    if (x.sourceFolder.isEmpty())
+        return fail(error, tr("the artwork folder is not on this machine:\n%1\n\nIt lives inside a RaceStudio 3 "
+                              "install. Check Tools > Preferences points at the right one.")
+                               .arg(x.relFolder));
+    // Copying the folder onto itself would destroy the installed files.
+    if (isSameFolder(targetFolder, x.sourceFolder))
+        return fail(error, tr("cannot export into the artwork's own folder:\n%1\n\nChoose another folder.")
+                               .arg(targetFolder));
+    int width = 0;
+    int height = 0;
+    if (elementDeclaredSize(m->node, width, height))
+        x.declaredSize = QSize(width, height);
+    const QString sfondo = findParamText(m->node, "PATH_IMAGE_SFONDO_FW").trimmed();
+    x.noDeviceArt = sfondo.isEmpty();
+    if (!QDir().mkpath(targetFolder))
+        return fail(error, tr("cannot create %1").arg(targetFolder));
+
+    const QImage image = exportImage(m->node, x.sourceFolder, sfondo, x.decodedFromTgz);
+    if (image.isNull())
+        return fail(error, tr("this element has no artwork on disk -- neither a readable mask.tgz nor a mask.png "
+                              "in\n%1")
+                               .arg(x.sourceFolder));
+    x.artSize = image.size();
+    const QString pngPath = targetFolder + QStringLiteral("/mask.png");
+    const QByteArray png = pngBytes(image);
+    if (png.isEmpty() || !writeFileBytes(pngPath, png))
+        return fail(error, tr("cannot write %1").arg(pngPath));
+    x.writtenFiles.append(QStringLiteral("mask.png"));
+
+    if (!copyOtherFiles(x.sourceFolder, targetFolder, x.writtenFiles, error))
+        return false;
+
+    x.sharedWith = elementsSharingArtwork(pageIndex, maskIndex);
+    const QString label = m->id.isEmpty() ? tr("element %1").arg(maskIndex) : m->id;
+    const QString readme = exportedArtworkReadme(label, x.sourceFolder, x.declaredSize, x.artSize, x.decodedFromTgz,
+                                                 x.noDeviceArt, x.sharedWith);
+    if (!writeFileBytes(targetFolder + QStringLiteral("/README.txt"), readme.toUtf8(), error))
+        return false;
+    x.writtenFiles.append(QStringLiteral("README.txt"));
+    if (info)
+        *info = x;
+    return true;
+}

@@ -1,0 +1,351 @@
+// Replacing an element's artwork with a folder of the user's own (usually an
+// edited export). The art lives in the RS3 installs and is shared in place by
+// every element that points at the folder, so this is a file operation on the
+// installs: each folder is backed up before it is written, and a failure in
+// any of them puts every folder touched so far back.
+#include "model/DashConfig.h"
+
+#include "artwork/ArtworkApplyResult.h"
+#include "artwork/ArtworkBackup.h"
+#include "artwork/ArtworkFiles.h"
+#include "artwork/ArtworkTarget.h"
+#include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/XmlParams.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <cstring>
+
+namespace {
+
+const int kOverlayPrefixLength = 22; // "aim/resources/overlay/"
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("QObject", text);
+}
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+QString artworkFolderParam(pugi::xml_node node)
+{
+    return normalizeDirPath(findParamText(node, "PATH_REL_AiM_MASK").trimmed());
+}
+
+// The install folder of relPath under each RS3 root that has it. A folder
+// reached twice (one root linked into the other, or both roots set alike)
+// is written once.
+QStringList installedFolders(const QString& relPath)
+{
+    QString rest = relPath.mid(kOverlayPrefixLength);
+    while (rest.endsWith(QLatin1Char('/')))
+        rest.chop(1);
+    QStringList folders;
+    QStringList canonical;
+    for (const QString& root : rs3OverlayRoots()) {
+        const QString folder = PathGuard::join(root, rest);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            continue;
+        const QString real = QFileInfo(folder).canonicalFilePath();
+        if (canonical.contains(real, Qt::CaseInsensitive))
+            continue;
+        canonical.append(real);
+        folders.append(folder);
+    }
+    return folders;
+}
+
+bool isGeneratedBoxItem(const QString& relPath)
+{
+    if (!relPath.contains(QLatin1String("/s04_homebrew/zbox_")))
+        return false;
+    const int at = relPath.indexOf(QLatin1String("/Items/"));
+    const QString name = at < 0 ? QString() : relPath.mid(at + 7);
+    return name.startsWith(QLatin1String("box_")) || name.startsWith(QLatin1String("fit_"))
+        || name.startsWith(QLatin1String("mbox_"));
+}
+
+// Files of the source folder that travel with the new art: everything but
+// junk and the two pictures, which are written from the checked image.
+QStringList extraArtworkFiles(const QString& sourceFolder)
+{
+    QStringList extras;
+    for (const QString& name : QDir(sourceFolder).entryList(QDir::Files, QDir::Name)) {
+        if (isJunkArtworkFile(name) || name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0
+            || name.compare(QLatin1String("mask.tgz"), Qt::CaseInsensitive) == 0)
+            continue;
+        extras.append(name);
+    }
+    return extras;
+}
+
+QStringList missingNames(const QString& folder, const QStringList& names)
+{
+    QStringList missing;
+    for (const QString& name : names) {
+        if (!QFileInfo::exists(folder + QLatin1Char('/') + name))
+            missing.append(name);
+    }
+    return missing;
+}
+
+bool rollBack(const QList<ArtworkBackup>& backups, QString* error, const QString& text)
+{
+    QString ignored;
+    if (!restoreArtworkBackup(backups, &ignored))
+        qWarning() << "applyArtwork: rollback incomplete:" << ignored;
+    return fail(error, text);
+}
+
+struct ReplacementFiles {
+    QByteArray png;
+    QByteArray tgz;
+    QString sourceFolder;
+    QStringList extras;
+};
+
+// Backs up one install folder and writes the new files into it. The folder's
+// backup entry is recorded before anything is written there, so a rollback
+// covers it.
+bool writeIntoFolder(const QString& folder, const QString& backupDir, const ReplacementFiles& files,
+                     QList<ArtworkBackup>& backups, QString* error)
+{
+    if (!QDir().mkpath(backupDir))
+        return rollBack(backups, error, tr("cannot create the backup folder:\n%1").arg(backupDir));
+    QString why;
+    if (!backupArtworkFolder(folder, backupDir, &why))
+        return rollBack(backups, error,
+                        tr("could not back up the existing artwork, so nothing was changed: %1").arg(why));
+    QStringList written = {QStringLiteral("mask.png"), QStringLiteral("mask.tgz")};
+    written += files.extras;
+    backups.append(ArtworkBackup{folder, backupDir, missingNames(folder, written)});
+
+    if (!writeFileBytes(folder + QStringLiteral("/mask.png"), files.png, &why)
+        || !writeFileBytes(folder + QStringLiteral("/mask.tgz"), files.tgz, &why))
+        return rollBack(backups, error,
+                        tr("%1\n\nNothing was changed. If RaceStudio 3 is open, close it -- it holds mask.png open "
+                           "and the write then fails.")
+                            .arg(why));
+    for (const QString& name : files.extras) {
+        if (!copyFileOver(files.sourceFolder + QLatin1Char('/') + name, folder + QLatin1Char('/') + name, &why))
+            return rollBack(backups, error, why);
+    }
+    return true;
+}
+
+} // namespace
+
+bool DashConfig::resolveReplaceableArtwork(int pageIndex, int maskIndex, ArtworkTarget* target, QString* error)
+{
+    if (error)
+        error->clear();
+    if (!page(pageIndex))
+        return fail(error, tr("no such page"));
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m)
+        return fail(error, tr("no such element"));
+    if (!m->node)
+        return fail(error, tr("this element carries no XML node"));
+
+    ArtworkTarget t;
+    t.relPath = artworkFolderParam(m->node);
+    if (t.relPath.isEmpty())
+        return fail(error, tr("this element has no artwork folder (no PATH_REL_AiM_MASK)"));
+    // The folder comes from the configuration: it must be a plain folder of
+    // an install before anything is written through it.
+    QString why;
+    if (!PathGuard::isSafeRelativePath(t.relPath, &why)) {
+        qWarning() << "resolveReplaceableArtwork: refusing artwork folder" << t.relPath << why;
+        return fail(error, tr("the artwork folder is not a plain folder inside a RaceStudio 3 install:\n%1")
+                               .arg(t.relPath));
+    }
+    t.folder = resolveOverlayDir(t.relPath);
+    if (t.folder.isEmpty())
+        return fail(error, tr("the artwork folder is not on this machine:\n%1").arg(t.relPath));
+    t.stockArt = !t.relPath.contains(QLatin1String("/s04_homebrew/"));
+    if (isGeneratedBoxItem(t.relPath))
+        return fail(error,
+                    tr("This box's artwork is drawn by Korvelanto from its box style (or scaled from AiM's art), "
+                       "and is redrawn whenever the box is resized or its artwork is refreshed. Your image would be "
+                       "replaced without warning.\n\nSet the box style to \"Clean (no box)\" first; that puts AiM's "
+                       "own artwork back, and that one you can replace."));
+    t.sharedWith = elementsSharingArtwork(pageIndex, maskIndex);
+    t.noDeviceImage = findParamText(m->node, "PATH_IMAGE_SFONDO_FW").trimmed().isEmpty();
+    t.targetFolders = installedFolders(t.relPath);
+    if (t.targetFolders.isEmpty())
+        return fail(error, tr("the artwork folder is only readable, not writable, on this machine:\n%1").arg(t.folder));
+    if (target)
+        *target = t;
+    return true;
+}
+
+bool DashConfig::validateReplacementArt(int pageIndex, int maskIndex, const QString& sourceFolder,
+                                        ArtworkApplyResult* result, QString* error)
+{
+    if (error)
+        error->clear();
+    if (!page(pageIndex))
+        return fail(error, tr("no such page"));
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m)
+        return fail(error, tr("no such element"));
+    if (!m->node)
+        return fail(error, tr("this element carries no XML node"));
+
+    int width = 0;
+    int height = 0;
+    if (!elementDeclaredSize(m->node, width, height))
+        return fail(error, tr("this element has no declared size (WIDTH/HEIGHT), so there is nothing to check the "
+                              "artwork against"));
+    const QString png = sourceFolder + QStringLiteral("/mask.png");
+    if (!QFileInfo(png).isFile())
+        return fail(error, tr("no mask.png in\n%1\n\nThe folder must contain a file called exactly mask.png -- that "
+                              "is the one the dash paints.")
+                               .arg(sourceFolder));
+    const QImage image(png);
+    if (image.isNull())
+        return fail(error, tr("%1 is not a readable PNG").arg(png));
+
+    ArtworkApplyResult r;
+    r.declaredSize = QSize(width, height);
+    r.artSize = image.size();
+    r.sizeMismatch = r.artSize != r.declaredSize;
+    if (result)
+        *result = r;
+    if (r.sizeMismatch)
+        return fail(error, tr("mask.png is %1 x %2 but this element is declared %3 x %4.\n\nThe dash paints the art at "
+                              "the ART's size while both editors draw the declared rectangle, so a mismatch looks "
+                              "right on screen and wrong on the dash. Re-export it at %3 x %4, or let Korvelanto "
+                              "scale it.")
+                               .arg(r.artSize.width())
+                               .arg(r.artSize.height())
+                               .arg(width)
+                               .arg(height));
+    return true;
+}
+
+bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourceFolder, bool allowScale,
+                              ArtworkApplyResult* result, QString* error)
+{
+    if (error)
+        error->clear();
+    ArtworkApplyResult r;
+    QString why;
+    if (!validateReplacementArt(pageIndex, maskIndex, sourceFolder, &r, &why) && (!r.sizeMismatch || !allowScale)) {
+        if (result)
+            *result = r;
+        return fail(error, why);
+    }
+    ArtworkTarget target;
+    if (!resolveReplaceableArtwork(pageIndex, maskIndex, &target, &why))
+        return fail(error, why);
+    // Replacing a folder from itself would only copy its files onto
+    // themselves, which fails half-way.
+    for (const QString& folder : target.targetFolders) {
+        if (isSameFolder(folder, sourceFolder))
+            return fail(error, tr("the chosen folder is the installed artwork itself:\n%1\n\nExport the artwork to "
+                                  "another folder, edit it there and replace from that folder.")
+                                   .arg(sourceFolder));
+    }
+
+    QImage image = QImage(sourceFolder + QStringLiteral("/mask.png")).convertToFormat(QImage::Format_ARGB32);
+    if (image.size() != r.declaredSize)
+        image = image.scaled(r.declaredSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    ReplacementFiles files;
+    files.sourceFolder = sourceFolder;
+    files.tgz = TgzImage::encode(image);
+    if (files.tgz.isEmpty())
+        return fail(error, tr("could not encode the artwork for the device"));
+    files.png = pngBytes(image);
+    if (files.png.isEmpty())
+        return fail(error, tr("could not encode the artwork as PNG"));
+    files.extras = extraArtworkFiles(sourceFolder);
+
+    const QString backupRoot = createArtworkBackupRoot(&why);
+    if (backupRoot.isEmpty())
+        return fail(error, why);
+    QList<ArtworkBackup> backups;
+    for (int i = 0; i < target.targetFolders.size(); ++i) {
+        const QString& folder = target.targetFolders.at(i);
+        const QString backupDir = backupRoot
+            + QStringLiteral("/root%1_%2").arg(i).arg(sanitizeFileStem(QFileInfo(folder).fileName()));
+        if (!writeIntoFolder(folder, backupDir, files, backups, error))
+            return false;
+    }
+
+    // Only now that every install holds the new art does the element change:
+    // it gets a device image when it had none, and loses a border colour that
+    // belonged to generated art.
+    MaskElement* m = maskAt(pageIndex, maskIndex);
+    bool changed = false;
+    if (target.noDeviceImage) {
+        setParam(m->node, "PATH_IMAGE_SFONDO_FW", QByteArrayLiteral("mask.tgz"));
+        changed = true;
+    }
+    if (!paramValue(m->node, "M_BCOL").isEmpty()) {
+        removeParams(m->node, "M_BCOL");
+        changed = true;
+    }
+    if (changed) {
+        pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
+        markPageDirty(pageIndex);
+    }
+
+    r.relPath = target.relPath;
+    r.filesPerFolder = 2 + int(files.extras.size());
+    r.backups = backups;
+    if (result)
+        *result = r;
+    return true;
+}
+
+ArtworkParams DashConfig::captureArtworkParams(int pageIndex, int maskIndex) const
+{
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m || !m->node)
+        return {};
+    ArtworkParams params = BoxStyleSnapshot::readFromMask(m->node).params;
+    for (pugi::xml_node p = m->node.child("p"); p; p = p.next_sibling("p")) {
+        if (std::strcmp(p.attribute("n").value(), "PATH_IMAGE") == 0) {
+            params.imagePresent = true;
+            params.image = QString::fromUtf8(p.text().get());
+        }
+    }
+    return params;
+}
+
+QStringList DashConfig::elementsSharingArtwork(int pageIndex, int maskIndex) const
+{
+    const MaskElement* self = maskAt(pageIndex, maskIndex);
+    if (!self || !self->node)
+        return {};
+    const QString rel = artworkFolderParam(self->node);
+    if (rel.isEmpty())
+        return {};
+    QStringList labels;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const PageModel& pg = pages[i];
+        for (size_t j = 0; j < pg.masks.size(); ++j) {
+            const MaskElement& other = pg.masks[j];
+            if ((int(i) == pageIndex && int(j) == maskIndex) || !other.node)
+                continue;
+            if (artworkFolderParam(other.node).compare(rel, Qt::CaseInsensitive) != 0)
+                continue;
+            const QString pageLabel = pg.name.isEmpty() ? tr("Page %1").arg(i + 1) : pg.name;
+            const QString maskLabel = other.id.isEmpty() ? tr("element %1").arg(j) : other.id;
+            labels.append(QStringLiteral("%1 / %2").arg(pageLabel, maskLabel));
+        }
+    }
+    return labels;
+}

@@ -1,0 +1,325 @@
+#include "check/ConfigCheck.h"
+
+#include "model/DashConfig.h"
+#include "model/PathGuard.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+
+namespace ConfigCheck {
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ConfigCheck", text);
+}
+
+qint64 distance(qint64 a, qint64 b)
+{
+    return a > b ? a - b : b - a;
+}
+
+// The last component of a page set ("p03" of "s01_std/p03").
+QString lastComponent(const QString& set)
+{
+    return set.mid(set.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool fileIn(const QString& folder, const QString& name)
+{
+    const QString path = PathGuard::join(folder, name);
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+// Everything a mask rule needs of its page and mask.
+struct MaskContext {
+    int pageIndex = 0;
+    const PageModel* page = nullptr;
+    const MaskElement* mask = nullptr;
+    QString pageSet;
+    QString pageFolder;
+    QStringList roots;
+};
+
+void checkInventedSlot(ConfigFindings& out, const MaskContext& m)
+{
+    const QString fw = paramText(m.mask->node, "PATH_MASK_FW");
+    if (!fw.startsWith(QLatin1String("auto"), Qt::CaseInsensitive))
+        return;
+    addFinding(out, 1, m.pageIndex, m.mask->id, "invented-slot",
+               tr("Uses a Korvelanto-created firmware slot (%1) rather than one from the page's own set.").arg(fw),
+               tr("Usually fine — many working dashes have these. Worth knowing if RaceStudio 3 refuses the file."));
+}
+
+void checkBorrowedKind(ConfigFindings& out, const MaskContext& m, const QString& rel)
+{
+    const QString maskSet = standardSetOf(rel);
+    if (m.pageSet.isEmpty() || maskSet.isEmpty() || m.pageSet.compare(maskSet, Qt::CaseInsensitive) == 0
+        || m.pageFolder.isEmpty())
+        return;
+    const QSet<QString> index = overlayItemIndex(m.pageFolder);
+    if (index.isEmpty())
+        return;
+    QSet<QString> used;
+    collectElementClasses(m.mask->node, used);
+    QStringList borrowed;
+    for (const QString& cls : used) {
+        if (!index.contains(cls))
+            borrowed << cls;
+    }
+    if (borrowed.isEmpty())
+        return;
+    std::sort(borrowed.begin(), borrowed.end());
+    const bool bar = borrowed.contains(QLatin1String("BargraphTrapezio")) || borrowed.contains(QLatin1String("Bargraph"));
+    const QString message = tr("Borrows a %1 from another page set (%2). This page's own set (%3) has no item of that kind.")
+                                .arg(borrowed.join(QLatin1String(", ")), lastComponent(maskSet), lastComponent(m.pageSet));
+    const QString consequence = bar
+        ? tr("RaceStudio 3 imports this and then crashes on startup, every launch, until the configuration folder is "
+             "deleted by hand. Reproduced three times.")
+        : tr("A bar in this shape crashes RaceStudio 3. This is not a bar, and one config like it loads fine — so worth "
+             "checking, not a verdict.");
+    addFinding(out, bar ? 0 : 1, m.pageIndex, m.mask->id, "cross-set", message, consequence);
+}
+
+void checkMissingArt(ConfigFindings& out, const MaskContext& m, const QString& rel)
+{
+    const QString artFolder = findInRoots(m.roots, rel);
+    if (artFolder.isEmpty()) {
+        addFinding(out, 1, m.pageIndex, m.mask->id, "missing-art",
+                   tr("Artwork folder is not on this machine (%1).").arg(rel),
+                   tr("RaceStudio 3 asks for every missing image once per element when the config opens."));
+        return;
+    }
+    QStringList names;
+    collectNamedImages(m.mask->node, names);
+    for (const QString& name : names) {
+        if (fileIn(artFolder, name))
+            continue;
+        addFinding(out, 1, m.pageIndex, m.mask->id, "missing-art",
+                   tr("Names artwork that is not in its folder: %1 (%2).").arg(name, rel),
+                   tr("If the device resolves this name here, it will not find it. Common on masks holding elements "
+                      "from more than one source item — worth a look, not proof."));
+    }
+}
+
+void checkOffPage(ConfigFindings& out, const MaskContext& m)
+{
+    const PageModel& page = *m.page;
+    const MaskElement& mask = *m.mask;
+    if (page.width <= 0 || page.height <= 0)
+        return;
+    const bool inside = mask.x >= 0 && mask.y >= 0 && qint64(mask.x) + mask.w <= page.width
+        && qint64(mask.y) + mask.h <= page.height;
+    if (inside)
+        return;
+    addFinding(out, 1, m.pageIndex, mask.id, "off-page",
+               tr("Sits at (%1,%2) %3x%4, outside the %5x%6 page.")
+                   .arg(mask.x)
+                   .arg(mask.y)
+                   .arg(mask.w)
+                   .arg(mask.h)
+                   .arg(page.width)
+                   .arg(page.height),
+               tr("The part past the edge is cut off on the dash."));
+}
+
+// One element of a mask with the parameters its rules read.
+struct ElementContext {
+    pugi::xml_node node;
+    QString cls;
+    IntParam width;
+    IntParam xpos;
+    int maskW = 0;
+    int tol = 4;
+};
+
+void checkMarker(ConfigFindings& out, const MaskContext& m, const ElementContext& e)
+{
+    const QString text = paramText(e.node, "LINES_X_HOT_MOUSE");
+    if (text.isEmpty() || e.maskW < 1 || !e.width.present || e.width.value < 1)
+        return;
+    const QList<int> xs = parseIntList(text, 0);
+    if (xs.size() < 2)
+        return;
+    const MarkerFit fit = evaluateMarker(xs, parseIntList(text, 1), e.width, e.xpos, intParam(e.node, "HEIGHT"),
+                                         intParam(e.node, "YPOS"), e.maskW, m.mask->h, e.tol);
+    if (fit.accepted())
+        return;
+    const auto [loIt, hiIt] = std::minmax_element(xs.cbegin(), xs.cend());
+    const qint64 lo = *loIt;
+    const qint64 hi = *hiIt;
+    const qint64 span = hi - lo;
+    const qint64 w = e.width.value;
+    // One-pass substitution: the class name comes from the file and may hold '%'.
+    const auto n = [](qint64 v) { return QString::number(v); };
+    QString message;
+    if (!fit.widthOk) {
+        message = tr("%1's marker is %2 px wide but the item it marks is %3 px — %4 px too %5.")
+                      .arg(e.cls, n(span), n(w), n(distance(span, w)), span <= w ? tr("narrow") : tr("wide"));
+    } else if (e.xpos.present) {
+        message = tr("%1's marker starts at %2 but the item it marks sits at %3 — %4 px out.")
+                      .arg(e.cls, n(lo), n(e.xpos.value), n(distance(lo, e.xpos.value)));
+    } else {
+        message = tr("%1's marker spans %2..%3 but the box is %4 wide.").arg(e.cls, n(lo), n(hi), n(e.maskW));
+    }
+    addFinding(out, fit.widthOk ? 1 : 0, m.pageIndex, m.mask->id, "marker-mismatch", message,
+               tr("RaceStudio 3 draws that outline on the page, so it appears offset or as a stray shape."));
+}
+
+// A full-width bar (at 0) whose width is not its box's.
+bool barDisagreesWithBox(const ElementContext& e)
+{
+    return e.xpos.present && e.xpos.value == 0 && e.width.present && e.maskW >= 1 && e.width.value >= 1
+        && distance(e.width.value, e.maskW) > e.tol;
+}
+
+void checkBarSweep(ConfigFindings& out, const MaskContext& m, const ElementContext& e)
+{
+    const IntParam end = intParam(e.node, "XEnd1");
+    if (!end.present || !e.width.present || e.width.value < 1 || end.value < 1
+        || distance(end.value, e.width.value) <= e.tol)
+        return;
+    if (barDisagreesWithBox(e)) {
+        addFinding(out, 0, m.pageIndex, m.mask->id, "bar-sweep",
+                   tr("Bar fills to %1 but the bar is %2 wide, and that %2 disagrees with its %3 wide box.")
+                       .arg(end.value)
+                       .arg(e.width.value)
+                       .arg(e.maskW),
+                   tr("One of the two is stale and the file does not say which, so this one is not repaired "
+                      "automatically."));
+        out.last().repairable = false;
+        return;
+    }
+    addFinding(out, 0, m.pageIndex, m.mask->id, "bar-sweep",
+               tr("Bar fills to %1 but the bar is %2 wide.").arg(end.value).arg(e.width.value),
+               tr("The coloured fill stops short of, or runs past, the bar artwork."));
+}
+
+void checkBarWidth(ConfigFindings& out, const MaskContext& m, const ElementContext& e)
+{
+    if (!barDisagreesWithBox(e))
+        return;
+    addFinding(out, 1, m.pageIndex, m.mask->id, "bar-width",
+               tr("Full-width bar is %1 wide inside a %2 wide box.").arg(e.width.value).arg(e.maskW),
+               tr("The bar does not reach the edge of its own artwork."));
+}
+
+void checkElements(ConfigFindings& out, const MaskContext& m)
+{
+    for (pugi::xml_node node = m.mask->node.child("e"); node; node = node.next_sibling("e")) {
+        if (std::strcmp(node.attribute("c").value(), "Axis") == 0)
+            continue;
+        ElementContext e;
+        e.node = node;
+        e.cls = QString::fromUtf8(node.attribute("c").value());
+        e.width = intParam(node, "WIDTH");
+        e.xpos = intParam(node, "XPOS");
+        e.maskW = m.mask->w;
+        e.tol = maskTolerance(m.mask->w);
+        checkMarker(out, m, e);
+        if (e.cls == QLatin1String("BargraphTrapezio")) {
+            checkBarSweep(out, m, e);
+            checkBarWidth(out, m, e);
+        }
+    }
+}
+
+void checkMask(ConfigFindings& out, const MaskContext& m)
+{
+    checkInventedSlot(out, m);
+    const QString rel = paramText(m.mask->node, "PATH_REL_AiM_MASK");
+    checkBorrowedKind(out, m, rel);
+    if (!rel.isEmpty())
+        checkMissingArt(out, m, rel);
+    checkOffPage(out, m);
+    checkElements(out, m);
+}
+
+} // namespace
+
+ConfigFindings checkConfig(const DashConfig& config)
+{
+    ConfigFindings findings;
+    const QStringList roots = existingRs3Roots();
+    for (int i = 0; i < int(config.pages.size()); ++i) {
+        const PageModel& page = config.pages[std::size_t(i)];
+        checkPageBackground(findings, i, &page, roots);
+        MaskContext m;
+        m.pageIndex = i;
+        m.page = &page;
+        m.pageSet = standardSetOf(page.relPagePath);
+        m.pageFolder = findInRoots(roots, page.relPagePath);
+        m.roots = roots;
+        for (const MaskElement& mask : page.masks) {
+            if (!mask.node)
+                continue;
+            m.mask = &mask;
+            checkMask(findings, m);
+        }
+    }
+    return findings;
+}
+
+void addFinding(ConfigFindings& findings, int severity, int pageIndex, const QString& elementId, const char* code,
+                const QString& message, const QString& consequence)
+{
+    ConfigFinding f;
+    f.severity = severity;
+    f.pageIndex = pageIndex;
+    f.elementId = elementId;
+    f.code = QString::fromLatin1(code);
+    f.message = message;
+    f.consequence = consequence;
+    findings << f;
+}
+
+void checkPageBackground(ConfigFindings& findings, int pageIndex, const PageModel* page, const QStringList& roots)
+{
+    if (!page || page->masks.empty())
+        return;
+    const pugi::xml_node pageNode = page->masks.front().node.parent();
+    if (!pageNode || std::strcmp(pageNode.attribute("c").value(), "GPageParam") != 0)
+        return;
+    const QString folder = findInRoots(roots, page->relPagePath);
+    if (folder.isEmpty())
+        return;
+    const QString declared = paramText(pageNode, "PATH_IMAGE_SFONDO_FW");
+    // A name starting with '_' is a firmware colour fill, not a file.
+    if (declared.startsWith(QLatin1Char('_')))
+        return;
+    if (!declared.isEmpty()) {
+        if (declared.contains(QLatin1Char('/')) || fileIn(folder, declared))
+            return;
+        addFinding(findings, 0, pageIndex, QString(), "page-background",
+                   tr("The page declares a background (%1) that is not in its template folder.").arg(declared),
+                   tr("RaceStudio 3 raises an image-load dialog every time this configuration is opened."));
+        findings.last().repairable = false;
+        return;
+    }
+    if (!QFileInfo::exists(folder + QStringLiteral("/bkg.tgz")))
+        return;
+    addFinding(findings, 1, pageIndex, QString(), "page-background",
+               tr("The page has a background image (bkg.tgz) but never declares it."),
+               tr("The dash paints nothing behind this page — the editor shows the background and the device does "
+                  "not."));
+}
+
+int countErrors(const ConfigFindings& findings)
+{
+    return int(std::count_if(findings.cbegin(), findings.cend(), [](const ConfigFinding& f) { return f.severity == 0; }));
+}
+
+int countRepairable(const ConfigFindings& findings)
+{
+    return int(std::count_if(findings.cbegin(), findings.cend(), [](const ConfigFinding& f) {
+        return f.repairable
+            && (f.code == QLatin1String("marker-mismatch") || f.code == QLatin1String("bar-sweep")
+                || f.code == QLatin1String("page-background"));
+    }));
+}
+
+} // namespace ConfigCheck

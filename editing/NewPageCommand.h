@@ -1,0 +1,34 @@
+#pragma once
+
+#include "editing/PageSnapshot.h"
+
+#include <QString>
+#include <QUndoCommand>
+
+class DashConfig;
+
+// Adds a blank page ("New Page", "Duplicate Page"). The first redo builds the
+// page and keeps a copy of it; later redos put that copy back, so a redo
+// brings back the identical page. A failed first redo leaves no undo step.
+class NewPageCommand : public QUndoCommand {
+public:
+    // createdPage (when given) receives the new page's index, or -1, at the
+    // first redo, which runs inside the push: the stack deletes a failed
+    // command there, so the creator reads its own int, never the command.
+    NewPageCommand(DashConfig* config, const QString& name, int* createdPage = nullptr,
+                   QUndoCommand* parent = nullptr);
+    ~NewPageCommand() override;
+
+    void undo() override;
+    void redo() override;
+
+private:
+    DashConfig* m_config;
+    QString m_name;
+    int m_created = -1;
+    PageSnapshot m_saved; // taken at the first redo
+    bool m_taken = false;
+    int* m_createdTarget;
+    bool m_firstRedo = true;
+    bool m_done = false;
+};

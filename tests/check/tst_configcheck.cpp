@@ -1,0 +1,315 @@
+#include "check/ConfigCheck.h"
+#include "model/DashConfig.h"
+#include "support/ConfigFixture.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QtTest>
+
+#include <climits>
+
+namespace {
+
+const QString kPageFolder = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/p01");
+const QString kOtherSetItem = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/p03/Items/md1/");
+
+// One page in the s02/p01 template set of mxg_12, holding the given masks.
+ConfigFixture onePage(const QList<FixtureElement>& masks, int pageWidth = -1)
+{
+    ConfigFixture cfg;
+    FixturePage& page = cfg.device().page(QStringLiteral("Main"));
+    page.width = pageWidth;
+    page.masks = masks;
+    return cfg;
+}
+
+ConfigFindings check(const ConfigFixture& cfg)
+{
+    DashConfig config;
+    if (!config.load(cfg.writeTempZip()))
+        return {ConfigFinding{}}; // a sentinel no rule produces
+    return ConfigCheck::checkConfig(config);
+}
+
+ConfigFindings withCode(const ConfigFindings& all, const QString& code)
+{
+    ConfigFindings out;
+    for (const ConfigFinding& f : all) {
+        if (f.code == code)
+            out << f;
+    }
+    return out;
+}
+
+// An item file of the page's own template set declaring elements of `classes`.
+void addPageItem(const Rs3Fixture& fx, const QStringList& classes)
+{
+    QByteArray xml = "<?xml version=\"1.0\"?>\n<aimDataBase_Mask2>\n<e c=\"GMaskParam\" i=\"md1\">\n";
+    for (const QString& cls : classes)
+        xml += "<e c=\"" + cls.toUtf8() + "\" i=\"1\"><p n=\"WIDTH\">10</p></e>\n";
+    xml += "</e>\n</aimDataBase_Mask2>\n";
+    QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPageFolder + "/Items/md1/md1.M2.xml", xml));
+}
+
+FixtureElement markedLabel(int width, int xpos, const QString& marker)
+{
+    FixtureElement e(QStringLiteral("Label"), QStringLiteral("l1"));
+    if (xpos >= 0)
+        e.p("XPOS", xpos);
+    e.p("YPOS", 0);
+    if (width >= 0)
+        e.p("WIDTH", width);
+    e.p("HEIGHT", 40);
+    return e.p("LINES_X_HOT_MOUSE", marker);
+}
+
+} // namespace
+
+class ConfigCheckTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void noPagesNoFindings()
+    {
+        DashConfig empty;
+        QVERIFY(ConfigCheck::checkConfig(empty).isEmpty());
+    }
+
+    void markers_data()
+    {
+        QTest::addColumn<int>("maskWidth");
+        QTest::addColumn<int>("width"); // -1: no WIDTH
+        QTest::addColumn<int>("xpos");  // -1: no XPOS
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<int>("severity"); // -1: no finding
+        QTest::addColumn<QString>("message");
+        QTest::newRow("on its item") << 200 << 100 << 50 << "50,0,150,0" << -1 << "";
+        QTest::newRow("20 px out") << 200 << 100 << 50 << "70,0,170,0" << 1
+                                   << "Label's marker starts at 70 but the item it marks sits at 50 — 20 px out.";
+        QTest::newRow("30 px too wide") << 200 << 100 << 50 << "20,0,150,0" << 0
+                                        << "Label's marker is 130 px wide but the item it marks is 100 px — 30 px too wide.";
+        QTest::newRow("middle third") << 300 << 100 << -1 << "100,0,200,0" << -1 << "";
+        QTest::newRow("no third") << 300 << 100 << -1 << "10,0,110,0" << 1
+                                  << "Label's marker spans 10..110 but the box is 300 wide.";
+        QTest::newRow("single x") << 200 << 100 << 50 << "170,0" << -1 << "";
+        QTest::newRow("no WIDTH") << 200 << -1 << 50 << "20,0,150,0" << -1 << "";
+        QTest::newRow("32-bit extremes") << 200 << INT_MAX << INT_MIN << "-2147483648,-2147483648,2147483647,2147483647"
+                                         << 0 << "Label's marker is 4294967295 px wide but the item it marks is "
+                                                 "2147483647 px — 2147483648 px too wide.";
+    }
+
+    void markers()
+    {
+        QFETCH(int, maskWidth);
+        QFETCH(int, width);
+        QFETCH(int, xpos);
+        QFETCH(QString, marker);
+        QFETCH(int, severity);
+        QFETCH(QString, message);
+        Rs3Fixture fx;
+        FixtureElement label = markedLabel(width, xpos, marker);
+        if (xpos == INT_MIN)
+            label.set("XPOS", QString::number(INT_MIN));
+        const ConfigFindings found =
+            withCode(check(onePage({Fx::mask("m1", 0, 0, maskWidth, 80).add(label)})), "marker-mismatch");
+        if (severity < 0) {
+            QCOMPARE(found.size(), 0);
+            return;
+        }
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].severity, severity);
+        QCOMPARE(found[0].message, message);
+        QCOMPARE(found[0].elementId, QStringLiteral("m1"));
+        QVERIFY(found[0].repairable);
+    }
+
+    void pageBackground_data()
+    {
+        QTest::addColumn<QString>("declared"); // null: no parameter
+        QTest::addColumn<bool>("tgzPresent");
+        QTest::addColumn<bool>("withMask");
+        QTest::addColumn<int>("severity"); // -1: no finding
+        QTest::newRow("firmware colour") << "_222222.tgz" << false << true << -1;
+        QTest::newRow("name with a folder") << "x/bkg.tgz" << false << true << -1;
+        QTest::newRow("declared and missing") << "bkg.tgz" << false << true << 0;
+        QTest::newRow("declared and present") << "bkg.tgz" << true << true << -1;
+        QTest::newRow("undeclared") << QString() << true << true << 1;
+        QTest::newRow("nothing at all") << QString() << false << true << -1;
+        QTest::newRow("no masks") << "bkg.tgz" << false << false << -1;
+    }
+
+    void pageBackground()
+    {
+        QFETCH(QString, declared);
+        QFETCH(bool, tgzPresent);
+        QFETCH(bool, withMask);
+        QFETCH(int, severity);
+        Rs3Fixture fx;
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPageFolder + (tgzPresent ? "/bkg.tgz" : "/bkg.png"), "x"));
+        ConfigFixture cfg = onePage(withMask ? QList<FixtureElement>{Fx::mask("m1", 0, 0, 100, 50)}
+                                             : QList<FixtureElement>{});
+        if (!declared.isNull())
+            cfg.device().pages[0].param("PATH_IMAGE_SFONDO_FW", declared);
+        const ConfigFindings found = withCode(check(cfg), "page-background");
+        if (severity < 0) {
+            QCOMPARE(found.size(), 0);
+            return;
+        }
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].severity, severity);
+        QCOMPARE(found[0].repairable, severity == 1);
+        QVERIFY(found[0].elementId.isEmpty());
+        QCOMPARE(ConfigCheck::countRepairable(found), severity == 1 ? 1 : 0);
+        if (severity == 0)
+            QCOMPARE(found[0].message,
+                     QStringLiteral("The page declares a background (bkg.tgz) that is not in its template folder."));
+    }
+
+    void crossSet_data()
+    {
+        QTest::addColumn<QString>("maskPath");
+        QTest::addColumn<QStringList>("classes");
+        QTest::addColumn<int>("severity"); // -1: no finding
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bar") << kOtherSetItem << QStringList{"Bargraph", "Digit"} << 0
+                             << "Borrows a Bargraph, Digit from another page set (p03). This page's own set (p01) has "
+                                "no item of that kind.";
+        QTest::newRow("digit") << kOtherSetItem << QStringList{"Digit", "Label"} << 1
+                               << "Borrows a Digit from another page set (p03). This page's own set (p01) has no item "
+                                  "of that kind.";
+        QTest::newRow("case only") << "aim/resources/overlay/mxg_12/masks/set/standard/S02/P01/Items/md1/"
+                                   << QStringList{"Bargraph"} << -1 << "";
+        QTest::newRow("structural classes") << kOtherSetItem
+                                            << QStringList{"Axis", "ScaleFSV", "StepScale", "BBLOCKS", "UDM",
+                                                           "GMaskParam", "Label"}
+                                            << -1 << "";
+    }
+
+    void crossSet()
+    {
+        QFETCH(QString, maskPath);
+        QFETCH(QStringList, classes);
+        QFETCH(int, severity);
+        QFETCH(QString, message);
+        Rs3Fixture fx; // a folder of its own: the item index is cached per folder
+        addPageItem(fx, {"Label"});
+        FixtureElement mask = Fx::mask("m1", 0, 0, 100, 50).p("PATH_REL_AiM_MASK", maskPath);
+        for (const QString& cls : classes)
+            mask.add(FixtureElement(cls, "1"));
+        const ConfigFindings found = withCode(check(onePage({mask})), "cross-set");
+        if (severity < 0) {
+            QCOMPARE(found.size(), 0);
+            return;
+        }
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].severity, severity);
+        QCOMPARE(found[0].message, message);
+    }
+
+    // Item files come from the install unchecked; one nested far deeper than
+    // any real item is still indexed.
+    void deeplyNestedItemFile()
+    {
+        Rs3Fixture fx;
+        const int depth = 200000;
+        QByteArray xml;
+        for (int i = 0; i < depth; ++i)
+            xml += "<e c=\"Group\">";
+        xml += "<e c=\"Bargraph\"/>";
+        for (int i = 0; i < depth; ++i)
+            xml += "</e>";
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPageFolder + "/Items/md1/md1.M2.xml", "<r>" + xml + "</r>"));
+        const QSet<QString> index = ConfigCheck::overlayItemIndex(fx.absolutePath(Rs3Fixture::Stable, kPageFolder));
+        QCOMPARE(index, QSet<QString>({"Group", "Bargraph"}));
+    }
+
+    void inventedSlot_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("AUTO12") << "AUTO12" << true;
+        QTest::newRow("slot_auto") << "slot_auto" << false;
+    }
+
+    void inventedSlot()
+    {
+        QFETCH(QString, slot);
+        QFETCH(bool, reported);
+        Rs3Fixture fx;
+        const ConfigFindings found =
+            withCode(check(onePage({Fx::mask("m1", 0, 0, 100, 50).p("PATH_MASK_FW", slot)})), "invented-slot");
+        QCOMPARE(found.size(), reported ? 1 : 0);
+        if (reported)
+            QCOMPARE(found[0].message, QStringLiteral("Uses a Korvelanto-created firmware slot (%1) rather than one "
+                                                      "from the page's own set.")
+                                           .arg(slot));
+    }
+
+    void offPage_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("pageWidth"); // -1: the device's 800
+        QTest::addColumn<QString>("message"); // empty: none
+        QTest::newRow("fills the page") << 0 << -1 << "";
+        QTest::newRow("one pixel over") << 1 << -1 << "Sits at (1,0) 800x480, outside the 800x480 page.";
+        QTest::newRow("page without size") << 1 << 0 << "";
+        QTest::newRow("32-bit edge") << INT_MAX << -1 << "Sits at (2147483647,0) 800x480, outside the 800x480 page.";
+    }
+
+    void offPage()
+    {
+        QFETCH(int, x);
+        QFETCH(int, pageWidth);
+        QFETCH(QString, message);
+        Rs3Fixture fx;
+        const ConfigFindings found = withCode(check(onePage({Fx::mask("m1", x, 0, 800, 480)}, pageWidth)), "off-page");
+        QCOMPARE(found.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty())
+            QCOMPARE(found[0].message, message);
+    }
+
+    void barFillAndWidth_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("expected"); // code:severity:repairable, in order
+        QTest::newRow("bar narrower than its box") << 150 << QStringList{"bar-sweep:0:0", "bar-width:1:1"};
+        QTest::newRow("bar as wide as its box") << 200 << QStringList{"bar-sweep:0:1"};
+    }
+
+    void barFillAndWidth()
+    {
+        QFETCH(int, width);
+        QFETCH(QStringList, expected);
+        Rs3Fixture fx;
+        const FixtureElement bar = Fx::bargraph("b1", 0, 0, width, 20, QString(), true).p("XEnd1", 100);
+        QStringList got;
+        for (const ConfigFinding& f : check(onePage({Fx::mask("m1", 0, 0, 200, 50).add(bar)}))) {
+            if (f.code.startsWith("bar-"))
+                got << QStringLiteral("%1:%2:%3").arg(f.code).arg(f.severity).arg(int(f.repairable));
+        }
+        QCOMPARE(got, expected);
+    }
+
+    // Template and artwork paths from the file never reach outside the
+    // installs, even when something is there to be found.
+    void pathsLeavingTheInstall()
+    {
+        Rs3Fixture fx;
+        const QString outside = QDir::cleanPath(fx.root(Rs3Fixture::Stable) + "/../x");
+        QVERIFY(QDir().mkpath(outside + "/Items/md1"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, "../x/bkg.tgz", "x"));
+        ConfigFixture cfg = onePage({Fx::mask("m1", 0, 0, 100, 50).p("PATH_REL_AiM_MASK", "aim/../../x")});
+        cfg.device().pages[0].pagePath = "aim/../../x";
+        const ConfigFindings found = check(cfg);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].code, QStringLiteral("missing-art"));
+        QCOMPARE(found[0].message, QStringLiteral("Artwork folder is not on this machine (aim/../../x)."));
+        QVERIFY(ConfigCheck::findInRoots(ConfigCheck::existingRs3Roots(), "aim/../../x").isEmpty());
+        QVERIFY(ConfigCheck::findInRoots(ConfigCheck::existingRs3Roots(), outside).isEmpty());
+    }
+};
+
+KORV_GUI_TEST_MAIN(ConfigCheckTest)
+#include "tst_configcheck.moc"
