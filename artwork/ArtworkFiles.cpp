@@ -1,5 +1,6 @@
 #include "artwork/ArtworkFiles.h"
 #include "model/XmlParams.h"
+#include "model/ZipArchive.h"
 #include <QImage>
 #include <QBuffer>
 
@@ -7,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDebug>
 #include <QSaveFile>
+#include <QUuid>
 
 namespace {
 
@@ -89,6 +92,53 @@ bool copyFileOver(const QString& source, const QString& target, QString* error)
         return false;
     }
     makeOwnerWritable(target);
+    return true;
+}
+
+namespace {
+
+// A name beside target that nothing uses yet.
+QString besideName(const QString& target, const char* tag)
+{
+    for (;;) {
+        const QString name = target + QLatin1Char('.') + QLatin1String(tag) + QLatin1Char('-')
+            + QUuid::createUuid().toString(QUuid::Id128).left(8);
+        if (!QFileInfo::exists(name))
+            return name;
+    }
+}
+
+} // namespace
+
+bool copyDirOver(const QString& source, const QString& target, QString* error)
+{
+    if (!QFileInfo(source).isDir()) {
+        setError(error, tr("cannot copy %1").arg(source));
+        return false;
+    }
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    const QString staged = besideName(target, "incoming");
+    if (!copyDirRecursive(source, staged)) {
+        QDir(staged).removeRecursively();
+        setError(error, tr("cannot copy %1").arg(source));
+        return false;
+    }
+    const bool existed = QFileInfo::exists(target);
+    const QString outgoing = existed ? besideName(target, "outgoing") : QString();
+    if (existed && !archiveRename(target, outgoing)) {
+        QDir(staged).removeRecursively();
+        setError(error, tr("cannot replace %1 -- it is open in another program").arg(target));
+        return false;
+    }
+    if (!archiveRename(staged, target)) {
+        if (existed)
+            archiveRename(outgoing, target);
+        QDir(staged).removeRecursively();
+        setError(error, tr("cannot replace %1 -- it is open in another program").arg(target));
+        return false;
+    }
+    if (existed && !QDir(outgoing).removeRecursively())
+        qWarning().noquote() << "copyDirOver: could not remove the replaced copy" << outgoing;
     return true;
 }
 

@@ -20,6 +20,13 @@ bool isJunkArtworkFile(const QString& fileName);
 // open in another program", "cannot write %1", "cannot copy %1 onto itself".
 bool copyFileOver(const QString& source, const QString& target, QString* error = nullptr);
 
+// Replaces the folder target with a copy of the folder source. The copy is
+// built in a new folder beside target and swapped in only once complete, so
+// a failed copy or swap (files another program holds open) leaves the old
+// target as it was. Errors: "cannot copy %1", "cannot replace %1 -- it is
+// open in another program".
+bool copyDirOver(const QString& source, const QString& target, QString* error = nullptr);
+
 // '\' becomes '/'; a non-empty result ends with '/' (extra trailing slashes
 // are kept).
 QString normalizeDirPath(const QString& path);

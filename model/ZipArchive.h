@@ -31,9 +31,9 @@ bool copyDirRecursive(const QString& srcDir, const QString& dstDir);
 // Opens an archive for reading with the 64-bit file functions; null on failure.
 unzFile openZipForRead(const QString& path);
 
-// The rename used when an archive is put in place. Tests replace it to
-// provoke a failure of one particular step; an empty function restores
-// QFile::rename.
+// The rename that puts a finished archive or a staged folder in place. Tests
+// replace it to provoke a failure of one particular step; an empty function
+// restores QFile::rename.
 using ArchiveRenameFunction = std::function<bool(const QString& from, const QString& to)>;
 void setArchiveRenameFunction(ArchiveRenameFunction fn);
 bool archiveRename(const QString& from, const QString& to);

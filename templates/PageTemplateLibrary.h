@@ -6,8 +6,14 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
+struct MirrorReport;
 struct PageModel;
+struct PageTemplate;
+struct PageTemplateGroup;
+struct TemplateContent;
+struct TemplateReference;
 
 // One file of a template as (relative path or item name, bytes).
 using TemplateFile = QPair<QString, QByteArray>;
@@ -85,7 +91,89 @@ public:
     static QString subFamilyLabel(const QString& family);
     // The device registry's canvas size of the family or its canonical form.
     static QSize declaredCanvasSize(const QString& family);
+
+    // --- Saving homebrew templates and the RS3 mirror -----------------------
+
+    // Writes the template into the store (family folder = canonical family,
+    // then the template name) and, when mirroring is on, into the s04_homebrew
+    // set of every RS3 install that has a candidate family. Returns the store
+    // folder, or empty when the store could not be written or the name or
+    // family is not a safe folder name. A failed mirror never fails the save.
+    static QString saveHomebrewTemplate(const QString& family, const QString& templateName, const QString& label,
+                                        const TemplateContent& content, MirrorReport* report,
+                                        const QStringList& extraFamilies);
+
+    // Copies a folder tree, overwriting files of the same name.
+    static bool copyDirRecursive(const QString& sourceFolder, const QString& targetFolder);
+
+    // Creates the set folder and gives it an AiM_folder.xml ("Homebrew", 99)
+    // unless it has a non-empty one.
+    static void ensureSetFolderMeta(const QString& setFolder);
+
+    // The copy of a store template in one install's s04_homebrew set of the
+    // family, made when it has none (an existing copy is kept as it is);
+    // empty when it could not be made.
+    static QString mirrorTemplateToRs3(const QString& sourceFolder, const QString& rs3Root, const QString& family,
+                                       const QString& templateName);
+
+    // The first stock template folder of the family (stable, then beta
+    // install) that holds bkg.png and pMain.P2.xml; empty when none.
+    static QString findBaseTemplate(const QString& family, const QString& templatePath);
+
+    // The stable and the beta install root, always both.
+    static QStringList rs3Roots();
+    // "<overlay>/<family>/masks/set/standard/s04_homebrew" of each install
+    // that has the standard set, without duplicates.
+    static QStringList homebrewSetDirs(const QString& family);
+    // The same, one entry per install root (duplicates kept).
+    static QStringList rs3HomebrewSetDirs(const QString& family);
+
+    // Declares PATH_IMAGE_SFONDO_FW (an empty value removes it) in a page
+    // file; the file is rewritten only when its text changes, and is left
+    // untouched whenever this returns false.
+    static bool setPMainSfondoFw(const QString& pMainPath, const QString& value);
+    // Turns RS3's placeholder "_222222.tgz" into "bkg.tgz"; true only when
+    // the file was changed and written.
+    static bool patchPMainSfondoFwPlaceholder(const QString& pMainPath);
+    // The placeholder patch on every template folder directly inside the
+    // set folder; the number of files changed.
+    static int patchPlaceholdersUnder(const QString& setFolder);
+
+    // --- Listing, references, deleting --------------------------------------
+
+    // The RS3 template sets of the family that hold templates (s01 and the
+    // homebrew set left out), sorted by Sort, then folder name.
+    static std::vector<PageTemplateGroup> listRs3Templates(const QString& family);
+    // The homebrew store group of the family. Every store template is copied
+    // into the stable install's s04_homebrew set of the family (and of the
+    // RS3 family when that differs) when it has no copy there yet, whatever
+    // the mirror setting says, and offered from that copy.
+    static PageTemplateGroup listHomebrewTemplates(const QString& family, const QString& rs3Family);
+    // The user configurations of both installs whose overlay.ov3.xml files
+    // mention "s04_homebrew/<folderName>/" (any letter case).
+    static QList<TemplateReference> configsReferencingTemplate(const PageTemplate& tpl);
+    // Removes a homebrew template from the store and from every RS3 homebrew
+    // set of its family. Refused (nothing removed) while a configuration
+    // uses it (unless force), and for a stock template, a folder name that
+    // is not a safe folder name or a family that is not a safe relative
+    // path. The result is that of removing the store folder.
+    static bool deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
+                                       const QStringList& extraFamilies, bool force);
+
+    // --- Relocation into the configuration's family -------------------------
+
+    // The template folder copied to the same place under the save family's
+    // overlay tree (once; an earlier copy is used as it is), or the folder as
+    // passed when no copy is needed or possible.
+    static QString relocateTemplateIntoSaveOverlay(const QString& templateFolder, const QString& sourceFamily,
+                                                   const QString& saveFamily);
+    // The folder relative to the stable install root, '/' separated and
+    // ending in '/'; empty when it is not inside that root.
+    static QString relativeToRs3Root(const QString& folder);
 };
+
+// The setting "homebrew/mirrorToAim" (default on), read at every call.
+bool mirrorToAimEnabled();
 
 // The homebrew template store: the application data folder + "/templates".
 QString homebrewTemplatesDir();

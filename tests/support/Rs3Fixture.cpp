@@ -2,9 +2,11 @@
 
 #include "support/TestEnvironment.h"
 
+#include "artwork/ArtworkFiles.h"
 #include "model/InstallRoots.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -103,4 +105,72 @@ bool Rs3Fixture::addArtItem(Root which, const QString& relFolder, const QSize& s
                               .arg(size.height())
                               .toUtf8();
     return writeFile(which, rel + QLatin1Char('/') + name + QStringLiteral(".M2.xml"), m2);
+}
+
+QString Rs3Fixture::addTemplate(Root which, const QString& family, const QString& set, const QString& name,
+                                const QSize& size) const
+{
+    const QString rel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/%2/%3").arg(family, set, name);
+    const QByteArray pMain = QStringLiteral("<?xml version=\"1.0\"?>\n<aimDataBase_Page2>\n"
+                                            "  <e c=\"GPageParam\" i=\"GPageParam.1\">\n"
+                                            "    <p n=\"PAGE_NAME\">%1</p>\n"
+                                            "    <p n=\"PATH_IMAGE\">bkg.png</p>\n"
+                                            "    <p n=\"HEIGHT\">%2</p>\n"
+                                            "    <p n=\"WIDTH\">%3</p>\n"
+                                            "  </e>\n</aimDataBase_Page2>\n")
+                                 .arg(name)
+                                 .arg(size.height())
+                                 .arg(size.width())
+                                 .toUtf8();
+    QImage background(size, QImage::Format_RGB32);
+    background.fill(Qt::darkGray);
+    if (!writeFile(which, rel + QStringLiteral("/pMain.P2.xml"), pMain)
+        || !writeFile(which, rel + QStringLiteral("/bkg.png"), pngBytes(background)))
+        return {};
+    return absolutePath(which, rel);
+}
+
+bool Rs3Fixture::addFolderMeta(Root which, const QString& relFolder, const QString& label, int sort) const
+{
+    return writeFile(which, relFolder + QStringLiteral("/AiM_folder.xml"), resourceFolderXml(label, sort));
+}
+
+QString Rs3Fixture::addUserConfig(Root which, const QString& folder, const QString& configName,
+                                  const QList<QByteArray>& deviceTexts) const
+{
+    const QString rel = QStringLiteral("user/cfgs/") + folder;
+    QDir().mkpath(absolutePath(which, rel));
+    if (!configName.isEmpty()
+        && !writeFile(which, rel + QLatin1Char('/') + configName + QStringLiteral(".aimcfg"), "<aimcfg/>"))
+        return {};
+    for (int i = 0; i < deviceTexts.size(); ++i) {
+        const QString device = rel + QStringLiteral("/dash%1/dev/overlay.ov3.xml").arg(i + 1);
+        if (!writeFile(which, device, deviceTexts[i]))
+            return {};
+    }
+    return absolutePath(which, rel);
+}
+
+QMap<QString, QByteArray> Rs3Fixture::snapshot() const
+{
+    return treeSnapshot(m_base);
+}
+
+QMap<QString, QByteArray> Rs3Fixture::treeSnapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> tree;
+    const QDir base(folder);
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isDir()) {
+            tree.insert(base.relativeFilePath(path), QByteArrayLiteral("<dir>"));
+            continue;
+        }
+        QFile f(path);
+        tree.insert(base.relativeFilePath(path), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>"));
+    }
+    return tree;
 }

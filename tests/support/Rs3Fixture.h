@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QList>
+#include <QMap>
 #include <QSize>
 #include <QString>
 
@@ -30,6 +32,28 @@ public:
     // Items/x/") gets a mask.png of the size filled with the colour and an
     // "<last folder name>.M2.xml" declaring that size.
     bool addArtItem(Root which, const QString& relFolder, const QSize& size, const QColor& colour = Qt::red) const;
+
+    // A stock template: overlay/<family>/masks/set/standard/<set>/<name>/
+    // with a pMain.P2.xml declaring the size and a bkg.png of that size.
+    // Returns the folder.
+    QString addTemplate(Root which, const QString& family, const QString& set, const QString& name,
+                        const QSize& size = QSize(800, 480)) const;
+    // An AiM_folder.xml with the label and sort in a folder relative to the
+    // root.
+    bool addFolderMeta(Root which, const QString& relFolder, const QString& label, int sort = 99) const;
+
+    // An RS3 user configuration folder user/cfgs/<folder>/ with
+    // "<configName>.aimcfg" (none when configName is empty) and one
+    // overlay.ov3.xml per device text, the n-th in a nested "dash<n>/dev"
+    // folder. Returns the folder.
+    QString addUserConfig(Root which, const QString& folder, const QString& configName,
+                          const QList<QByteArray>& deviceTexts) const;
+
+    // Every folder and file below the three roots (relative path -> bytes,
+    // "<dir>" for a folder): two equal snapshots mean nothing was touched.
+    QMap<QString, QByteArray> snapshot() const;
+    // The same for any folder.
+    static QMap<QString, QByteArray> treeSnapshot(const QString& folder);
 
 private:
     QString m_base;

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "templates/PageTemplate.h"
+
+#include <QString>
+#include <vector>
+
+// The templates of one set folder, or of the homebrew store.
+struct PageTemplateGroup {
+    QString setFolder; // "homebrew" for the store group
+    QString setLabel;
+    int sort = 99;     // 1000 for the store group
+    std::vector<PageTemplate> templates;
+    bool homebrew = false;
+};

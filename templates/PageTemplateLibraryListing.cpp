@@ -1,0 +1,232 @@
+// Listing the templates of a family (RS3 sets and the homebrew store),
+// finding the RS3 configurations that use a homebrew template, and deleting
+// one.
+#include "templates/PageTemplateLibrary.h"
+
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "templates/PageTemplate.h"
+#include "templates/PageTemplateGroup.h"
+#include "templates/TemplateReference.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+QStringList subFolders(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool hasPage(const QString& folder)
+{
+    return QFileInfo::exists(folder + QStringLiteral("/pMain.P2.xml"));
+}
+
+QString existingFile(const QString& path)
+{
+    return QFileInfo::exists(path) ? path : QString();
+}
+
+PageTemplate templateFrom(const QString& folder, const QString& folderName, bool homebrew)
+{
+    PageTemplate t;
+    t.folderPath = folder;
+    t.pMainPath = folder + QStringLiteral("/pMain.P2.xml");
+    t.prwPath = existingFile(folder + QStringLiteral("/prw.png"));
+    t.bkgPath = existingFile(folder + QStringLiteral("/bkg.png"));
+    PageTemplateLibrary::readFolderMeta(folder + QStringLiteral("/AiM_folder.xml"), &t.displayName, &t.sort);
+    if (t.displayName.isEmpty())
+        t.displayName = folderName;
+    t.folderName = folderName;
+    t.homebrew = homebrew;
+    return t;
+}
+
+// The overlay root that has the family: the first of the installs, else the
+// stable one.
+QString overlayRootWith(const QString& family)
+{
+    const QStringList roots = allOverlayRoots();
+    for (const QString& root : roots) {
+        if (QFileInfo::exists(root + QLatin1Char('/') + family))
+            return root;
+    }
+    return roots.value(0);
+}
+
+PageTemplateGroup rs3Group(const QString& setPath, const QString& setName)
+{
+    PageTemplateGroup group;
+    group.setFolder = setName;
+    PageTemplateLibrary::readFolderMeta(setPath + QStringLiteral("/AiM_folder.xml"), &group.setLabel, &group.sort);
+    if (group.setLabel.isEmpty())
+        group.setLabel = setName;
+    for (const QString& name : subFolders(setPath)) {
+        const QString folder = setPath + QLatin1Char('/') + name;
+        if (name.compare(QLatin1String("Icon"), Qt::CaseInsensitive) == 0 || !hasPage(folder))
+            continue;
+        group.templates.push_back(templateFrom(folder, name, false));
+    }
+    std::sort(group.templates.begin(), group.templates.end(), [](const PageTemplate& a, const PageTemplate& b) {
+        return a.sort != b.sort ? a.sort < b.sort : a.folderName < b.folderName;
+    });
+    return group;
+}
+
+int countNoCase(const QString& text, const QString& needle)
+{
+    int count = 0;
+    for (qsizetype at = text.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(needle, at + needle.size(), Qt::CaseInsensitive))
+        ++count;
+    return count;
+}
+
+int referencesIn(const QString& cfgFolder, const QString& needle)
+{
+    int count = 0;
+    QDirIterator it(cfgFolder, {QStringLiteral("overlay.ov3.xml")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            count += countNoCase(QString::fromLatin1(file.readAll()), needle);
+    }
+    return count;
+}
+
+QString configNameOf(const QString& cfgFolder, const QString& folderName)
+{
+    const QFileInfoList aimcfgs =
+        QDir(cfgFolder).entryInfoList({QStringLiteral("*.aimcfg")}, QDir::Files, QDir::NoSort);
+    return aimcfgs.isEmpty() ? folderName : aimcfgs.first().completeBaseName();
+}
+
+} // namespace
+
+std::vector<PageTemplateGroup> PageTemplateLibrary::listRs3Templates(const QString& family)
+{
+    std::vector<PageTemplateGroup> groups;
+    if (family.isEmpty() || !PathGuard::isSafeRelativePath(family))
+        return groups;
+    const QString standard = overlayRootWith(family) + QLatin1Char('/') + family + QStringLiteral("/masks/set/standard");
+    if (!QFileInfo(standard).isDir())
+        return groups;
+    for (const QString& set : subFolders(standard)) {
+        if (set.compare(QLatin1String("s01"), Qt::CaseInsensitive) == 0
+            || set.compare(QLatin1String("s04_homebrew"), Qt::CaseInsensitive) == 0)
+            continue;
+        PageTemplateGroup group = rs3Group(standard + QLatin1Char('/') + set, set);
+        if (!group.templates.empty())
+            groups.push_back(std::move(group));
+    }
+    std::sort(groups.begin(), groups.end(), [](const PageTemplateGroup& a, const PageTemplateGroup& b) {
+        return a.sort != b.sort ? a.sort < b.sort : a.setFolder < b.setFolder;
+    });
+    return groups;
+}
+
+PageTemplateGroup PageTemplateLibrary::listHomebrewTemplates(const QString& family, const QString& rs3Family)
+{
+    PageTemplateGroup group;
+    group.setFolder = QStringLiteral("homebrew");
+    group.setLabel = QCoreApplication::translate("PageTemplateLibrary", "Homebrew");
+    group.sort = 1000;
+    group.homebrew = true;
+    if (family.isEmpty() || !PathGuard::isSafeRelativePath(family))
+        return group;
+    const QString store = homebrewTemplatesDir() + QLatin1Char('/') + canonicalFamily(family);
+    if (!QFileInfo(store).isDir())
+        return group;
+    const QString root = raceStudio3Root();
+    const QString target = rs3Family.isEmpty() ? family : rs3Family;
+    const bool otherTarget = target.compare(family, Qt::CaseInsensitive) != 0;
+    for (const QString& name : subFolders(store)) {
+        const QString source = store + QLatin1Char('/') + name;
+        if (!hasPage(source))
+            continue;
+        const QString primary = mirrorTemplateToRs3(source, root, family, name);
+        const QString secondary = otherTarget ? mirrorTemplateToRs3(source, root, target, name) : QString();
+        const QString chosen = !secondary.isEmpty() ? secondary : (!primary.isEmpty() ? primary : source);
+        group.templates.push_back(templateFrom(chosen, name, true));
+    }
+    std::sort(group.templates.begin(), group.templates.end(), [](const PageTemplate& a, const PageTemplate& b) {
+        if (a.sort != b.sort)
+            return a.sort < b.sort;
+        return a.displayName.compare(b.displayName, Qt::CaseInsensitive) < 0;
+    });
+    return group;
+}
+
+QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const PageTemplate& tpl)
+{
+    QList<TemplateReference> refs;
+    const QString name = tpl.folderName.trimmed();
+    if (!tpl.homebrew || name.isEmpty())
+        return refs;
+    const QString needle = QStringLiteral("s04_homebrew/") + name + QLatin1Char('/');
+    for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
+        const QString cfgs = root + QStringLiteral("/user/cfgs");
+        if (root.isEmpty() || !QFileInfo(cfgs).isDir())
+            continue;
+        const QStringList folders =
+            QDir(cfgs).entryList({QStringLiteral("cfg_*")}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+        for (const QString& folder : folders) {
+            const QString path = cfgs + QLatin1Char('/') + folder;
+            const int count = referencesIn(path, needle);
+            if (count == 0)
+                continue;
+            refs.append({folder, configNameOf(path, folder), path, count});
+        }
+    }
+    return refs;
+}
+
+bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
+                                                 const QStringList& extraFamilies, bool force)
+{
+    if (!force) {
+        const QList<TemplateReference> refs = configsReferencingTemplate(tpl);
+        for (const TemplateReference& ref : refs)
+            qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName
+                                 << "- still referenced by config" << ref.cfgFolderName << "(" << ref.referenceCount
+                                 << "references )";
+        if (!refs.isEmpty())
+            return false;
+    }
+    if (!tpl.homebrew) {
+        qWarning().noquote() << "Refusing to delete non-homebrew template:" << tpl.folderPath;
+        return false;
+    }
+    if (tpl.folderName.trimmed().isEmpty()) {
+        qWarning().noquote() << "Refusing to delete homebrew template with an empty folder name (would remove the "
+                                "whole set):"
+                             << tpl.folderPath;
+        return false;
+    }
+    // The name and family become parts of folders that are removed
+    // recursively: anything but one plain folder name could reach the set,
+    // the family or whatever lies above.
+    if (!PathGuard::isSafeName(tpl.folderName) || !PathGuard::isSafeRelativePath(family)) {
+        qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName << "of family" << family;
+        return false;
+    }
+    const bool removed =
+        QDir(homebrewTemplatesDir() + QLatin1Char('/') + canonicalFamily(family) + QLatin1Char('/') + tpl.folderName)
+            .removeRecursively();
+    for (const QString& f : expandFamilies(familyCandidates(family, extraFamilies))) {
+        for (const QString& set : homebrewSetDirs(f)) {
+            QDir mirror(set + QLatin1Char('/') + tpl.folderName);
+            if (QFileInfo(mirror.path()).isDir() && !mirror.removeRecursively())
+                qWarning().noquote() << "Failed to remove AIM-install mirror:" << mirror.path();
+        }
+    }
+    return removed;
+}

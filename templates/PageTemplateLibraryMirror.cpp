@@ -1,0 +1,123 @@
+// The RS3 side of the template store: install roots, the s04_homebrew set
+// folders of a family, their meta file, copies of store templates and the
+// stock base templates.
+#include "templates/PageTemplateLibrary.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/ZipArchive.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+const QString& standardSet()
+{
+    static const QString path = QStringLiteral("/masks/set/standard");
+    return path;
+}
+
+const QString& homebrewSet()
+{
+    static const QString name = QStringLiteral("/s04_homebrew");
+    return name;
+}
+
+bool safeFamily(const QString& family)
+{
+    return PathGuard::isSafeRelativePath(family);
+}
+
+} // namespace
+
+bool mirrorToAimEnabled()
+{
+    QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+    return settings.value(QStringLiteral("homebrew/mirrorToAim"), true).toBool();
+}
+
+bool PageTemplateLibrary::copyDirRecursive(const QString& sourceFolder, const QString& targetFolder)
+{
+    return ::copyDirRecursive(sourceFolder, targetFolder);
+}
+
+void PageTemplateLibrary::ensureSetFolderMeta(const QString& setFolder)
+{
+    QDir().mkpath(setFolder);
+    const QFileInfo meta(setFolder + QStringLiteral("/AiM_folder.xml"));
+    if (!meta.exists() || meta.size() <= 0)
+        writeFile(meta.filePath(), folderMetaXml(QStringLiteral("Homebrew"), 99));
+}
+
+QString PageTemplateLibrary::mirrorTemplateToRs3(const QString& sourceFolder, const QString& rs3Root,
+                                                 const QString& family, const QString& templateName)
+{
+    QString root = rs3Root;
+    while (root.endsWith(QLatin1Char('/')) || root.endsWith(QLatin1Char('\\')))
+        root.chop(1);
+    if (root.isEmpty() || !safeFamily(family) || !PathGuard::isSafeName(templateName)) {
+        qWarning().noquote() << "mirrorTemplateToRs3: refusing" << family << templateName << "under" << rs3Root;
+        return {};
+    }
+    const QString setFolder = root + QStringLiteral("/aim/resources/overlay/") + family + standardSet() + homebrewSet();
+    const QString target = setFolder + QLatin1Char('/') + templateName;
+    ensureSetFolderMeta(setFolder);
+    if (QFileInfo::exists(target + QStringLiteral("/pMain.P2.xml")))
+        return target;
+    QString error;
+    if (!copyDirOver(sourceFolder, target, &error)) {
+        qWarning().noquote() << "mirrorTemplateToRs3:" << error;
+        return {};
+    }
+    return target;
+}
+
+QString PageTemplateLibrary::findBaseTemplate(const QString& family, const QString& templatePath)
+{
+    if (!safeFamily(family) || !PathGuard::isSafeRelativePath(templatePath))
+        return {};
+    for (const QString& root : rs3Roots()) {
+        const QString folder =
+            root + QStringLiteral("/aim/resources/overlay/") + family + standardSet() + QLatin1Char('/') + templatePath;
+        if (QFileInfo::exists(folder + QStringLiteral("/bkg.png"))
+            && QFileInfo::exists(folder + QStringLiteral("/pMain.P2.xml")))
+            return folder;
+    }
+    return {};
+}
+
+QStringList PageTemplateLibrary::rs3Roots()
+{
+    return {raceStudio3Root(), raceStudio3BetaRoot()};
+}
+
+QStringList PageTemplateLibrary::homebrewSetDirs(const QString& family)
+{
+    QStringList dirs;
+    if (family.isEmpty() || !safeFamily(family))
+        return dirs;
+    for (const QString& overlay : rs3OverlayRoots()) {
+        const QString standard = overlay + QLatin1Char('/') + family + standardSet();
+        const QString set = standard + homebrewSet();
+        if (QFileInfo::exists(standard) && !dirs.contains(set))
+            dirs << set;
+    }
+    return dirs;
+}
+
+QStringList PageTemplateLibrary::rs3HomebrewSetDirs(const QString& family)
+{
+    QStringList dirs;
+    if (family.isEmpty() || !safeFamily(family))
+        return dirs;
+    for (const QString& root : rs3Roots()) {
+        const QString standard = root + QStringLiteral("/aim/resources/overlay/") + family + standardSet();
+        if (QFileInfo(standard).isDir())
+            dirs << standard + homebrewSet();
+    }
+    return dirs;
+}

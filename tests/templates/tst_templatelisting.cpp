@@ -1,0 +1,319 @@
+#include "templates/PageTemplate.h"
+#include "templates/PageTemplateGroup.h"
+#include "templates/PageTemplateLibrary.h"
+#include "templates/TemplateContent.h"
+#include "templates/TemplateReference.h"
+
+#include "model/PageModel.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+QString standard(const QString& family)
+{
+    return QStringLiteral("aim/resources/overlay/%1/masks/set/standard").arg(family);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// A store template saved the way the window saves one, without mirroring.
+QString saveToStore(const QString& family, const QString& name, const QString& label)
+{
+    QSettings().setValue(QStringLiteral("homebrew/mirrorToAim"), false);
+    PageModel page;
+    page.name = label;
+    TemplateContent content;
+    content.pMainXml = PageTemplateLibrary::buildTemplatePMain(&page);
+    const QString folder = PageTemplateLibrary::saveHomebrewTemplate(family, name, label, content, nullptr, {});
+    QSettings().remove(QStringLiteral("homebrew/mirrorToAim"));
+    return folder;
+}
+
+PageTemplate homebrewTemplate(const QString& name)
+{
+    PageTemplate t;
+    t.folderName = name;
+    t.folderPath = homebrewTemplatesDir() + QStringLiteral("/mxs_12/") + name;
+    t.homebrew = true;
+    return t;
+}
+
+QString copyIn(const Rs3Fixture& fx, Rs3Fixture::Root root, const QString& family, const QString& name)
+{
+    return fx.absolutePath(root, standard(family) + QStringLiteral("/s04_homebrew/") + name);
+}
+
+} // namespace
+
+class TemplateListingTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        QDir(homebrewTemplatesDir()).removeRecursively();
+    }
+
+    void rs3Sets()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s01", "p01");
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p02");
+        const QString p01 = fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        const QString p09 = fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p09");
+        fx.addFolderMeta(Rs3Fixture::Stable, standard("mxg_12") + "/s02/p09", "Ninth", 5);
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "icon");
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s03", "p01");
+        fx.addFolderMeta(Rs3Fixture::Stable, standard("mxg_12") + "/s03", "Race", 10);
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s04_homebrew", "zmine");
+        fx.writeFile(Rs3Fixture::Stable, standard("mxg_12") + "/s05/p01/bkg.png", "x");
+        QFile::remove(p01 + "/bkg.png");
+        fx.writeFile(Rs3Fixture::Stable, standard("mxg_12") + "/s02/p01/prw.png", "x");
+
+        const std::vector<PageTemplateGroup> groups = PageTemplateLibrary::listRs3Templates("mxg_12");
+        QCOMPARE(int(groups.size()), 2);
+        QCOMPARE(groups[0].setFolder, QStringLiteral("s03"));
+        QCOMPARE(groups[0].setLabel, QStringLiteral("Race"));
+        QCOMPARE(groups[0].sort, 10);
+        QCOMPARE(groups[1].setFolder, QStringLiteral("s02"));
+        QCOMPARE(groups[1].setLabel, QStringLiteral("s02"));
+        QCOMPARE(groups[1].sort, 99);
+        QVERIFY(!groups[1].homebrew);
+        QStringList names;
+        for (const PageTemplate& t : groups[1].templates)
+            names << t.folderName;
+        QCOMPARE(names, QStringList({"p09", "p01", "p02"}));
+        const PageTemplate& ninth = groups[1].templates[0];
+        QCOMPARE(ninth.folderPath, p09);
+        QCOMPARE(ninth.pMainPath, p09 + "/pMain.P2.xml");
+        QCOMPARE(ninth.bkgPath, p09 + "/bkg.png");
+        QCOMPARE(ninth.prwPath, QString());
+        QCOMPARE(ninth.displayName, QStringLiteral("Ninth"));
+        QCOMPARE(ninth.sort, 5);
+        QVERIFY(!ninth.homebrew);
+        const PageTemplate& first = groups[1].templates[1];
+        QCOMPARE(first.displayName, QStringLiteral("p01"));
+        QCOMPARE(first.bkgPath, QString());
+        QCOMPARE(first.prwPath, p01 + "/prw.png");
+        QVERIFY(PageTemplateLibrary::listRs3Templates("mxt").empty());
+        QVERIFY(PageTemplateLibrary::listRs3Templates("").empty());
+        QVERIFY(PageTemplateLibrary::listRs3Templates("../mxg_12").empty());
+    }
+
+    // A family only the beta install has is listed from there.
+    void rs3SetsFromBeta()
+    {
+        Rs3Fixture fx;
+        const QString beta = fx.addTemplate(Rs3Fixture::Beta, "mxt", "s02", "p25ext", QSize(1280, 480));
+        const std::vector<PageTemplateGroup> groups = PageTemplateLibrary::listRs3Templates("mxt");
+        QCOMPARE(int(groups.size()), 1);
+        QCOMPARE(groups[0].templates[0].folderPath, beta);
+    }
+
+    void homebrewWithoutStore()
+    {
+        Rs3Fixture fx;
+        const auto before = fx.snapshot();
+        const PageTemplateGroup group = PageTemplateLibrary::listHomebrewTemplates("mxs_12", "mxs");
+        QCOMPARE(group.setFolder, QStringLiteral("homebrew"));
+        QCOMPARE(group.setLabel, QStringLiteral("Homebrew"));
+        QCOMPARE(group.sort, 1000);
+        QVERIFY(group.homebrew);
+        QVERIFY(group.templates.empty());
+        QCOMPARE(fx.snapshot(), before);
+    }
+
+    // Listing copies every store template into the stable install (family and
+    // RS3 family) and offers the RS3 copy; an existing copy is kept as it is.
+    void homebrewListingCopiesIntoRs3()
+    {
+        Rs3Fixture fx;
+        const QString b = saveToStore("mxs_12", "b", "alpha");
+        saveToStore("mxs_12", "a", "Beta");
+        QDir().mkpath(homebrewTemplatesDir() + "/mxs_12/no_page");
+
+        PageTemplateGroup group = PageTemplateLibrary::listHomebrewTemplates("mxs_12", QString());
+        QCOMPARE(int(group.templates.size()), 2);
+        QCOMPARE(group.templates[0].displayName, QStringLiteral("alpha"));
+        QCOMPARE(group.templates[0].folderName, QStringLiteral("b"));
+        QCOMPARE(group.templates[1].displayName, QStringLiteral("Beta"));
+        QCOMPARE(group.templates[0].folderPath, copyIn(fx, Rs3Fixture::Stable, "mxs_12", "b"));
+        QVERIFY(group.templates[0].homebrew);
+        QCOMPARE(Rs3Fixture::treeSnapshot(group.templates[0].folderPath), Rs3Fixture::treeSnapshot(b));
+        QVERIFY(QDir(fx.overlayRoot(Rs3Fixture::Beta)).isEmpty());
+        QVERIFY(!QFileInfo::exists(copyIn(fx, Rs3Fixture::Stable, "mxs_12", "no_page")));
+
+        saveToStore("mxs_12", "b", "alpha 2");
+        group = PageTemplateLibrary::listHomebrewTemplates("mxs_12", "MXS");
+        QCOMPARE(group.templates[0].folderPath, copyIn(fx, Rs3Fixture::Stable, "MXS", "b"));
+        QCOMPARE(group.templates[0].displayName, QStringLiteral("alpha 2"));
+        group = PageTemplateLibrary::listHomebrewTemplates("mxs_12", "mxs_12");
+        QCOMPARE(group.templates[0].folderPath, copyIn(fx, Rs3Fixture::Stable, "mxs_12", "b"));
+        QCOMPARE(group.templates[0].displayName, QStringLiteral("alpha"));
+    }
+
+    void references()
+    {
+        Rs3Fixture fx;
+        const QString one = fx.addUserConfig(Rs3Fixture::Stable, "cfg_one", "Track.day",
+                                             {"a S04_HOMEBREW/MyTpl/x s04_homebrew/mytpl/y", "s04_homebrew/mytpl2/ z"});
+        fx.addUserConfig(Rs3Fixture::Stable, "cfg_none", "None", {"s04_homebrew/mytpl2/"});
+        fx.addUserConfig(Rs3Fixture::Stable, "other", "Other", {"s04_homebrew/mytpl/"});
+        const QString two = fx.addUserConfig(Rs3Fixture::Beta, "cfg_two", QString(), {"", "s04_homebrew/mytpl/"});
+        QList<TemplateReference> refs = PageTemplateLibrary::configsReferencingTemplate(homebrewTemplate(" mytpl "));
+        QCOMPARE(refs.size(), 2);
+        QCOMPARE(refs[0].cfgFolderName, QStringLiteral("cfg_one"));
+        QCOMPARE(refs[0].configName, QStringLiteral("Track.day"));
+        QCOMPARE(refs[0].cfgFolderPath, one);
+        QCOMPARE(refs[0].referenceCount, 2);
+        QCOMPARE(refs[1].cfgFolderName, QStringLiteral("cfg_two"));
+        QCOMPARE(refs[1].configName, QStringLiteral("cfg_two"));
+        QCOMPARE(refs[1].cfgFolderPath, two);
+        QCOMPARE(refs[1].referenceCount, 1);
+        PageTemplate stock = homebrewTemplate("mytpl");
+        stock.homebrew = false;
+        QVERIFY(PageTemplateLibrary::configsReferencingTemplate(stock).isEmpty());
+        QVERIFY(PageTemplateLibrary::configsReferencingTemplate(homebrewTemplate("  ")).isEmpty());
+    }
+
+    void deleting()
+    {
+        Rs3Fixture fx;
+        QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, standard("mxs_12")));
+        QDir().mkpath(fx.absolutePath(Rs3Fixture::Beta, standard("mxs")));
+        const QString store = saveToStore("mxs_12", "mytpl", "Mine");
+        QVERIFY(!PageTemplateLibrary::mirrorTemplateToRs3(store, fx.root(Rs3Fixture::Stable), "mxs_12", "mytpl")
+                     .isEmpty());
+        QVERIFY(!PageTemplateLibrary::mirrorTemplateToRs3(store, fx.root(Rs3Fixture::Beta), "mxs", "mytpl").isEmpty());
+        fx.addUserConfig(Rs3Fixture::Stable, "cfg_a", "A", {"s04_homebrew/mytpl/p"});
+        fx.addUserConfig(Rs3Fixture::Beta, "cfg_b", "B", {"s04_homebrew/mytpl/p"});
+        const auto rs3 = fx.snapshot();
+        const auto stored = Rs3Fixture::treeSnapshot(homebrewTemplatesDir());
+
+        const QRegularExpression refused(QStringLiteral("^Refusing to delete homebrew template mytpl - still "
+                                                        "referenced by config cfg_[ab] \\( 1 references \\)$"));
+        QTest::ignoreMessage(QtWarningMsg, refused);
+        QTest::ignoreMessage(QtWarningMsg, refused);
+        QVERIFY(!PageTemplateLibrary::deleteHomebrewTemplate("mxs_12", homebrewTemplate("mytpl"), {}, false));
+        PageTemplate stock = homebrewTemplate("mytpl");
+        stock.homebrew = false;
+        QVERIFY(!PageTemplateLibrary::deleteHomebrewTemplate("mxs_12", stock, {}, true));
+        QVERIFY(!PageTemplateLibrary::deleteHomebrewTemplate("mxs_12", homebrewTemplate(" "), {}, true));
+        QCOMPARE(fx.snapshot(), rs3);
+        QCOMPARE(Rs3Fixture::treeSnapshot(homebrewTemplatesDir()), stored);
+
+        QVERIFY(PageTemplateLibrary::deleteHomebrewTemplate("mxs", homebrewTemplate("mytpl"), {}, true));
+        QVERIFY(!QFileInfo::exists(store));
+        QVERIFY(!QFileInfo::exists(copyIn(fx, Rs3Fixture::Stable, "mxs_12", "mytpl")));
+        QVERIFY(!QFileInfo::exists(copyIn(fx, Rs3Fixture::Beta, "mxs", "mytpl")));
+        QVERIFY(QFileInfo::exists(copyIn(fx, Rs3Fixture::Stable, "mxs_12", "AiM_folder.xml")));
+    }
+
+    // The store folder is already gone: the RS3 copies still go.
+    void deletingWithoutStoreFolder()
+    {
+        Rs3Fixture fx;
+        QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, standard("mxs_12")));
+        const QString store = saveToStore("mxs_12", "gone", "Gone");
+        QVERIFY(!PageTemplateLibrary::mirrorTemplateToRs3(store, fx.root(Rs3Fixture::Stable), "mxs_12", "gone")
+                     .isEmpty());
+        QVERIFY(QDir(store).removeRecursively());
+        QVERIFY(PageTemplateLibrary::deleteHomebrewTemplate("mxs_12", homebrewTemplate("gone"), {}, false));
+        QVERIFY(!QFileInfo::exists(copyIn(fx, Rs3Fixture::Stable, "mxs_12", "gone")));
+    }
+
+    void deletingHostileNames_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("dotdot") << "mxs_12" << "..";
+        QTest::newRow("climbing name") << "mxs_12" << "../x";
+        QTest::newRow("nested name") << "mxs_12" << "a/b";
+        QTest::newRow("climbing family") << "../.." << "mytpl";
+    }
+
+    void deletingHostileNames()
+    {
+        QFETCH(QString, family);
+        QFETCH(QString, name);
+        Rs3Fixture fx;
+        QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, standard("mxs_12")));
+        QDir().mkpath(fx.absolutePath(Rs3Fixture::Beta, standard("mxs_12")));
+        const QString store = saveToStore("mxs_12", "mytpl", "Mine");
+        fx.addFolderMeta(Rs3Fixture::Stable, standard("mxs_12") + "/s04_homebrew/x", "x");
+        fx.addFolderMeta(Rs3Fixture::Stable, standard("mxs_12") + "/s04_homebrew/a/b", "b");
+        fx.addFolderMeta(Rs3Fixture::Stable, standard("mxs_12") + "/x", "x");
+        PageTemplateLibrary::mirrorTemplateToRs3(store, fx.root(Rs3Fixture::Beta), "mxs_12", "mytpl");
+        // Decoys where the hostile names lead, in the store and beside it.
+        QVERIFY(PageTemplateLibrary::writeFile(homebrewTemplatesDir() + "/x/keep", "x"));
+        QVERIFY(PageTemplateLibrary::writeFile(homebrewTemplatesDir() + "/mxs_12/a/b/keep", "x"));
+        QVERIFY(PageTemplateLibrary::writeFile(homebrewTemplatesDir() + "/../../mytpl/keep", "x"));
+        const auto rs3 = fx.snapshot();
+        const auto home = Rs3Fixture::treeSnapshot(TestEnvironment::homeDir());
+        QVERIFY(!PageTemplateLibrary::deleteHomebrewTemplate(family, homebrewTemplate(name), {}, true));
+        QCOMPARE(fx.snapshot(), rs3);
+        QCOMPARE(Rs3Fixture::treeSnapshot(TestEnvironment::homeDir()), home);
+    }
+
+    void relocation()
+    {
+        Rs3Fixture fx;
+        const QString source = fx.addTemplate(Rs3Fixture::Stable, "mxs_12", "s02", "p01");
+        const QString target = fx.absolutePath(Rs3Fixture::Stable, standard("mxs") + "/s02/p01");
+        QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(source, "mxs_12", "MXS_12"), source);
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, "aim/resources/overlay/MXS_12/masks")));
+
+        QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(source, "mxs_12", "mxs"), target);
+        QCOMPARE(Rs3Fixture::treeSnapshot(target), Rs3Fixture::treeSnapshot(source));
+        QVERIFY(PageTemplateLibrary::writeFile(source + "/pMain.P2.xml", "changed"));
+        QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(source + "/", "mxs_12", "mxs"), target);
+        QVERIFY(fileBytes(target + "/pMain.P2.xml") != "changed");
+
+        QString windows = source + "\\";
+        windows.replace('/', '\\');
+        const QString mxg = fx.absolutePath(Rs3Fixture::Stable, standard("mxg_12") + "/s02/p01");
+        QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(windows, "MXS_12", "mxg_12"), mxg);
+        QVERIFY(QFileInfo::exists(mxg + "/pMain.P2.xml"));
+
+        const QString store = saveToStore("mxs_12", "zt", "T");
+        QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(store, "mxs_12", "mxs"), store);
+        const QString empty = fx.absolutePath(Rs3Fixture::Stable, standard("mxs_12") + "/s02/p02");
+        QDir().mkpath(empty);
+        QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(empty, "mxs_12", "mxs"), empty);
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, standard("mxs") + "/s02/p02")));
+
+        const auto before = fx.snapshot();
+        for (const QString& family : {QStringLiteral("../../x"), QStringLiteral(".."), QStringLiteral("../..")})
+            QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(source, "mxs_12", family), source);
+        QCOMPARE(fx.snapshot(), before);
+    }
+
+    void relativeToRs3Root()
+    {
+        Rs3Fixture fx;
+        const QString stable = fx.absolutePath(Rs3Fixture::Stable, standard("mxs") + "/s02/p01");
+        QCOMPARE(PageTemplateLibrary::relativeToRs3Root(stable), standard("mxs") + "/s02/p01/");
+        QString windows = stable + "\\";
+        windows.replace('/', '\\');
+        QCOMPARE(PageTemplateLibrary::relativeToRs3Root(windows), standard("mxs") + "/s02/p01/");
+        QCOMPARE(PageTemplateLibrary::relativeToRs3Root(fx.absolutePath(Rs3Fixture::Beta, standard("mxs"))), QString());
+        QSettings().setValue(QStringLiteral("paths/raceStudio3Root"), QString());
+        QCOMPARE(PageTemplateLibrary::relativeToRs3Root(stable), QString());
+    }
+};
+
+KORV_GUI_TEST_MAIN(TemplateListingTest)
+#include "tst_templatelisting.moc"
