@@ -55,16 +55,6 @@ pugi::xml_node firstBarScale(pugi::xml_node maskNode)
     return {};
 }
 
-// A zero mark: a step valued "0" placed strictly inside the bar (1..99).
-bool isZeroMark(pugi::xml_node step)
-{
-    if (paramValue(step, "VAL_SCALA").trimmed() != "0")
-        return false;
-    bool ok = false;
-    const int position = paramValue(step, "POS_VAL_SCALA").trimmed().toInt(&ok);
-    return ok && position >= 1 && position <= 99;
-}
-
 // Sets a parameter with a new parameter placed first in the element, so that
 // RS3 finds the page pictures where it writes them itself. An empty value
 // never creates a parameter.
@@ -199,7 +189,7 @@ bool DashConfig::setBarZeroMark(pugi::xml_node maskNode, bool on)
             zeroStep = step;
         else if (position == "100")
             fullStep = step;
-        if (isZeroMark(step))
+        if (isBarZeroMarkStep(step))
             marks.push_back(step);
     }
     const auto removeMarks = [&](size_t from) {

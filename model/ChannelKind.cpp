@@ -1,6 +1,7 @@
 #include "model/ChannelKind.h"
 
 #include "model/InstallRoots.h"
+#include "model/XmlParams.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -142,6 +143,30 @@ bool isFixedResourceName(const QString& name)
             return false;
     }
     return true;
+}
+
+bool isBarZeroMarkStep(pugi::xml_node step)
+{
+    if (!hasClass(step, "StepScale") || paramValue(step, "VAL_SCALA").trimmed() != "0")
+        return false;
+    bool ok = false;
+    const int position = paramValue(step, "POS_VAL_SCALA").trimmed().toInt(&ok);
+    return ok && position >= 1 && position <= 99;
+}
+
+bool hasBarZeroMark(pugi::xml_node mask)
+{
+    for (pugi::xml_node e : mask.children("e")) {
+        if (!hasClass(e, "Bargraph") && !hasClass(e, "BargraphTrapezio"))
+            continue;
+        const pugi::xml_node scale = findScaleFsvNode(e);
+        for (pugi::xml_node step : scale.children("e")) {
+            if (isBarZeroMarkStep(step))
+                return true;
+        }
+        return false;
+    }
+    return false;
 }
 
 bool isStepScaleBargraph(pugi::xml_node mask)

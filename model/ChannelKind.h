@@ -39,6 +39,13 @@ bool isKnownElementType(const QString& className);
 // that does not name a real channel.
 bool isFixedResourceName(const QString& name);
 
+// A StepScale valued "0" placed strictly inside its bar (position 1..99).
+bool isBarZeroMarkStep(pugi::xml_node step);
+
+// The mask's first Bargraph/BargraphTrapezio child shows a zero mark inside
+// its scale; false for a null node or a mask without a bar.
+bool hasBarZeroMark(pugi::xml_node mask);
+
 // A bar whose scale has a zero step at position 0 valued 1..99, i.e. a scale
 // laid out in steps rather than the stock 0/100 pair.
 bool isStepScaleBargraph(pugi::xml_node mask);

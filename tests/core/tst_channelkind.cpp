@@ -28,6 +28,20 @@ QByteArray stepBar(const char* zeroValue)
         + zeroValue + "</p></e></e></e></e></e>";
 }
 
+// A bar mask whose scale steps are (position, value) pairs; `first` names
+// a bar placed before it.
+QByteArray zeroMarkBar(std::initializer_list<std::pair<const char*, const char*>> steps, const char* first = nullptr)
+{
+    QByteArray xml = "<e c=\"GMaskParam\">";
+    if (first)
+        xml += QByteArray("<e c=\"") + first + "\"/>";
+    xml += "<e c=\"Bargraph\"><e c=\"ScaleFSV\">";
+    for (const auto& step : steps)
+        xml += QByteArray("<e c=\"StepScale\"><p n=\"POS_VAL_SCALA\">") + step.first + "</p><p n=\"VAL_SCALA\">"
+            + step.second + "</p></e>";
+    return xml + "</e></e></e>";
+}
+
 } // namespace
 
 class ChannelKindTest : public QObject {
@@ -171,6 +185,30 @@ private Q_SLOTS:
         QFETCH(bool, expected);
         pugi::xml_document doc;
         QCOMPARE(isStepScaleBargraph(loadMask(doc, mask)), expected);
+    }
+
+    void zeroMark_data()
+    {
+        QTest::addColumn<QByteArray>("mask");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("zero inside") << zeroMarkBar({{"0", "-20"}, {"17", "0"}, {"100", "100"}}) << true;
+        QTest::newRow("zero at 1") << zeroMarkBar({{"1", " 0 "}}) << true;
+        QTest::newRow("zero at 99") << zeroMarkBar({{"99", "0"}}) << true;
+        QTest::newRow("zero at the start") << zeroMarkBar({{"0", "0"}, {"100", "100"}}) << false;
+        QTest::newRow("zero at the end") << zeroMarkBar({{"100", "0"}}) << false;
+        QTest::newRow("position not a number") << zeroMarkBar({{"1x", "0"}}) << false;
+        QTest::newRow("value 0.0") << zeroMarkBar({{"50", "0.0"}}) << false;
+        QTest::newRow("only the first bar counts") << zeroMarkBar({{"50", "0"}}, "BargraphTrapezio") << false;
+        QTest::newRow("no bar") << maskOf({"Digit"}) << false;
+    }
+
+    void zeroMark()
+    {
+        QFETCH(QByteArray, mask);
+        QFETCH(bool, expected);
+        pugi::xml_document doc;
+        QCOMPARE(hasBarZeroMark(loadMask(doc, mask)), expected);
+        QVERIFY(!hasBarZeroMark(pugi::xml_node()));
     }
 };
 

@@ -1,0 +1,360 @@
+#include "panels/ElementCatalog.h"
+
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+
+namespace {
+
+const int kFormatVersion = 1;
+const int kProgressEvery = 250;
+
+struct CatalogState {
+    QList<ElementCatalogEntry> entries;
+    bool loaded = false;
+    QDateTime scannedAt;
+};
+
+CatalogState& state()
+{
+    static CatalogState s;
+    return s;
+}
+
+// First row whose class the file names decides the kind.
+QString kindForClasses(const QSet<QString>& classes)
+{
+    static const QList<QPair<QString, QString>> table = {
+        {QStringLiteral("Analog"), QStringLiteral("gauge-analog")},
+        {QStringLiteral("Ring"), QStringLiteral("gauge-ring")},
+        {QStringLiteral("BargraphTrapezio"), QStringLiteral("bar")},
+        {QStringLiteral("AiM_Icona"), QStringLiteral("icon")},
+        {QStringLiteral("Digit"), QStringLiteral("digit")},
+    };
+    for (const auto& row : table) {
+        if (classes.contains(row.first))
+            return row.second;
+    }
+    return {};
+}
+
+QSet<QString> elementClasses(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("<e c=\"([A-Za-z_]+)\""));
+    QSet<QString> classes;
+    QRegularExpressionMatchIterator it = pattern.globalMatch(text);
+    while (it.hasNext())
+        classes.insert(it.next().captured(1));
+    return classes;
+}
+
+int intOrZero(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+QStringList jsonStrings(const QJsonValue& value)
+{
+    QStringList list;
+    for (const QJsonValue& v : value.toArray())
+        list << v.toString();
+    return list;
+}
+
+QJsonArray toJsonArray(const QStringList& list)
+{
+    QJsonArray array;
+    for (const QString& s : list)
+        array.append(s);
+    return array;
+}
+
+QJsonObject entryToJson(const ElementCatalogEntry& e)
+{
+    QJsonArray scales;
+    for (const CatalogScaleFrame& f : e.scales)
+        scales.append(QJsonObject{{QStringLiteral("unit"), f.unit},
+                                  {QStringLiteral("full"), f.full},
+                                  {QStringLiteral("frame"), f.frame}});
+    return QJsonObject{
+        {QStringLiteral("device"), e.device},
+        {QStringLiteral("set"), e.set},
+        {QStringLiteral("page"), e.page},
+        {QStringLiteral("item"), e.item},
+        {QStringLiteral("kind"), e.kind},
+        {QStringLiteral("classes"), toJsonArray(e.classes)},
+        {QStringLiteral("w"), e.size.width()},
+        {QStringLiteral("h"), e.size.height()},
+        {QStringLiteral("relPath"), e.relPath},
+        {QStringLiteral("absFolder"), e.absFolder},
+        {QStringLiteral("art"), toJsonArray(e.art)},
+        {QStringLiteral("stable"), e.stable},
+        {QStringLiteral("scales"), scales},
+    };
+}
+
+ElementCatalogEntry entryFromJson(const QJsonObject& o)
+{
+    ElementCatalogEntry e;
+    e.device = o.value(QLatin1String("device")).toString();
+    e.set = o.value(QLatin1String("set")).toString();
+    e.page = o.value(QLatin1String("page")).toString();
+    e.item = o.value(QLatin1String("item")).toString();
+    e.kind = o.value(QLatin1String("kind")).toString();
+    e.classes = jsonStrings(o.value(QLatin1String("classes")));
+    e.size = QSize(o.value(QLatin1String("w")).toInt(0), o.value(QLatin1String("h")).toInt(0));
+    e.relPath = o.value(QLatin1String("relPath")).toString();
+    e.absFolder = o.value(QLatin1String("absFolder")).toString();
+    e.art = jsonStrings(o.value(QLatin1String("art")));
+    e.stable = o.value(QLatin1String("stable")).toBool(true);
+    for (const QJsonValue& v : o.value(QLatin1String("scales")).toArray()) {
+        const QJsonObject s = v.toObject();
+        e.scales << CatalogScaleFrame{s.value(QLatin1String("unit")).toString(), s.value(QLatin1String("full")).toInt(0),
+                                      s.value(QLatin1String("frame")).toString()};
+    }
+    return e;
+}
+
+// A root is the stable install's when it is the stable root or lies below it
+// on a folder boundary: ".../RaceStudio3_beta" is not below ".../RaceStudio3".
+bool isStableRoot(const QString& stableRoot, const QString& root)
+{
+    return !stableRoot.isEmpty() && PathGuard::isInside(stableRoot, QDir::fromNativeSeparators(root));
+}
+
+} // namespace
+
+QString ElementCatalog::catalogPath()
+{
+    return appDataDir() + QStringLiteral("/element-catalog.json");
+}
+
+bool ElementCatalog::isLoaded()
+{
+    return state().loaded;
+}
+
+const QList<ElementCatalogEntry>& ElementCatalog::entries()
+{
+    return state().entries;
+}
+
+QDateTime ElementCatalog::scannedAt()
+{
+    return state().scannedAt;
+}
+
+void ElementCatalog::resetForTesting()
+{
+    state() = CatalogState();
+}
+
+QStringList ElementCatalog::devices()
+{
+    QSet<QString> seen;
+    QStringList list;
+    for (const ElementCatalogEntry& e : state().entries) {
+        if (!seen.contains(e.device)) {
+            seen.insert(e.device);
+            list << e.device;
+        }
+    }
+    list.sort(Qt::CaseSensitive);
+    return list;
+}
+
+bool ElementCatalog::isDeviceStable(const QString& device)
+{
+    for (const ElementCatalogEntry& e : state().entries) {
+        if (e.device == device)
+            return e.stable;
+    }
+    return false;
+}
+
+QList<ElementCatalogEntry> ElementCatalog::entriesInSet(const QString& device, const QString& page)
+{
+    QList<ElementCatalogEntry> list;
+    for (const ElementCatalogEntry& e : state().entries) {
+        if (e.device == device && e.page == page)
+            list << e;
+    }
+    return list;
+}
+
+QString ElementCatalog::paramValue(const QString& m2Text, const QString& name)
+{
+    // The name goes into the pattern as it stands; the callers pass fixed
+    // parameter names.
+    static QHash<QString, QRegularExpression> patterns;
+    auto it = patterns.find(name);
+    if (it == patterns.end())
+        it = patterns.insert(name, QRegularExpression(QStringLiteral("<p n=\"%1\"\\s*>([^<]*)</p>").arg(name)));
+    const QRegularExpressionMatch m = it->match(m2Text);
+    return m.hasMatch() ? m.captured(1).trimmed() : QString();
+}
+
+bool ElementCatalog::parseScaleFrame(const QString& fileName, CatalogScaleFrame& frame)
+{
+    static const QRegularExpression pattern(QStringLiteral("^scala_([a-z_]+)_ON_(\\d+)\\.png$"));
+    const QRegularExpressionMatch m = pattern.match(fileName);
+    if (!m.hasMatch())
+        return false;
+    QString unit = m.captured(1);
+    int full = intOrZero(m.captured(2));
+    if (unit == QLatin1String("rpm"))
+        full *= 1000;
+    else
+        unit.remove(QStringLiteral("vel_"));
+    frame.unit = unit;
+    frame.full = full;
+    frame.frame = fileName;
+    return true;
+}
+
+bool ElementCatalog::scanPageFile(const QString& filePath, ElementCatalogEntry& entry)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QString text = QString::fromLatin1(file.readAll());
+    const QSet<QString> classes = elementClasses(text);
+    const QString kind = kindForClasses(classes);
+    if (kind.isEmpty())
+        return false;
+
+    const QString folder = QDir::fromNativeSeparators(QFileInfo(filePath).absolutePath());
+    const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const int overlayAt = parts.lastIndexOf(QStringLiteral("overlay"));
+    const int setAt = parts.lastIndexOf(QStringLiteral("set"));
+    if (overlayAt < 0 || setAt < 0 || overlayAt + 1 >= parts.size() || setAt + 1 >= parts.size())
+        return false;
+
+    entry.device = parts.at(overlayAt + 1);
+    entry.set = parts.at(setAt + 1);
+    entry.item = parts.last();
+    entry.page = parts.at(parts.size() - 3);
+    entry.kind = kind;
+    entry.classes = QStringList(classes.begin(), classes.end());
+    entry.classes.sort(Qt::CaseSensitive);
+    entry.size = QSize(intOrZero(paramValue(text, QStringLiteral("WIDTH"))),
+                       intOrZero(paramValue(text, QStringLiteral("HEIGHT"))));
+    entry.absFolder = folder;
+    entry.relPath = QStringLiteral("aim/resources/overlay/") + parts.mid(overlayAt + 1).join(QLatin1Char('/'))
+                  + QLatin1Char('/');
+    entry.art = QDir(folder).entryList({QStringLiteral("*.png"), QStringLiteral("*.tgz"), QStringLiteral("*.tga")},
+                                       QDir::Files, QDir::Name);
+    entry.scales.clear();
+    for (const QString& name : entry.art) {
+        CatalogScaleFrame frame;
+        if (parseScaleFrame(name, frame))
+            entry.scales << frame;
+    }
+    return true;
+}
+
+int ElementCatalog::rebuild(const Progress& progress)
+{
+    const auto report = [&progress](int count, int rootsDone) {
+        if (progress)
+            progress(count, rootsDone);
+    };
+    const QString stableRoot = QDir::fromNativeSeparators(raceStudio3Root());
+    QList<ElementCatalogEntry> found;
+    QSet<QString> keys;
+    QSet<QString> stableDevices;
+    int rootsDone = 0;
+    for (const QString& root : allOverlayRoots()) {
+        const bool stable = isStableRoot(stableRoot, root);
+        if (QFileInfo(root).isDir()) {
+            QDirIterator it(root, {QStringLiteral("*.M2.xml")}, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                ElementCatalogEntry entry;
+                if (!scanPageFile(it.next(), entry))
+                    continue;
+                if (stable)
+                    stableDevices.insert(entry.device);
+                const QString key = entry.device + QLatin1Char('/') + entry.set + QLatin1Char('/') + entry.page
+                                  + QLatin1Char('/') + entry.item;
+                if (keys.contains(key))
+                    continue; // the first root that has an element wins
+                keys.insert(key);
+                found << entry;
+                if (found.size() % kProgressEvery == 0)
+                    report(int(found.size()), rootsDone);
+            }
+        }
+        ++rootsDone;
+        report(int(found.size()), rootsDone);
+    }
+    for (ElementCatalogEntry& e : found)
+        e.stable = stableDevices.contains(e.device);
+
+    CatalogState& s = state();
+    s.entries = found;
+    s.loaded = true;
+    // Whole seconds: the file keeps no more, so a reload gives the same time.
+    const QDateTime now = QDateTime::currentDateTime();
+    s.scannedAt = now.addMSecs(-now.time().msec());
+    if (!save())
+        qWarning("ElementCatalog::rebuild: could not write %s", qPrintable(catalogPath()));
+    return int(found.size());
+}
+
+bool ElementCatalog::load()
+{
+    QFile file(catalogPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject top = QJsonDocument::fromJson(file.readAll()).object();
+    if (top.value(QLatin1String("version")).toInt(0) != kFormatVersion)
+        return false;
+    QList<ElementCatalogEntry> list;
+    for (const QJsonValue& v : top.value(QLatin1String("items")).toArray())
+        list << entryFromJson(v.toObject());
+
+    CatalogState& s = state();
+    s.entries = list;
+    s.loaded = true;
+    s.scannedAt = QDateTime::fromString(top.value(QLatin1String("scanned")).toString(), Qt::ISODate);
+    return true;
+}
+
+bool ElementCatalog::save()
+{
+    const CatalogState& s = state();
+    QJsonArray items;
+    for (const ElementCatalogEntry& e : s.entries)
+        items.append(entryToJson(e));
+    const QJsonObject top{
+        {QStringLiteral("version"), kFormatVersion},
+        {QStringLiteral("scanned"), s.scannedAt.isValid() ? s.scannedAt.toString(Qt::ISODate) : QString()},
+        {QStringLiteral("items"), items},
+    };
+    const QString path = catalogPath();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    // Written beside and renamed over: an interrupted write keeps the old index.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = QJsonDocument(top).toJson(QJsonDocument::Compact);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "panels/ElementCatalogEntry.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The process-wide index of RaceStudio 3's native elements, kept between
+// runs in "element-catalog.json" in the application data folder. Scanning
+// the installs takes minutes, so it happens only on request (rebuild);
+// readers call load() first when isLoaded() is false. GUI thread only.
+class ElementCatalog {
+public:
+    ElementCatalog() = delete;
+
+    // (entries found so far, install roots finished)
+    using Progress = std::function<void(int, int)>;
+
+    static QString catalogPath();
+    static bool isLoaded();
+    static bool load();
+    static bool save();
+    static int rebuild(const Progress& progress = Progress());
+
+    static const QList<ElementCatalogEntry>& entries();
+    static QDateTime scannedAt();
+    static QStringList devices();
+    static bool isDeviceStable(const QString& device);
+    static QList<ElementCatalogEntry> entriesInSet(const QString& device, const QString& page);
+
+    static bool scanPageFile(const QString& filePath, ElementCatalogEntry& entry);
+    static bool parseScaleFrame(const QString& fileName, CatalogScaleFrame& frame);
+    static QString paramValue(const QString& m2Text, const QString& name);
+
+    // Back to the state at start: empty, not loaded, no scan time.
+    static void resetForTesting();
+};

@@ -1,0 +1,190 @@
+#pragma once
+
+#include "artwork/BoxStyleInfo.h"
+#include "artwork/IconPreviewInfo.h"
+#include "artwork/MultiBoxInfo.h"
+#include "model/ChannelInfo.h"
+#include "model/PageModel.h"
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <vector>
+
+class DashConfig;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QFormLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QUndoStack;
+
+// The property editor at the right of the canvas: the selected mask or
+// widget with its id, kind, channel, geometry, text styles, bar scale, box
+// style, icon setup and artwork. It points at records of the open
+// configuration, which the main window re-shows after every rebuild of the
+// model. While it fills its own controls `filling` is set, so that setting a
+// value never comes back as a user edit.
+//
+// Member definitions are split by concern: the form (PropertyPanel.cpp),
+// showing a selection (PropertyPanelDisplay.cpp) and the edit handlers
+// (PropertyPanelEdits.cpp).
+class PropertyPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PropertyPanel(QWidget* parent = nullptr);
+
+    static const QStringList& firmwareFontFamilies();
+    static QString maskKindText(int kind);
+    static QString widgetKindText(int kind);
+    static bool channelMatchesName(const ChannelInfo& channel, const QString& name);
+
+    void setUndoStack(QUndoStack* stack);
+    void setChannels(const std::vector<ChannelInfo>& list);
+    void setPageContext(DashConfig* cfg, int page);
+    void setConfig(DashConfig* cfg);
+    void setConfigFileIndex(int index);
+    void setPageSize(int w, int h);
+
+    void clear();
+    void showSelection(PageModel* page, int maskIndex, int widgetIndex);
+    void showMask(MaskElement* m);
+    void showWidget(MaskElement* m, WidgetModel* w);
+    void refreshGeometry();
+
+    void setBarColorEnabled(bool visible, bool hasColour);
+    void setIconPreviewEnabled(bool visible, bool hasPreview);
+    void showIconInfo(bool isIcon, const IconPreviewInfo& info);
+    void updateBoxInfo(const BoxStyleInfo& style, const MultiBoxInfo& multi);
+
+Q_SIGNALS:
+    void valueAlignmentChanged(const QString& posAlign);
+    void barColorRequested();
+    void barColorRemoveRequested();
+    void iconPreviewRequested();
+    void iconPreviewRemoveRequested();
+    void positionChanged(int x, int y);
+    void sizeChanged(int w, int h);
+    void fontChanged();
+    void channelRebindRequested(const ChannelInfo& newChannel);
+
+private Q_SLOTS:
+    void onSpinBoxChanged();
+    void onValueFontChanged();
+    void onLabelFontChanged();
+    void pickValueColor();
+    void pickLabelColor();
+    void onLabelTextChanged();
+    void onChannelComboChanged(int row);
+    void onBarMinMaxChanged();
+    void onBarShowZeroToggled(bool checked);
+    void onAlignmentChosen();
+
+private:
+    // --- the form (PropertyPanel.cpp) ------------------------------------
+    void buildArtwork();
+    void buildElementGroup();
+    void buildGeometryGroups();
+    void buildScaleGroup();
+    void buildValueFontGroup();
+    void buildBoxGroup();
+    void buildLabelGroups();
+    void buildIconGroups();
+    void connectControls();
+
+    // --- showing a selection (PropertyPanelDisplay.cpp) ------------------
+    int channelRow(const QString& name) const;
+    void showChannel(const QString& name, bool isLabel);
+    void setGeometryRanges(int xMax, int yMax, int wMin, int wMax, int hMin, int hMax);
+    void setGeometryValues(int x, int y, int w, int h);
+    void selectFontFamily(QComboBox* combo, const QString& charset);
+    void showBarScale(const MaskElement& m, bool keepValuesWhenMissing);
+    QString scaleNote(const MaskElement& m, double min, double max) const;
+    void updateAlignmentHint(const WidgetModel* w);
+    void updateArtworkInfo(const MaskElement* m);
+    void hideArtwork();
+    void showIconGraphic(const QString& path);
+    QString iconTriggerText(const IconPreviewInfo& info) const;
+    static void setRowShown(QFormLayout* form, QWidget* field, bool shown);
+    static void setSwatchColor(QPushButton* button, const QColor& colour);
+
+    // --- edits (PropertyPanelEdits.cpp) ----------------------------------
+    void updateFontWarning();
+
+    std::vector<ChannelInfo> channels;
+    MaskElement* mask = nullptr;
+    WidgetModel* widget = nullptr;
+    bool filling = false;
+    int pageWidth = 800;
+    int pageHeight = 480;
+    DashConfig* fontConfig = nullptr;
+    int deviceFileIndex = -1;
+    DashConfig* config = nullptr;
+    int pageIndex = -1;
+    QUndoStack* undoStack = nullptr;
+
+    QLabel* artPreview = nullptr;
+    QLabel* artInfo = nullptr;
+
+    QLabel* idLabel = nullptr;
+    QComboBox* channelCombo = nullptr;
+    QLabel* typeLabel = nullptr;
+    QLabel* alignLabel = nullptr;
+    QComboBox* alignCombo = nullptr;
+
+    QSpinBox* xSpin = nullptr;
+    QSpinBox* ySpin = nullptr;
+    QSpinBox* wSpin = nullptr;
+    QSpinBox* hSpin = nullptr;
+
+    QGroupBox* scaleGroup = nullptr;
+    QDoubleSpinBox* minSpin = nullptr;
+    QDoubleSpinBox* maxSpin = nullptr;
+    QCheckBox* zeroCheck = nullptr;
+    QLabel* scaleNoteLabel = nullptr;
+    QPushButton* barColorButton = nullptr;
+    QPushButton* barColorRemoveButton = nullptr;
+
+    QComboBox* valueFontCombo = nullptr;
+    QSpinBox* valueSizeSpin = nullptr;
+    QLabel* fontStatusIcon = nullptr;
+    QPushButton* valueColorButton = nullptr;
+
+    QFormLayout* boxForm = nullptr;
+    QLabel* boxStyleLabel = nullptr;
+    QLabel* boxSwatch = nullptr;
+    QLabel* boxColorText = nullptr;
+    QWidget* boxLayoutRow = nullptr;
+    QLabel* boxLayoutText = nullptr;
+    QWidget* boxDividersRow = nullptr;
+    QLabel* boxDividersText = nullptr;
+    QWidget* boxCaptionRow = nullptr;
+    QLabel* boxCaptionText = nullptr;
+    QLabel* boxBorderLabel = nullptr;
+    QLabel* boxWarning = nullptr;
+
+    QGroupBox* labelFontGroup = nullptr;
+    QComboBox* labelFontCombo = nullptr;
+    QSpinBox* labelSizeSpin = nullptr;
+    QPushButton* labelColorButton = nullptr;
+    QGroupBox* labelTextGroup = nullptr;
+    QLineEdit* labelTextEdit = nullptr;
+
+    QGroupBox* iconSetupGroup = nullptr;
+    QFormLayout* iconForm = nullptr;
+    QLabel* iconFeatureLabel = nullptr;
+    QWidget* iconGraphicRow = nullptr;
+    QLabel* iconThumb = nullptr;
+    QLabel* iconNameLabel = nullptr;
+    QLabel* iconTriggerLabel = nullptr;
+    QLabel* iconNote = nullptr;
+    QGroupBox* iconPreviewGroup = nullptr;
+    QPushButton* previewIconButton = nullptr;
+    QPushButton* removePreviewButton = nullptr;
+};

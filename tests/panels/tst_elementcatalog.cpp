@@ -1,0 +1,340 @@
+#include "model/InstallRoots.h"
+#include "panels/ElementCatalog.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QtTest>
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+QByteArray m2Xml(const QStringList& classes, const QString& width = QStringLiteral("200"),
+                 const QString& height = QStringLiteral("100"))
+{
+    QByteArray xml = "<?xml version=\"1.0\"?>\n<aimDataBase_Mask2>\n  <e c=\"GMaskParam\" i=\"m\">\n";
+    xml += "    <p n=\"WIDTH\">" + width.toUtf8() + "</p>\n    <p n=\"HEIGHT\">" + height.toUtf8() + "</p>\n";
+    for (const QString& c : classes)
+        xml += "    <e c=\"" + c.toUtf8() + "\" i=\"01\">\n    </e>\n";
+    return xml + "  </e>\n</aimDataBase_Mask2>\n";
+}
+
+// "aim/resources/overlay/<device>/set/<set>/<page>/Items/<item>/"
+QString itemRel(const QString& device, const QString& set, const QString& page, const QString& item)
+{
+    return QStringLiteral("aim/resources/overlay/%1/set/%2/%3/Items/%4/").arg(device, set, page, item);
+}
+
+QString keyOf(const ElementCatalogEntry& e)
+{
+    return QStringList{e.device, e.set, e.page, e.item}.join(QLatin1Char('/'));
+}
+
+// The walk order within a root is the file system's; compare by key.
+QList<ElementCatalogEntry> sortedByKey(QList<ElementCatalogEntry> list)
+{
+    std::sort(list.begin(), list.end(),
+              [](const ElementCatalogEntry& a, const ElementCatalogEntry& b) { return keyOf(a) < keyOf(b); });
+    return list;
+}
+
+bool writeCatalogFile(const QByteArray& bytes)
+{
+    QDir().mkpath(appDataDir());
+    QFile f(ElementCatalog::catalogPath());
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class ElementCatalogTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Rs3Fixture> m_rs3;
+
+    bool item(Rs3Fixture::Root root, const QString& rel, const QStringList& classes, const QStringList& art = {},
+              const QString& width = QStringLiteral("200"))
+    {
+        const QString name = rel.section(QLatin1Char('/'), -2, -2);
+        if (!m_rs3->writeFile(root, rel + name + QStringLiteral(".M2.xml"), m2Xml(classes, width)))
+            return false;
+        for (const QString& a : art) {
+            if (!m_rs3->writeFile(root, rel + a, QByteArray("art")))
+                return false;
+        }
+        return true;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_rs3 = std::make_unique<Rs3Fixture>();
+        ElementCatalog::resetForTesting();
+        QFile::remove(ElementCatalog::catalogPath());
+    }
+
+    void cleanup() { m_rs3.reset(); }
+
+    void rebuildOverThreeRoots()
+    {
+        using R = Rs3Fixture;
+        const QString ring = itemRel("mxs_12", "s01", "Race", "rpm_ring");
+        const QString bar = itemRel("mxs_12", "s01", "Race", "trap");
+        QVERIFY(item(R::Stable, ring, {"Digit", "Ring", "Label"}));
+        QVERIFY(item(R::Stable, bar, {"BargraphTrapezio", "Axis"},
+                     {"mask.png", "scala_vel_kmh_ON_300.png", "scala_rpm_ON_8.png", "scala_rpm_on_8.png",
+                      "scala_rpm_ON_8.tgz", "Extra.TGA", "notes.txt"}));
+        QVERIFY(item(R::Stable, itemRel("mxs_12", "s01", "Race", "plainbar"), {"Bargraph"}));
+        QVERIFY(item(R::Stable, QStringLiteral("aim/resources/overlay/mxs_12/Items/noset/"), {"Digit"}));
+        // The same element in the beta install, wider: the stable one is kept.
+        QVERIFY(item(R::Beta, ring, {"Digit", "Ring"}, {}, QStringLiteral("999")));
+        QVERIFY(item(R::Beta, itemRel("mxg_12", "s02", "Laps", "lap"), {"Digit"}));
+        QVERIFY(item(R::Local, itemRel("pdm", "s03", "Main", "icon"), {"AiM_Icona", "Digit"}));
+
+        QList<QPair<int, int>> progress;
+        const int count = ElementCatalog::rebuild([&progress](int n, int roots) { progress << qMakePair(n, roots); });
+        QCOMPARE(count, 4);
+        QCOMPARE(progress, (QList<QPair<int, int>>{{2, 1}, {3, 2}, {4, 3}}));
+        QVERIFY(ElementCatalog::isLoaded());
+        QVERIFY(ElementCatalog::scannedAt().isValid());
+
+        ElementCatalogEntry ringEntry;
+        ringEntry.device = "mxs_12";
+        ringEntry.set = "s01";
+        ringEntry.page = "Race";
+        ringEntry.item = "rpm_ring";
+        ringEntry.kind = "gauge-ring";
+        ringEntry.classes = QStringList{"Digit", "GMaskParam", "Label", "Ring"};
+        ringEntry.size = QSize(200, 100);
+        ringEntry.relPath = ring;
+        ringEntry.absFolder = m_rs3->absolutePath(R::Stable, ring.chopped(1));
+        ringEntry.stable = true;
+
+        ElementCatalogEntry barEntry = ringEntry;
+        barEntry.item = "trap";
+        barEntry.kind = "bar";
+        barEntry.classes = QStringList{"Axis", "BargraphTrapezio", "GMaskParam"};
+        barEntry.relPath = bar;
+        barEntry.absFolder = m_rs3->absolutePath(R::Stable, bar.chopped(1));
+        barEntry.art = QStringList{"Extra.TGA", "mask.png", "scala_rpm_ON_8.png", "scala_rpm_ON_8.tgz",
+                                   "scala_rpm_on_8.png", "scala_vel_kmh_ON_300.png"};
+        barEntry.scales = {{"rpm", 8000, "scala_rpm_ON_8.png"}, {"kmh", 300, "scala_vel_kmh_ON_300.png"}};
+
+        ElementCatalogEntry lapEntry = ringEntry;
+        lapEntry.device = "mxg_12";
+        lapEntry.set = "s02";
+        lapEntry.page = "Laps";
+        lapEntry.item = "lap";
+        lapEntry.kind = "digit";
+        lapEntry.classes = QStringList{"Digit", "GMaskParam"};
+        lapEntry.relPath = itemRel("mxg_12", "s02", "Laps", "lap");
+        lapEntry.absFolder = m_rs3->absolutePath(R::Beta, lapEntry.relPath.chopped(1));
+        lapEntry.stable = false;
+
+        ElementCatalogEntry iconEntry = lapEntry;
+        iconEntry.device = "pdm";
+        iconEntry.set = "s03";
+        iconEntry.page = "Main";
+        iconEntry.item = "icon";
+        iconEntry.kind = "icon";
+        iconEntry.classes = QStringList{"AiM_Icona", "Digit", "GMaskParam"};
+        iconEntry.relPath = itemRel("pdm", "s03", "Main", "icon");
+        iconEntry.absFolder = m_rs3->absolutePath(R::Local, iconEntry.relPath.chopped(1));
+
+        const QList<ElementCatalogEntry> expected{lapEntry, ringEntry, barEntry, iconEntry};
+        const QList<ElementCatalogEntry> got = sortedByKey(ElementCatalog::entries());
+        QCOMPARE(got.size(), expected.size());
+        for (int i = 0; i < got.size(); ++i)
+            QVERIFY2(got[i] == sortedByKey(expected)[i], qPrintable(keyOf(got[i])));
+        // The local and beta entries follow the stable ones: roots in order.
+        QCOMPARE(ElementCatalog::entries().last().device, QStringLiteral("pdm"));
+
+        QCOMPARE(ElementCatalog::devices(), (QStringList{"mxg_12", "mxs_12", "pdm"}));
+        QVERIFY(ElementCatalog::isDeviceStable("mxs_12"));
+        QVERIFY(!ElementCatalog::isDeviceStable("mxg_12"));
+        QVERIFY(!ElementCatalog::isDeviceStable("pdm"));
+        QVERIFY(!ElementCatalog::isDeviceStable("MXS_12"));
+        QCOMPARE(ElementCatalog::entriesInSet("mxs_12", "Race").size(), 2);
+        QVERIFY(ElementCatalog::entriesInSet("mxs_12", "race").isEmpty());
+        QVERIFY(m_rs3->root(R::Beta).startsWith(m_rs3->root(R::Stable))); // the "_beta" sibling case
+
+        // The file: compact, version 1, the scan time without a zone.
+        QFile file(ElementCatalog::catalogPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(!bytes.contains('\n'));
+        const QJsonObject top = QJsonDocument::fromJson(bytes).object();
+        QCOMPARE(QStringList(top.keys()), (QStringList{"items", "scanned", "version"}));
+        QCOMPARE(top.value("version").toVariant(), QVariant(1));
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d$")
+                    .match(top.value("scanned").toString())
+                    .hasMatch());
+        const QJsonArray items = top.value("items").toArray();
+        QCOMPARE(items.size(), 4);
+        for (const QJsonValue& v : items) {
+            QCOMPARE(v.toObject().keys(), (QStringList{"absFolder", "art", "classes", "device", "h", "item", "kind",
+                                                       "page", "relPath", "scales", "set", "stable", "w"}));
+        }
+        const QJsonObject firstScale =
+            std::find_if(items.begin(), items.end(), [](const QJsonValue& v) {
+                return v.toObject().value("item").toString() == QLatin1String("trap");
+            })->toObject().value("scales").toArray().first().toObject();
+        QCOMPARE(firstScale, (QJsonObject{{"unit", "rpm"}, {"full", 8000}, {"frame", "scala_rpm_ON_8.png"}}));
+
+        const QList<ElementCatalogEntry> before = ElementCatalog::entries();
+        const QDateTime scanned = ElementCatalog::scannedAt();
+        ElementCatalog::resetForTesting();
+        QVERIFY(ElementCatalog::load());
+        QVERIFY(ElementCatalog::entries() == before);
+        QCOMPARE(ElementCatalog::scannedAt(), scanned);
+    }
+
+    void rebuildWithoutRoots()
+    {
+        QVERIFY(QDir(m_rs3->root(Rs3Fixture::Stable)).removeRecursively());
+        QVERIFY(QDir(m_rs3->root(Rs3Fixture::Beta)).removeRecursively());
+        QVERIFY(QDir(m_rs3->root(Rs3Fixture::Local)).removeRecursively());
+        QList<int> roots;
+        QCOMPARE(ElementCatalog::rebuild([&roots](int, int done) { roots << done; }), 0);
+        QCOMPARE(roots, (QList<int>{1, 2, 3}));
+        QFile file(ElementCatalog::catalogPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QJsonDocument::fromJson(file.readAll()).object().value("items"), QJsonValue(QJsonArray()));
+    }
+
+    void failedSaveKeepsTheScan()
+    {
+        QVERIFY(item(Rs3Fixture::Stable, itemRel("mxs_12", "s01", "Race", "d"), {"Digit"}));
+        QVERIFY(QDir().mkpath(ElementCatalog::catalogPath())); // a folder where the file goes
+        QCOMPARE(ElementCatalog::rebuild(), 1);
+        QVERIFY(ElementCatalog::isLoaded());
+        QVERIFY(!ElementCatalog::save());
+        QVERIFY(QDir().rmdir(ElementCatalog::catalogPath()));
+    }
+
+    void loadRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("version 2") << QByteArray(R"({"version":2,"scanned":"","items":[{"device":"x"}]})");
+        QTest::newRow("version as text") << QByteArray(R"({"version":"1","items":[{"device":"x"}]})");
+        QTest::newRow("no version") << QByteArray(R"({"scanned":"","items":[{"device":"x"}]})");
+        QTest::newRow("not an object") << QByteArray(R"([{"version":1,"items":[{"device":"x"}]}])");
+        QTest::newRow("not JSON") << QByteArray("{\"version\":1,\"items\":[");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void loadRefusals()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(writeCatalogFile(R"({"version":1,"scanned":"2026-03-01T10:20:30","items":[{"device":"kept"}]})"));
+        QVERIFY(ElementCatalog::load());
+        QVERIFY(writeCatalogFile(bytes));
+        QVERIFY(!ElementCatalog::load());
+        QCOMPARE(ElementCatalog::devices(), QStringList{"kept"});
+        QCOMPARE(ElementCatalog::scannedAt(), QDateTime(QDate(2026, 3, 1), QTime(10, 20, 30)));
+        QVERIFY(ElementCatalog::isLoaded());
+    }
+
+    void refusedFirstLoadLeavesTheCatalogUnloaded()
+    {
+        QVERIFY(!ElementCatalog::load()); // no file
+        QVERIFY(writeCatalogFile(R"({"version":2,"items":[]})"));
+        QVERIFY(!ElementCatalog::load());
+        QVERIFY(!ElementCatalog::isLoaded());
+        QVERIFY(ElementCatalog::entries().isEmpty());
+    }
+
+    void loadDefaults()
+    {
+        QVERIFY(writeCatalogFile(R"({"version":1,"scanned":"","items":[
+            {"device":"a","kind":7,"scales":[{"unit":"rpm"}]},
+            {"device":"b","w":30,"h":20,"stable":false}]})"));
+        QVERIFY(ElementCatalog::load());
+        QVERIFY(!ElementCatalog::scannedAt().isValid());
+        const QList<ElementCatalogEntry>& list = ElementCatalog::entries();
+        QCOMPARE(list.size(), 2);
+        QCOMPARE(list[0].size, QSize(0, 0));
+        QVERIFY(list[0].stable);
+        QCOMPARE(list[0].kind, QString());
+        QCOMPARE(list[0].scales.value(0), (CatalogScaleFrame{"rpm", 0, QString()}));
+        QCOMPARE(list[1].size, QSize(30, 20));
+        QVERIFY(!list[1].stable);
+        QVERIFY(ElementCatalog::isDeviceStable("a"));
+        QVERIFY(!ElementCatalog::isDeviceStable("b"));
+        QVERIFY(!ElementCatalog::isDeviceStable("c"));
+    }
+
+    void parseScaleFrame_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("recognised");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("full");
+        QTest::newRow("rpm in thousands") << "scala_rpm_ON_8.png" << true << "rpm" << 8000;
+        QTest::newRow("km/h") << "scala_vel_kmh_ON_300.png" << true << "kmh" << 300;
+        QTest::newRow("mph") << "scala_vel_mph_ON_200.png" << true << "mph" << 200;
+        QTest::newRow("other unit") << "scala_oil_press_ON_10.png" << true << "oil_press" << 10;
+        QTest::newRow("lower-case on") << "scala_rpm_on_8.png" << false << "" << 0;
+        QTest::newRow("tgz") << "scala_rpm_ON_8.tgz" << false << "" << 0;
+        QTest::newRow("capital PNG") << "scala_rpm_ON_8.PNG" << false << "" << 0;
+        QTest::newRow("no number") << "scala_rpm_ON_.png" << false << "" << 0;
+        QTest::newRow("digits in unit") << "scala_rpm2_ON_8.png" << false << "" << 0;
+    }
+
+    void parseScaleFrame()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, recognised);
+        QFETCH(QString, unit);
+        QFETCH(int, full);
+        CatalogScaleFrame frame;
+        QCOMPARE(ElementCatalog::parseScaleFrame(name, frame), recognised);
+        if (recognised)
+            QCOMPARE(frame, (CatalogScaleFrame{unit, full, name}));
+    }
+
+    void paramValue_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("plain") << "<p n=\"WIDTH\">200</p>" << "WIDTH" << "200";
+        QTest::newRow("trimmed") << "<p n=\"WIDTH\">  200 \n</p>" << "WIDTH" << "200";
+        QTest::newRow("blank before >") << "<p n=\"WIDTH\"  >120</p>" << "WIDTH" << "120";
+        QTest::newRow("further attribute") << "<p n=\"WIDTH\" t=\"i\">120</p>" << "WIDTH" << "";
+        QTest::newRow("first match") << "<p n=\"HEIGHT\">1</p><p n=\"HEIGHT\">2</p>" << "HEIGHT" << "1";
+        QTest::newRow("case matters") << "<p n=\"width\">5</p>" << "WIDTH" << "";
+        QTest::newRow("empty element") << "<p n=\"WIDTH\" />" << "WIDTH" << "";
+        QTest::newRow("longer name not taken") << "<p n=\"WIDTH_MAX\">9</p>" << "WIDTH" << "";
+    }
+
+    void paramValue()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QCOMPARE(ElementCatalog::paramValue(text, name), value);
+        QCOMPARE(ElementCatalog::paramValue(text, name), value); // from the cached pattern
+    }
+
+    void sizeNotANumber()
+    {
+        const QString rel = itemRel("mxs_12", "s01", "Race", "odd");
+        QVERIFY(item(Rs3Fixture::Stable, rel, {"Digit"}, {}, QStringLiteral("12px")));
+        ElementCatalogEntry e;
+        QVERIFY(ElementCatalog::scanPageFile(m_rs3->absolutePath(Rs3Fixture::Stable, rel + "odd.M2.xml"), e));
+        QCOMPARE(e.size, QSize(0, 100));
+        QVERIFY(!ElementCatalog::scanPageFile(m_rs3->absolutePath(Rs3Fixture::Stable, rel + "missing.M2.xml"), e));
+    }
+};
+
+KORV_GUI_TEST_MAIN(ElementCatalogTest)
+#include "tst_elementcatalog.moc"
