@@ -1,5 +1,7 @@
 #include "app/StartupSteps.h"
 
+#include "app/LogFile.h"
+
 namespace startup {
 
 void applyPendingUpdate(int argc, char** argv)
@@ -11,8 +13,7 @@ void applyPendingUpdate(int argc, char** argv)
 
 void installFileLogger()
 {
-    // Messages go to the previous handler (standard error) until the log
-    // file service exists.
+    ::installFileLogger();
 }
 
 void runTemplateMigrations()

@@ -1,6 +1,7 @@
 #include "model/DashConfig.h"
 
 #include "model/ZipArchive.h"
+#include "model/ZipWriter.h"
 
 #include <QDebug>
 #include <QDir>
@@ -8,32 +9,17 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <ioapi.h>
-#include <zip.h>
-
-#include <cstring>
-
 namespace {
 
 bool addFile(zipFile zip, const QString& sourceDir, const QString& filePath)
 {
-    const QByteArray entryName = QDir(sourceDir).relativeFilePath(filePath).toUtf8();
     QFile in(filePath);
     if (!in.open(QIODevice::ReadOnly))
         return false;
     const QByteArray content = in.readAll();
     if (in.error() != QFileDevice::NoError)
         return false;
-    zip_fileinfo info;
-    std::memset(&info, 0, sizeof info);
-    if (zipOpenNewFileInZip(zip, entryName.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
-                            Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK)
-        return false;
-    if (zipWriteInFileInZip(zip, content.constData(), static_cast<unsigned>(content.size())) != ZIP_OK) {
-        zipCloseFileInZip(zip);
-        return false;
-    }
-    return zipCloseFileInZip(zip) == ZIP_OK;
+    return writeZipEntry(zip, QDir(sourceDir).relativeFilePath(filePath), content);
 }
 
 // Every file under the folder, hidden ones included (a dot file of the
@@ -51,10 +37,7 @@ QStringList filesUnder(const QString& dir)
 
 bool writeArchive(const QString& sourceDir, const QString& zipPath)
 {
-    zlib_filefunc64_def functions;
-    fill_fopen64_filefunc(&functions);
-    const QByteArray encoded = QFile::encodeName(zipPath);
-    zipFile zip = zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &functions);
+    zipFile zip = openZipForWrite(zipPath);
     if (!zip)
         return false;
     for (const QString& file : filesUnder(sourceDir)) {

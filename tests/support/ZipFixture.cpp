@@ -108,9 +108,9 @@ bool writeTree(const QString& folder, const QMap<QString, QByteArray>& files)
     return true;
 }
 
-QMap<QString, QByteArray> readZip(const QString& zipPath)
+QList<ZipFixtureEntry> readZipEntries(const QString& zipPath)
 {
-    QMap<QString, QByteArray> result;
+    QList<ZipFixtureEntry> result;
     zlib_filefunc64_def functions;
     fill_fopen64_filefunc(&functions);
     const QByteArray encoded = QFile::encodeName(zipPath);
@@ -129,9 +129,17 @@ QMap<QString, QByteArray> readZip(const QString& zipPath)
         while ((n = unzReadCurrentFile(zip, buf, sizeof buf)) > 0)
             data.append(buf, n);
         unzCloseCurrentFile(zip);
-        result.insert(QString::fromUtf8(name), data);
+        result.append({QByteArray(name), data, ZipFixtureEntry::Intact});
     }
     unzClose(zip);
+    return result;
+}
+
+QMap<QString, QByteArray> readZip(const QString& zipPath)
+{
+    QMap<QString, QByteArray> result;
+    for (const ZipFixtureEntry& entry : readZipEntries(zipPath))
+        result.insert(QString::fromUtf8(entry.name), entry.data);
     return result;
 }
 

@@ -35,4 +35,7 @@ bool writeTree(const QString& folder, const QMap<QString, QByteArray>& files);
 // The entries of an archive as name -> content; empty on failure.
 QMap<QString, QByteArray> readZip(const QString& zipPath);
 
+// The entries of an archive in their stored order; empty on failure.
+QList<ZipFixtureEntry> readZipEntries(const QString& zipPath);
+
 } // namespace ZipFixture
