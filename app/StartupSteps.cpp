@@ -1,6 +1,7 @@
 #include "app/StartupSteps.h"
 
 #include "app/LogFile.h"
+#include "gallery/ThemeInstaller.h"
 
 namespace startup {
 
@@ -26,8 +27,9 @@ void runTemplateMigrations()
 
 void registerUrlScheme()
 {
-    // gallery::ThemeInstaller::registerUrlScheme runs here once the gallery
-    // exists.
+    // A registration that cannot be written is logged by the installer; the
+    // program starts anyway.
+    gallery::ThemeInstaller::registerUrlScheme();
 }
 
 } // namespace startup

@@ -1,8 +1,8 @@
 #pragma once
 
 // Start-up steps that belong to services built later (self-update, log file,
-// template migrations, link registration). main calls them in their order;
-// each does nothing until its service exists.
+// template migrations). main calls them in their order; each does nothing
+// until its service exists.
 namespace startup {
 
 // Swaps in a downloaded replacement of the program and relaunches it; returns

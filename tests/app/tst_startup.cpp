@@ -1,0 +1,38 @@
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+// What a start of the real executable leaves behind.
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startLeavesWorkingFolderEmpty()
+    {
+        const QString exe = qEnvironmentVariable("KORV_BINARY_DIR") + QStringLiteral("/app/korvelanto");
+        QVERIFY2(QFile::exists(exe), qPrintable(exe));
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("cwd"));
+        QProcess p;
+        p.setWorkingDirectory(work);
+        // The run stops at the missing input, after every start-up step.
+        p.start(exe, {QStringLiteral("--dump-preview"), TestEnvironment::makeTempDir() + QStringLiteral("/out.png")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 2);
+        QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList());
+
+        // The link handler is recorded in the settings folder instead.
+        QSettings registration(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Tindrel AS/dashtheme.ini"),
+                               QSettings::IniFormat);
+        const QString native = QFileInfo(exe).canonicalFilePath().replace(QLatin1Char('/'), QLatin1Char('\\'));
+        QCOMPARE(registration.value(QStringLiteral("shell/open/command/.")).toString(),
+                 QLatin1Char('"') + native + QStringLiteral("\" \"%1\""));
+    }
+};
+
+KORV_TEST_MAIN(StartupTest)
+#include "tst_startup.moc"

@@ -1,0 +1,237 @@
+#include "support/FakeWebService.h"
+
+#include <QHostAddress>
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+constexpr qint64 kFillerChunk = 64 * 1024;
+constexpr qint64 kMaxHeaderBytes = 64 * 1024;
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 413: return "Payload Too Large";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    case 504: return "Gateway Timeout";
+    default: return "Status";
+    }
+}
+
+FakeWebService::Reply statusOnly(int status)
+{
+    FakeWebService::Reply reply;
+    reply.status = status;
+    reply.contentType = "text/plain";
+    return reply;
+}
+
+// name="..." of a Content-Disposition header, or empty.
+QByteArray dispositionName(const QByteArray& headers)
+{
+    for (const QByteArray& line : headers.split('\n')) {
+        if (!line.trimmed().toLower().startsWith("content-disposition:"))
+            continue;
+        const int at = line.indexOf("name=\"");
+        if (at < 0)
+            return {};
+        const int start = at + 6;
+        return line.mid(start, line.indexOf('"', start) - start);
+    }
+    return {};
+}
+
+QMap<QByteArray, QByteArray> formFields(const QByteArray& contentType, const QByteArray& body)
+{
+    QMap<QByteArray, QByteArray> fields;
+    const int b = contentType.indexOf("boundary=");
+    if (!contentType.toLower().startsWith("multipart/form-data") || b < 0)
+        return fields;
+    QByteArray boundary = contentType.mid(b + 9).trimmed();
+    if (boundary.startsWith('"') && boundary.endsWith('"') && boundary.size() >= 2)
+        boundary = boundary.mid(1, boundary.size() - 2);
+    const QByteArray delimiter = "--" + boundary;
+    int pos = body.indexOf(delimiter);
+    while (pos >= 0) {
+        int start = pos + delimiter.size();
+        if (body.mid(start, 2) == "--")
+            break;
+        start += 2; // the CRLF after the delimiter
+        const int next = body.indexOf("\r\n" + delimiter, start);
+        if (next < 0)
+            break;
+        const QByteArray part = body.mid(start, next - start);
+        const int split = part.indexOf("\r\n\r\n");
+        if (split >= 0)
+            fields.insert(dispositionName(part.left(split)), part.mid(split + 4));
+        pos = next + 2;
+    }
+    return fields;
+}
+
+} // namespace
+
+struct FakeWebService::Connection {
+    QByteArray buffer;
+    Request request;
+    bool headersDone = false;
+    qint64 contentLength = 0;
+    qint64 fillerLeft = 0;
+    bool answered = false;
+};
+
+FakeWebService::FakeWebService(QObject* parent)
+    : QObject(parent)
+    , m_server(new QTcpServer(this))
+{
+    connect(m_server, &QTcpServer::newConnection, this, &FakeWebService::onNewConnection);
+}
+
+FakeWebService::~FakeWebService()
+{
+    qDeleteAll(m_connections);
+}
+
+bool FakeWebService::start(quint16 port)
+{
+    QNetworkProxyFactory::setUseSystemConfiguration(false);
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    return m_server->listen(QHostAddress::LocalHost, port);
+}
+
+quint16 FakeWebService::port() const
+{
+    return m_server->serverPort();
+}
+
+QUrl FakeWebService::baseUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()));
+}
+
+void FakeWebService::setReply(const QByteArray& path, const Reply& reply)
+{
+    m_replies.insert(path, reply);
+}
+
+QUrl FakeWebService::closedPortUrl()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
+}
+
+void FakeWebService::onNewConnection()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        m_connections.insert(socket, new Connection);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { sendFiller(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            delete m_connections.take(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void FakeWebService::onReadyRead(QTcpSocket* socket)
+{
+    Connection* c = m_connections.value(socket);
+    if (!c || c->answered)
+        return;
+    c->buffer += socket->readAll();
+    if (!parseRequest(*c))
+        return;
+    c->answered = true;
+    if (c->contentLength > kMaxRequestBytes) {
+        send(socket, statusOnly(413));
+        return;
+    }
+    m_requests.append(c->request);
+    answer(socket, c->request);
+}
+
+// True once the whole request (or an oversized head) is in.
+bool FakeWebService::parseRequest(Connection& c)
+{
+    if (!c.headersDone) {
+        const int end = c.buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return c.buffer.size() > kMaxHeaderBytes;
+        const QList<QByteArray> lines = c.buffer.left(end).split('\n');
+        const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+        c.request.method = requestLine.value(0);
+        c.request.target = requestLine.value(1);
+        const int q = c.request.target.indexOf('?');
+        c.request.path = q < 0 ? c.request.target : c.request.target.left(q);
+        c.request.query = q < 0 ? QByteArray() : c.request.target.mid(q + 1);
+        for (int i = 1; i < lines.size(); ++i) {
+            const int colon = lines.at(i).indexOf(':');
+            if (colon > 0)
+                c.request.headers.insert(lines.at(i).left(colon).trimmed().toLower(),
+                                         lines.at(i).mid(colon + 1).trimmed());
+        }
+        c.contentLength = c.request.headers.value("content-length").toLongLong();
+        c.buffer.remove(0, end + 4);
+        c.headersDone = true;
+    }
+    if (c.contentLength > kMaxRequestBytes)
+        return true;
+    if (c.buffer.size() < c.contentLength)
+        return false;
+    c.request.body = c.buffer.left(c.contentLength);
+    c.request.formFields = formFields(c.request.headers.value("content-type"), c.request.body);
+    return true;
+}
+
+void FakeWebService::answer(QTcpSocket* socket, const Request& request)
+{
+    const Reply reply = m_replies.value(request.path, statusOnly(404));
+    if (reply.stall)
+        return;
+    if (reply.delayMs > 0)
+        QTimer::singleShot(reply.delayMs, socket, [this, socket, reply] { send(socket, reply); });
+    else
+        send(socket, reply);
+}
+
+void FakeWebService::send(QTcpSocket* socket, const Reply& reply)
+{
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    head += "Content-Type: " + reply.contentType + "\r\n";
+    if (reply.announceLength)
+        head += "Content-Length: " + QByteArray::number(reply.body.size() + reply.fillerBytes) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    socket->write(head + reply.body);
+    if (Connection* c = m_connections.value(socket))
+        c->fillerLeft = reply.fillerBytes;
+    sendFiller(socket);
+}
+
+// Streams the filler a chunk at a time as the client drains it, so an
+// oversized reply costs memory only when the client really reads it all.
+void FakeWebService::sendFiller(QTcpSocket* socket)
+{
+    Connection* c = m_connections.value(socket);
+    if (!c || !c->answered || socket->bytesToWrite() > 4 * kFillerChunk)
+        return;
+    if (c->fillerLeft > 0) {
+        const qint64 n = qMin(c->fillerLeft, kFillerChunk);
+        c->fillerLeft -= n;
+        socket->write(QByteArray(int(n), 'x'));
+        return;
+    }
+    if (socket->bytesToWrite() == 0)
+        socket->disconnectFromHost();
+}

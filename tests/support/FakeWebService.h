@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QUrl>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A small HTTP/1.1 server on 127.0.0.1 standing in for the maker's web
+// services. Each path answers as the test scripted it (status, body, delay,
+// an oversized body or no answer at all); every request is recorded with
+// its method, target, headers, body and multipart form fields. One request
+// per connection; replies carry Content-Length (unless scripted not to) and
+// close the connection.
+class FakeWebService : public QObject {
+    Q_OBJECT
+
+public:
+    struct Reply {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+        int delayMs = 0;          // wait this long before answering
+        bool stall = false;       // read the request, never answer
+        qint64 fillerBytes = 0;   // that many bytes of 'x' follow the body
+        bool announceLength = true; // false: no Content-Length, the close ends the body
+    };
+
+    struct Request {
+        QByteArray method;
+        QByteArray target;                      // as sent: path and query, still encoded
+        QByteArray path;                        // target before '?', still encoded
+        QByteArray query;                       // target after '?'
+        QHash<QByteArray, QByteArray> headers;  // names in lower case
+        QByteArray body;
+        QMap<QByteArray, QByteArray> formFields; // multipart/form-data parts by name
+    };
+
+    // Requests larger than this are answered 413 and not recorded in full.
+    static constexpr qint64 kMaxRequestBytes = 8 * 1024 * 1024;
+
+    explicit FakeWebService(QObject* parent = nullptr);
+    ~FakeWebService() override;
+
+    // Listens on 127.0.0.1 at port (0: any free port). Also turns off any
+    // proxy for the process, so no client request leaves the machine.
+    bool start(quint16 port = 0);
+    quint16 port() const;
+    // "http://127.0.0.1:<port>"
+    QUrl baseUrl() const;
+
+    // The answer for an encoded path (no query). Unscripted paths get 404.
+    void setReply(const QByteArray& path, const Reply& reply);
+    QList<Request> requests() const { return m_requests; }
+
+    // A local address nobody listens on.
+    static QUrl closedPortUrl();
+
+private:
+    struct Connection;
+
+    void onNewConnection();
+    void onReadyRead(QTcpSocket* socket);
+    bool parseRequest(Connection& c);
+    void answer(QTcpSocket* socket, const Request& request);
+    void send(QTcpSocket* socket, const Reply& reply);
+    void sendFiller(QTcpSocket* socket);
+
+    QTcpServer* m_server;
+    QHash<QByteArray, Reply> m_replies;
+    QList<Request> m_requests;
+    QHash<QTcpSocket*, Connection*> m_connections;
+};
