@@ -4,16 +4,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include <ioapi.h>
 
 namespace {
 
-constexpr int kNameBufferSize = 512;
 constexpr int kChunkSize = 8192;
+constexpr uLong kUnixHost = 3;
+constexpr uLong kMacHost = 19;
+constexpr uLong kFileTypeMask = 0170000;
+constexpr uLong kSymlinkType = 0120000;
 
 ArchiveRenameFunction& renameOverride()
 {
@@ -21,112 +26,293 @@ ArchiveRenameFunction& renameOverride()
     return fn;
 }
 
+bool fail(ZipFailure* failure, ZipFailure::Kind kind, const QString& entryName = QString(),
+          const QString& targetPath = QString(), qint64 limit = 0)
+{
+    if (failure) {
+        failure->kind = kind;
+        failure->entryName = entryName;
+        failure->targetPath = targetPath;
+        failure->limit = limit;
+    }
+    return false;
+}
+
 bool isInsideRoot(const QString& candidate, const QString& root)
 {
     return candidate == root || candidate.startsWith(root + QLatin1Char('/'));
 }
 
-// Copies the current entry into outPath. Any read error, CRC mismatch, short
-// write or a total beyond the limit fails: a truncated file must never be
-// accepted, since the next save would pack it over the original.
-bool copyCurrentEntry(unzFile zip, const QString& outPath, qint64& totalBytes, qint64 maxTotalBytes)
+bool isSymlinkEntry(const unz_file_info64& info)
+{
+    const uLong host = info.version >> 8;
+    if (host != kUnixHost && host != kMacHost)
+        return false;
+    return ((info.external_fa >> 16) & kFileTypeMask) == kSymlinkType;
+}
+
+// One entry as the walk hands it on: its name after the name rules, and
+// what the central directory says about it.
+struct ZipEntry {
+    QString name;
+    unz_file_info64 info;
+    bool isFolder() const { return name.endsWith(QLatin1Char('/')); }
+};
+
+bool decodeName(const QByteArray& raw, const ExtractLimits& limits, QString& name, ZipFailure* failure)
+{
+    if (!limits.strictNames) {
+        // Configurations: the name up to its first zero byte, as RS3 reads it.
+        name = QString::fromUtf8(raw.constData());
+        return true;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    name = decoder(raw);
+    if (decoder.hasError() || raw.contains('\0'))
+        return fail(failure, ZipFailure::NameNotUtf8, QString::fromUtf8(raw.constData()));
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return true;
+}
+
+// The name rules that hold whatever the destination: no drive or stream
+// component, and for strict archives no absolute name and no climb out.
+bool nameIsSafe(const QString& name, const ExtractLimits& limits)
+{
+    const QStringList parts = name.split(QLatin1Char('/'));
+    for (const QString& part : parts) {
+        if (part.contains(QLatin1Char(':')))
+            return false;
+    }
+    if (!limits.strictNames)
+        return true;
+    if (name.startsWith(QLatin1Char('/')))
+        return false;
+    const QString cleaned = QDir::cleanPath(name);
+    return cleaned != QLatin1String("..") && !cleaned.startsWith(QLatin1String("../"));
+}
+
+bool readCurrentEntry(unzFile zip, const ExtractLimits& limits, ZipEntry& entry, ZipFailure* failure)
+{
+    QByteArray buffer(limits.maxNameBytes + 1, '\0');
+    if (unzGetCurrentFileInfo64(zip, &entry.info, buffer.data(), uLong(buffer.size()), nullptr, 0, nullptr, 0)
+        != UNZ_OK)
+        return fail(failure, ZipFailure::EntryInfo);
+    // A name that does not fit is refused, never cut (possibly mid-character).
+    if (entry.info.size_filename > uLong(limits.maxNameBytes))
+        return fail(failure, ZipFailure::NameTooLong, QString(), QString(), limits.maxNameBytes);
+    buffer.truncate(int(entry.info.size_filename));
+    if (!decodeName(buffer, limits, entry.name, failure))
+        return false;
+    if (!nameIsSafe(entry.name, limits))
+        return fail(failure, ZipFailure::UnsafeName, entry.name);
+    if (isSymlinkEntry(entry.info))
+        return fail(failure, ZipFailure::SymlinkEntry, entry.name);
+    if (!entry.isFolder() && entry.info.uncompressed_size > ZPOS64_T(limits.maxEntryBytes))
+        return fail(failure, ZipFailure::EntryTooLarge, entry.name, QString(), limits.maxEntryBytes);
+    return true;
+}
+
+// Streams the current entry's data into sink. Any read error, CRC mismatch,
+// failed sink or size beyond a cap fails: a truncated file must never be
+// accepted, since a later save would pack it over the original.
+bool streamCurrentEntry(unzFile zip, const ZipEntry& entry, const ExtractLimits& limits, qint64& totalBytes,
+                        const std::function<bool(const char*, int)>& sink, ZipFailure* failure)
 {
     if (unzOpenCurrentFile(zip) != UNZ_OK)
-        return false;
-    QFile out(outPath);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        unzCloseCurrentFile(zip);
-        return false;
-    }
+        return fail(failure, ZipFailure::OpenEntry, entry.name);
     char buffer[kChunkSize];
+    qint64 entryBytes = 0;
     bool ok = true;
     for (;;) {
         const int n = unzReadCurrentFile(zip, buffer, kChunkSize);
         if (n == 0)
             break;
         if (n < 0) {
-            qWarning() << "extractZip: read error" << n << "in entry" << outPath;
-            ok = false;
+            ok = fail(failure, ZipFailure::ReadEntry, entry.name);
             break;
         }
+        entryBytes += n;
         totalBytes += n;
-        if (totalBytes > maxTotalBytes) {
-            qWarning() << "extractZip: archive expands beyond" << maxTotalBytes << "bytes";
-            ok = false;
+        if (entryBytes > limits.maxEntryBytes) {
+            ok = fail(failure, ZipFailure::EntryTooLarge, entry.name, QString(), limits.maxEntryBytes);
             break;
         }
-        if (out.write(buffer, n) != n) {
-            qWarning() << "extractZip: short write on" << outPath;
+        if (totalBytes > limits.maxTotalBytes) {
+            ok = fail(failure, ZipFailure::ArchiveTooLarge, entry.name, QString(), limits.maxTotalBytes);
+            break;
+        }
+        if (!sink(buffer, n)) {
             ok = false;
             break;
         }
     }
-    out.close();
-    if (out.error() != QFileDevice::NoError)
-        ok = false;
     const int closeResult = unzCloseCurrentFile(zip);
-    if (ok && closeResult != UNZ_OK) {
-        qWarning() << "extractZip: corrupt entry (CRC check failed)" << outPath;
-        ok = false;
-    }
+    if (ok && closeResult != UNZ_OK)
+        ok = fail(failure, ZipFailure::CorruptEntry, entry.name);
     return ok;
 }
 
-// Reads the current entry's name; fails on names that do not fit the buffer
-// instead of cutting them (possibly in the middle of a character).
-bool currentEntryName(unzFile zip, QString& name)
+// minizip cannot open an archive that holds nothing but its end record (it
+// never looks for that record at offset 0); such a file is a valid, empty
+// archive.
+bool isEmptyArchive(const QString& zipPath)
 {
-    unz_file_info64 info;
-    char buffer[kNameBufferSize];
-    std::memset(buffer, 0, sizeof buffer);
-    if (unzGetCurrentFileInfo64(zip, &info, buffer, kNameBufferSize - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
+    constexpr qint64 kEndRecordSize = 22;
+    QFile file(zipPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < kEndRecordSize || file.size() > kEndRecordSize + 0xffff)
         return false;
-    if (info.size_filename >= static_cast<uLong>(kNameBufferSize)) {
-        qWarning() << "extractZip: refusing entry with a name longer than" << (kNameBufferSize - 1) << "bytes";
-        return false;
-    }
-    name = QString::fromUtf8(buffer);
-    return true;
+    const QByteArray bytes = file.readAll();
+    const auto word = [&bytes](int at) { return int(uchar(bytes[at])) | (int(uchar(bytes[at + 1])) << 8); };
+    return bytes.startsWith(QByteArrayLiteral("PK\x05\x06")) && word(8) == 0 && word(10) == 0
+        && word(20) == bytes.size() - kEndRecordSize;
 }
 
-bool extractEntries(unzFile zip, const QString& destDir, const ExtractLimits& limits)
+using EntryVisitor = std::function<bool(unzFile, const ZipEntry&, ZipFailure*)>;
+
+// The one walk over an archive's entries: opens it, checks the entry count
+// and every name, and hands each entry to the visitor in archive order.
+bool walkEntries(const QString& zipPath, const ExtractLimits& limits, const EntryVisitor& visit,
+                 ZipFailure* failure)
 {
-    const QString root = QDir::cleanPath(QFileInfo(destDir).absoluteFilePath());
-    const QDir dest(destDir);
-    if (unzGoToFirstFile(zip) != UNZ_OK)
-        return true;
-    qint64 entries = 0;
-    qint64 totalBytes = 0;
-    for (;;) {
-        if (++entries > limits.maxEntries) {
-            qWarning() << "extractZip: archive has more than" << limits.maxEntries << "entries";
-            return false;
+    if (failure)
+        failure->zipPath = zipPath;
+    unzFile zip = openZipForRead(zipPath);
+    if (!zip)
+        return isEmptyArchive(zipPath) || fail(failure, ZipFailure::OpenArchive);
+    unz_global_info64 global;
+    bool ok = true;
+    if (unzGetGlobalInfo64(zip, &global) == UNZ_OK && global.number_entry > ZPOS64_T(limits.maxEntries))
+        ok = fail(failure, ZipFailure::TooManyEntries, QString(), QString(), limits.maxEntries);
+    qint64 count = 0;
+    for (int rc = ok ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE; ok && rc == UNZ_OK;
+         rc = unzGoToNextFile(zip)) {
+        if (++count > limits.maxEntries) {
+            ok = fail(failure, ZipFailure::TooManyEntries, QString(), QString(), limits.maxEntries);
+            break;
         }
-        QString name;
-        if (!currentEntryName(zip, name))
-            return false;
-        // Written at the cleaned path: "a/b/../c" must not need "a/b" to exist.
-        const QString candidate = QDir::cleanPath(dest.absoluteFilePath(name));
-        const QString& outPath = candidate;
-        if (!isInsideRoot(candidate, root)) {
-            qWarning() << "extractZip: refusing entry that escapes the destination:" << name;
-            return false;
-        }
-        if (name.endsWith(QLatin1Char('/'))) {
-            if (!QDir().mkpath(outPath))
-                return false;
-        } else {
-            if (!QDir().mkpath(QFileInfo(outPath).absolutePath()))
-                return false;
-            if (!copyCurrentEntry(zip, outPath, totalBytes, limits.maxTotalBytes))
-                return false;
-        }
-        if (unzGoToNextFile(zip) != UNZ_OK)
-            return true;
+        ZipEntry entry;
+        ok = readCurrentEntry(zip, limits, entry, failure) && visit(zip, entry, failure);
     }
+    unzClose(zip);
+    return ok;
+}
+
+bool extractEntry(unzFile zip, const ZipEntry& entry, const QDir& dest, const QString& root,
+                  const ExtractLimits& limits, qint64& totalBytes, ZipFailure* failure)
+{
+    // Written at the cleaned path: "a/b/../c" must not need "a/b" to exist.
+    const QString target = QDir::cleanPath(dest.absoluteFilePath(entry.name));
+    if (!isInsideRoot(target, root))
+        return fail(failure, ZipFailure::UnsafeName, entry.name);
+    if (entry.isFolder()) {
+        if (!QDir().mkpath(target))
+            return fail(failure, ZipFailure::MakeFolder, entry.name, target);
+        return true;
+    }
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
+        return fail(failure, ZipFailure::MakeFolder, entry.name, QFileInfo(target).absolutePath());
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(failure, ZipFailure::OpenForWrite, entry.name, target);
+    const auto sink = [&](const char* data, int n) {
+        return out.write(data, n) == n || fail(failure, ZipFailure::WriteFile, entry.name, target);
+    };
+    bool ok = streamCurrentEntry(zip, entry, limits, totalBytes, sink, failure);
+    out.close();
+    if (ok && out.error() != QFileDevice::NoError)
+        ok = fail(failure, ZipFailure::WriteFile, entry.name, target);
+    return ok;
 }
 
 } // namespace
+
+ExtractLimits packageExtractLimits()
+{
+    ExtractLimits limits;
+    limits.maxEntryBytes = qint64(64) * 1024 * 1024;
+    limits.maxTotalBytes = qint64(512) * 1024 * 1024;
+    limits.maxEntries = 10000;
+    limits.maxNameBytes = 1023;
+    limits.strictNames = true;
+    return limits;
+}
+
+QString ZipFailure::text() const
+{
+    switch (kind) {
+    case None:
+        return QString();
+    case OpenArchive:
+        return QStringLiteral("could not open zip: %1").arg(zipPath);
+    case EntryInfo:
+        return QStringLiteral("zip entry read failed");
+    case NameTooLong:
+        return QStringLiteral("zip entry name longer than %1 bytes").arg(limit);
+    case NameNotUtf8:
+        return QStringLiteral("zip entry name is not valid UTF-8: %1").arg(entryName);
+    case UnsafeName:
+        return QStringLiteral("unsafe zip entry (path traversal): %1").arg(entryName);
+    case SymlinkEntry:
+        return QStringLiteral("unsafe zip entry (symbolic link): %1").arg(entryName);
+    case TooManyEntries:
+        return QStringLiteral("zip archive has more than %1 entries").arg(limit);
+    case EntryTooLarge:
+        return QStringLiteral("zip entry larger than %1 bytes: %2").arg(limit).arg(entryName);
+    case ArchiveTooLarge:
+        return QStringLiteral("zip archive expands beyond %1 bytes").arg(limit);
+    case OpenEntry:
+        return QStringLiteral("zip open-current failed");
+    case OpenForWrite:
+        return QStringLiteral("open-for-write failed: %1").arg(targetPath);
+    case ReadEntry:
+        return QStringLiteral("zip read failed");
+    case WriteFile:
+        return QStringLiteral("write failed: %1").arg(targetPath);
+    case CorruptEntry:
+        return QStringLiteral("zip entry is damaged (checksum mismatch): %1").arg(entryName);
+    case MakeFolder:
+        return QStringLiteral("could not create folder %1").arg(targetPath);
+    }
+    return QString();
+}
+
+bool extractZipEntries(const QString& zipPath, const QString& destDir, const ExtractLimits& limits,
+                       ZipFailure* failure)
+{
+    const QString root = QDir::cleanPath(QFileInfo(destDir).absoluteFilePath());
+    const QDir dest(root);
+    qint64 totalBytes = 0;
+    const EntryVisitor visit = [&](unzFile zip, const ZipEntry& entry, ZipFailure* f) {
+        return extractEntry(zip, entry, dest, root, limits, totalBytes, f);
+    };
+    return walkEntries(zipPath, limits, visit, failure);
+}
+
+bool readZipEntries(const QString& zipPath, const std::function<bool(const QString&)>& wanted,
+                    const ExtractLimits& limits, QMap<QString, QByteArray>* entries, ZipFailure* failure)
+{
+    QMap<QString, QByteArray> result;
+    qint64 totalBytes = 0;
+    const EntryVisitor visit = [&](unzFile zip, const ZipEntry& entry, ZipFailure* f) {
+        const QString name = QDir::cleanPath(entry.name);
+        if (entry.isFolder() || !wanted(name))
+            return true;
+        QByteArray data;
+        const auto sink = [&data](const char* bytes, int n) {
+            data.append(bytes, n);
+            return true;
+        };
+        if (!streamCurrentEntry(zip, entry, limits, totalBytes, sink, f))
+            return false;
+        result.insert(name, data);
+        return true;
+    };
+    if (!walkEntries(zipPath, limits, visit, failure))
+        return false;
+    if (entries)
+        *entries = result;
+    return true;
+}
 
 void setArchiveRenameFunction(ArchiveRenameFunction fn)
 {
@@ -150,12 +336,14 @@ unzFile openZipForRead(const QString& path)
 
 bool extractZip(const QString& zipPath, const QString& destDir, const ExtractLimits& limits)
 {
-    unzFile zip = openZipForRead(zipPath);
-    if (!zip)
-        return false;
-    const bool ok = extractEntries(zip, destDir, limits);
-    unzClose(zip);
-    return ok;
+    ZipFailure failure;
+    if (extractZipEntries(zipPath, destDir, limits, &failure))
+        return true;
+    if (failure.kind == ZipFailure::UnsafeName)
+        qWarning().noquote() << "extractZip: refusing entry that escapes the destination:" << failure.entryName;
+    else
+        qWarning().noquote() << "extractZip:" << failure.text();
+    return false;
 }
 
 void removeTempExtractDir(QTemporaryDir* dir)
@@ -194,4 +382,20 @@ bool copyDirRecursive(const QString& srcDir, const QString& dstDir)
             return false;
     }
     return true;
+}
+
+bool renameOverFile(const QString& from, const QString& to)
+{
+#ifdef Q_OS_WIN
+    const std::filesystem::path source(from.toStdWString());
+    const std::filesystem::path target(to.toStdWString());
+#else
+    const std::filesystem::path source(QFile::encodeName(from).toStdString());
+    const std::filesystem::path target(QFile::encodeName(to).toStdString());
+#endif
+    std::error_code ec;
+    std::filesystem::rename(source, target, ec);
+    if (ec)
+        qWarning().noquote() << "renameOverFile: cannot move" << from << "over" << to << "-" << QString::fromStdString(ec.message());
+    return !ec;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -7,16 +9,74 @@
 
 class QTemporaryDir;
 
-// Bounds on what one extraction may write, so a hostile archive cannot fill
-// the disk. The defaults are far above any real configuration.
+// Bounds and name rules of one extraction, so a hostile archive can neither
+// fill the disk nor write outside its folder. The defaults are the ones a
+// configuration is opened with: far above any real configuration, names
+// decoded as UTF-8 as RS3 writes them.
 struct ExtractLimits {
     qint64 maxTotalBytes = qint64(2) * 1024 * 1024 * 1024;
     qint64 maxEntries = 100000;
+    qint64 maxEntryBytes = qint64(2) * 1024 * 1024 * 1024;
+    int maxNameBytes = 511;
+    // Archives made elsewhere (theme packages, install bundles): '\' is read
+    // as '/', and absolute names or names that are not valid UTF-8 (or hold
+    // a NUL) are refused outright.
+    bool strictNames = false;
 };
 
-// Extracts every entry of the archive into destDir. Entries that would land
-// outside destDir, unreadable or corrupt entries, short writes and archives
-// beyond the limits fail the whole extraction.
+// The caps for theme packages and install bundles: 64 MiB per entry,
+// 512 MiB in total, 10,000 entries, names of at most 1023 bytes, strict names.
+ExtractLimits packageExtractLimits();
+
+// Why an extraction or read stopped. text() gives the plain message; the
+// callers wrap it in their own words.
+struct ZipFailure {
+    enum Kind {
+        None,
+        OpenArchive,
+        EntryInfo,
+        NameTooLong,
+        NameNotUtf8,
+        UnsafeName,
+        SymlinkEntry,
+        TooManyEntries,
+        EntryTooLarge,
+        ArchiveTooLarge,
+        OpenEntry,
+        OpenForWrite,
+        ReadEntry,
+        WriteFile,
+        CorruptEntry,
+        MakeFolder,
+    };
+    Kind kind = None;
+    QString zipPath;
+    QString entryName; // after the '\' rule
+    QString targetPath;
+    qint64 limit = 0;
+
+    QString text() const;
+};
+
+// The one extraction core. Every entry name is checked before anything is
+// written: a name containing a drive or stream component (':'), a symbolic
+// link entry, a name over the byte limit, and a name whose cleaned target is
+// not the destination itself or below it all stop the extraction. Entries
+// extracted before a refused one stay in destDir; nothing is ever written
+// outside it. Entries are checked against the caps by their declared and by
+// their real size; a CRC mismatch or a short write fails.
+bool extractZipEntries(const QString& zipPath, const QString& destDir, const ExtractLimits& limits,
+                       ZipFailure* failure = nullptr);
+
+// Reads the file entries for which wanted(name) is true into memory (name
+// cleaned, '/'-separated). Every entry name is checked as for extraction;
+// only the entries read count towards the total cap.
+bool readZipEntries(const QString& zipPath, const std::function<bool(const QString&)>& wanted,
+                    const ExtractLimits& limits, QMap<QString, QByteArray>* entries,
+                    ZipFailure* failure = nullptr);
+
+// Extracts every entry of a configuration archive into destDir with the
+// core above; the reason of a failure goes to the log.
 bool extractZip(const QString& zipPath, const QString& destDir,
                 const ExtractLimits& limits = ExtractLimits());
 
@@ -37,3 +97,7 @@ unzFile openZipForRead(const QString& path);
 using ArchiveRenameFunction = std::function<bool(const QString& from, const QString& to)>;
 void setArchiveRenameFunction(ArchiveRenameFunction fn);
 bool archiveRename(const QString& from, const QString& to);
+
+// Moves from over to, replacing an existing file at to in one step, so that
+// a reader sees either the old or the new file, never none.
+bool renameOverFile(const QString& from, const QString& to);

@@ -15,10 +15,15 @@
 namespace ZipFixture {
 namespace {
 
-bool writeIntact(zipFile zip, const ZipFixtureEntry& entry, const zip_fileinfo& info)
+constexpr uLong kUnixMadeBy = (3 << 8) | 20;
+
+bool writeIntact(zipFile zip, const ZipFixtureEntry& entry, zip_fileinfo info)
 {
-    if (zipOpenNewFileInZip(zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
-                            Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK)
+    info.external_fa = uLong(entry.unixMode) << 16;
+    if (zipOpenNewFileInZip4(zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                             Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                             entry.unixMode ? kUnixMadeBy : 0, 0)
+        != ZIP_OK)
         return false;
     if (!entry.data.isEmpty()
         && zipWriteInFileInZip(zip, entry.data.constData(), unsigned(entry.data.size())) != ZIP_OK)
@@ -141,6 +146,26 @@ QMap<QString, QByteArray> readZip(const QString& zipPath)
     for (const ZipFixtureEntry& entry : readZipEntries(zipPath))
         result.insert(QString::fromUtf8(entry.name), entry.data);
     return result;
+}
+
+QStringList entryNames(const QString& zipPath)
+{
+    QStringList names;
+    zlib_filefunc64_def functions;
+    fill_fopen64_filefunc(&functions);
+    const QByteArray encoded = QFile::encodeName(zipPath);
+    unzFile zip = unzOpen2_64(encoded.constData(), &functions);
+    if (!zip)
+        return names;
+    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
+        char name[1024] = {};
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
+            break;
+        names.append(QString::fromUtf8(name));
+    }
+    unzClose(zip);
+    return names;
 }
 
 } // namespace ZipFixture

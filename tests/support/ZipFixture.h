@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 // One entry of a fixture archive. Names are raw bytes so that tests can write
 // hostile names ("../x", "/abs/x") that no real folder could hold.
@@ -12,6 +13,9 @@ struct ZipFixtureEntry {
     QByteArray name;
     QByteArray data;
     Damage damage = Intact;
+    // Unix st_mode of the entry (0120777 makes a symbolic link); 0 writes
+    // the entry without a Unix host, as the Windows tools do.
+    quint32 unixMode = 0;
 };
 
 // Writes archives and compares folder trees for the tests.
@@ -37,5 +41,8 @@ QMap<QString, QByteArray> readZip(const QString& zipPath);
 
 // The entries of an archive in their stored order; empty on failure.
 QList<ZipFixtureEntry> readZipEntries(const QString& zipPath);
+
+// The entry names of an archive in archive order; empty on failure.
+QStringList entryNames(const QString& zipPath);
 
 } // namespace ZipFixture
