@@ -257,7 +257,7 @@ void MainWindow::connectPlayback()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!confirmClose()) {
+    if (!confirmDiscardChanges()) {
         event->ignore();
         return;
     }

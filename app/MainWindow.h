@@ -200,7 +200,7 @@ private:
     QString backupBeforeOverwrite(const QString& target) const;
     void markSaved();
     QByteArray documentDigest() const;
-    bool confirmClose();
+    bool confirmDiscardChanges();
 
     // Members in the order their lifetimes need: the configuration outlives
     // nothing that is destroyed after it (see the destructor).

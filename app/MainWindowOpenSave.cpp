@@ -46,6 +46,9 @@ void MainWindow::openFilePath(const QString& path)
 
 void MainWindow::loadConfig(const QString& path)
 {
+    // Loading drops the undo history and the open model's edits with it.
+    if (!confirmDiscardChanges())
+        return;
     propertyPanel->clear();
     canvas->setPage(nullptr);
     elementList->populate(nullptr);
@@ -218,16 +221,16 @@ bool MainWindow::hasUnsavedChanges() const
     return !undoStack->isClean() || documentDigest() != savedDigest;
 }
 
-// Save, Discard or Cancel when the close would lose edits; true lets the
-// window close. A save that fails keeps the window open.
-bool MainWindow::confirmClose()
+// Save, Discard or Cancel when closing or opening another file would lose
+// edits; true lets it go on. A save that fails stops it.
+bool MainWindow::confirmDiscardChanges()
 {
     if (!hasUnsavedChanges())
         return true;
     const QString name = currentFilePath.isEmpty() ? tr("the configuration") : QFileInfo(currentFilePath).fileName();
     const auto answer = Asker::instance().message(
         this, QMessageBox::Warning, tr("Unsaved changes"),
-        tr("%1 has changes that are not saved.\n\nSave them before closing?").arg(name),
+        tr("%1 has changes that are not saved.\n\nSave them first?").arg(name),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Save)
         return save();

@@ -133,6 +133,52 @@ private Q_SLOTS:
         QCOMPARE(window.currentFile(), QString());
     }
 
+    // A file that does not load: the message, and the open configuration
+    // shown again at its page.
+    void failedLoadKeepsPrevious()
+    {
+        ScriptedAsker asker;
+        const QString path = demoCopy();
+        auto window = openedWindow(path);
+        QVERIFY(window);
+        window->findChild<PageListPanel*>()->setCurrentRow(2);
+        const QString title = window->windowTitle();
+        const QString bad = TestEnvironment::makeTempDir() + QStringLiteral("/bad.zconf2");
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a zip");
+        f.close();
+
+        window->openFilePath(bad);
+        QCOMPARE(asker.count(QStringLiteral("message")), 1);
+        QCOMPARE(asker.asked.last().text, QStringLiteral("Failed to open file:\n") + bad);
+        QCOMPARE(window->currentFile(), path);
+        QCOMPARE(window->windowTitle(), title);
+        QCOMPARE(window->findChild<PageListPanel*>()->count(), 3);
+        QCOMPARE(window->findChild<PageListPanel*>()->currentRow(), 2);
+        auto* canvas = window->findChild<DashCanvas*>();
+        QCOMPARE(window->findChild<ElementListPanel*>()->topLevelItemCount(), int(canvas->config->pages[2].masks.size()));
+    }
+
+    // The check dialog's jump: another page, then the mask with that id.
+    void jumpToFinding()
+    {
+        ScriptedAsker asker;
+        auto window = openedWindow(demoCopy());
+        QVERIFY(window);
+        auto* canvas = window->findChild<DashCanvas*>();
+        const auto& masks = canvas->config->pages[1].masks;
+        QVERIFY(masks.size() >= 2);
+        const QString id = masks[1].id;
+        window->onCheckJumpToElement(1, id);
+        QCOMPARE(window->currentPageIndex(), 1);
+        QCOMPARE(canvas->selectedMask(), 1);
+        window->onCheckJumpToElement(1, QStringLiteral("no-such-id"));
+        QCOMPARE(canvas->selectedMask(), 1);
+        window->onCheckJumpToElement(7, id);
+        QCOMPARE(window->currentPageIndex(), 1);
+    }
+
     void menusAndToolbar()
     {
         MainWindow window;
@@ -262,9 +308,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("closes");
         QTest::addColumn<bool>("written");
-        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
-        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false;
-        QTest::newRow("save") << int(QMessageBox::Save) << true << true;
+        QTest::addColumn<bool>("blocked");
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false << false;
+        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false << false;
+        QTest::newRow("save") << int(QMessageBox::Save) << true << true << false;
+        // A folder where the archive is written first: the save fails and the
+        // window stays.
+        QTest::newRow("save fails") << int(QMessageBox::Save) << false << false << true;
     }
 
     void closeAfterDrag()
@@ -272,6 +322,7 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(bool, closes);
         QFETCH(bool, written);
+        QFETCH(bool, blocked);
         ScriptedAsker asker;
         const QString path = demoCopy();
         const QByteArray before = bytesOf(path);
@@ -296,10 +347,21 @@ private Q_SLOTS:
         const int draggedX = shown.pages[0].masks[size_t(dragged)].x;
         QVERIFY2(qAbs(draggedX - oldX[size_t(dragged)] - 40) <= 1, qPrintable(QString::number(draggedX)));
 
+        if (blocked) {
+            QVERIFY(QDir().mkpath(path + QStringLiteral(".tmp/blocker")));
+        }
         asker.buttons = {QMessageBox::StandardButton(answer)};
         QCOMPARE(window->close(), closes);
-        QCOMPARE(asker.count(QStringLiteral("message")), 1);
+        QCOMPARE(asker.count(QStringLiteral("message")), blocked ? 2 : 1);
         QCOMPARE(window->isVisible(), !closes);
+        if (blocked) {
+            QCOMPARE(asker.asked.last().text, QStringLiteral("Failed to save file:\n") + path);
+            QVERIFY(window->hasUnsavedChanges());
+            QCOMPARE(bytesOf(path), before);
+            asker.buttons = {QMessageBox::Discard};
+            QVERIFY(window->close());
+            return;
+        }
         QCOMPARE(bytesOf(path) != before, written);
         if (written) {
             DashConfig reread;
@@ -307,6 +369,28 @@ private Q_SLOTS:
             QCOMPARE(reread.pages[0].masks[size_t(dragged)].x, draggedX);
             QVERIFY(!window->hasUnsavedChanges());
         }
+    }
+
+    // Opening another file would drop the edits too: the same question.
+    void openAfterEditAsks()
+    {
+        ScriptedAsker asker;
+        const QString path = demoCopy();
+        auto window = openedWindow(path);
+        QVERIFY(window);
+        auto* stack = window->findChild<QUndoStack*>();
+        stack->push(new NewPageCommand(window->findChild<DashCanvas*>()->config, QStringLiteral("Extra")));
+        const QString other = demoCopy();
+        asker.buttons = {QMessageBox::Cancel};
+        window->openFilePath(other);
+        QCOMPARE(asker.count(QStringLiteral("message")), 1);
+        QCOMPARE(window->currentFile(), path);
+        QCOMPARE(stack->count(), 1);
+        asker.buttons = {QMessageBox::Discard};
+        window->openFilePath(other);
+        QCOMPARE(window->currentFile(), other);
+        QCOMPARE(window->findChild<PageListPanel*>()->count(), 3);
+        QVERIFY(!window->hasUnsavedChanges());
     }
 
     void closeWithoutEditsAsksNothing()
