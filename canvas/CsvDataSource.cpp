@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QtDebug>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -19,17 +20,23 @@ struct ColumnInfo {
     QString unit;
 };
 
-// The fields of one line, quotes already dropped, stored back to back so that
-// splitting a data row allocates nothing once the buffers have grown.
+// The fields of one line, quotes already dropped. A line without quotes is
+// split in place (the fields are spans of the line, valid as long as it is);
+// a quoted one is copied back to back into `text`. Either way splitting a
+// data row allocates nothing once the buffers have grown.
 struct CsvFields {
     std::string text;
-    std::vector<size_t> ends; // field i spans [i ? ends[i-1] : 0, ends[i])
+    const char* base = nullptr;
+    std::vector<size_t> ends; // field i spans [i ? ends[i-1] + 1 : 0, ends[i]) in place, or
+                              // [i ? ends[i-1] : 0, ends[i]) in text
+    bool inPlace = false;
 
     int count() const { return int(ends.size()); }
     std::string_view at(int i) const
     {
-        const size_t begin = i ? ends[size_t(i) - 1] : 0;
-        return std::string_view(text.data() + begin, ends[size_t(i)] - begin);
+        const size_t skip = inPlace ? 1 : 0; // the comma before the field
+        const size_t begin = i ? ends[size_t(i) - 1] + skip : 0;
+        return std::string_view(base + begin, ends[size_t(i)] - begin);
     }
     QString trimmedText(int i) const
     {
@@ -137,8 +144,22 @@ bool isBlankLine(std::string_view line)
 // ASCII, so splitting the UTF-8 bytes is the same as splitting the characters.
 void splitCsvLine(std::string_view line, CsvFields& out)
 {
-    out.text.clear();
     out.ends.clear();
+    if (!std::memchr(line.data(), '"', line.size())) {
+        out.inPlace = true;
+        out.base = line.data();
+        const char* at = line.data();
+        const char* const end = line.data() + line.size();
+        while (const void* comma = std::memchr(at, ',', size_t(end - at))) {
+            at = static_cast<const char*>(comma);
+            out.ends.push_back(size_t(at - line.data()));
+            ++at;
+        }
+        out.ends.push_back(line.size());
+        return;
+    }
+    out.inPlace = false;
+    out.text.clear();
     bool inQuotes = false;
     size_t runStart = 0;
     for (size_t i = 0; i < line.size(); ++i) {
@@ -156,6 +177,7 @@ void splitCsvLine(std::string_view line, CsvFields& out)
     }
     out.text.append(line.data() + runStart, line.size() - runStart);
     out.ends.push_back(out.text.size());
+    out.base = out.text.data();
 }
 
 // C-locale number with surrounding blanks ignored; the whole field must parse.
@@ -314,7 +336,10 @@ bool CsvDataSource::load(const QString& path)
         return fail(QCoreApplication::translate("CsvDataSource",
             "Channel-name row found but it contained no usable channels (all columns were empty or math-only)."));
 
+    // Room for the rows the rest of the file can hold at the length of its
+    // first data row, so the columns do not grow step by step.
     std::vector<std::vector<double>> series(columns.size());
+    bool reserved = false;
     while (reader.next(line)) {
         if (isBlankLine(line))
             continue;
@@ -326,6 +351,13 @@ bool CsvDataSource::load(const QString& path)
         // the timeline; it is dropped like any other unreadable row.
         if (!parseNumber(fields.at(0), time) || !std::isfinite(time))
             continue;
+        if (!reserved) {
+            reserved = true;
+            const qint64 rows = std::min<qint64>(file.size() / qint64(line.size() + 1) + 1, qint64(1) << 24);
+            m_times.reserve(size_t(rows));
+            for (std::vector<double>& column : series)
+                column.reserve(size_t(rows));
+        }
         m_times.push_back(time);
         for (size_t c = 0; c < columns.size(); ++c) {
             const int k = columns[c].index;
@@ -390,22 +422,18 @@ double CsvDataSource::value(const QString& channel, double timeSeconds) const
         return 0.0;
 
     // The token match is costly; each requested name is matched once per load,
-    // misses included.
-    QString column;
-    const auto cached = m_resolveCache.find(channel);
-    if (cached != m_resolveCache.end()) {
-        column = cached->second;
-    } else {
-        column = matchedColumn(channel);
-        m_resolveCache.emplace(channel, column);
+    // misses included, and then costs one hash look-up.
+    auto cached = m_resolveCache.constFind(channel);
+    if (cached == m_resolveCache.constEnd()) {
+        const QString column = matchedColumn(channel);
+        const auto found = column.isEmpty() ? m_channels.end() : m_channels.find(column.toLower());
+        cached = m_resolveCache.insert(channel, found == m_channels.end() ? nullptr : &found->second);
     }
-    if (column.isEmpty())
-        return 0.0;
-    const auto found = m_channels.find(column.toLower());
-    if (found == m_channels.end() || found->second.values.empty())
+    const CsvChannel* resolved = cached.value();
+    if (!resolved || resolved->values.empty())
         return 0.0;
 
-    const std::vector<double>& values = found->second.values;
+    const std::vector<double>& values = resolved->values;
     const size_t n = std::min(values.size(), m_times.size());
     if (n == 0)
         return 0.0;
