@@ -64,6 +64,10 @@ int runDumpPreview(const QCommandLineParser& parser)
         writeError(QStringLiteral("dump-preview: render returned null image\n"));
         return 3;
     }
+    // The page is drawn over black, so it is opaque: written without an
+    // alpha channel, the PNG is smaller and quicker to encode.
+    if (image.hasAlphaChannel())
+        image = image.convertToFormat(QImage::Format_RGB32);
     if (!image.save(outputPath, "PNG")) {
         writeError(QStringLiteral("dump-preview: save failed: ") + outputPath + QLatin1Char('\n'));
         return 3;
