@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QImage>
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -24,6 +25,20 @@ bool fitsPixelBudget(const PageModel& page, int scale)
     return w > 0 && h > 0 && w <= 65535 && h <= 65535 && w * h <= kMaxPreviewPixels;
 }
 
+// Written beside the target and renamed over it: a full disk or a failed
+// write leaves no partial PNG behind.
+bool savePng(const QImage& image, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!image.save(&file, "PNG")) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 } // namespace
 
 int runDumpPreview(const QCommandLineParser& parser)
@@ -41,8 +56,10 @@ int runDumpPreview(const QCommandLineParser& parser)
         return 2;
     }
     DashConfig config;
-    if (!config.load(inputPath)) {
-        writeError(QStringLiteral("dump-preview: open failed: ") + inputPath + QLatin1Char('\n'));
+    QString reason;
+    if (!config.load(inputPath, &reason)) {
+        writeError(QStringLiteral("dump-preview: open failed: ") + inputPath
+                   + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason) + QLatin1Char('\n'));
         return 2;
     }
     if (config.pageCount() == 0) {
@@ -64,7 +81,7 @@ int runDumpPreview(const QCommandLineParser& parser)
         writeError(QStringLiteral("dump-preview: render returned null image\n"));
         return 3;
     }
-    if (!image.save(outputPath, "PNG")) {
+    if (!savePng(image, outputPath)) {
         writeError(QStringLiteral("dump-preview: save failed: ") + outputPath + QLatin1Char('\n'));
         return 3;
     }

@@ -1,5 +1,6 @@
 #include "model/ZipArchive.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,11 @@ ArchiveRenameFunction& renameOverride()
     return fn;
 }
 
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("extractZip", text);
+}
+
 bool isInsideRoot(const QString& candidate, const QString& root)
 {
     return candidate == root || candidate.startsWith(root + QLatin1Char('/'));
@@ -29,7 +35,8 @@ bool isInsideRoot(const QString& candidate, const QString& root)
 // Copies the current entry into outPath. Any read error, CRC mismatch, short
 // write or a total beyond the limit fails: a truncated file must never be
 // accepted, since the next save would pack it over the original.
-bool copyCurrentEntry(unzFile zip, const QString& outPath, qint64& totalBytes, qint64 maxTotalBytes)
+bool copyCurrentEntry(unzFile zip, const QString& outPath, qint64& totalBytes, qint64 maxTotalBytes,
+                      QString& error)
 {
     if (unzOpenCurrentFile(zip) != UNZ_OK)
         return false;
@@ -52,6 +59,8 @@ bool copyCurrentEntry(unzFile zip, const QString& outPath, qint64& totalBytes, q
         totalBytes += n;
         if (totalBytes > maxTotalBytes) {
             qWarning() << "extractZip: archive expands beyond" << maxTotalBytes << "bytes";
+            error = tr("The archive expands to more than %1 MiB, far more than a dash configuration holds.")
+                        .arg(maxTotalBytes / (1024 * 1024));
             ok = false;
             break;
         }
@@ -89,7 +98,7 @@ bool currentEntryName(unzFile zip, QString& name)
     return true;
 }
 
-bool extractEntries(unzFile zip, const QString& destDir, const ExtractLimits& limits)
+bool extractEntries(unzFile zip, const QString& destDir, const ExtractLimits& limits, QString& error)
 {
     const QString root = QDir::cleanPath(QFileInfo(destDir).absoluteFilePath());
     const QDir dest(destDir);
@@ -100,6 +109,7 @@ bool extractEntries(unzFile zip, const QString& destDir, const ExtractLimits& li
     for (;;) {
         if (++entries > limits.maxEntries) {
             qWarning() << "extractZip: archive has more than" << limits.maxEntries << "entries";
+            error = tr("The archive holds more than %1 entries.").arg(limits.maxEntries);
             return false;
         }
         QString name;
@@ -110,6 +120,7 @@ bool extractEntries(unzFile zip, const QString& destDir, const ExtractLimits& li
         const QString& outPath = candidate;
         if (!isInsideRoot(candidate, root)) {
             qWarning() << "extractZip: refusing entry that escapes the destination:" << name;
+            error = tr("The archive holds an entry that would land outside its folder: %1").arg(name);
             return false;
         }
         if (name.endsWith(QLatin1Char('/'))) {
@@ -118,7 +129,7 @@ bool extractEntries(unzFile zip, const QString& destDir, const ExtractLimits& li
         } else {
             if (!QDir().mkpath(QFileInfo(outPath).absolutePath()))
                 return false;
-            if (!copyCurrentEntry(zip, outPath, totalBytes, limits.maxTotalBytes))
+            if (!copyCurrentEntry(zip, outPath, totalBytes, limits.maxTotalBytes, error))
                 return false;
         }
         if (unzGoToNextFile(zip) != UNZ_OK)
@@ -148,13 +159,16 @@ unzFile openZipForRead(const QString& path)
     return unzOpen2_64(encoded.constData(), &functions);
 }
 
-bool extractZip(const QString& zipPath, const QString& destDir, const ExtractLimits& limits)
+bool extractZip(const QString& zipPath, const QString& destDir, const ExtractLimits& limits, QString* error)
 {
     unzFile zip = openZipForRead(zipPath);
     if (!zip)
         return false;
-    const bool ok = extractEntries(zip, destDir, limits);
+    QString reason;
+    const bool ok = extractEntries(zip, destDir, limits, reason);
     unzClose(zip);
+    if (!ok && error)
+        *error = reason;
     return ok;
 }
 

@@ -20,9 +20,10 @@ bool writeIntact(zipFile zip, const ZipFixtureEntry& entry, const zip_fileinfo& 
     if (zipOpenNewFileInZip(zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
                             Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK)
         return false;
-    if (!entry.data.isEmpty()
-        && zipWriteInFileInZip(zip, entry.data.constData(), unsigned(entry.data.size())) != ZIP_OK)
-        return false;
+    for (qint64 i = 0; i < entry.repeat && !entry.data.isEmpty(); ++i) {
+        if (zipWriteInFileInZip(zip, entry.data.constData(), unsigned(entry.data.size())) != ZIP_OK)
+            return false;
+    }
     return zipCloseFileInZip(zip) == ZIP_OK;
 }
 

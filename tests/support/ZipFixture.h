@@ -12,6 +12,9 @@ struct ZipFixtureEntry {
     QByteArray name;
     QByteArray data;
     Damage damage = Intact;
+    // An intact entry holds data this many times over, written piece by
+    // piece: a huge entry without holding it in memory.
+    qint64 repeat = 1;
 };
 
 // Writes archives and compares folder trees for the tests.
