@@ -208,7 +208,8 @@ private Q_SLOTS:
                 .mask(Fx::mask("m2", big, small, big, big)
                           .add(Fx::label("l2", "Far", big, big, big, big).p("NUM_CHARS", big))
                           .add(Fx::bargraph("b1", small, small, big, big, "a1", true)))
-                .mask(Fx::mask("m3", small, small, small, small).add(Fx::digit("d3", small, big, small, big, "a1")));
+                .mask(Fx::mask("m3", small, small, small, small).add(Fx::digit("d3", small, big, small, big, "a1")))
+                .mask(Fx::mask("m4", 0, 0, 100, 2000000000).add(Fx::axis("a4", "Speed", "SPD", "km/h")));
             QVERIFY(cfg.writeZip(input));
         } else if (shape == "bigxml") {
             QVERIFY(ZipFixture::writeZip(input, QList<ZipFixtureEntry>{{"dash/overlay.ov3.xml", mebibyte,
