@@ -3,6 +3,7 @@
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QImage>
 #include <QSaveFile>
@@ -26,13 +27,18 @@ bool fitsPixelBudget(const PageModel& page, int scale)
 }
 
 // Written beside the target and renamed over it: a full disk or a failed
-// write leaves no partial PNG behind.
+// write leaves no partial PNG behind. The PNG is encoded in memory first, so
+// a failing disk never breaks off the encoder half-way.
 bool savePng(const QImage& image, const QString& path)
 {
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (!image.save(&file, "PNG")) {
+    if (file.write(png) != png.size()) {
         file.cancelWriting();
         return false;
     }
