@@ -30,14 +30,6 @@ QString itemFolderName(int n)
     return QStringLiteral("md%1").arg(n);
 }
 
-void appendParam(pugi::xml_node element, const char* name, const QByteArray& value)
-{
-    pugi::xml_node p = element.append_child("p");
-    p.append_attribute("n") = name;
-    if (!value.isEmpty())
-        p.append_child(pugi::node_pcdata).set_value(value.constData());
-}
-
 pugi::xml_node startDocument(pugi::xml_document& doc, const char* rootName)
 {
     pugi::xml_node decl = doc.append_child(pugi::node_declaration);
