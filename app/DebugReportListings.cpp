@@ -14,15 +14,16 @@ namespace {
 
 constexpr QDir::Filters kEntries = QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot;
 
-// The two homebrew tabs of RS3 depend on this file; its absence is the most
-// common reason a user's themes do not show up.
+// RS3 shows a device's Homebrew tab only when this file has content; its
+// absence is the usual reason a user's themes do not show up.
 void noteFolderFile(const QString& folder, QString& out)
 {
+    const QString consequence = QStringLiteral(" -- RS3 will not show a Homebrew tab for this device\n");
     const QFileInfo info(folder + QStringLiteral("/AiM_folder.xml"));
     if (!info.exists())
-        out += QStringLiteral("  AiM_folder.xml MISSING -- RS3 will not show a Homebrew tab for this device\n");
+        out += QStringLiteral("  AiM_folder.xml MISSING") + consequence;
     else if (info.size() == 0)
-        out += QStringLiteral("  AiM_folder.xml is EMPTY (0 bytes) -- RS3 will not show a Homebrew tab for this device\n");
+        out += QStringLiteral("  AiM_folder.xml is EMPTY (0 bytes)") + consequence;
 }
 
 void listSubFolder(const QFileInfo& sub, QString& out)

@@ -19,6 +19,7 @@
 #include <QHash>
 #include <QImage>
 #include <QMap>
+#include <QRect>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -281,6 +282,13 @@ public:
     // The font the page's elements of the class use most (ties: the name
     // that sorts first); "MicrogrammaDBolExt" when none names one.
     QString labelFontFor(const PageModel& page, const QString& className) const;
+    // Icons, the "+- Ref Time" bar and duplicates (editing/DashConfigIcons.cpp,
+    // DashConfigRefTimeBar.cpp, DashConfigDuplicate.cpp). Only the position's
+    // x and y are used: icons are 44 x 44, the bar keeps its stock size.
+    int insertIcon(int page, const QRect& position);
+    int insertRefTimeBar(int page, const QRect& position, const QColor& slower, const QColor& faster,
+                         double rangeSeconds);
+    int duplicateMask(int page, int mask, int dx, int dy, MaskElement& out);
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;

@@ -128,6 +128,24 @@ ElementCatalogEntry entryFromJson(const QJsonObject& o)
     return e;
 }
 
+// The *.png, *.tgz and *.tga files of the folder (any letter case), in name
+// order. Matched by suffix: name filters would compile patterns per folder.
+QStringList artFiles(const QString& folder)
+{
+    QStringList names;
+    QDirIterator it(folder, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+            || name.endsWith(QLatin1String(".tgz"), Qt::CaseInsensitive)
+            || name.endsWith(QLatin1String(".tga"), Qt::CaseInsensitive))
+            names << name;
+    }
+    names.sort(Qt::CaseSensitive);
+    return names;
+}
+
 // A root is the stable install's when it is the stable root or lies below it
 // on a folder boundary: ".../RaceStudio3_beta" is not below ".../RaceStudio3".
 bool isStableRoot(const QString& stableRoot, const QString& root)
@@ -255,8 +273,7 @@ bool ElementCatalog::scanPageFile(const QString& filePath, ElementCatalogEntry& 
     entry.absFolder = folder;
     entry.relPath = QStringLiteral("aim/resources/overlay/") + parts.mid(overlayAt + 1).join(QLatin1Char('/'))
                   + QLatin1Char('/');
-    entry.art = QDir(folder).entryList({QStringLiteral("*.png"), QStringLiteral("*.tgz"), QStringLiteral("*.tga")},
-                                       QDir::Files, QDir::Name);
+    entry.art = artFiles(folder);
     entry.scales.clear();
     for (const QString& name : entry.art) {
         CatalogScaleFrame frame;

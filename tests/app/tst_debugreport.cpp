@@ -246,7 +246,8 @@ private Q_SLOTS:
                                 "    mask.png  5 bytes\n\n";
                 } else {
                     expected += "  AiM_folder.xml  0 bytes\n"
-                                "  AiM_folder.xml is EMPTY (0 bytes) -- RS3 will not show a Homebrew tab for this device\n\n";
+                                "  AiM_folder.xml is EMPTY (0 bytes) -- "
+                                "RS3 will not show a Homebrew tab for this device\n\n";
                 }
             }
         }

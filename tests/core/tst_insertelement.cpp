@@ -109,6 +109,20 @@ private Q_SLOTS:
         QCOMPARE(config.parseMask(config.pages[0].masks[1].node).id, QStringLiteral("new.2"));
     }
 
+    void donorFromTheOpenConfiguration()
+    {
+        // With no stock art found, the add-element dialog offers the
+        // configuration's own masks as donors.
+        DashConfig config;
+        QVERIFY(openWith(config, {Fx::mask("md.00", 5, 5, 100, 40).add(Fx::label("01", "x", 10, 20, 50, 10))}));
+        const QByteArray source = ConfigSnapshot::xml(config.pages[0].masks[0].node);
+        MaskElement out;
+        QCOMPARE(config.insertElement(0, config.pages[0].masks[0].node, noChannel(), 0, 0, 200, 80, out, QString()), 1);
+        QCOMPARE(ConfigSnapshot::xml(config.pages[0].masks[0].node), source);
+        QCOMPARE(paramValue(child(config.pages[0].masks[1].node, "01"), "XPOS"), QByteArray("20"));
+        QVERIFY(ConfigSnapshot::pairingError(config).isEmpty());
+    }
+
     void rescalesChildren_data()
     {
         QTest::addColumn<QString>("param");

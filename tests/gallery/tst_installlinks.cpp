@@ -144,23 +144,6 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, "registerUrlScheme failed: AccessError");
         QVERIFY(!ThemeInstaller::registerUrlScheme(registry, QStringLiteral("/opt/k/korvelanto")));
     }
-
-    void currentUserStoreStaysOutOfWorkingFolder()
-    {
-#ifdef Q_OS_WIN
-        QSKIP("the current user's store is the real registry");
-#endif
-        const QString work = TestEnvironment::makeTempDir(QStringLiteral("cwd"));
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(work));
-        const bool ok = ThemeInstaller::registerUrlScheme();
-        QDir::setCurrent(previous);
-        QVERIFY(ok);
-        QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-                 QStringList());
-        QCOMPARE(UrlSchemeRegistry::forCurrentUser()->value(kCommandKey),
-                 commandFor(QCoreApplication::applicationFilePath()));
-    }
 };
 
 KORV_GUI_TEST_MAIN(InstallLinksTest)

@@ -98,6 +98,9 @@ FakeWebService::FakeWebService(QObject* parent)
 
 FakeWebService::~FakeWebService()
 {
+    // The sockets go with the server after this body; none may call back.
+    for (QTcpSocket* socket : m_connections.keys())
+        socket->disconnect(this);
     qDeleteAll(m_connections);
 }
 

@@ -174,3 +174,47 @@ QMap<QString, QByteArray> Rs3Fixture::treeSnapshot(const QString& folder)
     }
     return tree;
 }
+
+bool Rs3Fixture::addDeltaBarItem(Root which, const QString& relFolder, bool coloured, int bars,
+                                 const QColor& colour) const
+{
+    QString rel = relFolder;
+    while (rel.endsWith(QLatin1Char('/')))
+        rel.chop(1);
+    QImage picture(540, 90, QImage::Format_ARGB32);
+    picture.fill(colour);
+    if (!QDir().mkpath(absolutePath(which, rel)) || !picture.save(absolutePath(which, rel) + QStringLiteral("/mask.png"), "PNG"))
+        return false;
+    const auto bar = [coloured](const char* id, int x) {
+        return QStringLiteral("    <e c=\"BargraphTrapezio\" i=\"%1\">\n"
+                              "      <p n=\"XPOS\">%2</p>\n      <p n=\"YPOS\">60</p>\n"
+                              "      <p n=\"WIDTH\">250</p>\n      <p n=\"HEIGHT\">20</p>\n"
+                              "      <p n=\"AXIS_REF\">00</p>\n%3"
+                              "      <e c=\"ScaleFSV\" i=\"00\">\n        <p n=\"NOME_SCALA\">2.00</p>\n"
+                              "        <e c=\"StepScale\" i=\"0\"><p n=\"VAL_SCALA\">0</p></e>\n"
+                              "        <e c=\"StepScale\" i=\"1\"><p n=\"VAL_SCALA\">2.00</p></e>\n"
+                              "      </e>\n    </e>\n")
+            .arg(QLatin1String(id))
+            .arg(x)
+            .arg(coloured ? QStringLiteral("      <p n=\"COL\">0xFF000000</p>\n") : QString());
+    };
+    QString children;
+    if (bars >= 1)
+        children += bar("00_008barg", 280);
+    if (bars >= 2)
+        children += bar("00_009barg", 10);
+    if (bars >= 3)
+        children += bar("00_008barg", 10);
+    const QString xml = QStringLiteral("<?xml version=\"1.0\"?>\n<aimDataBase_Mask2>\n"
+                                       "  <e c=\"GMaskParam\" i=\"md3\">\n"
+                                       "    <p n=\"WIDTH\">540</p>\n    <p n=\"HEIGHT\">90</p>\n"
+                                       "    <p n=\"ORDINE\">1</p>\n"
+                                       "    <e c=\"Axis\" i=\"00\"><p n=\"lnm\">+- Ref Time</p></e>\n%1"
+                                       "    <e c=\"Label\" i=\"00_006ch_scale0\"><p n=\"XPOS\">2</p><p n=\"YPOS\">14</p>"
+                                       "<p n=\"TEXT\">-2.00</p></e>\n"
+                                       "    <e c=\"Label\" i=\"00_007ch_scale1\"><p n=\"XPOS\">500</p><p n=\"YPOS\">14</p>"
+                                       "<p n=\"TEXT\">2.00</p></e>\n"
+                                       "  </e>\n</aimDataBase_Mask2>\n")
+                            .arg(children);
+    return writeFile(which, rel + QStringLiteral("/md3.M2.xml"), xml.toUtf8());
+}

@@ -55,6 +55,14 @@ public:
     // The same for any folder.
     static QMap<QString, QByteArray> treeSnapshot(const QString& folder);
 
+    // AiM's "+- Ref Time" stock item: relFolder (".../md3/") gets a 540 x 90
+    // mask.png of the colour and an "md3.M2.xml" whose mask holds the delta
+    // bars "00_008barg" and "00_009barg" (the first `bars` of them, a third
+    // "00_008barg" for 3), each with a COL when `coloured`, and the two scale
+    // captions.
+    bool addDeltaBarItem(Root which, const QString& relFolder, bool coloured = true, int bars = 2,
+                         const QColor& colour = Qt::magenta) const;
+
 private:
     QString m_base;
 };

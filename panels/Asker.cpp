@@ -1,0 +1,85 @@
+#include "panels/Asker.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+
+namespace {
+Asker* installed = nullptr;
+}
+
+Asker::~Asker() = default;
+
+Asker& Asker::instance()
+{
+    static Asker real;
+    return installed ? *installed : real;
+}
+
+void Asker::setInstance(Asker* asker)
+{
+    installed = asker;
+}
+
+QMessageBox::StandardButton Asker::message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                           const QString& text, QMessageBox::StandardButtons buttons,
+                                           QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString Asker::openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString Asker::saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+QString Asker::existingDirectory(QWidget* parent, const QString& caption, const QString& dir)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, dir);
+}
+
+QString Asker::text(QWidget* parent, const QString& title, const QString& label, const QString& initial, bool* ok)
+{
+    return QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, ok);
+}
+
+QColor Asker::color(QWidget* parent, const QColor& initial, const QString& title,
+                    QColorDialog::ColorDialogOptions options)
+{
+    return QColorDialog::getColor(initial, parent, title, options);
+}
+
+int Asker::exec(QDialog* dialog)
+{
+    return dialog ? dialog->exec() : QDialog::Rejected;
+}
+
+void Asker::information(QWidget* parent, const QString& title, const QString& text)
+{
+    message(parent, QMessageBox::Information, title, text);
+}
+
+void Asker::warning(QWidget* parent, const QString& title, const QString& text)
+{
+    message(parent, QMessageBox::Warning, title, text);
+}
+
+void Asker::critical(QWidget* parent, const QString& title, const QString& text)
+{
+    message(parent, QMessageBox::Critical, title, text);
+}
+
+QMessageBox::StandardButton Asker::question(QWidget* parent, const QString& title, const QString& text,
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton)
+{
+    return message(parent, QMessageBox::Question, title, text, buttons, defaultButton);
+}

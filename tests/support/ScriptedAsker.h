@@ -1,0 +1,87 @@
+#pragma once
+
+#include "panels/Asker.h"
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+// The test double of Asker: answers come from queues the test fills, every
+// question is recorded, and nothing is shown. An empty queue answers as a
+// user who cancels (the default button, an empty name, an invalid colour).
+// Header-only so that only tests which link the panels library include it.
+class ScriptedAsker : public Asker
+{
+public:
+    struct Asked {
+        QString kind;  // "message", "open", "save", "folder", "text", "color", "exec"
+        QString title;
+        QString text;
+    };
+
+    QList<QMessageBox::StandardButton> buttons;
+    QStringList fileNames;  // open, save and folder answers, in order
+    QList<QPair<bool, QString>> texts;
+    QList<QColor> colors;
+    // Runs instead of exec(): the test may fill the dialog's controls, then
+    // returns its result code. Without one, dialogs are rejected.
+    std::function<int(QDialog*)> onExec;
+    QList<Asked> asked;
+
+    ScriptedAsker() { Asker::setInstance(this); }
+    ~ScriptedAsker() override { Asker::setInstance(nullptr); }
+
+    QMessageBox::StandardButton message(QWidget*, QMessageBox::Icon, const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons, QMessageBox::StandardButton def) override
+    {
+        asked.append({QStringLiteral("message"), title, text});
+        return buttons.isEmpty() ? def : buttons.takeFirst();
+    }
+    QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    {
+        return nextFile(QStringLiteral("open"), caption);
+    }
+    QString saveFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    {
+        return nextFile(QStringLiteral("save"), caption);
+    }
+    QString existingDirectory(QWidget*, const QString& caption, const QString&) override
+    {
+        return nextFile(QStringLiteral("folder"), caption);
+    }
+    QString text(QWidget*, const QString& title, const QString& label, const QString&, bool* ok) override
+    {
+        asked.append({QStringLiteral("text"), title, label});
+        const QPair<bool, QString> answer = texts.isEmpty() ? qMakePair(false, QString()) : texts.takeFirst();
+        if (ok)
+            *ok = answer.first;
+        return answer.second;
+    }
+    QColor color(QWidget*, const QColor&, const QString& title, QColorDialog::ColorDialogOptions) override
+    {
+        asked.append({QStringLiteral("color"), title, QString()});
+        return colors.isEmpty() ? QColor() : colors.takeFirst();
+    }
+    int exec(QDialog* dialog) override
+    {
+        asked.append({QStringLiteral("exec"), dialog ? dialog->windowTitle() : QString(), QString()});
+        return onExec ? onExec(dialog) : int(QDialog::Rejected);
+    }
+
+    int count(const QString& kind) const
+    {
+        int n = 0;
+        for (const Asked& a : asked)
+            n += a.kind == kind;
+        return n;
+    }
+
+private:
+    QString nextFile(const QString& kind, const QString& caption)
+    {
+        asked.append({kind, caption, QString()});
+        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+    }
+};
