@@ -1,0 +1,208 @@
+#include "gallery/ThemeExport.h"
+
+#include "artwork/TgzImage.h"
+#include "gallery/ReplacingZipFile.h"
+#include "model/DeviceRegistry.h"
+#include "model/PathGuard.h"
+#include "model/ZipWriter.h"
+#include "templates/PageTemplateLibrary.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QSize>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ThemeExport", text);
+}
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+QStringList subFolders(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray readWhole(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool holdsBackground(const QString& folder)
+{
+    return !folder.isEmpty() && QFileInfo(folder + QStringLiteral("/bkg.png")).isFile();
+}
+
+// The label of an AiM_folder.xml taken from its raw bytes, as RS3's own
+// tools do: entities stay as written.
+QString rawFolderLabel(const QString& folder)
+{
+    const QByteArray bytes = readWhole(folder + QStringLiteral("/AiM_folder.xml"));
+    const QByteArray marker("gettext\">");
+    const int start = bytes.indexOf(marker);
+    if (start < 0)
+        return QString();
+    const int from = start + marker.size();
+    const int end = bytes.indexOf('<', from);
+    if (end < 0)
+        return QString();
+    return QString::fromUtf8(bytes.mid(from, end - from)).trimmed();
+}
+
+bool isRegistryFamily(const QString& family)
+{
+    for (const DeviceRow& row : DeviceRegistry::devices()) {
+        if (row.family == family)
+            return true;
+    }
+    return false;
+}
+
+QSize canvasSizeOf(const QString& family)
+{
+    for (const DeviceRow& row : DeviceRegistry::devices()) {
+        if (row.family == family)
+            return QSize(row.width, row.height);
+    }
+    return QSize(800, 480);
+}
+
+QByteArray manifestBytes(const QString& themeFolder, const QString& displayName, const QString& author,
+                         const QString& description, const QStringList& devices)
+{
+    QJsonObject manifest;
+    manifest.insert(QStringLiteral("id"), themeFolder);
+    manifest.insert(QStringLiteral("name"), displayName.isEmpty() ? themeFolder : displayName);
+    manifest.insert(QStringLiteral("author"), author);
+    manifest.insert(QStringLiteral("description"), description);
+    manifest.insert(QStringLiteral("version"), QStringLiteral("1"));
+    manifest.insert(QStringLiteral("generator"),
+                    QStringLiteral("Korvelanto/%1").arg(QCoreApplication::applicationVersion()));
+    manifest.insert(QStringLiteral("created_utc"),
+                    QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+    manifest.insert(QStringLiteral("devices"), QJsonArray::fromStringList(devices));
+    return QJsonDocument(manifest).toJson(QJsonDocument::Indented);
+}
+
+// Adds one family's pictures; false when its bkg.png cannot be read (the
+// family is then left out). An entry that cannot be added is left out too.
+bool addFamilyAssets(zipFile zip, const QString& family, const QString& themeFolder)
+{
+    const QString folder = PathGuard::join(homebrewTemplatesDir(), family + QLatin1Char('/') + themeFolder);
+    if (folder.isEmpty())
+        return false;
+    const QByteArray png = readWhole(folder + QStringLiteral("/bkg.png"));
+    if (png.isEmpty())
+        return false;
+    writeZipEntry(zip, family + QStringLiteral("/bkg.png"), png);
+    const QByteArray preview = readWhole(folder + QStringLiteral("/prw.png"));
+    if (!preview.isEmpty())
+        writeZipEntry(zip, family + QStringLiteral("/prw.png"), preview);
+    QByteArray tgz = readWhole(folder + QStringLiteral("/bkg.tgz"));
+    if (tgz.isEmpty()) {
+        const QSize size = canvasSizeOf(family);
+        tgz = encodeBkgTgzFromPng(png, size.width(), size.height());
+    }
+    if (!tgz.isEmpty())
+        writeZipEntry(zip, family + QStringLiteral("/bkg.tgz"), tgz);
+    return true;
+}
+
+} // namespace
+
+QStringList listHomebrewThemes()
+{
+    const QString store = homebrewTemplatesDir();
+    QSet<QString> names;
+    for (const QString& family : subFolders(store)) {
+        const QString familyFolder = store + QLatin1Char('/') + family;
+        for (const QString& theme : subFolders(familyFolder)) {
+            if (holdsBackground(familyFolder + QLatin1Char('/') + theme))
+                names.insert(theme);
+        }
+    }
+    QStringList sorted(names.cbegin(), names.cend());
+    sorted.sort(Qt::CaseSensitive);
+    return sorted;
+}
+
+ThemeVariants collectThemeDeviceVariants(const QString& themeFolder)
+{
+    ThemeVariants variants;
+    variants.displayName = themeFolder;
+    const QString store = homebrewTemplatesDir();
+    if (!QFileInfo(store).isDir() || !PathGuard::isSafeName(themeFolder))
+        return variants;
+    QSet<QString> candidates;
+    for (const QString& family : subFolders(store)) {
+        const QString familyFolder = store + QLatin1Char('/') + family;
+        if (family == QLatin1String("pdm") || family == QLatin1String("pdm08")) {
+            for (const QString& sub : subFolders(familyFolder)) {
+                if (holdsBackground(PathGuard::join(familyFolder, sub + QLatin1Char('/') + themeFolder)))
+                    candidates.insert(family + QLatin1Char('/') + sub);
+            }
+        } else if (holdsBackground(PathGuard::join(familyFolder, themeFolder))) {
+            candidates.insert(family);
+        }
+        const QString themeDir = PathGuard::join(familyFolder, themeFolder);
+        if (holdsBackground(themeDir) && variants.displayName == themeFolder) {
+            const QString label = rawFolderLabel(themeDir);
+            if (!label.isEmpty())
+                variants.displayName = label;
+        }
+    }
+    for (const QString& family : candidates) {
+        if (isRegistryFamily(family))
+            variants.devices.append(family);
+    }
+    variants.devices.sort(Qt::CaseSensitive);
+    return variants;
+}
+
+bool exportThemeBundle(const QString& themeFolder, const QString& displayName, const QString& author,
+                       const QString& description, const QString& outputPath, QString* error)
+{
+    const ThemeVariants variants = collectThemeDeviceVariants(themeFolder);
+    if (variants.devices.isEmpty()) {
+        setError(error, tr("no device assets found for '%1'").arg(themeFolder));
+        return false;
+    }
+    ReplacingZipFile zip(outputPath);
+    if (!zip.open()) {
+        setError(error, tr("could not create %1").arg(outputPath));
+        return false;
+    }
+    const QByteArray manifest = manifestBytes(themeFolder, displayName, author, description, variants.devices);
+    if (!writeZipEntry(zip.handle(), QStringLiteral("theme-manifest.json"), manifest)) {
+        setError(error, tr("failed to write theme-manifest.json"));
+        return false;
+    }
+    int written = 0;
+    for (const QString& family : variants.devices) {
+        if (addFamilyAssets(zip.handle(), family, themeFolder))
+            ++written;
+    }
+    if (written == 0) {
+        setError(error, tr("no device assets could be read"));
+        return false;
+    }
+    if (!zip.commit()) {
+        setError(error, tr("could not replace %1").arg(outputPath));
+        return false;
+    }
+    return true;
+}
