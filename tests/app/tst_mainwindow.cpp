@@ -19,6 +19,7 @@
 #include <QShortcut>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
@@ -400,6 +401,28 @@ private Q_SLOTS:
         QVERIFY(window);
         QVERIFY(window->close());
         QCOMPARE(asker.asked.size(), 0);
+        QVERIFY(!QSettings().value(QStringLiteral("MainWindow/geometry")).toByteArray().isEmpty());
+    }
+
+    void iconPreviewRemoval()
+    {
+        ScriptedAsker asker;
+        auto window = openedWindow(demoCopy());
+        QVERIFY(window);
+        auto* canvas = window->findChild<DashCanvas*>();
+        auto* panel = window->findChild<PropertyPanel*>();
+        DashConfig& config = *canvas->config;
+        config.setIconPreview(0, 1, QStringLiteral("preview.png"));
+        QCOMPARE(config.iconPreviewGraphic(0, 1), QStringLiteral("preview.png"));
+
+        // Without a selected mask nothing happens.
+        Q_EMIT panel->iconPreviewRemoveRequested();
+        QCOMPARE(config.iconPreviewGraphic(0, 1), QStringLiteral("preview.png"));
+
+        canvas->setSelectedMask(1);
+        Q_EMIT panel->iconPreviewRemoveRequested();
+        QCOMPARE(config.iconPreviewGraphic(0, 1), QString());
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Removed icon preview graphic"));
     }
 
     // A write that bypasses the undo history (the property panel's typed
