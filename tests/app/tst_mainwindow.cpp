@@ -122,6 +122,11 @@ private Q_SLOTS:
         const QRect footer(onCanvas(canvas, {30, 410}), onCanvas(canvas, {790, 460}));
         QVERIFY(PixelProbe::countNear(img, footer, QColor(255, 191, 0), 12) > 10);
         QVERIFY(window->windowTitle().startsWith(QStringLiteral("Korvelanto")));
+
+        // The whole window, kept under the build folder for a person to look at.
+        const QString binary = qEnvironmentVariable("KORV_BINARY_DIR");
+        if (!binary.isEmpty() && QDir().mkpath(binary + QStringLiteral("/window-grabs")))
+            window->grab().save(binary + QStringLiteral("/window-grabs/mainwindow-demo.png"));
     }
 
     void missingFileIsReported()
