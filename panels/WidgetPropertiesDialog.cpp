@@ -82,7 +82,7 @@ WidgetPropertiesDialog::WidgetPropertiesDialog(MaskElement* mask, WidgetModel* w
     layout->addWidget(details);
 
     const bool maskNode = mask && mask->node;
-    hasScaleGroup = maskNode && (widget ? widget->kind == WidgetBargraph : mask->kind == MaskBargraph);
+    hasScaleGroup = maskNode && (mask->kind == MaskBargraph || (widget && widget->kind == WidgetBargraph));
     if (hasScaleGroup) {
         auto* scale = new QGroupBox(tr("Scale Range"));
         auto* scaleForm = new QFormLayout(scale);
