@@ -171,17 +171,6 @@ private Q_SLOTS:
         QVERIFY(!hasBarZeroMark(mask->node));
         QVERIFY(dirty());
     }
-
-    void cancelWritesNothing()
-    {
-        const QByteArray before = ConfigSnapshot::documents(m_config);
-        WidgetPropertiesDialog dialog(m_config.maskAt(0, 0), nullptr, &m_config, 0);
-        ScriptedAsker asker; // no script: the user cancels
-        dialog.findChild<QDoubleSpinBox*>("minSpin")->setValue(-10);
-        QCOMPARE(Asker::instance().exec(&dialog), int(QDialog::Rejected));
-        QCOMPARE(ConfigSnapshot::documents(m_config), before);
-        QCOMPARE(asker.asked.first().title, QStringLiteral("Widget Properties"));
-    }
 };
 
 KORV_TEST_MAIN(WidgetPropertiesDialogTest)
