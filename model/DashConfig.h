@@ -115,7 +115,7 @@ public:
     void setFontFolders(const QStringList& folders);
     QSet<int> firmwareFontSizes(int deviceIndex);
     QString iconFeatureKey(int page, int mask) const; // icon records (artwork/DashConfigIconPreview.cpp)
-    bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
+    static bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
 
     // --- icon previews, multi-value box records, bar geometry, widget assets
     static QString barGeometryText(pugi::xml_node element);
@@ -182,7 +182,7 @@ public:
     bool setValueAlignment(int page, int mask, int widget, const QString& value);
     bool setTextColour(int page, int mask, int widget, const QString& value);
     QString textColour(int page, int mask, int widget);
-    bool setBarScaleRange(pugi::xml_node maskNode, double min, double max);
+    static bool setBarScaleRange(pugi::xml_node maskNode, double min, double max);
     static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max);
     void setIconPreview(int page, int mask, const QString& path);
     void clearIconPreview(int page, int mask);

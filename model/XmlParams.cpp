@@ -187,6 +187,14 @@ QString formatArgbColour(const QColor& colour, const QColor& fallback)
         .arg(c.blue(), 2, 16, QLatin1Char('0'));
 }
 
+QByteArray argbColourText(const QColor& c)
+{
+    return QByteArray("0x") + QByteArray::number(c.alpha(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.red(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.green(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.blue(), 16).rightJustified(2, '0');
+}
+
 QString xmlEscape(const QString& text)
 {
     QString out;

@@ -62,6 +62,9 @@ QByteArray formatDouble6g(double value);
 // "0xFFrrggbb" with lower-case hex; the fallback stands in for an invalid colour.
 QString formatArgbColour(const QColor& colour, const QColor& fallback);
 
+// "0xaarrggbb" with lower-case hex, alpha kept: COLORE as the save writes it.
+QByteArray argbColourText(const QColor& colour);
+
 // Escapes &, < and > (quotes unchanged).
 QString xmlEscape(const QString& text);
 
