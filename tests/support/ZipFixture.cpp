@@ -18,7 +18,7 @@ namespace {
 bool writeIntact(zipFile zip, const ZipFixtureEntry& entry, const zip_fileinfo& info)
 {
     if (zipOpenNewFileInZip(zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
-                            Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK)
+                            Z_DEFLATED, entry.level) != ZIP_OK)
         return false;
     if (!entry.data.isEmpty()
         && zipWriteInFileInZip(zip, entry.data.constData(), unsigned(entry.data.size())) != ZIP_OK)

@@ -12,6 +12,7 @@ struct ZipFixtureEntry {
     QByteArray name;
     QByteArray data;
     Damage damage = Intact;
+    int level = -1; // zlib level of an intact entry
 };
 
 // Writes archives and compares folder trees for the tests.
