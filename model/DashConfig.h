@@ -4,6 +4,7 @@
 #include "artwork/BoxStyleSnapshot.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
+#include "model/ArchiveIndex.h"
 #include "model/BarColorRecord.h"
 #include "model/BoxStyleRecord.h"
 #include "model/ChannelInfo.h"
@@ -319,6 +320,9 @@ public:
     QHash<int, FidRange> fidRanges;
     QHash<QString, QString> triggeredIconImages;
     QHash<QString, TriggeredIcon> triggeredIcons;
+    // The archive last opened or saved, and which extracted files still hold
+    // its entries unchanged (the save copies those without compressing again).
+    ArchiveIndex archiveIndex;
 
 private:
     void deleteDevices();

@@ -226,6 +226,13 @@ void syncFirmwarePositions(pugi::xml_node element)
 bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
 {
     const QByteArray bytes = xmlDocumentBytes(doc, "  ");
+    // The same bytes are not written again: the file keeps its stamp, so the
+    // archive writer can copy its entry as it is.
+    QFile current(path);
+    if (current.size() == bytes.size() && current.open(QIODevice::ReadOnly) && current.readAll() == bytes
+        && current.error() == QFileDevice::NoError)
+        return true;
+    current.close();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qWarning() << "writeDeviceDocument: cannot write" << path << file.errorString();
