@@ -3,8 +3,10 @@
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QImage>
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -24,6 +26,25 @@ bool fitsPixelBudget(const PageModel& page, int scale)
     return w > 0 && h > 0 && w <= 65535 && h <= 65535 && w * h <= kMaxPreviewPixels;
 }
 
+// Written beside the target and renamed over it: a full disk or a failed
+// write leaves no partial PNG behind. The PNG is encoded in memory first, so
+// a failing disk never breaks off the encoder half-way.
+bool savePng(const QImage& image, const QString& path)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(png) != png.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 } // namespace
 
 int runDumpPreview(const QCommandLineParser& parser)
@@ -41,8 +62,10 @@ int runDumpPreview(const QCommandLineParser& parser)
         return 2;
     }
     DashConfig config;
-    if (!config.load(inputPath)) {
-        writeError(QStringLiteral("dump-preview: open failed: ") + inputPath + QLatin1Char('\n'));
+    QString reason;
+    if (!config.load(inputPath, &reason)) {
+        writeError(QStringLiteral("dump-preview: open failed: ") + inputPath
+                   + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason) + QLatin1Char('\n'));
         return 2;
     }
     if (config.pageCount() == 0) {
@@ -64,7 +87,11 @@ int runDumpPreview(const QCommandLineParser& parser)
         writeError(QStringLiteral("dump-preview: render returned null image\n"));
         return 3;
     }
-    if (!image.save(outputPath, "PNG")) {
+    // The page is drawn over black, so it is opaque: written without an
+    // alpha channel, the PNG is smaller and quicker to encode.
+    if (image.hasAlphaChannel())
+        image = image.convertToFormat(QImage::Format_RGB32);
+    if (!savePng(image, outputPath)) {
         writeError(QStringLiteral("dump-preview: save failed: ") + outputPath + QLatin1Char('\n'));
         return 3;
     }

@@ -46,19 +46,42 @@ QImage makePage()
     return page;
 }
 
-// Median of kRounds rounds of kIterations calls, in nanoseconds per call.
-double medianNs(const std::function<void()>& work)
+// Median of kRounds rounds of kIterations calls each of ours and of zlib's,
+// in nanoseconds per call. Both are warmed up first and their rounds
+// alternate (which side goes first alternates too), so caches, clocks and
+// neighbours on the machine weigh on both alike.
+struct Medians {
+    double ours;
+    double zlib;
+};
+
+Medians interleavedMedians(const std::function<void()>& ours, const std::function<void()>& zlib)
 {
-    std::vector<double> rounds;
-    for (int r = 0; r < kRounds; ++r) {
+    for (int i = 0; i < kIterations; ++i) {
+        ours();
+        zlib();
+    }
+    const auto timed = [](const std::function<void()>& work) {
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < kIterations; ++i)
             work();
-        rounds.push_back(double(timer.nsecsElapsed()) / kIterations);
+        return double(timer.nsecsElapsed()) / kIterations;
+    };
+    std::vector<double> a;
+    std::vector<double> b;
+    for (int r = 0; r < kRounds; ++r) {
+        if (r % 2 == 0) {
+            a.push_back(timed(ours));
+            b.push_back(timed(zlib));
+        } else {
+            b.push_back(timed(zlib));
+            a.push_back(timed(ours));
+        }
     }
-    std::sort(rounds.begin(), rounds.end());
-    return rounds[rounds.size() / 2];
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return {a[a.size() / 2], b[b.size() / 2]};
 }
 
 } // namespace
@@ -89,23 +112,28 @@ int main(int argc, char** argv)
     }
 
     quint64 sink = 0;
-    const double decodeNs = medianNs([&] { sink += TgzImage::decode(tgz).pixel(799, 479); });
     QByteArray inflated(raw.size(), Qt::Uninitialized);
-    const double uncompressNs = medianNs([&] {
-        uLongf len = uLongf(inflated.size());
-        uncompress(reinterpret_cast<Bytef*>(inflated.data()), &len, reinterpret_cast<const Bytef*>(tgz.constData()),
-                   uLong(tgz.size()));
-        sink += uchar(inflated[qsizetype(len) - 1]);
-    });
-
-    const double encodeNs = medianNs([&] { sink += uint(TgzImage::encode(page).size()); });
+    const Medians decode = interleavedMedians([&] { sink += TgzImage::decode(tgz).pixel(799, 479); },
+                                              [&] {
+                                                  uLongf len = uLongf(inflated.size());
+                                                  uncompress(reinterpret_cast<Bytef*>(inflated.data()), &len,
+                                                             reinterpret_cast<const Bytef*>(tgz.constData()),
+                                                             uLong(tgz.size()));
+                                                  sink += uchar(inflated[qsizetype(len) - 1]);
+                                              });
     QByteArray deflated(qsizetype(compressBound(uLong(raw.size()))), Qt::Uninitialized);
-    const double compressNs = medianNs([&] {
-        uLongf len = uLongf(deflated.size());
-        compress2(reinterpret_cast<Bytef*>(deflated.data()), &len, reinterpret_cast<const Bytef*>(raw.constData()),
-                  uLong(raw.size()), Z_DEFAULT_COMPRESSION);
-        sink += len;
-    });
+    const Medians encode = interleavedMedians([&] { sink += uint(TgzImage::encode(page).size()); },
+                                              [&] {
+                                                  uLongf len = uLongf(deflated.size());
+                                                  compress2(reinterpret_cast<Bytef*>(deflated.data()), &len,
+                                                            reinterpret_cast<const Bytef*>(raw.constData()),
+                                                            uLong(raw.size()), Z_DEFAULT_COMPRESSION);
+                                                  sink += len;
+                                              });
+    const double decodeNs = decode.ours;
+    const double uncompressNs = decode.zlib;
+    const double encodeNs = encode.ours;
+    const double compressNs = encode.zlib;
 
     std::printf("tgz_bench: 800x480 page, %lld bytes of TGA, %lld bytes of .tgz\n",
                 static_cast<long long>(raw.size()), static_cast<long long>(tgz.size()));

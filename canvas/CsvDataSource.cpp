@@ -22,17 +22,23 @@ struct ColumnInfo {
     QString unit;
 };
 
-// The fields of one line, quotes already dropped, stored back to back so that
-// splitting a data row allocates nothing once the buffers have grown.
+// The fields of one line, quotes already dropped. A line without quotes is
+// split in place (the fields are spans of the line, valid as long as it is);
+// a quoted one is copied back to back into `text`. Either way splitting a
+// data row allocates nothing once the buffers have grown.
 struct CsvFields {
     std::string text;
-    std::vector<size_t> ends; // field i spans [i ? ends[i-1] : 0, ends[i])
+    const char* base = nullptr;
+    std::vector<size_t> ends; // field i spans [i ? ends[i-1] + 1 : 0, ends[i]) in place, or
+                              // [i ? ends[i-1] : 0, ends[i]) in text
+    bool inPlace = false;
 
     int count() const { return int(ends.size()); }
     std::string_view at(int i) const
     {
-        const size_t begin = i ? ends[size_t(i) - 1] : 0;
-        return std::string_view(text.data() + begin, ends[size_t(i)] - begin);
+        const size_t skip = inPlace ? 1 : 0; // the comma before the field
+        const size_t begin = i ? ends[size_t(i) - 1] + skip : 0;
+        return std::string_view(base + begin, ends[size_t(i)] - begin);
     }
     QString trimmedText(int i, bool latin1) const
     {
@@ -40,7 +46,16 @@ struct CsvFields {
         return (latin1 ? QString::fromLatin1(field.data(), qsizetype(field.size()))
                        : QString::fromUtf8(field.data(), qsizetype(field.size()))).trimmed();
     }
-    bool sameFields(const CsvFields& other) const { return text == other.text && ends == other.ends; }
+    bool sameFields(const CsvFields& other) const
+    {
+        if (count() != other.count())
+            return false;
+        for (int i = 0; i < count(); ++i) {
+            if (at(i) != other.at(i))
+                return false;
+        }
+        return true;
+    }
 };
 
 // Reads a file in large chunks and hands out its lines without the line end
@@ -166,8 +181,24 @@ bool isBlankLine(std::string_view line, bool latin1)
 // row of millions of empty cells costs nothing.
 void splitCsvLine(std::string_view line, CsvFields& out, int maxFields = std::numeric_limits<int>::max())
 {
-    out.text.clear();
     out.ends.clear();
+    if (!std::memchr(line.data(), '"', line.size())) {
+        out.inPlace = true;
+        out.base = line.data();
+        const char* at = line.data();
+        const char* const end = line.data() + line.size();
+        while (const void* comma = std::memchr(at, ',', size_t(end - at))) {
+            at = static_cast<const char*>(comma);
+            out.ends.push_back(size_t(at - line.data()));
+            if (out.count() >= maxFields)
+                return;
+            ++at;
+        }
+        out.ends.push_back(line.size());
+        return;
+    }
+    out.inPlace = false;
+    out.text.clear();
     bool inQuotes = false;
     size_t runStart = 0;
     for (size_t i = 0; i < line.size(); ++i) {
@@ -182,12 +213,15 @@ void splitCsvLine(std::string_view line, CsvFields& out, int maxFields = std::nu
             out.text.push_back(',');
         else {
             out.ends.push_back(out.text.size());
-            if (out.count() >= maxFields)
+            if (out.count() >= maxFields) {
+                out.base = out.text.data();
                 return;
+            }
         }
     }
     out.text.append(line.data() + runStart, line.size() - runStart);
     out.ends.push_back(out.text.size());
+    out.base = out.text.data();
 }
 
 // C-locale number with surrounding blanks ignored; the whole field must parse.
@@ -527,22 +561,18 @@ double CsvDataSource::value(const QString& channel, double timeSeconds) const
         return 0.0;
 
     // The token match is costly; each requested name is matched once per load,
-    // misses included.
-    QString column;
-    const auto cached = m_resolveCache.find(channel);
-    if (cached != m_resolveCache.end()) {
-        column = cached->second;
-    } else {
-        column = matchedColumn(channel);
-        m_resolveCache.emplace(channel, column);
+    // misses included, and then costs one hash look-up.
+    auto cached = m_resolveCache.constFind(channel);
+    if (cached == m_resolveCache.constEnd()) {
+        const QString column = matchedColumn(channel);
+        const auto found = column.isEmpty() ? m_channels.end() : m_channels.find(column.toLower());
+        cached = m_resolveCache.insert(channel, found == m_channels.end() ? nullptr : &found->second);
     }
-    if (column.isEmpty())
-        return 0.0;
-    const auto found = m_channels.find(column.toLower());
-    if (found == m_channels.end() || found->second.values.empty())
+    const CsvChannel* resolved = cached.value();
+    if (!resolved || resolved->values.empty())
         return 0.0;
 
-    const CsvChannel& series = found->second;
+    const CsvChannel& series = *resolved;
     const size_t n = series.rows.empty() ? std::min(series.values.size(), m_times.size()) : m_times.size();
     if (n == 0)
         return 0.0;

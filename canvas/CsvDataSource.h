@@ -2,6 +2,7 @@
 
 #include "canvas/IDataSource.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <map>
@@ -62,7 +63,9 @@ private:
 
     std::vector<double> m_times;
     std::map<QString, CsvChannel> m_channels;           // key: name lower-cased
-    mutable std::map<QString, QString> m_resolveCache;  // request -> column, "" = none
+    // Requested name -> its column (null = none), matched once per load.
+    // Points into m_channels, whose nodes stay put until clear().
+    mutable QHash<QString, const CsvChannel*> m_resolveCache;
     double m_duration = 0.0;
     bool m_loaded = false;
     QString m_errorText;

@@ -200,7 +200,7 @@ QRectF DashCanvas::widgetRect(const MaskElement& mask, const WidgetModel& widget
         // Unsized widgets take their size from the character size.
         int c = 12;
         if (widget.charsetPx > 0) {
-            c = widget.charsetPx;
+            c = std::min(widget.charsetPx, 1 << 20); // keeps c * 1.5 an int
         } else if (widget.h <= 0 && mask.h > 0) {
             const int perChar = std::max(mask.h / std::max(widget.numChars, 1), 8);
             if (perChar < 12)
@@ -212,8 +212,9 @@ QRectF DashCanvas::widgetRect(const MaskElement& mask, const WidgetModel& widget
             w = std::max(int(c * 1.5), 16);
     }
 
-    int x = mask.x + widget.x;
-    int y = mask.y + widget.y;
+    // Page coordinates from the XML may be anything: add them in 64 bits.
+    qint64 x = qint64(mask.x) + widget.x;
+    qint64 y = qint64(mask.y) + widget.y;
     const QChar vertical = widget.posAlign.isEmpty() ? QLatin1Char('t') : widget.posAlign.at(0).toLower();
     const QChar horizontal = widget.posAlign.size() < 2 ? QLatin1Char('l') : widget.posAlign.at(1).toLower();
     if (widget.w <= 0) {
@@ -229,7 +230,7 @@ QRectF DashCanvas::widgetRect(const MaskElement& mask, const WidgetModel& widget
 
     const double s = viewScale();
     const QPointF o = pageOrigin();
-    return QRectF(o.x() + x * s, o.y() + y * s, w * s, h * s);
+    return QRectF(o.x() + double(x) * s, o.y() + double(y) * s, w * s, h * s);
 }
 
 QVector<int> DashCanvas::paintOrder() const

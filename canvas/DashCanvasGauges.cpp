@@ -33,7 +33,7 @@ void DashCanvas::drawGaugeNeedle(QPainter& painter, const MaskElement& mask, con
     const QPointF o = pageOrigin();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.translate(o.x() + s * (mask.x + g.xpos), o.y() + s * (mask.y + g.ypos));
+    painter.translate(o.x() + s * (double(mask.x) + g.xpos), o.y() + s * (double(mask.y) + g.ypos));
     painter.rotate(angle);
     painter.scale(s, s);
     painter.setBrush(g.colour);
@@ -52,7 +52,7 @@ void DashCanvas::drawGaugeRing(QPainter& painter, const MaskElement& mask, const
 
     const double s = viewScale();
     const QPointF o = pageOrigin();
-    const QPointF pivot(o.x() + s * (mask.x + g.xpos), o.y() + s * (mask.y + g.ypos));
+    const QPointF pivot(o.x() + s * (double(mask.x) + g.xpos), o.y() + s * (double(mask.y) + g.ypos));
     const double radius = (g.ragg + g.ragbk) / 2.0 * s;
 
     painter.save();

@@ -78,11 +78,13 @@ void drawMaskValue(QPainter& painter, const MaskElement& mask, const QRectF& r, 
     painter.save();
     const int base = mask.digitPx > 0 ? mask.digitPx : int(mask.h * 0.4);
     const double ratio = std::min(double(base) / double(std::max(mask.h, 1)), 0.6);
-    int p = std::max(10, int(r.height() * ratio));
+    // A mask from the XML may be taller than any display: no display text
+    // is larger than 4096 px, and the font engine is never asked for one.
+    int p = int(std::clamp(r.height() * ratio, 10.0, 4096.0));
     QFont font = painter.font();
     font.setWeight(mask.kind == MaskAnalog ? QFont::Bold : QFont::Normal);
     font.setPixelSize(p);
-    const int avail = int(r.width()) - 6;
+    const double avail = r.width() - 6.0;
     const int advance = QFontMetrics(font).horizontalAdvance(text);
     if (avail > 0 && advance > avail) {
         p = std::max(8, int(double(p) * avail / advance));
@@ -97,7 +99,8 @@ void drawMaskValue(QPainter& painter, const MaskElement& mask, const QRectF& r, 
     caption.setWeight(QFont::Normal);
     painter.setFont(caption);
     painter.setPen(QColor(160, 160, 160));
-    const QString name = QFontMetrics(caption).elidedText(mask.channel, Qt::ElideRight, int(r.width()) - 4);
+    const QString name = QFontMetrics(caption).elidedText(mask.channel, Qt::ElideRight,
+                                                       int(std::min(r.width() - 4.0, 1e9)));
     painter.drawText(r.adjusted(2, 1, -2, -1), Qt::AlignLeft | Qt::AlignTop, name);
     painter.restore();
 }

@@ -92,7 +92,9 @@ QImage DashCanvas::renderPageGeometry(const PageModel* page, int scale)
     if (!page->background.isNull())
         painter.drawPixmap(QRect(0, 0, int(width), int(height)), page->background);
     for (const MaskElement& mask : page->masks) {
-        const QRect rect(mask.x * scale, mask.y * scale, mask.w * scale, mask.h * scale);
+        // In floating point: XML coordinates times the scale may leave int.
+        const QRectF rect(double(mask.x) * scale, double(mask.y) * scale, double(mask.w) * scale,
+                          double(mask.h) * scale);
         QColor fill = placeholderColour(mask.kind);
         fill.setAlpha(60);
         painter.fillRect(rect, fill);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -132,16 +133,60 @@ void drawVectorBar(QPainter& painter, const WidgetModel& widget, double value, Q
     painter.restore();
 }
 
+// No display is this tall: a larger size from the XML only costs time in the
+// font engine and is drawn at this size instead.
+constexpr int kMaxTextPixels = 4096;
+// NUM_CHARS cells are measured as a string of that many digits; no display
+// line holds more.
+constexpr int kMaxTextCells = 64;
+
 // Font pixel size of a text widget before scaling.
 int textPixelSize(const MaskElement& mask, const WidgetModel& widget)
 {
     if (widget.charsetPx > 0)
-        return widget.charsetPx;
+        return std::min(widget.charsetPx, kMaxTextPixels);
     if (widget.h > 0)
-        return widget.h;
+        return std::min(widget.h, kMaxTextPixels);
     if (mask.h > 0)
         return std::clamp(mask.h / std::max(widget.numChars, 1), 8, 24);
     return 24;
+}
+
+// The largest pixel size, at most p scaled down by the measured overshoot,
+// at which `cells` digits fit into avail pixels; 7 when none does. A few
+// single steps find the usual answer exactly; a size still too wide after
+// them is searched by halving, so a widget costs a bounded number of
+// measurements whatever its size. Text width grows with the pixel size.
+int fittedPixelSize(QFont font, int p, int cells, int avail)
+{
+    const QString digits(cells, QLatin1Char('9'));
+    const auto fits = [&font, &digits, avail](int size) {
+        font.setPixelSize(size);
+        return QFontMetrics(font).horizontalAdvance(digits) <= avail;
+    };
+    font.setPixelSize(p);
+    const int advance = QFontMetrics(font).horizontalAdvance(digits);
+    if (advance <= avail || advance <= 0)
+        return p;
+    p = std::max(int(qint64(p) * std::max(avail, 0) / advance), 7);
+    constexpr int kSingleSteps = 8;
+    for (int step = 0; step < kSingleSteps; ++step, --p) {
+        if (p <= 7 || fits(p))
+            return std::max(p, 7);
+    }
+    // fits(p + 1) is false here; find the largest fitting size below it.
+    int low = 7;
+    int high = p + 1;
+    if (!fits(low))
+        return 7;
+    while (high - low > 1) {
+        const int mid = low + (high - low) / 2;
+        if (fits(mid))
+            low = mid;
+        else
+            high = mid;
+    }
+    return low;
 }
 
 // Draws a Digit's or Label's text anchored as POS_ALIGN says, fitted to the
@@ -149,7 +194,7 @@ int textPixelSize(const MaskElement& mask, const WidgetModel& widget)
 void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, const QString& text,
                     QPointF anchor, double s)
 {
-    int p = std::max(int(std::lround(textPixelSize(mask, widget) * s)), 7);
+    int p = int(std::clamp(std::round(textPixelSize(mask, widget) * s), 7.0, double(kMaxTextPixels)));
     QFont font = painter.font();
     const QString family = DashCanvas::displayFontFamily(widget.charset);
     if (!family.isEmpty())
@@ -159,18 +204,9 @@ void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetMode
 
     // The firmware reserves NUM_CHARS digit cells; shrink until they fit.
     if (widget.numChars > 0 && widget.w > 0) {
-        const int avail = int(std::lround(widget.w * s));
-        const QString cells(widget.numChars, QLatin1Char('9'));
-        const auto cellsWidth = [&font, &cells]() { return QFontMetrics(font).horizontalAdvance(cells); };
-        const int advance = cellsWidth();
-        if (advance > avail && advance > 0) {
-            p = std::max(int(qint64(p) * avail / advance), 7);
-            font.setPixelSize(p);
-            while (p > 7 && cellsWidth() > avail) {
-                --p;
-                font.setPixelSize(p);
-            }
-        }
+        const double width = std::min(std::round(widget.w * s), double(std::numeric_limits<int>::max()));
+        p = fittedPixelSize(font, p, std::min(widget.numChars, kMaxTextCells), int(width));
+        font.setPixelSize(p);
     }
 
     QColor pen = widget.colour;
@@ -236,7 +272,7 @@ void DashCanvas::drawWidgetLive(QPainter& painter, const MaskElement& mask, cons
 {
     const double s = viewScale();
     const QPointF o = pageOrigin();
-    const QPointF anchor(o.x() + (mask.x + widget.x) * s, o.y() + (mask.y + widget.y) * s);
+    const QPointF anchor(o.x() + (double(mask.x) + widget.x) * s, o.y() + (double(mask.y) + widget.y) * s);
 
     if (widget.kind == WidgetBargraph) {
         if (!drawBargraph(painter, mask, widget, value) && widget.w > 0 && widget.h > 0)
@@ -285,8 +321,8 @@ bool DashCanvas::drawBargraph(QPainter& painter, const MaskElement& mask, const 
 
     const double s = viewScale();
     const QPointF o = pageOrigin();
-    const double bx = mask.x + widget.x;
-    const double by = mask.y + widget.y;
+    const double bx = double(mask.x) + widget.x;
+    const double by = double(mask.y) + widget.y;
     const QPointF imageTopLeft(o.x() + (bx + barParam(widget.node, "XIMG")) * s,
                                o.y() + (by + barParam(widget.node, "YIMG")) * s);
     const auto toWidget = [&](QPointF page) { return QPointF(o.x() + (bx + page.x()) * s, o.y() + (by + page.y()) * s); };

@@ -4,8 +4,8 @@
 // the parameters and records change, so redo finds its art again.
 #include "model/DashConfig.h"
 
-#include "artwork/BarColorSnapshot.h"
 #include "artwork/ArtworkFiles.h"
+#include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxArtProps.h"
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
@@ -95,21 +95,23 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
     if (!m || !m->node)
         return false;
     const pugi::xml_node node = m->node;
-    writeBoxArtProps(node, s);
-
     const QString key = boxStyleKey(pageIndex, maskIndex);
-    QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
+    const auto mb = multi.constFind(sidecarKey(QStringLiteral("mbox"), m->id, maskIndex));
     const BoxStyleRecord record{s.styleId, s.originalPathRel, quint32(s.accentArgb), s.showDividers != 0,
                                 s.caption, s.borderPx, quint32(s.captionArgb)};
+    // Drawn before the parameters go back, so they end exactly as captured.
+    if (mb == multi.constEnd() && s.recordPresent)
+        redrawBoxItem(pageIndex, maskIndex, s.params.relPath, record);
+    writeBoxArtProps(node, s);
+
+    QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     if (s.recordPresent)
         styles.insert(key, record);
     else
         styles.remove(key);
     saveBoxStyleSidecar(styles);
 
-    const QString multiKey = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
-    const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
-    const auto mb = multi.constFind(multiKey);
     if (mb != multi.constEnd()) {
         const QString styleId =
             s.recordPresent && !s.styleId.isEmpty() ? s.styleId : QStringLiteral("panel_dark");
@@ -119,8 +121,6 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
         renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols, styleId, accent, s.showDividers != 0,
                             s.recordPresent ? s.borderPx : 0, s.recordPresent ? s.caption : QString(),
                             s.recordPresent ? quint32(s.captionArgb) : 0u);
-    } else if (s.recordPresent) {
-        redrawBoxItem(pageIndex, maskIndex, s.params.relPath, record);
     }
 
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);

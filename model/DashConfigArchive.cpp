@@ -54,6 +54,10 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath)
 
 bool DashConfig::writeZconf2(const QString& sourceDir, const QString& targetPath)
 {
+    if (QFileInfo(targetPath).isDir()) {
+        qWarning() << "writeZconf2: refusing to replace the folder" << targetPath;
+        return false;
+    }
     const QString tmp = targetPath + QStringLiteral(".tmp");
     const QString bak = targetPath + QStringLiteral(".bak");
     QFile::remove(tmp);

@@ -6,7 +6,9 @@
 #include "editing/HotMouseLines.h"
 #include "model/XmlParams.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -58,7 +60,9 @@ int DashConfig::normalizeAlignParams()
                 if (widget.kind != WidgetLabel || !widget.node || !widget.posAlign.startsWith(QLatin1Char('t')))
                     continue;
                 const QString align = QLatin1Char('b') + widget.posAlign.mid(1);
-                const int newY = widget.y + (widget.h > 0 ? widget.h : 0);
+                // Saturated: YPOS and HEIGHT from the file may be anything.
+                const int newY = int(std::min<qint64>(qint64(widget.y) + std::max(widget.h, 0),
+                                                      std::numeric_limits<int>::max()));
                 setParam(widget.node, "POS_ALIGN", align.toUtf8());
                 setParamInt(widget.node, "YPOS", newY);
                 setParamInt(widget.node, "YPOS_FW", newY);

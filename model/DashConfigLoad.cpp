@@ -66,6 +66,30 @@ bool relativePathContains(const QString& dir, const QString& path, const QString
     return rel.contains(folder, Qt::CaseInsensitive);
 }
 
+// No real device file or device description comes near this; a parsed node
+// takes several times the bytes of its text, so a larger file is refused
+// before parsing instead of growing to gigabytes of nodes.
+constexpr qint64 kMaxXmlFileBytes = qint64(64) * 1024 * 1024;
+
+// The first XML file that the load would parse and that is larger than the
+// cap, relative to dir; empty when there is none.
+QString oversizedXmlFile(const QString& dir, const QString& aimcfgPath)
+{
+    QStringList parsed;
+    for (const QString& path : sortedFilesUnder(dir, QStringLiteral("overlay.ov3.xml"))) {
+        if (!relativePathContains(dir, path, QStringLiteral("/expansions/")))
+            parsed << path;
+    }
+    parsed << sortedFilesUnder(dir, QStringLiteral("triconsmng.to.xml"));
+    if (!aimcfgPath.isEmpty())
+        parsed << aimcfgPath;
+    for (const QString& path : parsed) {
+        if (QFileInfo(path).size() > kMaxXmlFileBytes)
+            return QDir(dir).relativeFilePath(path);
+    }
+    return {};
+}
+
 // The device "Type" of a `.aimcfg`; empty when any step is missing.
 QString deviceTypeOf(const QString& aimcfgPath)
 {
@@ -113,8 +137,18 @@ bool DashConfig::load(const QString& path, QString* error)
         extractDir = dir->path();
         tempDir = dir;
 
-        if (!extractZip(path, extractDir)) {
-            reason = tr("The archive could not be extracted; it is damaged or not a configuration.");
+        QString extractError;
+        if (!extractZip(path, extractDir, ExtractLimits(), &extractError)) {
+            reason = extractError.isEmpty()
+                ? tr("The archive could not be extracted; it is damaged or not a configuration.")
+                : extractError;
+            return false;
+        }
+        const QString oversized = oversizedXmlFile(extractDir, findAimcfg(extractDir));
+        if (!oversized.isEmpty()) {
+            reason = tr("The file %1 in the archive is larger than %2 MiB and cannot be opened.")
+                         .arg(oversized)
+                         .arg(kMaxXmlFileBytes / (1024 * 1024));
             return false;
         }
         if (!loadDeviceFiles(extractDir)) {

@@ -274,6 +274,9 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     };
     if (devices.empty() || extractDir.isEmpty())
         return fail(tr("No configuration is open."));
+    // The previous file is moved aside to ".bak": a folder must never be.
+    if (QFileInfo(targetPath).isDir())
+        return fail(tr("%1 is a folder; choose a file name to save to.").arg(QDir::toNativeSeparators(targetPath)));
 
     for (DeviceFile* device : devices) {
         if (devices.size() != 1 && !device->dirty)

@@ -1,5 +1,6 @@
 #include "model/ZipArchive.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -36,6 +37,28 @@ bool fail(ZipFailure* failure, ZipFailure::Kind kind, const QString& entryName =
         failure->limit = limit;
     }
     return false;
+}
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("extractZip", text);
+}
+
+// The reason a configuration could not be opened, in the user's words; empty
+// where the archive is simply unreadable (the caller has its own words then).
+QString userReason(const ZipFailure& failure)
+{
+    switch (failure.kind) {
+    case ZipFailure::ArchiveTooLarge:
+        return tr("The archive expands to more than %1 MiB, far more than a dash configuration holds.")
+            .arg(failure.limit / (1024 * 1024));
+    case ZipFailure::TooManyEntries:
+        return tr("The archive holds more than %1 entries.").arg(failure.limit);
+    case ZipFailure::UnsafeName:
+        return tr("The archive holds an entry that would land outside its folder: %1").arg(failure.entryName);
+    default:
+        return QString();
+    }
 }
 
 bool isInsideRoot(const QString& candidate, const QString& root)
@@ -334,7 +357,7 @@ unzFile openZipForRead(const QString& path)
     return unzOpen2_64(encoded.constData(), &functions);
 }
 
-bool extractZip(const QString& zipPath, const QString& destDir, const ExtractLimits& limits)
+bool extractZip(const QString& zipPath, const QString& destDir, const ExtractLimits& limits, QString* error)
 {
     ZipFailure failure;
     if (extractZipEntries(zipPath, destDir, limits, &failure))
@@ -343,6 +366,8 @@ bool extractZip(const QString& zipPath, const QString& destDir, const ExtractLim
         qWarning().noquote() << "extractZip: refusing entry that escapes the destination:" << failure.entryName;
     else
         qWarning().noquote() << "extractZip:" << failure.text();
+    if (error)
+        *error = userReason(failure);
     return false;
 }
 

@@ -13,8 +13,10 @@ class QTemporaryDir;
 // fill the disk nor write outside its folder. The defaults are the ones a
 // configuration is opened with: far above any real configuration, names
 // decoded as UTF-8 as RS3 writes them.
+// There is no compression-ratio rule: a plain 16-bit background deflates
+// beyond 1000:1.
 struct ExtractLimits {
-    qint64 maxTotalBytes = qint64(2) * 1024 * 1024 * 1024;
+    qint64 maxTotalBytes = qint64(512) * 1024 * 1024;
     qint64 maxEntries = 100000;
     qint64 maxEntryBytes = qint64(2) * 1024 * 1024 * 1024;
     int maxNameBytes = 511;
@@ -76,9 +78,11 @@ bool readZipEntries(const QString& zipPath, const std::function<bool(const QStri
                     ZipFailure* failure = nullptr);
 
 // Extracts every entry of a configuration archive into destDir with the
-// core above; the reason of a failure goes to the log.
+// core above; the reason of a failure goes to the log and, when error is
+// given and the archive is refused for its content (too large, too many
+// entries, an entry outside the folder), to *error in words for the user.
 bool extractZip(const QString& zipPath, const QString& destDir,
-                const ExtractLimits& limits = ExtractLimits());
+                const ExtractLimits& limits = ExtractLimits(), QString* error = nullptr);
 
 // Removes the folder and deletes the object; a folder that cannot be removed
 // is left behind with a warning. Null is ignored.

@@ -1,11 +1,16 @@
 #include "support/ConfigFixture.h"
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
 
 // Runs the real executable the way a user or a script would.
 class DumpPreviewTest : public QObject {
@@ -22,9 +27,11 @@ private:
         QByteArray out;
     };
 
-    Run run(const QStringList& args, bool offscreen = true)
+    Run run(const QStringList& args, bool offscreen = true, const std::function<void()>& inChild = {})
     {
         QProcess p;
+        if (inChild)
+            p.setChildProcessModifier(inChild);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (!offscreen)
             env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -54,9 +61,13 @@ private Q_SLOTS:
         const QString out = QStringLiteral("OUT");
         QTest::newRow("no input") << QStringList{"--dump-preview", out} << 2 << "dump-preview: --input is required\n";
         QTest::newRow("missing file") << QStringList{"--dump-preview", out, "--input", "MISSING"} << 2
-                                      << "dump-preview: open failed: MISSING\n";
-        QTest::newRow("not a config") << QStringList{"--dump-preview", out, "--input", "JUNK"} << 2
-                                      << "dump-preview: open failed: JUNK\n";
+                                      << "dump-preview: open failed: MISSING: The file MISSING does not exist.\n";
+        QTest::newRow("not a config")
+            << QStringList{"--dump-preview", out, "--input", "JUNK"} << 2
+            << "dump-preview: open failed: JUNK: The archive could not be extracted; it is damaged or not a configuration.\n";
+        QTest::newRow("no device file")
+            << QStringList{"--dump-preview", out, "--input", "NODEVICE"} << 2
+            << "dump-preview: open failed: NODEVICE: The archive holds no readable device file (overlay.ov3.xml).\n";
         QTest::newRow("no pages") << QStringList{"--dump-preview", out, "--input", "EMPTY"} << 2
                                   << "dump-preview: no pages in EMPTY\n";
         QTest::newRow("page too large") << QStringList{"--dump-preview", out, "--input", "DEMO", "--page", "5"} << 2
@@ -86,12 +97,15 @@ private Q_SLOTS:
         empty.device(); // one device file without pages
         const QString emptyPath = m_dir + "/empty.zconf2";
         QVERIFY(empty.writeZip(emptyPath));
+        const QString noDevice = m_dir + "/nodevice.zconf2";
+        QVERIFY(ZipFixture::writeZip(noDevice, QMap<QString, QByteArray>{{"readme.txt", "no device here"}}));
         const QString blocked = m_dir + "/blocked.png";
         QDir().mkpath(blocked + "/inside");
         const QString out = m_dir + "/out.png";
         QFile::remove(out);
         QMap<QString, QString> names{{"OUT", out}, {"MISSING", m_dir + "/missing.zconf2"}, {"JUNK", junk},
-                                     {"EMPTY", emptyPath}, {"DEMO", m_demo}, {"BLOCKED", blocked}};
+                                     {"EMPTY", emptyPath}, {"DEMO", m_demo}, {"BLOCKED", blocked},
+                                     {"NODEVICE", noDevice}};
         for (QString& a : args)
             a = names.value(a, a);
         for (auto it = names.cbegin(); it != names.cend(); ++it)
@@ -153,6 +167,103 @@ private Q_SLOTS:
         QCOMPARE(r.code, 0);
         const QImage image(out);
         QCOMPARE(image.size(), QSize(800, 480));
+    }
+
+    // Hostile configurations come from other people: each run ends by
+    // itself, with its own exit code and reason, in bounded memory.
+    void hostileInputs_data()
+    {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<bool>("sample");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("absurd values, geometry") << "absurd" << false << 0 << QString();
+        QTest::newRow("absurd values, live drawing") << "absurd" << true << 0 << QString();
+        QTest::newRow("device XML over the cap") << "bigxml" << false << 2
+            << "dump-preview: open failed: INPUT: The file dash/overlay.ov3.xml in the archive is larger than 64 MiB "
+               "and cannot be opened.\n";
+        QTest::newRow("archive over the cap") << "bomb" << false << 2
+            << "dump-preview: open failed: INPUT: The archive expands to more than 512 MiB, far more than a dash "
+               "configuration holds.\n";
+    }
+
+    void hostileInputs()
+    {
+        QFETCH(QString, shape);
+        QFETCH(bool, sample);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const QString input = m_dir + "/" + shape + ".zconf2";
+        const QByteArray mebibyte(1024 * 1024, ' ');
+        if (shape == "absurd") {
+            const int big = std::numeric_limits<int>::max();
+            const int small = std::numeric_limits<int>::min();
+            ConfigFixture cfg;
+            cfg.device().page("Main")
+                .mask(Fx::mask("m1", 10, 20, 300, 100)
+                          .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                          .add(Fx::digit("d1", 0, 0, 200, 60, "a1").p("NUM_CHARS", big).p("CHARSET_DIM", 2000000000))
+                          .add(Fx::digit("d2", 0, 0, 0, 0, "a1").set("HEIGHT", 2000000000).p("NUM_CHARS", 4))
+                          .add(Fx::label("l1", "Hi", 0, 60, 200, 20).p("CHARSET_DIM", big).p("NUM_CHARS", 8)))
+                .mask(Fx::mask("m2", big, small, big, big)
+                          .add(Fx::label("l2", "Far", big, big, big, big).p("NUM_CHARS", big))
+                          .add(Fx::bargraph("b1", small, small, big, big, "a1", true)))
+                .mask(Fx::mask("m3", small, small, small, small).add(Fx::digit("d3", small, big, small, big, "a1")))
+                .mask(Fx::mask("m4", 0, 0, 100, 2000000000).add(Fx::axis("a4", "Speed", "SPD", "km/h")));
+            QVERIFY(cfg.writeZip(input));
+        } else if (shape == "bigxml") {
+            QVERIFY(ZipFixture::writeZip(input, QList<ZipFixtureEntry>{{"dash/overlay.ov3.xml", mebibyte,
+                                                                       ZipFixtureEntry::Intact, 65}}));
+        } else {
+            ConfigFixture cfg;
+            cfg.device().page("Main").mask(Fx::mask("m1", 10, 20, 300, 100));
+            QMap<QString, QByteArray> files = cfg.files();
+            QList<ZipFixtureEntry> entries;
+            for (auto it = files.cbegin(); it != files.cend(); ++it)
+                entries.append({it.key().toUtf8(), it.value()});
+            entries.append({"artwork/background.raw", mebibyte, ZipFixtureEntry::Intact, 600});
+            QVERIFY(ZipFixture::writeZip(input, entries));
+        }
+        const QString out = m_dir + "/hostile.png";
+        QFile::remove(out);
+        QStringList args{"--dump-preview", out, "--input", input};
+        if (sample)
+            args << "--sample-data";
+        const Run r = run(args);
+        QFile::remove(input);
+        QCOMPARE(r.code, code);
+        QString own;
+        for (const QString& line : QString::fromUtf8(r.err).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("dump-preview:")))
+                own += line + QLatin1Char('\n');
+        }
+        QCOMPARE(own, QString(message).replace("INPUT", input));
+        QCOMPARE(QFile::exists(out), code == 0);
+        // Every child so far, this one included, stayed below the bound.
+        const qint64 peak = TestEnvironment::peakResidentBytes(true);
+        QVERIFY2(peak < qint64(1) << 30, qPrintable(QString::number(peak)));
+    }
+
+    void fullDiskLeavesNoPng()
+    {
+        // No file of the child may grow beyond 64 KiB: the configuration
+        // still opens, but the PNG cannot be written whole, and nothing of
+        // it may stay behind.
+        constexpr rlim_t kLimit = 64 * 1024;
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("full"));
+        const QString out = dir + "/page.png";
+        const QStringList args{"--dump-preview", out, "--input", m_demo, "--sample-data", "--scale", "4"};
+        QCOMPARE(run(args).code, 0);
+        QVERIFY(QFileInfo(out).size() > qint64(kLimit));
+        QVERIFY(QFile::remove(out));
+        const Run r = run(args, true, [] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit {kLimit, kLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        QCOMPARE(r.code, 3);
+        QVERIFY(r.err.contains("dump-preview: save failed: " + out.toUtf8() + "\n"));
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

@@ -218,6 +218,24 @@ private Q_SLOTS:
         QVERIFY(!error.isEmpty());
     }
 
+    void saveOntoFolderIsRefused()
+    {
+        const QString path = oneMask(Fx::mask("m1", 1, 2, 3, 4)).writeTempZip();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        const QString folder = QFileInfo(path).absolutePath() + "/folder.zconf2";
+        QVERIFY(QDir().mkpath(folder + "/inside"));
+        QString error;
+        QVERIFY(!config.save(folder, &error));
+        QCOMPARE(error, folder + " is a folder; choose a file name to save to.");
+        QVERIFY(QFileInfo(folder + "/inside").isDir());
+        QVERIFY(!QFileInfo::exists(folder + ".bak"));
+        QVERIFY(!QFileInfo::exists(folder + ".tmp"));
+        // The archive writer refuses it as well, whoever calls it.
+        QVERIFY(!config.writeZconf2(config.extractDir, folder));
+        QVERIFY(QFileInfo(folder + "/inside").isDir());
+    }
+
     void failedDeviceWriteKeepsArchive()
     {
         const QString path = oneMask(Fx::mask("m1", 1, 2, 3, 4)).writeTempZip();

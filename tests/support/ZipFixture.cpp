@@ -25,9 +25,10 @@ bool writeIntact(zipFile zip, const ZipFixtureEntry& entry, zip_fileinfo info)
                              entry.unixMode ? kUnixMadeBy : 0, 0)
         != ZIP_OK)
         return false;
-    if (!entry.data.isEmpty()
-        && zipWriteInFileInZip(zip, entry.data.constData(), unsigned(entry.data.size())) != ZIP_OK)
-        return false;
+    for (qint64 i = 0; i < entry.repeat && !entry.data.isEmpty(); ++i) {
+        if (zipWriteInFileInZip(zip, entry.data.constData(), unsigned(entry.data.size())) != ZIP_OK)
+            return false;
+    }
     return zipCloseFileInZip(zip) == ZIP_OK;
 }
 

@@ -13,6 +13,9 @@ struct ZipFixtureEntry {
     QByteArray name;
     QByteArray data;
     Damage damage = Intact;
+    // An intact entry holds data this many times over, written piece by
+    // piece: a huge entry without holding it in memory.
+    qint64 repeat = 1;
     // Unix st_mode of the entry (0120777 makes a symbolic link); 0 writes
     // the entry without a Unix host, as the Windows tools do.
     quint32 unixMode = 0;
