@@ -19,6 +19,7 @@
 #include <QHash>
 #include <QImage>
 #include <QMap>
+#include <QRect>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,7 @@ struct ArtworkExportInfo;
 struct ArtworkTarget;
 struct ChildGeometrySnapshot;
 struct BarColorSnapshot;
+struct MultiBoxCellRequest;
 
 // The model of one open configuration: the extracted archive, its device
 // files, pages, masks and widgets. The XML documents are the source of truth;
@@ -281,6 +283,24 @@ public:
     // The font the page's elements of the class use most (ties: the name
     // that sorts first); "MicrogrammaDBolExt" when none names one.
     QString labelFontFor(const PageModel& page, const QString& className) const;
+
+    // --- editing: multi-value boxes (editing/DashConfigMultiBox.cpp)
+    // A rows x cols box of values (and optional captions) on a panel of its
+    // own at the rectangle; the grid goes to the ".multibox.json" sidecar.
+    // Returns the new mask's index, or -1 with nothing changed.
+    int addMultiBox(int page, int rows, int cols, const QString& labelPlacement,
+                    const std::vector<MultiBoxCellRequest>& cells, const QRect& rect);
+    // Lays a multi-value box's cells out again for the size its WIDTH and
+    // HEIGHT hold now, and redraws its panel. True when it did; false (and
+    // nothing changed) for a mask that is no usable multi-value box, a bad
+    // size or a panel that could not be drawn.
+    bool relayoutMultiBox(int page, int mask);
+
+    // --- load-time repair of homebrew art (artwork/DashConfigHomebrewRepair.cpp)
+    // Rebuilds the editor's own box, multi-value box and fitted items that
+    // the masks point at: only items missing from an install (force false),
+    // or every one (force true). Returns how many it rebuilt.
+    int repairMissingHomebrewArt(bool force);
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
