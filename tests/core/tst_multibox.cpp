@@ -189,25 +189,52 @@ private Q_SLOTS:
         QCOMPARE(ConfigSnapshot::xml(mask), before);
     }
 
+    // A resize of a mask that is no multi-value box leaves its children to
+    // the other steps: undo adds no parameter the children did not have.
+    void plainMaskUndoesExactly()
+    {
+        DashConfig config;
+        QVERIFY(openWith(config, {Fx::mask(QStringLiteral("md"), 5, 5, 100, 40)
+                                      .add(Fx::digit(QStringLiteral("d"), 0, 0, 100, 40)
+                                               .without(QStringLiteral("WIDTH"))
+                                               .without(QStringLiteral("LINES_X_HOT_MOUSE")))}));
+        const QByteArray xml0 = ConfigSnapshot::documents(config);
+        const QByteArray records0 = ConfigSnapshot::records(config);
+        QUndoStack stack;
+        const MaskElement& m = config.pages[0].masks[0];
+        stack.push(new MoveCommand(&m, 5, 5, 100, 40, 5, 5, 160, 60, &config, 0, 0, true, false));
+        QCOMPARE(config.pages[0].masks[0].w, 160);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(config), xml0);
+        QCOMPARE(ConfigSnapshot::records(config), records0);
+    }
+
     // A 2 x 3 box on the demo: a resize lays the cells out for the new size,
     // undo gives back the cells and the art exactly, redo the resized box.
     void resizeUndoRedoOnDemo_data()
     {
         QTest::addColumn<bool>("rescale");
-        QTest::newRow("canvas drag") << false;
-        QTest::newRow("property panel") << true;
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::newRow("canvas drag") << false << 2 << 3;
+        QTest::newRow("property panel") << true << 2 << 3;
+        // One cell spans the box, so its outline is scaled with the mask too.
+        QTest::newRow("single cell") << false << 1 << 1;
     }
     void resizeUndoRedoOnDemo()
     {
         QFETCH(bool, rescale);
+        QFETCH(int, rows);
+        QFETCH(int, cols);
         const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
         if (path.isEmpty())
             QSKIP("neither KORV_BINARY_DIR nor KORV_SOURCE_DIR leads to the demo configuration");
         DashConfig config;
         QVERIFY(config.load(path));
-        const int index = config.addMultiBox(0, 2, 3, QStringLiteral("left"),
-                                             requests(6, true, {QStringLiteral("RPM"), QStringLiteral("Speed")}),
-                                             QRect(100, 200, 330, 140));
+        const int index =
+            config.addMultiBox(0, rows, cols, QStringLiteral("left"),
+                               requests(rows * cols, true, {QStringLiteral("RPM"), QStringLiteral("Speed")}),
+                               QRect(100, 200, 330, 140));
         QVERIFY(index >= 0);
         const pugi::xml_node mask = config.pages[0].masks[size_t(index)].node;
         const QByteArray cells0 = cellsXml(mask);
@@ -217,8 +244,10 @@ private Q_SLOTS:
         QUndoStack stack;
         const MaskElement& m = config.pages[0].masks[size_t(index)];
         stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, 90, 190, 500, 260, &config, 0, index, true, rescale));
-        const QRect cell = multiBoxCells(500, 260, 2, 3).at(4);
-        const pugi::xml_node value = child(mask, "04_z");
+        const int last = rows * cols - 1;
+        const QRect cell = multiBoxCells(500, 260, rows, cols).at(last);
+        const QByteArray valueId = QStringLiteral("%1_z").arg(last, 2, 10, QLatin1Char('0')).toUtf8();
+        const pugi::xml_node value = child(mask, valueId.constData());
         QCOMPARE(paramInt(value, "XPOS"), cell.x() + cell.width() / 3);
         QCOMPARE(paramInt(value, "YPOS"), cell.y() + cell.height());
         QCOMPARE(paramValue(value, "LINES_X_HOT_MOUSE"),
