@@ -34,6 +34,7 @@ struct ArtworkExportInfo;
 struct ArtworkTarget;
 struct ChildGeometrySnapshot;
 struct BarColorSnapshot;
+struct MultiBoxCellRequest;
 
 // The model of one open configuration: the extracted archive, its device
 // files, pages, masks and widgets. The XML documents are the source of truth;
@@ -290,6 +291,24 @@ public:
     int insertRefTimeBar(int page, const QRect& position, const QColor& slower, const QColor& faster,
                          double rangeSeconds);
     int duplicateMask(int page, int mask, int dx, int dy, MaskElement& out);
+
+    // --- editing: multi-value boxes (editing/DashConfigMultiBox.cpp)
+    // A rows x cols box of values (and optional captions) on a panel of its
+    // own at the rectangle; the grid goes to the ".multibox.json" sidecar.
+    // Returns the new mask's index, or -1 with nothing changed.
+    int addMultiBox(int page, int rows, int cols, const QString& labelPlacement,
+                    const std::vector<MultiBoxCellRequest>& cells, const QRect& rect);
+    // Lays a multi-value box's cells out again for the size its WIDTH and
+    // HEIGHT hold now, and redraws its panel. True when it did; false (and
+    // nothing changed) for a mask that is no usable multi-value box, a bad
+    // size or a panel that could not be drawn.
+    bool relayoutMultiBox(int page, int mask);
+
+    // --- load-time repair of homebrew art (artwork/DashConfigHomebrewRepair.cpp)
+    // Rebuilds the editor's own box, multi-value box and fitted items that
+    // the masks point at: only items missing from an install (force false),
+    // or every one (force true). Returns how many it rebuilt.
+    int repairMissingHomebrewArt(bool force);
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;

@@ -395,7 +395,7 @@ void DashConfig::runLoadTimeFixups()
 // installs, so they run only once the load can no longer fail.
 void DashConfig::runLoadTimeRepairs()
 {
-    // The homebrew box repair goes first here once it is built.
+    homebrewRepairCount = repairMissingHomebrewArt(false);
     barRepairCount = repairMissingColoredBars();
 }
 

@@ -111,6 +111,14 @@ void setParamInt(pugi::xml_node node, const char* name, int value)
     p.append_child(pugi::node_pcdata).set_value(text.constData());
 }
 
+void setRectParams(pugi::xml_node node, const QRect& rect)
+{
+    setParam(node, "XPOS", QByteArray::number(rect.x()));
+    setParam(node, "YPOS", QByteArray::number(rect.y()));
+    setParam(node, "WIDTH", QByteArray::number(rect.width()));
+    setParam(node, "HEIGHT", QByteArray::number(rect.height()));
+}
+
 int leadingInt(const QByteArray& text)
 {
     int i = 0;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QRect>
 #include <QString>
 #include <pugixml.hpp>
 
@@ -38,6 +39,10 @@ void replaceParam(pugi::xml_node node, const char* name, const QString& value, b
 // Rewrites the number before the first ',' of an existing parameter and keeps
 // the rest ("120,35" set to 98 gives "98,35"). Never appends.
 void setParamInt(pugi::xml_node node, const char* name, int value);
+
+// Sets XPOS, YPOS, WIDTH and HEIGHT (in this order, appending missing ones)
+// to the rectangle; whole values are replaced, a ",suffix" included.
+void setRectParams(pugi::xml_node node, const QRect& rect);
 
 // WIDTH and HEIGHT of the element's own parameters (last one wins); true when
 // both are at least 1.
