@@ -1,12 +1,13 @@
 #include "app/HeadlessPreview.h"
+#include "app/MainWindow.h"
 #include "app/StartupSteps.h"
+#include "app/WindowedStart.h"
 
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QIcon>
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -75,8 +76,9 @@ int main(int argc, char** argv)
     if (parser.isSet(QStringLiteral("dump-preview")))
         return runDumpPreview(parser);
 
-    // The editor window is not part of this build yet.
-    std::fputs("korvelanto: the editor window is not available in this build; "
-               "use --dump-preview <out.png> --input <file.zconf2>\n", stderr);
-    return 1;
+    const WindowedStart start = WindowedStart::scan(QCoreApplication::arguments());
+    MainWindow window;
+    window.show();
+    start.schedule(window);
+    return QApplication::exec();
 }

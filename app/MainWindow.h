@@ -1,0 +1,260 @@
+#pragma once
+
+#include "canvas/CsvDataSource.h"
+#include "canvas/SampleDataSource.h"
+#include "model/ChannelInfo.h"
+#include "model/DashConfig.h"
+
+#include <QByteArray>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QPoint>
+#include <QString>
+
+class DashCanvas;
+class ElementListPanel;
+class PageListPanel;
+class PropertyPanel;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressDialog;
+class QPushButton;
+class QSlider;
+class QTimer;
+class QUndoStack;
+class QVBoxLayout;
+class ThemePackage;
+class UpdateBanner;
+class UpdateChecker;
+struct UpdateManifest;
+namespace gallery {
+class ThemeInstaller;
+}
+
+// The editor's only top-level window: it owns the open configuration, the
+// undo stack, the canvas, the side panels, the telemetry sources and the
+// playback bar, and wires every panel to its handlers. It declares no signals
+// or slots of its own; every connection goes to a member or a lambda.
+//
+// Member definitions are split by concern, in the order of the groups below:
+// construction and the window's life (MainWindow.cpp), menus and toolbar
+// (MainWindowMenus.cpp), opening, saving and closing (MainWindowOpenSave.cpp),
+// selection and panel handlers (MainWindowSelection.cpp), element and page
+// actions (MainWindowEditActions.cpp), playback (MainWindowPlayback.cpp),
+// themes, gallery and updates (MainWindowThemes.cpp), and tools, dialogs and
+// context menus (MainWindowTools.cpp).
+class MainWindow : public QMainWindow {
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // --- opening, saving and closing (MainWindowOpenSave.cpp) ---------------
+    void openFileDialog();
+    // Opens a configuration named on the command line; a missing file is
+    // reported in the window.
+    void openFilePath(const QString& path);
+    void loadConfig(const QString& path);
+    // True when it wrote the open file (or the Save As target).
+    bool save();
+    bool saveAs();
+    void updateWindowTitle();
+    void refreshPageList();
+    // Changes the user would lose by closing: the undo stack away from its
+    // clean state, or device XML written outside the undo history since the
+    // last load or save.
+    bool hasUnsavedChanges() const;
+
+    // --- what tests and start-up read --------------------------------------
+    int currentPageIndex() const { return currentPage; }
+    QString currentFile() const { return currentFilePath; }
+    double sampleSpeedMultiplier() const { return speedMultiplier; }
+
+    // --- selection and panel handlers (MainWindowSelection.cpp) ------------
+    void onPageSelected(int index);
+    void onElementSelected(int maskIndex);
+    void onWidgetSelected(int maskIndex, int widgetIndex);
+    void onElementMoved();
+    void onElementResized(int maskIndex, int w, int h);
+    void onDeleteRequested(int maskIndex);
+    void onLabelTextChanged(int maskIndex, int widgetIndex, const QString& oldText, const QString& newText);
+    void onPositionChanged(int x, int y);
+    void onPropertySizeChanged(int w, int h);
+    void onValueAlignmentChanged(const QString& alignment);
+    void onChannelRebindRequested(const ChannelInfo& channel);
+    void onIconPreviewRemoveRequested();
+    void onUndoIndexChanged(int index);
+    void onCheckJumpToElement(int pageIndex, const QString& elementId);
+
+    // --- element and page actions (MainWindowEditActions.cpp) --------------
+    void insertElement();
+    void deleteElement();
+    void deleteSelectedWidget();
+    void duplicateWidget();
+    void duplicateMask();
+    void copyWidget();
+    void pasteWidget();
+    void selectAllWidgets();
+    void clearPage();
+    void newBlankPage();
+    void duplicateCurrentPage();
+    void deleteCurrentPage();
+    void setPageBackground();
+    void addPageFromTemplate();
+    void saveCurrentAsTemplate();
+    void addValueBar();
+    void applyBoxStyle();
+    void applyColorBar(int maskIndex);
+    void removeBarColor(int maskIndex);
+    void setIconPreview(int maskIndex);
+    void convertToMultiBox(int maskIndex);
+    void exportElementArtwork(int maskIndex);
+    void bindWidgetToChannel(const ChannelInfo& channel);
+    void bringToFront();
+    void sendToBack();
+    void moveMaskUp();
+    void moveMaskDown();
+    void mirrorBox(int maskIndex);
+    void swapArtwork(int maskIndex);
+    void replaceArtwork(int maskIndex);
+    void pickTextColour(int maskIndex, int widgetIndex);
+    void renameConfig();
+
+    // --- playback (MainWindowPlayback.cpp) ---------------------------------
+    void loadCsvData();
+    void toggleSampleData(bool checked);
+    void onTimelineChanged(int value);
+    void togglePlayback();
+    void onPlaybackTick();
+    void onSampleClockTick();
+
+    // --- themes, gallery and updates (MainWindowThemes.cpp) ----------------
+    void newHomebrewTheme();
+    void showExportTheme();
+    void openThemeBundle();
+    void saveTheme();
+    void openOnlineThemes();
+    void installThemeFromGallery(const QString& slug, const QString& nonce);
+    void onUpdateAvailable(const UpdateManifest& manifest);
+    void onUpdateRequested(const UpdateManifest& manifest);
+
+    // --- tools, dialogs and context menus (MainWindowTools.cpp) ------------
+    void exportInstallBundle();
+    void installConfigBundle();
+    void showCheckConfig();
+    void repairConfigValues();
+    void onSendCheckReportToSupport(const QString& report);
+    void refreshBoxArtwork();
+    void generateInvisibleChrome();
+    void showElementLibrary();
+    void openSettings();
+    void openPreferences();
+    void showAbout();
+    void showSendDebugReport();
+    void showCanvasContextMenu(int maskIndex, int widgetIndex, const QPoint& globalPos, const QPoint& canvasPos);
+    void showOutlinerContextMenu(int maskIndex, int widgetIndex, const QPoint& globalPos);
+    void restoreWindowGeometry();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // --- construction (MainWindow.cpp) --------------------------------------
+    void installCanvasCallbacks();
+    void createPanels();
+    void createPlaybackBar();
+    QWidget* createOutlinerPane();
+    void createCentralWidget();
+    void createStatusBar();
+    void connectSignals();
+    void connectCanvas();
+    void connectOutliner();
+    void connectPropertyPanel();
+    void connectPlayback();
+    // The update banner's place at the top of the central layout, and the
+    // start-up update check; filled with the update service.
+    void placeUpdateBanner(QVBoxLayout* layout);
+    void startUpdateCheck();
+    // Runs `action` for the canvas's selected mask; nothing without one.
+    template <typename Action> void forSelectedMask(Action action);
+
+    // --- menus and toolbar (MainWindowMenus.cpp) ----------------------------
+    void createMenus();
+    void createFileMenu();
+    void createEditMenu();
+    void createToolsMenu();
+    void createHelpMenu();
+    void createToolBar();
+    template <typename Result>
+    QAction* addMenuAction(QMenu* menu, const QString& text, Result (MainWindow::*handler)(),
+                           const QKeySequence& key = QKeySequence());
+    void setPreviewMode(bool on);
+
+    // --- opening, saving and closing (MainWindowOpenSave.cpp) ---------------
+    void showLoadedPage();
+    QString openedStatus() const;
+    void reportPageBackgrounds();
+    QString backupBeforeOverwrite(const QString& target) const;
+    void markSaved();
+    QByteArray documentDigest() const;
+    bool confirmDiscardChanges();
+
+    // Members in the order their lifetimes need: the configuration outlives
+    // nothing that is destroyed after it (see the destructor).
+    DashConfig config;
+    DashCanvas* canvas = nullptr;
+    PageListPanel* pageList = nullptr;
+    PropertyPanel* propertyPanel = nullptr;
+    ElementListPanel* elementList = nullptr;
+    QLineEdit* outlinerFilter = nullptr;
+    QUndoStack* undoStack = nullptr;
+    QString currentFilePath;
+    int currentPage = 0;
+    QString repairedFilePath;
+    CsvDataSource csvSource;
+    SampleDataSource sampleSource;
+    QTimer* sampleClock = nullptr;
+    double sampleTime = 0.0;
+    QCheckBox* sampleDataCheck = nullptr;
+    QSlider* sampleSpeedSlider = nullptr;
+    double speedMultiplier = 1.0;
+    QSlider* timelineSlider = nullptr;
+    QLabel* timeLabel = nullptr;
+    QPushButton* playButton = nullptr;
+    QComboBox* playbackSpeedCombo = nullptr;
+    QTimer* playbackTimer = nullptr;
+    bool playing = false;
+    QLabel* deviceBadge = nullptr;
+    QAction* saveAction = nullptr;
+    QAction* saveAsAction = nullptr;
+    QAction* renameConfigAction = nullptr;
+    QAction* insertElementAction = nullptr;
+    QAction* deleteElementAction = nullptr;
+    QAction* clearPageAction = nullptr;
+    QAction* newBlankPageAction = nullptr;
+    QAction* deleteCurrentPageAction = nullptr;
+    QAction* addPageFromTemplateAction = nullptr;
+    QAction* saveCurrentAsTemplateAction = nullptr;
+    QAction* loadCsvMenuAction = nullptr;
+    QAction* saveToolbarAction = nullptr;
+    QAction* loadCsvToolbarAction = nullptr;
+    QAction* newHomebrewThemeAction = nullptr;
+    QAction* duplicateWidgetAction = nullptr;
+    QAction* copyWidgetAction = nullptr;
+    QAction* pasteWidgetAction = nullptr;
+    QAction* selectAllWidgetsAction = nullptr;
+    gallery::ThemeInstaller* themeInstaller = nullptr;
+    QProgressDialog* installProgress = nullptr;
+    ThemePackage* openTheme = nullptr;
+    QString openThemePath;
+    QString openThemeDevice;
+    QAction* saveThemeAction = nullptr;
+    UpdateChecker* updateChecker = nullptr;
+    UpdateBanner* updateBanner = nullptr;
+    // What the device XML looked like at the last load or save: a write that
+    // bypassed the undo stack shows as a different digest.
+    QByteArray savedDigest;
+};

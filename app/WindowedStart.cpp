@@ -1,0 +1,38 @@
+#include "app/WindowedStart.h"
+
+#include "app/MainWindow.h"
+#include "gallery/ThemeInstaller.h"
+
+#include <QTimer>
+
+WindowedStart WindowedStart::scan(const QStringList& arguments)
+{
+    WindowedStart start;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        if (arg.startsWith(QLatin1String("dashtheme://"), Qt::CaseInsensitive)) {
+            const gallery::InstallRequest request = gallery::ThemeInstaller::parseInstallUrl(arg);
+            start.slug = request.slug;
+            start.nonce = request.nonce;
+            break;
+        }
+        if (start.filePath.isEmpty() && !arg.startsWith(QLatin1Char('-'))
+            && (arg.endsWith(QLatin1String(".zconf2"), Qt::CaseInsensitive)
+                || arg.endsWith(QLatin1String(".zconfig"), Qt::CaseInsensitive)))
+            start.filePath = arg;
+    }
+    return start;
+}
+
+void WindowedStart::schedule(MainWindow& window) const
+{
+    MainWindow* target = &window;
+    if (!slug.isEmpty() && !nonce.isEmpty()) {
+        const QString s = slug;
+        const QString n = nonce;
+        QTimer::singleShot(100, target, [target, s, n] { target->installThemeFromGallery(s, n); });
+    } else if (!filePath.isEmpty()) {
+        const QString path = filePath;
+        QTimer::singleShot(0, target, [target, path] { target->openFilePath(path); });
+    }
+}
