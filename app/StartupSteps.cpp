@@ -2,6 +2,7 @@
 
 #include "app/LogFile.h"
 #include "gallery/ThemeInstaller.h"
+#include "templates/PageTemplateLibrary.h"
 
 namespace startup {
 
@@ -19,10 +20,11 @@ void installFileLogger()
 
 void runTemplateMigrations()
 {
-    // PageTemplateLibrary::runStradaBackfillV024Once, runTgzBackfillV025Once,
-    // runXmlFixBackfillV026Once, runSetMetaBackfillV0289Once and
-    // runStartupBundledSolo2DLTemplatesOnce run here, in this order, once the
-    // template store exists.
+    PageTemplateLibrary::runStradaBackfillV024Once();
+    PageTemplateLibrary::runTgzBackfillV025Once();
+    PageTemplateLibrary::runXmlFixBackfillV026Once();
+    PageTemplateLibrary::runSetMetaBackfillV0289Once();
+    PageTemplateLibrary::runStartupBundledSolo2DLTemplatesOnce();
 }
 
 void registerUrlScheme()

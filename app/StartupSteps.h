@@ -1,8 +1,7 @@
 #pragma once
 
-// Start-up steps that belong to services built later (self-update, log file,
-// template migrations). main calls them in their order; each does nothing
-// until its service exists.
+// The start-up steps, in the order main calls them. A step whose service is
+// not part of this build yet does nothing.
 namespace startup {
 
 // Swaps in a downloaded replacement of the program and relaunches it; returns
@@ -13,7 +12,8 @@ void applyPendingUpdate(int argc, char** argv);
 // message handler.
 void installFileLogger();
 
-// The one-shot migrations of the template store, each guarded by its flag.
+// The one-shot migrations of the template store and the RS3 installs, in
+// their order, each guarded by its flag. Logs only: no window exists yet.
 void runTemplateMigrations();
 
 // Registers the program as the handler of dashtheme:// links.

@@ -6,6 +6,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <iterator>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -448,6 +449,9 @@ void CsvDataSource::clear()
     std::vector<double>().swap(m_times);
     m_channels.clear();
     m_resolveCache.clear();
+    m_ascending = false;
+    for (RecentChannel& slot : m_recent)
+        slot = {};
     m_duration = 0.0;
     m_loaded = false;
     m_errorText.clear();
@@ -516,6 +520,7 @@ bool CsvDataSource::load(const QString& path)
         table.take(c, channel);
     }
 
+    m_ascending = std::is_sorted(m_times.begin(), m_times.end());
     m_duration = m_times.back() - m_times.front();
     if (m_duration <= 0.0)
         m_duration = m_times.back();
@@ -560,15 +565,7 @@ double CsvDataSource::value(const QString& channel, double timeSeconds) const
     if (!m_loaded || m_times.empty())
         return 0.0;
 
-    // The token match is costly; each requested name is matched once per load,
-    // misses included, and then costs one hash look-up.
-    auto cached = m_resolveCache.constFind(channel);
-    if (cached == m_resolveCache.constEnd()) {
-        const QString column = matchedColumn(channel);
-        const auto found = column.isEmpty() ? m_channels.end() : m_channels.find(column.toLower());
-        cached = m_resolveCache.insert(channel, found == m_channels.end() ? nullptr : &found->second);
-    }
-    const CsvChannel* resolved = cached.value();
+    const CsvChannel* resolved = resolve(channel);
     if (!resolved || resolved->values.empty())
         return 0.0;
 
@@ -582,18 +579,7 @@ double CsvDataSource::value(const QString& channel, double timeSeconds) const
     if (timeSeconds >= m_times[n - 1])
         return series.valueAt(n - 1);
 
-    // First index whose time is after t. The column is not required to be
-    // ascending; this search stays inside 1..n-1 whatever the order.
-    size_t lo = 0;
-    size_t hi = n;
-    while (lo < hi) {
-        const size_t mid = lo + (hi - lo) / 2;
-        if (m_times[mid] > timeSeconds)
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    const size_t i = std::min(std::max<size_t>(lo, 1), n - 1);
+    const size_t i = std::min(std::max<size_t>(firstAfter(timeSeconds, n), 1), n - 1);
     const double t0 = m_times[i - 1];
     const double dt = m_times[i] - t0;
     const double v0 = series.valueAt(i - 1);
@@ -608,6 +594,79 @@ double CsvChannel::valueAt(size_t row) const
         return row < values.size() ? values[row] : 0.0;
     const auto found = std::lower_bound(rows.begin(), rows.end(), row);
     return found != rows.end() && *found == row ? values[size_t(found - rows.begin())] : 0.0;
+}
+
+// First index below n whose time is after t (n when none). The column is not
+// required to be ascending; the search stays inside 0..n whatever the order.
+// Exports are sampled at a steady rate, so for an ascending column the place
+// is guessed from the time and only its neighbourhood is searched.
+size_t CsvDataSource::firstAfter(double t, size_t n) const
+{
+    const std::vector<double>& times = m_times;
+    size_t lo = 0;
+    size_t hi = n;
+    if (m_ascending && n > 1) {
+        const double span = times[n - 1] - times[0];
+        const double place = span > 0.0 ? (t - times[0]) / span * double(n - 1) : 0.0;
+        const size_t guess = place > 0.0 ? std::min(size_t(place), n - 1) : 0;
+        size_t step = 1;
+        if (times[guess] > t) {
+            hi = guess;
+            for (;;) {
+                if (step > hi) {
+                    lo = 0;
+                    break;
+                }
+                const size_t probe = hi - step;
+                if (!(times[probe] > t)) {
+                    lo = probe + 1;
+                    break;
+                }
+                hi = probe;
+                step *= 2;
+            }
+        } else {
+            lo = guess + 1;
+            for (;;) {
+                const size_t probe = lo + step - 1;
+                if (probe >= n) {
+                    hi = n;
+                    break;
+                }
+                if (times[probe] > t) {
+                    hi = probe;
+                    break;
+                }
+                lo = probe + 1;
+                step *= 2;
+            }
+        }
+    }
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (times[mid] > t)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+// The token match is costly: each requested name is matched once per load,
+// misses included; a string asked for again is then found by its identity.
+const CsvChannel* CsvDataSource::resolve(const QString& channel) const
+{
+    RecentChannel& slot = m_recent[(quintptr(channel.constData()) >> 4) % std::size(m_recent)];
+    if (slot.name.constData() == channel.constData() && slot.name.size() == channel.size() && !slot.name.isNull())
+        return slot.channel;
+    auto cached = m_resolveCache.constFind(channel);
+    if (cached == m_resolveCache.constEnd()) {
+        const QString column = matchedColumn(channel);
+        const auto found = column.isEmpty() ? m_channels.end() : m_channels.find(column.toLower());
+        cached = m_resolveCache.insert(channel, found == m_channels.end() ? nullptr : &found->second);
+    }
+    slot = {channel, cached.value()};
+    return cached.value();
 }
 
 QString CsvDataSource::normalisedName(const QString& name)

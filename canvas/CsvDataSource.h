@@ -66,6 +66,17 @@ private:
     // Requested name -> its column (null = none), matched once per load.
     // Points into m_channels, whose nodes stay put until clear().
     mutable QHash<QString, const CsvChannel*> m_resolveCache;
+    // In front of it, by the identity of the caller's string: the canvas asks
+    // with the same strings every frame, and a held copy keeps a slot's text
+    // alive, so an equal data pointer is the same text.
+    struct RecentChannel {
+        QString name;
+        const CsvChannel* channel = nullptr;
+    };
+    mutable RecentChannel m_recent[64];
+    const CsvChannel* resolve(const QString& channel) const;
+    size_t firstAfter(double timeSeconds, size_t n) const;
+    bool m_ascending = false; // times never go back: their place can be guessed
     double m_duration = 0.0;
     bool m_loaded = false;
     QString m_errorText;

@@ -1,5 +1,7 @@
 #include "canvas/DashCanvas.h"
 
+#include "model/InstallRoots.h"
+
 #include <QPainter>
 #include <QPaintEvent>
 #include <algorithm>
@@ -267,6 +269,7 @@ void DashCanvas::paintEvent(QPaintEvent*)
 
 void DashCanvas::paintPage(QPainter& painter)
 {
+    const InstallRootsPass roots; // one settings read for every look-up of this frame
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(0, 0, width(), height()), QColor(50, 50, 50));
     if (!m_page)

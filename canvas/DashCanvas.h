@@ -72,6 +72,9 @@ public:
 
     // --- image loading and XML parameter utilities -----------------------
     static QImage loadImage(const QString& path);
+    // QImage(path) through a cache of decoded pictures kept by path and
+    // file stamp: a picture is decoded again only when its file changed.
+    static QImage decodedImage(const QString& path);
     static bool parseColor(const char* text, QColor& colour);
     static bool isBargraph(pugi::xml_node node);
     static pugi::xml_node findChosenElement(pugi::xml_node parent, const char* className);

@@ -115,7 +115,7 @@ QPixmap DashCanvas::loadMaskPixmap(const MaskElement& mask)
         path = raceStudio3Root() + QLatin1Char('/') + folder + QStringLiteral("mask.png");
 
     QPixmap pixmap;
-    QImage image = QFileInfo::exists(path) ? QImage(path) : QImage();
+    QImage image = QFileInfo::exists(path) ? decodedImage(path) : QImage();
     if (!image.isNull()) {
         if (!frame.isEmpty())
             paintScaleFrame(image, folder + frame);
@@ -144,7 +144,7 @@ QPixmap DashCanvas::loadBarFramePixmap(const MaskElement& mask, const QString& f
         return *hit;
 
     const QString path = DashConfig::resolveRs3Path(folder + name);
-    const QImage image = path.isEmpty() ? QImage() : QImage(path);
+    const QImage image = path.isEmpty() ? QImage() : decodedImage(path);
     QPixmap pixmap;
     if (!image.isNull())
         pixmap = QPixmap::fromImage(image);
@@ -196,7 +196,7 @@ QPixmap DashCanvas::loadHomebrewBarPixmap(const MaskElement& mask)
     const QString path = dir + chosen;
     QPixmap pixmap;
     if (QFileInfo::exists(path))
-        pixmap = QPixmap::fromImage(QImage(path));
+        pixmap = QPixmap::fromImage(decodedImage(path));
     m_artworkCache.insert(key, pixmap);
     return pixmap;
 }

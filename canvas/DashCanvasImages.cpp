@@ -1,8 +1,11 @@
 #include "canvas/DashCanvas.h"
 
+#include "model/ArchiveIndex.h"
+
 #include "model/XmlParams.h"
 
 #include <QFile>
+#include <QHash>
 #include <QtEndian>
 #include <cstring>
 
@@ -81,9 +84,38 @@ QImage decodeBitfieldBmp(const QByteArray& data)
 
 } // namespace
 
+QImage DashCanvas::decodedImage(const QString& path)
+{
+    struct Decoded {
+        FileStamp stamp;
+        QImage image;
+    };
+    // Edits empty the canvas's own caches; the pictures on disk mostly stay
+    // as they are, so decoding them again is what this saves.
+    static QHash<QString, Decoded> cache;
+    static qint64 cachedBytes = 0;
+    constexpr qint64 kMaxCachedBytes = qint64(256) * 1024 * 1024;
+    const FileStamp stamp = FileStamp::of(path);
+    if (!stamp.isValid())
+        return QImage(path);
+    const auto hit = cache.constFind(path);
+    if (hit != cache.constEnd() && hit->stamp == stamp)
+        return hit->image;
+    QImage image(path);
+    if (hit != cache.constEnd())
+        cachedBytes -= hit->image.sizeInBytes();
+    if (cachedBytes + image.sizeInBytes() > kMaxCachedBytes) {
+        cache.clear();
+        cachedBytes = 0;
+    }
+    cache.insert(path, {stamp, image});
+    cachedBytes += image.sizeInBytes();
+    return image;
+}
+
 QImage DashCanvas::loadImage(const QString& path)
 {
-    QImage image(path);
+    QImage image = decodedImage(path);
     if (!image.isNull())
         return image;
     QFile file(path);

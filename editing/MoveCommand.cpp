@@ -238,6 +238,12 @@ void MoveCommand::redo()
 
     const pugi::xml_node node = target->node;
     captureMaskParams(node);
+    // The cells as they are now, before the outlines and the children are
+    // scaled: undo must give these texts back, not scaled ones.
+    if (m_relayout && m_config && sizeChanged() && !m_multiBoxCaptured) {
+        m_multiBox = m_config->textChildGeometry(m_page, m_mask);
+        m_multiBoxCaptured = true;
+    }
     writeRect(*target, {m_newX, m_newY, m_newW, m_newH});
     if (node && sizeChanged()) {
         captureOutlines(node);
@@ -247,13 +253,7 @@ void MoveCommand::redo()
         captureOriginal(*target);
         rescaleChildren(*target);
     }
-    if (m_relayout && sizeChanged()) {
-        if (!m_multiBoxCaptured) {
-            m_multiBox = m_config->textChildGeometry(m_page, m_mask);
-            m_multiBoxCaptured = true;
-        }
-        relayoutMultiBox();
-    }
+    m_multiBoxLaidOut = m_relayout && m_config && sizeChanged() && relayoutMultiBox();
     if (node && sizeChanged()) {
         if (!m_boxArtCaptured) {
             captureBoxArt(node);
@@ -304,22 +304,25 @@ void MoveCommand::undo()
             }
         }
     }
-    if (m_multiBoxCaptured)
+    // Only a box whose cells were laid out gets them back: for any other
+    // mask the restore would add parameters it never had.
+    if (m_multiBoxCaptured && m_multiBoxLaidOut)
         restoreMultiBoxGeometry();
+    m_multiBoxLaidOut = false;
     m_config->markPageDirty(m_page);
 }
 
-// --- call sites filled by the multi-value box and art fitting code ---------
+// --- the size-dependent work owned by the multi-value box and art code ------
 
-void MoveCommand::relayoutMultiBox()
+bool MoveCommand::relayoutMultiBox()
 {
-    // Lays the cells of a multi-value box out for the new size; arrives with
-    // multi-value boxes. Until then a resized box keeps its cells.
+    return m_config->relayoutMultiBox(m_page, m_mask);
 }
 
 void MoveCommand::restoreMultiBoxGeometry()
 {
-    // Puts m_multiBox back into the box's cells; arrives with multi-value boxes.
+    if (m_config)
+        m_config->restoreMultiBoxGeometry(m_page, m_mask, m_multiBox);
 }
 
 void MoveCommand::captureBoxArt(pugi::xml_node node)

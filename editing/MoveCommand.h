@@ -62,8 +62,9 @@ private:
     void restoreCaptured(pugi::xml_node node, const std::vector<CapturedParam>& params);
 
     // The size-dependent work owned elsewhere: the multi-value box cell
-    // layout (does nothing until it lands) and fitted art.
-    void relayoutMultiBox();
+    // layout (true when the mask is a multi-value box that was laid out) and
+    // fitted art.
+    bool relayoutMultiBox();
     void restoreMultiBoxGeometry();
     void captureBoxArt(pugi::xml_node node);
     void restoreBoxArt(pugi::xml_node node);
@@ -73,7 +74,8 @@ private:
     int m_newX, m_newY, m_newW, m_newH;
     bool m_relayout;
     bool m_multiBoxCaptured = false;
-    std::vector<ChildGeometrySnapshot> m_multiBox;
+    std::vector<ChildGeometrySnapshot> m_multiBox; // the cells before the first relayout
+    bool m_multiBoxLaidOut = false;                // the last redo laid the cells out
     bool m_boxArtCaptured = false;
     BoxStyleSnapshot m_boxArt; // the mask's art parameters before the first refit
     bool m_rescale;

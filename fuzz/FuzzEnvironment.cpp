@@ -34,8 +34,8 @@ void FuzzEnvironment::start(int* argc, char*** argv)
     QSettings settings;
     settings.setValue(QStringLiteral("paths/raceStudio3Root"), workDir().path() + QStringLiteral("/rs3"));
     settings.setValue(QStringLiteral("paths/raceStudio3BetaRoot"), workDir().path() + QStringLiteral("/rs3beta"));
-    // Qt's own warnings about hostile input would drown libFuzzer's output.
-    qputenv("QT_LOGGING_RULES", "*=false");
+    // The diagnostics about hostile input would drown libFuzzer's output.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
 }
 
 QString FuzzEnvironment::filePath(const QString& name)

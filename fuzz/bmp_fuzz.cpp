@@ -28,8 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     if (image.width() < 1 || image.height() < 1)
         std::abort();
-    quint64 sum = 0;
+    // Touch the first and last pixel of every row, so that a picture whose
+    // buffer is shorter than its size claims shows up under ASan.
+    static volatile quint64 sink = 0;
     for (int y = 0; y < image.height(); ++y)
-        sum += image.pixel(image.width() - 1, y) ^ image.pixel(0, y);
-    return sum == 42 ? 0 : 0;
+        sink = sink + (image.pixel(image.width() - 1, y) ^ image.pixel(0, y));
+    return 0;
 }

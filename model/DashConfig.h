@@ -4,6 +4,7 @@
 #include "artwork/BoxStyleSnapshot.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
+#include "model/ArchiveIndex.h"
 #include "model/BarColorRecord.h"
 #include "model/BoxStyleRecord.h"
 #include "model/ChannelInfo.h"
@@ -33,6 +34,7 @@ struct ArtworkExportInfo;
 struct ArtworkTarget;
 struct ChildGeometrySnapshot;
 struct BarColorSnapshot;
+struct MultiBoxCellRequest;
 
 // The model of one open configuration: the extracted archive, its device
 // files, pages, masks and widgets. The XML documents are the source of truth;
@@ -115,7 +117,7 @@ public:
     void setFontFolders(const QStringList& folders);
     QSet<int> firmwareFontSizes(int deviceIndex);
     QString iconFeatureKey(int page, int mask) const; // icon records (artwork/DashConfigIconPreview.cpp)
-    bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
+    static bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
 
     // --- icon previews, multi-value box records, bar geometry, widget assets
     static QString barGeometryText(pugi::xml_node element);
@@ -182,7 +184,7 @@ public:
     bool setValueAlignment(int page, int mask, int widget, const QString& value);
     bool setTextColour(int page, int mask, int widget, const QString& value);
     QString textColour(int page, int mask, int widget);
-    bool setBarScaleRange(pugi::xml_node maskNode, double min, double max);
+    static bool setBarScaleRange(pugi::xml_node maskNode, double min, double max);
     static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max);
     void setIconPreview(int page, int mask, const QString& path);
     void clearIconPreview(int page, int mask);
@@ -290,6 +292,24 @@ public:
                          double rangeSeconds);
     int duplicateMask(int page, int mask, int dx, int dy, MaskElement& out);
 
+    // --- editing: multi-value boxes (editing/DashConfigMultiBox.cpp)
+    // A rows x cols box of values (and optional captions) on a panel of its
+    // own at the rectangle; the grid goes to the ".multibox.json" sidecar.
+    // Returns the new mask's index, or -1 with nothing changed.
+    int addMultiBox(int page, int rows, int cols, const QString& labelPlacement,
+                    const std::vector<MultiBoxCellRequest>& cells, const QRect& rect);
+    // Lays a multi-value box's cells out again for the size its WIDTH and
+    // HEIGHT hold now, and redraws its panel. True when it did; false (and
+    // nothing changed) for a mask that is no usable multi-value box, a bad
+    // size or a panel that could not be drawn.
+    bool relayoutMultiBox(int page, int mask);
+
+    // --- load-time repair of homebrew art (artwork/DashConfigHomebrewRepair.cpp)
+    // Rebuilds the editor's own box, multi-value box and fitted items that
+    // the masks point at: only items missing from an install (force false),
+    // or every one (force true). Returns how many it rebuilt.
+    int repairMissingHomebrewArt(bool force);
+
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
     std::vector<QSet<int>> fontSizeSets;
@@ -319,6 +339,9 @@ public:
     QHash<int, FidRange> fidRanges;
     QHash<QString, QString> triggeredIconImages;
     QHash<QString, TriggeredIcon> triggeredIcons;
+    // The archive last opened or saved, and which extracted files still hold
+    // its entries unchanged (the save copies those without compressing again).
+    ArchiveIndex archiveIndex;
 
 private:
     void deleteDevices();

@@ -1,5 +1,6 @@
 #include "model/DashConfig.h"
 
+#include "model/ArchiveIndex.h"
 #include "model/ZipArchive.h"
 #include "model/ZipWriter.h"
 
@@ -8,6 +9,13 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+
+#include <ioapi.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -35,19 +43,87 @@ QStringList filesUnder(const QString& dir)
     return files;
 }
 
-bool writeArchive(const QString& sourceDir, const QString& zipPath)
+// The deflated bytes of an entry of the source archive, as stored; false
+// when they cannot be read whole.
+bool readRawEntry(unzFile source, const ArchiveIndex::Entry& entry, QByteArray& bytes, int& method, int& level)
+{
+    unz64_file_pos position = entry.position;
+    if (unzGoToFilePos64(source, &position) != UNZ_OK)
+        return false;
+    if (unzOpenCurrentFile2(source, &method, &level, 1) != UNZ_OK)
+        return false;
+    bool ok = entry.compressedSize <= quint64(std::numeric_limits<int>::max());
+    if (ok) {
+        bytes.resize(qsizetype(entry.compressedSize));
+        qsizetype got = 0;
+        while (got < bytes.size()) {
+            const int n = unzReadCurrentFile(source, bytes.data() + got,
+                                             unsigned(std::min<qsizetype>(bytes.size() - got, 1 << 20)));
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        ok = got == bytes.size();
+    }
+    unzCloseCurrentFile(source);
+    return ok && method == Z_DEFLATED;
+}
+
+// Stores a file that still holds exactly what the source archive's entry
+// holds by copying the entry's deflated bytes: the result is the same entry
+// the writer would make, without compressing it again. `copied` is false
+// when the source could not be read (the file is then packed as usual).
+bool copyRawEntry(zipFile zip, unzFile source, const QByteArray& entryName, const ArchiveIndex::Entry& entry,
+                  bool& copied)
+{
+    QByteArray bytes;
+    int method = 0;
+    int level = 0;
+    copied = readRawEntry(source, entry, bytes, method, level);
+    if (!copied)
+        return true;
+    zip_fileinfo info;
+    std::memset(&info, 0, sizeof info);
+    if (zipOpenNewFileInZip2(zip, entryName.constData(), &info, nullptr, 0, nullptr, 0, nullptr, method, level, 1)
+        != ZIP_OK)
+        return false;
+    if (!bytes.isEmpty() && zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size())) != ZIP_OK) {
+        zipCloseFileInZipRaw64(zip, entry.uncompressedSize, uLong(entry.crc));
+        return false;
+    }
+    return zipCloseFileInZipRaw64(zip, entry.uncompressedSize, uLong(entry.crc)) == ZIP_OK;
+}
+
+bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index)
 {
     zipFile zip = openZipForWrite(zipPath);
     if (!zip)
         return false;
+    // Entries whose files were not written since the archive they came
+    // from was indexed are copied from it as they are.
+    unzFile source = nullptr;
+    if (index.folder() == sourceDir && index.archiveUnchanged())
+        source = openZipForRead(index.archivePath());
+    const QDir dir(sourceDir);
+    bool ok = true;
     for (const QString& file : filesUnder(sourceDir)) {
-        if (!addFile(zip, sourceDir, file)) {
+        const QString rel = dir.relativeFilePath(file);
+        const ArchiveIndex::Entry* entry = source ? index.unchangedEntry(rel, file) : nullptr;
+        bool copied = false;
+        if (entry && !copyRawEntry(zip, source, rel.toUtf8(), *entry, copied)) {
+            ok = false;
+        } else if (!copied && !addFile(zip, sourceDir, file)) {
+            ok = false;
+        }
+        if (!ok) {
             qWarning() << "writeZconf2: could not store" << file;
-            zipClose(zip, nullptr);
-            return false;
+            break;
         }
     }
-    return zipClose(zip, nullptr) == ZIP_OK;
+    if (source)
+        unzClose(source);
+    const bool closed = zipClose(zip, nullptr) == ZIP_OK;
+    return ok && closed;
 }
 
 } // namespace
@@ -61,7 +137,7 @@ bool DashConfig::writeZconf2(const QString& sourceDir, const QString& targetPath
     const QString tmp = targetPath + QStringLiteral(".tmp");
     const QString bak = targetPath + QStringLiteral(".bak");
     QFile::remove(tmp);
-    if (!writeArchive(sourceDir, tmp)) {
+    if (!writeArchive(sourceDir, tmp, archiveIndex)) {
         QFile::remove(tmp);
         return false;
     }
@@ -72,8 +148,13 @@ bool DashConfig::writeZconf2(const QString& sourceDir, const QString& targetPath
             return false;
         }
     }
-    if (archiveRename(tmp, targetPath))
+    if (archiveRename(tmp, targetPath)) {
+        // The archive just written holds the folder as it is now: the next
+        // save copies from it what has not changed by then.
+        if (sourceDir == extractDir)
+            archiveIndex.build(targetPath, sourceDir);
         return true;
+    }
     if (QFileInfo::exists(bak) && !QFileInfo::exists(targetPath))
         archiveRename(bak, targetPath);
     QFile::remove(tmp);

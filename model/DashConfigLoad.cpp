@@ -21,6 +21,7 @@ struct DashConfig::LoadGuard {
     QString zconf2Path;
     QString extractDir;
     QTemporaryDir* tempDir = nullptr;
+    ArchiveIndex archiveIndex;
     QString aimcfgPath;
     QString deviceNote;
     std::vector<DeviceFile*> devices;
@@ -113,6 +114,7 @@ bool DashConfig::load(const QString& path, QString* error)
     guard.zconf2Path = std::exchange(zconf2Path, QString());
     guard.extractDir = std::exchange(extractDir, QString());
     guard.tempDir = std::exchange(tempDir, nullptr);
+    guard.archiveIndex = std::exchange(archiveIndex, ArchiveIndex());
     guard.aimcfgPath = std::exchange(aimcfgPath, QString());
     guard.deviceNote = std::exchange(deviceNote, QString());
     guard.devices.swap(devices);
@@ -151,6 +153,9 @@ bool DashConfig::load(const QString& path, QString* error)
                          .arg(kMaxXmlFileBytes / (1024 * 1024));
             return false;
         }
+        // Taken before anything could touch the extracted files; without it
+        // a save simply packs every file anew.
+        archiveIndex.build(path, extractDir);
         if (!loadDeviceFiles(extractDir)) {
             reason = tr("The archive holds no readable device file (overlay.ov3.xml).");
             return false;
@@ -225,6 +230,7 @@ void DashConfig::commitOrRestoreLoad(LoadGuard& guard)
     extractDir = std::exchange(guard.extractDir, QString());
     QTemporaryDir* created = std::exchange(tempDir, std::exchange(guard.tempDir, nullptr));
     removeTempExtractDir(created);
+    archiveIndex = std::exchange(guard.archiveIndex, ArchiveIndex());
     aimcfgPath = std::exchange(guard.aimcfgPath, QString());
     deviceNote = std::exchange(guard.deviceNote, QString());
     // Pages hold handles into the device documents: drop them together.
@@ -389,7 +395,7 @@ void DashConfig::runLoadTimeFixups()
 // installs, so they run only once the load can no longer fail.
 void DashConfig::runLoadTimeRepairs()
 {
-    // The homebrew box repair goes first here once it is built.
+    homebrewRepairCount = repairMissingHomebrewArt(false);
     barRepairCount = repairMissingColoredBars();
 }
 

@@ -113,14 +113,6 @@ QByteArray positionWithTail(const QByteArray& current, int value)
     return text;
 }
 
-QByteArray colourText(const QColor& c)
-{
-    return QByteArray("0x") + QByteArray::number(c.alpha(), 16).rightJustified(2, '0')
-           + QByteArray::number(c.red(), 16).rightJustified(2, '0')
-           + QByteArray::number(c.green(), 16).rightJustified(2, '0')
-           + QByteArray::number(c.blue(), 16).rightJustified(2, '0');
-}
-
 struct TextStyle {
     QString charset;
     int px = 0;
@@ -154,7 +146,7 @@ void writeWidgetElement(pugi::xml_node e, const WidgetModel* record, const TextS
                 setParamText(p, style.charset.toUtf8());
         } else if (isParam(p, "COLORE")) {
             if (style.colour.isValid())
-                setParamText(p, colourText(style.colour));
+                setParamText(p, argbColourText(style.colour));
         } else if (label && record && isParam(p, "TEXT")) {
             if (!record->text.isEmpty())
                 setParamText(p, record->text.toUtf8());
@@ -234,6 +226,13 @@ void syncFirmwarePositions(pugi::xml_node element)
 bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
 {
     const QByteArray bytes = xmlDocumentBytes(doc, "  ");
+    // The same bytes are not written again: the file keeps its stamp, so the
+    // archive writer can copy its entry as it is.
+    QFile current(path);
+    if (current.size() == bytes.size() && current.open(QIODevice::ReadOnly) && current.readAll() == bytes
+        && current.error() == QFileDevice::NoError)
+        return true;
+    current.close();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qWarning() << "writeDeviceDocument: cannot write" << path << file.errorString();

@@ -42,6 +42,18 @@ QString normaliseRoot(QString root)
     return root;
 }
 
+struct RootsOfPass {
+    int depth = 0;
+    QString stable;
+    QString beta;
+};
+
+RootsOfPass& rootsOfPass()
+{
+    static RootsOfPass roots;
+    return roots;
+}
+
 QString settingsRoot(const char* key, const char* fallback)
 {
     QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
@@ -108,12 +120,31 @@ QString appDataDir()
 
 QString raceStudio3Root()
 {
+    if (rootsOfPass().depth > 0)
+        return rootsOfPass().stable;
     return settingsRoot("paths/raceStudio3Root", "C:/AIM_SPORT/RaceStudio3");
 }
 
 QString raceStudio3BetaRoot()
 {
+    if (rootsOfPass().depth > 0)
+        return rootsOfPass().beta;
     return settingsRoot("paths/raceStudio3BetaRoot", "C:/AIM_SPORT/RaceStudio3_beta");
+}
+
+InstallRootsPass::InstallRootsPass()
+{
+    RootsOfPass& roots = rootsOfPass();
+    if (roots.depth == 0) {
+        roots.stable = raceStudio3Root();
+        roots.beta = raceStudio3BetaRoot();
+    }
+    ++roots.depth;
+}
+
+InstallRootsPass::~InstallRootsPass()
+{
+    --rootsOfPass().depth;
 }
 
 QStringList rs3OverlayRoots()

@@ -20,6 +20,18 @@ QString appDataDir();
 QString raceStudio3Root();
 QString raceStudio3BetaRoot();
 
+// While one lives (one paint pass, say), the two roots are the ones read when
+// it began: a pass of many artwork look-ups reads the settings once instead of
+// twice per look-up. Outside any pass every call reads the settings, so a
+// changed preference applies at once. Passes nest; GUI thread only.
+class InstallRootsPass {
+public:
+    InstallRootsPass();
+    ~InstallRootsPass();
+    InstallRootsPass(const InstallRootsPass&) = delete;
+    InstallRootsPass& operator=(const InstallRootsPass&) = delete;
+};
+
 // [stable + "/aim/resources/overlay", beta + "/aim/resources/overlay"]; both
 // entries always present, even when equal.
 QStringList rs3OverlayRoots();

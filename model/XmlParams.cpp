@@ -111,6 +111,14 @@ void setParamInt(pugi::xml_node node, const char* name, int value)
     p.append_child(pugi::node_pcdata).set_value(text.constData());
 }
 
+void setRectParams(pugi::xml_node node, const QRect& rect)
+{
+    setParam(node, "XPOS", QByteArray::number(rect.x()));
+    setParam(node, "YPOS", QByteArray::number(rect.y()));
+    setParam(node, "WIDTH", QByteArray::number(rect.width()));
+    setParam(node, "HEIGHT", QByteArray::number(rect.height()));
+}
+
 int leadingInt(const QByteArray& text)
 {
     int i = 0;
@@ -185,6 +193,14 @@ QString formatArgbColour(const QColor& colour, const QColor& fallback)
         .arg(c.red(), 2, 16, QLatin1Char('0'))
         .arg(c.green(), 2, 16, QLatin1Char('0'))
         .arg(c.blue(), 2, 16, QLatin1Char('0'));
+}
+
+QByteArray argbColourText(const QColor& c)
+{
+    return QByteArray("0x") + QByteArray::number(c.alpha(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.red(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.green(), 16).rightJustified(2, '0')
+           + QByteArray::number(c.blue(), 16).rightJustified(2, '0');
 }
 
 QString xmlEscape(const QString& text)

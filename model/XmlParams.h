@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QRect>
 #include <QString>
 #include <pugixml.hpp>
 
@@ -39,6 +40,10 @@ void replaceParam(pugi::xml_node node, const char* name, const QString& value, b
 // the rest ("120,35" set to 98 gives "98,35"). Never appends.
 void setParamInt(pugi::xml_node node, const char* name, int value);
 
+// Sets XPOS, YPOS, WIDTH and HEIGHT (in this order, appending missing ones)
+// to the rectangle; whole values are replaced, a ",suffix" included.
+void setRectParams(pugi::xml_node node, const QRect& rect);
+
 // WIDTH and HEIGHT of the element's own parameters (last one wins); true when
 // both are at least 1.
 bool elementDeclaredSize(pugi::xml_node node, int& width, int& height);
@@ -61,6 +66,9 @@ QByteArray formatDouble6g(double value);
 
 // "0xFFrrggbb" with lower-case hex; the fallback stands in for an invalid colour.
 QString formatArgbColour(const QColor& colour, const QColor& fallback);
+
+// "0xaarrggbb" with lower-case hex, alpha kept: COLORE as the save writes it.
+QByteArray argbColourText(const QColor& colour);
 
 // Escapes &, < and > (quotes unchanged).
 QString xmlEscape(const QString& text);

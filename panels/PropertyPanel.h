@@ -7,6 +7,7 @@
 #include "model/PageModel.h"
 
 #include <QColor>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -115,6 +116,17 @@ private:
     static void setSwatchColor(QPushButton* button, const QColor& colour);
 
     // --- edits (PropertyPanelEdits.cpp) ----------------------------------
+    void markPageDirty();
+    void applyWidgetGeometry();
+    bool applyMaskGeometry();
+    int shownMaskIndex() const;
+    WidgetModel* maskTextSource(int widgetKind) const;
+    static void writeTextStyle(WidgetModel& target, const QString& charset, int px);
+    static void writeTextColour(WidgetModel& target, const QColor& colour);
+    static void scaleBarPoints(pugi::xml_node bar, double factorX, double factorY);
+    int fontCheckPx() const;
+    void hideFontStatus();
+    static QPixmap fontStatusPixmap(bool safe);
     void updateFontWarning();
 
     std::vector<ChannelInfo> channels;

@@ -1,63 +1,299 @@
 // What the panel does when the user changes one of its controls. Every
 // handler returns at once while the panel fills its own controls, and when
 // nothing is shown.
+//
+// Text styles and colours go into the records and, at once, into the XML:
+// records are rebuilt from the XML by a move, a rebind or a repair, which
+// would otherwise drop an edit made since the last save.
 #include "panels/PropertyPanel.h"
 
+#include "canvas/DashCanvas.h"
+#include "editing/MoveCommand.h"
+#include "model/ChannelKind.h"
+#include "model/DashConfig.h"
+#include "model/FirmwareFonts.h"
+#include "model/XmlParams.h"
+#include "panels/Asker.h"
+
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPolygonF>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSpinBox>
+#include <QUndoStack>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const char* const kBarXPoints[] = {"XStart1", "XStart2", "XEnd1", "XEnd2", "XIMG"};
+const char* const kBarYPoints[] = {"YStart1", "YStart2", "YEnd1", "YEnd2", "YIMG"};
+
+pugi::xml_node firstParamNamed(pugi::xml_node element, const char* name)
+{
+    for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
+        if (std::strcmp(p.attribute("n").value(), name) == 0)
+            return p;
+    }
+    return {};
+}
+
+void scalePoints(pugi::xml_node bar, const char* const (&names)[5], double factor)
+{
+    for (const char* name : names) {
+        const pugi::xml_node p = firstParamNamed(bar, name);
+        if (!p)
+            continue;
+        // Half away from zero: 136.5 becomes 137.
+        const int v = leadingInt(QByteArray(p.text().get()));
+        setParamInt(bar, name, int(std::lround(v * factor)));
+    }
+}
+
+QString joinedSizes(const QList<int>& sizes)
+{
+    QStringList parts;
+    for (int s : sizes)
+        parts << QString::number(s);
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+void PropertyPanel::markPageDirty()
+{
+    if (config && pageIndex >= 0)
+        config->markPageDirty(pageIndex);
+}
+
+// --- geometry -------------------------------------------------------------
 
 void PropertyPanel::onSpinBoxChanged()
 {
     if (filling || !mask)
         return;
+    if (widget) {
+        applyWidgetGeometry();
+    } else if (!applyMaskGeometry()) {
+        return;
+    }
+    // Only the spin values from here on: pushing a move refreshes the panel
+    // through the window's undo handler, which may show other records.
+    markPageDirty();
+    Q_EMIT positionChanged(xSpin->value(), ySpin->value());
+    Q_EMIT sizeChanged(wSpin->value(), hSpin->value());
+    updateFontWarning();
+}
+
+// A widget typed into the panel is written directly; no undo step.
+void PropertyPanel::applyWidgetGeometry()
+{
+    const int oldW = widget->w;
+    const int oldH = widget->h;
+    widget->x = xSpin->value();
+    widget->y = ySpin->value();
+    widget->w = wSpin->value();
+    widget->h = hSpin->value();
+    const pugi::xml_node node = widget->node;
+    if (!node)
+        return;
+    setParamInt(node, "XPOS", widget->x);
+    setParamInt(node, "YPOS", widget->y);
+    setParamInt(node, "WIDTH", widget->w);
+    setParamInt(node, "HEIGHT", widget->h);
+    const bool resized = widget->w != oldW || widget->h != oldH;
+    if (oldW >= 1 && oldH >= 1 && resized && DashCanvas::isBargraph(node))
+        scaleBarPoints(node, double(widget->w) / oldW, double(widget->h) / oldH);
+}
+
+// False when the move is refused: the mask cannot be found in its page, so
+// no undo step could put it back. The spin boxes then show the record again.
+bool PropertyPanel::applyMaskGeometry()
+{
+    const int newX = xSpin->value();
+    const int newY = ySpin->value();
+    const int newW = wSpin->value();
+    const int newH = hSpin->value();
+    if (newX == mask->x && newY == mask->y && newW == mask->w && newH == mask->h)
+        return true;
+
+    const int index = shownMaskIndex();
+    if (index < 0) {
+        QScopedValueRollback<bool> guard(filling, true);
+        setGeometryValues(mask->x, mask->y, mask->w, mask->h);
+        return false;
+    }
+    const QString key = mask->id.isEmpty() ? QStringLiteral("mbox%1").arg(index) : mask->id;
+    const bool relayout = config->loadMultiBoxSidecar().contains(key);
+    auto* command = new MoveCommand(mask, mask->x, mask->y, mask->w, mask->h, newX, newY, newW, newH, config,
+                                    pageIndex, index, relayout, true);
+    if (undoStack) {
+        undoStack->push(command);
+    } else {
+        command->redo();
+        delete command;
+    }
+    return true;
+}
+
+int PropertyPanel::shownMaskIndex() const
+{
+    if (!config || pageIndex < 0)
+        return -1;
+    const PageModel* page = config->page(pageIndex);
+    if (!page)
+        return -1;
+    for (size_t i = 0; i < page->masks.size(); ++i) {
+        if (&page->masks[i] == mask)
+            return int(i);
+    }
+    return -1;
+}
+
+void PropertyPanel::scaleBarPoints(pugi::xml_node bar, double factorX, double factorY)
+{
+    if (!DashCanvas::isBargraph(bar))
+        return;
+    // A factor of exactly 1 would only re-spell the texts ("12.5" to "12").
+    if (factorX > 0 && factorX != 1.0)
+        scalePoints(bar, kBarXPoints, factorX);
+    if (factorY > 0 && factorY != 1.0)
+        scalePoints(bar, kBarYPoints, factorY);
+}
+
+// --- text styles ----------------------------------------------------------
+
+// The widget the mask's text style was read from: the first Digit that has
+// a charset or a size, or the first Label.
+WidgetModel* PropertyPanel::maskTextSource(int widgetKind) const
+{
+    for (WidgetModel& w : mask->widgets) {
+        if (w.kind != widgetKind)
+            continue;
+        if (widgetKind == WidgetLabel || !w.charset.isEmpty() || w.charsetPx >= 1)
+            return &w;
+    }
+    return nullptr;
+}
+
+// The save writer only rewrites parameters that exist, so a missing one is
+// appended here or the edit would never reach the file.
+void PropertyPanel::writeTextStyle(WidgetModel& target, const QString& charset, int px)
+{
+    target.charset = charset;
+    target.charsetPx = px;
+    if (!target.node)
+        return;
+    setParam(target.node, "CHAR_SET_ID_2", charset.toUtf8());
+    setParam(target.node, "CHARSET_DIM", QByteArray::number(px));
+}
+
+void PropertyPanel::writeTextColour(WidgetModel& target, const QColor& colour)
+{
+    target.colour = colour;
+    if (target.node)
+        setParam(target.node, "COLORE", argbColourText(colour));
 }
 
 void PropertyPanel::onValueFontChanged()
 {
     if (filling || !mask)
         return;
+    const QString charset = valueFontCombo->currentText();
+    const int px = valueSizeSpin->value();
+    if (widget) {
+        writeTextStyle(*widget, charset, px);
+    } else {
+        mask->digitCharset = charset;
+        mask->digitPx = px;
+        if (WidgetModel* source = maskTextSource(WidgetDigit))
+            writeTextStyle(*source, charset, px);
+    }
+    markPageDirty();
+    Q_EMIT fontChanged();
+    updateFontWarning();
 }
 
 void PropertyPanel::onLabelFontChanged()
 {
     if (filling || !mask)
         return;
+    mask->labelCharset = labelFontCombo->currentText();
+    mask->labelPx = labelSizeSpin->value();
+    if (WidgetModel* source = maskTextSource(WidgetLabel))
+        writeTextStyle(*source, mask->labelCharset, mask->labelPx);
+    markPageDirty();
+    Q_EMIT fontChanged();
 }
 
+// Button clicks: no guard test, since filling never clicks a button.
 void PropertyPanel::pickValueColor()
 {
     if (!mask)
         return;
+    // The swatch shows white for a widget without a colour of its own.
+    const QColor initial = !widget ? mask->digitColour : widget->colour.isValid() ? widget->colour : QColor(Qt::white);
+    const QColor chosen = Asker::instance().color(this, initial, tr("Value Color"), QColorDialog::ShowAlphaChannel);
+    if (!chosen.isValid())
+        return;
+    if (widget) {
+        writeTextColour(*widget, chosen);
+    } else {
+        mask->digitColour = chosen;
+        if (WidgetModel* source = maskTextSource(WidgetDigit))
+            writeTextColour(*source, chosen);
+    }
+    setSwatchColor(valueColorButton, chosen);
+    markPageDirty();
+    Q_EMIT fontChanged();
 }
 
 void PropertyPanel::pickLabelColor()
 {
     if (!mask)
         return;
+    const QColor chosen =
+        Asker::instance().color(this, mask->labelColour, tr("Label Color"), QColorDialog::ShowAlphaChannel);
+    if (!chosen.isValid())
+        return;
+    mask->labelColour = chosen;
+    if (WidgetModel* source = maskTextSource(WidgetLabel))
+        writeTextColour(*source, chosen);
+    setSwatchColor(labelColorButton, chosen);
+    markPageDirty();
+    Q_EMIT fontChanged();
 }
 
 void PropertyPanel::onLabelTextChanged()
 {
-    if (filling || !mask)
+    if (filling || !mask || !widget || widget->kind != WidgetLabel)
         return;
+    // Leaving the field without typing is no edit: writing would also stop
+    // the firmware from updating a channel-derived text.
+    const QString text = labelTextEdit->text();
+    if (text == widget->text)
+        return;
+    widget->text = text;
+    if (widget->node)
+        setLabelTextParams(widget->node, text);
+    markPageDirty();
+    Q_EMIT fontChanged();
 }
+
+// --- channel and alignment: the main window does the work -----------------
 
 void PropertyPanel::onChannelComboChanged(int row)
 {
     if (filling || !mask || row < 1 || row > int(channels.size()))
         return;
     Q_EMIT channelRebindRequested(channels[size_t(row - 1)]);
-}
-
-void PropertyPanel::onBarMinMaxChanged()
-{
-    if (filling || !mask)
-        return;
-}
-
-void PropertyPanel::onBarShowZeroToggled(bool)
-{
-    if (filling || !mask)
-        return;
 }
 
 void PropertyPanel::onAlignmentChosen()
@@ -69,7 +305,119 @@ void PropertyPanel::onAlignmentChosen()
     Q_EMIT valueAlignmentChanged(vertical + alignCombo->currentData().toString());
 }
 
-// Compares the shown text size with the firmware fonts of the device.
+// --- bar scale ------------------------------------------------------------
+
+void PropertyPanel::onBarMinMaxChanged()
+{
+    if (filling || !mask || mask->kind != MaskBargraph || !mask->node)
+        return;
+    const double min = minSpin->value();
+    const double max = maxSpin->value();
+    if (!(max > min))
+        return;
+    DashConfig::setBarScaleRange(mask->node, min, max);
+    markPageDirty();
+    if (config)
+        scaleNoteLabel->setText(scaleNote(*mask, min, max));
+    QScopedValueRollback<bool> guard(filling, true);
+    const bool zeroPossible = min < 0 && max > 0;
+    zeroCheck->setEnabled(zeroPossible);
+    zeroCheck->setChecked(zeroPossible && hasBarZeroMark(mask->node));
+}
+
+void PropertyPanel::onBarShowZeroToggled(bool checked)
+{
+    if (filling || !mask || mask->kind != MaskBargraph || !mask->node)
+        return;
+    DashConfig::setBarZeroMark(mask->node, checked);
+    markPageDirty();
+}
+
+// --- firmware font check --------------------------------------------------
+
+// The text size the firmware will draw, or 0 when nothing is to be checked.
+int PropertyPanel::fontCheckPx() const
+{
+    if (widget) {
+        if (widget->kind != WidgetLabel && widget->kind != WidgetDigit)
+            return 0;
+        int px = widget->charsetPx;
+        if (px < 1)
+            px = widget->h;
+        if (px < 1 && mask->h > 0)
+            px = std::max(8, mask->h / std::max(widget->numChars, 1));
+        return std::max(px, 0);
+    }
+    if (mask->digitCharset.isEmpty() || mask->kind != MaskDigit)
+        return 0;
+    return effectiveFontPx(*mask);
+}
+
+void PropertyPanel::hideFontStatus()
+{
+    fontStatusIcon->hide();
+    fontStatusIcon->setToolTip(QString());
+}
+
+QPixmap PropertyPanel::fontStatusPixmap(bool safe)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(50, 50, 50), 1));
+    if (safe) {
+        painter.setBrush(QColor(40, 180, 60));
+        painter.drawEllipse(QRectF(2, 2, 12, 12));
+        return pixmap;
+    }
+    painter.setBrush(QColor(255, 210, 0));
+    painter.drawPolygon(QPolygonF({QPointF(8, 2), QPointF(2, 14), QPointF(14, 14)}));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawRect(QRectF(7.4, 5, 1.2, 5));
+    painter.drawRect(QRectF(7.4, 11.4, 1.2, 1.2));
+    return pixmap;
+}
+
+// Compares the shown text size with the firmware fonts of the device: a
+// size the dash has no font for comes out as corrupt glyphs.
 void PropertyPanel::updateFontWarning()
 {
+    if (!fontConfig || deviceFileIndex < 0 || !mask) {
+        hideFontStatus();
+        return;
+    }
+    const int px = fontCheckPx();
+    if (px < 1) {
+        hideFontStatus();
+        return;
+    }
+    const QSet<int> sizes = fontConfig->firmwareFontSizes(deviceFileIndex);
+    if (sizes.isEmpty()) {
+        hideFontStatus();
+        return;
+    }
+    QList<int> sorted(sizes.begin(), sizes.end());
+    std::sort(sorted.begin(), sorted.end());
+    const bool safe = std::any_of(sorted.begin(), sorted.end(), [px](int s) { return std::abs(s - px) < 2; });
+    const QString list = joinedSizes(sorted);
+    QString tip;
+    if (safe) {
+        tip = QStringLiteral("Firmware-safe at %1 px. Bundled: {%2}.").arg(px).arg(list);
+    } else {
+        const auto [lower, upper] = nearestFirmwareSizes(px, sizes);
+        QList<int> nearest;
+        if (lower >= 0)
+            nearest << lower;
+        if (upper >= 0 && upper != lower)
+            nearest << upper;
+        tip = QStringLiteral("Warning: %1 px is not a bundled firmware font. The dash will render corrupt glyphs. "
+                             "Bundled: {%2}. Nearest safe: %3.")
+                  .arg(px)
+                  .arg(list, joinedSizes(nearest));
+    }
+    fontStatusIcon->setPixmap(fontStatusPixmap(safe));
+    fontStatusIcon->setToolTip(tip);
+    fontStatusIcon->show();
 }

@@ -14,6 +14,7 @@ struct PageTemplate;
 struct PageTemplateGroup;
 struct TemplateContent;
 struct TemplateReference;
+struct ThemeAssets;
 
 // One file of a template as (relative path or item name, bytes).
 using TemplateFile = QPair<QString, QByteArray>;
@@ -138,6 +139,41 @@ public:
     // The placeholder patch on every template folder directly inside the
     // set folder; the number of files changed.
     static int patchPlaceholdersUnder(const QString& setFolder);
+
+    // --- Homebrew themes ----------------------------------------------------
+
+    // Writes the theme for every registered device that has a stock base
+    // template and a background: into the store and into each RS3 install's
+    // s04_homebrew set of the family. Each theme folder is built beside its
+    // target and swapped in whole, so an older theme of the slug is replaced,
+    // never merged, and stays as it was when the new one cannot be written.
+    // Returns the number of devices written to at least once; the family of
+    // every other device is appended to skipped (when given). A slug that is
+    // not a safe folder name writes nothing.
+    static int installHomebrewTheme(const QString& slug, const QString& displayName, const ThemeAssets& assets,
+                                    QStringList* skipped);
+    // The existing folders an install of the slug would replace, store
+    // folders first; empty for a slug that is not a safe folder name.
+    static QStringList existingThemeFolders(const QString& slug);
+
+    // --- Start-up migrations ------------------------------------------------
+
+    // Once per user each (a flag in the settings): store themes copied into
+    // the RS3 sets of the older and "Strada" family folders, missing bkg.tgz
+    // files, RS3's background placeholder, the "Homebrew" set labels, and the
+    // Solo 2 DL set shipped beside the program.
+    static void runStradaBackfillV024Once();
+    static void runTgzBackfillV025Once();
+    static void runXmlFixBackfillV026Once();
+    static void runSetMetaBackfillV0289Once();
+    static void runStartupBundledSolo2DLTemplatesOnce();
+    // Writes bkg.tgz at the size from bkg.png in every sub-folder of the
+    // folder that has no bkg.tgz yet; the number written.
+    static int backfillTgzInDir(const QString& folder, const QSize& size);
+    // Copies every store theme of the family folder that the standard
+    // folder's s04_homebrew set does not hold yet; the number copied.
+    static int backfillCopyIntoRs3Set(const QString& storeFamilyFolder, const QString& standardFolder,
+                                      const QString& familyLabel);
 
     // --- Listing, references, deleting --------------------------------------
 

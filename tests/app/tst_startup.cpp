@@ -32,6 +32,27 @@ private Q_SLOTS:
         QCOMPARE(registration.value(QStringLiteral("shell/open/command/.")).toString(),
                  QLatin1Char('"') + native + QStringLiteral("\" \"%1\""));
     }
+
+    void startRunsTheTemplateMigrationsOnce()
+    {
+        const QStringList flags = {"homebrew/stradaBackfillV024Done", "homebrew/tgzBackfillV025Done",
+                                   "homebrew/xmlFixV026Done", "homebrew/setMetaBackfillV0289Done",
+                                   "solo2dl/bundledTemplatesV0321Done"};
+        QSettings().remove(QString());
+        QProcess p;
+        p.setWorkingDirectory(TestEnvironment::makeTempDir(QStringLiteral("cwd")));
+        p.start(qEnvironmentVariable("KORV_BINARY_DIR") + QStringLiteral("/app/korvelanto"),
+                {QStringLiteral("--dump-preview"), TestEnvironment::makeTempDir() + QStringLiteral("/out.png")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 2);
+        // A build without the Solo 2 DL set beside it leaves the last step
+        // for the next start.
+        const QSettings settings;
+        QList<bool> done;
+        for (const QString& flag : flags)
+            done << settings.value(flag, false).toBool();
+        QCOMPARE(done, QList<bool>({true, true, true, true, false}));
+    }
 };
 
 KORV_TEST_MAIN(StartupTest)

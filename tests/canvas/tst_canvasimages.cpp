@@ -107,6 +107,26 @@ private Q_SLOTS:
         QVERIFY(DashCanvas::loadImage(writeFile(bmp, "bad.bmp")).isNull());
     }
 
+    // A decoded picture is reused while its file stays as it was, and read
+    // again once the file is replaced.
+    void decodedPicturesFollowTheirFile()
+    {
+        const QString path = TestEnvironment::makeTempDir() + "/mask.png";
+        QImage red(4, 2, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(path));
+        QCOMPARE(DashCanvas::decodedImage(path).pixelColor(0, 0), QColor(Qt::red));
+        QCOMPARE(DashCanvas::decodedImage(path).size(), QSize(4, 2));
+        QImage blue(6, 3, QImage::Format_ARGB32);
+        blue.fill(Qt::blue);
+        QVERIFY(blue.save(path + ".new", "PNG"));
+        QVERIFY(QFile::remove(path) && QFile::rename(path + ".new", path));
+        QCOMPARE(DashCanvas::decodedImage(path).size(), QSize(6, 3));
+        QCOMPARE(DashCanvas::decodedImage(path).pixelColor(0, 0), QColor(Qt::blue));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(DashCanvas::decodedImage(path).isNull());
+    }
+
     void libraryImageUnchanged()
     {
         QImage source(3, 2, QImage::Format_RGB888);

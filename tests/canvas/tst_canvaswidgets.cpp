@@ -522,6 +522,52 @@ private Q_SLOTS:
         QVERIFY(fitted.first >= 129);
     }
 
+    void numCharsFitMatchesStepwiseShrinking_data()
+    {
+        QTest::addColumn<int>("charsetDim");
+        QTest::addColumn<int>("numChars");
+        QTest::newRow("40 px, 3 cells") << 40 << 3;
+        QTest::newRow("300 px, 5 cells") << 300 << 5;
+        QTest::newRow("4096 px, 2 cells") << 4096 << 2;
+        QTest::newRow("absurd size, absurd cells") << 2000000000 << 2147483647;
+    }
+
+    void numCharsFitMatchesStepwiseShrinking()
+    {
+        QFETCH(int, charsetDim);
+        QFETCH(int, numChars);
+        // The size found by shrinking one pixel at a time from the measured
+        // start, which an absurd size begins at 4096 px and 64 cells.
+        const int width = 60;
+        QFont font;
+        font.setWeight(QFont::Bold);
+        const QString cells(std::min(numChars, 64), QLatin1Char('9'));
+        int p = std::min(charsetDim, 4096);
+        font.setPixelSize(p);
+        const int advance = QFontMetrics(font).horizontalAdvance(cells);
+        if (advance > width) {
+            p = std::max(int(qint64(p) * width / advance), 7);
+            font.setPixelSize(p);
+            while (p > 7 && QFontMetrics(font).horizontalAdvance(cells) > width)
+                font.setPixelSize(--p);
+        }
+        const auto draw = [width](int dim, int n) {
+            FixtureElement digit = Fx::digit("1_d", 20, 10, width, 40, "00").p("CHARSET_DIM", dim).p("COLORE", "0xffffffff");
+            if (n > 0)
+                digit.p("NUM_CHARS", n);
+            ParsedPage page({ Fx::mask("m", 100, 100, 300, 100).add(Fx::axis("00", "RPM", "RPM", "rpm").p("NDEC_SCELTO", 0)).add(digit) });
+            DashCanvas canvas;
+            canvas.resize(820, 500);
+            canvas.setPage(&page.page);
+            QImage img(820, 500, QImage::Format_RGB32);
+            img.fill(Qt::black);
+            QPainter painter(&img);
+            canvas.drawWidgetLive(painter, page.mask(0), page.widget(0, 0), 88.0);
+            return img;
+        };
+        QCOMPARE(draw(charsetDim, numChars), draw(p, 0));
+    }
+
     void labelTextColours()
     {
         // Without COLORE a Label is grey and a Digit white.

@@ -332,6 +332,36 @@ private Q_SLOTS:
         QCOMPARE(source.value("V", time), expected);
     }
 
+    // Rising times are looked up from a guess at their place: irregular
+    // steps, repeated times and long gaps give what the plain rule gives
+    // (interpolate after the last sample not after t).
+    void irregularRisingTimes()
+    {
+        const std::vector<double> times{0, 0.001, 0.002, 0.002, 50, 50, 50.5, 99, 100};
+        QByteArray text("Time,V\ns,x\n");
+        for (size_t i = 0; i < times.size(); ++i)
+            text += QByteArray::number(times[i]) + ',' + QByteArray::number(double(i * i)) + '\n';
+        CsvDataSource source;
+        QVERIFY(source.load(writeCsv(text)));
+        for (double t = -0.5; t <= 100.5; t += 0.0625) {
+            size_t after = 0;
+            while (after < times.size() && !(times[after] > t))
+                ++after;
+            double expected = 0;
+            if (after == 0)
+                expected = 0;
+            else if (after == times.size())
+                expected = double((times.size() - 1) * (times.size() - 1));
+            else {
+                const double t0 = times[after - 1];
+                const double v0 = double((after - 1) * (after - 1));
+                const double v1 = double(after * after);
+                expected = v0 + (v1 - v0) * (t - t0) / (times[after] - t0);
+            }
+            QVERIFY2(qFuzzyCompare(1.0 + source.value("V", t), 1.0 + expected), qPrintable(QString::number(t)));
+        }
+    }
+
     void unsortedTimesStayInRange()
     {
         // Times are kept in file order; a lookup must never leave the column.

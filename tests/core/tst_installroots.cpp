@@ -128,6 +128,27 @@ private Q_SLOTS:
         QCOMPARE(PathGuard::isSafeName(name), safe);
     }
 
+    // Outside a pass a changed setting applies at once; inside one the
+    // roots stay as the pass found them, until the outermost pass ends.
+    void rootsOfAPass()
+    {
+        Rs3Fixture fx;
+        QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        const QString stable = fx.root(Rs3Fixture::Stable);
+        {
+            const InstallRootsPass pass;
+            settings.setValue("paths/raceStudio3Root", "/elsewhere/");
+            settings.sync();
+            {
+                const InstallRootsPass nested;
+                QCOMPARE(raceStudio3Root(), stable);
+            }
+            QCOMPARE(raceStudio3Root(), stable);
+            QCOMPARE(rs3OverlayRoots().first(), fx.overlayRoot(Rs3Fixture::Stable));
+        }
+        QCOMPARE(raceStudio3Root(), QStringLiteral("/elsewhere"));
+    }
+
     void isInsideIsNotAPrefixMatch()
     {
         QVERIFY(!PathGuard::isInside(QStringLiteral("/a/root"), QStringLiteral("/a/rootkit/x")));

@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/ZipArchive.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
 #include "support/TestEnvironment.h"
@@ -93,6 +94,40 @@ QByteArray pngBytes(const QSize& size)
     buffer.open(QIODevice::WriteOnly);
     filled(size).save(&buffer, "PNG");
     return bytes;
+}
+
+// Every entry of the archive as stored: its deflated bytes, CRC and size.
+QMap<QString, QByteArray> storedEntries(const QString& path)
+{
+    QMap<QString, QByteArray> out;
+    unzFile zip = openZipForRead(path);
+    if (!zip)
+        return out;
+    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
+        char name[512] = {};
+        unz_file_info64 info;
+        unzGetCurrentFileInfo64(zip, &info, name, sizeof name - 1, nullptr, 0, nullptr, 0);
+        int method = 0;
+        int level = 0;
+        QByteArray raw(qsizetype(info.compressed_size), '\0');
+        if (unzOpenCurrentFile2(zip, &method, &level, 1) == UNZ_OK) {
+            unzReadCurrentFile(zip, raw.data(), unsigned(raw.size()));
+            unzCloseCurrentFile(zip);
+        }
+        out.insert(QString::fromUtf8(name), QByteArray::number(method) + '/' + QByteArray::number(quint64(info.crc))
+                                                + '/' + QByteArray::number(quint64(info.uncompressed_size)) + '/' + raw);
+    }
+    unzClose(zip);
+    return out;
+}
+
+// A configuration with art beside its device file.
+ConfigFixture withArt()
+{
+    ConfigFixture cfg = oneMask(Fx::mask("m1", 1, 2, 3, 4));
+    cfg.file("art/a.png", pngBytes(QSize(64, 32)));
+    cfg.file("art/b.tgz", QByteArray(5000, 'x'));
+    return cfg;
 }
 
 } // namespace
@@ -255,6 +290,70 @@ private Q_SLOTS:
         // No half-written file was left beside it for a later save to pack.
         QCOMPARE(QDir(QFileInfo(deviceFile).absolutePath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList{"overlay.ov3.xml"});
+    }
+
+    // Files not written since the open are stored exactly as the archive
+    // held them (copied, not compressed again); the others are packed anew.
+    void unchangedEntriesAreCopiedAsStored()
+    {
+        // Deflated at the fastest level: packing anew (at zlib's default)
+        // would give other bytes than copying.
+        const QString path = withArt().writeTempZip();
+        QList<ZipFixtureEntry> entries;
+        const QMap<QString, QByteArray> files = ZipFixture::readZip(path);
+        for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
+            ZipFixtureEntry entry{it.key().toUtf8(), it.value()};
+            entry.level = 1;
+            entries.append(entry);
+        }
+        QVERIFY(ZipFixture::writeZip(path, entries));
+        QMap<QString, QByteArray> original = storedEntries(path);
+        QVERIFY(original.value("art/b.tgz").startsWith("8/"));
+        DashConfig config;
+        QVERIFY(config.load(path));
+        QVERIFY(config.save(path));
+        // The only device file is written at every save (in pugixml's layout,
+        // not the fixture's), so it is packed anew.
+        QMap<QString, QByteArray> saved = storedEntries(path);
+        QVERIFY(saved.take("dash/overlay.ov3.xml") != original.take("dash/overlay.ov3.xml"));
+        QCOMPARE(saved.keys(), original.keys());
+        QCOMPARE(saved, original);
+        // Saved again: now the device file too is as the archive holds it.
+        const QMap<QString, QByteArray> first = storedEntries(path);
+        QVERIFY(config.save(path));
+        QCOMPARE(storedEntries(path), first);
+
+        // The art is rewritten in place with other bytes of the same size,
+        // and the mask moves: both are packed from the folder.
+        QByteArray art = readFile(config.extractDir + "/art/b.tgz");
+        art[0] = 'y';
+        QFile out(config.extractDir + "/art/b.tgz");
+        QVERIFY(out.open(QIODevice::ReadWrite) && out.write(art) == art.size());
+        out.close();
+        config.pages[0].masks[0].x = 9;
+        config.markPageDirty(0);
+        QVERIFY(config.save(path));
+        QCOMPARE(ZipFixture::readZip(path).value("art/b.tgz"), art);
+        QCOMPARE(storedEntries(path).value("art/a.png"), original.value("art/a.png"));
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        QCOMPARE(reopened.pages[0].masks[0].x, 9);
+        QCOMPARE(ZipFixture::readTree(reopened.extractDir), ZipFixture::readTree(config.extractDir));
+    }
+
+    // The archive the entries would come from was replaced after the open:
+    // nothing is copied from it, every file is packed from the folder.
+    void replacedSourceArchiveIsNotCopied()
+    {
+        const QString path = withArt().writeTempZip();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        ConfigFixture other = withArt();
+        other.file("art/a.png", pngBytes(QSize(32, 64)));
+        QVERIFY(other.writeZip(path));
+        const QString target = TestEnvironment::makeTempDir() + "/copy.zconf2";
+        QVERIFY(config.save(target));
+        QCOMPARE(ZipFixture::readZip(target).value("art/a.png"), pngBytes(QSize(64, 32)));
     }
 
     void failedArchiveWriteKeepsArchive()

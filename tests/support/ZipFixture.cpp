@@ -21,7 +21,7 @@ bool writeIntact(zipFile zip, const ZipFixtureEntry& entry, zip_fileinfo info)
 {
     info.external_fa = uLong(entry.unixMode) << 16;
     if (zipOpenNewFileInZip4(zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                             Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                             entry.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
                              entry.unixMode ? kUnixMadeBy : 0, 0)
         != ZIP_OK)
         return false;

@@ -19,6 +19,7 @@ struct ZipFixtureEntry {
     // Unix st_mode of the entry (0120777 makes a symbolic link); 0 writes
     // the entry without a Unix host, as the Windows tools do.
     quint32 unixMode = 0;
+    int level = -1; // zlib level of an intact entry
 };
 
 // Writes archives and compares folder trees for the tests.

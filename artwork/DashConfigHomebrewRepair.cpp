@@ -1,0 +1,156 @@
+// Load-time repair of the editor's own art: box, multi-value box and fitted
+// items live in the RaceStudio 3 installs, not in the configuration, so a
+// configuration opened on another computer or after a reinstall points at
+// items that are missing there. They are rebuilt from what the configuration
+// and its sidecars still know.
+#include "model/DashConfig.h"
+
+#include "artwork/BoxStyleRenderer.h"
+#include "artwork/HomebrewItems.h"
+#include "editing/MultiBoxGeometry.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+const QString& overlaySuffix()
+{
+    static const QString suffix = QStringLiteral("/aim/resources/overlay");
+    return suffix;
+}
+
+struct Grid {
+    int rows = 1;
+    int cols = 1;
+};
+
+// The rows and columns of a panel without a usable multi-box record, from
+// how its values cluster.
+Grid inferGrid(pugi::xml_node mask, int width, int height)
+{
+    std::vector<int> xs;
+    std::vector<int> ys;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (!hasClass(e, "Digit"))
+            continue;
+        xs.push_back(paramInt(e, "XPOS"));
+        ys.push_back(paramInt(e, "YPOS"));
+    }
+    const int n = int(xs.size());
+    if (n <= 1)
+        return {};
+    const int rowsFound = countGapClusters(ys, std::max(8, height / 8));
+    const int colsFound = countGapClusters(xs, std::max(8, width / 8));
+    if (qint64(rowsFound) * colsFound == n)
+        return {rowsFound, colsFound};
+    if (rowsFound >= 1 && n % rowsFound == 0)
+        return {rowsFound, n / rowsFound};
+    if (colsFound >= 1 && n % colsFound == 0)
+        return {n / colsFound, colsFound};
+    return {1, n};
+}
+
+enum class ItemState { Absent, Complete, Missing };
+
+// Whether the item's mask.tgz is missing from an install that has the
+// device folder; Absent when no install has it.
+ItemState itemState(const QString& device, const QString& rel)
+{
+    ItemState state = ItemState::Absent;
+    for (const QString& overlayRoot : rs3OverlayRoots()) {
+        const QString deviceDir = PathGuard::join(overlayRoot, device);
+        if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
+            continue;
+        if (state == ItemState::Absent)
+            state = ItemState::Complete;
+        const QString root = overlayRoot.endsWith(overlaySuffix()) ? overlayRoot.chopped(overlaySuffix().size())
+                                                                  : overlayRoot;
+        const QString file = PathGuard::join(root, rel + QStringLiteral("mask.tgz"));
+        if (!file.isEmpty() && !QFileInfo::exists(file))
+            state = ItemState::Missing;
+    }
+    return state;
+}
+
+} // namespace
+
+int DashConfig::repairMissingHomebrewArt(bool force)
+{
+    const QMap<QString, MultiBoxRecord> multiBoxes = loadMultiBoxSidecar();
+    const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    int count = 0;
+    for (int p = 0; p < int(pages.size()); ++p) {
+        for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
+            const MaskElement& m = pages[size_t(p)].masks[size_t(k)];
+            const pugi::xml_node node = m.node;
+            if (!node)
+                continue;
+            const QString rel = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
+            if (!rel.contains(QLatin1String("/s04_homebrew/zbox_"))
+                || !rel.startsWith(QLatin1String("aim/resources/overlay/")))
+                continue;
+            QString device, stem, item;
+            // Only the exact form the editor writes; parts come from the file,
+            // so the guard vets them before anything is joined to a root.
+            if (!parseHomebrewBoxPath(rel, device, stem, item) || homebrewItemPath(device, stem, item) != rel
+                || !PathGuard::isSafeRelativePath(rel))
+                continue;
+            const ItemState state = itemState(device, rel);
+            if (state == ItemState::Absent || (state == ItemState::Complete && !force))
+                continue;
+            const int w = paramInt(node, "WIDTH");
+            const int h = paramInt(node, "HEIGHT");
+            // Sizes come from the XML: nothing is allocated for what the
+            // device format cannot hold.
+            if (!BoxStyleRenderer::isRenderableSize(w, h))
+                continue;
+
+            if (item.startsWith(QLatin1String("fit_"))) {
+                const QString origin = QString::fromUtf8(paramValue(node, "DE_FIT_SRC"));
+                if (origin.isEmpty() || !refitHomebrewItem(p, k, origin, w, h, stem, item))
+                    continue;
+                ++count;
+                qInfo() << "repairMissingHomebrewArt: re-fitted" << rel << "from" << origin << "at" << w << "x" << h;
+                continue;
+            }
+            if (item.startsWith(QLatin1String("art_")))
+                continue;
+
+            // Records under the keys the writers use ("mbox%1"/"box%1" for a
+            // mask without an id); a count the renderer cannot draw is no record.
+            const QString multiKey = sidecarKey(QStringLiteral("mbox"), m.id, k);
+            const auto mb = multiBoxes.constFind(multiKey);
+            const bool multiRecord = mb != multiBoxes.constEnd() && BoxStyleRenderer::isUsableGrid(mb->rows, mb->cols);
+            const Grid grid = multiRecord ? Grid{mb->rows, mb->cols} : inferGrid(node, w, h);
+            const QString styleKey = !m.id.isEmpty() ? m.id
+                                     : multiRecord   ? multiKey
+                                                     : sidecarKey(QStringLiteral("box"), m.id, k);
+            const auto rec = styles.constFind(styleKey);
+            const BoxStyleRecord style = rec != styles.constEnd() ? *rec : BoxStyleRecord();
+            const QString styleId = style.styleId.isEmpty() ? QStringLiteral("panel_dark") : style.styleId;
+            const QColor accent = colourFromArgb(style.accentArgb);
+            const QColor captionColour = colourFromArgb(style.captionArgb);
+
+            const QImage image =
+                qint64(grid.rows) * grid.cols < 2
+                    ? BoxStyleRenderer::render(QSize(w, h), styleId, accent, style.borderPx, style.caption,
+                                               captionColour)
+                    : BoxStyleRenderer::renderMultiBox(QSize(w, h), styleId, accent, grid.rows, grid.cols,
+                                                       style.showDividers, style.borderPx, style.caption,
+                                                       captionColour);
+            if (image.isNull() || !writeMaskPanel(p, k, image, QString(), device, stem, item, false))
+                continue;
+            ++count;
+            qInfo() << "repairMissingHomebrewArt: rebuilt" << rel << "(" << grid.rows << "x" << grid.cols << ","
+                    << styleId << ")";
+        }
+    }
+    return count;
+}

@@ -1,0 +1,188 @@
+// Saves a configuration that carries 20 MB of already-compressed art (PNG
+// and .tgz pictures) and prints how long that takes relative to Info-ZIP's
+// "zip -6 -n .png:.tgz" of the same extracted tree (deflate everything else,
+// store the pictures), both measured in this run: once without an edit and
+// once after one label edit. zip must be installed (.ci/install-deps brings
+// it); without it the ratios are skipped.
+
+#include "model/DashConfig.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <ioapi.h>
+#include <zip.h>
+
+namespace {
+
+constexpr int kPictures = 40;
+constexpr int kPictureBytes = 512 * 1024; // 40 x 512 KiB = 20 MiB
+constexpr int kRounds = 5;
+
+bool addEntry(zipFile zip, const QByteArray& name, const QByteArray& data)
+{
+    zip_fileinfo info;
+    std::memset(&info, 0, sizeof info);
+    if (zipOpenNewFileInZip(zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                            Z_DEFAULT_COMPRESSION) != ZIP_OK)
+        return false;
+    const bool ok = zipWriteInFileInZip(zip, data.constData(), unsigned(data.size())) == ZIP_OK;
+    return zipCloseFileInZip(zip) == ZIP_OK && ok;
+}
+
+// The demo configuration plus incompressible pictures, zipped as RS3 does.
+bool writeConfiguration(const QString& demoDir, const QString& zipPath)
+{
+    zlib_filefunc64_def functions;
+    fill_fopen64_filefunc(&functions);
+    zipFile zip = zipOpen2_64(QFile::encodeName(zipPath).constData(), APPEND_STATUS_CREATE, nullptr, &functions);
+    if (!zip)
+        return false;
+    bool ok = true;
+    QDirIterator it(demoDir, QDir::Files, QDirIterator::Subdirectories);
+    while (ok && it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        ok = f.open(QIODevice::ReadOnly) && addEntry(zip, QDir(demoDir).relativeFilePath(path).toUtf8(), f.readAll());
+    }
+    QRandomGenerator random(7);
+    for (int i = 0; ok && i < kPictures; ++i) {
+        QByteArray noise(kPictureBytes, Qt::Uninitialized);
+        random.fillRange(reinterpret_cast<quint32*>(noise.data()), kPictureBytes / 4);
+        const QByteArray name = QStringLiteral("art/item%1/mask.%2").arg(i).arg(i % 2 ? "tgz" : "png").toUtf8();
+        ok = addEntry(zip, name, noise);
+    }
+    return zipClose(zip, nullptr) == ZIP_OK && ok;
+}
+
+double bestMs(const std::function<bool()>& work, bool& ok)
+{
+    double best = 1e300;
+    for (int r = 0; r < kRounds; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        ok = work() && ok;
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+bool zipTree(const QString& zipExe, const QString& folder, const QString& out)
+{
+    QFile::remove(out);
+    QProcess zip;
+    zip.setWorkingDirectory(folder);
+    zip.start(zipExe, {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-6"), QStringLiteral("-n"),
+                       QStringLiteral(".png:.tgz"), out, QStringLiteral(".")});
+    return zip.waitForFinished(120000) && zip.exitStatus() == QProcess::NormalExit && zip.exitCode() == 0;
+}
+
+QMap<QString, QByteArray> treeOf(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        files.insert(QDir(folder).relativeFilePath(path), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+    }
+    return files;
+}
+
+// The first Label widget of the configuration, as (page, mask, widget).
+bool firstLabel(DashConfig& config, int& page, int& mask, int& widget)
+{
+    for (page = 0; page < config.pageCount(); ++page) {
+        const auto& masks = config.page(page)->masks;
+        for (mask = 0; mask < int(masks.size()); ++mask) {
+            for (widget = 0; widget < int(masks[size_t(mask)].widgets.size()); ++widget) {
+                if (masks[size_t(mask)].widgets[size_t(widget)].kind == 0)
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.zconf2"));
+    if (!dir.isValid() || !writeConfiguration(QStringLiteral(KORV_DEMO_DIR), path)) {
+        std::fprintf(stderr, "save_bench: cannot write the configuration\n");
+        return 1;
+    }
+    DashConfig config;
+    QString error;
+    if (!config.load(path, &error)) {
+        std::fprintf(stderr, "save_bench: open failed: %s\n", qPrintable(error));
+        return 1;
+    }
+    int page = 0, mask = 0, widget = 0;
+    if (!firstLabel(config, page, mask, widget)) {
+        std::fprintf(stderr, "save_bench: the demo has no Label\n");
+        return 1;
+    }
+
+    bool ok = true;
+    const double unchangedMs = bestMs([&] { return config.save(path); }, ok);
+    int edit = 0;
+    const double editedMs = bestMs(
+        [&] {
+            config.setLabelText(page, mask, widget, QStringLiteral("Edit %1").arg(++edit));
+            return config.save(path);
+        },
+        ok);
+    if (!ok) {
+        std::fprintf(stderr, "save_bench: a save failed\n");
+        return 1;
+    }
+    // What was saved opens again with the same files.
+    DashConfig reopened;
+    if (!reopened.load(path, &error) || treeOf(reopened.extractDir) != treeOf(config.extractDir)) {
+        std::fprintf(stderr, "save_bench: the saved archive does not reopen equal %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("save_bench: %d pictures, %.1f MB of art\n", kPictures, kPictures * double(kPictureBytes) / 1e6);
+    std::printf("save, no edit     %8.1f ms\n", unchangedMs);
+    std::printf("save, label edit  %8.1f ms\n", editedMs);
+
+    const QString zipExe = QStandardPaths::findExecutable(QStringLiteral("zip"));
+    if (zipExe.isEmpty()) {
+        std::printf("zip is not installed (.ci/install-deps brings it): ratios skipped\n");
+        return 0;
+    }
+    const QString out = dir.filePath(QStringLiteral("baseline.zip"));
+    const double zipMs = bestMs([&] { return zipTree(zipExe, config.extractDir, out); }, ok);
+    if (!ok) {
+        std::fprintf(stderr, "save_bench: zip failed\n");
+        return 1;
+    }
+    std::printf("zip -6 -n .png:.tgz %6.1f ms\n", zipMs);
+    const QString unzipExe = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (!unzipExe.isEmpty()) {
+        QProcess test;
+        test.start(unzipExe, {QStringLiteral("-tqq"), path});
+        const bool passed = test.waitForFinished(120000) && test.exitCode() == 0;
+        std::printf("unzip -t of the saved archive: %s\n", passed ? "ok" : "FAILED");
+        if (!passed)
+            return 1;
+    }
+    std::printf("ratio no edit %.2f, label edit %.2f (to zip)\n", unchangedMs / zipMs, editedMs / zipMs);
+    return 0;
+}

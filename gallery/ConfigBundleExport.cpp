@@ -1,0 +1,409 @@
+#include "gallery/ConfigBundleExport.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "gallery/ConfigBundleInstall.h"
+#include "gallery/ReplacingZipFile.h"
+#include "model/DashConfig.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/XmlParams.h"
+#include "model/ZipWriter.h"
+#include "templates/PageTemplateLibrary.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kArtStageName = QStringLiteral("RS3_homebrew_folder");
+const char* const kArtParams[] = {"PATH_IMAGE", "PATH_IMG_ON", "PATH_IMG_OFF", "PATH_IMAGE_PRW",
+                                  "PATH_IMAGE_SFONDO_FW"};
+const char* const kPageArtParams[] = {"PATH_IMAGE", "PATH_IMAGE_PRW", "PATH_IMAGE_SFONDO_FW"};
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ConfigBundleExport", text);
+}
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+QString normalized(const QString& path)
+{
+    QString p = path.trimmed();
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return p;
+}
+
+bool isRs3Relative(const QString& path)
+{
+    return path.startsWith(QLatin1String("aim/"), Qt::CaseInsensitive);
+}
+
+// Empty and "." segments dropped (so trailing '/' go too); ".." segments are
+// kept, so that PathGuard refuses such a reference wherever it is used.
+QString cleaned(const QString& path)
+{
+    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    parts.removeAll(QStringLiteral("."));
+    return parts.join(QLatin1Char('/'));
+}
+
+QString chopSlashes(QString path)
+{
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+// An RS3-relative path under an overlay or install root; empty when the path
+// would leave the root.
+QString resolveUnder(const QString& root, const QString& path)
+{
+    const QString installRoot = installRootOf(root);
+    return installRoot.isEmpty() ? QString() : PathGuard::join(installRoot, chopSlashes(path));
+}
+
+bool isStock(const QString& path)
+{
+    const QString local = localOverlayRoot();
+    if (local.isEmpty() || !QFileInfo(local).isDir())
+        return false;
+    const QString resolved = resolveUnder(local, path);
+    return !resolved.isEmpty() && QFileInfo::exists(resolved);
+}
+
+QString firstRootFolder(const QString& path)
+{
+    for (const QString& root : allOverlayRoots()) {
+        const QString resolved = resolveUnder(root, path);
+        if (!resolved.isEmpty() && QFileInfo(resolved).isDir())
+            return resolved;
+    }
+    return QString();
+}
+
+QString firstRootSource(const QString& path)
+{
+    for (const QString& root : allOverlayRoots()) {
+        const QString resolved = resolveUnder(root, path);
+        if (!resolved.isEmpty() && QFileInfo::exists(resolved))
+            return resolved;
+    }
+    return QString();
+}
+
+// Every file below the folder, relative to it. A dangling link counts: it is
+// a file of the folder that cannot be read, and must show as not staged.
+QStringList filesBelow(const QString& folder)
+{
+    QStringList files;
+    if (folder.isEmpty())
+        return files;
+    const QDir root(folder);
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        if (info.isFile() || info.isSymLink())
+            files.append(root.relativeFilePath(info.filePath()));
+    }
+    files.sort();
+    return files;
+}
+
+void record(QSet<QString>& refs, const QString& value, const QString& base)
+{
+    QString path = normalized(value);
+    if (path.isEmpty())
+        return;
+    if (!isRs3Relative(path)) {
+        const QString folder = normalized(base);
+        if (folder.isEmpty())
+            return;
+        path = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + path;
+    }
+    path = cleaned(path);
+    if (isRs3Relative(path))
+        refs.insert(path);
+}
+
+void recordParams(QSet<QString>& refs, pugi::xml_node node, const QString& base)
+{
+    for (const char* name : kArtParams)
+        record(refs, findParamText(node, name), base);
+}
+
+// The art folder's own files travel with a mask even when no parameter names
+// them (a mask.tgz beside the mask.png the editor shows).
+void recordMaskFolder(QSet<QString>& refs, const QString& maskFolder)
+{
+    const QString folder = chopSlashes(normalized(maskFolder));
+    if (!isRs3Relative(folder))
+        return;
+    for (const TemplateFile& item : PageTemplateLibrary::maskImageItems(folder, QStringLiteral("md"), QSize()))
+        record(refs, folder + QLatin1Char('/') + item.first.section(QLatin1Char('/'), -1), QString());
+    const QString source = firstRootFolder(folder);
+    if (source.isEmpty())
+        return;
+    for (const QString& name : QDir(source).entryList(QDir::Files | QDir::Hidden, QDir::Name))
+        record(refs, folder + QLatin1Char('/') + name, QString());
+}
+
+void recordMask(QSet<QString>& refs, QSet<size_t>& handledPages, const MaskElement& mask)
+{
+    const pugi::xml_node page = mask.node.parent();
+    if (hasClass(page, "GPageParam") && !handledPages.contains(page.hash_value())) {
+        handledPages.insert(page.hash_value());
+        for (const char* name : kPageArtParams)
+            record(refs, findParamText(page, name), QString());
+    }
+    const QString maskFolder = findParamText(mask.node, "PATH_REL_AiM_MASK");
+    recordParams(refs, mask.node, maskFolder);
+    for (const WidgetModel& widget : mask.widgets)
+        recordParams(refs, widget.node, maskFolder);
+    recordMaskFolder(refs, maskFolder);
+}
+
+QStringList sortedList(const QSet<QString>& set)
+{
+    QStringList list(set.cbegin(), set.cend());
+    list.sort(Qt::CaseSensitive);
+    return list;
+}
+
+// The template folders of the references that travel whole: not stock and
+// present in some install, in reference order.
+QStringList bundledTemplateFolders(const QStringList& refs)
+{
+    QStringList folders;
+    for (const QString& ref : refs) {
+        const QString folder = templateFolderOf(ref);
+        if (folder.isEmpty() || folders.contains(folder) || isStock(folder) || firstRootFolder(folder).isEmpty())
+            continue;
+        folders.append(folder);
+    }
+    return folders;
+}
+
+bool startsWithAny(const QString& path, const QStringList& prefixes)
+{
+    for (const QString& prefix : prefixes) {
+        if (path.startsWith(prefix, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+int stageArtFiles(const QStringList& artFiles, const QString& artStage)
+{
+    int staged = 0;
+    for (const QString& path : artFiles) {
+        const QString source = firstRootSource(path);
+        const QString target = PathGuard::join(artStage, path);
+        if (source.isEmpty() || target.isEmpty())
+            continue;
+        if (QDir().mkpath(QFileInfo(target).absolutePath()) && QFile::copy(source, target))
+            ++staged;
+    }
+    return staged;
+}
+
+QStringList missingReferences(const QStringList& refs, const QString& artStage)
+{
+    QStringList missing;
+    for (const QString& ref : refs) {
+        const QString staged = PathGuard::join(artStage, ref);
+        if ((staged.isEmpty() || !QFileInfo::exists(staged)) && !isStock(ref))
+            missing.append(ref);
+    }
+    const QStringList folders = bundledTemplateFolders(refs);
+    for (const QString& folder : folders) {
+        const int sourceCount = int(filesBelow(firstRootFolder(folder)).size());
+        const int stagedCount = int(filesBelow(PathGuard::join(artStage, chopSlashes(folder))).size());
+        if (stagedCount < sourceCount)
+            missing.append(QStringLiteral("%1 (staged %2 of %3 files)").arg(folder).arg(stagedCount).arg(sourceCount));
+    }
+    return missing;
+}
+
+void stageSidecars(const QString& configFolder, const QString& name, const QString& staging)
+{
+    for (const char* suffix : {".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"}) {
+        const QString file = name + QLatin1String(suffix);
+        const QString source = configFolder + QLatin1Char('/') + file;
+        if (QFileInfo::exists(source))
+            QFile::copy(source, staging + QLatin1Char('/') + file);
+    }
+}
+
+} // namespace
+
+QString templateFolderOf(const QString& path)
+{
+    const QStringList parts = normalized(path).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.size() < 3)
+        return QString();
+    const auto is = [&parts](int at, const char* word) {
+        return parts.at(at).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    };
+    int i = 0;
+    while (i + 2 < parts.size() && !(is(i, "masks") && is(i + 1, "set") && is(i + 2, "standard")))
+        ++i;
+    if (i + 4 >= parts.size())
+        return QString();
+    const QString homebrew = QStringLiteral("s04_homebrew");
+    int last = i + 4;
+    if (parts.at(i + 3) != homebrew && parts.at(i + 4) == homebrew) {
+        last = i + 5;
+        if (last >= parts.size())
+            return QString();
+    }
+    return parts.mid(0, last + 1).join(QLatin1Char('/')) + QLatin1Char('/');
+}
+
+QStringList collectConfigAssetReferences(const DashConfig& config)
+{
+    QSet<QString> refs;
+    QSet<size_t> handledPages;
+    for (const PageModel& page : config.pages) {
+        for (const MaskElement& mask : page.masks) {
+            if (mask.node)
+                recordMask(refs, handledPages, mask);
+        }
+    }
+    return sortedList(refs);
+}
+
+QStringList collectConfigArtFiles(const DashConfig& config)
+{
+    const QStringList refs = collectConfigAssetReferences(config);
+    const QStringList folders = bundledTemplateFolders(refs);
+    QSet<QString> files;
+    for (const QString& folder : folders) {
+        for (const QString& file : filesBelow(firstRootFolder(folder)))
+            files.insert(folder + file);
+    }
+    for (const QString& ref : refs) {
+        if (startsWithAny(ref, folders))
+            continue;
+        const QString folder = templateFolderOf(ref);
+        if ((!folder.isEmpty() && isStock(folder)) || isStock(ref))
+            continue;
+        files.insert(ref);
+    }
+    return sortedList(files);
+}
+
+bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix, QStringList* unreadable)
+{
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString name = prefix.isEmpty() ? entry.fileName() : prefix + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir()) {
+            if (!entry.isSymLink() && !addFolderToZip(zip, entry.absoluteFilePath(), name, unreadable))
+                return false;
+            continue;
+        }
+        // An unreadable file stays out: an empty entry would later be
+        // installed over good art.
+        QFile file(entry.absoluteFilePath());
+        const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+            if (unreadable)
+                unreadable->append(name);
+            continue;
+        }
+        if (!writeZipEntry(zip, name, data))
+            return false;
+    }
+    return true;
+}
+
+QByteArray installBundleReadme(const QString& name)
+{
+    const QString dash = QString::fromUtf8("\xE2\x80\x94");
+    const QStringList lines = {
+        QStringLiteral("%1 %2 Korvelanto install bundle").arg(name, dash),
+        QString(),
+        QStringLiteral("This bundle contains the config plus every dashboard art file it"),
+        QStringLiteral("references (base masks, bar frames, page backgrounds)."),
+        QString(),
+        QStringLiteral("TO INSTALL:"),
+        QStringLiteral("  1. Close RaceStudio3."),
+        QStringLiteral("  2. If you installed an older version of this config's art,"),
+        QStringLiteral("     delete its matching folder(s) under"),
+        QStringLiteral("     RaceStudio3\\aim\\resources\\overlay\\ first."),
+        QStringLiteral("  3. Copy the 'aim' folder from RS3_homebrew_folder\\ into your"),
+        QStringLiteral("     RaceStudio3 install root (the folder that already contains"),
+        QStringLiteral("     'aim'). When Windows asks, choose \"Replace the files in the"),
+        QStringLiteral("     destination\"."),
+        QStringLiteral("  4. Start RaceStudio3, then import / open %1.zconf2.").arg(name),
+        QString(),
+        QStringLiteral("The config now opens with all art present %1 no \"internal error").arg(dash),
+        QStringLiteral("while loading an image\"."),
+    };
+    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+}
+
+bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath, QString* error,
+                               QStringList* missing, int* artCount)
+{
+    const QFileInfo configFile(config.zconf2Path);
+    if (config.zconf2Path.isEmpty() || !configFile.isFile()) {
+        setError(error, tr("no saved config on disk to export (save the config first)"));
+        return false;
+    }
+    const QString name = configFile.completeBaseName();
+    QTemporaryDir staging;
+    if (!staging.isValid()) {
+        setError(error, tr("could not create a temporary staging dir"));
+        return false;
+    }
+    const QString artStage = staging.path() + QLatin1Char('/') + kArtStageName;
+    const QStringList refs = collectConfigAssetReferences(config);
+    int staged = stageArtFiles(collectConfigArtFiles(config), artStage);
+    QStringList notBundled = missingReferences(refs, artStage);
+    if (missing)
+        *missing = notBundled;
+    if (artCount)
+        *artCount = staged;
+
+    if (!QFile::copy(configFile.absoluteFilePath(), staging.path() + QLatin1Char('/') + name + QStringLiteral(".zconf2"))) {
+        setError(error, tr("could not stage the .zconf2"));
+        return false;
+    }
+    stageSidecars(configFile.absolutePath(), name, staging.path());
+    writeFileBytes(staging.path() + QStringLiteral("/README_FIRST.txt"), installBundleReadme(name));
+
+    ReplacingZipFile zip(zipPath);
+    if (!zip.open()) {
+        setError(error, tr("could not create %1").arg(zipPath));
+        return false;
+    }
+    QStringList unreadable;
+    if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable) || !zip.commit()) {
+        setError(error, tr("failed while writing the bundle zip"));
+        return false;
+    }
+    const QString artPrefix = kArtStageName + QLatin1Char('/');
+    for (const QString& entry : unreadable) {
+        if (!entry.startsWith(artPrefix))
+            continue;
+        notBundled.append(entry.mid(artPrefix.size()));
+        --staged;
+    }
+    if (missing)
+        *missing = notBundled;
+    if (artCount)
+        *artCount = staged;
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What installing a config install bundle did; filled only on success.
+struct ConfigBundleInstallResult {
+    // Art files copied, summed over the installs written.
+    int artFileCount = 0;
+    // The template folders of the copied files, unique, sorted, each with a
+    // trailing '/'.
+    QStringList installedFolders;
+    // The placed configuration file.
+    QString configPath;
+    // The overlay roots that received at least one file, in settings order.
+    QStringList installRoots;
+};
+
+// Copies the bundle's art into every RS3 install (stable, then beta; one
+// folder given twice is written once) and places its configuration with its
+// sidecars in configFolder, replacing files already there. A failed copy
+// keeps the file it would have replaced; art copied before a failure stays.
+// Errors (translated): "bundle zip not found: %1", "could not create a
+// temporary extraction dir", "could not read the bundle zip: %1", "this zip
+// is not a Korvelanto install bundle (...)", "bundle has no .zconf2 at its
+// root", "no RaceStudio3 install found to install into (...)", "the bundle's
+// art tree is empty", "failed to install %1 into %2", "could not place the
+// config at %1".
+bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
+                                ConfigBundleInstallResult* result = nullptr, QString* error = nullptr);
+
+// Unpacks a bundle into targetFolder through the shared extraction core,
+// with the package caps; an entry that would land outside the folder stops
+// it with "unsafe zip entry (path traversal): %1". Plain-text errors.
+bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error = nullptr);
+
+// Creates the target's folders and replaces the target with a copy of the
+// source; the old target survives a failed copy.
+bool copyFileCreatingDirs(const QString& source, const QString& target);
+
+// The install root of an overlay root: a trailing "/aim/resources/overlay"
+// (any letter case) and then every trailing '/' removed.
+QString installRootOf(const QString& root);

@@ -1,0 +1,99 @@
+#include "model/ArchiveIndex.h"
+
+#include "model/ZipArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <vector>
+#include <zlib.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/stat.h>
+#endif
+
+FileStamp FileStamp::of(const QString& path)
+{
+#ifdef Q_OS_LINUX
+    // Nanoseconds and the inode: a file replaced through a temporary (as
+    // every save writes) is a new inode even within the same instant.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, quint64(st.st_ino)};
+#else
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {};
+    return {info.size(), info.lastModified().toMSecsSinceEpoch() * 1000000, 0};
+#endif
+}
+
+void ArchiveIndex::clear()
+{
+    m_archive.clear();
+    m_folder.clear();
+    m_archiveStamp = {};
+    m_entries.clear();
+}
+
+bool ArchiveIndex::build(const QString& archivePath, const QString& folder)
+{
+    clear();
+    unzFile zip = openZipForRead(archivePath);
+    if (!zip)
+        return false;
+    const QDir dir(folder);
+    QHash<QString, Entry> entries;
+    bool ok = true;
+    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+            ok = false;
+            break;
+        }
+        std::vector<char> name(size_t(info.size_filename) + 1, '\0');
+        Entry entry;
+        if (unzGetCurrentFileInfo64(zip, &info, name.data(), uLong(name.size()), nullptr, 0, nullptr, 0) != UNZ_OK
+            || unzGetFilePos64(zip, &entry.position) != UNZ_OK) {
+            ok = false;
+            break;
+        }
+        // The path the extraction wrote it to, as the save will name it. A
+        // later entry of the same path is the one on disk.
+        const QString rel = QDir::cleanPath(QString::fromUtf8(name.data()));
+        entries.remove(rel);
+        // Only deflated entries can be copied as they are: the saved archive
+        // deflates every entry.
+        if (info.compression_method != Z_DEFLATED)
+            continue;
+        entry.crc = info.crc;
+        entry.compressedSize = info.compressed_size;
+        entry.uncompressedSize = info.uncompressed_size;
+        entry.file = FileStamp::of(dir.filePath(rel));
+        if (entry.file.isValid() && quint64(entry.file.size) == entry.uncompressedSize)
+            entries.insert(rel, entry);
+    }
+    unzClose(zip);
+    if (!ok)
+        return false;
+    m_archive = archivePath;
+    m_folder = folder;
+    m_archiveStamp = FileStamp::of(archivePath);
+    m_entries = std::move(entries);
+    return m_archiveStamp.isValid();
+}
+
+bool ArchiveIndex::archiveUnchanged() const
+{
+    return !m_archive.isEmpty() && FileStamp::of(m_archive) == m_archiveStamp;
+}
+
+const ArchiveIndex::Entry* ArchiveIndex::unchangedEntry(const QString& relPath, const QString& filePath) const
+{
+    const auto it = m_entries.constFind(relPath);
+    if (it == m_entries.constEnd() || FileStamp::of(filePath) != it->file)
+        return nullptr;
+    return &it.value();
+}

@@ -1,0 +1,298 @@
+// One-shot steps run at start-up that bring a template store and RS3
+// installs written by earlier versions up to the current layout. Each only
+// fills in what is missing, so running one again changes nothing; a flag in
+// the settings keeps it from running at every start. Nothing here talks to
+// the user: the steps run before any window exists and only log.
+#include "templates/PageTemplateLibrary.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "artwork/TgzImage.h"
+#include "model/DeviceRegistry.h"
+#include "model/InstallRoots.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+const char* const kStradaFlag = "homebrew/stradaBackfillV024Done";
+const char* const kTgzFlag = "homebrew/tgzBackfillV025Done";
+const char* const kXmlFixFlag = "homebrew/xmlFixV026Done";
+const char* const kSetMetaFlag = "homebrew/setMetaBackfillV0289Done";
+const char* const kSolo2DLFlag = "solo2dl/bundledTemplatesV0321Done";
+
+bool isDone(const char* flag)
+{
+    const QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+    return settings.value(QLatin1String(flag), false).toBool();
+}
+
+void markDone(const char* flag)
+{
+    QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+    settings.setValue(QLatin1String(flag), true);
+    settings.sync();
+}
+
+QStringList subFolders(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool hasSubFolder(const QString& folder)
+{
+    return !subFolders(folder).isEmpty();
+}
+
+const QString& standardSet()
+{
+    static const QString path = QStringLiteral("/masks/set/standard");
+    return path;
+}
+
+QByteArray homebrewMarker()
+{
+    return PageTemplateLibrary::folderMetaXml(QStringLiteral("Homebrew"), 99);
+}
+
+// Families that RS3 also keeps under older or "Strada" folder names, in name
+// order, each with those other names.
+QList<QPair<QString, QStringList>> familiesWithOtherFolders()
+{
+    QStringList families;
+    for (const DeviceRow& row : DeviceRegistry::devices()) {
+        if (PageTemplateLibrary::familyAliases(row.family).size() > 1 && !families.contains(row.family))
+            families << row.family;
+    }
+    families.sort();
+    QList<QPair<QString, QStringList>> grouped;
+    for (const QString& family : families)
+        grouped.append({family, PageTemplateLibrary::familyAliases(family).mid(1)});
+    return grouped;
+}
+
+// Runs fn on the store folder of every registered family, then on every
+// existing RS3 homebrew set of the family and its other folder names; the
+// sum of what fn returned. Each folder with work done is logged.
+template <typename Fn>
+int overStoreAndHomebrewSets(Fn fn, const char* logPrefix, const char* logWhat)
+{
+    int total = 0;
+    auto visit = [&](const QString& folder, const DeviceRow& row) {
+        const int n = fn(folder, row);
+        if (n > 0)
+            qDebug().noquote() << logPrefix << n << logWhat << folder;
+        total += n;
+    };
+    const QString store = homebrewTemplatesDir();
+    for (const DeviceRow& row : DeviceRegistry::devices())
+        visit(store + QLatin1Char('/') + row.family, row);
+    for (const DeviceRow& row : DeviceRegistry::devices()) {
+        for (const QString& name : PageTemplateLibrary::familyAliases(row.family)) {
+            for (const QString& root : rs3OverlayRoots()) {
+                const QString set = root + QLatin1Char('/') + name + standardSet() + QStringLiteral("/s04_homebrew");
+                if (QFileInfo::exists(set))
+                    visit(set, row);
+            }
+        }
+    }
+    return total;
+}
+
+// Gives the folder the "Homebrew" label; true when it was written.
+bool writeMarker(const QString& folder, const char* kind)
+{
+    const QString path = folder + QStringLiteral("/AiM_folder.xml");
+    if (!PageTemplateLibrary::writeFile(path, homebrewMarker())) {
+        qDebug().noquote() << "Set-meta backfill v0.2.8.9: write failed at" << path;
+        return false;
+    }
+    qDebug().noquote() << "Set-meta backfill v0.2.8.9 wrote" << kind << "marker:" << path;
+    return true;
+}
+
+bool lacksMeta(const QString& folder)
+{
+    return !QFileInfo::exists(folder + QStringLiteral("/AiM_folder.xml"));
+}
+
+int labelStoreFamilies()
+{
+    const QString store = homebrewTemplatesDir();
+    if (!QFileInfo::exists(store))
+        return 0;
+    int written = 0;
+    for (const QString& name : subFolders(store)) {
+        const QString folder = store + QLatin1Char('/') + name;
+        if (lacksMeta(folder) && hasSubFolder(folder) && writeMarker(folder, "APPDATA"))
+            ++written;
+    }
+    return written;
+}
+
+int labelRs3HomebrewSets()
+{
+    static const QString homebrew = standardSet() + QStringLiteral("/s04_homebrew");
+    int written = 0;
+    for (const QString& root : rs3OverlayRoots()) {
+        if (!QFileInfo::exists(root))
+            continue;
+        for (const QString& family : subFolders(root)) {
+            const QString familyFolder = root + QLatin1Char('/') + family;
+            QStringList candidates{familyFolder + homebrew};
+            for (const QString& sub : subFolders(familyFolder))
+                candidates << familyFolder + QLatin1Char('/') + sub + homebrew;
+            for (const QString& set : candidates) {
+                if (QFileInfo::exists(set) && lacksMeta(set) && writeMarker(set, "RS3"))
+                    ++written;
+            }
+        }
+    }
+    return written;
+}
+
+} // namespace
+
+void PageTemplateLibrary::runStradaBackfillV024Once()
+{
+    if (isDone(kStradaFlag))
+        return;
+    const QString store = homebrewTemplatesDir();
+    if (!QFileInfo::exists(store)) {
+        markDone(kStradaFlag);
+        return;
+    }
+    int total = 0;
+    for (const auto& family : familiesWithOtherFolders()) {
+        const QString storeFamily = store + QLatin1Char('/') + family.first;
+        if (!hasSubFolder(storeFamily))
+            continue;
+        for (const QString& name : family.second) {
+            for (const QString& root : rs3OverlayRoots()) {
+                const QString standard = root + QLatin1Char('/') + name + standardSet();
+                if (!QFileInfo::exists(standard))
+                    continue;
+                const int n = backfillCopyIntoRs3Set(storeFamily, standard, name);
+                if (n > 0)
+                    qDebug().noquote() << "Backfill populated" << n << "themes into"
+                                       << standard + QStringLiteral("/s04_homebrew");
+                total += n;
+            }
+        }
+    }
+    qDebug().noquote() << "Strada backfill v0.2.4 complete, themes written:" << total;
+    markDone(kStradaFlag);
+}
+
+void PageTemplateLibrary::runTgzBackfillV025Once()
+{
+    if (isDone(kTgzFlag))
+        return;
+    const int total = overStoreAndHomebrewSets(
+        [](const QString& folder, const DeviceRow& row) {
+            return backfillTgzInDir(folder, QSize(row.width, row.height));
+        },
+        "Backfill v0.2.5 wrote", "bkg.tgz in");
+    qDebug().noquote() << "bkg.tgz backfill v0.2.5 complete, files written:" << total;
+    markDone(kTgzFlag);
+}
+
+void PageTemplateLibrary::runXmlFixBackfillV026Once()
+{
+    if (isDone(kXmlFixFlag))
+        return;
+    const int total = overStoreAndHomebrewSets(
+        [](const QString& folder, const DeviceRow&) { return patchPlaceholdersUnder(folder); },
+        "Backfill v0.2.6 patched", "pMain.P2.xml in");
+    qDebug().noquote() << "XML placeholder backfill v0.2.6 complete, files patched:" << total;
+    markDone(kXmlFixFlag);
+}
+
+void PageTemplateLibrary::runSetMetaBackfillV0289Once()
+{
+    if (isDone(kSetMetaFlag))
+        return;
+    const int written = labelStoreFamilies() + labelRs3HomebrewSets();
+    qDebug().noquote() << "Set-meta backfill v0.2.8.9 complete, files written:" << written;
+    markDone(kSetMetaFlag);
+}
+
+void PageTemplateLibrary::runStartupBundledSolo2DLTemplatesOnce()
+{
+    if (isDone(kSolo2DLFlag))
+        return;
+    const QString local = localOverlayRoot();
+    const QString bundled = local + QStringLiteral("/solo2dl/masks/set/standard/s02_krastovelin");
+    // Not flagged: a build without the set in its folder looks again at the
+    // next start, so an install that adds it later still gets it copied.
+    if (local.isEmpty() || !QFileInfo(bundled).isDir()) {
+        qDebug().noquote() << "runStartupBundledSolo2DLTemplatesOnce: bundled set not found at" << bundled
+                           << "-- skipping (dev build)";
+        return;
+    }
+    int updated = 0;
+    for (const QString& root : rs3OverlayRoots()) {
+        const QString standard = root + QStringLiteral("/solo2dl") + standardSet();
+        if (!QFileInfo::exists(standard))
+            continue;
+        const QString target = standard + QStringLiteral("/s02_krastovelin");
+        if (QFileInfo::exists(target)) {
+            qDebug().noquote() << "runStartupBundledSolo2DLTemplatesOnce: already present:" << target;
+            ++updated;
+        } else if (copyDirOver(bundled, target)) {
+            qDebug().noquote() << "runStartupBundledSolo2DLTemplatesOnce: installed to" << target;
+            ++updated;
+        } else {
+            qDebug().noquote() << "runStartupBundledSolo2DLTemplatesOnce: copy failed to" << target;
+        }
+    }
+    qDebug().noquote() << "runStartupBundledSolo2DLTemplatesOnce complete, RS3 trees updated:" << updated;
+    markDone(kSolo2DLFlag);
+}
+
+int PageTemplateLibrary::backfillTgzInDir(const QString& folder, const QSize& size)
+{
+    if (size.isEmpty() || !QFileInfo(folder).isDir())
+        return 0;
+    int written = 0;
+    for (const QString& name : subFolders(folder)) {
+        const QString sub = folder + QLatin1Char('/') + name;
+        const QString png = sub + QStringLiteral("/bkg.png");
+        const QString tgz = sub + QStringLiteral("/bkg.tgz");
+        if (!QFileInfo::exists(png) || QFileInfo::exists(tgz))
+            continue;
+        if (generateBkgTgz(png, tgz, size.width(), size.height()))
+            ++written;
+        else
+            qDebug().noquote() << "Backfill: generateBkgTgz failed for" << sub;
+    }
+    return written;
+}
+
+int PageTemplateLibrary::backfillCopyIntoRs3Set(const QString& storeFamilyFolder, const QString& standardFolder,
+                                                const QString& familyLabel)
+{
+    if (!QFileInfo(storeFamilyFolder).isDir())
+        return 0;
+    const QString set = standardFolder + QStringLiteral("/s04_homebrew");
+    QDir().mkpath(set);
+    if (lacksMeta(set) && !writeFile(set + QStringLiteral("/AiM_folder.xml"), homebrewMarker()))
+        qDebug().noquote() << "Backfill: couldn't write set AiM_folder.xml for" << familyLabel;
+    int copied = 0;
+    for (const QString& name : subFolders(storeFamilyFolder)) {
+        const QString source = storeFamilyFolder + QLatin1Char('/') + name;
+        const QString target = set + QLatin1Char('/') + name;
+        if (!QFileInfo::exists(source + QStringLiteral("/pMain.P2.xml"))
+            || QFileInfo::exists(target + QStringLiteral("/pMain.P2.xml")))
+            continue;
+        // A leftover without its page file is replaced whole; a failed copy
+        // leaves it as it was rather than half-written.
+        if (copyDirOver(source, target))
+            ++copied;
+        else
+            qDebug().noquote() << "Backfill: copy failed" << source << "->" << target;
+    }
+    return copied;
+}

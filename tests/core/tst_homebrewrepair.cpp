@@ -1,0 +1,191 @@
+#include "artwork/BoxStyleRenderer.h"
+#include "editing/MultiBoxCellRequest.h"
+#include "model/DashConfig.h"
+#include "support/ConfigFixture.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QtTest>
+
+namespace {
+
+const QString kSet = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_Race/Items/");
+
+struct Cell {
+    int x;
+    int y;
+};
+
+FixtureElement panelMask(const QString& id, const QString& rel, const QList<Cell>& values, int w = 200, int h = 100)
+{
+    FixtureElement mask = Fx::mask(id, 10, 10, w, h).p("PATH_REL_AiM_MASK", rel).p("PATH_IMAGE_SFONDO_FW", "mask.tgz");
+    int k = 0;
+    for (const Cell& c : values)
+        mask.add(Fx::digit(QStringLiteral("%1_z").arg(k++), c.x, c.y, 40, 20));
+    return mask;
+}
+
+// Writes "Race.zconf2" with the masks and, when given, its multi-box
+// sidecar; returns the path.
+QString writeRace(const QList<FixtureElement>& masks, const QByteArray& multiBoxJson = {})
+{
+    ConfigFixture cfg;
+    FixturePage& page = cfg.device().page(QStringLiteral("Main"));
+    for (const FixtureElement& m : masks)
+        page.mask(m);
+    const QString path = cfg.writeTempZip(QStringLiteral("Race.zconf2"));
+    if (!multiBoxJson.isEmpty()) {
+        QFile f(QFileInfo(path).absolutePath() + QStringLiteral("/Race.multibox.json"));
+        if (!f.open(QIODevice::WriteOnly) || f.write("{\"version\":1,\"masks\":" + multiBoxJson + "}") < 0)
+            return {};
+    }
+    return path;
+}
+
+QImage argb(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Cell)
+Q_DECLARE_METATYPE(FixtureElement)
+
+class HomebrewRepairTest : public QObject {
+    Q_OBJECT
+
+    Rs3Fixture rs3;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        rs3.addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
+        rs3.addDeviceFolder(Rs3Fixture::Beta, QStringLiteral("mxg_12"));
+    }
+
+    // A panel without its art is drawn again with the grid its record names,
+    // else the grid its values sit in.
+    void gridOfRebuiltPanel_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QList<Cell>>("values");
+        QTest::addColumn<QByteArray>("records");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        const QList<Cell> square{{10, 40}, {110, 40}, {10, 90}, {110, 90}};
+        QTest::newRow("2 x 2 inferred") << "sq" << square << QByteArray() << 2 << 2;
+        QTest::newRow("1 x 3 inferred") << "row" << QList<Cell>{{0, 50}, {70, 50}, {140, 50}} << QByteArray() << 1 << 3;
+        QTest::newRow("single") << "one" << QList<Cell>{{0, 50}} << QByteArray() << 1 << 1;
+        QTest::newRow("record wins") << "rec" << square << QByteArray(R"({"rec":{"rows":1,"cols":2}})") << 1 << 2;
+        QTest::newRow("damaged record is none") << "bad" << square << QByteArray(R"({"bad":{"rows":0,"cols":5}})")
+                                                << 2 << 2;
+        QTest::newRow("oversized record is none") << "big" << square
+                                                  << QByteArray(R"({"big":{"rows":1,"cols":5000}})") << 2 << 2;
+        QTest::newRow("id-less under mbox0") << "" << square << QByteArray(R"({"mbox0":{"rows":1,"cols":2}})") << 1
+                                             << 2;
+    }
+    void gridOfRebuiltPanel()
+    {
+        QFETCH(QString, id);
+        QFETCH(QList<Cell>, values);
+        QFETCH(QByteArray, records);
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
+        const QString rel = kSet + QStringLiteral("mbox_") + tag + '/';
+        const QString path = writeRace({panelMask(id, rel, values)}, records);
+        QVERIFY(!path.isEmpty());
+        DashConfig config;
+        QVERIFY(config.load(path));
+        QCOMPARE(config.homebrewRepairCount, 1);
+
+        const QSize size(200, 100);
+        const QImage expected =
+            rows * cols < 2 ? BoxStyleRenderer::render(size, "panel_dark", {}, 0, {}, {})
+                            : BoxStyleRenderer::renderMultiBox(size, "panel_dark", {}, rows, cols, true, 0, {}, {});
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QImage written(rs3.absolutePath(root, rel + QStringLiteral("mask.png")));
+            QCOMPARE(argb(written), argb(expected));
+            QVERIFY(QFileInfo::exists(rs3.absolutePath(root, rel + QStringLiteral("mask.tgz"))));
+        }
+    }
+
+    // Paths and items the repair must leave alone, even when forced: nothing
+    // is written anywhere.
+    void leftAlone_data()
+    {
+        QTest::addColumn<FixtureElement>("mask");
+        const QList<Cell> one{{0, 50}};
+        QTest::newRow("path without the trailing slash") << panelMask("a", kSet + "box_a", one);
+        QTest::newRow("art item") << panelMask("b", kSet + "art_b/", one);
+        QTest::newRow("fitted item without origin") << panelMask("c", kSet + "fit_c/", one);
+        const QString tail = QStringLiteral("/masks/set/standard/s04_homebrew/zbox_Race/Items/");
+        QTest::newRow("path leaving the install")
+            << panelMask("d", "aim/resources/overlay/mxg_12/../../../x" + tail + "box_d/", one);
+        QTest::newRow("dot component") << panelMask("e", "aim/resources/overlay/mxg_12/." + tail + "box_e/", one);
+        QTest::newRow("oversized mask") << panelMask("f", kSet + "box_f/", one, 100000, 100000);
+        QTest::newRow("device not installed")
+            << panelMask("g", "aim/resources/overlay/mxs" + tail + "box_g/", one);
+    }
+    void leftAlone()
+    {
+        QFETCH(FixtureElement, mask);
+        const QString path = writeRace({mask});
+        const QString outside = QFileInfo(path).absolutePath();
+        const auto before = rs3.snapshot();
+        const auto outsideBefore = Rs3Fixture::treeSnapshot(outside);
+        DashConfig config;
+        QVERIFY(config.load(path));
+        QCOMPARE(config.homebrewRepairCount, 0);
+        QCOMPARE(config.repairMissingHomebrewArt(true), 0);
+        QCOMPARE(rs3.snapshot(), before);
+        QCOMPARE(Rs3Fixture::treeSnapshot(outside), outsideBefore);
+    }
+
+    // The multi-value box of the demo loses its art in the beta install:
+    // the next open puts back exactly what went missing, once.
+    void demoBoxMissingFromBeta()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("demo"));
+        const QString path = ConfigFixture::demoArchiveCopy(work);
+        if (path.isEmpty())
+            QSKIP("neither KORV_BINARY_DIR nor KORV_SOURCE_DIR leads to the demo configuration");
+        QString item;
+        {
+            DashConfig config;
+            QVERIFY(config.load(path));
+            QCOMPARE(config.homebrewRepairCount, 0);
+            std::vector<MultiBoxCellRequest> cells(6, MultiBoxCellRequest{QStringLiteral("RPM"), "RPM", true});
+            const int index = config.addMultiBox(1, 2, 3, QStringLiteral("top"), cells, QRect(40, 60, 360, 150));
+            QVERIFY(index >= 0);
+            item = QString::fromUtf8(config.pages[1].masks[size_t(index)].node.find_child_by_attribute("p", "n",
+                                                                                        "PATH_REL_AiM_MASK")
+                                         .text()
+                                         .get());
+            QVERIFY(config.save(path));
+        }
+        const QMap<QString, QByteArray> beta = Rs3Fixture::treeSnapshot(rs3.root(Rs3Fixture::Beta));
+        const QMap<QString, QByteArray> stable = Rs3Fixture::treeSnapshot(rs3.root(Rs3Fixture::Stable));
+        QVERIFY(QDir(rs3.absolutePath(Rs3Fixture::Beta, item)).removeRecursively());
+
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        QCOMPARE(reopened.homebrewRepairCount, 1);
+        QCOMPARE(Rs3Fixture::treeSnapshot(rs3.root(Rs3Fixture::Beta)), beta);
+        QCOMPARE(Rs3Fixture::treeSnapshot(rs3.root(Rs3Fixture::Stable)), stable);
+
+        DashConfig again;
+        QVERIFY(again.load(path));
+        QCOMPARE(again.homebrewRepairCount, 0);
+        // Forced, every recognised item is drawn again with the same result.
+        QCOMPARE(again.repairMissingHomebrewArt(true), 1);
+        QCOMPARE(Rs3Fixture::treeSnapshot(rs3.root(Rs3Fixture::Beta)), beta);
+    }
+};
+
+KORV_GUI_TEST_MAIN(HomebrewRepairTest)
+#include "tst_homebrewrepair.moc"

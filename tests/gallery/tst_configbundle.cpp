@@ -1,0 +1,394 @@
+// Config install bundles: export from a configuration with homebrew art,
+// installation into RS3 installs, and the refusals of both.
+#include "gallery/ConfigBundleExport.h"
+#include "gallery/ConfigBundleInstall.h"
+#include "gallery/RaceStudio3Check.h"
+#include "model/DashConfig.h"
+#include "support/ConfigFixture.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+using FileMap = QMap<QString, QByteArray>;
+
+const QString kTrack = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Track/";
+const QString kItem = kTrack + "Items/md1/";
+const QString kStock = "aim/resources/overlay/mxg_12/masks/set/standard/s01/stockitem/";
+const QString kGone = "aim/resources/overlay/mxg_12/masks/gone/x.png";
+const QString kArt = "RS3_homebrew_folder/";
+
+// A homebrew page template of four files, one of them a dangling link that
+// cannot be read, and a stock item present in the program's own tree too.
+void writeSourceArt(const Rs3Fixture& rs3)
+{
+    QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kTrack + "pMain.P2.xml", "<page/>"));
+    QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "md1.M2.xml", "<item/>"));
+    QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", "track art"));
+    QVERIFY(QFile::link(rs3.absolutePath(Rs3Fixture::Stable, kTrack + "gone-target.png"),
+                        rs3.absolutePath(Rs3Fixture::Stable, kTrack + "broken.png")));
+    QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kStock + "mask.png", "stock art"));
+    QVERIFY(rs3.writeFile(Rs3Fixture::Local, kStock + "mask.png", "stock art"));
+}
+
+FixtureElement artMask(const QString& id, const QString& folder, const QString& image)
+{
+    FixtureElement mask = Fx::mask(id, 0, 0, 100, 40);
+    if (!folder.isEmpty())
+        mask.p("PATH_REL_AiM_MASK", folder);
+    return mask.p("PATH_IMAGE", image).add(Fx::label(id + "l", "L", 0, 0, 100, 40));
+}
+
+// "Club Race.zconf2" with a sidecar in a folder of its own.
+QString writeConfig(const QList<FixtureElement>& masks)
+{
+    ConfigFixture fixture;
+    FixturePage& page = fixture.device().page("Main");
+    for (const FixtureElement& mask : masks)
+        page.mask(mask);
+    const QString folder = TestEnvironment::makeTempDir("cfg");
+    const QString path = folder + "/Club Race.zconf2";
+    if (!fixture.writeZip(path) || !ZipFixture::writeTree(folder, {{"Club Race.barcolor.json", "{\"bars\":1}"}}))
+        return QString();
+    return path;
+}
+
+QList<FixtureElement> bundleMasks()
+{
+    return {artMask("m1", kItem, "mask.png"), artMask("m2", kStock, "mask.png"), artMask("m3", QString(), kGone)};
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void setBetaRoot(const QString& root)
+{
+    QSettings("Tindrel AS", "Korvelanto").setValue("paths/raceStudio3BetaRoot", root);
+}
+
+} // namespace
+
+class ConfigBundleTest : public QObject {
+    Q_OBJECT
+
+    QString m_bundle; // exported once, installed by several tests
+
+    QString bundle()
+    {
+        if (!m_bundle.isEmpty())
+            return m_bundle;
+        Rs3Fixture rs3;
+        writeSourceArt(rs3);
+        DashConfig config;
+        QString error;
+        if (!config.load(writeConfig(bundleMasks()), &error))
+            return QString();
+        const QString zip = TestEnvironment::makeTempDir("bundle") + "/club.zip";
+        if (exportConfigInstallBundle(config, zip, &error))
+            m_bundle = zip;
+        return m_bundle;
+    }
+
+private Q_SLOTS:
+    void templateFolderOf_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        const QString set = "aim/resources/overlay/mxs/masks/set/standard/";
+        QTest::newRow("homebrew set") << set + "s04_homebrew/Track/md1/mask.tgz" << set + "s04_homebrew/Track/";
+        QTest::newRow("stock item") << set + "s01/p04/Items/x.png" << set + "s01/p04/";
+        QTest::newRow("homebrew below a set") << set + "s02/s04_homebrew/Tpl/a.png" << set + "s02/s04_homebrew/Tpl/";
+        QTest::newRow("homebrew below a set, no template") << set + "s02/s04_homebrew" << QString();
+        QTest::newRow("too short") << set + "s01" << QString();
+        QTest::newRow("no set") << "aim/resources/overlay/mxs/masks/gone/x.png" << QString();
+        QTest::newRow("two parts") << "aim/x" << QString();
+        QTest::newRow("backslashes and case")
+            << " aim\\resources\\overlay\\mxt\\MASKS\\Set\\Standard\\s04_homebrew\\X\\y.png "
+            << "aim/resources/overlay/mxt/MASKS/Set/Standard/s04_homebrew/X/";
+        QTest::newRow("empty parts") << "aim//resources/overlay/m/masks/set/standard/a/b/c/"
+                                     << "aim/resources/overlay/m/masks/set/standard/a/b/";
+    }
+
+    void templateFolderOf()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QCOMPARE(::templateFolderOf(path), folder);
+    }
+
+    void exportBundlesHomebrewArt()
+    {
+        Rs3Fixture rs3;
+        writeSourceArt(rs3);
+        DashConfig config;
+        QString error;
+        QVERIFY2(config.load(writeConfig(bundleMasks()), &error), qPrintable(error));
+        QCOMPARE(collectConfigAssetReferences(config),
+                 (QStringList{kGone, kStock + "mask.png", kItem + "mask.png", kItem + "md1.M2.xml"}));
+
+        const QString zip = TestEnvironment::makeTempDir() + "/out/club.zip";
+        QVERIFY(ZipFixture::writeTree(QFileInfo(zip).absolutePath(), {{"club.zip", "previous bundle"}}));
+        QStringList missing;
+        int artCount = -1;
+        QVERIFY2(exportConfigInstallBundle(config, zip, &error, &missing, &artCount), qPrintable(error));
+        QCOMPARE(artCount, 3);
+        QCOMPARE(missing, (QStringList{kGone, kTrack + " (staged 3 of 4 files)"}));
+        QCOMPARE(ZipFixture::entryNames(zip),
+                 (QStringList{"Club Race.barcolor.json", "Club Race.zconf2", "README_FIRST.txt",
+                              kArt + kItem + "mask.png", kArt + kItem + "md1.M2.xml",
+                              kArt + kTrack + "pMain.P2.xml"}));
+        const FileMap entries = ZipFixture::readZip(zip);
+        QCOMPARE(entries.value("Club Race.zconf2"), fileBytes(config.zconf2Path));
+        QCOMPARE(entries.value(kArt + kItem + "mask.png"), QByteArray("track art"));
+        QCOMPARE(entries.value("README_FIRST.txt"),
+                 QByteArray("Club Race \xE2\x80\x94 Korvelanto install bundle\r\n"
+                            "\r\n"
+                            "This bundle contains the config plus every dashboard art file it\r\n"
+                            "references (base masks, bar frames, page backgrounds).\r\n"
+                            "\r\n"
+                            "TO INSTALL:\r\n"
+                            "  1. Close RaceStudio3.\r\n"
+                            "  2. If you installed an older version of this config's art,\r\n"
+                            "     delete its matching folder(s) under\r\n"
+                            "     RaceStudio3\\aim\\resources\\overlay\\ first.\r\n"
+                            "  3. Copy the 'aim' folder from RS3_homebrew_folder\\ into your\r\n"
+                            "     RaceStudio3 install root (the folder that already contains\r\n"
+                            "     'aim'). When Windows asks, choose \"Replace the files in the\r\n"
+                            "     destination\".\r\n"
+                            "  4. Start RaceStudio3, then import / open Club Race.zconf2.\r\n"
+                            "\r\n"
+                            "The config now opens with all art present \xE2\x80\x94 no \"internal error\r\n"
+                            "while loading an image\".\r\n"));
+        QVERIFY(!QFileInfo::exists(zip + ".tmp"));
+    }
+
+    void hostileReferenceIsNeverRead()
+    {
+        Rs3Fixture rs3;
+        // Where "aim/../../../secret" would land from the stable install.
+        const QString secret = QDir::cleanPath(rs3.root(Rs3Fixture::Stable) + "/aim/../../../secret");
+        QVERIFY(ZipFixture::writeTree(QFileInfo(secret).absolutePath(), {{"secret", "TOP SECRET"}}));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig({artMask("m1", QString(), "aim/../../../secret"),
+                                         artMask("m2", "aim/../../../", "secret")})));
+        const QString zip = TestEnvironment::makeTempDir() + "/b.zip";
+        QStringList missing;
+        int artCount = -1;
+        QVERIFY(exportConfigInstallBundle(config, zip, nullptr, &missing, &artCount));
+        QDir(QFileInfo(secret).absolutePath()).remove("secret");
+        QCOMPARE(missing, QStringList{"aim/../../../secret"});
+        QCOMPARE(artCount, 0);
+        QCOMPARE(ZipFixture::entryNames(zip),
+                 (QStringList{"Club Race.barcolor.json", "Club Race.zconf2", "README_FIRST.txt"}));
+        QVERIFY(!QFileInfo::exists(QDir::tempPath() + "/secret"));
+    }
+
+    void exportFailures()
+    {
+        Rs3Fixture rs3;
+        DashConfig unsaved;
+        QString error;
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(!exportConfigInstallBundle(unsaved, work + "/a.zip", &error));
+        QCOMPARE(error, QString("no saved config on disk to export (save the config first)"));
+
+        DashConfig config;
+        QVERIFY(config.load(writeConfig({})));
+        QVERIFY(ZipFixture::writeTree(work, {{"b.zip", "old bundle"}}));
+        QVERIFY(QDir().mkpath(work + "/b.zip.tmp"));
+        QVERIFY(!exportConfigInstallBundle(config, work + "/b.zip", &error));
+        QCOMPARE(error, "could not create " + work + "/b.zip");
+        QCOMPARE(fileBytes(work + "/b.zip"), QByteArray("old bundle"));
+        QVERIFY(!QFileInfo::exists(work + "/a.zip"));
+    }
+
+    void installFillsRoots_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<int>("count");
+        QTest::newRow("stable and beta") << "both" << 6;
+        QTest::newRow("same root twice") << "same" << 3;
+        QTest::newRow("only beta") << "beta" << 3;
+    }
+
+    void installFillsRoots()
+    {
+        QFETCH(QString, layout);
+        QFETCH(int, count);
+        const QString zip = bundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        QStringList roots{rs3.overlayRoot(Rs3Fixture::Stable), rs3.overlayRoot(Rs3Fixture::Beta)};
+        if (layout == "same") {
+            setBetaRoot(rs3.root(Rs3Fixture::Stable));
+            roots.removeLast();
+        } else if (layout == "beta") {
+            QVERIFY(QDir(rs3.root(Rs3Fixture::Stable)).removeRecursively());
+            roots.removeFirst();
+        }
+        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, kItem + "mask.png", "old art"));
+        const QString folder = TestEnvironment::makeTempDir("placed") + "/new/configs";
+        QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "old config"}}));
+
+        ConfigBundleInstallResult result;
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, folder, &result, &error), qPrintable(error));
+        QCOMPARE(result.artFileCount, count);
+        QCOMPARE(result.installRoots, roots);
+        QCOMPARE(result.installedFolders, QStringList{kTrack});
+        QCOMPARE(result.configPath, folder + "/Club Race.zconf2");
+        const FileMap entries = ZipFixture::readZip(zip);
+        QCOMPARE(fileBytes(result.configPath), entries.value("Club Race.zconf2"));
+        QCOMPARE(fileBytes(folder + "/Club Race.barcolor.json"), QByteArray("{\"bars\":1}"));
+        for (const QString& root : roots) {
+            const QString install = ::installRootOf(root);
+            QCOMPARE(fileBytes(install + "/" + kItem + "mask.png"), QByteArray("track art"));
+            QCOMPARE(fileBytes(install + "/" + kTrack + "pMain.P2.xml"), QByteArray("<page/>"));
+        }
+    }
+
+    void installTakesFirstConfigByName()
+    {
+        Rs3Fixture rs3;
+        const QString zip = TestEnvironment::makeTempDir() + "/two.zip";
+        QVERIFY(ZipFixture::writeZip(zip, FileMap{{"b.zconf2", "B"}, {"a.ZCONF2", "A"}, {"a.multibox.json", "M"},
+                                                  {kArt + kItem + "mask.png", "art"}}));
+        const QString folder = TestEnvironment::makeTempDir();
+        ConfigBundleInstallResult result;
+        QVERIFY(installConfigInstallBundle(zip, folder, &result));
+        QCOMPARE(result.configPath, folder + "/a.zconf2");
+        QCOMPARE(ZipFixture::readTree(folder), (FileMap{{"a.zconf2", "A"}, {"a.multibox.json", "M"}}));
+    }
+
+    void installRefusals_data()
+    {
+        QTest::addColumn<FileMap>("files");
+        QTest::addColumn<bool>("noRs3");
+        QTest::addColumn<QString>("error");
+        const FileMap good{{"c.zconf2", "C"}, {kArt + kItem + "mask.png", "art"}};
+        QTest::newRow("no art tree") << FileMap{{"c.zconf2", "C"}, {"aim/x.png", "x"}} << false
+                                     << "this zip is not a Korvelanto install bundle (no "
+                                        "RS3_homebrew_folder/aim/resources/overlay art tree inside)";
+        QTest::newRow("no config") << FileMap{{kArt + kItem + "mask.png", "art"}, {"sub/c.zconf2", "C"}} << false
+                                   << "bundle has no .zconf2 at its root";
+        QTest::newRow("no RS3") << good << true
+                                << "no RaceStudio3 install found to install into (set the RS3 path in "
+                                   "Tools > Preferences)";
+        QTest::newRow("empty art tree") << FileMap{{"c.zconf2", "C"}, {kArt + kTrack + "empty/", ""}} << false
+                                        << "the bundle's art tree is empty";
+        QTest::newRow("parent") << FileMap{{"../evil", "x"}} << false
+                                << "could not read the bundle zip: unsafe zip entry (path traversal): ../evil";
+        QTest::newRow("absolute") << FileMap{{"@WORK@/abs", "x"}} << false
+                                  << "could not read the bundle zip: unsafe zip entry (path traversal): @WORK@/abs";
+        QTest::newRow("drive") << FileMap{{"C:/x", "x"}} << false
+                               << "could not read the bundle zip: unsafe zip entry (path traversal): C:/x";
+    }
+
+    void installRefusals()
+    {
+        QFETCH(FileMap, files);
+        QFETCH(bool, noRs3);
+        QFETCH(QString, error);
+        Rs3Fixture rs3;
+        if (noRs3) {
+            QVERIFY(QDir(rs3.root(Rs3Fixture::Stable)).removeRecursively());
+            QVERIFY(QDir(rs3.root(Rs3Fixture::Beta)).removeRecursively());
+        }
+        const QString work = TestEnvironment::makeTempDir();
+        FileMap entries;
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            entries.insert(QString(it.key()).replace("@WORK@", work), it.value());
+        QVERIFY(ZipFixture::writeZip(work + "/zips/b.zip", entries));
+        const FileMap before = ZipFixture::readTree(work);
+        const FileMap installsBefore = ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/.."));
+        ConfigBundleInstallResult result;
+        result.artFileCount = -7;
+        QString message;
+        QVERIFY(!installConfigInstallBundle(work + "/zips/b.zip", work + "/placed", &result, &message));
+        QCOMPARE(message, error.replace("@WORK@", work));
+        QCOMPARE(result.artFileCount, -7);
+        QCOMPARE(ZipFixture::readTree(work), before);
+        QVERIFY(!QFileInfo::exists(work + "/placed"));
+        QCOMPARE(ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/..")), installsBefore);
+
+        QVERIFY(!installConfigInstallBundle(work + "/missing.zip", work, nullptr, &message));
+        QCOMPARE(message, "bundle zip not found: " + work + "/missing.zip");
+    }
+
+    void safeExtractionOfTheFolderItself()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeZip(work + "/dot.zip", QList<ZipFixtureEntry>{{"./", ""}}));
+        QString error;
+        QVERIFY(extractZipSafely(work + "/dot.zip", work + "/target", &error));
+        QVERIFY(QFileInfo(work + "/target").isDir());
+        QVERIFY(QDir(work + "/target").isEmpty());
+        QVERIFY(!extractZipSafely(work + "/none.zip", work + "/target", &error));
+        QCOMPARE(error, "could not open zip: " + work + "/none.zip");
+    }
+
+    void failedCopyKeepsOldArt()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        QVERIFY(ZipFixture::writeTree(work, {{"old/art.png", "old art"}, {"unreadable/x", "x"}}));
+        QVERIFY(!copyFileCreatingDirs(work + "/unreadable", work + "/old/art.png"));
+        QCOMPARE(fileBytes(work + "/old/art.png"), QByteArray("old art"));
+        QVERIFY(copyFileCreatingDirs(work + "/unreadable/x", work + "/new/deep/art.png"));
+        QCOMPARE(fileBytes(work + "/new/deep/art.png"), QByteArray("x"));
+
+        // An install whose copy into the beta tree fails stops there, names
+        // the file, and leaves what the stable tree already received.
+        const QString zip = bundle();
+        Rs3Fixture rs3;
+        QVERIFY(QDir().mkpath(rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png/blocker")));
+        QString error;
+        QVERIFY(!installConfigInstallBundle(zip, work + "/placed", nullptr, &error));
+        QCOMPARE(error, QString("failed to install %1 into %2").arg(kItem + "mask.png", rs3.root(Rs3Fixture::Beta)));
+        QCOMPARE(fileBytes(rs3.absolutePath(Rs3Fixture::Stable, kItem + "mask.png")), QByteArray("track art"));
+        QVERIFY(!QFileInfo::exists(work + "/placed"));
+    }
+
+    void installRootOf_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<QString>("install");
+        QTest::newRow("overlay") << "C:/RS3/aim/resources/overlay" << "C:/RS3";
+        QTest::newRow("case") << "C:/RS3/AIM/Resources/Overlay" << "C:/RS3";
+        QTest::newRow("slashes") << "/opt/rs3///" << "/opt/rs3";
+    }
+
+    void installRootOf()
+    {
+        QFETCH(QString, root);
+        QFETCH(QString, install);
+        QCOMPARE(::installRootOf(root), install);
+    }
+
+    void raceStudioRunningProbe()
+    {
+        setRaceStudio3RunningProbe([] { return true; });
+        QVERIFY(isRaceStudio3Running());
+        setRaceStudio3RunningProbe([] { return false; });
+        QVERIFY(!isRaceStudio3Running());
+        setRaceStudio3RunningProbe({});
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!isRaceStudio3Running());
+        QVERIFY(timer.elapsed() < 4500);
+    }
+};
+
+KORV_GUI_TEST_MAIN(ConfigBundleTest)
+#include "tst_configbundle.moc"

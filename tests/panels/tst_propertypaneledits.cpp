@@ -1,0 +1,375 @@
+#include "model/ChannelKind.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "panels/PropertyPanel.h"
+#include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
+#include "support/ScriptedAsker.h"
+#include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QUndoStack>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+// Page "Main", masks in order:
+//   0 dig   Digit mask: d0 (no style), d1 (styled, no COLORE), l1 (no style)
+//   1 barw  two bar widgets: b1 100 x 20 with corner points, b0 of width 0
+//   2 bar   bar -50..50 with a zero mark, channel "Water Temp" (range -20..100)
+ConfigFixture editConfig()
+{
+    ConfigFixture cfg;
+    cfg.channel(3, "RPM", "RPM", "rpm");
+    cfg.channel(5, "Water Temp", "WT", "C");
+    cfg.channels.last().chMin = "-20";
+    cfg.channels.last().chMax = "100";
+    const auto corners = [](FixtureElement bar) {
+        return bar.p("XStart1", 10).p("XEnd1", 91).p("YStart1", 2).p("YEnd1", 18);
+    };
+    cfg.device().page("Main")
+        .mask(Fx::mask("dig", 10, 20, 200, 80)
+                  .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                  .add(Fx::digit("d0", 0, 60, 50, 20, "a1"))
+                  .add(Fx::digit("d1", 5, 6, 120, 60, "a1").p("CHAR_SET_ID_2", "Basic Sans SF").p("CHARSET_DIM", 40))
+                  .add(Fx::label("l1", "REV", 120, 0, 80, 20)))
+        .mask(Fx::mask("barw", 10, 120, 200, 40)
+                  .add(corners(Fx::bargraph("b1", 0, 0, 100, 20)))
+                  .add(corners(Fx::bargraph("b0", 0, 20, 0, 20))))
+        .mask(Fx::mask("bar", 10, 200, 300, 40)
+                  .add(Fx::axis("a1", "Water Temp", "WT", "C"))
+                  .add(Fx::bargraph("b1", 0, 0, 300, 40, "a1", true)
+                           .add(Fx::stepScale({{"0", "-50"}, {"50", "0"}, {"100", "50"}}))));
+    return cfg;
+}
+
+QByteArray param(pugi::xml_node node, const char* name)
+{
+    return paramValue(node, name);
+}
+
+} // namespace
+
+class PropertyPanelEditsTest : public QObject {
+    Q_OBJECT
+
+private:
+    DashConfig m_config;
+    QUndoStack m_stack;
+    std::unique_ptr<PropertyPanel> m_panel;
+    QStringList m_events; // the panel's signals in the order they came
+
+    template <typename T>
+    T* child(const char* name) const
+    {
+        T* w = m_panel->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+
+    MaskElement* mask(int i) { return m_config.maskAt(0, i); }
+    bool dirty() const { return m_config.devices[0]->dirty; }
+
+private Q_SLOTS:
+    void init()
+    {
+        QString error;
+        QVERIFY2(m_config.load(editConfig().writeTempZip(), &error), qPrintable(error));
+        m_config.devices[0]->dirty = false; // whatever the load fixed up
+        m_stack.clear();
+        m_events.clear();
+        m_panel = std::make_unique<PropertyPanel>();
+        m_panel->setUndoStack(&m_stack);
+        m_panel->setPageContext(&m_config, 0);
+        m_panel->setChannels(m_config.channels);
+        connect(m_panel.get(), &PropertyPanel::positionChanged, this,
+                [this](int x, int y) { m_events << QStringLiteral("position %1 %2").arg(x).arg(y); });
+        connect(m_panel.get(), &PropertyPanel::sizeChanged, this,
+                [this](int w, int h) { m_events << QStringLiteral("size %1 %2").arg(w).arg(h); });
+        connect(m_panel.get(), &PropertyPanel::fontChanged, this, [this] { m_events << QStringLiteral("font"); });
+    }
+
+    void cleanup() { m_panel.reset(); }
+
+    void unchangedMaskGeometryPushesNothing()
+    {
+        m_panel->showMask(mask(0));
+        const QByteArray before = ConfigSnapshot::documents(m_config);
+        QVERIFY(QMetaObject::invokeMethod(m_panel.get(), "onSpinBoxChanged"));
+        QCOMPARE(m_stack.count(), 0);
+        QVERIFY(dirty());
+        QCOMPARE(m_events, QStringList({"position 10 20", "size 200 80"}));
+        QCOMPARE(ConfigSnapshot::documents(m_config), before);
+    }
+
+    void maskGeometryIsOneUndoStep()
+    {
+        m_panel->showMask(mask(0));
+        const QByteArray before = ConfigSnapshot::documents(m_config);
+        child<QSpinBox>("wSpin")->setValue(240);
+        QCOMPARE(m_stack.count(), 1);
+        QCOMPARE(m_stack.text(0), QStringLiteral("Move/Resize dig"));
+        QCOMPARE(mask(0)->w, 240);
+        QCOMPARE(param(mask(0)->node, "WIDTH"), QByteArray("240"));
+        QVERIFY(dirty());
+        QCOMPARE(m_events, QStringList({"position 10 20", "size 240 80"}));
+        const QByteArray moved = ConfigSnapshot::documents(m_config);
+        m_stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(m_config), before);
+        m_stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(m_config), moved);
+    }
+
+    void maskOutsideThePageIsRefused()
+    {
+        MaskElement stray = *mask(0); // the same node, but no record of the page
+        m_panel->showMask(&stray);
+        const QByteArray before = ConfigSnapshot::documents(m_config);
+        child<QSpinBox>("xSpin")->setValue(55);
+        QCOMPARE(child<QSpinBox>("xSpin")->value(), 10);
+        QCOMPARE(stray.x, 10);
+        QCOMPARE(m_stack.count(), 0);
+        QVERIFY(m_events.isEmpty());
+        QVERIFY(!dirty());
+        QCOMPARE(ConfigSnapshot::documents(m_config), before);
+    }
+
+    void barWidgetResize_data()
+    {
+        QTest::addColumn<int>("widget");
+        QTest::addColumn<QByteArray>("xStart");
+        QTest::addColumn<QByteArray>("xEnd");
+        QTest::newRow("100 x 20 to 150 x 20") << 0 << QByteArray("15") << QByteArray("137");
+        QTest::newRow("old width 0") << 1 << QByteArray("10") << QByteArray("91");
+    }
+
+    void barWidgetResize()
+    {
+        QFETCH(int, widget);
+        QFETCH(QByteArray, xStart);
+        QFETCH(QByteArray, xEnd);
+        WidgetModel& w = mask(1)->widgets[size_t(widget)];
+        m_panel->showWidget(mask(1), &w);
+        child<QSpinBox>("wSpin")->setValue(150);
+        QCOMPARE(w.w, 150);
+        QCOMPARE(param(w.node, "WIDTH"), QByteArray("150"));
+        QCOMPARE(param(w.node, "XStart1"), xStart);
+        QCOMPARE(param(w.node, "XEnd1"), xEnd);
+        QCOMPARE(param(w.node, "YStart1"), QByteArray("2"));
+        QCOMPARE(param(w.node, "YEnd1"), QByteArray("18"));
+        QCOMPARE(m_stack.count(), 0); // a widget typed in the panel is no undo step
+        QVERIFY(dirty());
+    }
+
+    // Size, family and colour reach the XML at once, so a re-parse of the
+    // mask (a rebind) keeps them, and so do save and reopen.
+    void textStyleSurvivesRebindAndSave_data()
+    {
+        QTest::addColumn<bool>("wholeMask");
+        QTest::newRow("Digit widget") << false;
+        QTest::newRow("Digit mask, styled from its first styled Digit") << true;
+    }
+
+    void textStyleSurvivesRebindAndSave()
+    {
+        QFETCH(bool, wholeMask);
+        ScriptedAsker asker;
+        const QColor picked(255, 128, 0, 204);
+        asker.colors << picked;
+        if (wholeMask)
+            m_panel->showMask(mask(0));
+        else
+            m_panel->showWidget(mask(0), &mask(0)->widgets[1]);
+        child<QComboBox>("valueFontCombo")->setCurrentIndex(2);
+        child<QSpinBox>("valueSizeSpin")->setValue(32);
+        QTest::mouseClick(child<QPushButton>("valueColorButton"), Qt::LeftButton);
+        QCOMPARE(asker.count("color"), 1);
+        QCOMPARE(asker.asked.first().title, QStringLiteral("Value Color"));
+        QCOMPARE(child<QPushButton>("valueColorButton")->text(), QStringLiteral("#ff8000"));
+        QCOMPARE(m_events, QStringList({"font", "font", "font"}));
+        QVERIFY(dirty());
+        const pugi::xml_node d1 = mask(0)->widgets[1].node;
+        QCOMPARE(param(d1, "COLORE"), QByteArray("0xccff8000")); // appended: d1 had none
+        QCOMPARE(param(d1, "CHARSET_DIM"), QByteArray("32"));
+        QCOMPARE(param(d1, "CHAR_SET_ID_2"), QByteArray("Huge Basic Sans Heavy SF"));
+        QVERIFY(param(mask(0)->widgets[0].node, "COLORE").isEmpty()); // d0 is not the style's source
+
+        ChannelInfo water = m_config.channels[1];
+        m_config.bindChannel(0, 0, 1, water);
+        const auto check = [&](const MaskElement& m) {
+            QCOMPARE(m.widgets[1].charsetPx, 32);
+            QCOMPARE(m.widgets[1].charset, QStringLiteral("Huge Basic Sans Heavy SF"));
+            QCOMPARE(m.widgets[1].colour, picked);
+            QCOMPARE(m.digitPx, 32);
+            QCOMPARE(m.digitColour, picked);
+        };
+        check(*mask(0));
+
+        const QString saved = TestEnvironment::makeTempDir("saved") + "/edited.zconf2";
+        QString error;
+        QVERIFY2(m_config.save(saved, &error), qPrintable(error));
+        DashConfig reopened;
+        QVERIFY2(reopened.load(saved, &error), qPrintable(error));
+        check(*reopened.maskAt(0, 0));
+    }
+
+    void labelStyleAndText()
+    {
+        ScriptedAsker asker;
+        asker.colors << QColor(Qt::red);
+        m_panel->showMask(mask(0));
+        child<QSpinBox>("labelSizeSpin")->setValue(22);
+        QTest::mouseClick(child<QPushButton>("labelColorButton"), Qt::LeftButton);
+        QCOMPARE(asker.asked.first().title, QStringLiteral("Label Color"));
+        const pugi::xml_node l1 = mask(0)->widgets[2].node;
+        QCOMPARE(param(l1, "CHARSET_DIM"), QByteArray("22"));
+        QCOMPARE(param(l1, "COLORE"), QByteArray("0xffff0000"));
+        QCOMPARE(mask(0)->labelPx, 22);
+
+        // A cancelled colour dialog changes nothing.
+        m_events.clear();
+        QTest::mouseClick(child<QPushButton>("labelColorButton"), Qt::LeftButton);
+        QCOMPARE(mask(0)->labelColour, QColor(Qt::red));
+        QVERIFY(m_events.isEmpty());
+
+        m_panel->showWidget(mask(0), &mask(0)->widgets[2]);
+        auto* edit = child<QLineEdit>("labelTextEdit");
+        QTest::keyClick(edit, Qt::Key_Return); // leaving without typing is no edit
+        QVERIFY(m_events.isEmpty());
+        QVERIFY(param(l1, "CONTROLLO_NO_AUTOAGGIORNABILE").isEmpty());
+        edit->setText(QStringLiteral("RPM x1000"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(param(l1, "TEXT"), QByteArray("RPM x1000"));
+        QCOMPARE(param(l1, "CONTROLLO_NO_AUTOAGGIORNABILE"), QByteArray("1"));
+        QCOMPARE(m_events, QStringList({"font"}));
+    }
+
+    void alignment_data()
+    {
+        QTest::addColumn<QString>("posAlign");
+        QTest::addColumn<QString>("emitted");
+        QTest::newRow("tl + Centre") << "tl" << "tc";
+        QTest::newRow("no POS_ALIGN + Centre") << "" << "bc";
+    }
+
+    void alignment()
+    {
+        QFETCH(QString, posAlign);
+        QFETCH(QString, emitted);
+        MaskElement m;
+        m.kind = MaskDigit;
+        m.w = m.h = 100;
+        WidgetModel w;
+        w.kind = WidgetDigit;
+        w.w = 50;
+        w.posAlign = posAlign;
+        m_panel->showWidget(&m, &w);
+        QSignalSpy spy(m_panel.get(), &PropertyPanel::valueAlignmentChanged);
+        child<QComboBox>("alignCombo")->setCurrentIndex(1);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), emitted);
+    }
+
+    void barScaleRange()
+    {
+        m_panel->showMask(mask(2));
+        auto* minSpin = child<QDoubleSpinBox>("minSpin");
+        auto* maxSpin = child<QDoubleSpinBox>("maxSpin");
+        auto* zero = child<QCheckBox>("zeroCheck");
+        QVERIFY(zero->isEnabled() && zero->isChecked());
+
+        // Max not above Min: nothing written, the Show 0 mark left as it was.
+        const QByteArray before = ConfigSnapshot::documents(m_config);
+        maxSpin->setValue(-50);
+        QCOMPARE(ConfigSnapshot::documents(m_config), before);
+        QVERIFY(!dirty());
+        QVERIFY(zero->isEnabled() && zero->isChecked());
+
+        maxSpin->setValue(100);
+        minSpin->setValue(-20);
+        double min = 0, max = 0;
+        QVERIFY(DashConfig::barScaleRange(mask(2)->node, min, max));
+        QCOMPARE(min, -20.0);
+        QCOMPARE(max, 100.0);
+        QVERIFY(dirty());
+        QCOMPARE(child<QLabel>("scaleNoteLabel")->text(), QStringLiteral("(from channel definition)"));
+
+        zero->setChecked(false);
+        QVERIFY(!hasBarZeroMark(mask(2)->node));
+        zero->setChecked(true);
+        QVERIFY(hasBarZeroMark(mask(2)->node));
+
+        minSpin->setValue(0);
+        QVERIFY(!zero->isEnabled());
+        QVERIFY(!zero->isChecked());
+        QCOMPARE(child<QLabel>("scaleNoteLabel")->text(), QString());
+    }
+
+    void fontCheck_data()
+    {
+        QTest::addColumn<int>("widgetPx"); // 0: a Digit mask 50 px high without a size
+        QTest::addColumn<bool>("safe");
+        QTest::addColumn<QString>("tip");
+        const QString warn = QStringLiteral("Warning: %1 px is not a bundled firmware font. The dash will render "
+                                            "corrupt glyphs. Bundled: {16, 24, 32}. Nearest safe: %2.");
+        QTest::newRow("23") << 23 << true << "Firmware-safe at 23 px. Bundled: {16, 24, 32}.";
+        QTest::newRow("25") << 25 << true << "Firmware-safe at 25 px. Bundled: {16, 24, 32}.";
+        QTest::newRow("20") << 20 << false << warn.arg(20).arg("16, 24");
+        QTest::newRow("40") << 40 << false << warn.arg(40).arg("32");
+        QTest::newRow("10") << 10 << false << warn.arg(10).arg("16");
+        QTest::newRow("mask 50 px high") << 0 << false << warn.arg(20).arg("16, 24");
+    }
+
+    void fontCheck()
+    {
+        QFETCH(int, widgetPx);
+        QFETCH(bool, safe);
+        QFETCH(QString, tip);
+        const QString device = TestEnvironment::makeTempDir("fonts");
+        QVERIFY(ZipFixture::writeTree(device, {{"allfnt/1_16.fnt", "x"}, {"allfnt/2_24.fnt", "x"},
+                                               {"allfnt/3_32.fnt", "x"}}));
+        DashConfig fonts;
+        fonts.setFontFolders({device});
+        MaskElement m;
+        m.kind = MaskDigit;
+        m.w = 100;
+        m.h = 50;
+        m.digitCharset = QStringLiteral("MicrogrammaDBolExt");
+        WidgetModel w;
+        w.kind = WidgetDigit;
+        w.charsetPx = widgetPx;
+        if (widgetPx > 0)
+            m_panel->showWidget(&m, &w);
+        else
+            m_panel->showMask(&m);
+        auto* icon = child<QLabel>("fontStatusIcon");
+        QVERIFY(icon->isHidden()); // no font configuration yet
+        m_panel->setConfig(&fonts);
+        m_panel->setConfigFileIndex(0);
+        QVERIFY(!icon->isHidden());
+        QCOMPARE(icon->toolTip(), tip);
+        const QImage image = icon->pixmap().toImage();
+        QCOMPARE(image.size(), QSize(16, 16));
+        if (safe)
+            QCOMPARE(image.pixelColor(8, 8), QColor(40, 180, 60));
+        else
+            QCOMPARE(image.pixelColor(5, 12), QColor(255, 210, 0));
+        m_panel->setConfigFileIndex(-1);
+        QVERIFY(icon->isHidden());
+        QVERIFY(icon->toolTip().isEmpty());
+    }
+};
+
+KORV_TEST_MAIN(PropertyPanelEditsTest)
+#include "tst_propertypaneledits.moc"
