@@ -156,6 +156,9 @@ void MainWindow::createCentralWidget()
     splitter->setStretchFactor(1, 0);
     splitter->setStretchFactor(2, 1);
     splitter->setStretchFactor(3, 0);
+    // The side panels start at their widest, so no blank strip is left
+    // beside a panel that cannot grow.
+    splitter->setSizes({pageList->maximumWidth(), elementList->maximumWidth(), 1280, 220});
 
     placeUpdateBanner(layout);
     layout->addWidget(splitter, 1);

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
@@ -430,27 +431,55 @@ private Q_SLOTS:
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Removed icon preview graphic"));
     }
 
-    // A write that bypasses the undo history (the property panel's typed
-    // edits do this) still counts as unsaved.
-    void writeOutsideUndoAsks()
+    // A label text typed into the property panel writes the model outside
+    // the undo history; closing still asks.
+    void propertyPanelEditAloneAsks()
     {
         ScriptedAsker asker;
-        auto window = openedWindow(demoCopy());
+        const QString path = demoCopy();
+        const QByteArray before = bytesOf(path);
+        auto window = openedWindow(path);
         QVERIFY(window);
         auto* canvas = window->findChild<DashCanvas*>();
-        DashConfig& config = *canvas->config;
-        bool written = false;
-        for (size_t m = 0; m < config.pages[0].masks.size() && !written; ++m) {
-            for (size_t w = 0; w < config.pages[0].masks[m].widgets.size() && !written; ++w)
-                written = config.setLabelText(0, int(m), int(w), QStringLiteral("Changed"));
-        }
-        QVERIFY(written);
+        const DashConfig& config = *canvas->config;
+        // Page 0's footer: mask 3 holds the Label "KORVELANTO DEMO".
+        QCOMPARE(config.pages[0].masks[3].widgets[0].text, QStringLiteral("KORVELANTO DEMO"));
+        Q_EMIT window->findChild<ElementListPanel*>()->widgetClicked(3, 0);
+        QCOMPARE(canvas->selectedMask(), 3);
+        auto* edit = window->findChild<QLineEdit*>(QStringLiteral("labelTextEdit"));
+        QVERIFY(edit);
+        edit->setText(QStringLiteral("CHANGED"));
+        Q_EMIT edit->editingFinished();
+        QCOMPARE(config.pages[0].masks[3].widgets[0].text, QStringLiteral("CHANGED"));
         QVERIFY(window->findChild<QUndoStack*>()->isClean());
+
         asker.buttons = {QMessageBox::Cancel};
         QVERIFY(!window->close());
         QCOMPARE(asker.count(QStringLiteral("message")), 1);
         asker.buttons = {QMessageBox::Discard};
         QVERIFY(window->close());
+        QCOMPARE(bytesOf(path), before);
+    }
+
+    // A mask position typed into the panel is one undo step; the refresh it
+    // triggers inside the push re-shows rebuilt records.
+    void typedPositionIsUndoable()
+    {
+        ScriptedAsker asker;
+        auto window = openedWindow(demoCopy());
+        QVERIFY(window);
+        auto* canvas = window->findChild<DashCanvas*>();
+        auto* stack = window->findChild<QUndoStack*>();
+        const DashConfig& config = *canvas->config;
+        const int oldX = config.pages[0].masks[1].x;
+        Q_EMIT window->findChild<ElementListPanel*>()->elementClicked(1);
+        auto* x = window->findChild<QSpinBox*>(QStringLiteral("xSpin"));
+        x->setValue(oldX + 5);
+        QCOMPARE(config.pages[0].masks[1].x, oldX + 5);
+        QCOMPARE(stack->count(), 1);
+        stack->undo();
+        QCOMPARE(config.pages[0].masks[1].x, oldX);
+        QCOMPARE(x->value(), oldX);
     }
 
     void undoChangingPageCountClampsPage()
@@ -475,7 +504,6 @@ private Q_SLOTS:
         QCOMPARE(pages->currentRow(), 2);
         QCOMPARE(outliner->topLevelItemCount(), int(config.pages[2].masks.size()));
         QVERIFY(canvas->paintOrder().size() == int(config.pages[2].masks.size()));
-        asker.buttons = {QMessageBox::Discard};
     }
 
     void findFocusesFilterAndPageSwitchClearsIt()
