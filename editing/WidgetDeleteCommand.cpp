@@ -1,6 +1,7 @@
 #include "editing/WidgetDeleteCommand.h"
 
 #include "model/DashConfig.h"
+#include "model/XmlParams.h"
 
 #include <QCoreApplication>
 
@@ -38,5 +39,18 @@ void WidgetDeleteCommand::undo()
     if (!m_config || !m_done)
         return;
     m_done = false;
-    m_config->insertWidget(m_page, m_mask, m_saved.first_child(), 0, 0, m_widget);
+    const int index = m_config->insertWidget(m_page, m_mask, m_saved.first_child(), 0, 0, m_widget);
+    const MaskElement* mask = m_config->maskAt(m_page, m_mask);
+    if (index < 0 || !mask || index >= static_cast<int>(mask->widgets.size()))
+        return;
+    // An inserted copy gets firmware positions like a pasted one; the widget
+    // that comes back keeps the ones it had (or none), as it was deleted.
+    const pugi::xml_node restored = mask->widgets[static_cast<size_t>(index)].node;
+    for (const char* name : {"XPOS_FW", "YPOS_FW"}) {
+        const pugi::xml_node saved = m_saved.first_child().find_child_by_attribute("p", "n", name);
+        if (saved)
+            setParam(restored, name, QByteArray(saved.text().get()));
+        else
+            removeParams(restored, name);
+    }
 }

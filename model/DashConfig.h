@@ -75,6 +75,7 @@ public:
     bool saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records);
     bool saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records);
     bool saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement);
+    bool saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& records);
     quint32 boxStyleAccentArgb(const QString& key) const;
     // The box style of a value box (a Digit mask without bar or ring): the
     // stored style id, "custom" for art of its own without a record, else empty.

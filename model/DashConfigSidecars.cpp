@@ -229,6 +229,11 @@ bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const
     return saveStore(multiBoxSidecarPath(), kMasks, records, multiBoxToJson);
 }
 
+bool DashConfig::saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& records)
+{
+    return saveStore(multiBoxSidecarPath(), kMasks, records, multiBoxToJson);
+}
+
 quint32 DashConfig::boxStyleAccentArgb(const QString& key) const
 {
     return loadBoxStyleSidecar().value(key).accentArgb;

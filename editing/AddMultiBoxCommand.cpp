@@ -1,0 +1,75 @@
+#include "editing/AddMultiBoxCommand.h"
+
+#include "model/DashConfig.h"
+#include "model/SidecarKeys.h"
+
+#include <QCoreApplication>
+
+AddMultiBoxCommand::AddMultiBoxCommand(DashConfig* config, int page, int rows, int cols,
+                                       const QString& labelPlacement, std::vector<MultiBoxCellRequest> cells,
+                                       const QRect& rect, int* createdMask)
+    : QUndoCommand()
+    , m_config(config)
+    , m_page(page)
+    , m_rows(rows)
+    , m_cols(cols)
+    , m_labelPlacement(labelPlacement)
+    , m_cells(std::move(cells))
+    , m_rect(rect)
+    , m_createdTarget(createdMask)
+{
+    setText(QCoreApplication::translate("AddMultiBoxCommand", "Add multi-value box"));
+}
+
+AddMultiBoxCommand::~AddMultiBoxCommand() = default;
+
+void AddMultiBoxCommand::redo()
+{
+    if (m_config) {
+        m_multiBoxesBefore = m_config->loadMultiBoxSidecar();
+        m_stylesBefore = m_config->loadBoxStyleSidecar();
+    }
+    m_created = m_config ? m_config->addMultiBox(m_page, m_rows, m_cols, m_labelPlacement, m_cells, m_rect) : -1;
+    if (!m_firstRedo)
+        return;
+    m_firstRedo = false;
+    if (m_createdTarget)
+        *m_createdTarget = m_created;
+    m_createdTarget = nullptr;
+    if (m_created < 0)
+        setObsolete(true);
+}
+
+void AddMultiBoxCommand::undo()
+{
+    if (!m_config || m_created < 0)
+        return;
+    const PageModel* page = m_config->page(m_page);
+    if (!page || m_created >= int(page->masks.size()))
+        return;
+    const QString key = sidecarKey(QStringLiteral("mbox"), page->masks[size_t(m_created)].id, m_created);
+    m_config->removeMask(m_page, m_created);
+    m_created = -1;
+    restoreSidecars(key);
+}
+
+// Only the new mask's key goes back: records other masks hold are not this
+// command's to touch.
+void AddMultiBoxCommand::restoreSidecars(const QString& key)
+{
+    QMap<QString, MultiBoxRecord> grids = m_config->loadMultiBoxSidecar();
+    const auto grid = m_multiBoxesBefore.constFind(key);
+    if (grid != m_multiBoxesBefore.constEnd()) {
+        grids.insert(key, *grid);
+        m_config->saveMultiBoxSidecar(grids);
+    } else if (grids.remove(key) > 0) {
+        m_config->saveMultiBoxSidecar(grids);
+    }
+
+    QMap<QString, BoxStyleRecord> styles = m_config->loadBoxStyleSidecar();
+    const auto style = m_stylesBefore.constFind(key);
+    if (style != m_stylesBefore.constEnd() && !styles.contains(key)) {
+        styles.insert(key, *style);
+        m_config->saveBoxStyleSidecar(styles);
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "editing/MultiBoxCellRequest.h"
+#include "model/BoxStyleRecord.h"
+#include "model/MultiBoxRecord.h"
+
+#include <QMap>
+#include <QRect>
+#include <QString>
+#include <QUndoCommand>
+
+#include <vector>
+
+class DashConfig;
+
+// Adds a rows x cols multi-value box ("Insert Element" for a multi-value
+// box, "Convert to multi-value box"). Every redo builds it afresh; undo
+// removes the one the last redo built, with the sidecar records the redo
+// wrote under its key (a stale grid record would make a later mask of that
+// name lay out as a multi-value box). A failed first redo leaves no undo
+// step, so a creator that converts a box learns of it before deleting the
+// original.
+class AddMultiBoxCommand : public QUndoCommand {
+public:
+    // createdMask (when given) receives the new mask's index, or -1, at the
+    // first redo, which runs inside the push: the stack deletes a failed
+    // command there, so the creator reads its own int, never the command.
+    AddMultiBoxCommand(DashConfig* config, int page, int rows, int cols, const QString& labelPlacement,
+                       std::vector<MultiBoxCellRequest> cells, const QRect& rect, int* createdMask = nullptr);
+    ~AddMultiBoxCommand() override;
+
+    void undo() override;
+    void redo() override;
+
+private:
+    void restoreSidecars(const QString& key);
+
+    DashConfig* m_config;
+    int m_page;
+    int m_rows;
+    int m_cols;
+    QString m_labelPlacement;
+    std::vector<MultiBoxCellRequest> m_cells;
+    QRect m_rect;
+    int m_created = -1;
+    // The stores as they were before the last redo.
+    QMap<QString, MultiBoxRecord> m_multiBoxesBefore;
+    QMap<QString, BoxStyleRecord> m_stylesBefore;
+    int* m_createdTarget;
+    bool m_firstRedo = true;
+};
