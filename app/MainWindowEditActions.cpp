@@ -6,47 +6,11 @@ void MainWindow::insertElement()
 {
 }
 
-void MainWindow::deleteElement()
-{
-}
-
-void MainWindow::deleteSelectedWidget()
-{
-}
-
-void MainWindow::duplicateWidget()
-{
-}
-
-void MainWindow::duplicateMask()
-{
-}
-
-void MainWindow::copyWidget()
-{
-}
-
-void MainWindow::pasteWidget()
-{
-}
-
 void MainWindow::selectAllWidgets()
 {
 }
 
-void MainWindow::clearPage()
-{
-}
-
 void MainWindow::newBlankPage()
-{
-}
-
-void MainWindow::duplicateCurrentPage()
-{
-}
-
-void MainWindow::deleteCurrentPage()
 {
 }
 
@@ -91,10 +55,6 @@ void MainWindow::exportElementArtwork(int)
 }
 
 void MainWindow::bindWidgetToChannel(const ChannelInfo&)
-{
-}
-
-void MainWindow::bringToFront()
 {
 }
 
