@@ -1,3 +1,4 @@
+#include "app/MainWindow.h"
 #include "app/NewHomebrewThemeDialog.h"
 #include "model/DeviceRegistry.h"
 #include "templates/PageTemplateLibrary.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -256,6 +258,32 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(preview->pixmap().cacheKey() != shown, 2000);
         const QImage header = preview->pixmap().toImage();
         QVERIFY(header.pixelColor(2, 2).red() > 200);
+    }
+
+    void mainWindowAction_data()
+    {
+        QTest::addColumn<bool>("created");
+        QTest::newRow("created") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void mainWindowAction()
+    {
+        QFETCH(bool, created);
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        ScriptedAsker asker;
+        asker.onExec = [created](QDialog* dialog) {
+            child<QLineEdit>(dialog, "themeName")->setText("Window");
+            if (created)
+                create(dialog);
+            return dialog->result();
+        };
+        MainWindow window;
+        window.newHomebrewTheme();
+        QCOMPARE(asker.count("exec"), 1);
+        QCOMPARE(asker.asked[0].title, QStringLiteral("New Homebrew Theme"));
+        QCOMPARE(window.statusBar()->currentMessage() == QStringLiteral("Homebrew theme created"), created);
+        QCOMPARE(QFileInfo::exists(storeFolder("mxg_12", "zwindow")), created);
     }
 };
 
