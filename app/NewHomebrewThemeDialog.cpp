@@ -29,7 +29,7 @@ constexpr int kImportTab = 1;
 
 QLabel* thumbnailLabel(const QSize& size)
 {
-    auto* label = new QLabel(QObject::tr("(none)"));
+    auto* label = new QLabel(NewHomebrewThemeDialog::tr("(none)"));
     label->setFixedSize(size);
     label->setFrameShape(QFrame::Box);
     label->setAlignment(Qt::AlignCenter);

@@ -28,8 +28,7 @@ public:
     explicit NewHomebrewThemeDialog(QWidget* parent = nullptr);
 
     // The theme's folder name: its letters and digits lower-cased, "theme"
-    // when there are none, with a leading "z" (so homebrew folders sort
-    // after RaceStudio's own).
+    // when there are none, with a "z" in front unless it starts with one.
     static QString slugify(const QString& name);
 
 private Q_SLOTS:
