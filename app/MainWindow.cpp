@@ -170,10 +170,6 @@ void MainWindow::placeUpdateBanner(QVBoxLayout*)
 {
 }
 
-void MainWindow::startUpdateCheck()
-{
-}
-
 void MainWindow::createStatusBar()
 {
     deviceBadge = new QLabel(this);

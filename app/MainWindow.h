@@ -123,6 +123,9 @@ public:
     void swapArtwork(int maskIndex);
     void replaceArtwork(int maskIndex);
     void pickTextColour(int maskIndex, int widgetIndex);
+    void snapToCanonicalSize();
+    // Tells the user when a Digit mask's text size has no firmware font.
+    void snapTextToBundledFont(int maskIndex);
     void renameConfig();
 
     // --- playback (MainWindowPlayback.cpp) ---------------------------------
@@ -208,6 +211,11 @@ private:
     QAction* addMenuAction(QMenu* menu, const QString& text, Result (MainWindow::*handler)(),
                            const QKeySequence& key = QKeySequence());
     void setPreviewMode(bool on);
+
+    // --- selection and panel handlers (MainWindowSelection.cpp) ------------
+    void showMaskDetails(int maskIndex);
+    bool isMultiBox(int maskIndex) const;
+    bool rebindSelection(const ChannelInfo& channel);
 
     // --- opening, saving and closing (MainWindowOpenSave.cpp) ---------------
     void showLoadedPage();

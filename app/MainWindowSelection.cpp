@@ -3,71 +3,226 @@
 #include "app/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
+#include "editing/DeleteCommand.h"
+#include "editing/SetLabelTextCommand.h"
+#include "editing/SetValueAlignmentCommand.h"
+#include "model/ChannelKind.h"
 #include "panels/ElementListPanel.h"
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
 
 #include <QStatusBar>
+#include <QUndoStack>
+
+namespace {
+
+bool inRange(const PageModel* page, int mask)
+{
+    return page && mask >= 0 && mask < int(page->masks.size());
+}
+
+// The key a mask's sidecar records go under: its id, or for a mask without
+// one the prefix and its index.
+QString sidecarKey(const MaskElement& mask, const char* prefix, int index)
+{
+    return mask.id.isEmpty() ? QString::fromLatin1(prefix) + QString::number(index) : mask.id;
+}
+
+} // namespace
 
 void MainWindow::onPageSelected(int index)
 {
-    PageModel* page = config.page(index);
-    if (!page)
-        return;
     currentPage = index;
-    canvas->setPage(page);
-    elementList->populate(page);
     propertyPanel->setPageContext(&config, index);
-    propertyPanel->setConfigFileIndex(page->deviceFileIndex);
-    propertyPanel->setPageSize(page->width, page->height);
+    int fileIndex = -1;
+    if (PageModel* page = config.page(index)) {
+        canvas->setPage(page);
+        elementList->populate(page);
+        propertyPanel->setPageSize(page->width, page->height);
+        fileIndex = page->deviceFileIndex;
+    }
+    propertyPanel->setConfigFileIndex(fileIndex);
     propertyPanel->clear();
 }
 
 void MainWindow::onElementSelected(int maskIndex)
 {
-    MaskElement* mask = maskIndex < 0 ? nullptr : config.maskAt(currentPage, maskIndex);
-    if (!mask) {
+    if (maskIndex < 0) {
         propertyPanel->clear();
         return;
     }
+    PageModel* page = config.page(currentPage);
+    if (inRange(page, maskIndex))
+        showMaskDetails(maskIndex);
+    snapTextToBundledFont(maskIndex);
+}
+
+// The panel's view of one mask: its fields, its box style, and the bar
+// colour and icon preview buttons that apply to it.
+void MainWindow::showMaskDetails(int maskIndex)
+{
+    MaskElement* mask = config.maskAt(currentPage, maskIndex);
     propertyPanel->showMask(mask);
+    propertyPanel->updateBoxInfo(config.boxStyleRecord(currentPage, maskIndex),
+                                 config.multiBoxRecord(currentPage, maskIndex));
+
+    const bool isBar = mask->node && isBarWithoutDigitMask(mask->node);
+    bool colored = false;
+    if (isBar)
+        colored = config.loadBarColorSidecar().value(sidecarKey(*mask, "bar", maskIndex)).colored;
+    propertyPanel->setBarColorEnabled(isBar, colored);
+
+    const bool isIcon = mask->kind == MaskIcon;
+    const bool hasPreview = isIcon && !config.iconPreviewGraphic(currentPage, maskIndex).isEmpty();
+    propertyPanel->setIconPreviewEnabled(isIcon, hasPreview);
+    propertyPanel->showIconInfo(isIcon, isIcon ? config.resolveIconPreview(currentPage, maskIndex) : IconPreviewInfo());
 }
 
 void MainWindow::onWidgetSelected(int maskIndex, int widgetIndex)
 {
-    propertyPanel->showSelection(config.page(currentPage), maskIndex, widgetIndex);
+    PageModel* page = config.page(currentPage);
+    if (!inRange(page, maskIndex)) {
+        propertyPanel->clear();
+        return;
+    }
+    MaskElement& mask = page->masks[size_t(maskIndex)];
+    if (widgetIndex >= 0 && widgetIndex < int(mask.widgets.size())) {
+        propertyPanel->showWidget(&mask, &mask.widgets[size_t(widgetIndex)]);
+        return;
+    }
+    propertyPanel->showMask(&mask);
+    snapTextToBundledFont(maskIndex);
 }
 
 void MainWindow::onElementMoved()
 {
+    propertyPanel->refreshGeometry();
 }
 
-void MainWindow::onElementResized(int, int, int)
+bool MainWindow::isMultiBox(int maskIndex) const
 {
+    const MaskElement* mask = config.maskAt(currentPage, maskIndex);
+    return mask && config.loadMultiBoxSidecar().contains(sidecarKey(*mask, "mbox", maskIndex));
 }
 
-void MainWindow::onDeleteRequested(int)
+// The canvas's MoveCommand has already resized the mask and laid a
+// multi-value box's cells out again; this only re-reads what it changed.
+void MainWindow::onElementResized(int maskIndex, int, int)
 {
+    PageModel* page = config.page(currentPage);
+    if (inRange(page, maskIndex) && isMultiBox(maskIndex)) {
+        canvas->setPage(page);
+        elementList->populate(page);
+    }
+    propertyPanel->refreshGeometry();
+    const QString note = config.takePendingStatus();
+    if (!note.isEmpty())
+        statusBar()->showMessage(note, 10000);
+    else
+        snapTextToBundledFont(maskIndex);
 }
 
-void MainWindow::onLabelTextChanged(int, int, const QString&, const QString&)
+void MainWindow::onDeleteRequested(int maskIndex)
 {
+    if (!inRange(config.page(currentPage), maskIndex))
+        return;
+    propertyPanel->clear();
+    undoStack->push(new DeleteCommand(&config, currentPage, maskIndex));
+    canvas->clearSelectionAndRepaint();
+    PageModel* page = config.page(currentPage);
+    elementList->populate(page);
+    const int remaining = page ? int(page->masks.size()) : 0;
+    statusBar()->showMessage(tr("Deleted element -- %1 remaining on page").arg(remaining), 3000);
+}
+
+void MainWindow::onLabelTextChanged(int maskIndex, int widgetIndex, const QString& oldText, const QString& newText)
+{
+    if (currentPage < 0 || newText.isEmpty() || newText == oldText)
+        return;
+    auto* command = new SetLabelTextCommand(&config, currentPage, maskIndex, widgetIndex, oldText, newText);
+    command->setText(tr("Rename Label"));
+    undoStack->push(command);
+    canvas->update();
+    statusBar()->showMessage(tr("Renamed label"), 1500);
 }
 
 void MainWindow::onPositionChanged(int, int)
 {
+    canvas->update();
 }
 
+// The panel has applied the size already; a multi-value box's cells moved
+// with it, so its records are read again.
 void MainWindow::onPropertySizeChanged(int, int)
 {
+    canvas->invalidateMaskImageCache();
+    const int selected = canvas->selectedMask();
+    PageModel* page = config.page(currentPage);
+    if (inRange(page, selected) && isMultiBox(selected)) {
+        canvas->setPage(page);
+        elementList->populate(page);
+        canvas->setSelectedMask(selected);
+    }
+    canvas->update();
+    const QString note = config.takePendingStatus();
+    if (!note.isEmpty())
+        statusBar()->showMessage(note, 10000);
 }
 
-void MainWindow::onValueAlignmentChanged(const QString&)
+void MainWindow::onValueAlignmentChanged(const QString& alignment)
 {
+    const int maskIndex = canvas->selectedMask();
+    const int widgetIndex = canvas->selectedWidget();
+    PageModel* page = config.page(currentPage);
+    if (currentPage < 0 || !inRange(page, maskIndex))
+        return;
+    const MaskElement& mask = page->masks[size_t(maskIndex)];
+    if (widgetIndex < 0 || widgetIndex >= int(mask.widgets.size()))
+        return;
+    const WidgetModel& widget = mask.widgets[size_t(widgetIndex)];
+    if (widget.w <= 0 || widget.posAlign == alignment)
+        return;
+    auto* command =
+        new SetValueAlignmentCommand(&config, currentPage, maskIndex, widgetIndex, widget.posAlign, alignment);
+    command->setText(tr("Value alignment"));
+    undoStack->push(command);
+    canvas->update();
+    statusBar()->showMessage(tr("Value alignment: %1 (Ctrl+Z to undo)").arg(alignment), 2500);
 }
 
-void MainWindow::onChannelRebindRequested(const ChannelInfo&)
+void MainWindow::onChannelRebindRequested(const ChannelInfo& channel)
 {
+    rebindSelection(channel);
+}
+
+// Binds the selected widget, or without one the selected mask, to the
+// channel. The write bypasses the undo history: the unsaved-changes question
+// sees it through the document digest. False when nothing was bound.
+bool MainWindow::rebindSelection(const ChannelInfo& channel)
+{
+    const int maskIndex = canvas->selectedMask();
+    PageModel* page = config.page(currentPage);
+    if (currentPage < 0 || !inRange(page, maskIndex) || !page->masks[size_t(maskIndex)].node)
+        return false;
+    const int widgetIndex = canvas->selectedWidget();
+    const bool onWidget = widgetIndex >= 0 && widgetIndex < int(page->masks[size_t(maskIndex)].widgets.size());
+    if (onWidget) {
+        config.bindChannel(currentPage, maskIndex, widgetIndex, channel);
+    } else {
+        const pugi::xml_node node = page->masks[size_t(maskIndex)].node;
+        DashConfig::bindElementChannel(node, channel, config.deviceName, config.laptimeGpsResourceFid());
+        config.applyChannelRangeToBarScales(node, channel.fid);
+        config.markPageDirty(currentPage);
+        page->masks[size_t(maskIndex)] = config.parseMask(node);
+    }
+    MaskElement& mask = page->masks[size_t(maskIndex)];
+    if (onWidget && widgetIndex < int(mask.widgets.size()))
+        propertyPanel->showWidget(&mask, &mask.widgets[size_t(widgetIndex)]);
+    else
+        propertyPanel->showMask(&mask);
+    elementList->populate(page);
+    canvas->update();
+    return true;
 }
 
 void MainWindow::onIconPreviewRemoveRequested()
@@ -108,11 +263,11 @@ void MainWindow::onUndoIndexChanged(int)
 
 void MainWindow::onCheckJumpToElement(int pageIndex, const QString& elementId)
 {
-    if (pageIndex != currentPage)
-        onPageSelected(pageIndex);
     const PageModel* page = config.page(pageIndex);
     if (!page)
         return;
+    if (pageIndex != currentPage)
+        onPageSelected(pageIndex);
     for (size_t i = 0; i < page->masks.size(); ++i) {
         if (page->masks[i].id == elementId) {
             canvas->setSelectedMask(int(i));

@@ -1,8 +1,16 @@
 // Homebrew themes, theme packages, the online gallery and the update banner.
 #include "app/MainWindow.h"
 
+#include "app/NewHomebrewThemeDialog.h"
+#include "panels/Asker.h"
+
+#include <QStatusBar>
+
 void MainWindow::newHomebrewTheme()
 {
+    NewHomebrewThemeDialog dialog(this);
+    if (Asker::instance().exec(&dialog) == QDialog::Accepted)
+        statusBar()->showMessage(tr("Homebrew theme created"), 3000);
 }
 
 void MainWindow::showExportTheme()

@@ -2,6 +2,10 @@
 // and the stored window geometry.
 #include "app/MainWindow.h"
 
+#include "model/DeviceTables.h"
+#include "panels/Asker.h"
+#include "panels/ElementLibraryDialog.h"
+
 void MainWindow::exportInstallBundle()
 {
 }
@@ -32,6 +36,10 @@ void MainWindow::generateInvisibleChrome()
 
 void MainWindow::showElementLibrary()
 {
+    const PageModel* page = config.page(currentPage);
+    const QSize size = page ? QSize(page->width, page->height) : QSize();
+    ElementLibraryDialog dialog(overlayFolderForDeviceName(config.deviceName), size, this);
+    Asker::instance().exec(&dialog);
 }
 
 void MainWindow::openSettings()

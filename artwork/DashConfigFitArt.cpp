@@ -173,3 +173,10 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
         qInfo() << "fitMaskArtToGeometry:" << key << "art" << pictureSize << "->" << w << "x" << h << "from" << origin;
     return 1;
 }
+
+QString DashConfig::takePendingStatus()
+{
+    QString note;
+    note.swap(fitWarning);
+    return note;
+}

@@ -1,20 +1,62 @@
 #pragma once
 
+#include "gallery/GalleryRequests.h"
 #include "gallery/InstallRequest.h"
+#include "templates/ThemeAssets.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
 
 namespace gallery {
 
 class UrlSchemeRegistry;
 
-// Installs gallery items. The link half: reading dashtheme:// install links
-// and registering the program as their handler.
+// Downloads one gallery item and installs it: posts the item's one-time
+// nonce to the gallery's bundle endpoint, reports progress while the bundle
+// arrives, and installs it as a homebrew theme or as a configuration install
+// bundle. Every install ends in exactly one of installed, configInstalled or
+// failed, after non-decreasing progress reports. Also reads dashtheme://
+// install links and registers the program as their handler.
 class ThemeInstaller : public QObject {
     Q_OBJECT
 
 public:
+    // Largest bundle accepted by default; a bigger reply is aborted and
+    // reported.
+    static constexpr qint64 kMaxBundleBytes = qint64(200) * 1024 * 1024;
+
+    explicit ThemeInstaller(QObject* parent = nullptr, const QUrl& baseUrl = GalleryRequests::defaultBaseUrl());
+    ~ThemeInstaller() override;
+
+    // Starts one install. An empty slug or nonce, or a slug that names no
+    // item ("." or ".."), fails at once and sends nothing.
+    void installFromUrl(const InstallRequest& request);
+
+    // Inactivity timeout of the download; 60 s unless lowered.
+    void setTransferTimeout(int milliseconds);
+    // Largest bundle accepted; kMaxBundleBytes unless lowered.
+    void setMaxBundleBytes(qint64 bytes);
+
+    // Installs a downloaded bundle of either kind and emits the outcome.
+    bool installBundleBytes(const QByteArray& bytes);
+
+    // Reads a theme bundle into the bundle state; empty on success, else the
+    // message. The theme id must be one plain folder name.
+    QString parseThemeBundle(const QByteArray& bytes);
+
+    // Installs the parsed theme for every device it carries; the number of
+    // devices written, or -1 with *error set.
+    int installThemeToDevices(QString* error = nullptr);
+
+    // Where an installed configuration is placed: Documents/Korvelanto (the
+    // home folder when there are no documents).
+    static QString defaultConfigFolder();
+
     // Slug and nonce of dashtheme://install/<slug>?nonce=<nonce> (scheme and
     // host in any case, slug and nonce decoded); both empty for any other
     // text, and for a slug that cannot be a folder name of its own.
@@ -27,6 +69,31 @@ public:
     // The same against a given store, for the program at exePath. An
     // unchanged registration is never rewritten.
     static bool registerUrlScheme(UrlSchemeRegistry& registry, const QString& exePath);
+
+public Q_SLOTS:
+    void onNetworkFinished(QNetworkReply* reply);
+
+Q_SIGNALS:
+    void progress(int percent, const QString& stage);
+    void installed(int deviceCount, const QString& themeName);
+    void configInstalled(int artFileCount, const QString& configName, const QString& configPath);
+    void failed(const QString& reason);
+
+private:
+    void onDownloadProgress(qint64 received, qint64 total);
+    QString failureReason(const QNetworkReply* reply) const;
+    bool installConfigBundle(const QByteArray& bytes);
+    bool installThemeBundle(const QByteArray& bytes);
+
+    QNetworkAccessManager* m_network;
+    QUrl m_baseUrl;
+    int m_transferTimeoutMs;
+    qint64 m_maxBundleBytes;
+    QString slug;
+    QString nonce;
+    QString themeName;
+    QString themeId;
+    ThemeAssets themeAssets;
 };
 
 } // namespace gallery

@@ -148,6 +148,8 @@ public:
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
     int fitMaskArtToGeometry(int page, int mask);
+    // The warning the last art fit left for the user, now cleared.
+    QString takePendingStatus();
 
     // --- replacing and exporting an element's artwork (artwork/DashConfigArtworkReplace.cpp,
     // artwork/DashConfigArtworkExport.cpp). Each clears *error first and fills it on failure.

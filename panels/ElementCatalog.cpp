@@ -24,6 +24,7 @@ struct CatalogState {
     QList<ElementCatalogEntry> entries;
     bool loaded = false;
     QDateTime scannedAt;
+    bool rebuilding = false;
 };
 
 CatalogState& state()
@@ -283,7 +284,22 @@ bool ElementCatalog::scanPageFile(const QString& filePath, ElementCatalogEntry& 
     return true;
 }
 
+bool ElementCatalog::isRebuilding()
+{
+    return state().rebuilding;
+}
+
 int ElementCatalog::rebuild(const Progress& progress)
+{
+    if (state().rebuilding)
+        return -1;
+    state().rebuilding = true;
+    const int count = scanInstalls(progress);
+    state().rebuilding = false;
+    return count;
+}
+
+int ElementCatalog::scanInstalls(const Progress& progress)
 {
     const auto report = [&progress](int count, int rootsDone) {
         if (progress)

@@ -23,7 +23,11 @@ public:
     static bool isLoaded();
     static bool load();
     static bool save();
+    // The number of entries found; -1 (and nothing changes) when called
+    // again from inside a running rebuild, whose progress callback may
+    // process events.
     static int rebuild(const Progress& progress = Progress());
+    static bool isRebuilding();
 
     static const QList<ElementCatalogEntry>& entries();
     static QDateTime scannedAt();
@@ -37,4 +41,7 @@ public:
 
     // Back to the state at start: empty, not loaded, no scan time.
     static void resetForTesting();
+
+private:
+    static int scanInstalls(const Progress& progress);
 };

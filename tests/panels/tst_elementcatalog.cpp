@@ -210,6 +210,21 @@ private Q_SLOTS:
         QCOMPARE(QJsonDocument::fromJson(file.readAll()).object().value("items"), QJsonValue(QJsonArray()));
     }
 
+    void rebuildFromItsOwnProgressStartsNothing()
+    {
+        QVERIFY(item(Rs3Fixture::Stable, itemRel("mxs_12", "s01", "Race", "d1"), {"Digit"}));
+        QList<int> nested;
+        const int count = ElementCatalog::rebuild([&nested](int, int) {
+            QVERIFY(ElementCatalog::isRebuilding());
+            nested << ElementCatalog::rebuild();
+        });
+        QCOMPARE(count, 1);
+        QCOMPARE(nested, (QList<int>{-1, -1, -1}));
+        QVERIFY(!ElementCatalog::isRebuilding());
+        QCOMPARE(ElementCatalog::entries().size(), 1);
+        QCOMPARE(ElementCatalog::rebuild(), 1); // the guard is released
+    }
+
     void failedSaveKeepsTheScan()
     {
         QVERIFY(item(Rs3Fixture::Stable, itemRel("mxs_12", "s01", "Race", "d"), {"Digit"}));

@@ -87,6 +87,7 @@ struct FakeWebService::Connection {
     qint64 contentLength = 0;
     qint64 fillerLeft = 0;
     bool answered = false;
+    bool held = false; // headers sent, the rest withheld
 };
 
 FakeWebService::FakeWebService(QObject* parent)
@@ -216,6 +217,12 @@ void FakeWebService::send(QTcpSocket* socket, const Reply& reply)
     if (reply.announceLength)
         head += "Content-Length: " + QByteArray::number(reply.body.size() + reply.fillerBytes) + "\r\n";
     head += "Connection: close\r\n\r\n";
+    if (reply.stallAfterHeaders) {
+        if (Connection* c = m_connections.value(socket))
+            c->held = true;
+        socket->write(head);
+        return;
+    }
     socket->write(head + reply.body);
     if (Connection* c = m_connections.value(socket))
         c->fillerLeft = reply.fillerBytes;
@@ -227,7 +234,7 @@ void FakeWebService::send(QTcpSocket* socket, const Reply& reply)
 void FakeWebService::sendFiller(QTcpSocket* socket)
 {
     Connection* c = m_connections.value(socket);
-    if (!c || !c->answered || socket->bytesToWrite() > 4 * kFillerChunk)
+    if (!c || !c->answered || c->held || socket->bytesToWrite() > 4 * kFillerChunk)
         return;
     if (c->fillerLeft > 0) {
         const qint64 n = qMin(c->fillerLeft, kFillerChunk);

@@ -28,6 +28,7 @@ public:
         bool stall = false;       // read the request, never answer
         qint64 fillerBytes = 0;   // that many bytes of 'x' follow the body
         bool announceLength = true; // false: no Content-Length, the close ends the body
+        bool stallAfterHeaders = false; // send the status line and headers, then nothing, never close
     };
 
     struct Request {

@@ -107,6 +107,34 @@ bool Rs3Fixture::addArtItem(Root which, const QString& relFolder, const QSize& s
     return writeFile(which, rel + QLatin1Char('/') + name + QStringLiteral(".M2.xml"), m2);
 }
 
+bool Rs3Fixture::addNativeElement(Root which, const QString& relFolder, const QStringList& classes,
+                                  const QSize& size, const QStringList& extraArt, const QColor& colour) const
+{
+    if (!addArtItem(which, relFolder, size, colour))
+        return false;
+    QString rel = relFolder;
+    while (rel.endsWith(QLatin1Char('/')))
+        rel.chop(1);
+    const QString name = QFileInfo(rel).fileName();
+    const QString m2Path = absolutePath(which, rel + QLatin1Char('/') + name + QStringLiteral(".M2.xml"));
+    QFile file(m2Path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray m2 = file.readAll();
+    file.close();
+    QByteArray inner;
+    for (const QString& c : classes)
+        inner += "    <e c=\"" + c.toUtf8() + "\" i=\"01\">\n    </e>\n";
+    m2.replace("  </e>\n</aimDataBase_Mask2>", inner + "  </e>\n</aimDataBase_Mask2>");
+    if (!writeFile(which, rel + QLatin1Char('/') + name + QStringLiteral(".M2.xml"), m2))
+        return false;
+    for (const QString& art : extraArt) {
+        if (!writeFile(which, rel + QLatin1Char('/') + art, QByteArray()))
+            return false;
+    }
+    return true;
+}
+
 QString Rs3Fixture::addTemplate(Root which, const QString& family, const QString& set, const QString& name,
                                 const QSize& size) const
 {

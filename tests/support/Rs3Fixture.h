@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // Two temporary folders laid out like RS3 installs (stable and beta), with
 // the settings keys pointing at them for the fixture's lifetime, and a third
@@ -32,6 +33,11 @@ public:
     // Items/x/") gets a mask.png of the size filled with the colour and an
     // "<last folder name>.M2.xml" declaring that size.
     bool addArtItem(Root which, const QString& relFolder, const QSize& size, const QColor& colour = Qt::red) const;
+    // A native element the element catalog indexes: the same, with one
+    // <e c="..."> per class inside the mask (so a kind can be told) and an
+    // empty file for each extra art name (scale frames and the like).
+    bool addNativeElement(Root which, const QString& relFolder, const QStringList& classes, const QSize& size,
+                          const QStringList& extraArt = {}, const QColor& colour = Qt::red) const;
 
     // A stock template: overlay/<family>/masks/set/standard/<set>/<name>/
     // with a pMain.P2.xml declaring the size and a bkg.png of that size.

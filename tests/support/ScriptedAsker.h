@@ -59,9 +59,10 @@ public:
             *ok = answer.first;
         return answer.second;
     }
-    QColor color(QWidget*, const QColor&, const QString& title, QColorDialog::ColorDialogOptions) override
+    // The text of a colour question is the colour it opened at (#AARRGGBB).
+    QColor color(QWidget*, const QColor& initial, const QString& title, QColorDialog::ColorDialogOptions) override
     {
-        asked.append({QStringLiteral("color"), title, QString()});
+        asked.append({QStringLiteral("color"), title, initial.name(QColor::HexArgb)});
         return colors.isEmpty() ? QColor() : colors.takeFirst();
     }
     int exec(QDialog* dialog) override

@@ -1,0 +1,169 @@
+// The install half of ThemeInstaller: telling the two bundle kinds apart,
+// reading a theme bundle and installing either kind.
+#include "gallery/ThemeInstaller.h"
+
+#include "gallery/ConfigBundleInstall.h"
+#include "gallery/ScratchZip.h"
+#include "gallery/ThemeBundle.h"
+#include "model/PathGuard.h"
+#include "templates/PageTemplateLibrary.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QSet>
+#include <QStandardPaths>
+
+namespace gallery {
+namespace {
+
+// The background becomes the device's bkg.tgz: one that does not decode
+// would install a theme the dash cannot show.
+bool decodes(const QByteArray& png)
+{
+    return !png.isEmpty() && !QImage::fromData(png, "PNG").isNull();
+}
+
+} // namespace
+
+QString ThemeInstaller::defaultConfigFolder()
+{
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty())
+        documents = QDir::homePath();
+    return documents + QStringLiteral("/Korvelanto");
+}
+
+bool ThemeInstaller::installBundleBytes(const QByteArray& bytes)
+{
+    return isConfigBundle(bytes) ? installConfigBundle(bytes) : installThemeBundle(bytes);
+}
+
+bool ThemeInstaller::installThemeBundle(const QByteArray& bytes)
+{
+    const QString parseError = parseThemeBundle(bytes);
+    if (!parseError.isEmpty()) {
+        Q_EMIT failed(tr("Bundle parse failed: %1").arg(parseError));
+        return false;
+    }
+    Q_EMIT progress(85, tr("Installing to devices..."));
+    QString error;
+    const int written = installThemeToDevices(&error);
+    if (written < 0) {
+        Q_EMIT failed(tr("Install failed: %1").arg(error));
+        return false;
+    }
+    Q_EMIT progress(100, tr("Done"));
+    Q_EMIT installed(written, themeName);
+    return true;
+}
+
+bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
+{
+    ScratchZip scratch(QStringLiteral("korvelanto_cfgbundle_"));
+    const QString writeError = scratch.write(bytes);
+    if (!writeError.isEmpty()) {
+        Q_EMIT failed(writeError);
+        return false;
+    }
+    Q_EMIT progress(80, tr("Installing config to RaceStudio3..."));
+    ConfigBundleInstallResult result;
+    QString error;
+    const bool ok = installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error);
+    scratch.remove();
+    if (!ok) {
+        Q_EMIT failed(tr("Install failed: %1").arg(error));
+        return false;
+    }
+    Q_EMIT progress(100, tr("Done"));
+    QString name = QFileInfo(result.configPath).completeBaseName();
+    if (name.isEmpty())
+        name = slug;
+    Q_EMIT configInstalled(result.artFileCount, name, result.configPath);
+    return true;
+}
+
+QString ThemeInstaller::parseThemeBundle(const QByteArray& bytes)
+{
+    themeName.clear();
+    themeId.clear();
+    themeAssets.backgrounds.clear();
+    themeAssets.previews.clear();
+
+    QMap<QString, QByteArray> entries;
+    {
+        ScratchZip scratch(QStringLiteral("korvelanto_bundle_"));
+        const QString writeError = scratch.write(bytes);
+        if (!writeError.isEmpty())
+            return writeError;
+        QString readError;
+        if (!readZipEntries(scratch.path(), &entries, &readError))
+            return readError.isEmpty() ? tr("zip parse failed") : readError;
+    }
+
+    const QByteArray manifestBytes = entries.value(QStringLiteral("theme-manifest.json"));
+    if (manifestBytes.isEmpty())
+        return tr("theme-manifest.json missing");
+    QJsonParseError jsonError;
+    const QJsonDocument doc = QJsonDocument::fromJson(manifestBytes, &jsonError);
+    if (jsonError.error != QJsonParseError::NoError || !doc.isObject())
+        return tr("theme-manifest.json is not valid JSON: %1").arg(jsonError.errorString());
+    const QJsonObject manifest = doc.object();
+
+    const QString id = manifest.value(QLatin1String("id")).toString();
+    themeName = manifest.value(QLatin1String("name")).toString();
+    if (themeName.isEmpty())
+        themeName = id.isEmpty() ? slug : id;
+    themeId = id.isEmpty() ? slug : id;
+    // The id names the folders the install replaces whole, in the store and
+    // in every RS3 install.
+    if (!PathGuard::isSafeName(themeId))
+        return tr("theme id '%1' is not a valid folder name").arg(themeId);
+
+    const QJsonArray devices = manifest.value(QLatin1String("devices")).toArray();
+    if (devices.isEmpty())
+        return tr("manifest lists no devices");
+    const QSet<QString> families = bundleFamilies();
+    for (const QJsonValue& value : devices) {
+        const QString family = value.toString();
+        if (family.isEmpty())
+            continue;
+        if (!families.contains(family)) {
+            qWarning().noquote() << "parseThemeBundle: skipping unknown overlay path in manifest:" << family;
+            continue;
+        }
+        const QByteArray background = entries.value(family + QStringLiteral("/bkg.png"));
+        if (!decodes(background)) {
+            qWarning().noquote() << "parseThemeBundle: bundle missing bkg for" << family;
+            continue;
+        }
+        themeAssets.backgrounds.insert(family, background);
+        const QByteArray preview = entries.value(family + QStringLiteral("/prw.png"));
+        if (!preview.isEmpty())
+            themeAssets.previews.insert(family, preview);
+    }
+    if (themeAssets.backgrounds.isEmpty())
+        return tr("bundle contained no usable device variants");
+    return QString();
+}
+
+int ThemeInstaller::installThemeToDevices(QString* error)
+{
+    QStringList skipped;
+    const int written = PageTemplateLibrary::installHomebrewTheme(themeId, themeName, themeAssets, &skipped);
+    if (written != 0)
+        return written;
+    if (error)
+        *error = skipped.isEmpty()
+            ? tr("no devices written")
+            : tr("no devices written -- none of %1 have a base template in the RaceStudio3 install")
+                  .arg(skipped.join(QStringLiteral(", ")));
+    return -1;
+}
+
+} // namespace gallery

@@ -1,0 +1,328 @@
+#include "panels/ElementLibraryDialog.h"
+
+#include "panels/ElementCatalog.h"
+#include "panels/ElementThumbnail.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const int kThumbnailSide = 116;
+const QString kDevicePrefix = QStringLiteral("dev:");
+const QString kSizeFilter = QStringLiteral("size");
+
+QString kindLabel(const QString& kind)
+{
+    if (kind == QLatin1String("gauge-analog"))
+        return ElementLibraryDialog::tr("Needle gauge");
+    if (kind == QLatin1String("gauge-ring"))
+        return ElementLibraryDialog::tr("Ring gauge");
+    if (kind == QLatin1String("bar"))
+        return ElementLibraryDialog::tr("Bar");
+    if (kind == QLatin1String("icon"))
+        return ElementLibraryDialog::tr("Icon");
+    if (kind == QLatin1String("digit"))
+        return ElementLibraryDialog::tr("Digit box");
+    return kind;
+}
+
+QString scanningText()
+{
+    return ElementLibraryDialog::tr("Scanning RaceStudio3 for native elements...");
+}
+
+// "8000 rpm, 300 kmh": each value and unit once, in frame order.
+QString scaleList(const QList<CatalogScaleFrame>& scales)
+{
+    QStringList values;
+    for (const CatalogScaleFrame& f : scales) {
+        const QString value = QStringLiteral("%1 %2").arg(f.full).arg(f.unit);
+        if (!values.contains(value))
+            values << value;
+    }
+    return values.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+ElementLibraryDialog::ElementLibraryDialog(const QString& deviceText, const QSize& size, QWidget* parent)
+    : QDialog(parent), deviceName(deviceText.section(QLatin1Char('/'), 0, 0)), screenSize(size)
+{
+    setWindowTitle(deviceText.isEmpty() ? tr("AIM Element Library") : tr("AIM Element Library — %1").arg(deviceText));
+    resize(940, 640);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(createTopRow());
+    createGrid();
+    layout->addWidget(grid, 1);
+    statusLabel = new QLabel(this);
+    statusLabel->setWordWrap(true);
+    layout->addWidget(statusLabel);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    layout->addWidget(buttons);
+
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(refreshButton, &QPushButton::clicked, this, &ElementLibraryDialog::refreshIndex);
+    connect(deviceCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, &ElementLibraryDialog::applyFilters);
+    connect(typeCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, &ElementLibraryDialog::applyFilters);
+    connect(filterEdit, &QLineEdit::textChanged, this, &ElementLibraryDialog::applyFilters);
+
+    if (!ElementCatalog::isLoaded())
+        ElementCatalog::load();
+    fillDeviceCombo();
+    applyFilters();
+}
+
+ElementLibraryDialog::~ElementLibraryDialog() = default;
+
+const QHash<QString, QSize>& ElementLibraryDialog::DeviceScreenSizes()
+{
+    static const QHash<QString, QSize> sizes = {
+        {QStringLiteral("mxt"), QSize(1280, 480)},
+        {QStringLiteral("mxt strada"), QSize(1280, 480)},
+        {QStringLiteral("pdm"), QSize(1280, 480)},
+        {QStringLiteral("pdm08"), QSize(1280, 480)},
+        {QStringLiteral("mxg_12"), QSize(800, 480)},
+        {QStringLiteral("mxg_12 strada"), QSize(800, 480)},
+        {QStringLiteral("mxs_12"), QSize(800, 480)},
+        {QStringLiteral("mxs_12 strada"), QSize(800, 480)},
+        {QStringLiteral("mxp"), QSize(800, 480)},
+        {QStringLiteral("fsw"), QSize(800, 480)},
+    };
+    return sizes;
+}
+
+QWidget* ElementLibraryDialog::createTopRow()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    deviceCombo = new QComboBox(row);
+    typeCombo = new QComboBox(row);
+    typeCombo->addItem(tr("All types"), QString());
+    typeCombo->addItem(tr("Needle gauges"), QStringLiteral("gauge-analog"));
+    typeCombo->addItem(tr("Ring gauges"), QStringLiteral("gauge-ring"));
+    typeCombo->addItem(tr("Bars"), QStringLiteral("bar"));
+    typeCombo->addItem(tr("Icons"), QStringLiteral("icon"));
+    typeCombo->addItem(tr("Digit boxes"), QStringLiteral("digit"));
+
+    filterEdit = new QLineEdit(row);
+    filterEdit->setPlaceholderText(tr("Filter by page or item..."));
+    filterEdit->setClearButtonEnabled(true);
+
+    refreshButton = new QPushButton(tr("Refresh index"), row);
+    refreshButton->setToolTip(tr("Rescan the RaceStudio3 install for native elements.\n"
+                                 "Only needed after installing a new device in RS3 -- this can take a few minutes."));
+
+    layout->addWidget(new QLabel(tr("Device:"), row));
+    layout->addWidget(deviceCombo, 1);
+    layout->addWidget(new QLabel(tr("Type:"), row));
+    layout->addWidget(typeCombo);
+    layout->addWidget(filterEdit, 2);
+    layout->addWidget(refreshButton);
+    return row;
+}
+
+void ElementLibraryDialog::createGrid()
+{
+    grid = new QListWidget(this);
+    grid->setViewMode(QListView::IconMode);
+    grid->setIconSize(QSize(kThumbnailSide, kThumbnailSide));
+    grid->setGridSize(QSize(162, 178));
+    grid->setResizeMode(QListView::Adjust);
+    grid->setMovement(QListView::Static);
+    grid->setDragEnabled(false);
+    grid->setWordWrap(true);
+    grid->setUniformItemSizes(true);
+}
+
+QSize ElementLibraryDialog::referenceSize() const
+{
+    if (screenSize.isValid() && !screenSize.isEmpty())
+        return screenSize;
+    return DeviceScreenSizes().value(deviceName, QSize());
+}
+
+QStringList ElementLibraryDialog::sameScreenDevices() const
+{
+    const QSize reference = referenceSize();
+    QStringList list;
+    if (!reference.isValid())
+        return list;
+    for (const QString& device : ElementCatalog::devices()) {
+        if (DeviceScreenSizes().value(device, QSize()) == reference)
+            list << device;
+    }
+    return list;
+}
+
+void ElementLibraryDialog::fillDeviceCombo()
+{
+    const QString remembered = deviceCombo->currentData().toString();
+    const QSignalBlocker blocker(deviceCombo);
+    deviceCombo->clear();
+    if (!deviceName.isEmpty()) {
+        deviceCombo->addItem(tr("This config (%1)").arg(deviceName), kDevicePrefix + deviceName);
+        const QStringList sameScreen = sameScreenDevices();
+        if (sameScreen.size() >= 2) {
+            const QSize reference = referenceSize();
+            deviceCombo->addItem(tr("Same screen size — %1x%2 (%3)")
+                                     .arg(reference.width())
+                                     .arg(reference.height())
+                                     .arg(sameScreen.join(QStringLiteral(", "))),
+                                 kSizeFilter);
+        }
+    }
+    deviceCombo->addItem(tr("All devices"), QString());
+    deviceCombo->insertSeparator(deviceCombo->count());
+    for (const QString& device : ElementCatalog::devices()) {
+        const QString text =
+            ElementCatalog::isDeviceStable(device) ? device : tr("%1  (not installed)").arg(device);
+        deviceCombo->addItem(text, kDevicePrefix + device);
+    }
+    int index = 0;
+    for (int i = 0; i < deviceCombo->count(); ++i) {
+        const QVariant data = deviceCombo->itemData(i);
+        if (data.isValid() && data.toString() == remembered) {
+            index = i;
+            break;
+        }
+    }
+    deviceCombo->setCurrentIndex(index);
+}
+
+bool ElementLibraryDialog::passesFilters(const ElementCatalogEntry& entry, const QStringList& sameScreen) const
+{
+    const QString deviceFilter = deviceCombo->currentData().toString();
+    const QString typeFilter = typeCombo->currentData().toString();
+    const QString text = filterEdit->text().trimmed();
+    if (deviceFilter.startsWith(kDevicePrefix) && entry.device != deviceFilter.mid(kDevicePrefix.size()))
+        return false;
+    if (deviceFilter == kSizeFilter && !sameScreen.contains(entry.device))
+        return false;
+    if (!typeFilter.isEmpty() && typeFilter != entry.kind)
+        return false;
+    if (!text.isEmpty() && !entry.page.contains(text, Qt::CaseInsensitive)
+        && !entry.item.contains(text, Qt::CaseInsensitive))
+        return false;
+    return true;
+}
+
+QString ElementLibraryDialog::toolTipFor(const ElementCatalogEntry& entry, const QStringList& sameScreen) const
+{
+    QString tip = QStringLiteral("%1\n%2\n%3").arg(entry.device, entry.relPath, kindLabel(entry.kind));
+    if (!entry.scales.isEmpty())
+        tip += tr("\nScales: %1").arg(scaleList(entry.scales));
+    if (!deviceName.isEmpty() && entry.device != deviceName) {
+        if (sameScreen.contains(entry.device))
+            tip += tr("\n\nFrom %1: same screen size, so its artwork must be copied into a homebrew set for %2 "
+                      "before use.")
+                       .arg(entry.device, deviceName);
+        else
+            tip += tr("\n\nFrom %1: a different screen size to %2 — its artwork would need rescaling as well as "
+                      "copying.")
+                       .arg(entry.device, deviceName);
+    }
+    if (!entry.stable)
+        tip += tr("\n\nNot installed: download the %1 device in RaceStudio3 before using this element.")
+                   .arg(entry.device);
+    return tip;
+}
+
+QPixmap ElementLibraryDialog::thumbnailFor(const ElementCatalogEntry& entry)
+{
+    auto it = thumbnails.constFind(entry.absFolder);
+    if (it == thumbnails.constEnd())
+        it = thumbnails.insert(entry.absFolder, renderElementThumbnail(entry, kThumbnailSide));
+    return *it;
+}
+
+void ElementLibraryDialog::applyFilters()
+{
+    const QStringList sameScreen = sameScreenDevices();
+    grid->clear();
+    for (const ElementCatalogEntry& entry : ElementCatalog::entries()) {
+        if (!passesFilters(entry, sameScreen))
+            continue;
+        auto* item = new QListWidgetItem(QStringLiteral("%1/%2\n%3  %4x%5")
+                                             .arg(entry.page, entry.item, kindLabel(entry.kind))
+                                             .arg(entry.size.width())
+                                             .arg(entry.size.height()),
+                                         grid);
+        const QPixmap icon = thumbnailFor(entry);
+        if (!icon.isNull())
+            item->setIcon(QIcon(icon));
+        item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        item->setToolTip(toolTipFor(entry, sameScreen));
+    }
+    updateStatus();
+}
+
+void ElementLibraryDialog::updateStatus()
+{
+    if (ElementCatalog::entries().isEmpty()) {
+        statusLabel->setText(tr("No index yet. Press \"Refresh index\" to scan your RaceStudio3 install for native "
+                                "gauges and bars."));
+        return;
+    }
+    const QDateTime scanned = ElementCatalog::scannedAt();
+    const QString when = scanned.isValid() ? scanned.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : tr("just now");
+    statusLabel->setText(tr("Showing %1 of %2 elements  ·  indexed %3  ·  elements from devices marked \"not "
+                            "installed\" need that device downloaded in RaceStudio3 first.")
+                             .arg(grid->count())
+                             .arg(ElementCatalog::entries().size())
+                             .arg(when));
+}
+
+void ElementLibraryDialog::refreshIndex()
+{
+    // The scan processes events: a second click, or the Refresh slot reached
+    // again through them, must not start a scan inside the scan.
+    if (busy)
+        return;
+    busy = true;
+    refreshButton->setEnabled(false);
+
+    QProgressDialog progress(scanningText(), tr("Cancel"), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.show();
+    QCoreApplication::processEvents();
+    const int count = ElementCatalog::rebuild([&progress](int found, int) {
+        progress.setLabelText(tr("Scanning RaceStudio3 for native elements...\n%1 found").arg(found));
+        QCoreApplication::processEvents();
+    });
+    progress.close();
+
+    thumbnails.clear();
+    fillDeviceCombo();
+    applyFilters();
+    if (count >= 0)
+        statusLabel->setText(tr("Indexed %1 elements from your RaceStudio3 install.").arg(count));
+    refreshButton->setEnabled(true);
+    busy = false;
+    if (heldResult >= 0) {
+        const int result = heldResult;
+        heldResult = -1;
+        QDialog::done(result);
+    }
+}
+
+void ElementLibraryDialog::done(int result)
+{
+    if (busy) {
+        heldResult = result;
+        return;
+    }
+    QDialog::done(result);
+}

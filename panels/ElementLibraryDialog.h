@@ -1,0 +1,71 @@
+#pragma once
+
+#include "panels/ElementCatalogEntry.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+// "AIM Element Library": browses RaceStudio 3's native elements from the
+// element catalog as thumbnails, filtered by device, type and a text, and
+// rebuilds the catalog on request. Nothing is chosen or returned.
+//
+// A rebuild keeps the window alive by processing events from its progress
+// callback, so while it runs the dialog is busy: Refresh is disabled and a
+// close is held back until the scan returns.
+class ElementLibraryDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // deviceText: the configuration's device overlay folder ("mxs_12",
+    // "pdm/dash1"); screenSize: the current page's size, invalid without one.
+    ElementLibraryDialog(const QString& deviceText, const QSize& screenSize, QWidget* parent = nullptr);
+    ~ElementLibraryDialog() override;
+
+    // Screen size in pixels of the device folders whose size is known.
+    static const QHash<QString, QSize>& DeviceScreenSizes();
+
+    bool isBusy() const { return busy; }
+
+    // Holds a close back while a rebuild runs; it happens when the scan ends.
+    void done(int result) override;
+
+public Q_SLOTS:
+    void refreshIndex();
+    void applyFilters();
+
+private:
+    QWidget* createTopRow();
+    void createGrid();
+    void fillDeviceCombo();
+    QStringList sameScreenDevices() const;
+    QSize referenceSize() const;
+    bool passesFilters(const ElementCatalogEntry& entry, const QStringList& sameScreen) const;
+    QString toolTipFor(const ElementCatalogEntry& entry, const QStringList& sameScreen) const;
+    QPixmap thumbnailFor(const ElementCatalogEntry& entry);
+    void updateStatus();
+
+    QString deviceName;
+    QSize screenSize;
+    QListWidget* grid = nullptr;
+    QComboBox* deviceCombo = nullptr;
+    QComboBox* typeCombo = nullptr;
+    QLineEdit* filterEdit = nullptr;
+    QLabel* statusLabel = nullptr;
+    QPushButton* refreshButton = nullptr;
+    bool busy = false;
+    // The close asked for during a rebuild; -1 when none.
+    int heldResult = -1;
+    // Thumbnails by element folder: refiltering a large index must not read
+    // every image again. Cleared by a rebuild, which may find new art.
+    QHash<QString, QPixmap> thumbnails;
+};
