@@ -505,6 +505,13 @@ private Q_SLOTS:
         QTest::keyClick(canvas, Qt::Key_Backspace);
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy[0][0].toInt(), 1);
+        QCOMPARE(config.pages[0].masks.size(), size_t(3));
+
+        // Delete Element with a mask and no widget selected removes the mask.
+        select(*w, 0, 0);
+        QTest::keyClick(canvas, Qt::Key_Delete);
+        QCOMPARE(config.pages[0].masks.size(), size_t(2));
+        QCOMPARE(stackOf(*w)->count(), 3);
     }
 
     void failedWidgetDeleteLeavesHistory()
