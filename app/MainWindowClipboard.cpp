@@ -39,7 +39,7 @@ std::vector<pugi::xml_node> referencedAxes(const WidgetClipboard& clip, const st
             refs.insert(QString::fromUtf8(paramValue(node, "AXIS_REF")));
     }
     std::vector<pugi::xml_node> axes;
-    for (const pugi::xml_node axis : clipboardNodes(clip.axisEntries)) {
+    for (const pugi::xml_node axis : collectClipboardNodes(clip.axisEntries)) {
         if (axis && refs.contains(QString::fromUtf8(axis.attribute("i").value())))
             axes.push_back(axis);
     }
@@ -120,7 +120,7 @@ void MainWindow::copyWidget()
         return;
     }
 
-    WidgetClipboard& clip = WidgetClipboard::instance();
+    WidgetClipboard& clip = widgetClipboard();
     clip.clear();
     clip.entries = std::move(copies);
     clip.sourceDeviceFolder = overlayFolderForDeviceName(config.deviceName);
@@ -140,7 +140,7 @@ void MainWindow::copyWidget()
 
 void MainWindow::collectMaskArtFiles(const MaskElement& mask, const QStringList& axisIds)
 {
-    WidgetClipboard& clip = WidgetClipboard::instance();
+    WidgetClipboard& clip = widgetClipboard();
     QString art[4];
     static const char* const names[4] = {"PATH_REL_AiM_MASK", "PATH_IMAGE", "PATH_IMAGE_PRW", "PATH_MASK_FW"};
     WidgetClipboard::Documents axes;
@@ -172,7 +172,7 @@ void MainWindow::collectMaskArtFiles(const MaskElement& mask, const QStringList&
 
 void MainWindow::pasteWidget()
 {
-    const WidgetClipboard& clip = WidgetClipboard::instance();
+    const WidgetClipboard& clip = widgetClipboard();
     if (clip.isEmpty()) {
         statusBar()->showMessage(tr("Widget clipboard is empty -- copy a widget first"), 2000);
         return;
@@ -185,7 +185,7 @@ void MainWindow::pasteWidget()
     int target = canvas->selectedMask();
     if (target < 0)
         target = page->masks.empty() ? -1 : 0;
-    const std::vector<pugi::xml_node> nodes = clipboardNodes(clip.entries);
+    const std::vector<pugi::xml_node> nodes = collectClipboardNodes(clip.entries);
     if (nodes.empty())
         return;
     propertyPanel->clear();
@@ -218,7 +218,7 @@ void MainWindow::pasteWidget()
 // history as it was.
 bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& target, PasteOutcome& outcome)
 {
-    const WidgetClipboard& clip = WidgetClipboard::instance();
+    const WidgetClipboard& clip = widgetClipboard();
     const std::vector<pugi::xml_node> axes = referencedAxes(clip, nodes);
     QString text = nodes.size() == 1 ? tr("Paste widget") : tr("Paste %1 widgets").arg(nodes.size());
     if (target < 0)
@@ -277,7 +277,7 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
 // drawn from another folder needs those files beside its own art.
 void MainWindow::copyPastedArt(const std::vector<pugi::xml_node>& nodes, int target)
 {
-    const WidgetClipboard& clip = WidgetClipboard::instance();
+    const WidgetClipboard& clip = widgetClipboard();
     const MaskElement* mask = config.maskAt(currentPage, target);
     if (clip.maskPathRel.isEmpty() || !mask)
         return;

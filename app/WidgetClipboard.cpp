@@ -1,6 +1,6 @@
 #include "app/WidgetClipboard.h"
 
-WidgetClipboard& WidgetClipboard::instance()
+WidgetClipboard& widgetClipboard()
 {
     static WidgetClipboard clipboard;
     return clipboard;
@@ -29,7 +29,7 @@ void WidgetClipboard::clear()
     hasMaskArt = false;
 }
 
-std::vector<pugi::xml_node> clipboardNodes(const WidgetClipboard::Documents& list)
+std::vector<pugi::xml_node> collectClipboardNodes(const WidgetClipboard::Documents& list)
 {
     std::vector<pugi::xml_node> nodes;
     nodes.reserve(list.size());

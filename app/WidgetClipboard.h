@@ -14,9 +14,6 @@ class WidgetClipboard {
 public:
     using Documents = std::vector<std::unique_ptr<pugi::xml_document>>;
 
-    // The process-wide record, built empty on first use.
-    static WidgetClipboard& instance();
-
     // Deletes every document of the list and empties it.
     static void clearEntries(Documents& list);
     // Back to the empty record: both lists, all texts, numbers 0, flags false.
@@ -46,6 +43,9 @@ public:
     Documents axisEntries;
 };
 
+// The process-wide record, built empty on first use.
+WidgetClipboard& widgetClipboard();
+
 // The first node of each document, in list order (a null node for an empty
 // document).
-std::vector<pugi::xml_node> clipboardNodes(const WidgetClipboard::Documents& list);
+std::vector<pugi::xml_node> collectClipboardNodes(const WidgetClipboard::Documents& list);

@@ -111,7 +111,7 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { m_rs3 = std::make_unique<Rs3Fixture>(); }
-    void init() { WidgetClipboard::instance().clear(); }
+    void init() { widgetClipboard().clear(); }
 
     void readParamIntTable_data()
     {
@@ -142,11 +142,11 @@ private Q_SLOTS:
         select(*w, 0, 1, -1);
         w->copyWidget();
         QCOMPARE(status(*w), QStringLiteral("Select a widget first to copy it"));
-        QVERIFY(WidgetClipboard::instance().isEmpty());
+        QVERIFY(widgetClipboard().isEmpty());
 
         copyDemoDigit(*w);
         QCOMPARE(status(*w), QStringLiteral("Copied widget 03 -- Ctrl+V to paste"));
-        const WidgetClipboard& clip = WidgetClipboard::instance();
+        const WidgetClipboard& clip = widgetClipboard();
         QCOMPARE(clip.entries.size(), size_t(1));
         QCOMPARE(QByteArray(clip.entries[0]->first_child().attribute("i").value()), QByteArray("03"));
         QCOMPARE(clip.axisEntries.size(), size_t(1));
@@ -175,7 +175,7 @@ private Q_SLOTS:
         QCOMPARE(canvasOf(*w)->multiSelection().size(), 3);
         w->copyWidget();
         QCOMPARE(status(*w), QStringLiteral("Copied 3 widgets -- Ctrl+V to paste"));
-        const WidgetClipboard& clip = WidgetClipboard::instance();
+        const WidgetClipboard& clip = widgetClipboard();
         QStringList ids, axes;
         for (const auto& doc : clip.entries)
             ids << QString::fromUtf8(doc->first_child().attribute("i").value());
@@ -249,7 +249,7 @@ private Q_SLOTS:
         QCOMPARE(canvasOf(*w)->selectedMask(), mask);
         QCOMPARE(canvasOf(*w)->selectedWidget(), int(target.widgets.size()) - 1);
         // The clipboard keeps the copied ids for the next paste.
-        QCOMPARE(paramValue(WidgetClipboard::instance().entries[0]->first_child(), "AXIS_REF"), QByteArray("00"));
+        QCOMPARE(paramValue(widgetClipboard().entries[0]->first_child(), "AXIS_REF"), QByteArray("00"));
 
         if (masksBefore == 0) {
             QCOMPARE(target.id, QStringLiteral("auto_mask.1"));
