@@ -125,6 +125,64 @@ private Q_SLOTS:
         QVERIFY(window->findChild<QUndoStack*>()->isClean());
     }
 
+    // What the load rebuilt and the page backgrounds, in the status bar: a
+    // missing background outranks a switched-off one and the rebuild report.
+    void loadStatusReports_data()
+    {
+        QTest::addColumn<bool>("missing");
+        QTest::addColumn<bool>("switchedOff");
+        QTest::addColumn<QString>("status");
+        const QString rebuilt = QStringLiteral("Opened Race.zconf2 (3 pages) \u2014 rebuilt 1 box graphic(s)");
+        QTest::newRow("rebuilt only") << false << false << rebuilt;
+        QTest::newRow("both kinds of background")
+            << true << true
+            << QStringLiteral("1 page(s) declare a background image that is not on this machine \u2014 RaceStudio 3 "
+                              "will report an image error every time this file is opened. Tools \u25b8 Check config "
+                              "for detail.");
+        QTest::newRow("switched off")
+            << false << true
+            << QStringLiteral("1 page(s): the background picture is not switched on for the dash, so it shows black "
+                              "behind your boxes. Your boxes and data are fine. Tools \u25b8 Check config \u25b8 "
+                              "Repair switches it on.");
+    }
+
+    void loadStatusReports()
+    {
+        QFETCH(bool, missing);
+        QFETCH(bool, switchedOff);
+        QFETCH(QString, status);
+        const QString sets = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/");
+        m_rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
+        m_rs3->addDeviceFolder(Rs3Fixture::Beta, QStringLiteral("mxg_12"));
+        QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable, sets + QStringLiteral("s02/p01/bkg.png"), "x"));
+        QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable, sets + QStringLiteral("s02/p02/bkg.tgz"), "x"));
+        QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable, sets + QStringLiteral("s02/p03/bkg.png"), "x"));
+
+        ConfigFixture cfg;
+        // A homebrew panel whose art is not installed (a new one per row, since
+        // the load installs it): drawn again at load.
+        cfg.device().page(QStringLiteral("Panel")).pagePath = sets + QStringLiteral("s02/p03");
+        cfg.device().pages[0].mask(Fx::mask("mb", 10, 10, 200, 100)
+                                       .p("PATH_REL_AiM_MASK", sets + QStringLiteral("s04_homebrew/zbox_Race/Items/mbox_%1/").arg(QTest::currentDataTag()).replace(' ', '_'))
+                                       .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                                       .add(Fx::digit("d", 10, 40, 40, 20)));
+        FixturePage& declared = cfg.device().page(QStringLiteral("Declared"));
+        declared.pagePath = sets + (missing ? QStringLiteral("s02/p01") : QStringLiteral("s02/p03"));
+        declared.mask(Fx::mask("m1", 0, 0, 100, 50));
+        if (missing)
+            declared.param(QStringLiteral("PATH_IMAGE_SFONDO_FW"), QStringLiteral("bkg.tgz"));
+        FixturePage& off = cfg.device().page(QStringLiteral("Off"));
+        off.pagePath = sets + (switchedOff ? QStringLiteral("s02/p02") : QStringLiteral("s02/p03"));
+        off.mask(Fx::mask("m2", 0, 0, 100, 50));
+        const QString path = cfg.writeTempZip(QStringLiteral("Race.zconf2"));
+
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        QCOMPARE(configOf(*window).homebrewRepairCount, 1);
+        QCOMPARE(window->statusBar()->currentMessage(), status);
+    }
+
     // Edit, Save, reopen; then the repaired-file backup in its three cases.
     void saveKeepsEditAndPreRepairCopy_data()
     {
