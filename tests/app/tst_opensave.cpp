@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/OpenThemeDialog.h"
 #include "app/WindowedStart.h"
+#include "artwork/TgzImage.h"
 #include "canvas/DashCanvas.h"
 #include "check/ConfigRepair.h"
 #include "editing/NewPageCommand.h"
@@ -13,6 +14,7 @@
 #include "support/ZipFixture.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -104,6 +106,12 @@ private Q_SLOTS:
     void openReportsAndTitles()
     {
         ScriptedAsker asker;
+        {
+            // Nothing open: no name, no device.
+            MainWindow empty;
+            empty.updateWindowTitle();
+            QCOMPARE(empty.windowTitle(), QStringLiteral("Korvelanto"));
+        }
         const QString path = demoCopy();
         auto window = openedWindow(asker, path);
         QVERIFY(window);
@@ -181,6 +189,73 @@ private Q_SLOTS:
         QVERIFY(window);
         QCOMPARE(configOf(*window).homebrewRepairCount, 1);
         QCOMPARE(window->statusBar()->currentMessage(), status);
+    }
+
+    // Both load repairs counted: coloured bar art and a homebrew panel, each
+    // missing from the installs when the window opens the file.
+    void loadStatusBothRebuilds_data()
+    {
+        QTest::addColumn<bool>("withPanel");
+        QTest::addColumn<QString>("rebuilt");
+        QTest::newRow("bars only") << false << "1 colored bar(s)";
+        QTest::newRow("both") << true << "1 box graphic(s) and 1 colored bar(s)";
+    }
+
+    void loadStatusBothRebuilds()
+    {
+        QFETCH(bool, withPanel);
+        QFETCH(QString, rebuilt);
+        const QString sets = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/");
+        const QString stock = sets + QStringLiteral("s02/bar/Items/b1/");
+        m_rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
+        m_rs3->addDeviceFolder(Rs3Fixture::Beta, QStringLiteral("mxg_12"));
+        QImage bar(40, 20, QImage::Format_ARGB32);
+        bar.fill(QColor(220, 220, 220));
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && bar.save(&buffer, "PNG"));
+        QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable, stock + QStringLiteral("mask.png"), png));
+        QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable, stock + QStringLiteral("mask.tgz"), TgzImage::encode(bar)));
+
+        ConfigFixture cfg;
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
+        FixturePage& page = cfg.device().page(QStringLiteral("Main"));
+        page.mask(Fx::mask("mb" + tag, 10, 20, 120, 30)
+                      .p("PATH_REL_AiM_MASK", stock)
+                      .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                      .add(Fx::bargraph("b1", 0, 0, 100, 25, "a1")
+                               .p("XEnd1", 100)
+                               .p("XEnd2", 100)
+                               .p("LINES_X_HOT_MOUSE", "0,0,100,0,100,25,0,25,0,0")
+                               .add(Fx::stepScale({{"0", "0"}, {"100", "9000"}}))));
+        const QString panel = sets + QStringLiteral("s04_homebrew/zbox_Race/Items/mboxb_%1/").arg(tag);
+        if (withPanel) {
+            page.mask(Fx::mask("mp", 10, 100, 200, 100)
+                          .p("PATH_REL_AiM_MASK", panel)
+                          .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                          .add(Fx::digit("d", 10, 40, 40, 20)));
+        }
+        const QString path = cfg.writeTempZip(QStringLiteral("Race.zconf2"));
+        QString colouredRel;
+        {
+            DashConfig c;
+            QVERIFY(c.load(path));
+            QVERIFY(c.applyBarColor(0, 0));
+            colouredRel = QString::fromUtf8(
+                c.pages[0].masks[0].node.find_child_by_attribute("p", "n", "PATH_REL_AiM_MASK").text().get());
+            QVERIFY(c.save(path));
+        }
+        QVERIFY(colouredRel != stock);
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            QDir(m_rs3->absolutePath(root, colouredRel)).removeRecursively();
+            QDir(m_rs3->absolutePath(root, panel)).removeRecursively();
+        }
+
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QStringLiteral("Opened Race.zconf2 (1 pages) \u2014 rebuilt ") + rebuilt);
     }
 
     // Edit, Save, reopen; then the repaired-file backup in its three cases.
