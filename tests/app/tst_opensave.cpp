@@ -133,6 +133,38 @@ private Q_SLOTS:
         QVERIFY(window->findChild<QUndoStack*>()->isClean());
     }
 
+    // The title names the configuration (its pending new name first, else
+    // the file) and the device; the badge shows only with a device.
+    void titleCases_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("name and device") << "Club" << "MXS 1.2" << "Korvelanto - Club [MXS 1.2]";
+        QTest::newRow("file and device") << "" << "MXS 1.2" << "Korvelanto - FILE [MXS 1.2]";
+        QTest::newRow("name, no device") << "Club" << "" << "Korvelanto - Club";
+    }
+
+    void titleCases()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, device);
+        QFETCH(QString, title);
+        ScriptedAsker asker;
+        const QString path = demoCopy();
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        DashConfig& config = configOf(*window);
+        config.newConfigName = name;
+        config.deviceName = device;
+        window->updateWindowTitle();
+        QCOMPARE(window->windowTitle(), QString(title).replace("FILE", QFileInfo(path).fileName()));
+        bool badgeShown = false;
+        for (QLabel* label : window->statusBar()->findChildren<QLabel*>())
+            badgeShown |= !device.isEmpty() && label->text() == device && !label->isHidden();
+        QCOMPARE(badgeShown, !device.isEmpty());
+    }
+
     // What the load rebuilt and the page backgrounds, in the status bar: a
     // missing background outranks a switched-off one and the rebuild report.
     void loadStatusReports_data()
