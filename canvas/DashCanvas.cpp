@@ -1,9 +1,11 @@
 #include "canvas/DashCanvas.h"
 
+#include "canvas/IDataSource.h"
 #include "model/InstallRoots.h"
 
 #include <QPainter>
 #include <QPaintEvent>
+#include <QUndoStack>
 #include <algorithm>
 #include <cstring>
 
@@ -50,29 +52,35 @@ void DashCanvas::setPage(PageModel* page)
     m_multiSelection.clear();
     m_artworkCache.clear();
     m_maskImageCache.clear();
-    update();
+    refresh();
 }
 
 void DashCanvas::setConfig(DashConfig* config)
 {
     m_fontConfig = config;
-    update();
+    refresh();
 }
 
 void DashCanvas::setUndoStack(QUndoStack* stack)
 {
+    if (m_undoStack)
+        disconnect(m_undoStack, nullptr, this, nullptr);
     m_undoStack = stack;
+    // Every command changes records the kept frame was painted from.
+    if (stack)
+        connect(stack, &QUndoStack::indexChanged, this, [this](int) { dropFrame(); });
 }
 
 void DashCanvas::setDataSource(IDataSource* source)
 {
     m_dataSource = source;
-    update();
+    refresh();
 }
 
 void DashCanvas::setTime(double seconds)
 {
     m_timeSec = seconds;
+    m_tickPending = true;
     // Synchronous, so every playback frame is drawn before the next tick.
     repaint();
 }
@@ -80,7 +88,7 @@ void DashCanvas::setTime(double seconds)
 void DashCanvas::setSpeedUnit(int unit)
 {
     m_speedUnit = unit;
-    update();
+    refresh();
 }
 
 void DashCanvas::setGrid(bool snap, int size)
@@ -93,32 +101,43 @@ void DashCanvas::setMaskImageProvider(std::function<QImage(int)> provider)
 {
     m_maskImageProvider = std::move(provider);
     m_maskImageCache.clear();
-    update();
+    refresh();
 }
 
 void DashCanvas::setIconPreviewProvider(std::function<QString(int)> provider)
 {
     m_iconPreviewProvider = std::move(provider);
-    update();
+    refresh();
 }
 
 void DashCanvas::setIconGraphicProvider(std::function<QString(int)> provider)
 {
     m_iconGraphicProvider = std::move(provider);
-    update();
+    refresh();
 }
 
 void DashCanvas::invalidateMaskImageCache()
 {
     m_maskImageCache.clear();
+    refresh();
+}
+
+void DashCanvas::refresh()
+{
+    dropFrame();
     update();
+}
+
+void DashCanvas::dropFrame()
+{
+    m_frameValid = false;
 }
 
 void DashCanvas::invalidateRenderCaches()
 {
     m_artworkCache.clear();
     m_maskImageCache.clear();
-    update();
+    refresh();
 }
 
 void DashCanvas::setSelectedMask(int index)
@@ -127,7 +146,7 @@ void DashCanvas::setSelectedMask(int index)
     m_maskArmed = false;
     m_selectedWidget = -1;
     m_multiSelection.clear();
-    update();
+    refresh();
 }
 
 void DashCanvas::setSelectedWidget(int index)
@@ -139,7 +158,7 @@ void DashCanvas::setSelectedWidget(int index)
         if (index >= 0 && index < count)
             m_selectedWidget = index;
     }
-    update();
+    refresh();
 }
 
 void DashCanvas::selectAllWidgets()
@@ -149,14 +168,14 @@ void DashCanvas::selectAllWidgets()
     const int count = validMask ? int(m_page->masks[size_t(m_selectedMask)].widgets.size()) : 0;
     if (count == 0) {
         m_selectedWidget = -1;
-        update();
+        refresh();
         return;
     }
     for (int i = 0; i < count; ++i)
         m_multiSelection.insert(i);
     m_selectedWidget = 0;
     Q_EMIT widgetSelected(m_selectedMask, 0);
-    update();
+    refresh();
 }
 
 void DashCanvas::clearSelectionAndRepaint()
@@ -165,7 +184,7 @@ void DashCanvas::clearSelectionAndRepaint()
     m_selectedMask = -1;
     m_selectedWidget = -1;
     m_multiSelection.clear();
-    update();
+    refresh();
 }
 
 // --- geometry ---------------------------------------------------------
@@ -269,6 +288,23 @@ void DashCanvas::paintEvent(QPaintEvent*)
 
 void DashCanvas::paintPage(QPainter& painter)
 {
+    const bool tick = m_tickPending;
+    m_tickPending = false;
+    // The kept frame is a plain image of the widget: a painter that scales
+    // or translates gets the frame painted directly.
+    const QPaintDevice* device = painter.device();
+    if (!painter.worldTransform().isIdentity() || !device || device->devicePixelRatio() != 1.0) {
+        dropFrame();
+        paintPass(painter, nullptr);
+        return;
+    }
+    if (!tick || !paintTickFrame(painter))
+        paintFullFrame(painter);
+    painter.drawImage(0, 0, m_frame);
+}
+
+void DashCanvas::paintPass(QPainter& painter, const QRegion* clip)
+{
     const InstallRootsPass roots; // one settings read for every look-up of this frame
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(0, 0, width(), height()), QColor(50, 50, 50));
@@ -283,12 +319,76 @@ void DashCanvas::paintPage(QPainter& painter)
 
     paintGrid(painter);
 
-    for (int index : paintOrder())
+    const QVector<int> order = clip ? m_frameOrder : paintOrder();
+    for (int index : order) {
+        if (clip && !clip->intersects(m_maskExtents[index].toAlignedRect()))
+            continue;
         drawMask(painter, m_page->masks[size_t(index)], index);
+    }
 
     if (!previewMode)
-        paintWidgetOutlines(painter);
+        paintWidgetOutlines(painter, clip);
     paintSelectionHandles(painter);
+}
+
+void DashCanvas::paintFullFrame(const QPainter& target)
+{
+    if (m_frame.size() != size())
+        m_frame = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&m_frame);
+        painter.setFont(target.font());
+        painter.setRenderHints(target.renderHints());
+        painter.setLayoutDirection(target.layoutDirection());
+        paintPass(painter, nullptr);
+    }
+    m_frameValid = true;
+    m_framePreview = previewMode;
+    m_framePage = m_page;
+    m_frameSourceValid = m_dataSource && m_dataSource->isValid();
+    m_frameOrder = paintOrder();
+    m_frameFont = target.font();
+    m_liveParts.clear();
+    m_maskExtents.clear();
+    if (!m_page)
+        return;
+    const InstallRootsPass roots;
+    m_maskExtents.reserve(int(m_page->masks.size()));
+    for (int m = 0; m < int(m_page->masks.size()); ++m)
+        m_maskExtents.append(maskExtent(m_page->masks[size_t(m)], m));
+}
+
+bool DashCanvas::paintTickFrame(const QPainter& target)
+{
+    if (!m_frameValid || m_frame.size() != size() || m_framePreview != previewMode || m_framePage != m_page
+        || m_frameSourceValid != (m_dataSource && m_dataSource->isValid())
+        || (m_page && m_maskExtents.size() != int(m_page->masks.size())))
+        return false;
+    if (m_liveParts.isEmpty())
+        return true;
+
+    const InstallRootsPass roots;
+    QRegion damage;
+    QVector<QRectF> extents = m_maskExtents;
+    for (LivePart& part : m_liveParts) {
+        damage += part.extent.toAlignedRect();
+        if (!part.moving)
+            continue;
+        part.extent = movingExtent(m_page->masks[size_t(part.mask)], part.widget);
+        damage += part.extent.toAlignedRect();
+        extents[part.mask] |= part.extent;
+    }
+    std::swap(extents, m_maskExtents);
+    {
+        QPainter painter(&m_frame);
+        painter.setFont(target.font());
+        painter.setRenderHints(target.renderHints());
+        painter.setLayoutDirection(target.layoutDirection());
+        painter.setClipRegion(damage);
+        paintPass(painter, &damage);
+    }
+    std::swap(extents, m_maskExtents);
+    return true;
 }
 
 void DashCanvas::paintGrid(QPainter& painter)
@@ -317,16 +417,19 @@ void DashCanvas::paintGrid(QPainter& painter)
     painter.drawLine(toWidget(0, H / 2), toWidget(W, H / 2));
 }
 
-void DashCanvas::paintWidgetOutlines(QPainter& painter)
+void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRegion* clip)
 {
     for (int m = 0; m < int(m_page->masks.size()); ++m) {
         const MaskElement& mask = m_page->masks[size_t(m)];
         for (int w = 0; w < int(mask.widgets.size()); ++w) {
+            const QRectF rect = widgetRect(mask, mask.widgets[size_t(w)]);
+            if (clip && !clip->intersects(rect.adjusted(-3, -3, 3, 3).toAlignedRect()))
+                continue;
             const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));
             painter.save();
             painter.setBrush(Qt::NoBrush);
             painter.setPen(selected ? QPen(QColor(255, 255, 0), 2) : QPen(QColor(255, 255, 255, 110), 1));
-            painter.drawRect(widgetRect(mask, mask.widgets[size_t(w)]));
+            painter.drawRect(rect);
             painter.restore();
         }
     }
