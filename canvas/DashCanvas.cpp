@@ -303,7 +303,7 @@ void DashCanvas::paintPage(QPainter& painter)
     painter.drawImage(0, 0, m_frame);
 }
 
-void DashCanvas::paintPass(QPainter& painter, const QRegion* clip)
+void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
 {
     const InstallRootsPass roots; // one settings read for every look-up of this frame
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -368,15 +368,31 @@ bool DashCanvas::paintTickFrame(const QPainter& target)
         return true;
 
     const InstallRootsPass roots;
-    QRegion damage;
+    // Each live part's old and new reach, merged until no two overlap: each
+    // pixel is repainted once, under a plain rectangular clip.
+    QVector<QRect> damage;
     QVector<QRectF> extents = m_maskExtents;
     for (LivePart& part : m_liveParts) {
-        damage += part.extent.toAlignedRect();
-        if (!part.moving)
-            continue;
-        part.extent = movingExtent(m_page->masks[size_t(part.mask)], part.widget);
-        damage += part.extent.toAlignedRect();
-        extents[part.mask] |= part.extent;
+        QRect rect = part.extent.toAlignedRect();
+        if (part.moving) {
+            part.extent = movingExtent(m_page->masks[size_t(part.mask)], part.widget);
+            rect |= part.extent.toAlignedRect();
+            extents[part.mask] |= part.extent;
+        }
+        damage.append(rect & QRect(QPoint(0, 0), size()));
+    }
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (int i = 0; i < damage.size(); ++i) {
+            for (int j = i + 1; j < damage.size(); ++j) {
+                if (damage[i].intersects(damage[j])) {
+                    damage[i] |= damage[j];
+                    damage.removeAt(j);
+                    merged = true;
+                    --j;
+                }
+            }
+        }
     }
     std::swap(extents, m_maskExtents);
     {
@@ -384,8 +400,14 @@ bool DashCanvas::paintTickFrame(const QPainter& target)
         painter.setFont(target.font());
         painter.setRenderHints(target.renderHints());
         painter.setLayoutDirection(target.layoutDirection());
-        painter.setClipRegion(damage);
-        paintPass(painter, &damage);
+        for (const QRect& rect : damage) {
+            if (rect.isEmpty())
+                continue;
+            painter.save();
+            painter.setClipRect(rect);
+            paintPass(painter, &rect);
+            painter.restore();
+        }
     }
     std::swap(extents, m_maskExtents);
     return true;
@@ -417,7 +439,7 @@ void DashCanvas::paintGrid(QPainter& painter)
     painter.drawLine(toWidget(0, H / 2), toWidget(W, H / 2));
 }
 
-void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRegion* clip)
+void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
 {
     for (int m = 0; m < int(m_page->masks.size()); ++m) {
         const MaskElement& mask = m_page->masks[size_t(m)];

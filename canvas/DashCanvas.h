@@ -258,7 +258,7 @@ protected:
 private:
     // Everything a frame shows, in paint order. With a clip, only what may
     // touch it is painted (the painter is clipped to it as well).
-    void paintPass(QPainter& painter, const QRegion* clip);
+    void paintPass(QPainter& painter, const QRect* clip);
     // Paints a frame into m_frame from scratch and notes what the values
     // of the next tick may change.
     void paintFullFrame(const QPainter& target);
@@ -275,7 +275,7 @@ private:
     bool widgetIsLive(const WidgetModel& widget) const;
     bool maskValueIsLive(const MaskElement& mask) const;
     void paintGrid(QPainter& painter);
-    void paintWidgetOutlines(QPainter& painter, const QRegion* clip);
+    void paintWidgetOutlines(QPainter& painter, const QRect* clip);
     void paintSelectionHandles(QPainter& painter);
     // The live value of a gauge mask; 0 without a usable source or channel.
     double gaugeValue(const MaskElement& mask) const;

@@ -198,6 +198,8 @@ struct TextLayout {
     QRectF box;
     QPointF origin; // left end of the baseline
     double advance = 0.0;
+    double ascent = 0.0;
+    double descent = 0.0;
     bool clipped = false;
     QRectF clip;
 };
@@ -267,6 +269,8 @@ TextLayout layoutWidgetText(const QFont& baseFont, const MaskElement& mask, cons
     layout.box = box;
     layout.origin = QPointF(x, baseline);
     layout.advance = advance;
+    layout.ascent = metrics.ascent();
+    layout.descent = metrics.descent();
     // Never spill sideways out of a sized widget; vertically it may.
     layout.clipped = widget.w > 0;
     if (layout.clipped)
@@ -274,13 +278,14 @@ TextLayout layoutWidgetText(const QFont& baseFont, const MaskElement& mask, cons
     return layout;
 }
 
-// Where the glyphs of a laid-out text may reach: well beyond any font's
-// ascent, descent and side bearings, and within the clip of a sized widget.
+// Where the glyphs of a laid-out text may reach: beyond the font's ascent,
+// descent and side bearings, and within the clip of a sized widget.
 QRectF textExtent(const TextLayout& layout)
 {
     const double p = layout.pixels;
     const QPointF o = layout.origin;
-    QRectF extent(o.x() - p, o.y() - 2.0 * p, layout.advance + 2.0 * p, 3.0 * p);
+    const double top = o.y() - layout.ascent - 0.25 * p;
+    QRectF extent(o.x() - p, top, layout.advance + 2.0 * p, layout.ascent + layout.descent + 0.5 * p);
     if (layout.clipped) {
         extent.setLeft(layout.clip.left() - 1.0);
         extent.setRight(layout.clip.right() + 1.0);
