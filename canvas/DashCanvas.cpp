@@ -319,12 +319,15 @@ void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
 
     paintGrid(painter);
 
+    m_passClip = clip;
     const QVector<int> order = clip ? m_frameOrder : paintOrder();
     for (int index : order) {
         if (clip && !clip->intersects(m_maskExtents[index].toAlignedRect()))
             continue;
         drawMask(painter, m_page->masks[size_t(index)], index);
     }
+
+    m_passClip = nullptr;
 
     if (!previewMode)
         paintWidgetOutlines(painter, clip);
@@ -350,8 +353,15 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_frameFont = target.font();
     m_liveParts.clear();
     m_maskExtents.clear();
+    m_widgetExtents.clear();
+    m_outlineRects.clear();
     if (!m_page)
         return;
+    for (const MaskElement& mask : m_page->masks) {
+        m_widgetExtents.append(QVector<QRectF>(int(mask.widgets.size())));
+        for (const WidgetModel& widget : mask.widgets)
+            m_outlineRects.append(widgetRect(mask, widget));
+    }
     const InstallRootsPass roots;
     m_maskExtents.reserve(int(m_page->masks.size()));
     for (int m = 0; m < int(m_page->masks.size()); ++m)
@@ -377,6 +387,8 @@ bool DashCanvas::paintTickFrame(const QPainter& target)
         if (part.moving) {
             part.extent = movingExtent(m_page->masks[size_t(part.mask)], part.widget);
             rect |= part.extent.toAlignedRect();
+            if (part.widget >= 0)
+                m_widgetExtents[part.mask][part.widget] = part.extent;
             extents[part.mask] |= part.extent;
         }
         damage.append(rect & QRect(QPoint(0, 0), size()));
@@ -441,10 +453,12 @@ void DashCanvas::paintGrid(QPainter& painter)
 
 void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
 {
+    int outline = 0;
     for (int m = 0; m < int(m_page->masks.size()); ++m) {
         const MaskElement& mask = m_page->masks[size_t(m)];
-        for (int w = 0; w < int(mask.widgets.size()); ++w) {
-            const QRectF rect = widgetRect(mask, mask.widgets[size_t(w)]);
+        for (int w = 0; w < int(mask.widgets.size()); ++w, ++outline) {
+            // A tick's repaint uses the outlines of the kept frame: nothing moved since.
+            const QRectF rect = clip ? m_outlineRects[outline] : widgetRect(mask, mask.widgets[size_t(w)]);
             if (clip && !clip->intersects(rect.adjusted(-3, -3, 3, 3).toAlignedRect()))
                 continue;
             const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));

@@ -321,5 +321,8 @@ private:
     QVector<int> m_frameOrder;
     QFont m_frameFont;
     QVector<QRectF> m_maskExtents;
+    QVector<QVector<QRectF>> m_widgetExtents; // [mask][widget]
+    QVector<QRectF> m_outlineRects;           // widget outlines, mask by mask
+    const QRect* m_passClip = nullptr;        // the rectangle a tick repaints
     QVector<LivePart> m_liveParts;
 };

@@ -341,7 +341,10 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
         }
     } else {
         // 11. The widgets with their live values.
-        for (const WidgetModel& widget : mask.widgets) {
+        for (int w = 0; w < int(mask.widgets.size()); ++w) {
+            const WidgetModel& widget = mask.widgets[size_t(w)];
+            if (m_passClip && !m_passClip->intersects(m_widgetExtents[maskIndex][w].toAlignedRect()))
+                continue;
             if (widget.kind == WidgetLabel && widget.hidden != 0)
                 continue;
             if (previewMode && widget.kind == WidgetBargraph && (styledImage || homebrewBar))
@@ -405,13 +408,16 @@ QRectF DashCanvas::maskExtent(const MaskElement& mask, int maskIndex)
     for (int w = 0; w < int(mask.widgets.size()); ++w) {
         const WidgetModel& widget = mask.widgets[size_t(w)];
         if (!widgetIsLive(widget)) {
-            extent |= widgetExtent(mask, widget, liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit));
+            const QRectF reach = widgetExtent(mask, widget, liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit));
+            m_widgetExtents[maskIndex][w] = reach;
+            extent |= reach;
             continue;
         }
         // A sized Digit is clipped to its width: its reach does not depend on the value.
         const bool moving = widget.kind == WidgetDigit && widget.w <= 0;
         const QRectF reach = movingExtent(mask, w);
         m_liveParts.append({ maskIndex, w, moving, reach });
+        m_widgetExtents[maskIndex][w] = reach;
         extent |= reach;
     }
     return extent;
