@@ -322,7 +322,7 @@ void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
     m_passClip = clip;
     const QVector<int> order = clip ? m_frameOrder : paintOrder();
     for (int index : order) {
-        if (clip && !clip->intersects(m_maskExtents[index].toAlignedRect()))
+        if (clip && !QRectF(*clip).intersects(m_maskExtents[index]))
             continue;
         drawMask(painter, m_page->masks[size_t(index)], index);
     }
@@ -355,9 +355,12 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_maskExtents.clear();
     m_widgetExtents.clear();
     m_outlineRects.clear();
+    m_boxStyles.clear();
+    m_barArtworks.clear();
     if (!m_page)
         return;
     for (const MaskElement& mask : m_page->masks) {
+        m_boxStyles.append(boxOutlineStyle(mask));
         m_widgetExtents.append(QVector<QRectF>(int(mask.widgets.size())));
         for (const WidgetModel& widget : mask.widgets)
             m_outlineRects.append(widgetRect(mask, widget));
@@ -459,7 +462,7 @@ void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
         for (int w = 0; w < int(mask.widgets.size()); ++w, ++outline) {
             // A tick's repaint uses the outlines of the kept frame: nothing moved since.
             const QRectF rect = clip ? m_outlineRects[outline] : widgetRect(mask, mask.widgets[size_t(w)]);
-            if (clip && !clip->intersects(rect.adjusted(-3, -3, 3, 3).toAlignedRect()))
+            if (clip && !QRectF(*clip).intersects(rect.adjusted(-3, -3, 3, 3)))
                 continue;
             const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));
             painter.save();

@@ -324,5 +324,12 @@ private:
     QVector<QVector<QRectF>> m_widgetExtents; // [mask][widget]
     QVector<QRectF> m_outlineRects;           // widget outlines, mask by mask
     const QRect* m_passClip = nullptr;        // the rectangle a tick repaints
+    // What a tick's repaint reads of the XML, kept with the frame.
+    QVector<BoxOutlineStyle> m_boxStyles;
+    QHash<quint64, std::pair<bool, BarArtwork>> m_barArtworks; // by widgetKey: usable, artwork
+    // mask index << 32 | widget index of a widget of the shown page; ~0 for any other.
+    quint64 widgetKey(const MaskElement& mask, const WidgetModel& widget) const;
+    // barArtwork() through m_barArtworks while the kept frame holds.
+    bool keptBarArtwork(const MaskElement& mask, const WidgetModel& widget, BarArtwork& art);
     QVector<LivePart> m_liveParts;
 };

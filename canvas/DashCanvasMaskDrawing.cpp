@@ -259,7 +259,7 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
 
     // 2-3. Icon graphic, box style and artwork. A box fill replaces the art.
     const QPixmap icon = mask.kind == MaskIcon ? iconPixmap(mask, maskIndex) : QPixmap();
-    const BoxOutlineStyle box = boxOutlineStyle(mask);
+    const BoxOutlineStyle box = m_passClip ? m_boxStyles[maskIndex] : boxOutlineStyle(mask);
     const QPixmap art = box.fillPresent ? QPixmap() : maskPixmap(mask, maskIndex);
 
     // 4. Base layer.
@@ -287,8 +287,10 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
     if (box.thickness > 0)
         drawBoxBorder(painter, r, box, s);
 
-    // 7. Outline: the editor's state pen, or the box outline of the live look.
-    if (!previewMode) {
+    // 7. Outline: the editor's state pen, or the box outline of the live look;
+    // not when a tick repaints only inside the mask, away from its edges.
+    const bool insideEdges = m_passClip && r.adjusted(3, 3, -3, -3).contains(QRectF(*m_passClip));
+    if (!insideEdges && !previewMode) {
         QPen pen;
         if (maskIndex == m_selectedMask)
             pen = QPen(QColor(255, 255, 0), 2, Qt::SolidLine);
@@ -303,7 +305,7 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(r);
         painter.restore();
-    } else {
+    } else if (!insideEdges) {
         const QColor outline = previewOutlineColour(mask.node);
         if (outline.isValid()) {
             painter.save();
@@ -343,7 +345,7 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
         // 11. The widgets with their live values.
         for (int w = 0; w < int(mask.widgets.size()); ++w) {
             const WidgetModel& widget = mask.widgets[size_t(w)];
-            if (m_passClip && !m_passClip->intersects(m_widgetExtents[maskIndex][w].toAlignedRect()))
+            if (m_passClip && !QRectF(*m_passClip).intersects(m_widgetExtents[maskIndex][w]))
                 continue;
             if (widget.kind == WidgetLabel && widget.hidden != 0)
                 continue;
@@ -385,7 +387,7 @@ bool DashCanvas::maskValueIsLive(const MaskElement& mask) const
 QRectF DashCanvas::maskExtent(const MaskElement& mask, int maskIndex)
 {
     const QRectF r = maskRect(mask);
-    QRectF extent = r.adjusted(-3, -3, 3, 3);
+    QRectF extent = r.adjusted(-2, -2, 2, 2); // outlines are at most two pixels wide
     const bool sourceValid = m_dataSource && m_dataSource->isValid();
     if (mask.kind == MaskAnalog || mask.kind == MaskRing) {
         const GaugeGeometry geometry = readRingGaugeGeometry(mask.node);

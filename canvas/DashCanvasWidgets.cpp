@@ -4,6 +4,7 @@
 #include "model/XmlParams.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -158,7 +159,26 @@ int textPixelSize(const MaskElement& mask, const WidgetModel& widget)
 // single steps find the usual answer exactly; a size still too wide after
 // them is searched by halving, so a widget costs a bounded number of
 // measurements whatever its size. Text width grows with the pixel size.
-int fittedPixelSize(QFont font, int p, int cells, int avail)
+int measureFittedPixelSize(QFont font, int p, int cells, int avail);
+
+// The answer for a font, size, cell count and width never changes: it is
+// measured once and kept.
+int fittedPixelSize(const QFont& font, int p, int cells, int avail)
+{
+    static QHash<QString, int> fitted;
+    const QString key = font.key() + QLatin1Char('|') + QString::number(p) + QLatin1Char('|') + QString::number(cells)
+        + QLatin1Char('|') + QString::number(avail);
+    const auto it = fitted.constFind(key);
+    if (it != fitted.constEnd())
+        return *it;
+    const int size = measureFittedPixelSize(font, p, cells, avail);
+    if (fitted.size() > 4096)
+        fitted.clear();
+    fitted.insert(key, size);
+    return size;
+}
+
+int measureFittedPixelSize(QFont font, int p, int cells, int avail)
 {
     const QString digits(cells, QLatin1Char('9'));
     const auto fits = [&font, &digits, avail](int size) {
@@ -286,11 +306,11 @@ QRectF textExtent(const TextLayout& layout)
     const QPointF o = layout.origin;
     const double top = o.y() - layout.ascent - 0.25 * p;
     QRectF extent(o.x() - p, top, layout.advance + 2.0 * p, layout.ascent + layout.descent + 0.5 * p);
-    if (layout.clipped) {
-        extent.setLeft(layout.clip.left() - 1.0);
-        extent.setRight(layout.clip.right() + 1.0);
-    }
-    return extent.adjusted(-2, -2, 2, 2);
+    if (!layout.clipped)
+        return extent.adjusted(-2, -2, 2, 2);
+    extent.setLeft(layout.clip.left());
+    extent.setRight(layout.clip.right());
+    return extent.adjusted(-1, -2, 1, 2);
 }
 
 void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, const QString& text,
@@ -369,10 +389,37 @@ bool DashCanvas::barArtwork(const MaskElement& mask, const WidgetModel& widget, 
     return true;
 }
 
+quint64 DashCanvas::widgetKey(const MaskElement& mask, const WidgetModel& widget) const
+{
+    if (!m_page || m_page->masks.empty() || mask.widgets.empty())
+        return ~quint64(0);
+    const std::ptrdiff_t m = &mask - m_page->masks.data();
+    const std::ptrdiff_t w = &widget - mask.widgets.data();
+    if (m < 0 || m >= std::ptrdiff_t(m_page->masks.size()) || w < 0 || w >= std::ptrdiff_t(mask.widgets.size()))
+        return ~quint64(0);
+    return quint64(m) << 32 | quint64(w);
+}
+
+bool DashCanvas::keptBarArtwork(const MaskElement& mask, const WidgetModel& widget, BarArtwork& art)
+{
+    const quint64 key = widgetKey(mask, widget);
+    if (key == ~quint64(0))
+        return barArtwork(mask, widget, art);
+    const auto it = m_barArtworks.constFind(key);
+    if (it != m_barArtworks.constEnd()) {
+        art = it->second;
+        return it->first;
+    }
+    const bool usable = barArtwork(mask, widget, art);
+    m_barArtworks.insert(key, { usable, art });
+    return usable;
+}
+
 bool DashCanvas::drawBargraph(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, double value)
 {
     BarArtwork art;
-    if (!barArtwork(mask, widget, art))
+    // A tick reads the bar as the kept frame found it; nothing changed since.
+    if (!(m_passClip ? keptBarArtwork(mask, widget, art) : barArtwork(mask, widget, art)))
         return false;
     const double f = barFillFraction(art.steps, value, widget.scaleMin, widget.scaleMax);
 
@@ -416,12 +463,12 @@ QRectF DashCanvas::widgetExtent(const MaskElement& mask, const WidgetModel& widg
         // The artwork at any fill, or the vector bar as any alignment places it.
         QRectF extent(anchor.x(), anchor.y() - widget.h * s, std::max(widget.w, 0) * s, 2.0 * std::max(widget.h, 0) * s);
         BarArtwork art;
-        if (barArtwork(mask, widget, art)) {
+        if (keptBarArtwork(mask, widget, art)) {
             extent |= QRectF(art.imageTopLeft, QSizeF(art.on.size()) * s);
             if (!art.off.isNull())
                 extent |= QRectF(art.imageTopLeft, QSizeF(art.off.size()) * s);
         }
-        return extent.adjusted(-3, -3, 3, 3);
+        return extent.adjusted(-2, -2, 2, 2); // a one-pixel pen, antialiased on a trapezoid
     }
     const QString text = widget.kind == WidgetDigit ? digitText(widget, value, previewMode) : labelText(mask, widget);
     if (text.isEmpty() && !(widget.kind == WidgetDigit && widget.w > 0))
