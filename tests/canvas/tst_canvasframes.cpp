@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <memory>
@@ -140,6 +141,37 @@ private Q_SLOTS:
                 .add(Fx::bargraph("bar_b", 0, 0, 260, 60, "00", true).p("ScaleFSV", "100")),
         });
         compareTicked(&p.page, QStringLiteral("overlap"), preview, preview ? -1 : 2);
+    }
+
+    // An undo command that moves a mask between two ticks: the next tick
+    // shows the mask where it is now, not where the kept frame had it.
+    void commandBetweenTicks()
+    {
+        ParsedPage p({
+            Fx::mask("m", 20, 20, 200, 100).p("M_BCOL", "0xff304050")
+                .add(Fx::axis("00", "RPM", "RPM", "rpm"))
+                .add(Fx::digit("d", 0, 10, 200, 80, "00").p("NUM_CHARS", 5)),
+        });
+        struct Move : QUndoCommand {
+            MaskElement* mask;
+            explicit Move(MaskElement* m) : mask(m) {}
+            void redo() override { mask->x += 150; }
+            void undo() override { mask->x -= 150; }
+        };
+        QUndoStack stack;
+        DashCanvas ticked;
+        setUp(ticked, &p.page, false, -1);
+        ticked.setUndoStack(&stack);
+        ticked.setTime(kTime - 0.033);
+        paint(ticked);
+        stack.push(new Move(&p.mask(0)));
+        ticked.setTime(kTime);
+        const QImage moved = paint(ticked);
+
+        DashCanvas fresh;
+        setUp(fresh, &p.page, false, -1);
+        fresh.setTime(kTime);
+        QVERIFY(moved == paint(fresh));
     }
 };
 
