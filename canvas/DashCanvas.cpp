@@ -336,15 +336,9 @@ void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
 
 void DashCanvas::paintFullFrame(const QPainter& target)
 {
+    const InstallRootsPass roots;
     if (m_frame.size() != size())
         m_frame = QImage(size(), QImage::Format_ARGB32_Premultiplied);
-    {
-        QPainter painter(&m_frame);
-        painter.setFont(target.font());
-        painter.setRenderHints(target.renderHints());
-        painter.setLayoutDirection(target.layoutDirection());
-        paintPass(painter, nullptr);
-    }
     m_frameValid = true;
     m_framePreview = previewMode;
     m_framePage = m_page;
@@ -357,18 +351,36 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_outlineRects.clear();
     m_boxStyles.clear();
     m_barArtworks.clear();
-    if (!m_page)
+
+    QPainter painter(&m_frame);
+    painter.setFont(target.font());
+    painter.setRenderHints(target.renderHints());
+    painter.setLayoutDirection(target.layoutDirection());
+    if (!m_page) {
+        paintPass(painter, nullptr);
         return;
+    }
     for (const MaskElement& mask : m_page->masks) {
         m_boxStyles.append(boxOutlineStyle(mask));
         m_widgetExtents.append(QVector<QRectF>(int(mask.widgets.size())));
         for (const WidgetModel& widget : mask.widgets)
             m_outlineRects.append(widgetRect(mask, widget));
     }
-    const InstallRootsPass roots;
     m_maskExtents.reserve(int(m_page->masks.size()));
     for (int m = 0; m < int(m_page->masks.size()); ++m)
         m_maskExtents.append(maskExtent(m_page->masks[size_t(m)], m));
+
+    // Painted in bands lower than what Qt's raster engine hands to its thread
+    // pool: a frame of small drawings spends more on the hand-offs (and on a
+    // busy machine, on waiting for the threads) than on the pixels.
+    constexpr int kBand = 90;
+    for (int y = 0; y < height(); y += kBand) {
+        const QRect band(0, y, width(), std::min(kBand, height() - y));
+        painter.save();
+        painter.setClipRect(band);
+        paintPass(painter, &band);
+        painter.restore();
+    }
 }
 
 bool DashCanvas::paintTickFrame(const QPainter& target)
