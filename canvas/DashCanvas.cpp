@@ -11,6 +11,11 @@
 
 namespace {
 
+// Frames are painted in bands lower than what Qt's raster engine hands to
+// its thread pool: a frame of small drawings spends more on the hand-offs
+// (and on a busy machine, on waiting for the threads) than on the pixels.
+constexpr int kFrameBand = 90;
+
 // Eight 6 x 6 yellow squares on the corners and edge midpoints of r, in the
 // order of the resize handle ids 2..9.
 void fillHandles(QPainter& painter, const QRectF& r)
@@ -300,7 +305,10 @@ void DashCanvas::paintPage(QPainter& painter)
     }
     if (!tick || !paintTickFrame(painter))
         paintFullFrame(painter);
-    painter.drawImage(0, 0, m_frame);
+    // In bands, as the frame was painted: one copy is cheaper than the
+    // thread hand-offs Qt makes for a tall one.
+    for (int y = 0; y < m_frame.height(); y += kFrameBand)
+        painter.drawImage(QPoint(0, y), m_frame, QRect(0, y, m_frame.width(), std::min(kFrameBand, m_frame.height() - y)));
 }
 
 void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
@@ -370,12 +378,8 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     for (int m = 0; m < int(m_page->masks.size()); ++m)
         m_maskExtents.append(maskExtent(m_page->masks[size_t(m)], m));
 
-    // Painted in bands lower than what Qt's raster engine hands to its thread
-    // pool: a frame of small drawings spends more on the hand-offs (and on a
-    // busy machine, on waiting for the threads) than on the pixels.
-    constexpr int kBand = 90;
-    for (int y = 0; y < height(); y += kBand) {
-        const QRect band(0, y, width(), std::min(kBand, height() - y));
+    for (int y = 0; y < height(); y += kFrameBand) {
+        const QRect band(0, y, width(), std::min(kFrameBand, height() - y));
         painter.save();
         painter.setClipRect(band);
         paintPass(painter, &band);
