@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QPixmap>
 #include <QPointF>
-#include <QRegion>
 #include <QRectF>
 #include <QSet>
 #include <QString>
