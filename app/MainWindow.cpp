@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
+#include "gallery/ThemePackage.h"
 #include "model/InstallRoots.h"
 #include "panels/ElementListPanel.h"
 #include "panels/PageListPanel.h"

@@ -11,6 +11,8 @@
 #include <QPoint>
 #include <QString>
 
+#include <memory>
+
 class DashCanvas;
 class ElementListPanel;
 class PageListPanel;
@@ -63,6 +65,10 @@ public:
     // True when it wrote the open file (or the Save As target).
     bool save();
     bool saveAs();
+    // After a repair changed the open file's content in memory: the first
+    // save over that file keeps it as it stood on disk (".pre-repair").
+    // Nothing without an open file.
+    void markRepairedFile();
     void updateWindowTitle();
     void refreshPageList();
     // Changes the user would lose by closing: the undo stack away from its
@@ -222,6 +228,7 @@ private:
     QString openedStatus() const;
     void reportPageBackgrounds();
     QString backupBeforeOverwrite(const QString& target) const;
+    void showSavedStatus(const QString& backupName);
     void markSaved();
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();
@@ -272,7 +279,7 @@ private:
     QAction* selectAllWidgetsAction = nullptr;
     gallery::ThemeInstaller* themeInstaller = nullptr;
     QProgressDialog* installProgress = nullptr;
-    ThemePackage* openTheme = nullptr;
+    std::unique_ptr<ThemePackage> openTheme;
     QString openThemePath;
     QString openThemeDevice;
     QAction* saveThemeAction = nullptr;

@@ -122,7 +122,7 @@ void MainWindow::createHelpMenu()
 void MainWindow::setPreviewMode(bool on)
 {
     canvas->previewMode = on;
-    canvas->update();
+    canvas->refresh();
     statusBar()->showMessage(on ? tr("Preview - editor chrome hidden (F5 to exit)") : tr("Preview off"), 3000);
 }
 

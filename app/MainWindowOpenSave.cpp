@@ -173,11 +173,7 @@ bool MainWindow::save()
     }
     repairedFilePath.clear();
     markSaved();
-    const QString name = QFileInfo(currentFilePath).fileName();
-    if (backupName.isEmpty())
-        statusBar()->showMessage(tr("Saved %1").arg(name), 5000);
-    else
-        statusBar()->showMessage(tr("Saved %1 \u2014 original kept as %2").arg(name, backupName), 10000);
+    showSavedStatus(backupName);
     return true;
 }
 
@@ -194,7 +190,39 @@ QString MainWindow::backupBeforeOverwrite(const QString& target) const
 
 bool MainWindow::saveAs()
 {
-    return false;
+    const QString target = Asker::instance().saveFileName(this, tr("Save Dashboard As"), currentFilePath,
+                                                          tr("AIM Dashboard (*.zconf2)"));
+    if (target.isEmpty())
+        return false;
+    const QString backupName = backupBeforeOverwrite(target);
+    QString error;
+    if (!config.save(target, &error)) {
+        Asker::instance().critical(this, tr("Error"), tr("Failed to save file:\n%1").arg(target));
+        return false;
+    }
+    currentFilePath = target;
+    // Only now that the archive is written: the sidecars follow the name.
+    config.moveToPath(target);
+    repairedFilePath.clear();
+    markSaved();
+    updateWindowTitle();
+    showSavedStatus(backupName);
+    return true;
+}
+
+void MainWindow::markRepairedFile()
+{
+    if (!currentFilePath.isEmpty())
+        repairedFilePath = currentFilePath;
+}
+
+void MainWindow::showSavedStatus(const QString& backupName)
+{
+    const QString name = QFileInfo(currentFilePath).fileName();
+    if (backupName.isEmpty())
+        statusBar()->showMessage(tr("Saved %1").arg(name), 5000);
+    else
+        statusBar()->showMessage(tr("Saved %1 \u2014 original kept as %2").arg(name, backupName), 10000);
 }
 
 void MainWindow::markSaved()

@@ -232,7 +232,7 @@ void MainWindow::onIconPreviewRemoveRequested()
         return;
     config.clearIconPreview(currentPage, mask);
     statusBar()->showMessage(tr("Removed icon preview graphic"), 3000);
-    canvas->update();
+    canvas->refresh();
     onElementSelected(mask);
 }
 

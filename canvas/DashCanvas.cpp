@@ -1,13 +1,20 @@
 #include "canvas/DashCanvas.h"
 
+#include "canvas/IDataSource.h"
 #include "model/InstallRoots.h"
 
 #include <QPainter>
 #include <QPaintEvent>
+#include <QUndoStack>
 #include <algorithm>
 #include <cstring>
 
 namespace {
+
+// Frames are painted in bands lower than what Qt's raster engine hands to
+// its thread pool: a frame of small drawings spends more on the hand-offs
+// (and on a busy machine, on waiting for the threads) than on the pixels.
+constexpr int kFrameBand = 90;
 
 // Eight 6 x 6 yellow squares on the corners and edge midpoints of r, in the
 // order of the resize handle ids 2..9.
@@ -50,29 +57,35 @@ void DashCanvas::setPage(PageModel* page)
     m_multiSelection.clear();
     m_artworkCache.clear();
     m_maskImageCache.clear();
-    update();
+    refresh();
 }
 
 void DashCanvas::setConfig(DashConfig* config)
 {
     m_fontConfig = config;
-    update();
+    refresh();
 }
 
 void DashCanvas::setUndoStack(QUndoStack* stack)
 {
+    if (m_undoStack)
+        disconnect(m_undoStack, nullptr, this, nullptr);
     m_undoStack = stack;
+    // Every command changes records the kept frame was painted from.
+    if (stack)
+        connect(stack, &QUndoStack::indexChanged, this, [this](int) { dropFrame(); });
 }
 
 void DashCanvas::setDataSource(IDataSource* source)
 {
     m_dataSource = source;
-    update();
+    refresh();
 }
 
 void DashCanvas::setTime(double seconds)
 {
     m_timeSec = seconds;
+    m_tickPending = true;
     // Synchronous, so every playback frame is drawn before the next tick.
     repaint();
 }
@@ -80,7 +93,7 @@ void DashCanvas::setTime(double seconds)
 void DashCanvas::setSpeedUnit(int unit)
 {
     m_speedUnit = unit;
-    update();
+    refresh();
 }
 
 void DashCanvas::setGrid(bool snap, int size)
@@ -93,32 +106,43 @@ void DashCanvas::setMaskImageProvider(std::function<QImage(int)> provider)
 {
     m_maskImageProvider = std::move(provider);
     m_maskImageCache.clear();
-    update();
+    refresh();
 }
 
 void DashCanvas::setIconPreviewProvider(std::function<QString(int)> provider)
 {
     m_iconPreviewProvider = std::move(provider);
-    update();
+    refresh();
 }
 
 void DashCanvas::setIconGraphicProvider(std::function<QString(int)> provider)
 {
     m_iconGraphicProvider = std::move(provider);
-    update();
+    refresh();
 }
 
 void DashCanvas::invalidateMaskImageCache()
 {
     m_maskImageCache.clear();
+    refresh();
+}
+
+void DashCanvas::refresh()
+{
+    dropFrame();
     update();
+}
+
+void DashCanvas::dropFrame()
+{
+    m_frameValid = false;
 }
 
 void DashCanvas::invalidateRenderCaches()
 {
     m_artworkCache.clear();
     m_maskImageCache.clear();
-    update();
+    refresh();
 }
 
 void DashCanvas::setSelectedMask(int index)
@@ -127,7 +151,7 @@ void DashCanvas::setSelectedMask(int index)
     m_maskArmed = false;
     m_selectedWidget = -1;
     m_multiSelection.clear();
-    update();
+    refresh();
 }
 
 void DashCanvas::setSelectedWidget(int index)
@@ -139,7 +163,7 @@ void DashCanvas::setSelectedWidget(int index)
         if (index >= 0 && index < count)
             m_selectedWidget = index;
     }
-    update();
+    refresh();
 }
 
 void DashCanvas::selectAllWidgets()
@@ -149,14 +173,14 @@ void DashCanvas::selectAllWidgets()
     const int count = validMask ? int(m_page->masks[size_t(m_selectedMask)].widgets.size()) : 0;
     if (count == 0) {
         m_selectedWidget = -1;
-        update();
+        refresh();
         return;
     }
     for (int i = 0; i < count; ++i)
         m_multiSelection.insert(i);
     m_selectedWidget = 0;
     Q_EMIT widgetSelected(m_selectedMask, 0);
-    update();
+    refresh();
 }
 
 void DashCanvas::clearSelectionAndRepaint()
@@ -165,7 +189,7 @@ void DashCanvas::clearSelectionAndRepaint()
     m_selectedMask = -1;
     m_selectedWidget = -1;
     m_multiSelection.clear();
-    update();
+    refresh();
 }
 
 // --- geometry ---------------------------------------------------------
@@ -269,6 +293,26 @@ void DashCanvas::paintEvent(QPaintEvent*)
 
 void DashCanvas::paintPage(QPainter& painter)
 {
+    const bool tick = m_tickPending;
+    m_tickPending = false;
+    // The kept frame is a plain image of the widget: a painter that scales
+    // or translates gets the frame painted directly.
+    const QPaintDevice* device = painter.device();
+    if (!painter.worldTransform().isIdentity() || !device || device->devicePixelRatio() != 1.0) {
+        dropFrame();
+        paintPass(painter, nullptr);
+        return;
+    }
+    if (!tick || !paintTickFrame(painter))
+        paintFullFrame(painter);
+    // In bands, as the frame was painted: one copy is cheaper than the
+    // thread hand-offs Qt makes for a tall one.
+    for (int y = 0; y < m_frame.height(); y += kFrameBand)
+        painter.drawImage(QPoint(0, y), m_frame, QRect(0, y, m_frame.width(), std::min(kFrameBand, m_frame.height() - y)));
+}
+
+void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
+{
     const InstallRootsPass roots; // one settings read for every look-up of this frame
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(0, 0, width(), height()), QColor(50, 50, 50));
@@ -283,12 +327,121 @@ void DashCanvas::paintPage(QPainter& painter)
 
     paintGrid(painter);
 
-    for (int index : paintOrder())
+    m_passClip = clip;
+    const QVector<int> order = clip ? m_frameOrder : paintOrder();
+    for (int index : order) {
+        if (clip && !QRectF(*clip).intersects(m_maskExtents[index]))
+            continue;
         drawMask(painter, m_page->masks[size_t(index)], index);
+    }
+
+    m_passClip = nullptr;
 
     if (!previewMode)
-        paintWidgetOutlines(painter);
+        paintWidgetOutlines(painter, clip);
     paintSelectionHandles(painter);
+}
+
+void DashCanvas::paintFullFrame(const QPainter& target)
+{
+    const InstallRootsPass roots;
+    if (m_frame.size() != size())
+        m_frame = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_frameValid = true;
+    m_framePreview = previewMode;
+    m_framePage = m_page;
+    m_frameSourceValid = m_dataSource && m_dataSource->isValid();
+    m_frameOrder = paintOrder();
+    m_frameFont = target.font();
+    m_liveParts.clear();
+    m_maskExtents.clear();
+    m_widgetExtents.clear();
+    m_outlineRects.clear();
+    m_boxStyles.clear();
+    m_barArtworks.clear();
+
+    QPainter painter(&m_frame);
+    painter.setFont(target.font());
+    painter.setRenderHints(target.renderHints());
+    painter.setLayoutDirection(target.layoutDirection());
+    if (!m_page) {
+        paintPass(painter, nullptr);
+        return;
+    }
+    for (const MaskElement& mask : m_page->masks) {
+        m_boxStyles.append(boxOutlineStyle(mask));
+        m_widgetExtents.append(QVector<QRectF>(int(mask.widgets.size())));
+        for (const WidgetModel& widget : mask.widgets)
+            m_outlineRects.append(widgetRect(mask, widget));
+    }
+    m_maskExtents.reserve(int(m_page->masks.size()));
+    for (int m = 0; m < int(m_page->masks.size()); ++m)
+        m_maskExtents.append(maskExtent(m_page->masks[size_t(m)], m));
+
+    for (int y = 0; y < height(); y += kFrameBand) {
+        const QRect band(0, y, width(), std::min(kFrameBand, height() - y));
+        painter.save();
+        painter.setClipRect(band);
+        paintPass(painter, &band);
+        painter.restore();
+    }
+}
+
+bool DashCanvas::paintTickFrame(const QPainter& target)
+{
+    if (!m_frameValid || m_frame.size() != size() || m_framePreview != previewMode || m_framePage != m_page
+        || m_frameSourceValid != (m_dataSource && m_dataSource->isValid())
+        || (m_page && m_maskExtents.size() != int(m_page->masks.size())))
+        return false;
+    if (m_liveParts.isEmpty())
+        return true;
+
+    const InstallRootsPass roots;
+    // Each live part's old and new reach, merged until no two overlap: each
+    // pixel is repainted once, under a plain rectangular clip.
+    QVector<QRect> damage;
+    QVector<QRectF> extents = m_maskExtents;
+    for (LivePart& part : m_liveParts) {
+        QRect rect = part.extent.toAlignedRect();
+        if (part.moving) {
+            part.extent = movingExtent(m_page->masks[size_t(part.mask)], part.widget);
+            rect |= part.extent.toAlignedRect();
+            if (part.widget >= 0)
+                m_widgetExtents[part.mask][part.widget] = part.extent;
+            extents[part.mask] |= part.extent;
+        }
+        damage.append(rect & QRect(QPoint(0, 0), size()));
+    }
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (int i = 0; i < damage.size(); ++i) {
+            for (int j = i + 1; j < damage.size(); ++j) {
+                if (damage[i].intersects(damage[j])) {
+                    damage[i] |= damage[j];
+                    damage.removeAt(j);
+                    merged = true;
+                    --j;
+                }
+            }
+        }
+    }
+    std::swap(extents, m_maskExtents);
+    {
+        QPainter painter(&m_frame);
+        painter.setFont(target.font());
+        painter.setRenderHints(target.renderHints());
+        painter.setLayoutDirection(target.layoutDirection());
+        for (const QRect& rect : damage) {
+            if (rect.isEmpty())
+                continue;
+            painter.save();
+            painter.setClipRect(rect);
+            paintPass(painter, &rect);
+            painter.restore();
+        }
+    }
+    std::swap(extents, m_maskExtents);
+    return true;
 }
 
 void DashCanvas::paintGrid(QPainter& painter)
@@ -317,16 +470,21 @@ void DashCanvas::paintGrid(QPainter& painter)
     painter.drawLine(toWidget(0, H / 2), toWidget(W, H / 2));
 }
 
-void DashCanvas::paintWidgetOutlines(QPainter& painter)
+void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
 {
+    int outline = 0;
     for (int m = 0; m < int(m_page->masks.size()); ++m) {
         const MaskElement& mask = m_page->masks[size_t(m)];
-        for (int w = 0; w < int(mask.widgets.size()); ++w) {
+        for (int w = 0; w < int(mask.widgets.size()); ++w, ++outline) {
+            // A tick's repaint uses the outlines of the kept frame: nothing moved since.
+            const QRectF rect = clip ? m_outlineRects[outline] : widgetRect(mask, mask.widgets[size_t(w)]);
+            if (clip && !QRectF(*clip).intersects(rect.adjusted(-3, -3, 3, 3)))
+                continue;
             const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));
             painter.save();
             painter.setBrush(Qt::NoBrush);
             painter.setPen(selected ? QPen(QColor(255, 255, 0), 2) : QPen(QColor(255, 255, 255, 110), 1));
-            painter.drawRect(widgetRect(mask, mask.widgets[size_t(w)]));
+            painter.drawRect(rect);
             painter.restore();
         }
     }

@@ -5,6 +5,7 @@
 #include "model/PageModel.h"
 #include "model/WidgetModel.h"
 
+#include <QFont>
 #include <QHash>
 #include <QImage>
 #include <QPixmap>
@@ -109,6 +110,9 @@ public:
     // the mask has no art folder.
     static QString maskArtFolder(const MaskElement& mask);
     void invalidateRenderCaches();
+    // Repaints after a change of the shown records that no undo command
+    // announced: the kept frame is painted again from the model.
+    void refresh();
 
     // --- off-screen rendering ----------------------------------------------
     // The page drawn as the canvas shows it in preview mode, at the page's
@@ -141,6 +145,16 @@ public:
     // The bar's OFF and ON frame images with the ON image clipped to the
     // filled part; false when the bar has no usable artwork.
     bool drawBargraph(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, double value);
+    // The frame images, fill direction and step scale of an artwork bar;
+    // false when the bar has no usable artwork.
+    struct BarArtwork {
+        QPixmap on;
+        QPixmap off;
+        QVector<BarStep> steps;
+        QPointF s1, s2, e1, e2; // fill edges in the bar's own coordinates
+        QPointF imageTopLeft;   // in widget coordinates
+    };
+    bool barArtwork(const MaskElement& mask, const WidgetModel& widget, BarArtwork& art);
     // Hundredths-of-a-second lap time: "1:05.30", "1:02:03.04".
     static QString formatLapTime(double seconds);
     static bool isTimeChannel(const QString& name);
@@ -243,8 +257,26 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Everything a frame shows, in paint order. With a clip, only what may
+    // touch it is painted (the painter is clipped to it as well).
+    void paintPass(QPainter& painter, const QRect* clip);
+    // Paints a frame into m_frame from scratch and notes what the values
+    // of the next tick may change.
+    void paintFullFrame(const QPainter& target);
+    // Repaints the parts of m_frame whose live values moved; false when
+    // the kept frame no longer matches the canvas.
+    bool paintTickFrame(const QPainter& target);
+    void dropFrame();
+    // Where the drawing of a mask may reach (live values at any value
+    // included, except those noted as moving), and the live parts of it.
+    QRectF maskExtent(const MaskElement& mask, int maskIndex);
+    // Where a live part reaches with the value of this tick.
+    QRectF movingExtent(const MaskElement& mask, int widgetIndex);
+    QRectF widgetExtent(const MaskElement& mask, const WidgetModel& widget, double value);
+    bool widgetIsLive(const WidgetModel& widget) const;
+    bool maskValueIsLive(const MaskElement& mask) const;
     void paintGrid(QPainter& painter);
-    void paintWidgetOutlines(QPainter& painter);
+    void paintWidgetOutlines(QPainter& painter, const QRect* clip);
     void paintSelectionHandles(QPainter& painter);
     // The live value of a gauge mask; 0 without a usable source or channel.
     double gaugeValue(const MaskElement& mask) const;
@@ -272,4 +304,33 @@ private:
     QHash<int, QPixmap> m_maskImageCache;
     std::function<QString(int)> m_iconPreviewProvider;
     std::function<QString(int)> m_iconGraphicProvider;
+
+    // The last frame and what it was painted for. A playback tick changes
+    // only the live values, so it repaints just where they were and are.
+    struct LivePart {
+        int mask = -1;
+        int widget = -1; // -1: the mask's own value or gauge
+        bool moving = false; // reach depends on the value
+        QRectF extent;
+    };
+    QImage m_frame;
+    bool m_frameValid = false;
+    bool m_tickPending = false;
+    bool m_framePreview = false;
+    const PageModel* m_framePage = nullptr;
+    bool m_frameSourceValid = false;
+    QVector<int> m_frameOrder;
+    QFont m_frameFont;
+    QVector<QRectF> m_maskExtents;
+    QVector<QVector<QRectF>> m_widgetExtents; // [mask][widget]
+    QVector<QRectF> m_outlineRects;           // widget outlines, mask by mask
+    const QRect* m_passClip = nullptr;        // the rectangle a tick repaints
+    // What a tick's repaint reads of the XML, kept with the frame.
+    QVector<BoxOutlineStyle> m_boxStyles;
+    QHash<quint64, std::pair<bool, BarArtwork>> m_barArtworks; // by widgetKey: usable, artwork
+    // mask index << 32 | widget index of a widget of the shown page; ~0 for any other.
+    quint64 widgetKey(const MaskElement& mask, const WidgetModel& widget) const;
+    // barArtwork() through m_barArtworks while the kept frame holds.
+    bool keptBarArtwork(const MaskElement& mask, const WidgetModel& widget, BarArtwork& art);
+    QVector<LivePart> m_liveParts;
 };

@@ -138,6 +138,7 @@ int DashCanvas::widgetToSelect(const Hit& hit) const
 
 void DashCanvas::mousePressEvent(QMouseEvent* event)
 {
+    dropFrame(); // a gesture may change what the kept frame shows
     if (!m_page || event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
@@ -169,7 +170,7 @@ void DashCanvas::mousePressEvent(QMouseEvent* event)
     }
     if (changed) {
         Q_EMIT widgetSelected(hit.mask, ws);
-        update();
+        refresh();
     }
     // The handlers of the signals above may have changed the page or the
     // selection; only a press that still hits the selection starts a drag.
@@ -195,7 +196,7 @@ void DashCanvas::contextMenuEvent(QContextMenuEvent* event)
             Q_EMIT elementSelected(hit.mask);
             Q_EMIT widgetSelected(hit.mask, ws);
         }
-        update();
+        refresh();
     }
     const double s = viewScale();
     const QPointF o = pageOrigin();
@@ -206,6 +207,7 @@ void DashCanvas::contextMenuEvent(QContextMenuEvent* event)
 
 void DashCanvas::keyPressEvent(QKeyEvent* event)
 {
+    dropFrame(); // a gesture may change what the kept frame shows
     const bool deleteKey = event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace;
     const bool maskSelected = m_page && m_selectedMask >= 0 && m_selectedMask < int(m_page->masks.size());
     // The canvas's own keys ask for the whole mask, a selected widget
@@ -293,6 +295,7 @@ bool DashCanvas::dragTargetSelected() const
 
 void DashCanvas::mouseMoveEvent(QMouseEvent* event)
 {
+    dropFrame(); // a gesture may change what the kept frame shows
     if (!m_page || m_dragMode == 0) {
         QWidget::mouseMoveEvent(event);
         return;
@@ -315,7 +318,7 @@ void DashCanvas::mouseMoveEvent(QMouseEvent* event)
     else
         dragMask(*mask, dx, dy);
     event->accept();
-    update();
+    refresh();
 }
 
 // Every step starts again from the geometry at the press. Clamps come
@@ -394,6 +397,7 @@ void DashCanvas::dragWidget(const MaskElement& mask, WidgetModel& widget, int dx
 
 void DashCanvas::mouseReleaseEvent(QMouseEvent* event)
 {
+    dropFrame(); // a gesture may change what the kept frame shows
     if (m_dragMode == 0) {
         QWidget::mouseReleaseEvent(event);
         return;
@@ -429,7 +433,7 @@ void DashCanvas::finishDrag()
     else
         writeGeometry(*mask, origin);
     m_dragMode = 0;
-    update();
+    refresh();
     if (reached == origin || !m_undoStack)
         return;
 
@@ -485,5 +489,5 @@ void DashCanvas::cancelDrag()
             writeGeometry(*mask, m_dragOrigin);
     }
     m_dragMode = 0;
-    update();
+    refresh();
 }

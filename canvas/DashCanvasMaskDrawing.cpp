@@ -3,11 +3,13 @@
 #include "canvas/IDataSource.h"
 #include "model/DashConfig.h"
 #include "model/FirmwareFonts.h"
+#include "canvas/GaugeGeometry.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -257,7 +259,7 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
 
     // 2-3. Icon graphic, box style and artwork. A box fill replaces the art.
     const QPixmap icon = mask.kind == MaskIcon ? iconPixmap(mask, maskIndex) : QPixmap();
-    const BoxOutlineStyle box = boxOutlineStyle(mask);
+    const BoxOutlineStyle box = m_passClip ? m_boxStyles[maskIndex] : boxOutlineStyle(mask);
     const QPixmap art = box.fillPresent ? QPixmap() : maskPixmap(mask, maskIndex);
 
     // 4. Base layer.
@@ -285,8 +287,10 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
     if (box.thickness > 0)
         drawBoxBorder(painter, r, box, s);
 
-    // 7. Outline: the editor's state pen, or the box outline of the live look.
-    if (!previewMode) {
+    // 7. Outline: the editor's state pen, or the box outline of the live look;
+    // not when a tick repaints only inside the mask, away from its edges.
+    const bool insideEdges = m_passClip && r.adjusted(3, 3, -3, -3).contains(QRectF(*m_passClip));
+    if (!insideEdges && !previewMode) {
         QPen pen;
         if (maskIndex == m_selectedMask)
             pen = QPen(QColor(255, 255, 0), 2, Qt::SolidLine);
@@ -301,7 +305,7 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(r);
         painter.restore();
-    } else {
+    } else if (!insideEdges) {
         const QColor outline = previewOutlineColour(mask.node);
         if (outline.isValid()) {
             painter.save();
@@ -339,7 +343,10 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
         }
     } else {
         // 11. The widgets with their live values.
-        for (const WidgetModel& widget : mask.widgets) {
+        for (int w = 0; w < int(mask.widgets.size()); ++w) {
+            const WidgetModel& widget = mask.widgets[size_t(w)];
+            if (m_passClip && !QRectF(*m_passClip).intersects(m_widgetExtents[maskIndex][w]))
+                continue;
             if (widget.kind == WidgetLabel && widget.hidden != 0)
                 continue;
             if (previewMode && widget.kind == WidgetBargraph && (styledImage || homebrewBar))
@@ -370,4 +377,100 @@ QColor DashCanvas::placeholderColour(int kind)
     case MaskLabel: return QColor(150, 100, 200);
     default: return QColor(128, 128, 128);
     }
+}
+
+bool DashCanvas::maskValueIsLive(const MaskElement& mask) const
+{
+    return mask.widgets.empty() && !mask.channel.isEmpty() && m_dataSource && m_dataSource->isValid();
+}
+
+QRectF DashCanvas::maskExtent(const MaskElement& mask, int maskIndex)
+{
+    const QRectF r = maskRect(mask);
+    QRectF extent = r.adjusted(-2, -2, 2, 2); // outlines are at most two pixels wide
+    const bool sourceValid = m_dataSource && m_dataSource->isValid();
+    if (mask.kind == MaskAnalog || mask.kind == MaskRing) {
+        const GaugeGeometry geometry = readRingGaugeGeometry(mask.node);
+        if (geometry.valid) {
+            const QRectF reach = movingExtent(mask, -1);
+            if (sourceValid && !mask.channel.isEmpty())
+                m_liveParts.append({ maskIndex, -1, mask.kind == MaskAnalog, reach });
+            return extent | reach;
+        }
+    }
+    if (mask.widgets.empty()) {
+        if (maskValueIsLive(mask)) {
+            const QRectF reach = movingExtent(mask, -1);
+            m_liveParts.append({ maskIndex, -1, true, reach });
+            return extent | reach;
+        }
+        const double f = std::max(8.0, viewScale() * 10.0);
+        return extent | r.adjusted(-3, -2.0 * f - 3, 3, 2.0 * f + 3);
+    }
+    for (int w = 0; w < int(mask.widgets.size()); ++w) {
+        const WidgetModel& widget = mask.widgets[size_t(w)];
+        if (!widgetIsLive(widget)) {
+            const QRectF reach = widgetExtent(mask, widget, liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit));
+            m_widgetExtents[maskIndex][w] = reach;
+            extent |= reach;
+            continue;
+        }
+        // A sized Digit is clipped to its width: its reach does not depend on the value.
+        const bool moving = widget.kind == WidgetDigit && widget.w <= 0;
+        const QRectF reach = movingExtent(mask, w);
+        m_liveParts.append({ maskIndex, w, moving, reach });
+        m_widgetExtents[maskIndex][w] = reach;
+        extent |= reach;
+    }
+    return extent;
+}
+
+QRectF DashCanvas::movingExtent(const MaskElement& mask, int widgetIndex)
+{
+    if (widgetIndex >= 0) {
+        const WidgetModel& widget = mask.widgets[size_t(widgetIndex)];
+        return widgetExtent(mask, widget, liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit));
+    }
+    const QRectF r = maskRect(mask);
+    const double s = viewScale();
+    if (mask.kind == MaskAnalog || mask.kind == MaskRing) {
+        const GaugeGeometry g = readRingGaugeGeometry(mask.node);
+        if (g.valid) {
+            const QPointF o = pageOrigin();
+            const QPointF pivot(o.x() + s * (double(mask.x) + g.xpos), o.y() + s * (double(mask.y) + g.ypos));
+            QRectF reach = r;
+            if (mask.kind == MaskRing) {
+                const double radius = (g.ragg + g.ragbk) / 2.0 * s + std::fabs(g.ragg - g.ragbk) * s / 2.0;
+                reach |= QRectF(pivot.x() - radius, pivot.y() - radius, 2.0 * radius, 2.0 * radius);
+            } else {
+                double minimum = 0.0;
+                double maximum = 0.0;
+                gaugeValueRange(mask, minimum, maximum);
+                QTransform t;
+                t.translate(pivot.x(), pivot.y());
+                t.rotate(needleAngle(gaugeValue(mask), minimum, maximum));
+                t.scale(s, s);
+                const QPolygonF needle({ QPointF(-g.base / 2.0, g.ragbk), QPointF(g.base / 2.0, g.ragbk),
+                                         QPointF(0.0, -g.ragg) });
+                reach |= t.map(needle).boundingRect();
+            }
+            return reach.adjusted(-3, -3, 3, 3);
+        }
+    }
+    // The value centred in the mask at its unshrunk size, and the caption
+    // below the mask's top.
+    const double v = liveValue(m_dataSource, mask.channel, m_timeSec, m_speedUnit);
+    const QString text = maskValueText(mask.channel, mask.channelShort, v);
+    const int base = mask.digitPx > 0 ? mask.digitPx : int(mask.h * 0.4);
+    const double ratio = std::min(double(base) / double(std::max(mask.h, 1)), 0.6);
+    const int p = int(std::clamp(r.height() * ratio, 10.0, 4096.0));
+    QFont font = m_frameFont;
+    font.setWeight(mask.kind == MaskAnalog ? QFont::Bold : QFont::Normal);
+    font.setPixelSize(p);
+    const double advance = QFontMetrics(font).horizontalAdvance(text);
+    const QPointF c = r.center();
+    QRectF reach = r | QRectF(c.x() - advance / 2.0 - p, c.y() - 1.5 * p, advance + 2.0 * p, 3.0 * p);
+    const double caption = std::max(7.0, s * 8.0);
+    reach |= r.adjusted(0, -caption, 0, 2.0 * caption);
+    return reach.adjusted(-3, -3, 3, 3);
 }

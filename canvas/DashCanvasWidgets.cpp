@@ -1,8 +1,10 @@
 #include "canvas/DashCanvas.h"
 
+#include "canvas/IDataSource.h"
 #include "model/XmlParams.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -157,7 +159,26 @@ int textPixelSize(const MaskElement& mask, const WidgetModel& widget)
 // single steps find the usual answer exactly; a size still too wide after
 // them is searched by halving, so a widget costs a bounded number of
 // measurements whatever its size. Text width grows with the pixel size.
-int fittedPixelSize(QFont font, int p, int cells, int avail)
+int measureFittedPixelSize(QFont font, int p, int cells, int avail);
+
+// The answer for a font, size, cell count and width never changes: it is
+// measured once and kept.
+int fittedPixelSize(const QFont& font, int p, int cells, int avail)
+{
+    static QHash<QString, int> fitted;
+    const QString key = font.key() + QLatin1Char('|') + QString::number(p) + QLatin1Char('|') + QString::number(cells)
+        + QLatin1Char('|') + QString::number(avail);
+    const auto it = fitted.constFind(key);
+    if (it != fitted.constEnd())
+        return *it;
+    const int size = measureFittedPixelSize(font, p, cells, avail);
+    if (fitted.size() > 4096)
+        fitted.clear();
+    fitted.insert(key, size);
+    return size;
+}
+
+int measureFittedPixelSize(QFont font, int p, int cells, int avail)
 {
     const QString digits(cells, QLatin1Char('9'));
     const auto fits = [&font, &digits, avail](int size) {
@@ -189,13 +210,26 @@ int fittedPixelSize(QFont font, int p, int cells, int avail)
     return low;
 }
 
-// Draws a Digit's or Label's text anchored as POS_ALIGN says, fitted to the
-// widget's character count and clipped to its width.
-void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, const QString& text,
-                    QPointF anchor, double s)
+// Where and in what font a Digit's or Label's text goes: anchored as
+// POS_ALIGN says, fitted to the widget's character count.
+struct TextLayout {
+    QFont font;
+    int pixels = 0;
+    QRectF box;
+    QPointF origin; // left end of the baseline
+    double advance = 0.0;
+    double ascent = 0.0;
+    double descent = 0.0;
+    bool clipped = false;
+    QRectF clip;
+};
+
+TextLayout layoutWidgetText(const QFont& baseFont, const MaskElement& mask, const WidgetModel& widget,
+                            const QString& text, QPointF anchor, double s)
 {
+    TextLayout layout;
     int p = int(std::clamp(std::round(textPixelSize(mask, widget) * s), 7.0, double(kMaxTextPixels)));
-    QFont font = painter.font();
+    QFont font = baseFont;
     const QString family = DashCanvas::displayFontFamily(widget.charset);
     if (!family.isEmpty())
         font.setFamily(family);
@@ -208,10 +242,6 @@ void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetMode
         p = fittedPixelSize(font, p, std::min(widget.numChars, kMaxTextCells), int(width));
         font.setPixelSize(p);
     }
-
-    QColor pen = widget.colour;
-    if (!pen.isValid())
-        pen = widget.kind == WidgetDigit ? QColor(255, 255, 255) : QColor(180, 180, 180);
 
     const QFontMetricsF metrics(font);
     const double advance = metrics.horizontalAdvance(text);
@@ -254,15 +284,49 @@ void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetMode
     else if (horizontal == QLatin1Char('r'))
         x = box.right() - advance;
 
-    painter.save();
-    painter.setFont(font);
-    painter.setPen(pen);
+    layout.font = font;
+    layout.pixels = p;
+    layout.box = box;
+    layout.origin = QPointF(x, baseline);
+    layout.advance = advance;
+    layout.ascent = metrics.ascent();
+    layout.descent = metrics.descent();
     // Never spill sideways out of a sized widget; vertically it may.
-    if (widget.w > 0)
-        painter.setClipRect(QRectF(box.left() - 1.0, box.top() - 2.0 * box.height(), box.width() + 2.0,
-                                   box.height() * 5.0),
-                            Qt::IntersectClip);
-    painter.drawText(QPointF(x, baseline), text);
+    layout.clipped = widget.w > 0;
+    if (layout.clipped)
+        layout.clip = QRectF(box.left() - 1.0, box.top() - 2.0 * box.height(), box.width() + 2.0, box.height() * 5.0);
+    return layout;
+}
+
+// Where the glyphs of a laid-out text may reach: beyond the font's ascent,
+// descent and side bearings, and within the clip of a sized widget.
+QRectF textExtent(const TextLayout& layout)
+{
+    const double p = layout.pixels;
+    const QPointF o = layout.origin;
+    const double top = o.y() - layout.ascent - 0.25 * p;
+    QRectF extent(o.x() - p, top, layout.advance + 2.0 * p, layout.ascent + layout.descent + 0.5 * p);
+    if (!layout.clipped)
+        return extent.adjusted(-2, -2, 2, 2);
+    extent.setLeft(layout.clip.left());
+    extent.setRight(layout.clip.right());
+    return extent.adjusted(-1, -2, 1, 2);
+}
+
+void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, const QString& text,
+                    QPointF anchor, double s)
+{
+    const TextLayout layout = layoutWidgetText(painter.font(), mask, widget, text, anchor, s);
+    QColor pen = widget.colour;
+    if (!pen.isValid())
+        pen = widget.kind == WidgetDigit ? QColor(255, 255, 255) : QColor(180, 180, 180);
+
+    painter.save();
+    painter.setFont(layout.font);
+    painter.setPen(pen);
+    if (layout.clipped)
+        painter.setClipRect(layout.clip, Qt::IntersectClip);
+    painter.drawText(layout.origin, text);
     painter.restore();
 }
 
@@ -286,7 +350,7 @@ void DashCanvas::drawWidgetLive(QPainter& painter, const MaskElement& mask, cons
     drawWidgetText(painter, mask, widget, text, anchor, s);
 }
 
-bool DashCanvas::drawBargraph(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, double value)
+bool DashCanvas::barArtwork(const MaskElement& mask, const WidgetModel& widget, BarArtwork& art)
 {
     if (!widget.node)
         return false;
@@ -294,15 +358,14 @@ bool DashCanvas::drawBargraph(QPainter& painter, const MaskElement& mask, const 
     if (!scale)
         return false;
 
-    const QPointF s1(barParam(widget.node, "XStart1"), barParam(widget.node, "YStart1"));
-    const QPointF s2(barParam(widget.node, "XStart2"), barParam(widget.node, "YStart2"));
-    const QPointF e1(barParam(widget.node, "XEnd1"), barParam(widget.node, "YEnd1"));
-    const QPointF e2(barParam(widget.node, "XEnd2"), barParam(widget.node, "YEnd2"));
-    if (s1 == e1 && s2 == e2)
+    art.s1 = QPointF(barParam(widget.node, "XStart1"), barParam(widget.node, "YStart1"));
+    art.s2 = QPointF(barParam(widget.node, "XStart2"), barParam(widget.node, "YStart2"));
+    art.e1 = QPointF(barParam(widget.node, "XEnd1"), barParam(widget.node, "YEnd1"));
+    art.e2 = QPointF(barParam(widget.node, "XEnd2"), barParam(widget.node, "YEnd2"));
+    if (art.s1 == art.e1 && art.s2 == art.e2)
         return false; // no direction to fill in
 
     QString onName;
-    QVector<BarStep> steps;
     for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
         if (!hasClass(step, "StepScale"))
             continue;
@@ -310,40 +373,107 @@ bool DashCanvas::drawBargraph(QPainter& painter, const MaskElement& mask, const 
             onName = DashCanvas::paramValue(step, "PATH_IMG_ON");
         BarStep point;
         if (stepNumber(step, "POS_VAL_SCALA", point.pos) && stepNumber(step, "VAL_SCALA", point.val))
-            steps.append(point);
+            art.steps.append(point);
     }
 
-    const QPixmap on = loadBarFramePixmap(mask, onName);
-    if (on.isNull())
+    art.on = loadBarFramePixmap(mask, onName);
+    if (art.on.isNull())
         return false;
-    const QPixmap off = loadBarFramePixmap(mask, DashCanvas::paramValue(scale, "PATH_IMG_OFF"));
-    const double f = barFillFraction(steps, value, widget.scaleMin, widget.scaleMax);
+    art.off = loadBarFramePixmap(mask, DashCanvas::paramValue(scale, "PATH_IMG_OFF"));
+    const double s = viewScale();
+    const QPointF o = pageOrigin();
+    const double bx = double(mask.x) + widget.x;
+    const double by = double(mask.y) + widget.y;
+    art.imageTopLeft = QPointF(o.x() + (bx + barParam(widget.node, "XIMG")) * s,
+                               o.y() + (by + barParam(widget.node, "YIMG")) * s);
+    return true;
+}
+
+quint64 DashCanvas::widgetKey(const MaskElement& mask, const WidgetModel& widget) const
+{
+    if (!m_page || m_page->masks.empty() || mask.widgets.empty())
+        return ~quint64(0);
+    const std::ptrdiff_t m = &mask - m_page->masks.data();
+    const std::ptrdiff_t w = &widget - mask.widgets.data();
+    if (m < 0 || m >= std::ptrdiff_t(m_page->masks.size()) || w < 0 || w >= std::ptrdiff_t(mask.widgets.size()))
+        return ~quint64(0);
+    return quint64(m) << 32 | quint64(w);
+}
+
+bool DashCanvas::keptBarArtwork(const MaskElement& mask, const WidgetModel& widget, BarArtwork& art)
+{
+    const quint64 key = widgetKey(mask, widget);
+    if (key == ~quint64(0))
+        return barArtwork(mask, widget, art);
+    const auto it = m_barArtworks.constFind(key);
+    if (it != m_barArtworks.constEnd()) {
+        art = it->second;
+        return it->first;
+    }
+    const bool usable = barArtwork(mask, widget, art);
+    m_barArtworks.insert(key, { usable, art });
+    return usable;
+}
+
+bool DashCanvas::drawBargraph(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, double value)
+{
+    BarArtwork art;
+    // A tick reads the bar as the kept frame found it; nothing changed since.
+    if (!(m_passClip ? keptBarArtwork(mask, widget, art) : barArtwork(mask, widget, art)))
+        return false;
+    const double f = barFillFraction(art.steps, value, widget.scaleMin, widget.scaleMax);
 
     const double s = viewScale();
     const QPointF o = pageOrigin();
     const double bx = double(mask.x) + widget.x;
     const double by = double(mask.y) + widget.y;
-    const QPointF imageTopLeft(o.x() + (bx + barParam(widget.node, "XIMG")) * s,
-                               o.y() + (by + barParam(widget.node, "YIMG")) * s);
     const auto toWidget = [&](QPointF page) { return QPointF(o.x() + (bx + page.x()) * s, o.y() + (by + page.y()) * s); };
 
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    if (!off.isNull())
-        painter.drawPixmap(QRectF(imageTopLeft, QSizeF(off.size()) * s), off, QRectF(off.rect()));
+    if (!art.off.isNull())
+        painter.drawPixmap(QRectF(art.imageTopLeft, QSizeF(art.off.size()) * s), art.off, QRectF(art.off.rect()));
     if (f > 0.0) {
         if (f < 1.0) {
-            const QPolygonF filled({ toWidget(s1), toWidget(s2), toWidget(s2 + (e2 - s2) * f),
-                                     toWidget(s1 + (e1 - s1) * f) });
+            const QPolygonF filled({ toWidget(art.s1), toWidget(art.s2), toWidget(art.s2 + (art.e2 - art.s2) * f),
+                                     toWidget(art.s1 + (art.e1 - art.s1) * f) });
             QPainterPath clip;
             clip.addPolygon(filled);
             clip.closeSubpath();
             painter.setClipPath(clip, Qt::IntersectClip);
         }
-        painter.drawPixmap(QRectF(imageTopLeft, QSizeF(on.size()) * s), on, QRectF(on.rect()));
+        painter.drawPixmap(QRectF(art.imageTopLeft, QSizeF(art.on.size()) * s), art.on, QRectF(art.on.rect()));
     }
     painter.restore();
     return true;
+}
+
+bool DashCanvas::widgetIsLive(const WidgetModel& widget) const
+{
+    return (widget.kind == WidgetDigit || widget.kind == WidgetBargraph) && !widget.channel.isEmpty() && m_dataSource
+        && m_dataSource->isValid();
+}
+
+QRectF DashCanvas::widgetExtent(const MaskElement& mask, const WidgetModel& widget, double value)
+{
+    const double s = viewScale();
+    const QPointF o = pageOrigin();
+    const QPointF anchor(o.x() + (double(mask.x) + widget.x) * s, o.y() + (double(mask.y) + widget.y) * s);
+    if (widget.kind == WidgetBargraph) {
+        // The artwork at any fill, or the vector bar as any alignment places it.
+        QRectF extent(anchor.x(), anchor.y() - widget.h * s, std::max(widget.w, 0) * s, 2.0 * std::max(widget.h, 0) * s);
+        BarArtwork art;
+        if (keptBarArtwork(mask, widget, art)) {
+            extent |= QRectF(art.imageTopLeft, QSizeF(art.on.size()) * s);
+            if (!art.off.isNull())
+                extent |= QRectF(art.imageTopLeft, QSizeF(art.off.size()) * s);
+        }
+        return extent.adjusted(-2, -2, 2, 2); // a one-pixel pen, antialiased on a trapezoid
+    }
+    const QString text = widget.kind == WidgetDigit ? digitText(widget, value, previewMode) : labelText(mask, widget);
+    if (text.isEmpty() && !(widget.kind == WidgetDigit && widget.w > 0))
+        return QRectF();
+    return textExtent(layoutWidgetText(m_frameFont, mask, widget, text, anchor, s));
 }
 
 double DashCanvas::barFillFraction(QVector<BarStep> steps, double value, double scaleMin, double scaleMax)

@@ -1,5 +1,7 @@
 #include "panels/ElementListPanel.h"
 
+#include "panels/KindWords.h"
+
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -66,34 +68,12 @@ ElementListPanel::ElementListPanel(QWidget* parent)
 
 QString ElementListPanel::maskKindWord(int kind)
 {
-    switch (kind) {
-    case MaskAnalog:
-        return QStringLiteral("Analog");
-    case MaskDigit:
-        return QStringLiteral("Digit");
-    case MaskBargraph:
-        return QStringLiteral("Bar");
-    case MaskIcon:
-        return QStringLiteral("Icon");
-    case MaskLabel:
-        return QStringLiteral("Label");
-    default:
-        return QStringLiteral("?");
-    }
+    return ::maskKindWord(kind, QStringLiteral("?"));
 }
 
 QString ElementListPanel::widgetKindWord(int kind)
 {
-    switch (kind) {
-    case WidgetLabel:
-        return QStringLiteral("Label");
-    case WidgetDigit:
-        return QStringLiteral("Digit");
-    case WidgetBargraph:
-        return QStringLiteral("Bar");
-    default:
-        return QStringLiteral("?");
-    }
+    return ::widgetKindWord(kind, QStringLiteral("?"));
 }
 
 QTreeWidgetItem* ElementListPanel::makeMaskRow(const MaskElement& mask, int maskIdx) const

@@ -1,5 +1,7 @@
 #include "panels/PropertyPanel.h"
 
+#include "panels/KindWords.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -93,34 +95,12 @@ const QStringList& PropertyPanel::firmwareFontFamilies()
 
 QString PropertyPanel::maskKindText(int kind)
 {
-    switch (kind) {
-    case MaskAnalog:
-        return QStringLiteral("Analog");
-    case MaskDigit:
-        return QStringLiteral("Digit");
-    case MaskBargraph:
-        return QStringLiteral("Bar");
-    case MaskIcon:
-        return QStringLiteral("Icon");
-    case MaskLabel:
-        return QStringLiteral("Label");
-    default:
-        return QStringLiteral("Unknown");
-    }
+    return maskKindWord(kind, QStringLiteral("Unknown"));
 }
 
 QString PropertyPanel::widgetKindText(int kind)
 {
-    switch (kind) {
-    case WidgetLabel:
-        return QStringLiteral("Widget: Label");
-    case WidgetDigit:
-        return QStringLiteral("Widget: Digit");
-    case WidgetBargraph:
-        return QStringLiteral("Widget: Bar");
-    default:
-        return QStringLiteral("Widget: Unknown");
-    }
+    return QStringLiteral("Widget: ") + widgetKindWord(kind, QStringLiteral("Unknown"));
 }
 
 void PropertyPanel::buildArtwork()

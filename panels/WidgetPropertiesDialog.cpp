@@ -1,5 +1,7 @@
 #include "panels/WidgetPropertiesDialog.h"
 
+#include "panels/KindWords.h"
+
 #include "model/ChannelKind.h"
 #include "model/DashConfig.h"
 
@@ -21,38 +23,6 @@ QLabel* selectable(const QString& text)
     auto* label = new QLabel(text);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
-}
-
-QString kindText(int kind)
-{
-    switch (kind) {
-    case MaskAnalog:
-        return QStringLiteral("Analog");
-    case MaskDigit:
-        return QStringLiteral("Digit");
-    case MaskBargraph:
-        return QStringLiteral("Bar");
-    case MaskIcon:
-        return QStringLiteral("Icon");
-    case MaskLabel:
-        return QStringLiteral("Label");
-    default:
-        return QStringLiteral("Unknown");
-    }
-}
-
-QString widgetKindText(int kind)
-{
-    switch (kind) {
-    case WidgetLabel:
-        return QStringLiteral("Label");
-    case WidgetDigit:
-        return QStringLiteral("Digit");
-    case WidgetBargraph:
-        return QStringLiteral("Bar");
-    default:
-        return QStringLiteral("Unknown");
-    }
 }
 
 QLabel* note(const QString& text)
@@ -101,7 +71,8 @@ void WidgetPropertiesDialog::buildDetails(QFormLayout* form)
     if (!widget && !mask)
         return;
     const QString id = widget ? widget->id : mask->id;
-    const QString type = widget ? tr("Widget: %1").arg(widgetKindText(widget->kind)) : kindText(mask->kind);
+    const QString type = widget ? tr("Widget: %1").arg(widgetKindWord(widget->kind, QStringLiteral("Unknown")))
+                                      : maskKindWord(mask->kind, QStringLiteral("Unknown"));
     const QString channel = widget ? widget->channel : mask->channel;
     const int x = widget ? widget->x : mask->x;
     const int y = widget ? widget->y : mask->y;
