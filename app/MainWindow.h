@@ -46,7 +46,9 @@ class ThemeInstaller;
 // construction and the window's life (MainWindow.cpp), menus and toolbar
 // (MainWindowMenus.cpp), opening, saving and closing (MainWindowOpenSave.cpp),
 // selection and panel handlers (MainWindowSelection.cpp), element and page
-// actions (MainWindowEditActions.cpp), playback (MainWindowPlayback.cpp),
+// actions (MainWindowEditActions.cpp; copy and paste in
+// MainWindowClipboard.cpp; deleting, duplicating, clearing and bringing to
+// front in MainWindowPages.cpp), playback (MainWindowPlayback.cpp),
 // themes, gallery and updates (MainWindowThemes.cpp), and tools, dialogs and
 // context menus (MainWindowTools.cpp).
 class MainWindow : public QMainWindow {
@@ -189,6 +191,20 @@ private:
     void startUpdateCheck();
     // Runs `action` for the canvas's selected mask; nothing without one.
     template <typename Action> void forSelectedMask(Action action);
+
+    // --- widget clipboard (MainWindowClipboard.cpp) --------------------------
+    struct PasteOutcome {
+        int pasted = 0;
+        int firstIndex = -1;
+        int mode = 0;
+    };
+    void collectMaskArtFiles(const MaskElement& mask, const QStringList& axisIds);
+    bool pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& target, PasteOutcome& outcome);
+    void copyPastedArt(const std::vector<pugi::xml_node>& nodes, int target);
+
+    // --- deleting and duplicating (MainWindowPages.cpp) ----------------------
+    // Shows the page at index in the page list, canvas, outliner and panel.
+    void showPageAfterChange(int index);
 
     // --- menus and toolbar (MainWindowMenus.cpp) ----------------------------
     void createMenus();

@@ -27,30 +27,6 @@ void MainWindow::insertElement()
 {
 }
 
-void MainWindow::deleteElement()
-{
-}
-
-void MainWindow::deleteSelectedWidget()
-{
-}
-
-void MainWindow::duplicateWidget()
-{
-}
-
-void MainWindow::duplicateMask()
-{
-}
-
-void MainWindow::copyWidget()
-{
-}
-
-void MainWindow::pasteWidget()
-{
-}
-
 void MainWindow::selectAllWidgets()
 {
     const PageModel* page = config.page(currentPage);
@@ -89,19 +65,7 @@ void MainWindow::selectAllWidgets()
                                  5000);
 }
 
-void MainWindow::clearPage()
-{
-}
-
 void MainWindow::newBlankPage()
-{
-}
-
-void MainWindow::duplicateCurrentPage()
-{
-}
-
-void MainWindow::deleteCurrentPage()
 {
 }
 
@@ -190,10 +154,6 @@ void MainWindow::bindWidgetToChannel(const ChannelInfo& channel)
         return;
     const QString name = channel.longName.isEmpty() ? channel.shortName : channel.longName;
     statusBar()->showMessage(tr("Bound to \"%1\"").arg(name), 2500);
-}
-
-void MainWindow::bringToFront()
-{
 }
 
 void MainWindow::sendToBack()

@@ -213,6 +213,8 @@ public:
         int widget = -1;
     };
     int selectedWidget() const { return m_selectedWidget; }
+    // The widgets of the selected mask selected together (Select All).
+    const QSet<int>& multiSelection() const { return m_multiSelection; }
     // The resize handle (2..9) of the selection under pos, 0 when none.
     int handleAt(const QPoint& pos) const;
     // The topmost widget or mask under pos.

@@ -210,12 +210,10 @@ void DashCanvas::keyPressEvent(QKeyEvent* event)
     dropFrame(); // a gesture may change what the kept frame shows
     const bool deleteKey = event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace;
     const bool maskSelected = m_page && m_selectedMask >= 0 && m_selectedMask < int(m_page->masks.size());
-    // With a widget selected neither key asks for the whole mask to go: the
-    // key travels on to the window, whose Delete action removes the widget
-    // alone, so a key never deletes more than what is selected.
-    const bool widgetSelected = maskSelected && m_selectedWidget >= 0
-        && m_selectedWidget < int(m_page->masks[size_t(m_selectedMask)].widgets.size());
-    if (!deleteKey || !maskSelected || widgetSelected) {
+    // The canvas's own keys ask for the whole mask, a selected widget
+    // included; the window's Delete Element is the road that removes a
+    // widget alone.
+    if (!deleteKey || !maskSelected) {
         QWidget::keyPressEvent(event);
         return;
     }

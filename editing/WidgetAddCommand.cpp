@@ -6,13 +6,14 @@
 #include <QCoreApplication>
 
 WidgetAddCommand::WidgetAddCommand(DashConfig* config, int page, int mask, int dx, int dy, pugi::xml_node widget,
-                                   const QString& text, QUndoCommand* parent)
+                                   const QString& text, int* createdWidget, QUndoCommand* parent)
     : QUndoCommand(parent)
     , m_config(config)
     , m_page(page)
     , m_mask(mask)
     , m_dx(dx)
     , m_dy(dy)
+    , m_createdTarget(createdWidget)
 {
     if (widget)
         m_widget.append_copy(widget);
@@ -34,12 +35,18 @@ void WidgetAddCommand::remapAxisRef(const QHash<QString, QString>& idMap)
 
 void WidgetAddCommand::redo()
 {
-    // The creator reads the created index right after the push, so a failed
-    // insertion keeps the command (with -1) instead of deleting it; its undo
-    // then does nothing.
-    if (!m_config || !m_widget.first_child())
+    const bool first = m_firstRedo;
+    m_firstRedo = false;
+    m_created = m_config && m_widget.first_child()
+        ? m_config->insertWidget(m_page, m_mask, m_widget.first_child(), m_dx, m_dy, -1)
+        : -1;
+    if (!first)
         return;
-    m_created = m_config->insertWidget(m_page, m_mask, m_widget.first_child(), m_dx, m_dy, -1);
+    if (m_createdTarget)
+        *m_createdTarget = m_created;
+    m_createdTarget = nullptr;
+    if (m_created < 0)
+        setObsolete(true);
 }
 
 void WidgetAddCommand::undo()

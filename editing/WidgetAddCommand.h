@@ -9,13 +9,16 @@ class DashConfig;
 
 // Adds a copy of one widget element to a mask (paste, duplicate widget),
 // shifted by (dx, dy); undo removes it again. Every redo inserts a fresh copy
-// of the element the command keeps.
+// of the element the command keeps. A failed first redo leaves no undo step.
 class WidgetAddCommand : public QUndoCommand {
 public:
     // The widget is copied at once; the caller's node is never touched. The
-    // text is "Add widget" when none is given.
+    // text is "Add widget" when none is given. createdWidget (when given)
+    // receives the new widget's index, or -1, at the first redo, which runs
+    // inside the push: the stack deletes a failed command there, so the
+    // creator reads its own int, never the command.
     WidgetAddCommand(DashConfig* config, int page, int mask, int dx, int dy, pugi::xml_node widget,
-                     const QString& text = QString(), QUndoCommand* parent = nullptr);
+                     const QString& text = QString(), int* createdWidget = nullptr, QUndoCommand* parent = nullptr);
     ~WidgetAddCommand() override;
 
     void undo() override;
@@ -26,10 +29,6 @@ public:
     // copy changes: the clipboard keeps its own ids for the next paste.
     void remapAxisRef(const QHash<QString, QString>& idMap);
 
-    // The index the last redo gave the widget; -1 before the first redo, when
-    // it failed, and after an undo.
-    int createdIndex() const { return m_created; }
-
 private:
     DashConfig* m_config;
     int m_page;
@@ -38,4 +37,6 @@ private:
     int m_dy;
     pugi::xml_document m_widget;
     int m_created = -1;
+    int* m_createdTarget;
+    bool m_firstRedo = true;
 };

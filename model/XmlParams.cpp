@@ -119,6 +119,17 @@ void setRectParams(pugi::xml_node node, const QRect& rect)
     setParam(node, "HEIGHT", QByteArray::number(rect.height()));
 }
 
+int readParamInt(pugi::xml_node node, const char* name)
+{
+    QString text = QString::fromUtf8(paramValue(node, name));
+    const int comma = text.indexOf(QLatin1Char(','));
+    if (comma >= 1)
+        text.truncate(comma);
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
 int leadingInt(const QByteArray& text)
 {
     int i = 0;

@@ -58,6 +58,11 @@ QString findParamText(pugi::xml_node node, const char* name);
 int leadingInt(const QByteArray& text);
 inline int paramInt(pugi::xml_node node, const char* name) { return leadingInt(paramValue(node, name)); }
 
+// The paste's strict read: the text before a comma that follows the first
+// character ("120,5" gives 120), as a whole base-10 number; 0 when the
+// parameter is missing or the text is not a number (",5", "12px").
+int readParamInt(pugi::xml_node node, const char* name);
+
 // Class (attribute c) of an element compared exactly; missing compares as "".
 bool hasClass(pugi::xml_node node, const char* cls);
 

@@ -627,10 +627,9 @@ private Q_SLOTS:
 
         QTest::newRow("Delete on a mask") << int(Qt::Key_Delete) << 1 << -1 << 1;
         QTest::newRow("Backspace on a mask") << int(Qt::Key_Backspace) << 1 << -1 << 1;
-        // With a widget selected neither key asks for the whole mask: the
-        // window's Delete action removes the widget alone.
-        QTest::newRow("Delete on a widget") << int(Qt::Key_Delete) << 1 << 2 << -2;
-        QTest::newRow("Backspace on a widget") << int(Qt::Key_Backspace) << 1 << 2 << -2;
+        // With a widget selected both keys still ask for its whole mask.
+        QTest::newRow("Delete on a widget") << int(Qt::Key_Delete) << 1 << 2 << 1;
+        QTest::newRow("Backspace on a widget") << int(Qt::Key_Backspace) << 1 << 2 << 1;
         QTest::newRow("Delete without a selection") << int(Qt::Key_Delete) << -1 << -1 << -2;
         QTest::newRow("Delete on an index past the masks") << int(Qt::Key_Delete) << 9 << -1 << -2;
         QTest::newRow("another key") << int(Qt::Key_A) << 1 << -1 << -2;

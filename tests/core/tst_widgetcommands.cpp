@@ -95,10 +95,12 @@ private Q_SLOTS:
         pugi::xml_document clip;
         QVERIFY(config.copyWidgetXml(0, 0, 1, clip));
         QUndoStack stack;
-        auto* command = new WidgetAddCommand(&config, 0, 0, 10, 10, clip.first_child(), QStringLiteral("Duplicate widget d"));
+        int created = -2;
+        auto* command = new WidgetAddCommand(&config, 0, 0, 10, 10, clip.first_child(),
+                                             QStringLiteral("Duplicate widget d"), &created);
         QCOMPARE(command->text(), QStringLiteral("Duplicate widget d"));
         stack.push(command);
-        QCOMPARE(command->createdIndex(), 3);
+        QCOMPARE(created, 3);
         const QByteArray added = ConfigSnapshot::documents(config);
         const pugi::xml_node copy = config.pages[0].masks[0].widgets[3].node;
         QCOMPARE(QByteArray(copy.attribute("i").value()), QByteArray("d_1"));
@@ -106,7 +108,6 @@ private Q_SLOTS:
         QCOMPARE(paramValue(copy, "YPOS_FW"), QByteArray("30"));
 
         stack.undo();
-        QCOMPARE(command->createdIndex(), -1);
         QCOMPARE(ConfigSnapshot::documents(config), before);
         stack.redo();
         QCOMPARE(ConfigSnapshot::documents(config), added);
@@ -117,23 +118,24 @@ private Q_SLOTS:
 
     void failedAddUndoesNothing()
     {
-        // The creator reads the created index after the push, so the command
-        // stays; its undo must not remove someone else's widget.
+        // A failed add leaves no undo step, so an Undo cannot remove someone
+        // else's widget.
         DashConfig config;
         QVERIFY(openConfig(config));
         pugi::xml_document clip;
         QVERIFY(config.copyWidgetXml(0, 0, 0, clip));
         QUndoStack stack;
-        auto* command = new WidgetAddCommand(&config, 0, 7, 0, 0, clip.first_child());
+        const QByteArray before = ConfigSnapshot::documents(config);
+        int created = -2;
+        auto* command = new WidgetAddCommand(&config, 0, 7, 0, 0, clip.first_child(), QString(), &created);
         QCOMPARE(command->text(), QStringLiteral("Add widget"));
         stack.push(command);
-        QCOMPARE(command->createdIndex(), -1);
-        const QByteArray before = ConfigSnapshot::documents(config);
-        stack.undo();
-        QCOMPARE(ConfigSnapshot::documents(config), before);
-        auto* empty = new WidgetAddCommand(&config, 0, 0, 0, 0, pugi::xml_node());
-        stack.push(empty);
-        QCOMPARE(empty->createdIndex(), -1);
+        QCOMPARE(created, -1);
+        QCOMPARE(stack.count(), 0);
+        created = -2;
+        stack.push(new WidgetAddCommand(&config, 0, 0, 0, 0, pugi::xml_node(), QString(), &created));
+        QCOMPARE(created, -1);
+        QCOMPARE(stack.count(), 0);
         QCOMPARE(ConfigSnapshot::documents(config), before);
     }
 
