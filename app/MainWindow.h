@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class ConfigCheckDialog;
 class DashCanvas;
 class ElementListPanel;
 class PageListPanel;
@@ -154,7 +155,7 @@ public:
     void exportInstallBundle();
     void installConfigBundle();
     void showCheckConfig();
-    void repairConfigValues();
+    void repairConfigValues(ConfigCheckDialog* dialog);
     void onSendCheckReportToSupport(const QString& report);
     void refreshBoxArtwork();
     void generateInvisibleChrome();
@@ -209,6 +210,7 @@ private:
 
     // --- opening, saving and closing (MainWindowOpenSave.cpp) ---------------
     void showLoadedPage();
+    void reparseAllMasks();
     QString openedStatus() const;
     void reportPageBackgrounds();
     QString backupBeforeOverwrite(const QString& target) const;

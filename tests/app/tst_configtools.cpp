@@ -1,0 +1,189 @@
+#include "app/ConfigCheckDialog.h"
+#include "app/MainWindow.h"
+#include "check/ConfigRepair.h"
+#include "gallery/RaceStudio3Check.h"
+#include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
+#include "support/ConfigFixture.h"
+#include "support/Rs3Fixture.h"
+#include "support/ScriptedAsker.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QAction* menuAction(MainWindow& window, const QString& menuText, const QString& text)
+{
+    for (QAction* menu : window.menuBar()->actions()) {
+        if (menu->text() != menuText)
+            continue;
+        for (QAction* action : menu->menu()->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One page with a label whose outline marker sits 10 units right of it, and
+// a mask off the page that the repair leaves alone.
+QString clubWithMarkerMismatch()
+{
+    ConfigFixture cfg;
+    FixtureElement label(QStringLiteral("Label"), QStringLiteral("l1"));
+    label.p("XPOS", 50).p("YPOS", 0).p("WIDTH", 100).p("HEIGHT", 40).p("LINES_X_HOT_MOUSE", "60,5,170,5");
+    cfg.device().page(QStringLiteral("Main")).masks = {Fx::mask("m1", 0, 0, 200, 80).add(label)};
+    return cfg.writeTempZip(QStringLiteral("Club.zconf2"));
+}
+
+QPushButton* buttonStartingWith(QDialog* dialog, const QString& prefix)
+{
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->text().startsWith(prefix))
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+// The Tools menu's check, repair and box refresh on a window opened on real files.
+class ConfigCheckActionsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Rs3Fixture> m_rs3;
+
+    std::unique_ptr<MainWindow> openedWindow(ScriptedAsker& asker, const QString& path)
+    {
+        auto window = std::make_unique<MainWindow>();
+        asker.fileNames = {path};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Open..."))->trigger();
+        return window->currentFile() == path ? std::move(window) : nullptr;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { m_rs3 = std::make_unique<Rs3Fixture>(); }
+
+    void checkWithNothingOpen()
+    {
+        ScriptedAsker asker;
+        MainWindow window;
+        menuAction(window, QStringLiteral("&Tools"), QStringLiteral("&Check config..."))->trigger();
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Open a config first"));
+        QCOMPARE(asker.count(QStringLiteral("exec")), 0);
+    }
+
+    void repairKeepsOriginalAtSave()
+    {
+        ScriptedAsker asker;
+        const QString path = clubWithMarkerMismatch();
+        QVERIFY(!path.isEmpty());
+        const QByteArray before = bytesOf(path);
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+
+        int rowsBefore = -1;
+        int rowsAfter = -1;
+        bool repairEnabledAfter = true;
+        asker.onExec = [&](QDialog* dialog) {
+            auto* tree = dialog->findChild<QTreeWidget*>();
+            rowsBefore = tree->topLevelItemCount();
+            QTest::mouseClick(buttonStartingWith(dialog, QStringLiteral("Repair 1")), Qt::LeftButton);
+            rowsAfter = tree->topLevelItemCount();
+            repairEnabledAfter = buttonStartingWith(dialog, QStringLiteral("Repair"))->isEnabled();
+            return int(QDialog::Rejected);
+        };
+        menuAction(*window, QStringLiteral("&Tools"), QStringLiteral("&Check config..."))->trigger();
+        QCOMPARE(rowsBefore, 1);
+        QCOMPARE(rowsAfter, 0);
+        QVERIFY(!repairEnabledAfter);
+        QVERIFY(window->statusBar()->currentMessage().endsWith(
+            QStringLiteral("the original will be kept as Club.pre-repair.zconf2")));
+
+        QVERIFY(window->save());
+        const QString backup = ConfigCheck::preRepairBackupPath(path);
+        QCOMPARE(bytesOf(backup), before);
+        QVERIFY(bytesOf(path) != before);
+    }
+
+    // Every editor-drawn box is drawn again, also when its art exists.
+    void refreshBoxArtworkCounts_data()
+    {
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("one") << 1 << QStringLiteral("Re-rendered 1 box with the current styling");
+        QTest::newRow("three") << 3 << QStringLiteral("Re-rendered 3 boxes with the current styling");
+    }
+
+    void refreshBoxArtworkCounts()
+    {
+        QFETCH(int, boxes);
+        QFETCH(QString, status);
+        const QString sets = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/");
+        m_rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
+        ConfigFixture cfg;
+        FixturePage& page = cfg.device().page(QStringLiteral("Panel"));
+        for (int i = 0; i < boxes; ++i) {
+            const QString folder = QStringLiteral("s04_homebrew/zbox_Refresh/Items/mbox_%1_%2/").arg(boxes).arg(i);
+            page.mask(Fx::mask(QStringLiteral("mb%1").arg(i), 10, 10 + 110 * i, 200, 100)
+                          .p("PATH_REL_AiM_MASK", sets + folder)
+                          .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                          .add(Fx::digit(QStringLiteral("d%1").arg(i), 10, 40, 40, 20)));
+        }
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, cfg.writeTempZip(QStringLiteral("Boxes.zconf2")));
+        QVERIFY(window);
+        menuAction(*window, QStringLiteral("&Tools"), QStringLiteral("Re&fresh box artwork"))->trigger();
+        QCOMPARE(window->statusBar()->currentMessage(), status);
+    }
+
+    // RS3 answers running, running, then not: two Retry questions, then the
+    // install; Cancel at the first question extracts nothing.
+    void installWaitsForRaceStudio3_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("retry twice") << false;
+        QTest::newRow("cancel") << true;
+    }
+
+    void installWaitsForRaceStudio3()
+    {
+        QFETCH(bool, cancel);
+        ScriptedAsker asker;
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("bundle"));
+        const QString zip = work + QStringLiteral("/club.zip");
+        const QString art = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/T_%1/mask.png").arg(cancel);
+        QVERIFY(ZipFixture::writeZip(zip, {{QStringLiteral("Club.zconf2"), "config"},
+                                           {QStringLiteral("RS3_homebrew_folder/") + art, "art"}}));
+        QList<bool> answers{true, true, false};
+        setRaceStudio3RunningProbe([&answers] { return answers.isEmpty() ? false : answers.takeFirst(); });
+        const QString placed = work + QStringLiteral("/placed");
+        QVERIFY(QDir().mkpath(placed));
+        asker.fileNames = {zip, placed};
+        asker.buttons = cancel ? QList<QMessageBox::StandardButton>{QMessageBox::Cancel}
+                               : QList<QMessageBox::StandardButton>{QMessageBox::Retry, QMessageBox::Retry,
+                                                                    QMessageBox::No};
+        MainWindow window;
+        menuAction(window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        setRaceStudio3RunningProbe({});
+        QCOMPARE(asker.count(QStringLiteral("message")), cancel ? 1 : 3);
+        QCOMPARE(QFileInfo::exists(placed + QStringLiteral("/Club.zconf2")), !cancel);
+        QCOMPARE(QFileInfo::exists(m_rs3->absolutePath(Rs3Fixture::Stable, art)), !cancel);
+    }
+};
+
+QTEST_MAIN(ConfigCheckActionsTest)
+#include "tst_configtools.moc"
