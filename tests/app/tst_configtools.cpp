@@ -86,8 +86,18 @@ private Q_SLOTS:
         QCOMPARE(asker.count(QStringLiteral("exec")), 0);
     }
 
+    // Save and the bundle export both go through the window's save, so both
+    // keep the file as it was before the repair.
+    void repairKeepsOriginalAtSave_data()
+    {
+        QTest::addColumn<bool>("viaExport");
+        QTest::newRow("save") << false;
+        QTest::newRow("export install bundle") << true;
+    }
+
     void repairKeepsOriginalAtSave()
     {
+        QFETCH(bool, viaExport);
         ScriptedAsker asker;
         const QString path = clubWithMarkerMismatch();
         QVERIFY(!path.isEmpty());
@@ -113,7 +123,15 @@ private Q_SLOTS:
         QVERIFY(window->statusBar()->currentMessage().endsWith(
             QStringLiteral("the original will be kept as Club.pre-repair.zconf2")));
 
-        QVERIFY(window->save());
+        if (viaExport) {
+            const QString zip = QFileInfo(path).absolutePath() + QStringLiteral("/out.zip");
+            asker.fileNames = {zip};
+            menuAction(*window, QStringLiteral("&File"), QStringLiteral("Export &Install Bundle..."))->trigger();
+            QVERIFY(QFileInfo::exists(zip));
+            QVERIFY(!window->hasUnsavedChanges());
+        } else {
+            QVERIFY(window->save());
+        }
         const QString backup = ConfigCheck::preRepairBackupPath(path);
         QCOMPARE(bytesOf(backup), before);
         QVERIFY(bytesOf(path) != before);
