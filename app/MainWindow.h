@@ -159,6 +159,9 @@ public:
     void onSendCheckReportToSupport(const QString& report);
     void refreshBoxArtwork();
     void generateInvisibleChrome();
+    // The same with the folder holding tools/make_invisible_chrome.py in
+    // place of the program's own.
+    void generateInvisibleChrome(const QString& appFolder);
     void showElementLibrary();
     void openSettings();
     void openPreferences();
@@ -210,6 +213,11 @@ private:
 
     // --- opening, saving and closing (MainWindowOpenSave.cpp) ---------------
     void showLoadedPage();
+    // --- the invisible-chrome generator (MainWindowInvisibleChrome.cpp) ----
+    bool confirmInvisibleChrome(const QString& input, const QString& output);
+    void runInvisibleChrome(const QString& python, const QString& script, const QString& output,
+                            const QString& device);
+    void reportInvisibleChrome(int exitCode, bool succeeded, const QString& output, const QString& collected);
     void reparseAllMasks();
     QString openedStatus() const;
     void reportPageBackgrounds();

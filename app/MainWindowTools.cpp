@@ -174,10 +174,6 @@ void MainWindow::refreshBoxArtwork()
         statusBar()->showMessage(tr("No Korvelanto-generated boxes to refresh"), 4000);
 }
 
-void MainWindow::generateInvisibleChrome()
-{
-}
-
 void MainWindow::showElementLibrary()
 {
     const PageModel* page = config.page(currentPage);

@@ -168,6 +168,80 @@ private Q_SLOTS:
         QCOMPARE(window->statusBar()->currentMessage(), status);
     }
 
+    // The generator with fake interpreters: a folder holding only shell
+    // scripts named python3 and python is the whole PATH.
+    void invisibleChrome_data()
+    {
+        QTest::addColumn<QString>("python3");  // empty: no python3 at all
+        QTest::addColumn<QString>("python");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<QString>("box");      // start of the last box's text
+        const QString writes = QStringLiteral("echo step one; echo 'writing pages'; printf out > \"$5\"; exit 0");
+        const QString fails = QStringLiteral("echo 'Please close racestudio3 first'; exit 2");
+        QTest::newRow("success") << QStringLiteral("Python 3.12.1|") + writes << QString() << true
+                                 << QStringLiteral("Invisible chrome config saved to:\n");
+        QTest::newRow("folder in use") << QStringLiteral("Python 3.10.0|") + fails << QString() << false
+                                       << QStringLiteral("The invisible-chrome output folder could not be cleaned");
+        QTest::newRow("too old") << QStringLiteral("Python 3.9.1|") + writes << QString() << false
+                                 << QStringLiteral("Python 3.10 or later is required (found Python 3.9.1).");
+        QTest::newRow("python only") << QString() << QStringLiteral("Python 3.11.2|") + writes << true
+                                     << QStringLiteral("Invisible chrome config saved to:\n");
+        QTest::newRow("long output cut")
+            << QStringLiteral("Python 3.12.1|i=0; while [ $i -lt 300 ]; do echo 0123456789; i=$((i+1)); done; "
+                              "echo END; exit 1")
+            << QString() << false
+            << QStringLiteral("The invisible-chrome generator failed (exit code 1).\n\nScript output:\n");
+    }
+
+    void invisibleChrome()
+    {
+        QFETCH(QString, python3);
+        QFETCH(QString, python);
+        QFETCH(bool, written);
+        QFETCH(QString, box);
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("chrome"));
+        const QString fakes = work + QStringLiteral("/bin");
+        QVERIFY(QDir().mkpath(fakes) && QDir().mkpath(work + QStringLiteral("/app/tools")));
+        QVERIFY(ZipFixture::writeTree(work + QStringLiteral("/app/tools"), {{"make_invisible_chrome.py", "# fake"}}));
+        const auto writeFake = [&](const QString& name, const QString& spec) {
+            const QString version = spec.section(QLatin1Char('|'), 0, 0);
+            const QString body = spec.section(QLatin1Char('|'), 1);
+            const QString text = QStringLiteral("#!/bin/sh\nif [ \"$1\" = --version ]; then echo '%1'; exit 0; fi\n%2\n")
+                                     .arg(version, body);
+            QFile f(fakes + QLatin1Char('/') + name);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0);
+            f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeUser);
+        };
+        if (!python3.isEmpty())
+            writeFake(QStringLiteral("python3"), python3);
+        if (!python.isEmpty())
+            writeFake(QStringLiteral("python"), python);
+
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, clubWithMarkerMismatch());
+        QVERIFY(window);
+        asker.onExec = [](QDialog*) { return int(QDialog::Accepted); };
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", fakes.toLocal8Bit());
+        window->generateInvisibleChrome(work + QStringLiteral("/app"));
+        qputenv("PATH", oldPath);
+
+        const QString output = QFileInfo(window->currentFile()).absolutePath()
+            + QStringLiteral("/Club_invisible_chrome.zconf2");
+        QCOMPARE(QFileInfo::exists(output), written);
+        QVERIFY(!asker.asked.isEmpty());
+        const QString text = asker.asked.last().text;
+        QVERIFY2(text.startsWith(box), qPrintable(text));
+        if (written)
+            QCOMPARE(window->statusBar()->currentMessage(),
+                     QStringLiteral("Invisible chrome saved to Club_invisible_chrome.zconf2"));
+        if (QByteArray(QTest::currentDataTag()) == "long output cut") {
+            const QString shown = text.mid(box.size());
+            QCOMPARE(shown.size(), 2000);
+            QVERIFY(shown.endsWith(QStringLiteral("0123456789\nEND\n")));
+        }
+    }
+
     // RS3 answers running, running, then not: two Retry questions, then the
     // install; Cancel at the first question extracts nothing.
     void installWaitsForRaceStudio3_data()
