@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class ConfigCheckDialog;
 class DashCanvas;
 class ElementListPanel;
 class PageListPanel;
@@ -156,10 +157,13 @@ public:
     void exportInstallBundle();
     void installConfigBundle();
     void showCheckConfig();
-    void repairConfigValues();
+    void repairConfigValues(ConfigCheckDialog* dialog);
     void onSendCheckReportToSupport(const QString& report);
     void refreshBoxArtwork();
     void generateInvisibleChrome();
+    // The same with the folder holding tools/make_invisible_chrome.py in
+    // place of the program's own.
+    void generateInvisibleChrome(const QString& appFolder);
     void showElementLibrary();
     void openSettings();
     void openPreferences();
@@ -225,6 +229,12 @@ private:
 
     // --- opening, saving and closing (MainWindowOpenSave.cpp) ---------------
     void showLoadedPage();
+    // --- the invisible-chrome generator (MainWindowInvisibleChrome.cpp) ----
+    bool confirmInvisibleChrome(const QString& input, const QString& output);
+    void runInvisibleChrome(const QString& python, const QString& script, const QString& output,
+                            const QString& device);
+    void reportInvisibleChrome(int exitCode, bool succeeded, const QString& output, const QString& collected);
+    void reparseAllMasks();
     QString openedStatus() const;
     void reportPageBackgrounds();
     QString backupBeforeOverwrite(const QString& target) const;

@@ -1,0 +1,281 @@
+#include "app/ConfigCheckDialog.h"
+#include "app/MainWindow.h"
+#include "check/ConfigRepair.h"
+#include "gallery/RaceStudio3Check.h"
+#include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
+#include "support/ConfigFixture.h"
+#include "support/Rs3Fixture.h"
+#include "support/ScriptedAsker.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QAction* menuAction(MainWindow& window, const QString& menuText, const QString& text)
+{
+    for (QAction* menu : window.menuBar()->actions()) {
+        if (menu->text() != menuText)
+            continue;
+        for (QAction* action : menu->menu()->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One page with a label whose outline marker sits 10 units right of it, and
+// a mask off the page that the repair leaves alone.
+QString clubWithMarkerMismatch()
+{
+    ConfigFixture cfg;
+    FixtureElement label(QStringLiteral("Label"), QStringLiteral("l1"));
+    label.p("XPOS", 50).p("YPOS", 0).p("WIDTH", 100).p("HEIGHT", 40).p("LINES_X_HOT_MOUSE", "60,5,170,5");
+    cfg.device().page(QStringLiteral("Main")).masks = {Fx::mask("m1", 0, 0, 200, 80).add(label)};
+    return cfg.writeTempZip(QStringLiteral("Club.zconf2"));
+}
+
+QPushButton* buttonStartingWith(QDialog* dialog, const QString& prefix)
+{
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->text().startsWith(prefix))
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+// The Tools menu's check, repair and box refresh on a window opened on real files.
+class ConfigCheckActionsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Rs3Fixture> m_rs3;
+
+    std::unique_ptr<MainWindow> openedWindow(ScriptedAsker& asker, const QString& path)
+    {
+        auto window = std::make_unique<MainWindow>();
+        asker.fileNames = {path};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Open..."))->trigger();
+        return window->currentFile() == path ? std::move(window) : nullptr;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { m_rs3 = std::make_unique<Rs3Fixture>(); }
+
+    void checkWithNothingOpen()
+    {
+        ScriptedAsker asker;
+        MainWindow window;
+        menuAction(window, QStringLiteral("&Tools"), QStringLiteral("&Check config..."))->trigger();
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Open a config first"));
+        QCOMPARE(asker.count(QStringLiteral("exec")), 0);
+    }
+
+    // Save and the bundle export both go through the window's save, so both
+    // keep the file as it was before the repair.
+    void repairKeepsOriginalAtSave_data()
+    {
+        QTest::addColumn<bool>("viaExport");
+        QTest::newRow("save") << false;
+        QTest::newRow("export install bundle") << true;
+    }
+
+    void repairKeepsOriginalAtSave()
+    {
+        QFETCH(bool, viaExport);
+        ScriptedAsker asker;
+        const QString path = clubWithMarkerMismatch();
+        QVERIFY(!path.isEmpty());
+        const QByteArray before = bytesOf(path);
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+
+        int rowsBefore = -1;
+        int rowsAfter = -1;
+        bool repairEnabledAfter = true;
+        asker.onExec = [&](QDialog* dialog) {
+            auto* tree = dialog->findChild<QTreeWidget*>();
+            rowsBefore = tree->topLevelItemCount();
+            QTest::mouseClick(buttonStartingWith(dialog, QStringLiteral("Repair 1")), Qt::LeftButton);
+            rowsAfter = tree->topLevelItemCount();
+            repairEnabledAfter = buttonStartingWith(dialog, QStringLiteral("Repair"))->isEnabled();
+            return int(QDialog::Rejected);
+        };
+        menuAction(*window, QStringLiteral("&Tools"), QStringLiteral("&Check config..."))->trigger();
+        QCOMPARE(rowsBefore, 1);
+        QCOMPARE(rowsAfter, 0);
+        QVERIFY(!repairEnabledAfter);
+        QVERIFY(window->statusBar()->currentMessage().endsWith(
+            QStringLiteral("the original will be kept as Club.pre-repair.zconf2")));
+
+        if (viaExport) {
+            const QString zip = QFileInfo(path).absolutePath() + QStringLiteral("/out.zip");
+            asker.fileNames = {zip};
+            menuAction(*window, QStringLiteral("&File"), QStringLiteral("Export &Install Bundle..."))->trigger();
+            QVERIFY(QFileInfo::exists(zip));
+            QVERIFY(!window->hasUnsavedChanges());
+        } else {
+            QVERIFY(window->save());
+        }
+        const QString backup = ConfigCheck::preRepairBackupPath(path);
+        QCOMPARE(bytesOf(backup), before);
+        QVERIFY(bytesOf(path) != before);
+    }
+
+    // Every editor-drawn box is drawn again, also when its art exists.
+    void refreshBoxArtworkCounts_data()
+    {
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("one") << 1 << QStringLiteral("Re-rendered 1 box with the current styling");
+        QTest::newRow("three") << 3 << QStringLiteral("Re-rendered 3 boxes with the current styling");
+    }
+
+    void refreshBoxArtworkCounts()
+    {
+        QFETCH(int, boxes);
+        QFETCH(QString, status);
+        const QString sets = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/");
+        m_rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
+        ConfigFixture cfg;
+        FixturePage& page = cfg.device().page(QStringLiteral("Panel"));
+        for (int i = 0; i < boxes; ++i) {
+            const QString folder = QStringLiteral("s04_homebrew/zbox_Refresh/Items/mbox_%1_%2/").arg(boxes).arg(i);
+            page.mask(Fx::mask(QStringLiteral("mb%1").arg(i), 10, 10 + 110 * i, 200, 100)
+                          .p("PATH_REL_AiM_MASK", sets + folder)
+                          .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                          .add(Fx::digit(QStringLiteral("d%1").arg(i), 10, 40, 40, 20)));
+        }
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, cfg.writeTempZip(QStringLiteral("Boxes.zconf2")));
+        QVERIFY(window);
+        menuAction(*window, QStringLiteral("&Tools"), QStringLiteral("Re&fresh box artwork"))->trigger();
+        QCOMPARE(window->statusBar()->currentMessage(), status);
+    }
+
+    // The generator with fake interpreters: a folder holding only shell
+    // scripts named python3 and python is the whole PATH.
+    void invisibleChrome_data()
+    {
+        QTest::addColumn<QString>("python3");  // empty: no python3 at all
+        QTest::addColumn<QString>("python");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<QString>("box");      // start of the last box's text
+        const QString writes = QStringLiteral("echo step one; echo 'writing pages'; printf out > \"$5\"; exit 0");
+        const QString fails = QStringLiteral("echo 'Please close racestudio3 first'; exit 2");
+        QTest::newRow("success") << QStringLiteral("Python 3.12.1|") + writes << QString() << true
+                                 << QStringLiteral("Invisible chrome config saved to:\n");
+        QTest::newRow("folder in use") << QStringLiteral("Python 3.10.0|") + fails << QString() << false
+                                       << QStringLiteral("The invisible-chrome output folder could not be cleaned");
+        QTest::newRow("too old") << QStringLiteral("Python 3.9.1|") + writes << QString() << false
+                                 << QStringLiteral("Python 3.10 or later is required (found Python 3.9.1).");
+        QTest::newRow("python only") << QString() << QStringLiteral("Python 3.11.2|") + writes << true
+                                     << QStringLiteral("Invisible chrome config saved to:\n");
+        QTest::newRow("long output cut")
+            << QStringLiteral("Python 3.12.1|i=0; while [ $i -lt 300 ]; do echo 0123456789; i=$((i+1)); done; "
+                              "echo END; exit 1")
+            << QString() << false
+            << QStringLiteral("The invisible-chrome generator failed (exit code 1).\n\nScript output:\n");
+    }
+
+    void invisibleChrome()
+    {
+        QFETCH(QString, python3);
+        QFETCH(QString, python);
+        QFETCH(bool, written);
+        QFETCH(QString, box);
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("chrome"));
+        const QString fakes = work + QStringLiteral("/bin");
+        QVERIFY(QDir().mkpath(fakes) && QDir().mkpath(work + QStringLiteral("/app/tools")));
+        QVERIFY(ZipFixture::writeTree(work + QStringLiteral("/app/tools"), {{"make_invisible_chrome.py", "# fake"}}));
+        const auto writeFake = [&](const QString& name, const QString& spec) {
+            const QString version = spec.section(QLatin1Char('|'), 0, 0);
+            const QString body = spec.section(QLatin1Char('|'), 1);
+            const QString text = QStringLiteral("#!/bin/sh\nif [ \"$1\" = --version ]; then echo '%1'; exit 0; fi\n%2\n")
+                                     .arg(version, body);
+            QFile f(fakes + QLatin1Char('/') + name);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0);
+            f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeUser);
+        };
+        if (!python3.isEmpty())
+            writeFake(QStringLiteral("python3"), python3);
+        if (!python.isEmpty())
+            writeFake(QStringLiteral("python"), python);
+
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, clubWithMarkerMismatch());
+        QVERIFY(window);
+        asker.onExec = [](QDialog*) { return int(QDialog::Accepted); };
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", fakes.toLocal8Bit());
+        window->generateInvisibleChrome(work + QStringLiteral("/app"));
+        qputenv("PATH", oldPath);
+
+        const QString output = QFileInfo(window->currentFile()).absolutePath()
+            + QStringLiteral("/Club_invisible_chrome.zconf2");
+        QCOMPARE(QFileInfo::exists(output), written);
+        QVERIFY(!asker.asked.isEmpty());
+        const QString text = asker.asked.last().text;
+        QVERIFY2(text.startsWith(box), qPrintable(text));
+        if (written)
+            QCOMPARE(window->statusBar()->currentMessage(),
+                     QStringLiteral("Invisible chrome saved to Club_invisible_chrome.zconf2"));
+        if (QByteArray(QTest::currentDataTag()) == "long output cut") {
+            const QString shown = text.mid(box.size());
+            QCOMPARE(shown.size(), 2000);
+            QVERIFY(shown.endsWith(QStringLiteral("0123456789\nEND\n")));
+        }
+    }
+
+    // RS3 answers running, running, then not: two Retry questions, then the
+    // install; Cancel at the first question extracts nothing.
+    void installWaitsForRaceStudio3_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("retry twice") << false;
+        QTest::newRow("cancel") << true;
+    }
+
+    void installWaitsForRaceStudio3()
+    {
+        QFETCH(bool, cancel);
+        ScriptedAsker asker;
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("bundle"));
+        const QString zip = work + QStringLiteral("/club.zip");
+        const QString art = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/T_%1/mask.png").arg(cancel);
+        QVERIFY(ZipFixture::writeZip(zip, {{QStringLiteral("Club.zconf2"), "config"},
+                                           {QStringLiteral("RS3_homebrew_folder/") + art, "art"}}));
+        QList<bool> answers{true, true, false};
+        setRaceStudio3RunningProbe([&answers] { return answers.isEmpty() ? false : answers.takeFirst(); });
+        const QString placed = work + QStringLiteral("/placed");
+        QVERIFY(QDir().mkpath(placed));
+        asker.fileNames = {zip, placed};
+        asker.buttons = cancel ? QList<QMessageBox::StandardButton>{QMessageBox::Cancel}
+                               : QList<QMessageBox::StandardButton>{QMessageBox::Retry, QMessageBox::Retry,
+                                                                    QMessageBox::No};
+        MainWindow window;
+        menuAction(window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        setRaceStudio3RunningProbe({});
+        QCOMPARE(asker.count(QStringLiteral("message")), cancel ? 1 : 3);
+        QCOMPARE(QFileInfo::exists(placed + QStringLiteral("/Club.zconf2")), !cancel);
+        QCOMPARE(QFileInfo::exists(m_rs3->absolutePath(Rs3Fixture::Stable, art)), !cancel);
+    }
+};
+
+QTEST_MAIN(ConfigCheckActionsTest)
+#include "tst_configtools.moc"
