@@ -12,29 +12,35 @@ class DashConfig;
 // panel); the "clean" style removes the box. The first redo keeps the mask's
 // art parameters and its box-style record; undo puts them back and redraws a
 // multi-value box with its earlier style. The creator reads result() right
-// after the push.
+// after the push. A failed redo puts back what it partly wrote; a failed
+// first redo marks the command obsolete, so the stack drops it. The creator
+// learns the outcome through `applied`, which must outlive the push.
 class BoxStyleCommand : public QUndoCommand {
 public:
-    BoxStyleCommand(DashConfig* config, int page, int mask, const QString& styleId, quint32 accentArgb,
-                    bool showDividers, int borderPx, const QString& caption, quint32 captionArgb);
-    ~BoxStyleCommand() override;
+  BoxStyleCommand(DashConfig *config, int page, int mask,
+                  const QString &styleId, quint32 accentArgb, bool showDividers,
+                  int borderPx, const QString &caption, quint32 captionArgb,
+                  bool *applied = nullptr);
+  ~BoxStyleCommand() override;
 
-    void undo() override;
-    void redo() override;
+  void undo() override;
+  void redo() override;
 
-    bool result() const { return m_result; }
+  bool result() const { return m_result; }
 
 private:
-    DashConfig* m_config;
-    int m_page;
-    int m_mask;
-    QString m_styleId;
-    quint32 m_accentArgb;
-    bool m_showDividers;
-    int m_borderPx;
-    QString m_caption;
-    quint32 m_captionArgb;
-    bool m_taken = false;
-    bool m_result = false;
-    BoxStyleSnapshot m_snapshot;
+  DashConfig *m_config;
+  int m_page;
+  int m_mask;
+  QString m_styleId;
+  quint32 m_accentArgb;
+  bool m_showDividers;
+  int m_borderPx;
+  QString m_caption;
+  quint32 m_captionArgb;
+  bool *m_applied;
+  bool m_taken = false;
+  bool m_redone = false;
+  bool m_result = false;
+  BoxStyleSnapshot m_snapshot;
 };
