@@ -4,38 +4,43 @@
 
 #include <QCoreApplication>
 
-BarColorCommand::BarColorCommand(DashConfig *config, int page, int mask,
-                                 bool *applied)
-    : QUndoCommand(), m_config(config), m_page(page), m_mask(mask),
-      m_applied(applied) {
-  setText(QCoreApplication::translate("BarColorCommand", "Color bar"));
+BarColorCommand::BarColorCommand(DashConfig* config, int page, int mask, bool* applied)
+    : QUndoCommand()
+    , m_config(config)
+    , m_page(page)
+    , m_mask(mask)
+    , m_applied(applied)
+{
+    setText(QCoreApplication::translate("BarColorCommand", "Color bar"));
 }
 
 BarColorCommand::~BarColorCommand() = default;
 
-void BarColorCommand::redo() {
-  if (!m_config)
-    return;
-  if (!m_taken) {
-    const PageModel *pg = m_config->page(m_page);
-    if (pg && m_mask >= 0 && m_mask < int(pg->masks.size())) {
-      m_snapshot = m_config->barColorSnapshot(m_page, m_mask);
-      m_taken = true;
+void BarColorCommand::redo()
+{
+    if (!m_config)
+        return;
+    if (!m_taken) {
+        const PageModel* pg = m_config->page(m_page);
+        if (pg && m_mask >= 0 && m_mask < int(pg->masks.size())) {
+            m_snapshot = m_config->barColorSnapshot(m_page, m_mask);
+            m_taken = true;
+        }
     }
-  }
-  m_result = m_config->applyBarColor(m_page, m_mask);
-  if (!m_result && m_taken)
-    m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
-  if (!m_result && !m_redone)
-    setObsolete(true);
-  m_redone = true;
-  if (m_applied)
-    *m_applied = m_result;
+    m_result = m_config->applyBarColor(m_page, m_mask);
+    if (!m_result && m_taken)
+        m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
+    if (!m_result && !m_redone)
+        setObsolete(true);
+    m_redone = true;
+    if (m_applied)
+        *m_applied = m_result;
 }
 
-void BarColorCommand::undo() {
-  // A refused colouring changed nothing, so there is nothing to put back.
-  if (!m_config || !m_taken || !m_result)
-    return;
-  m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
+void BarColorCommand::undo()
+{
+    // A refused colouring changed nothing, so there is nothing to put back.
+    if (!m_config || !m_taken || !m_result)
+        return;
+    m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
 }

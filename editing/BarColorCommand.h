@@ -14,22 +14,21 @@ class DashConfig;
 // the outcome through `applied`, which must outlive the push.
 class BarColorCommand : public QUndoCommand {
 public:
-  BarColorCommand(DashConfig *config, int page, int mask,
-                  bool *applied = nullptr);
-  ~BarColorCommand() override;
+    BarColorCommand(DashConfig* config, int page, int mask, bool* applied = nullptr);
+    ~BarColorCommand() override;
 
-  void undo() override;
-  void redo() override;
+    void undo() override;
+    void redo() override;
 
-  bool result() const { return m_result; }
+    bool result() const { return m_result; }
 
 private:
-  DashConfig *m_config;
-  int m_page;
-  int m_mask;
-  bool *m_applied;
-  bool m_taken = false;
-  bool m_redone = false;
-  bool m_result = false;
-  BarColorSnapshot m_snapshot;
+    DashConfig* m_config;
+    int m_page;
+    int m_mask;
+    bool* m_applied;
+    bool m_taken = false;
+    bool m_redone = false;
+    bool m_result = false;
+    BarColorSnapshot m_snapshot;
 };

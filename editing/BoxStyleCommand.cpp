@@ -5,47 +5,51 @@
 
 #include <QCoreApplication>
 
-BoxStyleCommand::BoxStyleCommand(DashConfig *config, int page, int mask,
-                                 const QString &styleId, quint32 accentArgb,
-                                 bool showDividers, int borderPx,
-                                 const QString &caption, quint32 captionArgb,
-                                 bool *applied)
-    : QUndoCommand(), m_config(config), m_page(page), m_mask(mask),
-      m_styleId(styleId), m_accentArgb(accentArgb),
-      m_showDividers(showDividers), m_borderPx(borderPx), m_caption(caption),
-      m_captionArgb(captionArgb), m_applied(applied) {
-  setText(
-      styleId == cleanBoxStyleId()
-          ? QCoreApplication::translate("BoxStyleCommand", "Remove box")
-          : QCoreApplication::translate("BoxStyleCommand", "Apply box style"));
+BoxStyleCommand::BoxStyleCommand(DashConfig* config, int page, int mask, const QString& styleId, quint32 accentArgb,
+    bool showDividers, int borderPx, const QString& caption, quint32 captionArgb, bool* applied)
+    : QUndoCommand()
+    , m_config(config)
+    , m_page(page)
+    , m_mask(mask)
+    , m_styleId(styleId)
+    , m_accentArgb(accentArgb)
+    , m_showDividers(showDividers)
+    , m_borderPx(borderPx)
+    , m_caption(caption)
+    , m_captionArgb(captionArgb)
+    , m_applied(applied)
+{
+    setText(styleId == cleanBoxStyleId() ? QCoreApplication::translate("BoxStyleCommand", "Remove box")
+                                         : QCoreApplication::translate("BoxStyleCommand", "Apply box style"));
 }
 
 BoxStyleCommand::~BoxStyleCommand() = default;
 
-void BoxStyleCommand::redo() {
-  if (!m_config)
-    return;
-  if (!m_taken) {
-    const PageModel *pg = m_config->page(m_page);
-    if (pg && m_mask >= 0 && m_mask < int(pg->masks.size())) {
-      m_snapshot = m_config->boxStyleSnapshot(m_page, m_mask);
-      m_taken = true;
+void BoxStyleCommand::redo()
+{
+    if (!m_config)
+        return;
+    if (!m_taken) {
+        const PageModel* pg = m_config->page(m_page);
+        if (pg && m_mask >= 0 && m_mask < int(pg->masks.size())) {
+            m_snapshot = m_config->boxStyleSnapshot(m_page, m_mask);
+            m_taken = true;
+        }
     }
-  }
-  m_result = m_config->applyBoxStyle(m_page, m_mask, m_styleId, m_accentArgb,
-                                     m_showDividers, m_borderPx, m_caption,
-                                     m_captionArgb);
-  if (!m_result && m_taken)
-    m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
-  if (!m_result && !m_redone)
-    setObsolete(true);
-  m_redone = true;
-  if (m_applied)
-    *m_applied = m_result;
+    m_result = m_config->applyBoxStyle(
+        m_page, m_mask, m_styleId, m_accentArgb, m_showDividers, m_borderPx, m_caption, m_captionArgb);
+    if (!m_result && m_taken)
+        m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
+    if (!m_result && !m_redone)
+        setObsolete(true);
+    m_redone = true;
+    if (m_applied)
+        *m_applied = m_result;
 }
 
-void BoxStyleCommand::undo() {
-  if (!m_config || !m_taken || !m_result)
-    return;
-  m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
+void BoxStyleCommand::undo()
+{
+    if (!m_config || !m_taken || !m_result)
+        return;
+    m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
 }

@@ -17,30 +17,28 @@ class DashConfig;
 // learns the outcome through `applied`, which must outlive the push.
 class BoxStyleCommand : public QUndoCommand {
 public:
-  BoxStyleCommand(DashConfig *config, int page, int mask,
-                  const QString &styleId, quint32 accentArgb, bool showDividers,
-                  int borderPx, const QString &caption, quint32 captionArgb,
-                  bool *applied = nullptr);
-  ~BoxStyleCommand() override;
+    BoxStyleCommand(DashConfig* config, int page, int mask, const QString& styleId, quint32 accentArgb,
+        bool showDividers, int borderPx, const QString& caption, quint32 captionArgb, bool* applied = nullptr);
+    ~BoxStyleCommand() override;
 
-  void undo() override;
-  void redo() override;
+    void undo() override;
+    void redo() override;
 
-  bool result() const { return m_result; }
+    bool result() const { return m_result; }
 
 private:
-  DashConfig *m_config;
-  int m_page;
-  int m_mask;
-  QString m_styleId;
-  quint32 m_accentArgb;
-  bool m_showDividers;
-  int m_borderPx;
-  QString m_caption;
-  quint32 m_captionArgb;
-  bool *m_applied;
-  bool m_taken = false;
-  bool m_redone = false;
-  bool m_result = false;
-  BoxStyleSnapshot m_snapshot;
+    DashConfig* m_config;
+    int m_page;
+    int m_mask;
+    QString m_styleId;
+    quint32 m_accentArgb;
+    bool m_showDividers;
+    int m_borderPx;
+    QString m_caption;
+    quint32 m_captionArgb;
+    bool* m_applied;
+    bool m_taken = false;
+    bool m_redone = false;
+    bool m_result = false;
+    BoxStyleSnapshot m_snapshot;
 };

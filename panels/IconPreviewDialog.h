@@ -14,30 +14,27 @@ class QListWidget;
 // icon manager, which the editor does not read, decides the real graphic).
 // After acceptance the opener reads removed and chosenPath.
 class IconPreviewDialog : public QDialog {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  IconPreviewDialog(const QString &artworkPath, const QString &currentPreview,
-                    QWidget *parent = nullptr);
-  ~IconPreviewDialog() override;
+    IconPreviewDialog(const QString& artworkPath, const QString& currentPreview, QWidget* parent = nullptr);
+    ~IconPreviewDialog() override;
 
-  // The graphics offered for an element's artwork path, at most `limit`:
-  // the page sets of the element's device first, else the first "s01/Icon"
-  // folder of any overlay tree. One per file name, ignoring letter case.
-  static QList<IconGraphic> collectGraphics(const QString &artworkPath,
-                                            int limit = 400);
+    // The graphics offered for an element's artwork path, at most `limit`:
+    // the page sets of the element's device first, else the first "s01/Icon"
+    // folder of any overlay tree. One per file name, ignoring letter case.
+    static QList<IconGraphic> collectGraphics(const QString& artworkPath, int limit = 400);
 
-  QString chosenPath() const { return m_chosenPath; }
-  bool removed() const { return m_removed; }
+    QString chosenPath() const { return m_chosenPath; }
+    bool removed() const { return m_removed; }
 
 private:
-  void fillList(const QList<IconGraphic> &graphics,
-                const QString &currentPreview);
-  void useCurrent();
-  void removePreview();
+    void fillList(const QList<IconGraphic>& graphics, const QString& currentPreview);
+    void useCurrent();
+    void removePreview();
 
-  QListWidget *m_list = nullptr;
-  QDialogButtonBox *m_buttons = nullptr;
-  QString m_chosenPath;
-  bool m_removed = false;
+    QListWidget* m_list = nullptr;
+    QDialogButtonBox* m_buttons = nullptr;
+    QString m_chosenPath;
+    bool m_removed = false;
 };
