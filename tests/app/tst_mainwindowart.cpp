@@ -148,6 +148,24 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("before"));
     }
 
+    // The demo's device has no stock box art in the temporary install, so
+    // drawing a box fails: the user is told and nothing is left behind.
+    void designerStyleFailure()
+    {
+        const QByteArray before = ConfigSnapshot::records(*config);
+        acceptDesigner([](BoxStyleDialog* d) {
+            auto* styles = d->findChild<QListWidget*>();
+            for (int i = 0; i < styles->count(); ++i) {
+                if (styles->item(i)->data(Qt::UserRole).toString() == QStringLiteral("panel_dark"))
+                    styles->setCurrentRow(i);
+            }
+        });
+        window->applyBoxStyle(1);
+        QCOMPARE(status(), QStringLiteral("Box style apply failed"));
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(ConfigSnapshot::records(*config), before);
+    }
+
     void iconPreviewWithoutChoice()
     {
         int page = -1, icon = -1;
