@@ -166,6 +166,19 @@ private Q_SLOTS:
         QCOMPARE(ConfigSnapshot::records(*config), before);
     }
 
+    // Without the stock bar art in the install the colour bar fails, says
+    // why and leaves no history entry.
+    void colourBarFailure()
+    {
+        const QByteArray before = ConfigSnapshot::records(*config);
+        window->applyColorBar(2);
+        QCOMPARE(status(),
+            QStringLiteral("Bar color apply failed — RaceStudio 3 overlay for this device not found, or the "
+                           "stock bar assets are missing"));
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(ConfigSnapshot::records(*config), before);
+    }
+
     void iconPreviewWithoutChoice()
     {
         int page = -1, icon = -1;
