@@ -124,7 +124,7 @@ void MainWindow::applyBoxStyle(int maskIndex)
     const bool styleChanged = (!styleId.isEmpty() && styleId != shownId) || accent != storedAccent
         || caption != record.caption || border != record.borderPx || dividers != record.showDividers
         || captionArgb != quint32(record.captionArgb);
-    const bool colourChanged = !newColour.isEmpty() && newColour != currentColour;
+    const bool colourChanged = !newColour.isEmpty() && newColour.compare(currentColour, Qt::CaseInsensitive) != 0;
     if (!sizeChanged && !styleChanged && !colourChanged)
         return;
 
