@@ -9,7 +9,9 @@
 #include "support/TestEnvironment.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QListWidget>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QtTest>
@@ -204,6 +206,18 @@ private Q_SLOTS:
         QCOMPARE(asker->count(QStringLiteral("exec")), 1);
         QCOMPARE(ConfigSnapshot::records(*config), before);
         QCOMPARE(status(), QStringLiteral("before"));
+
+        // "Remove preview" always accepts, and clears the record.
+        asker->onExec = [](QDialog* d) {
+            for (QAbstractButton* b : d->findChild<QDialogButtonBox*>()->buttons()) {
+                if (b->text() == QStringLiteral("Remove preview"))
+                    b->click();
+            }
+            return d->result();
+        };
+        window->setIconPreview(icon);
+        QCOMPARE(status(), QStringLiteral("Removed icon preview graphic"));
+        QVERIFY(config->iconPreviewGraphic(page, icon).isEmpty());
     }
 };
 
