@@ -115,10 +115,7 @@ public:
     void addPageFromTemplate();
     void saveCurrentAsTemplate();
     void addValueBar();
-    void applyBoxStyle();
-    void applyColorBar(int maskIndex);
     void removeBarColor(int maskIndex);
-    void setIconPreview(int maskIndex);
     void convertToMultiBox(int maskIndex);
     void exportElementArtwork(int maskIndex);
     void bindWidgetToChannel(const ChannelInfo& channel);
@@ -134,6 +131,11 @@ public:
     // Tells the user when a Digit mask's text size has no firmware font.
     void snapTextToBundledFont(int maskIndex);
     void renameConfig();
+
+    // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
+    void applyBoxStyle(int maskIndex);
+    void applyColorBar(int maskIndex);
+    void setIconPreview(int maskIndex);
 
     // --- playback (MainWindowPlayback.cpp) ---------------------------------
     void loadCsvData();
@@ -242,6 +244,10 @@ private:
     void markSaved();
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();
+
+    // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
+    const MaskElement* maskOfCurrentPage(int maskIndex);
+    void showRestyledMask(int maskIndex);
 
     // Members in the order their lifetimes need: the configuration outlives
     // nothing that is destroyed after it (see the destructor).

@@ -124,19 +124,7 @@ void MainWindow::addValueBar()
 {
 }
 
-void MainWindow::applyBoxStyle()
-{
-}
-
-void MainWindow::applyColorBar(int)
-{
-}
-
 void MainWindow::removeBarColor(int)
-{
-}
-
-void MainWindow::setIconPreview(int)
 {
 }
 

@@ -4,11 +4,12 @@
 
 #include <QCoreApplication>
 
-BarColorCommand::BarColorCommand(DashConfig* config, int page, int mask)
+BarColorCommand::BarColorCommand(DashConfig* config, int page, int mask, bool* applied)
     : QUndoCommand()
     , m_config(config)
     , m_page(page)
     , m_mask(mask)
+    , m_applied(applied)
 {
     setText(QCoreApplication::translate("BarColorCommand", "Color bar"));
 }
@@ -27,6 +28,13 @@ void BarColorCommand::redo()
         }
     }
     m_result = m_config->applyBarColor(m_page, m_mask);
+    if (!m_result && m_taken)
+        m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
+    if (!m_result && !m_redone)
+        setObsolete(true);
+    m_redone = true;
+    if (m_applied)
+        *m_applied = m_result;
 }
 
 void BarColorCommand::undo()

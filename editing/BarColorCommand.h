@@ -9,10 +9,12 @@ class DashConfig;
 // Turns a bargraph's stock art into a green-amber-red bar. The first redo
 // keeps the mask's art parameters, bar geometry and sidecar record; undo puts
 // them back (the recoloured files stay on disk for the next redo).
-// The creator reads result() right after the push.
+// A failed redo puts back what it partly wrote; a failed first redo
+// marks the command obsolete, so the stack drops it. The creator learns
+// the outcome through `applied`, which must outlive the push.
 class BarColorCommand : public QUndoCommand {
 public:
-    BarColorCommand(DashConfig* config, int page, int mask);
+    BarColorCommand(DashConfig* config, int page, int mask, bool* applied = nullptr);
     ~BarColorCommand() override;
 
     void undo() override;
@@ -24,7 +26,9 @@ private:
     DashConfig* m_config;
     int m_page;
     int m_mask;
+    bool* m_applied;
     bool m_taken = false;
+    bool m_redone = false;
     bool m_result = false;
     BarColorSnapshot m_snapshot;
 };

@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 
 BoxStyleCommand::BoxStyleCommand(DashConfig* config, int page, int mask, const QString& styleId, quint32 accentArgb,
-                                 bool showDividers, int borderPx, const QString& caption, quint32 captionArgb)
+    bool showDividers, int borderPx, const QString& caption, quint32 captionArgb, bool* applied)
     : QUndoCommand()
     , m_config(config)
     , m_page(page)
@@ -17,6 +17,7 @@ BoxStyleCommand::BoxStyleCommand(DashConfig* config, int page, int mask, const Q
     , m_borderPx(borderPx)
     , m_caption(caption)
     , m_captionArgb(captionArgb)
+    , m_applied(applied)
 {
     setText(styleId == cleanBoxStyleId() ? QCoreApplication::translate("BoxStyleCommand", "Remove box")
                                          : QCoreApplication::translate("BoxStyleCommand", "Apply box style"));
@@ -35,8 +36,15 @@ void BoxStyleCommand::redo()
             m_taken = true;
         }
     }
-    m_result = m_config->applyBoxStyle(m_page, m_mask, m_styleId, m_accentArgb, m_showDividers, m_borderPx,
-                                       m_caption, m_captionArgb);
+    m_result = m_config->applyBoxStyle(
+        m_page, m_mask, m_styleId, m_accentArgb, m_showDividers, m_borderPx, m_caption, m_captionArgb);
+    if (!m_result && m_taken)
+        m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
+    if (!m_result && !m_redone)
+        setObsolete(true);
+    m_redone = true;
+    if (m_applied)
+        *m_applied = m_result;
 }
 
 void BoxStyleCommand::undo()

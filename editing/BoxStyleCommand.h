@@ -12,11 +12,13 @@ class DashConfig;
 // panel); the "clean" style removes the box. The first redo keeps the mask's
 // art parameters and its box-style record; undo puts them back and redraws a
 // multi-value box with its earlier style. The creator reads result() right
-// after the push.
+// after the push. A failed redo puts back what it partly wrote; a failed
+// first redo marks the command obsolete, so the stack drops it. The creator
+// learns the outcome through `applied`, which must outlive the push.
 class BoxStyleCommand : public QUndoCommand {
 public:
     BoxStyleCommand(DashConfig* config, int page, int mask, const QString& styleId, quint32 accentArgb,
-                    bool showDividers, int borderPx, const QString& caption, quint32 captionArgb);
+        bool showDividers, int borderPx, const QString& caption, quint32 captionArgb, bool* applied = nullptr);
     ~BoxStyleCommand() override;
 
     void undo() override;
@@ -34,7 +36,9 @@ private:
     int m_borderPx;
     QString m_caption;
     quint32 m_captionArgb;
+    bool* m_applied;
     bool m_taken = false;
+    bool m_redone = false;
     bool m_result = false;
     BoxStyleSnapshot m_snapshot;
 };

@@ -99,6 +99,25 @@ private Q_SLOTS:
         QCOMPARE(BoxStyleCommand(&c, 0, 0, "clean", 0, true, 0, QString(), 0).text(), QStringLiteral("Remove box"));
     }
 
+    // A restyle that fails leaves the mask, its record and the history as
+    // they were, and tells its creator so.
+    void failedRestyleLeavesNoTrace()
+    {
+        Rs3Fixture fx;
+        install(fx);
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        const QStringList params0 = paramsOf(c.pages[0].masks[0].node);
+        const QByteArray sidecar0 = fileBytes(c.boxStylesSidecarPath());
+        QUndoStack stack;
+        bool applied = true;
+        stack.push(new BoxStyleCommand(&c, 0, 0, "no_such_style", 0, true, 0, QString(), 0, &applied));
+        QVERIFY(!applied);
+        QCOMPARE(stack.count(), 0);
+        QCOMPARE(paramsOf(c.pages[0].masks[0].node), params0);
+        QCOMPARE(fileBytes(c.boxStylesSidecarPath()), sidecar0);
+    }
+
     // Undo of a restyle gives back the record with its origin and draws the
     // earlier style into the item again, so a later "Remove box" still finds
     // the stock art.

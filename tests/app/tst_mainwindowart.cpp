@@ -1,0 +1,225 @@
+#include "app/MainWindow.h"
+#include "canvas/DashCanvas.h"
+#include "panels/BoxStyleDialog.h"
+#include "panels/IconPreviewDialog.h"
+#include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
+#include "support/Rs3Fixture.h"
+#include "support/ScriptedAsker.h"
+#include "support/TestEnvironment.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QUndoStack>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+// The box designer, colour bar and icon preview actions on a shown window
+// opened on a copy of the demo configuration.
+class MainWindowArtTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Rs3Fixture> rs3;
+    std::unique_ptr<MainWindow> window;
+    DashConfig* config = nullptr;
+    QUndoStack* stack = nullptr;
+    ScriptedAsker* asker = nullptr;
+
+    QString status() const { return window->statusBar()->currentMessage(); }
+    const MaskElement& mask(int index) const { return config->pages[0].masks[size_t(index)]; }
+
+    // Accepts the box designer after `fill` changed its controls.
+    void acceptDesigner(const std::function<void(BoxStyleDialog*)>& fill)
+    {
+        asker->onExec = [fill](QDialog* dialog) {
+            auto* designer = qobject_cast<BoxStyleDialog*>(dialog);
+            if (!designer)
+                return int(QDialog::Rejected);
+            fill(designer);
+            designer->onAccept();
+            return designer->result();
+        };
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        rs3 = std::make_unique<Rs3Fixture>();
+        rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
+        asker = new ScriptedAsker;
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
+        QVERIFY(!path.isEmpty());
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->loadConfig(path);
+        config = window->findChild<DashCanvas*>()->config;
+        stack = window->findChild<QUndoStack*>();
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        delete asker;
+        rs3.reset();
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("box on a bar") << 0 << 2 << "Box style is only available for numeric (Digit) widgets";
+        QTest::newRow("colour bar on a digit") << 1 << 1 << "Bar color is only available for bargraph widgets";
+        QTest::newRow("icon preview on a digit") << 2 << 1 << "Icon preview is only available for icon elements";
+    }
+    void refusals()
+    {
+        QFETCH(int, action);
+        QFETCH(int, mask);
+        QFETCH(QString, message);
+        if (action == 0)
+            window->applyBoxStyle(mask);
+        else if (action == 1)
+            window->applyColorBar(mask);
+        else
+            window->setIconPreview(mask);
+        QCOMPARE(status(), message);
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(asker->count(QStringLiteral("exec")), 0);
+        window->statusBar()->showMessage(QStringLiteral("before"));
+        window->applyBoxStyle(99);
+        window->setIconPreview(-1);
+        QCOMPARE(status(), QStringLiteral("before"));
+    }
+
+    void designerWithoutChange()
+    {
+        const QByteArray before = ConfigSnapshot::records(*config);
+        window->statusBar()->showMessage(QStringLiteral("before"));
+        acceptDesigner([](BoxStyleDialog*) {});
+        window->applyBoxStyle(1);
+        QCOMPARE(asker->count(QStringLiteral("exec")), 1);
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(status(), QStringLiteral("before"));
+        QCOMPARE(ConfigSnapshot::records(*config), before);
+    }
+
+    void designerSizeOnly()
+    {
+        const QSize before(mask(1).w, mask(1).h);
+        QSize chosen;
+        acceptDesigner([&chosen](BoxStyleDialog* d) {
+            auto* sizes = d->findChild<QComboBox*>();
+            sizes->setCurrentIndex(sizes->count() - 1);
+            d->onAccept();
+            chosen = d->chosenSize();
+        });
+        window->applyBoxStyle(1);
+        if (!chosen.isValid() || chosen == before)
+            QSKIP("the demo mask already has the last preset size");
+        QCOMPARE(stack->count(), 1);
+        QCOMPARE(QSize(mask(1).w, mask(1).h), chosen);
+        QCOMPARE(status(), QStringLiteral("Resized digit to %1 x %2").arg(chosen.width()).arg(chosen.height()));
+        stack->undo();
+        QCOMPARE(QSize(mask(1).w, mask(1).h), before);
+    }
+
+    void designerTextColourOnly()
+    {
+        window->statusBar()->showMessage(QStringLiteral("before"));
+        acceptDesigner([](BoxStyleDialog* d) { d->setTextColor(QColor(0x12, 0x34, 0x56)); });
+        window->applyBoxStyle(1);
+        QCOMPARE(stack->count(), 1);
+        QCOMPARE(stack->text(0), QStringLiteral("Text colour"));
+        int texts = 0;
+        for (int i = 0; i < int(mask(1).widgets.size()); ++i) {
+            const int kind = mask(1).widgets[size_t(i)].kind;
+            if (kind == WidgetLabel || kind == WidgetDigit) {
+                ++texts;
+                QCOMPARE(config->textColour(0, 1, i), QStringLiteral("0xff123456"));
+            }
+        }
+        QCOMPARE(stack->command(0)->childCount(), texts);
+        QCOMPARE(status(), QStringLiteral("before"));
+    }
+
+    // The demo's device has no stock box art in the temporary install, so
+    // drawing a box fails: the user is told and nothing is left behind.
+    void designerStyleFailure()
+    {
+        const QByteArray before = ConfigSnapshot::records(*config);
+        acceptDesigner([](BoxStyleDialog* d) {
+            auto* styles = d->findChild<QListWidget*>();
+            for (int i = 0; i < styles->count(); ++i) {
+                if (styles->item(i)->data(Qt::UserRole).toString() == QStringLiteral("panel_dark"))
+                    styles->setCurrentRow(i);
+            }
+        });
+        window->applyBoxStyle(1);
+        QCOMPARE(status(), QStringLiteral("Box style apply failed"));
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(ConfigSnapshot::records(*config), before);
+    }
+
+    // Without the stock bar art in the install the colour bar fails, says
+    // why and leaves no history entry.
+    void colourBarFailure()
+    {
+        const QByteArray before = ConfigSnapshot::records(*config);
+        window->applyColorBar(2);
+        QCOMPARE(status(),
+            QStringLiteral("Bar color apply failed — RaceStudio 3 overlay for this device not found, or the "
+                           "stock bar assets are missing"));
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(ConfigSnapshot::records(*config), before);
+    }
+
+    void iconPreviewWithoutChoice()
+    {
+        int page = -1, icon = -1;
+        for (int p = 0; p < config->pageCount() && icon < 0; ++p) {
+            const auto& masks = config->pages[size_t(p)].masks;
+            for (int i = 0; i < int(masks.size()) && icon < 0; ++i) {
+                if (masks[size_t(i)].kind == MaskIcon) {
+                    page = p;
+                    icon = i;
+                }
+            }
+        }
+        if (icon < 0)
+            QSKIP("the demo has no icon mask");
+        window->onPageSelected(page);
+        const QByteArray before = ConfigSnapshot::records(*config);
+        window->statusBar()->showMessage(QStringLiteral("before"));
+        asker->onExec = [](QDialog* d) {
+            d->accept();
+            return d->result();
+        };
+        window->setIconPreview(icon);
+        QCOMPARE(asker->count(QStringLiteral("exec")), 1);
+        QCOMPARE(ConfigSnapshot::records(*config), before);
+        QCOMPARE(status(), QStringLiteral("before"));
+
+        // "Remove preview" always accepts, and clears the record.
+        asker->onExec = [](QDialog* d) {
+            for (QAbstractButton* b : d->findChild<QDialogButtonBox*>()->buttons()) {
+                if (b->text() == QStringLiteral("Remove preview"))
+                    b->click();
+            }
+            return d->result();
+        };
+        window->setIconPreview(icon);
+        QCOMPARE(status(), QStringLiteral("Removed icon preview graphic"));
+        QVERIFY(config->iconPreviewGraphic(page, icon).isEmpty());
+    }
+};
+
+KORV_TEST_MAIN(MainWindowArtTest)
+#include "tst_mainwindowart.moc"
