@@ -1,9 +1,6 @@
 #pragma once
 
-#include "editing/MaskSnapshot.h"
-
-#include <QString>
-#include <QUndoCommand>
+#include "editing/ReplayedMaskCommand.h"
 
 class DashConfig;
 
@@ -11,7 +8,7 @@ class DashConfig;
 // ("Duplicate Mask", "Mirror box"). The first redo makes the copy and keeps
 // it; later redos put that copy back, so a redo brings back the identical
 // mask (same id, ORDINE and art). A failed first redo leaves no undo step.
-class DuplicateMaskCommand : public QUndoCommand {
+class DuplicateMaskCommand : public ReplayedMaskCommand {
 public:
     // createdMask (when given) receives the copy's index, or -1, at the first
     // redo, which runs inside the push: the stack deletes a failed command
@@ -20,19 +17,10 @@ public:
                          int* createdMask = nullptr, QUndoCommand* parent = nullptr);
     ~DuplicateMaskCommand() override;
 
-    void undo() override;
-    void redo() override;
-
 private:
-    DashConfig* m_config;
-    int m_page;
+    int build(QString* error) override;
+
     int m_source;
     int m_dx;
     int m_dy;
-    MaskSnapshot m_saved; // the copy as first made
-    int m_created = -1;
-    bool m_taken = false;
-    int* m_createdTarget;
-    bool m_firstRedo = true;
-    bool m_done = false;
 };

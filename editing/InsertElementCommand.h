@@ -1,10 +1,9 @@
 #pragma once
 
-#include "editing/MaskSnapshot.h"
+#include "editing/ReplayedMaskCommand.h"
 #include "model/ChannelInfo.h"
 
-#include <QString>
-#include <QUndoCommand>
+#include <pugixml.hpp>
 
 class DashConfig;
 
@@ -13,7 +12,7 @@ class DashConfig;
 // mask; later redos put that copy back without touching the library or the
 // art again. A failed first redo hands its reason to the creator and leaves
 // no undo step.
-class InsertElementCommand : public QUndoCommand {
+class InsertElementCommand : public ReplayedMaskCommand {
 public:
     // The donor is copied at once. createdMask and errorTarget (when given)
     // are written at the first redo, inside the push: the stack deletes a
@@ -23,25 +22,14 @@ public:
                          QString* errorTarget = nullptr, int* createdMask = nullptr);
     ~InsertElementCommand() override;
 
-    void undo() override;
-    void redo() override;
-
 private:
-    DashConfig* m_config;
-    int m_page;
+    int build(QString* error) override;
+
     ChannelInfo m_channel;
     int m_x;
     int m_y;
     int m_width;
     int m_height;
     pugi::xml_document m_donor;
-    MaskSnapshot m_saved; // the new mask as first built
-    QString m_error;
-    QString* m_errorTarget;
-    int m_created = -1;
-    bool m_taken = false;
     QString m_sourceFolder;
-    int* m_createdTarget;
-    bool m_firstRedo = true;
-    bool m_done = false;
 };

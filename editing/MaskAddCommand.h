@@ -1,9 +1,8 @@
 #pragma once
 
-#include "editing/MaskSnapshot.h"
+#include "editing/ReplayedMaskCommand.h"
 
-#include <QString>
-#include <QUndoCommand>
+#include <pugixml.hpp>
 
 #include <vector>
 
@@ -13,7 +12,7 @@ class DashConfig;
 // on the copied widgets' artwork and channel elements. The first redo builds
 // it and keeps it; later redos put that copy back. A failed first redo leaves
 // no undo step.
-class MaskAddCommand : public QUndoCommand {
+class MaskAddCommand : public ReplayedMaskCommand {
 public:
     // Builds on the artwork fields and Axis elements when fromLibraryItem is
     // set; the elements are copied at once. createdMask (when given)
@@ -24,25 +23,14 @@ public:
                    const std::vector<pugi::xml_node>& elements = {}, int* createdMask = nullptr);
     ~MaskAddCommand() override;
 
-    void undo() override;
-    void redo() override;
-
 private:
-    int build(MaskElement& out);
+    int build(QString* error) override;
 
-    DashConfig* m_config;
-    int m_page;
     QString m_name;
-    MaskSnapshot m_saved; // the new mask as first built
-    int m_created = -1;
-    bool m_taken = false;
     bool m_fromLibraryItem;
     QString m_artFolder;
     QString m_image;
     QString m_previewImage;
     QString m_firmwarePath;
     pugi::xml_document m_elements; // copies of the Axis elements, in order
-    int* m_createdTarget;
-    bool m_firstRedo = true;
-    bool m_done = false;
 };

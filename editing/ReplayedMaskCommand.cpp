@@ -1,0 +1,55 @@
+#include "editing/ReplayedMaskCommand.h"
+
+#include "model/DashConfig.h"
+
+ReplayedMaskCommand::ReplayedMaskCommand(DashConfig* config, int page, int* createdMask, QString* errorTarget,
+                                         QUndoCommand* parent)
+    : QUndoCommand(parent)
+    , m_config(config)
+    , m_page(page)
+    , m_createdTarget(createdMask)
+    , m_errorTarget(errorTarget)
+{
+}
+
+ReplayedMaskCommand::~ReplayedMaskCommand() = default;
+
+void ReplayedMaskCommand::redo()
+{
+    const bool first = m_firstRedo;
+    m_firstRedo = false;
+    if (first) {
+        QString error;
+        m_created = m_config ? build(&error) : -1;
+        m_done = m_created >= 0;
+        if (m_done) {
+            // The live record, read after the operation: the copy must hold
+            // the mask exactly as the page now has it.
+            m_saved = MaskSnapshot::of(m_config->page(m_page)->masks[static_cast<size_t>(m_created)]);
+            m_taken = !m_saved.isEmpty();
+            error.clear();
+        }
+        if (m_errorTarget)
+            *m_errorTarget = error;
+        if (m_createdTarget)
+            *m_createdTarget = m_created;
+        m_errorTarget = nullptr;
+        m_createdTarget = nullptr;
+        if (!m_done)
+            setObsolete(true);
+        return;
+    }
+    if (!m_config || !m_taken || m_done)
+        return;
+    pugi::xml_node out;
+    m_done = m_config->insertMaskNodeCopy(m_page, m_created, m_saved.record, m_saved.node(),
+                                          m_config->maskInsertAnchor(m_page, m_created), out);
+}
+
+void ReplayedMaskCommand::undo()
+{
+    if (!m_config || !m_done)
+        return;
+    m_done = false;
+    m_config->removeMask(m_page, m_created);
+}

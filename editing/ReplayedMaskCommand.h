@@ -1,0 +1,42 @@
+#pragma once
+
+#include "editing/MaskSnapshot.h"
+
+#include <QString>
+#include <QUndoCommand>
+
+class DashConfig;
+
+// A command that makes one new mask on a page: the first redo runs the
+// operation (build) and keeps a copy of the mask as the page then holds it;
+// later redos put that copy back, so a redo brings back the identical mask
+// (same id, ORDINE and art) without running the operation again. A failed
+// first redo leaves no undo step. The created index and the failure reason
+// go to variables the creator owns, written at the first redo, which runs
+// inside the push: the stack deletes a failed command there.
+class ReplayedMaskCommand : public QUndoCommand {
+public:
+    ~ReplayedMaskCommand() override;
+
+    void undo() override;
+    void redo() override;
+
+protected:
+    ReplayedMaskCommand(DashConfig* config, int page, int* createdMask, QString* errorTarget = nullptr,
+                        QUndoCommand* parent = nullptr);
+
+    // Runs the operation; the new mask's index, or -1 with *error set.
+    virtual int build(QString* error) = 0;
+
+    DashConfig* m_config;
+    int m_page;
+
+private:
+    MaskSnapshot m_saved; // the new mask as first made
+    int m_created = -1;
+    bool m_taken = false;
+    int* m_createdTarget;
+    QString* m_errorTarget;
+    bool m_firstRedo = true;
+    bool m_done = false;
+};
