@@ -203,9 +203,9 @@ private Q_SLOTS:
         const QString fakes = work + QStringLiteral("/bin");
         QVERIFY(QDir().mkpath(fakes) && QDir().mkpath(work + QStringLiteral("/app/tools")));
         QVERIFY(ZipFixture::writeTree(work + QStringLiteral("/app/tools"), {{"make_invisible_chrome.py", "# fake"}}));
-        const auto writeFake = [&](const QString& name, const QString& spec) {
-            const QString version = spec.section(QLatin1Char('|'), 0, 0);
-            const QString body = spec.section(QLatin1Char('|'), 1);
+        const auto writeFake = [&](const QString& name, const QString& script) {
+            const QString version = script.section(QLatin1Char('|'), 0, 0);
+            const QString body = script.section(QLatin1Char('|'), 1);
             const QString text = QStringLiteral("#!/bin/sh\nif [ \"$1\" = --version ]; then echo '%1'; exit 0; fi\n%2\n")
                                      .arg(version, body);
             QFile f(fakes + QLatin1Char('/') + name);
