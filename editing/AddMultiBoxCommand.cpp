@@ -1,5 +1,6 @@
 #include "editing/AddMultiBoxCommand.h"
 
+#include "editing/FirstRedoResult.h"
 #include "model/DashConfig.h"
 #include "model/SidecarKeys.h"
 
@@ -30,14 +31,7 @@ void AddMultiBoxCommand::redo()
         m_stylesBefore = m_config->loadBoxStyleSidecar();
     }
     m_created = m_config ? m_config->addMultiBox(m_page, m_rows, m_cols, m_labelPlacement, m_cells, m_rect) : -1;
-    if (!m_firstRedo)
-        return;
-    m_firstRedo = false;
-    if (m_createdTarget)
-        *m_createdTarget = m_created;
-    m_createdTarget = nullptr;
-    if (m_created < 0)
-        setObsolete(true);
+    handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);
 }
 
 void AddMultiBoxCommand::undo()

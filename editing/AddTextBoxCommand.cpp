@@ -1,5 +1,6 @@
 #include "editing/AddTextBoxCommand.h"
 
+#include "editing/FirstRedoResult.h"
 #include "model/DashConfig.h"
 
 #include <QCoreApplication>
@@ -42,14 +43,7 @@ void AddTextBoxCommand::redo()
         MaskElement out; // the page's own record is the one that counts
         created = m_createdMask = m_config->addTextBoxMask(m_page, m_pageX, m_pageY, m_text, out);
     }
-    if (!m_firstRedo)
-        return;
-    m_firstRedo = false;
-    if (m_createdTarget)
-        *m_createdTarget = created;
-    m_createdTarget = nullptr;
-    if (created < 0)
-        setObsolete(true);
+    handFirstRedoResult(*this, m_firstRedo, m_createdTarget, created);
 }
 
 void AddTextBoxCommand::undo()

@@ -1,5 +1,6 @@
 #include "editing/AddValueBarCommand.h"
 
+#include "editing/FirstRedoResult.h"
 #include "model/DashConfig.h"
 
 #include <QCoreApplication>
@@ -23,14 +24,7 @@ AddValueBarCommand::~AddValueBarCommand() = default;
 void AddValueBarCommand::redo()
 {
     m_created = m_config ? m_config->addValueBar(m_page, m_mask, m_colour, m_minimum, m_maximum) : -1;
-    if (!m_firstRedo)
-        return;
-    m_firstRedo = false;
-    if (m_createdTarget)
-        *m_createdTarget = m_created;
-    m_createdTarget = nullptr;
-    if (m_created < 0)
-        setObsolete(true);
+    handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);
 }
 
 void AddValueBarCommand::undo()

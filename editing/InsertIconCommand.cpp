@@ -1,5 +1,6 @@
 #include "editing/InsertIconCommand.h"
 
+#include "editing/FirstRedoResult.h"
 #include "model/DashConfig.h"
 
 #include <QCoreApplication>
@@ -19,14 +20,7 @@ InsertIconCommand::~InsertIconCommand() = default;
 void InsertIconCommand::redo()
 {
     m_created = m_config ? m_config->insertIcon(m_page, m_position) : -1;
-    if (!m_firstRedo)
-        return;
-    m_firstRedo = false;
-    if (m_createdTarget)
-        *m_createdTarget = m_created;
-    m_createdTarget = nullptr;
-    if (m_created < 0)
-        setObsolete(true);
+    handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);
 }
 
 void InsertIconCommand::undo()

@@ -1,5 +1,6 @@
 #include "editing/InsertRefTimeBarCommand.h"
 
+#include "editing/FirstRedoResult.h"
 #include "model/DashConfig.h"
 
 #include <QCoreApplication>
@@ -24,14 +25,7 @@ InsertRefTimeBarCommand::~InsertRefTimeBarCommand() = default;
 void InsertRefTimeBarCommand::redo()
 {
     m_created = m_config ? m_config->insertRefTimeBar(m_page, m_position, m_slower, m_faster, m_range) : -1;
-    if (!m_firstRedo)
-        return;
-    m_firstRedo = false;
-    if (m_createdTarget)
-        *m_createdTarget = m_created;
-    m_createdTarget = nullptr;
-    if (m_created < 0)
-        setObsolete(true);
+    handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);
 }
 
 void InsertRefTimeBarCommand::undo()
