@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AddPageChoice.h"
 #include "canvas/CsvDataSource.h"
 #include "canvas/SampleDataSource.h"
 #include "model/ChannelInfo.h"
@@ -11,6 +12,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class ConfigCheckDialog;
@@ -81,6 +83,10 @@ public:
     int currentPageIndex() const { return currentPage; }
     QString currentFile() const { return currentFilePath; }
     double sampleSpeedMultiplier() const { return speedMultiplier; }
+
+    // The add-page dialog's run; tests script its answers instead.
+    using AddPageDialogFactory = std::function<AddPageChoice()>;
+    void setAddPageDialogFactory(AddPageDialogFactory factory) { addPageDialogFactory = std::move(factory); }
 
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
     void onPageSelected(int index);
@@ -245,6 +251,9 @@ private:
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();
 
+    // --- page templates (MainWindowTemplates.cpp) ----------------------------
+    AddPageChoice runAddPageDialog();
+
     // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
     const MaskElement* maskOfCurrentPage(int maskIndex);
     void showRestyledMask(int maskIndex);
@@ -304,4 +313,5 @@ private:
     // What the device XML looked like at the last load or save: a write that
     // bypassed the undo stack shows as a different digest.
     QByteArray savedDigest;
+    AddPageDialogFactory addPageDialogFactory = [this] { return runAddPageDialog(); };
 };

@@ -1,8 +1,10 @@
 #include "panels/Asker.h"
 
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QUrl>
 
 namespace {
 Asker* installed = nullptr;
@@ -60,6 +62,11 @@ QColor Asker::color(QWidget* parent, const QColor& initial, const QString& title
 int Asker::exec(QDialog* dialog)
 {
     return dialog ? dialog->exec() : QDialog::Rejected;
+}
+
+bool Asker::openFolder(const QString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void Asker::information(QWidget* parent, const QString& title, const QString& text)

@@ -47,6 +47,10 @@ public:
     // a done() code).
     virtual int exec(QDialog* dialog);
 
+    // Shows a folder in the desktop's file manager; false when none could be
+    // started. Tests record the path instead of launching anything.
+    virtual bool openFolder(const QString& path);
+
     // Shorthands for the common message boxes.
     void information(QWidget* parent, const QString& title, const QString& text);
     void warning(QWidget* parent, const QString& title, const QString& text);

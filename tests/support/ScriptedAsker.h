@@ -16,7 +16,7 @@ class ScriptedAsker : public Asker
 {
 public:
     struct Asked {
-        QString kind;  // "message", "open", "save", "folder", "text", "color", "exec"
+        QString kind;  // "message", "open", "save", "folder", "text", "color", "exec", "folder-open"
         QString title;
         QString text;
     };
@@ -69,6 +69,15 @@ public:
     {
         asked.append({QStringLiteral("exec"), dialog ? dialog->windowTitle() : QString(), QString()});
         return onExec ? onExec(dialog) : int(QDialog::Rejected);
+    }
+
+    // Recorded as "folder-open" with the path as its text; the answer is
+    // openFolderResult.
+    bool openFolderResult = true;
+    bool openFolder(const QString& path) override
+    {
+        asked.append({QStringLiteral("folder-open"), QString(), path});
+        return openFolderResult;
     }
 
     int count(const QString& kind) const
