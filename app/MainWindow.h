@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+class AddTextBoxCommand;
 class ConfigCheckDialog;
 class DashCanvas;
 class ElementListPanel;
@@ -119,6 +120,17 @@ public:
     void deleteCurrentPage();
     void setPageBackground();
     void addPageFromTemplate();
+    // --- adding content (MainWindowAddActions.cpp) ---------------------------
+    // The "Add Text Box" command for a new mask holding one Label, not yet
+    // pushed: the caller pushes it.
+    std::unique_ptr<AddTextBoxCommand> pushAddTextBox(DashConfig* target, int page, int x, int y,
+                                                      const QString& text);
+    // A new mask holding one Label at (x, y) in page pixels.
+    void addTextBoxNewMask(int x, int y);
+    // A new mask holding a Label with `text` at (x, y) in page pixels.
+    void addLabelHere(int x, int y, const QString& text);
+    // A Label into the mask at (x, y) from the mask's top-left.
+    void addTextBoxInBox(int maskIndex, int x, int y);
     void saveCurrentAsTemplate();
     void addValueBar();
     void removeBarColor(int maskIndex);
