@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "canvas/DashCanvas.h"
+#include "model/XmlParams.h"
 #include "panels/BoxStyleDialog.h"
 #include "panels/IconPreviewDialog.h"
 #include "support/ConfigFixture.h"
@@ -16,6 +17,7 @@
 #include <QUndoStack>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -45,6 +47,26 @@ private:
             designer->onAccept();
             return designer->result();
         };
+    }
+
+    // The demo's digit as RS3 places a stock digit: its art item in the
+    // install, named by the mask.
+    void giveDigitStockArt()
+    {
+        const QString origin = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/");
+        QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, origin, QSize(mask(1).w, mask(1).h)));
+        setParam(config->pages[0].masks[1].node, "PATH_REL_AiM_MASK", origin.toUtf8());
+    }
+
+    void chooseStyle(const QString& id)
+    {
+        acceptDesigner([id](BoxStyleDialog* d) {
+            auto* styles = d->findChild<QListWidget*>();
+            for (int i = 0; i < styles->count(); ++i) {
+                if (styles->item(i)->data(Qt::UserRole).toString() == id)
+                    styles->setCurrentRow(i);
+            }
+        });
     }
 
 private Q_SLOTS:
@@ -97,6 +119,104 @@ private Q_SLOTS:
         window->applyBoxStyle(99);
         window->setIconPreview(-1);
         QCOMPARE(status(), QStringLiteral("before"));
+    }
+
+    // A Digit beside a Ring is a gauge, a Bargraph beside a Digit a value
+    // box: neither may be restyled as the plain kind.
+    void mixedWidgetRefusals_data()
+    {
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<bool>("box");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("digit with a ring") << "Ring" << 1 << true
+                                           << "Box style is only available for numeric (Digit) widgets";
+        QTest::newRow("bar with a digit") << "Digit" << 2 << false
+                                          << "Bar color is only available for bargraph widgets";
+    }
+    void mixedWidgetRefusals()
+    {
+        QFETCH(QString, extra);
+        QFETCH(int, mask);
+        QFETCH(bool, box);
+        QFETCH(QString, message);
+        pugi::xml_node node = config->pages[0].masks[size_t(mask)].node;
+        node.append_child("e").append_attribute("c").set_value(extra.toUtf8().constData());
+        const QByteArray before = ConfigSnapshot::records(*config);
+        box ? window->applyBoxStyle(mask) : window->applyColorBar(mask);
+        QCOMPARE(status(), message);
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(asker->count(QStringLiteral("exec")), 0);
+        QCOMPARE(ConfigSnapshot::records(*config), before);
+    }
+
+    // With the digit's stock art in the install a box is drawn, and "clean"
+    // takes it off again; every undo gives back the configuration, its
+    // sidecars and the art files as they were.
+    void boxAppliedAndRemoved()
+    {
+        giveDigitStockArt();
+        const QByteArray records = ConfigSnapshot::records(*config);
+        const QMap<QString, QByteArray> art = rs3->snapshot();
+
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
+        QCOMPARE(stack->count(), 1);
+        const QByteArray styledRecords = ConfigSnapshot::records(*config);
+        const QMap<QString, QByteArray> styledArt = rs3->snapshot();
+        QVERIFY(styledArt != art);
+
+        chooseStyle(QStringLiteral("clean"));
+        window->applyBoxStyle(1);
+        QCOMPARE(status(), QStringLiteral("Removed box from digit"));
+        QCOMPARE(stack->count(), 2);
+        QCOMPARE(stack->text(1), QStringLiteral("Remove box"));
+
+        stack->undo();
+        QCOMPARE(ConfigSnapshot::records(*config), styledRecords);
+        QCOMPARE(rs3->snapshot(), styledArt);
+        // The box's own item stays in the install once written (RS3 may
+        // already list it); everything that was there before is as it was.
+        stack->undo();
+        QCOMPARE(ConfigSnapshot::records(*config), records);
+        QMap<QString, QByteArray> after = rs3->snapshot();
+        for (auto it = after.begin(); it != after.end();)
+            it = art.contains(it.key()) ? std::next(it) : after.erase(it);
+        QCOMPARE(after, art);
+    }
+
+    // RS3 keeps the preview image open while it shows the configuration:
+    // the box still reaches the device art, and the user learns why RS3's
+    // view is stale. A directory stands in for the locked file (tests run
+    // as root, which ignores read-only modes).
+    void lockedPreviewImage()
+    {
+        giveDigitStockArt();
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        QCOMPARE(stack->count(), 1);
+        QString preview;
+        QDirIterator it(rs3->root(Rs3Fixture::Stable), {QStringLiteral("mask.png")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path.contains(QLatin1String("/s04_homebrew/")))
+                preview = path;
+        }
+        QVERIFY(!preview.isEmpty());
+        stack->undo();
+        QFile::remove(preview);
+        QVERIFY(QDir().mkpath(preview));
+
+        QStringList shown;
+        connect(window->statusBar(), &QStatusBar::messageChanged, this,
+                [&shown](const QString& m) { shown.append(m); });
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        QVERIFY(std::any_of(shown.cbegin(), shown.cend(),
+                            [](const QString& m) { return m.contains(QLatin1String("locked its preview image")); }));
+        QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
     }
 
     void designerWithoutChange()
@@ -155,6 +275,7 @@ private Q_SLOTS:
     void designerStyleFailure()
     {
         const QByteArray before = ConfigSnapshot::records(*config);
+        const QMap<QString, QByteArray> art = rs3->snapshot();
         acceptDesigner([](BoxStyleDialog* d) {
             auto* styles = d->findChild<QListWidget*>();
             for (int i = 0; i < styles->count(); ++i) {
@@ -165,6 +286,7 @@ private Q_SLOTS:
         window->applyBoxStyle(1);
         QCOMPARE(status(), QStringLiteral("Box style apply failed"));
         QCOMPARE(stack->count(), 0);
+        QCOMPARE(rs3->snapshot(), art);
         QCOMPARE(ConfigSnapshot::records(*config), before);
     }
 
