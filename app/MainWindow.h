@@ -8,14 +8,18 @@
 
 #include <QByteArray>
 #include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
 class AddTextBoxCommand;
+struct ArtworkBackup;
+struct ArtworkTarget;
 class ConfigCheckDialog;
 class DashCanvas;
 class ElementListPanel;
@@ -29,6 +33,7 @@ class QLineEdit;
 class QMenu;
 class QProgressDialog;
 class QPushButton;
+class QSize;
 class QSlider;
 class QTimer;
 class QUndoStack;
@@ -54,7 +59,9 @@ class ThemeInstaller;
 // MainWindowClipboard.cpp; deleting, duplicating, clearing and bringing to
 // front in MainWindowPages.cpp), playback (MainWindowPlayback.cpp),
 // themes, gallery and updates (MainWindowThemes.cpp), and tools, dialogs and
-// context menus (MainWindowTools.cpp).
+// context menus (MainWindowTools.cpp). Bar colour removal, artwork replacement
+// and swap and the config rename live in MainWindowArtwork.cpp; the window
+// geometry, About, Settings and Preferences in MainWindowSettings.cpp.
 class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -88,6 +95,10 @@ public:
     // The add-page dialog's run; tests script its answers instead.
     using AddPageDialogFactory = std::function<AddPageChoice()>;
     void setAddPageDialogFactory(AddPageDialogFactory factory) { addPageDialogFactory = std::move(factory); }
+    // The available areas of the screens a restored window must reach;
+    // tests stand in for a monitor that is gone. Empty: the real screens.
+    using ScreenAreaProvider = std::function<QList<QRect>()>;
+    void setScreenAreaProvider(ScreenAreaProvider provider) { screenAreaProvider = std::move(provider); }
 
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
     void onPageSelected(int index);
@@ -263,6 +274,11 @@ private:
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();
 
+    // --- artwork replacement (MainWindowArtwork.cpp) --------------------------
+    bool askScaleToFit(const QString& error, const QSize& expected);
+    bool confirmArtworkReplacement(const ArtworkTarget& target);
+    void reportReplacedArtwork(const QString& note, const QList<ArtworkBackup>& backups);
+
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
     AddPageChoice runAddPageDialog();
 
@@ -326,4 +342,6 @@ private:
     // bypassed the undo stack shows as a different digest.
     QByteArray savedDigest;
     AddPageDialogFactory addPageDialogFactory = [this] { return runAddPageDialog(); };
+    // --- window geometry (MainWindowSettings.cpp) ----------------------------
+    ScreenAreaProvider screenAreaProvider;
 };

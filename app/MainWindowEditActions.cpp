@@ -124,10 +124,6 @@ void MainWindow::addValueBar()
 {
 }
 
-void MainWindow::removeBarColor(int)
-{
-}
-
 void MainWindow::convertToMultiBox(int)
 {
 }
@@ -188,14 +184,6 @@ void MainWindow::moveMaskDown()
 }
 
 void MainWindow::mirrorBox(int)
-{
-}
-
-void MainWindow::swapArtwork(int)
-{
-}
-
-void MainWindow::replaceArtwork(int)
 {
 }
 
@@ -322,8 +310,4 @@ void MainWindow::snapTextToBundledFont(int maskIndex)
                                  .arg(px)
                                  .arg(all.join(QStringLiteral(", ")), nearest.join(QStringLiteral(", "))),
                              8000);
-}
-
-void MainWindow::renameConfig()
-{
 }

@@ -182,18 +182,6 @@ void MainWindow::showElementLibrary()
     Asker::instance().exec(&dialog);
 }
 
-void MainWindow::openSettings()
-{
-}
-
-void MainWindow::openPreferences()
-{
-}
-
-void MainWindow::showAbout()
-{
-}
-
 void MainWindow::showSendDebugReport()
 {
 }
@@ -203,9 +191,5 @@ void MainWindow::showCanvasContextMenu(int, int, const QPoint&, const QPoint&)
 }
 
 void MainWindow::showOutlinerContextMenu(int, int, const QPoint&)
-{
-}
-
-void MainWindow::restoreWindowGeometry()
 {
 }
