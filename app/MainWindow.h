@@ -53,8 +53,9 @@ class ThemeInstaller;
 // actions (MainWindowEditActions.cpp; copy and paste in
 // MainWindowClipboard.cpp; deleting, duplicating, clearing and bringing to
 // front in MainWindowPages.cpp), playback (MainWindowPlayback.cpp),
-// themes, gallery and updates (MainWindowThemes.cpp), and tools, dialogs and
-// context menus (MainWindowTools.cpp).
+// themes, gallery and updates (MainWindowThemes.cpp), tools, dialogs and
+// context menus (MainWindowTools.cpp), and debug reports
+// (MainWindowDebugReport.cpp).
 class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -178,7 +179,6 @@ public:
     void installConfigBundle();
     void showCheckConfig();
     void repairConfigValues(ConfigCheckDialog* dialog);
-    void onSendCheckReportToSupport(const QString& report);
     void refreshBoxArtwork();
     void generateInvisibleChrome();
     // The same with the folder holding tools/make_invisible_chrome.py in
@@ -188,10 +188,13 @@ public:
     void openSettings();
     void openPreferences();
     void showAbout();
-    void showSendDebugReport();
     void showCanvasContextMenu(int maskIndex, int widgetIndex, const QPoint& globalPos, const QPoint& canvasPos);
     void showOutlinerContextMenu(int maskIndex, int widgetIndex, const QPoint& globalPos);
     void restoreWindowGeometry();
+
+    // --- debug reports (MainWindowDebugReport.cpp) --------------------------
+    void showSendDebugReport();
+    void onSendCheckReportToSupport(const QString& report);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

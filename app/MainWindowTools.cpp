@@ -151,10 +151,6 @@ void MainWindow::repairConfigValues(ConfigCheckDialog* dialog)
     statusBar()->showMessage(status, 8000);
 }
 
-void MainWindow::onSendCheckReportToSupport(const QString&)
-{
-}
-
 void MainWindow::refreshBoxArtwork()
 {
     if (config.pageCount() == 0) {
@@ -191,10 +187,6 @@ void MainWindow::openPreferences()
 }
 
 void MainWindow::showAbout()
-{
-}
-
-void MainWindow::showSendDebugReport()
 {
 }
 
