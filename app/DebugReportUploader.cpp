@@ -99,7 +99,8 @@ void DebugReportUploader::abortIfTooLong(qint64 size)
 
 QJsonObject DebugReportUploader::replyObject(QNetworkReply* finishedReply) const
 {
-    if (replyTooLong)
+    // An aborted reply is closed and has nothing to read.
+    if (replyTooLong || !finishedReply->isOpen())
         return {};
     const QByteArray body = finishedReply->read(kMaxReplyBytes + 1);
     if (body.size() > kMaxReplyBytes)

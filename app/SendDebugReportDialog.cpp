@@ -53,10 +53,12 @@ SendDebugReportDialog::SendDebugReportDialog(DashConfig* config, const QString& 
     layout->setContentsMargins(16, 14, 16, 12);
     layout->setSpacing(10);
 
-    layout->addWidget(new QLabel(tr("<b>Send a debug report to the Korvelanto maintainer.</b><br>Everything below "
-                                    "this box goes in the report. The server receives the zip and a support ticket "
-                                    "is opened \u2014 no data is shared externally."),
-                                 this));
+    auto* intro = new QLabel(tr("<b>Send a debug report to the Korvelanto maintainer.</b><br>Everything below this "
+                                "box goes in the report. The server receives the zip and a support ticket is opened "
+                                "\u2014 no data is shared externally."),
+                             this);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
     buildForm(layout);
     auto* included = new QLabel(includedList(), this);
     included->setTextFormat(Qt::RichText);
