@@ -59,9 +59,8 @@ class ThemeInstaller;
 // MainWindowClipboard.cpp; deleting, duplicating, clearing and bringing to
 // front in MainWindowPages.cpp), playback (MainWindowPlayback.cpp),
 // themes, gallery and updates (MainWindowThemes.cpp), and tools, dialogs and
-// context menus (MainWindowTools.cpp). Bar colour removal, artwork replacement
-// and swap and the config rename live in MainWindowArtwork.cpp; the window
-// geometry, About, Settings and Preferences in MainWindowSettings.cpp.
+// context menus (MainWindowTools.cpp). Later concerns have files of their
+// own, each named beside its block below.
 class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -189,7 +188,6 @@ public:
     void installConfigBundle();
     void showCheckConfig();
     void repairConfigValues(ConfigCheckDialog* dialog);
-    void onSendCheckReportToSupport(const QString& report);
     void refreshBoxArtwork();
     void generateInvisibleChrome();
     // The same with the folder holding tools/make_invisible_chrome.py in
@@ -199,10 +197,13 @@ public:
     void openSettings();
     void openPreferences();
     void showAbout();
-    void showSendDebugReport();
     void showCanvasContextMenu(int maskIndex, int widgetIndex, const QPoint& globalPos, const QPoint& canvasPos);
     void showOutlinerContextMenu(int maskIndex, int widgetIndex, const QPoint& globalPos);
     void restoreWindowGeometry();
+
+    // --- debug reports (MainWindowDebugReport.cpp) --------------------------
+    void showSendDebugReport();
+    void onSendCheckReportToSupport(const QString& report);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -151,10 +151,6 @@ void MainWindow::repairConfigValues(ConfigCheckDialog* dialog)
     statusBar()->showMessage(status, 8000);
 }
 
-void MainWindow::onSendCheckReportToSupport(const QString&)
-{
-}
-
 void MainWindow::refreshBoxArtwork()
 {
     if (config.pageCount() == 0) {
@@ -180,10 +176,6 @@ void MainWindow::showElementLibrary()
     const QSize size = page ? QSize(page->width, page->height) : QSize();
     ElementLibraryDialog dialog(overlayFolderForDeviceName(config.deviceName), size, this);
     Asker::instance().exec(&dialog);
-}
-
-void MainWindow::showSendDebugReport()
-{
 }
 
 void MainWindow::showCanvasContextMenu(int, int, const QPoint&, const QPoint&)
