@@ -1,4 +1,4 @@
-// Bundles, the config check, the Tools and Help dialogs, the context menus
+// Bundles, the config check, the Tools and Help dialogs, the outliner menu
 // and the stored window geometry.
 #include "app/MainWindow.h"
 
@@ -195,10 +195,6 @@ void MainWindow::showAbout()
 }
 
 void MainWindow::showSendDebugReport()
-{
-}
-
-void MainWindow::showCanvasContextMenu(int, int, const QPoint&, const QPoint&)
 {
 }
 
