@@ -283,6 +283,34 @@ private:
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
     AddPageChoice runAddPageDialog();
 
+    // --- canvas context menus (MainWindowContextMenus.cpp) -----------------
+    QAction* addContextEntry(QMenu* menu, const QString& text, std::function<void()> run,
+                             const QKeySequence& key = QKeySequence());
+    const MaskElement* contextMask(int maskIndex) const;
+    bool isContextDigitBox(int maskIndex) const;
+    bool isContextValueBox(int maskIndex) const;
+    void addPasteEntry(QMenu* menu);
+    void addZOrderEntries(QMenu* menu, int maskIndex);
+    void addArtworkEntries(QMenu* menu, int maskIndex);
+    void addValueBarEntry(QMenu* menu, int maskIndex);
+    void addBindToChannelMenu(QMenu* menu);
+    void fillWidgetMenu(QMenu* menu, int maskIndex);
+    void fillBoxMenu(QMenu* menu, int maskIndex, const QPoint& pagePos);
+    void fillPageMenu(QMenu* menu, const QPoint& pagePos);
+    // The Digit or bar nearest to pagePos within reach of a label, by its
+    // text, channel or id; false when none is near enough.
+    bool labelCandidateNear(const QPoint& pagePos, QString* name);
+    void showWidgetProperties(int maskIndex);
+
+    // --- mask arrangement and blank pages (MainWindowArrange.cpp) ----------
+    void moveMaskBy(int step);
+
+    // --- playback (MainWindowPlayback.cpp) ---------------------------------
+    // Back to the state before any export was loaded.
+    void resetCsvPlayback();
+    // Unchecks "Sample data" and stops its clock without running its handler.
+    void switchSampleDataOffSilently();
+
     // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
     const MaskElement* maskOfCurrentPage(int maskIndex);
     void showRestyledMask(int maskIndex);

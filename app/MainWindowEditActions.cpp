@@ -65,10 +65,6 @@ void MainWindow::selectAllWidgets()
                                  5000);
 }
 
-void MainWindow::newBlankPage()
-{
-}
-
 void MainWindow::setPageBackground()
 {
     const PageModel* page = config.page(currentPage);
@@ -173,18 +169,6 @@ void MainWindow::sendToBack()
     canvas->setSelectedMask(0);
     onElementSelected(0);
     statusBar()->showMessage(tr("Sent \"%1\" to back").arg(id), 2000);
-}
-
-void MainWindow::moveMaskUp()
-{
-}
-
-void MainWindow::moveMaskDown()
-{
-}
-
-void MainWindow::mirrorBox(int)
-{
 }
 
 namespace {

@@ -1,4 +1,4 @@
-// Bundles, the config check, the Tools and Help dialogs, the context menus
+// Bundles, the config check, the Tools and Help dialogs, the outliner menu
 // and the stored window geometry.
 #include "app/MainWindow.h"
 
@@ -176,10 +176,6 @@ void MainWindow::showElementLibrary()
     const QSize size = page ? QSize(page->width, page->height) : QSize();
     ElementLibraryDialog dialog(overlayFolderForDeviceName(config.deviceName), size, this);
     Asker::instance().exec(&dialog);
-}
-
-void MainWindow::showCanvasContextMenu(int, int, const QPoint&, const QPoint&)
-{
 }
 
 void MainWindow::showOutlinerContextMenu(int, int, const QPoint&)
