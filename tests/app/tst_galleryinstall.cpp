@@ -312,6 +312,15 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([this] { return asker->count("message") == 3; }, 20000));
         QCOMPARE(asker->asked.last().text, QStringLiteral("Theme 'other' not found on the server."));
         QCOMPARE(requestsTo("/api/templates/other/bundle"), 1);
+
+        // The window closes while a download hangs: it goes quietly.
+        Reply stalled;
+        stalled.stall = true;
+        web->setReply("/api/templates/stalled/bundle", stalled);
+        window->installThemeFromGallery("stalled", "n-3");
+        QVERIFY(QTest::qWaitFor([this] { return requestsTo("/api/templates/stalled/bundle") == 1; }, 10000));
+        window.reset();
+        QCOMPARE(asker->count("message"), 3);
     }
 };
 

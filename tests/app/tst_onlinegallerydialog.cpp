@@ -143,28 +143,6 @@ private Q_SLOTS:
         QVERIFY(!child<QPushButton>("installButton")->isEnabled());
     }
 
-    void deviceFilter()
-    {
-        open(json("{'items':[{'slug':'a','name':'A','devices':['mxs_12']},{'slug':'b','name':'B','devices':['MXS_12']},"
-                  "{'slug':'c','name':'C','devices':['mxs_12','mxp']}]}"));
-        QListWidget* devices = child<QListWidget>("deviceList");
-        auto* install = child<QPushButton>("installButton");
-        const QList<QPair<QString, QString>> filters{{"mxs_12", "AC"}, {"MXS_12", "B"}, {"", "ABC"}};
-        for (const auto& [id, expected] : filters) {
-            items()->setCurrentRow(0);
-            QVERIFY(install->isEnabled());
-            for (int row = 0; row < devices->count(); ++row)
-                if (devices->item(row)->data(Qt::UserRole).toString() == id)
-                    devices->setCurrentRow(row);
-            QString shown;
-            for (const QString& text : texts(items()))
-                shown += text.at(10);
-            QCOMPARE(shown, expected);
-            QVERIFY(!items()->currentItem());
-            QVERIFY(!install->isEnabled());
-        }
-    }
-
     void details_data()
     {
         QTest::addColumn<QString>("item");
