@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
+#include "gallery/ThemeInstaller.h"
 #include "gallery/ThemePackage.h"
 #include "model/InstallRoots.h"
 #include "panels/ElementListPanel.h"
@@ -60,6 +61,10 @@ MainWindow::~MainWindow()
     undoStack->clear();
     canvas->setDataSource(nullptr);
     canvas->setPage(nullptr);
+    // A download still running ends while the children go: its outcome
+    // must not reach a window that is half destroyed.
+    if (themeInstaller)
+        themeInstaller->disconnect(this);
 }
 
 void MainWindow::installCanvasCallbacks()

@@ -3,6 +3,7 @@
 #include "app/AddPageChoice.h"
 #include "canvas/CsvDataSource.h"
 #include "canvas/SampleDataSource.h"
+#include "gallery/GalleryRequests.h"
 #include "model/ChannelInfo.h"
 #include "model/DashConfig.h"
 
@@ -13,6 +14,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -173,15 +175,25 @@ public:
     void onPlaybackTick();
     void onSampleClockTick();
 
-    // --- themes, gallery and updates (MainWindowThemes.cpp) ----------------
+    // --- themes and updates (MainWindowThemes.cpp) -------------------------
     void newHomebrewTheme();
     void showExportTheme();
     void openThemeBundle();
     void saveTheme();
-    void openOnlineThemes();
-    void installThemeFromGallery(const QString& slug, const QString& nonce);
     void onUpdateAvailable(const UpdateManifest& manifest);
     void onUpdateRequested(const UpdateManifest& manifest);
+
+    // --- the online gallery and its installs (MainWindowGallery.cpp) --------
+    void openOnlineThemes();
+    // One install at a time; refused while RaceStudio 3 runs.
+    void installThemeFromGallery(const QString& slug, const QString& nonce);
+    void onThemeInstallProgress(int percent, const QString& stage);
+    void onThemeInstalled(int deviceCount, const QString& themeName);
+    void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath);
+    void onThemeInstallFailed(const QString& reason);
+    // The gallery service the dialog and the installer talk to; tests point
+    // it at a local one before the first install.
+    void setGalleryBaseUrl(const QUrl& url) { galleryBaseUrl = url; }
 
     // --- tools, dialogs and context menus (MainWindowTools.cpp) ------------
     void exportInstallBundle();
@@ -311,6 +323,15 @@ private:
     // Unchecks "Sample data" and stops its clock without running its handler.
     void switchSampleDataOffSilently();
 
+    // --- the online gallery and its installs (MainWindowGallery.cpp) --------
+    // Asks until RaceStudio 3 is closed (true) or the user cancels (false).
+    bool waitForRaceStudio3Closed();
+    void createThemeInstaller();
+    void createInstallProgress();
+    // Hides the progress dialog and lets the next install start.
+    void endGalleryInstall();
+    void showInFolder(const QString& path);
+
     // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
     const MaskElement* maskOfCurrentPage(int maskIndex);
     void showRestyledMask(int maskIndex);
@@ -359,8 +380,11 @@ private:
     QAction* copyWidgetAction = nullptr;
     QAction* pasteWidgetAction = nullptr;
     QAction* selectAllWidgetsAction = nullptr;
+    // --- the online gallery and its installs (MainWindowGallery.cpp) --------
     gallery::ThemeInstaller* themeInstaller = nullptr;
     QProgressDialog* installProgress = nullptr;
+    QUrl galleryBaseUrl = gallery::GalleryRequests::defaultBaseUrl();
+    bool galleryInstallRunning = false;
     std::unique_ptr<ThemePackage> openTheme;
     QString openThemePath;
     QString openThemeDevice;

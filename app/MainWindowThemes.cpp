@@ -1,4 +1,4 @@
-// Homebrew themes, theme packages, the online gallery and the update banner.
+// Homebrew themes, theme packages and the update banner.
 #include "app/MainWindow.h"
 
 #include "app/NewHomebrewThemeDialog.h"
@@ -66,14 +66,6 @@ void MainWindow::openThemeBundle()
 }
 
 void MainWindow::saveTheme()
-{
-}
-
-void MainWindow::openOnlineThemes()
-{
-}
-
-void MainWindow::installThemeFromGallery(const QString&, const QString&)
 {
 }
 
