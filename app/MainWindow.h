@@ -16,6 +16,7 @@
 #include <memory>
 
 class AddTextBoxCommand;
+struct ArtworkExportInfo;
 class ConfigCheckDialog;
 class DashCanvas;
 class ElementListPanel;
@@ -119,8 +120,10 @@ public:
     void duplicateCurrentPage();
     void deleteCurrentPage();
     void setPageBackground();
-    void addPageFromTemplate();
     // --- adding content (MainWindowAddActions.cpp) ---------------------------
+    // Edit > Add Page from Template: a page built from the template the
+    // add-page dialog chose.
+    void addPageFromTemplate();
     // The "Add Text Box" command for a new mask holding one Label, not yet
     // pushed: the caller pushes it.
     std::unique_ptr<AddTextBoxCommand> pushAddTextBox(DashConfig* target, int page, int x, int y,
@@ -131,11 +134,16 @@ public:
     void addLabelHere(int x, int y, const QString& text);
     // A Label into the mask at (x, y) from the mask's top-left.
     void addTextBoxInBox(int maskIndex, int x, int y);
-    void saveCurrentAsTemplate();
-    void addValueBar();
-    void removeBarColor(int maskIndex);
+    // A bar under the digits of a single-value box.
+    void addValueBar(int maskIndex);
+    // Replaces the mask by a multi-value box on the same rectangle, keeping
+    // the first bound Digit's channel; one undo step.
     void convertToMultiBox(int maskIndex);
+    // --- exporting artwork (MainWindowExportArtwork.cpp) ---------------------
     void exportElementArtwork(int maskIndex);
+    // --- element and page actions (MainWindowEditActions.cpp) --------------
+    void saveCurrentAsTemplate();
+    void removeBarColor(int maskIndex);
     void bindWidgetToChannel(const ChannelInfo& channel);
     void bringToFront();
     void sendToBack();
@@ -262,6 +270,19 @@ private:
     void markSaved();
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();
+
+    // --- adding content (MainWindowAddActions.cpp) ---------------------------
+    // A new mask holding one Label with labelText; the status names the
+    // outcome.
+    void addLabelMask(int x, int y, const QString& labelText, const QString& doneMessage,
+                      const QString& failedMessage);
+    // The homebrew notice; true when the user still wants the page added.
+    bool confirmHomebrewPage(const PageTemplate& tpl);
+    // The template folder to insert from: relocated into the configuration's
+    // family when the dialog listed it under another.
+    QString templateFolderForConfig(const AddPageChoice& choice) const;
+    // --- exporting artwork (MainWindowExportArtwork.cpp) ---------------------
+    QString artworkExportReport(const ArtworkExportInfo& info, const QString& folder) const;
 
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
     AddPageChoice runAddPageDialog();

@@ -112,27 +112,11 @@ void MainWindow::setPageBackground()
                              8000);
 }
 
-void MainWindow::addPageFromTemplate()
-{
-}
-
 void MainWindow::saveCurrentAsTemplate()
 {
 }
 
-void MainWindow::addValueBar()
-{
-}
-
 void MainWindow::removeBarColor(int)
-{
-}
-
-void MainWindow::convertToMultiBox(int)
-{
-}
-
-void MainWindow::exportElementArtwork(int)
 {
 }
 
