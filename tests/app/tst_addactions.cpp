@@ -179,6 +179,20 @@ private Q_SLOTS:
         QCOMPARE(asker->asked.first().text, text);
     }
 
+    // A template folder without its page file: nothing added, no undo step.
+    void addPageFailure()
+    {
+        PageTemplate tpl;
+        tpl.folderPath = TestEnvironment::makeTempDir(QStringLiteral("empty"));
+        window->setAddPageDialogFactory([&] { return AddPageChoice{1, tpl, QStringLiteral("mxg_12")}; });
+        const QByteArray before = xml();
+        window->addPageFromTemplate();
+        QCOMPARE(status(), QStringLiteral("Add page failed"));
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(xml(), before);
+        QCOMPARE(window->currentPageIndex(), 0);
+    }
+
     // The dialog answers "Save Current Page as Template..." once, then a
     // template: the save runs between the two runs and the page is added.
     void saveAsTemplateThenAdd()
