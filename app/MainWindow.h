@@ -120,10 +120,8 @@ public:
     void duplicateCurrentPage();
     void deleteCurrentPage();
     void setPageBackground();
-    // --- adding content (MainWindowAddActions.cpp) ---------------------------
-    // Edit > Add Page from Template: a page built from the template the
-    // add-page dialog chose.
     void addPageFromTemplate();
+    // --- adding content (MainWindowAddActions.cpp) ---------------------------
     // The "Add Text Box" command for a new mask holding one Label, not yet
     // pushed: the caller pushes it.
     std::unique_ptr<AddTextBoxCommand> pushAddTextBox(DashConfig* target, int page, int x, int y,
@@ -134,16 +132,11 @@ public:
     void addLabelHere(int x, int y, const QString& text);
     // A Label into the mask at (x, y) from the mask's top-left.
     void addTextBoxInBox(int maskIndex, int x, int y);
-    // A bar under the digits of a single-value box.
-    void addValueBar(int maskIndex);
-    // Replaces the mask by a multi-value box on the same rectangle, keeping
-    // the first bound Digit's channel; one undo step.
-    void convertToMultiBox(int maskIndex);
-    // --- exporting artwork (MainWindowExportArtwork.cpp) ---------------------
-    void exportElementArtwork(int maskIndex);
-    // --- element and page actions (MainWindowEditActions.cpp) --------------
     void saveCurrentAsTemplate();
+    void addValueBar(int maskIndex);
     void removeBarColor(int maskIndex);
+    void convertToMultiBox(int maskIndex);
+    void exportElementArtwork(int maskIndex);
     void bindWidgetToChannel(const ChannelInfo& channel);
     void bringToFront();
     void sendToBack();
