@@ -22,6 +22,8 @@
 class AddTextBoxCommand;
 struct ArtworkBackup;
 struct ArtworkTarget;
+
+struct ArtworkExportInfo;
 class ConfigCheckDialog;
 class DashCanvas;
 class ElementListPanel;
@@ -144,7 +146,7 @@ public:
     // A Label into the mask at (x, y) from the mask's top-left.
     void addTextBoxInBox(int maskIndex, int x, int y);
     void saveCurrentAsTemplate();
-    void addValueBar();
+    void addValueBar(int maskIndex);
     void removeBarColor(int maskIndex);
     void convertToMultiBox(int maskIndex);
     void exportElementArtwork(int maskIndex);
@@ -291,6 +293,19 @@ private:
     bool askScaleToFit(const QString& error, const QSize& expected);
     bool confirmArtworkReplacement(const ArtworkTarget& target);
     void reportReplacedArtwork(const QString& note, const QList<ArtworkBackup>& backups);
+
+    // --- adding content (MainWindowAddActions.cpp) ---------------------------
+    // A new mask holding one Label with labelText; the status names the
+    // outcome.
+    void addLabelMask(int x, int y, const QString& labelText, const QString& doneMessage,
+                      const QString& failedMessage);
+    // The homebrew notice; true when the user still wants the page added.
+    bool confirmHomebrewPage(const PageTemplate& tpl);
+    // The template folder to insert from: relocated into the configuration's
+    // family when the dialog listed it under another.
+    QString templateFolderForConfig(const AddPageChoice& choice) const;
+    // --- exporting artwork (MainWindowExportArtwork.cpp) ---------------------
+    QString artworkExportReport(const ArtworkExportInfo& info, const QString& folder) const;
 
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
     AddPageChoice runAddPageDialog();

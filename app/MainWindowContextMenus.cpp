@@ -112,7 +112,7 @@ void MainWindow::addValueBarEntry(QMenu* menu, int maskIndex)
     if (!isContextValueBox(maskIndex))
         return;
     menu->addSeparator();
-    addContextEntry(menu, tr("Add value bar\u2026"), [this] { addValueBar(); });
+    addContextEntry(menu, tr("Add value bar\u2026"), [this, maskIndex] { addValueBar(maskIndex); });
 }
 
 void MainWindow::addBindToChannelMenu(QMenu* menu)

@@ -108,23 +108,7 @@ void MainWindow::setPageBackground()
                              8000);
 }
 
-void MainWindow::addPageFromTemplate()
-{
-}
-
 void MainWindow::saveCurrentAsTemplate()
-{
-}
-
-void MainWindow::addValueBar()
-{
-}
-
-void MainWindow::convertToMultiBox(int)
-{
-}
-
-void MainWindow::exportElementArtwork(int)
 {
 }
 
