@@ -36,6 +36,7 @@ class QVBoxLayout;
 class ThemePackage;
 class UpdateBanner;
 class UpdateChecker;
+struct MirrorReport;
 struct UpdateManifest;
 namespace gallery {
 class ThemeInstaller;
@@ -88,6 +89,9 @@ public:
     // The add-page dialog's run; tests script its answers instead.
     using AddPageDialogFactory = std::function<AddPageChoice()>;
     void setAddPageDialogFactory(AddPageDialogFactory factory) { addPageDialogFactory = std::move(factory); }
+    // The factory's default: the add-page dialog run through the asker
+    // (MainWindowTemplates.cpp).
+    AddPageChoice runAddPageDialog();
 
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
     void onPageSelected(int index);
@@ -264,7 +268,15 @@ private:
     bool confirmDiscardChanges();
 
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
-    AddPageChoice runAddPageDialog();
+    // False when a folder the save would write over exists and the user did
+    // not agree to replace it.
+    bool confirmReplaceTemplate(const QString& family, const QString& slug);
+    // The canvas as a small PNG, else a dark placeholder naming the template
+    // (*placeholder tells which).
+    QByteArray templatePreview(const QString& slug, const QString& label, bool* placeholder);
+    // True when prw.png and AiM_folder.xml landed; else the user was told.
+    bool verifySavedTemplate(const QString& folder);
+    void reportTemplateMirror(const MirrorReport& report, const QString& label);
 
     // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
     const MaskElement* maskOfCurrentPage(int maskIndex);

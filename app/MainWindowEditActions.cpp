@@ -116,10 +116,6 @@ void MainWindow::addPageFromTemplate()
 {
 }
 
-void MainWindow::saveCurrentAsTemplate()
-{
-}
-
 void MainWindow::addValueBar()
 {
 }

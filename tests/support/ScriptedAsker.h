@@ -24,6 +24,7 @@ public:
     QList<QMessageBox::StandardButton> buttons;
     QStringList fileNames;  // open, save and folder answers, in order
     QList<QPair<bool, QString>> texts;
+    QStringList textPresets; // the text each text question opened with
     QList<QColor> colors;
     // Runs instead of exec(): the test may fill the dialog's controls, then
     // returns its result code. Without one, dialogs are rejected.
@@ -51,9 +52,10 @@ public:
     {
         return nextFile(QStringLiteral("folder"), caption);
     }
-    QString text(QWidget*, const QString& title, const QString& label, const QString&, bool* ok) override
+    QString text(QWidget*, const QString& title, const QString& label, const QString& initial, bool* ok) override
     {
         asked.append({QStringLiteral("text"), title, label});
+        textPresets.append(initial);
         const QPair<bool, QString> answer = texts.isEmpty() ? qMakePair(false, QString()) : texts.takeFirst();
         if (ok)
             *ok = answer.first;
