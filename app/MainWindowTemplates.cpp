@@ -195,9 +195,9 @@ bool MainWindow::verifySavedTemplate(const QString& folder)
     const bool meta = isNonEmptyFile(folder + QStringLiteral("/AiM_folder.xml"));
     if (preview && meta)
         return true;
-    qWarning().noquote() << "saveCurrentAsTemplate post-save verification FAILED for" << folder
-                         << "(prw.png exists+nonempty=" << preview << ", AiM_folder.xml exists+nonempty=" << meta
-                         << ")";
+    qWarning().noquote().nospace() << "saveCurrentAsTemplate post-save verification FAILED for " << folder
+                                   << " (prw.png exists+nonempty=" << preview
+                                   << ", AiM_folder.xml exists+nonempty=" << meta << ")";
     Asker::instance().warning(this, tr("Save as Template"),
                               tr("Template saved, but one or more files appear empty or missing on disk:\n\n  "
                                  "prw.png: %1\n  AiM_folder.xml: %2\n\nThe template may not appear in 'Add Page "
