@@ -100,8 +100,9 @@ void MainWindow::saveTheme()
     openTheme->author = author;
     openTheme->description = describe.textValue().trimmed();
 
-    const QString suggested =
-        name.isEmpty() ? QString() : QFileInfo(openThemePath).absolutePath() + QLatin1Char('/') + name + QStringLiteral(".dashtheme");
+    const QString suggested = name.isEmpty() ? QString()
+                                             : QFileInfo(openThemePath).absolutePath() + QLatin1Char('/') + name
+                                                   + QStringLiteral(".dashtheme");
     const QString path = Asker::instance().saveFileName(this, tr("Save As .dashtheme"), suggested,
                                                         tr("Korvelanto Theme (*.dashtheme)"));
     if (path.isEmpty())

@@ -214,7 +214,8 @@ private Q_SLOTS:
         addStoreTemplate("mxg_12", "zone", "One");
         addStoreTemplate("mxg_12", "ztwo", "Two");
         if (inUse) {
-            const QByteArray ref = "<p n=\"PATH\">aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zone/bkg.tgz</p>";
+            const QByteArray ref =
+                "<p n=\"PATH\">aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zone/bkg.tgz</p>";
             fx.addUserConfig(Rs3Fixture::Stable, "cfg_a", "Alpha", {ref + ref});
             fx.addUserConfig(Rs3Fixture::Stable, "cfg_b", "Bravo", {ref});
         }
