@@ -45,6 +45,7 @@ class QVBoxLayout;
 class ThemePackage;
 class UpdateBanner;
 class UpdateChecker;
+struct MirrorReport;
 struct UpdateManifest;
 namespace gallery {
 class ThemeInstaller;
@@ -102,6 +103,10 @@ public:
     // tests stand in for a monitor that is gone. Empty: the real screens.
     using ScreenAreaProvider = std::function<QList<QRect>()>;
     void setScreenAreaProvider(ScreenAreaProvider provider) { screenAreaProvider = std::move(provider); }
+
+    // The factory's default: the add-page dialog run through the asker
+    // (MainWindowTemplates.cpp).
+    AddPageChoice runAddPageDialog();
 
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
     void onPageSelected(int index);
@@ -308,7 +313,15 @@ private:
     QString artworkExportReport(const ArtworkExportInfo& info, const QString& folder) const;
 
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
-    AddPageChoice runAddPageDialog();
+    // False when a folder the save would write over exists and the user did
+    // not agree to replace it.
+    bool confirmReplaceTemplate(const QString& family, const QString& slug);
+    // The canvas as a small PNG, else a dark placeholder naming the template
+    // (*placeholder tells which).
+    QByteArray templatePreview(const QString& slug, const QString& label, bool* placeholder);
+    // True when prw.png and AiM_folder.xml landed; else the user was told.
+    bool verifySavedTemplate(const QString& folder);
+    void reportTemplateMirror(const MirrorReport& report, const QString& label);
 
     // --- canvas context menus (MainWindowContextMenus.cpp) -----------------
     QAction* addContextEntry(QMenu* menu, const QString& text, std::function<void()> run,

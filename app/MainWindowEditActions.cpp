@@ -108,10 +108,6 @@ void MainWindow::setPageBackground()
                              8000);
 }
 
-void MainWindow::saveCurrentAsTemplate()
-{
-}
-
 void MainWindow::bindWidgetToChannel(const ChannelInfo& channel)
 {
     if (!rebindSelection(channel))

@@ -24,6 +24,7 @@ public:
     QList<QMessageBox::StandardButton> buttons;
     QStringList fileNames;  // open, save and folder answers, in order
     QList<QPair<bool, QString>> texts;
+    QStringList textPresets; // the text each text question opened with
     QList<QColor> colors;
     // Runs instead of exec(): the test may fill the dialog's controls, then
     // returns its result code. Without one, dialogs are rejected.
@@ -62,6 +63,7 @@ public:
     {
         textInitials.append(initial);
         asked.append({QStringLiteral("text"), title, label});
+        textPresets.append(initial);
         const QPair<bool, QString> answer = texts.isEmpty() ? qMakePair(false, QString()) : texts.takeFirst();
         if (ok)
             *ok = answer.first;
