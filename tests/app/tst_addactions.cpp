@@ -207,6 +207,8 @@ private Q_SLOTS:
         });
         window->addPageFromTemplate();
         QCOMPARE(runs, 2);
+        // The save-as-template slot ran once in between: it asked for a name.
+        QCOMPARE(asker->count(QStringLiteral("text")), 1);
         QCOMPARE(config->pageCount(), 2);
         QCOMPARE(stack->count(), 1);
     }
