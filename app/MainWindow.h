@@ -24,6 +24,8 @@ struct ArtworkBackup;
 struct ArtworkTarget;
 
 struct ArtworkExportInfo;
+
+struct ElementTypeEntry;
 class ConfigCheckDialog;
 class DashCanvas;
 class ElementListPanel;
@@ -60,7 +62,8 @@ class ThemeInstaller;
 // construction and the window's life (MainWindow.cpp), menus and toolbar
 // (MainWindowMenus.cpp), opening, saving and closing (MainWindowOpenSave.cpp),
 // selection and panel handlers (MainWindowSelection.cpp), element and page
-// actions (MainWindowEditActions.cpp; copy and paste in
+// actions (MainWindowEditActions.cpp; inserting elements in
+// MainWindowInsertElement.cpp; copy and paste in
 // MainWindowClipboard.cpp; deleting, duplicating, clearing and bringing to
 // front in MainWindowPages.cpp), playback (MainWindowPlayback.cpp),
 // themes, gallery and updates (MainWindowThemes.cpp), and tools, dialogs and
@@ -359,6 +362,19 @@ private:
     // Hides the progress dialog and lets the next install start.
     void endGalleryInstall();
     void showInFolder(const QString& path);
+
+    // --- inserting elements (MainWindowInsertElement.cpp) -------------------
+    void insertStaticLabel(const ElementTypeEntry& type);
+    void insertMultiBox();
+    void insertSingleValue(const ElementTypeEntry& type, const ChannelInfo& channel);
+    void insertIconMask(const ElementTypeEntry& type);
+    void insertRefTimeBar(const ElementTypeEntry& type);
+    void insertFromDonor(const ElementTypeEntry& type, const ChannelInfo& channel);
+    QString chooseBarTemplate(const ChannelInfo& channel);
+    // Refreshes the canvas and outliner and selects the new mask; false
+    // when there is none.
+    bool showInsertedMask(int maskIndex);
+    QString deviceNameOrThisDevice() const;
 
     // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
     const MaskElement* maskOfCurrentPage(int maskIndex);

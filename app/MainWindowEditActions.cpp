@@ -23,10 +23,6 @@
 
 #include <algorithm>
 
-void MainWindow::insertElement()
-{
-}
-
 void MainWindow::selectAllWidgets()
 {
     const PageModel* page = config.page(currentPage);

@@ -1,5 +1,6 @@
 #include "editing/InsertElementCommand.h"
 
+#include "artwork/BarTemplateLibrary.h"
 #include "model/DashConfig.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,20 @@ int InsertElementCommand::build(QString* error)
     if (!m_donor.first_child())
         return -1;
     MaskElement out;
-    return m_config->insertElement(m_page, m_donor.first_child(), m_channel, m_x, m_y, m_width, m_height, out,
-                                   m_sourceFolder, error);
+    const int created = m_config->insertElement(m_page, m_donor.first_child(), m_channel, m_x, m_y, m_width,
+                                                m_height, out, m_sourceFolder, error);
+    if (created >= 0)
+        applyBarTemplate(created);
+    return created;
+}
+
+void InsertElementCommand::applyBarTemplate(int maskIndex)
+{
+    const BarTemplate* tpl = m_barTemplate.isEmpty() ? nullptr : BarTemplateLibrary::findById(m_barTemplate);
+    MaskElement* mask = m_config->maskAt(m_page, maskIndex);
+    if (!tpl || !mask || !mask->node)
+        return;
+    BarTemplateLibrary::applyTemplate(mask->node, tpl);
+    m_config->markPageDirty(m_page);
+    *mask = m_config->parseMask(mask->node);
 }

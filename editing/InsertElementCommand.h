@@ -22,8 +22,14 @@ public:
                          QString* errorTarget = nullptr, int* createdMask = nullptr);
     ~InsertElementCommand() override;
 
+    // A bargraph scale template (by id) the first redo puts on the new
+    // mask, so the templated bar is what undo takes away and redo brings
+    // back. Set before the push; an unknown id is ignored.
+    void setBarTemplate(const QString& templateId) { m_barTemplate = templateId; }
+
 private:
     int build(QString* error) override;
+    void applyBarTemplate(int maskIndex);
 
     ChannelInfo m_channel;
     int m_x;
@@ -32,4 +38,5 @@ private:
     int m_height;
     pugi::xml_document m_donor;
     QString m_sourceFolder;
+    QString m_barTemplate;
 };

@@ -135,6 +135,16 @@ bool Rs3Fixture::addNativeElement(Root which, const QString& relFolder, const QS
     return true;
 }
 
+bool Rs3Fixture::addMaskItem(Root which, const QString& relFolder, const QByteArray& maskXml) const
+{
+    QString rel = relFolder;
+    while (rel.endsWith(QLatin1Char('/')))
+        rel.chop(1);
+    const QString name = QFileInfo(rel).fileName();
+    return writeFile(which, rel + QLatin1Char('/') + name + QStringLiteral(".M2.xml"),
+                     "<?xml version=\"1.0\"?>\n<aimDataBase_Mask2>\n" + maskXml + "</aimDataBase_Mask2>\n");
+}
+
 QString Rs3Fixture::addTemplate(Root which, const QString& family, const QString& set, const QString& name,
                                 const QSize& size) const
 {

@@ -39,6 +39,10 @@ public:
     bool addNativeElement(Root which, const QString& relFolder, const QStringList& classes, const QSize& size,
                           const QStringList& extraArt = {}, const QColor& colour = Qt::red) const;
 
+    // A stock item whose "<last folder name>.M2.xml" holds the given mask
+    // element (<e c="GMaskParam">...</e>), written as it is.
+    bool addMaskItem(Root which, const QString& relFolder, const QByteArray& maskXml) const;
+
     // A stock template: overlay/<family>/masks/set/standard/<set>/<name>/
     // with a pMain.P2.xml declaring the size and a bkg.png of that size.
     // Returns the folder.

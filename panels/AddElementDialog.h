@@ -1,0 +1,99 @@
+#pragma once
+
+#include "model/ChannelInfo.h"
+#include "panels/ElementTypeEntry.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <pugixml.hpp>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class DashConfig;
+class PreviewScene;
+class QDialogButtonBox;
+class QGraphicsView;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+// "Insert Element": the user picks an element type for the page and, for a
+// type that shows a value, a channel. Types come from the stock artwork RS3
+// installs for the page's device family, one per kind with the first element
+// found as donor, plus a few made by rule; without a family the open
+// configuration's own masks are the donors.
+//
+// Donors point into documents the dialog owns: the caller copies the chosen
+// one before the dialog goes.
+//
+// Stock scanning is defined in AddElementDialogScan.cpp.
+class AddElementDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    AddElementDialog(DashConfig* config, int pageIndex, QWidget* parent = nullptr);
+    ~AddElementDialog() override;
+
+    // Valid after the dialog was accepted.
+    const ElementTypeEntry& chosenType() const { return chosenTypeEntry; }
+    const ChannelInfo& chosenChannel() const { return chosenChannelInfo; }
+    // The offered types, in list order.
+    const QList<ElementTypeEntry>& typeEntries() const { return types; }
+
+    // The type a mask element is offered as; empty for none.
+    static QString typeDisplayName(pugi::xml_node mask);
+
+public Q_SLOTS:
+    void onTypeChanged(int row);
+    void onChannelFilterChanged(const QString& text);
+    void onAccept();
+
+private:
+    // One mask element of a stock item the walk found.
+    struct StockMask {
+        pugi::xml_node mask;
+        QString itemFolder; // absolute
+        QString overlayRoot;
+    };
+    // Returns true to keep the mask's document; sets `stop` to end the walk.
+    using StockVisitor = std::function<bool(const StockMask&, bool& stop)>;
+
+    void buildWindow();
+    QWidget* createTypeColumn();
+    QWidget* createChannelColumn();
+    QWidget* createPreviewColumn();
+    void fillTypes();
+    void fillTypeList();
+
+    // --- scanning (AddElementDialogScan.cpp) -------------------------------
+    QString familyFolder() const;
+    void walkStockMasks(const QString& family, const StockVisitor& visit);
+    bool scanStockTypes();
+    void scanConfigTypes();
+    void appendRuleTypes();
+    bool findCompositeBarDonor(ElementTypeEntry& entry);
+    bool hasType(const QString& label, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
+
+    void updateEnabling();
+    void updatePreview();
+    int currentTypeRow() const;
+    int currentChannelIndex() const;
+
+    DashConfig* config;
+    int pageIndex;
+    std::vector<std::unique_ptr<pugi::xml_document>> donorDocuments;
+    QList<ElementTypeEntry> types;
+    QListWidget* typeList = nullptr;
+    QLineEdit* filterEdit = nullptr;
+    QListWidget* channelList = nullptr;
+    QLabel* hintLabel = nullptr;
+    QDialogButtonBox* buttons = nullptr;
+    QGraphicsView* previewView = nullptr;
+    PreviewScene* previewScene = nullptr;
+    QLabel* nativeSizeLabel = nullptr;
+    ElementTypeEntry chosenTypeEntry;
+    ChannelInfo chosenChannelInfo;
+};

@@ -1,0 +1,340 @@
+// The types of the "Insert Element" dialog: the walk over the device
+// family's stock artwork sets, the classification of a mask, the rows made
+// by rule and the fallback to the open configuration's own masks.
+#include "panels/AddElementDialog.h"
+
+#include "model/DashConfig.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/XmlParams.h"
+#include "templates/PageTemplateLibrary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace {
+
+QStringList subFolders(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The mask element of an item file: the first element of the usual root
+// when it is one, else the first one under any top-level node.
+pugi::xml_node findMaskElement(const pugi::xml_document& doc)
+{
+    const pugi::xml_node first = doc.child("aimDataBase_Mask2").child("e");
+    if (hasClass(first, "GMaskParam"))
+        return first;
+    for (pugi::xml_node top = doc.first_child(); top; top = top.next_sibling()) {
+        for (pugi::xml_node e = top.child("e"); e; e = e.next_sibling("e")) {
+            if (hasClass(e, "GMaskParam"))
+                return e;
+        }
+    }
+    return {};
+}
+
+bool hasNonEmptyParam(pugi::xml_node element, const char* name)
+{
+    for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
+        if (std::strcmp(p.attribute("n").value(), name) == 0 && *p.text().get())
+            return true;
+    }
+    return false;
+}
+
+bool hasParamValue(pugi::xml_node element, const char* name, const char* value)
+{
+    for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
+        if (std::strcmp(p.attribute("n").value(), name) == 0 && std::strcmp(p.text().get(), value) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Five children: one trapezoid bar with at least three scale labels on the
+// same axis, taller than wide.
+bool isCompositeVerticalBar(pugi::xml_node mask)
+{
+    int bars = 0;
+    int labels = 0;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "BargraphTrapezio")) {
+            ++bars;
+        } else if (hasClass(e, "Label")) {
+            if (!hasParamValue(e, "AXIS_REF", "00"))
+                return false;
+            ++labels;
+        }
+    }
+    const int w = paramInt(mask, "WIDTH");
+    const int h = paramInt(mask, "HEIGHT");
+    return bars == 1 && labels >= 3 && w >= 1 && h >= 1 && double(h) / w >= 1.5;
+}
+
+// "aim/resources/overlay/" + the part below the root, with a trailing '/';
+// empty when the folder is not below the root.
+QString rootRelativeSource(const QString& itemFolder, const QString& overlayRoot)
+{
+    QString path = QFileInfo(itemFolder).absoluteFilePath();
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QString root = overlayRoot;
+    root.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    root += QLatin1Char('/');
+    if (!path.startsWith(root))
+        return {};
+    return QStringLiteral("aim/resources/overlay/") + path.mid(root.size()) + QLatin1Char('/');
+}
+
+QString sizedDescription(const QString& pattern, const QString& name, int w, int h)
+{
+    return pattern.arg(name, QString::number(w), QString::number(h));
+}
+
+} // namespace
+
+QString AddElementDialog::typeDisplayName(pugi::xml_node mask)
+{
+    bool hasAxis = false, hasDigit = false, hasBar = false, hasAnalog = false, hasIcon = false, hasText = false;
+    int labels = 0;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        const char* cls = e.attribute("c").value();
+        if (std::strcmp(cls, "Axis") == 0) {
+            hasAxis = true;
+        } else if (std::strcmp(cls, "Digit") == 0) {
+            hasDigit = true;
+        } else if (std::strcmp(cls, "BargraphTrapezio") == 0 || std::strcmp(cls, "Bargraph") == 0) {
+            hasBar = true;
+        } else if (std::strcmp(cls, "Analog") == 0) {
+            hasAnalog = true;
+        } else if (std::strcmp(cls, "AiM_Icona") == 0) {
+            hasIcon = true;
+        } else if (std::strcmp(cls, "Label") == 0) {
+            ++labels;
+            hasText = hasText || hasNonEmptyParam(e, "TEXT");
+        }
+    }
+    if (hasAnalog)
+        return QStringLiteral("Analog gauge");
+    if (hasBar && hasDigit)
+        return QStringLiteral("Bar + value");
+    if (hasBar) {
+        const int w = paramInt(mask, "WIDTH");
+        const int h = paramInt(mask, "HEIGHT");
+        return w > 0 && double(h) / w >= 2.0 ? QStringLiteral("Vertical bar") : QStringLiteral("Horizontal bar");
+    }
+    if (hasDigit)
+        return hasIcon ? QStringLiteral("Numeric value + icon") : QStringLiteral("Numeric value");
+    if (hasIcon)
+        return QStringLiteral("Icon");
+    if (hasAxis || !hasText)
+        return {};
+    return labels < 3 ? QStringLiteral("Static label") : QStringLiteral("Info strip (multi-label)");
+}
+
+// The page's layout path names the family; a path that does not name one
+// plain folder is not trusted, and the device name decides instead.
+QString AddElementDialog::familyFolder() const
+{
+    if (!config)
+        return {};
+    if (PageModel* page = config->page(pageIndex)) {
+        const QString path = page->relPagePath.trimmed();
+        const int overlay = path.indexOf(QLatin1String("overlay/"));
+        const int masks = overlay < 0 ? -1 : path.indexOf(QLatin1String("/masks/"), overlay + 8);
+        if (masks >= 0) {
+            const QString family = path.mid(overlay + 8, masks - overlay - 8);
+            if (PathGuard::isSafeName(family))
+                return family;
+        }
+    }
+    return PageTemplateLibrary::familyFolderFor(config->deviceName);
+}
+
+void AddElementDialog::walkStockMasks(const QString& family, const StockVisitor& visit)
+{
+    for (const QString& root : rs3OverlayRoots()) {
+        const QString standard = PathGuard::join(root, family + QStringLiteral("/masks/set/standard"));
+        if (standard.isEmpty() || !QFileInfo(standard).isDir())
+            continue;
+        for (const QString& set : subFolders(standard)) {
+            const QString setFolder = standard + QLatin1Char('/') + set;
+            for (const QString& page : subFolders(setFolder)) {
+                const QString items = setFolder + QLatin1Char('/') + page + QStringLiteral("/Items");
+                if (!QFileInfo(items).isDir())
+                    continue;
+                for (const QString& item : subFolders(items)) {
+                    const QString itemFolder = items + QLatin1Char('/') + item;
+                    const QStringList files = QDir(itemFolder).entryList(
+                        {QStringLiteral("*.M2.xml"), QStringLiteral("*.m2.xml")}, QDir::Files, QDir::Name);
+                    if (files.isEmpty())
+                        continue;
+                    auto doc = std::make_unique<pugi::xml_document>();
+                    const QByteArray path = QFile::encodeName(itemFolder + QLatin1Char('/') + files.first());
+                    if (!doc->load_file(path.constData()))
+                        continue;
+                    const pugi::xml_node mask = findMaskElement(*doc);
+                    if (!mask)
+                        continue;
+                    bool stop = false;
+                    if (visit({mask, itemFolder, root}, stop))
+                        donorDocuments.push_back(std::move(doc));
+                    if (stop)
+                        return;
+                }
+            }
+        }
+    }
+}
+
+bool AddElementDialog::scanStockTypes()
+{
+    const QString family = familyFolder();
+    if (family.isEmpty())
+        return false;
+    walkStockMasks(family, [this](const StockMask& found, bool&) {
+        const QString label = typeDisplayName(found.mask);
+        if (label.isEmpty() || hasType(label))
+            return false;
+        ElementTypeEntry entry;
+        entry.label = label;
+        entry.nativeWidth = paramInt(found.mask, "WIDTH");
+        entry.nativeHeight = paramInt(found.mask, "HEIGHT");
+        entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3)"), QFileInfo(found.itemFolder).fileName(),
+                                             entry.nativeWidth, entry.nativeHeight);
+        entry.donor = found.mask;
+        entry.sourcePath = rootRelativeSource(found.itemFolder, found.overlayRoot);
+        types.append(entry);
+        return true;
+    });
+    appendRuleTypes();
+    return true;
+}
+
+void AddElementDialog::scanConfigTypes()
+{
+    for (const PageModel& page : config->pages) {
+        for (const MaskElement& mask : page.masks) {
+            if (!mask.node)
+                continue;
+            const QString label = typeDisplayName(mask.node);
+            if (label.isEmpty() || hasType(label))
+                continue;
+            ElementTypeEntry entry;
+            entry.label = label;
+            entry.description = sizedDescription(QStringLiteral("e.g. %1 (%2x%3)"),
+                                                 mask.channel.isEmpty() ? mask.id : mask.channel, mask.w, mask.h);
+            entry.donor = mask.node;
+            entry.nativeWidth = mask.w;
+            entry.nativeHeight = mask.h;
+            types.append(entry);
+        }
+    }
+    appendRuleTypes();
+}
+
+bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
+{
+    const QString family = familyFolder();
+    if (family.isEmpty())
+        return false;
+    bool found = false;
+    walkStockMasks(family, [&](const StockMask& stock, bool& stop) {
+        if (!isCompositeVerticalBar(stock.mask))
+            return false;
+        entry.donor = stock.mask;
+        entry.nativeWidth = paramInt(stock.mask, "WIDTH");
+        entry.nativeHeight = paramInt(stock.mask, "HEIGHT");
+        entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3) — 5-element composite"),
+                                             QFileInfo(stock.itemFolder).fileName(), entry.nativeWidth,
+                                             entry.nativeHeight);
+        entry.sourcePath = rootRelativeSource(stock.itemFolder, stock.overlayRoot);
+        found = true;
+        stop = true;
+        return true;
+    });
+    return found;
+}
+
+bool AddElementDialog::hasType(const QString& label, Qt::CaseSensitivity cs) const
+{
+    for (const ElementTypeEntry& entry : types) {
+        if (entry.label.compare(label, cs) == 0)
+            return true;
+    }
+    return false;
+}
+
+void AddElementDialog::appendRuleTypes()
+{
+    const QString horizontal = QStringLiteral("Horizontal bar");
+    if (hasType(horizontal) && !hasType(QStringLiteral("Vertical bar"))) {
+        ElementTypeEntry vertical;
+        if (!findCompositeBarDonor(vertical)) {
+            for (const ElementTypeEntry& entry : std::as_const(types)) {
+                if (entry.label == horizontal) {
+                    vertical.donor = entry.donor;
+                    break;
+                }
+            }
+            vertical.nativeWidth = 30;
+            vertical.nativeHeight = 150;
+            vertical.description = QStringLiteral("synthesized from Horizontal bar donor (30x150) — may not render "
+                                                  "on hardware until RS3 is installed");
+        }
+        vertical.label = QStringLiteral("Vertical bar");
+        types.append(vertical);
+    }
+
+    for (ElementTypeEntry& entry : types) {
+        if (entry.label.compare(QLatin1String("Static label"), Qt::CaseInsensitive) == 0)
+            entry.label = QStringLiteral("Static label (from page artwork)");
+    }
+    ElementTypeEntry label;
+    label.label = QStringLiteral("Static label");
+    label.description = QStringLiteral(
+        "A free-form text label (no channel binding). Pick a size for the box; the text is editable in the Property "
+        "Panel after insert. Use this for channel name labels, page titles, team text, etc.");
+    label.nativeWidth = 120;
+    label.nativeHeight = 32;
+    label.isStaticLabel = true;
+    types.append(label);
+
+    if (!hasType(QStringLiteral("Multi-value box"), Qt::CaseInsensitive)) {
+        ElementTypeEntry box;
+        box.label = QStringLiteral("Multi-value box");
+        box.description = QStringLiteral(
+            "A grid of value cells in one box (e.g. 2x2, 1x3). Pick the arrangement and label placement next; each "
+            "cell starts unbound — click a cell afterwards and choose its channel in the Property Panel.");
+        box.nativeWidth = 300;
+        box.nativeHeight = 180;
+        box.isMultiBox = true;
+        types.append(box);
+    }
+    if (!hasType(QStringLiteral("Icon"), Qt::CaseInsensitive)) {
+        ElementTypeEntry icon;
+        icon.label = QStringLiteral("Icon");
+        icon.description = QStringLiteral(
+            "A single standalone status/warning icon (no channel binding here). Korvelanto drops a placeholder icon; "
+            "assign the graphic + trigger condition afterwards in RaceStudio 3's Icons Manager.");
+        icon.nativeWidth = 44;
+        icon.nativeHeight = 44;
+        icon.isIcon = true;
+        types.append(icon);
+    }
+    if (!hasType(QStringLiteral("+- Ref Time bar"), Qt::CaseInsensitive)) {
+        ElementTypeEntry bar;
+        bar.label = QStringLiteral("+- Ref Time bar");
+        bar.description = QStringLiteral(
+            "The native AIM predictive-time delta bar (red left / green right — −2.50 [bar] 2.50). Bound to the +- "
+            "Ref Time lap channel; pick the ± range and the two colors next.");
+        bar.nativeWidth = 540;
+        bar.nativeHeight = 90;
+        bar.isRefTimeBar = true;
+        types.append(bar);
+    }
+}
