@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AddPageChoice.h"
+#include "app/UpdateSeams.h"
 #include "canvas/CsvDataSource.h"
 #include "canvas/SampleDataSource.h"
 #include "model/ChannelInfo.h"
@@ -53,8 +54,9 @@ class ThemeInstaller;
 // actions (MainWindowEditActions.cpp; copy and paste in
 // MainWindowClipboard.cpp; deleting, duplicating, clearing and bringing to
 // front in MainWindowPages.cpp), playback (MainWindowPlayback.cpp),
-// themes, gallery and updates (MainWindowThemes.cpp), and tools, dialogs and
-// context menus (MainWindowTools.cpp).
+// themes and gallery (MainWindowThemes.cpp), updates
+// (MainWindowUpdates.cpp), and tools, dialogs and context menus
+// (MainWindowTools.cpp).
 class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -163,15 +165,20 @@ public:
     void onPlaybackTick();
     void onSampleClockTick();
 
-    // --- themes, gallery and updates (MainWindowThemes.cpp) ----------------
+    // --- themes and gallery (MainWindowThemes.cpp) --------------------------
     void newHomebrewTheme();
     void showExportTheme();
     void openThemeBundle();
     void saveTheme();
     void openOnlineThemes();
     void installThemeFromGallery(const QString& slug, const QString& nonce);
+
+    // --- updates (MainWindowUpdates.cpp) ------------------------------------
     void onUpdateAvailable(const UpdateManifest& manifest);
     void onUpdateRequested(const UpdateManifest& manifest);
+    // The running executable and the steps that replace it; tests point
+    // them at a copy and make single steps fail.
+    void setUpdateSeams(const UpdateSeams& seams) { updateSeams = seams; }
 
     // --- tools, dialogs and context menus (MainWindowTools.cpp) ------------
     void exportInstallBundle();
@@ -209,8 +216,9 @@ private:
     void connectOutliner();
     void connectPropertyPanel();
     void connectPlayback();
-    // The update banner's place at the top of the central layout, and the
-    // start-up update check; filled with the update service.
+    // --- updates (MainWindowUpdates.cpp) ------------------------------------
+    // The update banner at the top of the central layout, and the start-up
+    // update check.
     void placeUpdateBanner(QVBoxLayout* layout);
     void startUpdateCheck();
     // Runs `action` for the canvas's selected mask; nothing without one.
@@ -322,6 +330,7 @@ private:
     QAction* saveThemeAction = nullptr;
     UpdateChecker* updateChecker = nullptr;
     UpdateBanner* updateBanner = nullptr;
+    UpdateSeams updateSeams = UpdateSeams::system();
     // What the device XML looked like at the last load or save: a write that
     // bypassed the undo stack shows as a different digest.
     QByteArray savedDigest;

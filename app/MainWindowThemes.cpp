@@ -1,4 +1,4 @@
-// Homebrew themes, theme packages, the online gallery and the update banner.
+// Homebrew themes, theme packages and the online gallery.
 #include "app/MainWindow.h"
 
 #include "app/NewHomebrewThemeDialog.h"
@@ -74,13 +74,5 @@ void MainWindow::openOnlineThemes()
 }
 
 void MainWindow::installThemeFromGallery(const QString&, const QString&)
-{
-}
-
-void MainWindow::onUpdateAvailable(const UpdateManifest&)
-{
-}
-
-void MainWindow::onUpdateRequested(const UpdateManifest&)
 {
 }

@@ -29,6 +29,7 @@ public:
         qint64 fillerBytes = 0;   // that many bytes of 'x' follow the body
         bool announceLength = true; // false: no Content-Length, the close ends the body
         bool stallAfterHeaders = false; // send the status line and headers, then nothing, never close
+        int trickleMs = 0; // > 0: the body goes out in kTricklePieces pieces, this long apart
     };
 
     struct Request {
@@ -40,6 +41,8 @@ public:
         QByteArray body;
         QMap<QByteArray, QByteArray> formFields; // multipart/form-data parts by name
     };
+
+    static constexpr int kTricklePieces = 4;
 
     // Requests larger than this are answered 413 and not recorded in full.
     static constexpr qint64 kMaxRequestBytes = 8 * 1024 * 1024;
@@ -70,6 +73,7 @@ private:
     void answer(QTcpSocket* socket, const Request& request);
     void send(QTcpSocket* socket, const Reply& reply);
     void sendFiller(QTcpSocket* socket);
+    void trickle(QTcpSocket* socket, const QByteArray& rest, qsizetype piece, int pauseMs);
 
     QTcpServer* m_server;
     QHash<QByteArray, Reply> m_replies;
