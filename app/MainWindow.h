@@ -216,9 +216,8 @@ private:
     void connectOutliner();
     void connectPropertyPanel();
     void connectPlayback();
-    // --- updates (MainWindowUpdates.cpp) ------------------------------------
     // The update banner at the top of the central layout, and the start-up
-    // update check.
+    // update check (MainWindowUpdates.cpp).
     void placeUpdateBanner(QVBoxLayout* layout);
     void startUpdateCheck();
     // Runs `action` for the canvas's selected mask; nothing without one.

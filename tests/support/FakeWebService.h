@@ -12,7 +12,7 @@ class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 standing in for the maker's web
 // services. Each path answers as the test scripted it (status, body, delay,
-// an oversized body or no answer at all); every request is recorded with
+// a body that trickles in, an oversized body or no answer at all); every request is recorded with
 // its method, target, headers, body and multipart form fields. One request
 // per connection; replies carry Content-Length (unless scripted not to) and
 // close the connection.
