@@ -178,10 +178,6 @@ void MainWindow::createCentralWidget()
     setCentralWidget(central);
 }
 
-void MainWindow::placeUpdateBanner(QVBoxLayout*)
-{
-}
-
 void MainWindow::createStatusBar()
 {
     deviceBadge = new QLabel(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AddPageChoice.h"
+#include "app/UpdateSeams.h"
 #include "canvas/CsvDataSource.h"
 #include "canvas/SampleDataSource.h"
 #include "gallery/GalleryRequests.h"
@@ -186,12 +187,19 @@ public:
     void onSampleClockTick();
 
     // --- themes and updates (MainWindowThemes.cpp) -------------------------
+
+    // --- themes and gallery (MainWindowThemes.cpp) --------------------------
     void newHomebrewTheme();
     void showExportTheme();
     void openThemeBundle();
     void saveTheme();
+
+    // --- updates (MainWindowUpdates.cpp) ------------------------------------
     void onUpdateAvailable(const UpdateManifest& manifest);
     void onUpdateRequested(const UpdateManifest& manifest);
+    // The running executable and the steps that replace it; tests point
+    // them at a copy and make single steps fail.
+    void setUpdateSeams(const UpdateSeams& seams) { updateSeams = seams; }
 
     // --- the online gallery and its installs (MainWindowGallery.cpp) --------
     void openOnlineThemes();
@@ -243,8 +251,8 @@ private:
     void connectOutliner();
     void connectPropertyPanel();
     void connectPlayback();
-    // The update banner's place at the top of the central layout, and the
-    // start-up update check; filled with the update service.
+    // The update banner at the top of the central layout, and the start-up
+    // update check (MainWindowUpdates.cpp).
     void placeUpdateBanner(QVBoxLayout* layout);
     void startUpdateCheck();
     // Runs `action` for the canvas's selected mask; nothing without one.
@@ -435,6 +443,7 @@ private:
     QAction* saveThemeAction = nullptr;
     UpdateChecker* updateChecker = nullptr;
     UpdateBanner* updateBanner = nullptr;
+    UpdateSeams updateSeams = UpdateSeams::system();
     // What the device XML looked like at the last load or save: a write that
     // bypassed the undo stack shows as a different digest.
     QByteArray savedDigest;

@@ -1,4 +1,4 @@
-// Homebrew themes, theme packages and the update banner.
+// Homebrew themes and theme packages.
 #include "app/MainWindow.h"
 
 #include "app/ExportThemeDialog.h"
@@ -114,12 +114,4 @@ void MainWindow::saveTheme()
     }
     openThemePath = path;
     statusBar()->showMessage(tr("Saved theme to %1").arg(QFileInfo(path).fileName()));
-}
-
-void MainWindow::onUpdateAvailable(const UpdateManifest&)
-{
-}
-
-void MainWindow::onUpdateRequested(const UpdateManifest&)
-{
 }

@@ -1,6 +1,7 @@
 #include "app/StartupSteps.h"
 
 #include "app/LogFile.h"
+#include "app/PendingUpdate.h"
 #include "gallery/ThemeInstaller.h"
 #include "templates/PageTemplateLibrary.h"
 
@@ -8,9 +9,7 @@ namespace startup {
 
 void applyPendingUpdate(int argc, char** argv)
 {
-    // The updater is not part of this build yet: nothing can be waiting.
-    (void)argc;
-    (void)argv;
+    ::applyPendingUpdate(argc, argv);
 }
 
 void installFileLogger()

@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -238,10 +239,36 @@ void FakeWebService::send(QTcpSocket* socket, const Reply& reply)
         socket->write(head);
         return;
     }
-    socket->write(head + reply.body);
-    if (Connection* c = m_connections.value(socket))
+    Connection* c = m_connections.value(socket);
+    if (c)
         c->fillerLeft = reply.fillerBytes;
-    sendFiller(socket);
+    if (reply.trickleMs <= 0 || !c) {
+        socket->write(head + reply.body);
+        sendFiller(socket);
+        return;
+    }
+    // A client sees the body arrive piece by piece, as from a slow line.
+    c->held = true;
+    socket->write(head);
+    trickle(socket, reply.body, reply.body.size() / kTricklePieces + 1, reply.trickleMs);
+}
+
+void FakeWebService::trickle(QTcpSocket* socket, const QByteArray& rest, qsizetype piece, int pauseMs)
+{
+    Connection* c = m_connections.value(socket);
+    if (!c)
+        return;
+    socket->write(rest.left(piece));
+    if (rest.size() <= piece) {
+        c->held = false;
+        sendFiller(socket);
+        return;
+    }
+    const QPointer<QTcpSocket> guard(socket);
+    QTimer::singleShot(pauseMs, this, [this, guard, rest = rest.mid(piece), piece, pauseMs] {
+        if (guard)
+            trickle(guard, rest, piece, pauseMs);
+    });
 }
 
 // Streams the filler a chunk at a time as the client drains it, so an

@@ -12,10 +12,10 @@ class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 standing in for the maker's web
 // services. Each path answers as the test scripted it (status, body, delay,
-// an oversized body or no answer at all); every request is recorded with
-// its method, target, headers, body and multipart parts. One request
-// per connection; replies carry Content-Length (unless scripted not to) and
-// close the connection.
+// a body that trickles in, an oversized body or no answer at all); every
+// request is recorded with its method, target, headers, body and multipart
+// parts. One request per connection; replies carry Content-Length (unless
+// scripted not to) and close the connection.
 class FakeWebService : public QObject {
     Q_OBJECT
 
@@ -29,6 +29,7 @@ public:
         qint64 fillerBytes = 0;   // that many bytes of 'x' follow the body
         bool announceLength = true; // false: no Content-Length, the close ends the body
         bool stallAfterHeaders = false; // send the status line and headers, then nothing, never close
+        int trickleMs = 0; // > 0: the body goes out in kTricklePieces pieces, this long apart
     };
 
     // One part of a multipart body: its headers (names in lower case) and
@@ -48,6 +49,8 @@ public:
         QMap<QByteArray, QByteArray> formFields; // multipart/form-data parts by name
         QList<Part> parts;                       // multipart/form-data parts in order
     };
+
+    static constexpr int kTricklePieces = 4;
 
     // Requests larger than this are answered 413 and not recorded in full.
     static constexpr qint64 kMaxRequestBytes = 8 * 1024 * 1024;
@@ -78,6 +81,7 @@ private:
     void answer(QTcpSocket* socket, const Request& request);
     void send(QTcpSocket* socket, const Reply& reply);
     void sendFiller(QTcpSocket* socket);
+    void trickle(QTcpSocket* socket, const QByteArray& rest, qsizetype piece, int pauseMs);
 
     QTcpServer* m_server;
     QHash<QByteArray, Reply> m_replies;
