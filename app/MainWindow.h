@@ -132,7 +132,7 @@ public:
     // A Label into the mask at (x, y) from the mask's top-left.
     void addTextBoxInBox(int maskIndex, int x, int y);
     void saveCurrentAsTemplate();
-    void addValueBar();
+    void addValueBar(int maskIndex);
     void removeBarColor(int maskIndex);
     void convertToMultiBox(int maskIndex);
     void exportElementArtwork(int maskIndex);
@@ -262,6 +262,12 @@ private:
     void markSaved();
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();
+
+    // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
+    void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);
+    void fillOutlinerMaskMenu(QMenu& menu, int maskIndex);
+    void fillOutlinerPageMenu(QMenu& menu);
+    QAction* addPasteIntoBoxAction(QMenu& menu);
 
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
     AddPageChoice runAddPageDialog();

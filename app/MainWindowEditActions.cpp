@@ -120,7 +120,7 @@ void MainWindow::saveCurrentAsTemplate()
 {
 }
 
-void MainWindow::addValueBar()
+void MainWindow::addValueBar(int)
 {
 }
 

@@ -202,10 +202,6 @@ void MainWindow::showCanvasContextMenu(int, int, const QPoint&, const QPoint&)
 {
 }
 
-void MainWindow::showOutlinerContextMenu(int, int, const QPoint&)
-{
-}
-
 void MainWindow::restoreWindowGeometry()
 {
 }
