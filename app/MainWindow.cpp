@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
+#include "gallery/ThemeInstaller.h"
 #include "gallery/ThemePackage.h"
 #include "model/InstallRoots.h"
 #include "panels/ElementListPanel.h"
@@ -60,6 +61,10 @@ MainWindow::~MainWindow()
     undoStack->clear();
     canvas->setDataSource(nullptr);
     canvas->setPage(nullptr);
+    // A download still running ends while the children go: its outcome
+    // must not reach a window that is half destroyed.
+    if (themeInstaller)
+        themeInstaller->disconnect(this);
 }
 
 void MainWindow::installCanvasCallbacks()
@@ -85,20 +90,26 @@ void MainWindow::createPanels()
 void MainWindow::createPlaybackBar()
 {
     timelineSlider = new QSlider(Qt::Horizontal, this);
+    timelineSlider->setObjectName(QStringLiteral("timeline"));
     timelineSlider->setRange(0, 0);
     timelineSlider->setEnabled(false);
     timeLabel = new QLabel(QStringLiteral("00:00.0"), this);
+    timeLabel->setObjectName(QStringLiteral("timeLabel"));
     timeLabel->setFixedWidth(60);
     playButton = new QPushButton(tr("Play"), this);
+    playButton->setObjectName(QStringLiteral("playButton"));
     playButton->setFixedWidth(50);
     playButton->setEnabled(false);
     playbackSpeedCombo = new QComboBox(this);
+    playbackSpeedCombo->setObjectName(QStringLiteral("playbackSpeedCombo"));
     playbackSpeedCombo->addItems({QStringLiteral("1x"), QStringLiteral("2x"), QStringLiteral("4x")});
     playbackSpeedCombo->setFixedWidth(45);
     playbackSpeedCombo->setEnabled(false);
     playbackTimer = new QTimer(this);
+    playbackTimer->setObjectName(QStringLiteral("playbackTimer"));
     playbackTimer->setInterval(100);
     sampleClock = new QTimer(this);
+    sampleClock->setObjectName(QStringLiteral("sampleClock"));
     sampleClock->setInterval(33);
 }
 

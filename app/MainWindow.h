@@ -3,19 +3,27 @@
 #include "app/AddPageChoice.h"
 #include "canvas/CsvDataSource.h"
 #include "canvas/SampleDataSource.h"
+#include "gallery/GalleryRequests.h"
 #include "model/ChannelInfo.h"
 #include "model/DashConfig.h"
 
 #include <QByteArray>
 #include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QRect>
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 
 class AddTextBoxCommand;
+struct ArtworkBackup;
+struct ArtworkTarget;
+
+struct ArtworkExportInfo;
 class ConfigCheckDialog;
 class DashCanvas;
 class ElementListPanel;
@@ -29,6 +37,7 @@ class QLineEdit;
 class QMenu;
 class QProgressDialog;
 class QPushButton;
+class QSize;
 class QSlider;
 class QTimer;
 class QUndoStack;
@@ -36,6 +45,7 @@ class QVBoxLayout;
 class ThemePackage;
 class UpdateBanner;
 class UpdateChecker;
+struct MirrorReport;
 struct UpdateManifest;
 namespace gallery {
 class ThemeInstaller;
@@ -54,7 +64,8 @@ class ThemeInstaller;
 // MainWindowClipboard.cpp; deleting, duplicating, clearing and bringing to
 // front in MainWindowPages.cpp), playback (MainWindowPlayback.cpp),
 // themes, gallery and updates (MainWindowThemes.cpp), and tools, dialogs and
-// context menus (MainWindowTools.cpp).
+// context menus (MainWindowTools.cpp). Later concerns have files of their
+// own, each named beside its block below.
 class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -88,6 +99,14 @@ public:
     // The add-page dialog's run; tests script its answers instead.
     using AddPageDialogFactory = std::function<AddPageChoice()>;
     void setAddPageDialogFactory(AddPageDialogFactory factory) { addPageDialogFactory = std::move(factory); }
+    // The available areas of the screens a restored window must reach;
+    // tests stand in for a monitor that is gone. Empty: the real screens.
+    using ScreenAreaProvider = std::function<QList<QRect>()>;
+    void setScreenAreaProvider(ScreenAreaProvider provider) { screenAreaProvider = std::move(provider); }
+
+    // The factory's default: the add-page dialog run through the asker
+    // (MainWindowTemplates.cpp).
+    AddPageChoice runAddPageDialog();
 
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
     void onPageSelected(int index);
@@ -163,22 +182,31 @@ public:
     void onPlaybackTick();
     void onSampleClockTick();
 
-    // --- themes, gallery and updates (MainWindowThemes.cpp) ----------------
+    // --- themes and updates (MainWindowThemes.cpp) -------------------------
     void newHomebrewTheme();
     void showExportTheme();
     void openThemeBundle();
     void saveTheme();
-    void openOnlineThemes();
-    void installThemeFromGallery(const QString& slug, const QString& nonce);
     void onUpdateAvailable(const UpdateManifest& manifest);
     void onUpdateRequested(const UpdateManifest& manifest);
+
+    // --- the online gallery and its installs (MainWindowGallery.cpp) --------
+    void openOnlineThemes();
+    // One install at a time; refused while RaceStudio 3 runs.
+    void installThemeFromGallery(const QString& slug, const QString& nonce);
+    void onThemeInstallProgress(int percent, const QString& stage);
+    void onThemeInstalled(int deviceCount, const QString& themeName);
+    void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath);
+    void onThemeInstallFailed(const QString& reason);
+    // The gallery service the dialog and the installer talk to; tests point
+    // it at a local one before the first install.
+    void setGalleryBaseUrl(const QUrl& url) { galleryBaseUrl = url; }
 
     // --- tools, dialogs and context menus (MainWindowTools.cpp) ------------
     void exportInstallBundle();
     void installConfigBundle();
     void showCheckConfig();
     void repairConfigValues(ConfigCheckDialog* dialog);
-    void onSendCheckReportToSupport(const QString& report);
     void refreshBoxArtwork();
     void generateInvisibleChrome();
     // The same with the folder holding tools/make_invisible_chrome.py in
@@ -188,10 +216,13 @@ public:
     void openSettings();
     void openPreferences();
     void showAbout();
-    void showSendDebugReport();
     void showCanvasContextMenu(int maskIndex, int widgetIndex, const QPoint& globalPos, const QPoint& canvasPos);
     void showOutlinerContextMenu(int maskIndex, int widgetIndex, const QPoint& globalPos);
     void restoreWindowGeometry();
+
+    // --- debug reports (MainWindowDebugReport.cpp) --------------------------
+    void showSendDebugReport();
+    void onSendCheckReportToSupport(const QString& report);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -267,10 +298,72 @@ private:
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);
     void fillOutlinerMaskMenu(QMenu& menu, int maskIndex);
     void fillOutlinerPageMenu(QMenu& menu);
-    QAction* addPasteIntoBoxAction(QMenu& menu);
+
+    // --- artwork replacement (MainWindowArtwork.cpp) --------------------------
+    bool askScaleToFit(const QString& error, const QSize& expected);
+    bool confirmArtworkReplacement(const ArtworkTarget& target);
+    void reportReplacedArtwork(const QString& note, const QList<ArtworkBackup>& backups);
+
+    // --- adding content (MainWindowAddActions.cpp) ---------------------------
+    // A new mask holding one Label with labelText; the status names the
+    // outcome.
+    void addLabelMask(int x, int y, const QString& labelText, const QString& doneMessage,
+                      const QString& failedMessage);
+    // The homebrew notice; true when the user still wants the page added.
+    bool confirmHomebrewPage(const PageTemplate& tpl);
+    // The template folder to insert from: relocated into the configuration's
+    // family when the dialog listed it under another.
+    QString templateFolderForConfig(const AddPageChoice& choice) const;
+    // --- exporting artwork (MainWindowExportArtwork.cpp) ---------------------
+    QString artworkExportReport(const ArtworkExportInfo& info, const QString& folder) const;
 
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
-    AddPageChoice runAddPageDialog();
+    // False when a folder the save would write over exists and the user did
+    // not agree to replace it.
+    bool confirmReplaceTemplate(const QString& family, const QString& slug);
+    // The canvas as a small PNG, else a dark placeholder naming the template
+    // (*placeholder tells which).
+    QByteArray templatePreview(const QString& slug, const QString& label, bool* placeholder);
+    // True when prw.png and AiM_folder.xml landed; else the user was told.
+    bool verifySavedTemplate(const QString& folder);
+    void reportTemplateMirror(const MirrorReport& report, const QString& label);
+
+    // --- canvas context menus (MainWindowContextMenus.cpp) -----------------
+    QAction* addContextEntry(QMenu* menu, const QString& text, std::function<void()> run,
+                             const QKeySequence& key = QKeySequence());
+    const MaskElement* contextMask(int maskIndex) const;
+    bool isContextDigitBox(int maskIndex) const;
+    bool isContextValueBox(int maskIndex) const;
+    void addPasteEntry(QMenu* menu);
+    void addZOrderEntries(QMenu* menu, int maskIndex);
+    void addArtworkEntries(QMenu* menu, int maskIndex);
+    void addValueBarEntry(QMenu* menu, int maskIndex);
+    void addBindToChannelMenu(QMenu* menu);
+    void fillWidgetMenu(QMenu* menu, int maskIndex);
+    void fillBoxMenu(QMenu* menu, int maskIndex, const QPoint& pagePos);
+    void fillPageMenu(QMenu* menu, const QPoint& pagePos);
+    // The Digit or bar nearest to pagePos within reach of a label, by its
+    // text, channel or id; false when none is near enough.
+    bool labelCandidateNear(const QPoint& pagePos, QString* name);
+    void showWidgetProperties(int maskIndex);
+
+    // --- mask arrangement and blank pages (MainWindowArrange.cpp) ----------
+    void moveMaskBy(int step);
+
+    // --- playback (MainWindowPlayback.cpp) ---------------------------------
+    // Back to the state before any export was loaded.
+    void resetCsvPlayback();
+    // Unchecks "Sample data" and stops its clock without running its handler.
+    void switchSampleDataOffSilently();
+
+    // --- the online gallery and its installs (MainWindowGallery.cpp) --------
+    // Asks until RaceStudio 3 is closed (true) or the user cancels (false).
+    bool waitForRaceStudio3Closed();
+    void createThemeInstaller();
+    void createInstallProgress();
+    // Hides the progress dialog and lets the next install start.
+    void endGalleryInstall();
+    void showInFolder(const QString& path);
 
     // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
     const MaskElement* maskOfCurrentPage(int maskIndex);
@@ -320,8 +413,11 @@ private:
     QAction* copyWidgetAction = nullptr;
     QAction* pasteWidgetAction = nullptr;
     QAction* selectAllWidgetsAction = nullptr;
+    // --- the online gallery and its installs (MainWindowGallery.cpp) --------
     gallery::ThemeInstaller* themeInstaller = nullptr;
     QProgressDialog* installProgress = nullptr;
+    QUrl galleryBaseUrl = gallery::GalleryRequests::defaultBaseUrl();
+    bool galleryInstallRunning = false;
     std::unique_ptr<ThemePackage> openTheme;
     QString openThemePath;
     QString openThemeDevice;
@@ -332,4 +428,6 @@ private:
     // bypassed the undo stack shows as a different digest.
     QByteArray savedDigest;
     AddPageDialogFactory addPageDialogFactory = [this] { return runAddPageDialog(); };
+    // --- window geometry (MainWindowSettings.cpp) ----------------------------
+    ScreenAreaProvider screenAreaProvider;
 };

@@ -65,10 +65,6 @@ void MainWindow::selectAllWidgets()
                                  5000);
 }
 
-void MainWindow::newBlankPage()
-{
-}
-
 void MainWindow::setPageBackground()
 {
     const PageModel* page = config.page(currentPage);
@@ -112,30 +108,6 @@ void MainWindow::setPageBackground()
                              8000);
 }
 
-void MainWindow::addPageFromTemplate()
-{
-}
-
-void MainWindow::saveCurrentAsTemplate()
-{
-}
-
-void MainWindow::addValueBar(int)
-{
-}
-
-void MainWindow::removeBarColor(int)
-{
-}
-
-void MainWindow::convertToMultiBox(int)
-{
-}
-
-void MainWindow::exportElementArtwork(int)
-{
-}
-
 void MainWindow::bindWidgetToChannel(const ChannelInfo& channel)
 {
     if (!rebindSelection(channel))
@@ -177,26 +149,6 @@ void MainWindow::sendToBack()
     canvas->setSelectedMask(0);
     onElementSelected(0);
     statusBar()->showMessage(tr("Sent \"%1\" to back").arg(id), 2000);
-}
-
-void MainWindow::moveMaskUp()
-{
-}
-
-void MainWindow::moveMaskDown()
-{
-}
-
-void MainWindow::mirrorBox(int)
-{
-}
-
-void MainWindow::swapArtwork(int)
-{
-}
-
-void MainWindow::replaceArtwork(int)
-{
 }
 
 namespace {
@@ -322,8 +274,4 @@ void MainWindow::snapTextToBundledFont(int maskIndex)
                                  .arg(px)
                                  .arg(all.join(QStringLiteral(", ")), nearest.join(QStringLiteral(", "))),
                              8000);
-}
-
-void MainWindow::renameConfig()
-{
 }

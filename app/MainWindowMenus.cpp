@@ -146,6 +146,7 @@ void MainWindow::createToolBar()
     loadCsvToolbarAction = bar->addAction(tr("Load CSV"));
     connect(loadCsvToolbarAction, &QAction::triggered, this, &MainWindow::loadCsvData);
     sampleDataCheck = new QCheckBox(tr("Sample data"), bar);
+    sampleDataCheck->setObjectName(QStringLiteral("sampleDataCheck"));
     sampleDataCheck->setToolTip(
         tr("Animate widgets with synthetic values (no CSV needed). Useful for editor preview + demo videos."));
     connect(sampleDataCheck, &QCheckBox::toggled, this, &MainWindow::toggleSampleData);

@@ -1,12 +1,15 @@
-// Homebrew themes, theme packages, the online gallery and the update banner.
+// Homebrew themes, theme packages and the update banner.
 #include "app/MainWindow.h"
 
+#include "app/ExportThemeDialog.h"
 #include "app/NewHomebrewThemeDialog.h"
 #include "app/OpenThemeDialog.h"
 #include "gallery/ThemePackage.h"
 #include "panels/Asker.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QStatusBar>
 
 void MainWindow::newHomebrewTheme()
@@ -18,6 +21,8 @@ void MainWindow::newHomebrewTheme()
 
 void MainWindow::showExportTheme()
 {
+    ExportThemeDialog dialog(this);
+    Asker::instance().exec(&dialog);
 }
 
 void MainWindow::openThemeBundle()
@@ -67,14 +72,48 @@ void MainWindow::openThemeBundle()
 
 void MainWindow::saveTheme()
 {
-}
+    if (!openTheme) {
+        Asker::instance().warning(this, tr("Save Theme"),
+                                  tr("No theme is currently open. Use File > Open .dashtheme first."));
+        return;
+    }
+    bool ok = false;
+    const QString name =
+        Asker::instance().text(this, tr("Theme Name"), tr("Display name:"), openTheme->name, &ok).trimmed();
+    if (!ok)
+        return;
+    const QString author =
+        Asker::instance().text(this, tr("Theme Author"), tr("Author (optional):"), openTheme->author, &ok).trimmed();
+    if (!ok)
+        return;
+    QInputDialog describe(this);
+    describe.setWindowTitle(tr("Theme Description"));
+    describe.setLabelText(tr("Description (optional):"));
+    describe.setOption(QInputDialog::UsePlainTextEditForTextInput);
+    describe.setTextValue(openTheme->description);
+    if (Asker::instance().exec(&describe) != QDialog::Accepted)
+        return;
 
-void MainWindow::openOnlineThemes()
-{
-}
+    // From here the edits stay in the open package, also when no file is
+    // chosen: the next Save As offers them again.
+    openTheme->name = name;
+    openTheme->author = author;
+    openTheme->description = describe.textValue().trimmed();
 
-void MainWindow::installThemeFromGallery(const QString&, const QString&)
-{
+    const QString suggested = name.isEmpty() ? QString()
+                                             : QFileInfo(openThemePath).absolutePath() + QLatin1Char('/') + name
+                                                   + QStringLiteral(".dashtheme");
+    const QString path = Asker::instance().saveFileName(this, tr("Save As .dashtheme"), suggested,
+                                                        tr("Korvelanto Theme (*.dashtheme)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!writeThemePackage(*openTheme, path, &error)) {
+        Asker::instance().critical(this, tr("Save Theme"), tr("Could not write theme bundle:\n%1").arg(error));
+        return;
+    }
+    openThemePath = path;
+    statusBar()->showMessage(tr("Saved theme to %1").arg(QFileInfo(path).fileName()));
 }
 
 void MainWindow::onUpdateAvailable(const UpdateManifest&)

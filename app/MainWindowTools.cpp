@@ -1,4 +1,4 @@
-// Bundles, the config check, the Tools and Help dialogs, the context menus
+// Bundles, the config check, the Tools and Help dialogs, the outliner menu
 // and the stored window geometry.
 #include "app/MainWindow.h"
 
@@ -151,10 +151,6 @@ void MainWindow::repairConfigValues(ConfigCheckDialog* dialog)
     statusBar()->showMessage(status, 8000);
 }
 
-void MainWindow::onSendCheckReportToSupport(const QString&)
-{
-}
-
 void MainWindow::refreshBoxArtwork()
 {
     if (config.pageCount() == 0) {
@@ -182,26 +178,3 @@ void MainWindow::showElementLibrary()
     Asker::instance().exec(&dialog);
 }
 
-void MainWindow::openSettings()
-{
-}
-
-void MainWindow::openPreferences()
-{
-}
-
-void MainWindow::showAbout()
-{
-}
-
-void MainWindow::showSendDebugReport()
-{
-}
-
-void MainWindow::showCanvasContextMenu(int, int, const QPoint&, const QPoint&)
-{
-}
-
-void MainWindow::restoreWindowGeometry()
-{
-}

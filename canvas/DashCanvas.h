@@ -42,6 +42,8 @@ public:
     void setUndoStack(QUndoStack* stack);
     void setDataSource(IDataSource* source);
     void setTime(double seconds);
+    IDataSource* dataSource() const { return m_dataSource; }
+    double timeSeconds() const { return m_timeSec; }
     void setSpeedUnit(int unit);
     void setGrid(bool snap, int size);
     void setMaskImageProvider(std::function<QImage(int)> provider);

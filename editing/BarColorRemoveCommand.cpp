@@ -4,11 +4,12 @@
 
 #include <QCoreApplication>
 
-BarColorRemoveCommand::BarColorRemoveCommand(DashConfig* config, int page, int mask)
+BarColorRemoveCommand::BarColorRemoveCommand(DashConfig* config, int page, int mask, bool* removed)
     : QUndoCommand()
     , m_config(config)
     , m_page(page)
     , m_mask(mask)
+    , m_removed(removed)
 {
     setText(QCoreApplication::translate("BarColorRemoveCommand", "Remove bar color"));
 }
@@ -23,16 +24,20 @@ void BarColorRemoveCommand::redo()
         m_snapshot = m_config->barColorSnapshot(m_page, m_mask);
         m_taken = true;
     }
-    if (m_snapshot.originalPathRel.empty()) {
-        m_result = false;
-        return;
+    m_result = false;
+    if (!m_snapshot.originalPathRel.empty()) {
+        BarColorSnapshot stock;
+        stock.pathRel = m_snapshot.originalPathRel;
+        stock.pathImage = m_snapshot.pathImage;
+        stock.pathImgOn = m_snapshot.pathImgOn;
+        stock.barGeometry = m_snapshot.originalCoords;
+        m_result = m_config->restoreBarArtwork(m_page, m_mask, stock);
     }
-    BarColorSnapshot stock;
-    stock.pathRel = m_snapshot.originalPathRel;
-    stock.pathImage = m_snapshot.pathImage;
-    stock.pathImgOn = m_snapshot.pathImgOn;
-    stock.barGeometry = m_snapshot.originalCoords;
-    m_result = m_config->restoreBarArtwork(m_page, m_mask, stock);
+    if (!m_result && !m_redone)
+        setObsolete(true);
+    if (!m_redone && m_removed)
+        *m_removed = m_result;
+    m_redone = true;
 }
 
 void BarColorRemoveCommand::undo()

@@ -8,11 +8,13 @@ class DashConfig;
 
 // Puts a recoloured bar back on the stock art its ".barcolor.json" record
 // names, with the bar geometry it had, and drops the record. Without a stored
-// origin nothing changes and result() is false (the creator then tells the
-// user). Undo brings the colour back exactly.
+// origin nothing changes; a failed first redo marks the command obsolete, so
+// the stack drops it and no Undo entry does nothing. The creator learns the
+// outcome through `removed`, which must outlive the push. Undo brings the
+// colour back exactly.
 class BarColorRemoveCommand : public QUndoCommand {
 public:
-    BarColorRemoveCommand(DashConfig* config, int page, int mask);
+    BarColorRemoveCommand(DashConfig* config, int page, int mask, bool* removed = nullptr);
     ~BarColorRemoveCommand() override;
 
     void undo() override;
@@ -24,7 +26,9 @@ private:
     DashConfig* m_config;
     int m_page;
     int m_mask;
+    bool* m_removed;
     bool m_taken = false;
+    bool m_redone = false;
     bool m_result = false;
     BarColorSnapshot m_snapshot;
 };

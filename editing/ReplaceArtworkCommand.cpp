@@ -7,7 +7,8 @@
 #include <QDebug>
 
 ReplaceArtworkCommand::ReplaceArtworkCommand(DashConfig* config, int page, int mask, const QString& sourcePath,
-                                             bool scaleToSize, QString* errorTarget, QString* noticeTarget)
+                                             bool scaleToSize, QString* errorTarget, QString* noticeTarget,
+                                             QList<ArtworkBackup>* backupsTarget)
     : QUndoCommand()
     , m_config(config)
     , m_page(page)
@@ -16,6 +17,7 @@ ReplaceArtworkCommand::ReplaceArtworkCommand(DashConfig* config, int page, int m
     , m_scaleToSize(scaleToSize)
     , m_errorTarget(errorTarget)
     , m_noticeTarget(noticeTarget)
+    , m_backupsTarget(backupsTarget)
 {
     setText(QCoreApplication::translate("ReplaceArtworkCommand", "Replace artwork"));
 }
@@ -40,8 +42,11 @@ void ReplaceArtworkCommand::redo()
             m_errorTarget->clear();
         if (m_noticeTarget)
             m_noticeTarget->clear();
+        if (m_backupsTarget)
+            *m_backupsTarget = m_backups;
         m_errorTarget = nullptr;
         m_noticeTarget = nullptr;
+        m_backupsTarget = nullptr;
         return;
     }
     if (m_done) {
@@ -52,6 +57,7 @@ void ReplaceArtworkCommand::redo()
         *m_errorTarget = error;
     m_errorTarget = nullptr;
     m_noticeTarget = nullptr;
+    m_backupsTarget = nullptr;
     setObsolete(true);
 }
 

@@ -18,10 +18,12 @@ class ReplaceArtworkCommand : public QUndoCommand {
 public:
     // scaleToSize: the user accepted scaling an image of the wrong size.
     // errorTarget receives the reason of a failed first redo; both creator
-    // strings are cleared on success. They are written only at the first
-    // redo, inside the push.
+    // strings are cleared on success, and backupsTarget receives the backups
+    // the successful first redo took (where the user finds the old art).
+    // They are written only at the first redo, inside the push.
     ReplaceArtworkCommand(DashConfig* config, int page, int mask, const QString& sourcePath, bool scaleToSize,
-                          QString* errorTarget = nullptr, QString* noticeTarget = nullptr);
+                          QString* errorTarget = nullptr, QString* noticeTarget = nullptr,
+                          QList<ArtworkBackup>* backupsTarget = nullptr);
     ~ReplaceArtworkCommand() override;
 
     void undo() override;
@@ -35,6 +37,7 @@ private:
     bool m_scaleToSize;
     QString* m_errorTarget;
     QString* m_noticeTarget;
+    QList<ArtworkBackup>* m_backupsTarget;
     bool m_done = false;
     ArtworkParams m_params; // as before the first replacement
     QList<ArtworkBackup> m_backups; // of the latest replacement

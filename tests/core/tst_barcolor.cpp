@@ -297,10 +297,10 @@ private Q_SLOTS:
         const QByteArray xml1 = ConfigSnapshot::documents(c);
         const QByteArray sidecar1 = fileBytes(c.barColorSidecarPath());
 
-        auto* remove = new BarColorRemoveCommand(&c, 0, 0);
-        stack.push(remove);
-        QVERIFY(remove->result());
-        QCOMPARE(remove->text(), QStringLiteral("Remove bar color"));
+        bool removed = false;
+        stack.push(new BarColorRemoveCommand(&c, 0, 0, &removed));
+        QVERIFY(removed);
+        QCOMPARE(stack.text(stack.index() - 1), QStringLiteral("Remove bar color"));
         QCOMPARE(param(c, "PATH_REL_AiM_MASK"), QString::fromLatin1(kStock));
         QVERIFY(!c.pages[0].masks[0].node.find_child_by_attribute("p", "n", "DE_BARCOLOR_SRC"));
         QCOMPARE(DashConfig::barGeometryText(barOf(c)), QString::fromLatin1(kStockCoords));
@@ -310,14 +310,14 @@ private Q_SLOTS:
         QCOMPARE(ConfigSnapshot::documents(c), xml1);
         QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar1);
 
-        // Without a stored origin there is nothing to go back to.
+        // Without a stored origin there is nothing to go back to, and no
+        // undo step is left behind.
         stack.undo();
         const QByteArray xml0 = ConfigSnapshot::documents(c);
-        auto* orphan = new BarColorRemoveCommand(&c, 0, 0);
-        stack.push(orphan);
-        QVERIFY(!orphan->result());
-        QCOMPARE(ConfigSnapshot::documents(c), xml0);
-        stack.undo();
+        removed = true;
+        stack.push(new BarColorRemoveCommand(&c, 0, 0, &removed));
+        QVERIFY(!removed);
+        QCOMPARE(stack.index(), 0);
         QCOMPARE(ConfigSnapshot::documents(c), xml0);
     }
 

@@ -35,27 +35,33 @@ FakeWebService::Reply statusOnly(int status)
     return reply;
 }
 
-// name="..." of a Content-Disposition header, or empty.
-QByteArray dispositionName(const QByteArray& headers)
+QHash<QByteArray, QByteArray> partHeaders(const QByteArray& head)
 {
-    for (const QByteArray& line : headers.split('\n')) {
-        if (!line.trimmed().toLower().startsWith("content-disposition:"))
-            continue;
-        const int at = line.indexOf("name=\"");
-        if (at < 0)
-            return {};
-        const int start = at + 6;
-        return line.mid(start, line.indexOf('"', start) - start);
+    QHash<QByteArray, QByteArray> headers;
+    for (const QByteArray& line : head.split('\n')) {
+        const int colon = line.indexOf(':');
+        if (colon > 0)
+            headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
     }
-    return {};
+    return headers;
 }
 
-QMap<QByteArray, QByteArray> formFields(const QByteArray& contentType, const QByteArray& body)
+// name="..." of a Content-Disposition header, or empty.
+QByteArray dispositionName(const QByteArray& disposition)
 {
-    QMap<QByteArray, QByteArray> fields;
+    const int at = disposition.indexOf("name=\"");
+    if (at < 0)
+        return {};
+    const int start = at + 6;
+    return disposition.mid(start, disposition.indexOf('"', start) - start);
+}
+
+QList<FakeWebService::Part> multipartParts(const QByteArray& contentType, const QByteArray& body)
+{
+    QList<FakeWebService::Part> parts;
     const int b = contentType.indexOf("boundary=");
     if (!contentType.toLower().startsWith("multipart/form-data") || b < 0)
-        return fields;
+        return parts;
     QByteArray boundary = contentType.mid(b + 9).trimmed();
     if (boundary.startsWith('"') && boundary.endsWith('"') && boundary.size() >= 2)
         boundary = boundary.mid(1, boundary.size() - 2);
@@ -72,9 +78,17 @@ QMap<QByteArray, QByteArray> formFields(const QByteArray& contentType, const QBy
         const QByteArray part = body.mid(start, next - start);
         const int split = part.indexOf("\r\n\r\n");
         if (split >= 0)
-            fields.insert(dispositionName(part.left(split)), part.mid(split + 4));
+            parts.append({partHeaders(part.left(split)), part.mid(split + 4)});
         pos = next + 2;
     }
+    return parts;
+}
+
+QMap<QByteArray, QByteArray> formFields(const QList<FakeWebService::Part>& parts)
+{
+    QMap<QByteArray, QByteArray> fields;
+    for (const FakeWebService::Part& part : parts)
+        fields.insert(dispositionName(part.headers.value("content-disposition")), part.body);
     return fields;
 }
 
@@ -195,7 +209,8 @@ bool FakeWebService::parseRequest(Connection& c)
     if (c.buffer.size() < c.contentLength)
         return false;
     c.request.body = c.buffer.left(c.contentLength);
-    c.request.formFields = formFields(c.request.headers.value("content-type"), c.request.body);
+    c.request.parts = multipartParts(c.request.headers.value("content-type"), c.request.body);
+    c.request.formFields = formFields(c.request.parts);
     return true;
 }
 

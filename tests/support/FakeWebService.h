@@ -13,7 +13,7 @@ class QTcpSocket;
 // A small HTTP/1.1 server on 127.0.0.1 standing in for the maker's web
 // services. Each path answers as the test scripted it (status, body, delay,
 // an oversized body or no answer at all); every request is recorded with
-// its method, target, headers, body and multipart form fields. One request
+// its method, target, headers, body and multipart parts. One request
 // per connection; replies carry Content-Length (unless scripted not to) and
 // close the connection.
 class FakeWebService : public QObject {
@@ -31,6 +31,13 @@ public:
         bool stallAfterHeaders = false; // send the status line and headers, then nothing, never close
     };
 
+    // One part of a multipart body: its headers (names in lower case) and
+    // its bytes, exactly as sent.
+    struct Part {
+        QHash<QByteArray, QByteArray> headers;
+        QByteArray body;
+    };
+
     struct Request {
         QByteArray method;
         QByteArray target;                      // as sent: path and query, still encoded
@@ -39,6 +46,7 @@ public:
         QHash<QByteArray, QByteArray> headers;  // names in lower case
         QByteArray body;
         QMap<QByteArray, QByteArray> formFields; // multipart/form-data parts by name
+        QList<Part> parts;                       // multipart/form-data parts in order
     };
 
     // Requests larger than this are answered 413 and not recorded in full.

@@ -24,11 +24,16 @@ public:
     QList<QMessageBox::StandardButton> buttons;
     QStringList fileNames;  // open, save and folder answers, in order
     QList<QPair<bool, QString>> texts;
+    QStringList textPresets; // the text each text question opened with
     QList<QColor> colors;
     // Runs instead of exec(): the test may fill the dialog's controls, then
     // returns its result code. Without one, dialogs are rejected.
     std::function<int(QDialog*)> onExec;
     QList<Asked> asked;
+    // The folder each file or folder question opened in, and the initial
+    // value of each text question, in the order asked.
+    QStringList startDirs;
+    QStringList textInitials;
 
     ScriptedAsker() { Asker::setInstance(this); }
     ~ScriptedAsker() override { Asker::setInstance(nullptr); }
@@ -39,21 +44,26 @@ public:
         asked.append({QStringLiteral("message"), title, text});
         return buttons.isEmpty() ? def : buttons.takeFirst();
     }
-    QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    QString openFileName(QWidget*, const QString& caption, const QString& dir, const QString&) override
     {
+        startDirs.append(dir);
         return nextFile(QStringLiteral("open"), caption);
     }
-    QString saveFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    QString saveFileName(QWidget*, const QString& caption, const QString& dir, const QString&) override
     {
+        startDirs.append(dir);
         return nextFile(QStringLiteral("save"), caption);
     }
-    QString existingDirectory(QWidget*, const QString& caption, const QString&) override
+    QString existingDirectory(QWidget*, const QString& caption, const QString& dir) override
     {
+        startDirs.append(dir);
         return nextFile(QStringLiteral("folder"), caption);
     }
-    QString text(QWidget*, const QString& title, const QString& label, const QString&, bool* ok) override
+    QString text(QWidget*, const QString& title, const QString& label, const QString& initial, bool* ok) override
     {
+        textInitials.append(initial);
         asked.append({QStringLiteral("text"), title, label});
+        textPresets.append(initial);
         const QPair<bool, QString> answer = texts.isEmpty() ? qMakePair(false, QString()) : texts.takeFirst();
         if (ok)
             *ok = answer.first;

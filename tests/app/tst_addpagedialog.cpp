@@ -1,0 +1,259 @@
+#include "app/AddPageDialog.h"
+#include "model/DashConfig.h"
+#include "model/InstallRoots.h"
+#include "templates/PageTemplateLibrary.h"
+#include "support/Rs3Fixture.h"
+#include "support/ScriptedAsker.h"
+#include "support/TestEnvironment.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+
+QByteArray png(const QSize& size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A template of the store as a save leaves it; without a preview when asked.
+void addStoreTemplate(const QString& family, const QString& name, const QString& label, bool preview = true)
+{
+    const QString folder = homebrewTemplatesDir() + '/' + family + '/' + name;
+    PageTemplateLibrary::writeFile(folder + "/pMain.P2.xml", "<aimDataBase_Page2/>");
+    PageTemplateLibrary::writeFile(folder + "/AiM_folder.xml", PageTemplateLibrary::folderMetaXml(label, 99));
+    if (preview)
+        PageTemplateLibrary::writeFile(folder + "/prw.png", png(QSize(200, 120)));
+}
+
+QStringList tabTitles(const AddPageDialog& dialog)
+{
+    QStringList titles;
+    for (int i = 0; i < dialog.tabs->count(); ++i)
+        titles << dialog.tabs->tabText(i);
+    return titles;
+}
+
+QListWidget* listOf(const AddPageDialog& dialog, int tab)
+{
+    return qobject_cast<QListWidget*>(dialog.tabs->widget(tab));
+}
+
+QMap<QString, QByteArray> everything(const Rs3Fixture& fx)
+{
+    QMap<QString, QByteArray> all = fx.snapshot();
+    const QMap<QString, QByteArray> store = Rs3Fixture::treeSnapshot(homebrewTemplatesDir());
+    for (auto it = store.begin(); it != store.end(); ++it)
+        all.insert("store/" + it.key(), it.value());
+    return all;
+}
+
+} // namespace
+
+class AddPageDialogTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QDir(homebrewTemplatesDir()).removeRecursively(); }
+
+    void dashChoice_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<bool>("combo");
+        QTest::newRow("pdm standard") << "PDM32" << 800 << "pdm/dash2" << true;
+        QTest::newRow("pdm wide") << "PDM32" << 1280 << "pdm/dash1" << true;
+        QTest::newRow("one family") << "MXG 1.2" << 1280 << "mxg_12" << false;
+    }
+    void dashChoice()
+    {
+        QFETCH(QString, device);
+        QFETCH(int, width);
+        QFETCH(QString, family);
+        QFETCH(bool, combo);
+        Rs3Fixture fx;
+        DashConfig config;
+        config.deviceName = device;
+        config.displayWidth = width;
+        AddPageDialog dialog(&config);
+        QCOMPARE(dialog.targetFamily, family);
+        QCOMPARE(dialog.dashCombo->isVisibleTo(&dialog), combo);
+        QCOMPARE(dialog.deviceBadge->text(), device + " (" + family + ")");
+    }
+
+    // One RS3 set, three good store templates and one without a preview.
+    void listsSetsAndHidesBrokenTemplates()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        fx.addFolderMeta(Rs3Fixture::Stable, "aim/resources/overlay/mxg_12/masks/set/standard/s02", "Race", 2);
+        for (const QString name : {"za", "zb", "zc"})
+            addStoreTemplate("mxg_12", name, name.toUpper());
+        addStoreTemplate("mxg_12", "zbroken", "Broken", false);
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        QMainWindow owner;
+        owner.statusBar();
+        AddPageDialog dialog(&config, &owner);
+        QCOMPARE(tabTitles(dialog), QStringList({"Race", "Homebrew"}));
+        QCOMPARE(listOf(dialog, 1)->count(), 3);
+        QCOMPARE(listOf(dialog, 1)->item(0)->text(), "ZA");
+        QVERIFY(!listOf(dialog, 1)->item(0)->icon().isNull());
+        QCOMPARE(owner.statusBar()->currentMessage(),
+                 "1 broken homebrew template(s) hidden (missing prw.png or AiM_folder.xml).");
+    }
+
+    void results_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("save current page") << "save" << AddPageDialog::kSaveCurrentAsTemplate << false;
+        QTest::newRow("ok without a selection") << "ok" << 1 << false;
+        QTest::newRow("ok with a selection") << "select+ok" << 1 << true;
+        QTest::newRow("double click") << "double" << 1 << true;
+    }
+    void results()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(int, result);
+        QFETCH(bool, chosen);
+        Rs3Fixture fx;
+        const QString folder = fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        dialog.show();
+        QListWidget* list = listOf(dialog, 0);
+        QPushButton* ok = dialog.buttons->button(QDialogButtonBox::Ok);
+        if (gesture == "save") {
+            dialog.saveAsTemplateButton->click();
+        } else if (gesture == "double") {
+            dialog.onDoubleClicked(list->item(0));
+        } else {
+            // The OK button starts disabled; accepting anyway picks nothing.
+            if (gesture == "select+ok") {
+                list->setCurrentRow(0);
+                QVERIFY(ok->isEnabled());
+            }
+            emit dialog.buttons->accepted();
+        }
+        QCOMPARE(dialog.result(), result);
+        QCOMPARE(dialog.selectedTemplate.folderPath, chosen ? folder : QString());
+    }
+
+    // Device names and install roots are shown as text, never as markup.
+    void noneTab_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("badge");
+        QTest::addColumn<bool>("noFamily");
+        QTest::newRow("unknown device") << "<b>X&Y</b>" << "<b>X&Y</b> (no template folder)" << true;
+        QTest::newRow("family without templates") << "MXG 1.2" << "MXG 1.2 (mxg_12)" << false;
+    }
+    void noneTab()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, badge);
+        QFETCH(bool, noFamily);
+        Rs3Fixture fx;
+        QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        settings.setValue("paths/raceStudio3Root", fx.root(Rs3Fixture::Stable) + "/<i>&amp;");
+        DashConfig config;
+        config.deviceName = device;
+        AddPageDialog dialog(&config);
+        QCOMPARE(dialog.deviceBadge->text(), badge);
+        QCOMPARE(dialog.deviceBadge->textFormat(), Qt::PlainText);
+        QCOMPARE(tabTitles(dialog), QStringList({"(none)", "Homebrew"}));
+        const QString text = qobject_cast<QLabel*>(dialog.tabs->widget(0))->text();
+        if (noFamily) {
+            QVERIFY(raceStudio3Root().contains("<i>"));
+            QVERIFY(text.contains("<code>&lt;b&gt;X&amp;Y&lt;/b&gt;</code>"));
+            QVERIFY(text.contains("<code>" + raceStudio3Root().toHtmlEscaped() + "</code>"));
+            QVERIFY(!text.contains("<i>&amp;"));
+        } else {
+            QVERIFY(text.contains("No built-in templates for this device yet"));
+        }
+    }
+
+    // "zone" is used twice by one RS3 configuration and once by another.
+    void deleteGuard_data()
+    {
+        QTest::addColumn<bool>("inUse");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("in use") << true << int(QMessageBox::Yes) << false;
+        QTest::newRow("cancelled") << false << int(QMessageBox::Cancel) << false;
+        QTest::newRow("confirmed") << false << int(QMessageBox::Yes) << true;
+    }
+    void deleteGuard()
+    {
+        QFETCH(bool, inUse);
+        QFETCH(int, answer);
+        QFETCH(bool, deleted);
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        addStoreTemplate("mxg_12", "zone", "One");
+        addStoreTemplate("mxg_12", "ztwo", "Two");
+        if (inUse) {
+            const QByteArray ref =
+                "<p n=\"PATH\">aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zone/bkg.tgz</p>";
+            fx.addUserConfig(Rs3Fixture::Stable, "cfg_a", "Alpha", {ref + ref});
+            fx.addUserConfig(Rs3Fixture::Stable, "cfg_b", "Bravo", {ref});
+        }
+        ScriptedAsker asker;
+        asker.buttons << QMessageBox::StandardButton(answer);
+        QString refusal;
+        asker.onExec = [&refusal](QDialog* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            refusal = box ? box->text() + '\n' + box->informativeText() : QString();
+            return 0;
+        };
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        dialog.tabs->setCurrentIndex(1);
+        QListWidget* list = listOf(dialog, 1);
+        QCOMPARE(list->item(0)->text(), "One");
+        list->setCurrentRow(0);
+        const QMap<QString, QByteArray> before = everything(fx);
+        dialog.onDeleteHomebrewTemplate();
+
+        if (inUse) {
+            QCOMPARE(asker.asked.size(), 1);
+            QCOMPARE(asker.asked[0].title, "Template is in use");
+            QVERIFY(refusal.startsWith("\"One\" cannot be deleted - 2 RaceStudio 3 configuration(s) still use it:\n"));
+            QVERIFY(refusal.contains("    Alpha  (2 reference(s))"));
+            QVERIFY(refusal.contains("    Bravo  (1 reference(s))"));
+        } else {
+            QCOMPARE(asker.asked.size(), 1);
+            QCOMPARE(asker.asked[0].title, "Delete Template");
+        }
+        QCOMPARE(everything(fx) == before, !deleted);
+        QCOMPARE(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zone"), !deleted);
+        // The list is rebuilt on the same tab.
+        QCOMPARE(dialog.tabs->currentIndex(), 1);
+        QCOMPARE(listOf(dialog, 1)->count(), deleted ? 1 : 2);
+    }
+};
+
+KORV_TEST_MAIN(AddPageDialogTest)
+#include "tst_addpagedialog.moc"

@@ -1,0 +1,328 @@
+// Installing from the online gallery in the window, against a local fake of
+// the gallery service: the File menu's dialog, the RaceStudio 3 check, the
+// progress dialog and the outcome boxes.
+#include "app/MainWindow.h"
+#include "app/OnlineGalleryDialog.h"
+#include "gallery/RaceStudio3Check.h"
+#include "gallery/ThemeInstaller.h"
+#include "templates/PageTemplateLibrary.h"
+#include "support/FakeWebService.h"
+#include "support/Rs3Fixture.h"
+#include "support/ScriptedAsker.h"
+#include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <memory>
+
+using Reply = FakeWebService::Reply;
+
+namespace {
+
+const QString kArtItem = "RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Track/"
+                         "Items/md1/mask.png";
+
+Reply ok(const QByteArray& body, const QByteArray& type = "application/json")
+{
+    Reply r;
+    r.body = body;
+    r.contentType = type;
+    return r;
+}
+
+QByteArray png(const QColor& colour)
+{
+    QImage image(80, 48, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray zipBytes(const QMap<QString, QByteArray>& files)
+{
+    const QString path = TestEnvironment::makeTempDir("zip") + "/b.zip";
+    QFile file(path);
+    return ZipFixture::writeZip(path, files) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QMap<QString, QByteArray> themeFiles()
+{
+    const QJsonObject manifest{{"name", "Neon"}, {"id", "zneon"}, {"devices", QJsonArray{"mxs_12", "mxp"}}};
+    return {{"theme-manifest.json", QJsonDocument(manifest).toJson()},
+            {"mxs_12/bkg.png", png(Qt::red)},
+            {"mxp/bkg.png", png(Qt::green)}};
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class GalleryInstallTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Rs3Fixture> rs3;
+    std::unique_ptr<FakeWebService> web;
+    std::unique_ptr<ScriptedAsker> asker;
+    std::unique_ptr<MainWindow> window;
+    QList<bool> running; // the probe's next answers; then RaceStudio 3 is closed
+    QString pick;        // the gallery row to install
+    bool deleteBeforeShow = false;
+
+    QString status() const { return window->statusBar()->currentMessage(); }
+    QList<QProgressDialog*> progressDialogs() const { return window->findChildren<QProgressDialog*>(); }
+
+    int requestsTo(const QByteArray& path) const
+    {
+        int n = 0;
+        for (const FakeWebService::Request& r : web->requests())
+            n += r.path == path;
+        return n;
+    }
+
+    // The first question with this title, or an empty record.
+    ScriptedAsker::Asked askedWith(const QString& title) const
+    {
+        for (const ScriptedAsker::Asked& a : asker->asked)
+            if (a.title == title)
+                return a;
+        return {};
+    }
+
+    bool waitForTitle(const QString& title)
+    {
+        return QTest::qWaitFor([&] { return !askedWith(title).kind.isEmpty(); }, 20000);
+    }
+
+    // The user in front of the dialogs the window runs.
+    int answer(QDialog* dialog)
+    {
+        if (auto* gallery = qobject_cast<gallery::OnlineGalleryDialog*>(dialog)) {
+            auto* list = gallery->findChild<QListWidget*>("itemList");
+            if (!QTest::qWaitFor([list] { return list->count() > 0; }, 10000))
+                return QDialog::Rejected;
+            for (int row = 0; row < list->count(); ++row)
+                if (list->item(row)->text().endsWith(pick))
+                    list->setCurrentRow(row);
+            gallery->findChild<QPushButton*>("installButton")->click();
+            const bool accepted = QTest::qWaitFor([gallery] { return gallery->result() == QDialog::Accepted; }, 10000);
+            return accepted ? int(QDialog::Accepted) : int(QDialog::Rejected);
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+            if (deleteBeforeShow)
+                QFile::remove(gallery::ThemeInstaller::defaultConfigFolder() + "/Track.zconf2");
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == QStringLiteral("Show in Folder"))
+                    button->click();
+            return box->result();
+        }
+        return QDialog::Rejected;
+    }
+
+    void openOnlineThemesFromMenu()
+    {
+        for (QAction* action : window->findChildren<QAction*>())
+            if (action->text() == QStringLiteral("&Online Themes..."))
+                action->trigger();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QCoreApplication::setApplicationVersion(QStringLiteral("0.5.8.0")); }
+
+    void init()
+    {
+        QDir(homebrewTemplatesDir()).removeRecursively();
+        rs3 = std::make_unique<Rs3Fixture>();
+        for (Rs3Fixture::Root which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            for (const QString family : {"mxs_12", "mxp"})
+                rs3->addTemplate(which, family, "s02", "p01");
+        web = std::make_unique<FakeWebService>();
+        QVERIFY(web->start());
+        asker = std::make_unique<ScriptedAsker>();
+        asker->onExec = [this](QDialog* dialog) { return answer(dialog); };
+        running.clear();
+        deleteBeforeShow = false;
+        setRaceStudio3RunningProbe([this] { return !running.isEmpty() && running.takeFirst(); });
+        window = std::make_unique<MainWindow>();
+        window->setGalleryBaseUrl(web->baseUrl());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        asker.reset();
+        web.reset();
+        rs3.reset();
+        setRaceStudio3RunningProbe({});
+    }
+
+    void themeThenConfigFromFileMenu()
+    {
+        web->setReply("/api/catalog",
+                      ok("{\"items\":[{\"slug\":\"zneon\",\"name\":\"Neon\",\"kind\":\"theme\"},"
+                         "{\"slug\":\"track\",\"name\":\"Track\",\"kind\":\"config\"}]}"));
+        web->setReply("/api/templates/zneon/install-url", ok("{\"nonce\":\"n-1\"}"));
+        web->setReply("/api/templates/track/install-url", ok("{\"nonce\":\"n-2\"}"));
+        const QMap<QString, QByteArray> theme = themeFiles();
+        web->setReply("/api/templates/zneon/bundle", ok(zipBytes(theme), "application/zip"));
+        web->setReply("/api/templates/track/bundle",
+                      ok(zipBytes({{"Track.zconf2", "config"}, {kArtItem, "art"}}), "application/zip"));
+
+        pick = "Neon";
+        openOnlineThemesFromMenu();
+        QVERIFY(waitForTitle("Theme Installed"));
+        QCOMPARE(askedWith("Theme Installed").text,
+                 QStringLiteral("'Neon' has been installed to 2 device variants.\n\nOpen a .zconf2 file and use Edit > "
+                                "Add Page from Template to pick a page from the Homebrew tab."));
+        QCOMPARE(status(), QStringLiteral("Installed 'Neon' - 2 device variants"));
+        QCOMPARE(web->requests().last().formFields.value("nonce"), QByteArray("n-1"));
+        for (const QString family : {"mxs_12", "mxp"}) {
+            const QByteArray bkg = theme.value(family + "/bkg.png");
+            QCOMPARE(fileBytes(homebrewTemplatesDir() + '/' + family + "/zneon/bkg.png"), bkg);
+            for (Rs3Fixture::Root which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+                QCOMPARE(fileBytes(rs3->overlayRoot(which) + '/' + family
+                                   + "/masks/set/standard/s04_homebrew/zneon/bkg.png"),
+                         bkg);
+        }
+        QCOMPARE(progressDialogs().size(), 1);
+        QProgressDialog* progress = progressDialogs().first();
+        QVERIFY(!progress->isVisible());
+        QCOMPARE(progress->windowTitle(), QStringLiteral("Installing Theme"));
+
+        // The second install reuses installer and progress dialog; the user
+        // asks for the folder of a file that has gone meanwhile.
+        pick = "Track";
+        deleteBeforeShow = true;
+        openOnlineThemesFromMenu();
+        QVERIFY(waitForTitle("Config Installed"));
+        const QString folder = gallery::ThemeInstaller::defaultConfigFolder();
+        QVERIFY(folder.startsWith(TestEnvironment::homeDir()));
+        QCOMPARE(asker->count("folder-open"), 1);
+        QCOMPARE(asker->asked.last().kind, QStringLiteral("folder-open"));
+        QCOMPARE(asker->asked.last().text, folder);
+        QCOMPARE(status(), QStringLiteral("Installed config 'Track' - 2 art files into RaceStudio 3"));
+        QCOMPARE(progressDialogs(), QList<QProgressDialog*>{progress});
+        QVERIFY(!progress->isVisible());
+        QCOMPARE(window->findChildren<gallery::ThemeInstaller*>().size(), 1);
+        QCOMPARE(requestsTo("/api/templates/track/bundle"), 1);
+    }
+
+    // Asked again while RaceStudio 3 runs; Cancel starts nothing.
+    void raceStudioRunning_data()
+    {
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("buttons");
+        QTest::addColumn<bool>("installs");
+        QTest::newRow("closed after two retries") << QList{QMessageBox::Retry, QMessageBox::Retry} << true;
+        QTest::newRow("cancelled at the second box") << QList{QMessageBox::Retry, QMessageBox::Cancel} << false;
+    }
+
+    void raceStudioRunning()
+    {
+        QFETCH(QList<QMessageBox::StandardButton>, buttons);
+        QFETCH(bool, installs);
+        web->setReply("/api/templates/zneon/bundle", ok(zipBytes(themeFiles()), "application/zip"));
+        running = {true, true};
+        asker->buttons = buttons;
+        window->installThemeFromGallery("zneon", "n-1");
+        QCOMPARE(asker->count("message"), 2);
+        for (const ScriptedAsker::Asked& a : asker->asked)
+            QCOMPARE(a.text, QStringLiteral("RaceStudio 3 is currently running.\n\nPlease close RaceStudio 3 before "
+                                            "installing, then click Retry."));
+        QCOMPARE(progressDialogs().size(), installs ? 1 : 0);
+        if (installs)
+            QVERIFY(waitForTitle("Theme Installed"));
+        QCOMPARE(requestsTo("/api/templates/zneon/bundle"), installs ? 1 : 0);
+    }
+
+    void malformedRequests_data()
+    {
+        QTest::addColumn<QString>("slug");
+        QTest::addColumn<QString>("nonce");
+        QTest::newRow("no slug") << "" << "n-1";
+        QTest::newRow("no nonce") << "zneon" << "";
+        QTest::newRow("climbs out") << "../x" << "n-1";
+        QTest::newRow("dot dot") << ".." << "n-1";
+        QTest::newRow("backslash") << "a\\b" << "n-1";
+        QTest::newRow("drive") << "c:x" << "n-1";
+    }
+
+    void malformedRequests()
+    {
+        QFETCH(QString, slug);
+        QFETCH(QString, nonce);
+        const auto written = [this] {
+            return qMakePair(rs3->snapshot(), Rs3Fixture::treeSnapshot(homebrewTemplatesDir()));
+        };
+        const auto before = written();
+        running = {true};
+        window->installThemeFromGallery(slug, nonce);
+        QTest::qWait(200);
+        QCOMPARE(asker->asked.size(), 1);
+        QCOMPARE(asker->asked.first().title, QStringLiteral("Install Theme"));
+        QCOMPARE(asker->asked.first().text,
+                 QStringLiteral("Install URL was malformed. Please click Install again from the gallery."));
+        QVERIFY(web->requests().isEmpty());
+        QVERIFY(progressDialogs().isEmpty());
+        QVERIFY(written() == before);
+    }
+
+    // A second request while one downloads is refused; a failure hides the
+    // progress and lets the next install start.
+    void oneInstallAtATime()
+    {
+        Reply expired;
+        expired.status = 403;
+        expired.delayMs = 800;
+        web->setReply("/api/templates/slow/bundle", expired);
+        window->installThemeFromGallery("slow", "n-1");
+        QVERIFY(progressDialogs().first()->isVisible());
+        window->installThemeFromGallery("other", "n-2");
+        QCOMPARE(asker->asked.size(), 1);
+        QCOMPARE(asker->asked.first().title, QStringLiteral("Install Theme"));
+
+        QVERIFY(waitForTitle("Theme Install Failed"));
+        const QString reason = QStringLiteral("Nonce expired or invalid -- click Install again from the gallery.");
+        QCOMPARE(askedWith("Theme Install Failed").text, reason);
+        QCOMPARE(status(), "Theme install failed: " + reason);
+        QVERIFY(!progressDialogs().first()->isVisible());
+        QCOMPARE(requestsTo("/api/templates/other/bundle"), 0);
+
+        window->installThemeFromGallery("other", "n-2");
+        QVERIFY(QTest::qWaitFor([this] { return asker->count("message") == 3; }, 20000));
+        QCOMPARE(asker->asked.last().text, QStringLiteral("Theme 'other' not found on the server."));
+        QCOMPARE(requestsTo("/api/templates/other/bundle"), 1);
+
+        // The window closes while a download hangs: it goes quietly.
+        Reply stalled;
+        stalled.stall = true;
+        web->setReply("/api/templates/stalled/bundle", stalled);
+        window->installThemeFromGallery("stalled", "n-3");
+        QVERIFY(QTest::qWaitFor([this] { return requestsTo("/api/templates/stalled/bundle") == 1; }, 10000));
+        window.reset();
+        QCOMPARE(asker->count("message"), 3);
+    }
+};
+
+KORV_TEST_MAIN(GalleryInstallTest)
+#include "tst_galleryinstall.moc"

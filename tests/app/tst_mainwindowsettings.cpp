@@ -1,0 +1,223 @@
+#include "app/MainWindow.h"
+#include "app/PreferencesDialog.h"
+#include "support/ScriptedAsker.h"
+#include "support/TestEnvironment.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+QSettings shellSettings()
+{
+    return QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+}
+
+const char* const kStable = "paths/raceStudio3Root";
+const char* const kBeta = "paths/raceStudio3BetaRoot";
+const char* const kUpdates = "updates/checkOnStartup";
+const char* const kMirror = "homebrew/mirrorToAim";
+
+// What a window at `geometry` (maximized or not) writes on close.
+QByteArray savedGeometry(const QRect& geometry, bool maximized)
+{
+    QMainWindow other;
+    other.setGeometry(geometry);
+    if (maximized)
+        other.setWindowState(Qt::WindowMaximized);
+    return other.saveGeometry();
+}
+
+// Presses the dialog's OK or Cancel.
+int finish(QDialog* dialog, bool accept)
+{
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    buttons->button(accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+    return dialog->result();
+}
+
+} // namespace
+
+// The window's place on the screens at start-up, and the Settings and
+// Preferences dialogs read back through the settings they write.
+class MainWindowSettingsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScriptedAsker> asker;
+    std::unique_ptr<MainWindow> window;
+
+    QString status() const { return window->statusBar()->currentMessage(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        shellSettings().clear();
+        asker = std::make_unique<ScriptedAsker>();
+        window = std::make_unique<MainWindow>();
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        asker.reset();
+        shellSettings().clear();
+    }
+
+    void geometry_data()
+    {
+        QTest::addColumn<QRect>("saved");
+        QTest::addColumn<bool>("maximized");
+        QTest::addColumn<bool>("screenGone");
+        QTest::addColumn<QRect>("expected"); // position and size; null when maximized
+
+        const QRect saved(100, 120, 500, 400);
+        const QPoint corner = QGuiApplication::primaryScreen()->availableGeometry().topLeft() + QPoint(40, 40);
+        QTest::newRow("on a screen") << saved << false << false << saved;
+        QTest::newRow("monitor gone") << saved << false << true << QRect(corner, QSize(1280, 750));
+        QTest::newRow("maximized on a monitor now gone") << saved << true << true << QRect();
+    }
+    void geometry()
+    {
+        QFETCH(QRect, saved);
+        QFETCH(bool, maximized);
+        QFETCH(bool, screenGone);
+        QFETCH(QRect, expected);
+        QCOMPARE(window->size(), QSize(1280, 750));
+        QSettings().setValue(QStringLiteral("MainWindow/geometry"), savedGeometry(saved, maximized));
+        if (screenGone)
+            window->setScreenAreaProvider([] { return QList<QRect>{QRect(5000, 0, 1920, 1080)}; });
+        window->restoreWindowGeometry();
+        QCOMPARE(window->isMaximized(), maximized);
+        if (!maximized)
+            QCOMPARE(QRect(window->pos(), window->size()), expected);
+    }
+
+    void preferences_data()
+    {
+        QTest::addColumn<QVariant>("stableBefore"); // invalid: no key
+        QTest::addColumn<QVariant>("betaBefore");
+        QTest::addColumn<QString>("browsed");        // the stable folder chosen; empty: no browse
+        QTest::addColumn<int>("unusualAnswer");
+        QTest::addColumn<bool>("untick");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QVariant>("stableAfter");
+        QTest::addColumn<QVariant>("betaAfter");
+        QTest::addColumn<QVariant>("updatesAfter");
+
+        const QVariant none;
+        const QVariant old(QStringLiteral("/opt/rs3"));
+        const QVariant beta(QStringLiteral("/opt/rs3b"));
+        QTest::newRow("browsed folder normalised") << old << beta << "D:\\RS3\\" << int(QMessageBox::Yes) << false
+                                                   << true << QVariant("D:/RS3") << beta << QVariant(true);
+        QTest::newRow("unusual folder refused") << old << beta << "D:\\RS3\\" << int(QMessageBox::No) << false << true
+                                                << old << beta << QVariant(true);
+        QTest::newRow("empty beta removes the key") << old << QVariant(QString()) << "" << 0 << false << true << old
+                                                    << none << QVariant(true);
+        QTest::newRow("defaults are stored") << none << none << "" << 0 << false << true
+                                             << QVariant("C:/AIM_SPORT/RaceStudio3")
+                                             << QVariant("C:/AIM_SPORT/RaceStudio3_beta") << QVariant(true);
+        QTest::newRow("unticked stores false") << old << beta << "" << 0 << true << true << old << beta
+                                               << QVariant(false);
+        QTest::newRow("cancel stores nothing") << old << beta << "D:\\RS3\\" << int(QMessageBox::Yes) << true << false
+                                               << old << beta << none;
+    }
+    void preferences()
+    {
+        QFETCH(QVariant, stableBefore);
+        QFETCH(QVariant, betaBefore);
+        QFETCH(QString, browsed);
+        QFETCH(int, unusualAnswer);
+        QFETCH(bool, untick);
+        QFETCH(bool, accept);
+        QFETCH(QVariant, stableAfter);
+        QFETCH(QVariant, betaAfter);
+        QFETCH(QVariant, updatesAfter);
+        {
+            QSettings settings = shellSettings();
+            if (stableBefore.isValid())
+                settings.setValue(QLatin1String(kStable), stableBefore);
+            if (betaBefore.isValid())
+                settings.setValue(QLatin1String(kBeta), betaBefore);
+        }
+        if (!browsed.isEmpty()) {
+            asker->fileNames = {browsed};
+            asker->buttons = {QMessageBox::StandardButton(unusualAnswer)};
+        }
+        asker->onExec = [&](QDialog* dialog) {
+            if (!qobject_cast<PreferencesDialog*>(dialog))
+                return int(QDialog::Rejected);
+            if (!browsed.isEmpty()) {
+                for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                    if (button->text() == QStringLiteral("Browse...")) {
+                        button->click(); // the first is the stable row's
+                        break;
+                    }
+                }
+            }
+            if (untick)
+                dialog->findChild<QCheckBox*>()->setChecked(false);
+            return finish(dialog, accept);
+        };
+        window->statusBar()->clearMessage();
+        window->openPreferences();
+
+        QCOMPARE(asker->count(QStringLiteral("exec")), 1);
+        if (!browsed.isEmpty()) {
+            QCOMPARE(asker->asked.at(1).title, QStringLiteral("Locate RaceStudio3 install"));
+            QCOMPARE(asker->asked.at(2).title, QStringLiteral("Unusual folder"));
+        }
+        QSettings settings = shellSettings();
+        QCOMPARE(settings.value(QLatin1String(kStable)), stableAfter);
+        QCOMPARE(settings.value(QLatin1String(kBeta)), betaAfter);
+        QCOMPARE(settings.value(QLatin1String(kUpdates)), updatesAfter);
+        QCOMPARE(checkUpdatesOnStartup(), !updatesAfter.isValid() || updatesAfter.toBool());
+        QCOMPARE(status(), accept ? QStringLiteral("Preferences saved") : QString());
+    }
+
+    void settings_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QVariant>("mirrorAfter");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("OK") << true << QVariant(false) << "Settings saved";
+        QTest::newRow("Cancel") << false << QVariant() << "";
+    }
+    void settings()
+    {
+        QFETCH(bool, accept);
+        QFETCH(QVariant, mirrorAfter);
+        QFETCH(QString, message);
+        shellSettings().setValue(QLatin1String(kStable), QStringLiteral("/opt/<b>rs3"));
+        QStringList labels;
+        asker->onExec = [&](QDialog* dialog) {
+            for (const QLabel* label : dialog->findChildren<QLabel*>())
+                labels << label->text();
+            auto* mirror = dialog->findChild<QCheckBox*>();
+            if (!mirror->isChecked())
+                return int(QDialog::Rejected);
+            mirror->setChecked(false);
+            return finish(dialog, accept);
+        };
+        window->statusBar()->clearMessage();
+        window->openSettings();
+        QCOMPARE(asker->asked.value(0).title, QStringLiteral("Settings"));
+        // A folder name is shown as written, never read as markup.
+        QVERIFY(labels.contains(QStringLiteral("<b>RaceStudio3 install:</b> <code>/opt/&lt;b&gt;rs3</code>")));
+        QCOMPARE(shellSettings().value(QLatin1String(kMirror)), mirrorAfter);
+        QCOMPARE(status(), message);
+    }
+};
+
+KORV_TEST_MAIN(MainWindowSettingsTest)
+#include "tst_mainwindowsettings.moc"
