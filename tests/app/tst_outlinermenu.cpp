@@ -12,6 +12,7 @@
 #include <QUndoStack>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -27,6 +28,14 @@ private:
     DashConfig* config = nullptr;
     QUndoStack* stack = nullptr;
     ElementListPanel* outliner = nullptr;
+    DashCanvas* canvas = nullptr;
+
+    void select(int mask, int widget)
+    {
+        canvas->setSelectedMask(mask);
+        canvas->setSelectedWidget(widget);
+        window->onWidgetSelected(mask, widget);
+    }
 
     // The open menu's entries, "-" for a separator and " [off]" after a
     // disabled one; `trigger` names an entry to choose.
@@ -58,8 +67,10 @@ private:
     {
         QTreeWidgetItem* found = nullptr;
         for (QTreeWidgetItemIterator it(outliner); *it && !found; ++it) {
-            if ((*it)->text(0).contains(text) && bool((*it)->parent()) != maskRow)
-                found = *it;
+            for (int c = 0; c < (*it)->columnCount() && !found; ++c) {
+                if ((*it)->text(c) == text && bool((*it)->parent()) != maskRow)
+                    found = *it;
+            }
         }
         if (!found)
             return {QStringLiteral("no row %1").arg(text)};
@@ -81,7 +92,8 @@ private Q_SLOTS:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->loadConfig(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo"))));
-        config = window->findChild<DashCanvas*>()->config;
+        canvas = window->findChild<DashCanvas*>();
+        config = canvas->config;
         stack = window->findChild<QUndoStack*>();
         outliner = window->findChild<ElementListPanel*>();
         QVERIFY(config->pageCount() == 3);
@@ -155,7 +167,7 @@ private Q_SLOTS:
     // Paste is offered in all three menus once something was copied.
     void pasteAfterCopy()
     {
-        window->onWidgetSelected(1, 1);
+        select(1, 1);
         window->copyWidget();
         for (const auto& row : {qMakePair(1, 1), qMakePair(1, -1), qMakePair(-1, -1)}) {
             const QStringList shown = readMenu(
@@ -181,22 +193,42 @@ private Q_SLOTS:
         QCOMPARE(stack->count(), 2);
     }
 
+    // A mask row binds the whole box: outside the undo history, but a change
+    // that closing the window asks about.
+    void bindingTheClickedBox()
+    {
+        const pugi::xml_node axis = config->pages[0].masks[2].node.find_child_by_attribute("e", "c", "Axis");
+        const QString before = QString::fromUtf8(paramValue(axis, "shn"));
+        const auto other = std::find_if(config->channels.cbegin(), config->channels.cend(),
+                                        [&](const ChannelInfo& c) { return c.shortName != before; });
+        QVERIFY(other != config->channels.cend());
+        const ChannelInfo channel = *other;
+        rightClickRow(QStringLiteral("md.02"), true);
+        window->bindWidgetToChannel(channel);
+        QCOMPARE(QString::fromUtf8(paramValue(axis, "shn")), channel.shortName);
+        QCOMPARE(stack->count(), 0);
+        QVERIFY(window->hasUnsavedChanges());
+    }
+
     // The row menus are gone once closed, so the Edit menu's Ctrl+D, Copy
     // and Delete are the only holders of their keys.
     void editKeysAfterMenus()
     {
         for (int i = 0; i < 3; ++i)
             readMenu([&] { window->showOutlinerContextMenu(1, i % 2 ? -1 : 0, window->mapToGlobal(QPoint(9, 9))); });
-        window->onWidgetSelected(1, 1);
-        window->activateWindow();
-        QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier);
+        // The offscreen platform does not hand activation back after a popup.
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        select(1, 1);
+        canvas->setFocus();
+        QTest::keyClick(canvas, Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(stack->count(), 1);
-        QTest::keyClick(window.get(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(canvas, Qt::Key_C, Qt::ControlModifier);
         QVERIFY(readMenu([&] {
                     window->showOutlinerContextMenu(-1, -1, window->mapToGlobal(QPoint(9, 9)));
                 }).contains(QStringLiteral("Paste value/text into this box")));
-        window->onWidgetSelected(1, 1);
-        QTest::keyClick(window.get(), Qt::Key_Delete);
+        select(1, 1);
+        QTest::keyClick(canvas, Qt::Key_Delete);
         QCOMPARE(stack->count(), 2);
     }
 };
