@@ -305,6 +305,11 @@ private:
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();
 
+    // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
+    void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);
+    void fillOutlinerMaskMenu(QMenu& menu, int maskIndex);
+    void fillOutlinerPageMenu(QMenu& menu);
+
     // --- artwork replacement (MainWindowArtwork.cpp) --------------------------
     bool askScaleToFit(const QString& error, const QSize& expected);
     bool confirmArtworkReplacement(const ArtworkTarget& target);

@@ -178,6 +178,3 @@ void MainWindow::showElementLibrary()
     Asker::instance().exec(&dialog);
 }
 
-void MainWindow::showOutlinerContextMenu(int, int, const QPoint&)
-{
-}
