@@ -17,6 +17,17 @@
 
 namespace {
 
+// A channel-less type the dialog offers by rule, not from a stock donor.
+ElementTypeEntry ruleType(const QString& label, const QString& description, int width, int height)
+{
+    ElementTypeEntry entry;
+    entry.label = label;
+    entry.description = description;
+    entry.nativeWidth = width;
+    entry.nativeHeight = height;
+    return entry;
+}
+
 QStringList subFolders(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
@@ -294,46 +305,37 @@ void AddElementDialog::appendRuleTypes()
         if (entry.label.compare(QLatin1String("Static label"), Qt::CaseInsensitive) == 0)
             entry.label = QStringLiteral("Static label (from page artwork)");
     }
-    ElementTypeEntry label;
-    label.label = QStringLiteral("Static label");
-    label.description = QStringLiteral(
-        "A free-form text label (no channel binding). Pick a size for the box; the text is editable in the Property "
-        "Panel after insert. Use this for channel name labels, page titles, team text, etc.");
-    label.nativeWidth = 120;
-    label.nativeHeight = 32;
+    ElementTypeEntry label = ruleType(QStringLiteral("Static label"),
+        QStringLiteral("A free-form text label (no channel binding). Pick a size for the box; the text is editable "
+                       "in the Property Panel after insert. Use this for channel name labels, page titles, team "
+                       "text, etc."),
+        120, 32);
     label.isStaticLabel = true;
     types.append(label);
 
     if (!hasType(QStringLiteral("Multi-value box"), Qt::CaseInsensitive)) {
-        ElementTypeEntry box;
-        box.label = QStringLiteral("Multi-value box");
-        box.description = QStringLiteral(
-            "A grid of value cells in one box (e.g. 2x2, 1x3). Pick the arrangement and label placement next; each "
-            "cell starts unbound — click a cell afterwards and choose its channel in the Property Panel.");
-        box.nativeWidth = 300;
-        box.nativeHeight = 180;
+        ElementTypeEntry box = ruleType(QStringLiteral("Multi-value box"),
+            QStringLiteral("A grid of value cells in one box (e.g. 2x2, 1x3). Pick the arrangement and label "
+                           "placement next; each cell starts unbound — click a cell afterwards and choose its "
+                           "channel in the Property Panel."),
+            300, 180);
         box.isMultiBox = true;
         types.append(box);
     }
     if (!hasType(QStringLiteral("Icon"), Qt::CaseInsensitive)) {
-        ElementTypeEntry icon;
-        icon.label = QStringLiteral("Icon");
-        icon.description = QStringLiteral(
-            "A single standalone status/warning icon (no channel binding here). Korvelanto drops a placeholder icon; "
-            "assign the graphic + trigger condition afterwards in RaceStudio 3's Icons Manager.");
-        icon.nativeWidth = 44;
-        icon.nativeHeight = 44;
+        ElementTypeEntry icon = ruleType(QStringLiteral("Icon"),
+            QStringLiteral("A single standalone status/warning icon (no channel binding here). Korvelanto drops a "
+                           "placeholder icon; assign the graphic + trigger condition afterwards in RaceStudio 3's "
+                           "Icons Manager."),
+            44, 44);
         icon.isIcon = true;
         types.append(icon);
     }
     if (!hasType(QStringLiteral("+- Ref Time bar"), Qt::CaseInsensitive)) {
-        ElementTypeEntry bar;
-        bar.label = QStringLiteral("+- Ref Time bar");
-        bar.description = QStringLiteral(
-            "The native AIM predictive-time delta bar (red left / green right — −2.50 [bar] 2.50). Bound to the +- "
-            "Ref Time lap channel; pick the ± range and the two colors next.");
-        bar.nativeWidth = 540;
-        bar.nativeHeight = 90;
+        ElementTypeEntry bar = ruleType(QStringLiteral("+- Ref Time bar"),
+            QStringLiteral("The native AIM predictive-time delta bar (red left / green right — −2.50 [bar] 2.50). "
+                           "Bound to the +- Ref Time lap channel; pick the ± range and the two colors next."),
+            540, 90);
         bar.isRefTimeBar = true;
         types.append(bar);
     }
