@@ -271,6 +271,9 @@ private:
     // --- deleting and duplicating (MainWindowPages.cpp) ----------------------
     // Shows the page at index in the page list, canvas, outliner and panel.
     void showPageAfterChange(int index);
+    // The current page again on the canvas and in the outliner, after an
+    // edit rebuilt its records.
+    void reshowCurrentPage();
 
     // --- menus and toolbar (MainWindowMenus.cpp) ----------------------------
     void createMenus();

@@ -141,10 +141,7 @@ void MainWindow::addLabelMask(int x, int y, const QString& labelText, const QStr
     std::unique_ptr<AddTextBoxCommand> command = pushAddTextBox(&config, currentPage, x, y, labelText);
     command->setResultTarget(&created);
     undoStack->push(command.release());
-    if (PageModel* page = config.page(currentPage)) {
-        canvas->setPage(page);
-        elementList->populate(page);
-    }
+    reshowCurrentPage();
     if (created < 0) {
         statusBar()->showMessage(failedMessage, 2000);
         return;
@@ -178,10 +175,7 @@ void MainWindow::addTextBoxInBox(int maskIndex, int x, int y)
     command->setText(tr("Add Text Box"));
     command->setResultTarget(&created);
     undoStack->push(command);
-    if (PageModel* page = config.page(currentPage)) {
-        canvas->setPage(page);
-        elementList->populate(page);
-    }
+    reshowCurrentPage();
     if (created < 0) {
         statusBar()->showMessage(tr("Add text box failed"), 2000);
         return;
@@ -209,10 +203,7 @@ void MainWindow::addValueBar(int maskIndex)
     int created = -1;
     undoStack->push(new AddValueBarCommand(&config, currentPage, maskIndex, dialog.color(), dialog.minValue(),
                                            dialog.maxValue(), &created));
-    if (PageModel* page = config.page(currentPage)) {
-        canvas->setPage(page);
-        elementList->populate(page);
-    }
+    reshowCurrentPage();
     canvas->setSelectedMask(maskIndex);
     onElementSelected(maskIndex);
     if (created < 0) {
@@ -256,10 +247,7 @@ void MainWindow::convertToMultiBox(int maskIndex)
         else
             undoStack->push(new DeleteCommand(&config, currentPage, maskIndex));
     }
-    if (PageModel* page = config.page(currentPage)) {
-        canvas->setPage(page);
-        elementList->populate(page);
-    }
+    reshowCurrentPage();
     canvas->update();
     if (created < 0) {
         statusBar()->showMessage(tr("Convert to multi-value box failed"), 4000);

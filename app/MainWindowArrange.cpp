@@ -42,10 +42,7 @@ void MainWindow::mirrorBox(int maskIndex)
     int created = -1;
     undoStack->push(new DuplicateMaskCommand(&config, currentPage, maskIndex, dx, 0, tr("Mirror box %1").arg(id),
                                              &created));
-    if (PageModel* shown = config.page(currentPage)) {
-        canvas->setPage(shown);
-        elementList->populate(shown);
-    }
+    reshowCurrentPage();
     if (created < 0) {
         statusBar()->showMessage(tr("Mirror failed"), 2000);
         return;
@@ -85,10 +82,7 @@ void MainWindow::moveMaskBy(int step)
     undoStack->push(new ReorderMaskCommand(&config, currentPage, sel, to,
                                            down ? tr("Move \"%1\" down").arg(id) : tr("Move \"%1\" up").arg(id)));
     const bool moved = undoStack->index() != before;
-    if (PageModel* shown = config.page(currentPage)) {
-        canvas->setPage(shown);
-        elementList->populate(shown);
-    }
+    reshowCurrentPage();
     const int selected = moved ? to : sel;
     canvas->setSelectedMask(selected);
     onElementSelected(selected);

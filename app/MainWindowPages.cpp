@@ -23,6 +23,14 @@
 #include <QStatusBar>
 #include <QUndoStack>
 
+void MainWindow::reshowCurrentPage()
+{
+    if (PageModel* page = config.page(currentPage)) {
+        canvas->setPage(page);
+        elementList->populate(page);
+    }
+}
+
 void MainWindow::showPageAfterChange(int index)
 {
     currentPage = index;
@@ -168,10 +176,7 @@ void MainWindow::duplicateMask()
     int created = -1;
     undoStack->push(new DuplicateMaskCommand(&config, currentPage, maskIndex, 20, 20,
                                              tr("Duplicate Mask %1").arg(id), &created));
-    if (PageModel* page = config.page(currentPage)) {
-        canvas->setPage(page);
-        elementList->populate(page);
-    }
+    reshowCurrentPage();
     if (created < 0) {
         statusBar()->showMessage(tr("Duplicate mask failed"), 2000);
         return;
@@ -254,10 +259,7 @@ void MainWindow::bringToFront()
         }
         // Last in the list but not in ORDINE: number the page anew.
         undoStack->push(new NormalizeOrdineCommand(&config, currentPage, tr("Bring to front")));
-        if (PageModel* shown = config.page(currentPage)) {
-            canvas->setPage(shown);
-            elementList->populate(shown);
-        }
+        reshowCurrentPage();
         canvas->update();
         return;
     }
@@ -266,10 +268,7 @@ void MainWindow::bringToFront()
     canvas->setSelectedWidget(-1);
     undoStack->push(new ReorderMaskCommand(&config, currentPage, maskIndex, last,
                                            tr("Bring \"%1\" to front").arg(id)));
-    if (PageModel* shown = config.page(currentPage)) {
-        canvas->setPage(shown);
-        elementList->populate(shown);
-    }
+    reshowCurrentPage();
     canvas->setSelectedMask(last);
     onElementSelected(last);
     statusBar()->showMessage(tr("Brought \"%1\" to front").arg(id), 2000);
