@@ -5,8 +5,8 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -22,17 +22,6 @@
 
 namespace {
 
-QByteArray png(const QSize& size)
-{
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 // A template of the store as a save leaves it; without a preview when asked.
 void addStoreTemplate(const QString& family, const QString& name, const QString& label, bool preview = true)
 {
@@ -40,7 +29,7 @@ void addStoreTemplate(const QString& family, const QString& name, const QString&
     PageTemplateLibrary::writeFile(folder + "/pMain.P2.xml", "<aimDataBase_Page2/>");
     PageTemplateLibrary::writeFile(folder + "/AiM_folder.xml", PageTemplateLibrary::folderMetaXml(label, 99));
     if (preview)
-        PageTemplateLibrary::writeFile(folder + "/prw.png", png(QSize(200, 120)));
+        PageTemplateLibrary::writeFile(folder + "/prw.png", TestFiles::pngBytes(QSize(200, 120), Qt::darkCyan));
 }
 
 QStringList tabTitles(const AddPageDialog& dialog)

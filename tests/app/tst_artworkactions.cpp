@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "artwork/ArtworkFiles.h"
 #include "canvas/DashCanvas.h"
 #include "model/XmlParams.h"
 #include "panels/ElementCatalog.h"
@@ -10,7 +11,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QAbstractButton>
-#include <QBuffer>
 #include <QDir>
 #include <QListWidget>
 #include <QMessageBox>
@@ -30,15 +30,6 @@ const QString kSibling = kStandard + QStringLiteral("s01/Race/Items/d2/");
 const QString kBar = kStandard + QStringLiteral("s02/bar/Items/b1/");
 // A private folder whose name is markup.
 const QString kPrivate = kStandard + QStringLiteral("s04_homebrew/<b>x/Items/it/");
-
-QByteArray png(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // RS3's bargraph art: a light lit band over a dark unlit part.
 QImage stockBar()
@@ -134,7 +125,7 @@ private Q_SLOTS:
         QVERIFY(rs3->addNativeElement(Rs3Fixture::Stable, kShared, {"Digit"}, {340, 160}));
         QVERIFY(rs3->addNativeElement(Rs3Fixture::Stable, kSibling, {"Digit"}, {340, 160}));
         QVERIFY(rs3->addArtItem(Rs3Fixture::Beta, kShared, {340, 160}, Qt::blue));
-        QVERIFY(rs3->writeFile(Rs3Fixture::Stable, kBar + "mask.png", png(stockBar())));
+        QVERIFY(rs3->writeFile(Rs3Fixture::Stable, kBar + "mask.png", pngBytes(stockBar())));
         QVERIFY(QDir().mkpath(rs3->absolutePath(Rs3Fixture::Stable, kPrivate)));
         ElementCatalog::resetForTesting();
         ElementCatalog::rebuild();

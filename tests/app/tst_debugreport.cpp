@@ -4,6 +4,7 @@
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 
 #include <QDir>
@@ -24,12 +25,6 @@ QJsonObject parseObject(const QByteArray& json)
     return doc.isObject() ? doc.object() : QJsonObject();
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 class DebugReportTest : public QObject {
@@ -41,7 +36,7 @@ private:
     QList<ZipFixtureEntry> unpack(const QByteArray& zip) const
     {
         const QString path = TestEnvironment::makeTempDir(QStringLiteral("unpack")) + "/report.zip";
-        return writeBytes(path, zip) ? ZipFixture::readZipEntries(path) : QList<ZipFixtureEntry>();
+        return TestFiles::writeBytes(path, zip) ? ZipFixture::readZipEntries(path) : QList<ZipFixtureEntry>();
     }
 
 private Q_SLOTS:
@@ -98,7 +93,7 @@ private Q_SLOTS:
         if (fileSize >= 0) {
             bytes = QByteArray(fileSize, 'k');
             bytes[0] = 'P';
-            QVERIFY(writeBytes(path, bytes));
+            QVERIFY(TestFiles::writeBytes(path, bytes));
         }
         debugreport::ReportInputs inputs;
         inputs.configPath = withPath ? path : QString();
@@ -198,7 +193,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, tail);
         const QString path = TestEnvironment::makeTempDir(QStringLiteral("log")) + "/korvelanto.log";
         if (!log.isEmpty())
-            QVERIFY(writeBytes(path, log));
+            QVERIFY(TestFiles::writeBytes(path, log));
         const QByteArray got = debugreport::readLogTail(path, lineCount);
         QCOMPARE(got.size(), tail.size());
         QVERIFY(got == tail);
@@ -273,7 +268,7 @@ private Q_SLOTS:
     void unwritableTemporaryFolder()
     {
         const QString blocker = m_tmp + "/not-a-folder";
-        QVERIFY(writeBytes(blocker, "x"));
+        QVERIFY(TestFiles::writeBytes(blocker, "x"));
         qputenv("TMPDIR", QFile::encodeName(blocker));
         const QByteArray zip = debugreport::buildReportZip({});
         qputenv("TMPDIR", QFile::encodeName(m_tmp));

@@ -10,10 +10,10 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -34,23 +34,9 @@ namespace {
 const QString kArtItem = "RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Track/"
                          "Items/md1/mask.png";
 
-Reply ok(const QByteArray& body, const QByteArray& type = "application/json")
-{
-    Reply r;
-    r.body = body;
-    r.contentType = type;
-    return r;
-}
-
 QByteArray png(const QColor& colour)
 {
-    QImage image(80, 48, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return TestFiles::pngBytes(QSize(80, 48), colour);
 }
 
 QByteArray zipBytes(const QMap<QString, QByteArray>& files)
@@ -66,12 +52,6 @@ QMap<QString, QByteArray> themeFiles()
     return {{"theme-manifest.json", QJsonDocument(manifest).toJson()},
             {"mxs_12/bkg.png", png(Qt::red)},
             {"mxp/bkg.png", png(Qt::green)}};
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -180,14 +160,15 @@ private Q_SLOTS:
     void themeThenConfigFromFileMenu()
     {
         web->setReply("/api/catalog",
-                      ok("{\"items\":[{\"slug\":\"zneon\",\"name\":\"Neon\",\"kind\":\"theme\"},"
-                         "{\"slug\":\"track\",\"name\":\"Track\",\"kind\":\"config\"}]}"));
-        web->setReply("/api/templates/zneon/install-url", ok("{\"nonce\":\"n-1\"}"));
-        web->setReply("/api/templates/track/install-url", ok("{\"nonce\":\"n-2\"}"));
+                      FakeWebService::okReply("{\"items\":[{\"slug\":\"zneon\",\"name\":\"Neon\",\"kind\":\"theme\"},"
+                                              "{\"slug\":\"track\",\"name\":\"Track\",\"kind\":\"config\"}]}"));
+        web->setReply("/api/templates/zneon/install-url", FakeWebService::okReply("{\"nonce\":\"n-1\"}"));
+        web->setReply("/api/templates/track/install-url", FakeWebService::okReply("{\"nonce\":\"n-2\"}"));
         const QMap<QString, QByteArray> theme = themeFiles();
-        web->setReply("/api/templates/zneon/bundle", ok(zipBytes(theme), "application/zip"));
+        web->setReply("/api/templates/zneon/bundle", FakeWebService::okReply(zipBytes(theme), "application/zip"));
         web->setReply("/api/templates/track/bundle",
-                      ok(zipBytes({{"Track.zconf2", "config"}, {kArtItem, "art"}}), "application/zip"));
+                      FakeWebService::okReply(zipBytes({{"Track.zconf2", "config"}, {kArtItem, "art"}}),
+                                              "application/zip"));
 
         pick = "Neon";
         openOnlineThemesFromMenu();
@@ -199,10 +180,10 @@ private Q_SLOTS:
         QCOMPARE(web->requests().last().formFields.value("nonce"), QByteArray("n-1"));
         for (const QString family : {"mxs_12", "mxp"}) {
             const QByteArray bkg = theme.value(family + "/bkg.png");
-            QCOMPARE(fileBytes(homebrewTemplatesDir() + '/' + family + "/zneon/bkg.png"), bkg);
+            QCOMPARE(TestFiles::readBytes(homebrewTemplatesDir() + '/' + family + "/zneon/bkg.png"), bkg);
             for (Rs3Fixture::Root which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
-                QCOMPARE(fileBytes(rs3->overlayRoot(which) + '/' + family
-                                   + "/masks/set/standard/s04_homebrew/zneon/bkg.png"),
+                QCOMPARE(TestFiles::readBytes(rs3->overlayRoot(which) + '/' + family
+                                              + "/masks/set/standard/s04_homebrew/zneon/bkg.png"),
                          bkg);
         }
         QCOMPARE(progressDialogs().size(), 1);
@@ -241,7 +222,8 @@ private Q_SLOTS:
     {
         QFETCH(QList<QMessageBox::StandardButton>, buttons);
         QFETCH(bool, installs);
-        web->setReply("/api/templates/zneon/bundle", ok(zipBytes(themeFiles()), "application/zip"));
+        web->setReply("/api/templates/zneon/bundle",
+                      FakeWebService::okReply(zipBytes(themeFiles()), "application/zip"));
         running = {true, true};
         asker->buttons = buttons;
         window->installThemeFromGallery("zneon", "n-1");

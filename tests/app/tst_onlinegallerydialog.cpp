@@ -4,9 +4,9 @@
 #include "support/FakeWebService.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -31,23 +31,9 @@ QByteArray json(const QString& text)
     return text.toUtf8().replace('\'', '"');
 }
 
-Reply ok(const QByteArray& body, const QByteArray& type = "application/json")
-{
-    Reply r;
-    r.body = body;
-    r.contentType = type;
-    return r;
-}
-
 QByteArray png(const QColor& colour)
 {
-    QImage image(44, 26, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return TestFiles::pngBytes(QSize(44, 26), colour);
 }
 
 QStringList texts(const QListWidget* list)
@@ -76,7 +62,7 @@ private:
     // A shown dialog whose catalog has arrived (or failed).
     void open(const QByteArray& catalog)
     {
-        web->setReply(kCatalog, ok(catalog));
+        web->setReply(kCatalog, FakeWebService::okReply(catalog));
         dialog = std::make_unique<OnlineGalleryDialog>(nullptr, web->baseUrl());
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
@@ -183,14 +169,14 @@ private Q_SLOTS:
         auto* retry = child<QPushButton>("retryButton");
         QCOMPARE(retry->text(), QStringLiteral("Retry"));
 
-        web->setReply(kCatalog, ok("{\"items\":[]}"));
+        web->setReply(kCatalog, FakeWebService::okReply("{\"items\":[]}"));
         retry->click();
         QCOMPARE(page(), 0);
         QVERIFY(QTest::qWaitFor([this] { return page() == 1; }, 10000));
         QVERIFY(child<QLabel>("messageLabel")->text().startsWith("No configs available yet."));
         QCOMPARE(retry->text(), QStringLiteral("Refresh"));
 
-        web->setReply(kCatalog, ok("{\"items\":[{\"slug\":\"neon\"}]}"));
+        web->setReply(kCatalog, FakeWebService::okReply("{\"items\":[{\"slug\":\"neon\"}]}"));
         retry->click();
         QVERIFY(QTest::qWaitFor([this] { return page() == 2; }, 10000));
         QCOMPARE(texts(items()), QStringList{"[config]  neon"});
@@ -205,14 +191,16 @@ private Q_SLOTS:
         QTest::addColumn<Reply>("reply");
         QTest::addColumn<bool>("shown");
         QTest::addColumn<int>("requests");
-        QTest::newRow("own host") << "{base}/p.png" << ok(png(Qt::red), "image/png") << true << 1;
+        QTest::newRow("own host") << "{base}/p.png" << FakeWebService::okReply(png(Qt::red), "image/png") << true
+                                  << 1;
         QTest::newRow("system file") << "file:///etc/passwd" << Reply() << false << 0;
         QTest::newRow("local picture") << "{file}" << Reply() << false << 0;
-        QTest::newRow("other host over http") << "http://localhost:{port}/p.png" << ok(png(Qt::red)) << false << 0;
-        QTest::newRow("no scheme") << "/p.png" << ok(png(Qt::red)) << false << 0;
-        QTest::newRow("not a picture") << "{base}/p.png" << ok("<html>") << false << 1;
+        QTest::newRow("other host over http") << "http://localhost:{port}/p.png"
+                                              << FakeWebService::okReply(png(Qt::red)) << false << 0;
+        QTest::newRow("no scheme") << "/p.png" << FakeWebService::okReply(png(Qt::red)) << false << 0;
+        QTest::newRow("not a picture") << "{base}/p.png" << FakeWebService::okReply("<html>") << false << 1;
         QTest::newRow("404") << "{base}/q.png" << Reply() << false << 1;
-        Reply huge = ok(png(Qt::red), "image/png");
+        Reply huge = FakeWebService::okReply(png(Qt::red), "image/png");
         huge.fillerBytes = 6 * 1024 * 1024;
         QTest::newRow("6 MiB") << "{base}/p.png" << huge << false << 1;
         huge.announceLength = false;
@@ -243,10 +231,10 @@ private Q_SLOTS:
 
     void slowPreviewIgnored()
     {
-        Reply slow = ok(png(Qt::red), "image/png");
+        Reply slow = FakeWebService::okReply(png(Qt::red), "image/png");
         slow.delayMs = 800;
         web->setReply("/slow.png", slow);
-        web->setReply("/fast.png", ok(png(Qt::blue), "image/png"));
+        web->setReply("/fast.png", FakeWebService::okReply(png(Qt::blue), "image/png"));
         const QString base = web->baseUrl().toString();
         open(json("{'items':[{'slug':'a','preview':'" + base + "/slow.png'},{'slug':'b','preview':'" + base
                   + "/fast.png'}]}"));
@@ -276,7 +264,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(bool, accepted);
         QFETCH(QString, warning);
-        Reply answer = ok(body);
+        Reply answer = FakeWebService::okReply(body);
         answer.delayMs = 300;
         web->setReply("/api/templates/neon%20x/install-url", answer);
         open(json("{'items':[{'slug':'neon x','name':'Neon'}]}"));

@@ -11,6 +11,7 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 
 #include <QAction>
@@ -48,12 +49,6 @@ private:
     {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    static bool writeBytes(const QString& path, const QByteArray& bytes)
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
     }
 
     static QAction* fileAction(MainWindow& window, const QString& text)
@@ -311,7 +306,7 @@ private Q_SLOTS:
         const QByteArray before = bytesOf(path);
         const QString backup = ConfigCheck::preRepairBackupPath(path);
         if (backupExists)
-            QVERIFY(writeBytes(backup, "older backup"));
+            QVERIFY(TestFiles::writeBytes(backup, "older backup"));
         auto window = openedWindow(asker, path);
         QVERIFY(window);
         window->findChild<QUndoStack*>()->push(new NewPageCommand(&configOf(*window), QStringLiteral("Extra")));
@@ -375,12 +370,12 @@ private Q_SLOTS:
         const QString path = demoCopy();
         const QString folder = QFileInfo(path).absolutePath();
         const QString base = QFileInfo(path).completeBaseName();
-        QVERIFY(writeBytes(folder + '/' + base + QStringLiteral(".boxstyles.json"), "{\"fresh\":1}"));
+        QVERIFY(TestFiles::writeBytes(folder + '/' + base + QStringLiteral(".boxstyles.json"), "{\"fresh\":1}"));
         const QString target = TestEnvironment::makeTempDir(QStringLiteral("other")) + QStringLiteral("/Club.zconf2");
         const QString targetStyles = QFileInfo(target).absolutePath() + QStringLiteral("/Club.boxstyles.json");
         const QString targetBars = QFileInfo(target).absolutePath() + QStringLiteral("/Club.barcolor.json");
-        QVERIFY(writeBytes(targetStyles, "stale"));
-        QVERIFY(writeBytes(targetBars, "stale"));
+        QVERIFY(TestFiles::writeBytes(targetStyles, "stale"));
+        QVERIFY(TestFiles::writeBytes(targetBars, "stale"));
         const QByteArray before = bytesOf(path);
 
         auto window = openedWindow(asker, path);
@@ -498,7 +493,7 @@ private Q_SLOTS:
         QAction* saveTheme = fileAction(window, QStringLiteral("Save As .dashtheme..."));
         QAction* openTheme = fileAction(window, QStringLiteral("Open .dash&theme..."));
         const QString bad = TestEnvironment::makeTempDir(QStringLiteral("bad")) + QStringLiteral("/x.dashtheme");
-        QVERIFY(writeBytes(bad, "not a zip"));
+        QVERIFY(TestFiles::writeBytes(bad, "not a zip"));
         asker.fileNames = {bad};
         openTheme->trigger();
         QCOMPARE(asker.asked.last().title, QStringLiteral("Open Theme"));

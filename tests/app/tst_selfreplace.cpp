@@ -1,6 +1,7 @@
 #include "app/PendingUpdate.h"
 #include "support/ConfigFixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,18 +14,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // The messages of the bootstrap lines in the update log, stamps checked.
 QStringList bootstrapMessages()
@@ -97,10 +86,10 @@ private Q_SLOTS:
         const QString path = TestEnvironment::makeTempDir(QStringLiteral("bin")) + QStringLiteral("/korvelanto");
         const QString bakPath = path + QStringLiteral(".bak");
         const QString newPath = path + QStringLiteral(".new");
-        QVERIFY(writeBytes(path, "old"));
-        QVERIFY(writeBytes(bakPath, "older"));
+        QVERIFY(TestFiles::writeBytes(path, "old"));
+        QVERIFY(TestFiles::writeBytes(bakPath, "older"));
         if (pending)
-            QVERIFY(writeBytes(newPath, "new"));
+            QVERIFY(TestFiles::writeBytes(newPath, "new"));
         const QStringList before = bootstrapMessages();
 
         QCOMPARE(swapInNewExecutable(path, failingRenames(failing)), result);
@@ -109,9 +98,9 @@ private Q_SLOTS:
             expected << line.replace(QStringLiteral("%1"), path).replace(QStringLiteral("%2"), bakPath)
                                 .replace(QStringLiteral("%3"), newPath);
         QCOMPARE(bootstrapMessages(), expected);
-        QCOMPARE(bytesOf(path), exe);
-        QCOMPARE(bytesOf(bakPath), bak);
-        QCOMPARE(bytesOf(newPath), pendingAfter);
+        QCOMPARE(TestFiles::readBytes(path), exe);
+        QCOMPARE(TestFiles::readBytes(bakPath), bak);
+        QCOMPARE(TestFiles::readBytes(newPath), pendingAfter);
     }
 
     // The bootstrap writes where the update checker writes, worked out
@@ -154,8 +143,8 @@ private Q_SLOTS:
         QFETCH(QList<QByteArray>, argv);
         QFETCH(bool, swapped);
         const QString exe = TestEnvironment::makeTempDir(QStringLiteral("bin")) + QStringLiteral("/korvelanto");
-        QVERIFY(writeBytes(exe, "old"));
-        QVERIFY(writeBytes(exe + QStringLiteral(".new"), "new"));
+        QVERIFY(TestFiles::writeBytes(exe, "old"));
+        QVERIFY(TestFiles::writeBytes(exe + QStringLiteral(".new"), "new"));
         UpdateSeams seams = UpdateSeams::system();
         seams.executablePath = [exe](const QString&) { return exe; };
         QStringList started;
@@ -172,12 +161,12 @@ private Q_SLOTS:
         applyPendingUpdate(int(argv.size()), args.data(), seams);
         if (!swapped) {
             QCOMPARE(started, QStringList());
-            QCOMPARE(bytesOf(exe), QByteArray("old"));
+            QCOMPARE(TestFiles::readBytes(exe), QByteArray("old"));
             QCOMPARE(bootstrapMessages(), before);
             return;
         }
         QCOMPARE(started, (QStringList{exe, "--input", "a b.zconf2"}));
-        QCOMPARE(bytesOf(exe), QByteArray("new"));
+        QCOMPARE(TestFiles::readBytes(exe), QByteArray("new"));
         QCOMPARE(bootstrapMessages().mid(before.size()),
                  (QStringList{QStringLiteral("swap ok; new exe is ") + exe,
                               QStringLiteral("relaunch of %1 failed; continuing with the running process").arg(exe)}));
@@ -218,7 +207,7 @@ private Q_SLOTS:
         QCOMPARE(shell.exitCode(), 0);
 
         QVERIFY2(QTest::qWaitFor([&] { return QFileInfo(work + QStringLiteral("/out.png")).size() > 0; }, 60000),
-                 bytesOf(errors).constData());
+                 TestFiles::readBytes(errors).constData());
         QVERIFY(QFileInfo::exists(exe + QStringLiteral(".bak")));
         QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new")));
         QVERIFY(QFileInfo(exe).isExecutable());

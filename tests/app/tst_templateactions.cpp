@@ -9,8 +9,8 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QImage>
@@ -29,17 +29,6 @@
 
 namespace {
 
-QByteArray png(const QSize& size)
-{
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::darkMagenta);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 QString storeFolder(const QString& family, const QString& slug)
 {
     return homebrewTemplatesDir() + '/' + family + '/' + slug;
@@ -48,12 +37,6 @@ QString storeFolder(const QString& family, const QString& slug)
 QString mirrorFolder(const Rs3Fixture& fx, const QString& family, const QString& slug)
 {
     return fx.overlayRoot(Rs3Fixture::Stable) + '/' + family + "/masks/set/standard/s04_homebrew/" + slug;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString lastMessage(const ScriptedAsker& asker)
@@ -78,7 +61,8 @@ void setLastAuthor(const QString& author)
 // A store theme as the theme creator leaves it.
 void addStoreTheme(const QString& family, const QString& slug, const QString& label)
 {
-    PageTemplateLibrary::writeFile(storeFolder(family, slug) + "/bkg.png", png(QSize(800, 480)));
+    PageTemplateLibrary::writeFile(storeFolder(family, slug) + "/bkg.png",
+                                   TestFiles::pngBytes(QSize(800, 480), Qt::darkMagenta));
     PageTemplateLibrary::writeFile(storeFolder(family, slug) + "/AiM_folder.xml",
                                    PageTemplateLibrary::folderMetaXml(label, 99));
 }
@@ -162,7 +146,8 @@ private Q_SLOTS:
         QVERIFY(preview.width() <= 200 && preview.height() <= 120);
         QVERIFY(QFileInfo(folder + "/AiM_folder.xml").size() > 0);
         for (const QString file : {"prw.png", "AiM_folder.xml", "pMain.P2.xml"})
-            QCOMPARE(readAll(mirrorFolder(*rs3, "mxg_12", slug) + '/' + file), readAll(folder + '/' + file));
+            QCOMPARE(TestFiles::readBytes(mirrorFolder(*rs3, "mxg_12", slug) + '/' + file),
+                     TestFiles::readBytes(folder + '/' + file));
     }
 
     // A wide PDM page goes to the wide dash, a standard one to the other;

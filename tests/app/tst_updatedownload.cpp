@@ -5,6 +5,7 @@
 #include "support/FakeWebService.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -29,23 +30,11 @@ namespace {
 const QByteArray kExePath = "/download/korvelanto";
 const QByteArray kOldExe = "old executable";
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 // An executable with an unusual mode, so a copied mode is told from a default.
 QString fakeExecutable()
 {
     const QString exe = TestEnvironment::makeTempDir(QStringLiteral("bin")) + QStringLiteral("/korvelanto");
-    writeBytes(exe, kOldExe);
+    TestFiles::writeBytes(exe, kOldExe);
     QFile::setPermissions(exe, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
                                    | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ExeOther);
     return exe;
@@ -100,9 +89,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("bar"); // the bar moved while the body trickled in: 1, 0; -1: not checked
         QTest::addColumn<QString>("seam"); // the step on our side that fails
         const QByteArray body = payload();
-        Reply sized;
-        sized.body = body;
-        sized.contentType = "application/octet-stream";
+        Reply sized = FakeWebService::okReply(body, "application/octet-stream");
         Reply unsized = sized;
         unsized.announceLength = false;
         Reply trickled = unsized;
@@ -148,7 +135,7 @@ private Q_SLOTS:
         QVERIFY(web.start());
         web.setReply(kExePath, reply);
         const QString exe = fakeExecutable();
-        QVERIFY(writeBytes(exe + QStringLiteral(".new"), "declined earlier"));
+        QVERIFY(TestFiles::writeBytes(exe + QStringLiteral(".new"), "declined earlier"));
         UpdateManifest m = manifestFor(web, digestOf, size);
         m.sha256 = m.sha256.toUpper();
         UpdateDownloadDialog dialog(m, exe);
@@ -176,10 +163,10 @@ private Q_SLOTS:
         }
         const int result = bar >= 0 ? runToEnd(dialog, false) : runToEnd(dialog);
         QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new.partial")));
-        QCOMPARE(bytesOf(exe), kOldExe);
+        QCOMPARE(TestFiles::readBytes(exe), kOldExe);
         if (failure.isEmpty()) {
             QCOMPARE(result, int(QDialog::Accepted));
-            QCOMPARE(bytesOf(exe + QStringLiteral(".new")), reply.body);
+            QCOMPARE(TestFiles::readBytes(exe + QStringLiteral(".new")), reply.body);
             QCOMPARE(QFileInfo(exe + QStringLiteral(".new")).permissions(), QFileInfo(exe).permissions());
             QCOMPARE(asker.asked.size(), 1);
             QCOMPARE(asker.asked.last().title, QStringLiteral("Update ready"));
@@ -191,7 +178,7 @@ private Q_SLOTS:
         QCOMPARE(result, int(QDialog::Rejected));
         QCOMPARE(renames, seam == QLatin1String("rename") ? 1 : 0);
         // The earlier ".new" goes only just before the rename.
-        QCOMPARE(bytesOf(exe + QStringLiteral(".new")),
+        QCOMPARE(TestFiles::readBytes(exe + QStringLiteral(".new")),
                  seam == QLatin1String("rename") ? QByteArray("<missing>") : QByteArray("declined earlier"));
         QCOMPARE(failed.size(), 1);
         const QString reason = failed.at(0).at(0).toString();
@@ -211,12 +198,12 @@ private Q_SLOTS:
         web.setReply(kExePath, silent);
         const QString exe = fakeExecutable();
         const QString partial = exe + QStringLiteral(".new.partial");
-        QVERIFY(writeBytes(partial, "left over from an earlier run"));
+        QVERIFY(TestFiles::writeBytes(partial, "left over from an earlier run"));
         UpdateDownloadDialog dialog(manifestFor(web, "x", 1), exe);
         QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);
         QSignalSpy done(&dialog, &QDialog::finished);
         dialog.start();
-        QCOMPARE(bytesOf(partial), QByteArray());
+        QCOMPARE(TestFiles::readBytes(partial), QByteArray());
         QVERIFY(QTest::qWaitFor([&] { return !web.requests().isEmpty(); }, 5000));
         dialog.findChild<QPushButton*>()->click();
         QVERIFY(QTest::qWaitFor([&] { return !done.isEmpty(); }, 5000));
@@ -329,8 +316,7 @@ private Q_SLOTS:
         };
         FakeWebService web;
         QVERIFY(web.start());
-        Reply reply;
-        reply.body = payload();
+        const Reply reply = FakeWebService::okReply(payload());
         web.setReply(kExePath, reply);
         const QString exe = fakeExecutable();
         MainWindow window;
@@ -345,12 +331,12 @@ private Q_SLOTS:
 
         QCOMPARE(asker.count(QStringLiteral("exec")), 1);
         QCOMPARE(asker.asked.at(0).title, QStringLiteral("Downloading Korvelanto v0.6"));
-        QCOMPARE(bytesOf(exe + QStringLiteral(".new")), reply.body);
+        QCOMPARE(TestFiles::readBytes(exe + QStringLiteral(".new")), reply.body);
         QCOMPARE(asker.asked.size(), dirty ? 3 : 2);
         if (dirty)
             QCOMPARE(asker.asked.last().title, QStringLiteral("Unsaved changes"));
         QCOMPARE(window.isVisible(), !closed);
-        QCOMPARE(bytesOf(exe), kOldExe);
+        QCOMPARE(TestFiles::readBytes(exe), kOldExe);
     }
 
 private:

@@ -1,9 +1,10 @@
+#include "artwork/ArtworkFiles.h"
 #include "canvas/DashCanvas.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QFile>
 #include <QtTest>
 
@@ -17,20 +18,9 @@ MaskElement maskFrom(pugi::xml_document& doc, const QByteArray& xml)
     return mask;
 }
 
-QByteArray encode(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 QByteArray png(QColor colour, QSize size = QSize(8, 8))
 {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(colour);
-    return encode(image);
+    return TestFiles::pngBytes(size, colour);
 }
 
 QColor colourOf(const QPixmap& pixmap)
@@ -220,7 +210,7 @@ private Q_SLOTS:
         QImage frame(10, 10, QImage::Format_ARGB32);
         frame.fill(Qt::transparent);
         frame.setPixelColor(0, 0, Qt::white); // stretched: the top-left 2 x 2 of the mask
-        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, folder + "scala_rpm_ON_08.png", encode(frame)));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, folder + "scala_rpm_ON_08.png", pngBytes(frame)));
 
         pugi::xml_document doc8;
         pugi::xml_document doc12;

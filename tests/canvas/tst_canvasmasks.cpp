@@ -6,9 +6,9 @@
 #include "support/PixelProbe.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
@@ -19,17 +19,6 @@
 using namespace PixelProbe;
 
 namespace {
-
-QByteArray png(const QColor& colour, QSize size)
-{
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // A telemetry source with fixed values per channel.
 class FixedSource : public IDataSource {
@@ -167,7 +156,8 @@ private Q_SLOTS:
     {
         Rs3Fixture rs3;
         const QString folder = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/box/");
-        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "mask.png", png(QColor(0, 0, 255), QSize(40, 20))));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "mask.png",
+                              TestFiles::pngBytes(QSize(40, 20), QColor(0, 0, 255))));
         ParsedPage p({ Fx::mask("art", 100, 100, 200, 100).p("PATH_REL_AiM_MASK", folder),
                        Fx::mask("filled", 400, 100, 200, 100).p("PATH_REL_AiM_MASK", folder).p("M_BCOL", "0xffff0000"),
                        Fx::mask("clear", 100, 300, 200, 100).p("PATH_REL_AiM_MASK", folder).p("M_BCOL", "0x00ff0000") });
@@ -287,11 +277,11 @@ private Q_SLOTS:
         const QString preview = dir + QStringLiteral("/preview.png");
         QFile file(graphic);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(png(QColor(255, 0, 0), QSize(50, 50)));
+        file.write(TestFiles::pngBytes(QSize(50, 50), QColor(255, 0, 0)));
         file.close();
         QFile previewFile(preview);
         QVERIFY(previewFile.open(QIODevice::WriteOnly));
-        previewFile.write(png(QColor(0, 0, 255), QSize(50, 50)));
+        previewFile.write(TestFiles::pngBytes(QSize(50, 50), QColor(0, 0, 255)));
         previewFile.close();
 
         ParsedPage p({ Fx::mask("icon", 100, 100, 200, 100).add(Fx::icon("05", 0, 0, 200, 100)) });

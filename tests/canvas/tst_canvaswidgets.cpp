@@ -4,9 +4,9 @@
 #include "support/PixelProbe.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QPainter>
 #include <QtTest>
 
@@ -28,17 +28,6 @@ Steps steps(std::initializer_list<std::pair<double, double>> posVal)
     for (const auto& pv : posVal)
         out.append(DashCanvas::BarStep{ pv.first, pv.second });
     return out;
-}
-
-QByteArray png(const QColor& colour, QSize size)
-{
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 WidgetModel digitWidget(const QString& channel, int decimals, const QString& unit = QString())
@@ -403,8 +392,10 @@ private Q_SLOTS:
         QFETCH(int, onWidth);
         Rs3Fixture rs3;
         const QString folder = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/bar1/");
-        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "on.png", png(QColor(0, 255, 0), QSize(100, 20))));
-        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, folder + "off.png", png(QColor(0, 0, 255), QSize(100, 20))));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "on.png",
+                              TestFiles::pngBytes(QSize(100, 20), QColor(0, 255, 0))));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, folder + "off.png",
+                              TestFiles::pngBytes(QSize(100, 20), QColor(0, 0, 255))));
 
         FixtureElement scaleElement(QStringLiteral("ScaleFSV"), QStringLiteral("00"));
         scaleElement.p("PATH_IMG_OFF", "off.TGZ"); // the .png twin is read

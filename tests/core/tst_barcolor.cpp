@@ -1,3 +1,4 @@
+#include "artwork/ArtworkFiles.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/TgzImage.h"
 #include "editing/BarColorCommand.h"
@@ -8,9 +9,9 @@
 #include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -40,15 +41,6 @@ QImage stockBar(int w, int h, int litRows)
     return image;
 }
 
-QByteArray png(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 QString param(DashConfig& c, const char* name, int mask = 0)
 {
     return QString::fromUtf8(paramValue(c.pages[0].masks[size_t(mask)].node, name));
@@ -57,12 +49,6 @@ QString param(DashConfig& c, const char* name, int mask = 0)
 pugi::xml_node barOf(DashConfig& c, int mask = 0)
 {
     return c.pages[0].masks[size_t(mask)].node.find_child_by_attribute("e", "c", "Bargraph");
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -78,9 +64,9 @@ class BarColorTest : public QObject {
         fx.addDeviceFolder(Rs3Fixture::Beta, "mxg_12");
         const QImage bar = stockBar(40, 20, 8);
         const QString stock = QString::fromLatin1(kStock);
-        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "mask.png", png(bar)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "mask.png", pngBytes(bar)));
         QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "mask.tgz", TgzImage::encode(bar)));
-        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "m2on_1.png", png(bar)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "m2on_1.png", pngBytes(bar)));
         QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "b1.M2.xml", "<aimDataBase_Mask2/>"));
         QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "on.png", "not a picture we recolour"));
     }
@@ -126,7 +112,7 @@ private Q_SLOTS:
         QVERIFY(c.load(writeConfig()));
         const QByteArray xml0 = ConfigSnapshot::documents(c);
         const QByteArray records0 = ConfigSnapshot::records(c);
-        const QByteArray sidecar0 = fileBytes(c.barColorSidecarPath());
+        const QByteArray sidecar0 = TestFiles::readBytes(c.barColorSidecarPath());
         const auto art0 = installs(fx);
 
         QUndoStack stack;
@@ -141,7 +127,7 @@ private Q_SLOTS:
         QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
         QCOMPARE(DashConfig::barGeometryText(barOf(c)),
                  QStringLiteral("WIDTH=120;HEIGHT=30;XEnd1=120;XEnd2=120;LINES_X_HOT_MOUSE=0,0,120,0,120,30,0,30,0,0"));
-        const QJsonObject record = QJsonDocument::fromJson(fileBytes(c.barColorSidecarPath()))
+        const QJsonObject record = QJsonDocument::fromJson(TestFiles::readBytes(c.barColorSidecarPath()))
                                        .object().value("masks").toObject().value("mb.01").toObject();
         QCOMPARE(record.value("colored").toBool(), true);
         QCOMPARE(record.value("redline").toDouble(), 9000.0);
@@ -156,13 +142,13 @@ private Q_SLOTS:
             QCOMPARE(mask.size(), QSize(120, 30));
             QCOMPARE(TgzImage::decodeFile(item + "mask.tgz").size(), QSize(120, 30));
             QCOMPARE(QImage(item + "m2on_1.png").size(), QSize(120, 30));
-            QCOMPARE(fileBytes(item + "on.png"), QByteArray("not a picture we recolour"));
+            QCOMPARE(TestFiles::readBytes(item + "on.png"), QByteArray("not a picture we recolour"));
             // The lit band (scaled from rows 0..7 of 20 to 0..11 of 30) runs
             // from green on the left to red on the right; the unlit part stays.
             QCOMPARE(mask.pixelColor(0, 0).rgb(), QColor(0, 220, 0).rgb());
             QCOMPARE(mask.pixelColor(119, 11).rgb(), QColor(255, 0, 0).rgb());
             QCOMPARE(mask.pixelColor(60, 25).rgb(), QColor(60, 60, 60).rgb());
-            const QByteArray folderXml = fileBytes(fx.absolutePath(root, kSet) + "/AiM_folder.xml");
+            const QByteArray folderXml = TestFiles::readBytes(fx.absolutePath(root, kSet) + "/AiM_folder.xml");
             QVERIFY(folderXml.contains("<p n=\"gettext\">Bar Colors</p>"));
             QVERIFY(folderXml.contains("<p n=\"Sort\">99</p>"));
         }
@@ -170,17 +156,17 @@ private Q_SLOTS:
         for (auto it = art0.constBegin(); it != art0.constEnd(); ++it)
             QCOMPARE(art1.value(it.key()), it.value());
         const QByteArray xml1 = ConfigSnapshot::documents(c);
-        const QByteArray sidecar1 = fileBytes(c.barColorSidecarPath());
+        const QByteArray sidecar1 = TestFiles::readBytes(c.barColorSidecarPath());
 
         stack.undo();
         QCOMPARE(ConfigSnapshot::documents(c), xml0);
         QCOMPARE(ConfigSnapshot::records(c), records0);
-        QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar0);
+        QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), sidecar0);
         QCOMPARE(installs(fx), art1); // art files stay for the redo
 
         stack.redo();
         QCOMPARE(ConfigSnapshot::documents(c), xml1);
-        QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar1);
+        QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), sidecar1);
         QCOMPARE(installs(fx), art1);
 
         // Colouring again starts from the stored stock origin, not from the
@@ -188,7 +174,7 @@ private Q_SLOTS:
         QVERIFY(c.applyBarColor(0, 0));
         QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
         QCOMPARE(ConfigSnapshot::documents(c), xml1);
-        QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar1);
+        QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), sidecar1);
         QCOMPARE(installs(fx), art1);
     }
 
@@ -277,7 +263,7 @@ private Q_SLOTS:
             for (int y = 0; y < 20; ++y)
                 if (x != 20)
                     clear.setPixelColor(x, y, QColor(200, 200, 200));
-        QVERIFY(fx.writeFile(Rs3Fixture::Stable, QString(kStock) + "mask.png", png(clear)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, QString(kStock) + "mask.png", pngBytes(clear)));
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
         QVERIFY(c.applyBarColor(0, 0));
@@ -295,7 +281,7 @@ private Q_SLOTS:
         QUndoStack stack;
         stack.push(new BarColorCommand(&c, 0, 0));
         const QByteArray xml1 = ConfigSnapshot::documents(c);
-        const QByteArray sidecar1 = fileBytes(c.barColorSidecarPath());
+        const QByteArray sidecar1 = TestFiles::readBytes(c.barColorSidecarPath());
 
         bool removed = false;
         stack.push(new BarColorRemoveCommand(&c, 0, 0, &removed));
@@ -308,7 +294,7 @@ private Q_SLOTS:
 
         stack.undo();
         QCOMPARE(ConfigSnapshot::documents(c), xml1);
-        QCOMPARE(fileBytes(c.barColorSidecarPath()), sidecar1);
+        QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), sidecar1);
 
         // Without a stored origin there is nothing to go back to, and no
         // undo step is left behind.

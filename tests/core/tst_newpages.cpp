@@ -4,6 +4,7 @@
 #include "support/ConfigSnapshot.h"
 #include "support/TemplateFixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,12 +66,6 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -498,10 +493,10 @@ private Q_SLOTS:
         const QStringList all{".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"};
         for (const QString& suffix : all) {
             const QByteArray expected = oldSidecars.contains(suffix) ? "old" + suffix.toUtf8() : "<missing>";
-            QCOMPARE(readFile(dir + "/a" + suffix), expected);
+            QCOMPARE(TestFiles::readBytes(dir + "/a" + suffix), expected);
             if (newName.isEmpty())
                 continue;
-            QCOMPARE(readFile(dir + "/b" + suffix), expected);
+            QCOMPARE(TestFiles::readBytes(dir + "/b" + suffix), expected);
         }
         if (!newName.isEmpty())
             QCOMPARE(config.boxStylesSidecarPath(), dir + "/b.boxstyles.json");

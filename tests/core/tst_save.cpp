@@ -3,9 +3,9 @@
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -87,15 +87,6 @@ QImage filled(const QSize& size)
     return image;
 }
 
-QByteArray pngBytes(const QSize& size)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    filled(size).save(&buffer, "PNG");
-    return bytes;
-}
-
 // Every entry of the archive as stored: its deflated bytes, CRC and size.
 QMap<QString, QByteArray> storedEntries(const QString& path)
 {
@@ -125,7 +116,7 @@ QMap<QString, QByteArray> storedEntries(const QString& path)
 ConfigFixture withArt()
 {
     ConfigFixture cfg = oneMask(Fx::mask("m1", 1, 2, 3, 4));
-    cfg.file("art/a.png", pngBytes(QSize(64, 32)));
+    cfg.file("art/a.png", TestFiles::pngBytes(QSize(64, 32), Qt::darkCyan));
     cfg.file("art/b.tgz", QByteArray(5000, 'x'));
     return cfg;
 }
@@ -349,11 +340,11 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(path));
         ConfigFixture other = withArt();
-        other.file("art/a.png", pngBytes(QSize(32, 64)));
+        other.file("art/a.png", TestFiles::pngBytes(QSize(32, 64), Qt::darkCyan));
         QVERIFY(other.writeZip(path));
         const QString target = TestEnvironment::makeTempDir() + "/copy.zconf2";
         QVERIFY(config.save(target));
-        QCOMPARE(ZipFixture::readZip(target).value("art/a.png"), pngBytes(QSize(64, 32)));
+        QCOMPARE(ZipFixture::readZip(target).value("art/a.png"), TestFiles::pngBytes(QSize(64, 32), Qt::darkCyan));
     }
 
     void failedArchiveWriteKeepsArchive()
@@ -571,7 +562,7 @@ private Q_SLOTS:
         // A second device file without pictures is never rendered.
         fixture.addDevice("other").page("C");
         for (const QString& name : existing)
-            fixture.file("dash/" + name, pngBytes(QSize(10, 10)));
+            fixture.file("dash/" + name, TestFiles::pngBytes(QSize(10, 10), Qt::darkCyan));
         DashConfig config;
         QVERIFY(config.load(fixture.writeTempZip()));
 
@@ -603,7 +594,7 @@ private Q_SLOTS:
     {
         ConfigFixture fixture;
         fixture.device().page("A");
-        fixture.file("dash/preview.png", pngBytes(QSize(10, 10)));
+        fixture.file("dash/preview.png", TestFiles::pngBytes(QSize(10, 10), Qt::darkCyan));
         DashConfig config;
         QVERIFY(config.load(fixture.writeTempZip()));
         QCOMPARE(config.refreshPreviewImages(), 0);
@@ -614,7 +605,7 @@ private Q_SLOTS:
     {
         ConfigFixture fixture;
         fixture.device().page("A");
-        fixture.file("dash/preview.png", pngBytes(QSize(10, 10)));
+        fixture.file("dash/preview.png", TestFiles::pngBytes(QSize(10, 10), Qt::darkCyan));
         const QString path = fixture.writeTempZip();
         DashConfig config;
         QVERIFY(config.load(path));

@@ -1,7 +1,7 @@
+#include "artwork/ArtworkFiles.h"
 #include "artwork/TgzImage.h"
 #include "support/TestEnvironment.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -83,15 +83,6 @@ QImage solid(int w, int h, QRgb argb)
     QImage img(w, h, QImage::Format_ARGB32);
     img.fill(argb);
     return img;
-}
-
-QByteArray pngBytes(const QImage& img)
-{
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
-    return bytes;
 }
 
 quint16 wordAt(const QByteArray& raw, int index)

@@ -8,6 +8,7 @@
 #include "support/FakeWebService.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 
 #include <QDir>
@@ -30,13 +31,7 @@ const QString kArtItem = "RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks
 
 QByteArray png(const QColor& colour)
 {
-    QImage image(80, 48, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return TestFiles::pngBytes(QSize(80, 48), colour);
 }
 
 QByteArray manifest(const QString& name, const QString& id, const QStringList& devices)
@@ -60,12 +55,6 @@ QByteArray zipBytes(const FileMap& files)
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         entries.append({it.key().toUtf8(), it.value()});
     return zipBytes(entries);
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 QString homebrewSet(const Rs3Fixture& fx, Rs3Fixture::Root which, const QString& family)
@@ -120,10 +109,7 @@ struct Run {
 
     bool install(const QString& slug, const QByteArray& bundle)
     {
-        Reply r;
-        r.body = bundle;
-        r.contentType = "application/zip";
-        return install(slug, r);
+        return install(slug, FakeWebService::okReply(bundle, "application/zip"));
     }
 };
 
@@ -180,12 +166,12 @@ private Q_SLOTS:
 
         for (const QString family : {"mxs_12", "mxp"}) {
             const QString store = homebrewTemplatesDir() + '/' + family + "/zneon";
-            QCOMPARE(fileBytes(store + "/bkg.png"), files.value(family + "/bkg.png"));
+            QCOMPARE(TestFiles::readBytes(store + "/bkg.png"), files.value(family + "/bkg.png"));
             for (Rs3Fixture::Root which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
                 QCOMPARE(Rs3Fixture::treeSnapshot(homebrewSet(fx, which, family) + "/zneon"),
                          Rs3Fixture::treeSnapshot(store));
         }
-        QCOMPARE(fileBytes(homebrewTemplatesDir() + "/mxs_12/zneon/prw.png"), files.value("mxs_12/prw.png"));
+        QCOMPARE(TestFiles::readBytes(homebrewTemplatesDir() + "/mxs_12/zneon/prw.png"), files.value("mxs_12/prw.png"));
 
         QCOMPARE(run.web.requests().size(), 1);
         const FakeWebService::Request request = run.web.requests().at(0);
@@ -203,11 +189,11 @@ private Q_SLOTS:
         const QString placed = ThemeInstaller::defaultConfigFolder() + "/Track.zconf2";
         QVERIFY(placed.startsWith(TestEnvironment::homeDir()));
         QCOMPARE(run.outcomes, QStringList{"config|2|Track|" + placed});
-        QCOMPARE(fileBytes(placed), QByteArray("config"));
+        QCOMPARE(TestFiles::readBytes(placed), QByteArray("config"));
         QCOMPARE(run.percents.first(), 5);
         QCOMPARE(run.percents.mid(run.percents.size() - 3), (QList<int>{70, 80, 100}));
         QVERIFY(nonDecreasing(run.percents));
-        QCOMPARE(fileBytes(fx.absolutePath(Rs3Fixture::Beta, kArtItem.mid(20))), QByteArray("art"));
+        QCOMPARE(TestFiles::readBytes(fx.absolutePath(Rs3Fixture::Beta, kArtItem.mid(20))), QByteArray("art"));
     }
 
     // Bundles that must fail, and leave the store and RS3 as they were.
@@ -287,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(run.install("zslug", zipBytes(FileMap{{"theme-manifest.json", manifest("", "", {"mxs_12"})},
                                                       {"mxs_12/bkg.png", png(Qt::red)}})));
         QCOMPARE(run.outcomes, QStringList{"installed|1|zslug"});
-        QCOMPARE(fileBytes(homebrewSet(fx, Rs3Fixture::Stable, "mxs_12") + "/zslug/AiM_folder.xml"),
+        QCOMPARE(TestFiles::readBytes(homebrewSet(fx, Rs3Fixture::Stable, "mxs_12") + "/zslug/AiM_folder.xml"),
                  PageTemplateLibrary::folderMetaXml("zslug", 99));
     }
 

@@ -151,6 +151,14 @@ QUrl FakeWebService::closedPortUrl()
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
 }
 
+FakeWebService::Reply FakeWebService::okReply(const QByteArray& body, const QByteArray& contentType)
+{
+    Reply reply;
+    reply.body = body;
+    reply.contentType = contentType;
+    return reply;
+}
+
 void FakeWebService::onNewConnection()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {

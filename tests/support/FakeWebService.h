@@ -72,6 +72,9 @@ public:
     // A local address nobody listens on.
     static QUrl closedPortUrl();
 
+    // A 200 answer with the body and content type.
+    static Reply okReply(const QByteArray& body, const QByteArray& contentType = "application/json");
+
 private:
     struct Connection;
 

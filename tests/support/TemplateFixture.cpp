@@ -1,8 +1,9 @@
 #include "support/TemplateFixture.h"
 
+#include "support/TestFiles.h"
+
 #include <QColor>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 
@@ -10,10 +11,7 @@ namespace {
 
 bool writeBytes(const QString& path, const QByteArray& bytes)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && TestFiles::writeBytes(path, bytes);
 }
 
 } // namespace

@@ -5,8 +5,8 @@
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -25,17 +25,6 @@ QByteArray golden(const char* name)
     QFile f(qEnvironmentVariable("KORV_SOURCE_DIR") + QStringLiteral("/tests/templates/golden/")
             + QLatin1String(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("missing golden file");
-}
-
-QByteArray png(const QSize& size, const QColor& colour)
-{
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 MaskElement maskAt(int x, int y, int w, int h, pugi::xml_node node = {})
@@ -275,7 +264,7 @@ private Q_SLOTS:
         QFETCH(QSize, target);
         QFETCH(QSize, expected);
         Rs3Fixture fx;
-        const QByteArray picture = png(QSize(20, 10), Qt::blue);
+        const QByteArray picture = TestFiles::pngBytes(QSize(20, 10), Qt::blue);
         QImage tgzSource(20, 10, QImage::Format_ARGB32);
         tgzSource.fill(Qt::blue);
         const QByteArray tgz = TgzImage::encode(tgzSource);
@@ -326,7 +315,7 @@ private Q_SLOTS:
         const QString outside = QDir::cleanPath(fx.root(Rs3Fixture::Stable) + QStringLiteral("/aim/../../outside"));
         QDir().mkpath(outside);
         QFile f(outside + QStringLiteral("/mask.png"));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(png(QSize(4, 4), Qt::red)) > 0);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(TestFiles::pngBytes(QSize(4, 4), Qt::red)) > 0);
         f.close();
         QVERIFY(PageTemplateLibrary::maskImageItems(artFolder, QStringLiteral("md1"), QSize(8, 8)).isEmpty());
         QVERIFY(PageTemplateLibrary::maskImageItems(kArt, QString(), QSize()).isEmpty());

@@ -7,6 +7,7 @@
 #include "model/PageModel.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,12 +22,6 @@ namespace {
 QString standard(const QString& family)
 {
     return QStringLiteral("aim/resources/overlay/%1/masks/set/standard").arg(family);
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 // A store template saved the way the window saves one, without mirroring.
@@ -280,7 +275,7 @@ private Q_SLOTS:
         QCOMPARE(Rs3Fixture::treeSnapshot(target), Rs3Fixture::treeSnapshot(source));
         QVERIFY(PageTemplateLibrary::writeFile(source + "/pMain.P2.xml", "changed"));
         QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(source + "/", "mxs_12", "mxs"), target);
-        QVERIFY(fileBytes(target + "/pMain.P2.xml") != "changed");
+        QVERIFY(TestFiles::readBytes(target + "/pMain.P2.xml") != "changed");
 
         QString windows = source + "\\";
         windows.replace('/', '\\');

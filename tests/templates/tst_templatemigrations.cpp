@@ -4,6 +4,7 @@
 #include "artwork/TgzImage.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,12 +26,6 @@ const QByteArray kOldPMain = "<?xml version=\"1.0\"?>\n<aimDataBase_Page2>\n"
                              "    <p n=\"PATH_IMAGE\">bkg.png</p>\n"
                              "    <p n=\"PATH_IMAGE_SFONDO_FW\">_222222.tgz</p>\n"
                              "  </e>\n</aimDataBase_Page2>\n";
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // A theme folder as an older version left it: placeholder, no bkg.tgz.
 void writeOldTheme(const QString& folder, bool withBackground = true)
@@ -127,24 +122,24 @@ private Q_SLOTS:
         QCOMPARE(entries(set(fx, "mxg_12 strada")), QStringList({"AiM_folder.xml", "zkept", "zold"}));
         QCOMPARE(entries(set(fx, "mxg")), QStringList({"AiM_folder.xml", "zkept", "zold"}));
         QVERIFY(!QFileInfo::exists(set(fx, "mxg_12")));
-        QCOMPARE(fileBytes(set(fx, "mxg") + "/zkept/pMain.P2.xml"), QByteArray("<rs3 copy/>"));
+        QCOMPARE(TestFiles::readBytes(set(fx, "mxg") + "/zkept/pMain.P2.xml"), QByteArray("<rs3 copy/>"));
 
         // Store and RS3 themes get bkg.tgz at their device's size and lose
         // the placeholder.
         const QByteArray patched = QByteArray(kOldPMain).replace("_222222.tgz", "bkg.tgz");
         for (const QString& theme : {store + "/mxg_12/zold", set(fx, "mxg") + "/zold"}) {
             QCOMPARE(TgzImage::decodeFile(theme + "/bkg.tgz").size(), QSize(800, 480));
-            QCOMPARE(fileBytes(theme + "/pMain.P2.xml"), patched);
+            QCOMPARE(TestFiles::readBytes(theme + "/pMain.P2.xml"), patched);
         }
         QCOMPARE(TgzImage::decodeFile(store + "/solo2dl/zsolo/bkg.tgz").size(), QSize(238, 99));
         QCOMPARE(TgzImage::decodeFile(set(fx, "mxt") + "/zmine/bkg.tgz").size(), QSize(1280, 480));
         QCOMPARE(entries(store + "/mxs_12/znobkg"), QStringList({"pMain.P2.xml"}));
 
-        QCOMPARE(fileBytes(store + "/mxg_12/AiM_folder.xml"), marker());
-        QCOMPARE(fileBytes(store + "/solo2dl/AiM_folder.xml"), marker());
+        QCOMPARE(TestFiles::readBytes(store + "/mxg_12/AiM_folder.xml"), marker());
+        QCOMPARE(TestFiles::readBytes(store + "/solo2dl/AiM_folder.xml"), marker());
         QVERIFY(!QFileInfo::exists(store + "/mxp/AiM_folder.xml"));
-        QCOMPARE(fileBytes(set(fx, "mxt") + "/AiM_folder.xml"), marker());
-        QCOMPARE(fileBytes(set(fx, "pdm/dash1") + "/AiM_folder.xml"), marker());
+        QCOMPARE(TestFiles::readBytes(set(fx, "mxt") + "/AiM_folder.xml"), marker());
+        QCOMPARE(TestFiles::readBytes(set(fx, "pdm/dash1") + "/AiM_folder.xml"), marker());
 
         const QString installed = fx.overlayRoot(Rs3Fixture::Stable) + "/solo2dl/masks/set/standard/s02_krastovelin";
         QCOMPARE(Rs3Fixture::treeSnapshot(installed), Rs3Fixture::treeSnapshot(bundled));

@@ -8,6 +8,7 @@
 #include "model/ZipArchive.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,12 +22,6 @@ namespace {
 
 const QString kPathImage = QStringLiteral("    <p n=\"PATH_IMAGE\">bkg.png</p>\n");
 const QString kDeclaration = QStringLiteral("    <p n=\"PATH_IMAGE_SFONDO_FW\">bkg.tgz</p>\n");
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QString writeTemp(const QByteArray& bytes)
 {
@@ -103,15 +98,15 @@ private Q_SLOTS:
         QCOMPARE(background.pixelColor(0, 0).alpha(), 0);
         QCOMPARE(background.pixelColor(799, 479).alpha(), 0);
         QCOMPARE(TgzImage::decodeFile(folder + QStringLiteral("/bkg.tgz")).size(), QSize(800, 480));
-        QCOMPARE(fileBytes(folder + QStringLiteral("/pMain.P2.xml")),
+        QCOMPARE(TestFiles::readBytes(folder + QStringLiteral("/pMain.P2.xml")),
                  QString::fromUtf8(content.pMainXml).replace(kPathImage, kPathImage + kDeclaration).toUtf8());
-        QCOMPARE(fileBytes(folder + QStringLiteral("/AiM_folder.xml")),
+        QCOMPARE(TestFiles::readBytes(folder + QStringLiteral("/AiM_folder.xml")),
                  PageTemplateLibrary::folderMetaXml("Lap & <1>", 99));
-        QCOMPARE(fileBytes(folder + QStringLiteral("/../AiM_folder.xml")),
+        QCOMPARE(TestFiles::readBytes(folder + QStringLiteral("/../AiM_folder.xml")),
                  PageTemplateLibrary::folderMetaXml("Homebrew", 99));
-        QCOMPARE(fileBytes(folder + QStringLiteral("/prw.png")), content.prwPng);
-        QCOMPARE(fileBytes(folder + QStringLiteral("/Items/md1/md1.M2.xml")), QByteArray("<m/>"));
-        QCOMPARE(fileBytes(folder + QStringLiteral("/Items/md1/mask.png")), QByteArray("png"));
+        QCOMPARE(TestFiles::readBytes(folder + QStringLiteral("/prw.png")), content.prwPng);
+        QCOMPARE(TestFiles::readBytes(folder + QStringLiteral("/Items/md1/md1.M2.xml")), QByteArray("<m/>"));
+        QCOMPARE(TestFiles::readBytes(folder + QStringLiteral("/Items/md1/mask.png")), QByteArray("png"));
     }
 
     void deviceBackgroundSize_data()
@@ -142,7 +137,7 @@ private Q_SLOTS:
                                             backgroundSize.isValid() ? pngOf(backgroundSize) : QByteArray("x"));
         const QString folder = PageTemplateLibrary::saveHomebrewTemplate(family, "zt", "T", content, nullptr, {});
         QCOMPARE(folder, homebrewTemplatesDir() + QLatin1Char('/') + storedUnder + QStringLiteral("/zt"));
-        const QByteArray pMain = fileBytes(folder + QStringLiteral("/pMain.P2.xml"));
+        const QByteArray pMain = TestFiles::readBytes(folder + QStringLiteral("/pMain.P2.xml"));
         if (!tgzSize.isValid()) {
             QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/bkg.tgz")));
             QVERIFY(!pMain.contains("PATH_IMAGE_SFONDO_FW"));
@@ -236,10 +231,12 @@ private Q_SLOTS:
 
         const QString stableCopy = fx.absolutePath(Rs3Fixture::Stable, s04("mxs_12") + QStringLiteral("/zt"));
         QCOMPARE(Rs3Fixture::treeSnapshot(stableCopy), Rs3Fixture::treeSnapshot(folder));
-        QCOMPARE(fileBytes(fx.absolutePath(Rs3Fixture::Stable, s04("mxs_12") + QStringLiteral("/AiM_folder.xml"))),
+        QCOMPARE(TestFiles::readBytes(
+                     fx.absolutePath(Rs3Fixture::Stable, s04("mxs_12") + QStringLiteral("/AiM_folder.xml"))),
                  PageTemplateLibrary::folderMetaXml("Homebrew (Korvelanto)", 99));
         if (!sameRoot) {
-            QCOMPARE(fileBytes(fx.absolutePath(Rs3Fixture::Beta, s04("mxs_12") + QStringLiteral("/AiM_folder.xml"))),
+            QCOMPARE(TestFiles::readBytes(
+                         fx.absolutePath(Rs3Fixture::Beta, s04("mxs_12") + QStringLiteral("/AiM_folder.xml"))),
                      resourceFolderXml("Mine", 5));
         }
     }
@@ -284,7 +281,7 @@ private Q_SLOTS:
         const QString copy = PageTemplateLibrary::mirrorTemplateToRs3(folder, root, "mxg_12", "zt");
         QCOMPARE(copy, fx.absolutePath(Rs3Fixture::Stable, s04("mxg_12") + QStringLiteral("/zt")));
         QCOMPARE(Rs3Fixture::treeSnapshot(copy), Rs3Fixture::treeSnapshot(folder));
-        QCOMPARE(fileBytes(copy + QStringLiteral("/../AiM_folder.xml")),
+        QCOMPARE(TestFiles::readBytes(copy + QStringLiteral("/../AiM_folder.xml")),
                  PageTemplateLibrary::folderMetaXml("Homebrew", 99));
         // An existing copy stays as it is.
         QVERIFY(PageTemplateLibrary::writeFile(folder + QStringLiteral("/prw.png"), "new"));
@@ -315,9 +312,9 @@ private Q_SLOTS:
         QVERIFY(PageTemplateLibrary::writeFile(dir + "/dst/a.txt", "old a"));
         QVERIFY(PageTemplateLibrary::writeFile(dir + "/dst/keep.txt", "keep"));
         QVERIFY(PageTemplateLibrary::copyDirRecursive(dir + "/src", dir + "/dst"));
-        QCOMPARE(fileBytes(dir + "/dst/a.txt"), QByteArray("new a"));
-        QCOMPARE(fileBytes(dir + "/dst/sub/b.txt"), QByteArray("b"));
-        QCOMPARE(fileBytes(dir + "/dst/keep.txt"), QByteArray("keep"));
+        QCOMPARE(TestFiles::readBytes(dir + "/dst/a.txt"), QByteArray("new a"));
+        QCOMPARE(TestFiles::readBytes(dir + "/dst/sub/b.txt"), QByteArray("b"));
+        QCOMPARE(TestFiles::readBytes(dir + "/dst/keep.txt"), QByteArray("keep"));
         QVERIFY(!PageTemplateLibrary::copyDirRecursive(dir + "/absent", dir + "/dst"));
     }
 
@@ -361,7 +358,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, after);
         const QString path = writeTemp(before);
         QCOMPARE(PageTemplateLibrary::setPMainSfondoFw(path, value), result);
-        QCOMPARE(fileBytes(path), after);
+        QCOMPARE(TestFiles::readBytes(path), after);
         QVERIFY(!PageTemplateLibrary::setPMainSfondoFw(path + ".absent", value));
     }
 
@@ -370,14 +367,14 @@ private Q_SLOTS:
     {
         const QString path = writeTemp(pMainOf(QSize(800, 480)));
         QVERIFY(PageTemplateLibrary::setPMainSfondoFw(path, "bkg.tgz"));
-        const QByteArray declared = fileBytes(path);
+        const QByteArray declared = TestFiles::readBytes(path);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
         const QDateTime old = QDateTime::currentDateTime().addDays(-3);
         QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
         file.close();
         QVERIFY(PageTemplateLibrary::setPMainSfondoFw(path, "bkg.tgz"));
-        QCOMPARE(fileBytes(path), declared);
+        QCOMPARE(TestFiles::readBytes(path), declared);
         QCOMPARE(QFileInfo(path).lastModified().toSecsSinceEpoch(), old.toSecsSinceEpoch());
         QCOMPARE(declared.count("PATH_IMAGE_SFONDO_FW"), 1);
     }
@@ -390,9 +387,10 @@ private Q_SLOTS:
         QVERIFY(PageTemplateLibrary::writeFile(set + "/b/pMain.P2.xml", "<p>bkg.tgz</p>"));
         QVERIFY(PageTemplateLibrary::writeFile(set + "/c/other.xml", withPlaceholder));
         QCOMPARE(PageTemplateLibrary::patchPlaceholdersUnder(set), 1);
-        QCOMPARE(fileBytes(set + "/a/pMain.P2.xml"), QByteArray("<p n=\"PATH_IMAGE_SFONDO_FW\">xbkg.tgz</p>"));
-        QCOMPARE(fileBytes(set + "/b/pMain.P2.xml"), QByteArray("<p>bkg.tgz</p>"));
-        QCOMPARE(fileBytes(set + "/c/other.xml"), withPlaceholder);
+        QCOMPARE(TestFiles::readBytes(set + "/a/pMain.P2.xml"),
+                 QByteArray("<p n=\"PATH_IMAGE_SFONDO_FW\">xbkg.tgz</p>"));
+        QCOMPARE(TestFiles::readBytes(set + "/b/pMain.P2.xml"), QByteArray("<p>bkg.tgz</p>"));
+        QCOMPARE(TestFiles::readBytes(set + "/c/other.xml"), withPlaceholder);
         QVERIFY(!PageTemplateLibrary::patchPMainSfondoFwPlaceholder(set + "/a/pMain.P2.xml"));
         QCOMPARE(PageTemplateLibrary::patchPlaceholdersUnder(set + "/absent"), 0);
     }

@@ -7,6 +7,7 @@
 #include "model/ZipArchive.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,12 +20,6 @@ namespace {
 
 const QString kSlug = QStringLiteral("zneon");
 const QString kPlaceholder = QStringLiteral("    <p n=\"PATH_IMAGE_SFONDO_FW\">_222222.tgz</p>\n");
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QByteArray pngOf(const QColor& colour, const QSize& size = QSize(160, 96))
 {
@@ -82,7 +77,7 @@ private Q_SLOTS:
         fx.addTemplate(Rs3Fixture::Stable, "pdm/dash1", "s02", "p25ext", QSize(1280, 480));
         fx.addTemplate(Rs3Fixture::Stable, "solo2dl", "s01", "p04", QSize(238, 99));
         const QString pMain = mxg + QStringLiteral("/pMain.P2.xml");
-        const QString basePMain = QString::fromUtf8(fileBytes(pMain));
+        const QString basePMain = QString::fromUtf8(TestFiles::readBytes(pMain));
         QVERIFY(PageTemplateLibrary::writeFile(
             pMain, QString(basePMain).replace("  </e>", kPlaceholder + "  </e>").toUtf8()));
         QVERIFY(PageTemplateLibrary::writeFile(mxg + QStringLiteral("/prw.png"), "base preview"));
@@ -98,10 +93,10 @@ private Q_SLOTS:
 
         const QString store = storeFolder("mxg_12");
         QCOMPARE(entries(store), QStringList({"AiM_folder.xml", "bkg.png", "bkg.tgz", "pMain.P2.xml", "prw.png"}));
-        QCOMPARE(fileBytes(store + "/bkg.png"), assets.backgrounds["mxg_12"]);
-        QCOMPARE(fileBytes(store + "/prw.png"), QByteArray("base preview"));
-        QCOMPARE(fileBytes(store + "/AiM_folder.xml"), PageTemplateLibrary::folderMetaXml("Neon", 99));
-        QCOMPARE(fileBytes(store + "/pMain.P2.xml"),
+        QCOMPARE(TestFiles::readBytes(store + "/bkg.png"), assets.backgrounds["mxg_12"]);
+        QCOMPARE(TestFiles::readBytes(store + "/prw.png"), QByteArray("base preview"));
+        QCOMPARE(TestFiles::readBytes(store + "/AiM_folder.xml"), PageTemplateLibrary::folderMetaXml("Neon", 99));
+        QCOMPARE(TestFiles::readBytes(store + "/pMain.P2.xml"),
                  QString(basePMain)
                      .replace("  </e>", QString(kPlaceholder).replace("_222222.tgz", "bkg.tgz") + "  </e>")
                      .toUtf8());
@@ -109,12 +104,12 @@ private Q_SLOTS:
         for (Rs3Fixture::Root which : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
             const QString set = setFolder(fx, which, "mxg_12");
             QCOMPARE(entries(set), QStringList({"AiM_folder.xml", kSlug}));
-            QCOMPARE(fileBytes(set + "/AiM_folder.xml"), PageTemplateLibrary::folderMetaXml("Homebrew", 99));
+            QCOMPARE(TestFiles::readBytes(set + "/AiM_folder.xml"), PageTemplateLibrary::folderMetaXml("Homebrew", 99));
             QCOMPARE(Rs3Fixture::treeSnapshot(set + '/' + kSlug), Rs3Fixture::treeSnapshot(store));
         }
 
         QVERIFY(!QFileInfo::exists(fx.overlayRoot(Rs3Fixture::Stable) + "/mxt"));
-        QCOMPARE(fileBytes(setFolder(fx, Rs3Fixture::Beta, "mxt") + '/' + kSlug + "/prw.png"),
+        QCOMPARE(TestFiles::readBytes(setFolder(fx, Rs3Fixture::Beta, "mxt") + '/' + kSlug + "/prw.png"),
                  assets.previews["mxt"]);
         QVERIFY(QFileInfo::exists(homebrewTemplatesDir() + "/pdm/dash1/" + kSlug + "/pMain.P2.xml"));
         QCOMPARE(TgzImage::decodeFile(storeFolder("solo2dl") + "/bkg.tgz").size(), QSize(238, 99));
@@ -157,8 +152,9 @@ private Q_SLOTS:
         QCOMPARE(PageTemplateLibrary::installHomebrewTheme(kSlug, "Second", second, nullptr), 1);
         for (const QString& folder : {storeFolder("mxg_12"), setFolder(fx, Rs3Fixture::Stable, "mxg_12") + '/' + kSlug}) {
             QCOMPARE(entries(folder), QStringList({"AiM_folder.xml", "bkg.png", "bkg.tgz", "pMain.P2.xml"}));
-            QCOMPARE(fileBytes(folder + "/bkg.png"), second.backgrounds["mxg_12"]);
-            QCOMPARE(fileBytes(folder + "/AiM_folder.xml"), PageTemplateLibrary::folderMetaXml("Second", 99));
+            QCOMPARE(TestFiles::readBytes(folder + "/bkg.png"), second.backgrounds["mxg_12"]);
+            QCOMPARE(TestFiles::readBytes(folder + "/AiM_folder.xml"),
+                     PageTemplateLibrary::folderMetaXml("Second", 99));
         }
         QCOMPARE(entries(homebrewTemplatesDir() + "/mxg_12"), QStringList({kSlug}));
     }
@@ -232,7 +228,7 @@ private Q_SLOTS:
         QCOMPARE(written, count);
         for (int i = 0; i < targets.size(); ++i) {
             const QByteArray expected = replaced[i] ? newer.backgrounds["mxg_12"] : older.backgrounds["mxg_12"];
-            QCOMPARE(fileBytes(targets[i] + "/bkg.png"), expected);
+            QCOMPARE(TestFiles::readBytes(targets[i] + "/bkg.png"), expected);
             if (!replaced[i])
                 QCOMPARE(Rs3Fixture::treeSnapshot(targets[i]), olderTree);
             QCOMPARE(entries(QFileInfo(targets[i]).path()).filter(kSlug), QStringList({kSlug}));
