@@ -393,11 +393,17 @@ public:
     // The program's window, once it is shown; false when it never is.
     bool findWindow()
     {
-        QByteArray out;
-        if (!xdo(words("search --sync --onlyvisible --name ^Korvelanto"), &out))
-            return fail(QStringLiteral("the program's window never showed: ") + failure);
-        m_window = QString::fromLatin1(out.split('\n').value(0)).trimmed();
-        return !m_window.isEmpty() || fail(QStringLiteral("xdotool found no window"));
+        while (!m_deadline.hasExpired()) {
+            if (m_program.state() == QProcess::NotRunning)
+                return fail(QStringLiteral("the program ended at start with code %1").arg(m_program.exitCode()));
+            QByteArray out;
+            if (xdo(words("search --onlyvisible --name ^Korvelanto"), &out)) {
+                m_window = QString::fromLatin1(out.split('\n').value(0)).trimmed();
+                return true;
+            }
+            QTest::qWait(100);
+        }
+        return fail(QStringLiteral("the program's window never showed"));
     }
 
     bool open(const QString& path) override
