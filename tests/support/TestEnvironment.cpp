@@ -78,6 +78,26 @@ QString makeTempDir(const QString& hint)
     return path;
 }
 
+QProcessEnvironment childEnvironment()
+{
+    const QString root = makeTempDir(QStringLiteral("child"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QList<QPair<const char*, const char*>> folders = {
+        {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+        {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}, {"APPDATA", "appdata"},
+    };
+    for (const auto& [name, sub] : folders) {
+        const QString path = root + QLatin1Char('/') + QLatin1String(sub);
+        QDir().mkpath(path);
+        env.insert(QLatin1String(name), path);
+    }
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME"})
+        env.remove(QLatin1String(name));
+    return env;
+}
+
 } // namespace TestEnvironment
 
 qint64 TestEnvironment::peakResidentBytes(bool children)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTest>
 
@@ -16,6 +17,12 @@ QString homeDir();
 
 // A new empty folder under the temporary home, unique per call.
 QString makeTempDir(const QString& hint = QStringLiteral("dir"));
+
+// The environment for a program the test starts: this process's, with a
+// home, XDG folders and APPDATA of its own under a new temporary folder and
+// no desktop session, so the program reads no settings of the user's or of
+// this process.
+QProcessEnvironment childEnvironment();
 
 // Peak resident size in bytes of this process, or (children) the largest of
 // the child processes that have ended so far. A hostile input's test reads it
