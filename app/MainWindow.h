@@ -335,6 +335,8 @@ private:
     // False when a folder the save would write over exists and the user did
     // not agree to replace it.
     bool confirmReplaceTemplate(const QString& family, const QString& slug);
+    // The homebrew store's folder for a template of the family.
+    QString templateStoreFolder(const QString& family, const QString& slug) const;
     // The canvas as a small PNG, else a dark placeholder naming the template
     // (*placeholder tells which).
     QByteArray templatePreview(const QString& slug, const QString& label, bool* placeholder);

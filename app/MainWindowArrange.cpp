@@ -49,7 +49,10 @@ void MainWindow::mirrorBox(int maskIndex)
     }
     canvas->setSelectedMask(created);
     onElementSelected(created);
-    statusBar()->showMessage(tr("Mirrored to x=%1 \u2014 now rebind it to the other side's channel").arg(newX), 6000);
+    // The copy is kept inside the page: report where it landed.
+    const MaskElement* copy = config.maskAt(currentPage, created);
+    statusBar()->showMessage(
+        tr("Mirrored to x=%1 \u2014 now rebind it to the other side's channel").arg(copy ? copy->x : newX), 6000);
 }
 
 void MainWindow::moveMaskUp()
@@ -128,9 +131,9 @@ void MainWindow::newBlankPage()
         elementList->populate(page);
         propertyPanel->setPageSize(page->width, page->height);
     }
+    // One arg() call: a "%2" typed into the name must not take a number.
     statusBar()->showMessage(tr("Added blank page \"%1\" (%2 x %3)")
-                                 .arg(entered)
-                                 .arg(config.displayWidth)
-                                 .arg(config.displayHeight),
+                                 .arg(entered, QString::number(config.displayWidth),
+                                      QString::number(config.displayHeight)),
                              3000);
 }

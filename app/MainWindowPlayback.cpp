@@ -70,10 +70,10 @@ void MainWindow::loadCsvData()
     playButton->setEnabled(true);
     playbackSpeedCombo->setEnabled(true);
     const int seconds = truncatedUnits(csvSource.duration(), 1.0);
+    // One arg() call: a "%2" in the file name must not take a number.
     statusBar()->showMessage(tr("Loaded CSV: %1 | %2 channels | Duration: %3:%4")
-                                 .arg(QFileInfo(path).fileName())
-                                 .arg(csvSource.channelNames().size())
-                                 .arg(twoDigits(seconds / 60), twoDigits(seconds % 60)));
+                                 .arg(QFileInfo(path).fileName(), QString::number(csvSource.channelNames().size()),
+                                      twoDigits(seconds / 60), twoDigits(seconds % 60)));
     onTimelineChanged(0);
 }
 

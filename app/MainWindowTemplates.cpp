@@ -11,6 +11,7 @@
 #include "templates/TemplateContent.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -125,13 +126,29 @@ void MainWindow::saveCurrentAsTemplate()
     if (!page->backgroundPath.isEmpty())
         content.bkgPng = readWholeFile(page->backgroundPath);
 
+    // A replaced template keeps no mask item of its old version: an item the
+    // new page leaves without art would otherwise show the old picture. The
+    // old items wait aside, outside the folder the mirror copies, until the
+    // new template is written.
+    const QString store = templateStoreFolder(family, slug);
+    const QString items = store + QStringLiteral("/Items");
+    const QString itemsAside = store + QStringLiteral(".old-items");
+    const bool replacing = QFileInfo(items).isDir();
+    if (replacing && (!QDir(itemsAside).removeRecursively() || !QDir().rename(items, itemsAside))) {
+        Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
+        return;
+    }
     MirrorReport report;
     const QString folder = PageTemplateLibrary::saveHomebrewTemplate(family, slug, label, content, &report,
                                                                      config.deviceOverlayFolders());
     if (folder.isEmpty()) {
+        if (replacing && QDir(items).removeRecursively())
+            QDir().rename(itemsAside, items);
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
+    if (replacing)
+        QDir(itemsAside).removeRecursively();
     if (!verifySavedTemplate(folder))
         return;
     reportTemplateMirror(report, label);
@@ -144,13 +161,18 @@ void MainWindow::saveCurrentAsTemplate()
         statusBar()->showMessage(tr("Saved template \"%1\" (%2)").arg(typed, folder), 5000);
 }
 
+QString MainWindow::templateStoreFolder(const QString& family, const QString& slug) const
+{
+    return homebrewTemplatesDir() + QLatin1Char('/') + PageTemplateLibrary::canonicalFamily(family)
+           + QLatin1Char('/') + slug;
+}
+
 // Saving writes over a template folder of the same name (and a theme of the
 // same name shares it): the user decides before anything is touched.
 bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& slug)
 {
     QStringList existing;
-    const QString store = homebrewTemplatesDir() + QLatin1Char('/') + PageTemplateLibrary::canonicalFamily(family)
-                          + QLatin1Char('/') + slug;
+    const QString store = templateStoreFolder(family, slug);
     if (QFileInfo::exists(store))
         existing << store;
     if (mirrorToAimEnabled()) {

@@ -62,10 +62,10 @@ void MainWindow::openThemeBundle()
     const QString name = openTheme->name.isEmpty() ? openTheme->id : openTheme->name;
     Asker::instance().information(
         this, tr("Theme Opened"),
-        tr("Opened theme <b>%1</b> (device: %2).<br><br>This bundle's other device folders are preserved "
+        tr("<qt>Opened theme <b>%1</b> (device: %2).<br><br>This bundle's other device folders are preserved "
            "byte-identically when you Save As .dashtheme.<br><br>To edit the theme's page content, open or create a "
            "matching .zconf2 and use <i>Edit > Add Page from Template</i>. When you're done, File > <i>Save As "
-           ".dashtheme...</i> re-packs this bundle under a new name with your updated manifest fields.")
+           ".dashtheme...</i> re-packs this bundle under a new name with your updated manifest fields.</qt>")
             .arg(name.toHtmlEscaped(), device.toHtmlEscaped()));
     statusBar()->showMessage(tr("Theme '%1' open for device %2").arg(name, device));
 }

@@ -143,7 +143,8 @@ void AddElementDialog::fillTypeList()
     typeList->clear();
     for (const ElementTypeEntry& entry : std::as_const(types)) {
         auto* item = new QListWidgetItem(entry.label, typeList);
-        item->setToolTip(entry.description);
+        // Descriptions quote folder, mask and channel names from disk.
+        item->setToolTip(QStringLiteral("<qt>%1</qt>").arg(entry.description.toHtmlEscaped()));
     }
     if (types.isEmpty())
         addPlaceholderRow(typeList, tr("(no donor elements found)"));
@@ -153,8 +154,7 @@ void AddElementDialog::onTypeChanged(int row)
 {
     if (row < 0 || row >= typeList->count())
         return;
-    Q_EMIT channelList->itemSelectionChanged();
-    updatePreview();
+    updateEnabling();
 }
 
 void AddElementDialog::onChannelFilterChanged(const QString& text)
@@ -175,6 +175,8 @@ void AddElementDialog::onChannelFilterChanged(const QString& text)
     }
     if (channelList->count() == 0)
         addPlaceholderRow(channelList, tr("(no matching channels)"));
+    // Clearing the list drops the chosen channel without a selection signal.
+    updateEnabling();
 }
 
 int AddElementDialog::currentTypeRow() const

@@ -28,6 +28,10 @@ QMessageBox::StandardButton Asker::message(QWidget* parent, QMessageBox::Icon ic
                                            QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, title, text, buttons, parent);
+    // Messages carry names from files, folders and servers: left to Qt's
+    // guess, a "<b>" in one would turn the whole text into markup. Only a
+    // text that says so from its first character is rich.
+    box.setTextFormat(text.startsWith(QLatin1String("<qt>")) ? Qt::RichText : Qt::PlainText);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());

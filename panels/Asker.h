@@ -23,6 +23,7 @@ public:
     // Installs `asker` (not owned); nullptr goes back to the real dialogs.
     static void setInstance(Asker* asker);
 
+    // The text is plain unless it starts with "<qt>".
     virtual QMessageBox::StandardButton message(QWidget* parent, QMessageBox::Icon icon,
                                                 const QString& title, const QString& text,
                                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,

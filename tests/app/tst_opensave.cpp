@@ -518,7 +518,7 @@ private Q_SLOTS:
                  QStringLiteral("The chosen device 'pdm' has no assets in this bundle. The canvas may not render "
                                 "correctly."));
         QCOMPARE(asker.asked[5].title, QStringLiteral("Theme Opened"));
-        QVERIFY(asker.asked[5].text.startsWith(QStringLiteral("Opened theme <b>Neon &lt;1&gt;</b> (device: pdm).")));
+        QVERIFY(asker.asked[5].text.startsWith(QStringLiteral("<qt>Opened theme <b>Neon &lt;1&gt;</b> (device: pdm).")));
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Theme 'Neon <1>' open for device pdm"));
 
         // A cancelled second open changes nothing.

@@ -246,6 +246,10 @@ private Q_SLOTS:
         QFETCH(int, answer);
         open();
         saveAs("My Page-2!");
+        // An item the current page no longer has, left from the first save.
+        const QString stale = storeFolder("mxg_12", "zmy_page_2") + "/Items/item99/mask.png";
+        QVERIFY(QDir().mkpath(QFileInfo(stale).absolutePath()));
+        QVERIFY(TestFiles::writeBytes(stale, "old art"));
         const QMap<QString, QByteArray> first = rs3->snapshot();
         const QMap<QString, QByteArray> firstStore = Rs3Fixture::treeSnapshot(homebrewTemplatesDir());
         window->statusBar()->clearMessage();
@@ -261,6 +265,11 @@ private Q_SLOTS:
             QCOMPARE(status(), QString());
         } else {
             QVERIFY(status().startsWith("Saved template"));
+            QVERIFY(!QFileInfo::exists(stale));
+            QVERIFY(!QFileInfo::exists(storeFolder("mxg_12", "zmy_page_2") + ".old-items"));
+            const QString mirrored = mirrorFolder(*rs3, "mxg_12", "zmy_page_2");
+            QVERIFY(QFileInfo::exists(mirrored + "/prw.png"));
+            QVERIFY(!QFileInfo::exists(mirrored + "/Items/item99"));
         }
     }
 

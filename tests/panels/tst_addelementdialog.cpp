@@ -195,7 +195,8 @@ private Q_SLOTS:
         auto* list = dialog.findChild<QListWidget*>(QStringLiteral("types"));
         QCOMPARE(list->count(), rows.size());
         QCOMPARE(list->currentRow(), 0);
-        QCOMPARE(list->item(0)->toolTip(), descriptions[0]);
+        // Shown as rich text with its names escaped.
+        QCOMPARE(list->item(0)->toolTip(), "<qt>" + descriptions[0].toHtmlEscaped() + "</qt>");
     }
 
     void noConfiguration()
@@ -259,6 +260,20 @@ private Q_SLOTS:
             QCOMPARE(dialog.chosenType().label, type);
             QCOMPARE(dialog.chosenChannel().fid, fid);
         }
+    }
+
+    // A filter that hides the chosen channel takes the choice with it.
+    void filteringDropsTheChoice()
+    {
+        std::unique_ptr<DashConfig> config = open(QString());
+        QVERIFY(config);
+        AddElementDialog dialog(config.get(), 0);
+        pick(dialog, QStringLiteral("Numeric value"), QString(), 0);
+        QPushButton* insert = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        QVERIFY(insert->isEnabled());
+        dialog.findChild<QLineEdit*>(QStringLiteral("filter"))->setText(QStringLiteral("zzz"));
+        QVERIFY(!insert->isEnabled());
+        QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("hint"))->text().contains(QLatin1String("bound to")));
     }
 
     void channelRows()
