@@ -360,6 +360,7 @@ bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
                        int(refs.size()))
                         .arg(tpl.displayName),
                     QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
     box.setInformativeText(
         lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n")
         + tr("Deleting it would leave those configurations pointing at artwork that is no longer there. RaceStudio 3 "

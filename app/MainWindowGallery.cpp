@@ -152,6 +152,8 @@ void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, 
                         .arg(configName, QString::number(artFileCount), plural(artFileCount),
                              QDir::toNativeSeparators(configPath)),
                     QMessageBox::NoButton, this);
+    // The name comes from the downloaded bundle.
+    box.setTextFormat(Qt::PlainText);
     QPushButton* showButton = box.addButton(tr("Show in Folder"), QMessageBox::ActionRole);
     QPushButton* ok = box.addButton(QMessageBox::Ok);
     box.setDefaultButton(ok);

@@ -96,4 +96,5 @@ void applyPendingUpdate(int argc, char** argv, const UpdateSeams& seams)
     // The new executable is in place for the next start; this one carries on
     // rather than leaving the user with nothing.
     updateBootstrapLog(QStringLiteral("relaunch of %1 failed; continuing with the running process").arg(exe));
+    rememberInstalledExecutable(exe);
 }

@@ -152,6 +152,13 @@ void SendDebugReportDialog::setButtonsEnabled(bool enabled)
 {
     sendButton->setEnabled(enabled);
     cancelButton->setEnabled(enabled);
+    sending = !enabled;
+}
+
+void SendDebugReportDialog::reject()
+{
+    if (!sending)
+        QDialog::reject();
 }
 
 void SendDebugReportDialog::onSendClicked()

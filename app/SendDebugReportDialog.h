@@ -38,6 +38,10 @@ public:
     void setServiceUrl(const QUrl& url) { serviceUrl = url; }
     void setUploadTimeoutMs(int milliseconds) { uploadTimeoutMs = milliseconds; }
 
+    // Ignored while the report is collected or sent: closing then would drop
+    // an upload the server may already have taken, with its reference.
+    void reject() override;
+
 private Q_SLOTS:
     void onSendClicked();
     void onUploadFinished(const QString& reportId);
@@ -50,6 +54,7 @@ private:
     void updateDisclosure();
     void limitMessageLength();
     void setButtonsEnabled(bool enabled);
+    bool sending = false;
 
     DashConfig* config;
     QString configPath;

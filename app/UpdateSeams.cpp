@@ -10,8 +10,26 @@
 #include <windows.h>
 #endif
 
+namespace {
+// Set when a swapped-in update could not be started: this process then runs
+// from the ".bak" file, and a later update must still go to the program's
+// own name.
+QString& installedPathAfterSwap()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+void rememberInstalledExecutable(const QString& path)
+{
+    installedPathAfterSwap() = path;
+}
+
 QString runningExecutablePath(const QString& fallback)
 {
+    if (!installedPathAfterSwap().isEmpty())
+        return installedPathAfterSwap();
 #if defined(Q_OS_WIN)
     wchar_t buffer[32768];
     const DWORD length = GetModuleFileNameW(nullptr, buffer, DWORD(std::size(buffer)));

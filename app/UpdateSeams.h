@@ -25,6 +25,10 @@ struct UpdateSeams {
     static UpdateSeams system();
 };
 
+// After a swap whose relaunch failed: the program's own path, which
+// runningExecutablePath() then answers instead of the ".bak" it runs from.
+void rememberInstalledExecutable(const QString& path);
+
 // The file the running process was started from, read from the system
 // rather than argv[0], which may be a bare name found on PATH. fallback
 // when the system cannot tell. Needs no application object.

@@ -170,6 +170,9 @@ private Q_SLOTS:
         QCOMPARE(bootstrapMessages().mid(before.size()),
                  (QStringList{QStringLiteral("swap ok; new exe is ") + exe,
                               QStringLiteral("relaunch of %1 failed; continuing with the running process").arg(exe)}));
+        // This process now runs from the ".bak": a later update still goes
+        // to the program's own name.
+        QCOMPARE(runningExecutablePath(QString()), exe);
     }
 
     // The built program, started by its bare name from PATH with a
