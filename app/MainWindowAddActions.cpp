@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
+#include "editing/CheckedPush.h"
 #include "editing/AddMultiBoxCommand.h"
 #include "editing/AddTextBoxCommand.h"
 #include "editing/AddValueBarCommand.h"
@@ -74,8 +75,8 @@ void MainWindow::addPageFromTemplate()
         : tr("Page %1").arg(config.pageCount() + 1);
     const QString folder = templateFolderForConfig(choice);
     int created = -1;
-    undoStack->push(new InsertPageCommand(&config, folder, name, PageTemplateLibrary::relativeToRs3Root(folder),
-                                          &created));
+    pushChecked(*undoStack, new InsertPageCommand(&config, folder, name, PageTemplateLibrary::relativeToRs3Root(folder),
+                                          &created), [&created] { return created >= 0; });
     refreshPageList();
     if (created < 0) {
         statusBar()->showMessage(tr("Add page failed"), 4000);
@@ -140,7 +141,7 @@ void MainWindow::addLabelMask(int x, int y, const QString& labelText, const QStr
     int created = -1;
     std::unique_ptr<AddTextBoxCommand> command = pushAddTextBox(&config, currentPage, x, y, labelText);
     command->setResultTarget(&created);
-    undoStack->push(command.release());
+    pushChecked(*undoStack, command.release(), [&created] { return created >= 0; });
     reshowCurrentPage();
     if (created < 0) {
         statusBar()->showMessage(failedMessage, 2000);
@@ -174,7 +175,7 @@ void MainWindow::addTextBoxInBox(int maskIndex, int x, int y)
     command->addToMask(&config, currentPage, maskIndex, x, y);
     command->setText(tr("Add Text Box"));
     command->setResultTarget(&created);
-    undoStack->push(command);
+    pushChecked(*undoStack, command, [&created] { return created >= 0; });
     reshowCurrentPage();
     if (created < 0) {
         statusBar()->showMessage(tr("Add text box failed"), 2000);
@@ -201,8 +202,8 @@ void MainWindow::addValueBar(int maskIndex)
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     int created = -1;
-    undoStack->push(new AddValueBarCommand(&config, currentPage, maskIndex, dialog.color(), dialog.minValue(),
-                                           dialog.maxValue(), &created));
+    pushChecked(*undoStack, new AddValueBarCommand(&config, currentPage, maskIndex, dialog.color(), dialog.minValue(),
+                                           dialog.maxValue(), &created), [&created] { return created >= 0; });
     reshowCurrentPage();
     canvas->setSelectedMask(maskIndex);
     onElementSelected(maskIndex);

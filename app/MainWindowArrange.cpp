@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
+#include "editing/CheckedPush.h"
 #include "editing/DuplicateMaskCommand.h"
 #include "editing/NewPageCommand.h"
 #include "editing/ReorderMaskCommand.h"
@@ -40,8 +41,8 @@ void MainWindow::mirrorBox(int maskIndex)
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     int created = -1;
-    undoStack->push(new DuplicateMaskCommand(&config, currentPage, maskIndex, dx, 0, tr("Mirror box %1").arg(id),
-                                             &created));
+    pushChecked(*undoStack, new DuplicateMaskCommand(&config, currentPage, maskIndex, dx, 0, tr("Mirror box %1").arg(id),
+                                             &created), [&created] { return created >= 0; });
     reshowCurrentPage();
     if (created < 0) {
         statusBar()->showMessage(tr("Mirror failed"), 2000);
@@ -117,7 +118,7 @@ void MainWindow::newBlankPage()
     if (!ok || name.isEmpty())
         return;
     int created = -1;
-    undoStack->push(new NewPageCommand(&config, name, &created));
+    pushChecked(*undoStack, new NewPageCommand(&config, name, &created), [&created] { return created >= 0; });
     if (created < 0) {
         statusBar()->showMessage(tr("Could not add the page"), 2500);
         return;

@@ -4,6 +4,7 @@
 
 #include "artwork/BarTemplateLibrary.h"
 #include "canvas/DashCanvas.h"
+#include "editing/CheckedPush.h"
 #include "editing/AddMultiBoxCommand.h"
 #include "editing/InsertElementCommand.h"
 #include "editing/InsertIconCommand.h"
@@ -101,8 +102,8 @@ void MainWindow::insertMultiBox()
     const PageModel* page = config.page(currentPage);
     const QRect rect = centredOn(*page, std::min(page->width, 300), std::min(page->height, 180));
     int created = -1;
-    undoStack->push(new AddMultiBoxCommand(&config, currentPage, rows, cols, dialog.labelPlacement(),
-                                           std::move(cells), rect, &created));
+    pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, rows, cols, dialog.labelPlacement(),
+                                           std::move(cells), rect, &created), [&created] { return created >= 0; });
     if (!showInsertedMask(created))
         return;
     const MaskElement* mask = config.maskAt(currentPage, created);
@@ -124,8 +125,8 @@ void MainWindow::insertSingleValue(const ElementTypeEntry& type, const ChannelIn
     const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 70, page->height);
     std::vector<MultiBoxCellRequest> cells{MultiBoxCellRequest{channel.longName, QString(), false}};
     int created = -1;
-    undoStack->push(new AddMultiBoxCommand(&config, currentPage, 1, 1, QStringLiteral("above"), std::move(cells),
-                                           centredOn(*page, w, h), &created));
+    pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, 1, 1, QStringLiteral("above"), std::move(cells),
+                                           centredOn(*page, w, h), &created), [&created] { return created >= 0; });
     if (!showInsertedMask(created))
         return;
     statusBar()->showMessage(channel.longName.isEmpty() ? tr("Inserted value")
@@ -145,9 +146,9 @@ void MainWindow::insertIconMask(const ElementTypeEntry& type)
                      std::max(0, std::min(offset, page->height - type.nativeHeight)), type.nativeWidth,
                      type.nativeHeight);
     int created = -1;
-    // A command that finds no icon template leaves the history (it is
-    // obsolete), so there is nothing to undo here.
-    undoStack->push(new InsertIconCommand(&config, currentPage, rect, &created));
+    // A command that finds no icon template leaves the history as it was.
+    pushChecked(*undoStack, new InsertIconCommand(&config, currentPage, rect, &created),
+                [&created] { return created >= 0; });
     if (created < 0) {
         statusBar()->showMessage(
             tr("RaceStudio 3 icon overlay for %1 not found — cannot insert icon.").arg(deviceNameOrThisDevice()),
@@ -170,8 +171,8 @@ void MainWindow::insertRefTimeBar(const ElementTypeEntry& type)
                                  std::min(type.nativeHeight, page->height));
     const double range = dialog.rangeSeconds();
     int created = -1;
-    undoStack->push(new InsertRefTimeBarCommand(&config, currentPage, rect, dialog.slowerColor(),
-                                                dialog.fasterColor(), range, &created));
+    pushChecked(*undoStack, new InsertRefTimeBarCommand(&config, currentPage, rect, dialog.slowerColor(),
+                                                dialog.fasterColor(), range, &created), [&created] { return created >= 0; });
     if (created < 0) {
         statusBar()->showMessage(tr("RaceStudio 3 +- Ref Time template for %1 not found — cannot insert delta bar.")
                                      .arg(deviceNameOrThisDevice()),
@@ -198,7 +199,7 @@ void MainWindow::insertFromDonor(const ElementTypeEntry& type, const ChannelInfo
                                              type.sourcePath, &error, &created);
     // Inside the command, so undo and redo take and bring back the templated bar.
     command->setBarTemplate(barTemplate);
-    undoStack->push(command);
+    pushChecked(*undoStack, command, [&error, &created] { return error.isEmpty() && created >= 0; });
     if (!error.isEmpty()) {
         Asker::instance().information(this, tr("Can't place that here"), error);
         return;

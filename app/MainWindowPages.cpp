@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
+#include "editing/CheckedPush.h"
 #include "editing/ClearPageCommand.h"
 #include "editing/DuplicateMaskCommand.h"
 #include "editing/NewPageCommand.h"
@@ -174,8 +175,8 @@ void MainWindow::duplicateMask()
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     int created = -1;
-    undoStack->push(new DuplicateMaskCommand(&config, currentPage, maskIndex, 20, 20,
-                                             tr("Duplicate Mask %1").arg(id), &created));
+    pushChecked(*undoStack, new DuplicateMaskCommand(&config, currentPage, maskIndex, 20, 20,
+                                             tr("Duplicate Mask %1").arg(id), &created), [&created] { return created >= 0; });
     reshowCurrentPage();
     if (created < 0) {
         statusBar()->showMessage(tr("Duplicate mask failed"), 2000);
@@ -206,8 +207,8 @@ void MainWindow::duplicateWidget()
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     int created = -1;
-    undoStack->push(new WidgetAddCommand(&config, currentPage, maskIndex, 10, 10, copy.first_child(),
-                                         tr("Duplicate widget %1").arg(id), &created));
+    pushChecked(*undoStack, new WidgetAddCommand(&config, currentPage, maskIndex, 10, 10, copy.first_child(),
+                                         tr("Duplicate widget %1").arg(id), &created), [&created] { return created >= 0; });
     if (created < 0) {
         statusBar()->showMessage(tr("Duplicate failed"), 2000);
         return;

@@ -183,22 +183,46 @@ private Q_SLOTS:
                                          "delta bar.";
     }
 
-    // The failed insert leaves the history as it was: the earlier step stays
-    // done and nothing waits on the redo side.
+    // The failed insert leaves the history as it was: the step done before
+    // stays done, the undone one can still be redone.
     void missingStockTemplate()
     {
         QFETCH(QString, type);
         QFETCH(QString, status);
         open(0);
-        answer(QStringLiteral("Static label"), QString());
-        window->insertElement();
+        for (int i = 0; i < 2; ++i) {
+            answer(QStringLiteral("Static label"), QString());
+            window->insertElement();
+        }
+        stack->undo();
         const QByteArray before = ConfigSnapshot::documents(*config);
         answer(type, QString());
         window->insertElement();
         QCOMPARE(this->status(), status);
-        QCOMPARE(stack->count(), 1);
+        QCOMPARE(stack->count(), 2);
         QCOMPARE(stack->index(), 1);
-        QVERIFY(!stack->canRedo());
+        QVERIFY(stack->canRedo());
+        QCOMPARE(ConfigSnapshot::documents(*config), before);
+    }
+
+    // With a step on the redo side, a working insert is tried first, then
+    // pushed: it replaces the redo side as usual and undoes exactly.
+    void insertOverARedoSide()
+    {
+        open(0);
+        for (int i = 0; i < 2; ++i) {
+            answer(QStringLiteral("Static label"), QString());
+            window->insertElement();
+        }
+        stack->undo();
+        const QByteArray before = ConfigSnapshot::documents(*config);
+        const size_t masks = config->pages[0].masks.size();
+        answer(QStringLiteral("Static label"), QString());
+        window->insertElement();
+        QCOMPARE(stack->count(), 2);
+        QCOMPARE(stack->index(), 2);
+        QCOMPARE(config->pages[0].masks.size(), masks + 1);
+        stack->undo();
         QCOMPARE(ConfigSnapshot::documents(*config), before);
     }
 
