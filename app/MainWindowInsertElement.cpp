@@ -104,8 +104,10 @@ void MainWindow::insertMultiBox()
     int created = -1;
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, rows, cols, dialog.labelPlacement(),
                                            std::move(cells), rect, &created), [&created] { return created >= 0; });
-    if (!showInsertedMask(created))
+    if (!showInsertedMask(created)) {
+        statusBar()->showMessage(tr("Insert failed"), 3000);
         return;
+    }
     const MaskElement* mask = config.maskAt(currentPage, created);
     const int widget = mask ? firstDigitWidget(*mask) : -1;
     if (widget >= 0) {
@@ -127,8 +129,10 @@ void MainWindow::insertSingleValue(const ElementTypeEntry& type, const ChannelIn
     int created = -1;
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, 1, 1, QStringLiteral("above"), std::move(cells),
                                            centredOn(*page, w, h), &created), [&created] { return created >= 0; });
-    if (!showInsertedMask(created))
+    if (!showInsertedMask(created)) {
+        statusBar()->showMessage(tr("Insert failed"), 3000);
         return;
+    }
     statusBar()->showMessage(channel.longName.isEmpty() ? tr("Inserted value")
                                                         : tr("Inserted value (%1)").arg(channel.longName),
                              3000);
@@ -200,8 +204,10 @@ void MainWindow::insertFromDonor(const ElementTypeEntry& type, const ChannelInfo
     // Inside the command, so undo and redo take and bring back the templated bar.
     command->setBarTemplate(barTemplate);
     pushChecked(*undoStack, command, [&error, &created] { return error.isEmpty() && created >= 0; });
-    if (!error.isEmpty()) {
-        Asker::instance().information(this, tr("Can't place that here"), error);
+    if (!error.isEmpty() || created < 0) {
+        Asker::instance().information(
+            this, tr("Can't place that here"),
+            error.isEmpty() ? tr("The element could not be added to this page; nothing was changed.") : error);
         return;
     }
     if (!showInsertedMask(created))
