@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDataStream>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QGuiApplication>
@@ -34,6 +35,24 @@ QList<QRect> availableScreenAreas()
 
 // A window can be dragged back into view as long as a piece of its title
 // strip (the top 32 px of its frame) lies on some screen.
+// The frame as it was saved. Qt's restoreGeometry pulls a window from a
+// screen that is gone onto another at its old size, so the place it was
+// saved at is read from the stored bytes (a Qt_4_0 stream: magic, two
+// version numbers, then the frame). Invalid when the bytes are not Qt's.
+QRect savedFrameGeometry(const QByteArray& stored)
+{
+    QDataStream in(stored);
+    in.setVersion(QDataStream::Qt_4_0);
+    quint32 magic = 0;
+    quint16 major = 0;
+    quint16 minor = 0;
+    QRect frame;
+    in >> magic >> major >> minor >> frame;
+    if (in.status() != QDataStream::Ok || magic != 0x1D9D0CB)
+        return {};
+    return frame;
+}
+
 bool titleStripReachable(const QRect& frame, const QList<QRect>& areas)
 {
     if (frame.isEmpty())
@@ -66,7 +85,8 @@ void MainWindow::restoreWindowGeometry()
     if (!restoreGeometry(stored) || isMaximized() || isFullScreen())
         return;
     const QList<QRect> areas = screenAreaProvider ? screenAreaProvider() : availableScreenAreas();
-    if (titleStripReachable(frameGeometry(), areas))
+    const QRect saved = savedFrameGeometry(stored);
+    if (titleStripReachable(saved.isValid() ? saved : frameGeometry(), areas))
         return;
     // Saved on a monitor that is gone: the default size where the user sees it.
     resize(before.size());

@@ -86,6 +86,8 @@ private Q_SLOTS:
         QTest::newRow("on a screen") << saved << false << false << saved;
         QTest::newRow("monitor gone") << saved << false << true << QRect(corner, QSize(1280, 750));
         QTest::newRow("maximized on a monitor now gone") << saved << true << true << QRect();
+        QTest::newRow("off every screen there is")
+            << QRect(9000, 9000, 500, 400) << false << false << QRect(corner, QSize(1280, 750));
     }
     void geometry()
     {
