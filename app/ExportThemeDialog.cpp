@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -109,7 +110,9 @@ void ExportThemeDialog::onExportClicked()
     if (folder.isEmpty())
         return;
     const QString name = displayNameEdit->text().trimmed();
-    const QString suggested = QDir::homePath() + QLatin1Char('/') + (name.isEmpty() ? folder : name)
+    // The name is free text: only its last path part names the file.
+    const QString stem = QFileInfo(name).fileName();
+    const QString suggested = QDir::homePath() + QLatin1Char('/') + (stem.isEmpty() ? folder : stem)
                               + QStringLiteral(".dashtheme");
     const QString path = Asker::instance().saveFileName(this, tr("Export .dashtheme"), suggested,
                                                         tr("Korvelanto Theme (*.dashtheme)"));

@@ -117,6 +117,11 @@ void MainWindow::saveCurrentAsTemplate()
     const QString slug = templateSlug(typed);
     if (!confirmReplaceTemplate(family, slug))
         return;
+    // Looked up again: the questions ran event loops in which the pages may
+    // have changed.
+    page = config.page(currentPage);
+    if (!page)
+        return;
 
     bool placeholder = false;
     TemplateContent content;

@@ -100,8 +100,10 @@ void MainWindow::saveTheme()
     openTheme->author = author;
     openTheme->description = describe.textValue().trimmed();
 
-    const QString suggested = name.isEmpty() ? QString()
-                                             : QFileInfo(openThemePath).absolutePath() + QLatin1Char('/') + name
+    // The name is free text: only its last path part names the file.
+    const QString stem = QFileInfo(name).fileName();
+    const QString suggested = stem.isEmpty() ? QString()
+                                             : QFileInfo(openThemePath).absolutePath() + QLatin1Char('/') + stem
                                                    + QStringLiteral(".dashtheme");
     const QString path = Asker::instance().saveFileName(this, tr("Save As .dashtheme"), suggested,
                                                         tr("Korvelanto Theme (*.dashtheme)"));
