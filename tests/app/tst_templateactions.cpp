@@ -273,8 +273,8 @@ private Q_SLOTS:
         }
     }
 
-    // Needs the add-page action; it is skipped while that action does not
-    // run the dialog yet.
+    // A saved template comes back through Add Page from Template as one
+    // undoable page.
     void addedTemplateIsOnePageAndUndoes()
     {
         open();
