@@ -107,6 +107,17 @@ class InsertElementActionTest : public QObject {
         };
     }
 
+    // Two labels inserted, the second undone: one step on each side.
+    void openWithARedoStep()
+    {
+        open(0);
+        for (int i = 0; i < 2; ++i) {
+            answer(QStringLiteral("Static label"), QString());
+            window->insertElement();
+        }
+        stack->undo();
+    }
+
 private Q_SLOTS:
     void cleanup()
     {
@@ -189,12 +200,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, type);
         QFETCH(QString, status);
-        open(0);
-        for (int i = 0; i < 2; ++i) {
-            answer(QStringLiteral("Static label"), QString());
-            window->insertElement();
-        }
-        stack->undo();
+        openWithARedoStep();
         const QByteArray before = ConfigSnapshot::documents(*config);
         answer(type, QString());
         window->insertElement();
@@ -209,12 +215,7 @@ private Q_SLOTS:
     // pushed: it replaces the redo side as usual and undoes exactly.
     void insertOverARedoSide()
     {
-        open(0);
-        for (int i = 0; i < 2; ++i) {
-            answer(QStringLiteral("Static label"), QString());
-            window->insertElement();
-        }
-        stack->undo();
+        openWithARedoStep();
         const QByteArray before = ConfigSnapshot::documents(*config);
         const size_t masks = config->pages[0].masks.size();
         answer(QStringLiteral("Static label"), QString());
