@@ -234,6 +234,18 @@ void MainWindow::convertToMultiBox(int maskIndex)
     std::vector<MultiBoxCellRequest> cells(size_t(qint64(rows) * cols));
     cells.front().channelLongName = kept;
 
+    // Opening the macro drops the redo side: with steps there, the add is
+    // tried on its own first, so a convert that cannot work keeps them.
+    if (undoStack->canRedo()) {
+        int probe = -1;
+        AddMultiBoxCommand trial(&config, currentPage, rows, cols, dialog.labelPlacement(), cells, rect, &probe);
+        trial.redo();
+        if (probe < 0) {
+            statusBar()->showMessage(tr("Convert to multi-value box failed"), 4000);
+            return;
+        }
+        trial.undo();
+    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     int created = -1;

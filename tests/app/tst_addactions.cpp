@@ -371,6 +371,24 @@ private Q_SLOTS:
         QCOMPARE(xml(), before);
     }
 
+    // A convert that cannot work keeps a step waiting on the redo side.
+    void convertFailureKeepsRedoSide()
+    {
+        window->addLabelHere(10, 10, QStringLiteral("x"));
+        stack->undo();
+        const QByteArray before = xml();
+        asker->onExec = [](QDialog* dialog) {
+            static_cast<MultiBoxDialog*>(dialog)->parseArrangement(QStringLiteral("65x1"));
+            dialog->accept();
+            return dialog->result();
+        };
+        window->convertToMultiBox(0);
+        QCOMPARE(status(), QStringLiteral("Convert to multi-value box failed"));
+        QCOMPARE(stack->count(), 1);
+        QVERIFY(stack->canRedo());
+        QCOMPARE(xml(), before);
+    }
+
     void exportReport_data()
     {
         QTest::addColumn<QByteArray>("tgz"); // "none": no device image, else its bytes
