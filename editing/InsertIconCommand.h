@@ -1,14 +1,16 @@
 #pragma once
 
+#include "editing/ReplayedMaskCommand.h"
+
 #include <QRect>
-#include <QUndoCommand>
 
 class DashConfig;
 
-// Inserts a new icon mask (the Insert Element action for an icon). Every redo
-// builds a fresh one; undo removes the one the last redo built. A failed
-// first redo leaves no undo step.
-class InsertIconCommand : public QUndoCommand {
+// Inserts a new icon mask (the Insert Element action for an icon). The first
+// redo builds it and keeps the new mask; later redos put that copy back
+// without looking for the icon template again. A failed first redo leaves
+// no undo step.
+class InsertIconCommand : public ReplayedMaskCommand {
 public:
     // createdMask (when given) receives the new mask's index, or -1, at the
     // first redo, which runs inside the push: the stack deletes a failed
@@ -16,14 +18,8 @@ public:
     InsertIconCommand(DashConfig* config, int page, const QRect& position, int* createdMask = nullptr);
     ~InsertIconCommand() override;
 
-    void undo() override;
-    void redo() override;
-
 private:
-    DashConfig* m_config;
-    int m_page;
+    int build(QString* error) override;
+
     QRect m_position;
-    int m_created = -1;
-    int* m_createdTarget;
-    bool m_firstRedo = true;
 };

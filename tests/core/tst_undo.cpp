@@ -663,6 +663,29 @@ private Q_SLOTS:
         QVERIFY(fx.snapshot() == disk0);
     }
 
+    // A redo puts back the mask the first run made, without the stock item
+    // it was copied from: removed from the install meanwhile, it is not
+    // needed again.
+    void refTimeBarRedoesFromItsCopy()
+    {
+        Rs3Fixture fx;
+        QVERIFY(installDemoArt(fx));
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
+        if (path.isEmpty())
+            QSKIP("neither KORV_BINARY_DIR nor KORV_SOURCE_DIR leads to the demo configuration");
+        DashConfig c;
+        QVERIFY(c.load(path));
+        int created = -1;
+        QUndoStack stack;
+        stack.push(new InsertRefTimeBarCommand(&c, 0, QRect(130, 390, 1, 1), Qt::red, Qt::green, 2, &created));
+        QVERIFY(created >= 0);
+        const QByteArray inserted = ConfigSnapshot::documents(c);
+        stack.undo();
+        QVERIFY(QDir(fx.absolutePath(Rs3Fixture::Stable, kLayout + "items/md3/")).removeRecursively());
+        stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(c), inserted);
+    }
+
     // A command that cannot do its edit, or could not undo it, never stays
     // on the stack and leaves the model as it was.
     void refused_data()
