@@ -324,6 +324,16 @@ bool installDemoArt(const Rs3Fixture& fx)
            && !fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "tpl").isEmpty();
 }
 
+// The demo over a temporary install that holds its art; fails the test
+// when either is missing.
+void openDemoWithArt(const Rs3Fixture& fx, DashConfig& c)
+{
+    QVERIFY(installDemoArt(fx));
+    const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
+    QVERIFY2(!path.isEmpty(), "neither KORV_BINARY_DIR nor KORV_SOURCE_DIR leads to the demo configuration");
+    QVERIFY(c.load(path));
+}
+
 // The demo's masks carry no art of their own: point one at an installed item.
 std::function<bool(DashConfig&)> onArt(int page, int mask, const QString& item)
 {
@@ -637,12 +647,10 @@ private Q_SLOTS:
         QFETCH(FailCase, command);
         QFETCH(bool, reports);
         Rs3Fixture fx;
-        QVERIFY(installDemoArt(fx));
-        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
-        if (path.isEmpty())
-            QSKIP("neither KORV_BINARY_DIR nor KORV_SOURCE_DIR leads to the demo configuration");
         DashConfig c;
-        QVERIFY(c.load(path));
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() == 0)
+            return;
         QVERIFY(command.prepare(c, fx));
         const QByteArray xml0 = ConfigSnapshot::documents(c);
         const QByteArray records0 = ConfigSnapshot::records(c);
@@ -669,12 +677,10 @@ private Q_SLOTS:
     void refTimeBarRedoesFromItsCopy()
     {
         Rs3Fixture fx;
-        QVERIFY(installDemoArt(fx));
-        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
-        if (path.isEmpty())
-            QSKIP("neither KORV_BINARY_DIR nor KORV_SOURCE_DIR leads to the demo configuration");
         DashConfig c;
-        QVERIFY(c.load(path));
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() == 0)
+            return;
         int created = -1;
         QUndoStack stack;
         stack.push(new InsertRefTimeBarCommand(&c, 0, QRect(130, 390, 1, 1), Qt::red, Qt::green, 2, &created));
