@@ -5,6 +5,7 @@
 // rules of the format. The install folder itself is only read.
 #include "model/DashConfig.h"
 
+#include "artwork/ArtworkElementLookup.h"
 #include "artwork/ArtworkExportInfo.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/ExportedArtworkReadme.h"
@@ -81,15 +82,9 @@ bool copyOtherFiles(const QString& sourceFolder, const QString& target, QStringL
 bool DashConfig::exportElementArtwork(int pageIndex, int maskIndex, const QString& targetFolder,
                                       ArtworkExportInfo* info, QString* error)
 {
-    if (error)
-        error->clear();
-    if (!page(pageIndex))
-        return fail(error, tr("no such page"));
-    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    const MaskElement* m = artworkElement(*this, pageIndex, maskIndex, error);
     if (!m)
-        return fail(error, tr("no such element"));
-    if (!m->node)
-        return fail(error, tr("this element carries no XML node"));
+        return false;
 
     ArtworkExportInfo x;
     x.relFolder = normalizeDirPath(findParamText(m->node, "PATH_REL_AiM_MASK").trimmed());

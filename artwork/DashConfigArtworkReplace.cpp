@@ -7,6 +7,7 @@
 
 #include "artwork/ArtworkApplyResult.h"
 #include "artwork/ArtworkBackup.h"
+#include "artwork/ArtworkElementLookup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/ArtworkTarget.h"
 #include "artwork/HomebrewItems.h"
@@ -148,15 +149,9 @@ bool writeIntoFolder(const QString& folder, const QString& backupDir, const Repl
 
 bool DashConfig::resolveReplaceableArtwork(int pageIndex, int maskIndex, ArtworkTarget* target, QString* error)
 {
-    if (error)
-        error->clear();
-    if (!page(pageIndex))
-        return fail(error, tr("no such page"));
-    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    const MaskElement* m = artworkElement(*this, pageIndex, maskIndex, error);
     if (!m)
-        return fail(error, tr("no such element"));
-    if (!m->node)
-        return fail(error, tr("this element carries no XML node"));
+        return false;
 
     ArtworkTarget t;
     t.relPath = artworkFolderParam(m->node);
@@ -193,15 +188,9 @@ bool DashConfig::resolveReplaceableArtwork(int pageIndex, int maskIndex, Artwork
 bool DashConfig::validateReplacementArt(int pageIndex, int maskIndex, const QString& sourceFolder,
                                         ArtworkApplyResult* result, QString* error)
 {
-    if (error)
-        error->clear();
-    if (!page(pageIndex))
-        return fail(error, tr("no such page"));
-    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    const MaskElement* m = artworkElement(*this, pageIndex, maskIndex, error);
     if (!m)
-        return fail(error, tr("no such element"));
-    if (!m->node)
-        return fail(error, tr("this element carries no XML node"));
+        return false;
 
     int width = 0;
     int height = 0;

@@ -7,8 +7,8 @@
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/TgzImage.h"
+#include "bench/InterleavedMedians.h"
 
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -46,42 +46,10 @@ QImage makePage()
     return page;
 }
 
-// Median of kRounds rounds of kIterations calls each of ours and of zlib's,
-// in nanoseconds per call. Both are warmed up first and their rounds
-// alternate (which side goes first alternates too), so caches, clocks and
-// neighbours on the machine weigh on both alike.
-struct Medians {
-    double ours;
-    double zlib;
-};
-
-Medians interleavedMedians(const std::function<void()>& ours, const std::function<void()>& zlib)
+// Warmed up with a round's worth of calls of each.
+Medians medians(const std::function<void()>& ours, const std::function<void()>& zlib)
 {
-    for (int i = 0; i < kIterations; ++i) {
-        ours();
-        zlib();
-    }
-    const auto timed = [](const std::function<void()>& work) {
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < kIterations; ++i)
-            work();
-        return double(timer.nsecsElapsed()) / kIterations;
-    };
-    std::vector<double> a;
-    std::vector<double> b;
-    for (int r = 0; r < kRounds; ++r) {
-        if (r % 2 == 0) {
-            a.push_back(timed(ours));
-            b.push_back(timed(zlib));
-        } else {
-            b.push_back(timed(zlib));
-            a.push_back(timed(ours));
-        }
-    }
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return {a[a.size() / 2], b[b.size() / 2]};
+    return interleavedMedians(ours, zlib, kRounds, kIterations, kIterations);
 }
 
 } // namespace
@@ -113,7 +81,7 @@ int main(int argc, char** argv)
 
     quint64 sink = 0;
     QByteArray inflated(raw.size(), Qt::Uninitialized);
-    const Medians decode = interleavedMedians([&] { sink += TgzImage::decode(tgz).pixel(799, 479); },
+    const Medians decode = medians([&] { sink += TgzImage::decode(tgz).pixel(799, 479); },
                                               [&] {
                                                   uLongf len = uLongf(inflated.size());
                                                   uncompress(reinterpret_cast<Bytef*>(inflated.data()), &len,
@@ -122,7 +90,7 @@ int main(int argc, char** argv)
                                                   sink += uchar(inflated[qsizetype(len) - 1]);
                                               });
     QByteArray deflated(qsizetype(compressBound(uLong(raw.size()))), Qt::Uninitialized);
-    const Medians encode = interleavedMedians([&] { sink += uint(TgzImage::encode(page).size()); },
+    const Medians encode = medians([&] { sink += uint(TgzImage::encode(page).size()); },
                                               [&] {
                                                   uLongf len = uLongf(deflated.size());
                                                   compress2(reinterpret_cast<Bytef*>(deflated.data()), &len,
@@ -131,9 +99,9 @@ int main(int argc, char** argv)
                                                   sink += len;
                                               });
     const double decodeNs = decode.ours;
-    const double uncompressNs = decode.zlib;
+    const double uncompressNs = decode.base;
     const double encodeNs = encode.ours;
-    const double compressNs = encode.zlib;
+    const double compressNs = encode.base;
 
     std::printf("tgz_bench: 800x480 page, %lld bytes of TGA, %lld bytes of .tgz\n",
                 static_cast<long long>(raw.size()), static_cast<long long>(tgz.size()));

@@ -5,9 +5,9 @@
 // draws the logo scaled into it. The preview is debounced at 120 ms, so a
 // render has to stay far below that.
 
+#include "bench/InterleavedMedians.h"
 #include "templates/HomebrewThemeRenderer.h"
 
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -37,33 +37,9 @@ QImage makeLogo()
     return logo;
 }
 
-// Median nanoseconds per call of ours and of the baseline; rounds alternate
-// which side goes first so both see the same machine.
-std::pair<double, double> medians(const std::function<void()>& ours, const std::function<void()>& base)
+Medians medians(const std::function<void()>& ours, const std::function<void()>& base)
 {
-    ours();
-    base();
-    const auto timed = [](const std::function<void()>& work) {
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < kIterations; ++i)
-            work();
-        return double(timer.nsecsElapsed()) / kIterations;
-    };
-    std::vector<double> a;
-    std::vector<double> b;
-    for (int r = 0; r < kRounds; ++r) {
-        if (r % 2 == 0) {
-            a.push_back(timed(ours));
-            b.push_back(timed(base));
-        } else {
-            b.push_back(timed(base));
-            a.push_back(timed(ours));
-        }
-    }
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return {a[a.size() / 2], b[b.size() / 2]};
+    return interleavedMedians(ours, base, kRounds, kIterations, 1);
 }
 
 } // namespace

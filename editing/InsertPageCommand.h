@@ -1,9 +1,8 @@
 #pragma once
 
-#include "editing/PageSnapshot.h"
+#include "editing/ReplayedPageCommand.h"
 
 #include <QString>
-#include <QUndoCommand>
 
 class DashConfig;
 
@@ -11,7 +10,7 @@ class DashConfig;
 // first redo reads the template and keeps a copy of the page it built; later
 // redos put that copy back without reading the template again. A failed
 // first redo leaves no undo step.
-class InsertPageCommand : public QUndoCommand {
+class InsertPageCommand : public ReplayedPageCommand {
 public:
     // relFolder: the template's folder relative to the RS3 root (empty or
     // ending in '/'). createdPage (when given) receives the new page's
@@ -22,18 +21,10 @@ public:
                       int* createdPage = nullptr, QUndoCommand* parent = nullptr);
     ~InsertPageCommand() override;
 
-    void undo() override;
-    void redo() override;
-
 private:
-    DashConfig* m_config;
+    int build() override;
+
     QString m_folder;
     QString m_name;
     QString m_relFolder;
-    int m_created = -1;
-    PageSnapshot m_saved; // taken at the first redo
-    bool m_taken = false;
-    int* m_createdTarget;
-    bool m_firstRedo = true;
-    bool m_done = false;
 };

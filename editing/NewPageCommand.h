@@ -1,16 +1,15 @@
 #pragma once
 
-#include "editing/PageSnapshot.h"
+#include "editing/ReplayedPageCommand.h"
 
 #include <QString>
-#include <QUndoCommand>
 
 class DashConfig;
 
 // Adds a blank page ("New Page", "Duplicate Page"). The first redo builds the
 // page and keeps a copy of it; later redos put that copy back, so a redo
 // brings back the identical page. A failed first redo leaves no undo step.
-class NewPageCommand : public QUndoCommand {
+class NewPageCommand : public ReplayedPageCommand {
 public:
     // createdPage (when given) receives the new page's index, or -1, at the
     // first redo, which runs inside the push: the stack deletes a failed
@@ -19,16 +18,8 @@ public:
                    QUndoCommand* parent = nullptr);
     ~NewPageCommand() override;
 
-    void undo() override;
-    void redo() override;
-
 private:
-    DashConfig* m_config;
+    int build() override;
+
     QString m_name;
-    int m_created = -1;
-    PageSnapshot m_saved; // taken at the first redo
-    bool m_taken = false;
-    int* m_createdTarget;
-    bool m_firstRedo = true;
-    bool m_done = false;
 };

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "editing/PageSnapshot.h"
+
+#include <QUndoCommand>
+
+class DashConfig;
+
+// A command that adds one page: the first redo runs the operation (build)
+// and keeps a copy of the page it made; later redos put that copy back, so a
+// redo brings back the identical page without running the operation again.
+// A failed first redo leaves no undo step. The created index goes to a
+// variable the creator owns, written at the first redo, which runs inside
+// the push: the stack deletes a failed command there.
+class ReplayedPageCommand : public QUndoCommand {
+public:
+    ~ReplayedPageCommand() override;
+
+    void undo() override;
+    void redo() override;
+
+protected:
+    ReplayedPageCommand(DashConfig* config, int* createdPage, QUndoCommand* parent);
+
+    // Runs the operation; the new page's index, or -1.
+    virtual int build() = 0;
+
+    DashConfig* m_config;
+
+private:
+    PageSnapshot m_saved; // taken at the first redo
+    int m_created = -1;
+    bool m_taken = false;
+    int* m_createdTarget;
+    bool m_firstRedo = true;
+    bool m_done = false;
+};
