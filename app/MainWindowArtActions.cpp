@@ -32,9 +32,7 @@ const MaskElement* MainWindow::maskOfCurrentPage(int maskIndex)
 // select the mask again.
 void MainWindow::showRestyledMask(int maskIndex)
 {
-    PageModel* page = config.page(currentPage);
-    canvas->setPage(page);
-    elementList->populate(page);
+    reshowCurrentPage();
     canvas->setSelectedMask(maskIndex);
     onElementSelected(maskIndex);
 }

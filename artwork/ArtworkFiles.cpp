@@ -1,6 +1,8 @@
 #include "artwork/ArtworkFiles.h"
+#include "model/ErrorText.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
+
 #include <QImage>
 #include <QBuffer>
 
@@ -17,12 +19,6 @@ namespace {
 QString tr(const char* text)
 {
     return QCoreApplication::translate("ArtworkFiles", text);
-}
-
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
 }
 
 // Install folders ship read-only files; clearing that first keeps a later
@@ -56,26 +52,21 @@ bool isJunkArtworkFile(const QString& fileName)
 
 bool copyFileOver(const QString& source, const QString& target, QString* error)
 {
-    if (sameFile(source, target)) {
-        setError(error, tr("cannot copy %1 onto itself").arg(target));
-        return false;
-    }
+    if (sameFile(source, target))
+        return failWith(error, tr("cannot copy %1 onto itself").arg(target));
     const bool existed = QFileInfo::exists(target);
     if (existed)
         makeOwnerWritable(target);
 
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        setError(error, tr("cannot write %1").arg(target));
-        return false;
-    }
+    if (!in.open(QIODevice::ReadOnly))
+        return failWith(error, tr("cannot write %1").arg(target));
     // The copy lands in a temporary file beside the target and replaces it
     // only once complete, so the old file survives any failure.
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly)) {
-        setError(error, existed ? tr("cannot overwrite %1 -- it is open in another program").arg(target)
+        return failWith(error, existed ? tr("cannot overwrite %1 -- it is open in another program").arg(target)
                                 : tr("cannot write %1").arg(target));
-        return false;
     }
     QByteArray chunk;
     while (!(chunk = in.read(1 << 16)).isEmpty()) {
@@ -87,9 +78,8 @@ bool copyFileOver(const QString& source, const QString& target, QString* error)
     if (in.error() != QFileDevice::NoError)
         out.cancelWriting();
     if (!out.commit()) {
-        setError(error, existed ? tr("cannot overwrite %1 -- it is open in another program").arg(target)
+        return failWith(error, existed ? tr("cannot overwrite %1 -- it is open in another program").arg(target)
                                 : tr("cannot write %1").arg(target));
-        return false;
     }
     makeOwnerWritable(target);
     return true;
@@ -112,30 +102,25 @@ QString besideName(const QString& target, const char* tag)
 
 bool copyDirOver(const QString& source, const QString& target, QString* error)
 {
-    if (!QFileInfo(source).isDir()) {
-        setError(error, tr("cannot copy %1").arg(source));
-        return false;
-    }
+    if (!QFileInfo(source).isDir())
+        return failWith(error, tr("cannot copy %1").arg(source));
     QDir().mkpath(QFileInfo(target).absolutePath());
     const QString staged = besideName(target, "incoming");
     if (!copyDirRecursive(source, staged)) {
         QDir(staged).removeRecursively();
-        setError(error, tr("cannot copy %1").arg(source));
-        return false;
+        return failWith(error, tr("cannot copy %1").arg(source));
     }
     const bool existed = QFileInfo::exists(target);
     const QString outgoing = existed ? besideName(target, "outgoing") : QString();
     if (existed && !archiveRename(target, outgoing)) {
         QDir(staged).removeRecursively();
-        setError(error, tr("cannot replace %1 -- it is open in another program").arg(target));
-        return false;
+        return failWith(error, tr("cannot replace %1 -- it is open in another program").arg(target));
     }
     if (!archiveRename(staged, target)) {
         if (existed)
             archiveRename(outgoing, target);
         QDir(staged).removeRecursively();
-        setError(error, tr("cannot replace %1 -- it is open in another program").arg(target));
-        return false;
+        return failWith(error, tr("cannot replace %1 -- it is open in another program").arg(target));
     }
     if (existed && !QDir(outgoing).removeRecursively())
         qWarning().noquote() << "copyDirOver: could not remove the replaced copy" << outgoing;
@@ -157,20 +142,15 @@ bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error
         makeOwnerWritable(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, tr("cannot write %1: %2").arg(path, file.errorString()));
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return failWith(error, tr("cannot write %1: %2").arg(path, file.errorString()));
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         file.commit();
-        setError(error, tr("short write on %1").arg(path));
-        return false;
+        return failWith(error, tr("short write on %1").arg(path));
     }
-    if (!file.commit()) {
-        setError(error, tr("cannot write %1: %2").arg(path, file.errorString()));
-        return false;
-    }
+    if (!file.commit())
+        return failWith(error, tr("cannot write %1: %2").arg(path, file.errorString()));
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/ExportedArtworkReadme.h"
 #include "artwork/TgzImage.h"
+#include "model/ErrorText.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
@@ -23,13 +24,6 @@ namespace {
 QString tr(const char* text)
 {
     return QCoreApplication::translate("DashConfig", text);
-}
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
 }
 
 // A file named by the configuration, inside the artwork folder only.
@@ -89,16 +83,16 @@ bool DashConfig::exportElementArtwork(int pageIndex, int maskIndex, const QStrin
     ArtworkExportInfo x;
     x.relFolder = normalizeDirPath(findParamText(m->node, "PATH_REL_AiM_MASK").trimmed());
     if (x.relFolder.isEmpty())
-        return fail(error, tr("this element has no artwork folder (no PATH_REL_AiM_MASK), so there is nothing to "
+        return failWith(error, tr("this element has no artwork folder (no PATH_REL_AiM_MASK), so there is nothing to "
                               "export"));
     x.sourceFolder = resolveOverlayDir(x.relFolder);
     if (x.sourceFolder.isEmpty())
-        return fail(error, tr("the artwork folder is not on this machine:\n%1\n\nIt lives inside a RaceStudio 3 "
+        return failWith(error, tr("the artwork folder is not on this machine:\n%1\n\nIt lives inside a RaceStudio 3 "
                               "install. Check Tools > Preferences points at the right one.")
                                .arg(x.relFolder));
     // Copying the folder onto itself would destroy the installed files.
     if (isSameFolder(targetFolder, x.sourceFolder))
-        return fail(error, tr("cannot export into the artwork's own folder:\n%1\n\nChoose another folder.")
+        return failWith(error, tr("cannot export into the artwork's own folder:\n%1\n\nChoose another folder.")
                                .arg(targetFolder));
     int width = 0;
     int height = 0;
@@ -107,18 +101,18 @@ bool DashConfig::exportElementArtwork(int pageIndex, int maskIndex, const QStrin
     const QString sfondo = findParamText(m->node, "PATH_IMAGE_SFONDO_FW").trimmed();
     x.noDeviceArt = sfondo.isEmpty();
     if (!QDir().mkpath(targetFolder))
-        return fail(error, tr("cannot create %1").arg(targetFolder));
+        return failWith(error, tr("cannot create %1").arg(targetFolder));
 
     const QImage image = exportImage(m->node, x.sourceFolder, sfondo, x.decodedFromTgz);
     if (image.isNull())
-        return fail(error, tr("this element has no artwork on disk -- neither a readable mask.tgz nor a mask.png "
+        return failWith(error, tr("this element has no artwork on disk -- neither a readable mask.tgz nor a mask.png "
                               "in\n%1")
                                .arg(x.sourceFolder));
     x.artSize = image.size();
     const QString pngPath = targetFolder + QStringLiteral("/mask.png");
     const QByteArray png = pngBytes(image);
     if (png.isEmpty() || !writeFileBytes(pngPath, png))
-        return fail(error, tr("cannot write %1").arg(pngPath));
+        return failWith(error, tr("cannot write %1").arg(pngPath));
     x.writtenFiles.append(QStringLiteral("mask.png"));
 
     if (!copyOtherFiles(x.sourceFolder, targetFolder, x.writtenFiles, error))

@@ -12,6 +12,7 @@
 #include "artwork/ArtworkTarget.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/TgzImage.h"
+#include "model/ErrorText.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -30,13 +31,6 @@ const int kOverlayPrefixLength = 22; // "aim/resources/overlay/"
 QString tr(const char* text)
 {
     return QCoreApplication::translate("QObject", text);
-}
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
 }
 
 QString artworkFolderParam(pugi::xml_node node)
@@ -106,7 +100,7 @@ bool rollBack(const QList<ArtworkBackup>& backups, QString* error, const QString
     QString ignored;
     if (!restoreArtworkBackup(backups, &ignored))
         qWarning() << "applyArtwork: rollback incomplete:" << ignored;
-    return fail(error, text);
+    return failWith(error, text);
 }
 
 struct ReplacementFiles {
@@ -156,21 +150,21 @@ bool DashConfig::resolveReplaceableArtwork(int pageIndex, int maskIndex, Artwork
     ArtworkTarget t;
     t.relPath = artworkFolderParam(m->node);
     if (t.relPath.isEmpty())
-        return fail(error, tr("this element has no artwork folder (no PATH_REL_AiM_MASK)"));
+        return failWith(error, tr("this element has no artwork folder (no PATH_REL_AiM_MASK)"));
     // The folder comes from the configuration: it must be a plain folder of
     // an install before anything is written through it.
     QString why;
     if (!PathGuard::isSafeRelativePath(t.relPath, &why)) {
         qWarning() << "resolveReplaceableArtwork: refusing artwork folder" << t.relPath << why;
-        return fail(error, tr("the artwork folder is not a plain folder inside a RaceStudio 3 install:\n%1")
+        return failWith(error, tr("the artwork folder is not a plain folder inside a RaceStudio 3 install:\n%1")
                                .arg(t.relPath));
     }
     t.folder = resolveOverlayDir(t.relPath);
     if (t.folder.isEmpty())
-        return fail(error, tr("the artwork folder is not on this machine:\n%1").arg(t.relPath));
+        return failWith(error, tr("the artwork folder is not on this machine:\n%1").arg(t.relPath));
     t.stockArt = !t.relPath.contains(QLatin1String("/s04_homebrew/"));
     if (isGeneratedBoxItem(t.relPath))
-        return fail(error,
+        return failWith(error,
                     tr("This box's artwork is drawn by Korvelanto from its box style (or scaled from AiM's art), "
                        "and is redrawn whenever the box is resized or its artwork is refreshed. Your image would be "
                        "replaced without warning.\n\nSet the box style to \"Clean (no box)\" first; that puts AiM's "
@@ -179,7 +173,7 @@ bool DashConfig::resolveReplaceableArtwork(int pageIndex, int maskIndex, Artwork
     t.noDeviceImage = findParamText(m->node, "PATH_IMAGE_SFONDO_FW").trimmed().isEmpty();
     t.targetFolders = installedFolders(t.relPath);
     if (t.targetFolders.isEmpty())
-        return fail(error, tr("the artwork folder is only readable, not writable, on this machine:\n%1").arg(t.folder));
+        return failWith(error, tr("the artwork folder is only readable, not writable, on this machine:\n%1").arg(t.folder));
     if (target)
         *target = t;
     return true;
@@ -195,16 +189,16 @@ bool DashConfig::validateReplacementArt(int pageIndex, int maskIndex, const QStr
     int width = 0;
     int height = 0;
     if (!elementDeclaredSize(m->node, width, height))
-        return fail(error, tr("this element has no declared size (WIDTH/HEIGHT), so there is nothing to check the "
+        return failWith(error, tr("this element has no declared size (WIDTH/HEIGHT), so there is nothing to check the "
                               "artwork against"));
     const QString png = sourceFolder + QStringLiteral("/mask.png");
     if (!QFileInfo(png).isFile())
-        return fail(error, tr("no mask.png in\n%1\n\nThe folder must contain a file called exactly mask.png -- that "
+        return failWith(error, tr("no mask.png in\n%1\n\nThe folder must contain a file called exactly mask.png -- that "
                               "is the one the dash paints.")
                                .arg(sourceFolder));
     const QImage image(png);
     if (image.isNull())
-        return fail(error, tr("%1 is not a readable PNG").arg(png));
+        return failWith(error, tr("%1 is not a readable PNG").arg(png));
 
     ArtworkApplyResult r;
     r.declaredSize = QSize(width, height);
@@ -213,7 +207,7 @@ bool DashConfig::validateReplacementArt(int pageIndex, int maskIndex, const QStr
     if (result)
         *result = r;
     if (r.sizeMismatch)
-        return fail(error, tr("mask.png is %1 x %2 but this element is declared %3 x %4.\n\nThe dash paints the art at "
+        return failWith(error, tr("mask.png is %1 x %2 but this element is declared %3 x %4.\n\nThe dash paints the art at "
                               "the ART's size while both editors draw the declared rectangle, so a mismatch looks "
                               "right on screen and wrong on the dash. Re-export it at %3 x %4, or let Korvelanto "
                               "scale it.")
@@ -234,16 +228,16 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
     if (!validateReplacementArt(pageIndex, maskIndex, sourceFolder, &r, &why) && (!r.sizeMismatch || !allowScale)) {
         if (result)
             *result = r;
-        return fail(error, why);
+        return failWith(error, why);
     }
     ArtworkTarget target;
     if (!resolveReplaceableArtwork(pageIndex, maskIndex, &target, &why))
-        return fail(error, why);
+        return failWith(error, why);
     // Replacing a folder from itself would only copy its files onto
     // themselves, which fails half-way.
     for (const QString& folder : target.targetFolders) {
         if (isSameFolder(folder, sourceFolder))
-            return fail(error, tr("the chosen folder is the installed artwork itself:\n%1\n\nExport the artwork to "
+            return failWith(error, tr("the chosen folder is the installed artwork itself:\n%1\n\nExport the artwork to "
                                   "another folder, edit it there and replace from that folder.")
                                    .arg(sourceFolder));
     }
@@ -255,15 +249,15 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
     files.sourceFolder = sourceFolder;
     files.tgz = TgzImage::encode(image);
     if (files.tgz.isEmpty())
-        return fail(error, tr("could not encode the artwork for the device"));
+        return failWith(error, tr("could not encode the artwork for the device"));
     files.png = pngBytes(image);
     if (files.png.isEmpty())
-        return fail(error, tr("could not encode the artwork as PNG"));
+        return failWith(error, tr("could not encode the artwork as PNG"));
     files.extras = extraArtworkFiles(sourceFolder);
 
     const QString backupRoot = createArtworkBackupRoot(&why);
     if (backupRoot.isEmpty())
-        return fail(error, why);
+        return failWith(error, why);
     QList<ArtworkBackup> backups;
     for (int i = 0; i < target.targetFolders.size(); ++i) {
         const QString& folder = target.targetFolders.at(i);

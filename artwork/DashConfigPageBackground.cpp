@@ -2,12 +2,13 @@
 // expects (full-size PNG, 16-bit device image, quarter-size preview) in a
 // folder of the stable install reserved for this editor, and the page's
 // image paths point at them.
-#include "model/DashConfig.h"
 #include "artwork/ArtworkFiles.h"
+#include "model/DashConfig.h"
 
 #include "artwork/PageBackground.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceTables.h"
+#include "model/ErrorText.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 
@@ -26,13 +27,6 @@ QString tr(const char* text)
     return QCoreApplication::translate("DashConfig", text);
 }
 
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
 // The target is replaced only by a complete new file: QSaveFile writes a
 // temporary beside it and renames it over the target on commit.
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
@@ -40,14 +34,14 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(error, tr("cannot write %1: %2").arg(path, file.errorString()));
+        return failWith(error, tr("cannot write %1: %2").arg(path, file.errorString()));
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         file.commit();
-        return fail(error, tr("short write on %1").arg(path));
+        return failWith(error, tr("short write on %1").arg(path));
     }
     if (!file.commit())
-        return fail(error, tr("short write on %1").arg(path));
+        return failWith(error, tr("short write on %1").arg(path));
     return true;
 }
 
@@ -88,14 +82,14 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
         error->clear();
     const PageModel* pg = page(pageIndex);
     if (!pg)
-        return fail(error, tr("no such page"));
+        return failWith(error, tr("no such page"));
     const QString folder = pageBackgroundFolder(pageIndex);
     if (folder.isEmpty() && !deviceFolderFromPath(pg->relPagePath).isEmpty())
-        return fail(error, tr("the page path %1 does not lie inside a RaceStudio 3 installation, so no background "
+        return failWith(error, tr("the page path %1 does not lie inside a RaceStudio 3 installation, so no background "
                               "can be put there")
                                .arg(pg->relPagePath));
     if (folder.isEmpty())
-        return fail(error, tr("this page carries no PATH_REL_AiM_PAGE, so there is no device tree to put a background in"));
+        return failWith(error, tr("this page carries no PATH_REL_AiM_PAGE, so there is no device tree to put a background in"));
 
     // Only an install that already has the device may receive files: the
     // folder tree is never created from scratch (a missing or mistyped root
@@ -105,26 +99,26 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
     const QString deviceDir =
         PathGuard::join(stableRoot, QStringLiteral("aim/resources/overlay/") + device);
     if (stableRoot.isEmpty() || deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
-        return fail(error, tr("the RaceStudio 3 installation \"%1\" has no folder for the device %2, so the "
+        return failWith(error, tr("the RaceStudio 3 installation \"%1\" has no folder for the device %2, so the "
                               "background cannot be stored; check the RaceStudio 3 folder in the preferences")
                                .arg(QDir::toNativeSeparators(stableRoot), device));
     const QString absFolder = PathGuard::join(stableRoot, folder);
     if (absFolder.isEmpty())
-        return fail(error, tr("this page carries no PATH_REL_AiM_PAGE, so there is no device tree to put a background in"));
+        return failWith(error, tr("this page carries no PATH_REL_AiM_PAGE, so there is no device tree to put a background in"));
 
     QImage image(imageFile);
     if (image.isNull())
-        return fail(error, tr("could not read %1 as an image").arg(imageFile));
+        return failWith(error, tr("could not read %1 as an image").arg(imageFile));
     const int w = pg->width > 0 ? pg->width : 800;
     const int h = pg->height > 0 ? pg->height : 480;
     if (image.size() != QSize(w, h))
         image = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QByteArray png = pngBytes(image);
     if (png.isEmpty())
-        return fail(error, tr("could not encode the image as PNG"));
+        return failWith(error, tr("could not encode the image as PNG"));
     const QByteArray tgz = encodeBkgTgzFromPng(png, w, h);
     if (tgz.isEmpty())
-        return fail(error, tr("could not encode the device background (bkg.tgz)"));
+        return failWith(error, tr("could not encode the device background (bkg.tgz)"));
 
     if (!writeAtomically(absFolder + QStringLiteral("/bkg.png"), png, error))
         return false;
@@ -143,6 +137,6 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
                             previewWritten ? folder + QStringLiteral("/prw.png") : old.value(1),
                             folder + QStringLiteral("/bkg.tgz")};
     if (!setPageImagePaths(pageIndex, fresh))
-        return fail(error, tr("could not update the page's background properties"));
+        return failWith(error, tr("could not update the page's background properties"));
     return true;
 }

@@ -4,6 +4,7 @@
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/ReplacingZipFile.h"
 #include "model/DashConfig.h"
+#include "model/ErrorText.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -28,12 +29,6 @@ const char* const kPageArtParams[] = {"PATH_IMAGE", "PATH_IMAGE_PRW", "PATH_IMAG
 QString tr(const char* text)
 {
     return QCoreApplication::translate("ConfigBundleExport", text);
-}
-
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
 }
 
 QString normalized(const QString& path)
@@ -358,16 +353,12 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
                                QStringList* missing, int* artCount)
 {
     const QFileInfo configFile(config.zconf2Path);
-    if (config.zconf2Path.isEmpty() || !configFile.isFile()) {
-        setError(error, tr("no saved config on disk to export (save the config first)"));
-        return false;
-    }
+    if (config.zconf2Path.isEmpty() || !configFile.isFile())
+        return failWith(error, tr("no saved config on disk to export (save the config first)"));
     const QString name = configFile.completeBaseName();
     QTemporaryDir staging;
-    if (!staging.isValid()) {
-        setError(error, tr("could not create a temporary staging dir"));
-        return false;
-    }
+    if (!staging.isValid())
+        return failWith(error, tr("could not create a temporary staging dir"));
     const QString artStage = staging.path() + QLatin1Char('/') + kArtStageName;
     const QStringList refs = collectConfigAssetReferences(config);
     int staged = stageArtFiles(collectConfigArtFiles(config), artStage);
@@ -377,23 +368,17 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
     if (artCount)
         *artCount = staged;
 
-    if (!QFile::copy(configFile.absoluteFilePath(), staging.path() + QLatin1Char('/') + name + QStringLiteral(".zconf2"))) {
-        setError(error, tr("could not stage the .zconf2"));
-        return false;
-    }
+    if (!QFile::copy(configFile.absoluteFilePath(), staging.path() + QLatin1Char('/') + name + QStringLiteral(".zconf2")))
+        return failWith(error, tr("could not stage the .zconf2"));
     stageSidecars(configFile.absolutePath(), name, staging.path());
     writeFileBytes(staging.path() + QStringLiteral("/README_FIRST.txt"), installBundleReadme(name));
 
     ReplacingZipFile zip(zipPath);
-    if (!zip.open()) {
-        setError(error, tr("could not create %1").arg(zipPath));
-        return false;
-    }
+    if (!zip.open())
+        return failWith(error, tr("could not create %1").arg(zipPath));
     QStringList unreadable;
-    if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable) || !zip.commit()) {
-        setError(error, tr("failed while writing the bundle zip"));
-        return false;
-    }
+    if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable) || !zip.commit())
+        return failWith(error, tr("failed while writing the bundle zip"));
     const QString artPrefix = kArtStageName + QLatin1Char('/');
     for (const QString& entry : unreadable) {
         if (!entry.startsWith(artPrefix))

@@ -2,6 +2,7 @@
 
 #include "artwork/ArtworkFiles.h"
 #include "gallery/ConfigBundleExport.h"
+#include "model/ErrorText.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/ZipArchive.h"
@@ -20,13 +21,6 @@ const QString kOverlayPrefix = QStringLiteral("aim/resources/overlay/");
 QString tr(const char* text)
 {
     return QCoreApplication::translate("ConfigBundleInstall", text);
-}
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
 }
 
 // The overlay roots whose install exists, each once, in settings order.
@@ -75,7 +69,7 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
             const QString source = artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size());
             const QString destination = PathGuard::join(installRoot, art);
             if (destination.isEmpty() || !copyFileCreatingDirs(source, destination))
-                return fail(error, tr("failed to install %1 into %2").arg(art, installRoot));
+                return failWith(error, tr("failed to install %1 into %2").arg(art, installRoot));
             ++copied;
             const QString folder = templateFolderOf(art);
             if (!folder.isEmpty())
@@ -122,34 +116,34 @@ bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QStri
     ZipFailure failure;
     if (extractZipEntries(zipPath, targetFolder, packageExtractLimits(), &failure))
         return true;
-    return fail(error, failure.text());
+    return failWith(error, failure.text());
 }
 
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result, QString* error)
 {
     if (bundlePath.isEmpty() || !QFileInfo(bundlePath).isFile())
-        return fail(error, tr("bundle zip not found: %1").arg(bundlePath));
+        return failWith(error, tr("bundle zip not found: %1").arg(bundlePath));
     QTemporaryDir extracted;
     if (!extracted.isValid())
-        return fail(error, tr("could not create a temporary extraction dir"));
+        return failWith(error, tr("could not create a temporary extraction dir"));
     QString extractError;
     if (!extractZipSafely(bundlePath, extracted.path(), &extractError))
-        return fail(error, tr("could not read the bundle zip: %1").arg(extractError));
+        return failWith(error, tr("could not read the bundle zip: %1").arg(extractError));
     const QString artRoot = extracted.path() + QStringLiteral("/RS3_homebrew_folder/aim/resources/overlay");
     if (!QFileInfo(artRoot).isDir())
-        return fail(error, tr("this zip is not a Korvelanto install bundle (no "
+        return failWith(error, tr("this zip is not a Korvelanto install bundle (no "
                               "RS3_homebrew_folder/aim/resources/overlay art tree inside)"));
     const QString configName = firstConfigIn(extracted.path());
     if (configName.isEmpty())
-        return fail(error, tr("bundle has no .zconf2 at its root"));
+        return failWith(error, tr("bundle has no .zconf2 at its root"));
     const QStringList targets = installTargets();
     if (targets.isEmpty())
-        return fail(error, tr("no RaceStudio3 install found to install into (set the RS3 path in "
+        return failWith(error, tr("no RaceStudio3 install found to install into (set the RS3 path in "
                               "Tools > Preferences)"));
     const QStringList artFiles = artFilesOf(artRoot);
     if (artFiles.isEmpty())
-        return fail(error, tr("the bundle's art tree is empty"));
+        return failWith(error, tr("the bundle's art tree is empty"));
 
     ArtCopies copies;
     if (!installArt(artFiles, artRoot, targets, copies, error))
@@ -159,7 +153,7 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     const QString placed = configFolder + QLatin1Char('/') + baseName + QStringLiteral(".zconf2");
     if (!QDir().mkpath(configFolder)
         || !copyFileCreatingDirs(extracted.path() + QLatin1Char('/') + configName, placed))
-        return fail(error, tr("could not place the config at %1").arg(placed));
+        return failWith(error, tr("could not place the config at %1").arg(placed));
     placeSidecars(extracted.path(), baseName, configFolder);
 
     if (result) {

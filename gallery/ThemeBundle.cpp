@@ -2,6 +2,7 @@
 
 #include "gallery/ScratchZip.h"
 #include "model/DeviceRegistry.h"
+#include "model/ErrorText.h"
 #include "model/ZipArchive.h"
 
 #include <QCoreApplication>
@@ -12,12 +13,6 @@ namespace {
 
 const QString kManifestName = QStringLiteral("theme-manifest.json");
 
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 // Lists the names of an open archive; false (error set) on a damaged
 // directory or more entries than any package may hold.
 bool listOpenArchive(unzFile zip, QStringList* names, QString* error)
@@ -26,23 +21,17 @@ bool listOpenArchive(unzFile zip, QStringList* names, QString* error)
     QStringList found;
     int status = unzGoToFirstFile(zip);
     while (status == UNZ_OK) {
-        if (found.size() >= maxEntries) {
-            setError(error, QStringLiteral("zip archive has more than %1 entries").arg(maxEntries));
-            return false;
-        }
+        if (found.size() >= maxEntries)
+            return failWith(error, QStringLiteral("zip archive has more than %1 entries").arg(maxEntries));
         char name[1024] = {};
         unz_file_info64 info;
-        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof(name) - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
-            setError(error, QCoreApplication::translate("gallery", "zip entry read failed"));
-            return false;
-        }
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof(name) - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return failWith(error, QCoreApplication::translate("gallery", "zip entry read failed"));
         found << QString::fromUtf8(name).replace(QLatin1Char('\\'), QLatin1Char('/'));
         status = unzGoToNextFile(zip);
     }
-    if (status != UNZ_END_OF_LIST_OF_FILE) {
-        setError(error, QCoreApplication::translate("gallery", "zip entry read failed"));
-        return false;
-    }
+    if (status != UNZ_END_OF_LIST_OF_FILE)
+        return failWith(error, QCoreApplication::translate("gallery", "zip entry read failed"));
     if (names)
         *names = found;
     return true;
@@ -62,15 +51,11 @@ bool listZipEntries(const QByteArray& bytes, QStringList* names, QString* error)
 {
     ScratchZip scratch(QStringLiteral("korvelanto_detect_"));
     const QString writeError = scratch.write(bytes);
-    if (!writeError.isEmpty()) {
-        setError(error, writeError);
-        return false;
-    }
+    if (!writeError.isEmpty())
+        return failWith(error, writeError);
     unzFile zip = openZipForRead(scratch.path());
-    if (!zip) {
-        setError(error, QCoreApplication::translate("gallery", "could not open zip"));
-        return false;
-    }
+    if (!zip)
+        return failWith(error, QCoreApplication::translate("gallery", "could not open zip"));
     const bool listed = listOpenArchive(zip, names, error);
     unzClose(zip);
     return listed;
@@ -105,10 +90,9 @@ bool readZipEntries(const QString& zipPath, QMap<QString, QByteArray>* entries, 
     ZipFailure failure;
     if (::readZipEntries(zipPath, wanted, packageExtractLimits(), entries, &failure))
         return true;
-    setError(error, failure.kind == ZipFailure::OpenArchive
+    return failWith(error, failure.kind == ZipFailure::OpenArchive
                         ? QCoreApplication::translate("gallery", "could not open zip")
                         : failure.text());
-    return false;
 }
 
 } // namespace gallery

@@ -3,6 +3,7 @@
 #include "artwork/TgzImage.h"
 #include "gallery/ReplacingZipFile.h"
 #include "model/DeviceRegistry.h"
+#include "model/ErrorText.h"
 #include "model/PathGuard.h"
 #include "model/ZipWriter.h"
 #include "templates/PageTemplateLibrary.h"
@@ -23,12 +24,6 @@ namespace {
 QString tr(const char* text)
 {
     return QCoreApplication::translate("ThemeExport", text);
-}
-
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
 }
 
 QStringList subFolders(const QString& folder)
@@ -177,32 +172,22 @@ bool exportThemeBundle(const QString& themeFolder, const QString& displayName, c
                        const QString& description, const QString& outputPath, QString* error)
 {
     const ThemeVariants variants = collectThemeDeviceVariants(themeFolder);
-    if (variants.devices.isEmpty()) {
-        setError(error, tr("no device assets found for '%1'").arg(themeFolder));
-        return false;
-    }
+    if (variants.devices.isEmpty())
+        return failWith(error, tr("no device assets found for '%1'").arg(themeFolder));
     ReplacingZipFile zip(outputPath);
-    if (!zip.open()) {
-        setError(error, tr("could not create %1").arg(outputPath));
-        return false;
-    }
+    if (!zip.open())
+        return failWith(error, tr("could not create %1").arg(outputPath));
     const QByteArray manifest = manifestBytes(themeFolder, displayName, author, description, variants.devices);
-    if (!writeZipEntry(zip.handle(), QStringLiteral("theme-manifest.json"), manifest)) {
-        setError(error, tr("failed to write theme-manifest.json"));
-        return false;
-    }
+    if (!writeZipEntry(zip.handle(), QStringLiteral("theme-manifest.json"), manifest))
+        return failWith(error, tr("failed to write theme-manifest.json"));
     int written = 0;
     for (const QString& family : variants.devices) {
         if (addFamilyAssets(zip.handle(), family, themeFolder))
             ++written;
     }
-    if (written == 0) {
-        setError(error, tr("no device assets could be read"));
-        return false;
-    }
-    if (!zip.commit()) {
-        setError(error, tr("could not replace %1").arg(outputPath));
-        return false;
-    }
+    if (written == 0)
+        return failWith(error, tr("no device assets could be read"));
+    if (!zip.commit())
+        return failWith(error, tr("could not replace %1").arg(outputPath));
     return true;
 }

@@ -1,6 +1,7 @@
 #include "gallery/ThemePackage.h"
 
 #include "gallery/ReplacingZipFile.h"
+#include "model/ErrorText.h"
 #include "model/PathGuard.h"
 #include "model/ZipArchive.h"
 #include "model/ZipWriter.h"
@@ -16,12 +17,6 @@
 namespace {
 
 const QString kManifestName = QStringLiteral("theme-manifest.json");
-
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
 
 QByteArray readWhole(const QString& path, bool* ok = nullptr)
 {
@@ -90,8 +85,8 @@ bool extractZipToDir(const QString& zipPath, const QString& destDir, QString* er
     ZipFailure failure;
     if (extractZipEntries(zipPath, destDir, packageExtractLimits(), &failure))
         return true;
-    setError(error, failure.kind == ZipFailure::OpenArchive ? QStringLiteral("could not open zip") : failure.text());
-    return false;
+    return failWith(error,
+                    failure.kind == ZipFailure::OpenArchive ? QStringLiteral("could not open zip") : failure.text());
 }
 
 QString parseThemeManifest(ThemePackage& package, const QByteArray& json)
@@ -120,49 +115,33 @@ QString parseThemeManifest(ThemePackage& package, const QByteArray& json)
 
 bool openThemePackage(ThemePackage& package, const QString& path, QString* error)
 {
-    if (!QFileInfo::exists(path)) {
-        setError(error, QStringLiteral("file not found: %1").arg(path));
-        return false;
-    }
+    if (!QFileInfo::exists(path))
+        return failWith(error, QStringLiteral("file not found: %1").arg(path));
     package.tempDir = std::make_unique<QTemporaryDir>();
-    if (!package.tempDir->isValid()) {
-        setError(error, QStringLiteral("could not allocate temp dir"));
-        return false;
-    }
+    if (!package.tempDir->isValid())
+        return failWith(error, QStringLiteral("could not allocate temp dir"));
     QString extractError;
-    if (!extractZipToDir(path, package.tempDir->path(), &extractError)) {
-        setError(error, extractError.isEmpty() ? QStringLiteral("zip extract failed") : extractError);
-        return false;
-    }
+    if (!extractZipToDir(path, package.tempDir->path(), &extractError))
+        return failWith(error, extractError.isEmpty() ? QStringLiteral("zip extract failed") : extractError);
     const QString manifestPath = package.tempDir->path() + QLatin1Char('/') + kManifestName;
-    if (!QFileInfo(manifestPath).isFile()) {
-        setError(error, QStringLiteral("theme-manifest.json missing"));
-        return false;
-    }
+    if (!QFileInfo(manifestPath).isFile())
+        return failWith(error, QStringLiteral("theme-manifest.json missing"));
     const QString parseError = parseThemeManifest(package, readWhole(manifestPath));
-    if (!parseError.isEmpty()) {
-        setError(error, parseError);
-        return false;
-    }
+    if (!parseError.isEmpty())
+        return failWith(error, parseError);
     return true;
 }
 
 bool writeThemePackage(const ThemePackage& package, const QString& outputPath, QString* error)
 {
-    if (!package.tempDir) {
-        setError(error, QStringLiteral("bundle not open"));
-        return false;
-    }
+    if (!package.tempDir)
+        return failWith(error, QStringLiteral("bundle not open"));
     ReplacingZipFile zip(outputPath);
-    if (!zip.open()) {
-        setError(error, QStringLiteral("could not create %1").arg(outputPath));
-        return false;
-    }
+    if (!zip.open())
+        return failWith(error, QStringLiteral("could not create %1").arg(outputPath));
     const QByteArray manifest = QJsonDocument(manifestToWrite(package)).toJson(QJsonDocument::Indented);
-    if (!writeZipEntry(zip.handle(), kManifestName, manifest)) {
-        setError(error, QStringLiteral("failed to write manifest"));
-        return false;
-    }
+    if (!writeZipEntry(zip.handle(), kManifestName, manifest))
+        return failWith(error, QStringLiteral("failed to write manifest"));
     const QString folder = package.tempDir->path();
     for (const QString& name : packageFiles(folder)) {
         if (name == kManifestName)
@@ -171,14 +150,10 @@ bool writeThemePackage(const ThemePackage& package, const QString& outputPath, Q
         // installed over good art.
         bool readOk = false;
         const QByteArray data = readWhole(folder + QLatin1Char('/') + name, &readOk);
-        if (!readOk || !writeZipEntry(zip.handle(), name, data)) {
-            setError(error, QStringLiteral("failed to append %1").arg(name));
-            return false;
-        }
+        if (!readOk || !writeZipEntry(zip.handle(), name, data))
+            return failWith(error, QStringLiteral("failed to append %1").arg(name));
     }
-    if (!zip.commit()) {
-        setError(error, QStringLiteral("could not replace %1").arg(outputPath));
-        return false;
-    }
+    if (!zip.commit())
+        return failWith(error, QStringLiteral("could not replace %1").arg(outputPath));
     return true;
 }
