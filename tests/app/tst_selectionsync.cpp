@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/ConfigCheckDialog.h"
 #include "canvas/DashCanvas.h"
+#include "panels/AddElementDialog.h"
 #include "panels/ElementListPanel.h"
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QUndoStack>
@@ -301,6 +303,36 @@ private Q_SLOTS:
         stack->redo();
         QCOMPARE(page().masks[3].widgets.size(), size_t(2));
         EXPECT_SELECTION(0, 3, -1);
+    }
+
+    // An inserted element is what every view shows; a menu closing over
+    // the outliner keeps it, and Delete removes exactly it.
+    void insertedElementIsSelectedEverywhere()
+    {
+        asker->onExec = [](QDialog* dialog) {
+            auto* add = qobject_cast<AddElementDialog*>(dialog);
+            if (!add)
+                return int(QDialog::Accepted);
+            auto* types = add->findChild<QListWidget*>(QStringLiteral("types"));
+            types->setCurrentItem(types->findItems(QStringLiteral("Static label"), Qt::MatchExactly).value(0));
+            add->onAccept();
+            return add->result();
+        };
+        clickOutlinerRow(outliner->topLevelItem(2));
+        const int masks = int(page().masks.size());
+        window->insertElement();
+        QCOMPARE(int(page().masks.size()), masks + 1);
+        QCOMPARE(canvas->selectedMask(), masks);
+        EXPECT_SELECTION(0, masks, canvas->selectedWidget());
+        refocusWithoutClick(outliner);
+        EXPECT_SELECTION(0, masks, canvas->selectedWidget());
+
+        clickOutlinerRow(outliner->topLevelItem(masks));
+        EXPECT_SELECTION(0, masks, -1);
+        action(QStringLiteral("Delete Element"))->trigger();
+        QCOMPARE(int(page().masks.size()), masks);
+        QCOMPARE(page().masks[2].id, QStringLiteral("md.02"));
+        EXPECT_SELECTION(0, -1, -1);
     }
 
     // Pages switched by the list and by undoing an added page.
