@@ -212,6 +212,7 @@ void MainWindow::connectCanvas()
     connect(canvas, &DashCanvas::deleteRequested, this, &MainWindow::onDeleteRequested);
     connect(canvas, &DashCanvas::elementSelected, this, [this](int mask) { elementList->selectElement(mask, -1); });
     connect(canvas, &DashCanvas::widgetSelected, elementList, &ElementListPanel::selectElement);
+    connect(canvas, &DashCanvas::selectionChanged, this, &MainWindow::showCanvasSelection);
 }
 
 void MainWindow::connectOutliner()
@@ -225,6 +226,10 @@ void MainWindow::connectOutliner()
         canvas->setSelectedWidget(widget);
         onWidgetSelected(mask, widget);
     });
+    // A rebuilt tree has no current row: it shows the canvas's selection
+    // again, so no later focus change can pick a row of its own.
+    connect(elementList, &ElementListPanel::pageRepopulated, this,
+            [this] { elementList->selectElement(canvas->selectedMask(), canvas->selectedWidget()); });
     connect(elementList, &ElementListPanel::labelTextChanged, this, &MainWindow::onLabelTextChanged);
     connect(elementList, &ElementListPanel::rowContextMenuRequested, this, &MainWindow::showOutlinerContextMenu);
     connect(canvas, &DashCanvas::contextMenuRequested, this, &MainWindow::showCanvasContextMenu);
@@ -252,6 +257,9 @@ void MainWindow::connectPropertyPanel()
     connect(propertyPanel, &PropertyPanel::valueAlignmentChanged, this, &MainWindow::onValueAlignmentChanged);
     connect(propertyPanel, &PropertyPanel::channelRebindRequested, this, &MainWindow::onChannelRebindRequested);
     connect(propertyPanel, &PropertyPanel::fontChanged, canvas, qOverload<>(&QWidget::update));
+    // A label's text typed into the panel is what the outliner row shows.
+    connect(propertyPanel, &PropertyPanel::fontChanged, this,
+            [this] { elementList->refreshTexts(config.page(currentPage)); });
 }
 
 void MainWindow::connectPlayback()

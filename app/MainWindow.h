@@ -288,6 +288,15 @@ private:
     void setPreviewMode(bool on);
 
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
+    // The canvas holds the one selection (page, mask, widget); this shows it
+    // in the outliner and the property panel, which report only the user's
+    // own picks. Nothing selected, or a selection the page no longer has,
+    // leaves the outliner without a row and the panel empty.
+    void showCanvasSelection();
+    // The page list's highlighted row is the current page, whoever switched.
+    void followPageInList();
+    // A selection the page no longer holds (after an undo or redo) dropped.
+    void dropStaleSelection(const PageModel* page);
     void showMaskDetails(int maskIndex);
     bool isMultiBox(int maskIndex) const;
     bool rebindSelection(const ChannelInfo& channel);

@@ -4,6 +4,7 @@
 #include "app/WidgetClipboard.h"
 
 #include "canvas/DashCanvas.h"
+#include "editing/AxisMergeCommand.h"
 #include "editing/MaskAddCommand.h"
 #include "editing/UndoMacroGuard.h"
 #include "editing/UniqueMaskName.h"
@@ -238,10 +239,11 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
             return false;
         }
     } else if (!clip.axisEntries.empty()) {
-        // Written straight into the mask, outside the history; only the
-        // pasted copies are pointed at renamed channel elements, never the
-        // clipboard, so a later paste elsewhere starts from the copied ids.
-        config.mergeAxisElements(currentPage, target, axes, &idMap);
+        // Part of the paste's step, so undoing the paste takes the channel
+        // elements out again; only the pasted copies are pointed at renamed
+        // channel elements, never the clipboard, so a later paste elsewhere
+        // starts from the copied ids.
+        undoStack->push(new AxisMergeCommand(&config, currentPage, target, axes, &idMap));
     }
     const MaskElement* mask = config.maskAt(currentPage, target);
     if (!mask) {

@@ -11,6 +11,7 @@
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
 
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QUndoStack>
 
@@ -43,6 +44,47 @@ void MainWindow::onPageSelected(int index)
     }
     propertyPanel->setConfigFileIndex(fileIndex);
     propertyPanel->clear();
+    followPageInList();
+}
+
+void MainWindow::followPageInList()
+{
+    if (currentPage < 0 || currentPage >= pageList->count() || pageList->currentRow() == currentPage)
+        return;
+    const QSignalBlocker blocker(pageList);
+    pageList->setCurrentRow(currentPage);
+}
+
+void MainWindow::showCanvasSelection()
+{
+    PageModel* page = config.page(currentPage);
+    const int maskIndex = canvas->selectedMask();
+    if (!inRange(page, maskIndex)) {
+        elementList->selectElement(-1, -1);
+        propertyPanel->clear();
+        return;
+    }
+    const int widgetIndex = canvas->selectedWidget();
+    elementList->selectElement(maskIndex, widgetIndex);
+    MaskElement& mask = page->masks[size_t(maskIndex)];
+    if (widgetIndex >= 0 && widgetIndex < int(mask.widgets.size()))
+        propertyPanel->showWidget(&mask, &mask.widgets[size_t(widgetIndex)]);
+    else
+        showMaskDetails(maskIndex);
+}
+
+void MainWindow::dropStaleSelection(const PageModel* page)
+{
+    const int maskIndex = canvas->selectedMask();
+    if (maskIndex < 0)
+        return;
+    if (!inRange(page, maskIndex)) {
+        canvas->setSelectedMask(-1);
+        return;
+    }
+    const int widgetIndex = canvas->selectedWidget();
+    if (widgetIndex >= int(page->masks[size_t(maskIndex)].widgets.size()))
+        canvas->setSelectedWidget(-1);
 }
 
 void MainWindow::onElementSelected(int maskIndex)
@@ -126,9 +168,11 @@ void MainWindow::onDeleteRequested(int maskIndex)
 {
     if (!inRange(config.page(currentPage), maskIndex))
         return;
+    // Cleared before the push: the push re-shows the selection, which would
+    // otherwise name the mask that moved into the deleted one's place.
     propertyPanel->clear();
-    undoStack->push(new DeleteCommand(&config, currentPage, maskIndex));
     canvas->clearSelectionAndRepaint();
+    undoStack->push(new DeleteCommand(&config, currentPage, maskIndex));
     PageModel* page = config.page(currentPage);
     elementList->populate(page);
     const int remaining = page ? int(page->masks.size()) : 0;
@@ -245,20 +289,16 @@ void MainWindow::onUndoIndexChanged(int)
         refreshPageList();
         if (currentPage >= count)
             currentPage = qMax(0, count - 1);
-        pageList->setCurrentRow(currentPage);
-        if (PageModel* page = config.page(currentPage)) {
-            canvas->setPage(page);
-            propertyPanel->setPageSize(page->width, page->height);
-        }
+        // The whole page switch, so the panel edits the page it shows.
+        onPageSelected(currentPage);
     }
     PageModel* page = config.page(currentPage);
     if (page)
         elementList->populate(page);
     canvas->invalidateRenderCaches();
-    if (!page)
-        propertyPanel->clear();
-    else
-        propertyPanel->showSelection(page, canvas->selectedMask(), canvas->selectedWidget());
+    followPageInList();
+    dropStaleSelection(page);
+    showCanvasSelection();
 }
 
 void MainWindow::onCheckJumpToElement(int pageIndex, const QString& elementId)

@@ -58,6 +58,7 @@ void DashCanvas::setPage(PageModel* page)
     m_artworkCache.clear();
     m_maskImageCache.clear();
     refresh();
+    Q_EMIT selectionChanged();
 }
 
 void DashCanvas::setConfig(DashConfig* config)
@@ -152,6 +153,7 @@ void DashCanvas::setSelectedMask(int index)
     m_selectedWidget = -1;
     m_multiSelection.clear();
     refresh();
+    Q_EMIT selectionChanged();
 }
 
 void DashCanvas::setSelectedWidget(int index)
@@ -164,6 +166,7 @@ void DashCanvas::setSelectedWidget(int index)
             m_selectedWidget = index;
     }
     refresh();
+    Q_EMIT selectionChanged();
 }
 
 void DashCanvas::selectAllWidgets()
@@ -174,6 +177,7 @@ void DashCanvas::selectAllWidgets()
     if (count == 0) {
         m_selectedWidget = -1;
         refresh();
+        Q_EMIT selectionChanged();
         return;
     }
     for (int i = 0; i < count; ++i)
@@ -181,6 +185,7 @@ void DashCanvas::selectAllWidgets()
     m_selectedWidget = 0;
     Q_EMIT widgetSelected(m_selectedMask, 0);
     refresh();
+    Q_EMIT selectionChanged();
 }
 
 void DashCanvas::clearSelectionAndRepaint()
@@ -190,6 +195,7 @@ void DashCanvas::clearSelectionAndRepaint()
     m_selectedWidget = -1;
     m_multiSelection.clear();
     refresh();
+    Q_EMIT selectionChanged();
 }
 
 // --- geometry ---------------------------------------------------------

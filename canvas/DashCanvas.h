@@ -202,6 +202,10 @@ Q_SIGNALS:
     void widgetMoved(int maskIndex, int widgetIndex, int newX, int newY);
     void widgetResized(int maskIndex, int widgetIndex, int newW, int newH);
     void deleteRequested(int index);
+    // The program set the selection (setPage, setSelectedMask,
+    // setSelectedWidget, Select All, clearing); the user's own clicks report
+    // through elementSelected and widgetSelected instead.
+    void selectionChanged();
     void contextMenuRequested(int maskIndex, int widgetIndex, QPoint globalPos, QPoint canvasPos);
 
 public Q_SLOTS:

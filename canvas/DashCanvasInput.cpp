@@ -195,6 +195,9 @@ void DashCanvas::contextMenuEvent(QContextMenuEvent* event)
         if (hit.mask != -1) {
             Q_EMIT elementSelected(hit.mask);
             Q_EMIT widgetSelected(hit.mask, ws);
+        } else {
+            // Nothing under the pointer: the views must drop what they show.
+            Q_EMIT selectionChanged();
         }
         refresh();
     }

@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
+#include <memory>
+
 namespace {
 
 int maskIndexOf(const QTreeWidgetItem* item)
@@ -99,6 +101,10 @@ void ElementListPanel::populate(const PageModel* page)
 {
     {
         GuardScope guard(m_guard);
+        // A rename's own push rebuilds the tree while the view is still
+        // committing the editor; clearing lets go of that editor already.
+        if (state() == EditingState)
+            m_editorDropped = true;
         clear();
         if (!page)
             return;
@@ -135,6 +141,42 @@ void ElementListPanel::selectElement(int maskIdx, int widgetIdx)
     setCurrentItem(target);
     if (!target)
         clearSelection();
+}
+
+bool ElementListPanel::sameShape(const PageModel& page) const
+{
+    if (topLevelItemCount() != int(page.masks.size()))
+        return false;
+    for (int m = 0; m < topLevelItemCount(); ++m) {
+        if (topLevelItem(m)->childCount() != int(page.masks[size_t(m)].widgets.size()))
+            return false;
+    }
+    return true;
+}
+
+void ElementListPanel::refreshTexts(const PageModel* page)
+{
+    if (!page || !sameShape(*page)) {
+        populate(page);
+        return;
+    }
+    GuardScope guard(m_guard);
+    for (int m = 0; m < topLevelItemCount(); ++m) {
+        const MaskElement& mask = page->masks[size_t(m)];
+        QTreeWidgetItem* maskRow = topLevelItem(m);
+        const std::unique_ptr<QTreeWidgetItem> fresh(makeMaskRow(mask, m));
+        for (int c = 0; c < columnCount(); ++c)
+            maskRow->setText(c, fresh->text(c));
+        for (int w = 0; w < maskRow->childCount(); ++w) {
+            QTreeWidgetItem* row = maskRow->child(w);
+            const std::unique_ptr<QTreeWidgetItem> freshRow(makeWidgetRow(mask.widgets[size_t(w)], m, w));
+            for (int c = 0; c < columnCount(); ++c)
+                row->setText(c, freshRow->text(c));
+            row->setData(IdColumn, KindWordRole, freshRow->data(IdColumn, KindWordRole));
+            if (row->flags() & Qt::ItemIsEditable)
+                row->setData(IdColumn, StartTextRole, row->text(TextColumn));
+        }
+    }
 }
 
 void ElementListPanel::editCurrentLabel()
@@ -231,11 +273,42 @@ void ElementListPanel::mousePressEvent(QMouseEvent* event)
     QTreeWidget::mousePressEvent(event);
 }
 
+void ElementListPanel::focusInEvent(QFocusEvent* event)
+{
+    // Without a current row, Qt makes the first row current when the view
+    // gains the focus by any road but a click (a menu or a dialog closing,
+    // Tab). That is no pick of the user's: it must neither select the row nor
+    // leave it looking current, or a later click on it would go unreported.
+    QTreeWidgetItem* before = currentItem();
+    GuardScope guard(m_guard);
+    QTreeWidget::focusInEvent(event);
+    if (currentItem() == before)
+        return;
+    if (before)
+        setCurrentItem(before);
+    else
+        selectionModel()->clearCurrentIndex();
+}
+
+void ElementListPanel::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // The editor a rebuild let go of belongs to no row any more: closing it
+    // again would only warn.
+    if (m_editorDropped) {
+        m_editorDropped = false;
+        return;
+    }
+    QTreeWidget::closeEditor(editor, hint);
+}
+
 bool ElementListPanel::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
     // Only the text column of a Label row is a name; a double-click anywhere
     // on the row edits that column, never the id or the kind word.
-    if (index.isValid() && index.column() != TextColumn)
-        return QTreeWidget::edit(index.siblingAtColumn(TextColumn), trigger, event);
-    return QTreeWidget::edit(index, trigger, event);
+    const QModelIndex target = index.isValid() ? index.siblingAtColumn(TextColumn) : index;
+    const bool wasEditing = state() == EditingState;
+    const bool opened = QTreeWidget::edit(target, trigger, event);
+    if (opened && !wasEditing)
+        m_editorDropped = false; // a fresh editor: nothing dropped is pending
+    return opened;
 }

@@ -30,6 +30,10 @@ public:
     void populate(const PageModel* page);
     // Makes the matching row current without emitting a click signal.
     void selectElement(int maskIdx, int widgetIdx);
+    // The rows' texts read again from the page after an edit elsewhere,
+    // keeping the current row and the filter; a page whose masks or widgets
+    // were added or removed is filled anew.
+    void refreshTexts(const PageModel* page);
     // Opens the in-place editor when the current row is a Label row.
     void editCurrentLabel();
 
@@ -51,12 +55,17 @@ public Q_SLOTS:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     QTreeWidgetItem* makeMaskRow(const MaskElement& mask, int maskIdx) const;
     QTreeWidgetItem* makeWidgetRow(const WidgetModel& widget, int maskIdx, int widgetIdx) const;
+    bool sameShape(const PageModel& page) const;
     void emitClick(const QTreeWidgetItem* item);
 
     bool m_guard = false;
+    // Set when a rebuild dropped the open editor before the view closed it.
+    bool m_editorDropped = false;
 };

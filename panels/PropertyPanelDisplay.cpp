@@ -184,12 +184,20 @@ void PropertyPanel::clear()
     channelCombo->setCurrentIndex(0);
     channelCombo->setEnabled(false);
     channelCombo->setToolTip(QString());
+    // Nothing selected shows no values: the last element's numbers, font
+    // and colour would read as if they still applied to something.
     setGeometryValues(0, 0, 10, 10);
-    for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin})
+    for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin}) {
         spin->setEnabled(false);
+        spin->clear();
+    }
     valueFontCombo->setEnabled(false);
+    valueFontCombo->setCurrentIndex(-1);
     valueSizeSpin->setEnabled(false);
+    valueSizeSpin->clear();
     valueColorButton->setEnabled(false);
+    valueColorButton->setStyleSheet(QString());
+    valueColorButton->setText(QString());
     fontStatusIcon->hide();
     labelFontGroup->hide();
     labelTextGroup->hide();

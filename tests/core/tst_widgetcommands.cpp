@@ -1,3 +1,4 @@
+#include "editing/AxisMergeCommand.h"
 #include "editing/WidgetAddCommand.h"
 #include "editing/WidgetDeleteCommand.h"
 #include "model/DashConfig.h"
@@ -163,6 +164,40 @@ private Q_SLOTS:
         QCOMPARE(target.widgets[0].axisRef, QStringLiteral("2"));
         QCOMPARE(target.widgets[0].channel, QStringLiteral("RPM"));
         QCOMPARE(ConfigSnapshot::xml(clipWidget.first_child()) + ConfigSnapshot::xml(clipAxis.first_child()), clipBefore);
+    }
+
+    void pasteMergeLeavesWithItsUndo()
+    {
+        // The merged channel element is part of the paste's step: undo
+        // gives back the document byte for byte, redo merges it again.
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        pugi::xml_document clipWidget, clipAxis;
+        QVERIFY(config.copyWidgetXml(0, 0, 1, clipWidget));
+        clipAxis.append_copy(config.pages[0].masks[0].node.find_child_by_attribute("e", "c", "Axis"));
+        const QByteArray before = ConfigSnapshot::documents(config);
+
+        QUndoStack stack;
+        QHash<QString, QString> map;
+        stack.beginMacro(QStringLiteral("Paste widget"));
+        stack.push(new AxisMergeCommand(&config, 0, 1, {clipAxis.first_child()}, &map));
+        QCOMPARE(map.value(QStringLiteral("1")), QStringLiteral("2"));
+        auto* command = new WidgetAddCommand(&config, 0, 1, 0, 0, clipWidget.first_child(), QStringLiteral("Paste widget"));
+        command->remapAxisRef(map);
+        stack.push(command);
+        stack.endMacro();
+        const QByteArray pasted = ConfigSnapshot::documents(config);
+        QVERIFY(pasted != before);
+
+        for (int round = 0; round < 2; ++round) {
+            stack.undo();
+            QCOMPARE(ConfigSnapshot::documents(config), before);
+            QCOMPARE(config.pages[0].masks[1].channel, QStringLiteral("Speed"));
+            QVERIFY(config.pages[0].masks[1].widgets.empty());
+            stack.redo();
+            QCOMPARE(ConfigSnapshot::documents(config), pasted);
+            QCOMPARE(config.pages[0].masks[1].widgets[0].axisRef, QStringLiteral("2"));
+        }
     }
 };
 
