@@ -39,7 +39,8 @@ QSpinBox* pixelSpin(const char* name, int min, int max)
 QComboBox* fontCombo(const char* name)
 {
     auto* combo = named(new QComboBox, name);
-    combo->addItems(PropertyPanel::firmwareFontFamilies());
+    for (const QString& family : PropertyPanel::firmwareFontFamilies())
+        combo->addItem(family, family);
     combo->setEnabled(false);
     return combo;
 }
@@ -330,6 +331,9 @@ void PropertyPanel::connectControls()
     connect(alignCombo, indexChanged, this, &PropertyPanel::onAlignmentChosen);
     for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin})
         connect(spin, spinChanged, this, &PropertyPanel::onSpinBoxChanged);
+    // A long family name may be cut at the panel's width; the tool tip holds it.
+    for (QComboBox* combo : {valueFontCombo, labelFontCombo})
+        connect(combo, &QComboBox::currentTextChanged, combo, &QWidget::setToolTip);
     connect(valueFontCombo, indexChanged, this, &PropertyPanel::onValueFontChanged);
     connect(valueSizeSpin, spinChanged, this, &PropertyPanel::onValueFontChanged);
     connect(valueColorButton, &QPushButton::clicked, this, &PropertyPanel::pickValueColor);

@@ -203,7 +203,7 @@ private Q_SLOTS:
                            "labelText=hidden ", "scale=hidden"};
         QTest::newRow("Label mask") << "fixture" << 0 << 1 << -1
                                     << QStringList{"id=lab", "type=Label", "channel=(none) off",
-                                                   "channelTip=" + kLabelsTip, "valueFont=MicrogrammaDBolExt off",
+                                                   "channelTip=" + kLabelsTip, "valueFont=(not set) off",
                                                    "labelFont=shown", "scale=hidden"};
         QTest::newRow("bar -20..100 with zero mark")
             << "fixture" << 0 << 2 << -1
@@ -217,7 +217,7 @@ private Q_SLOTS:
             << QStringList{"scale=shown", "min=0.00 off", "max=100.00 off", "zero=off unchecked", "note=",
                            "channel=(none) on"};
         QTest::newRow("icon mask") << "fixture" << 0 << 5 << -1
-                                   << QStringList{"type=Icon", "scale=hidden", "valueFont=MicrogrammaDBolExt off"};
+                                   << QStringList{"type=Icon", "scale=hidden", "valueFont=(not set) off"};
         QTest::newRow("Digit widget")
             << "fixture" << 0 << 0 << 0
             << QStringList{"id=d1", "type=Widget: Digit", "channel=RPM (rpm) on", "align=shown Right on",
@@ -233,10 +233,11 @@ private Q_SLOTS:
                                                        "w=0 0..200 on"};
         QTest::newRow("bar widget")
             << "fixture" << 0 << 2 << 0
-            << QStringList{"type=Widget: Bar", "align=hidden Left off", "valueFont=MicrogrammaDBolExt off",
+            << QStringList{"type=Widget: Bar", "align=hidden Left off", "valueFont=(not set) off",
                            "scale=shown", "min=-20.00 on", "zero=on checked"};
         QTest::newRow("demo Digit mask") << "demo" << 0 << 1 << -1
-                                         << QStringList{"id=md.01", "type=Digit", "scale=hidden", "labelFont=shown"};
+                                         << QStringList{"id=md.01", "type=Digit", "scale=hidden", "labelFont=shown",
+                                                        "valueFont=Digit_H72 (own) on", "valueSize=72 8..300 on"};
         QTest::newRow("demo bar mask") << "demo" << 0 << 2 << -1
                                        << QStringList{"type=Bar", "scale=shown", "min=0.00 on", "max=8000.00 on",
                                                       "zero=off unchecked"};
@@ -438,6 +439,10 @@ private Q_SLOTS:
                                         << "s04_homebrew / box_b" << false;
         QTest::newRow("no items part") << "box_c" << "box_c" << false;
         QTest::newRow("blank") << "  " << "" << false;
+        // Hand-edited paths that name nothing once normalised.
+        QTest::newRow("lone backslash") << "\\" << "" << false;
+        QTest::newRow("lone slash") << "/" << "" << false;
+        QTest::newRow("double slash in blanks") << " // " << "" << false;
     }
 
     void artworkInfo()
