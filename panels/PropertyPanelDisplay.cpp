@@ -267,7 +267,8 @@ void PropertyPanel::showChannel(const QString& name, bool isLabel)
         channelCombo->setToolTip(labelsToolTip());
     } else {
         channelCombo->setEnabled(!channels.empty());
-        channelCombo->setToolTip(QString());
+        // The combo may cut a long channel name at the panel's width.
+        channelCombo->setToolTip(channelCombo->currentIndex() > 0 ? channelCombo->currentText() : QString());
     }
 }
 
