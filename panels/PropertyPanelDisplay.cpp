@@ -23,6 +23,7 @@
 #include <QSpinBox>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 
 namespace {
@@ -376,8 +377,11 @@ void PropertyPanel::showBarScale(const MaskElement& m, bool keepValuesWhenMissin
     minSpin->setEnabled(found);
     maxSpin->setEnabled(found);
     if (found) {
-        minSpin->setValue(min);
-        maxSpin->setValue(max);
+        // A hand-edited endpoint beyond the usual range is shown as it is.
+        for (auto [spin, value] : {std::pair{minSpin, min}, std::pair{maxSpin, max}}) {
+            spin->setRange(std::min(-1000000.0, value), std::max(1000000.0, value));
+            spin->setValue(value);
+        }
     } else if (!keepValuesWhenMissing) {
         minSpin->setValue(0.0);
         maxSpin->setValue(100.0);

@@ -379,8 +379,18 @@ void PropertyPanel::onBarMinMaxChanged()
 {
     if (filling || !mask || mask->kind != MaskBargraph || !mask->node)
         return;
-    const double min = minSpin->value();
-    const double max = maxSpin->value();
+    // The endpoint not committed keeps its value in the file: the spin box
+    // shows it rounded to two decimals.
+    double min = minSpin->value();
+    double max = maxSpin->value();
+    double fileMin = 0.0;
+    double fileMax = 0.0;
+    if (DashConfig::barScaleRange(mask->node, fileMin, fileMax)) {
+        if (sender() == minSpin)
+            max = fileMax;
+        else if (sender() == maxSpin)
+            min = fileMin;
+    }
     if (!(max > min))
         return;
     DashConfig::setBarScaleRange(mask->node, min, max);

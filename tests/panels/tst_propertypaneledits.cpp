@@ -30,6 +30,7 @@ namespace {
 //   3 hand  as edited by hand: beyond the page's right edge, charsets that are
 //           none of the offered families, label lh below the mask's bottom
 //   4 auto  Digit da with a charset but no size (the firmware sizes it)
+//   5 odd   bar 0.125..2000000, as edited by hand
 ConfigFixture editConfig()
 {
     ConfigFixture cfg;
@@ -59,7 +60,10 @@ ConfigFixture editConfig()
                   .add(Fx::digit("dh", 20, 140, 300, 90, "a1").p("CHAR_SET_ID_2", "Digit_H72").p("CHARSET_DIM", 72)))
         .mask(Fx::mask("auto", 10, 300, 200, 60)
                   .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
-                  .add(Fx::digit("da", 0, 0, 200, 60, "a1").p("CHAR_SET_ID_2", "Digit_H64")));
+                  .add(Fx::digit("da", 0, 0, 200, 60, "a1").p("CHAR_SET_ID_2", "Digit_H64")))
+        .mask(Fx::mask("odd", 10, 380, 300, 40)
+                  .add(Fx::bargraph("b1", 0, 0, 300, 40, QString(), true)
+                           .add(Fx::stepScale({{"0", "0.125"}, {"100", "2000000"}}))));
     return cfg;
 }
 
@@ -396,6 +400,34 @@ private Q_SLOTS:
         QVERIFY(!zero->isEnabled());
         QVERIFY(!zero->isChecked());
         QCOMPARE(child<QLabel>("scaleNoteLabel")->text(), QString());
+    }
+
+    // The endpoint not typed keeps its value in the file, beyond the spin
+    // box's usual range or finer than its two decimals.
+    void barEndpointEditKeepsTheOther_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::newRow("Min") << "minSpin" << -10.0 << -10.0 << 2000000.0;
+        QTest::newRow("Max") << "maxSpin" << 50.0 << 0.125 << 50.0;
+    }
+
+    void barEndpointEditKeepsTheOther()
+    {
+        QFETCH(QString, control);
+        QFETCH(double, value);
+        QFETCH(double, min);
+        QFETCH(double, max);
+        m_panel->showMask(mask(5));
+        QCOMPARE(child<QDoubleSpinBox>("maxSpin")->value(), 2000000.0);
+        child<QDoubleSpinBox>(control.toLatin1().constData())->setValue(value);
+        double savedMin = 0.0;
+        double savedMax = 0.0;
+        QVERIFY(DashConfig::barScaleRange(mask(5)->node, savedMin, savedMax));
+        QCOMPARE(savedMin, min);
+        QCOMPARE(savedMax, max);
     }
 
     void fontCheck_data()
