@@ -23,8 +23,8 @@
 #include <QSpinBox>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
+#include <utility>
 
 namespace {
 

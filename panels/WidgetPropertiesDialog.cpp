@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
+#include <utility>
 
 namespace {
 
