@@ -36,10 +36,22 @@ QSpinBox* pixelSpin(const char* name, int min, int max)
     return spin;
 }
 
-QComboBox* fontCombo(const char* name)
+// The panel is 220 px wide: a combo box asks for the room of a few
+// characters, not of its longest item, and cuts a longer text, which its
+// tool tip then holds whole.
+QComboBox* narrowCombo(const char* name)
 {
     auto* combo = named(new QComboBox, name);
-    combo->addItems(PropertyPanel::firmwareFontFamilies());
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(8);
+    return combo;
+}
+
+QComboBox* fontCombo(const char* name)
+{
+    auto* combo = narrowCombo(name);
+    for (const QString& family : PropertyPanel::firmwareFontFamilies())
+        combo->addItem(family, family);
     combo->setEnabled(false);
     return combo;
 }
@@ -124,7 +136,7 @@ void PropertyPanel::buildElementGroup()
     auto* group = named(new QGroupBox(QStringLiteral("Element")), "elementGroup");
     auto* form = new QFormLayout(group);
     idLabel = named(new QLabel(QStringLiteral("--")), "idLabel");
-    channelCombo = named(new QComboBox, "channelCombo");
+    channelCombo = narrowCombo("channelCombo");
     channelCombo->addItem(tr("(none)"), -1);
     channelCombo->setEnabled(false);
     typeLabel = named(new QLabel(QStringLiteral("--")), "typeLabel");
@@ -194,7 +206,13 @@ void PropertyPanel::buildScaleGroup()
     form->addRow(QStringLiteral("Max:"), maxSpin);
     form->addRow(zeroCheck);
     form->addRow(scaleNoteLabel);
-    form->addRow(tr("Color:"), row({barColorButton, barColorRemoveButton}, false));
+    // Side by side the two buttons would need more than the panel's width.
+    auto* colourButtons = new QWidget;
+    auto* column = new QVBoxLayout(colourButtons);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(barColorButton);
+    column->addWidget(barColorRemoveButton);
+    form->addRow(tr("Color:"), colourButtons);
     scaleGroup->hide();
     layout()->addWidget(scaleGroup);
 }
@@ -230,6 +248,8 @@ void PropertyPanel::buildBoxGroup()
     boxDividersText = named(new QLabel(tr("—")), "boxDividersText");
     boxCaptionText = named(new QLabel(tr("—")), "boxCaptionText");
     boxBorderLabel = named(new QLabel(tr("Auto")), "boxBorderLabel");
+    for (QLabel* text : {boxStyleLabel, boxLayoutText, boxCaptionText})
+        text->setWordWrap(true);
     boxWarning = named(new QLabel, "boxWarning");
     boxWarning->setWordWrap(true);
     boxWarning->setStyleSheet(QStringLiteral("color:#e0a020; font-size:11px;"));
@@ -280,6 +300,7 @@ void PropertyPanel::buildIconGroups()
     iconFeatureLabel = named(new QLabel, "iconFeatureLabel");
     iconFeatureLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     iconFeatureLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    iconFeatureLabel->setWordWrap(true);
     iconThumb = named(new QLabel, "iconThumb");
     iconThumb->setFixedSize(48, 48);
     iconThumb->setAlignment(Qt::AlignCenter);
@@ -289,6 +310,7 @@ void PropertyPanel::buildIconGroups()
     static_cast<QHBoxLayout*>(iconGraphicRow->layout())->setStretchFactor(iconNameLabel, 1);
     iconTriggerLabel = named(new QLabel, "iconTriggerLabel");
     iconTriggerLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    iconTriggerLabel->setWordWrap(true);
     iconForm->addRow(tr("Feature:"), iconFeatureLabel);
     iconForm->addRow(tr("Graphic:"), iconGraphicRow);
     iconForm->addRow(tr("Triggered by:"), iconTriggerLabel);
@@ -314,7 +336,9 @@ void PropertyPanel::buildIconGroups()
     removePreviewButton->setToolTip(tr("Clear the layout-preview graphic on this icon element."));
     removePreviewButton->setEnabled(false);
     previewLayout->addWidget(previewNote);
-    previewLayout->addWidget(row({previewIconButton, removePreviewButton}, false));
+    // Side by side the two buttons would need more than the panel's width.
+    previewLayout->addWidget(previewIconButton);
+    previewLayout->addWidget(removePreviewButton);
     iconPreviewGroup->hide();
 
     layout()->addWidget(iconSetupGroup);
@@ -330,6 +354,9 @@ void PropertyPanel::connectControls()
     connect(alignCombo, indexChanged, this, &PropertyPanel::onAlignmentChosen);
     for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin})
         connect(spin, spinChanged, this, &PropertyPanel::onSpinBoxChanged);
+    // A long family name may be cut at the panel's width; the tool tip holds it.
+    for (QComboBox* combo : {valueFontCombo, labelFontCombo})
+        connect(combo, &QComboBox::currentTextChanged, combo, &QWidget::setToolTip);
     connect(valueFontCombo, indexChanged, this, &PropertyPanel::onValueFontChanged);
     connect(valueSizeSpin, spinChanged, this, &PropertyPanel::onValueFontChanged);
     connect(valueColorButton, &QPushButton::clicked, this, &PropertyPanel::pickValueColor);

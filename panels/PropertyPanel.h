@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QPixmap>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -45,6 +46,8 @@ public:
     static QString maskKindText(int kind);
     static QString widgetKindText(int kind);
     static bool channelMatchesName(const ChannelInfo& channel, const QString& name);
+    // True while a text size spin shows "Auto": the element sets no size.
+    static bool isAutoTextSize(const QSpinBox* spin);
 
     void setUndoStack(QUndoStack* stack);
     void setChannels(const std::vector<ChannelInfo>& list);
@@ -104,6 +107,8 @@ private:
     void showChannel(const QString& name, bool isLabel);
     void setGeometryRanges(int xMax, int yMax, int wMin, int wMax, int hMin, int hMax);
     void setGeometryValues(int x, int y, int w, int h);
+    static void fitSpin(QSpinBox* spin, int min, int max, int value);
+    static void showTextSize(QSpinBox* spin, int px);
     void selectFontFamily(QComboBox* combo, const QString& charset);
     void showBarScale(const MaskElement& m, bool keepValuesWhenMissing);
     QString scaleNote(const MaskElement& m, double min, double max) const;
@@ -117,11 +122,13 @@ private:
 
     // --- edits (PropertyPanelEdits.cpp) ----------------------------------
     void markPageDirty();
-    void applyWidgetGeometry();
-    bool applyMaskGeometry();
+    QRect committedGeometry(const QObject* from) const;
+    void applyWidgetGeometry(const QRect& typed);
+    bool applyMaskGeometry(const QRect& typed);
     int shownMaskIndex() const;
     WidgetModel* maskTextSource(int widgetKind) const;
-    static void writeTextStyle(WidgetModel& target, const QString& charset, int px);
+    static void writeCharset(WidgetModel& target, const QString& charset);
+    static void writeCharsetPx(WidgetModel& target, int px);
     static void writeTextColour(WidgetModel& target, const QColor& colour);
     static void scaleBarPoints(pugi::xml_node bar, double factorX, double factorY);
     int fontCheckPx() const;

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -132,7 +133,9 @@ void PropertyPanel::setPageSize(int w, int h)
     FillingScope guard(filling);
     pageWidth = w;
     pageHeight = h;
+    const QRect shown(xSpin->value(), ySpin->value(), wSpin->value(), hSpin->value());
     setGeometryRanges(w, h, 10, w, 10, h);
+    setGeometryValues(shown.x(), shown.y(), shown.width(), shown.height());
 }
 
 void PropertyPanel::setGeometryRanges(int xMax, int yMax, int wMin, int wMax, int hMin, int hMax)
@@ -143,12 +146,40 @@ void PropertyPanel::setGeometryRanges(int xMax, int yMax, int wMin, int wMax, in
     hSpin->setRange(hMin, hMax);
 }
 
+// The ranges widen to take the values: a spin box that clamped a hand-edited
+// value (a label below its mask, a mask beyond the page) would show a value
+// the element does not have, and a later commit would write it.
 void PropertyPanel::setGeometryValues(int x, int y, int w, int h)
 {
-    xSpin->setValue(x);
-    ySpin->setValue(y);
-    wSpin->setValue(w);
-    hSpin->setValue(h);
+    fitSpin(xSpin, xSpin->minimum(), xSpin->maximum(), x);
+    fitSpin(ySpin, ySpin->minimum(), ySpin->maximum(), y);
+    fitSpin(wSpin, wSpin->minimum(), wSpin->maximum(), w);
+    fitSpin(hSpin, hSpin->minimum(), hSpin->maximum(), h);
+}
+
+void PropertyPanel::fitSpin(QSpinBox* spin, int min, int max, int value)
+{
+    spin->setRange(std::min(min, value), std::max(max, value));
+    spin->setValue(value);
+}
+
+// Text sizes run 8..300 px, widened to take the element's own size. An
+// element without a size (the firmware sizes it) shows "Auto" one step
+// below the range, so that no commit writes a size the user did not set.
+void PropertyPanel::showTextSize(QSpinBox* spin, int px)
+{
+    if (px >= 1) {
+        spin->setSpecialValueText(QString());
+        fitSpin(spin, 8, 300, px);
+    } else {
+        spin->setSpecialValueText(tr("Auto"));
+        fitSpin(spin, 7, 300, 7);
+    }
+}
+
+bool PropertyPanel::isAutoTextSize(const QSpinBox* spin)
+{
+    return !spin->specialValueText().isEmpty() && spin->value() == spin->minimum();
 }
 
 void PropertyPanel::setRowShown(QFormLayout* form, QWidget* field, bool shown)
@@ -164,11 +195,22 @@ void PropertyPanel::setSwatchColor(QPushButton* button, const QColor& colour)
     button->setText(colour.name());
 }
 
+// A charset that is none of the firmware families (a hand-edited
+// "Digit_H72", or none at all) gets an item of its own after them, so that
+// the combo never shows, and a commit never writes, a family the element
+// does not use. Items carry the charset as their data.
 void PropertyPanel::selectFontFamily(QComboBox* combo, const QString& charset)
 {
-    const int index = combo->findText(charset, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        combo->setCurrentIndex(index);
+    const int families = int(firmwareFontFamilies().size());
+    while (combo->count() > families)
+        combo->removeItem(combo->count() - 1);
+    int index = combo->findData(charset);
+    if (index < 0) {
+        combo->addItem(charset.isEmpty() ? tr("(not set)") : tr("%1 (own)").arg(charset), charset);
+        index = combo->count() - 1;
+        combo->setItemData(index, tr("The element's own charset, kept as it is"), Qt::ToolTipRole);
+    }
+    combo->setCurrentIndex(index);
 }
 
 void PropertyPanel::clear()
@@ -234,7 +276,8 @@ void PropertyPanel::showChannel(const QString& name, bool isLabel)
         channelCombo->setToolTip(labelsToolTip());
     } else {
         channelCombo->setEnabled(!channels.empty());
-        channelCombo->setToolTip(QString());
+        // The combo may cut a long channel name at the panel's width.
+        channelCombo->setToolTip(channelCombo->currentIndex() > 0 ? channelCombo->currentText() : QString());
     }
 }
 
@@ -267,7 +310,7 @@ void PropertyPanel::showMask(MaskElement* m)
     valueSizeSpin->setEnabled(hasValueFont);
     valueColorButton->setEnabled(hasValueFont);
     selectFontFamily(valueFontCombo, m->digitCharset);
-    valueSizeSpin->setValue(m->digitPx);
+    showTextSize(valueSizeSpin, m->digitPx);
     setSwatchColor(valueColorButton, m->digitColour);
     updateFontWarning();
 
@@ -277,7 +320,7 @@ void PropertyPanel::showMask(MaskElement* m)
         labelSizeSpin->setEnabled(true);
         labelColorButton->setEnabled(true);
         selectFontFamily(labelFontCombo, m->labelCharset);
-        labelSizeSpin->setValue(m->labelPx);
+        showTextSize(labelSizeSpin, m->labelPx);
         setSwatchColor(labelColorButton, m->labelColour);
     }
     labelTextGroup->hide();
@@ -316,7 +359,7 @@ void PropertyPanel::showWidget(MaskElement* m, WidgetModel* w)
     valueSizeSpin->setEnabled(hasValueFont);
     valueColorButton->setEnabled(hasValueFont);
     selectFontFamily(valueFontCombo, w->charset);
-    valueSizeSpin->setValue(w->charsetPx);
+    showTextSize(valueSizeSpin, w->charsetPx);
     setSwatchColor(valueColorButton, w->colour.isValid() ? w->colour : QColor(255, 255, 255));
 
     labelFontGroup->hide();
@@ -342,8 +385,11 @@ void PropertyPanel::showBarScale(const MaskElement& m, bool keepValuesWhenMissin
     minSpin->setEnabled(found);
     maxSpin->setEnabled(found);
     if (found) {
-        minSpin->setValue(min);
-        maxSpin->setValue(max);
+        // A hand-edited endpoint beyond the usual range is shown as it is.
+        for (auto [spin, value] : {std::pair{minSpin, min}, std::pair{maxSpin, max}}) {
+            spin->setRange(std::min(-1000000.0, value), std::max(1000000.0, value));
+            spin->setValue(value);
+        }
     } else if (!keepValuesWhenMissing) {
         minSpin->setValue(0.0);
         maxSpin->setValue(100.0);
@@ -435,6 +481,12 @@ void PropertyPanel::updateArtworkInfo(const MaskElement* m)
     }
     const QString path = normalisedArtPath(raw);
     const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    // Hand-edited files carry paths such as a lone backslash or " // ": nothing
+    // names an element there, which is the same as no path at all.
+    if (parts.isEmpty()) {
+        hideArtwork();
+        return;
+    }
     const QString element = parts.last();
     QString set;
     for (int i = 1; i < parts.size(); ++i) {

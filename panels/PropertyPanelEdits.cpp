@@ -57,6 +57,28 @@ void scalePoints(pugi::xml_node bar, const char* const (&names)[5], double facto
     }
 }
 
+// Which control sent a text style edit decides what is written: a family
+// choice never writes a size, a size never a family. A call without a sender
+// writes both. A size spin at its "Auto" floor stands for an unset size,
+// which stays unset.
+struct StyleChange {
+    bool family = false;
+    bool size = false;
+    QString charset;
+    int px = 0;
+};
+
+StyleChange styleChange(const QObject* from, const QComboBox* combo, const QSpinBox* spin)
+{
+    StyleChange change;
+    change.charset = combo->currentData().toString();
+    change.px = spin->value();
+    // The "(not set)" item names no family to write.
+    change.family = from != spin && !change.charset.isEmpty();
+    change.size = from != combo && !PropertyPanel::isAutoTextSize(spin);
+    return change;
+}
+
 QString joinedSizes(const QList<int>& sizes)
 {
     QStringList parts;
@@ -79,9 +101,10 @@ void PropertyPanel::onSpinBoxChanged()
 {
     if (filling || !mask)
         return;
+    const QRect typed = committedGeometry(sender());
     if (widget) {
-        applyWidgetGeometry();
-    } else if (!applyMaskGeometry()) {
+        applyWidgetGeometry(typed);
+    } else if (!applyMaskGeometry(typed)) {
         return;
     }
     // Only the spin values from here on: pushing a move refreshes the panel
@@ -92,22 +115,47 @@ void PropertyPanel::onSpinBoxChanged()
     updateFontWarning();
 }
 
-// A widget typed into the panel is written directly; no undo step.
-void PropertyPanel::applyWidgetGeometry()
+// The shown element's geometry with only the committed field taken from its
+// spin box: the other three stay as the element has them, whatever their
+// spin boxes show. A call without a sender takes all four.
+QRect PropertyPanel::committedGeometry(const QObject* from) const
 {
+    const QRect current = widget ? QRect(widget->x, widget->y, widget->w, widget->h)
+                                 : QRect(mask->x, mask->y, mask->w, mask->h);
+    if (from == xSpin)
+        return QRect(xSpin->value(), current.y(), current.width(), current.height());
+    if (from == ySpin)
+        return QRect(current.x(), ySpin->value(), current.width(), current.height());
+    if (from == wSpin)
+        return QRect(current.x(), current.y(), wSpin->value(), current.height());
+    if (from == hSpin)
+        return QRect(current.x(), current.y(), current.width(), hSpin->value());
+    return QRect(xSpin->value(), ySpin->value(), wSpin->value(), hSpin->value());
+}
+
+// A widget typed into the panel is written directly; no undo step. Only the
+// fields that changed are written, so a hand-edited value elsewhere stays.
+void PropertyPanel::applyWidgetGeometry(const QRect& typed)
+{
+    const int oldX = widget->x;
+    const int oldY = widget->y;
     const int oldW = widget->w;
     const int oldH = widget->h;
-    widget->x = xSpin->value();
-    widget->y = ySpin->value();
-    widget->w = wSpin->value();
-    widget->h = hSpin->value();
+    widget->x = typed.x();
+    widget->y = typed.y();
+    widget->w = typed.width();
+    widget->h = typed.height();
     const pugi::xml_node node = widget->node;
     if (!node)
         return;
-    setParamInt(node, "XPOS", widget->x);
-    setParamInt(node, "YPOS", widget->y);
-    setParamInt(node, "WIDTH", widget->w);
-    setParamInt(node, "HEIGHT", widget->h);
+    if (widget->x != oldX)
+        setParamInt(node, "XPOS", widget->x);
+    if (widget->y != oldY)
+        setParamInt(node, "YPOS", widget->y);
+    if (widget->w != oldW)
+        setParamInt(node, "WIDTH", widget->w);
+    if (widget->h != oldH)
+        setParamInt(node, "HEIGHT", widget->h);
     const bool resized = widget->w != oldW || widget->h != oldH;
     if (oldW >= 1 && oldH >= 1 && resized && DashCanvas::isBargraph(node))
         scaleBarPoints(node, double(widget->w) / oldW, double(widget->h) / oldH);
@@ -115,12 +163,12 @@ void PropertyPanel::applyWidgetGeometry()
 
 // False when the move is refused: the mask cannot be found in its page, so
 // no undo step could put it back. The spin boxes then show the record again.
-bool PropertyPanel::applyMaskGeometry()
+bool PropertyPanel::applyMaskGeometry(const QRect& typed)
 {
-    const int newX = xSpin->value();
-    const int newY = ySpin->value();
-    const int newW = wSpin->value();
-    const int newH = hSpin->value();
+    const int newX = typed.x();
+    const int newY = typed.y();
+    const int newW = typed.width();
+    const int newH = typed.height();
     if (newX == mask->x && newY == mask->y && newW == mask->w && newH == mask->h)
         return true;
 
@@ -185,14 +233,18 @@ WidgetModel* PropertyPanel::maskTextSource(int widgetKind) const
 
 // The save writer only rewrites parameters that exist, so a missing one is
 // appended here or the edit would never reach the file.
-void PropertyPanel::writeTextStyle(WidgetModel& target, const QString& charset, int px)
+void PropertyPanel::writeCharset(WidgetModel& target, const QString& charset)
 {
     target.charset = charset;
+    if (target.node)
+        setParam(target.node, "CHAR_SET_ID_2", charset.toUtf8());
+}
+
+void PropertyPanel::writeCharsetPx(WidgetModel& target, int px)
+{
     target.charsetPx = px;
-    if (!target.node)
-        return;
-    setParam(target.node, "CHAR_SET_ID_2", charset.toUtf8());
-    setParam(target.node, "CHARSET_DIM", QByteArray::number(px));
+    if (target.node)
+        setParam(target.node, "CHARSET_DIM", QByteArray::number(px));
 }
 
 void PropertyPanel::writeTextColour(WidgetModel& target, const QColor& colour)
@@ -206,15 +258,21 @@ void PropertyPanel::onValueFontChanged()
 {
     if (filling || !mask)
         return;
-    const QString charset = valueFontCombo->currentText();
-    const int px = valueSizeSpin->value();
-    if (widget) {
-        writeTextStyle(*widget, charset, px);
-    } else {
-        mask->digitCharset = charset;
-        mask->digitPx = px;
-        if (WidgetModel* source = maskTextSource(WidgetDigit))
-            writeTextStyle(*source, charset, px);
+    const StyleChange change = styleChange(sender(), valueFontCombo, valueSizeSpin);
+    if (!change.family && !change.size)
+        return;
+    WidgetModel* target = widget ? widget : maskTextSource(WidgetDigit);
+    if (change.family) {
+        if (!widget)
+            mask->digitCharset = change.charset;
+        if (target)
+            writeCharset(*target, change.charset);
+    }
+    if (change.size) {
+        if (!widget)
+            mask->digitPx = change.px;
+        if (target)
+            writeCharsetPx(*target, change.px);
     }
     markPageDirty();
     Q_EMIT fontChanged();
@@ -225,10 +283,20 @@ void PropertyPanel::onLabelFontChanged()
 {
     if (filling || !mask)
         return;
-    mask->labelCharset = labelFontCombo->currentText();
-    mask->labelPx = labelSizeSpin->value();
-    if (WidgetModel* source = maskTextSource(WidgetLabel))
-        writeTextStyle(*source, mask->labelCharset, mask->labelPx);
+    const StyleChange change = styleChange(sender(), labelFontCombo, labelSizeSpin);
+    if (!change.family && !change.size)
+        return;
+    WidgetModel* source = maskTextSource(WidgetLabel);
+    if (change.family) {
+        mask->labelCharset = change.charset;
+        if (source)
+            writeCharset(*source, change.charset);
+    }
+    if (change.size) {
+        mask->labelPx = change.px;
+        if (source)
+            writeCharsetPx(*source, change.px);
+    }
     markPageDirty();
     Q_EMIT fontChanged();
 }
@@ -311,8 +379,18 @@ void PropertyPanel::onBarMinMaxChanged()
 {
     if (filling || !mask || mask->kind != MaskBargraph || !mask->node)
         return;
-    const double min = minSpin->value();
-    const double max = maxSpin->value();
+    // The endpoint not committed keeps its value in the file: the spin box
+    // shows it rounded to two decimals.
+    double min = minSpin->value();
+    double max = maxSpin->value();
+    double fileMin = 0.0;
+    double fileMax = 0.0;
+    if (DashConfig::barScaleRange(mask->node, fileMin, fileMax)) {
+        if (sender() == minSpin)
+            max = fileMax;
+        else if (sender() == maxSpin)
+            min = fileMin;
+    }
     if (!(max > min))
         return;
     DashConfig::setBarScaleRange(mask->node, min, max);

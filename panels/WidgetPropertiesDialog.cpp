@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -103,8 +104,11 @@ void WidgetPropertiesDialog::buildScaleGroup(QFormLayout* form)
     double max = 100.0;
     hasEndpoints = DashConfig::barScaleRange(mask->node, min, max);
     if (hasEndpoints) {
-        minSpin->setValue(min);
-        maxSpin->setValue(max);
+        // A hand-edited endpoint beyond the usual range is shown as it is.
+        for (auto [spin, value] : {std::pair{minSpin, min}, std::pair{maxSpin, max}}) {
+            spin->setRange(std::min(-1000000.0, value), std::max(1000000.0, value));
+            spin->setValue(value);
+        }
         // As shown, rounded to two decimals: an OK without a change must not
         // rewrite 0.125 as 0.13.
         initialMin = minSpin->value();
@@ -152,10 +156,18 @@ void WidgetPropertiesDialog::markPageDirty()
 void WidgetPropertiesDialog::onAccepted()
 {
     if (hasScaleGroup && hasEndpoints && minSpin && maxSpin) {
-        const double min = minSpin->value();
-        const double max = maxSpin->value();
-        const bool changed = std::abs(min - initialMin) >= 1e-9 || std::abs(max - initialMax) >= 1e-9;
-        if (changed && max > min) {
+        // An endpoint the user left alone keeps its value in the file, not
+        // the two-decimal one its spin box shows.
+        const bool minChanged = std::abs(minSpin->value() - initialMin) >= 1e-9;
+        const bool maxChanged = std::abs(maxSpin->value() - initialMax) >= 1e-9;
+        double min = 0.0;
+        double max = 0.0;
+        DashConfig::barScaleRange(mask->node, min, max);
+        if (minChanged)
+            min = minSpin->value();
+        if (maxChanged)
+            max = maxSpin->value();
+        if ((minChanged || maxChanged) && max > min) {
             DashConfig::setBarScaleRange(mask->node, min, max);
             markPageDirty();
         }

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
@@ -153,6 +154,43 @@ private:
         }
     }
 
+    // The visible texts of the panel that do not fit their place in the
+    // viewport, with what cuts them.
+    QStringList cutTexts(const QWidget* viewport) const
+    {
+        QStringList cut;
+        const int right = viewport->width();
+        for (QWidget* w : m_panel->findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(viewport))
+                continue;
+            const int edge = w->mapTo(viewport, QPoint(w->width(), 0)).x();
+            QString text;
+            int needed = 0;
+            if (auto* label = qobject_cast<QLabel*>(w)) {
+                text = label->text();
+                if (text.isEmpty() || label->wordWrap())
+                    continue;
+                needed = label->fontMetrics().horizontalAdvance(text);
+            } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+                text = button->text();
+                needed = button->sizeHint().width();
+            } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+                text = group->title();
+                needed = group->fontMetrics().horizontalAdvance(text);
+            } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+                text = combo->currentText();
+                needed = combo->toolTip() == text ? 0 : combo->sizeHint().width();
+            } else {
+                continue;
+            }
+            if (w->width() < needed)
+                cut << QStringLiteral("\"%1\" %2 of %3 px").arg(text).arg(w->width()).arg(needed);
+            else if (edge > right)
+                cut << QStringLiteral("\"%1\" ends at %2, viewport %3").arg(text).arg(edge).arg(right);
+        }
+        return cut;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -197,13 +235,13 @@ private Q_SLOTS:
         QTest::newRow("clear") << "fixture" << 0 << -1 << -1 << cleared;
         QTest::newRow("Digit mask")
             << "fixture" << 0 << 0 << -1
-            << QStringList{"id=dig", "type=Digit", "channel=RPM (rpm) on", "channelTip=", "align=hidden Left off",
+            << QStringList{"id=dig", "type=Digit", "channel=RPM (rpm) on", "channelTip=RPM (rpm)", "align=hidden Left off",
                            "x=10 0..800 on", "y=20 0..480 on", "w=200 10..800 on", "h=80 10..480 on",
                            "valueFont=Basic Sans SF on", "valueSize=40 8..300 on", "labelFont=shown",
                            "labelText=hidden ", "scale=hidden"};
         QTest::newRow("Label mask") << "fixture" << 0 << 1 << -1
                                     << QStringList{"id=lab", "type=Label", "channel=(none) off",
-                                                   "channelTip=" + kLabelsTip, "valueFont=MicrogrammaDBolExt off",
+                                                   "channelTip=" + kLabelsTip, "valueFont=(not set) off",
                                                    "labelFont=shown", "scale=hidden"};
         QTest::newRow("bar -20..100 with zero mark")
             << "fixture" << 0 << 2 << -1
@@ -217,7 +255,7 @@ private Q_SLOTS:
             << QStringList{"scale=shown", "min=0.00 off", "max=100.00 off", "zero=off unchecked", "note=",
                            "channel=(none) on"};
         QTest::newRow("icon mask") << "fixture" << 0 << 5 << -1
-                                   << QStringList{"type=Icon", "scale=hidden", "valueFont=MicrogrammaDBolExt off"};
+                                   << QStringList{"type=Icon", "scale=hidden", "valueFont=(not set) off"};
         QTest::newRow("Digit widget")
             << "fixture" << 0 << 0 << 0
             << QStringList{"id=d1", "type=Widget: Digit", "channel=RPM (rpm) on", "align=shown Right on",
@@ -233,10 +271,11 @@ private Q_SLOTS:
                                                        "w=0 0..200 on"};
         QTest::newRow("bar widget")
             << "fixture" << 0 << 2 << 0
-            << QStringList{"type=Widget: Bar", "align=hidden Left off", "valueFont=MicrogrammaDBolExt off",
+            << QStringList{"type=Widget: Bar", "align=hidden Left off", "valueFont=(not set) off",
                            "scale=shown", "min=-20.00 on", "zero=on checked"};
         QTest::newRow("demo Digit mask") << "demo" << 0 << 1 << -1
-                                         << QStringList{"id=md.01", "type=Digit", "scale=hidden", "labelFont=shown"};
+                                         << QStringList{"id=md.01", "type=Digit", "scale=hidden", "labelFont=shown",
+                                                        "valueFont=Digit_H72 (own) on", "valueSize=72 8..300 on"};
         QTest::newRow("demo bar mask") << "demo" << 0 << 2 << -1
                                        << QStringList{"type=Bar", "scale=shown", "min=0.00 on", "max=8000.00 on",
                                                       "zero=off unchecked"};
@@ -438,6 +477,10 @@ private Q_SLOTS:
                                         << "s04_homebrew / box_b" << false;
         QTest::newRow("no items part") << "box_c" << "box_c" << false;
         QTest::newRow("blank") << "  " << "" << false;
+        // Hand-edited paths that name nothing once normalised.
+        QTest::newRow("lone backslash") << "\\" << "" << false;
+        QTest::newRow("lone slash") << "/" << "" << false;
+        QTest::newRow("double slash in blanks") << " // " << "" << false;
     }
 
     void artworkInfo()
@@ -517,6 +560,54 @@ private Q_SLOTS:
                  QStringLiteral("Not configured in RS3 — use right-click → Preview icon for a layout mockup."));
         m_panel->showIconInfo(false, info);
         QCOMPARE(shown("iconSetupGroup"), QStringLiteral("hidden"));
+    }
+
+    // At the width the main window gives it (a 220 px scroll area that
+    // scrolls only vertically), every text of the panel is whole: it fits,
+    // wraps, or an elided control carries the whole text in its tool tip.
+    void readableAtPanelWidth_data()
+    {
+        QTest::addColumn<int>("mask"); // of the demo's first page
+        QTest::addColumn<QString>("extra");
+        QTest::newRow("bar") << 2 << "bar";
+        QTest::newRow("digit with an icon preview") << 1 << "icon";
+        QTest::newRow("box") << 1 << "box";
+    }
+
+    void readableAtPanelWidth()
+    {
+        QFETCH(int, mask);
+        QFETCH(QString, extra);
+        m_panel->setChannels(m_demo.channels);
+        m_panel->setPageContext(&m_demo, 0);
+        m_panel->showMask(m_demo.maskAt(0, mask));
+        BoxStyleInfo style;
+        MultiBoxInfo multi;
+        if (extra == QLatin1String("box")) {
+            style = {true, "carbon", "Carbon Dual Line", int(0xffe0a020), true, true, "WATER TEMPERATURE", 2, 0};
+            multi = {true, 2, 2, "above", 1};
+        }
+        m_panel->updateBoxInfo(style, multi);
+        m_panel->setBarColorEnabled(extra == QLatin1String("bar"), true);
+        m_panel->setIconPreviewEnabled(extra == QLatin1String("icon"), true);
+        IconPreviewInfo icon;
+        icon.featureKey = "FUEL_LOW_WARNING";
+        icon.description = "Fuel low";
+        m_panel->showIconInfo(extra == QLatin1String("icon"), icon);
+
+        QScrollArea area;
+        area.setWidget(m_panel.get());
+        area.setWidgetResizable(true);
+        area.setFrameShape(QFrame::NoFrame);
+        area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area.setFixedSize(220, 600);
+        m_panel->setMaximumWidth(220);
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        QApplication::processEvents();
+        const QStringList cut = cutTexts(area.viewport());
+        area.takeWidget();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1String("; "))));
     }
 
     void barColourAndPreviewButtons()

@@ -27,6 +27,10 @@ namespace {
 //   0 dig   Digit mask: d0 (no style), d1 (styled, no COLORE), l1 (no style)
 //   1 barw  two bar widgets: b1 100 x 20 with corner points, b0 of width 0
 //   2 bar   bar -50..50 with a zero mark, channel "Water Temp" (range -20..100)
+//   3 hand  as edited by hand: beyond the page's right edge, charsets that are
+//           none of the offered families, label lh below the mask's bottom
+//   4 auto  Digit da with a charset but no size (the firmware sizes it)
+//   5 odd   bar 0.125..2000000, as edited by hand
 ConfigFixture editConfig()
 {
     ConfigFixture cfg;
@@ -49,13 +53,48 @@ ConfigFixture editConfig()
         .mask(Fx::mask("bar", 10, 200, 300, 40)
                   .add(Fx::axis("a1", "Water Temp", "WT", "C"))
                   .add(Fx::bargraph("b1", 0, 0, 300, 40, "a1", true)
-                           .add(Fx::stepScale({{"0", "-50"}, {"50", "0"}, {"100", "50"}}))));
+                           .add(Fx::stepScale({{"0", "-50"}, {"50", "0"}, {"100", "50"}}))))
+        .mask(Fx::mask("hand", 820, 40, 340, 160)
+                  .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                  .add(Fx::label("lh", "SPEED", 20, 200, 300, 30).p("CHAR_SET_ID_2", "Text_H24").p("CHARSET_DIM", 24))
+                  .add(Fx::digit("dh", 20, 140, 300, 90, "a1").p("CHAR_SET_ID_2", "Digit_H72").p("CHARSET_DIM", 72)))
+        .mask(Fx::mask("auto", 10, 300, 200, 60)
+                  .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                  .add(Fx::digit("da", 0, 0, 200, 60, "a1").p("CHAR_SET_ID_2", "Digit_H64")))
+        .mask(Fx::mask("odd", 10, 380, 300, 40)
+                  .add(Fx::bargraph("b1", 0, 0, 300, 40, QString(), true)
+                           .add(Fx::stepScale({{"0", "0.125"}, {"100", "2000000"}}))));
     return cfg;
 }
 
 QByteArray param(pugi::xml_node node, const char* name)
 {
     return paramValue(node, name);
+}
+
+// The device file as a save wrote it.
+QByteArray savedDeviceXml(DashConfig& config, const QString& name)
+{
+    const QString path = TestEnvironment::makeTempDir(QStringLiteral("saved")) + QLatin1Char('/') + name;
+    QString error;
+    if (!config.save(path, &error))
+        return "<save failed: " + error.toUtf8() + ">";
+    return ZipFixture::readZip(path).value(QStringLiteral("dash/overlay.ov3.xml"), "<missing>");
+}
+
+// The lines that differ, as "before -> after"; line counts that differ say so.
+QStringList changedLines(const QByteArray& before, const QByteArray& after)
+{
+    const QList<QByteArray> a = before.split('\n');
+    const QList<QByteArray> b = after.split('\n');
+    if (a.size() != b.size())
+        return {QStringLiteral("%1 lines -> %2 lines").arg(a.size()).arg(b.size())};
+    QStringList changed;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            changed << QString::fromUtf8(a[i].trimmed() + " -> " + b[i].trimmed());
+    }
+    return changed;
 }
 
 } // namespace
@@ -224,6 +263,53 @@ private Q_SLOTS:
         check(*reopened.maskAt(0, 0));
     }
 
+    // One edit in the panel is one parameter in the file, on a configuration
+    // edited by hand: a family or size the panel does not offer, a size left
+    // to the firmware, a label below its mask, a mask beyond the page.
+    void oneEditChangesOneParameter_data()
+    {
+        QTest::addColumn<int>("maskIndex");
+        QTest::addColumn<int>("widget"); // -1: the whole mask
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("value"); // spin value, or combo index
+        QTest::addColumn<QString>("change");
+        const auto p = [](const char* name, const char* from, const char* to) {
+            return QStringLiteral("<p n=\"%1\">%2</p> -> <p n=\"%1\">%3</p>").arg(name, from, to);
+        };
+        QTest::newRow("value size of a mask") << 3 << -1 << "valueSizeSpin" << 60 << p("CHARSET_DIM", "72", "60");
+        QTest::newRow("value size of a widget") << 3 << 1 << "valueSizeSpin" << 60 << p("CHARSET_DIM", "72", "60");
+        QTest::newRow("label size") << 3 << -1 << "labelSizeSpin" << 20 << p("CHARSET_DIM", "24", "20");
+        QTest::newRow("family of a mask sized by the firmware")
+            << 4 << -1 << "valueFontCombo" << 1 << p("CHAR_SET_ID_2", "Digit_H64", "Basic Sans SF");
+        QTest::newRow("family of a widget sized by the firmware")
+            << 4 << 0 << "valueFontCombo" << 1 << p("CHAR_SET_ID_2", "Digit_H64", "Basic Sans SF");
+        QTest::newRow("X of a label below its mask") << 3 << 0 << "xSpin" << 21 << p("XPOS", "20", "21");
+        QTest::newRow("Y of a mask beyond the page") << 3 << -1 << "ySpin" << 41 << p("YPOS", "40", "41");
+    }
+
+    void oneEditChangesOneParameter()
+    {
+        QFETCH(int, maskIndex);
+        QFETCH(int, widget);
+        QFETCH(QString, control);
+        QFETCH(int, value);
+        QFETCH(QString, change);
+        m_panel->setPageSize(800, 480);
+        const QByteArray before = savedDeviceXml(m_config, QStringLiteral("before.zconf2"));
+        MaskElement* m = mask(maskIndex);
+        if (widget < 0)
+            m_panel->showMask(m);
+        else
+            m_panel->showWidget(m, &m->widgets[size_t(widget)]);
+        QWidget* edited = child<QWidget>(control.toLatin1().constData());
+        QVERIFY(edited->isEnabled());
+        if (auto* combo = qobject_cast<QComboBox*>(edited))
+            combo->setCurrentIndex(value);
+        else
+            static_cast<QSpinBox*>(edited)->setValue(value);
+        QCOMPARE(changedLines(before, savedDeviceXml(m_config, QStringLiteral("after.zconf2"))), QStringList{change});
+    }
+
     void labelStyleAndText()
     {
         ScriptedAsker asker;
@@ -314,6 +400,34 @@ private Q_SLOTS:
         QVERIFY(!zero->isEnabled());
         QVERIFY(!zero->isChecked());
         QCOMPARE(child<QLabel>("scaleNoteLabel")->text(), QString());
+    }
+
+    // The endpoint not typed keeps its value in the file, beyond the spin
+    // box's usual range or finer than its two decimals.
+    void barEndpointEditKeepsTheOther_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::newRow("Min") << "minSpin" << -10.0 << -10.0 << 2000000.0;
+        QTest::newRow("Max") << "maxSpin" << 50.0 << 0.125 << 50.0;
+    }
+
+    void barEndpointEditKeepsTheOther()
+    {
+        QFETCH(QString, control);
+        QFETCH(double, value);
+        QFETCH(double, min);
+        QFETCH(double, max);
+        m_panel->showMask(mask(5));
+        QCOMPARE(child<QDoubleSpinBox>("maxSpin")->value(), 2000000.0);
+        child<QDoubleSpinBox>(control.toLatin1().constData())->setValue(value);
+        double savedMin = 0.0;
+        double savedMax = 0.0;
+        QVERIFY(DashConfig::barScaleRange(mask(5)->node, savedMin, savedMax));
+        QCOMPARE(savedMin, min);
+        QCOMPARE(savedMax, max);
     }
 
     void fontCheck_data()

@@ -25,6 +25,7 @@ const QString kNoEndpoints = QStringLiteral(
 //   1 lower  the same range, its axis names the channel in lower case
 //   2 bar0   bar 0..100 without a zero mark
 //   3 barn   bar without scale endpoints
+//   4 odd    bar 0.125..2000000, as edited by hand
 ConfigFixture dialogConfig()
 {
     ConfigFixture cfg;
@@ -45,7 +46,8 @@ ConfigFixture dialogConfig()
         .mask(bar("bar", "Water Temp", straddling))
         .mask(bar("lower", "water temp", straddling))
         .mask(bar("bar0", "", {{"0", "0"}, {"100", "100"}}))
-        .mask(bar("barn", "", {}));
+        .mask(bar("barn", "", {}))
+        .mask(bar("odd", "", {{"0", "0.125"}, {"100", "2000000"}}));
     return cfg;
 }
 
@@ -157,6 +159,35 @@ private Q_SLOTS:
         // The box stayed checked, so no zero-mark write followed the range.
         QVERIFY(hasBarZeroMark(mask->node));
         QVERIFY(dirty());
+    }
+
+    // An endpoint left alone keeps its value in the file, beyond the spin
+    // box's usual range or finer than its two decimals.
+    void endpointLeftAloneKeepsItsValue_data()
+    {
+        QTest::addColumn<bool>("editMin");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::newRow("Min edited") << true << -10.0 << 2000000.0;
+        QTest::newRow("Max edited") << false << 0.125 << 50.0;
+    }
+
+    void endpointLeftAloneKeepsItsValue()
+    {
+        QFETCH(bool, editMin);
+        QFETCH(double, min);
+        QFETCH(double, max);
+        MaskElement* mask = m_config.maskAt(0, 4);
+        WidgetPropertiesDialog dialog(mask, nullptr, &m_config, 0);
+        const double shownMin = dialog.findChild<QDoubleSpinBox*>("minSpin")->value();
+        const double shownMax = dialog.findChild<QDoubleSpinBox*>("maxSpin")->value();
+        QCOMPARE(shownMax, 2000000.0);
+        QCOMPARE(runWithOk(dialog, editMin ? min : shownMin, editMin ? shownMax : max), int(QDialog::Accepted));
+        double savedMin = 0.0;
+        double savedMax = 0.0;
+        QVERIFY(DashConfig::barScaleRange(mask->node, savedMin, savedMax));
+        QCOMPARE(savedMin, min);
+        QCOMPARE(savedMax, max);
     }
 
     void maxNotAboveMinWritesOnlyTheZeroMark()
