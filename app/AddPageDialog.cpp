@@ -153,8 +153,10 @@ void AddPageDialog::populateTemplates()
     for (const PageTemplateGroup& group : rs3Groups)
         addTemplateTab(group);
 
+    // The copies offered are the ones under the chosen display: a page added
+    // on "Dash 2" must refer to the Dash 2 tree, not the device's first one.
     homebrewGroup = PageTemplateLibrary::listHomebrewTemplates(
-        targetFamily, PageTemplateLibrary::modelFolderCandidates(device));
+        targetFamily, PageTemplateLibrary::saveFamilyForDash(device, targetFamily));
     const int dropped = dropBrokenHomebrewTemplates();
     if (dropped > 0) {
         QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
@@ -198,7 +200,7 @@ void AddPageDialog::addNoneTab()
     if (targetFamily.isEmpty())
         text = tr("<div style='padding: 24px; text-align: center'><b>No templates found</b><br>for device "
                   "<code>%1</code>. RaceStudio3 install expected at <code>%2</code>.</div>")
-                   .arg(config->deviceName.toHtmlEscaped(), raceStudio3Root().toHtmlEscaped());
+                   .arg(config->deviceName.toHtmlEscaped(), configuredRaceStudio3Root().toHtmlEscaped());
     else
         text = tr("<div style='padding: 24px; text-align: center'><b>No built-in templates for this device "
                   "yet</b><br>Add a blank page below, or create one on the <b>Homebrew</b> tab with <i>Save Current "

@@ -221,7 +221,7 @@ QString pathsJson()
     for (const QString& root : rs3OverlayRoots())
         overlays.append(pathStatusJson(root));
     const QJsonObject object{
-        {QStringLiteral("raceStudio3Root"), pathStatusJson(raceStudio3Root())},
+        {QStringLiteral("raceStudio3Root"), pathStatusJson(configuredRaceStudio3Root())},
         {QStringLiteral("appDataRoot"), pathStatusJson(appDataDir())},
         {QStringLiteral("homebrewTemplatesRoot"), pathStatusJson(homebrewTemplatesDir())},
         {QStringLiteral("overlayRoots"), overlays},

@@ -396,6 +396,7 @@ private:
     void insertSingleValue(const ElementTypeEntry& type, const ChannelInfo& channel);
     void insertIconMask(const ElementTypeEntry& type);
     void insertRefTimeBar(const ElementTypeEntry& type);
+    bool confirmBorrowedDonor(const ElementTypeEntry& type);
     void insertFromDonor(const ElementTypeEntry& type, const ChannelInfo& channel);
     QString chooseBarTemplate(const ChannelInfo& channel);
     // Refreshes the canvas and outliner and selects the new mask; false

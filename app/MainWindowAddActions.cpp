@@ -113,7 +113,9 @@ bool MainWindow::confirmHomebrewPage(const PageTemplate& tpl)
 QString MainWindow::templateFolderForConfig(const AddPageChoice& choice) const
 {
     const QString folder = choice.chosen.folderPath;
-    const QString saveFamily = PageTemplateLibrary::modelFolderCandidates(config.deviceName);
+    // The page goes onto the display chosen in the dialog, so it is saved
+    // under that display's tree.
+    const QString saveFamily = PageTemplateLibrary::saveFamilyForDash(config.deviceName, choice.targetFamily);
     if (choice.targetFamily.isEmpty() || saveFamily.isEmpty()
         || choice.targetFamily.compare(saveFamily, Qt::CaseInsensitive) == 0)
         return folder;

@@ -4,6 +4,7 @@
 
 #include "artwork/BarTemplateLibrary.h"
 #include "canvas/DashCanvas.h"
+#include "check/ConfigCheck.h"
 #include "editing/CheckedPush.h"
 #include "editing/AddMultiBoxCommand.h"
 #include "editing/InsertElementCommand.h"
@@ -187,9 +188,30 @@ void MainWindow::insertRefTimeBar(const ElementTypeEntry& type)
     statusBar()->showMessage(tr("Inserted +- Ref Time delta bar (±%1 s)").arg(range, 0, 'f', 2), 4000);
 }
 
+// The stock element comes from another page set only when the page's own
+// has none of its kind; the check would then report it, and for a bar RS3
+// crashes. The user hears of it before anything changes.
+bool MainWindow::confirmBorrowedDonor(const ElementTypeEntry& type)
+{
+    const PageModel* page = config.page(currentPage);
+    if (!page || type.sourcePath.isEmpty())
+        return true;
+    const ConfigFinding finding = ConfigCheck::borrowedKindFinding(
+        ConfigCheck::standardSetOf(page->relPagePath),
+        ConfigCheck::findInRoots(ConfigCheck::existingRs3Roots(), page->relPagePath), type.sourcePath, type.donor);
+    if (finding.code.isEmpty())
+        return true;
+    const QString text = tr("This page's own set has no \"%1\"; the only one found is in another set.\n\n%2\n%3\n\n"
+                            "Insert it anyway?")
+                             .arg(type.label, finding.message, finding.consequence);
+    return Asker::instance().question(this, tr("Insert Element"), text, QMessageBox::Yes | QMessageBox::No,
+                                      QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 void MainWindow::insertFromDonor(const ElementTypeEntry& type, const ChannelInfo& channel)
 {
-    if (!config.page(currentPage))
+    if (!config.page(currentPage) || !confirmBorrowedDonor(type))
         return;
     const QString barTemplate =
         type.label.contains(QLatin1String("bar"), Qt::CaseInsensitive) ? chooseBarTemplate(channel) : QString();

@@ -47,7 +47,14 @@ QString twoDigits(qint64 value)
 void MainWindow::loadCsvData()
 {
     const QString rs3Data = QString::fromLatin1(kRs3DataFolder);
-    const QString start = QDir(rs3Data).exists() ? rs3Data : raceStudio3Root() + QStringLiteral("/user/data");
+    const QString root = raceStudio3Root();
+    // Without an install the dialog opens where it likes, never at "/user/data";
+    // the Windows folder counts only where it is a real path, not one read
+    // against the folder the program was started from.
+    const bool windowsData = QDir::isAbsolutePath(rs3Data) && QDir(rs3Data).exists();
+    const QString start = windowsData ? rs3Data
+        : root.isEmpty()                        ? QString()
+                                                : root + QStringLiteral("/user/data");
     const QString path = Asker::instance().openFileName(this, tr("Load RS3 CSV Telemetry"), start,
                                                         tr("RS3 CSV Export (*.csv)"));
     if (path.isEmpty())

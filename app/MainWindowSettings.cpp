@@ -148,7 +148,7 @@ void MainWindow::openSettings()
     layout->addWidget(mirror);
 
     QLabel* install = richLabel(
-        tr("<b>RaceStudio3 install:</b> <code>%1</code>").arg(raceStudio3Root().toHtmlEscaped()));
+        tr("<b>RaceStudio3 install:</b> <code>%1</code>").arg(configuredRaceStudio3Root().toHtmlEscaped()));
     install->setToolTip(tr("Change this in Tools > Preferences, which can also point Korvelanto at a RaceStudio3 "
                            "Beta install."));
     layout->addWidget(install);

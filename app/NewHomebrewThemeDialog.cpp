@@ -377,7 +377,7 @@ void NewHomebrewThemeDialog::reportInstall(const QString& name, int count, const
             tr("Could not install the theme. None of the registered devices had a usable base template in the "
                "RaceStudio3 install.\n\nKorvelanto currently looks at:\n  Stable: %1\n  Beta:   %2\n\nYou can "
                "change either path via Tools > Preferences.")
-                .arg(raceStudio3Root(), raceStudio3BetaRoot()));
+                .arg(configuredRaceStudio3Root(), configuredRaceStudio3BetaRoot()));
         return;
     }
     QString message = tr("Created \"%1\" - %2 device variant%3 written.")

@@ -45,10 +45,12 @@ QString browseStart(const QString& current)
     return QFileInfo(drive).isDir() ? drive : QDir::homePath();
 }
 
-void storeFolder(QSettings& settings, const char* key, const QString& text)
+// An empty field, or one still showing the default, stores nothing: the
+// default keeps following the Wine prefix the program is started with.
+void storeFolder(QSettings& settings, const char* key, const QString& text, const QString& defaultFolder)
 {
     const QString folder = PreferencesDialog::normaliseFolder(text);
-    if (folder.isEmpty())
+    if (folder.isEmpty() || folder == defaultFolder)
         settings.remove(QLatin1String(key));
     else
         settings.setValue(QLatin1String(key), folder);
@@ -78,10 +80,10 @@ PreferencesDialog::PreferencesDialog(QWidget* parent)
     auto* form = new QFormLayout;
     form->setContentsMargins(0, 0, 0, 0);
     form->setSpacing(8);
-    form->addRow(tr("RaceStudio3 install:"), addPathRow(&stableField, raceStudio3Root(),
+    form->addRow(tr("RaceStudio3 install:"), addPathRow(&stableField, configuredRaceStudio3Root(),
                                                         &PreferencesDialog::onBrowseStable));
     form->addRow(tr("RaceStudio3 Beta install\n(optional):"),
-                 addPathRow(&betaField, raceStudio3BetaRoot(), &PreferencesDialog::onBrowseBeta));
+                 addPathRow(&betaField, configuredRaceStudio3BetaRoot(), &PreferencesDialog::onBrowseBeta));
     layout->addLayout(form);
 
     QLabel* note = richLabel(tr("<i>Changes apply on next startup.</i>"));
@@ -153,8 +155,8 @@ void PreferencesDialog::onAccept()
 {
     QSettings settings = shellSettings();
     settings.setValue(QLatin1String(kCheckOnStartupKey), updateCheck->isChecked());
-    storeFolder(settings, kStableRootKey, stableField->text());
-    storeFolder(settings, kBetaRootKey, betaField->text());
+    storeFolder(settings, kStableRootKey, stableField->text(), defaultRaceStudio3Root());
+    storeFolder(settings, kBetaRootKey, betaField->text(), defaultRaceStudio3BetaRoot());
     accept();
 }
 

@@ -101,7 +101,9 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
     if (stableRoot.isEmpty() || deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
         return failWith(error, tr("the RaceStudio 3 installation \"%1\" has no folder for the device %2, so the "
                               "background cannot be stored; check the RaceStudio 3 folder in the preferences")
-                               .arg(QDir::toNativeSeparators(stableRoot), device));
+                               .arg(QDir::toNativeSeparators(stableRoot.isEmpty() ? configuredRaceStudio3Root()
+                                                                                   : stableRoot),
+                                    device));
     const QString absFolder = PathGuard::join(stableRoot, folder);
     if (absFolder.isEmpty())
         return failWith(error, tr("this page carries no PATH_REL_AiM_PAGE, so there is no device tree to put a background in"));

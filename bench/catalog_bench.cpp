@@ -112,6 +112,9 @@ int main(int argc, char** argv)
 
     const QString stableRoot = sandbox.path() + QStringLiteral("/RaceStudio3");
     const QString betaRoot = sandbox.path() + QStringLiteral("/RaceStudio3_beta");
+    // Only installs that exist count as installs.
+    QDir().mkpath(stableRoot);
+    QDir().mkpath(betaRoot);
     {
         QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
         settings.setValue(QStringLiteral("paths/raceStudio3Root"), stableRoot);

@@ -111,7 +111,7 @@ QPixmap DashCanvas::loadMaskPixmap(const MaskElement& mask)
         return *hit;
 
     QString path = DashConfig::resolveRs3Path(folder + QStringLiteral("mask.png"));
-    if (path.isEmpty())
+    if (path.isEmpty() && !raceStudio3Root().isEmpty())
         path = raceStudio3Root() + QLatin1Char('/') + folder + QStringLiteral("mask.png");
 
     QPixmap pixmap;

@@ -57,32 +57,12 @@ void checkInventedSlot(ConfigFindings& out, const MaskContext& m)
 
 void checkBorrowedKind(ConfigFindings& out, const MaskContext& m, const QString& rel)
 {
-    const QString maskSet = standardSetOf(rel);
-    if (m.pageSet.isEmpty() || maskSet.isEmpty() || m.pageSet.compare(maskSet, Qt::CaseInsensitive) == 0
-        || m.pageFolder.isEmpty())
+    ConfigFinding finding = borrowedKindFinding(m.pageSet, m.pageFolder, rel, m.mask->node);
+    if (finding.code.isEmpty())
         return;
-    const QSet<QString> index = overlayItemIndex(m.pageFolder);
-    if (index.isEmpty())
-        return;
-    QSet<QString> used;
-    collectElementClasses(m.mask->node, used);
-    QStringList borrowed;
-    for (const QString& cls : used) {
-        if (!index.contains(cls))
-            borrowed << cls;
-    }
-    if (borrowed.isEmpty())
-        return;
-    std::sort(borrowed.begin(), borrowed.end());
-    const bool bar = borrowed.contains(QLatin1String("BargraphTrapezio")) || borrowed.contains(QLatin1String("Bargraph"));
-    const QString message = tr("Borrows a %1 from another page set (%2). This page's own set (%3) has no item of that kind.")
-                                .arg(borrowed.join(QLatin1String(", ")), lastComponent(maskSet), lastComponent(m.pageSet));
-    const QString consequence = bar
-        ? tr("RaceStudio 3 imports this and then crashes on startup, every launch, until the configuration folder is "
-             "deleted by hand. Reproduced three times.")
-        : tr("A bar in this shape crashes RaceStudio 3. This is not a bar, and one config like it loads fine — so worth "
-             "checking, not a verdict.");
-    addFinding(out, bar ? 0 : 1, m.pageIndex, m.mask->id, "cross-set", message, consequence);
+    finding.pageIndex = m.pageIndex;
+    finding.elementId = m.mask->id;
+    out.append(finding);
 }
 
 void checkMissingArt(ConfigFindings& out, const MaskContext& m, const QString& rel)
@@ -240,6 +220,40 @@ void checkMask(ConfigFindings& out, const MaskContext& m)
 }
 
 } // namespace
+
+ConfigFinding borrowedKindFinding(const QString& pageSet, const QString& pageFolder, const QString& maskRel,
+                                  pugi::xml_node maskElement)
+{
+    const QString maskSet = standardSetOf(maskRel);
+    if (pageSet.isEmpty() || maskSet.isEmpty() || pageSet.compare(maskSet, Qt::CaseInsensitive) == 0
+        || pageFolder.isEmpty())
+        return {};
+    const QSet<QString> index = overlayItemIndex(pageFolder);
+    if (index.isEmpty())
+        return {};
+    QSet<QString> used;
+    collectElementClasses(maskElement, used);
+    QStringList borrowed;
+    for (const QString& cls : used) {
+        if (!index.contains(cls))
+            borrowed << cls;
+    }
+    if (borrowed.isEmpty())
+        return {};
+    std::sort(borrowed.begin(), borrowed.end());
+    const bool bar = borrowed.contains(QLatin1String("BargraphTrapezio")) || borrowed.contains(QLatin1String("Bargraph"));
+    ConfigFinding finding;
+    finding.severity = bar ? 0 : 1;
+    finding.code = QStringLiteral("cross-set");
+    finding.message = tr("Borrows a %1 from another page set (%2). This page's own set (%3) has no item of that kind.")
+                          .arg(borrowed.join(QLatin1String(", ")), lastComponent(maskSet), lastComponent(pageSet));
+    finding.consequence = bar
+        ? tr("RaceStudio 3 imports this and then crashes on startup, every launch, until the configuration folder is "
+             "deleted by hand. Reproduced three times.")
+        : tr("A bar in this shape crashes RaceStudio 3. This is not a bar, and one config like it loads fine — so worth "
+             "checking, not a verdict.");
+    return finding;
+}
 
 ConfigFindings checkConfig(const DashConfig& config)
 {

@@ -22,6 +22,13 @@ void addFinding(ConfigFindings& findings, int severity, int pageIndex, const QSt
                 const QString& message, const QString& consequence);
 void checkPageBackground(ConfigFindings& findings, int pageIndex, const PageModel* page, const QStringList& roots);
 int countErrors(const ConfigFindings& findings);
+// The "cross-set" finding a mask element with art folder maskRel would get on
+// a page of pageSet (standardSetOf of its template path) whose template
+// folder is pageFolder; a finding with an empty code when it would get none.
+// Page index and element id are left for the caller. The insert action asks
+// it before placing a stock element, so the user hears of it beforehand.
+ConfigFinding borrowedKindFinding(const QString& pageSet, const QString& pageFolder, const QString& maskRel,
+                                  pugi::xml_node maskElement);
 // Findings the repair can settle: repairable marker, bar-fill and page
 // background findings.
 int countRepairable(const ConfigFindings& findings);

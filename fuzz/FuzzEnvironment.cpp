@@ -32,6 +32,9 @@ void FuzzEnvironment::start(int* argc, char*** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Tindrel AS"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvelanto"));
     QSettings settings;
+    // Only installs that exist count as installs.
+    QDir().mkpath(workDir().path() + QStringLiteral("/rs3"));
+    QDir().mkpath(workDir().path() + QStringLiteral("/rs3beta"));
     settings.setValue(QStringLiteral("paths/raceStudio3Root"), workDir().path() + QStringLiteral("/rs3"));
     settings.setValue(QStringLiteral("paths/raceStudio3BetaRoot"), workDir().path() + QStringLiteral("/rs3beta"));
     // The diagnostics about hostile input would drown libFuzzer's output.

@@ -54,10 +54,30 @@ RootsOfPass& rootsOfPass()
     return roots;
 }
 
-QString settingsRoot(const char* key, const char* fallback)
+QString settingsRoot(const char* key, const QString& fallback)
 {
     QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
-    return normaliseRoot(settings.value(QLatin1String(key), QString::fromLatin1(fallback)).toString());
+    return normaliseRoot(settings.value(QLatin1String(key), fallback).toString());
+}
+
+QString defaultRoot(const QString& folderName)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:/AIM_SPORT/") + folderName;
+#else
+    QString prefix = qEnvironmentVariable("WINEPREFIX");
+    if (prefix.isEmpty())
+        prefix = QDir::homePath() + QStringLiteral("/.wine");
+    return normaliseRoot(prefix) + QStringLiteral("/drive_c/AIM_SPORT/") + folderName;
+#endif
+}
+
+// Empty unless the folder is absolute and exists: see raceStudio3Root.
+QString usableRoot(const QString& root)
+{
+    if (root.isEmpty() || !QDir::isAbsolutePath(root) || !QFileInfo(root).isDir())
+        return {};
+    return root;
 }
 
 QString stripTrailingSlashes(QString p)
@@ -118,18 +138,38 @@ QString appDataDir()
     return dir;
 }
 
+QString defaultRaceStudio3Root()
+{
+    return defaultRoot(QStringLiteral("RaceStudio3"));
+}
+
+QString defaultRaceStudio3BetaRoot()
+{
+    return defaultRoot(QStringLiteral("RaceStudio3_beta"));
+}
+
+QString configuredRaceStudio3Root()
+{
+    return settingsRoot("paths/raceStudio3Root", defaultRaceStudio3Root());
+}
+
+QString configuredRaceStudio3BetaRoot()
+{
+    return settingsRoot("paths/raceStudio3BetaRoot", defaultRaceStudio3BetaRoot());
+}
+
 QString raceStudio3Root()
 {
     if (rootsOfPass().depth > 0)
         return rootsOfPass().stable;
-    return settingsRoot("paths/raceStudio3Root", "C:/AIM_SPORT/RaceStudio3");
+    return usableRoot(configuredRaceStudio3Root());
 }
 
 QString raceStudio3BetaRoot()
 {
     if (rootsOfPass().depth > 0)
         return rootsOfPass().beta;
-    return settingsRoot("paths/raceStudio3BetaRoot", "C:/AIM_SPORT/RaceStudio3_beta");
+    return usableRoot(configuredRaceStudio3BetaRoot());
 }
 
 InstallRootsPass::InstallRootsPass()
@@ -149,7 +189,12 @@ InstallRootsPass::~InstallRootsPass()
 
 QStringList rs3OverlayRoots()
 {
-    return {raceStudio3Root() + overlaySubPath(), raceStudio3BetaRoot() + overlaySubPath()};
+    QStringList roots;
+    for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
+        if (!root.isEmpty())
+            roots.append(root + overlaySubPath());
+    }
+    return roots;
 }
 
 void setLocalOverlayRootOverride(const QString& overlayRoot)

@@ -15,8 +15,24 @@
 // Writable application-data folder ('/' separators); not created here.
 QString appDataDir();
 
-// The stable and beta install roots from the settings, '\' turned into '/'
-// and trailing '/' removed.
+// Where RS3 installs itself when nobody says otherwise. On Windows the
+// fixed "C:/AIM_SPORT/RaceStudio3[_beta]"; where there are no drive letters
+// RS3 runs under Wine, so the same folders inside the Wine prefix
+// ($WINEPREFIX, else ~/.wine): <prefix>/drive_c/AIM_SPORT/RaceStudio3[_beta].
+QString defaultRaceStudio3Root();
+QString defaultRaceStudio3BetaRoot();
+
+// The folders in effect: the setting when there is one, else the default,
+// '\' turned into '/' and trailing '/' removed. What the preferences show;
+// it need not exist.
+QString configuredRaceStudio3Root();
+QString configuredRaceStudio3BetaRoot();
+
+// The install roots the program works with: the configured folder when it
+// is an absolute path to an existing folder, else empty ("no install"). A
+// relative folder would be resolved against whatever folder the program was
+// started from, and a missing one would be created piecemeal by the first
+// write, so neither is ever read from or written into.
 QString raceStudio3Root();
 QString raceStudio3BetaRoot();
 
@@ -32,8 +48,9 @@ public:
     InstallRootsPass& operator=(const InstallRootsPass&) = delete;
 };
 
-// [stable + "/aim/resources/overlay", beta + "/aim/resources/overlay"]; both
-// entries always present, even when equal.
+// [stable + "/aim/resources/overlay", beta + "/aim/resources/overlay"], each
+// only for an install that exists (so none, one or two entries); two equal
+// installs still give two entries.
 QStringList rs3OverlayRoots();
 
 // The overlay tree beside the executable, or empty when the executable's

@@ -75,6 +75,10 @@ private:
     void scanConfigTypes();
     void appendRuleTypes();
     bool findCompositeBarDonor(ElementTypeEntry& entry);
+    // How far a stock item lies from the page: 0 in the page's own set and
+    // page folder, 1 elsewhere in its set, 2 in another set. A donor borrowed
+    // from another set is what makes RS3 crash, so the nearest one wins.
+    int donorDistance(const QString& sourcePath) const;
     bool hasType(const QString& label, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
 
     void updateEnabling();

@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -99,6 +101,19 @@ QString rootRelativeSource(const QString& itemFolder, const QString& overlayRoot
     if (!path.startsWith(root))
         return {};
     return QStringLiteral("aim/resources/overlay/") + path.mid(root.size()) + QLatin1Char('/');
+}
+
+// The set and the page folder of a template path (".../standard/s02/p01/...");
+// empty parts when it names none.
+QStringList setAndPageOf(const QString& path)
+{
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const int at = int(p.indexOf(QLatin1String("/standard/")));
+    if (at < 0)
+        return {};
+    const QStringList parts = p.mid(at + 10).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return parts.size() < 2 ? QStringList() : parts.mid(0, 2);
 }
 
 QString sizedDescription(const QString& pattern, const QString& name, int w, int h)
@@ -209,7 +224,14 @@ bool AddElementDialog::scanStockTypes()
         return false;
     walkStockMasks(family, [this](const StockMask& found, bool&) {
         const QString label = typeDisplayName(found.mask);
-        if (label.isEmpty() || hasType(label))
+        if (label.isEmpty())
+            return false;
+        const QString source = rootRelativeSource(found.itemFolder, found.overlayRoot);
+        // A kind keeps the row where it was first found; a donor nearer to
+        // the page's own set takes the row over.
+        auto existing = std::find_if(types.begin(), types.end(),
+                                     [&label](const ElementTypeEntry& entry) { return entry.label == label; });
+        if (existing != types.end() && donorDistance(source) >= donorDistance(existing->sourcePath))
             return false;
         ElementTypeEntry entry;
         entry.label = label;
@@ -218,8 +240,11 @@ bool AddElementDialog::scanStockTypes()
         entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3)"), QFileInfo(found.itemFolder).fileName(),
                                              entry.nativeWidth, entry.nativeHeight);
         entry.donor = found.mask;
-        entry.sourcePath = rootRelativeSource(found.itemFolder, found.overlayRoot);
-        types.append(entry);
+        entry.sourcePath = source;
+        if (existing != types.end())
+            *existing = entry;
+        else
+            types.append(entry);
         return true;
     });
     appendRuleTypes();
@@ -254,9 +279,14 @@ bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
     if (family.isEmpty())
         return false;
     bool found = false;
+    int best = INT_MAX;
     walkStockMasks(family, [&](const StockMask& stock, bool& stop) {
         if (!isCompositeVerticalBar(stock.mask))
             return false;
+        const int distance = donorDistance(rootRelativeSource(stock.itemFolder, stock.overlayRoot));
+        if (distance >= best)
+            return false;
+        best = distance;
         entry.donor = stock.mask;
         entry.nativeWidth = paramInt(stock.mask, "WIDTH");
         entry.nativeHeight = paramInt(stock.mask, "HEIGHT");
@@ -265,10 +295,20 @@ bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
                                              entry.nativeHeight);
         entry.sourcePath = rootRelativeSource(stock.itemFolder, stock.overlayRoot);
         found = true;
-        stop = true;
+        stop = distance == 0;
         return true;
     });
     return found;
+}
+
+int AddElementDialog::donorDistance(const QString& sourcePath) const
+{
+    const PageModel* page = config ? config->page(pageIndex) : nullptr;
+    const QStringList own = page ? setAndPageOf(page->relPagePath) : QStringList();
+    const QStringList donor = setAndPageOf(sourcePath);
+    if (own.isEmpty() || donor.isEmpty() || own[0].compare(donor[0], Qt::CaseInsensitive) != 0)
+        return 2;
+    return own[1].compare(donor[1], Qt::CaseInsensitive) == 0 ? 0 : 1;
 }
 
 bool AddElementDialog::hasType(const QString& label, Qt::CaseSensitivity cs) const

@@ -75,6 +75,11 @@ public:
     static QString familyFolderFor(const QString& deviceName);
     // "mxs" / "mxg" for the bare model names, else familyFolderFor.
     static QString modelFolderCandidates(const QString& modelName);
+    // The family a page added on the chosen display is saved under: that
+    // display's own folder when it is one of the device's displays ("Dash 2"
+    // of a PDM is "pdm/dash2", never the first display), else
+    // modelFolderCandidates of the device.
+    static QString saveFamilyForDash(const QString& deviceName, const QString& dash);
 
     static QString canonicalFamily(const QString& family);
     // The family first, then its aliases.
@@ -121,7 +126,7 @@ public:
     // install) that holds bkg.png and pMain.P2.xml; empty when none.
     static QString findBaseTemplate(const QString& family, const QString& templatePath);
 
-    // The stable and the beta install root, always both.
+    // The stable and the beta install root, each when it exists.
     static QStringList rs3Roots();
     // "<overlay>/<family>/masks/set/standard/s04_homebrew" of each install
     // that has the standard set, without duplicates.

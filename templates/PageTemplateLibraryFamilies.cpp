@@ -180,6 +180,18 @@ QString PageTemplateLibrary::modelFolderCandidates(const QString& modelName)
     return familyFolderFor(modelName);
 }
 
+QString PageTemplateLibrary::saveFamilyForDash(const QString& deviceName, const QString& dash)
+{
+    const QStringList displays = familyFolderCandidates(deviceName);
+    if (displays.size() >= 2) {
+        for (const QString& display : displays) {
+            if (equalNoCase(display, dash))
+                return display;
+        }
+    }
+    return modelFolderCandidates(deviceName);
+}
+
 QString PageTemplateLibrary::canonicalFamily(const QString& family)
 {
     for (const FamilyAlias& row : aliasTable()) {

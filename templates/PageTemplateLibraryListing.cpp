@@ -116,7 +116,10 @@ std::vector<PageTemplateGroup> PageTemplateLibrary::listRs3Templates(const QStri
     std::vector<PageTemplateGroup> groups;
     if (family.isEmpty() || !PathGuard::isSafeRelativePath(family))
         return groups;
-    const QString standard = overlayRootWith(family) + QLatin1Char('/') + family + QStringLiteral("/masks/set/standard");
+    const QString overlayRoot = overlayRootWith(family);
+    if (overlayRoot.isEmpty())
+        return groups;
+    const QString standard = overlayRoot + QLatin1Char('/') + family + QStringLiteral("/masks/set/standard");
     if (!QFileInfo(standard).isDir())
         return groups;
     for (const QString& set : subFolders(standard)) {
@@ -152,8 +155,11 @@ PageTemplateGroup PageTemplateLibrary::listHomebrewTemplates(const QString& fami
         const QString source = store + QLatin1Char('/') + name;
         if (!hasPage(source))
             continue;
-        const QString primary = mirrorTemplateToRs3(source, root, family, name);
-        const QString secondary = otherTarget ? mirrorTemplateToRs3(source, root, target, name) : QString();
+        // Without an install the store's own folder is offered: nothing is
+        // copied anywhere.
+        const QString primary = root.isEmpty() ? QString() : mirrorTemplateToRs3(source, root, family, name);
+        const QString secondary =
+            otherTarget && !root.isEmpty() ? mirrorTemplateToRs3(source, root, target, name) : QString();
         const QString chosen = !secondary.isEmpty() ? secondary : (!primary.isEmpty() ? primary : source);
         group.templates.push_back(templateFrom(chosen, name, true));
     }

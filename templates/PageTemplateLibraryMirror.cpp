@@ -92,7 +92,12 @@ QString PageTemplateLibrary::findBaseTemplate(const QString& family, const QStri
 
 QStringList PageTemplateLibrary::rs3Roots()
 {
-    return {raceStudio3Root(), raceStudio3BetaRoot()};
+    QStringList roots;
+    for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
+        if (!root.isEmpty())
+            roots << root;
+    }
+    return roots;
 }
 
 QStringList PageTemplateLibrary::homebrewSetDirs(const QString& family)

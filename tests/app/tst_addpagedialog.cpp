@@ -1,7 +1,10 @@
 #include "app/AddPageDialog.h"
+#include "app/MainWindow.h"
+#include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
 #include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
+#include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -174,13 +177,91 @@ private Q_SLOTS:
         QCOMPARE(tabTitles(dialog), QStringList({"(none)", "Homebrew"}));
         const QString text = qobject_cast<QLabel*>(dialog.tabs->widget(0))->text();
         if (noFamily) {
-            QVERIFY(raceStudio3Root().contains("<i>"));
+            QVERIFY(configuredRaceStudio3Root().contains("<i>"));
             QVERIFY(text.contains("<code>&lt;b&gt;X&amp;Y&lt;/b&gt;</code>"));
-            QVERIFY(text.contains("<code>" + raceStudio3Root().toHtmlEscaped() + "</code>"));
+            QVERIFY(text.contains("<code>" + configuredRaceStudio3Root().toHtmlEscaped() + "</code>"));
             QVERIFY(!text.contains("<i>&amp;"));
         } else {
             QVERIFY(text.contains("No built-in templates for this device yet"));
         }
+    }
+
+    // A PDM32 whose first display is 1280 wide and second 800 wide. The
+    // user switches the dialog to "Dash 2" and picks a Dash 2 template: the
+    // page lands on the second display at its width and refers to the Dash 2
+    // tree; the Homebrew tab offers the Dash 2 store templates as Dash 2
+    // copies, and nothing of Dash 2 is copied into the Dash 1 tree.
+    void secondDashPageStaysOnTheSecondDash()
+    {
+        Rs3Fixture fx;
+        const QString dash1 = fx.overlayRoot(Rs3Fixture::Stable) + "/pdm/dash1/masks/set/standard/";
+        const QString dash2 = fx.overlayRoot(Rs3Fixture::Stable) + "/pdm/dash2/masks/set/standard/";
+        fx.addTemplate(Rs3Fixture::Stable, "pdm/dash1", "s02", "p25ext", QSize(1280, 480));
+        fx.addTemplate(Rs3Fixture::Stable, "pdm/dash2", "s02", "p01", QSize(800, 480));
+        addStoreTemplate("pdm/dash1", "widebrew", "Wide brew");
+        addStoreTemplate("pdm/dash2", "narrowbrew", "Narrow brew");
+        QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto")).setValue("homebrew/suppressAddRedirect", true);
+
+        ConfigFixture cfg;
+        cfg.deviceType = "PDM32";
+        cfg.device().folder = "dash1";
+        cfg.device().family = "pdm/dash1";
+        cfg.device().dashNumber = 1;
+        cfg.device().dimX = 1280;
+        cfg.device().page("Wide").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "w", 0, 0, 50, 50)));
+        FixtureDevice& second = cfg.addDevice("dash2");
+        second.family = "pdm/dash2";
+        second.dashNumber = 2;
+        second.dimX = 800;
+        second.page("Narrow").mask(Fx::mask("m1", 2, 2, 60, 60).add(Fx::label("l1", "n", 0, 0, 60, 60)));
+
+        ScriptedAsker asker;
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.loadConfig(cfg.writeTempZip());
+        DashConfig* config = window.findChild<DashCanvas*>()->config;
+        QCOMPARE(config->pageCount(), 2);
+
+        QStringList families;
+        QStringList tabs;
+        QStringList homebrewNames;
+        QStringList homebrewFolders;
+        asker.onExec = [&](QDialog* d) {
+            auto* dialog = qobject_cast<AddPageDialog*>(d);
+            if (!dialog)
+                return int(QDialog::Rejected);
+            families << dialog->targetFamily;
+            dialog->dashCombo->setFocus();
+            QTest::keyClick(dialog->dashCombo, Qt::Key_Down);
+            families << dialog->targetFamily;
+            tabs = tabTitles(*dialog);
+            QListWidget* homebrew = listOf(*dialog, 1);
+            QListWidget* stock = listOf(*dialog, 0);
+            if (!homebrew || !stock || stock->count() == 0)
+                return int(QDialog::Rejected);
+            for (int i = 0; i < homebrew->count(); ++i) {
+                homebrewNames << homebrew->item(i)->text();
+                homebrewFolders << homebrew->item(i)->toolTip();
+            }
+            QTest::mouseClick(stock->viewport(), Qt::LeftButton, {}, stock->visualItemRect(stock->item(0)).center());
+            QTest::mouseClick(dialog->buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            return dialog->result();
+        };
+        window.addPageFromTemplate();
+
+        QCOMPARE(families, QStringList({"pdm/dash1", "pdm/dash2"}));
+        QCOMPARE(tabs, QStringList({"s02", "Homebrew"}));
+        QCOMPARE(homebrewNames, QStringList{"Narrow brew"});
+        QCOMPARE(homebrewFolders, QStringList{dash2 + "s04_homebrew/narrowbrew"});
+        QVERIFY(!QFileInfo::exists(dash1 + "s04_homebrew/narrowbrew"));
+        QCOMPARE(config->pageCount(), 3);
+        const PageModel& added = config->pages[2];
+        QCOMPARE(added.relPagePath, QStringLiteral("aim/resources/overlay/pdm/dash2/masks/set/standard/s02/p01/"));
+        QCOMPARE(added.width, 800);
+        QCOMPARE(added.deviceFileIndex, config->pages[1].deviceFileIndex);
+        QCOMPARE(config->devices[size_t(added.deviceFileIndex)]->dashNumber, 2u);
+        QVERIFY(!QFileInfo::exists(dash1 + "s02/p01"));
     }
 
     // "zone" is used twice by one RS3 configuration and once by another.

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "canvas/DashCanvas.h"
+#include "check/ConfigCheck.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
 #include "panels/BarTemplateBrowser.h"
@@ -10,6 +11,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QListWidget>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QtTest>
@@ -244,6 +246,58 @@ private Q_SLOTS:
         QCOMPARE(ConfigSnapshot::documents(*config), before);
         stack->redo();
         QCOMPARE(ConfigSnapshot::documents(*config), inserted);
+    }
+
+    // The page lies in s02/p01; s01/p01 has a bar as well (first by name).
+    // A bar of the page's own set is the donor; a bar only another set has
+    // is asked about first, and the check finds exactly what was said.
+    void barDonorFromThePagesOwnSet_data()
+    {
+        QTest::addColumn<bool>("ownBar");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("inserted");
+        QTest::newRow("own set has one") << true << int(QMessageBox::No) << true;
+        QTest::newRow("only another set, declined") << false << int(QMessageBox::No) << false;
+        QTest::newRow("only another set, accepted") << false << int(QMessageBox::Yes) << true;
+    }
+    void barDonorFromThePagesOwnSet()
+    {
+        QFETCH(bool, ownBar);
+        QFETCH(int, button);
+        QFETCH(bool, inserted);
+        open(0);
+        const auto axis = Fx::axis(QStringLiteral("00"), QStringLiteral("X"));
+        const QString own = kLayout + (ownBar ? "Items/c_hbar/" : "Items/c_label/");
+        const FixtureElement ownMask = ownBar
+            ? Fx::mask("hbar", 0, 0, 240, 40).add(axis).add(Fx::bargraph("01", 0, 0, 240, 40, "00"))
+            : Fx::mask("lbl", 0, 0, 100, 30).add(Fx::label("01", "Text", 0, 0, 100, 30));
+        QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, own, ownBar ? QSize(240, 40) : QSize(100, 30)));
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, own, ownMask.toXml(2)));
+        asker->buttons << QMessageBox::StandardButton(button);
+        const int masks = maskCount();
+        answer(QStringLiteral("Horizontal bar"), QStringLiteral("RPM"));
+        window->insertElement();
+
+        QCOMPARE(asker->count(QStringLiteral("message")), ownBar ? 0 : 1);
+        if (!ownBar) {
+            const auto question = std::find_if(asker->asked.begin(), asker->asked.end(),
+                                               [](const ScriptedAsker::Asked& a) { return a.kind == "message"; });
+            QCOMPARE(question->title, QStringLiteral("Insert Element"));
+            const QString text = question->text;
+            QVERIFY(text.contains(QStringLiteral("from another page set (p01). This page's own set (p01) has no item")));
+            QVERIFY(text.contains(QStringLiteral("crashes on startup")));
+        }
+        QCOMPARE(maskCount(), masks + (inserted ? 1 : 0));
+        QCOMPARE(stack->count(), inserted ? 1 : 0);
+        if (!inserted)
+            return;
+        const MaskElement& bar = config->pages[0].masks.back();
+        QCOMPARE(ConfigCheck::paramText(bar.node, "PATH_REL_AiM_MASK"),
+                 ownBar ? own : kStandard + QStringLiteral("s01/p01/Items/b_hbar/"));
+        int crossSet = 0;
+        for (const ConfigFinding& finding : ConfigCheck::checkConfig(*config))
+            crossSet += finding.code == QLatin1String("cross-set") && finding.elementId == bar.id;
+        QCOMPARE(crossSet, ownBar ? 0 : 1);
     }
 
     void nothingOpen()

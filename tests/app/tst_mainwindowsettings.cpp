@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
@@ -126,9 +127,10 @@ private Q_SLOTS:
                                                 << old << beta << QVariant(true);
         QTest::newRow("empty beta removes the key") << old << QVariant(QString()) << "" << 0 << false << true << old
                                                     << none << QVariant(true);
-        QTest::newRow("defaults are stored") << none << none << "" << 0 << false << true
-                                             << QVariant("C:/AIM_SPORT/RaceStudio3")
-                                             << QVariant("C:/AIM_SPORT/RaceStudio3_beta") << QVariant(true);
+        // The fields show the folders in the Wine prefix; kept as they are,
+        // they stay defaults that follow the prefix.
+        QTest::newRow("defaults stay unstored") << none << none << "" << 0 << false << true << none << none
+                                                << QVariant(true);
         QTest::newRow("unticked stores false") << old << beta << "" << 0 << true << true << old << beta
                                                << QVariant(false);
         QTest::newRow("cancel stores nothing") << old << beta << "D:\\RS3\\" << int(QMessageBox::Yes) << true << false
@@ -156,6 +158,7 @@ private Q_SLOTS:
             asker->fileNames = {browsed};
             asker->buttons = {QMessageBox::StandardButton(unusualAnswer)};
         }
+        QStringList shown;
         asker->onExec = [&](QDialog* dialog) {
             if (!qobject_cast<PreferencesDialog*>(dialog))
                 return int(QDialog::Rejected);
@@ -169,10 +172,17 @@ private Q_SLOTS:
             }
             if (untick)
                 dialog->findChild<QCheckBox*>()->setChecked(false);
+            for (const QLineEdit* field : dialog->findChildren<QLineEdit*>())
+                shown << field->text();
             return finish(dialog, accept);
         };
         window->statusBar()->clearMessage();
         window->openPreferences();
+        if (!stableBefore.isValid() && !betaBefore.isValid()) {
+            const QString prefix = QString::fromLocal8Bit(qgetenv("WINEPREFIX"));
+            QCOMPARE(shown, QStringList({prefix + "/drive_c/AIM_SPORT/RaceStudio3",
+                                         prefix + "/drive_c/AIM_SPORT/RaceStudio3_beta"}));
+        }
 
         QCOMPARE(asker->count(QStringLiteral("exec")), 1);
         if (!browsed.isEmpty()) {

@@ -135,9 +135,10 @@ private Q_SLOTS:
         Rs3Fixture fx;
         QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
         const QString stable = fx.root(Rs3Fixture::Stable);
+        const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));
         {
             const InstallRootsPass pass;
-            settings.setValue("paths/raceStudio3Root", "/elsewhere/");
+            settings.setValue("paths/raceStudio3Root", elsewhere + "/");
             settings.sync();
             {
                 const InstallRootsPass nested;
@@ -146,7 +147,7 @@ private Q_SLOTS:
             QCOMPARE(raceStudio3Root(), stable);
             QCOMPARE(rs3OverlayRoots().first(), fx.overlayRoot(Rs3Fixture::Stable));
         }
-        QCOMPARE(raceStudio3Root(), QStringLiteral("/elsewhere"));
+        QCOMPARE(raceStudio3Root(), elsewhere);
     }
 
     void isInsideIsNotAPrefixMatch()
@@ -162,11 +163,73 @@ private Q_SLOTS:
         QSettings s(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
         s.setValue(QStringLiteral("paths/raceStudio3Root"), QStringLiteral("D:\\AIM\\RS3\\\\"));
         s.sync();
-        QCOMPARE(raceStudio3Root(), QStringLiteral("D:/AIM/RS3"));
+        QCOMPARE(configuredRaceStudio3Root(), QStringLiteral("D:/AIM/RS3"));
         s.remove(QStringLiteral("paths/raceStudio3Root"));
         s.sync();
-        QCOMPARE(raceStudio3Root(), QStringLiteral("C:/AIM_SPORT/RaceStudio3"));
+        QCOMPARE(configuredRaceStudio3Root(), defaultRaceStudio3Root());
         QCOMPARE(raceStudio3BetaRoot(), fx.root(Rs3Fixture::Beta));
+    }
+
+    // Where there are no drive letters the default installs are the Windows
+    // folders inside the Wine prefix: $WINEPREFIX, else ~/.wine. A setting
+    // that is relative or names a missing folder is no install at all, and
+    // neither it nor the folder the program was started in gets anything.
+    void defaultRootsFollowTheWinePrefix_data()
+    {
+        QTest::addColumn<bool>("viaEnvironment");
+        QTest::newRow("WINEPREFIX") << true;
+        QTest::newRow("~/.wine") << false;
+    }
+    void defaultRootsFollowTheWinePrefix()
+    {
+        QFETCH(bool, viaEnvironment);
+        const QByteArray savedPrefix = qgetenv("WINEPREFIX");
+        const QString prefix = viaEnvironment ? TestEnvironment::makeTempDir(QStringLiteral("wine")) + "/"
+                                              : QDir::homePath() + "/.wine";
+        if (viaEnvironment)
+            qputenv("WINEPREFIX", QFile::encodeName(prefix));
+        else
+            qunsetenv("WINEPREFIX");
+        const QString base = QDir::cleanPath(prefix) + "/drive_c/AIM_SPORT/";
+        QCOMPARE(defaultRaceStudio3Root(), base + "RaceStudio3");
+        QCOMPARE(defaultRaceStudio3BetaRoot(), base + "RaceStudio3_beta");
+        QCOMPARE(configuredRaceStudio3Root(), base + "RaceStudio3");
+        // Not there yet: no install.
+        QCOMPARE(raceStudio3Root(), QString());
+        QVERIFY(rs3OverlayRoots().isEmpty());
+        QVERIFY(QDir().mkpath(base + "RaceStudio3/aim/resources/overlay"));
+        QCOMPARE(raceStudio3Root(), base + "RaceStudio3");
+        QCOMPARE(raceStudio3BetaRoot(), QString());
+        QCOMPARE(rs3OverlayRoots(), QStringList{base + "RaceStudio3/aim/resources/overlay"});
+        QDir(base).removeRecursively();
+        qputenv("WINEPREFIX", savedPrefix);
+    }
+
+    void unusableRootsAreNoInstall_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("drive letter") << "C:/AIM_SPORT/RaceStudio3";
+        QTest::newRow("relative") << "rs3";
+        QTest::newRow("missing") << "/korvelanto-no-such-folder/RaceStudio3";
+    }
+    void unusableRootsAreNoInstall()
+    {
+        QFETCH(QString, setting);
+        Rs3Fixture fx;
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("cwd"));
+        QVERIFY(QDir().mkpath(work + "/rs3/aim/resources/overlay/mxg_12"));
+        QVERIFY(writeFile(work + "/rs3/aim/resources/overlay/mxg_12/a.png", "x"));
+        const QString saved = QDir::currentPath();
+        QDir::setCurrent(work);
+        QSettings s(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        s.setValue(QStringLiteral("paths/raceStudio3Root"), setting);
+        s.sync();
+        QCOMPARE(configuredRaceStudio3Root(), setting);
+        QCOMPARE(raceStudio3Root(), QString());
+        QCOMPARE(rs3OverlayRoots(), QStringList{fx.overlayRoot(Rs3Fixture::Beta)});
+        // A relative setting would find this file through the start folder.
+        QCOMPARE(resolveAssetPath(kPrefix + "mxg_12/a.png"), QString());
+        QDir::setCurrent(saved);
     }
 
     void overlayRootLists()

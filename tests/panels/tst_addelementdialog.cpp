@@ -58,9 +58,10 @@ void fillStockTrees(Rs3Fixture& rs3)
                           "<aimDataBase_Mask2><e c=\"GMaskParam\""));
     item(Rs3Fixture::Stable, mxg, "s01/p02/Items/g_blank",
          Fx::mask("st-blank", 0, 0, 50, 50).add(Fx::label("01", "", 0, 0, 10, 10)));
-    // Later set, earlier item name: the set order wins.
+    // Later set, but the set of the page (s02): it wins over the earlier s01.
     item(Rs3Fixture::Stable, mxg, "s02/p00/Items/0_num", Fx::mask("st2-num", 0, 0, 10, 10).add(Fx::digit("01", 0, 0, 9, 9)));
-    // Earlier set in the second root: the root order wins.
+    // Earlier set in the second root: as far from the page as s01, so the
+    // root order keeps the stable one.
     item(Rs3Fixture::Beta, mxg, "s00/p01/Items/a_num", Fx::mask("beta-num", 0, 0, 120, 60).add(Fx::digit("01", 0, 0, 9, 9)));
     item(Rs3Fixture::Beta, mxg, "s01/p01/Items/h_gauge",
          Fx::mask("beta-gauge", 0, 0, 150, 150).add(FixtureElement(QStringLiteral("Analog"), QStringLiteral("01"))));
@@ -150,7 +151,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("descriptions");
 
         const QStringList stock{
-            "Numeric value|100x50|st-num|s01/p01/Items/a_num/|",
+            "Numeric value|10x10|st2-num|s02/p00/Items/0_num/|",
             "Horizontal bar|200x40|st-hbar|s01/p01/Items/b_hbar/|",
             "Static label (from page artwork)|90x30|st-label|s01/p01/Items/d_label/|",
             "Info strip (multi-label)|240x30|st-strip|s01/p02/Items/e_strip/|",
@@ -158,14 +159,19 @@ private Q_SLOTS:
             "Vertical bar|30x150|st-hbar||",
         };
         const QStringList stockTexts{
-            "from a_num (100x50)", "from b_hbar (200x40)", "from d_label (90x30)", "from e_strip (240x30)",
+            "from 0_num (10x10)", "from b_hbar (200x40)", "from d_label (90x30)", "from e_strip (240x30)",
             "from h_gauge (150x150)",
             "synthesized from Horizontal bar donor (30x150) — may not render on hardware until RS3 is installed"};
         QTest::newRow("stock sets of both roots") << QString() << 0 << stock + kRuleRows << stockTexts;
         // A page path that does not name one plain family folder is not
         // followed; the device name (MXG 1.2) names the family instead.
-        QTest::newRow("unsafe page path") << (kStandard.arg("../../mxs_12") + "s01/p01/") << 0 << stock + kRuleRows
-                                          << stockTexts;
+        // Its page lies in s01/p01, whose own value item then wins.
+        QStringList s01Stock = stock;
+        s01Stock[0] = "Numeric value|100x50|st-num|s01/p01/Items/a_num/|";
+        QStringList s01Texts = stockTexts;
+        s01Texts[0] = "from a_num (100x50)";
+        QTest::newRow("unsafe page path") << (kStandard.arg("../../mxs_12") + "s01/p01/") << 0 << s01Stock + kRuleRows
+                                          << s01Texts;
         QTest::newRow("composite vertical bar, stock icon")
             << (kStandard.arg("mxs_12") + "s01/p01/") << 0
             << QStringList{"Horizontal bar|200x40|hbar|s01/p01/Items/a_hbar/|", "Icon|40x40|icon|s01/p01/Items/d_icon/|",
@@ -226,7 +232,7 @@ private Q_SLOTS:
         QTest::newRow("value, filtered channel")
             << "Numeric value" << " OIL " << 0 << true << 2
             << "<b>Numeric value</b> bound to <b>Oil &lt;T&gt; &amp; co</b> (O&amp;T °C)&nbsp;&mdash; native size "
-               "100 &times; 50";
+               "10 &times; 10";
         QTest::newRow("stock label needs a channel")
             << "Static label (from page artwork)" << "" << -1 << false << 0
             << "<b>Static label (from page artwork)</b> &mdash; pick a channel to preview its value";

@@ -39,9 +39,12 @@ void isolate()
     home() = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/korvelanto-test-XXXXXX"));
     std::atexit(removeHome);
     const QString root = home()->path();
-    for (const char* sub : {"home", "config", "data", "cache", "runtime", "appdata"})
+    for (const char* sub : {"home", "config", "data", "cache", "runtime", "appdata", "wine"})
         QDir(root).mkpath(QString::fromLatin1(sub));
     setEnv("HOME", root + QStringLiteral("/home"));
+    // The default install roots live inside the Wine prefix: an empty one of
+    // our own, so the machine's RS3 under Wine is never seen.
+    setEnv("WINEPREFIX", root + QStringLiteral("/wine"));
     setEnv("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
     setEnv("XDG_DATA_HOME", root + QStringLiteral("/data"));
     setEnv("XDG_CACHE_HOME", root + QStringLiteral("/cache"));
@@ -85,6 +88,7 @@ QProcessEnvironment childEnvironment()
     const QList<QPair<const char*, const char*>> folders = {
         {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
         {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}, {"APPDATA", "appdata"},
+        {"WINEPREFIX", "wine"},
     };
     for (const auto& [name, sub] : folders) {
         const QString path = root + QLatin1Char('/') + QLatin1String(sub);

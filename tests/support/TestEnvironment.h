@@ -4,9 +4,10 @@
 #include <QString>
 #include <QTest>
 
-// Points HOME, the XDG folders, APPDATA, QSettings and QStandardPaths at a
-// fresh temporary folder, so a test never reads or writes the user's real
-// settings, application data or RS3 installs. Called before the application
+// Points HOME, the XDG folders, APPDATA, WINEPREFIX, QSettings and
+// QStandardPaths at a fresh temporary folder, so a test never reads or writes
+// the user's real settings, application data or RS3 installs (the default
+// install roots lie inside the Wine prefix, here an empty folder). Called before the application
 // object exists (KORV_TEST_MAIN does it).
 namespace TestEnvironment {
 
@@ -19,9 +20,9 @@ QString homeDir();
 QString makeTempDir(const QString& hint = QStringLiteral("dir"));
 
 // The environment for a program the test starts: this process's, with a
-// home, XDG folders and APPDATA of its own under a new temporary folder and
-// no desktop session, so the program reads no settings of the user's or of
-// this process.
+// home, XDG folders, APPDATA and an empty WINEPREFIX of its own under a new
+// temporary folder and no desktop session, so the program reads no settings
+// or installs of the user's or of this process.
 QProcessEnvironment childEnvironment();
 
 // Peak resident size in bytes of this process, or (children) the largest of

@@ -1,0 +1,149 @@
+#include "app/AddPageDialog.h"
+#include "app/MainWindow.h"
+#include "canvas/DashCanvas.h"
+#include "model/InstallRoots.h"
+#include "panels/AddElementDialog.h"
+#include "templates/PageTemplateLibrary.h"
+#include "support/ConfigFixture.h"
+#include "support/ScriptedAsker.h"
+#include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QUndoStack>
+#include <QtTest>
+
+namespace {
+
+const QByteArray kPage = "<aimDataBase_Page2><e c=\"GPageParam\"><p n=\"WIDTH\">800</p>"
+                         "<p n=\"HEIGHT\">480</p></e></aimDataBase_Page2>";
+
+// A page template folder as a save or RS3 leaves it.
+void writeTemplate(const QString& folder, const QString& label)
+{
+    PageTemplateLibrary::writeFile(folder + "/pMain.P2.xml", kPage);
+    PageTemplateLibrary::writeFile(folder + "/AiM_folder.xml", PageTemplateLibrary::folderMetaXml(label, 99));
+    PageTemplateLibrary::writeFile(folder + "/prw.png", TestFiles::pngBytes(QSize(200, 120), Qt::darkCyan));
+}
+
+QStringList everythingIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+QListWidget* lastList(const AddPageDialog& dialog)
+{
+    return qobject_cast<QListWidget*>(dialog.tabs->widget(dialog.tabs->count() - 1));
+}
+
+// Chooses the type in the insert dialog and accepts it.
+int chooseType(AddElementDialog* dialog, const QString& type)
+{
+    auto* types = dialog->findChild<QListWidget*>(QStringLiteral("types"));
+    types->setCurrentItem(types->findItems(type, Qt::MatchExactly).value(0));
+    dialog->onAccept();
+    return dialog->result();
+}
+
+} // namespace
+
+// The default RS3 installs are the Windows folders inside the Wine prefix.
+// Without one there is no install, and nothing is ever created for it:
+// neither in the prefix nor in the folder the program was started from.
+class NoInstallTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        settings.remove("paths");
+        settings.setValue("homebrew/suppressAddRedirect", true);
+        // The tree beside the program is not an install; keep it out of reach.
+        setLocalOverlayRootOverride(TestEnvironment::makeTempDir("program") + "/aim/resources/overlay");
+    }
+
+    void nothingIsCreatedWithoutAnInstall()
+    {
+        const QString prefix = QString::fromLocal8Bit(qgetenv("WINEPREFIX"));
+        QVERIFY(!prefix.isEmpty());
+        QCOMPARE(raceStudio3Root(), QString());
+        writeTemplate(homebrewTemplatesDir() + "/mxg_12/zlap", "Lap");
+        ConfigFixture cfg;
+        cfg.channel(1, "RPM");
+        cfg.device().page("Main").mask(Fx::mask("vb", 10, 20, 200, 80)
+                                           .set("PATH_REL_AiM_MASK", "aim/resources/overlay/mxg_12/masks/set/"
+                                                                     "standard/s02/p01/Items/a/")
+                                           .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                                           .add(Fx::digit("d1", 0, 0, 200, 60, "a1")));
+        const QString archive = cfg.writeTempZip();
+
+        const QString start = TestEnvironment::makeTempDir("start");
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(start));
+        ScriptedAsker asker;
+        QString insertType;
+        int checks = 0;
+        asker.onExec = [&](QDialog* dialog) {
+            if (auto* add = qobject_cast<AddPageDialog*>(dialog)) {
+                QListWidget* list = lastList(*add);
+                if (!list || list->count() == 0)
+                    return int(QDialog::Rejected);
+                list->setCurrentRow(0);
+                add->buttons->button(QDialogButtonBox::Ok)->click();
+                return add->result();
+            }
+            if (auto* insert = qobject_cast<AddElementDialog*>(dialog))
+                return chooseType(insert, insertType);
+            if (dialog && dialog->windowTitle() == QStringLiteral("Check config"))
+                ++checks;
+            return int(QDialog::Accepted);
+        };
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.loadConfig(archive);
+            DashConfig* config = window.findChild<DashCanvas*>()->config;
+            QCOMPARE(config->pageCount(), 1);
+            window.addPageFromTemplate();
+            QCOMPARE(config->pageCount(), 2);
+            window.showCheckConfig();
+            QCOMPARE(checks, 1);
+            for (const QString type : {"Multi-value box", "Icon", "+- Ref Time bar"}) {
+                insertType = type;
+                window.insertElement();
+            }
+            QVERIFY(window.findChild<QUndoStack*>()->count() >= 2);
+        }
+        QDir::setCurrent(saved);
+        QCOMPARE(everythingIn(start), QStringList());
+        QCOMPARE(everythingIn(prefix), QStringList());
+    }
+
+    // Nothing set: the install inside $WINEPREFIX is the one used.
+    void winePrefixInstallIsFoundWithoutASetting()
+    {
+        const QByteArray savedPrefix = qgetenv("WINEPREFIX");
+        const QString prefix = TestEnvironment::makeTempDir("prefix");
+        const QString root = prefix + "/drive_c/AIM_SPORT/RaceStudio3";
+        writeTemplate(root + "/aim/resources/overlay/mxg_12/masks/set/standard/s02/p01", "Laps");
+        qputenv("WINEPREFIX", QFile::encodeName(prefix));
+        QCOMPARE(raceStudio3Root(), root);
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        qputenv("WINEPREFIX", savedPrefix);
+        QCOMPARE(dialog.tabs->tabText(0), QStringLiteral("s02"));
+        auto* list = qobject_cast<QListWidget*>(dialog.tabs->widget(0));
+        QCOMPARE(list->item(0)->toolTip(), root + "/aim/resources/overlay/mxg_12/masks/set/standard/s02/p01");
+    }
+};
+
+KORV_TEST_MAIN(NoInstallTest)
+#include "tst_noinstall.moc"
