@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "model/DeviceTables.h"
+#include "model/InstallRoots.h"
 #include "panels/Asker.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -178,6 +180,13 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
             progress.setLabelText(lines.last().trimmed());
     });
     connect(&progress, &QProgressDialog::canceled, &process, &QProcess::kill);
+    // The artwork the script bakes lives in the RS3 installs the preferences
+    // name; the script cannot read our settings, so it is told.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KORVELANTO_RS3_ROOT"), raceStudio3Root());
+    environment.insert(QStringLiteral("KORVELANTO_RS3_BETA_ROOT"), raceStudio3BetaRoot());
+    environment.insert(QStringLiteral("KORVELANTO_LOCAL_OVERLAY_ROOT"), localOverlayRoot());
+    process.setProcessEnvironment(environment);
     process.start(python, {script, QStringLiteral("--input"), currentFilePath, QStringLiteral("--output"), output,
                            QStringLiteral("--device"), device});
     if (!process.waitForStarted(5000)) {
