@@ -363,38 +363,63 @@ def m2_xml(item, w, h):
     return b'<?xml version="1.0"?>\n' + ET.tostring(root, encoding="utf-8") + b"\n"
 
 
+def remove_path(path):
+    if os.path.isdir(path) and not os.path.islink(path):
+        shutil.rmtree(path)
+    elif os.path.lexists(path):
+        os.remove(path)
+
+
+def cannot_clean(path, error):
+    return Failure("Cannot clean output folder %s: %s (close RaceStudio3 if it has the folder open)"
+                   % (path, getattr(error, "strerror", None) or error), 3)
+
+
 class ChromeSet:
-    """The homebrew set that holds one output's backgrounds and blank items."""
+    """The homebrew set that holds one output's backgrounds and blank items.
+    It is written beside its place and swapped in only once the output file
+    is ready, so a failed run leaves an earlier output and its art as they
+    were."""
 
     def __init__(self, roots, device_folder, slug):
         self.rel = "%s%s/masks/set/standard/s04_homebrew/zchrome_%s/" % (OVERLAY_PREFIX, device_folder, slug)
         self.path = roots.stable + "/" + self.rel.rstrip("/")
+        self.stage = self.path + ".partial"
 
-    def clean(self):
+    def prepare(self):
         try:
-            if os.path.isdir(self.path) and not os.path.islink(self.path):
-                shutil.rmtree(self.path)
-            elif os.path.lexists(self.path):
-                os.remove(self.path)
-            os.makedirs(self.path)
-            write_file(self.path + "/AiM_folder.xml",
+            remove_path(self.stage)
+            os.makedirs(self.stage)
+            write_file(self.stage + "/AiM_folder.xml",
                        b'<?xml version="1.0"?>\n<AiM_resource_folder>\n  <e c="Folder" i="0">\n'
                        b'    <p n="Sort">99</p>\n    <p n="gettext">Invisible Chrome</p>\n  </e>\n'
                        b"</AiM_resource_folder>\n")
         except OSError as e:
-            raise Failure("Cannot clean output folder %s: %s (close RaceStudio3 if it has the folder open)"
-                          % (self.path, e.strerror or e), 3)
+            raise cannot_clean(self.path, e)
+
+    def commit(self):
+        try:
+            remove_path(self.path)
+            os.replace(self.stage, self.path)
+        except OSError as e:
+            raise cannot_clean(self.path, e)
+
+    def discard(self):
+        try:
+            remove_path(self.stage)
+        except OSError:
+            pass  # a stale stage is removed by the next run
 
     def write_background(self, index, picture):
         folder = "bkg_p%d" % index
         pw, ph = max(1, picture.width >> 2), max(1, picture.height >> 2)
-        write_file("%s/%s/bkg.png" % (self.path, folder), encode_png(picture, with_alpha=False))
-        write_file("%s/%s/bkg.tgz" % (self.path, folder), encode_tgz(picture, opaque=True))
-        write_file("%s/%s/prw.png" % (self.path, folder), encode_png(shrunk(picture, pw, ph), with_alpha=False))
+        write_file("%s/%s/bkg.png" % (self.stage, folder), encode_png(picture, with_alpha=False))
+        write_file("%s/%s/bkg.tgz" % (self.stage, folder), encode_tgz(picture, opaque=True))
+        write_file("%s/%s/prw.png" % (self.stage, folder), encode_png(shrunk(picture, pw, ph), with_alpha=False))
         return self.rel + folder
 
     def write_blank_item(self, item, w, h, art):
-        folder = "%s/Items/%s" % (self.path, item)
+        folder = "%s/Items/%s" % (self.stage, item)
         os.makedirs(folder, exist_ok=True)
         blank = Picture(w, h)
         done = set()
@@ -487,13 +512,17 @@ def write_archive(archive, infos, changed, output):
                     shutil.copyfileobj(src, dst, 1 << 20)
         with open(partial, "rb+") as f:
             os.fsync(f.fileno())
-        os.replace(partial, output)
     except (OSError, zipfile.BadZipFile, zlib.error, RuntimeError, NotImplementedError) as e:
-        try:
-            os.remove(partial)
-        except OSError:
-            pass
+        discard_file(partial)
         raise Failure("Cannot write %s: %s" % (output, getattr(e, "strerror", None) or e), 1)
+    return partial
+
+
+def discard_file(path):
+    try:
+        os.remove(path)
+    except OSError:
+        pass
 
 
 # --------------------------------------------------------------------------
@@ -540,26 +569,42 @@ def run(args):
             raise Failure("RaceStudio3 folder not found: %s" % roots.stable)
         slug = sanitize(os.path.splitext(os.path.basename(args.output))[0])
         sets = {}
-        for _, _, _, folder in work:
-            if folder not in sets:
-                sets[folder] = ChromeSet(roots, folder, slug)
-                say("Cleaning %s" % sets[folder].path)
-                sets[folder].clean()
-        changed = set()
         try:
-            for index, info, page, folder in work:
-                bake_page(index, page, roots, sets[folder])
-                changed.add(info.filename)
-        except OSError as e:
-            raise Failure("Cannot write artwork: %s" % e, 1)
-        encoded = {}
-        for info, root in documents:
-            if info.filename in changed:
-                ET.indent(root, "  ")
-                encoded[info.filename] = b'<?xml version="1.0"?>\n' + ET.tostring(root, encoding="utf-8") + b"\n"
-        say("Writing %s" % args.output)
-        write_archive(archive, infos, encoded, args.output)
+            for _, _, _, folder in work:
+                if folder not in sets:
+                    sets[folder] = ChromeSet(roots, folder, slug)
+                    sets[folder].prepare()
+            write_output(args.output, archive, infos, documents, work, roots, sets)
+        finally:
+            for chrome in sets.values():
+                chrome.discard()
     say("Invisible chrome written to %s" % args.output)
+
+
+def write_output(output, archive, infos, documents, work, roots, sets):
+    changed = set()
+    try:
+        for index, info, page, folder in work:
+            bake_page(index, page, roots, sets[folder])
+            changed.add(info.filename)
+    except OSError as e:
+        raise Failure("Cannot write artwork: %s" % e, 1)
+    encoded = {}
+    for info, root in documents:
+        if info.filename in changed:
+            ET.indent(root, "  ")
+            encoded[info.filename] = b'<?xml version="1.0"?>\n' + ET.tostring(root, encoding="utf-8") + b"\n"
+    say("Writing %s" % output)
+    partial = write_archive(archive, infos, encoded, output)
+    try:
+        for chrome in sets.values():
+            say("Replacing %s" % chrome.path)
+            chrome.commit()
+        os.replace(partial, output)
+    except OSError as e:
+        raise Failure("Cannot write %s: %s" % (output, e.strerror or e), 1)
+    finally:
+        discard_file(partial)
 
 
 def bake_page(index, page, roots, chrome):

@@ -300,6 +300,20 @@ private Q_SLOTS:
         const QImage device = TgzImage::decodeFile(DashConfig::resolveRs3Path(baked.pageImagePaths(0).value(2)));
         QCOMPARE(device.size(), QSize(800, 480));
         QVERIFY(differingShare(device, background, 8) == 0.0);
+        // A later run that fails half-way leaves this output and its art alone.
+        const QString set = QFileInfo(DashConfig::resolveRs3Path(baked.pageImagePaths(0).value(0))).absolutePath()
+            + QStringLiteral("/..");
+        const QMap<QString, QByteArray> art = Rs3Fixture::treeSnapshot(set);
+        QVERIFY(art.contains(QStringLiteral("bkg_p0/bkg.tgz")));
+        const QByteArray written = ZipFixture::readZip(output).value(QStringLiteral("Demo/dash/overlay.ov3.xml"));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kSet + "Items/title/mask.png", "no picture"));
+        const Finished again = generate(rs3, input, output);
+        QCOMPARE(again.code, 2);
+        QVERIFY2(lastLine(again.output).startsWith(QStringLiteral("Error: Cannot read artwork")), qPrintable(again.output));
+        QCOMPARE(Rs3Fixture::treeSnapshot(set), art);
+        QCOMPARE(ZipFixture::readZip(output).value(QStringLiteral("Demo/dash/overlay.ov3.xml")), written);
+        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".partial")));
+
         // The original's render really showed the chrome: without it the page differs.
         const QImage plain = render(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir()), 0,
                                     work + QStringLiteral("/plain.png"));
@@ -416,6 +430,15 @@ private Q_SLOTS:
         QVERIFY(baked.load(output));
         QVERIFY(baked.pageImagePaths(0).value(0).contains(QStringLiteral("zchrome_Chrome_invisible_chrome")));
         QCOMPARE(baked.pages[0].background.toImage().pixelColor(423, 43), QColor(20, 40, 200));
+
+        // A homebrew folder the script cannot clear: the advice to close RS3.
+        const QString homebrew = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew");
+        QVERIFY(QDir(rs3.absolutePath(Rs3Fixture::Stable, homebrew)).removeRecursively());
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, homebrew, "a file"));
+        window.generateInvisibleChrome(QFileInfo(m_exe).absolutePath());
+        QVERIFY2(asker.asked.last().text.startsWith(
+                     QStringLiteral("The invisible-chrome output folder could not be cleaned before writing.")),
+                 qPrintable(asker.asked.last().text));
     }
 };
 
