@@ -6,7 +6,9 @@ A .tgz is one zlib stream of an 18-byte TGA header and ARGB1555 words, top
 row first; the editor's own codec writes and reads the same bytes.
 """
 
+import array
 import struct
+import sys
 import zlib
 
 MAX_TGZ_BYTES = 64 * 1024 * 1024
@@ -150,6 +152,9 @@ def place_samples(picture, s, pw, ph, x0, y0, dx, dy, colour, depth, palette, tr
         key = struct.unpack(">HHH", trns[:6])
         if depth == 16:
             key = tuple(v >> 8 for v in key)
+    if dx == 1 and (colour == 6 or (colour == 2 and key is None)):
+        place_rows(picture, s, pw, ph, y0, dy, colour)
+        return
     i = 0
     for py in range(ph):
         base = ((y0 + py * dy) * picture.width + x0) * 4
@@ -177,6 +182,23 @@ def place_samples(picture, s, pw, ph, x0, y0, dx, dy, colour, depth, palette, tr
                     raise ValueError("PNG palette index out of range")
                 alpha = trns[n] if n < len(trns) else 255
                 out[o:o + 4] = bytes((palette[3 * n], palette[3 * n + 1], palette[3 * n + 2], alpha))
+
+
+def place_rows(picture, s, pw, ph, y0, dy, colour):
+    """Whole rows of a true-colour image at once: most PNGs take this way."""
+    out = picture.rgba
+    channels = 4 if colour == 6 else 3
+    for py in range(ph):
+        line = s[py * pw * channels:(py + 1) * pw * channels]
+        base = (y0 + py * dy) * picture.width * 4
+        if channels == 4:
+            out[base:base + pw * 4] = line
+            continue
+        row = bytearray(b"\xff" * (pw * 4))
+        row[0::4] = line[0::3]
+        row[1::4] = line[1::3]
+        row[2::4] = line[2::3]
+        out[base:base + pw * 4] = row
 
 
 def encode_png(picture, with_alpha=True):
@@ -252,14 +274,13 @@ def decode_tgz(data):
 def encode_tgz(picture, opaque):
     """Backgrounds are always opaque; mask art keeps alpha >= 128 as opaque."""
     w, h, src = picture.width, picture.height, picture.rgba
-    words = bytearray(w * h * 2)
-    for i in range(w * h):
-        r, g, b, a = src[4 * i], src[4 * i + 1], src[4 * i + 2], src[4 * i + 3]
-        v = (0x8000 if opaque or a >= 128 else 0) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)
-        words[2 * i] = v & 255
-        words[2 * i + 1] = v >> 8
+    alphas = (255,) * (w * h) if opaque else src[3::4]
+    words = array.array("H", [(0x8000 if a >= 128 else 0) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)
+                              for r, g, b, a in zip(src[0::4], src[1::4], src[2::4], alphas)])
+    if sys.byteorder == "big":
+        words.byteswap()  # the words are stored low byte first
     header = bytes((0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0)) + struct.pack("<HH", w, h) + bytes((16, 0x21))
-    return zlib.compress(header + bytes(words))
+    return zlib.compress(header + words.tobytes())
 
 
 def read_picture(path):
@@ -316,6 +337,9 @@ def draw_over(page, picture, left, top, w, h):
     """Source-over drawing of picture stretched over (left, top, w, h)."""
     if w < 1 or h < 1:
         return
+    if (picture.width, picture.height) == (w, h):
+        draw_unscaled(page, picture, left, top)
+        return
     pre = stretched_premultiplied(picture, w, h)
     dst, pw = page.rgba, page.width
     for y in range(h):
@@ -333,6 +357,36 @@ def draw_over(page, picture, left, top, w, h):
             d = (py * pw + px) * 4
             for c in range(3):
                 dst[d + c] = max(0, min(255, int(pre[s + c] + dst[d + c] * (1 - a) + 0.5)))
+            dst[d + 3] = 255
+
+
+def draw_unscaled(page, picture, left, top):
+    """draw_over at the picture's own size: opaque runs are copied whole,
+    which is most of a background or a box."""
+    w, src, dst, pw = picture.width, picture.rgba, page.rgba, page.width
+    x0, x1 = max(0, -left), min(w, pw - left)
+    if x0 >= x1:
+        return
+    opaque = b"\xff" * (x1 - x0)
+    for y in range(picture.height):
+        py = top + y
+        if py < 0 or py >= page.height:
+            continue
+        row = src[(y * w + x0) * 4:(y * w + x1) * 4]
+        d0 = (py * pw + left + x0) * 4
+        if row[3::4] == opaque:
+            dst[d0:d0 + len(row)] = row
+            continue
+        for i in range(0, len(row), 4):
+            a = row[i + 3]
+            if a == 0:
+                continue
+            d = d0 + i
+            if a == 255:
+                dst[d:d + 4] = row[i:i + 4]
+                continue
+            for c in range(3):
+                dst[d + c] = (row[i + c] * a + dst[d + c] * (255 - a) + 127) // 255
             dst[d + 3] = 255
 
 
@@ -355,11 +409,8 @@ def shrunk(picture, w, h):
             total = [0, 0, 0]
             for yy in range(ya, yb):
                 row = yy * sw * 4
-                for xx in range(xa, xb):
-                    o = row + xx * 4
-                    total[0] += src[o]
-                    total[1] += src[o + 1]
-                    total[2] += src[o + 2]
+                for c in range(3):
+                    total[c] += sum(src[row + xa * 4 + c:row + xb * 4:4])
             n = (yb - ya) * (xb - xa)
             o = (y * w + x) * 4
             out.rgba[o:o + 4] = bytes((total[0] // n, total[1] // n, total[2] // n, 255))
