@@ -12,7 +12,7 @@ import sys
 import zlib
 
 MAX_TGZ_BYTES = 64 * 1024 * 1024
-MAX_PIXELS = 64 * 1024 * 1024
+MAX_PIXELS = 16 * 1024 * 1024  # 4096 x 4096: far beyond any dash, and pure Python
 
 
 class Picture:
@@ -261,6 +261,8 @@ def decode_tgz(data):
     width, height = struct.unpack("<HH", raw[12:16])
     if width == 0 or height == 0 or len(raw) != 18 + width * height * 2:
         raise ValueError("bad .tgz size")
+    if width * height > MAX_PIXELS:
+        raise ValueError(".tgz too large")
     picture = Picture(width, height)
     out = picture.rgba
     for i in range(width * height):
@@ -295,10 +297,11 @@ def read_picture(path):
     raise ValueError("not a PNG, 16-bit bitmap or .tgz picture")
 
 
-def axis_weights(src, dst):
-    """Sample positions for stretching src pixels over dst: (i0, i1, frac)."""
+def axis_weights(src, dst, start, end):
+    """Sample positions for stretching src pixels over dst, for the target
+    pixels start..end-1: (i0, i1, frac) each."""
     table = []
-    for d in range(dst):
+    for d in range(start, end):
         pos = (d + 0.5) * src / dst - 0.5
         i0 = max(0, min(src - 1, int(pos // 1)))
         frac = min(1.0, max(0.0, pos - i0))
@@ -306,23 +309,23 @@ def axis_weights(src, dst):
     return table
 
 
-def stretched_premultiplied(picture, w, h):
-    """The picture stretched to w x h, smooth, as premultiplied float rows."""
-    sw, sh, src = picture.width, picture.height, picture.rgba
-    pre = [0.0] * (sw * sh * 4)
-    for i in range(sw * sh):
-        a = src[4 * i + 3] / 255.0
-        pre[4 * i] = src[4 * i] * a
-        pre[4 * i + 1] = src[4 * i + 1] * a
-        pre[4 * i + 2] = src[4 * i + 2] * a
-        pre[4 * i + 3] = src[4 * i + 3]
-    if (sw, sh) == (w, h):
-        return pre
-    xs, ys = axis_weights(sw, w), axis_weights(sh, h)
-    out = [0.0] * (w * h * 4)
-    for y, (y0, y1, fy) in enumerate(ys):
+def premultiplied(picture):
+    src = picture.rgba
+    pre = [0.0] * len(src)
+    for i in range(0, len(src), 4):
+        a = src[i + 3] / 255.0
+        pre[i] = src[i] * a
+        pre[i + 1] = src[i + 1] * a
+        pre[i + 2] = src[i + 2] * a
+        pre[i + 3] = src[i + 3]
+    return pre
+
+
+def sample(pre, sw, xs, ys, out, w):
+    """Bilinear samples of premultiplied pixels into out (w per row)."""
+    o = 0
+    for y0, y1, fy in ys:
         r0, r1 = y0 * sw * 4, y1 * sw * 4
-        o = y * w * 4
         for x0, x1, fx in xs:
             a0, a1 = x0 * 4, x1 * 4
             for c in range(4):
@@ -333,31 +336,44 @@ def stretched_premultiplied(picture, w, h):
     return out
 
 
+def stretched_premultiplied(picture, w, h):
+    """The picture stretched to w x h, smooth, as premultiplied floats."""
+    pre = premultiplied(picture)
+    if (picture.width, picture.height) == (w, h):
+        return pre
+    xs = axis_weights(picture.width, w, 0, w)
+    ys = axis_weights(picture.height, h, 0, h)
+    return sample(pre, picture.width, xs, ys, [0.0] * (w * h * 4), w)
+
+
 def draw_over(page, picture, left, top, w, h):
-    """Source-over drawing of picture stretched over (left, top, w, h)."""
+    """Source-over drawing of picture stretched over (left, top, w, h); only
+    the part on the page is computed, however large the rectangle."""
     if w < 1 or h < 1:
         return
     if (picture.width, picture.height) == (w, h):
         draw_unscaled(page, picture, left, top)
         return
-    pre = stretched_premultiplied(picture, w, h)
+    x0, x1 = max(0, -left), min(w, page.width - left)
+    y0, y1 = max(0, -top), min(h, page.height - top)
+    if x0 >= x1 or y0 >= y1:
+        return
+    xs = axis_weights(picture.width, w, x0, x1)
+    ys = axis_weights(picture.height, h, y0, y1)
+    vw = x1 - x0
+    flat = sample(premultiplied(picture), picture.width, xs, ys, [0.0] * (vw * (y1 - y0) * 4), vw)
     dst, pw = page.rgba, page.width
-    for y in range(h):
-        py = top + y
-        if py < 0 or py >= page.height:
-            continue
-        for x in range(w):
-            px = left + x
-            if px < 0 or px >= pw:
-                continue
-            s = (y * w + x) * 4
-            a = pre[s + 3] / 255.0
-            if a <= 0.0:
-                continue
-            d = (py * pw + px) * 4
-            for c in range(3):
-                dst[d + c] = max(0, min(255, int(pre[s + c] + dst[d + c] * (1 - a) + 0.5)))
-            dst[d + 3] = 255
+    for y in range(y1 - y0):
+        d = ((top + y0 + y) * pw + left + x0) * 4
+        s = y * vw * 4
+        for _ in range(vw):
+            a = flat[s + 3] / 255.0
+            if a > 0.0:
+                for c in range(3):
+                    dst[d + c] = max(0, min(255, int(flat[s + c] + dst[d + c] * (1 - a) + 0.5)))
+                dst[d + 3] = 255
+            d += 4
+            s += 4
 
 
 def draw_unscaled(page, picture, left, top):

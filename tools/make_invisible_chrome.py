@@ -27,7 +27,7 @@ import xml.etree.ElementTree as ET
 import zipfile
 import zlib
 
-from chrome_images import Picture, draw_over, encode_png, encode_tgz, fill_rect, read_picture, shrunk, \
+from chrome_images import MAX_PIXELS, Picture, draw_over, encode_png, encode_tgz, fill_rect, read_picture, shrunk, \
     stretched_premultiplied
 
 OVERLAY_PREFIX = "aim/resources/overlay/"
@@ -612,6 +612,8 @@ def bake_page(index, page, roots, chrome):
     h = parse_int(param(page, "HEIGHT"))
     w, h = (w if w > 0 else 800), (h if h > 0 else 480)
     name = param(page, "PAGE_NAME") or str(index)
+    if w > 65535 or h > 65535 or w * h > MAX_PIXELS:
+        raise Failure("Page %d (%s) is too large: %d x %d" % (index + 1, name, w, h))
     say("Page %d (%s): compositing the background and the mask artwork" % (index + 1, name))
     picture, _ = page_background(page, roots, w, h)
     masks = [e for e in page.findall("e") if e.get("c") == "GMaskParam"]
@@ -621,6 +623,9 @@ def bake_page(index, page, roots, chrome):
         art = MaskArt(mask, roots)
         if not art.has_chrome():
             continue
+        mw, mh = parse_int(param(mask, "WIDTH")), parse_int(param(mask, "HEIGHT"))
+        if mw > 65535 or mh > 65535 or mw * mh > MAX_PIXELS:
+            raise Failure("Mask %s of page %d is too large: %d x %d" % (mask.get("i"), index + 1, mw, mh))
         size = bake_mask(picture, mask, art)
         # A blank picture rather than none: editors draw a mask without a
         # picture as a tinted placeholder.
