@@ -2,6 +2,8 @@
 // tools/ beside the program on the open configuration.
 #include "app/MainWindow.h"
 
+#include "canvas/DashCanvas.h"
+#include "model/DashConfig.h"
 #include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 #include "panels/Asker.h"
@@ -19,6 +21,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 namespace {
@@ -160,6 +163,18 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
                                     const QString& device)
 {
     const QString title = tr("Generate Invisible Chrome");
+    // The script cannot draw text, so the label texts go to it as pictures,
+    // drawn from the file it reads rather than from unsaved edits.
+    QTemporaryDir labels;
+    QString error;
+    DashConfig saved;
+    if (!labels.isValid() || !saved.load(currentFilePath, &error)
+        || !DashCanvas::writeLabelLayers(&saved, labels.path(), &error)) {
+        Asker::instance().critical(this, title,
+                                   tr("Could not prepare the label texts for the generator.\n\n%1")
+                                       .arg(labels.isValid() ? error : labels.errorString()));
+        return;
+    }
     QProgressDialog progress(tr("Generating invisible chrome...\nThis may take a few seconds."), tr("Cancel"), 0, 0,
                              this);
     progress.setWindowTitle(title);
@@ -188,7 +203,7 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
     environment.insert(QStringLiteral("KORVELANTO_LOCAL_OVERLAY_ROOT"), localOverlayRoot());
     process.setProcessEnvironment(environment);
     process.start(python, {script, QStringLiteral("--input"), currentFilePath, QStringLiteral("--output"), output,
-                           QStringLiteral("--device"), device});
+                           QStringLiteral("--device"), device, QStringLiteral("--labels"), labels.path()});
     if (!process.waitForStarted(5000)) {
         Asker::instance().critical(this, title,
                                    tr("Failed to start Python process.\n\nCommand: %1 %2").arg(python, script));

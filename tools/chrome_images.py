@@ -22,6 +22,7 @@ class Picture:
         self.width = width
         self.height = height
         self.rgba = rgba if rgba is not None else bytearray(width * height * 4)
+        self.offset = (0, 0)  # a PNG's oFFs position in pixels, where it has one
 
 
 def png_chunks(data):
@@ -103,9 +104,12 @@ def decode_png(data):
     palette = b""
     trns = b""
     idat = bytearray()
+    placed = (0, 0)
     for kind, body in png_chunks(data):
         if kind == b"IHDR":
             header = struct.unpack(">IIBBBBB", body[:13])
+        elif kind == b"oFFs" and len(body) >= 9 and body[8] == 0:
+            placed = struct.unpack(">ii", body[:8])
         elif kind == b"PLTE":
             palette = body
         elif kind == b"tRNS":
@@ -139,6 +143,7 @@ def decode_png(data):
             scale = 255 // ((1 << depth) - 1)
             samples = bytearray(v * scale for v in samples)
         place_samples(picture, samples, pw, ph, x0, y0, dx, dy, colour, depth, palette, trns)
+    picture.offset = placed
     return picture
 
 

@@ -9,7 +9,14 @@ The masks keep their places, channels and widgets, but their own pictures are
 replaced by fully transparent ones, so the display paints the chrome once,
 from the background, and only the live values on top of it.
 
-    make_invisible_chrome.py --input CONFIG --output OUT --device FOLDER
+    make_invisible_chrome.py --input CONFIG --output OUT --device FOLDER [--labels DIR]
+
+Python's standard library cannot draw text, so the fixed label texts are
+baked only when the editor hands them over as pictures: DIR holds
+page<P>_mask<M>.png (page and mask numbered from 0 in file order, the PNG
+offset placing it on the page), composited with that mask's art, and the
+mask's Label widgets are then given a transparent colour. Without --labels
+the labels keep drawing their own texts.
 
 The RaceStudio 3 roots come from KORVELANTO_RS3_ROOT, KORVELANTO_RS3_BETA_ROOT
 and KORVELANTO_LOCAL_OVERLAY_ROOT (the editor sets them when it runs this
@@ -304,6 +311,27 @@ class MaskArt:
         return self.fill is not None or self.picture is not None or self.thickness > 0 or bool(self.unlit)
 
 
+def label_layer(labels, page_index, mask_index):
+    """The editor's picture of a mask's label texts, or None."""
+    if not labels:
+        return None
+    path = os.path.join(labels, "page%d_mask%d.png" % (page_index, mask_index))
+    if not os.path.isfile(path):
+        return None
+    try:
+        return read_picture(path)
+    except (OSError, ValueError, zlib.error) as e:
+        raise Failure("Cannot read label picture %s: %s" % (path, e))
+
+
+def clear_labels(mask):
+    """The Label widgets whose texts are in the background draw nothing
+    now; a transparent colour keeps them where RS3 expects them."""
+    for widget in mask.findall("e"):
+        if widget.get("c") == "Label" and parse_int(param(widget, "HIDDEN")) == 0:
+            set_param(widget, "COLORE", "0x00000000")
+
+
 def bake_mask(page, mask, art):
     x, y = parse_int(param(mask, "XPOS")), parse_int(param(mask, "YPOS"))
     w, h = parse_int(param(mask, "WIDTH")), parse_int(param(mask, "HEIGHT"))
@@ -547,11 +575,15 @@ def check_paths(args):
 
 def run(args):
     device = check_paths(args)
+    if args.labels is not None and not os.path.isdir(args.labels):
+        raise Failure("Label folder not found: %s" % args.labels)
     roots = Roots()
     say("Reading %s" % args.input)
     archive, infos = read_archive(args.input)
     with archive:
-        documents = [(i, parse_device_file(archive, i)) for i in infos if is_device_file(i.filename)]
+        # In name order, as the editor numbers the pages the label pictures name.
+        documents = [(i, parse_device_file(archive, i))
+                     for i in sorted((i for i in infos if is_device_file(i.filename)), key=lambda i: i.filename)]
         if not documents:
             raise Failure("No overlay.ov3.xml in %s" % args.input)
         work = []
@@ -574,18 +606,18 @@ def run(args):
                 if folder not in sets:
                     sets[folder] = ChromeSet(roots, folder, slug)
                     sets[folder].prepare()
-            write_output(args.output, archive, infos, documents, work, roots, sets)
+            write_output(args.output, archive, infos, documents, work, roots, sets, args.labels)
         finally:
             for chrome in sets.values():
                 chrome.discard()
     say("Invisible chrome written to %s" % args.output)
 
 
-def write_output(output, archive, infos, documents, work, roots, sets):
+def write_output(output, archive, infos, documents, work, roots, sets, labels):
     changed = set()
     try:
         for index, info, page, folder in work:
-            bake_page(index, page, roots, sets[folder])
+            bake_page(index, page, roots, sets[folder], labels)
             changed.add(info.filename)
     except OSError as e:
         raise Failure("Cannot write artwork: %s" % e, 1)
@@ -607,7 +639,24 @@ def write_output(output, archive, infos, documents, work, roots, sets):
         discard_file(partial)
 
 
-def bake_page(index, page, roots, chrome):
+def bake_mask_art(index, i, picture, mask, art, chrome):
+    mw, mh = parse_int(param(mask, "WIDTH")), parse_int(param(mask, "HEIGHT"))
+    if mw > 65535 or mh > 65535 or mw * mh > MAX_PIXELS:
+        raise Failure("Mask %s of page %d is too large: %d x %d" % (mask.get("i"), index + 1, mw, mh))
+    size = bake_mask(picture, mask, art)
+    # A blank picture rather than none: editors draw a mask without a
+    # picture as a tinted placeholder.
+    item = "p%d_m%d_%s" % (index, i, sanitize(mask.get("i") or ""))
+    set_param(mask, "PATH_REL_AiM_MASK", chrome.write_blank_item(item, size[0], size[1], art))
+    if art.blanks_main():
+        set_param(mask, "PATH_IMAGE_SFONDO_FW", "mask.tgz")
+    if art.fill is not None:
+        set_param(mask, "M_BCOL", "0x00000000")
+    if art.thickness > 0:
+        set_param(mask, "M_THICK", "0")
+
+
+def bake_page(index, page, roots, chrome, labels):
     w = parse_int(param(page, "WIDTH"))
     h = parse_int(param(page, "HEIGHT"))
     w, h = (w if w > 0 else 800), (h if h > 0 else 480)
@@ -621,22 +670,15 @@ def bake_page(index, page, roots, chrome):
     for i in paint_order(masks):
         mask = masks[i]
         art = MaskArt(mask, roots)
-        if not art.has_chrome():
+        layer = label_layer(labels, index, i)
+        if not art.has_chrome() and layer is None:
             continue
-        mw, mh = parse_int(param(mask, "WIDTH")), parse_int(param(mask, "HEIGHT"))
-        if mw > 65535 or mh > 65535 or mw * mh > MAX_PIXELS:
-            raise Failure("Mask %s of page %d is too large: %d x %d" % (mask.get("i"), index + 1, mw, mh))
-        size = bake_mask(picture, mask, art)
-        # A blank picture rather than none: editors draw a mask without a
-        # picture as a tinted placeholder.
-        item = "p%d_m%d_%s" % (index, i, sanitize(mask.get("i") or ""))
-        set_param(mask, "PATH_REL_AiM_MASK", chrome.write_blank_item(item, size[0], size[1], art))
-        if art.blanks_main():
-            set_param(mask, "PATH_IMAGE_SFONDO_FW", "mask.tgz")
-        if art.fill is not None:
-            set_param(mask, "M_BCOL", "0x00000000")
-        if art.thickness > 0:
-            set_param(mask, "M_THICK", "0")
+        if art.has_chrome():
+            bake_mask_art(index, i, picture, mask, art, chrome)
+        # The texts go over the mask's art, as the widgets drew them.
+        if layer is not None:
+            draw_over(picture, layer, layer.offset[0], layer.offset[1], layer.width, layer.height)
+            clear_labels(mask)
         baked += 1
     rel = chrome.write_background(index, picture)
     set_param(page, "PATH_IMAGE", rel + "/bkg.png")
@@ -656,6 +698,9 @@ def main(argv=None):
     parser.add_argument("--input", required=True, help="the .zconf2 configuration to read")
     parser.add_argument("--output", required=True, help="the configuration to write")
     parser.add_argument("--device", required=True, help="the device's RS3 overlay folder, e.g. mxg_12")
+    parser.add_argument("--labels", metavar="DIR",
+                        help="pictures of the label texts, page<P>_mask<M>.png, to bake as well; "
+                             "without it the labels keep drawing their own texts")
     args = parser.parse_args(argv)
     try:
         run(args)

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "artwork/TgzImage.h"
+#include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QBuffer>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
@@ -199,10 +201,22 @@ private:
     }
 
     Finished generate(const Rs3Fixture& rs3, const QString& input, const QString& output,
-                      const QString& device = QStringLiteral("mxg_12")) const
+                      const QString& device = QStringLiteral("mxg_12"), const QString& labels = {}) const
     {
-        return runProgram(m_python, {m_script, "--input", input, "--output", output, "--device", device},
-                          scriptEnvironment(rs3));
+        QStringList arguments{m_script, "--input", input, "--output", output, "--device", device};
+        if (!labels.isEmpty())
+            arguments << "--labels" << labels;
+        return runProgram(m_python, arguments, scriptEnvironment(rs3));
+    }
+
+    // How many masks of the configuration draw label texts of their own.
+    static int masksWithLabelTexts(DashConfig& config)
+    {
+        int count = 0;
+        for (int p = 0; p < config.pageCount(); ++p)
+            for (const QImage& layer : DashCanvas::renderLabelLayers(&config, p))
+                count += layer.isNull() ? 0 : 1;
+        return count;
     }
 
     QImage render(const QString& config, int page, const QString& png) const
@@ -237,14 +251,21 @@ private Q_SLOTS:
         const QString input = demoWithChrome(work, rs3);
         QVERIFY(!input.isEmpty());
         const QString output = work + QStringLiteral("/Chrome_invisible_chrome.zconf2");
-        const Finished run = generate(rs3, input, output);
+        // The label texts, drawn by the program as the window hands them over.
+        DashConfig original;
+        QVERIFY(original.load(input));
+        const QString labels = work + QStringLiteral("/labels");
+        QString error;
+        QVERIFY2(DashCanvas::writeLabelLayers(&original, labels, &error), qPrintable(error));
+        const Finished run = generate(rs3, input, output, QStringLiteral("mxg_12"), labels);
         QVERIFY2(run.code == 0, qPrintable(run.output));
         QVERIFY2(lastLine(run.output).startsWith(QStringLiteral("Invisible chrome written to")), qPrintable(run.output));
 
-        DashConfig original;
         DashConfig baked;
-        QVERIFY(original.load(input));
         QVERIFY(baked.load(output));
+        // The texts are in the backgrounds now; the labels draw nothing.
+        QVERIFY(masksWithLabelTexts(original) >= 4);
+        QCOMPARE(masksWithLabelTexts(baked), 0);
         QCOMPARE(baked.pages.size(), original.pages.size());
         for (int p = 0; p < baked.pages.size(); ++p) {
             const PageModel& was = original.pages[p];
@@ -268,9 +289,17 @@ private Q_SLOTS:
                 QVERIFY(fullyTransparent(TgzImage::decodeFile(DashConfig::resolveRs3Path(
                     QString::fromUtf8(folder) + QString::fromUtf8(paramValue(mask.node, "PATH_IMAGE_SFONDO_FW"))))));
             }
-            const QImage before = render(input, p, work + QStringLiteral("/before%1.png").arg(p));
-            const QImage after = render(output, p, work + QStringLiteral("/after%1.png").arg(p));
+            QImage before = render(input, p, work + QStringLiteral("/before%1.png").arg(p));
+            QImage after = render(output, p, work + QStringLiteral("/after%1.png").arg(p));
             QVERIFY(!before.isNull() && !after.isNull());
+            // The editor tints a mask without art of its own (the device does
+            // not), and that tint now lies over the baked texts: left out.
+            for (QImage* image : {&before, &after}) {
+                QPainter painter(image);
+                for (const MaskElement& mask : was.masks)
+                    if (paramValue(mask.node, "PATH_REL_AiM_MASK").isEmpty() && paramValue(mask.node, "M_BCOL").isEmpty())
+                        painter.fillRect(QRect(mask.x, mask.y, mask.w, mask.h), Qt::black);
+            }
             // Smoothing of the stretched title differs a little between the
             // script and the toolkit; nothing else may.
             const double share = differingShare(before, after, 24);
@@ -430,6 +459,7 @@ private Q_SLOTS:
         QVERIFY(baked.load(output));
         QVERIFY(baked.pageImagePaths(0).value(0).contains(QStringLiteral("zchrome_Chrome_invisible_chrome")));
         QCOMPARE(baked.pages[0].background.toImage().pixelColor(423, 43), QColor(20, 40, 200));
+        QCOMPARE(masksWithLabelTexts(baked), 0); // the window handed the label texts over
 
         // A homebrew folder the script cannot clear: the advice to close RS3.
         const QString homebrew = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew");
