@@ -497,7 +497,8 @@ def read_archive(path):
 
 
 def is_device_file(name):
-    return name.split("/")[-1] == "overlay.ov3.xml" and "/expansions/" not in ("/" + name.lower())
+    # As the editor finds them: the name in any case, outside expansions.
+    return name.split("/")[-1].lower() == "overlay.ov3.xml" and "/expansions/" not in ("/" + name.lower())
 
 
 def parse_device_file(archive, info):
