@@ -2,7 +2,10 @@
 // tools/ beside the program on the open configuration.
 #include "app/MainWindow.h"
 
+#include "canvas/DashCanvas.h"
+#include "model/DashConfig.h"
 #include "model/DeviceTables.h"
+#include "model/InstallRoots.h"
 #include "panels/Asker.h"
 
 #include <QCoreApplication>
@@ -12,11 +15,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 namespace {
@@ -158,6 +163,18 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
                                     const QString& device)
 {
     const QString title = tr("Generate Invisible Chrome");
+    // The script cannot draw text, so the label texts go to it as pictures,
+    // drawn from the file it reads rather than from unsaved edits.
+    QTemporaryDir labels;
+    QString error;
+    DashConfig saved;
+    if (!labels.isValid() || !saved.load(currentFilePath, &error)
+        || !DashCanvas::writeLabelLayers(&saved, labels.path(), &error)) {
+        Asker::instance().critical(this, title,
+                                   tr("Could not prepare the label texts for the generator.\n\n%1")
+                                       .arg(labels.isValid() ? error : labels.errorString()));
+        return;
+    }
     QProgressDialog progress(tr("Generating invisible chrome...\nThis may take a few seconds."), tr("Cancel"), 0, 0,
                              this);
     progress.setWindowTitle(title);
@@ -178,8 +195,15 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
             progress.setLabelText(lines.last().trimmed());
     });
     connect(&progress, &QProgressDialog::canceled, &process, &QProcess::kill);
+    // The artwork the script bakes lives in the RS3 installs the preferences
+    // name; the script cannot read our settings, so it is told.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KORVELANTO_RS3_ROOT"), raceStudio3Root());
+    environment.insert(QStringLiteral("KORVELANTO_RS3_BETA_ROOT"), raceStudio3BetaRoot());
+    environment.insert(QStringLiteral("KORVELANTO_LOCAL_OVERLAY_ROOT"), localOverlayRoot());
+    process.setProcessEnvironment(environment);
     process.start(python, {script, QStringLiteral("--input"), currentFilePath, QStringLiteral("--output"), output,
-                           QStringLiteral("--device"), device});
+                           QStringLiteral("--device"), device, QStringLiteral("--labels"), labels.path()});
     if (!process.waitForStarted(5000)) {
         Asker::instance().critical(this, title,
                                    tr("Failed to start Python process.\n\nCommand: %1 %2").arg(python, script));

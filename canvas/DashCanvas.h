@@ -124,6 +124,15 @@ public:
     // The page background with one translucent rectangle per mask, coloured
     // by kind. Null for a missing page or a scale below 1.
     static QImage renderPageGeometry(const PageModel* page, int scale);
+    // The fixed label texts of each mask of the page, drawn as the preview
+    // draws them, one transparent picture per mask cut to what the texts
+    // cover (its offset() is where that lies on the page); null for a mask
+    // that shows none. Empty for a missing page.
+    static QVector<QImage> renderLabelLayers(DashConfig* config, int pageIndex);
+    // Every page's label layers as "page<P>_mask<M>.png" in folder (PNG
+    // offsets included), for tools that cannot draw text themselves; false
+    // with a reason when a file cannot be written.
+    static bool writeLabelLayers(DashConfig* config, const QString& folder, QString* error);
 
     // --- live widget drawing and mask drawing ------------------------------
     // The box fill and border a mask carries in its own M_BCOL, M_TCOL and

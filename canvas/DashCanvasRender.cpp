@@ -4,7 +4,9 @@
 #include "model/DashConfig.h"
 #include "model/InstallRoots.h"
 
+#include <QDir>
 #include <QPainter>
+#include <QtNumeric>
 
 
 namespace {
@@ -103,4 +105,79 @@ QImage DashCanvas::renderPageGeometry(const PageModel* page, int scale)
         painter.drawRect(rect);
     }
     return image;
+}
+
+QVector<QImage> DashCanvas::renderLabelLayers(DashConfig* config, int pageIndex)
+{
+    PageModel* page = config ? config->page(pageIndex) : nullptr;
+    if (!page || !renderableSize(qint64(page->width) + 20, qint64(page->height) + 20))
+        return {};
+    DashCanvas canvas;
+    canvas.previewMode = true;
+    canvas.config = config;
+    installProviders(canvas, config, pageIndex);
+    canvas.setPage(page);
+    canvas.setMinimumSize(1, 1);
+    canvas.resize(page->width + 20, page->height + 20);
+    const QRect pageRect(canvas.pageOrigin().toPoint(), QSize(page->width, page->height));
+
+    QVector<QImage> layers(int(page->masks.size()));
+    QImage surface(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int m = 0; m < layers.size(); ++m) {
+        const MaskElement& mask = page->masks[size_t(m)];
+        // A gauge drawn from its geometry shows none of its widgets.
+        if ((mask.kind == MaskAnalog || mask.kind == MaskRing) && readRingGaugeGeometry(mask.node).valid)
+            continue;
+        surface.fill(Qt::transparent);
+        bool drawn = false;
+        {
+            QPainter painter(&surface);
+            painter.setClipRect(pageRect);
+            for (const WidgetModel& widget : mask.widgets) {
+                if (widget.kind != WidgetLabel || widget.hidden != 0)
+                    continue;
+                painter.save();
+                canvas.drawWidgetLive(painter, mask, widget, qQNaN());
+                painter.restore();
+                drawn = true;
+            }
+        }
+        if (!drawn)
+            continue;
+        // Cut to the drawn pixels: the script reading these is slow per pixel.
+        QRect covered;
+        for (int y = pageRect.top(); y <= pageRect.bottom(); ++y) {
+            const QRgb* row = reinterpret_cast<const QRgb*>(surface.constScanLine(y));
+            for (int x = pageRect.left(); x <= pageRect.right(); ++x)
+                if (qAlpha(row[x]) != 0)
+                    covered |= QRect(x, y, 1, 1);
+        }
+        if (covered.isEmpty())
+            continue;
+        QImage layer = surface.copy(covered).convertToFormat(QImage::Format_ARGB32);
+        layer.setOffset(covered.topLeft() - pageRect.topLeft());
+        layers[m] = layer;
+    }
+    return layers;
+}
+
+bool DashCanvas::writeLabelLayers(DashConfig* config, const QString& folder, QString* error)
+{
+    if (!config || !QDir().mkpath(folder)) {
+        *error = tr("Cannot create the folder %1.").arg(folder);
+        return false;
+    }
+    for (int p = 0; p < config->pageCount(); ++p) {
+        const QVector<QImage> layers = renderLabelLayers(config, p);
+        for (int m = 0; m < layers.size(); ++m) {
+            if (layers[m].isNull())
+                continue;
+            const QString path = folder + QStringLiteral("/page%1_mask%2.png").arg(p).arg(m);
+            if (!layers[m].save(path, "PNG")) {
+                *error = tr("Cannot write %1.").arg(path);
+                return false;
+            }
+        }
+    }
+    return true;
 }
