@@ -54,8 +54,13 @@ void MainWindow::loadConfig(const QString& path)
     elementList->populate(nullptr);
     undoStack->clear();
 
-    if (!config.load(path)) {
-        Asker::instance().critical(this, tr("Error"), tr("Failed to open file:\n%1").arg(path));
+    QString reason;
+    if (!config.load(path, &reason)) {
+        // The load knows why (a damaged archive, no device file, ...): say it.
+        QString text = tr("Failed to open file:\n%1").arg(path);
+        if (!reason.isEmpty())
+            text += QStringLiteral("\n\n") + reason;
+        Asker::instance().critical(this, tr("Error"), text);
         currentPage = qBound(0, currentPage, qMax(0, config.pageCount() - 1));
         refreshPageList();
         showLoadedPage();

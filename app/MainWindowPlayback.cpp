@@ -55,6 +55,8 @@ void MainWindow::loadCsvData()
     if (!csvSource.load(path)) {
         // The failed load emptied the source: nothing is left to play.
         resetCsvPlayback();
+        // The "Loaded CSV" report of the previous session no longer holds.
+        statusBar()->clearMessage();
         QString err = csvSource.errorText();
         if (err.isEmpty())
             err = tr("Could not find channel-name row. Expected a row starting with 'Time' followed by channel names "

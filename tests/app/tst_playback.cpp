@@ -171,6 +171,8 @@ private Q_SLOTS:
         QVERIFY(!playbackTimer->isActive());
         QVERIFY(!timeline->isEnabled() && !play->isEnabled());
         QVERIFY(!canvas->dataSource());
+        // The report of the loaded session is gone with it.
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
     }
 };
 
