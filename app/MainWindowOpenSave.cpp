@@ -106,7 +106,7 @@ void MainWindow::showLoadedPage()
 QString MainWindow::openedStatus() const
 {
     const QString opened =
-        tr("Opened %1 (%2 pages)").arg(QFileInfo(currentFilePath).fileName()).arg(config.pageCount());
+        tr("Opened %1 (%2 pages)").arg(QFileInfo(currentFilePath).fileName(), QString::number(config.pageCount()));
     QStringList rebuilt;
     if (config.homebrewRepairCount > 0)
         rebuilt << tr("%n box graphic(s)", nullptr, config.homebrewRepairCount);

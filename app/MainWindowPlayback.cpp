@@ -37,6 +37,21 @@ int truncatedUnits(double seconds, double scale)
     return units >= double(INT_MAX) ? INT_MAX : int(units);
 }
 
+// The dialog's start folder: RS3's session data where it exists, else the
+// nearest existing folder of the configured install, else home. A folder
+// that does not exist would be shown as a file name to open.
+QString csvStartFolder()
+{
+    const QString root = raceStudio3Root();
+    const QStringList candidates{QString::fromLatin1(kRs3DataFolder), root + QStringLiteral("/user/data"),
+                                 root + QStringLiteral("/user"), root};
+    for (const QString& folder : candidates) {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    }
+    return QDir::homePath();
+}
+
 QString twoDigits(qint64 value)
 {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
@@ -46,9 +61,7 @@ QString twoDigits(qint64 value)
 
 void MainWindow::loadCsvData()
 {
-    const QString rs3Data = QString::fromLatin1(kRs3DataFolder);
-    const QString start = QDir(rs3Data).exists() ? rs3Data : raceStudio3Root() + QStringLiteral("/user/data");
-    const QString path = Asker::instance().openFileName(this, tr("Load RS3 CSV Telemetry"), start,
+    const QString path = Asker::instance().openFileName(this, tr("Load RS3 CSV Telemetry"), csvStartFolder(),
                                                         tr("RS3 CSV Export (*.csv)"));
     if (path.isEmpty())
         return;

@@ -256,7 +256,8 @@ void BoxStyleDialog::fillSizeCombo()
     else
         sizeCombo->addItem(tr("Keep current size"));
     for (const WidgetSizePreset& preset : WidgetSizePresets::presetsFor(deviceFolder)) {
-        sizeCombo->addItem(tr("%1  (%2 x %3)").arg(preset.label).arg(preset.size.width()).arg(preset.size.height()),
+        sizeCombo->addItem(tr("%1  (%2 x %3)").arg(preset.label, QString::number(preset.size.width()),
+                                                          QString::number(preset.size.height())),
                            preset.size);
     }
     sizeCombo->setCurrentIndex(0);

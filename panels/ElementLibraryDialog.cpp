@@ -255,9 +255,9 @@ void ElementLibraryDialog::applyFilters()
         if (!passesFilters(entry, sameScreen))
             continue;
         auto* item = new QListWidgetItem(QStringLiteral("%1/%2\n%3  %4x%5")
-                                             .arg(entry.page, entry.item, kindLabel(entry.kind))
-                                             .arg(entry.size.width())
-                                             .arg(entry.size.height()),
+                                             .arg(entry.page, entry.item, kindLabel(entry.kind),
+                                                  QString::number(entry.size.width()),
+                                                  QString::number(entry.size.height())),
                                          grid);
         const QPixmap icon = thumbnailFor(entry);
         if (!icon.isNull())
