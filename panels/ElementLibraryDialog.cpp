@@ -143,7 +143,10 @@ void ElementLibraryDialog::createGrid()
     grid->setMovement(QListView::Static);
     grid->setDragEnabled(false);
     grid->setWordWrap(true);
-    grid->setUniformItemSizes(true);
+    // Thumbnails differ in shape (wide bars, square gauges and icons): one
+    // size taken from the first item would crop the others and their
+    // captions.
+    grid->setUniformItemSizes(false);
 }
 
 QSize ElementLibraryDialog::referenceSize() const
