@@ -1,5 +1,6 @@
 #include "app/ConfigCheckDialog.h"
 
+#include "app/WrappedRowDelegate.h"
 #include "check/ConfigCheck.h"
 #include "check/ConfigReport.h"
 
@@ -29,6 +30,7 @@ ConfigCheckDialog::ConfigCheckDialog(const ConfigFindings& findings, const QStri
     tree->setRootIsDecorated(false);
     tree->setAlternatingRowColors(true);
     tree->setWordWrap(true);
+    tree->setItemDelegate(new WrappedRowDelegate(tree));
     tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     tree->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     connect(tree, &QTreeWidget::itemDoubleClicked, this, &ConfigCheckDialog::onItemDoubleClicked);
@@ -84,7 +86,10 @@ void ConfigCheckDialog::addFindingRow(const ConfigFinding& finding)
         where += QStringLiteral("  ") + finding.elementId;
     item->setText(0, where);
     item->setText(1, finding.consequence + QLatin1Char('\n') + finding.message);
-    item->setToolTip(1, finding.code);
+    // The whole finding, in case the column is too narrow to read it, then
+    // the rule's code.
+    item->setToolTip(1, finding.consequence + QLatin1Char('\n') + finding.message + QStringLiteral("\n\n")
+                            + finding.code);
     const bool error = finding.severity == 0;
     item->setForeground(0, error ? QColor(224, 84, 79) : QColor(217, 164, 65));
     QFont font = item->font(0);

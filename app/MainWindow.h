@@ -407,6 +407,7 @@ private:
     // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
     const MaskElement* maskOfCurrentPage(int maskIndex);
     void showRestyledMask(int maskIndex);
+    void showArtworkFailure(const QString& failed, const QString& reason, const QString& fallback);
 
     // Members in the order their lifetimes need: the configuration outlives
     // nothing that is destroyed after it (see the destructor).

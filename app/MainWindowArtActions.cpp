@@ -2,6 +2,7 @@
 // and the editor-only icon preview.
 #include "app/MainWindow.h"
 
+#include "artwork/ArtworkFailureReason.h"
 #include "artwork/BoxStyleLibrary.h"
 #include "canvas/DashCanvas.h"
 #include "editing/BarColorCommand.h"
@@ -37,6 +38,17 @@ void MainWindow::showRestyledMask(int maskIndex)
     onElementSelected(maskIndex);
 }
 
+// A failed restyle names its cause after the action's own words; the cause
+// is long, so it stays up long enough to be read.
+void MainWindow::showArtworkFailure(const QString& failed, const QString& reason, const QString& fallback)
+{
+    const QString cause = reason.isEmpty() ? fallback : reason;
+    if (cause.isEmpty())
+        statusBar()->showMessage(failed, 2500);
+    else
+        statusBar()->showMessage(failed + QStringLiteral(" — ") + cause, 15000);
+}
+
 void MainWindow::applyColorBar(int maskIndex)
 {
     const MaskElement* mask = maskOfCurrentPage(maskIndex);
@@ -62,10 +74,9 @@ void MainWindow::applyColorBar(int maskIndex)
     if (applied)
         statusBar()->showMessage(tr("Applied green→amber→red bar color"), 4000);
     else
-        statusBar()->showMessage(tr("Bar color apply failed — RaceStudio 3 overlay "
-                                    "for this device not found, or "
-                                    "the stock bar assets are missing"),
-            6000);
+        showArtworkFailure(tr("Bar color apply failed"),
+                           ArtworkFailureReason::forBarColor(config, currentPage, maskIndex),
+                           tr("RaceStudio 3 overlay for this device not found, or the stock bar assets are missing"));
 }
 
 void MainWindow::applyBoxStyle(int maskIndex)
@@ -172,7 +183,8 @@ void MainWindow::applyBoxStyle(int maskIndex)
             styleId == cleanBoxStyleId() ? tr("Removed box from digit") : tr("Applied box style \"%1\"").arg(styleId),
             2500);
     else if (styleChanged)
-        statusBar()->showMessage(tr("Box style apply failed"), 2500);
+        showArtworkFailure(tr("Box style apply failed"),
+                           ArtworkFailureReason::forBoxStyle(config, currentPage, maskIndex), QString());
 }
 
 void MainWindow::setIconPreview(int maskIndex)

@@ -55,9 +55,7 @@ void MainWindow::selectAllWidgets()
     else
         statusBar()->showMessage(tr("Selected %1 widgets in mask \"%2\" (page has %3 masks -- Ctrl+A targets the "
                                     "one with most widgets)")
-                                     .arg(widgets)
-                                     .arg(mask.id)
-                                     .arg(maskCount),
+                                     .arg(QString::number(widgets), mask.id, QString::number(maskCount)),
                                  5000);
 }
 
@@ -242,7 +240,7 @@ void MainWindow::snapToCanonicalSize()
                                     currentPage, maskIndex, false, false));
     canvas->update();
     propertyPanel->refreshGeometry();
-    statusBar()->showMessage(tr("Resized \"%1\" to canonical %2x%3").arg(id).arg(w).arg(h), 3000);
+    statusBar()->showMessage(tr("Resized \"%1\" to canonical %2x%3").arg(id, QString::number(w), QString::number(h)), 3000);
 }
 
 void MainWindow::snapTextToBundledFont(int maskIndex)

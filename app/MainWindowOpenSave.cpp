@@ -54,8 +54,13 @@ void MainWindow::loadConfig(const QString& path)
     elementList->populate(nullptr);
     undoStack->clear();
 
-    if (!config.load(path)) {
-        Asker::instance().critical(this, tr("Error"), tr("Failed to open file:\n%1").arg(path));
+    QString reason;
+    if (!config.load(path, &reason)) {
+        // The load knows why (a damaged archive, no device file, ...): say it.
+        QString text = tr("Failed to open file:\n%1").arg(path);
+        if (!reason.isEmpty())
+            text += QStringLiteral("\n\n") + reason;
+        Asker::instance().critical(this, tr("Error"), text);
         currentPage = qBound(0, currentPage, qMax(0, config.pageCount() - 1));
         refreshPageList();
         showLoadedPage();
@@ -101,7 +106,7 @@ void MainWindow::showLoadedPage()
 QString MainWindow::openedStatus() const
 {
     const QString opened =
-        tr("Opened %1 (%2 pages)").arg(QFileInfo(currentFilePath).fileName()).arg(config.pageCount());
+        tr("Opened %1 (%2 pages)").arg(QFileInfo(currentFilePath).fileName(), QString::number(config.pageCount()));
     QStringList rebuilt;
     if (config.homebrewRepairCount > 0)
         rebuilt << tr("%n box graphic(s)", nullptr, config.homebrewRepairCount);

@@ -37,6 +37,25 @@ int truncatedUnits(double seconds, double scale)
     return units >= double(INT_MAX) ? INT_MAX : int(units);
 }
 
+// The dialog's start folder: RS3's session data where it exists, else the
+// nearest existing folder of the configured install, else home. A folder
+// that does not exist would be shown as a file name to open.
+QString csvStartFolder()
+{
+    // The Windows folder counts only where it is a real path, never one read
+    // against the folder the program was started from; without an install
+    // nothing is looked for under "/".
+    QStringList candidates{QString::fromLatin1(kRs3DataFolder)};
+    const QString root = raceStudio3Root();
+    if (!root.isEmpty())
+        candidates << root + QStringLiteral("/user/data") << root + QStringLiteral("/user") << root;
+    for (const QString& folder : candidates) {
+        if (QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir())
+            return folder;
+    }
+    return QDir::homePath();
+}
+
 QString twoDigits(qint64 value)
 {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
@@ -46,22 +65,15 @@ QString twoDigits(qint64 value)
 
 void MainWindow::loadCsvData()
 {
-    const QString rs3Data = QString::fromLatin1(kRs3DataFolder);
-    const QString root = raceStudio3Root();
-    // Without an install the dialog opens where it likes, never at "/user/data";
-    // the Windows folder counts only where it is a real path, not one read
-    // against the folder the program was started from.
-    const bool windowsData = QDir::isAbsolutePath(rs3Data) && QDir(rs3Data).exists();
-    const QString start = windowsData ? rs3Data
-        : root.isEmpty()                        ? QString()
-                                                : root + QStringLiteral("/user/data");
-    const QString path = Asker::instance().openFileName(this, tr("Load RS3 CSV Telemetry"), start,
+    const QString path = Asker::instance().openFileName(this, tr("Load RS3 CSV Telemetry"), csvStartFolder(),
                                                         tr("RS3 CSV Export (*.csv)"));
     if (path.isEmpty())
         return;
     if (!csvSource.load(path)) {
         // The failed load emptied the source: nothing is left to play.
         resetCsvPlayback();
+        // The "Loaded CSV" report of the previous session no longer holds.
+        statusBar()->clearMessage();
         QString err = csvSource.errorText();
         if (err.isEmpty())
             err = tr("Could not find channel-name row. Expected a row starting with 'Time' followed by channel names "

@@ -50,18 +50,15 @@ void MainWindow::exportInstallBundle()
             tr("Bundle written to:\n%1\n\n%2 art file(s) included, but %3 referenced file(s) could NOT be located "
                "and are MISSING from the bundle:\n\n%4\n\nThe recipient's RS3 may show \"internal error while "
                "loading an image\" for these. Install the missing art into your RS3 overlay tree and re-export.")
-                .arg(target)
-                .arg(artCount)
-                .arg(missing.size())
-                .arg(missing.join(QLatin1Char('\n'))));
+                .arg(target, QString::number(artCount), QString::number(missing.size()),
+                     missing.join(QLatin1Char('\n'))));
         return;
     }
     Asker::instance().information(
         this, title,
         tr("Install bundle written to:\n%1\n\n%2 art file(s) included. The recipient copies the 'aim' folder from "
            "RS3_homebrew_folder into their RaceStudio3 install, then opens the .zconf2.")
-            .arg(target)
-            .arg(artCount));
+            .arg(target, QString::number(artCount)));
 }
 
 void MainWindow::installConfigBundle()

@@ -198,7 +198,7 @@ QWidget* NewHomebrewThemeDialog::buildPreviewGroup()
     m_device = new QComboBox;
     m_device->setObjectName(QStringLiteral("device"));
     for (const DeviceRow& row : DeviceRegistry::devices())
-        m_device->addItem(tr("%1 (%2x%3)").arg(row.id).arg(row.width).arg(row.height), row.id);
+        m_device->addItem(tr("%1 (%2x%3)").arg(row.id, QString::number(row.width), QString::number(row.height)), row.id);
     m_preview = new QLabel;
     m_preview->setObjectName(QStringLiteral("preview"));
     m_preview->setFixedSize(480, 288);
@@ -381,9 +381,7 @@ void NewHomebrewThemeDialog::reportInstall(const QString& name, int count, const
         return;
     }
     QString message = tr("Created \"%1\" - %2 device variant%3 written.")
-                          .arg(name)
-                          .arg(count)
-                          .arg(count == 1 ? QString() : QStringLiteral("s"));
+                          .arg(name, QString::number(count), count == 1 ? QString() : QStringLiteral("s"));
     if (!skipped.isEmpty())
         message += tr("\n\nSkipped (no base template present): %1").arg(skipped.join(QStringLiteral(", ")));
     Asker::instance().information(this, tr("Theme created"), message);

@@ -130,6 +130,11 @@ QWidget* OnlineGalleryDialog::createCatalogPage()
     deviceList->setMaximumWidth(180);
     itemList = new QListWidget(splitter);
     itemList->setObjectName(QStringLiteral("itemList"));
+    // A row names the item and its devices: it wraps rather than runs out
+    // of the pane.
+    itemList->setWordWrap(true);
+    itemList->setResizeMode(QListView::Adjust);
+    itemList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     splitter->addWidget(deviceList);
     splitter->addWidget(itemList);
     splitter->addWidget(createDetailsPanel());
@@ -185,6 +190,7 @@ void OnlineGalleryDialog::onCatalogReady(const QList<CatalogItem>& received)
     rebuildDeviceFilter();
     onDeviceFilterChanged();
     stack->setCurrentIndex(CatalogPage);
+    fitDeviceColumn();
 }
 
 void OnlineGalleryDialog::onCatalogFailed(const QString& reason)
@@ -251,6 +257,24 @@ void OnlineGalleryDialog::rebuildDeviceFilter()
         row->setToolTip(id);
     }
     deviceList->setCurrentRow(0);
+}
+
+// The device pane as wide as its rows (within its bounds) and the rest to the
+// item list: the splitter would otherwise give the pane more than it may
+// take, leaving a dead gap, and squeeze the item rows.
+void OnlineGalleryDialog::fitDeviceColumn()
+{
+    auto* splitter = qobject_cast<QSplitter*>(deviceList->parentWidget());
+    if (!splitter || splitter->count() != 3)
+        return;
+    int widest = 0;
+    for (int i = 0; i < deviceList->count(); ++i)
+        widest = std::max(widest, deviceList->fontMetrics().horizontalAdvance(deviceList->item(i)->text()));
+    const int device = std::clamp(widest + 2 * deviceList->frameWidth() + 16, deviceList->minimumWidth(),
+                                  deviceList->maximumWidth());
+    const int total = std::max(splitter->width(), width() - 20);
+    const int details = splitter->widget(2)->minimumWidth();
+    splitter->setSizes({device, std::max(1, total - device - details - 2 * splitter->handleWidth()), details});
 }
 
 void OnlineGalleryDialog::onDeviceFilterChanged()

@@ -58,6 +58,7 @@ private:
     QWidget* createDetailsPanel();
     void showMessage(const QString& style, const QString& text, const QString& buttonText);
     void rebuildDeviceFilter();
+    void fitDeviceColumn();
     void showDetails();
     void showMeta(const CatalogItem& item);
     void clearPreview();

@@ -57,6 +57,14 @@ void UpdateBanner::showReleaseNotes()
     dialog.setWindowTitle(tr("Korvelanto v%1 release notes").arg(manifest.latest));
     dialog.setModal(true);
     dialog.setMinimumSize(520, 320);
+    // The dialog is the banner's child, so the banner's light-on-blue sheet
+    // would reach its labels and buttons on the dialog's plain background:
+    // the dialog is styled on its own, in the platform's colours.
+    dialog.setStyleSheet(QStringLiteral("QLabel { color: palette(window-text); background: transparent; padding: 0; }"
+                                        "QPushButton { color: palette(button-text); background: palette(button);"
+                                        "              border: 1px solid palette(mid); padding: 4px 14px;"
+                                        "              border-radius: 3px; }"
+                                        "QPushButton:hover { background: palette(light); }"));
     auto* layout = new QVBoxLayout(&dialog);
     // The version comes from the service: escaped, so it cannot add markup.
     auto* heading = new QLabel(tr("<b>What's new in v%1</b>").arg(manifest.latest.toHtmlEscaped()), &dialog);

@@ -12,6 +12,7 @@ WindowedStart WindowedStart::scan(const QStringList& arguments)
         const QString& arg = arguments.at(i);
         if (arg.startsWith(QLatin1String("dashtheme://"), Qt::CaseInsensitive)) {
             const gallery::InstallRequest request = gallery::ThemeInstaller::parseInstallUrl(arg);
+            start.installLink = true;
             start.slug = request.slug;
             start.nonce = request.nonce;
             break;
@@ -27,11 +28,15 @@ WindowedStart WindowedStart::scan(const QStringList& arguments)
 void WindowedStart::schedule(MainWindow& window) const
 {
     MainWindow* target = &window;
-    if (!slug.isEmpty() && !nonce.isEmpty()) {
+    const bool install = !slug.isEmpty() && !nonce.isEmpty();
+    if (installLink) {
+        // A link that gave no slug or nonce still reaches the install, which
+        // tells the user it was malformed instead of starting in silence.
         const QString s = slug;
         const QString n = nonce;
         QTimer::singleShot(100, target, [target, s, n] { target->installThemeFromGallery(s, n); });
-    } else if (!filePath.isEmpty()) {
+    }
+    if (!install && !filePath.isEmpty()) {
         const QString path = filePath;
         QTimer::singleShot(0, target, [target, path] { target->openFilePath(path); });
     }

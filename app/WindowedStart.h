@@ -11,6 +11,7 @@ struct WindowedStart {
     QString filePath;
     QString slug;
     QString nonce;
+    bool installLink = false; // a "dashtheme://" argument was given, valid or not
 
     // Scans the arguments after the program's own name. The first
     // "dashtheme://" argument ends the scan; before it, the first argument
@@ -18,8 +19,9 @@ struct WindowedStart {
     // is the file. Option values count as arguments.
     static WindowedStart scan(const QStringList& arguments);
 
-    // Once the event loop runs: the theme install after 100 ms when the link
-    // gave both slug and nonce, else the file's open after 0 ms. The window is
-    // the timers' context, so a window already gone drops the call.
+    // Once the event loop runs: the theme install after 100 ms when a link was
+    // given (a malformed one is reported there), and the file's open after
+    // 0 ms unless the link gave both slug and nonce. The window is the
+    // timers' context, so a window already gone drops the call.
     void schedule(MainWindow& window) const;
 };

@@ -92,9 +92,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
         if (image.isNull() || !writeMaskPanel(pageIndex, maskIndex, image, QString(), device, stem, item, false)) {
             fitWarning = QStringLiteral("Could not re-render the box of %1 at %2x%3 -- the dash will paint the old "
                                         "size. Close RaceStudio 3 and try again.")
-                             .arg(key)
-                             .arg(w)
-                             .arg(h);
+                             .arg(key, QString::number(w), QString::number(h));
             return 2;
         }
         qInfo() << "fitMaskArtToGeometry: styled box" << key << "re-rendered at" << w << "x" << h;
@@ -130,11 +128,8 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     const auto fail = [&]() {
         fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at %4x%5. Close "
                                     "RaceStudio 3 and try the resize again.")
-                         .arg(key)
-                         .arg(w)
-                         .arg(h)
-                         .arg(pictureSize.width())
-                         .arg(pictureSize.height());
+                         .arg(key, QString::number(w), QString::number(h), QString::number(pictureSize.width()),
+                              QString::number(pictureSize.height()));
         qWarning() << "fitMaskArtToGeometry: could not fit" << current << "to" << w << "x" << h << "(origin" << origin
                    << ")";
         return 2;
@@ -142,10 +137,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
 
     const QString hashSource = fitSrc.isEmpty() ? origin : fitSrc;
     const QString item = QStringLiteral("fit_%1_%2x%3_%4")
-                             .arg(sanitizeFileStem(key))
-                             .arg(w)
-                             .arg(h)
-                             .arg(hash8(hashSource));
+                             .arg(sanitizeFileStem(key), QString::number(w), QString::number(h), hash8(hashSource));
     const QString stem = homebrewSetStem();
     const QString originFolder = resolveOverlayDir(origin);
     QImage source = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));

@@ -61,8 +61,19 @@ void DashCanvas::drawGaugeRing(QPainter& painter, const MaskElement& mask, const
     pen.setCapStyle(Qt::FlatCap);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
+    const QRectF circle(pivot.x() - radius, pivot.y() - radius, 2.0 * radius, 2.0 * radius);
+    if (!previewMode) {
+        // The editor shows the whole track faintly: without data the arc is
+        // empty and the gauge could not be seen or picked out otherwise.
+        QPen track = pen;
+        QColor faint = g.colour;
+        faint.setAlpha(60);
+        track.setColor(faint);
+        painter.setPen(track);
+        painter.drawArc(circle, 210 * 16, -240 * 16);
+        painter.setPen(pen);
+    }
     // From the lower left, clockwise over the top; angles in 1/16 degree.
-    painter.drawArc(QRectF(pivot.x() - radius, pivot.y() - radius, 2.0 * radius, 2.0 * radius),
-                    210 * 16, int(-(f * 240.0) * 16.0));
+    painter.drawArc(circle, 210 * 16, int(-(f * 240.0) * 16.0));
     painter.restore();
 }

@@ -224,7 +224,7 @@ QStringList missingReferences(const QStringList& refs, const QString& artStage)
         const int sourceCount = int(filesBelow(firstRootFolder(folder)).size());
         const int stagedCount = int(filesBelow(PathGuard::join(artStage, chopSlashes(folder))).size());
         if (stagedCount < sourceCount)
-            missing.append(QStringLiteral("%1 (staged %2 of %3 files)").arg(folder).arg(stagedCount).arg(sourceCount));
+            missing.append(QStringLiteral("%1 (staged %2 of %3 files)").arg(folder, QString::number(stagedCount), QString::number(sourceCount)));
     }
     return missing;
 }

@@ -149,8 +149,7 @@ bool DashConfig::load(const QString& path, QString* error)
         const QString oversized = oversizedXmlFile(extractDir, findAimcfg(extractDir));
         if (!oversized.isEmpty()) {
             reason = tr("The file %1 in the archive is larger than %2 MiB and cannot be opened.")
-                         .arg(oversized)
-                         .arg(kMaxXmlFileBytes / (1024 * 1024));
+                         .arg(oversized, QString::number(kMaxXmlFileBytes / (1024 * 1024)));
             return false;
         }
         // Taken before anything could touch the extracted files; without it
@@ -165,8 +164,8 @@ bool DashConfig::load(const QString& path, QString* error)
         for (const DeviceFile* device : devices) {
             if (!xmlNestingWithin(device->doc)) {
                 reason = tr("The device file %1 is nested more than %2 levels deep and cannot be opened.")
-                             .arg(QDir(extractDir).relativeFilePath(device->filePath))
-                             .arg(kMaxXmlNesting);
+                             .arg(QDir(extractDir).relativeFilePath(device->filePath),
+                                  QString::number(kMaxXmlNesting));
                 return false;
             }
         }

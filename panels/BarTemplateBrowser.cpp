@@ -120,9 +120,8 @@ void BarTemplateBrowser::onSelectionChanged()
         return;
     }
     details->setText(QStringLiteral("<b>%1</b><br/>%2<br/><span style=\"color:#888\">Default size %3 \u00d7 %4 px</span>")
-                         .arg(tpl->title.toHtmlEscaped(), tpl->description.toHtmlEscaped())
-                         .arg(tpl->width)
-                         .arg(tpl->height));
+                         .arg(tpl->title.toHtmlEscaped(), tpl->description.toHtmlEscaped(),
+                              QString::number(tpl->width), QString::number(tpl->height)));
 }
 
 void BarTemplateBrowser::onAccept()

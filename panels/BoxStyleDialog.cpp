@@ -95,7 +95,9 @@ BoxStyleDialog::BoxStyleDialog(const QSize& size, const BoxStyleRecord& current,
     if (accentArgb != 0)
         accent = QColor::fromRgba(accentArgb);
     setWindowTitle(tr("Box designer"));
-    resize(620, 560);
+    // Tall enough that the style list shows two rows of styles beside all
+    // the controls below it.
+    resize(640, 720);
     auto* layout = new QVBoxLayout(this);
 
     styleList = new QListWidget(this);
@@ -105,6 +107,7 @@ BoxStyleDialog::BoxStyleDialog(const QSize& size, const BoxStyleRecord& current,
     styleList->setSpacing(10);
     styleList->setIconSize(QSize(150, 96));
     styleList->setUniformItemSizes(false);
+    styleList->setMinimumHeight(2 * (96 + 2 * 10 + fontMetrics().lineSpacing()) + 2 * styleList->frameWidth());
     layout->addWidget(styleList, 1);
 
     auto* sizeRow = new QHBoxLayout;
@@ -256,7 +259,8 @@ void BoxStyleDialog::fillSizeCombo()
     else
         sizeCombo->addItem(tr("Keep current size"));
     for (const WidgetSizePreset& preset : WidgetSizePresets::presetsFor(deviceFolder)) {
-        sizeCombo->addItem(tr("%1  (%2 x %3)").arg(preset.label).arg(preset.size.width()).arg(preset.size.height()),
+        sizeCombo->addItem(tr("%1  (%2 x %3)").arg(preset.label, QString::number(preset.size.width()),
+                                                          QString::number(preset.size.height())),
                            preset.size);
     }
     sizeCombo->setCurrentIndex(0);

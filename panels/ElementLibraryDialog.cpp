@@ -143,7 +143,10 @@ void ElementLibraryDialog::createGrid()
     grid->setMovement(QListView::Static);
     grid->setDragEnabled(false);
     grid->setWordWrap(true);
-    grid->setUniformItemSizes(true);
+    // Thumbnails differ in shape (wide bars, square gauges and icons): one
+    // size taken from the first item would crop the others and their
+    // captions.
+    grid->setUniformItemSizes(false);
 }
 
 QSize ElementLibraryDialog::referenceSize() const
@@ -255,9 +258,9 @@ void ElementLibraryDialog::applyFilters()
         if (!passesFilters(entry, sameScreen))
             continue;
         auto* item = new QListWidgetItem(QStringLiteral("%1/%2\n%3  %4x%5")
-                                             .arg(entry.page, entry.item, kindLabel(entry.kind))
-                                             .arg(entry.size.width())
-                                             .arg(entry.size.height()),
+                                             .arg(entry.page, entry.item, kindLabel(entry.kind),
+                                                  QString::number(entry.size.width()),
+                                                  QString::number(entry.size.height())),
                                          grid);
         const QPixmap icon = thumbnailFor(entry);
         if (!icon.isNull())

@@ -70,6 +70,10 @@ ElementListPanel::ElementListPanel(QWidget* parent)
 
 QString ElementListPanel::maskKindWord(int kind)
 {
+    // A ring gauge must be findable by its kind: with no data it draws only
+    // its faint track.
+    if (kind == MaskRing)
+        return QStringLiteral("Ring");
     return ::maskKindWord(kind, QStringLiteral("?"));
 }
 

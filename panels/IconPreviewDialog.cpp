@@ -158,13 +158,15 @@ IconPreviewDialog::IconPreviewDialog(const QString& artworkPath, const QString& 
     m_list = new QListWidget(this);
     m_list->setViewMode(QListView::IconMode);
     m_list->setIconSize(QSize(64, 64));
-    m_list->setGridSize(QSize(108, 104));
+    // Room for a name wrapped over three lines under the graphic; longer
+    // ones are elided and whole in the tool tip.
+    m_list->setGridSize(QSize(108, 64 + 3 * fontMetrics().lineSpacing() + 16));
     m_list->setResizeMode(QListView::Adjust);
     m_list->setMovement(QListView::Static);
     m_list->setDragEnabled(false);
     m_list->setWrapping(true);
     m_list->setSpacing(8);
-    m_list->setUniformItemSizes(true);
+    m_list->setUniformItemSizes(false);
     m_list->setWordWrap(true);
     layout->addWidget(m_list, 1);
 
@@ -199,7 +201,7 @@ void IconPreviewDialog::fillList(const QList<IconGraphic>& graphics, const QStri
             item->setIcon(QIcon(QPixmap::fromImage(image)));
         item->setToolTip(graphic.displayName + QLatin1Char('\n') + graphic.filePath);
         item->setData(StoredPathRole, graphic.storedPath);
-        item->setTextAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
         if (!currentPreview.isEmpty() && currentPreview.compare(graphic.storedPath, Qt::CaseInsensitive) == 0)
             m_list->setCurrentItem(item);
     }

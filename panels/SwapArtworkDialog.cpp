@@ -144,7 +144,8 @@ void SwapArtworkDialog::addAlternative(const ElementCatalogEntry& entry)
     const QPixmap icon = renderElementThumbnail(entry, kThumbnailSide);
     if (!icon.isNull())
         item->setIcon(QIcon(icon));
-    QString tip = QStringLiteral("%1 — %2x%3").arg(entry.item).arg(entry.size.width()).arg(entry.size.height());
+    QString tip = QStringLiteral("%1 — %2x%3").arg(entry.item, QString::number(entry.size.width()),
+                                                                QString::number(entry.size.height()));
     if (!entry.scales.isEmpty())
         tip += tr("\n%n scale frame(s)", nullptr, int(entry.scales.size()));
     item->setToolTip(tip + QLatin1Char('\n') + folder);

@@ -97,7 +97,7 @@ void TestConfigCheckDialog::summaryRowsAndRepair()
         QCOMPARE(row->text(0), f.elementId.isEmpty() ? QStringLiteral("Page %1").arg(f.pageIndex + 1)
                                                      : QStringLiteral("Page %1  %2").arg(f.pageIndex + 1).arg(f.elementId));
         QCOMPARE(row->text(1), f.consequence + QLatin1Char('\n') + f.message);
-        QCOMPARE(row->toolTip(1), f.code);
+        QCOMPARE(row->toolTip(1), f.consequence + "\n" + f.message + "\n\n" + f.code);
         QCOMPARE(row->foreground(0).color(), f.severity == 0 ? QColor(224, 84, 79) : QColor(217, 164, 65));
         QCOMPARE(row->font(0).bold(), f.severity == 0);
     }

@@ -130,6 +130,26 @@ private Q_SLOTS:
             window->grab().save(binary + QStringLiteral("/window-grabs/mainwindow-demo.png"));
     }
 
+    // A link the gallery did not form completely is reported, not dropped.
+    void malformedLinkIsReported_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::newRow("no nonce") << "dashtheme://install/neon";
+        QTest::newRow("other host") << "dashtheme://open/neon?nonce=n1";
+        QTest::newRow("two segments") << "dashtheme://install/team/neon?nonce=n1";
+    }
+    void malformedLinkIsReported()
+    {
+        QFETCH(QString, link);
+        ScriptedAsker asker;
+        MainWindow window;
+        WindowedStart::scan({QStringLiteral("korvelanto"), link}).schedule(window);
+        QTRY_COMPARE(asker.count(QStringLiteral("message")), 1);
+        QCOMPARE(asker.asked.first().title, QStringLiteral("Install Theme"));
+        QCOMPARE(asker.asked.first().text,
+                 QStringLiteral("Install URL was malformed. Please click Install again from the gallery."));
+    }
+
     void missingFileIsReported()
     {
         ScriptedAsker asker;
@@ -158,7 +178,10 @@ private Q_SLOTS:
 
         window->openFilePath(bad);
         QCOMPARE(asker.count(QStringLiteral("message")), 1);
-        QCOMPARE(asker.asked.last().text, QStringLiteral("Failed to open file:\n") + bad);
+        // The Part's text, then the load's reason below it.
+        const QStringList lines = asker.asked.last().text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.mid(0, 3), (QStringList{QStringLiteral("Failed to open file:"), bad, QString()}));
+        QVERIFY2(lines.size() == 4 && lines[3].size() > 10, qPrintable(asker.asked.last().text));
         QCOMPARE(window->currentFile(), path);
         QCOMPARE(window->windowTitle(), title);
         QCOMPARE(window->findChild<PageListPanel*>()->count(), 3);

@@ -13,6 +13,7 @@
 #include <QDialogButtonBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QtTest>
@@ -270,36 +271,51 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("before"));
     }
 
-    // The demo's device has no stock box art in the temporary install, so
-    // drawing a box fails: the user is told and nothing is left behind.
-    void designerStyleFailure()
+    // A box or colour bar that cannot be drawn says why, and leaves no
+    // history entry, no file and no change behind.
+    void restyleFailureNamesTheCause_data()
     {
+        QTest::addColumn<bool>("box");
+        QTest::addColumn<int>("setup"); // 0 as the demo is, 1 no art path, 2 no install, 3 a copy with no origin
+        QTest::addColumn<QString>("cause");
+        const QString item = QStringLiteral("the RaceStudio 3 item this element was placed from "
+                                            "(aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/");
+        QTest::newRow("box, item not installed") << true << 0 << item + "a_num/) is not in the install at ";
+        QTest::newRow("box, not placed from RS3")
+            << true << 1 << "this box has no RaceStudio 3 artwork to start from";
+        QTest::newRow("box, no install") << true << 2 << "no RaceStudio 3 install was found at ";
+        QTest::newRow("box, copy without origin") << true << 3 << "its artwork is already a Korvelanto box";
+        QTest::newRow("bar, item not installed") << false << 0 << item + "b_hbar/) is not in the install at ";
+        QTest::newRow("bar, not placed from RS3")
+            << false << 1 << "this bar has no RaceStudio 3 artwork to start from";
+        QTest::newRow("bar, no install") << false << 2 << "no RaceStudio 3 install was found at ";
+        QTest::newRow("bar, copy without origin") << false << 3 << "its artwork is already a recoloured copy";
+    }
+    void restyleFailureNamesTheCause()
+    {
+        QFETCH(bool, box);
+        QFETCH(int, setup);
+        QFETCH(QString, cause);
+        const int index = box ? 1 : 2;
+        pugi::xml_node node = config->pages[0].masks[size_t(index)].node;
+        if (setup == 1)
+            removeParams(node, "PATH_REL_AiM_MASK");
+        if (setup == 2)
+            QSettings().setValue(QStringLiteral("paths/raceStudio3Root"), QStringLiteral("/nowhere/RaceStudio3"));
+        if (setup == 2)
+            QSettings().setValue(QStringLiteral("paths/raceStudio3BetaRoot"), QStringLiteral("/nowhere/beta"));
+        if (setup == 3)
+            setParam(node, "PATH_REL_AiM_MASK",
+                     box ? "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_x/Items/box_a/"
+                         : "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_x/Items/b/");
         const QByteArray before = ConfigSnapshot::records(*config);
         const QMap<QString, QByteArray> art = rs3->snapshot();
-        acceptDesigner([](BoxStyleDialog* d) {
-            auto* styles = d->findChild<QListWidget*>();
-            for (int i = 0; i < styles->count(); ++i) {
-                if (styles->item(i)->data(Qt::UserRole).toString() == QStringLiteral("panel_dark"))
-                    styles->setCurrentRow(i);
-            }
-        });
-        window->applyBoxStyle(1);
-        QCOMPARE(status(), QStringLiteral("Box style apply failed"));
+        chooseStyle(QStringLiteral("panel_dark"));
+        box ? window->applyBoxStyle(index) : window->applyColorBar(index);
+        const QString failed = box ? QStringLiteral("Box style apply failed — ") : QStringLiteral("Bar color apply failed — ");
+        QVERIFY2(status().startsWith(failed + cause), qPrintable(status()));
         QCOMPARE(stack->count(), 0);
         QCOMPARE(rs3->snapshot(), art);
-        QCOMPARE(ConfigSnapshot::records(*config), before);
-    }
-
-    // Without the stock bar art in the install the colour bar fails, says
-    // why and leaves no history entry.
-    void colourBarFailure()
-    {
-        const QByteArray before = ConfigSnapshot::records(*config);
-        window->applyColorBar(2);
-        QCOMPARE(status(),
-            QStringLiteral("Bar color apply failed — RaceStudio 3 overlay for this device not found, or the "
-                           "stock bar assets are missing"));
-        QCOMPARE(stack->count(), 0);
         QCOMPARE(ConfigSnapshot::records(*config), before);
     }
 

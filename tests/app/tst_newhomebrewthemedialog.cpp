@@ -129,6 +129,21 @@ private Q_SLOTS:
                  withMxt ? QStringList({"mxg_12", "mxt"}) : QStringList({"mxg_12"}));
     }
 
+    // The name is the user's text: a "%2" in it is shown as typed, not
+    // taken as a place for the count.
+    void percentInTheName()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        ScriptedAsker asker;
+        NewHomebrewThemeDialog dialog;
+        dialog.show();
+        child<QLineEdit>(&dialog, "themeName")->setText("Q%2x");
+        create(&dialog);
+        QVERIFY2(lastMessage(asker).startsWith("Theme created|Created \"Q%2x\" - 1 device variant written."),
+                 qPrintable(lastMessage(asker)));
+    }
+
     void nothingWrittenKeepsTheDialogOpen()
     {
         Rs3Fixture fx;

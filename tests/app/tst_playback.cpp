@@ -3,6 +3,7 @@
 #include "canvas/DashCanvas.h"
 #include "canvas/SampleDataSource.h"
 #include "support/CsvExportFixture.h"
+#include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 
@@ -95,8 +96,9 @@ private Q_SLOTS:
         QFETCH(int, maximum);
         QFETCH(QString, duration);
         load(exportFile(first, last));
-        // No install: the file dialog opens where it likes, not at "/user/data".
-        QCOMPARE(asker->startDirs, QStringList{QString()});
+        // No RS3 install here: the dialog starts at home, not in a folder
+        // that does not exist.
+        QCOMPARE(asker->startDirs, QStringList{QDir::homePath()});
         QCOMPARE(timeline->maximum(), maximum);
         QCOMPARE(timeline->value(), 0);
         QVERIFY(timeline->isEnabled() && play->isEnabled() && speed->isEnabled());
@@ -171,6 +173,19 @@ private Q_SLOTS:
         QVERIFY(!playbackTimer->isActive());
         QVERIFY(!timeline->isEnabled() && !play->isEnabled());
         QVERIFY(!canvas->dataSource());
+        // The report of the loaded session is gone with it.
+        QCOMPARE(window->statusBar()->currentMessage(), QString());
+    }
+
+    // The dialog opens in the install's session data when it exists.
+    void startsInTheSessionData()
+    {
+        Rs3Fixture rs3;
+        const QString data = rs3.root(Rs3Fixture::Stable) + QStringLiteral("/user/data");
+        QVERIFY(QDir().mkpath(data));
+        asker->fileNames = {QString()};
+        window->loadCsvData();
+        QCOMPARE(asker->startDirs, QStringList{data});
     }
 };
 

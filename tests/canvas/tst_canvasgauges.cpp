@@ -312,6 +312,32 @@ private Q_SLOTS:
         QVERIFY(!near(img.pixelColor(polar(pivot, 45, 270)), blue));
     }
 
+    // Without data the arc is empty: the editor still shows the ring's
+    // whole track faintly, so the gauge can be seen and picked; the dash's
+    // own look (preview) stays empty.
+    void ringTrackWithoutData()
+    {
+        GaugeFixture f;
+        MaskElement& mask = f.addMask(MaskRing, QRect(200, 200, 200, 200), "Ring", kRing);
+        DashCanvas canvas;
+        canvas.resize(420, 260);
+        canvas.setPage(&f.page);
+        const QPointF pivot(10 + 0.5 * 300, 10 + 0.5 * 300);
+        const GaugeGeometry g = readRingGaugeGeometry(mask.node);
+        for (const bool preview : {false, true}) {
+            canvas.previewMode = preview;
+            QImage img = blackImage(canvas.size());
+            {
+                QPainter p(&img);
+                canvas.drawGaugeRing(p, mask, g, 0.0);
+            }
+            for (double a : {200.0, 90.0, -20.0}) {
+                const QColor c = img.pixelColor(polar(pivot, 45, a));
+                QVERIFY2((c.blue() > 30) == !preview, qPrintable(QStringLiteral("%1 at %2").arg(c.name()).arg(a)));
+            }
+        }
+    }
+
     void gaugeMasksDrawOnlyTheirGauge()
     {
         GaugeFixture f;

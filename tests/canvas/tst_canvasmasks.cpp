@@ -449,6 +449,21 @@ private Q_SLOTS:
         QCOMPARE(countBright(img, QRect(110, 110, 200, 200), 200), 0);
     }
 
+    // The ring's hidden, unsized companion bar gets no outline of its own.
+    void hiddenCompanionHasNoOutline()
+    {
+        ParsedPage p({ Fx::mask("ring", 100, 100, 200, 200)
+                           .add(Fx::axis("00", "RPM", "RPM", "rpm"))
+                           .add(FixtureElement("Ring", "01").p("XPOS", 100).p("YPOS", 100).p("RAGG", 90).p("RAGBK", 70).p("COL", "0x00ff00"))
+                           .add(Fx::bargraph("02", 0, 0, 0, 0, "00", false).p("HIDDEN", 1)) });
+        DashCanvas canvas;
+        canvas.resize(820, 500);
+        canvas.setPage(&p.page);
+        canvas.setSelectedMask(-1);
+        const QImage img = paint(canvas);
+        QCOMPARE(countBright(img, QRect(105, 105, 40, 30), 60), 0);
+    }
+
     void fontBadge_data()
     {
         QTest::addColumn<int>("digitPx");

@@ -164,14 +164,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("rows");
-        // The Ring gauge shows "?"; a Label widget shows its text, the others
+        // The Ring gauge shows its kind; a Label widget shows its text, the others
         // their channel.
         QTest::newRow("Race") << 0
                               << QStringList{"md.00|Analog|RPM", "md.01|Digit|Speed", "  02|Label|SPEED",
                                              "  03|Digit|Speed", "md.02|Bar|RPM", "  04|Bar|RPM", "md.03|Label|",
                                              "  05|Label|KORVELANTO DEMO"};
         QTest::newRow("Engine") << 1
-                                << QStringList{"md.00|?|Water Temp", "  02|Bar|Water Temp", "md.01|Digit|Oil Press",
+                                << QStringList{"md.00|Ring|Water Temp", "  02|Bar|Water Temp", "md.01|Digit|Oil Press",
                                                "  03|Label|OIL PRESS", "  04|Digit|Oil Press",
                                                "md.02|Icon|Oil Temp Alarm", "md.03|Label|", "  06|Label|ENGINE"};
         QTest::newRow("Laps") << 2

@@ -59,6 +59,10 @@ public:
     QString addUserConfig(Root which, const QString& folder, const QString& configName,
                           const QList<QByteArray>& deviceTexts) const;
 
+    // The demo's own stock install (the tree the build writes for the demo),
+    // written into the root.
+    bool addDemoStock(Root which) const;
+
     // Every folder and file below the three roots (relative path -> bytes,
     // "<dir>" for a folder): two equal snapshots mean nothing was touched.
     QMap<QString, QByteArray> snapshot() const;

@@ -1,0 +1,189 @@
+#include "artwork/ArtworkFailureReason.h"
+
+#include "artwork/HomebrewItems.h"
+#include "model/DashConfig.h"
+#include "model/DeviceTables.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QLatin1String kOverlayPrefix("aim/resources/overlay/");
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ArtworkFailureReason", text);
+}
+
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// "C:\...\RaceStudio3" or "... or ..." for the two configured installs.
+QString installsText()
+{
+    const QString stable = raceStudio3Root();
+    const QString beta = raceStudio3BetaRoot();
+    if (beta.isEmpty() || beta == stable)
+        return native(stable);
+    return tr("%1 or %2").arg(native(stable), native(beta));
+}
+
+bool anyInstallExists()
+{
+    for (const QString& overlay : rs3OverlayRoots()) {
+        if (QFileInfo(overlay).isDir())
+            return true;
+    }
+    return false;
+}
+
+QString noInstall()
+{
+    return tr("no RaceStudio 3 install was found at %1. Install RaceStudio 3 there, or set its folders in "
+              "Tools > Preferences.")
+        .arg(installsText());
+}
+
+QString notPlaced(const QString& what)
+{
+    return tr("this %1 has no RaceStudio 3 artwork to start from (it was not placed from a RaceStudio 3 item). "
+              "Insert one with Edit > Insert Element, or place it in RaceStudio 3, and style that.")
+        .arg(what);
+}
+
+// The first overlay root (of `roots`) whose folder for the RS3-relative path
+// holds a file matching the test; empty when none does.
+template <typename Test>
+QString findInRoots(const QStringList& roots, const QString& rel, Test holds)
+{
+    if (!rel.startsWith(kOverlayPrefix))
+        return {};
+    for (const QString& overlay : roots) {
+        const QString folder = PathGuard::join(overlay, rel.mid(kOverlayPrefix.size()));
+        if (!folder.isEmpty() && holds(folder))
+            return folder;
+    }
+    return {};
+}
+
+QString itemMissing(const QString& origin, bool description)
+{
+    const QString what = description ? tr("its description (.M2.xml)") : tr("its picture (mask.png)");
+    return tr("the RaceStudio 3 item this element was placed from (%1) is not in the install at %2: %3 was not "
+              "found. Point Tools > Preferences at the RaceStudio 3 install this configuration was made with.")
+        .arg(origin, installsText(), what);
+}
+
+QString deviceMissing(const QString& device)
+{
+    return tr("the RaceStudio 3 install at %1 has no folder for this device (%2), so there is nowhere to put the "
+              "new artwork. Open the device once in RaceStudio 3, or set the install in Tools > Preferences.")
+        .arg(installsText(), device);
+}
+
+QString notWritable()
+{
+    return tr("the new artwork could not be written into the RaceStudio 3 install at %1. Close RaceStudio 3 and "
+              "check that the folder can be written to, then try again.")
+        .arg(installsText());
+}
+
+bool deviceInSomeRoot(const QString& device)
+{
+    for (const QString& overlay : rs3OverlayRoots()) {
+        if (!device.isEmpty() && QFileInfo(overlay + QLatin1Char('/') + device).isDir())
+            return true;
+    }
+    return false;
+}
+
+QString originFromRecord(const QString& recorded, const QString& current, const QLatin1String& homebrewMarker,
+                         bool* unrecorded)
+{
+    *unrecorded = false;
+    if (!recorded.isEmpty())
+        return recorded;
+    if (current.contains(homebrewMarker) && !current.contains(QLatin1String("/Items/fit_"))) {
+        *unrecorded = true;
+        return {};
+    }
+    return current;
+}
+
+// The causes both actions share once the origin is known: the box needs
+// the item's description, the bar its picture.
+QString originReason(const QString& origin, bool needsM2)
+{
+    if (!anyInstallExists())
+        return noInstall();
+    const QStringList roots = needsM2 ? rs3OverlayRoots() : allOverlayRoots();
+    const QString folder = findInRoots(roots, origin, [needsM2](const QString& f) {
+        return needsM2 ? !firstM2File(f).isEmpty() : QFileInfo(f + QStringLiteral("/mask.png")).isFile();
+    });
+    if (folder.isEmpty())
+        return itemMissing(origin, needsM2);
+    const QString device = deviceFolderFromPath(origin);
+    if (!deviceInSomeRoot(device))
+        return deviceMissing(device);
+    return notWritable();
+}
+
+} // namespace
+
+namespace ArtworkFailureReason {
+
+QString forBoxStyle(const DashConfig& config, int page, int mask)
+{
+    const MaskElement* m = config.maskAt(page, mask);
+    if (!m || !m->node)
+        return {};
+    if (config.multiBoxRecord(page, mask).found) {
+        // A multi-value box is drawn whole into its page's device folder.
+        if (!anyInstallExists())
+            return noInstall();
+        const QString device = deviceFolderFromPath(config.pages[size_t(page)].relPagePath);
+        return deviceInSomeRoot(device) ? notWritable() : deviceMissing(device);
+    }
+    const QString key = config.boxStyleKey(page, mask);
+    const auto records = config.loadBoxStyleSidecar();
+    const QString current = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));
+    bool unrecorded = false;
+    const QString origin = originFromRecord(records.value(key).originalPathRel, current, QLatin1String("/zbox_"),
+                                            &unrecorded);
+    if (unrecorded)
+        return tr("its artwork is already a Korvelanto box, and the RaceStudio 3 item it was made from is not "
+                  "recorded (the .boxstyles.json file beside the configuration is missing or lacks it). Choose "
+                  "\"Clean (no box)\" first, or insert the value again.");
+    if (origin.isEmpty())
+        return notPlaced(tr("box"));
+    return originReason(origin, true);
+}
+
+QString forBarColor(const DashConfig& config, int page, int mask)
+{
+    const MaskElement* m = config.maskAt(page, mask);
+    if (!m || !m->node)
+        return {};
+    const auto records = config.loadBarColorSidecar();
+    const QString key = sidecarKey(QStringLiteral("bar"), m->id, mask);
+    const QString current = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));
+    const QString recorded = records.value(key).originalPathRel;
+    if (recorded.isEmpty() && current.contains(QLatin1String("/zbar_")))
+        return tr("its artwork is already a recoloured copy, and the stock bar it was made from is not recorded "
+                  "(the .barcolor.json file beside the configuration is missing or lacks it). Insert the bar again "
+                  "to colour it.");
+    const QString origin = recorded.isEmpty() ? current : recorded;
+    if (origin.isEmpty())
+        return notPlaced(tr("bar"));
+    return originReason(origin, false);
+}
+
+} // namespace ArtworkFailureReason

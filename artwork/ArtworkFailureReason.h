@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class DashConfig;
+
+// Why restyling a mask's stock art did not work, in words a racer
+// understands: what is missing, where it was looked for and what to do. Read
+// after the failed attempt, which leaves the configuration as it was; empty
+// when no cause can be named.
+namespace ArtworkFailureReason {
+
+QString forBoxStyle(const DashConfig& config, int page, int mask);
+QString forBarColor(const DashConfig& config, int page, int mask);
+
+} // namespace ArtworkFailureReason

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class Rs3Tree;
+
+// The small RaceStudio 3 install of our own making that the demo
+// configuration's masks point at: stock value box, bar, gauges, icon and
+// label items, the "+- Ref Time" bar and two page templates for the demo's
+// device family. The build writes it into a Wine-style prefix beside the
+// demo archive; tests write the same tree into their temporary installs.
+namespace DemoStock {
+
+// The demo's device family folder.
+QString family();
+// "aim/resources/overlay/<family>/masks/set/standard/" + relative item path.
+QString itemPath(const QString& rel);
+
+// The stock items the demo's masks reference.
+QString valueBoxItem();
+QString barItem();
+QString labelItem();
+QString analogGaugeItem();
+QString ringGaugeItem();
+QString iconItem();
+
+// Writes every stock file into the install; false when a file could not be
+// written (the error then names it).
+bool write(const Rs3Tree& install, QString* error = nullptr);
+
+} // namespace DemoStock
