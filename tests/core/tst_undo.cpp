@@ -25,6 +25,7 @@
 #include "editing/SetValueAlignmentCommand.h"
 #include "editing/WidgetAddCommand.h"
 #include "editing/WidgetDeleteCommand.h"
+#include "artwork/PageBackground.h"
 #include "editing/UniqueMaskName.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
@@ -348,12 +349,18 @@ ArtCase plain(std::function<QUndoCommand*(DashConfig&)> make)
     return {{}, std::move(make)};
 }
 
-QString pictureFolder(const QSize& size)
+QString pictureFolder(const QSize& size, const QColor& colour = QColor(200, 100, 0))
 {
     const QString dir = TestEnvironment::makeTempDir(QStringLiteral("picture"));
     QImage image(size, QImage::Format_ARGB32);
-    image.fill(QColor(200, 100, 0));
+    image.fill(colour);
     return image.save(dir + "/mask.png") ? dir : QString();
+}
+
+// A first background set outside the checked history, in red.
+bool redBackground(DashConfig& c)
+{
+    return c.setPageBackground(0, pictureFolder(QSize(800, 480), Qt::red) + "/mask.png", nullptr, nullptr);
 }
 
 ChannelInfo channelNamed(const DashConfig& c, const QString& longName)
@@ -516,6 +523,10 @@ private Q_SLOTS:
         for (const auto& row : rich)
             QTest::newRow(row.first) << "rich" << plain(row.second.make);
 
+        // A later state never draws over the files an earlier one uses.
+        QTest::newRow("second background over a first") << "demo" << ArtCase{redBackground, [](DashConfig& c) {
+            return new SetPageBackgroundCommand(&c, 0, pictureFolder(QSize(800, 480), Qt::blue) + "/mask.png");
+        }};
         QTest::newRow("box apply without id") << "art" << boxStyle(2, "panel_dark");
         QTest::newRow("box restyle") << "art" << boxStyle(0, "solid_blue", styled);
         QTest::newRow("box remove") << "art" << boxStyle(0, "clean", styled);
@@ -594,12 +605,25 @@ private Q_SLOTS:
             [](DashConfig& c, int*, QString* error) {
                 return new ReplaceArtworkCommand(&c, 0, 1, pictureFolder(QSize(340, 160)), false, error);
             }} << true;
-        QTest::newRow("page background onto a folder") << FailCase{
+        QTest::newRow("page background under a file") << FailCase{
             [](DashConfig& c, const Rs3Fixture& fx) {
-                return directoryAt(fx.absolutePath(Rs3Fixture::Stable, c.pageBackgroundFolder(0) + "/bkg.png"));
+                return fx.writeFile(Rs3Fixture::Stable, QFileInfo(c.pageBackgroundFolder(0)).path(), "not a folder");
             },
             [](DashConfig& c, int*, QString* error) {
                 return new SetPageBackgroundCommand(&c, 0, pictureFolder(QSize(800, 480)) + "/mask.png", error);
+            }} << true;
+        // The device file cannot be written after the full-size picture was:
+        // the first background's files stay as they were, the new one
+        // leaves nothing.
+        QTest::newRow("page background failing over an existing one") << FailCase{
+            [](DashConfig& c, const Rs3Fixture&) {
+                const bool first = redBackground(c);
+                setRefusedBackgroundFileForTests(QStringLiteral("bkg.tgz"));
+                return first;
+            },
+            [](DashConfig& c, int*, QString* error) {
+                return new SetPageBackgroundCommand(&c, 0, pictureFolder(QSize(800, 480), Qt::blue) + "/mask.png",
+                                                    error);
             }} << true;
         QTest::newRow("+- Ref Time bar without its stock item") << FailCase{
             [](DashConfig&, const Rs3Fixture& fx) {
@@ -661,6 +685,7 @@ private Q_SLOTS:
         QString error = QStringLiteral("stale");
         QUndoStack stack;
         stack.push(command.make(c, &created, &error));
+        setRefusedBackgroundFileForTests(QString());
         QCOMPARE(stack.count(), 0);
         QVERIFY(created == -1 || created == -2); // -2: the command reports no index
         QCOMPARE(error != QLatin1String("stale") && !error.isEmpty(), reports);
