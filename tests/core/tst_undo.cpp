@@ -696,6 +696,36 @@ private Q_SLOTS:
         QVERIFY(fx.snapshot() == disk0);
     }
 
+    // Box A (mbox.1) is deleted and box B takes its free name: B draws into
+    // an item of its own, so two undos give A back with A's art, in both
+    // installs, byte for byte.
+    void reusedBoxNameKeepsEachBoxsArt()
+    {
+        Rs3Fixture fx;
+        DashConfig c;
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() == 0)
+            return;
+        const int index = int(c.page(0)->masks.size());
+        QUndoStack stack;
+        stack.push(new AddMultiBoxCommand(&c, 0, 2, 2, "above", std::vector<MultiBoxCellRequest>(4),
+                                          QRect(420, 300, 200, 200)));
+        QCOMPARE(maskAt(c, 0, index).id, QStringLiteral("mbox.1"));
+        const QByteArray xmlA = artDocuments(c);
+        const QByteArray sidecarsA = sidecars(c);
+        const auto artA = artFiles(fx);
+
+        stack.push(new DeleteCommand(&c, 0, index));
+        stack.push(new AddMultiBoxCommand(&c, 0, 1, 3, "above", std::vector<MultiBoxCellRequest>(3),
+                                          QRect(420, 300, 200, 60)));
+        QCOMPARE(maskAt(c, 0, index).id, QStringLiteral("mbox.1"));
+        stack.undo();
+        stack.undo();
+        QCOMPARE(artDocuments(c), xmlA);
+        QCOMPARE(sidecars(c), sidecarsA);
+        QCOMPARE(changedArt(artA, artFiles(fx)), QString());
+    }
+
     // A redo puts back the mask the first run made, without the stock item
     // it was copied from: removed from the install meanwhile, it is not
     // needed again.
