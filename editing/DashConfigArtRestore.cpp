@@ -21,12 +21,13 @@
 
 namespace {
 
-// Puts one art parameter back: an empty value means it was missing. A
-// parameter that exists keeps its place among the others, so undo gives back
-// the element exactly as it was; extra copies are dropped.
-void restoreParam(pugi::xml_node node, const char* name, const std::string& value)
+// Puts one art parameter back: a parameter without text and not marked
+// present was missing. A parameter that exists keeps its place among the
+// others, so undo gives back the element exactly as it was; extra copies are
+// dropped.
+void restoreParam(pugi::xml_node node, const char* name, const std::string& value, bool present)
 {
-    if (value.empty()) {
+    if (value.empty() && !present) {
         removeParams(node, name);
         return;
     }
@@ -48,10 +49,10 @@ bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorS
     if (!m || !m->node)
         return false;
     const pugi::xml_node node = m->node;
-    restoreParam(node, "PATH_REL_AiM_MASK", r.pathRel);
-    restoreParam(node, "PATH_IMAGE", r.pathImage);
-    restoreParam(node, "PATH_IMG_ON", r.pathImgOn);
-    restoreParam(node, "DE_BARCOLOR_SRC", r.barColorSrc);
+    restoreParam(node, "PATH_REL_AiM_MASK", r.pathRel, r.pathRelPresent);
+    restoreParam(node, "PATH_IMAGE", r.pathImage, r.pathImagePresent);
+    restoreParam(node, "PATH_IMG_ON", r.pathImgOn, r.pathImgOnPresent);
+    restoreParam(node, "DE_BARCOLOR_SRC", r.barColorSrc, r.barColorSrcPresent);
 
     const pugi::xml_node bar = findBargraphChild(node);
     if (bar && !r.barGeometry.empty()) {

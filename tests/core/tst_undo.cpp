@@ -527,6 +527,12 @@ private Q_SLOTS:
         QTest::newRow("second background over a first") << "demo" << ArtCase{redBackground, [](DashConfig& c) {
             return new SetPageBackgroundCommand(&c, 0, pictureFolder(QSize(800, 480), Qt::blue) + "/mask.png");
         }};
+        QTest::newRow("bar colour on a bar with an empty lit picture")
+            << "demo" << ArtCase{[](DashConfig& c) {
+                                     setParam(maskAt(c, 0, 2).node, "PATH_IMG_ON", QByteArray());
+                                     return onArt(0, 2, kBarArt)(c);
+                                 },
+                                 [](DashConfig& c) { return new BarColorCommand(&c, 0, 2); }};
         QTest::newRow("box apply without id") << "art" << boxStyle(2, "panel_dark");
         QTest::newRow("box restyle") << "art" << boxStyle(0, "solid_blue", styled);
         QTest::newRow("box remove") << "art" << boxStyle(0, "clean", styled);
