@@ -732,6 +732,41 @@ private Q_SLOTS:
         QCOMPARE(changedArt(artA, artFiles(fx)), QString());
     }
 
+    // Saving leaves an unreferenced channel out of the file, not out of the
+    // open document: the widget an undo brings back after the save keeps
+    // its channel, and the next save writes the binding whole.
+    void deletedWidgetKeepsItsChannelThroughASave()
+    {
+        Rs3Fixture fx;
+        DashConfig c;
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() < 3)
+            return;
+        const QString path = c.zconf2Path;
+        QCOMPARE(maskAt(c, 2, 3).widgets.size(), size_t(1)); // the gear value of the laps page
+        const WidgetModel gear = maskAt(c, 2, 3).widgets[0];
+        QUndoStack stack;
+        stack.push(new WidgetDeleteCommand(&c, 2, 3, 0));
+        QVERIFY(c.save(path));
+        {
+            DashConfig saved;
+            QVERIFY(saved.load(path));
+            QVERIFY(!saved.page(2)->masks[3].node.find_child_by_attribute("e", "c", "Axis"));
+        }
+        stack.undo();
+        QCOMPARE(maskAt(c, 2, 3).widgets[0].channel, gear.channel);
+        QVERIFY(c.save(path));
+
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const MaskElement& mask = reopened.page(2)->masks[3];
+        QCOMPARE(mask.widgets.size(), size_t(1));
+        QCOMPARE(mask.widgets[0].axisRef, gear.axisRef);
+        QCOMPARE(mask.widgets[0].channel, QStringLiteral("Gear"));
+        const pugi::xml_node axis = mask.node.find_child_by_attribute("e", "i", gear.axisRef.toUtf8().constData());
+        QCOMPARE(paramValue(axis, "lnm"), QByteArray("Gear"));
+    }
+
     // A redo puts back the mask the first run made, without the stock item
     // it was copied from: removed from the install meanwhile, it is not
     // needed again.
