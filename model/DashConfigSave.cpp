@@ -389,6 +389,17 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file)
         dropFromCopy(file->doc, written, leftOut);
         ok = writeDocumentSafely(written, file->filePath);
     }
+    // The passes above brought the document to what the file now holds
+    // (device codes, firmware positions, bar references): the records are
+    // read from it again, so they are what a reopen of the file reads.
+    if (ok) {
+        for (int pageIndex : pageIndices) {
+            for (MaskElement& mask : pages[static_cast<size_t>(pageIndex)].masks) {
+                if (mask.node)
+                    mask = parseMask(mask.node);
+            }
+        }
+    }
     return ok;
 }
 
