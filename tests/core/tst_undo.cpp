@@ -40,6 +40,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QUndoStack>
 #include <QtTest>
 #include <functional>
@@ -457,6 +458,20 @@ QList<QPair<const char*, ArtCase>> demoCases()
     };
 }
 
+// The first line where two texts differ, with a little context; empty when
+// they are equal.
+QString firstDifference(const QByteArray& a, const QByteArray& b)
+{
+    const QList<QByteArray> x = a.split('\n');
+    const QList<QByteArray> y = b.split('\n');
+    for (int i = 0; i < std::max(x.size(), y.size()); ++i) {
+        if (x.value(i) != y.value(i))
+            return QStringLiteral("line %1:\n%2\n%3\n%4\nvs\n%5").arg(i).arg(QString::fromUtf8(x.value(i - 1)),
+                QString::fromUtf8(x.value(i)), QString::fromUtf8(x.value(i + 1)), QString::fromUtf8(y.value(i)));
+    }
+    return {};
+}
+
 // A folder standing where a command must write a file.
 bool directoryAt(const QString& path)
 {
@@ -800,6 +815,92 @@ private Q_SLOTS:
         for (int i = 0; i < std::min(held.size(), read.size()); ++i)
             QCOMPARE(held[i], read[i]);
         QCOMPARE(held.size(), read.size());
+    }
+
+    // A long seeded session of edits on the demo, every step undone again,
+    // saves the XML an unedited save writes.
+    void randomSessionUndoneSavesTheUneditedXml_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {67u, 7u, 2026u})
+            QTest::newRow(QByteArray::number(seed).constData()) << seed;
+    }
+    void randomSessionUndoneSavesTheUneditedXml()
+    {
+        QFETCH(quint32, seed);
+        Rs3Fixture fx;
+        DashConfig c;
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() == 0)
+            return;
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("session"));
+        QVERIFY(c.save(dir + "/unedited.zconf2"));
+
+        QRandomGenerator random(seed);
+        const auto pick = [&random](int n) { return n > 0 ? int(random.bounded(n)) : -1; };
+        QUndoStack stack;
+        for (int step = 0; step < 120; ++step) {
+            const int page = pick(c.pageCount());
+            const int masks = int(c.page(page)->masks.size());
+            const int mask = pick(masks);
+            const MaskElement* m = mask >= 0 ? &maskAt(c, page, mask) : nullptr;
+            const int widgets = m ? int(m->widgets.size()) : 0;
+            const int widget = pick(widgets);
+            QUndoCommand* command = nullptr;
+            switch (pick(9)) {
+            case 0:
+                if (m)
+                    command = new MoveCommand(m, m->x, m->y, m->w, m->h, pick(600), pick(400), 20 + pick(300),
+                                              20 + pick(200), &c, page, mask, pick(2) == 1, pick(2) == 1);
+                break;
+            case 1:
+                if (widget >= 0)
+                    command = new SetTextColorCommand(&c, page, mask, widget, c.textColour(page, mask, widget),
+                                                      QStringLiteral("0xff%1").arg(pick(0xffffff), 6, 16, QLatin1Char('0')));
+                break;
+            case 2:
+                if (m)
+                    command = new DeleteCommand(&c, page, mask);
+                break;
+            case 3:
+                if (m)
+                    command = new DuplicateMaskCommand(&c, page, mask, 20, 20);
+                break;
+            case 4:
+                if (widget >= 0)
+                    command = new WidgetDeleteCommand(&c, page, mask, widget);
+                break;
+            case 5:
+                if (widget >= 0)
+                    command = new SetValueAlignmentCommand(&c, page, mask, widget, m->widgets[size_t(widget)].posAlign,
+                                                           pick(2) ? QStringLiteral("lt") : QStringLiteral("rc"));
+                break;
+            case 6:
+                command = new AddMultiBoxCommand(&c, page, 1, 2, "left", std::vector<MultiBoxCellRequest>(2),
+                                                 QRect(pick(400), pick(300), 100 + pick(200), 40 + pick(100)));
+                break;
+            case 7:
+                if (masks >= 2)
+                    command = new ReorderMaskCommand(&c, page, mask, (mask + 1) % masks, QString());
+                break;
+            default:
+                command = textBox(c, false);
+                break;
+            }
+            if (command)
+                stack.push(command);
+            QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+        }
+        QVERIFY(stack.count() > 40);
+        stack.setIndex(0);
+        QVERIFY(c.save(dir + "/undone.zconf2"));
+
+        DashConfig unedited;
+        DashConfig undone;
+        QVERIFY(unedited.load(dir + "/unedited.zconf2"));
+        QVERIFY(undone.load(dir + "/undone.zconf2"));
+        QCOMPARE(firstDifference(ConfigSnapshot::documents(undone), ConfigSnapshot::documents(unedited)), QString());
+        QCOMPARE(firstDifference(ConfigSnapshot::records(undone), ConfigSnapshot::records(unedited)), QString());
     }
 
     // A redo puts back the mask the first run made, without the stock item
