@@ -397,6 +397,17 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file)
             for (MaskElement& mask : pages[static_cast<size_t>(pageIndex)].masks) {
                 if (mask.node)
                     mask = parseMask(mask.node);
+                if (mask.node && std::any_of(leftOut.begin(), leftOut.end(),
+                                             [&mask](pugi::xml_node axis) { return axis.parent() == mask.node; })) {
+                    // The file names the mask's channel without the channels
+                    // it left out; the document keeps them for undo.
+                    pugi::xml_document written;
+                    const pugi::xml_node copy = written.append_copy(mask.node);
+                    dropFromCopy(mask.node, copy, leftOut);
+                    const MaskElement seen = parseMask(copy);
+                    mask.channel = seen.channel;
+                    mask.channelShort = seen.channelShort;
+                }
             }
         }
     }

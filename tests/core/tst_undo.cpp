@@ -787,12 +787,8 @@ private Q_SLOTS:
     void recordsMatchAReopen_data()
     {
         QTest::addColumn<ArtCase>("command");
-        for (const auto& row : demoCases()) {
-            // A mask made on copied art keeps the copied channel's name
-            // without a widget that shows it; a reopen reads none.
-            if (QByteArray(row.first) != "add mask on copied artwork")
-                QTest::newRow(row.first) << row.second;
-        }
+        for (const auto& row : demoCases())
+            QTest::newRow(row.first) << row.second;
     }
     void recordsMatchAReopen()
     {
