@@ -316,6 +316,9 @@ private:
     void markSaved();
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();
+    // --- Discard back to the last save (MainWindowDiscard.cpp) -------------
+    void keepSavedSidecars();
+    void discardToSavedState();
 
     // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);
@@ -468,6 +471,14 @@ private:
     // What the device XML looked like at the last load or save: a write that
     // bypassed the undo stack shows as a different digest.
     QByteArray savedDigest;
+    // The JSON sidecars as they stood at the last load or save (empty bytes
+    // and existed false for one that was not there).
+    struct KeptFile {
+        QString path;
+        bool existed = false;
+        QByteArray bytes;
+    };
+    QList<KeptFile> savedSidecars;
     AddPageDialogFactory addPageDialogFactory = [this] { return runAddPageDialog(); };
     // --- window geometry (MainWindowSettings.cpp) ----------------------------
     ScreenAreaProvider screenAreaProvider;

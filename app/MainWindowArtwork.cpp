@@ -7,6 +7,7 @@
 #include "artwork/ArtworkTarget.h"
 #include "canvas/DashCanvas.h"
 #include "editing/BarColorRemoveCommand.h"
+#include "editing/CheckedPush.h"
 #include "editing/ReplaceArtworkCommand.h"
 #include "model/XmlParams.h"
 #include "panels/Asker.h"
@@ -96,9 +97,12 @@ void MainWindow::replaceArtwork(int maskIndex)
 
     QString note;
     QList<ArtworkBackup> backups;
-    undoStack->push(new ReplaceArtworkCommand(&config, currentPage, maskIndex, folder, scaleToFit, &error, &note,
-                                              &backups));
-    if (!error.isEmpty()) {
+    error = tr("The artwork could not be replaced.");
+    const bool replaced = pushChecked(*undoStack,
+                                      new ReplaceArtworkCommand(&config, currentPage, maskIndex, folder, scaleToFit,
+                                                                &error, &note, &backups),
+                                      [&error] { return error.isEmpty(); });
+    if (!replaced) {
         Asker::instance().warning(this, tr("Replace artwork"), tr("The artwork was not changed.\n\n%1").arg(error));
         return;
     }

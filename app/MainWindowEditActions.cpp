@@ -6,6 +6,7 @@
 #include "editing/MoveCommand.h"
 #include "editing/NormalizeOrdineCommand.h"
 #include "editing/ReorderMaskCommand.h"
+#include "editing/CheckedPush.h"
 #include "editing/SetPageBackgroundCommand.h"
 #include "editing/SetTextColorCommand.h"
 #include "model/FirmwareFonts.h"
@@ -85,11 +86,10 @@ void MainWindow::setPageBackground()
             != QMessageBox::Yes)
             return;
     }
-    QString error;
+    QString error = tr("The background could not be set.");
     auto* command = new SetPageBackgroundCommand(&config, currentPage, file, &error);
     command->setText(tr("Set page background"));
-    undoStack->push(command);
-    if (!error.isEmpty()) {
+    if (!pushChecked(*undoStack, command, [&error] { return error.isEmpty(); })) {
         Asker::instance().warning(this, tr("Set page background"), error);
         return;
     }

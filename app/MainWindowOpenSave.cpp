@@ -234,6 +234,7 @@ void MainWindow::markSaved()
 {
     undoStack->setClean();
     savedDigest = documentDigest();
+    keepSavedSidecars();
 }
 
 QByteArray MainWindow::documentDigest() const
@@ -267,5 +268,8 @@ bool MainWindow::confirmDiscardChanges()
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Save)
         return save();
-    return answer == QMessageBox::Discard;
+    if (answer != QMessageBox::Discard)
+        return false;
+    discardToSavedState();
+    return true;
 }

@@ -4,8 +4,9 @@
 
 // What undo needs to put a bar's colour back: the mask's art parameters, its
 // bargraph child's geometry and its ".barcolor.json" record as they stood.
-// Strings are the UTF-8 parameter texts; an empty text stands for a missing
-// parameter.
+// Strings are the UTF-8 parameter texts. A parameter with a text is put back
+// whatever its flag says; the flag tells an empty parameter (stock bars carry
+// an empty PATH_IMG_ON) from a missing one.
 struct BarColorSnapshot {
     std::string pathRel;   // PATH_REL_AiM_MASK
     std::string pathImage; // PATH_IMAGE
@@ -13,6 +14,10 @@ struct BarColorSnapshot {
     // DE_BARCOLOR_SRC: the origin stamp goes back with the art it names, so
     // an undone colouring leaves no stale stamp on the stock art.
     std::string barColorSrc;
+    bool pathRelPresent = false;
+    bool pathImagePresent = false;
+    bool pathImgOnPresent = false;
+    bool barColorSrcPresent = false;
     std::string barGeometry; // DashConfig::barGeometryText of the bargraph child
     bool hasRecord = false;
     bool colored = false;

@@ -271,8 +271,9 @@ bool DashConfig::renderMultiBoxPanel(int pageIndex, int maskIndex, int rows, int
     if (device.isEmpty())
         return false;
     const QString key = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
-    return writeMaskPanel(pageIndex, maskIndex, image, QString(), device, homebrewSetStem(),
-                          QStringLiteral("mbox_") + sanitizeFileStem(key), true);
+    const QString stem = homebrewSetStem();
+    return writeMaskPanel(pageIndex, maskIndex, image, QString(), device, stem,
+                          artItemName(QStringLiteral("mbox_") + sanitizeFileStem(key), image), true);
 }
 
 bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& originRel, int width, int height,
@@ -424,8 +425,9 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
         return false;
     pugi::xml_document before;
     before.append_copy(node);
-    if (!writeMaskPanel(pageIndex, maskIndex, image, originFolder, device, homebrewSetStem(),
-                        QStringLiteral("box_") + name, true))
+    const QString stem = homebrewSetStem();
+    if (!writeMaskPanel(pageIndex, maskIndex, image, originFolder, device, stem,
+                        artItemName(QStringLiteral("box_") + name, image), true))
         return false;
 
     // Recorded only after the item was written: a record never points to

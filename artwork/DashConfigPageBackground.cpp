@@ -27,15 +27,21 @@ QString tr(const char* text)
     return QCoreApplication::translate("DashConfig", text);
 }
 
-// The target is replaced only by a complete new file: QSaveFile writes a
-// temporary beside it and renames it over the target on commit.
-bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
+QString& refusedBackgroundFile()
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    static QString name;
+    return name;
+}
+
+// Writes one staged file; the staging folder is thrown away on any failure,
+// so there is no older file to protect here.
+bool writeStaged(const QString& path, const QByteArray& bytes, QString* error)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failWith(error, tr("cannot write %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
+    const bool refused = !refusedBackgroundFile().isEmpty() && QFileInfo(path).fileName() == refusedBackgroundFile();
+    if (refused || file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         file.commit();
         return failWith(error, tr("short write on %1").arg(path));
@@ -45,7 +51,61 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     return true;
 }
 
+// The first of <base>, <base>_2, <base>_3 ... that no install file uses yet:
+// every background gets a folder of its own, so the files an earlier state
+// (an undo step, the saved file, another configuration of the same name)
+// points at are never overwritten.
+QString freshFolderName(const QString& stableRoot, const QString& base)
+{
+    for (int n = 1; n < 100000; ++n) {
+        const QString candidate = n == 1 ? base : base + QStringLiteral("_") + QString::number(n);
+        const QString abs = PathGuard::join(stableRoot, candidate);
+        if (abs.isEmpty())
+            return {};
+        if (!QFileInfo::exists(abs))
+            return candidate;
+    }
+    return {};
+}
+
+// The pictures are written into a hidden staging folder beside the target and
+// the folder is renamed into place only when both device files are complete:
+// the dash and the editor never see one new picture beside an old one, and a
+// failure leaves nothing behind.
+bool writeBackgroundFolder(const QString& absFolder, const QByteArray& png, const QByteArray& tgz,
+                                       const QByteArray& preview, bool* previewWritten, QString* error)
+{
+    const QFileInfo target(absFolder);
+    QDir parent(target.absolutePath());
+    if (!QDir().mkpath(parent.absolutePath()))
+        return failWith(error, tr("cannot write %1: %2").arg(absFolder, tr("the folder cannot be created")));
+    const QString staging = parent.absoluteFilePath(QStringLiteral(".") + target.fileName() + QStringLiteral(".staging"));
+    QDir(staging).removeRecursively();
+    if (!QDir().mkpath(staging))
+        return failWith(error, tr("cannot write %1: %2").arg(staging, tr("the folder cannot be created")));
+    const bool whole = writeStaged(staging + QStringLiteral("/bkg.png"), png, error)
+        && writeStaged(staging + QStringLiteral("/bkg.tgz"), tgz, error);
+    if (!whole) {
+        QDir(staging).removeRecursively();
+        return false;
+    }
+    // A preview that cannot be written only keeps the page's old preview.
+    *previewWritten = !preview.isEmpty() && writeStaged(staging + QStringLiteral("/prw.png"), preview, nullptr);
+    if (!*previewWritten)
+        QFile::remove(staging + QStringLiteral("/prw.png"));
+    if (!parent.rename(staging, absFolder)) {
+        QDir(staging).removeRecursively();
+        return failWith(error, tr("cannot write %1: %2").arg(absFolder, tr("the staged files could not be moved into place")));
+    }
+    return true;
+}
+
 } // namespace
+
+void setRefusedBackgroundFileForTests(const QString& fileName)
+{
+    refusedBackgroundFile() = fileName;
+}
 
 QString slugFromName(const QString& name, int pageIndex)
 {
@@ -104,9 +164,6 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
                                .arg(QDir::toNativeSeparators(stableRoot.isEmpty() ? configuredRaceStudio3Root()
                                                                                    : stableRoot),
                                     device));
-    const QString absFolder = PathGuard::join(stableRoot, folder);
-    if (absFolder.isEmpty())
-        return failWith(error, tr("this page carries no PATH_REL_AiM_PAGE, so there is no device tree to put a background in"));
 
     QImage image(imageFile);
     if (image.isNull())
@@ -122,23 +179,26 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
     if (tgz.isEmpty())
         return failWith(error, tr("could not encode the device background (bkg.tgz)"));
 
-    if (!writeAtomically(absFolder + QStringLiteral("/bkg.png"), png, error))
-        return false;
-    if (!writeAtomically(absFolder + QStringLiteral("/bkg.tgz"), tgz, error))
-        return false;
-
     const int pw = w <= 3 ? 1 : (w >> 2);
     const int ph = h <= 3 ? 1 : (h >> 2);
     const QByteArray preview = pngBytes(image.scaled(pw, ph, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    const bool previewWritten = !preview.isEmpty() && writeAtomically(absFolder + QStringLiteral("/prw.png"), preview, nullptr);
+
+    const QString fresh = freshFolderName(stableRoot, folder);
+    const QString absFolder = fresh.isEmpty() ? QString() : PathGuard::join(stableRoot, fresh);
+    if (absFolder.isEmpty())
+        return failWith(error, tr("cannot write %1: %2").arg(PathGuard::join(stableRoot, folder), tr("no free folder name")));
+    bool previewWritten = false;
+    if (!writeBackgroundFolder(absFolder, png, tgz, preview, &previewWritten, error))
+        return false;
 
     const QStringList old = pageImagePaths(pageIndex);
     if (oldPaths)
         *oldPaths = old;
-    const QStringList fresh{folder + QStringLiteral("/bkg.png"),
-                            previewWritten ? folder + QStringLiteral("/prw.png") : old.value(1),
-                            folder + QStringLiteral("/bkg.tgz")};
-    if (!setPageImagePaths(pageIndex, fresh))
+    const QStringList paths{fresh + QStringLiteral("/bkg.png"),
+                            previewWritten ? fresh + QStringLiteral("/prw.png") : old.value(1),
+                            fresh + QStringLiteral("/bkg.tgz")};
+    if (!setPageImagePaths(pageIndex, paths))
         return failWith(error, tr("could not update the page's background properties"));
     return true;
 }
+

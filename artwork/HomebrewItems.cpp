@@ -3,6 +3,7 @@
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
+#include <QCryptographicHash>
 #include <QRegularExpression>
 
 namespace {
@@ -76,4 +77,14 @@ bool maskHasChildClass(pugi::xml_node mask, const char* cls)
 QColor colourFromArgb(quint32 argb)
 {
     return argb == 0 ? QColor() : QColor::fromRgba(argb);
+}
+
+QString artItemName(const QString& base, const QImage& picture)
+{
+    const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(QByteArray::number(argb.width()) + 'x' + QByteArray::number(argb.height()));
+    for (int y = 0; y < argb.height(); ++y)
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(argb.constScanLine(y)), argb.width() * 4));
+    return base + QLatin1Char('_') + QString::fromLatin1(hash.result().toHex().left(8));
 }

@@ -243,6 +243,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     int widgetToSelect(const Hit& hit) const;

@@ -208,9 +208,26 @@ void DashCanvas::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
+// A key that may run a window action (Delete, Undo, Save ...) ends a running
+// drag at its start geometry first, as the context menu does: the action
+// must see the model as the undo history has it, never a half-dragged mask.
+// Modifier keys alone leave the drag running.
+bool DashCanvas::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride && m_dragMode != 0) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Shift && key != Qt::Key_Control && key != Qt::Key_Alt && key != Qt::Key_Meta
+            && key != Qt::Key_AltGr)
+            cancelDrag();
+    }
+    return QWidget::event(event);
+}
+
 void DashCanvas::keyPressEvent(QKeyEvent* event)
 {
     dropFrame(); // a gesture may change what the kept frame shows
+    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)
+        cancelDrag();
     const bool deleteKey = event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace;
     const bool maskSelected = m_page && m_selectedMask >= 0 && m_selectedMask < int(m_page->masks.size());
     // The canvas's own keys ask for the whole mask, a selected widget

@@ -30,8 +30,35 @@ void AddMultiBoxCommand::redo()
         m_multiBoxesBefore = m_config->loadMultiBoxSidecar();
         m_stylesBefore = m_config->loadBoxStyleSidecar();
     }
+    if (!m_saved.isEmpty()) {
+        replay();
+        return;
+    }
     m_created = m_config ? m_config->addMultiBox(m_page, m_rows, m_cols, m_labelPlacement, m_cells, m_rect) : -1;
+    if (m_created >= 0) {
+        const MaskElement& made = m_config->page(m_page)->masks[size_t(m_created)];
+        m_saved = MaskSnapshot::of(made);
+        m_savedIndex = m_created;
+        m_key = sidecarKey(QStringLiteral("mbox"), made.id, m_created);
+        m_grid = m_config->loadMultiBoxSidecar().value(m_key);
+    }
     handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);
+}
+
+// The kept mask goes back with the records the first run wrote for it.
+void AddMultiBoxCommand::replay()
+{
+    pugi::xml_node out;
+    if (!m_config->insertMaskNodeCopy(m_page, m_savedIndex, m_saved.record, m_saved.node(),
+                                      m_config->maskInsertAnchor(m_page, m_savedIndex), out))
+        return;
+    m_created = m_savedIndex;
+    QMap<QString, MultiBoxRecord> grids = m_config->loadMultiBoxSidecar();
+    grids.insert(m_key, m_grid);
+    m_config->saveMultiBoxSidecar(grids);
+    QMap<QString, BoxStyleRecord> styles = m_config->loadBoxStyleSidecar();
+    if (styles.remove(m_key) > 0)
+        m_config->saveBoxStyleSidecar(styles);
 }
 
 void AddMultiBoxCommand::undo()

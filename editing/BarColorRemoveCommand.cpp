@@ -30,6 +30,8 @@ void BarColorRemoveCommand::redo()
         stock.pathRel = m_snapshot.originalPathRel;
         stock.pathImage = m_snapshot.pathImage;
         stock.pathImgOn = m_snapshot.pathImgOn;
+        stock.pathImagePresent = m_snapshot.pathImagePresent;
+        stock.pathImgOnPresent = m_snapshot.pathImgOnPresent;
         stock.barGeometry = m_snapshot.originalCoords;
         m_result = m_config->restoreBarArtwork(m_page, m_mask, stock);
     }

@@ -36,12 +36,22 @@ void BoxStyleCommand::redo()
             m_taken = true;
         }
     }
+    if (m_afterTaken) {
+        m_result = m_config->restoreBoxArtwork(m_page, m_mask, m_after);
+        if (m_applied)
+            *m_applied = m_result;
+        return;
+    }
     m_result = m_config->applyBoxStyle(
         m_page, m_mask, m_styleId, m_accentArgb, m_showDividers, m_borderPx, m_caption, m_captionArgb);
     if (!m_result && m_taken)
         m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
     if (!m_result && !m_redone)
         setObsolete(true);
+    if (m_result) {
+        m_after = m_config->boxStyleSnapshot(m_page, m_mask);
+        m_afterTaken = true;
+    }
     m_redone = true;
     if (m_applied)
         *m_applied = m_result;

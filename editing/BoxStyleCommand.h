@@ -10,8 +10,9 @@ class DashConfig;
 
 // Draws a box style behind a Digit mask (or redraws a multi-value box's
 // panel); the "clean" style removes the box. The first redo keeps the mask's
-// art parameters and its box-style record; undo puts them back and redraws a
-// multi-value box with its earlier style. The creator reads result() right
+// art parameters and its box-style record before and after it; undo and
+// later redos put one or the other back, so a redo points at the item its
+// first run drew and draws nothing new. The creator reads result() right
 // after the push. A failed redo puts back what it partly wrote; a failed
 // first redo marks the command obsolete, so the stack drops it. The creator
 // learns the outcome through `applied`, which must outlive the push.
@@ -41,4 +42,6 @@ private:
     bool m_redone = false;
     bool m_result = false;
     BoxStyleSnapshot m_snapshot;
+    BoxStyleSnapshot m_after; // taken after the first successful redo
+    bool m_afterTaken = false;
 };

@@ -21,12 +21,13 @@
 
 namespace {
 
-// Puts one art parameter back: an empty value means it was missing. A
-// parameter that exists keeps its place among the others, so undo gives back
-// the element exactly as it was; extra copies are dropped.
-void restoreParam(pugi::xml_node node, const char* name, const std::string& value)
+// Puts one art parameter back: a parameter without text and not marked
+// present was missing. A parameter that exists keeps its place among the
+// others, so undo gives back the element exactly as it was; extra copies are
+// dropped.
+void restoreParam(pugi::xml_node node, const char* name, const std::string& value, bool present)
 {
-    if (value.empty()) {
+    if (value.empty() && !present) {
         removeParams(node, name);
         return;
     }
@@ -48,10 +49,10 @@ bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorS
     if (!m || !m->node)
         return false;
     const pugi::xml_node node = m->node;
-    restoreParam(node, "PATH_REL_AiM_MASK", r.pathRel);
-    restoreParam(node, "PATH_IMAGE", r.pathImage);
-    restoreParam(node, "PATH_IMG_ON", r.pathImgOn);
-    restoreParam(node, "DE_BARCOLOR_SRC", r.barColorSrc);
+    restoreParam(node, "PATH_REL_AiM_MASK", r.pathRel, r.pathRelPresent);
+    restoreParam(node, "PATH_IMAGE", r.pathImage, r.pathImagePresent);
+    restoreParam(node, "PATH_IMG_ON", r.pathImgOn, r.pathImgOnPresent);
+    restoreParam(node, "DE_BARCOLOR_SRC", r.barColorSrc, r.barColorSrcPresent);
 
     const pugi::xml_node bar = findBargraphChild(node);
     if (bar && !r.barGeometry.empty()) {
@@ -100,9 +101,6 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
     const auto mb = multi.constFind(sidecarKey(QStringLiteral("mbox"), m->id, maskIndex));
     const BoxStyleRecord record{s.styleId, s.originalPathRel, quint32(s.accentArgb), s.showDividers != 0,
                                 s.caption, s.borderPx, quint32(s.captionArgb)};
-    // Drawn before the parameters go back, so they end exactly as captured.
-    if (mb == multi.constEnd() && s.recordPresent)
-        redrawBoxItem(pageIndex, maskIndex, s.params.relPath, record);
     writeBoxArtProps(node, s);
 
     QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
@@ -112,7 +110,11 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
         styles.remove(key);
     saveBoxStyleSidecar(styles);
 
-    if (mb != multi.constEnd()) {
+    // Every generated item belongs to one state and is never drawn over, so
+    // the captured item still holds the restored look; a panel is drawn
+    // again only when that item has gone from the installs.
+    const bool itemThere = s.params.relPathPresent && !resolveOverlayDir(s.params.relPath).isEmpty();
+    if (mb != multi.constEnd() && !itemThere) {
         const QString styleId =
             s.recordPresent && !s.styleId.isEmpty() ? s.styleId : QStringLiteral("panel_dark");
         const QColor accent =
@@ -126,31 +128,6 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
     return true;
-}
-
-// A restyle redraws the single box's item in place, so the item holds the
-// later style after its undo: draw the restored style into it again, at the
-// size the item was drawn at, so the device art matches the record.
-void DashConfig::redrawBoxItem(int pageIndex, int maskIndex, const QString& itemPath, const BoxStyleRecord& style)
-{
-    if (style.styleId.isEmpty() || style.styleId == cleanBoxStyleId())
-        return;
-    const QString item = normalizeDirPath(itemPath.trimmed());
-    QString device, stem, name;
-    if (!item.contains(QLatin1String("/Items/box_")) || !parseHomebrewBoxPath(item, device, stem, name))
-        return;
-    const MaskElement* m = maskAt(pageIndex, maskIndex);
-    QSize size(paramInt(m->node, "WIDTH"), paramInt(m->node, "HEIGHT"));
-    if (size.width() < 1 || size.height() < 1) {
-        const QString folder = resolveOverlayDir(item);
-        size = folder.isEmpty() ? QSize() : QImageReader(folder + QStringLiteral("/mask.png")).size();
-    }
-    if (!BoxStyleRenderer::isRenderableSize(size.width(), size.height()))
-        return;
-    const QImage image = BoxStyleRenderer::render(size, style.styleId, colourFromArgb(style.accentArgb),
-                                                  style.borderPx, style.caption, colourFromArgb(style.captionArgb));
-    if (image.isNull() || !writeMaskPanel(pageIndex, maskIndex, image, QString(), device, stem, name, false))
-        qWarning() << "restoreBoxArtwork: could not redraw" << item << "- the device art keeps the undone style";
 }
 
 bool DashConfig::restoreMultiBoxGeometry(int pageIndex, int maskIndex, const std::vector<ChildGeometrySnapshot>& list)
@@ -171,7 +148,11 @@ bool DashConfig::restoreMultiBoxGeometry(int pageIndex, int maskIndex, const std
         if (!entry.hotMouseLines.isEmpty())
             setParam(child, "LINES_X_HOT_MOUSE", entry.hotMouseLines.toUtf8());
     }
-    rerenderMultiBoxPanel(pageIndex, maskIndex);
+    // The mask points at the panel it had again (its art parameters are put
+    // back first), and generated panels are never drawn over: only a panel
+    // that has gone from the installs is drawn anew.
+    if (resolveOverlayDir(QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"))).isEmpty())
+        rerenderMultiBoxPanel(pageIndex, maskIndex);
 
     // The record keeps its place on the page; its size follows the XML.
     MaskElement fresh = parseMask(node);

@@ -96,7 +96,8 @@ int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& la
     const QString device = deviceFolderFromPath(p->relPagePath);
     if (!panel.isNull() && !device.isEmpty()
         && !writeMaskPanel(pageIndex, index, panel, QString(), device, homebrewSetStem(),
-                           QStringLiteral("mbox_") + sanitizeFileStem(name), true))
+                           artItemName(QStringLiteral("mbox_") + sanitizeFileStem(name), panel),
+                           true))
         qWarning() << "addMultiBox: panel art for" << name << "could not be written";
 
     const QList<QRect> cells = multiBoxCells(rect.width(), rect.height(), rows, cols);

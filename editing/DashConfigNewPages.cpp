@@ -318,6 +318,9 @@ int DashConfig::insertPage(const QString& folder, const QString& name, const QSt
 
     const int position = pageListPosition(pages, target);
     pages.insert(pages.begin() + position, std::move(record));
+    // A page's index is its place in the list, as a reopen numbers it.
+    for (size_t i = 0; i < pages.size(); ++i)
+        pages[i].index = int(i);
     device->dirty = true;
     ++device->pageCount;
     return position;

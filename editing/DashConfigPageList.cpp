@@ -10,6 +10,9 @@ bool DashConfig::removePage(int pageIndex)
     const int device = pages[static_cast<size_t>(pageIndex)].deviceFileIndex;
     // Records go first: their handles point into the element being removed.
     pages.erase(pages.begin() + pageIndex);
+    // A page's index is its place in the list, as a reopen numbers it.
+    for (size_t i = size_t(pageIndex); i < pages.size(); ++i)
+        pages[i].index = int(i);
     if (node && node.parent())
         node.parent().remove_child(node);
     if (device >= 0 && device < static_cast<int>(devices.size())) {
@@ -82,6 +85,8 @@ bool DashConfig::insertPageNodeCopy(int index, const PageModel& saved, pugi::xml
         }
     }
     pages.insert(pages.begin() + index, std::move(record));
+    for (size_t i = 0; i < pages.size(); ++i)
+        pages[i].index = int(i);
     DeviceFile* file = devices[static_cast<size_t>(device)];
     file->dirty = true;
     ++file->pageCount;

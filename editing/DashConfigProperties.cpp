@@ -125,6 +125,10 @@ bool DashConfig::setTextColour(int page, int mask, int widget, const QString& va
         return false;
     setParamStd(w->node, "COLORE", value.toUtf8());
     w->colour = parseArgbColour(value);
+    // The mask's own text style is read from its widgets: read it again, so
+    // the record holds what a reopen reads.
+    MaskElement& m = pages[size_t(page)].masks[size_t(mask)];
+    m = parseMask(m.node);
     markPageDirty(page);
     return true;
 }

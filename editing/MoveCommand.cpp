@@ -253,14 +253,15 @@ void MoveCommand::redo()
         captureOriginal(*target);
         rescaleChildren(*target);
     }
-    m_multiBoxLaidOut = m_relayout && m_config && sizeChanged() && relayoutMultiBox();
-    if (node && sizeChanged()) {
-        if (!m_boxArtCaptured) {
-            captureBoxArt(node);
-            m_boxArtCaptured = true;
-        }
-        fitMaskArtToGeometry();
+    // The art as it is before this size: the relayout below may point the
+    // box at a panel drawn for the new size.
+    if (node && sizeChanged() && !m_boxArtCaptured) {
+        captureBoxArt(node);
+        m_boxArtCaptured = true;
     }
+    m_multiBoxLaidOut = m_relayout && m_config && sizeChanged() && relayoutMultiBox();
+    if (node && sizeChanged())
+        fitMaskArtToGeometry();
     m_config->markPageDirty(m_page);
     m_done = true;
 }

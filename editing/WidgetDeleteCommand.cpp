@@ -5,6 +5,29 @@
 
 #include <QCoreApplication>
 
+namespace {
+
+// The widget goes back to its place among all the mask's elements: its
+// index among the widgets alone would put a last widget after the channel
+// elements that followed it.
+void putBackInPlace(pugi::xml_node maskNode, pugi::xml_node restored, int position)
+{
+    if (position < 0 || !restored)
+        return;
+    int k = 0;
+    for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
+        if (e == restored)
+            continue;
+        if (k++ == position) {
+            maskNode.insert_move_before(restored, e);
+            return;
+        }
+    }
+    maskNode.append_move(restored);
+}
+
+} // namespace
+
 WidgetDeleteCommand::WidgetDeleteCommand(DashConfig* config, int page, int mask, int widget, QUndoCommand* parent)
     : QUndoCommand(parent)
     , m_config(config)
@@ -13,8 +36,12 @@ WidgetDeleteCommand::WidgetDeleteCommand(DashConfig* config, int page, int mask,
     , m_widget(widget)
 {
     if (config && config->copyWidgetXml(page, mask, widget, m_saved)) {
-        const QString id = config->pages[static_cast<size_t>(page)].masks[static_cast<size_t>(mask)]
-                               .widgets[static_cast<size_t>(widget)].id;
+        const WidgetModel& w = config->pages[static_cast<size_t>(page)].masks[static_cast<size_t>(mask)]
+                                   .widgets[static_cast<size_t>(widget)];
+        const QString id = w.id;
+        m_elementPosition = 0;
+        for (pugi::xml_node e = w.node.previous_sibling("e"); e; e = e.previous_sibling("e"))
+            ++m_elementPosition;
         setText(QCoreApplication::translate("WidgetDeleteCommand", "Delete widget %1").arg(id));
     } else {
         setText(QCoreApplication::translate("WidgetDeleteCommand", "Delete widget"));
@@ -46,6 +73,7 @@ void WidgetDeleteCommand::undo()
     // An inserted copy gets firmware positions like a pasted one; the widget
     // that comes back keeps the ones it had (or none), as it was deleted.
     const pugi::xml_node restored = mask->widgets[static_cast<size_t>(index)].node;
+    putBackInPlace(mask->node, restored, m_elementPosition);
     for (const char* name : {"XPOS_FW", "YPOS_FW"}) {
         const pugi::xml_node saved = m_saved.first_child().find_child_by_attribute("p", "n", name);
         if (saved)

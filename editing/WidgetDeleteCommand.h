@@ -21,6 +21,7 @@ private:
     int m_mask;
     int m_widget;
     pugi::xml_document m_saved; // empty when the widget did not exist
+    int m_elementPosition = -1; // among all the mask's elements, channels included
     bool m_firstRedo = true;
     bool m_done = false;
 };

@@ -367,9 +367,6 @@ private:
     // Sets the page's background path and picture from a file on disk.
     void loadPagePicture(PageModel& page, const QString& file);
 
-    // --- undo-side artwork restores --------------------------------------
-    void redrawBoxItem(int page, int mask, const QString& itemPath, const BoxStyleRecord& style);
-
     // --- saving: steps that the channel-binding area fills ---------------
     void rebindAxisDeviceCode(pugi::xml_node axis);
     void propagateBarAxisRefsForMask(int page, int mask);

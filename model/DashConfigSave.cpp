@@ -58,7 +58,9 @@ void forEachMask(pugi::xml_node gconf, const std::function<void(pugi::xml_node)>
 // Pass A: a bound Axis that no element of its mask refers to is left over
 // from a rebinding or a deleted widget. Every non-Axis element's AXIS_REF
 // protects an Axis, whatever its class, so a binding RS3 uses is never lost.
-void removeUnreferencedAxes(pugi::xml_node mask)
+// The Axis is only left out of the file: the open document keeps it, so an
+// undo that brings its widget back after the save finds its channel.
+void collectUnreferencedAxes(pugi::xml_node mask, std::vector<pugi::xml_node>& unreferenced)
 {
     QSet<QByteArray> referenced;
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
@@ -69,7 +71,6 @@ void removeUnreferencedAxes(pugi::xml_node mask)
                 referenced.insert(QByteArray(p.text().get()).trimmed());
         }
     }
-    std::vector<pugi::xml_node> unreferenced;
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
         if (!hasClass(e, "Axis"))
             continue;
@@ -77,8 +78,21 @@ void removeUnreferencedAxes(pugi::xml_node mask)
         if (!referenced.contains(id) && !paramValue(e, "lnm").trimmed().isEmpty())
             unreferenced.push_back(e);
     }
-    for (pugi::xml_node e : unreferenced)
-        mask.remove_child(e);
+}
+
+// Removes from copy the nodes that stand, in the same tree shape, where the
+// left-out nodes stand in source.
+void dropFromCopy(pugi::xml_node source, pugi::xml_node copy, const std::vector<pugi::xml_node>& leftOut)
+{
+    pugi::xml_node c = copy.first_child();
+    for (pugi::xml_node s = source.first_child(); s && c; s = s.next_sibling()) {
+        const pugi::xml_node next = c.next_sibling();
+        if (std::find(leftOut.begin(), leftOut.end(), s) != leftOut.end())
+            copy.remove_child(c);
+        else if (s.first_child())
+            dropFromCopy(s, c, leftOut);
+        c = next;
+    }
 }
 
 // Pass C: older editors wrote the MXS and Strada codes into bindings of any
@@ -327,7 +341,8 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file)
         }
     }
 
-    forEachMask(gconf, removeUnreferencedAxes);
+    std::vector<pugi::xml_node> leftOut;
+    forEachMask(gconf, [&leftOut](pugi::xml_node mask) { collectUnreferencedAxes(mask, leftOut); });
 
     const QByteArray expected =
         typeCode >= 1 ? QByteArray::number(typeCode) : deviceTypeCodeForName(deviceName).toUtf8();
@@ -365,7 +380,38 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file)
             syncFirmwarePositions(e);
     });
 
-    return writeDocumentSafely(file->doc, file->filePath);
+    bool ok = false;
+    if (leftOut.empty()) {
+        ok = writeDocumentSafely(file->doc, file->filePath);
+    } else {
+        pugi::xml_document written;
+        written.reset(file->doc);
+        dropFromCopy(file->doc, written, leftOut);
+        ok = writeDocumentSafely(written, file->filePath);
+    }
+    // The passes above brought the document to what the file now holds
+    // (device codes, firmware positions, bar references): the records are
+    // read from it again, so they are what a reopen of the file reads.
+    if (ok) {
+        for (int pageIndex : pageIndices) {
+            for (MaskElement& mask : pages[static_cast<size_t>(pageIndex)].masks) {
+                if (mask.node)
+                    mask = parseMask(mask.node);
+                if (mask.node && std::any_of(leftOut.begin(), leftOut.end(),
+                                             [&mask](pugi::xml_node axis) { return axis.parent() == mask.node; })) {
+                    // The file names the mask's channel without the channels
+                    // it left out; the document keeps them for undo.
+                    pugi::xml_document written;
+                    const pugi::xml_node copy = written.append_copy(mask.node);
+                    dropFromCopy(mask.node, copy, leftOut);
+                    const MaskElement seen = parseMask(copy);
+                    mask.channel = seen.channel;
+                    mask.channelShort = seen.channelShort;
+                }
+            }
+        }
+    }
+    return ok;
 }
 
 int DashConfig::refreshPreviewImages()

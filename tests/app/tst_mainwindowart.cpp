@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -317,6 +318,59 @@ private Q_SLOTS:
         QCOMPARE(stack->count(), 0);
         QCOMPARE(rs3->snapshot(), art);
         QCOMPARE(ConfigSnapshot::records(*config), before);
+    }
+
+    // Discard on close takes back every write of the session: reopened,
+    // the file, its sidecars and the art the saved file uses are as saved.
+    void discardOnCloseKeepsTheSavedState()
+    {
+        giveDigitStockArt();
+        const QString bar = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/");
+        QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, bar, QSize(40, 20), QColor(220, 220, 220)));
+        setParam(config->pages[0].masks[2].node, "PATH_REL_AiM_MASK", bar.toUtf8());
+        const QString path = config->zconf2Path;
+        QVERIFY(window->save());
+        QVERIFY(window->save()); // a second save shows the saved state is stable
+        const auto sidecarBytes = [&] {
+            QMap<QString, QByteArray> out;
+            for (const QString& file : {config->boxStylesSidecarPath(), config->multiBoxSidecarPath(),
+                                        config->barColorSidecarPath(), config->iconPreviewSidecarPath()}) {
+                QFile f(file);
+                out.insert(file, f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>"));
+            }
+            return out;
+        };
+        DashConfig saved;
+        QVERIFY(saved.load(path));
+        const QByteArray savedXml = ConfigSnapshot::documents(saved);
+        const QMap<QString, QByteArray> savedSidecars = sidecarBytes();
+        const QMap<QString, QByteArray> savedArt = rs3->snapshot();
+
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        window->applyColorBar(2);
+        QImage picture(800, 480, QImage::Format_ARGB32);
+        picture.fill(Qt::blue);
+        const QString file = TestEnvironment::makeTempDir(QStringLiteral("bkg")) + "/blue.png";
+        QVERIFY(picture.save(file));
+        asker->fileNames = {file};
+        asker->buttons = {QMessageBox::Yes};
+        window->setPageBackground();
+        QCOMPARE(stack->count(), 3);
+        QVERIFY(sidecarBytes() != savedSidecars);
+
+        asker->buttons = {QMessageBox::Discard};
+        QVERIFY(window->close());
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        QCOMPARE(ConfigSnapshot::documents(reopened), savedXml);
+        QCOMPARE(sidecarBytes(), savedSidecars);
+        // Art the session added may stay; everything the saved file uses is
+        // as it was.
+        QMap<QString, QByteArray> art = rs3->snapshot();
+        for (auto it = art.begin(); it != art.end();)
+            it = savedArt.contains(it.key()) ? std::next(it) : art.erase(it);
+        QCOMPARE(art, savedArt);
     }
 
     void iconPreviewWithoutChoice()

@@ -177,6 +177,32 @@ private Q_SLOTS:
         QVERIFY(config->takePendingStatus().isEmpty());
     }
 
+    // Delete pressed while a mask is being dragged: the drag ends at its
+    // start first, so the delete is the only step and its undo gives the
+    // mask back where the drag began, in the records and in the XML.
+    void deleteDuringDragUndoesToTheStart()
+    {
+        window->onPageSelected(0);
+        const QPoint from = canvas->maskRect(mask(0, 3)).center().toPoint();
+        QTest::mousePress(canvas, Qt::LeftButton, {}, from);
+        const int index = canvas->selectedMask();
+        QVERIFY(index >= 0);
+        const QRect start(mask(0, index).x, mask(0, index).y, mask(0, index).w, mask(0, index).h);
+        const QPoint to = from + QPoint(int(40 * canvas->viewScale()), int(30 * canvas->viewScale()));
+        QTest::mouseMove(canvas, to);
+        QVERIFY(mask(0, index).x != start.x() || mask(0, index).y != start.y());
+        QTest::keyClick(canvas, Qt::Key_Delete);
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, to);
+        QCOMPARE(stack->count(), 1);
+
+        stack->undo();
+        QVERIFY(!stack->canUndo());
+        const MaskElement& back = mask(0, index);
+        QCOMPARE(QRect(back.x, back.y, back.w, back.h), start);
+        QCOMPARE(paramInt(back.node, "XPOS"), start.x());
+        QCOMPARE(paramInt(back.node, "YPOS"), start.y());
+    }
+
     void fontReport_data()
     {
         QTest::addColumn<QList<int>>("sizes");

@@ -118,30 +118,37 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(c.boxStylesSidecarPath()), sidecar0);
     }
 
-    // Undo of a restyle gives back the record with its origin and draws the
-    // earlier style into the item again, so a later "Remove box" still finds
-    // the stock art.
+    // Undo of a restyle gives back the record with its origin and points the
+    // mask back at the item the earlier style drew, which the restyle left
+    // alone, so a later "Remove box" still finds the stock art.
     void restyleUndoKeepsTheOrigin()
     {
         Rs3Fixture fx;
         install(fx);
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
-        const QString item = fx.absolutePath(Rs3Fixture::Stable, kBoxItem);
+        const auto item = [&] {
+            return fx.absolutePath(Rs3Fixture::Stable,
+                                   QString::fromUtf8(paramValue(c.pages[0].masks[0].node, "PATH_REL_AiM_MASK")));
+        };
         QUndoStack stack;
         stack.push(new BoxStyleCommand(&c, 0, 0, "panel_dark", 0, true, 0, QString(), 0));
-        const QByteArray dark = fileBytes(item + "mask.tgz");
-        const QByteArray darkPng = fileBytes(item + "mask.png");
+        const QString darkItem = item();
+        QVERIFY(darkItem.startsWith(fx.absolutePath(Rs3Fixture::Stable, kBoxItem).chopped(1) + '_'));
+        const QByteArray dark = fileBytes(darkItem + "mask.tgz");
+        const QByteArray darkPng = fileBytes(darkItem + "mask.png");
         QVERIFY(!dark.isEmpty());
         stack.push(new BoxStyleCommand(&c, 0, 0, "solid_blue", 0xff0000ffu, true, 2, "RPM", 0));
-        QVERIFY(fileBytes(item + "mask.tgz") != dark);
+        QVERIFY(item() != darkItem);
+        QVERIFY(fileBytes(item() + "mask.tgz") != dark);
 
         stack.undo();
         const BoxStyleRecord back = c.loadBoxStyleSidecar().value("md.01");
         QCOMPARE(back.styleId, QStringLiteral("panel_dark"));
         QCOMPARE(back.originalPathRel, QString::fromLatin1(kOrigin));
-        QCOMPARE(fileBytes(item + "mask.tgz"), dark);
-        QCOMPARE(fileBytes(item + "mask.png"), darkPng);
+        QCOMPARE(item(), darkItem);
+        QCOMPARE(fileBytes(item() + "mask.tgz"), dark);
+        QCOMPARE(fileBytes(item() + "mask.png"), darkPng);
 
         stack.redo();
         QCOMPARE(c.loadBoxStyleSidecar().value("md.01").styleId, QStringLiteral("solid_blue"));
@@ -153,6 +160,8 @@ private Q_SLOTS:
         QVERIFY(!c.loadBoxStyleSidecar().contains("md.01"));
     }
 
+    // A box without art before: undo draws the plain panel, redo points
+    // back at the styled one without drawing it again.
     void multiBoxUndoRedrawsTheEarlierStyle()
     {
         Rs3Fixture fx;
@@ -160,11 +169,17 @@ private Q_SLOTS:
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
         QVERIFY(c.saveMultiBoxEntry("mm.01", 1, 2, "top"));
+        const auto panel = [&] {
+            return fx.absolutePath(Rs3Fixture::Stable,
+                                   QString::fromUtf8(paramValue(c.pages[0].masks[1].node, "PATH_REL_AiM_MASK")))
+                + "mask.png";
+        };
 
         QUndoStack stack;
         stack.push(new BoxStyleCommand(&c, 0, 1, "solid_blue", 0, false, 2, "OIL", 0xffffffffu));
-        const QString panel = fx.absolutePath(Rs3Fixture::Stable, kPanel) + "mask.png";
-        const QImage styled(panel);
+        const QString styledPanel = panel();
+        QVERIFY(styledPanel.startsWith(fx.absolutePath(Rs3Fixture::Stable, kPanel).chopped(1) + '_'));
+        const QImage styled(styledPanel);
         QCOMPARE(styled.size(), QSize(160, 40));
 
         // No style record before: the panel comes back as "panel_dark"
@@ -172,11 +187,12 @@ private Q_SLOTS:
         stack.undo();
         const QImage plain = BoxStyleRenderer::renderMultiBox(QSize(160, 40), "panel_dark", QColor(), 1, 2, true, 0,
                                                               QString(), QColor());
-        QCOMPARE(QImage(panel).convertToFormat(QImage::Format_ARGB32), plain.convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(QImage(panel()).convertToFormat(QImage::Format_ARGB32), plain.convertToFormat(QImage::Format_ARGB32));
         QVERIFY(!c.loadBoxStyleSidecar().contains("mm.01"));
 
         stack.redo();
-        QCOMPARE(QImage(panel).convertToFormat(QImage::Format_ARGB32), styled.convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(panel(), styledPanel);
+        QCOMPARE(QImage(panel()).convertToFormat(QImage::Format_ARGB32), styled.convertToFormat(QImage::Format_ARGB32));
     }
 
     void rerenderNeedsASize()
@@ -220,7 +236,9 @@ private Q_SLOTS:
         QCOMPARE(c.pages[0].masks[1].x, x);
         QCOMPARE(c.pages[0].masks[1].y, y);
         QCOMPARE(c.pages[0].masks[1].w, 160);
-        QVERIFY(QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kPanel) + "mask.png"));
+        QVERIFY(QFileInfo::exists(
+            fx.absolutePath(Rs3Fixture::Stable, QString::fromUtf8(paramValue(c.pages[0].masks[1].node, "PATH_REL_AiM_MASK")))
+            + "mask.png"));
         QCOMPARE(ConfigSnapshot::pairingError(c), QString());
         QVERIFY(!c.restoreMultiBoxGeometry(0, 7, cells));
     }

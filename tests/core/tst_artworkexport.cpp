@@ -14,7 +14,6 @@
 namespace {
 
 const char* const kOrigin = "aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/";
-const char* const kBoxItem = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/box_md_01/";
 
 using Files = QMap<QString, QByteArray>;
 
@@ -118,8 +117,11 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
         QVERIFY(config.applyBoxStyle(0, 0, "accent_bottom", 0xFF00FF00u, false, 0, QString(), 0));
-        setParam(config.pages[0].masks[1].node, "PATH_REL_AiM_MASK", kBoxItem);
-        const QString item = QDir::cleanPath(fx.absolutePath(Rs3Fixture::Stable, kBoxItem));
+        // The item the style was drawn into, named after its picture.
+        const QByteArray boxItem = paramValue(config.pages[0].masks[0].node, "PATH_REL_AiM_MASK");
+        QVERIFY(boxItem.contains("/zbox_config/Items/box_md_01_"));
+        setParam(config.pages[0].masks[1].node, "PATH_REL_AiM_MASK", boxItem);
+        const QString item = QDir::cleanPath(fx.absolutePath(Rs3Fixture::Stable, QString::fromUtf8(boxItem)));
         // The editor picture beside the device image is stale: the export
         // must show what the dash paints.
         QImage stale(120, 60, QImage::Format_ARGB32);
@@ -138,7 +140,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(config.exportElementArtwork(0, 0, target, &info, &error), qPrintable(error));
         QVERIFY(error.isEmpty());
-        QCOMPARE(info.relFolder, QString(kBoxItem));
+        QCOMPARE(info.relFolder, QString::fromUtf8(boxItem));
         QCOMPARE(info.sourceFolder, item);
         QCOMPARE(info.declaredSize, QSize(120, 60));
         QCOMPARE(info.artSize, QSize(120, 60));

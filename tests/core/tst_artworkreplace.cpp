@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -272,6 +273,9 @@ private Q_SLOTS:
         for (int i = 0; i < 5; ++i) {
             const QString root = createArtworkBackupRoot();
             QVERIFY(QFileInfo(root).isDir());
+            // Dated to the millisecond, so quick replacements sort in order.
+            QVERIFY2(QRegularExpression("^\\d{8}_\\d{6}_\\d{3}(_\\d+)?$").match(QFileInfo(root).fileName()).hasMatch(),
+                     qPrintable(root));
             QVERIFY(!roots.contains(root));
             roots << root;
         }

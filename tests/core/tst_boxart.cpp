@@ -1,3 +1,4 @@
+#include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "editing/MoveCommand.h"
 #include "artwork/TgzImage.h"
@@ -7,6 +8,7 @@
 #include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QtTest>
 #include <memory>
 
@@ -26,6 +29,12 @@ const char* const kSet = "aim/resources/overlay/mxg_12/masks/set/standard/s04_ho
 QString param(DashConfig& c, const char* name, int mask = 0)
 {
     return QString::fromUtf8(paramValue(c.pages[0].masks[size_t(mask)].node, name));
+}
+
+// Generated items carry eight hex digits of their picture after the name.
+bool isItem(const QString& path, const QString& name)
+{
+    return QRegularExpression(QStringLiteral("/zbox_[^/]+/Items/%1_[0-9a-f]{8}/$").arg(name)).match(path).hasMatch();
 }
 
 bool hasParam(DashConfig& c, const char* name, int mask = 0)
@@ -99,7 +108,7 @@ private Q_SLOTS:
         QVERIFY(config.applyBoxStyle(0, 0, "accent_bottom", 0xFF00FF00u, false, 0, "RPM", 0));
 
         for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
-            const QString item = fx.absolutePath(root, kBoxItem);
+            const QString item = fx.absolutePath(root, param(config, "PATH_REL_AiM_MASK"));
             const QImage tgz = TgzImage::decodeFile(item + "mask.tgz");
             QCOMPARE(tgz.size(), QSize(120, 60));
             QCOMPARE(QImage(item + "mask.png").size(), QSize(120, 60));
@@ -114,7 +123,7 @@ private Q_SLOTS:
             QCOMPARE(QDir(item).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                      QStringList({"a.M2.xml", "mask.png", "mask.tgz", "on.png"}));
         }
-        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kBoxItem));
+        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK"), "box_md_01"));
         QCOMPARE(param(config, "PATH_IMAGE_SFONDO_FW"), QStringLiteral("mask.tgz"));
         QVERIFY(!hasParam(config, "M_BCOL"));
         QVERIFY(config.devices[0]->dirty);
@@ -128,7 +137,7 @@ private Q_SLOTS:
 
         const BoxStyleSnapshot snap = config.boxStyleSnapshot(0, 0);
         QVERIFY(snap.recordPresent);
-        QCOMPARE(snap.params.relPath, QString::fromLatin1(kBoxItem));
+        QCOMPARE(snap.params.relPath, param(config, "PATH_REL_AiM_MASK"));
         QVERIFY(!snap.params.borderColourPresent);
     }
 
@@ -160,15 +169,19 @@ private Q_SLOTS:
     {
         Rs3Fixture fx;
         installBoth(fx);
-        // A folder where the beta mask.tgz belongs cannot be replaced (this
-        // also holds when the tests run as root).
-        QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Beta, kBoxItem) + "mask.tgz"));
+        // A folder where the beta mask.tgz of the item belongs cannot be
+        // replaced (this also holds when the tests run as root). The item is
+        // named after its picture.
+        const QImage picture = BoxStyleRenderer::render(QSize(120, 60), "panel_dark", QColor(), 0, QString(), QColor());
+        const QString item =
+            QString::fromLatin1(kSet) + "/Items/" + artItemName(QStringLiteral("box_md_01"), picture) + '/';
+        QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Beta, item) + "mask.tgz"));
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^writeMaskPanel: mask.tgz write failed"));
         QVERIFY(!config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
 
-        const QString stable = fx.absolutePath(Rs3Fixture::Stable, kBoxItem);
+        const QString stable = fx.absolutePath(Rs3Fixture::Stable, item);
         QCOMPARE(TgzImage::decodeFile(stable + "mask.tgz").size(), QSize(120, 60));
         QCOMPARE(m2Width(stable), 120);
         // The mask and the sidecar are untouched.
@@ -196,25 +209,27 @@ private Q_SLOTS:
         QVERIFY(config.pages[0].masks[0].widgets[0].node.parent() == config.pages[0].masks[0].node);
     }
 
-    void failedRewriteKeepsTheOldArt()
+    // A restyle draws into an item of its own: the earlier style's item, in
+    // both installs, keeps its art for the undo step that points at it.
+    void restyleKeepsTheEarlierItem()
     {
         Rs3Fixture fx;
         installBoth(fx);
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
-        // The descriptor of the beta item cannot be replaced any more.
-        const QString beta = fx.absolutePath(Rs3Fixture::Beta, kBoxItem);
-        QVERIFY(QFile::remove(beta + "a.M2.xml"));
-        QVERIFY(QDir().mkpath(beta + "a.M2.xml"));
+        const QString dark = param(config, "PATH_REL_AiM_MASK");
+        const auto before = ZipFixture::readTree(fx.absolutePath(Rs3Fixture::Beta, dark));
         resize(config, 140, 70);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^writeMaskPanel: copy of the origin item failed"));
-        // An install whose item cannot take the origin's files is skipped;
-        // its item still holds complete art, never none.
         QVERIFY(config.applyBoxStyle(0, 0, "solid_blue", 0, true, 0, QString(), 0));
-        QCOMPARE(TgzImage::decodeFile(beta + "mask.tgz").size(), QSize(120, 60));
-        QCOMPARE(TgzImage::decodeFile(fx.absolutePath(Rs3Fixture::Stable, kBoxItem) + "mask.tgz").size(),
-                 QSize(140, 70));
+        const QString blue = param(config, "PATH_REL_AiM_MASK");
+        QVERIFY(blue != dark);
+        QVERIFY(isItem(blue, "box_md_01"));
+        QCOMPARE(ZipFixture::readTree(fx.absolutePath(Rs3Fixture::Beta, dark)), before);
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            QCOMPARE(TgzImage::decodeFile(fx.absolutePath(root, dark) + "mask.tgz").size(), QSize(120, 60));
+            QCOMPARE(TgzImage::decodeFile(fx.absolutePath(root, blue) + "mask.tgz").size(), QSize(140, 70));
+        }
         QCOMPARE(sidecar(config.boxStylesSidecarPath()).value("md.01").toObject().value("styleId").toString(),
                  QStringLiteral("solid_blue"));
     }
@@ -227,8 +242,9 @@ private Q_SLOTS:
         QVERIFY(config.load(writeConfig()));
         // Only the beta install holds the device: written there alone.
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
-        QVERIFY(QFileInfo::exists(fx.absolutePath(Rs3Fixture::Beta, kBoxItem) + "mask.tgz"));
-        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kBoxItem)));
+        const QString item = param(config, "PATH_REL_AiM_MASK");
+        QVERIFY(QFileInfo::exists(fx.absolutePath(Rs3Fixture::Beta, item) + "mask.tgz"));
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, item)));
 
         QVERIFY(QDir(fx.overlayRoot(Rs3Fixture::Beta) + "/mxg_12").removeRecursively());
         DashConfig other;
@@ -244,7 +260,7 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
         QVERIFY(config.applyBoxStyle(0, 1, "panel_dark", 0, true, 0, QString(), 0));
-        QVERIFY(param(config, "PATH_REL_AiM_MASK", 1).endsWith("/Items/box_box1/"));
+        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK", 1), "box_box1"));
         QVERIFY(sidecar(config.boxStylesSidecarPath()).contains("box1"));
     }
 
@@ -262,7 +278,7 @@ private Q_SLOTS:
         QCOMPARE(config.boxStyleKey(0, 0), QStringLiteral("md.01"));
         QVERIFY(config.applyBoxStyle(0, 1, "solid_blue", 0, true, 0, QString(), 0));
         const QString panel = param(config, "PATH_REL_AiM_MASK", 1);
-        QVERIFY2(panel.endsWith("/Items/mbox_mbox1/"), qPrintable(panel));
+        QVERIFY2(isItem(panel, "mbox_mbox1"), qPrintable(panel));
         QCOMPARE(sidecar(config.boxStylesSidecarPath()).keys(), QStringList{"mbox1"});
         QCOMPARE(config.boxStyleRecord(0, 1).styleId, QStringLiteral("solid_blue"));
         QCOMPARE(config.boxStyleSnapshot(0, 1).styleId, QStringLiteral("solid_blue"));
@@ -312,7 +328,7 @@ private Q_SLOTS:
         QCOMPARE(config.renderBoxStyleImage(0, 0).size(), QSize(120, 60));
         QVERIFY(config.saveMultiBoxEntry("md.01", 2, 1, "left"));
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
-        QVERIFY(param(config, "PATH_REL_AiM_MASK").endsWith("/Items/mbox_md_01/"));
+        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK"), "mbox_md_01"));
     }
 
     void fitScalesFromTheOriginAndBack()
@@ -374,11 +390,12 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
+        const QString styled = param(config, "PATH_REL_AiM_MASK");
         QCOMPARE(config.fitMaskArtToGeometry(0, 0), 0);
         resize(config, 140, 70);
         QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
-        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kBoxItem));
-        const QString item = fx.absolutePath(Rs3Fixture::Beta, kBoxItem);
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), styled);
+        const QString item = fx.absolutePath(Rs3Fixture::Beta, styled);
         QCOMPARE(TgzImage::decodeFile(item + "mask.tgz").size(), QSize(140, 70));
         QCOMPARE(m2Width(item), 140);
         QVERIFY(!hasParam(config, "DE_FIT_SRC"));
@@ -469,12 +486,13 @@ private Q_SLOTS:
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
         const MaskElement& m = config.pages[0].masks[0];
         MoveCommand cmd(&m, m.x, m.y, m.w, m.h, m.x, m.y, 150, 80, &config, 0, 0, false, false);
-        const QString item = fx.absolutePath(Rs3Fixture::Stable, kBoxItem) + "mask.tgz";
+        const QString styled = param(config, "PATH_REL_AiM_MASK");
+        const QString item = fx.absolutePath(Rs3Fixture::Stable, styled) + "mask.tgz";
         cmd.redo();
         QCOMPARE(TgzImage::decodeFile(item).size(), QSize(150, 80));
         cmd.undo();
         QCOMPARE(TgzImage::decodeFile(item).size(), QSize(120, 60));
-        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kBoxItem));
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), styled);
     }
 
     void fitSkipsBarsAndMultiBoxes()

@@ -80,6 +80,10 @@ private Q_SLOTS:
         QTest::newRow("2 x 2 inferred") << "sq" << square << QByteArray() << 2 << 2;
         QTest::newRow("1 x 3 inferred") << "row" << QList<Cell>{{0, 50}, {70, 50}, {140, 50}} << QByteArray() << 1 << 3;
         QTest::newRow("single") << "one" << QList<Cell>{{0, 50}} << QByteArray() << 1 << 1;
+        // Rows split where values lie more than an eighth of the height
+        // (100 / 8 = 12) apart.
+        QTest::newRow("10 apart is one row") << "near" << QList<Cell>{{10, 40}, {10, 50}} << QByteArray() << 1 << 2;
+        QTest::newRow("20 apart is two rows") << "far" << QList<Cell>{{10, 40}, {10, 60}} << QByteArray() << 2 << 1;
         QTest::newRow("record wins") << "rec" << square << QByteArray(R"({"rec":{"rows":1,"cols":2}})") << 1 << 2;
         QTest::newRow("damaged record is none") << "bad" << square << QByteArray(R"({"bad":{"rows":0,"cols":5}})")
                                                 << 2 << 2;

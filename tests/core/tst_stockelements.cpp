@@ -113,6 +113,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("chosen");
         QTest::newRow("black first") << QStringList{"a.bmp", "Icon_Black.bmp"} << "Icon_Black.bmp";
+        QTest::newRow("black before a name sorted first")
+            << QStringList{"Icon_Amber.bmp", "Icon_Black.bmp", "Icon_White.bmp"} << "Icon_Black.bmp";
         QTest::newRow("else the first") << QStringList{"b.bmp", "a.bmp", "c.png"} << "a.bmp";
     }
     void iconOverlayFromStock()
@@ -190,6 +192,18 @@ private Q_SLOTS:
     }
 
     // --- +- Ref Time bar ----------------------------------------------------
+
+    // The firmware folder search starts after the masks the page already
+    // has: with two masks and no folder in use, the bar gets auto3/.
+    void refTimeBarFirmwareFolderAfterTheMasks()
+    {
+        QVERIFY(rs3.addDeltaBarItem(Rs3Fixture::Stable, kStandard + "s02/p25iextv2/items/md3/"));
+        DashConfig config;
+        QVERIFY(openWith(config, {ordered("a", 1), ordered("b", 2)}));
+        const int index = config.insertRefTimeBar(0, QRect(0, 0, 1, 1), QColor(), QColor(), 1.0);
+        QCOMPARE(index, 2);
+        QCOMPARE(paramValue(config.pages[0].masks[2].node, "PATH_MASK_FW"), QByteArray("auto3/"));
+    }
 
     void refTimeBar()
     {

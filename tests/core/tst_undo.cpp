@@ -25,6 +25,7 @@
 #include "editing/SetValueAlignmentCommand.h"
 #include "editing/WidgetAddCommand.h"
 #include "editing/WidgetDeleteCommand.h"
+#include "artwork/PageBackground.h"
 #include "editing/UniqueMaskName.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
@@ -39,6 +40,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QUndoStack>
 #include <QtTest>
 #include <functional>
@@ -348,12 +350,18 @@ ArtCase plain(std::function<QUndoCommand*(DashConfig&)> make)
     return {{}, std::move(make)};
 }
 
-QString pictureFolder(const QSize& size)
+QString pictureFolder(const QSize& size, const QColor& colour = QColor(200, 100, 0))
 {
     const QString dir = TestEnvironment::makeTempDir(QStringLiteral("picture"));
     QImage image(size, QImage::Format_ARGB32);
-    image.fill(QColor(200, 100, 0));
+    image.fill(colour);
     return image.save(dir + "/mask.png") ? dir : QString();
+}
+
+// A first background set outside the checked history, in red.
+bool redBackground(DashConfig& c)
+{
+    return c.setPageBackground(0, pictureFolder(QSize(800, 480), Qt::red) + "/mask.png", nullptr, nullptr);
 }
 
 ChannelInfo channelNamed(const DashConfig& c, const QString& longName)
@@ -450,6 +458,20 @@ QList<QPair<const char*, ArtCase>> demoCases()
     };
 }
 
+// The first line where two texts differ, with a little context; empty when
+// they are equal.
+QString firstDifference(const QByteArray& a, const QByteArray& b)
+{
+    const QList<QByteArray> x = a.split('\n');
+    const QList<QByteArray> y = b.split('\n');
+    for (int i = 0; i < std::max(x.size(), y.size()); ++i) {
+        if (x.value(i) != y.value(i))
+            return QStringLiteral("line %1:\n%2\n%3\n%4\nvs\n%5").arg(i).arg(QString::fromUtf8(x.value(i - 1)),
+                QString::fromUtf8(x.value(i)), QString::fromUtf8(x.value(i + 1)), QString::fromUtf8(y.value(i)));
+    }
+    return {};
+}
+
 // A folder standing where a command must write a file.
 bool directoryAt(const QString& path)
 {
@@ -516,6 +538,16 @@ private Q_SLOTS:
         for (const auto& row : rich)
             QTest::newRow(row.first) << "rich" << plain(row.second.make);
 
+        // A later state never draws over the files an earlier one uses.
+        QTest::newRow("second background over a first") << "demo" << ArtCase{redBackground, [](DashConfig& c) {
+            return new SetPageBackgroundCommand(&c, 0, pictureFolder(QSize(800, 480), Qt::blue) + "/mask.png");
+        }};
+        QTest::newRow("bar colour on a bar with an empty lit picture")
+            << "demo" << ArtCase{[](DashConfig& c) {
+                                     setParam(maskAt(c, 0, 2).node, "PATH_IMG_ON", QByteArray());
+                                     return onArt(0, 2, kBarArt)(c);
+                                 },
+                                 [](DashConfig& c) { return new BarColorCommand(&c, 0, 2); }};
         QTest::newRow("box apply without id") << "art" << boxStyle(2, "panel_dark");
         QTest::newRow("box restyle") << "art" << boxStyle(0, "solid_blue", styled);
         QTest::newRow("box remove") << "art" << boxStyle(0, "clean", styled);
@@ -594,12 +626,25 @@ private Q_SLOTS:
             [](DashConfig& c, int*, QString* error) {
                 return new ReplaceArtworkCommand(&c, 0, 1, pictureFolder(QSize(340, 160)), false, error);
             }} << true;
-        QTest::newRow("page background onto a folder") << FailCase{
+        QTest::newRow("page background under a file") << FailCase{
             [](DashConfig& c, const Rs3Fixture& fx) {
-                return directoryAt(fx.absolutePath(Rs3Fixture::Stable, c.pageBackgroundFolder(0) + "/bkg.png"));
+                return fx.writeFile(Rs3Fixture::Stable, QFileInfo(c.pageBackgroundFolder(0)).path(), "not a folder");
             },
             [](DashConfig& c, int*, QString* error) {
                 return new SetPageBackgroundCommand(&c, 0, pictureFolder(QSize(800, 480)) + "/mask.png", error);
+            }} << true;
+        // The device file cannot be written after the full-size picture was:
+        // the first background's files stay as they were, the new one
+        // leaves nothing.
+        QTest::newRow("page background failing over an existing one") << FailCase{
+            [](DashConfig& c, const Rs3Fixture&) {
+                const bool first = redBackground(c);
+                setRefusedBackgroundFileForTests(QStringLiteral("bkg.tgz"));
+                return first;
+            },
+            [](DashConfig& c, int*, QString* error) {
+                return new SetPageBackgroundCommand(&c, 0, pictureFolder(QSize(800, 480), Qt::blue) + "/mask.png",
+                                                    error);
             }} << true;
         QTest::newRow("+- Ref Time bar without its stock item") << FailCase{
             [](DashConfig&, const Rs3Fixture& fx) {
@@ -661,6 +706,7 @@ private Q_SLOTS:
         QString error = QStringLiteral("stale");
         QUndoStack stack;
         stack.push(command.make(c, &created, &error));
+        setRefusedBackgroundFileForTests(QString());
         QCOMPARE(stack.count(), 0);
         QVERIFY(created == -1 || created == -2); // -2: the command reports no index
         QCOMPARE(error != QLatin1String("stale") && !error.isEmpty(), reports);
@@ -669,6 +715,188 @@ private Q_SLOTS:
         QCOMPARE(ConfigSnapshot::records(c), records0);
         QCOMPARE(sidecars(c), sidecars0);
         QVERIFY(fx.snapshot() == disk0);
+    }
+
+    // Box A (mbox.1) is deleted and box B takes its free name: B draws into
+    // an item of its own, so two undos give A back with A's art, in both
+    // installs, byte for byte.
+    void reusedBoxNameKeepsEachBoxsArt()
+    {
+        Rs3Fixture fx;
+        DashConfig c;
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() == 0)
+            return;
+        const int index = int(c.page(0)->masks.size());
+        QUndoStack stack;
+        stack.push(new AddMultiBoxCommand(&c, 0, 2, 2, "above", std::vector<MultiBoxCellRequest>(4),
+                                          QRect(420, 300, 200, 200)));
+        QCOMPARE(maskAt(c, 0, index).id, QStringLiteral("mbox.1"));
+        const QByteArray xmlA = artDocuments(c);
+        const QByteArray sidecarsA = sidecars(c);
+        const auto artA = artFiles(fx);
+
+        stack.push(new DeleteCommand(&c, 0, index));
+        stack.push(new AddMultiBoxCommand(&c, 0, 1, 3, "above", std::vector<MultiBoxCellRequest>(3),
+                                          QRect(420, 300, 200, 60)));
+        QCOMPARE(maskAt(c, 0, index).id, QStringLiteral("mbox.1"));
+        stack.undo();
+        stack.undo();
+        QCOMPARE(artDocuments(c), xmlA);
+        QCOMPARE(sidecars(c), sidecarsA);
+        QCOMPARE(changedArt(artA, artFiles(fx)), QString());
+    }
+
+    // Saving leaves an unreferenced channel out of the file, not out of the
+    // open document: the widget an undo brings back after the save keeps
+    // its channel, and the next save writes the binding whole.
+    void deletedWidgetKeepsItsChannelThroughASave()
+    {
+        Rs3Fixture fx;
+        DashConfig c;
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() < 3)
+            return;
+        const QString path = c.zconf2Path;
+        QCOMPARE(maskAt(c, 2, 3).widgets.size(), size_t(1)); // the gear value of the laps page
+        const WidgetModel gear = maskAt(c, 2, 3).widgets[0];
+        QUndoStack stack;
+        stack.push(new WidgetDeleteCommand(&c, 2, 3, 0));
+        QVERIFY(c.save(path));
+        {
+            DashConfig saved;
+            QVERIFY(saved.load(path));
+            QVERIFY(!saved.page(2)->masks[3].node.find_child_by_attribute("e", "c", "Axis"));
+        }
+        stack.undo();
+        QCOMPARE(maskAt(c, 2, 3).widgets[0].channel, gear.channel);
+        QVERIFY(c.save(path));
+
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const MaskElement& mask = reopened.page(2)->masks[3];
+        QCOMPARE(mask.widgets.size(), size_t(1));
+        QCOMPARE(mask.widgets[0].axisRef, gear.axisRef);
+        QCOMPARE(mask.widgets[0].channel, QStringLiteral("Gear"));
+        const pugi::xml_node axis = mask.node.find_child_by_attribute("e", "i", gear.axisRef.toUtf8().constData());
+        QCOMPARE(paramValue(axis, "lnm"), QByteArray("Gear"));
+    }
+
+    // What the model holds after an edit is what a reopen of the saved file
+    // reads: the records, not only the file, must carry the edit.
+    void recordsMatchAReopen_data()
+    {
+        QTest::addColumn<ArtCase>("command");
+        for (const auto& row : demoCases())
+            QTest::newRow(row.first) << row.second;
+    }
+    void recordsMatchAReopen()
+    {
+        QFETCH(ArtCase, command);
+        Rs3Fixture fx;
+        DashConfig c;
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() == 0)
+            return;
+        if (command.prepare)
+            QVERIFY(command.prepare(c));
+        QUndoStack stack;
+        stack.push(command.make(c));
+        QCOMPARE(stack.count(), 1);
+        QVERIFY(c.save(c.zconf2Path));
+        DashConfig reopened;
+        QVERIFY(reopened.load(c.zconf2Path));
+        const QList<QByteArray> held = ConfigSnapshot::records(c).split('\n');
+        const QList<QByteArray> read = ConfigSnapshot::records(reopened).split('\n');
+        for (int i = 0; i < std::min(held.size(), read.size()); ++i)
+            QCOMPARE(held[i], read[i]);
+        QCOMPARE(held.size(), read.size());
+    }
+
+    // A long seeded session of edits on the demo, every step undone again,
+    // saves the XML an unedited save writes.
+    void randomSessionUndoneSavesTheUneditedXml_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {67u, 7u, 2026u})
+            QTest::newRow(QByteArray::number(seed).constData()) << seed;
+    }
+    void randomSessionUndoneSavesTheUneditedXml()
+    {
+        QFETCH(quint32, seed);
+        Rs3Fixture fx;
+        DashConfig c;
+        openDemoWithArt(fx, c);
+        if (QTest::currentTestFailed() || c.pageCount() == 0)
+            return;
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("session"));
+        QVERIFY(c.save(dir + "/unedited.zconf2"));
+
+        QRandomGenerator random(seed);
+        const auto pick = [&random](int n) { return n > 0 ? int(random.bounded(n)) : -1; };
+        QUndoStack stack;
+        for (int step = 0; step < 120; ++step) {
+            const int page = pick(c.pageCount());
+            const int masks = int(c.page(page)->masks.size());
+            const int mask = pick(masks);
+            const MaskElement* m = mask >= 0 ? &maskAt(c, page, mask) : nullptr;
+            const int widgets = m ? int(m->widgets.size()) : 0;
+            const int widget = pick(widgets);
+            QUndoCommand* command = nullptr;
+            switch (pick(9)) {
+            case 0:
+                if (m)
+                    command = new MoveCommand(m, m->x, m->y, m->w, m->h, pick(600), pick(400), 20 + pick(300),
+                                              20 + pick(200), &c, page, mask, pick(2) == 1, pick(2) == 1);
+                break;
+            case 1:
+                if (widget >= 0)
+                    command = new SetTextColorCommand(&c, page, mask, widget, c.textColour(page, mask, widget),
+                                                      QStringLiteral("0xff%1").arg(pick(0xffffff), 6, 16, QLatin1Char('0')));
+                break;
+            case 2:
+                if (m)
+                    command = new DeleteCommand(&c, page, mask);
+                break;
+            case 3:
+                if (m)
+                    command = new DuplicateMaskCommand(&c, page, mask, 20, 20);
+                break;
+            case 4:
+                if (widget >= 0)
+                    command = new WidgetDeleteCommand(&c, page, mask, widget);
+                break;
+            case 5:
+                if (widget >= 0)
+                    command = new SetValueAlignmentCommand(&c, page, mask, widget, m->widgets[size_t(widget)].posAlign,
+                                                           pick(2) ? QStringLiteral("lt") : QStringLiteral("rc"));
+                break;
+            case 6:
+                command = new AddMultiBoxCommand(&c, page, 1, 2, "left", std::vector<MultiBoxCellRequest>(2),
+                                                 QRect(pick(400), pick(300), 100 + pick(200), 40 + pick(100)));
+                break;
+            case 7:
+                if (masks >= 2)
+                    command = new ReorderMaskCommand(&c, page, mask, (mask + 1) % masks, QString());
+                break;
+            default:
+                command = textBox(c, false);
+                break;
+            }
+            if (command)
+                stack.push(command);
+            QCOMPARE(ConfigSnapshot::pairingError(c), QString());
+        }
+        QVERIFY(stack.count() > 40);
+        stack.setIndex(0);
+        QVERIFY(c.save(dir + "/undone.zconf2"));
+
+        DashConfig unedited;
+        DashConfig undone;
+        QVERIFY(unedited.load(dir + "/unedited.zconf2"));
+        QVERIFY(undone.load(dir + "/undone.zconf2"));
+        QCOMPARE(firstDifference(ConfigSnapshot::documents(undone), ConfigSnapshot::documents(unedited)), QString());
+        QCOMPARE(firstDifference(ConfigSnapshot::records(undone), ConfigSnapshot::records(unedited)), QString());
     }
 
     // A redo puts back the mask the first run made, without the stock item
