@@ -11,6 +11,7 @@
 #include "model/ErrorText.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeWrite.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -18,7 +19,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace {
 
@@ -32,17 +32,7 @@ QString tr(const char* text)
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failWith(error, tr("cannot write %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return failWith(error, tr("short write on %1").arg(path));
-    }
-    if (!file.commit())
-        return failWith(error, tr("short write on %1").arg(path));
-    return true;
+    return writeFileSafely(path, bytes, error);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/SafeWrite.h"
 
 #include "model/DeviceTables.h"
 #include "model/XmlParams.h"
@@ -8,7 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QBuffer>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -233,14 +234,9 @@ bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
         && current.error() == QFileDevice::NoError)
         return true;
     current.close();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning() << "writeDeviceDocument: cannot write" << path << file.errorString();
-        return false;
-    }
-    file.write(bytes);
-    if (!file.commit()) {
-        qWarning() << "writeDeviceDocument: write failed, kept the previous file" << path << file.errorString();
+    QString error;
+    if (!writeFileSafely(path, bytes, &error)) {
+        qWarning().noquote() << "writeDeviceDocument: kept the previous file:" << error;
         return false;
     }
     return true;
@@ -253,10 +249,11 @@ bool replacePicture(const QImage& image, const QString& path)
     if (!QFileInfo::exists(path))
         return false;
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG"))
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
         return false;
-    return file.commit();
+    return writeFileSafely(path, png);
 }
 
 } // namespace

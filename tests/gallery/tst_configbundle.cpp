@@ -5,6 +5,7 @@
 #include "gallery/RaceStudio3Check.h"
 #include "model/DashConfig.h"
 #include "support/ConfigFixture.h"
+#include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
@@ -257,6 +258,23 @@ private Q_SLOTS:
             QCOMPARE(fileBytes(install + "/" + kItem + "mask.png"), QByteArray("track art"));
             QCOMPARE(fileBytes(install + "/" + kTrack + "pMain.P2.xml"), QByteArray("<page/>"));
         }
+    }
+
+    // A disk that fills up during the install (here already while the
+    // bundle is unpacked): the install says so and the configuration that
+    // was there is whole.
+    void installOnAFullDiskKeepsTheConfig()
+    {
+        const QString zip = bundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "previous"}}));
+        QCOMPARE(FileSizeLimit::run(64, [&] { return installConfigInstallBundle(zip, folder); }),
+                 FileSizeLimit::Outcome::ReportedFailure);
+        QCOMPARE(fileBytes(folder + "/Club Race.zconf2"), QByteArray("previous"));
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+            QVERIFY2(name.startsWith("Club Race."), qPrintable(name));
     }
 
     void installTakesFirstConfigByName()
