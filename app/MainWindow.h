@@ -207,7 +207,8 @@ public:
     void installThemeFromGallery(const QString& slug, const QString& nonce);
     void onThemeInstallProgress(int percent, const QString& stage);
     void onThemeInstalled(int deviceCount, const QString& themeName);
-    void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath);
+    void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
+                           const QStringList& kept);
     void onThemeInstallFailed(const QString& reason);
     // The gallery service the dialog and the installer talk to; tests point
     // it at a local one before the first install.

@@ -139,19 +139,24 @@ void MainWindow::onThemeInstalled(int deviceCount, const QString& themeName)
             .arg(themeName, QString::number(deviceCount), plural(deviceCount)));
 }
 
-void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath)
+void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
+                                   const QStringList& kept)
 {
     endGalleryInstall();
-    statusBar()->showMessage(tr("Installed config '%1' - %2 art file%3 into RaceStudio 3")
-                                 .arg(configName, QString::number(artFileCount), plural(artFileCount)),
-                             6000);
-    QMessageBox box(QMessageBox::Information, tr("Config Installed"),
-                    tr("'%1' is ready.\n\nIts bar-art (%2 file%3) has been installed into RaceStudio 3, and the config "
-                       "was saved to:\n%4\n\nOpen that .zconf2 in RaceStudio 3 to use it - the art is already in "
-                       "place, so it will render correctly with no image errors.")
-                        .arg(configName, QString::number(artFileCount), plural(artFileCount),
-                             QDir::toNativeSeparators(configPath)),
-                    QMessageBox::NoButton, this);
+    QString status = tr("Installed config '%1' - %2 art file%3 into RaceStudio 3")
+                         .arg(configName, QString::number(artFileCount), plural(artFileCount));
+    QString text = tr("'%1' is ready.\n\nIts bar-art (%2 file%3) has been installed into RaceStudio 3, and the config "
+                      "was saved to:\n%4\n\nOpen that .zconf2 in RaceStudio 3 to use it - the art is already in "
+                      "place, so it will render correctly with no image errors.")
+                       .arg(configName, QString::number(artFileCount), plural(artFileCount),
+                            QDir::toNativeSeparators(configPath));
+    if (!kept.isEmpty()) {
+        const QString where = QDir::toNativeSeparators(kept.join(QStringLiteral(", ")));
+        status += tr(" - what it replaced was kept in %1").arg(where);
+        text += tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n'))));
+    }
+    statusBar()->showMessage(status, kept.isEmpty() ? 6000 : 15000);
+    QMessageBox box(QMessageBox::Information, tr("Config Installed"), text, QMessageBox::NoButton, this);
     // The name comes from the downloaded bundle.
     box.setTextFormat(Qt::PlainText);
     QPushButton* showButton = box.addButton(tr("Show in Folder"), QMessageBox::ActionRole);

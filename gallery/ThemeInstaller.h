@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 class QNetworkAccessManager;
@@ -76,7 +77,10 @@ public Q_SLOTS:
 Q_SIGNALS:
     void progress(int percent, const QString& stage);
     void installed(int deviceCount, const QString& themeName);
-    void configInstalled(int artFileCount, const QString& configName, const QString& configPath);
+    // kept: where what the install replaced was kept (the configuration of
+    // the same name, the folder of replaced RS3 art); empty when nothing was.
+    void configInstalled(int artFileCount, const QString& configName, const QString& configPath,
+                         const QStringList& kept);
     void failed(const QString& reason);
 
 private:
