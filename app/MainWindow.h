@@ -304,6 +304,7 @@ private:
     QString openedStatus() const;
     void reportPageBackgrounds();
     QString backupBeforeOverwrite(const QString& target) const;
+    QString saveFailureText(const QString& path, const QString& reason) const;
     void showSavedStatus(const QString& backupName);
     void markSaved();
     QByteArray documentDigest() const;

@@ -168,13 +168,21 @@ bool MainWindow::save()
     const QString backupName = backupBeforeOverwrite(currentFilePath);
     QString error;
     if (!config.save(currentFilePath, &error)) {
-        Asker::instance().critical(this, tr("Error"), tr("Failed to save file:\n%1").arg(currentFilePath));
+        Asker::instance().critical(this, tr("Error"), saveFailureText(currentFilePath, error));
         return false;
     }
     repairedFilePath.clear();
     markSaved();
     showSavedStatus(backupName);
     return true;
+}
+
+// The path, then the reason when the save gave one, so a refusal (a
+// read-only file) or a full disk reads as what it is.
+QString MainWindow::saveFailureText(const QString& path, const QString& reason) const
+{
+    const QString text = tr("Failed to save file:\n%1").arg(path);
+    return reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason;
 }
 
 // The ".pre-repair" copy of a file that a repair changed in memory, taken
@@ -197,7 +205,7 @@ bool MainWindow::saveAs()
     const QString backupName = backupBeforeOverwrite(target);
     QString error;
     if (!config.save(target, &error)) {
-        Asker::instance().critical(this, tr("Error"), tr("Failed to save file:\n%1").arg(target));
+        Asker::instance().critical(this, tr("Error"), saveFailureText(target, error));
         return false;
     }
     currentFilePath = target;

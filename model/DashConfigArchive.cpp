@@ -142,6 +142,9 @@ bool DashConfig::writeZconf2(const QString& sourceDir, const QString& targetPath
         return false;
     }
     if (QFileInfo::exists(targetPath)) {
+        // The new archive takes the place of the old one with its mode: a
+        // save never widens or narrows who may read the user's file.
+        QFile::setPermissions(tmp, QFile::permissions(targetPath));
         QFile::remove(bak);
         if (!archiveRename(targetPath, bak)) {
             QFile::remove(tmp);

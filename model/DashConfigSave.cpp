@@ -273,6 +273,13 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     // The previous file is moved aside to ".bak": a folder must never be.
     if (QFileInfo(targetPath).isDir())
         return fail(tr("%1 is a folder; choose a file name to save to.").arg(QDir::toNativeSeparators(targetPath)));
+    // The user's read-only mark is a wish: the file is neither replaced nor
+    // made writable behind their back (the permission bits are read, not
+    // access(), which ignores them for an administrator).
+    if (QFileInfo::exists(targetPath) && !(QFile::permissions(targetPath) & QFileDevice::WriteOwner))
+        return fail(tr("%1 is read-only; it was left as it is. Save under another name, or clear its read-only "
+                       "mark first.")
+                        .arg(QDir::toNativeSeparators(targetPath)));
 
     for (DeviceFile* device : devices) {
         if (devices.size() != 1 && !device->dirty)
