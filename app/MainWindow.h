@@ -305,7 +305,7 @@ private:
     void reportPageBackgrounds();
     QString backupBeforeOverwrite(const QString& target) const;
     QString saveFailureText(const QString& path, const QString& reason) const;
-    void showSavedStatus(const QString& backupName);
+    void showSavedStatus(const QString& backupName, const QString& warning = QString());
     void markSaved();
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();

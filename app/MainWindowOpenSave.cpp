@@ -167,13 +167,14 @@ bool MainWindow::save()
         return saveAs();
     const QString backupName = backupBeforeOverwrite(currentFilePath);
     QString error;
-    if (!config.save(currentFilePath, &error)) {
+    QString warning;
+    if (!config.save(currentFilePath, &error, &warning)) {
         Asker::instance().critical(this, tr("Error"), saveFailureText(currentFilePath, error));
         return false;
     }
     repairedFilePath.clear();
     markSaved();
-    showSavedStatus(backupName);
+    showSavedStatus(backupName, warning);
     return true;
 }
 
@@ -204,7 +205,8 @@ bool MainWindow::saveAs()
         return false;
     const QString backupName = backupBeforeOverwrite(target);
     QString error;
-    if (!config.save(target, &error)) {
+    QString warning;
+    if (!config.save(target, &error, &warning)) {
         Asker::instance().critical(this, tr("Error"), saveFailureText(target, error));
         return false;
     }
@@ -214,7 +216,7 @@ bool MainWindow::saveAs()
     repairedFilePath.clear();
     markSaved();
     updateWindowTitle();
-    showSavedStatus(backupName);
+    showSavedStatus(backupName, warning);
     return true;
 }
 
@@ -224,8 +226,16 @@ void MainWindow::markRepairedFile()
         repairedFilePath = currentFilePath;
 }
 
-void MainWindow::showSavedStatus(const QString& backupName)
+// A save that left something undone (a rename that could not be written)
+// says so in a box and in the status bar instead of "Saved"; markSaved()
+// keeps the document dirty while the rename waits.
+void MainWindow::showSavedStatus(const QString& backupName, const QString& warning)
 {
+    if (!warning.isEmpty()) {
+        statusBar()->showMessage(warning, 10000);
+        Asker::instance().warning(this, tr("Save"), warning);
+        return;
+    }
     const QString name = QFileInfo(currentFilePath).fileName();
     if (backupName.isEmpty())
         statusBar()->showMessage(tr("Saved %1").arg(name), 5000);
@@ -236,7 +246,9 @@ void MainWindow::showSavedStatus(const QString& backupName)
 void MainWindow::markSaved()
 {
     undoStack->setClean();
-    savedDigest = documentDigest();
+    // A rename still pending after the save was not written: the document
+    // stays changed, so closing asks before the new name is lost.
+    savedDigest = config.renamePending ? QByteArray() : documentDigest();
 }
 
 QByteArray MainWindow::documentDigest() const

@@ -437,6 +437,29 @@ private Q_SLOTS:
         QCOMPARE(QFile::permissions(path) & ~userBits, ownerOnly);
     }
 
+    // A rename that cannot be written into the device description: the
+    // archive is saved, the window says what was not done, and the document
+    // stays changed so closing still asks.
+    void pendingRenameWarnsAndStaysDirty()
+    {
+        ScriptedAsker asker;
+        ConfigFixture fixture;
+        fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
+        fixture.file(fixture.aimcfgPath, "not a device description");
+        const QString path = fixture.writeTempZip(QStringLiteral("Broken.zconf2"));
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        QVERIFY(configOf(*window).setConfigName(QStringLiteral("Renamed")));
+        QVERIFY(window->hasUnsavedChanges());
+        QVERIFY(window->save());
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Save"));
+        QVERIFY2(asker.asked.last().text.contains(QStringLiteral("the new name \"Renamed\" could not be written")),
+                 qPrintable(asker.asked.last().text));
+        QCOMPARE(window->statusBar()->currentMessage(), asker.asked.last().text);
+        QVERIFY(configOf(*window).renamePending);
+        QVERIFY(window->hasUnsavedChanges());
+    }
+
     void failedSaveAsKeepsName()
     {
         ScriptedAsker asker;
