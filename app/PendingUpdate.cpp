@@ -1,5 +1,7 @@
 #include "app/PendingUpdate.h"
 
+#include "model/LogText.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -79,7 +81,7 @@ void updateBootstrapLog(const QString& message)
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    log.write((stamp + QStringLiteral(" [bootstrap] ") + message + QLatin1Char('\n')).toUtf8());
+    log.write((stamp + QStringLiteral(" [bootstrap] ") + escapeForLog(message) + QLatin1Char('\n')).toUtf8());
 }
 
 int swapInNewExecutable(const QString& exe, const UpdateSeams& seams)
