@@ -82,8 +82,7 @@ bool copyRawEntry(zipFile zip, unzFile source, const QByteArray& entryName, cons
     copied = readRawEntry(source, entry, bytes, method, level);
     if (!copied)
         return true;
-    zip_fileinfo info;
-    std::memset(&info, 0, sizeof info);
+    zip_fileinfo info = fixedZipEntryInfo();
     if (zipOpenNewFileInZip2(zip, entryName.constData(), &info, nullptr, 0, nullptr, 0, nullptr, method, level, 1)
         != ZIP_OK)
         return false;
