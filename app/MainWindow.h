@@ -206,7 +206,7 @@ public:
     // One install at a time; refused while RaceStudio 3 runs.
     void installThemeFromGallery(const QString& slug, const QString& nonce);
     void onThemeInstallProgress(int percent, const QString& stage);
-    void onThemeInstalled(int deviceCount, const QString& themeName);
+    void onThemeInstalled(int deviceCount, const QString& themeName, const QString& keptAside);
     void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
                            const QStringList& kept);
     void onThemeInstallFailed(const QString& reason);

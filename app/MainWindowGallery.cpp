@@ -127,16 +127,20 @@ void MainWindow::endGalleryInstall()
         installProgress->hide();
 }
 
-void MainWindow::onThemeInstalled(int deviceCount, const QString& themeName)
+void MainWindow::onThemeInstalled(int deviceCount, const QString& themeName, const QString& keptAside)
 {
     endGalleryInstall();
-    statusBar()->showMessage(
-        tr("Installed '%1' - %2 device variant%3").arg(themeName, QString::number(deviceCount), plural(deviceCount)), 6000);
-    Asker::instance().information(
-        this, tr("Theme Installed"),
-        tr("'%1' has been installed to %2 device variant%3.\n\nOpen a .zconf2 file and use Edit > Add Page from "
-           "Template to pick a page from the Homebrew tab.")
-            .arg(themeName, QString::number(deviceCount), plural(deviceCount)));
+    QString status =
+        tr("Installed '%1' - %2 device variant%3").arg(themeName, QString::number(deviceCount), plural(deviceCount));
+    QString text = tr("'%1' has been installed to %2 device variant%3.\n\nOpen a .zconf2 file and use Edit > Add Page "
+                      "from Template to pick a page from the Homebrew tab.")
+                       .arg(themeName, QString::number(deviceCount), plural(deviceCount));
+    if (!keptAside.isEmpty()) {
+        status += tr(" - the folders it replaced were kept in %1").arg(QDir::toNativeSeparators(keptAside));
+        text += tr("\n\nThe folders it replaced were kept in:\n%1").arg(QDir::toNativeSeparators(keptAside));
+    }
+    statusBar()->showMessage(status, keptAside.isEmpty() ? 6000 : 15000);
+    Asker::instance().information(this, tr("Theme Installed"), text);
 }
 
 void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,

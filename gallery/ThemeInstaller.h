@@ -52,7 +52,7 @@ public:
 
     // Installs the parsed theme for every device it carries; the number of
     // devices written, or -1 with *error set.
-    int installThemeToDevices(QString* error = nullptr);
+    int installThemeToDevices(QString* error = nullptr, QString* keptAside = nullptr);
 
     // Where an installed configuration is placed: Documents/Korvelanto (the
     // home folder when there are no documents).
@@ -76,7 +76,9 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void progress(int percent, const QString& stage);
-    void installed(int deviceCount, const QString& themeName);
+    // keptAside: the dated folder holding what the theme replaced (a page
+    // template of its name, a theme from elsewhere), empty when nothing was.
+    void installed(int deviceCount, const QString& themeName, const QString& keptAside);
     // kept: where what the install replaced was kept (the configuration of
     // the same name, the folder of replaced RS3 art); empty when nothing was.
     void configInstalled(int artFileCount, const QString& configName, const QString& configPath,
