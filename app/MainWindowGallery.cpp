@@ -61,6 +61,7 @@ void MainWindow::installThemeFromGallery(const QString& slug, const QString& non
         return;
     createThemeInstaller();
     createInstallProgress();
+    installProgress->reset();
     installProgress->setLabelText(tr("Downloading '%1' from the gallery...").arg(slug));
     installProgress->setValue(0);
     installProgress->show();
@@ -102,7 +103,13 @@ void MainWindow::createInstallProgress()
     installProgress->setAutoClose(false);
     installProgress->setAutoReset(false);
     installProgress->setRange(0, 100);
-    installProgress->setCancelButton(nullptr);
+    // Cancel stops the download; once the bundle is being written into
+    // place, clicks wait (see onThemeInstallProgress) and it finishes.
+    installProgress->setCancelButtonText(tr("Cancel"));
+    connect(installProgress, &QProgressDialog::canceled, this, [this] {
+        if (themeInstaller)
+            themeInstaller->cancel();
+    });
     // Built hidden; it shows when an install starts, not on creation.
     installProgress->reset();
     installProgress->hide();

@@ -6,12 +6,14 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 
 namespace gallery {
 
@@ -40,6 +42,11 @@ public:
 
     // Inactivity timeout of the download; 60 s unless lowered.
     void setTransferTimeout(int milliseconds);
+    // Longest a whole download may take, however steadily bytes arrive (a
+    // server trickling one byte a second never trips the inactivity
+    // timeout); kDefaultDeadlineMs unless changed.
+    void setDeadline(int milliseconds);
+    static constexpr int kDefaultDeadlineMs = 10 * 60 * 1000;
     // Largest bundle accepted; kMaxBundleBytes unless lowered.
     void setMaxBundleBytes(qint64 bytes);
 
@@ -73,6 +80,10 @@ public:
 
 public Q_SLOTS:
     void onNetworkFinished(QNetworkReply* reply);
+    // Stops a running download; the install ends in failed("Install
+    // cancelled.") and nothing is written. Nothing happens when no download
+    // runs (an install already being written into place finishes).
+    void cancel();
 
 Q_SIGNALS:
     void progress(int percent, const QString& stage);
@@ -87,6 +98,7 @@ Q_SIGNALS:
 
 private:
     void onDownloadProgress(qint64 received, qint64 total);
+    void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;
     bool installConfigBundle(const QByteArray& bytes);
     bool installThemeBundle(const QByteArray& bytes);
@@ -95,6 +107,9 @@ private:
     QUrl m_baseUrl;
     int m_transferTimeoutMs;
     qint64 m_maxBundleBytes;
+    QTimer* m_deadline;
+    QPointer<QNetworkReply> m_reply;
+    QString m_stopReason;
     QString slug;
     QString nonce;
     QString themeName;
