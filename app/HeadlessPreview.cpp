@@ -2,11 +2,11 @@
 
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
+#include "model/SafeWrite.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QImage>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -26,8 +26,9 @@ bool fitsPixelBudget(const PageModel& page, int scale)
     return w > 0 && h > 0 && w <= 65535 && h <= 65535 && w * h <= kMaxPreviewPixels;
 }
 
-// Written beside the target and renamed over it: a full disk or a failed
-// write leaves no partial PNG behind. The PNG is encoded in memory first, so
+// Written beside the target and renamed over it, flushed and checked before
+// the rename: a full disk or a failed write leaves no partial PNG behind and
+// the previous file as it was. The PNG is encoded in memory first, so
 // a failing disk never breaks off the encoder half-way.
 bool savePng(const QImage& image, const QString& path)
 {
@@ -35,14 +36,8 @@ bool savePng(const QImage& image, const QString& path)
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(png) != png.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // The system's reason goes to the log line the write helper leaves.
+    return writeFileSafely(path, png);
 }
 
 } // namespace

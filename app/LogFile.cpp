@@ -1,6 +1,7 @@
 #include "app/LogFile.h"
 
 #include "model/InstallRoots.h"
+#include "model/LogText.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -112,7 +113,8 @@ void fileLogMessageHandler(QtMsgType type, const QMessageLogContext& context, co
     if (g_writeHook)
         g_writeHook();
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    const QString line = QStringLiteral("%1 [%2] %3\n").arg(stamp, level, message);
+    // One message, one line, whatever text from a file or a server it holds.
+    const QString line = QStringLiteral("%1 [%2] %3\n").arg(stamp, level, escapeForLog(message));
     g_logFile->write(line.toUtf8());
     g_logFile->flush();
 }

@@ -206,8 +206,9 @@ public:
     // One install at a time; refused while RaceStudio 3 runs.
     void installThemeFromGallery(const QString& slug, const QString& nonce);
     void onThemeInstallProgress(int percent, const QString& stage);
-    void onThemeInstalled(int deviceCount, const QString& themeName);
-    void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath);
+    void onThemeInstalled(int deviceCount, const QString& themeName, const QString& keptAside);
+    void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
+                           const QStringList& kept);
     void onThemeInstallFailed(const QString& reason);
     // The gallery service the dialog and the installer talk to; tests point
     // it at a local one before the first install.
@@ -312,7 +313,8 @@ private:
     QString openedStatus() const;
     void reportPageBackgrounds();
     QString backupBeforeOverwrite(const QString& target) const;
-    void showSavedStatus(const QString& backupName);
+    QString saveFailureText(const QString& path, const QString& reason) const;
+    void showSavedStatus(const QString& backupName, const QString& warning = QString());
     void markSaved();
     QByteArray documentDigest() const;
     bool confirmDiscardChanges();

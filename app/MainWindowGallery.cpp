@@ -61,6 +61,7 @@ void MainWindow::installThemeFromGallery(const QString& slug, const QString& non
         return;
     createThemeInstaller();
     createInstallProgress();
+    installProgress->reset();
     installProgress->setLabelText(tr("Downloading '%1' from the gallery...").arg(slug));
     installProgress->setValue(0);
     installProgress->show();
@@ -102,7 +103,13 @@ void MainWindow::createInstallProgress()
     installProgress->setAutoClose(false);
     installProgress->setAutoReset(false);
     installProgress->setRange(0, 100);
-    installProgress->setCancelButton(nullptr);
+    // Cancel stops the download; once the bundle is being written into
+    // place, clicks wait (see onThemeInstallProgress) and it finishes.
+    installProgress->setCancelButtonText(tr("Cancel"));
+    connect(installProgress, &QProgressDialog::canceled, this, [this] {
+        if (themeInstaller)
+            themeInstaller->cancel();
+    });
     // Built hidden; it shows when an install starts, not on creation.
     installProgress->reset();
     installProgress->hide();
@@ -127,31 +134,40 @@ void MainWindow::endGalleryInstall()
         installProgress->hide();
 }
 
-void MainWindow::onThemeInstalled(int deviceCount, const QString& themeName)
+void MainWindow::onThemeInstalled(int deviceCount, const QString& themeName, const QString& keptAside)
 {
     endGalleryInstall();
-    statusBar()->showMessage(
-        tr("Installed '%1' - %2 device variant%3").arg(themeName, QString::number(deviceCount), plural(deviceCount)), 6000);
-    Asker::instance().information(
-        this, tr("Theme Installed"),
-        tr("'%1' has been installed to %2 device variant%3.\n\nOpen a .zconf2 file and use Edit > Add Page from "
-           "Template to pick a page from the Homebrew tab.")
-            .arg(themeName, QString::number(deviceCount), plural(deviceCount)));
+    QString status =
+        tr("Installed '%1' - %2 device variant%3").arg(themeName, QString::number(deviceCount), plural(deviceCount));
+    QString text = tr("'%1' has been installed to %2 device variant%3.\n\nOpen a .zconf2 file and use Edit > Add Page "
+                      "from Template to pick a page from the Homebrew tab.")
+                       .arg(themeName, QString::number(deviceCount), plural(deviceCount));
+    if (!keptAside.isEmpty()) {
+        status += tr(" - the folders it replaced were kept in %1").arg(QDir::toNativeSeparators(keptAside));
+        text += tr("\n\nThe folders it replaced were kept in:\n%1").arg(QDir::toNativeSeparators(keptAside));
+    }
+    statusBar()->showMessage(status, keptAside.isEmpty() ? 6000 : 15000);
+    Asker::instance().information(this, tr("Theme Installed"), text);
 }
 
-void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath)
+void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
+                                   const QStringList& kept)
 {
     endGalleryInstall();
-    statusBar()->showMessage(tr("Installed config '%1' - %2 art file%3 into RaceStudio 3")
-                                 .arg(configName, QString::number(artFileCount), plural(artFileCount)),
-                             6000);
-    QMessageBox box(QMessageBox::Information, tr("Config Installed"),
-                    tr("'%1' is ready.\n\nIts bar-art (%2 file%3) has been installed into RaceStudio 3, and the config "
-                       "was saved to:\n%4\n\nOpen that .zconf2 in RaceStudio 3 to use it - the art is already in "
-                       "place, so it will render correctly with no image errors.")
-                        .arg(configName, QString::number(artFileCount), plural(artFileCount),
-                             QDir::toNativeSeparators(configPath)),
-                    QMessageBox::NoButton, this);
+    QString status = tr("Installed config '%1' - %2 art file%3 into RaceStudio 3")
+                         .arg(configName, QString::number(artFileCount), plural(artFileCount));
+    QString text = tr("'%1' is ready.\n\nIts bar-art (%2 file%3) has been installed into RaceStudio 3, and the config "
+                      "was saved to:\n%4\n\nOpen that .zconf2 in RaceStudio 3 to use it - the art is already in "
+                      "place, so it will render correctly with no image errors.")
+                       .arg(configName, QString::number(artFileCount), plural(artFileCount),
+                            QDir::toNativeSeparators(configPath));
+    if (!kept.isEmpty()) {
+        const QString where = QDir::toNativeSeparators(kept.join(QStringLiteral(", ")));
+        status += tr(" - what it replaced was kept in %1").arg(where);
+        text += tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n'))));
+    }
+    statusBar()->showMessage(status, kept.isEmpty() ? 6000 : 15000);
+    QMessageBox box(QMessageBox::Information, tr("Config Installed"), text, QMessageBox::NoButton, this);
     // The name comes from the downloaded bundle.
     box.setTextFormat(Qt::PlainText);
     QPushButton* showButton = box.addButton(tr("Show in Folder"), QMessageBox::ActionRole);

@@ -172,14 +172,23 @@ bool MainWindow::save()
         return saveAs();
     const QString backupName = backupBeforeOverwrite(currentFilePath);
     QString error;
-    if (!config.save(currentFilePath, &error)) {
-        Asker::instance().critical(this, tr("Error"), tr("Failed to save file:\n%1").arg(currentFilePath));
+    QString warning;
+    if (!config.save(currentFilePath, &error, &warning)) {
+        Asker::instance().critical(this, tr("Error"), saveFailureText(currentFilePath, error));
         return false;
     }
     repairedFilePath.clear();
     markSaved();
-    showSavedStatus(backupName);
+    showSavedStatus(backupName, warning);
     return true;
+}
+
+// The path, then the reason when the save gave one, so a refusal (a
+// read-only file) or a full disk reads as what it is.
+QString MainWindow::saveFailureText(const QString& path, const QString& reason) const
+{
+    const QString text = tr("Failed to save file:\n%1").arg(path);
+    return reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason;
 }
 
 // The ".pre-repair" copy of a file that a repair changed in memory, taken
@@ -201,8 +210,9 @@ bool MainWindow::saveAs()
         return false;
     const QString backupName = backupBeforeOverwrite(target);
     QString error;
-    if (!config.save(target, &error)) {
-        Asker::instance().critical(this, tr("Error"), tr("Failed to save file:\n%1").arg(target));
+    QString warning;
+    if (!config.save(target, &error, &warning)) {
+        Asker::instance().critical(this, tr("Error"), saveFailureText(target, error));
         return false;
     }
     currentFilePath = target;
@@ -211,7 +221,7 @@ bool MainWindow::saveAs()
     repairedFilePath.clear();
     markSaved();
     updateWindowTitle();
-    showSavedStatus(backupName);
+    showSavedStatus(backupName, warning);
     return true;
 }
 
@@ -221,8 +231,16 @@ void MainWindow::markRepairedFile()
         repairedFilePath = currentFilePath;
 }
 
-void MainWindow::showSavedStatus(const QString& backupName)
+// A save that left something undone (a rename that could not be written)
+// says so in a box and in the status bar instead of "Saved"; markSaved()
+// keeps the document dirty while the rename waits.
+void MainWindow::showSavedStatus(const QString& backupName, const QString& warning)
 {
+    if (!warning.isEmpty()) {
+        statusBar()->showMessage(warning, 10000);
+        Asker::instance().warning(this, tr("Save"), warning);
+        return;
+    }
     const QString name = QFileInfo(currentFilePath).fileName();
     if (backupName.isEmpty())
         statusBar()->showMessage(tr("Saved %1").arg(name), 5000);
@@ -233,7 +251,9 @@ void MainWindow::showSavedStatus(const QString& backupName)
 void MainWindow::markSaved()
 {
     undoStack->setClean();
-    savedDigest = documentDigest();
+    // A rename still pending after the save was not written: the document
+    // stays changed, so closing asks before the new name is lost.
+    savedDigest = config.renamePending ? QByteArray() : documentDigest();
     keepSavedSidecars();
 }
 

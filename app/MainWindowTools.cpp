@@ -87,13 +87,22 @@ void MainWindow::installConfigBundle()
         Asker::instance().critical(this, title, tr("Install failed:\n%1").arg(error));
         return;
     }
+    const QStringList keptPaths = result.kept();
+    const QString kept = keptPaths.isEmpty()
+        ? QString()
+        : tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(keptPaths.join(QLatin1Char('\n'))));
+    if (!keptPaths.isEmpty())
+        statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
+                                     .arg(QFileInfo(result.configPath).fileName(),
+                                          QDir::toNativeSeparators(keptPaths.join(QStringLiteral(", ")))),
+                                 15000);
     const auto open = Asker::instance().question(
         this, title,
-        tr("Installed %1 art file(s) into %2 RaceStudio3 install(s).\n\nConfig saved to:\n%3\n\nOpen it now in "
+        tr("Installed %1 art file(s) into %2 RaceStudio3 install(s).\n\nConfig saved to:\n%3%4\n\nOpen it now in "
            "Korvelanto?")
             .arg(result.artFileCount)
             .arg(result.installRoots.size())
-            .arg(result.configPath),
+            .arg(result.configPath, kept),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     // The normal open road, with its question about unsaved changes.
     if (open == QMessageBox::Yes)

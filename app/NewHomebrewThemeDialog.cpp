@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -369,7 +370,8 @@ ThemeAssets NewHomebrewThemeDialog::renderAssets()
     return assets;
 }
 
-void NewHomebrewThemeDialog::reportInstall(const QString& name, int count, const QStringList& skipped)
+void NewHomebrewThemeDialog::reportInstall(const QString& name, int count, const QStringList& skipped,
+                                           const QString& keptAside)
 {
     if (count <= 0) {
         Asker::instance().critical(
@@ -384,6 +386,8 @@ void NewHomebrewThemeDialog::reportInstall(const QString& name, int count, const
                           .arg(name, QString::number(count), count == 1 ? QString() : QStringLiteral("s"));
     if (!skipped.isEmpty())
         message += tr("\n\nSkipped (no base template present): %1").arg(skipped.join(QStringLiteral(", ")));
+    if (!keptAside.isEmpty())
+        message += tr("\n\nThe folders it replaced were kept in:\n%1").arg(QDir::toNativeSeparators(keptAside));
     Asker::instance().information(this, tr("Theme created"), message);
     accept();
 }
@@ -405,6 +409,7 @@ void NewHomebrewThemeDialog::onCreate()
         return;
     collectParams();
     QStringList skipped;
-    const int count = PageTemplateLibrary::installHomebrewTheme(slug, name, renderAssets(), &skipped);
-    reportInstall(name, count, skipped);
+    QString keptAside;
+    const int count = PageTemplateLibrary::installHomebrewTheme(slug, name, renderAssets(), &skipped, &keptAside);
+    reportInstall(name, count, skipped, keptAside);
 }

@@ -1,5 +1,7 @@
 #include "app/PendingUpdate.h"
 
+#include "model/LogText.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -33,6 +35,32 @@ QString dataHome()
 #endif
 }
 
+// A new executable that does not start would fail every later start too:
+// it is moved aside as "<exe>.failed" (not ".new", which would be swapped in
+// again) and the ".bak" this process runs from becomes the program again.
+void restoreAfterFailedRelaunch(const QString& exe, const UpdateSeams& seams)
+{
+    const QString bakPath = exe + QStringLiteral(".bak");
+    const QString failedPath = exe + QStringLiteral(".failed");
+    updateBootstrapLog(
+        QStringLiteral("relaunch of %1 failed; restoring the previous program from %2").arg(exe, bakPath));
+    if (QFileInfo::exists(failedPath))
+        QFile::remove(failedPath);
+    if (!seams.rename(exe, failedPath)) {
+        updateBootstrapLog(QStringLiteral("rename %1 -> %2 failed; the new program stays").arg(exe, failedPath));
+        return;
+    }
+    if (seams.rename(bakPath, exe)) {
+        updateBootstrapLog(QStringLiteral("previous program restored as %1; the update that did not start is kept "
+                                          "as %2")
+                               .arg(exe, failedPath));
+        return;
+    }
+    updateBootstrapLog(QStringLiteral("CRITICAL: could not restore backup %1 -> %2").arg(bakPath, exe));
+    if (!seams.rename(failedPath, exe))
+        updateBootstrapLog(QStringLiteral("CRITICAL: could not put %1 back as %2").arg(failedPath, exe));
+}
+
 } // namespace
 
 QString updateLogFolder()
@@ -53,7 +81,7 @@ void updateBootstrapLog(const QString& message)
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    log.write((stamp + QStringLiteral(" [bootstrap] ") + message + QLatin1Char('\n')).toUtf8());
+    log.write((stamp + QStringLiteral(" [bootstrap] ") + escapeForLog(message) + QLatin1Char('\n')).toUtf8());
 }
 
 int swapInNewExecutable(const QString& exe, const UpdateSeams& seams)
@@ -93,8 +121,7 @@ void applyPendingUpdate(int argc, char** argv, const UpdateSeams& seams)
         arguments << QString::fromLocal8Bit(argv[i]);
     if (seams.relaunch(exe, arguments))
         std::exit(0);
-    // The new executable is in place for the next start; this one carries on
-    // rather than leaving the user with nothing.
-    updateBootstrapLog(QStringLiteral("relaunch of %1 failed; continuing with the running process").arg(exe));
+    // This process carries on rather than leaving the user with nothing.
+    restoreAfterFailedRelaunch(exe, seams);
     rememberInstalledExecutable(exe);
 }

@@ -1,5 +1,6 @@
 #include "app/UpdateChecker.h"
 
+#include "model/LogText.h"
 #include "gallery/GalleryRequests.h"
 
 #include <QDateTime>
@@ -39,7 +40,7 @@ void appendUpdateLog(const QString& message)
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    log.write((stamp + QLatin1Char(' ') + message + QLatin1Char('\n')).toUtf8());
+    log.write((stamp + QLatin1Char(' ') + escapeForLog(message) + QLatin1Char('\n')).toUtf8());
 }
 
 // A part that is missing, empty or not a plain decimal number counts 0.

@@ -2,6 +2,7 @@
 #include "model/ErrorText.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
+#include "model/SafeWrite.h"
 
 #include <QImage>
 #include <QBuffer>
@@ -69,18 +70,16 @@ bool copyFileOver(const QString& source, const QString& target, QString* error)
                                 : tr("cannot write %1").arg(target));
     }
     QByteArray chunk;
-    while (!(chunk = in.read(1 << 16)).isEmpty()) {
-        if (out.write(chunk) != chunk.size()) {
-            out.cancelWriting();
-            break;
-        }
-    }
-    if (in.error() != QFileDevice::NoError)
+    bool complete = true;
+    while (complete && !(chunk = in.read(1 << 16)).isEmpty())
+        complete = out.write(chunk) == chunk.size();
+    if (!complete || in.error() != QFileDevice::NoError) {
         out.cancelWriting();
-    if (!out.commit()) {
-        return failWith(error, existed ? tr("cannot overwrite %1 -- it is open in another program").arg(target)
-                                : tr("cannot write %1").arg(target));
+        out.commit();
+        return failWith(error, tr("cannot write %1").arg(target));
     }
+    if (!commitSaveFile(out, error))
+        return false;
     makeOwnerWritable(target);
     return true;
 }
@@ -141,17 +140,7 @@ bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error
     if (QFileInfo::exists(path))
         makeOwnerWritable(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failWith(error, tr("cannot write %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return failWith(error, tr("short write on %1").arg(path));
-    }
-    if (!file.commit())
-        return failWith(error, tr("cannot write %1: %2").arg(path, file.errorString()));
-    return true;
+    return writeFileSafely(path, bytes, error);
 }
 
 QByteArray pngBytes(const QImage& image)

@@ -17,7 +17,8 @@ bool isJunkArtworkFile(const QString& fileName);
 
 // Replaces target with a copy of source. Refuses to copy a file onto itself
 // (which would otherwise destroy it). Errors: "cannot overwrite %1 -- it is
-// open in another program", "cannot write %1", "cannot copy %1 onto itself".
+// open in another program", "cannot write %1", "cannot write %1: %2" (the
+// system's reason, e.g. a full disk), "cannot copy %1 onto itself".
 bool copyFileOver(const QString& source, const QString& target, QString* error = nullptr);
 
 // Replaces the folder target with a copy of the folder source. The copy is
@@ -31,8 +32,8 @@ bool copyDirOver(const QString& source, const QString& target, QString* error = 
 // are kept).
 QString normalizeDirPath(const QString& path);
 
-// Writes bytes to path, creating the parent folders. Errors: "cannot write
-// %1: %2", "short write on %1".
+// Writes bytes to path through writeFileSafely, creating the parent folders.
+// Error: "cannot write %1: %2" with the system's reason.
 bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // The image as PNG bytes; empty when it cannot be encoded.

@@ -11,6 +11,7 @@
 #include "model/ErrorText.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeWrite.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -18,7 +19,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace {
 
@@ -37,18 +37,11 @@ QString& refusedBackgroundFile()
 // so there is no older file to protect here.
 bool writeStaged(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failWith(error, tr("cannot write %1: %2").arg(path, file.errorString()));
-    const bool refused = !refusedBackgroundFile().isEmpty() && QFileInfo(path).fileName() == refusedBackgroundFile();
-    if (refused || file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
+    // Tests name one file that must fail, to prove a half-written background
+    // never reaches the page.
+    if (!refusedBackgroundFile().isEmpty() && QFileInfo(path).fileName() == refusedBackgroundFile())
         return failWith(error, tr("short write on %1").arg(path));
-    }
-    if (!file.commit())
-        return failWith(error, tr("short write on %1").arg(path));
-    return true;
+    return writeFileSafely(path, bytes, error);
 }
 
 // The first of <base>, <base>_2, <base>_3 ... that no install file uses yet:

@@ -1,10 +1,10 @@
 #include "artwork/TgzImage.h"
+#include "model/SafeWrite.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSize>
 
 #include <algorithm>
@@ -339,14 +339,9 @@ bool generateBkgTgz(const QString& pngPath, const QString& tgzPath, int width, i
     QDir().mkpath(QFileInfo(tgzPath).absolutePath());
     // Written beside the target and renamed over it, so a failed write never
     // leaves a cut-short background where a good one was.
-    QSaveFile out(tgzPath);
-    if (!out.open(QIODevice::WriteOnly)) {
-        qWarning() << "generateBkgTgz: couldn't open for write" << tgzPath << "-" << out.errorString();
-        return false;
-    }
-    if (out.write(tgz) != tgz.size() || !out.commit()) {
-        qWarning() << "generateBkgTgz: short write on" << tgzPath;
-        out.cancelWriting();
+    QString error;
+    if (!writeFileSafely(tgzPath, tgz, &error)) {
+        qWarning().noquote() << "generateBkgTgz:" << error;
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "gallery/ConfigBundleInstall.h"
 
+#include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "gallery/ConfigBundleExport.h"
 #include "model/ErrorText.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
@@ -57,17 +59,40 @@ struct ArtCopies {
     int count = 0;
     QSet<QString> folders;
     QStringList roots;
+    // The dated folder holding the files the art replaced; empty while none.
+    QString keptRoot;
 };
+
+QByteArray contentOf(const QString& path);
+
+// An existing file under an RS3 install that the bundle's art would change
+// (stock art, or art another bundle brought) is copied first into a dated
+// backup folder, under "<n>/<path below the install>" for the n-th install.
+bool keepReplacedArt(const QString& source, const QString& destination, const QString& art, int install,
+                     ArtCopies& copies, QString* error)
+{
+    if (!QFileInfo(destination).isFile() || contentOf(destination) == contentOf(source))
+        return true;
+    QString why;
+    if (copies.keptRoot.isEmpty() && (copies.keptRoot = createArtworkBackupRoot(&why)).isEmpty())
+        return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
+    const QString kept = copies.keptRoot + QLatin1Char('/') + QString::number(install) + QLatin1Char('/') + art;
+    if (!copyFileCreatingDirs(destination, kept))
+        return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, kept));
+    return true;
+}
 
 bool installArt(const QStringList& artFiles, const QString& artRoot, const QStringList& targets, ArtCopies& copies,
                 QString* error)
 {
-    for (const QString& target : targets) {
-        const QString installRoot = installRootOf(target);
+    for (int install = 0; install < targets.size(); ++install) {
+        const QString installRoot = installRootOf(targets.at(install));
         int copied = 0;
         for (const QString& art : artFiles) {
             const QString source = artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size());
             const QString destination = PathGuard::join(installRoot, art);
+            if (!destination.isEmpty() && !keepReplacedArt(source, destination, art, install + 1, copies, error))
+                return false;
             if (destination.isEmpty() || !copyFileCreatingDirs(source, destination))
                 return failWith(error, tr("failed to install %1 into %2").arg(art, installRoot));
             ++copied;
@@ -77,14 +102,88 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
         }
         copies.count += copied;
         if (copied > 0)
-            copies.roots.append(target);
+            copies.roots.append(targets.at(install));
     }
+    return true;
+}
+
+const char* const kSidecarSuffixes[] = {".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"};
+
+QByteArray contentOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The files of one configuration in a folder: the archive, then the sidecars
+// that exist, by the name each would have with `stem` as its base name.
+QStringList configFileNames(const QString& stem)
+{
+    QStringList names{stem + QStringLiteral(".zconf2")};
+    for (const char* suffix : kSidecarSuffixes)
+        names.append(stem + QLatin1String(suffix));
+    return names;
+}
+
+// True when every file the bundle would replace already holds what the
+// bundle brings (a second install of the same bundle): nothing to keep. A
+// sidecar the bundle does not carry is not replaced.
+bool sameAsIncoming(const QString& extracted, const QString& baseName, const QString& configFolder)
+{
+    for (const QString& name : configFileNames(baseName)) {
+        const QString mine = configFolder + QLatin1Char('/') + name;
+        const QString incoming = extracted + QLatin1Char('/') + name;
+        if (QFileInfo::exists(mine) && QFileInfo::exists(incoming) && contentOf(mine) != contentOf(incoming))
+            return false;
+    }
+    return true;
+}
+
+// "<name>.bak", then "<name>.bak2", ...: the first stem under which none of
+// the configuration's files exists yet, so an older kept copy is never
+// replaced either.
+QString freeBackupStem(const QString& configFolder, const QString& baseName)
+{
+    for (int n = 1;; ++n) {
+        const QString stem = baseName + QStringLiteral(".bak") + (n == 1 ? QString() : QString::number(n));
+        bool free = true;
+        for (const QString& name : configFileNames(stem)) {
+            const QFileInfo info(configFolder + QLatin1Char('/') + name);
+            free = free && !info.exists() && !info.isSymLink();
+        }
+        if (free)
+            return stem;
+    }
+}
+
+// A configuration of the bundle's name already in the folder may hold the
+// user's edits: it is copied with its sidecars to "<name>.bak.zconf2" (and
+// "<name>.bak.<sidecar>") before the bundle's files replace them. Returns
+// false when the copy cannot be made; `kept` is the copy's path, empty when
+// nothing needed keeping.
+bool keepReplacedConfig(const QString& extracted, const QString& baseName, const QString& configFolder,
+                        QString& kept, QString* error)
+{
+    kept.clear();
+    const QString current = configFolder + QLatin1Char('/') + baseName + QStringLiteral(".zconf2");
+    if (!QFileInfo(current).isFile() || sameAsIncoming(extracted, baseName, configFolder))
+        return true;
+    const QString stem = freeBackupStem(configFolder, baseName);
+    const QStringList from = configFileNames(baseName);
+    const QStringList to = configFileNames(stem);
+    for (int i = 0; i < from.size(); ++i) {
+        const QString source = configFolder + QLatin1Char('/') + from.at(i);
+        QString why;
+        if (QFileInfo::exists(source) && !copyFileOver(source, configFolder + QLatin1Char('/') + to.at(i), &why))
+            return failWith(error, tr("could not keep a copy of %1: %2").arg(source, why));
+    }
+    kept = configFolder + QLatin1Char('/') + to.first();
     return true;
 }
 
 void placeSidecars(const QString& extracted, const QString& baseName, const QString& configFolder)
 {
-    for (const char* suffix : {".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"}) {
+    for (const char* suffix : kSidecarSuffixes) {
         const QString file = baseName + QLatin1String(suffix);
         if (QFileInfo::exists(extracted + QLatin1Char('/') + file))
             copyFileCreatingDirs(extracted + QLatin1Char('/') + file, configFolder + QLatin1Char('/') + file);
@@ -151,6 +250,9 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
 
     const QString baseName = QFileInfo(configName).completeBaseName();
     const QString placed = configFolder + QLatin1Char('/') + baseName + QStringLiteral(".zconf2");
+    QString kept;
+    if (!keepReplacedConfig(extracted.path(), baseName, configFolder, kept, error))
+        return false;
     if (!QDir().mkpath(configFolder)
         || !copyFileCreatingDirs(extracted.path() + QLatin1Char('/') + configName, placed))
         return failWith(error, tr("could not place the config at %1").arg(placed));
@@ -162,6 +264,8 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         result->installedFolders.sort(Qt::CaseSensitive);
         result->configPath = placed;
         result->installRoots = copies.roots;
+        result->keptConfigPath = kept;
+        result->keptArtFolder = copies.keptRoot;
     }
     return true;
 }

@@ -6,11 +6,14 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 
 namespace gallery {
 
@@ -39,6 +42,11 @@ public:
 
     // Inactivity timeout of the download; 60 s unless lowered.
     void setTransferTimeout(int milliseconds);
+    // Longest a whole download may take, however steadily bytes arrive (a
+    // server trickling one byte a second never trips the inactivity
+    // timeout); kDefaultDeadlineMs unless changed.
+    void setDeadline(int milliseconds);
+    static constexpr int kDefaultDeadlineMs = 10 * 60 * 1000;
     // Largest bundle accepted; kMaxBundleBytes unless lowered.
     void setMaxBundleBytes(qint64 bytes);
 
@@ -51,7 +59,7 @@ public:
 
     // Installs the parsed theme for every device it carries; the number of
     // devices written, or -1 with *error set.
-    int installThemeToDevices(QString* error = nullptr);
+    int installThemeToDevices(QString* error = nullptr, QString* keptAside = nullptr);
 
     // Where an installed configuration is placed: Documents/Korvelanto (the
     // home folder when there are no documents).
@@ -72,15 +80,25 @@ public:
 
 public Q_SLOTS:
     void onNetworkFinished(QNetworkReply* reply);
+    // Stops a running download; the install ends in failed("Install
+    // cancelled.") and nothing is written. Nothing happens when no download
+    // runs (an install already being written into place finishes).
+    void cancel();
 
 Q_SIGNALS:
     void progress(int percent, const QString& stage);
-    void installed(int deviceCount, const QString& themeName);
-    void configInstalled(int artFileCount, const QString& configName, const QString& configPath);
+    // keptAside: the dated folder holding what the theme replaced (a page
+    // template of its name, a theme from elsewhere), empty when nothing was.
+    void installed(int deviceCount, const QString& themeName, const QString& keptAside);
+    // kept: where what the install replaced was kept (the configuration of
+    // the same name, the folder of replaced RS3 art); empty when nothing was.
+    void configInstalled(int artFileCount, const QString& configName, const QString& configPath,
+                         const QStringList& kept);
     void failed(const QString& reason);
 
 private:
     void onDownloadProgress(qint64 received, qint64 total);
+    void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;
     bool installConfigBundle(const QByteArray& bytes);
     bool installThemeBundle(const QByteArray& bytes);
@@ -89,6 +107,9 @@ private:
     QUrl m_baseUrl;
     int m_transferTimeoutMs;
     qint64 m_maxBundleBytes;
+    QTimer* m_deadline;
+    QPointer<QNetworkReply> m_reply;
+    QString m_stopReason;
     QString slug;
     QString nonce;
     QString themeName;

@@ -53,13 +53,14 @@ bool ThemeInstaller::installThemeBundle(const QByteArray& bytes)
     }
     Q_EMIT progress(85, tr("Installing to devices..."));
     QString error;
-    const int written = installThemeToDevices(&error);
+    QString keptAside;
+    const int written = installThemeToDevices(&error, &keptAside);
     if (written < 0) {
         Q_EMIT failed(tr("Install failed: %1").arg(error));
         return false;
     }
     Q_EMIT progress(100, tr("Done"));
-    Q_EMIT installed(written, themeName);
+    Q_EMIT installed(written, themeName, keptAside);
     return true;
 }
 
@@ -84,7 +85,7 @@ bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
     QString name = QFileInfo(result.configPath).completeBaseName();
     if (name.isEmpty())
         name = slug;
-    Q_EMIT configInstalled(result.artFileCount, name, result.configPath);
+    Q_EMIT configInstalled(result.artFileCount, name, result.configPath, result.kept());
     return true;
 }
 
@@ -152,10 +153,10 @@ QString ThemeInstaller::parseThemeBundle(const QByteArray& bytes)
     return QString();
 }
 
-int ThemeInstaller::installThemeToDevices(QString* error)
+int ThemeInstaller::installThemeToDevices(QString* error, QString* keptAside)
 {
     QStringList skipped;
-    const int written = PageTemplateLibrary::installHomebrewTheme(themeId, themeName, themeAssets, &skipped);
+    const int written = PageTemplateLibrary::installHomebrewTheme(themeId, themeName, themeAssets, &skipped, keptAside);
     if (written != 0)
         return written;
     if (error)

@@ -5,6 +5,9 @@
 #include <QHttpMultiPart>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTimer>
+
+#include <utility>
 
 namespace gallery {
 namespace {
@@ -19,7 +22,14 @@ ThemeInstaller::ThemeInstaller(QObject* parent, const QUrl& baseUrl)
     , m_baseUrl(baseUrl)
     , m_transferTimeoutMs(GalleryRequests::kDefaultTransferTimeoutMs)
     , m_maxBundleBytes(kMaxBundleBytes)
+    , m_deadline(new QTimer(this))
 {
+    m_deadline->setSingleShot(true);
+    m_deadline->setInterval(kDefaultDeadlineMs);
+    connect(m_deadline, &QTimer::timeout, this, [this] {
+        stopDownload(tr("The gallery did not send the bundle within %1 seconds; the install was stopped.")
+                         .arg((m_deadline->interval() + 999) / 1000));
+    });
     connect(m_network, &QNetworkAccessManager::finished, this, &ThemeInstaller::onNetworkFinished);
 }
 
@@ -28,6 +38,26 @@ ThemeInstaller::~ThemeInstaller() = default;
 void ThemeInstaller::setTransferTimeout(int milliseconds)
 {
     m_transferTimeoutMs = milliseconds;
+}
+
+void ThemeInstaller::setDeadline(int milliseconds)
+{
+    m_deadline->setInterval(milliseconds);
+}
+
+void ThemeInstaller::cancel()
+{
+    stopDownload(tr("Install cancelled."));
+}
+
+// The reply ends as aborted; onNetworkFinished reports the reason kept here.
+void ThemeInstaller::stopDownload(const QString& reason)
+{
+    m_deadline->stop();
+    if (!m_reply || !m_reply->isRunning())
+        return;
+    m_stopReason = reason;
+    m_reply->abort();
 }
 
 void ThemeInstaller::setMaxBundleBytes(qint64 bytes)
@@ -59,6 +89,9 @@ void ThemeInstaller::installFromUrl(const InstallRequest& request)
     form->setParent(reply);
     GalleryRequests::capBody(reply, m_maxBundleBytes);
     connect(reply, &QNetworkReply::downloadProgress, this, &ThemeInstaller::onDownloadProgress);
+    m_reply = reply;
+    m_stopReason.clear();
+    m_deadline->start();
 }
 
 void ThemeInstaller::onDownloadProgress(qint64 received, qint64 total)
@@ -77,6 +110,17 @@ void ThemeInstaller::onDownloadProgress(qint64 received, qint64 total)
 void ThemeInstaller::onNetworkFinished(QNetworkReply* reply)
 {
     reply->deleteLater();
+    if (reply == m_reply) {
+        m_deadline->stop();
+        m_reply = nullptr;
+    }
+    // A stopped download leaves nothing behind: its bytes were only held in
+    // memory.
+    const QString stopped = std::exchange(m_stopReason, QString());
+    if (!stopped.isEmpty()) {
+        Q_EMIT failed(stopped);
+        return;
+    }
     const QString reason = failureReason(reply);
     if (!reason.isEmpty()) {
         Q_EMIT failed(reason);

@@ -82,8 +82,7 @@ bool copyRawEntry(zipFile zip, unzFile source, const QByteArray& entryName, cons
     copied = readRawEntry(source, entry, bytes, method, level);
     if (!copied)
         return true;
-    zip_fileinfo info;
-    std::memset(&info, 0, sizeof info);
+    zip_fileinfo info = fixedZipEntryInfo();
     if (zipOpenNewFileInZip2(zip, entryName.constData(), &info, nullptr, 0, nullptr, 0, nullptr, method, level, 1)
         != ZIP_OK)
         return false;
@@ -142,6 +141,9 @@ bool DashConfig::writeZconf2(const QString& sourceDir, const QString& targetPath
         return false;
     }
     if (QFileInfo::exists(targetPath)) {
+        // The new archive takes the place of the old one with its mode: a
+        // save never widens or narrows who may read the user's file.
+        QFile::setPermissions(tmp, QFile::permissions(targetPath));
         QFile::remove(bak);
         if (!archiveRename(targetPath, bak)) {
             QFile::remove(tmp);

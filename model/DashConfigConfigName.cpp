@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/SafeWrite.h"
 
 #include "model/XmlParams.h"
 
@@ -6,7 +7,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -32,14 +32,9 @@ bool replaceFileContent(const QString& path, const QByteArray& bytes)
 {
     if (QFileInfo::exists(path))
         QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning() << "writeConfigNameToAimcfg: cannot write" << path << file.errorString();
-        return false;
-    }
-    file.write(bytes);
-    if (!file.commit()) {
-        qWarning() << "writeConfigNameToAimcfg: write failed, kept the previous file" << path << file.errorString();
+    QString error;
+    if (!writeFileSafely(path, bytes, &error)) {
+        qWarning().noquote() << "writeConfigNameToAimcfg: kept the previous file:" << error;
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/SafeWrite.h"
 
 #include "model/DeviceTables.h"
 #include "model/XmlParams.h"
@@ -8,7 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QBuffer>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -247,14 +248,9 @@ bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
         && current.error() == QFileDevice::NoError)
         return true;
     current.close();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning() << "writeDeviceDocument: cannot write" << path << file.errorString();
-        return false;
-    }
-    file.write(bytes);
-    if (!file.commit()) {
-        qWarning() << "writeDeviceDocument: write failed, kept the previous file" << path << file.errorString();
+    QString error;
+    if (!writeFileSafely(path, bytes, &error)) {
+        qWarning().noquote() << "writeDeviceDocument: kept the previous file:" << error;
         return false;
     }
     return true;
@@ -267,10 +263,11 @@ bool replacePicture(const QImage& image, const QString& path)
     if (!QFileInfo::exists(path))
         return false;
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG"))
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
         return false;
-    return file.commit();
+    return writeFileSafely(path, png);
 }
 
 } // namespace
@@ -290,6 +287,13 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     // The previous file is moved aside to ".bak": a folder must never be.
     if (QFileInfo(targetPath).isDir())
         return fail(tr("%1 is a folder; choose a file name to save to.").arg(QDir::toNativeSeparators(targetPath)));
+    // The user's read-only mark is a wish: the file is neither replaced nor
+    // made writable behind their back (the permission bits are read, not
+    // access(), which ignores them for an administrator).
+    if (QFileInfo::exists(targetPath) && !(QFile::permissions(targetPath) & QFileDevice::WriteOwner))
+        return fail(tr("%1 is read-only; it was left as it is. Save under another name, or clear its read-only "
+                       "mark first.")
+                        .arg(QDir::toNativeSeparators(targetPath)));
 
     for (DeviceFile* device : devices) {
         if (devices.size() != 1 && !device->dirty)

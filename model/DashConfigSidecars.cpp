@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/SafeWrite.h"
 #include "model/ChannelKind.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace {
 
@@ -52,14 +52,9 @@ bool writeList(const QString& path, const char* listKey, const QJsonObject& list
     QJsonObject root;
     root.insert(QStringLiteral("version"), 1);
     root.insert(QLatin1String(listKey), list);
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        qWarning() << "saveSidecar: cannot write" << path << f.errorString();
-        return false;
-    }
-    f.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
-    if (!f.commit()) {
-        qWarning() << "saveSidecar: write failed, kept the previous file" << path << f.errorString();
+    QString error;
+    if (!writeFileSafely(path, QJsonDocument(root).toJson(QJsonDocument::Indented), &error)) {
+        qWarning().noquote() << "saveSidecar: kept the previous file:" << error;
         return false;
     }
     return true;

@@ -15,14 +15,23 @@ zipFile openZipForWrite(const QString& path)
     return zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &functions);
 }
 
+zip_fileinfo fixedZipEntryInfo()
+{
+    zip_fileinfo info;
+    std::memset(&info, 0, sizeof info);
+    info.tmz_date.tm_year = 1980;
+    info.tmz_date.tm_mon = 0; // January: minizip counts months from 0
+    info.tmz_date.tm_mday = 1;
+    return info;
+}
+
 bool writeZipEntry(zipFile zip, const QString& name, const QByteArray& data)
 {
     // The entry is written in one call, whose length is 32 bits wide.
     if (!zip || data.size() > qsizetype(UINT_MAX))
         return false;
     const QByteArray entryName = name.toUtf8();
-    zip_fileinfo info;
-    std::memset(&info, 0, sizeof info);
+    zip_fileinfo info = fixedZipEntryInfo();
     if (zipOpenNewFileInZip(zip, entryName.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
                             Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK)
         return false;

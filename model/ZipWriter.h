@@ -11,8 +11,13 @@
 // fresh path) with the 64-bit file functions; null on failure.
 zipFile openZipForWrite(const QString& path);
 
-// Adds one entry: the name as UTF-8, deflated at zlib's default level, with a
-// zeroed file-information record (no timestamp, no attributes), so the same
-// content always gives the same bytes. False when the entry cannot be opened
+// The file-information record of every entry written: no attributes and the
+// fixed date 1980-01-01 00:00, the first valid DOS date (an all-zero record
+// would say day 0 of month 1, which some unzip tools reject), so the same
+// content always gives the same bytes.
+zip_fileinfo fixedZipEntryInfo();
+
+// Adds one entry: the name as UTF-8, deflated at zlib's default level, with
+// fixedZipEntryInfo(). False when the entry cannot be opened
 // or its data cannot be written; an entry once opened is closed either way.
 bool writeZipEntry(zipFile zip, const QString& name, const QByteArray& data);

@@ -2,6 +2,7 @@
 
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeWrite.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -12,7 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 
 namespace {
@@ -381,13 +381,5 @@ bool ElementCatalog::save()
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     // Written beside and renamed over: an interrupted write keeps the old index.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = QJsonDocument(top).toJson(QJsonDocument::Compact);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileSafely(path, QJsonDocument(top).toJson(QJsonDocument::Compact));
 }

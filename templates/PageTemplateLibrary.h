@@ -154,9 +154,13 @@ public:
     // never merged, and stays as it was when the new one cannot be written.
     // Returns the number of devices written to at least once; the family of
     // every other device is appended to skipped (when given). A slug that is
-    // not a safe folder name writes nothing.
+    // not a safe folder name writes nothing. A folder that is replaced (a page
+    // template of the slug's name, a theme from elsewhere) is first copied
+    // whole into a dated backup folder, whose path goes to keptAside (empty
+    // when nothing needed keeping); a folder that cannot be kept is not
+    // replaced.
     static int installHomebrewTheme(const QString& slug, const QString& displayName, const ThemeAssets& assets,
-                                    QStringList* skipped);
+                                    QStringList* skipped, QString* keptAside = nullptr);
     // The existing folders an install of the slug would replace, store
     // folders first; empty for a slug that is not a safe folder name.
     static QStringList existingThemeFolders(const QString& slug);

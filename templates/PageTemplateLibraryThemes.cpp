@@ -3,6 +3,7 @@
 // store and into every RS3 install's homebrew set.
 #include "templates/PageTemplateLibrary.h"
 
+#include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceRegistry.h"
@@ -10,7 +11,11 @@
 #include "templates/ThemeAssets.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 
 namespace {
@@ -65,9 +70,58 @@ bool buildThemeFolder(const QString& folder, const QString& base, const ThemeFil
     return true;
 }
 
+// Every file under folder (hidden ones too) by its relative path.
+QMap<QString, QByteArray> treeContent(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    const QDir root(folder);
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        files.insert(root.relativeFilePath(path), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("\0unread"));
+    }
+    return files;
+}
+
+// The folders an install replaced, copied whole into one dated folder (the
+// artwork backups' naming) before the new theme went in: a page template of
+// the theme's name, a theme from elsewhere, art RS3 configurations use.
+// "kept.txt" in it says which numbered copy came from where.
+struct KeptFolders {
+    QString root;
+    QByteArray listing;
+    int count = 0;
+
+    // False when target exists and could not be copied aside: it must then
+    // not be replaced. Nothing is kept for a folder already holding exactly
+    // what replaces it (the same theme installed again).
+    bool keep(const QString& target, const QString& replacement)
+    {
+        if (!QFileInfo::exists(target) || treeContent(target) == treeContent(replacement))
+            return true;
+        QString error;
+        if (root.isEmpty() && (root = createArtworkBackupRoot(&error)).isEmpty()) {
+            qWarning().noquote() << "installHomebrewTheme: cannot keep" << target << "aside -" << error;
+            return false;
+        }
+        const QString copy = root + QLatin1Char('/') + QString::number(count + 1);
+        if (!PageTemplateLibrary::copyDirRecursive(target, copy)) {
+            qWarning().noquote() << "installHomebrewTheme: cannot keep" << target << "aside in" << copy;
+            return false;
+        }
+        ++count;
+        listing += QByteArray::number(count) + '\t' + target.toUtf8() + '\n';
+        if (!writeFileBytes(root + QStringLiteral("/kept.txt"), listing))
+            qWarning().noquote() << "installHomebrewTheme: cannot list the kept folders in" << root;
+        qInfo().noquote() << "installHomebrewTheme: kept" << target << "as" << copy;
+        return true;
+    }
+};
+
 // True when at least one target of the device received the theme.
 bool installForDevice(const DeviceRow& row, const QString& slug, const QString& displayName,
-                      const ThemeAssets& assets)
+                      const ThemeAssets& assets, KeptFolders& kept)
 {
     const QString base = PageTemplateLibrary::findBaseTemplate(row.family, row.baseTemplatePath);
     if (base.isEmpty())
@@ -89,6 +143,8 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
     bool written = false;
     for (const QString& target : targets) {
         QString error;
+        if (!kept.keep(target, folder))
+            continue;
         if (copyDirOver(folder, target, &error))
             written = true;
         else
@@ -100,8 +156,10 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
 } // namespace
 
 int PageTemplateLibrary::installHomebrewTheme(const QString& slug, const QString& displayName,
-                                              const ThemeAssets& assets, QStringList* skipped)
+                                              const ThemeAssets& assets, QStringList* skipped, QString* keptAside)
 {
+    if (keptAside)
+        keptAside->clear();
     if (slug.isEmpty() || displayName.isEmpty())
         return 0;
     // The slug names folders that are replaced whole in the store and in
@@ -111,12 +169,15 @@ int PageTemplateLibrary::installHomebrewTheme(const QString& slug, const QString
         return 0;
     }
     int count = 0;
+    KeptFolders kept;
     for (const DeviceRow& row : DeviceRegistry::devices()) {
-        if (installForDevice(row, slug, displayName, assets))
+        if (installForDevice(row, slug, displayName, assets, kept))
             ++count;
         else if (skipped)
             skipped->append(row.family);
     }
+    if (keptAside && kept.count > 0)
+        *keptAside = kept.root;
     return count;
 }
 

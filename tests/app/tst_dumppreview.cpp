@@ -1,4 +1,5 @@
 #include "support/ConfigFixture.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
@@ -264,6 +265,35 @@ private Q_SLOTS:
         QCOMPARE(r.code, 3);
         QVERIFY(r.err.contains("dump-preview: save failed: " + out.toUtf8() + "\n"));
         QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A PNG smaller than the file's write buffer meets the full disk only
+    // when the buffer is flushed: the command must still fail and keep the
+    // picture that was there.
+    void smallPngOnFullDiskKeepsPreviousFile()
+    {
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("fullsmall"));
+        ConfigFixture fixture;
+        fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
+        const QString input = dir + "/small.zconf2";
+        QVERIFY(fixture.writeZip(input));
+        const QString out = dir + "/page.png";
+        const QStringList args{"--dump-preview", out, "--input", input};
+        QCOMPARE(run(args).code, 0);
+        const qint64 size = QFileInfo(out).size();
+        QVERIFY2(size > 1024 && size < 16384, qPrintable(QString::number(size)));
+        const QByteArray previous("an older picture");
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(previous), previous.size());
+        f.close();
+        const qint64 limit = size - 1;
+        const Run r = run(args, true, [limit] { FileSizeLimit::applyInChild(limit); });
+        QCOMPARE(r.code, 3);
+        QVERIFY(r.err.contains("dump-preview: save failed: " + out.toUtf8() + "\n"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), previous);
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList({"page.png", "small.zconf2"}));
     }
 };
 

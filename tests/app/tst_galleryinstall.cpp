@@ -269,6 +269,35 @@ private Q_SLOTS:
         QVERIFY(written() == before);
     }
 
+    // A server that trickles its bundle: Cancel on the progress dialog stops
+    // the install, nothing is installed, and the next install goes through.
+    void cancelStopsATricklingInstall()
+    {
+        Reply trickle = FakeWebService::okReply(zipBytes(themeFiles()), "application/zip");
+        trickle.trickleMs = 3000;
+        web->setReply("/api/templates/zneon/bundle", trickle);
+        window->installThemeFromGallery("zneon", "n-1");
+        QVERIFY(QTest::qWaitFor([this] { return requestsTo("/api/templates/zneon/bundle") == 1; }, 10000));
+        QProgressDialog* progress = progressDialogs().first();
+        QVERIFY(progress->isVisible());
+        QPushButton* cancel = nullptr;
+        for (QPushButton* button : progress->findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("Cancel"))
+                cancel = button;
+        QVERIFY(cancel);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(waitForTitle("Theme Install Failed"));
+        QCOMPARE(askedWith("Theme Install Failed").text, QStringLiteral("Install cancelled."));
+        QVERIFY(!progress->isVisible());
+        QVERIFY(!QFileInfo::exists(homebrewTemplatesDir() + "/mxs_12/zneon"));
+
+        web->setReply("/api/templates/zneon/bundle",
+                      FakeWebService::okReply(zipBytes(themeFiles()), "application/zip"));
+        window->installThemeFromGallery("zneon", "n-2");
+        QVERIFY(waitForTitle("Theme Installed"));
+        QVERIFY(QFileInfo::exists(homebrewTemplatesDir() + "/mxs_12/zneon/bkg.png"));
+    }
+
     // A second request while one downloads is refused; a failure hides the
     // progress and lets the next install start.
     void oneInstallAtATime()

@@ -1,7 +1,10 @@
 #include "app/LogFile.h"
 #include "model/InstallRoots.h"
+#include "model/LogText.h"
+#include "model/ZipArchive.h"
 
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -93,6 +96,22 @@ private Q_SLOTS:
         QVERIFY2(m.hasMatch(), lines.first().constData());
         QCOMPARE(m.captured(1), word);
         QCOMPARE(m.captured(2).toUtf8(), message.toUtf8());
+    }
+
+    // A hostile archive's entry name, as the extraction logs it, stays on
+    // its own line: it cannot forge a line that reads as the program's.
+    void entryNamesCannotForgeLines()
+    {
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("forged"));
+        const QString forged = QStringLiteral("../x\n2026-01-01T00:00:00Z [INFO] Update installed from evil\r\x85");
+        QVERIFY(ZipFixture::writeZip(dir + "/hostile.zip", QMap<QString, QByteArray>{{forged, "x"}}));
+        const qint64 offset = logSize();
+        QString error;
+        QVERIFY(!extractZip(dir + "/hostile.zip", dir + "/out", packageExtractLimits(), &error));
+        const QList<QByteArray> lines = linesFrom(offset);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(lines.first().contains("../x\\n2026-01-01T00:00:00Z [INFO] Update installed from evil\\r\\x85"));
+        QCOMPARE(escapeForLog(QStringLiteral("a\tb\u2028c\x7f")), QStringLiteral("a\\tb\\u{2028}c\\x7f"));
     }
 
     void secondInstallDoesNotChain()

@@ -385,7 +385,8 @@ private Q_SLOTS:
         QCOMPARE(asker.count(QStringLiteral("message")), blocked ? 2 : 1);
         QCOMPARE(window->isVisible(), !closes);
         if (blocked) {
-            QCOMPARE(asker.asked.last().text, QStringLiteral("Failed to save file:\n") + path);
+            QCOMPARE(asker.asked.last().text,
+                     QStringLiteral("Failed to save file:\n%1\n\nCould not write %1.").arg(path));
             QVERIFY(window->hasUnsavedChanges());
             QCOMPARE(bytesOf(path), before);
             asker.buttons = {QMessageBox::Discard};

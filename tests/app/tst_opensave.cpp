@@ -351,7 +351,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(path + QStringLiteral(".tmp/blocker")));
         QVERIFY(!window->save());
         QCOMPARE(asker.asked.last().title, QStringLiteral("Error"));
-        QCOMPARE(asker.asked.last().text, QStringLiteral("Failed to save file:\n") + path);
+        QCOMPARE(asker.asked.last().text,
+                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1.").arg(path));
         QCOMPARE(bytesOf(path), before);
         QVERIFY(window->hasUnsavedChanges());
         QCOMPARE(configOf(*window).pageCount(), 4);
@@ -405,6 +406,60 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(ConfigCheck::preRepairBackupPath(target)));
     }
 
+    // The user's read-only mark is kept: the save is refused with a reason
+    // and the edits stay; a writable file keeps its own mode across a save.
+    void readOnlyFileIsNotReplaced()
+    {
+        ScriptedAsker asker;
+        const QString path = demoCopy();
+        const QByteArray before = bytesOf(path);
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        window->findChild<QUndoStack*>()->push(new NewPageCommand(&configOf(*window), QStringLiteral("Extra")));
+        const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(QFile::setPermissions(path, readOnly));
+        QVERIFY(!window->save());
+        QCOMPARE(asker.asked.last().text,
+                 QStringLiteral("Failed to save file:\n%1\n\n%1 is read-only; it was left as it is. Save under another "
+                                "name, or clear its read-only mark first.")
+                     .arg(path));
+        QCOMPARE(bytesOf(path), before);
+        // The "User" bits are what the running user may do, which for an
+        // administrator is everything: only the file's own bits count.
+        const QFile::Permissions userBits = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+        QCOMPARE(QFile::permissions(path) & ~userBits, readOnly);
+        QVERIFY(window->hasUnsavedChanges());
+
+        const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+        QVERIFY(QFile::setPermissions(path, ownerOnly));
+        QVERIFY(window->save());
+        QVERIFY(bytesOf(path) != before);
+        QCOMPARE(QFile::permissions(path) & ~userBits, ownerOnly);
+    }
+
+    // A rename that cannot be written into the device description: the
+    // archive is saved, the window says what was not done, and the document
+    // stays changed so closing still asks.
+    void pendingRenameWarnsAndStaysDirty()
+    {
+        ScriptedAsker asker;
+        ConfigFixture fixture;
+        fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
+        fixture.file(fixture.aimcfgPath, "not a device description");
+        const QString path = fixture.writeTempZip(QStringLiteral("Broken.zconf2"));
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        QVERIFY(configOf(*window).setConfigName(QStringLiteral("Renamed")));
+        QVERIFY(window->hasUnsavedChanges());
+        QVERIFY(window->save());
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Save"));
+        QVERIFY2(asker.asked.last().text.contains(QStringLiteral("the new name \"Renamed\" could not be written")),
+                 qPrintable(asker.asked.last().text));
+        QCOMPARE(window->statusBar()->currentMessage(), asker.asked.last().text);
+        QVERIFY(configOf(*window).renamePending);
+        QVERIFY(window->hasUnsavedChanges());
+    }
+
     void failedSaveAsKeepsName()
     {
         ScriptedAsker asker;
@@ -416,7 +471,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(target + QStringLiteral(".tmp/blocker")));
         asker.fileNames = {target};
         QVERIFY(!window->saveAs());
-        QCOMPARE(asker.asked.last().text, QStringLiteral("Failed to save file:\n") + target);
+        QCOMPARE(asker.asked.last().text,
+                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1.").arg(target));
         QCOMPARE(window->currentFile(), path);
         QCOMPARE(window->windowTitle(), title);
         // Cancelling the dialog says nothing.

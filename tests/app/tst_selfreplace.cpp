@@ -136,8 +136,9 @@ private Q_SLOTS:
         QTest::newRow("no arguments") << QList<QByteArray>() << false;
     }
 
-    // A relaunch that does not start leaves the new executable in place and
-    // lets this process carry on.
+    // A relaunch that does not start puts the previous executable back (the
+    // next start would fail as this one did), keeps the new one aside where
+    // no start swaps it in again, and lets this process carry on.
     void relaunch()
     {
         QFETCH(QList<QByteArray>, argv);
@@ -166,10 +167,17 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(started, (QStringList{exe, "--input", "a b.zconf2"}));
-        QCOMPARE(TestFiles::readBytes(exe), QByteArray("new"));
+        QCOMPARE(TestFiles::readBytes(exe), QByteArray("old"));
+        QCOMPARE(TestFiles::readBytes(exe + ".failed"), QByteArray("new"));
+        QVERIFY(!QFileInfo::exists(exe + ".bak"));
+        QVERIFY(!QFileInfo::exists(exe + ".new"));
         QCOMPARE(bootstrapMessages().mid(before.size()),
                  (QStringList{QStringLiteral("swap ok; new exe is ") + exe,
-                              QStringLiteral("relaunch of %1 failed; continuing with the running process").arg(exe)}));
+                              QStringLiteral("relaunch of %1 failed; restoring the previous program from %1.bak")
+                                  .arg(exe),
+                              QStringLiteral("previous program restored as %1; the update that did not start is kept "
+                                             "as %1.failed")
+                                  .arg(exe)}));
         // This process now runs from the ".bak": a later update still goes
         // to the program's own name.
         QCOMPARE(runningExecutablePath(QString()), exe);

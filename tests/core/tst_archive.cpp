@@ -1,5 +1,6 @@
 #include "model/DashConfig.h"
 #include "model/ZipArchive.h"
+#include "support/ConfigFixture.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
@@ -9,6 +10,8 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unzip.h>
 
 class ArchiveTest : public QObject {
     Q_OBJECT
@@ -68,6 +71,36 @@ private Q_SLOTS:
         QFile a(work + "/a.zconf2"), b(work + "/b.zconf2");
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         QCOMPARE(a.readAll(), b.readAll());
+    }
+
+    // Every entry carries a DOS date that unzip tools accept: day 1..31,
+    // month 1..12 (an all-zero record says day 0). Both the packing of new
+    // files and the copy of unchanged entries from the opened archive.
+    void entriesCarryAValidDosDate()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        ConfigFixture fixture;
+        fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
+        QVERIFY(fixture.writeZip(work + "/first.zconf2"));
+        DashConfig config;
+        QVERIFY(config.load(work + "/first.zconf2"));
+        QVERIFY(config.writeZconf2(config.extractDir, work + "/second.zconf2"));
+        QVERIFY(config.writeZconf2(config.extractDir, work + "/third.zconf2"));
+        for (const char* name : {"/second.zconf2", "/third.zconf2"}) {
+            unzFile zip = openZipForRead(work + name);
+            QVERIFY(zip);
+            int entries = 0;
+            for (int at = unzGoToFirstFile(zip); at == UNZ_OK; at = unzGoToNextFile(zip)) {
+                unz_file_info64 info;
+                QCOMPARE(unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0), UNZ_OK);
+                const uLong day = (info.dosDate >> 16) & 0x1f;
+                const uLong month = (info.dosDate >> 21) & 0x0f;
+                QVERIFY2(day >= 1 && month >= 1 && month <= 12, qPrintable(QString::number(info.dosDate, 16)));
+                ++entries;
+            }
+            unzClose(zip);
+            QCOMPARE(entries, fixture.files().size());
+        }
     }
 
     void failedFinalRenamePutsBackupBack()

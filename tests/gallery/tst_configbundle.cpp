@@ -5,6 +5,7 @@
 #include "gallery/RaceStudio3Check.h"
 #include "model/DashConfig.h"
 #include "support/ConfigFixture.h"
+#include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
@@ -257,6 +258,55 @@ private Q_SLOTS:
             QCOMPARE(fileBytes(install + "/" + kItem + "mask.png"), QByteArray("track art"));
             QCOMPARE(fileBytes(install + "/" + kTrack + "pMain.P2.xml"), QByteArray("<page/>"));
         }
+    }
+
+    // The user's edited configuration of the bundle's name, its sidecars and
+    // the RS3 art the bundle changes are kept before they are replaced; the
+    // same bundle installed again keeps nothing more.
+    void installKeepsWhatItReplaces()
+    {
+        const QString zip = bundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, kItem + "mask.png", "old art"));
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "edited config"},
+                                               {"Club Race.barcolor.json", "edited bars"},
+                                               {"Club Race.multibox.json", "my boxes"}}));
+        ConfigBundleInstallResult result;
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, folder, &result, &error), qPrintable(error));
+        QCOMPARE(result.keptConfigPath, folder + "/Club Race.bak.zconf2");
+        QCOMPARE(fileBytes(folder + "/Club Race.bak.zconf2"), QByteArray("edited config"));
+        QCOMPARE(fileBytes(folder + "/Club Race.bak.barcolor.json"), QByteArray("edited bars"));
+        QCOMPARE(fileBytes(folder + "/Club Race.bak.multibox.json"), QByteArray("my boxes"));
+        QCOMPARE(fileBytes(result.configPath), ZipFixture::readZip(zip).value("Club Race.zconf2"));
+        QVERIFY(!result.keptArtFolder.isEmpty());
+        QCOMPARE(fileBytes(result.keptArtFolder + "/2/" + kItem + "mask.png"), QByteArray("old art"));
+        QCOMPARE(result.kept(), (QStringList{result.keptConfigPath, result.keptArtFolder}));
+
+        const FileMap placed = ZipFixture::readTree(folder);
+        ConfigBundleInstallResult again;
+        QVERIFY2(installConfigInstallBundle(zip, folder, &again, &error), qPrintable(error));
+        QCOMPARE(again.kept(), QStringList());
+        QCOMPARE(ZipFixture::readTree(folder), placed);
+    }
+
+    // A disk that fills up during the install (here already while the
+    // bundle is unpacked): the install says so and the configuration that
+    // was there is whole.
+    void installOnAFullDiskKeepsTheConfig()
+    {
+        const QString zip = bundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "previous"}}));
+        QCOMPARE(FileSizeLimit::run(64, [&] { return installConfigInstallBundle(zip, folder); }),
+                 FileSizeLimit::Outcome::ReportedFailure);
+        QCOMPARE(fileBytes(folder + "/Club Race.zconf2"), QByteArray("previous"));
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+            QVERIFY2(name.startsWith("Club Race."), qPrintable(name));
     }
 
     void installTakesFirstConfigByName()

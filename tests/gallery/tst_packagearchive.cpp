@@ -2,6 +2,7 @@
 // the manifest rules, the device-folder query and the re-save's failures.
 #include "gallery/ThemePackage.h"
 #include "model/ZipArchive.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
@@ -243,6 +244,13 @@ private Q_SLOTS:
         QVERIFY(!writeThemePackage(package, work + "/out.dashtheme", &error));
         QCOMPARE(error, QString("could not create %1").arg(work + "/out.dashtheme"));
         QCOMPARE(ZipFixture::readTree(work).value("out.dashtheme"), QByteArray("old bytes"));
+        QVERIFY(QDir(work + "/out.dashtheme.tmp").removeRecursively());
+
+        // A disk that fills up part-way: reported, and the old package stays.
+        QCOMPARE(FileSizeLimit::run(64, [&] { return writeThemePackage(package, work + "/out.dashtheme"); }),
+                 FileSizeLimit::Outcome::ReportedFailure);
+        QCOMPARE(ZipFixture::readTree(work).value("out.dashtheme"), QByteArray("old bytes"));
+        QVERIFY(!QFileInfo::exists(work + "/out.dashtheme.tmp"));
     }
 };
 

@@ -413,6 +413,50 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(run.outcomes, QStringList{"failed|Network error: the server did not answer in time"});
     }
+
+    // A server that keeps sending, too slowly to ever finish, meets the
+    // install's deadline (the inactivity timeout never trips); nothing is
+    // written and the next install goes through.
+    void tricklingServerMeetsTheDeadline()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxs_12", "s02", "p01");
+        const QByteArray bundle =
+            zipBytes(FileMap{{"theme-manifest.json", manifest("Neon", "zneon", {"mxs_12"})},
+                             {"mxs_12/bkg.png", png(Qt::red)}});
+        const FileMap before = everything(fx);
+        Run run;
+        run.installer.setDeadline(700);
+        Reply trickle = FakeWebService::okReply(bundle, "application/zip");
+        trickle.trickleMs = 600;
+        // The whole body would take 2.4 s: failing is the deadline's doing.
+        QVERIFY(run.install("zneon", trickle, 10000));
+        QCOMPARE(run.outcomes, QStringList{"failed|The gallery did not send the bundle within 1 seconds; the install "
+                                           "was stopped."});
+        QCOMPARE(everything(fx), before);
+
+        run.outcomes.clear();
+        QVERIFY(run.install("zneon", bundle));
+        QCOMPARE(run.outcomes, QStringList{"installed|1|Neon"});
+    }
+
+    void cancelStopsTheDownload()
+    {
+        Rs3Fixture fx;
+        const FileMap before = everything(fx);
+        Run run;
+        Reply stall;
+        stall.stall = true;
+        run.web.setReply("/api/templates/zneon/bundle", stall);
+        run.installer.cancel(); // nothing runs yet: nothing happens
+        run.installer.installFromUrl({"zneon", "n-1"});
+        QTRY_COMPARE(run.web.requests().size(), 1);
+        run.installer.cancel();
+        QTRY_COMPARE(run.outcomes, QStringList{"failed|Install cancelled."});
+        QTest::qWait(100);
+        QCOMPARE(run.outcomes.size(), 1);
+        QCOMPARE(everything(fx), before);
+    }
 };
 
 KORV_GUI_TEST_MAIN(ThemeInstallerTest)

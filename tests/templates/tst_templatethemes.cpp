@@ -4,6 +4,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceRegistry.h"
+#include "model/InstallRoots.h"
 #include "model/ZipArchive.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
@@ -135,6 +136,33 @@ private Q_SLOTS:
         QCOMPARE(skipped, allFamilies());
         QVERIFY(!QFileInfo::exists(homebrewTemplatesDir()));
         QCOMPARE(Rs3Fixture::treeSnapshot(TestEnvironment::homeDir()), before);
+    }
+
+    // A page template of the theme's name, in the store and in an RS3 set,
+    // is copied into a dated backup folder before the theme replaces it; the
+    // same theme installed again keeps nothing more.
+    void replacedTemplateIsKeptAside()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        const QString store = storeFolder("mxg_12");
+        const QString rs3 = setFolder(fx, Rs3Fixture::Stable, "mxg_12") + '/' + kSlug;
+        QVERIFY(PageTemplateLibrary::writeFile(store + "/pMain.P2.xml", "<my page/>"));
+        QVERIFY(PageTemplateLibrary::writeFile(store + "/Items/md1/mask.png", "my art"));
+        QVERIFY(PageTemplateLibrary::writeFile(rs3 + "/pMain.P2.xml", "<rs3 page/>"));
+        const ThemeAssets assets = assetsFor({"mxg_12"}, Qt::red);
+        QString kept;
+        QCOMPARE(PageTemplateLibrary::installHomebrewTheme(kSlug, "Neon", assets, nullptr, &kept), 1);
+        QVERIFY(kept.startsWith(appDataDir() + "/artwork_backups/"));
+        QCOMPARE(TestFiles::readBytes(kept + "/1/pMain.P2.xml"), QByteArray("<my page/>"));
+        QCOMPARE(TestFiles::readBytes(kept + "/1/Items/md1/mask.png"), QByteArray("my art"));
+        QCOMPARE(TestFiles::readBytes(kept + "/2/pMain.P2.xml"), QByteArray("<rs3 page/>"));
+        QCOMPARE(TestFiles::readBytes(kept + "/kept.txt"), ("1\t" + store + "\n2\t" + rs3 + "\n").toUtf8());
+        QCOMPARE(TestFiles::readBytes(store + "/bkg.png"), assets.backgrounds["mxg_12"]);
+
+        QString again;
+        QCOMPARE(PageTemplateLibrary::installHomebrewTheme(kSlug, "Neon", assets, nullptr, &again), 1);
+        QCOMPARE(again, QString());
     }
 
     void reinstallLeavesOnlyTheSecondTheme()

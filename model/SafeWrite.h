@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QSaveFile;
+
+// The one way a file is written: into a temporary file beside the target,
+// flushed and checked, then renamed over the target. A failure leaves the
+// previous file as it was and hands back the system's reason.
+//
+// QSaveFile::commit() alone is not enough: after a failed flush of a write
+// smaller than its buffer (a full disk, a file size limit) it can still
+// return true and leave an empty or cut file. Every writer therefore flushes
+// and looks at the device's error before it commits.
+
+// Writes bytes to path whole or not at all. Error: "cannot write %1: %2"
+// with the system's reason.
+bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Finishes a QSaveFile the caller opened and wrote into: flush, check,
+// commit. On any failure the temporary file is discarded and the previous
+// file kept. Error: "cannot write %1: %2".
+bool commitSaveFile(QSaveFile& file, QString* error = nullptr);
