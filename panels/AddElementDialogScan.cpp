@@ -4,6 +4,7 @@
 #include "panels/AddElementDialog.h"
 
 #include "model/DashConfig.h"
+#include "model/FolderNames.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -30,7 +31,7 @@ ElementTypeEntry ruleType(const QString& label, const QString& description, int 
 
 QStringList subFolders(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    return sortedEntryNames(folder, QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
 // The mask element of an item file: the first element of the usual root
@@ -104,6 +105,17 @@ QString rootRelativeSource(const QString& itemFolder, const QString& overlayRoot
 QString sizedDescription(const QString& pattern, const QString& name, int w, int h)
 {
     return pattern.arg(name, QString::number(w), QString::number(h));
+}
+
+void takeCompositeDonor(ElementTypeEntry& entry, pugi::xml_node mask, const QString& itemFolder,
+                        const QString& overlayRoot)
+{
+    entry.donor = mask;
+    entry.nativeWidth = paramInt(mask, "WIDTH");
+    entry.nativeHeight = paramInt(mask, "HEIGHT");
+    entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3) — 5-element composite"),
+                                         QFileInfo(itemFolder).fileName(), entry.nativeWidth, entry.nativeHeight);
+    entry.sourcePath = rootRelativeSource(itemFolder, overlayRoot);
 }
 
 } // namespace
@@ -180,8 +192,8 @@ void AddElementDialog::walkStockMasks(const QString& family, const StockVisitor&
                     continue;
                 for (const QString& item : subFolders(items)) {
                     const QString itemFolder = items + QLatin1Char('/') + item;
-                    const QStringList files = QDir(itemFolder).entryList(
-                        {QStringLiteral("*.M2.xml"), QStringLiteral("*.m2.xml")}, QDir::Files, QDir::Name);
+                    const QStringList files
+                        = entriesEndingWith(itemFolder, QLatin1StringView(".M2.xml"), QDir::Files, QDir::Name);
                     if (files.isEmpty())
                         continue;
                     auto doc = std::make_unique<pugi::xml_document>();
@@ -208,9 +220,14 @@ bool AddElementDialog::scanStockTypes()
     if (family.isEmpty())
         return false;
     walkStockMasks(family, [this](const StockMask& found, bool&) {
+        bool keep = false;
+        if (!compositeBar.donor && isCompositeVerticalBar(found.mask)) {
+            takeCompositeDonor(compositeBar, found.mask, found.itemFolder, found.overlayRoot);
+            keep = true;
+        }
         const QString label = typeDisplayName(found.mask);
         if (label.isEmpty() || hasType(label))
-            return false;
+            return keep;
         ElementTypeEntry entry;
         entry.label = label;
         entry.nativeWidth = paramInt(found.mask, "WIDTH");
@@ -222,6 +239,7 @@ bool AddElementDialog::scanStockTypes()
         types.append(entry);
         return true;
     });
+    compositeBarSearched = true;
     appendRuleTypes();
     return true;
 }
@@ -250,6 +268,12 @@ void AddElementDialog::scanConfigTypes()
 
 bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
 {
+    if (compositeBarSearched) {
+        if (!compositeBar.donor)
+            return false;
+        entry = compositeBar;
+        return true;
+    }
     const QString family = familyFolder();
     if (family.isEmpty())
         return false;
@@ -257,13 +281,7 @@ bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
     walkStockMasks(family, [&](const StockMask& stock, bool& stop) {
         if (!isCompositeVerticalBar(stock.mask))
             return false;
-        entry.donor = stock.mask;
-        entry.nativeWidth = paramInt(stock.mask, "WIDTH");
-        entry.nativeHeight = paramInt(stock.mask, "HEIGHT");
-        entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3) — 5-element composite"),
-                                             QFileInfo(stock.itemFolder).fileName(), entry.nativeWidth,
-                                             entry.nativeHeight);
-        entry.sourcePath = rootRelativeSource(stock.itemFolder, stock.overlayRoot);
+        takeCompositeDonor(entry, stock.mask, stock.itemFolder, stock.overlayRoot);
         found = true;
         stop = true;
         return true;
