@@ -5,6 +5,7 @@
 
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
+#include "model/FolderNames.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
@@ -116,9 +117,9 @@ bool DashConfig::takeEditorPngWriteFailed()
 
 QString firstM2File(const QString& folder)
 {
-    QDir dir(folder);
     // Sorted, so the same folder gives the same descriptor on every machine.
-    const QStringList names = dir.entryList({QStringLiteral("*.M2.xml")}, QDir::Files | QDir::Hidden, QDir::Name);
+    const QStringList names
+        = entriesEndingWith(folder, QLatin1StringView(".M2.xml"), QDir::Files | QDir::Hidden, QDir::Name);
     if (names.isEmpty())
         return {};
     return folder + QLatin1Char('/') + names.first();

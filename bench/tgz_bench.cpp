@@ -105,7 +105,7 @@ int main(int argc, char** argv)
 
     std::printf("tgz_bench: 800x480 page, %lld bytes of TGA, %lld bytes of .tgz\n",
                 static_cast<long long>(raw.size()), static_cast<long long>(tgz.size()));
-    std::printf("decode   %9.1f us   zlib uncompress %9.1f us   ratio %.2f\n", decodeNs / 1000.0,
+    std::printf("decode   %9.1f us   zlib uncompress %9.1f us   ratio %.2f   goal <= 1.25\n", decodeNs / 1000.0,
                 uncompressNs / 1000.0, decodeNs / uncompressNs);
     std::printf("encode   %9.1f us   zlib compress2  %9.1f us   ratio %.2f\n", encodeNs / 1000.0,
                 compressNs / 1000.0, encodeNs / compressNs);

@@ -1,5 +1,6 @@
 #include "check/ConfigCheck.h"
 
+#include "model/FolderNames.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -84,7 +85,7 @@ QSet<QString> readItemIndex(const QString& folder)
             continue;
         for (const QString& sub : itemsDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             const QDir itemDir(itemsDir.filePath(sub));
-            for (const QString& name : itemDir.entryList({QStringLiteral("*.M2.xml")}, QDir::Files))
+            for (const QString& name : entriesEndingWith(itemDir.path(), QLatin1StringView(".M2.xml"), QDir::Files))
                 indexItemFile(itemDir.filePath(name), classes);
         }
     }

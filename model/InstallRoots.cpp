@@ -1,5 +1,6 @@
 #include "model/InstallRoots.h"
 
+#include "model/FolderNames.h"
 #include "model/PathGuard.h"
 
 #include <QCoreApplication>
@@ -111,8 +112,7 @@ QString deviceBetweenMarkers(const QString& rel)
 
 QStringList sortedSubFolders(const QString& folder)
 {
-    QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    return names;
+    return sortedEntryNames(folder, QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
 quint32 readLe32(const QByteArray& d, qint64 off)
@@ -291,9 +291,12 @@ QString locateItemMaskPng(const QString& rel)
         QString best;
         qint64 bestSize = -1;
         QStringList found;
-        QDirIterator it(folder, {QStringLiteral("mask.png")}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            found.append(it.next());
+        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            if (sameFileName(it.fileName(), QLatin1StringView("mask.png")))
+                found.append(file);
+        }
         // Sorted so that a tie in size is decided the same way on every machine.
         std::sort(found.begin(), found.end());
         for (const QString& file : found) {
@@ -330,7 +333,8 @@ QString findItemForClass(const QString& rel, const QString& className)
                 continue;
             for (const QString& sub : sortedSubFolders(folder)) {
                 const QDir subDir(folder + QLatin1Char('/') + sub);
-                const QStringList files = subDir.entryList({QStringLiteral("*.M2.xml")}, QDir::Files, QDir::Name);
+                const QStringList files
+                    = entriesEndingWith(subDir.path(), QLatin1StringView(".M2.xml"), QDir::Files, QDir::Name);
                 for (const QString& file : files) {
                     pugi::xml_document doc;
                     const QByteArray native = QFile::encodeName(subDir.filePath(file));

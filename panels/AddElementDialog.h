@@ -89,6 +89,10 @@ private:
     DashConfig* config;
     int pageIndex;
     std::vector<std::unique_ptr<pugi::xml_document>> donorDocuments;
+    // The walk for the stock types also notes the first composite vertical
+    // bar, so the rule types need no second walk over the install.
+    bool compositeBarSearched = false;
+    ElementTypeEntry compositeBar; // no donor: none was found
     QList<ElementTypeEntry> types;
     QListWidget* typeList = nullptr;
     QLineEdit* filterEdit = nullptr;

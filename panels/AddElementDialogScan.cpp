@@ -4,6 +4,7 @@
 #include "panels/AddElementDialog.h"
 
 #include "model/DashConfig.h"
+#include "model/FolderNames.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -32,7 +33,7 @@ ElementTypeEntry ruleType(const QString& label, const QString& description, int 
 
 QStringList subFolders(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    return sortedEntryNames(folder, QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
 // The mask element of an item file: the first element of the usual root
@@ -121,6 +122,17 @@ QString sizedDescription(const QString& pattern, const QString& name, int w, int
     return pattern.arg(name, QString::number(w), QString::number(h));
 }
 
+void takeCompositeDonor(ElementTypeEntry& entry, pugi::xml_node mask, const QString& itemFolder,
+                        const QString& overlayRoot)
+{
+    entry.donor = mask;
+    entry.nativeWidth = paramInt(mask, "WIDTH");
+    entry.nativeHeight = paramInt(mask, "HEIGHT");
+    entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3) — 5-element composite"),
+                                         QFileInfo(itemFolder).fileName(), entry.nativeWidth, entry.nativeHeight);
+    entry.sourcePath = rootRelativeSource(itemFolder, overlayRoot);
+}
+
 } // namespace
 
 QString AddElementDialog::typeDisplayName(pugi::xml_node mask)
@@ -195,8 +207,8 @@ void AddElementDialog::walkStockMasks(const QString& family, const StockVisitor&
                     continue;
                 for (const QString& item : subFolders(items)) {
                     const QString itemFolder = items + QLatin1Char('/') + item;
-                    const QStringList files = QDir(itemFolder).entryList(
-                        {QStringLiteral("*.M2.xml"), QStringLiteral("*.m2.xml")}, QDir::Files, QDir::Name);
+                    const QStringList files
+                        = entriesEndingWith(itemFolder, QLatin1StringView(".M2.xml"), QDir::Files, QDir::Name);
                     if (files.isEmpty())
                         continue;
                     auto doc = std::make_unique<pugi::xml_document>();
@@ -223,16 +235,24 @@ bool AddElementDialog::scanStockTypes()
     if (family.isEmpty())
         return false;
     walkStockMasks(family, [this](const StockMask& found, bool&) {
+        bool keep = false;
+        const QString source = rootRelativeSource(found.itemFolder, found.overlayRoot);
+        // The composite bar is noted on this walk too, nearest the page's own
+        // set first, so inserting one needs no second walk.
+        if (isCompositeVerticalBar(found.mask)
+            && (!compositeBar.donor || donorDistance(source) < donorDistance(compositeBar.sourcePath))) {
+            takeCompositeDonor(compositeBar, found.mask, found.itemFolder, found.overlayRoot);
+            keep = true;
+        }
         const QString label = typeDisplayName(found.mask);
         if (label.isEmpty())
-            return false;
-        const QString source = rootRelativeSource(found.itemFolder, found.overlayRoot);
+            return keep;
         // A kind keeps the row where it was first found; a donor nearer to
         // the page's own set takes the row over.
         auto existing = std::find_if(types.begin(), types.end(),
                                      [&label](const ElementTypeEntry& entry) { return entry.label == label; });
         if (existing != types.end() && donorDistance(source) >= donorDistance(existing->sourcePath))
-            return false;
+            return keep;
         ElementTypeEntry entry;
         entry.label = label;
         entry.nativeWidth = paramInt(found.mask, "WIDTH");
@@ -247,6 +267,7 @@ bool AddElementDialog::scanStockTypes()
             types.append(entry);
         return true;
     });
+    compositeBarSearched = true;
     appendRuleTypes();
     return true;
 }
@@ -275,6 +296,12 @@ void AddElementDialog::scanConfigTypes()
 
 bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
 {
+    if (compositeBarSearched) {
+        if (!compositeBar.donor)
+            return false;
+        entry = compositeBar;
+        return true;
+    }
     const QString family = familyFolder();
     if (family.isEmpty())
         return false;
@@ -287,13 +314,7 @@ bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
         if (distance >= best)
             return false;
         best = distance;
-        entry.donor = stock.mask;
-        entry.nativeWidth = paramInt(stock.mask, "WIDTH");
-        entry.nativeHeight = paramInt(stock.mask, "HEIGHT");
-        entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3) — 5-element composite"),
-                                             QFileInfo(stock.itemFolder).fileName(), entry.nativeWidth,
-                                             entry.nativeHeight);
-        entry.sourcePath = rootRelativeSource(stock.itemFolder, stock.overlayRoot);
+        takeCompositeDonor(entry, stock.mask, stock.itemFolder, stock.overlayRoot);
         found = true;
         stop = distance == 0;
         return true;

@@ -1,7 +1,7 @@
 #include "panels/ElementLibraryDialog.h"
 
 #include "panels/ElementCatalog.h"
-#include "panels/ElementThumbnail.h"
+#include "panels/ElementThumbnailCache.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -246,7 +246,7 @@ QPixmap ElementLibraryDialog::thumbnailFor(const ElementCatalogEntry& entry)
 {
     auto it = thumbnails.constFind(entry.absFolder);
     if (it == thumbnails.constEnd())
-        it = thumbnails.insert(entry.absFolder, renderElementThumbnail(entry, kThumbnailSide));
+        it = thumbnails.insert(entry.absFolder, ElementThumbnailCache::thumbnail(entry, kThumbnailSide));
     return *it;
 }
 

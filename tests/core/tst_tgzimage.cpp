@@ -116,6 +116,44 @@ private Q_SLOTS:
         QCOMPARE(raw, header(4, 1) + QByteArray::fromHex("00fce0031f804304"));
     }
 
+    // Every word decodes to its widened pixel, whether it lands in an
+    // eight-word group or in the tail of a picture (widths 256 and 255),
+    // and whether the picture is decoded in place or through the growing
+    // buffer (over 2 MB of words).
+    void everyWord_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("groups") << 256 << 256;
+        QTest::newRow("tails") << 255 << 257;
+        QTest::newRow("large") << 1100 << 1000;
+    }
+
+    void everyWord()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QByteArray raw = header(width, height);
+        for (qint64 i = 0; i < qint64(width) * height; ++i) {
+            raw.append(char(i & 0xff));
+            raw.append(char((i >> 8) & 0xff));
+        }
+        const QImage image = TgzImage::decode(zlibCompress(raw));
+        QCOMPARE(image.size(), QSize(width, height));
+        QCOMPARE(image.format(), QImage::Format_ARGB32);
+        const auto widen = [](uint c) { return int((c << 3) | (c >> 2)); };
+        for (int y = 0; y < height; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const uint word = uint((qint64(y) * width + x) & 0xffff);
+                const QRgb expected = qRgba(widen((word >> 10) & 0x1f), widen((word >> 5) & 0x1f), widen(word & 0x1f),
+                                            (word & 0x8000) ? 255 : 0);
+                if (line[x] != expected)
+                    QFAIL(qPrintable(QStringLiteral("word %1 at %2,%3: %4").arg(word).arg(x).arg(y).arg(line[x], 8, 16)));
+            }
+        }
+    }
+
     void headerIsLittleEndian()
     {
         const QByteArray raw = zlibInflate(TgzImage::encode(solid(300, 2, 0xff000000)));

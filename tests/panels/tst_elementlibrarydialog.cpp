@@ -1,9 +1,12 @@
 #include "panels/ElementCatalog.h"
 #include "panels/ElementLibraryDialog.h"
+#include "panels/ElementThumbnail.h"
+#include "panels/ElementThumbnailCache.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -284,6 +287,67 @@ private Q_SLOTS:
         QVERIFY(!dialog.isBusy());
         QVERIFY(refreshButton(dialog)->isEnabled());
         QCOMPARE(statusLabel(dialog)->text(), QStringLiteral("Indexed 5 elements from your RaceStudio3 install."));
+    }
+    // The grid looks the same whether its thumbnails were drawn, kept in
+    // memory or read back from the files beside the catalog (the digest was
+    // taken when every open drew them afresh).
+    void gridKeepsItsPixels()
+    {
+        ElementCatalog::rebuild();
+        for (int open = 0; open < 3; ++open) {
+            if (open == 2)
+                ElementThumbnailCache::clearMemory();
+            ElementLibraryDialog dialog(QStringLiteral("mxs_12"), QSize(800, 480));
+            dialog.resize(900, 640);
+            dialog.show();
+            chooseDevice(dialog, kAll);
+            auto* grid = dialog.findChild<QListWidget*>();
+            const QImage image = grid->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QByteArray digest
+                = QCryptographicHash::hash(QByteArrayView(image.constBits(), image.sizeInBytes()), QCryptographicHash::Sha1)
+                      .toHex()
+                      .left(16);
+            if (qEnvironmentVariableIntValue("KORV_PRINT_RENDER_DIGESTS"))
+                qInfo("grid digest %s", digest.constData());
+            QCOMPARE(digest, QByteArray("2f4f8846225682b0"));
+        }
+    }
+
+    // A changed source draws the thumbnail again, in memory and on disk.
+    void thumbnailFollowsItsSource()
+    {
+        ElementCatalog::rebuild();
+        const auto iconOf = [](ElementLibraryDialog& dialog) {
+            auto* grid = dialog.findChild<QListWidget*>();
+            for (int i = 0; i < grid->count(); ++i) {
+                if (grid->item(i)->text().startsWith(QStringLiteral("Road/speed\n")))
+                    return grid->item(i)->icon().pixmap(116, 116).toImage().convertToFormat(QImage::Format_RGB32);
+            }
+            return QImage();
+        };
+        const auto drawn = [] {
+            for (const ElementCatalogEntry& entry : ElementCatalog::entries()) {
+                if (entry.item == QLatin1String("speed"))
+                    return renderElementThumbnail(entry, 116).toImage().convertToFormat(QImage::Format_RGB32);
+            }
+            return QImage();
+        };
+        {
+            ElementLibraryDialog dialog(QStringLiteral("mxt"), QSize());
+            QCOMPARE(iconOf(dialog), drawn());
+        }
+        QImage green(200, 50, QImage::Format_ARGB32);
+        green.fill(QColor(0, 200, 0));
+        QVERIFY(green.save(m_rs3->absolutePath(Rs3Fixture::Stable, itemRel("mxt", "Road", "speed") + "mask.png")));
+        const QImage changed = drawn();
+        {
+            ElementLibraryDialog dialog(QStringLiteral("mxt"), QSize());
+            QCOMPARE(iconOf(dialog), changed);
+        }
+        ElementThumbnailCache::clearMemory();
+        ElementLibraryDialog dialog(QStringLiteral("mxt"), QSize());
+        QCOMPARE(iconOf(dialog), changed);
+        QVERIFY(!QDir(ElementThumbnailCache::folder()).isEmpty());
     }
 };
 
