@@ -1,7 +1,7 @@
 #include "app/StartupSteps.h"
 
-#include "app/LogFile.h"
-#include "app/PendingUpdate.h"
+#include "reports/LogFile.h"
+#include "updates/PendingUpdate.h"
 #include "gallery/ThemeInstaller.h"
 #include "templates/PageTemplateLibrary.h"
 

@@ -1,6 +1,6 @@
 #include "app/WindowedStart.h"
 
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "gallery/ThemeInstaller.h"
 
 #include <QTimer>

@@ -1,5 +1,5 @@
 #include "app/HeadlessPreview.h"
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "app/StartupSteps.h"
 #include "app/WindowedStart.h"
 

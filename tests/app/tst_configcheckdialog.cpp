@@ -1,4 +1,4 @@
-#include "app/ConfigCheckDialog.h"
+#include "dialogs/ConfigCheckDialog.h"
 #include "check/ConfigReport.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "app/ConfigCheckDialog.h"
-#include "app/MainWindow.h"
+#include "dialogs/ConfigCheckDialog.h"
+#include "window/MainWindow.h"
 #include "check/ConfigRepair.h"
 #include "gallery/RaceStudio3Check.h"
 #include "support/TestEnvironment.h"

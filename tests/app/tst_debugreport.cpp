@@ -1,4 +1,4 @@
-#include "app/DebugReport.h"
+#include "reports/DebugReport.h"
 #include "model/DashConfig.h"
 
 #include "support/ConfigFixture.h"

@@ -1,6 +1,6 @@
 #include "DemoStock.h"
 #include "Rs3Tree.h"
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"

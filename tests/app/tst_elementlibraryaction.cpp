@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "panels/ElementCatalog.h"
 #include "panels/ElementLibraryDialog.h"
 #include "support/ConfigFixture.h"

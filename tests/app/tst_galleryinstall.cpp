@@ -1,8 +1,8 @@
 // Installing from the online gallery in the window, against a local fake of
 // the gallery service: the File menu's dialog, the RaceStudio 3 check, the
 // progress dialog and the outcome boxes.
-#include "app/MainWindow.h"
-#include "app/OnlineGalleryDialog.h"
+#include "window/MainWindow.h"
+#include "dialogs/OnlineGalleryDialog.h"
 #include "gallery/RaceStudio3Check.h"
 #include "gallery/ThemeInstaller.h"
 #include "templates/PageTemplateLibrary.h"

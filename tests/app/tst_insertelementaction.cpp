@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
 #include "model/XmlParams.h"

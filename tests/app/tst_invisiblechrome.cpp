@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "artwork/TgzImage.h"
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"

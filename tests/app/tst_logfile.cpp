@@ -1,4 +1,4 @@
-#include "app/LogFile.h"
+#include "reports/LogFile.h"
 #include "model/InstallRoots.h"
 #include "model/LogText.h"
 #include "model/ZipArchive.h"

@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "app/WindowedStart.h"
 #include "canvas/DashCanvas.h"
 #include "editing/NewPageCommand.h"

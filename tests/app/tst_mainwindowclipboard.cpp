@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
-#include "app/WidgetClipboard.h"
+#include "window/MainWindow.h"
+#include "window/WidgetClipboard.h"
 #include "canvas/DashCanvas.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"

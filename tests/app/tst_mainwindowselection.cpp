@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "editing/MultiBoxCellRequest.h"
 #include "model/XmlParams.h"

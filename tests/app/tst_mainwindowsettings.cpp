@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
-#include "app/PreferencesDialog.h"
+#include "window/MainWindow.h"
+#include "dialogs/PreferencesDialog.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 

@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
-#include "app/NewHomebrewThemeDialog.h"
+#include "window/MainWindow.h"
+#include "dialogs/NewHomebrewThemeDialog.h"
 #include "model/DeviceRegistry.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/Rs3Fixture.h"

@@ -1,5 +1,5 @@
-#include "app/AddPageDialog.h"
-#include "app/MainWindow.h"
+#include "dialogs/AddPageDialog.h"
+#include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "model/InstallRoots.h"
 #include "panels/AddElementDialog.h"

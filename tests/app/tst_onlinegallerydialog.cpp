@@ -1,6 +1,6 @@
 // The online gallery dialog against a local fake of the gallery service:
 // catalog pages, the device filter, details, previews and the nonce request.
-#include "app/OnlineGalleryDialog.h"
+#include "dialogs/OnlineGalleryDialog.h"
 #include "support/FakeWebService.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"

@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
-#include "app/OpenThemeDialog.h"
+#include "window/MainWindow.h"
+#include "dialogs/OpenThemeDialog.h"
 #include "app/WindowedStart.h"
 #include "artwork/TgzImage.h"
 #include "canvas/DashCanvas.h"

@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "model/XmlParams.h"
 #include "panels/ElementListPanel.h"

@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "canvas/CsvDataSource.h"
 #include "canvas/DashCanvas.h"
 #include "canvas/SampleDataSource.h"

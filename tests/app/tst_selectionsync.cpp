@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
-#include "app/ConfigCheckDialog.h"
+#include "window/MainWindow.h"
+#include "dialogs/ConfigCheckDialog.h"
 #include "canvas/DashCanvas.h"
 #include "panels/AddElementDialog.h"
 #include "panels/ElementListPanel.h"

@@ -1,4 +1,4 @@
-#include "app/PendingUpdate.h"
+#include "updates/PendingUpdate.h"
 #include "support/ConfigFixture.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"

@@ -1,0 +1,373 @@
+#include "dialogs/AddPageDialog.h"
+
+#include "model/DashConfig.h"
+#include "model/InstallRoots.h"
+#include "panels/Asker.h"
+#include "templates/PageTemplateLibrary.h"
+#include "templates/TemplateReference.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kHomebrewRole = Qt::UserRole + 1;
+const QSize kIconSize(180, 108);
+
+bool endsWithDash1(const QString& folder)
+{
+    return folder.endsWith(QLatin1String("/dash1"));
+}
+
+// The dash a configuration is edited on by default: the wide one for wide
+// displays, the standard one otherwise.
+int initialDashIndex(const QStringList& folders, int displayWidth)
+{
+    if (folders.size() < 2)
+        return 0;
+    const bool wide = displayWidth >= 1024;
+    for (int i = 0; i < folders.size(); ++i) {
+        if (endsWithDash1(folders[i]) == wide)
+            return i;
+    }
+    return 0;
+}
+
+bool isUsable(const PageTemplate& tpl, bool* hasPreview, bool* hasMeta)
+{
+    *hasPreview = !tpl.prwPath.isEmpty() && QFileInfo::exists(tpl.prwPath);
+    *hasMeta = QFileInfo::exists(tpl.folderPath + QStringLiteral("/AiM_folder.xml"));
+    return *hasPreview && *hasMeta;
+}
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+} // namespace
+
+AddPageDialog::AddPageDialog(DashConfig* config, QWidget* parent)
+    : QDialog(parent)
+    , config(config)
+{
+    setWindowTitle(tr("Select a Page to Add"));
+    resize(880, 600);
+
+    // The device name comes from the configuration file: never markup.
+    deviceBadge = new QLabel(this);
+    deviceBadge->setTextFormat(Qt::PlainText);
+    deviceBadge->setStyleSheet(QStringLiteral("QLabel { padding: 2px 8px; background: #2a4060; color: #e0e8ff; "
+                                              "border-radius: 3px; font-weight: bold; }"));
+    tabs = new QTabWidget(this);
+    tabs->setDocumentMode(true);
+    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(tr("Add Page"));
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
+    saveAsTemplateButton = new QPushButton(tr("Save Current Page as Template..."), this);
+    dashLabel = new QLabel(tr("<b>Target dash:</b>"), this);
+    dashCombo = new QComboBox(this);
+    dashLabel->hide();
+    dashCombo->hide();
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(tr("<b>Target device:</b>"), this));
+    top->addWidget(deviceBadge);
+    top->addSpacing(16);
+    top->addWidget(dashLabel);
+    top->addWidget(dashCombo);
+    top->addStretch();
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(saveAsTemplateButton);
+    bottom->addStretch();
+    bottom->addWidget(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(tabs, 1);
+    layout->addLayout(bottom);
+
+    connect(buttons, &QDialogButtonBox::accepted, this, &AddPageDialog::onAcceptClicked);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(saveAsTemplateButton, &QPushButton::clicked, this, &AddPageDialog::onSaveCurrentAsTemplate);
+    connect(dashCombo, &QComboBox::activated, this, &AddPageDialog::onDashChanged);
+
+    populateDashCombo();
+    populateTemplates();
+}
+
+void AddPageDialog::populateDashCombo()
+{
+    familyFolders.clear();
+    targetFamily.clear();
+    if (!config)
+        return;
+    familyFolders = PageTemplateLibrary::familyFolderCandidates(config->deviceName);
+    {
+        const QSignalBlocker blocker(dashCombo);
+        dashCombo->clear();
+        for (const QString& folder : familyFolders)
+            dashCombo->addItem(PageTemplateLibrary::subFamilyLabel(folder), folder);
+    }
+    const int index = initialDashIndex(familyFolders, config->displayWidth);
+    const bool several = familyFolders.size() >= 2;
+    dashLabel->setVisible(several);
+    dashCombo->setVisible(several);
+    if (familyFolders.isEmpty())
+        return;
+    dashCombo->setCurrentIndex(index);
+    targetFamily = familyFolders[index];
+}
+
+void AddPageDialog::populateTemplates()
+{
+    const int remembered = tabs->currentIndex();
+    while (tabs->count() > 0) {
+        QWidget* page = tabs->widget(0);
+        tabs->removeTab(0);
+        delete page;
+    }
+    rs3Groups.clear();
+    if (!config)
+        return;
+
+    const QString device = config->deviceName;
+    if (device.isEmpty())
+        deviceBadge->setText(tr("unknown"));
+    else
+        deviceBadge->setText(QStringLiteral("%1 (%2)").arg(
+            device, targetFamily.isEmpty() ? tr("no template folder") : targetFamily));
+
+    rs3Groups = PageTemplateLibrary::listRs3Templates(targetFamily);
+    for (const PageTemplateGroup& group : rs3Groups)
+        addTemplateTab(group);
+
+    // The copies offered are the ones under the chosen display: a page added
+    // on "Dash 2" must refer to the Dash 2 tree, not the device's first one.
+    homebrewGroup = PageTemplateLibrary::listHomebrewTemplates(
+        targetFamily, PageTemplateLibrary::saveFamilyForDash(device, targetFamily));
+    const int dropped = dropBrokenHomebrewTemplates();
+    if (dropped > 0) {
+        QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+        if (auto* bar = owner ? owner->findChild<QStatusBar*>() : nullptr)
+            bar->showMessage(
+                tr("%1 broken homebrew template(s) hidden (missing prw.png or AiM_folder.xml).").arg(dropped), 8000);
+    }
+    addTemplateTab(homebrewGroup);
+
+    if (rs3Groups.empty() && homebrewGroup.templates.empty())
+        addNoneTab();
+    if (remembered >= 0 && remembered < tabs->count())
+        tabs->setCurrentIndex(remembered);
+}
+
+int AddPageDialog::dropBrokenHomebrewTemplates()
+{
+    std::vector<PageTemplate> kept;
+    int dropped = 0;
+    for (const PageTemplate& tpl : homebrewGroup.templates) {
+        bool hasPreview = false;
+        bool hasMeta = false;
+        if (isUsable(tpl, &hasPreview, &hasMeta)) {
+            kept.push_back(tpl);
+            continue;
+        }
+        qWarning().noquote() << QStringLiteral("AddPageDialog: skipping broken homebrew template '%1' (prw.png=%2, "
+                                               "AiM_folder.xml=%3)")
+                                    .arg(tpl.folderPath, boolText(hasPreview), boolText(hasMeta));
+        ++dropped;
+    }
+    homebrewGroup.templates = std::move(kept);
+    return dropped;
+}
+
+// The device name and the install root come from files and settings the
+// user does not see as markup: they are shown as text.
+void AddPageDialog::addNoneTab()
+{
+    QString text;
+    if (targetFamily.isEmpty())
+        text = tr("<div style='padding: 24px; text-align: center'><b>No templates found</b><br>for device "
+                  "<code>%1</code>. RaceStudio3 install expected at <code>%2</code>.</div>")
+                   .arg(config->deviceName.toHtmlEscaped(), configuredRaceStudio3Root().toHtmlEscaped());
+    else
+        text = tr("<div style='padding: 24px; text-align: center'><b>No built-in templates for this device "
+                  "yet</b><br>Add a blank page below, or create one on the <b>Homebrew</b> tab with <i>Save Current "
+                  "Page as Template</i>.</div>");
+    auto* label = new QLabel(text);
+    label->setObjectName(QStringLiteral("noneLabel"));
+    label->setTextFormat(Qt::RichText);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    tabs->insertTab(0, label, tr("(none)"));
+}
+
+QListWidget* AddPageDialog::makeTemplateList()
+{
+    auto* list = new QListWidget;
+    list->setViewMode(QListView::IconMode);
+    list->setIconSize(kIconSize);
+    list->setGridSize(QSize(208, 156));
+    list->setResizeMode(QListView::Adjust);
+    list->setMovement(QListView::Static);
+    list->setSpacing(10);
+    list->setWordWrap(true);
+    list->setUniformItemSizes(true);
+    connect(list, &QListWidget::itemDoubleClicked, this, &AddPageDialog::onDoubleClicked);
+    connect(list, &QListWidget::itemSelectionChanged, this, &AddPageDialog::onSelectionChanged);
+    return list;
+}
+
+void AddPageDialog::addTemplateTab(const PageTemplateGroup& group)
+{
+    QListWidget* list = makeTemplateList();
+    for (const PageTemplate& tpl : group.templates) {
+        auto* item = new QListWidgetItem(tpl.displayName, list);
+        item->setToolTip(tpl.folderPath);
+        const QImage preview = tpl.prwPath.isEmpty() ? QImage() : QImage(tpl.prwPath);
+        if (!preview.isNull())
+            item->setIcon(QPixmap::fromImage(preview.scaled(kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        item->setData(Qt::UserRole, tpl.folderPath);
+        item->setData(kHomebrewRole, tpl.homebrew);
+    }
+    if (group.homebrew) {
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QListWidget::customContextMenuRequested, this, &AddPageDialog::onTemplateContextMenu);
+    }
+    tabs->addTab(list, group.setLabel);
+}
+
+QListWidget* AddPageDialog::currentList() const
+{
+    return qobject_cast<QListWidget*>(tabs->currentWidget());
+}
+
+PageTemplate AddPageDialog::findTemplateByFolder(const std::vector<PageTemplate>& templates, const QString& folder)
+{
+    for (const PageTemplate& tpl : templates) {
+        if (tpl.folderPath == folder)
+            return tpl;
+    }
+    return {};
+}
+
+PageTemplate AddPageDialog::templateFromItem(const QListWidgetItem* item) const
+{
+    if (!item)
+        return {};
+    const QString folder = item->data(Qt::UserRole).toString();
+    if (item->data(kHomebrewRole).toBool())
+        return findTemplateByFolder(homebrewGroup.templates, folder);
+    for (const PageTemplateGroup& group : rs3Groups) {
+        const PageTemplate found = findTemplateByFolder(group.templates, folder);
+        if (!found.folderPath.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+void AddPageDialog::onSelectionChanged()
+{
+    const QListWidget* list = currentList();
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(list && list->currentItem());
+}
+
+void AddPageDialog::onDoubleClicked(QListWidgetItem* item)
+{
+    if (!item)
+        return;
+    selectedTemplate = templateFromItem(item);
+    accept();
+}
+
+void AddPageDialog::onAcceptClicked()
+{
+    const QListWidget* list = currentList();
+    if (list && list->currentItem())
+        selectedTemplate = templateFromItem(list->currentItem());
+    accept();
+}
+
+void AddPageDialog::onSaveCurrentAsTemplate()
+{
+    done(kSaveCurrentAsTemplate);
+}
+
+void AddPageDialog::onDashChanged(int index)
+{
+    if (index < 0 || index >= familyFolders.size())
+        return;
+    targetFamily = familyFolders[index];
+    populateTemplates();
+}
+
+void AddPageDialog::onTemplateContextMenu(const QPoint& pos)
+{
+    auto* list = qobject_cast<QListWidget*>(sender());
+    QListWidgetItem* item = list ? list->itemAt(pos) : nullptr;
+    if (!item)
+        return;
+    list->setCurrentItem(item);
+    QMenu menu(this);
+    connect(menu.addAction(tr("Delete Template")), &QAction::triggered, this,
+            &AddPageDialog::onDeleteHomebrewTemplate);
+    menu.exec(list->viewport()->mapToGlobal(pos));
+}
+
+void AddPageDialog::onDeleteHomebrewTemplate()
+{
+    const QListWidget* list = currentList();
+    if (!list || !list->currentItem())
+        return;
+    const PageTemplate tpl = templateFromItem(list->currentItem());
+    if (!tpl.homebrew || !confirmDelete(tpl))
+        return;
+    const QStringList extraFamilies = config ? config->deviceOverlayFolders() : QStringList();
+    if (PageTemplateLibrary::deleteHomebrewTemplate(targetFamily, tpl, extraFamilies, false))
+        populateTemplates();
+    else
+        Asker::instance().warning(this, tr("Delete failed"),
+                                  tr("Could not delete the template folder:\n%1").arg(tpl.folderPath));
+}
+
+// Refuses while RS3 configurations still use the template: deleting it
+// would leave them pointing at missing artwork.
+bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
+{
+    const QList<TemplateReference> refs = PageTemplateLibrary::configsReferencingTemplate(tpl);
+    if (refs.isEmpty()) {
+        const QString question = tr("Delete homebrew template \"%1\"?\n\nThis removes it from Korvelanto's store and "
+                                    "from the RaceStudio3 install mirror (if present).")
+                                     .arg(tpl.displayName);
+        return Asker::instance().question(this, tr("Delete Template"), question,
+                                          QMessageBox::Yes | QMessageBox::Cancel)
+               == QMessageBox::Yes;
+    }
+    QStringList lines;
+    for (const TemplateReference& ref : refs)
+        lines << tr("    %1  (%n reference(s))", nullptr, ref.referenceCount).arg(ref.configName);
+    QMessageBox box(QMessageBox::Warning, tr("Template is in use"),
+                    tr("\"%1\" cannot be deleted - %n RaceStudio 3 configuration(s) still use it:", nullptr,
+                       int(refs.size()))
+                        .arg(tpl.displayName),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(
+        lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n")
+        + tr("Deleting it would leave those configurations pointing at artwork that is no longer there. RaceStudio 3 "
+             "shows an image error for every missing file, each time the configuration is opened.\n\nRemove the "
+             "pages that use this template (or delete the configurations) first, then delete the template."));
+    Asker::instance().exec(&box);
+    return false;
+}

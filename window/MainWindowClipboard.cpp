@@ -1,0 +1,298 @@
+// Copying widgets into the editor's own clipboard and pasting them into a
+// mask of whatever configuration is open.
+#include "window/MainWindow.h"
+#include "window/WidgetClipboard.h"
+
+#include "canvas/DashCanvas.h"
+#include "editing/AxisMergeCommand.h"
+#include "editing/MaskAddCommand.h"
+#include "editing/UndoMacroGuard.h"
+#include "editing/UniqueMaskName.h"
+#include "editing/WidgetAddCommand.h"
+#include "model/DeviceTables.h"
+#include "model/WidgetAssets.h"
+#include "model/XmlParams.h"
+#include "panels/PropertyPanel.h"
+
+#include <QSet>
+#include <QStatusBar>
+#include <QUndoStack>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+enum class PasteMode { Offset, ScreenPosition, TopLeft };
+
+struct Placement {
+    int dx = 10;
+    int dy = 10;
+    PasteMode mode = PasteMode::Offset;
+};
+
+// The Axis copies that the widgets' first AXIS_REF names, in clipboard order.
+std::vector<pugi::xml_node> referencedAxes(const WidgetClipboard& clip, const std::vector<pugi::xml_node>& nodes)
+{
+    QSet<QString> refs;
+    for (const pugi::xml_node node : nodes) {
+        if (node)
+            refs.insert(QString::fromUtf8(paramValue(node, "AXIS_REF")));
+    }
+    std::vector<pugi::xml_node> axes;
+    for (const pugi::xml_node axis : collectClipboardNodes(clip.axisEntries)) {
+        if (axis && refs.contains(QString::fromUtf8(axis.attribute("i").value())))
+            axes.push_back(axis);
+    }
+    return axes;
+}
+
+// Back into the mask they came from: a step aside. Elsewhere: where they
+// were on screen, or at the mask's top-left when that would leave the display.
+Placement placementFor(const WidgetClipboard& clip, const MaskElement& target, const std::vector<pugi::xml_node>& nodes,
+                       int displayWidth, int displayHeight)
+{
+    Placement place;
+    if (!clip.hasSource
+        || (target.id == clip.sourceMaskId && target.x == clip.sourceMaskX && target.y == clip.sourceMaskY))
+        return place;
+    place.dx = clip.sourceMaskX - target.x;
+    place.dy = clip.sourceMaskY - target.y;
+    place.mode = PasteMode::ScreenPosition;
+    bool measured = false;
+    int minX = 0, minY = 0, maxRight = 0, maxBottom = 0;
+    for (const pugi::xml_node node : nodes) {
+        if (!node)
+            continue;
+        const int x = readParamInt(node, "XPOS");
+        const int y = readParamInt(node, "YPOS");
+        const int right = x + readParamInt(node, "WIDTH");
+        const int bottom = y + readParamInt(node, "HEIGHT");
+        minX = measured ? std::min(minX, x) : x;
+        minY = measured ? std::min(minY, y) : y;
+        maxRight = measured ? std::max(maxRight, right) : right;
+        maxBottom = measured ? std::max(maxBottom, bottom) : bottom;
+        measured = true;
+    }
+    const bool fits = clip.sourceMaskX + minX >= 0 && clip.sourceMaskY + minY >= 0
+        && clip.sourceMaskX + maxRight <= displayWidth && clip.sourceMaskY + maxBottom <= displayHeight;
+    if (!measured || fits)
+        return place;
+    place.dx = -minX;
+    place.dy = -minY;
+    place.mode = PasteMode::TopLeft;
+    return place;
+}
+
+} // namespace
+
+void MainWindow::copyWidget()
+{
+    const int maskIndex = canvas->selectedMask();
+    const int widgetIndex = canvas->selectedWidget();
+    if (maskIndex < 0 || widgetIndex < 0) {
+        statusBar()->showMessage(tr("Select a widget first to copy it"), 2000);
+        return;
+    }
+    const MaskElement* mask = config.maskAt(currentPage, maskIndex);
+    if (!mask || widgetIndex >= int(mask->widgets.size()))
+        return;
+    QList<int> indices = canvas->multiSelection().values();
+    const bool group = !indices.isEmpty();
+    if (!group)
+        indices = {widgetIndex};
+    std::sort(indices.begin(), indices.end());
+
+    WidgetClipboard::Documents copies;
+    QStringList axisIds;
+    for (const int index : indices) {
+        auto doc = std::make_unique<pugi::xml_document>();
+        if (index < 0 || index >= int(mask->widgets.size())
+            || !config.copyWidgetXml(currentPage, maskIndex, index, *doc))
+            continue;
+        copies.push_back(std::move(doc));
+        const QString ref = mask->widgets[size_t(index)].axisRef;
+        if (!ref.isEmpty() && !axisIds.contains(ref))
+            axisIds << ref;
+    }
+    if (copies.empty()) {
+        // The clipboard keeps what it held.
+        statusBar()->showMessage(tr("Copy failed"), 2000);
+        return;
+    }
+
+    WidgetClipboard& clip = widgetClipboard();
+    clip.clear();
+    clip.entries = std::move(copies);
+    clip.sourceDeviceFolder = overlayFolderForDeviceName(config.deviceName);
+    clip.sourceMaskX = mask->x;
+    clip.sourceMaskY = mask->y;
+    clip.sourceMaskId = mask->id;
+    clip.sourceDisplayWidth = config.displayWidth;
+    clip.sourceDisplayHeight = config.displayHeight;
+    clip.hasSource = true;
+    collectMaskArtFiles(*mask, axisIds);
+    if (group)
+        statusBar()->showMessage(tr("Copied %1 widgets -- Ctrl+V to paste").arg(clip.entries.size()), 2500);
+    else
+        statusBar()->showMessage(
+            tr("Copied widget %1 -- Ctrl+V to paste").arg(mask->widgets[size_t(widgetIndex)].id), 2500);
+}
+
+void MainWindow::collectMaskArtFiles(const MaskElement& mask, const QStringList& axisIds)
+{
+    WidgetClipboard& clip = widgetClipboard();
+    QString art[4];
+    static const char* const names[4] = {"PATH_REL_AiM_MASK", "PATH_IMAGE", "PATH_IMAGE_PRW", "PATH_MASK_FW"};
+    WidgetClipboard::Documents axes;
+    if (mask.node) {
+        for (pugi::xml_node p = mask.node.child("p"); p; p = p.next_sibling("p")) {
+            for (int i = 0; i < 4; ++i) {
+                if (std::strcmp(p.attribute("n").value(), names[i]) == 0)
+                    art[i] = QString::fromUtf8(p.text().get());
+            }
+        }
+        QSet<QString> seen;
+        for (pugi::xml_node e = mask.node.child("e"); e; e = e.next_sibling("e")) {
+            const QString id = QString::fromUtf8(e.attribute("i").value());
+            if (!hasClass(e, "Axis") || !axisIds.contains(id) || seen.contains(id))
+                continue;
+            seen.insert(id);
+            auto doc = std::make_unique<pugi::xml_document>();
+            doc->append_copy(e);
+            axes.push_back(std::move(doc));
+        }
+    }
+    clip.maskPathRel = art[0];
+    clip.maskImage = art[1];
+    clip.maskImagePrw = art[2];
+    clip.maskFw = art[3];
+    clip.hasMaskArt = !art[0].isEmpty() || !art[1].isEmpty() || !art[2].isEmpty() || !art[3].isEmpty();
+    clip.axisEntries = std::move(axes);
+}
+
+void MainWindow::pasteWidget()
+{
+    const WidgetClipboard& clip = widgetClipboard();
+    if (clip.isEmpty()) {
+        statusBar()->showMessage(tr("Widget clipboard is empty -- copy a widget first"), 2000);
+        return;
+    }
+    const PageModel* page = config.page(currentPage);
+    if (!page) {
+        statusBar()->showMessage(tr("No page selected"), 2000);
+        return;
+    }
+    int target = canvas->selectedMask();
+    if (target < 0)
+        target = page->masks.empty() ? -1 : 0;
+    const std::vector<pugi::xml_node> nodes = collectClipboardNodes(clip.entries);
+    if (nodes.empty())
+        return;
+    propertyPanel->clear();
+    canvas->setSelectedWidget(-1);
+
+    const bool newMask = target < 0;
+    PasteOutcome outcome;
+    if (!pasteIntoMask(nodes, target, outcome))
+        return;
+    config.propagateBarAxisRefs(currentPage, target);
+    copyPastedArt(nodes, target);
+    canvas->setSelectedWidget(outcome.firstIndex);
+
+    const int n = outcome.pasted;
+    if (newMask)
+        statusBar()->showMessage(tr("Created new mask and pasted %1 widget(s).").arg(n), 3500);
+    else if (outcome.mode == int(PasteMode::TopLeft))
+        statusBar()->showMessage(
+            tr("Pasted %1 widget(s) -- destination canvas too small, translated to top-left.").arg(n), 3500);
+    else if (outcome.mode == int(PasteMode::ScreenPosition))
+        statusBar()->showMessage(tr("Pasted %1 widget(s) at original screen position.").arg(n), 2500);
+    else if (n == 1)
+        statusBar()->showMessage(tr("Pasted widget -- offset (+10,+10)"), 2500);
+    else
+        statusBar()->showMessage(tr("Pasted %1 widgets -- offset (+10,+10)").arg(n), 2500);
+}
+
+// The undoable part of a paste, as one macro: the new mask (target -1), then
+// one widget command per copied widget. A paste that adds nothing leaves the
+// history as it was.
+bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& target, PasteOutcome& outcome)
+{
+    const WidgetClipboard& clip = widgetClipboard();
+    const std::vector<pugi::xml_node> axes = referencedAxes(clip, nodes);
+    QString text = nodes.size() == 1 ? tr("Paste widget") : tr("Paste %1 widgets").arg(nodes.size());
+    if (target < 0)
+        text = tr("Paste into new mask");
+    UndoMacroGuard macro(undoStack, text);
+
+    QHash<QString, QString> idMap;
+    if (target < 0) {
+        const PageModel* page = config.page(currentPage);
+        const QString name = page ? uniqueMaskName(page->masks, QStringLiteral("auto_mask")) : QStringLiteral("auto_mask.1");
+        const bool fromArt = clip.hasMaskArt || !clip.axisEntries.empty();
+        undoStack->push(new MaskAddCommand(&config, currentPage, name, fromArt, clip.maskPathRel, clip.maskImage,
+                                           clip.maskImagePrw, clip.maskFw, axes, &target));
+        if (target < 0) {
+            macro.discard();
+            statusBar()->showMessage(tr("Paste failed -- could not create mask"), 2500);
+            return false;
+        }
+    } else if (!clip.axisEntries.empty()) {
+        // Part of the paste's step, so undoing the paste takes the channel
+        // elements out again; only the pasted copies are pointed at renamed
+        // channel elements, never the clipboard, so a later paste elsewhere
+        // starts from the copied ids.
+        undoStack->push(new AxisMergeCommand(&config, currentPage, target, axes, &idMap));
+    }
+    const MaskElement* mask = config.maskAt(currentPage, target);
+    if (!mask) {
+        macro.discard();
+        return false;
+    }
+    canvas->setSelectedMask(target);
+    const Placement place = placementFor(clip, *mask, nodes, config.displayWidth, config.displayHeight);
+    outcome.mode = int(place.mode);
+    for (const pugi::xml_node node : nodes) {
+        if (!node)
+            continue;
+        int created = -1;
+        auto* command = new WidgetAddCommand(&config, currentPage, target, place.dx, place.dy, node,
+                                             tr("Paste widget"), &created);
+        command->remapAxisRef(idMap);
+        undoStack->push(command);
+        if (created < 0)
+            continue;
+        ++outcome.pasted;
+        if (outcome.firstIndex < 0)
+            outcome.firstIndex = created;
+    }
+    if (outcome.pasted == 0) {
+        macro.discard();
+        statusBar()->showMessage(tr("Paste failed"), 2000);
+        return false;
+    }
+    return true;
+}
+
+// Widgets name some pictures relative to their mask's art folder: a mask
+// drawn from another folder needs those files beside its own art.
+void MainWindow::copyPastedArt(const std::vector<pugi::xml_node>& nodes, int target)
+{
+    const WidgetClipboard& clip = widgetClipboard();
+    const MaskElement* mask = config.maskAt(currentPage, target);
+    if (clip.maskPathRel.isEmpty() || !mask)
+        return;
+    const QString targetRel = findParamText(mask->node, "PATH_REL_AiM_MASK");
+    if (targetRel.isEmpty() || targetRel == clip.maskPathRel)
+        return;
+    QStringList refs;
+    for (const pugi::xml_node node : nodes) {
+        for (const QString& ref : DashConfig::collectWidgetAssetReferences(node)) {
+            if (!refs.contains(ref))
+                refs << ref;
+        }
+    }
+    if (!refs.isEmpty())
+        copyAssetIntoOverlay(clip.maskPathRel, targetRel, refs);
+}

@@ -1,0 +1,63 @@
+// Discard on close or on opening another file: the edits of the session are
+// written into the installs and the sidecars as they are made, so dropping
+// the document alone would leave them there. The window first takes the
+// configuration back to its last save.
+#include "window/MainWindow.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QSaveFile>
+#include <QUndoStack>
+
+void MainWindow::keepSavedSidecars()
+{
+    savedSidecars.clear();
+    const QStringList paths{config.boxStylesSidecarPath(), config.multiBoxSidecarPath(), config.barColorSidecarPath(),
+                            config.iconPreviewSidecarPath()};
+    for (const QString& path : paths) {
+        if (path.isEmpty())
+            continue;
+        KeptFile kept;
+        kept.path = path;
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            kept.existed = true;
+            kept.bytes = file.readAll();
+        }
+        savedSidecars.append(kept);
+    }
+}
+
+namespace {
+
+// Puts one sidecar back as it was kept; a file that was not there goes.
+void putBack(const QString& path, bool existed, const QByteArray& bytes)
+{
+    QFile current(path);
+    if (!existed) {
+        if (current.exists() && !current.remove())
+            qWarning() << "discardToSavedState: could not remove" << path << current.errorString();
+        return;
+    }
+    if (current.open(QIODevice::ReadOnly) && current.readAll() == bytes)
+        return;
+    current.close();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        qWarning() << "discardToSavedState: could not restore" << path << file.errorString();
+}
+
+} // namespace
+
+// Every command puts back what it wrote (art parameters, replaced art,
+// sidecar records) and never draws over art an earlier state uses, so
+// stepping the history back to the saved step restores the installs; the
+// sidecars then get their saved bytes, which also covers the few writes kept
+// outside the history (the icon preview).
+void MainWindow::discardToSavedState()
+{
+    if (undoStack->cleanIndex() >= 0 && undoStack->index() != undoStack->cleanIndex())
+        undoStack->setIndex(undoStack->cleanIndex());
+    for (const KeptFile& kept : savedSidecars)
+        putBack(kept.path, kept.existed, kept.bytes);
+}

@@ -1,0 +1,295 @@
+// Opening a configuration into the window, saving it, and the question that
+// keeps a close from losing edits.
+#include "window/MainWindow.h"
+
+#include "canvas/DashCanvas.h"
+#include "check/ConfigCheck.h"
+#include "check/ConfigRepair.h"
+#include "model/StringWriter.h"
+#include "panels/Asker.h"
+#include "panels/ElementListPanel.h"
+#include "panels/PageListPanel.h"
+#include "panels/PropertyPanel.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QUndoStack>
+
+namespace {
+
+const char* const kSupportAddress = "support@tindrel.no";
+
+} // namespace
+
+void MainWindow::openFileDialog()
+{
+    const QString path = Asker::instance().openFileName(this, tr("Open Dashboard"), QString(),
+                                                        tr("AIM Dashboard (*.zconf2 *.zconfig)"));
+    if (!path.isEmpty())
+        loadConfig(path);
+}
+
+void MainWindow::openFilePath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && info.isFile()) {
+        loadConfig(info.absoluteFilePath());
+        return;
+    }
+    Asker::instance().warning(this, tr("Open"),
+                              tr("Cannot open \"%1\" \u2014 no such file.").arg(QDir::toNativeSeparators(path)));
+}
+
+void MainWindow::loadConfig(const QString& path)
+{
+    // Loading drops the undo history and the open model's edits with it.
+    if (!confirmDiscardChanges())
+        return;
+    propertyPanel->clear();
+    canvas->setPage(nullptr);
+    elementList->populate(nullptr);
+    undoStack->clear();
+
+    QString reason;
+    if (!config.load(path, &reason)) {
+        // The load knows why (a damaged archive, no device file, ...): say it.
+        QString text = tr("Failed to open file:\n%1").arg(path);
+        if (!reason.isEmpty())
+            text += QStringLiteral("\n\n") + reason;
+        Asker::instance().critical(this, tr("Error"), text);
+        currentPage = qBound(0, currentPage, qMax(0, config.pageCount() - 1));
+        refreshPageList();
+        showLoadedPage();
+        return;
+    }
+    currentFilePath = path;
+    repairedFilePath.clear();
+    refreshPageList();
+    canvas->setConfig(&config);
+    propertyPanel->setConfig(&config);
+    propertyPanel->setChannels(config.channels);
+    propertyPanel->setPageContext(&config, 0);
+    currentPage = 0;
+    showLoadedPage();
+    updateWindowTitle();
+    statusBar()->showMessage(openedStatus());
+    reportPageBackgrounds();
+    markSaved();
+
+    if (!config.deviceNote.isEmpty()) {
+        Asker::instance().warning(
+            this, tr("Beta device -- proceed with caution"),
+            tr("Heads up -- this configuration is from a %1, which isn't fully supported yet.\n\nYou can still open "
+               "and edit it, but flashing the result back to your device may not work cleanly. We're treating early "
+               "users on this device as beta testers -- please report any issues at ")
+                    .arg(config.deviceNote) +
+                QString::fromLatin1(kSupportAddress) + tr(". Thanks for helping us add support!"));
+    }
+}
+
+// The page at currentPage in every view, when it exists.
+void MainWindow::showLoadedPage()
+{
+    PageModel* page = config.page(currentPage);
+    if (!page)
+        return;
+    canvas->setPage(page);
+    elementList->populate(page);
+    propertyPanel->setConfigFileIndex(page->deviceFileIndex);
+    propertyPanel->setPageSize(page->width, page->height);
+}
+
+QString MainWindow::openedStatus() const
+{
+    const QString opened =
+        tr("Opened %1 (%2 pages)").arg(QFileInfo(currentFilePath).fileName(), QString::number(config.pageCount()));
+    QStringList rebuilt;
+    if (config.homebrewRepairCount > 0)
+        rebuilt << tr("%n box graphic(s)", nullptr, config.homebrewRepairCount);
+    if (config.barRepairCount > 0)
+        rebuilt << tr("%n colored bar(s)", nullptr, config.barRepairCount);
+    if (rebuilt.isEmpty())
+        return opened;
+    return opened + tr(" \u2014 rebuilt %1").arg(rebuilt.join(tr(" and ")));
+}
+
+void MainWindow::reportPageBackgrounds()
+{
+    int missing = 0;
+    int switchedOff = 0;
+    for (const ConfigFinding& finding : ConfigCheck::checkConfig(config)) {
+        if (finding.code != QLatin1String("page-background"))
+            continue;
+        (finding.severity == 0 ? missing : switchedOff) += 1;
+    }
+    if (missing > 0) {
+        statusBar()->showMessage(
+            tr("%n page(s) declare a background image that is not on this machine \u2014 RaceStudio 3 will report an "
+               "image error every time this file is opened. Tools \u25b8 Check config for detail.",
+               nullptr, missing));
+    } else if (switchedOff > 0) {
+        statusBar()->showMessage(
+            tr("%n page(s): the background picture is not switched on for the dash, so it shows black behind your "
+               "boxes. Your boxes and data are fine. Tools \u25b8 Check config \u25b8 Repair switches it on.",
+               nullptr, switchedOff));
+    }
+}
+
+void MainWindow::updateWindowTitle()
+{
+    QString name = config.newConfigName;
+    if (name.isEmpty())
+        name = QFileInfo(currentFilePath).fileName();
+    QString title;
+    if (!config.deviceName.isEmpty()) {
+        title = name.isEmpty() ? QStringLiteral("Korvelanto [%1]").arg(config.deviceName)
+                               : QStringLiteral("Korvelanto - %1 [%2]").arg(name, config.deviceName);
+        deviceBadge->setText(config.deviceName);
+        deviceBadge->setToolTip(tr("Target device (TypeCode %1)").arg(config.typeCode));
+        deviceBadge->show();
+    } else {
+        title = name.isEmpty() ? QStringLiteral("Korvelanto") : QStringLiteral("Korvelanto - %1").arg(name);
+        deviceBadge->hide();
+    }
+    setWindowTitle(title);
+}
+
+void MainWindow::refreshPageList()
+{
+    const std::vector<PageModel> pages(config.pages.begin(), config.pages.end());
+    const QSignalBlocker blocker(pageList);
+    pageList->setPages(pages);
+    pageList->setCurrentRow(qBound(0, currentPage, qMax(0, int(pages.size()) - 1)));
+}
+
+bool MainWindow::save()
+{
+    if (currentFilePath.isEmpty())
+        return saveAs();
+    const QString backupName = backupBeforeOverwrite(currentFilePath);
+    QString error;
+    QString warning;
+    if (!config.save(currentFilePath, &error, &warning)) {
+        Asker::instance().critical(this, tr("Error"), saveFailureText(currentFilePath, error));
+        return false;
+    }
+    repairedFilePath.clear();
+    markSaved();
+    showSavedStatus(backupName, warning);
+    return true;
+}
+
+// The path, then the reason when the save gave one, so a refusal (a
+// read-only file) or a full disk reads as what it is.
+QString MainWindow::saveFailureText(const QString& path, const QString& reason) const
+{
+    const QString text = tr("Failed to save file:\n%1").arg(path);
+    return reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason;
+}
+
+// The ".pre-repair" copy of a file that a repair changed in memory, taken
+// before the first save over that same file; empty when none was made.
+QString MainWindow::backupBeforeOverwrite(const QString& target) const
+{
+    if (repairedFilePath.isEmpty() || target.isEmpty())
+        return {};
+    if (QFileInfo(repairedFilePath).absoluteFilePath() != QFileInfo(target).absoluteFilePath())
+        return {};
+    return ConfigCheck::makePreRepairBackup(target);
+}
+
+bool MainWindow::saveAs()
+{
+    const QString target = Asker::instance().saveFileName(this, tr("Save Dashboard As"), currentFilePath,
+                                                          tr("AIM Dashboard (*.zconf2)"));
+    if (target.isEmpty())
+        return false;
+    const QString backupName = backupBeforeOverwrite(target);
+    QString error;
+    QString warning;
+    if (!config.save(target, &error, &warning)) {
+        Asker::instance().critical(this, tr("Error"), saveFailureText(target, error));
+        return false;
+    }
+    currentFilePath = target;
+    // Only now that the archive is written: the sidecars follow the name.
+    config.moveToPath(target);
+    repairedFilePath.clear();
+    markSaved();
+    updateWindowTitle();
+    showSavedStatus(backupName, warning);
+    return true;
+}
+
+void MainWindow::markRepairedFile()
+{
+    if (!currentFilePath.isEmpty())
+        repairedFilePath = currentFilePath;
+}
+
+// A save that left something undone (a rename that could not be written)
+// says so in a box and in the status bar instead of "Saved"; markSaved()
+// keeps the document dirty while the rename waits.
+void MainWindow::showSavedStatus(const QString& backupName, const QString& warning)
+{
+    if (!warning.isEmpty()) {
+        statusBar()->showMessage(warning, 10000);
+        Asker::instance().warning(this, tr("Save"), warning);
+        return;
+    }
+    const QString name = QFileInfo(currentFilePath).fileName();
+    if (backupName.isEmpty())
+        statusBar()->showMessage(tr("Saved %1").arg(name), 5000);
+    else
+        statusBar()->showMessage(tr("Saved %1 \u2014 original kept as %2").arg(name, backupName), 10000);
+}
+
+void MainWindow::markSaved()
+{
+    undoStack->setClean();
+    // A rename still pending after the save was not written: the document
+    // stays changed, so closing asks before the new name is lost.
+    savedDigest = config.renamePending ? QByteArray() : documentDigest();
+    keepSavedSidecars();
+}
+
+QByteArray MainWindow::documentDigest() const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const DeviceFile* device : config.devices) {
+        StringWriter writer;
+        device->doc.save(writer, "", pugi::format_raw);
+        hash.addData(writer.buffer);
+    }
+    // A rename waits for the next save like any other edit.
+    hash.addData(config.renamePending ? QByteArray("rename:") + config.newConfigName.toUtf8() : QByteArray("-"));
+    return hash.result();
+}
+
+bool MainWindow::hasUnsavedChanges() const
+{
+    return !undoStack->isClean() || documentDigest() != savedDigest;
+}
+
+// Save, Discard or Cancel when closing or opening another file would lose
+// edits; true lets it go on. A save that fails stops it.
+bool MainWindow::confirmDiscardChanges()
+{
+    if (!hasUnsavedChanges())
+        return true;
+    const QString name = currentFilePath.isEmpty() ? tr("the configuration") : QFileInfo(currentFilePath).fileName();
+    const auto answer = Asker::instance().message(
+        this, QMessageBox::Warning, tr("Unsaved changes"),
+        tr("%1 has changes that are not saved.\n\nSave them first?").arg(name),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save)
+        return save();
+    if (answer != QMessageBox::Discard)
+        return false;
+    discardToSavedState();
+    return true;
+}

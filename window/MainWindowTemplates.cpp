@@ -1,0 +1,268 @@
+// Page templates in the window: saving the current page as a homebrew
+// template, and the add-page dialog's run.
+#include "window/MainWindow.h"
+
+#include "dialogs/AddPageDialog.h"
+#include "artwork/ArtworkFiles.h"
+#include "canvas/DashCanvas.h"
+#include "panels/Asker.h"
+#include "templates/MirrorReport.h"
+#include "templates/PageTemplateLibrary.h"
+#include "templates/TemplateContent.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QStatusBar>
+
+namespace {
+
+const QSize kPreviewSize(200, 120);
+
+// The family a page is saved under: with several dashes, the wide one for
+// wide pages and a standard one otherwise (the last match wins).
+QString templateFamilyFor(const QStringList& families, int pageWidth)
+{
+    QString family = families.value(0);
+    if (families.size() < 2)
+        return family;
+    const bool wide = pageWidth >= 1024;
+    for (const QString& candidate : families) {
+        if (candidate.endsWith(QLatin1String("/dash1")) == wide)
+            family = candidate;
+    }
+    return family;
+}
+
+QByteArray placeholderPreview(const QString& displayName)
+{
+    QImage image(kPreviewSize, QImage::Format_ARGB32);
+    image.fill(QColor(40, 40, 40));
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    font.setWeight(QFont::Bold);
+    painter.setFont(font);
+    painter.setPen(QColor(200, 200, 200));
+    painter.drawText(image.rect(), Qt::AlignCenter, displayName.left(20));
+    painter.end();
+    return pngBytes(image);
+}
+
+QByteArray readWholeFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A directory where the file should be is not a saved file either.
+bool isNonEmptyFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+QString okOrMissing(bool good)
+{
+    return good ? QStringLiteral("OK") : QStringLiteral("MISSING");
+}
+
+// The store folder name of a template: letters and digits lower-cased,
+// blanks, '-' and '_' as '_', always starting with "z".
+QString templateSlug(const QString& displayName)
+{
+    QString slug;
+    for (const QChar c : displayName) {
+        if (c.isLetterOrNumber())
+            slug += c.toLower();
+        else if (c == QLatin1Char(' ') || c == QLatin1Char('-') || c == QLatin1Char('_'))
+            slug += QLatin1Char('_');
+    }
+    if (slug.isEmpty())
+        slug = QStringLiteral("page");
+    if (!slug.startsWith(QLatin1Char('z')))
+        slug.prepend(QLatin1Char('z'));
+    return slug;
+}
+
+} // namespace
+
+void MainWindow::saveCurrentAsTemplate()
+{
+    const QString title = tr("Save as Template");
+    if (config.pageCount() == 0)
+        Asker::instance().information(this, title, tr("Open a .zconf2 file first, and select a page to save."));
+    const PageModel* page = config.page(currentPage);
+    if (!page)
+        return;
+    const QStringList families = PageTemplateLibrary::familyFolderCandidates(config.deviceName);
+    if (families.isEmpty()) {
+        Asker::instance().warning(this, title,
+                                  tr("Cannot save homebrew template: device \"%1\" is not mapped to a RaceStudio3 "
+                                     "overlay folder.")
+                                      .arg(config.deviceName));
+        return;
+    }
+    const QString family = templateFamilyFor(families, page->width);
+
+    bool ok = false;
+    const QString typed = Asker::instance().text(this, title, tr("Template display name:"), page->name, &ok);
+    const QString label = typed.trimmed();
+    if (!ok || label.isEmpty())
+        return;
+    const QString slug = templateSlug(typed);
+    if (!confirmReplaceTemplate(family, slug))
+        return;
+    // Looked up again: the questions ran event loops in which the pages may
+    // have changed.
+    page = config.page(currentPage);
+    if (!page)
+        return;
+
+    bool placeholder = false;
+    TemplateContent content;
+    content.pMainXml = PageTemplateLibrary::buildTemplatePMain(page);
+    content.items = PageTemplateLibrary::buildMaskItems(page);
+    content.prwPng = templatePreview(slug, label, &placeholder);
+    if (!page->backgroundPath.isEmpty())
+        content.bkgPng = readWholeFile(page->backgroundPath);
+
+    // A replaced template keeps no mask item of its old version: an item the
+    // new page leaves without art would otherwise show the old picture. The
+    // old items wait aside, outside the folder the mirror copies, until the
+    // new template is written.
+    const QString store = templateStoreFolder(family, slug);
+    const QString items = store + QStringLiteral("/Items");
+    const QString itemsAside = store + QStringLiteral(".old-items");
+    const bool replacing = QFileInfo(items).isDir();
+    if (replacing && (!QDir(itemsAside).removeRecursively() || !QDir().rename(items, itemsAside))) {
+        Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
+        return;
+    }
+    MirrorReport report;
+    const QString folder = PageTemplateLibrary::saveHomebrewTemplate(family, slug, label, content, &report,
+                                                                     config.deviceOverlayFolders());
+    if (folder.isEmpty()) {
+        if (replacing && QDir(items).removeRecursively())
+            QDir().rename(itemsAside, items);
+        Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
+        return;
+    }
+    if (replacing)
+        QDir(itemsAside).removeRecursively();
+    if (!verifySavedTemplate(folder))
+        return;
+    reportTemplateMirror(report, label);
+    if (placeholder)
+        statusBar()->showMessage(tr("Saved template \"%1\" (using placeholder preview — re-save once the canvas has "
+                                    "rendered for a real thumbnail)")
+                                     .arg(typed),
+                                 8000);
+    else
+        statusBar()->showMessage(tr("Saved template \"%1\" (%2)").arg(typed, folder), 5000);
+}
+
+QString MainWindow::templateStoreFolder(const QString& family, const QString& slug) const
+{
+    return homebrewTemplatesDir() + QLatin1Char('/') + PageTemplateLibrary::canonicalFamily(family)
+           + QLatin1Char('/') + slug;
+}
+
+// Saving writes over a template folder of the same name (and a theme of the
+// same name shares it): the user decides before anything is touched.
+bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& slug)
+{
+    QStringList existing;
+    const QString store = templateStoreFolder(family, slug);
+    if (QFileInfo::exists(store))
+        existing << store;
+    if (mirrorToAimEnabled()) {
+        for (const QString& f : PageTemplateLibrary::familyCandidates(family, config.deviceOverlayFolders())) {
+            for (const QString& set : PageTemplateLibrary::homebrewSetDirs(f)) {
+                const QString target = set + QLatin1Char('/') + slug;
+                if (QFileInfo::exists(target) && !existing.contains(target))
+                    existing << target;
+            }
+        }
+    }
+    if (existing.isEmpty())
+        return true;
+    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nReplace it with the current "
+                            "page?")
+                             .arg(slug, existing.join(QLatin1Char('\n')));
+    return Asker::instance().question(this, tr("Save as Template"), text, QMessageBox::Yes | QMessageBox::Cancel,
+                                      QMessageBox::Cancel)
+           == QMessageBox::Yes;
+}
+
+QByteArray MainWindow::templatePreview(const QString& slug, const QString& label, bool* placeholder)
+{
+    QByteArray png;
+    if (canvas) {
+        const QPixmap grab = canvas->grab();
+        if (!grab.isNull())
+            png = pngBytes(grab.scaled(kPreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation).toImage());
+    }
+    *placeholder = png.isEmpty();
+    if (!*placeholder)
+        return png;
+    qWarning().noquote() << "saveCurrentAsTemplate: canvas grab returned empty bytes for template" << slug
+                         << "— writing a placeholder prw.png. Re-save once the canvas has rendered to get a real "
+                            "preview.";
+    return placeholderPreview(label);
+}
+
+bool MainWindow::verifySavedTemplate(const QString& folder)
+{
+    const bool preview = isNonEmptyFile(folder + QStringLiteral("/prw.png"));
+    const bool meta = isNonEmptyFile(folder + QStringLiteral("/AiM_folder.xml"));
+    if (preview && meta)
+        return true;
+    qWarning().noquote().nospace() << "saveCurrentAsTemplate post-save verification FAILED for " << folder
+                                   << " (prw.png exists+nonempty=" << preview
+                                   << ", AiM_folder.xml exists+nonempty=" << meta << ")";
+    Asker::instance().warning(this, tr("Save as Template"),
+                              tr("Template saved, but one or more files appear empty or missing on disk:\n\n  "
+                                 "prw.png: %1\n  AiM_folder.xml: %2\n\nThe template may not appear in 'Add Page "
+                                 "from Template'. Try saving again, or check disk space / write permissions.")
+                                  .arg(okOrMissing(preview), okOrMissing(meta)));
+    return false;
+}
+
+void MainWindow::reportTemplateMirror(const MirrorReport& report, const QString& label)
+{
+    if (!report.mirrorEnabled)
+        return;
+    const QString title = tr("Save as Template");
+    if (report.failedPaths.isEmpty() && report.candidateCount >= 1
+        && report.skippedFamilies.size() == report.candidateCount) {
+        Asker::instance().warning(
+            this, title,
+            tr("Template \"%1\" was saved, but it could NOT be registered in RaceStudio3.\n\nNo installed RaceStudio3 "
+               "has an overlay tree for this device (%2), so there is nowhere to put the template. RaceStudio3 will "
+               "not show a \"Homebrew\" tab for it.\n\nThe template is still available inside Korvelanto. If you "
+               "expected RaceStudio3 to carry this device, check that the correct RaceStudio3 installation is "
+               "selected in Tools → Preferences.")
+                .arg(label, report.skippedFamilies.join(QStringLiteral(", "))));
+    } else if (!report.failedPaths.isEmpty()) {
+        Asker::instance().warning(this, title,
+                                  tr("Template \"%1\" was saved, but copying it into RaceStudio3 failed:\n\n%2\n\nThe "
+                                     "template is still available inside Korvelanto. Close RaceStudio3 and save again "
+                                     "— it locks the files it is using.")
+                                      .arg(label, report.failedPaths.join(QLatin1Char('\n'))));
+    }
+}
+
+AddPageChoice MainWindow::runAddPageDialog()
+{
+    AddPageDialog dialog(&config, this);
+    AddPageChoice choice;
+    choice.result = Asker::instance().exec(&dialog);
+    choice.chosen = dialog.selectedTemplate;
+    choice.targetFamily = dialog.targetFamily;
+    return choice;
+}

@@ -1,0 +1,186 @@
+// Bundles, the config check, the Tools and Help dialogs, the outliner menu
+// and the stored window geometry.
+#include "window/MainWindow.h"
+
+#include "dialogs/ConfigCheckDialog.h"
+#include "canvas/DashCanvas.h"
+#include "check/ConfigCheck.h"
+#include "check/ConfigRepair.h"
+#include "panels/ElementListPanel.h"
+
+#include "gallery/ConfigBundleExport.h"
+#include "gallery/ConfigBundleInstall.h"
+#include "gallery/RaceStudio3Check.h"
+#include "model/DeviceTables.h"
+#include "panels/Asker.h"
+#include "panels/ElementLibraryDialog.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStatusBar>
+
+void MainWindow::exportInstallBundle()
+{
+    const QString title = tr("Export Install Bundle");
+    if (config.pageCount() == 0 || currentFilePath.isEmpty()) {
+        Asker::instance().information(this, title, tr("Open and save a config first, then export its bundle."));
+        return;
+    }
+    // The window's own save: a repaired file keeps its ".pre-repair" copy.
+    if (!save()) {
+        Asker::instance().critical(this, title, tr("Could not save the config before building the bundle."));
+        return;
+    }
+    const QFileInfo info(currentFilePath);
+    const QString proposed = info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
+        + QStringLiteral("_install_bundle.zip");
+    const QString target = Asker::instance().saveFileName(this, title, proposed, tr("Zip archive (*.zip)"));
+    if (target.isEmpty())
+        return;
+    QString error;
+    QStringList missing;
+    int artCount = 0;
+    if (!exportConfigInstallBundle(config, target, &error, &missing, &artCount)) {
+        Asker::instance().critical(this, title, tr("Export failed:\n%1").arg(error));
+        return;
+    }
+    if (!missing.isEmpty()) {
+        Asker::instance().warning(
+            this, title,
+            tr("Bundle written to:\n%1\n\n%2 art file(s) included, but %3 referenced file(s) could NOT be located "
+               "and are MISSING from the bundle:\n\n%4\n\nThe recipient's RS3 may show \"internal error while "
+               "loading an image\" for these. Install the missing art into your RS3 overlay tree and re-export.")
+                .arg(target, QString::number(artCount), QString::number(missing.size()),
+                     missing.join(QLatin1Char('\n'))));
+        return;
+    }
+    Asker::instance().information(
+        this, title,
+        tr("Install bundle written to:\n%1\n\n%2 art file(s) included. The recipient copies the 'aim' folder from "
+           "RS3_homebrew_folder into their RaceStudio3 install, then opens the .zconf2.")
+            .arg(target, QString::number(artCount)));
+}
+
+void MainWindow::installConfigBundle()
+{
+    const QString title = tr("Install Config Bundle");
+    const QString bundle =
+        Asker::instance().openFileName(this, title, QString(), tr("Korvelanto install bundle (*.zip)"));
+    if (bundle.isEmpty())
+        return;
+    while (isRaceStudio3Running()) {
+        const auto answer = Asker::instance().message(
+            this, QMessageBox::Warning, title,
+            tr("RaceStudio 3 is currently running.\n\nPlease close RaceStudio 3 before installing, then click Retry."),
+            QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry);
+        if (answer != QMessageBox::Retry)
+            return;
+    }
+    const QString start =
+        currentFilePath.isEmpty() ? QDir::homePath() : QFileInfo(currentFilePath).absolutePath();
+    const QString folder = Asker::instance().existingDirectory(this, tr("Where to save the installed config"), start);
+    if (folder.isEmpty())
+        return;
+    ConfigBundleInstallResult result;
+    QString error;
+    if (!installConfigInstallBundle(bundle, folder, &result, &error)) {
+        Asker::instance().critical(this, title, tr("Install failed:\n%1").arg(error));
+        return;
+    }
+    const QStringList keptPaths = result.kept();
+    const QString kept = keptPaths.isEmpty()
+        ? QString()
+        : tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(keptPaths.join(QLatin1Char('\n'))));
+    if (!keptPaths.isEmpty())
+        statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
+                                     .arg(QFileInfo(result.configPath).fileName(),
+                                          QDir::toNativeSeparators(keptPaths.join(QStringLiteral(", ")))),
+                                 15000);
+    const auto open = Asker::instance().question(
+        this, title,
+        tr("Installed %1 art file(s) into %2 RaceStudio3 install(s).\n\nConfig saved to:\n%3%4\n\nOpen it now in "
+           "Korvelanto?")
+            .arg(result.artFileCount)
+            .arg(result.installRoots.size())
+            .arg(result.configPath, kept),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    // The normal open road, with its question about unsaved changes.
+    if (open == QMessageBox::Yes)
+        loadConfig(result.configPath);
+}
+
+void MainWindow::showCheckConfig()
+{
+    // Either condition alone means there is nothing to check: the page index
+    // stays at 0 when nothing was ever opened.
+    if (config.pageCount() == 0 || currentPage < 0) {
+        statusBar()->showMessage(tr("Open a config first"), 2500);
+        return;
+    }
+    ConfigCheckDialog dialog(ConfigCheck::checkConfig(config), QFileInfo(currentFilePath).fileName(), this);
+    connect(&dialog, &ConfigCheckDialog::jumpToElement, this, &MainWindow::onCheckJumpToElement);
+    connect(&dialog, &ConfigCheckDialog::sendToSupportRequested, this, &MainWindow::onSendCheckReportToSupport);
+    connect(&dialog, &ConfigCheckDialog::repairRequested, this, [this, &dialog] { repairConfigValues(&dialog); });
+    Asker::instance().exec(&dialog);
+}
+
+void MainWindow::reparseAllMasks()
+{
+    for (int p = 0; p < config.pageCount(); ++p) {
+        PageModel* page = config.page(p);
+        for (MaskElement& mask : page->masks) {
+            if (mask.node)
+                mask = config.parseMask(mask.node);
+        }
+    }
+}
+
+void MainWindow::repairConfigValues(ConfigCheckDialog* dialog)
+{
+    const int repaired = ConfigCheck::repairConfig(config);
+    reparseAllMasks();
+    showLoadedPage();
+    canvas->update();
+    if (dialog)
+        dialog->setFindings(ConfigCheck::checkConfig(config));
+    if (repaired > 0)
+        markRepairedFile();
+    QString status;
+    if (repaired == 0)
+        status = tr("Nothing was repaired");
+    else if (repairedFilePath.isEmpty())
+        status = tr("Repaired %1 value(s) \u2014 save the config to keep the fix").arg(repaired);
+    else
+        status = tr("Repaired %1 value(s) \u2014 save to keep the fix; the original will be kept as %2")
+                     .arg(repaired)
+                     .arg(QFileInfo(ConfigCheck::preRepairBackupPath(repairedFilePath)).fileName());
+    statusBar()->showMessage(status, 8000);
+}
+
+void MainWindow::refreshBoxArtwork()
+{
+    if (config.pageCount() == 0) {
+        Asker::instance().information(this, tr("Refresh box artwork"), tr("Open a .zconf2 file first."));
+        return;
+    }
+    const int rendered = config.repairMissingHomebrewArt(true);
+    canvas->invalidateMaskImageCache();
+    showLoadedPage();
+    canvas->update();
+    if (rendered > 0)
+        statusBar()->showMessage(tr("Re-rendered %1 box%2 with the current styling")
+                                     .arg(rendered)
+                                     .arg(rendered == 1 ? QString() : QStringLiteral("es")),
+                                 4000);
+    else
+        statusBar()->showMessage(tr("No Korvelanto-generated boxes to refresh"), 4000);
+}
+
+void MainWindow::showElementLibrary()
+{
+    const PageModel* page = config.page(currentPage);
+    const QSize size = page ? QSize(page->width, page->height) : QSize();
+    ElementLibraryDialog dialog(overlayFolderForDeviceName(config.deviceName), size, this);
+    Asker::instance().exec(&dialog);
+}
+
