@@ -3,7 +3,7 @@
 // manifest that parses, once signed with the test key, must pass, and must
 // fail again as soon as any signed field changes.
 
-#include "app/UpdateManifest.h"
+#include "updates/UpdateManifest.h"
 #include "support/SigningKey.h"
 
 #include <cstdint>
