@@ -427,8 +427,26 @@ public:
         }
     }
 
+    // Room for `rows` more samples in each column the first row reaches,
+    // together at most `budget` bytes: growing a column copies what it
+    // holds and touches fresh memory each time.
+    void reserve(size_t rows, int present, size_t budget)
+    {
+        size_t reached = 0;
+        while (reached < m_columns.size() && m_columns[reached].index < present)
+            ++reached;
+        if (reached == 0)
+            return;
+        rows = std::min(rows, budget / (reached * sizeof(double)));
+        for (size_t c = 0; c < reached; ++c)
+            m_series[c].values.reserve(rows);
+    }
+
     void take(size_t column, CsvChannel& channel)
     {
+        std::vector<double>& values = m_series[column].values;
+        if (values.capacity() > values.size() + values.size() / 4)
+            values.shrink_to_fit(); // the first row was shorter than most
         channel.values = std::move(m_series[column].values);
         channel.rows = std::move(m_series[column].rows);
     }
@@ -503,6 +521,7 @@ bool CsvDataSource::load(const QString& path)
         return fail(QCoreApplication::translate("CsvDataSource",
             "Channel-name row found but it contained no usable channels (all columns were empty or math-only)."));
 
+    const qint64 fileBytes = std::max<qint64>(file.size(), 0);
     SampleTable table(columns);
     const int rowFields = columns.back().index + 1;
     std::string_view line;
@@ -519,6 +538,13 @@ bool CsvDataSource::load(const QString& path)
         // the timeline; it is dropped like any other unreadable row.
         if (!parseNumber(fields.at(0), time) || !clock.place(time))
             continue;
+        if (m_times.empty()) {
+            // The rows to come, judged by the size of the first: the file's
+            // size bounds what is set aside.
+            const size_t estimate = size_t(fileBytes / qint64(line.size() + 1)) + 1;
+            table.reserve(estimate, fields.count(), size_t(fileBytes));
+            m_times.reserve(std::min(estimate, size_t(fileBytes) / sizeof(double)));
+        }
         table.addRow(m_times.size(), fields);
         m_times.push_back(time);
     }
@@ -532,6 +558,8 @@ bool CsvDataSource::load(const QString& path)
         table.take(c, channel);
     }
 
+    if (m_times.capacity() > m_times.size() + m_times.size() / 4)
+        m_times.shrink_to_fit();
     m_ascending = std::is_sorted(m_times.begin(), m_times.end());
     m_duration = m_times.back() - m_times.front();
     if (m_duration <= 0.0)
