@@ -4,12 +4,16 @@
 // the same column: the time column searched, and the queried channel's sample
 // at the found row read, as value() must. What is left between the two is
 // value()'s own cost: finding the channel and interpolating.
+// When pandas is importable, the load is also timed against pandas'
+// read_csv of the same file, rounds interleaved, best of five each.
 
 #include "canvas/CsvDataSource.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -73,6 +77,95 @@ double bestMs(int runs, F&& body)
     return best;
 }
 
+// Milliseconds pandas' read_csv takes for the export, timed inside a Python
+// process after its imports and a warm-up parse; -1 when pandas cannot be
+// run. The names row is the header; metadata, units and blank lines are
+// skipped, every value parsed as a float.
+double pandasMs(const QString& python, const QString& path)
+{
+    static const char* const script =
+        "import io, sys, time\n"
+        "import pandas as pd\n"
+        "pd.read_csv(io.StringIO('a,b\\n1,2\\n'))\n"
+        "t = time.perf_counter()\n"
+        "frame = pd.read_csv(sys.argv[1], skiprows=[0, 1, 2, 3, 5, 6], header=0)\n"
+        "ms = (time.perf_counter() - t) * 1e3\n"
+        "assert all(str(d) == 'float64' for d in frame.dtypes), 'not parsed as numbers'\n"
+        "print(ms, frame.shape[0], frame.shape[1])\n";
+    QProcess process;
+    process.start(python, {QStringLiteral("-c"), QString::fromLatin1(script), path});
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return -1.0;
+    const QList<QByteArray> words = process.readAllStandardOutput().simplified().split(' ');
+    if (words.size() != 3 || words[1].toInt() != kRows || words[2].toInt() != kChannels + 1)
+        return -1.0;
+    return words[0].toDouble();
+}
+
+bool pandasImportable(const QString& python)
+{
+    if (python.isEmpty())
+        return false;
+    QProcess process;
+    process.start(python, {QStringLiteral("-c"), QStringLiteral("import pandas")});
+    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+}
+
+// The python3 on the PATH, or the system's one (where the distribution's
+// pandas package goes) when the first cannot import pandas; empty if neither.
+QString pythonWithPandas()
+{
+    const QStringList candidates = {QStandardPaths::findExecutable(QStringLiteral("python3")),
+                                    QStringLiteral("/usr/bin/python3")};
+    for (const QString& python : candidates) {
+        if (pandasImportable(python))
+            return python;
+    }
+    return {};
+}
+
+// Our load against pandas, rounds alternating (and which goes first too).
+void comparePandas(const QString& path)
+{
+    const char* const row = "CSV load vs pandas read_csv";
+    const QString python = pythonWithPandas();
+    if (python.isEmpty()) {
+        std::printf("%-40s skipped: pandas not installed (goal <= 0.55)\n", row);
+        return;
+    }
+    double ours = 1e300;
+    double theirs = 1e300;
+    bool ok = true;
+    for (int r = 0; r < 5 && ok; ++r) {
+        const auto timeOurs = [&] {
+            CsvDataSource source;
+            QElapsedTimer timer;
+            timer.start();
+            ok = source.load(path) && ok;
+            ours = std::min(ours, double(timer.nsecsElapsed()) / 1e6);
+        };
+        const auto timeTheirs = [&] {
+            const double ms = pandasMs(python, path);
+            ok = ms > 0.0 && ok;
+            theirs = std::min(theirs, ms);
+        };
+        if (r % 2 == 0) {
+            timeOurs();
+            timeTheirs();
+        } else {
+            timeTheirs();
+            timeOurs();
+        }
+    }
+    if (!ok) {
+        std::printf("%-40s skipped: pandas could not read the export (goal <= 0.55)\n", row);
+        return;
+    }
+    std::printf("load %.1f ms; pandas read_csv %.1f ms (best of 5, interleaved)\n", ours, theirs);
+    std::printf("%-40s ratio %.2f  goal <= 0.55\n", row, ours / theirs);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -106,6 +199,7 @@ int main(int argc, char** argv)
     std::printf("export: %.1f MB, %d rows x %d channels, %lld channels loaded, duration %.2f s\n",
                 bytes / 1e6, kRows, kChannels, static_cast<long long>(source.channelNames().size()), source.duration());
     std::printf("load: %.1f ms; read into memory: %.1f ms; ratio %.1f\n", loadMs, readMs, loadMs / readMs);
+    comparePandas(path);
 
     // Same query stream for both: random channels at random times.
     constexpr int kCalls = 2000000;

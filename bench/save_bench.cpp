@@ -67,10 +67,10 @@ bool writeConfiguration(const QString& demoDir, const QString& zipPath)
     return zipClose(zip, nullptr) == ZIP_OK && ok;
 }
 
-double bestMs(const std::function<bool()>& work, bool& ok)
+double bestMs(const std::function<bool()>& work, bool& ok, int rounds = kRounds)
 {
     double best = 1e300;
-    for (int r = 0; r < kRounds; ++r) {
+    for (int r = 0; r < rounds; ++r) {
         QElapsedTimer timer;
         timer.start();
         ok = work() && ok;
@@ -142,12 +142,11 @@ int main(int argc, char** argv)
     bool ok = true;
     const double unchangedMs = bestMs([&] { return config.save(path); }, ok);
     int edit = 0;
-    const double editedMs = bestMs(
-        [&] {
-            config.setLabelText(page, mask, widget, QStringLiteral("Edit %1").arg(++edit));
-            return config.save(path);
-        },
-        ok);
+    const auto editAndSave = [&] {
+        config.setLabelText(page, mask, widget, QStringLiteral("Edit %1").arg(++edit));
+        return config.save(path);
+    };
+    const double firstEditedMs = bestMs(editAndSave, ok);
     if (!ok) {
         std::fprintf(stderr, "save_bench: a save failed\n");
         return 1;
@@ -160,19 +159,35 @@ int main(int argc, char** argv)
     }
     std::printf("save_bench: %d pictures, %.1f MB of art\n", kPictures, kPictures * double(kPictureBytes) / 1e6);
     std::printf("save, no edit     %8.1f ms\n", unchangedMs);
-    std::printf("save, label edit  %8.1f ms\n", editedMs);
 
+    const char* const row = "Ctrl+S after an edit vs zip -6 -n .png:.tgz";
     const QString zipExe = QStandardPaths::findExecutable(QStringLiteral("zip"));
     if (zipExe.isEmpty()) {
-        std::printf("zip is not installed (.ci/install-deps brings it): ratios skipped\n");
+        std::printf("save, label edit  %8.1f ms\n", firstEditedMs);
+        std::printf("%-46s skipped: zip not installed (.ci/install-deps brings it) (goal <= 1.00)\n", row);
         return 0;
     }
+    // The edited save and zip in alternating rounds (which goes first
+    // alternates too), best of five each.
     const QString out = dir.filePath(QStringLiteral("baseline.zip"));
-    const double zipMs = bestMs([&] { return zipTree(zipExe, config.extractDir, out); }, ok);
+    double editedMs = 1e300;
+    double zipMs = 1e300;
+    for (int r = 0; r < kRounds && ok; ++r) {
+        const auto timeSave = [&] { editedMs = std::min(editedMs, bestMs(editAndSave, ok, 1)); };
+        const auto timeZip = [&] { zipMs = std::min(zipMs, bestMs([&] { return zipTree(zipExe, config.extractDir, out); }, ok, 1)); };
+        if (r % 2 == 0) {
+            timeSave();
+            timeZip();
+        } else {
+            timeZip();
+            timeSave();
+        }
+    }
     if (!ok) {
-        std::fprintf(stderr, "save_bench: zip failed\n");
+        std::fprintf(stderr, "save_bench: a save or zip failed\n");
         return 1;
     }
+    std::printf("save, label edit  %8.1f ms\n", editedMs);
     std::printf("zip -6 -n .png:.tgz %6.1f ms\n", zipMs);
     const QString unzipExe = QStandardPaths::findExecutable(QStringLiteral("unzip"));
     if (!unzipExe.isEmpty()) {
@@ -183,6 +198,7 @@ int main(int argc, char** argv)
         if (!passed)
             return 1;
     }
-    std::printf("ratio no edit %.2f, label edit %.2f (to zip)\n", unchangedMs / zipMs, editedMs / zipMs);
+    std::printf("ratio no edit %.2f (to zip)\n", unchangedMs / zipMs);
+    std::printf("%-46s ratio %.2f  goal <= 1.00\n", row, editedMs / zipMs);
     return 0;
 }

@@ -23,23 +23,47 @@ struct ColumnInfo {
     QString unit;
 };
 
-// The fields of one line, quotes already dropped. A line without quotes is
-// split in place (the fields are spans of the line, valid as long as it is);
-// a quoted one is copied back to back into `text`. Either way splitting a
-// data row allocates nothing once the buffers have grown.
+// The fields of one line, quotes already dropped. A line whose fields are
+// each either without quotes or quoted whole ("...") is split in place (the
+// fields are spans of the line, valid as long as it is); any other quoting is
+// copied back to back into `text`. Either way splitting a data row allocates
+// nothing once the buffers have grown.
 struct CsvFields {
     std::string text;
     const char* base = nullptr;
-    std::vector<size_t> ends; // field i spans [i ? ends[i-1] + 1 : 0, ends[i]) in place, or
-                              // [i ? ends[i-1] : 0, ends[i]) in text
-    bool inPlace = false;
+    std::vector<size_t> begins; // field i spans [begins[i], ends[i]) of base
+    std::vector<size_t> ends;
 
     int count() const { return int(ends.size()); }
     std::string_view at(int i) const
     {
-        const size_t skip = inPlace ? 1 : 0; // the comma before the field
-        const size_t begin = i ? ends[size_t(i) - 1] + skip : 0;
-        return std::string_view(base + begin, ends[size_t(i)] - begin);
+        return std::string_view(base + begins[size_t(i)], ends[size_t(i)] - begins[size_t(i)]);
+    }
+    void clear()
+    {
+        begins.clear();
+        ends.clear();
+    }
+    void add(size_t begin, size_t end)
+    {
+        begins.push_back(begin);
+        ends.push_back(end);
+    }
+    // Copies fields that are spans of a line into `text`, so that they
+    // outlive the line (the reader reuses its buffer for later lines).
+    void keep()
+    {
+        if (base == text.data())
+            return;
+        std::string copy;
+        for (int i = 0; i < count(); ++i) {
+            const std::string_view field = at(i);
+            begins[size_t(i)] = copy.size();
+            copy.append(field.data(), field.size());
+            ends[size_t(i)] = copy.size();
+        }
+        text = std::move(copy);
+        base = text.data();
     }
     QString trimmedText(int i, bool latin1) const
     {
@@ -175,6 +199,38 @@ bool isBlankLine(std::string_view line, bool latin1)
     return (latin1 ? QString::fromLatin1(line.data(), size) : QString::fromUtf8(line.data(), size)).trimmed().isEmpty();
 }
 
+// The split of a line whose fields are each unquoted or quoted whole, with
+// nothing between a closing quote and the next comma: every field is then a
+// span of the line itself. False (and `out` to be discarded) for any other
+// quoting, which the copying split handles.
+bool splitPlainOrWhollyQuoted(std::string_view line, CsvFields& out, int maxFields)
+{
+    out.clear();
+    out.base = line.data();
+    const char* const start = line.data();
+    const char* const end = start + line.size();
+    const char* at = start;
+    for (;;) {
+        const char* next = nullptr; // the comma after the field, or null at the line's end
+        if (at < end && *at == '"') {
+            const char* close = static_cast<const char*>(std::memchr(at + 1, '"', size_t(end - at - 1)));
+            if (!close || (close + 1 != end && close[1] != ','))
+                return false;
+            out.add(size_t(at + 1 - start), size_t(close - start));
+            next = close + 1 != end ? close + 1 : nullptr;
+        } else {
+            next = static_cast<const char*>(std::memchr(at, ',', size_t(end - at)));
+            const char* const stop = next ? next : end;
+            if (std::memchr(at, '"', size_t(stop - at)))
+                return false;
+            out.add(size_t(at - start), size_t(stop - start));
+        }
+        if (!next || out.count() >= maxFields)
+            return true;
+        at = next + 1;
+    }
+}
+
 // Splits at commas outside double quotes; a quote only toggles quoting and is
 // dropped. Works on the raw line: fields keep their blanks. Comma and quote are
 // ASCII, so splitting the UTF-8 bytes is the same as splitting the characters.
@@ -182,26 +238,13 @@ bool isBlankLine(std::string_view line, bool latin1)
 // row of millions of empty cells costs nothing.
 void splitCsvLine(std::string_view line, CsvFields& out, int maxFields = std::numeric_limits<int>::max())
 {
-    out.ends.clear();
-    if (!std::memchr(line.data(), '"', line.size())) {
-        out.inPlace = true;
-        out.base = line.data();
-        const char* at = line.data();
-        const char* const end = line.data() + line.size();
-        while (const void* comma = std::memchr(at, ',', size_t(end - at))) {
-            at = static_cast<const char*>(comma);
-            out.ends.push_back(size_t(at - line.data()));
-            if (out.count() >= maxFields)
-                return;
-            ++at;
-        }
-        out.ends.push_back(line.size());
+    if (splitPlainOrWhollyQuoted(line, out, maxFields))
         return;
-    }
-    out.inPlace = false;
+    out.clear();
     out.text.clear();
     bool inQuotes = false;
     size_t runStart = 0;
+    size_t fieldStart = 0;
     for (size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
         if (c != '"' && c != ',')
@@ -213,7 +256,8 @@ void splitCsvLine(std::string_view line, CsvFields& out, int maxFields = std::nu
         else if (inQuotes)
             out.text.push_back(',');
         else {
-            out.ends.push_back(out.text.size());
+            out.add(fieldStart, out.text.size());
+            fieldStart = out.text.size();
             if (out.count() >= maxFields) {
                 out.base = out.text.data();
                 return;
@@ -221,7 +265,7 @@ void splitCsvLine(std::string_view line, CsvFields& out, int maxFields = std::nu
         }
     }
     out.text.append(line.data() + runStart, line.size() - runStart);
-    out.ends.push_back(out.text.size());
+    out.add(fieldStart, out.text.size());
     out.base = out.text.data();
 }
 
@@ -310,15 +354,18 @@ bool readTableHead(LineReader& reader, TableHead& head)
     if (!found)
         return false;
     splitCsvLine(line, head.names);
+    head.names.keep();
     if (!nextTextLine(reader, line, head.latin1))
         return true;
     // One field more than the names, so that a longer row never looks equal.
     const int unitFields = head.names.count() + 1;
     splitCsvLine(line, head.units, unitFields);
+    head.units.keep();
     if (head.units.sameFields(head.names)) {
         head.units = CsvFields();
         if (nextTextLine(reader, line, head.latin1))
             splitCsvLine(line, head.units, unitFields);
+        head.units.keep();
     }
     return true;
 }
@@ -380,8 +427,26 @@ public:
         }
     }
 
+    // Room for `rows` more samples in each column the first row reaches,
+    // together at most `budget` bytes: growing a column copies what it
+    // holds and touches fresh memory each time.
+    void reserve(size_t rows, int present, size_t budget)
+    {
+        size_t reached = 0;
+        while (reached < m_columns.size() && m_columns[reached].index < present)
+            ++reached;
+        if (reached == 0)
+            return;
+        rows = std::min(rows, budget / (reached * sizeof(double)));
+        for (size_t c = 0; c < reached; ++c)
+            m_series[c].values.reserve(rows);
+    }
+
     void take(size_t column, CsvChannel& channel)
     {
+        std::vector<double>& values = m_series[column].values;
+        if (values.capacity() > values.size() + values.size() / 4)
+            values.shrink_to_fit(); // the first row was shorter than most
         channel.values = std::move(m_series[column].values);
         channel.rows = std::move(m_series[column].rows);
     }
@@ -456,6 +521,7 @@ bool CsvDataSource::load(const QString& path)
         return fail(QCoreApplication::translate("CsvDataSource",
             "Channel-name row found but it contained no usable channels (all columns were empty or math-only)."));
 
+    const qint64 fileBytes = std::max<qint64>(file.size(), 0);
     SampleTable table(columns);
     const int rowFields = columns.back().index + 1;
     std::string_view line;
@@ -472,6 +538,13 @@ bool CsvDataSource::load(const QString& path)
         // the timeline; it is dropped like any other unreadable row.
         if (!parseNumber(fields.at(0), time) || !clock.place(time))
             continue;
+        if (m_times.empty()) {
+            // The rows to come, judged by the size of the first: the file's
+            // size bounds what is set aside.
+            const size_t estimate = size_t(fileBytes / qint64(line.size() + 1)) + 1;
+            table.reserve(estimate, fields.count(), size_t(fileBytes));
+            m_times.reserve(std::min(estimate, size_t(fileBytes) / sizeof(double)));
+        }
         table.addRow(m_times.size(), fields);
         m_times.push_back(time);
     }
@@ -485,6 +558,8 @@ bool CsvDataSource::load(const QString& path)
         table.take(c, channel);
     }
 
+    if (m_times.capacity() > m_times.size() + m_times.size() / 4)
+        m_times.shrink_to_fit();
     m_ascending = std::is_sorted(m_times.begin(), m_times.end());
     m_duration = m_times.back() - m_times.front();
     if (m_duration <= 0.0)

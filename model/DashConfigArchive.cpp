@@ -44,42 +44,37 @@ QStringList filesUnder(const QString& dir)
 }
 
 // The deflated bytes of an entry of the source archive, as stored; false
-// when they cannot be read whole.
-bool readRawEntry(unzFile source, const ArchiveIndex::Entry& entry, QByteArray& bytes, int& method, int& level)
+// when they cannot be read whole. The archive reader only finds where they
+// start: they are then read from the file in one piece, since its own raw
+// read copies them byte by byte and computes a checksum nobody looks at.
+bool readRawEntry(unzFile source, QFile& archive, const ArchiveIndex::Entry& entry, QByteArray& bytes, int& method,
+                  int& level)
 {
     unz64_file_pos position = entry.position;
     if (unzGoToFilePos64(source, &position) != UNZ_OK)
         return false;
     if (unzOpenCurrentFile2(source, &method, &level, 1) != UNZ_OK)
         return false;
-    bool ok = entry.compressedSize <= quint64(std::numeric_limits<int>::max());
-    if (ok) {
-        bytes.resize(qsizetype(entry.compressedSize));
-        qsizetype got = 0;
-        while (got < bytes.size()) {
-            const int n = unzReadCurrentFile(source, bytes.data() + got,
-                                             unsigned(std::min<qsizetype>(bytes.size() - got, 1 << 20)));
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        ok = got == bytes.size();
-    }
+    const qint64 start = qint64(unzGetCurrentFileZStreamPos64(source));
     unzCloseCurrentFile(source);
-    return ok && method == Z_DEFLATED;
+    if (method != Z_DEFLATED || entry.compressedSize > quint64(std::numeric_limits<int>::max()) || start <= 0)
+        return false;
+    bytes.resize(qsizetype(entry.compressedSize));
+    return bytes.isEmpty()
+        || (archive.seek(start) && archive.read(bytes.data(), bytes.size()) == qint64(bytes.size()));
 }
 
 // Stores a file that still holds exactly what the source archive's entry
 // holds by copying the entry's deflated bytes: the result is the same entry
 // the writer would make, without compressing it again. `copied` is false
 // when the source could not be read (the file is then packed as usual).
-bool copyRawEntry(zipFile zip, unzFile source, const QByteArray& entryName, const ArchiveIndex::Entry& entry,
-                  bool& copied)
+bool copyRawEntry(zipFile zip, unzFile source, QFile& archive, const QByteArray& entryName,
+                  const ArchiveIndex::Entry& entry, bool& copied)
 {
     QByteArray bytes;
     int method = 0;
     int level = 0;
-    copied = readRawEntry(source, entry, bytes, method, level);
+    copied = readRawEntry(source, archive, entry, bytes, method, level);
     if (!copied)
         return true;
     zip_fileinfo info = fixedZipEntryInfo();
@@ -101,7 +96,8 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath, const Archiv
     // Entries whose files were not written since the archive they came
     // from was indexed are copied from it as they are.
     unzFile source = nullptr;
-    if (index.folder() == sourceDir && index.archiveUnchanged())
+    QFile archive(index.archivePath());
+    if (index.folder() == sourceDir && index.archiveUnchanged() && archive.open(QIODevice::ReadOnly))
         source = openZipForRead(index.archivePath());
     const QDir dir(sourceDir);
     bool ok = true;
@@ -109,7 +105,7 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath, const Archiv
         const QString rel = dir.relativeFilePath(file);
         const ArchiveIndex::Entry* entry = source ? index.unchangedEntry(rel, file) : nullptr;
         bool copied = false;
-        if (entry && !copyRawEntry(zip, source, rel.toUtf8(), *entry, copied)) {
+        if (entry && !copyRawEntry(zip, source, archive, rel.toUtf8(), *entry, copied)) {
             ok = false;
         } else if (!copied && !addFile(zip, sourceDir, file)) {
             ok = false;
