@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 // Puts a mask's box art parameters back as a snapshot captured them:
-// PATH_REL_AiM_MASK, PATH_IMAGE_SFONDO_FW, DE_FIT_SRC and M_BCOL are removed
-// and re-added when they were present; BOX_STYLE_ID is removed.
+// PATH_REL_AiM_MASK, PATH_IMAGE_SFONDO_FW, DE_FIT_SRC and M_BCOL keep their
+// place with the captured text, or go when they were absent; BOX_STYLE_ID
+// is removed.
 void writeBoxArtProps(pugi::xml_node mask, const BoxStyleSnapshot& snapshot);

@@ -2,8 +2,11 @@
 
 #include "editing/WidgetPropertyCommand.h"
 
+struct WidgetModel;
+
 // Sets the value alignment (POS_ALIGN) of a widget; undo writes the old value
-// back, or the firmware default "vc" when the widget had none.
+// back, or takes the parameter away again when the widget had none (the
+// firmware then keeps its default "vc").
 // The creator passes the value shown before the edit; the text is "Value alignment"
 // unless the creator sets another.
 class SetValueAlignmentCommand : public WidgetPropertyCommand {
@@ -13,5 +16,11 @@ public:
 
 protected:
     bool apply(DashConfig& config, int page, int mask, int widget, const QString& value) override;
+    bool restore(DashConfig& config, int page, int mask, int widget, const QString& value) override;
     QString defaultValue() const override { return QStringLiteral("vc"); }
+
+private:
+    static WidgetModel* widgetOf(DashConfig& config, int page, int mask, int widget);
+
+    bool m_hadParam = true;
 };
