@@ -1,7 +1,7 @@
 #include "panels/ElementLibraryDialog.h"
 
 #include "panels/ElementCatalog.h"
-#include "panels/ElementThumbnailCache.h"
+#include "panels/ThumbnailIconEngine.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -242,14 +242,6 @@ QString ElementLibraryDialog::toolTipFor(const ElementCatalogEntry& entry, const
     return tip;
 }
 
-QPixmap ElementLibraryDialog::thumbnailFor(const ElementCatalogEntry& entry)
-{
-    auto it = thumbnails.constFind(entry.absFolder);
-    if (it == thumbnails.constEnd())
-        it = thumbnails.insert(entry.absFolder, ElementThumbnailCache::thumbnail(entry, kThumbnailSide));
-    return *it;
-}
-
 void ElementLibraryDialog::applyFilters()
 {
     const QStringList sameScreen = sameScreenDevices();
@@ -262,9 +254,11 @@ void ElementLibraryDialog::applyFilters()
                                                   QString::number(entry.size.width()),
                                                   QString::number(entry.size.height())),
                                          grid);
-        const QPixmap icon = thumbnailFor(entry);
+        // Drawn when first painted: most items of a long list are never in
+        // view.
+        const QIcon icon(new ThumbnailIconEngine(entry, kThumbnailSide));
         if (!icon.isNull())
-            item->setIcon(QIcon(icon));
+            item->setIcon(icon);
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
         item->setToolTip(toolTipFor(entry, sameScreen));
     }
@@ -307,7 +301,6 @@ void ElementLibraryDialog::refreshIndex()
     });
     progress.close();
 
-    thumbnails.clear();
     fillDeviceCombo();
     applyFilters();
     if (count >= 0)

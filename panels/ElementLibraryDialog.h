@@ -51,7 +51,6 @@ private:
     QSize referenceSize() const;
     bool passesFilters(const ElementCatalogEntry& entry, const QStringList& sameScreen) const;
     QString toolTipFor(const ElementCatalogEntry& entry, const QStringList& sameScreen) const;
-    QPixmap thumbnailFor(const ElementCatalogEntry& entry);
     void updateStatus();
 
     QString deviceName;
@@ -67,5 +66,4 @@ private:
     int heldResult = -1;
     // Thumbnails by element folder: refiltering a large index must not read
     // every image again. Cleared by a rebuild, which may find new art.
-    QHash<QString, QPixmap> thumbnails;
 };
