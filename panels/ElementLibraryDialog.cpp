@@ -1,6 +1,7 @@
 #include "panels/ElementLibraryDialog.h"
 
 #include "panels/ElementCatalog.h"
+#include "panels/ElementLibraryGridDelegate.h"
 #include "panels/ThumbnailIconEngine.h"
 
 #include <QComboBox>
@@ -147,6 +148,7 @@ void ElementLibraryDialog::createGrid()
     // size taken from the first item would crop the others and their
     // captions.
     grid->setUniformItemSizes(false);
+    grid->setItemDelegate(new ElementLibraryGridDelegate(grid));
 }
 
 QSize ElementLibraryDialog::referenceSize() const
