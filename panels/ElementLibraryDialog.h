@@ -44,6 +44,9 @@ public Q_SLOTS:
     void applyFilters();
 
 private:
+    // A grid item whose tool tip is written when it is first asked for.
+    class GridItem;
+
     QWidget* createTopRow();
     void createGrid();
     void fillDeviceCombo();
@@ -64,6 +67,4 @@ private:
     bool busy = false;
     // The close asked for during a rebuild; -1 when none.
     int heldResult = -1;
-    // Thumbnails by element folder: refiltering a large index must not read
-    // every image again. Cleared by a rebuild, which may find new art.
 };

@@ -1,6 +1,7 @@
 #include "panels/ElementLibraryGridDelegate.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QHash>
 #include <QIcon>
 #include <QStyle>
@@ -15,7 +16,7 @@ struct SizeKey {
     QSize icon;
     QSize rect;
     QSize decoration;
-    QString font;
+    QFont font;
     int features = 0;
     int decorationPosition = 0;
     int displayAlignment = 0;
@@ -32,8 +33,9 @@ struct SizeKey {
 
 size_t qHash(const SizeKey& key, size_t seed = 0)
 {
+    // The font is compared, not hashed: hashing it writes it out in full.
     return qHashMulti(seed, key.text, key.icon.width(), key.icon.height(), key.rect.width(), key.decoration.width(),
-                      key.font, key.features);
+                      key.features);
 }
 
 QHash<SizeKey, QSize>& sizes()
@@ -59,8 +61,8 @@ QSize ElementLibraryGridDelegate::sizeHint(const QStyleOptionViewItem& option, c
     key.rect = option.rect.size();
     key.decoration = option.decorationSize;
     // The font and alignment an item sets are in its data; the grid sets none.
-    key.font = index.data(Qt::FontRole).isValid() ? QStringLiteral("item:") + index.data(Qt::FontRole).toString()
-                                                  : option.font.key();
+    const QVariant itemFont = index.data(Qt::FontRole);
+    key.font = itemFont.isValid() ? itemFont.value<QFont>().resolve(option.font) : option.font;
     // A check box takes room; the grid shows none.
     key.features = int(option.features) | (index.data(Qt::CheckStateRole).isValid() ? 1 << 30 : 0);
     key.decorationPosition = int(option.decorationPosition);
