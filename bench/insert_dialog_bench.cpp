@@ -1,6 +1,6 @@
 // Opens the "Insert Element" dialog over a fake RS3 install of 2,000 stock
 // elements (laid out as tests/support builds them) and prints the time
-// relative to opening a QDialog with the same empty columns. Both are shown
+// relative to opening a comparable QDialog: the same widgets, empty. Both are shown
 // offscreen and measured in this run, interleaved. HOME, the settings and
 // the install live in a temporary folder.
 
@@ -19,9 +19,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
 #include <QVBoxLayout>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -56,7 +60,16 @@ bool buildInstall(const Rs3Fixture& rs3, const QString& family)
     return true;
 }
 
-// The dialog's frame without its content.
+QLabel* heading(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::RichText);
+    return label;
+}
+
+// A comparable dialog: the same widgets, layouts, texts and style sheets as
+// "Insert Element", with empty lists and an empty preview scene, so the
+// ratio is what the stock scan and the filled lists cost.
 void openEmptyDialog()
 {
     QDialog dialog;
@@ -64,17 +77,55 @@ void openEmptyDialog()
     dialog.resize(820, 520);
     auto* layout = new QVBoxLayout(&dialog);
     auto* columns = new QHBoxLayout;
-    columns->addWidget(new QListWidget(&dialog), 1);
-    auto* middle = new QVBoxLayout;
-    middle->addWidget(new QLineEdit(&dialog));
-    middle->addWidget(new QListWidget(&dialog));
-    columns->addLayout(middle, 2);
-    auto* view = new QGraphicsView(new QGraphicsScene(&dialog), &dialog);
+
+    auto* typeColumn = new QWidget(&dialog);
+    auto* typeLayout = new QVBoxLayout(typeColumn);
+    typeLayout->setContentsMargins(0, 0, 0, 0);
+    typeLayout->addWidget(heading(QStringLiteral("<b>Type</b>"), typeColumn));
+    auto* types = new QListWidget(typeColumn);
+    types->setMinimumWidth(200);
+    typeLayout->addWidget(types);
+    columns->addWidget(typeColumn, 1);
+
+    auto* channelColumn = new QWidget(&dialog);
+    auto* channelLayout = new QVBoxLayout(channelColumn);
+    channelLayout->setContentsMargins(0, 0, 0, 0);
+    channelLayout->addWidget(heading(QStringLiteral("<b>Channel</b>"), channelColumn));
+    auto* filter = new QLineEdit(channelColumn);
+    filter->setPlaceholderText(QStringLiteral("Filter channels..."));
+    channelLayout->addWidget(filter);
+    channelLayout->addWidget(new QListWidget(channelColumn));
+    columns->addWidget(channelColumn, 2);
+
+    auto* previewColumn = new QWidget(&dialog);
+    auto* previewLayout = new QVBoxLayout(previewColumn);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    previewLayout->addWidget(heading(QStringLiteral("<b>Preview</b>"), previewColumn));
+    auto* view = new QGraphicsView(new QGraphicsScene(&dialog), previewColumn);
     view->setFixedSize(200, 200);
-    columns->addWidget(view, 0);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setFrameShape(QFrame::StyledPanel);
+    view->setStyleSheet(QStringLiteral("QGraphicsView { background: #1e1e1e; border: 1px solid #444; }"));
+    previewLayout->addWidget(view, 0, Qt::AlignHCenter);
+    auto* native = new QLabel(QStringLiteral("Native: -- x -- px"), previewColumn);
+    native->setStyleSheet(QStringLiteral("QLabel { color: #bbb; padding: 2px; }"));
+    previewLayout->addWidget(native, 0, Qt::AlignHCenter);
+    previewLayout->addStretch();
+    columns->addWidget(previewColumn, 0);
     layout->addLayout(columns);
-    layout->addWidget(new QLabel(QStringLiteral("Pick a type and a channel."), &dialog));
-    layout->addWidget(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog));
+
+    auto* hint = new QLabel(QStringLiteral("Pick a type and a channel."), &dialog);
+    hint->setTextFormat(Qt::RichText);
+    hint->setWordWrap(true);
+    hint->setMinimumHeight(40);
+    hint->setStyleSheet(QStringLiteral("QLabel { background: #2a2a2a; color: #ddd; padding: 6px; }"));
+    layout->addWidget(hint);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Insert"));
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
+    layout->addWidget(buttons);
     dialog.show();
     QApplication::processEvents();
 }
@@ -91,6 +142,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "insert_dialog_bench: could not build the install\n");
         return 1;
     }
+    // The session keeps a walk only of folders older than a coarse file
+    // system's time resolution; a real install is older still.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     DashConfig config;
     config.deviceName = QStringLiteral("MXG 1.2");
     config.pages.emplace_back();

@@ -2,6 +2,7 @@
 
 #include "model/ChannelInfo.h"
 #include "panels/ElementTypeEntry.h"
+#include "panels/StockMaskCache.h"
 
 #include <QDialog>
 #include <QList>
@@ -58,6 +59,15 @@ private:
         QString itemFolder; // absolute
         QString overlayRoot;
     };
+    // What a stock mask is offered as, and where it lies.
+    struct StockSummary {
+        QString label; // empty: not offered
+        bool isComposite = false;
+        QString source;
+        QStringList setAndPage;
+    };
+    static const std::vector<StockSummary>& summariesOf(
+        const std::shared_ptr<const QList<StockMaskCache::Item>>& masks);
     // Returns true to keep the mask's document; sets `stop` to end the walk.
     using StockVisitor = std::function<bool(const StockMask&, bool& stop)>;
 
@@ -88,7 +98,7 @@ private:
 
     DashConfig* config;
     int pageIndex;
-    std::vector<std::unique_ptr<pugi::xml_document>> donorDocuments;
+    std::vector<std::shared_ptr<const pugi::xml_document>> donorDocuments;
     // The walk for the stock types also notes the first composite vertical
     // bar, so the rule types need no second walk over the install.
     bool compositeBarSearched = false;

@@ -4,14 +4,11 @@
 #include "panels/AddElementDialog.h"
 
 #include "model/DashConfig.h"
-#include "model/FolderNames.h"
-#include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
+#include "panels/StockMaskCache.h"
 #include "templates/PageTemplateLibrary.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -29,27 +26,6 @@ ElementTypeEntry ruleType(const QString& label, const QString& description, int 
     entry.nativeWidth = width;
     entry.nativeHeight = height;
     return entry;
-}
-
-QStringList subFolders(const QString& folder)
-{
-    return sortedEntryNames(folder, QDir::Dirs | QDir::NoDotAndDotDot);
-}
-
-// The mask element of an item file: the first element of the usual root
-// when it is one, else the first one under any top-level node.
-pugi::xml_node findMaskElement(const pugi::xml_document& doc)
-{
-    const pugi::xml_node first = doc.child("aimDataBase_Mask2").child("e");
-    if (hasClass(first, "GMaskParam"))
-        return first;
-    for (pugi::xml_node top = doc.first_child(); top; top = top.next_sibling()) {
-        for (pugi::xml_node e = top.child("e"); e; e = e.next_sibling("e")) {
-            if (hasClass(e, "GMaskParam"))
-                return e;
-        }
-    }
-    return {};
 }
 
 bool hasNonEmptyParam(pugi::xml_node element, const char* name)
@@ -133,6 +109,14 @@ void takeCompositeDonor(ElementTypeEntry& entry, pugi::xml_node mask, const QStr
     entry.sourcePath = rootRelativeSource(itemFolder, overlayRoot);
 }
 
+// See donorDistance.
+int distanceBetween(const QStringList& own, const QStringList& donor)
+{
+    if (own.isEmpty() || donor.isEmpty() || own[0].compare(donor[0], Qt::CaseInsensitive) != 0)
+        return 2;
+    return own[1].compare(donor[1], Qt::CaseInsensitive) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 QString AddElementDialog::typeDisplayName(pugi::xml_node mask)
@@ -195,37 +179,13 @@ QString AddElementDialog::familyFolder() const
 
 void AddElementDialog::walkStockMasks(const QString& family, const StockVisitor& visit)
 {
-    for (const QString& root : rs3OverlayRoots()) {
-        const QString standard = PathGuard::join(root, family + QStringLiteral("/masks/set/standard"));
-        if (standard.isEmpty() || !QFileInfo(standard).isDir())
-            continue;
-        for (const QString& set : subFolders(standard)) {
-            const QString setFolder = standard + QLatin1Char('/') + set;
-            for (const QString& page : subFolders(setFolder)) {
-                const QString items = setFolder + QLatin1Char('/') + page + QStringLiteral("/Items");
-                if (!QFileInfo(items).isDir())
-                    continue;
-                for (const QString& item : subFolders(items)) {
-                    const QString itemFolder = items + QLatin1Char('/') + item;
-                    const QStringList files
-                        = entriesEndingWith(itemFolder, QLatin1StringView(".M2.xml"), QDir::Files, QDir::Name);
-                    if (files.isEmpty())
-                        continue;
-                    auto doc = std::make_unique<pugi::xml_document>();
-                    const QByteArray path = QFile::encodeName(itemFolder + QLatin1Char('/') + files.first());
-                    if (!doc->load_file(path.constData()))
-                        continue;
-                    const pugi::xml_node mask = findMaskElement(*doc);
-                    if (!mask)
-                        continue;
-                    bool stop = false;
-                    if (visit({mask, itemFolder, root}, stop))
-                        donorDocuments.push_back(std::move(doc));
-                    if (stop)
-                        return;
-                }
-            }
-        }
+    const auto masks = StockMaskCache::masks(family);
+    for (const StockMaskCache::Item& item : *masks) {
+        bool stop = false;
+        if (visit({item.mask, item.itemFolder, item.overlayRoot}, stop))
+            donorDocuments.push_back(item.document);
+        if (stop)
+            return;
     }
 }
 
@@ -234,39 +194,54 @@ bool AddElementDialog::scanStockTypes()
     const QString family = familyFolder();
     if (family.isEmpty())
         return false;
-    walkStockMasks(family, [this](const StockMask& found, bool&) {
+    const auto masks = StockMaskCache::masks(family);
+    const std::vector<StockSummary>& summaries = summariesOf(masks);
+    const PageModel* page = config ? config->page(pageIndex) : nullptr;
+    const QStringList own = page ? setAndPageOf(page->relPagePath) : QStringList();
+    int compositeDistance = INT_MAX;
+    std::vector<int> rowDistance;
+    for (qsizetype i = 0; i < masks->size(); ++i) {
+        const StockMaskCache::Item& found = masks->at(i);
+        const StockSummary& summary = summaries[size_t(i)];
+        const int distance = distanceBetween(own, summary.setAndPage);
         bool keep = false;
-        const QString source = rootRelativeSource(found.itemFolder, found.overlayRoot);
         // The composite bar is noted on this walk too, nearest the page's own
         // set first, so inserting one needs no second walk.
-        if (isCompositeVerticalBar(found.mask)
-            && (!compositeBar.donor || donorDistance(source) < donorDistance(compositeBar.sourcePath))) {
+        if (summary.isComposite && distance < compositeDistance) {
             takeCompositeDonor(compositeBar, found.mask, found.itemFolder, found.overlayRoot);
+            compositeDistance = distance;
             keep = true;
         }
-        const QString label = typeDisplayName(found.mask);
-        if (label.isEmpty())
-            return keep;
-        // A kind keeps the row where it was first found; a donor nearer to
-        // the page's own set takes the row over.
-        auto existing = std::find_if(types.begin(), types.end(),
-                                     [&label](const ElementTypeEntry& entry) { return entry.label == label; });
-        if (existing != types.end() && donorDistance(source) >= donorDistance(existing->sourcePath))
-            return keep;
-        ElementTypeEntry entry;
-        entry.label = label;
-        entry.nativeWidth = paramInt(found.mask, "WIDTH");
-        entry.nativeHeight = paramInt(found.mask, "HEIGHT");
-        entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3)"), QFileInfo(found.itemFolder).fileName(),
-                                             entry.nativeWidth, entry.nativeHeight);
-        entry.donor = found.mask;
-        entry.sourcePath = source;
-        if (existing != types.end())
-            *existing = entry;
-        else
-            types.append(entry);
-        return true;
-    });
+        if (!summary.label.isEmpty()) {
+            // A kind keeps the row where it was first found; a donor nearer
+            // to the page's own set takes the row over.
+            const auto existing = std::find_if(types.begin(), types.end(), [&summary](const ElementTypeEntry& entry) {
+                return entry.label == summary.label;
+            });
+            const qsizetype row = existing - types.begin();
+            if (existing == types.end() || distance < rowDistance[size_t(row)]) {
+                ElementTypeEntry entry;
+                entry.label = summary.label;
+                entry.nativeWidth = paramInt(found.mask, "WIDTH");
+                entry.nativeHeight = paramInt(found.mask, "HEIGHT");
+                entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3)"),
+                                                     QFileInfo(found.itemFolder).fileName(), entry.nativeWidth,
+                                                     entry.nativeHeight);
+                entry.donor = found.mask;
+                entry.sourcePath = summary.source;
+                if (existing != types.end()) {
+                    *existing = entry;
+                    rowDistance[size_t(row)] = distance;
+                } else {
+                    types.append(entry);
+                    rowDistance.push_back(distance);
+                }
+                keep = true;
+            }
+        }
+        if (keep && (donorDocuments.empty() || donorDocuments.back() != found.document))
+            donorDocuments.push_back(found.document);
+    }
     compositeBarSearched = true;
     appendRuleTypes();
     return true;
@@ -325,11 +300,30 @@ bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
 int AddElementDialog::donorDistance(const QString& sourcePath) const
 {
     const PageModel* page = config ? config->page(pageIndex) : nullptr;
-    const QStringList own = page ? setAndPageOf(page->relPagePath) : QStringList();
-    const QStringList donor = setAndPageOf(sourcePath);
-    if (own.isEmpty() || donor.isEmpty() || own[0].compare(donor[0], Qt::CaseInsensitive) != 0)
-        return 2;
-    return own[1].compare(donor[1], Qt::CaseInsensitive) == 0 ? 0 : 1;
+    return distanceBetween(page ? setAndPageOf(page->relPagePath) : QStringList(), setAndPageOf(sourcePath));
+}
+
+// The stock walk is kept for the session, and so is what each of its masks
+// is offered as: classifying them was most of a later open.
+const std::vector<AddElementDialog::StockSummary>& AddElementDialog::summariesOf(
+    const std::shared_ptr<const QList<StockMaskCache::Item>>& masks)
+{
+    static std::shared_ptr<const QList<StockMaskCache::Item>> summarized;
+    static std::vector<StockSummary> summaries;
+    if (summarized == masks)
+        return summaries;
+    summaries.clear();
+    summaries.reserve(size_t(masks->size()));
+    for (const StockMaskCache::Item& item : *masks) {
+        StockSummary summary;
+        summary.label = typeDisplayName(item.mask);
+        summary.isComposite = isCompositeVerticalBar(item.mask);
+        summary.source = rootRelativeSource(item.itemFolder, item.overlayRoot);
+        summary.setAndPage = setAndPageOf(summary.source);
+        summaries.push_back(std::move(summary));
+    }
+    summarized = masks;
+    return summaries;
 }
 
 bool AddElementDialog::hasType(const QString& label, Qt::CaseSensitivity cs) const

@@ -1,7 +1,8 @@
 #include "panels/ElementLibraryDialog.h"
 
 #include "panels/ElementCatalog.h"
-#include "panels/ElementThumbnailCache.h"
+#include "panels/ElementLibraryGridDelegate.h"
+#include "panels/ThumbnailIconEngine.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -13,6 +14,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace {
 
@@ -53,6 +56,30 @@ QString scaleList(const QList<CatalogScaleFrame>& scales)
 }
 
 } // namespace
+
+// Most items of a long list are never pointed at, so their tool tips are
+// written on demand; the text is what toolTipFor says at that time of the
+// filter that made the item.
+class ElementLibraryDialog::GridItem : public QListWidgetItem {
+public:
+    GridItem(const QString& text, const ElementCatalogEntry& entry, const ElementLibraryDialog* dialog,
+             std::shared_ptr<const QStringList> sameScreen)
+        : QListWidgetItem(text), entry(entry), dialog(dialog), sameScreen(std::move(sameScreen))
+    {
+    }
+
+    QVariant data(int role) const override
+    {
+        if (role == Qt::ToolTipRole && !QListWidgetItem::data(role).isValid())
+            return dialog->toolTipFor(entry, *sameScreen);
+        return QListWidgetItem::data(role);
+    }
+
+private:
+    ElementCatalogEntry entry;
+    const ElementLibraryDialog* dialog;
+    std::shared_ptr<const QStringList> sameScreen;
+};
 
 ElementLibraryDialog::ElementLibraryDialog(const QString& deviceText, const QSize& size, QWidget* parent)
     : QDialog(parent), deviceName(deviceText.section(QLatin1Char('/'), 0, 0)), screenSize(size)
@@ -147,6 +174,7 @@ void ElementLibraryDialog::createGrid()
     // size taken from the first item would crop the others and their
     // captions.
     grid->setUniformItemSizes(false);
+    grid->setItemDelegate(new ElementLibraryGridDelegate(grid));
 }
 
 QSize ElementLibraryDialog::referenceSize() const
@@ -242,31 +270,24 @@ QString ElementLibraryDialog::toolTipFor(const ElementCatalogEntry& entry, const
     return tip;
 }
 
-QPixmap ElementLibraryDialog::thumbnailFor(const ElementCatalogEntry& entry)
-{
-    auto it = thumbnails.constFind(entry.absFolder);
-    if (it == thumbnails.constEnd())
-        it = thumbnails.insert(entry.absFolder, ElementThumbnailCache::thumbnail(entry, kThumbnailSide));
-    return *it;
-}
-
 void ElementLibraryDialog::applyFilters()
 {
-    const QStringList sameScreen = sameScreenDevices();
+    const auto sameScreen = std::make_shared<const QStringList>(sameScreenDevices());
     grid->clear();
     for (const ElementCatalogEntry& entry : ElementCatalog::entries()) {
-        if (!passesFilters(entry, sameScreen))
+        if (!passesFilters(entry, *sameScreen))
             continue;
-        auto* item = new QListWidgetItem(QStringLiteral("%1/%2\n%3  %4x%5")
-                                             .arg(entry.page, entry.item, kindLabel(entry.kind),
-                                                  QString::number(entry.size.width()),
-                                                  QString::number(entry.size.height())),
-                                         grid);
-        const QPixmap icon = thumbnailFor(entry);
+        auto* item = new GridItem(QStringLiteral("%1/%2\n%3  %4x%5")
+                                      .arg(entry.page, entry.item, kindLabel(entry.kind),
+                                           QString::number(entry.size.width()), QString::number(entry.size.height())),
+                                  entry, this, sameScreen);
+        // Drawn when first painted: most items of a long list are never in
+        // view.
+        const QIcon icon(new ThumbnailIconEngine(entry, kThumbnailSide));
         if (!icon.isNull())
-            item->setIcon(QIcon(icon));
+            item->setIcon(icon);
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        item->setToolTip(toolTipFor(entry, sameScreen));
+        grid->addItem(item);
     }
     updateStatus();
 }
@@ -307,7 +328,6 @@ void ElementLibraryDialog::refreshIndex()
     });
     progress.close();
 
-    thumbnails.clear();
     fillDeviceCombo();
     applyFilters();
     if (count >= 0)

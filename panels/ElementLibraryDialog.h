@@ -44,6 +44,9 @@ public Q_SLOTS:
     void applyFilters();
 
 private:
+    // A grid item whose tool tip is written when it is first asked for.
+    class GridItem;
+
     QWidget* createTopRow();
     void createGrid();
     void fillDeviceCombo();
@@ -51,7 +54,6 @@ private:
     QSize referenceSize() const;
     bool passesFilters(const ElementCatalogEntry& entry, const QStringList& sameScreen) const;
     QString toolTipFor(const ElementCatalogEntry& entry, const QStringList& sameScreen) const;
-    QPixmap thumbnailFor(const ElementCatalogEntry& entry);
     void updateStatus();
 
     QString deviceName;
@@ -65,7 +67,4 @@ private:
     bool busy = false;
     // The close asked for during a rebuild; -1 when none.
     int heldResult = -1;
-    // Thumbnails by element folder: refiltering a large index must not read
-    // every image again. Cleared by a rebuild, which may find new art.
-    QHash<QString, QPixmap> thumbnails;
 };

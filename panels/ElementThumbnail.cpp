@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <algorithm>
 
@@ -34,6 +35,33 @@ QImage overlayImage(const ElementCatalogEntry& entry)
             continue;
         const QImage art = readArt(entry.absFolder, name);
         if (!art.isNull())
+            return art;
+    }
+    return {};
+}
+
+QSize artSize(const QString& folder, const QString& name)
+{
+    const QString path = PathGuard::join(folder, name);
+    if (path.isEmpty())
+        return {};
+    QImageReader reader(path);
+    return reader.canRead() ? reader.size() : QSize();
+}
+
+// The size of what overlayImage reads.
+QSize overlaySize(const ElementCatalogEntry& entry)
+{
+    if (!entry.scales.isEmpty()) {
+        const QSize frame = artSize(entry.absFolder, entry.scales.at(entry.scales.size() / 2).frame);
+        if (frame.isValid())
+            return frame;
+    }
+    for (const QString& name : entry.art) {
+        if (!name.endsWith(QLatin1String(".png")) || name == QLatin1String("mask.png"))
+            continue;
+        const QSize art = artSize(entry.absFolder, name);
+        if (art.isValid())
             return art;
     }
     return {};
@@ -95,4 +123,14 @@ QPixmap renderElementThumbnail(const ElementCatalogEntry& entry, int side)
     if (!hasContent(image))
         drawPlaceholder(image, entry.kind);
     return QPixmap::fromImage(image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+QSize elementThumbnailSize(const ElementCatalogEntry& entry, int side)
+{
+    const QSize base = artSize(entry.absFolder, QStringLiteral("mask.png"));
+    const QSize size = base.isValid() ? base : overlaySize(entry);
+    if (!size.isValid() || size.isEmpty())
+        return {};
+    // What QImage::scaled makes of it.
+    return size.scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }

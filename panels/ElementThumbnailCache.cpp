@@ -21,7 +21,9 @@ namespace {
 const QString kStampKey = QStringLiteral("korvelanto-sources");
 const QString kNoneKey = QStringLiteral("korvelanto-none");
 
+// Keyed by the element's folder; `side` is part of what must match.
 struct Kept {
+    int side = 0;
     QByteArray stamp;
     QPixmap pixmap;
 };
@@ -29,6 +31,18 @@ struct Kept {
 QHash<QString, Kept>& memory()
 {
     static QHash<QString, Kept> kept;
+    return kept;
+}
+
+struct KeptSize {
+    int side = 0;
+    QSize size;
+};
+
+// Sizes read from the image headers for thumbnails not drawn yet.
+QHash<QString, KeptSize>& sizes()
+{
+    static QHash<QString, KeptSize> kept;
     return kept;
 }
 
@@ -122,9 +136,8 @@ namespace ElementThumbnailCache {
 QPixmap thumbnail(const ElementCatalogEntry& entry, int side)
 {
     const QByteArray stamp = sourceStamp(entry, side);
-    const QString key = entry.absFolder + QLatin1Char('\n') + QString::number(side);
-    auto kept = memory().constFind(key);
-    if (kept != memory().constEnd() && kept->stamp == stamp)
+    auto kept = memory().constFind(entry.absFolder);
+    if (kept != memory().constEnd() && kept->side == side && kept->stamp == stamp)
         return kept->pixmap;
 
     const QString path = filePathFor(entry, side);
@@ -133,8 +146,21 @@ QPixmap thumbnail(const ElementCatalogEntry& entry, int side)
         pixmap = renderElementThumbnail(entry, side);
         writeKept(path, stamp, pixmap);
     }
-    memory().insert(key, Kept{stamp, pixmap});
+    memory().insert(entry.absFolder, Kept{side, stamp, pixmap});
     return pixmap;
+}
+
+QSize expectedSize(const ElementCatalogEntry& entry, int side)
+{
+    auto kept = memory().constFind(entry.absFolder);
+    if (kept != memory().constEnd() && kept->side == side)
+        return kept->pixmap.size();
+    auto probed = sizes().constFind(entry.absFolder);
+    if (probed != sizes().constEnd() && probed->side == side)
+        return probed->size;
+    const QSize size = elementThumbnailSize(entry, side);
+    sizes().insert(entry.absFolder, KeptSize{side, size});
+    return size;
 }
 
 QString folder()
@@ -145,6 +171,7 @@ QString folder()
 void clearMemory()
 {
     memory().clear();
+    sizes().clear();
 }
 
 } // namespace ElementThumbnailCache

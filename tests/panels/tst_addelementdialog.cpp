@@ -17,6 +17,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <chrono>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -92,6 +94,26 @@ QString rowText(const ElementTypeEntry& e)
         .arg(e.nativeWidth)
         .arg(e.nativeHeight)
         .arg(QString::fromUtf8(e.donor.attribute("i").value()), source, flags);
+}
+
+// Every folder and file below `folder` (and it) an hour old, as an install
+// is that was not just written.
+void ageTree(const QString& folder)
+{
+    namespace fs = std::filesystem;
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const fs::path top(folder.toStdString());
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(top))
+        fs::last_write_time(entry.path(), old);
+    fs::last_write_time(top, old);
+}
+
+QStringList labelsOf(const AddElementDialog& dialog)
+{
+    QStringList labels;
+    for (const ElementTypeEntry& entry : dialog.typeEntries())
+        labels << entry.label;
+    return labels;
 }
 
 const QStringList kRuleRows{"Static label|120x32|||L", "Multi-value box|300x180|||M", "Icon|44x44|||I",
@@ -203,6 +225,58 @@ private Q_SLOTS:
         QCOMPARE(list->currentRow(), 0);
         // Shown as rich text with its names escaped.
         QCOMPARE(list->item(0)->toolTip(), "<qt>" + descriptions[0].toHtmlEscaped() + "</qt>");
+    }
+
+    // The stock walk is kept between opens, and a changed install is walked
+    // again; types already handed out keep their donors.
+    void stockWalkFollowsTheInstall_data()
+    {
+        QTest::addColumn<bool>("rewriteInPlace");
+        QTest::newRow("item added") << false;
+        QTest::newRow("file rewritten in place") << true;
+    }
+
+    void stockWalkFollowsTheInstall()
+    {
+        QFETCH(bool, rewriteInPlace);
+        const QString family = rewriteInPlace ? QStringLiteral("t_rewritten") : QStringLiteral("t_added");
+        const QString items = kStandard.arg(family) + QStringLiteral("s01/p01/Items/");
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, items + "a_num",
+                                 Fx::mask("num", 0, 0, 100, 50).add(Fx::digit("01", 0, 0, 100, 50)).toXml(2)));
+        const QString familyFolder = rs3->root(Rs3Fixture::Stable) + "/aim/resources/overlay/" + family;
+        ageTree(familyFolder);
+        std::unique_ptr<DashConfig> config = open(kStandard.arg(family) + "s01/p01/");
+        QVERIFY(config);
+        auto first = std::make_unique<AddElementDialog>(config.get(), 0);
+        QCOMPARE(labelsOf(*first).first(), QStringLiteral("Numeric value"));
+        QCOMPARE(labelsOf(AddElementDialog(config.get(), 0)), labelsOf(*first));
+
+        if (rewriteInPlace) {
+            // The bar's item file as the fixture writes it, elsewhere, then
+            // over the number's file in place: its folder keeps its time.
+            const QString scratch = kStandard.arg("t_scratch") + "s01/p01/Items/bar";
+            QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, scratch,
+                                     Fx::mask("bar", 0, 0, 200, 40).add(trapezio()).toXml(2)));
+            const auto itemFile = [this](const QString& rel) {
+                const QString folder = rs3->root(Rs3Fixture::Stable) + '/' + rel;
+                const QStringList files = QDir(folder).entryList({"*.M2.xml"}, QDir::Files);
+                return files.size() == 1 ? folder + '/' + files.first() : QString();
+            };
+            QFile source(itemFile(scratch));
+            QFile target(itemFile(items + "a_num"));
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            QVERIFY(target.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            QVERIFY(target.write(source.readAll()) > 0);
+            target.close();
+        } else {
+            QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, items + "b_hbar",
+                                     Fx::mask("hbar", 0, 0, 200, 40).add(trapezio()).toXml(2)));
+        }
+        const QStringList expected = rewriteInPlace ? QStringList{"Horizontal bar", "Vertical bar"}
+                                                    : QStringList{"Numeric value", "Horizontal bar", "Vertical bar"};
+        QCOMPARE(labelsOf(AddElementDialog(config.get(), 0)).mid(0, expected.size()), expected);
+        // The first dialog's donor still reads as it was.
+        QCOMPARE(QString::fromUtf8(first->typeEntries().first().donor.attribute("i").value()), QStringLiteral("num"));
     }
 
     void noConfiguration()

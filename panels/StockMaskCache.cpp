@@ -1,0 +1,251 @@
+#include "panels/StockMaskCache.h"
+
+#include "model/FolderNames.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/XmlParams.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// What a path looked like when the walk read it: absent, or a folder or file
+// with its modification time (nanoseconds) and size.
+struct PathStamp {
+    QByteArray name; // relative to its group's folder
+    qint64 mtime = -1;
+    qint64 size = -1;
+    bool isDir = false;
+
+    bool sameAs(const PathStamp& other) const
+    {
+        return mtime == other.mtime && size == other.size && isDir == other.isDir;
+    }
+};
+
+// The stamps of paths below one folder, checked through one handle on it so
+// each check walks a short relative path.
+struct FolderStamps {
+    QByteArray folder;
+    std::vector<PathStamp> paths;
+};
+
+#ifdef Q_OS_UNIX
+PathStamp fromStat(const QByteArray& name, int result, const struct stat& info)
+{
+    PathStamp stamp;
+    stamp.name = name;
+    if (result != 0)
+        return stamp;
+    stamp.mtime = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.isDir = S_ISDIR(info.st_mode);
+    stamp.size = stamp.isDir ? 0 : qint64(info.st_size);
+    return stamp;
+}
+
+// Whether every path of the group still looks as it did.
+bool unchanged(const FolderStamps& group)
+{
+    const int dir = ::open(group.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool same = true;
+    for (const PathStamp& kept : group.paths) {
+        struct stat info;
+        const int result = dir < 0 ? -1 : ::fstatat(dir, kept.name.constData(), &info, 0);
+        if (!fromStat(kept.name, result, info).sameAs(kept)) {
+            same = false;
+            break;
+        }
+    }
+    if (dir >= 0)
+        ::close(dir);
+    return same;
+}
+
+PathStamp stampOf(const QByteArray& folder, const QByteArray& name)
+{
+    struct stat info;
+    const int result = ::stat((folder + '/' + name).constData(), &info);
+    return fromStat(name, result, info);
+}
+#else
+PathStamp stampOf(const QByteArray& folder, const QByteArray& name)
+{
+    PathStamp stamp;
+    stamp.name = name;
+    const QFileInfo info(QFile::decodeName(folder + '/' + name));
+    if (!info.exists())
+        return stamp;
+    stamp.mtime = info.lastModified(QTimeZone::UTC).toMSecsSinceEpoch() * 1000000;
+    stamp.isDir = info.isDir();
+    stamp.size = stamp.isDir ? 0 : info.size();
+    return stamp;
+}
+
+bool unchanged(const FolderStamps& group)
+{
+    for (const PathStamp& kept : group.paths) {
+        if (!stampOf(group.folder, kept.name).sameAs(kept))
+            return false;
+    }
+    return true;
+}
+#endif
+
+struct Walk {
+    QStringList roots;
+    std::vector<FolderStamps> groups;
+    std::shared_ptr<const QList<StockMaskCache::Item>> items;
+    // A time within the file system's resolution of the walk could still
+    // change unseen, so such a walk is not used again.
+    bool settled = true;
+};
+
+QHash<QString, Walk>& walks()
+{
+    static QHash<QString, Walk> kept;
+    return kept;
+}
+
+// Coarse file systems keep two-second times.
+constexpr qint64 kUnsettledNs = 2'000'000'000;
+
+class Walker {
+public:
+    explicit Walker(Walk& walk) : walk(walk), startNs(QDateTime::currentMSecsSinceEpoch() * 1000000) {}
+
+    // Notes `name` below `folder`; true when it is a folder.
+    bool note(const QString& folder, const QString& name)
+    {
+        const QByteArray native = QFile::encodeName(folder);
+        auto group = groupOf.constFind(native);
+        if (group == groupOf.constEnd()) {
+            group = groupOf.insert(native, walk.groups.size());
+            walk.groups.push_back({native, {}});
+        }
+        const PathStamp stamp = stampOf(native, QFile::encodeName(name));
+        if (stamp.mtime >= startNs - kUnsettledNs)
+            walk.settled = false;
+        walk.groups[*group].paths.push_back(stamp);
+        return stamp.isDir;
+    }
+
+    static QStringList subFolders(const QString& folder)
+    {
+        return sortedEntryNames(folder, QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+
+    void addItem(QList<StockMaskCache::Item>& items, const QString& itemsFolder, const QString& item,
+                 const QString& root)
+    {
+        note(itemsFolder, item);
+        const QString itemFolder = itemsFolder + QLatin1Char('/') + item;
+        const QStringList files = entriesEndingWith(itemFolder, QLatin1StringView(".M2.xml"), QDir::Files, QDir::Name);
+        if (files.isEmpty())
+            return;
+        // Noted below the Items folder too, so one handle checks both.
+        note(itemsFolder, item + QLatin1Char('/') + files.first());
+        auto doc = std::make_shared<pugi::xml_document>();
+        if (!doc->load_file(QFile::encodeName(itemFolder + QLatin1Char('/') + files.first()).constData()))
+            return;
+        const pugi::xml_node mask = findMask(*doc);
+        if (mask)
+            items.append({std::move(doc), mask, itemFolder, root});
+    }
+
+    // The mask element of an item file: the first element of the usual root
+    // when it is one, else the first one under any top-level node.
+    static pugi::xml_node findMask(const pugi::xml_document& doc)
+    {
+        const pugi::xml_node first = doc.child("aimDataBase_Mask2").child("e");
+        if (hasClass(first, "GMaskParam"))
+            return first;
+        for (pugi::xml_node top = doc.first_child(); top; top = top.next_sibling()) {
+            for (pugi::xml_node e = top.child("e"); e; e = e.next_sibling("e")) {
+                if (hasClass(e, "GMaskParam"))
+                    return e;
+            }
+        }
+        return {};
+    }
+
+private:
+    Walk& walk;
+    qint64 startNs;
+    QHash<QByteArray, size_t> groupOf;
+};
+
+Walk walkFamily(const QString& family, const QStringList& roots)
+{
+    Walk walk;
+    walk.roots = roots;
+    Walker walker(walk);
+    QList<StockMaskCache::Item> items;
+    const QString below = family + QStringLiteral("/masks/set");
+    for (const QString& root : roots) {
+        const QString parent = PathGuard::join(root, below);
+        if (parent.isEmpty() || !walker.note(parent, QStringLiteral("standard")))
+            continue;
+        const QString standard = parent + QStringLiteral("/standard");
+        const QStringList sets = Walker::subFolders(standard);
+        for (const QString& set : sets)
+            walker.note(standard, set);
+        for (const QString& set : sets) {
+            const QString setFolder = standard + QLatin1Char('/') + set;
+            for (const QString& page : Walker::subFolders(setFolder)) {
+                if (!walker.note(setFolder, page + QStringLiteral("/Items")))
+                    continue;
+                const QString itemsFolder = setFolder + QLatin1Char('/') + page + QStringLiteral("/Items");
+                for (const QString& item : Walker::subFolders(itemsFolder))
+                    walker.addItem(items, itemsFolder, item, root);
+            }
+        }
+    }
+    walk.items = std::make_shared<const QList<StockMaskCache::Item>>(std::move(items));
+    return walk;
+}
+
+bool stillCurrent(const Walk& walk, const QStringList& roots)
+{
+    if (!walk.settled || walk.roots != roots)
+        return false;
+    for (const FolderStamps& group : walk.groups) {
+        if (!unchanged(group))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+namespace StockMaskCache {
+
+std::shared_ptr<const QList<Item>> masks(const QString& family)
+{
+    const QStringList roots = rs3OverlayRoots();
+    auto kept = walks().find(family);
+    if (kept != walks().end() && stillCurrent(*kept, roots))
+        return kept->items;
+    Walk walk = walkFamily(family, roots);
+    auto items = walk.items;
+    walks().insert(family, std::move(walk));
+    return items;
+}
+
+void clear()
+{
+    walks().clear();
+}
+
+} // namespace StockMaskCache
