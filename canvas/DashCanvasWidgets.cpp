@@ -279,7 +279,8 @@ FittedFont& fittedFont(const QFont& baseFont, const QString& charset, int p, int
     return *fonts.insert(key, fitted);
 }
 
-// Plain left-to-right text is shaped once and drawn from its glyphs; other
+// Plain ASCII text, left to right (also under the automatic direction, as
+// it holds no right-to-left letter), is shaped once and drawn from its glyphs; other
 // text goes to QPainter::drawText as it stands.
 bool shapesOnce(const QString& text)
 {
@@ -417,7 +418,7 @@ void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetMode
     painter.setPen(pen);
     if (layout.clipped)
         painter.setClipRect(layout.clip, Qt::IntersectClip);
-    if (shaped->runs.isEmpty() || painter.layoutDirection() != Qt::LeftToRight) {
+    if (shaped->runs.isEmpty() || painter.layoutDirection() == Qt::RightToLeft) {
         painter.drawText(layout.origin, text);
     } else {
         for (const QGlyphRun& run : shaped->runs)
