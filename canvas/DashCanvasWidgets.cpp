@@ -649,9 +649,31 @@ QString DashCanvas::formatLapTime(double seconds)
     return seconds < 0.0 ? QLatin1Char('-') + text : text;
 }
 
+namespace {
+
+bool classifyTimeChannel(const QString& name);
+
+} // namespace
+
 bool DashCanvas::isTimeChannel(const QString& name)
 {
-    const QString k = channelKey(name);
+    // Every frame asks again for the same few names; the answer is kept.
+    thread_local QHash<QString, bool> known;
+    const auto it = known.constFind(name);
+    if (it != known.constEnd())
+        return *it;
+    if (known.size() > 4096)
+        known.clear();
+    const bool time = classifyTimeChannel(name);
+    known.insert(name, time);
+    return time;
+}
+
+namespace {
+
+bool classifyTimeChannel(const QString& name)
+{
+    const QString k = DashCanvas::channelKey(name);
     if (k.isEmpty())
         return false;
     // Deltas and predictions are signed differences, not lap times.
@@ -671,6 +693,8 @@ bool DashCanvas::isTimeChannel(const QString& name)
     };
     return times.contains(k);
 }
+
+} // namespace
 
 QString DashCanvas::labelText(const MaskElement& mask, const WidgetModel& widget)
 {
