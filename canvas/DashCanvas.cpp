@@ -364,6 +364,7 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_widgetExtents.clear();
     m_outlineRects.clear();
     m_boxStyles.clear();
+    m_keptMaskArt.clear();
     m_barArtworks.clear();
 
     QPainter painter(&m_frame);
