@@ -244,16 +244,31 @@ struct FittedFont {
     QHash<QString, ShapedText> shaped;
 };
 
+struct FittedFontKey {
+    QString charset;
+    int pixels;
+    int cells;
+    int width;
+    bool operator==(const FittedFontKey& other) const
+    {
+        return pixels == other.pixels && cells == other.cells && width == other.width && charset == other.charset;
+    }
+};
+
+size_t qHash(const FittedFontKey& key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.charset, key.pixels, key.cells, key.width);
+}
+
 FittedFont& fittedFont(const QFont& baseFont, const QString& charset, int p, int cells, int width)
 {
     static QFont base;
-    static QHash<QString, FittedFont> fonts;
+    static QHash<FittedFontKey, FittedFont> fonts;
     if (!(base == baseFont) || base.resolveMask() != baseFont.resolveMask() || fonts.size() > 256) {
         fonts.clear();
         base = baseFont;
     }
-    const QString key = charset + QLatin1Char('|') + QString::number(p) + QLatin1Char('|') + QString::number(cells)
-        + QLatin1Char('|') + QString::number(width);
+    const FittedFontKey key{charset, p, cells, width};
     auto it = fonts.find(key);
     if (it != fonts.end())
         return *it;
