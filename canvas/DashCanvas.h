@@ -348,6 +348,7 @@ private:
     // Each mask's base picture as the kept frame was painted, so the frame's
     // bands and later ticks skip the art path and scale frame look-ups.
     QHash<int, QPixmap> m_keptMaskArt;
+    QHash<int, QPixmap> m_keptHomebrewBars; // the same for the editor's own bar artwork
     QHash<quint64, std::pair<bool, BarArtwork>> m_barArtworks; // by widgetKey: usable, artwork
     // mask index << 32 | widget index of a widget of the shown page; ~0 for any other.
     quint64 widgetKey(const MaskElement& mask, const WidgetModel& widget) const;
