@@ -364,6 +364,8 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_widgetExtents.clear();
     m_outlineRects.clear();
     m_boxStyles.clear();
+    m_keptMaskArt.clear();
+    m_keptHomebrewBars.clear();
     m_barArtworks.clear();
 
     QPainter painter(&m_frame);
@@ -479,6 +481,11 @@ void DashCanvas::paintGrid(QPainter& painter)
 void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
 {
     int outline = 0;
+    // One saved state for every outline: they differ only in their pen.
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    const QPen plain(QColor(255, 255, 255, 110), 1);
+    const QPen chosen(QColor(255, 255, 0), 2);
     for (int m = 0; m < int(m_page->masks.size()); ++m) {
         const MaskElement& mask = m_page->masks[size_t(m)];
         for (int w = 0; w < int(mask.widgets.size()); ++w, ++outline) {
@@ -492,13 +499,11 @@ void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
             if (clip && !QRectF(*clip).intersects(rect.adjusted(-3, -3, 3, 3)))
                 continue;
             const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));
-            painter.save();
-            painter.setBrush(Qt::NoBrush);
-            painter.setPen(selected ? QPen(QColor(255, 255, 0), 2) : QPen(QColor(255, 255, 255, 110), 1));
+            painter.setPen(selected ? chosen : plain);
             painter.drawRect(rect);
-            painter.restore();
         }
     }
+    painter.restore();
 }
 
 void DashCanvas::paintSelectionHandles(QPainter& painter)

@@ -87,6 +87,19 @@ QString DashCanvas::gaugeScaleFrame(const MaskElement& mask)
 
 QPixmap DashCanvas::maskPixmap(const MaskElement& mask, int maskIndex)
 {
+    if (m_passClip && maskIndex >= 0) {
+        const auto kept = m_keptMaskArt.constFind(maskIndex);
+        if (kept != m_keptMaskArt.constEnd())
+            return *kept;
+        const QPixmap art = freshMaskPixmap(mask, maskIndex);
+        m_keptMaskArt.insert(maskIndex, art);
+        return art;
+    }
+    return freshMaskPixmap(mask, maskIndex);
+}
+
+QPixmap DashCanvas::freshMaskPixmap(const MaskElement& mask, int maskIndex)
+{
     if (m_maskImageProvider && maskIndex >= 0) {
         auto it = m_maskImageCache.find(maskIndex);
         if (it == m_maskImageCache.end()) {

@@ -276,7 +276,15 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
     // 5. A value bar made by the editor's own bar artwork, live look only.
     bool homebrewBar = false;
     if (previewMode) {
-        const QPixmap bar = loadHomebrewBarPixmap(mask);
+        QPixmap bar;
+        const auto kept = m_passClip ? m_keptHomebrewBars.constFind(maskIndex) : m_keptHomebrewBars.constEnd();
+        if (kept != m_keptHomebrewBars.constEnd()) {
+            bar = *kept;
+        } else {
+            bar = loadHomebrewBarPixmap(mask);
+            if (m_passClip)
+                m_keptHomebrewBars.insert(maskIndex, bar);
+        }
         if (!bar.isNull()) {
             homebrewBar = true;
             drawStretched(painter, r, bar);

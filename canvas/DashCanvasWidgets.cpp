@@ -6,9 +6,11 @@
 #include <QFontMetrics>
 #include <QHash>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -224,29 +226,133 @@ struct TextLayout {
     QRectF clip;
 };
 
-TextLayout layoutWidgetText(const QFont& baseFont, const MaskElement& mask, const WidgetModel& widget,
-                            const QString& text, QPointF anchor, double s)
+// A text's glyphs, placed from the left end of its baseline, and its advance.
+struct ShapedText {
+    QList<QGlyphRun> runs;
+    double advance = 0.0;
+};
+
+// A text widget's font with the metrics its layout needs, and the texts
+// already shaped in it. They depend only on the base font, the face and the
+// fitted size, so playback shapes each value once instead of every frame.
+struct FittedFont {
+    QFont font;
+    int pixels = 0;
+    double ascent = 0.0;
+    double descent = 0.0;
+    double height = 0.0;
+    QHash<QString, ShapedText> shaped;
+};
+
+struct FittedFontKey {
+    QString charset;
+    int pixels;
+    int cells;
+    int width;
+    bool operator==(const FittedFontKey& other) const
+    {
+        return pixels == other.pixels && cells == other.cells && width == other.width && charset == other.charset;
+    }
+};
+
+size_t qHash(const FittedFontKey& key, size_t seed = 0)
 {
-    TextLayout layout;
-    int p = int(std::clamp(std::round(textPixelSize(mask, widget) * s), 7.0, double(kMaxTextPixels)));
+    return qHashMulti(seed, key.charset, key.pixels, key.cells, key.width);
+}
+
+FittedFont& fittedFont(const QFont& baseFont, const QString& charset, int p, int cells, int width)
+{
+    static QFont base;
+    static QHash<FittedFontKey, FittedFont> fonts;
+    if (!(base == baseFont) || base.resolveMask() != baseFont.resolveMask() || fonts.size() > 256) {
+        fonts.clear();
+        base = baseFont;
+    }
+    const FittedFontKey key{charset, p, cells, width};
+    auto it = fonts.find(key);
+    if (it != fonts.end())
+        return *it;
+
+    FittedFont fitted;
     QFont font = baseFont;
-    const QString family = DashCanvas::displayFontFamily(widget.charset);
+    const QString family = DashCanvas::displayFontFamily(charset);
     if (!family.isEmpty())
         font.setFamily(family);
     font.setWeight(QFont::Bold);
     font.setPixelSize(p);
-
     // The firmware reserves NUM_CHARS digit cells; shrink until they fit.
-    if (widget.numChars > 0 && widget.w > 0) {
-        const double width = std::min(std::round(widget.w * s), double(std::numeric_limits<int>::max()));
-        p = fittedPixelSize(font, p, std::min(widget.numChars, kMaxTextCells), int(width));
+    if (cells > 0 && width >= 0) {
+        p = fittedPixelSize(font, p, cells, width);
         font.setPixelSize(p);
     }
-
     const QFontMetricsF metrics(font);
-    const double advance = metrics.horizontalAdvance(text);
+    fitted.font = font;
+    fitted.pixels = p;
+    fitted.ascent = metrics.ascent();
+    fitted.descent = metrics.descent();
+    fitted.height = metrics.height();
+    return *fonts.insert(key, fitted);
+}
+
+// Plain ASCII text, left to right (also under the automatic direction, as
+// it holds no right-to-left letter), is shaped once and drawn from its glyphs; other
+// text goes to QPainter::drawText as it stands.
+bool shapesOnce(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return false;
+    }
+    return true;
+}
+
+const ShapedText& shapedText(FittedFont& fitted, const QString& text)
+{
+    const auto it = fitted.shaped.constFind(text);
+    if (it != fitted.shaped.constEnd())
+        return *it;
+    if (fitted.shaped.size() > 512)
+        fitted.shaped.clear();
+    ShapedText shaped;
+    shaped.advance = QFontMetricsF(fitted.font).horizontalAdvance(text);
+    if (shapesOnce(text)) {
+        QTextLayout layout(text, fitted.font);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const double ascent = line.isValid() ? line.ascent() : 0.0;
+        for (QGlyphRun run : layout.glyphRuns()) {
+            QList<QPointF> positions = run.positions();
+            for (QPointF& position : positions)
+                position.ry() -= ascent;
+            run.setPositions(positions);
+            shaped.runs.append(run);
+        }
+    }
+    return *fitted.shaped.insert(text, shaped);
+}
+
+TextLayout layoutWidgetText(const QFont& baseFont, const MaskElement& mask, const WidgetModel& widget,
+                            const QString& text, QPointF anchor, double s, const ShapedText** glyphs = nullptr)
+{
+    TextLayout layout;
+    int p = int(std::clamp(std::round(textPixelSize(mask, widget) * s), 7.0, double(kMaxTextPixels)));
+    int cells = 0;
+    int width = -1;
+    if (widget.numChars > 0 && widget.w > 0) {
+        cells = std::min(widget.numChars, kMaxTextCells);
+        width = int(std::min(std::round(widget.w * s), double(std::numeric_limits<int>::max())));
+    }
+    FittedFont& fitted = fittedFont(baseFont, widget.charset, p, cells, width);
+    const QFont& font = fitted.font;
+    p = fitted.pixels;
+    const ShapedText& shaped = shapedText(fitted, text);
+    if (glyphs)
+        *glyphs = &shaped;
+
+    const double advance = shaped.advance;
     double tw = advance;
-    double th = metrics.height();
+    double th = fitted.height;
     if (widget.w > 0)
         tw = std::trunc(widget.w * s);
     if (widget.h > 0)
@@ -289,8 +395,8 @@ TextLayout layoutWidgetText(const QFont& baseFont, const MaskElement& mask, cons
     layout.box = box;
     layout.origin = QPointF(x, baseline);
     layout.advance = advance;
-    layout.ascent = metrics.ascent();
-    layout.descent = metrics.descent();
+    layout.ascent = fitted.ascent;
+    layout.descent = fitted.descent;
     // Never spill sideways out of a sized widget; vertically it may.
     layout.clipped = widget.w > 0;
     if (layout.clipped)
@@ -316,7 +422,8 @@ QRectF textExtent(const TextLayout& layout)
 void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetModel& widget, const QString& text,
                     QPointF anchor, double s)
 {
-    const TextLayout layout = layoutWidgetText(painter.font(), mask, widget, text, anchor, s);
+    const ShapedText* shaped = nullptr;
+    const TextLayout layout = layoutWidgetText(painter.font(), mask, widget, text, anchor, s, &shaped);
     QColor pen = widget.colour;
     if (!pen.isValid())
         pen = widget.kind == WidgetDigit ? QColor(255, 255, 255) : QColor(180, 180, 180);
@@ -326,7 +433,12 @@ void drawWidgetText(QPainter& painter, const MaskElement& mask, const WidgetMode
     painter.setPen(pen);
     if (layout.clipped)
         painter.setClipRect(layout.clip, Qt::IntersectClip);
-    painter.drawText(layout.origin, text);
+    if (shaped->runs.isEmpty() || painter.layoutDirection() == Qt::RightToLeft) {
+        painter.drawText(layout.origin, text);
+    } else {
+        for (const QGlyphRun& run : shaped->runs)
+            painter.drawGlyphRun(layout.origin, run);
+    }
     painter.restore();
 }
 
@@ -552,9 +664,31 @@ QString DashCanvas::formatLapTime(double seconds)
     return seconds < 0.0 ? QLatin1Char('-') + text : text;
 }
 
+namespace {
+
+bool classifyTimeChannel(const QString& name);
+
+} // namespace
+
 bool DashCanvas::isTimeChannel(const QString& name)
 {
-    const QString k = channelKey(name);
+    // Every frame asks again for the same few names; the answer is kept.
+    thread_local QHash<QString, bool> known;
+    const auto it = known.constFind(name);
+    if (it != known.constEnd())
+        return *it;
+    if (known.size() > 4096)
+        known.clear();
+    const bool time = classifyTimeChannel(name);
+    known.insert(name, time);
+    return time;
+}
+
+namespace {
+
+bool classifyTimeChannel(const QString& name)
+{
+    const QString k = DashCanvas::channelKey(name);
     if (k.isEmpty())
         return false;
     // Deltas and predictions are signed differences, not lap times.
@@ -574,6 +708,8 @@ bool DashCanvas::isTimeChannel(const QString& name)
     };
     return times.contains(k);
 }
+
+} // namespace
 
 QString DashCanvas::labelText(const MaskElement& mask, const WidgetModel& widget)
 {

@@ -94,7 +94,7 @@ private Q_SLOTS:
         QTest::newRow("headless-0-editor") << QByteArray("db03139e25197937");
         QTest::newRow("headless-0-live") << QByteArray("f54e980bc3ce8fc1");
         QTest::newRow("headless-0-live-x2") << QByteArray("d60c2c7c0671a670");
-        QTest::newRow("canvas-1-editor") << QByteArray("632b858c61f4294b");
+        QTest::newRow("canvas-1-editor") << QByteArray("efe0bb8f407f8540");
         QTest::newRow("canvas-1-live") << QByteArray("eb3f7e435d2d2355");
         QTest::newRow("canvas-1-live-later") << QByteArray("62c126e47ace789a");
         QTest::newRow("headless-1-editor") << QByteArray("0959e59c0358f038");

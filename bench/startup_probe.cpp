@@ -1,0 +1,55 @@
+// The editor as it starts for a user: the main window is shown with a
+// configuration opened from the command line; the process ends as soon as the
+// canvas has painted its first page. startup_bench times it from outside.
+#include "app/MainWindow.h"
+#include "canvas/DashCanvas.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Ends the process once the paint it sees has been carried out.
+class FirstPaint : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            QTimer::singleShot(0, [] {
+                std::fflush(stdout);
+                std::_Exit(0);
+            });
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: startup_probe <config.zconf2>\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Korvelanto bench"));
+    QCoreApplication::setApplicationName(QStringLiteral("startup_probe"));
+    QApplication::setWindowIcon(QIcon(QCoreApplication::applicationDirPath() + QStringLiteral("/assets/icon.png")));
+
+    MainWindow window;
+    FirstPaint watcher;
+    window.show();
+    window.openFilePath(QString::fromLocal8Bit(argv[1]));
+    const QList<DashCanvas*> canvases = window.findChildren<DashCanvas*>();
+    if (canvases.isEmpty()) {
+        std::fprintf(stderr, "startup_probe: no canvas\n");
+        return 1;
+    }
+    for (DashCanvas* canvas : canvases)
+        canvas->installEventFilter(&watcher);
+    return QApplication::exec();
+}
