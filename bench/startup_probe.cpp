@@ -1,7 +1,7 @@
 // The editor as it starts for a user: the main window is shown with a
 // configuration opened from the command line; the process ends as soon as the
 // canvas has painted its first page. startup_bench times it from outside.
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 
 #include <QApplication>
