@@ -135,6 +135,12 @@ void PropertyPanel::setPageSize(int w, int h)
     pageHeight = h;
     const QRect shown(xSpin->value(), ySpin->value(), wSpin->value(), hSpin->value());
     setGeometryRanges(w, h, 10, w, 10, h);
+    if (!mask && !widget) {
+        // Nothing selected stays blank: a new page size brings back no numbers.
+        for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin})
+            spin->setValue(spin->minimum());
+        return;
+    }
     setGeometryValues(shown.x(), shown.y(), shown.width(), shown.height());
 }
 
@@ -151,6 +157,8 @@ void PropertyPanel::setGeometryRanges(int xMax, int yMax, int wMin, int wMax, in
 // the element does not have, and a later commit would write it.
 void PropertyPanel::setGeometryValues(int x, int y, int w, int h)
 {
+    for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin})
+        spin->setSpecialValueText(QString());
     fitSpin(xSpin, xSpin->minimum(), xSpin->maximum(), x);
     fitSpin(ySpin, ySpin->minimum(), ySpin->maximum(), y);
     fitSpin(wSpin, wSpin->minimum(), wSpin->maximum(), w);
@@ -231,7 +239,10 @@ void PropertyPanel::clear()
     setGeometryValues(0, 0, 10, 10);
     for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin}) {
         spin->setEnabled(false);
-        spin->clear();
+        // A blank special text at the bottom of the range: clear() alone
+        // leaves the number to come back at the next repaint.
+        spin->setSpecialValueText(QStringLiteral(" "));
+        spin->setValue(spin->minimum());
     }
     valueFontCombo->setEnabled(false);
     valueFontCombo->setCurrentIndex(-1);

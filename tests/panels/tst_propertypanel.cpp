@@ -222,7 +222,7 @@ private Q_SLOTS:
 
         // The ranges stay those of the last selection (here a widget of a 300 x 40 mask).
         const QStringList cleared{"id=--", "type=--", "channel=(none) off", "channelTip=", "align=hidden Left off",
-                                  "x=0 0..300 off", "y=0 0..40 off", "w=10 0..300 off", "h=10 0..40 off",
+                                  "x=0 0..300 off", "y=0 0..40 off", "w=0 0..300 off", "h=0 0..40 off",
                                   "labelFont=hidden", "labelText=hidden ", "scale=hidden", "iconSetup=hidden",
                                   "iconPreview=hidden", "note="};
         QTest::newRow("constructed")
