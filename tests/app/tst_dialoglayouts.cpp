@@ -153,7 +153,8 @@ private Q_SLOTS:
         QImage close;
         asker.onExec = [&](QDialog* dialog) {
             dialog->show();
-            QTest::qWaitForWindowExposed(dialog);
+            if (!QTest::qWaitForWindowExposed(dialog))
+                return int(QDialog::Rejected);
             heading = dialog->findChild<QLabel*>()->grab().toImage();
             close = dialog->findChild<QPushButton*>()->grab().toImage();
             keepGrab(dialog, QStringLiteral("update-notes"));

@@ -267,11 +267,11 @@ private Q_SLOTS:
         QVERIFY(masksWithLabelTexts(original) >= 4);
         QCOMPARE(masksWithLabelTexts(baked), 0);
         QCOMPARE(baked.pages.size(), original.pages.size());
-        for (int p = 0; p < baked.pages.size(); ++p) {
+        for (int p = 0; p < int(baked.pages.size()); ++p) {
             const PageModel& was = original.pages[p];
             const PageModel& now = baked.pages[p];
             QCOMPARE(now.masks.size(), was.masks.size());
-            for (int m = 0; m < now.masks.size(); ++m) {
+            for (int m = 0; m < int(now.masks.size()); ++m) {
                 const MaskElement& mask = now.masks[m];
                 QCOMPARE(QRect(mask.x, mask.y, mask.w, mask.h), QRect(was.masks[m].x, was.masks[m].y,
                                                                         was.masks[m].w, was.masks[m].h));
