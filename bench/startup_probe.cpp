@@ -4,30 +4,14 @@
 #include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 
+#include "FirstPaint.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-// Ends the process once the paint it sees has been carried out.
-class FirstPaint : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            QTimer::singleShot(0, [] {
-                std::fflush(stdout);
-                std::_Exit(0);
-            });
-        return false;
-    }
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
