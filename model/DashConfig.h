@@ -242,6 +242,9 @@ public:
     // `warning` (when given) says so; otherwise `warning` is cleared.
     bool save(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
     bool writeDeviceDocument(DeviceFile* file);
+    // A fingerprint of every device document and the pending rename: equal
+    // fingerprints mean a save would write the same configuration.
+    QByteArray documentDigest() const;
     int refreshPreviewImages();
     bool setConfigName(const QString& name);
     bool writeConfigNameToAimcfg();

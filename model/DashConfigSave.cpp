@@ -2,6 +2,7 @@
 #include "model/SafeWrite.h"
 
 #include "model/DeviceTables.h"
+#include "model/StringWriter.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -469,4 +471,17 @@ void DashConfig::rebindAxisDeviceCode(pugi::xml_node axis)
 void DashConfig::propagateBarAxisRefsForMask(int page, int mask)
 {
     propagateBarAxisRefs(page, mask);
+}
+
+QByteArray DashConfig::documentDigest() const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const DeviceFile* device : devices) {
+        StringWriter writer;
+        device->doc.save(writer, "", pugi::format_raw);
+        hash.addData(writer.buffer);
+    }
+    // A rename waits for the next save like any other edit.
+    hash.addData(renamePending ? QByteArray("rename:") + newConfigName.toUtf8() : QByteArray("-"));
+    return hash.result();
 }

@@ -48,7 +48,7 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowTitle(QStringLiteral("Korvelanto"));
     restoreWindowGeometry();
     startUpdateCheck();
-    savedDigest = documentDigest();
+    savedDigest = config.documentDigest();
 }
 
 MainWindow::~MainWindow()

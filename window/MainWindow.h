@@ -316,7 +316,6 @@ private:
     QString saveFailureText(const QString& path, const QString& reason) const;
     void showSavedStatus(const QString& backupName, const QString& warning = QString());
     void markSaved();
-    QByteArray documentDigest() const;
     bool confirmDiscardChanges();
     // --- Discard back to the last save (MainWindowDiscard.cpp) -------------
     void keepSavedSidecars();

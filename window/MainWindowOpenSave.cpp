@@ -5,13 +5,11 @@
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
 #include "check/ConfigRepair.h"
-#include "model/StringWriter.h"
 #include "panels/Asker.h"
 #include "panels/ElementListPanel.h"
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -253,26 +251,13 @@ void MainWindow::markSaved()
     undoStack->setClean();
     // A rename still pending after the save was not written: the document
     // stays changed, so closing asks before the new name is lost.
-    savedDigest = config.renamePending ? QByteArray() : documentDigest();
+    savedDigest = config.renamePending ? QByteArray() : config.documentDigest();
     keepSavedSidecars();
-}
-
-QByteArray MainWindow::documentDigest() const
-{
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const DeviceFile* device : config.devices) {
-        StringWriter writer;
-        device->doc.save(writer, "", pugi::format_raw);
-        hash.addData(writer.buffer);
-    }
-    // A rename waits for the next save like any other edit.
-    hash.addData(config.renamePending ? QByteArray("rename:") + config.newConfigName.toUtf8() : QByteArray("-"));
-    return hash.result();
 }
 
 bool MainWindow::hasUnsavedChanges() const
 {
-    return !undoStack->isClean() || documentDigest() != savedDigest;
+    return !undoStack->isClean() || config.documentDigest() != savedDigest;
 }
 
 // Save, Discard or Cancel when closing or opening another file would lose

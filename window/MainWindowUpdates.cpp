@@ -1,6 +1,9 @@
 // The update banner, the start-up update check and the download.
 #include "window/MainWindow.h"
 
+#include "canvas/DashCanvas.h"
+#include "window/AfterFirstPaint.h"
+
 #include "dialogs/PreferencesDialog.h"
 #include "updates/UpdateBanner.h"
 #include "updates/UpdateChecker.h"
@@ -8,7 +11,7 @@
 #include "panels/Asker.h"
 
 #include <QCoreApplication>
-#include <QTimer>
+#include <QPointer>
 #include <QVBoxLayout>
 
 void MainWindow::placeUpdateBanner(QVBoxLayout* layout)
@@ -29,8 +32,13 @@ void MainWindow::startUpdateCheck()
                                       UpdateChecker::builtInPublicKey(), this);
     connect(updateChecker, &UpdateChecker::updateAvailable, this, &MainWindow::onUpdateAvailable);
     connect(updateBanner, &UpdateBanner::updateRequested, this, &MainWindow::onUpdateRequested);
-    // After the constructor, so the window is shown before the request goes out.
-    QTimer::singleShot(0, updateChecker, &UpdateChecker::check);
+    // Once the page has been painted, so the window is shown before the
+    // request goes out and setting up the secure connection (plugins,
+    // certificates, threads) does not delay the first picture.
+    AfterFirstPaint::run(canvas, [checker = QPointer<UpdateChecker>(updateChecker)] {
+        if (checker)
+            checker->check();
+    });
 }
 
 void MainWindow::onUpdateAvailable(const UpdateManifest& manifest)
