@@ -1,10 +1,18 @@
 // Start-up to the first painted page: the editor opening a configuration,
 // against a minimal QMainWindow + QGraphicsView showing an 800 x 480 scene.
-// Both are started as fresh processes, offscreen, with an empty home of
-// their own; their runs alternate and the best of each counts.
+// Both are started as fresh processes with an empty home of their own; their
+// runs alternate and the best of each counts.
+//
+// The row is measured on a display server, as a user starts the editor: the
+// bench starts its own Xvfb on a free display (-displayfd) and both programs
+// use the xcb platform. Without Xvfb, or with KORV_STARTUP_PLATFORM=offscreen,
+// it falls back to the offscreen platform. The offscreen ratio is printed
+// beside for information: there the window system costs nothing, so every
+// widget the editor builds weighs more against the baseline.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -13,11 +21,18 @@
 
 namespace {
 
-double runMs(const QString& program, const QStringList& args, const QString& home)
+struct Platform {
+    QString name;    // "xcb" or "offscreen"
+    QString display; // ":N" for xcb
+};
+
+double runMs(const QString& program, const QStringList& args, const QString& home, const Platform& platform)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform.name);
+    if (!platform.display.isEmpty())
+        env.insert(QStringLiteral("DISPLAY"), platform.display);
     env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
@@ -34,6 +49,48 @@ double runMs(const QString& program, const QStringList& args, const QString& hom
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
+// Best of `rounds` runs of each program, interleaved; the ratio, or < 0.
+double bestRatio(const QString& home, const Platform& platform, int rounds, double* ours, double* base)
+{
+    const QString probe = QStringLiteral(KORV_STARTUP_PROBE);
+    const QString baseline = QStringLiteral(KORV_STARTUP_BASELINE);
+    const QStringList config{QStringLiteral(KORV_DEMO)};
+    // One of each first, so the page cache holds both programs' libraries.
+    if (runMs(probe, config, home, platform) < 0 || runMs(baseline, {}, home, platform) < 0)
+        return -1;
+    std::vector<double> o;
+    std::vector<double> b;
+    for (int r = 0; r < rounds; ++r) {
+        if (r % 2 == 0) {
+            o.push_back(runMs(probe, config, home, platform));
+            b.push_back(runMs(baseline, {}, home, platform));
+        } else {
+            b.push_back(runMs(baseline, {}, home, platform));
+            o.push_back(runMs(probe, config, home, platform));
+        }
+    }
+    if (*std::min_element(o.begin(), o.end()) < 0 || *std::min_element(b.begin(), b.end()) < 0)
+        return -1;
+    *ours = *std::min_element(o.begin(), o.end());
+    *base = *std::min_element(b.begin(), b.end());
+    return *ours / *base;
+}
+
+// An Xvfb of our own on the display it picks; the display name, or empty.
+QString startXvfb(QProcess& xvfb)
+{
+    const QString exe = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (exe.isEmpty())
+        return {};
+    xvfb.start(exe, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                     QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QByteArray number;
+    while (!number.contains('\n') && xvfb.waitForReadyRead(10000))
+        number += xvfb.readAllStandardOutput();
+    number = number.trimmed();
+    return number.isEmpty() ? QString() : QStringLiteral(":") + QString::fromLatin1(number);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -42,29 +99,33 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     if (!home.isValid())
         return 1;
-    const QString probe = QStringLiteral(KORV_STARTUP_PROBE);
-    const QString baseline = QStringLiteral(KORV_STARTUP_BASELINE);
-    const QStringList config{QStringLiteral(KORV_DEMO)};
-    // One of each first, so the page cache holds both programs' libraries.
-    if (runMs(probe, config, home.path()) < 0 || runMs(baseline, {}, home.path()) < 0)
-        return 1;
     const int rounds = 5;
-    std::vector<double> ours;
-    std::vector<double> base;
-    for (int r = 0; r < rounds; ++r) {
-        if (r % 2 == 0) {
-            ours.push_back(runMs(probe, config, home.path()));
-            base.push_back(runMs(baseline, {}, home.path()));
-        } else {
-            base.push_back(runMs(baseline, {}, home.path()));
-            ours.push_back(runMs(probe, config, home.path()));
-        }
+    QProcess xvfb;
+    Platform display{QStringLiteral("xcb"), QString()};
+    if (qEnvironmentVariable("KORV_STARTUP_PLATFORM") != QLatin1String("offscreen"))
+        display.display = startXvfb(xvfb);
+    const Platform offscreen{QStringLiteral("offscreen"), QString()};
+    const Platform& measured = display.display.isEmpty() ? offscreen : display;
+
+    double ours = 0;
+    double base = 0;
+    const double ratio = bestRatio(home.path(), measured, rounds, &ours, &base);
+    double offOurs = 0;
+    double offBase = 0;
+    const double offRatio = &measured == &offscreen ? ratio : bestRatio(home.path(), offscreen, rounds, &offOurs, &offBase);
+    if (xvfb.state() != QProcess::NotRunning) {
+        xvfb.terminate();
+        xvfb.waitForFinished(5000);
     }
-    const double bestOurs = *std::min_element(ours.begin(), ours.end());
-    const double bestBase = *std::min_element(base.begin(), base.end());
-    std::printf("startup_bench (best of %d, interleaved)\n", rounds);
-    std::printf("  minimal QMainWindow + QGraphicsView: %7.1f ms\n", bestBase);
-    std::printf("  editor, demo page painted:           %7.1f ms\n", bestOurs);
-    std::printf("  row: start-up to the first painted page  ratio %.2f  goal <= 1.30\n", bestOurs / bestBase);
+    if (ratio < 0 || offRatio < 0)
+        return 1;
+    std::printf("startup_bench (best of %d, interleaved, %s%s)\n", rounds, qPrintable(measured.name),
+                &measured == &offscreen ? ", no Xvfb" : qPrintable(QStringLiteral(" on Xvfb ") + display.display));
+    std::printf("  minimal QMainWindow + QGraphicsView: %7.1f ms\n", base);
+    std::printf("  editor, demo page painted:           %7.1f ms\n", ours);
+    if (&measured != &offscreen)
+        std::printf("  offscreen, for information:          %7.1f ms vs %.1f ms, ratio %.2f\n", offOurs, offBase,
+                    offRatio);
+    std::printf("row: start-up to the first painted page  ratio %.2f  goal <= 1.30\n", ratio);
     return 0;
 }

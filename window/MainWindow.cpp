@@ -9,6 +9,7 @@
 #include "panels/ElementListPanel.h"
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
+#include "window/AfterFirstPaint.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -118,7 +119,10 @@ QWidget* MainWindow::createOutlinerPane()
     outlinerFilter = new QLineEdit(this);
     outlinerFilter->setObjectName(QStringLiteral("outlinerFilter"));
     outlinerFilter->setPlaceholderText(tr("Filter elements\u2026"));
-    outlinerFilter->setClearButtonEnabled(true);
+    // The clear button's icon comes from an icon-theme search that costs
+    // more than the rest of the window; the empty field looks the same
+    // without it, so it is turned on once the field has been shown.
+    AfterFirstPaint::run(outlinerFilter, [filter = outlinerFilter] { filter->setClearButtonEnabled(true); });
     auto* pane = new QWidget(this);
     auto* layout = new QVBoxLayout(pane);
     layout->setContentsMargins(0, 0, 0, 0);
