@@ -2,6 +2,7 @@
 #include "panels/AddElementDialog.h"
 #include "panels/PreviewScene.h"
 #include "panels/SamplePreviewValues.h"
+#include "panels/StockMaskCache.h"
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <chrono>
@@ -228,18 +230,26 @@ private Q_SLOTS:
     }
 
     // The stock walk is kept between opens, and a changed install is walked
-    // again; types already handed out keep their donors.
+    // again; types already handed out keep their donors. Both with the walked
+    // folders watched and with every path looked at on each open.
     void stockWalkFollowsTheInstall_data()
     {
         QTest::addColumn<bool>("rewriteInPlace");
-        QTest::newRow("item added") << false;
-        QTest::newRow("file rewritten in place") << true;
+        QTest::addColumn<bool>("watched");
+        QTest::newRow("item added, watched") << false << true;
+        QTest::newRow("file rewritten in place, watched") << true << true;
+        QTest::newRow("item added, looked at") << false << false;
+        QTest::newRow("file rewritten in place, looked at") << true << false;
     }
 
     void stockWalkFollowsTheInstall()
     {
         QFETCH(bool, rewriteInPlace);
-        const QString family = rewriteInPlace ? QStringLiteral("t_rewritten") : QStringLiteral("t_added");
+        QFETCH(bool, watched);
+        StockMaskCache::setWatching(watched);
+        const auto restore = qScopeGuard([] { StockMaskCache::setWatching(true); });
+        const QString suffix = watched ? QStringLiteral("_w") : QStringLiteral("_l");
+        const QString family = (rewriteInPlace ? QStringLiteral("t_rewritten") : QStringLiteral("t_added")) + suffix;
         const QString items = kStandard.arg(family) + QStringLiteral("s01/p01/Items/");
         QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, items + "a_num",
                                  Fx::mask("num", 0, 0, 100, 50).add(Fx::digit("01", 0, 0, 100, 50)).toXml(2)));
@@ -250,11 +260,14 @@ private Q_SLOTS:
         auto first = std::make_unique<AddElementDialog>(config.get(), 0);
         QCOMPARE(labelsOf(*first).first(), QStringLiteral("Numeric value"));
         QCOMPARE(labelsOf(AddElementDialog(config.get(), 0)), labelsOf(*first));
+#ifdef Q_OS_LINUX
+        QCOMPARE(StockMaskCache::isWatched(family), watched);
+#endif
 
         if (rewriteInPlace) {
             // The bar's item file as the fixture writes it, elsewhere, then
             // over the number's file in place: its folder keeps its time.
-            const QString scratch = kStandard.arg("t_scratch") + "s01/p01/Items/bar";
+            const QString scratch = kStandard.arg("t_scratch" + suffix) + "s01/p01/Items/bar";
             QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, scratch,
                                      Fx::mask("bar", 0, 0, 200, 40).add(trapezio()).toXml(2)));
             const auto itemFile = [this](const QString& rel) {
