@@ -1,6 +1,7 @@
 #include "panels/ElementLibraryDialog.h"
 
 #include "panels/ElementCatalog.h"
+#include "panels/ElementLibraryGrid.h"
 #include "panels/ElementLibraryGridDelegate.h"
 #include "panels/ThumbnailIconEngine.h"
 
@@ -191,7 +192,7 @@ QWidget* ElementLibraryDialog::createTopRow()
 
 void ElementLibraryDialog::createGrid()
 {
-    grid = new QListWidget(this);
+    grid = new ElementLibraryGrid(this);
     grid->setViewMode(QListView::IconMode);
     grid->setIconSize(QSize(kThumbnailSide, kThumbnailSide));
     grid->setGridSize(QSize(162, 178));
