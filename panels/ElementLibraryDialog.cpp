@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStringBuilder>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -324,9 +325,9 @@ void ElementLibraryDialog::applyFilters()
         if (label == kindLabels.constEnd())
             label = kindLabels.insert(entry.kind, kindLabel(entry.kind));
         // "page/item", then the kind and the size.
-        const QString text = entry.page + QLatin1Char('/') + entry.item + QLatin1Char('\n') + *label
-                           + QLatin1String("  ") + QString::number(entry.size.width()) + QLatin1Char('x')
-                           + QString::number(entry.size.height());
+        const QString text = entry.page % QLatin1Char('/') % entry.item % QLatin1Char('\n') % *label
+                           % QLatin1String("  ") % QString::number(entry.size.width()) % QLatin1Char('x')
+                           % QString::number(entry.size.height());
         // Drawn when first painted: most items of a long list are never in
         // view.
         const QIcon icon(new ThumbnailIconEngine(entry, kThumbnailSide));
