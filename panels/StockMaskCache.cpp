@@ -256,12 +256,20 @@ bool watchGroup(FolderChangeWatch& watch, const FolderStamps& group)
 {
     if (!watch.add(group.folder))
         return false;
+    // An item's folder is noted just before the file in it.
+    QByteArray lastAdded;
+    const auto add = [&](const QByteArray& path) {
+        if (path == lastAdded)
+            return true;
+        lastAdded = path;
+        return watch.add(path);
+    };
     for (const PathStamp& path : group.paths) {
         const qsizetype slash = path.name.indexOf('/');
-        if (slash > 0 && !watch.add(group.folder + '/' + path.name.left(slash)))
+        if (slash > 0 && !add(group.folder + '/' + path.name.left(slash)))
             return false;
         const QByteArray full = group.folder + '/' + path.name;
-        if ((path.isDir || (path.mtime >= 0 && isLink(full))) && !watch.add(full))
+        if ((path.isDir || (path.mtime >= 0 && isLink(full))) && !add(full))
             return false;
     }
     return true;
