@@ -292,6 +292,47 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(first->typeEntries().first().donor.attribute("i").value()), QStringLiteral("num"));
     }
 
+#ifdef Q_OS_LINUX
+    // A reported change that changed nothing the walk read keeps the walk,
+    // and a change after it is still noticed.
+    void watchedWalkOutlivesAHarmlessReport()
+    {
+        const QString family = QStringLiteral("t_touched");
+        const QString item = rs3->root(Rs3Fixture::Stable) + '/' + kStandard.arg(family) + "s01/p01/Items/a_num";
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, kStandard.arg(family) + "s01/p01/Items/a_num",
+                                 Fx::mask("num", 0, 0, 100, 50).add(Fx::digit("01", 0, 0, 100, 50)).toXml(2)));
+        ageTree(rs3->root(Rs3Fixture::Stable) + "/aim/resources/overlay/" + family);
+        const auto kept = StockMaskCache::masks(family);
+        QVERIFY(StockMaskCache::isWatched(family));
+        QCOMPARE(kept->size(), 1);
+
+        // The item folder's time set to what it was: reported, not changed.
+        namespace fs = std::filesystem;
+        const fs::path folder(item.toStdString());
+        fs::last_write_time(folder, fs::last_write_time(folder));
+        QCOMPARE(StockMaskCache::masks(family), kept);
+        QCOMPARE(StockMaskCache::masks(family), kept);
+
+        // The bar's item file as the fixture writes it, over the number's.
+        const QString scratch = kStandard.arg("t_touched_scratch") + "s01/p01/Items/bar";
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, scratch,
+                                 Fx::mask("bar", 0, 0, 200, 40).add(trapezio()).toXml(2)));
+        const auto itemFile = [](const QString& folder) {
+            const QStringList files = QDir(folder).entryList({"*.M2.xml"}, QDir::Files);
+            return files.size() == 1 ? folder + '/' + files.first() : QString();
+        };
+        QFile source(itemFile(rs3->root(Rs3Fixture::Stable) + '/' + scratch));
+        QFile target(itemFile(item));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QVERIFY(target.open(QIODevice::ReadWrite | QIODevice::Truncate));
+        QVERIFY(target.write(source.readAll()) > 0);
+        target.close();
+        const auto walked = StockMaskCache::masks(family);
+        QVERIFY(walked != kept);
+        QCOMPARE(QString::fromUtf8(walked->first().mask.attribute("i").value()), QStringLiteral("bar"));
+    }
+#endif
+
     void noConfiguration()
     {
         AddElementDialog dialog(nullptr, 0);
