@@ -106,7 +106,8 @@ private:
 
 // What the filter row asks for, read once per filling.
 struct ElementLibraryDialog::Filters {
-    QString device; // empty: any
+    bool oneDevice = false;
+    QString device;
     bool sameScreenOnly = false;
     QString kind; // empty: any
     QString text; // trimmed; empty: any
@@ -267,7 +268,8 @@ ElementLibraryDialog::Filters ElementLibraryDialog::currentFilters() const
 {
     Filters filters;
     const QString deviceFilter = deviceCombo->currentData().toString();
-    if (deviceFilter.startsWith(kDevicePrefix))
+    filters.oneDevice = deviceFilter.startsWith(kDevicePrefix);
+    if (filters.oneDevice)
         filters.device = deviceFilter.mid(kDevicePrefix.size());
     filters.sameScreenOnly = deviceFilter == kSizeFilter;
     filters.kind = typeCombo->currentData().toString();
@@ -278,7 +280,7 @@ ElementLibraryDialog::Filters ElementLibraryDialog::currentFilters() const
 bool ElementLibraryDialog::passesFilters(const ElementCatalogEntry& entry, const Filters& filters,
                                          const QStringList& sameScreen)
 {
-    if (!filters.device.isEmpty() && entry.device != filters.device)
+    if (filters.oneDevice && entry.device != filters.device)
         return false;
     if (filters.sameScreenOnly && !sameScreen.contains(entry.device))
         return false;
