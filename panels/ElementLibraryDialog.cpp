@@ -1,6 +1,7 @@
 #include "panels/ElementLibraryDialog.h"
 
 #include "panels/ElementCatalog.h"
+#include "panels/ElementLibraryGrid.h"
 #include "panels/ElementLibraryGridDelegate.h"
 #include "panels/ThumbnailIconEngine.h"
 
@@ -13,6 +14,7 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStringBuilder>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -59,26 +61,56 @@ QString scaleList(const QList<CatalogScaleFrame>& scales)
 
 // Most items of a long list are never pointed at, so their tool tips are
 // written on demand; the text is what toolTipFor says at that time of the
-// filter that made the item.
+// filter that made the item. The thumbnail and the alignment every item
+// shares are answered, not stored: storing them was much of a long list's
+// filling. What is set on the item still wins.
 class ElementLibraryDialog::GridItem : public QListWidgetItem {
 public:
-    GridItem(const QString& text, const ElementCatalogEntry& entry, const ElementLibraryDialog* dialog,
-             std::shared_ptr<const QStringList> sameScreen)
-        : QListWidgetItem(text), entry(entry), dialog(dialog), sameScreen(std::move(sameScreen))
+    GridItem(const QString& text, const ElementCatalogEntry& entry, const QIcon& icon,
+             const ElementLibraryDialog* dialog, std::shared_ptr<const QStringList> sameScreen)
+        : QListWidgetItem(text),
+          entry(entry),
+          icon(icon),
+          // Null before it is drawn only when nothing can be drawn; one that
+          // fails to draw later still shows as an icon, as a set one would.
+          hasIcon(!icon.isNull()),
+          dialog(dialog),
+          sameScreen(std::move(sameScreen))
     {
     }
 
     QVariant data(int role) const override
     {
-        if (role == Qt::ToolTipRole && !QListWidgetItem::data(role).isValid())
+        QVariant set = QListWidgetItem::data(role);
+        if (set.isValid())
+            return set;
+        switch (role) {
+        case Qt::ToolTipRole:
             return dialog->toolTipFor(entry, *sameScreen);
-        return QListWidgetItem::data(role);
+        case Qt::DecorationRole:
+            return hasIcon ? QVariant(icon) : set;
+        case Qt::TextAlignmentRole:
+            return int(Qt::AlignHCenter | Qt::AlignTop);
+        default:
+            return set;
+        }
     }
 
 private:
     ElementCatalogEntry entry;
+    QIcon icon;
+    bool hasIcon;
     const ElementLibraryDialog* dialog;
     std::shared_ptr<const QStringList> sameScreen;
+};
+
+// What the filter row asks for, read once per filling.
+struct ElementLibraryDialog::Filters {
+    bool oneDevice = false;
+    QString device;
+    bool sameScreenOnly = false;
+    QString kind; // empty: any
+    QString text; // trimmed; empty: any
 };
 
 ElementLibraryDialog::ElementLibraryDialog(const QString& deviceText, const QSize& size, QWidget* parent)
@@ -162,7 +194,7 @@ QWidget* ElementLibraryDialog::createTopRow()
 
 void ElementLibraryDialog::createGrid()
 {
-    grid = new QListWidget(this);
+    grid = new ElementLibraryGrid(this);
     grid->setViewMode(QListView::IconMode);
     grid->setIconSize(QSize(kThumbnailSide, kThumbnailSide));
     grid->setGridSize(QSize(162, 178));
@@ -232,19 +264,30 @@ void ElementLibraryDialog::fillDeviceCombo()
     deviceCombo->setCurrentIndex(index);
 }
 
-bool ElementLibraryDialog::passesFilters(const ElementCatalogEntry& entry, const QStringList& sameScreen) const
+ElementLibraryDialog::Filters ElementLibraryDialog::currentFilters() const
 {
+    Filters filters;
     const QString deviceFilter = deviceCombo->currentData().toString();
-    const QString typeFilter = typeCombo->currentData().toString();
-    const QString text = filterEdit->text().trimmed();
-    if (deviceFilter.startsWith(kDevicePrefix) && entry.device != deviceFilter.mid(kDevicePrefix.size()))
+    filters.oneDevice = deviceFilter.startsWith(kDevicePrefix);
+    if (filters.oneDevice)
+        filters.device = deviceFilter.mid(kDevicePrefix.size());
+    filters.sameScreenOnly = deviceFilter == kSizeFilter;
+    filters.kind = typeCombo->currentData().toString();
+    filters.text = filterEdit->text().trimmed();
+    return filters;
+}
+
+bool ElementLibraryDialog::passesFilters(const ElementCatalogEntry& entry, const Filters& filters,
+                                         const QStringList& sameScreen)
+{
+    if (filters.oneDevice && entry.device != filters.device)
         return false;
-    if (deviceFilter == kSizeFilter && !sameScreen.contains(entry.device))
+    if (filters.sameScreenOnly && !sameScreen.contains(entry.device))
         return false;
-    if (!typeFilter.isEmpty() && typeFilter != entry.kind)
+    if (!filters.kind.isEmpty() && filters.kind != entry.kind)
         return false;
-    if (!text.isEmpty() && !entry.page.contains(text, Qt::CaseInsensitive)
-        && !entry.item.contains(text, Qt::CaseInsensitive))
+    if (!filters.text.isEmpty() && !entry.page.contains(filters.text, Qt::CaseInsensitive)
+        && !entry.item.contains(filters.text, Qt::CaseInsensitive))
         return false;
     return true;
 }
@@ -273,21 +316,24 @@ QString ElementLibraryDialog::toolTipFor(const ElementCatalogEntry& entry, const
 void ElementLibraryDialog::applyFilters()
 {
     const auto sameScreen = std::make_shared<const QStringList>(sameScreenDevices());
+    const Filters filters = currentFilters();
+    // A handful of kinds name every element.
+    QHash<QString, QString> kindLabels;
     grid->clear();
     for (const ElementCatalogEntry& entry : ElementCatalog::entries()) {
-        if (!passesFilters(entry, *sameScreen))
+        if (!passesFilters(entry, filters, *sameScreen))
             continue;
-        auto* item = new GridItem(QStringLiteral("%1/%2\n%3  %4x%5")
-                                      .arg(entry.page, entry.item, kindLabel(entry.kind),
-                                           QString::number(entry.size.width()), QString::number(entry.size.height())),
-                                  entry, this, sameScreen);
+        auto label = kindLabels.constFind(entry.kind);
+        if (label == kindLabels.constEnd())
+            label = kindLabels.insert(entry.kind, kindLabel(entry.kind));
+        // "page/item", then the kind and the size.
+        const QString text = entry.page % QLatin1Char('/') % entry.item % QLatin1Char('\n') % *label
+                           % QLatin1String("  ") % QString::number(entry.size.width()) % QLatin1Char('x')
+                           % QString::number(entry.size.height());
         // Drawn when first painted: most items of a long list are never in
         // view.
         const QIcon icon(new ThumbnailIconEngine(entry, kThumbnailSide));
-        if (!icon.isNull())
-            item->setIcon(icon);
-        item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        grid->addItem(item);
+        grid->addItem(new GridItem(text, entry, icon, this, sameScreen));
     }
     updateStatus();
 }

@@ -46,13 +46,15 @@ public Q_SLOTS:
 private:
     // A grid item whose tool tip is written when it is first asked for.
     class GridItem;
+    struct Filters;
 
     QWidget* createTopRow();
     void createGrid();
     void fillDeviceCombo();
     QStringList sameScreenDevices() const;
     QSize referenceSize() const;
-    bool passesFilters(const ElementCatalogEntry& entry, const QStringList& sameScreen) const;
+    Filters currentFilters() const;
+    static bool passesFilters(const ElementCatalogEntry& entry, const Filters& filters, const QStringList& sameScreen);
     QString toolTipFor(const ElementCatalogEntry& entry, const QStringList& sameScreen) const;
     void updateStatus();
 

@@ -4,6 +4,7 @@
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
+#include "panels/FolderChangeWatch.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -22,16 +23,20 @@
 namespace {
 
 // What a path looked like when the walk read it: absent, or a folder or file
-// with its modification time (nanoseconds) and size.
+// with its modification time (nanoseconds), size and identity; a folder put
+// in another's place is another folder even with the same time.
 struct PathStamp {
     QByteArray name; // relative to its group's folder
     qint64 mtime = -1;
     qint64 size = -1;
+    quint64 inode = 0;
+    quint64 device = 0;
     bool isDir = false;
 
     bool sameAs(const PathStamp& other) const
     {
-        return mtime == other.mtime && size == other.size && isDir == other.isDir;
+        return mtime == other.mtime && size == other.size && inode == other.inode && device == other.device &&
+               isDir == other.isDir;
     }
 };
 
@@ -40,6 +45,11 @@ struct PathStamp {
 struct FolderStamps {
     QByteArray folder;
     std::vector<PathStamp> paths;
+    // The top folder of a root is reached through folders no watch covers,
+    // so it is always looked at.
+    bool watchable = true;
+    // Covered by the walk's watch: looked at only when it reported a change.
+    bool watched = false;
 };
 
 #ifdef Q_OS_UNIX
@@ -52,7 +62,15 @@ PathStamp fromStat(const QByteArray& name, int result, const struct stat& info)
     stamp.mtime = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     stamp.isDir = S_ISDIR(info.st_mode);
     stamp.size = stamp.isDir ? 0 : qint64(info.st_size);
+    stamp.inode = quint64(info.st_ino);
+    stamp.device = quint64(info.st_dev);
     return stamp;
+}
+
+bool isLink(const QByteArray& path)
+{
+    struct stat info;
+    return ::lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 // Whether every path of the group still looks as it did.
@@ -101,11 +119,19 @@ bool unchanged(const FolderStamps& group)
     }
     return true;
 }
+
+bool isLink(const QByteArray& path)
+{
+    return QFileInfo(QFile::decodeName(path)).isSymLink();
+}
 #endif
 
 struct Walk {
     QStringList roots;
     std::vector<FolderStamps> groups;
+    // Reports changes in the folders of the watched groups; none when
+    // nothing could be watched.
+    std::shared_ptr<FolderChangeWatch> watch;
     std::shared_ptr<const QList<StockMaskCache::Item>> items;
     // A time within the file system's resolution of the walk could still
     // change unseen, so such a walk is not used again.
@@ -118,6 +144,12 @@ QHash<QString, Walk>& walks()
     return kept;
 }
 
+bool& watching()
+{
+    static bool on = true;
+    return on;
+}
+
 // Coarse file systems keep two-second times.
 constexpr qint64 kUnsettledNs = 2'000'000'000;
 
@@ -125,14 +157,15 @@ class Walker {
 public:
     explicit Walker(Walk& walk) : walk(walk), startNs(QDateTime::currentMSecsSinceEpoch() * 1000000) {}
 
-    // Notes `name` below `folder`; true when it is a folder.
-    bool note(const QString& folder, const QString& name)
+    // Notes `name` below `folder`; true when it is a folder. A root's top
+    // folder is not `watchable`.
+    bool note(const QString& folder, const QString& name, bool watchable = true)
     {
         const QByteArray native = QFile::encodeName(folder);
         auto group = groupOf.constFind(native);
         if (group == groupOf.constEnd()) {
             group = groupOf.insert(native, walk.groups.size());
-            walk.groups.push_back({native, {}});
+            walk.groups.push_back({native, {}, watchable});
         }
         const PathStamp stamp = stampOf(native, QFile::encodeName(name));
         if (stamp.mtime >= startNs - kUnsettledNs)
@@ -195,7 +228,7 @@ Walk walkFamily(const QString& family, const QStringList& roots)
     const QString below = family + QStringLiteral("/masks/set");
     for (const QString& root : roots) {
         const QString parent = PathGuard::join(root, below);
-        if (parent.isEmpty() || !walker.note(parent, QStringLiteral("standard")))
+        if (parent.isEmpty() || !walker.note(parent, QStringLiteral("standard"), false))
             continue;
         const QString standard = parent + QStringLiteral("/standard");
         const QStringList sets = Walker::subFolders(standard);
@@ -216,12 +249,67 @@ Walk walkFamily(const QString& family, const QStringList& roots)
     return walk;
 }
 
+// Watches the group's folder and every folder below it that its paths pass
+// through or name, and a file reached through a link; a change to any of
+// their entries is then reported. False when one cannot be watched.
+bool watchGroup(FolderChangeWatch& watch, const FolderStamps& group)
+{
+    if (!watch.add(group.folder))
+        return false;
+    // An item's folder is noted just before the file in it.
+    QByteArray lastAdded;
+    const auto add = [&](const QByteArray& path) {
+        if (path == lastAdded)
+            return true;
+        lastAdded = path;
+        return watch.add(path);
+    };
+    for (const PathStamp& path : group.paths) {
+        const qsizetype slash = path.name.indexOf('/');
+        if (slash > 0 && !add(group.folder + '/' + path.name.left(slash)))
+            return false;
+        const QByteArray full = group.folder + '/' + path.name;
+        if ((path.isDir || (path.mtime >= 0 && isLink(full))) && !add(full))
+            return false;
+    }
+    return true;
+}
+
+// Looking at thousands of paths was most of a later open, so the walked
+// folders are watched where they can be. What changed between the walk's
+// look and the watch is in no report, so the paths are looked at once more
+// after it; a walk that no longer matches keeps no watch and is walked again
+// at its next use.
+void watchWalk(Walk& walk)
+{
+    if (!watching() || !walk.settled)
+        return;
+    auto watch = std::make_shared<FolderChangeWatch>();
+    std::vector<size_t> covered;
+    for (size_t i = 0; i < walk.groups.size(); ++i) {
+        if (walk.groups[i].watchable && watchGroup(*watch, walk.groups[i]))
+            covered.push_back(i);
+    }
+    if (covered.empty())
+        return;
+    for (const size_t i : covered) {
+        if (!unchanged(walk.groups[i]))
+            return;
+    }
+    for (const size_t i : covered)
+        walk.groups[i].watched = true;
+    walk.watch = std::move(watch);
+}
+
 bool stillCurrent(const Walk& walk, const QStringList& roots)
 {
     if (!walk.settled || walk.roots != roots)
         return false;
+    // After a report every path is looked at; when none changed, the watch
+    // holds again from here, as the reports were taken before the look.
+    const bool reported = !walk.watch || walk.watch->takeChanges();
     for (const FolderStamps& group : walk.groups) {
-        if (!unchanged(group))
+        if (!(group.watched && !reported) && !unchanged(group))
             return false;
     }
     return true;
@@ -238,6 +326,7 @@ std::shared_ptr<const QList<Item>> masks(const QString& family)
     if (kept != walks().end() && stillCurrent(*kept, roots))
         return kept->items;
     Walk walk = walkFamily(family, roots);
+    watchWalk(walk);
     auto items = walk.items;
     walks().insert(family, std::move(walk));
     return items;
@@ -246,6 +335,17 @@ std::shared_ptr<const QList<Item>> masks(const QString& family)
 void clear()
 {
     walks().clear();
+}
+
+void setWatching(bool on)
+{
+    watching() = on;
+}
+
+bool isWatched(const QString& family)
+{
+    const auto kept = walks().constFind(family);
+    return kept != walks().constEnd() && kept->watch != nullptr;
 }
 
 } // namespace StockMaskCache

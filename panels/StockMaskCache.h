@@ -12,7 +12,8 @@
 // folders and parsing their files was most of the dialog's open, so the
 // result is kept for the session and walked again only when a folder of the
 // walk or a file it read changed its modification time (or a file its size),
-// or the overlay roots changed.
+// or the overlay roots changed. Where the system reports changes, the walked
+// folders are watched and only looked at again when a change was reported.
 namespace StockMaskCache {
 
 struct Item {
@@ -29,5 +30,11 @@ std::shared_ptr<const QList<Item>> masks(const QString& family);
 
 // Forgets every kept walk; for tests and benches.
 void clear();
+
+// Whether later walks are watched for changes (the default) or every path
+// is looked at again at each use; for tests.
+void setWatching(bool on);
+// Whether the family's kept walk is watched; for tests.
+bool isWatched(const QString& family);
 
 } // namespace StockMaskCache

@@ -2,6 +2,7 @@
 #include "panels/AddElementDialog.h"
 #include "panels/PreviewScene.h"
 #include "panels/SamplePreviewValues.h"
+#include "panels/StockMaskCache.h"
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <chrono>
@@ -228,18 +230,26 @@ private Q_SLOTS:
     }
 
     // The stock walk is kept between opens, and a changed install is walked
-    // again; types already handed out keep their donors.
+    // again; types already handed out keep their donors. Both with the walked
+    // folders watched and with every path looked at on each open.
     void stockWalkFollowsTheInstall_data()
     {
         QTest::addColumn<bool>("rewriteInPlace");
-        QTest::newRow("item added") << false;
-        QTest::newRow("file rewritten in place") << true;
+        QTest::addColumn<bool>("watched");
+        QTest::newRow("item added, watched") << false << true;
+        QTest::newRow("file rewritten in place, watched") << true << true;
+        QTest::newRow("item added, looked at") << false << false;
+        QTest::newRow("file rewritten in place, looked at") << true << false;
     }
 
     void stockWalkFollowsTheInstall()
     {
         QFETCH(bool, rewriteInPlace);
-        const QString family = rewriteInPlace ? QStringLiteral("t_rewritten") : QStringLiteral("t_added");
+        QFETCH(bool, watched);
+        StockMaskCache::setWatching(watched);
+        const auto restore = qScopeGuard([] { StockMaskCache::setWatching(true); });
+        const QString suffix = watched ? QStringLiteral("_w") : QStringLiteral("_l");
+        const QString family = (rewriteInPlace ? QStringLiteral("t_rewritten") : QStringLiteral("t_added")) + suffix;
         const QString items = kStandard.arg(family) + QStringLiteral("s01/p01/Items/");
         QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, items + "a_num",
                                  Fx::mask("num", 0, 0, 100, 50).add(Fx::digit("01", 0, 0, 100, 50)).toXml(2)));
@@ -250,11 +260,14 @@ private Q_SLOTS:
         auto first = std::make_unique<AddElementDialog>(config.get(), 0);
         QCOMPARE(labelsOf(*first).first(), QStringLiteral("Numeric value"));
         QCOMPARE(labelsOf(AddElementDialog(config.get(), 0)), labelsOf(*first));
+#ifdef Q_OS_LINUX
+        QCOMPARE(StockMaskCache::isWatched(family), watched);
+#endif
 
         if (rewriteInPlace) {
             // The bar's item file as the fixture writes it, elsewhere, then
             // over the number's file in place: its folder keeps its time.
-            const QString scratch = kStandard.arg("t_scratch") + "s01/p01/Items/bar";
+            const QString scratch = kStandard.arg("t_scratch" + suffix) + "s01/p01/Items/bar";
             QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, scratch,
                                      Fx::mask("bar", 0, 0, 200, 40).add(trapezio()).toXml(2)));
             const auto itemFile = [this](const QString& rel) {
@@ -278,6 +291,47 @@ private Q_SLOTS:
         // The first dialog's donor still reads as it was.
         QCOMPARE(QString::fromUtf8(first->typeEntries().first().donor.attribute("i").value()), QStringLiteral("num"));
     }
+
+#ifdef Q_OS_LINUX
+    // A reported change that changed nothing the walk read keeps the walk,
+    // and a change after it is still noticed.
+    void watchedWalkOutlivesAHarmlessReport()
+    {
+        const QString family = QStringLiteral("t_touched");
+        const QString item = rs3->root(Rs3Fixture::Stable) + '/' + kStandard.arg(family) + "s01/p01/Items/a_num";
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, kStandard.arg(family) + "s01/p01/Items/a_num",
+                                 Fx::mask("num", 0, 0, 100, 50).add(Fx::digit("01", 0, 0, 100, 50)).toXml(2)));
+        ageTree(rs3->root(Rs3Fixture::Stable) + "/aim/resources/overlay/" + family);
+        const auto kept = StockMaskCache::masks(family);
+        QVERIFY(StockMaskCache::isWatched(family));
+        QCOMPARE(kept->size(), 1);
+
+        // The item folder's time set to what it was: reported, not changed.
+        namespace fs = std::filesystem;
+        const fs::path folder(item.toStdString());
+        fs::last_write_time(folder, fs::last_write_time(folder));
+        QCOMPARE(StockMaskCache::masks(family), kept);
+        QCOMPARE(StockMaskCache::masks(family), kept);
+
+        // The bar's item file as the fixture writes it, over the number's.
+        const QString scratch = kStandard.arg("t_touched_scratch") + "s01/p01/Items/bar";
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, scratch,
+                                 Fx::mask("bar", 0, 0, 200, 40).add(trapezio()).toXml(2)));
+        const auto itemFile = [](const QString& folder) {
+            const QStringList files = QDir(folder).entryList({"*.M2.xml"}, QDir::Files);
+            return files.size() == 1 ? folder + '/' + files.first() : QString();
+        };
+        QFile source(itemFile(rs3->root(Rs3Fixture::Stable) + '/' + scratch));
+        QFile target(itemFile(item));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QVERIFY(target.open(QIODevice::ReadWrite | QIODevice::Truncate));
+        QVERIFY(target.write(source.readAll()) > 0);
+        target.close();
+        const auto walked = StockMaskCache::masks(family);
+        QVERIFY(walked != kept);
+        QCOMPARE(QString::fromUtf8(walked->first().mask.attribute("i").value()), QStringLiteral("bar"));
+    }
+#endif
 
     void noConfiguration()
     {

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -311,6 +312,36 @@ private Q_SLOTS:
                 qInfo("grid digest %s", digest.constData());
             QCOMPARE(digest, QByteArray("d08a0878bde0e11f"));
         }
+    }
+
+    // A scroll bar appearing keeps the layout a full one makes; a wider
+    // window lays the items out again.
+    void gridLayoutFollowsItsRoom()
+    {
+        ElementCatalog::rebuild();
+        ElementLibraryDialog dialog(QStringLiteral("mxs_12"), QSize(800, 480));
+        dialog.resize(420, 360);
+        dialog.show();
+        chooseDevice(dialog, kAll);
+        QApplication::processEvents();
+        auto* grid = dialog.findChild<QListWidget*>();
+        QVERIFY(grid->verticalScrollBar()->isVisible());
+        const auto rects = [grid] {
+            QList<QRect> all;
+            for (int i = 0; i < grid->count(); ++i)
+                all << grid->visualItemRect(grid->item(i));
+            return all;
+        };
+        const QList<QRect> shown = rects();
+        const QImage image = grid->viewport()->grab().toImage();
+        grid->doItemsLayout();
+        QCOMPARE(rects(), shown);
+        QCOMPARE(grid->viewport()->grab().toImage(), image);
+
+        dialog.resize(1000, 640);
+        QApplication::processEvents();
+        QTRY_VERIFY(!grid->verticalScrollBar()->isVisible());
+        QCOMPARE(grid->visualItemRect(grid->item(grid->count() - 1)).top(), shown.first().top());
     }
 
     // A changed source draws the thumbnail again, in memory and on disk.
