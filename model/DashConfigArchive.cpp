@@ -2,6 +2,7 @@
 
 #include "model/ArchiveIndex.h"
 #include "model/ZipArchive.h"
+#include "model/ZipStreamWriter.h"
 #include "model/ZipWriter.h"
 
 #include <QDebug>
@@ -43,6 +44,20 @@ QStringList filesUnder(const QString& dir)
     return files;
 }
 
+// Where the stored bytes of an entry of the source archive start, and how
+// they were written; false when the entry cannot be found or is not deflated.
+bool rawEntryStart(unzFile source, const ArchiveIndex::Entry& entry, qint64& start, int& method, int& level)
+{
+    unz64_file_pos position = entry.position;
+    if (unzGoToFilePos64(source, &position) != UNZ_OK)
+        return false;
+    if (unzOpenCurrentFile2(source, &method, &level, 1) != UNZ_OK)
+        return false;
+    start = qint64(unzGetCurrentFileZStreamPos64(source));
+    unzCloseCurrentFile(source);
+    return method == Z_DEFLATED && entry.compressedSize <= quint64(std::numeric_limits<int>::max()) && start > 0;
+}
+
 // The deflated bytes of an entry of the source archive, as stored; false
 // when they cannot be read whole. The archive reader only finds where they
 // start: they are then read from the file in one piece, since its own raw
@@ -50,14 +65,8 @@ QStringList filesUnder(const QString& dir)
 bool readRawEntry(unzFile source, QFile& archive, const ArchiveIndex::Entry& entry, QByteArray& bytes, int& method,
                   int& level)
 {
-    unz64_file_pos position = entry.position;
-    if (unzGoToFilePos64(source, &position) != UNZ_OK)
-        return false;
-    if (unzOpenCurrentFile2(source, &method, &level, 1) != UNZ_OK)
-        return false;
-    const qint64 start = qint64(unzGetCurrentFileZStreamPos64(source));
-    unzCloseCurrentFile(source);
-    if (method != Z_DEFLATED || entry.compressedSize > quint64(std::numeric_limits<int>::max()) || start <= 0)
+    qint64 start = 0;
+    if (!rawEntryStart(source, entry, start, method, level))
         return false;
     bytes.resize(qsizetype(entry.compressedSize));
     return bytes.isEmpty()
@@ -88,7 +97,10 @@ bool copyRawEntry(zipFile zip, unzFile source, QFile& archive, const QByteArray&
     return zipCloseFileInZipRaw64(zip, entry.uncompressedSize, uLong(entry.crc)) == ZIP_OK;
 }
 
-bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index)
+// The archive through minizip: kept for archives beyond what the streamed
+// writer takes (4 GiB, 65,535 entries).
+bool writeArchiveMinizip(const QString& sourceDir, const QStringList& files, const QString& zipPath,
+                         const ArchiveIndex& index)
 {
     zipFile zip = openZipForWrite(zipPath);
     if (!zip)
@@ -101,7 +113,7 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath, const Archiv
         source = openZipForRead(index.archivePath());
     const QDir dir(sourceDir);
     bool ok = true;
-    for (const QString& file : filesUnder(sourceDir)) {
+    for (const QString& file : files) {
         const QString rel = dir.relativeFilePath(file);
         const ArchiveIndex::Entry* entry = source ? index.unchangedEntry(rel, file) : nullptr;
         bool copied = false;
@@ -119,6 +131,56 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath, const Archiv
         unzClose(source);
     const bool closed = zipClose(zip, nullptr) == ZIP_OK;
     return ok && closed;
+}
+
+// The common case, written front to back: unchanged entries are copied
+// from the previous archive without being read into memory or checksummed.
+bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, const QString& zipPath,
+                          const ArchiveIndex& index)
+{
+    ZipStreamWriter zip(zipPath);
+    if (!zip.open())
+        return false;
+    unzFile source = nullptr;
+    QFile archive(index.archivePath());
+    if (index.folder() == sourceDir && index.archiveUnchanged() && archive.open(QIODevice::ReadOnly))
+        source = openZipForRead(index.archivePath());
+    const QDir dir(sourceDir);
+    bool ok = true;
+    for (const QString& file : files) {
+        const QString rel = dir.relativeFilePath(file);
+        const ArchiveIndex::Entry* entry = source ? index.unchangedEntry(rel, file) : nullptr;
+        qint64 start = 0;
+        int method = 0;
+        int level = 0;
+        if (entry && rawEntryStart(source, *entry, start, method, level)) {
+            ok = zip.addRaw(rel.toUtf8(), method, level, entry->crc, entry->uncompressedSize, archive, start,
+                            entry->compressedSize);
+        } else {
+            QFile in(file);
+            const QByteArray content = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+            ok = in.isOpen() && in.error() == QFileDevice::NoError && zip.addDeflated(rel.toUtf8(), content);
+        }
+        if (!ok) {
+            qWarning() << "writeZconf2: could not store" << file;
+            break;
+        }
+    }
+    if (source)
+        unzClose(source);
+    const bool closed = zip.close();
+    return ok && closed;
+}
+
+bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index)
+{
+    const QStringList files = filesUnder(sourceDir);
+    qint64 bytes = 0;
+    for (const QString& file : files)
+        bytes += QFileInfo(file).size() + file.size();
+    if (ZipStreamWriter::fits(files.size(), bytes))
+        return writeArchiveStreamed(sourceDir, files, zipPath, index);
+    return writeArchiveMinizip(sourceDir, files, zipPath, index);
 }
 
 } // namespace
