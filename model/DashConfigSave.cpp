@@ -2,7 +2,6 @@
 #include "model/SafeWrite.h"
 
 #include "model/DeviceTables.h"
-#include "model/StringWriter.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
@@ -14,7 +13,6 @@
 #include <QCryptographicHash>
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 namespace {
 
@@ -38,6 +36,13 @@ bool isWidgetClass(pugi::xml_node e)
 // that a second save writes the same bytes.
 void setParamText(pugi::xml_node p, const QByteArray& value)
 {
+    // A parameter that already holds exactly this leaves the document as
+    // it is: most saves rewrite values that did not change.
+    const pugi::xml_node only = p.first_child();
+    if (value.isEmpty() ? !only
+                        : only && !only.next_sibling() && only.type() == pugi::node_pcdata
+                              && std::strcmp(only.value(), value.constData()) == 0)
+        return;
     while (p.first_child())
         p.remove_child(p.first_child());
     if (!value.isEmpty())
@@ -46,7 +51,8 @@ void setParamText(pugi::xml_node p, const QByteArray& value)
 
 // Every <e c="GMaskParam"> of every page of the file, the walk all the save
 // passes share.
-void forEachMask(pugi::xml_node gconf, const std::function<void(pugi::xml_node)>& visit)
+template <typename Visit>
+void forEachMask(pugi::xml_node gconf, const Visit& visit)
 {
     for (pugi::xml_node page = gconf.child("e"); page; page = page.next_sibling("e")) {
         if (!hasClass(page, "GPageParam"))
@@ -65,6 +71,12 @@ void forEachMask(pugi::xml_node gconf, const std::function<void(pugi::xml_node)>
 // undo that brings its widget back after the save finds its channel.
 void collectUnreferencedAxes(pugi::xml_node mask, std::vector<pugi::xml_node>& unreferenced)
 {
+    // Most masks bind no channel: nothing to look up then.
+    bool bound = false;
+    for (pugi::xml_node e = mask.child("e"); e && !bound; e = e.next_sibling("e"))
+        bound = hasClass(e, "Axis") && !paramValue(e, "lnm").trimmed().isEmpty();
+    if (!bound)
+        return;
     QSet<QByteArray> referenced;
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
         if (hasClass(e, "Axis"))
@@ -142,43 +154,61 @@ void writeWidgetElement(pugi::xml_node e, const WidgetModel* record, const TextS
 {
     const bool textClass = hasClass(e, "Digit") || hasClass(e, "Label");
     const bool label = hasClass(e, "Label");
+    const auto named = [](const char* n, const char* name) { return std::strcmp(n, name) == 0; };
     for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
-        const QByteArray current(p.text().get());
-        if (record && isParam(p, "XPOS")) {
-            setParamText(p, positionWithTail(current, record->x));
-        } else if (record && isParam(p, "YPOS")) {
-            setParamText(p, positionWithTail(current, record->y));
-        } else if (record && isParam(p, "WIDTH")) {
+        const char* n = p.attribute("n").value();
+        if (record && named(n, "XPOS")) {
+            setParamText(p, positionWithTail(QByteArray(p.text().get()), record->x));
+        } else if (record && named(n, "YPOS")) {
+            setParamText(p, positionWithTail(QByteArray(p.text().get()), record->y));
+        } else if (record && named(n, "WIDTH")) {
             setParamText(p, QByteArray::number(record->w));
-        } else if (record && isParam(p, "HEIGHT")) {
+        } else if (record && named(n, "HEIGHT")) {
             setParamText(p, QByteArray::number(record->h));
-        } else if (record && isParam(p, "POS_ALIGN")) {
+        } else if (record && named(n, "POS_ALIGN")) {
             if (!record->posAlign.isEmpty())
                 setParamText(p, record->posAlign.toUtf8());
-        } else if (textClass && isParam(p, "CHARSET_DIM")) {
+        } else if (textClass && named(n, "CHARSET_DIM")) {
             if (style.px >= 1)
                 setParamText(p, QByteArray::number(style.px));
-        } else if (textClass && isParam(p, "CHAR_SET_ID_2")) {
+        } else if (textClass && named(n, "CHAR_SET_ID_2")) {
             if (!style.charset.isEmpty())
                 setParamText(p, style.charset.toUtf8());
-        } else if (isParam(p, "COLORE")) {
+        } else if (named(n, "COLORE")) {
             if (style.colour.isValid())
                 setParamText(p, argbColourText(style.colour));
-        } else if (label && record && isParam(p, "TEXT")) {
+        } else if (label && record && named(n, "TEXT")) {
             if (!record->text.isEmpty())
                 setParamText(p, record->text.toUtf8());
         }
     }
 }
 
+// setParam with a whole number, leaving a parameter that already holds
+// exactly that text as it is.
+void setParamUnlessEqual(pugi::xml_node node, const char* name, int value)
+{
+    const QByteArray text = QByteArray::number(value);
+    for (pugi::xml_node p = node.child("p"); p; p = p.next_sibling("p")) {
+        if (!isParam(p, name))
+            continue;
+        const pugi::xml_node only = p.first_child();
+        if (only && !only.next_sibling() && only.type() == pugi::node_pcdata
+            && std::strcmp(only.value(), text.constData()) == 0)
+            return;
+        break;
+    }
+    setParam(node, name, text);
+}
+
 // Pass D for one mask: geometry of the GMaskParam, then its widgets paired
 // with the records by position among the widget classes.
 void writeMaskElement(pugi::xml_node maskNode, const MaskElement& mask)
 {
-    setParam(maskNode, "XPOS", QByteArray::number(mask.x));
-    setParam(maskNode, "YPOS", QByteArray::number(mask.y));
-    setParam(maskNode, "WIDTH", QByteArray::number(mask.w));
-    setParam(maskNode, "HEIGHT", QByteArray::number(mask.h));
+    setParamUnlessEqual(maskNode, "XPOS", mask.x);
+    setParamUnlessEqual(maskNode, "YPOS", mask.y);
+    setParamUnlessEqual(maskNode, "WIDTH", mask.w);
+    setParamUnlessEqual(maskNode, "HEIGHT", mask.h);
 
     size_t n = 0;
     for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
@@ -223,13 +253,14 @@ void syncFirmwarePositions(pugi::xml_node element)
 {
     pugi::xml_node xpos, ypos, xposFw, yposFw;
     for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
-        if (isParam(p, "XPOS"))
+        const char* n = p.attribute("n").value();
+        if (std::strcmp(n, "XPOS") == 0)
             xpos = p;
-        else if (isParam(p, "YPOS"))
+        else if (std::strcmp(n, "YPOS") == 0)
             ypos = p;
-        else if (isParam(p, "XPOS_FW"))
+        else if (std::strcmp(n, "XPOS_FW") == 0)
             xposFw = p;
-        else if (isParam(p, "YPOS_FW"))
+        else if (std::strcmp(n, "YPOS_FW") == 0)
             yposFw = p;
     }
     if (xpos && xposFw)
@@ -475,12 +506,19 @@ void DashConfig::propagateBarAxisRefsForMask(int page, int mask)
 
 QByteArray DashConfig::documentDigest() const
 {
+    // The text goes into the hash as pugixml writes it, never held whole.
+    struct HashWriter : pugi::xml_writer {
+        QCryptographicHash* hash = nullptr;
+        void write(const void* data, size_t size) override
+        {
+            hash->addData(QByteArrayView(static_cast<const char*>(data), qsizetype(size)));
+        }
+    };
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const DeviceFile* device : devices) {
-        StringWriter writer;
+    HashWriter writer;
+    writer.hash = &hash;
+    for (const DeviceFile* device : devices)
         device->doc.save(writer, "", pugi::format_raw);
-        hash.addData(writer.buffer);
-    }
     // A rename waits for the next save like any other edit.
     hash.addData(renamePending ? QByteArray("rename:") + newConfigName.toUtf8() : QByteArray("-"));
     return hash.result();
