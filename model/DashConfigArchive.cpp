@@ -15,6 +15,10 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
+#include <thread>
+#include <vector>
 #include <cstring>
 #include <limits>
 
@@ -133,6 +137,63 @@ bool writeArchiveMinizip(const QString& sourceDir, const QStringList& files, con
     return ok && closed;
 }
 
+// One file of the streamed archive: copied from the previous archive, or
+// deflated anew.
+struct StreamItem {
+    QString file;
+    QByteArray name;
+    const ArchiveIndex::Entry* entry = nullptr;
+    qint64 start = 0;
+    int method = 0;
+    int level = 0;
+};
+
+// Deflates, in order, the files that are not copied, while the caller
+// writes the archive: the copies need no processor time, so a changed
+// device file is compressed while the pictures before it are copied.
+class PackAhead {
+public:
+    explicit PackAhead(const std::vector<StreamItem>& items)
+        : m_items(items), m_promises(items.size())
+    {
+        for (auto& promise : m_promises)
+            m_futures.push_back(promise.get_future());
+        m_worker = std::thread([this] { run(); });
+    }
+    ~PackAhead()
+    {
+        m_cancelled = true;
+        m_worker.join();
+    }
+    PackAhead(const PackAhead&) = delete;
+    PackAhead& operator=(const PackAhead&) = delete;
+
+    ZipStreamWriter::Packed take(size_t i) { return m_futures[i].get(); }
+
+private:
+    void run()
+    {
+        for (size_t i = 0; i < m_items.size(); ++i) {
+            if (m_items[i].entry)
+                continue;
+            ZipStreamWriter::Packed packed;
+            QFile in(m_items[i].file);
+            if (!m_cancelled && in.open(QIODevice::ReadOnly)) {
+                const QByteArray content = in.readAll();
+                if (in.error() == QFileDevice::NoError)
+                    packed = ZipStreamWriter::pack(content);
+            }
+            m_promises[i].set_value(std::move(packed));
+        }
+    }
+
+    const std::vector<StreamItem>& m_items;
+    std::vector<std::promise<ZipStreamWriter::Packed>> m_promises;
+    std::vector<std::future<ZipStreamWriter::Packed>> m_futures;
+    std::atomic<bool> m_cancelled{false};
+    std::thread m_worker;
+};
+
 // The common case, written front to back: unchanged entries are copied
 // from the previous archive without being read into memory or checksummed.
 bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, const QString& zipPath,
@@ -146,28 +207,34 @@ bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, co
     if (index.folder() == sourceDir && index.archiveUnchanged() && archive.open(QIODevice::ReadOnly))
         source = openZipForRead(index.archivePath());
     const QDir dir(sourceDir);
-    bool ok = true;
+    std::vector<StreamItem> items;
+    items.reserve(size_t(files.size()));
     for (const QString& file : files) {
+        StreamItem item;
+        item.file = file;
         const QString rel = dir.relativeFilePath(file);
-        const ArchiveIndex::Entry* entry = source ? index.unchangedEntry(rel, file) : nullptr;
-        qint64 start = 0;
-        int method = 0;
-        int level = 0;
-        if (entry && rawEntryStart(source, *entry, start, method, level)) {
-            ok = zip.addRaw(rel.toUtf8(), method, level, entry->crc, entry->uncompressedSize, archive, start,
-                            entry->compressedSize);
-        } else {
-            QFile in(file);
-            const QByteArray content = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-            ok = in.isOpen() && in.error() == QFileDevice::NoError && zip.addDeflated(rel.toUtf8(), content);
-        }
-        if (!ok) {
-            qWarning() << "writeZconf2: could not store" << file;
-            break;
-        }
+        item.name = rel.toUtf8();
+        item.entry = source ? index.unchangedEntry(rel, file) : nullptr;
+        if (item.entry && !rawEntryStart(source, *item.entry, item.start, item.method, item.level))
+            item.entry = nullptr;
+        items.push_back(std::move(item));
     }
     if (source)
         unzClose(source);
+
+    bool ok = true;
+    {
+        PackAhead packer(items);
+        for (size_t i = 0; ok && i < items.size(); ++i) {
+            const StreamItem& item = items[i];
+            ok = item.entry ? zip.addRaw(item.name, item.method, item.level, item.entry->crc,
+                                         item.entry->uncompressedSize, archive, item.start,
+                                         item.entry->compressedSize)
+                            : zip.addPacked(item.name, packer.take(i));
+            if (!ok)
+                qWarning() << "writeZconf2: could not store" << item.file;
+        }
+    }
     const bool closed = zip.close();
     return ok && closed;
 }

@@ -77,20 +77,23 @@ void collectUnreferencedAxes(pugi::xml_node mask, std::vector<pugi::xml_node>& u
         bound = hasClass(e, "Axis") && !paramValue(e, "lnm").trimmed().isEmpty();
     if (!bound)
         return;
-    QSet<QByteArray> referenced;
+    // A mask holds a handful of references: a sorted list beats a hash here.
+    std::vector<QByteArray> referenced;
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
         if (hasClass(e, "Axis"))
             continue;
         for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
-            if (isParam(p, "AXIS_REF"))
-                referenced.insert(QByteArray(p.text().get()).trimmed());
+            if (!isParam(p, "AXIS_REF"))
+                continue;
+            referenced.push_back(QByteArray(p.text().get()).trimmed());
         }
     }
+    std::sort(referenced.begin(), referenced.end());
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
         if (!hasClass(e, "Axis"))
             continue;
         const QByteArray id = QByteArray(e.attribute("i").value()).trimmed();
-        if (!referenced.contains(id) && !paramValue(e, "lnm").trimmed().isEmpty())
+        if (!std::binary_search(referenced.begin(), referenced.end(), id) && !paramValue(e, "lnm").trimmed().isEmpty())
             unreferenced.push_back(e);
     }
 }

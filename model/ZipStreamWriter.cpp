@@ -173,18 +173,30 @@ bool ZipStreamWriter::putEntry(const QByteArray& name, int method, int level, qu
     return writeOut(local.constData(), local.size());
 }
 
+ZipStreamWriter::Packed ZipStreamWriter::pack(const QByteArray& data)
+{
+    Packed packed;
+    if (data.size() > qsizetype(UINT_MAX) || !deflateWhole(data, packed.bytes, packed.text))
+        return packed;
+    packed.crc = quint32(crc32_z(crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.constData()),
+                                 size_t(data.size())));
+    packed.size = quint64(data.size());
+    packed.ok = true;
+    return packed;
+}
+
 bool ZipStreamWriter::addDeflated(const QByteArray& name, const QByteArray& data)
 {
-    if (data.size() > qsizetype(UINT_MAX))
+    return addPacked(name, pack(data));
+}
+
+bool ZipStreamWriter::addPacked(const QByteArray& name, const Packed& packed)
+{
+    if (!packed.ok)
         return m_ok = false;
-    QByteArray packed;
-    bool text = false;
-    if (!deflateWhole(data, packed, text))
-        return m_ok = false;
-    const quint32 crc = quint32(crc32_z(crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.constData()),
-                                        size_t(data.size())));
-    return putEntry(name, Z_DEFLATED, Z_DEFAULT_COMPRESSION, crc, quint64(packed.size()), quint64(data.size()), text)
-        && writeOut(packed.constData(), packed.size());
+    return putEntry(name, Z_DEFLATED, Z_DEFAULT_COMPRESSION, packed.crc, quint64(packed.bytes.size()), packed.size,
+                    packed.text)
+        && writeOut(packed.bytes.constData(), packed.bytes.size());
 }
 
 bool ZipStreamWriter::addRaw(const QByteArray& name, int method, int level, quint32 crc, quint64 uncompressedSize,

@@ -24,6 +24,16 @@ public:
     // of entry data and names stays within the classic ZIP limits.
     static bool fits(qint64 entries, qint64 bytes);
 
+    // An entry deflated ahead of its turn (pack() is safe on any thread).
+    struct Packed {
+        QByteArray bytes;
+        quint32 crc = 0;
+        quint64 size = 0;
+        bool text = false;
+        bool ok = false;
+    };
+    static Packed pack(const QByteArray& data);
+
     explicit ZipStreamWriter(const QString& path);
     ~ZipStreamWriter();
     ZipStreamWriter(const ZipStreamWriter&) = delete;
@@ -34,6 +44,8 @@ public:
 
     // One entry deflated at the default level.
     bool addDeflated(const QByteArray& name, const QByteArray& data);
+    // One entry from pack(); false for a failed one.
+    bool addPacked(const QByteArray& name, const Packed& packed);
 
     // One entry whose `compressedSize` bytes of stored data start at
     // `offset` in `source`, written by `method`/`level` with the given
