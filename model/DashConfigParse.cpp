@@ -42,6 +42,10 @@ AxisEntry readAxis(pugi::xml_node axis)
     entry.id = utf8(axis.attribute("i").value());
     bool seenLnm = false, seenShn = false, seenUdm = false, seenDec = false, seenFid = false;
     for (pugi::xml_node p = axis.child("p"); p; p = p.next_sibling("p")) {
+        // A binding holds dozens of parameters; five names matter here.
+        const char first = p.attribute("n").value()[0];
+        if (first != 'l' && first != 's' && first != 'U' && first != 'N' && first != 'F')
+            continue;
         const char* text = p.text().get();
         if (!seenLnm && isParam(p, "lnm")) {
             entry.longName = utf8(text);
@@ -209,11 +213,12 @@ WidgetModel readWidget(pugi::xml_node node, int kind, const std::vector<AxisEntr
 
 int widgetKindOf(pugi::xml_node e)
 {
-    if (hasClass(e, "Digit"))
+    const char* c = e.attribute("c").value();
+    if (std::strcmp(c, "Digit") == 0)
         return WidgetDigit;
-    if (hasClass(e, "Label"))
+    if (std::strcmp(c, "Label") == 0)
         return WidgetLabel;
-    if (hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio"))
+    if (std::strcmp(c, "Bargraph") == 0 || std::strcmp(c, "BargraphTrapezio") == 0)
         return WidgetBargraph;
     return -1;
 }
@@ -325,19 +330,21 @@ MaskElement DashConfig::parseMask(pugi::xml_node maskNode)
     std::vector<AxisEntry> axes;
     bool analog = false, ring = false, digit = false, bar = false, icon = false, label = false;
     for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, "Axis"))
+        const char* c = e.attribute("c").value();
+        const auto is = [c](const char* cls) { return std::strcmp(c, cls) == 0; };
+        if (is("Axis"))
             axes.push_back(readAxis(e));
-        else if (hasClass(e, "Analog"))
+        else if (is("Analog"))
             analog = true;
-        else if (hasClass(e, "Ring"))
+        else if (is("Ring"))
             ring = true;
-        else if (hasClass(e, "Digit"))
+        else if (is("Digit"))
             digit = true;
-        else if (hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio"))
+        else if (is("Bargraph") || is("BargraphTrapezio"))
             bar = true;
-        else if (hasClass(e, "AiM_Icona"))
+        else if (is("AiM_Icona"))
             icon = true;
-        else if (hasClass(e, "Label"))
+        else if (is("Label"))
             label = true;
     }
 

@@ -121,6 +121,9 @@ void repairLegacyDeviceCode(pugi::xml_node axis, const QByteArray& expected)
     QByteArray invalid;
     pugi::xml_node tipo;
     for (pugi::xml_node p = axis.child("p"); p; p = p.next_sibling("p")) {
+        const char first = p.attribute("n").value()[0];
+        if (first != 'F' && first != 'i' && first != 'T')
+            continue;
         if (isParam(p, "FID_OK"))
             fidOk = QByteArray(p.text().get()).trimmed();
         else if (isParam(p, "invalid"))
@@ -257,6 +260,8 @@ void syncFirmwarePositions(pugi::xml_node element)
     pugi::xml_node xpos, ypos, xposFw, yposFw;
     for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
         const char* n = p.attribute("n").value();
+        if (n[0] != 'X' && n[0] != 'Y')
+            continue; // every element passes here: most names are turned away on their first letter
         if (std::strcmp(n, "XPOS") == 0)
             xpos = p;
         else if (std::strcmp(n, "YPOS") == 0)
@@ -276,10 +281,11 @@ void syncFirmwarePositions(pugi::xml_node element)
 // leave a truncated device file that a later save would pack.
 bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
 {
-    const QByteArray bytes = xmlDocumentBytes(doc, "  ");
+    QFile current(path);
+    // The file's size is a close guess of the text's: no regrowing on the way.
+    const QByteArray bytes = xmlDocumentBytes(doc, "  ", current.size() + current.size() / 16);
     // The same bytes are not written again: the file keeps its stamp, so the
     // archive writer can copy its entry as it is.
-    QFile current(path);
     if (current.size() == bytes.size() && current.open(QIODevice::ReadOnly) && current.readAll() == bytes
         && current.error() == QFileDevice::NoError)
         return true;

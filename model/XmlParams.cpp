@@ -267,9 +267,11 @@ bool xmlNestingWithin(pugi::xml_node root, int maxDepth)
     return true;
 }
 
-QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent)
+QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent, qsizetype expectedSize)
 {
     StringWriter out;
+    if (expectedSize > 0)
+        out.buffer.reserve(expectedSize);
     doc.save(out, indent, pugi::format_indent, pugi::encoding_auto);
     return out.buffer;
 }
