@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -28,7 +29,9 @@ bool isParam(pugi::xml_node p, const char* name)
 
 bool isWidgetClass(pugi::xml_node e)
 {
-    return hasClass(e, "Digit") || hasClass(e, "Label") || hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio");
+    const char* c = e.attribute("c").value();
+    return std::strcmp(c, "Digit") == 0 || std::strcmp(c, "Label") == 0 || std::strcmp(c, "Bargraph") == 0
+        || std::strcmp(c, "BargraphTrapezio") == 0;
 }
 
 // Replaces everything inside a parameter with one text node. An empty value
@@ -47,6 +50,50 @@ void setParamText(pugi::xml_node p, const QByteArray& value)
         p.remove_child(p.first_child());
     if (!value.isEmpty())
         p.append_child(pugi::node_pcdata).set_value(value.constData());
+}
+
+// The parameter's text when it is exactly one text node, else null.
+const char* soleText(pugi::xml_node p)
+{
+    const pugi::xml_node only = p.first_child();
+    return only && !only.next_sibling() && only.type() == pugi::node_pcdata ? only.value() : nullptr;
+}
+
+// setParamText with a whole number, formatted only when it differs.
+void setParamNumber(pugi::xml_node p, int value)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    *end = '\0';
+    const char* current = soleText(p);
+    if (!current || std::strcmp(current, digits) != 0)
+        setParamText(p, QByteArray(digits, end - digits));
+}
+
+// "120,35" keeps its tail after the new number; ",35" and "120" do not.
+QByteArray positionWithTail(const QByteArray& current, int value)
+{
+    const int comma = current.indexOf(',');
+    QByteArray text = QByteArray::number(value);
+    if (comma >= 1)
+        text += current.mid(comma);
+    return text;
+}
+
+// XPOS/YPOS of a widget: the number is replaced, a firmware tail kept.
+void setPosition(pugi::xml_node p, int value)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const size_t length = size_t(end - digits);
+    const char* current = soleText(p);
+    if (current) {
+        const char* comma = std::strchr(current, ',');
+        const size_t head = comma && comma != current ? size_t(comma - current) : std::strlen(current);
+        if (head == length && std::memcmp(current, digits, length) == 0 && (comma != current || !comma))
+            return;
+    }
+    setParamText(p, positionWithTail(QByteArray(p.text().get()), value));
 }
 
 // Every <e c="GMaskParam"> of every page of the file, the walk all the save
@@ -83,7 +130,8 @@ void collectUnreferencedAxes(pugi::xml_node mask, std::vector<pugi::xml_node>& u
         if (hasClass(e, "Axis"))
             continue;
         for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
-            if (!isParam(p, "AXIS_REF"))
+            const char* n = p.attribute("n").value();
+            if (n[0] != 'A' || std::strcmp(n, "AXIS_REF") != 0)
                 continue;
             referenced.push_back(QByteArray(p.text().get()).trimmed());
         }
@@ -95,6 +143,24 @@ void collectUnreferencedAxes(pugi::xml_node mask, std::vector<pugi::xml_node>& u
         const QByteArray id = QByteArray(e.attribute("i").value()).trimmed();
         if (!std::binary_search(referenced.begin(), referenced.end(), id) && !paramValue(e, "lnm").trimmed().isEmpty())
             unreferenced.push_back(e);
+    }
+}
+
+// The first lnm and TipoDevConten of an Axis, trimmed, in one walk of its
+// parameters.
+void readBindingKeys(pugi::xml_node axis, QByteArray& lnm, QByteArray& tipo)
+{
+    bool seenLnm = false;
+    bool seenTipo = false;
+    for (pugi::xml_node p = axis.child("p"); p && !(seenLnm && seenTipo); p = p.next_sibling("p")) {
+        const char* n = p.attribute("n").value();
+        if (!seenLnm && std::strcmp(n, "lnm") == 0) {
+            lnm = QByteArray(p.text().get()).trimmed();
+            seenLnm = true;
+        } else if (!seenTipo && std::strcmp(n, "TipoDevConten") == 0) {
+            tipo = QByteArray(p.text().get()).trimmed();
+            seenTipo = true;
+        }
     }
 }
 
@@ -138,16 +204,6 @@ void repairLegacyDeviceCode(pugi::xml_node axis, const QByteArray& expected)
         setParamText(tipo, expected);
 }
 
-// "120,35" keeps its tail after the new number; ",35" and "120" do not.
-QByteArray positionWithTail(const QByteArray& current, int value)
-{
-    const int comma = current.indexOf(',');
-    QByteArray text = QByteArray::number(value);
-    if (comma >= 1)
-        text += current.mid(comma);
-    return text;
-}
-
 struct TextStyle {
     QString charset;
     int px = 0;
@@ -164,19 +220,19 @@ void writeWidgetElement(pugi::xml_node e, const WidgetModel* record, const TextS
     for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
         const char* n = p.attribute("n").value();
         if (record && named(n, "XPOS")) {
-            setParamText(p, positionWithTail(QByteArray(p.text().get()), record->x));
+            setPosition(p, record->x);
         } else if (record && named(n, "YPOS")) {
-            setParamText(p, positionWithTail(QByteArray(p.text().get()), record->y));
+            setPosition(p, record->y);
         } else if (record && named(n, "WIDTH")) {
-            setParamText(p, QByteArray::number(record->w));
+            setParamNumber(p, record->w);
         } else if (record && named(n, "HEIGHT")) {
-            setParamText(p, QByteArray::number(record->h));
+            setParamNumber(p, record->h);
         } else if (record && named(n, "POS_ALIGN")) {
             if (!record->posAlign.isEmpty())
                 setParamText(p, record->posAlign.toUtf8());
         } else if (textClass && named(n, "CHARSET_DIM")) {
             if (style.px >= 1)
-                setParamText(p, QByteArray::number(style.px));
+                setParamNumber(p, style.px);
         } else if (textClass && named(n, "CHAR_SET_ID_2")) {
             if (!style.charset.isEmpty())
                 setParamText(p, style.charset.toUtf8());
@@ -394,10 +450,12 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file)
         typeCode >= 1 ? QByteArray::number(typeCode) : deviceTypeCodeForName(deviceName).toUtf8();
     forEachMask(gconf, [&](pugi::xml_node mask) {
         for (pugi::xml_node axis = mask.child("e"); axis; axis = axis.next_sibling("e")) {
-            if (!hasClass(axis, "Axis") || paramValue(axis, "lnm").trimmed().isEmpty())
+            if (!hasClass(axis, "Axis"))
                 continue;
-            const QByteArray tipo = paramValue(axis, "TipoDevConten").trimmed();
-            if (!expected.isEmpty() && expected == tipo)
+            QByteArray lnm;
+            QByteArray tipo;
+            readBindingKeys(axis, lnm, tipo);
+            if (lnm.isEmpty() || (!expected.isEmpty() && expected == tipo))
                 continue;
             rebindAxisDeviceCode(axis);
         }
