@@ -311,18 +311,18 @@ MaskElement DashConfig::parseMask(pugi::xml_node maskNode)
 
     bool seenX = false, seenY = false, seenW = false, seenH = false;
     for (pugi::xml_node p = maskNode.child("p"); p; p = p.next_sibling("p")) {
-        const QByteArray text(p.text().get());
+        const auto number = [&p] { return leadingInt(QByteArray(p.text().get())); };
         if (!seenX && isParam(p, "XPOS")) {
-            mask.x = leadingInt(text);
+            mask.x = number();
             seenX = true;
         } else if (!seenY && isParam(p, "YPOS")) {
-            mask.y = leadingInt(text);
+            mask.y = number();
             seenY = true;
         } else if (!seenW && isParam(p, "WIDTH")) {
-            mask.w = leadingInt(text);
+            mask.w = number();
             seenW = true;
         } else if (!seenH && isParam(p, "HEIGHT")) {
-            mask.h = leadingInt(text);
+            mask.h = number();
             seenH = true;
         }
     }

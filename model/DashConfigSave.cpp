@@ -581,7 +581,9 @@ QByteArray DashConfig::documentDigest() const
             hash->addData(QByteArrayView(static_cast<const char*>(data), qsizetype(size)));
         }
     };
-    QCryptographicHash hash(QCryptographicHash::Sha1);
+    // Only ever compared with another digest of this session: the fastest
+    // of Qt's cryptographic hashes will do.
+    QCryptographicHash hash(QCryptographicHash::Blake2b_160);
     HashWriter writer;
     writer.hash = &hash;
     for (const DeviceFile* device : devices)
