@@ -4,7 +4,9 @@
 // "zip -6 -n .png:.tgz" of the same extracted tree (deflate everything else,
 // store the pictures), both measured in this run: once without an edit and
 // once after one label edit. zip must be installed (.ci/install-deps brings
-// it); without it the ratios are skipped.
+// it); without it the ratios are skipped. The saved archive must reopen with
+// the same files and hold, entry for entry, the bytes a fresh pack of them
+// writes.
 
 #include "model/DashConfig.h"
 #include "model/StringWriter.h"
