@@ -2,6 +2,7 @@
 
 #include "model/ArchiveIndex.h"
 #include "model/ZipArchive.h"
+#include "model/ZipStreamWriter.h"
 #include "model/ZipWriter.h"
 
 #include <QDebug>
@@ -14,6 +15,10 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
+#include <thread>
+#include <vector>
 #include <cstring>
 #include <limits>
 
@@ -43,6 +48,20 @@ QStringList filesUnder(const QString& dir)
     return files;
 }
 
+// Where the stored bytes of an entry of the source archive start, and how
+// they were written; false when the entry cannot be found or is not deflated.
+bool rawEntryStart(unzFile source, const ArchiveIndex::Entry& entry, qint64& start, int& method, int& level)
+{
+    unz64_file_pos position = entry.position;
+    if (unzGoToFilePos64(source, &position) != UNZ_OK)
+        return false;
+    if (unzOpenCurrentFile2(source, &method, &level, 1) != UNZ_OK)
+        return false;
+    start = qint64(unzGetCurrentFileZStreamPos64(source));
+    unzCloseCurrentFile(source);
+    return method == Z_DEFLATED && entry.compressedSize <= quint64(std::numeric_limits<int>::max()) && start > 0;
+}
+
 // The deflated bytes of an entry of the source archive, as stored; false
 // when they cannot be read whole. The archive reader only finds where they
 // start: they are then read from the file in one piece, since its own raw
@@ -50,14 +69,8 @@ QStringList filesUnder(const QString& dir)
 bool readRawEntry(unzFile source, QFile& archive, const ArchiveIndex::Entry& entry, QByteArray& bytes, int& method,
                   int& level)
 {
-    unz64_file_pos position = entry.position;
-    if (unzGoToFilePos64(source, &position) != UNZ_OK)
-        return false;
-    if (unzOpenCurrentFile2(source, &method, &level, 1) != UNZ_OK)
-        return false;
-    const qint64 start = qint64(unzGetCurrentFileZStreamPos64(source));
-    unzCloseCurrentFile(source);
-    if (method != Z_DEFLATED || entry.compressedSize > quint64(std::numeric_limits<int>::max()) || start <= 0)
+    qint64 start = 0;
+    if (!rawEntryStart(source, entry, start, method, level))
         return false;
     bytes.resize(qsizetype(entry.compressedSize));
     return bytes.isEmpty()
@@ -88,7 +101,10 @@ bool copyRawEntry(zipFile zip, unzFile source, QFile& archive, const QByteArray&
     return zipCloseFileInZipRaw64(zip, entry.uncompressedSize, uLong(entry.crc)) == ZIP_OK;
 }
 
-bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index)
+// The archive through minizip: kept for archives beyond what the streamed
+// writer takes (4 GiB, 65,535 entries).
+bool writeArchiveMinizip(const QString& sourceDir, const QStringList& files, const QString& zipPath,
+                         const ArchiveIndex& index)
 {
     zipFile zip = openZipForWrite(zipPath);
     if (!zip)
@@ -101,7 +117,7 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath, const Archiv
         source = openZipForRead(index.archivePath());
     const QDir dir(sourceDir);
     bool ok = true;
-    for (const QString& file : filesUnder(sourceDir)) {
+    for (const QString& file : files) {
         const QString rel = dir.relativeFilePath(file);
         const ArchiveIndex::Entry* entry = source ? index.unchangedEntry(rel, file) : nullptr;
         bool copied = false;
@@ -119,6 +135,119 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath, const Archiv
         unzClose(source);
     const bool closed = zipClose(zip, nullptr) == ZIP_OK;
     return ok && closed;
+}
+
+// One file of the streamed archive: copied from the previous archive, or
+// deflated anew.
+struct StreamItem {
+    QString file;
+    QByteArray name;
+    const ArchiveIndex::Entry* entry = nullptr;
+    qint64 start = 0;
+    int method = 0;
+    int level = 0;
+};
+
+// Deflates, in order, the files that are not copied, while the caller
+// writes the archive: the copies need no processor time, so a changed
+// device file is compressed while the pictures before it are copied.
+class PackAhead {
+public:
+    explicit PackAhead(const std::vector<StreamItem>& items)
+        : m_items(items), m_promises(items.size())
+    {
+        for (auto& promise : m_promises)
+            m_futures.push_back(promise.get_future());
+        m_worker = std::thread([this] { run(); });
+    }
+    ~PackAhead()
+    {
+        m_cancelled = true;
+        m_worker.join();
+    }
+    PackAhead(const PackAhead&) = delete;
+    PackAhead& operator=(const PackAhead&) = delete;
+
+    ZipStreamWriter::Packed take(size_t i) { return m_futures[i].get(); }
+
+private:
+    void run()
+    {
+        for (size_t i = 0; i < m_items.size(); ++i) {
+            if (m_items[i].entry)
+                continue;
+            ZipStreamWriter::Packed packed;
+            QFile in(m_items[i].file);
+            if (!m_cancelled && in.open(QIODevice::ReadOnly)) {
+                const QByteArray content = in.readAll();
+                if (in.error() == QFileDevice::NoError)
+                    packed = ZipStreamWriter::pack(content);
+            }
+            m_promises[i].set_value(std::move(packed));
+        }
+    }
+
+    const std::vector<StreamItem>& m_items;
+    std::vector<std::promise<ZipStreamWriter::Packed>> m_promises;
+    std::vector<std::future<ZipStreamWriter::Packed>> m_futures;
+    std::atomic<bool> m_cancelled{false};
+    std::thread m_worker;
+};
+
+// The common case, written front to back: unchanged entries are copied
+// from the previous archive without being read into memory or checksummed.
+bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, const QString& zipPath,
+                          const ArchiveIndex& index)
+{
+    ZipStreamWriter zip(zipPath);
+    if (!zip.open())
+        return false;
+    unzFile source = nullptr;
+    QFile archive(index.archivePath());
+    if (index.folder() == sourceDir && index.archiveUnchanged() && archive.open(QIODevice::ReadOnly))
+        source = openZipForRead(index.archivePath());
+    const QDir dir(sourceDir);
+    std::vector<StreamItem> items;
+    items.reserve(size_t(files.size()));
+    for (const QString& file : files) {
+        StreamItem item;
+        item.file = file;
+        const QString rel = dir.relativeFilePath(file);
+        item.name = rel.toUtf8();
+        item.entry = source ? index.unchangedEntry(rel, file) : nullptr;
+        if (item.entry && !rawEntryStart(source, *item.entry, item.start, item.method, item.level))
+            item.entry = nullptr;
+        items.push_back(std::move(item));
+    }
+    if (source)
+        unzClose(source);
+
+    bool ok = true;
+    {
+        PackAhead packer(items);
+        for (size_t i = 0; ok && i < items.size(); ++i) {
+            const StreamItem& item = items[i];
+            ok = item.entry ? zip.addRaw(item.name, item.method, item.level, item.entry->crc,
+                                         item.entry->uncompressedSize, archive, item.start,
+                                         item.entry->compressedSize)
+                            : zip.addPacked(item.name, packer.take(i));
+            if (!ok)
+                qWarning() << "writeZconf2: could not store" << item.file;
+        }
+    }
+    const bool closed = zip.close();
+    return ok && closed;
+}
+
+bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index)
+{
+    const QStringList files = filesUnder(sourceDir);
+    qint64 bytes = 0;
+    for (const QString& file : files)
+        bytes += QFileInfo(file).size() + file.size();
+    if (ZipStreamWriter::fits(files.size(), bytes))
+        return writeArchiveStreamed(sourceDir, files, zipPath, index);
+    return writeArchiveMinizip(sourceDir, files, zipPath, index);
 }
 
 } // namespace

@@ -42,6 +42,10 @@ AxisEntry readAxis(pugi::xml_node axis)
     entry.id = utf8(axis.attribute("i").value());
     bool seenLnm = false, seenShn = false, seenUdm = false, seenDec = false, seenFid = false;
     for (pugi::xml_node p = axis.child("p"); p; p = p.next_sibling("p")) {
+        // A binding holds dozens of parameters; five names matter here.
+        const char first = p.attribute("n").value()[0];
+        if (first != 'l' && first != 's' && first != 'U' && first != 'N' && first != 'F')
+            continue;
         const char* text = p.text().get();
         if (!seenLnm && isParam(p, "lnm")) {
             entry.longName = utf8(text);
@@ -146,44 +150,44 @@ WidgetModel readWidget(pugi::xml_node node, int kind, const std::vector<AxisEntr
     w.node = node;
 
     // The first parameter of a name is the one the editor writes, so it is
-    // the one it believes.
-    QSet<QByteArray> seen;
+    // the one it believes. Names are matched in place: every save reads
+    // every widget again.
+    static constexpr const char* kNames[] = {"XPOS",     "YPOS",        "WIDTH",          "HEIGHT",
+                                             "POS_ALIGN", "AXIS_REF",   "CHARSET_DIM",    "CHAR_SET_ID_2",
+                                             "COLORE",    "COL",        "NUM_CHARS",      "HIDDEN",
+                                             "ScaleFSV",  "MAX_VALUE",  "MAX_SCALE_VALUE", "ScaleMSV",
+                                             "MIN_VALUE", "MIN_SCALE_VALUE", "TEXT"};
+    constexpr int kCount = int(sizeof kNames / sizeof kNames[0]);
+    quint32 seen = 0;
     for (pugi::xml_node p = node.child("p"); p; p = p.next_sibling("p")) {
-        const QByteArray name(p.attribute("n").value());
-        if (seen.contains(name))
+        const char* n = p.attribute("n").value();
+        int which = 0;
+        while (which < kCount && std::strcmp(n, kNames[which]) != 0)
+            ++which;
+        if (which == kCount || (seen & (1u << which)))
             continue;
-        seen.insert(name);
+        seen |= 1u << which;
         const QByteArray text(p.text().get());
-        if (name == "XPOS")
-            w.x = positionValue(text);
-        else if (name == "YPOS")
-            w.y = positionValue(text);
-        else if (name == "WIDTH")
-            w.w = leadingInt(text);
-        else if (name == "HEIGHT")
-            w.h = leadingInt(text);
-        else if (name == "POS_ALIGN")
-            w.posAlign = QString::fromUtf8(text);
-        else if (name == "AXIS_REF")
-            w.axisRef = QString::fromUtf8(text);
-        else if (name == "CHARSET_DIM")
-            w.charsetPx = leadingInt(text);
-        else if (name == "CHAR_SET_ID_2")
-            w.charset = QString::fromUtf8(text);
-        else if (name == "COLORE")
-            w.colour = parseArgbColour(QString::fromUtf8(text));
-        else if (name == "COL")
-            w.barColour = parseArgbColour(QString::fromUtf8(text));
-        else if (name == "NUM_CHARS")
-            w.numChars = leadingInt(text);
-        else if (name == "HIDDEN")
-            w.hidden = leadingInt(text);
-        else if (name == "ScaleFSV" || name == "MAX_VALUE" || name == "MAX_SCALE_VALUE")
-            w.scaleMax = text.toDouble();
-        else if (name == "ScaleMSV" || name == "MIN_VALUE" || name == "MIN_SCALE_VALUE")
-            w.scaleMin = text.toDouble();
-        else if (name == "TEXT" && !QString::fromUtf8(text).trimmed().isEmpty())
-            w.text = QString::fromUtf8(text);
+        switch (which) {
+        case 0: w.x = positionValue(text); break;
+        case 1: w.y = positionValue(text); break;
+        case 2: w.w = leadingInt(text); break;
+        case 3: w.h = leadingInt(text); break;
+        case 4: w.posAlign = QString::fromUtf8(text); break;
+        case 5: w.axisRef = QString::fromUtf8(text); break;
+        case 6: w.charsetPx = leadingInt(text); break;
+        case 7: w.charset = QString::fromUtf8(text); break;
+        case 8: w.colour = parseArgbColour(QString::fromUtf8(text)); break;
+        case 9: w.barColour = parseArgbColour(QString::fromUtf8(text)); break;
+        case 10: w.numChars = leadingInt(text); break;
+        case 11: w.hidden = leadingInt(text); break;
+        case 12: case 13: case 14: w.scaleMax = text.toDouble(); break;
+        case 15: case 16: case 17: w.scaleMin = text.toDouble(); break;
+        default:
+            if (!QString::fromUtf8(text).trimmed().isEmpty())
+                w.text = QString::fromUtf8(text);
+            break;
+        }
     }
 
     if (kind == WidgetBargraph) {
@@ -209,11 +213,12 @@ WidgetModel readWidget(pugi::xml_node node, int kind, const std::vector<AxisEntr
 
 int widgetKindOf(pugi::xml_node e)
 {
-    if (hasClass(e, "Digit"))
+    const char* c = e.attribute("c").value();
+    if (std::strcmp(c, "Digit") == 0)
         return WidgetDigit;
-    if (hasClass(e, "Label"))
+    if (std::strcmp(c, "Label") == 0)
         return WidgetLabel;
-    if (hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio"))
+    if (std::strcmp(c, "Bargraph") == 0 || std::strcmp(c, "BargraphTrapezio") == 0)
         return WidgetBargraph;
     return -1;
 }
@@ -306,18 +311,18 @@ MaskElement DashConfig::parseMask(pugi::xml_node maskNode)
 
     bool seenX = false, seenY = false, seenW = false, seenH = false;
     for (pugi::xml_node p = maskNode.child("p"); p; p = p.next_sibling("p")) {
-        const QByteArray text(p.text().get());
+        const auto number = [&p] { return leadingInt(QByteArray(p.text().get())); };
         if (!seenX && isParam(p, "XPOS")) {
-            mask.x = leadingInt(text);
+            mask.x = number();
             seenX = true;
         } else if (!seenY && isParam(p, "YPOS")) {
-            mask.y = leadingInt(text);
+            mask.y = number();
             seenY = true;
         } else if (!seenW && isParam(p, "WIDTH")) {
-            mask.w = leadingInt(text);
+            mask.w = number();
             seenW = true;
         } else if (!seenH && isParam(p, "HEIGHT")) {
-            mask.h = leadingInt(text);
+            mask.h = number();
             seenH = true;
         }
     }
@@ -325,19 +330,21 @@ MaskElement DashConfig::parseMask(pugi::xml_node maskNode)
     std::vector<AxisEntry> axes;
     bool analog = false, ring = false, digit = false, bar = false, icon = false, label = false;
     for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, "Axis"))
+        const char* c = e.attribute("c").value();
+        const auto is = [c](const char* cls) { return std::strcmp(c, cls) == 0; };
+        if (is("Axis"))
             axes.push_back(readAxis(e));
-        else if (hasClass(e, "Analog"))
+        else if (is("Analog"))
             analog = true;
-        else if (hasClass(e, "Ring"))
+        else if (is("Ring"))
             ring = true;
-        else if (hasClass(e, "Digit"))
+        else if (is("Digit"))
             digit = true;
-        else if (hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio"))
+        else if (is("Bargraph") || is("BargraphTrapezio"))
             bar = true;
-        else if (hasClass(e, "AiM_Icona"))
+        else if (is("AiM_Icona"))
             icon = true;
-        else if (hasClass(e, "Label"))
+        else if (is("Label"))
             label = true;
     }
 

@@ -2,7 +2,6 @@
 #include "model/SafeWrite.h"
 
 #include "model/DeviceTables.h"
-#include "model/StringWriter.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
@@ -13,8 +12,8 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <algorithm>
+#include <charconv>
 #include <cstring>
-#include <functional>
 
 namespace {
 
@@ -30,7 +29,9 @@ bool isParam(pugi::xml_node p, const char* name)
 
 bool isWidgetClass(pugi::xml_node e)
 {
-    return hasClass(e, "Digit") || hasClass(e, "Label") || hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio");
+    const char* c = e.attribute("c").value();
+    return std::strcmp(c, "Digit") == 0 || std::strcmp(c, "Label") == 0 || std::strcmp(c, "Bargraph") == 0
+        || std::strcmp(c, "BargraphTrapezio") == 0;
 }
 
 // Replaces everything inside a parameter with one text node. An empty value
@@ -38,15 +39,67 @@ bool isWidgetClass(pugi::xml_node e)
 // that a second save writes the same bytes.
 void setParamText(pugi::xml_node p, const QByteArray& value)
 {
+    // A parameter that already holds exactly this leaves the document as
+    // it is: most saves rewrite values that did not change.
+    const pugi::xml_node only = p.first_child();
+    if (value.isEmpty() ? !only
+                        : only && !only.next_sibling() && only.type() == pugi::node_pcdata
+                              && std::strcmp(only.value(), value.constData()) == 0)
+        return;
     while (p.first_child())
         p.remove_child(p.first_child());
     if (!value.isEmpty())
         p.append_child(pugi::node_pcdata).set_value(value.constData());
 }
 
+// The parameter's text when it is exactly one text node, else null.
+const char* soleText(pugi::xml_node p)
+{
+    const pugi::xml_node only = p.first_child();
+    return only && !only.next_sibling() && only.type() == pugi::node_pcdata ? only.value() : nullptr;
+}
+
+// setParamText with a whole number, formatted only when it differs.
+void setParamNumber(pugi::xml_node p, int value)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    *end = '\0';
+    const char* current = soleText(p);
+    if (!current || std::strcmp(current, digits) != 0)
+        setParamText(p, QByteArray(digits, end - digits));
+}
+
+// "120,35" keeps its tail after the new number; ",35" and "120" do not.
+QByteArray positionWithTail(const QByteArray& current, int value)
+{
+    const int comma = current.indexOf(',');
+    QByteArray text = QByteArray::number(value);
+    if (comma >= 1)
+        text += current.mid(comma);
+    return text;
+}
+
+// XPOS/YPOS of a widget: the number is replaced, a firmware tail kept.
+void setPosition(pugi::xml_node p, int value)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const size_t length = size_t(end - digits);
+    const char* current = soleText(p);
+    if (current) {
+        const char* comma = std::strchr(current, ',');
+        const size_t head = comma && comma != current ? size_t(comma - current) : std::strlen(current);
+        if (head == length && std::memcmp(current, digits, length) == 0 && (comma != current || !comma))
+            return;
+    }
+    setParamText(p, positionWithTail(QByteArray(p.text().get()), value));
+}
+
 // Every <e c="GMaskParam"> of every page of the file, the walk all the save
 // passes share.
-void forEachMask(pugi::xml_node gconf, const std::function<void(pugi::xml_node)>& visit)
+template <typename Visit>
+void forEachMask(pugi::xml_node gconf, const Visit& visit)
 {
     for (pugi::xml_node page = gconf.child("e"); page; page = page.next_sibling("e")) {
         if (!hasClass(page, "GPageParam"))
@@ -65,21 +118,49 @@ void forEachMask(pugi::xml_node gconf, const std::function<void(pugi::xml_node)>
 // undo that brings its widget back after the save finds its channel.
 void collectUnreferencedAxes(pugi::xml_node mask, std::vector<pugi::xml_node>& unreferenced)
 {
-    QSet<QByteArray> referenced;
+    // Most masks bind no channel: nothing to look up then.
+    bool bound = false;
+    for (pugi::xml_node e = mask.child("e"); e && !bound; e = e.next_sibling("e"))
+        bound = hasClass(e, "Axis") && !paramValue(e, "lnm").trimmed().isEmpty();
+    if (!bound)
+        return;
+    // A mask holds a handful of references: a sorted list beats a hash here.
+    std::vector<QByteArray> referenced;
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
         if (hasClass(e, "Axis"))
             continue;
         for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
-            if (isParam(p, "AXIS_REF"))
-                referenced.insert(QByteArray(p.text().get()).trimmed());
+            const char* n = p.attribute("n").value();
+            if (n[0] != 'A' || std::strcmp(n, "AXIS_REF") != 0)
+                continue;
+            referenced.push_back(QByteArray(p.text().get()).trimmed());
         }
     }
+    std::sort(referenced.begin(), referenced.end());
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
         if (!hasClass(e, "Axis"))
             continue;
         const QByteArray id = QByteArray(e.attribute("i").value()).trimmed();
-        if (!referenced.contains(id) && !paramValue(e, "lnm").trimmed().isEmpty())
+        if (!std::binary_search(referenced.begin(), referenced.end(), id) && !paramValue(e, "lnm").trimmed().isEmpty())
             unreferenced.push_back(e);
+    }
+}
+
+// The first lnm and TipoDevConten of an Axis, trimmed, in one walk of its
+// parameters.
+void readBindingKeys(pugi::xml_node axis, QByteArray& lnm, QByteArray& tipo)
+{
+    bool seenLnm = false;
+    bool seenTipo = false;
+    for (pugi::xml_node p = axis.child("p"); p && !(seenLnm && seenTipo); p = p.next_sibling("p")) {
+        const char* n = p.attribute("n").value();
+        if (!seenLnm && std::strcmp(n, "lnm") == 0) {
+            lnm = QByteArray(p.text().get()).trimmed();
+            seenLnm = true;
+        } else if (!seenTipo && std::strcmp(n, "TipoDevConten") == 0) {
+            tipo = QByteArray(p.text().get()).trimmed();
+            seenTipo = true;
+        }
     }
 }
 
@@ -106,6 +187,9 @@ void repairLegacyDeviceCode(pugi::xml_node axis, const QByteArray& expected)
     QByteArray invalid;
     pugi::xml_node tipo;
     for (pugi::xml_node p = axis.child("p"); p; p = p.next_sibling("p")) {
+        const char first = p.attribute("n").value()[0];
+        if (first != 'F' && first != 'i' && first != 'T')
+            continue;
         if (isParam(p, "FID_OK"))
             fidOk = QByteArray(p.text().get()).trimmed();
         else if (isParam(p, "invalid"))
@@ -120,16 +204,6 @@ void repairLegacyDeviceCode(pugi::xml_node axis, const QByteArray& expected)
         setParamText(tipo, expected);
 }
 
-// "120,35" keeps its tail after the new number; ",35" and "120" do not.
-QByteArray positionWithTail(const QByteArray& current, int value)
-{
-    const int comma = current.indexOf(',');
-    QByteArray text = QByteArray::number(value);
-    if (comma >= 1)
-        text += current.mid(comma);
-    return text;
-}
-
 struct TextStyle {
     QString charset;
     int px = 0;
@@ -142,43 +216,61 @@ void writeWidgetElement(pugi::xml_node e, const WidgetModel* record, const TextS
 {
     const bool textClass = hasClass(e, "Digit") || hasClass(e, "Label");
     const bool label = hasClass(e, "Label");
+    const auto named = [](const char* n, const char* name) { return std::strcmp(n, name) == 0; };
     for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
-        const QByteArray current(p.text().get());
-        if (record && isParam(p, "XPOS")) {
-            setParamText(p, positionWithTail(current, record->x));
-        } else if (record && isParam(p, "YPOS")) {
-            setParamText(p, positionWithTail(current, record->y));
-        } else if (record && isParam(p, "WIDTH")) {
-            setParamText(p, QByteArray::number(record->w));
-        } else if (record && isParam(p, "HEIGHT")) {
-            setParamText(p, QByteArray::number(record->h));
-        } else if (record && isParam(p, "POS_ALIGN")) {
+        const char* n = p.attribute("n").value();
+        if (record && named(n, "XPOS")) {
+            setPosition(p, record->x);
+        } else if (record && named(n, "YPOS")) {
+            setPosition(p, record->y);
+        } else if (record && named(n, "WIDTH")) {
+            setParamNumber(p, record->w);
+        } else if (record && named(n, "HEIGHT")) {
+            setParamNumber(p, record->h);
+        } else if (record && named(n, "POS_ALIGN")) {
             if (!record->posAlign.isEmpty())
                 setParamText(p, record->posAlign.toUtf8());
-        } else if (textClass && isParam(p, "CHARSET_DIM")) {
+        } else if (textClass && named(n, "CHARSET_DIM")) {
             if (style.px >= 1)
-                setParamText(p, QByteArray::number(style.px));
-        } else if (textClass && isParam(p, "CHAR_SET_ID_2")) {
+                setParamNumber(p, style.px);
+        } else if (textClass && named(n, "CHAR_SET_ID_2")) {
             if (!style.charset.isEmpty())
                 setParamText(p, style.charset.toUtf8());
-        } else if (isParam(p, "COLORE")) {
+        } else if (named(n, "COLORE")) {
             if (style.colour.isValid())
                 setParamText(p, argbColourText(style.colour));
-        } else if (label && record && isParam(p, "TEXT")) {
+        } else if (label && record && named(n, "TEXT")) {
             if (!record->text.isEmpty())
                 setParamText(p, record->text.toUtf8());
         }
     }
 }
 
+// setParam with a whole number, leaving a parameter that already holds
+// exactly that text as it is.
+void setParamUnlessEqual(pugi::xml_node node, const char* name, int value)
+{
+    const QByteArray text = QByteArray::number(value);
+    for (pugi::xml_node p = node.child("p"); p; p = p.next_sibling("p")) {
+        if (!isParam(p, name))
+            continue;
+        const pugi::xml_node only = p.first_child();
+        if (only && !only.next_sibling() && only.type() == pugi::node_pcdata
+            && std::strcmp(only.value(), text.constData()) == 0)
+            return;
+        break;
+    }
+    setParam(node, name, text);
+}
+
 // Pass D for one mask: geometry of the GMaskParam, then its widgets paired
 // with the records by position among the widget classes.
 void writeMaskElement(pugi::xml_node maskNode, const MaskElement& mask)
 {
-    setParam(maskNode, "XPOS", QByteArray::number(mask.x));
-    setParam(maskNode, "YPOS", QByteArray::number(mask.y));
-    setParam(maskNode, "WIDTH", QByteArray::number(mask.w));
-    setParam(maskNode, "HEIGHT", QByteArray::number(mask.h));
+    setParamUnlessEqual(maskNode, "XPOS", mask.x);
+    setParamUnlessEqual(maskNode, "YPOS", mask.y);
+    setParamUnlessEqual(maskNode, "WIDTH", mask.w);
+    setParamUnlessEqual(maskNode, "HEIGHT", mask.h);
 
     size_t n = 0;
     for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
@@ -223,13 +315,16 @@ void syncFirmwarePositions(pugi::xml_node element)
 {
     pugi::xml_node xpos, ypos, xposFw, yposFw;
     for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
-        if (isParam(p, "XPOS"))
+        const char* n = p.attribute("n").value();
+        if (n[0] != 'X' && n[0] != 'Y')
+            continue; // every element passes here: most names are turned away on their first letter
+        if (std::strcmp(n, "XPOS") == 0)
             xpos = p;
-        else if (isParam(p, "YPOS"))
+        else if (std::strcmp(n, "YPOS") == 0)
             ypos = p;
-        else if (isParam(p, "XPOS_FW"))
+        else if (std::strcmp(n, "XPOS_FW") == 0)
             xposFw = p;
-        else if (isParam(p, "YPOS_FW"))
+        else if (std::strcmp(n, "YPOS_FW") == 0)
             yposFw = p;
     }
     if (xpos && xposFw)
@@ -242,10 +337,11 @@ void syncFirmwarePositions(pugi::xml_node element)
 // leave a truncated device file that a later save would pack.
 bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
 {
-    const QByteArray bytes = xmlDocumentBytes(doc, "  ");
+    QFile current(path);
+    // The file's size is a close guess of the text's: no regrowing on the way.
+    const QByteArray bytes = xmlDocumentBytes(doc, "  ", current.size() + current.size() / 16);
     // The same bytes are not written again: the file keeps its stamp, so the
     // archive writer can copy its entry as it is.
-    QFile current(path);
     if (current.size() == bytes.size() && current.open(QIODevice::ReadOnly) && current.readAll() == bytes
         && current.error() == QFileDevice::NoError)
         return true;
@@ -354,10 +450,12 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file)
         typeCode >= 1 ? QByteArray::number(typeCode) : deviceTypeCodeForName(deviceName).toUtf8();
     forEachMask(gconf, [&](pugi::xml_node mask) {
         for (pugi::xml_node axis = mask.child("e"); axis; axis = axis.next_sibling("e")) {
-            if (!hasClass(axis, "Axis") || paramValue(axis, "lnm").trimmed().isEmpty())
+            if (!hasClass(axis, "Axis"))
                 continue;
-            const QByteArray tipo = paramValue(axis, "TipoDevConten").trimmed();
-            if (!expected.isEmpty() && expected == tipo)
+            QByteArray lnm;
+            QByteArray tipo;
+            readBindingKeys(axis, lnm, tipo);
+            if (lnm.isEmpty() || (!expected.isEmpty() && expected == tipo))
                 continue;
             rebindAxisDeviceCode(axis);
         }
@@ -475,12 +573,21 @@ void DashConfig::propagateBarAxisRefsForMask(int page, int mask)
 
 QByteArray DashConfig::documentDigest() const
 {
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const DeviceFile* device : devices) {
-        StringWriter writer;
+    // The text goes into the hash as pugixml writes it, never held whole.
+    struct HashWriter : pugi::xml_writer {
+        QCryptographicHash* hash = nullptr;
+        void write(const void* data, size_t size) override
+        {
+            hash->addData(QByteArrayView(static_cast<const char*>(data), qsizetype(size)));
+        }
+    };
+    // Only ever compared with another digest of this session: the fastest
+    // of Qt's cryptographic hashes will do.
+    QCryptographicHash hash(QCryptographicHash::Blake2b_160);
+    HashWriter writer;
+    writer.hash = &hash;
+    for (const DeviceFile* device : devices)
         device->doc.save(writer, "", pugi::format_raw);
-        hash.addData(writer.buffer);
-    }
     // A rename waits for the next save like any other edit.
     hash.addData(renamePending ? QByteArray("rename:") + newConfigName.toUtf8() : QByteArray("-"));
     return hash.result();

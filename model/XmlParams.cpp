@@ -208,10 +208,11 @@ QString formatArgbColour(const QColor& colour, const QColor& fallback)
 
 QByteArray argbColourText(const QColor& c)
 {
-    return QByteArray("0x") + QByteArray::number(c.alpha(), 16).rightJustified(2, '0')
-           + QByteArray::number(c.red(), 16).rightJustified(2, '0')
-           + QByteArray::number(c.green(), 16).rightJustified(2, '0')
-           + QByteArray::number(c.blue(), 16).rightJustified(2, '0');
+    // Every save writes this for every text element: formatted in place.
+    char text[16];
+    const int n = std::snprintf(text, sizeof text, "0x%02x%02x%02x%02x", unsigned(c.alpha()), unsigned(c.red()),
+                                unsigned(c.green()), unsigned(c.blue()));
+    return QByteArray(text, n);
 }
 
 QString xmlEscape(const QString& text)
@@ -266,9 +267,11 @@ bool xmlNestingWithin(pugi::xml_node root, int maxDepth)
     return true;
 }
 
-QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent)
+QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent, qsizetype expectedSize)
 {
     StringWriter out;
+    if (expectedSize > 0)
+        out.buffer.reserve(expectedSize);
     doc.save(out, indent, pugi::format_indent, pugi::encoding_auto);
     return out.buffer;
 }

@@ -91,5 +91,6 @@ constexpr int kMaxXmlNesting = 256;
 bool xmlNestingWithin(pugi::xml_node root, int maxDepth = kMaxXmlNesting);
 
 // The whole document as UTF-8 text, indented with `indent` per level
-// (pugixml's format_indent), ready to be written in one piece.
-QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent);
+// (pugixml's format_indent), ready to be written in one piece. A known
+// expected size spares the buffer its regrowing.
+QByteArray xmlDocumentBytes(const pugi::xml_document& doc, const char* indent, qsizetype expectedSize = 0);
