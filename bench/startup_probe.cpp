@@ -22,7 +22,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Korvelanto bench"));
     QCoreApplication::setApplicationName(QStringLiteral("startup_probe"));
-    QApplication::setWindowIcon(QIcon(QCoreApplication::applicationDirPath() + QStringLiteral("/assets/icon.png")));
+    // The icon the program sets from beside itself.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(KORV_APP_ICON)));
 
     MainWindow window;
     FirstPaint watcher;
