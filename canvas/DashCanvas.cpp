@@ -41,6 +41,8 @@ DashCanvas::DashCanvas(QWidget* parent)
     setMinimumSize(400, 240);
     setAttribute(Qt::WA_MouseTracking);
     setFocusPolicy(Qt::StrongFocus);
+    // Every paint covers the whole widget: nothing beneath needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 DashCanvas::~DashCanvas() = default;
@@ -86,8 +88,20 @@ void DashCanvas::setDataSource(IDataSource* source)
 void DashCanvas::setTime(double seconds)
 {
     m_timeSec = seconds;
+    // Shown, the kept frame is brought up to date here, so that only what
+    // the tick changed is painted on screen and flushed.
+    if (isVisible() && updatesEnabled() && devicePixelRatioF() == 1.0) {
+        QRegion damaged;
+        if (applyTick(&damaged)) {
+            m_tickShown = damaged;
+            m_tickShowing = true;
+            repaint(damaged); // synchronous, so every playback frame is drawn before the next tick
+            m_tickShowing = false;
+            m_tickShown = QRegion();
+            return;
+        }
+    }
     m_tickPending = true;
-    // Synchronous, so every playback frame is drawn before the next tick.
     repaint();
 }
 
@@ -291,9 +305,15 @@ QVector<int> DashCanvas::paintOrder() const
 
 // --- paint pass -------------------------------------------------------
 
-void DashCanvas::paintEvent(QPaintEvent*)
+void DashCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    // The paint setTime asked for: the kept frame already shows the tick.
+    if (m_tickShowing && event->region().subtracted(m_tickShown).isEmpty() && frameFitsPainter(painter)) {
+        for (const QRect& rect : event->region())
+            painter.drawImage(rect.topLeft(), m_frame, rect);
+        return;
+    }
     paintPage(painter);
 }
 
@@ -343,6 +363,8 @@ void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
 
     m_passClip = nullptr;
 
+    if (m_staticPass)
+        return; // the overlays are drawn over the live parts
     if (!previewMode)
         paintWidgetOutlines(painter, clip);
     paintSelectionHandles(painter);
@@ -359,6 +381,11 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_frameSourceValid = m_dataSource && m_dataSource->isValid();
     m_frameOrder = paintOrder();
     m_frameFont = target.font();
+    m_frameHints = target.renderHints();
+    m_frameDirection = target.layoutDirection();
+    m_staticValid = QRegion();
+    m_paintItems.clear();
+    m_liveKeys.clear();
     m_liveParts.clear();
     m_maskExtents.clear();
     m_widgetExtents.clear();
@@ -385,6 +412,8 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_maskExtents.reserve(int(m_page->masks.size()));
     for (int m = 0; m < int(m_page->masks.size()); ++m)
         m_maskExtents.append(maskExtent(m_page->masks[size_t(m)], m));
+    m_maskSkipsBars = QVector<char>(int(m_page->masks.size()), 0);
+    notePaintItems();
 
     for (int y = 0; y < height(); y += kFrameBand) {
         const QRect band(0, y, width(), std::min(kFrameBand, height() - y));
@@ -393,63 +422,6 @@ void DashCanvas::paintFullFrame(const QPainter& target)
         paintPass(painter, &band);
         painter.restore();
     }
-}
-
-bool DashCanvas::paintTickFrame(const QPainter& target)
-{
-    if (!m_frameValid || m_frame.size() != size() || m_framePreview != previewMode || m_framePage != m_page
-        || m_frameSourceValid != (m_dataSource && m_dataSource->isValid())
-        || (m_page && m_maskExtents.size() != int(m_page->masks.size())))
-        return false;
-    if (m_liveParts.isEmpty())
-        return true;
-
-    const InstallRootsPass roots;
-    // Each live part's old and new reach, merged until no two overlap: each
-    // pixel is repainted once, under a plain rectangular clip.
-    QVector<QRect> damage;
-    QVector<QRectF> extents = m_maskExtents;
-    for (LivePart& part : m_liveParts) {
-        QRect rect = part.extent.toAlignedRect();
-        if (part.moving) {
-            part.extent = movingExtent(m_page->masks[size_t(part.mask)], part.widget);
-            rect |= part.extent.toAlignedRect();
-            if (part.widget >= 0)
-                m_widgetExtents[part.mask][part.widget] = part.extent;
-            extents[part.mask] |= part.extent;
-        }
-        damage.append(rect & QRect(QPoint(0, 0), size()));
-    }
-    for (bool merged = true; merged;) {
-        merged = false;
-        for (int i = 0; i < damage.size(); ++i) {
-            for (int j = i + 1; j < damage.size(); ++j) {
-                if (damage[i].intersects(damage[j])) {
-                    damage[i] |= damage[j];
-                    damage.removeAt(j);
-                    merged = true;
-                    --j;
-                }
-            }
-        }
-    }
-    std::swap(extents, m_maskExtents);
-    {
-        QPainter painter(&m_frame);
-        painter.setFont(target.font());
-        painter.setRenderHints(target.renderHints());
-        painter.setLayoutDirection(target.layoutDirection());
-        for (const QRect& rect : damage) {
-            if (rect.isEmpty())
-                continue;
-            painter.save();
-            painter.setClipRect(rect);
-            paintPass(painter, &rect);
-            painter.restore();
-        }
-    }
-    std::swap(extents, m_maskExtents);
-    return true;
 }
 
 void DashCanvas::paintGrid(QPainter& painter)
