@@ -299,7 +299,8 @@ private:
     // The live parts and the editor's overlays over a restored rect.
     void drawLiveParts(QPainter& painter, const QRect& rect);
     // Step 11 of a mask: one widget with its live value.
-    void drawMaskWidget(QPainter& painter, const MaskElement& mask, int maskIndex, int widgetIndex, bool skipBars);
+    void drawMaskWidget(QPainter& painter, const MaskElement& mask, int maskIndex, int widgetIndex, bool skipBars,
+                        const double* value = nullptr);
     // What the frame's paint pass draws, in its order, for the static layer's checks.
     void notePaintItems();
     void dropFrame();
@@ -391,6 +392,7 @@ private:
         int widget = -1; // -1: the mask's own drawing (whole mask when live)
         bool live = false;
         QRectF extent;   // of a part that holds still
+        int livePart = -1; // of a live widget, in m_liveParts
     };
     QVector<PaintItem> m_paintItems;
     QSet<quint64> m_liveKeys;            // mask << 32 | widget; widget ~0u for a whole mask

@@ -374,7 +374,7 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
 }
 
 void DashCanvas::drawMaskWidget(QPainter& painter, const MaskElement& mask, int maskIndex, int widgetIndex,
-                                bool skipBars)
+                                bool skipBars, const double* value)
 {
     const WidgetModel& widget = mask.widgets[size_t(widgetIndex)];
     if (m_passClip && !QRectF(*m_passClip).intersects(m_widgetExtents[maskIndex][widgetIndex]))
@@ -383,7 +383,7 @@ void DashCanvas::drawMaskWidget(QPainter& painter, const MaskElement& mask, int 
         return;
     if (skipBars && widget.kind == WidgetBargraph)
         return;
-    const double v = liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit);
+    const double v = value ? *value : liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit);
     painter.save();
     drawWidgetLive(painter, mask, widget, v);
     painter.restore();

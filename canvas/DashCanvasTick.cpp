@@ -10,6 +10,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -20,6 +21,31 @@ constexpr quint64 kWholeMask = 0xffffffffu;
 quint64 partKey(int mask, int widget)
 {
     return quint64(mask) << 32 | (widget < 0 ? kWholeMask : quint64(widget));
+}
+
+// QRectF::intersects, inlined: the checks run for every part and every
+// damaged rectangle of a tick.
+inline bool meets(const QRectF& a, const QRectF& b)
+{
+    double al = a.x();
+    double ar = al + a.width();
+    if (ar < al)
+        std::swap(al, ar);
+    double bl = b.x();
+    double br = bl + b.width();
+    if (br < bl)
+        std::swap(bl, br);
+    if (al == ar || bl == br || al >= br || bl >= ar)
+        return false;
+    double at = a.y();
+    double ab = at + a.height();
+    if (ab < at)
+        std::swap(at, ab);
+    double bt = b.y();
+    double bb = bt + b.height();
+    if (bb < bt)
+        std::swap(bt, bb);
+    return at != ab && bt != bb && at < bb && bt < ab;
 }
 
 // Where the font-size badge of a mask is drawn, with room for its antialiased edges.
@@ -134,43 +160,54 @@ void DashCanvas::notePaintItems()
         const bool wholeLive = m_liveKeys.contains(partKey(m, -1));
         const bool gauge = (mask.kind == MaskAnalog || mask.kind == MaskRing) && readRingGaugeGeometry(mask.node).valid;
         if (wholeLive || gauge || mask.widgets.empty()) {
-            m_paintItems.append({ m, -1, wholeLive, m_maskExtents[m] });
+            m_paintItems.append({ m, -1, wholeLive, m_maskExtents[m], -1 });
             continue;
         }
         // The box, art, border and outline, then the widgets, then the badge.
         const QRectF r = maskRect(mask);
-        m_paintItems.append({ m, -1, false, r.adjusted(-3, -3, 3, 3) });
+        m_paintItems.append({ m, -1, false, r.adjusted(-3, -3, 3, 3), -1 });
         for (int w = 0; w < int(mask.widgets.size()); ++w) {
-            const bool live = m_liveKeys.contains(partKey(m, w));
+            const auto part = std::find_if(m_liveParts.cbegin(), m_liveParts.cend(),
+                                           [m, w](const LivePart& p) { return p.mask == m && p.widget == w; });
+            const bool live = part != m_liveParts.cend();
             const WidgetModel& widget = mask.widgets[size_t(w)];
             const QRectF extent = live ? QRectF()
                 : widgetInkExtent(mask, widget, std::numeric_limits<double>::quiet_NaN()); // no value: it holds still
-            m_paintItems.append({ m, w, live, extent });
+            m_paintItems.append({ m, w, live, extent, live ? int(part - m_liveParts.cbegin()) : -1 });
         }
         if (badges && !isFontPxAvailable(mask, sizes, 1))
-            m_paintItems.append({ m, -1, false, badgeExtent(r) });
+            m_paintItems.append({ m, -1, false, badgeExtent(r), -1 });
     }
 }
 
 bool DashCanvas::staticLayerFits(const QRect& rect) const
 {
     // A pixel comes out the same when no part that holds still is drawn on
-    // it after a live part: the parts' reaches are checked pair by pair.
-    const QRectF area(rect);
-    QVarLengthArray<QRectF, 16> live;
+    // it after a live part: the parts' reaches are checked pair by pair,
+    // each cut to the rectangle.
+    const double left = rect.x();
+    const double top = rect.y();
+    const double right = left + rect.width();
+    const double bottom = top + rect.height();
+    struct Cut {
+        double l, t, r, b;
+    };
+    QVarLengthArray<Cut, 16> live;
     for (const PaintItem& item : m_paintItems) {
-        const QRectF extent = !item.live ? item.extent
-            : item.widget < 0            ? m_maskExtents[item.mask]
-                                         : m_widgetExtents[item.mask][item.widget];
-        const QRectF here = extent & area;
-        if (here.isEmpty())
+        const QRectF& extent = !item.live ? item.extent
+            : item.widget < 0             ? m_maskExtents[item.mask]
+                                          : m_widgetExtents[item.mask][item.widget];
+        const QRectF e = extent.normalized();
+        const Cut here{ std::max(e.left(), left), std::max(e.top(), top), std::min(e.right(), right),
+                        std::min(e.bottom(), bottom) };
+        if (here.r <= here.l || here.b <= here.t)
             continue;
         if (item.live) {
             live.append(here);
             continue;
         }
-        for (const QRectF& under : live) {
-            if (under.intersects(here))
+        for (const Cut& under : live) {
+            if (under.l < here.r && here.l < under.r && under.t < here.b && here.t < under.b)
                 return false;
         }
     }
@@ -199,10 +236,14 @@ void DashCanvas::restoreStaticLayer(const QRect& rect)
         m_staticPass = false;
         m_staticValid += missing;
     }
+    // Both images are of one size and format: rows lie alike in each.
+    const qsizetype stride = m_frame.bytesPerLine();
+    const size_t offset = size_t(rect.top()) * size_t(stride) + size_t(rect.left()) * 4;
+    uchar* to = m_frame.bits() + offset;
+    const uchar* from = m_staticLayer.constBits() + offset;
     const size_t bytes = size_t(rect.width()) * 4;
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-        std::memcpy(m_frame.scanLine(y) + size_t(rect.left()) * 4, m_staticLayer.constScanLine(y) + size_t(rect.left()) * 4,
-                    bytes);
+    for (int y = 0; y < rect.height(); ++y, to += stride, from += stride)
+        std::memcpy(to, from, bytes);
 }
 
 void DashCanvas::drawLiveParts(QPainter& painter, const QRect& rect)
@@ -215,12 +256,17 @@ void DashCanvas::drawLiveParts(QPainter& painter, const QRect& rect)
         if (!item.live)
             continue;
         const MaskElement& mask = m_page->masks[size_t(item.mask)];
-        if (!area.intersects(m_maskExtents[item.mask]))
+        if (!meets(area, m_maskExtents[item.mask]))
             continue;
-        if (item.widget < 0)
+        if (item.widget < 0) {
             drawMask(painter, mask, item.mask);
-        else
-            drawMaskWidget(painter, mask, item.mask, item.widget, m_maskSkipsBars[item.mask]);
+            continue;
+        }
+        if (!meets(area, m_widgetExtents[item.mask][item.widget]))
+            continue;
+        // The value the tick read for the part.
+        const double value = m_liveParts[item.livePart].shownValue;
+        drawMaskWidget(painter, mask, item.mask, item.widget, m_maskSkipsBars[item.mask], &value);
     }
     m_passClip = nullptr;
     if (!previewMode)
