@@ -385,6 +385,7 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_frameDirection = target.layoutDirection();
     m_staticValid = QRegion();
     m_paintItems.clear();
+    m_liveItems.clear();
     m_liveKeys.clear();
     m_liveParts.clear();
     m_maskExtents.clear();
@@ -468,7 +469,7 @@ void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
             if (widget.hidden != 0 && (widget.w <= 0 || widget.h <= 0))
                 continue;
             const QRectF rect = clip ? m_outlineRects[outline] : widgetRect(mask, widget);
-            if (clip && !QRectF(*clip).intersects(rect.adjusted(-3, -3, 3, 3)))
+            if (clip && !rectsMeet(QRectF(*clip), rect.adjusted(-3, -3, 3, 3)))
                 continue;
             const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));
             painter.setPen(selected ? chosen : plain);

@@ -18,6 +18,7 @@
 #include <QVector>
 #include <QWidget>
 #include <functional>
+#include <utility>
 #include <pugixml.hpp>
 
 class DashConfig;
@@ -298,6 +299,30 @@ private:
     void restoreStaticLayer(const QRect& rect);
     // The live parts and the editor's overlays over a restored rect.
     void drawLiveParts(QPainter& painter, const QRect& rect);
+    // QRectF::intersects, inlined: the checks run for every part and every
+    // damaged rectangle of a tick.
+    static bool rectsMeet(const QRectF& a, const QRectF& b)
+    {
+        double al = a.x();
+        double ar = al + a.width();
+        if (ar < al)
+            std::swap(al, ar);
+        double bl = b.x();
+        double br = bl + b.width();
+        if (br < bl)
+            std::swap(bl, br);
+        if (al == ar || bl == br || al >= br || bl >= ar)
+            return false;
+        double at = a.y();
+        double ab = at + a.height();
+        if (ab < at)
+            std::swap(at, ab);
+        double bt = b.y();
+        double bb = bt + b.height();
+        if (bb < bt)
+            std::swap(bt, bb);
+        return at != ab && bt != bb && at < bb && bt < ab;
+    }
     // Step 11 of a mask: one widget with its live value.
     void drawMaskWidget(QPainter& painter, const MaskElement& mask, int maskIndex, int widgetIndex, bool skipBars,
                         const double* value = nullptr);
@@ -395,6 +420,7 @@ private:
         int livePart = -1; // of a live widget, in m_liveParts
     };
     QVector<PaintItem> m_paintItems;
+    QVector<int> m_liveItems;            // the live ones among them
     QSet<quint64> m_liveKeys;            // mask << 32 | widget; widget ~0u for a whole mask
     QVector<char> m_maskSkipsBars;       // the live look hides the mask's bars
     QImage m_staticLayer;

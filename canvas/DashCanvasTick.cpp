@@ -11,6 +11,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <optional>
 #include <cstring>
 #include <limits>
 
@@ -21,31 +22,6 @@ constexpr quint64 kWholeMask = 0xffffffffu;
 quint64 partKey(int mask, int widget)
 {
     return quint64(mask) << 32 | (widget < 0 ? kWholeMask : quint64(widget));
-}
-
-// QRectF::intersects, inlined: the checks run for every part and every
-// damaged rectangle of a tick.
-inline bool meets(const QRectF& a, const QRectF& b)
-{
-    double al = a.x();
-    double ar = al + a.width();
-    if (ar < al)
-        std::swap(al, ar);
-    double bl = b.x();
-    double br = bl + b.width();
-    if (br < bl)
-        std::swap(bl, br);
-    if (al == ar || bl == br || al >= br || bl >= ar)
-        return false;
-    double at = a.y();
-    double ab = at + a.height();
-    if (ab < at)
-        std::swap(at, ab);
-    double bt = b.y();
-    double bb = bt + b.height();
-    if (bb < bt)
-        std::swap(bt, bb);
-    return at != ab && bt != bb && at < bb && bt < ab;
 }
 
 // Where the font-size badge of a mask is drawn, with room for its antialiased edges.
@@ -83,7 +59,8 @@ bool DashCanvas::applyTick(QRegion* damaged)
     if (m_liveParts.isEmpty())
         return true;
 
-    const InstallRootsPass roots;
+    // The settings are read once, for the first rectangle painted again from the model.
+    std::optional<InstallRootsPass> roots;
     // Each live part's old and new reach, merged until no two overlap: each
     // pixel is repainted once, under a plain rectangular clip.
     QVector<QRect> damage;
@@ -136,10 +113,13 @@ bool DashCanvas::applyTick(QRegion* damaged)
                 continue;
             painter.save();
             painter.setClipRect(rect);
-            if (restored[i])
+            if (restored[i]) {
                 drawLiveParts(painter, rect);
-            else
+            } else {
+                if (!roots)
+                    roots.emplace();
                 paintPass(painter, &rect);
+            }
             painter.restore();
             if (damaged)
                 *damaged += rect;
@@ -178,6 +158,10 @@ void DashCanvas::notePaintItems()
         if (badges && !isFontPxAvailable(mask, sizes, 1))
             m_paintItems.append({ m, -1, false, badgeExtent(r), -1 });
     }
+    for (int i = 0; i < m_paintItems.size(); ++i) {
+        if (m_paintItems[i].live)
+            m_liveItems.append(i);
+    }
 }
 
 bool DashCanvas::staticLayerFits(const QRect& rect) const
@@ -197,9 +181,12 @@ bool DashCanvas::staticLayerFits(const QRect& rect) const
         const QRectF& extent = !item.live ? item.extent
             : item.widget < 0             ? m_maskExtents[item.mask]
                                           : m_widgetExtents[item.mask][item.widget];
-        const QRectF e = extent.normalized();
-        const Cut here{ std::max(e.left(), left), std::max(e.top(), top), std::min(e.right(), right),
-                        std::min(e.bottom(), bottom) };
+        const double x1 = extent.x();
+        const double x2 = x1 + extent.width();
+        const double y1 = extent.y();
+        const double y2 = y1 + extent.height();
+        const Cut here{ std::max(std::min(x1, x2), left), std::max(std::min(y1, y2), top),
+                        std::min(std::max(x1, x2), right), std::min(std::max(y1, y2), bottom) };
         if (here.r <= here.l || here.b <= here.t)
             continue;
         if (item.live) {
@@ -252,17 +239,16 @@ void DashCanvas::drawLiveParts(QPainter& painter, const QRect& rect)
     painter.setRenderHint(QPainter::Antialiasing, false);
     m_passClip = &rect;
     const QRectF area(rect);
-    for (const PaintItem& item : m_paintItems) {
-        if (!item.live)
-            continue;
+    for (int index : m_liveItems) {
+        const PaintItem& item = m_paintItems[index];
         const MaskElement& mask = m_page->masks[size_t(item.mask)];
-        if (!meets(area, m_maskExtents[item.mask]))
+        if (!rectsMeet(area, m_maskExtents[item.mask]))
             continue;
         if (item.widget < 0) {
             drawMask(painter, mask, item.mask);
             continue;
         }
-        if (!meets(area, m_widgetExtents[item.mask][item.widget]))
+        if (!rectsMeet(area, m_widgetExtents[item.mask][item.widget]))
             continue;
         // The value the tick read for the part.
         const double value = m_liveParts[item.livePart].shownValue;
