@@ -612,11 +612,15 @@ QRectF DashCanvas::widgetInkExtent(const MaskElement& mask, const WidgetModel& w
     const TextLayout layout = layoutWidgetText(m_frameFont, mask, widget, text, anchor, s, &shaped);
     if (shaped->runs.isEmpty())
         return extent;
-    // The glyphs' own boxes, with room for antialiasing and hinting.
+    // The glyphs' own boxes from the font (a laid-out run carries the
+    // line's box instead), with room for antialiasing and hinting.
     QRectF ink;
-    for (const QGlyphRun& run : shaped->runs)
+    for (QGlyphRun run : shaped->runs) {
+        run.setBoundingRect(QRectF());
         ink |= run.boundingRect().translated(layout.origin);
-    return ink.adjusted(-3, -3, 3, 3) & extent;
+    }
+    const double margin = std::max(3.0, 0.1 * layout.pixels);
+    return ink.adjusted(-margin, -margin, margin, margin) & extent;
 }
 
 double DashCanvas::barFillFraction(QVector<BarStep> steps, double value, double scaleMin, double scaleMax)
