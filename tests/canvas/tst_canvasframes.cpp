@@ -170,7 +170,8 @@ private Q_SLOTS:
                 .add(Fx::label("top_l", "TOP", 4, 4, 0, 0)),
             Fx::mask("side", 320, 20, 200, 120).p("ORDINE", 2)
                 .add(Fx::axis("00", "Speed", "Speed", "km/h"))
-                .add(Fx::digit("side_d", 0, 20, 200, 60, "00").p("NUM_CHARS", 4)),
+                .add(Fx::digit("side_d", 0, 20, 200, 60, "00").p("NUM_CHARS", 4))
+                .add(Fx::label("side_l", "OVER", 60, 40, 0, 0)),
         });
         PageModel* shownPage = page < 0 ? &overlap.page : m_config.page(page);
         DashCanvas canvas;
