@@ -310,8 +310,11 @@ void DashCanvas::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     // The paint setTime asked for: the kept frame already shows the tick.
     if (m_tickShowing && event->region().subtracted(m_tickShown).isEmpty() && frameFitsPainter(painter)) {
+        const bool copy = copiesFrame(painter);
         for (const QRect& rect : event->region())
             painter.drawImage(rect.topLeft(), m_frame, rect);
+        if (copy)
+            painter.restore();
         return;
     }
     paintPage(painter);
@@ -333,8 +336,22 @@ void DashCanvas::paintPage(QPainter& painter)
         paintFullFrame(painter);
     // In bands, as the frame was painted: one copy is cheaper than the
     // thread hand-offs Qt makes for a tall one.
+    const bool copy = copiesFrame(painter);
     for (int y = 0; y < m_frame.height(); y += kFrameBand)
         painter.drawImage(QPoint(0, y), m_frame, QRect(0, y, m_frame.width(), std::min(kFrameBand, m_frame.height() - y)));
+    if (copy)
+        painter.restore();
+}
+
+bool DashCanvas::copiesFrame(QPainter& painter)
+{
+    // Every pixel of the kept frame is opaque, so drawn over anything it
+    // replaces it: copied as it stands, without blending pixel by pixel.
+    if (painter.opacity() != 1.0 || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    return true;
 }
 
 void DashCanvas::paintPass(QPainter& painter, const QRect* clip)

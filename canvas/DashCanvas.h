@@ -292,6 +292,9 @@ private:
     bool applyTick(QRegion* damaged);
     // The kept frame may be shown as it stands through painter.
     bool frameFitsPainter(const QPainter& painter) const;
+    // Sets painter up to copy the kept frame (saved state: restore when
+    // true) where drawing it gives the same pixels.
+    static bool copiesFrame(QPainter& painter);
     // Whether rect may be repaired from the static layer: no part that
     // holds still is drawn there after a live part.
     bool staticLayerFits(const QRect& rect) const;
