@@ -79,6 +79,8 @@ bool DashCanvas::applyTick(QRegion* damaged)
         if (changed)
             damage.append(rect & QRect(QPoint(0, 0), size()));
     }
+    if (damage.isEmpty())
+        return true;
     for (bool merged = true; merged;) {
         merged = false;
         for (int i = 0; i < damage.size(); ++i) {
