@@ -479,15 +479,16 @@ void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
     for (int m = 0; m < int(m_page->masks.size()); ++m) {
         const MaskElement& mask = m_page->masks[size_t(m)];
         for (int w = 0; w < int(mask.widgets.size()); ++w, ++outline) {
-            // A tick's repaint uses the outlines of the kept frame: nothing moved since.
+            // A tick's repaint uses the outlines of the kept frame: nothing
+            // moved since. Most of them lie away from its rectangle.
+            if (clip && !rectsMeet(QRectF(*clip), m_outlineRects[outline].adjusted(-3, -3, 3, 3)))
+                continue;
             const WidgetModel& widget = mask.widgets[size_t(w)];
             // A hidden element without a size (the companion bar of a ring
             // gauge) has nothing to outline: it showed as a stray square.
             if (widget.hidden != 0 && (widget.w <= 0 || widget.h <= 0))
                 continue;
             const QRectF rect = clip ? m_outlineRects[outline] : widgetRect(mask, widget);
-            if (clip && !rectsMeet(QRectF(*clip), rect.adjusted(-3, -3, 3, 3)))
-                continue;
             const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));
             painter.setPen(selected ? chosen : plain);
             painter.drawRect(rect);
