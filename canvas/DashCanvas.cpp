@@ -41,6 +41,8 @@ DashCanvas::DashCanvas(QWidget* parent)
     setMinimumSize(400, 240);
     setAttribute(Qt::WA_MouseTracking);
     setFocusPolicy(Qt::StrongFocus);
+    // Every paint covers the whole widget: nothing beneath needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 DashCanvas::~DashCanvas() = default;
@@ -86,8 +88,20 @@ void DashCanvas::setDataSource(IDataSource* source)
 void DashCanvas::setTime(double seconds)
 {
     m_timeSec = seconds;
+    // Shown, the kept frame is brought up to date here, so that only what
+    // the tick changed is painted on screen and flushed.
+    if (isVisible() && updatesEnabled() && devicePixelRatioF() == 1.0) {
+        QRegion damaged;
+        if (applyTick(&damaged)) {
+            m_tickShown = damaged;
+            m_tickShowing = true;
+            repaint(damaged); // synchronous, so every playback frame is drawn before the next tick
+            m_tickShowing = false;
+            m_tickShown = QRegion();
+            return;
+        }
+    }
     m_tickPending = true;
-    // Synchronous, so every playback frame is drawn before the next tick.
     repaint();
 }
 
@@ -291,9 +305,18 @@ QVector<int> DashCanvas::paintOrder() const
 
 // --- paint pass -------------------------------------------------------
 
-void DashCanvas::paintEvent(QPaintEvent*)
+void DashCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    // The paint setTime asked for: the kept frame already shows the tick.
+    if (m_tickShowing && event->region().subtracted(m_tickShown).isEmpty() && frameFitsPainter(painter)) {
+        const bool copy = copiesFrame(painter);
+        for (const QRect& rect : event->region())
+            painter.drawImage(rect.topLeft(), m_frame, rect);
+        if (copy)
+            painter.restore();
+        return;
+    }
     paintPage(painter);
 }
 
@@ -313,8 +336,22 @@ void DashCanvas::paintPage(QPainter& painter)
         paintFullFrame(painter);
     // In bands, as the frame was painted: one copy is cheaper than the
     // thread hand-offs Qt makes for a tall one.
+    const bool copy = copiesFrame(painter);
     for (int y = 0; y < m_frame.height(); y += kFrameBand)
         painter.drawImage(QPoint(0, y), m_frame, QRect(0, y, m_frame.width(), std::min(kFrameBand, m_frame.height() - y)));
+    if (copy)
+        painter.restore();
+}
+
+bool DashCanvas::copiesFrame(QPainter& painter)
+{
+    // Every pixel of the kept frame is opaque, so drawn over anything it
+    // replaces it: copied as it stands, without blending pixel by pixel.
+    if (painter.opacity() != 1.0 || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    return true;
 }
 
 void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
@@ -343,6 +380,8 @@ void DashCanvas::paintPass(QPainter& painter, const QRect* clip)
 
     m_passClip = nullptr;
 
+    if (m_staticPass)
+        return; // the overlays are drawn over the live parts
     if (!previewMode)
         paintWidgetOutlines(painter, clip);
     paintSelectionHandles(painter);
@@ -359,6 +398,12 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_frameSourceValid = m_dataSource && m_dataSource->isValid();
     m_frameOrder = paintOrder();
     m_frameFont = target.font();
+    m_frameHints = target.renderHints();
+    m_frameDirection = target.layoutDirection();
+    m_staticValid = QRegion();
+    m_paintItems.clear();
+    m_liveItems.clear();
+    m_liveKeys.clear();
     m_liveParts.clear();
     m_maskExtents.clear();
     m_widgetExtents.clear();
@@ -385,6 +430,8 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_maskExtents.reserve(int(m_page->masks.size()));
     for (int m = 0; m < int(m_page->masks.size()); ++m)
         m_maskExtents.append(maskExtent(m_page->masks[size_t(m)], m));
+    m_maskSkipsBars = QVector<char>(int(m_page->masks.size()), 0);
+    notePaintItems();
 
     for (int y = 0; y < height(); y += kFrameBand) {
         const QRect band(0, y, width(), std::min(kFrameBand, height() - y));
@@ -393,63 +440,6 @@ void DashCanvas::paintFullFrame(const QPainter& target)
         paintPass(painter, &band);
         painter.restore();
     }
-}
-
-bool DashCanvas::paintTickFrame(const QPainter& target)
-{
-    if (!m_frameValid || m_frame.size() != size() || m_framePreview != previewMode || m_framePage != m_page
-        || m_frameSourceValid != (m_dataSource && m_dataSource->isValid())
-        || (m_page && m_maskExtents.size() != int(m_page->masks.size())))
-        return false;
-    if (m_liveParts.isEmpty())
-        return true;
-
-    const InstallRootsPass roots;
-    // Each live part's old and new reach, merged until no two overlap: each
-    // pixel is repainted once, under a plain rectangular clip.
-    QVector<QRect> damage;
-    QVector<QRectF> extents = m_maskExtents;
-    for (LivePart& part : m_liveParts) {
-        QRect rect = part.extent.toAlignedRect();
-        if (part.moving) {
-            part.extent = movingExtent(m_page->masks[size_t(part.mask)], part.widget);
-            rect |= part.extent.toAlignedRect();
-            if (part.widget >= 0)
-                m_widgetExtents[part.mask][part.widget] = part.extent;
-            extents[part.mask] |= part.extent;
-        }
-        damage.append(rect & QRect(QPoint(0, 0), size()));
-    }
-    for (bool merged = true; merged;) {
-        merged = false;
-        for (int i = 0; i < damage.size(); ++i) {
-            for (int j = i + 1; j < damage.size(); ++j) {
-                if (damage[i].intersects(damage[j])) {
-                    damage[i] |= damage[j];
-                    damage.removeAt(j);
-                    merged = true;
-                    --j;
-                }
-            }
-        }
-    }
-    std::swap(extents, m_maskExtents);
-    {
-        QPainter painter(&m_frame);
-        painter.setFont(target.font());
-        painter.setRenderHints(target.renderHints());
-        painter.setLayoutDirection(target.layoutDirection());
-        for (const QRect& rect : damage) {
-            if (rect.isEmpty())
-                continue;
-            painter.save();
-            painter.setClipRect(rect);
-            paintPass(painter, &rect);
-            painter.restore();
-        }
-    }
-    std::swap(extents, m_maskExtents);
-    return true;
 }
 
 void DashCanvas::paintGrid(QPainter& painter)
@@ -489,15 +479,16 @@ void DashCanvas::paintWidgetOutlines(QPainter& painter, const QRect* clip)
     for (int m = 0; m < int(m_page->masks.size()); ++m) {
         const MaskElement& mask = m_page->masks[size_t(m)];
         for (int w = 0; w < int(mask.widgets.size()); ++w, ++outline) {
-            // A tick's repaint uses the outlines of the kept frame: nothing moved since.
+            // A tick's repaint uses the outlines of the kept frame: nothing
+            // moved since. Most of them lie away from its rectangle.
+            if (clip && !rectsMeet(QRectF(*clip), m_outlineRects[outline].adjusted(-3, -3, 3, 3)))
+                continue;
             const WidgetModel& widget = mask.widgets[size_t(w)];
             // A hidden element without a size (the companion bar of a ring
             // gauge) has nothing to outline: it showed as a stray square.
             if (widget.hidden != 0 && (widget.w <= 0 || widget.h <= 0))
                 continue;
             const QRectF rect = clip ? m_outlineRects[outline] : widgetRect(mask, widget);
-            if (clip && !QRectF(*clip).intersects(rect.adjusted(-3, -3, 3, 3)))
-                continue;
             const bool selected = m == m_selectedMask && (w == m_selectedWidget || m_multiSelection.contains(w));
             painter.setPen(selected ? chosen : plain);
             painter.drawRect(rect);

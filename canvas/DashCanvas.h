@@ -8,14 +8,17 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointF>
 #include <QRectF>
+#include <QRegion>
 #include <QSet>
 #include <QString>
 #include <QVector>
 #include <QWidget>
 #include <functional>
+#include <utility>
 #include <pugixml.hpp>
 
 class DashConfig;
@@ -282,8 +285,52 @@ private:
     // of the next tick may change.
     void paintFullFrame(const QPainter& target);
     // Repaints the parts of m_frame whose live values moved; false when
-    // the kept frame no longer matches the canvas.
+    // the kept frame no longer matches the canvas or the target's look.
     bool paintTickFrame(const QPainter& target);
+    // The same with the look the kept frame was painted in; what was
+    // repainted is added to damaged.
+    bool applyTick(QRegion* damaged);
+    // The kept frame may be shown as it stands through painter.
+    bool frameFitsPainter(const QPainter& painter) const;
+    // Sets painter up to copy the kept frame (saved state: restore when
+    // true) where drawing it gives the same pixels.
+    static bool copiesFrame(QPainter& painter);
+    // Whether rect may be repaired from the static layer: no part that
+    // holds still is drawn there after a live part.
+    bool staticLayerFits(const QRect& rect) const;
+    // Paints the static layer where rect needs it and copies it into m_frame.
+    void restoreStaticLayer(const QRect& rect);
+    // The live parts and the editor's overlays over a restored rect.
+    void drawLiveParts(QPainter& painter, const QRect& rect);
+    // QRectF::intersects, inlined: the checks run for every part and every
+    // damaged rectangle of a tick.
+    static bool rectsMeet(const QRectF& a, const QRectF& b)
+    {
+        double al = a.x();
+        double ar = al + a.width();
+        if (ar < al)
+            std::swap(al, ar);
+        double bl = b.x();
+        double br = bl + b.width();
+        if (br < bl)
+            std::swap(bl, br);
+        if (al == ar || bl == br || al >= br || bl >= ar)
+            return false;
+        double at = a.y();
+        double ab = at + a.height();
+        if (ab < at)
+            std::swap(at, ab);
+        double bt = b.y();
+        double bb = bt + b.height();
+        if (bb < bt)
+            std::swap(bt, bb);
+        return at != ab && bt != bb && at < bb && bt < ab;
+    }
+    // Step 11 of a mask: one widget with its live value.
+    void drawMaskWidget(QPainter& painter, const MaskElement& mask, int maskIndex, int widgetIndex, bool skipBars,
+                        const double* value = nullptr);
+    // What the frame's paint pass draws, in its order, for the static layer's checks.
+    void notePaintItems();
     void dropFrame();
     // Where the drawing of a mask may reach (live values at any value
     // included, except those noted as moving), and the live parts of it.
@@ -291,6 +338,9 @@ private:
     // Where a live part reaches with the value of this tick.
     QRectF movingExtent(const MaskElement& mask, int widgetIndex);
     QRectF widgetExtent(const MaskElement& mask, const WidgetModel& widget, double value);
+    // The same cut to the boxes of a text's glyphs, for the static layer's
+    // checks of a widget that holds still.
+    QRectF widgetInkExtent(const MaskElement& mask, const WidgetModel& widget, double value);
     bool widgetIsLive(const WidgetModel& widget) const;
     bool maskValueIsLive(const MaskElement& mask) const;
     void paintGrid(QPainter& painter);
@@ -330,7 +380,13 @@ private:
         int widget = -1; // -1: the mask's own value or gauge
         bool moving = false; // reach depends on the value
         QRectF extent;
+        // What the widget showed at the last tick: its text, else its value.
+        bool shownKnown = false;
+        QString shownText;
+        double shownValue = 0.0;
     };
+    // Whether a widget part shows something else than at the last tick; notes what it shows now.
+    bool livePartChanged(LivePart& part);
     QImage m_frame;
     bool m_frameValid = false;
     bool m_tickPending = false;
@@ -355,4 +411,27 @@ private:
     // barArtwork() through m_barArtworks while the kept frame holds.
     bool keptBarArtwork(const MaskElement& mask, const WidgetModel& widget, BarArtwork& art);
     QVector<LivePart> m_liveParts;
+
+    // The kept frame without its live parts and overlays, painted where a
+    // tick first needs it: a tick copies it back under the live parts
+    // instead of painting the masks there again.
+    struct PaintItem {
+        int mask = -1;
+        int widget = -1; // -1: the mask's own drawing (whole mask when live)
+        bool live = false;
+        QRectF extent;   // of a part that holds still
+        int livePart = -1; // of a live widget, in m_liveParts
+    };
+    QVector<PaintItem> m_paintItems;
+    QVector<int> m_liveItems;            // the live ones among them
+    QSet<quint64> m_liveKeys;            // mask << 32 | widget; widget ~0u for a whole mask
+    QVector<char> m_maskSkipsBars;       // the live look hides the mask's bars
+    QImage m_staticLayer;
+    QRegion m_staticValid;
+    bool m_staticPass = false;           // the pass paints the static layer
+    QPainter::RenderHints m_frameHints;
+    Qt::LayoutDirection m_frameDirection = Qt::LeftToRight;
+    // The region setTime repainted the kept frame in; a paint of it copies the frame.
+    QRegion m_tickShown;
+    bool m_tickShowing = false;
 };

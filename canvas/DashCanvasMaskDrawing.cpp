@@ -241,6 +241,10 @@ QString DashCanvas::maskValueText(const QString& channel, const QString& channel
 
 void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIndex)
 {
+    // The static layer leaves out what the values move: a tick draws it.
+    if (m_staticPass && m_liveKeys.contains(quint64(maskIndex) << 32 | 0xffffffffu))
+        return;
+
     // 1. Gauges with a readable geometry are drawn by their needle or arc alone.
     if (mask.kind == MaskAnalog || mask.kind == MaskRing) {
         const GaugeGeometry geometry = readRingGaugeGeometry(mask.node);
@@ -339,6 +343,9 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
         const auto it = m_maskImageCache.constFind(maskIndex);
         styledImage = it != m_maskImageCache.constEnd() && !it->isNull();
     }
+    const bool skipBars = previewMode && (styledImage || homebrewBar);
+    if (m_passClip && maskIndex >= 0 && maskIndex < m_maskSkipsBars.size())
+        m_maskSkipsBars[maskIndex] = skipBars;
 
     if (!hasWidgets) {
         // 10. The mask-level value.
@@ -352,17 +359,9 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
     } else {
         // 11. The widgets with their live values.
         for (int w = 0; w < int(mask.widgets.size()); ++w) {
-            const WidgetModel& widget = mask.widgets[size_t(w)];
-            if (m_passClip && !QRectF(*m_passClip).intersects(m_widgetExtents[maskIndex][w]))
+            if (m_staticPass && m_liveKeys.contains(quint64(maskIndex) << 32 | quint64(w)))
                 continue;
-            if (widget.kind == WidgetLabel && widget.hidden != 0)
-                continue;
-            if (previewMode && widget.kind == WidgetBargraph && (styledImage || homebrewBar))
-                continue;
-            const double v = liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit);
-            painter.save();
-            drawWidgetLive(painter, mask, widget, v);
-            painter.restore();
+            drawMaskWidget(painter, mask, maskIndex, w, skipBars);
         }
     }
 
@@ -372,6 +371,42 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
         if (!isFontPxAvailable(mask, sizes, 1))
             drawFontWarningBadge(painter, r);
     }
+}
+
+void DashCanvas::drawMaskWidget(QPainter& painter, const MaskElement& mask, int maskIndex, int widgetIndex,
+                                bool skipBars, const double* value)
+{
+    const WidgetModel& widget = mask.widgets[size_t(widgetIndex)];
+    if (m_passClip && !QRectF(*m_passClip).intersects(m_widgetExtents[maskIndex][widgetIndex]))
+        return;
+    if (widget.kind == WidgetLabel && widget.hidden != 0)
+        return;
+    if (skipBars && widget.kind == WidgetBargraph)
+        return;
+    const double v = value ? *value : liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit);
+    painter.save();
+    drawWidgetLive(painter, mask, widget, v);
+    painter.restore();
+}
+
+bool DashCanvas::livePartChanged(LivePart& part)
+{
+    // A gauge or a mask-level value is drawn again at every tick.
+    if (part.widget < 0)
+        return true;
+    const WidgetModel& widget = m_page->masks[size_t(part.mask)].widgets[size_t(part.widget)];
+    const double v = liveValue(m_dataSource, widget.channel, m_timeSec, m_speedUnit);
+    // A Digit is drawn from its text alone; a bar from its value.
+    QString text;
+    if (widget.kind == WidgetDigit)
+        text = digitText(widget, v, previewMode);
+    const bool same = part.shownKnown
+        && (widget.kind == WidgetDigit ? text == part.shownText
+                                       : (v == part.shownValue || (std::isnan(v) && std::isnan(part.shownValue))));
+    part.shownKnown = true;
+    part.shownText = text;
+    part.shownValue = v;
+    return !same;
 }
 
 QColor DashCanvas::placeholderColour(int kind)
@@ -402,14 +437,14 @@ QRectF DashCanvas::maskExtent(const MaskElement& mask, int maskIndex)
         if (geometry.valid) {
             const QRectF reach = movingExtent(mask, -1);
             if (sourceValid && !mask.channel.isEmpty())
-                m_liveParts.append({ maskIndex, -1, mask.kind == MaskAnalog, reach });
+                m_liveParts.append({ maskIndex, -1, mask.kind == MaskAnalog, reach, false, QString(), 0.0 });
             return extent | reach;
         }
     }
     if (mask.widgets.empty()) {
         if (maskValueIsLive(mask)) {
             const QRectF reach = movingExtent(mask, -1);
-            m_liveParts.append({ maskIndex, -1, true, reach });
+            m_liveParts.append({ maskIndex, -1, true, reach, false, QString(), 0.0 });
             return extent | reach;
         }
         const double f = std::max(8.0, viewScale() * 10.0);
@@ -426,7 +461,7 @@ QRectF DashCanvas::maskExtent(const MaskElement& mask, int maskIndex)
         // A sized Digit is clipped to its width: its reach does not depend on the value.
         const bool moving = widget.kind == WidgetDigit && widget.w <= 0;
         const QRectF reach = movingExtent(mask, w);
-        m_liveParts.append({ maskIndex, w, moving, reach });
+        m_liveParts.append({ maskIndex, w, moving, reach, false, QString(), 0.0 });
         m_widgetExtents[maskIndex][w] = reach;
         extent |= reach;
     }

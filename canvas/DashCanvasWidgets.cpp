@@ -572,13 +572,22 @@ QRectF DashCanvas::widgetExtent(const MaskElement& mask, const WidgetModel& widg
     const QPointF o = pageOrigin();
     const QPointF anchor(o.x() + (double(mask.x) + widget.x) * s, o.y() + (double(mask.y) + widget.y) * s);
     if (widget.kind == WidgetBargraph) {
-        // The artwork at any fill, or the vector bar as any alignment places it.
-        QRectF extent(anchor.x(), anchor.y() - widget.h * s, std::max(widget.w, 0) * s, 2.0 * std::max(widget.h, 0) * s);
+        // The artwork at any fill, else the vector bar where its alignment places it.
+        QRectF extent;
         BarArtwork art;
         if (keptBarArtwork(mask, widget, art)) {
-            extent |= QRectF(art.imageTopLeft, QSizeF(art.on.size()) * s);
+            extent = QRectF(art.imageTopLeft, QSizeF(art.on.size()) * s);
             if (!art.off.isNull())
                 extent |= QRectF(art.imageTopLeft, QSizeF(art.off.size()) * s);
+        } else if (widget.w > 0 && widget.h > 0) {
+            const double bh = widget.h * s;
+            const QChar vertical = verticalCode(widget.posAlign);
+            const double top = vertical == QLatin1Char('m') ? anchor.y() - bh / 2.0
+                : vertical == QLatin1Char('b')              ? anchor.y() - bh
+                                                            : anchor.y();
+            extent = QRectF(anchor.x(), top, widget.w * s, bh);
+        } else {
+            return QRectF(); // draws nothing
         }
         return extent.adjusted(-2, -2, 2, 2); // a one-pixel pen, antialiased on a trapezoid
     }
@@ -586,6 +595,32 @@ QRectF DashCanvas::widgetExtent(const MaskElement& mask, const WidgetModel& widg
     if (text.isEmpty() && !(widget.kind == WidgetDigit && widget.w > 0))
         return QRectF();
     return textExtent(layoutWidgetText(m_frameFont, mask, widget, text, anchor, s));
+}
+
+QRectF DashCanvas::widgetInkExtent(const MaskElement& mask, const WidgetModel& widget, double value)
+{
+    const QRectF extent = widgetExtent(mask, widget, value);
+    if (widget.kind != WidgetDigit && widget.kind != WidgetLabel)
+        return extent;
+    const QString text = widget.kind == WidgetDigit ? digitText(widget, value, previewMode) : labelText(mask, widget);
+    if (text.isEmpty() || m_frameDirection == Qt::RightToLeft)
+        return extent;
+    const double s = viewScale();
+    const QPointF o = pageOrigin();
+    const QPointF anchor(o.x() + (double(mask.x) + widget.x) * s, o.y() + (double(mask.y) + widget.y) * s);
+    const ShapedText* shaped = nullptr;
+    const TextLayout layout = layoutWidgetText(m_frameFont, mask, widget, text, anchor, s, &shaped);
+    if (shaped->runs.isEmpty())
+        return extent;
+    // The glyphs' own boxes from the font (a laid-out run carries the
+    // line's box instead), with room for antialiasing and hinting.
+    QRectF ink;
+    for (QGlyphRun run : shaped->runs) {
+        run.setBoundingRect(QRectF());
+        ink |= run.boundingRect().translated(layout.origin);
+    }
+    const double margin = std::max(3.0, 0.1 * layout.pixels);
+    return ink.adjusted(-margin, -margin, margin, margin) & extent;
 }
 
 double DashCanvas::barFillFraction(QVector<BarStep> steps, double value, double scaleMin, double scaleMax)

@@ -204,6 +204,7 @@ double SampleDataSource::signalValue(SampleSignalKind kind, double t)
 void SampleDataSource::setChannelUnits(const QHash<QString, QString>& channelUnits)
 {
     m_units.clear();
+    m_kinds.clear();
     for (auto it = channelUnits.cbegin(); it != channelUnits.cend(); ++it)
         m_units.insert(normaliseKey(it.key()), it.value());
 }
@@ -225,7 +226,13 @@ SampleSignalKind SampleDataSource::kindOf(const QString& channel) const
 
 double SampleDataSource::value(const QString& channel, double timeSeconds) const
 {
-    return signalValue(kindOf(channel), timeSeconds);
+    auto it = m_kinds.constFind(channel);
+    if (it == m_kinds.cend()) {
+        if (m_kinds.size() > 4096)
+            m_kinds.clear();
+        it = m_kinds.insert(channel, kindOf(channel));
+    }
+    return signalValue(*it, timeSeconds);
 }
 
 QString SampleDataSource::matchedColumn(const QString& channel) const

@@ -40,4 +40,6 @@ public:
 
 private:
     QHash<QString, QString> m_units; // normalised channel key -> unit
+    // Channel name as asked -> kind: playback asks for the same names at every tick.
+    mutable QHash<QString, SampleSignalKind> m_kinds;
 };

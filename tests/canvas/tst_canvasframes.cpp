@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
+#include <QScreen>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -141,6 +142,59 @@ private Q_SLOTS:
                 .add(Fx::bargraph("bar_b", 0, 0, 260, 60, "00", true).p("ScaleFSV", "100")),
         });
         compareTicked(&p.page, QStringLiteral("overlap"), preview, preview ? -1 : 2);
+    }
+
+    // Playback on a shown canvas repaints only what the ticks changed: what
+    // the screen shows afterwards is the frame painted from scratch.
+    void shownPlayback_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("preview");
+        for (int page : { -1, 0 }) {
+            QTest::addRow("%s editor", page < 0 ? "overlap" : "demo") << page << false;
+            QTest::addRow("%s live", page < 0 ? "overlap" : "demo") << page << true;
+        }
+    }
+
+    void shownPlayback()
+    {
+        QFETCH(int, page);
+        QFETCH(bool, preview);
+        ParsedPage overlap({
+            Fx::mask("under", 0, 0, 300, 200).p("ORDINE", 1)
+                .add(Fx::label("under_l", "UNDER", 100, 0, 0, 0))
+                .add(Fx::axis("00", "RPM", "RPM", "rpm"))
+                .add(Fx::digit("under_d", 10, 30, 280, 90, "00").p("NUM_CHARS", 5))
+                .add(Fx::bargraph("under_bar", 10, 150, 280, 30, "00").p("ScaleFSV", "8000")),
+            Fx::mask("top", 60, 40, 160, 80).p("ORDINE", 3).p("M_BCOL", "0x80203040")
+                .add(Fx::label("top_l", "TOP", 4, 4, 0, 0)),
+            Fx::mask("side", 320, 20, 200, 120).p("ORDINE", 2)
+                .add(Fx::axis("00", "Speed", "Speed", "km/h"))
+                .add(Fx::digit("side_d", 0, 20, 200, 60, "00").p("NUM_CHARS", 4))
+                .add(Fx::label("side_l", "OVER", 60, 40, 0, 0)),
+        });
+        PageModel* shownPage = page < 0 ? &overlap.page : m_config.page(page);
+        DashCanvas canvas;
+        setUp(canvas, shownPage, preview, preview ? -1 : 0);
+        canvas.setTime(kTime - 1.0);
+        canvas.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
+        // Halfway the editor selects another mask: its outline shows from the next tick on.
+        for (double t = kTime - 1.0; t < kTime - 0.01; t += 0.033) {
+            canvas.setTime(t);
+            if (!preview && t > kTime - 0.5 && canvas.selectedMask() == 0)
+                canvas.setSelectedMask(1);
+        }
+        canvas.setTime(kTime);
+        QScreen* screen = canvas.screen();
+        QVERIFY(screen);
+        const QImage shown = screen->grabWindow(canvas.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), canvas.size());
+
+        DashCanvas fresh;
+        setUp(fresh, shownPage, preview, preview ? -1 : 1);
+        fresh.setTime(kTime);
+        QVERIFY(shown == paint(fresh).convertToFormat(QImage::Format_RGB32));
     }
 
     // An undo command that moves a mask between two ticks: the next tick
