@@ -306,25 +306,19 @@ private:
     // damaged rectangle of a tick.
     static bool rectsMeet(const QRectF& a, const QRectF& b)
     {
-        double al = a.x();
-        double ar = al + a.width();
-        if (ar < al)
-            std::swap(al, ar);
-        double bl = b.x();
-        double br = bl + b.width();
-        if (br < bl)
-            std::swap(bl, br);
-        if (al == ar || bl == br || al >= br || bl >= ar)
-            return false;
-        double at = a.y();
-        double ab = at + a.height();
-        if (ab < at)
-            std::swap(at, ab);
-        double bt = b.y();
-        double bb = bt + b.height();
-        if (bb < bt)
-            std::swap(bt, bb);
-        return at != ab && bt != bb && at < bb && bt < ab;
+        return spansMeet(a.x(), a.width(), b.x(), b.width()) && spansMeet(a.y(), a.height(), b.y(), b.height());
+    }
+    // Whether two spans, given by start and (possibly negative) length, share
+    // more than an edge; an empty span meets nothing.
+    static bool spansMeet(double a, double aLength, double b, double bLength)
+    {
+        double aEnd = a + aLength;
+        if (aEnd < a)
+            std::swap(a, aEnd);
+        double bEnd = b + bLength;
+        if (bEnd < b)
+            std::swap(b, bEnd);
+        return a != aEnd && b != bEnd && a < bEnd && b < aEnd;
     }
     // Step 11 of a mask: one widget with its live value.
     void drawMaskWidget(QPainter& painter, const MaskElement& mask, int maskIndex, int widgetIndex, bool skipBars,
