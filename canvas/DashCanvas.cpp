@@ -403,7 +403,7 @@ void DashCanvas::paintFullFrame(const QPainter& target)
     m_staticValid = QRegion();
     m_paintItems.clear();
     m_liveItems.clear();
-    m_liveKeys.clear();
+    m_livePartOf.clear();
     m_liveParts.clear();
     m_maskExtents.clear();
     m_widgetExtents.clear();

@@ -292,6 +292,14 @@ private:
     bool applyTick(QRegion* damaged);
     // The kept frame may be shown as it stands through painter.
     bool frameFitsPainter(const QPainter& painter) const;
+    // painter draws text with the font, hints and direction the kept frame
+    // was painted with.
+    bool frameLookMatches(const QPainter& painter) const;
+    // The key of a live part in m_livePartOf: widget < 0 for the whole mask.
+    static quint64 livePartKey(int mask, int widget)
+    {
+        return quint64(mask) << 32 | (widget < 0 ? quint64(0xffffffffu) : quint64(widget));
+    }
     // Sets painter up to copy the kept frame (saved state: restore when
     // true) where drawing it gives the same pixels.
     static bool copiesFrame(QPainter& painter);
@@ -320,7 +328,7 @@ private:
             std::swap(b, bEnd);
         return a != aEnd && b != bEnd && a < bEnd && b < aEnd;
     }
-    // Step 11 of a mask: one widget with its live value.
+    // One widget of a mask with its live value, as drawMask draws it.
     void drawMaskWidget(QPainter& painter, const MaskElement& mask, int maskIndex, int widgetIndex, bool skipBars,
                         const double* value = nullptr);
     // What the frame's paint pass draws, in its order, for the static layer's checks.
@@ -418,7 +426,7 @@ private:
     };
     QVector<PaintItem> m_paintItems;
     QVector<int> m_liveItems;            // the live ones among them
-    QSet<quint64> m_liveKeys;            // mask << 32 | widget; widget ~0u for a whole mask
+    QHash<quint64, int> m_livePartOf;    // livePartKey() -> index in m_liveParts
     QVector<char> m_maskSkipsBars;       // the live look hides the mask's bars
     QImage m_staticLayer;
     QRegion m_staticValid;

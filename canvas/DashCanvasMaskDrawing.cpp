@@ -242,7 +242,7 @@ QString DashCanvas::maskValueText(const QString& channel, const QString& channel
 void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIndex)
 {
     // The static layer leaves out what the values move: a tick draws it.
-    if (m_staticPass && m_liveKeys.contains(quint64(maskIndex) << 32 | 0xffffffffu))
+    if (m_staticPass && m_livePartOf.contains(livePartKey(maskIndex, -1)))
         return;
 
     // 1. Gauges with a readable geometry are drawn by their needle or arc alone.
@@ -359,7 +359,7 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
     } else {
         // 11. The widgets with their live values.
         for (int w = 0; w < int(mask.widgets.size()); ++w) {
-            if (m_staticPass && m_liveKeys.contains(quint64(maskIndex) << 32 | quint64(w)))
+            if (m_staticPass && m_livePartOf.contains(livePartKey(maskIndex, w)))
                 continue;
             drawMaskWidget(painter, mask, maskIndex, w, skipBars);
         }

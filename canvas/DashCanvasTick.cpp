@@ -17,13 +17,6 @@
 
 namespace {
 
-constexpr quint64 kWholeMask = 0xffffffffu;
-
-quint64 partKey(int mask, int widget)
-{
-    return quint64(mask) << 32 | (widget < 0 ? kWholeMask : quint64(widget));
-}
-
 // Where the font-size badge of a mask is drawn, with room for its antialiased edges.
 QRectF badgeExtent(const QRectF& maskRect)
 {
@@ -35,19 +28,20 @@ QRectF badgeExtent(const QRectF& maskRect)
 bool DashCanvas::paintTickFrame(const QPainter& target)
 {
     // The kept frame holds text in its own font: another look paints anew.
-    if (target.renderHints() != m_frameHints || target.layoutDirection() != m_frameDirection
-        || !(target.font() == m_frameFont) || target.font().resolveMask() != m_frameFont.resolveMask())
-        return false;
-    return applyTick(nullptr);
+    return frameLookMatches(target) && applyTick(nullptr);
+}
+
+bool DashCanvas::frameLookMatches(const QPainter& painter) const
+{
+    return painter.renderHints() == m_frameHints && painter.layoutDirection() == m_frameDirection
+        && painter.font() == m_frameFont && painter.font().resolveMask() == m_frameFont.resolveMask();
 }
 
 bool DashCanvas::frameFitsPainter(const QPainter& painter) const
 {
     const QPaintDevice* device = painter.device();
     return m_frameValid && m_frame.size() == size() && device && device->devicePixelRatio() == 1.0
-        && painter.worldTransform().isIdentity() && painter.renderHints() == m_frameHints
-        && painter.layoutDirection() == m_frameDirection && painter.font() == m_frameFont
-        && painter.font().resolveMask() == m_frameFont.resolveMask();
+        && painter.worldTransform().isIdentity() && frameLookMatches(painter);
 }
 
 bool DashCanvas::applyTick(QRegion* damaged)
@@ -133,13 +127,13 @@ bool DashCanvas::applyTick(QRegion* damaged)
 
 void DashCanvas::notePaintItems()
 {
-    for (const LivePart& part : m_liveParts)
-        m_liveKeys.insert(partKey(part.mask, part.widget));
+    for (int i = 0; i < m_liveParts.size(); ++i)
+        m_livePartOf.insert(livePartKey(m_liveParts[i].mask, m_liveParts[i].widget), i);
     const bool badges = m_fontConfig && !previewMode && isNonPdmPath(m_page->deviceFolder);
     const QSet<int> sizes = badges ? m_fontConfig->firmwareFontSizes(m_page->deviceFileIndex) : QSet<int>();
     for (int m : m_frameOrder) {
         const MaskElement& mask = m_page->masks[size_t(m)];
-        const bool wholeLive = m_liveKeys.contains(partKey(m, -1));
+        const bool wholeLive = m_livePartOf.contains(livePartKey(m, -1));
         const bool gauge = (mask.kind == MaskAnalog || mask.kind == MaskRing) && readRingGaugeGeometry(mask.node).valid;
         if (wholeLive || gauge || mask.widgets.empty()) {
             m_paintItems.append({ m, -1, wholeLive, m_maskExtents[m], -1 });
@@ -149,13 +143,12 @@ void DashCanvas::notePaintItems()
         const QRectF r = maskRect(mask);
         m_paintItems.append({ m, -1, false, r.adjusted(-3, -3, 3, 3), -1 });
         for (int w = 0; w < int(mask.widgets.size()); ++w) {
-            const auto part = std::find_if(m_liveParts.cbegin(), m_liveParts.cend(),
-                                           [m, w](const LivePart& p) { return p.mask == m && p.widget == w; });
-            const bool live = part != m_liveParts.cend();
+            const int part = m_livePartOf.value(livePartKey(m, w), -1);
+            const bool live = part >= 0;
             const WidgetModel& widget = mask.widgets[size_t(w)];
             const QRectF extent = live ? QRectF()
                 : widgetInkExtent(mask, widget, std::numeric_limits<double>::quiet_NaN()); // no value: it holds still
-            m_paintItems.append({ m, w, live, extent, live ? int(part - m_liveParts.cbegin()) : -1 });
+            m_paintItems.append({ m, w, live, extent, part });
         }
         if (badges && !isFontPxAvailable(mask, sizes, 1))
             m_paintItems.append({ m, -1, false, badgeExtent(r), -1 });

@@ -101,6 +101,16 @@ bool copyRawEntry(zipFile zip, unzFile source, QFile& archive, const QByteArray&
     return zipCloseFileInZipRaw64(zip, entry.uncompressedSize, uLong(entry.crc)) == ZIP_OK;
 }
 
+// The archive the folder was extracted from, when entries whose files were
+// not written since it was indexed can be copied from it as they are; null
+// otherwise. `archive` is opened on it for reading the copied bytes.
+unzFile openUnchangedSource(const QString& sourceDir, const ArchiveIndex& index, QFile& archive)
+{
+    if (index.folder() != sourceDir || !index.archiveUnchanged() || !archive.open(QIODevice::ReadOnly))
+        return nullptr;
+    return openZipForRead(index.archivePath());
+}
+
 // The archive through minizip: kept for archives beyond what the streamed
 // writer takes (4 GiB, 65,535 entries).
 bool writeArchiveMinizip(const QString& sourceDir, const QStringList& files, const QString& zipPath,
@@ -109,12 +119,8 @@ bool writeArchiveMinizip(const QString& sourceDir, const QStringList& files, con
     zipFile zip = openZipForWrite(zipPath);
     if (!zip)
         return false;
-    // Entries whose files were not written since the archive they came
-    // from was indexed are copied from it as they are.
-    unzFile source = nullptr;
     QFile archive(index.archivePath());
-    if (index.folder() == sourceDir && index.archiveUnchanged() && archive.open(QIODevice::ReadOnly))
-        source = openZipForRead(index.archivePath());
+    unzFile source = openUnchangedSource(sourceDir, index, archive);
     const QDir dir(sourceDir);
     bool ok = true;
     for (const QString& file : files) {
@@ -202,10 +208,8 @@ bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, co
     ZipStreamWriter zip(zipPath);
     if (!zip.open())
         return false;
-    unzFile source = nullptr;
     QFile archive(index.archivePath());
-    if (index.folder() == sourceDir && index.archiveUnchanged() && archive.open(QIODevice::ReadOnly))
-        source = openZipForRead(index.archivePath());
+    unzFile source = openUnchangedSource(sourceDir, index, archive);
     const QDir dir(sourceDir);
     std::vector<StreamItem> items;
     items.reserve(size_t(files.size()));

@@ -151,39 +151,43 @@ WidgetModel readWidget(pugi::xml_node node, int kind, const std::vector<AxisEntr
 
     // The first parameter of a name is the one the editor writes, so it is
     // the one it believes. Names are matched in place: every save reads
-    // every widget again.
+    // every widget again. The names stand in the order of WidgetParam.
     static constexpr const char* kNames[] = {"XPOS",     "YPOS",        "WIDTH",          "HEIGHT",
                                              "POS_ALIGN", "AXIS_REF",   "CHARSET_DIM",    "CHAR_SET_ID_2",
                                              "COLORE",    "COL",        "NUM_CHARS",      "HIDDEN",
                                              "ScaleFSV",  "MAX_VALUE",  "MAX_SCALE_VALUE", "ScaleMSV",
                                              "MIN_VALUE", "MIN_SCALE_VALUE", "TEXT"};
-    constexpr int kCount = int(sizeof kNames / sizeof kNames[0]);
+    enum WidgetParam {
+        XPos, YPos, Width, Height, PosAlign, AxisRef, CharsetDim, CharsetId, Colour, BarColour, NumChars, Hidden,
+        ScaleFsv, MaxValue, MaxScaleValue, ScaleMsv, MinValue, MinScaleValue, Text, ParamCount
+    };
+    static_assert(ParamCount == sizeof kNames / sizeof kNames[0], "one name per parameter");
     quint32 seen = 0;
     for (pugi::xml_node p = node.child("p"); p; p = p.next_sibling("p")) {
         const char* n = p.attribute("n").value();
         int which = 0;
-        while (which < kCount && std::strcmp(n, kNames[which]) != 0)
+        while (which < ParamCount && std::strcmp(n, kNames[which]) != 0)
             ++which;
-        if (which == kCount || (seen & (1u << which)))
+        if (which == ParamCount || (seen & (1u << which)))
             continue;
         seen |= 1u << which;
         const QByteArray text(p.text().get());
         switch (which) {
-        case 0: w.x = positionValue(text); break;
-        case 1: w.y = positionValue(text); break;
-        case 2: w.w = leadingInt(text); break;
-        case 3: w.h = leadingInt(text); break;
-        case 4: w.posAlign = QString::fromUtf8(text); break;
-        case 5: w.axisRef = QString::fromUtf8(text); break;
-        case 6: w.charsetPx = leadingInt(text); break;
-        case 7: w.charset = QString::fromUtf8(text); break;
-        case 8: w.colour = parseArgbColour(QString::fromUtf8(text)); break;
-        case 9: w.barColour = parseArgbColour(QString::fromUtf8(text)); break;
-        case 10: w.numChars = leadingInt(text); break;
-        case 11: w.hidden = leadingInt(text); break;
-        case 12: case 13: case 14: w.scaleMax = text.toDouble(); break;
-        case 15: case 16: case 17: w.scaleMin = text.toDouble(); break;
-        default:
+        case XPos: w.x = positionValue(text); break;
+        case YPos: w.y = positionValue(text); break;
+        case Width: w.w = leadingInt(text); break;
+        case Height: w.h = leadingInt(text); break;
+        case PosAlign: w.posAlign = QString::fromUtf8(text); break;
+        case AxisRef: w.axisRef = QString::fromUtf8(text); break;
+        case CharsetDim: w.charsetPx = leadingInt(text); break;
+        case CharsetId: w.charset = QString::fromUtf8(text); break;
+        case Colour: w.colour = parseArgbColour(QString::fromUtf8(text)); break;
+        case BarColour: w.barColour = parseArgbColour(QString::fromUtf8(text)); break;
+        case NumChars: w.numChars = leadingInt(text); break;
+        case Hidden: w.hidden = leadingInt(text); break;
+        case ScaleFsv: case MaxValue: case MaxScaleValue: w.scaleMax = text.toDouble(); break;
+        case ScaleMsv: case MinValue: case MinScaleValue: w.scaleMin = text.toDouble(); break;
+        default: // Text
             if (!QString::fromUtf8(text).trimmed().isEmpty())
                 w.text = QString::fromUtf8(text);
             break;
@@ -211,6 +215,9 @@ WidgetModel readWidget(pugi::xml_node node, int kind, const std::vector<AxisEntr
     return w;
 }
 
+
+} // namespace
+
 int widgetKindOf(pugi::xml_node e)
 {
     const char* c = e.attribute("c").value();
@@ -222,8 +229,6 @@ int widgetKindOf(pugi::xml_node e)
         return WidgetBargraph;
     return -1;
 }
-
-} // namespace
 
 void DashConfig::parsePage(pugi::xml_node pageNode, int deviceIndex)
 {

@@ -27,11 +27,11 @@ bool isParam(pugi::xml_node p, const char* name)
     return std::strcmp(p.attribute("n").value(), name) == 0;
 }
 
-bool isWidgetClass(pugi::xml_node e)
+// The parameter's text when it is exactly one text node, else null.
+const char* soleText(pugi::xml_node p)
 {
-    const char* c = e.attribute("c").value();
-    return std::strcmp(c, "Digit") == 0 || std::strcmp(c, "Label") == 0 || std::strcmp(c, "Bargraph") == 0
-        || std::strcmp(c, "BargraphTrapezio") == 0;
+    const pugi::xml_node only = p.first_child();
+    return only && !only.next_sibling() && only.type() == pugi::node_pcdata ? only.value() : nullptr;
 }
 
 // Replaces everything inside a parameter with one text node. An empty value
@@ -41,10 +41,8 @@ void setParamText(pugi::xml_node p, const QByteArray& value)
 {
     // A parameter that already holds exactly this leaves the document as
     // it is: most saves rewrite values that did not change.
-    const pugi::xml_node only = p.first_child();
-    if (value.isEmpty() ? !only
-                        : only && !only.next_sibling() && only.type() == pugi::node_pcdata
-                              && std::strcmp(only.value(), value.constData()) == 0)
+    const char* current = soleText(p);
+    if (value.isEmpty() ? !p.first_child() : current && std::strcmp(current, value.constData()) == 0)
         return;
     while (p.first_child())
         p.remove_child(p.first_child());
@@ -52,22 +50,26 @@ void setParamText(pugi::xml_node p, const QByteArray& value)
         p.append_child(pugi::node_pcdata).set_value(value.constData());
 }
 
-// The parameter's text when it is exactly one text node, else null.
-const char* soleText(pugi::xml_node p)
-{
-    const pugi::xml_node only = p.first_child();
-    return only && !only.next_sibling() && only.type() == pugi::node_pcdata ? only.value() : nullptr;
-}
+// A whole number's digits, formatted without allocating: most saves compare
+// them with what the parameter already holds and write nothing.
+struct Digits {
+    explicit Digits(int value)
+    {
+        length = size_t(std::to_chars(text, text + sizeof text - 1, value).ptr - text);
+        text[length] = '\0';
+    }
+    QByteArray bytes() const { return QByteArray(text, qsizetype(length)); }
+    char text[16];
+    size_t length;
+};
 
 // setParamText with a whole number, formatted only when it differs.
 void setParamNumber(pugi::xml_node p, int value)
 {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    *end = '\0';
+    const Digits digits(value);
     const char* current = soleText(p);
-    if (!current || std::strcmp(current, digits) != 0)
-        setParamText(p, QByteArray(digits, end - digits));
+    if (!current || std::strcmp(current, digits.text) != 0)
+        setParamText(p, digits.bytes());
 }
 
 // "120,35" keeps its tail after the new number; ",35" and "120" do not.
@@ -83,14 +85,13 @@ QByteArray positionWithTail(const QByteArray& current, int value)
 // XPOS/YPOS of a widget: the number is replaced, a firmware tail kept.
 void setPosition(pugi::xml_node p, int value)
 {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    const size_t length = size_t(end - digits);
+    const Digits digits(value);
     const char* current = soleText(p);
     if (current) {
         const char* comma = std::strchr(current, ',');
         const size_t head = comma && comma != current ? size_t(comma - current) : std::strlen(current);
-        if (head == length && std::memcmp(current, digits, length) == 0 && (comma != current || !comma))
+        if (head == digits.length && std::memcmp(current, digits.text, digits.length) == 0
+            && (comma != current || !comma))
             return;
     }
     setParamText(p, positionWithTail(QByteArray(p.text().get()), value));
@@ -250,17 +251,16 @@ void writeWidgetElement(pugi::xml_node e, const WidgetModel* record, const TextS
 // exactly that text as it is.
 void setParamUnlessEqual(pugi::xml_node node, const char* name, int value)
 {
-    const QByteArray text = QByteArray::number(value);
+    const Digits digits(value);
     for (pugi::xml_node p = node.child("p"); p; p = p.next_sibling("p")) {
         if (!isParam(p, name))
             continue;
-        const pugi::xml_node only = p.first_child();
-        if (only && !only.next_sibling() && only.type() == pugi::node_pcdata
-            && std::strcmp(only.value(), text.constData()) == 0)
+        const char* current = soleText(p);
+        if (current && std::strcmp(current, digits.text) == 0)
             return;
         break;
     }
-    setParam(node, name, text);
+    setParam(node, name, digits.bytes());
 }
 
 // Pass D for one mask: geometry of the GMaskParam, then its widgets paired
@@ -274,7 +274,7 @@ void writeMaskElement(pugi::xml_node maskNode, const MaskElement& mask)
 
     size_t n = 0;
     for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
-        if (!isWidgetClass(e))
+        if (widgetKindOf(e) < 0)
             continue;
         const WidgetModel* record = n < mask.widgets.size() ? &mask.widgets[n] : nullptr;
         ++n;

@@ -10,6 +10,9 @@ enum WidgetKind : int {
     WidgetBargraph = 2, // "Bargraph" and "BargraphTrapezio"; isTrapezio tells them apart
 };
 
+// The WidgetKind of an element by its class; -1 for any other element.
+int widgetKindOf(pugi::xml_node e);
+
 // One Digit, Label, Bargraph or BargraphTrapezio element inside a mask.
 // `node` points into the owning DeviceFile's document.
 struct WidgetModel {

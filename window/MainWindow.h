@@ -410,6 +410,7 @@ private:
 
     // --- restyling one mask's artwork (MainWindowArtActions.cpp) -----------
     const MaskElement* maskOfCurrentPage(int maskIndex);
+    const MaskElement* restylableMask(int maskIndex, bool (*fits)(pugi::xml_node), const QString& refusal);
     void showRestyledMask(int maskIndex);
     void showArtworkFailure(const QString& failed, const QString& reason, const QString& fallback);
 

@@ -29,6 +29,18 @@ const MaskElement* MainWindow::maskOfCurrentPage(int maskIndex)
     return &page->masks[size_t(maskIndex)];
 }
 
+// The mask at maskIndex of the current page when its element is one the
+// restyle fits; otherwise null, and the status bar says what it fits.
+const MaskElement* MainWindow::restylableMask(int maskIndex, bool (*fits)(pugi::xml_node), const QString& refusal)
+{
+    const MaskElement* mask = maskOfCurrentPage(maskIndex);
+    if (mask && (!mask->node || !fits(mask->node))) {
+        statusBar()->showMessage(refusal, 2500);
+        return nullptr;
+    }
+    return mask;
+}
+
 // The mask's records were rebuilt by the command: show the page afresh and
 // select the mask again.
 void MainWindow::showRestyledMask(int maskIndex)
@@ -51,13 +63,8 @@ void MainWindow::showArtworkFailure(const QString& failed, const QString& reason
 
 void MainWindow::applyColorBar(int maskIndex)
 {
-    const MaskElement* mask = maskOfCurrentPage(maskIndex);
-    if (!mask)
+    if (!restylableMask(maskIndex, isBarWithoutDigitMask, tr("Bar color is only available for bargraph widgets")))
         return;
-    if (!mask->node || !isBarWithoutDigitMask(mask->node)) {
-        statusBar()->showMessage(tr("Bar color is only available for bargraph widgets"), 2500);
-        return;
-    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     bool applied = false;
@@ -81,13 +88,10 @@ void MainWindow::applyColorBar(int maskIndex)
 
 void MainWindow::applyBoxStyle(int maskIndex)
 {
-    const MaskElement* mask = maskOfCurrentPage(maskIndex);
+    const MaskElement* mask =
+        restylableMask(maskIndex, isPlainDigitMask, tr("Box style is only available for numeric (Digit) widgets"));
     if (!mask)
         return;
-    if (!mask->node || !isPlainDigitMask(mask->node)) {
-        statusBar()->showMessage(tr("Box style is only available for numeric (Digit) widgets"), 2500);
-        return;
-    }
     const QString key = config.boxStyleKey(currentPage, maskIndex);
     BoxStyleRecord current;
     current.styleId = config.boxStyleForElement(key, mask->node);
