@@ -137,30 +137,27 @@ bool ZipStreamWriter::putEntry(const QByteArray& name, int method, int level, qu
         || m_position >= kLimit || m_entries >= 0xffff - 1)
         return m_ok = false;
     const quint32 flag = flagForLevel(level);
+    // From the version needed to the extra field's length, the local and the
+    // central header hold the same fields.
+    const auto putShared = [&](QByteArray& header) {
+        put(header, kVersionNeeded, 2);
+        put(header, flag, 2);
+        put(header, quint32(method), 2);
+        put(header, kDosDate, 4);
+        put(header, crc, 4);
+        put(header, quint32(compressedSize), 4);
+        put(header, quint32(uncompressedSize), 4);
+        put(header, quint32(name.size()), 2);
+        put(header, 0, 2); // extra field
+    };
     QByteArray local;
     put(local, kLocalMagic, 4);
-    put(local, kVersionNeeded, 2);
-    put(local, flag, 2);
-    put(local, quint32(method), 2);
-    put(local, kDosDate, 4);
-    put(local, crc, 4);
-    put(local, quint32(compressedSize), 4);
-    put(local, quint32(uncompressedSize), 4);
-    put(local, quint32(name.size()), 2);
-    put(local, 0, 2);
+    putShared(local);
     local.append(name);
 
     put(m_central, kCentralMagic, 4);
     put(m_central, 0, 2); // made by
-    put(m_central, kVersionNeeded, 2);
-    put(m_central, flag, 2);
-    put(m_central, quint32(method), 2);
-    put(m_central, kDosDate, 4);
-    put(m_central, crc, 4);
-    put(m_central, quint32(compressedSize), 4);
-    put(m_central, quint32(uncompressedSize), 4);
-    put(m_central, quint32(name.size()), 2);
-    put(m_central, 0, 2); // extra field
+    putShared(m_central);
     put(m_central, 0, 2); // comment
     put(m_central, 0, 2); // disk
     put(m_central, text ? 1 : 0, 2); // internal attributes
