@@ -1,3 +1,4 @@
+#include "app/FontConfigWarmup.h"
 #include "app/HeadlessPreview.h"
 #include "window/MainWindow.h"
 #include "app/StartupSteps.h"
@@ -60,6 +61,7 @@ int main(int argc, char** argv)
     startup::applyPendingUpdate(argc, argv);
     chooseHeadlessPlatform(argc, argv);
 
+    FontConfigWarmup fonts;
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tindrel AS"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvelanto"));
@@ -73,6 +75,7 @@ int main(int argc, char** argv)
     addOptions(parser);
     parser.parse(QCoreApplication::arguments());
 
+    fonts.wait();
     if (parser.isSet(QStringLiteral("dump-preview")))
         return runDumpPreview(parser);
 

@@ -77,13 +77,17 @@ double bestRatio(const QString& home, const Platform& platform, int rounds, doub
 }
 
 // An Xvfb of our own on the display it picks; the display name, or empty.
+// A user's display server keeps running between two starts (the window
+// manager stays connected); without -noreset Xvfb rebuilds its state each
+// time the last client leaves, and the next program waits for that.
 QString startXvfb(QProcess& xvfb)
 {
     const QString exe = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (exe.isEmpty())
         return {};
     xvfb.start(exe, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                     QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                     QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                     QStringLiteral("-noreset")});
     QByteArray number;
     while (!number.contains('\n') && xvfb.waitForReadyRead(10000))
         number += xvfb.readAllStandardOutput();

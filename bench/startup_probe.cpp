@@ -1,8 +1,11 @@
-// The editor as it starts for a user: the main window is shown with a
-// configuration opened from the command line; the process ends as soon as the
-// canvas has painted its first page. startup_bench times it from outside.
-#include "window/MainWindow.h"
+// The editor as it starts for a user: the program's start-up steps in the
+// order its main takes them, then the main window shown with a configuration
+// opened from the command line; the process ends as soon as the canvas has
+// painted its first page. startup_bench times it from outside.
+#include "app/FontConfigWarmup.h"
+#include "app/StartupSteps.h"
 #include "canvas/DashCanvas.h"
+#include "window/MainWindow.h"
 
 #include "FirstPaint.h"
 
@@ -19,11 +22,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: startup_probe <config.zconf2>\n");
         return 2;
     }
+    FontConfigWarmup fonts;
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Korvelanto bench"));
-    QCoreApplication::setApplicationName(QStringLiteral("startup_probe"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Tindrel AS"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvelanto"));
     // The icon the program sets from beside itself.
     QApplication::setWindowIcon(QIcon(QStringLiteral(KORV_APP_ICON)));
+    startup::installFileLogger();
+    startup::runTemplateMigrations();
+    startup::registerUrlScheme();
+    fonts.wait();
 
     MainWindow window;
     FirstPaint watcher;
