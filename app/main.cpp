@@ -1,4 +1,4 @@
-#include "app/FontConfigWarmup.h"
+#include "app/FontWarmup.h"
 #include "app/HeadlessPreview.h"
 #include "window/MainWindow.h"
 #include "app/StartupSteps.h"
@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     startup::applyPendingUpdate(argc, argv);
     chooseHeadlessPlatform(argc, argv);
 
-    FontConfigWarmup fonts;
+    FontWarmup fontconfig(FontWarmup::Fontconfig);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tindrel AS"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvelanto"));
@@ -75,11 +75,12 @@ int main(int argc, char** argv)
     addOptions(parser);
     parser.parse(QCoreApplication::arguments());
 
-    fonts.wait();
+    fontconfig.wait();
     if (parser.isSet(QStringLiteral("dump-preview")))
         return runDumpPreview(parser);
 
     const WindowedStart start = WindowedStart::scan(QCoreApplication::arguments());
+    const FontWarmup fontDatabase(FontWarmup::FontDatabase);
     MainWindow window;
     window.show();
     start.schedule(window);

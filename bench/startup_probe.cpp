@@ -2,7 +2,7 @@
 // order its main takes them, then the main window shown with a configuration
 // opened from the command line; the process ends as soon as the canvas has
 // painted its first page. startup_bench times it from outside.
-#include "app/FontConfigWarmup.h"
+#include "app/FontWarmup.h"
 #include "app/StartupSteps.h"
 #include "canvas/DashCanvas.h"
 #include "window/MainWindow.h"
@@ -22,7 +22,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: startup_probe <config.zconf2>\n");
         return 2;
     }
-    FontConfigWarmup fonts;
+    FontWarmup fontconfig(FontWarmup::Fontconfig);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tindrel AS"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvelanto"));
@@ -31,8 +31,9 @@ int main(int argc, char** argv)
     startup::installFileLogger();
     startup::runTemplateMigrations();
     startup::registerUrlScheme();
-    fonts.wait();
+    fontconfig.wait();
 
+    const FontWarmup fontDatabase(FontWarmup::FontDatabase);
     MainWindow window;
     FirstPaint watcher;
     window.show();

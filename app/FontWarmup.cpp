@@ -1,5 +1,7 @@
-#include "app/FontConfigWarmup.h"
+#include "app/FontWarmup.h"
 
+#include <QFontDatabase>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <system_error>
@@ -10,9 +12,9 @@
 
 namespace {
 
-#ifdef Q_OS_LINUX
 void initFontconfig()
 {
+#ifdef Q_OS_LINUX
     // Only the fontconfig Qt's GUI library already brought into the process:
     // the call sets up the very configuration Qt goes on to use, and no
     // library is added to the program.
@@ -23,28 +25,33 @@ void initFontconfig()
     if (auto init = reinterpret_cast<InitFunction>(dlsym(library, "FcInit")))
         init();
     dlclose(library);
-}
 #endif
+}
+
+void fillFontDatabase()
+{
+    // Qt fills its font list under its own lock; a main thread that needs a
+    // font meanwhile waits for this instead of starting the same work.
+    QFontDatabase::families();
+}
 
 } // namespace
 
-FontConfigWarmup::FontConfigWarmup()
+FontWarmup::FontWarmup(Stage stage)
 {
-#ifdef Q_OS_LINUX
     try {
-        m_thread = std::thread(initFontconfig);
+        m_thread = std::thread(stage == Fontconfig ? initFontconfig : fillFontDatabase);
     } catch (const std::system_error&) {
-        // Without a thread Qt reads the configuration itself, as it would anyway.
+        // Without a thread Qt reads the fonts itself, as it would anyway.
     }
-#endif
 }
 
-FontConfigWarmup::~FontConfigWarmup()
+FontWarmup::~FontWarmup()
 {
     wait();
 }
 
-void FontConfigWarmup::wait()
+void FontWarmup::wait()
 {
     if (m_thread.joinable())
         m_thread.join();
