@@ -433,7 +433,7 @@ private:
     bool m_staticPass = false;           // the pass paints the static layer
     QPainter::RenderHints m_frameHints;
     Qt::LayoutDirection m_frameDirection = Qt::LeftToRight;
-    // The region setTime repainted the kept frame in; a paint of it copies the frame.
+    // The region setTime repainted the kept frame in, while it shows it
+    // (empty otherwise); a paint of it copies the frame.
     QRegion m_tickShown;
-    bool m_tickShowing = false;
 };
