@@ -330,7 +330,8 @@ void DashCanvas::paintPage(QPainter& painter)
         paintPass(painter, nullptr);
         return;
     }
-    if (!tick || !paintTickFrame(painter))
+    // The kept frame holds text in its own font: another look paints anew.
+    if (!tick || !frameLookMatches(painter) || !applyTick(nullptr))
         paintFullFrame(painter);
     // In bands, as the frame was painted: one copy is cheaper than the
     // thread hand-offs Qt makes for a tall one.

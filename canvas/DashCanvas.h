@@ -284,11 +284,9 @@ private:
     // Paints a frame into m_frame from scratch and notes what the values
     // of the next tick may change.
     void paintFullFrame(const QPainter& target);
-    // Repaints the parts of m_frame whose live values moved; false when
-    // the kept frame no longer matches the canvas or the target's look.
-    bool paintTickFrame(const QPainter& target);
-    // The same with the look the kept frame was painted in; what was
-    // repainted is added to damaged.
+    // Repaints the parts of m_frame whose live values moved, in the look
+    // the kept frame was painted in; false when the kept frame no longer
+    // matches the canvas. What was repainted is added to damaged, if given.
     bool applyTick(QRegion* damaged);
     // The kept frame may be shown as it stands through painter.
     bool frameFitsPainter(const QPainter& painter) const;
