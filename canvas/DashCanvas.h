@@ -98,8 +98,6 @@ public:
     // The styled box image of the mask when the provider has one, else its
     // RS3 artwork.
     QPixmap maskPixmap(const MaskElement& mask, int maskIndex);
-    // The same, looked up anew.
-    QPixmap freshMaskPixmap(const MaskElement& mask, int maskIndex);
     // The mask's mask.png from the RS3 installs, with the gauge scale frame
     // painted over it.
     QPixmap loadMaskPixmap(const MaskElement& mask);
@@ -405,6 +403,8 @@ private:
     // bands and later ticks skip the art path and scale frame look-ups.
     QHash<int, QPixmap> m_keptMaskArt;
     QHash<int, QPixmap> m_keptHomebrewBars; // the same for the editor's own bar artwork
+    // maskPixmap() looked up anew, past m_keptMaskArt.
+    QPixmap freshMaskPixmap(const MaskElement& mask, int maskIndex);
     QHash<quint64, std::pair<bool, BarArtwork>> m_barArtworks; // by widgetKey: usable, artwork
     // mask index << 32 | widget index of a widget of the shown page; ~0 for any other.
     quint64 widgetKey(const MaskElement& mask, const WidgetModel& widget) const;
