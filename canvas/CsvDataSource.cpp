@@ -6,7 +6,6 @@
 #include <QtDebug>
 
 #include <algorithm>
-#include <iterator>
 #include <charconv>
 #include <cmath>
 #include <cstring>

@@ -1,10 +1,8 @@
 #include "canvas/CsvDataSource.h"
 
-#include <QtDebug>
-
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <iterator>
 
 // What a loaded export answers: its channels and their values over time.
 

@@ -94,9 +94,7 @@ void DashCanvas::setTime(double seconds)
         QRegion damaged;
         if (applyTick(&damaged)) {
             m_tickShown = damaged;
-            m_tickShowing = true;
             repaint(damaged); // synchronous, so every playback frame is drawn before the next tick
-            m_tickShowing = false;
             m_tickShown = QRegion();
             return;
         }
@@ -309,7 +307,7 @@ void DashCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     // The paint setTime asked for: the kept frame already shows the tick.
-    if (m_tickShowing && event->region().subtracted(m_tickShown).isEmpty() && frameFitsPainter(painter)) {
+    if (!m_tickShown.isEmpty() && event->region().subtracted(m_tickShown).isEmpty() && frameFitsPainter(painter)) {
         const bool copy = copiesFrame(painter);
         for (const QRect& rect : event->region())
             painter.drawImage(rect.topLeft(), m_frame, rect);
@@ -332,7 +330,8 @@ void DashCanvas::paintPage(QPainter& painter)
         paintPass(painter, nullptr);
         return;
     }
-    if (!tick || !paintTickFrame(painter))
+    // The kept frame holds text in its own font: another look paints anew.
+    if (!tick || !frameLookMatches(painter) || !applyTick(nullptr))
         paintFullFrame(painter);
     // In bands, as the frame was painted: one copy is cheaper than the
     // thread hand-offs Qt makes for a tall one.

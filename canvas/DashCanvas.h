@@ -98,8 +98,6 @@ public:
     // The styled box image of the mask when the provider has one, else its
     // RS3 artwork.
     QPixmap maskPixmap(const MaskElement& mask, int maskIndex);
-    // The same, looked up anew.
-    QPixmap freshMaskPixmap(const MaskElement& mask, int maskIndex);
     // The mask's mask.png from the RS3 installs, with the gauge scale frame
     // painted over it.
     QPixmap loadMaskPixmap(const MaskElement& mask);
@@ -284,11 +282,9 @@ private:
     // Paints a frame into m_frame from scratch and notes what the values
     // of the next tick may change.
     void paintFullFrame(const QPainter& target);
-    // Repaints the parts of m_frame whose live values moved; false when
-    // the kept frame no longer matches the canvas or the target's look.
-    bool paintTickFrame(const QPainter& target);
-    // The same with the look the kept frame was painted in; what was
-    // repainted is added to damaged.
+    // Repaints the parts of m_frame whose live values moved, in the look
+    // the kept frame was painted in; false when the kept frame no longer
+    // matches the canvas. What was repainted is added to damaged, if given.
     bool applyTick(QRegion* damaged);
     // The kept frame may be shown as it stands through painter.
     bool frameFitsPainter(const QPainter& painter) const;
@@ -407,6 +403,8 @@ private:
     // bands and later ticks skip the art path and scale frame look-ups.
     QHash<int, QPixmap> m_keptMaskArt;
     QHash<int, QPixmap> m_keptHomebrewBars; // the same for the editor's own bar artwork
+    // maskPixmap() looked up anew, past m_keptMaskArt.
+    QPixmap freshMaskPixmap(const MaskElement& mask, int maskIndex);
     QHash<quint64, std::pair<bool, BarArtwork>> m_barArtworks; // by widgetKey: usable, artwork
     // mask index << 32 | widget index of a widget of the shown page; ~0 for any other.
     quint64 widgetKey(const MaskElement& mask, const WidgetModel& widget) const;
@@ -433,7 +431,7 @@ private:
     bool m_staticPass = false;           // the pass paints the static layer
     QPainter::RenderHints m_frameHints;
     Qt::LayoutDirection m_frameDirection = Qt::LeftToRight;
-    // The region setTime repainted the kept frame in; a paint of it copies the frame.
+    // The region setTime repainted the kept frame in, while it shows it
+    // (empty otherwise); a paint of it copies the frame.
     QRegion m_tickShown;
-    bool m_tickShowing = false;
 };

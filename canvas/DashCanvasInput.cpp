@@ -226,9 +226,9 @@ bool DashCanvas::event(QEvent* event)
 void DashCanvas::keyPressEvent(QKeyEvent* event)
 {
     dropFrame(); // a gesture may change what the kept frame shows
-    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)
-        cancelDrag();
     const bool deleteKey = event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace;
+    if (deleteKey)
+        cancelDrag();
     const bool maskSelected = m_page && m_selectedMask >= 0 && m_selectedMask < int(m_page->masks.size());
     // The canvas's own keys ask for the whole mask, a selected widget
     // included; the window's Delete Element is the road that removes a

@@ -21,8 +21,12 @@ bool renderableSize(qint64 w, qint64 h)
     return w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
 }
 
-void installProviders(DashCanvas& canvas, DashConfig* config, int pageIndex)
+// Sets up a canvas of its own to draw the page as the preview shows it,
+// sized for the page with a margin of 10 pixels on each side.
+void setUpPreviewCanvas(DashCanvas& canvas, DashConfig* config, int pageIndex, PageModel* page)
 {
+    canvas.previewMode = true;
+    canvas.config = config;
     canvas.setMaskImageProvider(
         [config, pageIndex](int mask) { return config->renderBoxStyleImage(pageIndex, mask); });
     canvas.setIconGraphicProvider(
@@ -31,6 +35,9 @@ void installProviders(DashCanvas& canvas, DashConfig* config, int pageIndex)
         const QString graphic = config->iconPreviewGraphic(pageIndex, mask);
         return graphic.isEmpty() ? QString() : resolveAssetPath(graphic);
     });
+    canvas.setPage(page);
+    canvas.setMinimumSize(1, 1);
+    canvas.resize(page->width + 20, page->height + 20);
 }
 
 } // namespace
@@ -48,8 +55,6 @@ QImage DashCanvas::renderPageForPreview(DashConfig* config, int pageIndex, bool 
         return {};
 
     DashCanvas canvas;
-    canvas.previewMode = true;
-    canvas.config = config;
     SampleDataSource samples;
     if (sampleData) {
         QHash<QString, QString> units;
@@ -61,10 +66,7 @@ QImage DashCanvas::renderPageForPreview(DashConfig* config, int pageIndex, bool 
         canvas.setDataSource(&samples);
         canvas.setTime(7.5);
     }
-    installProviders(canvas, config, pageIndex);
-    canvas.setPage(page);
-    canvas.setMinimumSize(1, 1);
-    canvas.resize(page->width + 20, page->height + 20);
+    setUpPreviewCanvas(canvas, config, pageIndex, page);
 
     QImage surface(canvas.size(), QImage::Format_ARGB32_Premultiplied);
     surface.fill(Qt::black);
@@ -113,12 +115,7 @@ QVector<QImage> DashCanvas::renderLabelLayers(DashConfig* config, int pageIndex)
     if (!page || !renderableSize(qint64(page->width) + 20, qint64(page->height) + 20))
         return {};
     DashCanvas canvas;
-    canvas.previewMode = true;
-    canvas.config = config;
-    installProviders(canvas, config, pageIndex);
-    canvas.setPage(page);
-    canvas.setMinimumSize(1, 1);
-    canvas.resize(page->width + 20, page->height + 20);
+    setUpPreviewCanvas(canvas, config, pageIndex, page);
     const QRect pageRect(canvas.pageOrigin().toPoint(), QSize(page->width, page->height));
 
     QVector<QImage> layers(int(page->masks.size()));

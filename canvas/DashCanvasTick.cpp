@@ -25,12 +25,6 @@ QRectF badgeExtent(const QRectF& maskRect)
 
 } // namespace
 
-bool DashCanvas::paintTickFrame(const QPainter& target)
-{
-    // The kept frame holds text in its own font: another look paints anew.
-    return frameLookMatches(target) && applyTick(nullptr);
-}
-
 bool DashCanvas::frameLookMatches(const QPainter& painter) const
 {
     return painter.renderHints() == m_frameHints && painter.layoutDirection() == m_frameDirection

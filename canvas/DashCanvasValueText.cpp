@@ -1,12 +1,9 @@
 #include "canvas/DashCanvas.h"
 
-#include "model/XmlParams.h"
-
 #include <QHash>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 // The texts widgets show: formatted values, lap times and label texts.
 

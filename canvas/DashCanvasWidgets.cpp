@@ -58,9 +58,8 @@ bool stepNumber(pugi::xml_node step, const char* name, double& out)
     return true;
 }
 
-// Plain or trapezoid vector bar for a bar widget without usable artwork.
-void drawVectorBar(QPainter& painter, const WidgetModel& widget, double value, QPointF anchor, double s,
-                   bool previewMode)
+// Where the vector bar lies: its vertical alignment places it about the anchor.
+QRectF vectorBarRect(const WidgetModel& widget, QPointF anchor, double s)
 {
     const double bw = widget.w * s;
     const double bh = widget.h * s;
@@ -70,7 +69,16 @@ void drawVectorBar(QPainter& painter, const WidgetModel& widget, double value, Q
         ay -= bh / 2.0;
     else if (vertical == QLatin1Char('b'))
         ay -= bh;
-    const QRectF bar(anchor.x(), ay, bw, bh);
+    return QRectF(anchor.x(), ay, bw, bh);
+}
+
+// Plain or trapezoid vector bar for a bar widget without usable artwork.
+void drawVectorBar(QPainter& painter, const WidgetModel& widget, double value, QPointF anchor, double s,
+                   bool previewMode)
+{
+    const QRectF bar = vectorBarRect(widget, anchor, s);
+    const double bw = bar.width();
+    const double bh = bar.height();
     const double f = DashCanvas::valueFraction(value, widget.scaleMin, widget.scaleMax);
 
     QColor fill(220, 110, 40, 200);
@@ -580,12 +588,7 @@ QRectF DashCanvas::widgetExtent(const MaskElement& mask, const WidgetModel& widg
             if (!art.off.isNull())
                 extent |= QRectF(art.imageTopLeft, QSizeF(art.off.size()) * s);
         } else if (widget.w > 0 && widget.h > 0) {
-            const double bh = widget.h * s;
-            const QChar vertical = verticalCode(widget.posAlign);
-            const double top = vertical == QLatin1Char('m') ? anchor.y() - bh / 2.0
-                : vertical == QLatin1Char('b')              ? anchor.y() - bh
-                                                            : anchor.y();
-            extent = QRectF(anchor.x(), top, widget.w * s, bh);
+            extent = vectorBarRect(widget, anchor, s);
         } else {
             return QRectF(); // draws nothing
         }
