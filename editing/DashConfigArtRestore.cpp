@@ -4,18 +4,13 @@
 // the parameters and records change, so redo finds its art again.
 #include "model/DashConfig.h"
 
-#include "artwork/ArtworkFiles.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxArtProps.h"
-#include "artwork/BoxStyleLibrary.h"
-#include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
-#include <QDebug>
-#include <QImageReader>
 #include <QSet>
 #include <cstring>
 
