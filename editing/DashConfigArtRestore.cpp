@@ -12,7 +12,6 @@
 #include "model/XmlParams.h"
 
 #include <QSet>
-#include <cstring>
 
 namespace {
 
@@ -26,14 +25,7 @@ void restoreParam(pugi::xml_node node, const char* name, const std::string& valu
         removeParams(node, name);
         return;
     }
-    setParam(node, name, QByteArray::fromStdString(value));
-    pugi::xml_node first = node.find_child_by_attribute("p", "n", name);
-    for (pugi::xml_node p = first.next_sibling("p"); p;) {
-        const pugi::xml_node next = p.next_sibling("p");
-        if (std::strcmp(p.attribute("n").value(), name) == 0)
-            node.remove_child(p);
-        p = next;
-    }
+    setSoleParam(node, name, QByteArray::fromStdString(value));
 }
 
 } // namespace
