@@ -2,8 +2,6 @@
 
 #include "model/XmlParams.h"
 
-#include <cstring>
-
 namespace {
 
 // Gives a parameter the captured text where it stands, so undo hands back
@@ -12,21 +10,14 @@ namespace {
 // ahead of its elements, where RS3 writes them.
 void putBackParam(pugi::xml_node mask, const char* name, const QByteArray& value)
 {
-    pugi::xml_node first = mask.find_child_by_attribute("p", "n", name);
-    if (!first) {
+    if (!mask.find_child_by_attribute("p", "n", name)) {
         pugi::xml_node lastParam;
         for (pugi::xml_node p = mask.child("p"); p; p = p.next_sibling("p"))
             lastParam = p;
-        first = lastParam ? mask.insert_child_after("p", lastParam) : mask.prepend_child("p");
-        first.append_attribute("n").set_value(name);
+        pugi::xml_node added = lastParam ? mask.insert_child_after("p", lastParam) : mask.prepend_child("p");
+        added.append_attribute("n").set_value(name);
     }
-    setParam(mask, name, value);
-    for (pugi::xml_node p = first.next_sibling("p"); p;) {
-        const pugi::xml_node next = p.next_sibling("p");
-        if (std::strcmp(p.attribute("n").value(), name) == 0)
-            mask.remove_child(p);
-        p = next;
-    }
+    setSoleParam(mask, name, value);
 }
 
 } // namespace

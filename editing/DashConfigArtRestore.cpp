@@ -4,20 +4,14 @@
 // the parameters and records change, so redo finds its art again.
 #include "model/DashConfig.h"
 
-#include "artwork/ArtworkFiles.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxArtProps.h"
-#include "artwork/BoxStyleLibrary.h"
-#include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
-#include <QDebug>
-#include <QImageReader>
 #include <QSet>
-#include <cstring>
 
 namespace {
 
@@ -31,14 +25,7 @@ void restoreParam(pugi::xml_node node, const char* name, const std::string& valu
         removeParams(node, name);
         return;
     }
-    setParam(node, name, QByteArray::fromStdString(value));
-    pugi::xml_node first = node.find_child_by_attribute("p", "n", name);
-    for (pugi::xml_node p = first.next_sibling("p"); p;) {
-        const pugi::xml_node next = p.next_sibling("p");
-        if (std::strcmp(p.attribute("n").value(), name) == 0)
-            node.remove_child(p);
-        p = next;
-    }
+    setSoleParam(node, name, QByteArray::fromStdString(value));
 }
 
 } // namespace

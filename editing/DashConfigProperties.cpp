@@ -19,18 +19,6 @@
 
 namespace {
 
-WidgetModel* widgetAt(DashConfig& config, int page, int mask, int widget)
-{
-    PageModel* p = config.page(page);
-    if (!p || mask < 0 || mask >= static_cast<int>(p->masks.size()))
-        return nullptr;
-    MaskElement& m = p->masks[static_cast<size_t>(mask)];
-    if (widget < 0 || widget >= static_cast<int>(m.widgets.size()))
-        return nullptr;
-    WidgetModel& w = m.widgets[static_cast<size_t>(widget)];
-    return w.node ? &w : nullptr;
-}
-
 void replaceText(pugi::xml_node p, const QByteArray& text)
 {
     while (p.first_child())
@@ -94,7 +82,7 @@ bool DashConfig::setLabelText(int page, int mask, int widget, const QString& tex
 {
     if (text.isEmpty())
         return false;
-    WidgetModel* w = widgetAt(*this, page, mask, widget);
+    WidgetModel* w = widgetAt(page, mask, widget);
     if (!w || w->kind != WidgetLabel)
         return false;
     setLabelTextParams(w->node, text);
@@ -107,7 +95,7 @@ bool DashConfig::setValueAlignment(int page, int mask, int widget, const QString
 {
     if (value.isEmpty())
         return false;
-    WidgetModel* w = widgetAt(*this, page, mask, widget);
+    WidgetModel* w = widgetAt(page, mask, widget);
     if (!w || w->w < 1)
         return false;
     setParamStd(w->node, "POS_ALIGN", value.toUtf8());
@@ -120,7 +108,7 @@ bool DashConfig::setTextColour(int page, int mask, int widget, const QString& va
 {
     if (value.isEmpty())
         return false;
-    WidgetModel* w = widgetAt(*this, page, mask, widget);
+    WidgetModel* w = widgetAt(page, mask, widget);
     if (!w || !(hasClass(w->node, "Digit") || hasClass(w->node, "Label")))
         return false;
     setParamStd(w->node, "COLORE", value.toUtf8());
@@ -135,7 +123,7 @@ bool DashConfig::setTextColour(int page, int mask, int widget, const QString& va
 
 QString DashConfig::textColour(int page, int mask, int widget)
 {
-    const WidgetModel* w = widgetAt(*this, page, mask, widget);
+    const WidgetModel* w = widgetAt(page, mask, widget);
     return w ? QString::fromUtf8(paramValue(w->node, "COLORE")) : QString();
 }
 

@@ -2,8 +2,6 @@
 
 #include "editing/WidgetPropertyCommand.h"
 
-struct WidgetModel;
-
 // Sets the value alignment (POS_ALIGN) of a widget; undo writes the old value
 // back, or takes the parameter away again when the widget had none (the
 // firmware then keeps its default "vc").
@@ -20,7 +18,5 @@ protected:
     QString defaultValue() const override { return QStringLiteral("vc"); }
 
 private:
-    static WidgetModel* widgetOf(DashConfig& config, int page, int mask, int widget);
-
     bool m_hadParam = true;
 };

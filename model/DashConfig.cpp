@@ -45,6 +45,15 @@ const MaskElement* DashConfig::maskAt(int pageIndex, int maskIndex) const
     return const_cast<DashConfig*>(this)->maskAt(pageIndex, maskIndex);
 }
 
+WidgetModel* DashConfig::widgetAt(int pageIndex, int maskIndex, int widget)
+{
+    MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m || widget < 0 || widget >= static_cast<int>(m->widgets.size()))
+        return nullptr;
+    WidgetModel& w = m->widgets[static_cast<size_t>(widget)];
+    return w.node ? &w : nullptr;
+}
+
 int DashConfig::pageCount() const
 {
     return static_cast<int>(pages.size());

@@ -55,6 +55,9 @@ public:
     // page's mask list changes.
     MaskElement* maskAt(int page, int mask);
     const MaskElement* maskAt(int page, int mask) const;
+    // The widget at (page, mask, widget) when it has an element, or null.
+    // Valid until the mask's widget list changes.
+    WidgetModel* widgetAt(int page, int mask, int widget);
     int pageCount() const;
     void markPageDirty(int i);
     pugi::xml_node gconfNode(int deviceIndex);

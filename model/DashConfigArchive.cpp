@@ -14,12 +14,10 @@
 #include <ioapi.h>
 #include <zip.h>
 
-#include <algorithm>
 #include <atomic>
 #include <future>
 #include <thread>
 #include <vector>
-#include <cstring>
 #include <limits>
 
 namespace {

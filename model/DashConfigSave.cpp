@@ -88,10 +88,10 @@ void setPosition(pugi::xml_node p, int value)
     const Digits digits(value);
     const char* current = soleText(p);
     if (current) {
+        // A leading comma leaves an empty head, never equal: that tail is dropped.
         const char* comma = std::strchr(current, ',');
-        const size_t head = comma && comma != current ? size_t(comma - current) : std::strlen(current);
-        if (head == digits.length && std::memcmp(current, digits.text, digits.length) == 0
-            && (comma != current || !comma))
+        const size_t head = comma ? size_t(comma - current) : std::strlen(current);
+        if (head == digits.length && std::memcmp(current, digits.text, digits.length) == 0)
             return;
     }
     setParamText(p, positionWithTail(QByteArray(p.text().get()), value));

@@ -8,41 +8,39 @@
 
 namespace {
 
-bool failWrite(QSaveFile& file, const QString& reason, QString* error)
+bool report(const QString& path, const QString& reason, QString* error)
 {
-    const QString text = QCoreApplication::translate("SafeWrite", "cannot write %1: %2").arg(file.fileName(), reason);
+    const QString text = QCoreApplication::translate("SafeWrite", "cannot write %1: %2").arg(path, reason);
     qWarning().noquote() << "writeFileSafely:" << text;
+    return failWith(error, text);
+}
+
+// The reason is read before the temporary file is discarded, which replaces it.
+bool failWrite(QSaveFile& file, QString* error)
+{
+    const QString reason = file.errorString();
     file.cancelWriting();
     file.commit(); // discards the temporary file; the previous one stays
-    return failWith(error, text);
+    return report(file.fileName(), reason, error);
 }
 
 } // namespace
 
 bool commitSaveFile(QSaveFile& file, QString* error)
 {
-    if (!file.isOpen())
-        return failWrite(file, file.errorString(), error);
-    if (!file.flush() || file.error() != QFileDevice::NoError)
-        return failWrite(file, file.errorString(), error);
-    if (!file.commit()) {
-        const QString text =
-            QCoreApplication::translate("SafeWrite", "cannot write %1: %2").arg(file.fileName(), file.errorString());
-        qWarning().noquote() << "writeFileSafely:" << text;
-        return failWith(error, text);
-    }
+    if (!file.isOpen() || !file.flush() || file.error() != QFileDevice::NoError)
+        return failWrite(file, error);
+    if (!file.commit())
+        return report(file.fileName(), file.errorString(), error);
     return true;
 }
 
 bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        const QString text = QCoreApplication::translate("SafeWrite", "cannot write %1: %2").arg(path, file.errorString());
-        qWarning().noquote() << "writeFileSafely:" << text;
-        return failWith(error, text);
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return report(path, file.errorString(), error);
     if (file.write(bytes) != bytes.size())
-        return failWrite(file, file.errorString(), error);
+        return failWrite(file, error);
     return commitSaveFile(file, error);
 }

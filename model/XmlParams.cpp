@@ -88,6 +88,18 @@ void removeParams(pugi::xml_node node, const char* name)
     }
 }
 
+void setSoleParam(pugi::xml_node node, const char* name, const QByteArray& value)
+{
+    setParam(node, name, value);
+    const pugi::xml_node first = node && name ? firstParam(node, name) : pugi::xml_node();
+    for (pugi::xml_node p = first.next_sibling("p"); p;) {
+        const pugi::xml_node next = p.next_sibling("p");
+        if (std::strcmp(p.attribute("n").value(), name) == 0)
+            node.remove_child(p);
+        p = next;
+    }
+}
+
 void replaceParam(pugi::xml_node node, const char* name, const QString& value, bool present)
 {
     removeParams(node, name);

@@ -32,6 +32,11 @@ void setElementId(pugi::xml_node node, const QString& id);
 // Removes every <p n=name> child.
 void removeParams(pugi::xml_node node, const char* name);
 
+// As setParam, then removes every later <p n=name>: the first one keeps its
+// place, so an undo that writes a captured value hands the element back as it
+// stood.
+void setSoleParam(pugi::xml_node node, const char* name, const QByteArray& value);
+
 // Removes every <p n=name> child, then, when `present`, sets it again to the
 // value: the parameter moves to the end of the element.
 void replaceParam(pugi::xml_node node, const char* name, const QString& value, bool present);

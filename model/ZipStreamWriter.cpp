@@ -41,6 +41,19 @@ quint32 flagForLevel(int level)
     return 0;
 }
 
+// The file is unbuffered: a write may take only part of what it is given.
+bool writeAll(QFile& file, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 written = file.write(data, size);
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
 // `text` is zlib's guess that the data is text, which minizip records as
 // the entry's internal attribute.
 bool deflateWhole(const QByteArray& data, QByteArray& out, bool& text)
@@ -93,17 +106,7 @@ bool ZipStreamWriter::flushBuffer()
 {
     if (m_buffer.isEmpty())
         return m_ok;
-    const char* data = m_buffer.constData();
-    qint64 left = m_buffer.size();
-    while (m_ok && left > 0) {
-        const qint64 written = m_file.write(data, left);
-        if (written <= 0)
-            m_ok = false;
-        else {
-            data += written;
-            left -= written;
-        }
-    }
+    m_ok = m_ok && writeAll(m_file, m_buffer.constData(), m_buffer.size());
     m_buffer.clear();
     return m_ok;
 }
@@ -114,19 +117,10 @@ bool ZipStreamWriter::writeOut(const char* data, qint64 size)
         return false;
     if (m_buffer.size() + size > kBufferSize && !flushBuffer())
         return false;
-    if (size >= kBufferSize) {
-        while (m_ok && size > 0) {
-            const qint64 written = m_file.write(data, size);
-            if (written <= 0)
-                m_ok = false;
-            else {
-                data += written;
-                size -= written;
-            }
-        }
-    } else {
+    if (size >= kBufferSize)
+        m_ok = writeAll(m_file, data, size);
+    else
         m_buffer.append(data, size);
-    }
     return m_ok;
 }
 
