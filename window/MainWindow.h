@@ -298,6 +298,9 @@ private:
     void followPageInList();
     // A selection the page no longer holds (after an undo or redo) dropped.
     void dropStaleSelection(const PageModel* page);
+    // The mask of the current page selected on the canvas, which has every
+    // view show it, and the hint about its font size given.
+    void selectMask(int maskIndex);
     void showMaskDetails(int maskIndex);
     bool isMultiBox(int maskIndex) const;
     bool rebindSelection(const ChannelInfo& channel);

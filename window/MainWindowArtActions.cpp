@@ -46,8 +46,7 @@ const MaskElement* MainWindow::restylableMask(int maskIndex, bool (*fits)(pugi::
 void MainWindow::showRestyledMask(int maskIndex)
 {
     reshowCurrentPage();
-    canvas->setSelectedMask(maskIndex);
-    onElementSelected(maskIndex);
+    selectMask(maskIndex);
 }
 
 // RaceStudio 3 locks the preview image of a configuration it has open: the
