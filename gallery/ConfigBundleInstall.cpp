@@ -63,7 +63,11 @@ struct ArtCopies {
     QString keptRoot;
 };
 
-QByteArray contentOf(const QString& path);
+QByteArray contentOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 // An existing file under an RS3 install that the bundle's art would change
 // (stock art, or art another bundle brought) is copied first into a dated
@@ -108,12 +112,6 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
 }
 
 const char* const kSidecarSuffixes[] = {".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"};
-
-QByteArray contentOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The files of one configuration in a folder: the archive, then the sidecars
 // that exist, by the name each would have with `stem` as its base name.

@@ -221,10 +221,7 @@ void MainWindow::connectCanvas()
 
 void MainWindow::connectOutliner()
 {
-    connect(elementList, &ElementListPanel::elementClicked, this, [this](int mask) {
-        canvas->setSelectedMask(mask);
-        onElementSelected(mask);
-    });
+    connect(elementList, &ElementListPanel::elementClicked, this, &MainWindow::selectMask);
     connect(elementList, &ElementListPanel::widgetClicked, this, [this](int mask, int widget) {
         canvas->setSelectedMask(mask);
         canvas->setSelectedWidget(widget);

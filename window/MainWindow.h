@@ -298,6 +298,9 @@ private:
     void followPageInList();
     // A selection the page no longer holds (after an undo or redo) dropped.
     void dropStaleSelection(const PageModel* page);
+    // The mask of the current page selected on the canvas, which has every
+    // view show it, and the hint about its font size given.
+    void selectMask(int maskIndex);
     void showMaskDetails(int maskIndex);
     bool isMultiBox(int maskIndex) const;
     bool rebindSelection(const ChannelInfo& channel);
@@ -412,6 +415,7 @@ private:
     const MaskElement* maskOfCurrentPage(int maskIndex);
     const MaskElement* restylableMask(int maskIndex, bool (*fits)(pugi::xml_node), const QString& refusal);
     void showRestyledMask(int maskIndex);
+    void reportLockedPreview(const QString& notice);
     void showArtworkFailure(const QString& failed, const QString& reason, const QString& fallback);
 
     // Members in the order their lifetimes need: the configuration outlives

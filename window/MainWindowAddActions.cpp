@@ -207,8 +207,7 @@ void MainWindow::addValueBar(int maskIndex)
     pushChecked(*undoStack, new AddValueBarCommand(&config, currentPage, maskIndex, dialog.color(), dialog.minValue(),
                                            dialog.maxValue(), &created), [&created] { return created >= 0; });
     reshowCurrentPage();
-    canvas->setSelectedMask(maskIndex);
-    onElementSelected(maskIndex);
+    selectMask(maskIndex);
     if (created < 0) {
         statusBar()->showMessage(tr("Add value bar failed"), 4000);
         return;

@@ -48,8 +48,7 @@ void MainWindow::mirrorBox(int maskIndex)
         statusBar()->showMessage(tr("Mirror failed"), 2000);
         return;
     }
-    canvas->setSelectedMask(created);
-    onElementSelected(created);
+    selectMask(created);
     // The copy is kept inside the page: report where it landed.
     const MaskElement* copy = config.maskAt(currentPage, created);
     statusBar()->showMessage(
@@ -88,8 +87,7 @@ void MainWindow::moveMaskBy(int step)
     const bool moved = undoStack->index() != before;
     reshowCurrentPage();
     const int selected = moved ? to : sel;
-    canvas->setSelectedMask(selected);
-    onElementSelected(selected);
+    selectMask(selected);
     if (!moved) {
         statusBar()->showMessage(tr("Could not move \"%1\"").arg(id), 2000);
         return;

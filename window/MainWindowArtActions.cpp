@@ -46,8 +46,15 @@ const MaskElement* MainWindow::restylableMask(int maskIndex, bool (*fits)(pugi::
 void MainWindow::showRestyledMask(int maskIndex)
 {
     reshowCurrentPage();
-    canvas->setSelectedMask(maskIndex);
-    onElementSelected(maskIndex);
+    selectMask(maskIndex);
+}
+
+// RaceStudio 3 locks the preview image of a configuration it has open: the
+// restyle then reached the device and the editor's view, not RS3's.
+void MainWindow::reportLockedPreview(const QString& notice)
+{
+    if (config.takeEditorPngWriteFailed())
+        statusBar()->showMessage(notice, 12000);
 }
 
 // A failed restyle names its cause after the action's own words; the cause
@@ -71,13 +78,11 @@ void MainWindow::applyColorBar(int maskIndex)
     auto* command = new BarColorCommand(&config, currentPage, maskIndex, &applied);
     undoStack->push(command);
     showRestyledMask(maskIndex);
-    if (config.takeEditorPngWriteFailed())
-        statusBar()->showMessage(tr("Bar updated on the device, and in "
-                                    "Korvelanto's preview. RaceStudio3 has this "
-                                    "config open and locked its preview image — "
-                                    "close RaceStudio3, then re-apply "
-                                    "to refresh RaceStudio3's view."),
-            12000);
+    reportLockedPreview(tr("Bar updated on the device, and in "
+                           "Korvelanto's preview. RaceStudio3 has this "
+                           "config open and locked its preview image — "
+                           "close RaceStudio3, then re-apply "
+                           "to refresh RaceStudio3's view."));
     if (applied)
         statusBar()->showMessage(tr("Applied green→amber→red bar color"), 4000);
     else
@@ -168,13 +173,11 @@ void MainWindow::applyBoxStyle(int maskIndex)
     mask = nullptr; // the records were rebuilt
 
     showRestyledMask(maskIndex);
-    if (config.takeEditorPngWriteFailed())
-        statusBar()->showMessage(tr("Box updated on the device, and in Korvelanto's preview. "
-                                    "RaceStudio3 has this "
-                                    "config open and locked its preview image — close RaceStudio3, then "
-                                    "re-apply "
-                                    "(or re-open the config in RS3) to refresh RaceStudio3's view."),
-            12000);
+    reportLockedPreview(tr("Box updated on the device, and in Korvelanto's preview. "
+                           "RaceStudio3 has this "
+                           "config open and locked its preview image — close RaceStudio3, then "
+                           "re-apply "
+                           "(or re-open the config in RS3) to refresh RaceStudio3's view."));
     propertyPanel->updateBoxInfo(
         config.boxStyleRecord(currentPage, maskIndex), config.multiBoxRecord(currentPage, maskIndex));
     const QString notice = config.takePendingStatus();

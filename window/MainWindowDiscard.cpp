@@ -4,9 +4,10 @@
 // configuration back to its last save.
 #include "window/MainWindow.h"
 
+#include "model/SafeWrite.h"
+
 #include <QDebug>
 #include <QFile>
-#include <QSaveFile>
 #include <QUndoStack>
 
 void MainWindow::keepSavedSidecars()
@@ -42,9 +43,8 @@ void putBack(const QString& path, bool existed, const QByteArray& bytes)
     if (current.open(QIODevice::ReadOnly) && current.readAll() == bytes)
         return;
     current.close();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        qWarning() << "discardToSavedState: could not restore" << path << file.errorString();
+    // The write helper logs the system's reason when it fails.
+    writeFileSafely(path, bytes);
 }
 
 } // namespace

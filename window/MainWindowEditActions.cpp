@@ -140,8 +140,7 @@ void MainWindow::sendToBack()
         new ReorderMaskCommand(&config, currentPage, maskIndex, 0, tr("Send \"%1\" to back").arg(id)));
     canvas->setPage(page);
     elementList->populate(page);
-    canvas->setSelectedMask(0);
-    onElementSelected(0);
+    selectMask(0);
     statusBar()->showMessage(tr("Sent \"%1\" to back").arg(id), 2000);
 }
 

@@ -266,8 +266,7 @@ bool MainWindow::showInsertedMask(int maskIndex)
         canvas->update();
         return false;
     }
-    canvas->setSelectedMask(maskIndex);
-    onElementSelected(maskIndex);
+    selectMask(maskIndex);
     return true;
 }
 

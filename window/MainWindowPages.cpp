@@ -182,8 +182,7 @@ void MainWindow::duplicateMask()
         statusBar()->showMessage(tr("Duplicate mask failed"), 2000);
         return;
     }
-    canvas->setSelectedMask(created);
-    onElementSelected(created);
+    selectMask(created);
     statusBar()->showMessage(tr("Duplicated mask -- offset (+20,+20)"), 2500);
 }
 
@@ -270,7 +269,6 @@ void MainWindow::bringToFront()
     undoStack->push(new ReorderMaskCommand(&config, currentPage, maskIndex, last,
                                            tr("Bring \"%1\" to front").arg(id)));
     reshowCurrentPage();
-    canvas->setSelectedMask(last);
-    onElementSelected(last);
+    selectMask(last);
     statusBar()->showMessage(tr("Brought \"%1\" to front").arg(id), 2000);
 }

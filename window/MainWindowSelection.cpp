@@ -87,6 +87,14 @@ void MainWindow::dropStaleSelection(const PageModel* page)
         canvas->setSelectedWidget(-1);
 }
 
+// The canvas's selection signal already has showCanvasSelection fill the
+// outliner and the panel; showing the mask again would redo that work.
+void MainWindow::selectMask(int maskIndex)
+{
+    canvas->setSelectedMask(maskIndex);
+    snapTextToBundledFont(maskIndex);
+}
+
 void MainWindow::onElementSelected(int maskIndex)
 {
     if (maskIndex < 0) {
@@ -310,8 +318,7 @@ void MainWindow::onCheckJumpToElement(int pageIndex, const QString& elementId)
         onPageSelected(pageIndex);
     for (size_t i = 0; i < page->masks.size(); ++i) {
         if (page->masks[i].id == elementId) {
-            canvas->setSelectedMask(int(i));
-            onElementSelected(int(i));
+            selectMask(int(i));
             return;
         }
     }
