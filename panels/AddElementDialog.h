@@ -9,7 +9,6 @@
 #include <QString>
 #include <pugixml.hpp>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,12 +52,6 @@ public Q_SLOTS:
     void onAccept();
 
 private:
-    // One mask element of a stock item the walk found.
-    struct StockMask {
-        pugi::xml_node mask;
-        QString itemFolder; // absolute
-        QString overlayRoot;
-    };
     // What a stock mask is offered as, and where it lies.
     struct StockSummary {
         QString label; // empty: not offered
@@ -68,8 +61,6 @@ private:
     };
     static const std::vector<StockSummary>& summariesOf(
         const std::shared_ptr<const QList<StockMaskCache::Item>>& masks);
-    // Returns true to keep the mask's document; sets `stop` to end the walk.
-    using StockVisitor = std::function<bool(const StockMask&, bool& stop)>;
 
     void buildWindow();
     QWidget* createTypeColumn();
@@ -80,15 +71,18 @@ private:
 
     // --- scanning (AddElementDialogScan.cpp) -------------------------------
     QString familyFolder() const;
-    void walkStockMasks(const QString& family, const StockVisitor& visit);
     bool scanStockTypes();
     void scanConfigTypes();
     void appendRuleTypes();
     bool findCompositeBarDonor(ElementTypeEntry& entry);
-    // How far a stock item lies from the page: 0 in the page's own set and
-    // page folder, 1 elsewhere in its set, 2 in another set. A donor borrowed
-    // from another set is what makes RS3 crash, so the nearest one wins.
-    int donorDistance(const QString& sourcePath) const;
+    // The set and page folder of the page the element goes to; empty when
+    // it names none.
+    QStringList ownSetAndPage() const;
+    // Takes the composite vertical bar of the stock nearest the page as the
+    // entry's donor; false when the stock has none. A donor borrowed from
+    // another set is what makes RS3 crash, so the nearest one wins.
+    bool takeNearestCompositeBar(const QList<StockMaskCache::Item>& masks, const std::vector<StockSummary>& summaries,
+                                 ElementTypeEntry& entry);
     bool hasType(const QString& label, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
 
     void updateEnabling();
@@ -99,7 +93,7 @@ private:
     DashConfig* config;
     int pageIndex;
     std::vector<std::shared_ptr<const pugi::xml_document>> donorDocuments;
-    // The walk for the stock types also notes the first composite vertical
+    // The walk for the stock types also notes the nearest composite vertical
     // bar, so the rule types need no second walk over the install.
     bool compositeBarSearched = false;
     ElementTypeEntry compositeBar; // no donor: none was found

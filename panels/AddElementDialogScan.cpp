@@ -109,7 +109,8 @@ void takeCompositeDonor(ElementTypeEntry& entry, pugi::xml_node mask, const QStr
     entry.sourcePath = rootRelativeSource(itemFolder, overlayRoot);
 }
 
-// See donorDistance.
+// How far a stock item lies from the page: 0 in the page's own set and page
+// folder, 1 elsewhere in its set, 2 in another set.
 int distanceBetween(const QStringList& own, const QStringList& donor)
 {
     if (own.isEmpty() || donor.isEmpty() || own[0].compare(donor[0], Qt::CaseInsensitive) != 0)
@@ -177,18 +178,6 @@ QString AddElementDialog::familyFolder() const
     return PageTemplateLibrary::familyFolderFor(config->deviceName);
 }
 
-void AddElementDialog::walkStockMasks(const QString& family, const StockVisitor& visit)
-{
-    const auto masks = StockMaskCache::masks(family);
-    for (const StockMaskCache::Item& item : *masks) {
-        bool stop = false;
-        if (visit({item.mask, item.itemFolder, item.overlayRoot}, stop))
-            donorDocuments.push_back(item.document);
-        if (stop)
-            return;
-    }
-}
-
 bool AddElementDialog::scanStockTypes()
 {
     const QString family = familyFolder();
@@ -196,50 +185,41 @@ bool AddElementDialog::scanStockTypes()
         return false;
     const auto masks = StockMaskCache::masks(family);
     const std::vector<StockSummary>& summaries = summariesOf(masks);
-    const PageModel* page = config ? config->page(pageIndex) : nullptr;
-    const QStringList own = page ? setAndPageOf(page->relPagePath) : QStringList();
-    int compositeDistance = INT_MAX;
+    // The composite bar is noted on this walk too, so inserting one needs no
+    // second walk.
+    takeNearestCompositeBar(*masks, summaries, compositeBar);
+    const QStringList own = ownSetAndPage();
     std::vector<int> rowDistance;
     for (qsizetype i = 0; i < masks->size(); ++i) {
         const StockMaskCache::Item& found = masks->at(i);
         const StockSummary& summary = summaries[size_t(i)];
+        if (summary.label.isEmpty())
+            continue;
         const int distance = distanceBetween(own, summary.setAndPage);
-        bool keep = false;
-        // The composite bar is noted on this walk too, nearest the page's own
-        // set first, so inserting one needs no second walk.
-        if (summary.isComposite && distance < compositeDistance) {
-            takeCompositeDonor(compositeBar, found.mask, found.itemFolder, found.overlayRoot);
-            compositeDistance = distance;
-            keep = true;
+        // A kind keeps the row where it was first found; a donor nearer
+        // to the page's own set takes the row over.
+        const auto existing = std::find_if(types.begin(), types.end(), [&summary](const ElementTypeEntry& entry) {
+            return entry.label == summary.label;
+        });
+        const qsizetype row = existing - types.begin();
+        if (existing != types.end() && distance >= rowDistance[size_t(row)])
+            continue;
+        ElementTypeEntry entry;
+        entry.label = summary.label;
+        entry.nativeWidth = paramInt(found.mask, "WIDTH");
+        entry.nativeHeight = paramInt(found.mask, "HEIGHT");
+        entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3)"), QFileInfo(found.itemFolder).fileName(),
+                                             entry.nativeWidth, entry.nativeHeight);
+        entry.donor = found.mask;
+        entry.sourcePath = summary.source;
+        if (existing != types.end()) {
+            *existing = entry;
+            rowDistance[size_t(row)] = distance;
+        } else {
+            types.append(entry);
+            rowDistance.push_back(distance);
         }
-        if (!summary.label.isEmpty()) {
-            // A kind keeps the row where it was first found; a donor nearer
-            // to the page's own set takes the row over.
-            const auto existing = std::find_if(types.begin(), types.end(), [&summary](const ElementTypeEntry& entry) {
-                return entry.label == summary.label;
-            });
-            const qsizetype row = existing - types.begin();
-            if (existing == types.end() || distance < rowDistance[size_t(row)]) {
-                ElementTypeEntry entry;
-                entry.label = summary.label;
-                entry.nativeWidth = paramInt(found.mask, "WIDTH");
-                entry.nativeHeight = paramInt(found.mask, "HEIGHT");
-                entry.description = sizedDescription(QStringLiteral("from %1 (%2x%3)"),
-                                                     QFileInfo(found.itemFolder).fileName(), entry.nativeWidth,
-                                                     entry.nativeHeight);
-                entry.donor = found.mask;
-                entry.sourcePath = summary.source;
-                if (existing != types.end()) {
-                    *existing = entry;
-                    rowDistance[size_t(row)] = distance;
-                } else {
-                    types.append(entry);
-                    rowDistance.push_back(distance);
-                }
-                keep = true;
-            }
-        }
-        if (keep && (donorDocuments.empty() || donorDocuments.back() != found.document))
+        if (donorDocuments.empty() || donorDocuments.back() != found.document)
             donorDocuments.push_back(found.document);
     }
     compositeBarSearched = true;
@@ -280,27 +260,38 @@ bool AddElementDialog::findCompositeBarDonor(ElementTypeEntry& entry)
     const QString family = familyFolder();
     if (family.isEmpty())
         return false;
-    bool found = false;
-    int best = INT_MAX;
-    walkStockMasks(family, [&](const StockMask& stock, bool& stop) {
-        if (!isCompositeVerticalBar(stock.mask))
-            return false;
-        const int distance = donorDistance(rootRelativeSource(stock.itemFolder, stock.overlayRoot));
-        if (distance >= best)
-            return false;
-        best = distance;
-        takeCompositeDonor(entry, stock.mask, stock.itemFolder, stock.overlayRoot);
-        found = true;
-        stop = distance == 0;
-        return true;
-    });
-    return found;
+    const auto masks = StockMaskCache::masks(family);
+    return takeNearestCompositeBar(*masks, summariesOf(masks), entry);
 }
 
-int AddElementDialog::donorDistance(const QString& sourcePath) const
+QStringList AddElementDialog::ownSetAndPage() const
 {
     const PageModel* page = config ? config->page(pageIndex) : nullptr;
-    return distanceBetween(page ? setAndPageOf(page->relPagePath) : QStringList(), setAndPageOf(sourcePath));
+    return page ? setAndPageOf(page->relPagePath) : QStringList();
+}
+
+bool AddElementDialog::takeNearestCompositeBar(const QList<StockMaskCache::Item>& masks,
+                                               const std::vector<StockSummary>& summaries, ElementTypeEntry& entry)
+{
+    const QStringList own = ownSetAndPage();
+    qsizetype nearest = -1;
+    int nearestDistance = INT_MAX;
+    for (qsizetype i = 0; i < masks.size() && nearestDistance > 0; ++i) {
+        const StockSummary& summary = summaries[size_t(i)];
+        if (!summary.isComposite)
+            continue;
+        const int distance = distanceBetween(own, summary.setAndPage);
+        if (distance < nearestDistance) {
+            nearest = i;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest < 0)
+        return false;
+    const StockMaskCache::Item& found = masks.at(nearest);
+    takeCompositeDonor(entry, found.mask, found.itemFolder, found.overlayRoot);
+    donorDocuments.push_back(found.document);
+    return true;
 }
 
 // The stock walk is kept for the session, and so is what each of its masks

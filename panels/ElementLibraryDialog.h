@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QHash>
-#include <QPixmap>
 #include <QSize>
 #include <QString>
 #include <QStringList>

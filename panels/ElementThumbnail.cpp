@@ -23,16 +23,23 @@ QImage readArt(const QString& folder, const QString& name)
     return path.isEmpty() ? QImage() : QImage(path);
 }
 
+// The files an overlay may be read from, in the order they are tried: the
+// middle scale frame, then the element's other PNG art.
+QStringList overlayCandidates(const ElementCatalogEntry& entry)
+{
+    QStringList names;
+    if (!entry.scales.isEmpty())
+        names.append(entry.scales.at(entry.scales.size() / 2).frame);
+    for (const QString& name : entry.art) {
+        if (name.endsWith(QLatin1String(".png")) && name != QLatin1String("mask.png"))
+            names.append(name);
+    }
+    return names;
+}
+
 QImage overlayImage(const ElementCatalogEntry& entry)
 {
-    if (!entry.scales.isEmpty()) {
-        const QImage frame = readArt(entry.absFolder, entry.scales.at(entry.scales.size() / 2).frame);
-        if (!frame.isNull())
-            return frame;
-    }
-    for (const QString& name : entry.art) {
-        if (!name.endsWith(QLatin1String(".png")) || name == QLatin1String("mask.png"))
-            continue;
+    for (const QString& name : overlayCandidates(entry)) {
         const QImage art = readArt(entry.absFolder, name);
         if (!art.isNull())
             return art;
@@ -52,14 +59,7 @@ QSize artSize(const QString& folder, const QString& name)
 // The size of what overlayImage reads.
 QSize overlaySize(const ElementCatalogEntry& entry)
 {
-    if (!entry.scales.isEmpty()) {
-        const QSize frame = artSize(entry.absFolder, entry.scales.at(entry.scales.size() / 2).frame);
-        if (frame.isValid())
-            return frame;
-    }
-    for (const QString& name : entry.art) {
-        if (!name.endsWith(QLatin1String(".png")) || name == QLatin1String("mask.png"))
-            continue;
+    for (const QString& name : overlayCandidates(entry)) {
         const QSize art = artSize(entry.absFolder, name);
         if (art.isValid())
             return art;
