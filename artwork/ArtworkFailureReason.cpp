@@ -26,14 +26,18 @@ QString native(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
-// "C:\...\RaceStudio3" or "... or ..." for the two configured installs.
+// "C:\...\RaceStudio3" or "... or ..." for the two installs; empty when
+// neither is set.
+QString installsText(const QString& stable, const QString& beta)
+{
+    if (stable.isEmpty() || beta.isEmpty() || beta == stable)
+        return native(stable.isEmpty() ? beta : stable);
+    return tr("%1 or %2").arg(native(stable), native(beta));
+}
+
 QString installsText()
 {
-    const QString stable = raceStudio3Root();
-    const QString beta = raceStudio3BetaRoot();
-    if (beta.isEmpty() || beta == stable)
-        return native(stable);
-    return tr("%1 or %2").arg(native(stable), native(beta));
+    return installsText(raceStudio3Root(), raceStudio3BetaRoot());
 }
 
 bool anyInstallExists()
@@ -47,9 +51,15 @@ bool anyInstallExists()
 
 QString noInstall()
 {
+    // Where it was looked for: the usable roots are the ones that exist, and
+    // here none does.
+    const QString looked = installsText(configuredRaceStudio3Root(), configuredRaceStudio3BetaRoot());
+    if (looked.isEmpty())
+        return tr("no RaceStudio 3 install was found. Install RaceStudio 3, or set its folders in "
+                  "Tools > Preferences.");
     return tr("no RaceStudio 3 install was found at %1. Install RaceStudio 3 there, or set its folders in "
               "Tools > Preferences.")
-        .arg(installsText());
+        .arg(looked);
 }
 
 QString notPlaced(const QString& what)

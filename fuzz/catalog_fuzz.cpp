@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!error.isEmpty() && !items.isEmpty())
         std::abort();
     for (const gallery::CatalogItem& item : items) {
-        if (item.slug.isEmpty() || item.name.isEmpty())
+        if (!PathGuard::isSafeName(item.slug) || item.name.isEmpty())
             std::abort();
     }
     return 0;

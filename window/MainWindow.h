@@ -415,7 +415,7 @@ private:
     const MaskElement* maskOfCurrentPage(int maskIndex);
     const MaskElement* restylableMask(int maskIndex, bool (*fits)(pugi::xml_node), const QString& refusal);
     void showRestyledMask(int maskIndex);
-    void reportLockedPreview(const QString& notice);
+    void reportLockedPreview(const QString& notice, bool failed);
     void showArtworkFailure(const QString& failed, const QString& reason, const QString& fallback);
 
     // Members in the order their lifetimes need: the configuration outlives

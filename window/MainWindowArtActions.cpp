@@ -50,10 +50,11 @@ void MainWindow::showRestyledMask(int maskIndex)
 }
 
 // RaceStudio 3 locks the preview image of a configuration it has open: the
-// restyle then reached the device and the editor's view, not RS3's.
-void MainWindow::reportLockedPreview(const QString& notice)
+// restyle then reached the device and the editor's view, not RS3's. Said
+// after the restyle's own note, which it replaces; a failure's cause stays.
+void MainWindow::reportLockedPreview(const QString& notice, bool failed)
 {
-    if (config.takeEditorPngWriteFailed())
+    if (config.takeEditorPngWriteFailed() && !failed)
         statusBar()->showMessage(notice, 12000);
 }
 
@@ -78,17 +79,18 @@ void MainWindow::applyColorBar(int maskIndex)
     auto* command = new BarColorCommand(&config, currentPage, maskIndex, &applied);
     undoStack->push(command);
     showRestyledMask(maskIndex);
-    reportLockedPreview(tr("Bar updated on the device, and in "
-                           "Korvelanto's preview. RaceStudio3 has this "
-                           "config open and locked its preview image — "
-                           "close RaceStudio3, then re-apply "
-                           "to refresh RaceStudio3's view."));
     if (applied)
         statusBar()->showMessage(tr("Applied green→amber→red bar color"), 4000);
     else
         showArtworkFailure(tr("Bar color apply failed"),
                            ArtworkFailureReason::forBarColor(config, currentPage, maskIndex),
                            tr("RaceStudio 3 overlay for this device not found, or the stock bar assets are missing"));
+    reportLockedPreview(tr("Bar updated on the device, and in "
+                           "Korvelanto's preview. RaceStudio3 has this "
+                           "config open and locked its preview image — "
+                           "close RaceStudio3, then re-apply "
+                           "to refresh RaceStudio3's view."),
+                        !applied);
 }
 
 void MainWindow::applyBoxStyle(int maskIndex)
@@ -173,25 +175,28 @@ void MainWindow::applyBoxStyle(int maskIndex)
     mask = nullptr; // the records were rebuilt
 
     showRestyledMask(maskIndex);
+    propertyPanel->updateBoxInfo(
+        config.boxStyleRecord(currentPage, maskIndex), config.multiBoxRecord(currentPage, maskIndex));
+    // A warning from fitting the art to the new size outweighs the note
+    // that it was done; a failure's cause outweighs both.
+    const QString notice = config.takePendingStatus();
+    if (styleChanged && !applied)
+        showArtworkFailure(tr("Box style apply failed"),
+                           ArtworkFailureReason::forBoxStyle(config, currentPage, maskIndex), QString());
+    else if (!notice.isEmpty())
+        statusBar()->showMessage(notice, 10000);
+    else if (styleChanged)
+        statusBar()->showMessage(
+            styleId == cleanBoxStyleId() ? tr("Removed box from digit") : tr("Applied box style \"%1\"").arg(styleId),
+            2500);
+    else if (sizeChanged)
+        statusBar()->showMessage(tr("Resized digit to %1 x %2").arg(size.width()).arg(size.height()), 2500);
     reportLockedPreview(tr("Box updated on the device, and in Korvelanto's preview. "
                            "RaceStudio3 has this "
                            "config open and locked its preview image — close RaceStudio3, then "
                            "re-apply "
-                           "(or re-open the config in RS3) to refresh RaceStudio3's view."));
-    propertyPanel->updateBoxInfo(
-        config.boxStyleRecord(currentPage, maskIndex), config.multiBoxRecord(currentPage, maskIndex));
-    const QString notice = config.takePendingStatus();
-    if (!notice.isEmpty())
-        statusBar()->showMessage(notice, 10000);
-    if (!styleChanged && sizeChanged)
-        statusBar()->showMessage(tr("Resized digit to %1 x %2").arg(size.width()).arg(size.height()), 2500);
-    else if (styleChanged && applied)
-        statusBar()->showMessage(
-            styleId == cleanBoxStyleId() ? tr("Removed box from digit") : tr("Applied box style \"%1\"").arg(styleId),
-            2500);
-    else if (styleChanged)
-        showArtworkFailure(tr("Box style apply failed"),
-                           ArtworkFailureReason::forBoxStyle(config, currentPage, maskIndex), QString());
+                           "(or re-open the config in RS3) to refresh RaceStudio3's view."),
+                        styleChanged && !applied);
 }
 
 void MainWindow::setIconPreview(int maskIndex)
