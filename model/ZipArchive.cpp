@@ -169,6 +169,11 @@ bool streamCurrentEntry(unzFile zip, const ZipEntry& entry, const ExtractLimits&
             break;
         }
     }
+    // The reader stops quietly when an entry's stored data runs out before
+    // its promised size, and then skips the checksum: a short entry is a
+    // damaged one.
+    if (ok && entryBytes != qint64(entry.info.uncompressed_size))
+        ok = fail(failure, ZipFailure::ReadEntry, entry.name);
     const int closeResult = unzCloseCurrentFile(zip);
     if (ok && closeResult != UNZ_OK)
         ok = fail(failure, ZipFailure::CorruptEntry, entry.name);

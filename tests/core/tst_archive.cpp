@@ -188,6 +188,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("damage");
         QTest::newRow("wrong crc") << int(ZipFixtureEntry::WrongCrc);
         QTest::newRow("broken deflate") << int(ZipFixtureEntry::BrokenDeflate);
+        QTest::newRow("data shorter than its size") << int(ZipFixtureEntry::ShortData);
     }
 
     void damagedArchives()

@@ -9,7 +9,8 @@
 // One entry of a fixture archive. Names are raw bytes so that tests can write
 // hostile names ("../x", "/abs/x") that no real folder could hold.
 struct ZipFixtureEntry {
-    enum Damage { Intact, WrongCrc, BrokenDeflate };
+    // ShortData stores half the bytes while the directory promises them all.
+    enum Damage { Intact, WrongCrc, BrokenDeflate, ShortData };
     QByteArray name;
     QByteArray data;
     Damage damage = Intact;
