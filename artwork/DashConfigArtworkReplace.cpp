@@ -10,6 +10,7 @@
 #include "artwork/ArtworkElementLookup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/ArtworkTarget.h"
+#include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/TgzImage.h"
 #include "model/ErrorText.h"
@@ -191,6 +192,11 @@ bool DashConfig::validateReplacementArt(int pageIndex, int maskIndex, const QStr
     if (!elementDeclaredSize(m->node, width, height))
         return failWith(error, tr("this element has no declared size (WIDTH/HEIGHT), so there is nothing to check the "
                               "artwork against"));
+    // The art is scaled to this size: a hostile one would ask for gigabytes.
+    if (!BoxStyleRenderer::isRenderableSize(width, height))
+        return failWith(error, tr("this element is declared %1 x %2, which is too large for device artwork")
+                                   .arg(width)
+                                   .arg(height));
     const QString png = sourceFolder + QStringLiteral("/mask.png");
     if (!QFileInfo(png).isFile())
         return failWith(error, tr("no mask.png in\n%1\n\nThe folder must contain a file called exactly mask.png -- that "

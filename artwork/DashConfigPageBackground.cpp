@@ -3,6 +3,7 @@
 // folder of the stable install reserved for this editor, and the page's
 // image paths point at them.
 #include "artwork/ArtworkFiles.h"
+#include "artwork/BoxStyleRenderer.h"
 #include "model/DashConfig.h"
 
 #include "artwork/PageBackground.h"
@@ -158,11 +159,14 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
                                                                                    : stableRoot),
                                     device));
 
+    const int w = pg->width > 0 ? pg->width : 800;
+    const int h = pg->height > 0 ? pg->height : 480;
+    // The picture is scaled to the page: a hostile size would ask for gigabytes.
+    if (!BoxStyleRenderer::isRenderableSize(w, h))
+        return failWith(error, tr("the page is %1 x %2, which is too large for a device background").arg(w).arg(h));
     QImage image(imageFile);
     if (image.isNull())
         return failWith(error, tr("could not read %1 as an image").arg(imageFile));
-    const int w = pg->width > 0 ? pg->width : 800;
-    const int h = pg->height > 0 ? pg->height : 480;
     if (image.size() != QSize(w, h))
         image = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QByteArray png = pngBytes(image);

@@ -85,7 +85,8 @@ class ArtworkReplaceTest : public QObject {
             .mask(Fx::mask("nofolder", 0, 0, 100, 50))
             .mask(Fx::mask("", 0, 0, 100, 50).p("PATH_REL_AiM_MASK", kItem))
             .mask(Fx::mask("hostile", 0, 0, 100, 50).p("PATH_REL_AiM_MASK", "aim/resources/overlay/../../../x/"))
-            .mask(Fx::mask("nosize", 0, 0, 100, 50).without("WIDTH").p("PATH_REL_AiM_MASK", kItem));
+            .mask(Fx::mask("nosize", 0, 0, 100, 50).without("WIDTH").p("PATH_REL_AiM_MASK", kItem))
+            .mask(Fx::mask("huge", 0, 0, 60000, 40000).p("PATH_REL_AiM_MASK", kGoneItem));
         return cfg.writeTempZip();
     }
 
@@ -201,6 +202,9 @@ private Q_SLOTS:
         QTest::newRow("no declared size")
             << 1 << 6 << QSize(100, 50) << true
             << "this element has no declared size (WIDTH/HEIGHT), so there is nothing to check the artwork against";
+        QTest::newRow("declared larger than any device art")
+            << 1 << 7 << QSize(100, 50) << true
+            << "this element is declared 60000 x 40000, which is too large for device artwork";
         QTest::newRow("generated box art")
             << 1 << 0 << QSize(100, 50) << false
             << "This box's artwork is drawn by Korvelanto from its box style (or scaled from AiM's art), and is "

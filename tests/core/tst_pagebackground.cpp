@@ -143,6 +143,8 @@ private Q_SLOTS:
                                       << "this page carries no PATH_REL_AiM_PAGE, so there is no device tree to put "
                                          "a background in";
         QTest::newRow("not a picture") << true << 0 << false << "as an image";
+        QTest::newRow("page larger than any device picture")
+            << true << -1 << true << "the page is 60000 x 40000, which is too large for a device background";
     }
 
     // A refusal changes neither the page nor the disk, and leaves no undo
@@ -161,6 +163,11 @@ private Q_SLOTS:
             fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
+        if (page < 0) { // a page whose size came from a hostile file
+            page = 0;
+            c.pages[0].width = 60000;
+            c.pages[0].height = 40000;
+        }
         const QByteArray xml0 = ConfigSnapshot::documents(c);
         const QString base = QFileInfo(fx.root(Rs3Fixture::Stable)).absolutePath();
         const auto before = ZipFixture::readTree(base);
