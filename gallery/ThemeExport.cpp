@@ -93,28 +93,35 @@ QByteArray manifestBytes(const QString& themeFolder, const QString& displayName,
     return QJsonDocument(manifest).toJson(QJsonDocument::Indented);
 }
 
-// Adds one family's pictures; false when its bkg.png cannot be read (the
-// family is then left out). An entry that cannot be added is left out too.
-bool addFamilyAssets(zipFile zip, const QString& family, const QString& themeFolder)
+enum class FamilyAssets { Added, Unreadable, WriteFailed };
+
+// Adds one family's pictures. A family whose bkg.png cannot be read is left
+// out; an entry that cannot be written fails the whole package.
+FamilyAssets addFamilyAssets(zipFile zip, const QString& family, const QString& themeFolder, QString* failedEntry)
 {
     const QString folder = PathGuard::join(homebrewTemplatesDir(), family + QLatin1Char('/') + themeFolder);
     if (folder.isEmpty())
-        return false;
+        return FamilyAssets::Unreadable;
     const QByteArray png = readWhole(folder + QStringLiteral("/bkg.png"));
     if (png.isEmpty())
-        return false;
-    writeZipEntry(zip, family + QStringLiteral("/bkg.png"), png);
-    const QByteArray preview = readWhole(folder + QStringLiteral("/prw.png"));
-    if (!preview.isEmpty())
-        writeZipEntry(zip, family + QStringLiteral("/prw.png"), preview);
+        return FamilyAssets::Unreadable;
     QByteArray tgz = readWhole(folder + QStringLiteral("/bkg.tgz"));
     if (tgz.isEmpty()) {
         const QSize size = canvasSizeOf(family);
         tgz = encodeBkgTgzFromPng(png, size.width(), size.height());
     }
-    if (!tgz.isEmpty())
-        writeZipEntry(zip, family + QStringLiteral("/bkg.tgz"), tgz);
-    return true;
+    const QByteArray preview = readWhole(folder + QStringLiteral("/prw.png"));
+    const QList<QPair<QString, QByteArray>> entries{
+        {QStringLiteral("/bkg.png"), png}, {QStringLiteral("/prw.png"), preview}, {QStringLiteral("/bkg.tgz"), tgz}};
+    for (const auto& [name, bytes] : entries) {
+        if (bytes.isEmpty())
+            continue;
+        if (!writeZipEntry(zip, family + name, bytes)) {
+            *failedEntry = family + name;
+            return FamilyAssets::WriteFailed;
+        }
+    }
+    return FamilyAssets::Added;
 }
 
 } // namespace
@@ -182,7 +189,11 @@ bool exportThemeBundle(const QString& themeFolder, const QString& displayName, c
         return failWith(error, tr("failed to write theme-manifest.json"));
     int written = 0;
     for (const QString& family : variants.devices) {
-        if (addFamilyAssets(zip.handle(), family, themeFolder))
+        QString failedEntry;
+        const FamilyAssets added = addFamilyAssets(zip.handle(), family, themeFolder, &failedEntry);
+        if (added == FamilyAssets::WriteFailed)
+            return failWith(error, tr("failed to write %1").arg(failedEntry));
+        if (added == FamilyAssets::Added)
             ++written;
     }
     if (written == 0)

@@ -3,6 +3,7 @@
 #include "artwork/TgzImage.h"
 #include "gallery/ThemeExport.h"
 #include "gallery/ThemePackage.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 #include "templates/PageTemplateLibrary.h"
@@ -143,6 +144,39 @@ private Q_SLOTS:
             QVERIFY(!exportThemeBundle("zrace", "", "", "", work + "/absent/t.dashtheme"));
             QVERIFY(!QFileInfo::exists(work + "/absent"));
         }
+    }
+
+    // A disk that fills up while the pictures go in: the export says so and
+    // the previous package stays.
+    void diskFullPartWay_data()
+    {
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("in the manifest") << qint64(64);
+        QTest::newRow("in the first family") << qint64(8000);
+        QTest::newRow("in the second family") << qint64(20000);
+    }
+    void diskFullPartWay()
+    {
+        QFETCH(qint64, limit);
+        // Noise, so each picture takes room of its own in the package.
+        QImage noise(64, 64, QImage::Format_ARGB32);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                noise.setPixel(x, y, qRgb((x * 97 + y * 31) % 251, (x * y * 13) % 241, (x * 7 + y * y) % 239));
+        // With its device image in the store, no picture is drawn in the
+        // limited child (a fork has no painting threads).
+        writeStore({{"mxs_12/zrace/bkg.png", pngBytes(noise)},
+                    {"mxs_12/zrace/bkg.tgz", TgzImage::encode(noise)},
+                    {"mxg_12/zrace/bkg.png", pngBytes(noise.mirrored())},
+                    {"mxg_12/zrace/bkg.tgz", TgzImage::encode(noise.mirrored())}});
+        const QString work = TestEnvironment::makeTempDir();
+        const QString out = work + "/race.dashtheme";
+        QVERIFY(exportThemeBundle("zrace", "Race", "Ann", "Fast", out));
+        QVERIFY(QFileInfo(out).size() > 24000);
+        QVERIFY(ZipFixture::writeTree(work, {{"race.dashtheme", "old package bytes"}}));
+        QCOMPARE(FileSizeLimit::run(limit, [&] { return exportThemeBundle("zrace", "Race", "Ann", "Fast", out); }),
+                 FileSizeLimit::Outcome::ReportedFailure);
+        QCOMPARE(ZipFixture::readTree(work), FileMap({{"race.dashtheme", "old package bytes"}}));
     }
 
     void reopenEditAndResave()
