@@ -113,7 +113,8 @@ bool swapScales(pugi::xml_node bargraph, const BarTemplate& tpl)
     removeChildrenOfClass(bargraph, "ScaleFSV");
     pugi::xml_document scratch;
     const QByteArray xml = tpl.scaleXml.toUtf8();
-    if (!scratch.load_buffer(xml.constData(), size_t(xml.size())) || !scratch.first_child())
+    if (!scratch.load_buffer(xml.constData(), size_t(xml.size())) || !scratch.first_child()
+        || !xmlNestingWithin(scratch))
         return false;
     bargraph.append_copy(scratch.first_child());
     BarTemplateLibrary::writeFirmwareParams(bargraph);

@@ -35,7 +35,7 @@ pugi::xml_node childElement(pugi::xml_node parent, const char* cls, const char* 
 
 bool loadItem(const QString& path, pugi::xml_document& doc)
 {
-    return doc.load_file(QFile::encodeName(path).constData());
+    return doc.load_file(QFile::encodeName(path).constData()) && xmlNestingWithin(doc);
 }
 
 // The item's mask holds exactly the two delta bars (and, strictly, both

@@ -190,7 +190,10 @@ public:
         // Noted below the Items folder too, so one handle checks both.
         note(itemsFolder, item + QLatin1Char('/') + files.first());
         auto doc = std::make_shared<pugi::xml_document>();
-        if (!doc->load_file(QFile::encodeName(itemFolder + QLatin1Char('/') + files.first()).constData()))
+        // An item nested beyond what any real one is would outlast the limit
+        // the loaded configurations are held to once inserted.
+        if (!doc->load_file(QFile::encodeName(itemFolder + QLatin1Char('/') + files.first()).constData())
+            || !xmlNestingWithin(*doc))
             return;
         const pugi::xml_node mask = findMask(*doc);
         if (mask)

@@ -292,6 +292,24 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(first->typeEntries().first().donor.attribute("i").value()), QStringLiteral("num"));
     }
 
+    // An item nested far deeper than any real one is not offered: once
+    // inserted it would escape the limit loaded files are held to.
+    void hostileNestingIsNotOffered()
+    {
+        const QString items = kStandard.arg("t_deep") + QStringLiteral("s01/p01/Items/");
+        QByteArray deep = Fx::mask("num", 0, 0, 100, 50).add(Fx::digit("01", 0, 0, 100, 50)).toXml(2);
+        const qsizetype close = deep.indexOf("</e>");
+        QVERIFY(close > 0);
+        deep.insert(close, QByteArray("<e>").repeated(400) + QByteArray("</e>").repeated(400));
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, items + "a_num", deep));
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, items + "b_hbar",
+                                 Fx::mask("hbar", 0, 0, 200, 40).add(trapezio()).toXml(2)));
+        std::unique_ptr<DashConfig> config = open(kStandard.arg("t_deep") + "s01/p01/");
+        QVERIFY(config);
+        QCOMPARE(labelsOf(AddElementDialog(config.get(), 0)).mid(0, 2),
+                 QStringList({"Horizontal bar", "Vertical bar"}));
+    }
+
 #ifdef Q_OS_LINUX
     // A reported change that changed nothing the walk read keeps the walk,
     // and a change after it is still noticed.
