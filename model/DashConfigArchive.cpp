@@ -252,10 +252,22 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath, const Archiv
     return writeArchiveMinizip(sourceDir, files, zipPath, index);
 }
 
+// The file a link leads to (through a chain of links), or the path itself.
+// Replacing the link by the new archive would leave the file it points at,
+// the one RS3 or a backup reads, silently unsaved.
+QString followLinks(const QString& path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? path : info.filePath();
+}
+
 } // namespace
 
-bool DashConfig::writeZconf2(const QString& sourceDir, const QString& targetPath)
+bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath)
 {
+    const QString targetPath = followLinks(linkedPath);
     if (QFileInfo(targetPath).isDir()) {
         qWarning() << "writeZconf2: refusing to replace the folder" << targetPath;
         return false;

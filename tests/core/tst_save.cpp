@@ -236,6 +236,26 @@ private Q_SLOTS:
         QCOMPARE(config.zconf2Path, path);
     }
 
+    // Saved through a link (two deep), the archive the link leads to is
+    // replaced, its backup kept beside it, and the link stays a link.
+    void saveThroughLinkReplacesItsTarget()
+    {
+        const QString path = oneMask(Fx::mask("m1", 1, 2, 3, 4)).writeTempZip();
+        const QByteArray original = readFile(path);
+        const QString links = TestEnvironment::makeTempDir();
+        QVERIFY(QFile::link(path, links + "/inner.zconf2"));
+        QVERIFY(QFile::link(links + "/inner.zconf2", links + "/outer.zconf2"));
+        DashConfig config;
+        QVERIFY(config.load(links + "/outer.zconf2"));
+        QVERIFY(config.save(links + "/outer.zconf2"));
+        QCOMPARE(QFileInfo(links + "/outer.zconf2").symLinkTarget(), links + "/inner.zconf2");
+        QCOMPARE(QFileInfo(links + "/inner.zconf2").symLinkTarget(), path);
+        QCOMPARE(readFile(path + ".bak"), original);
+        QVERIFY(readFile(path) != original);
+        QCOMPARE(QDir(links).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                 QStringList({"inner.zconf2", "outer.zconf2"}));
+    }
+
     void nothingOpenFails()
     {
         DashConfig config;
