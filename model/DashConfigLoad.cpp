@@ -124,7 +124,12 @@ bool DashConfig::load(const QString& path, QString* error)
 
     QString reason;
     auto run = [&]() -> bool {
-        if (!QFileInfo(path).isFile()) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            reason = tr("%1 is a folder, not a configuration file.").arg(QDir::toNativeSeparators(path));
+            return false;
+        }
+        if (!info.isFile()) {
             reason = tr("The file %1 does not exist.").arg(QDir::toNativeSeparators(path));
             return false;
         }

@@ -63,6 +63,8 @@ private Q_SLOTS:
         QTest::newRow("no input") << QStringList{"--dump-preview", out} << 2 << "dump-preview: --input is required\n";
         QTest::newRow("missing file") << QStringList{"--dump-preview", out, "--input", "MISSING"} << 2
                                       << "dump-preview: open failed: MISSING: The file MISSING does not exist.\n";
+        QTest::newRow("folder") << QStringList{"--dump-preview", out, "--input", "BLOCKED"} << 2
+                                << "dump-preview: open failed: BLOCKED: BLOCKED is a folder, not a configuration file.\n";
         QTest::newRow("not a config")
             << QStringList{"--dump-preview", out, "--input", "JUNK"} << 2
             << "dump-preview: open failed: JUNK: The archive could not be extracted; it is damaged or not a configuration.\n";
