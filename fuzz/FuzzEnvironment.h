@@ -16,4 +16,7 @@ QString filePath(const QString& name);
 // Writes bytes to the file; false when they could not be written whole.
 bool writeFile(const QString& path, const char* data, size_t size);
 
+// Writes an archive like a configuration, with the bytes as its device file.
+bool writeConfiguration(const QString& path, const char* xml, size_t size);
+
 } // namespace FuzzEnvironment

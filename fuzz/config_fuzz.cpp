@@ -15,42 +15,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-
-#include <ioapi.h>
-#include <zip.h>
-
-namespace {
-
-const char kAimcfg[] =
-    "<?xml version=\"1.0\"?>\n<CfgFileFormat><e c=\"Cfg\"><e c=\"Device\"><p n=\"Type\">MXG 1.2</p>"
-    "<p n=\"TypeCode\">13</p></e></e></CfgFileFormat>\n";
-
-bool addEntry(zipFile zip, const char* name, const char* data, size_t size)
-{
-    zip_fileinfo info;
-    std::memset(&info, 0, sizeof info);
-    if (zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1) != ZIP_OK)
-        return false;
-    const bool ok = size == 0 || zipWriteInFileInZip(zip, data, unsigned(size)) == ZIP_OK;
-    return zipCloseFileInZip(zip) == ZIP_OK && ok;
-}
-
-// An archive like a configuration, with the input as its device file.
-bool writeConfiguration(const QString& path, const char* xml, size_t size)
-{
-    zlib_filefunc64_def functions;
-    fill_fopen64_filefunc(&functions);
-    const QByteArray encoded = QFile::encodeName(path);
-    zipFile zip = zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &functions);
-    if (!zip)
-        return false;
-    const bool ok = addEntry(zip, "dash/overlay.ov3.xml", xml, size)
-                    && addEntry(zip, "devices/Fuzz.aimcfg", kAimcfg, sizeof kAimcfg - 1);
-    return zipClose(zip, nullptr) == ZIP_OK && ok;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
@@ -69,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QFile::remove(saved + QStringLiteral(".bak"));
     const char* body = reinterpret_cast<const char*>(data) + 1;
     const bool written = (data[0] & 1) ? FuzzEnvironment::writeFile(input, body, size - 1)
-                                       : writeConfiguration(input, body, size - 1);
+                                       : FuzzEnvironment::writeConfiguration(input, body, size - 1);
     if (!written)
         return 0;
 
