@@ -47,8 +47,12 @@ QStringList filesUnder(const QString& dir)
 }
 
 // Where the stored bytes of an entry of the source archive start, and how
-// they were written; false when the entry cannot be found or is not deflated.
-bool rawEntryStart(unzFile source, const ArchiveIndex::Entry& entry, qint64& start, int& method, int& level)
+// they were written; false when the entry cannot be found, is not deflated,
+// or claims more stored bytes than the archive holds after its start (the
+// reader stops at the end of the deflate stream, so such an entry opens; it
+// is packed anew instead of copied past the end of the file).
+bool rawEntryStart(unzFile source, const QFile& archive, const ArchiveIndex::Entry& entry, qint64& start, int& method,
+                   int& level)
 {
     unz64_file_pos position = entry.position;
     if (unzGoToFilePos64(source, &position) != UNZ_OK)
@@ -57,7 +61,8 @@ bool rawEntryStart(unzFile source, const ArchiveIndex::Entry& entry, qint64& sta
         return false;
     start = qint64(unzGetCurrentFileZStreamPos64(source));
     unzCloseCurrentFile(source);
-    return method == Z_DEFLATED && entry.compressedSize <= quint64(std::numeric_limits<int>::max()) && start > 0;
+    return method == Z_DEFLATED && entry.compressedSize <= quint64(std::numeric_limits<int>::max()) && start > 0
+        && start <= archive.size() && entry.compressedSize <= quint64(archive.size() - start);
 }
 
 // The deflated bytes of an entry of the source archive, as stored; false
@@ -68,7 +73,7 @@ bool readRawEntry(unzFile source, QFile& archive, const ArchiveIndex::Entry& ent
                   int& level)
 {
     qint64 start = 0;
-    if (!rawEntryStart(source, entry, start, method, level))
+    if (!rawEntryStart(source, archive, entry, start, method, level))
         return false;
     bytes.resize(qsizetype(entry.compressedSize));
     return bytes.isEmpty()
@@ -217,7 +222,7 @@ bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, co
         const QString rel = dir.relativeFilePath(file);
         item.name = rel.toUtf8();
         item.entry = source ? index.unchangedEntry(rel, file) : nullptr;
-        if (item.entry && !rawEntryStart(source, *item.entry, item.start, item.method, item.level))
+        if (item.entry && !rawEntryStart(source, archive, *item.entry, item.start, item.method, item.level))
             item.entry = nullptr;
         items.push_back(std::move(item));
     }

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QRandomGenerator>
+#include <QtEndian>
 #include <QtTest>
 #include <cstring>
 
@@ -350,6 +352,39 @@ private Q_SLOTS:
         QVERIFY(reopened.load(path));
         QCOMPARE(reopened.pages[0].masks[0].x, 9);
         QCOMPARE(ZipFixture::readTree(reopened.extractDir), ZipFixture::readTree(config.extractDir));
+    }
+
+    // An entry whose directory claims more stored bytes than the file holds
+    // still opens (its deflate stream ends early); the save packs it anew
+    // rather than copying past the end of the archive.
+    void overstatedStoredSizeIsPackedAnew()
+    {
+        ConfigFixture cfg = oneMask(Fx::mask("m1", 1, 2, 3, 4));
+        // Incompressible bytes after the entry, so that the reader's first
+        // read of the claimed size finds enough of them.
+        QList<quint32> noise(8000);
+        QRandomGenerator(7).fillRange(noise.data(), noise.size());
+        cfg.file("art/a.png", QByteArray(3000, 'a'));
+        cfg.file("art/b.bin", QByteArray(reinterpret_cast<const char*>(noise.constData()), noise.size() * 4));
+        const QString path = cfg.writeTempZip();
+        QByteArray bytes = readFile(path);
+        const quint32 claimed = quint32(bytes.size() + 4096);
+        // The name's first place is in the entry's own header, its last in
+        // the central directory.
+        const qsizetype local = bytes.indexOf("art/a.png") - 30;
+        const qsizetype central = bytes.lastIndexOf("art/a.png") - 46;
+        QCOMPARE(bytes.mid(local, 4), QByteArray("PK\x03\x04"));
+        QCOMPARE(bytes.mid(central, 4), QByteArray("PK\x01\x02"));
+        qToLittleEndian(claimed, bytes.data() + local + 18);
+        qToLittleEndian(claimed, bytes.data() + central + 20);
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size());
+        out.close();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        QString error;
+        QVERIFY2(config.save(path, &error), qPrintable(error));
+        QCOMPARE(ZipFixture::readZip(path).value("art/a.png"), QByteArray(3000, 'a'));
     }
 
     // The archive the entries would come from was replaced after the open:
