@@ -1,5 +1,7 @@
 #include "FuzzEnvironment.h"
 
+#include "support/ZipFixture.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -8,10 +10,6 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
-#include <cstring>
-
-#include <ioapi.h>
-#include <zip.h>
 
 namespace {
 
@@ -24,16 +22,6 @@ QTemporaryDir& workDir()
 const char kAimcfg[] =
     "<?xml version=\"1.0\"?>\n<CfgFileFormat><e c=\"Cfg\"><e c=\"Device\"><p n=\"Type\">MXG 1.2</p>"
     "<p n=\"TypeCode\">13</p></e></e></CfgFileFormat>\n";
-
-bool addEntry(zipFile zip, const char* name, const char* data, size_t size)
-{
-    zip_fileinfo info;
-    std::memset(&info, 0, sizeof info);
-    if (zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1) != ZIP_OK)
-        return false;
-    const bool ok = size == 0 || zipWriteInFileInZip(zip, data, unsigned(size)) == ZIP_OK;
-    return zipCloseFileInZip(zip) == ZIP_OK && ok;
-}
 
 } // namespace
 
@@ -74,14 +62,7 @@ bool FuzzEnvironment::writeFile(const QString& path, const char* data, size_t si
 
 bool FuzzEnvironment::writeConfiguration(const QString& path, const char* xml, size_t size)
 {
-    zlib_filefunc64_def functions;
-    fill_fopen64_filefunc(&functions);
-    const QByteArray encoded = QFile::encodeName(path);
-    zipFile zip = zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &functions);
-    if (!zip)
-        return false;
-    const bool ok = addEntry(zip, "dash/overlay.ov3.xml", xml, size)
-                    && addEntry(zip, "devices/Fuzz.aimcfg", kAimcfg, sizeof kAimcfg - 1);
-    return zipClose(zip, nullptr) == ZIP_OK && ok;
+    return ZipFixture::writeZip(path, QMap<QString, QByteArray>{
+                                          {QStringLiteral("dash/overlay.ov3.xml"), QByteArray(xml, qsizetype(size))},
+                                          {QStringLiteral("devices/Fuzz.aimcfg"), QByteArray(kAimcfg)}});
 }
-

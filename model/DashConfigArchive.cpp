@@ -51,7 +51,7 @@ QStringList filesUnder(const QString& dir)
 // or claims more stored bytes than the archive holds after its start (the
 // reader stops at the end of the deflate stream, so such an entry opens; it
 // is packed anew instead of copied past the end of the file).
-bool rawEntryStart(unzFile source, const QFile& archive, const ArchiveIndex::Entry& entry, qint64& start, int& method,
+bool rawEntryStart(unzFile source, qint64 archiveSize, const ArchiveIndex::Entry& entry, qint64& start, int& method,
                    int& level)
 {
     unz64_file_pos position = entry.position;
@@ -62,7 +62,7 @@ bool rawEntryStart(unzFile source, const QFile& archive, const ArchiveIndex::Ent
     start = qint64(unzGetCurrentFileZStreamPos64(source));
     unzCloseCurrentFile(source);
     return method == Z_DEFLATED && entry.compressedSize <= quint64(std::numeric_limits<int>::max()) && start > 0
-        && start <= archive.size() && entry.compressedSize <= quint64(archive.size() - start);
+        && start <= archiveSize && entry.compressedSize <= quint64(archiveSize - start);
 }
 
 // The deflated bytes of an entry of the source archive, as stored; false
@@ -73,7 +73,7 @@ bool readRawEntry(unzFile source, QFile& archive, const ArchiveIndex::Entry& ent
                   int& level)
 {
     qint64 start = 0;
-    if (!rawEntryStart(source, archive, entry, start, method, level))
+    if (!rawEntryStart(source, archive.size(), entry, start, method, level))
         return false;
     bytes.resize(qsizetype(entry.compressedSize));
     return bytes.isEmpty()
@@ -214,6 +214,7 @@ bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, co
     QFile archive(index.archivePath());
     unzFile source = openUnchangedSource(sourceDir, index, archive);
     const QDir dir(sourceDir);
+    const qint64 archiveSize = archive.size();
     std::vector<StreamItem> items;
     items.reserve(size_t(files.size()));
     for (const QString& file : files) {
@@ -222,7 +223,7 @@ bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, co
         const QString rel = dir.relativeFilePath(file);
         item.name = rel.toUtf8();
         item.entry = source ? index.unchangedEntry(rel, file) : nullptr;
-        if (item.entry && !rawEntryStart(source, archive, *item.entry, item.start, item.method, item.level))
+        if (item.entry && !rawEntryStart(source, archiveSize, *item.entry, item.start, item.method, item.level))
             item.entry = nullptr;
         items.push_back(std::move(item));
     }
