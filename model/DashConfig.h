@@ -63,7 +63,7 @@ public:
     pugi::xml_node gconfNode(int deviceIndex);
 
     // --- archive ----------------------------------------------------------
-    bool writeZconf2(const QString& sourceDir, const QString& targetPath);
+    bool writeZconf2(const QString& sourceDir, const QString& targetPath, QString* error = nullptr);
 
     // --- JSON sidecar stores beside the configuration file -----------------
     QString barColorSidecarPath() const;
@@ -244,7 +244,7 @@ public:
     // cannot be written does not stop the save: it stays pending and
     // `warning` (when given) says so; otherwise `warning` is cleared.
     bool save(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
-    bool writeDeviceDocument(DeviceFile* file);
+    bool writeDeviceDocument(DeviceFile* file, QString* error = nullptr);
     // A fingerprint of every device document and the pending rename: equal
     // fingerprints mean a save would write the same configuration.
     QByteArray documentDigest() const;

@@ -352,7 +352,7 @@ private Q_SLOTS:
         QVERIFY(!window->save());
         QCOMPARE(asker.asked.last().title, QStringLiteral("Error"));
         QCOMPARE(asker.asked.last().text,
-                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1.").arg(path));
+                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1: %1.tmp: Is a directory").arg(path));
         QCOMPARE(bytesOf(path), before);
         QVERIFY(window->hasUnsavedChanges());
         QCOMPARE(configOf(*window).pageCount(), 4);
@@ -472,7 +472,7 @@ private Q_SLOTS:
         asker.fileNames = {target};
         QVERIFY(!window->saveAs());
         QCOMPARE(asker.asked.last().text,
-                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1.").arg(target));
+                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1: %1.tmp: Is a directory").arg(target));
         QCOMPARE(window->currentFile(), path);
         QCOMPARE(window->windowTitle(), title);
         // Cancelling the dialog says nothing.
