@@ -482,6 +482,46 @@ private Q_SLOTS:
         QCOMPARE(window->currentFile(), path);
     }
 
+    // A sidecar that cannot be written at the new name (here a folder in its
+    // way, at a name the old file has a sidecar for and at one it has not):
+    // Save As fails saying so before anything is written, and the window
+    // stays with its file, changes unsaved.
+    void saveAsWithoutItsSidecarsFails_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::newRow("a sidecar to copy") << QStringLiteral(".boxstyles.json");
+        QTest::newRow("a stale sidecar to remove") << QStringLiteral(".barcolor.json");
+    }
+
+    void saveAsWithoutItsSidecarsFails()
+    {
+        QFETCH(QString, blocked);
+        ScriptedAsker asker;
+        const QString path = demoCopy();
+        const QString base = QFileInfo(path).absolutePath() + '/' + QFileInfo(path).completeBaseName();
+        QVERIFY(TestFiles::writeBytes(base + QStringLiteral(".boxstyles.json"), "{\"fresh\":1}"));
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("other"));
+        const QString target = folder + QStringLiteral("/Club.zconf2");
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/Club") + blocked + QStringLiteral("/x")));
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        const QString title = window->windowTitle();
+        window->findChild<QUndoStack*>()->push(new NewPageCommand(&configOf(*window), QStringLiteral("Extra")));
+        asker.fileNames = {target};
+        QVERIFY(!window->saveAs());
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Error"));
+        QCOMPARE(asker.asked.last().text,
+                 QStringLiteral("Failed to save file:\n%1\n\nThe records kept beside the configuration could not be "
+                                "copied to the new name, so nothing was saved: %2 is in the way: it is not a file.")
+                     .arg(target, folder + QStringLiteral("/Club") + blocked));
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(window->currentFile(), path);
+        QCOMPARE(window->windowTitle(), title);
+        QCOMPARE(configOf(*window).boxStylesSidecarPath(), base + QStringLiteral(".boxstyles.json"));
+        QVERIFY(window->hasUnsavedChanges());
+    }
+
     void themeDialogEscapesAndWarns()
     {
         QJsonObject manifest{{"id", "a<b&c"},
