@@ -201,6 +201,26 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::readBytes(fx.absolutePath(Rs3Fixture::Beta, kArtItem.mid(20))), QByteArray("art"));
     }
 
+    // A configuration of the same name with records of its own: the records
+    // are kept aside with it and none of them stays beside the new one.
+    void configBundleReplacesTheRecords()
+    {
+        Rs3Fixture fx;
+        const QString folder = ThemeInstaller::defaultConfigFolder();
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(TestFiles::writeBytes(folder + "/Track.zconf2", "mine"));
+        QVERIFY(TestFiles::writeBytes(folder + "/Track.barcolor.json", "my bars"));
+        Run run;
+        QVERIFY(run.install("track", zipBytes(FileMap{{"Track.zconf2", "config"}, {kArtItem, "art"}})));
+        QCOMPARE(run.outcomes.size(), 1);
+        QVERIFY2(run.outcomes.first().startsWith("config|"), qPrintable(run.outcomes.first()));
+        QCOMPARE(TestFiles::readBytes(folder + "/Track.zconf2"), QByteArray("config"));
+        QVERIFY(!QFileInfo::exists(folder + "/Track.barcolor.json"));
+        QCOMPARE(TestFiles::readBytes(folder + "/Track.bak.barcolor.json"), QByteArray("my bars"));
+        for (const char* name : {"Track.zconf2", "Track.barcolor.json", "Track.bak.zconf2", "Track.bak.barcolor.json"})
+            QFile::remove(folder + "/" + name);
+    }
+
     // Bundles that must fail, and leave the store and RS3 as they were.
     void refusedBundles_data()
     {
