@@ -23,13 +23,18 @@ void ReplyBodyBuffer::readAvailable()
 {
     if (m_oversize)
         return;
-    if (m_reply->bytesAvailable() > m_maxBytes - m_bytes.size()) {
+    if (oversize()) {
         m_oversize = true;
         if (m_reply->isRunning())
             m_reply->abort();
         return;
     }
     m_bytes += m_reply->readAll();
+}
+
+bool ReplyBodyBuffer::oversize() const
+{
+    return m_oversize || m_reply->bytesAvailable() > m_maxBytes - m_bytes.size();
 }
 
 QByteArray ReplyBodyBuffer::take()

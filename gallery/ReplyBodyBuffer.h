@@ -23,8 +23,8 @@ public:
 
     // Everything received so far, the rest still in Qt's buffer included.
     QByteArray take();
-    // True once the body passed the cap.
-    bool oversize() const { return m_oversize; }
+    // True when the body passed the cap, counting what Qt still holds.
+    bool oversize() const;
     qint64 maxBytes() const { return m_maxBytes; }
 
 private:
