@@ -216,7 +216,7 @@ private Q_SLOTS:
         endless.endlessChunks = true;
         web.setReply(kExePath, endless);
         const QString exe = fakeExecutable();
-        const qint64 cap = 16 * 1024 * 1024;
+        const qint64 cap = 8 * 1024 * 1024;
         UpdateDownloadDialog dialog(manifestFor(web, "x", sized ? cap : 0), exe);
         dialog.setMaxUnsizedBytes(cap);
         QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);

@@ -435,7 +435,7 @@ private Q_SLOTS:
         Rs3Fixture fx;
         const FileMap before = everything(fx);
         Run run;
-        const qint64 cap = 16 * 1024 * 1024;
+        const qint64 cap = 8 * 1024 * 1024;
         run.installer.setMaxBundleBytes(cap);
         Reply endless;
         endless.endlessChunks = true;
