@@ -2,6 +2,8 @@
 #include "Rs3Tree.h"
 #include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
+#include "check/ConfigCheck.h"
+#include "check/ConfigReport.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
 #include "panels/BoxStyleDialog.h"
@@ -13,6 +15,7 @@
 #include <QImage>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QtTest>
@@ -93,6 +96,31 @@ private Q_SLOTS:
         QVERIFY(generated.size() > 20);
         for (auto it = generated.begin(); it != generated.end(); ++it)
             QVERIFY2(inBuild.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+
+    // The unedited demo passes its own check: with the install the tests
+    // write, and with the one the build wrote beside the demo archive.
+    void demoPassesItsOwnCheck_data()
+    {
+        QTest::addColumn<bool>("buildInstall");
+        QTest::newRow("generated install") << false;
+        QTest::newRow("the build's install") << true;
+    }
+    void demoPassesItsOwnCheck()
+    {
+        QFETCH(bool, buildInstall);
+        if (buildInstall) {
+            const QString built = qEnvironmentVariable("KORV_BINARY_DIR")
+                + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
+            if (!QFileInfo::exists(built))
+                QSKIP("no demo install in the build folder");
+            QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"))
+                .setValue(QStringLiteral("paths/raceStudio3Root"), built);
+        }
+        DashConfig demo;
+        QVERIFY(demo.load(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("check")))));
+        const ConfigFindings findings = ConfigCheck::checkConfig(demo);
+        QVERIFY2(findings.isEmpty(), qPrintable(ConfigCheck::formatReport(findings, QStringLiteral("Demo"))));
     }
 
     void boxStyle()

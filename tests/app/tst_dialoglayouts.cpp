@@ -88,7 +88,7 @@ private Q_SLOTS:
                                              "config opens, and the dash shows an empty box where the artwork "
                                              "should be drawn, on every page that holds this element.");
         longOne.message = QStringLiteral("Artwork folder is not on this machine "
-                                         "(aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/a_num/).");
+                                         "(aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/a_num/).");
         ConfigFinding shortOne;
         shortOne.pageIndex = 0;
         shortOne.code = QStringLiteral("off-page");

@@ -277,7 +277,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("setup"); // 0 as the demo is, 1 no art path, 2 no install, 3 a copy with no origin
         QTest::addColumn<QString>("cause");
         const QString item = QStringLiteral("the RaceStudio 3 item this element was placed from "
-                                            "(aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/");
+                                            "(aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/");
         QTest::newRow("box, item not installed") << true << 0 << item + "a_num/) is not in the install at ";
         QTest::newRow("box, not placed from RS3")
             << true << 1 << "this box has no RaceStudio 3 artwork to start from";
