@@ -312,6 +312,11 @@ private Q_SLOTS:
         box ? window->applyBoxStyle(index) : window->applyColorBar(index);
         const QString failed = box ? QStringLiteral("Box style apply failed — ") : QStringLiteral("Bar color apply failed — ");
         QVERIFY2(status().startsWith(failed + cause), qPrintable(status()));
+        // The whole text, which the status bar cuts at the window's width,
+        // is in a message box titled after the action.
+        QCOMPARE(asker->count(QStringLiteral("message")), 1);
+        QCOMPARE(asker->asked.last().title, box ? QStringLiteral("Box style") : QStringLiteral("Color bar"));
+        QCOMPARE(asker->asked.last().text, status());
         QCOMPARE(stack->count(), 0);
         QCOMPARE(rs3->snapshot(), art);
         QCOMPARE(ConfigSnapshot::records(*config), before);
