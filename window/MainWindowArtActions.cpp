@@ -127,7 +127,11 @@ void MainWindow::applyBoxStyle(int maskIndex)
         dialog.setTextColor(QColor(qRed(colourValue), qGreen(colourValue), qBlue(colourValue), qAlpha(colourValue)));
     if (record.captionArgb != 0)
         dialog.setPillColor(QColor::fromRgba(quint32(record.captionArgb)));
-    dialog.setCaption(record.caption, record.borderPx, config.maskDisplayName(currentPage, maskIndex));
+    // "Use channel name" offers the channel the box shows, not the mask's id.
+    QString channelName = mask->channel;
+    for (size_t i = 0; channelName.isEmpty() && i < mask->widgets.size(); ++i)
+        channelName = mask->widgets[i].channel;
+    dialog.setCaption(record.caption, record.borderPx, channelName);
     if (Asker::instance().exec(&dialog) != QDialog::Accepted)
         return;
 

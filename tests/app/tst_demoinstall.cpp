@@ -180,7 +180,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::newRow("value") << "Numeric value" << "RPM" << "Inserted value (RPM)";
         // The install's own icon element is the donor: it takes a channel.
-        QTest::newRow("icon") << "Icon" << "RPM" << "Inserted \"Icon\" -> RPM";
+        QTest::newRow("icon") << "Icon" << "Oil Temp Alarm" << "Inserted \"Icon\" -> Oil Temp Alarm";
         QTest::newRow("ref time bar") << "+- Ref Time bar" << ""
                                       << "Inserted +- Ref Time delta bar (±2.50 s)";
     }
@@ -212,6 +212,20 @@ private Q_SLOTS:
         const QString art = maskPath(*reread, 0, int(masks));
         QVERIFY2(art.startsWith(DemoStock::itemPath(QString())), qPrintable(art));
         QVERIFY(QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, art)));
+        // The chosen channel came back with the file: the element that
+        // shows it names a channel element bound to it.
+        if (channel.isEmpty())
+            return;
+        const pugi::xml_node mask = reread->pages[0].masks.back().node;
+        QStringList bound;
+        for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+            const QByteArray ref = paramValue(e, "AXIS_REF");
+            if (ref.isEmpty())
+                continue;
+            const pugi::xml_node axis = mask.find_child_by_attribute("e", "i", ref.constData());
+            bound << QString::fromUtf8(paramValue(axis, "lnm"));
+        }
+        QVERIFY2(bound.contains(channel), qPrintable(bound.join(", ")));
     }
 };
 

@@ -250,6 +250,26 @@ private Q_SLOTS:
         QCOMPARE(QSize(mask(1).w, mask(1).h), before);
     }
 
+    // "Use channel name" puts in the channel the box shows (the demo's
+    // md.01 shows Speed), not the mask's id.
+    void useChannelNameFillsTheChannel()
+    {
+        QString caption;
+        asker->onExec = [&caption](QDialog* dialog) {
+            auto* designer = qobject_cast<BoxStyleDialog*>(dialog);
+            if (!designer)
+                return int(QDialog::Rejected);
+            for (QPushButton* button : designer->findChildren<QPushButton*>()) {
+                if (button->text() == QStringLiteral("Use channel name") && button->isEnabled())
+                    button->click();
+            }
+            caption = designer->caption();
+            return int(QDialog::Rejected);
+        };
+        window->applyBoxStyle(1);
+        QCOMPARE(caption, QStringLiteral("Speed"));
+    }
+
     void designerTextColourOnly()
     {
         window->statusBar()->showMessage(QStringLiteral("before"));
