@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace ConfigCheck {
 
@@ -48,6 +49,36 @@ QString kindPhrase(const QStringList& classes)
         return words.value(0);
     const QString last = words.takeLast();
     return tr("%1 and %2").arg(words.join(QLatin1String(", ")), last);
+}
+
+// A page set (familySetOf) as its display family and its set and page
+// folders: ("pdm/dash2", "s02/p01").
+std::pair<QString, QString> splitFamilySet(const QString& set)
+{
+    const qsizetype cut = set.section(QLatin1Char('/'), -2).size();
+    return std::make_pair(set.left(std::max<qsizetype>(0, set.size() - cut - 1)), set.right(cut));
+}
+
+// The two sets as a message names them: by their set and page folders, and
+// with their display families where those differ.
+std::pair<QString, QString> shownSets(const QString& a, const QString& b)
+{
+    const auto [familyA, folderA] = splitFamilySet(a);
+    const auto [familyB, folderB] = splitFamilySet(b);
+    if (familyA.isEmpty() || familyB.isEmpty() || familyA.compare(familyB, Qt::CaseInsensitive) == 0)
+        return std::make_pair(folderA, folderB);
+    return std::make_pair(a, b);
+}
+
+// Two page sets (familySetOf) are one when their set and page folders match,
+// ignoring case, and so do their display families where both name one.
+bool isSameSet(const QString& a, const QString& b)
+{
+    const auto [familyA, folderA] = splitFamilySet(a);
+    const auto [familyB, folderB] = splitFamilySet(b);
+    if (folderA.compare(folderB, Qt::CaseInsensitive) != 0)
+        return false;
+    return familyA.isEmpty() || familyB.isEmpty() || familyA.compare(familyB, Qt::CaseInsensitive) == 0;
 }
 
 bool fileIn(const QString& folder, const QString& name)
@@ -247,9 +278,8 @@ void checkMask(ConfigFindings& out, const MaskContext& m)
 ConfigFinding borrowedKindFinding(const QString& pageSet, const QString& pageFolder, const QString& maskRel,
                                   pugi::xml_node maskElement)
 {
-    const QString maskSet = standardSetOf(maskRel);
-    if (pageSet.isEmpty() || maskSet.isEmpty() || pageSet.compare(maskSet, Qt::CaseInsensitive) == 0
-        || pageFolder.isEmpty())
+    const QString maskSet = familySetOf(maskRel);
+    if (pageSet.isEmpty() || maskSet.isEmpty() || isSameSet(pageSet, maskSet) || pageFolder.isEmpty())
         return {};
     const QSet<QString> index = overlayItemIndex(pageFolder);
     if (index.isEmpty())
@@ -270,8 +300,9 @@ ConfigFinding borrowedKindFinding(const QString& pageSet, const QString& pageFol
     finding.code = QStringLiteral("cross-set");
     // Sets are named by their whole folder: "p01" alone would name the
     // page's own set and the borrowed one alike.
+    const auto [shownMaskSet, shownPageSet] = shownSets(maskSet, pageSet);
     finding.message = tr("Borrows %1 from another page set (%2). This page's own set (%3) has no item of that kind.")
-                          .arg(withArticle(borrowed.join(QLatin1String(", "))), maskSet, pageSet);
+                          .arg(withArticle(borrowed.join(QLatin1String(", "))), shownMaskSet, shownPageSet);
     finding.consequence = bar
         ? tr("RaceStudio 3 imports this and then crashes on startup, every launch, until the configuration folder is "
              "deleted by hand. Reproduced three times.")
@@ -291,7 +322,7 @@ ConfigFindings checkConfig(const DashConfig& config)
         MaskContext m;
         m.pageIndex = i;
         m.page = &page;
-        m.pageSet = standardSetOf(page.relPagePath);
+        m.pageSet = familySetOf(page.relPagePath);
         m.pageFolder = findInRoots(roots, page.relPagePath);
         m.roots = roots;
         for (const MaskElement& mask : page.masks) {

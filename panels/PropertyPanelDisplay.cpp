@@ -244,6 +244,7 @@ void PropertyPanel::clear()
     FillingScope guard(filling);
     mask = nullptr;
     widget = nullptr;
+    shown = ElementKey();
     idLabel->setText(QStringLiteral("--"));
     typeLabel->setText(QStringLiteral("--"));
     channelCombo->setCurrentIndex(0);
@@ -313,10 +314,11 @@ void PropertyPanel::showMask(MaskElement* m)
         return;
     }
     mask = m;
+    widget = nullptr;
+    rememberShown();
     updateArtworkInfo(m);
     alignLabel->hide();
     alignCombo->hide();
-    widget = nullptr;
     FillingScope guard(filling);
 
     idLabel->setText(m->id);
@@ -370,6 +372,7 @@ void PropertyPanel::showWidget(MaskElement* m, WidgetModel* w)
     }
     mask = m;
     widget = w;
+    rememberShown();
     FillingScope guard(filling);
 
     idLabel->setText(w->id);
@@ -471,7 +474,7 @@ void PropertyPanel::updateAlignmentHint(const WidgetModel* w)
 
 void PropertyPanel::refreshGeometry()
 {
-    if (!mask)
+    if (!resolveShown())
         return;
     {
         FillingScope guard(filling);
