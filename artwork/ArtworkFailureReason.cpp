@@ -35,17 +35,13 @@ bool anyInstallExists()
     return false;
 }
 
+// The shared sentence, as the clause after "... failed — ".
 QString noInstall()
 {
-    // Where it was looked for: the usable roots are the ones that exist, and
-    // here none does.
-    const QString looked = InstallAdvice::configuredFoldersText();
-    if (looked.isEmpty())
-        return tr("no RaceStudio 3 install was found. Install RaceStudio 3, or set its folders in "
-                  "Tools > Preferences.");
-    return tr("no RaceStudio 3 install was found at %1. Install RaceStudio 3 there, or set its folders in "
-              "Tools > Preferences.")
-        .arg(looked);
+    QString text = InstallAdvice::noInstall();
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
 }
 
 QString notPlaced(const QString& what)
