@@ -1,5 +1,6 @@
 #include "DemoStock.h"
 #include "Rs3Tree.h"
+#include "dialogs/AddPageDialog.h"
 #include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
@@ -17,6 +18,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -121,6 +123,22 @@ private Q_SLOTS:
         QVERIFY(demo.load(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("check")))));
         const ConfigFindings findings = ConfigCheck::checkConfig(demo);
         QVERIFY2(findings.isEmpty(), qPrintable(ConfigCheck::formatReport(findings, QStringLiteral("Demo"))));
+    }
+
+    // The demo's page templates come with their names and previews, as
+    // RS3's do: Add Page offers both with a picture each.
+    void addPageShowsTheTemplatesWithPreviews()
+    {
+        AddPageDialog dialog(config);
+        QCOMPARE(dialog.tabs->tabText(0), QStringLiteral("Pages"));
+        auto* list = qobject_cast<QListWidget*>(dialog.tabs->widget(0));
+        QVERIFY(list);
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i) {
+            names << list->item(i)->text();
+            QVERIFY2(!list->item(i)->icon().isNull(), qPrintable(list->item(i)->text()));
+        }
+        QCOMPARE(names, QStringList({"Dark", "Dark red"}));
     }
 
     void boxStyle()
