@@ -31,9 +31,12 @@ class AddPageDialog : public QDialog {
 public:
     static constexpr int kSaveCurrentAsTemplate = 42;
 
-    AddPageDialog(DashConfig* config, QWidget* parent = nullptr);
+    // pageIndex: the page the user is on; the dialog opens on that page's
+    // display. -1 (none): on the configuration's first display.
+    AddPageDialog(DashConfig* config, QWidget* parent = nullptr, int pageIndex = -1);
 
     DashConfig* config = nullptr;
+    int pageIndex = -1;
     QString targetFamily;
     QStringList familyFolders;
     std::vector<PageTemplateGroup> rs3Groups;
@@ -44,6 +47,9 @@ public:
     QPushButton* saveAsTemplateButton = nullptr;
     QLabel* dashLabel = nullptr;
     QComboBox* dashCombo = nullptr;
+    // Shown when there is no RS3 install and only the store's templates are
+    // offered: where an install was looked for.
+    QLabel* installNote = nullptr;
     PageTemplate selectedTemplate;
 
 public Q_SLOTS:

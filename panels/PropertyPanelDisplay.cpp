@@ -51,6 +51,21 @@ QString normalisedArtPath(const QString& path)
     return p;
 }
 
+// A colour button with no colour shown: for an element without text, or
+// nothing selected.
+void blankSwatch(QPushButton* button)
+{
+    button->setStyleSheet(QString());
+    button->setText(QString());
+}
+
+// A size box that shows nothing: neither a number nor its bare unit.
+void blankSpin(QSpinBox* spin)
+{
+    spin->setSpecialValueText(QStringLiteral(" "));
+    spin->setValue(spin->minimum());
+}
+
 // Sets `flag` for the scope's lifetime.
 class FillingScope {
 public:
@@ -229,6 +244,7 @@ void PropertyPanel::clear()
     FillingScope guard(filling);
     mask = nullptr;
     widget = nullptr;
+    shown = ElementKey();
     idLabel->setText(QStringLiteral("--"));
     typeLabel->setText(QStringLiteral("--"));
     channelCombo->setCurrentIndex(0);
@@ -247,10 +263,9 @@ void PropertyPanel::clear()
     valueFontCombo->setEnabled(false);
     valueFontCombo->setCurrentIndex(-1);
     valueSizeSpin->setEnabled(false);
-    valueSizeSpin->clear();
+    blankSpin(valueSizeSpin);
     valueColorButton->setEnabled(false);
-    valueColorButton->setStyleSheet(QString());
-    valueColorButton->setText(QString());
+    blankSwatch(valueColorButton);
     fontStatusIcon->hide();
     labelFontGroup->hide();
     labelTextGroup->hide();
@@ -299,10 +314,11 @@ void PropertyPanel::showMask(MaskElement* m)
         return;
     }
     mask = m;
+    widget = nullptr;
+    rememberShown();
     updateArtworkInfo(m);
     alignLabel->hide();
     alignCombo->hide();
-    widget = nullptr;
     FillingScope guard(filling);
 
     idLabel->setText(m->id);
@@ -322,7 +338,11 @@ void PropertyPanel::showMask(MaskElement* m)
     valueColorButton->setEnabled(hasValueFont);
     selectFontFamily(valueFontCombo, m->digitCharset);
     showTextSize(valueSizeSpin, m->digitPx);
-    setSwatchColor(valueColorButton, m->digitColour);
+    // A bar or an icon has no text colour to show.
+    if (hasValueFont)
+        setSwatchColor(valueColorButton, m->digitColour);
+    else
+        blankSwatch(valueColorButton);
     updateFontWarning();
 
     labelFontGroup->setVisible(m->labelStyleSet);
@@ -352,6 +372,7 @@ void PropertyPanel::showWidget(MaskElement* m, WidgetModel* w)
     }
     mask = m;
     widget = w;
+    rememberShown();
     FillingScope guard(filling);
 
     idLabel->setText(w->id);
@@ -371,7 +392,10 @@ void PropertyPanel::showWidget(MaskElement* m, WidgetModel* w)
     valueColorButton->setEnabled(hasValueFont);
     selectFontFamily(valueFontCombo, w->charset);
     showTextSize(valueSizeSpin, w->charsetPx);
-    setSwatchColor(valueColorButton, w->colour.isValid() ? w->colour : QColor(255, 255, 255));
+    if (hasValueFont)
+        setSwatchColor(valueColorButton, w->colour.isValid() ? w->colour : QColor(255, 255, 255));
+    else
+        blankSwatch(valueColorButton);
 
     labelFontGroup->hide();
     const bool isLabel = w->kind == WidgetLabel;
@@ -450,7 +474,7 @@ void PropertyPanel::updateAlignmentHint(const WidgetModel* w)
 
 void PropertyPanel::refreshGeometry()
 {
-    if (!mask)
+    if (!resolveShown())
         return;
     {
         FillingScope guard(filling);

@@ -84,6 +84,8 @@ void MainWindow::createPanels()
     pageList = new PageListPanel(this);
     elementList = new ElementListPanel(this);
     propertyPanel = new PropertyPanel(this);
+    // Nothing is selected before a file is open: blank fields, not numbers.
+    propertyPanel->clear();
     propertyPanel->setUndoStack(undoStack);
     propertyPanel->setMaximumWidth(220);
 }
@@ -207,6 +209,10 @@ void MainWindow::connectSignals()
 
 void MainWindow::connectCanvas()
 {
+    // First, so that every handler below already finds the new choice kept.
+    connect(canvas, &DashCanvas::elementSelected, this, &MainWindow::rememberSelection);
+    connect(canvas, &DashCanvas::widgetSelected, this, &MainWindow::rememberSelection);
+    connect(canvas, &DashCanvas::selectionChanged, this, &MainWindow::rememberSelection);
     connect(canvas, &DashCanvas::elementSelected, this, &MainWindow::onElementSelected);
     connect(canvas, &DashCanvas::elementMoved, this, &MainWindow::onElementMoved);
     connect(canvas, &DashCanvas::elementResized, this, &MainWindow::onElementResized);

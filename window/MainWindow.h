@@ -7,6 +7,7 @@
 #include "gallery/GalleryRequests.h"
 #include "model/ChannelInfo.h"
 #include "model/DashConfig.h"
+#include "model/ElementKey.h"
 
 #include <QByteArray>
 #include <QKeySequence>
@@ -296,8 +297,12 @@ private:
     void showCanvasSelection();
     // The page list's highlighted row is the current page, whoever switched.
     void followPageInList();
-    // A selection the page no longer holds (after an undo or redo) dropped.
-    void dropStaleSelection(const PageModel* page);
+    // The canvas's selection remembered by its element (selectionKey), so
+    // that a change of the records can find it again.
+    void rememberSelection();
+    void findSelectionAgain();
+    // Every view shown again from the model after a change of its records.
+    void refreshAfterChange();
     // The mask of the current page selected on the canvas, which has every
     // view show it, and the hint about its font size given.
     void selectMask(int maskIndex);
@@ -403,6 +408,8 @@ private:
     void insertSingleValue(const ElementTypeEntry& type, const ChannelInfo& channel);
     void insertIconMask(const ElementTypeEntry& type);
     void insertRefTimeBar(const ElementTypeEntry& type);
+    bool confirmBoxWithoutArt();
+    void reportMissingStock(const QString& failure);
     bool confirmBorrowedDonor(const ElementTypeEntry& type);
     void insertFromDonor(const ElementTypeEntry& type, const ChannelInfo& channel);
     QString chooseBarTemplate(const ChannelInfo& channel);
@@ -416,7 +423,8 @@ private:
     const MaskElement* restylableMask(int maskIndex, bool (*fits)(pugi::xml_node), const QString& refusal);
     void showRestyledMask(int maskIndex);
     void reportLockedPreview(const QString& notice, bool failed);
-    void showArtworkFailure(const QString& failed, const QString& reason, const QString& fallback);
+    void showArtworkFailure(const QString& title, const QString& failed, const QString& reason,
+                            const QString& fallback);
 
     // Members in the order their lifetimes need: the configuration outlives
     // nothing that is destroyed after it (see the destructor).
@@ -429,6 +437,8 @@ private:
     QUndoStack* undoStack = nullptr;
     QString currentFilePath;
     int currentPage = 0;
+    // What the canvas has selected, by the element itself.
+    ElementKey selectionKey;
     QString repairedFilePath;
     CsvDataSource csvSource;
     SampleDataSource sampleSource;

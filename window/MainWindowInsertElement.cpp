@@ -11,6 +11,8 @@
 #include "editing/InsertIconCommand.h"
 #include "editing/InsertRefTimeBarCommand.h"
 #include "model/DeviceTables.h"
+#include "model/InstallAdvice.h"
+#include "model/InstallRoots.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
 #include "panels/Asker.h"
@@ -19,6 +21,8 @@
 #include "panels/MultiBoxDialog.h"
 #include "panels/RefTimeBarDialog.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStatusBar>
 #include <QUndoStack>
 
@@ -26,9 +30,11 @@
 
 namespace {
 
-QRect centredOn(const PageModel& page, int w, int h)
+// Centred on the display the page is shown on, which on a two-display
+// device need not be the configuration's first.
+QRect centredOn(const QSize& display, int w, int h)
 {
-    return QRect(std::max(0, (page.width - w) / 2), std::max(0, (page.height - h) / 2), w, h);
+    return QRect(std::max(0, (display.width() - w) / 2), std::max(0, (display.height() - h) / 2), w, h);
 }
 
 // A value type becomes a one-cell box rather than a copy of its donor; a
@@ -42,6 +48,39 @@ bool isSingleValueDonor(pugi::xml_node donor)
         digit = digit || hasClass(e, "Digit");
     }
     return digit;
+}
+
+QString trWindow(const char* text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+// Where a stock template of the page's device was looked for, and what to
+// do about it.
+QString missingStockAdvice(const PageModel* page)
+{
+    const QString device = page ? deviceFolderFromPath(page->relPagePath) : QString();
+    if (device.isEmpty())
+        return trWindow("This page names no RaceStudio 3 device folder, so there was nowhere to look.");
+    return InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/%1/masks/set/standard").arg(device));
+}
+
+// A box's panel art is drawn into the page's device folder of each install
+// that has one: why that cannot happen here, or empty when it can.
+QString whyBoxArtCannotBeWritten(const PageModel& page)
+{
+    const QString device = deviceFolderFromPath(page.relPagePath);
+    if (device.isEmpty())
+        return trWindow("This page names no RaceStudio 3 device folder to draw it into.");
+    const QStringList roots = rs3OverlayRoots();
+    for (const QString& root : roots) {
+        if (QFileInfo(root + QLatin1Char('/') + device).isDir())
+            return {};
+    }
+    if (roots.isEmpty())
+        return InstallAdvice::noInstall();
+    return trWindow("The RaceStudio 3 install has no folder for this device (%1). ").arg(device)
+        + InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/") + device);
 }
 
 int firstDigitWidget(const MaskElement& mask)
@@ -83,16 +122,31 @@ void MainWindow::insertElement()
 
 void MainWindow::insertStaticLabel(const ElementTypeEntry& type)
 {
-    const PageModel* page = config.page(currentPage);
-    if (!page)
+    if (!config.page(currentPage))
         return;
-    const QRect box = centredOn(*page, type.nativeWidth, type.nativeHeight);
+    const QRect box = centredOn(config.pageDisplaySize(currentPage), type.nativeWidth, type.nativeHeight);
     addTextBoxNewMask(box.x(), box.y());
+}
+
+// A box whose art cannot be drawn would name a picture that is nowhere:
+// the user hears why, and decides.
+bool MainWindow::confirmBoxWithoutArt()
+{
+    const PageModel* page = config.page(currentPage);
+    const QString why = page ? whyBoxArtCannotBeWritten(*page) : QString();
+    if (why.isEmpty())
+        return true;
+    const QString text = tr("The box's artwork cannot be drawn. %1\n\nWithout it the box names a picture that does "
+                            "not exist, and RaceStudio 3 shows an image error for it. Insert it anyway?")
+                             .arg(why);
+    return Asker::instance().question(this, tr("Insert Element"), text, QMessageBox::Yes | QMessageBox::No,
+                                      QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 void MainWindow::insertMultiBox()
 {
-    if (!config.page(currentPage))
+    if (!config.page(currentPage) || !confirmBoxWithoutArt())
         return;
     MultiBoxDialog dialog(overlayFolderForDeviceName(config.deviceName), this);
     if (Asker::instance().exec(&dialog) != QDialog::Accepted || dialog.rows() <= 0 || dialog.cols() <= 0)
@@ -100,8 +154,8 @@ void MainWindow::insertMultiBox()
     const int rows = dialog.rows();
     const int cols = dialog.cols();
     std::vector<MultiBoxCellRequest> cells(size_t(rows) * size_t(cols));
-    const PageModel* page = config.page(currentPage);
-    const QRect rect = centredOn(*page, std::min(page->width, 300), std::min(page->height, 180));
+    const QSize display = config.pageDisplaySize(currentPage);
+    const QRect rect = centredOn(display, std::min(display.width(), 300), std::min(display.height(), 180));
     int created = -1;
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, rows, cols, dialog.labelPlacement(),
                                            std::move(cells), rect, &created), [&created] { return created >= 0; });
@@ -121,15 +175,15 @@ void MainWindow::insertMultiBox()
 
 void MainWindow::insertSingleValue(const ElementTypeEntry& type, const ChannelInfo& channel)
 {
-    const PageModel* page = config.page(currentPage);
-    if (!page)
+    if (!config.page(currentPage) || !confirmBoxWithoutArt())
         return;
-    const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 160, page->width);
-    const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 70, page->height);
+    const QSize display = config.pageDisplaySize(currentPage);
+    const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 160, display.width());
+    const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 70, display.height());
     std::vector<MultiBoxCellRequest> cells{MultiBoxCellRequest{channel.longName, QString(), false}};
     int created = -1;
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, 1, 1, QStringLiteral("above"), std::move(cells),
-                                           centredOn(*page, w, h), &created), [&created] { return created >= 0; });
+                                           centredOn(display, w, h), &created), [&created] { return created >= 0; });
     if (!showInsertedMask(created)) {
         statusBar()->showMessage(tr("Insert failed"), 3000);
         return;
@@ -147,17 +201,17 @@ void MainWindow::insertIconMask(const ElementTypeEntry& type)
     const int icons = int(std::count_if(page->masks.begin(), page->masks.end(),
                                         [](const MaskElement& m) { return m.kind == MaskIcon; }));
     const int offset = 12 * icons + 18;
-    const QRect rect(std::max(0, std::min(offset, page->width - type.nativeWidth)),
-                     std::max(0, std::min(offset, page->height - type.nativeHeight)), type.nativeWidth,
+    const QSize display = config.pageDisplaySize(currentPage);
+    const QRect rect(std::max(0, std::min(offset, display.width() - type.nativeWidth)),
+                     std::max(0, std::min(offset, display.height() - type.nativeHeight)), type.nativeWidth,
                      type.nativeHeight);
     int created = -1;
     // A command that finds no icon template leaves the history as it was.
     pushChecked(*undoStack, new InsertIconCommand(&config, currentPage, rect, &created),
                 [&created] { return created >= 0; });
     if (created < 0) {
-        statusBar()->showMessage(
-            tr("RaceStudio 3 icon overlay for %1 not found — cannot insert icon.").arg(deviceNameOrThisDevice()),
-            5000);
+        reportMissingStock(
+            tr("RaceStudio 3 icon overlay for %1 not found — cannot insert icon.").arg(deviceNameOrThisDevice()));
         return;
     }
     showInsertedMask(created);
@@ -171,21 +225,29 @@ void MainWindow::insertRefTimeBar(const ElementTypeEntry& type)
     RefTimeBarDialog dialog(this);
     if (Asker::instance().exec(&dialog) != QDialog::Accepted)
         return;
-    const PageModel* page = config.page(currentPage);
-    const QRect rect = centredOn(*page, std::min(type.nativeWidth, page->width),
-                                 std::min(type.nativeHeight, page->height));
+    const QSize display = config.pageDisplaySize(currentPage);
+    const QRect rect = centredOn(display, std::min(type.nativeWidth, display.width()),
+                                 std::min(type.nativeHeight, display.height()));
     const double range = dialog.rangeSeconds();
     int created = -1;
     pushChecked(*undoStack, new InsertRefTimeBarCommand(&config, currentPage, rect, dialog.slowerColor(),
                                                 dialog.fasterColor(), range, &created), [&created] { return created >= 0; });
     if (created < 0) {
-        statusBar()->showMessage(tr("RaceStudio 3 +- Ref Time template for %1 not found — cannot insert delta bar.")
-                                     .arg(deviceNameOrThisDevice()),
-                                 5000);
+        reportMissingStock(tr("RaceStudio 3 +- Ref Time template for %1 not found — cannot insert delta bar.")
+                               .arg(deviceNameOrThisDevice()));
         return;
     }
     showInsertedMask(created);
     statusBar()->showMessage(tr("Inserted +- Ref Time delta bar (±%1 s)").arg(range, 0, 'f', 2), 4000);
+}
+
+// The status bar holds the failure; the message box also says where the
+// stock was looked for, which the status bar would cut.
+void MainWindow::reportMissingStock(const QString& failure)
+{
+    statusBar()->showMessage(failure, 5000);
+    Asker::instance().warning(this, tr("Insert Element"),
+                              failure + QStringLiteral("\n\n") + missingStockAdvice(config.page(currentPage)));
 }
 
 // The stock element comes from another page set only when the page's own
@@ -197,7 +259,7 @@ bool MainWindow::confirmBorrowedDonor(const ElementTypeEntry& type)
     if (!page || type.sourcePath.isEmpty())
         return true;
     const ConfigFinding finding = ConfigCheck::borrowedKindFinding(
-        ConfigCheck::standardSetOf(page->relPagePath),
+        ConfigCheck::familySetOf(page->relPagePath),
         ConfigCheck::findInRoots(ConfigCheck::existingRs3Roots(), page->relPagePath), type.sourcePath, type.donor);
     if (finding.code.isEmpty())
         return true;
@@ -215,10 +277,10 @@ void MainWindow::insertFromDonor(const ElementTypeEntry& type, const ChannelInfo
         return;
     const QString barTemplate =
         type.label.contains(QLatin1String("bar"), Qt::CaseInsensitive) ? chooseBarTemplate(channel) : QString();
-    const PageModel* page = config.page(currentPage);
-    const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 200, page->width);
-    const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 80, page->height);
-    const QRect rect = centredOn(*page, w, h);
+    const QSize display = config.pageDisplaySize(currentPage);
+    const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 200, display.width());
+    const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 80, display.height());
+    const QRect rect = centredOn(display, w, h);
     QString error;
     int created = -1;
     auto* command = new InsertElementCommand(&config, currentPage, channel, rect.x(), rect.y(), w, h, type.donor,

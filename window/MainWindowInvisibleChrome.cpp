@@ -7,6 +7,7 @@
 #include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 #include "panels/Asker.h"
+#include "panels/TitleWidth.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -93,10 +94,14 @@ bool MainWindow::confirmInvisibleChrome(const QString& input, const QString& out
     dialog.setWindowTitle(tr("Generate Invisible Chrome"));
     dialog.setWindowModality(Qt::WindowModal);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(tr("<b>Input:</b>  %1<br><b>Output:</b> %2<br><br>Generate an invisible-chrome "
-                                    "version of the current config?")
-                                     .arg(input.toHtmlEscaped(), output.toHtmlEscaped()),
-                                 &dialog));
+    QString text = tr("<b>Input:</b>  %1<br><b>Output:</b> %2<br><br>Generate an invisible-chrome version of the "
+                      "current config?")
+                       .arg(input.toHtmlEscaped(), output.toHtmlEscaped());
+    // The generator reads the file as it is on disk.
+    if (hasUnsavedChanges())
+        text += tr("<br><br><b>The changes that are not saved are left out:</b> the output is made from the file "
+                   "as it was last saved.");
+    layout->addWidget(new QLabel(text, &dialog));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("Generate"));
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -178,6 +183,7 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
     QProgressDialog progress(tr("Generating invisible chrome...\nThis may take a few seconds."), tr("Cancel"), 0, 0,
                              this);
     progress.setWindowTitle(title);
+    widenToTitle(&progress);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setValue(0);

@@ -171,7 +171,10 @@ bool MainWindow::save()
     const QString backupName = backupBeforeOverwrite(currentFilePath);
     QString error;
     QString warning;
-    if (!config.save(currentFilePath, &error, &warning)) {
+    const bool saved = config.save(currentFilePath, &error, &warning);
+    // The save read the masks it wrote anew, even when a later file failed.
+    refreshAfterChange();
+    if (!saved) {
         Asker::instance().critical(this, tr("Error"), saveFailureText(currentFilePath, error));
         return false;
     }
@@ -211,7 +214,9 @@ bool MainWindow::saveAs()
     QString warning;
     // The sidecars go with the archive, or the window stays with the file
     // it edits: never the new name without its records.
-    if (!config.saveAs(target, &error, &warning)) {
+    const bool saved = config.saveAs(target, &error, &warning);
+    refreshAfterChange();
+    if (!saved) {
         Asker::instance().critical(this, tr("Error"), saveFailureText(target, error));
         return false;
     }
