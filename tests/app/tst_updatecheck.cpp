@@ -308,9 +308,7 @@ private Q_SLOTS:
     {
         FakeWebService web;
         QVERIFY(web.start());
-        Reply endless;
-        endless.endlessChunks = true;
-        web.setReply(kCheckPath, endless);
+        web.setReply(kCheckPath, FakeWebService::endlessReply());
         UpdateChecker checker(web.baseUrl().toString(), QStringLiteral("0.5.8.0"), m_key->publicPem());
         checker.setTimeoutMs(60000);
         QSignalSpy failed(&checker, &UpdateChecker::checkFailed);

@@ -212,9 +212,7 @@ private Q_SLOTS:
         ScriptedAsker asker;
         FakeWebService web;
         QVERIFY(web.start());
-        Reply endless;
-        endless.endlessChunks = true;
-        web.setReply(kExePath, endless);
+        web.setReply(kExePath, FakeWebService::endlessReply());
         const QString exe = fakeExecutable();
         const qint64 cap = 8 * 1024 * 1024;
         UpdateDownloadDialog dialog(manifestFor(web, "x", sized ? cap : 0), exe);

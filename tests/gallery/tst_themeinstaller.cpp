@@ -437,9 +437,7 @@ private Q_SLOTS:
         Run run;
         const qint64 cap = 8 * 1024 * 1024;
         run.installer.setMaxBundleBytes(cap);
-        Reply endless;
-        endless.endlessChunks = true;
-        run.web.setReply("/api/templates/zneon/bundle", endless);
+        run.web.setReply("/api/templates/zneon/bundle", FakeWebService::endlessReply());
         run.installer.installFromUrl({"zneon", "n-1"});
         auto* reply = run.installer.findChild<QNetworkReply*>();
         QVERIFY(reply);

@@ -206,6 +206,13 @@ FakeWebService::Reply FakeWebService::okReply(const QByteArray& body, const QByt
     return reply;
 }
 
+FakeWebService::Reply FakeWebService::endlessReply()
+{
+    Reply reply;
+    reply.endlessChunks = true;
+    return reply;
+}
+
 void FakeWebService::busyAtHeaders(QNetworkReply* reply, int ms)
 {
     auto once = std::make_shared<bool>(false);

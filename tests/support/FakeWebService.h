@@ -83,6 +83,8 @@ public:
 
     // A 200 answer with the body and content type.
     static Reply okReply(const QByteArray& body, const QByteArray& contentType = "application/json");
+    // A 200 answer whose chunked body never ends (endlessChunks).
+    static Reply endlessReply();
 
     // Body bytes sent so far by endless replies.
     qint64 streamedBytes() const { return m_streamed; }
