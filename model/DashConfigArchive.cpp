@@ -167,12 +167,18 @@ bool readRawEntry(QFile& archive, const PackItem& item, QByteArray& bytes)
         || (archive.seek(item.start) && archive.read(bytes.data(), bytes.size()) == qint64(bytes.size()));
 }
 
-// Stores an entry of the source archive as it is stored there.
+bool packFile(zipFile zip, const PackItem& item, const QString& zipPath, QString* error);
+
+// Stores an entry of the source archive as it is stored there. A file that
+// still holds the entry is packed anew when the entry cannot be read.
 bool copyRawEntry(zipFile zip, QFile& archive, const PackItem& item, const QString& zipPath, QString* error)
 {
     QByteArray bytes;
-    if (!readRawEntry(archive, item, bytes))
+    if (!readRawEntry(archive, item, bytes)) {
+        if (!item.file.isEmpty())
+            return packFile(zip, item, zipPath, error);
         return failWith(error, tr("%1 could not be read from %2.").arg(item.rel, archive.fileName()));
+    }
     const ArchiveIndex::Entry& entry = *item.entry;
     if (!openZipEntry(zip, item.name, item.utf8, item.method, item.level, true))
         return failWith(error, archiveFailure(zipPath, qt_error_string(errno)));
