@@ -72,11 +72,12 @@ bool copyFileOver(const QString& source, const QString& target, QString* error)
     QByteArray chunk;
     bool complete = true;
     while (complete && !(chunk = in.read(1 << 16)).isEmpty())
-        complete = out.write(chunk) == chunk.size();
+        complete = writeWhole(out, chunk.constData(), chunk.size());
     if (!complete || in.error() != QFileDevice::NoError) {
+        const QString reason = complete ? in.errorString() : out.errorString();
         out.cancelWriting();
         out.commit();
-        return failWith(error, tr("cannot write %1").arg(target));
+        return failWith(error, tr("cannot write %1: %2").arg(target, reason));
     }
     if (!commitSaveFile(out, error))
         return false;

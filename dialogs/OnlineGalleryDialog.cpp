@@ -393,7 +393,7 @@ void OnlineGalleryDialog::onPreviewFinished(QNetworkReply* reply)
         return;
     QPixmap picture;
     const bool failed = !GalleryRequests::localFailure(reply).isEmpty() || reply->error() != QNetworkReply::NoError
-                        || !picture.loadFromData(reply->readAll());
+                        || !picture.loadFromData(GalleryRequests::body(reply));
     if (failed) {
         clearPreview();
         return;

@@ -1,6 +1,5 @@
 #include "model/DashConfig.h"
 
-#include "artwork/ArtworkFiles.h"
 #include "model/DeviceTables.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -353,32 +352,4 @@ int DashConfig::insertPage(const QString& folder, const QString& name, const QSt
     device->dirty = true;
     ++device->pageCount;
     return position;
-}
-
-void DashConfig::moveToPath(const QString& path)
-{
-    if (path.isEmpty() || QFileInfo(path) == QFileInfo(zconf2Path))
-        return;
-    const QStringList before{boxStylesSidecarPath(), multiBoxSidecarPath(), barColorSidecarPath(),
-                             iconPreviewSidecarPath()};
-    zconf2Path = path;
-    const QStringList after{boxStylesSidecarPath(), multiBoxSidecarPath(), barColorSidecarPath(),
-                            iconPreviewSidecarPath()};
-    for (int i = 0; i < before.size(); ++i) {
-        const QString& from = before[i];
-        const QString& to = after[i];
-        if (from.isEmpty() || to.isEmpty() || from == to)
-            continue;
-        if (QFileInfo::exists(from)) {
-            QString error;
-            if (copyFileOver(from, to, &error))
-                continue;
-            qWarning() << "moveToPath: could not copy the sidecar" << from << "-" << error;
-        }
-        // A sidecar left at the new name by the file that was overwritten
-        // belongs to that file: applied to this configuration, its records
-        // would describe masks that are not there.
-        if (QFileInfo::exists(to) && !QFile::remove(to))
-            qWarning() << "moveToPath: could not remove the stale sidecar" << to;
-    }
 }

@@ -64,7 +64,7 @@ void CatalogClient::fetchCatalog()
     const QUrl url = GalleryRequests::endpoint(m_baseUrl, {QStringLiteral("api"), QStringLiteral("catalog")});
     QNetworkReply* reply = m_network->get(GalleryRequests::request(url, m_transferTimeoutMs));
     reply->setProperty(kKind, int(CatalogRequest));
-    GalleryRequests::capBody(reply, kMaxCatalogBytes);
+    GalleryRequests::capBody(reply, m_maxCatalogBytes);
 }
 
 void CatalogClient::requestInstallNonce(const QString& slug)
@@ -100,7 +100,7 @@ void CatalogClient::onFinished(QNetworkReply* reply)
             Q_EMIT catalogFailed(reason);
         return;
     }
-    const QByteArray body = reply->readAll();
+    const QByteArray body = GalleryRequests::body(reply);
     if (kind == NonceRequest)
         finishNonce(slug, body);
     else

@@ -33,6 +33,8 @@ public:
 
     // Inactivity timeout of each request; 60 s unless lowered.
     void setTransferTimeout(int milliseconds);
+    // Largest catalog reply accepted; kMaxCatalogBytes unless lowered.
+    void setMaxCatalogBytes(qint64 bytes) { m_maxCatalogBytes = bytes; }
 
     // The items of a catalog body. A body that is not a JSON object sets
     // *error (plain text) and gives no items; a missing "items" array is an
@@ -58,6 +60,7 @@ private:
     QNetworkAccessManager* m_network;
     QUrl m_baseUrl;
     int m_transferTimeoutMs;
+    qint64 m_maxCatalogBytes = kMaxCatalogBytes;
 };
 
 } // namespace gallery

@@ -229,14 +229,18 @@ QStringList missingReferences(const QStringList& refs, const QString& artStage)
     return missing;
 }
 
-void stageSidecars(const QString& configFolder, const QString& name, const QString& staging)
+// The sidecars that exist beside the configuration travel with it: one
+// that cannot be copied fails the export, naming it.
+bool stageSidecars(const QString& configFolder, const QString& name, const QString& staging, QString* error)
 {
     for (const char* suffix : {".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"}) {
         const QString file = name + QLatin1String(suffix);
         const QString source = configFolder + QLatin1Char('/') + file;
-        if (QFileInfo::exists(source))
-            QFile::copy(source, staging + QLatin1Char('/') + file);
+        QString why;
+        if (QFileInfo::exists(source) && !copyFileOver(source, staging + QLatin1Char('/') + file, &why))
+            return failWith(error, tr("could not stage %1: %2").arg(file, why));
     }
+    return true;
 }
 
 } // namespace
@@ -370,19 +374,28 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
 
     if (!QFile::copy(configFile.absoluteFilePath(), staging.path() + QLatin1Char('/') + name + QStringLiteral(".zconf2")))
         return failWith(error, tr("could not stage the .zconf2"));
-    stageSidecars(configFile.absolutePath(), name, staging.path());
-    writeFileBytes(staging.path() + QStringLiteral("/README_FIRST.txt"), installBundleReadme(name));
+    if (!stageSidecars(configFile.absolutePath(), name, staging.path(), error))
+        return false;
+    QString why;
+    if (!writeFileBytes(staging.path() + QStringLiteral("/README_FIRST.txt"), installBundleReadme(name), &why))
+        return failWith(error, tr("could not write README_FIRST.txt: %1").arg(why));
 
+    // Missing art is listed; a configuration, sidecar or README that cannot
+    // be read back is not a bundle at all.
+    const QString artPrefix = kArtStageName + QLatin1Char('/');
     ReplacingZipFile zip(zipPath);
     if (!zip.open())
         return failWith(error, tr("could not create %1").arg(zipPath));
     QStringList unreadable;
-    if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable) || !zip.commit())
+    if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable))
         return failWith(error, tr("failed while writing the bundle zip"));
-    const QString artPrefix = kArtStageName + QLatin1Char('/');
     for (const QString& entry : unreadable) {
         if (!entry.startsWith(artPrefix))
-            continue;
+            return failWith(error, tr("failed while writing the bundle zip: %1 could not be read").arg(entry));
+    }
+    if (!zip.commit())
+        return failWith(error, tr("failed while writing the bundle zip"));
+    for (const QString& entry : unreadable) {
         notBundled.append(entry.mid(artPrefix.size()));
         --staged;
     }

@@ -41,7 +41,10 @@ bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix,
 // that travelled incomplete; artCount the number of staged art files. Errors
 // (translated): "no saved config on disk to export (save the config
 // first)", "could not create a temporary staging dir", "could not stage the
-// .zconf2", "could not create %1", "failed while writing the bundle zip".
+// .zconf2", "could not stage %1: %2" (a sidecar, and why), "could not write
+// README_FIRST.txt: %1", "could not create %1", "failed while writing the
+// bundle zip" (": %1 could not be read" added when it was the configuration,
+// a sidecar or the README). Nothing is written at zipPath on failure.
 bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath, QString* error = nullptr,
                                QStringList* missing = nullptr, int* artCount = nullptr);
 

@@ -124,15 +124,15 @@ QStringList configFileNames(const QString& stem)
     return names;
 }
 
-// True when every file the bundle would replace already holds what the
+// True when every file of the configuration's name already holds what the
 // bundle brings (a second install of the same bundle): nothing to keep. A
-// sidecar the bundle does not carry is not replaced.
+// sidecar the bundle does not carry is removed, so it counts as changed.
 bool sameAsIncoming(const QString& extracted, const QString& baseName, const QString& configFolder)
 {
     for (const QString& name : configFileNames(baseName)) {
         const QString mine = configFolder + QLatin1Char('/') + name;
         const QString incoming = extracted + QLatin1Char('/') + name;
-        if (QFileInfo::exists(mine) && QFileInfo::exists(incoming) && contentOf(mine) != contentOf(incoming))
+        if (QFileInfo::exists(mine) && (!QFileInfo::exists(incoming) || contentOf(mine) != contentOf(incoming)))
             return false;
     }
     return true;
@@ -155,38 +155,53 @@ QString freeBackupStem(const QString& configFolder, const QString& baseName)
     }
 }
 
-// A configuration of the bundle's name already in the folder may hold the
-// user's edits: it is copied with its sidecars to "<name>.bak.zconf2" (and
-// "<name>.bak.<sidecar>") before the bundle's files replace them. Returns
-// false when the copy cannot be made; `kept` is the copy's path, empty when
-// nothing needed keeping.
+// The files of the bundle's name already in the folder (a configuration,
+// its sidecars, or sidecars alone) may hold the user's edits: they are
+// copied to "<name>.bak.zconf2" and "<name>.bak.<sidecar>" before the
+// bundle's files replace or remove them. Returns false when a copy cannot
+// be made; `kept` is the first copy's path (the configuration's when there
+// was one), empty when nothing needed keeping.
 bool keepReplacedConfig(const QString& extracted, const QString& baseName, const QString& configFolder,
                         QString& kept, QString* error)
 {
     kept.clear();
-    const QString current = configFolder + QLatin1Char('/') + baseName + QStringLiteral(".zconf2");
-    if (!QFileInfo(current).isFile() || sameAsIncoming(extracted, baseName, configFolder))
+    if (sameAsIncoming(extracted, baseName, configFolder))
         return true;
     const QString stem = freeBackupStem(configFolder, baseName);
     const QStringList from = configFileNames(baseName);
     const QStringList to = configFileNames(stem);
     for (int i = 0; i < from.size(); ++i) {
         const QString source = configFolder + QLatin1Char('/') + from.at(i);
+        const QString copy = configFolder + QLatin1Char('/') + to.at(i);
         QString why;
-        if (QFileInfo::exists(source) && !copyFileOver(source, configFolder + QLatin1Char('/') + to.at(i), &why))
+        if (!QFileInfo::exists(source))
+            continue;
+        if (!copyFileOver(source, copy, &why))
             return failWith(error, tr("could not keep a copy of %1: %2").arg(source, why));
+        if (kept.isEmpty())
+            kept = copy;
     }
-    kept = configFolder + QLatin1Char('/') + to.first();
     return true;
 }
 
-void placeSidecars(const QString& extracted, const QString& baseName, const QString& configFolder)
+// The bundle's sidecars replace those of the configuration's name; one it
+// does not carry is removed, since it holds records of the configuration
+// that was replaced (the user's copy is kept beside it).
+bool placeSidecars(const QString& extracted, const QString& baseName, const QString& configFolder, QString* error)
 {
     for (const char* suffix : kSidecarSuffixes) {
         const QString file = baseName + QLatin1String(suffix);
-        if (QFileInfo::exists(extracted + QLatin1Char('/') + file))
-            copyFileCreatingDirs(extracted + QLatin1Char('/') + file, configFolder + QLatin1Char('/') + file);
+        const QString incoming = extracted + QLatin1Char('/') + file;
+        const QString placed = configFolder + QLatin1Char('/') + file;
+        QString why;
+        if (QFileInfo::exists(incoming)) {
+            if (!QDir().mkpath(configFolder) || !copyFileOver(incoming, placed, &why))
+                return failWith(error, tr("could not place %1: %2").arg(placed, why));
+        } else if ((QFileInfo::exists(placed) || QFileInfo(placed).isSymLink()) && !QFile::remove(placed)) {
+            return failWith(error, tr("could not remove %1, left by the configuration that was replaced").arg(placed));
+        }
     }
+    return true;
 }
 
 } // namespace
@@ -256,7 +271,8 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     if (!QDir().mkpath(configFolder)
         || !copyFileCreatingDirs(extracted.path() + QLatin1Char('/') + configName, placed))
         return failWith(error, tr("could not place the config at %1").arg(placed));
-    placeSidecars(extracted.path(), baseName, configFolder);
+    if (!placeSidecars(extracted.path(), baseName, configFolder, error))
+        return false;
 
     if (result) {
         result->artFileCount = copies.count;

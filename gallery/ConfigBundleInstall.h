@@ -15,8 +15,9 @@ struct ConfigBundleInstallResult {
     // The overlay roots that received at least one file, in settings order.
     QStringList installRoots;
     // Where the configuration of the same name that the bundle replaced was
-    // kept ("<name>.bak.zconf2", with its sidecars beside it); empty when
-    // there was none or it was the bundle's own copy.
+    // kept ("<name>.bak.zconf2", with its sidecars beside it; the first kept
+    // sidecar when only sidecars were there); empty when there was none or
+    // it was the bundle's own copy.
     QString keptConfigPath;
     // The dated folder holding the RS3 files the bundle's art replaced (stock
     // art of the same name), "<n>/aim/resources/overlay/..." for the n-th
@@ -37,15 +38,18 @@ struct ConfigBundleInstallResult {
 
 // Copies the bundle's art into every RS3 install (stable, then beta; one
 // folder given twice is written once) and places its configuration with its
-// sidecars in configFolder. A configuration of the same name already there is
-// first copied aside with its sidecars (see keptConfigPath). A failed copy
-// keeps the file it would have replaced; art copied before a failure stays.
+// sidecars in configFolder; a sidecar of the configuration's name that the
+// bundle does not carry is removed (it belongs to the configuration that was
+// there). The files of the same name already there are first copied aside
+// (see keptConfigPath). A failed copy keeps the file it would have replaced;
+// art copied before a failure stays.
 // Errors (translated): "bundle zip not found: %1", "could not create a
 // temporary extraction dir", "could not read the bundle zip: %1", "this zip
 // is not a Korvelanto install bundle (...)", "bundle has no .zconf2 at its
 // root", "no RaceStudio3 install found to install into (...)", "the bundle's
 // art tree is empty", "failed to install %1 into %2", "could not keep a copy
-// of %1: %2", "could not place the config at %1".
+// of %1: %2", "could not place the config at %1", "could not place %1: %2",
+// "could not remove %1, left by the configuration that was replaced".
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result = nullptr, QString* error = nullptr);
 

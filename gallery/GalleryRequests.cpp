@@ -1,5 +1,7 @@
 #include "gallery/GalleryRequests.h"
 
+#include "gallery/ReplyBodyBuffer.h"
+
 #include <QCoreApplication>
 #include <QNetworkReply>
 #include <QStringList>
@@ -45,31 +47,57 @@ QNetworkRequest request(const QUrl& url, int transferTimeoutMs)
     QNetworkRequest req(url);
     req.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
     req.setTransferTimeout(transferTimeoutMs);
+    boundTransfer(req);
     return req;
 }
 
-void capBody(QNetworkReply* reply, qint64 maxBytes)
+void boundTransfer(QNetworkRequest& request)
+{
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+}
+
+void boundReadBuffer(QNetworkReply* reply)
+{
+    reply->setReadBufferSize(kReadChunkBytes);
+    // A request with a body (the bundle's POST) reaches Qt's network thread
+    // only after this call, and the size set now never gets there: it is
+    // set again once the request is out, when the thread surely holds it.
+    QObject::connect(reply, &QNetworkReply::requestSent, reply,
+                     [reply] { reply->setReadBufferSize(kReadChunkBytes); });
+}
+
+void capAnnouncedSize(QNetworkReply* reply, qint64 maxBytes)
 {
     reply->setProperty(kCap, maxBytes);
-    // An honest server announces the size before the body...
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBytes] {
         if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
             abortOversized(reply);
     });
+}
+
+void capBody(QNetworkReply* reply, qint64 maxBytes)
+{
+    // An honest server announces the size before the body...
+    capAnnouncedSize(reply, maxBytes);
     // ...any other is stopped once it has sent too much.
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
-                     [reply, maxBytes](qint64 received, qint64 total) {
-                         if (received > maxBytes || total > maxBytes)
-                             abortOversized(reply);
-                     });
+    boundReadBuffer(reply);
+    new ReplyBodyBuffer(reply, maxBytes);
+}
+
+QByteArray body(QNetworkReply* reply)
+{
+    ReplyBodyBuffer* buffer = ReplyBodyBuffer::of(reply);
+    return buffer ? buffer->take() : reply->readAll();
 }
 
 QString localFailure(const QNetworkReply* reply)
 {
     // The network thread may have received the whole body before the
-    // progress signal got through: the finished reply is measured too.
+    // buffer read it: the finished reply is measured too.
     const QVariant cap = reply->property(kCap);
-    if (reply->property(kOversize).isValid() || (cap.isValid() && reply->bytesAvailable() > cap.toLongLong()))
+    const ReplyBodyBuffer* buffer = ReplyBodyBuffer::of(reply);
+    if (reply->property(kOversize).isValid() || (buffer && buffer->oversize())
+        || (cap.isValid() && reply->bytesAvailable() > cap.toLongLong()))
         return QCoreApplication::translate("gallery", "the reply is larger than %1 bytes").arg(cap.toLongLong());
     if (reply->error() == QNetworkReply::OperationCanceledError
         || reply->error() == QNetworkReply::TimeoutError)

@@ -28,12 +28,37 @@ constexpr int kDefaultTransferTimeoutMs = 60000;
 // appended as written.
 QUrl endpoint(const QUrl& base, const QStringList& segments, const QString& query = QString());
 
-// A GET/POST request for url with the User-Agent and the timeout set.
+// How much of a reply's body Qt may hold before its reader takes it.
+constexpr qint64 kReadChunkBytes = 256 * 1024;
+
+// A GET/POST request for url with the User-Agent and the timeout set, ready
+// for a bounded read (boundTransfer).
 QNetworkRequest request(const QUrl& url, int transferTimeoutMs);
 
-// Aborts reply as soon as its announced or received size passes maxBytes
-// and marks it, so the finished handler can tell the cause.
+// Keeps the request to HTTP/1.1, where Qt stops reading the connection
+// while the reply's read buffer is full; over HTTP/2 Qt 6 takes in whatever
+// the server sends, read or not.
+void boundTransfer(QNetworkRequest& request);
+
+// Lets Qt hold no more than kReadChunkBytes of reply's body: the reader
+// then has to take it on readyRead, and a server can never send faster than
+// the reader takes. Without it Qt reads the connection as fast as it
+// delivers, however much that is.
+void boundReadBuffer(QNetworkReply* reply);
+
+// Aborts reply at its headers when the size they announce passes maxBytes,
+// and marks it so, for localFailure.
+void capAnnouncedSize(QNetworkReply* reply, qint64 maxBytes);
+
+// Bounds reply's body while it is read: refused at its headers when the
+// announced size passes maxBytes; otherwise read into a buffer of its own as
+// it arrives (boundReadBuffer) and aborted, its connection closed, as soon
+// as the body would pass maxBytes. body() hands it out when it finished.
 void capBody(QNetworkReply* reply, qint64 maxBytes);
+
+// The body of a finished reply set up with capBody (empty when it went over
+// its cap); for any other reply, whatever Qt still holds.
+QByteArray body(QNetworkReply* reply);
 
 // The reason for a finished reply that failed on our side (over its cap,
 // or timed out), or an empty text otherwise.

@@ -127,7 +127,7 @@ void ThemeInstaller::onNetworkFinished(QNetworkReply* reply)
         return;
     }
     Q_EMIT progress(70, tr("Parsing bundle..."));
-    installBundleBytes(reply->readAll());
+    installBundleBytes(GalleryRequests::body(reply));
 }
 
 QString ThemeInstaller::failureReason(const QNetworkReply* reply) const

@@ -1,6 +1,7 @@
 #include "model/ArchiveIndex.h"
 
 #include "model/ZipArchive.h"
+#include "model/ZipEntryName.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,20 +61,23 @@ bool ArchiveIndex::build(const QString& archivePath, const QString& folder)
             ok = false;
             break;
         }
+        const QByteArray stored(name.data(), qsizetype(info.size_filename));
+        // Folder entries are not kept: the save stores files only.
+        if (stored.endsWith('/'))
+            continue;
         // The path the extraction wrote it to, as the save will name it. A
         // later entry of the same path is the one on disk.
-        const QString rel = QDir::cleanPath(QString::fromUtf8(name.data()));
-        entries.remove(rel);
-        // Only deflated entries can be copied as they are: the saved archive
-        // deflates every entry.
-        if (info.compression_method != Z_DEFLATED)
-            continue;
+        const QString rel = QDir::cleanPath(ZipEntryName::decode(stored, quint32(info.flag)));
+        entry.name = stored;
+        entry.utf8Name = (info.flag & ZipEntryName::kUtf8Flag) != 0;
+        entry.method = int(info.compression_method);
         entry.crc = info.crc;
         entry.compressedSize = info.compressed_size;
         entry.uncompressedSize = info.uncompressed_size;
-        entry.file = FileStamp::of(dir.filePath(rel));
-        if (entry.file.isValid() && quint64(entry.file.size) == entry.uncompressedSize)
-            entries.insert(rel, entry);
+        const FileStamp file = FileStamp::of(dir.filePath(rel));
+        if (file.isValid() && quint64(file.size) == entry.uncompressedSize)
+            entry.file = file;
+        entries.insert(rel, entry);
     }
     unzClose(zip);
     if (!ok)
@@ -90,10 +94,18 @@ bool ArchiveIndex::archiveUnchanged() const
     return !m_archive.isEmpty() && FileStamp::of(m_archive) == m_archiveStamp;
 }
 
-const ArchiveIndex::Entry* ArchiveIndex::unchangedEntry(const QString& relPath, const QString& filePath) const
+const ArchiveIndex::Entry* ArchiveIndex::entry(const QString& relPath) const
 {
     const auto it = m_entries.constFind(relPath);
-    if (it == m_entries.constEnd() || FileStamp::of(filePath) != it->file)
+    return it == m_entries.constEnd() ? nullptr : &it.value();
+}
+
+const ArchiveIndex::Entry* ArchiveIndex::unchangedEntry(const QString& relPath, const QString& filePath) const
+{
+    const Entry* found = entry(relPath);
+    // Only deflated entries are copied as they are: the saved archive
+    // deflates every file it packs.
+    if (!found || found->method != Z_DEFLATED || !found->file.isValid() || FileStamp::of(filePath) != found->file)
         return nullptr;
-    return &it.value();
+    return found;
 }

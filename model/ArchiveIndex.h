@@ -21,23 +21,30 @@ struct FileStamp {
     bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
 
-// Which files of an extract folder still hold exactly what an archive's
-// entries hold: the archive's entries by the relative path they were
-// extracted to, each with the stamp its file had when the two matched. A save
-// copies such entries as they are (still deflated) instead of compressing the
-// file again.
+// The entries of the archive an extract folder was unpacked from, by the
+// relative path each was extracted to: what a save needs to write every one
+// of them back. Each keeps its name as stored (bytes and UTF-8 flag), so a
+// save writes it back as it was, and where it lies in the archive, so an
+// entry whose file still holds exactly what the entry holds (the stamp its
+// file had when the two matched) is copied as it is, still deflated, and an
+// entry whose file has vanished from the folder is copied back from it.
 class ArchiveIndex {
 public:
     struct Entry {
         unz64_file_pos position{};
+        QByteArray name;
+        bool utf8Name = false;
+        int method = 0;
         quint64 crc = 0;
         quint64 compressedSize = 0;
         quint64 uncompressedSize = 0;
+        // The extracted file when it held the entry at build time; invalid
+        // otherwise.
         FileStamp file;
     };
 
     // Reads the archive's entry list and stamps the files of `folder` that
-    // hold them. Any failure leaves the index empty (everything is packed anew).
+    // hold them. Any failure leaves the index empty.
     bool build(const QString& archivePath, const QString& folder);
     void clear();
 
@@ -45,6 +52,10 @@ public:
     const QString& folder() const { return m_folder; }
     // The archive is still the one indexed (not replaced or written since).
     bool archiveUnchanged() const;
+    // Every file entry (folders are not kept) by its relative path.
+    const QHash<QString, Entry>& entries() const { return m_entries; }
+    // The entry extracted to relPath, or null.
+    const Entry* entry(const QString& relPath) const;
     // The deflated entry whose content `filePath` (at relPath under the
     // folder) still holds, or null.
     const Entry* unchangedEntry(const QString& relPath, const QString& filePath) const;

@@ -64,11 +64,13 @@ public:
     pugi::xml_node gconfNode(int deviceIndex);
 
     // --- archive ----------------------------------------------------------
-    bool writeZconf2(const QString& sourceDir, const QString& targetPath);
+    bool writeZconf2(const QString& sourceDir, const QString& targetPath, QString* error = nullptr);
 
     // --- JSON sidecar stores beside the configuration file -----------------
     QString barColorSidecarPath() const;
     QString boxStylesSidecarPath() const;
+    // The four paths, in the order boxstyles, multibox, barcolor, iconpreview.
+    QStringList sidecarPaths() const;
     QString multiBoxSidecarPath() const;
     QString iconPreviewSidecarPath() const;
     QMap<QString, BarColorRecord> loadBarColorSidecar() const;
@@ -240,11 +242,18 @@ public:
     // the page list, or -1 with nothing changed.
     int insertPage(const QString& folder, const QString& name, const QString& relFolder);
     // Makes path the configuration's path and carries the JSON sidecars
-    // along. Called only after a successful Save As to path, so that a failed
-    // save never re-points the configuration.
-    void moveToPath(const QString& path);
+    // along, all of them or (false, *error saying which) none: the path
+    // then stays as it was. Nothing happens for an empty path or the
+    // configuration's own file.
+    bool moveToPath(const QString& path, QString* error = nullptr);
 
     // --- saving: device documents, preview pictures, configuration name ---
+    // Save As: the save below to targetPath, with the sidecars copied beside
+    // it first and put in place once the archive is written, and then the
+    // configuration moved to targetPath (moveToPath). A sidecar that cannot
+    // be copied stops it before anything is written; on any false the
+    // configuration keeps its path and `error` says what is missing.
+    bool saveAs(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
     // Writes every dirty device file (or the only one), refreshes the preview
     // pictures, writes a pending rename and packs the extract folder into
     // targetPath (the previous file kept as ".bak"). On false the previous
@@ -252,7 +261,7 @@ public:
     // cannot be written does not stop the save: it stays pending and
     // `warning` (when given) says so; otherwise `warning` is cleared.
     bool save(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
-    bool writeDeviceDocument(DeviceFile* file);
+    bool writeDeviceDocument(DeviceFile* file, QString* error = nullptr);
     // A fingerprint of every device document and the pending rename: equal
     // fingerprints mean a save would write the same configuration.
     QByteArray documentDigest() const;

@@ -1,20 +1,26 @@
 #include "model/DashConfig.h"
 
 #include "model/ArchiveIndex.h"
+#include "model/ErrorText.h"
 #include "model/ZipArchive.h"
+#include "model/ZipEntryName.h"
 #include "model/ZipStreamWriter.h"
 #include "model/ZipWriter.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <ioapi.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <future>
 #include <thread>
 #include <vector>
@@ -22,15 +28,9 @@
 
 namespace {
 
-bool addFile(zipFile zip, const QString& sourceDir, const QString& filePath)
+QString tr(const char* text)
 {
-    QFile in(filePath);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray content = in.readAll();
-    if (in.error() != QFileDevice::NoError)
-        return false;
-    return writeZipEntry(zip, QDir(sourceDir).relativeFilePath(filePath), content);
+    return QCoreApplication::translate("DashConfig", text);
 }
 
 // Every file under the folder, hidden ones included (a dot file of the
@@ -47,10 +47,11 @@ QStringList filesUnder(const QString& dir)
 }
 
 // Where the stored bytes of an entry of the source archive start, and how
-// they were written; false when the entry cannot be found, is not deflated,
-// or claims more stored bytes than the archive holds after its start (the
-// reader stops at the end of the deflate stream, so such an entry opens; it
-// is packed anew instead of copied past the end of the file).
+// they were written; false when the entry cannot be found, is neither
+// deflated nor stored, or claims more stored bytes than the archive holds
+// after its start (the reader stops at the end of the deflate stream, so
+// such an entry opens; it is packed anew instead of copied past the end of
+// the file).
 bool rawEntryStart(unzFile source, qint64 archiveSize, const ArchiveIndex::Entry& entry, qint64& start, int& method,
                    int& level)
 {
@@ -61,52 +62,41 @@ bool rawEntryStart(unzFile source, qint64 archiveSize, const ArchiveIndex::Entry
         return false;
     start = qint64(unzGetCurrentFileZStreamPos64(source));
     unzCloseCurrentFile(source);
-    return method == Z_DEFLATED && entry.compressedSize <= quint64(std::numeric_limits<int>::max()) && start > 0
-        && start <= archiveSize && entry.compressedSize <= quint64(archiveSize - start);
+    return (method == Z_DEFLATED || method == 0) && entry.compressedSize <= quint64(std::numeric_limits<int>::max())
+        && start > 0 && start <= archiveSize && entry.compressedSize <= quint64(archiveSize - start);
 }
 
-// The deflated bytes of an entry of the source archive, as stored; false
-// when they cannot be read whole. The archive reader only finds where they
-// start: they are then read from the file in one piece, since its own raw
-// read copies them byte by byte and computes a checksum nobody looks at.
-bool readRawEntry(unzFile source, QFile& archive, const ArchiveIndex::Entry& entry, QByteArray& bytes, int& method,
-                  int& level)
-{
+// One entry of the archive a save writes: a file of the folder, packed
+// anew or (when it still holds what the previous archive's entry holds)
+// copied as stored; or an entry of the previous archive whose file has gone
+// from the folder, copied back as stored.
+struct PackItem {
+    QString rel;
+    QString file; // empty for an entry taken from the previous archive alone
+    QByteArray name;
+    bool utf8 = false;
+    const ArchiveIndex::Entry* entry = nullptr; // set: copied as stored
     qint64 start = 0;
-    if (!rawEntryStart(source, archive.size(), entry, start, method, level))
-        return false;
-    bytes.resize(qsizetype(entry.compressedSize));
-    return bytes.isEmpty()
-        || (archive.seek(start) && archive.read(bytes.data(), bytes.size()) == qint64(bytes.size()));
-}
-
-// Stores a file that still holds exactly what the source archive's entry
-// holds by copying the entry's deflated bytes: the result is the same entry
-// the writer would make, without compressing it again. `copied` is false
-// when the source could not be read (the file is then packed as usual).
-bool copyRawEntry(zipFile zip, unzFile source, QFile& archive, const QByteArray& entryName,
-                  const ArchiveIndex::Entry& entry, bool& copied)
-{
-    QByteArray bytes;
     int method = 0;
     int level = 0;
-    copied = readRawEntry(source, archive, entry, bytes, method, level);
-    if (!copied)
-        return true;
-    zip_fileinfo info = fixedZipEntryInfo();
-    if (zipOpenNewFileInZip2(zip, entryName.constData(), &info, nullptr, 0, nullptr, 0, nullptr, method, level, 1)
-        != ZIP_OK)
-        return false;
-    if (!bytes.isEmpty() && zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size())) != ZIP_OK) {
-        zipCloseFileInZipRaw64(zip, entry.uncompressedSize, uLong(entry.crc));
-        return false;
+};
+
+// An entry of the archive the folder came from is written back under its
+// name as stored, bytes and flag; a file the editor added is named in UTF-8.
+void nameItem(PackItem& item, const ArchiveIndex::Entry* known)
+{
+    if (known) {
+        item.name = known->name;
+        item.utf8 = known->utf8Name;
+        return;
     }
-    return zipCloseFileInZipRaw64(zip, entry.uncompressedSize, uLong(entry.crc)) == ZIP_OK;
+    item.name = ZipEntryName::encode(item.rel);
+    item.utf8 = ZipEntryName::needsUtf8Flag(item.name);
 }
 
-// The archive the folder was extracted from, when entries whose files were
-// not written since it was indexed can be copied from it as they are; null
-// otherwise. `archive` is opened on it for reading the copied bytes.
+// The archive the folder was extracted from, when its entries can still be
+// copied from it as they are; null otherwise. `archive` is opened on it for
+// reading the copied bytes.
 unzFile openUnchangedSource(const QString& sourceDir, const ArchiveIndex& index, QFile& archive)
 {
     if (index.folder() != sourceDir || !index.archiveUnchanged() || !archive.open(QIODevice::ReadOnly))
@@ -114,55 +104,129 @@ unzFile openUnchangedSource(const QString& sourceDir, const ArchiveIndex& index,
     return openZipForRead(index.archivePath());
 }
 
+// What the save writes, in name order: every file under the folder, and
+// every entry of the archive the folder was unpacked from whose file is gone
+// from it (a temp cleaner, a virus scanner), copied back as stored. False
+// when such an entry cannot be taken from that archive; *error names it.
+bool planArchive(const QString& sourceDir, const ArchiveIndex& index, unzFile source, qint64 archiveSize,
+                 std::vector<PackItem>& items, QString* error)
+{
+    const bool indexed = index.folder() == sourceDir;
+    const QDir dir(sourceDir);
+    QSet<QString> present;
+    for (const QString& file : filesUnder(sourceDir)) {
+        PackItem item;
+        item.rel = dir.relativeFilePath(file);
+        item.file = file;
+        present.insert(item.rel);
+        nameItem(item, indexed ? index.entry(item.rel) : nullptr);
+        item.entry = source ? index.unchangedEntry(item.rel, file) : nullptr;
+        if (item.entry && !rawEntryStart(source, archiveSize, *item.entry, item.start, item.method, item.level))
+            item.entry = nullptr;
+        items.push_back(std::move(item));
+    }
+    for (auto it = index.entries().cbegin(); indexed && it != index.entries().cend(); ++it) {
+        if (present.contains(it.key()))
+            continue;
+        PackItem item;
+        item.rel = it.key();
+        item.entry = &it.value();
+        nameItem(item, item.entry);
+        if (!source || !rawEntryStart(source, archiveSize, *item.entry, item.start, item.method, item.level)) {
+            return failWith(error, tr("%1 has gone from the configuration's working folder and could not be "
+                                      "copied back from %2.")
+                                       .arg(item.rel, QDir::toNativeSeparators(index.archivePath())));
+        }
+        qWarning().noquote() << "writeZconf2:" << item.rel << "has gone from" << sourceDir
+                             << "- copied back from" << index.archivePath();
+        items.push_back(std::move(item));
+    }
+    std::sort(items.begin(), items.end(), [](const PackItem& a, const PackItem& b) { return a.rel < b.rel; });
+    return true;
+}
+
+// A failure of the archive file itself: where, and the system's reason.
+QString archiveFailure(const QString& zipPath, const QString& reason)
+{
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(zipPath), reason);
+}
+
+QString unreadable(const PackItem& item)
+{
+    QFile in(item.file);
+    in.open(QIODevice::ReadOnly);
+    return tr("%1 could not be read: %2").arg(QDir::toNativeSeparators(item.file), in.errorString());
+}
+
+// The deflated bytes of an entry of the source archive, as stored; false
+// when they cannot be read whole.
+bool readRawEntry(QFile& archive, const PackItem& item, QByteArray& bytes)
+{
+    bytes.resize(qsizetype(item.entry->compressedSize));
+    return bytes.isEmpty()
+        || (archive.seek(item.start) && archive.read(bytes.data(), bytes.size()) == qint64(bytes.size()));
+}
+
+bool packFile(zipFile zip, const PackItem& item, const QString& zipPath, QString* error);
+
+// Stores an entry of the source archive as it is stored there. A file that
+// still holds the entry is packed anew when the entry cannot be read.
+bool copyRawEntry(zipFile zip, QFile& archive, const PackItem& item, const QString& zipPath, QString* error)
+{
+    QByteArray bytes;
+    if (!readRawEntry(archive, item, bytes)) {
+        if (!item.file.isEmpty())
+            return packFile(zip, item, zipPath, error);
+        return failWith(error, tr("%1 could not be read from %2.").arg(item.rel, archive.fileName()));
+    }
+    const ArchiveIndex::Entry& entry = *item.entry;
+    if (!openZipEntry(zip, item.name, item.utf8, item.method, item.level, true))
+        return failWith(error, archiveFailure(zipPath, qt_error_string(errno)));
+    const bool written =
+        bytes.isEmpty() || zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size())) == ZIP_OK;
+    const QString reason = qt_error_string(errno);
+    const bool closed = zipCloseFileInZipRaw64(zip, entry.uncompressedSize, uLong(entry.crc)) == ZIP_OK;
+    return (written && closed) || failWith(error, archiveFailure(zipPath, reason));
+}
+
+bool packFile(zipFile zip, const PackItem& item, const QString& zipPath, QString* error)
+{
+    QFile in(item.file);
+    const QByteArray content = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    if (!in.isOpen() || in.error() != QFileDevice::NoError)
+        return failWith(error, unreadable(item));
+    return writeZipEntry(zip, item.name, item.utf8, content)
+        || failWith(error, archiveFailure(zipPath, qt_error_string(errno)));
+}
+
 // The archive through minizip: kept for archives beyond what the streamed
 // writer takes (4 GiB, 65,535 entries).
-bool writeArchiveMinizip(const QString& sourceDir, const QStringList& files, const QString& zipPath,
-                         const ArchiveIndex& index)
+bool writeArchiveMinizip(const std::vector<PackItem>& items, QFile& archive, const QString& zipPath,
+                         QString* error)
 {
     zipFile zip = openZipForWrite(zipPath);
     if (!zip)
-        return false;
-    QFile archive(index.archivePath());
-    unzFile source = openUnchangedSource(sourceDir, index, archive);
-    const QDir dir(sourceDir);
+        return failWith(error, archiveFailure(zipPath, qt_error_string(errno)));
     bool ok = true;
-    for (const QString& file : files) {
-        const QString rel = dir.relativeFilePath(file);
-        const ArchiveIndex::Entry* entry = source ? index.unchangedEntry(rel, file) : nullptr;
-        bool copied = false;
-        if (entry && !copyRawEntry(zip, source, archive, rel.toUtf8(), *entry, copied)) {
-            ok = false;
-        } else if (!copied && !addFile(zip, sourceDir, file)) {
-            ok = false;
-        }
+    for (const PackItem& item : items) {
+        ok = item.entry ? copyRawEntry(zip, archive, item, zipPath, error) : packFile(zip, item, zipPath, error);
         if (!ok) {
-            qWarning() << "writeZconf2: could not store" << file;
+            qWarning() << "writeZconf2: could not store" << item.rel;
             break;
         }
     }
-    if (source)
-        unzClose(source);
     const bool closed = zipClose(zip, nullptr) == ZIP_OK;
-    return ok && closed;
+    if (ok && !closed)
+        return failWith(error, archiveFailure(zipPath, qt_error_string(errno)));
+    return ok;
 }
-
-// One file of the streamed archive: copied from the previous archive, or
-// deflated anew.
-struct StreamItem {
-    QString file;
-    QByteArray name;
-    const ArchiveIndex::Entry* entry = nullptr;
-    qint64 start = 0;
-    int method = 0;
-    int level = 0;
-};
 
 // Deflates, in order, the files that are not copied, while the caller
 // writes the archive: the copies need no processor time, so a changed
 // device file is compressed while the pictures before it are copied.
 class PackAhead {
 public:
-    explicit PackAhead(const std::vector<StreamItem>& items)
+    explicit PackAhead(const std::vector<PackItem>& items)
         : m_items(items), m_promises(items.size())
     {
         for (auto& promise : m_promises)
@@ -196,68 +260,64 @@ private:
         }
     }
 
-    const std::vector<StreamItem>& m_items;
+    const std::vector<PackItem>& m_items;
     std::vector<std::promise<ZipStreamWriter::Packed>> m_promises;
     std::vector<std::future<ZipStreamWriter::Packed>> m_futures;
     std::atomic<bool> m_cancelled{false};
     std::thread m_worker;
 };
 
-// The common case, written front to back: unchanged entries are copied
-// from the previous archive without being read into memory or checksummed.
-bool writeArchiveStreamed(const QString& sourceDir, const QStringList& files, const QString& zipPath,
-                          const ArchiveIndex& index)
+// The common case, written front to back: entries copied from the previous
+// archive are not read into memory or checksummed.
+bool writeArchiveStreamed(const std::vector<PackItem>& items, QFile& archive, const QString& zipPath,
+                          QString* error)
 {
     ZipStreamWriter zip(zipPath);
     if (!zip.open())
-        return false;
-    QFile archive(index.archivePath());
-    unzFile source = openUnchangedSource(sourceDir, index, archive);
-    const QDir dir(sourceDir);
-    const qint64 archiveSize = archive.size();
-    std::vector<StreamItem> items;
-    items.reserve(size_t(files.size()));
-    for (const QString& file : files) {
-        StreamItem item;
-        item.file = file;
-        const QString rel = dir.relativeFilePath(file);
-        item.name = rel.toUtf8();
-        item.entry = source ? index.unchangedEntry(rel, file) : nullptr;
-        if (item.entry && !rawEntryStart(source, archiveSize, *item.entry, item.start, item.method, item.level))
-            item.entry = nullptr;
-        items.push_back(std::move(item));
-    }
-    if (source)
-        unzClose(source);
-
+        return failWith(error, archiveFailure(zipPath, zip.errorString()));
     bool ok = true;
     {
         PackAhead packer(items);
         for (size_t i = 0; ok && i < items.size(); ++i) {
-            const StreamItem& item = items[i];
+            const PackItem& item = items[i];
             ok = item.entry ? zip.addRaw(item.name, item.method, item.level, item.entry->crc,
                                          item.entry->uncompressedSize, archive, item.start,
-                                         item.entry->compressedSize)
-                            : zip.addPacked(item.name, packer.take(i));
-            if (!ok)
-                qWarning() << "writeZconf2: could not store" << item.file;
+                                         item.entry->compressedSize, item.utf8)
+                            : zip.addPacked(item.name, packer.take(i), item.utf8);
+            if (ok)
+                continue;
+            qWarning() << "writeZconf2: could not store" << item.rel;
+            if (!zip.errorString().isEmpty())
+                failWith(error, archiveFailure(zipPath, zip.errorString()));
+            else if (item.entry)
+                failWith(error, tr("%1 could not be read from %2.").arg(item.rel, archive.fileName()));
+            else
+                failWith(error, unreadable(item));
         }
     }
     const bool closed = zip.close();
-    return ok && closed;
+    if (ok && !closed)
+        return failWith(error, archiveFailure(zipPath, zip.errorString()));
+    return ok;
 }
 
-bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index)
+bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index, QString* error)
 {
-    const QStringList files = filesUnder(sourceDir);
+    QFile archive(index.archivePath());
+    unzFile source = openUnchangedSource(sourceDir, index, archive);
+    std::vector<PackItem> items;
+    const bool planned = planArchive(sourceDir, index, source, archive.size(), items, error);
+    if (source)
+        unzClose(source);
+    if (!planned)
+        return false;
     qint64 bytes = 0;
-    for (const QString& file : files)
-        bytes += QFileInfo(file).size() + file.size();
-    if (ZipStreamWriter::fits(files.size(), bytes))
-        return writeArchiveStreamed(sourceDir, files, zipPath, index);
-    return writeArchiveMinizip(sourceDir, files, zipPath, index);
+    for (const PackItem& item : items)
+        bytes += (item.entry ? qint64(item.entry->uncompressedSize) : QFileInfo(item.file).size()) + item.name.size();
+    if (ZipStreamWriter::fits(qint64(items.size()), bytes))
+        return writeArchiveStreamed(items, archive, zipPath, error);
+    return writeArchiveMinizip(items, archive, zipPath, error);
 }
-
 // The file a link leads to (through a chain of links), or the path itself.
 // Replacing the link by the new archive would leave the file it points at,
 // the one RS3 or a backup reads, silently unsaved.
@@ -271,17 +331,17 @@ QString followLinks(const QString& path)
 
 } // namespace
 
-bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath)
+bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath, QString* error)
 {
     const QString targetPath = followLinks(linkedPath);
     if (QFileInfo(targetPath).isDir()) {
         qWarning() << "writeZconf2: refusing to replace the folder" << targetPath;
-        return false;
+        return failWith(error, tr("%1 is a folder.").arg(QDir::toNativeSeparators(targetPath)));
     }
     const QString tmp = targetPath + QStringLiteral(".tmp");
     const QString bak = targetPath + QStringLiteral(".bak");
     QFile::remove(tmp);
-    if (!writeArchive(sourceDir, tmp, archiveIndex)) {
+    if (!writeArchive(sourceDir, tmp, archiveIndex, error)) {
         QFile::remove(tmp);
         return false;
     }
@@ -292,7 +352,8 @@ bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath
         QFile::remove(bak);
         if (!archiveRename(targetPath, bak)) {
             QFile::remove(tmp);
-            return false;
+            return failWith(error, tr("the previous file could not be moved aside to %1.")
+                                       .arg(QDir::toNativeSeparators(bak)));
         }
     }
     if (archiveRename(tmp, targetPath)) {
@@ -305,5 +366,6 @@ bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath
     if (QFileInfo::exists(bak) && !QFileInfo::exists(targetPath))
         archiveRename(bak, targetPath);
     QFile::remove(tmp);
-    return false;
+    return failWith(error, tr("the new file could not be moved into place from %1.")
+                               .arg(QDir::toNativeSeparators(tmp)));
 }

@@ -335,7 +335,7 @@ void syncFirmwarePositions(pugi::xml_node element)
 
 // The document goes to the disk whole or not at all: a failed write must not
 // leave a truncated device file that a later save would pack.
-bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
+bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path, QString* error)
 {
     QFile current(path);
     // The file's size is a close guess of the text's: no regrowing on the way.
@@ -346,9 +346,8 @@ bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path)
         && current.error() == QFileDevice::NoError)
         return true;
     current.close();
-    QString error;
-    if (!writeFileSafely(path, bytes, &error)) {
-        qWarning().noquote() << "writeDeviceDocument: kept the previous file:" << error;
+    if (!writeFileSafely(path, bytes, error)) {
+        qWarning().noquote() << "writeDeviceDocument: kept the previous file:" << (error ? *error : QString());
         return false;
     }
     return true;
@@ -396,9 +395,11 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     for (DeviceFile* device : devices) {
         if (devices.size() != 1 && !device->dirty)
             continue;
-        if (!writeDeviceDocument(device)) {
-            return fail(tr("Could not write the device file %1.")
-                            .arg(QDir(extractDir).relativeFilePath(device->filePath)));
+        QString reason;
+        if (!writeDeviceDocument(device, &reason)) {
+            const QString file = QDir(extractDir).relativeFilePath(device->filePath);
+            return fail(reason.isEmpty() ? tr("Could not write the device file %1.").arg(file)
+                                         : tr("Could not write the device file %1: %2").arg(file, reason));
         }
     }
 
@@ -416,12 +417,13 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
                            .arg(newConfigName);
     }
 
-    if (!writeZconf2(extractDir, targetPath))
-        return fail(tr("Could not write %1.").arg(QDir::toNativeSeparators(targetPath)));
+    QString reason;
+    if (!writeZconf2(extractDir, targetPath, &reason))
+        return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     return true;
 }
 
-bool DashConfig::writeDeviceDocument(DeviceFile* file)
+bool DashConfig::writeDeviceDocument(DeviceFile* file, QString* error)
 {
     if (!file)
         return false;
@@ -486,12 +488,12 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file)
 
     bool ok = false;
     if (leftOut.empty()) {
-        ok = writeDocumentSafely(file->doc, file->filePath);
+        ok = writeDocumentSafely(file->doc, file->filePath, error);
     } else {
         pugi::xml_document written;
         written.reset(file->doc);
         dropFromCopy(file->doc, written, leftOut);
-        ok = writeDocumentSafely(written, file->filePath);
+        ok = writeDocumentSafely(written, file->filePath, error);
     }
     // The passes above brought the document to what the file now holds
     // (device codes, firmware positions, bar references): the records are

@@ -168,6 +168,11 @@ QString DashConfig::boxStylesSidecarPath() const { return sidecarPath(zconf2Path
 QString DashConfig::multiBoxSidecarPath() const { return sidecarPath(zconf2Path, ".multibox.json"); }
 QString DashConfig::iconPreviewSidecarPath() const { return sidecarPath(zconf2Path, ".iconpreview.json"); }
 
+QStringList DashConfig::sidecarPaths() const
+{
+    return {boxStylesSidecarPath(), multiBoxSidecarPath(), barColorSidecarPath(), iconPreviewSidecarPath()};
+}
+
 QMap<QString, BarColorRecord> DashConfig::loadBarColorSidecar() const
 {
     return loadStore<BarColorRecord>(barColorSidecarPath(), kMasks, barColorFromJson);

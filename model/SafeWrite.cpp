@@ -24,14 +24,36 @@ bool failWrite(QSaveFile& file, QString* error)
     return report(file.fileName(), reason, error);
 }
 
+// A flush cut short part way leaves no reason either: what is left, flushed
+// again, fails with the system's.
+bool flushed(QFileDevice& file)
+{
+    if (file.flush())
+        return true;
+    file.flush();
+    return false;
+}
+
 } // namespace
 
 bool commitSaveFile(QSaveFile& file, QString* error)
 {
-    if (!file.isOpen() || !file.flush() || file.error() != QFileDevice::NoError)
+    if (!file.isOpen() || !flushed(file) || file.error() != QFileDevice::NoError)
         return failWrite(file, error);
     if (!file.commit())
         return report(file.fileName(), file.errorString(), error);
+    return true;
+}
+
+bool writeWhole(QFileDevice& file, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 written = file.write(data, size);
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
     return true;
 }
 
@@ -40,7 +62,7 @@ bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* erro
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return report(path, file.errorString(), error);
-    if (file.write(bytes) != bytes.size())
+    if (!writeWhole(file, bytes.constData(), bytes.size()))
         return failWrite(file, error);
     return commitSaveFile(file, error);
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+class QFileDevice;
 class QSaveFile;
 
 // The one way a file is written: into a temporary file beside the target,
@@ -13,6 +14,12 @@ class QSaveFile;
 // smaller than its buffer (a full disk, a file size limit) it can still
 // return true and leave an empty or cut file. Every writer therefore flushes
 // and looks at the device's error before it commits.
+
+// Writes all of data to an open file. A large write that meets a full disk
+// or a size limit part way returns the part written and leaves the device's
+// error unset ("Unknown error"): the rest is written again, which either
+// goes through or fails with the system's reason in errorString().
+bool writeWhole(QFileDevice& file, const char* data, qint64 size);
 
 // Writes bytes to path whole or not at all. Error: "cannot write %1: %2"
 // with the system's reason.

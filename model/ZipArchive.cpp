@@ -1,5 +1,8 @@
 #include "model/ZipArchive.h"
 
+#include "model/SafeWrite.h"
+#include "model/ZipEntryName.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -35,7 +38,17 @@ bool fail(ZipFailure* failure, ZipFailure::Kind kind, const QString& entryName =
         failure->entryName = entryName;
         failure->targetPath = targetPath;
         failure->limit = limit;
+        failure->reason.clear();
     }
+    return false;
+}
+
+bool failWriting(ZipFailure* failure, ZipFailure::Kind kind, const QString& entryName, const QString& targetPath,
+                 const QString& reason)
+{
+    fail(failure, kind, entryName, targetPath);
+    if (failure)
+        failure->reason = reason;
     return false;
 }
 
@@ -56,6 +69,14 @@ QString userReason(const ZipFailure& failure)
         return tr("The archive holds more than %1 entries.").arg(failure.limit);
     case ZipFailure::UnsafeName:
         return tr("The archive holds an entry that would land outside its folder: %1").arg(failure.entryName);
+    // The archive is fine; the place it is unpacked into is not (a full
+    // temporary folder, for one).
+    case ZipFailure::OpenForWrite:
+    case ZipFailure::WriteFile:
+    case ZipFailure::MakeFolder:
+        return tr("%1 could not be unpacked into the temporary folder %2: %3")
+            .arg(failure.entryName, QDir::toNativeSeparators(failure.targetPath),
+                 failure.reason.isEmpty() ? tr("the folder could not be created") : failure.reason);
     default:
         return QString();
     }
@@ -82,11 +103,12 @@ struct ZipEntry {
     bool isFolder() const { return name.endsWith(QLatin1Char('/')); }
 };
 
-bool decodeName(const QByteArray& raw, const ExtractLimits& limits, QString& name, ZipFailure* failure)
+bool decodeName(const QByteArray& raw, quint32 flags, const ExtractLimits& limits, QString& name,
+                ZipFailure* failure)
 {
     if (!limits.strictNames) {
         // Configurations: the name up to its first zero byte, as RS3 reads it.
-        name = QString::fromUtf8(raw.constData());
+        name = ZipEntryName::decode(raw, flags);
         return true;
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
@@ -124,7 +146,7 @@ bool readCurrentEntry(unzFile zip, const ExtractLimits& limits, ZipEntry& entry,
     if (entry.info.size_filename > uLong(limits.maxNameBytes))
         return fail(failure, ZipFailure::NameTooLong, QString(), QString(), limits.maxNameBytes);
     buffer.truncate(int(entry.info.size_filename));
-    if (!decodeName(buffer, limits, entry.name, failure))
+    if (!decodeName(buffer, quint32(entry.info.flag), limits, entry.name, failure))
         return false;
     if (!nameIsSafe(entry.name, limits))
         return fail(failure, ZipFailure::UnsafeName, entry.name);
@@ -239,16 +261,19 @@ bool extractEntry(unzFile zip, const ZipEntry& entry, const QDir& dest, const QS
     }
     if (!QDir().mkpath(QFileInfo(target).absolutePath()))
         return fail(failure, ZipFailure::MakeFolder, entry.name, QFileInfo(target).absolutePath());
+    // Unbuffered: a write cut short by a full disk is written again at once,
+    // so the failure carries the system's reason.
     QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fail(failure, ZipFailure::OpenForWrite, entry.name, target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return failWriting(failure, ZipFailure::OpenForWrite, entry.name, target, out.errorString());
     const auto sink = [&](const char* data, int n) {
-        return out.write(data, n) == n || fail(failure, ZipFailure::WriteFile, entry.name, target);
+        return writeWhole(out, data, n)
+            || failWriting(failure, ZipFailure::WriteFile, entry.name, target, out.errorString());
     };
     bool ok = streamCurrentEntry(zip, entry, limits, totalBytes, sink, failure);
     out.close();
     if (ok && out.error() != QFileDevice::NoError)
-        ok = fail(failure, ZipFailure::WriteFile, entry.name, target);
+        ok = failWriting(failure, ZipFailure::WriteFile, entry.name, target, out.errorString());
     return ok;
 }
 

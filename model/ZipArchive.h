@@ -56,6 +56,8 @@ struct ZipFailure {
     QString entryName; // after the '\' rule
     QString targetPath;
     qint64 limit = 0;
+    // The system's reason where a file or folder could not be written.
+    QString reason;
 
     QString text() const;
 };

@@ -1,5 +1,8 @@
 #include "model/ZipStreamWriter.h"
 
+#include "model/SafeWrite.h"
+#include "model/ZipEntryName.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -39,19 +42,6 @@ quint32 flagForLevel(int level)
     if (level == 1)
         return 6;
     return 0;
-}
-
-// The file is unbuffered: a write may take only part of what it is given.
-bool writeAll(QFile& file, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const qint64 written = file.write(data, size);
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
 }
 
 // `text` is zlib's guess that the data is text, which minizip records as
@@ -98,15 +88,26 @@ ZipStreamWriter::~ZipStreamWriter()
 bool ZipStreamWriter::open()
 {
     m_ok = m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    if (!m_ok)
+        return fileFailed();
     m_buffer.reserve(kBufferSize);
     return m_ok;
+}
+
+// The first failure of the file is the one reported.
+bool ZipStreamWriter::fileFailed()
+{
+    if (m_error.isEmpty())
+        m_error = m_file.errorString();
+    return m_ok = false;
 }
 
 bool ZipStreamWriter::flushBuffer()
 {
     if (m_buffer.isEmpty())
         return m_ok;
-    m_ok = m_ok && writeAll(m_file, m_buffer.constData(), m_buffer.size());
+    if (m_ok && !writeWhole(m_file, m_buffer.constData(), m_buffer.size()))
+        fileFailed();
     m_buffer.clear();
     return m_ok;
 }
@@ -117,20 +118,21 @@ bool ZipStreamWriter::writeOut(const char* data, qint64 size)
         return false;
     if (m_buffer.size() + size > kBufferSize && !flushBuffer())
         return false;
-    if (size >= kBufferSize)
-        m_ok = writeAll(m_file, data, size);
-    else
+    if (size >= kBufferSize) {
+        if (!writeWhole(m_file, data, size))
+            fileFailed();
+    } else
         m_buffer.append(data, size);
     return m_ok;
 }
 
 bool ZipStreamWriter::putEntry(const QByteArray& name, int method, int level, quint32 crc, quint64 compressedSize,
-                               quint64 uncompressedSize, bool text)
+                               quint64 uncompressedSize, bool text, bool utf8Name)
 {
     if (!m_ok || name.size() > 0xffff || compressedSize >= kLimit || uncompressedSize >= kLimit
         || m_position >= kLimit || m_entries >= 0xffff - 1)
         return m_ok = false;
-    const quint32 flag = flagForLevel(level);
+    const quint32 flag = flagForLevel(level) | (utf8Name ? ZipEntryName::kUtf8Flag : 0);
     // From the version needed to the extra field's length, the local and the
     // central header hold the same fields.
     const auto putShared = [&](QByteArray& header) {
@@ -176,24 +178,24 @@ ZipStreamWriter::Packed ZipStreamWriter::pack(const QByteArray& data)
     return packed;
 }
 
-bool ZipStreamWriter::addDeflated(const QByteArray& name, const QByteArray& data)
+bool ZipStreamWriter::addDeflated(const QByteArray& name, const QByteArray& data, bool utf8Name)
 {
-    return addPacked(name, pack(data));
+    return addPacked(name, pack(data), utf8Name);
 }
 
-bool ZipStreamWriter::addPacked(const QByteArray& name, const Packed& packed)
+bool ZipStreamWriter::addPacked(const QByteArray& name, const Packed& packed, bool utf8Name)
 {
     if (!packed.ok)
         return m_ok = false;
     return putEntry(name, Z_DEFLATED, Z_DEFAULT_COMPRESSION, packed.crc, quint64(packed.bytes.size()), packed.size,
-                    packed.text)
+                    packed.text, utf8Name)
         && writeOut(packed.bytes.constData(), packed.bytes.size());
 }
 
 bool ZipStreamWriter::addRaw(const QByteArray& name, int method, int level, quint32 crc, quint64 uncompressedSize,
-                             QFile& source, qint64 offset, quint64 compressedSize)
+                             QFile& source, qint64 offset, quint64 compressedSize, bool utf8Name)
 {
-    return putEntry(name, method, level, crc, compressedSize, uncompressedSize, false)
+    return putEntry(name, method, level, crc, compressedSize, uncompressedSize, false, utf8Name)
         && copyFrom(source, offset, compressedSize);
 }
 
@@ -214,7 +216,7 @@ bool ZipStreamWriter::copyFrom(QFile& source, qint64 offset, quint64 size)
     }
     // The file's own position moved with the copy; QFile is told so.
     if (left != size && !m_file.seek(qint64(m_position - left)))
-        return m_ok = false;
+        return fileFailed();
     offset += qint64(size - left);
 #endif
     if (left > 0 && !source.seek(offset))
@@ -248,5 +250,7 @@ bool ZipStreamWriter::close()
     writeOut(end.constData(), end.size());
     flushBuffer();
     m_file.close();
-    return m_ok && m_file.error() == QFileDevice::NoError;
+    if (m_ok && m_file.error() != QFileDevice::NoError)
+        fileFailed();
+    return m_ok;
 }

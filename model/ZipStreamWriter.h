@@ -42,24 +42,33 @@ public:
     // Creates (truncates) the file.
     bool open();
 
+    // Every entry is named by its stored bytes; utf8Name sets the flag that
+    // marks them as UTF-8.
+
     // One entry deflated at the default level.
-    bool addDeflated(const QByteArray& name, const QByteArray& data);
+    bool addDeflated(const QByteArray& name, const QByteArray& data, bool utf8Name = false);
     // One entry from pack(); false for a failed one.
-    bool addPacked(const QByteArray& name, const Packed& packed);
+    bool addPacked(const QByteArray& name, const Packed& packed, bool utf8Name = false);
 
     // One entry whose `compressedSize` bytes of stored data start at
     // `offset` in `source`, written by `method`/`level` with the given
     // checksum and uncompressed size.
     bool addRaw(const QByteArray& name, int method, int level, quint32 crc, quint64 uncompressedSize,
-                QFile& source, qint64 offset, quint64 compressedSize);
+                QFile& source, qint64 offset, quint64 compressedSize, bool utf8Name = false);
 
     // Writes the central directory and closes the file; false when anything
     // written since open() failed.
     bool close();
 
+    // Why the archive could not be written, as the system said it (a full
+    // disk, a file size limit); empty while nothing failed or the cause was
+    // not the file (an entry beyond the limits, a failed pack).
+    QString errorString() const { return m_error; }
+
 private:
     bool putEntry(const QByteArray& name, int method, int level, quint32 crc, quint64 compressedSize,
-                  quint64 uncompressedSize, bool text);
+                  quint64 uncompressedSize, bool text, bool utf8Name);
+    bool fileFailed();
     bool copyFrom(QFile& source, qint64 offset, quint64 size);
     bool writeOut(const char* data, qint64 size);
     bool flushBuffer();
@@ -70,4 +79,5 @@ private:
     quint64 m_position = 0;
     quint32 m_entries = 0;
     bool m_ok = false;
+    QString m_error;
 };

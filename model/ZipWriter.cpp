@@ -1,5 +1,7 @@
 #include "model/ZipWriter.h"
 
+#include "model/ZipEntryName.h"
+
 #include <QFile>
 
 #include <climits>
@@ -25,15 +27,28 @@ zip_fileinfo fixedZipEntryInfo()
     return info;
 }
 
+bool openZipEntry(zipFile zip, const QByteArray& name, bool utf8, int method, int level, bool raw)
+{
+    zip_fileinfo info = fixedZipEntryInfo();
+    // As zipOpenNewFileInZip2 opens it, the flag added.
+    return zipOpenNewFileInZip4_64(zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, method, level,
+                                   raw ? 1 : 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
+                                   utf8 ? ZipEntryName::kUtf8Flag : 0, 0)
+        == ZIP_OK;
+}
+
 bool writeZipEntry(zipFile zip, const QString& name, const QByteArray& data)
+{
+    const QByteArray entryName = ZipEntryName::encode(name);
+    return writeZipEntry(zip, entryName, ZipEntryName::needsUtf8Flag(entryName), data);
+}
+
+bool writeZipEntry(zipFile zip, const QByteArray& entryName, bool utf8, const QByteArray& data)
 {
     // The entry is written in one call, whose length is 32 bits wide.
     if (!zip || data.size() > qsizetype(UINT_MAX))
         return false;
-    const QByteArray entryName = name.toUtf8();
-    zip_fileinfo info = fixedZipEntryInfo();
-    if (zipOpenNewFileInZip(zip, entryName.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
-                            Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK)
+    if (!openZipEntry(zip, entryName, utf8, Z_DEFLATED, Z_DEFAULT_COMPRESSION, false))
         return false;
     const bool written =
         zipWriteInFileInZip(zip, data.constData(), static_cast<unsigned>(data.size())) == ZIP_OK;

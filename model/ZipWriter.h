@@ -17,7 +17,16 @@ zipFile openZipForWrite(const QString& path);
 // content always gives the same bytes.
 zip_fileinfo fixedZipEntryInfo();
 
-// Adds one entry: the name as UTF-8, deflated at zlib's default level, with
-// fixedZipEntryInfo(). False when the entry cannot be opened
-// or its data cannot be written; an entry once opened is closed either way.
+// Opens an entry named by its stored bytes, with the UTF-8 flag set when
+// utf8, and fixedZipEntryInfo(). With raw the caller writes data already
+// compressed by method at level and closes with zipCloseFileInZipRaw64.
+bool openZipEntry(zipFile zip, const QByteArray& name, bool utf8, int method, int level, bool raw);
+
+// Adds one entry: the name as UTF-8 (flagged as such unless it is plain
+// ASCII), deflated at zlib's default level, with fixedZipEntryInfo(). False
+// when the entry cannot be opened or its data cannot be written; an entry
+// once opened is closed either way.
 bool writeZipEntry(zipFile zip, const QString& name, const QByteArray& data);
+
+// The same with the name as stored bytes and their flag.
+bool writeZipEntry(zipFile zip, const QByteArray& name, bool utf8, const QByteArray& data);

@@ -1,9 +1,11 @@
 #include "panels/ElementCatalog.h"
 
+#include "model/ErrorText.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/SafeWrite.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -315,17 +317,19 @@ bool ElementCatalog::isRebuilding()
     return state().rebuilding;
 }
 
-int ElementCatalog::rebuild(const Progress& progress)
+int ElementCatalog::rebuild(const Progress& progress, QString* saveError)
 {
+    if (saveError)
+        saveError->clear();
     if (state().rebuilding)
         return -1;
     state().rebuilding = true;
-    const int count = scanInstalls(progress);
+    const int count = scanInstalls(progress, saveError);
     state().rebuilding = false;
     return count;
 }
 
-int ElementCatalog::scanInstalls(const Progress& progress)
+int ElementCatalog::scanInstalls(const Progress& progress, QString* saveError)
 {
     const auto report = [&progress](int count, int rootsDone) {
         if (progress)
@@ -371,7 +375,7 @@ int ElementCatalog::scanInstalls(const Progress& progress)
     // Whole seconds: the file keeps no more, so a reload gives the same time.
     const QDateTime now = QDateTime::currentDateTime();
     s.scannedAt = now.addMSecs(-now.time().msec());
-    if (!save())
+    if (!save(saveError))
         qWarning("ElementCatalog::rebuild: could not write %s", qPrintable(catalogPath()));
     return int(found.size());
 }
@@ -395,7 +399,7 @@ bool ElementCatalog::load()
     return true;
 }
 
-bool ElementCatalog::save()
+bool ElementCatalog::save(QString* error)
 {
     const CatalogState& s = state();
     QJsonArray items;
@@ -408,7 +412,8 @@ bool ElementCatalog::save()
     };
     const QString path = catalogPath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
+        return failWith(error, QCoreApplication::translate("ElementCatalog", "the folder of %1 cannot be created")
+                                   .arg(QDir::toNativeSeparators(path)));
     // Written beside and renamed over: an interrupted write keeps the old index.
-    return writeFileSafely(path, QJsonDocument(top).toJson(QJsonDocument::Compact));
+    return writeFileSafely(path, QJsonDocument(top).toJson(QJsonDocument::Compact), error);
 }

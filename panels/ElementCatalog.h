@@ -22,11 +22,12 @@ public:
     static QString catalogPath();
     static bool isLoaded();
     static bool load();
-    static bool save();
+    static bool save(QString* error = nullptr);
     // The number of entries found; -1 (and nothing changes) when called
     // again from inside a running rebuild, whose progress callback may
-    // process events.
-    static int rebuild(const Progress& progress = Progress());
+    // process events. An index that was found but could not be written
+    // leaves the reason in *saveError (else it is cleared).
+    static int rebuild(const Progress& progress = Progress(), QString* saveError = nullptr);
     static bool isRebuilding();
 
     static const QList<ElementCatalogEntry>& entries();
@@ -45,5 +46,5 @@ public:
     static void resetForTesting();
 
 private:
-    static int scanInstalls(const Progress& progress);
+    static int scanInstalls(const Progress& progress, QString* saveError);
 };

@@ -388,15 +388,22 @@ void ElementLibraryDialog::refreshIndex()
     progress.setMinimumDuration(0);
     progress.show();
     QCoreApplication::processEvents();
-    const int count = ElementCatalog::rebuild([&progress](int found, int) {
-        progress.setLabelText(tr("Scanning RaceStudio3 for native elements...\n%1 found").arg(found));
-        QCoreApplication::processEvents();
-    });
+    QString saveError;
+    const int count = ElementCatalog::rebuild(
+        [&progress](int found, int) {
+            progress.setLabelText(tr("Scanning RaceStudio3 for native elements...\n%1 found").arg(found));
+            QCoreApplication::processEvents();
+        },
+        &saveError);
     progress.close();
 
     fillDeviceCombo();
     applyFilters();
-    if (count >= 0)
+    if (count >= 0 && !saveError.isEmpty())
+        statusLabel->setText(tr("Indexed %1 elements for now; the index could not be saved for the next start: %2")
+                                 .arg(count)
+                                 .arg(saveError));
+    else if (count >= 0)
         statusLabel->setText(tr("Indexed %1 elements from your RaceStudio3 install.").arg(count));
     refreshButton->setEnabled(true);
     busy = false;

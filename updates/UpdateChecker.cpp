@@ -113,6 +113,7 @@ void UpdateChecker::check()
 
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Korvelanto/%1").arg(currentVersion));
+    gallery::GalleryRequests::boundTransfer(request);
     busy = true;
     QNetworkReply* reply = network->get(request);
     gallery::GalleryRequests::capBody(reply, kMaxReplyBytes);
@@ -159,7 +160,7 @@ void UpdateChecker::onFinished(QNetworkReply* reply)
         return fail(QStringLiteral("check-failed ") + failure, failure);
 
     QString error;
-    const UpdateManifest manifest = UpdateManifest::fromJson(reply->readAll(), &error);
+    const UpdateManifest manifest = UpdateManifest::fromJson(gallery::GalleryRequests::body(reply), &error);
     if (!error.isEmpty())
         return fail(QStringLiteral("parse-failed ") + error, error);
     if (!UpdateManifest::verifySignature(manifest, publicKeyPem))

@@ -81,8 +81,12 @@ void UpdateDownloadDialog::start()
     }
     QNetworkRequest request{QUrl(manifest.url)};
     request.setTransferTimeout(transferTimeoutMs);
+    gallery::GalleryRequests::boundTransfer(request);
     reply = network->get(request);
-    gallery::GalleryRequests::capBody(reply, byteCap());
+    // The body goes to the partial file as it arrives (onReadyRead, which
+    // stops it at the cap); Qt holds no more than a read chunk of it.
+    gallery::GalleryRequests::capAnnouncedSize(reply, byteCap());
+    gallery::GalleryRequests::boundReadBuffer(reply);
     connect(reply, &QNetworkReply::readyRead, this, &UpdateDownloadDialog::onReadyRead);
     connect(reply, &QNetworkReply::downloadProgress, this, &UpdateDownloadDialog::onProgress);
     connect(reply, &QNetworkReply::finished, this, &UpdateDownloadDialog::onError);
@@ -98,7 +102,7 @@ void UpdateDownloadDialog::startFailed(const QString& reason)
 
 qint64 UpdateDownloadDialog::byteCap() const
 {
-    return manifest.size > 0 ? manifest.size : kMaxUnsizedBytes;
+    return manifest.size > 0 ? manifest.size : maxUnsizedBytes;
 }
 
 QString UpdateDownloadDialog::corruptedReason() const

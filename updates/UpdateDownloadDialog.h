@@ -26,7 +26,7 @@ class UpdateDownloadDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // A download without a size in its manifest stops here.
+    // A download without a size in its manifest stops here, unless lowered.
     static constexpr qint64 kMaxUnsizedBytes = 512LL * 1024 * 1024;
     // A server that sends nothing for this long has failed.
     static constexpr int kDefaultTransferTimeoutMs = 60000;
@@ -44,6 +44,7 @@ public:
 
     void setSeams(const UpdateSeams& replacement) { seams = replacement; }
     void setTransferTimeoutMs(int milliseconds) { transferTimeoutMs = milliseconds; }
+    void setMaxUnsizedBytes(qint64 bytes) { maxUnsizedBytes = bytes; }
 
 Q_SIGNALS:
     void downloadComplete();
@@ -76,6 +77,7 @@ private:
     bool canceled = false;
     UpdateSeams seams = UpdateSeams::system();
     int transferTimeoutMs = kDefaultTransferTimeoutMs;
+    qint64 maxUnsizedBytes = kMaxUnsizedBytes;
     qint64 bytesHashed = 0;
     // A failure found on our side while the reply still ran; reported when
     // it has finished.

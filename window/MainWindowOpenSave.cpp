@@ -212,15 +212,15 @@ bool MainWindow::saveAs()
     const QString backupName = backupBeforeOverwrite(target);
     QString error;
     QString warning;
-    const bool saved = config.save(target, &error, &warning);
+    // The sidecars go with the archive, or the window stays with the file
+    // it edits: never the new name without its records.
+    const bool saved = config.saveAs(target, &error, &warning);
     refreshAfterChange();
     if (!saved) {
         Asker::instance().critical(this, tr("Error"), saveFailureText(target, error));
         return false;
     }
     currentFilePath = target;
-    // Only now that the archive is written: the sidecars follow the name.
-    config.moveToPath(target);
     repairedFilePath.clear();
     markSaved();
     updateWindowTitle();

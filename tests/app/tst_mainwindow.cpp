@@ -401,7 +401,7 @@ private Q_SLOTS:
         QCOMPARE(window->isVisible(), !closes);
         if (blocked) {
             QCOMPARE(asker.asked.last().text,
-                     QStringLiteral("Failed to save file:\n%1\n\nCould not write %1.").arg(path));
+                     QStringLiteral("Failed to save file:\n%1\n\nCould not write %1: %1.tmp: Is a directory").arg(path));
             QVERIFY(window->hasUnsavedChanges());
             QCOMPARE(bytesOf(path), before);
             asker.buttons = {QMessageBox::Discard};

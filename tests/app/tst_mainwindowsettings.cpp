@@ -1,5 +1,6 @@
 #include "window/MainWindow.h"
 #include "dialogs/PreferencesDialog.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 
@@ -195,6 +196,36 @@ private Q_SLOTS:
         QCOMPARE(settings.value(QLatin1String(kUpdates)), updatesAfter);
         QCOMPARE(checkUpdatesOnStartup(), !updatesAfter.isValid() || updatesAfter.toBool());
         QCOMPARE(status(), accept ? QStringLiteral("Preferences saved") : QString());
+    }
+
+    // A disk that takes no write (a file size limit below the settings
+    // file): OK says why the preferences were not saved and keeps the dialog
+    // open; nothing is stored, and the settings file is not cut short.
+    void preferencesThatCannotBeSavedSaySo()
+    {
+        {
+            QSettings settings = shellSettings();
+            settings.setValue(QStringLiteral("MainWindow/geometry"), QByteArray(2000, 'g'));
+            settings.setValue(QLatin1String(kStable), QStringLiteral("/opt/rs3"));
+        }
+        const QByteArray before = [] {
+            QFile file(shellSettings().fileName());
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        QVERIFY(!before.isEmpty());
+        QString said;
+        const auto outcome = FileSizeLimit::run(1000, [this](QString* text) {
+            PreferencesDialog dialog(window.get());
+            dialog.findChild<QCheckBox*>()->setChecked(false);
+            const int result = finish(&dialog, true);
+            *text = asker->asked.isEmpty() ? QString() : asker->asked.last().title + '|' + asker->asked.last().text;
+            return result == QDialog::Accepted;
+        }, &said);
+        QCOMPARE(outcome, FileSizeLimit::Outcome::ReportedFailure);
+        QCOMPARE(said, QStringLiteral("Preferences|The preferences could not be saved: File too large"));
+        QFile file(shellSettings().fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
     }
 
     void settings_data()

@@ -352,7 +352,7 @@ private Q_SLOTS:
         QVERIFY(!window->save());
         QCOMPARE(asker.asked.last().title, QStringLiteral("Error"));
         QCOMPARE(asker.asked.last().text,
-                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1.").arg(path));
+                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1: %1.tmp: Is a directory").arg(path));
         QCOMPARE(bytesOf(path), before);
         QVERIFY(window->hasUnsavedChanges());
         QCOMPARE(configOf(*window).pageCount(), 4);
@@ -472,7 +472,7 @@ private Q_SLOTS:
         asker.fileNames = {target};
         QVERIFY(!window->saveAs());
         QCOMPARE(asker.asked.last().text,
-                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1.").arg(target));
+                 QStringLiteral("Failed to save file:\n%1\n\nCould not write %1: %1.tmp: Is a directory").arg(target));
         QCOMPARE(window->currentFile(), path);
         QCOMPARE(window->windowTitle(), title);
         // Cancelling the dialog says nothing.
@@ -480,6 +480,46 @@ private Q_SLOTS:
         QVERIFY(!window->saveAs());
         QCOMPARE(asker.asked.size(), asked + 1);
         QCOMPARE(window->currentFile(), path);
+    }
+
+    // A sidecar that cannot be written at the new name (here a folder in its
+    // way, at a name the old file has a sidecar for and at one it has not):
+    // Save As fails saying so before anything is written, and the window
+    // stays with its file, changes unsaved.
+    void saveAsWithoutItsSidecarsFails_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::newRow("a sidecar to copy") << QStringLiteral(".boxstyles.json");
+        QTest::newRow("a stale sidecar to remove") << QStringLiteral(".barcolor.json");
+    }
+
+    void saveAsWithoutItsSidecarsFails()
+    {
+        QFETCH(QString, blocked);
+        ScriptedAsker asker;
+        const QString path = demoCopy();
+        const QString base = QFileInfo(path).absolutePath() + '/' + QFileInfo(path).completeBaseName();
+        QVERIFY(TestFiles::writeBytes(base + QStringLiteral(".boxstyles.json"), "{\"fresh\":1}"));
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("other"));
+        const QString target = folder + QStringLiteral("/Club.zconf2");
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/Club") + blocked + QStringLiteral("/x")));
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        const QString title = window->windowTitle();
+        window->findChild<QUndoStack*>()->push(new NewPageCommand(&configOf(*window), QStringLiteral("Extra")));
+        asker.fileNames = {target};
+        QVERIFY(!window->saveAs());
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Error"));
+        QCOMPARE(asker.asked.last().text,
+                 QStringLiteral("Failed to save file:\n%1\n\nThe records kept beside the configuration could not be "
+                                "copied to the new name, so nothing was saved: %2 is in the way: it is not a file.")
+                     .arg(target, folder + QStringLiteral("/Club") + blocked));
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(window->currentFile(), path);
+        QCOMPARE(window->windowTitle(), title);
+        QCOMPARE(configOf(*window).boxStylesSidecarPath(), base + QStringLiteral(".boxstyles.json"));
+        QVERIFY(window->hasUnsavedChanges());
     }
 
     void themeDialogEscapesAndWarns()

@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QNetworkReply>
 #include <QtTest>
 
 #include <memory>
@@ -298,6 +299,27 @@ private Q_SLOTS:
         const QRegularExpressionMatch match = stamp.match(log.last());
         QVERIFY2(match.hasMatch(), qPrintable(log.last()));
         QVERIFY2(match.captured(1).startsWith(logLine), qPrintable(log.last()));
+    }
+
+    // A manifest reply that never ends, sent as fast as loopback allows
+    // while the window is busy for a moment, stops at the cap: the server
+    // cannot push much beyond it.
+    void endlessReplyStopsAtTheCap()
+    {
+        FakeWebService web;
+        QVERIFY(web.start());
+        web.setReply(kCheckPath, FakeWebService::endlessReply());
+        UpdateChecker checker(web.baseUrl().toString(), QStringLiteral("0.5.8.0"), m_key->publicPem());
+        checker.setTimeoutMs(60000);
+        QSignalSpy failed(&checker, &UpdateChecker::checkFailed);
+        checker.check();
+        auto* reply = checker.findChild<QNetworkReply*>();
+        QVERIFY(reply);
+        FakeWebService::busyAtHeaders(reply);
+        QVERIFY(failed.wait(30000));
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("network error: the reply is larger than 1048576 bytes"));
+        QVERIFY2(web.streamedBytes() < UpdateChecker::kMaxReplyBytes + FakeWebService::kSlackBeyondCap,
+                 qPrintable(QString::number(web.streamedBytes())));
     }
 
     void windowChecksAtStart()

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -29,6 +30,11 @@ namespace {
 
 const QByteArray kExePath = "/download/korvelanto";
 const QByteArray kOldExe = "old executable";
+
+// How much a download stopped at its cap may grow the process: read chunks
+// on their way to the file and, under AddressSanitizer, freed blocks held in
+// its quarantine.
+constexpr qint64 kMemoryBound = qint64(128) * 1024 * 1024;
 
 // An executable with an unusual mode, so a copied mode is told from a default.
 QString fakeExecutable()
@@ -186,6 +192,51 @@ private Q_SLOTS:
         QCOMPARE(asker.asked.size(), 1);
         QCOMPARE(asker.asked.last().title, QStringLiteral("Update"));
         QCOMPARE(asker.asked.last().text, reason);
+    }
+
+    // A server that never ends its chunked body, sending as fast as
+    // loopback allows while the window is busy for a moment: the download
+    // stops at the manifest's size (or the cap of a download without one)
+    // with a message, nothing is left behind, and neither the process nor
+    // what the server could push grows much beyond the cap.
+    void endlessBodyStopsAtTheCap_data()
+    {
+        QTest::addColumn<bool>("sized");
+        QTest::newRow("size in the manifest") << true;
+        QTest::newRow("no size") << false;
+    }
+
+    void endlessBodyStopsAtTheCap()
+    {
+        QFETCH(bool, sized);
+        ScriptedAsker asker;
+        FakeWebService web;
+        QVERIFY(web.start());
+        web.setReply(kExePath, FakeWebService::endlessReply());
+        const QString exe = fakeExecutable();
+        const qint64 cap = 8 * 1024 * 1024;
+        UpdateDownloadDialog dialog(manifestFor(web, "x", sized ? cap : 0), exe);
+        dialog.setMaxUnsizedBytes(cap);
+        QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);
+        QSignalSpy done(&dialog, &QDialog::finished);
+        dialog.start();
+        auto* reply = dialog.findChild<QNetworkReply*>();
+        QVERIFY(reply);
+        FakeWebService::busyAtHeaders(reply);
+        qint64 grown = 0;
+        const bool ended = TestEnvironment::waitWithinMemory([&done] { return !done.isEmpty(); }, 60000,
+                                                             kMemoryBound, &grown);
+        const qint64 sent = web.streamedBytes();
+        QVERIFY2(ended, qPrintable(QStringLiteral("grown by %1 bytes, %2 sent").arg(grown).arg(sent)));
+        QVERIFY2(sent < cap + FakeWebService::kSlackBeyondCap, qPrintable(QString::number(sent)));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(),
+                 QStringLiteral("Download corrupted -- try again or grab the full portable from korvelanto.app"));
+        QCOMPARE(asker.asked.size(), 1);
+        QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new.partial")));
+        QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new")));
+        QCOMPARE(TestFiles::readBytes(exe), kOldExe);
     }
 
     void cancelBeforeFirstByte()

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -149,6 +150,106 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(!config.writeZconf2(work + "/src", target));
         QVERIFY(!QFileInfo::exists(target));
+    }
+
+    // A file of the opened archive that vanished from the extract folder (a
+    // temp cleaner, a virus scanner) is copied back from that archive by
+    // every save, also Save As; when that archive changed meanwhile, the
+    // save fails naming the file and writes nothing.
+    void vanishedFileIsCopiedBack_data()
+    {
+        QTest::addColumn<bool>("sameTarget");
+        QTest::addColumn<bool>("archiveReplaced");
+        QTest::newRow("save") << true << false;
+        QTest::newRow("save as") << false << false;
+        QTest::newRow("archive replaced meanwhile") << true << true;
+    }
+
+    void vanishedFileIsCopiedBack()
+    {
+        QFETCH(bool, sameTarget);
+        QFETCH(bool, archiveReplaced);
+        const QString work = TestEnvironment::makeTempDir();
+        ConfigFixture fixture;
+        fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
+        fixture.extraFiles.insert("art/Bremse.png", QByteArray(5000, '\x42'));
+        const QString original = work + "/cfg.zconf2";
+        QVERIFY(fixture.writeZip(original));
+        DashConfig config;
+        QVERIFY(config.load(original));
+        QVERIFY(QFile::remove(config.extractDir + "/art/Bremse.png"));
+        if (archiveReplaced)
+            QVERIFY(ZipFixture::writeZip(original, fixture.files()));
+        const QByteArray before = ZipFixture::readZip(original).value("art/Bremse.png");
+        const QString target = sameTarget ? original : work + "/other.zconf2";
+        QString error;
+        const bool saved = config.save(target, &error);
+        if (archiveReplaced) {
+            QVERIFY(!saved);
+            QVERIFY2(error.contains("art/Bremse.png"), qPrintable(error));
+            QCOMPARE(ZipFixture::readZip(original).value("art/Bremse.png"), before);
+            QVERIFY(!QFileInfo::exists(original + ".bak"));
+            return;
+        }
+        QVERIFY2(saved, qPrintable(error));
+        QCOMPARE(ZipFixture::readZip(target).value("art/Bremse.png"), QByteArray(5000, '\x42'));
+        QCOMPARE(ZipFixture::readZip(target).keys(), fixture.files().keys());
+        // The next save takes it from the archive the first one wrote.
+        QVERIFY2(config.save(target, &error), qPrintable(error));
+        QCOMPARE(ZipFixture::readZip(target).value("art/Bremse.png"), QByteArray(5000, '\x42'));
+    }
+
+    // Entry names keep their bytes and encoding through open and save: two
+    // cp437 names (no UTF-8 flag, as older Windows tools write them) stay
+    // two files with their own bytes, a UTF-8 name keeps its flag, and a
+    // file the editor adds is named in flagged UTF-8, as any zip reader
+    // (here Python's, when there is one) then sees them.
+    void entryNamesKeepTheirBytesAndEncoding()
+    {
+        const QString work = TestEnvironment::makeTempDir();
+        ConfigFixture fixture;
+        fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
+        QList<ZipFixtureEntry> entries;
+        const QMap<QString, QByteArray> files = fixture.files();
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            entries.append({it.key().toUtf8(), it.value()});
+        const QList<QPair<QByteArray, quint32>> named{{"art/Bremse_\x84.png", 0},
+                                                      {"art/Bremse_\x94.png", 0},
+                                                      {"art/\xc3\x96ldruck_\xc3\x84.PNG", 0x800}};
+        for (const auto& [name, flags] : named) {
+            ZipFixtureEntry entry{name, "data of " + name};
+            entry.flags = flags;
+            entries.append(entry);
+        }
+        const QString original = work + "/cfg.zconf2";
+        QVERIFY(ZipFixture::writeZip(original, entries));
+        DashConfig config;
+        QVERIFY(config.load(original));
+        const QString art = config.extractDir + "/art/";
+        QCOMPARE(QDir(art).entryList(QDir::Files, QDir::Name),
+                 (QStringList{u"Bremse_\u00e4.png"_qs, u"Bremse_\u00f6.png"_qs, u"\u00d6ldruck_\u00c4.PNG"_qs}));
+        QVERIFY(ZipFixture::writeTree(art, {{u"Neu_\u00df.png"_qs, "added"}}));
+
+        for (const QString& target : {original, work + "/other.zconf2"}) {
+            QVERIFY(config.save(target));
+            QMap<QByteArray, QPair<QByteArray, quint32>> saved;
+            for (const ZipFixtureEntry& entry : ZipFixture::readZipEntries(target))
+                saved.insert(entry.name, {entry.data, entry.flags & 0x800});
+            for (const auto& [name, flags] : named)
+                QCOMPARE(saved.value(name), qMakePair("data of " + name, flags));
+            QCOMPARE(saved.value("art/Neu_\xc3\x9f.png"), qMakePair(QByteArray("added"), quint32(0x800)));
+            QCOMPARE(saved.size(), files.size() + 4);
+        }
+        QProcess python;
+        python.start("python3", {"-c", "import sys, zipfile\nfor n in zipfile.ZipFile(sys.argv[1]).namelist():"
+                                       "\n    sys.stdout.buffer.write(n.encode() + b'\\n')",
+                                 original});
+        if (!python.waitForFinished(20000) || python.exitCode() != 0)
+            return; // no Python here: the flags above are what it would go by
+        const QStringList seen = QString::fromUtf8(python.readAllStandardOutput()).split('\n');
+        for (const QString& name : {u"art/Bremse_\u00e4.png"_qs, u"art/Bremse_\u00f6.png"_qs,
+                                   u"art/\u00d6ldruck_\u00c4.PNG"_qs, u"art/Neu_\u00df.png"_qs})
+            QVERIFY2(seen.contains(name), qPrintable(seen.join(' ')));
     }
 
     void hostileEntries_data()

@@ -182,6 +182,52 @@ private Q_SLOTS:
         // Without the limit the same writer succeeds: the failure above was the disk's.
         QCOMPARE(FileSizeLimit::run(qint64(1) << 30, c.write), FileSizeLimit::Outcome::ReportedSuccess);
     }
+
+    // What the user reads names the real cause, the system's own words for
+    // a write that met the limit ("File too large"), not a bare "could not"
+    // or "Unknown error": a large write cut short part way, a save, and an
+    // open whose temporary folder fills up (the archive itself is fine).
+    void failuresGiveTheSystemsReason_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("large write") << "helper" << "cannot write %1/big.bin: File too large";
+        QTest::newRow("save") << "save" << "Could not write %1/race.zconf2: %1/race.zconf2.tmp: File too large";
+        QTest::newRow("save of an edit") << "edit"
+                                         << "Could not write the device file dash/overlay.ov3.xml: cannot write ";
+        QTest::newRow("open") << "open" << " could not be unpacked into the temporary folder ";
+    }
+
+    void failuresGiveTheSystemsReason()
+    {
+        QFETCH(QString, writer);
+        QFETCH(QString, expected);
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("limited"));
+        std::function<bool(QString*)> write;
+        std::unique_ptr<DashConfig> config = openFixture(dir);
+        QVERIFY(config);
+        if (writer == "helper") {
+            write = [dir](QString* error) { return writeFileSafely(dir + "/big.bin", QByteArray(1 << 20, 'x'), error); };
+        } else if (writer == "save" || writer == "edit") {
+            // Once saved, an unchanged device file is not written again:
+            // then only the archive meets the limit.
+            QVERIFY(config->save(config->zconf2Path));
+            if (writer == "edit")
+                config->pages.front().masks.front().x += 5;
+            write = [&config](QString* error) { return config->save(config->zconf2Path, error); };
+        } else {
+            write = [&config](QString* error) {
+                qputenv("TMPDIR", QFile::encodeName(TestEnvironment::makeTempDir(QStringLiteral("tmp"))));
+                DashConfig other;
+                return other.load(config->zconf2Path, error);
+            };
+        }
+        QString error;
+        QCOMPARE(FileSizeLimit::run(kLimit, write, &error), FileSizeLimit::Outcome::ReportedFailure);
+        QVERIFY2(error.contains(expected.arg(dir)), qPrintable(error));
+        if (writer == "open" || writer == "edit")
+            QVERIFY2(error.endsWith(": File too large"), qPrintable(error));
+    }
 };
 
 KORV_GUI_TEST_MAIN(FailedWritesTest)

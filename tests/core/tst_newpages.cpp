@@ -2,6 +2,7 @@
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
+#include "support/FileSizeLimit.h"
 #include "support/TemplateFixture.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
@@ -508,6 +509,27 @@ private Q_SLOTS:
         }
         if (!newName.isEmpty())
             QCOMPARE(config.boxStylesSidecarPath(), dir + "/b.boxstyles.json");
+    }
+
+    // A disk that cannot take a sidecar's copy (a file size limit below
+    // it): Save As says which and why, and writes nothing under the new name.
+    void saveAsStopsWhenASidecarCannotBeCopied()
+    {
+        const QString dir = TestEnvironment::makeTempDir("saveas");
+        ConfigFixture cfg;
+        cfg.device().page("A");
+        QVERIFY(cfg.writeZip(dir + "/a.zconf2"));
+        writeFile(dir + "/a.barcolor.json", QByteArray(200000, ' ') + "{}");
+        DashConfig config;
+        QVERIFY(config.load(dir + "/a.zconf2"));
+        QString error;
+        const auto outcome = FileSizeLimit::run(100000, [&config, &dir](QString* e) {
+            return config.saveAs(dir + "/b.zconf2", e) || config.zconf2Path != dir + "/a.zconf2";
+        }, &error);
+        QCOMPARE(outcome, FileSizeLimit::Outcome::ReportedFailure);
+        QVERIFY2(error.contains(QDir::toNativeSeparators(dir + "/a.barcolor.json")) && error.endsWith("File too large"),
+                 qPrintable(error));
+        QCOMPARE(QDir(dir).entryList(QDir::Files), (QStringList{"a.barcolor.json", "a.zconf2"}));
     }
 
     void moveToEmptyPathKeepsThePath()

@@ -215,6 +215,29 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(work + "/a.zip"));
     }
 
+    // A sidecar that cannot be staged (a disk that takes no file of its
+    // size) fails the export naming it; no bundle is written without it.
+    void exportFailsWithoutASidecar()
+    {
+        Rs3Fixture rs3;
+        writeSourceArt(rs3);
+        const QString path = writeConfig(bundleMasks());
+        QVERIFY(!path.isEmpty());
+        const QString sidecar = QFileInfo(path).absolutePath() + "/Club Race.barcolor.json";
+        QVERIFY(ZipFixture::writeTree(QFileInfo(path).absolutePath(),
+                                      {{"Club Race.barcolor.json", QByteArray(200000, ' ') + "{}"}}));
+        DashConfig config;
+        QVERIFY(config.load(path));
+        const QString zip = TestEnvironment::makeTempDir("bundle") + "/club.zip";
+        QString error;
+        const auto outcome = FileSizeLimit::run(
+            100000, [&](QString* e) { return exportConfigInstallBundle(config, zip, e); }, &error);
+        QCOMPARE(outcome, FileSizeLimit::Outcome::ReportedFailure);
+        QVERIFY2(error.startsWith("could not stage Club Race.barcolor.json: ") && error.endsWith("File too large"),
+                 qPrintable(error));
+        QVERIFY(!QFileInfo::exists(zip));
+    }
+
     void installFillsRoots_data()
     {
         QTest::addColumn<QString>("layout");
@@ -281,6 +304,9 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(folder + "/Club Race.bak.barcolor.json"), QByteArray("edited bars"));
         QCOMPARE(fileBytes(folder + "/Club Race.bak.multibox.json"), QByteArray("my boxes"));
         QCOMPARE(fileBytes(result.configPath), ZipFixture::readZip(zip).value("Club Race.zconf2"));
+        // None of the replaced configuration's records stays beside the new one.
+        QCOMPARE(fileBytes(folder + "/Club Race.barcolor.json"), QByteArray("{\"bars\":1}"));
+        QVERIFY(!QFileInfo::exists(folder + "/Club Race.multibox.json"));
         QVERIFY(!result.keptArtFolder.isEmpty());
         QCOMPARE(fileBytes(result.keptArtFolder + "/2/" + kItem + "mask.png"), QByteArray("old art"));
         QCOMPARE(result.kept(), (QStringList{result.keptConfigPath, result.keptArtFolder}));
@@ -290,6 +316,25 @@ private Q_SLOTS:
         QVERIFY2(installConfigInstallBundle(zip, folder, &again, &error), qPrintable(error));
         QCOMPARE(again.kept(), QStringList());
         QCOMPARE(ZipFixture::readTree(folder), placed);
+    }
+
+    // Records of the bundle's name with no configuration beside them would
+    // be read as the new configuration's: they are kept aside and removed.
+    void installRemovesLeftOverSidecars()
+    {
+        const QString zip = bundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.iconpreview.json", "left over"}}));
+        ConfigBundleInstallResult result;
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, folder, &result, &error), qPrintable(error));
+        QCOMPARE(result.keptConfigPath, folder + "/Club Race.bak.iconpreview.json");
+        QCOMPARE(ZipFixture::readTree(folder),
+                 (FileMap{{"Club Race.zconf2", ZipFixture::readZip(zip).value("Club Race.zconf2")},
+                          {"Club Race.barcolor.json", "{\"bars\":1}"},
+                          {"Club Race.bak.iconpreview.json", "left over"}}));
     }
 
     // A disk that fills up during the install (here already while the

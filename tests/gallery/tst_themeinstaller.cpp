@@ -26,6 +26,11 @@ using FileMap = QMap<QString, QByteArray>;
 
 namespace {
 
+// How much a download stopped at its cap may grow the process: the cap, the
+// copies made of the body and, under AddressSanitizer, freed blocks held in
+// its quarantine.
+constexpr qint64 kMemoryBound = qint64(128) * 1024 * 1024;
+
 const QString kArtItem = "RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Track/"
                          "Items/md1/mask.png";
 
@@ -194,6 +199,26 @@ private Q_SLOTS:
         QCOMPARE(run.percents.mid(run.percents.size() - 3), (QList<int>{70, 80, 100}));
         QVERIFY(nonDecreasing(run.percents));
         QCOMPARE(TestFiles::readBytes(fx.absolutePath(Rs3Fixture::Beta, kArtItem.mid(20))), QByteArray("art"));
+    }
+
+    // A configuration of the same name with records of its own: the records
+    // are kept aside with it and none of them stays beside the new one.
+    void configBundleReplacesTheRecords()
+    {
+        Rs3Fixture fx;
+        const QString folder = ThemeInstaller::defaultConfigFolder();
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(TestFiles::writeBytes(folder + "/Track.zconf2", "mine"));
+        QVERIFY(TestFiles::writeBytes(folder + "/Track.barcolor.json", "my bars"));
+        Run run;
+        QVERIFY(run.install("track", zipBytes(FileMap{{"Track.zconf2", "config"}, {kArtItem, "art"}})));
+        QCOMPARE(run.outcomes.size(), 1);
+        QVERIFY2(run.outcomes.first().startsWith("config|"), qPrintable(run.outcomes.first()));
+        QCOMPARE(TestFiles::readBytes(folder + "/Track.zconf2"), QByteArray("config"));
+        QVERIFY(!QFileInfo::exists(folder + "/Track.barcolor.json"));
+        QCOMPARE(TestFiles::readBytes(folder + "/Track.bak.barcolor.json"), QByteArray("my bars"));
+        for (const char* name : {"Track.zconf2", "Track.barcolor.json", "Track.bak.zconf2", "Track.bak.barcolor.json"})
+            QFile::remove(folder + "/" + name);
     }
 
     // Bundles that must fail, and leave the store and RS3 as they were.
@@ -398,6 +423,32 @@ private Q_SLOTS:
         QVERIFY2(run.outcomes.first().startsWith("failed|Network error: the reply is larger than"),
                  qPrintable(run.outcomes.first()));
         QVERIFY2(nonDecreasing(run.percents), qPrintable(describe(run.percents)));
+        QCOMPARE(everything(fx), before);
+    }
+
+    // A server that never ends its chunked body, sending as fast as
+    // loopback allows, to a window that is busy for a moment: the install
+    // stops at the cap with a message, and neither the process nor what the
+    // server could push grows much beyond the cap.
+    void endlessBodyStopsAtTheCap()
+    {
+        Rs3Fixture fx;
+        const FileMap before = everything(fx);
+        Run run;
+        const qint64 cap = 8 * 1024 * 1024;
+        run.installer.setMaxBundleBytes(cap);
+        run.web.setReply("/api/templates/zneon/bundle", FakeWebService::endlessReply());
+        run.installer.installFromUrl({"zneon", "n-1"});
+        auto* reply = run.installer.findChild<QNetworkReply*>();
+        QVERIFY(reply);
+        FakeWebService::busyAtHeaders(reply);
+        qint64 grown = 0;
+        const bool ended = TestEnvironment::waitWithinMemory([&run] { return !run.outcomes.isEmpty(); }, 60000,
+                                                             kMemoryBound, &grown);
+        const qint64 sent = run.web.streamedBytes();
+        QVERIFY2(ended, qPrintable(QString("grown by %1 bytes, %2 sent").arg(grown).arg(sent)));
+        QVERIFY2(sent < cap + FakeWebService::kSlackBeyondCap, qPrintable(QString::number(sent)));
+        QCOMPARE(run.outcomes, QStringList{QString("failed|Network error: the reply is larger than %1 bytes").arg(cap)});
         QCOMPARE(everything(fx), before);
     }
 

@@ -287,6 +287,21 @@ private Q_SLOTS:
         QCOMPARE(deviceCombo(dialog)->currentText(), QStringLiteral("This config (mxs_12)"));
     }
 
+    // An index found but not saved (a folder in the way of its file) says
+    // so instead of "Indexed": the next start will not have it.
+    void unsavedIndexSaysSo()
+    {
+        QVERIFY(QDir().mkpath(ElementCatalog::catalogPath() + "/in-the-way"));
+        ElementLibraryDialog dialog(QStringLiteral("mxs_12"), QSize(800, 480));
+        refreshButton(dialog)->click();
+        QDir(ElementCatalog::catalogPath()).removeRecursively();
+        const QString text = statusLabel(dialog)->text();
+        QVERIFY2(text.startsWith("Indexed 5 elements for now; the index could not be saved for the next start: cannot "
+                                 "write " + ElementCatalog::catalogPath() + ": "),
+                 qPrintable(text));
+        QCOMPARE(deviceCombo(dialog)->currentText(), kAll);
+    }
+
     void busyDuringTheScan()
     {
         ElementLibraryDialog dialog(QStringLiteral("mxs_12"), QSize(800, 480));

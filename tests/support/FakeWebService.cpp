@@ -1,12 +1,21 @@
 #include "support/FakeWebService.h"
 
 #include <QHostAddress>
+#include <QNetworkReply>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
+
+#include <cerrno>
+#include <memory>
+#include <utility>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -93,6 +102,41 @@ QMap<QByteArray, QByteArray> formFields(const QList<FakeWebService::Part>& parts
     return fields;
 }
 
+// Writes head, then 64 KiB chunks of 'x' for ever, to fd (a duplicate the
+// thread owns) until the peer goes away or stop is set.
+void sendChunksUntilClosed(int fd, const QByteArray& head, const std::atomic<bool>* stop, std::atomic<qint64>* sent)
+{
+    const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
+    QByteArray pending = head;
+    qsizetype offset = 0;
+    bool inHead = true;
+    while (!stop->load()) {
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, 50);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready <= 0)
+            continue;
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
+            break;
+        const ssize_t n = ::send(fd, pending.constData() + offset, size_t(pending.size() - offset), MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            break;
+        }
+        offset += n;
+        if (!inHead)
+            sent->fetch_add(n);
+        if (offset == pending.size()) {
+            pending = chunk;
+            offset = 0;
+            inHead = false;
+        }
+    }
+    ::close(fd);
+}
+
 } // namespace
 
 struct FakeWebService::Connection {
@@ -114,6 +158,9 @@ FakeWebService::FakeWebService(QObject* parent)
 
 FakeWebService::~FakeWebService()
 {
+    m_stopStreams = true;
+    for (std::thread& stream : m_streams)
+        stream.join();
     // The sockets go with the server after this body; none may call back.
     for (QTcpSocket* socket : m_connections.keys())
         socket->disconnect(this);
@@ -157,6 +204,22 @@ FakeWebService::Reply FakeWebService::okReply(const QByteArray& body, const QByt
     reply.body = body;
     reply.contentType = contentType;
     return reply;
+}
+
+FakeWebService::Reply FakeWebService::endlessReply()
+{
+    Reply reply;
+    reply.endlessChunks = true;
+    return reply;
+}
+
+void FakeWebService::busyAtHeaders(QNetworkReply* reply, int ms)
+{
+    auto once = std::make_shared<bool>(false);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [once, ms] {
+        if (!std::exchange(*once, true))
+            QThread::msleep(ulong(ms));
+    });
 }
 
 void FakeWebService::onNewConnection()
@@ -238,9 +301,13 @@ void FakeWebService::send(QTcpSocket* socket, const Reply& reply)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     head += "Content-Type: " + reply.contentType + "\r\n";
-    if (reply.announceLength)
+    if (reply.announceLength && !reply.endlessChunks)
         head += "Content-Length: " + QByteArray::number(reply.body.size() + reply.fillerBytes) + "\r\n";
+    if (reply.endlessChunks)
+        head += "Transfer-Encoding: chunked\r\n";
     head += "Connection: close\r\n\r\n";
+    if (reply.endlessChunks)
+        return streamEndlessly(socket, head);
     if (reply.stallAfterHeaders) {
         if (Connection* c = m_connections.value(socket))
             c->held = true;
@@ -277,6 +344,20 @@ void FakeWebService::trickle(QTcpSocket* socket, const QByteArray& rest, qsizety
         if (guard)
             trickle(guard, rest, piece, pauseMs);
     });
+}
+
+// The socket stays open in Qt's hands but silent; a thread writes to a
+// duplicate of its descriptor.
+void FakeWebService::streamEndlessly(QTcpSocket* socket, const QByteArray& head)
+{
+    Connection* c = m_connections.value(socket);
+    const int fd = c ? ::dup(int(socket->socketDescriptor())) : -1;
+    if (fd < 0) {
+        socket->abort();
+        return;
+    }
+    c->held = true;
+    m_streams.emplace_back(sendChunksUntilClosed, fd, head, &m_stopStreams, &m_streamed);
 }
 
 // Streams the filler a chunk at a time as the client drains it, so an

@@ -7,6 +7,11 @@
 #include <QObject>
 #include <QUrl>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
+class QNetworkReply;
 class QTcpServer;
 class QTcpSocket;
 
@@ -30,6 +35,10 @@ public:
         bool announceLength = true; // false: no Content-Length, the close ends the body
         bool stallAfterHeaders = false; // send the status line and headers, then nothing, never close
         int trickleMs = 0; // > 0: the body goes out in kTricklePieces pieces, this long apart
+        // A chunked body that never ends, sent from a thread of its own as
+        // fast as the client takes it (so a busy client cannot slow it down),
+        // until the client closes the connection.
+        bool endlessChunks = false;
     };
 
     // One part of a multipart body: its headers (names in lower case) and
@@ -74,6 +83,20 @@ public:
 
     // A 200 answer with the body and content type.
     static Reply okReply(const QByteArray& body, const QByteArray& contentType = "application/json");
+    // A 200 answer whose chunked body never ends (endlessChunks).
+    static Reply endlessReply();
+
+    // Body bytes sent so far by endless replies.
+    qint64 streamedBytes() const { return m_streamed; }
+
+    // What an endless reply can push past a client's cap once the client
+    // stops taking it: the system's socket buffers and a read chunk or two.
+    static constexpr qint64 kSlackBeyondCap = 32 * 1024 * 1024;
+
+    // Makes the client's thread busy for ms when reply's headers arrive, as
+    // a window busy with other work: a client that does not bound its
+    // reading lets an endless reply pile up meanwhile.
+    static void busyAtHeaders(QNetworkReply* reply, int ms = 300);
 
 private:
     struct Connection;
@@ -85,9 +108,13 @@ private:
     void send(QTcpSocket* socket, const Reply& reply);
     void sendFiller(QTcpSocket* socket);
     void trickle(QTcpSocket* socket, const QByteArray& rest, qsizetype piece, int pauseMs);
+    void streamEndlessly(QTcpSocket* socket, const QByteArray& head);
 
     QTcpServer* m_server;
     QHash<QByteArray, Reply> m_replies;
     QList<Request> m_requests;
     QHash<QTcpSocket*, Connection*> m_connections;
+    std::vector<std::thread> m_streams;
+    std::atomic<bool> m_stopStreams{false};
+    std::atomic<qint64> m_streamed{0};
 };

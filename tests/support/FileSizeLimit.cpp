@@ -14,6 +14,36 @@ void applyInChild(qint64 limit)
     setrlimit(RLIMIT_FSIZE, &bound);
 }
 
+Outcome run(qint64 limit, const std::function<bool(QString*)>& writer, QString* text)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return Outcome::Crashed;
+    const Outcome outcome = run(limit, [&] {
+        close(channel[0]);
+        QString message;
+        const bool ok = writer(&message);
+        const QByteArray bytes = message.toUtf8();
+        for (qsizetype done = 0; done < bytes.size();) {
+            const ssize_t n = write(channel[1], bytes.constData() + done, size_t(bytes.size() - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        close(channel[1]);
+        return ok;
+    });
+    close(channel[1]);
+    QByteArray received;
+    char buffer[4096];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
+        received.append(buffer, n);
+    close(channel[0]);
+    if (text)
+        *text = QString::fromUtf8(received);
+    return outcome;
+}
+
 Outcome run(qint64 limit, const std::function<bool()>& writer)
 {
     const pid_t pid = fork();

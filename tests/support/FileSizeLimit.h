@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -13,6 +14,11 @@ namespace FileSizeLimit {
 enum class Outcome { ReportedSuccess, ReportedFailure, Crashed };
 
 Outcome run(qint64 limit, const std::function<bool()>& writer);
+
+// The same for a writer that explains itself: the text it leaves in its
+// argument (its error message) comes back in *text, through a pipe, which
+// the limit does not touch.
+Outcome run(qint64 limit, const std::function<bool(QString*)>& writer, QString* text);
 
 // Applies the limit to the calling process (for QProcess's child modifier).
 void applyInChild(qint64 limit);

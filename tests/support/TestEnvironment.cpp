@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -110,4 +111,43 @@ qint64 TestEnvironment::peakResidentBytes(bool children)
     if (getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &usage) != 0)
         return -1;
     return qint64(usage.ru_maxrss) * 1024; // kilobytes on Linux
+}
+
+qint64 TestEnvironment::residentBytes(bool peak)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = peak ? "VmHWM:" : "VmRSS:";
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return -1;
+}
+
+bool TestEnvironment::resetResidentPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+bool TestEnvironment::waitWithinMemory(const std::function<bool()>& done, int timeoutMs, qint64 bound,
+                                       qint64* grown)
+{
+    const qint64 base = residentBytes();
+    const bool peakKept = resetResidentPeak();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 growth = 0;
+    bool finished = false;
+    while (!(finished = done()) && growth <= bound && !clock.hasExpired(timeoutMs)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        growth = qMax(growth, residentBytes(peakKept) - base);
+    }
+    growth = qMax(growth, residentBytes(peakKept) - base);
+    if (grown)
+        *grown = growth;
+    return finished && growth <= bound;
 }

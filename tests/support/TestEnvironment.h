@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTest>
 
+#include <functional>
+
 // Points HOME, the XDG folders, APPDATA, WINEPREFIX, QSettings and
 // QStandardPaths at a fresh temporary folder, so a test never reads or writes
 // the user's real settings, application data or RS3 installs (the default
@@ -29,6 +31,20 @@ QProcessEnvironment childEnvironment();
 // the child processes that have ended so far. A hostile input's test reads it
 // to show that memory stayed bounded.
 qint64 peakResidentBytes(bool children = false);
+
+// Resident size in bytes of this process now, or (peak) the largest it has
+// been since resetResidentPeak(); -1 when it cannot be read. Unlike
+// address-space limits, this holds under AddressSanitizer too.
+qint64 residentBytes(bool peak = false);
+// Starts a new peak for residentBytes(true); false when the system cannot.
+bool resetResidentPeak();
+
+// Runs the event loop until done() or timeoutMs, and stops early once this
+// process has grown by more than bound bytes since the call, so a runaway
+// never takes the machine down with it. True when done() came true within
+// the bound; the growth seen (from the resident peak where the system keeps
+// one) goes to *grown.
+bool waitWithinMemory(const std::function<bool()>& done, int timeoutMs, qint64 bound, qint64* grown);
 
 } // namespace TestEnvironment
 

@@ -22,7 +22,7 @@ bool writeIntact(zipFile zip, const ZipFixtureEntry& entry, zip_fileinfo info)
     info.external_fa = uLong(entry.unixMode) << 16;
     if (zipOpenNewFileInZip4(zip, entry.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                              entry.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
-                             entry.unixMode ? kUnixMadeBy : 0, 0)
+                             entry.unixMode ? kUnixMadeBy : 0, entry.flags)
         != ZIP_OK)
         return false;
     for (qint64 i = 0; i < entry.repeat && !entry.data.isEmpty(); ++i) {
@@ -137,7 +137,10 @@ QList<ZipFixtureEntry> readZipEntries(const QString& zipPath)
         while ((n = unzReadCurrentFile(zip, buf, sizeof buf)) > 0)
             data.append(buf, n);
         unzCloseCurrentFile(zip);
-        result.append({QByteArray(name), data, ZipFixtureEntry::Intact});
+        ZipFixtureEntry entry{QByteArray(name, int(qMin<ZPOS64_T>(info.size_filename, sizeof name - 1))), data,
+                              ZipFixtureEntry::Intact};
+        entry.flags = quint32(info.flag);
+        result.append(entry);
     }
     unzClose(zip);
     return result;

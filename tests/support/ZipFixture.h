@@ -21,6 +21,9 @@ struct ZipFixtureEntry {
     // the entry without a Unix host, as the Windows tools do.
     quint32 unixMode = 0;
     int level = -1; // zlib level of an intact entry
+    // General-purpose flag bits of an intact entry (0x800: the name is
+    // UTF-8); read back as the archive holds them.
+    quint32 flags = 0;
 };
 
 // Writes archives and compares folder trees for the tests.
@@ -44,7 +47,8 @@ bool writeTree(const QString& folder, const QMap<QString, QByteArray>& files);
 // The entries of an archive as name -> content; empty on failure.
 QMap<QString, QByteArray> readZip(const QString& zipPath);
 
-// The entries of an archive in their stored order; empty on failure.
+// The entries of an archive in their stored order, names as stored bytes
+// and flags as the central directory holds them; empty on failure.
 QList<ZipFixtureEntry> readZipEntries(const QString& zipPath);
 
 // The entry names of an archive in archive order; empty on failure.

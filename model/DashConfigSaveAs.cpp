@@ -1,0 +1,75 @@
+// Save As: the archive under a new name, and the sidecar files carried to
+// that name with it.
+#include "model/DashConfig.h"
+
+#include "model/ErrorText.h"
+#include "model/SidecarCarry.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("DashConfig", text);
+}
+
+// The sidecar paths the configuration would have at path.
+QStringList sidecarPathsAt(DashConfig& config, const QString& path)
+{
+    const QString own = std::exchange(config.zconf2Path, path);
+    const QStringList paths = config.sidecarPaths();
+    config.zconf2Path = own;
+    return paths;
+}
+
+bool isOwnFile(const DashConfig& config, const QString& path)
+{
+    return path.isEmpty() || QFileInfo(path) == QFileInfo(config.zconf2Path);
+}
+
+} // namespace
+
+bool DashConfig::moveToPath(const QString& path, QString* error)
+{
+    if (isOwnFile(*this, path))
+        return true;
+    SidecarCarry carry(sidecarPaths(), sidecarPathsAt(*this, path));
+    if (!carry.stage(error) || !carry.commit(error)) {
+        qWarning().noquote() << "moveToPath: the sidecars stay with" << zconf2Path << "-" << (error ? *error : QString());
+        return false;
+    }
+    zconf2Path = path;
+    return true;
+}
+
+bool DashConfig::saveAs(const QString& targetPath, QString* error, QString* warning)
+{
+    if (isOwnFile(*this, targetPath))
+        return save(targetPath, error, warning);
+    // The records are copied before anything is written, so one that cannot
+    // be costs nothing; once the archive is written they are put in place.
+    SidecarCarry carry(sidecarPaths(), sidecarPathsAt(*this, targetPath));
+    QString reason;
+    if (!carry.stage(&reason)) {
+        return failWith(error, tr("The records kept beside the configuration could not be copied to the new name, "
+                                  "so nothing was saved: %1")
+                                   .arg(reason));
+    }
+    if (!save(targetPath, error, warning))
+        return false;
+    if (!carry.commit(&reason)) {
+        qWarning().noquote() << "saveAs: the sidecars could not be put in place:" << reason;
+        return failWith(error, tr("%1 was written, but the records kept beside it could not all be put in place: "
+                                  "%2 The configuration stays %3.")
+                                   .arg(QDir::toNativeSeparators(targetPath), reason,
+                                        QDir::toNativeSeparators(zconf2Path)));
+    }
+    zconf2Path = targetPath;
+    return true;
+}

@@ -1,0 +1,94 @@
+#include "model/SidecarCarry.h"
+
+#include "model/ErrorText.h"
+#include "model/SafeWrite.h"
+#include "model/ZipArchive.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("SidecarCarry", text);
+}
+
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// A copy of from in a new temporary file beside to; its path, or empty with
+// *error set.
+QString stageCopy(const QString& from, const QString& to, QString* error)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly)) {
+        failWith(error, tr("%1 could not be read: %2").arg(native(from), in.errorString()));
+        return {};
+    }
+    const QByteArray bytes = in.readAll();
+    QTemporaryFile out(to + QStringLiteral(".XXXXXX"));
+    out.setAutoRemove(false);
+    const bool written = out.open() && writeWhole(out, bytes.constData(), bytes.size()) && out.flush();
+    if (!written || in.error() != QFileDevice::NoError) {
+        failWith(error, tr("%1 could not be copied to %2: %3")
+                            .arg(native(from), native(to), written ? in.errorString() : out.errorString()));
+        out.remove();
+        return {};
+    }
+    out.close();
+    // The copy takes the mode of the sidecar it copies, writable by its owner
+    // as the stores rewrite it.
+    QFile::setPermissions(out.fileName(), QFile::permissions(from) | QFileDevice::WriteOwner);
+    return out.fileName();
+}
+
+} // namespace
+
+SidecarCarry::SidecarCarry(const QStringList& from, const QStringList& to)
+{
+    for (qsizetype i = 0; i < qMin(from.size(), to.size()); ++i) {
+        if (!from.at(i).isEmpty() && !to.at(i).isEmpty() && QFileInfo(from.at(i)) != QFileInfo(to.at(i)))
+            m_moves.push_back({from.at(i), to.at(i), QString()});
+    }
+}
+
+SidecarCarry::~SidecarCarry()
+{
+    for (const Move& move : m_moves) {
+        if (!move.staged.isEmpty())
+            QFile::remove(move.staged);
+    }
+}
+
+bool SidecarCarry::stage(QString* error)
+{
+    for (Move& move : m_moves) {
+        const QFileInfo target(move.to);
+        if ((target.exists() || target.isSymLink()) && !target.isFile())
+            return failWith(error, tr("%1 is in the way: it is not a file.").arg(native(move.to)));
+        if (QFileInfo::exists(move.from) && (move.staged = stageCopy(move.from, move.to, error)).isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool SidecarCarry::commit(QString* error)
+{
+    for (Move& move : m_moves) {
+        if (!move.staged.isEmpty()) {
+            if (!renameOverFile(move.staged, move.to))
+                return failWith(error, tr("%1 could not be put in place.").arg(native(move.to)));
+            move.staged.clear();
+        } else if (QFileInfo::exists(move.to) && !QFile::remove(move.to)) {
+            return failWith(error, tr("%1 could not be removed; it belongs to the file that was replaced.")
+                                       .arg(native(move.to)));
+        }
+    }
+    return true;
+}
