@@ -197,6 +197,10 @@ bool DashConfig::load(const QString& path, QString* error)
         // Nothing below can fail: from here on the new configuration stands,
         // so nothing of the previous one may leak into it.
         resetDeviceDescription();
+        // Before the repairs, which read the records; installs as they are
+        // now are the saved state.
+        adoptLegacySidecarRecords();
+        savedArt.forget();
 
         runLoadTimeFixups();
         runLoadTimeRepairs();

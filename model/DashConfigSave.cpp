@@ -418,6 +418,12 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
 
     if (!writeZconf2(extractDir, targetPath))
         return fail(tr("Could not write %1.").arg(QDir::toNativeSeparators(targetPath)));
+    // Records of an older sidecar move under their mask's page-qualified key
+    // with the save of their own configuration (a Save As carries the files
+    // and they move at its next save); one that cannot be written is still
+    // read under the new key until then.
+    if (QFileInfo(targetPath) == QFileInfo(zconf2Path) && !rewriteLegacySidecarRecords())
+        qWarning() << "save: the sidecars keep their older record keys:" << sidecarFailure;
     return true;
 }
 
