@@ -5,6 +5,7 @@
 #include "model/DashConfig.h"
 
 #include "artwork/ArtworkFiles.h"
+#include "artwork/BoxArtProps.h"
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
@@ -226,8 +227,9 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
     if (!written)
         return false;
 
-    setParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());
-    setParam(m->node, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
+    // Where an undo or redo would put them back, so each gives the same XML.
+    setMaskArtParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());
+    setMaskArtParam(m->node, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
     removeParams(m->node, "BOX_STYLE_ID");
     if (removeBorderColour)
         removeParams(m->node, "M_BCOL");
