@@ -5,6 +5,7 @@
 // and the art rebuilt on a machine that lacks it.
 #include "model/DashConfig.h"
 
+#include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxStyleRenderer.h"
@@ -177,6 +178,8 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
             qWarning() << "installColoredBarArt: origin and target are the same folder" << destination;
             continue;
         }
+        if (QFileInfo(destination).isDir())
+            savedArt.aboutToWrite(destination, artworkFileNames(source));
         if (!copyDirRecursive(source, destination))
             continue;
 

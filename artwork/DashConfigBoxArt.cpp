@@ -4,6 +4,7 @@
 // can be removed, re-rendered or rebuilt.
 #include "model/DashConfig.h"
 
+#include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/BoxArtProps.h"
 #include "artwork/BoxStyleLibrary.h"
@@ -167,6 +168,14 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         const QString setFolder = PathGuard::join(overlayRoot, relSet);
         if (itemFolder.isEmpty() || setFolder.isEmpty())
             continue;
+        // An item that is there already may be one the saved file shows (a
+        // refresh draws it anew): Discard can put it back.
+        if (QFileInfo(itemFolder).isDir()) {
+            QStringList names{QStringLiteral("mask.tgz"), QStringLiteral("mask.png"), item + QStringLiteral(".M2.xml")};
+            if (haveCopySource)
+                names += artworkFileNames(copySource);
+            savedArt.aboutToWrite(itemFolder, names);
+        }
 
         if (haveCopySource && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()) {
             if (!copyItemFolder(copySource, itemFolder))

@@ -112,7 +112,9 @@ void MainWindow::showMaskDetails(int maskIndex)
     const bool isBar = mask->node && isBarWithoutDigitMask(mask->node);
     bool colored = false;
     if (isBar)
-        colored = config.loadBarColorSidecar().value(config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors)).colored;
+        colored = config.loadBarColorSidecar()
+                      .value(config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors))
+                      .colored;
     propertyPanel->setBarColorEnabled(isBar, colored);
 
     const bool isIcon = mask->kind == MaskIcon;
@@ -145,7 +147,8 @@ void MainWindow::onElementMoved()
 bool MainWindow::isMultiBox(int maskIndex) const
 {
     const MaskElement* mask = config.maskAt(currentPage, maskIndex);
-    return mask && config.loadMultiBoxSidecar().contains(config.sidecarKey(currentPage, maskIndex, SidecarStore::MultiBoxes));
+    return mask
+        && config.loadMultiBoxSidecar().contains(config.sidecarKey(currentPage, maskIndex, SidecarStore::MultiBoxes));
 }
 
 // The canvas's MoveCommand has already resized the mask and laid a
