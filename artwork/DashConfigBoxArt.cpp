@@ -367,12 +367,14 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
 
     pugi::xml_node node = m->node;
     if (styleId.isEmpty() || styleId == cleanBoxStyleId()) {
+        // The record goes first: one left behind would go on drawing the
+        // removed box, so a store that cannot be written changes nothing.
+        if (styles.remove(key) > 0 && !saveBoxStyleSidecar(styles))
+            return false;
         removeParams(node, "PATH_IMAGE_SFONDO_FW");
         removeParams(node, "BOX_STYLE_ID");
         if (!origin.isEmpty())
             setParam(node, "PATH_REL_AiM_MASK", origin.toUtf8());
-        if (styles.remove(key) > 0)
-            saveBoxStyleSidecar(styles);
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
         markPageDirty(pageIndex);
         return true;
