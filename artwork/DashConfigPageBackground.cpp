@@ -138,7 +138,7 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
     if (!pg)
         return failWith(error, tr("no such page"));
     const QString folder = pageBackgroundFolder(pageIndex);
-    if (folder.isEmpty() && !deviceFolderFromPath(pg->relPagePath).isEmpty())
+    if (folder.isEmpty() && !pg->relPagePath.trimmed().isEmpty())
         return failWith(error, tr("the page path %1 does not lie inside a RaceStudio 3 installation, so no background "
                               "can be put there")
                                .arg(pg->relPagePath));

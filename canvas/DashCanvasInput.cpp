@@ -230,9 +230,8 @@ void DashCanvas::keyPressEvent(QKeyEvent* event)
     if (deleteKey)
         cancelDrag();
     const bool maskSelected = m_page && m_selectedMask >= 0 && m_selectedMask < int(m_page->masks.size());
-    // The canvas's own keys ask for the whole mask, a selected widget
-    // included; the window's Delete Element is the road that removes a
-    // widget alone.
+    // Both keys name the selected mask; the owner deletes what is selected
+    // in it, a selected widget alone.
     if (!deleteKey || !maskSelected) {
         QWidget::keyPressEvent(event);
         return;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace ConfigCheck {
 
@@ -27,6 +28,21 @@ qint64 distance(qint64 a, qint64 b)
 QString lastComponent(const QString& set)
 {
     return set.mid(set.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Two page sets (familySetOf) are one when their set and page folders match,
+// ignoring case, and so do their display families where both name one.
+bool isSameSet(const QString& a, const QString& b)
+{
+    const auto split = [](const QString& set) {
+        const qsizetype cut = set.section(QLatin1Char('/'), -2).size();
+        return std::make_pair(set.left(std::max<qsizetype>(0, set.size() - cut - 1)), set.right(cut));
+    };
+    const auto [familyA, folderA] = split(a);
+    const auto [familyB, folderB] = split(b);
+    if (folderA.compare(folderB, Qt::CaseInsensitive) != 0)
+        return false;
+    return familyA.isEmpty() || familyB.isEmpty() || familyA.compare(familyB, Qt::CaseInsensitive) == 0;
 }
 
 bool fileIn(const QString& folder, const QString& name)
@@ -224,9 +240,8 @@ void checkMask(ConfigFindings& out, const MaskContext& m)
 ConfigFinding borrowedKindFinding(const QString& pageSet, const QString& pageFolder, const QString& maskRel,
                                   pugi::xml_node maskElement)
 {
-    const QString maskSet = standardSetOf(maskRel);
-    if (pageSet.isEmpty() || maskSet.isEmpty() || pageSet.compare(maskSet, Qt::CaseInsensitive) == 0
-        || pageFolder.isEmpty())
+    const QString maskSet = familySetOf(maskRel);
+    if (pageSet.isEmpty() || maskSet.isEmpty() || isSameSet(pageSet, maskSet) || pageFolder.isEmpty())
         return {};
     const QSet<QString> index = overlayItemIndex(pageFolder);
     if (index.isEmpty())
@@ -265,7 +280,7 @@ ConfigFindings checkConfig(const DashConfig& config)
         MaskContext m;
         m.pageIndex = i;
         m.page = &page;
-        m.pageSet = standardSetOf(page.relPagePath);
+        m.pageSet = familySetOf(page.relPagePath);
         m.pageFolder = findInRoots(roots, page.relPagePath);
         m.roots = roots;
         for (const MaskElement& mask : page.masks) {

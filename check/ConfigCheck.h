@@ -23,7 +23,7 @@ void addFinding(ConfigFindings& findings, int severity, int pageIndex, const QSt
 void checkPageBackground(ConfigFindings& findings, int pageIndex, const PageModel* page, const QStringList& roots);
 int countErrors(const ConfigFindings& findings);
 // The "cross-set" finding a mask element with art folder maskRel would get on
-// a page of pageSet (standardSetOf of its template path) whose template
+// a page of pageSet (familySetOf of its template path) whose template
 // folder is pageFolder; a finding with an empty code when it would get none.
 // Page index and element id are left for the caller. The insert action asks
 // it before placing a stock element, so the user hears of it beforehand.
@@ -39,6 +39,10 @@ QStringList existingRs3Roots();
 // "s01_std/p03" for ".../masks/set/standard/s01_std/p03/..."; empty when the
 // path has no "/standard/" followed by two components.
 QString standardSetOf(const QString& path);
+// standardSetOf with the display family the path names in front
+// ("pdm/dash2/s02/p01"): the same set folder of another display is another
+// page set. Just standardSetOf when the path names no family.
+QString familySetOf(const QString& path);
 // The first root + "/" + relPath that exists. A path that would leave its
 // root ("..", absolute, drive) counts as not found.
 QString findInRoots(const QStringList& roots, const QString& relPath);

@@ -1,5 +1,6 @@
 #include "check/ConfigCheck.h"
 
+#include "model/DeviceTables.h"
 #include "model/FolderNames.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -123,6 +124,17 @@ QString standardSetOf(const QString& path)
     if (parts.size() < 2)
         return {};
     return parts.at(0) + QLatin1Char('/') + parts.at(1);
+}
+
+QString familySetOf(const QString& path)
+{
+    const QString set = standardSetOf(path);
+    if (set.isEmpty())
+        return {};
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QString family = deviceFolderFromPath(p);
+    return family.isEmpty() ? set : family + QLatin1Char('/') + set;
 }
 
 QString findInRoots(const QStringList& roots, const QString& relPath)

@@ -31,12 +31,17 @@ bool endsWithDash1(const QString& folder)
     return folder.endsWith(QLatin1String("/dash1"));
 }
 
-// The dash a configuration is edited on by default: the wide one for wide
-// displays, the standard one otherwise.
-int initialDashIndex(const QStringList& folders, int displayWidth)
+// The dash a page is added to by default: the display of the page the user
+// is on when it is offered, else the wide one for wide displays and the
+// standard one otherwise.
+int initialDashIndex(const QStringList& folders, const QString& pageFamily, int displayWidth)
 {
     if (folders.size() < 2)
         return 0;
+    for (int i = 0; i < folders.size(); ++i) {
+        if (folders[i].compare(pageFamily, Qt::CaseInsensitive) == 0)
+            return i;
+    }
     const bool wide = displayWidth >= 1024;
     for (int i = 0; i < folders.size(); ++i) {
         if (endsWithDash1(folders[i]) == wide)
@@ -59,9 +64,10 @@ QString boolText(bool value)
 
 } // namespace
 
-AddPageDialog::AddPageDialog(DashConfig* config, QWidget* parent)
+AddPageDialog::AddPageDialog(DashConfig* config, QWidget* parent, int pageIndex)
     : QDialog(parent)
     , config(config)
+    , pageIndex(pageIndex)
 {
     setWindowTitle(tr("Select a Page to Add"));
     resize(880, 600);
@@ -120,7 +126,11 @@ void AddPageDialog::populateDashCombo()
         for (const QString& folder : familyFolders)
             dashCombo->addItem(PageTemplateLibrary::subFamilyLabel(folder), folder);
     }
-    const int index = initialDashIndex(familyFolders, config->displayWidth);
+    // On a two-display device the configuration's display width is the
+    // first display's; the page's own display decides.
+    const QSize pageDisplay = config->pageDisplaySize(pageIndex);
+    const int index = initialDashIndex(familyFolders, config->pageFamily(pageIndex),
+                                       pageDisplay.isEmpty() ? config->displayWidth : pageDisplay.width());
     const bool several = familyFolders.size() >= 2;
     dashLabel->setVisible(several);
     dashCombo->setVisible(several);

@@ -31,9 +31,12 @@ class AddPageDialog : public QDialog {
 public:
     static constexpr int kSaveCurrentAsTemplate = 42;
 
-    AddPageDialog(DashConfig* config, QWidget* parent = nullptr);
+    // pageIndex: the page the user is on; the dialog opens on that page's
+    // display. -1 (none): on the configuration's first display.
+    AddPageDialog(DashConfig* config, QWidget* parent = nullptr, int pageIndex = -1);
 
     DashConfig* config = nullptr;
+    int pageIndex = -1;
     QString targetFamily;
     QStringList familyFolders;
     std::vector<PageTemplateGroup> rs3Groups;

@@ -24,6 +24,7 @@
 #include <QImage>
 #include <QMap>
 #include <QRect>
+#include <QSize>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -122,6 +123,13 @@ public:
     // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order.
     QStringList pageImagePaths(int page);
     int fileIndexForDashTarget(const QString& target);
+    // The device family folder of the page's own display ("pdm/dash2"): the
+    // one its page path names, else its device file's; empty when neither
+    // names a safe one.
+    QString pageFamily(int page) const;
+    // The size of the display the page is shown on: its device file's
+    // DIMENSIONE_X/Y, else the page's own size; empty for no page.
+    QSize pageDisplaySize(int page) const;
 
     // --- channels, install-root look-ups, channel kinds, load-time fix-ups, firmware fonts
     bool parseChannelsList(const QString& aimcfgPath);

@@ -115,7 +115,8 @@ QStringList DashConfig::deviceOverlayFolders() const
         QString folder = path.mid(a + 8, b - (a + 8));
         while (folder.endsWith(QLatin1Char('/')))
             folder.chop(1);
-        if (!folder.isEmpty() && !folders.contains(folder, Qt::CaseInsensitive))
+        // Templates are listed, saved and mirrored under these folders.
+        if (PathGuard::isSafeFamily(folder) && !folders.contains(folder, Qt::CaseInsensitive))
             folders.append(folder);
     }
     return folders;

@@ -1,5 +1,7 @@
 #include "model/DashConfig.h"
 
+#include "model/DeviceTables.h"
+#include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
 #include <cstring>
@@ -114,4 +116,33 @@ int DashConfig::fileIndexForDashTarget(const QString& target)
         return i;
     }
     return -1;
+}
+
+QString DashConfig::pageFamily(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return {};
+    const PageModel& p = pages[static_cast<size_t>(pageIndex)];
+    const QString named = deviceFolderFromPath(p.relPagePath.trimmed());
+    if (!named.isEmpty())
+        return named;
+    return PathGuard::isSafeFamily(p.deviceFolder) ? p.deviceFolder : QString();
+}
+
+// On a device with two displays the configuration's display size is the
+// first display's; a page belongs to its own.
+QSize DashConfig::pageDisplaySize(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return {};
+    const PageModel& p = pages[static_cast<size_t>(pageIndex)];
+    QSize size(p.width, p.height);
+    if (p.deviceFileIndex >= 0 && p.deviceFileIndex < static_cast<int>(devices.size())) {
+        const DeviceFile* file = devices[static_cast<size_t>(p.deviceFileIndex)];
+        if (file->dimX >= 1)
+            size.setWidth(file->dimX);
+        if (file->dimY >= 1)
+            size.setHeight(file->dimY);
+    }
+    return size;
 }

@@ -1,5 +1,6 @@
 #include "model/DeviceTables.h"
 
+#include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
 #include <QRegularExpression>
@@ -116,7 +117,10 @@ QString deviceFolderFromPath(const QString& path)
     const int from = start + 8;
     if (end <= from)
         return {};
-    return path.mid(from, end - from);
+    // The path comes from the configuration: a family is joined to install
+    // roots, so one that would name a folder outside them names none.
+    const QString family = path.mid(from, end - from);
+    return PathGuard::isSafeFamily(family) ? family : QString();
 }
 
 QString canonicalDeviceFolderFromPath(const QString& path)

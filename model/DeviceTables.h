@@ -15,7 +15,9 @@ QString overlayFolderForDeviceName(const QString& type);
 // marker is missing, the folder is empty or it is not a known alias.
 QString canonicalDeviceFolderFromPath(const QString& path);
 
-// The same folder without the table look-up; empty when not found.
+// The same folder without the table look-up, whole when it has several
+// levels ("pdm/dash2"); empty when not found or when it is no safe family
+// folder (PathGuard::isSafeFamily: "..", empty components, a drive ...).
 QString deviceFolderFromPath(const QString& path);
 
 // "pdm/dash2" style folder that a page path names ("overlay/pdm08/dash2/"

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 namespace PathGuard {
 
 namespace {
@@ -69,6 +71,14 @@ bool isSafeName(const QString& name)
     }
     const auto isEdge = [](QChar ch) { return ch == QLatin1Char('.') || ch.isSpace(); };
     return !isEdge(name.front()) && !isEdge(name.back());
+}
+
+bool isSafeFamily(const QString& family)
+{
+    if (family.isEmpty())
+        return false;
+    const QStringList parts = family.split(QLatin1Char('/'));
+    return std::all_of(parts.cbegin(), parts.cend(), [](const QString& part) { return isSafeName(part); });
 }
 
 QString normalized(const QString& rel)

@@ -23,6 +23,12 @@ bool isSafeRelativePath(const QString& rel, QString* why = nullptr);
 // dot (Windows drops those, so two names would meet in one folder).
 bool isSafeName(const QString& name);
 
+// True when family can name a device family folder below an overlay root, as
+// a page path gives it: one or more '/'-separated folder names ("mxg_12",
+// "pdm/dash2"), each one that isSafeName allows. No empty, "." or ".."
+// component, no leading or trailing '/', no backslash and no drive.
+bool isSafeFamily(const QString& family);
+
 // rel with its empty and "." components taken out, a trailing '/' kept;
 // empty when rel is not safe. For code that splits a path into its parts.
 QString normalized(const QString& rel);

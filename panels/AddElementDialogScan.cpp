@@ -4,7 +4,6 @@
 #include "panels/AddElementDialog.h"
 
 #include "model/DashConfig.h"
-#include "model/PathGuard.h"
 #include "model/XmlParams.h"
 #include "panels/StockMaskCache.h"
 #include "templates/PageTemplateLibrary.h"
@@ -159,23 +158,15 @@ QString AddElementDialog::typeDisplayName(pugi::xml_node mask)
     return labels < 3 ? QStringLiteral("Static label") : QStringLiteral("Info strip (multi-label)");
 }
 
-// The page's layout path names the family; a path that does not name one
-// plain folder is not trusted, and the device name decides instead.
+// The family of the page's own display ("pdm/dash2" on a PDM's second
+// display): its stock is what fits the page. Only when the page names none
+// does the device name decide.
 QString AddElementDialog::familyFolder() const
 {
     if (!config)
         return {};
-    if (PageModel* page = config->page(pageIndex)) {
-        const QString path = page->relPagePath.trimmed();
-        const int overlay = path.indexOf(QLatin1String("overlay/"));
-        const int masks = overlay < 0 ? -1 : path.indexOf(QLatin1String("/masks/"), overlay + 8);
-        if (masks >= 0) {
-            const QString family = path.mid(overlay + 8, masks - overlay - 8);
-            if (PathGuard::isSafeName(family))
-                return family;
-        }
-    }
-    return PageTemplateLibrary::familyFolderFor(config->deviceName);
+    const QString family = config->pageFamily(pageIndex);
+    return family.isEmpty() ? PageTemplateLibrary::familyFolderFor(config->deviceName) : family;
 }
 
 bool AddElementDialog::scanStockTypes()

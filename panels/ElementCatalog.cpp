@@ -83,6 +83,25 @@ QJsonArray toJsonArray(const QStringList& list)
     return array;
 }
 
+// The components between the device (at deviceAt) and the first "masks"
+// after it: "dash2" of ".../overlay/pdm/dash2/masks/...", empty when "masks"
+// follows the device or is missing.
+QString displayAfter(const QStringList& parts, qsizetype deviceAt)
+{
+    const qsizetype masksAt = parts.indexOf(QStringLiteral("masks"), deviceAt + 1);
+    if (masksAt < 0)
+        return {};
+    return parts.mid(deviceAt + 1, masksAt - deviceAt - 1).join(QLatin1Char('/'));
+}
+
+// The display of a relPath ("aim/resources/overlay/<device>/<display>/masks/...").
+QString displayOfRelPath(const QString& relPath)
+{
+    const QStringList parts = relPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const qsizetype overlayAt = parts.lastIndexOf(QStringLiteral("overlay"));
+    return overlayAt < 0 ? QString() : displayAfter(parts, overlayAt + 1);
+}
+
 QJsonObject entryToJson(const ElementCatalogEntry& e)
 {
     QJsonArray scales;
@@ -92,6 +111,7 @@ QJsonObject entryToJson(const ElementCatalogEntry& e)
                                   {QStringLiteral("frame"), f.frame}});
     return QJsonObject{
         {QStringLiteral("device"), e.device},
+        {QStringLiteral("display"), e.display},
         {QStringLiteral("set"), e.set},
         {QStringLiteral("page"), e.page},
         {QStringLiteral("item"), e.item},
@@ -118,6 +138,10 @@ ElementCatalogEntry entryFromJson(const QJsonObject& o)
     e.classes = jsonStrings(o.value(QLatin1String("classes")));
     e.size = QSize(o.value(QLatin1String("w")).toInt(0), o.value(QLatin1String("h")).toInt(0));
     e.relPath = o.value(QLatin1String("relPath")).toString();
+    // A file written before displays were told apart names none: its
+    // relPath still does.
+    const QJsonValue display = o.value(QLatin1String("display"));
+    e.display = display.isString() ? display.toString() : displayOfRelPath(e.relPath);
     e.absFolder = o.value(QLatin1String("absFolder")).toString();
     e.art = jsonStrings(o.value(QLatin1String("art")));
     e.stable = o.value(QLatin1String("stable")).toBool(true);
@@ -186,19 +210,20 @@ QStringList ElementCatalog::devices()
     QSet<QString> seen;
     QStringList list;
     for (const ElementCatalogEntry& e : state().entries) {
-        if (!seen.contains(e.device)) {
-            seen.insert(e.device);
-            list << e.device;
+        const QString folder = e.deviceFolder();
+        if (!seen.contains(folder)) {
+            seen.insert(folder);
+            list << folder;
         }
     }
     list.sort(Qt::CaseSensitive);
     return list;
 }
 
-bool ElementCatalog::isDeviceStable(const QString& device)
+bool ElementCatalog::isDeviceStable(const QString& deviceFolder)
 {
     for (const ElementCatalogEntry& e : state().entries) {
-        if (e.device == device)
+        if (e.deviceFolder() == deviceFolder)
             return e.stable;
     }
     return false;
@@ -263,6 +288,7 @@ bool ElementCatalog::scanPageFile(const QString& filePath, ElementCatalogEntry& 
         return false;
 
     entry.device = parts.at(overlayAt + 1);
+    entry.display = displayAfter(parts, overlayAt + 1);
     entry.set = parts.at(setAt + 1);
     entry.item = parts.last();
     entry.page = parts.at(parts.size() - 3);
@@ -318,9 +344,12 @@ int ElementCatalog::scanInstalls(const Progress& progress)
                 ElementCatalogEntry entry;
                 if (!scanPageFile(it.next(), entry))
                     continue;
+                // The two displays of a device ship sets, pages and items of
+                // the same names: the display is part of what an element is.
+                const QString folder = entry.deviceFolder();
                 if (stable)
-                    stableDevices.insert(entry.device);
-                const QString key = entry.device + QLatin1Char('/') + entry.set + QLatin1Char('/') + entry.page
+                    stableDevices.insert(folder);
+                const QString key = folder + QLatin1Char('/') + entry.set + QLatin1Char('/') + entry.page
                                   + QLatin1Char('/') + entry.item;
                 if (keys.contains(key))
                     continue; // the first root that has an element wins
@@ -334,7 +363,7 @@ int ElementCatalog::scanInstalls(const Progress& progress)
         report(int(found.size()), rootsDone);
     }
     for (ElementCatalogEntry& e : found)
-        e.stable = stableDevices.contains(e.device);
+        e.stable = stableDevices.contains(e.deviceFolder());
 
     CatalogState& s = state();
     s.entries = found;

@@ -31,8 +31,10 @@ public:
 
     static const QList<ElementCatalogEntry>& entries();
     static QDateTime scannedAt();
+    // Devices are told apart by their display: these name and take the
+    // entries' deviceFolder() ("pdm/dash1", "pdm/dash2", "mxs_12").
     static QStringList devices();
-    static bool isDeviceStable(const QString& device);
+    static bool isDeviceStable(const QString& deviceFolder);
     static QList<ElementCatalogEntry> entriesInSet(const QString& device, const QString& page);
 
     static bool scanPageFile(const QString& filePath, ElementCatalogEntry& entry);

@@ -1,5 +1,6 @@
 #include "panels/ElementLibraryDialog.h"
 
+#include "model/DeviceRegistry.h"
 #include "panels/ElementCatalog.h"
 #include "panels/ElementLibraryGrid.h"
 #include "panels/ElementLibraryGridDelegate.h"
@@ -113,8 +114,10 @@ struct ElementLibraryDialog::Filters {
     QString text; // trimmed; empty: any
 };
 
+// The catalog tells a device's displays apart, so the device is named with
+// its display folder whole ("pdm/dash2").
 ElementLibraryDialog::ElementLibraryDialog(const QString& deviceText, const QSize& size, QWidget* parent)
-    : QDialog(parent), deviceName(deviceText.section(QLatin1Char('/'), 0, 0)), screenSize(size)
+    : QDialog(parent), deviceName(deviceText), screenSize(size)
 {
     setWindowTitle(deviceText.isEmpty() ? tr("AIM Element Library") : tr("AIM Element Library — %1").arg(deviceText));
     resize(940, 640);
@@ -158,6 +161,22 @@ const QHash<QString, QSize>& ElementLibraryDialog::DeviceScreenSizes()
         {QStringLiteral("fsw"), QSize(800, 480)},
     };
     return sizes;
+}
+
+QSize ElementLibraryDialog::screenSizeOf(const QString& deviceFolder)
+{
+    const auto known = DeviceScreenSizes().constFind(deviceFolder);
+    if (known != DeviceScreenSizes().constEnd())
+        return *known;
+    // A display of a several-display device ("pdm/dash2") has the size of
+    // its registry row; other devices keep to the table.
+    if (!deviceFolder.contains(QLatin1Char('/')))
+        return {};
+    for (const DeviceRow& row : DeviceRegistry::devices()) {
+        if (row.family == deviceFolder)
+            return QSize(row.width, row.height);
+    }
+    return {};
 }
 
 QWidget* ElementLibraryDialog::createTopRow()
@@ -213,7 +232,7 @@ QSize ElementLibraryDialog::referenceSize() const
 {
     if (screenSize.isValid() && !screenSize.isEmpty())
         return screenSize;
-    return DeviceScreenSizes().value(deviceName, QSize());
+    return screenSizeOf(deviceName);
 }
 
 QStringList ElementLibraryDialog::sameScreenDevices() const
@@ -223,7 +242,7 @@ QStringList ElementLibraryDialog::sameScreenDevices() const
     if (!reference.isValid())
         return list;
     for (const QString& device : ElementCatalog::devices()) {
-        if (DeviceScreenSizes().value(device, QSize()) == reference)
+        if (screenSizeOf(device) == reference)
             list << device;
     }
     return list;
@@ -280,9 +299,9 @@ ElementLibraryDialog::Filters ElementLibraryDialog::currentFilters() const
 bool ElementLibraryDialog::passesFilters(const ElementCatalogEntry& entry, const Filters& filters,
                                          const QStringList& sameScreen)
 {
-    if (filters.oneDevice && entry.device != filters.device)
+    if (filters.oneDevice && entry.deviceFolder() != filters.device)
         return false;
-    if (filters.sameScreenOnly && !sameScreen.contains(entry.device))
+    if (filters.sameScreenOnly && !sameScreen.contains(entry.deviceFolder()))
         return false;
     if (!filters.kind.isEmpty() && filters.kind != entry.kind)
         return false;
@@ -294,22 +313,23 @@ bool ElementLibraryDialog::passesFilters(const ElementCatalogEntry& entry, const
 
 QString ElementLibraryDialog::toolTipFor(const ElementCatalogEntry& entry, const QStringList& sameScreen) const
 {
-    QString tip = QStringLiteral("%1\n%2\n%3").arg(entry.device, entry.relPath, kindLabel(entry.kind));
+    const QString device = entry.deviceFolder();
+    QString tip = QStringLiteral("%1\n%2\n%3").arg(device, entry.relPath, kindLabel(entry.kind));
     if (!entry.scales.isEmpty())
         tip += tr("\nScales: %1").arg(scaleList(entry.scales));
-    if (!deviceName.isEmpty() && entry.device != deviceName) {
-        if (sameScreen.contains(entry.device))
+    if (!deviceName.isEmpty() && device != deviceName) {
+        if (sameScreen.contains(device))
             tip += tr("\n\nFrom %1: same screen size, so its artwork must be copied into a homebrew set for %2 "
                       "before use.")
-                       .arg(entry.device, deviceName);
+                       .arg(device, deviceName);
         else
             tip += tr("\n\nFrom %1: a different screen size to %2 — its artwork would need rescaling as well as "
                       "copying.")
-                       .arg(entry.device, deviceName);
+                       .arg(device, deviceName);
     }
     if (!entry.stable)
         tip += tr("\n\nNot installed: download the %1 device in RaceStudio3 before using this element.")
-                   .arg(entry.device);
+                   .arg(device);
     return tip;
 }
 

@@ -25,13 +25,17 @@ class ElementLibraryDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // deviceText: the configuration's device overlay folder ("mxs_12",
-    // "pdm/dash1"); screenSize: the current page's size, invalid without one.
+    // deviceText: the overlay folder of the current page's display
+    // ("mxs_12", "pdm/dash2"); screenSize: the current page's size, invalid
+    // without one.
     ElementLibraryDialog(const QString& deviceText, const QSize& screenSize, QWidget* parent = nullptr);
     ~ElementLibraryDialog() override;
 
     // Screen size in pixels of the device folders whose size is known.
     static const QHash<QString, QSize>& DeviceScreenSizes();
+    // The table's size, else the registry's for a display folder; invalid
+    // when neither knows the folder.
+    static QSize screenSizeOf(const QString& deviceFolder);
 
     bool isBusy() const { return busy; }
 

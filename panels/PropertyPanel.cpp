@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -96,6 +97,33 @@ PropertyPanel::PropertyPanel(QWidget* parent)
     buildIconGroups();
     layout->addStretch();
     connectControls();
+    guardWheel();
+}
+
+// The panel scrolls in a narrow column: a wheel turned to scroll it must not
+// change the field that happens to pass under the pointer. A field takes the
+// wheel once the user has put the focus on it (the wheel itself gives none).
+void PropertyPanel::guardWheel()
+{
+    QList<QWidget*> fields;
+    for (QAbstractSpinBox* spin : findChildren<QAbstractSpinBox*>())
+        fields << spin;
+    for (QComboBox* combo : findChildren<QComboBox*>())
+        fields << combo;
+    for (QWidget* field : fields) {
+        field->setFocusPolicy(Qt::StrongFocus);
+        field->installEventFilter(this);
+    }
+}
+
+bool PropertyPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel && !static_cast<QWidget*>(watched)->hasFocus()) {
+        // Ignored, the wheel goes on to the parents: the scroll area scrolls.
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 const QStringList& PropertyPanel::firmwareFontFamilies()

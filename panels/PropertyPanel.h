@@ -4,6 +4,7 @@
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
 #include "model/ChannelInfo.h"
+#include "model/ElementKey.h"
 #include "model/PageModel.h"
 
 #include <QColor>
@@ -28,10 +29,11 @@ class QUndoStack;
 
 // The property editor at the right of the canvas: the selected mask or
 // widget with its id, kind, channel, geometry, text styles, bar scale, box
-// style, icon setup and artwork. It points at records of the open
-// configuration, which the main window re-shows after every rebuild of the
-// model. While it fills its own controls `filling` is set, so that setting a
-// value never comes back as a user edit.
+// style, icon setup and artwork. The main window re-shows it after every
+// rebuild of the model; between those it remembers the shown element itself
+// and finds its records again before each use, so no edit can reach a record
+// a save or an undo replaced. While it fills its own controls `filling` is
+// set, so that setting a value never comes back as a user edit.
 //
 // Member definitions are split by concern: the form (PropertyPanel.cpp),
 // showing a selection (PropertyPanelDisplay.cpp) and the edit handlers
@@ -67,6 +69,10 @@ public:
     void showIconInfo(bool isIcon, const IconPreviewInfo& info);
     void updateBoxInfo(const BoxStyleInfo& style, const MultiBoxInfo& multi);
 
+protected:
+    // A wheel turned over a field without the focus scrolls the panel.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 Q_SIGNALS:
     void valueAlignmentChanged(const QString& posAlign);
     void barColorRequested();
@@ -101,6 +107,7 @@ private:
     void buildLabelGroups();
     void buildIconGroups();
     void connectControls();
+    void guardWheel();
 
     // --- showing a selection (PropertyPanelDisplay.cpp) ------------------
     int channelRow(const QString& name) const;
@@ -121,6 +128,8 @@ private:
     static void setSwatchColor(QPushButton* button, const QColor& colour);
 
     // --- edits (PropertyPanelEdits.cpp) ----------------------------------
+    void rememberShown();
+    bool resolveShown();
     void markPageDirty();
     QRect committedGeometry(const QObject* from) const;
     void applyWidgetGeometry(const QRect& typed);
@@ -137,8 +146,11 @@ private:
     void updateFontWarning();
 
     std::vector<ChannelInfo> channels;
+    // The shown records as last found; `shown` names them in the open
+    // configuration (null for records of the caller's own).
     MaskElement* mask = nullptr;
     WidgetModel* widget = nullptr;
+    ElementKey shown;
     bool filling = false;
     int pageWidth = 800;
     int pageHeight = 480;

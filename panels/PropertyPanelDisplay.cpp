@@ -229,6 +229,7 @@ void PropertyPanel::clear()
     FillingScope guard(filling);
     mask = nullptr;
     widget = nullptr;
+    shown = ElementKey();
     idLabel->setText(QStringLiteral("--"));
     typeLabel->setText(QStringLiteral("--"));
     channelCombo->setCurrentIndex(0);
@@ -299,10 +300,11 @@ void PropertyPanel::showMask(MaskElement* m)
         return;
     }
     mask = m;
+    widget = nullptr;
+    rememberShown();
     updateArtworkInfo(m);
     alignLabel->hide();
     alignCombo->hide();
-    widget = nullptr;
     FillingScope guard(filling);
 
     idLabel->setText(m->id);
@@ -352,6 +354,7 @@ void PropertyPanel::showWidget(MaskElement* m, WidgetModel* w)
     }
     mask = m;
     widget = w;
+    rememberShown();
     FillingScope guard(filling);
 
     idLabel->setText(w->id);
@@ -450,7 +453,7 @@ void PropertyPanel::updateAlignmentHint(const WidgetModel* w)
 
 void PropertyPanel::refreshGeometry()
 {
-    if (!mask)
+    if (!resolveShown())
         return;
     {
         FillingScope guard(filling);

@@ -79,6 +79,13 @@ StyleChange styleChange(const QObject* from, const QComboBox* combo, const QSpin
     return change;
 }
 
+// The value a scale spin box shows for v, rounded to its decimals as the
+// spin box rounds what it is given.
+double shownScaleValue(const QDoubleSpinBox* spin, double v)
+{
+    return QString::number(v, 'f', spin->decimals()).toDouble();
+}
+
 QString joinedSizes(const QList<int>& sizes)
 {
     QStringList parts;
@@ -88,6 +95,49 @@ QString joinedSizes(const QList<int>& sizes)
 }
 
 } // namespace
+
+// The shown records named by their elements, when they are records of the
+// page the panel edits; records of the caller's own are used as given.
+void PropertyPanel::rememberShown()
+{
+    shown = ElementKey();
+    PageModel* page = config && mask ? config->page(pageIndex) : nullptr;
+    if (!page)
+        return;
+    for (size_t m = 0; m < page->masks.size(); ++m) {
+        if (&page->masks[m] != mask)
+            continue;
+        int w = -1;
+        for (size_t i = 0; widget && i < mask->widgets.size(); ++i) {
+            if (&mask->widgets[i] == widget)
+                w = int(i);
+        }
+        if (!widget || w >= 0)
+            shown = ElementKey::of(*config, pageIndex, int(m), w);
+        return;
+    }
+}
+
+// The shown records found again: a save, an undo or a re-parse may have
+// rebuilt them since the panel was filled. False, with the panel emptied,
+// when the element is gone; nothing is then written.
+bool PropertyPanel::resolveShown()
+{
+    if (!mask)
+        return false;
+    if (shown.isNull())
+        return true;
+    const ElementKey::Place place = config ? shown.find(*config) : ElementKey::Place();
+    if (place.mask < 0 || (shown.hasWidget && place.widget < 0)) {
+        clear();
+        return false;
+    }
+    mask = config->maskAt(shown.page, place.mask);
+    widget = shown.hasWidget ? &mask->widgets[size_t(place.widget)] : nullptr;
+    // A copy put back (reorder, undo) has nodes of its own: named by them.
+    shown = ElementKey::of(*config, shown.page, place.mask, place.widget);
+    return true;
+}
 
 void PropertyPanel::markPageDirty()
 {
@@ -99,7 +149,7 @@ void PropertyPanel::markPageDirty()
 
 void PropertyPanel::onSpinBoxChanged()
 {
-    if (filling || !mask)
+    if (filling || !resolveShown())
         return;
     const QRect typed = committedGeometry(sender());
     if (widget) {
@@ -256,7 +306,7 @@ void PropertyPanel::writeTextColour(WidgetModel& target, const QColor& colour)
 
 void PropertyPanel::onValueFontChanged()
 {
-    if (filling || !mask)
+    if (filling || !resolveShown())
         return;
     const StyleChange change = styleChange(sender(), valueFontCombo, valueSizeSpin);
     if (!change.family && !change.size)
@@ -281,7 +331,7 @@ void PropertyPanel::onValueFontChanged()
 
 void PropertyPanel::onLabelFontChanged()
 {
-    if (filling || !mask)
+    if (filling || !resolveShown())
         return;
     const StyleChange change = styleChange(sender(), labelFontCombo, labelSizeSpin);
     if (!change.family && !change.size)
@@ -304,12 +354,13 @@ void PropertyPanel::onLabelFontChanged()
 // Button clicks: no guard test, since filling never clicks a button.
 void PropertyPanel::pickValueColor()
 {
-    if (!mask)
+    if (!resolveShown())
         return;
     // The swatch shows white for a widget without a colour of its own.
     const QColor initial = !widget ? mask->digitColour : widget->colour.isValid() ? widget->colour : QColor(Qt::white);
     const QColor chosen = Asker::instance().color(this, initial, tr("Value Color"), QColorDialog::ShowAlphaChannel);
-    if (!chosen.isValid())
+    // The colour shown, taken again, is no edit.
+    if (!chosen.isValid() || chosen == initial || !resolveShown())
         return;
     if (widget) {
         writeTextColour(*widget, chosen);
@@ -325,11 +376,11 @@ void PropertyPanel::pickValueColor()
 
 void PropertyPanel::pickLabelColor()
 {
-    if (!mask)
+    if (!resolveShown())
         return;
-    const QColor chosen =
-        Asker::instance().color(this, mask->labelColour, tr("Label Color"), QColorDialog::ShowAlphaChannel);
-    if (!chosen.isValid())
+    const QColor initial = mask->labelColour;
+    const QColor chosen = Asker::instance().color(this, initial, tr("Label Color"), QColorDialog::ShowAlphaChannel);
+    if (!chosen.isValid() || chosen == initial || !resolveShown())
         return;
     mask->labelColour = chosen;
     if (WidgetModel* source = maskTextSource(WidgetLabel))
@@ -341,7 +392,7 @@ void PropertyPanel::pickLabelColor()
 
 void PropertyPanel::onLabelTextChanged()
 {
-    if (filling || !mask || !widget || widget->kind != WidgetLabel)
+    if (filling || !resolveShown() || !widget || widget->kind != WidgetLabel)
         return;
     // Leaving the field without typing is no edit: writing would also stop
     // the firmware from updating a channel-derived text.
@@ -359,14 +410,14 @@ void PropertyPanel::onLabelTextChanged()
 
 void PropertyPanel::onChannelComboChanged(int row)
 {
-    if (filling || !mask || row < 1 || row > int(channels.size()))
+    if (filling || row < 1 || row > int(channels.size()) || !resolveShown())
         return;
     Q_EMIT channelRebindRequested(channels[size_t(row - 1)]);
 }
 
 void PropertyPanel::onAlignmentChosen()
 {
-    if (filling || !mask || !widget)
+    if (filling || !resolveShown() || !widget)
         return;
     const QString current = widget->posAlign;
     const QString vertical = current.isEmpty() ? QStringLiteral("b") : current.left(1);
@@ -377,7 +428,7 @@ void PropertyPanel::onAlignmentChosen()
 
 void PropertyPanel::onBarMinMaxChanged()
 {
-    if (filling || !mask || mask->kind != MaskBargraph || !mask->node)
+    if (filling || !resolveShown() || mask->kind != MaskBargraph || !mask->node)
         return;
     // The endpoint not committed keeps its value in the file: the spin box
     // shows it rounded to two decimals.
@@ -390,6 +441,10 @@ void PropertyPanel::onBarMinMaxChanged()
             max = fileMax;
         else if (sender() == maxSpin)
             min = fileMin;
+        // Return in a field nobody changed commits the value it shows: that
+        // is no edit, and writing it would re-spell the scale's name.
+        if (min == shownScaleValue(minSpin, fileMin) && max == shownScaleValue(maxSpin, fileMax))
+            return;
     }
     if (!(max > min))
         return;
@@ -405,7 +460,7 @@ void PropertyPanel::onBarMinMaxChanged()
 
 void PropertyPanel::onBarShowZeroToggled(bool checked)
 {
-    if (filling || !mask || mask->kind != MaskBargraph || !mask->node)
+    if (filling || !resolveShown() || mask->kind != MaskBargraph || !mask->node)
         return;
     DashConfig::setBarZeroMark(mask->node, checked);
     markPageDirty();
@@ -462,7 +517,7 @@ QPixmap PropertyPanel::fontStatusPixmap(bool safe)
 // size the dash has no font for comes out as corrupt glyphs.
 void PropertyPanel::updateFontWarning()
 {
-    if (!fontConfig || deviceFileIndex < 0 || !mask) {
+    if (!fontConfig || deviceFileIndex < 0 || !resolveShown()) {
         hideFontStatus();
         return;
     }

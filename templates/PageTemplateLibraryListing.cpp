@@ -114,7 +114,7 @@ QString configNameOf(const QString& cfgFolder, const QString& folderName)
 std::vector<PageTemplateGroup> PageTemplateLibrary::listRs3Templates(const QString& family)
 {
     std::vector<PageTemplateGroup> groups;
-    if (family.isEmpty() || !PathGuard::isSafeRelativePath(family))
+    if (family.isEmpty() || !PathGuard::isSafeFamily(family))
         return groups;
     const QString overlayRoot = overlayRootWith(family);
     if (overlayRoot.isEmpty())
@@ -143,7 +143,7 @@ PageTemplateGroup PageTemplateLibrary::listHomebrewTemplates(const QString& fami
     group.setLabel = QCoreApplication::translate("PageTemplateLibrary", "Homebrew");
     group.sort = 1000;
     group.homebrew = true;
-    if (family.isEmpty() || !PathGuard::isSafeRelativePath(family))
+    if (family.isEmpty() || !PathGuard::isSafeFamily(family))
         return group;
     const QString store = homebrewTemplatesDir() + QLatin1Char('/') + canonicalFamily(family);
     if (!QFileInfo(store).isDir())
@@ -220,7 +220,7 @@ bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const Pa
     // The name and family become parts of folders that are removed
     // recursively: anything but one plain folder name could reach the set,
     // the family or whatever lies above.
-    if (!PathGuard::isSafeName(tpl.folderName) || !PathGuard::isSafeRelativePath(family)) {
+    if (!PathGuard::isSafeName(tpl.folderName) || !PathGuard::isSafeFamily(family)) {
         qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName << "of family" << family;
         return false;
     }

@@ -29,7 +29,7 @@ const QString& homebrewSet()
 
 bool safeFamily(const QString& family)
 {
-    return PathGuard::isSafeRelativePath(family);
+    return PathGuard::isSafeFamily(family);
 }
 
 } // namespace

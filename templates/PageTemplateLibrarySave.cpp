@@ -124,7 +124,7 @@ QString PageTemplateLibrary::saveHomebrewTemplate(const QString& family, const Q
 {
     if (family.isEmpty() || templateName.isEmpty())
         return {};
-    if (!PathGuard::isSafeName(templateName) || !PathGuard::isSafeRelativePath(family)) {
+    if (!PathGuard::isSafeName(templateName) || !PathGuard::isSafeFamily(family)) {
         qWarning().noquote() << "saveHomebrewTemplate: refusing template" << templateName << "of family" << family;
         return {};
     }

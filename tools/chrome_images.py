@@ -436,3 +436,18 @@ def shrunk(picture, w, h):
             o = (y * w + x) * 4
             out.rgba[o:o + 4] = bytes((total[0] // n, total[1] // n, total[2] // n, 255))
     return out
+
+
+def picture_size(path):
+    """(width, height) of a picture, read from a PNG's header without
+    decoding it; None when it cannot be read."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(24)
+        if head[:8] == b"\x89PNG\r\n\x1a\n" and head[12:16] == b"IHDR":
+            width, height = struct.unpack(">II", head[16:24])
+            return (width, height) if width and height else None
+        picture = read_picture(path)
+        return picture.width, picture.height
+    except (OSError, ValueError, zlib.error, struct.error):
+        return None

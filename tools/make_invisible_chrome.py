@@ -2,26 +2,36 @@
 """Makes the "invisible chrome" version of a dash configuration.
 
 For every page of the chosen device family the page background and the
-static artwork of every mask (its device picture with a gauge's scale frame,
-its box fill and its border) are composited into one new background picture,
-written into the RaceStudio 3 overlay tree as bkg.png, bkg.tgz and prw.png.
-The masks keep their places, channels and widgets, but their own pictures are
-replaced by fully transparent ones, so the display paints the chrome once,
-from the background, and only the live values on top of it.
+static artwork of the masks (a mask's device picture with a gauge's scale
+frame, its box fill and border, the unlit pictures of its bars) are
+composited into one new background picture, written into the RaceStudio 3
+overlay tree as bkg.png, bkg.tgz and prw.png. The masks keep their places,
+channels and widgets; what was baked is cleared from them, so the display
+paints the chrome once, from the background, and the live values on top.
 
     make_invisible_chrome.py --input CONFIG --output OUT --device FOLDER [--labels DIR]
 
+Only what the editor's canvas draws is baked, by the canvas's rules for
+each kind of mask (a ring gauge draws only its arc, a needle gauge its
+picture and needle, neither a box fill or border), and a part only where
+nothing that stays drawn lies under it.
+
 Python's standard library cannot draw text, so the fixed label texts are
 baked only when the editor hands them over as pictures: DIR holds
-page<P>_mask<M>.png (page and mask numbered from 0 in file order, the PNG
-offset placing it on the page), composited with that mask's art, and the
-mask's Label widgets are then given a transparent colour. Without --labels
-the labels keep drawing their own texts.
+page<P>_mask<M>.png (pages numbered from 0 in the editor's order, masks from
+0 in file order, the PNG offset placing it on the page). A mask's labels are
+then baked with its art where that is baked too, and its Label widgets are
+given a transparent colour. Without --labels the labels keep drawing their
+own texts.
 
+The art goes to s04_homebrew/zchrome_<name>_<hash of the output path>_<n>
+of each display's folder in the stable install, a new folder at every run;
+the earlier one of the same output is removed once the output is in place.
 The RaceStudio 3 roots come from KORVELANTO_RS3_ROOT, KORVELANTO_RS3_BETA_ROOT
 and KORVELANTO_LOCAL_OVERLAY_ROOT (the editor sets them when it runs this
-script), else the editor's defaults. Exit codes: 0 the output file is complete;
-1 writing failed; 2 bad input; 3 the output folder could not be cleaned.
+script), else the editor's defaults (C:/AIM_SPORT/..., inside WINEPREFIX
+off Windows). Exit codes: 0 the output file and its art are complete; 1
+writing failed; 2 bad input; 3 an output folder could not be cleaned.
 Python 3.10 or later, standard library only.
 """
 
@@ -34,15 +44,12 @@ import xml.etree.ElementTree as ET
 import zipfile
 import zlib
 
-from chrome_images import MAX_PIXELS, Picture, draw_over, encode_png, encode_tgz, fill_rect, read_picture, shrunk, \
-    stretched_premultiplied
+from chrome_common import Failure, children, param, parse_int, say, set_param, unsigned32
+from chrome_images import MAX_PIXELS, Picture, draw_over, read_picture
+from chrome_install import ChromeSet, RunLock, Roots, commit, generations, remove_earlier, remove_leftovers, \
+    set_base_name, write_failure
+from chrome_paint import composite, decide, paint_order, plan_mask
 
-OVERLAY_PREFIX = "aim/resources/overlay/"
-DEFAULT_RS3_ROOT = "C:/AIM_SPORT/RaceStudio3"
-DEFAULT_RS3_BETA_ROOT = "C:/AIM_SPORT/RaceStudio3_beta"
-
-# The device folders the editor hands over, and the aliases a page path may
-# use for them; the family is the part before the first "/".
 FOLDER_ALIASES = {
     "mxg_12": "mxg_12", "mxg_12 strada": "mxg_12", "mxg": "mxg_12",
     "mxs_12": "mxs_12", "mxs_12 strada": "mxs_12", "mxs strada": "mxs_12", "mxs": "mxs_12",
@@ -59,50 +66,14 @@ MAX_TOTAL_BYTES = 512 * 1024 * 1024
 MAX_DEVICE_FILE_BYTES = 64 * 1024 * 1024
 
 
-class Failure(Exception):
-    """A reason to stop, shown as one line, with the exit code to use."""
-
-    def __init__(self, message, code=2):
-        super().__init__(message)
-        self.code = code
+def family(folder):
+    return folder.split("/")[0]
 
 
-def say(text):
-    print(text, flush=True)
-
-
-# --------------------------------------------------------------------------
-# The configuration.
-
-def param(element, name):
-    for p in element.findall("p"):
-        if p.get("n") == name:
-            return p.text or ""
-    return None
-
-
-def set_param(element, name, value):
-    for p in element.findall("p"):
-        if p.get("n") == name:
-            p.text = value
-            return
-    p = ET.SubElement(element, "p", {"n": name})
-    p.text = value
-
-
-def parse_int(text, fallback=0):
-    m = re.match(r"\s*([+-]?\d+)", text or "")
-    return int(m.group(1)) if m else fallback
-
-
-def parse_colour(text):
-    """ARGB from "0x..." hexadecimal or decimal text; None when it is no number."""
-    t = (text or "").strip()
-    try:
-        value = int(t[2:], 16) if t.lower().startswith("0x") else int(t, 10)
-    except ValueError:
-        return None
-    return value if 0 <= value <= 0xFFFFFFFF else None
+def canonical_folder(folder):
+    """The device folder as the editor spells it; empty for one it does not
+    know (that page is left as it is)."""
+    return FOLDER_ALIASES.get(folder.strip("/").lower(), "")
 
 
 def device_folder_of(path):
@@ -113,369 +84,40 @@ def device_folder_of(path):
     return path[start + 8:end]
 
 
-def canonical_folder(folder):
-    """The device folder a page path names, as the editor spells it; empty
-    for one it does not know (that page is left as it is)."""
-    return FOLDER_ALIASES.get(folder.strip("/").lower(), "")
+def pdm_dash_folder(path):
+    m = re.search(r"overlay/(pdm(?:08)?)/(dash\d+)/", path)
+    return "%s/%s" % m.groups() if m else ""
 
 
-def family(folder):
-    return folder.split("/")[0]
+class Device:
+    """One device file, read as the editor reads it to order the displays
+    and to tell which display's folder its pages' art belongs in."""
 
+    def __init__(self, info, root):
+        self.info = info
+        self.root = root
+        top = root.find("e") if root.tag == "overlay_cli" else None
+        gconf = next(iter(children(top, "GConfParam")), None) if top is not None else None
+        self.pages = children(gconf, "GPageParam") if gconf is not None else []
+        self.dash, has_dash, dim_x = 0, False, 0
+        for p in gconf.findall("p") if gconf is not None else []:
+            if p.get("n") == "DIMENSIONE_X":
+                dim_x = parse_int(p.text)
+            elif p.get("n") == "IndexFeatForType":
+                self.dash, has_dash = unsigned32(p.text), True
+        first = next((t for t in (param(page, "PATH_REL_AiM_PAGE") for page in self.pages) if t is not None), "")
+        self.display = pdm_dash_folder(first)
+        pdm = re.search(r"overlay/(pdm(?:08)?)/masks/", first)
+        if not self.display and pdm:
+            dash = {1: "dash1", 2: "dash2"}.get(self.dash) if has_dash else None
+            dash = dash or {1280: "dash1", 800: "dash2"}.get(dim_x)
+            self.display = "%s/%s" % (pdm.group(1), dash) if dash else ""
 
-def sanitize(text):
-    slug = re.sub(r"[^A-Za-z0-9_-]+", "_", text).rstrip("_")
-    return slug or "config"
-
-
-class Roots:
-    def __init__(self):
-        here = os.path.dirname(os.path.abspath(__file__))
-        self.stable = self.clean(os.environ.get("KORVELANTO_RS3_ROOT") or DEFAULT_RS3_ROOT)
-        self.beta = self.clean(os.environ.get("KORVELANTO_RS3_BETA_ROOT") or DEFAULT_RS3_BETA_ROOT)
-        local = os.environ.get("KORVELANTO_LOCAL_OVERLAY_ROOT")
-        self.local = self.clean(local if local is not None else here + "/../aim/resources/overlay")
-
-    @staticmethod
-    def clean(root):
-        return root.replace("\\", "/").rstrip("/")
-
-    def resolve(self, rel):
-        """The first existing file or folder for an RS3-relative path, or None."""
-        p = (rel or "").replace("\\", "/").lstrip("/")
-        if not p:
-            return None
-        candidates = [(r, r + "/" + p) for r in (self.stable, self.beta) if r]
-        if self.local and p.lower().startswith(OVERLAY_PREFIX):
-            candidates.append((self.local, self.local + "/" + p[len(OVERLAY_PREFIX):]))
-        for root, c in candidates:
-            # A name from the configuration never reaches outside its root.
-            inside = os.path.normpath(c).startswith(os.path.normpath(root) + os.sep)
-            if inside and os.path.exists(c):
-                return c
-        return None
-
-
-def paint_order(masks):
-    values = []
-    for m in masks:
-        text = (param(m, "ORDINE") or "").strip()
-        if not re.fullmatch(r"\d+", text):
-            return list(range(len(masks)))
-        values.append(int(text))
-    return sorted(range(len(masks)), key=lambda i: values[i])
-
-
-def scale_frame_name(mask):
-    gauge = next((e for e in mask.findall("e") if e.get("c") in ("Analog", "Ring")), None)
-    if gauge is None:
-        return ""
-    choice = (param(gauge, "SCELTA_UTENTE") or "").strip().lower()
-
-    def full_scale(element):
-        for p in element.findall("p"):
-            if p.get("n") == "NOME_SCALA":
-                text = (p.text or "").strip()
-                value = int(text) if re.fullmatch(r"[+-]?\d+", text) else 0
-                if value > 0:
-                    return value
-        for child in element.findall("e"):
-            value = full_scale(child)
-            if value > 0:
-                return value
-        return 0
-
-    full = full_scale(gauge)
-    if full < 1:
-        return ""
-    if choice == "rpm":
-        return "scala_rpm_ON_%02d.png" % (full // 1000)
-    if choice in ("km/h", "mph"):
-        return "scala_vel_%s_ON_%d.png" % ("kmh" if choice == "km/h" else "mph", full)
-    return ""
-
-
-def twin_names(name):
-    """A picture name and its other form: RS3 keeps a PNG beside a .tgz."""
-    stem, ext = os.path.splitext(name)
-    if ext.lower() == ".tgz":
-        return [stem + ".png", name]
-    if ext.lower() == ".png":
-        return [name, stem + ".tgz"]
-    return [name]
-
-
-def scale_node(widget):
-    for e in widget.findall("e"):
-        if e.get("c") == "ScaleFSV":
-            return e
-    for udm in widget.findall("e"):
-        if udm.get("c") == "UDM":
-            for e in udm.findall("e"):
-                if e.get("c") == "ScaleFSV":
-                    return e
-    return None
-
-
-class MaskArt:
-    """What a mask draws of its own: its device picture (with a gauge's scale
-    frame), its box fill and border, and the unlit pictures of its bars."""
-
-    def __init__(self, mask, roots):
-        self.folder_rel = (param(mask, "PATH_REL_AiM_MASK") or "").strip().replace("\\", "/")
-        if self.folder_rel and not self.folder_rel.endswith("/"):
-            self.folder_rel += "/"
-        self.sfondo = (param(mask, "PATH_IMAGE_SFONDO_FW") or "").strip()
-        fill = parse_colour(param(mask, "M_BCOL"))
-        self.fill = fill if fill is not None and (fill >> 24) > 0 else None
-        border = parse_colour(param(mask, "M_TCOL"))
-        thick = (param(mask, "M_THICK") or "").strip()
-        self.border = border if thick and border is not None else None
-        self.thickness = max(0, parse_int(thick)) if self.border is not None else 0
-        self.frame = scale_frame_name(mask)
-        self.folder = roots.resolve(self.folder_rel) if self.folder_rel else None
-        if self.folder and not os.path.isdir(self.folder):
-            self.folder = None
-        self.picture = None
-        # Without a device picture the display paints nothing of the folder
-        # (its mask.png is for editors only), so there is nothing to bake.
-        if self.folder and self.sfondo and self.fill is None:
-            # The PNG copy beside the device picture is exact; the .tgz lost bits.
-            stem = os.path.splitext(self.sfondo)[0]
-            path = self.find([stem + ".png", "mask.png", self.sfondo])
-            if path:
-                self.picture = self.load(path)
-        self.unlit = self.unlit_bars(mask) if self.folder else []
-
-    def find(self, names):
-        """The first of the names that is a file in the art folder."""
-        for name in names:
-            path = os.path.join(self.folder, name)
-            if name and "/" not in name and "\\" not in name and os.path.isfile(path):
-                return path
-        return None
-
-    def read(self, path, what):
-        try:
-            return read_picture(path)
-        except (OSError, ValueError, zlib.error) as e:
-            raise Failure("Cannot read %s %s: %s" % (what, path, e))
-
-    def load(self, path):
-        picture = self.read(path, "artwork")
-        frame_path = self.find([self.frame]) if self.frame else None
-        if frame_path:
-            frame = self.read(frame_path, "scale frame")
-            layer = Picture(picture.width, picture.height, bytearray(picture.rgba))
-            flat = stretched_premultiplied(frame, picture.width, picture.height)
-            for i in range(picture.width * picture.height):
-                a = flat[4 * i + 3] / 255.0
-                if a <= 0:
-                    continue
-                da = layer.rgba[4 * i + 3] / 255.0
-                out_a = a + da * (1 - a)
-                for c in range(3):
-                    value = flat[4 * i + c] + layer.rgba[4 * i + c] * da * (1 - a)
-                    layer.rgba[4 * i + c] = max(0, min(255, int(value / out_a + 0.5)))
-                layer.rgba[4 * i + 3] = max(0, min(255, int(out_a * 255 + 0.5)))
-            picture = layer
-        return picture
-
-    def unlit_bars(self, mask):
-        """(names, picture, x, y) of each bar's OFF picture, drawn whole under
-        its lit part, at the place the bar puts it relative to the mask."""
-        layers = []
-        for widget in mask.findall("e"):
-            scale = scale_node(widget)
-            if scale is None:
-                continue
-            off = (param(scale, "PATH_IMG_OFF") or "").strip()
-            lit = next((t for t in ((param(step, "PATH_IMG_ON") or "").strip()
-                                    for step in scale.findall("e") if step.get("c") == "StepScale") if t), "")
-            ends = [parse_int(param(widget, n)) for n in ("XStart1", "YStart1", "XStart2", "YStart2",
-                                                          "XEnd1", "YEnd1", "XEnd2", "YEnd2")]
-            if not off or not lit or ends[0:4] == ends[4:8] or not self.find(twin_names(lit)):
-                continue  # drawn as a plain bar: nothing static to take
-            path = self.find(twin_names(off))
-            if path:
-                x = parse_int(param(widget, "XPOS")) + parse_int(param(widget, "XIMG"))
-                y = parse_int(param(widget, "YPOS")) + parse_int(param(widget, "YIMG"))
-                layers.append((twin_names(off), self.read(path, "bar picture"), x, y))
-        return layers
-
-    def blanks_main(self):
-        """True when the mask's own picture is replaced by a blank one."""
-        return self.picture is not None or self.fill is not None or not self.folder
-
-    def has_chrome(self):
-        return self.fill is not None or self.picture is not None or self.thickness > 0 or bool(self.unlit)
-
-
-def label_layer(labels, page_index, mask_index):
-    """The editor's picture of a mask's label texts, or None."""
-    if not labels:
-        return None
-    path = os.path.join(labels, "page%d_mask%d.png" % (page_index, mask_index))
-    if not os.path.isfile(path):
-        return None
-    try:
-        return read_picture(path)
-    except (OSError, ValueError, zlib.error) as e:
-        raise Failure("Cannot read label picture %s: %s" % (path, e))
-
-
-def clear_labels(mask):
-    """The Label widgets whose texts are in the background draw nothing
-    now; a transparent colour keeps them where RS3 expects them."""
-    for widget in mask.findall("e"):
-        if widget.get("c") == "Label" and parse_int(param(widget, "HIDDEN")) == 0:
-            set_param(widget, "COLORE", "0x00000000")
-
-
-def bake_mask(page, mask, art):
-    x, y = parse_int(param(mask, "XPOS")), parse_int(param(mask, "YPOS"))
-    w, h = parse_int(param(mask, "WIDTH")), parse_int(param(mask, "HEIGHT"))
-    if art.fill is not None:
-        fill_rect(page, x, y, w, h, art.fill)
-    elif art.picture is not None:
-        draw_over(page, art.picture, x, y, w, h)
-    if art.thickness > 0 and w > 0 and h > 0:
-        t = min(art.thickness, min(w, h) // 2) or 1
-        fill_rect(page, x, y, w, t, art.border)
-        fill_rect(page, x, y + h - t, w, t, art.border)
-        fill_rect(page, x, y + t, t, h - 2 * t, art.border)
-        fill_rect(page, x + w - t, y + t, t, h - 2 * t, art.border)
-    for _, picture, dx, dy in art.unlit:
-        draw_over(page, picture, x + dx, y + dy, picture.width, picture.height)
-    return max(1, min(65535, w)), max(1, min(65535, h))
-
-
-def page_background(page_node, roots, w, h):
-    canvas = Picture(w, h)
-    for i in range(w * h):
-        canvas.rgba[4 * i + 3] = 255
-    for name in ("PATH_IMAGE", "PATH_IMAGE_SFONDO_FW"):
-        path = roots.resolve((param(page_node, name) or "").strip())
-        if not path or not os.path.isfile(path):
-            continue
-        try:
-            picture = read_picture(path)
-        except (OSError, ValueError, zlib.error) as e:
-            if name == "PATH_IMAGE":
-                continue  # the device picture may still be readable
-            raise Failure("Cannot read page background %s: %s" % (path, e))
-        draw_over(canvas, picture, 0, 0, w, h)
-        return canvas, path
-    return canvas, None
-
-
-# --------------------------------------------------------------------------
-# Writing into the RS3 tree.
-
-def write_file(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    partial = path + ".partial"
-    with open(partial, "wb") as f:
-        f.write(data)
-    os.replace(partial, path)
-
-
-def m2_xml(item, w, h):
-    root = ET.Element("aimDataBase_Mask2")
-    e = ET.SubElement(root, "e", {"c": "GMaskParam", "i": item})
-    for name, value in (("VERSION", "1.1"), ("NAME", None), ("WIDTH", str(w)), ("HEIGHT", str(h)),
-                        ("PATH_IMAGE_SFONDO_FW", "mask.tgz"), ("PATH_IMAGE", "mask.png")):
-        p = ET.SubElement(e, "p", {"n": name})
-        p.text = value
-    ET.indent(root, "  ")
-    return b'<?xml version="1.0"?>\n' + ET.tostring(root, encoding="utf-8") + b"\n"
-
-
-def remove_path(path):
-    if os.path.isdir(path) and not os.path.islink(path):
-        shutil.rmtree(path)
-    elif os.path.lexists(path):
-        os.remove(path)
-
-
-def cannot_clean(path, error):
-    return Failure("Cannot clean output folder %s: %s (close RaceStudio3 if it has the folder open)"
-                   % (path, getattr(error, "strerror", None) or error), 3)
-
-
-class ChromeSet:
-    """The homebrew set that holds one output's backgrounds and blank items.
-    It is written beside its place and swapped in only once the output file
-    is ready, so a failed run leaves an earlier output and its art as they
-    were."""
-
-    def __init__(self, roots, device_folder, slug):
-        self.rel = "%s%s/masks/set/standard/s04_homebrew/zchrome_%s/" % (OVERLAY_PREFIX, device_folder, slug)
-        self.path = roots.stable + "/" + self.rel.rstrip("/")
-        self.stage = self.path + ".partial"
-
-    def prepare(self):
-        try:
-            remove_path(self.stage)
-            os.makedirs(self.stage)
-            write_file(self.stage + "/AiM_folder.xml",
-                       b'<?xml version="1.0"?>\n<AiM_resource_folder>\n  <e c="Folder" i="0">\n'
-                       b'    <p n="Sort">99</p>\n    <p n="gettext">Invisible Chrome</p>\n  </e>\n'
-                       b"</AiM_resource_folder>\n")
-        except OSError as e:
-            raise cannot_clean(self.path, e)
-
-    def commit(self):
-        try:
-            remove_path(self.path)
-            os.replace(self.stage, self.path)
-        except OSError as e:
-            raise cannot_clean(self.path, e)
-
-    def discard(self):
-        try:
-            remove_path(self.stage)
-        except OSError:
-            pass  # a stale stage is removed by the next run
-
-    def write_background(self, index, picture):
-        folder = "bkg_p%d" % index
-        pw, ph = max(1, picture.width >> 2), max(1, picture.height >> 2)
-        write_file("%s/%s/bkg.png" % (self.stage, folder), encode_png(picture, with_alpha=False))
-        write_file("%s/%s/bkg.tgz" % (self.stage, folder), encode_tgz(picture, opaque=True))
-        write_file("%s/%s/prw.png" % (self.stage, folder), encode_png(shrunk(picture, pw, ph), with_alpha=False))
-        return self.rel + folder
-
-    def write_blank_item(self, item, w, h, art):
-        folder = "%s/Items/%s" % (self.stage, item)
-        os.makedirs(folder, exist_ok=True)
-        blank = Picture(w, h)
-        done = set()
-        if art.blanks_main():
-            write_file(folder + "/mask.png", encode_png(blank))
-            write_file(folder + "/mask.tgz", encode_tgz(blank, opaque=False))
-            done |= {"mask.png", "mask.tgz"} | {n.lower() for n in twin_names(art.sfondo) if art.sfondo}
-            if art.frame:
-                done.add(art.frame.lower())
-        write_file(folder + "/%s.M2.xml" % item, m2_xml(item, w, h))
-        # The bars' unlit pictures keep their names and sizes but show nothing.
-        for names, picture, _, _ in art.unlit:
-            clear = Picture(picture.width, picture.height)
-            for name in names:
-                if name.lower() in done:
-                    continue
-                data = encode_tgz(clear, opaque=False) if name.lower().endswith(".tgz") else encode_png(clear)
-                write_file(os.path.join(folder, name), data)
-                done.add(name.lower())
-        # Everything else the widgets name (lit bar pictures, say) stays
-        # reachable from the new folder.
-        if art.folder:
-            for name in sorted(os.listdir(art.folder)):
-                source = os.path.join(art.folder, name)
-                if name.lower() in done or name.lower().endswith(".m2.xml") or not os.path.isfile(source):
-                    continue
-                shutil.copyfile(source, os.path.join(folder, name))
-        return "%sItems/%s/" % (self.rel, item)
+    def folder_of(self, page):
+        """The display folder the editor gives the page's art."""
+        path = (param(page, "PATH_REL_AiM_PAGE") or "").replace("\\", "/")
+        pdm = self.display or pdm_dash_folder(path)
+        return canonical_folder(pdm if pdm else device_folder_of(path))
 
 
 # --------------------------------------------------------------------------
@@ -510,17 +152,12 @@ def parse_device_file(archive, info):
         raise Failure("Cannot read %s in the input: %s" % (info.filename, e))
 
 
-def pages_of(root):
-    cli = root if root.tag == "overlay_cli" else None
-    if cli is None:
-        return []
-    top = cli.find("e")
-    if top is None:
-        return []
-    conf = next((e for e in top.findall("e") if e.get("c") == "GConfParam"), None)
-    if conf is None:
-        return []
-    return [e for e in conf.findall("e") if e.get("c") == "GPageParam"]
+def displays_in_order(archive, infos):
+    """The device files with pages in the editor's order: by display number
+    (IndexFeatForType), files of the same number by path."""
+    named = sorted((i for i in infos if is_device_file(i.filename)), key=lambda i: i.filename.encode("utf-16-be"))
+    devices = [Device(info, parse_device_file(archive, info)) for info in named]
+    return devices, sorted((d for d in devices if d.pages), key=lambda d: d.dash)
 
 
 def write_archive(archive, infos, changed, output):
@@ -543,7 +180,7 @@ def write_archive(archive, infos, changed, output):
             os.fsync(f.fileno())
     except (OSError, zipfile.BadZipFile, zlib.error, RuntimeError, NotImplementedError) as e:
         discard_file(partial)
-        raise Failure("Cannot write %s: %s" % (output, getattr(e, "strerror", None) or e), 1)
+        raise write_failure(output, e) if isinstance(e, OSError) else Failure("Cannot write %s: %s" % (output, e), 1)
     return partial
 
 
@@ -582,79 +219,127 @@ def run(args):
     say("Reading %s" % args.input)
     archive, infos = read_archive(args.input)
     with archive:
-        # In name order, as the editor numbers the pages the label pictures name.
-        documents = [(i, parse_device_file(archive, i))
-                     for i in sorted((i for i in infos if is_device_file(i.filename)), key=lambda i: i.filename)]
-        if not documents:
+        devices, displays = displays_in_order(archive, infos)
+        if not devices:
             raise Failure("No overlay.ov3.xml in %s" % args.input)
         work = []
-        index = 0
-        for info, root in documents:
-            for page in pages_of(root):
-                folder = canonical_folder(device_folder_of((param(page, "PATH_REL_AiM_PAGE") or "")
-                                                           .replace("\\", "/")))
+        index = 0  # pages numbered as the editor numbers them, so the label pictures match
+        for display in displays:
+            for page in display.pages:
+                folder = display.folder_of(page)
                 if folder and family(folder) == family(device):
-                    work.append((index, info, page, folder))
+                    work.append((index, display, page, folder))
                 index += 1
         if not work:
             raise Failure("No page of the %s family in %s" % (device, args.input))
-        if not os.path.isdir(roots.stable):
-            raise Failure("RaceStudio3 folder not found: %s" % roots.stable)
-        slug = sanitize(os.path.splitext(os.path.basename(args.output))[0])
-        sets = {}
-        try:
-            for _, _, _, folder in work:
-                if folder not in sets:
-                    sets[folder] = ChromeSet(roots, folder, slug)
-                    sets[folder].prepare()
-            write_output(args.output, archive, infos, documents, work, roots, sets, args.labels)
-        finally:
-            for chrome in sets.values():
-                chrome.discard()
+        if not roots.stable:
+            raise Failure("RaceStudio3 folder not found: %s" % roots.stable_wanted)
+        with RunLock(roots.stable):
+            remove_leftovers(roots.stable)
+            base = set_base_name(args.output)
+            number = 1 + max((n for _, n in generations(roots.stable, base)), default=0)
+            sets = {}
+            try:
+                for _, _, _, folder in work:
+                    if folder not in sets:
+                        sets[folder] = ChromeSet(roots, folder, "%s_%d" % (base, number))
+                        sets[folder].prepare()
+                write_output(args.output, archive, infos, devices, work, roots, sets, args.labels)
+            finally:
+                for chrome in sets.values():
+                    chrome.discard()
+            remove_earlier(roots.stable, base, [chrome.path for chrome in sets.values()])
     say("Invisible chrome written to %s" % args.output)
 
 
-def write_output(output, archive, infos, documents, work, roots, sets, labels):
+def write_output(output, archive, infos, devices, work, roots, sets, labels):
     changed = set()
     try:
-        for index, info, page, folder in work:
+        for index, display, page, folder in work:
             bake_page(index, page, roots, sets[folder], labels)
-            changed.add(info.filename)
+            changed.add(display.info.filename)
+        for chrome in sets.values():
+            chrome.finish()
     except OSError as e:
-        raise Failure("Cannot write artwork: %s" % e, 1)
+        raise write_failure("the artwork into %s" % roots.stable, e)
     encoded = {}
-    for info, root in documents:
-        if info.filename in changed:
-            ET.indent(root, "  ")
-            encoded[info.filename] = b'<?xml version="1.0"?>\n' + ET.tostring(root, encoding="utf-8") + b"\n"
+    for device in devices:
+        if device.info.filename in changed:
+            ET.indent(device.root, "  ")
+            encoded[device.info.filename] = (b'<?xml version="1.0"?>\n' + ET.tostring(device.root, encoding="utf-8")
+                                             + b"\n")
     say("Writing %s" % output)
     partial = write_archive(archive, infos, encoded, output)
     try:
-        for chrome in sets.values():
-            say("Replacing %s" % chrome.path)
-            chrome.commit()
-        os.replace(partial, output)
-    except OSError as e:
-        raise Failure("Cannot write %s: %s" % (output, e.strerror or e), 1)
+        commit(list(sets.values()), partial, output)
     finally:
         discard_file(partial)
 
 
-def bake_mask_art(index, i, picture, mask, art, chrome):
-    mw, mh = parse_int(param(mask, "WIDTH")), parse_int(param(mask, "HEIGHT"))
-    if mw > 65535 or mh > 65535 or mw * mh > MAX_PIXELS:
-        raise Failure("Mask %s of page %d is too large: %d x %d" % (mask.get("i"), index + 1, mw, mh))
-    size = bake_mask(picture, mask, art)
-    # A blank picture rather than none: editors draw a mask without a
-    # picture as a tinted placeholder.
-    item = "p%d_m%d_%s" % (index, i, sanitize(mask.get("i") or ""))
-    set_param(mask, "PATH_REL_AiM_MASK", chrome.write_blank_item(item, size[0], size[1], art))
-    if art.blanks_main():
-        set_param(mask, "PATH_IMAGE_SFONDO_FW", "mask.tgz")
-    if art.fill is not None:
+# --------------------------------------------------------------------------
+# One page.
+
+def label_layer(labels, page_index, mask_index):
+    """The editor's picture of a mask's label texts, or None."""
+    if not labels:
+        return None
+    path = os.path.join(labels, "page%d_mask%d.png" % (page_index, mask_index))
+    if not os.path.isfile(path):
+        return None
+    try:
+        return read_picture(path)
+    except (OSError, ValueError, zlib.error) as e:
+        raise Failure("Cannot read label picture %s: %s" % (path, e))
+
+
+def clear_labels(mask):
+    """The Label widgets whose texts are in the background draw nothing
+    now; a transparent colour keeps them where RS3 expects them."""
+    for widget in children(mask, "Label"):
+        if parse_int(param(widget, "HIDDEN")) == 0:
+            set_param(widget, "COLORE", "0x00000000")
+
+
+def page_background(page_node, roots, w, h):
+    canvas = Picture(w, h)
+    canvas.rgba[3::4] = b"\xff" * (w * h)
+    for name in ("PATH_IMAGE", "PATH_IMAGE_SFONDO_FW"):
+        path = roots.resolve((param(page_node, name) or "").strip())
+        if not path or not os.path.isfile(path):
+            continue
+        try:
+            picture = read_picture(path)
+        except (OSError, ValueError, zlib.error) as e:
+            if name == "PATH_IMAGE":
+                continue  # the device picture may still be readable
+            raise Failure("Cannot read page background %s: %s" % (path, e))
+        draw_over(canvas, picture, 0, 0, w, h)
+        return canvas
+    return canvas
+
+
+def clear_baked(index, i, mask, source, parts, chrome):
+    """What was baked is cleared from the mask: its fill and border, its
+    pictures (the mask moves to an item of its own with clear ones, which
+    keeps every other picture of its folder) and its label texts."""
+    baked = {part.kind for part in parts if part.baked}
+    blank_main = bool(baked & {"art", "fill"})
+    unlit = [(part.data["names"], part.data["picture"]) for part in parts if part.baked and part.kind == "unlit"]
+    if blank_main or unlit:
+        w, h = parse_int(param(mask, "WIDTH")), parse_int(param(mask, "HEIGHT"))
+        item = "p%d_m%d_%s" % (index, i, re.sub(r"[^A-Za-z0-9_-]+", "_", mask.get("i") or "").strip("_"))
+        # A clear picture rather than none: editors draw a mask without a
+        # picture as a tinted placeholder.
+        rel = chrome.write_item(item, max(1, min(65535, w)), max(1, min(65535, h)), source, blank_main, unlit)
+        set_param(mask, "PATH_REL_AiM_MASK", rel)
+        if blank_main:
+            set_param(mask, "PATH_IMAGE_SFONDO_FW", "mask.tgz")
+    if "fill" in baked:
         set_param(mask, "M_BCOL", "0x00000000")
-    if art.thickness > 0:
+    if "border" in baked:
         set_param(mask, "M_THICK", "0")
+    if "labels" in baked:
+        clear_labels(mask)
 
 
 def bake_page(index, page, roots, chrome, labels):
@@ -665,21 +350,22 @@ def bake_page(index, page, roots, chrome, labels):
     if w > 65535 or h > 65535 or w * h > MAX_PIXELS:
         raise Failure("Page %d (%s) is too large: %d x %d" % (index + 1, name, w, h))
     say("Page %d (%s): compositing the background and the mask artwork" % (index + 1, name))
-    picture, _ = page_background(page, roots, w, h)
-    masks = [e for e in page.findall("e") if e.get("c") == "GMaskParam"]
+    picture = page_background(page, roots, w, h)
+    masks = children(page, "GMaskParam")
+    order = paint_order(masks)
+    plans = [plan_mask(masks[i], roots, label_layer(labels, index, i)) for i in order]
+    decide(plans)
     baked = 0
-    for i in paint_order(masks):
-        mask = masks[i]
-        art = MaskArt(mask, roots)
-        layer = label_layer(labels, index, i)
-        if not art.has_chrome() and layer is None:
+    for i, (source, parts) in zip(order, plans):
+        if not any(part.baked for part in parts):
             continue
-        if art.has_chrome():
-            bake_mask_art(index, i, picture, mask, art, chrome)
-        # The texts go over the mask's art, as the widgets drew them.
-        if layer is not None:
-            draw_over(picture, layer, layer.offset[0], layer.offset[1], layer.width, layer.height)
-            clear_labels(mask)
+        mw, mh = parse_int(param(masks[i], "WIDTH")), parse_int(param(masks[i], "HEIGHT"))
+        if mw > 65535 or mh > 65535 or mw * mh > MAX_PIXELS:
+            raise Failure("Mask %s of page %d is too large: %d x %d" % (masks[i].get("i"), index + 1, mw, mh))
+        for part in parts:
+            if part.baked:
+                composite(picture, masks[i], source, part)
+        clear_baked(index, i, masks[i], source, parts, chrome)
         baked += 1
     rel = chrome.write_background(index, picture)
     set_param(page, "PATH_IMAGE", rel + "/bkg.png")

@@ -207,6 +207,10 @@ void MainWindow::connectSignals()
 
 void MainWindow::connectCanvas()
 {
+    // First, so that every handler below already finds the new choice kept.
+    connect(canvas, &DashCanvas::elementSelected, this, &MainWindow::rememberSelection);
+    connect(canvas, &DashCanvas::widgetSelected, this, &MainWindow::rememberSelection);
+    connect(canvas, &DashCanvas::selectionChanged, this, &MainWindow::rememberSelection);
     connect(canvas, &DashCanvas::elementSelected, this, &MainWindow::onElementSelected);
     connect(canvas, &DashCanvas::elementMoved, this, &MainWindow::onElementMoved);
     connect(canvas, &DashCanvas::elementResized, this, &MainWindow::onElementResized);

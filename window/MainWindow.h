@@ -7,6 +7,7 @@
 #include "gallery/GalleryRequests.h"
 #include "model/ChannelInfo.h"
 #include "model/DashConfig.h"
+#include "model/ElementKey.h"
 
 #include <QByteArray>
 #include <QKeySequence>
@@ -296,8 +297,12 @@ private:
     void showCanvasSelection();
     // The page list's highlighted row is the current page, whoever switched.
     void followPageInList();
-    // A selection the page no longer holds (after an undo or redo) dropped.
-    void dropStaleSelection(const PageModel* page);
+    // The canvas's selection remembered by its element (selectionKey), so
+    // that a change of the records can find it again.
+    void rememberSelection();
+    void findSelectionAgain();
+    // Every view shown again from the model after a change of its records.
+    void refreshAfterChange();
     // The mask of the current page selected on the canvas, which has every
     // view show it, and the hint about its font size given.
     void selectMask(int maskIndex);
@@ -431,6 +436,8 @@ private:
     QUndoStack* undoStack = nullptr;
     QString currentFilePath;
     int currentPage = 0;
+    // What the canvas has selected, by the element itself.
+    ElementKey selectionKey;
     QString repairedFilePath;
     CsvDataSource csvSource;
     SampleDataSource sampleSource;

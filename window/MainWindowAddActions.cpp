@@ -82,7 +82,9 @@ void MainWindow::addPageFromTemplate()
         statusBar()->showMessage(tr("Add page failed"), 4000);
         return;
     }
-    showPageAfterChange(config.pageCount() - 1);
+    // A page for the first of two displays goes before the second's pages,
+    // so the new page is where the insert put it, not always the last.
+    showPageAfterChange(created);
     statusBar()->showMessage(tr("Added page \"%1\" from template %2").arg(name, tpl.folderName), 4000);
 }
 

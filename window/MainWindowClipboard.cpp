@@ -48,9 +48,10 @@ std::vector<pugi::xml_node> referencedAxes(const WidgetClipboard& clip, const st
 }
 
 // Back into the mask they came from: a step aside. Elsewhere: where they
-// were on screen, or at the mask's top-left when that would leave the display.
+// were on screen, or at the mask's top-left when that would leave the
+// display the target page is shown on.
 Placement placementFor(const WidgetClipboard& clip, const MaskElement& target, const std::vector<pugi::xml_node>& nodes,
-                       int displayWidth, int displayHeight)
+                       const QSize& display)
 {
     Placement place;
     if (!clip.hasSource
@@ -75,7 +76,7 @@ Placement placementFor(const WidgetClipboard& clip, const MaskElement& target, c
         measured = true;
     }
     const bool fits = clip.sourceMaskX + minX >= 0 && clip.sourceMaskY + minY >= 0
-        && clip.sourceMaskX + maxRight <= displayWidth && clip.sourceMaskY + maxBottom <= displayHeight;
+        && clip.sourceMaskX + maxRight <= display.width() && clip.sourceMaskY + maxBottom <= display.height();
     if (!measured || fits)
         return place;
     place.dx = -minX;
@@ -128,8 +129,9 @@ void MainWindow::copyWidget()
     clip.sourceMaskX = mask->x;
     clip.sourceMaskY = mask->y;
     clip.sourceMaskId = mask->id;
-    clip.sourceDisplayWidth = config.displayWidth;
-    clip.sourceDisplayHeight = config.displayHeight;
+    const QSize display = config.pageDisplaySize(currentPage);
+    clip.sourceDisplayWidth = display.width();
+    clip.sourceDisplayHeight = display.height();
     clip.hasSource = true;
     collectMaskArtFiles(*mask, axisIds);
     if (group)
@@ -251,7 +253,7 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
         return false;
     }
     canvas->setSelectedMask(target);
-    const Placement place = placementFor(clip, *mask, nodes, config.displayWidth, config.displayHeight);
+    const Placement place = placementFor(clip, *mask, nodes, config.pageDisplaySize(currentPage));
     outcome.mode = int(place.mode);
     for (const pugi::xml_node node : nodes) {
         if (!node)

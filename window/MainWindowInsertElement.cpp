@@ -26,9 +26,11 @@
 
 namespace {
 
-QRect centredOn(const PageModel& page, int w, int h)
+// Centred on the display the page is shown on, which on a two-display
+// device need not be the configuration's first.
+QRect centredOn(const QSize& display, int w, int h)
 {
-    return QRect(std::max(0, (page.width - w) / 2), std::max(0, (page.height - h) / 2), w, h);
+    return QRect(std::max(0, (display.width() - w) / 2), std::max(0, (display.height() - h) / 2), w, h);
 }
 
 // A value type becomes a one-cell box rather than a copy of its donor; a
@@ -83,10 +85,9 @@ void MainWindow::insertElement()
 
 void MainWindow::insertStaticLabel(const ElementTypeEntry& type)
 {
-    const PageModel* page = config.page(currentPage);
-    if (!page)
+    if (!config.page(currentPage))
         return;
-    const QRect box = centredOn(*page, type.nativeWidth, type.nativeHeight);
+    const QRect box = centredOn(config.pageDisplaySize(currentPage), type.nativeWidth, type.nativeHeight);
     addTextBoxNewMask(box.x(), box.y());
 }
 
@@ -100,8 +101,8 @@ void MainWindow::insertMultiBox()
     const int rows = dialog.rows();
     const int cols = dialog.cols();
     std::vector<MultiBoxCellRequest> cells(size_t(rows) * size_t(cols));
-    const PageModel* page = config.page(currentPage);
-    const QRect rect = centredOn(*page, std::min(page->width, 300), std::min(page->height, 180));
+    const QSize display = config.pageDisplaySize(currentPage);
+    const QRect rect = centredOn(display, std::min(display.width(), 300), std::min(display.height(), 180));
     int created = -1;
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, rows, cols, dialog.labelPlacement(),
                                            std::move(cells), rect, &created), [&created] { return created >= 0; });
@@ -121,15 +122,15 @@ void MainWindow::insertMultiBox()
 
 void MainWindow::insertSingleValue(const ElementTypeEntry& type, const ChannelInfo& channel)
 {
-    const PageModel* page = config.page(currentPage);
-    if (!page)
+    if (!config.page(currentPage))
         return;
-    const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 160, page->width);
-    const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 70, page->height);
+    const QSize display = config.pageDisplaySize(currentPage);
+    const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 160, display.width());
+    const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 70, display.height());
     std::vector<MultiBoxCellRequest> cells{MultiBoxCellRequest{channel.longName, QString(), false}};
     int created = -1;
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, 1, 1, QStringLiteral("above"), std::move(cells),
-                                           centredOn(*page, w, h), &created), [&created] { return created >= 0; });
+                                           centredOn(display, w, h), &created), [&created] { return created >= 0; });
     if (!showInsertedMask(created)) {
         statusBar()->showMessage(tr("Insert failed"), 3000);
         return;
@@ -147,8 +148,9 @@ void MainWindow::insertIconMask(const ElementTypeEntry& type)
     const int icons = int(std::count_if(page->masks.begin(), page->masks.end(),
                                         [](const MaskElement& m) { return m.kind == MaskIcon; }));
     const int offset = 12 * icons + 18;
-    const QRect rect(std::max(0, std::min(offset, page->width - type.nativeWidth)),
-                     std::max(0, std::min(offset, page->height - type.nativeHeight)), type.nativeWidth,
+    const QSize display = config.pageDisplaySize(currentPage);
+    const QRect rect(std::max(0, std::min(offset, display.width() - type.nativeWidth)),
+                     std::max(0, std::min(offset, display.height() - type.nativeHeight)), type.nativeWidth,
                      type.nativeHeight);
     int created = -1;
     // A command that finds no icon template leaves the history as it was.
@@ -171,9 +173,9 @@ void MainWindow::insertRefTimeBar(const ElementTypeEntry& type)
     RefTimeBarDialog dialog(this);
     if (Asker::instance().exec(&dialog) != QDialog::Accepted)
         return;
-    const PageModel* page = config.page(currentPage);
-    const QRect rect = centredOn(*page, std::min(type.nativeWidth, page->width),
-                                 std::min(type.nativeHeight, page->height));
+    const QSize display = config.pageDisplaySize(currentPage);
+    const QRect rect = centredOn(display, std::min(type.nativeWidth, display.width()),
+                                 std::min(type.nativeHeight, display.height()));
     const double range = dialog.rangeSeconds();
     int created = -1;
     pushChecked(*undoStack, new InsertRefTimeBarCommand(&config, currentPage, rect, dialog.slowerColor(),
@@ -197,7 +199,7 @@ bool MainWindow::confirmBorrowedDonor(const ElementTypeEntry& type)
     if (!page || type.sourcePath.isEmpty())
         return true;
     const ConfigFinding finding = ConfigCheck::borrowedKindFinding(
-        ConfigCheck::standardSetOf(page->relPagePath),
+        ConfigCheck::familySetOf(page->relPagePath),
         ConfigCheck::findInRoots(ConfigCheck::existingRs3Roots(), page->relPagePath), type.sourcePath, type.donor);
     if (finding.code.isEmpty())
         return true;
@@ -215,10 +217,10 @@ void MainWindow::insertFromDonor(const ElementTypeEntry& type, const ChannelInfo
         return;
     const QString barTemplate =
         type.label.contains(QLatin1String("bar"), Qt::CaseInsensitive) ? chooseBarTemplate(channel) : QString();
-    const PageModel* page = config.page(currentPage);
-    const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 200, page->width);
-    const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 80, page->height);
-    const QRect rect = centredOn(*page, w, h);
+    const QSize display = config.pageDisplaySize(currentPage);
+    const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 200, display.width());
+    const int h = std::min(type.nativeHeight > 0 ? type.nativeHeight : 80, display.height());
+    const QRect rect = centredOn(display, w, h);
     QString error;
     int created = -1;
     auto* command = new InsertElementCommand(&config, currentPage, channel, rect.x(), rect.y(), w, h, type.donor,

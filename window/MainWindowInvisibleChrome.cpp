@@ -93,10 +93,14 @@ bool MainWindow::confirmInvisibleChrome(const QString& input, const QString& out
     dialog.setWindowTitle(tr("Generate Invisible Chrome"));
     dialog.setWindowModality(Qt::WindowModal);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(tr("<b>Input:</b>  %1<br><b>Output:</b> %2<br><br>Generate an invisible-chrome "
-                                    "version of the current config?")
-                                     .arg(input.toHtmlEscaped(), output.toHtmlEscaped()),
-                                 &dialog));
+    QString text = tr("<b>Input:</b>  %1<br><b>Output:</b> %2<br><br>Generate an invisible-chrome version of the "
+                      "current config?")
+                       .arg(input.toHtmlEscaped(), output.toHtmlEscaped());
+    // The generator reads the file as it is on disk.
+    if (hasUnsavedChanges())
+        text += tr("<br><br><b>The changes that are not saved are left out:</b> the output is made from the file "
+                   "as it was last saved.");
+    layout->addWidget(new QLabel(text, &dialog));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("Generate"));
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

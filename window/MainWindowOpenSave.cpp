@@ -171,7 +171,10 @@ bool MainWindow::save()
     const QString backupName = backupBeforeOverwrite(currentFilePath);
     QString error;
     QString warning;
-    if (!config.save(currentFilePath, &error, &warning)) {
+    const bool saved = config.save(currentFilePath, &error, &warning);
+    // The save read the masks it wrote anew, even when a later file failed.
+    refreshAfterChange();
+    if (!saved) {
         Asker::instance().critical(this, tr("Error"), saveFailureText(currentFilePath, error));
         return false;
     }
@@ -209,7 +212,9 @@ bool MainWindow::saveAs()
     const QString backupName = backupBeforeOverwrite(target);
     QString error;
     QString warning;
-    if (!config.save(target, &error, &warning)) {
+    const bool saved = config.save(target, &error, &warning);
+    refreshAfterChange();
+    if (!saved) {
         Asker::instance().critical(this, tr("Error"), saveFailureText(target, error));
         return false;
     }

@@ -90,10 +90,8 @@ void MainWindow::deleteElement()
         statusBar()->showMessage(tr("No element selected"), 2000);
         return;
     }
-    if (canvas->selectedWidget() >= 0)
-        deleteSelectedWidget();
-    else
-        onDeleteRequested(mask);
+    // A selected widget goes alone (the canvas's keys take the same road).
+    onDeleteRequested(mask);
 }
 
 void MainWindow::deleteSelectedWidget()

@@ -11,6 +11,7 @@
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
 
+#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QUndoStack>
@@ -66,18 +67,23 @@ void MainWindow::showCanvasSelection()
         showMaskDetails(maskIndex);
 }
 
-void MainWindow::dropStaleSelection(const PageModel* page)
+void MainWindow::rememberSelection()
 {
-    const int maskIndex = canvas->selectedMask();
-    if (maskIndex < 0)
+    selectionKey = ElementKey::of(config, currentPage, canvas->selectedMask(), canvas->selectedWidget());
+}
+
+// The element the user chose, wherever the change left it; a widget that is
+// gone leaves its mask chosen, a mask that is gone leaves nothing. Never
+// whatever now stands at the old indices.
+void MainWindow::findSelectionAgain()
+{
+    const ElementKey::Place place = selectionKey.page == currentPage ? selectionKey.find(config) : ElementKey::Place();
+    if (place.mask == canvas->selectedMask() && place.widget == canvas->selectedWidget())
         return;
-    if (!inRange(page, maskIndex)) {
-        canvas->setSelectedMask(-1);
-        return;
-    }
-    const int widgetIndex = canvas->selectedWidget();
-    if (widgetIndex >= int(page->masks[size_t(maskIndex)].widgets.size()))
-        canvas->setSelectedWidget(-1);
+    // Each call below reports the new selection, which remembers it anew.
+    canvas->setSelectedMask(place.mask);
+    if (place.widget >= 0)
+        canvas->setSelectedWidget(place.widget);
 }
 
 // The canvas's selection signal already has showCanvasSelection fill the
@@ -168,8 +174,14 @@ void MainWindow::onElementResized(int maskIndex, int, int)
         snapTextToBundledFont(maskIndex);
 }
 
+// The canvas's Delete and Backspace name the selected mask; a widget
+// selected in it goes alone, as with Delete Element.
 void MainWindow::onDeleteRequested(int maskIndex)
 {
+    if (maskIndex == canvas->selectedMask() && canvas->selectedWidget() >= 0) {
+        deleteSelectedWidget();
+        return;
+    }
     if (!inRange(config.page(currentPage), maskIndex))
         return;
     // Cleared before the push: the push re-shows the selection, which would
@@ -284,9 +296,15 @@ void MainWindow::onIconPreviewRemoveRequested()
     onElementSelected(mask);
 }
 
-// Commands rebuild the records they touch, so every view is re-shown from
-// the model; a change of the page count may leave the current page behind.
 void MainWindow::onUndoIndexChanged(int)
+{
+    refreshAfterChange();
+}
+
+// Commands and saves rebuild the records they touch, so every view is
+// re-shown from the model and the selection found again by its element; a
+// change of the page count may leave the current page behind.
+void MainWindow::refreshAfterChange()
 {
     const int count = config.pageCount();
     if (pageList->count() != count) {
@@ -296,12 +314,16 @@ void MainWindow::onUndoIndexChanged(int)
         // The whole page switch, so the panel edits the page it shows.
         onPageSelected(currentPage);
     }
+    findSelectionAgain();
     PageModel* page = config.page(currentPage);
-    if (page)
+    if (page) {
+        // Rows rebuilt on the same page keep what the user filters them by.
+        const QString filter = outlinerFilter->text();
         elementList->populate(page);
+        outlinerFilter->setText(filter);
+    }
     canvas->invalidateRenderCaches();
     followPageInList();
-    dropStaleSelection(page);
     showCanvasSelection();
 }
 

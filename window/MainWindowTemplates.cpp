@@ -23,13 +23,18 @@ namespace {
 
 const QSize kPreviewSize(200, 120);
 
-// The family a page is saved under: with several dashes, the wide one for
-// wide pages and a standard one otherwise (the last match wins).
-QString templateFamilyFor(const QStringList& families, int pageWidth)
+// The family a page is saved under: with several dashes, the page's own
+// display when it names one of them, else the wide one for wide pages and a
+// standard one otherwise (the last match wins).
+QString templateFamilyFor(const QStringList& families, const QString& pageFamily, int pageWidth)
 {
     QString family = families.value(0);
     if (families.size() < 2)
         return family;
+    for (const QString& candidate : families) {
+        if (candidate.compare(pageFamily, Qt::CaseInsensitive) == 0)
+            return candidate;
+    }
     const bool wide = pageWidth >= 1024;
     for (const QString& candidate : families) {
         if (candidate.endsWith(QLatin1String("/dash1")) == wide)
@@ -107,7 +112,7 @@ void MainWindow::saveCurrentAsTemplate()
                                       .arg(config.deviceName));
         return;
     }
-    const QString family = templateFamilyFor(families, page->width);
+    const QString family = templateFamilyFor(families, config.pageFamily(currentPage), page->width);
 
     bool ok = false;
     const QString typed = Asker::instance().text(this, title, tr("Template display name:"), page->name, &ok);
@@ -259,7 +264,7 @@ void MainWindow::reportTemplateMirror(const MirrorReport& report, const QString&
 
 AddPageChoice MainWindow::runAddPageDialog()
 {
-    AddPageDialog dialog(&config, this);
+    AddPageDialog dialog(&config, this, currentPage);
     AddPageChoice choice;
     choice.result = Asker::instance().exec(&dialog);
     choice.chosen = dialog.selectedTemplate;

@@ -180,7 +180,10 @@ void MainWindow::showElementLibrary()
 {
     const PageModel* page = config.page(currentPage);
     const QSize size = page ? QSize(page->width, page->height) : QSize();
-    ElementLibraryDialog dialog(overlayFolderForDeviceName(config.deviceName), size, this);
+    // "This config" is the page's own display: on a two-display device the
+    // other display's elements do not fit it.
+    const QString family = config.pageFamily(currentPage);
+    ElementLibraryDialog dialog(family.isEmpty() ? overlayFolderForDeviceName(config.deviceName) : family, size, this);
     Asker::instance().exec(&dialog);
 }
 

@@ -10,14 +10,17 @@
 #include "support/ZipFixture.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QBuffer>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <memory>
+#include <tuple>
 #include <sstream>
 
 namespace {
@@ -177,6 +180,84 @@ QString lastLine(const QString& output)
     return lines.isEmpty() ? QString() : lines.last();
 }
 
+// The generator with one failure put in its way from outside: the output's
+// rename refused, or a full disk under the artwork or under the output.
+// Arguments: the tools folder, the fault, then the script's own.
+const char* const kFaultyRun = R"(
+import errno, os, sys, zipfile
+tools, fault, args = sys.argv[1], sys.argv[2], sys.argv[3:]
+sys.path.insert(0, tools)
+import chrome_install, make_invisible_chrome as tool
+output = os.path.abspath(args[args.index("--output") + 1])
+def refuse(error, *_):
+    raise OSError(error, os.strerror(error))
+if fault == "rename":
+    replace = os.replace
+    os.replace = lambda src, dst: refuse(errno.EACCES) if os.path.abspath(dst) == output else replace(src, dst)
+elif fault == "art":
+    chrome_install.write_file = lambda path, data: refuse(errno.ENOSPC)
+elif fault == "output":
+    class Full(zipfile.ZipFile):
+        def __init__(self, file, mode="r", *rest, **named):
+            if mode == "w":
+                refuse(errno.ENOSPC)
+            super().__init__(file, mode, *rest, **named)
+    tool.zipfile.ZipFile = Full
+sys.exit(tool.main(args))
+)";
+
+// A configuration of one small page whose only mask is a box of the colour.
+bool writeBoxConfig(const QString& path, const QString& argb)
+{
+    ConfigFixture cfg;
+    FixturePage& page = cfg.device().page(QStringLiteral("Race"));
+    page.width = 240;
+    page.height = 120;
+    page.mask(Fx::mask(QStringLiteral("md.00"), 20, 20, 120, 60).p(QStringLiteral("M_BCOL"), argb));
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && cfg.writeZip(path);
+}
+
+QString chromeOutputOf(const QString& input)
+{
+    const QFileInfo info(input);
+    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("_invisible_chrome.zconf2");
+}
+
+const QString kDemoItems = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/");
+
+// The demo over its own stock install (whose pictures only the editor
+// draws), with device pictures on its two gauges and a box fill and border
+// on the needle gauge, which a gauge does not draw.
+QString demoWithGauges(const QString& work, const Rs3Fixture& rs3)
+{
+    const QString demo = ConfigFixture::demoArchiveCopy(work);
+    QMap<QString, QByteArray> files = ZipFixture::readZip(demo);
+    const QString device = QStringLiteral("Demo/dash/overlay.ov3.xml");
+    pugi::xml_document doc;
+    if (demo.isEmpty() || !rs3.addDemoStock(Rs3Fixture::Stable) || !doc.load_string(files.value(device).constData()))
+        return {};
+    const pugi::xml_node conf = doc.child("overlay_cli").child("e").child("e");
+    const pugi::xml_node analog = maskOf(conf.find_child_by_attribute("e", "i", "p00"), "md.00");
+    const pugi::xml_node ring = maskOf(conf.find_child_by_attribute("e", "i", "p01"), "md.00");
+    const QImage dial = frame(QSize(360, 360), qRgb(220, 220, 220));
+    const QImage track = frame(QSize(320, 320), qRgb(90, 200, 250));
+    rs3.writeFile(Rs3Fixture::Stable, kDemoItems + "p02/Items/g_rpm/mask.png", pngBytes(dial));
+    rs3.writeFile(Rs3Fixture::Stable, kDemoItems + "p02/Items/g_rpm/mask.tgz", TgzImage::encode(dial));
+    rs3.writeFile(Rs3Fixture::Stable, kDemoItems + "p02/Items/g_ring/mask.png", pngBytes(track));
+    rs3.writeFile(Rs3Fixture::Stable, kDemoItems + "p02/Items/g_ring/mask.tgz", TgzImage::encode(track));
+    for (const pugi::xml_node& gauge : {analog, ring}) {
+        setParam(gauge, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
+        setParam(gauge, "M_BCOL", "0xff00c000");
+    }
+    setParam(analog, "M_TCOL", "0xffffffff");
+    setParam(analog, "M_THICK", "6");
+    std::ostringstream xml;
+    doc.save(xml, "  ");
+    files.insert(device, QByteArray::fromStdString(xml.str()));
+    const QString path = work + QStringLiteral("/Gauges.zconf2");
+    return ZipFixture::writeZip(path, files) ? path : QString();
+}
+
 } // namespace
 
 // The generator script that ships in tools/ beside the program, run for real
@@ -207,6 +288,46 @@ private:
         if (!labels.isEmpty())
             arguments << "--labels" << labels;
         return runProgram(m_python, arguments, scriptEnvironment(rs3));
+    }
+
+    Finished generateWithFault(const Rs3Fixture& rs3, const QString& fault, const QString& input,
+                               const QString& output) const
+    {
+        return runProgram(m_python, {"-c", kFaultyRun, QFileInfo(m_script).absolutePath(), fault, "--input", input,
+                                     "--output", output, "--device", "mxg_12"},
+                          scriptEnvironment(rs3));
+    }
+
+    // The generator's output of the demo over its stock install with gauges
+    // of device pictures, and the pages before and after, drawn once.
+    struct GaugeRun {
+        QString output;
+        QImage before[2];
+        QImage after[2];
+    } m_gauges;
+    std::unique_ptr<Rs3Fixture> m_gaugeInstall;
+
+    bool runGauges()
+    {
+        if (!m_gauges.output.isEmpty())
+            return true;
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("gauges"));
+        m_gaugeInstall = std::make_unique<Rs3Fixture>();
+        const QString input = demoWithGauges(work, *m_gaugeInstall);
+        DashConfig original;
+        QString error;
+        if (input.isEmpty() || !original.load(input)
+            || !DashCanvas::writeLabelLayers(&original, work + QStringLiteral("/labels"), &error))
+            return false;
+        const QString output = chromeOutputOf(input);
+        if (generate(*m_gaugeInstall, input, output, QStringLiteral("mxg_12"), work + QStringLiteral("/labels")).code != 0)
+            return false;
+        for (int p = 0; p < 2; ++p) {
+            m_gauges.before[p] = render(input, p, work + QStringLiteral("/before%1.png").arg(p));
+            m_gauges.after[p] = render(output, p, work + QStringLiteral("/after%1.png").arg(p));
+        }
+        m_gauges.output = output;
+        return true;
     }
 
     // How many masks of the configuration draw label texts of their own.
@@ -263,9 +384,10 @@ private Q_SLOTS:
 
         DashConfig baked;
         QVERIFY(baked.load(output));
-        // The texts are in the backgrounds now; the labels draw nothing.
-        QVERIFY(masksWithLabelTexts(original) >= 4);
-        QCOMPARE(masksWithLabelTexts(baked), 0);
+        // The texts over baked art (the speed box, the title) are in the
+        // background now; those over the editor's tint still draw themselves.
+        QCOMPARE(masksWithLabelTexts(original), 6);
+        QCOMPARE(masksWithLabelTexts(baked), 4);
         QCOMPARE(baked.pages.size(), original.pages.size());
         for (int p = 0; p < int(baked.pages.size()); ++p) {
             const PageModel& was = original.pages[p];
@@ -299,17 +421,9 @@ private Q_SLOTS:
                 QVERIFY(fullyTransparent(TgzImage::decodeFile(DashConfig::resolveRs3Path(
                     QString::fromUtf8(folder) + QString::fromUtf8(paramValue(mask.node, "PATH_IMAGE_SFONDO_FW"))))));
             }
-            QImage before = render(input, p, work + QStringLiteral("/before%1.png").arg(p));
-            QImage after = render(output, p, work + QStringLiteral("/after%1.png").arg(p));
+            const QImage before = render(input, p, work + QStringLiteral("/before%1.png").arg(p));
+            const QImage after = render(output, p, work + QStringLiteral("/after%1.png").arg(p));
             QVERIFY(!before.isNull() && !after.isNull());
-            // The editor tints a mask without art of its own (the device does
-            // not), and that tint now lies over the baked texts: left out.
-            for (QImage* image : {&before, &after}) {
-                QPainter painter(image);
-                for (const MaskElement& mask : was.masks)
-                    if (paramValue(mask.node, "PATH_REL_AiM_MASK").isEmpty() && paramValue(mask.node, "M_BCOL").isEmpty())
-                        painter.fillRect(QRect(mask.x, mask.y, mask.w, mask.h), Qt::black);
-            }
             // Smoothing of the stretched title differs a little between the
             // script and the toolkit; nothing else may.
             const double share = differingShare(before, after, 24);
@@ -384,6 +498,186 @@ private Q_SLOTS:
         QVERIFY(differingShare(race.copy(20, 400, 760, 60), title.scaled(760, 60), 10) < 0.01);
     }
 
+    // What a mask draws that is not baked, or is baked where nothing drawn
+    // stays under it, looks exactly as before: a ring draws only its arc, a
+    // needle gauge its picture and needle without box fill or border, and a
+    // label over a picture only the editor draws is not baked under it.
+    void masksDrawAsBefore_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QRect>("mask");
+        QTest::addColumn<QPoint>("probe");   // a point of the new background
+        QTest::addColumn<QColor>("expected"); // what lies there
+        QTest::newRow("SPEED over the editor's picture") << 0 << QRect(420, 40, 340, 160) << QPoint(425, 45)
+                                                         << QColor(Qt::black);
+        QTest::newRow("needle gauge with a box fill") << 0 << QRect(20, 20, 360, 360) << QPoint(22, 22)
+                                                      << QColor(220, 220, 220);
+        QTest::newRow("ring gauge") << 1 << QRect(40, 40, 320, 320) << QPoint(42, 42) << QColor(Qt::black);
+    }
+
+    void masksDrawAsBefore()
+    {
+        QFETCH(int, page);
+        QFETCH(QRect, mask);
+        QFETCH(QPoint, probe);
+        QFETCH(QColor, expected);
+        QVERIFY(runGauges());
+        QVERIFY(!m_gauges.before[page].isNull() && !m_gauges.after[page].isNull());
+        QCOMPARE(m_gauges.after[page].copy(mask), m_gauges.before[page].copy(mask));
+        DashConfig baked;
+        QVERIFY(baked.load(m_gauges.output));
+        QCOMPARE(baked.pages[size_t(page)].background.toImage().pixelColor(probe), expected);
+    }
+
+    // Outputs whose names differ only where a folder name cannot tell them
+    // apart, or that lie in different folders, each keep their own art.
+    void outputsOfOneNameKeepTheirArt_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("two folders") << QStringLiteral("carA/Race.zconf2") << QStringLiteral("carB/Race.zconf2");
+        QTest::newRow("letters beyond ASCII") << QStringLiteral("Rennen Ä.zconf2") << QStringLiteral("Rennen Ö.zconf2");
+        QTest::newRow("space and underscore") << QStringLiteral("Race 1.zconf2") << QStringLiteral("Race_1.zconf2");
+    }
+
+    void outputsOfOneNameKeepTheirArt()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("names"));
+        Rs3Fixture rs3;
+        const QStringList inputs{work + QLatin1Char('/') + first, work + QLatin1Char('/') + second};
+        QVERIFY(writeBoxConfig(inputs[0], QStringLiteral("0xffc82828")));
+        QVERIFY(writeBoxConfig(inputs[1], QStringLiteral("0xff28c828")));
+        for (const QString& input : inputs) {
+            const Finished run = generate(rs3, input, chromeOutputOf(input));
+            QVERIFY2(run.code == 0, qPrintable(run.output));
+        }
+        QStringList folders;
+        for (int i = 0; i < 2; ++i) {
+            const QString png = work + QStringLiteral("/%1-%2.png").arg(i);
+            const QImage before = render(inputs[i], 0, png.arg(QStringLiteral("before")));
+            QVERIFY(!before.isNull());
+            QCOMPARE(render(chromeOutputOf(inputs[i]), 0, png.arg(QStringLiteral("after"))), before);
+            DashConfig baked;
+            QVERIFY(baked.load(chromeOutputOf(inputs[i])));
+            folders << QFileInfo(baked.pageImagePaths(0).value(0)).path();
+        }
+        QVERIFY(folders[0] != folders[1]);
+    }
+
+    // Two displays whose device files sort by name the other way round: the
+    // pages go in the editor's order, so each display's label pictures land
+    // on that display, and each display's art goes into its own folder.
+    void labelsStayOnTheirDisplay()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("displays"));
+        Rs3Fixture rs3;
+        ConfigFixture cfg;
+        cfg.deviceType = QStringLiteral("PDM32");
+        for (const auto& [folder, dash, text] : {std::tuple{"a", 2, "DASH TWO"}, {"b", 1, "DASH ONE"}}) {
+            FixtureDevice& device = cfg.device(dash == 2 ? 0 : 1);
+            device.folder = QString::fromLatin1(folder);
+            device.family = QStringLiteral("pdm");
+            device.dimX = dash == 2 ? 800 : 1280;
+            device.dashNumber = dash;
+            FixturePage& page = device.page(QString::fromLatin1(text));
+            page.width = 320;
+            page.height = 120;
+            page.mask(Fx::mask(QStringLiteral("md.00"), 10, 10, 300, 100)
+                          .p(QStringLiteral("M_BCOL"), QStringLiteral("0xff203040"))
+                          .add(Fx::label(QStringLiteral("01"), QString::fromLatin1(text), 10, dash * 25, 280, 30)));
+        }
+        const QString input = work + QStringLiteral("/Twin.zconf2");
+        QVERIFY(cfg.writeZip(input));
+        DashConfig original;
+        QVERIFY(original.load(input));
+        QString error;
+        QVERIFY2(DashCanvas::writeLabelLayers(&original, work + QStringLiteral("/labels"), &error), qPrintable(error));
+        const Finished run = generate(rs3, input, chromeOutputOf(input), QStringLiteral("pdm/dash1"),
+                                      work + QStringLiteral("/labels"));
+        QVERIFY2(run.code == 0, qPrintable(run.output));
+
+        DashConfig baked;
+        QVERIFY(baked.load(chromeOutputOf(input)));
+        QCOMPARE(masksWithLabelTexts(baked), 0);
+        for (int p = 0; p < 2; ++p) {
+            QVERIFY(baked.pageImagePaths(p).value(0).contains(QStringLiteral("/pdm/dash%1/").arg(p + 1)));
+            const QImage before = render(input, p, work + QStringLiteral("/before%1.png").arg(p));
+            const QImage after = render(chromeOutputOf(input), p, work + QStringLiteral("/after%1.png").arg(p));
+            QVERIFY(!before.isNull());
+            QVERIFY2(differingShare(before, after, 16) == 0.0, qPrintable(QString::number(p)));
+        }
+    }
+
+    // A run that fails leaves the earlier output and its art as they were,
+    // says a full disk in so many words (the window's advice to close
+    // RaceStudio3 does not fit it), and removes what an interrupted run of
+    // another output left.
+    void failedRunKeepsTheEarlierOutput_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("output rename refused") << QStringLiteral("rename") << QStringLiteral("Error: Cannot write ");
+        QTest::newRow("disk full under the art") << QStringLiteral("art")
+                                                 << QStringLiteral("Error: Not enough disk space to write ");
+        QTest::newRow("disk full under the output") << QStringLiteral("output")
+                                                    << QStringLiteral("Error: Not enough disk space to write ");
+    }
+
+    void failedRunKeepsTheEarlierOutput()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("failed"));
+        Rs3Fixture rs3;
+        const QString homebrew = QStringLiteral("aim/resources/overlay/mxs_12/masks/set/standard/s04_homebrew/");
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, homebrew + "zbar_other/AiM_folder.xml", "another set"));
+        const QString input = work + QStringLiteral("/Race.zconf2");
+        QVERIFY(writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        const QString output = chromeOutputOf(input);
+        const Finished first = generate(rs3, input, output);
+        QVERIFY2(first.code == 0, qPrintable(first.output));
+        const QMap<QString, QByteArray> art = rs3.snapshot();
+        const QByteArray written = ZipFixture::readZip(output).value(QStringLiteral("dash/overlay.ov3.xml"));
+        QVERIFY(!written.isEmpty());
+
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, homebrew + "zchrome_Other_0123456789_4.partial/AiM_folder.xml", "x"));
+        QVERIFY(writeBoxConfig(input, QStringLiteral("0xff28c828")));
+        const Finished again = generateWithFault(rs3, fault, input, output);
+        QCOMPARE(again.code, 1);
+        QVERIFY2(lastLine(again.output).startsWith(reason), qPrintable(again.output));
+        QVERIFY(!again.output.contains(QStringLiteral("close RaceStudio3"), Qt::CaseInsensitive));
+        QCOMPARE(rs3.snapshot(), art);
+        QCOMPARE(ZipFixture::readZip(output).value(QStringLiteral("dash/overlay.ov3.xml")), written);
+        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".partial")));
+    }
+
+    // Without the roots from the window the script looks where the editor
+    // does by default: off Windows, inside the Wine prefix.
+    void findsTheInstallInTheWinePrefix()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("wine"));
+        Rs3Fixture rs3;
+        const QString input = work + QStringLiteral("/Race.zconf2");
+        QVERIFY(writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        const QString prefix = work + QStringLiteral("/prefix");
+        QVERIFY(QDir().mkpath(prefix + QStringLiteral("/drive_c/AIM_SPORT")));
+        QVERIFY(QFile::link(rs3.root(Rs3Fixture::Stable), prefix + QStringLiteral("/drive_c/AIM_SPORT/RaceStudio3")));
+        QProcessEnvironment environment = scriptEnvironment(rs3);
+        for (const char* name : {"KORVELANTO_RS3_ROOT", "KORVELANTO_RS3_BETA_ROOT", "KORVELANTO_LOCAL_OVERLAY_ROOT"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("WINEPREFIX"), prefix);
+        const Finished run = runProgram(m_python, {m_script, "--input", input, "--output", chromeOutputOf(input),
+                                                   "--device", "mxg_12"},
+                                        environment);
+        QVERIFY2(run.code == 0, qPrintable(run.output));
+        DashConfig baked;
+        QVERIFY(baked.load(chromeOutputOf(input)));
+        QVERIFY(DashConfig::resolveRs3Path(baked.pageImagePaths(0).value(0))
+                    .startsWith(rs3.root(Rs3Fixture::Stable) + QLatin1Char('/')));
+    }
+
     void badInputFailsWithOneLine_data()
     {
         QTest::addColumn<QString>("input"); // "demo", or a file name of hostile content
@@ -456,9 +750,24 @@ private Q_SLOTS:
                     if (action->text() == QLatin1String("&Open..."))
                         action->trigger();
         QCOMPARE(window.currentFile(), input);
-        asker.onExec = [](QDialog*) { return int(QDialog::Accepted); };
+        // With an edit not saved, the confirmation says the output leaves it out.
+        auto* history = window.findChild<QUndoStack*>();
+        history->push(new QUndoCommand(QStringLiteral("an edit")));
+        QString confirmation;
+        asker.onExec = [&confirmation](QDialog* dialog) {
+            confirmation = dialog->findChild<QLabel*>()->text();
+            return int(QDialog::Rejected);
+        };
+        window.generateInvisibleChrome(QFileInfo(m_exe).absolutePath());
+        QVERIFY2(confirmation.contains(QStringLiteral("not saved are left out")), qPrintable(confirmation));
+        history->undo();
+        asker.onExec = [&confirmation](QDialog* dialog) {
+            confirmation = dialog->findChild<QLabel*>()->text();
+            return int(QDialog::Accepted);
+        };
 
         window.generateInvisibleChrome(QFileInfo(m_exe).absolutePath());
+        QVERIFY(!confirmation.contains(QStringLiteral("not saved")));
 
         const QString output = work + QStringLiteral("/Chrome_invisible_chrome.zconf2");
         QVERIFY(!asker.asked.isEmpty());
@@ -467,9 +776,10 @@ private Q_SLOTS:
                  qPrintable(asker.asked.last().text));
         DashConfig baked;
         QVERIFY(baked.load(output));
-        QVERIFY(baked.pageImagePaths(0).value(0).contains(QStringLiteral("zchrome_Chrome_invisible_chrome")));
+        QVERIFY(baked.pageImagePaths(0).value(0).contains(QStringLiteral("/s04_homebrew/zchrome_Chrome_")));
         QCOMPARE(baked.pages[0].background.toImage().pixelColor(423, 43), QColor(20, 40, 200));
-        QCOMPARE(masksWithLabelTexts(baked), 0); // the window handed the label texts over
+        // The window handed the label texts over: those over baked art are baked.
+        QCOMPARE(masksWithLabelTexts(baked), 4);
 
         // A homebrew folder the script cannot clear: the advice to close RS3.
         const QString homebrew = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew");

@@ -480,8 +480,8 @@ private Q_SLOTS:
         QTEST(stackOf(*w)->count(), "commands");
     }
 
-    // Delete Element (the window's Delete key) removes the selected widget
-    // alone; the canvas's own Backspace asks for the whole mask.
+    // Delete Element (the window's Delete key) and the canvas's own
+    // Backspace both remove the selected widget alone.
     void deleteRoads()
     {
         ScriptedAsker asker;
@@ -505,13 +505,18 @@ private Q_SLOTS:
         QTest::keyClick(canvas, Qt::Key_Backspace);
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy[0][0].toInt(), 1);
-        QCOMPARE(config.pages[0].masks.size(), size_t(3));
+        QCOMPARE(config.pages[0].masks.size(), size_t(4));
+        QCOMPARE(config.pages[0].masks[1].widgets.size(), size_t(0));
+        QCOMPARE(canvas->selectedMask(), 1);
 
-        // Delete Element with a mask and no widget selected removes the mask.
+        // With a mask and no widget selected, both keys remove the mask.
         select(*w, 0, 0);
         QTest::keyClick(canvas, Qt::Key_Delete);
+        QCOMPARE(config.pages[0].masks.size(), size_t(3));
+        select(*w, 0, 0);
+        QTest::keyClick(canvas, Qt::Key_Backspace);
         QCOMPARE(config.pages[0].masks.size(), size_t(2));
-        QCOMPARE(stackOf(*w)->count(), 3);
+        QCOMPARE(stackOf(*w)->count(), 4);
     }
 
     void failedWidgetDeleteLeavesHistory()

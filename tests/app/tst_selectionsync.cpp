@@ -1,23 +1,31 @@
 #include "window/MainWindow.h"
 #include "dialogs/ConfigCheckDialog.h"
 #include "canvas/DashCanvas.h"
+#include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
 #include "panels/ElementListPanel.h"
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
 #include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QUndoStack>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <memory>
@@ -29,6 +37,59 @@
         if (QTest::currentTestFailed())                                                                                \
             return;                                                                                                    \
     } while (false)
+
+namespace {
+
+// Three pages that repeat their masks' ids, as RS3's own pages do. Race's
+// md.01 is a bar with a caption Label; Engine and Laps hold Labels at the
+// same ids, where an edit meant for Race must never land.
+ConfigFixture repeatedIdsConfig()
+{
+    ConfigFixture cfg;
+    const auto caption = [](const QString& id, const QString& text) {
+        return Fx::label(id, text, 10, 44, 120, 24)
+            .p("POS_ALIGN", "bc")
+            .p("CHAR_SET_ID_2", "Text_H24")
+            .p("CHARSET_DIM", 24)
+            .p("COLORE", "0xffc8c8c8")
+            .p("CONTROLLO_NO_AUTOAGGIORNABILE", 0);
+    };
+    cfg.device().page("Race")
+        .mask(Fx::mask("md.00", 10, 10, 200, 80).add(caption("01", "SPEED")))
+        .mask(Fx::mask("md.01", 10, 100, 300, 80)
+                  .add(Fx::bargraph("02", 0, 0, 300, 40, QString(), true)
+                           .add(Fx::stepScale({{"0", "0"}, {"100", "8000"}}).p("NOME_SCALA", "0-8000")))
+                  .add(caption("03", "RPM")))
+        .mask(Fx::mask("md.02", 10, 200, 200, 80).add(caption("04", "GEAR")));
+    for (const QString& name : {QStringLiteral("Engine"), QStringLiteral("Laps")}) {
+        cfg.device().page(name)
+            .mask(Fx::mask("md.00", 10, 10, 200, 80).add(caption("01", name.toUpper())))
+            .mask(Fx::mask("md.01", 10, 100, 300, 80).add(caption("03", "LAP TIME")));
+    }
+    return cfg;
+}
+
+// The one device file of the archive.
+QByteArray savedDeviceXml(const QString& path)
+{
+    const QMap<QString, QByteArray> entries = ZipFixture::readZip(path);
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        if (it.key().endsWith(QLatin1String("/overlay.ov3.xml")))
+            return it.value();
+    }
+    return QByteArrayLiteral("<no device file>");
+}
+
+pugi::xml_node childElement(pugi::xml_node parent, const char* cls, const char* id = nullptr)
+{
+    for (pugi::xml_node e = parent.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, cls) && (!id || QByteArray(e.attribute("i").value()) == id))
+            return e;
+    }
+    return {};
+}
+
+} // namespace
 
 // What a user sees of the selection while working through the demo: after
 // every step the canvas, the outliner, the property panel and the page list
@@ -108,6 +169,36 @@ private:
     }
 
     QSpinBox* spin(const char* name) const { return panel->findChild<QSpinBox*>(QLatin1String(name)); }
+    template <typename T> T* control(const char* name) const { return panel->findChild<T*>(QLatin1String(name)); }
+
+    // The value typed over the field's text and committed with Return.
+    static void typeInto(QAbstractSpinBox* field, const QString& text)
+    {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+
+    // One notch of the wheel, turned down, over the middle of w.
+    static void wheelOver(QWidget* w)
+    {
+        const QPoint local = w->rect().center();
+        QWheelEvent event(QPointF(local), QPointF(w->mapToGlobal(local)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        // As the platform delivers it (sendEvent would not): what the field
+        // leaves goes on to its parents.
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        qApp->notify(w, &event);
+    }
+
+    // The device file as the window's Save wrote it.
+    QByteArray saveAndRead()
+    {
+        if (!window->save())
+            return QByteArrayLiteral("<save failed>");
+        return savedDeviceXml(window->currentFile());
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -196,10 +287,11 @@ private Q_SLOTS:
     // offers no mask to move.
     void backspaceClearsBeforeThePush()
     {
-        QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->maskRect(page().masks[1]).center().toPoint());
-        QCOMPARE(canvas->selectedMask(), 1);
+        // A first click on a one-widget mask takes the mask.
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->maskRect(page().masks[3]).center().toPoint());
+        EXPECT_SELECTION(0, 3, -1);
         QTest::keyClick(canvas, Qt::Key_Backspace);
-        QCOMPARE(page().masks[1].id, QStringLiteral("md.02"));
+        QCOMPARE(page().masks.size(), size_t(3));
         EXPECT_SELECTION(0, -1, -1);
 
         const int y = page().masks[1].y;
@@ -349,6 +441,198 @@ private Q_SLOTS:
         EXPECT_SELECTION(2, -1, -1);
         clickOutlinerRow(outliner->topLevelItem(0));
         EXPECT_SELECTION(2, 0, -1);
+    }
+
+    // A widget chosen before a save is the one every later panel edit
+    // writes: the save reads the masks anew, and the panel follows. Each
+    // field once, then a second save: the file differs from the first save
+    // in exactly these parameters of that Label and its bar's scale.
+    void panelEditsAfterSaveLandOnTheChosenWidget()
+    {
+        const QString path = repeatedIdsConfig().writeTempZip();
+        window->loadConfig(path);
+        QCOMPARE(window->currentFile(), path);
+        clickOutlinerRow(outliner->topLevelItem(1)->child(1)); // md.01's Label "RPM"
+        EXPECT_SELECTION(0, 1, 1);
+        const QByteArray first = saveAndRead();
+        EXPECT_SELECTION(0, 1, 1);
+
+        typeInto(spin("ySpin"), QStringLiteral("50"));
+        EXPECT_SELECTION(0, 1, 1);
+        auto* text = control<QLineEdit>("labelTextEdit");
+        text->setFocus();
+        text->selectAll();
+        QTest::keyClicks(text, QStringLiteral("RPM x1000"));
+        QTest::keyClick(text, Qt::Key_Return);
+        control<QComboBox>("valueFontCombo")->setCurrentIndex(1); // "Basic Sans SF"
+        typeInto(spin("valueSizeSpin"), QStringLiteral("32"));
+        asker->colors << QColor(255, 128, 0);
+        QTest::mouseClick(control<QPushButton>("valueColorButton"), Qt::LeftButton);
+        control<QComboBox>("alignCombo")->setCurrentIndex(2); // "Right"
+        EXPECT_SELECTION(0, 1, 1);
+        typeInto(control<QDoubleSpinBox>("minSpin"), QStringLiteral("500"));
+        EXPECT_SELECTION(0, 1, 1);
+        const QByteArray second = saveAndRead();
+
+        pugi::xml_document expected;
+        QVERIFY(expected.load_buffer(first.constData(), size_t(first.size())));
+        QCOMPARE(xmlDocumentBytes(expected, "  "), first);
+        const pugi::xml_node race = childElement(
+            childElement(childElement(expected.child("overlay_cli"), "OverlayCli"), "GConfParam"), "GPageParam");
+        const pugi::xml_node bar = childElement(race, "GMaskParam", "md.01");
+        const pugi::xml_node label = childElement(bar, "Label", "03");
+        QVERIFY(label);
+        setParam(label, "YPOS", "50");
+        setParam(label, "TEXT", "RPM x1000");
+        setParam(label, "CONTROLLO_NO_AUTOAGGIORNABILE", "1");
+        setParam(label, "CHAR_SET_ID_2", "Basic Sans SF");
+        setParam(label, "CHARSET_DIM", "32");
+        setParam(label, "COLORE", "0xffff8000");
+        setParam(label, "POS_ALIGN", "br");
+        const pugi::xml_node scale = childElement(childElement(bar, "BargraphTrapezio"), "ScaleFSV");
+        setParam(scale, "NOME_SCALA", "8000");
+        setParam(childElement(scale, "StepScale", "1"), "VAL_SCALA", "500");
+        QCOMPARE(QString::fromUtf8(second), QString::fromUtf8(xmlDocumentBytes(expected, "  ")));
+    }
+
+    // Masks A B C D: B deleted, D chosen, the delete undone. D is what every
+    // view shows, and Delete removes D alone.
+    void maskDeleteUndoKeepsTheChosenMask()
+    {
+        clickOutlinerRow(outliner->topLevelItem(1));
+        action(QStringLiteral("Delete Element"))->trigger();
+        clickOutlinerRow(outliner->topLevelItem(2));
+        EXPECT_SELECTION(0, 2, -1);
+        QCOMPARE(page().masks[2].id, QStringLiteral("md.03"));
+        stack->undo();
+        EXPECT_SELECTION(0, 3, -1);
+        QCOMPARE(page().masks[3].id, QStringLiteral("md.03"));
+        action(QStringLiteral("Delete Element"))->trigger();
+        QStringList ids;
+        for (const MaskElement& m : page().masks)
+            ids << m.id;
+        QCOMPARE(ids, QStringList({"md.00", "md.01", "md.02"}));
+        EXPECT_SELECTION(0, -1, -1);
+    }
+
+    // A mask moved in the drawing order, then the move undone: the mask
+    // goes back and the selection with it; a typed X and Delete reach it.
+    void reorderUndoKeepsTheChosenMask_data()
+    {
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<bool>("toFront");
+        QTest::newRow("Bring to Front") << 1 << true;
+        QTest::newRow("Move Up") << 2 << false;
+    }
+
+    void reorderUndoKeepsTheChosenMask()
+    {
+        QFETCH(int, chosen);
+        QFETCH(bool, toFront);
+        const QString id = page().masks[size_t(chosen)].id;
+        clickOutlinerRow(outliner->topLevelItem(chosen));
+        if (toFront)
+            window->bringToFront();
+        else
+            window->moveMaskUp();
+        QVERIFY(page().masks[size_t(chosen)].id != id);
+        stack->undo();
+        QCOMPARE(page().masks[size_t(chosen)].id, id);
+        EXPECT_SELECTION(0, chosen, -1);
+
+        typeInto(spin("xSpin"), QStringLiteral("123"));
+        QCOMPARE(page().masks[size_t(chosen)].x, 123);
+        QCOMPARE(paramValue(page().masks[size_t(chosen)].node, "XPOS"), QByteArray("123"));
+        EXPECT_SELECTION(0, chosen, -1);
+        action(QStringLiteral("Delete Element"))->trigger();
+        QCOMPARE(page().masks.size(), size_t(3));
+        for (const MaskElement& m : page().masks)
+            QVERIFY(m.id != id);
+    }
+
+    // Widget A of a mask deleted, widget B chosen, the delete undone: B is
+    // still chosen, and Delete removes B alone.
+    void widgetDeleteUndoKeepsTheChosenWidget()
+    {
+        clickOutlinerRow(outliner->topLevelItem(1)->child(0)); // "02 Label SPEED"
+        action(QStringLiteral("Delete Element"))->trigger();
+        QCOMPARE(page().masks[1].widgets.size(), size_t(1));
+        clickOutlinerRow(outliner->topLevelItem(1)->child(0)); // now the Digit
+        EXPECT_SELECTION(0, 1, 0);
+        stack->undo();
+        QCOMPARE(page().masks[1].widgets.size(), size_t(2));
+        EXPECT_SELECTION(0, 1, 1);
+        action(QStringLiteral("Delete Element"))->trigger();
+        QCOMPARE(page().masks.size(), size_t(4));
+        QCOMPARE(page().masks[1].widgets.size(), size_t(1));
+        QCOMPARE(page().masks[1].widgets[0].kind, int(WidgetLabel));
+        EXPECT_SELECTION(0, 1, -1);
+    }
+
+    // Backspace on the canvas deletes what is selected: a widget alone.
+    void backspaceDeletesTheSelectedWidgetAlone()
+    {
+        const MaskElement& mask = page().masks[1];
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->widgetRect(mask, mask.widgets[1]).center().toPoint());
+        EXPECT_SELECTION(0, 1, 1);
+        QTest::keyClick(canvas, Qt::Key_Backspace);
+        QCOMPARE(page().masks.size(), size_t(4));
+        QCOMPARE(page().masks[1].widgets.size(), size_t(1));
+        QCOMPARE(page().masks[1].widgets[0].kind, int(WidgetLabel));
+        QCOMPARE(stack->count(), 1);
+        EXPECT_SELECTION(0, 1, -1);
+    }
+
+    // Return in a field nobody changed writes nothing: the bar's Min, the
+    // mask's X.
+    void unchangedFieldCommitsWriteNothing()
+    {
+        clickOutlinerRow(outliner->topLevelItem(2)); // the bar, 0-8000
+        const QByteArray before = saveAndRead();
+        QVERIFY(before.contains("0-8000"));
+        for (const char* name : {"minSpin", "maxSpin", "xSpin"}) {
+            auto* field = control<QAbstractSpinBox>(name);
+            field->setFocus();
+            QTest::keyClick(field, Qt::Key_Return);
+        }
+        QCOMPARE(stack->count(), 0);
+        QVERIFY(!window->hasUnsavedChanges());
+        QCOMPARE(saveAndRead(), before);
+    }
+
+    // The wheel turned over panel fields that have no focus scrolls the
+    // panel and changes nothing; a field the user put the focus on takes it.
+    void wheelChangesOnlyAFocusedField()
+    {
+        window->resize(1100, 420);
+        clickOutlinerRow(outliner->topLevelItem(1)->child(1)); // the Digit
+        canvas->setFocus();
+        const QByteArray before = ConfigSnapshot::documents(*config);
+        QScrollArea* scroll = nullptr;
+        for (QScrollArea* area : window->findChildren<QScrollArea*>()) {
+            if (area->widget() == panel)
+                scroll = area;
+        }
+        QVERIFY(scroll);
+        QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0);
+        const int scrolled = scroll->verticalScrollBar()->value();
+        auto* size = spin("valueSizeSpin");
+        auto* font = control<QComboBox>("valueFontCombo");
+        const int px = size->value();
+        const QList<QWidget*> fields{size, font, spin("ySpin"), control<QComboBox>("alignCombo")};
+        for (QWidget* field : fields)
+            wheelOver(field);
+        QCOMPARE(size->value(), px);
+        QCOMPARE(ConfigSnapshot::documents(*config), before);
+        QVERIFY(!window->hasUnsavedChanges());
+        QVERIFY(scroll->verticalScrollBar()->value() > scrolled);
+
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        size->setFocus();
+        QTRY_VERIFY(size->hasFocus());
+        wheelOver(size);
+        QCOMPARE(size->value(), px - 1);
     }
 };
 

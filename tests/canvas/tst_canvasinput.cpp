@@ -627,7 +627,8 @@ private Q_SLOTS:
 
         QTest::newRow("Delete on a mask") << int(Qt::Key_Delete) << 1 << -1 << 1;
         QTest::newRow("Backspace on a mask") << int(Qt::Key_Backspace) << 1 << -1 << 1;
-        // With a widget selected both keys still ask for its whole mask.
+        // With a widget selected both keys name its mask; the window then
+        // deletes the widget alone.
         QTest::newRow("Delete on a widget") << int(Qt::Key_Delete) << 1 << 2 << 1;
         QTest::newRow("Backspace on a widget") << int(Qt::Key_Backspace) << 1 << 2 << 1;
         QTest::newRow("Delete without a selection") << int(Qt::Key_Delete) << -1 << -1 << -2;

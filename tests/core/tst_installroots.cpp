@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "support/BmpFixture.h"
@@ -126,6 +127,34 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(bool, safe);
         QCOMPARE(PathGuard::isSafeName(name), safe);
+    }
+
+    // The family a page path names may have several levels; one that could
+    // name a folder outside the install names none.
+    void familyOfPagePath_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("one level") << "mxg_12" << true;
+        QTest::newRow("display folder") << "pdm/dash2" << true;
+        QTest::newRow("blank inside") << "mxs_12 strada" << true;
+        QTest::newRow("dotdot") << "pdm/../../x" << false;
+        QTest::newRow("dotdot alone") << ".." << false;
+        QTest::newRow("dot") << "pdm/./dash2" << false;
+        QTest::newRow("empty segment") << "pdm//dash2" << false;
+        QTest::newRow("trailing slash") << "pdm/" << false;
+        QTest::newRow("absolute") << "/etc" << false;
+        QTest::newRow("backslash") << "pdm\\dash2" << false;
+        QTest::newRow("drive") << "C:/x" << false;
+    }
+
+    void familyOfPagePath()
+    {
+        QFETCH(QString, family);
+        QFETCH(bool, safe);
+        QCOMPARE(PathGuard::isSafeFamily(family), safe);
+        const QString path = "aim/resources/overlay/" + family + "/masks/set/standard/s02/p01/";
+        QCOMPARE(deviceFolderFromPath(path), safe ? family : QString());
     }
 
     // Outside a pass a changed setting applies at once; inside one the

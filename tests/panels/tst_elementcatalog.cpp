@@ -180,8 +180,8 @@ private Q_SLOTS:
         const QJsonArray items = top.value("items").toArray();
         QCOMPARE(items.size(), 4);
         for (const QJsonValue& v : items) {
-            QCOMPARE(v.toObject().keys(), (QStringList{"absFolder", "art", "classes", "device", "h", "item", "kind",
-                                                       "page", "relPath", "scales", "set", "stable", "w"}));
+            QCOMPARE(v.toObject().keys(), (QStringList{"absFolder", "art", "classes", "device", "display", "h", "item",
+                                                       "kind", "page", "relPath", "scales", "set", "stable", "w"}));
         }
         const QJsonObject firstScale =
             std::find_if(items.begin(), items.end(), [](const QJsonValue& v) {
@@ -195,6 +195,49 @@ private Q_SLOTS:
         QVERIFY(ElementCatalog::load());
         QVERIFY(ElementCatalog::entries() == before);
         QCOMPARE(ElementCatalog::scannedAt(), scanned);
+    }
+
+    // The two displays of a PDM ship sets, pages and items of the same names
+    // at their own sizes: each is catalogued under its display, also from an
+    // index written before displays were told apart (no "display" key).
+    void displaysKeptApart_data()
+    {
+        QTest::addColumn<bool>("oldFile");
+        QTest::newRow("rebuilt") << false;
+        QTest::newRow("older index file") << true;
+    }
+    void displaysKeptApart()
+    {
+        QFETCH(bool, oldFile);
+        const QString rel = QStringLiteral("aim/resources/overlay/pdm/%1/masks/set/standard/s02/p01/Items/md1/");
+        QVERIFY(item(Rs3Fixture::Stable, rel.arg("dash1"), {"Digit"}, {}, QStringLiteral("400")));
+        QVERIFY(item(Rs3Fixture::Beta, rel.arg("dash2"), {"Digit"}, {}, QStringLiteral("250")));
+        QCOMPARE(ElementCatalog::rebuild(), 2);
+        if (oldFile) {
+            QFile file(ElementCatalog::catalogPath());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QJsonObject top = QJsonDocument::fromJson(file.readAll()).object();
+            file.close();
+            QJsonArray items;
+            for (const QJsonValue& v : top.value("items").toArray()) {
+                QJsonObject o = v.toObject();
+                o.remove("display");
+                items.append(o);
+            }
+            top.insert("items", items);
+            QVERIFY(writeCatalogFile(QJsonDocument(top).toJson()));
+            ElementCatalog::resetForTesting();
+            QVERIFY(ElementCatalog::load());
+        }
+        QCOMPARE(ElementCatalog::devices(), (QStringList{"pdm/dash1", "pdm/dash2"}));
+        QVERIFY(ElementCatalog::isDeviceStable("pdm/dash1"));
+        QVERIFY(!ElementCatalog::isDeviceStable("pdm/dash2")); // only the beta install has it
+        QStringList seen;
+        for (const ElementCatalogEntry& e : ElementCatalog::entries())
+            seen << e.device + ' ' + e.display + ' ' + QString::number(e.size.width());
+        seen.sort();
+        QCOMPARE(seen, (QStringList{"pdm dash1 400", "pdm dash2 250"}));
+        QCOMPARE(ElementCatalog::entriesInSet("pdm", "p01").size(), 2);
     }
 
     void rebuildWithoutRoots()

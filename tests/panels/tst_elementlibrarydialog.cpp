@@ -156,7 +156,7 @@ private Q_SLOTS:
         QTest::newRow("unknown size") << "mxp4" << QSize(0, 0) << "AIM Element Library — mxp4"
                                       << QStringList{"This config (mxp4)", kAll};
         QTest::newRow("dash folder") << "pdm/dash1" << QSize() << "AIM Element Library — pdm/dash1"
-                                     << QStringList{"This config (pdm)", kAll};
+                                     << QStringList{"This config (pdm/dash1)", kAll};
         QTest::newRow("no device") << "" << QSize(800, 480) << "AIM Element Library" << QStringList{kAll};
     }
 
@@ -233,6 +233,32 @@ private Q_SLOTS:
         QCOMPARE(toolTipOf(dialog, "Race/rpm"),
                  rpm + "\n\nFrom mxs_12: a different screen size to mxt — its artwork would need rescaling as well as copying.");
         QCOMPARE(toolTipOf(dialog, "Road/speed"), QStringLiteral("mxt\n%1\nDigit box").arg(itemRel("mxt", "Road", "speed")));
+    }
+
+    // A PDM's displays ship items of the same names at their own sizes: the
+    // library lists both apart, "This config" on the 800-wide display offers
+    // that display's items only, and its screen size is that display's.
+    void displaysApart()
+    {
+        const QString rel = QStringLiteral("aim/resources/overlay/pdm/%1/masks/set/standard/s02/p01/Items/md1/");
+        QVERIFY(m_rs3->addNativeElement(Rs3Fixture::Stable, rel.arg("dash1"), {"Digit"}, {400, 200}));
+        QVERIFY(m_rs3->addNativeElement(Rs3Fixture::Stable, rel.arg("dash2"), {"Digit"}, {250, 120}));
+        QCOMPARE(ElementCatalog::rebuild(), 7);
+        ElementLibraryDialog dialog(QStringLiteral("pdm/dash2"), QSize());
+        const QString same = QStringLiteral("Same screen size — 800x480 (fsw, mxs_12, mxs_12 strada, pdm/dash2)");
+        QCOMPARE(comboTexts(deviceCombo(dialog)), (QStringList{"This config (pdm/dash2)", same, kAll, QString(), kFsw,
+                                                               "mxs_12", "mxs_12 strada", "mxt", "pdm/dash1",
+                                                               "pdm/dash2"}));
+        chooseDevice(dialog, QStringLiteral("This config (pdm/dash2)"));
+        auto* grid = dialog.findChild<QListWidget*>();
+        QCOMPARE(grid->count(), 1);
+        QCOMPARE(grid->item(0)->text(), QStringLiteral("p01/md1\nDigit box  250x120"));
+        QCOMPARE(grid->item(0)->toolTip(), QStringLiteral("pdm/dash2\n%1\nDigit box").arg(rel.arg("dash2")));
+        chooseDevice(dialog, QStringLiteral("pdm/dash1"));
+        QCOMPARE(grid->count(), 1);
+        QVERIFY(grid->item(0)->toolTip().endsWith(
+            "From pdm/dash1: a different screen size to pdm/dash2 — its artwork would need rescaling as well as "
+            "copying."));
     }
 
     void refreshKeepsTheChosenDevice()

@@ -184,6 +184,37 @@ private Q_SLOTS:
         QCOMPARE(ConfigSnapshot::documents(m_config), before);
     }
 
+    // The records the panel was filled from are rebuilt (a save reads the
+    // masks anew) or gone (the mask deleted): an edit reaches the element
+    // itself, or nothing at all.
+    void editsFindTheShownElementAgain_data()
+    {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("saved") << false;
+        QTest::newRow("mask deleted") << true;
+    }
+
+    void editsFindTheShownElementAgain()
+    {
+        QFETCH(bool, deleted);
+        m_panel->showWidget(mask(0), &mask(0)->widgets[1]);
+        const pugi::xml_node d1 = mask(0)->widgets[1].node;
+        const QString saved = TestEnvironment::makeTempDir("saved") + "/edited.zconf2";
+        QString error;
+        QVERIFY2(m_config.save(saved, &error), qPrintable(error));
+        if (deleted)
+            QVERIFY(m_config.removeMask(0, 0));
+        const QByteArray before = ConfigSnapshot::documents(m_config);
+        child<QSpinBox>("ySpin")->setValue(9);
+        if (deleted) {
+            QCOMPARE(ConfigSnapshot::documents(m_config), before);
+            QCOMPARE(child<QLabel>("idLabel")->text(), QStringLiteral("--"));
+            return;
+        }
+        QCOMPARE(mask(0)->widgets[1].y, 9);
+        QCOMPARE(param(d1, "YPOS"), QByteArray("9"));
+    }
+
     void barWidgetResize_data()
     {
         QTest::addColumn<int>("widget");
@@ -328,6 +359,12 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>("labelColorButton"), Qt::LeftButton);
         QCOMPARE(mask(0)->labelColour, QColor(Qt::red));
         QVERIFY(m_events.isEmpty());
+        // Nor does the colour it already has, taken again.
+        asker.colors << QColor(Qt::red);
+        const QByteArray same = ConfigSnapshot::documents(m_config);
+        QTest::mouseClick(child<QPushButton>("labelColorButton"), Qt::LeftButton);
+        QVERIFY(m_events.isEmpty());
+        QCOMPARE(ConfigSnapshot::documents(m_config), same);
 
         m_panel->showWidget(mask(0), &mask(0)->widgets[2]);
         auto* edit = child<QLineEdit>("labelTextEdit");
