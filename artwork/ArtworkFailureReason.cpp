@@ -3,12 +3,12 @@
 #include "artwork/HomebrewItems.h"
 #include "model/DashConfig.h"
 #include "model/DeviceTables.h"
+#include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -20,23 +20,9 @@ QString tr(const char* text)
     return QCoreApplication::translate("ArtworkFailureReason", text);
 }
 
-QString native(const QString& path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
-// "C:\...\RaceStudio3" or "... or ..." for the two installs; empty when
-// neither is set.
-QString installsText(const QString& stable, const QString& beta)
-{
-    if (stable.isEmpty() || beta.isEmpty() || beta == stable)
-        return native(stable.isEmpty() ? beta : stable);
-    return tr("%1 or %2").arg(native(stable), native(beta));
-}
-
 QString installsText()
 {
-    return installsText(raceStudio3Root(), raceStudio3BetaRoot());
+    return InstallAdvice::foldersText(raceStudio3Root(), raceStudio3BetaRoot());
 }
 
 bool anyInstallExists()
@@ -48,17 +34,13 @@ bool anyInstallExists()
     return false;
 }
 
+// The shared sentence, as the clause after "... failed — ".
 QString noInstall()
 {
-    // Where it was looked for: the usable roots are the ones that exist, and
-    // here none does.
-    const QString looked = installsText(configuredRaceStudio3Root(), configuredRaceStudio3BetaRoot());
-    if (looked.isEmpty())
-        return tr("no RaceStudio 3 install was found. Install RaceStudio 3, or set its folders in "
-                  "Tools > Preferences.");
-    return tr("no RaceStudio 3 install was found at %1. Install RaceStudio 3 there, or set its folders in "
-              "Tools > Preferences.")
-        .arg(looked);
+    QString text = InstallAdvice::noInstall();
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
 }
 
 QString notPlaced(const QString& what)

@@ -11,6 +11,7 @@
 #include "artwork/ExportedArtworkReadme.h"
 #include "artwork/TgzImage.h"
 #include "model/ErrorText.h"
+#include "model/InstallAdvice.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
@@ -87,9 +88,8 @@ bool DashConfig::exportElementArtwork(int pageIndex, int maskIndex, const QStrin
                               "export"));
     x.sourceFolder = resolveOverlayDir(x.relFolder);
     if (x.sourceFolder.isEmpty())
-        return failWith(error, tr("the artwork folder is not on this machine:\n%1\n\nIt lives inside a RaceStudio 3 "
-                              "install. Check Tools > Preferences points at the right one.")
-                               .arg(x.relFolder));
+        return failWith(error, tr("the artwork folder is not on this machine:\n%1\n\n%2")
+                               .arg(x.relFolder, InstallAdvice::notFound(x.relFolder)));
     // Copying the folder onto itself would destroy the installed files.
     if (isSameFolder(targetFolder, x.sourceFolder))
         return failWith(error, tr("cannot export into the artwork's own folder:\n%1\n\nChoose another folder.")

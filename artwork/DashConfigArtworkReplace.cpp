@@ -14,6 +14,7 @@
 #include "artwork/HomebrewItems.h"
 #include "artwork/TgzImage.h"
 #include "model/ErrorText.h"
+#include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -202,7 +203,8 @@ bool DashConfig::resolveReplaceableArtwork(int pageIndex, int maskIndex, Artwork
     }
     t.folder = resolveOverlayDir(t.relPath);
     if (t.folder.isEmpty())
-        return failWith(error, tr("the artwork folder is not on this machine:\n%1").arg(t.relPath));
+        return failWith(error, tr("the artwork folder is not on this machine:\n%1\n\n%2")
+                                   .arg(t.relPath, InstallAdvice::notFound(t.relPath)));
     t.stockArt = !t.relPath.contains(QLatin1String("/s04_homebrew/"));
     if (isGeneratedBoxItem(t.relPath))
         return failWith(error,

@@ -1,6 +1,7 @@
 #include "check/ConfigCheck.h"
 
 #include "model/DashConfig.h"
+#include "model/InstallAdvice.h"
 #include "model/PathGuard.h"
 
 #include <QCoreApplication>
@@ -24,22 +25,57 @@ qint64 distance(qint64 a, qint64 b)
     return a > b ? a - b : b - a;
 }
 
-// The last component of a page set ("p03" of "s01_std/p03").
-QString lastComponent(const QString& set)
+// "a Digit", "an Analog": the class names as RS3 writes them.
+QString withArticle(const QString& word)
 {
-    return set.mid(set.lastIndexOf(QLatin1Char('/')) + 1);
+    const bool vowel = !word.isEmpty() && QStringLiteral("AEIOUaeiou").contains(word.front());
+    return (vowel ? QStringLiteral("an ") : QStringLiteral("a ")) + word;
+}
+
+// What the borrowed elements are, in words ("a needle gauge", "a value and
+// a label"), for the consequence of a borrowed kind that is no bar.
+QString kindPhrase(const QStringList& classes)
+{
+    QStringList words;
+    for (const QString& cls : classes) {
+        QString word = elementKindLabel(cls.toLatin1().constData());
+        if (word == QLatin1String("element"))
+            word = cls;
+        word = withArticle(word);
+        if (!words.contains(word))
+            words << word;
+    }
+    if (words.size() < 2)
+        return words.value(0);
+    const QString last = words.takeLast();
+    return tr("%1 and %2").arg(words.join(QLatin1String(", ")), last);
+}
+
+// A page set (familySetOf) as its display family and its set and page
+// folders: ("pdm/dash2", "s02/p01").
+std::pair<QString, QString> splitFamilySet(const QString& set)
+{
+    const qsizetype cut = set.section(QLatin1Char('/'), -2).size();
+    return std::make_pair(set.left(std::max<qsizetype>(0, set.size() - cut - 1)), set.right(cut));
+}
+
+// The two sets as a message names them: by their set and page folders, and
+// with their display families where those differ.
+std::pair<QString, QString> shownSets(const QString& a, const QString& b)
+{
+    const auto [familyA, folderA] = splitFamilySet(a);
+    const auto [familyB, folderB] = splitFamilySet(b);
+    if (familyA.isEmpty() || familyB.isEmpty() || familyA.compare(familyB, Qt::CaseInsensitive) == 0)
+        return std::make_pair(folderA, folderB);
+    return std::make_pair(a, b);
 }
 
 // Two page sets (familySetOf) are one when their set and page folders match,
 // ignoring case, and so do their display families where both name one.
 bool isSameSet(const QString& a, const QString& b)
 {
-    const auto split = [](const QString& set) {
-        const qsizetype cut = set.section(QLatin1Char('/'), -2).size();
-        return std::make_pair(set.left(std::max<qsizetype>(0, set.size() - cut - 1)), set.right(cut));
-    };
-    const auto [familyA, folderA] = split(a);
-    const auto [familyB, folderB] = split(b);
+    const auto [familyA, folderA] = splitFamilySet(a);
+    const auto [familyB, folderB] = splitFamilySet(b);
     if (folderA.compare(folderB, Qt::CaseInsensitive) != 0)
         return false;
     return familyA.isEmpty() || familyB.isEmpty() || familyA.compare(familyB, Qt::CaseInsensitive) == 0;
@@ -85,8 +121,10 @@ void checkMissingArt(ConfigFindings& out, const MaskContext& m, const QString& r
 {
     const QString artFolder = findInRoots(m.roots, rel);
     if (artFolder.isEmpty()) {
+        // Where it was looked for, and where the install's folders are set.
         addFinding(out, 1, m.pageIndex, m.mask->id, "missing-art",
-                   tr("Artwork folder is not on this machine (%1).").arg(rel),
+                   tr("Artwork folder is not on this machine (%1).").arg(rel) + QLatin1Char(' ')
+                       + InstallAdvice::notFound(rel),
                    tr("RaceStudio 3 asks for every missing image once per element when the config opens."));
         return;
     }
@@ -260,13 +298,17 @@ ConfigFinding borrowedKindFinding(const QString& pageSet, const QString& pageFol
     ConfigFinding finding;
     finding.severity = bar ? 0 : 1;
     finding.code = QStringLiteral("cross-set");
-    finding.message = tr("Borrows a %1 from another page set (%2). This page's own set (%3) has no item of that kind.")
-                          .arg(borrowed.join(QLatin1String(", ")), lastComponent(maskSet), lastComponent(pageSet));
+    // Sets are named by their whole folder: "p01" alone would name the
+    // page's own set and the borrowed one alike.
+    const auto [shownMaskSet, shownPageSet] = shownSets(maskSet, pageSet);
+    finding.message = tr("Borrows %1 from another page set (%2). This page's own set (%3) has no item of that kind.")
+                          .arg(withArticle(borrowed.join(QLatin1String(", "))), shownMaskSet, shownPageSet);
     finding.consequence = bar
         ? tr("RaceStudio 3 imports this and then crashes on startup, every launch, until the configuration folder is "
              "deleted by hand. Reproduced three times.")
-        : tr("A bar in this shape crashes RaceStudio 3. This is not a bar, and one config like it loads fine — so worth "
-             "checking, not a verdict.");
+        : tr("A bar borrowed like this crashes RaceStudio 3. This is %1, not a bar, and one config like it loads "
+             "fine — so worth checking, not a verdict.")
+              .arg(kindPhrase(borrowed));
     return finding;
 }
 

@@ -1,6 +1,7 @@
 #include "dialogs/AddPageDialog.h"
 
 #include "model/DashConfig.h"
+#include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "panels/Asker.h"
 #include "templates/PageTemplateLibrary.h"
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -62,6 +64,23 @@ QString boolText(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
+// The preview scaled to fit the thumbnail box and centred in it: every
+// thumbnail has the box's size, so none is cut whatever its preview's size.
+QPixmap thumbnail(const QImage& preview)
+{
+    QImage box(kIconSize, QImage::Format_ARGB32_Premultiplied);
+    box.fill(Qt::transparent);
+    const QImage scaled = preview.scaled(kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPainter(&box).drawImage((kIconSize.width() - scaled.width()) / 2, (kIconSize.height() - scaled.height()) / 2,
+                             scaled);
+    return QPixmap::fromImage(box);
+}
+
+bool anyInstall()
+{
+    return !rs3OverlayRoots().isEmpty();
+}
+
 } // namespace
 
 AddPageDialog::AddPageDialog(DashConfig* config, QWidget* parent, int pageIndex)
@@ -87,6 +106,11 @@ AddPageDialog::AddPageDialog(DashConfig* config, QWidget* parent, int pageIndex)
     dashCombo = new QComboBox(this);
     dashLabel->hide();
     dashCombo->hide();
+    installNote = new QLabel(this);
+    installNote->setObjectName(QStringLiteral("installNote"));
+    installNote->setTextFormat(Qt::PlainText);
+    installNote->setWordWrap(true);
+    installNote->hide();
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(tr("<b>Target device:</b>"), this));
@@ -101,6 +125,7 @@ AddPageDialog::AddPageDialog(DashConfig* config, QWidget* parent, int pageIndex)
     bottom->addWidget(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(installNote);
     layout->addWidget(tabs, 1);
     layout->addLayout(bottom);
 
@@ -176,9 +201,13 @@ void AddPageDialog::populateTemplates()
     }
     addTemplateTab(homebrewGroup);
 
-    if (rs3Groups.empty() && homebrewGroup.templates.empty())
+    // With nothing to offer, the tab that says why is the one shown.
+    const bool nothing = rs3Groups.empty() && homebrewGroup.templates.empty();
+    installNote->setText(tr("Only your own templates are offered. %1").arg(InstallAdvice::noInstall()));
+    installNote->setVisible(!nothing && !anyInstall());
+    if (nothing)
         addNoneTab();
-    if (remembered >= 0 && remembered < tabs->count())
+    else if (remembered >= 0 && remembered < tabs->count())
         tabs->setCurrentIndex(remembered);
 }
 
@@ -202,25 +231,38 @@ int AddPageDialog::dropBrokenHomebrewTemplates()
     return dropped;
 }
 
-// The device name and the install root come from files and settings the
-// user does not see as markup: they are shown as text.
+// The device name and the install folders come from files and settings the
+// user does not see as markup: they are shown as text. Each text says where
+// templates were looked for and what the user can do from here.
 void AddPageDialog::addNoneTab()
 {
     QString text;
-    if (targetFamily.isEmpty())
+    if (targetFamily.isEmpty()) {
         text = tr("<div style='padding: 24px; text-align: center'><b>No templates found</b><br>for device "
-                  "<code>%1</code>. RaceStudio3 install expected at <code>%2</code>.</div>")
+                  "<code>%1</code>. RaceStudio3 install expected at <code>%2</code>. Its folders are set in "
+                  "<i>Tools &gt; Preferences</i>.</div>")
                    .arg(config->deviceName.toHtmlEscaped(), configuredRaceStudio3Root().toHtmlEscaped());
-    else
+    } else if (!anyInstall()) {
+        text = tr("<div style='padding: 24px; text-align: center'><b>No RaceStudio 3 install found</b><br>Korvelanto "
+                  "looked for one at <code>%1</code>. Set its folders in <i>Tools &gt; Preferences</i>, or make a "
+                  "template of your own from the current page with <i>Save Current Page as Template</i> below.</div>")
+                   .arg(InstallAdvice::configuredFoldersText().toHtmlEscaped());
+    } else {
+        const QString standard =
+            QStringLiteral("aim/resources/overlay/%1/masks/set/standard").arg(targetFamily);
         text = tr("<div style='padding: 24px; text-align: center'><b>No built-in templates for this device "
-                  "yet</b><br>Add a blank page below, or create one on the <b>Homebrew</b> tab with <i>Save Current "
-                  "Page as Template</i>.</div>");
+                  "yet</b><br>None in <code>%1</code>. Add a blank page with <i>Edit &gt; New Blank Page</i>, or "
+                  "make a template of your own from the current page with <i>Save Current Page as Template</i> "
+                  "below; it then shows on the <b>Homebrew</b> tab.</div>")
+                   .arg(InstallAdvice::lookedFor(standard).toHtmlEscaped());
+    }
     auto* label = new QLabel(text);
     label->setObjectName(QStringLiteral("noneLabel"));
     label->setTextFormat(Qt::RichText);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     tabs->insertTab(0, label, tr("(none)"));
+    tabs->setCurrentIndex(0);
 }
 
 QListWidget* AddPageDialog::makeTemplateList()
@@ -233,7 +275,8 @@ QListWidget* AddPageDialog::makeTemplateList()
     list->setMovement(QListView::Static);
     list->setSpacing(10);
     list->setWordWrap(true);
-    list->setUniformItemSizes(true);
+    // Each item is sized on its own: a name that wraps keeps its lines.
+    list->setUniformItemSizes(false);
     connect(list, &QListWidget::itemDoubleClicked, this, &AddPageDialog::onDoubleClicked);
     connect(list, &QListWidget::itemSelectionChanged, this, &AddPageDialog::onSelectionChanged);
     return list;
@@ -247,7 +290,7 @@ void AddPageDialog::addTemplateTab(const PageTemplateGroup& group)
         item->setToolTip(tpl.folderPath);
         const QImage preview = tpl.prwPath.isEmpty() ? QImage() : QImage(tpl.prwPath);
         if (!preview.isNull())
-            item->setIcon(QPixmap::fromImage(preview.scaled(kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+            item->setIcon(thumbnail(preview));
         item->setData(Qt::UserRole, tpl.folderPath);
         item->setData(kHomebrewRole, tpl.homebrew);
     }

@@ -47,6 +47,9 @@ public:
     QPushButton* saveAsTemplateButton = nullptr;
     QLabel* dashLabel = nullptr;
     QComboBox* dashCombo = nullptr;
+    // Shown when there is no RS3 install and only the store's templates are
+    // offered: where an install was looked for.
+    QLabel* installNote = nullptr;
     PageTemplate selectedTemplate;
 
 public Q_SLOTS:

@@ -161,6 +161,29 @@ QString newMaskFolder(const QString& artFolder, const QString& pageFolder, const
     return pageFolder.isEmpty() ? items : withSlash(pageFolder) + items;
 }
 
+// The element that will show the chosen channel must name a channel
+// element, or the save drops the binding as unreferenced. RS3's stock icons
+// come without one, or with a channel element their icon does not name:
+// the mask gets the channel element it lacks, and each icon names it.
+void giveIconsTheirChannel(pugi::xml_node mask, const ChannelInfo& channel)
+{
+    if (channel.fid < 0 && channel.longName.isEmpty())
+        return;
+    pugi::xml_node axis = mask.find_child_by_attribute("e", "c", "Axis");
+    bool hasIcon = false;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e"))
+        hasIcon = hasIcon || hasClass(e, "AiM_Icona");
+    if (!hasIcon)
+        return;
+    if (!axis)
+        axis = DashConfig::buildAxisElement(mask, QStringLiteral("00"));
+    const QByteArray id(axis.attribute("i").value());
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "AiM_Icona") && paramValue(e, "AXIS_REF").trimmed().isEmpty())
+            setParam(e, "AXIS_REF", id);
+    }
+}
+
 bool isDefaultAxis(pugi::xml_node e)
 {
     return e && hasClass(e, "Axis") && std::strcmp(e.attribute("i").value(), "00") == 0;
@@ -243,6 +266,7 @@ int DashConfig::insertElement(int pageIndex, pugi::xml_node donor, const Channel
 
     const QString name = uniqueMaskName(p->masks, QStringLiteral("new"));
     setElementId(mask, name);
+    giveIconsTheirChannel(mask, channel);
     bindElementChannel(mask, channel, deviceName, laptimeGpsResourceFid());
 
     MaskElement record = parseMask(mask);

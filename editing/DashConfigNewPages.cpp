@@ -140,6 +140,34 @@ void setTemplatePageDefaults(pugi::xml_node page, const QSize& size, int pagesBe
     setParam(page, "WIDTH", QByteArray::number(size.width()));
 }
 
+bool isItemFileName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
+        && !name.startsWith(QLatin1Char('_')) && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+// A mask of a template page names only pictures its item folder holds: a
+// page element saved without art (a text box) has an item file and nothing
+// else, and a name of a missing picture would reach RS3 as an image error.
+// Pictures that are not there are dropped; without any, the mask names no
+// art folder either, as a text box does.
+void keepPicturesThatExist(pugi::xml_node mask, const QString& itemFolder)
+{
+    static const char* const names[] = {"PATH_IMAGE", "PATH_IMAGE_PRW", "PATH_IMAGE_SFONDO_FW"};
+    bool kept = false;
+    for (const char* name : names) {
+        const QString picture = QString::fromUtf8(paramValue(mask, name)).trimmed();
+        if (!isItemFileName(picture))
+            continue;
+        if (QFileInfo(itemFolder + QLatin1Char('/') + picture).isFile())
+            kept = true;
+        else
+            setParam(mask, name, QByteArray());
+    }
+    if (!kept)
+        setParam(mask, "PATH_REL_AiM_MASK", QByteArray());
+}
+
 // One mask of a template page: fixed defaults, the template's mask
 // parameters, then the item file's parameters (those not set yet) and its
 // widget and channel elements.
@@ -188,6 +216,7 @@ void appendTemplateMask(pugi::xml_node page, pugi::xml_node templateMask, int k,
         setParam(mask, "XPOS", "0");
     if (paramValue(mask, "YPOS").isEmpty())
         setParam(mask, "YPOS", "0");
+    keepPicturesThatExist(mask, folder + QStringLiteral("/Items/") + itemFolder);
 }
 
 // Where a page of `device` goes in the page list: after the file's last

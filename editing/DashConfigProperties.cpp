@@ -74,6 +74,12 @@ QString elementKindLabel(const char* className)
         return QStringLiteral("needle gauge");
     if (std::strcmp(className, "Ring") == 0)
         return QStringLiteral("ring gauge");
+    if (std::strcmp(className, "Digit") == 0)
+        return QStringLiteral("value");
+    if (std::strcmp(className, "Label") == 0)
+        return QStringLiteral("label");
+    if (std::strcmp(className, "AiM_Icona") == 0)
+        return QStringLiteral("icon");
     return QStringLiteral("element");
 }
 

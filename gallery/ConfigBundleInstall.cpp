@@ -4,6 +4,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "gallery/ConfigBundleExport.h"
 #include "model/ErrorText.h"
+#include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/ZipArchive.h"
@@ -236,8 +237,9 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         return failWith(error, tr("bundle has no .zconf2 at its root"));
     const QStringList targets = installTargets();
     if (targets.isEmpty())
-        return failWith(error, tr("no RaceStudio3 install found to install into (set the RS3 path in "
-                              "Tools > Preferences)"));
+        return failWith(error, tr("no RaceStudio3 install found to install into at %1 (set its folders in "
+                              "Tools > Preferences)")
+                               .arg(InstallAdvice::configuredFoldersText()));
     const QStringList artFiles = artFilesOf(artRoot);
     if (artFiles.isEmpty())
         return failWith(error, tr("the bundle's art tree is empty"));

@@ -1,6 +1,8 @@
 #include "panels/AddElementDialog.h"
 
 #include "model/DashConfig.h"
+#include "model/InstallAdvice.h"
+#include "model/InstallRoots.h"
 #include "panels/PreviewScene.h"
 
 #include <QDialogButtonBox>
@@ -50,6 +52,13 @@ void AddElementDialog::buildWindow()
     columns->addWidget(createChannelColumn(), 2);
     columns->addWidget(createPreviewColumn(), 0);
     layout->addLayout(columns);
+
+    installNote = new QLabel(this);
+    installNote->setObjectName(QStringLiteral("installNote"));
+    installNote->setTextFormat(Qt::PlainText);
+    installNote->setWordWrap(true);
+    installNote->hide();
+    layout->addWidget(installNote);
 
     hintLabel = new QLabel(tr("Pick a type and a channel."), this);
     hintLabel->setObjectName(QStringLiteral("hint"));
@@ -130,6 +139,14 @@ void AddElementDialog::fillTypes()
     if (config) {
         if (pageIndex < 0 || !scanStockTypes())
             scanConfigTypes();
+        // Without an install the list holds only the types made by rule:
+        // say so, and where an install was looked for.
+        if (rs3OverlayRoots().isEmpty()) {
+            installNote->setText(tr("RaceStudio 3's stock elements are not offered, only the types Korvelanto "
+                                    "builds itself. %1")
+                                     .arg(InstallAdvice::noInstall()));
+            installNote->show();
+        }
     }
     fillTypeList();
     onChannelFilterChanged(QString());

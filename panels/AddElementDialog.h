@@ -102,6 +102,7 @@ private:
     QLineEdit* filterEdit = nullptr;
     QListWidget* channelList = nullptr;
     QLabel* hintLabel = nullptr;
+    QLabel* installNote = nullptr; // where an install was looked for, when there is none
     QDialogButtonBox* buttons = nullptr;
     QGraphicsView* previewView = nullptr;
     PreviewScene* previewScene = nullptr;

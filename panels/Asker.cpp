@@ -1,9 +1,13 @@
 #include "panels/Asker.h"
 
+#include "panels/TitleWidth.h"
+
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLayout>
+#include <QLineEdit>
 #include <QUrl>
 
 namespace {
@@ -54,7 +58,21 @@ QString Asker::existingDirectory(QWidget* parent, const QString& caption, const 
 
 QString Asker::text(QWidget* parent, const QString& title, const QString& label, const QString& initial, bool* ok)
 {
-    return QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, ok);
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextEchoMode(QLineEdit::Normal);
+    dialog.setTextValue(initial);
+    // The input dialog sizes itself to its layout's minimum: the line, not
+    // the window, takes the title's width.
+    if (auto* line = dialog.findChild<QLineEdit*>()) {
+        const QMargins margins = dialog.layout() ? dialog.layout()->contentsMargins() : QMargins();
+        line->setMinimumWidth(titleBarWidth(&dialog) - margins.left() - margins.right());
+    }
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (ok)
+        *ok = accepted;
+    return accepted ? dialog.textValue() : QString();
 }
 
 QColor Asker::color(QWidget* parent, const QColor& initial, const QString& title,
@@ -63,9 +81,13 @@ QColor Asker::color(QWidget* parent, const QColor& initial, const QString& title
     return QColorDialog::getColor(initial, parent, title, options);
 }
 
+// Every dialog the program runs opens at least as wide as its title.
 int Asker::exec(QDialog* dialog)
 {
-    return dialog ? dialog->exec() : QDialog::Rejected;
+    if (!dialog)
+        return QDialog::Rejected;
+    widenToTitle(dialog);
+    return dialog->exec();
 }
 
 bool Asker::openFolder(const QString& path)

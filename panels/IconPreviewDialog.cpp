@@ -1,6 +1,7 @@
 #include "panels/IconPreviewDialog.h"
 
 #include "canvas/DashCanvas.h"
+#include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 
 #include <QDialogButtonBox>
@@ -187,7 +188,18 @@ IconPreviewDialog::IconPreviewDialog(const QString& artworkPath, const QString& 
         accept();
     });
 
-    fillList(collectGraphics(artworkPath), currentPreview);
+    const QList<IconGraphic> graphics = collectGraphics(artworkPath);
+    fillList(graphics, currentPreview);
+    // The list has no room for why it is empty: the prompt says it, and
+    // where the graphics were looked for.
+    if (graphics.isEmpty()) {
+        const QString standard = standardRoot(artworkPath);
+        prompt->setText(standard.isEmpty()
+                            ? tr("No icon graphics found: this icon's artwork folder lies in no RaceStudio 3 page "
+                                 "set, so there was nowhere to look.")
+                            : tr("No icon graphics found. %1")
+                                  .arg(InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/") + standard)));
+    }
 }
 
 IconPreviewDialog::~IconPreviewDialog() = default;
@@ -206,9 +218,7 @@ void IconPreviewDialog::fillList(const QList<IconGraphic>& graphics, const QStri
             m_list->setCurrentItem(item);
     }
     if (graphics.isEmpty()) {
-        auto* item = new QListWidgetItem(tr("(no icon graphics found — check the RaceStudio "
-                                            "3 install path in Preferences)"),
-            m_list);
+        auto* item = new QListWidgetItem(tr("(no icon graphics found)"), m_list);
         item->setFlags(Qt::NoItemFlags);
     }
 }

@@ -51,6 +51,21 @@ QString normalisedArtPath(const QString& path)
     return p;
 }
 
+// A colour button with no colour shown: for an element without text, or
+// nothing selected.
+void blankSwatch(QPushButton* button)
+{
+    button->setStyleSheet(QString());
+    button->setText(QString());
+}
+
+// A size box that shows nothing: neither a number nor its bare unit.
+void blankSpin(QSpinBox* spin)
+{
+    spin->setSpecialValueText(QStringLiteral(" "));
+    spin->setValue(spin->minimum());
+}
+
 // Sets `flag` for the scope's lifetime.
 class FillingScope {
 public:
@@ -248,10 +263,9 @@ void PropertyPanel::clear()
     valueFontCombo->setEnabled(false);
     valueFontCombo->setCurrentIndex(-1);
     valueSizeSpin->setEnabled(false);
-    valueSizeSpin->clear();
+    blankSpin(valueSizeSpin);
     valueColorButton->setEnabled(false);
-    valueColorButton->setStyleSheet(QString());
-    valueColorButton->setText(QString());
+    blankSwatch(valueColorButton);
     fontStatusIcon->hide();
     labelFontGroup->hide();
     labelTextGroup->hide();
@@ -324,7 +338,11 @@ void PropertyPanel::showMask(MaskElement* m)
     valueColorButton->setEnabled(hasValueFont);
     selectFontFamily(valueFontCombo, m->digitCharset);
     showTextSize(valueSizeSpin, m->digitPx);
-    setSwatchColor(valueColorButton, m->digitColour);
+    // A bar or an icon has no text colour to show.
+    if (hasValueFont)
+        setSwatchColor(valueColorButton, m->digitColour);
+    else
+        blankSwatch(valueColorButton);
     updateFontWarning();
 
     labelFontGroup->setVisible(m->labelStyleSet);
@@ -374,7 +392,10 @@ void PropertyPanel::showWidget(MaskElement* m, WidgetModel* w)
     valueColorButton->setEnabled(hasValueFont);
     selectFontFamily(valueFontCombo, w->charset);
     showTextSize(valueSizeSpin, w->charsetPx);
-    setSwatchColor(valueColorButton, w->colour.isValid() ? w->colour : QColor(255, 255, 255));
+    if (hasValueFont)
+        setSwatchColor(valueColorButton, w->colour.isValid() ? w->colour : QColor(255, 255, 255));
+    else
+        blankSwatch(valueColorButton);
 
     labelFontGroup->hide();
     const bool isLabel = w->kind == WidgetLabel;

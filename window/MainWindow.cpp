@@ -84,6 +84,8 @@ void MainWindow::createPanels()
     pageList = new PageListPanel(this);
     elementList = new ElementListPanel(this);
     propertyPanel = new PropertyPanel(this);
+    // Nothing is selected before a file is open: blank fields, not numbers.
+    propertyPanel->clear();
     propertyPanel->setUndoStack(undoStack);
     propertyPanel->setMaximumWidth(220);
 }

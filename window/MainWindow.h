@@ -410,6 +410,8 @@ private:
     void insertSingleValue(const ElementTypeEntry& type, const ChannelInfo& channel);
     void insertIconMask(const ElementTypeEntry& type);
     void insertRefTimeBar(const ElementTypeEntry& type);
+    bool confirmBoxWithoutArt();
+    void reportMissingStock(const QString& failure);
     bool confirmBorrowedDonor(const ElementTypeEntry& type);
     void insertFromDonor(const ElementTypeEntry& type, const ChannelInfo& channel);
     QString chooseBarTemplate(const ChannelInfo& channel);
@@ -423,7 +425,8 @@ private:
     const MaskElement* restylableMask(int maskIndex, bool (*fits)(pugi::xml_node), const QString& refusal);
     void showRestyledMask(int maskIndex);
     void reportLockedPreview(const QString& notice, bool failed);
-    void showArtworkFailure(const QString& failed, const QString& reason, const QString& fallback);
+    void showArtworkFailure(const QString& title, const QString& failed, const QString& reason,
+                            const QString& fallback);
 
     // Members in the order their lifetimes need: the configuration outlives
     // nothing that is destroyed after it (see the destructor).

@@ -58,15 +58,20 @@ void MainWindow::reportLockedPreview(const QString& notice, bool failed)
         statusBar()->showMessage(notice, 12000);
 }
 
-// A failed restyle names its cause after the action's own words; the cause
-// is long, so it stays up long enough to be read.
-void MainWindow::showArtworkFailure(const QString& failed, const QString& reason, const QString& fallback)
+// A failed restyle names its cause after the action's own words. The
+// cause names folders and is longer than the status bar shows at the
+// window's usual width, so a message box, titled after the action, holds it
+// whole.
+void MainWindow::showArtworkFailure(const QString& title, const QString& failed, const QString& reason,
+                                    const QString& fallback)
 {
     const QString cause = reason.isEmpty() ? fallback : reason;
-    if (cause.isEmpty())
+    if (cause.isEmpty()) {
         statusBar()->showMessage(failed, 2500);
-    else
-        statusBar()->showMessage(failed + QStringLiteral(" — ") + cause, 15000);
+        return;
+    }
+    statusBar()->showMessage(failed + QStringLiteral(" — ") + cause, 15000);
+    Asker::instance().warning(this, title, failed + QStringLiteral(" — ") + cause);
 }
 
 void MainWindow::applyColorBar(int maskIndex)
@@ -82,7 +87,7 @@ void MainWindow::applyColorBar(int maskIndex)
     if (applied)
         statusBar()->showMessage(tr("Applied green→amber→red bar color"), 4000);
     else
-        showArtworkFailure(tr("Bar color apply failed"),
+        showArtworkFailure(tr("Color bar"), tr("Bar color apply failed"),
                            ArtworkFailureReason::forBarColor(config, currentPage, maskIndex),
                            tr("RaceStudio 3 overlay for this device not found, or the stock bar assets are missing"));
     reportLockedPreview(tr("Bar updated on the device, and in "
@@ -122,7 +127,11 @@ void MainWindow::applyBoxStyle(int maskIndex)
         dialog.setTextColor(QColor(qRed(colourValue), qGreen(colourValue), qBlue(colourValue), qAlpha(colourValue)));
     if (record.captionArgb != 0)
         dialog.setPillColor(QColor::fromRgba(quint32(record.captionArgb)));
-    dialog.setCaption(record.caption, record.borderPx, config.maskDisplayName(currentPage, maskIndex));
+    // "Use channel name" offers the channel the box shows, not the mask's id.
+    QString channelName = mask->channel;
+    for (size_t i = 0; channelName.isEmpty() && i < mask->widgets.size(); ++i)
+        channelName = mask->widgets[i].channel;
+    dialog.setCaption(record.caption, record.borderPx, channelName);
     if (Asker::instance().exec(&dialog) != QDialog::Accepted)
         return;
 
@@ -181,7 +190,7 @@ void MainWindow::applyBoxStyle(int maskIndex)
     // that it was done; a failure's cause outweighs both.
     const QString notice = config.takePendingStatus();
     if (styleChanged && !applied)
-        showArtworkFailure(tr("Box style apply failed"),
+        showArtworkFailure(tr("Box style"), tr("Box style apply failed"),
                            ArtworkFailureReason::forBoxStyle(config, currentPage, maskIndex), QString());
     else if (!notice.isEmpty())
         statusBar()->showMessage(notice, 10000);

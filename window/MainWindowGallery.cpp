@@ -7,6 +7,7 @@
 #include "gallery/ThemeInstaller.h"
 #include "model/PathGuard.h"
 #include "panels/Asker.h"
+#include "panels/TitleWidth.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -99,6 +100,7 @@ void MainWindow::createInstallProgress()
         return;
     installProgress = new QProgressDialog(this);
     installProgress->setWindowTitle(tr("Installing Theme"));
+    widenToTitle(installProgress);
     installProgress->setMinimumDuration(0);
     installProgress->setAutoClose(false);
     installProgress->setAutoReset(false);

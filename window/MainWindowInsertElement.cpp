@@ -11,6 +11,8 @@
 #include "editing/InsertIconCommand.h"
 #include "editing/InsertRefTimeBarCommand.h"
 #include "model/DeviceTables.h"
+#include "model/InstallAdvice.h"
+#include "model/InstallRoots.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
 #include "panels/Asker.h"
@@ -19,6 +21,8 @@
 #include "panels/MultiBoxDialog.h"
 #include "panels/RefTimeBarDialog.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStatusBar>
 #include <QUndoStack>
 
@@ -44,6 +48,39 @@ bool isSingleValueDonor(pugi::xml_node donor)
         digit = digit || hasClass(e, "Digit");
     }
     return digit;
+}
+
+QString trWindow(const char* text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+// Where a stock template of the page's device was looked for, and what to
+// do about it.
+QString missingStockAdvice(const PageModel* page)
+{
+    const QString device = page ? deviceFolderFromPath(page->relPagePath) : QString();
+    if (device.isEmpty())
+        return trWindow("This page names no RaceStudio 3 device folder, so there was nowhere to look.");
+    return InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/%1/masks/set/standard").arg(device));
+}
+
+// A box's panel art is drawn into the page's device folder of each install
+// that has one: why that cannot happen here, or empty when it can.
+QString whyBoxArtCannotBeWritten(const PageModel& page)
+{
+    const QString device = deviceFolderFromPath(page.relPagePath);
+    if (device.isEmpty())
+        return trWindow("This page names no RaceStudio 3 device folder to draw it into.");
+    const QStringList roots = rs3OverlayRoots();
+    for (const QString& root : roots) {
+        if (QFileInfo(root + QLatin1Char('/') + device).isDir())
+            return {};
+    }
+    if (roots.isEmpty())
+        return InstallAdvice::noInstall();
+    return trWindow("The RaceStudio 3 install has no folder for this device (%1). ").arg(device)
+        + InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/") + device);
 }
 
 int firstDigitWidget(const MaskElement& mask)
@@ -91,9 +128,25 @@ void MainWindow::insertStaticLabel(const ElementTypeEntry& type)
     addTextBoxNewMask(box.x(), box.y());
 }
 
+// A box whose art cannot be drawn would name a picture that is nowhere:
+// the user hears why, and decides.
+bool MainWindow::confirmBoxWithoutArt()
+{
+    const PageModel* page = config.page(currentPage);
+    const QString why = page ? whyBoxArtCannotBeWritten(*page) : QString();
+    if (why.isEmpty())
+        return true;
+    const QString text = tr("The box's artwork cannot be drawn. %1\n\nWithout it the box names a picture that does "
+                            "not exist, and RaceStudio 3 shows an image error for it. Insert it anyway?")
+                             .arg(why);
+    return Asker::instance().question(this, tr("Insert Element"), text, QMessageBox::Yes | QMessageBox::No,
+                                      QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 void MainWindow::insertMultiBox()
 {
-    if (!config.page(currentPage))
+    if (!config.page(currentPage) || !confirmBoxWithoutArt())
         return;
     MultiBoxDialog dialog(overlayFolderForDeviceName(config.deviceName), this);
     if (Asker::instance().exec(&dialog) != QDialog::Accepted || dialog.rows() <= 0 || dialog.cols() <= 0)
@@ -122,7 +175,7 @@ void MainWindow::insertMultiBox()
 
 void MainWindow::insertSingleValue(const ElementTypeEntry& type, const ChannelInfo& channel)
 {
-    if (!config.page(currentPage))
+    if (!config.page(currentPage) || !confirmBoxWithoutArt())
         return;
     const QSize display = config.pageDisplaySize(currentPage);
     const int w = std::min(type.nativeWidth > 0 ? type.nativeWidth : 160, display.width());
@@ -157,9 +210,8 @@ void MainWindow::insertIconMask(const ElementTypeEntry& type)
     pushChecked(*undoStack, new InsertIconCommand(&config, currentPage, rect, &created),
                 [&created] { return created >= 0; });
     if (created < 0) {
-        statusBar()->showMessage(
-            tr("RaceStudio 3 icon overlay for %1 not found — cannot insert icon.").arg(deviceNameOrThisDevice()),
-            5000);
+        reportMissingStock(
+            tr("RaceStudio 3 icon overlay for %1 not found — cannot insert icon.").arg(deviceNameOrThisDevice()));
         return;
     }
     showInsertedMask(created);
@@ -181,13 +233,21 @@ void MainWindow::insertRefTimeBar(const ElementTypeEntry& type)
     pushChecked(*undoStack, new InsertRefTimeBarCommand(&config, currentPage, rect, dialog.slowerColor(),
                                                 dialog.fasterColor(), range, &created), [&created] { return created >= 0; });
     if (created < 0) {
-        statusBar()->showMessage(tr("RaceStudio 3 +- Ref Time template for %1 not found — cannot insert delta bar.")
-                                     .arg(deviceNameOrThisDevice()),
-                                 5000);
+        reportMissingStock(tr("RaceStudio 3 +- Ref Time template for %1 not found — cannot insert delta bar.")
+                               .arg(deviceNameOrThisDevice()));
         return;
     }
     showInsertedMask(created);
     statusBar()->showMessage(tr("Inserted +- Ref Time delta bar (±%1 s)").arg(range, 0, 'f', 2), 4000);
+}
+
+// The status bar holds the failure; the message box also says where the
+// stock was looked for, which the status bar would cut.
+void MainWindow::reportMissingStock(const QString& failure)
+{
+    statusBar()->showMessage(failure, 5000);
+    Asker::instance().warning(this, tr("Insert Element"),
+                              failure + QStringLiteral("\n\n") + missingStockAdvice(config.page(currentPage)));
 }
 
 // The stock element comes from another page set only when the page's own

@@ -7,6 +7,7 @@
 #include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 #include "panels/Asker.h"
+#include "panels/TitleWidth.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -182,6 +183,7 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
     QProgressDialog progress(tr("Generating invisible chrome...\nThis may take a few seconds."), tr("Cancel"), 0, 0,
                              this);
     progress.setWindowTitle(title);
+    widenToTitle(&progress);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setValue(0);

@@ -89,13 +89,40 @@ QByteArray element(const char* cls, const char* id, const QSize& size, const QBy
         + QByteArray::number(size.height()) + "</p>\n" + extra + "    </e>\n";
 }
 
-QByteArray gauge(const char* cls, const QSize& size, int outer, int inner)
+QByteArray gauge(const char* cls, const QSize& size, int outer, int inner, const QByteArray& extra = QByteArray())
 {
     const QByteArray centre = QByteArray::number(size.width() / 2);
     return axis() + "    <e c=\"" + cls + "\" i=\"01\">\n      <p n=\"XPOS\">" + centre
         + "</p>\n      <p n=\"YPOS\">" + centre + "</p>\n      <p n=\"RAGG\">" + QByteArray::number(outer)
         + "</p>\n      <p n=\"RAGBK\">" + QByteArray::number(inner)
-        + "</p>\n      <p n=\"AXIS_REF\">00</p>\n    </e>\n";
+        + "</p>\n      <p n=\"AXIS_REF\">00</p>\n    </e>\n" + extra;
+}
+
+// The zero-size bar RS3's ring gauges carry beside the ring.
+QByteArray hiddenBar()
+{
+    return "    <e c=\"Bargraph\" i=\"02\">\n      <p n=\"XPOS\">0</p>\n      <p n=\"YPOS\">0</p>\n"
+           "      <p n=\"WIDTH\">0</p>\n      <p n=\"HEIGHT\">0</p>\n      <p n=\"AXIS_REF\">00</p>\n"
+           "      <p n=\"HIDDEN\">1</p>\n    </e>\n";
+}
+
+// A template's thumbnail as RS3 shows it in its page chooser: the page's
+// colour with the outlines of a few elements.
+QImage preview(const QSize& size, const QColor& background)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(background);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kRim, 2));
+    p.setBrush(kPanel);
+    const qreal w = size.width();
+    const qreal h = size.height();
+    p.drawEllipse(QRectF(w * 0.04, h * 0.06, h * 0.72, h * 0.72));
+    p.drawRoundedRect(QRectF(w * 0.52, h * 0.08, w * 0.42, h * 0.3), 3, 3);
+    p.setBrush(kLit);
+    p.drawRect(QRectF(w * 0.52, h * 0.48, w * 0.42, h * 0.12));
+    return picture;
 }
 
 struct Writer {
@@ -125,33 +152,34 @@ QString itemPath(const QString& rel)
     return QStringLiteral("aim/resources/overlay/") + family() + QStringLiteral("/masks/set/standard/") + rel;
 }
 
+// Every item lives in the set and page folder of the demo's pages
+// (s02/p01): RaceStudio 3 takes a page's elements from its own set, and the
+// config check reports anything borrowed from another.
 QString valueBoxItem()
 {
-    return itemPath(QStringLiteral("s01/p01/Items/a_num/"));
+    return itemPath(QStringLiteral("s02/p01/Items/a_num/"));
 }
 
 QString barItem()
 {
-    return itemPath(QStringLiteral("s01/p01/Items/b_hbar/"));
+    return itemPath(QStringLiteral("s02/p01/Items/b_hbar/"));
 }
 
 QString labelItem()
 {
-    return itemPath(QStringLiteral("s01/p01/Items/c_label/"));
+    return itemPath(QStringLiteral("s02/p01/Items/c_label/"));
 }
 
 QString analogGaugeItem()
 {
-    return itemPath(QStringLiteral("s01/p02/Items/g_rpm/"));
+    return itemPath(QStringLiteral("s02/p01/Items/g_rpm/"));
 }
 
 QString ringGaugeItem()
 {
-    return itemPath(QStringLiteral("s01/p02/Items/g_ring/"));
+    return itemPath(QStringLiteral("s02/p01/Items/g_ring/"));
 }
 
-// In the set of the demo's pages: an icon inserted there borrows nothing
-// from another set, so the editor has nothing to warn about.
 QString iconItem()
 {
     return itemPath(QStringLiteral("s02/p01/Items/md4/"));
@@ -175,7 +203,7 @@ bool write(const Rs3Tree& install, QString* error)
                 && install.writePicture(analogGaugeItem() + QStringLiteral("scala_rpm_ON_8.png"), dial(analog)),
             QStringLiteral("the analog gauge"));
     const QSize ring(320, 320);
-    w.check(install.addStockItem(ringGaugeItem(), dial(ring), gauge("Ring", ring, 150, 120)),
+    w.check(install.addStockItem(ringGaugeItem(), dial(ring), gauge("Ring", ring, 150, 120, hiddenBar())),
             QStringLiteral("the ring gauge"));
     const QSize iconSize(44, 44);
     w.check(install.addStockItem(iconItem(), iconPicture(iconSize, QColor(255, 170, 0)),
@@ -198,13 +226,26 @@ bool write(const Rs3Tree& install, QString* error)
     }
     w.check(install.addDeltaBarItem(itemPath(QStringLiteral("s02/p01/items/md3/")), true, 2, kPanel),
             QStringLiteral("the +- Ref Time bar"));
-    w.check(!install.addTemplate(family(), QStringLiteral("s02"), QStringLiteral("p01"), QSize(800, 480), QColor(16, 20, 26))
-                 .isEmpty()
-                && !install.addTemplate(family(), QStringLiteral("s02"), QStringLiteral("p02"), QSize(800, 480),
-                                        QColor(30, 18, 18))
-                        .isEmpty(),
-            QStringLiteral("the page templates"));
-    w.check(install.addFolderMeta(itemPath(QStringLiteral("s01")), QStringLiteral("Values and gauges"), 1)
+    // Two page templates with their name and thumbnail, as RS3 ships them;
+    // the thumbnails differ in size, as those of RS3 and of themes do.
+    const struct {
+        const char* name;
+        const char* label;
+        QColor background;
+        QSize thumbnail;
+    } templates[] = {{"p01", "Dark", QColor(16, 20, 26), QSize(200, 120)},
+                     {"p02", "Dark red", QColor(30, 18, 18), QSize(195, 117)}};
+    for (const auto& page : templates) {
+        const QString folder = QStringLiteral("s02/") + QLatin1String(page.name);
+        w.check(!install.addTemplate(family(), QStringLiteral("s02"), QLatin1String(page.name), QSize(800, 480),
+                                     page.background)
+                     .isEmpty()
+                    && install.writePicture(itemPath(folder + QStringLiteral("/prw.png")),
+                                            preview(page.thumbnail, page.background))
+                    && install.addFolderMeta(itemPath(folder), QLatin1String(page.label), 1),
+                QStringLiteral("the page templates"));
+    }
+    w.check(install.addFolderMeta(itemPath(QStringLiteral("s01")), QStringLiteral("Icons"), 1)
                 && install.addFolderMeta(itemPath(QStringLiteral("s02")), QStringLiteral("Pages"), 2),
             QStringLiteral("the set labels"));
     return w.ok;

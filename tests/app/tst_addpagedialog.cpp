@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -153,36 +154,120 @@ private Q_SLOTS:
     }
 
     // Device names and install roots are shown as text, never as markup.
+    // The tab that explains is the one shown, and it says where templates
+    // were looked for and what can be done from the dialog or the menus.
     void noneTab_data()
     {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("badge");
-        QTest::addColumn<bool>("noFamily");
-        QTest::newRow("unknown device") << "<b>X&Y</b>" << "<b>X&Y</b> (no template folder)" << true;
-        QTest::newRow("family without templates") << "MXG 1.2" << "MXG 1.2 (mxg_12)" << false;
+        QTest::addColumn<int>("setup"); // 0 no family, 1 no install, 2 an install without the family's templates
+        QTest::newRow("unknown device") << "<b>X&Y</b>" << "<b>X&Y</b> (no template folder)" << 0;
+        QTest::newRow("no install") << "MXG 1.2" << "MXG 1.2 (mxg_12)" << 1;
+        QTest::newRow("install without templates") << "MXG 1.2" << "MXG 1.2 (mxg_12)" << 2;
     }
     void noneTab()
     {
         QFETCH(QString, device);
         QFETCH(QString, badge);
-        QFETCH(bool, noFamily);
+        QFETCH(int, setup);
         Rs3Fixture fx;
         QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
-        settings.setValue("paths/raceStudio3Root", fx.root(Rs3Fixture::Stable) + "/<i>&amp;");
+        if (setup != 2) {
+            settings.setValue("paths/raceStudio3Root", fx.root(Rs3Fixture::Stable) + "/<i>&amp;");
+            settings.setValue("paths/raceStudio3BetaRoot", fx.root(Rs3Fixture::Stable) + "/<i>beta");
+        }
         DashConfig config;
         config.deviceName = device;
         AddPageDialog dialog(&config);
         QCOMPARE(dialog.deviceBadge->text(), badge);
         QCOMPARE(dialog.deviceBadge->textFormat(), Qt::PlainText);
         QCOMPARE(tabTitles(dialog), QStringList({"(none)", "Homebrew"}));
+        QCOMPARE(dialog.tabs->currentIndex(), 0);
+        QVERIFY(!dialog.installNote->isVisibleTo(&dialog));
         const QString text = qobject_cast<QLabel*>(dialog.tabs->widget(0))->text();
-        if (noFamily) {
+        QVERIFY2(text.contains("Tools &gt; Preferences") || setup == 2, qPrintable(text));
+        QVERIFY(!text.contains("<i>&amp;"));
+        QVERIFY(!text.contains("below, or create"));
+        if (setup == 0) {
             QVERIFY(configuredRaceStudio3Root().contains("<i>"));
             QVERIFY(text.contains("<code>&lt;b&gt;X&amp;Y&lt;/b&gt;</code>"));
             QVERIFY(text.contains("<code>" + configuredRaceStudio3Root().toHtmlEscaped() + "</code>"));
-            QVERIFY(!text.contains("<i>&amp;"));
+        } else if (setup == 1) {
+            QVERIFY(text.contains("No RaceStudio 3 install found"));
+            QVERIFY2(text.contains("<code>" + (configuredRaceStudio3Root() + " or " + configuredRaceStudio3BetaRoot())
+                                                   .toHtmlEscaped()
+                                   + "</code>"),
+                     qPrintable(text));
         } else {
             QVERIFY(text.contains("No built-in templates for this device yet"));
+            QVERIFY2(text.contains(fx.absolutePath(Rs3Fixture::Stable,
+                                                   "aim/resources/overlay/mxg_12/masks/set/standard")),
+                     qPrintable(text));
+            QVERIFY(text.contains("Edit &gt; New Blank Page"));
+        }
+    }
+
+    // Without an install the store's own templates are offered, and the
+    // dialog says where an install was looked for.
+    void noInstallNote()
+    {
+        Rs3Fixture fx;
+        QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        settings.setValue("paths/raceStudio3Root", "/nowhere/RaceStudio3");
+        settings.setValue("paths/raceStudio3BetaRoot", "/nowhere/RaceStudio3_beta");
+        addStoreTemplate("mxg_12", "za", "Mine");
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        QCOMPARE(tabTitles(dialog), QStringList({"Homebrew"}));
+        QVERIFY(dialog.installNote->isVisibleTo(&dialog));
+        QCOMPARE(dialog.installNote->text(),
+                 QStringLiteral("Only your own templates are offered. No RaceStudio 3 install was found at %1 or %2. "
+                                "Install RaceStudio 3 there, or set its folders in Tools > Preferences.")
+                     .arg(QDir::toNativeSeparators("/nowhere/RaceStudio3"),
+                          QDir::toNativeSeparators("/nowhere/RaceStudio3_beta")));
+    }
+
+    // Previews of different sizes each show whole: scaled to fit the
+    // thumbnail, centred, never cut by another item's size.
+    void previewsShownWhole()
+    {
+        Rs3Fixture fx;
+        const QList<QSize> sizes{QSize(300, 60), QSize(200, 120), QSize(195, 117), QSize(120, 200)};
+        const QString set = "aim/resources/overlay/mxg_12/masks/set/standard/s02/";
+        for (int i = 0; i < sizes.size(); ++i) {
+            const QString name = QStringLiteral("p%1").arg(i + 1, 2, 10, QLatin1Char('0'));
+            fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", name);
+            QImage preview(sizes[i], QImage::Format_RGB32);
+            preview.fill(Qt::red);
+            QPainter(&preview).fillRect(preview.rect().adjusted(4, 4, -4, -4), Qt::blue);
+            QVERIFY(preview.save(fx.absolutePath(Rs3Fixture::Stable, set + name + "/prw.png")));
+            fx.addFolderMeta(Rs3Fixture::Stable, set + name, QStringLiteral("Page %1 with a name that wraps").arg(i));
+        }
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QListWidget* list = listOf(dialog, 0);
+        QCOMPARE(list->count(), sizes.size());
+        const QSize box = list->iconSize();
+        for (int i = 0; i < list->count(); ++i) {
+            QListWidgetItem* item = list->item(i);
+            const QImage icon = item->icon().pixmap(box).toImage();
+            QCOMPARE(icon.size(), box);
+            // The preview's red rim shows on all four sides of the thumbnail.
+            const QSize shown = sizes[i].scaled(box, Qt::KeepAspectRatio);
+            const QRect rim(QPoint((box.width() - shown.width()) / 2, (box.height() - shown.height()) / 2), shown);
+            for (const QPoint& p : {QPoint(rim.left() + 1, rim.center().y()), QPoint(rim.right() - 1, rim.center().y()),
+                                    QPoint(rim.center().x(), rim.top() + 1), QPoint(rim.center().x(), rim.bottom() - 1)}) {
+                const QColor c = icon.pixelColor(p);
+                QVERIFY2(c.red() > 150 && c.blue() < 100, qPrintable(QStringLiteral("item %1 at %2,%3: %4")
+                                                                         .arg(i).arg(p.x()).arg(p.y()).arg(c.name())));
+            }
+            const QRect r = list->visualItemRect(item);
+            QVERIFY2(r.height() >= box.height() + list->fontMetrics().height(),
+                     qPrintable(QStringLiteral("item %1 is %2 high").arg(i).arg(r.height())));
         }
     }
 

@@ -1,8 +1,11 @@
 #include "DemoStock.h"
 #include "Rs3Tree.h"
+#include "dialogs/AddPageDialog.h"
 #include "window/MainWindow.h"
 #include "artwork/BarColorSnapshot.h"
 #include "canvas/DashCanvas.h"
+#include "check/ConfigCheck.h"
+#include "check/ConfigReport.h"
 #include "editing/AddMultiBoxCommand.h"
 #include "editing/MoveCommand.h"
 #include "model/XmlParams.h"
@@ -22,7 +25,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -261,6 +266,47 @@ private Q_SLOTS:
             QVERIFY2(inBuild.value(it.key()) == it.value(), qPrintable(it.key()));
     }
 
+    // The unedited demo passes its own check: with the install the tests
+    // write, and with the one the build wrote beside the demo archive.
+    void demoPassesItsOwnCheck_data()
+    {
+        QTest::addColumn<bool>("buildInstall");
+        QTest::newRow("generated install") << false;
+        QTest::newRow("the build's install") << true;
+    }
+    void demoPassesItsOwnCheck()
+    {
+        QFETCH(bool, buildInstall);
+        if (buildInstall) {
+            const QString built = qEnvironmentVariable("KORV_BINARY_DIR")
+                + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
+            if (!QFileInfo::exists(built))
+                QSKIP("no demo install in the build folder");
+            QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"))
+                .setValue(QStringLiteral("paths/raceStudio3Root"), built);
+        }
+        DashConfig demo;
+        QVERIFY(demo.load(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("check")))));
+        const ConfigFindings findings = ConfigCheck::checkConfig(demo);
+        QVERIFY2(findings.isEmpty(), qPrintable(ConfigCheck::formatReport(findings, QStringLiteral("Demo"))));
+    }
+
+    // The demo's page templates come with their names and previews, as
+    // RS3's do: Add Page offers both with a picture each.
+    void addPageShowsTheTemplatesWithPreviews()
+    {
+        AddPageDialog dialog(config);
+        QCOMPARE(dialog.tabs->tabText(0), QStringLiteral("Pages"));
+        auto* list = qobject_cast<QListWidget*>(dialog.tabs->widget(0));
+        QVERIFY(list);
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i) {
+            names << list->item(i)->text();
+            QVERIFY2(!list->item(i)->icon().isNull(), qPrintable(list->item(i)->text()));
+        }
+        QCOMPARE(names, QStringList({"Dark", "Dark red"}));
+    }
+
     void boxStyle()
     {
         const QImage stock = installed(DemoStock::valueBoxItem());
@@ -311,7 +357,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::newRow("value") << "Numeric value" << "RPM" << "Inserted value (RPM)";
         // The install's own icon element is the donor: it takes a channel.
-        QTest::newRow("icon") << "Icon" << "RPM" << "Inserted \"Icon\" -> RPM";
+        QTest::newRow("icon") << "Icon" << "Oil Temp Alarm" << "Inserted \"Icon\" -> Oil Temp Alarm";
         QTest::newRow("ref time bar") << "+- Ref Time bar" << ""
                                       << "Inserted +- Ref Time delta bar (±2.50 s)";
     }
@@ -343,6 +389,20 @@ private Q_SLOTS:
         const QString art = maskPath(*reread, 0, int(masks));
         QVERIFY2(art.startsWith(DemoStock::itemPath(QString())), qPrintable(art));
         QVERIFY(QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, art)));
+        // The chosen channel came back with the file: the element that
+        // shows it names a channel element bound to it.
+        if (channel.isEmpty())
+            return;
+        const pugi::xml_node mask = reread->pages[0].masks.back().node;
+        QStringList bound;
+        for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+            const QByteArray ref = paramValue(e, "AXIS_REF");
+            if (ref.isEmpty())
+                continue;
+            const pugi::xml_node axis = mask.find_child_by_attribute("e", "i", ref.constData());
+            bound << QString::fromUtf8(paramValue(axis, "lnm"));
+        }
+        QVERIFY2(bound.contains(channel), qPrintable(bound.join(", ")));
     }
 
     // Box style, bar colour, icon preview and multi-value box on one page:

@@ -5,6 +5,16 @@
 #include "updates/UpdateBanner.h"
 #include "canvas/DashCanvas.h"
 #include "panels/BoxStyleDialog.h"
+#include "dialogs/ExportThemeDialog.h"
+#include "dialogs/NewHomebrewThemeDialog.h"
+#include "dialogs/PreferencesDialog.h"
+#include "panels/Asker.h"
+#include "panels/BarTemplateBrowser.h"
+#include "panels/MultiBoxDialog.h"
+#include "panels/RefTimeBarDialog.h"
+#include "panels/SwapArtworkDialog.h"
+#include "panels/ValueBarDialog.h"
+#include "panels/WidgetPropertiesDialog.h"
 #include "panels/ElementCatalog.h"
 #include "panels/ElementLibraryDialog.h"
 #include "panels/IconPreviewDialog.h"
@@ -15,15 +25,18 @@
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -59,6 +72,47 @@ void checkItemsWhole(QListWidget* list)
     }
 }
 
+// The title and width of the first modal window that opens while `open`
+// runs, which is then closed: the real dialogs, as the program shows them.
+struct Opened {
+    QString title;
+    int width = 0;
+    int needed = 0;
+};
+Opened firstModal(const std::function<void()>& open)
+{
+    Opened seen;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!modal || !modal->isVisible())
+            return;
+        if (seen.title.isEmpty()) {
+            seen.title = modal->windowTitle();
+            seen.width = modal->width();
+            // A title bar shows the title in bold beside the window's icon
+            // and its buttons.
+            QFont bold = modal->font();
+            bold.setBold(true);
+            seen.needed = QFontMetrics(bold).horizontalAdvance(seen.title) + 100;
+        }
+        modal->reject();
+    });
+    watch.start();
+    open();
+    return seen;
+}
+
+template <typename D>
+std::function<void()> run(std::function<D*()> make)
+{
+    return [make] {
+        std::unique_ptr<D> dialog(make());
+        Asker::instance().exec(dialog.get());
+    };
+}
+
 } // namespace
 
 // The dialogs at their default sizes: each text can be read whole. Each
@@ -88,7 +142,7 @@ private Q_SLOTS:
                                              "config opens, and the dash shows an empty box where the artwork "
                                              "should be drawn, on every page that holds this element.");
         longOne.message = QStringLiteral("Artwork folder is not on this machine "
-                                         "(aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/a_num/).");
+                                         "(aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/a_num/).");
         ConfigFinding shortOne;
         shortOne.pageIndex = 0;
         shortOne.code = QStringLiteral("off-page");
@@ -216,6 +270,60 @@ private Q_SLOTS:
         keepGrab(&dialog, QStringLiteral("box-designer"));
         const int row = styles->visualItemRect(styles->item(0)).height();
         QVERIFY2(styles->viewport()->height() >= 2 * row, qPrintable(QString::number(styles->viewport()->height())));
+    }
+
+    // Each dialog opens at least as wide as its title, so the title bar
+    // shows it whole.
+    void dialogsAreAsWideAsTheirTitles_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        for (const char* name : {"Multi-value box", "Widget Properties", "Save as Template", "Generate Invisible Chrome",
+                                 "Insert +- Ref Time bar", "Add value bar", "Pick a Bar template", "Preferences",
+                                 "Export Theme", "New Homebrew Theme", "Swap artwork"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void dialogsAreAsWideAsTheirTitles()
+    {
+        QFETCH(QString, dialog);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString demo = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
+        window.loadConfig(demo);
+        DashConfig* config = window.findChild<DashCanvas*>()->config;
+        std::function<void()> open;
+        if (dialog == "Multi-value box")
+            open = run<MultiBoxDialog>([] { return new MultiBoxDialog(DemoStock::family()); });
+        else if (dialog == "Widget Properties")
+            open = run<WidgetPropertiesDialog>([config] {
+                MaskElement& mask = config->pages[0].masks[1];
+                return new WidgetPropertiesDialog(&mask, &mask.widgets[1], config, 0);
+            });
+        else if (dialog == "Save as Template")
+            open = [&window] { window.saveCurrentAsTemplate(); };
+        else if (dialog == "Generate Invisible Chrome")
+            open = [&window] {
+                window.generateInvisibleChrome(qEnvironmentVariable("KORV_BINARY_DIR") + QStringLiteral("/app"));
+            };
+        else if (dialog == "Insert +- Ref Time bar")
+            open = run<RefTimeBarDialog>([] { return new RefTimeBarDialog; });
+        else if (dialog == "Add value bar")
+            open = run<ValueBarDialog>([] { return new ValueBarDialog; });
+        else if (dialog == "Pick a Bar template")
+            open = run<BarTemplateBrowser>([] { return new BarTemplateBrowser; });
+        else if (dialog == "Preferences")
+            open = run<PreferencesDialog>([] { return new PreferencesDialog; });
+        else if (dialog == "Export Theme")
+            open = run<ExportThemeDialog>([] { return new ExportThemeDialog; });
+        else if (dialog == "New Homebrew Theme")
+            open = run<NewHomebrewThemeDialog>([] { return new NewHomebrewThemeDialog; });
+        else if (dialog == "Swap artwork")
+            open = run<SwapArtworkDialog>([] { return new SwapArtworkDialog(DemoStock::valueBoxItem()); });
+        const Opened seen = firstModal(open);
+        if (dialog == "Generate Invisible Chrome" && seen.title.isEmpty())
+            QSKIP("the generator needs Python 3.10 or later, and its script beside the built program");
+        QCOMPARE(seen.title, dialog);
+        QVERIFY2(seen.width >= seen.needed, qPrintable(QStringLiteral("%1 < %2").arg(seen.width).arg(seen.needed)));
     }
 
     // A page added from a template sits in the page list like the others.

@@ -284,7 +284,7 @@ private Q_SLOTS:
                                                [](const ScriptedAsker::Asked& a) { return a.kind == "message"; });
             QCOMPARE(question->title, QStringLiteral("Insert Element"));
             const QString text = question->text;
-            QVERIFY(text.contains(QStringLiteral("from another page set (p01). This page's own set (p01) has no item")));
+            QVERIFY(text.contains(QStringLiteral("from another page set (s01/p01). This page's own set (s02/p01) has no item")));
             QVERIFY(text.contains(QStringLiteral("crashes on startup")));
         }
         QCOMPARE(maskCount(), masks + (inserted ? 1 : 0));

@@ -1,3 +1,4 @@
+#include "DemoStock.h"
 #include "window/MainWindow.h"
 #include "artwork/TgzImage.h"
 #include "canvas/DashCanvas.h"
@@ -223,7 +224,6 @@ QString chromeOutputOf(const QString& input)
     return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("_invisible_chrome.zconf2");
 }
 
-const QString kDemoItems = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/");
 
 // The demo over its own stock install (whose pictures only the editor
 // draws), with device pictures on its two gauges and a box fill and border
@@ -241,10 +241,10 @@ QString demoWithGauges(const QString& work, const Rs3Fixture& rs3)
     const pugi::xml_node ring = maskOf(conf.find_child_by_attribute("e", "i", "p01"), "md.00");
     const QImage dial = frame(QSize(360, 360), qRgb(220, 220, 220));
     const QImage track = frame(QSize(320, 320), qRgb(90, 200, 250));
-    rs3.writeFile(Rs3Fixture::Stable, kDemoItems + "p02/Items/g_rpm/mask.png", pngBytes(dial));
-    rs3.writeFile(Rs3Fixture::Stable, kDemoItems + "p02/Items/g_rpm/mask.tgz", TgzImage::encode(dial));
-    rs3.writeFile(Rs3Fixture::Stable, kDemoItems + "p02/Items/g_ring/mask.png", pngBytes(track));
-    rs3.writeFile(Rs3Fixture::Stable, kDemoItems + "p02/Items/g_ring/mask.tgz", TgzImage::encode(track));
+    rs3.writeFile(Rs3Fixture::Stable, DemoStock::analogGaugeItem() + "mask.png", pngBytes(dial));
+    rs3.writeFile(Rs3Fixture::Stable, DemoStock::analogGaugeItem() + "mask.tgz", TgzImage::encode(dial));
+    rs3.writeFile(Rs3Fixture::Stable, DemoStock::ringGaugeItem() + "mask.png", pngBytes(track));
+    rs3.writeFile(Rs3Fixture::Stable, DemoStock::ringGaugeItem() + "mask.tgz", TgzImage::encode(track));
     for (const pugi::xml_node& gauge : {analog, ring}) {
         setParam(gauge, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
         setParam(gauge, "M_BCOL", "0xff00c000");

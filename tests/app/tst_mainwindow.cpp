@@ -19,6 +19,7 @@
 #include <QShortcut>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSlider>
@@ -72,6 +73,20 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { m_rs3 = std::make_unique<Rs3Fixture>(); }
+
+    // Before a file is open nothing is selected: the panel shows no
+    // number, no font, no colour and no bare unit.
+    void panelIsBlankBeforeAFileIsOpen()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* panel = window.findChild<PropertyPanel*>();
+        for (const char* name : {"xSpin", "ySpin", "wSpin", "hSpin", "valueSizeSpin"})
+            QVERIFY2(panel->findChild<QSpinBox*>(name)->text().trimmed().isEmpty(), name);
+        QCOMPARE(panel->findChild<QComboBox*>("valueFontCombo")->currentText(), QString());
+        QCOMPARE(panel->findChild<QPushButton*>("valueColorButton")->text(), QString());
+    }
 
     void argumentScan_data()
     {

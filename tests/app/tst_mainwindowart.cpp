@@ -250,6 +250,26 @@ private Q_SLOTS:
         QCOMPARE(QSize(mask(1).w, mask(1).h), before);
     }
 
+    // "Use channel name" puts in the channel the box shows (the demo's
+    // md.01 shows Speed), not the mask's id.
+    void useChannelNameFillsTheChannel()
+    {
+        QString caption;
+        asker->onExec = [&caption](QDialog* dialog) {
+            auto* designer = qobject_cast<BoxStyleDialog*>(dialog);
+            if (!designer)
+                return int(QDialog::Rejected);
+            for (QPushButton* button : designer->findChildren<QPushButton*>()) {
+                if (button->text() == QStringLiteral("Use channel name") && button->isEnabled())
+                    button->click();
+            }
+            caption = designer->caption();
+            return int(QDialog::Rejected);
+        };
+        window->applyBoxStyle(1);
+        QCOMPARE(caption, QStringLiteral("Speed"));
+    }
+
     void designerTextColourOnly()
     {
         window->statusBar()->showMessage(QStringLiteral("before"));
@@ -277,7 +297,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("setup"); // 0 as the demo is, 1 no art path, 2 no install, 3 a copy with no origin
         QTest::addColumn<QString>("cause");
         const QString item = QStringLiteral("the RaceStudio 3 item this element was placed from "
-                                            "(aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/");
+                                            "(aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/");
         QTest::newRow("box, item not installed") << true << 0 << item + "a_num/) is not in the install at ";
         QTest::newRow("box, not placed from RS3")
             << true << 1 << "this box has no RaceStudio 3 artwork to start from";
@@ -312,6 +332,11 @@ private Q_SLOTS:
         box ? window->applyBoxStyle(index) : window->applyColorBar(index);
         const QString failed = box ? QStringLiteral("Box style apply failed — ") : QStringLiteral("Bar color apply failed — ");
         QVERIFY2(status().startsWith(failed + cause), qPrintable(status()));
+        // The whole text, which the status bar cuts at the window's width,
+        // is in a message box titled after the action.
+        QCOMPARE(asker->count(QStringLiteral("message")), 1);
+        QCOMPARE(asker->asked.last().title, box ? QStringLiteral("Box style") : QStringLiteral("Color bar"));
+        QCOMPARE(asker->asked.last().text, status());
         QCOMPARE(stack->count(), 0);
         QCOMPARE(rs3->snapshot(), art);
         QCOMPARE(ConfigSnapshot::records(*config), before);

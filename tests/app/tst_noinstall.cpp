@@ -2,7 +2,10 @@
 #include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "model/InstallRoots.h"
+#include "check/ConfigCheck.h"
 #include "panels/AddElementDialog.h"
+#include "panels/BoxStyleDialog.h"
+#include "panels/IconPreviewDialog.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/ConfigFixture.h"
 #include "support/ScriptedAsker.h"
@@ -11,6 +14,7 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
@@ -48,6 +52,15 @@ int chooseType(AddElementDialog* dialog, const QString& type)
     types->setCurrentItem(types->findItems(type, Qt::MatchExactly).value(0));
     dialog->onAccept();
     return dialog->result();
+}
+
+QString insertTypeFor(const QString& road)
+{
+    if (road == "icon")
+        return QStringLiteral("Icon");
+    if (road == "ref time bar")
+        return QStringLiteral("+- Ref Time bar");
+    return QStringLiteral("Multi-value box");
 }
 
 } // namespace
@@ -115,6 +128,8 @@ private Q_SLOTS:
             QCOMPARE(config->pageCount(), 2);
             window.showCheckConfig();
             QCOMPARE(checks, 1);
+            // The box is inserted although its art cannot be drawn.
+            asker.buttons << QMessageBox::Yes;
             for (const QString type : {"Multi-value box", "Icon", "+- Ref Time bar"}) {
                 insertType = type;
                 window.insertElement();
@@ -124,6 +139,90 @@ private Q_SLOTS:
         QDir::setCurrent(saved);
         QCOMPARE(everythingIn(start), QStringList());
         QCOMPARE(everythingIn(prefix), QStringList());
+    }
+
+    // Every road that meets the missing install says where it looked and
+    // that the folders are set in Tools > Preferences.
+    void everyRoadNamesWhereItLooked_data()
+    {
+        QTest::addColumn<QString>("road");
+        for (const char* road : {"add page", "add page, own templates", "insert element", "icon", "ref time bar", "multi-value box", "check",
+                                 "box style", "bar colour", "icon preview"})
+            QTest::newRow(road) << QString::fromLatin1(road);
+    }
+    void everyRoadNamesWhereItLooked()
+    {
+        QFETCH(QString, road);
+        const QString nowhere = TestEnvironment::makeTempDir("nowhere") + "/RaceStudio3";
+        QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        settings.setValue("paths/raceStudio3Root", nowhere);
+        settings.setValue("paths/raceStudio3BetaRoot", nowhere + "_beta");
+        const QString item = "aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/";
+        ConfigFixture cfg;
+        cfg.channel(1, "RPM");
+        cfg.device().page("Main").mask(Fx::mask("vb", 10, 20, 200, 80)
+                                           .set("PATH_REL_AiM_MASK", item + "a/")
+                                           .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                                           .add(Fx::digit("d1", 0, 0, 200, 60, "a1")));
+        cfg.device().pages[0].mask(Fx::mask("bar", 10, 200, 200, 40)
+                                       .set("PATH_REL_AiM_MASK", item + "b/")
+                                       .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
+                                       .add(Fx::bargraph("b1", 0, 0, 200, 40, "a1", true)));
+
+        ScriptedAsker asker;
+        QString shown;
+        asker.onExec = [&](QDialog* dialog) {
+            if (auto* add = qobject_cast<AddPageDialog*>(dialog)) {
+                // The note above the tabs when the store offers templates,
+                // else the tab that explains the empty list.
+                auto* explanation = qobject_cast<QLabel*>(add->tabs->currentWidget());
+                shown = add->installNote->isVisibleTo(add) ? add->installNote->text()
+                                                           : (explanation ? explanation->text() : QString());
+                return int(QDialog::Rejected);
+            }
+            if (auto* insert = qobject_cast<AddElementDialog*>(dialog)) {
+                shown = insert->findChild<QLabel*>(QStringLiteral("installNote"))->text();
+                return road == "insert element" ? int(QDialog::Rejected) : chooseType(insert, insertTypeFor(road));
+            }
+            if (auto* designer = qobject_cast<BoxStyleDialog*>(dialog)) {
+                auto* styles = designer->findChild<QListWidget*>();
+                styles->setCurrentRow(styles->count() - 1);
+                designer->onAccept();
+                return designer->result();
+            }
+            return int(QDialog::Accepted);
+        };
+        QDir(homebrewTemplatesDir()).removeRecursively();
+        if (road.contains("own templates"))
+            writeTemplate(homebrewTemplatesDir() + "/mxg_12/zlap", "Lap");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.loadConfig(cfg.writeTempZip());
+        DashConfig* config = window.findChild<DashCanvas*>()->config;
+        QCOMPARE(config->pageCount(), 1);
+        if (road.startsWith("add page") || road == "insert element") {
+            road.startsWith("add page") ? window.addPageFromTemplate() : window.insertElement();
+        } else if (road == "check") {
+            const ConfigFindings findings = ConfigCheck::checkConfig(*config);
+            QVERIFY(!findings.isEmpty());
+            shown = findings.first().message;
+        } else if (road == "icon preview") {
+            IconPreviewDialog dialog(item + "i/", QString());
+            shown = dialog.findChildren<QLabel*>().value(1)->text();
+        } else {
+            if (road == "box style")
+                window.applyBoxStyle(0);
+            else if (road == "bar colour")
+                window.applyColorBar(1);
+            else
+                window.insertElement();
+            QCOMPARE(asker.count("message"), 1);
+            shown = asker.asked.last().text;
+        }
+        shown.replace("&gt;", ">");
+        QVERIFY2(shown.contains(QDir::toNativeSeparators(nowhere)), qPrintable(shown));
+        QVERIFY2(shown.contains("Tools > Preferences"), qPrintable(shown));
     }
 
     // Nothing set: the install inside $WINEPREFIX is the one used.

@@ -2,8 +2,10 @@
 #include "window/MainWindow.h"
 #include "dialogs/OpenThemeDialog.h"
 #include "canvas/DashCanvas.h"
+#include "check/ConfigCheck.h"
 #include "gallery/ThemeExport.h"
 #include "gallery/ThemePackage.h"
+#include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
@@ -306,6 +308,52 @@ private Q_SLOTS:
         QCOMPARE(config()->pageCount(), 2);
         stack->undo();
         QCOMPARE(config()->pageCount(), 1);
+    }
+
+    // A page added from a template names only pictures that are there: a
+    // label saved without art, and a box whose art is in the install, come
+    // back without a picture and with their picture.
+    void templatePageNamesOnlyPicturesThatExist()
+    {
+        const QString item = "aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/box/";
+        QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, item, QSize(200, 80)));
+        rs3->addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80).add(Fx::label("l1", "RPM", 0, 0, 200, 80)));
+        cfg.device().pages[0].mask(Fx::mask("m2", 10, 120, 200, 80)
+                                       .p("PATH_REL_AiM_MASK", item)
+                                       .p("PATH_IMAGE", "mask.png")
+                                       .add(Fx::label("l2", "OIL", 0, 0, 200, 80)));
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->loadConfig(cfg.writeTempZip());
+        saveAs("Two boxes");
+        PageTemplate tpl;
+        tpl.folderPath = mirrorFolder(*rs3, "mxg_12", "ztwo_boxes");
+        window->setAddPageDialogFactory([&] { return AddPageChoice{1, tpl, QStringLiteral("mxg_12")}; });
+        window->addPageFromTemplate();
+        QCOMPARE(config()->pageCount(), 2);
+
+        const PageModel& page = *config()->page(1);
+        QCOMPARE(page.masks.size(), size_t(2));
+        QStringList named;
+        for (const MaskElement& mask : page.masks) {
+            const QString rel = ConfigCheck::paramText(mask.node, "PATH_REL_AiM_MASK");
+            QStringList pictures;
+            ConfigCheck::collectNamedImages(mask.node, pictures);
+            if (rel.isEmpty()) {
+                QCOMPARE(pictures, QStringList());
+                continue;
+            }
+            for (const QString& picture : pictures) {
+                named << picture;
+                QVERIFY2(!resolveAssetPath(rel + picture).isEmpty(), qPrintable(rel + picture));
+            }
+        }
+        QCOMPARE(named, QStringList{"mask.png"});
+        for (const ConfigFinding& finding : ConfigCheck::checkConfig(*config()))
+            QVERIFY2(finding.code != "missing-art", qPrintable(finding.message));
     }
 
     void exportTheme_data()

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QSettings>
 #include <QtTest>
 
 #include <climits>
@@ -168,32 +169,53 @@ private Q_SLOTS:
                      QStringLiteral("The page declares a background (bkg.tgz) that is not in its template folder."));
     }
 
+    // Sets are named by their whole folder, and the consequence of a kind
+    // that is no bar names what it is.
     void crossSet_data()
     {
         QTest::addColumn<QString>("maskPath");
         QTest::addColumn<QStringList>("classes");
         QTest::addColumn<int>("severity"); // -1: no finding
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("consequence");
         QTest::newRow("bar") << kOtherSetItem << QStringList{"Bargraph", "Digit"} << 0
-                             << "Borrows a Bargraph, Digit from another page set (p03). This page's own set (p01) has "
-                                "no item of that kind.";
+                             << "Borrows a Bargraph, Digit from another page set (s01/p03). This page's own set "
+                                "(s02/p01) has no item of that kind."
+                             << "RaceStudio 3 imports this and then crashes on startup, every launch, until the "
+                                "configuration folder is deleted by hand. Reproduced three times.";
         QTest::newRow("digit") << kOtherSetItem << QStringList{"Digit", "Label"} << 1
-                               << "Borrows a Digit from another page set (p03). This page's own set (p01) has no item "
-                                  "of that kind.";
+                               << "Borrows a Digit from another page set (s01/p03). This page's own set (s02/p01) has "
+                                  "no item of that kind."
+                               << "A bar borrowed like this crashes RaceStudio 3. This is a value, not a bar, and one "
+                                  "config like it loads fine — so worth checking, not a verdict.";
+        QTest::newRow("gauge") << kOtherSetItem << QStringList{"Analog"} << 1
+                               << "Borrows an Analog from another page set (s01/p03). This page's own set (s02/p01) "
+                                  "has no item of that kind."
+                               << "A bar borrowed like this crashes RaceStudio 3. This is a needle gauge, not a bar, "
+                                  "and one config like it loads fine — so worth checking, not a verdict.";
+        QTest::newRow("gauge and icon") << kOtherSetItem << QStringList{"Ring", "AiM_Icona"} << 1
+                                        << "Borrows an AiM_Icona, Ring from another page set (s01/p03). This page's "
+                                           "own set (s02/p01) has no item of that kind."
+                                        << "A bar borrowed like this crashes RaceStudio 3. This is an icon and a ring "
+                                           "gauge, not a bar, and one config like it loads fine — so worth checking, "
+                                           "not a verdict.";
         QTest::newRow("case only") << "aim/resources/overlay/mxg_12/masks/set/standard/S02/P01/Items/md1/"
-                                   << QStringList{"Bargraph"} << -1 << "";
+                                   << QStringList{"Bargraph"} << -1 << "" << "";
         // The set folder of the same name on another device or display
-        // ("pdm/dash1" for a "pdm/dash2" page) is another page set.
+        // ("pdm/dash1" for a "pdm/dash2" page) is another page set, named
+        // with its display.
         QTest::newRow("same set of another family")
             << "aim/resources/overlay/pdm/dash1/masks/set/standard/s02/p01/Items/md1/" << QStringList{"Bargraph"} << 0
+            << "Borrows a Bargraph from another page set (pdm/dash1/s02/p01). This page's own set (mxg_12/s02/p01) "
+               "has no item of that kind."
             << "";
         QTest::newRow("same family, other letter case")
             << "aim/resources/overlay/MXG_12/masks/set/standard/s02/p01/Items/md1/" << QStringList{"Bargraph"} << -1
-            << "";
+            << "" << "";
         QTest::newRow("structural classes") << kOtherSetItem
                                             << QStringList{"Axis", "ScaleFSV", "StepScale", "BBLOCKS", "UDM",
                                                            "GMaskParam", "Label"}
-                                            << -1 << "";
+                                            << -1 << "" << "";
     }
 
     void crossSet()
@@ -202,6 +224,7 @@ private Q_SLOTS:
         QFETCH(QStringList, classes);
         QFETCH(int, severity);
         QFETCH(QString, message);
+        QFETCH(QString, consequence);
         Rs3Fixture fx; // a folder of its own: the item index is cached per folder
         addPageItem(fx, {"Label"});
         FixtureElement mask = Fx::mask("m1", 0, 0, 100, 50).p("PATH_REL_AiM_MASK", maskPath);
@@ -216,6 +239,8 @@ private Q_SLOTS:
         QCOMPARE(found[0].severity, severity);
         if (!message.isEmpty())
             QCOMPARE(found[0].message, message);
+        if (!consequence.isEmpty())
+            QCOMPARE(found[0].consequence, consequence);
     }
 
     // Item files come from the install unchecked; one nested far deeper than
@@ -302,6 +327,38 @@ private Q_SLOTS:
         QCOMPARE(got, expected);
     }
 
+    // Art that is not there names the folders looked in, and where the
+    // install's folders are set; without an install, where one was looked for.
+    void missingArtNamesWhereItLooked_data()
+    {
+        QTest::addColumn<bool>("install");
+        QTest::newRow("not in the installs") << true;
+        QTest::newRow("no install") << false;
+    }
+    void missingArtNamesWhereItLooked()
+    {
+        QFETCH(bool, install);
+        Rs3Fixture fx;
+        const QString rel = kPageFolder + "/Items/gone/";
+        QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        if (!install) {
+            settings.setValue("paths/raceStudio3Root", "/nowhere/RaceStudio3");
+            settings.setValue("paths/raceStudio3BetaRoot", "/nowhere/beta");
+        }
+        const ConfigFindings found =
+            withCode(check(onePage({Fx::mask("m1", 0, 0, 100, 50).p("PATH_REL_AiM_MASK", rel)})), "missing-art");
+        QCOMPARE(found.size(), 1);
+        const QString looked = install
+            ? QStringLiteral("Looked for it in %1 or %2. If RaceStudio 3 keeps it elsewhere, set its folders in Tools > "
+                             "Preferences.")
+                  .arg(QDir::toNativeSeparators(fx.absolutePath(Rs3Fixture::Stable, kPageFolder + "/Items/gone")),
+                       QDir::toNativeSeparators(fx.absolutePath(Rs3Fixture::Beta, kPageFolder + "/Items/gone")))
+            : QStringLiteral("No RaceStudio 3 install was found at %1 or %2. Install RaceStudio 3 there, or set its "
+                             "folders in Tools > Preferences.")
+                  .arg(QDir::toNativeSeparators("/nowhere/RaceStudio3"), QDir::toNativeSeparators("/nowhere/beta"));
+        QCOMPARE(found[0].message, QStringLiteral("Artwork folder is not on this machine (%1). %2").arg(rel, looked));
+    }
+
     // Template and artwork paths from the file never reach outside the
     // installs, even when something is there to be found.
     void pathsLeavingTheInstall()
@@ -315,7 +372,9 @@ private Q_SLOTS:
         const ConfigFindings found = check(cfg);
         QCOMPARE(found.size(), 1);
         QCOMPARE(found[0].code, QStringLiteral("missing-art"));
-        QCOMPARE(found[0].message, QStringLiteral("Artwork folder is not on this machine (aim/../../x)."));
+        QVERIFY2(found[0].message.startsWith(QStringLiteral("Artwork folder is not on this machine (aim/../../x). "
+                                                            "Looked for it in ")),
+                 qPrintable(found[0].message));
         QVERIFY(ConfigCheck::findInRoots(ConfigCheck::existingRs3Roots(), "aim/../../x").isEmpty());
         QVERIFY(ConfigCheck::findInRoots(ConfigCheck::existingRs3Roots(), outside).isEmpty());
     }

@@ -215,7 +215,8 @@ private Q_SLOTS:
             << 1 << 1 << QSize(100, 50) << false
             << "the artwork folder is only readable, not writable, on this machine:\n%L";
         QTest::newRow("not installed") << 1 << 2 << QSize(100, 50) << false
-                                       << "the artwork folder is not on this machine:\n" + QString(kGoneItem);
+                                       << "the artwork folder is not on this machine:\n" + QString(kGoneItem)
+                + "\n\nLooked for it in %G. If RaceStudio 3 keeps it elsewhere, set its folders in Tools > Preferences.";
         QTest::newRow("no folder") << 1 << 3 << QSize(100, 50) << false
                                    << "this element has no artwork folder (no PATH_REL_AiM_MASK)";
         QTest::newRow("climbs out of the install")
@@ -252,6 +253,13 @@ private Q_SLOTS:
         }
         error.replace("%S", source);
         error.replace("%L", QDir::cleanPath(fx.absolutePath(Rs3Fixture::Local, kLocalItem)));
+        const auto gone = [&fx](Rs3Fixture::Root root) {
+            QString path = fx.absolutePath(root, kGoneItem);
+            while (path.endsWith('/'))
+                path.chop(1);
+            return QDir::toNativeSeparators(path);
+        };
+        error.replace("%G", gone(Rs3Fixture::Stable) + " or " + gone(Rs3Fixture::Beta));
 
         ArtworkApplyResult result;
         QString text = "stale";

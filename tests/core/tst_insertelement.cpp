@@ -387,6 +387,52 @@ private Q_SLOTS:
         QTEST(QString::fromUtf8(paramValue(config.pages[0].masks[0].node, "PATH_REL_AiM_MASK")), "expected");
     }
 
+    // A channel chosen for a stock icon survives the save: the icon names
+    // a channel element bound to it, whether the donor brought one, brought
+    // one its icon does not name, or brought none. Without a channel the
+    // donor is copied as it is.
+    void iconKeepsItsChannel_data()
+    {
+        QTest::addColumn<bool>("donorAxis");
+        QTest::addColumn<bool>("withChannel");
+        QTest::newRow("no channel element") << false << true;
+        QTest::newRow("channel element the icon does not name") << true << true;
+        QTest::newRow("no channel chosen") << false << false;
+    }
+    void iconKeepsItsChannel()
+    {
+        QFETCH(bool, donorAxis);
+        QFETCH(bool, withChannel);
+        ConfigFixture cfg;
+        cfg.channel(9, QStringLiteral("Oil Temp Alarm"));
+        cfg.device().page(QStringLiteral("Main"));
+        const QString path = cfg.writeTempZip();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        FixtureElement stock = donor(44, 44);
+        if (donorAxis)
+            stock.add(Fx::axis("03", QString()));
+        stock.add(Fx::icon("01", 0, 0, 44, 44));
+        const ChannelInfo channel = withChannel ? config.channels.front() : noChannel();
+        pugi::xml_document doc;
+        MaskElement out;
+        QCOMPARE(config.insertElement(0, detached(doc, stock), channel, 10, 10, 44, 44, out, QString()), 0);
+        QVERIFY(config.save(path));
+
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const pugi::xml_node mask = reopened.pages[0].masks[0].node;
+        const QByteArray ref = paramValue(child(mask, "01"), "AXIS_REF");
+        if (!withChannel) {
+            QVERIFY(ref.isEmpty());
+            QVERIFY(!mask.find_child_by_attribute("e", "c", "Axis"));
+            return;
+        }
+        QCOMPARE(ref, donorAxis ? QByteArray("03") : QByteArray("00"));
+        QCOMPARE(paramValue(child(mask, ref.constData()), "lnm"), QByteArray("Oil Temp Alarm"));
+        QCOMPARE(paramValue(child(mask, ref.constData()), "fid"), QByteArray("9"));
+    }
+
     void insertIntoDemoAndReopen()
     {
         const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));

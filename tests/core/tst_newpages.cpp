@@ -363,26 +363,33 @@ private Q_SLOTS:
 
     // Item files are read only inside the template folder; a mask whose
     // item is refused or missing keeps the parameters it got from the page.
+    // A mask names the art folder and picture of its item only when the
+    // template holds that picture: an item without art (a text box saved
+    // into a template) or outside the folder leaves the mask without any.
     void itemFiles_data()
     {
         QTest::addColumn<QString>("itemPath");
+        QTest::addColumn<bool>("picture");
         QTest::addColumn<int>("widgets");
         QTest::addColumn<QString>("maskFolder");
         QTest::addColumn<QString>("xpos"); // the item's own XPOS is 10
-        QTest::newRow("template library form") << "./Items/md1/md1.M2.xml" << 1 << "Items/md1/" << "10";
-        QTest::newRow("plain relative") << "Items/md1/md1.M2.xml" << 1 << "Items/md1/" << "10";
-        QTest::newRow("outside the folder") << "../outside/md1.M2.xml" << 0 << "Items/outside/" << "0";
-        QTest::newRow("dot-dot back inside") << "Items/../Items/md1/md1.M2.xml" << 0 << "Items/md1/" << "0";
-        QTest::newRow("missing item file") << "Items/none/none.M2.xml" << 0 << "Items/none/" << "0";
+        QTest::newRow("template library form") << "./Items/md1/md1.M2.xml" << true << 1 << "Items/md1/" << "10";
+        QTest::newRow("plain relative") << "Items/md1/md1.M2.xml" << true << 1 << "Items/md1/" << "10";
+        QTest::newRow("item without art") << "./Items/md1/md1.M2.xml" << false << 1 << "" << "10";
+        QTest::newRow("outside the folder") << "../outside/md1.M2.xml" << true << 0 << "" << "0";
+        QTest::newRow("dot-dot back inside") << "Items/../Items/md1/md1.M2.xml" << true << 0 << "Items/md1/" << "0";
+        QTest::newRow("missing item file") << "Items/none/none.M2.xml" << true << 0 << "" << "0";
     }
 
     void itemFiles()
     {
         QFETCH(QString, itemPath);
+        QFETCH(bool, picture);
         QFETCH(int, widgets);
         QFETCH(QString, maskFolder);
         QFETCH(QString, xpos);
         TemplateFixture tpl = labelTemplate(1);
+        tpl.masks[0].picture = picture;
         const QString folder = writeTemplate(tpl); // the item at Items/md1/md1.M2.xml
         tpl.masks[0].itemPath = itemPath;
         if (!itemPath.contains("none"))
@@ -397,6 +404,7 @@ private Q_SLOTS:
         const MaskElement& mask = config.page(position)->masks.at(0);
         QCOMPARE(int(mask.widgets.size()), widgets);
         QCOMPARE(param(mask.node, "PATH_REL_AiM_MASK"), maskFolder);
+        QCOMPARE(param(mask.node, "PATH_IMAGE"), maskFolder.isEmpty() ? QString() : QStringLiteral("mask.png"));
         QCOMPARE(param(mask.node, "XPOS"), xpos);
         QCOMPARE(param(mask.node, "ORDINE"), QStringLiteral("1"));
     }

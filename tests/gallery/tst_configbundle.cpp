@@ -334,7 +334,7 @@ private Q_SLOTS:
         QTest::newRow("no config") << FileMap{{kArt + kItem + "mask.png", "art"}, {"sub/c.zconf2", "C"}} << false
                                    << "bundle has no .zconf2 at its root";
         QTest::newRow("no RS3") << good << true
-                                << "no RaceStudio3 install found to install into (set the RS3 path in "
+                                << "no RaceStudio3 install found to install into at @NOWHERE@ (set its folders in "
                                    "Tools > Preferences)";
         QTest::newRow("empty art tree") << FileMap{{"c.zconf2", "C"}, {kArt + kTrack + "empty/", ""}} << false
                                         << "the bundle's art tree is empty";
@@ -367,6 +367,8 @@ private Q_SLOTS:
         result.artFileCount = -7;
         QString message;
         QVERIFY(!installConfigInstallBundle(work + "/zips/b.zip", work + "/placed", &result, &message));
+        error.replace("@NOWHERE@", QDir::toNativeSeparators(rs3.root(Rs3Fixture::Stable)) + " or "
+                                       + QDir::toNativeSeparators(rs3.root(Rs3Fixture::Beta)));
         QCOMPARE(message, error.replace("@WORK@", work));
         QCOMPARE(result.artFileCount, -7);
         QCOMPARE(ZipFixture::readTree(work), before);

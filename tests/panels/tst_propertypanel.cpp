@@ -130,6 +130,7 @@ private:
             "h=" + spin("hSpin"),
             "valueFont=" + child<QComboBox>("valueFontCombo")->currentText() + " " + onOff(child<QWidget>("valueFontCombo")),
             "valueSize=" + spin("valueSizeSpin"),
+            "valueSizeText=" + child<QSpinBox>("valueSizeSpin")->text().trimmed(),
             "valueColor=" + child<QPushButton>("valueColorButton")->text() + " " + onOff(child<QWidget>("valueColorButton")),
             "labelFont=" + shown("labelFontGroup"),
             "labelText=" + shown("labelTextGroup") + " " + child<QLineEdit>("labelTextEdit")->text(),
@@ -224,7 +225,7 @@ private Q_SLOTS:
         const QStringList cleared{"id=--", "type=--", "channel=(none) off", "channelTip=", "align=hidden Left off",
                                   "x=0 0..300 off", "y=0 0..40 off", "w=0 0..300 off", "h=0 0..40 off",
                                   "labelFont=hidden", "labelText=hidden ", "scale=hidden", "iconSetup=hidden",
-                                  "iconPreview=hidden", "note="};
+                                  "iconPreview=hidden", "note=", "valueSizeText=", "valueColor= off"};
         QTest::newRow("constructed")
             << "fixture" << 0 << -2 << -1
             << QStringList{"id=--", "type=--", "channel=(none) off", "align=hidden Left off", "x=0 0..800 off",
@@ -237,8 +238,8 @@ private Q_SLOTS:
             << "fixture" << 0 << 0 << -1
             << QStringList{"id=dig", "type=Digit", "channel=RPM (rpm) on", "channelTip=RPM (rpm)", "align=hidden Left off",
                            "x=10 0..800 on", "y=20 0..480 on", "w=200 10..800 on", "h=80 10..480 on",
-                           "valueFont=Basic Sans SF on", "valueSize=40 8..300 on", "labelFont=shown",
-                           "labelText=hidden ", "scale=hidden"};
+                           "valueFont=Basic Sans SF on", "valueSize=40 8..300 on", "valueSizeText=40 px",
+                           "labelFont=shown", "labelText=hidden ", "scale=hidden"};
         QTest::newRow("Label mask") << "fixture" << 0 << 1 << -1
                                     << QStringList{"id=lab", "type=Label", "channel=(none) off",
                                                    "channelTip=" + kLabelsTip, "valueFont=(not set) off",
@@ -246,7 +247,7 @@ private Q_SLOTS:
         QTest::newRow("bar -20..100 with zero mark")
             << "fixture" << 0 << 2 << -1
             << QStringList{"type=Bar", "scale=shown", "min=-20.00 on", "max=100.00 on", "zero=on checked",
-                           "note=(from channel definition)", "channel=Water Temp (C) on"};
+                           "note=(from channel definition)", "channel=Water Temp (C) on", "valueColor= off"};
         QTest::newRow("bar 0..100") << "fixture" << 0 << 3 << -1
                                     << QStringList{"scale=shown", "min=0.00 on", "max=100.00 on", "zero=off unchecked",
                                                    "note="};
@@ -255,7 +256,8 @@ private Q_SLOTS:
             << QStringList{"scale=shown", "min=0.00 off", "max=100.00 off", "zero=off unchecked", "note=",
                            "channel=(none) on"};
         QTest::newRow("icon mask") << "fixture" << 0 << 5 << -1
-                                   << QStringList{"type=Icon", "scale=hidden", "valueFont=(not set) off"};
+                                   << QStringList{"type=Icon", "scale=hidden", "valueFont=(not set) off",
+                                                  "valueColor= off"};
         QTest::newRow("Digit widget")
             << "fixture" << 0 << 0 << 0
             << QStringList{"id=d1", "type=Widget: Digit", "channel=RPM (rpm) on", "align=shown Right on",
@@ -272,13 +274,14 @@ private Q_SLOTS:
         QTest::newRow("bar widget")
             << "fixture" << 0 << 2 << 0
             << QStringList{"type=Widget: Bar", "align=hidden Left off", "valueFont=(not set) off",
-                           "scale=shown", "min=-20.00 on", "zero=on checked"};
+                           "scale=shown", "min=-20.00 on", "zero=on checked", "valueColor= off"};
         QTest::newRow("demo Digit mask") << "demo" << 0 << 1 << -1
                                          << QStringList{"id=md.01", "type=Digit", "scale=hidden", "labelFont=shown",
                                                         "valueFont=Digit_H72 (own) on", "valueSize=72 8..300 on"};
         QTest::newRow("demo bar mask") << "demo" << 0 << 2 << -1
                                        << QStringList{"type=Bar", "scale=shown", "min=0.00 on", "max=8000.00 on",
-                                                      "zero=off unchecked"};
+                                                      "zero=off unchecked", "valueColor= off"};
+        QTest::newRow("demo icon mask") << "demo" << 1 << 2 << -1 << QStringList{"type=Icon", "valueColor= off"};
         QTest::newRow("demo Label widget") << "demo" << 2 << 0 << 0
                                            << QStringList{"type=Widget: Label", "labelText=shown LAP TIME",
                                                           "channelTip=" + kLabelsTip};

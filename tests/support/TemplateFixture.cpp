@@ -51,7 +51,11 @@ bool TemplateFixture::writeTo(const QString& folder) const
             continue;
         const QByteArray xml =
             "<?xml version=\"1.0\"?>\n<aimDataBase_Mask2>\n" + m.item.toXml(1) + "</aimDataBase_Mask2>\n";
-        if (!writeBytes(QDir::cleanPath(folder + QLatin1Char('/') + m.itemPath), xml))
+        const QString itemFile = QDir::cleanPath(folder + QLatin1Char('/') + m.itemPath);
+        if (!writeBytes(itemFile, xml))
+            return false;
+        if (m.picture && !writeBytes(QFileInfo(itemFile).absolutePath() + QStringLiteral("/mask.png"),
+                                     TestFiles::pngBytes(QSize(4, 4), Qt::red)))
             return false;
     }
     if (background) {

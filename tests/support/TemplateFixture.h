@@ -20,6 +20,7 @@ struct TemplateMask {
     FixtureElement params; // the template page's GMaskParam, without PATH_NAME_REL_AiM_MASK
     QString itemPath;      // PATH_NAME_REL_AiM_MASK, relative to the template folder
     FixtureElement item;   // the item file's GMaskParam; an empty class writes no file
+    bool picture = true;   // a "mask.png" beside the item file, as an item with art has
 };
 
 class TemplateFixture {
