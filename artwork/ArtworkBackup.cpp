@@ -90,3 +90,27 @@ bool restoreArtworkBackup(const QList<ArtworkBackup>& backups, QString* error)
         *error = last;
     return ok;
 }
+
+bool reapplyArtworkBackup(const QList<ArtworkBackup>& backups, QString* error)
+{
+    for (const ArtworkBackup& backup : backups) {
+        if (backup.appliedDir.isEmpty() || !QFileInfo(backup.appliedDir).isDir()) {
+            if (error)
+                *error = tr("the copy of the new artwork is gone: %1").arg(backup.appliedDir);
+            return false;
+        }
+        for (const QFileInfo& file : filesOf(backup.appliedDir)) {
+            if (!copyFileOver(file.absoluteFilePath(), backup.folder + QLatin1Char('/') + file.fileName(), error))
+                return false;
+        }
+    }
+    return true;
+}
+
+QStringList artworkFileNames(const QString& folder)
+{
+    QStringList names;
+    for (const QFileInfo& file : filesOf(folder))
+        names << file.fileName();
+    return names;
+}

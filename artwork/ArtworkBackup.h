@@ -14,6 +14,9 @@ struct ArtworkBackup {
     // Files the replacement wrote that the folder did not have before; a
     // restore deletes them.
     QStringList createdNames;
+    // A copy of every file the replacement wrote into the folder, which its
+    // redo writes again instead of reading the source folder a second time.
+    QString appliedDir;
 };
 
 // A fresh dated folder for the backups of one replacement:
@@ -32,3 +35,11 @@ bool backupArtworkFolder(const QString& folder, const QString& backupDir, QStrin
 // everything was restored (an empty list is). *error is written only on
 // failure and holds the last error. Backup folders stay on disk.
 bool restoreArtworkBackup(const QList<ArtworkBackup>& backups, QString* error = nullptr);
+
+// Copies each backup's applied files (appliedDir) back into its folder: the
+// replacement as it was written. Stops at the first failure, whose text
+// *error receives.
+bool reapplyArtworkBackup(const QList<ArtworkBackup>& backups, QString* error = nullptr);
+
+// Names of the files directly in a folder (hidden ones too), by name.
+QStringList artworkFileNames(const QString& folder);

@@ -6,7 +6,6 @@
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
-#include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
@@ -110,6 +109,16 @@ QString originFromRecord(const QString& recorded, const QString& current, const 
     return current;
 }
 
+// The art was written, but the record beside the configuration that keeps
+// its origin was not, so the restyle was taken back: the install is not the
+// cause.
+QString recordNotWritten(const DashConfig& config)
+{
+    return tr("the new artwork is in place, but its record beside the configuration could not be written (%1), so "
+              "nothing was changed. Check that the configuration's folder can be written to, then try again.")
+        .arg(config.sidecarFailure);
+}
+
 // The causes both actions share once the origin is known: the box needs
 // the item's description, the bar its picture.
 QString originReason(const QString& origin, bool needsM2)
@@ -137,6 +146,8 @@ QString forBoxStyle(const DashConfig& config, int page, int mask)
     const MaskElement* m = config.maskAt(page, mask);
     if (!m || !m->node)
         return {};
+    if (!config.sidecarFailure.isEmpty())
+        return recordNotWritten(config);
     if (config.multiBoxRecord(page, mask).found) {
         // A multi-value box is drawn whole into its page's device folder.
         if (!anyInstallExists())
@@ -164,8 +175,10 @@ QString forBarColor(const DashConfig& config, int page, int mask)
     const MaskElement* m = config.maskAt(page, mask);
     if (!m || !m->node)
         return {};
+    if (!config.sidecarFailure.isEmpty())
+        return recordNotWritten(config);
     const auto records = config.loadBarColorSidecar();
-    const QString key = sidecarKey(QStringLiteral("bar"), m->id, mask);
+    const QString key = config.sidecarKey(page, mask, SidecarStore::BarColors);
     const QString current = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));
     const QString recorded = records.value(key).originalPathRel;
     if (recorded.isEmpty() && current.contains(QLatin1String("/zbar_")))

@@ -6,8 +6,9 @@ class DashConfig;
 
 // Why restyling a mask's stock art did not work, in words a racer
 // understands: what is missing, where it was looked for and what to do. Read
-// after the failed attempt, which leaves the configuration as it was; empty
-// when no cause can be named.
+// after the failed attempt, which leaves the configuration as it was (and
+// DashConfig::sidecarFailure set when its record could not be written);
+// empty when no cause can be named.
 namespace ArtworkFailureReason {
 
 QString forBoxStyle(const DashConfig& config, int page, int mask);

@@ -2,13 +2,8 @@
 
 #include "model/XmlParams.h"
 
-namespace {
-
-// Gives a parameter the captured text where it stands, so undo hands back
-// the element as it was and not with its art moved to the end; later copies
-// go. A parameter that has gone is put back after the mask's own parameters,
-// ahead of its elements, where RS3 writes them.
-void putBackParam(pugi::xml_node mask, const char* name, const QByteArray& value)
+// Undo hands back the element as it was, not with its art moved to the end.
+void setMaskArtParam(pugi::xml_node mask, const char* name, const QByteArray& value)
 {
     if (!mask.find_child_by_attribute("p", "n", name)) {
         pugi::xml_node lastParam;
@@ -19,8 +14,6 @@ void putBackParam(pugi::xml_node mask, const char* name, const QByteArray& value
     }
     setSoleParam(mask, name, value);
 }
-
-} // namespace
 
 void writeBoxArtProps(pugi::xml_node mask, const BoxStyleSnapshot& s)
 {
@@ -38,7 +31,7 @@ void writeBoxArtProps(pugi::xml_node mask, const BoxStyleSnapshot& s)
     };
     for (const auto& pair : pairs) {
         if (pair.present)
-            putBackParam(mask, pair.name, pair.value.toUtf8());
+            setMaskArtParam(mask, pair.name, pair.value.toUtf8());
         else
             removeParams(mask, pair.name);
     }

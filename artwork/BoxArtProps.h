@@ -9,3 +9,8 @@
 // place with the captured text, or go when they were absent; BOX_STYLE_ID
 // is removed.
 void writeBoxArtProps(pugi::xml_node mask, const BoxStyleSnapshot& snapshot);
+
+// Gives the mask's art parameter the value where it stands (later copies
+// go); a missing one goes after the mask's last parameter, ahead of its
+// elements, where RS3 writes them and where an undo or redo puts it back.
+void setMaskArtParam(pugi::xml_node mask, const char* name, const QByteArray& value);

@@ -110,7 +110,28 @@ struct ReplacementFiles {
     QByteArray tgz;
     QString sourceFolder;
     QStringList extras;
+
+    QStringList names() const { return QStringList{QStringLiteral("mask.png"), QStringLiteral("mask.tgz")} + extras; }
 };
+
+// The files a replacement writes, kept beside the backup: its redo writes
+// them again without the source folder, which may have changed or gone.
+bool keepAppliedFiles(const QString& appliedDir, const ReplacementFiles& files, QString* error)
+{
+    if (!QDir().mkpath(appliedDir)) {
+        if (error)
+            *error = tr("cannot create the backup folder:\n%1").arg(appliedDir);
+        return false;
+    }
+    if (!writeFileBytes(appliedDir + QStringLiteral("/mask.png"), files.png, error)
+        || !writeFileBytes(appliedDir + QStringLiteral("/mask.tgz"), files.tgz, error))
+        return false;
+    for (const QString& name : files.extras) {
+        if (!copyFileOver(files.sourceFolder + QLatin1Char('/') + name, appliedDir + QLatin1Char('/') + name, error))
+            return false;
+    }
+    return true;
+}
 
 // Backs up one install folder and writes the new files into it. The folder's
 // backup entry is recorded before anything is written there, so a rollback
@@ -124,9 +145,11 @@ bool writeIntoFolder(const QString& folder, const QString& backupDir, const Repl
     if (!backupArtworkFolder(folder, backupDir, &why))
         return rollBack(backups, error,
                         tr("could not back up the existing artwork, so nothing was changed: %1").arg(why));
-    QStringList written = {QStringLiteral("mask.png"), QStringLiteral("mask.tgz")};
-    written += files.extras;
-    backups.append(ArtworkBackup{folder, backupDir, missingNames(folder, written)});
+    const QString appliedDir = backupDir + QStringLiteral("_applied");
+    if (!keepAppliedFiles(appliedDir, files, &why))
+        return rollBack(backups, error,
+                        tr("could not keep a copy of the new artwork, so nothing was changed: %1").arg(why));
+    backups.append(ArtworkBackup{folder, backupDir, missingNames(folder, files.names()), appliedDir});
 
     if (!writeFileBytes(folder + QStringLiteral("/mask.png"), files.png, &why)
         || !writeFileBytes(folder + QStringLiteral("/mask.tgz"), files.tgz, &why))
@@ -139,6 +162,23 @@ bool writeIntoFolder(const QString& folder, const QString& backupDir, const Repl
             return rollBack(backups, error, why);
     }
     return true;
+}
+
+// What a replacement changes in the element: a device image when it had
+// none, and no border colour that belonged to generated art. True when
+// anything changed.
+bool giveReplacedArtParams(pugi::xml_node node)
+{
+    bool changed = false;
+    if (findParamText(node, "PATH_IMAGE_SFONDO_FW").trimmed().isEmpty()) {
+        setParam(node, "PATH_IMAGE_SFONDO_FW", QByteArrayLiteral("mask.tgz"));
+        changed = true;
+    }
+    if (!paramValue(node, "M_BCOL").isEmpty()) {
+        removeParams(node, "M_BCOL");
+        changed = true;
+    }
+    return changed;
 }
 
 } // namespace
@@ -271,24 +311,15 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
         const QString& folder = target.targetFolders.at(i);
         const QString backupDir = backupRoot
             + QStringLiteral("/root%1_%2").arg(i).arg(sanitizeFileStem(QFileInfo(folder).fileName()));
+        // The item is written in place, where the saved file finds it.
+        savedArt.aboutToWrite(folder, files.names());
         if (!writeIntoFolder(folder, backupDir, files, backups, error))
             return false;
     }
 
-    // Only now that every install holds the new art does the element change:
-    // it gets a device image when it had none, and loses a border colour that
-    // belonged to generated art.
+    // Only now that every install holds the new art does the element change.
     MaskElement* m = maskAt(pageIndex, maskIndex);
-    bool changed = false;
-    if (target.noDeviceImage) {
-        setParam(m->node, "PATH_IMAGE_SFONDO_FW", QByteArrayLiteral("mask.tgz"));
-        changed = true;
-    }
-    if (!paramValue(m->node, "M_BCOL").isEmpty()) {
-        removeParams(m->node, "M_BCOL");
-        changed = true;
-    }
-    if (changed) {
+    if (giveReplacedArtParams(m->node)) {
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
         markPageDirty(pageIndex);
     }
@@ -299,6 +330,36 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
     if (result)
         *result = r;
     return true;
+}
+
+bool DashConfig::reapplyArtwork(int pageIndex, int maskIndex, const QList<ArtworkBackup>& backups, QString* error)
+{
+    if (error)
+        error->clear();
+    MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m || !m->node)
+        return failWith(error, tr("no such element"));
+    for (const ArtworkBackup& backup : backups)
+        savedArt.aboutToWrite(backup.folder, artworkFileNames(backup.appliedDir));
+    QString why;
+    if (!reapplyArtworkBackup(backups, &why)) {
+        // All or nothing, as the first run: the folders go back as they were.
+        QString ignored;
+        restoreArtworkBackup(backups, &ignored);
+        return failWith(error, why);
+    }
+    if (giveReplacedArtParams(m->node)) {
+        pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
+        markPageDirty(pageIndex);
+    }
+    return true;
+}
+
+bool DashConfig::restoreReplacedArtwork(const QList<ArtworkBackup>& backups, QString* error)
+{
+    for (const ArtworkBackup& backup : backups)
+        savedArt.aboutToWrite(backup.folder, artworkFileNames(backup.backupDir) + backup.createdNames);
+    return restoreArtworkBackup(backups, error);
 }
 
 ArtworkParams DashConfig::captureArtworkParams(int pageIndex, int maskIndex) const

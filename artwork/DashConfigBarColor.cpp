@@ -5,6 +5,7 @@
 // and the art rebuilt on a machine that lacks it.
 #include "model/DashConfig.h"
 
+#include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxStyleRenderer.h"
@@ -14,14 +15,15 @@
 #include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
-#include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -81,6 +83,41 @@ int litBandBottom(const QImage& source)
     return bottom;
 }
 
+// The folder of the first install whose copy of the origin item holds its
+// picture; empty when none does.
+QString coloredBarSource(const QString& origin)
+{
+    const QString originBelowOverlay = origin.mid(overlayPrefix().size());
+    for (const QString& root : allOverlayRoots()) {
+        const QString folder = PathGuard::join(root, originBelowOverlay);
+        if (!folder.isEmpty() && QFileInfo(folder + QStringLiteral("/mask.png")).isFile())
+            return folder;
+    }
+    return {};
+}
+
+// Eight hex digits naming one state of a coloured bar: its origin, its size
+// and every file of the stock item it is made from. A state always gets the
+// same folder, and a folder once written never gets other content, so the
+// saved file and every undo step keep the art they point at.
+QString coloredBarStateHash(const QString& source, const QString& origin, int width, int height)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(origin.toUtf8() + '\0' + QByteArray::number(width) + 'x' + QByteArray::number(height));
+    QStringList files;
+    QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(source).relativeFilePath(it.next());
+    files.sort();
+    for (const QString& name : files) {
+        QFile file(source + QLatin1Char('/') + name);
+        hash.addData('\0' + name.toUtf8() + '\0');
+        if (file.open(QIODevice::ReadOnly))
+            hash.addData(file.readAll());
+    }
+    return QString::fromLatin1(hash.result().toHex().left(8));
+}
+
 bool isRecolouredPicture(const QString& lowerName)
 {
     return lowerName.endsWith(QLatin1String(".png"))
@@ -99,15 +136,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
     if (width < 1 || height < 1 || !BoxStyleRenderer::isRenderableSize(width, height))
         return false;
 
-    const QString originBelowOverlay = origin.mid(overlayPrefix().size());
-    QString source;
-    for (const QString& root : allOverlayRoots()) {
-        const QString folder = PathGuard::join(root, originBelowOverlay);
-        if (!folder.isEmpty() && QFileInfo(folder + QStringLiteral("/mask.png")).isFile()) {
-            source = folder;
-            break;
-        }
-    }
+    const QString source = coloredBarSource(origin);
     if (source.isEmpty())
         return false;
 
@@ -149,6 +178,8 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
             qWarning() << "installColoredBarArt: origin and target are the same folder" << destination;
             continue;
         }
+        if (QFileInfo(destination).isDir())
+            savedArt.aboutToWrite(destination, artworkFileNames(source));
         if (!copyDirRecursive(source, destination))
             continue;
 
@@ -195,6 +226,7 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 {
     if (error)
         error->clear();
+    sidecarFailure.clear();
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
@@ -205,7 +237,7 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     if (!bar)
         return false;
 
-    const QString key = sidecarKey(QStringLiteral("bar"), m->id, maskIndex);
+    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
 
@@ -253,8 +285,12 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     double scaleMax = 0.0;
     const double redline = barScaleRange(node, scaleMin, scaleMax) && scaleMax > 0 ? scaleMax : 8000.0;
 
-    const QString setName =
-        sanitizeFileStem(QFileInfo(zconf2Path).completeBaseName()) + QLatin1Char('_') + sanitizeFileStem(key);
+    // A set per page and mask, and per state: the stock art, the size.
+    const QString source = coloredBarSource(origin);
+    if (source.isEmpty())
+        return false;
+    const QString setName = homebrewSetStem() + QLatin1Char('_') + sanitizeFileStem(key) + QLatin1Char('_')
+        + coloredBarStateHash(source, origin, width, height);
     const QString newRel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/s04_homebrew/zbar_%2/Items/%3/")
                                .arg(device, setName, item);
     if (originalCoords.isEmpty())
@@ -262,6 +298,14 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 
     if (!installColoredBarArt(origin, newRel, width, height))
         return false;
+    // Recorded before the mask changes: without the record the colour could
+    // never be removed, so a record that cannot be written leaves the mask as
+    // it was (the new art stays unused in the installs).
+    records.insert(key, BarColorRecord{true, redline, origin, originalCoords});
+    if (!saveBarColorSidecar(records)) {
+        qWarning() << "applyBarColor: the colour could not be recorded; the bar keeps its art:" << sidecarFailure;
+        return false;
+    }
 
     // The origin stamp goes last: removing the colour drops it and undo
     // appends it again, which then gives back the same parameter order.
@@ -274,9 +318,6 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     setParam(bar, "WIDTH", w);
     setParam(bar, "HEIGHT", QByteArray::number(height));
     setParam(bar, "LINES_X_HOT_MOUSE", QByteArray::fromStdString(hotMouseLines(0, 0, width, height)));
-
-    records.insert(key, BarColorRecord{true, redline, origin, originalCoords});
-    saveBarColorSidecar(records);
 
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
@@ -323,7 +364,7 @@ int DashConfig::repairMissingColoredBars()
             QString origin = QString::fromUtf8(paramValue(m.node, "DE_BARCOLOR_SRC"));
             bool fromSidecar = false;
             if (origin.isEmpty()) {
-                origin = records.value(sidecarKey(QStringLiteral("bar"), m.id, k)).originalPathRel;
+                origin = records.value(sidecarKey(p, k, SidecarStore::BarColors)).originalPathRel;
                 fromSidecar = !origin.isEmpty();
             }
             if (origin.isEmpty()) {
@@ -365,7 +406,7 @@ BarColorSnapshot DashConfig::barColorSnapshot(int pageIndex, int maskIndex) cons
     s.barColorSrcPresent = present("DE_BARCOLOR_SRC");
     s.barGeometry = barGeometryText(findBargraphChild(m->node)).toStdString();
     const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
-    const auto it = records.constFind(sidecarKey(QStringLiteral("bar"), m->id, maskIndex));
+    const auto it = records.constFind(sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors));
     if (it != records.constEnd()) {
         s.hasRecord = true;
         s.colored = it->colored;

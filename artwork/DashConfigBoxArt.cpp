@@ -4,7 +4,9 @@
 // can be removed, re-rendered or rebuilt.
 #include "model/DashConfig.h"
 
+#include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
+#include "artwork/BoxArtProps.h"
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
@@ -12,7 +14,6 @@
 #include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
-#include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
 #include <QBuffer>
@@ -133,23 +134,6 @@ QString DashConfig::homebrewSetStem() const
     return sanitizeFileStem(QFileInfo(zconf2Path).completeBaseName());
 }
 
-QString DashConfig::boxStyleKey(int pageIndex, int maskIndex) const
-{
-    const MaskElement* m = maskAt(pageIndex, maskIndex);
-    if (!m)
-        return {};
-    if (!m->id.isEmpty())
-        return m->id;
-    // A multi-value box keeps its own style under the key of its multi-box
-    // record, so the record writers and readers meet under one key.
-    const QString multiKey = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
-    const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
-    const auto mb = multi.constFind(multiKey);
-    if (mb != multi.constEnd() && isMultiBoxUsable(*mb))
-        return multiKey;
-    return sidecarKey(QStringLiteral("box"), m->id, maskIndex);
-}
-
 bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& image, const QString& copySource,
                                 const QString& device, const QString& stem, const QString& item,
                                 bool removeBorderColour)
@@ -184,6 +168,14 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         const QString setFolder = PathGuard::join(overlayRoot, relSet);
         if (itemFolder.isEmpty() || setFolder.isEmpty())
             continue;
+        // An item that is there already may be one the saved file shows (a
+        // refresh draws it anew): Discard can put it back.
+        if (QFileInfo(itemFolder).isDir()) {
+            QStringList names{QStringLiteral("mask.tgz"), QStringLiteral("mask.png"), item + QStringLiteral(".M2.xml")};
+            if (haveCopySource)
+                names += artworkFileNames(copySource);
+            savedArt.aboutToWrite(itemFolder, names);
+        }
 
         if (haveCopySource && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()) {
             if (!copyItemFolder(copySource, itemFolder))
@@ -244,8 +236,9 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
     if (!written)
         return false;
 
-    setParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());
-    setParam(m->node, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
+    // Where an undo or redo would put them back, so each gives the same XML.
+    setMaskArtParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());
+    setMaskArtParam(m->node, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
     removeParams(m->node, "BOX_STYLE_ID");
     if (removeBorderColour)
         removeParams(m->node, "M_BCOL");
@@ -270,9 +263,10 @@ bool DashConfig::renderMultiBoxPanel(int pageIndex, int maskIndex, int rows, int
     const QString device = deviceFolderFromPath(page(pageIndex)->relPagePath);
     if (device.isEmpty())
         return false;
-    const QString key = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
-    const QString stem = homebrewSetStem();
-    return writeMaskPanel(pageIndex, maskIndex, image, QString(), device, stem,
+    // Named after the page and the mask, and the picture: two masks never
+    // share an item, nor do two states of one.
+    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes);
+    return writeMaskPanel(pageIndex, maskIndex, image, QString(), device, homebrewSetStem(),
                           artItemName(QStringLiteral("mbox_") + sanitizeFileStem(key), image), true);
 }
 
@@ -322,6 +316,7 @@ void replaceElementContent(pugi::xml_node node, pugi::xml_node saved)
 bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styleId, quint32 accentArgb,
                                bool showDividers, int borderPx, const QString& caption, quint32 captionArgb)
 {
+    sidecarFailure.clear();
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
@@ -330,14 +325,23 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
     // A multi-value box is redrawn as a whole panel. A record whose grid
     // cannot be drawn (damaged sidecar) counts as no record.
     const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
-    const auto mb = multi.constFind(sidecarKey(QStringLiteral("mbox"), m->id, maskIndex));
+    const auto mb = multi.constFind(sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes));
     if (mb != multi.constEnd() && isMultiBoxUsable(*mb)) {
+        pugi::xml_document before;
+        before.append_copy(m->node);
         if (!renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols, styleId, colourFromArgb(accentArgb),
                                  showDividers, borderPx, caption, captionArgb))
             return false;
         QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
         styles.insert(key, BoxStyleRecord{styleId, QString(), accentArgb, showDividers, caption, borderPx, captionArgb});
-        saveBoxStyleSidecar(styles);
+        // The panel's look lives in the record: without it the box would be
+        // drawn back to the default style at the next refresh.
+        if (!saveBoxStyleSidecar(styles)) {
+            qWarning() << "applyBoxStyle: the box style could not be recorded; the box keeps its panel";
+            replaceElementContent(m->node, before.first_child());
+            pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
+            return false;
+        }
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
         markPageDirty(pageIndex);
         return true;
@@ -363,12 +367,14 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
 
     pugi::xml_node node = m->node;
     if (styleId.isEmpty() || styleId == cleanBoxStyleId()) {
+        // The record goes first: one left behind would go on drawing the
+        // removed box, so a store that cannot be written changes nothing.
+        if (styles.remove(key) > 0 && !saveBoxStyleSidecar(styles))
+            return false;
         removeParams(node, "PATH_IMAGE_SFONDO_FW");
         removeParams(node, "BOX_STYLE_ID");
         if (!origin.isEmpty())
             setParam(node, "PATH_REL_AiM_MASK", origin.toUtf8());
-        if (styles.remove(key) > 0)
-            saveBoxStyleSidecar(styles);
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
         markPageDirty(pageIndex);
         return true;
@@ -427,7 +433,7 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
     before.append_copy(node);
     const QString stem = homebrewSetStem();
     if (!writeMaskPanel(pageIndex, maskIndex, image, originFolder, device, stem,
-                        artItemName(QStringLiteral("box_") + name, image), true))
+                        artItemName(QStringLiteral("box_") + name, image, origin), true))
         return false;
 
     // Recorded only after the item was written: a record never points to

@@ -1,9 +1,12 @@
 // Fitting a mask's art to its size. The device paints art at the pixel size
 // of the image file, not at the mask's WIDTH x HEIGHT, so after a resize the
-// art is regenerated: a styled box is rendered again into its own item; any
-// other single picture is scaled from its untouched origin into a "fit"
-// item, and the origin is stamped in DE_FIT_SRC so later fits never scale a
-// scaled copy.
+// art is regenerated: a styled box is rendered again into an item of its own
+// for the new size; any other single picture is scaled from its untouched
+// origin into a "fit" item, and the origin is stamped in DE_FIT_SRC so later
+// fits never scale a scaled copy. Items are named after the page and the
+// mask and hashed from their picture, so no fit draws over art that another
+// mask, the saved file or an earlier undo step shows: undoing a resize only
+// points the mask back.
 #include "model/DashConfig.h"
 
 #include "artwork/ArtworkFiles.h"
@@ -11,10 +14,8 @@
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "model/DeviceTables.h"
-#include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QImage>
 
@@ -36,13 +37,6 @@ QImage itemPicture(const QString& rel)
     return QImage(folder + QStringLiteral("/mask.png"));
 }
 
-QString hash8(const QString& source)
-{
-    return QString::fromLatin1(
-               QCryptographicHash::hash(source.toLower().toUtf8(), QCryptographicHash::Sha1).toHex())
-        .left(8);
-}
-
 } // namespace
 
 int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
@@ -58,12 +52,11 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     if (maskHasChildClass(node, "Bargraph") || maskHasChildClass(node, "BargraphTrapezio")
         || maskHasChildClass(node, "Ring"))
         return 0;
-    const QString& id = pg->masks[size_t(maskIndex)].id;
     // Any multi-value box record, even a damaged one, means the panel is laid
     // out elsewhere: never scale it here.
-    if (loadMultiBoxSidecar().contains(sidecarKey(QStringLiteral("mbox"), id, maskIndex)))
+    if (loadMultiBoxSidecar().contains(sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes)))
         return 0;
-    const QString key = sidecarKey(QStringLiteral("box"), id, maskIndex);
+    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
     const int w = paramInt(node, "WIDTH");
     const int h = paramInt(node, "HEIGHT");
     if (w < 1 || h < 1)
@@ -72,7 +65,8 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     if (current.isEmpty())
         return 0;
 
-    // A styled box is drawn again at the new size into its own item.
+    // A styled box is drawn again at the new size into an item of its own,
+    // which takes the current item's descriptor and extras along.
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     const auto rec = styles.constFind(key);
     if (rec != styles.constEnd() && !rec->styleId.isEmpty() && rec->styleId != cleanBoxStyleId()
@@ -89,7 +83,11 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
         // device format cannot hold, before any allocation.
         const QImage image = BoxStyleRenderer::render(QSize(w, h), rec->styleId, colourFromArgb(rec->accentArgb),
                                                       rec->borderPx, rec->caption, colourFromArgb(rec->captionArgb));
-        if (image.isNull() || !writeMaskPanel(pageIndex, maskIndex, image, QString(), device, stem, item, false)) {
+        const QString sized = image.isNull() ? QString()
+            : artItemName(QStringLiteral("box_") + sanitizeFileStem(key), image, rec->originalPathRel);
+        if (image.isNull()
+            || !writeMaskPanel(pageIndex, maskIndex, image, resolveOverlayDir(current), device, homebrewSetStem(),
+                               sized, false)) {
             fitWarning = QStringLiteral("Could not re-render the box of %1 at %2x%3 -- the dash will paint the old "
                                         "size. Close RaceStudio 3 and try again.")
                              .arg(key, QString::number(w), QString::number(h));
@@ -136,8 +134,6 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     };
 
     const QString hashSource = fitSrc.isEmpty() ? origin : fitSrc;
-    const QString item = QStringLiteral("fit_%1_%2x%3_%4")
-                             .arg(sanitizeFileStem(key), QString::number(w), QString::number(h), hash8(hashSource));
     const QString stem = homebrewSetStem();
     const QString originFolder = resolveOverlayDir(origin);
     QImage source = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));
@@ -151,6 +147,11 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     source = source.convertToFormat(QImage::Format_ARGB32);
     if (source.size() != QSize(w, h))
         source = source.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The hash covers the picture too: art the origin gets later (a
+    // replacement) makes another item, never draws over this one.
+    const QString item = artItemName(
+        QStringLiteral("fit_%1_%2x%3").arg(sanitizeFileStem(key), QString::number(w), QString::number(h)), source,
+        hashSource);
     const QString target = homebrewItemPath(device, stem, item);
     const QString copySource = origin == target ? QString() : originFolder;
     if (!writeMaskPanel(pageIndex, maskIndex, source, copySource, device, stem, item, false))

@@ -10,7 +10,6 @@
 #include "editing/MultiBoxGeometry.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
-#include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
@@ -123,16 +122,12 @@ int DashConfig::repairMissingHomebrewArt(bool force)
             if (item.startsWith(QLatin1String("art_")))
                 continue;
 
-            // Records under the keys the writers use ("mbox%1"/"box%1" for a
-            // mask without an id); a count the renderer cannot draw is no record.
-            const QString multiKey = sidecarKey(QStringLiteral("mbox"), m.id, k);
-            const auto mb = multiBoxes.constFind(multiKey);
+            // Records under the keys the writers use; a count the renderer
+            // cannot draw is no record.
+            const auto mb = multiBoxes.constFind(sidecarKey(p, k, SidecarStore::MultiBoxes));
             const bool multiRecord = mb != multiBoxes.constEnd() && BoxStyleRenderer::isUsableGrid(mb->rows, mb->cols);
             const Grid grid = multiRecord ? Grid{mb->rows, mb->cols} : inferGrid(node, w, h);
-            const QString styleKey = !m.id.isEmpty() ? m.id
-                                     : multiRecord   ? multiKey
-                                                     : sidecarKey(QStringLiteral("box"), m.id, k);
-            const auto rec = styles.constFind(styleKey);
+            const auto rec = styles.constFind(boxStyleKey(p, k));
             const BoxStyleRecord style = rec != styles.constEnd() ? *rec : BoxStyleRecord();
             const QString styleId = style.styleId.isEmpty() ? QStringLiteral("panel_dark") : style.styleId;
             const QColor accent = colourFromArgb(style.accentArgb);

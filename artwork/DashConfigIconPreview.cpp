@@ -6,7 +6,6 @@
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "model/FolderNames.h"
-#include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
 #include <QDir>
@@ -60,7 +59,7 @@ QString DashConfig::iconPreviewGraphic(int pageIndex, int maskIndex) const
     if (!m)
         return {};
     // Read from disk at every call: the user may edit the file by hand.
-    return loadIconPreviewSidecar().value(iconPreviewKey(m->id, maskIndex)).graphic;
+    return loadIconPreviewSidecar().value(sidecarKey(pageIndex, maskIndex, SidecarStore::IconPreviews)).graphic;
 }
 
 IconPreviewInfo DashConfig::resolveIconPreview(int pageIndex, int maskIndex) const
@@ -88,9 +87,9 @@ MultiBoxInfo DashConfig::multiBoxRecord(int pageIndex, int maskIndex) const
     const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m)
         return info;
-    // The same key the writers use: the id, or "mbox%1" for a mask without one.
+    // The same key the writers use.
     const QMap<QString, MultiBoxRecord> records = loadMultiBoxSidecar();
-    const auto it = records.constFind(sidecarKey(QStringLiteral("mbox"), m->id, maskIndex));
+    const auto it = records.constFind(sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes));
     if (it == records.constEnd())
         return info;
     // A damaged or hand-edited record with counts the grid cannot take is

@@ -79,10 +79,12 @@ QColor colourFromArgb(quint32 argb)
     return argb == 0 ? QColor() : QColor::fromRgba(argb);
 }
 
-QString artItemName(const QString& base, const QImage& picture)
+QString artItemName(const QString& base, const QImage& picture, const QString& source)
 {
     const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
     QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (!source.isEmpty())
+        hash.addData(source.toLower().toUtf8() + '\0');
     hash.addData(QByteArray::number(argb.width()) + 'x' + QByteArray::number(argb.height()));
     for (int y = 0; y < argb.height(); ++y)
         hash.addData(QByteArrayView(reinterpret_cast<const char*>(argb.constScanLine(y)), argb.width() * 4));

@@ -25,11 +25,12 @@ QString sanitizeFileStem(const QString& text);
 QString homebrewItemPath(const QString& device, const QString& stem, const QString& item);
 
 // The item name for generated art: base, "_" and eight hex digits of a hash
-// of the picture. A state's art never shares a folder with different art
-// (an undo step, the saved file or a later box under a freed mask name keeps
-// its own), and drawing the same picture again finds the same item, so a
-// replayed step writes no new folder.
-QString artItemName(const QString& base, const QImage& picture);
+// of the picture (and of `source`, the item whose other files the new one
+// copies, when there is one). A state's art never shares a folder with
+// different art (an undo step, the saved file or a later box under a freed
+// mask name keeps its own), and drawing the same picture again finds the
+// same item, so a replayed step writes no new folder.
+QString artItemName(const QString& base, const QImage& picture, const QString& source = QString());
 
 // The first child element of class "BargraphTrapezio" or "Bargraph".
 pugi::xml_node findBargraphChild(pugi::xml_node mask);

@@ -2,7 +2,6 @@
 
 #include "editing/FirstRedoResult.h"
 #include "model/DashConfig.h"
-#include "model/SidecarKeys.h"
 
 #include <QCoreApplication>
 
@@ -39,7 +38,7 @@ void AddMultiBoxCommand::redo()
         const MaskElement& made = m_config->page(m_page)->masks[size_t(m_created)];
         m_saved = MaskSnapshot::of(made);
         m_savedIndex = m_created;
-        m_key = sidecarKey(QStringLiteral("mbox"), made.id, m_created);
+        m_key = m_config->sidecarKey(m_page, m_created, SidecarStore::MultiBoxes);
         m_grid = m_config->loadMultiBoxSidecar().value(m_key);
     }
     handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);
@@ -68,7 +67,7 @@ void AddMultiBoxCommand::undo()
     const PageModel* page = m_config->page(m_page);
     if (!page || m_created >= int(page->masks.size()))
         return;
-    const QString key = sidecarKey(QStringLiteral("mbox"), page->masks[size_t(m_created)].id, m_created);
+    const QString key = m_config->sidecarKey(m_page, m_created, SidecarStore::MultiBoxes);
     m_config->removeMask(m_page, m_created);
     m_created = -1;
     restoreSidecars(key);

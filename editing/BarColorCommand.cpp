@@ -27,11 +27,23 @@ void BarColorCommand::redo()
             m_taken = true;
         }
     }
+    // A redo points the bar back at what the first run made (and records
+    // it again); it colours nothing anew.
+    if (m_afterTaken) {
+        m_result = m_config->restoreBarArtwork(m_page, m_mask, m_after);
+        if (m_applied)
+            *m_applied = m_result;
+        return;
+    }
     m_result = m_config->applyBarColor(m_page, m_mask);
     if (!m_result && m_taken)
         m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
     if (!m_result && !m_redone)
         setObsolete(true);
+    if (m_result) {
+        m_after = m_config->barColorSnapshot(m_page, m_mask);
+        m_afterTaken = true;
+    }
     m_redone = true;
     if (m_applied)
         *m_applied = m_result;

@@ -7,8 +7,9 @@
 class DashConfig;
 
 // Turns a bargraph's stock art into a green-amber-red bar. The first redo
-// keeps the mask's art parameters, bar geometry and sidecar record; undo puts
-// them back (the recoloured files stay on disk for the next redo).
+// keeps the mask's art parameters, bar geometry and sidecar record before
+// and after it; undo and later redos put one or the other back (the
+// recoloured files stay on disk, in a folder of their own).
 // A failed redo puts back what it partly wrote; a failed first redo
 // marks the command obsolete, so the stack drops it. The creator learns
 // the outcome through `applied`, which must outlive the push.
@@ -31,4 +32,6 @@ private:
     bool m_redone = false;
     bool m_result = false;
     BarColorSnapshot m_snapshot;
+    BarColorSnapshot m_after; // taken after the first successful redo
+    bool m_afterTaken = false;
 };

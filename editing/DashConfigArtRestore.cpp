@@ -8,7 +8,6 @@
 #include "artwork/BoxArtProps.h"
 #include "artwork/HomebrewItems.h"
 #include "editing/ChildGeometrySnapshot.h"
-#include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
 #include <QSet>
@@ -63,7 +62,7 @@ bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorS
         }
     }
 
-    const QString key = sidecarKey(QStringLiteral("bar"), m->id, maskIndex);
+    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     if (r.hasRecord)
         records.insert(key, BarColorRecord{r.colored, r.redline, QString::fromStdString(r.originalPathRel),
@@ -85,7 +84,7 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
     const pugi::xml_node node = m->node;
     const QString key = boxStyleKey(pageIndex, maskIndex);
     const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
-    const auto mb = multi.constFind(sidecarKey(QStringLiteral("mbox"), m->id, maskIndex));
+    const auto mb = multi.constFind(sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes));
     const BoxStyleRecord record{s.styleId, s.originalPathRel, quint32(s.accentArgb), s.showDividers != 0,
                                 s.caption, s.borderPx, quint32(s.captionArgb)};
     writeBoxArtProps(node, s);
@@ -158,14 +157,13 @@ bool DashConfig::rerenderMultiBoxPanel(int pageIndex, int maskIndex)
     const MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
-    const QString key = sidecarKey(QStringLiteral("mbox"), m->id, maskIndex);
     const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
-    const auto mb = multi.constFind(key);
+    const auto mb = multi.constFind(sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes));
     if (mb == multi.constEnd() || mb->rows < 1 || mb->cols < 1)
         return false;
     if (paramInt(m->node, "WIDTH") < 1 || paramInt(m->node, "HEIGHT") < 1)
         return false;
-    const BoxStyleRecord style = loadBoxStyleSidecar().value(key);
+    const BoxStyleRecord style = loadBoxStyleSidecar().value(boxStyleKey(pageIndex, maskIndex));
     return renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols,
                                style.styleId.isEmpty() ? QStringLiteral("panel_dark") : style.styleId,
                                colourFromArgb(style.accentArgb), style.showDividers, style.borderPx, style.caption,

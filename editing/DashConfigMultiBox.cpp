@@ -13,7 +13,6 @@
 #include "editing/MultiBoxGeometry.h"
 #include "editing/UniqueMaskName.h"
 #include "model/DeviceTables.h"
-#include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
@@ -65,6 +64,7 @@ pugi::xml_node nextTextSibling(pugi::xml_node e)
 int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& labelPlacement,
                             const std::vector<MultiBoxCellRequest>& requests, const QRect& rect)
 {
+    sidecarFailure.clear();
     PageModel* p = page(pageIndex);
     // A grid beyond what the renderer draws would be refused by every later
     // relayout and redraw: refuse it here too.
@@ -94,10 +94,11 @@ int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& la
     const QImage panel = BoxStyleRenderer::renderMultiBox(rect.size(), QStringLiteral("panel_dark"), QColor(), rows,
                                                           cols, true, 0, QString(), QColor());
     const QString device = deviceFolderFromPath(p->relPagePath);
+    // The grid's key names the page too: the item is this box's alone.
+    const QString key = sidecarKey(pageIndex, index, SidecarStore::MultiBoxes);
     if (!panel.isNull() && !device.isEmpty()
         && !writeMaskPanel(pageIndex, index, panel, QString(), device, homebrewSetStem(),
-                           artItemName(QStringLiteral("mbox_") + sanitizeFileStem(name), panel),
-                           true))
+                           artItemName(QStringLiteral("mbox_") + sanitizeFileStem(key), panel), true))
         qWarning() << "addMultiBox: panel art for" << name << "could not be written";
 
     const QList<QRect> cells = multiBoxCells(rect.width(), rect.height(), rows, cols);
@@ -139,11 +140,18 @@ int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& la
     record.h = rect.height();
     p->masks[size_t(index)] = std::move(record);
 
-    const QString key = sidecarKey(QStringLiteral("mbox"), name, index);
-    saveMultiBoxEntry(key, rows, cols, labelPlacement);
+    // Without its grid record the box is no multi-value box (a resize would
+    // scale it as a picture), and a stale style record would draw another
+    // box's look: a store that cannot be written takes the box away again.
+    const QMap<QString, MultiBoxRecord> gridsBefore = loadMultiBoxSidecar();
     QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
-    if (styles.remove(key) > 0)
-        saveBoxStyleSidecar(styles);
+    const bool staleStyle = styles.remove(key) > 0;
+    if (!saveMultiBoxEntry(key, rows, cols, labelPlacement) || (staleStyle && !saveBoxStyleSidecar(styles))) {
+        qWarning() << "addMultiBox: the grid of" << name << "could not be recorded:" << sidecarFailure;
+        saveMultiBoxSidecar(gridsBefore);
+        removeMask(pageIndex, index);
+        return -1;
+    }
 
     markPageDirty(pageIndex);
     return index;
@@ -155,7 +163,7 @@ bool DashConfig::relayoutMultiBox(int pageIndex, int maskIndex)
     if (!m || !m->node)
         return false;
     const QMap<QString, MultiBoxRecord> records = loadMultiBoxSidecar();
-    const auto record = records.constFind(sidecarKey(QStringLiteral("mbox"), m->id, maskIndex));
+    const auto record = records.constFind(sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes));
     // A damaged count (0, or beyond what is drawn) is no record: never divide by it.
     if (record == records.constEnd() || !BoxStyleRenderer::isUsableGrid(record->rows, record->cols))
         return false;

@@ -5,7 +5,6 @@
 
 #include "model/InstallRoots.h"
 #include "model/MaskParsing.h"
-#include "model/SidecarKeys.h"
 #include "model/ChannelKind.h"
 #include "model/XmlParams.h"
 
@@ -259,7 +258,7 @@ void DashConfig::setIconPreview(int pageIndex, int mask, const QString& path)
     const PageModel* p = page(pageIndex);
     if (!p || mask < 0 || mask >= static_cast<int>(p->masks.size()))
         return;
-    const QString key = iconPreviewKey(p->masks[static_cast<size_t>(mask)].id, mask);
+    const QString key = sidecarKey(pageIndex, mask, SidecarStore::IconPreviews);
     QMap<QString, IconPreviewRecord> store = loadIconPreviewSidecar();
     if (path.isEmpty())
         store.remove(key);

@@ -333,11 +333,12 @@ void MoveCommand::captureBoxArt(pugi::xml_node node)
 
 void MoveCommand::restoreBoxArt(pugi::xml_node node)
 {
+    // Every size has an item of its own (styled boxes and fitted art alike),
+    // so pointing back at the earlier item is enough; only a styled box whose
+    // item has gone from the installs is drawn again.
     writeBoxArtProps(node, m_boxArt);
-    // A styled box's item was re-rendered in place at the new size; draw it
-    // again at the old one. Fitted items keep their own size, so pointing
-    // back at the earlier item is enough.
-    if (m_config && m_boxArt.params.relPath.contains(QLatin1String("/Items/box_")))
+    const QString& item = m_boxArt.params.relPath;
+    if (m_config && item.contains(QLatin1String("/Items/box_")) && DashConfig::resolveOverlayDir(item).isEmpty())
         m_config->fitMaskArtToGeometry(m_page, m_mask);
 }
 

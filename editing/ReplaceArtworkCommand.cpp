@@ -30,12 +30,19 @@ void ReplaceArtworkCommand::redo()
         setObsolete(true);
         return;
     }
+    // A redo writes what the first run wrote, kept beside its backups: the
+    // source folder may have changed or gone since.
+    if (m_done) {
+        QString error;
+        if (!m_config->reapplyArtwork(m_page, m_mask, m_backups, &error))
+            qWarning().noquote() << "[ReplaceArtwork] could not re-apply the artwork:" << error;
+        return;
+    }
     const ArtworkParams params = m_config->captureArtworkParams(m_page, m_mask);
     ArtworkApplyResult result;
     QString error;
     if (m_config->applyArtwork(m_page, m_mask, m_sourcePath, m_scaleToSize, &result, &error)) {
-        if (!m_done)
-            m_params = params;
+        m_params = params;
         m_backups = result.backups;
         m_done = true;
         if (m_errorTarget)
@@ -47,10 +54,6 @@ void ReplaceArtworkCommand::redo()
         m_errorTarget = nullptr;
         m_noticeTarget = nullptr;
         m_backupsTarget = nullptr;
-        return;
-    }
-    if (m_done) {
-        qWarning().noquote() << "[ReplaceArtwork] could not re-apply the artwork:" << error;
         return;
     }
     if (m_errorTarget)
@@ -66,7 +69,7 @@ void ReplaceArtworkCommand::undo()
     if (!m_config || !m_done)
         return;
     QString error;
-    if (!restoreArtworkBackup(m_backups, &error))
+    if (!m_config->restoreReplacedArtwork(m_backups, &error))
         qWarning().noquote() << "[ReplaceArtwork] could not fully restore the original artwork:" << error;
     m_config->restoreArtworkProps(m_page, m_mask, m_params);
 }

@@ -12,8 +12,9 @@ class DashConfig;
 // Writes a replacement artwork into every RS3 install that holds the mask's
 // item ("Replace artwork"), after a dated backup of each folder. Undo copies
 // the backups back and puts the mask's art parameters back as they were
-// before the first replacement. A failed first redo hands its reason to the
-// creator and leaves no undo step.
+// before the first replacement; a later redo writes the files the first one
+// wrote (kept beside the backups), never the source folder again. A failed
+// first redo hands its reason to the creator and leaves no undo step.
 class ReplaceArtworkCommand : public QUndoCommand {
 public:
     // scaleToSize: the user accepted scaling an image of the wrong size.
@@ -38,7 +39,7 @@ private:
     QString* m_errorTarget;
     QString* m_noticeTarget;
     QList<ArtworkBackup>* m_backupsTarget;
-    bool m_done = false;
+    bool m_done = false; // the first replacement succeeded
     ArtworkParams m_params; // as before the first replacement
-    QList<ArtworkBackup> m_backups; // of the latest replacement
+    QList<ArtworkBackup> m_backups; // of the first replacement
 };

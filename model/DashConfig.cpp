@@ -69,7 +69,7 @@ void DashConfig::markPageDirty(int i)
     devices[static_cast<size_t>(p->deviceFileIndex)]->dirty = true;
 }
 
-pugi::xml_node DashConfig::gconfNode(int deviceIndex)
+pugi::xml_node DashConfig::gconfNode(int deviceIndex) const
 {
     if (deviceIndex < 0 || deviceIndex >= static_cast<int>(devices.size()))
         return {};

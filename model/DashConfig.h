@@ -1,9 +1,11 @@
 #pragma once
 
+#include "artwork/ArtworkBackup.h"
 #include "artwork/BoxStyleInfo.h"
 #include "artwork/BoxStyleSnapshot.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
+#include "artwork/SavedArtFolders.h"
 #include "model/ArchiveIndex.h"
 #include "model/BarColorRecord.h"
 #include "model/BoxStyleRecord.h"
@@ -14,6 +16,7 @@
 #include "model/MaskElement.h"
 #include "model/MultiBoxRecord.h"
 #include "model/PageModel.h"
+#include "model/SidecarKeys.h"
 #include "model/TriggeredIcon.h"
 #include "model/WidgetModel.h"
 
@@ -25,6 +28,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <pugixml.hpp>
 #include <vector>
@@ -61,12 +65,29 @@ public:
     WidgetModel* widgetAt(int page, int mask, int widget);
     int pageCount() const;
     void markPageDirty(int i);
-    pugi::xml_node gconfNode(int deviceIndex);
+    pugi::xml_node gconfNode(int deviceIndex) const;
 
     // --- archive ----------------------------------------------------------
     bool writeZconf2(const QString& sourceDir, const QString& targetPath, QString* error = nullptr);
 
     // --- JSON sidecar stores beside the configuration file -----------------
+    // The key of the mask's record in a store: its page (the folder of the
+    // page's device file inside the archive, and the page's id) and the mask
+    // (its id, or the store's prefix and its index), e.g.
+    // "Demo/dash/p00/md.01". Mask ids repeat on every page, so every reader
+    // and writer of a record names it through this. In the box styles a
+    // multi-value box without an id is "mbox%1", as in its multi-box record.
+    // Empty for a bad index. (model/DashConfigSidecarKeys.cpp)
+    QString sidecarKey(int page, int mask, SidecarStore store) const;
+    // Stores written before keys named the page hold records under a mask's
+    // own part alone. load() lets each such record serve the one mask it can
+    // only mean (the only mask of that name in the configuration, or the one
+    // showing the art the record made); the loaders then return it under
+    // that mask's key, and save() writes it there. Any other record stays in
+    // its file untouched and applies to nothing.
+    void adoptLegacySidecarRecords();
+    // True when every store that still held such a record was rewritten.
+    bool rewriteLegacySidecarRecords();
     QString barColorSidecarPath() const;
     QString boxStylesSidecarPath() const;
     // The four paths, in the order boxstyles, multibox, barcolor, iconpreview.
@@ -100,7 +121,7 @@ public:
     // parameters).
     void reparseMaskKeepingGeometry(MaskElement& mask);
     QString maskChannelText(int page, int mask);
-    pugi::xml_node pageParamNode(int page);
+    pugi::xml_node pageParamNode(int page) const;
     // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order.
     QStringList pageImagePaths(int page);
     int fileIndexForDashTarget(const QString& target);
@@ -153,9 +174,7 @@ public:
     QImage renderBoxStyleImage(int page, int mask);
     BoxStyleInfo boxStyleRecord(int page, int mask) const;
     BoxStyleSnapshot boxStyleSnapshot(int page, int mask) const;
-    // Key of the mask's box-style record: its id, or for a mask without one
-    // "mbox%1" when it is a multi-value box (a drawable multi-box record under
-    // that key) and "box%1" otherwise. Empty for a bad index.
+    // Key of the mask's box-style record: sidecarKey(page, mask, BoxStyles).
     QString boxStyleKey(int page, int mask) const;
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
@@ -174,6 +193,13 @@ public:
     // a dated backup of each; all or nothing across the installs.
     bool applyArtwork(int page, int mask, const QString& sourceFolder, bool allowScale,
                       ArtworkApplyResult* result = nullptr, QString* error = nullptr);
+    // Redo of a replacement: the files it wrote (kept beside each backup)
+    // go back into the installs and the element gets the same parameters,
+    // without reading the source folder again.
+    bool reapplyArtwork(int page, int mask, const QList<ArtworkBackup>& backups, QString* error = nullptr);
+    // Undo of a replacement: restoreArtworkBackup, with the folders' saved
+    // state kept first (savedArt).
+    bool restoreReplacedArtwork(const QList<ArtworkBackup>& backups, QString* error = nullptr);
     ArtworkParams captureArtworkParams(int page, int mask) const;
     QStringList elementsSharingArtwork(int page, int mask) const;
     bool exportElementArtwork(int page, int mask, const QString& targetFolder, ArtworkExportInfo* info = nullptr,
@@ -181,7 +207,9 @@ public:
 
     // --- bar colour artwork, undo-side artwork restores, page backgrounds
     // (artwork/DashConfigBarColor.cpp, editing/DashConfigArtRestore.cpp, artwork/DashConfigPageBackground.cpp)
-    // `error` (when given) names a refused artwork path; other refusals leave it empty.
+    // `error` (when given) names a refused artwork path; other refusals leave
+    // it empty. A record that cannot be written leaves the mask as it was
+    // (sidecarFailure says why).
     bool applyBarColor(int page, int mask, QString* error = nullptr);
     bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height);
     int repairMissingColoredBars();
@@ -365,15 +393,33 @@ public:
     int digitFixCount = 0;
     bool editorPngWriteFailed = false;
     QString fitWarning;
+    // Why a write of a sidecar store failed ("cannot write <file>: <reason>"),
+    // the first since each restyle cleared it before it started.
+    QString sidecarFailure;
     QHash<int, FidRange> fidRanges;
     QHash<QString, QString> triggeredIconImages;
     QHash<QString, TriggeredIcon> triggeredIcons;
     // The archive last opened or saved, and which extracted files still hold
     // its entries unchanged (the save copies those without compressing again).
     ArchiveIndex archiveIndex;
+    // Install folders changed in place since the last save (artwork
+    // replacement), as they were then: Discard puts them back.
+    SavedArtFolders savedArt;
 
 private:
     void deleteDevices();
+
+    // --- record keys (model/DashConfigSidecarKeys.cpp, DashConfigSidecars.cpp)
+    // "<device file folder>/<page id>" ("page%1" with the page's place in its
+    // file when it has no id).
+    QString pageRecordName(int page) const;
+    // The keys a store's file holds, as written.
+    QStringList storedSidecarKeys(SidecarStore store) const;
+    // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
+    bool noteSidecarWrite(bool written, const QString& why);
+    // Per store: a record under a mask's own part alone -> the key of the
+    // mask it serves (adoptLegacySidecarRecords).
+    std::array<QHash<QString, QString>, 4> legacyRecordKeys;
 
     // --- opening a configuration: steps of the load ----------------------
     struct LoadGuard;

@@ -197,9 +197,13 @@ bool DashConfig::load(const QString& path, QString* error)
         // Nothing below can fail: from here on the new configuration stands,
         // so nothing of the previous one may leak into it.
         resetDeviceDescription();
+        // Before the repairs, which read the records.
+        adoptLegacySidecarRecords();
 
         runLoadTimeFixups();
         runLoadTimeRepairs();
+        // The installs as the open leaves them are the saved state.
+        savedArt.forget();
 
         QStringList folders;
         for (const DeviceFile* device : devices)

@@ -20,7 +20,7 @@ int pagesOfDevice(const std::vector<PageModel>& pages, int deviceIndex)
 
 } // namespace
 
-pugi::xml_node DashConfig::pageParamNode(int pageIndex)
+pugi::xml_node DashConfig::pageParamNode(int pageIndex) const
 {
     if (pageIndex < 0 || pageIndex >= pageCount())
         return {};

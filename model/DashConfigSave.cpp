@@ -420,6 +420,12 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     QString reason;
     if (!writeZconf2(extractDir, targetPath, &reason))
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
+    // Records of an older sidecar move under their mask's page-qualified key
+    // with the save of their own configuration (a Save As carries the files
+    // and they move at its next save); one that cannot be written is still
+    // read under the new key until then.
+    if (QFileInfo(targetPath) == QFileInfo(zconf2Path) && !rewriteLegacySidecarRecords())
+        qWarning() << "save: the sidecars keep their older record keys:" << sidecarFailure;
     return true;
 }
 

@@ -4,7 +4,9 @@
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -37,14 +39,16 @@ QJsonObject readList(const QString& path, const char* listKey)
 }
 
 // The whole store is rewritten through QSaveFile: a failed write keeps the
-// previous file (and the artwork origins that removals depend on).
-bool writeList(const QString& path, const char* listKey, const QJsonObject& list)
+// previous file (and the artwork origins that removals depend on), and
+// *error says why.
+bool writeList(const QString& path, const char* listKey, const QJsonObject& list, QString* error)
 {
     if (path.isEmpty())
         return true;
     if (list.isEmpty()) {
         if (QFileInfo::exists(path) && !QFile::remove(path)) {
             qWarning() << "saveSidecar: could not remove" << path;
+            *error = QCoreApplication::translate("DashConfig", "cannot remove %1").arg(QDir::toNativeSeparators(path));
             return false;
         }
         return true;
@@ -52,9 +56,8 @@ bool writeList(const QString& path, const char* listKey, const QJsonObject& list
     QJsonObject root;
     root.insert(QStringLiteral("version"), 1);
     root.insert(QLatin1String(listKey), list);
-    QString error;
-    if (!writeFileSafely(path, QJsonDocument(root).toJson(QJsonDocument::Indented), &error)) {
-        qWarning().noquote() << "saveSidecar: kept the previous file:" << error;
+    if (!writeFileSafely(path, QJsonDocument(root).toJson(QJsonDocument::Indented), error)) {
+        qWarning().noquote() << "saveSidecar: kept the previous file:" << *error;
         return false;
     }
     return true;
@@ -141,12 +144,53 @@ QMap<QString, Record> loadStore(const QString& path, const char* listKey, FromJs
 }
 
 template <typename Record, typename ToJson>
-bool saveStore(const QString& path, const char* listKey, const QMap<QString, Record>& records, ToJson toJson)
+QJsonObject listOf(const QMap<QString, Record>& records, ToJson toJson)
 {
     QJsonObject list;
     for (auto it = records.constBegin(); it != records.constEnd(); ++it)
         list.insert(it.key(), toJson(it.value()));
-    return writeList(path, listKey, list);
+    return list;
+}
+
+// A record of a file written before keys named the page, read under the key
+// of the mask it serves (see adoptLegacySidecarRecords). A mask that has a
+// record under its own key keeps that one.
+template <typename Record>
+QMap<QString, Record> withAdopted(QMap<QString, Record> records, const QHash<QString, QString>& adopted)
+{
+    for (auto it = adopted.constBegin(); it != adopted.constEnd(); ++it) {
+        if (records.contains(it.key()) && !records.contains(it.value()))
+            records.insert(it.value(), records.take(it.key()));
+    }
+    return records;
+}
+
+// An entry without a graphic is no record.
+QMap<QString, IconPreviewRecord> iconRecords(const QString& path)
+{
+    QMap<QString, IconPreviewRecord> records;
+    const QJsonObject list = readList(path, kIcons);
+    for (auto it = list.constBegin(); it != list.constEnd(); ++it) {
+        const QString graphic = it.value().toObject().value(QStringLiteral("graphic")).toString();
+        if (!graphic.isEmpty())
+            records.insert(it.key(), IconPreviewRecord{graphic});
+    }
+    return records;
+}
+
+QJsonObject iconList(const QMap<QString, IconPreviewRecord>& records)
+{
+    QJsonObject list;
+    for (auto it = records.constBegin(); it != records.constEnd(); ++it) {
+        if (!it.value().graphic.isEmpty())
+            list.insert(it.key(), QJsonObject{{QStringLiteral("graphic"), it.value().graphic}});
+    }
+    return list;
+}
+
+size_t storeIndex(SidecarStore store)
+{
+    return static_cast<size_t>(store);
 }
 
 } // namespace
@@ -175,49 +219,52 @@ QStringList DashConfig::sidecarPaths() const
 
 QMap<QString, BarColorRecord> DashConfig::loadBarColorSidecar() const
 {
-    return loadStore<BarColorRecord>(barColorSidecarPath(), kMasks, barColorFromJson);
+    return withAdopted(loadStore<BarColorRecord>(barColorSidecarPath(), kMasks, barColorFromJson),
+                       legacyRecordKeys[storeIndex(SidecarStore::BarColors)]);
 }
 
 QMap<QString, BoxStyleRecord> DashConfig::loadBoxStyleSidecar() const
 {
-    return loadStore<BoxStyleRecord>(boxStylesSidecarPath(), kMasks, boxStyleFromJson);
+    return withAdopted(loadStore<BoxStyleRecord>(boxStylesSidecarPath(), kMasks, boxStyleFromJson),
+                       legacyRecordKeys[storeIndex(SidecarStore::BoxStyles)]);
 }
 
 QMap<QString, MultiBoxRecord> DashConfig::loadMultiBoxSidecar() const
 {
-    return loadStore<MultiBoxRecord>(multiBoxSidecarPath(), kMasks, multiBoxFromJson);
+    return withAdopted(loadStore<MultiBoxRecord>(multiBoxSidecarPath(), kMasks, multiBoxFromJson),
+                       legacyRecordKeys[storeIndex(SidecarStore::MultiBoxes)]);
 }
 
 QMap<QString, IconPreviewRecord> DashConfig::loadIconPreviewSidecar() const
 {
-    QMap<QString, IconPreviewRecord> records;
-    const QJsonObject list = readList(iconPreviewSidecarPath(), kIcons);
-    for (auto it = list.constBegin(); it != list.constEnd(); ++it) {
-        const QString graphic = it.value().toObject().value(QStringLiteral("graphic")).toString();
-        if (!graphic.isEmpty())
-            records.insert(it.key(), IconPreviewRecord{graphic});
-    }
-    return records;
+    return withAdopted(iconRecords(iconPreviewSidecarPath()), legacyRecordKeys[storeIndex(SidecarStore::IconPreviews)]);
+}
+
+// Each writer notes why it failed, for the message of the edit it served;
+// the first failure since the edit cleared the note is the one kept.
+bool DashConfig::noteSidecarWrite(bool written, const QString& why)
+{
+    if (!written && sidecarFailure.isEmpty())
+        sidecarFailure = why;
+    return written;
 }
 
 bool DashConfig::saveBarColorSidecar(const QMap<QString, BarColorRecord>& records)
 {
-    return saveStore(barColorSidecarPath(), kMasks, records, barColorToJson);
+    QString why;
+    return noteSidecarWrite(writeList(barColorSidecarPath(), kMasks, listOf(records, barColorToJson), &why), why);
 }
 
 bool DashConfig::saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records)
 {
-    return saveStore(boxStylesSidecarPath(), kMasks, records, boxStyleToJson);
+    QString why;
+    return noteSidecarWrite(writeList(boxStylesSidecarPath(), kMasks, listOf(records, boxStyleToJson), &why), why);
 }
 
 bool DashConfig::saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records)
 {
-    QJsonObject list;
-    for (auto it = records.constBegin(); it != records.constEnd(); ++it) {
-        if (!it.value().graphic.isEmpty())
-            list.insert(it.key(), QJsonObject{{QStringLiteral("graphic"), it.value().graphic}});
-    }
-    return writeList(iconPreviewSidecarPath(), kIcons, list);
+    QString why;
+    return noteSidecarWrite(writeList(iconPreviewSidecarPath(), kIcons, iconList(records), &why), why);
 }
 
 bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement)
@@ -226,12 +273,51 @@ bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const
         return true;
     QMap<QString, MultiBoxRecord> records = loadMultiBoxSidecar();
     records.insert(key, MultiBoxRecord{rows, cols, labelPlacement});
-    return saveStore(multiBoxSidecarPath(), kMasks, records, multiBoxToJson);
+    return saveMultiBoxSidecar(records);
 }
 
 bool DashConfig::saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& records)
 {
-    return saveStore(multiBoxSidecarPath(), kMasks, records, multiBoxToJson);
+    QString why;
+    return noteSidecarWrite(writeList(multiBoxSidecarPath(), kMasks, listOf(records, multiBoxToJson), &why), why);
+}
+
+QStringList DashConfig::storedSidecarKeys(SidecarStore store) const
+{
+    switch (store) {
+    case SidecarStore::BarColors:
+        return readList(barColorSidecarPath(), kMasks).keys();
+    case SidecarStore::BoxStyles:
+        return readList(boxStylesSidecarPath(), kMasks).keys();
+    case SidecarStore::MultiBoxes:
+        return readList(multiBoxSidecarPath(), kMasks).keys();
+    case SidecarStore::IconPreviews:
+        return iconRecords(iconPreviewSidecarPath()).keys();
+    }
+    return {};
+}
+
+bool DashConfig::rewriteLegacySidecarRecords()
+{
+    bool ok = true;
+    const auto holdsAdopted = [this](SidecarStore store) {
+        const QHash<QString, QString>& adopted = legacyRecordKeys[storeIndex(store)];
+        for (const QString& key : storedSidecarKeys(store)) {
+            if (adopted.contains(key))
+                return true;
+        }
+        return false;
+    };
+    // The loaders already read each such record under its new key.
+    if (holdsAdopted(SidecarStore::BarColors))
+        ok = saveBarColorSidecar(loadBarColorSidecar()) && ok;
+    if (holdsAdopted(SidecarStore::BoxStyles))
+        ok = saveBoxStyleSidecar(loadBoxStyleSidecar()) && ok;
+    if (holdsAdopted(SidecarStore::MultiBoxes))
+        ok = saveMultiBoxSidecar(loadMultiBoxSidecar()) && ok;
+    if (holdsAdopted(SidecarStore::IconPreviews))
+        ok = saveIconPreviewSidecar(loadIconPreviewSidecar()) && ok;
+    return ok;
 }
 
 quint32 DashConfig::boxStyleAccentArgb(const QString& key) const

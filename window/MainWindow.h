@@ -326,6 +326,8 @@ private:
     void markSaved();
     bool confirmDiscardChanges();
     // --- Discard back to the last save (MainWindowDiscard.cpp) -------------
+    // The sidecars as they are now, and the installs as they are now, are the
+    // saved state (after a load or a save).
     void keepSavedSidecars();
     void discardToSavedState();
 

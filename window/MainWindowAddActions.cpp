@@ -244,7 +244,8 @@ void MainWindow::convertToMultiBox(int maskIndex)
         AddMultiBoxCommand trial(&config, currentPage, rows, cols, dialog.labelPlacement(), cells, rect, &probe);
         trial.redo();
         if (probe < 0) {
-            statusBar()->showMessage(tr("Convert to multi-value box failed"), 4000);
+            showArtworkFailure(tr("Convert to multi-value box"), tr("Convert to multi-value box failed"),
+                               config.sidecarFailure, QString());
             return;
         }
         trial.undo();
@@ -266,7 +267,9 @@ void MainWindow::convertToMultiBox(int maskIndex)
     reshowCurrentPage();
     canvas->update();
     if (created < 0) {
-        statusBar()->showMessage(tr("Convert to multi-value box failed"), 4000);
+        // A grid that could not be recorded says so; the box stays as it was.
+        showArtworkFailure(tr("Convert to multi-value box"), tr("Convert to multi-value box failed"),
+                           config.sidecarFailure, QString());
         return;
     }
     statusBar()->showMessage(tr("Converted to a %1x%2 multi-value box%3")

@@ -1,7 +1,9 @@
 // Discard on close or on opening another file: the edits of the session are
 // written into the installs and the sidecars as they are made, so dropping
 // the document alone would leave them there. The window first takes the
-// configuration back to its last save.
+// configuration back to its last save: the sidecars as they were kept then,
+// and the install folders changed in place since (the configuration's
+// savedArt).
 #include "window/MainWindow.h"
 
 #include "model/SafeWrite.h"
@@ -12,6 +14,7 @@
 
 void MainWindow::keepSavedSidecars()
 {
+    config.savedArt.forget();
     savedSidecars.clear();
     const QStringList paths{config.boxStylesSidecarPath(), config.multiBoxSidecarPath(), config.barColorSidecarPath(),
                             config.iconPreviewSidecarPath()};
@@ -50,14 +53,20 @@ void putBack(const QString& path, bool existed, const QByteArray& bytes)
 } // namespace
 
 // Every command puts back what it wrote (art parameters, replaced art,
-// sidecar records) and never draws over art an earlier state uses, so
-// stepping the history back to the saved step restores the installs; the
-// sidecars then get their saved bytes, which also covers the few writes kept
-// outside the history (the icon preview).
+// sidecar records), and art made from a record gets a folder per page, mask
+// and state, never drawn over. Stepping the history back to the saved step
+// therefore restores the installs; when it no longer reaches that step (undo
+// past the save, then a new edit), the folders written in place since the
+// save are put back from what the configuration kept of them. The sidecars
+// then get their saved bytes, which also covers the few writes kept outside
+// the history (the icon preview).
 void MainWindow::discardToSavedState()
 {
     if (undoStack->cleanIndex() >= 0 && undoStack->index() != undoStack->cleanIndex())
         undoStack->setIndex(undoStack->cleanIndex());
+    QString error;
+    if (!config.savedArt.putBack(&error))
+        qWarning().noquote() << "discardToSavedState: an artwork folder is not as saved:" << error;
     for (const KeptFile& kept : savedSidecars)
         putBack(kept.path, kept.existed, kept.bytes);
 }

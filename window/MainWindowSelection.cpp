@@ -23,13 +23,6 @@ bool inRange(const PageModel* page, int mask)
     return page && mask >= 0 && mask < int(page->masks.size());
 }
 
-// The key a mask's sidecar records go under: its id, or for a mask without
-// one the prefix and its index.
-QString sidecarKey(const MaskElement& mask, const char* prefix, int index)
-{
-    return mask.id.isEmpty() ? QString::fromLatin1(prefix) + QString::number(index) : mask.id;
-}
-
 } // namespace
 
 void MainWindow::onPageSelected(int index)
@@ -125,7 +118,9 @@ void MainWindow::showMaskDetails(int maskIndex)
     const bool isBar = mask->node && isBarWithoutDigitMask(mask->node);
     bool colored = false;
     if (isBar)
-        colored = config.loadBarColorSidecar().value(sidecarKey(*mask, "bar", maskIndex)).colored;
+        colored = config.loadBarColorSidecar()
+                      .value(config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors))
+                      .colored;
     propertyPanel->setBarColorEnabled(isBar, colored);
 
     const bool isIcon = mask->kind == MaskIcon;
@@ -158,7 +153,8 @@ void MainWindow::onElementMoved()
 bool MainWindow::isMultiBox(int maskIndex) const
 {
     const MaskElement* mask = config.maskAt(currentPage, maskIndex);
-    return mask && config.loadMultiBoxSidecar().contains(sidecarKey(*mask, "mbox", maskIndex));
+    return mask
+        && config.loadMultiBoxSidecar().contains(config.sidecarKey(currentPage, maskIndex, SidecarStore::MultiBoxes));
 }
 
 // The canvas's MoveCommand has already resized the mask and laid a

@@ -235,7 +235,8 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         QVERIFY(open(menuFixture()));
         QMap<QString, MultiBoxRecord> records;
-        records.insert(QStringLiteral("multi"), MultiBoxRecord{1, 2, QStringLiteral("above")});
+        records.insert(config->sidecarKey(0, 5, SidecarStore::MultiBoxes),
+                       MultiBoxRecord{1, 2, QStringLiteral("above")});
         QVERIFY(config->saveMultiBoxSidecar(records));
         QCOMPARE(openMenu(maskIndex, widgetIndex, QPoint(400, 300)), expected);
         QCOMPARE(canvas->selectedMask(), maskIndex);

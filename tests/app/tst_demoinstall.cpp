@@ -2,19 +2,28 @@
 #include "Rs3Tree.h"
 #include "dialogs/AddPageDialog.h"
 #include "window/MainWindow.h"
+#include "artwork/BarColorSnapshot.h"
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
 #include "check/ConfigReport.h"
+#include "editing/AddMultiBoxCommand.h"
+#include "editing/MoveCommand.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
 #include "panels/BoxStyleDialog.h"
+#include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
@@ -24,9 +33,22 @@
 
 #include <memory>
 
+namespace {
+
+// The demo's pages. Every page names its masks md.00 .. md.03, as page
+// templates and RaceStudio 3 do.
+const int kRace = 0;
+const int kEngine = 1;
+const int kLaps = 2;
+
+} // namespace
+
 // The artwork features on a copy of the demo with the demo's own RS3
 // install, as the README's main command starts them: every one must work,
-// land in the saved file and draw its art into the install.
+// land in the saved file and draw its art into the install. A style, a
+// colour, an icon preview or a multi-value box given to a mask of one page
+// belongs to that mask alone, and the art made for it to that state alone,
+// through undo, redo, save and Discard.
 class DemoInstallTest : public QObject {
     Q_OBJECT
 
@@ -34,6 +56,7 @@ class DemoInstallTest : public QObject {
     std::unique_ptr<ScriptedAsker> asker;
     std::unique_ptr<MainWindow> window;
     DashConfig* config = nullptr;
+    QUndoStack* stack = nullptr;
     QString path;
 
     QString status() const { return window->statusBar()->currentMessage(); }
@@ -55,6 +78,148 @@ class DemoInstallTest : public QObject {
         return reread->load(path) ? std::move(reread) : nullptr;
     }
 
+    QString panelText(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
+
+    void chooseStyle(const QString& id, const QString& caption = QString())
+    {
+        asker->onExec = [id, caption](QDialog* dialog) {
+            auto* designer = qobject_cast<BoxStyleDialog*>(dialog);
+            if (!designer)
+                return int(QDialog::Rejected);
+            auto* styles = designer->findChild<QListWidget*>();
+            for (int i = 0; i < styles->count(); ++i) {
+                if (styles->item(i)->data(Qt::UserRole).toString() == id)
+                    styles->setCurrentRow(i);
+            }
+            if (!caption.isNull()) {
+                for (auto* edit : designer->findChildren<QLineEdit*>()) {
+                    if (edit->placeholderText().startsWith(QLatin1String("e.g. ENGINE")))
+                        edit->setText(caption);
+                }
+            }
+            designer->onAccept();
+            return designer->result();
+        };
+    }
+
+    // Message boxes answered by clicking the first of `clicks` they offer.
+    void clickThrough(const QStringList& clicks)
+    {
+        asker->onExec = [clicks](QDialog* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            if (!box)
+                return int(QDialog::Rejected);
+            for (QAbstractButton* button : box->buttons()) {
+                if (clicks.contains(button->text())) {
+                    button->click();
+                    break;
+                }
+            }
+            return box->result();
+        };
+    }
+
+    // The headless render of a page along the edges of its masks, where a
+    // box is drawn (the values' glyphs may differ by a pixel from one
+    // rendering to the next).
+    QList<QRgb> rendered(int page) const
+    {
+        const QImage image = DashCanvas::renderPageForPreview(config, page, false, 1);
+        QList<QRgb> edges;
+        for (const MaskElement& m : config->pages[size_t(page)].masks) {
+            const QRect r = QRect(m.x, m.y, m.w, m.h).adjusted(1, 1, -2, -2) & image.rect();
+            for (int x = r.left(); x <= r.right(); ++x)
+                edges << image.pixel(x, r.top()) << image.pixel(x, r.bottom());
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                edges << image.pixel(r.left(), y) << image.pixel(r.right(), y);
+        }
+        return edges;
+    }
+
+    void select(int page, int mask)
+    {
+        window->onPageSelected(page);
+        window->onElementSelected(mask);
+    }
+
+    // Every file of every folder the configuration at `file` points its
+    // masks and pages at, in the install.
+    QMap<QString, QByteArray> filesOfSavedConfig(const QString& file) const
+    {
+        DashConfig saved;
+        if (!saved.load(file))
+            return {{QStringLiteral("<unreadable>"), QByteArray()}};
+        QStringList folders;
+        for (int p = 0; p < saved.pageCount(); ++p) {
+            for (const QString& image : saved.pageImagePaths(p))
+                folders << image.left(image.lastIndexOf(QLatin1Char('/')) + 1);
+            for (int m = 0; m < int(saved.pages[size_t(p)].masks.size()); ++m)
+                folders << maskPath(saved, p, m);
+        }
+        QMap<QString, QByteArray> files;
+        for (const QString& folder : folders) {
+            if (folder.isEmpty())
+                continue;
+            const auto tree = Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, folder));
+            for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+                files.insert(folder + it.key(), it.value());
+        }
+        return files;
+    }
+
+    QByteArray sidecars() const
+    {
+        QByteArray all;
+        for (const QString& file : {config->boxStylesSidecarPath(), config->multiBoxSidecarPath(),
+                                    config->barColorSidecarPath(), config->iconPreviewSidecarPath()}) {
+            QFile f(file);
+            all += file.toUtf8() + '\n' + (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>")) + '\n';
+        }
+        return all;
+    }
+
+    void resize(int page, int mask, int width)
+    {
+        const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
+        stack->push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, width, m.h, config, page, mask, true, false));
+    }
+
+    void move(int page, int mask, int dx)
+    {
+        const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
+        stack->push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x + dx, m.y, m.w, m.h, config, page, mask, true, false));
+    }
+
+    int addMultiBox(int page, int rows, int cols)
+    {
+        int created = -1;
+        stack->push(new AddMultiBoxCommand(config, page, rows, cols, QStringLiteral("above"),
+                                           std::vector<MultiBoxCellRequest>(size_t(rows * cols)),
+                                           QRect(400, 300, 200, 120), &created));
+        return created;
+    }
+
+    // Rows and columns the box's values are laid out in.
+    QSize digitGrid(int page, int mask) const
+    {
+        QSet<int> xs, ys;
+        const pugi::xml_node node = config->pages[size_t(page)].masks[size_t(mask)].node;
+        for (pugi::xml_node e = node.child("e"); e; e = e.next_sibling("e")) {
+            if (hasClass(e, "Digit")) {
+                xs.insert(paramInt(e, "XPOS"));
+                ys.insert(paramInt(e, "YPOS"));
+            }
+        }
+        return QSize(int(xs.size()), int(ys.size()));
+    }
+
+    void closeAndDiscard()
+    {
+        asker->onExec = {};
+        asker->buttons = {QMessageBox::Discard};
+        QVERIFY(window->close());
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -68,7 +233,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->loadConfig(path);
         config = window->findChild<DashCanvas*>()->config;
-        QVERIFY(config);
+        stack = window->findChild<QUndoStack*>();
+        QVERIFY(config && stack);
     }
 
     void cleanup()
@@ -144,25 +310,14 @@ private Q_SLOTS:
     void boxStyle()
     {
         const QImage stock = installed(DemoStock::valueBoxItem());
-        asker->onExec = [](QDialog* dialog) {
-            auto* designer = qobject_cast<BoxStyleDialog*>(dialog);
-            if (!designer)
-                return int(QDialog::Rejected);
-            auto* styles = designer->findChild<QListWidget*>();
-            for (int i = 0; i < styles->count(); ++i) {
-                if (styles->item(i)->data(Qt::UserRole).toString() == QLatin1String("panel_dark"))
-                    styles->setCurrentRow(i);
-            }
-            designer->onAccept();
-            return designer->result();
-        };
+        chooseStyle(QStringLiteral("panel_dark"));
         window->applyBoxStyle(1);
         QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
-        // The item is named after the box and its picture.
-        const QRegularExpression named(
-            QRegularExpression::anchoredPattern(QRegularExpression::escape(DemoStock::itemPath(
-                                                    QStringLiteral("s04_homebrew/zbox_Demo/Items/box_md_01_")))
-                                                + QStringLiteral("[0-9a-f]{8}/")));
+        // The item is named after the box's page and mask and its picture.
+        const QRegularExpression named(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(
+                DemoStock::itemPath(QStringLiteral("s04_homebrew/zbox_Demo/Items/box_Demo_dash_p00_md_01_")))
+            + QStringLiteral("[0-9a-f]{8}/")));
         const auto reread = saveAndReread();
         QVERIFY(reread);
         const QString item = maskPath(*reread, 0, 1);
@@ -177,10 +332,14 @@ private Q_SLOTS:
     {
         window->applyColorBar(2);
         QCOMPARE(status(), QStringLiteral("Applied green→amber→red bar color"));
-        const QString item = DemoStock::itemPath(QStringLiteral("s04_homebrew/zbar_Demo_md_02/Items/b_hbar/"));
+        // A set of its own for the page, the mask and the state.
+        const QRegularExpression named(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(DemoStock::itemPath(QStringLiteral("s04_homebrew/zbar_Demo_Demo_dash_p00_md_02_")))
+            + QStringLiteral("[0-9a-f]{8}/Items/b_hbar/")));
         const auto reread = saveAndReread();
         QVERIFY(reread);
-        QCOMPARE(maskPath(*reread, 0, 2), item);
+        const QString item = maskPath(*reread, 0, 2);
+        QVERIFY2(named.match(item).hasMatch(), qPrintable(item));
         QCOMPARE(paramValue(reread->pages[0].masks[2].node, "DE_BARCOLOR_SRC"), DemoStock::barItem());
         // Green at the low end of the lit band, red at the high end.
         const QImage art = installed(item);
@@ -244,6 +403,261 @@ private Q_SLOTS:
             bound << QString::fromUtf8(paramValue(axis, "lnm"));
         }
         QVERIFY2(bound.contains(channel), qPrintable(bound.join(", ")));
+    }
+
+    // Box style, bar colour, icon preview and multi-value box on one page:
+    // the namesakes on the others keep their own look in the canvas, the
+    // headless render, the panel, the saved file and the install.
+    void namesakesKeepTheirOwnLook()
+    {
+        const QByteArray xml0 = ConfigSnapshot::documents(*config);
+        const QList<QPair<int, int>> namesakes{{kEngine, 1}, {kLaps, 1}, {kLaps, 2}};
+        QMap<QString, QByteArray> namesakeXml;
+        QMap<QString, QByteArray> namesakeArt;
+        for (const auto& [page, mask] : namesakes) {
+            namesakeXml.insert(QString::number(page) + QString::number(mask),
+                               ConfigSnapshot::xml(config->pages[size_t(page)].masks[size_t(mask)].node));
+            const QString folder = maskPath(*config, page, mask);
+            namesakeArt.insert(folder, Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, folder))
+                                           .value(QStringLiteral("mask.png")));
+        }
+        const QString lapsValueArt = maskPath(*config, kLaps, 1);
+        const QList<QRgb> engine0 = rendered(kEngine);
+        const QList<QRgb> laps0 = rendered(kLaps);
+
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
+        window->applyBoxStyle(1);
+        QCOMPARE(status(), QStringLiteral("Applied box style \"panel_outline\""));
+        window->applyColorBar(2);
+        QCOMPARE(status(), QStringLiteral("Applied green→amber→red bar color"));
+        QCOMPARE(rendered(kEngine), engine0);
+        QCOMPARE(rendered(kLaps), laps0);
+        const QString graphic = rs3->absolutePath(Rs3Fixture::Stable, DemoStock::iconItem() + "mask.png");
+        config->setIconPreview(kEngine, 2, graphic);
+        QCOMPARE(rendered(kLaps), laps0);
+
+        // What the canvas draws and the panel says of each mask.
+        QVERIFY(!config->renderBoxStyleImage(kRace, 1).isNull());
+        select(kRace, 1);
+        QCOMPARE(panelText("boxStyleLabel"), QStringLiteral("Panel Outline"));
+        QCOMPARE(panelText("boxCaptionText"), QStringLiteral("SPD"));
+        select(kRace, 2);
+        QVERIFY(window->findChild<QPushButton*>("barColorRemoveButton")->isEnabled());
+        for (const int page : {kEngine, kLaps}) {
+            QVERIFY(config->renderBoxStyleImage(page, 1).isNull());
+            select(page, 1);
+            QCOMPARE(panelText("boxStyleLabel"), QStringLiteral("None"));
+        }
+        select(kLaps, 2);
+        QVERIFY(!window->findChild<QPushButton*>("barColorRemoveButton")->isEnabled());
+        QVERIFY(!config->barColorSnapshot(kLaps, 2).hasRecord);
+        QCOMPARE(config->iconPreviewGraphic(kEngine, 2), graphic);
+        QVERIFY(config->iconPreviewGraphic(kRace, 2).isEmpty());
+        QVERIFY(config->iconPreviewGraphic(kLaps, 2).isEmpty());
+
+        // Two boxes both named mbox.1: each keeps its grid, also when one is
+        // resized.
+        const int raceBox = addMultiBox(kRace, 2, 2);
+        const int lapsBox = addMultiBox(kLaps, 1, 3);
+        QVERIFY(raceBox >= 0 && lapsBox >= 0);
+        QCOMPARE(config->pages[kRace].masks[size_t(raceBox)].id, QStringLiteral("mbox.1"));
+        QCOMPARE(config->pages[kLaps].masks[size_t(lapsBox)].id, QStringLiteral("mbox.1"));
+        QVERIFY(maskPath(*config, kRace, raceBox) != maskPath(*config, kLaps, lapsBox));
+        resize(kRace, raceBox, 260);
+        QCOMPARE(config->multiBoxRecord(kRace, raceBox).rows, 2);
+        QCOMPARE(digitGrid(kRace, raceBox), QSize(2, 2));
+        QCOMPARE(config->multiBoxRecord(kLaps, lapsBox).cols, 3);
+        QCOMPARE(digitGrid(kLaps, lapsBox), QSize(3, 1));
+
+        // Remove colour and Remove box on a namesake touch neither the
+        // first page's records nor the namesake's art.
+        const int steps = stack->count();
+        window->onPageSelected(kLaps);
+        window->removeBarColor(2);
+        QCOMPARE(stack->count(), steps);
+        chooseStyle(QStringLiteral("clean"));
+        window->applyBoxStyle(1);
+        QCOMPARE(maskPath(*config, kLaps, 1), lapsValueArt);
+        QVERIFY(config->barColorSnapshot(kRace, 2).hasRecord);
+        QCOMPARE(config->boxStyleRecord(kRace, 1).styleId, QStringLiteral("panel_outline"));
+        stack->undo(); // the namesake's own "Remove box"
+
+        // The saved file and the install.
+        QVERIFY(window->save());
+        DashConfig reread;
+        QVERIFY(reread.load(path));
+        for (const auto& [page, mask] : namesakes)
+            QCOMPARE(ConfigSnapshot::xml(reread.pages[size_t(page)].masks[size_t(mask)].node),
+                     namesakeXml.value(QString::number(page) + QString::number(mask)));
+        QVERIFY(maskPath(reread, kRace, 1).contains(QLatin1String("/Items/box_")));
+        QVERIFY(maskPath(reread, kRace, 2).contains(QLatin1String("/zbar_")));
+        for (auto it = namesakeArt.constBegin(); it != namesakeArt.constEnd(); ++it)
+            QCOMPARE(Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, it.key())).value("mask.png"),
+                     it.value());
+        const QByteArray savedXml = ConfigSnapshot::documents(*config);
+        const QByteArray savedSidecars = sidecars();
+
+        // Undo all and redo all: each page as it was at each end.
+        stack->setIndex(0);
+        QCOMPARE(ConfigSnapshot::documents(*config), xml0);
+        QVERIFY(!config->boxStyleRecord(kRace, 1).present);
+        QVERIFY(!config->barColorSnapshot(kRace, 2).hasRecord);
+        stack->setIndex(stack->count() - 1);
+        QCOMPARE(ConfigSnapshot::documents(*config), savedXml);
+        QCOMPARE(sidecars(), savedSidecars);
+        for (const int page : {kEngine, kLaps})
+            QVERIFY(!config->boxStyleRecord(page, 1).present);
+
+        // Discard after edits past the save: the saved state, all pages.
+        const QMap<QString, QByteArray> savedArt = filesOfSavedConfig(path);
+        stack->undo();
+        move(kLaps, 1, 7);
+        config->clearIconPreview(kEngine, 2);
+        QVERIFY(stack->cleanIndex() < 0);
+        closeAndDiscard();
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        QCOMPARE(ConfigSnapshot::documents(reopened), savedXml);
+        QVERIFY(reopened.barColorSnapshot(kRace, 2).hasRecord);
+        QVERIFY(!reopened.barColorSnapshot(kLaps, 2).hasRecord);
+        QCOMPARE(reopened.boxStyleRecord(kRace, 1).caption, QStringLiteral("SPD"));
+        QCOMPARE(reopened.iconPreviewGraphic(kEngine, 2), graphic);
+        QCOMPARE(reopened.multiBoxRecord(kRace, raceBox).rows, 2);
+        QCOMPARE(reopened.multiBoxRecord(kLaps, lapsBox).rows, 1);
+        QCOMPARE(filesOfSavedConfig(path), savedArt);
+    }
+
+    // Colour, save, resize, colour again, Discard: every state has its own
+    // set, so the saved bar's files are as they were at the save.
+    void barColourHasAFolderPerState()
+    {
+        window->onPageSelected(kRace);
+        window->applyColorBar(2);
+        QVERIFY(window->save());
+        const QString saved = maskPath(*config, kRace, 2);
+        const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
+        QVERIFY(atSave.contains(saved + "mask.png"));
+
+        resize(kRace, 2, 300);
+        window->applyColorBar(2);
+        QCOMPARE(status(), QStringLiteral("Applied green→amber→red bar color"));
+        QVERIFY(maskPath(*config, kRace, 2) != saved);
+        QCOMPARE(QImage(rs3->absolutePath(Rs3Fixture::Stable, maskPath(*config, kRace, 2) + "mask.png")).width(), 300);
+        closeAndDiscard();
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+        QCOMPARE(QImage(rs3->absolutePath(Rs3Fixture::Stable, saved + "mask.png")).size(), QSize(340, 60));
+
+        // A configuration of the same name in another folder, coloured at
+        // another size, writes its own set.
+        const QString other = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("other")));
+        QCOMPARE(QFileInfo(other).fileName(), QFileInfo(path).fileName());
+        DashConfig twin;
+        QVERIFY(twin.load(other));
+        setParam(twin.pages[kRace].masks[2].node, "WIDTH", "300");
+        QVERIFY(twin.applyBarColor(kRace, 2));
+        QVERIFY(twin.save(other));
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+    }
+
+    // Replace artwork, Save, Undo, another edit, Discard: the history no
+    // longer reaches the saved step, and still every file the saved
+    // configuration points at is as at the save. A redo writes what the
+    // replacement wrote, not what its source folder holds later.
+    void replacedArtworkIsAsSaved()
+    {
+        const QString source = TestEnvironment::makeTempDir(QStringLiteral("art"));
+        QImage picture(config->pages[kRace].masks[0].w, config->pages[kRace].masks[0].h, QImage::Format_ARGB32);
+        picture.fill(QColor(200, 40, 160));
+        QVERIFY(picture.save(source + "/mask.png"));
+
+        window->onPageSelected(kRace);
+        asker->fileNames = {source};
+        clickThrough({QStringLiteral("Overwrite artwork"), QStringLiteral("OK"), QStringLiteral("Close")});
+        window->replaceArtwork(0);
+        QCOMPARE(stack->count(), 1);
+        QVERIFY(window->save());
+        const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
+        QVERIFY(atSave.contains(DemoStock::analogGaugeItem() + "mask.tgz"));
+
+        // Redo after the source changed and went: the replacement as made.
+        stack->undo();
+        QVERIFY(QDir(source).removeRecursively());
+        stack->redo();
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+
+        stack->undo();
+        move(kRace, 3, 5);
+        QVERIFY(stack->cleanIndex() < 0);
+        QVERIFY(filesOfSavedConfig(path) != atSave);
+        closeAndDiscard();
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+    }
+
+    // A styled box resized, saved, the resize undone and another edit made:
+    // Discard finds the saved size's item as it was.
+    void resizedBoxIsAsSaved()
+    {
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        const QString styled = maskPath(*config, kRace, 1);
+        resize(kRace, 1, 300);
+        const QString sized = maskPath(*config, kRace, 1);
+        QVERIFY(sized != styled);
+        QVERIFY(window->save());
+        const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
+        QVERIFY(atSave.contains(sized + "mask.tgz"));
+
+        stack->undo();
+        QCOMPARE(maskPath(*config, kRace, 1), styled);
+        move(kRace, 3, 5);
+        closeAndDiscard();
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+        QCOMPARE(QImage(rs3->absolutePath(Rs3Fixture::Stable, sized + "mask.png")).width(), 300);
+    }
+
+    // A restyle whose record cannot be written beside the configuration (a
+    // folder stands where the store goes) fails, says why and leaves the
+    // mask, the history and the other records as they were.
+    void unrecordedRestyleFails_data()
+    {
+        QTest::addColumn<int>("action"); // 0 bar colour, 1 box style, 2 convert to multi-value box
+        QTest::addColumn<QString>("failed");
+        QTest::newRow("bar colour") << 0 << QStringLiteral("Bar color apply failed — ");
+        QTest::newRow("box style") << 1 << QStringLiteral("Box style apply failed — ");
+        QTest::newRow("convert to multi-value box") << 2 << QStringLiteral("Convert to multi-value box failed — ");
+    }
+    void unrecordedRestyleFails()
+    {
+        QFETCH(int, action);
+        QFETCH(QString, failed);
+        const QString store = action == 0   ? config->barColorSidecarPath()
+                              : action == 1 ? config->boxStylesSidecarPath()
+                                            : config->multiBoxSidecarPath();
+        QVERIFY(QDir().mkpath(store + "/blocker"));
+        window->onPageSelected(kRace);
+        const QByteArray xml0 = ConfigSnapshot::documents(*config);
+        const QByteArray records0 = ConfigSnapshot::records(*config);
+        if (action == 0) {
+            window->applyColorBar(2);
+        } else if (action == 1) {
+            chooseStyle(QStringLiteral("panel_dark"));
+            window->applyBoxStyle(1);
+        } else {
+            asker->onExec = [](QDialog* dialog) {
+                static_cast<MultiBoxDialog*>(dialog)->parseArrangement(QStringLiteral("2x2"));
+                dialog->accept();
+                return dialog->result();
+            };
+            window->convertToMultiBox(1);
+        }
+        QVERIFY2(status().startsWith(failed), qPrintable(status()));
+        QVERIFY2(status().contains(QDir::toNativeSeparators(store)) || status().contains(store), qPrintable(status()));
+        QVERIFY2(!status().contains(QLatin1String("RaceStudio 3 install")), qPrintable(status()));
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(ConfigSnapshot::documents(*config), xml0);
+        QCOMPARE(ConfigSnapshot::records(*config), records0);
     }
 };
 

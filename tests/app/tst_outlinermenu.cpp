@@ -156,7 +156,7 @@ private Q_SLOTS:
         QFETCH(QString, entries);
         window->onPageSelected(page);
         if (multiBox)
-            QVERIFY(config->saveMultiBoxEntry(config->pages[size_t(page)].masks[size_t(mask)].id, 1, 2,
+            QVERIFY(config->saveMultiBoxEntry(config->sidecarKey(page, mask, SidecarStore::MultiBoxes), 1, 2,
                                               QStringLiteral("top")));
         const QStringList shown =
             readMenu([&] { window->showOutlinerContextMenu(mask, widget, window->mapToGlobal(QPoint(200, 200))); });

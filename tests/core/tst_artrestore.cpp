@@ -18,8 +18,8 @@
 namespace {
 
 const char* const kOrigin = "aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/";
-const char* const kBoxItem = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/box_md_01/";
-const char* const kPanel = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/mbox_mm_01/";
+const char* const kBoxItem = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/box_dash_p1_md_01/";
+const char* const kPanel = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/mbox_dash_p1_mm_01/";
 
 // Every parameter of the element as "name=value", in order of name: what a
 // device reads, whatever the order in the file.
@@ -143,7 +143,7 @@ private Q_SLOTS:
         QVERIFY(fileBytes(item() + "mask.tgz") != dark);
 
         stack.undo();
-        const BoxStyleRecord back = c.loadBoxStyleSidecar().value("md.01");
+        const BoxStyleRecord back = c.loadBoxStyleSidecar().value("dash/p1/md.01");
         QCOMPARE(back.styleId, QStringLiteral("panel_dark"));
         QCOMPARE(back.originalPathRel, QString::fromLatin1(kOrigin));
         QCOMPARE(item(), darkItem);
@@ -151,13 +151,13 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(item() + "mask.png"), darkPng);
 
         stack.redo();
-        QCOMPARE(c.loadBoxStyleSidecar().value("md.01").styleId, QStringLiteral("solid_blue"));
+        QCOMPARE(c.loadBoxStyleSidecar().value("dash/p1/md.01").styleId, QStringLiteral("solid_blue"));
         auto* remove = new BoxStyleCommand(&c, 0, 0, "clean", 0, true, 0, QString(), 0);
         stack.push(remove);
         QVERIFY(remove->result());
         QCOMPARE(QString::fromUtf8(paramValue(c.pages[0].masks[0].node, "PATH_REL_AiM_MASK")),
                  QString::fromLatin1(kOrigin));
-        QVERIFY(!c.loadBoxStyleSidecar().contains("md.01"));
+        QVERIFY(!c.loadBoxStyleSidecar().contains("dash/p1/md.01"));
     }
 
     // A box without art before: undo draws the plain panel, redo points
@@ -168,7 +168,7 @@ private Q_SLOTS:
         install(fx);
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
-        QVERIFY(c.saveMultiBoxEntry("mm.01", 1, 2, "top"));
+        QVERIFY(c.saveMultiBoxEntry("dash/p1/mm.01", 1, 2, "top"));
         const auto panel = [&] {
             return fx.absolutePath(Rs3Fixture::Stable,
                                    QString::fromUtf8(paramValue(c.pages[0].masks[1].node, "PATH_REL_AiM_MASK")))
@@ -188,7 +188,7 @@ private Q_SLOTS:
         const QImage plain = BoxStyleRenderer::renderMultiBox(QSize(160, 40), "panel_dark", QColor(), 1, 2, true, 0,
                                                               QString(), QColor());
         QCOMPARE(QImage(panel()).convertToFormat(QImage::Format_ARGB32), plain.convertToFormat(QImage::Format_ARGB32));
-        QVERIFY(!c.loadBoxStyleSidecar().contains("mm.01"));
+        QVERIFY(!c.loadBoxStyleSidecar().contains("dash/p1/mm.01"));
 
         stack.redo();
         QCOMPARE(panel(), styledPanel);
@@ -201,14 +201,14 @@ private Q_SLOTS:
         install(fx);
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
-        QVERIFY(c.saveMultiBoxEntry("mm.01", 1, 2, "top"));
+        QVERIFY(c.saveMultiBoxEntry("dash/p1/mm.01", 1, 2, "top"));
         setParam(c.pages[0].masks[1].node, "WIDTH", "0");
         const auto before = ZipFixture::readTree(fx.root(Rs3Fixture::Stable));
         QVERIFY(!c.rerenderMultiBoxPanel(0, 1));
         QCOMPARE(ZipFixture::readTree(fx.root(Rs3Fixture::Stable)), before);
         // No record, or a grid that cannot be drawn: nothing either.
         QVERIFY(!c.rerenderMultiBoxPanel(0, 0));
-        QVERIFY(c.saveMultiBoxEntry("mm.01", 0, 3, "top"));
+        QVERIFY(c.saveMultiBoxEntry("dash/p1/mm.01", 0, 3, "top"));
         setParam(c.pages[0].masks[1].node, "WIDTH", "160");
         QVERIFY(!c.rerenderMultiBoxPanel(0, 1));
         QVERIFY(!c.rerenderMultiBoxPanel(0, 9));
@@ -220,7 +220,7 @@ private Q_SLOTS:
         install(fx);
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
-        QVERIFY(c.saveMultiBoxEntry("mm.01", 1, 2, "top"));
+        QVERIFY(c.saveMultiBoxEntry("dash/p1/mm.01", 1, 2, "top"));
         const int x = c.pages[0].masks[1].x;
         const int y = c.pages[0].masks[1].y;
 

@@ -119,7 +119,7 @@ private Q_SLOTS:
         QVERIFY(config.applyBoxStyle(0, 0, "accent_bottom", 0xFF00FF00u, false, 0, QString(), 0));
         // The item the style was drawn into, named after its picture.
         const QByteArray boxItem = paramValue(config.pages[0].masks[0].node, "PATH_REL_AiM_MASK");
-        QVERIFY(boxItem.contains("/zbox_config/Items/box_md_01_"));
+        QVERIFY(boxItem.contains("/zbox_config/Items/box_dash_p1_md_01_"));
         setParam(config.pages[0].masks[1].node, "PATH_REL_AiM_MASK", boxItem);
         const QString item = QDir::cleanPath(fx.absolutePath(Rs3Fixture::Stable, QString::fromUtf8(boxItem)));
         // The editor picture beside the device image is stale: the export

@@ -349,7 +349,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY(restoreArtworkBackup({}, &error));
         QVERIFY(error.isEmpty());
-        QVERIFY(!restoreArtworkBackup({ArtworkBackup{folder, gone, {}}}, &error));
+        QVERIFY(!restoreArtworkBackup({ArtworkBackup{folder, gone, {}, {}}}, &error));
         QCOMPARE(error, "the saved copy is gone: " + gone);
     }
 };

@@ -23,9 +23,13 @@
 namespace {
 
 const char* const kStock = "aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/";
-const char* const kSet = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_Race_Day_mb_01";
+// A coloured item as a configuration names it (for art paths given to a load).
 const char* const kColoured =
-    "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_Race_Day_mb_01/Items/b1/";
+    "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_Race_Day_dash_p1_mb_01_0badc0de/Items/b1/";
+// The set of a coloured bar: the file, the page and the mask, then eight hex
+// digits of the state (stock art and size).
+const char* const kColouredPattern =
+    "^aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_Race_Day_dash_p1_%1_[0-9a-f]{8}/Items/b1/$";
 // In the bar element's own order.
 const char* const kStockCoords = "WIDTH=100;HEIGHT=25;XEnd1=100;XEnd2=100;LINES_X_HOT_MOUSE=0,0,100,0,100,25,0,25,0,0";
 
@@ -44,6 +48,11 @@ QImage stockBar(int w, int h, int litRows)
 QString param(DashConfig& c, const char* name, int mask = 0)
 {
     return QString::fromUtf8(paramValue(c.pages[0].masks[size_t(mask)].node, name));
+}
+
+bool isColouredItem(const QString& path, const QString& mask)
+{
+    return QRegularExpression(QString::fromLatin1(kColouredPattern).arg(mask)).match(path).hasMatch();
 }
 
 pugi::xml_node barOf(DashConfig& c, int mask = 0)
@@ -122,13 +131,15 @@ private Q_SLOTS:
         QCOMPARE(command->text(), QStringLiteral("Color bar"));
         QVERIFY(c.devices[0]->dirty);
 
-        QCOMPARE(param(c, "PATH_REL_AiM_MASK"), QString::fromLatin1(kColoured));
+        const QString coloured = param(c, "PATH_REL_AiM_MASK");
+        QVERIFY2(isColouredItem(coloured, "mb_01"), qPrintable(coloured));
+        const QString set = coloured.left(coloured.indexOf("/Items/"));
         QCOMPARE(param(c, "PATH_IMAGE"), QStringLiteral("mask.png"));
         QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
         QCOMPARE(DashConfig::barGeometryText(barOf(c)),
                  QStringLiteral("WIDTH=120;HEIGHT=30;XEnd1=120;XEnd2=120;LINES_X_HOT_MOUSE=0,0,120,0,120,30,0,30,0,0"));
         const QJsonObject record = QJsonDocument::fromJson(TestFiles::readBytes(c.barColorSidecarPath()))
-                                       .object().value("masks").toObject().value("mb.01").toObject();
+                                       .object().value("masks").toObject().value("dash/p1/mb.01").toObject();
         QCOMPARE(record.value("colored").toBool(), true);
         QCOMPARE(record.value("redline").toDouble(), 9000.0);
         QCOMPARE(record.value("originalPathRel").toString(), QString::fromLatin1(kStock));
@@ -137,7 +148,7 @@ private Q_SLOTS:
         // Both installs got the item, recoloured from the stock art of the
         // stable one; the stock item itself is untouched.
         for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
-            const QString item = fx.absolutePath(root, kColoured);
+            const QString item = fx.absolutePath(root, coloured);
             const QImage mask(item + "mask.png");
             QCOMPARE(mask.size(), QSize(120, 30));
             QCOMPARE(TgzImage::decodeFile(item + "mask.tgz").size(), QSize(120, 30));
@@ -148,7 +159,7 @@ private Q_SLOTS:
             QCOMPARE(mask.pixelColor(0, 0).rgb(), QColor(0, 220, 0).rgb());
             QCOMPARE(mask.pixelColor(119, 11).rgb(), QColor(255, 0, 0).rgb());
             QCOMPARE(mask.pixelColor(60, 25).rgb(), QColor(60, 60, 60).rgb());
-            const QByteArray folderXml = TestFiles::readBytes(fx.absolutePath(root, kSet) + "/AiM_folder.xml");
+            const QByteArray folderXml = TestFiles::readBytes(fx.absolutePath(root, set) + "/AiM_folder.xml");
             QVERIFY(folderXml.contains("<p n=\"gettext\">Bar Colors</p>"));
             QVERIFY(folderXml.contains("<p n=\"Sort\">99</p>"));
         }
@@ -198,7 +209,7 @@ private Q_SLOTS:
         // nothing is written anywhere.
         QFile side(c.barColorSidecarPath());
         QVERIFY(side.open(QIODevice::WriteOnly));
-        side.write(R"({"version":1,"masks":{"mb.01":{"colored":true,"redline":1,)"
+        side.write(R"({"version":1,"masks":{"dash/p1/mb.01":{"colored":true,"redline":1,)"
                    R"("originalPathRel":"aim/resources/overlay/../../../../evil/masks/x/"}}})");
         side.close();
         const auto before = ZipFixture::readTree(QFileInfo(fx.root(Rs3Fixture::Stable)).absolutePath());
@@ -218,13 +229,12 @@ private Q_SLOTS:
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
         QVERIFY(c.applyBarColor(0, 1));
-        const QString item =
-            "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_Race_Day_bar1/Items/b1/";
-        QCOMPARE(param(c, "PATH_REL_AiM_MASK", 1), item);
+        const QString item = param(c, "PATH_REL_AiM_MASK", 1);
+        QVERIFY2(isColouredItem(item, "bar1"), qPrintable(item));
         QCOMPARE(QImage(fx.absolutePath(Rs3Fixture::Beta, item) + "mask.png").size(), QSize(60, 20));
         const QMap<QString, BarColorRecord> records = c.loadBarColorSidecar();
-        QCOMPARE(records.value("bar1").redline, 8000.0);
-        QVERIFY(records.value("bar1").colored);
+        QCOMPARE(records.value("dash/p1/bar1").redline, 8000.0);
+        QVERIFY(records.value("dash/p1/bar1").colored);
     }
 
     // A stock bar without end points or outline: the colouring adds them,
@@ -248,7 +258,7 @@ private Q_SLOTS:
             QVERIFY2(!barOf(c, 1).find_child_by_attribute("p", "n", name), name);
 
         QVERIFY(c.applyBarColor(0, 1));
-        QCOMPARE(c.loadBarColorSidecar().value("bar1").originalCoords, stockCoords);
+        QCOMPARE(c.loadBarColorSidecar().value("dash/p1/bar1").originalCoords, stockCoords);
     }
 
     void litBandFallback()
@@ -267,7 +277,7 @@ private Q_SLOTS:
         DashConfig c;
         QVERIFY(c.load(writeConfig()));
         QVERIFY(c.applyBarColor(0, 0));
-        const QImage mask(fx.absolutePath(Rs3Fixture::Stable, kColoured) + "mask.png");
+        const QImage mask(fx.absolutePath(Rs3Fixture::Stable, param(c, "PATH_REL_AiM_MASK")) + "mask.png");
         QCOMPARE(mask.pixelColor(0, 6).rgb(), QColor(0, 220, 0).rgb());
         QCOMPARE(mask.pixelColor(0, 7).rgb(), QColor(200, 200, 200).rgb());
     }
@@ -345,10 +355,12 @@ private Q_SLOTS:
         Rs3Fixture fx;
         installStock(fx);
         const QString path = writeConfig();
+        QString coloured;
         {
             DashConfig c;
             QVERIFY(c.load(path));
             QVERIFY(c.applyBarColor(0, 0));
+            coloured = param(c, "PATH_REL_AiM_MASK");
             if (!stampInXml)
                 removeParams(c.pages[0].masks[0].node, "DE_BARCOLOR_SRC");
             QVERIFY(c.save(path));
@@ -362,8 +374,8 @@ private Q_SLOTS:
             QCOMPARE(c.barRepairCount, 0);
         }
 
-        QVERIFY(QFile::remove(fx.absolutePath(Rs3Fixture::Beta, kColoured) + "mask.png"));
-        QVERIFY(QFile::remove(fx.absolutePath(Rs3Fixture::Beta, kColoured) + "mask.tgz"));
+        QVERIFY(QFile::remove(fx.absolutePath(Rs3Fixture::Beta, coloured) + "mask.png"));
+        QVERIFY(QFile::remove(fx.absolutePath(Rs3Fixture::Beta, coloured) + "mask.tgz"));
         DashConfig c;
         QVERIFY(c.load(path));
         QCOMPARE(c.barRepairCount, 1);

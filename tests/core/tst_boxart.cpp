@@ -23,7 +23,7 @@
 namespace {
 
 const char* const kOrigin = "aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/";
-const char* const kBoxItem = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/box_md_01/";
+const char* const kBoxItem = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config/Items/box_dash_p1_md_01/";
 const char* const kSet = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_config";
 
 QString param(DashConfig& c, const char* name, int mask = 0)
@@ -123,12 +123,12 @@ private Q_SLOTS:
             QCOMPARE(QDir(item).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                      QStringList({"a.M2.xml", "mask.png", "mask.tgz", "on.png"}));
         }
-        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK"), "box_md_01"));
+        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK"), "box_dash_p1_md_01"));
         QCOMPARE(param(config, "PATH_IMAGE_SFONDO_FW"), QStringLiteral("mask.tgz"));
         QVERIFY(!hasParam(config, "M_BCOL"));
         QVERIFY(config.devices[0]->dirty);
 
-        const QJsonObject rec = sidecar(config.boxStylesSidecarPath()).value("md.01").toObject();
+        const QJsonObject rec = sidecar(config.boxStylesSidecarPath()).value("dash/p1/md.01").toObject();
         QCOMPARE(rec.value("styleId").toString(), QStringLiteral("accent_bottom"));
         QCOMPARE(rec.value("originalPathRel").toString(), QString::fromLatin1(kOrigin));
         QVERIFY(!rec.contains("showDividers")); // a single box always stores true
@@ -150,14 +150,14 @@ private Q_SLOTS:
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
         // Re-applying a style reuses the item and its already updated descriptor.
         QVERIFY(config.applyBoxStyle(0, 0, "solid_blue", 0, true, 0, QString(), 0));
-        QCOMPARE(sidecar(config.boxStylesSidecarPath()).value("md.01").toObject().value("originalPathRel").toString(),
+        QCOMPARE(sidecar(config.boxStylesSidecarPath()).value("dash/p1/md.01").toObject().value("originalPathRel").toString(),
                  QString::fromLatin1(kOrigin));
 
         QVERIFY(config.applyBoxStyle(0, 0, "clean", 0, true, 0, QString(), 0));
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
         QVERIFY(!hasParam(config, "PATH_IMAGE_SFONDO_FW"));
         QVERIFY(!config.boxStyleRecord(0, 0).present);
-        QVERIFY(!sidecar(config.boxStylesSidecarPath()).contains("md.01"));
+        QVERIFY(!sidecar(config.boxStylesSidecarPath()).contains("dash/p1/md.01"));
 
         // Without a record, a box item cannot be removed: nothing to go back to.
         setParam(config.pages[0].masks[0].node, "PATH_REL_AiM_MASK", kBoxItem);
@@ -174,7 +174,7 @@ private Q_SLOTS:
         // named after its picture.
         const QImage picture = BoxStyleRenderer::render(QSize(120, 60), "panel_dark", QColor(), 0, QString(), QColor());
         const QString item =
-            QString::fromLatin1(kSet) + "/Items/" + artItemName(QStringLiteral("box_md_01"), picture) + '/';
+            QString::fromLatin1(kSet) + "/Items/" + artItemName(QStringLiteral("box_dash_p1_md_01"), picture, kOrigin) + '/';
         QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Beta, item) + "mask.tgz"));
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
@@ -224,13 +224,13 @@ private Q_SLOTS:
         QVERIFY(config.applyBoxStyle(0, 0, "solid_blue", 0, true, 0, QString(), 0));
         const QString blue = param(config, "PATH_REL_AiM_MASK");
         QVERIFY(blue != dark);
-        QVERIFY(isItem(blue, "box_md_01"));
+        QVERIFY(isItem(blue, "box_dash_p1_md_01"));
         QCOMPARE(ZipFixture::readTree(fx.absolutePath(Rs3Fixture::Beta, dark)), before);
         for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
             QCOMPARE(TgzImage::decodeFile(fx.absolutePath(root, dark) + "mask.tgz").size(), QSize(120, 60));
             QCOMPARE(TgzImage::decodeFile(fx.absolutePath(root, blue) + "mask.tgz").size(), QSize(140, 70));
         }
-        QCOMPARE(sidecar(config.boxStylesSidecarPath()).value("md.01").toObject().value("styleId").toString(),
+        QCOMPARE(sidecar(config.boxStylesSidecarPath()).value("dash/p1/md.01").toObject().value("styleId").toString(),
                  QStringLiteral("solid_blue"));
     }
 
@@ -260,12 +260,12 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
         QVERIFY(config.applyBoxStyle(0, 1, "panel_dark", 0, true, 0, QString(), 0));
-        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK", 1), "box_box1"));
-        QVERIFY(sidecar(config.boxStylesSidecarPath()).contains("box1"));
+        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK", 1), "box_dash_p1_box1"));
+        QVERIFY(sidecar(config.boxStylesSidecarPath()).contains("dash/p1/box1"));
     }
 
     // A multi-value box without an id: its multi-box record and its own
-    // style record both live under "mbox%1", and a resize leaves its panel
+    // style record both live under ".../mbox%1", and a resize leaves its panel
     // to the multi-value box layout.
     void multiValueBoxWithoutIdKeepsItsPanel()
     {
@@ -273,13 +273,13 @@ private Q_SLOTS:
         installBoth(fx);
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
-        QVERIFY(config.saveMultiBoxEntry("mbox1", 1, 2, "top"));
-        QCOMPARE(config.boxStyleKey(0, 1), QStringLiteral("mbox1"));
-        QCOMPARE(config.boxStyleKey(0, 0), QStringLiteral("md.01"));
+        QVERIFY(config.saveMultiBoxEntry("dash/p1/mbox1", 1, 2, "top"));
+        QCOMPARE(config.boxStyleKey(0, 1), QStringLiteral("dash/p1/mbox1"));
+        QCOMPARE(config.boxStyleKey(0, 0), QStringLiteral("dash/p1/md.01"));
         QVERIFY(config.applyBoxStyle(0, 1, "solid_blue", 0, true, 0, QString(), 0));
         const QString panel = param(config, "PATH_REL_AiM_MASK", 1);
-        QVERIFY2(isItem(panel, "mbox_mbox1"), qPrintable(panel));
-        QCOMPARE(sidecar(config.boxStylesSidecarPath()).keys(), QStringList{"mbox1"});
+        QVERIFY2(isItem(panel, "mbox_dash_p1_mbox1"), qPrintable(panel));
+        QCOMPARE(sidecar(config.boxStylesSidecarPath()).keys(), QStringList{"dash/p1/mbox1"});
         QCOMPARE(config.boxStyleRecord(0, 1).styleId, QStringLiteral("solid_blue"));
         QCOMPARE(config.boxStyleSnapshot(0, 1).styleId, QStringLiteral("solid_blue"));
 
@@ -322,13 +322,13 @@ private Q_SLOTS:
         installBoth(fx);
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
-        QVERIFY(config.saveMultiBoxEntry("md.01", 0, 5, "left"));
+        QVERIFY(config.saveMultiBoxEntry("dash/p1/md.01", 0, 5, "left"));
         // Treated as a single box: no division by a zero count.
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
         QCOMPARE(config.renderBoxStyleImage(0, 0).size(), QSize(120, 60));
-        QVERIFY(config.saveMultiBoxEntry("md.01", 2, 1, "left"));
+        QVERIFY(config.saveMultiBoxEntry("dash/p1/md.01", 2, 1, "left"));
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
-        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK"), "mbox_md_01"));
+        QVERIFY(isItem(param(config, "PATH_REL_AiM_MASK"), "mbox_dash_p1_md_01"));
     }
 
     void fitScalesFromTheOriginAndBack()
@@ -342,7 +342,7 @@ private Q_SLOTS:
         resize(config, 120, 60);
         QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
         const QString fitted = param(config, "PATH_REL_AiM_MASK");
-        QVERIFY2(fitted.contains(QRegularExpression("/zbox_config/Items/fit_md_01_120x60_[0-9a-f]{8}/$")),
+        QVERIFY2(fitted.contains(QRegularExpression("/zbox_config/Items/fit_dash_p1_md_01_120x60_[0-9a-f]{8}/$")),
                  qPrintable(fitted));
         QCOMPARE(param(config, "DE_FIT_SRC"), QString::fromLatin1(kOrigin));
         for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
@@ -365,22 +365,31 @@ private Q_SLOTS:
         QVERIFY(!hasParam(config, "DE_FIT_SRC"));
     }
 
-    // The fit item's name carries SHA-1 of the origin in lower case: the
-    // same art named with other letter case is the same item.
+    // The fit item's name hashes the origin in lower case with the picture:
+    // the same art named with other letter case is the same item, other art
+    // at the same size another one.
     void fitHashIgnoresLetterCase()
     {
         Rs3Fixture fx;
         installBoth(fx);
         const QString origin = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/S01/Digit/Items/A/");
         QVERIFY(fx.addArtItem(Rs3Fixture::Stable, origin, QSize(100, 50)));
-        DashConfig config;
-        QVERIFY(config.load(writeConfig(origin, 100, 50)));
-        resize(config, 120, 60);
-        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
-        const QString hash = QString::fromLatin1(
-            QCryptographicHash::hash(origin.toLower().toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
-        QCOMPARE(param(config, "PATH_REL_AiM_MASK"),
-                 homebrewItemPath("mxg_12", "config", "fit_md_01_120x60_" + hash));
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, origin.toLower(), QSize(100, 50)));
+        const auto fittedItem = [&](const QString& from) {
+            DashConfig config;
+            if (!config.load(writeConfig(from, 100, 50)))
+                return QString();
+            resize(config, 120, 60);
+            return config.fitMaskArtToGeometry(0, 0) == 1 ? param(config, "PATH_REL_AiM_MASK") : QString();
+        };
+        const QString upper = fittedItem(origin);
+        QVERIFY2(upper.contains("/Items/fit_dash_p1_md_01_120x60_"), qPrintable(upper));
+        QCOMPARE(fittedItem(origin.toLower()), upper);
+        // The stock art replaced in place: a fit to the same size is a new item.
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, origin, QSize(100, 50), Qt::blue));
+        const QString repainted = fittedItem(origin);
+        QVERIFY(!repainted.isEmpty());
+        QVERIFY(repainted != upper);
     }
 
     void fitRerendersAStyledBox()
@@ -392,13 +401,24 @@ private Q_SLOTS:
         QVERIFY(config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
         const QString styled = param(config, "PATH_REL_AiM_MASK");
         QCOMPARE(config.fitMaskArtToGeometry(0, 0), 0);
+        const auto before = ZipFixture::readTree(fx.absolutePath(Rs3Fixture::Beta, styled));
         resize(config, 140, 70);
         QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
-        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), styled);
-        const QString item = fx.absolutePath(Rs3Fixture::Beta, styled);
+        // A new item for the new size, with the styled item's descriptor and
+        // extras; the earlier one stays as it was for the state that shows it.
+        const QString sized = param(config, "PATH_REL_AiM_MASK");
+        QVERIFY(sized != styled);
+        QVERIFY(isItem(sized, "box_dash_p1_md_01"));
+        const QString item = fx.absolutePath(Rs3Fixture::Beta, sized);
         QCOMPARE(TgzImage::decodeFile(item + "mask.tgz").size(), QSize(140, 70));
         QCOMPARE(m2Width(item), 140);
+        QVERIFY(QFileInfo::exists(item + "on.png"));
+        QCOMPARE(ZipFixture::readTree(fx.absolutePath(Rs3Fixture::Beta, styled)), before);
         QVERIFY(!hasParam(config, "DE_FIT_SRC"));
+        // Back at the first size: the first item again.
+        resize(config, 120, 60);
+        QCOMPARE(config.fitMaskArtToGeometry(0, 0), 1);
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), styled);
     }
 
     void fitLeavesOthersAlone_data()
@@ -459,7 +479,7 @@ private Q_SLOTS:
         std::unique_ptr<MoveCommand> grow(resizeTo(120, 60));
         grow->redo();
         const QString fitted = param(config, "PATH_REL_AiM_MASK");
-        QVERIFY(fitted.contains("/Items/fit_md_01_120x60_"));
+        QVERIFY(fitted.contains("/Items/fit_dash_p1_md_01_120x60_"));
         QCOMPARE(param(config, "DE_FIT_SRC"), QString::fromLatin1(kOrigin));
         grow->undo();
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
@@ -488,11 +508,17 @@ private Q_SLOTS:
         MoveCommand cmd(&m, m.x, m.y, m.w, m.h, m.x, m.y, 150, 80, &config, 0, 0, false, false);
         const QString styled = param(config, "PATH_REL_AiM_MASK");
         const QString item = fx.absolutePath(Rs3Fixture::Stable, styled) + "mask.tgz";
+        const auto before = ZipFixture::readTree(fx.absolutePath(Rs3Fixture::Stable, styled));
         cmd.redo();
-        QCOMPARE(TgzImage::decodeFile(item).size(), QSize(150, 80));
+        const QString sized = param(config, "PATH_REL_AiM_MASK");
+        QCOMPARE(TgzImage::decodeFile(fx.absolutePath(Rs3Fixture::Stable, sized) + "mask.tgz").size(), QSize(150, 80));
         cmd.undo();
-        QCOMPARE(TgzImage::decodeFile(item).size(), QSize(120, 60));
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), styled);
+        // The item the undo points at was never drawn over.
+        QCOMPARE(ZipFixture::readTree(fx.absolutePath(Rs3Fixture::Stable, styled)), before);
+        QCOMPARE(TgzImage::decodeFile(item).size(), QSize(120, 60));
+        cmd.redo();
+        QCOMPARE(param(config, "PATH_REL_AiM_MASK"), sized);
     }
 
     void fitSkipsBarsAndMultiBoxes()
@@ -502,7 +528,7 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(writeConfig(QString::fromLatin1(kOrigin), 100, 50)));
         resize(config, 120, 60);
-        QVERIFY(config.saveMultiBoxEntry("md.01", 0, 0, QString())); // even a damaged record
+        QVERIFY(config.saveMultiBoxEntry("dash/p1/md.01", 0, 0, QString())); // even a damaged record
         QCOMPARE(config.fitMaskArtToGeometry(0, 0), 0);
         QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kSet)));
     }

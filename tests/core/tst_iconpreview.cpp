@@ -47,7 +47,7 @@ private Q_SLOTS:
 
         QVERIFY(config.iconPreviewGraphic(0, 0).isEmpty());
         QVERIFY(writeText(config.iconPreviewSidecarPath(),
-                          R"({"version":1,"icons":{"ic":{"graphic":"oil.png"},"icon1":{"graphic":"x.png"}}})"));
+                          R"({"version":1,"icons":{"dash/p1/ic":{"graphic":"oil.png"},"dash/p1/icon1":{"graphic":"x.png"}}})"));
         // Edits on disk are seen at once.
         QCOMPARE(config.iconPreviewGraphic(0, 0), QStringLiteral("oil.png"));
         QCOMPARE(config.iconPreviewGraphic(0, 1), QStringLiteral("x.png"));
@@ -76,12 +76,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("found");
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("digits");
-        QTest::newRow("usable") << QByteArray(R"({"mb":{"rows":3,"cols":1,"labelPlacement":"left"}})") << true << 3 << 3;
-        QTest::newRow("no record") << QByteArray(R"({"other":{"rows":3,"cols":1}})") << false << 0 << 0;
-        QTest::newRow("zero columns") << QByteArray(R"({"mb":{"rows":2,"cols":0}})") << false << 0 << 0;
-        QTest::newRow("negative rows") << QByteArray(R"({"mb":{"rows":-1,"cols":2}})") << false << 0 << 0;
-        QTest::newRow("absurd rows") << QByteArray(R"({"mb":{"rows":100000,"cols":2}})") << false << 0 << 0;
-        QTest::newRow("id-less key") << QByteArray(R"({"mbox1":{"rows":2,"cols":2}})") << false << 0 << 0;
+        QTest::newRow("usable") << QByteArray(R"({"dash/p1/mb":{"rows":3,"cols":1,"labelPlacement":"left"}})") << true << 3 << 3;
+        QTest::newRow("no record") << QByteArray(R"({"dash/p1/other":{"rows":3,"cols":1}})") << false << 0 << 0;
+        QTest::newRow("zero columns") << QByteArray(R"({"dash/p1/mb":{"rows":2,"cols":0}})") << false << 0 << 0;
+        QTest::newRow("negative rows") << QByteArray(R"({"dash/p1/mb":{"rows":-1,"cols":2}})") << false << 0 << 0;
+        QTest::newRow("absurd rows") << QByteArray(R"({"dash/p1/mb":{"rows":100000,"cols":2}})") << false << 0 << 0;
+        QTest::newRow("id-less key") << QByteArray(R"({"dash/p1/mbox1":{"rows":2,"cols":2}})") << false << 0 << 0;
     }
     void multiBoxRecord()
     {
@@ -98,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(info.digitCount, digits);
         if (found)
             QCOMPARE(info.labelPlacement, QStringLiteral("left"));
-        // Mask 1 has no id: its record is the one the writers key "mbox1".
+        // Mask 1 has no id: its record is the one the writers key ".../mbox1".
         QCOMPARE(config.multiBoxRecord(0, 1).found, QByteArray(QTest::currentDataTag()) == "id-less key");
     }
 
@@ -107,7 +107,7 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(fixture().writeTempZip()));
         QVERIFY(writeText(config.boxStylesSidecarPath(),
-                          R"({"version":1,"masks":{"box1":{"styleId":"carbon","originalPathRel":""}}})"));
+                          R"({"version":1,"masks":{"dash/p1/box1":{"styleId":"carbon","originalPathRel":""}}})"));
         QVERIFY(config.boxStyleRecord(0, 1).present);
         QCOMPARE(config.boxStyleRecord(0, 1).styleId, QStringLiteral("carbon"));
         QVERIFY(!config.boxStyleRecord(0, 2).present);

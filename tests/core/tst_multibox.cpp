@@ -103,8 +103,8 @@ private Q_SLOTS:
         QCOMPARE(config.multiBoxRecord(0, 1).rows, 2);
         QCOMPARE(config.multiBoxRecord(0, 1).cols, 3);
         const QString panel = QString::fromUtf8(paramValue(box.node, "PATH_REL_AiM_MASK"));
-        // The box's own name, then a hash of the panel.
-        QVERIFY2(QRegularExpression("/zbox_Race/Items/mbox_mbox_2_[0-9a-f]{8}/$").match(panel).hasMatch(),
+        // The box's page and name, then a hash of the panel.
+        QVERIFY2(QRegularExpression("/zbox_Race/Items/mbox_dash_p1_mbox_2_[0-9a-f]{8}/$").match(panel).hasMatch(),
                  qPrintable(panel));
         for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta})
             QVERIFY(QFileInfo::exists(rs3.absolutePath(root, panel + QStringLiteral("mask.tgz"))));
@@ -170,7 +170,8 @@ private Q_SLOTS:
                                       .add(Fx::digit(QStringLiteral("00_z"), 0, 0, 10, 10))
                                       .add(Fx::label(QStringLiteral("01_L"), QStringLiteral("y"), 0, 0, 1, 1))
                                       .add(Fx::digit(QStringLiteral("01_z"), 0, 0, 10, 10))}));
-        QVERIFY(config.saveMultiBoxEntry(QStringLiteral("mm"), 1, 2, QStringLiteral("top")));
+        const QString key = config.sidecarKey(0, 0, SidecarStore::MultiBoxes);
+        QVERIFY(config.saveMultiBoxEntry(key, 1, 2, QStringLiteral("top")));
         const pugi::xml_node mask = config.pages[0].masks[0].node;
         setParam(mask, "WIDTH", "400");
         QVERIFY(config.relayoutMultiBox(0, 0));
@@ -185,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(config.pages[0].masks[0].w, 400);
 
         // A damaged record is no record: nothing moves, nothing is divided by.
-        QVERIFY(config.saveMultiBoxEntry(QStringLiteral("mm"), 0, 2, QStringLiteral("top")));
+        QVERIFY(config.saveMultiBoxEntry(key, 0, 2, QStringLiteral("top")));
         const QByteArray before = ConfigSnapshot::xml(mask);
         setParam(mask, "WIDTH", "300");
         QVERIFY(!config.relayoutMultiBox(0, 0));

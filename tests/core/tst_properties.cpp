@@ -243,11 +243,14 @@ private Q_SLOTS:
         QVERIFY(openWith(config, {Fx::mask(QString(), 0, 0, 40, 40).add(Fx::icon("i", 0, 0, 40, 40)), textMask()}));
         config.setIconPreview(0, 0, QStringLiteral("aim/x/icon.png"));
         config.setIconPreview(0, 1, QStringLiteral("aim/y/icon.png"));
-        QCOMPARE(config.loadIconPreviewSidecar().value(QStringLiteral("icon0")).graphic, QStringLiteral("aim/x/icon.png"));
-        QCOMPARE(config.loadIconPreviewSidecar().value(QStringLiteral("txt")).graphic, QStringLiteral("aim/y/icon.png"));
+        // Keyed by page and mask: "icon0" for the mask without an id.
+        QCOMPARE(config.loadIconPreviewSidecar().value(QStringLiteral("dash/p1/icon0")).graphic,
+                 QStringLiteral("aim/x/icon.png"));
+        QCOMPARE(config.loadIconPreviewSidecar().value(QStringLiteral("dash/p1/txt")).graphic,
+                 QStringLiteral("aim/y/icon.png"));
         config.clearIconPreview(0, 0);
-        QVERIFY(!config.loadIconPreviewSidecar().contains(QStringLiteral("icon0")));
-        QVERIFY(config.loadIconPreviewSidecar().contains(QStringLiteral("txt")));
+        QVERIFY(!config.loadIconPreviewSidecar().contains(QStringLiteral("dash/p1/icon0")));
+        QVERIFY(config.loadIconPreviewSidecar().contains(QStringLiteral("dash/p1/txt")));
         QVERIFY(!config.devices[0]->dirty);
     }
 

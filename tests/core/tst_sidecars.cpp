@@ -1,5 +1,9 @@
+#include "DemoStock.h"
+#include "artwork/BarColorSnapshot.h"
 #include "model/DashConfig.h"
 #include "model/SidecarKeys.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -56,6 +60,103 @@ private Q_SLOTS:
         QCOMPARE(sidecarKey("box", "md.03", 3), QStringLiteral("md.03"));
         QCOMPARE(sidecarKey("box", "", 3), QStringLiteral("box3"));
         QCOMPARE(iconPreviewKey("", 0), QStringLiteral("icon0"));
+    }
+
+    // A record key names the page (its device file's folder and its id, or
+    // its place in the file) and the mask: namesakes on two pages, and on
+    // two displays' pages of one id, never share one.
+    void keysNameThePage()
+    {
+        ConfigFixture cfg;
+        cfg.device().page("A").mask(Fx::mask("md.00", 0, 0, 10, 10)).mask(Fx::mask("", 0, 0, 10, 10));
+        cfg.device().page("B").mask(Fx::mask("md.00", 0, 0, 10, 10));
+        cfg.addDevice("dash2").page("C").mask(Fx::mask("md.00", 0, 0, 10, 10));
+        DashConfig config;
+        QVERIFY(config.load(cfg.writeTempZip()));
+        QCOMPARE(config.pageCount(), 3);
+        QCOMPARE(config.sidecarKey(0, 0, SidecarStore::BoxStyles), QStringLiteral("dash/p1/md.00"));
+        QCOMPARE(config.sidecarKey(1, 0, SidecarStore::BoxStyles), QStringLiteral("dash/p2/md.00"));
+        QCOMPARE(config.sidecarKey(2, 0, SidecarStore::BoxStyles), QStringLiteral("dash2/p1/md.00"));
+        QCOMPARE(config.sidecarKey(0, 1, SidecarStore::BarColors), QStringLiteral("dash/p1/bar1"));
+        QCOMPARE(config.sidecarKey(0, 1, SidecarStore::BoxStyles), QStringLiteral("dash/p1/box1"));
+        QCOMPARE(config.sidecarKey(0, 1, SidecarStore::IconPreviews), QStringLiteral("dash/p1/icon1"));
+        // A multi-value box without an id keeps its style under its grid's key.
+        QVERIFY(config.saveMultiBoxEntry(config.sidecarKey(0, 1, SidecarStore::MultiBoxes), 1, 2, "above"));
+        QCOMPARE(config.sidecarKey(0, 1, SidecarStore::BoxStyles), QStringLiteral("dash/p1/mbox1"));
+        // A page without an id: its place among its file's pages.
+        config.pageParamNode(1).remove_attribute("i");
+        QCOMPARE(config.sidecarKey(1, 0, SidecarStore::BarColors), QStringLiteral("dash/page1/md.00"));
+        QVERIFY(config.sidecarKey(0, 5, SidecarStore::BarColors).isEmpty());
+        QVERIFY(config.sidecarKey(7, 0, SidecarStore::BarColors).isEmpty());
+    }
+
+    // Stores as the editor wrote them before keys named the page, beside the
+    // demo, whose pages all name their masks md.00 .. md.03. A record serves
+    // the one mask it can only mean (the only mask of that id, or the one
+    // showing the art the record made), moves under that mask's key at the
+    // next save; a record that could mean several stays as it is and serves
+    // none.
+    void olderStoresServeTheMaskTheyMean()
+    {
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("older")));
+        if (path.isEmpty())
+            QSKIP("no demo configuration");
+        const QString boxArt = DemoStock::itemPath("s04_homebrew/zbox_Demo/Items/box_md_01_0badc0de/");
+        const QString barArt = DemoStock::itemPath("s04_homebrew/zbar_Demo_md_02/Items/b_hbar/");
+        {
+            // Race's value box styled and its bar coloured, and a
+            // multi-value box on Laps, as the editor left them.
+            DashConfig before;
+            QVERIFY(before.load(path));
+            setParam(before.pages[0].masks[1].node, "PATH_REL_AiM_MASK", boxArt.toUtf8());
+            setParam(before.pages[0].masks[2].node, "PATH_REL_AiM_MASK", barArt.toUtf8());
+            setElementId(before.pages[2].masks[3].node, QStringLiteral("mbox.1"));
+            before.markPageDirty(0);
+            before.markPageDirty(2);
+            QVERIFY(before.save(path));
+            QVERIFY(writeText(before.boxStylesSidecarPath(),
+                              R"({"masks":{"md.01":{"caption":"SPD","originalPathRel":")" + DemoStock::valueBoxItem().toUtf8()
+                                  + R"(","styleId":"panel_outline"},"md.03":{"originalPathRel":"","styleId":"carbon"}},"version":1})"));
+            QVERIFY(writeText(before.barColorSidecarPath(),
+                              R"({"masks":{"md.02":{"colored":true,"originalPathRel":")" + DemoStock::barItem().toUtf8()
+                                  + R"(","redline":8000}},"version":1})"));
+            QVERIFY(writeText(before.multiBoxSidecarPath(),
+                              R"({"masks":{"mbox.1":{"cols":2,"labelPlacement":"above","rows":2}},"version":1})"));
+            QVERIFY(writeText(before.iconPreviewSidecarPath(), R"({"icons":{"md.02":{"graphic":"oil.png"}},"version":1})"));
+        }
+        const QByteArray ambiguousStyle = QJsonDocument(readJson(QFileInfo(path).absolutePath() + "/Demo.boxstyles.json")
+                                                            .value("masks").toObject().value("md.03").toObject())
+                                              .toJson();
+
+        const auto check = [&](DashConfig& config) {
+            QCOMPARE(config.boxStyleRecord(0, 1).caption, QStringLiteral("SPD"));
+            QVERIFY(!config.boxStyleRecord(1, 1).present);
+            QVERIFY(!config.boxStyleRecord(2, 1).present);
+            QVERIFY(config.barColorSnapshot(0, 2).hasRecord);
+            QVERIFY(!config.barColorSnapshot(2, 2).hasRecord);
+            QCOMPARE(config.multiBoxRecord(2, 3).rows, 2);
+            for (int page = 0; page < 3; ++page) {
+                QVERIFY(!config.boxStyleRecord(page, 3).present);
+                QVERIFY(config.iconPreviewGraphic(page, 2).isEmpty());
+            }
+        };
+        DashConfig config;
+        QVERIFY(config.load(path));
+        check(config);
+        // Only a save of the configuration moves them.
+        QVERIFY(readJson(config.boxStylesSidecarPath()).value("masks").toObject().contains("md.01"));
+        QVERIFY(config.save(path));
+        const QJsonObject styles = readJson(config.boxStylesSidecarPath()).value("masks").toObject();
+        QCOMPARE(styles.keys(), (QStringList{config.sidecarKey(0, 1, SidecarStore::BoxStyles), "md.03"}));
+        QCOMPARE(QJsonDocument(styles.value("md.03").toObject()).toJson(), ambiguousStyle);
+        QCOMPARE(readJson(config.barColorSidecarPath()).value("masks").toObject().keys(),
+                 QStringList{config.sidecarKey(0, 2, SidecarStore::BarColors)});
+        QCOMPARE(readJson(config.multiBoxSidecarPath()).value("masks").toObject().keys(),
+                 QStringList{config.sidecarKey(2, 3, SidecarStore::MultiBoxes)});
+        QCOMPARE(readJson(config.iconPreviewSidecarPath()).value("icons").toObject().keys(), QStringList{"md.02"});
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        check(reopened);
     }
 
     void boxStyleWritesOnlyNonDefaults()

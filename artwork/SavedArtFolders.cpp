@@ -1,0 +1,82 @@
+#include "artwork/SavedArtFolders.h"
+
+#include "artwork/ArtworkFiles.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("QObject", text);
+}
+
+QByteArray contentOf(const QString& path, bool* read = nullptr)
+{
+    QFile file(path);
+    const bool opened = file.open(QIODevice::ReadOnly);
+    if (read)
+        *read = opened;
+    return opened ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+void SavedArtFolders::aboutToWrite(const QString& folder, const QStringList& names)
+{
+    const QString key = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    auto it = m_folders.find(key);
+    if (it == m_folders.end()) {
+        Folder kept;
+        for (const QFileInfo& file : QDir(key).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name))
+            kept.files.insert(file.fileName(), contentOf(file.absoluteFilePath()));
+        it = m_folders.insert(key, kept);
+    }
+    for (const QString& name : names)
+        it->written.insert(name);
+}
+
+void SavedArtFolders::forget()
+{
+    m_folders.clear();
+}
+
+bool SavedArtFolders::putBack(QString* error)
+{
+    bool ok = true;
+    QString last;
+    for (auto folder = m_folders.constBegin(); folder != m_folders.constEnd(); ++folder) {
+        for (auto file = folder->files.constBegin(); file != folder->files.constEnd(); ++file) {
+            const QString path = folder.key() + QLatin1Char('/') + file.key();
+            bool read = false;
+            if (contentOf(path, &read) == file.value() && read)
+                continue;
+            QString why;
+            if (!writeFileBytes(path, file.value(), &why)) {
+                ok = false;
+                last = why;
+            }
+        }
+        for (const QString& name : folder->written) {
+            const QString path = folder.key() + QLatin1Char('/') + name;
+            if (folder->files.contains(name) || !QFileInfo::exists(path))
+                continue;
+            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+            if (!QFile::remove(path)) {
+                ok = false;
+                last = tr("could not remove %1").arg(path);
+            }
+        }
+    }
+    if (ok)
+        m_folders.clear();
+    else if (error)
+        *error = last;
+    if (!ok)
+        qWarning().noquote() << "SavedArtFolders::putBack:" << last;
+    return ok;
+}
