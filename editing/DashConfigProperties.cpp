@@ -253,23 +253,24 @@ bool DashConfig::barScaleRange(pugi::xml_node maskNode, double& min, double& max
     return false;
 }
 
-void DashConfig::setIconPreview(int pageIndex, int mask, const QString& path)
+bool DashConfig::setIconPreview(int pageIndex, int mask, const QString& path)
 {
     const PageModel* p = page(pageIndex);
     if (!p || mask < 0 || mask >= static_cast<int>(p->masks.size()))
-        return;
+        return false;
     const QString key = sidecarKey(pageIndex, mask, SidecarStore::IconPreviews);
     QMap<QString, IconPreviewRecord> store = loadIconPreviewSidecar();
     if (path.isEmpty())
         store.remove(key);
     else
         store.insert(key, IconPreviewRecord{path});
-    saveIconPreviewSidecar(store);
+    sidecarFailure.clear();
+    return saveIconPreviewSidecar(store);
 }
 
-void DashConfig::clearIconPreview(int page, int mask)
+bool DashConfig::clearIconPreview(int page, int mask)
 {
-    setIconPreview(page, mask, QString());
+    return setIconPreview(page, mask, QString());
 }
 
 bool DashConfig::setPageImagePaths(int pageIndex, const QStringList& paths)

@@ -230,8 +230,10 @@ public:
     QString textColour(int page, int mask, int widget);
     static bool setBarScaleRange(pugi::xml_node maskNode, double min, double max);
     static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max);
-    void setIconPreview(int page, int mask, const QString& path);
-    void clearIconPreview(int page, int mask);
+    // False when the record could not be written (sidecarFailure says why);
+    // the store then stays as it was.
+    bool setIconPreview(int page, int mask, const QString& path);
+    bool clearIconPreview(int page, int mask);
     // PATH_IMAGE, PATH_IMAGE_PRW and PATH_IMAGE_SFONDO_FW, in this order (as pageImagePaths).
     bool setPageImagePaths(int page, const QStringList& paths);
     // Art parameters of a mask put back as captured; each present one moves

@@ -178,6 +178,7 @@ public:
     void applyBoxStyle(int maskIndex);
     void applyColorBar(int maskIndex);
     void setIconPreview(int maskIndex);
+    void showIconPreviewFailure();
 
     // --- playback (MainWindowPlayback.cpp) ---------------------------------
     void loadCsvData();

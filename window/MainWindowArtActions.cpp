@@ -222,14 +222,24 @@ void MainWindow::setIconPreview(int maskIndex)
     if (Asker::instance().exec(&dialog) != QDialog::Accepted)
         return;
     if (dialog.removed()) {
-        config.clearIconPreview(currentPage, maskIndex);
+        if (!config.clearIconPreview(currentPage, maskIndex))
+            return showIconPreviewFailure();
         statusBar()->showMessage(tr("Removed icon preview graphic"), 3000);
     } else if (dialog.chosenPath().isEmpty()) {
         return;
     } else {
-        config.setIconPreview(currentPage, maskIndex, dialog.chosenPath());
+        if (!config.setIconPreview(currentPage, maskIndex, dialog.chosenPath()))
+            return showIconPreviewFailure();
         statusBar()->showMessage(tr("Icon preview set (layout only — not saved into the config)"), 5000);
     }
     canvas->update();
     onElementSelected(maskIndex);
+}
+
+// The record beside the configuration is all an icon preview is: when it
+// cannot be written, nothing changed and the user hears why.
+void MainWindow::showIconPreviewFailure()
+{
+    showArtworkFailure(tr("Icon preview"), tr("The icon preview could not be recorded"), config.sidecarFailure,
+                       QString());
 }

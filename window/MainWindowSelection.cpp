@@ -290,7 +290,8 @@ void MainWindow::onIconPreviewRemoveRequested()
     const int mask = canvas->selectedMask();
     if (mask < 0 || currentPage < 0)
         return;
-    config.clearIconPreview(currentPage, mask);
+    if (!config.clearIconPreview(currentPage, mask))
+        return showIconPreviewFailure();
     statusBar()->showMessage(tr("Removed icon preview graphic"), 3000);
     canvas->refresh();
     onElementSelected(mask);

@@ -241,17 +241,23 @@ private Q_SLOTS:
     {
         DashConfig config;
         QVERIFY(openWith(config, {Fx::mask(QString(), 0, 0, 40, 40).add(Fx::icon("i", 0, 0, 40, 40)), textMask()}));
-        config.setIconPreview(0, 0, QStringLiteral("aim/x/icon.png"));
-        config.setIconPreview(0, 1, QStringLiteral("aim/y/icon.png"));
+        QVERIFY(config.setIconPreview(0, 0, QStringLiteral("aim/x/icon.png")));
+        QVERIFY(config.setIconPreview(0, 1, QStringLiteral("aim/y/icon.png")));
         // Keyed by page and mask: "icon0" for the mask without an id.
         QCOMPARE(config.loadIconPreviewSidecar().value(QStringLiteral("dash/p1/icon0")).graphic,
                  QStringLiteral("aim/x/icon.png"));
         QCOMPARE(config.loadIconPreviewSidecar().value(QStringLiteral("dash/p1/txt")).graphic,
                  QStringLiteral("aim/y/icon.png"));
-        config.clearIconPreview(0, 0);
+        QVERIFY(config.clearIconPreview(0, 0));
         QVERIFY(!config.loadIconPreviewSidecar().contains(QStringLiteral("dash/p1/icon0")));
         QVERIFY(config.loadIconPreviewSidecar().contains(QStringLiteral("dash/p1/txt")));
         QVERIFY(!config.devices[0]->dirty);
+
+        // A store that cannot be written is reported, with its reason.
+        const QString store = config.iconPreviewSidecarPath();
+        QVERIFY(QFile::remove(store) && QDir().mkpath(store + "/in-the-way"));
+        QVERIFY(!config.setIconPreview(0, 0, QStringLiteral("aim/z/icon.png")));
+        QVERIFY(!config.sidecarFailure.isEmpty());
     }
 
     // Present pairs come back at the end of the element, in the order of
