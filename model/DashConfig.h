@@ -312,9 +312,6 @@ public:
     // before it that has a node in the page, or null (insert first).
     pugi::xml_node maskInsertAnchor(int page, int index);
     int maskOrder(int page, int mask);
-    // The mask's name, else the first non-empty channel of its widgets, else
-    // empty: how dialogs name a mask to the user.
-    QString maskDisplayName(int page, int mask) const;
     int maxOrdine(int page);
     int minOrdine(int page);
     std::vector<int> maskOrders(int page);
