@@ -90,8 +90,14 @@ public:
     bool rewriteLegacySidecarRecords();
     QString barColorSidecarPath() const;
     QString boxStylesSidecarPath() const;
-    // The four paths, in the order boxstyles, multibox, barcolor, iconpreview.
+    // The four paths, in the order boxstyles, multibox, barcolor, iconpreview
+    // (empty without a path): the configuration's own, or those a
+    // configuration file at zconf2Path has.
     QStringList sidecarPaths() const;
+    static QStringList sidecarPathsOf(const QString& zconf2Path);
+    // The same files by name, for a configuration of that base name ("Race":
+    // "Race.boxstyles.json", ...).
+    static QStringList sidecarFileNames(const QString& baseName);
     QString multiBoxSidecarPath() const;
     QString iconPreviewSidecarPath() const;
     QMap<QString, BarColorRecord> loadBarColorSidecar() const;
