@@ -319,8 +319,11 @@ QStringList DashConfig::storedSidecarKeys(SidecarStore store) const
 bool DashConfig::rewriteLegacySidecarRecords()
 {
     bool ok = true;
+    // A store none of whose records were adopted at the load is not read.
     const auto holdsAdopted = [this](SidecarStore store) {
         const QHash<QString, QString>& adopted = legacyRecordKeys[storeIndex(store)];
+        if (adopted.isEmpty())
+            return false;
         for (const QString& key : storedSidecarKeys(store)) {
             if (adopted.contains(key))
                 return true;
