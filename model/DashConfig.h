@@ -165,6 +165,9 @@ public:
     QString iconPreviewGraphic(int page, int mask) const;
     IconPreviewInfo resolveIconPreview(int page, int mask) const;
     MultiBoxInfo multiBoxRecord(int page, int mask) const;
+    // True when the store holds any record for the mask, even one whose grid
+    // cannot be drawn: such a box is laid out as a grid, never as a picture.
+    bool hasMultiBoxRecord(int page, int mask) const;
     bool takeEditorPngWriteFailed();
     static QStringList collectWidgetAssetReferences(pugi::xml_node widget);
 
