@@ -421,6 +421,12 @@ private:
     // "<device file folder>/<page id>" ("page%1" with the page's place in its
     // file when it has no id).
     QString pageRecordName(int page) const;
+    // The folder of the device file inside the archive ("Demo/dash"), empty
+    // at its root or for a bad index.
+    QString deviceRecordFolder(int deviceIndex) const;
+    // The page ids the stores' records name for the device file's pages,
+    // those of removed pages included (an undo may bring them back).
+    QSet<QString> recordedPageIds(int deviceIndex) const;
     // The keys a store's file holds, as written.
     QStringList storedSidecarKeys(SidecarStore store) const;
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
