@@ -24,6 +24,11 @@ QString ChromeScript::locate()
     return {};
 }
 
+bool ChromeScript::isBuilt() const
+{
+    return QFileInfo::exists(script) && QFileInfo::exists(exe);
+}
+
 QProcessEnvironment ChromeScript::environment(const Rs3Fixture& rs3)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -20,6 +20,8 @@ public:
     // Finds python3 (3.10 or later), the script and the program. Empty when
     // all are there; otherwise why the tests cannot run here.
     QString locate();
+    // The script and the program are where locate() expects them.
+    bool isBuilt() const;
 
     // The RS3 roots of the install, as the window hands them over.
     static QProcessEnvironment environment(const Rs3Fixture& rs3);
