@@ -31,8 +31,6 @@ void BarColorCommand::redo()
     // it again); it colours nothing anew.
     if (m_afterTaken) {
         m_result = m_config->restoreBarArtwork(m_page, m_mask, m_after);
-        if (m_applied)
-            *m_applied = m_result;
         return;
     }
     m_result = m_config->applyBarColor(m_page, m_mask);
@@ -45,8 +43,11 @@ void BarColorCommand::redo()
         m_afterTaken = true;
     }
     m_redone = true;
+    // Only the first redo runs inside the creator's push; the variable it
+    // hands the outcome to is gone by any later redo.
     if (m_applied)
         *m_applied = m_result;
+    m_applied = nullptr;
 }
 
 void BarColorCommand::undo()

@@ -38,8 +38,6 @@ void BoxStyleCommand::redo()
     }
     if (m_afterTaken) {
         m_result = m_config->restoreBoxArtwork(m_page, m_mask, m_after);
-        if (m_applied)
-            *m_applied = m_result;
         return;
     }
     m_result = m_config->applyBoxStyle(
@@ -53,8 +51,11 @@ void BoxStyleCommand::redo()
         m_afterTaken = true;
     }
     m_redone = true;
+    // Only the first redo runs inside the creator's push; the variable it
+    // hands the outcome to is gone by any later redo.
     if (m_applied)
         *m_applied = m_result;
+    m_applied = nullptr;
 }
 
 void BoxStyleCommand::undo()
