@@ -52,9 +52,8 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     if (maskHasChildClass(node, "Bargraph") || maskHasChildClass(node, "BargraphTrapezio")
         || maskHasChildClass(node, "Ring"))
         return 0;
-    // Any multi-value box record, even a damaged one, means the panel is laid
-    // out elsewhere: never scale it here.
-    if (loadMultiBoxSidecar().contains(sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes)))
+    // The panel of a multi-value box is laid out elsewhere: never scale it here.
+    if (hasMultiBoxRecord(pageIndex, maskIndex))
         return 0;
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
     const int w = paramInt(node, "WIDTH");

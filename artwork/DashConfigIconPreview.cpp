@@ -107,6 +107,12 @@ MultiBoxInfo DashConfig::multiBoxRecord(int pageIndex, int maskIndex) const
     return info;
 }
 
+bool DashConfig::hasMultiBoxRecord(int pageIndex, int maskIndex) const
+{
+    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes);
+    return !key.isEmpty() && loadMultiBoxSidecar().contains(key);
+}
+
 bool DashConfig::takeEditorPngWriteFailed()
 {
     const bool failed = editorPngWriteFailed;

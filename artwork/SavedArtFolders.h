@@ -25,7 +25,6 @@ public:
     // not have then are removed. Goes on after a failure; true when all is
     // back (and nothing is kept any more), else *error holds the last failure.
     bool putBack(QString* error = nullptr);
-    bool isEmpty() const { return m_folders.isEmpty(); }
 
 private:
     struct Folder {

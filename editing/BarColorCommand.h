@@ -29,7 +29,6 @@ private:
     int m_mask;
     bool* m_applied;
     bool m_taken = false;
-    bool m_redone = false;
     bool m_result = false;
     BarColorSnapshot m_snapshot;
     BarColorSnapshot m_after; // taken after the first successful redo

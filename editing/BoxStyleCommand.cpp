@@ -44,13 +44,14 @@ void BoxStyleCommand::redo()
         m_page, m_mask, m_styleId, m_accentArgb, m_showDividers, m_borderPx, m_caption, m_captionArgb);
     if (!m_result && m_taken)
         m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
-    if (!m_result && !m_redone)
-        setObsolete(true);
     if (m_result) {
         m_after = m_config->boxStyleSnapshot(m_page, m_mask);
         m_afterTaken = true;
+    } else {
+        // Only the first run gets here (later redos put m_after back
+        // above): a failed one leaves no undo step.
+        setObsolete(true);
     }
-    m_redone = true;
     // Only the first redo runs inside the creator's push; the variable it
     // hands the outcome to is gone by any later redo.
     if (m_applied)

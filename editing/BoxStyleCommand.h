@@ -39,7 +39,6 @@ private:
     quint32 m_captionArgb;
     bool* m_applied;
     bool m_taken = false;
-    bool m_redone = false;
     bool m_result = false;
     BoxStyleSnapshot m_snapshot;
     BoxStyleSnapshot m_after; // taken after the first successful redo

@@ -22,7 +22,17 @@ struct PageElements {
     pugi::xml_node last;
 
     // One more than the largest id, 1 for a file without pages.
-    int nextId() const { return count == 0 ? 1 : largestId + 1; }
+    // One more than the largest id, passing over ids that sidecar records
+    // still name: those belong to a removed page (which an undo can bring
+    // back with them), and a new page under that id would take on its boxes
+    // and colours.
+    int nextId(const QSet<QString>& recorded) const
+    {
+        int id = count == 0 ? 1 : largestId + 1;
+        while (recorded.contains(QString::number(id)))
+            ++id;
+        return id;
+    }
 };
 
 PageElements scanPageElements(pugi::xml_node gconf)
@@ -48,11 +58,11 @@ PageElements scanPageElements(pugi::xml_node gconf)
 // A new GPageParam right after the file's last page element (or last in
 // GConfParam when it has none), so the k-th page of the file stays its k-th
 // page element.
-pugi::xml_node createPageElement(pugi::xml_node gconf, const PageElements& existing)
+pugi::xml_node createPageElement(pugi::xml_node gconf, const PageElements& existing, const QSet<QString>& recorded)
 {
     pugi::xml_node e = existing.last ? gconf.insert_child_after("e", existing.last) : gconf.append_child("e");
     e.append_attribute("c").set_value("GPageParam");
-    e.append_attribute("i").set_value(QByteArray::number(existing.nextId()).constData());
+    e.append_attribute("i").set_value(QByteArray::number(existing.nextId(recorded)).constData());
     return e;
 }
 
@@ -261,7 +271,7 @@ int DashConfig::newPage(const QString& name)
             break;
         }
     }
-    pugi::xml_node e = createPageElement(gconf, existing);
+    pugi::xml_node e = createPageElement(gconf, existing, recordedPageIds(target));
     setParam(e, "BKGCOL", "0");
     setParam(e, "BTNXPG", "0");
     setParam(e, "HEIGHT", QByteArray::number(size.height()));
@@ -315,7 +325,7 @@ int DashConfig::insertPage(const QString& folder, const QString& name, const QSt
     const PageElements existing = scanPageElements(gconf);
     const QSize size = newPageSize(*device, displayWidth, displayHeight);
 
-    pugi::xml_node e = createPageElement(gconf, existing);
+    pugi::xml_node e = createPageElement(gconf, existing, recordedPageIds(target));
     setTemplatePageDefaults(e, size, existing.count, name, relFolder);
     // The template's own values win over the defaults, except for the
     // page's identity and the paths that tie it to its RS3 folder.

@@ -91,17 +91,3 @@ void DashConfig::setMaskOrders(int pageIndex, const std::vector<int>& orders)
     }
     markPageDirty(pageIndex);
 }
-
-QString DashConfig::maskDisplayName(int page, int mask) const
-{
-    if (page < 0 || page >= int(pages.size()) || mask < 0 || mask >= int(pages[size_t(page)].masks.size()))
-        return {};
-    const MaskElement& element = pages[size_t(page)].masks[size_t(mask)];
-    if (!element.id.isEmpty())
-        return element.id;
-    for (const WidgetModel& widget : element.widgets) {
-        if (!widget.channel.isEmpty())
-            return widget.channel;
-    }
-    return {};
-}

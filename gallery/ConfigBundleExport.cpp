@@ -233,8 +233,7 @@ QStringList missingReferences(const QStringList& refs, const QString& artStage)
 // that cannot be copied fails the export, naming it.
 bool stageSidecars(const QString& configFolder, const QString& name, const QString& staging, QString* error)
 {
-    for (const char* suffix : {".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"}) {
-        const QString file = name + QLatin1String(suffix);
+    for (const QString& file : DashConfig::sidecarFileNames(name)) {
         const QString source = configFolder + QLatin1Char('/') + file;
         QString why;
         if (QFileInfo::exists(source) && !copyFileOver(source, staging + QLatin1Char('/') + file, &why))

@@ -3,6 +3,7 @@
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "gallery/ConfigBundleExport.h"
+#include "model/DashConfig.h"
 #include "model/ErrorText.h"
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
@@ -112,16 +113,11 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
     return true;
 }
 
-const char* const kSidecarSuffixes[] = {".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"};
-
 // The files of one configuration in a folder: the archive, then the sidecars
 // that exist, by the name each would have with `stem` as its base name.
 QStringList configFileNames(const QString& stem)
 {
-    QStringList names{stem + QStringLiteral(".zconf2")};
-    for (const char* suffix : kSidecarSuffixes)
-        names.append(stem + QLatin1String(suffix));
-    return names;
+    return QStringList{stem + QStringLiteral(".zconf2")} + DashConfig::sidecarFileNames(stem);
 }
 
 // True when every file of the configuration's name already holds what the
@@ -189,8 +185,7 @@ bool keepReplacedConfig(const QString& extracted, const QString& baseName, const
 // that was replaced (the user's copy is kept beside it).
 bool placeSidecars(const QString& extracted, const QString& baseName, const QString& configFolder, QString* error)
 {
-    for (const char* suffix : kSidecarSuffixes) {
-        const QString file = baseName + QLatin1String(suffix);
+    for (const QString& file : DashConfig::sidecarFileNames(baseName)) {
         const QString incoming = extracted + QLatin1Char('/') + file;
         const QString placed = configFolder + QLatin1Char('/') + file;
         QString why;

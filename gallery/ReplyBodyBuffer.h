@@ -25,7 +25,6 @@ public:
     QByteArray take();
     // True when the body passed the cap, counting what Qt still holds.
     bool oversize() const;
-    qint64 maxBytes() const { return m_maxBytes; }
 
 private:
     void readAvailable();

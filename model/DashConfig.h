@@ -90,8 +90,14 @@ public:
     bool rewriteLegacySidecarRecords();
     QString barColorSidecarPath() const;
     QString boxStylesSidecarPath() const;
-    // The four paths, in the order boxstyles, multibox, barcolor, iconpreview.
+    // The four paths, in the order boxstyles, multibox, barcolor, iconpreview
+    // (empty without a path): the configuration's own, or those a
+    // configuration file at zconf2Path has.
     QStringList sidecarPaths() const;
+    static QStringList sidecarPathsOf(const QString& zconf2Path);
+    // The same files by name, for a configuration of that base name ("Race":
+    // "Race.boxstyles.json", ...).
+    static QStringList sidecarFileNames(const QString& baseName);
     QString multiBoxSidecarPath() const;
     QString iconPreviewSidecarPath() const;
     QMap<QString, BarColorRecord> loadBarColorSidecar() const;
@@ -159,6 +165,9 @@ public:
     QString iconPreviewGraphic(int page, int mask) const;
     IconPreviewInfo resolveIconPreview(int page, int mask) const;
     MultiBoxInfo multiBoxRecord(int page, int mask) const;
+    // True when the store holds any record for the mask, even one whose grid
+    // cannot be drawn: such a box is laid out as a grid, never as a picture.
+    bool hasMultiBoxRecord(int page, int mask) const;
     bool takeEditorPngWriteFailed();
     static QStringList collectWidgetAssetReferences(pugi::xml_node widget);
 
@@ -312,9 +321,6 @@ public:
     // before it that has a node in the page, or null (insert first).
     pugi::xml_node maskInsertAnchor(int page, int index);
     int maskOrder(int page, int mask);
-    // The mask's name, else the first non-empty channel of its widgets, else
-    // empty: how dialogs name a mask to the user.
-    QString maskDisplayName(int page, int mask) const;
     int maxOrdine(int page);
     int minOrdine(int page);
     std::vector<int> maskOrders(int page);
@@ -415,6 +421,12 @@ private:
     // "<device file folder>/<page id>" ("page%1" with the page's place in its
     // file when it has no id).
     QString pageRecordName(int page) const;
+    // The folder of the device file inside the archive ("Demo/dash"), empty
+    // at its root or for a bad index.
+    QString deviceRecordFolder(int deviceIndex) const;
+    // The page ids the stores' records name for the device file's pages,
+    // those of removed pages included (an undo may bring them back).
+    QSet<QString> recordedPageIds(int deviceIndex) const;
     // The keys a store's file holds, as written.
     QStringList storedSidecarKeys(SidecarStore store) const;
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.

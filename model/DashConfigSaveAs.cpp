@@ -10,22 +10,12 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <utility>
 
 namespace {
 
 QString tr(const char* text)
 {
     return QCoreApplication::translate("DashConfig", text);
-}
-
-// The sidecar paths the configuration would have at path.
-QStringList sidecarPathsAt(DashConfig& config, const QString& path)
-{
-    const QString own = std::exchange(config.zconf2Path, path);
-    const QStringList paths = config.sidecarPaths();
-    config.zconf2Path = own;
-    return paths;
 }
 
 bool isOwnFile(const DashConfig& config, const QString& path)
@@ -39,7 +29,7 @@ bool DashConfig::moveToPath(const QString& path, QString* error)
 {
     if (isOwnFile(*this, path))
         return true;
-    SidecarCarry carry(sidecarPaths(), sidecarPathsAt(*this, path));
+    SidecarCarry carry(sidecarPaths(), sidecarPathsOf(path));
     if (!carry.stage(error) || !carry.commit(error)) {
         qWarning().noquote() << "moveToPath: the sidecars stay with" << zconf2Path << "-" << (error ? *error : QString());
         return false;
@@ -54,7 +44,7 @@ bool DashConfig::saveAs(const QString& targetPath, QString* error, QString* warn
         return save(targetPath, error, warning);
     // The records are copied before anything is written, so one that cannot
     // be costs nothing; once the archive is written they are put in place.
-    SidecarCarry carry(sidecarPaths(), sidecarPathsAt(*this, targetPath));
+    SidecarCarry carry(sidecarPaths(), sidecarPathsOf(targetPath));
     QString reason;
     if (!carry.stage(&reason)) {
         return failWith(error, tr("The records kept beside the configuration could not be copied to the new name, "

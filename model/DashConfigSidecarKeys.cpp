@@ -95,16 +95,19 @@ struct Candidate {
 
 } // namespace
 
+QString DashConfig::deviceRecordFolder(int deviceIndex) const
+{
+    if (extractDir.isEmpty() || deviceIndex < 0 || deviceIndex >= int(devices.size()))
+        return {};
+    const QString folder =
+        QDir(extractDir).relativeFilePath(QFileInfo(devices[size_t(deviceIndex)]->filePath).absolutePath());
+    return folder == QLatin1String(".") ? QString() : folder;
+}
+
 QString DashConfig::pageRecordName(int pageIndex) const
 {
     const PageModel& page = pages[size_t(pageIndex)];
-    QString folder;
-    if (!extractDir.isEmpty() && page.deviceFileIndex >= 0 && page.deviceFileIndex < int(devices.size())) {
-        folder = QDir(extractDir).relativeFilePath(
-            QFileInfo(devices[size_t(page.deviceFileIndex)]->filePath).absolutePath());
-        if (folder == QLatin1String("."))
-            folder.clear();
-    }
+    const QString folder = deviceRecordFolder(page.deviceFileIndex);
     QString id = QString::fromUtf8(pageParamNode(pageIndex).attribute("i").value());
     if (id.isEmpty()) {
         int ordinal = 0;
@@ -113,6 +116,22 @@ QString DashConfig::pageRecordName(int pageIndex) const
         id = QStringLiteral("page%1").arg(ordinal);
     }
     return folder.isEmpty() ? id : folder + QLatin1Char('/') + id;
+}
+
+QSet<QString> DashConfig::recordedPageIds(int deviceIndex) const
+{
+    const QString folder = deviceRecordFolder(deviceIndex);
+    const QString prefix = folder.isEmpty() ? QString() : folder + QLatin1Char('/');
+    QSet<QString> ids;
+    for (const SidecarStore store : {SidecarStore::BoxStyles, SidecarStore::MultiBoxes, SidecarStore::BarColors,
+                                     SidecarStore::IconPreviews}) {
+        for (const QString& key : storedSidecarKeys(store)) {
+            const qsizetype end = key.startsWith(prefix) ? key.indexOf(QLatin1Char('/'), prefix.size()) : -1;
+            if (end > prefix.size())
+                ids.insert(key.mid(prefix.size(), end - prefix.size()));
+        }
+    }
+    return ids;
 }
 
 QString DashConfig::sidecarKey(int pageIndex, int maskIndex, SidecarStore store) const

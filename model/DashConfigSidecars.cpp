@@ -17,6 +17,9 @@ namespace {
 const char* const kMasks = "masks";
 const char* const kIcons = "icons";
 
+// The endings of the four stores' files, in the order of sidecarFileNames.
+const char* const kSidecarSuffixes[] = {".boxstyles.json", ".multibox.json", ".barcolor.json", ".iconpreview.json"};
+
 QString sidecarPath(const QString& zconf2Path, const char* suffix)
 {
     if (zconf2Path.isEmpty())
@@ -207,14 +210,30 @@ QString iconPreviewKey(const QString& maskId, int maskIndex)
     return sidecarKey(QStringLiteral("icon"), maskId, maskIndex);
 }
 
-QString DashConfig::barColorSidecarPath() const { return sidecarPath(zconf2Path, ".barcolor.json"); }
-QString DashConfig::boxStylesSidecarPath() const { return sidecarPath(zconf2Path, ".boxstyles.json"); }
-QString DashConfig::multiBoxSidecarPath() const { return sidecarPath(zconf2Path, ".multibox.json"); }
-QString DashConfig::iconPreviewSidecarPath() const { return sidecarPath(zconf2Path, ".iconpreview.json"); }
+QString DashConfig::boxStylesSidecarPath() const { return sidecarPath(zconf2Path, kSidecarSuffixes[0]); }
+QString DashConfig::multiBoxSidecarPath() const { return sidecarPath(zconf2Path, kSidecarSuffixes[1]); }
+QString DashConfig::barColorSidecarPath() const { return sidecarPath(zconf2Path, kSidecarSuffixes[2]); }
+QString DashConfig::iconPreviewSidecarPath() const { return sidecarPath(zconf2Path, kSidecarSuffixes[3]); }
+
+QStringList DashConfig::sidecarFileNames(const QString& baseName)
+{
+    QStringList names;
+    for (const char* suffix : kSidecarSuffixes)
+        names << baseName + QLatin1String(suffix);
+    return names;
+}
+
+QStringList DashConfig::sidecarPathsOf(const QString& zconf2Path)
+{
+    QStringList paths;
+    for (const char* suffix : kSidecarSuffixes)
+        paths << sidecarPath(zconf2Path, suffix);
+    return paths;
+}
 
 QStringList DashConfig::sidecarPaths() const
 {
-    return {boxStylesSidecarPath(), multiBoxSidecarPath(), barColorSidecarPath(), iconPreviewSidecarPath()};
+    return sidecarPathsOf(zconf2Path);
 }
 
 QMap<QString, BarColorRecord> DashConfig::loadBarColorSidecar() const
@@ -300,8 +319,11 @@ QStringList DashConfig::storedSidecarKeys(SidecarStore store) const
 bool DashConfig::rewriteLegacySidecarRecords()
 {
     bool ok = true;
+    // A store none of whose records were adopted at the load is not read.
     const auto holdsAdopted = [this](SidecarStore store) {
         const QHash<QString, QString>& adopted = legacyRecordKeys[storeIndex(store)];
+        if (adopted.isEmpty())
+            return false;
         for (const QString& key : storedSidecarKeys(store)) {
             if (adopted.contains(key))
                 return true;

@@ -1,10 +1,10 @@
 #include "panels/ElementLibraryDialog.h"
 
-#include "model/DeviceRegistry.h"
 #include "panels/ElementCatalog.h"
 #include "panels/ElementLibraryGrid.h"
 #include "panels/ElementLibraryGridDelegate.h"
 #include "panels/ThumbnailIconEngine.h"
+#include "templates/PageTemplateLibrary.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -172,11 +172,7 @@ QSize ElementLibraryDialog::screenSizeOf(const QString& deviceFolder)
     // its registry row; other devices keep to the table.
     if (!deviceFolder.contains(QLatin1Char('/')))
         return {};
-    for (const DeviceRow& row : DeviceRegistry::devices()) {
-        if (row.family == deviceFolder)
-            return QSize(row.width, row.height);
-    }
-    return {};
+    return PageTemplateLibrary::declaredCanvasSize(deviceFolder);
 }
 
 QWidget* ElementLibraryDialog::createTopRow()

@@ -59,7 +59,9 @@ void blankSwatch(QPushButton* button)
     button->setText(QString());
 }
 
-// A size box that shows nothing: neither a number nor its bare unit.
+// A spin box that shows nothing, neither a number nor its bare unit: a blank
+// special text at the bottom of the range (clear() alone leaves the number
+// to come back at the next repaint).
 void blankSpin(QSpinBox* spin)
 {
     spin->setSpecialValueText(QStringLiteral(" "));
@@ -255,10 +257,7 @@ void PropertyPanel::clear()
     setGeometryValues(0, 0, 10, 10);
     for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin}) {
         spin->setEnabled(false);
-        // A blank special text at the bottom of the range: clear() alone
-        // leaves the number to come back at the next repaint.
-        spin->setSpecialValueText(QStringLiteral(" "));
-        spin->setValue(spin->minimum());
+        blankSpin(spin);
     }
     valueFontCombo->setEnabled(false);
     valueFontCombo->setCurrentIndex(-1);

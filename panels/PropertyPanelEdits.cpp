@@ -228,8 +228,7 @@ bool PropertyPanel::applyMaskGeometry(const QRect& typed)
         setGeometryValues(mask->x, mask->y, mask->w, mask->h);
         return false;
     }
-    const QString key = config->sidecarKey(pageIndex, index, SidecarStore::MultiBoxes);
-    const bool relayout = config->loadMultiBoxSidecar().contains(key);
+    const bool relayout = config->hasMultiBoxRecord(pageIndex, index);
     auto* command = new MoveCommand(mask, mask->x, mask->y, mask->w, mask->h, newX, newY, newW, newH, config,
                                     pageIndex, index, relayout, true);
     if (undoStack) {

@@ -128,10 +128,7 @@ void MainWindow::applyBoxStyle(int maskIndex)
     if (record.captionArgb != 0)
         dialog.setPillColor(QColor::fromRgba(quint32(record.captionArgb)));
     // "Use channel name" offers the channel the box shows, not the mask's id.
-    QString channelName = mask->channel;
-    for (size_t i = 0; channelName.isEmpty() && i < mask->widgets.size(); ++i)
-        channelName = mask->widgets[i].channel;
-    dialog.setCaption(record.caption, record.borderPx, channelName);
+    dialog.setCaption(record.caption, record.borderPx, config.maskChannelText(currentPage, maskIndex));
     if (Asker::instance().exec(&dialog) != QDialog::Accepted)
         return;
 

@@ -16,9 +16,7 @@ void MainWindow::keepSavedSidecars()
 {
     config.savedArt.forget();
     savedSidecars.clear();
-    const QStringList paths{config.boxStylesSidecarPath(), config.multiBoxSidecarPath(), config.barColorSidecarPath(),
-                            config.iconPreviewSidecarPath()};
-    for (const QString& path : paths) {
+    for (const QString& path : config.sidecarPaths()) {
         if (path.isEmpty())
             continue;
         KeptFile kept;

@@ -21,7 +21,6 @@
 #include "panels/MultiBoxDialog.h"
 #include "panels/RefTimeBarDialog.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStatusBar>
 #include <QUndoStack>
@@ -50,18 +49,13 @@ bool isSingleValueDonor(pugi::xml_node donor)
     return digit;
 }
 
-QString trWindow(const char* text)
-{
-    return QCoreApplication::translate("MainWindow", text);
-}
-
 // Where a stock template of the page's device was looked for, and what to
 // do about it.
 QString missingStockAdvice(const PageModel* page)
 {
     const QString device = page ? deviceFolderFromPath(page->relPagePath) : QString();
     if (device.isEmpty())
-        return trWindow("This page names no RaceStudio 3 device folder, so there was nowhere to look.");
+        return MainWindow::tr("This page names no RaceStudio 3 device folder, so there was nowhere to look.");
     return InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/%1/masks/set/standard").arg(device));
 }
 
@@ -71,7 +65,7 @@ QString whyBoxArtCannotBeWritten(const PageModel& page)
 {
     const QString device = deviceFolderFromPath(page.relPagePath);
     if (device.isEmpty())
-        return trWindow("This page names no RaceStudio 3 device folder to draw it into.");
+        return MainWindow::tr("This page names no RaceStudio 3 device folder to draw it into.");
     const QStringList roots = rs3OverlayRoots();
     for (const QString& root : roots) {
         if (QFileInfo(root + QLatin1Char('/') + device).isDir())
@@ -79,7 +73,7 @@ QString whyBoxArtCannotBeWritten(const PageModel& page)
     }
     if (roots.isEmpty())
         return InstallAdvice::noInstall();
-    return trWindow("The RaceStudio 3 install has no folder for this device (%1). ").arg(device)
+    return MainWindow::tr("The RaceStudio 3 install has no folder for this device (%1). ").arg(device)
         + InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/") + device);
 }
 

@@ -152,9 +152,7 @@ void MainWindow::onElementMoved()
 
 bool MainWindow::isMultiBox(int maskIndex) const
 {
-    const MaskElement* mask = config.maskAt(currentPage, maskIndex);
-    return mask
-        && config.loadMultiBoxSidecar().contains(config.sidecarKey(currentPage, maskIndex, SidecarStore::MultiBoxes));
+    return config.hasMultiBoxRecord(currentPage, maskIndex);
 }
 
 // The canvas's MoveCommand has already resized the mask and laid a

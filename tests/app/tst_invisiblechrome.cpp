@@ -4,6 +4,7 @@
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
+#include "support/ChromeScript.h"
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
@@ -15,8 +16,6 @@
 #include <QBuffer>
 #include <QMenuBar>
 #include <QPainter>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -27,24 +26,6 @@
 namespace {
 
 const QString kSet = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/");
-
-struct Finished {
-    int code = -1;
-    QString output; // standard output and error, merged
-};
-
-Finished runProgram(const QString& program, const QStringList& arguments,
-                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000) || !process.waitForFinished(300000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAll())};
-}
 
 QByteArray pngBytes(const QImage& image)
 {
@@ -175,56 +156,6 @@ bool fullyTransparent(const QImage& image)
     return true;
 }
 
-QString lastLine(const QString& output)
-{
-    const QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.last();
-}
-
-// The generator with one failure put in its way from outside: the output's
-// rename refused, or a full disk under the artwork or under the output.
-// Arguments: the tools folder, the fault, then the script's own.
-const char* const kFaultyRun = R"(
-import errno, os, sys, zipfile
-tools, fault, args = sys.argv[1], sys.argv[2], sys.argv[3:]
-sys.path.insert(0, tools)
-import chrome_install, make_invisible_chrome as tool
-output = os.path.abspath(args[args.index("--output") + 1])
-def refuse(error, *_):
-    raise OSError(error, os.strerror(error))
-if fault == "rename":
-    replace = os.replace
-    os.replace = lambda src, dst: refuse(errno.EACCES) if os.path.abspath(dst) == output else replace(src, dst)
-elif fault == "art":
-    chrome_install.write_file = lambda path, data: refuse(errno.ENOSPC)
-elif fault == "output":
-    class Full(zipfile.ZipFile):
-        def __init__(self, file, mode="r", *rest, **named):
-            if mode == "w":
-                refuse(errno.ENOSPC)
-            super().__init__(file, mode, *rest, **named)
-    tool.zipfile.ZipFile = Full
-sys.exit(tool.main(args))
-)";
-
-// A configuration of one small page whose only mask is a box of the colour.
-bool writeBoxConfig(const QString& path, const QString& argb)
-{
-    ConfigFixture cfg;
-    FixturePage& page = cfg.device().page(QStringLiteral("Race"));
-    page.width = 240;
-    page.height = 120;
-    page.mask(Fx::mask(QStringLiteral("md.00"), 20, 20, 120, 60).p(QStringLiteral("M_BCOL"), argb));
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && cfg.writeZip(path);
-}
-
-QString chromeOutputOf(const QString& input)
-{
-    const QFileInfo info(input);
-    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("_invisible_chrome.zconf2");
-}
-
-
 // The demo over its own stock install (whose pictures only the editor
 // draws), with device pictures on its two gauges and a box fill and border
 // on the needle gauge, which a gauge does not draw.
@@ -268,34 +199,17 @@ class InvisibleChromeTest : public QObject {
     Q_OBJECT
 
 private:
-    QString m_python;
-    QString m_script;
-    QString m_exe;
+    ChromeScript m_chrome;
 
-    QProcessEnvironment scriptEnvironment(const Rs3Fixture& rs3) const
+    ChromeScript::Finished generate(const Rs3Fixture& rs3, const QString& input, const QString& output,
+                                    const QString& device = QStringLiteral("mxg_12"), const QString& labels = {}) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("KORVELANTO_RS3_ROOT"), rs3.root(Rs3Fixture::Stable));
-        environment.insert(QStringLiteral("KORVELANTO_RS3_BETA_ROOT"), rs3.root(Rs3Fixture::Beta));
-        environment.insert(QStringLiteral("KORVELANTO_LOCAL_OVERLAY_ROOT"), rs3.overlayRoot(Rs3Fixture::Local));
-        return environment;
+        return m_chrome.generate(rs3, input, output, device, labels);
     }
 
-    Finished generate(const Rs3Fixture& rs3, const QString& input, const QString& output,
-                      const QString& device = QStringLiteral("mxg_12"), const QString& labels = {}) const
+    QImage render(const QString& config, int page, const QString& png) const
     {
-        QStringList arguments{m_script, "--input", input, "--output", output, "--device", device};
-        if (!labels.isEmpty())
-            arguments << "--labels" << labels;
-        return runProgram(m_python, arguments, scriptEnvironment(rs3));
-    }
-
-    Finished generateWithFault(const Rs3Fixture& rs3, const QString& fault, const QString& input,
-                               const QString& output) const
-    {
-        return runProgram(m_python, {"-c", kFaultyRun, QFileInfo(m_script).absolutePath(), fault, "--input", input,
-                                     "--output", output, "--device", "mxg_12"},
-                          scriptEnvironment(rs3));
+        return m_chrome.render(config, page, png);
     }
 
     // The generator's output of the demo over its stock install with gauges
@@ -319,7 +233,7 @@ private:
         if (input.isEmpty() || !original.load(input)
             || !DashCanvas::writeLabelLayers(&original, work + QStringLiteral("/labels"), &error))
             return false;
-        const QString output = chromeOutputOf(input);
+        const QString output = ChromeScript::outputOf(input);
         if (generate(*m_gaugeInstall, input, output, QStringLiteral("mxg_12"), work + QStringLiteral("/labels")).code != 0)
             return false;
         for (int p = 0; p < 2; ++p) {
@@ -340,29 +254,13 @@ private:
         return count;
     }
 
-    QImage render(const QString& config, int page, const QString& png) const
-    {
-        const Finished run = runProgram(m_exe, {"--dump-preview", png, "--input", config, "--page",
-                                                QString::number(page), "--sample-data"});
-        return run.code == 0 ? QImage(png) : QImage();
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
-        const Finished probe = runProgram(QStringLiteral("python3"), {QStringLiteral("--version")});
-        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Python (\\d+)\\.(\\d+)")).match(probe.output);
-        if (probe.code != 0 || !m.hasMatch() || m.captured(1).toInt() * 100 + m.captured(2).toInt() < 310)
-            QSKIP("python3 3.10 or later is not on the PATH, so the generator script cannot run here");
-        m_python = QStringLiteral("python3");
-        const QString binary = qEnvironmentVariable("KORV_BINARY_DIR");
-        if (binary.isEmpty())
-            QSKIP("run through ctest: the built program's folder is not known");
-        // The build copies the script beside the program, where the window looks.
-        m_script = binary + QStringLiteral("/app/tools/make_invisible_chrome.py");
-        m_exe = binary + QStringLiteral("/app/korvelanto");
-        QVERIFY2(QFileInfo::exists(m_script), qPrintable(m_script));
-        QVERIFY(QFileInfo::exists(m_exe));
+        const QString missing = m_chrome.locate();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        QVERIFY2(m_chrome.isBuilt(), qPrintable(m_chrome.script + QStringLiteral(" or ") + m_chrome.exe));
     }
 
     void bakedPagesLookAsTheOriginal()
@@ -378,9 +276,9 @@ private Q_SLOTS:
         const QString labels = work + QStringLiteral("/labels");
         QString error;
         QVERIFY2(DashCanvas::writeLabelLayers(&original, labels, &error), qPrintable(error));
-        const Finished run = generate(rs3, input, output, QStringLiteral("mxg_12"), labels);
+        const ChromeScript::Finished run = generate(rs3, input, output, QStringLiteral("mxg_12"), labels);
         QVERIFY2(run.code == 0, qPrintable(run.output));
-        QVERIFY2(lastLine(run.output).startsWith(QStringLiteral("Invisible chrome written to")), qPrintable(run.output));
+        QVERIFY2(ChromeScript::lastLine(run.output).startsWith(QStringLiteral("Invisible chrome written to")), qPrintable(run.output));
 
         DashConfig baked;
         QVERIFY(baked.load(output));
@@ -460,9 +358,9 @@ private Q_SLOTS:
         QVERIFY(art.contains(QStringLiteral("bkg_p0/bkg.tgz")));
         const QByteArray written = ZipFixture::readZip(output).value(QStringLiteral("Demo/dash/overlay.ov3.xml"));
         QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kSet + "Items/title/mask.png", "no picture"));
-        const Finished again = generate(rs3, input, output);
+        const ChromeScript::Finished again = generate(rs3, input, output);
         QCOMPARE(again.code, 2);
-        QVERIFY2(lastLine(again.output).startsWith(QStringLiteral("Error: Cannot read artwork")), qPrintable(again.output));
+        QVERIFY2(ChromeScript::lastLine(again.output).startsWith(QStringLiteral("Error: Cannot read artwork")), qPrintable(again.output));
         QCOMPARE(Rs3Fixture::treeSnapshot(set), art);
         QCOMPARE(ZipFixture::readZip(output).value(QStringLiteral("Demo/dash/overlay.ov3.xml")), written);
         QVERIFY(!QFileInfo::exists(output + QStringLiteral(".partial")));
@@ -482,7 +380,7 @@ private Q_SLOTS:
         const QString input = demoWithChrome(work, rs3, true);
         QVERIFY(!input.isEmpty());
         const QString output = work + QStringLiteral("/Chrome_invisible_chrome.zconf2");
-        const Finished run = generate(rs3, input, output);
+        const ChromeScript::Finished run = generate(rs3, input, output);
         QVERIFY2(run.code == 0, qPrintable(run.output));
 
         DashConfig baked;
@@ -529,43 +427,6 @@ private Q_SLOTS:
         QCOMPARE(baked.pages[size_t(page)].background.toImage().pixelColor(probe), expected);
     }
 
-    // Outputs whose names differ only where a folder name cannot tell them
-    // apart, or that lie in different folders, each keep their own art.
-    void outputsOfOneNameKeepTheirArt_data()
-    {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
-        QTest::newRow("two folders") << QStringLiteral("carA/Race.zconf2") << QStringLiteral("carB/Race.zconf2");
-        QTest::newRow("letters beyond ASCII") << QStringLiteral("Rennen Ä.zconf2") << QStringLiteral("Rennen Ö.zconf2");
-        QTest::newRow("space and underscore") << QStringLiteral("Race 1.zconf2") << QStringLiteral("Race_1.zconf2");
-    }
-
-    void outputsOfOneNameKeepTheirArt()
-    {
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        const QString work = TestEnvironment::makeTempDir(QStringLiteral("names"));
-        Rs3Fixture rs3;
-        const QStringList inputs{work + QLatin1Char('/') + first, work + QLatin1Char('/') + second};
-        QVERIFY(writeBoxConfig(inputs[0], QStringLiteral("0xffc82828")));
-        QVERIFY(writeBoxConfig(inputs[1], QStringLiteral("0xff28c828")));
-        for (const QString& input : inputs) {
-            const Finished run = generate(rs3, input, chromeOutputOf(input));
-            QVERIFY2(run.code == 0, qPrintable(run.output));
-        }
-        QStringList folders;
-        for (int i = 0; i < 2; ++i) {
-            const QString png = work + QStringLiteral("/%1-%2.png").arg(i);
-            const QImage before = render(inputs[i], 0, png.arg(QStringLiteral("before")));
-            QVERIFY(!before.isNull());
-            QCOMPARE(render(chromeOutputOf(inputs[i]), 0, png.arg(QStringLiteral("after"))), before);
-            DashConfig baked;
-            QVERIFY(baked.load(chromeOutputOf(inputs[i])));
-            folders << QFileInfo(baked.pageImagePaths(0).value(0)).path();
-        }
-        QVERIFY(folders[0] != folders[1]);
-    }
-
     // Two displays whose device files sort by name the other way round: the
     // pages go in the editor's order, so each display's label pictures land
     // on that display, and each display's art goes into its own folder.
@@ -594,142 +455,20 @@ private Q_SLOTS:
         QVERIFY(original.load(input));
         QString error;
         QVERIFY2(DashCanvas::writeLabelLayers(&original, work + QStringLiteral("/labels"), &error), qPrintable(error));
-        const Finished run = generate(rs3, input, chromeOutputOf(input), QStringLiteral("pdm/dash1"),
+        const ChromeScript::Finished run = generate(rs3, input, ChromeScript::outputOf(input), QStringLiteral("pdm/dash1"),
                                       work + QStringLiteral("/labels"));
         QVERIFY2(run.code == 0, qPrintable(run.output));
 
         DashConfig baked;
-        QVERIFY(baked.load(chromeOutputOf(input)));
+        QVERIFY(baked.load(ChromeScript::outputOf(input)));
         QCOMPARE(masksWithLabelTexts(baked), 0);
         for (int p = 0; p < 2; ++p) {
             QVERIFY(baked.pageImagePaths(p).value(0).contains(QStringLiteral("/pdm/dash%1/").arg(p + 1)));
             const QImage before = render(input, p, work + QStringLiteral("/before%1.png").arg(p));
-            const QImage after = render(chromeOutputOf(input), p, work + QStringLiteral("/after%1.png").arg(p));
+            const QImage after = render(ChromeScript::outputOf(input), p, work + QStringLiteral("/after%1.png").arg(p));
             QVERIFY(!before.isNull());
             QVERIFY2(differingShare(before, after, 16) == 0.0, qPrintable(QString::number(p)));
         }
-    }
-
-    // A run that fails leaves the earlier output and its art as they were,
-    // says a full disk in so many words (the window's advice to close
-    // RaceStudio3 does not fit it), and removes what an interrupted run of
-    // another output left.
-    void failedRunKeepsTheEarlierOutput_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("output rename refused") << QStringLiteral("rename") << QStringLiteral("Error: Cannot write ");
-        QTest::newRow("disk full under the art") << QStringLiteral("art")
-                                                 << QStringLiteral("Error: Not enough disk space to write ");
-        QTest::newRow("disk full under the output") << QStringLiteral("output")
-                                                    << QStringLiteral("Error: Not enough disk space to write ");
-    }
-
-    void failedRunKeepsTheEarlierOutput()
-    {
-        QFETCH(QString, fault);
-        QFETCH(QString, reason);
-        const QString work = TestEnvironment::makeTempDir(QStringLiteral("failed"));
-        Rs3Fixture rs3;
-        const QString homebrew = QStringLiteral("aim/resources/overlay/mxs_12/masks/set/standard/s04_homebrew/");
-        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, homebrew + "zbar_other/AiM_folder.xml", "another set"));
-        const QString input = work + QStringLiteral("/Race.zconf2");
-        QVERIFY(writeBoxConfig(input, QStringLiteral("0xffc82828")));
-        const QString output = chromeOutputOf(input);
-        const Finished first = generate(rs3, input, output);
-        QVERIFY2(first.code == 0, qPrintable(first.output));
-        const QMap<QString, QByteArray> art = rs3.snapshot();
-        const QByteArray written = ZipFixture::readZip(output).value(QStringLiteral("dash/overlay.ov3.xml"));
-        QVERIFY(!written.isEmpty());
-
-        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, homebrew + "zchrome_Other_0123456789_4.partial/AiM_folder.xml", "x"));
-        QVERIFY(writeBoxConfig(input, QStringLiteral("0xff28c828")));
-        const Finished again = generateWithFault(rs3, fault, input, output);
-        QCOMPARE(again.code, 1);
-        QVERIFY2(lastLine(again.output).startsWith(reason), qPrintable(again.output));
-        QVERIFY(!again.output.contains(QStringLiteral("close RaceStudio3"), Qt::CaseInsensitive));
-        QCOMPARE(rs3.snapshot(), art);
-        QCOMPARE(ZipFixture::readZip(output).value(QStringLiteral("dash/overlay.ov3.xml")), written);
-        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".partial")));
-    }
-
-    // Without the roots from the window the script looks where the editor
-    // does by default: off Windows, inside the Wine prefix.
-    void findsTheInstallInTheWinePrefix()
-    {
-        const QString work = TestEnvironment::makeTempDir(QStringLiteral("wine"));
-        Rs3Fixture rs3;
-        const QString input = work + QStringLiteral("/Race.zconf2");
-        QVERIFY(writeBoxConfig(input, QStringLiteral("0xffc82828")));
-        const QString prefix = work + QStringLiteral("/prefix");
-        QVERIFY(QDir().mkpath(prefix + QStringLiteral("/drive_c/AIM_SPORT")));
-        QVERIFY(QFile::link(rs3.root(Rs3Fixture::Stable), prefix + QStringLiteral("/drive_c/AIM_SPORT/RaceStudio3")));
-        QProcessEnvironment environment = scriptEnvironment(rs3);
-        for (const char* name : {"KORVELANTO_RS3_ROOT", "KORVELANTO_RS3_BETA_ROOT", "KORVELANTO_LOCAL_OVERLAY_ROOT"})
-            environment.remove(QString::fromLatin1(name));
-        environment.insert(QStringLiteral("WINEPREFIX"), prefix);
-        const Finished run = runProgram(m_python, {m_script, "--input", input, "--output", chromeOutputOf(input),
-                                                   "--device", "mxg_12"},
-                                        environment);
-        QVERIFY2(run.code == 0, qPrintable(run.output));
-        DashConfig baked;
-        QVERIFY(baked.load(chromeOutputOf(input)));
-        QVERIFY(DashConfig::resolveRs3Path(baked.pageImagePaths(0).value(0))
-                    .startsWith(rs3.root(Rs3Fixture::Stable) + QLatin1Char('/')));
-    }
-
-    void badInputFailsWithOneLine_data()
-    {
-        QTest::addColumn<QString>("input"); // "demo", or a file name of hostile content
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("output"); // relative to the work folder
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("not a zip") << QStringLiteral("text.zconf2") << QStringLiteral("mxg_12")
-                                   << QStringLiteral("out.zconf2") << QStringLiteral("Error: Not a zip archive");
-        QTest::newRow("unknown device") << QStringLiteral("demo") << QStringLiteral("mxq_99")
-                                        << QStringLiteral("out.zconf2") << QStringLiteral("Error: Unknown device");
-        QTest::newRow("no page of the device") << QStringLiteral("demo") << QStringLiteral("solo2dl")
-                                               << QStringLiteral("out.zconf2")
-                                               << QStringLiteral("Error: No page of the solo2dl family");
-        QTest::newRow("output folder is a file") << QStringLiteral("demo") << QStringLiteral("mxg_12")
-                                                 << QStringLiteral("blocked/out.zconf2")
-                                                 << QStringLiteral("Error: Cannot write");
-        QTest::newRow("already an output") << QStringLiteral("Demo_INVISIBLE_CHROME.zconf2")
-                                           << QStringLiteral("mxg_12") << QStringLiteral("out.zconf2")
-                                           << QStringLiteral("Error: The input is already an invisible-chrome");
-        QTest::newRow("set folder blocked") << QStringLiteral("demo") << QStringLiteral("mxg_12")
-                                            << QStringLiteral("out.zconf2")
-                                            << QStringLiteral("Error: Cannot clean output folder");
-    }
-
-    void badInputFailsWithOneLine()
-    {
-        QFETCH(QString, input);
-        QFETCH(QString, device);
-        QFETCH(QString, output);
-        QFETCH(QString, reason);
-        const QString work = TestEnvironment::makeTempDir(QStringLiteral("bad"));
-        Rs3Fixture rs3;
-        QString path = ConfigFixture::demoArchiveCopy(work);
-        if (input == QLatin1String("text.zconf2"))
-            QVERIFY(ZipFixture::writeTree(work, {{input, "just some text, not an archive\n"}}));
-        if (input != QLatin1String("demo")) {
-            const QString renamed = work + QLatin1Char('/') + input;
-            QVERIFY(QFile::exists(renamed) || QFile::rename(path, renamed));
-            path = renamed;
-        }
-        // A file where a folder should be: CI runs as root, so modes would not stop a write.
-        QVERIFY(ZipFixture::writeTree(work, {{"blocked", "a file"}}));
-        if (QByteArray(QTest::currentDataTag()) == "set folder blocked")
-            QVERIFY(rs3.writeFile(Rs3Fixture::Stable, "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew",
-                                  "a file"));
-        const QMap<QString, QByteArray> before = ZipFixture::readTree(work);
-
-        const Finished run = generate(rs3, path, work + QLatin1Char('/') + output, device);
-        QVERIFY2(run.code > 0, qPrintable(run.output));
-        QVERIFY2(lastLine(run.output).startsWith(reason), qPrintable(run.output));
-        QCOMPARE(run.output.count(QStringLiteral("Error:")), 1);
-        QCOMPARE(ZipFixture::readTree(work), before); // no output, no partial file
     }
 
     // Tools > Generate Invisible Chrome with the program's own tools folder:
@@ -758,7 +497,7 @@ private Q_SLOTS:
             confirmation = dialog->findChild<QLabel*>()->text();
             return int(QDialog::Rejected);
         };
-        window.generateInvisibleChrome(QFileInfo(m_exe).absolutePath());
+        window.generateInvisibleChrome(QFileInfo(m_chrome.exe).absolutePath());
         QVERIFY2(confirmation.contains(QStringLiteral("not saved are left out")), qPrintable(confirmation));
         history->undo();
         asker.onExec = [&confirmation](QDialog* dialog) {
@@ -766,7 +505,7 @@ private Q_SLOTS:
             return int(QDialog::Accepted);
         };
 
-        window.generateInvisibleChrome(QFileInfo(m_exe).absolutePath());
+        window.generateInvisibleChrome(QFileInfo(m_chrome.exe).absolutePath());
         QVERIFY(!confirmation.contains(QStringLiteral("not saved")));
 
         const QString output = work + QStringLiteral("/Chrome_invisible_chrome.zconf2");
@@ -785,7 +524,7 @@ private Q_SLOTS:
         const QString homebrew = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew");
         QVERIFY(QDir(rs3.absolutePath(Rs3Fixture::Stable, homebrew)).removeRecursively());
         QVERIFY(rs3.writeFile(Rs3Fixture::Stable, homebrew, "a file"));
-        window.generateInvisibleChrome(QFileInfo(m_exe).absolutePath());
+        window.generateInvisibleChrome(QFileInfo(m_chrome.exe).absolutePath());
         QVERIFY2(asker.asked.last().text.startsWith(
                      QStringLiteral("The invisible-chrome output folder could not be cleaned before writing.")),
                  qPrintable(asker.asked.last().text));

@@ -1,5 +1,6 @@
 #include "DemoStock.h"
 #include "artwork/BarColorSnapshot.h"
+#include "editing/MultiBoxCellRequest.h"
 #include "model/DashConfig.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
@@ -88,6 +89,29 @@ private Q_SLOTS:
         QCOMPARE(config.sidecarKey(1, 0, SidecarStore::BarColors), QStringLiteral("dash/page1/md.00"));
         QVERIFY(config.sidecarKey(0, 5, SidecarStore::BarColors).isEmpty());
         QVERIFY(config.sidecarKey(7, 0, SidecarStore::BarColors).isEmpty());
+    }
+
+    // Records of a removed page stay in the stores (an undo of the removal
+    // brings the page back with them): a page added later never takes its
+    // id, so a namesake mask on it is no multi-value box.
+    void newPageTakesNoRemovedPagesRecords()
+    {
+        ConfigFixture cfg;
+        cfg.device().page("A");
+        DashConfig config;
+        QVERIFY(config.load(cfg.writeTempZip()));
+        const int removed = config.newPage("B");
+        const int box =
+            config.addMultiBox(removed, 1, 2, "above", std::vector<MultiBoxCellRequest>(2), QRect(0, 0, 200, 80));
+        QVERIFY(box >= 0);
+        const QString name = config.page(removed)->masks[size_t(box)].id;
+        QVERIFY(config.removePage(removed));
+        const int added = config.newPage("C");
+        MaskElement mask;
+        const int namesake = config.addMaskSimple(added, name, mask);
+        QVERIFY(namesake >= 0);
+        QVERIFY(!config.hasMultiBoxRecord(added, namesake));
+        QVERIFY(!config.multiBoxRecord(added, namesake).found);
     }
 
     // Stores as the editor wrote them before keys named the page, beside the
