@@ -4,6 +4,7 @@
 #include "model/InstallRoots.h"
 
 #include "model/MaskParsing.h"
+#include "model/WidgetGeometry.h"
 #include "model/XmlParams.h"
 
 #include <QGuiApplication>
@@ -217,6 +218,11 @@ WidgetModel readWidget(pugi::xml_node node, int kind, const std::vector<AxisEntr
 
 
 } // namespace
+
+WidgetModel readWidgetElement(pugi::xml_node e)
+{
+    return readWidget(e, widgetKindOf(e), {});
+}
 
 int widgetKindOf(pugi::xml_node e)
 {

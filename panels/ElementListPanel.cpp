@@ -62,8 +62,9 @@ ElementListPanel::ElementListPanel(QWidget* parent)
     setUniformRowHeights(true);
     setIndentation(14);
     setAlternatingRowColors(true);
-    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
-                    | QAbstractItemView::EditKeyPressed);
+    // No rename on a click of the selected row: the editor it opened would
+    // take the next Delete, meant for the element, as an edit of its text.
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     connect(this, &QTreeWidget::currentItemChanged, this, &ElementListPanel::onCurrentItemChanged);
     connect(this, &QTreeWidget::itemChanged, this, &ElementListPanel::onItemChanged);
 }
@@ -190,6 +191,18 @@ void ElementListPanel::editCurrentLabel()
         editItem(item, TextColumn);
 }
 
+void ElementListPanel::commitRename()
+{
+    QTreeWidgetItem* item = currentItem();
+    if (state() != EditingState || !item)
+        return;
+    QWidget* editor = indexWidget(indexFromItem(item, TextColumn));
+    if (!editor)
+        return;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void ElementListPanel::emitClick(const QTreeWidgetItem* item)
 {
     const int maskIdx = maskIndexOf(item);
@@ -275,6 +288,23 @@ void ElementListPanel::mousePressEvent(QMouseEvent* event)
         return;
     }
     QTreeWidget::mousePressEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags ElementListPanel::selectionCommand(const QModelIndex& index,
+                                                                      const QEvent* event) const
+{
+    // The highlighted row is the canvas's selection, which Delete removes: a
+    // click beside the rows or a Ctrl+click on the row leaves it as it is,
+    // since neither changes what the canvas has selected.
+    const bool mouse = event
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease
+            || event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::MouseMove);
+    if (mouse && !index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags flags = QTreeWidget::selectionCommand(index, event);
+    if (flags.testFlag(QItemSelectionModel::Deselect))
+        return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return flags;
 }
 
 void ElementListPanel::focusInEvent(QFocusEvent* event)

@@ -36,6 +36,8 @@ public:
     void refreshTexts(const PageModel* page);
     // Opens the in-place editor when the current row is a Label row.
     void editCurrentLabel();
+    // A rename being typed is finished as Return would finish it.
+    void commitRename();
 
     static QString maskKindWord(int kind);
     static QString widgetKindWord(int kind);
@@ -56,6 +58,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 

@@ -63,6 +63,9 @@ public:
     void showMask(MaskElement* m);
     void showWidget(MaskElement* m, WidgetModel* w);
     void refreshGeometry();
+    // A value typed into a field and not yet committed is committed, as
+    // leaving the field would: a save then writes what the user sees.
+    void commitTyping();
 
     void setBarColorEnabled(bool visible, bool hasColour);
     void setIconPreviewEnabled(bool visible, bool hasPreview);

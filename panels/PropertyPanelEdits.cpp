@@ -389,6 +389,17 @@ void PropertyPanel::pickLabelColor()
     Q_EMIT fontChanged();
 }
 
+void PropertyPanel::commitTyping()
+{
+    // A field keeps what is typed until Return or leaving it; interpreting
+    // an untouched field changes no value, so it writes nothing.
+    for (QAbstractSpinBox* field : findChildren<QAbstractSpinBox*>()) {
+        if (field->isEnabled())
+            field->interpretText();
+    }
+    onLabelTextChanged();
+}
+
 void PropertyPanel::onLabelTextChanged()
 {
     if (filling || !resolveShown() || !widget || widget->kind != WidgetLabel)

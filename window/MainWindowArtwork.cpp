@@ -106,9 +106,8 @@ void MainWindow::replaceArtwork(int maskIndex)
         Asker::instance().warning(this, tr("Replace artwork"), tr("The artwork was not changed.\n\n%1").arg(error));
         return;
     }
-    canvas->setPage(config.page(currentPage));
-    canvas->update();
-    onElementSelected(maskIndex);
+    // Every view shows the mask again, so the panel edits what the canvas has.
+    showRestyledMask(maskIndex);
     reportReplacedArtwork(note, backups);
 }
 
@@ -217,8 +216,6 @@ void MainWindow::swapArtwork(int maskIndex)
             tr("Could not swap artwork — the chosen item is not part of this element's page set"), 5000);
         return;
     }
-    canvas->setPage(config.page(currentPage));
-    canvas->update();
-    onElementSelected(maskIndex);
+    showRestyledMask(maskIndex);
     statusBar()->showMessage(tr("Swapped artwork — channel, position and size unchanged"), 4000);
 }

@@ -10,6 +10,7 @@
 #include "editing/UniqueMaskName.h"
 #include "editing/WidgetAddCommand.h"
 #include "model/DeviceTables.h"
+#include "model/WidgetGeometry.h"
 #include "model/WidgetAssets.h"
 #include "model/XmlParams.h"
 #include "panels/PropertyPanel.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -47,41 +49,78 @@ std::vector<pugi::xml_node> referencedAxes(const WidgetClipboard& clip, const st
     return axes;
 }
 
+// Edges of a group of widgets, relative to their mask's top-left.
+struct GroupBox {
+    qint64 left = 0;
+    qint64 top = 0;
+    qint64 right = 0;
+    qint64 bottom = 0;
+};
+
+// The copied widgets' box as they would be drawn in the target mask: each
+// widget's rectangle with its POS_ALIGN anchor applied, as the canvas draws
+// it there (a "b" YPOS is the bottom edge). False when none was measured.
+bool measureGroup(const MaskElement& target, const std::vector<pugi::xml_node>& nodes, GroupBox& box)
+{
+    bool measured = false;
+    for (const pugi::xml_node node : nodes) {
+        if (!node)
+            continue;
+        const QRectF drawn = widgetPageRect(target, readWidgetElement(node));
+        const qint64 left = qint64(drawn.left()) - target.x;
+        const qint64 top = qint64(drawn.top()) - target.y;
+        const qint64 right = left + qint64(drawn.width());
+        const qint64 bottom = top + qint64(drawn.height());
+        box.left = measured ? std::min(box.left, left) : left;
+        box.top = measured ? std::min(box.top, top) : top;
+        box.right = measured ? std::max(box.right, right) : right;
+        box.bottom = measured ? std::max(box.bottom, bottom) : bottom;
+        measured = true;
+    }
+    return measured;
+}
+
+// Where a span that starts at `start` must start to lie on [0, extent]; a
+// span longer than that starts at 0.
+qint64 ontoDisplay(qint64 start, qint64 length, int extent)
+{
+    return std::max<qint64>(std::min(start, qint64(extent) - length), 0);
+}
+
+int clampedInt(qint64 v)
+{
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
 // Back into the mask they came from: a step aside. Elsewhere: where they
 // were on screen, or at the mask's top-left when that would leave the
-// display the target page is shown on.
+// display the target page is shown on. Whatever the mode, the widgets end
+// on that display.
 Placement placementFor(const WidgetClipboard& clip, const MaskElement& target, const std::vector<pugi::xml_node>& nodes,
                        const QSize& display)
 {
     Placement place;
-    if (!clip.hasSource
-        || (target.id == clip.sourceMaskId && target.x == clip.sourceMaskX && target.y == clip.sourceMaskY))
-        return place;
-    place.dx = clip.sourceMaskX - target.x;
-    place.dy = clip.sourceMaskY - target.y;
-    place.mode = PasteMode::ScreenPosition;
-    bool measured = false;
-    int minX = 0, minY = 0, maxRight = 0, maxBottom = 0;
-    for (const pugi::xml_node node : nodes) {
-        if (!node)
-            continue;
-        const int x = readParamInt(node, "XPOS");
-        const int y = readParamInt(node, "YPOS");
-        const int right = x + readParamInt(node, "WIDTH");
-        const int bottom = y + readParamInt(node, "HEIGHT");
-        minX = measured ? std::min(minX, x) : x;
-        minY = measured ? std::min(minY, y) : y;
-        maxRight = measured ? std::max(maxRight, right) : right;
-        maxBottom = measured ? std::max(maxBottom, bottom) : bottom;
-        measured = true;
+    if (clip.hasSource
+        && !(target.id == clip.sourceMaskId && target.x == clip.sourceMaskX && target.y == clip.sourceMaskY)) {
+        place.dx = clip.sourceMaskX - target.x;
+        place.dy = clip.sourceMaskY - target.y;
+        place.mode = PasteMode::ScreenPosition;
     }
-    const bool fits = clip.sourceMaskX + minX >= 0 && clip.sourceMaskY + minY >= 0
-        && clip.sourceMaskX + maxRight <= display.width() && clip.sourceMaskY + maxBottom <= display.height();
-    if (!measured || fits)
+    GroupBox box;
+    if (!measureGroup(target, nodes, box))
         return place;
-    place.dx = -minX;
-    place.dy = -minY;
-    place.mode = PasteMode::TopLeft;
+    const qint64 width = box.right - box.left;
+    const qint64 height = box.bottom - box.top;
+    qint64 left = qint64(target.x) + place.dx + box.left;
+    qint64 top = qint64(target.y) + place.dy + box.top;
+    if (place.mode == PasteMode::ScreenPosition
+        && (ontoDisplay(left, width, display.width()) != left || ontoDisplay(top, height, display.height()) != top)) {
+        left = target.x;
+        top = target.y;
+        place.mode = PasteMode::TopLeft;
+    }
+    place.dx = clampedInt(ontoDisplay(left, width, display.width()) - target.x - box.left);
+    place.dy = clampedInt(ontoDisplay(top, height, display.height()) - target.y - box.top);
     return place;
 }
 

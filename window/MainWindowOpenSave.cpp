@@ -66,12 +66,14 @@ void MainWindow::loadConfig(const QString& path)
     }
     currentFilePath = path;
     repairedFilePath.clear();
+    // The first page before the list is filled, so that the list marks the
+    // page the canvas shows, not the one shown before the open.
+    currentPage = 0;
     refreshPageList();
     canvas->setConfig(&config);
     propertyPanel->setConfig(&config);
     propertyPanel->setChannels(config.channels);
     propertyPanel->setPageContext(&config, 0);
-    currentPage = 0;
     showLoadedPage();
     updateWindowTitle();
     statusBar()->showMessage(openedStatus());
@@ -164,8 +166,17 @@ void MainWindow::refreshPageList()
     pageList->setCurrentRow(qBound(0, currentPage, qMax(0, int(pages.size()) - 1)));
 }
 
+// A value or a rename still being typed when the user saves is what the
+// user means to save: it is committed first, as leaving the field does.
+void MainWindow::commitTyping()
+{
+    propertyPanel->commitTyping();
+    elementList->commitRename();
+}
+
 bool MainWindow::save()
 {
+    commitTyping();
     if (currentFilePath.isEmpty())
         return saveAs();
     const QString backupName = backupBeforeOverwrite(currentFilePath);
@@ -205,6 +216,7 @@ QString MainWindow::backupBeforeOverwrite(const QString& target) const
 
 bool MainWindow::saveAs()
 {
+    commitTyping();
     const QString target = Asker::instance().saveFileName(this, tr("Save Dashboard As"), currentFilePath,
                                                           tr("AIM Dashboard (*.zconf2)"));
     if (target.isEmpty())
@@ -269,6 +281,8 @@ bool MainWindow::hasUnsavedChanges() const
 // edits; true lets it go on. A save that fails stops it.
 bool MainWindow::confirmDiscardChanges()
 {
+    // What is being typed counts as a change, and a Save writes it.
+    commitTyping();
     if (!hasUnsavedChanges())
         return true;
     const QString name = currentFilePath.isEmpty() ? tr("the configuration") : QFileInfo(currentFilePath).fileName();

@@ -3,6 +3,8 @@
 #include "canvas/DashCanvas.h"
 #include "model/XmlParams.h"
 #include "panels/ElementCatalog.h"
+#include "panels/ElementListPanel.h"
+#include "panels/PropertyPanel.h"
 #include "panels/SwapArtworkDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
@@ -11,6 +13,8 @@
 #include "support/TestEnvironment.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
 #include <QDir>
 #include <QListWidget>
 #include <QMessageBox>
@@ -132,6 +136,7 @@ private Q_SLOTS:
         ElementCatalog::resetForTesting();
 
         ConfigFixture cfg;
+        cfg.channel(1, "RPM", "RPM", "rpm").channel(2, "Speed", "Speed", "km/h");
         cfg.device().page("Main")
             .mask(digitMask("m1", 10, kShared))
             .mask(digitMask("m2", 180, kShared))
@@ -359,6 +364,62 @@ private Q_SLOTS:
 
         stack->undo();
         QCOMPARE(rs3->snapshot(), installed);
+    }
+
+    // After a replacement or a swap every view shows the element once more,
+    // and a channel picked in the panel binds it.
+    void artworkChangeKeepsTheSelection_data()
+    {
+        QTest::addColumn<bool>("swap");
+        QTest::addColumn<int>("mask");
+        QTest::newRow("replace") << false << 0;
+        QTest::newRow("swap") << true << 5;
+    }
+    void artworkChangeKeepsTheSelection()
+    {
+        QFETCH(bool, swap);
+        QFETCH(int, mask);
+        auto* canvas = window->findChild<DashCanvas*>();
+        auto* outliner = window->findChild<ElementListPanel*>();
+        auto* panel = window->findChild<PropertyPanel*>();
+        const auto expectShown = [&] {
+            QCOMPARE(canvas->selectedMask(), mask);
+            QCOMPARE(canvas->selectedWidget(), -1);
+            QTreeWidgetItem* row = outliner->currentItem();
+            QVERIFY(row && row->isSelected());
+            QCOMPARE(row->data(0, ElementListPanel::MaskIndexRole).toInt(), mask);
+            QCOMPARE(row->data(0, ElementListPanel::WidgetIndexRole).toInt(), -1);
+            QCOMPARE(panel->findChild<QLabel*>(QStringLiteral("idLabel"))->text(),
+                     config->pages[0].masks[size_t(mask)].id);
+        };
+        canvas->setSelectedMask(mask); // as the context click does
+        expectShown();
+        if (QTest::currentTestFailed())
+            return;
+        if (swap) {
+            asker->onExec = [](QDialog* dialog) {
+                auto* list = dialog->findChild<QListWidget*>();
+                list->setCurrentItem(list->findItems(QStringLiteral("d1"), Qt::MatchExactly).value(0));
+                dialog->accept();
+                return dialog->result();
+            };
+            window->swapArtwork(mask);
+            QCOMPARE(param(mask, "PATH_REL_AiM_MASK"), kShared);
+        } else {
+            scriptBoxes();
+            asker->fileNames = {pictureFolder(QSize(340, 160))};
+            clicks = {QStringLiteral("Overwrite artwork"), QStringLiteral("OK")};
+            window->replaceArtwork(mask);
+            QCOMPARE(stack->count(), 1);
+        }
+        expectShown();
+        if (QTest::currentTestFailed())
+            return;
+
+        auto* channel = panel->findChild<QComboBox*>(QStringLiteral("channelCombo"));
+        channel->setCurrentIndex(channel->findText(QStringLiteral("Speed (km/h)")));
+        QCOMPARE(config->pages[0].masks[size_t(mask)].channel, QStringLiteral("Speed"));
+        expectShown();
     }
 
     // A picture of the wrong size, scaled on the user's word: asked once,

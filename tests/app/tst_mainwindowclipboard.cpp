@@ -1,6 +1,7 @@
 #include "window/MainWindow.h"
 #include "window/WidgetClipboard.h"
 #include "canvas/DashCanvas.h"
+#include "model/WidgetGeometry.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
@@ -41,7 +42,10 @@ private:
             cfg.device().dimY = 272;
             if (name == QLatin1String("solo"))
                 cfg.deviceType = QStringLiteral("Solo 2 DL");
-            cfg.device().page(QStringLiteral("Small")).mask(Fx::mask(QStringLiteral("s0"), 10, 10, 200, 100));
+            cfg.device()
+                .page(QStringLiteral("Small"))
+                .mask(Fx::mask(QStringLiteral("s0"), 10, 10, 200, 100))
+                .mask(Fx::mask(QStringLiteral("s1"), 400, 200, 60, 60));
             cfg.device().page(QStringLiteral("Second"));
             return cfg;
         }
@@ -204,8 +208,9 @@ private Q_SLOTS:
                                                    << "Paste widget" << false;
         QTest::newRow("another mask keeps screen position")
             << "target" << 0 << 1 << 1 << 140 << -70 << "00" << screen << "Paste widget" << false;
+        // The Speed digit is bottom-anchored: its YPOS is its bottom edge.
         QTest::newRow("display too small: top-left")
-            << "small" << 0 << 0 << 0 << 0 << 0 << "00"
+            << "small" << 0 << 0 << 0 << 0 << 90 << "00"
             << "Pasted 1 widget(s) -- destination canvas too small, translated to top-left." << "Paste widget" << false;
         QTest::newRow("own mask: offset") << "demo" << 0 << 1 << 1 << 30 << 150 << "00"
                                           << "Pasted widget -- offset (+10,+10)" << "Paste widget" << true;
@@ -262,6 +267,54 @@ private Q_SLOTS:
         QCOMPARE(config.pages[size_t(page)].masks.size(), masksBefore);
         if (restored)
             QCOMPARE(ConfigSnapshot::documents(config), before);
+    }
+
+    // Each widget is measured as drawn, its POS_ALIGN anchor applied: a
+    // bottom-anchored Label near the foot of Race fits the display where it
+    // is; a group moved to a mask near the display's corner is moved back
+    // onto the display.
+    void pasteLandsDrawnOnTheDisplay_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("sourcePage");
+        QTest::addColumn<int>("sourceMask");
+        QTest::addColumn<int>("sourceWidget");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QRect>("drawn");
+        // Race md.03 "05" (bc, YPOS 45, HEIGHT 40) into Engine md.00.
+        QTest::newRow("bottom-anchored label into another page")
+            << "demo" << 0 << 3 << 0 << 1 << 0 << "Pasted 1 widget(s) at original screen position."
+            << QRect(30, 405, 740, 40);
+        QTest::newRow("top-left near the display's corner")
+            << "small" << 0 << 1 << 1 << 0 << 1
+            << "Pasted 1 widget(s) -- destination canvas too small, translated to top-left." << QRect(180, 182, 300, 90);
+    }
+
+    void pasteLandsDrawnOnTheDisplay()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, sourcePage);
+        QFETCH(int, sourceMask);
+        QFETCH(int, sourceWidget);
+        QFETCH(int, page);
+        QFETCH(int, mask);
+        QFETCH(QRect, drawn);
+        ScriptedAsker asker;
+        auto w = openWindow(QStringLiteral("demo"));
+        QVERIFY(w);
+        select(*w, sourcePage, sourceMask, sourceWidget);
+        w->copyWidget();
+        if (file != QLatin1String("demo"))
+            w->openFilePath(fileFor(file));
+        select(*w, page, mask);
+        w->pasteWidget();
+        QTEST(status(*w), "message");
+        const DashConfig& config = configOf(*w);
+        const MaskElement& target = config.pages[size_t(page)].masks[size_t(mask)];
+        QCOMPARE(widgetPageRect(target, target.widgets.back()).toRect(), drawn);
+        QVERIFY(QRect(QPoint(0, 0), config.pageDisplaySize(page)).contains(drawn));
     }
 
     void failedPasteLeavesHistory()

@@ -600,6 +600,105 @@ private Q_SLOTS:
         QCOMPARE(saveAndRead(), before);
     }
 
+    // Open while another page is shown: the page list marks page 0, the
+    // page on the canvas, and a click takes it back to the other page.
+    void openMarksTheFirstPage()
+    {
+        clickPageRow(2);
+        EXPECT_SELECTION(2, -1, -1);
+        window->loadConfig(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("reopen"))));
+        EXPECT_SELECTION(0, -1, -1);
+        clickPageRow(2);
+        EXPECT_SELECTION(2, -1, -1);
+    }
+
+    // A value still being typed when the user presses Ctrl+S is in the
+    // saved file, and the views show it: a Y, a Label's text, a rename.
+    void typedValueIsSaved_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("Y") << "ySpin";
+        QTest::newRow("Label Text") << "labelTextEdit";
+        QTest::newRow("outliner rename") << "rename";
+    }
+
+    void typedValueIsSaved()
+    {
+        QFETCH(QString, field);
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        const bool y = field == QLatin1String("ySpin");
+        const int mask = y ? 3 : 1; // md.03, or md.01's "02 Label SPEED"
+        const int widget = y ? -1 : 0;
+        clickOutlinerRow(y ? outliner->topLevelItem(3) : outliner->topLevelItem(1)->child(0));
+        EXPECT_SELECTION(0, mask, widget);
+        QWidget* typing = nullptr;
+        if (y) {
+            spin("ySpin")->setFocus();
+            spin("ySpin")->selectAll();
+            typing = spin("ySpin");
+        } else {
+            QLineEdit* edit = control<QLineEdit>("labelTextEdit");
+            if (field == QLatin1String("rename")) {
+                outliner->setFocus();
+                outliner->editCurrentLabel();
+                edit = outliner->viewport()->findChild<QLineEdit*>();
+                QVERIFY(edit);
+            }
+            edit->setFocus();
+            edit->selectAll();
+            typing = edit;
+        }
+        QTRY_VERIFY(typing->hasFocus());
+        QTest::keyClicks(typing, QStringLiteral("123"));
+        QTest::keyClick(typing, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!window->hasUnsavedChanges());
+
+        DashConfig saved;
+        QVERIFY(saved.load(window->currentFile()));
+        const MaskElement& savedMask = saved.pages[0].masks[size_t(mask)];
+        if (y) {
+            QCOMPARE(savedMask.y, 123);
+            QCOMPARE(spin("ySpin")->value(), 123);
+        } else {
+            QCOMPARE(savedMask.widgets[0].text, QStringLiteral("123"));
+            QCOMPARE(control<QLineEdit>("labelTextEdit")->text(), QStringLiteral("123"));
+            QCOMPARE(outliner->topLevelItem(1)->child(0)->text(ElementListPanel::TextColumn), QStringLiteral("123"));
+        }
+        EXPECT_SELECTION(0, mask, widget);
+    }
+
+    // A second click on the selected Label row opens no editor, so Delete
+    // removes the Label; a click beside the rows leaves md.01 highlighted,
+    // as the canvas has it, and Delete removes md.01.
+    void outlinerShowsWhatDeleteRemoves()
+    {
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTreeWidgetItem* label = outliner->topLevelItem(1)->child(0); // "02 Label SPEED"
+        clickOutlinerRow(label);
+        EXPECT_SELECTION(0, 1, 0);
+        clickOutlinerRow(label);
+        // Long enough for an editor that a click on a selected row would open.
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        for (const QLineEdit* editor : outliner->viewport()->findChildren<QLineEdit*>())
+            QVERIFY(!editor->isVisible());
+        EXPECT_SELECTION(0, 1, 0);
+        QTest::keyClick(outliner, Qt::Key_Delete);
+        QCOMPARE(page().masks[1].widgets.size(), size_t(1));
+        QCOMPARE(page().masks[1].widgets[0].kind, int(WidgetDigit));
+        EXPECT_SELECTION(0, 1, -1);
+
+        const QPoint beside(outliner->viewport()->width() / 2, outliner->viewport()->height() - 4);
+        QVERIFY(!outliner->itemAt(beside));
+        QTest::mouseClick(outliner->viewport(), Qt::LeftButton, {}, beside);
+        EXPECT_SELECTION(0, 1, -1);
+        QTest::keyClick(outliner, Qt::Key_Delete);
+        QCOMPARE(page().masks.size(), size_t(3));
+        QCOMPARE(page().masks[1].id, QStringLiteral("md.02"));
+        EXPECT_SELECTION(0, -1, -1);
+    }
+
     // The wheel turned over panel fields that have no focus scrolls the
     // panel and changes nothing; a field the user put the focus on takes it.
     void wheelChangesOnlyAFocusedField()

@@ -3,6 +3,7 @@
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
 #include "dialogs/AddPageDialog.h"
+#include "model/WidgetGeometry.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
 #include "panels/ElementCatalog.h"
@@ -196,9 +197,30 @@ private Q_SLOTS:
     }
 
     // A widget copied from Dash 1 at x = 840 does not fit the 800-wide Dash
-    // 2 where it was: it goes to the target box's top-left, on the page.
+    // 2 where it was: it goes to the target box's top-left, on the page. A
+    // bottom-anchored one is measured from its bottom edge: drawn from the
+    // box's top, not above the display.
+    void pasteFromDash1LandsInsideDash2_data()
+    {
+        QTest::addColumn<QString>("align");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QRect>("drawn");
+        QTest::newRow("top-anchored") << "" << 0 << 100 << QRect(100, 100, 300, 100);
+        QTest::newRow("bottom-anchored") << "bc" << 140 << 140 << QRect(100, 100, 300, 140);
+    }
+
     void pasteFromDash1LandsInsideDash2()
     {
+        QFETCH(QString, align);
+        QFETCH(int, y);
+        QFETCH(int, height);
+        QFETCH(QRect, drawn);
+        const pugi::xml_node digit = config->pages[0].masks[0].widgets[0].node;
+        if (!align.isEmpty())
+            setParam(digit, "POS_ALIGN", align.toUtf8());
+        setParam(digit, "YPOS", QByteArray::number(y));
+        setParam(digit, "HEIGHT", QByteArray::number(height));
         canvas->setSelectedMask(0);
         canvas->setSelectedWidget(0);
         window->copyWidget();
@@ -209,10 +231,8 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("Pasted 1 widget(s) -- destination canvas too small, translated to top-left."));
         const MaskElement& box = config->pages[1].masks[0];
         QCOMPARE(int(box.widgets.size()), 1);
-        const pugi::xml_node pasted = box.widgets.back().node;
-        const int left = box.x + readParamInt(pasted, "XPOS");
-        QCOMPARE(left, 100);
-        QVERIFY(left + readParamInt(pasted, "WIDTH") <= 800);
+        QCOMPARE(widgetPageRect(box, box.widgets.back()).toRect(), drawn);
+        QVERIFY(QRect(0, 0, 800, 480).contains(drawn));
     }
 
     // On a Dash 2 page the dialog opens on Dash 2; the user picks a Dash 1
