@@ -37,6 +37,7 @@ void ArchiveIndex::clear()
     m_folder.clear();
     m_archiveStamp = {};
     m_entries.clear();
+    m_carried.clear();
 }
 
 bool ArchiveIndex::build(const QString& archivePath, const QString& folder)
@@ -47,6 +48,7 @@ bool ArchiveIndex::build(const QString& archivePath, const QString& folder)
         return false;
     const QDir dir(folder);
     QHash<QString, Entry> entries;
+    std::vector<Entry> carried;
     bool ok = true;
     for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
         unz_file_info64 info;
@@ -65,19 +67,27 @@ bool ArchiveIndex::build(const QString& archivePath, const QString& folder)
         // Folder entries are not kept: the save stores files only.
         if (stored.endsWith('/'))
             continue;
-        // The path the extraction wrote it to, as the save will name it. A
-        // later entry of the same path is the one on disk.
-        const QString rel = QDir::cleanPath(ZipEntryName::decode(stored, quint32(info.flag)));
+        // The path the extraction wrote it to, as the save will name it.
+        const QString decoded = ZipEntryName::decode(stored, quint32(info.flag));
+        entry.rel = folder.isEmpty() ? QDir::cleanPath(decoded)
+                                     : dir.relativeFilePath(QDir::cleanPath(dir.absoluteFilePath(decoded)));
         entry.name = stored;
         entry.utf8Name = (info.flag & ZipEntryName::kUtf8Flag) != 0;
         entry.method = int(info.compression_method);
         entry.crc = info.crc;
         entry.compressedSize = info.compressed_size;
         entry.uncompressedSize = info.uncompressed_size;
-        const FileStamp file = FileStamp::of(dir.filePath(rel));
+        // The first entry of a path is the one on disk, as the extraction
+        // wrote it; a later one is carried.
+        const QString key = ZipEntryName::folderKey(entry.rel);
+        if (entries.contains(key)) {
+            carried.push_back(std::move(entry));
+            continue;
+        }
+        const FileStamp file = folder.isEmpty() ? FileStamp() : FileStamp::of(dir.filePath(entry.rel));
         if (file.isValid() && quint64(file.size) == entry.uncompressedSize)
             entry.file = file;
-        entries.insert(rel, entry);
+        entries.insert(key, std::move(entry));
     }
     unzClose(zip);
     if (!ok)
@@ -86,6 +96,7 @@ bool ArchiveIndex::build(const QString& archivePath, const QString& folder)
     m_folder = folder;
     m_archiveStamp = FileStamp::of(archivePath);
     m_entries = std::move(entries);
+    m_carried = std::move(carried);
     return m_archiveStamp.isValid();
 }
 
@@ -96,7 +107,7 @@ bool ArchiveIndex::archiveUnchanged() const
 
 const ArchiveIndex::Entry* ArchiveIndex::entry(const QString& relPath) const
 {
-    const auto it = m_entries.constFind(relPath);
+    const auto it = m_entries.constFind(ZipEntryName::folderKey(relPath));
     return it == m_entries.constEnd() ? nullptr : &it.value();
 }
 
@@ -108,4 +119,19 @@ const ArchiveIndex::Entry* ArchiveIndex::unchangedEntry(const QString& relPath, 
     if (!found || found->method != Z_DEFLATED || !found->file.isValid() || FileStamp::of(filePath) != found->file)
         return nullptr;
     return found;
+}
+
+const ArchiveIndex::Entry* ArchiveIndex::find(const Entry& other) const
+{
+    // Looked for by name bytes, not by path: rare (an entry gone from the
+    // folder, or carried), and the path depends on the folder.
+    for (const Entry& entry : m_entries) {
+        if (entry.sameAs(other))
+            return &entry;
+    }
+    for (const Entry& entry : m_carried) {
+        if (entry.sameAs(other))
+            return &entry;
+    }
+    return nullptr;
 }

@@ -68,7 +68,13 @@ public:
     pugi::xml_node gconfNode(int deviceIndex) const;
 
     // --- archive ----------------------------------------------------------
-    bool writeZconf2(const QString& sourceDir, const QString& targetPath, QString* error = nullptr);
+    // Packs sourceDir into targetPath (the previous file kept as ".bak").
+    // Every entry of the indexed archive that is not in the folder is copied
+    // as stored; one that cannot be (the archive changed on disk meanwhile)
+    // fails a save onto that archive and, in a new file, is left out with
+    // `warning` naming it.
+    bool writeZconf2(const QString& sourceDir, const QString& targetPath, QString* error = nullptr,
+                     QString* warning = nullptr);
 
     // --- JSON sidecar stores beside the configuration file -----------------
     // The key of the mask's record in a store: its page (the folder of the
@@ -298,7 +304,9 @@ public:
     // targetPath (the previous file kept as ".bak"). On false the previous
     // archive is untouched and `error` (when given) says why. A rename that
     // cannot be written does not stop the save: it stays pending and
-    // `warning` (when given) says so; otherwise `warning` is cleared.
+    // `warning` (when given) says so; so does an entry of the opened archive
+    // that a save to a new file had to leave out (writeZconf2); otherwise
+    // `warning` is cleared.
     bool save(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
     bool writeDeviceDocument(DeviceFile* file, QString* error = nullptr);
     // A fingerprint of every device document and the pending rename: equal

@@ -68,10 +68,11 @@ bool rawEntryStart(unzFile source, qint64 archiveSize, const ArchiveIndex::Entry
 
 // One entry of the archive a save writes: a file of the folder, packed
 // anew or (when it still holds what the previous archive's entry holds)
-// copied as stored; or an entry of the previous archive whose file has gone
-// from the folder, copied back as stored.
+// copied as stored; or an entry of the previous archive that is not in the
+// folder (its file has gone, or it was carried), copied as stored.
 struct PackItem {
     QString rel;
+    QString key; // the folder key of rel: the order of the archive
     QString file; // empty for an entry taken from the previous archive alone
     QByteArray name;
     bool utf8 = false;
@@ -85,6 +86,7 @@ struct PackItem {
 // name as stored, bytes and flag; a file the editor added is named in UTF-8.
 void nameItem(PackItem& item, const ArchiveIndex::Entry* known)
 {
+    item.key = ZipEntryName::folderKey(item.rel);
     if (known) {
         item.name = known->name;
         item.utf8 = known->utf8Name;
@@ -94,55 +96,102 @@ void nameItem(PackItem& item, const ArchiveIndex::Entry* known)
     item.utf8 = ZipEntryName::needsUtf8Flag(item.name);
 }
 
-// The archive the folder was extracted from, when its entries can still be
-// copied from it as they are; null otherwise. `archive` is opened on it for
-// reading the copied bytes.
-unzFile openUnchangedSource(const QString& sourceDir, const ArchiveIndex& index, QFile& archive)
+// Where the entries that a save copies as stored come from: the archive the
+// folder was unpacked from (or last saved to) while it is unchanged; once
+// another program has replaced it, the entries of the file now there that
+// are still byte for byte the ones indexed (the folder's own files are then
+// packed anew).
+struct CopySource {
+    unzFile zip = nullptr;
+    qint64 size = 0;
+    bool unchanged = false;
+    ArchiveIndex current;
+
+    CopySource(const QString& sourceDir, const ArchiveIndex& index, QFile& archive)
+    {
+        if (index.folder() != sourceDir || !archive.open(QIODevice::ReadOnly))
+            return;
+        unchanged = index.archiveUnchanged();
+        if (!unchanged && !current.build(index.archivePath(), QString()))
+            return;
+        zip = openZipForRead(index.archivePath());
+        size = archive.size();
+    }
+    ~CopySource()
+    {
+        if (zip)
+            unzClose(zip);
+    }
+    CopySource(const CopySource&) = delete;
+    CopySource& operator=(const CopySource&) = delete;
+
+    // Where `entry` of the index can be copied from, or null.
+    const ArchiveIndex::Entry* find(const ArchiveIndex::Entry& entry) const
+    {
+        if (!zip)
+            return nullptr;
+        return unchanged ? &entry : current.find(entry);
+    }
+};
+
+// How the user tells an entry that could not be kept from the file of the
+// same path that was.
+QString describeLost(const ArchiveIndex::Entry& entry, bool carried)
 {
-    if (index.folder() != sourceDir || !index.archiveUnchanged() || !archive.open(QIODevice::ReadOnly))
-        return nullptr;
-    return openZipForRead(index.archivePath());
+    if (!carried)
+        return entry.rel;
+    return tr("%1 (a second entry whose name reads the same)").arg(entry.rel);
 }
 
-// What the save writes, in name order: every file under the folder, and
-// every entry of the archive the folder was unpacked from whose file is gone
-// from it (a temp cleaner, a virus scanner), copied back as stored. False
-// when such an entry cannot be taken from that archive; *error names it.
-bool planArchive(const QString& sourceDir, const ArchiveIndex& index, unzFile source, qint64 archiveSize,
-                 std::vector<PackItem>& items, QString* error)
+// An entry of the index that is not in the folder, copied as stored; its
+// name goes to `lost` when it cannot be.
+void keepStored(const ArchiveIndex::Entry& entry, bool carried, const CopySource& source,
+                std::vector<PackItem>& items, QStringList& lost)
 {
-    const bool indexed = index.folder() == sourceDir;
+    PackItem item;
+    item.rel = entry.rel;
+    nameItem(item, &entry);
+    item.entry = source.find(entry);
+    if (!item.entry || !rawEntryStart(source.zip, source.size, *item.entry, item.start, item.method, item.level)) {
+        lost.append(describeLost(entry, carried));
+        return;
+    }
+    if (!carried)
+        qWarning().noquote() << "writeZconf2:" << item.rel << "has gone from the working folder - copied back";
+    items.push_back(std::move(item));
+}
+
+// What the save writes, in path order: every file under the folder, and
+// every entry of the archive the folder was unpacked from that is not in it
+// (a file a temp cleaner or virus scanner removed; an entry carried as
+// stored), copied as stored, each after the file of its path. The entries
+// that cannot be copied go to `lost`.
+void planArchive(const QString& sourceDir, const ArchiveIndex& index, const CopySource& source,
+                 std::vector<PackItem>& items, QStringList& lost)
+{
     const QDir dir(sourceDir);
     QSet<QString> present;
     for (const QString& file : filesUnder(sourceDir)) {
         PackItem item;
         item.rel = dir.relativeFilePath(file);
         item.file = file;
-        present.insert(item.rel);
-        nameItem(item, indexed ? index.entry(item.rel) : nullptr);
-        item.entry = source ? index.unchangedEntry(item.rel, file) : nullptr;
-        if (item.entry && !rawEntryStart(source, archiveSize, *item.entry, item.start, item.method, item.level))
+        nameItem(item, index.folder() == sourceDir ? index.entry(item.rel) : nullptr);
+        present.insert(item.key);
+        item.entry = source.unchanged ? index.unchangedEntry(item.rel, file) : nullptr;
+        if (item.entry && !rawEntryStart(source.zip, source.size, *item.entry, item.start, item.method, item.level))
             item.entry = nullptr;
         items.push_back(std::move(item));
     }
-    for (auto it = index.entries().cbegin(); indexed && it != index.entries().cend(); ++it) {
-        if (present.contains(it.key()))
-            continue;
-        PackItem item;
-        item.rel = it.key();
-        item.entry = &it.value();
-        nameItem(item, item.entry);
-        if (!source || !rawEntryStart(source, archiveSize, *item.entry, item.start, item.method, item.level)) {
-            return failWith(error, tr("%1 has gone from the configuration's working folder and could not be "
-                                      "copied back from %2.")
-                                       .arg(item.rel, QDir::toNativeSeparators(index.archivePath())));
+    if (index.folder() == sourceDir) {
+        for (auto it = index.entries().cbegin(); it != index.entries().cend(); ++it) {
+            if (!present.contains(it.key()))
+                keepStored(it.value(), false, source, items, lost);
         }
-        qWarning().noquote() << "writeZconf2:" << item.rel << "has gone from" << sourceDir
-                             << "- copied back from" << index.archivePath();
-        items.push_back(std::move(item));
+        for (const ArchiveIndex::Entry& entry : index.carried())
+            keepStored(entry, true, source, items, lost);
     }
-    std::sort(items.begin(), items.end(), [](const PackItem& a, const PackItem& b) { return a.rel < b.rel; });
-    return true;
+    std::stable_sort(items.begin(), items.end(), [](const PackItem& a, const PackItem& b) { return a.key < b.key; });
+    lost.sort();
 }
 
 // A failure of the archive file itself: where, and the system's reason.
@@ -301,16 +350,31 @@ bool writeArchiveStreamed(const std::vector<PackItem>& items, QFile& archive, co
     return ok;
 }
 
-bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index, QString* error)
+// Packs the folder into zipPath. Entries that cannot be kept (see
+// planArchive) stop it unless `mayLeaveOut`; then *warning names them.
+bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index, bool mayLeaveOut,
+                  QString* error, QString* warning)
 {
     QFile archive(index.archivePath());
-    unzFile source = openUnchangedSource(sourceDir, index, archive);
     std::vector<PackItem> items;
-    const bool planned = planArchive(sourceDir, index, source, archive.size(), items, error);
-    if (source)
-        unzClose(source);
-    if (!planned)
-        return false;
+    QStringList lost;
+    const CopySource source(sourceDir, index, archive);
+    planArchive(sourceDir, index, source, items, lost);
+    if (!lost.isEmpty()) {
+        const QString names = lost.join(QStringLiteral(", "));
+        const QString archiveName = QDir::toNativeSeparators(index.archivePath());
+        if (!mayLeaveOut) {
+            return failWith(error, tr("%1 is not in the configuration's working folder, and %2 no longer holds it "
+                                      "as it was opened, so nothing was written. Save under another name to keep "
+                                      "your edits without it.")
+                                       .arg(names, archiveName));
+        }
+        qWarning().noquote() << "writeZconf2: saved without" << names;
+        if (warning)
+            *warning = tr("Saved without %1: it is not in the configuration's working folder, and %2 no longer "
+                          "holds it as it was opened.")
+                           .arg(names, archiveName);
+    }
     qint64 bytes = 0;
     for (const PackItem& item : items)
         bytes += (item.entry ? qint64(item.entry->uncompressedSize) : QFileInfo(item.file).size()) + item.name.size();
@@ -318,6 +382,7 @@ bool writeArchive(const QString& sourceDir, const QString& zipPath, const Archiv
         return writeArchiveStreamed(items, archive, zipPath, error);
     return writeArchiveMinizip(items, archive, zipPath, error);
 }
+
 // The file a link leads to (through a chain of links), or the path itself.
 // Replacing the link by the new archive would leave the file it points at,
 // the one RS3 or a backup reads, silently unsaved.
@@ -329,10 +394,17 @@ QString followLinks(const QString& path)
     return info.isSymLink() ? path : info.filePath();
 }
 
+QString absolutePath(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 } // namespace
 
-bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath, QString* error)
+bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath, QString* error, QString* warning)
 {
+    if (warning)
+        warning->clear();
     const QString targetPath = followLinks(linkedPath);
     if (QFileInfo(targetPath).isDir()) {
         qWarning() << "writeZconf2: refusing to replace the folder" << targetPath;
@@ -341,7 +413,13 @@ bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath
     const QString tmp = targetPath + QStringLiteral(".tmp");
     const QString bak = targetPath + QStringLiteral(".bak");
     QFile::remove(tmp);
-    if (!writeArchive(sourceDir, tmp, archiveIndex, error)) {
+    // An entry that cannot be kept may be left out of a new file, never out
+    // of the file the configuration was opened from while that is there:
+    // the user can still keep the edits under a new name, and is told what
+    // that one lacks.
+    const QString opened = followLinks(archiveIndex.archivePath());
+    const bool mayLeaveOut = absolutePath(targetPath) != absolutePath(opened) || !QFileInfo::exists(opened);
+    if (!writeArchive(sourceDir, tmp, archiveIndex, mayLeaveOut, error, warning)) {
         QFile::remove(tmp);
         return false;
     }

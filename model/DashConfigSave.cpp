@@ -418,8 +418,11 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     }
 
     QString reason;
-    if (!writeZconf2(extractDir, targetPath, &reason))
+    QString leftOut;
+    if (!writeZconf2(extractDir, targetPath, &reason, &leftOut))
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
+    if (warning && !leftOut.isEmpty())
+        *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
     // Records of an older sidecar move under their mask's page-qualified key
     // with the save of their own configuration (a Save As carries the files
     // and they move at its next save); one that cannot be written is still

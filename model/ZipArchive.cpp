@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
@@ -247,18 +248,31 @@ bool walkEntries(const QString& zipPath, const ExtractLimits& limits, const Entr
     return ok;
 }
 
+// The file targets extracted so far, so that a repeated one is not
+// written over the first.
+using ExtractedTargets = QSet<QString>;
+
 bool extractEntry(unzFile zip, const ZipEntry& entry, const QDir& dest, const QString& root,
-                  const ExtractLimits& limits, qint64& totalBytes, ZipFailure* failure)
+                  const ExtractLimits& limits, qint64& totalBytes, ExtractedTargets& extracted,
+                  ZipFailure* failure)
 {
     // Written at the cleaned path: "a/b/../c" must not need "a/b" to exist.
     const QString target = QDir::cleanPath(dest.absoluteFilePath(entry.name));
     if (!isInsideRoot(target, root))
         return fail(failure, ZipFailure::UnsafeName, entry.name);
+    const QString key = ZipEntryName::folderKey(target);
+    if (limits.skipRepeatedTargets && !entry.isFolder() && extracted.contains(key)) {
+        qInfo().noquote() << "extractZip: kept in the archive, as its name lands on an earlier entry's file:"
+                          << entry.name;
+        const auto discard = [](const char*, int) { return true; };
+        return streamCurrentEntry(zip, entry, limits, totalBytes, discard, failure);
+    }
     if (entry.isFolder()) {
         if (!QDir().mkpath(target))
             return fail(failure, ZipFailure::MakeFolder, entry.name, target);
         return true;
     }
+    extracted.insert(key);
     if (!QDir().mkpath(QFileInfo(target).absolutePath()))
         return fail(failure, ZipFailure::MakeFolder, entry.name, QFileInfo(target).absolutePath());
     // Unbuffered: a write cut short by a full disk is written again at once,
@@ -287,6 +301,7 @@ ExtractLimits packageExtractLimits()
     limits.maxEntries = 10000;
     limits.maxNameBytes = 1023;
     limits.strictNames = true;
+    limits.skipRepeatedTargets = false;
     return limits;
 }
 
@@ -335,8 +350,9 @@ bool extractZipEntries(const QString& zipPath, const QString& destDir, const Ext
     const QString root = QDir::cleanPath(QFileInfo(destDir).absoluteFilePath());
     const QDir dest(root);
     qint64 totalBytes = 0;
+    ExtractedTargets extracted;
     const EntryVisitor visit = [&](unzFile zip, const ZipEntry& entry, ZipFailure* f) {
-        return extractEntry(zip, entry, dest, root, limits, totalBytes, f);
+        return extractEntry(zip, entry, dest, root, limits, totalBytes, extracted, f);
     };
     return walkEntries(zipPath, limits, visit, failure);
 }

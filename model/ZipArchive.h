@@ -24,6 +24,12 @@ struct ExtractLimits {
     // as '/', and absolute names or names that are not valid UTF-8 (or hold
     // a NUL) are refused outright.
     bool strictNames = false;
+    // A configuration keeps every entry: a file entry that would land on the
+    // file an earlier entry was extracted to (a name that reads the same in
+    // other bytes, "a/./b" beside "a/b") is checked and read like any other
+    // but not written; the save carries it from the archive as stored.
+    // Elsewhere the later entry is written over the earlier one.
+    bool skipRepeatedTargets = true;
 };
 
 // The caps for theme packages and install bundles: 64 MiB per entry,

@@ -42,11 +42,21 @@ QString decode(const QByteArray& raw, quint32 flags)
 {
     const qsizetype end = raw.indexOf('\0');
     const QByteArray bytes = end < 0 ? raw : raw.left(end);
-    if (flags & kUtf8Flag)
-        return QString::fromUtf8(bytes);
+    // The flag is no promise: bytes that are not UTF-8 after all are read as
+    // code page 437 like an unflagged name, never replaced.
+    Q_UNUSED(flags);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     const QString name = utf8(bytes);
     return utf8.hasError() ? fromCp437(bytes) : name;
+}
+
+QString folderKey(const QString& cleanedPath)
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return cleanedPath.toCaseFolded();
+#else
+    return cleanedPath;
+#endif
 }
 
 bool needsUtf8Flag(const QByteArray& utf8)

@@ -13,10 +13,15 @@ namespace ZipEntryName {
 constexpr quint32 kUtf8Flag = 0x800;
 
 // The name of an entry of a configuration archive: its bytes up to the
-// first zero byte, read as UTF-8 when the flag is set or they are valid
-// UTF-8, else as code page 437, so two names never fold into one (as
-// "\x84" and "\x94" both would into the UTF-8 replacement character).
+// first zero byte, read as UTF-8 when they are valid UTF-8 (flag or not),
+// else as code page 437, so two names never fold into one (as "\x84" and
+// "\x94" both would into the UTF-8 replacement character).
 QString decode(const QByteArray& raw, quint32 flags);
+
+// What decides whether two extracted paths (cleaned, relative) land on one
+// and the same file of the folder: the path itself, without case where the
+// file system ignores it.
+QString folderKey(const QString& cleanedPath);
 
 // The bytes a name the editor itself adds is stored with: UTF-8.
 inline QByteArray encode(const QString& name)

@@ -1,5 +1,6 @@
 #include "model/DashConfig.h"
 #include "model/ZipArchive.h"
+#include "model/ZipEntryName.h"
 #include "support/ConfigFixture.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
@@ -27,6 +28,15 @@ private:
             {QStringLiteral(".hidden/notes"), QByteArray("keep me")},
             {QStringLiteral("art/\xc3\xa5ngstr\xc3\xb6m.bin"), QByteArray(5000, '\x7f')},
         };
+    }
+
+    // The files as archive entries with UTF-8 names, to add others to.
+    static QList<ZipFixtureEntry> entriesOf(const QMap<QString, QByteArray>& files)
+    {
+        QList<ZipFixtureEntry> entries;
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            entries.append({it.key().toUtf8(), it.value()});
+        return entries;
     }
 
 private Q_SLOTS:
@@ -154,21 +164,25 @@ private Q_SLOTS:
 
     // A file of the opened archive that vanished from the extract folder (a
     // temp cleaner, a virus scanner) is copied back from that archive by
-    // every save, also Save As; when that archive changed meanwhile, the
-    // save fails naming the file and writes nothing.
+    // every save, also Save As, and from the file another program replaced
+    // it with while that still holds it unchanged. When it does not, a save
+    // onto that file fails naming the lost one and writes nothing, while a
+    // Save As keeps the edits and says which file it left out.
     void vanishedFileIsCopiedBack_data()
     {
         QTest::addColumn<bool>("sameTarget");
-        QTest::addColumn<bool>("archiveReplaced");
-        QTest::newRow("save") << true << false;
-        QTest::newRow("save as") << false << false;
-        QTest::newRow("archive replaced meanwhile") << true << true;
+        QTest::addColumn<int>("replaced"); // 0 no, 1 same content, 2 the vanished file changed
+        QTest::newRow("save") << true << 0;
+        QTest::newRow("save as") << false << 0;
+        QTest::newRow("archive rewritten meanwhile") << true << 1;
+        QTest::newRow("archive replaced meanwhile, save") << true << 2;
+        QTest::newRow("archive replaced meanwhile, save as") << false << 2;
     }
 
     void vanishedFileIsCopiedBack()
     {
         QFETCH(bool, sameTarget);
-        QFETCH(bool, archiveReplaced);
+        QFETCH(int, replaced);
         const QString work = TestEnvironment::makeTempDir();
         ConfigFixture fixture;
         fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
@@ -177,26 +191,109 @@ private Q_SLOTS:
         QVERIFY(fixture.writeZip(original));
         DashConfig config;
         QVERIFY(config.load(original));
+        config.maskAt(0, 0)->x = 33;
+        config.markPageDirty(0);
         QVERIFY(QFile::remove(config.extractDir + "/art/Bremse.png"));
-        if (archiveReplaced)
-            QVERIFY(ZipFixture::writeZip(original, fixture.files()));
-        const QByteArray before = ZipFixture::readZip(original).value("art/Bremse.png");
+        if (replaced) {
+            QMap<QString, QByteArray> files = fixture.files();
+            if (replaced == 2)
+                files["art/Bremse.png"] = "other";
+            QVERIFY(ZipFixture::writeZip(original, files));
+        }
+        const QMap<QString, QByteArray> before = ZipFixture::readZip(original);
         const QString target = sameTarget ? original : work + "/other.zconf2";
         QString error;
-        const bool saved = config.save(target, &error);
-        if (archiveReplaced) {
+        QString warning;
+        const bool saved = config.saveAs(target, &error, &warning);
+        if (replaced == 2 && sameTarget) {
             QVERIFY(!saved);
             QVERIFY2(error.contains("art/Bremse.png"), qPrintable(error));
-            QCOMPARE(ZipFixture::readZip(original).value("art/Bremse.png"), before);
+            QCOMPARE(ZipFixture::readZip(original), before);
             QVERIFY(!QFileInfo::exists(original + ".bak"));
             return;
         }
         QVERIFY2(saved, qPrintable(error));
-        QCOMPARE(ZipFixture::readZip(target).value("art/Bremse.png"), QByteArray(5000, '\x42'));
-        QCOMPARE(ZipFixture::readZip(target).keys(), fixture.files().keys());
+        QMap<QString, QByteArray> written = ZipFixture::readZip(target);
+        QVERIFY(written.value("dash/overlay.ov3.xml").contains("<p n=\"XPOS\">33</p>"));
+        if (replaced == 2) {
+            QVERIFY2(warning.contains("art/Bremse.png"), qPrintable(warning));
+            QVERIFY(!written.contains("art/Bremse.png"));
+            written.insert("art/Bremse.png", QByteArray(5000, '\x42'));
+        } else {
+            QCOMPARE(warning, QString());
+        }
+        QCOMPARE(written.keys(), fixture.files().keys());
+        QCOMPARE(written.value("art/Bremse.png"), QByteArray(5000, '\x42'));
         // The next save takes it from the archive the first one wrote.
-        QVERIFY2(config.save(target, &error), qPrintable(error));
-        QCOMPARE(ZipFixture::readZip(target).value("art/Bremse.png"), QByteArray(5000, '\x42'));
+        QVERIFY2(config.save(target, &error, &warning), qPrintable(error));
+        QCOMPARE(warning, QString());
+        QCOMPARE(ZipFixture::readZip(target).value("art/Bremse.png"),
+                 replaced == 2 ? QByteArray() : QByteArray(5000, '\x42'));
+    }
+
+    // Entries whose names differ in their bytes but read as the same path
+    // are never merged: the first is the file the editor works on, the
+    // other is carried as stored, and every save (onto the file, under a
+    // new name, and again) writes both back, names, flags and contents.
+    void entriesOfTheSamePathAreAllKept_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<quint32>("firstFlags");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<quint32>("secondFlags");
+        QTest::newRow("unflagged UTF-8 and cp437") << QByteArray("art/K\xc3\x84.png") << 0u
+                                                   << QByteArray("art/K\x8e.png") << 0u;
+        QTest::newRow("flagged UTF-8 and cp437") << QByteArray("art/o_\xc3\xb6") << 0x800u
+                                                 << QByteArray("art/o_\x94") << 0u;
+        QTest::newRow("flagged, not UTF-8") << QByteArray("art/bad_\x84") << 0x800u << QByteArray("art/bad_\x94")
+                                            << 0x800u;
+        QTest::newRow("dot step") << QByteArray("Demo/user/./dot.png") << 0u << QByteArray("Demo/user/dot.png")
+                                  << 0u;
+    }
+
+    void entriesOfTheSamePathAreAllKept()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(quint32, firstFlags);
+        QFETCH(QByteArray, second);
+        QFETCH(quint32, secondFlags);
+        const QString work = TestEnvironment::makeTempDir();
+        ConfigFixture fixture;
+        fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
+        const QMap<QString, QByteArray> files = fixture.files();
+        QList<ZipFixtureEntry> entries = entriesOf(files);
+        ZipFixtureEntry a{first, QByteArray(3000, 'a')};
+        a.flags = firstFlags;
+        ZipFixtureEntry b{second, QByteArray(2000, 'b')};
+        b.flags = secondFlags;
+        entries << a << b;
+        const QString original = work + "/cfg.zconf2";
+        QVERIFY(ZipFixture::writeZip(original, entries));
+
+        DashConfig config;
+        QVERIFY(config.load(original));
+        config.maskAt(0, 0)->x = 33;
+        config.markPageDirty(0);
+        const auto kept = [&](const QString& path) {
+            QMap<QByteArray, QPair<QByteArray, quint32>> saved;
+            for (const ZipFixtureEntry& entry : ZipFixture::readZipEntries(path))
+                saved.insert(entry.name, {entry.data, entry.flags & 0x800});
+            return saved.size() == files.size() + 2 && saved.value(first) == qMakePair(a.data, firstFlags)
+                && saved.value(second) == qMakePair(b.data, secondFlags)
+                && saved.value("dash/overlay.ov3.xml").first.contains("<p n=\"XPOS\">33</p>");
+        };
+        for (const QString& target : {original, work + "/other.zconf2", work + "/other.zconf2"}) {
+            QString error;
+            QString warning;
+            QVERIFY2(config.save(target, &error, &warning), qPrintable(error));
+            QCOMPARE(warning, QString());
+            QVERIFY(kept(target));
+        }
+        // Opened again, the first is still the one the editor works on.
+        DashConfig again;
+        QVERIFY(again.load(work + "/other.zconf2"));
+        const QString path = QDir::cleanPath(ZipEntryName::decode(first, firstFlags));
+        QCOMPARE(ZipFixture::readTree(again.extractDir).value(path), a.data);
     }
 
     // Entry names keep their bytes and encoding through open and save: two
@@ -209,10 +306,8 @@ private Q_SLOTS:
         const QString work = TestEnvironment::makeTempDir();
         ConfigFixture fixture;
         fixture.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80));
-        QList<ZipFixtureEntry> entries;
         const QMap<QString, QByteArray> files = fixture.files();
-        for (auto it = files.cbegin(); it != files.cend(); ++it)
-            entries.append({it.key().toUtf8(), it.value()});
+        QList<ZipFixtureEntry> entries = entriesOf(files);
         const QList<QPair<QByteArray, quint32>> named{{"art/Bremse_\x84.png", 0},
                                                       {"art/Bremse_\x94.png", 0},
                                                       {"art/\xc3\x96ldruck_\xc3\x84.PNG", 0x800}};
