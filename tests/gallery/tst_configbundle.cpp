@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QtTest>
 
@@ -236,6 +237,29 @@ private Q_SLOTS:
         QVERIFY2(error.startsWith("could not stage Club Race.barcolor.json: ") && error.endsWith("File too large"),
                  qPrintable(error));
         QVERIFY(!QFileInfo::exists(zip));
+    }
+
+    // A disk that fills while the zip is written: the message carries the
+    // system's reason, and no bundle is left behind.
+    void exportSaysWhyTheZipFailed()
+    {
+        Rs3Fixture rs3;
+        writeSourceArt(rs3);
+        QByteArray noise(70000, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char(QRandomGenerator::global()->generate());
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", noise));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kTrack + "pMain.P2.xml", noise));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(bundleMasks())));
+        const QString zip = TestEnvironment::makeTempDir("bundle") + "/club.zip";
+        QString error;
+        const auto outcome = FileSizeLimit::run(
+            100000, [&](QString* e) { return exportConfigInstallBundle(config, zip, e); }, &error);
+        QCOMPARE(outcome, FileSizeLimit::Outcome::ReportedFailure);
+        QCOMPARE(error, QString("failed while writing the bundle zip: File too large"));
+        QVERIFY(!QFileInfo::exists(zip));
+        QVERIFY(!QFileInfo::exists(zip + ".tmp"));
     }
 
     void installFillsRoots_data()
