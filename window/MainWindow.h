@@ -321,6 +321,7 @@ private:
     void reparseAllMasks();
     QString openedStatus() const;
     void reportPageBackgrounds();
+    void reportUnreadableSidecars();
     QString backupBeforeOverwrite(const QString& target) const;
     QString saveFailureText(const QString& path, const QString& reason) const;
     void showSavedStatus(const QString& backupName, const QString& warning = QString());
@@ -331,6 +332,15 @@ private:
     // saved state (after a load or a save).
     void keepSavedSidecars();
     void discardToSavedState();
+    // --- an install over the open configuration (MainWindowInstallOver.cpp)
+    // Asks before an install places a configuration at the open file's path;
+    // true when it may go on (another path never asks).
+    bool mayInstallOver(const QString& placedPath);
+    // After an install placed a configuration at the open file's path, the
+    // window goes on with the copy the install kept of that file (one of
+    // `kept`), so its edits never reach the installed file. Returns that
+    // copy's path; empty when the open file was not replaced.
+    QString followKeptCopy(const QString& placedPath, const QStringList& kept);
 
     // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);
