@@ -1,4 +1,5 @@
 #include "dialogs/ConfigCheckDialog.h"
+#include "canvas/DashCanvas.h"
 #include "window/MainWindow.h"
 #include "check/ConfigRepair.h"
 #include "gallery/RaceStudio3Check.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <memory>
@@ -278,24 +280,40 @@ private Q_SLOTS:
     }
 
     // A record store that does not parse is reported once, at the open,
-    // naming the file and why; the open leaves it as it is.
-    void openReportsAnUnreadableStore()
+    // naming the file and why; Color bar and Remove color say it again and
+    // leave it as it is, and so does a save.
+    void unreadableStoreIsReportedAndKept()
     {
         const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        ConfigFixture cfg;
+        cfg.device().page(QStringLiteral("Main")).mask(
+            Fx::mask(QStringLiteral("mb"), 0, 0, 120, 30)
+                .p("PATH_REL_AiM_MASK", "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_x/Items/b/")
+                .add(Fx::bargraph(QStringLiteral("b1"), 0, 0, 100, 25)));
         const QString open = folder + QStringLiteral("/race.zconf2");
-        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
-        const QByteArray broken = R"({"masks": {"m1": {"colored": true},}, "version": 1})";
+        QVERIFY(cfg.writeZip(open));
+        const QString store = folder + QStringLiteral("/race.barcolor.json");
+        const QByteArray broken = R"({"masks": {"dash/p1/mb": {"colored": true},}, "version": 1})";
         QVERIFY(ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), broken}}));
+        const QString named = QDir::toNativeSeparators(store) + QStringLiteral(" cannot be read (");
         ScriptedAsker asker;
         auto window = openedWindow(asker, open);
         QVERIFY(window);
         QCOMPARE(asker.count(QStringLiteral("message")), 1);
-        const QString text = asker.asked.last().text;
-        QVERIFY2(text.startsWith(QDir::toNativeSeparators(folder + QStringLiteral("/race.barcolor.json"))
-                                 + QStringLiteral(" cannot be read (")),
-                 qPrintable(text));
+        QVERIFY2(asker.asked.last().text.startsWith(named), qPrintable(asker.asked.last().text));
+
+        window->findChild<DashCanvas*>()->setSelectedMask(0);
+        QVERIFY(window->findChild<QPushButton*>(QStringLiteral("barColorRemoveButton"))->isEnabled());
+        window->applyColorBar(0);
+        window->removeBarColor(0);
+        QCOMPARE(asker.count(QStringLiteral("message")), 3);
+        QVERIFY2(asker.asked[2].text.startsWith(QStringLiteral("Bar color apply failed \u2014 ") + named),
+                 qPrintable(asker.asked[2].text));
+        QVERIFY2(asker.asked[3].text.startsWith(QStringLiteral("Remove bar color failed \u2014 ") + named),
+                 qPrintable(asker.asked[3].text));
+        QVERIFY(window->findChild<QUndoStack*>()->count() == 0);
         menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
-        QCOMPARE(bytesOf(folder + QStringLiteral("/race.barcolor.json")), broken);
+        QCOMPARE(bytesOf(store), broken);
     }
 
     // A bundle whose configuration has the open file's name, installed into
