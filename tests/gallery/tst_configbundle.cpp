@@ -342,6 +342,29 @@ private Q_SLOTS:
         QCOMPARE(ZipFixture::readTree(folder), placed);
     }
 
+    // The caller is asked with the placed path before anything is written;
+    // a "no" leaves the folder and the installs as they were.
+    void installAsksBeforeWriting()
+    {
+        const QString zip = bundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "open config"}}));
+        const FileMap placed = ZipFixture::readTree(folder);
+        const FileMap installs = ZipFixture::readTree(rs3.root(Rs3Fixture::Stable));
+        QStringList asked;
+        QString error;
+        QVERIFY(!installConfigInstallBundle(zip, folder, nullptr, &error, [&asked](const QString& path) {
+            asked << path;
+            return false;
+        }));
+        QCOMPARE(asked, QStringList{folder + "/Club Race.zconf2"});
+        QCOMPARE(error, QString("the install was cancelled; nothing was changed"));
+        QCOMPARE(ZipFixture::readTree(folder), placed);
+        QCOMPARE(ZipFixture::readTree(rs3.root(Rs3Fixture::Stable)), installs);
+    }
+
     // Records of the bundle's name with no configuration beside them would
     // be read as the new configuration's: they are kept aside and removed.
     void installRemovesLeftOverSidecars()
