@@ -321,7 +321,6 @@ private:
     void reparseAllMasks();
     QString openedStatus() const;
     void reportPageBackgrounds();
-    void reportUnreadableSidecars();
     QString backupBeforeOverwrite(const QString& target) const;
     QString saveFailureText(const QString& path, const QString& reason) const;
     void showSavedStatus(const QString& backupName, const QString& warning = QString());
@@ -341,6 +340,9 @@ private:
     // `kept`), so its edits never reach the installed file. Returns that
     // copy's path; empty when the open file was not replaced.
     QString followKeptCopy(const QString& placedPath, const QStringList& kept);
+    // Names each record store that cannot be read, once, at the open
+    // (MainWindowOpenSave.cpp).
+    void reportUnreadableSidecars();
 
     // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);
