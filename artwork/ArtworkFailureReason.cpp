@@ -146,6 +146,11 @@ QString forBoxStyle(const DashConfig& config, int page, int mask)
     const MaskElement* m = config.maskAt(page, mask);
     if (!m || !m->node)
         return {};
+    for (const SidecarStore store : {SidecarStore::MultiBoxes, SidecarStore::BoxStyles}) {
+        const QString unreadable = config.sidecarReadFailure(store);
+        if (!unreadable.isEmpty())
+            return unreadable;
+    }
     if (!config.sidecarFailure.isEmpty())
         return recordNotWritten(config);
     if (config.multiBoxRecord(page, mask).found) {
@@ -175,6 +180,9 @@ QString forBarColor(const DashConfig& config, int page, int mask)
     const MaskElement* m = config.maskAt(page, mask);
     if (!m || !m->node)
         return {};
+    const QString unreadable = config.sidecarReadFailure(SidecarStore::BarColors);
+    if (!unreadable.isEmpty())
+        return unreadable;
     if (!config.sidecarFailure.isEmpty())
         return recordNotWritten(config);
     const auto records = config.loadBarColorSidecar();

@@ -237,6 +237,10 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     if (!bar)
         return false;
 
+    // The records of a store that cannot be read would be lost to the one
+    // this colouring writes.
+    if (!sidecarsReadable({SidecarStore::BarColors}))
+        return false;
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));

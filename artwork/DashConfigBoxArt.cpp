@@ -320,6 +320,9 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
+    // Which look a box has and where it came from are read from these.
+    if (!sidecarsReadable({SidecarStore::MultiBoxes, SidecarStore::BoxStyles}))
+        return false;
     const QString key = boxStyleKey(pageIndex, maskIndex);
 
     // A multi-value box is redrawn as a whole panel. A record whose grid

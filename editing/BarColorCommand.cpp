@@ -33,9 +33,9 @@ void BarColorCommand::redo()
         m_result = m_config->restoreBarArtwork(m_page, m_mask, m_after);
         return;
     }
+    // A colouring that fails has changed nothing: putting the snapshot
+    // back would only rewrite the store.
     m_result = m_config->applyBarColor(m_page, m_mask);
-    if (!m_result && m_taken)
-        m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
     if (m_result) {
         m_after = m_config->barColorSnapshot(m_page, m_mask);
         m_afterTaken = true;

@@ -71,6 +71,8 @@ int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& la
     if (!p || !BoxStyleRenderer::isUsableGrid(rows, cols) || rect.width() < 1 || rect.height() < 1
         || qint64(requests.size()) != qint64(rows) * cols)
         return -1;
+    if (!sidecarsReadable({SidecarStore::MultiBoxes, SidecarStore::BoxStyles}))
+        return -1;
 
     const QString name = uniqueMaskName(p->masks, QStringLiteral("mbox"));
     MaskElement created;

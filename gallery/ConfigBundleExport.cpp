@@ -19,6 +19,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <cerrno>
+
 namespace {
 
 const QString kArtStageName = QStringLiteral("RS3_homebrew_folder");
@@ -300,14 +302,17 @@ QStringList collectConfigArtFiles(const DashConfig& config)
     return sortedList(files);
 }
 
-bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix, QStringList* unreadable)
+// A failed write leaves the system's reason (a full disk, a file too large)
+// in *reason.
+bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix, QStringList* unreadable,
+                    QString* reason)
 {
     const QFileInfoList entries = QDir(folder).entryInfoList(
         QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
     for (const QFileInfo& entry : entries) {
         const QString name = prefix.isEmpty() ? entry.fileName() : prefix + QLatin1Char('/') + entry.fileName();
         if (entry.isDir()) {
-            if (!entry.isSymLink() && !addFolderToZip(zip, entry.absoluteFilePath(), name, unreadable))
+            if (!entry.isSymLink() && !addFolderToZip(zip, entry.absoluteFilePath(), name, unreadable, reason))
                 return false;
             continue;
         }
@@ -320,8 +325,10 @@ bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix, Q
                 unreadable->append(name);
             continue;
         }
-        if (!writeZipEntry(zip, name, data))
+        if (!writeZipEntry(zip, name, data)) {
+            *reason = qt_error_string(errno);
             return false;
+        }
     }
     return true;
 }
@@ -386,14 +393,14 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
     if (!zip.open())
         return failWith(error, tr("could not create %1").arg(zipPath));
     QStringList unreadable;
-    if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable))
-        return failWith(error, tr("failed while writing the bundle zip"));
+    if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable, &why))
+        return failWith(error, tr("failed while writing the bundle zip: %1").arg(why));
     for (const QString& entry : unreadable) {
         if (!entry.startsWith(artPrefix))
             return failWith(error, tr("failed while writing the bundle zip: %1 could not be read").arg(entry));
     }
-    if (!zip.commit())
-        return failWith(error, tr("failed while writing the bundle zip"));
+    if (!zip.commit(&why))
+        return failWith(error, tr("failed while writing the bundle zip: %1").arg(why));
     for (const QString& entry : unreadable) {
         notBundled.append(entry.mid(artPrefix.size()));
         --staged;

@@ -43,8 +43,9 @@ bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix,
 // first)", "could not create a temporary staging dir", "could not stage the
 // .zconf2", "could not stage %1: %2" (a sidecar, and why), "could not write
 // README_FIRST.txt: %1", "could not create %1", "failed while writing the
-// bundle zip" (": %1 could not be read" added when it was the configuration,
-// a sidecar or the README). Nothing is written at zipPath on failure.
+// bundle zip: %1" (the system's reason, or "%1 could not be read" when it
+// was the configuration, a sidecar or the README). Nothing is written at
+// zipPath on failure.
 bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath, QString* error = nullptr,
                                QStringList* missing = nullptr, int* artCount = nullptr);
 

@@ -228,7 +228,8 @@ bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QStri
 }
 
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
-                                ConfigBundleInstallResult* result, QString* error)
+                                ConfigBundleInstallResult* result, QString* error,
+                                const ConfigTargetCheck& confirmTarget)
 {
     if (bundlePath.isEmpty() || !QFileInfo(bundlePath).isFile())
         return failWith(error, tr("bundle zip not found: %1").arg(bundlePath));
@@ -253,13 +254,15 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     const QStringList artFiles = artFilesOf(artRoot);
     if (artFiles.isEmpty())
         return failWith(error, tr("the bundle's art tree is empty"));
+    const QString baseName = QFileInfo(configName).completeBaseName();
+    const QString placed = configFolder + QLatin1Char('/') + baseName + QStringLiteral(".zconf2");
+    if (confirmTarget && !confirmTarget(placed))
+        return failWith(error, tr("the install was cancelled; nothing was changed"));
 
     ArtCopies copies;
     if (!installArt(artFiles, artRoot, targets, copies, error))
         return false;
 
-    const QString baseName = QFileInfo(configName).completeBaseName();
-    const QString placed = configFolder + QLatin1Char('/') + baseName + QStringLiteral(".zconf2");
     QString kept;
     if (!keepReplacedConfig(extracted.path(), baseName, configFolder, kept, error))
         return false;

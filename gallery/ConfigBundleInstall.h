@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // What installing a config install bundle did; filled only on success.
 struct ConfigBundleInstallResult {
     // Art files copied, summed over the installs written.
@@ -50,8 +52,14 @@ struct ConfigBundleInstallResult {
 // art tree is empty", "failed to install %1 into %2", "could not keep a copy
 // of %1: %2", "could not place the config at %1", "could not place %1: %2",
 // "could not remove %1, left by the configuration that was replaced".
+// confirmTarget, when given, is asked with the path the configuration will
+// be placed at once the bundle has been read, before anything is written;
+// false ends the install with "the install was cancelled; nothing was
+// changed" (the caller's answer for a configuration open in a window).
+using ConfigTargetCheck = std::function<bool(const QString& placedPath)>;
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
-                                ConfigBundleInstallResult* result = nullptr, QString* error = nullptr);
+                                ConfigBundleInstallResult* result = nullptr, QString* error = nullptr,
+                                const ConfigTargetCheck& confirmTarget = {});
 
 // Unpacks a bundle into targetFolder through the shared extraction core,
 // with the package caps; an entry that would land outside the folder stops

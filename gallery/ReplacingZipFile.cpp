@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 ReplacingZipFile::ReplacingZipFile(const QString& targetPath)
     : m_targetPath(targetPath)
     , m_tempPath(targetPath + QStringLiteral(".tmp"))
@@ -29,13 +31,17 @@ bool ReplacingZipFile::open()
     return m_zip != nullptr;
 }
 
-bool ReplacingZipFile::commit()
+bool ReplacingZipFile::commit(QString* reason)
 {
     if (!m_zip)
         return false;
+    // The archive's last buffered bytes and its directory are written here:
+    // a full disk often shows only now.
     const bool closed = zipClose(m_zip, nullptr) == ZIP_OK;
     m_zip = nullptr;
     if (!closed || !renameOverFile(m_tempPath, m_targetPath)) {
+        if (reason)
+            *reason = qt_error_string(errno);
         QFile::remove(m_tempPath);
         return false;
     }

@@ -19,8 +19,9 @@ public:
     bool open();
     // The archive being written; null before open() or after commit().
     zipFile handle() const { return m_zip; }
-    // Closes the archive and renames it over the target.
-    bool commit();
+    // Closes the archive and renames it over the target; a failure leaves
+    // the system's reason in *reason.
+    bool commit(QString* reason = nullptr);
 
     QString temporaryPath() const { return m_tempPath; }
 

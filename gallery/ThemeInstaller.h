@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;
@@ -52,6 +54,12 @@ public:
 
     // Installs a downloaded bundle of either kind and emits the outcome.
     bool installBundleBytes(const QByteArray& bytes);
+    // Asked before a configuration bundle replaces anything (see
+    // installConfigInstallBundle); a "no" ends the install as cancelled.
+    void setConfigTargetCheck(const std::function<bool(const QString& placedPath)>& check)
+    {
+        configTargetCheck = check;
+    }
 
     // Reads a theme bundle into the bundle state; empty on success, else the
     // message. The theme id must be one plain folder name.
@@ -97,6 +105,7 @@ Q_SIGNALS:
     void failed(const QString& reason);
 
 private:
+    std::function<bool(const QString& placedPath)> configTargetCheck;
     void onDownloadProgress(qint64 received, qint64 total);
     void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;

@@ -75,10 +75,15 @@ bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
     Q_EMIT progress(80, tr("Installing config to RaceStudio3..."));
     ConfigBundleInstallResult result;
     QString error;
-    const bool ok = installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error);
+    bool declined = false;
+    const auto confirm = [this, &declined](const QString& placed) {
+        declined = configTargetCheck && !configTargetCheck(placed);
+        return !declined;
+    };
+    const bool ok = installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error, confirm);
     scratch.remove();
     if (!ok) {
-        Q_EMIT failed(tr("Install failed: %1").arg(error));
+        Q_EMIT failed(declined ? tr("Install cancelled.") : tr("Install failed: %1").arg(error));
         return false;
     }
     Q_EMIT progress(100, tr("Done"));

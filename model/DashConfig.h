@@ -29,6 +29,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <initializer_list>
 #include <functional>
 #include <pugixml.hpp>
 #include <vector>
@@ -115,6 +116,13 @@ public:
     bool saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records);
     bool saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement);
     bool saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& records);
+    // Why the store's file cannot be read, naming the file, for the user;
+    // empty when it can or is not there. Such a file reads as no records and
+    // is never written over or removed.
+    QString sidecarReadFailure(SidecarStore store) const;
+    // False, with the reason of the first store that cannot be read in
+    // sidecarFailure, when an edit that needs these stores must not start.
+    bool sidecarsReadable(std::initializer_list<SidecarStore> stores);
     quint32 boxStyleAccentArgb(const QString& key) const;
     // The box style of a value box (a Digit mask without bar or ring): the
     // stored style id, "custom" for art of its own without a record, else empty.

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
 
 namespace {
 
@@ -28,30 +29,75 @@ QString sidecarPath(const QString& zconf2Path, const char* suffix)
     return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(suffix);
 }
 
-QJsonObject readList(const QString& path, const char* listKey)
+QString tr(const char* text)
 {
-    if (path.isEmpty())
+    return QCoreApplication::translate("DashConfig", text);
+}
+
+// The store's list of records. A file that is there but is no store (a
+// hand edit that broke its syntax, a file that cannot be opened) reads as
+// no records, and *unreadable says why; it stays empty otherwise.
+QJsonObject readList(const QString& path, const char* listKey, QString* unreadable = nullptr)
+{
+    if (unreadable)
+        unreadable->clear();
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return {};
+    QString why;
+    QJsonObject list;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
-    if (!doc.isObject())
-        return {};
-    return doc.object().value(QLatin1String(listKey)).toObject();
+    if (!f.open(QIODevice::ReadOnly)) {
+        why = f.errorString();
+    } else {
+        const QByteArray bytes = f.readAll();
+        QJsonParseError parseError;
+        const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
+        const QJsonValue member = doc.object().value(QLatin1String(listKey));
+        if (f.error() != QFileDevice::NoError)
+            why = f.errorString();
+        else if (bytes.trimmed().isEmpty())
+            why.clear(); // an empty file holds no record to lose
+        else if (parseError.error != QJsonParseError::NoError)
+            why = tr("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);
+        else if (!doc.isObject())
+            why = tr("it holds no JSON object");
+        else if (!member.isUndefined() && !member.isObject())
+            why = tr("its \"%1\" member is no JSON object").arg(QLatin1String(listKey));
+        else
+            list = member.toObject();
+    }
+    if (unreadable)
+        *unreadable = why;
+    return list;
+}
+
+// What the user reads about a store that cannot be read.
+QString unreadableStoreText(const QString& path, const QString& why)
+{
+    return tr("%1 cannot be read (%2). It is kept as it is and none of its records are used: correct or remove "
+              "the file, then try again.")
+        .arg(QDir::toNativeSeparators(path), why);
 }
 
 // The whole store is rewritten through QSaveFile: a failed write keeps the
 // previous file (and the artwork origins that removals depend on), and
-// *error says why.
+// *error says why. A file that cannot be read is never written over or
+// removed: its records would be lost with it.
 bool writeList(const QString& path, const char* listKey, const QJsonObject& list, QString* error)
 {
     if (path.isEmpty())
         return true;
+    QString unreadable;
+    readList(path, listKey, &unreadable);
+    if (!unreadable.isEmpty()) {
+        qWarning().noquote() << "saveSidecar: kept" << path << "that cannot be read:" << unreadable;
+        *error = unreadableStoreText(path, unreadable);
+        return false;
+    }
     if (list.isEmpty()) {
         if (QFileInfo::exists(path) && !QFile::remove(path)) {
             qWarning() << "saveSidecar: could not remove" << path;
-            *error = QCoreApplication::translate("DashConfig", "cannot remove %1").arg(QDir::toNativeSeparators(path));
+            *error = tr("cannot remove %1").arg(QDir::toNativeSeparators(path));
             return false;
         }
         return true;
@@ -299,6 +345,38 @@ bool DashConfig::saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& record
 {
     QString why;
     return noteSidecarWrite(writeList(multiBoxSidecarPath(), kMasks, listOf(records, multiBoxToJson), &why), why);
+}
+
+QString DashConfig::sidecarReadFailure(SidecarStore store) const
+{
+    QString path;
+    switch (store) {
+    case SidecarStore::BarColors:
+        path = barColorSidecarPath();
+        break;
+    case SidecarStore::BoxStyles:
+        path = boxStylesSidecarPath();
+        break;
+    case SidecarStore::MultiBoxes:
+        path = multiBoxSidecarPath();
+        break;
+    case SidecarStore::IconPreviews:
+        path = iconPreviewSidecarPath();
+        break;
+    }
+    QString why;
+    readList(path, store == SidecarStore::IconPreviews ? kIcons : kMasks, &why);
+    return why.isEmpty() ? QString() : unreadableStoreText(path, why);
+}
+
+bool DashConfig::sidecarsReadable(std::initializer_list<SidecarStore> stores)
+{
+    for (const SidecarStore store : stores) {
+        const QString why = sidecarReadFailure(store);
+        if (!why.isEmpty())
+            return noteSidecarWrite(false, why);
+    }
+    return true;
 }
 
 QStringList DashConfig::storedSidecarKeys(SidecarStore store) const

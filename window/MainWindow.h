@@ -332,6 +332,18 @@ private:
     // saved state (after a load or a save).
     void keepSavedSidecars();
     void discardToSavedState();
+    // --- an install over the open configuration (MainWindowInstallOver.cpp)
+    // Asks before an install places a configuration at the open file's path;
+    // true when it may go on (another path never asks).
+    bool mayInstallOver(const QString& placedPath);
+    // After an install placed a configuration at the open file's path, the
+    // window goes on with the copy the install kept of that file (one of
+    // `kept`), so its edits never reach the installed file. Returns that
+    // copy's path; empty when the open file was not replaced.
+    QString followKeptCopy(const QString& placedPath, const QStringList& kept);
+    // Names each record store that cannot be read, once, at the open
+    // (MainWindowOpenSave.cpp).
+    void reportUnreadableSidecars();
 
     // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);

@@ -26,6 +26,11 @@ void MainWindow::removeBarColor(int maskIndex)
 {
     if (currentPage < 0 || !config.maskAt(currentPage, maskIndex))
         return;
+    const QString unreadable = config.sidecarReadFailure(SidecarStore::BarColors);
+    if (!unreadable.isEmpty()) {
+        showArtworkFailure(tr("Remove color"), tr("Remove bar color failed"), unreadable, QString());
+        return;
+    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     // Without a stored original there is nothing to go back to: say so

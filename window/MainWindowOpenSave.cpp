@@ -78,6 +78,7 @@ void MainWindow::loadConfig(const QString& path)
     updateWindowTitle();
     statusBar()->showMessage(openedStatus());
     reportPageBackgrounds();
+    reportUnreadableSidecars();
     markSaved();
 
     if (!config.deviceNote.isEmpty()) {
@@ -137,6 +138,21 @@ void MainWindow::reportPageBackgrounds()
                "boxes. Your boxes and data are fine. Tools \u25b8 Check config \u25b8 Repair switches it on.",
                nullptr, switchedOff));
     }
+}
+
+// Said once, at the open: the edits that need such a store say it again
+// when they are refused.
+void MainWindow::reportUnreadableSidecars()
+{
+    QStringList unreadable;
+    for (const SidecarStore store :
+         {SidecarStore::BarColors, SidecarStore::BoxStyles, SidecarStore::MultiBoxes, SidecarStore::IconPreviews}) {
+        const QString why = config.sidecarReadFailure(store);
+        if (!why.isEmpty())
+            unreadable << why;
+    }
+    if (!unreadable.isEmpty())
+        Asker::instance().warning(this, tr("Open"), unreadable.join(QStringLiteral("\n\n")));
 }
 
 void MainWindow::updateWindowTitle()

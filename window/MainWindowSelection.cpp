@@ -117,10 +117,13 @@ void MainWindow::showMaskDetails(int maskIndex)
 
     const bool isBar = mask->node && isBarWithoutDigitMask(mask->node);
     bool colored = false;
+    // A store that cannot be read hides whether the bar was coloured: the
+    // removal is offered, and says why it cannot work.
     if (isBar)
         colored = config.loadBarColorSidecar()
                       .value(config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors))
-                      .colored;
+                      .colored
+            || !config.sidecarReadFailure(SidecarStore::BarColors).isEmpty();
     propertyPanel->setBarColorEnabled(isBar, colored);
 
     const bool isIcon = mask->kind == MaskIcon;

@@ -83,14 +83,24 @@ void MainWindow::installConfigBundle()
         return;
     ConfigBundleInstallResult result;
     QString error;
-    if (!installConfigInstallBundle(bundle, folder, &result, &error)) {
-        Asker::instance().critical(this, title, tr("Install failed:\n%1").arg(error));
+    bool declined = false;
+    const auto confirm = [this, &declined](const QString& placed) {
+        declined = !mayInstallOver(placed);
+        return !declined;
+    };
+    if (!installConfigInstallBundle(bundle, folder, &result, &error, confirm)) {
+        if (!declined)
+            Asker::instance().critical(this, title, tr("Install failed:\n%1").arg(error));
         return;
     }
     const QStringList keptPaths = result.kept();
-    const QString kept = keptPaths.isEmpty()
+    QString kept = keptPaths.isEmpty()
         ? QString()
         : tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(keptPaths.join(QLatin1Char('\n'))));
+    const QString openCopy = followKeptCopy(result.configPath, keptPaths);
+    if (!openCopy.isEmpty())
+        kept += tr("\n\nThe configuration that was open is kept as %1, and this window now edits that copy.")
+                    .arg(QDir::toNativeSeparators(openCopy));
     if (!keptPaths.isEmpty())
         statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
                                      .arg(QFileInfo(result.configPath).fileName(),

@@ -8,6 +8,7 @@
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
@@ -358,6 +359,11 @@ private Q_SLOTS:
         QCOMPARE(status(), message);
         if (!message.startsWith(QLatin1String("Converted"))) {
             QCOMPARE(stack->count(), 0);
+            // The toolbar and the Edit menu offer no step that does nothing.
+            for (const QAction* action : window->findChildren<QAction*>()) {
+                if (action->text().startsWith(QLatin1String("Redo")) || action->text().startsWith(QLatin1String("&Redo")))
+                    QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+            }
             QCOMPARE(xml(), before);
             QCOMPARE(ConfigSnapshot::records(*config), records);
             return;

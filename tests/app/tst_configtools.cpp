@@ -1,7 +1,9 @@
 #include "dialogs/ConfigCheckDialog.h"
+#include "canvas/DashCanvas.h"
 #include "window/MainWindow.h"
 #include "check/ConfigRepair.h"
 #include "gallery/RaceStudio3Check.h"
+#include "model/DashConfig.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 #include "support/ConfigFixture.h"
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <memory>
@@ -274,6 +277,120 @@ private Q_SLOTS:
         QCOMPARE(asker.count(QStringLiteral("message")), cancel ? 1 : 3);
         QCOMPARE(QFileInfo::exists(placed + QStringLiteral("/Club.zconf2")), !cancel);
         QCOMPARE(QFileInfo::exists(m_rs3->absolutePath(Rs3Fixture::Stable, art)), !cancel);
+    }
+
+    // A record store that does not parse is reported once, at the open,
+    // naming the file and why; Color bar and Remove color say it again and
+    // leave it as it is, and so does a save.
+    void unreadableStoreIsReportedAndKept()
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        ConfigFixture cfg;
+        cfg.device().page(QStringLiteral("Main")).mask(
+            Fx::mask(QStringLiteral("mb"), 0, 0, 120, 30)
+                .p("PATH_REL_AiM_MASK", "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_x/Items/b/")
+                .add(Fx::bargraph(QStringLiteral("b1"), 0, 0, 100, 25)));
+        const QString open = folder + QStringLiteral("/race.zconf2");
+        QVERIFY(cfg.writeZip(open));
+        const QString store = folder + QStringLiteral("/race.barcolor.json");
+        const QByteArray broken = R"({"masks": {"dash/p1/mb": {"colored": true},}, "version": 1})";
+        QVERIFY(ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), broken}}));
+        const QString named = QDir::toNativeSeparators(store) + QStringLiteral(" cannot be read (");
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, open);
+        QVERIFY(window);
+        QCOMPARE(asker.count(QStringLiteral("message")), 1);
+        QVERIFY2(asker.asked.last().text.startsWith(named), qPrintable(asker.asked.last().text));
+
+        window->findChild<DashCanvas*>()->setSelectedMask(0);
+        QVERIFY(window->findChild<QPushButton*>(QStringLiteral("barColorRemoveButton"))->isEnabled());
+        window->applyColorBar(0);
+        window->removeBarColor(0);
+        QCOMPARE(asker.count(QStringLiteral("message")), 3);
+        QVERIFY2(asker.asked[2].text.startsWith(QStringLiteral("Bar color apply failed \u2014 ") + named),
+                 qPrintable(asker.asked[2].text));
+        QVERIFY2(asker.asked[3].text.startsWith(QStringLiteral("Remove bar color failed \u2014 ") + named),
+                 qPrintable(asker.asked[3].text));
+        QVERIFY(window->findChild<QUndoStack*>()->count() == 0);
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+        QCOMPARE(bytesOf(store), broken);
+    }
+
+    // A bundle whose configuration has the open file's name, installed into
+    // its folder: asked first, naming the file; whatever the answers after
+    // the install, the installed configuration and its sidecars are what
+    // lies at that name, and the window's earlier document is in the copy
+    // the message names (saved there, taken back to its last save, or still
+    // open on it).
+    void installOverTheOpenConfiguration_data()
+    {
+        QTest::addColumn<QString>("answer"); // to the unsaved-changes question; "No": not opened
+        QTest::newRow("open it, save the edits") << "Save";
+        QTest::newRow("open it, discard the edits") << "Discard";
+        QTest::newRow("do not open it") << "No";
+    }
+
+    void installOverTheOpenConfiguration()
+    {
+        QFETCH(QString, answer);
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        const QString open = folder + QStringLiteral("/race.zconf2");
+        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
+        const QByteArray openBytes = bytesOf(open);
+        const QByteArray barColors = R"({"masks": {"dash/p1/m1": {"colored": true}}, "version": 1})";
+        QVERIFY(ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), barColors}}));
+
+        ConfigFixture incoming;
+        incoming.device().page(QStringLiteral("One"));
+        incoming.device().page(QStringLiteral("Two"));
+        const QString incomingPath = incoming.writeTempZip(QStringLiteral("race.zconf2"));
+        const QByteArray config = bytesOf(incomingPath);
+        const QByteArray boxStyles = R"({"masks": {"m9": {"styleId": "panel_dark"}}, "version": 1})";
+        const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
+        QVERIFY(ZipFixture::writeZip(
+            zip, QMap<QString, QByteArray>{
+                     {QStringLiteral("race.zconf2"), config},
+                     {QStringLiteral("race.boxstyles.json"), boxStyles},
+                     {QStringLiteral("RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/"
+                                     "s04_homebrew/Over/mask.png"),
+                      "art"}}));
+
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, open);
+        QVERIFY(window);
+        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
+        asker.asked.clear();
+        asker.fileNames = {zip, folder};
+        asker.buttons = {QMessageBox::Yes, answer == "No" ? QMessageBox::No : QMessageBox::Yes,
+                         answer == "Save" ? QMessageBox::Save : QMessageBox::Discard};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+
+        const QString copy = folder + QStringLiteral("/race.bak.zconf2");
+        QVERIFY(asker.asked.size() >= 4);
+        QVERIFY2(asker.asked[2].text.startsWith(QStringLiteral("The bundle's configuration replaces race.zconf2, "
+                                                                 "which is open in this window.")),
+                 qPrintable(asker.asked[2].text));
+        QVERIFY2(asker.asked[3].text.contains(QStringLiteral("The configuration that was open is kept as %1")
+                                                  .arg(QDir::toNativeSeparators(copy))),
+                 qPrintable(asker.asked[3].text));
+        if (answer == "No") {
+            QCOMPARE(window->currentFile(), copy);
+            menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+        } else {
+            QCOMPARE(window->currentFile(), open);
+        }
+        QCOMPARE(bytesOf(open), config);
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.boxstyles.json")), boxStyles);
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.barcolor.json")));
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.bak.barcolor.json")), barColors);
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.bak.boxstyles.json")));
+        DashConfig earlier;
+        QVERIFY(earlier.load(copy));
+        DashConfig before;
+        QVERIFY(before.load(clubWithMarkerMismatch()));
+        QCOMPARE(earlier.pages[0].masks.size(), before.pages[0].masks.size() + (answer == "Discard" ? 0 : 1));
+        if (answer == "Discard")
+            QCOMPARE(bytesOf(copy), openBytes);
     }
 };
 

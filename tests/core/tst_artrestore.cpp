@@ -1,5 +1,8 @@
+#include "artwork/ArtworkFailureReason.h"
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
+#include "editing/AddMultiBoxCommand.h"
+#include "editing/BarColorCommand.h"
 #include "editing/BoxStyleCommand.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "model/DashConfig.h"
@@ -8,8 +11,10 @@
 #include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QUndoStack>
@@ -65,6 +70,29 @@ class ArtRestoreTest : public QObject {
         QVERIFY(fx.addArtItem(Rs3Fixture::Stable, kOrigin, QSize(100, 50)));
     }
 
+    // A stock bar "mb.01", the box "md.01" on stock art, a bar "mc.01" already
+    // coloured and a box "mz.01" already styled, both without records.
+    static QString writeRestyleConfig()
+    {
+        const QString stockBar = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/");
+        ConfigFixture cfg;
+        cfg.device().page("Main")
+            .mask(Fx::mask("mb.01", 10, 20, 120, 30)
+                      .p("PATH_REL_AiM_MASK", stockBar)
+                      .add(Fx::bargraph("b1", 0, 0, 100, 25)))
+            .mask(Fx::mask("md.01", 10, 60, 120, 60)
+                      .p("PATH_REL_AiM_MASK", kOrigin)
+                      .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                      .add(Fx::digit("d1", 0, 0, 120, 60)))
+            .mask(Fx::mask("mc.01", 10, 130, 120, 30)
+                      .p("PATH_REL_AiM_MASK", QString(stockBar).replace("s02/bar/", "s04_homebrew/zbar_x/"))
+                      .add(Fx::bargraph("b2", 0, 0, 100, 25)))
+            .mask(Fx::mask("mz.01", 10, 170, 120, 60)
+                      .p("PATH_REL_AiM_MASK", kBoxItem)
+                      .add(Fx::digit("d2", 0, 0, 120, 60)));
+        return cfg.writeTempZip();
+    }
+
 private Q_SLOTS:
     void boxStyleUndoPutsBackExactlyThePresentParams()
     {
@@ -116,6 +144,82 @@ private Q_SLOTS:
         QCOMPARE(stack.count(), 0);
         QCOMPARE(paramsOf(c.pages[0].masks[0].node), params0);
         QCOMPARE(fileBytes(c.boxStylesSidecarPath()), sidecar0);
+    }
+
+    // A store that does not parse (a hand edit) is never rewritten or
+    // removed: the edit that needs it is refused naming the file and why,
+    // and one that does not need it works and leaves it alone.
+    void brokenStoreSurvives_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<int>("broken"); // SidecarStore
+        QTest::addColumn<bool>("applies");
+        const int bars = int(SidecarStore::BarColors);
+        const int boxes = int(SidecarStore::BoxStyles);
+        const int grids = int(SidecarStore::MultiBoxes);
+        QTest::newRow("colour a stock bar") << "bar" << 0 << bars << false;
+        QTest::newRow("colour a coloured bar") << "bar" << 2 << bars << false;
+        QTest::newRow("colour beside broken box styles") << "bar" << 0 << boxes << true;
+        QTest::newRow("style a stock box") << "box" << 1 << boxes << false;
+        QTest::newRow("style a styled box") << "box" << 3 << boxes << false;
+        QTest::newRow("style beside broken grids") << "box" << 1 << grids << false;
+        QTest::newRow("style beside broken bar colours") << "box" << 1 << bars << true;
+        QTest::newRow("add a grid") << "grid" << -1 << grids << false;
+        QTest::newRow("add a grid beside broken box styles") << "grid" << -1 << boxes << false;
+        QTest::newRow("add a grid beside broken bar colours") << "grid" << -1 << bars << true;
+    }
+
+    void brokenStoreSurvives()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, mask);
+        QFETCH(int, broken);
+        QFETCH(bool, applies);
+        Rs3Fixture fx;
+        install(fx);
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, "aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/",
+                              QSize(100, 25)));
+        DashConfig c;
+        QVERIFY(c.load(writeRestyleConfig()));
+        const SidecarStore store = SidecarStore(broken);
+        const QString path = store == SidecarStore::BarColors ? c.barColorSidecarPath()
+            : store == SidecarStore::BoxStyles                ? c.boxStylesSidecarPath()
+                                                              : c.multiBoxSidecarPath();
+        const QByteArray bytes = "{\n    \"masks\": {\n        \"Demo/p2/mb.01\": {\"colored\": true},\n"
+                                 "        \"mb.02\": {\"styleId\": \"x\", \"rows\": 1},\n    },\n    \"version\": 1\n}\n";
+        QVERIFY(TestFiles::writeBytes(path, bytes));
+        QVERIFY(c.sidecarReadFailure(store).contains(QDir::toNativeSeparators(path)));
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+
+        QUndoStack stack;
+        bool applied = false;
+        int created = -1;
+        if (action == "bar") {
+            stack.push(new BarColorCommand(&c, 0, mask, &applied));
+        } else if (action == "box") {
+            stack.push(new BoxStyleCommand(&c, 0, mask, "accent_bottom", 0xff00ff00u, true, 0, "RPM", 0, &applied));
+        } else {
+            stack.push(new AddMultiBoxCommand(&c, 0, 1, 2, "above", std::vector<MultiBoxCellRequest>(2),
+                                              QRect(200, 20, 160, 40), &created));
+            applied = created >= 0;
+        }
+        QCOMPARE(applied, applies);
+        QCOMPARE(TestFiles::readBytes(path), bytes);
+        if (!applies) {
+            QCOMPARE(stack.count(), 0);
+            QCOMPARE(ConfigSnapshot::documents(c), xml0);
+            const QString why = action == "bar" ? ArtworkFailureReason::forBarColor(c, 0, mask)
+                : action == "box"               ? ArtworkFailureReason::forBoxStyle(c, 0, mask)
+                                                : c.sidecarFailure;
+            QVERIFY2(why.startsWith(QDir::toNativeSeparators(path) + " cannot be read (") && why.contains("at byte"),
+                     qPrintable(why));
+            return;
+        }
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        stack.redo();
+        QCOMPARE(TestFiles::readBytes(path), bytes);
     }
 
     // Undo of a restyle gives back the record with its origin and points the

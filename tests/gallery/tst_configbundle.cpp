@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QtTest>
 
@@ -238,6 +239,29 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(zip));
     }
 
+    // A disk that fills while the zip is written: the message carries the
+    // system's reason, and no bundle is left behind.
+    void exportSaysWhyTheZipFailed()
+    {
+        Rs3Fixture rs3;
+        writeSourceArt(rs3);
+        QByteArray noise(70000, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char(QRandomGenerator::global()->generate());
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", noise));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kTrack + "pMain.P2.xml", noise));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(bundleMasks())));
+        const QString zip = TestEnvironment::makeTempDir("bundle") + "/club.zip";
+        QString error;
+        const auto outcome = FileSizeLimit::run(
+            100000, [&](QString* e) { return exportConfigInstallBundle(config, zip, e); }, &error);
+        QCOMPARE(outcome, FileSizeLimit::Outcome::ReportedFailure);
+        QCOMPARE(error, QString("failed while writing the bundle zip: File too large"));
+        QVERIFY(!QFileInfo::exists(zip));
+        QVERIFY(!QFileInfo::exists(zip + ".tmp"));
+    }
+
     void installFillsRoots_data()
     {
         QTest::addColumn<QString>("layout");
@@ -316,6 +340,29 @@ private Q_SLOTS:
         QVERIFY2(installConfigInstallBundle(zip, folder, &again, &error), qPrintable(error));
         QCOMPARE(again.kept(), QStringList());
         QCOMPARE(ZipFixture::readTree(folder), placed);
+    }
+
+    // The caller is asked with the placed path before anything is written;
+    // a "no" leaves the folder and the installs as they were.
+    void installAsksBeforeWriting()
+    {
+        const QString zip = bundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "open config"}}));
+        const FileMap placed = ZipFixture::readTree(folder);
+        const FileMap installs = ZipFixture::readTree(rs3.root(Rs3Fixture::Stable));
+        QStringList asked;
+        QString error;
+        QVERIFY(!installConfigInstallBundle(zip, folder, nullptr, &error, [&asked](const QString& path) {
+            asked << path;
+            return false;
+        }));
+        QCOMPARE(asked, QStringList{folder + "/Club Race.zconf2"});
+        QCOMPARE(error, QString("the install was cancelled; nothing was changed"));
+        QCOMPARE(ZipFixture::readTree(folder), placed);
+        QCOMPARE(ZipFixture::readTree(rs3.root(Rs3Fixture::Stable)), installs);
     }
 
     // Records of the bundle's name with no configuration beside them would
