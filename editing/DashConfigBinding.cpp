@@ -6,9 +6,12 @@
 #include "artwork/BarTemplateLibrary.h"
 #include "model/ChannelKind.h"
 #include "model/DeviceTables.h"
+#include "model/ElementIds.h"
 #include "model/XmlParams.h"
 
 #include <QHash>
+
+#include <vector>
 
 namespace {
 
@@ -65,16 +68,48 @@ void applyBarTemplateForChannel(pugi::xml_node node, const ChannelInfo& channel)
         BarTemplateLibrary::applyTemplateForKind(node, kind);
 }
 
-QString groupOf(pugi::xml_node e)
+// True when the save's bar-group propagation ties an element to `widget`:
+// same group, and the group holds a bar that hands its channel on.
+bool tiedToWidget(pugi::xml_node e, pugi::xml_node widget, bool groupHasBar)
 {
-    const QString id = QString::fromUtf8(e.attribute("i").value());
-    const int underscore = id.indexOf(QLatin1Char('_'));
-    return underscore < 0 ? id : id.left(underscore);
+    return e == widget || (groupHasBar && elementGroup(e) == elementGroup(widget));
 }
 
-bool isBarElement(pugi::xml_node e)
+// The channel element `axis` that `widget` names, made the widget's own.
+// Another element of the mask that names it too (a duplicated widget keeps
+// its original's reference) must keep its channel, so the widget, and the
+// elements of its bar group that share the reference, get a copy under a new
+// id. Returns the element to bind: `axis` itself when nothing else shares it.
+pugi::xml_node ownAxisFor(pugi::xml_node mask, pugi::xml_node axis, pugi::xml_node widget)
 {
-    return hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio");
+    if (!widget)
+        return axis;
+    const QByteArray ref = axis.attribute("i").value();
+    const QString group = elementGroup(widget);
+    bool groupHasBar = false;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e"))
+        groupHasBar = groupHasBar || (isBarElement(e) && elementGroup(e) == group);
+
+    std::vector<pugi::xml_node> moving;
+    bool sharedOutside = false;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "Axis") || paramValue(e, "AXIS_REF").trimmed() != ref)
+            continue;
+        if (tiedToWidget(e, widget, groupHasBar))
+            moving.push_back(e);
+        else
+            sharedOutside = true;
+    }
+    if (!sharedOutside)
+        return axis;
+    const QString id = renumberedId(QString::fromUtf8(ref), axisIdsOf(mask));
+    pugi::xml_node own = mask.insert_copy_after(axis, axis);
+    if (!own)
+        return {};
+    setElementId(own, id);
+    for (pugi::xml_node e : moving)
+        setParamStd(e, "AXIS_REF", id.toUtf8());
+    return own;
 }
 
 } // namespace
@@ -148,6 +183,11 @@ void DashConfig::bindChannel(int pageIndex, int mask, int widget, const ChannelI
             }
         }
     }
+    if (axis) {
+        axis = ownAxisFor(maskNode, axis, record.widgets[static_cast<size_t>(widget)].node);
+        if (!axis)
+            return; // no copy could be made: the shared element stays as it is
+    }
     const int laptimeFid = laptimeGpsResourceFid();
     if (axis) {
         const QString code = typeCode >= 1 ? QString::number(typeCode) : deviceTypeCodeForName(deviceName);
@@ -173,7 +213,7 @@ int DashConfig::propagateBarAxisRefs(int pageIndex, int mask)
     for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
         if (!isBarElement(e))
             continue;
-        const QString group = groupOf(e);
+        const QString group = elementGroup(e);
         if (group.isEmpty() || refByGroup.contains(group))
             continue;
         const QByteArray ref = paramValue(e, "AXIS_REF");
@@ -187,7 +227,7 @@ int DashConfig::propagateBarAxisRefs(int pageIndex, int mask)
     for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
         if (isBarElement(e) || hasClass(e, "Axis"))
             continue;
-        const auto it = refByGroup.constFind(groupOf(e));
+        const auto it = refByGroup.constFind(elementGroup(e));
         if (it == refByGroup.constEnd())
             continue;
         const pugi::xml_node current = e.find_child_by_attribute("p", "n", "AXIS_REF");

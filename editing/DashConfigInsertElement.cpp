@@ -161,13 +161,19 @@ QString newMaskFolder(const QString& artFolder, const QString& pageFolder, const
     return pageFolder.isEmpty() ? items : withSlash(pageFolder) + items;
 }
 
+// Channel-less types hand over a channel with no FID and no name.
+bool isChosenChannel(const ChannelInfo& channel)
+{
+    return channel.fid >= 0 || !channel.longName.isEmpty();
+}
+
 // The element that will show the chosen channel must name a channel
 // element, or the save drops the binding as unreferenced. RS3's stock icons
 // come without one, or with a channel element their icon does not name:
 // the mask gets the channel element it lacks, and each icon names it.
 void giveIconsTheirChannel(pugi::xml_node mask, const ChannelInfo& channel)
 {
-    if (channel.fid < 0 && channel.longName.isEmpty())
+    if (!isChosenChannel(channel))
         return;
     pugi::xml_node axis = mask.find_child_by_attribute("e", "c", "Axis");
     bool hasIcon = false;
@@ -181,6 +187,19 @@ void giveIconsTheirChannel(pugi::xml_node mask, const ChannelInfo& channel)
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
         if (hasClass(e, "AiM_Icona") && paramValue(e, "AXIS_REF").trimmed().isEmpty())
             setParam(e, "AXIS_REF", id);
+    }
+}
+
+// The channel elements the binding just wrote hold the chosen channel: they
+// are saved as bound, as RS3 writes a bound element, so that nothing (RS3, a
+// paste merge) takes them for free slots.
+void markChannelsBound(pugi::xml_node mask, const ChannelInfo& channel)
+{
+    if (!isChosenChannel(channel))
+        return;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "Axis"))
+            setParamStd(e, "CHANNEL_NOT_SET", "0");
     }
 }
 
@@ -268,6 +287,7 @@ int DashConfig::insertElement(int pageIndex, pugi::xml_node donor, const Channel
     setElementId(mask, name);
     giveIconsTheirChannel(mask, channel);
     bindElementChannel(mask, channel, deviceName, laptimeGpsResourceFid());
+    markChannelsBound(mask, channel);
 
     MaskElement record = parseMask(mask);
     record.id = name;

@@ -3,6 +3,7 @@
 // marks the owning device file dirty.
 #include "model/DashConfig.h"
 
+#include "model/ElementIds.h"
 #include "model/InstallRoots.h"
 #include "model/MaskParsing.h"
 #include "model/ChannelKind.h"
@@ -25,16 +26,12 @@ void replaceText(pugi::xml_node p, const QByteArray& text)
     p.append_child(pugi::node_pcdata).set_value(text.constData());
 }
 
-bool isBarElement(pugi::xml_node e)
-{
-    return hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio");
-}
-
-// The first bar child of the mask that carries a scale, with that scale.
-pugi::xml_node firstBarScale(pugi::xml_node maskNode)
+// The first bar child of the mask within the edit's scope that carries a
+// scale, with that scale.
+pugi::xml_node firstBarScale(pugi::xml_node maskNode, pugi::xml_node selected)
 {
     for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
-        if (!isBarElement(e))
+        if (!isBarInScope(e, selected))
             continue;
         if (const pugi::xml_node scale = findScaleFsvNode(e))
             return scale;
@@ -132,18 +129,19 @@ QString DashConfig::textColour(int page, int mask, int widget)
     return w ? QString::fromUtf8(paramValue(w->node, "COLORE")) : QString();
 }
 
-bool DashConfig::setBarScaleRange(pugi::xml_node maskNode, double min, double max)
+bool DashConfig::setBarScaleRange(pugi::xml_node maskNode, double min, double max, pugi::xml_node selected)
 {
     // "nan" or "inf" in a scale would reach the firmware; refuse them whole.
     if (!maskNode || !std::isfinite(min) || !std::isfinite(max))
         return false;
     const QByteArray minText = formatDouble6g(min);
     const QByteArray maxText = formatDouble6g(max);
-    const bool stepScale = isStepScaleBargraph(maskNode);
+    const bool stepScale = isStepScaleBargraph(maskNode, selected);
 
+    // Another bar of the mask shows a channel of its own: its range is its own.
     bool wrote = false;
     for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
-        if (!isBarElement(bar))
+        if (!isBarInScope(bar, selected))
             continue;
         const pugi::xml_node scale = findScaleFsvNode(bar);
         if (!scale)
@@ -164,15 +162,15 @@ bool DashConfig::setBarScaleRange(pugi::xml_node maskNode, double min, double ma
         }
     }
     if (stepScale)
-        setBarZeroMark(maskNode, min < 0 && max > 0);
+        setBarZeroMark(maskNode, min < 0 && max > 0, selected);
     return wrote;
 }
 
-bool DashConfig::setBarZeroMark(pugi::xml_node maskNode, bool on)
+bool DashConfig::setBarZeroMark(pugi::xml_node maskNode, bool on, pugi::xml_node selected)
 {
     if (!maskNode)
         return false;
-    pugi::xml_node scale = firstBarScale(maskNode);
+    pugi::xml_node scale = firstBarScale(maskNode, selected);
     if (!scale)
         return false;
 
@@ -199,7 +197,7 @@ bool DashConfig::setBarZeroMark(pugi::xml_node maskNode, bool on)
         return true;
     }
     double min = 0.0, max = 0.0;
-    if (!zeroStep || !fullStep || !barScaleRange(maskNode, min, max))
+    if (!zeroStep || !fullStep || !barScaleRange(maskNode, min, max, selected))
         return false;
     if (!(min < 0 && max > 0)) {
         removeMarks(0);
@@ -220,10 +218,10 @@ bool DashConfig::setBarZeroMark(pugi::xml_node maskNode, bool on)
     return true;
 }
 
-bool DashConfig::barScaleRange(pugi::xml_node maskNode, double& min, double& max)
+bool DashConfig::barScaleRange(pugi::xml_node maskNode, double& min, double& max, pugi::xml_node selected)
 {
     for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
-        if (!isBarElement(bar))
+        if (!isBarInScope(bar, selected))
             continue;
         const pugi::xml_node scale = findScaleFsvNode(bar);
         if (!scale)

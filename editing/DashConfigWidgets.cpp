@@ -4,6 +4,7 @@
 #include "model/DashConfig.h"
 
 #include "model/ChannelKind.h"
+#include "model/ElementIds.h"
 #include "model/XmlParams.h"
 
 #include <QSet>
@@ -34,34 +35,6 @@ void setNodeText(pugi::xml_node node, const QString& value)
 QString channelLongNameParam(pugi::xml_node axis)
 {
     return QString::fromUtf8(paramValue(axis, "lnm"));
-}
-
-QSet<QString> axisIdsOf(pugi::xml_node mask)
-{
-    QSet<QString> ids;
-    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, "Axis"))
-            ids.insert(idOf(e));
-    }
-    return ids;
-}
-
-// The id a colliding element gets: leading digits counted up with their
-// width kept ("03" -> "05"), else "_n" appended ("lbl" -> "lbl_1").
-QString renumberedId(const QString& id, const QSet<QString>& used)
-{
-    int digits = 0;
-    while (digits < id.size() && id.at(digits).isDigit() && id.at(digits).unicode() < 128)
-        ++digits;
-    const QString rest = id.mid(digits);
-    QString candidate;
-    for (int n = 1; n <= 9999; ++n) {
-        candidate = digits > 0 ? QStringLiteral("%1%2").arg(n, digits, 10, QLatin1Char('0')).arg(rest)
-                               : id + QLatin1Char('_') + QString::number(n);
-        if (!used.contains(candidate))
-            return candidate;
-    }
-    return candidate;
 }
 
 // Adds d to the number before the first comma of every parameter `name`,

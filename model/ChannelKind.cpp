@@ -1,5 +1,6 @@
 #include "model/ChannelKind.h"
 
+#include "model/ElementIds.h"
 #include "model/InstallRoots.h"
 #include "model/XmlParams.h"
 
@@ -154,10 +155,10 @@ bool isBarZeroMarkStep(pugi::xml_node step)
     return ok && position >= 1 && position <= 99;
 }
 
-bool hasBarZeroMark(pugi::xml_node mask)
+bool hasBarZeroMark(pugi::xml_node mask, pugi::xml_node selected)
 {
     for (pugi::xml_node e : mask.children("e")) {
-        if (!hasClass(e, "Bargraph") && !hasClass(e, "BargraphTrapezio"))
+        if (!isBarInScope(e, selected))
             continue;
         const pugi::xml_node scale = findScaleFsvNode(e);
         for (pugi::xml_node step : scale.children("e")) {
@@ -169,14 +170,13 @@ bool hasBarZeroMark(pugi::xml_node mask)
     return false;
 }
 
-bool isStepScaleBargraph(pugi::xml_node mask)
+bool isStepScaleBargraph(pugi::xml_node mask, pugi::xml_node selected)
 {
     if (!mask)
         return false;
     pugi::xml_node scale;
     for (pugi::xml_node e : mask.children("e")) {
-        const char* c = e.attribute("c").value();
-        if (std::strcmp(c, "BargraphTrapezio") != 0 && std::strcmp(c, "Bargraph") != 0)
+        if (!isBarInScope(e, selected))
             continue;
         scale = findScaleFsvNode(e);
         if (scale)

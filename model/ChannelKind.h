@@ -42,10 +42,12 @@ bool isFixedResourceName(const QString& name);
 // A StepScale valued "0" placed strictly inside its bar (position 1..99).
 bool isBarZeroMarkStep(pugi::xml_node step);
 
-// The mask's first Bargraph/BargraphTrapezio child shows a zero mark inside
-// its scale; false for a null node or a mask without a bar.
-bool hasBarZeroMark(pugi::xml_node mask);
+// The mask's first Bargraph/BargraphTrapezio child (of the selected
+// element's group when one is given, isBarInScope) shows a zero mark inside
+// its scale; false for a null node or a mask without such a bar.
+bool hasBarZeroMark(pugi::xml_node mask, pugi::xml_node selected = pugi::xml_node());
 
 // A bar whose scale has a zero step at position 0 valued 1..99, i.e. a scale
-// laid out in steps rather than the stock 0/100 pair.
-bool isStepScaleBargraph(pugi::xml_node mask);
+// laid out in steps rather than the stock 0/100 pair. The bar is chosen as
+// for hasBarZeroMark.
+bool isStepScaleBargraph(pugi::xml_node mask, pugi::xml_node selected = pugi::xml_node());

@@ -172,7 +172,8 @@ public:
     void setFontFolders(const QStringList& folders);
     QSet<int> firmwareFontSizes(int deviceIndex);
     QString iconFeatureKey(int page, int mask) const; // icon records (artwork/DashConfigIconPreview.cpp)
-    static bool setBarZeroMark(pugi::xml_node maskNode, bool on); // defined with the bar scale setters
+    // defined with the bar scale setters
+    static bool setBarZeroMark(pugi::xml_node maskNode, bool on, pugi::xml_node selected = pugi::xml_node());
 
     // --- icon previews, multi-value box records, bar geometry, widget assets
     static QString barGeometryText(pugi::xml_node element);
@@ -251,8 +252,13 @@ public:
     bool setValueAlignment(int page, int mask, int widget, const QString& value);
     bool setTextColour(int page, int mask, int widget, const QString& value);
     QString textColour(int page, int mask, int widget);
-    static bool setBarScaleRange(pugi::xml_node maskNode, double min, double max);
-    static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max);
+    // The bar scale setters and reader reach the bars of the selected
+    // element's group (isBarInScope); with no selected element, every bar of
+    // the mask.
+    static bool setBarScaleRange(pugi::xml_node maskNode, double min, double max,
+                                 pugi::xml_node selected = pugi::xml_node());
+    static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max,
+                              pugi::xml_node selected = pugi::xml_node());
     // False when the record could not be written (sidecarFailure says why);
     // the store then stays as it was.
     bool setIconPreview(int page, int mask, const QString& path);

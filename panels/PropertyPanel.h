@@ -138,6 +138,8 @@ private:
     void applyWidgetGeometry(const QRect& typed);
     bool applyMaskGeometry(const QRect& typed);
     int shownMaskIndex() const;
+    pugi::xml_node scaleScope() const;
+    bool writeBarScale(double min, double max, bool zeroMarkEdit, bool zeroMark = false);
     WidgetModel* maskTextSource(int widgetKind) const;
     static void writeCharset(WidgetModel& target, const QString& charset);
     static void writeCharsetPx(WidgetModel& target, int px);

@@ -415,7 +415,7 @@ void PropertyPanel::showBarScale(const MaskElement& m, bool keepValuesWhenMissin
 {
     double min = 0.0;
     double max = 100.0;
-    const bool found = DashConfig::barScaleRange(m.node, min, max);
+    const bool found = DashConfig::barScaleRange(m.node, min, max, scaleScope());
     minSpin->setEnabled(found);
     maxSpin->setEnabled(found);
     if (found) {
@@ -431,7 +431,7 @@ void PropertyPanel::showBarScale(const MaskElement& m, bool keepValuesWhenMissin
     scaleNoteLabel->setText(found ? scaleNote(m, min, max) : QString());
     const bool zeroPossible = found && min < 0 && max > 0;
     zeroCheck->setEnabled(zeroPossible);
-    zeroCheck->setChecked(zeroPossible && hasBarZeroMark(m.node));
+    zeroCheck->setChecked(zeroPossible && hasBarZeroMark(m.node, scaleScope()));
 }
 
 QString PropertyPanel::scaleNote(const MaskElement& m, double min, double max) const

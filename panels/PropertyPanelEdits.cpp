@@ -8,6 +8,8 @@
 #include "panels/PropertyPanel.h"
 
 #include "canvas/DashCanvas.h"
+#include "editing/BarScaleCommand.h"
+#include "editing/CheckedPush.h"
 #include "editing/MoveCommand.h"
 #include "model/ChannelKind.h"
 #include "model/DashConfig.h"
@@ -30,6 +32,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -446,7 +449,7 @@ void PropertyPanel::onBarMinMaxChanged()
     double max = maxSpin->value();
     double fileMin = 0.0;
     double fileMax = 0.0;
-    if (DashConfig::barScaleRange(mask->node, fileMin, fileMax)) {
+    if (DashConfig::barScaleRange(mask->node, fileMin, fileMax, scaleScope())) {
         if (sender() == minSpin)
             max = fileMax;
         else if (sender() == maxSpin)
@@ -456,24 +459,59 @@ void PropertyPanel::onBarMinMaxChanged()
         if (min == shownScaleValue(minSpin, fileMin) && max == shownScaleValue(maxSpin, fileMax))
             return;
     }
-    if (!(max > min))
+    if (!(max > min) || !writeBarScale(min, max, false))
         return;
-    DashConfig::setBarScaleRange(mask->node, min, max);
-    markPageDirty();
+    // The push re-shows the panel through the window's undo handler.
+    if (!resolveShown())
+        return;
     if (config)
         scaleNoteLabel->setText(scaleNote(*mask, min, max));
     QScopedValueRollback<bool> guard(filling, true);
     const bool zeroPossible = min < 0 && max > 0;
     zeroCheck->setEnabled(zeroPossible);
-    zeroCheck->setChecked(zeroPossible && hasBarZeroMark(mask->node));
+    zeroCheck->setChecked(zeroPossible && hasBarZeroMark(mask->node, scaleScope()));
 }
 
 void PropertyPanel::onBarShowZeroToggled(bool checked)
 {
     if (filling || !resolveShown() || mask->kind != MaskBargraph || !mask->node)
         return;
-    DashConfig::setBarZeroMark(mask->node, checked);
-    markPageDirty();
+    writeBarScale(0.0, 0.0, true, checked);
+}
+
+// The element the scale controls stand for: a shown widget reaches the bars
+// of its own group, a shown mask every bar.
+pugi::xml_node PropertyPanel::scaleScope() const
+{
+    return widget ? widget->node : pugi::xml_node();
+}
+
+// One bar scale edit as one undo step. Records of the caller's own, which no
+// command can name, are written directly. False when nothing changed.
+bool PropertyPanel::writeBarScale(double min, double max, bool zeroMarkEdit, bool zeroMark)
+{
+    const int index = shownMaskIndex();
+    int widgetIndex = -1;
+    for (size_t i = 0; widget && i < mask->widgets.size(); ++i) {
+        if (&mask->widgets[i] == widget)
+            widgetIndex = int(i);
+    }
+    if (index < 0 || (widget && widgetIndex < 0)) {
+        const bool wrote = zeroMarkEdit ? DashConfig::setBarZeroMark(mask->node, zeroMark, scaleScope())
+                                        : DashConfig::setBarScaleRange(mask->node, min, max, scaleScope());
+        markPageDirty();
+        return wrote;
+    }
+    bool applied = false;
+    auto* command = zeroMarkEdit
+        ? new BarScaleCommand(config, pageIndex, index, widgetIndex, zeroMark, &applied)
+        : new BarScaleCommand(config, pageIndex, index, widgetIndex, min, max, &applied);
+    if (!undoStack) {
+        std::unique_ptr<BarScaleCommand> once(command);
+        once->redo();
+        return applied;
+    }
+    return pushChecked(*undoStack, command, [&applied] { return applied; });
 }
 
 // --- firmware font check --------------------------------------------------

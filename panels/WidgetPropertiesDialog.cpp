@@ -102,7 +102,7 @@ void WidgetPropertiesDialog::buildScaleGroup(QFormLayout* form)
 
     double min = 0.0;
     double max = 100.0;
-    hasEndpoints = DashConfig::barScaleRange(mask->node, min, max);
+    hasEndpoints = DashConfig::barScaleRange(mask->node, min, max, scaleScope());
     if (hasEndpoints) {
         // A hand-edited endpoint beyond the usual range is shown as it is.
         for (auto [spin, value] : {std::pair{minSpin, min}, std::pair{maxSpin, max}}) {
@@ -124,7 +124,7 @@ void WidgetPropertiesDialog::buildScaleGroup(QFormLayout* form)
                              "Available only when Min is negative and Max is positive."));
     const bool zeroPossible = hasEndpoints && min < 0 && max > 0;
     zeroCheck->setEnabled(zeroPossible);
-    initialZeroMark = zeroPossible && hasBarZeroMark(mask->node);
+    initialZeroMark = zeroPossible && hasBarZeroMark(mask->node, scaleScope());
     zeroCheck->setChecked(initialZeroMark);
     form->addRow(zeroCheck);
 
@@ -147,6 +147,12 @@ void WidgetPropertiesDialog::buildScaleGroup(QFormLayout* form)
         form->addRow(note(tr("(values inherited from channel definition)")));
 }
 
+// A widget shown alone reaches the bars of its own group; a mask every bar.
+pugi::xml_node WidgetPropertiesDialog::scaleScope() const
+{
+    return widget ? widget->node : pugi::xml_node();
+}
+
 void WidgetPropertiesDialog::markPageDirty()
 {
     if (config && pageIndex >= 0)
@@ -162,19 +168,19 @@ void WidgetPropertiesDialog::onAccepted()
         const bool maxChanged = std::abs(maxSpin->value() - initialMax) >= 1e-9;
         double min = 0.0;
         double max = 0.0;
-        DashConfig::barScaleRange(mask->node, min, max);
+        DashConfig::barScaleRange(mask->node, min, max, scaleScope());
         if (minChanged)
             min = minSpin->value();
         if (maxChanged)
             max = maxSpin->value();
         if ((minChanged || maxChanged) && max > min) {
-            DashConfig::setBarScaleRange(mask->node, min, max);
+            DashConfig::setBarScaleRange(mask->node, min, max, scaleScope());
             markPageDirty();
         }
         if (zeroCheck) {
             const bool show = zeroCheck->isChecked() && zeroCheck->isEnabled();
             if (show != initialZeroMark) {
-                DashConfig::setBarZeroMark(mask->node, show);
+                DashConfig::setBarZeroMark(mask->node, show, scaleScope());
                 markPageDirty();
             }
         }

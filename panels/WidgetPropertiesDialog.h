@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <pugixml.hpp>
 
 class DashConfig;
 class QCheckBox;
@@ -28,6 +29,7 @@ private:
     void buildDetails(QFormLayout* form);
     void buildScaleGroup(QFormLayout* form);
     void markPageDirty();
+    pugi::xml_node scaleScope() const;
 
     MaskElement* mask;
     WidgetModel* widget;

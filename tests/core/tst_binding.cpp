@@ -1,12 +1,15 @@
 #include "artwork/BarTemplateLibrary.h"
+#include "editing/WidgetAddCommand.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
 #include <QGuiApplication>
+#include <QUndoStack>
 #include <QtTest>
 
 namespace {
@@ -31,6 +34,14 @@ pugi::xml_node element(pugi::xml_document& doc, const QByteArray& xml)
 QByteArray param(pugi::xml_node e, const char* name)
 {
     return e.find_child_by_attribute("p", "n", name) ? paramValue(e, name) : QByteArray("<none>");
+}
+
+// The device file as a save wrote it.
+QByteArray savedDeviceXml(DashConfig& config, const QString& path)
+{
+    if (!config.save(path))
+        return "<save failed>";
+    return ZipFixture::readZip(path).value(QStringLiteral("dash/overlay.ov3.xml"), "<missing>");
 }
 
 } // namespace
@@ -232,6 +243,74 @@ private Q_SLOTS:
         QTEST(param(axis, "AxisXDgtProp"), "axisDgt");
         QCOMPARE(config.pages[0].masks[0].channel, QStringLiteral("Water Temp"));
         QVERIFY(config.devices[0]->dirty);
+    }
+
+    // A duplicated widget names its original's channel element: binding the
+    // copy gives it one of its own, so the original keeps its channel in the
+    // saved file, and undoing the duplicate saves the file as it was. The
+    // value of a bar's group shares the bar's element and is bound with it.
+    void duplicateBoundAlone_data()
+    {
+        QTest::addColumn<int>("duplicated");
+        QTest::addColumn<int>("bound"); // -1: the copy
+        QTest::newRow("digit 04") << 0 << -1;
+        QTest::newRow("bar 05 with its value") << 1 << -1;
+        QTest::newRow("value of bar 05") << 0 << 2;
+    }
+    void duplicateBoundAlone()
+    {
+        QFETCH(int, duplicated);
+        QFETCH(int, bound);
+        ConfigFixture cfg;
+        cfg.channel(4, "Lap Number", "Lap");
+        cfg.channel(7, "Gear", "Gear");
+        cfg.device().page("Laps").mask(Fx::mask("md.02", 0, 0, 300, 100)
+                                           .add(Fx::axis("04", "Lap Number", "Lap"))
+                                           .add(Fx::digit("04", 0, 0, 100, 40, "04"))
+                                           .add(Fx::axis("05", "Lap Number", "Lap"))
+                                           .add(Fx::bargraph("05", 0, 50, 200, 20, "05"))
+                                           .add(Fx::digit("05_z", 200, 50, 100, 40, "05")));
+        const QString path = cfg.writeTempZip();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        const ChannelInfo gear = config.channels[1];
+        const QByteArray original = savedDeviceXml(config, path);
+
+        QUndoStack stack;
+        pugi::xml_document copy;
+        QVERIFY(config.copyWidgetXml(0, 0, duplicated, copy));
+        int created = -1;
+        stack.push(new WidgetAddCommand(&config, 0, 0, 10, 10, copy.first_child(), QString(), &created));
+        QCOMPARE(created, 3);
+        const bool copyBound = bound < 0;
+        if (copyBound)
+            bound = created;
+        config.bindChannel(0, 0, bound, gear);
+
+        const QStringList refs = {QStringLiteral("04"), QStringLiteral("05"), QStringLiteral("05")};
+        const auto check = [&](const MaskElement& mask) {
+            QCOMPARE(mask.widgets[size_t(bound)].channel, QStringLiteral("Gear"));
+            for (int w = 0; w < 3; ++w) {
+                const bool follows = !copyBound && w != 0; // the bar and its value
+                QCOMPARE(mask.widgets[size_t(w)].channel, follows ? QStringLiteral("Gear") : QStringLiteral("Lap Number"));
+                QCOMPARE(mask.widgets[size_t(w)].axisRef, refs[w]);
+            }
+            if (copyBound)
+                QVERIFY(mask.widgets[size_t(created)].axisRef != refs[duplicated]);
+        };
+        check(config.pages[0].masks[0]);
+        if (QTest::currentTestFailed())
+            return;
+        savedDeviceXml(config, path);
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        check(reopened.pages[0].masks[0]);
+        if (QTest::currentTestFailed())
+            return;
+        if (!copyBound)
+            return;
+        stack.undo();
+        QCOMPARE(savedDeviceXml(config, path), original);
     }
 
     void bindBadIndices()

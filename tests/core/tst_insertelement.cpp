@@ -388,9 +388,11 @@ private Q_SLOTS:
     }
 
     // A channel chosen for a stock icon survives the save: the icon names
-    // a channel element bound to it, whether the donor brought one, brought
-    // one its icon does not name, or brought none. Without a channel the
-    // donor is copied as it is.
+    // a channel element bound to it (CHANNEL_NOT_SET 0, as a bound element
+    // has it), whether the donor brought one, brought one its icon does not
+    // name, or brought none. So a later paste merge of another channel's
+    // element under the same id leaves it alone. Without a channel the donor
+    // is copied as it is.
     void iconKeepsItsChannel_data()
     {
         QTest::addColumn<bool>("donorAxis");
@@ -431,6 +433,15 @@ private Q_SLOTS:
         QCOMPARE(ref, donorAxis ? QByteArray("03") : QByteArray("00"));
         QCOMPARE(paramValue(child(mask, ref.constData()), "lnm"), QByteArray("Oil Temp Alarm"));
         QCOMPARE(paramValue(child(mask, ref.constData()), "fid"), QByteArray("9"));
+        QCOMPARE(paramValue(child(mask, ref.constData()), "CHANNEL_NOT_SET"), QByteArray("0"));
+
+        pugi::xml_document clip;
+        const pugi::xml_node speed = detached(clip, Fx::axis(QString::fromUtf8(ref), QStringLiteral("Speed")));
+        QHash<QString, QString> idMap;
+        QCOMPARE(reopened.mergeAxisElements(0, 0, {speed}, &idMap), 1);
+        QVERIFY(idMap.value(QString::fromUtf8(ref)) != QString::fromUtf8(ref));
+        QCOMPARE(paramValue(child(reopened.pages[0].masks[0].node, ref.constData()), "lnm"),
+                 QByteArray("Oil Temp Alarm"));
     }
 
     void insertIntoDemoAndReopen()

@@ -2,6 +2,7 @@
 #include "editing/AddTextBoxCommand.h"
 #include "editing/AddValueBarCommand.h"
 #include "editing/BarColorCommand.h"
+#include "editing/BarScaleCommand.h"
 #include "editing/BarColorRemoveCommand.h"
 #include "editing/BoxStyleCommand.h"
 #include "editing/ChildGeometrySnapshot.h"
@@ -455,6 +456,7 @@ QList<QPair<const char*, ArtCase>> demoCases()
              return new WidgetAddCommand(&c, 0, 1, 10, 10, maskAt(c, 0, 1).widgets[0].node);
          })},
         {"delete widget", plain([](DashConfig& c) { return new WidgetDeleteCommand(&c, 0, 1, 0); })},
+        {"bar scale range", plain([](DashConfig& c) { return new BarScaleCommand(&c, 0, 2, 0, -20.0, 80.0); })},
     };
 }
 

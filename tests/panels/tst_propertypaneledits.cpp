@@ -467,6 +467,64 @@ private Q_SLOTS:
         QCOMPARE(savedMax, max);
     }
 
+    // A bar's range is its own: the shown bar and the bars of its group take
+    // the typed Max, another bar of the mask keeps its range in the saved
+    // file, and each committed edit is one undo step; one that changes
+    // nothing pushes none.
+    void barRangeReachesTheShownGroup_data()
+    {
+        QTest::addColumn<int>("widget"); // -1: the mask
+        QTest::addColumn<QStringList>("changed");
+        QTest::newRow("copy 01") << 2 << QStringList{"01"};
+        QTest::newRow("bar 05 and its group") << 0 << QStringList{"05", "05_lo"};
+        QTest::newRow("caption beside the bars") << 3 << QStringList{"05", "05_lo"};
+        QTest::newRow("the mask") << -1 << QStringList{"05", "05_lo", "01"};
+    }
+    void barRangeReachesTheShownGroup()
+    {
+        QFETCH(int, widget);
+        QFETCH(QStringList, changed);
+        const auto bar = [](const char* id) {
+            return Fx::bargraph(id, 0, 0, 100, 20, QString(), true).add(Fx::stepScale({{"0", "0"}, {"100", "100"}}));
+        };
+        ConfigFixture cfg;
+        cfg.device().page("Laps").mask(Fx::mask("md.05", 10, 10, 200, 60).add(bar("05")).add(bar("05_lo")).add(bar("01"))
+                                           .add(Fx::label("lbl", "LAP", 0, 40, 100, 20)));
+        QVERIFY(m_config.load(cfg.writeTempZip()));
+        m_panel->setPageContext(&m_config, 0);
+        MaskElement* m = mask(0);
+        if (widget < 0)
+            m_panel->showMask(m);
+        else
+            m_panel->showWidget(m, &m->widgets[size_t(widget)]);
+        const QByteArray before = ConfigSnapshot::documents(m_config);
+        auto* maxSpin = child<QDoubleSpinBox>("maxSpin");
+        maxSpin->setValue(-5); // not above Min
+        QCOMPARE(m_stack.count(), 0);
+        maxSpin->setValue(50);
+        QCOMPARE(m_stack.count(), 1);
+        const QByteArray after = ConfigSnapshot::documents(m_config);
+        QVERIFY(QMetaObject::invokeMethod(m_panel.get(), "onBarMinMaxChanged")); // Return, nothing typed
+        QCOMPARE(m_stack.count(), 1);
+        m_stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(m_config), before);
+        m_stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(m_config), after);
+
+        const QString path = TestEnvironment::makeTempDir(QStringLiteral("saved")) + QStringLiteral("/bars.zconf2");
+        QVERIFY(m_config.save(path));
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        for (const WidgetModel& w : reopened.pages[0].masks[0].widgets) {
+            if (w.kind != WidgetBargraph)
+                continue;
+            double min = -1, max = -1;
+            QVERIFY(DashConfig::barScaleRange(reopened.pages[0].masks[0].node, min, max, w.node));
+            QCOMPARE(min, 0.0);
+            QCOMPARE(max, changed.contains(w.id) ? 50.0 : 100.0);
+        }
+    }
+
     void fontCheck_data()
     {
         QTest::addColumn<int>("widgetPx"); // 0: a Digit mask 50 px high without a size
