@@ -321,6 +321,7 @@ private:
     void reparseAllMasks();
     QString openedStatus() const;
     void reportPageBackgrounds();
+    void reportRefusedFamilies();
     QString backupBeforeOverwrite(const QString& target) const;
     QString saveFailureText(const QString& path, const QString& reason) const;
     void showSavedStatus(const QString& backupName, const QString& warning = QString());
