@@ -331,6 +331,10 @@ private Q_SLOTS:
             labels << type.section(QLatin1Char('|'), 0, 0);
         QCOMPARE(labels, (QStringList{"Static label", "Multi-value box", "Icon", "+- Ref Time bar"}));
         QVERIFY2(note.contains(QStringLiteral("is not allowed")), qPrintable(note));
+        // A later refusal blames the folder's name, not the install.
+        QVERIFY(!insertIcon(1));
+        QVERIFY2(asker->asked.last().text.contains(QStringLiteral("\"%1\" is not allowed").arg(family)),
+                 qPrintable(asker->asked.last().text));
         const QImage drawn = DashCanvas::renderPageForPreview(config, 1, false, 1);
         QVERIFY(!drawn.isNull());
         QVERIFY(drawn.pixelColor(300, 200) != QColor(Qt::red));
