@@ -382,10 +382,8 @@ def files_beside(output, known):
     except OSError:
         names = []
     found = [os.path.join(folder, n) for n in names if os.path.isfile(os.path.join(folder, n))]
-    for path in known:
-        if os.path.isfile(path) and not any(os.path.samefile(path, f) for f in found):
-            found.append(path)
-    return found
+    seen = {os.path.normcase(os.path.realpath(f)) for f in found}
+    return found + [p for p in known if os.path.isfile(p) and os.path.normcase(os.path.realpath(p)) not in seen]
 
 
 def remove_earlier(stable, base, output, keep=(), known=()):
