@@ -34,13 +34,17 @@ bool anyInstallExists()
     return false;
 }
 
-// The shared sentence, as the clause after "... failed — ".
-QString noInstall()
+// A shared sentence as the clause after "... failed — ".
+QString clause(QString text)
 {
-    QString text = InstallAdvice::noInstall();
     if (!text.isEmpty())
         text[0] = text[0].toLower();
     return text;
+}
+
+QString noInstall()
+{
+    return clause(InstallAdvice::noInstall());
 }
 
 QString notPlaced(const QString& what)
@@ -131,6 +135,9 @@ QString originReason(const QString& origin, bool needsM2)
     });
     if (folder.isEmpty())
         return itemMissing(origin, needsM2);
+    const QString refused = refusedFamilyFromPath(origin);
+    if (!refused.isEmpty())
+        return clause(InstallAdvice::familyNotAllowed(refused));
     const QString device = deviceFolderFromPath(origin);
     if (!deviceInSomeRoot(device))
         return deviceMissing(device);
@@ -153,6 +160,9 @@ QString forBoxStyle(const DashConfig& config, int page, int mask)
     }
     if (!config.sidecarFailure.isEmpty())
         return recordNotWritten(config);
+    const QString refused = config.refusedPageFamily(page);
+    if (!refused.isEmpty())
+        return clause(InstallAdvice::familyNotAllowed(refused));
     if (config.multiBoxRecord(page, mask).found) {
         // A multi-value box is drawn whole into its page's device folder.
         if (!anyInstallExists())

@@ -2,6 +2,7 @@
 
 #include "model/DashConfig.h"
 #include "model/InstallRoots.h"
+#include "model/PathGuard.h"
 
 #include <QDebug>
 #include <QDir>
@@ -124,8 +125,9 @@ QPixmap DashCanvas::loadMaskPixmap(const MaskElement& mask)
         return *hit;
 
     QString path = DashConfig::resolveRs3Path(folder + QStringLiteral("mask.png"));
-    if (path.isEmpty() && !raceStudio3Root().isEmpty())
-        path = raceStudio3Root() + QLatin1Char('/') + folder + QStringLiteral("mask.png");
+    // Only for the log line: where it was expected, never a path the guard refused.
+    if (path.isEmpty())
+        path = PathGuard::join(raceStudio3Root(), folder + QStringLiteral("mask.png"));
 
     QPixmap pixmap;
     QImage image = QFileInfo::exists(path) ? decodedImage(path) : QImage();

@@ -36,22 +36,37 @@ QString childElementParamText(pugi::xml_node mask, const char* cls, const char* 
     return {};
 }
 
-// The references of the first icon of the first page that has a usable one;
-// reading the model only, so a reuse touches no file.
-IconArt existingIconArt(const std::vector<PageModel>& pages)
+// Another display's art does not fit the page: two families differ only
+// when both are known.
+bool sameDisplay(const QString& a, const QString& b)
+{
+    return a.isEmpty() || b.isEmpty() || a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString ofFamily(const QString& path, const QString& family)
+{
+    return sameDisplay(deviceFolderFromPath(path), family) ? path : QString();
+}
+
+// The references of the first icon, on a page of the family, whose item is
+// not another family's; reading the model only, so a reuse touches no file.
+IconArt existingIconArt(const DashConfig& config, const QString& family)
 {
     IconArt art;
-    for (const PageModel& page : pages) {
-        const auto icon = std::find_if(page.masks.begin(), page.masks.end(), [](const MaskElement& m) {
-            return m.node && m.node.find_child_by_attribute("e", "c", "AiM_Icona");
+    for (int page = 0; page < config.pageCount(); ++page) {
+        if (!sameDisplay(config.pageFamily(page), family))
+            continue;
+        const std::vector<MaskElement>& masks = config.pages[size_t(page)].masks;
+        const auto icon = std::find_if(masks.begin(), masks.end(), [&family](const MaskElement& m) {
+            const QString folder = m.node ? findParamText(m.node, "PATH_REL_AiM_MASK") : QString();
+            return m.node.find_child_by_attribute("e", "c", "AiM_Icona") && !ofFamily(folder, family).isEmpty();
         });
-        if (icon == page.masks.end())
+        if (icon == masks.end())
             continue;
         art.maskFolder = findParamText(icon->node, "PATH_REL_AiM_MASK");
         art.firmwareFolder = findParamText(icon->node, "PATH_MASK_FW");
-        art.overlay = childElementParamText(icon->node, "AiM_Icona", "OVERLAY2_ICONA_NERA");
-        if (!art.maskFolder.isEmpty())
-            break;
+        art.overlay = ofFamily(childElementParamText(icon->node, "AiM_Icona", "OVERLAY2_ICONA_NERA"), family);
+        break;
     }
     return art;
 }
@@ -196,9 +211,13 @@ int DashConfig::insertIcon(int pageIndex, const QRect& position)
     if (!p || !pageNode)
         return -1;
 
-    IconArt art = existingIconArt(pages);
+    // The display the page is shown on: a PDM page of the plain layout
+    // names only the device, and another display's art does not fit.
+    if (!refusedPageFamily(pageIndex).isEmpty())
+        return -1;
+    const QString family = pageFamily(pageIndex);
+    IconArt art = existingIconArt(*this, family);
     if (!art.complete()) {
-        const QString family = deviceFolderFromPath(p->relPagePath);
         if (family.isEmpty())
             return -1;
         searchStockIconArt(family, art);

@@ -5,7 +5,6 @@
 #include "model/DashConfig.h"
 
 #include "editing/UniqueMaskName.h"
-#include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -173,7 +172,8 @@ int DashConfig::insertRefTimeBar(int pageIndex, const QRect& position, const QCo
     pugi::xml_node pageNode = pageParamNode(pageIndex);
     if (!p || !pageNode)
         return -1;
-    const QString family = deviceFolderFromPath(p->relPagePath);
+    // The page's own display, also for a PDM page of the plain layout.
+    const QString family = pageFamily(pageIndex);
     StockItem item;
     if (family.isEmpty() || !findStockItem(family, p->relPagePath, item))
         return -1;

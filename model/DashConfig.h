@@ -146,9 +146,13 @@ public:
     QStringList pageImagePaths(int page);
     int fileIndexForDashTarget(const QString& target);
     // The device family folder of the page's own display ("pdm/dash2"): the
-    // one its page path names, else its device file's; empty when neither
-    // names a safe one.
+    // one its page path names, else its device file's (also when the path
+    // names only the device, as the plain "overlay/pdm/masks/" layout does);
+    // empty when neither names a safe one or the path's is refused.
     QString pageFamily(int page) const;
+    // The family text the page's path names when it is refused (it could
+    // lead outside the installs); empty otherwise.
+    QString refusedPageFamily(int page) const;
     // The size of the display the page is shown on: its device file's
     // DIMENSIONE_X/Y, else the page's own size; empty for no page.
     QSize pageDisplaySize(int page) const;

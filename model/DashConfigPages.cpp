@@ -123,10 +123,23 @@ QString DashConfig::pageFamily(int pageIndex) const
     if (pageIndex < 0 || pageIndex >= pageCount())
         return {};
     const PageModel& p = pages[static_cast<size_t>(pageIndex)];
-    const QString named = deviceFolderFromPath(p.relPagePath.trimmed());
-    if (!named.isEmpty())
-        return named;
-    return PathGuard::isSafeFamily(p.deviceFolder) ? p.deviceFolder : QString();
+    const QString path = p.relPagePath.trimmed();
+    if (!refusedFamilyFromPath(path).isEmpty())
+        return {};
+    const QString resolved = PathGuard::isSafeFamily(p.deviceFolder) ? p.deviceFolder : QString();
+    const QString named = deviceFolderFromPath(path);
+    // A PDM page under the plain "overlay/pdm/masks/" layout names only the
+    // device; the loader told its display by the file's IndexFeatForType.
+    if (named.isEmpty() || resolved.startsWith(named + QLatin1Char('/'), Qt::CaseInsensitive))
+        return resolved;
+    return named;
+}
+
+QString DashConfig::refusedPageFamily(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return {};
+    return refusedFamilyFromPath(pages[static_cast<size_t>(pageIndex)].relPagePath.trimmed());
 }
 
 // On a device with two displays the configuration's display size is the

@@ -106,7 +106,9 @@ QString overlayFolderForDeviceName(const QString& type)
     return lookUp(kDeviceTypeFolders, type);
 }
 
-QString deviceFolderFromPath(const QString& path)
+namespace {
+
+QString familyTextOfPath(const QString& path)
 {
     const int start = path.indexOf(QLatin1String("overlay/"));
     if (start < 0)
@@ -117,10 +119,23 @@ QString deviceFolderFromPath(const QString& path)
     const int from = start + 8;
     if (end <= from)
         return {};
+    return path.mid(from, end - from);
+}
+
+} // namespace
+
+QString deviceFolderFromPath(const QString& path)
+{
     // The path comes from the configuration: a family is joined to install
     // roots, so one that would name a folder outside them names none.
-    const QString family = path.mid(from, end - from);
+    const QString family = familyTextOfPath(path);
     return PathGuard::isSafeFamily(family) ? family : QString();
+}
+
+QString refusedFamilyFromPath(const QString& path)
+{
+    const QString family = familyTextOfPath(path);
+    return family.isEmpty() || PathGuard::isSafeFamily(family) ? QString() : family;
 }
 
 QString canonicalDeviceFolderFromPath(const QString& path)

@@ -20,6 +20,11 @@ QString canonicalDeviceFolderFromPath(const QString& path);
 // folder (PathGuard::isSafeFamily: "..", empty components, a drive ...).
 QString deviceFolderFromPath(const QString& path);
 
+// The folder a page path names between "overlay/" and "/masks/" when
+// deviceFolderFromPath refuses it ("pdm/../x", "pdm//dash2", "pdm\\dash2");
+// empty when the path names a safe folder or none.
+QString refusedFamilyFromPath(const QString& path);
+
 // "pdm/dash2" style folder that a page path names ("overlay/pdm08/dash2/"
 // gives "pdm08/dash2"); empty when it names no PDM dash folder.
 QString pdmDashFolderFromPath(const QString& path);

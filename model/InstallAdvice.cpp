@@ -64,4 +64,11 @@ QString notFound(const QString& relPath)
         .arg(looked);
 }
 
+QString familyNotAllowed(const QString& family)
+{
+    return tr("The page's display folder \"%1\" is not allowed: it could lead outside the RaceStudio 3 install, "
+              "so nothing is looked up or written there.")
+        .arg(family);
+}
+
 } // namespace InstallAdvice

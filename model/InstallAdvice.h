@@ -27,4 +27,9 @@ QString lookedFor(const QString& relPath);
 // else where it was looked for and where the folders are set.
 QString notFound(const QString& relPath);
 
+// "The page's display folder "pdm/../x" is not allowed: it could lead
+// outside the RaceStudio 3 install, so nothing is looked up or written
+// there." For a page whose family text PathGuard refuses.
+QString familyNotAllowed(const QString& family);
+
 } // namespace InstallAdvice

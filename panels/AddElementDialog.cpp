@@ -136,7 +136,14 @@ QWidget* AddElementDialog::createPreviewColumn()
 
 void AddElementDialog::fillTypes()
 {
-    if (config) {
+    const QString refused = config ? config->refusedPageFamily(pageIndex) : QString();
+    if (!refused.isEmpty()) {
+        // Which display the page is on is not known: no display's elements
+        // fit it for sure, so only the types made by rule are offered.
+        appendRuleTypes();
+        installNote->setText(InstallAdvice::familyNotAllowed(refused));
+        installNote->show();
+    } else if (config) {
         if (pageIndex < 0 || !scanStockTypes())
             scanConfigTypes();
         // Without an install the list holds only the types made by rule:

@@ -160,10 +160,11 @@ QString AddElementDialog::typeDisplayName(pugi::xml_node mask)
 
 // The family of the page's own display ("pdm/dash2" on a PDM's second
 // display): its stock is what fits the page. Only when the page names none
-// does the device name decide.
+// does the device name decide; a page whose family text is refused gets no
+// display's stock, as its own is not known.
 QString AddElementDialog::familyFolder() const
 {
-    if (!config)
+    if (!config || !config->refusedPageFamily(pageIndex).isEmpty())
         return {};
     const QString family = config->pageFamily(pageIndex);
     return family.isEmpty() ? PageTemplateLibrary::familyFolderFor(config->deviceName) : family;

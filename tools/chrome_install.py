@@ -7,23 +7,29 @@ s04_homebrew/zchrome_<stem>_<hash>_<n>. A run writes its generation beside
 its place (<n>.partial), renames it into place, then replaces the output
 file; only after that are the earlier generations of the same output
 removed. A failure before the output is replaced removes the new generation
-and leaves the earlier output and its art as they were; a run that is killed
-leaves a .partial folder, which the next run of any output removes.
+and leaves the earlier output and its art as they were. An earlier
+generation that another saved file may point at (a copy or a Save As of the
+output) stays. What a killed run leaves (a .partial folder, the output's
+.partial file, a generation no file points at) the next run of any output
+removes: the run lock in the install notes what each run has under way.
 """
 
 import errno
 import glob
 import hashlib
+import json
 import os
 import re
 import shutil
-import tempfile
+import zipfile
+import zlib
 import xml.etree.ElementTree as ET
 
 from chrome_common import Failure, say
 from chrome_images import Picture, encode_png, encode_tgz, shrunk
 
 OVERLAY_PREFIX = "aim/resources/overlay/"
+MAX_DEVICE_FILE_BYTES = 64 * 1024 * 1024
 HOMEBREW = "/masks/set/standard/s04_homebrew/"
 
 
@@ -116,20 +122,30 @@ def write_file(path, data):
 # --------------------------------------------------------------------------
 # One run at a time per install, and what a killed one left.
 
+LOCK_NAME = "korvelanto-chrome.lock"
+
+
 class RunLock:
     """Held for the whole run, so removing another run's leftovers can never
-    pull the folder from under a run that is still writing. The system
-    releases it when a run is killed."""
+    pull the folder from under a run that is still writing. It lives in the
+    install, where every run of every user finds it whatever its temporary
+    folder, and the system releases it when a run is killed.
+
+    The file also keeps what the run holding it has under way (the output's
+    partial file, the sets it places): a run that finds that written by a
+    killed one removes what of it no saved file uses."""
 
     def __init__(self, stable_root):
-        key = hashlib.sha256(os.path.normcase(os.path.realpath(stable_root)).encode("utf-8", "surrogateescape"))
-        self.path = os.path.join(tempfile.gettempdir(), "korvelanto-chrome-%s.lock" % key.hexdigest()[:16])
+        self.path = stable_root + "/" + LOCK_NAME
         self.root = stable_root
         self.file = None
 
     def __enter__(self):
         try:
             self.file = open(self.path, "a+b")
+        except OSError as e:
+            raise cannot_clean(self.path, e)
+        try:
             if os.name == "nt":
                 import msvcrt
                 self.file.seek(0)
@@ -138,8 +154,7 @@ class RunLock:
                 import fcntl
                 fcntl.flock(self.file.fileno(), fcntl.LOCK_EX | fcntl.LOCK_NB)
         except OSError:
-            if self.file:
-                self.file.close()
+            self.file.close()
             raise Failure("Another invisible-chrome run is writing into %s; try again when it has finished"
                           % self.root, 1)
         return self
@@ -147,6 +162,26 @@ class RunLock:
     def __exit__(self, *exc):
         self.file.close()  # closing releases the lock
         return False
+
+    def unfinished(self):
+        """What a killed run had under way: {"output", "partial", "sets"}, or None."""
+        try:
+            self.file.seek(0)
+            work = json.loads(self.file.read(1 << 20).decode("utf-8") or "null")
+        except (OSError, ValueError):
+            return None
+        return work if isinstance(work, dict) else None
+
+    def note(self, work):
+        """Keeps what this run has under way (None: nothing)."""
+        try:
+            self.file.seek(0)
+            self.file.truncate()
+            if work:
+                self.file.write(json.dumps(work).encode("utf-8"))
+            self.file.flush()
+        except OSError as e:
+            raise write_failure(self.path, e)
 
 
 def homebrew_folders(stable):
@@ -156,15 +191,29 @@ def homebrew_folders(stable):
     return [folder for folder in found if os.path.isdir(folder)]
 
 
-def remove_leftovers(stable):
-    """The half-written art of killed runs, whichever output they were for."""
-    for folder in homebrew_folders(stable):
+def remove_leftovers(lock):
+    """The half-written art of killed runs, whichever output they were for,
+    and what the last killed run had under way: its partial output file and
+    the generations of its output that no saved file points at."""
+    for folder in homebrew_folders(lock.root):
         for stage in glob.glob(glob.escape(folder) + "/zchrome_*.partial"):
             say("Removing the leftovers of an interrupted run: %s" % stage)
             try:
                 remove_path(stage)
             except OSError as e:
                 raise cannot_clean(stage, e)
+    work = lock.unfinished()
+    output = work.get("output") if work else None
+    if isinstance(output, str) and os.path.isabs(output):
+        partial = output + ".partial"
+        if os.path.isfile(partial) and not os.path.islink(partial):
+            say("Removing the leftovers of an interrupted run: %s" % partial)
+            try:
+                os.remove(partial)
+            except OSError as e:
+                raise cannot_clean(partial, e)
+        remove_earlier(lock.root, set_base_name(output), output)
+    lock.note(None)
 
 
 def set_base_name(output):
@@ -223,9 +272,9 @@ class ChromeSet:
             raise cannot_clean(self.stage, e)
 
     def finish(self):
-        """Makes the set one RS3 lists; written last, so the stage of a run
-        that is killed half-way is no set in RS3's eyes."""
-        write_file(self.stage + "/AiM_folder.xml", FOLDER_XML)
+        """Makes the placed set one RS3 lists: written only once it is in
+        place, so no stage of a killed run is ever listed."""
+        write_file(self.path + "/AiM_folder.xml", FOLDER_XML)
 
     def discard(self):
         try:
@@ -282,6 +331,7 @@ def commit(sets, partial, output):
             say("Placing %s" % chrome.path)
             os.rename(chrome.stage, chrome.path)
             placed.append(chrome)
+            chrome.finish()
         os.replace(partial, output)
     except OSError as e:
         for chrome in placed:
@@ -292,12 +342,66 @@ def commit(sets, partial, output):
         raise write_failure(output, e)
 
 
-def remove_earlier(stable, base, keep):
-    """The generations the output no longer uses; one that cannot go now
-    (RaceStudio3 may hold it) is only reported, the output being complete."""
+# --------------------------------------------------------------------------
+# Which saved files point at a generation.
+
+def device_texts(path):
+    """The device files of a configuration, lower-cased; [] for a file that is
+    no zip archive, None for an archive that cannot be read."""
+    try:
+        if not zipfile.is_zipfile(path):
+            return []
+        with zipfile.ZipFile(path) as archive:
+            return [archive.read(info).lower() for info in archive.infolist()
+                    if info.filename.split("/")[-1].lower() == "overlay.ov3.xml"
+                    and info.file_size <= MAX_DEVICE_FILE_BYTES]
+    except (OSError, zipfile.BadZipFile, zlib.error, RuntimeError, NotImplementedError, EOFError):
+        return None
+
+
+def users_of(names, files):
+    """For each generation's folder name, the files that point at it. An
+    archive that cannot be read may point at any of them."""
+    users = {name: [] for name in names}
+    for path in files:
+        texts = device_texts(path)
+        for name in names:
+            needles = [(name + "/").lower().encode("utf-8"), (name + "\\").lower().encode("utf-8")]
+            if texts is None or any(needle in text for text in texts for needle in needles):
+                users[name].append(os.path.basename(path) + (" (cannot be read)" if texts is None else ""))
+    return users
+
+
+def files_beside(output, known):
+    """The files a copy or a Save As of the output would be: every file in
+    the output's folder, the output itself included, and those the run
+    knows of."""
+    folder = os.path.dirname(os.path.abspath(output))
+    try:
+        names = sorted(os.listdir(folder))
+    except OSError:
+        names = []
+    found = [os.path.join(folder, n) for n in names if os.path.isfile(os.path.join(folder, n))]
+    seen = {os.path.normcase(os.path.realpath(f)) for f in found}
+    return found + [p for p in known if os.path.isfile(p) and os.path.normcase(os.path.realpath(p)) not in seen]
+
+
+def remove_earlier(stable, base, output, keep=(), known=()):
+    """The generations the output no longer uses. One that another saved
+    file points at (a copy or a Save As of an earlier output, beside it or
+    known to the run) stays, and so does one that cannot go now
+    (RaceStudio3 may hold it); either is named."""
     kept = {os.path.normcase(os.path.normpath(p)) for p in keep}
-    for folder, _ in generations(stable, base):
-        if os.path.normcase(os.path.normpath(folder)) in kept:
+    earlier = [folder for folder, _ in generations(stable, base)
+               if os.path.normcase(os.path.normpath(folder)) not in kept]
+    if not earlier:
+        return
+    users = users_of([os.path.basename(folder) for folder in earlier], files_beside(output, known))
+    for folder in earlier:
+        named = users[os.path.basename(folder)]
+        if named:
+            say("Note: the earlier art folder %s is kept: %s point%s at it"
+                % (folder, ", ".join(named), "s" if len(named) == 1 else ""))
             continue
         try:
             remove_path(folder)

@@ -279,6 +279,23 @@ def widget_reach(mask, x, y, widget, source, skip_bars):
     return [text_reach(mask, x, y, widget, len(text) if text.strip() and widget.get("c") == "Label" else 16)]
 
 
+PICTURE_PARAMS = ("PATH_IMAGE", "PATH_IMAGE_SFONDO_FW", "PATH_IMAGE_NEW_BACKGROUND", "PATH_IMG", "PATH_IMG_ON",
+                  "PATH_IMG_OFF", "PRW_AXISNOTSET")
+
+
+def names_pictures(mask):
+    """True when an element inside the mask names a picture of the mask's
+    folder, as the check reads the names."""
+    for element in mask.iter("e"):
+        if element is mask:
+            continue
+        for p in element.findall("p"):
+            name = (p.text or "").strip()
+            if p.get("n") in PICTURE_PARAMS and "." in name and "/" not in name and not name.startswith("_"):
+                return True
+    return False
+
+
 def box_parts(mask, x, y, w, h, rect, source):
     """Steps of a mask up to its widgets: base, editor bar, border, outline
     and icon. Returns the parts and whether the bars are left out."""
@@ -286,7 +303,11 @@ def box_parts(mask, x, y, w, h, rect, source):
     fill = parse_colour(last_param(mask, "M_BCOL"))
     fill = fill if fill is not None and fill >> 24 else None
     device = source.device_picture() if fill is None else None
-    if fill is not None and not source.homebrew:
+    # Baking the fill moves the mask into a folder of its own: one without
+    # a folder whose widgets name pictures would then name pictures that the
+    # new folder does not hold.
+    movable = source.folder is not None or not names_pictures(mask)
+    if fill is not None and not source.homebrew and movable:
         parts.append(Part("fill", [rect], static=True, colour=fill))
     elif device:
         parts.append(Part("art", [rect], static=True, path=device))

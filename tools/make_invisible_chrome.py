@@ -26,7 +26,9 @@ own texts.
 
 The art goes to s04_homebrew/zchrome_<name>_<hash of the output path>_<n>
 of each display's folder in the stable install, a new folder at every run;
-the earlier one of the same output is removed once the output is in place.
+the earlier ones of the same output are removed once the output is in place,
+unless another file in the output's folder (a copy or a Save As of an earlier
+output) points at them.
 The RaceStudio 3 roots come from KORVELANTO_RS3_ROOT, KORVELANTO_RS3_BETA_ROOT
 and KORVELANTO_LOCAL_OVERLAY_ROOT (the editor sets them when it runs this
 script), else the editor's defaults (C:/AIM_SPORT/..., inside WINEPREFIX
@@ -46,8 +48,8 @@ import zlib
 
 from chrome_common import Failure, children, param, parse_int, say, set_param, unsigned32
 from chrome_images import MAX_PIXELS, Picture, draw_over, read_picture
-from chrome_install import ChromeSet, RunLock, Roots, commit, generations, remove_earlier, remove_leftovers, \
-    set_base_name, write_failure
+from chrome_install import MAX_DEVICE_FILE_BYTES, ChromeSet, RunLock, Roots, commit, generations, \
+    remove_earlier, remove_leftovers, set_base_name, write_failure
 from chrome_paint import composite, decide, paint_order, plan_mask
 
 FOLDER_ALIASES = {
@@ -63,7 +65,6 @@ KNOWN_DEVICES = sorted(set(FOLDER_ALIASES.values()))
 # The same limits the editor applies when it opens a configuration.
 MAX_ENTRIES = 10000
 MAX_TOTAL_BYTES = 512 * 1024 * 1024
-MAX_DEVICE_FILE_BYTES = 64 * 1024 * 1024
 
 
 def family(folder):
@@ -82,6 +83,16 @@ def device_folder_of(path):
     if start < 0 or end <= start + 8:
         return ""
     return path[start + 8:end]
+
+
+def refused_folder(path):
+    """The display folder the page path names when the editor refuses it (it
+    could name a folder outside the install: "..", "." or empty parts, a
+    backslash, a drive, an absolute path); empty otherwise."""
+    raw = device_folder_of(path)
+    unsafe = any(not p or len(p) > 100 or p != p.strip(" .") or re.search(r'[\\:*?"<>|\x00-\x1f]', p)
+                 for p in raw.split("/"))
+    return raw if raw and unsafe else ""
 
 
 def pdm_dash_folder(path):
@@ -160,6 +171,26 @@ def displays_in_order(archive, infos):
     return devices, sorted((d for d in devices if d.pages), key=lambda d: d.dash)
 
 
+class DamagedInput(Exception):
+    """An entry of the input that cannot be read back."""
+
+
+def copy_entry(archive, info, out, copy):
+    try:
+        src = archive.open(info)
+    except (zipfile.BadZipFile, zlib.error, RuntimeError, NotImplementedError, EOFError) as e:
+        raise DamagedInput(e)
+    with src, out.open(copy, "w") as dst:
+        while True:
+            try:
+                chunk = src.read(1 << 20)
+            except (OSError, zipfile.BadZipFile, zlib.error, RuntimeError, EOFError) as e:
+                raise DamagedInput(e)
+            if not chunk:
+                break
+            dst.write(chunk)
+
+
 def write_archive(archive, infos, changed, output):
     partial = output + ".partial"
     try:
@@ -174,10 +205,15 @@ def write_archive(archive, infos, changed, output):
                 if info.is_dir():
                     out.writestr(copy, b"")
                     continue
-                with archive.open(info) as src, out.open(copy, "w") as dst:
-                    shutil.copyfileobj(src, dst, 1 << 20)
+                try:
+                    copy_entry(archive, info, out, copy)
+                except DamagedInput as e:
+                    raise Failure("Cannot read %s in the input: %s" % (info.filename, e))
         with open(partial, "rb+") as f:
             os.fsync(f.fileno())
+    except Failure:
+        discard_file(partial)
+        raise
     except (OSError, zipfile.BadZipFile, zlib.error, RuntimeError, NotImplementedError) as e:
         discard_file(partial)
         raise write_failure(output, e) if isinstance(e, OSError) else Failure("Cannot write %s: %s" % (output, e), 1)
@@ -226,6 +262,10 @@ def run(args):
         index = 0  # pages numbered as the editor numbers them, so the label pictures match
         for display in displays:
             for page in display.pages:
+                refused = refused_folder(param(page, "PATH_REL_AiM_PAGE") or "")
+                if refused:
+                    raise Failure("Page %d (%s) names the display folder \"%s\", which is not allowed; "
+                                  "nothing was written" % (index + 1, param(page, "PAGE_NAME") or index, refused))
                 folder = display.folder_of(page)
                 if folder and family(folder) == family(device):
                     work.append((index, display, page, folder))
@@ -234,21 +274,28 @@ def run(args):
             raise Failure("No page of the %s family in %s" % (device, args.input))
         if not roots.stable:
             raise Failure("RaceStudio3 folder not found: %s" % roots.stable_wanted)
-        with RunLock(roots.stable):
-            remove_leftovers(roots.stable)
-            base = set_base_name(args.output)
+        with RunLock(roots.stable) as lock:
+            remove_leftovers(lock)
+            output = os.path.abspath(args.output)
+            base = set_base_name(output)
             number = 1 + max((n for _, n in generations(roots.stable, base)), default=0)
-            sets = {}
+            # Kept only while this run is under way: a run that finds it
+            # knows this one was killed.
+            lock.note({"output": output})
             try:
-                for _, _, _, folder in work:
-                    if folder not in sets:
-                        sets[folder] = ChromeSet(roots, folder, "%s_%d" % (base, number))
-                        sets[folder].prepare()
-                write_output(args.output, archive, infos, devices, work, roots, sets, args.labels)
+                sets = {}
+                try:
+                    for _, _, _, folder in work:
+                        if folder not in sets:
+                            sets[folder] = ChromeSet(roots, folder, "%s_%d" % (base, number))
+                            sets[folder].prepare()
+                    write_output(args.output, archive, infos, devices, work, roots, sets, args.labels)
+                finally:
+                    for chrome in sets.values():
+                        chrome.discard()
+                remove_earlier(roots.stable, base, output, [chrome.path for chrome in sets.values()], [args.input])
             finally:
-                for chrome in sets.values():
-                    chrome.discard()
-            remove_earlier(roots.stable, base, [chrome.path for chrome in sets.values()])
+                lock.note(None)
     say("Invisible chrome written to %s" % args.output)
 
 
@@ -258,8 +305,6 @@ def write_output(output, archive, infos, devices, work, roots, sets, labels):
         for index, display, page, folder in work:
             bake_page(index, page, roots, sets[folder], labels)
             changed.add(display.info.filename)
-        for chrome in sets.values():
-            chrome.finish()
     except OSError as e:
         raise write_failure("the artwork into %s" % roots.stable, e)
     encoded = {}

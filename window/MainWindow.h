@@ -322,6 +322,7 @@ private:
     QString openedStatus() const;
     void reportPageBackgrounds();
     void commitTyping();
+    void reportRefusedFamilies();
     QString backupBeforeOverwrite(const QString& target) const;
     QString saveFailureText(const QString& path, const QString& reason) const;
     void showSavedStatus(const QString& backupName, const QString& warning = QString());

@@ -49,11 +49,14 @@ bool isSingleValueDonor(pugi::xml_node donor)
     return digit;
 }
 
-// Where a stock template of the page's device was looked for, and what to
+// Where a stock template of the page's display was looked for, and what to
 // do about it.
-QString missingStockAdvice(const PageModel* page)
+QString missingStockAdvice(const DashConfig& config, int page)
 {
-    const QString device = page ? deviceFolderFromPath(page->relPagePath) : QString();
+    const QString refused = config.refusedPageFamily(page);
+    if (!refused.isEmpty())
+        return InstallAdvice::familyNotAllowed(refused);
+    const QString device = config.pageFamily(page);
     if (device.isEmpty())
         return MainWindow::tr("This page names no RaceStudio 3 device folder, so there was nowhere to look.");
     return InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/%1/masks/set/standard").arg(device));
@@ -63,6 +66,9 @@ QString missingStockAdvice(const PageModel* page)
 // that has one: why that cannot happen here, or empty when it can.
 QString whyBoxArtCannotBeWritten(const PageModel& page)
 {
+    const QString refused = refusedFamilyFromPath(page.relPagePath.trimmed());
+    if (!refused.isEmpty())
+        return InstallAdvice::familyNotAllowed(refused);
     const QString device = deviceFolderFromPath(page.relPagePath);
     if (device.isEmpty())
         return MainWindow::tr("This page names no RaceStudio 3 device folder to draw it into.");
@@ -241,7 +247,7 @@ void MainWindow::reportMissingStock(const QString& failure)
 {
     statusBar()->showMessage(failure, 5000);
     Asker::instance().warning(this, tr("Insert Element"),
-                              failure + QStringLiteral("\n\n") + missingStockAdvice(config.page(currentPage)));
+                              failure + QStringLiteral("\n\n") + missingStockAdvice(config, currentPage));
 }
 
 // The stock element comes from another page set only when the page's own

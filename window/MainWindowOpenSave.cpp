@@ -80,6 +80,7 @@ void MainWindow::loadConfig(const QString& path)
     reportPageBackgrounds();
     reportUnreadableSidecars();
     markSaved();
+    reportRefusedFamilies();
 
     if (!config.deviceNote.isEmpty()) {
         Asker::instance().warning(
@@ -153,6 +154,27 @@ void MainWindow::reportUnreadableSidecars()
     }
     if (!unreadable.isEmpty())
         Asker::instance().warning(this, tr("Open"), unreadable.join(QStringLiteral("\n\n")));
+}
+
+// A page path whose display folder could lead outside the install is told
+// once, here, page by page; what later refuses it says so in its own words.
+void MainWindow::reportRefusedFamilies()
+{
+    QStringList pages;
+    for (int i = 0; i < config.pageCount(); ++i) {
+        const QString refused = config.refusedPageFamily(i);
+        if (!refused.isEmpty())
+            pages << tr("Page %1 \"%2\": \"%3\"").arg(i + 1).arg(config.pages[size_t(i)].name, refused);
+    }
+    if (pages.isEmpty())
+        return;
+    Asker::instance().warning(
+        this, tr("Display folder not allowed"),
+        tr("%n page(s) of this configuration name a display folder that is not allowed, as it could lead outside "
+           "the RaceStudio 3 install:\n\n%1\n\nThe pages open and can be edited, but no RaceStudio 3 stock is "
+           "offered for them and no artwork is looked up or written through that folder.",
+           nullptr, int(pages.size()))
+            .arg(pages.join(QLatin1Char('\n'))));
 }
 
 void MainWindow::updateWindowTitle()

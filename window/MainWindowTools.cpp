@@ -191,9 +191,12 @@ void MainWindow::showElementLibrary()
     const PageModel* page = config.page(currentPage);
     const QSize size = page ? QSize(page->width, page->height) : QSize();
     // "This config" is the page's own display: on a two-display device the
-    // other display's elements do not fit it.
+    // other display's elements do not fit it, and for a page whose family
+    // text is refused no display is its own.
     const QString family = config.pageFamily(currentPage);
-    ElementLibraryDialog dialog(family.isEmpty() ? overlayFolderForDeviceName(config.deviceName) : family, size, this);
+    const bool refused = !config.refusedPageFamily(currentPage).isEmpty();
+    ElementLibraryDialog dialog(family.isEmpty() && !refused ? overlayFolderForDeviceName(config.deviceName) : family,
+                                size, this);
     Asker::instance().exec(&dialog);
 }
 

@@ -3,10 +3,12 @@
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
+#include "check/ConfigCheck.h"
 #include "model/DashConfig.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -37,6 +39,54 @@ elif fault == "output":
 sys.exit(tool.main(args))
 )";
 
+// The generator killed at one point of its run (the process ends at once,
+// as when the user ends it): while the output file is written, before its
+// art is placed, or after that and before the output replaces the earlier.
+const char* const kKilledRun = R"(
+import os, sys
+tools, point, args = sys.argv[1], sys.argv[2], sys.argv[3:]
+sys.path.insert(0, tools)
+import make_invisible_chrome as tool
+output = os.path.abspath(args[args.index("--output") + 1])
+def killed(*_):
+    os._exit(9)
+if point == "archive":
+    os.fsync = killed
+elif point == "place":
+    os.rename = killed
+elif point == "output":
+    replace = os.replace
+    os.replace = lambda src, dst: killed() if os.path.abspath(dst) == output else replace(src, dst)
+sys.exit(tool.main(args))
+)";
+
+// Holds the run lock of the install, as a run does while it writes, with a
+// temporary folder of its own, and has a stage under way.
+const char* const kHolder = R"(
+import os, sys
+sys.path.insert(0, sys.argv[1])
+import chrome_install
+stage = sys.argv[2]
+with chrome_install.RunLock(sys.argv[3]):
+    os.makedirs(stage)
+    print("held", flush=True)
+    sys.stdin.read()
+)";
+
+const QString kHomebrew = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/");
+
+// The findings of the check, by rule, page and mask.
+QSet<QString> findingsOf(const QString& config)
+{
+    DashConfig loaded;
+    QSet<QString> found;
+    if (!loaded.load(config))
+        return {QStringLiteral("cannot open")};
+    for (const ConfigFinding& f : ConfigCheck::checkConfig(loaded))
+        found << QStringLiteral("%1 p%2 %3").arg(f.code).arg(f.pageIndex).arg(f.elementId);
+    return found;
+}
+
 } // namespace
 
 // Where the invisible-chrome generator (the script that ships in tools/
@@ -48,6 +98,15 @@ class ChromeOutputsTest : public QObject {
 
 private:
     ChromeScript m_chrome;
+
+    ChromeScript::Finished runScript(const Rs3Fixture& rs3, const char* code, const QString& point,
+                                     const QString& input, const QString& output) const
+    {
+        return ChromeScript::run(m_chrome.python,
+                                 {"-c", code, QFileInfo(m_chrome.script).absolutePath(), point, "--input", input,
+                                  "--output", output, "--device", "mxg_12"},
+                                 ChromeScript::environment(rs3));
+    }
 
     ChromeScript::Finished generateWithFault(const Rs3Fixture& rs3, const QString& fault, const QString& input,
                                              const QString& output) const
@@ -104,6 +163,150 @@ private Q_SLOTS:
         QVERIFY(folders[0] != folders[1]);
     }
 
+
+    // A Save As or a plain copy of an output points at the art of its run:
+    // generating the original again leaves that art where it is, and drops
+    // it once nothing points at it any more.
+    void copiesOfAnOutputKeepTheirArt_data()
+    {
+        QTest::addColumn<bool>("saveAs");
+        QTest::newRow("Save As") << true;
+        QTest::newRow("plain copy") << false;
+    }
+
+    void copiesOfAnOutputKeepTheirArt()
+    {
+        QFETCH(bool, saveAs);
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("copies"));
+        Rs3Fixture rs3;
+        const QString input = work + QStringLiteral("/Race.zconf2");
+        const QString output = ChromeScript::outputOf(input);
+        const QString copy = work + QStringLiteral("/Race v2.zconf2");
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        QCOMPARE(m_chrome.generate(rs3, input, output).code, 0);
+        if (saveAs) {
+            DashConfig opened;
+            QVERIFY(opened.load(output));
+            QString error;
+            QVERIFY2(opened.saveAs(copy, &error), qPrintable(error));
+        } else {
+            QVERIFY(QFile::copy(output, copy));
+        }
+        const QImage before = m_chrome.render(copy, 0, work + QStringLiteral("/before.png"));
+        QVERIFY(!before.isNull());
+        const QSet<QString> findings = findingsOf(copy);
+
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xff28c828")));
+        const ChromeScript::Finished again = m_chrome.generate(rs3, input, output);
+        QVERIFY2(again.code == 0, qPrintable(again.output));
+        QCOMPARE(m_chrome.render(copy, 0, work + QStringLiteral("/after.png")), before);
+        QCOMPARE(findingsOf(copy), findings);
+        QVERIFY2(again.output.contains(QStringLiteral("Race v2.zconf2 points at it")), qPrintable(again.output));
+
+        QVERIFY(QFile::remove(copy));
+        QCOMPARE(m_chrome.generate(rs3, input, output).code, 0);
+        const QStringList left = QDir(rs3.absolutePath(Rs3Fixture::Stable, kHomebrew)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(left.size(), 1); // the output's own
+    }
+
+    // The lock lives in the install: a run with another temporary folder
+    // (another user's) is refused while one writes, and leaves its stage.
+    void runsWithOtherTempFoldersDoNotOverlap()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("lock"));
+        Rs3Fixture rs3;
+        const QString input = work + QStringLiteral("/Race.zconf2");
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        const QString stage = rs3.absolutePath(Rs3Fixture::Stable, kHomebrew + "zchrome_Other_0123456789_1.partial");
+        QProcess holder;
+        QProcessEnvironment environment = ChromeScript::environment(rs3);
+        QVERIFY(QDir().mkpath(work + QStringLiteral("/tmpA")) && QDir().mkpath(work + QStringLiteral("/tmpB")));
+        environment.insert(QStringLiteral("TMPDIR"), work + QStringLiteral("/tmpA"));
+        holder.setProcessEnvironment(environment);
+        holder.start(m_chrome.python, {"-c", kHolder, QFileInfo(m_chrome.script).absolutePath(), stage,
+                                       rs3.root(Rs3Fixture::Stable)});
+        QVERIFY(holder.waitForStarted(10000));
+        while (!holder.canReadLine() && holder.state() == QProcess::Running)
+            holder.waitForReadyRead(10000);
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
+
+        environment.insert(QStringLiteral("TMPDIR"), work + QStringLiteral("/tmpB"));
+        const ChromeScript::Finished second =
+            ChromeScript::run(m_chrome.python, {m_chrome.script, "--input", input, "--output",
+                                                ChromeScript::outputOf(input), "--device", "mxg_12"},
+                              environment);
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(10000));
+        QCOMPARE(second.code, 1);
+        QVERIFY2(ChromeScript::lastLine(second.output).startsWith(QStringLiteral("Error: Another invisible-chrome run")),
+                 qPrintable(second.output));
+        QVERIFY(QFileInfo(stage).isDir());
+        QVERIFY(!QFileInfo::exists(ChromeScript::outputOf(input)));
+    }
+
+    // A run killed anywhere leaves nothing RS3 lists as a set, and the next
+    // run of another output removes what it left: the half-written output
+    // file beside the configuration and art no saved file points at.
+    void killedRunsLeaveNothingBehind_data()
+    {
+        QTest::addColumn<QString>("point");
+        QTest::newRow("writing the output file") << QStringLiteral("archive");
+        QTest::newRow("placing the art") << QStringLiteral("place");
+        QTest::newRow("replacing the output") << QStringLiteral("output");
+    }
+
+    void killedRunsLeaveNothingBehind()
+    {
+        QFETCH(QString, point);
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("killed"));
+        Rs3Fixture rs3;
+        const QString input = work + QStringLiteral("/carA/Race.zconf2");
+        const QString output = ChromeScript::outputOf(input);
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        QVERIFY(runScript(rs3, kKilledRun, point, input, output).code != 0);
+        QVERIFY(!QFileInfo::exists(output));
+        QVERIFY(QFileInfo::exists(output + QStringLiteral(".partial")));
+        const QString homebrew = rs3.absolutePath(Rs3Fixture::Stable, kHomebrew);
+        for (const QString& set : QDir(homebrew).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            QVERIFY2(!set.endsWith(QLatin1String(".partial")) || !QFileInfo::exists(homebrew + set + "/AiM_folder.xml"),
+                     qPrintable(set));
+
+        const QString other = work + QStringLiteral("/carB/Other.zconf2");
+        QVERIFY(ChromeScript::writeBoxConfig(other, QStringLiteral("0xff28c828")));
+        const ChromeScript::Finished next = m_chrome.generate(rs3, other, ChromeScript::outputOf(other));
+        QVERIFY2(next.code == 0, qPrintable(next.output));
+        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".partial")));
+        const QStringList sets = QDir(homebrew).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(sets.size(), 1);
+        QVERIFY2(sets.value(0).startsWith(QStringLiteral("zchrome_Other_")), qPrintable(sets.join(' ')));
+    }
+
+    // A vector bar in a box without an art folder keeps its box: moved into
+    // a folder of its own it would name pictures the folder does not hold.
+    void outputCheckFindsNothingNew()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("check"));
+        Rs3Fixture rs3;
+        ConfigFixture cfg;
+        FixturePage& page = cfg.device().page(QStringLiteral("Race"));
+        page.width = 240;
+        page.height = 120;
+        FixtureElement scale(QStringLiteral("ScaleFSV"), QStringLiteral("00"));
+        scale.p(QStringLiteral("PATH_IMG_OFF"), QStringLiteral("off.tgz"))
+            .add(FixtureElement(QStringLiteral("StepScale"), QStringLiteral("1")).p(QStringLiteral("PATH_IMG_ON"), "on.tgz"));
+        page.mask(Fx::mask(QStringLiteral("md.00"), 20, 20, 160, 60)
+                      .p(QStringLiteral("M_BCOL"), QStringLiteral("0xff203040"))
+                      .add(Fx::axis(QStringLiteral("00"), QStringLiteral("RPM")))
+                      .add(Fx::bargraph(QStringLiteral("01"), 10, 10, 140, 40, QStringLiteral("00")).add(scale)));
+        const QString input = work + QStringLiteral("/Bar.zconf2");
+        QVERIFY(cfg.writeZip(input));
+        const ChromeScript::Finished run = m_chrome.generate(rs3, input, ChromeScript::outputOf(input));
+        QVERIFY2(run.code == 0, qPrintable(run.output));
+        const QSet<QString> added = findingsOf(ChromeScript::outputOf(input)) - findingsOf(input);
+        QVERIFY2(added.isEmpty(), qPrintable(QStringList(added.values()).join(QLatin1Char('\n'))));
+        QCOMPARE(m_chrome.render(ChromeScript::outputOf(input), 0, work + QStringLiteral("/after.png")),
+                 m_chrome.render(input, 0, work + QStringLiteral("/before.png")));
+    }
 
     // A run that fails leaves the earlier output and its art as they were,
     // says a full disk in so many words (the window's advice to close
@@ -197,6 +400,12 @@ private Q_SLOTS:
         QTest::newRow("set folder blocked") << QStringLiteral("demo") << QStringLiteral("mxg_12")
                                             << QStringLiteral("out.zconf2")
                                             << QStringLiteral("Error: Cannot clean output folder");
+        QTest::newRow("damaged entry") << QStringLiteral("damaged.zconf2") << QStringLiteral("mxg_12")
+                                       << QStringLiteral("out.zconf2")
+                                       << QStringLiteral("Error: Cannot read dash/notes.txt in the input: Bad CRC-32");
+        QTest::newRow("refused display folder")
+            << QStringLiteral("refused.zconf2") << QStringLiteral("mxg_12") << QStringLiteral("out.zconf2")
+            << QStringLiteral("Error: Page 2 (Odd) names the display folder \"mxg_12/../x\", which is not allowed");
     }
 
     void badInputFailsWithOneLine()
@@ -210,6 +419,19 @@ private Q_SLOTS:
         QString path = ConfigFixture::demoArchiveCopy(work);
         if (input == QLatin1String("text.zconf2"))
             QVERIFY(ZipFixture::writeTree(work, {{input, "just some text, not an archive\n"}}));
+        if (input == QLatin1String("damaged.zconf2")) {
+            QList<ZipFixtureEntry> entries = ZipFixture::readZipEntries(path);
+            entries << ZipFixtureEntry{"dash/notes.txt", "a note the archive damaged", ZipFixtureEntry::WrongCrc};
+            QVERIFY(ZipFixture::writeZip(work + QLatin1Char('/') + input, entries));
+        }
+        if (input == QLatin1String("refused.zconf2")) {
+            ConfigFixture cfg;
+            cfg.device().page(QStringLiteral("Race")).mask(Fx::mask(QStringLiteral("md.00"), 20, 20, 120, 60)
+                                                               .p(QStringLiteral("M_BCOL"), QStringLiteral("0xffc82828")));
+            cfg.device().page(QStringLiteral("Odd")).pagePath =
+                QStringLiteral("aim/resources/overlay/mxg_12/../x/masks/set/standard/s02/p01/");
+            QVERIFY(cfg.writeZip(work + QLatin1Char('/') + input));
+        }
         if (input != QLatin1String("demo")) {
             const QString renamed = work + QLatin1Char('/') + input;
             QVERIFY(QFile::exists(renamed) || QFile::rename(path, renamed));

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -93,6 +94,26 @@ ConfigFixture twoDisplayConfig()
     return cfg;
 }
 
+// The same with both displays' pages under the plain "overlay/pdm/masks/"
+// layout, where only IndexFeatForType tells the displays apart.
+ConfigFixture plainLayoutConfig()
+{
+    ConfigFixture cfg = twoDisplayConfig();
+    cfg.device(0).family = QStringLiteral("pdm");
+    cfg.device(1).family = QStringLiteral("pdm");
+    return cfg;
+}
+
+// A stock icon bitmap in each display's s02 set.
+void installIcons(Rs3Fixture& rs3)
+{
+    for (const QString display : {QStringLiteral("dash1"), QStringLiteral("dash2")})
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable,
+                              QStringLiteral("aim/resources/overlay/pdm/%1/masks/set/standard/s02/Icon/Icon_Black.bmp")
+                                  .arg(display),
+                              "BM"));
+}
+
 } // namespace
 
 // A configuration of a device with two displays of different widths, with
@@ -116,6 +137,49 @@ class TwoDisplaysTest : public QObject {
         QCOMPARE(window->currentPageIndex(), page);
         QCOMPARE(config->pages[size_t(page)].relPagePath,
                  "aim/resources/overlay/pdm/dash" + QString::number(page + 1) + "/masks/set/standard/s02/p01/");
+    }
+
+    void reload(const ConfigFixture& cfg)
+    {
+        window->loadConfig(cfg.writeTempZip());
+        config = canvas->config;
+        QCOMPARE(config->pageCount(), 2);
+    }
+
+    // Each type Insert Element offers on the page, as "label|tooltip", and
+    // the dialog's note.
+    QStringList offeredTypes(int page, QString* note = nullptr)
+    {
+        window->onPageSelected(page);
+        QStringList offered;
+        asker->onExec = [&](QDialog* dialog) {
+            auto* types = dialog->findChild<QListWidget*>(QStringLiteral("types"));
+            for (int i = 0; i < types->count(); ++i)
+                offered << types->item(i)->text() + QLatin1Char('|') + types->item(i)->toolTip();
+            if (note)
+                *note = dialog->findChild<QLabel*>(QStringLiteral("installNote"))->text();
+            return int(QDialog::Rejected);
+        };
+        window->insertElement();
+        return offered;
+    }
+
+    // Insert Element > Icon on the page; the icon mask inserted.
+    pugi::xml_node insertIcon(int page)
+    {
+        window->onPageSelected(page);
+        asker->onExec = [](QDialog* dialog) {
+            auto* add = qobject_cast<AddElementDialog*>(dialog);
+            auto* types = add->findChild<QListWidget*>(QStringLiteral("types"));
+            types->setCurrentItem(types->findItems(QStringLiteral("Icon"), Qt::MatchExactly).value(0));
+            add->onAccept();
+            return add->result();
+        };
+        const size_t masks = config->pages[size_t(page)].masks.size();
+        window->insertElement();
+        if (config->pages[size_t(page)].masks.size() != masks + 1)
+            return {};
+        return config->pages[size_t(page)].masks.back().node;
     }
 
 private Q_SLOTS:
@@ -194,6 +258,87 @@ private Q_SLOTS:
         for (const ConfigFinding& finding : ConfigCheck::checkConfig(*config))
             QVERIFY2(finding.elementId != bar.id || finding.code != QLatin1String("cross-set"),
                      qPrintable(finding.message));
+    }
+
+    void iconTakesItsDisplaysArt_data()
+    {
+        QTest::addColumn<bool>("plain");
+        QTest::newRow("display folders") << false;
+        QTest::newRow("plain layout") << true;
+    }
+
+    // With Dash 1 holding an icon already, an icon inserted on Dash 2 takes
+    // Dash 2's own art, whichever layout the pages are stored in.
+    void iconTakesItsDisplaysArt()
+    {
+        QFETCH(bool, plain);
+        installIcons(*rs3);
+        if (plain)
+            reload(plainLayoutConfig());
+        for (int page : {0, 1}) {
+            const pugi::xml_node icon = insertIcon(page);
+            QVERIFY2(icon, qPrintable(asker->asked.isEmpty() ? QString() : asker->asked.last().text));
+            const QString own = QStringLiteral("/pdm/dash%1/").arg(page + 1);
+            QVERIFY(ConfigCheck::paramText(icon, "PATH_REL_AiM_MASK").contains(own));
+            QVERIFY(ConfigCheck::paramText(icon.find_child_by_attribute("e", "c", "AiM_Icona"), "OVERLAY2_ICONA_NERA")
+                        .contains(own));
+        }
+    }
+
+    // A page under the plain layout is on the display its file's number
+    // names: Insert Element offers that display's stock.
+    void plainLayoutOffersItsDisplaysStock()
+    {
+        reload(plainLayoutConfig());
+        QCOMPARE(config->pageFamily(1), QStringLiteral("pdm/dash2"));
+        const QStringList offered = offeredTypes(1);
+        const QStringList value = offered.filter(QRegularExpression(QStringLiteral("^Numeric value\\|")));
+        QCOMPARE(value.size(), 1);
+        QVERIFY2(value[0].contains(QStringLiteral("from md1 (250x120)")), qPrintable(value[0]));
+    }
+
+    void refusedFamilyGetsNothing_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::newRow("dotdot") << "pdm/../x";
+        QTest::newRow("empty part") << "pdm//dash2";
+        QTest::newRow("backslash") << "pdm\\dash2";
+        QTest::newRow("absolute") << "/etc";
+        QTest::newRow("drive") << "C:/x";
+    }
+
+    // A Dash 2 page whose display folder is refused is reported once at
+    // open, by name; it is offered no display's stock, and its canvas reads
+    // no art through a path that leads out of the install.
+    void refusedFamilyGetsNothing()
+    {
+        QFETCH(QString, family);
+        QImage red(400, 200, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        const QString outside = QFileInfo(rs3->root(Rs3Fixture::Stable)).absolutePath() + QStringLiteral("/outside");
+        QVERIFY(QDir().mkpath(outside) && red.save(outside + QStringLiteral("/mask.png")));
+        ConfigFixture cfg = twoDisplayConfig();
+        cfg.device(1).family = family;
+        cfg.device(1).pages[0].masks[0].p(QStringLiteral("PATH_REL_AiM_MASK"), QStringLiteral("aim/../../outside/"));
+        asker->asked.clear();
+        reload(cfg);
+        QCOMPARE(asker->count(QStringLiteral("message")), 1);
+        QVERIFY2(asker->asked[0].text.contains("Page 2 \"Narrow\": \"" + family + "\""), qPrintable(asker->asked[0].text));
+
+        QString note;
+        const QStringList offered = offeredTypes(1, &note);
+        QStringList labels;
+        for (const QString& type : offered)
+            labels << type.section(QLatin1Char('|'), 0, 0);
+        QCOMPARE(labels, (QStringList{"Static label", "Multi-value box", "Icon", "+- Ref Time bar"}));
+        QVERIFY2(note.contains(QStringLiteral("is not allowed")), qPrintable(note));
+        // A later refusal blames the folder's name, not the install.
+        QVERIFY(!insertIcon(1));
+        QVERIFY2(asker->asked.last().text.contains(QStringLiteral("\"%1\" is not allowed").arg(family)),
+                 qPrintable(asker->asked.last().text));
+        const QImage drawn = DashCanvas::renderPageForPreview(config, 1, false, 1);
+        QVERIFY(!drawn.isNull());
+        QVERIFY(drawn.pixelColor(300, 200) != QColor(Qt::red));
     }
 
     // A widget copied from Dash 1 at x = 840 does not fit the 800-wide Dash
@@ -275,8 +420,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("Dash 1") << 0 << QStringList{"p01/md1\nDigit box  400x200", "p01/md2\nBar  1200x80"};
-        QTest::newRow("Dash 2") << 1 << QStringList{"p01/md1\nDigit box  250x120", "p01/md2\nBar  700x60"};
+        QTest::addColumn<bool>("plain");
+        QTest::newRow("Dash 1") << 0 << QStringList{"p01/md1\nDigit box  400x200", "p01/md2\nBar  1200x80"} << false;
+        QTest::newRow("Dash 2") << 1 << QStringList{"p01/md1\nDigit box  250x120", "p01/md2\nBar  700x60"} << false;
+        QTest::newRow("Dash 2, plain layout") << 1 << QStringList{"p01/md1\nDigit box  250x120", "p01/md2\nBar  700x60"}
+                                              << true;
     }
 
     // Both displays' items are indexed apart; "This config" is the page's
@@ -285,8 +433,14 @@ private Q_SLOTS:
     {
         QFETCH(int, page);
         QFETCH(QStringList, shown);
+        QFETCH(bool, plain);
         QCOMPARE(ElementCatalog::rebuild(), 4);
-        showPage(page);
+        if (plain) {
+            reload(plainLayoutConfig());
+            window->onPageSelected(page);
+        } else {
+            showPage(page);
+        }
         const QString own = "pdm/dash" + QString::number(page + 1);
         QStringList devices, items;
         asker->onExec = [&](QDialog* dialog) {

@@ -155,6 +155,7 @@ private Q_SLOTS:
         QCOMPARE(PathGuard::isSafeFamily(family), safe);
         const QString path = "aim/resources/overlay/" + family + "/masks/set/standard/s02/p01/";
         QCOMPARE(deviceFolderFromPath(path), safe ? family : QString());
+        QCOMPARE(refusedFamilyFromPath(path), safe ? QString() : family);
     }
 
     // Outside a pass a changed setting applies at once; inside one the
