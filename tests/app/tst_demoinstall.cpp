@@ -9,7 +9,9 @@
 #include "editing/AddMultiBoxCommand.h"
 #include "editing/MoveCommand.h"
 #include "model/XmlParams.h"
+#include "artwork/ArtworkFiles.h"
 #include "panels/AddElementDialog.h"
+#include "panels/BarTemplateBrowser.h"
 #include "panels/BoxStyleDialog.h"
 #include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
@@ -18,6 +20,7 @@
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 
+#include <QDialogButtonBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -307,6 +310,208 @@ private Q_SLOTS:
         QCOMPARE(names, QStringList({"Dark", "Dark red"}));
     }
 
+    // A page from each demo template, one element of each type the demo
+    // offers inserted onto it: the check finds nothing, with the install the
+    // tests write and with the one the build wrote; and the page added shows
+    // what the template's preview showed.
+    void templatePagesPassTheCheck_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("buildInstall");
+        for (const char* name : {"Dark", "Dark red"}) {
+            QTest::addRow("%s, generated install", name) << QString::fromLatin1(name) << false;
+            QTest::addRow("%s, the build's install", name) << QString::fromLatin1(name) << true;
+        }
+    }
+    void templatePagesPassTheCheck()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, buildInstall);
+        if (buildInstall) {
+            // A copy: the inserts draw their art into the install.
+            const QString built = qEnvironmentVariable("KORV_BINARY_DIR")
+                + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
+            if (!QFileInfo::exists(built))
+                QSKIP("no demo install in the build folder");
+            QVERIFY(QDir(rs3->root(Rs3Fixture::Stable)).removeRecursively());
+            QVERIFY(copyDirOver(built, rs3->root(Rs3Fixture::Stable)));
+        }
+        PageTemplate chosen;
+        asker->onExec = [&](QDialog* dialog) {
+            auto* add = qobject_cast<AddPageDialog*>(dialog);
+            auto* list = add ? qobject_cast<QListWidget*>(add->tabs->widget(0)) : nullptr;
+            if (!list || list->findItems(name, Qt::MatchExactly).isEmpty())
+                return int(QDialog::Rejected);
+            list->setCurrentItem(list->findItems(name, Qt::MatchExactly).first());
+            add->buttons->button(QDialogButtonBox::Ok)->click();
+            chosen = add->selectedTemplate;
+            return add->result();
+        };
+        const int page = config->pageCount();
+        window->addPageFromTemplate();
+        QCOMPARE(config->pageCount(), page + 1);
+        QVERIFY(!config->pages[size_t(page)].masks.empty());
+
+        // The page as the dash shows it, shrunk to the preview's size, has
+        // its content where the preview has (the values drawn on it aside).
+        const QImage shown(chosen.prwPath);
+        QVERIFY(!shown.isNull());
+        const QSize coarse(20, 12);
+        const QImage added = DashCanvas::renderPageForPreview(config, page, false, 1)
+                                 .scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage previewed = shown.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QColor background = shown.pixelColor(0, 0);
+        const auto off = [&background](const QColor& c) {
+            return qAbs(c.red() - background.red()) + qAbs(c.green() - background.green())
+                + qAbs(c.blue() - background.blue());
+        };
+        // Cells across an element's edge may be either.
+        const auto content = [&off](const QColor& c) { return off(c) > 24; };
+        const auto bare = [&off](const QColor& c) { return off(c) <= 12; };
+        int contentCells = 0;
+        for (int y = 0; y < coarse.height(); ++y) {
+            for (int x = 0; x < coarse.width(); ++x) {
+                const QColor a = added.pixelColor(x, y);
+                const QColor b = previewed.pixelColor(x, y);
+                contentCells += content(b) ? 1 : 0;
+                QVERIFY2(!(content(a) && bare(b)) && !(bare(a) && content(b)), qPrintable(QStringLiteral("(%1,%2): page %3, preview %4")
+                                                                  .arg(x).arg(y).arg(a.name(), b.name())));
+            }
+        }
+        QVERIFY(contentCells > 20);
+
+        QStringList types;
+        window->onPageSelected(page);
+        asker->onExec = [&types](QDialog* dialog) {
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("types"));
+            for (int i = 0; list && i < list->count(); ++i)
+                types << list->item(i)->text();
+            return int(QDialog::Rejected);
+        };
+        window->insertElement();
+        QVERIFY2(types.size() >= 8, qPrintable(types.join(", ")));
+        for (const QString& type : types) {
+            asker->onExec = [&type](QDialog* dialog) {
+                if (auto* add = qobject_cast<AddElementDialog*>(dialog)) {
+                    auto* list = add->findChild<QListWidget*>(QStringLiteral("types"));
+                    list->setCurrentItem(list->findItems(type, Qt::MatchExactly).value(0));
+                    auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
+                    if (channels->count() > 0)
+                        channels->setCurrentRow(0);
+                    add->onAccept();
+                    return add->result();
+                }
+                if (auto* bars = qobject_cast<BarTemplateBrowser*>(dialog)) {
+                    bars->selectTemplate(QStringLiteral("generic"));
+                    bars->onAccept();
+                    return bars->result();
+                }
+                if (auto* box = qobject_cast<MultiBoxDialog*>(dialog))
+                    box->parseArrangement(QStringLiteral("2x2"));
+                dialog->accept();
+                return dialog->result();
+            };
+            const size_t masks = config->pages[size_t(page)].masks.size();
+            window->insertElement();
+            QVERIFY2(config->pages[size_t(page)].masks.size() == masks + 1, qPrintable(type + ": " + status()));
+        }
+        QCOMPARE(asker->count(QStringLiteral("message")), 0);
+        // Inserted elements take a firmware slot of the editor's making,
+        // which the check mentions as worth knowing; nothing else is found.
+        ConfigFindings findings = ConfigCheck::checkConfig(*config);
+        const QString report = ConfigCheck::formatReport(findings, QStringLiteral("Demo"));
+        const auto invented = std::remove_if(findings.begin(), findings.end(), [&](const ConfigFinding& f) {
+            return f.code == QLatin1String("invented-slot") && f.severity == 1 && f.pageIndex == page;
+        });
+        QCOMPARE(int(findings.end() - invented), types.size());
+        findings.erase(invented, findings.end());
+        QVERIFY2(findings.isEmpty(), qPrintable(report));
+    }
+
+    // Edits saved, then undone and redone to the save: the document is the
+    // saved one again, and closing asks nothing.
+    void undoneAndRedoneToTheSaveIsSaved_data()
+    {
+        QTest::addColumn<QStringList>("edits");
+        const QStringList all{"move", "resize", "box style", "bar colour", "text box", "multi-value box",
+                              "new page", "template page", "duplicate", "delete", "mirror", "to back"};
+        for (const QString& edit : all + QStringList{"Analog gauge", "Numeric value", "Horizontal bar", "Icon"})
+            QTest::newRow(qPrintable(edit)) << QStringList{edit};
+        QTest::newRow("twelve steps") << all;
+    }
+    void undoneAndRedoneToTheSaveIsSaved()
+    {
+        QFETCH(QStringList, edits);
+        QString type;
+        asker->onExec = [&type](QDialog* dialog) {
+            if (auto* insert = qobject_cast<AddElementDialog*>(dialog)) {
+                auto* types = insert->findChild<QListWidget*>(QStringLiteral("types"));
+                types->setCurrentItem(types->findItems(type, Qt::MatchExactly).value(0));
+                insert->findChild<QListWidget*>(QStringLiteral("channels"))->setCurrentRow(0);
+                insert->onAccept();
+                return insert->result();
+            }
+            if (auto* add = qobject_cast<AddPageDialog*>(dialog)) {
+                auto* list = qobject_cast<QListWidget*>(add->tabs->widget(0));
+                list->setCurrentRow(0);
+                add->buttons->button(QDialogButtonBox::Ok)->click();
+                return add->result();
+            }
+            if (auto* designer = qobject_cast<BoxStyleDialog*>(dialog)) {
+                designer->findChild<QListWidget*>()->setCurrentRow(1);
+                designer->onAccept();
+                return designer->result();
+            }
+            if (auto* box = qobject_cast<MultiBoxDialog*>(dialog))
+                box->parseArrangement(QStringLiteral("2x2"));
+            dialog->accept();
+            return dialog->result();
+        };
+        for (const QString& edit : edits) {
+            const int steps = stack->count();
+            select(kRace, 1);
+            window->findChild<DashCanvas*>()->setSelectedMask(1);
+            asker->texts = {qMakePair(true, QStringLiteral("Pit"))};
+            if (edit == "move")
+                move(kRace, 3, 5);
+            else if (edit == "resize")
+                resize(kRace, 1, 300);
+            else if (edit == "box style")
+                window->applyBoxStyle(1);
+            else if (edit == "bar colour")
+                window->applyColorBar(2);
+            else if (edit == "text box")
+                window->addTextBoxNewMask(40, 40);
+            else if (edit == "multi-value box")
+                addMultiBox(kRace, 2, 2);
+            else if (edit == "new page")
+                window->newBlankPage();
+            else if (edit == "template page")
+                window->addPageFromTemplate();
+            else if (edit == "duplicate")
+                window->duplicateMask();
+            else if (edit == "delete")
+                window->deleteElement();
+            else if (edit == "mirror")
+                window->mirrorBox(1);
+            else if (edit == "to back")
+                window->sendToBack();
+            else
+                (type = edit, window->insertElement());
+            QVERIFY2(stack->count() == steps + 1, qPrintable(edit + ": " + status()));
+        }
+        QVERIFY(window->save());
+        QVERIFY(!window->hasUnsavedChanges());
+        const int saved = stack->index();
+        stack->setIndex(0);
+        QVERIFY(window->hasUnsavedChanges());
+        stack->setIndex(saved);
+        QVERIFY(!window->hasUnsavedChanges());
+        asker->onExec = {};
+        QVERIFY(window->close());
+        QCOMPARE(asker->count(QStringLiteral("message")), 0);
+    }
+
     void boxStyle()
     {
         const QImage stock = installed(DemoStock::valueBoxItem());
@@ -326,6 +531,16 @@ private Q_SLOTS:
         QCOMPARE(art.size(), QSize(340, 160));
         QVERIFY(art != stock);
         QVERIFY(QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, item + QStringLiteral("mask.tgz"))));
+
+        // The panel's art line shows the start of the long name, whole words
+        // within the panel's width, and the whole name in its tool tip.
+        select(0, 1);
+        auto* line = window->findChild<QLabel*>(QStringLiteral("artInfo"));
+        const QString name = item.section(QLatin1Char('/'), -2, -2);
+        QVERIFY2(line->text().startsWith(QStringLiteral("zbox_Demo / box_Demo_dash_p00_md_01")), qPrintable(line->text()));
+        QVERIFY(line->toolTip().contains(name));
+        for (const QString& word : line->text().split(QLatin1Char(' ')))
+            QVERIFY2(line->fontMetrics().horizontalAdvance(word) <= line->contentsRect().width(), qPrintable(word));
     }
 
     void barColour()
