@@ -2,6 +2,8 @@
 
 #include "model/DashConfig.h"
 
+#include <utility>
+
 ReplayedMaskCommand::ReplayedMaskCommand(DashConfig* config, int page, int* createdMask, QString* errorTarget,
                                          QUndoCommand* parent)
     : QUndoCommand(parent)
@@ -51,5 +53,16 @@ void ReplayedMaskCommand::undo()
     if (!m_config || !m_done)
         return;
     m_done = false;
+    // The copy is taken again from the mask as it is taken away: a save in
+    // between brought it to what the file holds, and returning to the save
+    // must bring back that mask.
+    const PageModel* page = m_config->page(m_page);
+    if (page && m_created >= 0 && size_t(m_created) < page->masks.size()) {
+        MaskSnapshot now = MaskSnapshot::of(page->masks[size_t(m_created)]);
+        if (!now.isEmpty()) {
+            m_saved = std::move(now);
+            m_taken = true;
+        }
+    }
     m_config->removeMask(m_page, m_created);
 }

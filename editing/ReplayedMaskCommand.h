@@ -32,7 +32,7 @@ protected:
     int m_page;
 
 private:
-    MaskSnapshot m_saved; // the new mask as first made
+    MaskSnapshot m_saved; // the new mask as first made, then as each undo took it
     int m_created = -1;
     bool m_taken = false;
     int* m_createdTarget;

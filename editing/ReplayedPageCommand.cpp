@@ -2,6 +2,8 @@
 
 #include "model/DashConfig.h"
 
+#include <utility>
+
 ReplayedPageCommand::ReplayedPageCommand(DashConfig* config, int* createdPage, QUndoCommand* parent)
     : QUndoCommand(parent)
     , m_config(config)
@@ -38,5 +40,15 @@ void ReplayedPageCommand::undo()
     if (!m_config || !m_done)
         return;
     m_done = false;
+    // The copy is taken again from the page as it is taken away: a save in
+    // between brought it to what the file holds (device codes, firmware
+    // positions), and the redo must bring back that page, not the one
+    // before the save, or returning to the save would not be the saved
+    // document.
+    PageSnapshot now;
+    if (now.capture(*m_config, m_created)) {
+        m_saved = std::move(now);
+        m_taken = true;
+    }
     m_config->removePage(m_created);
 }

@@ -7,8 +7,9 @@
 class DashConfig;
 
 // A command that adds one page: the first redo runs the operation (build)
-// and keeps a copy of the page it made; later redos put that copy back, so a
-// redo brings back the identical page without running the operation again.
+// and keeps a copy of the page it made, and each undo a copy of the page it
+// takes away; later redos put that copy back, so a redo brings back the
+// identical page without running the operation again.
 // A failed first redo leaves no undo step. The created index goes to a
 // variable the creator owns, written at the first redo, which runs inside
 // the push: the stack deletes a failed command there.
@@ -28,7 +29,7 @@ protected:
     DashConfig* m_config;
 
 private:
-    PageSnapshot m_saved; // taken at the first redo
+    PageSnapshot m_saved; // taken at the first redo and at each undo
     int m_created = -1;
     bool m_taken = false;
     int* m_createdTarget;

@@ -15,6 +15,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // The form, top to bottom. Controls carry their member name as object name,
 // so that the main window's tests and style sheets can find them.
 
@@ -157,6 +159,28 @@ void PropertyPanel::buildArtwork()
     artInfo->hide();
     layout()->addWidget(artPreview);
     layout()->addWidget(artInfo);
+}
+
+// Editor-made art names run longer than the panel is wide, and a centred
+// label would cut them at both ends: a word too long for a line keeps its
+// start, which names the page and the element; the tool tip has the path.
+void PropertyPanel::fitArtInfo()
+{
+    const QMargins margins = layout()->contentsMargins();
+    const int width = contentsRect().width() - margins.left() - margins.right();
+    artInfo->ensurePolished();
+    const QFontMetrics metrics = artInfo->fontMetrics();
+    QStringList words = artText.split(QLatin1Char(' '));
+    for (QString& word : words)
+        word = metrics.elidedText(word, Qt::ElideRight, std::max(width, metrics.averageCharWidth()));
+    artInfo->setText(words.join(QLatin1Char(' ')));
+}
+
+void PropertyPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!artText.isEmpty())
+        fitArtInfo();
 }
 
 void PropertyPanel::buildElementGroup()

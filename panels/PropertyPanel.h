@@ -75,6 +75,7 @@ public:
 protected:
     // A wheel turned over a field without the focus scrolls the panel.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 Q_SIGNALS:
     void valueAlignmentChanged(const QString& posAlign);
@@ -102,6 +103,7 @@ private Q_SLOTS:
 private:
     // --- the form (PropertyPanel.cpp) ------------------------------------
     void buildArtwork();
+    void fitArtInfo();
     void buildElementGroup();
     void buildGeometryGroups();
     void buildScaleGroup();
@@ -167,6 +169,8 @@ private:
 
     QLabel* artPreview = nullptr;
     QLabel* artInfo = nullptr;
+    // The artwork line as a whole; artInfo shows it fitted to the panel.
+    QString artText;
 
     QLabel* idLabel = nullptr;
     QComboBox* channelCombo = nullptr;

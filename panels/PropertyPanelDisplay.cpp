@@ -502,6 +502,7 @@ void PropertyPanel::hideArtwork()
 {
     artPreview->clear();
     artPreview->hide();
+    artText.clear();
     artInfo->clear();
     artInfo->hide();
 }
@@ -553,7 +554,8 @@ void PropertyPanel::updateArtworkInfo(const MaskElement* m)
         artPreview->clear();
         artPreview->hide();
     }
-    artInfo->setText(info);
+    artText = info;
+    fitArtInfo();
     artInfo->setToolTip(path);
     artInfo->show();
 }

@@ -362,7 +362,10 @@ private:
     void addLabelMask(int x, int y, const QString& labelText, const QString& doneMessage,
                       const QString& failedMessage);
     // The homebrew notice; true when the user still wants the page added.
-    bool confirmHomebrewPage(const PageTemplate& tpl);
+    bool confirmHomebrewPage(const PageTemplate& tpl, const QString& family);
+    // Why RaceStudio 3 cannot offer a homebrew template in its own Homebrew
+    // tab; empty when an install holds it.
+    QString whyRs3LacksTemplate(const PageTemplate& tpl, const QString& family) const;
     // The template folder to insert from: relocated into the configuration's
     // family when the dialog listed it under another.
     QString templateFolderForConfig(const AddPageChoice& choice) const;

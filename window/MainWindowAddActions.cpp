@@ -66,7 +66,7 @@ void MainWindow::addPageFromTemplate()
     if (choice.result != 1)
         return;
     const PageTemplate tpl = choice.chosen;
-    if (tpl.folderPath.isEmpty() || !confirmHomebrewPage(tpl))
+    if (tpl.folderPath.isEmpty() || !confirmHomebrewPage(tpl, choice.targetFamily))
         return;
 
     const QString trimmed = tpl.displayName.trimmed();
@@ -88,7 +88,7 @@ void MainWindow::addPageFromTemplate()
     statusBar()->showMessage(tr("Added page \"%1\" from template %2").arg(name, tpl.folderName), 4000);
 }
 
-bool MainWindow::confirmHomebrewPage(const PageTemplate& tpl)
+bool MainWindow::confirmHomebrewPage(const PageTemplate& tpl, const QString& family)
 {
     if (!tpl.homebrew)
         return true;
@@ -97,10 +97,15 @@ bool MainWindow::confirmHomebrewPage(const PageTemplate& tpl)
         return true;
     const QString trimmed = tpl.displayName.trimmed();
     const QString shown = trimmed.isEmpty() ? tpl.folderName : trimmed;
+    // RS3 is named as the better road only when it can take it.
+    const QString missing = whyRs3LacksTemplate(tpl, family);
+    const QString advice = missing.isEmpty()
+        ? tr("Add this page in RS3 instead:  Add New Page → Homebrew → \"%1\".").arg(shown)
+        : tr("RaceStudio3 cannot add \"%1\" either.\n\n%2").arg(shown, missing);
     QMessageBox box(QMessageBox::Warning, tr("Add Homebrew Page"),
                     tr("Adding a homebrew page directly in Korvelanto does not yet render correctly in "
-                       "RaceStudio3.\n\nAdd this page in RS3 instead:  Add New Page → Homebrew → \"%1\".")
-                        .arg(shown),
+                       "RaceStudio3.\n\n%1")
+                        .arg(advice),
                     QMessageBox::Cancel, this);
     box.setTextFormat(Qt::PlainText);
     QPushButton* anyway = box.addButton(tr("Add in Korvelanto anyway (may fail in RS3)"), QMessageBox::AcceptRole);

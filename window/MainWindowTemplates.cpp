@@ -5,6 +5,7 @@
 #include "dialogs/AddPageDialog.h"
 #include "artwork/ArtworkFiles.h"
 #include "canvas/DashCanvas.h"
+#include "model/InstallAdvice.h"
 #include "panels/Asker.h"
 #include "templates/MirrorReport.h"
 #include "templates/PageTemplateLibrary.h"
@@ -92,6 +93,17 @@ QString templateSlug(const QString& displayName)
     if (!slug.startsWith(QLatin1Char('z')))
         slug.prepend(QLatin1Char('z'));
     return slug;
+}
+
+// The families' template sets are in no install: which families, and
+// where they were looked for (or that there is no install at all).
+QString noOverlayTree(const QStringList& families)
+{
+    return MainWindow::tr("No installed RaceStudio3 has an overlay tree for this device (%1), so there is nowhere to "
+                          "put the template. RaceStudio3 will not show a \"Homebrew\" tab for it. %2")
+        .arg(families.join(QStringLiteral(", ")),
+             InstallAdvice::notFound(QStringLiteral("aim/resources/overlay/%1/masks/set/standard")
+                                         .arg(families.value(0))));
 }
 
 } // namespace
@@ -247,12 +259,9 @@ void MainWindow::reportTemplateMirror(const MirrorReport& report, const QString&
         && report.skippedFamilies.size() == report.candidateCount) {
         Asker::instance().warning(
             this, title,
-            tr("Template \"%1\" was saved, but it could NOT be registered in RaceStudio3.\n\nNo installed RaceStudio3 "
-               "has an overlay tree for this device (%2), so there is nowhere to put the template. RaceStudio3 will "
-               "not show a \"Homebrew\" tab for it.\n\nThe template is still available inside Korvelanto. If you "
-               "expected RaceStudio3 to carry this device, check that the correct RaceStudio3 installation is "
-               "selected in Tools → Preferences.")
-                .arg(label, report.skippedFamilies.join(QStringLiteral(", "))));
+            tr("Template \"%1\" was saved, but it could NOT be registered in RaceStudio3.\n\n%2\n\nThe template is "
+               "still available inside Korvelanto.")
+                .arg(label, noOverlayTree(report.skippedFamilies)));
     } else if (!report.failedPaths.isEmpty()) {
         Asker::instance().warning(this, title,
                                   tr("Template \"%1\" was saved, but copying it into RaceStudio3 failed:\n\n%2\n\nThe "
@@ -260,6 +269,25 @@ void MainWindow::reportTemplateMirror(const MirrorReport& report, const QString&
                                      "— it locks the files it is using.")
                                       .arg(label, report.failedPaths.join(QLatin1Char('\n'))));
     }
+}
+
+QString MainWindow::whyRs3LacksTemplate(const PageTemplate& tpl, const QString& family) const
+{
+    const QStringList families = PageTemplateLibrary::familyCandidates(family, config.deviceOverlayFolders());
+    QStringList sets;
+    for (const QString& f : families) {
+        for (const QString& set : PageTemplateLibrary::homebrewSetDirs(f)) {
+            if (QFileInfo::exists(set + QLatin1Char('/') + tpl.folderName))
+                return {};
+            sets << QDir::toNativeSeparators(set);
+        }
+    }
+    if (sets.isEmpty())
+        return noOverlayTree(families.isEmpty() ? QStringList{family} : families);
+    return tr("The template is not in RaceStudio3's Homebrew set (looked in %1), so its Homebrew tab does not show "
+              "it. Saving the page as a template copies it there while \"Also register Homebrew templates in "
+              "RaceStudio3\" is on in Tools > Settings.")
+        .arg(sets.join(tr(" or ")));
 }
 
 AddPageChoice MainWindow::runAddPageDialog()

@@ -2,6 +2,8 @@
 
 #include "Rs3Tree.h"
 
+#include "artwork/TgzImage.h"
+
 #include <QList>
 #include <QPainter>
 #include <QPair>
@@ -106,25 +108,6 @@ QByteArray hiddenBar()
            "      <p n=\"HIDDEN\">1</p>\n    </e>\n";
 }
 
-// A template's thumbnail as RS3 shows it in its page chooser: the page's
-// colour with the outlines of a few elements.
-QImage preview(const QSize& size, const QColor& background)
-{
-    QImage picture(size, QImage::Format_RGB32);
-    picture.fill(background);
-    QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(kRim, 2));
-    p.setBrush(kPanel);
-    const qreal w = size.width();
-    const qreal h = size.height();
-    p.drawEllipse(QRectF(w * 0.04, h * 0.06, h * 0.72, h * 0.72));
-    p.drawRoundedRect(QRectF(w * 0.52, h * 0.08, w * 0.42, h * 0.3), 3, 3);
-    p.setBrush(kLit);
-    p.drawRect(QRectF(w * 0.52, h * 0.48, w * 0.42, h * 0.12));
-    return picture;
-}
-
 struct Writer {
     const Rs3Tree& tree;
     QString* error;
@@ -137,6 +120,107 @@ struct Writer {
         ok = ok && written;
     }
 };
+
+// A stock item as RS3 ships it: the picture both as the editor's mask.png
+// and as the mask.tgz the device paints, which its descriptor names.
+bool addItem(const Rs3Tree& install, const QString& relFolder, const QImage& picture, const QByteArray& innerXml)
+{
+    return install.addStockItem(relFolder, picture, innerXml)
+        && install.writeFile(relFolder + QStringLiteral("mask.tgz"), TgzImage::encode(picture));
+}
+
+// The lit and unlit strips a bar takes from its scale template, in both the
+// editor's and the device's format.
+bool addBarStrips(const Rs3Tree& install, const QString& relFolder, const QSize& size)
+{
+    QImage lit(size, QImage::Format_ARGB32);
+    lit.fill(kLit);
+    QImage unlit(size, QImage::Format_ARGB32);
+    unlit.fill(kUnlit);
+    return install.writePicture(relFolder + QStringLiteral("m4on0.png"), lit)
+        && install.writeFile(relFolder + QStringLiteral("m4on0.tgz"), TgzImage::encode(lit))
+        && install.writePicture(relFolder + QStringLiteral("m4off.png"), unlit)
+        && install.writeFile(relFolder + QStringLiteral("m4off.tgz"), TgzImage::encode(unlit));
+}
+
+const QSize kBox(340, 160);
+const QSize kBar(340, 60);
+const QSize kStrip(760, 60);
+const QSize kAnalog(360, 360);
+const QSize kRing(320, 320);
+const QSize kIcon(44, 44);
+
+// The items every page set of the demo holds, as each of RS3's does: a page
+// takes its elements from its own set.
+void writeItems(Writer& w, const QString& set)
+{
+    const Rs3Tree& install = w.tree;
+    const auto item = [&set](const char* name) {
+        return DemoStock::itemPath(set + QStringLiteral("/Items/") + QLatin1String(name) + QLatin1Char('/'));
+    };
+    w.check(addItem(install, item("a_num"), panel(kBox),
+                    axis() + element("Digit", "01", kBox, "      <p n=\"AXIS_REF\">00</p>\n")),
+            QStringLiteral("the value box"));
+    w.check(addItem(install, item("b_hbar"), bar(kBar),
+                    axis() + element("BargraphTrapezio", "01", kBar, "      <p n=\"AXIS_REF\">00</p>\n"))
+                && addBarStrips(install, item("b_hbar"), kBar),
+            QStringLiteral("the bar"));
+    w.check(addItem(install, item("c_label"), blank(kStrip), element("Label", "01", kStrip)),
+            QStringLiteral("the label"));
+    w.check(addItem(install, item("g_rpm"), dial(kAnalog), gauge("Analog", kAnalog, 160, 20))
+                && install.writePicture(item("g_rpm") + QStringLiteral("scala_rpm_ON_8.png"), dial(kAnalog)),
+            QStringLiteral("the analog gauge"));
+    w.check(addItem(install, item("g_ring"), dial(kRing), gauge("Ring", kRing, 150, 120, hiddenBar())),
+            QStringLiteral("the ring gauge"));
+    w.check(addItem(install, item("md4"), iconPicture(kIcon, QColor(255, 170, 0)), element("AiM_Icona", "01", kIcon)),
+            QStringLiteral("the icon"));
+    w.check(install.addDeltaBarItem(DemoStock::itemPath(set + QStringLiteral("/items/md3/")), true, 2, kPanel),
+            QStringLiteral("the +- Ref Time bar"));
+}
+
+// What a demo template page holds: its items where they sit on the page.
+struct TemplateMask {
+    const char* item;
+    QRect rect;
+    QImage (*picture)(const QSize&);
+};
+
+const TemplateMask kTemplateMasks[] = {{"g_rpm", QRect(QPoint(20, 60), kAnalog), dial},
+                                       {"a_num", QRect(QPoint(420, 50), kBox), panel},
+                                       {"b_hbar", QRect(QPoint(420, 260), kBar), bar}};
+
+// The template's mask entries, each naming its item file in the template's
+// own Items folder.
+QByteArray templateMasksXml()
+{
+    QByteArray xml;
+    int k = 0;
+    for (const TemplateMask& mask : kTemplateMasks) {
+        const QByteArray item(mask.item);
+        xml += "    <e c=\"GMaskParam\" i=\"md." + QByteArray::number(k).rightJustified(2, '0') + "\">\n"
+            + "      <p n=\"PATH_NAME_REL_AiM_MASK\">./Items/" + item + "/" + item + ".M2.xml</p>\n"
+            + "      <p n=\"ORDINE\">" + QByteArray::number(k) + "</p>\n"
+            + "      <p n=\"XPOS\">" + QByteArray::number(mask.rect.x()) + "</p>\n"
+            + "      <p n=\"YPOS\">" + QByteArray::number(mask.rect.y()) + "</p>\n"
+            + "      <p n=\"WIDTH\">" + QByteArray::number(mask.rect.width()) + "</p>\n"
+            + "      <p n=\"HEIGHT\">" + QByteArray::number(mask.rect.height()) + "</p>\n    </e>\n";
+        ++k;
+    }
+    return xml;
+}
+
+// The page as it is added, its background with its items' pictures where
+// its masks sit, shrunk to a thumbnail as RS3's page chooser shows it.
+QImage preview(const QSize& page, const QColor& background, const QSize& thumbnail)
+{
+    QImage picture(page, QImage::Format_RGB32);
+    picture.fill(background);
+    QPainter p(&picture);
+    for (const TemplateMask& mask : kTemplateMasks)
+        p.drawImage(mask.rect.topLeft(), mask.picture(mask.rect.size()));
+    p.end();
+    return picture.scaled(thumbnail, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
 
 } // namespace
 
@@ -188,28 +272,9 @@ QString iconItem()
 bool write(const Rs3Tree& install, QString* error)
 {
     Writer w{install, error};
-    const QSize box(340, 160);
-    w.check(install.addStockItem(valueBoxItem(), panel(box),
-                                 axis() + element("Digit", "01", box, "      <p n=\"AXIS_REF\">00</p>\n")),
-            QStringLiteral("the value box"));
-    const QSize barSize(340, 60);
-    w.check(install.addStockItem(barItem(), bar(barSize),
-                                 axis() + element("BargraphTrapezio", "01", barSize, "      <p n=\"AXIS_REF\">00</p>\n")),
-            QStringLiteral("the bar"));
-    const QSize strip(760, 60);
-    w.check(install.addStockItem(labelItem(), blank(strip), element("Label", "01", strip)), QStringLiteral("the label"));
-    const QSize analog(360, 360);
-    w.check(install.addStockItem(analogGaugeItem(), dial(analog), gauge("Analog", analog, 160, 20))
-                && install.writePicture(analogGaugeItem() + QStringLiteral("scala_rpm_ON_8.png"), dial(analog)),
-            QStringLiteral("the analog gauge"));
-    const QSize ring(320, 320);
-    w.check(install.addStockItem(ringGaugeItem(), dial(ring), gauge("Ring", ring, 150, 120, hiddenBar())),
-            QStringLiteral("the ring gauge"));
-    const QSize iconSize(44, 44);
-    w.check(install.addStockItem(iconItem(), iconPicture(iconSize, QColor(255, 170, 0)),
-                                 element("AiM_Icona", "01", iconSize))
-                && install.writePicture(itemPath(QStringLiteral("s01/Icon/Icon_Black.bmp")),
-                                        iconPicture(iconSize, Qt::white).convertToFormat(QImage::Format_RGB32), "BMP"),
+    writeItems(w, QStringLiteral("s02/p01"));
+    w.check(install.writePicture(itemPath(QStringLiteral("s01/Icon/Icon_Black.bmp")),
+                                 iconPicture(kIcon, Qt::white).convertToFormat(QImage::Format_RGB32), "BMP"),
             QStringLiteral("the icon"));
     // The graphics the icon preview offers: RS3 names them for the screen
     // and ends them in "_on".
@@ -221,28 +286,34 @@ bool write(const Rs3Tree& install, QString* error)
     };
     for (const auto& graphic : graphics) {
         w.check(install.writePicture(itemPath(QStringLiteral("s01/Icon/MXG_800x480_%1_on.bmp").arg(graphic.first)),
-                                     iconPicture(iconSize, graphic.second).convertToFormat(QImage::Format_RGB32), "BMP"),
+                                     iconPicture(kIcon, graphic.second).convertToFormat(QImage::Format_RGB32), "BMP"),
                 QStringLiteral("the icon graphics"));
     }
-    w.check(install.addDeltaBarItem(itemPath(QStringLiteral("s02/p01/items/md3/")), true, 2, kPanel),
-            QStringLiteral("the +- Ref Time bar"));
     // Two page templates with their name and thumbnail, as RS3 ships them;
-    // the thumbnails differ in size, as those of RS3 and of themes do.
+    // the thumbnails differ in size, as those of RS3 and of themes do. Each
+    // is a page set of its own, beside the demo's pages' set (which declares
+    // no background), with the items its page and Insert Element take and
+    // the background the device paints.
     const struct {
         const char* name;
         const char* label;
         QColor background;
         QSize thumbnail;
-    } templates[] = {{"p01", "Dark", QColor(16, 20, 26), QSize(200, 120)},
-                     {"p02", "Dark red", QColor(30, 18, 18), QSize(195, 117)}};
-    for (const auto& page : templates) {
-        const QString folder = QStringLiteral("s02/") + QLatin1String(page.name);
-        w.check(!install.addTemplate(family(), QStringLiteral("s02"), QLatin1String(page.name), QSize(800, 480),
-                                     page.background)
+    } templates[] = {{"p02", "Dark", QColor(16, 20, 26), QSize(200, 120)},
+                     {"p03", "Dark red", QColor(30, 18, 18), QSize(195, 117)}};
+    const QSize page(800, 480);
+    for (const auto& tpl : templates) {
+        const QString folder = QStringLiteral("s02/") + QLatin1String(tpl.name);
+        writeItems(w, folder);
+        QImage background(page, QImage::Format_RGB32);
+        background.fill(tpl.background);
+        w.check(!install.addTemplate(family(), QStringLiteral("s02"), QLatin1String(tpl.name), page, tpl.background,
+                                     templateMasksXml())
                      .isEmpty()
+                    && install.writeFile(itemPath(folder + QStringLiteral("/bkg.tgz")), TgzImage::encode(background))
                     && install.writePicture(itemPath(folder + QStringLiteral("/prw.png")),
-                                            preview(page.thumbnail, page.background))
-                    && install.addFolderMeta(itemPath(folder), QLatin1String(page.label), 1),
+                                            preview(page, tpl.background, tpl.thumbnail))
+                    && install.addFolderMeta(itemPath(folder), QLatin1String(tpl.label), 1),
                 QStringLiteral("the page templates"));
     }
     w.check(install.addFolderMeta(itemPath(QStringLiteral("s01")), QStringLiteral("Icons"), 1)

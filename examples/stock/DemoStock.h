@@ -7,8 +7,10 @@ class Rs3Tree;
 // The small RaceStudio 3 install of our own making that the demo
 // configuration's masks point at: stock value box, bar, gauges, icon and
 // label items, the "+- Ref Time" bar and two page templates for the demo's
-// device family. The build writes it into a Wine-style prefix beside the
-// demo archive; tests write the same tree into their temporary installs.
+// device family, each template a page set with the same items, and every
+// file an item or a template names. The build writes it into a Wine-style
+// prefix beside the demo archive; tests write the same tree into their
+// temporary installs.
 namespace DemoStock {
 
 // The demo's device family folder.
@@ -16,7 +18,7 @@ QString family();
 // "aim/resources/overlay/<family>/masks/set/standard/" + relative item path.
 QString itemPath(const QString& rel);
 
-// The stock items the demo's masks reference.
+// The stock items the demo's masks reference (in the set of its pages).
 QString valueBoxItem();
 QString barItem();
 QString labelItem();

@@ -116,7 +116,7 @@ bool Rs3Tree::addMaskItem(const QString& relFolder, const QByteArray& maskXml) c
 }
 
 QString Rs3Tree::addTemplate(const QString& family, const QString& set, const QString& name, const QSize& size,
-                             const QColor& background) const
+                             const QColor& background, const QByteArray& masksXml) const
 {
     const QString rel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/%2/%3").arg(family, set, name);
     const QByteArray pMain = QStringLiteral("<?xml version=\"1.0\"?>\n<aimDataBase_Page2>\n"
@@ -124,12 +124,12 @@ QString Rs3Tree::addTemplate(const QString& family, const QString& set, const QS
                                             "    <p n=\"PAGE_NAME\">%1</p>\n"
                                             "    <p n=\"PATH_IMAGE\">bkg.png</p>\n"
                                             "    <p n=\"HEIGHT\">%2</p>\n"
-                                            "    <p n=\"WIDTH\">%3</p>\n"
-                                            "  </e>\n</aimDataBase_Page2>\n")
+                                            "    <p n=\"WIDTH\">%3</p>\n")
                                  .arg(name)
                                  .arg(size.height())
                                  .arg(size.width())
-                                 .toUtf8();
+                                 .toUtf8()
+        + masksXml + "  </e>\n</aimDataBase_Page2>\n";
     QImage picture(size, QImage::Format_RGB32);
     picture.fill(background);
     if (!writeFile(rel + QStringLiteral("/pMain.P2.xml"), pMain)

@@ -37,10 +37,12 @@ public:
     // A stock item whose M2 file holds the given mask element as it is.
     bool addMaskItem(const QString& relFolder, const QByteArray& maskXml) const;
     // A stock template overlay/<family>/masks/set/standard/<set>/<name>/ with
-    // a pMain.P2.xml declaring the size and a bkg.png of that size; returns
-    // the folder, empty on failure.
+    // a pMain.P2.xml declaring the size (and holding the given mask entries,
+    // each "<e ...>" line indented by four) and a bkg.png of that size;
+    // returns the folder, empty on failure.
     QString addTemplate(const QString& family, const QString& set, const QString& name,
-                        const QSize& size = QSize(800, 480), const QColor& background = Qt::darkGray) const;
+                        const QSize& size = QSize(800, 480), const QColor& background = Qt::darkGray,
+                        const QByteArray& masksXml = QByteArray()) const;
     bool addFolderMeta(const QString& relFolder, const QString& label, int sort = 99) const;
     // AiM's "+- Ref Time" stock item (540 x 90, two delta bars and their
     // scale captions).

@@ -15,8 +15,19 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString prefix = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const Rs3Tree install(prefix + QStringLiteral("/drive_c/AIM_SPORT/RaceStudio3"));
+    // The stock sets are the build's alone: what an older build wrote there
+    // goes (a page set it offered as a template would still be offered).
+    // The editor's own art lies in another set and stays.
+    for (const char* set : {"s01", "s02"}) {
+        const QString folder = install.absolutePath(DemoStock::itemPath(QLatin1String(set)));
+        if (!QDir(folder).removeRecursively()) {
+            err << "Could not clear " << folder << '\n';
+            return 1;
+        }
+    }
     QString error;
-    if (!DemoStock::write(Rs3Tree(prefix + QStringLiteral("/drive_c/AIM_SPORT/RaceStudio3")), &error)) {
+    if (!DemoStock::write(install, &error)) {
         err << error << '\n';
         return 1;
     }

@@ -9,15 +9,19 @@
 #include "editing/AddMultiBoxCommand.h"
 #include "editing/MoveCommand.h"
 #include "model/XmlParams.h"
+#include "artwork/ArtworkFiles.h"
 #include "panels/AddElementDialog.h"
+#include "panels/BarTemplateBrowser.h"
 #include "panels/BoxStyleDialog.h"
 #include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
+#include "support/PixelProbe.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 
+#include <QDialogButtonBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,6 +80,13 @@ class DemoInstallTest : public QObject {
             return nullptr;
         auto reread = std::make_unique<DashConfig>();
         return reread->load(path) ? std::move(reread) : nullptr;
+    }
+
+    // The install the build wrote beside the demo archive.
+    static QString builtInstall()
+    {
+        return qEnvironmentVariable("KORV_BINARY_DIR")
+            + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
     }
 
     QString panelText(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
@@ -255,8 +266,7 @@ private Q_SLOTS:
     // The install beside the built demo is the one this generator writes.
     void builtInstallIsTheGenerated()
     {
-        const QString built = qEnvironmentVariable("KORV_BINARY_DIR")
-            + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
+        const QString built = builtInstall();
         if (!QFileInfo::exists(built))
             QSKIP("no demo install in the build folder");
         const auto generated = Rs3Fixture::treeSnapshot(rs3->root(Rs3Fixture::Stable));
@@ -278,8 +288,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, buildInstall);
         if (buildInstall) {
-            const QString built = qEnvironmentVariable("KORV_BINARY_DIR")
-                + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
+            const QString built = builtInstall();
             if (!QFileInfo::exists(built))
                 QSKIP("no demo install in the build folder");
             QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"))
@@ -307,6 +316,105 @@ private Q_SLOTS:
         QCOMPARE(names, QStringList({"Dark", "Dark red"}));
     }
 
+    // A page from each demo template, one element of each type the demo
+    // offers inserted onto it: the check finds nothing, with the install the
+    // tests write and with the one the build wrote; and the page added shows
+    // what the template's preview showed.
+    void templatePagesPassTheCheck_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("buildInstall");
+        for (const char* name : {"Dark", "Dark red"}) {
+            QTest::addRow("%s, generated install", name) << QString::fromLatin1(name) << false;
+            QTest::addRow("%s, the build's install", name) << QString::fromLatin1(name) << true;
+        }
+    }
+    void templatePagesPassTheCheck()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, buildInstall);
+        if (buildInstall) {
+            // A copy: the inserts draw their art into the install.
+            const QString built = builtInstall();
+            if (!QFileInfo::exists(built))
+                QSKIP("no demo install in the build folder");
+            QVERIFY(QDir(rs3->root(Rs3Fixture::Stable)).removeRecursively());
+            QVERIFY(copyDirOver(built, rs3->root(Rs3Fixture::Stable)));
+        }
+        PageTemplate chosen;
+        asker->onExec = [&](QDialog* dialog) {
+            auto* add = qobject_cast<AddPageDialog*>(dialog);
+            auto* list = add ? qobject_cast<QListWidget*>(add->tabs->widget(0)) : nullptr;
+            if (!list || list->findItems(name, Qt::MatchExactly).isEmpty())
+                return int(QDialog::Rejected);
+            list->setCurrentItem(list->findItems(name, Qt::MatchExactly).first());
+            add->buttons->button(QDialogButtonBox::Ok)->click();
+            chosen = add->selectedTemplate;
+            return add->result();
+        };
+        const int page = config->pageCount();
+        window->addPageFromTemplate();
+        QCOMPARE(config->pageCount(), page + 1);
+        QVERIFY(!config->pages[size_t(page)].masks.empty());
+
+        // The page as the dash shows it has its content where the preview
+        // has (the values drawn on it aside).
+        const QImage shown(chosen.prwPath);
+        QVERIFY(!shown.isNull());
+        int contentCells = 0;
+        const QString mismatch = PixelProbe::contentMismatch(shown, DashCanvas::renderPageForPreview(config, page, false, 1),
+                                                             shown.pixelColor(0, 0), QSize(20, 12), &contentCells);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+        QVERIFY(contentCells > 20);
+
+        QStringList types;
+        window->onPageSelected(page);
+        asker->onExec = [&types](QDialog* dialog) {
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("types"));
+            for (int i = 0; list && i < list->count(); ++i)
+                types << list->item(i)->text();
+            return int(QDialog::Rejected);
+        };
+        window->insertElement();
+        QVERIFY2(types.size() >= 8, qPrintable(types.join(", ")));
+        for (const QString& type : types) {
+            asker->onExec = [&type](QDialog* dialog) {
+                if (auto* add = qobject_cast<AddElementDialog*>(dialog)) {
+                    auto* list = add->findChild<QListWidget*>(QStringLiteral("types"));
+                    list->setCurrentItem(list->findItems(type, Qt::MatchExactly).value(0));
+                    auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
+                    if (channels->count() > 0)
+                        channels->setCurrentRow(0);
+                    add->onAccept();
+                    return add->result();
+                }
+                if (auto* bars = qobject_cast<BarTemplateBrowser*>(dialog)) {
+                    bars->selectTemplate(QStringLiteral("generic"));
+                    bars->onAccept();
+                    return bars->result();
+                }
+                if (auto* box = qobject_cast<MultiBoxDialog*>(dialog))
+                    box->parseArrangement(QStringLiteral("2x2"));
+                dialog->accept();
+                return dialog->result();
+            };
+            const size_t masks = config->pages[size_t(page)].masks.size();
+            window->insertElement();
+            QVERIFY2(config->pages[size_t(page)].masks.size() == masks + 1, qPrintable(type + ": " + status()));
+        }
+        QCOMPARE(asker->count(QStringLiteral("message")), 0);
+        // Inserted elements take a firmware slot of the editor's making,
+        // which the check mentions as worth knowing; nothing else is found.
+        ConfigFindings findings = ConfigCheck::checkConfig(*config);
+        const QString report = ConfigCheck::formatReport(findings, QStringLiteral("Demo"));
+        const auto invented = std::remove_if(findings.begin(), findings.end(), [&](const ConfigFinding& f) {
+            return f.code == QLatin1String("invented-slot") && f.severity == 1 && f.pageIndex == page;
+        });
+        QCOMPARE(int(findings.end() - invented), types.size());
+        findings.erase(invented, findings.end());
+        QVERIFY2(findings.isEmpty(), qPrintable(report));
+    }
+
     void boxStyle()
     {
         const QImage stock = installed(DemoStock::valueBoxItem());
@@ -326,6 +434,16 @@ private Q_SLOTS:
         QCOMPARE(art.size(), QSize(340, 160));
         QVERIFY(art != stock);
         QVERIFY(QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, item + QStringLiteral("mask.tgz"))));
+
+        // The panel's art line shows the start of the long name, whole words
+        // within the panel's width, and the whole name in its tool tip.
+        select(0, 1);
+        auto* line = window->findChild<QLabel*>(QStringLiteral("artInfo"));
+        const QString name = item.section(QLatin1Char('/'), -2, -2);
+        QVERIFY2(line->text().startsWith(QStringLiteral("zbox_Demo / box_Demo_dash_p00_md_01")), qPrintable(line->text()));
+        QVERIFY(line->toolTip().contains(name));
+        for (const QString& word : line->text().split(QLatin1Char(' ')))
+            QVERIFY2(line->fontMetrics().horizontalAdvance(word) <= line->contentsRect().width(), qPrintable(word));
     }
 
     void barColour()

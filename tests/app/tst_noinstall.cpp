@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
@@ -147,7 +148,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("road");
         for (const char* road : {"add page", "add page, own templates", "insert element", "icon", "ref time bar", "multi-value box", "check",
-                                 "box style", "bar colour", "icon preview"})
+                                 "box style", "bar colour", "icon preview", "save as template", "homebrew notice"})
             QTest::newRow(road) << QString::fromLatin1(road);
     }
     void everyRoadNamesWhereItLooked()
@@ -172,6 +173,15 @@ private Q_SLOTS:
         ScriptedAsker asker;
         QString shown;
         asker.onExec = [&](QDialog* dialog) {
+            if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+                shown = box->text();
+                return int(QDialog::Rejected);
+            }
+            if (auto* add = qobject_cast<AddPageDialog*>(dialog); add && road == "homebrew notice") {
+                lastList(*add)->setCurrentRow(0);
+                add->buttons->button(QDialogButtonBox::Ok)->click();
+                return add->result();
+            }
             if (auto* add = qobject_cast<AddPageDialog*>(dialog)) {
                 // The note above the tabs when the store offers templates,
                 // else the tab that explains the empty list.
@@ -193,8 +203,9 @@ private Q_SLOTS:
             return int(QDialog::Accepted);
         };
         QDir(homebrewTemplatesDir()).removeRecursively();
-        if (road.contains("own templates"))
+        if (road.contains("own templates") || road == "homebrew notice")
             writeTemplate(homebrewTemplatesDir() + "/mxg_12/zlap", "Lap");
+        settings.setValue("homebrew/suppressAddRedirect", road != "homebrew notice");
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -203,6 +214,17 @@ private Q_SLOTS:
         QCOMPARE(config->pageCount(), 1);
         if (road.startsWith("add page") || road == "insert element") {
             road.startsWith("add page") ? window.addPageFromTemplate() : window.insertElement();
+        } else if (road == "save as template") {
+            asker.texts << qMakePair(true, QStringLiteral("Lap"));
+            window.saveCurrentAsTemplate();
+            QCOMPARE(asker.count("message"), 1);
+            shown = asker.asked.last().text;
+        } else if (road == "homebrew notice") {
+            // It does not send the user to RS3's Homebrew tab, which the
+            // message of the save said RS3 will not show.
+            window.addPageFromTemplate();
+            QVERIFY2(!shown.contains("Add New Page"), qPrintable(shown));
+            QCOMPARE(config->pageCount(), 1);
         } else if (road == "check") {
             const ConfigFindings findings = ConfigCheck::checkConfig(*config);
             QVERIFY(!findings.isEmpty());

@@ -1,8 +1,12 @@
+#include "DemoStock.h"
 #include "window/MainWindow.h"
 #include "dialogs/OpenThemeDialog.h"
 #include "app/WindowedStart.h"
 #include "artwork/TgzImage.h"
 #include "canvas/DashCanvas.h"
+#include "dialogs/AddPageDialog.h"
+#include "panels/AddElementDialog.h"
+#include "panels/BarTemplateBrowser.h"
 #include "check/ConfigRepair.h"
 #include "editing/NewPageCommand.h"
 #include "gallery/ThemePackage.h"
@@ -17,13 +21,16 @@
 #include <QAction>
 #include <QBuffer>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QtTest>
@@ -97,6 +104,63 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { m_rs3 = std::make_unique<Rs3Fixture>(); }
+
+    // Pages and elements added, saved, undone and redone to the save: the
+    // document is the saved one again (the save's own touches included),
+    // and closing asks nothing.
+    void undoneAndRedoneToTheSaveIsSaved_data()
+    {
+        QTest::addColumn<QStringList>("edits");
+        const QStringList all{"template page", "Analog gauge", "Horizontal bar", "Icon", "Numeric value"};
+        for (const QString& edit : all)
+            QTest::newRow(qPrintable(edit)) << QStringList{edit};
+        QTest::newRow("all of them") << all;
+    }
+    void undoneAndRedoneToTheSaveIsSaved()
+    {
+        QFETCH(QStringList, edits);
+        // The demo's stock for this test alone: the others lay out the
+        // same family's sets their own way.
+        const QString family = m_rs3->absolutePath(Rs3Fixture::Stable, DemoStock::itemPath(QString()).section('/', 0, 3));
+        const auto tidy = qScopeGuard([&family] { QDir(family).removeRecursively(); });
+        QVERIFY(!QFileInfo::exists(family));
+        QVERIFY(m_rs3->addDemoStock(Rs3Fixture::Stable));
+        ScriptedAsker asker;
+        QString type;
+        asker.onExec = [&type](QDialog* dialog) {
+            if (auto* add = qobject_cast<AddPageDialog*>(dialog)) {
+                qobject_cast<QListWidget*>(add->tabs->widget(0))->setCurrentRow(0);
+                add->buttons->button(QDialogButtonBox::Ok)->click();
+            } else if (auto* insert = qobject_cast<AddElementDialog*>(dialog)) {
+                auto* types = insert->findChild<QListWidget*>(QStringLiteral("types"));
+                types->setCurrentItem(types->findItems(type, Qt::MatchExactly).value(0));
+                insert->findChild<QListWidget*>(QStringLiteral("channels"))->setCurrentRow(0);
+                insert->onAccept();
+            } else if (auto* bars = qobject_cast<BarTemplateBrowser*>(dialog)) {
+                bars->selectTemplate(QStringLiteral("generic"));
+                bars->onAccept();
+            }
+            return dialog->result();
+        };
+        std::unique_ptr<MainWindow> window = openedWindow(asker, demoCopy());
+        QVERIFY(window);
+        auto* stack = window->findChild<QUndoStack*>();
+        for (const QString& edit : edits) {
+            const int steps = stack->count();
+            type = edit;
+            edit == "template page" ? window->addPageFromTemplate() : window->insertElement();
+            QCOMPARE(stack->count(), steps + 1);
+        }
+        QVERIFY(window->save());
+        const int saved = stack->index();
+        stack->setIndex(0);
+        QVERIFY(window->hasUnsavedChanges());
+        stack->setIndex(saved);
+        QVERIFY(!window->hasUnsavedChanges());
+        asker.onExec = {};
+        QVERIFY(window->close());
+        QCOMPARE(asker.count(QStringLiteral("message")), 0);
+    }
 
     void openReportsAndTitles()
     {

@@ -49,4 +49,32 @@ QString describe(const QColor& colour)
     return QStringLiteral("(%1,%2,%3)").arg(colour.red()).arg(colour.green()).arg(colour.blue());
 }
 
+QString contentMismatch(const QImage& a, const QImage& b, const QColor& background, const QSize& grid,
+                        int* contentCells)
+{
+    const QImage cellsA = a.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage cellsB = b.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const auto off = [&background](const QColor& c) {
+        return qAbs(c.red() - background.red()) + qAbs(c.green() - background.green())
+            + qAbs(c.blue() - background.blue());
+    };
+    int content = 0;
+    QString mismatch;
+    for (int y = 0; y < grid.height(); ++y) {
+        for (int x = 0; x < grid.width(); ++x) {
+            const int offA = off(cellsA.pixelColor(x, y));
+            const int offB = off(cellsB.pixelColor(x, y));
+            content += offA > 24 ? 1 : 0;
+            if (mismatch.isEmpty() && ((offA > 24 && offB <= 12) || (offA <= 12 && offB > 24)))
+                mismatch = QStringLiteral("cell (%1,%2): %3 against %4")
+                               .arg(x)
+                               .arg(y)
+                               .arg(describe(cellsA.pixelColor(x, y)), describe(cellsB.pixelColor(x, y)));
+        }
+    }
+    if (contentCells)
+        *contentCells = content;
+    return mismatch;
+}
+
 } // namespace PixelProbe

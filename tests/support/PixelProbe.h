@@ -25,4 +25,11 @@ int countBright(const QImage& image, const QRect& area, int level = 200);
 // "(r,g,b)" for failure messages.
 QString describe(const QColor& colour);
 
+// Two pictures of one page shrunk to a grid of cells: where one shows
+// content (a cell clearly off the background) and the other bare
+// background, the first such cell; empty when they agree. Cells across an
+// element's edge may go either way. `contentCells` counts a's content.
+QString contentMismatch(const QImage& a, const QImage& b, const QColor& background, const QSize& grid,
+                        int* contentCells = nullptr);
+
 } // namespace PixelProbe
