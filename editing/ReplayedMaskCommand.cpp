@@ -27,6 +27,8 @@ void ReplayedMaskCommand::redo()
             // the mask exactly as the page now has it.
             m_saved = MaskSnapshot::of(m_config->page(m_page)->masks[static_cast<size_t>(m_created)]);
             m_taken = !m_saved.isEmpty();
+            m_stale = m_config->maskRecords(m_page, m_created);
+            m_config->dropMaskRecords(m_stale);
             error.clear();
         }
         if (m_errorTarget)
@@ -44,6 +46,8 @@ void ReplayedMaskCommand::redo()
     pugi::xml_node out;
     m_done = m_config->insertMaskNodeCopy(m_page, m_created, m_saved.record, m_saved.node(),
                                           m_config->maskInsertAnchor(m_page, m_created), out);
+    if (m_done)
+        m_config->dropMaskRecords(m_stale);
 }
 
 void ReplayedMaskCommand::undo()
@@ -51,5 +55,6 @@ void ReplayedMaskCommand::undo()
     if (!m_config || !m_done)
         return;
     m_done = false;
-    m_config->removeMask(m_page, m_created);
+    if (m_config->removeMask(m_page, m_created))
+        m_config->restoreMaskRecords(m_stale);
 }
