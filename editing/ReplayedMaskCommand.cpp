@@ -28,7 +28,9 @@ void ReplayedMaskCommand::redo()
             m_saved = MaskSnapshot::of(m_config->page(m_page)->masks[static_cast<size_t>(m_created)]);
             m_taken = !m_saved.isEmpty();
             m_stale = m_config->maskRecords(m_page, m_created);
+            m_own = recordsFor(m_created);
             m_config->dropMaskRecords(m_stale);
+            m_config->restoreMaskRecords(m_own);
             error.clear();
         }
         if (m_errorTarget)
@@ -46,8 +48,10 @@ void ReplayedMaskCommand::redo()
     pugi::xml_node out;
     m_done = m_config->insertMaskNodeCopy(m_page, m_created, m_saved.record, m_saved.node(),
                                           m_config->maskInsertAnchor(m_page, m_created), out);
-    if (m_done)
+    if (m_done) {
         m_config->dropMaskRecords(m_stale);
+        m_config->restoreMaskRecords(m_own);
+    }
 }
 
 void ReplayedMaskCommand::undo()
@@ -55,6 +59,12 @@ void ReplayedMaskCommand::undo()
     if (!m_config || !m_done)
         return;
     m_done = false;
+    m_config->dropMaskRecords(m_own);
     if (m_config->removeMask(m_page, m_created))
         m_config->restoreMaskRecords(m_stale);
+}
+
+MaskRecords ReplayedMaskCommand::recordsFor(int) const
+{
+    return {};
 }

@@ -30,6 +30,8 @@ protected:
 
     // Runs the operation; the new mask's index, or -1 with *error set.
     virtual int build(QString* error) = 0;
+    // The records the new mask starts with, under its keys; none by default.
+    virtual MaskRecords recordsFor(int created) const;
 
     DashConfig* m_config;
     int m_page;
@@ -37,6 +39,7 @@ protected:
 private:
     MaskSnapshot m_saved; // the new mask as first made
     MaskRecords m_stale; // what the stores held under its keys before
+    MaskRecords m_own; // what it started with
     int m_created = -1;
     bool m_taken = false;
     int* m_createdTarget;

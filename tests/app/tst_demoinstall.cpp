@@ -626,16 +626,28 @@ private Q_SLOTS:
     }
 
     // A styled box and its duplicate point at one item. Refresh box artwork,
-    // and the repair of an install that lacks the item, draw it from the
-    // original's record: the saved file's art stays byte for byte.
+    // and the repair of an install that lacks the item, draw it once, from a
+    // record: the saved file's art stays byte for byte.
+    void duplicatedBoxKeepsTheOriginalsArt_data()
+    {
+        QTest::addColumn<bool>("copyRecorded");
+        QTest::newRow("copy with the original's record") << true;
+        QTest::newRow("copy without a record (an older duplicate)") << false;
+    }
     void duplicatedBoxKeepsTheOriginalsArt()
     {
+        QFETCH(bool, copyRecorded);
         window->onPageSelected(kRace);
         chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
         window->applyBoxStyle(1);
         const int copy = duplicate(kRace, 1);
         QVERIFY(copy >= 0);
         QCOMPARE(maskPath(*config, kRace, copy), maskPath(*config, kRace, 1));
+        if (!copyRecorded) {
+            QMap<QString, BoxStyleRecord> styles = config->loadBoxStyleSidecar();
+            QVERIFY(styles.remove(config->boxStyleKey(kRace, copy)) == 1);
+            QVERIFY(config->saveBoxStyleSidecar(styles));
+        }
         stack->push(new ReorderMaskCommand(config, kRace, copy, 0, QStringLiteral("Send to back")));
         QVERIFY(window->save());
         const QString item = maskPath(*config, kRace, 2);
@@ -649,6 +661,17 @@ private Q_SLOTS:
         QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
         DashConfig reopened;
         QVERIFY(reopened.load(path));
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+        if (!copyRecorded)
+            return;
+
+        // The copy has the original's record: it can be restyled, into an
+        // item of its own.
+        QCOMPARE(config->boxStyleRecord(kRace, 0).caption, QStringLiteral("SPD"));
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(0);
+        QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
+        QVERIFY(maskPath(*config, kRace, 0) != item);
         QCOMPARE(filesOfSavedConfig(path), atSave);
     }
 
