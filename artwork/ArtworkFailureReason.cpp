@@ -148,7 +148,7 @@ QString originReason(const QString& origin, bool needsM2)
 
 namespace ArtworkFailureReason {
 
-QString forBoxStyle(const DashConfig& config, int page, int mask)
+QString forBoxStyle(const DashConfig& config, int page, int mask, bool removingBox)
 {
     const MaskElement* m = config.maskAt(page, mask);
     if (!m || !m->node)
@@ -176,6 +176,11 @@ QString forBoxStyle(const DashConfig& config, int page, int mask)
     bool unrecorded = false;
     const QString origin = originFromRecord(records.value(key).originalPathRel, current, QLatin1String("/zbox_"),
                                             &unrecorded);
+    if (unrecorded && removingBox)
+        return tr("its artwork is already a Korvelanto box, and the RaceStudio 3 item it was made from is not "
+                  "recorded for it (the .boxstyles.json file beside the configuration is missing, lacks it, or "
+                  "holds an older record that several boxes could mean), so there is no AiM artwork to put back. "
+                  "Delete the value and insert it again to get AiM's own box.");
     if (unrecorded)
         return tr("its artwork is already a Korvelanto box, and the RaceStudio 3 item it was made from is not "
                   "recorded (the .boxstyles.json file beside the configuration is missing or lacks it). Choose "

@@ -11,7 +11,9 @@ class DashConfig;
 // empty when no cause can be named.
 namespace ArtworkFailureReason {
 
-QString forBoxStyle(const DashConfig& config, int page, int mask);
+// removingBox: the style asked for was "Clean (no box)", whose advice
+// cannot be to choose it.
+QString forBoxStyle(const DashConfig& config, int page, int mask, bool removingBox = false);
 QString forBarColor(const DashConfig& config, int page, int mask);
 
 } // namespace ArtworkFailureReason

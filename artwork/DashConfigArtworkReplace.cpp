@@ -2,7 +2,8 @@
 // edited export). The art lives in the RS3 installs and is shared in place by
 // every element that points at the folder, so this is a file operation on the
 // installs: each folder is backed up before it is written, and a failure in
-// any of them puts every folder touched so far back.
+// any of them puts every folder touched so far back. The editor's own bar
+// colour sets are not written in place: the replacement gets a set of its own.
 #include "model/DashConfig.h"
 
 #include "artwork/ArtworkApplyResult.h"
@@ -10,6 +11,7 @@
 #include "artwork/ArtworkElementLookup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/ArtworkTarget.h"
+#include "artwork/BoxArtProps.h"
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/TgzImage.h"
@@ -18,12 +20,15 @@
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
+#include "model/ZipArchive.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <cstring>
 
 namespace {
@@ -161,6 +166,102 @@ bool writeIntoFolder(const QString& folder, const QString& backupDir, const Repl
         if (!copyFileOver(files.sourceFolder + QLatin1Char('/') + name, folder + QLatin1Char('/') + name, &why))
             return rollBack(backups, error, why);
     }
+    return true;
+}
+
+// Backs up each install's folder and writes the replacement into it, where
+// the saved file finds it (Discard can put it back).
+bool writeInPlace(const ArtworkTarget& target, const ReplacementFiles& files, SavedArtFolders& savedArt,
+                  QList<ArtworkBackup>& backups, QString* error)
+{
+    QString why;
+    const QString backupRoot = createArtworkBackupRoot(&why);
+    if (backupRoot.isEmpty())
+        return failWith(error, why);
+    for (int i = 0; i < target.targetFolders.size(); ++i) {
+        const QString& folder = target.targetFolders.at(i);
+        const QString backupDir = backupRoot
+            + QStringLiteral("/root%1_%2").arg(i).arg(sanitizeFileStem(QFileInfo(folder).fileName()));
+        savedArt.aboutToWrite(folder, files.names());
+        if (!writeIntoFolder(folder, backupDir, files, backups, error))
+            return false;
+    }
+    return true;
+}
+
+// A recoloured bar's set is the editor's own, and a saved file may point at
+// it (this configuration's, or a same-named one's elsewhere): a replacement
+// goes into a set of its own, named after the new picture, and the set it
+// was made from stays as it is. Empty for any other item.
+QString ownReplacementFolder(const QString& relPath, const QByteArray& png)
+{
+    const qsizetype at = relPath.indexOf(QLatin1String("/s04_homebrew/zbar_"));
+    const qsizetype items = at < 0 ? -1 : relPath.indexOf(QLatin1String("/Items/"), at);
+    if (items < 0)
+        return {};
+    QString set = relPath.left(items);
+    static const QRegularExpression replaced(QStringLiteral("_r[0-9a-f]{8}$"));
+    set.remove(replaced);
+    return set + QStringLiteral("_r")
+        + QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha1).toHex().left(8))
+        + relPath.mid(items);
+}
+
+QString belowOverlay(const QString& relPath)
+{
+    QString rest = relPath.mid(kOverlayPrefixLength);
+    while (rest.endsWith(QLatin1Char('/')))
+        rest.chop(1);
+    return rest;
+}
+
+// Writes the replacement into its own folder beside each install's item: a
+// copy of the item with the new pictures and extras. A failure removes the
+// folders it made, so nothing changed.
+bool writeOwnFolders(const ArtworkTarget& target, const QString& ownRel, const ReplacementFiles& files,
+                     QString* error)
+{
+    const QString from = belowOverlay(target.relPath);
+    const QString to = belowOverlay(ownRel);
+    QStringList made;
+    const auto fail = [&](const QString& why) {
+        for (const QString& folder : made)
+            QDir(folder).removeRecursively();
+        return failWith(error, tr("could not write the artwork into a folder of its own: %1").arg(why));
+    };
+    for (const QString& folder : target.targetFolders) {
+        if (!folder.endsWith(from))
+            return fail(folder);
+        const QString own = folder.left(folder.size() - from.size()) + to;
+        const QString set = own.left(own.lastIndexOf(QLatin1String("/Items/")));
+        if (!QFileInfo(set).isDir())
+            made << set;
+        else if (!QFileInfo(own).isDir())
+            made << own;
+        QString why;
+        if (!QFileInfo(own).isDir() && !copyDirRecursive(folder, own))
+            return fail(own);
+        if (!writeFileBytes(own + QStringLiteral("/mask.png"), files.png, &why)
+            || !writeFileBytes(own + QStringLiteral("/mask.tgz"), files.tgz, &why))
+            return fail(why);
+        for (const QString& name : files.extras) {
+            if (!copyFileOver(files.sourceFolder + QLatin1Char('/') + name, own + QLatin1Char('/') + name, &why))
+                return fail(why);
+        }
+        const QString setXml = set + QStringLiteral("/AiM_folder.xml");
+        if (!QFileInfo::exists(setXml)
+            && !writeFileBytes(setXml, resourceFolderXml(QStringLiteral("Bar Colors"), 99), &why))
+            return fail(why);
+    }
+    return true;
+}
+
+// Points the mask at its own folder, in the place of its old one.
+bool pointAt(pugi::xml_node node, const QString& relPath)
+{
+    if (relPath.isEmpty() || normalizeDirPath(findParamText(node, "PATH_REL_AiM_MASK").trimmed()) == relPath)
+        return false;
+    setMaskArtParam(node, "PATH_REL_AiM_MASK", relPath.toUtf8());
     return true;
 }
 
@@ -303,23 +404,22 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
         return failWith(error, tr("could not encode the artwork as PNG"));
     files.extras = extraArtworkFiles(sourceFolder);
 
-    const QString backupRoot = createArtworkBackupRoot(&why);
-    if (backupRoot.isEmpty())
-        return failWith(error, why);
+    const QString ownRel = ownReplacementFolder(target.relPath, files.png);
     QList<ArtworkBackup> backups;
-    for (int i = 0; i < target.targetFolders.size(); ++i) {
-        const QString& folder = target.targetFolders.at(i);
-        const QString backupDir = backupRoot
-            + QStringLiteral("/root%1_%2").arg(i).arg(sanitizeFileStem(QFileInfo(folder).fileName()));
-        // The item is written in place, where the saved file finds it.
-        savedArt.aboutToWrite(folder, files.names());
-        if (!writeIntoFolder(folder, backupDir, files, backups, error))
+    if (!ownRel.isEmpty()) {
+        // The old folder is not written: there is nothing to back up, and
+        // undo only points the mask back at it.
+        if (!writeOwnFolders(target, ownRel, files, error))
             return false;
+        target.relPath = ownRel;
+    } else if (!writeInPlace(target, files, savedArt, backups, error)) {
+        return false;
     }
 
     // Only now that every install holds the new art does the element change.
     MaskElement* m = maskAt(pageIndex, maskIndex);
-    if (giveReplacedArtParams(m->node)) {
+    const bool moved = pointAt(m->node, ownRel);
+    if (giveReplacedArtParams(m->node) || moved) {
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
         markPageDirty(pageIndex);
     }
@@ -332,7 +432,8 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
     return true;
 }
 
-bool DashConfig::reapplyArtwork(int pageIndex, int maskIndex, const QList<ArtworkBackup>& backups, QString* error)
+bool DashConfig::reapplyArtwork(int pageIndex, int maskIndex, const QList<ArtworkBackup>& backups,
+                                const QString& relPath, QString* error)
 {
     if (error)
         error->clear();
@@ -348,7 +449,9 @@ bool DashConfig::reapplyArtwork(int pageIndex, int maskIndex, const QList<Artwor
         restoreArtworkBackup(backups, &ignored);
         return failWith(error, why);
     }
-    if (giveReplacedArtParams(m->node)) {
+    // A replacement written into a folder of its own points the mask there.
+    const bool moved = pointAt(m->node, relPath);
+    if (giveReplacedArtParams(m->node) || moved) {
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
         markPageDirty(pageIndex);
     }

@@ -127,6 +127,83 @@ bool isRecolouredPicture(const QString& lowerName)
 
 } // namespace
 
+namespace {
+
+// Where a coloured bar's set goes: the parts of newRel, or empty parts when
+// it is not the form the editor writes.
+struct ColoredBarTarget {
+    QString device;
+    QString setName;
+};
+
+ColoredBarTarget coloredBarTarget(const QString& newRel)
+{
+    const int masksAt = newRel.indexOf(QLatin1String("/masks/"), overlayPrefix().size());
+    if (masksAt <= overlayPrefix().size())
+        return {};
+    static const QString homebrewMarker = QStringLiteral("/s04_homebrew/");
+    const int homebrewAt = newRel.indexOf(homebrewMarker);
+    if (homebrewAt < 0)
+        return {};
+    const QString afterHomebrew = newRel.mid(homebrewAt + homebrewMarker.size());
+    const int itemsAt = afterHomebrew.indexOf(QLatin1String("/Items/"));
+    if (itemsAt < 1)
+        return {};
+    return {newRel.mid(overlayPrefix().size(), masksAt - overlayPrefix().size()), afterHomebrew.left(itemsAt)};
+}
+
+// The files a colouring writes over the copy of the stock item, by name:
+// each recoloured picture and the device twin of each.
+QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int height)
+{
+    QMap<QString, QByteArray> files;
+    const QImage stock(source + QStringLiteral("/mask.png"));
+    if (stock.isNull())
+        return files;
+    const int bottom = litBandBottom(stock);
+    const int band = stock.height() > 1
+        ? int(std::lround(double(height - 1) * double(bottom) / double(stock.height() - 1)))
+        : bottom;
+    const QFileInfoList entries =
+        QDir(source).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    for (const QFileInfo& fi : entries) {
+        if (!isRecolouredPicture(fi.fileName().toLower()))
+            continue;
+        const QImage picture(fi.absoluteFilePath());
+        if (picture.isNull())
+            continue;
+        const QImage recoloured = BoxStyleRenderer::paintColorRamp(picture, 0, band, QSize(width, height));
+        if (recoloured.isNull())
+            continue;
+        files.insert(fi.fileName(), pngBytes(recoloured));
+        const QString twin = fi.completeBaseName() + QStringLiteral(".tgz");
+        if (QFileInfo::exists(source + QLatin1Char('/') + twin))
+            files.insert(twin, TgzImage::encode(recoloured));
+    }
+    return files;
+}
+
+// True when an install's folder at newRel holds a picture other than this
+// colouring's: art the user put there, which a saved file may show.
+bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QString, QByteArray>& files)
+{
+    for (const QString& overlayRoot : rs3OverlayRoots()) {
+        if (!QFileInfo(PathGuard::join(overlayRoot, device)).isDir())
+            continue;
+        const QString folder = PathGuard::join(withoutOverlaySuffix(overlayRoot), newRel);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            continue;
+        for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
+            QFile file(folder + QLatin1Char('/') + it.key());
+            if (file.exists() && (!file.open(QIODevice::ReadOnly) || file.readAll() != it.value()))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool DashConfig::installColoredBarArt(const QString& origin, const QString& newRel, int width, int height)
 {
     if (!isSafeOverlayPath(origin) || !isSafeOverlayPath(newRel)) {
@@ -139,38 +216,23 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
     const QString source = coloredBarSource(origin);
     if (source.isEmpty())
         return false;
-
-    const int masksAt = newRel.indexOf(QLatin1String("/masks/"), overlayPrefix().size());
-    if (masksAt <= overlayPrefix().size())
+    const ColoredBarTarget target = coloredBarTarget(newRel);
+    if (target.device.isEmpty() || target.setName.isEmpty())
         return false;
-    const QString device = newRel.mid(overlayPrefix().size(), masksAt - overlayPrefix().size());
-    static const QString homebrewMarker = QStringLiteral("/s04_homebrew/");
-    const int homebrewAt = newRel.indexOf(homebrewMarker);
-    if (homebrewAt < 0)
+    const QMap<QString, QByteArray> recoloured = recolouredFiles(source, width, height);
+    if (!recoloured.contains(QStringLiteral("mask.png")))
         return false;
-    const QString afterHomebrew = newRel.mid(homebrewAt + homebrewMarker.size());
-    const int itemsAt = afterHomebrew.indexOf(QLatin1String("/Items/"));
-    if (itemsAt < 1)
-        return false;
-    const QString setName = afterHomebrew.left(itemsAt);
-
-    const QImage stock(source + QStringLiteral("/mask.png"));
-    if (stock.isNull())
-        return false;
-    const int bottom = litBandBottom(stock);
-    const int band = stock.height() > 1
-        ? int(std::lround(double(height - 1) * double(bottom) / double(stock.height() - 1)))
-        : bottom;
 
     bool written = false;
     for (const QString& overlayRoot : rs3OverlayRoots()) {
-        const QString deviceDir = PathGuard::join(overlayRoot, device);
+        const QString deviceDir = PathGuard::join(overlayRoot, target.device);
         if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
             continue;
         const QString root = withoutOverlaySuffix(overlayRoot);
         const QString destination = PathGuard::join(root, newRel);
         const QString setFolder = PathGuard::join(
-            root, overlayPrefix() + device + QStringLiteral("/masks/set/standard/s04_homebrew/") + setName);
+            root, overlayPrefix() + target.device + QStringLiteral("/masks/set/standard/s04_homebrew/")
+                + target.setName);
         if (destination.isEmpty() || setFolder.isEmpty())
             continue;
         // Copying a folder onto itself would delete the very files it reads.
@@ -183,34 +245,22 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         if (!copyDirRecursive(source, destination))
             continue;
 
-        const QDir dir(destination);
-        const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        const QFileInfoList files = QDir(destination).entryInfoList(
+            QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
         for (const QFileInfo& fi : files) {
             const QString path = fi.absoluteFilePath();
             QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-            const QString lower = fi.fileName().toLower();
-            if (!isRecolouredPicture(lower))
-                continue;
-            const QImage picture(path);
-            if (picture.isNull())
-                continue;
-            const QImage recoloured = BoxStyleRenderer::paintColorRamp(picture, 0, band, QSize(width, height));
-            if (recoloured.isNull())
-                continue;
-            // Each file is replaced only once its new content is complete.
-            const QByteArray png = pngBytes(recoloured);
-            bool saved = !png.isEmpty() && writeFileBytes(path, png);
-            if (!saved && lower == QLatin1String("mask.png"))
-                saved = !png.isEmpty() && writeFileBytes(path, png);
-            if (!saved && lower == QLatin1String("mask.png")) {
+        }
+        // Each file is replaced only once its new content is complete.
+        for (auto it = recoloured.constBegin(); it != recoloured.constEnd(); ++it) {
+            const QString path = destination + QLatin1Char('/') + it.key();
+            const bool picture = it.key().compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0;
+            bool saved = !it.value().isEmpty() && writeFileBytes(path, it.value());
+            if (!saved && picture)
+                saved = !it.value().isEmpty() && writeFileBytes(path, it.value());
+            if (!saved && picture) {
                 editorPngWriteFailed = true;
                 qWarning() << "installColoredBarArt: editor mask.png write failed" << path;
-            }
-            const QString twin = fi.absolutePath() + QLatin1Char('/') + fi.completeBaseName() + QStringLiteral(".tgz");
-            if (QFileInfo::exists(twin)) {
-                const QByteArray tgz = TgzImage::encode(recoloured);
-                if (!tgz.isEmpty())
-                    writeFileBytes(twin, tgz);
             }
         }
 
@@ -220,6 +270,25 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         written = true;
     }
     return written;
+}
+
+QString DashConfig::freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
+                                         const QString& item, int width, int height) const
+{
+    const QString source = coloredBarSource(origin);
+    const QMap<QString, QByteArray> files = source.isEmpty() ? QMap<QString, QByteArray>()
+                                                             : recolouredFiles(source, width, height);
+    // A folder of this state that holds other art (replaced by the user, here
+    // or in a same-named configuration elsewhere) is left to the files that
+    // point at it; this colouring takes the next name.
+    for (int n = 1; n <= 64; ++n) {
+        const QString set = n == 1 ? setName : setName + QStringLiteral("_%1").arg(n);
+        const QString rel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/s04_homebrew/zbar_%2/Items/%3/")
+                                .arg(device, set, item);
+        if (!holdsOtherArt(rel, device, files))
+            return rel;
+    }
+    return {};
 }
 
 bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
@@ -295,8 +364,9 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
         return false;
     const QString setName = homebrewSetStem() + QLatin1Char('_') + sanitizeFileStem(key) + QLatin1Char('_')
         + coloredBarStateHash(source, origin, width, height);
-    const QString newRel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/s04_homebrew/zbar_%2/Items/%3/")
-                               .arg(device, setName, item);
+    const QString newRel = freeColoredBarFolder(origin, device, setName, item, width, height);
+    if (newRel.isEmpty())
+        return false;
     if (originalCoords.isEmpty())
         originalCoords = barGeometryText(bar);
 

@@ -14,6 +14,7 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -84,6 +85,23 @@ int DashConfig::repairMissingHomebrewArt(bool force)
 {
     const QMap<QString, MultiBoxRecord> multiBoxes = loadMultiBoxSidecar();
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const auto hasRecord = [&](int p, int k) {
+        const auto mb = multiBoxes.constFind(sidecarKey(p, k, SidecarStore::MultiBoxes));
+        return styles.contains(boxStyleKey(p, k))
+            || (mb != multiBoxes.constEnd() && BoxStyleRenderer::isUsableGrid(mb->rows, mb->cols));
+    };
+    // A copy of a styled box points at the item its original's style drew
+    // and has no record of its own: the item is drawn from the record of a
+    // mask that has one, and only once.
+    QSet<QString> recordedItems;
+    for (int p = 0; p < int(pages.size()); ++p) {
+        for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
+            const pugi::xml_node node = pages[size_t(p)].masks[size_t(k)].node;
+            if (node && hasRecord(p, k))
+                recordedItems.insert(QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")));
+        }
+    }
+    QSet<QString> drawn;
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
@@ -101,6 +119,8 @@ int DashConfig::repairMissingHomebrewArt(bool force)
             if (!parseHomebrewBoxPath(rel, device, stem, item) || homebrewItemPath(device, stem, item) != rel
                 || !PathGuard::isSafeRelativePath(rel))
                 continue;
+            if (drawn.contains(rel) || (recordedItems.contains(rel) && !hasRecord(p, k)))
+                continue;
             const ItemState state = itemState(device, rel);
             if (state == ItemState::Absent || (state == ItemState::Complete && !force))
                 continue;
@@ -115,6 +135,7 @@ int DashConfig::repairMissingHomebrewArt(bool force)
                 const QString origin = QString::fromUtf8(paramValue(node, "DE_FIT_SRC"));
                 if (origin.isEmpty() || !refitHomebrewItem(p, k, origin, w, h, stem, item))
                     continue;
+                drawn.insert(rel);
                 ++count;
                 qInfo() << "repairMissingHomebrewArt: re-fitted" << rel << "from" << origin << "at" << w << "x" << h;
                 continue;
@@ -133,15 +154,22 @@ int DashConfig::repairMissingHomebrewArt(bool force)
             const QColor accent = colourFromArgb(style.accentArgb);
             const QColor captionColour = colourFromArgb(style.captionArgb);
 
+            const bool single = qint64(grid.rows) * grid.cols < 2;
             const QImage image =
-                qint64(grid.rows) * grid.cols < 2
+                single
                     ? BoxStyleRenderer::render(QSize(w, h), styleId, accent, style.borderPx, style.caption,
                                                captionColour)
                     : BoxStyleRenderer::renderMultiBox(QSize(w, h), styleId, accent, grid.rows, grid.cols,
                                                        style.showDividers, style.borderPx, style.caption,
                                                        captionColour);
-            if (image.isNull() || !writeMaskPanel(p, k, image, QString(), device, stem, item, false))
+            // A styled box's item began as a copy of the RaceStudio 3 item its
+            // record names, as the style wrote it.
+            const QString origin = single && PathGuard::isSafeRelativePath(style.originalPathRel)
+                ? resolveOverlayDir(style.originalPathRel)
+                : QString();
+            if (image.isNull() || !writeMaskPanel(p, k, image, origin, device, stem, item, false))
                 continue;
+            drawn.insert(rel);
             ++count;
             qInfo() << "repairMissingHomebrewArt: rebuilt" << rel << "(" << grid.rows << "x" << grid.cols << ","
                     << styleId << ")";

@@ -40,6 +40,10 @@ void AddMultiBoxCommand::redo()
         m_savedIndex = m_created;
         m_key = m_config->sidecarKey(m_page, m_created, SidecarStore::MultiBoxes);
         m_grid = m_config->loadMultiBoxSidecar().value(m_key);
+        m_stale = m_config->maskRecords(m_page, m_created);
+        m_stale.grid.reset();
+        m_stale.style.reset();
+        m_config->dropMaskRecords(m_stale);
     }
     handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);
 }
@@ -58,6 +62,7 @@ void AddMultiBoxCommand::replay()
     QMap<QString, BoxStyleRecord> styles = m_config->loadBoxStyleSidecar();
     if (styles.remove(m_key) > 0)
         m_config->saveBoxStyleSidecar(styles);
+    m_config->dropMaskRecords(m_stale);
 }
 
 void AddMultiBoxCommand::undo()
@@ -71,6 +76,7 @@ void AddMultiBoxCommand::undo()
     m_config->removeMask(m_page, m_created);
     m_created = -1;
     restoreSidecars(key);
+    m_config->restoreMaskRecords(m_stale);
 }
 
 // Only the new mask's key goes back: records other masks hold are not this

@@ -3,6 +3,7 @@
 #include "editing/MaskSnapshot.h"
 #include "editing/MultiBoxCellRequest.h"
 #include "model/BoxStyleRecord.h"
+#include "model/MaskRecords.h"
 #include "model/MultiBoxRecord.h"
 
 #include <QMap>
@@ -56,4 +57,7 @@ private:
     int m_savedIndex = -1;
     QString m_key;
     MultiBoxRecord m_grid;
+    // Bar colour and icon records a removed mask left under the box's key:
+    // taken while the box exists, put back when it goes.
+    MaskRecords m_stale;
 };

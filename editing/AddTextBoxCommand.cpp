@@ -42,6 +42,11 @@ void AddTextBoxCommand::redo()
     } else if (m_config) {
         MaskElement out; // the page's own record is the one that counts
         created = m_createdMask = m_config->addTextBoxMask(m_page, m_pageX, m_pageY, m_text, out);
+        // Records a removed mask of this name left are not the new one's.
+        if (created >= 0) {
+            m_stale = m_config->maskRecords(m_page, created);
+            m_config->dropMaskRecords(m_stale);
+        }
     }
     handFirstRedoResult(*this, m_firstRedo, m_createdTarget, created);
 }
@@ -54,7 +59,8 @@ void AddTextBoxCommand::undo()
         m_config->removeWidget(m_page, m_mask, m_createdWidget);
         m_createdWidget = -1;
     } else if (!m_intoMask && m_createdMask >= 0) {
-        m_config->removeMask(m_page, m_createdMask);
+        if (m_config->removeMask(m_page, m_createdMask))
+            m_config->restoreMaskRecords(m_stale);
         m_createdMask = -1;
     }
 }

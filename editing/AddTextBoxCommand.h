@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/MaskRecords.h"
+
 #include <QString>
 #include <QUndoCommand>
 
@@ -36,6 +38,7 @@ private:
     int m_pageX = 0;
     int m_pageY = 0;
     int m_createdMask = -1;
+    MaskRecords m_stale; // what the stores held under the new mask's keys
     QString m_text;
     int* m_createdTarget = nullptr;
     bool m_firstRedo = true;

@@ -28,6 +28,10 @@ void ClearPageCommand::redo()
     m_firstRedo = false;
     m_done = false;
     PageModel* p = m_config ? m_config->page(m_page) : nullptr;
+    if (first && p) {
+        for (int k = 0; k < static_cast<int>(p->masks.size()); ++k)
+            m_records.push_back(m_config->maskRecords(m_page, k));
+    }
     if (p) {
         // From the back, so the indices of the masks still to go stay valid.
         while (!p->masks.empty() && m_config->removeMask(m_page, static_cast<int>(p->masks.size()) - 1))
@@ -46,12 +50,16 @@ void ClearPageCommand::undo()
     // no element cannot come back; the ones after it close up behind the
     // last one restored instead of failing on an index past the end.
     int at = 0;
-    for (const MaskSnapshot& saved : m_masks) {
+    for (size_t i = 0; i < m_masks.size(); ++i) {
+        const MaskSnapshot& saved = m_masks[i];
         if (saved.isEmpty())
             continue;
         pugi::xml_node out;
         if (m_config->insertMaskNodeCopy(m_page, at, saved.record, saved.node(),
-                                         m_config->maskInsertAnchor(m_page, at), out))
+                                         m_config->maskInsertAnchor(m_page, at), out)) {
+            if (i < m_records.size())
+                m_config->restoreMaskRecords(m_records[i]);
             ++at;
+        }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editing/MaskSnapshot.h"
+#include "model/MaskRecords.h"
 
 #include <QUndoCommand>
 #include <vector>
@@ -20,6 +21,7 @@ private:
     DashConfig* m_config;
     int m_page;
     std::vector<MaskSnapshot> m_masks; // one per mask in list order, taken at construction
+    std::vector<MaskRecords> m_records; // the same masks' records, taken at the first redo
     bool m_firstRedo = true;
     bool m_done = false;
 };

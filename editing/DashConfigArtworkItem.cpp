@@ -2,6 +2,8 @@
 // an artwork replacement, or pointed at a sibling item of the same set.
 #include "model/DashConfig.h"
 
+#include "artwork/BoxArtProps.h"
+
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -14,11 +16,25 @@ bool DashConfig::restoreArtworkProps(int pageIndex, int maskIndex, const Artwork
     if (!m || !m->node)
         return false;
     const pugi::xml_node node = m->node;
-    replaceParam(node, "PATH_REL_AiM_MASK", params.relPath, params.relPathPresent);
-    replaceParam(node, "PATH_IMAGE_SFONDO_FW", params.sfondo, params.sfondoPresent);
-    replaceParam(node, "PATH_IMAGE", params.image, params.imagePresent);
-    replaceParam(node, "DE_FIT_SRC", params.fitSrc, params.fitSrcPresent);
-    replaceParam(node, "M_BCOL", params.borderColour, params.borderColourPresent);
+    // Each parameter keeps its place among the others, so an undo gives back
+    // the element as it was.
+    const struct {
+        const char* name;
+        bool present;
+        const QString& value;
+    } art[] = {
+        {"PATH_REL_AiM_MASK", params.relPathPresent, params.relPath},
+        {"PATH_IMAGE_SFONDO_FW", params.sfondoPresent, params.sfondo},
+        {"PATH_IMAGE", params.imagePresent, params.image},
+        {"DE_FIT_SRC", params.fitSrcPresent, params.fitSrc},
+        {"M_BCOL", params.borderColourPresent, params.borderColour},
+    };
+    for (const auto& param : art) {
+        if (param.present)
+            setMaskArtParam(node, param.name, param.value.toUtf8());
+        else
+            removeParams(node, param.name);
+    }
     *m = parseMask(node);
     markPageDirty(pageIndex);
     return true;

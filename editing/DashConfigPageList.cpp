@@ -8,6 +8,7 @@ bool DashConfig::removePage(int pageIndex)
         return false;
     const pugi::xml_node node = pageParamNode(pageIndex);
     const int device = pages[static_cast<size_t>(pageIndex)].deviceFileIndex;
+    const std::vector<PlacedPageName> placed = placedPageNames();
     // Records go first: their handles point into the element being removed.
     pages.erase(pages.begin() + pageIndex);
     // A page's index is its place in the list, as a reopen numbers it.
@@ -21,6 +22,7 @@ bool DashConfig::removePage(int pageIndex)
         if (file->pageCount >= 1)
             --file->pageCount;
     }
+    movePlacedPageRecords(placed);
     return true;
 }
 
@@ -54,6 +56,7 @@ bool DashConfig::insertPageNodeCopy(int index, const PageModel& saved, pugi::xml
         --n;
         lastPage = e;
     }
+    const std::vector<PlacedPageName> placed = placedPageNames();
     pugi::xml_node copy;
     if (before)
         copy = gconf.insert_copy_before(source, before);
@@ -91,5 +94,6 @@ bool DashConfig::insertPageNodeCopy(int index, const PageModel& saved, pugi::xml
     file->dirty = true;
     ++file->pageCount;
     out = copy;
+    movePlacedPageRecords(placed);
     return true;
 }

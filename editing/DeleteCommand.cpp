@@ -28,6 +28,8 @@ void DeleteCommand::redo()
 {
     const bool first = m_firstRedo;
     m_firstRedo = false;
+    if (first && m_config && m_exists)
+        m_records = m_config->maskRecords(m_page, m_mask);
     // Without a configuration or a mask there is nothing the undo could put
     // back: such a command never stays on the stack.
     m_done = m_config && m_exists && m_config->removeMask(m_page, m_mask);
@@ -43,6 +45,7 @@ void DeleteCommand::undo()
     if (m_saved.isEmpty())
         return;
     pugi::xml_node out;
-    m_config->insertMaskNodeCopy(m_page, m_mask, m_saved.record, m_saved.node(),
-                                 m_config->maskInsertAnchor(m_page, m_mask), out);
+    if (m_config->insertMaskNodeCopy(m_page, m_mask, m_saved.record, m_saved.node(),
+                                     m_config->maskInsertAnchor(m_page, m_mask), out))
+        m_config->restoreMaskRecords(m_records);
 }

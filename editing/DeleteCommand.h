@@ -1,12 +1,14 @@
 #pragma once
 
 #include "editing/MaskSnapshot.h"
+#include "model/MaskRecords.h"
 
 #include <QUndoCommand>
 
 class DashConfig;
 
-// Deletes one mask; undo puts a copy of it back at its old place.
+// Deletes one mask; undo puts a copy of it back at its old place, with the
+// records it had (a save in between drops them from the stores).
 class DeleteCommand : public QUndoCommand {
 public:
     DeleteCommand(DashConfig* config, int page, int mask, QUndoCommand* parent = nullptr);
@@ -20,6 +22,7 @@ private:
     int m_page;
     int m_mask;
     MaskSnapshot m_saved; // record and element copy, taken at construction
+    MaskRecords m_records; // taken at the first redo
     bool m_exists = false;
     bool m_firstRedo = true;
     bool m_done = false;

@@ -21,3 +21,14 @@ int DuplicateMaskCommand::build(QString*)
     MaskElement out;
     return m_config->duplicateMask(m_page, m_source, m_dx, m_dy, out);
 }
+
+MaskRecords DuplicateMaskCommand::recordsFor(int created) const
+{
+    MaskRecords own = m_config->maskRecords(m_page, created);
+    const MaskRecords source = m_config->maskRecords(m_page, m_source);
+    own.bar = source.bar;
+    own.style = source.style;
+    own.grid = source.grid;
+    own.icon = source.icon;
+    return own;
+}

@@ -7,7 +7,10 @@ class DashConfig;
 // Copies a mask, with everything inside it, to an offset on the same page
 // ("Duplicate Mask", "Mirror box"). The first redo makes the copy and keeps
 // it; later redos put that copy back, so a redo brings back the identical
-// mask (same id, ORDINE and art). A failed first redo leaves no undo step.
+// mask (same id, ORDINE and art). The copy starts with the source's box
+// style, grid, bar colour and icon preview records under its own keys, so it
+// can be restyled, cleaned and refreshed as the source can. A failed first
+// redo leaves no undo step.
 class DuplicateMaskCommand : public ReplayedMaskCommand {
 public:
     // createdMask (when given) receives the copy's index, or -1, at the first
@@ -19,6 +22,7 @@ public:
 
 private:
     int build(QString* error) override;
+    MaskRecords recordsFor(int created) const override;
 
     int m_source;
     int m_dx;

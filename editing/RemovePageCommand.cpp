@@ -20,8 +20,12 @@ void RemovePageCommand::redo()
     m_firstRedo = false;
     m_done = false;
     // A page without its element could not be put back: leave it alone.
-    if (m_config && !m_taken)
+    if (m_config && !m_taken) {
         m_taken = m_saved.capture(*m_config, m_page);
+        const PageModel* page = m_config->page(m_page);
+        for (int k = 0; m_taken && page && k < static_cast<int>(page->masks.size()); ++k)
+            m_records.push_back(m_config->maskRecords(m_page, k));
+    }
     if (m_config && m_taken)
         m_done = m_config->removePage(m_page);
     if (first && !m_done)
@@ -34,5 +38,8 @@ void RemovePageCommand::undo()
         return;
     m_done = false;
     pugi::xml_node out;
-    m_config->insertPageNodeCopy(m_page, m_saved.record, m_saved.node(), out);
+    if (!m_config->insertPageNodeCopy(m_page, m_saved.record, m_saved.node(), out))
+        return;
+    for (const MaskRecords& records : m_records)
+        m_config->restoreMaskRecords(records);
 }

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "editing/PageSnapshot.h"
+#include "model/MaskRecords.h"
 
 #include <QUndoCommand>
 
+#include <vector>
+
 class DashConfig;
 
-// Deletes one page; undo puts a copy of it back at its old place.
+// Deletes one page; undo puts a copy of it back at its old place, with its
+// masks' records (a save in between drops them from the stores).
 class RemovePageCommand : public QUndoCommand {
 public:
     RemovePageCommand(DashConfig* config, int page, QUndoCommand* parent = nullptr);
@@ -19,6 +23,7 @@ private:
     DashConfig* m_config;
     int m_page;
     PageSnapshot m_saved; // taken at the first redo
+    std::vector<MaskRecords> m_records; // its masks' records, likewise
     bool m_taken = false;
     bool m_firstRedo = true;
     bool m_done = false;

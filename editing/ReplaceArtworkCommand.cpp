@@ -34,7 +34,7 @@ void ReplaceArtworkCommand::redo()
     // source folder may have changed or gone since.
     if (m_done) {
         QString error;
-        if (!m_config->reapplyArtwork(m_page, m_mask, m_backups, &error))
+        if (!m_config->reapplyArtwork(m_page, m_mask, m_backups, m_relPath, &error))
             qWarning().noquote() << "[ReplaceArtwork] could not re-apply the artwork:" << error;
         return;
     }
@@ -44,6 +44,7 @@ void ReplaceArtworkCommand::redo()
     if (m_config->applyArtwork(m_page, m_mask, m_sourcePath, m_scaleToSize, &result, &error)) {
         m_params = params;
         m_backups = result.backups;
+        m_relPath = result.relPath;
         m_done = true;
         if (m_errorTarget)
             m_errorTarget->clear();

@@ -10,7 +10,8 @@
 class DashConfig;
 
 // Writes a replacement artwork into every RS3 install that holds the mask's
-// item ("Replace artwork"), after a dated backup of each folder. Undo copies
+// item ("Replace artwork"), after a dated backup of each folder (a recoloured
+// bar's art goes to a folder of its own instead). Undo copies
 // the backups back and puts the mask's art parameters back as they were
 // before the first replacement; a later redo writes the files the first one
 // wrote (kept beside the backups), never the source folder again. A failed
@@ -42,4 +43,5 @@ private:
     bool m_done = false; // the first replacement succeeded
     ArtworkParams m_params; // as before the first replacement
     QList<ArtworkBackup> m_backups; // of the first replacement
+    QString m_relPath; // the folder it wrote
 };

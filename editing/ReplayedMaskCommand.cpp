@@ -29,6 +29,10 @@ void ReplayedMaskCommand::redo()
             // the mask exactly as the page now has it.
             m_saved = MaskSnapshot::of(m_config->page(m_page)->masks[static_cast<size_t>(m_created)]);
             m_taken = !m_saved.isEmpty();
+            m_stale = m_config->maskRecords(m_page, m_created);
+            m_own = recordsFor(m_created);
+            m_config->dropMaskRecords(m_stale);
+            m_config->restoreMaskRecords(m_own);
             error.clear();
         }
         if (m_errorTarget)
@@ -46,6 +50,10 @@ void ReplayedMaskCommand::redo()
     pugi::xml_node out;
     m_done = m_config->insertMaskNodeCopy(m_page, m_created, m_saved.record, m_saved.node(),
                                           m_config->maskInsertAnchor(m_page, m_created), out);
+    if (m_done) {
+        m_config->dropMaskRecords(m_stale);
+        m_config->restoreMaskRecords(m_own);
+    }
 }
 
 void ReplayedMaskCommand::undo()
@@ -64,5 +72,12 @@ void ReplayedMaskCommand::undo()
             m_taken = true;
         }
     }
-    m_config->removeMask(m_page, m_created);
+    m_config->dropMaskRecords(m_own);
+    if (m_config->removeMask(m_page, m_created))
+        m_config->restoreMaskRecords(m_stale);
+}
+
+MaskRecords ReplayedMaskCommand::recordsFor(int) const
+{
+    return {};
 }

@@ -14,6 +14,7 @@
 #include "model/FidRange.h"
 #include "model/IconPreviewRecord.h"
 #include "model/MaskElement.h"
+#include "model/MaskRecords.h"
 #include "model/MultiBoxRecord.h"
 #include "model/PageModel.h"
 #include "model/SidecarKeys.h"
@@ -95,6 +96,23 @@ public:
     void adoptLegacySidecarRecords();
     // True when every store that still held such a record was rewritten.
     bool rewriteLegacySidecarRecords();
+    // The records the stores hold under the mask's keys. (model/DashConfigMaskRecords.cpp)
+    MaskRecords maskRecords(int page, int mask) const;
+    // Removes those records; puts back each one whose key holds nothing.
+    // False when a store could not be written (sidecarFailure says why).
+    bool dropMaskRecords(const MaskRecords& records);
+    bool restoreMaskRecords(const MaskRecords& records);
+    // Drops the records under page-qualified keys that no mask has any more.
+    bool dropRecordsOfGoneMasks();
+    // The names of the pages without an id, which follow their place; after
+    // the page list changed, records follow the pages whose name moved and
+    // those of pages that went are dropped.
+    struct PlacedPageName {
+        pugi::xml_node node;
+        QString name;
+    };
+    std::vector<PlacedPageName> placedPageNames() const;
+    bool movePlacedPageRecords(const std::vector<PlacedPageName>& before);
     QString barColorSidecarPath() const;
     QString boxStylesSidecarPath() const;
     // The four paths, in the order boxstyles, multibox, barcolor, iconpreview
@@ -224,7 +242,9 @@ public:
     // Redo of a replacement: the files it wrote (kept beside each backup)
     // go back into the installs and the element gets the same parameters,
     // without reading the source folder again.
-    bool reapplyArtwork(int page, int mask, const QList<ArtworkBackup>& backups, QString* error = nullptr);
+    // relPath: the folder the first run pointed the mask at.
+    bool reapplyArtwork(int page, int mask, const QList<ArtworkBackup>& backups, const QString& relPath,
+                        QString* error = nullptr);
     // Undo of a replacement: restoreArtworkBackup, with the folders' saved
     // state kept first (savedArt).
     bool restoreReplacedArtwork(const QList<ArtworkBackup>& backups, QString* error = nullptr);
@@ -240,6 +260,10 @@ public:
     // (sidecarFailure says why).
     bool applyBarColor(int page, int mask, QString* error = nullptr);
     bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height);
+    // The folder (relative path) a colouring of that state writes: the set's
+    // own name, or the next free one when that folder holds other art.
+    QString freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
+                                 const QString& item, int width, int height) const;
     int repairMissingColoredBars();
     BarColorSnapshot barColorSnapshot(int page, int mask) const;
     bool restoreBarArtwork(int page, int mask, const BarColorSnapshot& snapshot);

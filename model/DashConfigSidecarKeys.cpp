@@ -125,7 +125,11 @@ QSet<QString> DashConfig::recordedPageIds(int deviceIndex) const
     QSet<QString> ids;
     for (const SidecarStore store : {SidecarStore::BoxStyles, SidecarStore::MultiBoxes, SidecarStore::BarColors,
                                      SidecarStore::IconPreviews}) {
-        for (const QString& key : storedSidecarKeys(store)) {
+        // A record of an older file names its page only through the mask
+        // it was adopted for.
+        QStringList keys = storedSidecarKeys(store);
+        keys += legacyRecordKeys[size_t(store)].values();
+        for (const QString& key : keys) {
             const qsizetype end = key.startsWith(prefix) ? key.indexOf(QLatin1Char('/'), prefix.size()) : -1;
             if (end > prefix.size())
                 ids.insert(key.mid(prefix.size(), end - prefix.size()));

@@ -187,8 +187,9 @@ void MainWindow::applyBoxStyle(int maskIndex)
     // that it was done; a failure's cause outweighs both.
     const QString notice = config.takePendingStatus();
     if (styleChanged && !applied)
-        showArtworkFailure(tr("Box style"), tr("Box style apply failed"),
-                           ArtworkFailureReason::forBoxStyle(config, currentPage, maskIndex), QString());
+        showArtworkFailure(
+            tr("Box style"), tr("Box style apply failed"),
+            ArtworkFailureReason::forBoxStyle(config, currentPage, maskIndex, styleId == cleanBoxStyleId()), QString());
     else if (!notice.isEmpty())
         statusBar()->showMessage(notice, 10000);
     else if (styleChanged)

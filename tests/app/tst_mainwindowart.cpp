@@ -294,7 +294,9 @@ private Q_SLOTS:
     void restyleFailureNamesTheCause_data()
     {
         QTest::addColumn<bool>("box");
-        QTest::addColumn<int>("setup"); // 0 as the demo is, 1 no art path, 2 no install, 3 a copy with no origin
+        // 0 as the demo is, 1 no art path, 2 no install, 3 a copy with no
+        // origin, 4 the same given "Clean (no box)"
+        QTest::addColumn<int>("setup");
         QTest::addColumn<QString>("cause");
         const QString item = QStringLiteral("the RaceStudio 3 item this element was placed from "
                                             "(aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/");
@@ -303,6 +305,10 @@ private Q_SLOTS:
             << true << 1 << "this box has no RaceStudio 3 artwork to start from";
         QTest::newRow("box, no install") << true << 2 << "no RaceStudio 3 install was found at /nowhere/RaceStudio3 or /nowhere/beta. ";
         QTest::newRow("box, copy without origin") << true << 3 << "its artwork is already a Korvelanto box";
+        // Its advice is not to choose what was chosen.
+        QTest::newRow("box removed, copy without origin")
+            << true << 4 << "its artwork is already a Korvelanto box, and the RaceStudio 3 item it was made from "
+                            "is not recorded for it";
         QTest::newRow("bar, item not installed") << false << 0 << item + "b_hbar/) is not in the install at ";
         QTest::newRow("bar, not placed from RS3")
             << false << 1 << "this bar has no RaceStudio 3 artwork to start from";
@@ -322,14 +328,17 @@ private Q_SLOTS:
             QSettings().setValue(QStringLiteral("paths/raceStudio3Root"), QStringLiteral("/nowhere/RaceStudio3"));
         if (setup == 2)
             QSettings().setValue(QStringLiteral("paths/raceStudio3BetaRoot"), QStringLiteral("/nowhere/beta"));
-        if (setup == 3)
+        if (setup == 4) // a box of its own art, so "Clean (no box)" is a change
+            setParam(node, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
+        if (setup >= 3)
             setParam(node, "PATH_REL_AiM_MASK",
                      box ? "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_x/Items/box_a/"
                          : "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_x/Items/b/");
         const QByteArray before = ConfigSnapshot::records(*config);
         const QMap<QString, QByteArray> art = rs3->snapshot();
-        chooseStyle(QStringLiteral("panel_dark"));
+        chooseStyle(setup == 4 ? QStringLiteral("clean") : QStringLiteral("panel_dark"));
         box ? window->applyBoxStyle(index) : window->applyColorBar(index);
+        QVERIFY2(!status().contains(QLatin1String("Choose \"Clean (no box)\"")) || setup != 4, qPrintable(status()));
         const QString failed = box ? QStringLiteral("Box style apply failed — ") : QStringLiteral("Bar color apply failed — ");
         QVERIFY2(status().startsWith(failed + cause), qPrintable(status()));
         // The whole text, which the status bar cuts at the window's width,

@@ -260,8 +260,9 @@ private Q_SLOTS:
         QVERIFY(!config.sidecarFailure.isEmpty());
     }
 
-    // Present pairs come back at the end of the element, in the order of
-    // the restore; absent ones are removed, every copy of them.
+    // Present pairs keep their place, or come back after the last
+    // parameter (never after the element's children); absent ones are
+    // removed, every copy of them.
     void restoreArtworkProps()
     {
         DashConfig config;
@@ -285,9 +286,10 @@ private Q_SLOTS:
         QStringList params;
         for (pugi::xml_node p : config.pages[0].masks[0].node.children("p"))
             params << QString::fromUtf8(p.attribute("n").value()) + '=' + QString::fromUtf8(p.text().get());
-        QCOMPARE(params.mid(params.indexOf(QStringLiteral("ORDINE=3"))),
-                 QStringList({"ORDINE=3", "PATH_REL_AiM_MASK=aim/x/Items/old/", "PATH_IMAGE_SFONDO_FW=",
-                              "PATH_IMAGE=mask.png", "DE_FIT_SRC=aim/x/Items/stock/"}));
+        QCOMPARE(params.mid(params.indexOf(QStringLiteral("PATH_REL_AiM_MASK=aim/x/Items/old/"))),
+                 QStringList({"PATH_REL_AiM_MASK=aim/x/Items/old/", "PATH_IMAGE=mask.png", "ORDINE=3",
+                              "PATH_IMAGE_SFONDO_FW=", "DE_FIT_SRC=aim/x/Items/stock/"}));
+        QCOMPARE(QString::fromUtf8(config.pages[0].masks[0].node.last_child().name()), QStringLiteral("e"));
         QCOMPARE(config.pages[0].masks[0].widgets.size(), size_t(1));
         QVERIFY(config.devices[0]->dirty);
         QCOMPARE(ConfigSnapshot::pairingError(config), QString());

@@ -1,6 +1,7 @@
 #include "DemoStock.h"
 #include "artwork/BarColorSnapshot.h"
 #include "editing/MultiBoxCellRequest.h"
+#include "editing/RemovePageCommand.h"
 #include "model/DashConfig.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUndoStack>
 #include <QtTest>
 
 namespace {
@@ -112,6 +114,66 @@ private Q_SLOTS:
         QVERIFY(namesake >= 0);
         QVERIFY(!config.hasMultiBoxRecord(added, namesake));
         QVERIFY(!config.multiBoxRecord(added, namesake).found);
+    }
+
+    // A record of an older file serves the one mask it can mean; once that
+    // mask's page is removed, a page added later does not take its id.
+    void newPageTakesNoAdoptedRecords()
+    {
+        ConfigFixture cfg;
+        cfg.device().page("A").mask(Fx::mask("md.00", 0, 0, 10, 10));
+        cfg.device().page("B").mask(Fx::mask("ico.1", 0, 0, 10, 10));
+        const QString path = cfg.writeTempZip();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        // Numbered as RaceStudio 3 numbers them: a new page takes the next.
+        for (int p = 0; p < 2; ++p)
+            config.pageParamNode(p).attribute("i").set_value(QByteArray::number(p + 1).constData());
+        config.markPageDirty(0);
+        QVERIFY(config.save(path));
+        QVERIFY(writeText(config.iconPreviewSidecarPath(), R"({"icons":{"ico.1":{"graphic":"oil.png"}},"version":1})"));
+        QVERIFY(config.load(path));
+        QCOMPARE(config.iconPreviewGraphic(1, 0), QStringLiteral("oil.png"));
+        QVERIFY(config.removePage(1));
+        const int added = config.newPage("C");
+        MaskElement mask;
+        const int namesake = config.addMaskSimple(added, QStringLiteral("ico.1"), mask);
+        QVERIFY(namesake >= 0);
+        QVERIFY(config.iconPreviewGraphic(added, namesake).isEmpty());
+    }
+
+    // Pages without an id are named by their place: removing one, undoing
+    // that, and saving in between move every other page's records with it.
+    void pagesWithoutIdsKeepTheirOwnRecords()
+    {
+        ConfigFixture cfg;
+        for (const char* page : {"A", "B", "C"})
+            cfg.device().page(page).mask(Fx::mask("md.01", 0, 0, 10, 10));
+        const QString path = cfg.writeTempZip();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        for (int p = 0; p < 3; ++p)
+            config.pageParamNode(p).remove_attribute("i");
+        QVERIFY(config.setIconPreview(0, 0, QStringLiteral("a.png")));
+        QVERIFY(config.setIconPreview(2, 0, QStringLiteral("c.png")));
+        const auto previews = [&config] {
+            QStringList shown;
+            for (int p = 0; p < config.pageCount(); ++p)
+                shown << config.page(p)->name + '=' + config.iconPreviewGraphic(p, 0);
+            return shown;
+        };
+        QUndoStack stack;
+        stack.push(new RemovePageCommand(&config, 0));
+        QCOMPARE(previews(), (QStringList{"B=", "C=c.png"}));
+        QVERIFY(config.save(path));
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        QCOMPARE(reopened.iconPreviewGraphic(1, 0), QStringLiteral("c.png"));
+        QVERIFY(reopened.iconPreviewGraphic(0, 0).isEmpty());
+        stack.undo();
+        QCOMPARE(previews(), (QStringList{"A=a.png", "B=", "C=c.png"}));
+        stack.redo();
+        QCOMPARE(previews(), (QStringList{"B=", "C=c.png"}));
     }
 
     // Stores as the editor wrote them before keys named the page, beside the
