@@ -228,9 +228,7 @@ bool BoundedHttpReply::takeHead(const QByteArray& head)
         return QByteArray();
     };
     const QByteArray location = value("location");
-    const QVariant policy = request().attribute(QNetworkRequest::RedirectPolicyAttribute);
-    if (isRedirect(status) && !location.isEmpty()
-        && policy.toInt() != QNetworkRequest::ManualRedirectPolicy) {
+    if (isRedirect(status) && !location.isEmpty() && followsRedirects()) {
         m_status = status;
         return followRedirect(QUrl::fromEncoded(location));
     }
@@ -266,6 +264,15 @@ bool BoundedHttpReply::takeHead(const QByteArray& head)
         return false;
     }
     return true;
+}
+
+bool BoundedHttpReply::followsRedirects() const
+{
+    // As Qt's own replies: the request's rule, else the manager's.
+    const QVariant rule = request().attribute(QNetworkRequest::RedirectPolicyAttribute);
+    if (rule.isValid())
+        return rule.toInt() != QNetworkRequest::ManualRedirectPolicy;
+    return !manager() || manager()->redirectPolicy() != QNetworkRequest::ManualRedirectPolicy;
 }
 
 bool BoundedHttpReply::followRedirect(const QUrl& location)

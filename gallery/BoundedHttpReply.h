@@ -54,6 +54,7 @@ private:
     void parseAvailable();
     bool readHead();
     bool takeHead(const QByteArray& head);
+    bool followsRedirects() const;
     bool followRedirect(const QUrl& location);
     bool readBody();
     bool readChunked();

@@ -113,6 +113,9 @@ private Q_SLOTS:
         const qint64 n = body.size();
         const QString corrupted = QStringLiteral("Download corrupted -- try again or grab the full portable from ");
         QTest::newRow("upper-case digest") << sized << body << n << QString() << -1 << QString();
+        Reply chunked = sized;
+        chunked.chunked = true;
+        QTest::newRow("chunked") << chunked << body << n << QString() << -1 << QString();
         QTest::newRow("no length: bar follows size") << trickled << body << n << QString() << 1 << QString();
         QTest::newRow("no length, no size") << trickled << body << qint64(0) << QString() << 0 << QString();
         QTest::newRow("wrong digest") << sized << QByteArray("other") << n << corrupted << -1 << QString();

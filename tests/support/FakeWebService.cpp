@@ -217,6 +217,20 @@ FakeWebService::Reply FakeWebService::endlessReply()
     return reply;
 }
 
+FakeWebService::Reply FakeWebService::asChunks(const Reply& reply)
+{
+    Reply chunked = reply;
+    chunked.announceLength = false;
+    const qsizetype piece = reply.body.size() / 3 + 1;
+    QByteArray body;
+    for (qsizetype at = 0; at < reply.body.size(); at += piece) {
+        const QByteArray part = reply.body.mid(at, piece);
+        body += QByteArray::number(part.size(), 16) + (at == 0 ? ";piece=first" : "") + "\r\n" + part + "\r\n";
+    }
+    chunked.body = body + "0\r\nX-Trailer: end\r\n\r\n";
+    return chunked;
+}
+
 FakeWebService::Reply FakeWebService::endlessHeaderReply()
 {
     Reply reply;
@@ -327,8 +341,9 @@ void FakeWebService::answer(QTcpSocket* socket, const Request& request)
         send(socket, reply);
 }
 
-void FakeWebService::send(QTcpSocket* socket, const Reply& reply)
+void FakeWebService::send(QTcpSocket* socket, const Reply& scripted)
 {
+    const Reply reply = scripted.chunked ? asChunks(scripted) : scripted;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     if (reply.endlessHeaders) {
         QByteArray lines;
@@ -337,9 +352,11 @@ void FakeWebService::send(QTcpSocket* socket, const Reply& reply)
         return streamEndlessly(socket, head, lines);
     }
     head += "Content-Type: " + reply.contentType + "\r\n";
+    if (!reply.location.isEmpty())
+        head += "Location: " + reply.location + "\r\n";
     if (reply.announceLength && !reply.endlessChunks)
         head += "Content-Length: " + QByteArray::number(reply.body.size() + reply.fillerBytes) + "\r\n";
-    if (reply.endlessChunks)
+    if (reply.endlessChunks || reply.chunked)
         head += "Transfer-Encoding: chunked\r\n";
     head += "Connection: close\r\n\r\n";
     if (reply.endlessChunks)

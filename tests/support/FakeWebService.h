@@ -42,6 +42,10 @@ public:
         // A status line, then header lines that never end, sent like
         // endlessChunks.
         bool endlessHeaders = false;
+        QByteArray location; // sent as a Location header when not empty
+        // The body goes out chunked: three chunks (the first with an
+        // extension) and a trailer line.
+        bool chunked = false;
     };
 
     // One part of a multipart body: its headers (names in lower case) and
@@ -117,7 +121,8 @@ private:
     void onReadyRead(QTcpSocket* socket);
     bool parseRequest(Connection& c);
     void answer(QTcpSocket* socket, const Request& request);
-    void send(QTcpSocket* socket, const Reply& reply);
+    void send(QTcpSocket* socket, const Reply& scripted);
+    static Reply asChunks(const Reply& reply);
     void sendFiller(QTcpSocket* socket);
     void trickle(QTcpSocket* socket, const QByteArray& rest, qsizetype piece, int pauseMs);
     void streamEndlessly(QTcpSocket* socket, const QByteArray& head, const QByteArray& repeated);
