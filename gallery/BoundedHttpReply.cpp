@@ -156,7 +156,7 @@ void BoundedHttpReply::parseAvailable()
         bool progressed = false;
         switch (m_stage) {
         case Stage::Connecting:
-        case Stage::Done: return;
+        case Stage::Done: break;
         case Stage::Head: progressed = readHead(); break;
         case Stage::Body:
         case Stage::ChunkData: progressed = readBody(); break;
