@@ -1,5 +1,6 @@
 #include "dialogs/OnlineGalleryDialog.h"
 
+#include "gallery/BoundedNetworkAccess.h"
 #include "gallery/CatalogClient.h"
 #include "model/DeviceRegistry.h"
 #include "panels/Asker.h"
@@ -51,7 +52,7 @@ OnlineGalleryDialog::OnlineGalleryDialog(QWidget* parent, const QUrl& baseUrl)
     connect(catalogClient, &CatalogClient::catalogFailed, this, &OnlineGalleryDialog::onCatalogFailed);
     connect(catalogClient, &CatalogClient::nonceReady, this, &OnlineGalleryDialog::onNonceReady);
     connect(catalogClient, &CatalogClient::nonceFailed, this, &OnlineGalleryDialog::onNonceFailed);
-    previewManager = new QNetworkAccessManager(this);
+    previewManager = new BoundedNetworkAccess(this);
     connect(previewManager, &QNetworkAccessManager::finished, this, &OnlineGalleryDialog::onPreviewFinished);
 
     auto* layout = new QVBoxLayout(this);

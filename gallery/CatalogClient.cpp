@@ -1,5 +1,6 @@
 #include "gallery/CatalogClient.h"
 
+#include "gallery/BoundedNetworkAccess.h"
 #include "gallery/GalleryRequests.h"
 #include "model/PathGuard.h"
 
@@ -46,7 +47,7 @@ CatalogItem readItem(const QJsonObject& o)
 
 CatalogClient::CatalogClient(QObject* parent, const QUrl& baseUrl)
     : QObject(parent)
-    , m_network(new QNetworkAccessManager(this))
+    , m_network(new BoundedNetworkAccess(this))
     , m_baseUrl(baseUrl)
     , m_transferTimeoutMs(GalleryRequests::kDefaultTransferTimeoutMs)
 {

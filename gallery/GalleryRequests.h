@@ -9,7 +9,8 @@ class QNetworkReply;
 
 // What every request to the gallery service shares: the built-in address,
 // the User-Agent, the transfer timeout and the cap on a reply's body. The
-// catalog, nonce and bundle requests all go through here.
+// catalog, nonce and bundle requests all go through here, the update's too;
+// all are sent through a BoundedNetworkAccess, which bounds the header.
 namespace gallery::GalleryRequests {
 
 // The gallery service. Tests hand the clients a local address instead; no
@@ -35,14 +36,14 @@ constexpr qint64 kReadChunkBytes = 256 * 1024;
 // for a bounded read (boundTransfer).
 QNetworkRequest request(const QUrl& url, int transferTimeoutMs);
 
-// Keeps the request to HTTP/1.1, where Qt stops reading the connection
-// while the reply's read buffer is full; over HTTP/2 Qt 6 takes in whatever
-// the server sends, read or not.
+// Keeps the request to HTTP/1.1, should it ever reach a manager other than
+// BoundedNetworkAccess: over HTTP/2 Qt 6 takes in whatever the server
+// sends, read or not.
 void boundTransfer(QNetworkRequest& request);
 
-// Lets Qt hold no more than kReadChunkBytes of reply's body: the reader
+// Lets the reply hold no more than kReadChunkBytes of its body: the reader
 // then has to take it on readyRead, and a server can never send faster than
-// the reader takes. Without it Qt reads the connection as fast as it
+// the reader takes. Without it the reply reads the connection as fast as it
 // delivers, however much that is.
 void boundReadBuffer(QNetworkReply* reply);
 

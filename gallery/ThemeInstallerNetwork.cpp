@@ -2,6 +2,8 @@
 // the reasons of a failed reply.
 #include "gallery/ThemeInstaller.h"
 
+#include "gallery/BoundedNetworkAccess.h"
+
 #include <QHttpMultiPart>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -18,7 +20,7 @@ const char* const kPercent = "dashPercent";
 
 ThemeInstaller::ThemeInstaller(QObject* parent, const QUrl& baseUrl)
     : QObject(parent)
-    , m_network(new QNetworkAccessManager(this))
+    , m_network(new BoundedNetworkAccess(this))
     , m_baseUrl(baseUrl)
     , m_transferTimeoutMs(GalleryRequests::kDefaultTransferTimeoutMs)
     , m_maxBundleBytes(kMaxBundleBytes)

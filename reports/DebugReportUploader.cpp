@@ -1,5 +1,7 @@
 #include "reports/DebugReportUploader.h"
 
+#include "gallery/BoundedNetworkAccess.h"
+
 #include <QCoreApplication>
 #include <QHttpMultiPart>
 #include <QJsonDocument>
@@ -32,7 +34,7 @@ QString serverError(const QJsonObject& object, const QString& fallback)
 
 DebugReportUploader::DebugReportUploader(QObject* parent, const QUrl& serviceUrl)
     : QObject(parent)
-    , network(new QNetworkAccessManager(this))
+    , network(new gallery::BoundedNetworkAccess(this))
     , serviceUrl(serviceUrl)
     , timer(new QTimer(this))
 {

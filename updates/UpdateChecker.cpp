@@ -1,5 +1,6 @@
 #include "updates/UpdateChecker.h"
 
+#include "gallery/BoundedNetworkAccess.h"
 #include "model/LogText.h"
 #include "gallery/GalleryRequests.h"
 
@@ -71,7 +72,7 @@ UpdateChecker::UpdateChecker(const QString& baseUrl, const QString& currentVersi
     , baseUrl(baseUrl)
     , currentVersion(currentVersion)
     , publicKeyPem(publicKeyPem)
-    , network(new QNetworkAccessManager(this))
+    , network(new gallery::BoundedNetworkAccess(this))
 {
     qRegisterMetaType<UpdateManifest>();
 }

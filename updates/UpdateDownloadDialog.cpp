@@ -1,5 +1,6 @@
 #include "updates/UpdateDownloadDialog.h"
 
+#include "gallery/BoundedNetworkAccess.h"
 #include "gallery/GalleryRequests.h"
 #include "panels/Asker.h"
 
@@ -19,7 +20,7 @@ UpdateDownloadDialog::UpdateDownloadDialog(const UpdateManifest& manifest, const
     , exePath(exePath)
     , partialPath(exePath + QStringLiteral(".new.partial"))
     , newPath(exePath + QStringLiteral(".new"))
-    , network(new QNetworkAccessManager(this))
+    , network(new gallery::BoundedNetworkAccess(this))
 {
     setWindowTitle(tr("Downloading Korvelanto v%1").arg(manifest.latest));
     setModal(true);
@@ -76,8 +77,9 @@ void UpdateDownloadDialog::start()
     QFile::remove(partialPath);
     file = std::make_unique<QFile>(partialPath);
     if (!file->open(QIODevice::WriteOnly)) {
+        const QString reason = writeFailure();
         file.reset();
-        return startFailed(tr("Cannot write to %1").arg(partialPath));
+        return startFailed(reason);
     }
     QNetworkRequest request{QUrl(manifest.url)};
     request.setTransferTimeout(transferTimeoutMs);
@@ -117,8 +119,8 @@ void UpdateDownloadDialog::onReadyRead()
     const QByteArray data = reply->readAll();
     if (bytesHashed + data.size() > byteCap())
         return abortWith(corruptedReason(), QMessageBox::Critical);
-    if (file && file->isOpen() && seams.write(*file, data) != data.size())
-        return abortWith(tr("Cannot write to %1").arg(partialPath), QMessageBox::Warning);
+    if (file && file->isOpen() && !writeAll(data))
+        return abortWith(writeFailure(), QMessageBox::Warning);
     hash.addData(data);
     bytesHashed += data.size();
 }
@@ -141,16 +143,37 @@ void UpdateDownloadDialog::onProgress(qint64 received, qint64 total)
     statusLabel->setText(tr("Downloading... %1 MB").arg(QString::number(double(received) / 1048576.0, 'f', 1)));
 }
 
-bool UpdateDownloadDialog::closePartial()
+bool UpdateDownloadDialog::writeAll(const QByteArray& data)
+{
+    qint64 written = seams.write(*file, data);
+    // A write cut short by a full disk reports no error; writing the rest
+    // either finishes or fails with the system's reason.
+    if (written >= 0 && written < data.size()) {
+        const qint64 more = seams.write(*file, data.mid(written));
+        written = more < 0 ? -1 : written + more;
+    }
+    return written == data.size();
+}
+
+QString UpdateDownloadDialog::writeFailure() const
+{
+    // The system's reason (a full disk, a file size limit) is what the user
+    // can act on.
+    const QString reason = file && file->error() != QFileDevice::NoError ? file->errorString() : QString();
+    return reason.isEmpty() ? tr("Cannot write to %1").arg(partialPath)
+                            : tr("Cannot write to %1: %2").arg(partialPath, reason);
+}
+
+QString UpdateDownloadDialog::closePartial()
 {
     if (!file)
-        return true;
+        return {};
     // Buffered bytes meet a full disk only here.
     const bool flushed = file->flush();
+    const QString failed = flushed && file->error() == QFileDevice::NoError ? QString() : writeFailure();
     file->close();
-    const bool ok = flushed && file->error() == QFileDevice::NoError;
     file.reset();
-    return ok;
+    return failed;
 }
 
 void UpdateDownloadDialog::onError()
@@ -163,8 +186,9 @@ void UpdateDownloadDialog::onError()
     const QString errorText = finished->errorString();
     const QString local = gallery::GalleryRequests::localFailure(finished);
     finished->deleteLater();
-    if (!closePartial() && failure.isEmpty())
-        failure = tr("Cannot write to %1").arg(partialPath);
+    const QString closeFailure = closePartial();
+    if (!closeFailure.isEmpty() && failure.isEmpty())
+        failure = closeFailure;
 
     if (canceled) {
         QFile::remove(partialPath);

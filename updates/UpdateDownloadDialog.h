@@ -58,7 +58,11 @@ private:
     void startFailed(const QString& reason);
     void abortWith(const QString& reason, QMessageBox::Icon icon);
     void fail(const QString& reason, QMessageBox::Icon icon);
-    bool closePartial();
+    // Closes the partial file: empty, or why its last bytes could not be
+    // written.
+    QString closePartial();
+    QString writeFailure() const;
+    bool writeAll(const QByteArray& data);
     bool lengthMatches() const;
     qint64 byteCap() const;
     QString corruptedReason() const;

@@ -322,6 +322,33 @@ private Q_SLOTS:
                  qPrintable(QString::number(web.streamedBytes())));
     }
 
+    // A server that never ends its header lines: the check ends within its
+    // deadline with a message, memory stays bounded, the connection is
+    // closed and the process comes to rest; the next check gets through.
+    void endlessHeadersEndTheCheck()
+    {
+        FakeWebService web;
+        QVERIFY(web.start());
+        web.setReply(kCheckPath, FakeWebService::endlessHeaderReply());
+        UpdateChecker checker(web.baseUrl().toString(), QStringLiteral("0.5.8.0"), m_key->publicPem());
+        QSignalSpy failed(&checker, &UpdateChecker::checkFailed);
+        QSignalSpy none(&checker, &UpdateChecker::noUpdate);
+        checker.check();
+        qint64 grown = 0;
+        QVERIFY2(TestEnvironment::waitWithinMemory([&failed] { return !failed.isEmpty(); },
+                                                   UpdateChecker::kDefaultTimeoutMs, 32 * 1024 * 1024, &grown),
+                 qPrintable(QString::number(grown)));
+        QCOMPARE(failed.at(0).at(0).toString(),
+                 QStringLiteral("network error: The server's reply headers are longer than 65536 bytes"));
+        QString why;
+        QVERIFY2(web.settlesToRest(&why), qPrintable(why));
+        Reply current;
+        current.body = signedBody(*m_key, sampleManifest(QStringLiteral("0.5.8")));
+        web.setReply(kCheckPath, current);
+        checker.check();
+        QVERIFY(none.wait(5000));
+    }
+
     void windowChecksAtStart()
     {
         FakeWebService web;

@@ -3,6 +3,7 @@
 #include "updates/UpdateDownloadDialog.h"
 #include "updates/UpdateManifest.h"
 #include "support/FakeWebService.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
@@ -22,6 +23,9 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
 
 using Reply = FakeWebService::Reply;
 Q_DECLARE_METATYPE(FakeWebService::Reply)
@@ -109,6 +113,9 @@ private Q_SLOTS:
         const qint64 n = body.size();
         const QString corrupted = QStringLiteral("Download corrupted -- try again or grab the full portable from ");
         QTest::newRow("upper-case digest") << sized << body << n << QString() << -1 << QString();
+        Reply chunked = sized;
+        chunked.chunked = true;
+        QTest::newRow("chunked") << chunked << body << n << QString() << -1 << QString();
         QTest::newRow("no length: bar follows size") << trickled << body << n << QString() << 1 << QString();
         QTest::newRow("no length, no size") << trickled << body << qint64(0) << QString() << 0 << QString();
         QTest::newRow("wrong digest") << sized << QByteArray("other") << n << corrupted << -1 << QString();
@@ -239,6 +246,68 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::readBytes(exe), kOldExe);
     }
 
+    // A server that never ends its header lines: the download ends well
+    // within its deadline with a message, memory stays bounded, the
+    // connection is closed and the process comes to rest; the next download
+    // succeeds.
+    void endlessHeadersEndTheDownload()
+    {
+        ScriptedAsker asker;
+        FakeWebService web;
+        QVERIFY(web.start());
+        web.setReply(kExePath, FakeWebService::endlessHeaderReply());
+        const QString exe = fakeExecutable();
+        const QByteArray body = payload();
+        {
+            UpdateDownloadDialog dialog(manifestFor(web, body, body.size()), exe);
+            QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);
+            QSignalSpy done(&dialog, &QDialog::finished);
+            dialog.start();
+            qint64 grown = 0;
+            QVERIFY2(TestEnvironment::waitWithinMemory([&done] { return !done.isEmpty(); },
+                                                       UpdateDownloadDialog::kDefaultTransferTimeoutMs,
+                                                       kMemoryBound, &grown),
+                     qPrintable(QString::number(grown)));
+            QCOMPARE(failed.size(), 1);
+            QCOMPARE(failed.at(0).at(0).toString(),
+                     QStringLiteral("Download failed: The server's reply headers are longer than 65536 bytes"));
+        }
+        QString why;
+        QVERIFY2(web.settlesToRest(&why), qPrintable(why));
+        web.setReply(kExePath, FakeWebService::okReply(body, "application/octet-stream"));
+        UpdateDownloadDialog again(manifestFor(web, body, body.size()), exe);
+        QCOMPARE(runToEnd(again), int(QDialog::Accepted));
+        QCOMPARE(TestFiles::readBytes(exe + QStringLiteral(".new")), body);
+    }
+
+    // A disk that fills up mid-download (a file size limit in a child
+    // process): the message carries the system's reason, nothing is left.
+    void fullDiskSaysWhy()
+    {
+        FakeWebService web;
+        QVERIFY(web.start());
+        const QByteArray body = payload();
+        web.setReply(kExePath, FakeWebService::okReply(body, "application/octet-stream"));
+        const QString exe = fakeExecutable();
+        QString reason;
+        const FileSizeLimit::Outcome outcome = FileSizeLimit::run(
+            64 * 1024,
+            [&](QString* text) {
+                ScriptedAsker asker;
+                UpdateDownloadDialog dialog(manifestFor(web, body, body.size()), exe);
+                QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);
+                runToEnd(dialog);
+                *text = failed.isEmpty() ? QString() : failed.at(0).at(0).toString();
+                return failed.isEmpty();
+            },
+            &reason);
+        QCOMPARE(outcome, FileSizeLimit::Outcome::ReportedFailure);
+        QCOMPARE(reason, QStringLiteral("Cannot write to %1.new.partial: %2")
+                             .arg(exe, QString::fromLocal8Bit(std::strerror(EFBIG))));
+        QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new.partial")));
+        QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new")));
+    }
+
     void cancelBeforeFirstByte()
     {
         ScriptedAsker asker;
@@ -288,10 +357,15 @@ private Q_SLOTS:
             delete dialog.findChild<QNetworkAccessManager*>();
         QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);
         dialog.start();
-        const QString reason = partialIsFolder ? QStringLiteral("Cannot write to ") + partial
-                                               : QStringLiteral("no network manager");
         QCOMPARE(failed.size(), 1);
-        QCOMPARE(failed.at(0).at(0).toString(), reason);
+        const QString reason = failed.at(0).at(0).toString();
+        // The system's reason follows the path.
+        if (partialIsFolder)
+            QVERIFY2(reason.startsWith(QStringLiteral("Cannot write to %1: ").arg(partial))
+                         && reason.size() > partial.size() + 18,
+                     qPrintable(reason));
+        else
+            QCOMPARE(reason, QStringLiteral("no network manager"));
         QCOMPARE(dialog.findChild<QLabel*>()->text(), reason);
         QCOMPARE(asker.asked.size(), 1);
         QCOMPARE(asker.asked.at(0).title, QStringLiteral("Update"));

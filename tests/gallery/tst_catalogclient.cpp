@@ -168,6 +168,12 @@ private Q_SLOTS:
         QTest::newRow("not an object") << reply(200, json("['n-42']")) << QString()
                                        << QStringLiteral("Malformed install-url response.");
         QTest::newRow("404") << reply(404, {}) << QString() << QStringLiteral("Not found on the server (404).");
+        Reply moved = reply(302, {});
+        moved.location = "/elsewhere?format=json";
+        QTest::newRow("redirect followed") << moved << QStringLiteral("n-7") << QString();
+        Reply loop = moved;
+        loop.location = kNoncePath + "?format=json";
+        QTest::newRow("redirect loop") << loop << QString() << QStringLiteral("Network error: Too many redirects");
     }
 
     void nonceReplies()
@@ -178,6 +184,7 @@ private Q_SLOTS:
         FakeWebService web;
         QVERIFY(web.start());
         web.setReply(kNoncePath, answer);
+        web.setReply("/elsewhere", reply(200, json("{'nonce':'n-7'}")));
         CatalogClient client(nullptr, web.baseUrl());
         QSignalSpy ready(&client, &CatalogClient::nonceReady);
         QSignalSpy failed(&client, &CatalogClient::nonceFailed);

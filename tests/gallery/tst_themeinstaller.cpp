@@ -491,6 +491,32 @@ private Q_SLOTS:
         QCOMPARE(run.outcomes, QStringList{"installed|1|Neon"});
     }
 
+    // A server that never ends its header lines: the install ends within
+    // its deadline with a message, memory stays bounded, the connection is
+    // closed and the process comes to rest; the next install goes through.
+    void endlessHeadersEndTheInstall()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxs_12", "s02", "p01");
+        const QByteArray bundle =
+            zipBytes(FileMap{{"theme-manifest.json", manifest("Neon", "zneon", {"mxs_12"})},
+                             {"mxs_12/bkg.png", png(Qt::red)}});
+        Run run;
+        run.web.setReply("/api/templates/zneon/bundle", FakeWebService::endlessHeaderReply());
+        run.installer.installFromUrl({"zneon", "n-1"});
+        qint64 grown = 0;
+        QVERIFY2(TestEnvironment::waitWithinMemory([&run] { return !run.outcomes.isEmpty(); }, 30000,
+                                                   kMemoryBound, &grown),
+                 qPrintable(QString::number(grown)));
+        QCOMPARE(run.outcomes,
+                 QStringList{"failed|Network error: The server's reply headers are longer than 65536 bytes"});
+        QString why;
+        QVERIFY2(run.web.settlesToRest(&why), qPrintable(why));
+        run.outcomes.clear();
+        QVERIFY(run.install("zneon", bundle));
+        QCOMPARE(run.outcomes, QStringList{"installed|1|Neon"});
+    }
+
     void cancelStopsTheDownload()
     {
         Rs3Fixture fx;
@@ -504,6 +530,8 @@ private Q_SLOTS:
         QTRY_COMPARE(run.web.requests().size(), 1);
         run.installer.cancel();
         QTRY_COMPARE(run.outcomes, QStringList{"failed|Install cancelled."});
+        // Closed for good: the server sees the client go.
+        QTRY_COMPARE(run.web.openConnections(), 0);
         QTest::qWait(100);
         QCOMPARE(run.outcomes.size(), 1);
         QCOMPARE(everything(fx), before);

@@ -1,5 +1,7 @@
 #include "support/FakeWebService.h"
 
+#include "support/TestEnvironment.h"
+
 #include <QHostAddress>
 #include <QNetworkReply>
 #include <QNetworkProxy>
@@ -8,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTest>
 #include <QTimer>
 
 #include <cerrno>
@@ -102,11 +105,11 @@ QMap<QByteArray, QByteArray> formFields(const QList<FakeWebService::Part>& parts
     return fields;
 }
 
-// Writes head, then 64 KiB chunks of 'x' for ever, to fd (a duplicate the
-// thread owns) until the peer goes away or stop is set.
-void sendChunksUntilClosed(int fd, const QByteArray& head, const std::atomic<bool>* stop, std::atomic<qint64>* sent)
+// Writes head, then repeated for ever, to fd (a duplicate the thread owns)
+// until the peer goes away or stop is set.
+void sendUntilClosed(int fd, const QByteArray& head, const QByteArray& chunk, const std::atomic<bool>* stop,
+                     std::atomic<qint64>* sent, std::atomic<int>* live)
 {
-    const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
     QByteArray pending = head;
     qsizetype offset = 0;
     bool inHead = true;
@@ -135,6 +138,7 @@ void sendChunksUntilClosed(int fd, const QByteArray& head, const std::atomic<boo
         }
     }
     ::close(fd);
+    live->fetch_sub(1);
 }
 
 } // namespace
@@ -213,6 +217,27 @@ FakeWebService::Reply FakeWebService::endlessReply()
     return reply;
 }
 
+FakeWebService::Reply FakeWebService::asChunks(const Reply& reply)
+{
+    Reply chunked = reply;
+    chunked.announceLength = false;
+    const qsizetype piece = reply.body.size() / 3 + 1;
+    QByteArray body;
+    for (qsizetype at = 0; at < reply.body.size(); at += piece) {
+        const QByteArray part = reply.body.mid(at, piece);
+        body += QByteArray::number(part.size(), 16) + (at == 0 ? ";piece=first" : "") + "\r\n" + part + "\r\n";
+    }
+    chunked.body = body + "0\r\nX-Trailer: end\r\n\r\n";
+    return chunked;
+}
+
+FakeWebService::Reply FakeWebService::endlessHeaderReply()
+{
+    Reply reply;
+    reply.endlessHeaders = true;
+    return reply;
+}
+
 void FakeWebService::busyAtHeaders(QNetworkReply* reply, int ms)
 {
     auto once = std::make_shared<bool>(false);
@@ -220,6 +245,25 @@ void FakeWebService::busyAtHeaders(QNetworkReply* reply, int ms)
         if (!std::exchange(*once, true))
             QThread::msleep(ulong(ms));
     });
+}
+
+bool FakeWebService::settlesToRest(QString* why)
+{
+    if (!QTest::qWaitFor([this] { return m_liveStreams.load() == 0; }, 5000)) {
+        *why = QStringLiteral("the client never closed the connection of an endless reply");
+        return false;
+    }
+    // An idle event loop costs next to nothing; a thread still reading a
+    // connection costs a whole CPU.
+    constexpr int kWindowMs = 600;
+    const qint64 before = TestEnvironment::cpuMilliseconds();
+    QTest::qWait(kWindowMs);
+    const qint64 used = TestEnvironment::cpuMilliseconds() - before;
+    if (used > kWindowMs / 3) {
+        *why = QStringLiteral("%1 ms of CPU in %2 ms of rest").arg(used).arg(kWindowMs);
+        return false;
+    }
+    return true;
 }
 
 void FakeWebService::onNewConnection()
@@ -297,17 +341,26 @@ void FakeWebService::answer(QTcpSocket* socket, const Request& request)
         send(socket, reply);
 }
 
-void FakeWebService::send(QTcpSocket* socket, const Reply& reply)
+void FakeWebService::send(QTcpSocket* socket, const Reply& scripted)
 {
+    const Reply reply = scripted.chunked ? asChunks(scripted) : scripted;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    if (reply.endlessHeaders) {
+        QByteArray lines;
+        for (int i = 0; i < 512; ++i)
+            lines += "X-Filler-" + QByteArray::number(i) + ": " + QByteArray(100, 'y') + "\r\n";
+        return streamEndlessly(socket, head, lines);
+    }
     head += "Content-Type: " + reply.contentType + "\r\n";
+    if (!reply.location.isEmpty())
+        head += "Location: " + reply.location + "\r\n";
     if (reply.announceLength && !reply.endlessChunks)
         head += "Content-Length: " + QByteArray::number(reply.body.size() + reply.fillerBytes) + "\r\n";
-    if (reply.endlessChunks)
+    if (reply.endlessChunks || reply.chunked)
         head += "Transfer-Encoding: chunked\r\n";
     head += "Connection: close\r\n\r\n";
     if (reply.endlessChunks)
-        return streamEndlessly(socket, head);
+        return streamEndlessly(socket, head, "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n");
     if (reply.stallAfterHeaders) {
         if (Connection* c = m_connections.value(socket))
             c->held = true;
@@ -348,7 +401,7 @@ void FakeWebService::trickle(QTcpSocket* socket, const QByteArray& rest, qsizety
 
 // The socket stays open in Qt's hands but silent; a thread writes to a
 // duplicate of its descriptor.
-void FakeWebService::streamEndlessly(QTcpSocket* socket, const QByteArray& head)
+void FakeWebService::streamEndlessly(QTcpSocket* socket, const QByteArray& head, const QByteArray& repeated)
 {
     Connection* c = m_connections.value(socket);
     const int fd = c ? ::dup(int(socket->socketDescriptor())) : -1;
@@ -357,7 +410,8 @@ void FakeWebService::streamEndlessly(QTcpSocket* socket, const QByteArray& head)
         return;
     }
     c->held = true;
-    m_streams.emplace_back(sendChunksUntilClosed, fd, head, &m_stopStreams, &m_streamed);
+    m_liveStreams.fetch_add(1);
+    m_streams.emplace_back(sendUntilClosed, fd, head, repeated, &m_stopStreams, &m_streamed, &m_liveStreams);
 }
 
 // Streams the filler a chunk at a time as the client drains it, so an

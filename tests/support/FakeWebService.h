@@ -39,6 +39,13 @@ public:
         // fast as the client takes it (so a busy client cannot slow it down),
         // until the client closes the connection.
         bool endlessChunks = false;
+        // A status line, then header lines that never end, sent like
+        // endlessChunks.
+        bool endlessHeaders = false;
+        QByteArray location; // sent as a Location header when not empty
+        // The body goes out chunked: three chunks (the first with an
+        // extension) and a trailer line.
+        bool chunked = false;
     };
 
     // One part of a multipart body: its headers (names in lower case) and
@@ -77,6 +84,8 @@ public:
     // The answer for an encoded path (no query). Unscripted paths get 404.
     void setReply(const QByteArray& path, const Reply& reply);
     QList<Request> requests() const { return m_requests; }
+    // Connections a client still holds open.
+    int openConnections() const { return int(m_connections.size()); }
 
     // A local address nobody listens on.
     static QUrl closedPortUrl();
@@ -85,9 +94,16 @@ public:
     static Reply okReply(const QByteArray& body, const QByteArray& contentType = "application/json");
     // A 200 answer whose chunked body never ends (endlessChunks).
     static Reply endlessReply();
+    // A 200 status line followed by header lines for ever (endlessHeaders).
+    static Reply endlessHeaderReply();
 
-    // Body bytes sent so far by endless replies.
+    // Bytes sent so far by endless replies after their first line or head.
     qint64 streamedBytes() const { return m_streamed; }
+
+    // Runs the event loop until every endless reply has ended (its client
+    // closed the connection) and then checks that this process stays idle
+    // for a moment: true when both hold; otherwise *why says which did not.
+    bool settlesToRest(QString* why);
 
     // What an endless reply can push past a client's cap once the client
     // stops taking it: the system's socket buffers and a read chunk or two.
@@ -105,10 +121,11 @@ private:
     void onReadyRead(QTcpSocket* socket);
     bool parseRequest(Connection& c);
     void answer(QTcpSocket* socket, const Request& request);
-    void send(QTcpSocket* socket, const Reply& reply);
+    void send(QTcpSocket* socket, const Reply& scripted);
+    static Reply asChunks(const Reply& reply);
     void sendFiller(QTcpSocket* socket);
     void trickle(QTcpSocket* socket, const QByteArray& rest, qsizetype piece, int pauseMs);
-    void streamEndlessly(QTcpSocket* socket, const QByteArray& head);
+    void streamEndlessly(QTcpSocket* socket, const QByteArray& head, const QByteArray& repeated);
 
     QTcpServer* m_server;
     QHash<QByteArray, Reply> m_replies;
@@ -117,4 +134,5 @@ private:
     std::vector<std::thread> m_streams;
     std::atomic<bool> m_stopStreams{false};
     std::atomic<qint64> m_streamed{0};
+    std::atomic<int> m_liveStreams{0};
 };

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace TestEnvironment {
 namespace {
@@ -124,6 +125,21 @@ qint64 TestEnvironment::residentBytes(bool peak)
             return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
     }
     return -1;
+}
+
+qint64 TestEnvironment::cpuMilliseconds()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The command name in parentheses may hold blanks: fields count from
+    // after it (state is field 3, utime 14, stime 15).
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const long ticks = sysconf(_SC_CLK_TCK);
+    if (fields.size() < 13 || ticks <= 0)
+        return -1;
+    return (fields.at(11).toLongLong() + fields.at(12).toLongLong()) * 1000 / ticks;
 }
 
 bool TestEnvironment::resetResidentPeak()

@@ -39,6 +39,10 @@ qint64 residentBytes(bool peak = false);
 // Starts a new peak for residentBytes(true); false when the system cannot.
 bool resetResidentPeak();
 
+// User and system CPU time this process has used so far, in milliseconds
+// (all its threads); -1 when it cannot be read.
+qint64 cpuMilliseconds();
+
 // Runs the event loop until done() or timeoutMs, and stops early once this
 // process has grown by more than bound bytes since the call, so a runaway
 // never takes the machine down with it. True when done() came true within
