@@ -42,6 +42,8 @@ bool MainWindow::mayInstallOver(const QString& placedPath)
 {
     if (config.pageCount() == 0 || !samePath(placedPath, currentFilePath))
         return true;
+    // A value still being typed is one of the changes the copy is to keep.
+    commitTyping();
     const QString name = QFileInfo(currentFilePath).fileName();
     const QString changes = hasUnsavedChanges() ? tr(", with its unsaved changes,") : QString();
     const auto answer = Asker::instance().question(
