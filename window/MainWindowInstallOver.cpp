@@ -73,6 +73,10 @@ QString MainWindow::followKeptCopy(const QString& placedPath, const QStringList&
     }
     if (samePath(repairedFilePath, currentFilePath))
         repairedFilePath = copy;
+    // A save copies some entries from the archive as stored (a second entry
+    // of the same path, a file gone from the working folder): the copy holds
+    // them now, the installed file does not.
+    config.archiveIndex.moveTo(copy);
     config.zconf2Path = copy;
     currentFilePath = copy;
     updateWindowTitle();

@@ -346,6 +346,48 @@ private Q_SLOTS:
         QTest::newRow("do not open it") << "No";
     }
 
+    // After an install over the open configuration the window saves into
+    // the kept copy, and an entry the save copies from the archive as stored
+    // (a second entry of the same path) comes from that copy: it is kept,
+    // and the save says nothing was left out.
+    void keptCopyKeepsEveryEntry()
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        const QString open = folder + QStringLiteral("/race.zconf2");
+        ConfigFixture cfg;
+        cfg.device().page(QStringLiteral("Main")).mask(Fx::mask(QStringLiteral("m1"), 10, 20, 200, 80));
+        const QMap<QString, QByteArray> files = cfg.files();
+        QList<ZipFixtureEntry> entries;
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            entries.append({it.key().toUtf8(), it.value()});
+        const QByteArray second("art/K\x8e.png");
+        entries << ZipFixtureEntry{"art/K\xc3\x84.png", "first"} << ZipFixtureEntry{second, "second"};
+        QVERIFY(ZipFixture::writeZip(open, entries));
+        const QString zip = raceBundle();
+        QVERIFY(!zip.isEmpty());
+
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, open);
+        QVERIFY(window);
+        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
+        asker.asked.clear();
+        asker.fileNames = {zip, folder};
+        asker.buttons = {QMessageBox::Yes, QMessageBox::No};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        const QString copy = folder + QStringLiteral("/race.bak.zconf2");
+        QCOMPARE(window->currentFile(), copy);
+        const int asked = asker.count(QStringLiteral("message"));
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+        QCOMPARE(asker.count(QStringLiteral("message")), asked);
+        QVERIFY(!window->hasUnsavedChanges());
+        QByteArray kept;
+        for (const ZipFixtureEntry& entry : ZipFixture::readZipEntries(copy)) {
+            if (entry.name == second)
+                kept = entry.data;
+        }
+        QCOMPARE(kept, QByteArray("second"));
+    }
+
     // A value still being typed when the install asks counts among the
     // unsaved changes the question names.
     void installOverAsksWithWhatIsBeingTyped()
