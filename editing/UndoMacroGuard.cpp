@@ -3,6 +3,16 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 
+namespace {
+
+// Does nothing, and is dropped by the stack as soon as it is undone.
+class DroppedStep : public QUndoCommand {
+public:
+    void undo() override { setObsolete(true); }
+};
+
+} // namespace
+
 UndoMacroGuard::UndoMacroGuard(QUndoStack* stack, const QString& text)
     : m_stack(stack)
 {
@@ -16,12 +26,11 @@ UndoMacroGuard::~UndoMacroGuard()
         return;
     // QUndoStack cannot drop a closed macro directly: undo it, then push a
     // step that does nothing, which deletes the undone macro from the redo
-    // side, and undo that step once it is obsolete, which deletes it too.
-    // An obsolete command pushed as such would be dropped without the stack
-    // telling its Undo and Redo actions, which then offer the dead macro.
+    // side, and undo that step, which makes it obsolete and so deletes it
+    // too. An obsolete command pushed as such would be dropped without the
+    // stack telling its Undo and Redo actions, which then offer the dead
+    // macro.
     m_stack->undo();
-    auto* drop = new QUndoCommand;
-    m_stack->push(drop);
-    drop->setObsolete(true);
+    m_stack->push(new DroppedStep);
     m_stack->undo();
 }

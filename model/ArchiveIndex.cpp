@@ -100,6 +100,31 @@ bool ArchiveIndex::build(const QString& archivePath, const QString& folder)
     return m_archiveStamp.isValid();
 }
 
+bool ArchiveIndex::moveTo(const QString& copyPath)
+{
+    ArchiveIndex copy;
+    if (m_archive.isEmpty() || !copy.build(copyPath, m_folder)
+        || copy.m_entries.size() != m_entries.size() || copy.m_carried.size() != m_carried.size())
+        return false;
+    const auto samePlace = [](const Entry& a, const Entry& b) {
+        return a.sameAs(b) && a.method == b.method && a.compressedSize == b.compressedSize && a.rel == b.rel
+            && a.position.pos_in_zip_directory == b.position.pos_in_zip_directory
+            && a.position.num_of_file == b.position.num_of_file;
+    };
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+        const auto found = copy.m_entries.constFind(it.key());
+        if (found == copy.m_entries.cend() || !samePlace(found.value(), it.value()))
+            return false;
+    }
+    for (size_t i = 0; i < m_carried.size(); ++i) {
+        if (!samePlace(copy.m_carried[i], m_carried[i]))
+            return false;
+    }
+    m_archive = copy.m_archive;
+    m_archiveStamp = copy.m_archiveStamp;
+    return true;
+}
+
 bool ArchiveIndex::archiveUnchanged() const
 {
     return !m_archive.isEmpty() && FileStamp::of(m_archive) == m_archiveStamp;

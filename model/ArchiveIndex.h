@@ -60,6 +60,10 @@ public:
     // failure leaves the index empty.
     bool build(const QString& archivePath, const QString& folder);
     void clear();
+    // Goes on with `copyPath`, a byte copy of the archive, in its place:
+    // true when the copy holds every entry where the archive did. The
+    // folder's stamps are kept, so what was known unchanged still is.
+    bool moveTo(const QString& copyPath);
 
     const QString& archivePath() const { return m_archive; }
     const QString& folder() const { return m_folder; }

@@ -102,8 +102,8 @@ Placement placementFor(const WidgetClipboard& clip, const MaskElement& target, c
     Placement place;
     if (clip.hasSource
         && !(target.id == clip.sourceMaskId && target.x == clip.sourceMaskX && target.y == clip.sourceMaskY)) {
-        place.dx = clip.sourceMaskX - target.x;
-        place.dy = clip.sourceMaskY - target.y;
+        place.dx = clampedInt(qint64(clip.sourceMaskX) - target.x);
+        place.dy = clampedInt(qint64(clip.sourceMaskY) - target.y);
         place.mode = PasteMode::ScreenPosition;
     }
     GroupBox box;

@@ -42,6 +42,8 @@ bool MainWindow::mayInstallOver(const QString& placedPath)
 {
     if (config.pageCount() == 0 || !samePath(placedPath, currentFilePath))
         return true;
+    // A value still being typed is one of the changes the copy is to keep.
+    commitTyping();
     const QString name = QFileInfo(currentFilePath).fileName();
     const QString changes = hasUnsavedChanges() ? tr(", with its unsaved changes,") : QString();
     const auto answer = Asker::instance().question(
@@ -71,6 +73,10 @@ QString MainWindow::followKeptCopy(const QString& placedPath, const QStringList&
     }
     if (samePath(repairedFilePath, currentFilePath))
         repairedFilePath = copy;
+    // A save copies some entries from the archive as stored (a second entry
+    // of the same path, a file gone from the working folder): the copy holds
+    // them now, the installed file does not.
+    config.archiveIndex.moveTo(copy);
     config.zconf2Path = copy;
     currentFilePath = copy;
     updateWindowTitle();

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QUndoStack>
@@ -58,6 +59,21 @@ QPushButton* buttonStartingWith(QDialog* dialog, const QString& prefix)
         if (b->text().startsWith(prefix))
             return b;
     return nullptr;
+}
+
+// A config install bundle whose configuration is named race.zconf2.
+QString raceBundle()
+{
+    ConfigFixture incoming;
+    incoming.device().page(QStringLiteral("One"));
+    const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
+    const bool written = ZipFixture::writeZip(
+        zip, QMap<QString, QByteArray>{
+                 {QStringLiteral("race.zconf2"), bytesOf(incoming.writeTempZip(QStringLiteral("race.zconf2")))},
+                 {QStringLiteral("RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/"
+                                 "Over/mask.png"),
+                  "art"}});
+    return written ? zip : QString();
 }
 
 } // namespace
@@ -328,6 +344,77 @@ private Q_SLOTS:
         QTest::newRow("open it, save the edits") << "Save";
         QTest::newRow("open it, discard the edits") << "Discard";
         QTest::newRow("do not open it") << "No";
+    }
+
+    // After an install over the open configuration the window saves into
+    // the kept copy, and an entry the save copies from the archive as stored
+    // (a second entry of the same path) comes from that copy: it is kept,
+    // and the save says nothing was left out.
+    void keptCopyKeepsEveryEntry()
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        const QString open = folder + QStringLiteral("/race.zconf2");
+        ConfigFixture cfg;
+        cfg.device().page(QStringLiteral("Main")).mask(Fx::mask(QStringLiteral("m1"), 10, 20, 200, 80));
+        const QMap<QString, QByteArray> files = cfg.files();
+        QList<ZipFixtureEntry> entries;
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            entries.append({it.key().toUtf8(), it.value()});
+        const QByteArray second("art/K\x8e.png");
+        entries << ZipFixtureEntry{"art/K\xc3\x84.png", "first"} << ZipFixtureEntry{second, "second"};
+        QVERIFY(ZipFixture::writeZip(open, entries));
+        const QString zip = raceBundle();
+        QVERIFY(!zip.isEmpty());
+
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, open);
+        QVERIFY(window);
+        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
+        asker.asked.clear();
+        asker.fileNames = {zip, folder};
+        asker.buttons = {QMessageBox::Yes, QMessageBox::No};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        const QString copy = folder + QStringLiteral("/race.bak.zconf2");
+        QCOMPARE(window->currentFile(), copy);
+        const int asked = asker.count(QStringLiteral("message"));
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+        QCOMPARE(asker.count(QStringLiteral("message")), asked);
+        QVERIFY(!window->hasUnsavedChanges());
+        QByteArray kept;
+        for (const ZipFixtureEntry& entry : ZipFixture::readZipEntries(copy)) {
+            if (entry.name == second)
+                kept = entry.data;
+        }
+        QCOMPARE(kept, QByteArray("second"));
+    }
+
+    // A value still being typed when the install asks counts among the
+    // unsaved changes the question names.
+    void installOverAsksWithWhatIsBeingTyped()
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        const QString open = folder + QStringLiteral("/race.zconf2");
+        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
+        const QByteArray openBytes = bytesOf(open);
+        const QString zip = raceBundle();
+        QVERIFY(!zip.isEmpty());
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, open);
+        QVERIFY(window);
+        window->findChild<DashCanvas*>()->setSelectedMask(0);
+        auto* y = window->findChild<QSpinBox*>(QStringLiteral("ySpin"));
+        QVERIFY(y && y->isEnabled());
+        y->selectAll();
+        QTest::keyClicks(y, QStringLiteral("123"));
+        asker.asked.clear();
+        asker.fileNames = {zip, folder};
+        asker.buttons = {QMessageBox::Cancel};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        QCOMPARE(asker.count(QStringLiteral("message")), 1);
+        QVERIFY2(asker.asked.last().text.contains(QStringLiteral("The open configuration, with its unsaved changes,")),
+                 qPrintable(asker.asked.last().text));
+        QVERIFY(window->hasUnsavedChanges());
+        QCOMPARE(bytesOf(open), openBytes);
     }
 
     void installOverTheOpenConfiguration()
