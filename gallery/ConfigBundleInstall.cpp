@@ -120,15 +120,17 @@ QStringList configFileNames(const QString& stem)
     return QStringList{stem + QStringLiteral(".zconf2")} + DashConfig::sidecarFileNames(stem);
 }
 
-// True when every file of the configuration's name already holds what the
-// bundle brings (a second install of the same bundle): nothing to keep. A
-// sidecar the bundle does not carry is removed, so it counts as changed.
+// True when the files of the configuration's name are just what the bundle
+// brings (a second install of the same bundle): nothing to keep, and the
+// configuration there stays as it was. A sidecar the bundle does not carry
+// is removed and one it adds gives the configuration records it lacked, so
+// either counts as changed.
 bool sameAsIncoming(const QString& extracted, const QString& baseName, const QString& configFolder)
 {
     for (const QString& name : configFileNames(baseName)) {
         const QString mine = configFolder + QLatin1Char('/') + name;
         const QString incoming = extracted + QLatin1Char('/') + name;
-        if (QFileInfo::exists(mine) && (!QFileInfo::exists(incoming) || contentOf(mine) != contentOf(incoming)))
+        if (QFileInfo::exists(mine) != QFileInfo::exists(incoming) || contentOf(mine) != contentOf(incoming))
             return false;
     }
     return true;
@@ -256,7 +258,7 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         return failWith(error, tr("the bundle's art tree is empty"));
     const QString baseName = QFileInfo(configName).completeBaseName();
     const QString placed = configFolder + QLatin1Char('/') + baseName + QStringLiteral(".zconf2");
-    if (confirmTarget && !confirmTarget(placed))
+    if (confirmTarget && !confirmTarget(placed, sameAsIncoming(extracted.path(), baseName, configFolder)))
         return failWith(error, tr("the install was cancelled; nothing was changed"));
 
     ArtCopies copies;

@@ -53,10 +53,12 @@ struct ConfigBundleInstallResult {
 // of %1: %2", "could not place the config at %1", "could not place %1: %2",
 // "could not remove %1, left by the configuration that was replaced".
 // confirmTarget, when given, is asked with the path the configuration will
-// be placed at once the bundle has been read, before anything is written;
-// false ends the install with "the install was cancelled; nothing was
-// changed" (the caller's answer for a configuration open in a window).
-using ConfigTargetCheck = std::function<bool(const QString& placedPath)>;
+// be placed at once the bundle has been read, before anything is written,
+// and whether the files already there hold just what the bundle brings (the
+// same bundle installed twice: nothing of them is replaced or kept); false
+// ends the install with "the install was cancelled; nothing was changed"
+// (the caller's answer for a configuration open in a window).
+using ConfigTargetCheck = std::function<bool(const QString& placedPath, bool unchanged)>;
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result = nullptr, QString* error = nullptr,
                                 const ConfigTargetCheck& confirmTarget = {});

@@ -56,7 +56,7 @@ public:
     bool installBundleBytes(const QByteArray& bytes);
     // Asked before a configuration bundle replaces anything (see
     // installConfigInstallBundle); a "no" ends the install as cancelled.
-    void setConfigTargetCheck(const std::function<bool(const QString& placedPath)>& check)
+    void setConfigTargetCheck(const std::function<bool(const QString& placedPath, bool unchanged)>& check)
     {
         configTargetCheck = check;
     }
@@ -105,7 +105,7 @@ Q_SIGNALS:
     void failed(const QString& reason);
 
 private:
-    std::function<bool(const QString& placedPath)> configTargetCheck;
+    std::function<bool(const QString& placedPath, bool unchanged)> configTargetCheck;
     void onDownloadProgress(qint64 received, qint64 total);
     void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;

@@ -76,8 +76,8 @@ bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
     ConfigBundleInstallResult result;
     QString error;
     bool declined = false;
-    const auto confirm = [this, &declined](const QString& placed) {
-        declined = configTargetCheck && !configTargetCheck(placed);
+    const auto confirm = [this, &declined](const QString& placed, bool unchanged) {
+        declined = configTargetCheck && !configTargetCheck(placed, unchanged);
         return !declined;
     };
     const bool ok = installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error, confirm);

@@ -335,13 +335,17 @@ private:
     void discardToSavedState();
     // --- an install over the open configuration (MainWindowInstallOver.cpp)
     // Asks before an install places a configuration at the open file's path;
-    // true when it may go on (another path never asks).
-    bool mayInstallOver(const QString& placedPath);
+    // true when it may go on (another path never asks). `unchanged`: the
+    // saved files already hold what the bundle brings, so none is replaced.
+    bool mayInstallOver(const QString& placedPath, bool unchanged);
     // After an install placed a configuration at the open file's path, the
     // window goes on with the copy the install kept of that file (one of
     // `kept`), so its edits never reach the installed file. Returns that
     // copy's path; empty when the open file was not replaced.
     QString followKeptCopy(const QString& placedPath, const QStringList& kept);
+    // followKeptCopy, and the paragraph telling the user what became of the
+    // open configuration; empty when the install did not touch its path.
+    QString followInstall(const QString& placedPath, const QStringList& kept);
     // Names each record store that cannot be read, once, at the open
     // (MainWindowOpenSave.cpp).
     void reportUnreadableSidecars();

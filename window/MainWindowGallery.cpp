@@ -88,7 +88,8 @@ void MainWindow::createThemeInstaller()
     if (themeInstaller)
         return;
     themeInstaller = new gallery::ThemeInstaller(this, galleryBaseUrl);
-    themeInstaller->setConfigTargetCheck([this](const QString& placed) { return mayInstallOver(placed); });
+    themeInstaller->setConfigTargetCheck(
+        [this](const QString& placed, bool unchanged) { return mayInstallOver(placed, unchanged); });
     connect(themeInstaller, &gallery::ThemeInstaller::progress, this, &MainWindow::onThemeInstallProgress);
     connect(themeInstaller, &gallery::ThemeInstaller::installed, this, &MainWindow::onThemeInstalled);
     connect(themeInstaller, &gallery::ThemeInstaller::configInstalled, this, &MainWindow::onConfigInstalled);
@@ -169,10 +170,7 @@ void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, 
         status += tr(" - what it replaced was kept in %1").arg(where);
         text += tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n'))));
     }
-    const QString openCopy = followKeptCopy(configPath, kept);
-    if (!openCopy.isEmpty())
-        text += tr("\n\nThe configuration that was open is kept as %1, and this window now edits that copy.")
-                    .arg(QDir::toNativeSeparators(openCopy));
+    text += followInstall(configPath, kept);
     statusBar()->showMessage(status, kept.isEmpty() ? 6000 : 15000);
     QMessageBox box(QMessageBox::Information, tr("Config Installed"), text, QMessageBox::NoButton, this);
     // The name comes from the downloaded bundle.

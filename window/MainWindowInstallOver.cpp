@@ -38,20 +38,24 @@ QString keptConfigFile(const QStringList& kept)
 
 } // namespace
 
-bool MainWindow::mayInstallOver(const QString& placedPath)
+bool MainWindow::mayInstallOver(const QString& placedPath, bool unchanged)
 {
     if (config.pageCount() == 0 || !samePath(placedPath, currentFilePath))
         return true;
     // A value still being typed is one of the changes the copy is to keep.
     commitTyping();
     const QString name = QFileInfo(currentFilePath).fileName();
-    const QString changes = hasUnsavedChanges() ? tr(", with its unsaved changes,") : QString();
-    const auto answer = Asker::instance().question(
-        this, tr("Install Config Bundle"),
-        tr("The bundle's configuration replaces %1, which is open in this window.\n\nThe open configuration%2 will "
-           "be kept in a copy beside it, and this window goes on with that copy.\n\nInstall the bundle?")
-            .arg(name, changes),
-        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    const bool unsaved = hasUnsavedChanges();
+    const QString text = unchanged
+        ? tr("The bundle's configuration is the same as %1, which is open in this window: its saved files already "
+             "hold what the bundle brings, so nothing of it is replaced and this window goes on with it%2.\n\n"
+             "Install the bundle?")
+              .arg(name, unsaved ? tr(" and its unsaved changes") : QString())
+        : tr("The bundle's configuration replaces %1, which is open in this window.\n\nThe open configuration%2 "
+             "will be kept in a copy beside it, and this window goes on with that copy.\n\nInstall the bundle?")
+              .arg(name, unsaved ? tr(", with its unsaved changes,") : QString());
+    const auto answer = Asker::instance().question(this, tr("Install Config Bundle"), text,
+                                                   QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     return answer == QMessageBox::Yes;
 }
 
@@ -81,4 +85,16 @@ QString MainWindow::followKeptCopy(const QString& placedPath, const QStringList&
     currentFilePath = copy;
     updateWindowTitle();
     return copy;
+}
+
+QString MainWindow::followInstall(const QString& placedPath, const QStringList& kept)
+{
+    if (config.pageCount() == 0 || !samePath(placedPath, currentFilePath))
+        return {};
+    const QString copy = followKeptCopy(placedPath, kept);
+    if (copy.isEmpty())
+        return tr("\n\nThe configuration open in this window already held what the bundle brings: it was left as "
+                  "it was, and this window goes on with it.");
+    return tr("\n\nThe configuration that was open is kept as %1, and this window now edits that copy.")
+        .arg(QDir::toNativeSeparators(copy));
 }

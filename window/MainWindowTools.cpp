@@ -84,8 +84,8 @@ void MainWindow::installConfigBundle()
     ConfigBundleInstallResult result;
     QString error;
     bool declined = false;
-    const auto confirm = [this, &declined](const QString& placed) {
-        declined = !mayInstallOver(placed);
+    const auto confirm = [this, &declined](const QString& placed, bool unchanged) {
+        declined = !mayInstallOver(placed, unchanged);
         return !declined;
     };
     if (!installConfigInstallBundle(bundle, folder, &result, &error, confirm)) {
@@ -97,10 +97,7 @@ void MainWindow::installConfigBundle()
     QString kept = keptPaths.isEmpty()
         ? QString()
         : tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(keptPaths.join(QLatin1Char('\n'))));
-    const QString openCopy = followKeptCopy(result.configPath, keptPaths);
-    if (!openCopy.isEmpty())
-        kept += tr("\n\nThe configuration that was open is kept as %1, and this window now edits that copy.")
-                    .arg(QDir::toNativeSeparators(openCopy));
+    kept += followInstall(result.configPath, keptPaths);
     if (!keptPaths.isEmpty())
         statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
                                      .arg(QFileInfo(result.configPath).fileName(),

@@ -1,6 +1,7 @@
 #include "dialogs/ConfigCheckDialog.h"
 #include "canvas/DashCanvas.h"
 #include "window/MainWindow.h"
+#include "gallery/ConfigBundleInstall.h"
 #include "check/ConfigRepair.h"
 #include "gallery/RaceStudio3Check.h"
 #include "model/DashConfig.h"
@@ -415,6 +416,50 @@ private Q_SLOTS:
                  qPrintable(asker.asked.last().text));
         QVERIFY(window->hasUnsavedChanges());
         QCOMPARE(bytesOf(open), openBytes);
+    }
+
+    // The same bundle installed twice over the open configuration: the
+    // question and the result say the saved files already were the bundle's,
+    // no copy is kept, and the window goes on with the file and its edits.
+    void installTwiceOverTheOpenConfiguration_data()
+    {
+        QTest::addColumn<bool>("unsaved");
+        QTest::newRow("saved") << false;
+        QTest::newRow("with unsaved changes") << true;
+    }
+    void installTwiceOverTheOpenConfiguration()
+    {
+        QFETCH(bool, unsaved);
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        const QString open = folder + QStringLiteral("/race.zconf2");
+        const QString zip = raceBundle();
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, folder, nullptr, &error), qPrintable(error));
+        const QByteArray installed = bytesOf(open);
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, open);
+        QVERIFY(window);
+        if (unsaved)
+            window->addLabelHere(10, 10, QStringLiteral("unsaved"));
+        asker.asked.clear();
+        asker.fileNames = {zip, folder};
+        asker.buttons = {QMessageBox::Yes, QMessageBox::No};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+
+        QVERIFY(asker.asked.size() >= 4);
+        const QString question = asker.asked[2].text;
+        QVERIFY2(question.contains(QStringLiteral("nothing of it is replaced and this window goes on with it")),
+                 qPrintable(question));
+        QVERIFY2(!question.contains(QStringLiteral("copy")), qPrintable(question));
+        QCOMPARE(question.contains(QStringLiteral("unsaved changes")), unsaved);
+        const QString result = asker.asked[3].text;
+        QVERIFY2(result.contains(QStringLiteral("it was left as it was, and this window goes on with it")),
+                 qPrintable(result));
+        QVERIFY2(!result.contains(QStringLiteral("kept")), qPrintable(result));
+        QCOMPARE(window->currentFile(), open);
+        QCOMPARE(window->hasUnsavedChanges(), unsaved);
+        QCOMPARE(bytesOf(open), installed);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("race.zconf2")});
     }
 
     void installOverTheOpenConfiguration()

@@ -12,6 +12,7 @@
 #include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
+#include "support/DemoArtSession.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -29,37 +30,15 @@
 
 #include <memory>
 
-namespace {
-
-// The demo's pages. Every page names its masks md.00 .. md.03, as page
-// templates and RaceStudio 3 do.
-const int kRace = 0;
-const int kEngine = 1;
-const int kLaps = 2;
-
-} // namespace
-
 // The artwork features on a copy of the demo with the demo's own RS3
 // install, as the README's main command starts them: every one must work,
 // land in the saved file and draw its art into the install. A style, a
 // colour, an icon preview or a multi-value box given to a mask of one page
 // belongs to that mask alone, and the art made for it to that state alone,
 // through undo, redo, save and Discard.
-class DemoInstallTest : public QObject {
+class DemoInstallTest : public QObject, DemoArtSession {
     Q_OBJECT
 
-    std::unique_ptr<Rs3Fixture> rs3;
-    std::unique_ptr<ScriptedAsker> asker;
-    std::unique_ptr<MainWindow> window;
-    DashConfig* config = nullptr;
-    QUndoStack* stack = nullptr;
-    QString path;
-
-    QString status() const { return window->statusBar()->currentMessage(); }
-    QString maskPath(const DashConfig& c, int page, int mask) const
-    {
-        return paramValue(c.pages[size_t(page)].masks[size_t(mask)].node, "PATH_REL_AiM_MASK");
-    }
     QImage installed(const QString& relFolder) const
     {
         return QImage(rs3->absolutePath(Rs3Fixture::Stable, relFolder + QStringLiteral("mask.png")));
@@ -72,47 +51,6 @@ class DemoInstallTest : public QObject {
             return nullptr;
         auto reread = std::make_unique<DashConfig>();
         return reread->load(path) ? std::move(reread) : nullptr;
-    }
-
-    QString panelText(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
-
-    void chooseStyle(const QString& id, const QString& caption = QString())
-    {
-        asker->onExec = [id, caption](QDialog* dialog) {
-            auto* designer = qobject_cast<BoxStyleDialog*>(dialog);
-            if (!designer)
-                return int(QDialog::Rejected);
-            auto* styles = designer->findChild<QListWidget*>();
-            for (int i = 0; i < styles->count(); ++i) {
-                if (styles->item(i)->data(Qt::UserRole).toString() == id)
-                    styles->setCurrentRow(i);
-            }
-            if (!caption.isNull()) {
-                for (auto* edit : designer->findChildren<QLineEdit*>()) {
-                    if (edit->placeholderText().startsWith(QLatin1String("e.g. ENGINE")))
-                        edit->setText(caption);
-                }
-            }
-            designer->onAccept();
-            return designer->result();
-        };
-    }
-
-    // Message boxes answered by clicking the first of `clicks` they offer.
-    void clickThrough(const QStringList& clicks)
-    {
-        asker->onExec = [clicks](QDialog* dialog) {
-            auto* box = qobject_cast<QMessageBox*>(dialog);
-            if (!box)
-                return int(QDialog::Rejected);
-            for (QAbstractButton* button : box->buttons()) {
-                if (clicks.contains(button->text())) {
-                    button->click();
-                    break;
-                }
-            }
-            return box->result();
-        };
     }
 
     // The headless render of a page along the edges of its masks, where a
@@ -130,54 +68,6 @@ class DemoInstallTest : public QObject {
                 edges << image.pixel(r.left(), y) << image.pixel(r.right(), y);
         }
         return edges;
-    }
-
-    void select(int page, int mask)
-    {
-        window->onPageSelected(page);
-        window->onElementSelected(mask);
-    }
-
-    // Every file of every folder the configuration at `file` points its
-    // masks and pages at, in the install.
-    QMap<QString, QByteArray> filesOfSavedConfig(const QString& file) const
-    {
-        DashConfig saved;
-        if (!saved.load(file))
-            return {{QStringLiteral("<unreadable>"), QByteArray()}};
-        QStringList folders;
-        for (int p = 0; p < saved.pageCount(); ++p) {
-            for (const QString& image : saved.pageImagePaths(p))
-                folders << image.left(image.lastIndexOf(QLatin1Char('/')) + 1);
-            for (int m = 0; m < int(saved.pages[size_t(p)].masks.size()); ++m)
-                folders << maskPath(saved, p, m);
-        }
-        QMap<QString, QByteArray> files;
-        for (const QString& folder : folders) {
-            if (folder.isEmpty())
-                continue;
-            const auto tree = Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, folder));
-            for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
-                files.insert(folder + it.key(), it.value());
-        }
-        return files;
-    }
-
-    QByteArray sidecars() const
-    {
-        QByteArray all;
-        for (const QString& file : {config->boxStylesSidecarPath(), config->multiBoxSidecarPath(),
-                                    config->barColorSidecarPath(), config->iconPreviewSidecarPath()}) {
-            QFile f(file);
-            all += file.toUtf8() + '\n' + (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>")) + '\n';
-        }
-        return all;
-    }
-
-    void resize(int page, int mask, int width)
-    {
-        const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
-        stack->push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, width, m.h, config, page, mask, true, false));
     }
 
     void move(int page, int mask, int dx)
@@ -209,24 +99,6 @@ class DemoInstallTest : public QObject {
         return QSize(int(xs.size()), int(ys.size()));
     }
 
-    // Duplicates the mask through the window; the copy's index.
-    int duplicate(int page, int mask)
-    {
-        select(page, mask);
-        window->findChild<DashCanvas*>()->setSelectedMask(mask);
-        const size_t before = config->pages[size_t(page)].masks.size();
-        window->duplicateMask();
-        return config->pages[size_t(page)].masks.size() == before + 1 ? int(before) : -1;
-    }
-
-    QImage replacementPicture(int page, int mask, const QString& folder) const
-    {
-        const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
-        QImage picture(m.w, m.h, QImage::Format_ARGB32);
-        picture.fill(QColor(200, 40, 160));
-        return picture.save(folder + "/mask.png") ? picture : QImage();
-    }
-
     void closeAndDiscard()
     {
         asker->onExec = {};
@@ -235,29 +107,8 @@ class DemoInstallTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        rs3 = std::make_unique<Rs3Fixture>();
-        QVERIFY(rs3->addDemoStock(Rs3Fixture::Stable));
-        asker = std::make_unique<ScriptedAsker>();
-        path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
-        QVERIFY(!path.isEmpty());
-        window = std::make_unique<MainWindow>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        window->loadConfig(path);
-        config = window->findChild<DashCanvas*>()->config;
-        stack = window->findChild<QUndoStack*>();
-        QVERIFY(config && stack);
-    }
-
-    void cleanup()
-    {
-        window.reset();
-        asker.reset();
-        rs3.reset();
-    }
-
+    void init() { openDemo(); }
+    void cleanup() { closeDemo(); }
 
     void boxStyle()
     {
@@ -488,167 +339,6 @@ private Q_SLOTS:
         QCOMPARE(reopened.multiBoxRecord(kRace, raceBox).rows, 2);
         QCOMPARE(reopened.multiBoxRecord(kLaps, lapsBox).rows, 1);
         QCOMPARE(filesOfSavedConfig(path), savedArt);
-    }
-
-    // A styled box, a coloured bar and a previewed icon are deleted; masks
-    // later given their names (in the same session, or after a save and a
-    // reopen) start with nothing of theirs. An undo of the deletes, also
-    // past the save, brings each back with its records.
-    void deletedMasksLeaveNothingToTheirNamesakes_data()
-    {
-        QTest::addColumn<bool>("reopen");
-        QTest::newRow("same session") << false;
-        QTest::newRow("saved and reopened") << true;
-    }
-    void deletedMasksLeaveNothingToTheirNamesakes()
-    {
-        QFETCH(bool, reopen);
-        const QString graphic = rs3->absolutePath(Rs3Fixture::Stable, DemoStock::iconItem() + "mask.png");
-        const int box = duplicate(kRace, 1);
-        QVERIFY(box >= 0);
-        QCOMPARE(config->pages[kRace].masks[size_t(box)].id, QStringLiteral("new.1"));
-        chooseStyle(QStringLiteral("solid_blue"), QStringLiteral("OIL"));
-        window->applyBoxStyle(box);
-        QCOMPARE(config->boxStyleRecord(kRace, box).caption, QStringLiteral("OIL"));
-        const int bar = duplicate(kRace, 2);
-        QVERIFY(bar >= 0);
-        resize(kRace, bar, 300);
-        window->applyColorBar(bar);
-        QVERIFY(config->barColorSnapshot(kRace, bar).hasRecord);
-        const int icon = duplicate(kEngine, 2);
-        QVERIFY(icon >= 0);
-        QVERIFY(config->setIconPreview(kEngine, icon, graphic));
-        window->onPageSelected(kEngine);
-        window->onDeleteRequested(icon);
-        window->onPageSelected(kRace);
-        window->onDeleteRequested(bar);
-        window->onDeleteRequested(box);
-        if (reopen) {
-            QVERIFY(window->save());
-            QVERIFY(!sidecars().contains("new.1"));
-            QVERIFY(!sidecars().contains("new.2"));
-            window->loadConfig(path);
-            config = window->findChild<DashCanvas*>()->config;
-        }
-
-        const int box2 = duplicate(kRace, 1);
-        const int bar2 = duplicate(kRace, 2);
-        const int icon2 = duplicate(kEngine, 2);
-        QVERIFY(box2 >= 0 && bar2 >= 0 && icon2 >= 0);
-        QCOMPARE(config->pages[kRace].masks[size_t(box2)].id, QStringLiteral("new.1"));
-        QCOMPARE(config->pages[kRace].masks[size_t(bar2)].id, QStringLiteral("new.2"));
-        QCOMPARE(config->pages[kEngine].masks[size_t(icon2)].id, QStringLiteral("new.1"));
-        QVERIFY(!config->boxStyleRecord(kRace, box2).present);
-        QVERIFY(config->renderBoxStyleImage(kRace, box2).isNull());
-        select(kRace, 1);
-        const QString stockStyle = panelText("boxStyleLabel");
-        select(kRace, box2);
-        QCOMPARE(panelText("boxStyleLabel"), stockStyle);
-        QVERIFY(config->iconPreviewGraphic(kEngine, icon2).isEmpty());
-        QVERIFY(!config->barColorSnapshot(kRace, bar2).hasRecord);
-        window->onPageSelected(kRace);
-        select(kRace, bar2);
-        QVERIFY(!window->findChild<QPushButton*>("barColorRemoveButton")->isEnabled());
-        window->applyColorBar(bar2);
-        window->removeBarColor(bar2);
-        QCOMPARE(paramInt(findBargraphChild(config->pages[kRace].masks[size_t(bar2)].node), "WIDTH"), 340);
-
-        // Back to before the new masks: the deleted ones come back as they
-        // were, records and all.
-        if (reopen)
-            return;
-        while (config->pages[kRace].masks.size() > 4 || config->pages[kEngine].masks.size() > 4)
-            stack->undo();
-        stack->undo();
-        stack->undo();
-        stack->undo();
-        QCOMPARE(config->boxStyleRecord(kRace, box).caption, QStringLiteral("OIL"));
-        QVERIFY(config->barColorSnapshot(kRace, bar).hasRecord);
-        QCOMPARE(config->iconPreviewGraphic(kEngine, icon), graphic);
-    }
-
-    // A styled box and its duplicate point at one item. Refresh box artwork,
-    // and the repair of an install that lacks the item, draw it once, from a
-    // record: the saved file's art stays byte for byte.
-    void duplicatedBoxKeepsTheOriginalsArt_data()
-    {
-        QTest::addColumn<bool>("copyRecorded");
-        QTest::newRow("copy with the original's record") << true;
-        QTest::newRow("copy without a record (an older duplicate)") << false;
-    }
-    void duplicatedBoxKeepsTheOriginalsArt()
-    {
-        QFETCH(bool, copyRecorded);
-        window->onPageSelected(kRace);
-        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
-        window->applyBoxStyle(1);
-        const int copy = duplicate(kRace, 1);
-        QVERIFY(copy >= 0);
-        QCOMPARE(maskPath(*config, kRace, copy), maskPath(*config, kRace, 1));
-        if (!copyRecorded) {
-            QMap<QString, BoxStyleRecord> styles = config->loadBoxStyleSidecar();
-            QVERIFY(styles.remove(config->boxStyleKey(kRace, copy)) == 1);
-            QVERIFY(config->saveBoxStyleSidecar(styles));
-        }
-        stack->push(new ReorderMaskCommand(config, kRace, copy, 0, QStringLiteral("Send to back")));
-        QVERIFY(window->save());
-        const QString item = maskPath(*config, kRace, 2);
-        const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
-        QVERIFY(atSave.contains(item + "mask.tgz"));
-
-        window->refreshBoxArtwork();
-        QVERIFY2(status().startsWith(QLatin1String("Re-rendered 1 box ")), qPrintable(status()));
-        QCOMPARE(filesOfSavedConfig(path), atSave);
-
-        QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
-        DashConfig reopened;
-        QVERIFY(reopened.load(path));
-        QCOMPARE(filesOfSavedConfig(path), atSave);
-        if (!copyRecorded)
-            return;
-
-        // The copy has the original's record: it can be restyled, into an
-        // item of its own.
-        QCOMPARE(config->boxStyleRecord(kRace, 0).caption, QStringLiteral("SPD"));
-        chooseStyle(QStringLiteral("panel_dark"));
-        window->applyBoxStyle(0);
-        QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
-        QVERIFY(maskPath(*config, kRace, 0) != item);
-        QCOMPARE(filesOfSavedConfig(path), atSave);
-    }
-
-    // A coloured bar's art replaced by the user and saved: removing the
-    // colour, colouring again and undoing both leave the saved art as it
-    // was, and so does a same-named configuration colouring its bar.
-    void replacedBarArtIsAsSaved()
-    {
-        window->onPageSelected(kRace);
-        window->applyColorBar(2);
-        const QString source = TestEnvironment::makeTempDir(QStringLiteral("art"));
-        QVERIFY(!replacementPicture(kRace, 2, source).isNull());
-        asker->fileNames = {source};
-        clickThrough({QStringLiteral("Overwrite artwork"), QStringLiteral("OK"), QStringLiteral("Close")});
-        window->replaceArtwork(2);
-        QCOMPARE(stack->count(), 2);
-        QVERIFY(window->save());
-        const QString saved = maskPath(*config, kRace, 2);
-        const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
-        QCOMPARE(QImage(rs3->absolutePath(Rs3Fixture::Stable, saved + "mask.png")).pixelColor(5, 5),
-                 QColor(200, 40, 160));
-
-        window->removeBarColor(2);
-        window->applyColorBar(2);
-        QVERIFY(maskPath(*config, kRace, 2) != saved);
-        stack->undo();
-        stack->undo();
-        QCOMPARE(maskPath(*config, kRace, 2), saved);
-        QCOMPARE(filesOfSavedConfig(path), atSave);
-
-        const QString other = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("other")));
-        DashConfig twin;
-        QVERIFY(twin.load(other));
-        QVERIFY(twin.applyBarColor(kRace, 2));
-        QCOMPARE(filesOfSavedConfig(path), atSave);
     }
 
     // Colour, save, resize, colour again, Discard: every state has its own

@@ -7,9 +7,9 @@
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
 #include "support/ConfigFixture.h"
-#include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
+#include "support/SelectionViews.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
@@ -30,88 +30,14 @@
 
 #include <memory>
 
-// A helper's failed comparison ends only the helper: the step stops here.
-#define EXPECT_SELECTION(page, mask, widget)                                                                           \
-    do {                                                                                                               \
-        expectSelection(page, mask, widget);                                                                           \
-        if (QTest::currentTestFailed())                                                                                \
-            return;                                                                                                    \
-    } while (false)
-
-namespace {
-
-// Three pages that repeat their masks' ids, as RS3's own pages do. Race's
-// md.01 is a bar with a caption Label; Engine and Laps hold Labels at the
-// same ids, where an edit meant for Race must never land.
-ConfigFixture repeatedIdsConfig()
-{
-    ConfigFixture cfg;
-    const auto caption = [](const QString& id, const QString& text) {
-        return Fx::label(id, text, 10, 44, 120, 24)
-            .p("POS_ALIGN", "bc")
-            .p("CHAR_SET_ID_2", "Text_H24")
-            .p("CHARSET_DIM", 24)
-            .p("COLORE", "0xffc8c8c8")
-            .p("CONTROLLO_NO_AUTOAGGIORNABILE", 0);
-    };
-    cfg.device().page("Race")
-        .mask(Fx::mask("md.00", 10, 10, 200, 80).add(caption("01", "SPEED")))
-        .mask(Fx::mask("md.01", 10, 100, 300, 80)
-                  .add(Fx::bargraph("02", 0, 0, 300, 40, QString(), true)
-                           .add(Fx::stepScale({{"0", "0"}, {"100", "8000"}}).p("NOME_SCALA", "0-8000")))
-                  .add(caption("03", "RPM")))
-        .mask(Fx::mask("md.02", 10, 200, 200, 80).add(caption("04", "GEAR")));
-    for (const QString& name : {QStringLiteral("Engine"), QStringLiteral("Laps")}) {
-        cfg.device().page(name)
-            .mask(Fx::mask("md.00", 10, 10, 200, 80).add(caption("01", name.toUpper())))
-            .mask(Fx::mask("md.01", 10, 100, 300, 80).add(caption("03", "LAP TIME")));
-    }
-    return cfg;
-}
-
-// The one device file of the archive.
-QByteArray savedDeviceXml(const QString& path)
-{
-    const QMap<QString, QByteArray> entries = ZipFixture::readZip(path);
-    for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (it.key().endsWith(QLatin1String("/overlay.ov3.xml")))
-            return it.value();
-    }
-    return QByteArrayLiteral("<no device file>");
-}
-
-pugi::xml_node childElement(pugi::xml_node parent, const char* cls, const char* id = nullptr)
-{
-    for (pugi::xml_node e = parent.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, cls) && (!id || QByteArray(e.attribute("i").value()) == id))
-            return e;
-    }
-    return {};
-}
-
-} // namespace
-
 // What a user sees of the selection while working through the demo: after
 // every step the canvas, the outliner, the property panel and the page list
 // name the same page, mask and widget, and Delete and Copy act on exactly
 // that element.
-class SelectionSyncTest : public QObject {
+class SelectionSyncTest : public QObject, SelectionViews {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Rs3Fixture> m_rs3;
-    std::unique_ptr<ScriptedAsker> asker;
-    std::unique_ptr<MainWindow> window;
-    DashCanvas* canvas = nullptr;
-    DashConfig* config = nullptr;
-    QUndoStack* stack = nullptr;
-    ElementListPanel* outliner = nullptr;
-    PageListPanel* pageList = nullptr;
-    PropertyPanel* panel = nullptr;
-
-    QString shownId() const { return panel->findChild<QLabel*>(QStringLiteral("idLabel"))->text(); }
-    const PageModel& page() const { return config->pages[size_t(window->currentPageIndex())]; }
-
     QAction* action(const QString& text) const
     {
         for (QAction* a : window->findChildren<QAction*>()) {
@@ -119,37 +45,6 @@ private:
                 return a;
         }
         return nullptr;
-    }
-
-    // Every view names (pageIndex, mask, widget); -1 for none.
-    void expectSelection(int pageIndex, int mask, int widget)
-    {
-        QCOMPARE(window->currentPageIndex(), pageIndex);
-        QCOMPARE(pageList->currentRow(), pageIndex);
-        QCOMPARE(outliner->topLevelItemCount(), int(page().masks.size()));
-        for (int m = 0; m < outliner->topLevelItemCount(); ++m)
-            QCOMPARE(outliner->topLevelItem(m)->text(0), page().masks[size_t(m)].id);
-        QCOMPARE(canvas->selectedMask(), mask);
-        QCOMPARE(canvas->selectedWidget(), widget);
-        QTreeWidgetItem* row = outliner->currentItem();
-        if (mask < 0) {
-            QVERIFY(!row || !row->isSelected());
-            QCOMPARE(shownId(), QStringLiteral("--"));
-            QVERIFY(!panel->findChild<QSpinBox*>(QStringLiteral("ySpin"))->isEnabled());
-            return;
-        }
-        QVERIFY(row);
-        QVERIFY(row->isSelected());
-        QCOMPARE(row->data(0, ElementListPanel::MaskIndexRole).toInt(), mask);
-        QCOMPARE(row->data(0, ElementListPanel::WidgetIndexRole).toInt(), widget);
-        const MaskElement& m = page().masks[size_t(mask)];
-        QCOMPARE(shownId(), widget < 0 ? m.id : m.widgets[size_t(widget)].id);
-    }
-
-    void clickOutlinerRow(QTreeWidgetItem* row)
-    {
-        outliner->scrollToItem(row);
-        QTest::mouseClick(outliner->viewport(), Qt::LeftButton, {}, outliner->visualItemRect(row).center());
     }
 
     void clickPageRow(int row)
@@ -168,70 +63,10 @@ private:
         QApplication::sendEvent(view, &in);
     }
 
-    QSpinBox* spin(const char* name) const { return panel->findChild<QSpinBox*>(QLatin1String(name)); }
-    template <typename T> T* control(const char* name) const { return panel->findChild<T*>(QLatin1String(name)); }
-
-    // The value typed over the field's text and committed with Return.
-    static void typeInto(QAbstractSpinBox* field, const QString& text)
-    {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Return);
-    }
-
-    // One notch of the wheel, turned down, over the middle of w.
-    static void wheelOver(QWidget* w)
-    {
-        const QPoint local = w->rect().center();
-        QWheelEvent event(QPointF(local), QPointF(w->mapToGlobal(local)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        // As the platform delivers it (sendEvent would not): what the field
-        // leaves goes on to its parents.
-        QSpontaneKeyEvent::setSpontaneous(&event);
-        qApp->notify(w, &event);
-    }
-
-    // The device file as the window's Save wrote it.
-    QByteArray saveAndRead()
-    {
-        if (!window->save())
-            return QByteArrayLiteral("<save failed>");
-        return savedDeviceXml(window->currentFile());
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_rs3 = std::make_unique<Rs3Fixture>();
-        m_rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
-    }
-
-    void init()
-    {
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("closeEditor")));
-        asker = std::make_unique<ScriptedAsker>();
-        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
-        QVERIFY(!path.isEmpty());
-        window = std::make_unique<MainWindow>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        window->loadConfig(path);
-        canvas = window->findChild<DashCanvas*>();
-        config = canvas->config;
-        stack = window->findChild<QUndoStack*>();
-        outliner = window->findChild<ElementListPanel*>();
-        pageList = window->findChild<PageListPanel*>();
-        panel = window->findChild<PropertyPanel*>();
-        QCOMPARE(config->pageCount(), 3);
-        QTRY_VERIFY(canvas->viewScale() > 0.3);
-    }
-
-    void cleanup()
-    {
-        window.reset();
-        asker.reset();
-    }
+    void initTestCase() { makeInstall(); }
+    void init() { openDemo(); }
+    void cleanup() { closeDemo(); }
 
     // Duplicate a widget picked in the outliner, then a menu closes while
     // the outliner has the focus: Delete removes the copy, never md.00.
@@ -443,58 +278,6 @@ private Q_SLOTS:
         EXPECT_SELECTION(2, 0, -1);
     }
 
-    // A widget chosen before a save is the one every later panel edit
-    // writes: the save reads the masks anew, and the panel follows. Each
-    // field once, then a second save: the file differs from the first save
-    // in exactly these parameters of that Label and its bar's scale.
-    void panelEditsAfterSaveLandOnTheChosenWidget()
-    {
-        const QString path = repeatedIdsConfig().writeTempZip();
-        window->loadConfig(path);
-        QCOMPARE(window->currentFile(), path);
-        clickOutlinerRow(outliner->topLevelItem(1)->child(1)); // md.01's Label "RPM"
-        EXPECT_SELECTION(0, 1, 1);
-        const QByteArray first = saveAndRead();
-        EXPECT_SELECTION(0, 1, 1);
-
-        typeInto(spin("ySpin"), QStringLiteral("50"));
-        EXPECT_SELECTION(0, 1, 1);
-        auto* text = control<QLineEdit>("labelTextEdit");
-        text->setFocus();
-        text->selectAll();
-        QTest::keyClicks(text, QStringLiteral("RPM x1000"));
-        QTest::keyClick(text, Qt::Key_Return);
-        control<QComboBox>("valueFontCombo")->setCurrentIndex(1); // "Basic Sans SF"
-        typeInto(spin("valueSizeSpin"), QStringLiteral("32"));
-        asker->colors << QColor(255, 128, 0);
-        QTest::mouseClick(control<QPushButton>("valueColorButton"), Qt::LeftButton);
-        control<QComboBox>("alignCombo")->setCurrentIndex(2); // "Right"
-        EXPECT_SELECTION(0, 1, 1);
-        typeInto(control<QDoubleSpinBox>("minSpin"), QStringLiteral("500"));
-        EXPECT_SELECTION(0, 1, 1);
-        const QByteArray second = saveAndRead();
-
-        pugi::xml_document expected;
-        QVERIFY(expected.load_buffer(first.constData(), size_t(first.size())));
-        QCOMPARE(xmlDocumentBytes(expected, "  "), first);
-        const pugi::xml_node race = childElement(
-            childElement(childElement(expected.child("overlay_cli"), "OverlayCli"), "GConfParam"), "GPageParam");
-        const pugi::xml_node bar = childElement(race, "GMaskParam", "md.01");
-        const pugi::xml_node label = childElement(bar, "Label", "03");
-        QVERIFY(label);
-        setParam(label, "YPOS", "50");
-        setParam(label, "TEXT", "RPM x1000");
-        setParam(label, "CONTROLLO_NO_AUTOAGGIORNABILE", "1");
-        setParam(label, "CHAR_SET_ID_2", "Basic Sans SF");
-        setParam(label, "CHARSET_DIM", "32");
-        setParam(label, "COLORE", "0xffff8000");
-        setParam(label, "POS_ALIGN", "br");
-        const pugi::xml_node scale = childElement(childElement(bar, "BargraphTrapezio"), "ScaleFSV");
-        setParam(scale, "NOME_SCALA", "8000");
-        setParam(childElement(scale, "StepScale", "1"), "VAL_SCALA", "500");
-        QCOMPARE(QString::fromUtf8(second), QString::fromUtf8(xmlDocumentBytes(expected, "  ")));
-    }
-
     // Masks A B C D: B deleted, D chosen, the delete undone. D is what every
     // view shows, and Delete removes D alone.
     void maskDeleteUndoKeepsTheChosenMask()
@@ -583,23 +366,6 @@ private Q_SLOTS:
         EXPECT_SELECTION(0, 1, -1);
     }
 
-    // Return in a field nobody changed writes nothing: the bar's Min, the
-    // mask's X.
-    void unchangedFieldCommitsWriteNothing()
-    {
-        clickOutlinerRow(outliner->topLevelItem(2)); // the bar, 0-8000
-        const QByteArray before = saveAndRead();
-        QVERIFY(before.contains("0-8000"));
-        for (const char* name : {"minSpin", "maxSpin", "xSpin"}) {
-            auto* field = control<QAbstractSpinBox>(name);
-            field->setFocus();
-            QTest::keyClick(field, Qt::Key_Return);
-        }
-        QCOMPARE(stack->count(), 0);
-        QVERIFY(!window->hasUnsavedChanges());
-        QCOMPARE(saveAndRead(), before);
-    }
-
     // Open while another page is shown: the page list marks page 0, the
     // page on the canvas, and a click takes it back to the other page.
     void openMarksTheFirstPage()
@@ -610,62 +376,6 @@ private Q_SLOTS:
         EXPECT_SELECTION(0, -1, -1);
         clickPageRow(2);
         EXPECT_SELECTION(2, -1, -1);
-    }
-
-    // A value still being typed when the user presses Ctrl+S is in the
-    // saved file, and the views show it: a Y, a Label's text, a rename.
-    void typedValueIsSaved_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::newRow("Y") << "ySpin";
-        QTest::newRow("Label Text") << "labelTextEdit";
-        QTest::newRow("outliner rename") << "rename";
-    }
-
-    void typedValueIsSaved()
-    {
-        QFETCH(QString, field);
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        const bool y = field == QLatin1String("ySpin");
-        const int mask = y ? 3 : 1; // md.03, or md.01's "02 Label SPEED"
-        const int widget = y ? -1 : 0;
-        clickOutlinerRow(y ? outliner->topLevelItem(3) : outliner->topLevelItem(1)->child(0));
-        EXPECT_SELECTION(0, mask, widget);
-        QWidget* typing = nullptr;
-        if (y) {
-            spin("ySpin")->setFocus();
-            spin("ySpin")->selectAll();
-            typing = spin("ySpin");
-        } else {
-            QLineEdit* edit = control<QLineEdit>("labelTextEdit");
-            if (field == QLatin1String("rename")) {
-                outliner->setFocus();
-                outliner->editCurrentLabel();
-                edit = outliner->viewport()->findChild<QLineEdit*>();
-                QVERIFY(edit);
-            }
-            edit->setFocus();
-            edit->selectAll();
-            typing = edit;
-        }
-        QTRY_VERIFY(typing->hasFocus());
-        QTest::keyClicks(typing, QStringLiteral("123"));
-        QTest::keyClick(typing, Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(!window->hasUnsavedChanges());
-
-        DashConfig saved;
-        QVERIFY(saved.load(window->currentFile()));
-        const MaskElement& savedMask = saved.pages[0].masks[size_t(mask)];
-        if (y) {
-            QCOMPARE(savedMask.y, 123);
-            QCOMPARE(spin("ySpin")->value(), 123);
-        } else {
-            QCOMPARE(savedMask.widgets[0].text, QStringLiteral("123"));
-            QCOMPARE(control<QLineEdit>("labelTextEdit")->text(), QStringLiteral("123"));
-            QCOMPARE(outliner->topLevelItem(1)->child(0)->text(ElementListPanel::TextColumn), QStringLiteral("123"));
-        }
-        EXPECT_SELECTION(0, mask, widget);
     }
 
     // A second click on the selected Label row opens no editor, so Delete
@@ -697,41 +407,6 @@ private Q_SLOTS:
         QCOMPARE(page().masks.size(), size_t(3));
         QCOMPARE(page().masks[1].id, QStringLiteral("md.02"));
         EXPECT_SELECTION(0, -1, -1);
-    }
-
-    // The wheel turned over panel fields that have no focus scrolls the
-    // panel and changes nothing; a field the user put the focus on takes it.
-    void wheelChangesOnlyAFocusedField()
-    {
-        window->resize(1100, 420);
-        clickOutlinerRow(outliner->topLevelItem(1)->child(1)); // the Digit
-        canvas->setFocus();
-        const QByteArray before = ConfigSnapshot::documents(*config);
-        QScrollArea* scroll = nullptr;
-        for (QScrollArea* area : window->findChildren<QScrollArea*>()) {
-            if (area->widget() == panel)
-                scroll = area;
-        }
-        QVERIFY(scroll);
-        QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0);
-        const int scrolled = scroll->verticalScrollBar()->value();
-        auto* size = spin("valueSizeSpin");
-        auto* font = control<QComboBox>("valueFontCombo");
-        const int px = size->value();
-        const QList<QWidget*> fields{size, font, spin("ySpin"), control<QComboBox>("alignCombo")};
-        for (QWidget* field : fields)
-            wheelOver(field);
-        QCOMPARE(size->value(), px);
-        QCOMPARE(ConfigSnapshot::documents(*config), before);
-        QVERIFY(!window->hasUnsavedChanges());
-        QVERIFY(scroll->verticalScrollBar()->value() > scrolled);
-
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        size->setFocus();
-        QTRY_VERIFY(size->hasFocus());
-        wheelOver(size);
-        QCOMPARE(size->value(), px - 1);
     }
 };
 

@@ -355,7 +355,7 @@ private Q_SLOTS:
         const FileMap installs = ZipFixture::readTree(rs3.root(Rs3Fixture::Stable));
         QStringList asked;
         QString error;
-        QVERIFY(!installConfigInstallBundle(zip, folder, nullptr, &error, [&asked](const QString& path) {
+        QVERIFY(!installConfigInstallBundle(zip, folder, nullptr, &error, [&asked](const QString& path, bool) {
             asked << path;
             return false;
         }));

@@ -1,0 +1,217 @@
+#include "DemoStock.h"
+#include "window/MainWindow.h"
+#include "artwork/BarColorSnapshot.h"
+#include "artwork/HomebrewItems.h"
+#include "canvas/DashCanvas.h"
+#include "editing/ReorderMaskCommand.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
+#include "support/DemoArtSession.h"
+#include "support/Rs3Fixture.h"
+#include "support/ScriptedAsker.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QUndoStack>
+#include <QtTest>
+
+#include <memory>
+
+// The records and art folders of the demo's masks through their lifetime:
+// a deleted mask leaves nothing to a later namesake, a duplicate shares the
+// original's art without rewriting it, and art the user replaced and saved
+// stays as saved whatever is undone afterwards.
+class DemoRecordsTest : public QObject, DemoArtSession {
+    Q_OBJECT
+
+    // Duplicates the mask through the window; the copy's index.
+    int duplicate(int page, int mask)
+    {
+        select(page, mask);
+        window->findChild<DashCanvas*>()->setSelectedMask(mask);
+        const size_t before = config->pages[size_t(page)].masks.size();
+        window->duplicateMask();
+        return config->pages[size_t(page)].masks.size() == before + 1 ? int(before) : -1;
+    }
+
+    QImage replacementPicture(int page, int mask, const QString& folder) const
+    {
+        const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
+        QImage picture(m.w, m.h, QImage::Format_ARGB32);
+        picture.fill(QColor(200, 40, 160));
+        return picture.save(folder + "/mask.png") ? picture : QImage();
+    }
+
+private Q_SLOTS:
+    void init() { openDemo(); }
+    void cleanup() { closeDemo(); }
+
+    // A styled box, a coloured bar and a previewed icon are deleted; masks
+    // later given their names (in the same session, or after a save and a
+    // reopen) start with nothing of theirs. An undo of the deletes, also
+    // past the save, brings each back with its records.
+    void deletedMasksLeaveNothingToTheirNamesakes_data()
+    {
+        QTest::addColumn<bool>("reopen");
+        QTest::newRow("same session") << false;
+        QTest::newRow("saved and reopened") << true;
+    }
+    void deletedMasksLeaveNothingToTheirNamesakes()
+    {
+        QFETCH(bool, reopen);
+        const QString graphic = rs3->absolutePath(Rs3Fixture::Stable, DemoStock::iconItem() + "mask.png");
+        const int box = duplicate(kRace, 1);
+        QVERIFY(box >= 0);
+        QCOMPARE(config->pages[kRace].masks[size_t(box)].id, QStringLiteral("new.1"));
+        chooseStyle(QStringLiteral("solid_blue"), QStringLiteral("OIL"));
+        window->applyBoxStyle(box);
+        QCOMPARE(config->boxStyleRecord(kRace, box).caption, QStringLiteral("OIL"));
+        const int bar = duplicate(kRace, 2);
+        QVERIFY(bar >= 0);
+        resize(kRace, bar, 300);
+        window->applyColorBar(bar);
+        QVERIFY(config->barColorSnapshot(kRace, bar).hasRecord);
+        const int icon = duplicate(kEngine, 2);
+        QVERIFY(icon >= 0);
+        QVERIFY(config->setIconPreview(kEngine, icon, graphic));
+        window->onPageSelected(kEngine);
+        window->onDeleteRequested(icon);
+        window->onPageSelected(kRace);
+        window->onDeleteRequested(bar);
+        window->onDeleteRequested(box);
+        if (reopen) {
+            QVERIFY(window->save());
+            QVERIFY(!sidecars().contains("new.1"));
+            QVERIFY(!sidecars().contains("new.2"));
+            window->loadConfig(path);
+            config = window->findChild<DashCanvas*>()->config;
+        }
+
+        const int box2 = duplicate(kRace, 1);
+        const int bar2 = duplicate(kRace, 2);
+        const int icon2 = duplicate(kEngine, 2);
+        QVERIFY(box2 >= 0 && bar2 >= 0 && icon2 >= 0);
+        QCOMPARE(config->pages[kRace].masks[size_t(box2)].id, QStringLiteral("new.1"));
+        QCOMPARE(config->pages[kRace].masks[size_t(bar2)].id, QStringLiteral("new.2"));
+        QCOMPARE(config->pages[kEngine].masks[size_t(icon2)].id, QStringLiteral("new.1"));
+        QVERIFY(!config->boxStyleRecord(kRace, box2).present);
+        QVERIFY(config->renderBoxStyleImage(kRace, box2).isNull());
+        select(kRace, 1);
+        const QString stockStyle = panelText("boxStyleLabel");
+        select(kRace, box2);
+        QCOMPARE(panelText("boxStyleLabel"), stockStyle);
+        QVERIFY(config->iconPreviewGraphic(kEngine, icon2).isEmpty());
+        QVERIFY(!config->barColorSnapshot(kRace, bar2).hasRecord);
+        window->onPageSelected(kRace);
+        select(kRace, bar2);
+        QVERIFY(!window->findChild<QPushButton*>("barColorRemoveButton")->isEnabled());
+        window->applyColorBar(bar2);
+        window->removeBarColor(bar2);
+        QCOMPARE(paramInt(findBargraphChild(config->pages[kRace].masks[size_t(bar2)].node), "WIDTH"), 340);
+
+        // Back to before the new masks: the deleted ones come back as they
+        // were, records and all.
+        if (reopen)
+            return;
+        while (config->pages[kRace].masks.size() > 4 || config->pages[kEngine].masks.size() > 4)
+            stack->undo();
+        stack->undo();
+        stack->undo();
+        stack->undo();
+        QCOMPARE(config->boxStyleRecord(kRace, box).caption, QStringLiteral("OIL"));
+        QVERIFY(config->barColorSnapshot(kRace, bar).hasRecord);
+        QCOMPARE(config->iconPreviewGraphic(kEngine, icon), graphic);
+    }
+
+    // A styled box and its duplicate point at one item. Refresh box artwork,
+    // and the repair of an install that lacks the item, draw it once, from a
+    // record: the saved file's art stays byte for byte.
+    void duplicatedBoxKeepsTheOriginalsArt_data()
+    {
+        QTest::addColumn<bool>("copyRecorded");
+        QTest::newRow("copy with the original's record") << true;
+        QTest::newRow("copy without a record (an older duplicate)") << false;
+    }
+    void duplicatedBoxKeepsTheOriginalsArt()
+    {
+        QFETCH(bool, copyRecorded);
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
+        window->applyBoxStyle(1);
+        const int copy = duplicate(kRace, 1);
+        QVERIFY(copy >= 0);
+        QCOMPARE(maskPath(*config, kRace, copy), maskPath(*config, kRace, 1));
+        if (!copyRecorded) {
+            QMap<QString, BoxStyleRecord> styles = config->loadBoxStyleSidecar();
+            QVERIFY(styles.remove(config->boxStyleKey(kRace, copy)) == 1);
+            QVERIFY(config->saveBoxStyleSidecar(styles));
+        }
+        stack->push(new ReorderMaskCommand(config, kRace, copy, 0, QStringLiteral("Send to back")));
+        QVERIFY(window->save());
+        const QString item = maskPath(*config, kRace, 2);
+        const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
+        QVERIFY(atSave.contains(item + "mask.tgz"));
+
+        window->refreshBoxArtwork();
+        QVERIFY2(status().startsWith(QLatin1String("Re-rendered 1 box ")), qPrintable(status()));
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+
+        QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+        if (!copyRecorded)
+            return;
+
+        // The copy has the original's record: it can be restyled, into an
+        // item of its own.
+        QCOMPARE(config->boxStyleRecord(kRace, 0).caption, QStringLiteral("SPD"));
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(0);
+        QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
+        QVERIFY(maskPath(*config, kRace, 0) != item);
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+    }
+
+    // A coloured bar's art replaced by the user and saved: removing the
+    // colour, colouring again and undoing both leave the saved art as it
+    // was, and so does a same-named configuration colouring its bar.
+    void replacedBarArtIsAsSaved()
+    {
+        window->onPageSelected(kRace);
+        window->applyColorBar(2);
+        const QString source = TestEnvironment::makeTempDir(QStringLiteral("art"));
+        QVERIFY(!replacementPicture(kRace, 2, source).isNull());
+        asker->fileNames = {source};
+        clickThrough({QStringLiteral("Overwrite artwork"), QStringLiteral("OK"), QStringLiteral("Close")});
+        window->replaceArtwork(2);
+        QCOMPARE(stack->count(), 2);
+        QVERIFY(window->save());
+        const QString saved = maskPath(*config, kRace, 2);
+        const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
+        QCOMPARE(QImage(rs3->absolutePath(Rs3Fixture::Stable, saved + "mask.png")).pixelColor(5, 5),
+                 QColor(200, 40, 160));
+
+        window->removeBarColor(2);
+        window->applyColorBar(2);
+        QVERIFY(maskPath(*config, kRace, 2) != saved);
+        stack->undo();
+        stack->undo();
+        QCOMPARE(maskPath(*config, kRace, 2), saved);
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+
+        const QString other = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("other")));
+        DashConfig twin;
+        QVERIFY(twin.load(other));
+        QVERIFY(twin.applyBarColor(kRace, 2));
+        QCOMPARE(filesOfSavedConfig(path), atSave);
+    }
+};
+
+KORV_TEST_MAIN(DemoRecordsTest)
+#include "tst_demorecords.moc"
