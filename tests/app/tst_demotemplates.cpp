@@ -10,6 +10,7 @@
 #include "panels/BarTemplateBrowser.h"
 #include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
+#include "support/DemoArtSession.h"
 #include "support/PixelProbe.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
@@ -30,20 +31,8 @@
 // The demo as the build ships it: its masks name its own install, it passes
 // its own check, and each of its page templates adds the page its preview
 // shows, on which every element type can be inserted.
-class DemoTemplatesTest : public QObject {
+class DemoTemplatesTest : public QObject, DemoArtSession {
     Q_OBJECT
-
-    std::unique_ptr<Rs3Fixture> rs3;
-    std::unique_ptr<ScriptedAsker> asker;
-    std::unique_ptr<MainWindow> window;
-    DashConfig* config = nullptr;
-    QString path;
-
-    QString status() const { return window->statusBar()->currentMessage(); }
-    QString maskPath(const DashConfig& c, int page, int mask) const
-    {
-        return paramValue(c.pages[size_t(page)].masks[size_t(mask)].node, "PATH_REL_AiM_MASK");
-    }
 
     // The install the build wrote beside the demo archive.
     static QString builtInstall()
@@ -53,27 +42,8 @@ class DemoTemplatesTest : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        rs3 = std::make_unique<Rs3Fixture>();
-        QVERIFY(rs3->addDemoStock(Rs3Fixture::Stable));
-        asker = std::make_unique<ScriptedAsker>();
-        path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
-        QVERIFY(!path.isEmpty());
-        window = std::make_unique<MainWindow>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        window->loadConfig(path);
-        config = window->findChild<DashCanvas*>()->config;
-        QVERIFY(config);
-    }
-
-    void cleanup()
-    {
-        window.reset();
-        asker.reset();
-        rs3.reset();
-    }
+    void init() { openDemo(); }
+    void cleanup() { closeDemo(); }
 
     // The demo's masks point at items of its install.
     void demoReferencesItsStock()
