@@ -347,23 +347,29 @@ bool DashConfig::saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& record
     return noteSidecarWrite(writeList(multiBoxSidecarPath(), kMasks, listOf(records, multiBoxToJson), &why), why);
 }
 
-QString DashConfig::sidecarReadFailure(SidecarStore store) const
+namespace {
+
+// The file of one store, beside the configuration.
+QString storePath(const DashConfig& config, SidecarStore store)
 {
-    QString path;
     switch (store) {
     case SidecarStore::BarColors:
-        path = barColorSidecarPath();
-        break;
+        return config.barColorSidecarPath();
     case SidecarStore::BoxStyles:
-        path = boxStylesSidecarPath();
-        break;
+        return config.boxStylesSidecarPath();
     case SidecarStore::MultiBoxes:
-        path = multiBoxSidecarPath();
-        break;
+        return config.multiBoxSidecarPath();
     case SidecarStore::IconPreviews:
-        path = iconPreviewSidecarPath();
-        break;
+        return config.iconPreviewSidecarPath();
     }
+    return {};
+}
+
+} // namespace
+
+QString DashConfig::sidecarReadFailure(SidecarStore store) const
+{
+    const QString path = storePath(*this, store);
     QString why;
     readList(path, store == SidecarStore::IconPreviews ? kIcons : kMasks, &why);
     return why.isEmpty() ? QString() : unreadableStoreText(path, why);
@@ -381,17 +387,8 @@ bool DashConfig::sidecarsReadable(std::initializer_list<SidecarStore> stores)
 
 QStringList DashConfig::storedSidecarKeys(SidecarStore store) const
 {
-    switch (store) {
-    case SidecarStore::BarColors:
-        return readList(barColorSidecarPath(), kMasks).keys();
-    case SidecarStore::BoxStyles:
-        return readList(boxStylesSidecarPath(), kMasks).keys();
-    case SidecarStore::MultiBoxes:
-        return readList(multiBoxSidecarPath(), kMasks).keys();
-    case SidecarStore::IconPreviews:
-        return iconRecords(iconPreviewSidecarPath()).keys();
-    }
-    return {};
+    const QString path = storePath(*this, store);
+    return store == SidecarStore::IconPreviews ? iconRecords(path).keys() : readList(path, kMasks).keys();
 }
 
 bool DashConfig::rewriteLegacySidecarRecords()
