@@ -19,30 +19,38 @@ QByteArray written(const std::vector<pugi::xml_node>& nodes)
 
 } // namespace
 
-BarScaleCommand::BarScaleCommand(DashConfig* config, int page, int mask, int widget, double min, double max,
+BarScaleCommand::BarScaleCommand(DashConfig* config, int page, int mask, int widget, const Change& change,
                                  bool* applied)
     : m_config(config)
     , m_page(page)
     , m_mask(mask)
     , m_widget(widget)
-    , m_zeroMarkEdit(false)
-    , m_min(min)
-    , m_max(max)
+    , m_change(change)
     , m_applied(applied)
 {
-    setText(QCoreApplication::translate("BarScaleCommand", "Bar scale range"));
+    setText(change.kind == Change::ZeroMark ? QCoreApplication::translate("BarScaleCommand", "Bar zero mark")
+                                            : QCoreApplication::translate("BarScaleCommand", "Bar scale range"));
 }
 
-BarScaleCommand::BarScaleCommand(DashConfig* config, int page, int mask, int widget, bool zeroMark, bool* applied)
-    : m_config(config)
-    , m_page(page)
-    , m_mask(mask)
-    , m_widget(widget)
-    , m_zeroMarkEdit(true)
-    , m_zeroMark(zeroMark)
-    , m_applied(applied)
+BarScaleCommand::BarScaleCommand(DashConfig* config, int page, int mask, int widget, double min, double max,
+                                 bool* applied)
+    : BarScaleCommand(config, page, mask, widget, Change::range(min, max), applied)
 {
-    setText(QCoreApplication::translate("BarScaleCommand", "Bar zero mark"));
+}
+
+bool BarScaleCommand::apply(pugi::xml_node maskNode, const Change& change, pugi::xml_node selected)
+{
+    switch (change.kind) {
+    case Change::ZeroMark:
+        return DashConfig::setBarZeroMark(maskNode, change.zeroMark, selected);
+    case Change::End:
+        return DashConfig::setBarScaleEnd(maskNode, change.end,
+                                          change.end == DashConfig::BarScaleEnd::Min ? change.min : change.max,
+                                          selected);
+    case Change::Range:
+        break;
+    }
+    return DashConfig::setBarScaleRange(maskNode, change.min, change.max, selected);
 }
 
 pugi::xml_node BarScaleCommand::maskNode() const
@@ -88,10 +96,7 @@ bool BarScaleCommand::write()
         for (const pugi::xml_node scale : scales)
             m_before.append_copy(scale);
     }
-    if (m_zeroMarkEdit)
-        DashConfig::setBarZeroMark(mask, m_zeroMark, selected);
-    else
-        DashConfig::setBarScaleRange(mask, m_min, m_max, selected);
+    apply(mask, m_change, selected);
     if (written(scalesInScope()) == before)
         return false;
     m_config->markPageDirty(m_page);

@@ -10,6 +10,7 @@
 #include "model/XmlParams.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <vector>
 
@@ -68,35 +69,78 @@ void applyBarTemplateForChannel(pugi::xml_node node, const ChannelInfo& channel)
         BarTemplateLibrary::applyTemplateForKind(node, kind);
 }
 
-// True when the save's bar-group propagation ties an element to `widget`:
-// same group, and the group holds a bar that hands its channel on.
-bool tiedToWidget(pugi::xml_node e, pugi::xml_node widget, bool groupHasBar)
+// The elements that name one channel element, cut into the units a rebind
+// moves whole: the elements of a group that holds a bar (the save hands the
+// bar's channel on to them) are one unit, every other element one of its
+// own. A unit showing a value holds an element that is not a bar.
+struct ChannelSharers {
+    std::vector<pugi::xml_node> elements;
+    std::vector<QString> units;
+    QSet<QString> valueUnits;
+    QString firstValueUnit; // in document order
+};
+
+ChannelSharers sharersOf(pugi::xml_node mask, const QByteArray& ref)
 {
-    return e == widget || (groupHasBar && elementGroup(e) == elementGroup(widget));
+    QSet<QString> barGroups;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (isBarElement(e))
+            barGroups.insert(elementGroup(e));
+    }
+    ChannelSharers sharers;
+    int position = 0;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e"), ++position) {
+        if (hasClass(e, "Axis") || paramValue(e, "AXIS_REF").trimmed() != ref)
+            continue;
+        const QString group = elementGroup(e);
+        const QString unit = !group.isEmpty() && barGroups.contains(group)
+            ? QStringLiteral("group ") + group
+            : QStringLiteral("element %1").arg(position);
+        sharers.elements.push_back(e);
+        sharers.units.push_back(unit);
+        if (isBarElement(e))
+            continue;
+        sharers.valueUnits.insert(unit);
+        if (sharers.firstValueUnit.isEmpty())
+            sharers.firstValueUnit = unit;
+    }
+    return sharers;
+}
+
+// The units that a rebind of the unit `unit` takes along: the bars that show
+// the channel's value (Add value bar gives its bar the value's channel
+// element, a ring gauge draws its arc with one) belong to the first value
+// that names the element, the one they were made for. A bar rebound on its
+// own, or a later value that names the element too (a duplicate, a paste),
+// moves alone.
+bool movesWith(const ChannelSharers& sharers, const QString& widgetUnit, const QString& unit)
+{
+    if (unit == widgetUnit)
+        return true;
+    return widgetUnit == sharers.firstValueUnit && !sharers.valueUnits.contains(unit);
 }
 
 // The channel element `axis` that `widget` names, made the widget's own.
-// Another element of the mask that names it too (a duplicated widget keeps
-// its original's reference) must keep its channel, so the widget, and the
-// elements of its bar group that share the reference, get a copy under a new
-// id. Returns the element to bind: `axis` itself when nothing else shares it.
+// Another element of the mask that names it and does not move with the
+// widget must keep its channel, so the widget, and what moves with it, get a
+// copy under a new id. Returns the element to bind: `axis` itself when
+// everything that names it moves with the widget.
 pugi::xml_node ownAxisFor(pugi::xml_node mask, pugi::xml_node axis, pugi::xml_node widget)
 {
     if (!widget)
         return axis;
     const QByteArray ref = axis.attribute("i").value();
-    const QString group = elementGroup(widget);
-    bool groupHasBar = false;
-    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e"))
-        groupHasBar = groupHasBar || (isBarElement(e) && elementGroup(e) == group);
-
+    const ChannelSharers sharers = sharersOf(mask, ref);
+    QString widgetUnit = QStringLiteral("widget");
+    for (size_t i = 0; i < sharers.elements.size(); ++i) {
+        if (sharers.elements[i] == widget)
+            widgetUnit = sharers.units[i];
+    }
     std::vector<pugi::xml_node> moving;
     bool sharedOutside = false;
-    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, "Axis") || paramValue(e, "AXIS_REF").trimmed() != ref)
-            continue;
-        if (tiedToWidget(e, widget, groupHasBar))
-            moving.push_back(e);
+    for (size_t i = 0; i < sharers.elements.size(); ++i) {
+        if (movesWith(sharers, widgetUnit, sharers.units[i]))
+            moving.push_back(sharers.elements[i]);
         else
             sharedOutside = true;
     }

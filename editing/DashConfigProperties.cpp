@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -129,6 +130,58 @@ QString DashConfig::textColour(int page, int mask, int widget)
     return w ? QString::fromUtf8(paramValue(w->node, "COLORE")) : QString();
 }
 
+namespace {
+
+// The scale's end values; a null text leaves that end as it is. The scale's
+// name follows its maximum.
+bool writeScaleEnds(pugi::xml_node scale, const QByteArray* minText, const QByteArray* maxText)
+{
+    if (maxText) {
+        if (pugi::xml_node name = scale.find_child_by_attribute("p", "n", "NOME_SCALA"))
+            replaceText(name, *maxText);
+    }
+    bool wrote = false;
+    for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
+        if (!hasClass(step, "StepScale"))
+            continue;
+        const QByteArray position = paramValue(step, "POS_VAL_SCALA").trimmed();
+        const QByteArray* text = position == "0" ? minText : position == "100" ? maxText : nullptr;
+        if (!text)
+            continue;
+        if (pugi::xml_node value = step.find_child_by_attribute("p", "n", "VAL_SCALA")) {
+            replaceText(value, *text);
+            wrote = true;
+        }
+    }
+    return wrote;
+}
+
+// Each group of bars in scope as its first bar, with the group's range.
+struct BarGroupRange {
+    pugi::xml_node bar;
+    double min = 0.0;
+    double max = 0.0;
+    bool stepScale = false; // as the scale stands before the edit
+};
+
+std::vector<BarGroupRange> barGroupRanges(pugi::xml_node maskNode, pugi::xml_node selected)
+{
+    std::vector<BarGroupRange> groups;
+    QSet<QString> seen;
+    for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
+        if (!isBarInScope(bar, selected) || seen.contains(elementGroup(bar)))
+            continue;
+        seen.insert(elementGroup(bar));
+        BarGroupRange group{bar};
+        group.stepScale = isStepScaleBargraph(maskNode, bar);
+        if (DashConfig::barScaleRange(maskNode, group.min, group.max, bar))
+            groups.push_back(group);
+    }
+    return groups;
+}
+
+} // namespace
+
 bool DashConfig::setBarScaleRange(pugi::xml_node maskNode, double min, double max, pugi::xml_node selected)
 {
     // "nan" or "inf" in a scale would reach the firmware; refuse them whole.
@@ -143,26 +196,38 @@ bool DashConfig::setBarScaleRange(pugi::xml_node maskNode, double min, double ma
     for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
         if (!isBarInScope(bar, selected))
             continue;
-        const pugi::xml_node scale = findScaleFsvNode(bar);
-        if (!scale)
-            continue;
-        if (pugi::xml_node name = scale.find_child_by_attribute("p", "n", "NOME_SCALA"))
-            replaceText(name, maxText);
-        for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
-            if (!hasClass(step, "StepScale"))
-                continue;
-            const QByteArray position = paramValue(step, "POS_VAL_SCALA").trimmed();
-            const QByteArray* text = position == "0" ? &minText : position == "100" ? &maxText : nullptr;
-            if (!text)
-                continue;
-            if (pugi::xml_node value = step.find_child_by_attribute("p", "n", "VAL_SCALA")) {
-                replaceText(value, *text);
-                wrote = true;
-            }
-        }
+        if (const pugi::xml_node scale = findScaleFsvNode(bar))
+            wrote = writeScaleEnds(scale, &minText, &maxText) || wrote;
     }
     if (stepScale)
         setBarZeroMark(maskNode, min < 0 && max > 0, selected);
+    return wrote;
+}
+
+bool DashConfig::setBarScaleEnd(pugi::xml_node maskNode, BarScaleEnd end, double value, pugi::xml_node selected)
+{
+    if (!maskNode || !std::isfinite(value))
+        return false;
+    std::vector<BarGroupRange> groups = barGroupRanges(maskNode, selected);
+    for (BarGroupRange& group : groups) {
+        (end == BarScaleEnd::Min ? group.min : group.max) = value;
+        if (!(group.max > group.min))
+            return false;
+    }
+    const QByteArray text = formatDouble6g(value);
+    const QByteArray* minText = end == BarScaleEnd::Min ? &text : nullptr;
+    const QByteArray* maxText = end == BarScaleEnd::Max ? &text : nullptr;
+    bool wrote = false;
+    for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
+        if (!isBarInScope(bar, selected))
+            continue;
+        if (const pugi::xml_node scale = findScaleFsvNode(bar))
+            wrote = writeScaleEnds(scale, minText, maxText) || wrote;
+    }
+    for (const BarGroupRange& group : groups) {
+        if (group.stepScale)
+            setBarZeroMark(maskNode, group.min < 0 && group.max > 0, group.bar);
+    }
     return wrote;
 }
 

@@ -1,6 +1,7 @@
 #include "editing/WidgetAddCommand.h"
 
 #include "model/DashConfig.h"
+#include "model/ElementIds.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
@@ -33,13 +34,29 @@ void WidgetAddCommand::remapAxisRef(const QHash<QString, QString>& idMap)
         setParamStd(widget, "AXIS_REF", it->toUtf8());
 }
 
+// The kept copy names its channel element by id: one that an earlier undo
+// took out of the mask would leave it showing nothing.
+bool WidgetAddCommand::undoneCopyFits() const
+{
+    const pugi::xml_node copy = m_undone.first_child();
+    const MaskElement* mask = m_config ? m_config->maskAt(m_page, m_mask) : nullptr;
+    if (!copy || !mask)
+        return false;
+    const QString ref = QString::fromUtf8(paramValue(copy, "AXIS_REF").trimmed());
+    return ref.isEmpty() || axisIdsOf(mask->node).contains(ref);
+}
+
 void WidgetAddCommand::redo()
 {
     const bool first = m_firstRedo;
     m_firstRedo = false;
-    m_created = m_config && m_widget.first_child()
-        ? m_config->insertWidget(m_page, m_mask, m_widget.first_child(), m_dx, m_dy, -1)
-        : -1;
+    if (!m_config || !m_widget.first_child()) {
+        m_created = -1;
+    } else if (undoneCopyFits()) {
+        m_created = m_config->insertWidget(m_page, m_mask, m_undone.first_child(), 0, 0, -1);
+    } else {
+        m_created = m_config->insertWidget(m_page, m_mask, m_widget.first_child(), m_dx, m_dy, -1);
+    }
     if (!first)
         return;
     if (m_createdTarget)
@@ -53,6 +70,9 @@ void WidgetAddCommand::undo()
 {
     if (!m_config || m_created < 0)
         return;
+    m_undone.reset();
+    if (const WidgetModel* copy = m_config->widgetAt(m_page, m_mask, m_created); copy && copy->node)
+        m_undone.append_copy(copy->node);
     m_config->removeWidget(m_page, m_mask, m_created);
     m_created = -1;
 }

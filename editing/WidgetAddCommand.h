@@ -8,8 +8,10 @@
 class DashConfig;
 
 // Adds a copy of one widget element to a mask (paste, duplicate widget),
-// shifted by (dx, dy); undo removes it again. Every redo inserts a fresh copy
-// of the element the command keeps. A failed first redo leaves no undo step.
+// shifted by (dx, dy); undo removes it again. Undo keeps the copy as it then
+// stands (a rebind changes it outside the history), and redo puts that back;
+// the element first made comes back only when the kept one names a channel
+// element the mask no longer holds. A failed first redo leaves no undo step.
 class WidgetAddCommand : public QUndoCommand {
 public:
     // The widget is copied at once; the caller's node is never touched. The
@@ -30,12 +32,15 @@ public:
     void remapAxisRef(const QHash<QString, QString>& idMap);
 
 private:
+    bool undoneCopyFits() const;
+
     DashConfig* m_config;
     int m_page;
     int m_mask;
     int m_dx;
     int m_dy;
     pugi::xml_document m_widget;
+    pugi::xml_document m_undone; // the copy as it stood when last undone
     int m_created = -1;
     int* m_createdTarget;
     bool m_firstRedo = true;

@@ -287,6 +287,13 @@ public:
                                  pugi::xml_node selected = pugi::xml_node());
     static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max,
                               pugi::xml_node selected = pugi::xml_node());
+    // One end of the range, written to every bar in scope: each group of
+    // bars keeps its own other end. Refused whole (false, nothing written)
+    // when the value would not lie below (Min) or above (Max) some group's
+    // other end.
+    enum class BarScaleEnd { Min, Max };
+    static bool setBarScaleEnd(pugi::xml_node maskNode, BarScaleEnd end, double value,
+                               pugi::xml_node selected = pugi::xml_node());
     // False when the record could not be written (sidecarFailure says why);
     // the store then stays as it was.
     bool setIconPreview(int page, int mask, const QString& path);

@@ -236,6 +236,8 @@ void PropertyPanel::buildScaleGroup()
         spin->setRange(-1000000.0, 1000000.0);
         spin->setDecimals(2);
         spin->setEnabled(false);
+        // One scale edit per committed value, not one per keystroke.
+        spin->setKeyboardTracking(false);
         return spin;
     };
     minSpin = scaleSpin("minSpin");

@@ -3,6 +3,7 @@
 #include "artwork/BoxStyleInfo.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
+#include "editing/BarScaleCommand.h"
 #include "model/ChannelInfo.h"
 #include "model/ElementKey.h"
 #include "model/PageModel.h"
@@ -141,7 +142,7 @@ private:
     bool applyMaskGeometry(const QRect& typed);
     int shownMaskIndex() const;
     pugi::xml_node scaleScope() const;
-    bool writeBarScale(double min, double max, bool zeroMarkEdit, bool zeroMark = false);
+    bool writeBarScale(const BarScaleCommand::Change& change);
     WidgetModel* maskTextSource(int widgetKind) const;
     static void writeCharset(WidgetModel& target, const QString& charset);
     static void writeCharsetPx(WidgetModel& target, int px);

@@ -331,6 +331,8 @@ void PropertyPanel::onValueFontChanged()
     updateFontWarning();
 }
 
+// The mask's label style stands for every Label of the mask: an edit of it
+// reaches them all, each keeping what the edit does not change.
 void PropertyPanel::onLabelFontChanged()
 {
     if (filling || !resolveShown())
@@ -338,16 +340,17 @@ void PropertyPanel::onLabelFontChanged()
     const StyleChange change = styleChange(sender(), labelFontCombo, labelSizeSpin);
     if (!change.family && !change.size)
         return;
-    WidgetModel* source = maskTextSource(WidgetLabel);
-    if (change.family) {
+    if (change.family)
         mask->labelCharset = change.charset;
-        if (source)
-            writeCharset(*source, change.charset);
-    }
-    if (change.size) {
+    if (change.size)
         mask->labelPx = change.px;
-        if (source)
-            writeCharsetPx(*source, change.px);
+    for (WidgetModel& label : mask->widgets) {
+        if (label.kind != WidgetLabel)
+            continue;
+        if (change.family)
+            writeCharset(label, change.charset);
+        if (change.size)
+            writeCharsetPx(label, change.px);
     }
     markPageDirty();
     Q_EMIT fontChanged();
@@ -385,8 +388,10 @@ void PropertyPanel::pickLabelColor()
     if (!chosen.isValid() || chosen == initial || !resolveShown())
         return;
     mask->labelColour = chosen;
-    if (WidgetModel* source = maskTextSource(WidgetLabel))
-        writeTextColour(*source, chosen);
+    for (WidgetModel& label : mask->widgets) {
+        if (label.kind == WidgetLabel)
+            writeTextColour(label, chosen);
+    }
     setSwatchColor(labelColorButton, chosen);
     markPageDirty();
     Q_EMIT fontChanged();
@@ -443,23 +448,34 @@ void PropertyPanel::onBarMinMaxChanged()
 {
     if (filling || !resolveShown() || mask->kind != MaskBargraph || !mask->node)
         return;
-    // The endpoint not committed keeps its value in the file: the spin box
-    // shows it rounded to two decimals.
+    // Only the end the user committed is written: every other bar keeps its
+    // own, and the end not typed keeps its value in the file (the spin box
+    // shows it rounded to two decimals).
     double min = minSpin->value();
     double max = maxSpin->value();
     double fileMin = 0.0;
     double fileMax = 0.0;
+    BarScaleCommand::Change change = BarScaleCommand::Change::range(min, max);
     if (DashConfig::barScaleRange(mask->node, fileMin, fileMax, scaleScope())) {
-        if (sender() == minSpin)
-            max = fileMax;
-        else if (sender() == maxSpin)
-            min = fileMin;
         // Return in a field nobody changed commits the value it shows: that
         // is no edit, and writing it would re-spell the scale's name.
-        if (min == shownScaleValue(minSpin, fileMin) && max == shownScaleValue(maxSpin, fileMax))
+        const bool minShown = min == shownScaleValue(minSpin, fileMin);
+        const bool maxShown = max == shownScaleValue(maxSpin, fileMax);
+        if (sender() == minSpin) {
+            if (minShown)
+                return;
+            max = fileMax;
+            change = BarScaleCommand::Change::oneEnd(DashConfig::BarScaleEnd::Min, min);
+        } else if (sender() == maxSpin) {
+            if (maxShown)
+                return;
+            min = fileMin;
+            change = BarScaleCommand::Change::oneEnd(DashConfig::BarScaleEnd::Max, max);
+        } else if (minShown && maxShown) {
             return;
+        }
     }
-    if (!(max > min) || !writeBarScale(min, max, false))
+    if (!(max > min) || !writeBarScale(change))
         return;
     // The push re-shows the panel through the window's undo handler.
     if (!resolveShown())
@@ -476,7 +492,7 @@ void PropertyPanel::onBarShowZeroToggled(bool checked)
 {
     if (filling || !resolveShown() || mask->kind != MaskBargraph || !mask->node)
         return;
-    writeBarScale(0.0, 0.0, true, checked);
+    writeBarScale(BarScaleCommand::Change::mark(checked));
 }
 
 // The element the scale controls stand for: a shown widget reaches the bars
@@ -488,7 +504,7 @@ pugi::xml_node PropertyPanel::scaleScope() const
 
 // One bar scale edit as one undo step. Records of the caller's own, which no
 // command can name, are written directly. False when nothing changed.
-bool PropertyPanel::writeBarScale(double min, double max, bool zeroMarkEdit, bool zeroMark)
+bool PropertyPanel::writeBarScale(const BarScaleCommand::Change& change)
 {
     const int index = shownMaskIndex();
     int widgetIndex = -1;
@@ -497,15 +513,12 @@ bool PropertyPanel::writeBarScale(double min, double max, bool zeroMarkEdit, boo
             widgetIndex = int(i);
     }
     if (index < 0 || (widget && widgetIndex < 0)) {
-        const bool wrote = zeroMarkEdit ? DashConfig::setBarZeroMark(mask->node, zeroMark, scaleScope())
-                                        : DashConfig::setBarScaleRange(mask->node, min, max, scaleScope());
+        const bool wrote = BarScaleCommand::apply(mask->node, change, scaleScope());
         markPageDirty();
         return wrote;
     }
     bool applied = false;
-    auto* command = zeroMarkEdit
-        ? new BarScaleCommand(config, pageIndex, index, widgetIndex, zeroMark, &applied)
-        : new BarScaleCommand(config, pageIndex, index, widgetIndex, min, max, &applied);
+    auto* command = new BarScaleCommand(config, pageIndex, index, widgetIndex, change, &applied);
     if (!undoStack) {
         std::unique_ptr<BarScaleCommand> once(command);
         once->redo();

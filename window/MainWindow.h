@@ -266,6 +266,7 @@ private:
         int pasted = 0;
         int firstIndex = -1;
         int mode = 0;
+        QString maskId; // of the mask pasted into
     };
     void collectMaskArtFiles(const MaskElement& mask, const QStringList& axisIds);
     bool pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& target, PasteOutcome& outcome);

@@ -25,7 +25,7 @@
 
 namespace {
 
-enum class PasteMode { Offset, ScreenPosition, TopLeft };
+enum class PasteMode { Offset, ScreenPosition, TopLeft, IntoMask };
 
 struct Placement {
     int dx = 10;
@@ -87,6 +87,25 @@ qint64 ontoDisplay(qint64 start, qint64 length, int extent)
     return std::max<qint64>(std::min(start, qint64(extent) - length), 0);
 }
 
+// True when one of the widgets, moved by (dx, dy), would be drawn wholly
+// outside the mask, which shows nothing of it there. A widget without a size
+// counts as drawn where its corner lies.
+bool anyDrawnOutside(const MaskElement& target, const std::vector<pugi::xml_node>& nodes, int dx, int dy)
+{
+    if (target.w <= 0 || target.h <= 0)
+        return false;
+    const QRectF mask(target.x, target.y, target.w, target.h);
+    for (const pugi::xml_node node : nodes) {
+        if (!node)
+            continue;
+        const QRectF drawn = widgetPageRect(target, readWidgetElement(node)).translated(dx, dy);
+        const bool shown = drawn.isEmpty() ? mask.contains(drawn.topLeft()) : mask.intersects(drawn);
+        if (!shown)
+            return true;
+    }
+    return false;
+}
+
 int clampedInt(qint64 v)
 {
     return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
@@ -94,8 +113,8 @@ int clampedInt(qint64 v)
 
 // Back into the mask they came from: a step aside. Elsewhere: where they
 // were on screen, or at the mask's top-left when that would leave the
-// display the target page is shown on. Whatever the mode, the widgets end
-// on that display.
+// display the target page is shown on, or leave one of them where the mask
+// draws nothing of it. Whatever the mode, the widgets end on that display.
 Placement placementFor(const WidgetClipboard& clip, const MaskElement& target, const std::vector<pugi::xml_node>& nodes,
                        const QSize& display)
 {
@@ -113,11 +132,15 @@ Placement placementFor(const WidgetClipboard& clip, const MaskElement& target, c
     const qint64 height = box.bottom - box.top;
     qint64 left = qint64(target.x) + place.dx + box.left;
     qint64 top = qint64(target.y) + place.dy + box.top;
-    if (place.mode == PasteMode::ScreenPosition
-        && (ontoDisplay(left, width, display.width()) != left || ontoDisplay(top, height, display.height()) != top)) {
+    if (place.mode == PasteMode::ScreenPosition) {
+        if (ontoDisplay(left, width, display.width()) != left || ontoDisplay(top, height, display.height()) != top)
+            place.mode = PasteMode::TopLeft;
+        else if (anyDrawnOutside(target, nodes, place.dx, place.dy))
+            place.mode = PasteMode::IntoMask;
+    }
+    if (place.mode == PasteMode::TopLeft || place.mode == PasteMode::IntoMask) {
         left = target.x;
         top = target.y;
-        place.mode = PasteMode::TopLeft;
     }
     place.dx = clampedInt(ontoDisplay(left, width, display.width()) - target.x - box.left);
     place.dy = clampedInt(ontoDisplay(top, height, display.height()) - target.y - box.top);
@@ -247,6 +270,12 @@ void MainWindow::pasteWidget()
     else if (outcome.mode == int(PasteMode::TopLeft))
         statusBar()->showMessage(
             tr("Pasted %1 widget(s) -- destination canvas too small, translated to top-left.").arg(n), 3500);
+    else if (outcome.mode == int(PasteMode::IntoMask))
+        statusBar()->showMessage(tr("Pasted %1 widget(s) at the top-left of mask %2 -- at their screen position "
+                                    "the mask would show nothing of them.")
+                                     .arg(n)
+                                     .arg(outcome.maskId),
+                                 3500);
     else if (outcome.mode == int(PasteMode::ScreenPosition))
         statusBar()->showMessage(tr("Pasted %1 widget(s) at original screen position.").arg(n), 2500);
     else if (n == 1)
@@ -294,6 +323,7 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
     canvas->setSelectedMask(target);
     const Placement place = placementFor(clip, *mask, nodes, config.pageDisplaySize(currentPage));
     outcome.mode = int(place.mode);
+    outcome.maskId = mask->id;
     for (const pugi::xml_node node : nodes) {
         if (!node)
             continue;

@@ -58,7 +58,7 @@ private:
             .mask(Fx::mask(QStringLiteral("m0"), 100, 100, 300, 200)
                       .add(Fx::axis(QStringLiteral("00"), QStringLiteral("RPM"), QStringLiteral("RPM"), QStringLiteral("rpm")))
                       .add(Fx::digit(QStringLiteral("d0"), 0, 0, 100, 40, QStringLiteral("00"))))
-            .mask(Fx::mask(QStringLiteral("m1"), 300, 250, 200, 100).set(QStringLiteral("ORDINE"), 2))
+            .mask(Fx::mask(QStringLiteral("m1"), 400, 60, 380, 200).set(QStringLiteral("ORDINE"), 2))
             .mask(Fx::mask(QStringLiteral("m2"), 600, 20, 100, 50).set(QStringLiteral("ORDINE"), 3));
         cfg.device().page(QStringLiteral("Empty"));
         cfg.device().page(QStringLiteral("Multi")).mask(
@@ -204,10 +204,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("restored"); // no Axis merged outside the history
         const QString screen = QStringLiteral("Pasted 1 widget(s) at original screen position.");
         // m0 holds an Axis "00" bound to RPM: the Speed Axis comes in as "01".
-        QTest::newRow("mask 0 when none selected") << "target" << 0 << -1 << 0 << 340 << 80 << "01" << screen
-                                                   << "Paste widget" << false;
+        // The Speed digit is drawn at (440, 90) on screen, where m0 shows
+        // nothing of it: it goes to m0's top-left.
+        QTest::newRow("mask 0 when none selected")
+            << "target" << 0 << -1 << 0 << 0 << 90 << "01"
+            << "Pasted 1 widget(s) at the top-left of mask m0 -- at their screen position the mask would show "
+               "nothing of them."
+            << "Paste widget" << false;
         QTest::newRow("another mask keeps screen position")
-            << "target" << 0 << 1 << 1 << 140 << -70 << "00" << screen << "Paste widget" << false;
+            << "target" << 0 << 1 << 1 << 40 << 120 << "00" << screen << "Paste widget" << false;
         // The Speed digit is bottom-anchored: its YPOS is its bottom edge.
         QTest::newRow("display too small: top-left")
             << "small" << 0 << 0 << 0 << 0 << 90 << "00"
@@ -272,7 +277,8 @@ private Q_SLOTS:
     // Each widget is measured as drawn, its POS_ALIGN anchor applied: a
     // bottom-anchored Label near the foot of Race fits the display where it
     // is; a group moved to a mask near the display's corner is moved back
-    // onto the display.
+    // onto the display; a widget the target mask would show nothing of goes
+    // inside it. Read back from the saved file.
     void pasteLandsDrawnOnTheDisplay_data()
     {
         QTest::addColumn<QString>("file");
@@ -283,10 +289,20 @@ private Q_SLOTS:
         QTest::addColumn<int>("mask");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QRect>("drawn");
-        // Race md.03 "05" (bc, YPOS 45, HEIGHT 40) into Engine md.00.
+        // Race md.03 "05" (bc, YPOS 45, HEIGHT 40) into Engine md.03 below
+        // it: where it was on screen. Into Engine md.00, a ring gauge at
+        // (40, 40) of 320 x 320 that would show nothing of it there, and the
+        // Speed digit into the icon mask md.02 at (560, 260): at the mask's
+        // top-left, as far as the display lets it.
         QTest::newRow("bottom-anchored label into another page")
-            << "demo" << 0 << 3 << 0 << 1 << 0 << "Pasted 1 widget(s) at original screen position."
+            << "demo" << 0 << 3 << 0 << 1 << 3 << "Pasted 1 widget(s) at original screen position."
             << QRect(30, 405, 740, 40);
+        const QString intoMask = QStringLiteral("Pasted 1 widget(s) at the top-left of mask %1 -- at their screen "
+                                                "position the mask would show nothing of them.");
+        QTest::newRow("label into a ring gauge") << "demo" << 0 << 3 << 0 << 1 << 0 << intoMask.arg("md.00")
+                                                 << QRect(40, 40, 740, 40);
+        QTest::newRow("digit into an icon") << "demo" << 0 << 1 << 1 << 1 << 2 << intoMask.arg("md.02")
+                                            << QRect(500, 260, 300, 90);
         QTest::newRow("top-left near the display's corner")
             << "small" << 0 << 1 << 1 << 0 << 1
             << "Pasted 1 widget(s) -- destination canvas too small, translated to top-left." << QRect(180, 182, 300, 90);
@@ -311,10 +327,13 @@ private Q_SLOTS:
         select(*w, page, mask);
         w->pasteWidget();
         QTEST(status(*w), "message");
-        const DashConfig& config = configOf(*w);
-        const MaskElement& target = config.pages[size_t(page)].masks[size_t(mask)];
+        QVERIFY(w->save());
+        DashConfig saved;
+        QVERIFY(saved.load(w->currentFile()));
+        const MaskElement& target = saved.pages[size_t(page)].masks[size_t(mask)];
         QCOMPARE(widgetPageRect(target, target.widgets.back()).toRect(), drawn);
-        QVERIFY(QRect(QPoint(0, 0), config.pageDisplaySize(page)).contains(drawn));
+        QVERIFY(QRect(QPoint(0, 0), saved.pageDisplaySize(page)).contains(drawn));
+        QVERIFY(QRect(target.x, target.y, target.w, target.h).intersects(drawn));
     }
 
     void failedPasteLeavesHistory()

@@ -71,6 +71,24 @@ pugi::xml_node childElement(pugi::xml_node parent, const char* cls, const char* 
     return {};
 }
 
+// The channel (long name) that element `id` of Race's mask `mask` shows in
+// a saved device file: the Axis its AXIS_REF names.
+QString savedChannel(const QByteArray& xml, const char* mask, const QByteArray& id)
+{
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.constData(), size_t(xml.size())))
+        return QStringLiteral("<unreadable>");
+    const pugi::xml_node race = doc.find_node([](pugi::xml_node n) { return hasClass(n, "GPageParam"); });
+    const pugi::xml_node m = childElement(race, "GMaskParam", mask);
+    for (pugi::xml_node e = m.child("e"); e; e = e.next_sibling("e")) {
+        if (id != e.attribute("i").value() || hasClass(e, "Axis"))
+            continue;
+        const QByteArray ref = paramValue(e, "AXIS_REF");
+        return QString::fromUtf8(paramValue(childElement(m, "Axis", ref.constData()), "lnm"));
+    }
+    return QStringLiteral("<no element %1>").arg(QString::fromUtf8(id));
+}
+
 } // namespace
 
 // The property panel's fields on the element every view shows as chosen:
@@ -93,6 +111,17 @@ private:
         // leaves goes on to its parents.
         QSpontaneKeyEvent::setSpontaneous(&event);
         qApp->notify(w, &event);
+    }
+
+    // The panel's channel row whose text starts with `name`, chosen.
+    void chooseChannel(const QString& name)
+    {
+        auto* combo = control<QComboBox>("channelCombo");
+        for (int row = 0; row < combo->count(); ++row) {
+            if (combo->itemText(row).startsWith(name))
+                return combo->setCurrentIndex(row);
+        }
+        QFAIL("no such channel");
     }
 
     // The device file as the window's Save wrote it.
@@ -155,9 +184,55 @@ private Q_SLOTS:
         setParam(label, "COLORE", "0xffff8000");
         setParam(label, "POS_ALIGN", "br");
         const pugi::xml_node scale = childElement(childElement(bar, "BargraphTrapezio"), "ScaleFSV");
-        setParam(scale, "NOME_SCALA", "8000");
         setParam(childElement(scale, "StepScale", "1"), "VAL_SCALA", "500");
         QCOMPARE(QString::fromUtf8(second), QString::fromUtf8(xmlDocumentBytes(expected, "  ")));
+    }
+
+    // A value box and the value bar added to it are rebound as one: the Digit
+    // bound to RPM through the panel takes its bar along in the saved file.
+    void valueBoxRebindsAsOne()
+    {
+        asker->onExec = [](QDialog* dialog) {
+            dialog->accept();
+            return dialog->result();
+        };
+        window->addValueBar(1); // Race md.01: Label 02, Digit 03 on Speed
+        QCOMPARE(page().masks[1].widgets.back().id, QStringLiteral("00_000barg"));
+        clickOutlinerRow(outliner->topLevelItem(1)->child(1));
+        EXPECT_SELECTION(0, 1, 1);
+        chooseChannel(QStringLiteral("RPM"));
+        const QByteArray saved = saveAndRead();
+        QCOMPARE(savedChannel(saved, "md.01", "03"), QStringLiteral("RPM"));
+        QCOMPARE(savedChannel(saved, "md.01", "00_000barg"), QStringLiteral("RPM"));
+    }
+
+    // A duplicated Digit is a widget of its own: rebinding the copy leaves
+    // the original on its channel.
+    void duplicateRebindsAlone()
+    {
+        clickOutlinerRow(outliner->topLevelItem(1)->child(1)); // Race md.01's Digit 03
+        EXPECT_SELECTION(0, 1, 1);
+        window->duplicateWidget();
+        EXPECT_SELECTION(0, 1, 2);
+        const QByteArray copy = page().masks[1].widgets[2].id.toUtf8();
+        chooseChannel(QStringLiteral("RPM"));
+        const QByteArray saved = saveAndRead();
+        QCOMPARE(savedChannel(saved, "md.01", "03"), QStringLiteral("Speed"));
+        QCOMPARE(savedChannel(saved, "md.01", copy), QStringLiteral("RPM"));
+    }
+
+    // Typing a scale value is one undo step, whatever the number of keys.
+    void typedScaleValueIsOneStep()
+    {
+        clickOutlinerRow(outliner->topLevelItem(2)); // the bar, 0-8000
+        typeInto(control<QDoubleSpinBox>("maxSpin"), QStringLiteral("50"));
+        QCOMPARE(stack->count(), 1);
+        double min = -1, max = -1;
+        QVERIFY(DashConfig::barScaleRange(page().masks[2].node, min, max));
+        QCOMPARE(max, 50.0);
+        stack->undo();
+        QVERIFY(DashConfig::barScaleRange(page().masks[2].node, min, max));
+        QCOMPARE(max, 8000.0);
     }
 
     // Return in a field nobody changed writes nothing: the bar's Min, the

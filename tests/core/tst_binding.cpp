@@ -1,6 +1,7 @@
 #include "artwork/BarTemplateLibrary.h"
 #include "editing/WidgetAddCommand.h"
 #include "model/DashConfig.h"
+#include "model/ElementIds.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
@@ -247,8 +248,9 @@ private Q_SLOTS:
 
     // A duplicated widget names its original's channel element: binding the
     // copy gives it one of its own, so the original keeps its channel in the
-    // saved file, and undoing the duplicate saves the file as it was. The
-    // value of a bar's group shares the bar's element and is bound with it.
+    // saved file, undoing the duplicate saves the file as it was, and redoing
+    // it brings the copy back on its own channel. The value of a bar's group
+    // shares the bar's element and is bound with it.
     void duplicateBoundAlone_data()
     {
         QTest::addColumn<int>("duplicated");
@@ -311,6 +313,62 @@ private Q_SLOTS:
             return;
         stack.undo();
         QCOMPARE(savedDeviceXml(config, path), original);
+        // Redo brings the copy back as it was undone: on its own channel.
+        stack.redo();
+        check(config.pages[0].masks[0]);
+        if (QTest::currentTestFailed())
+            return;
+        savedDeviceXml(config, path);
+        DashConfig redone;
+        QVERIFY(redone.load(path));
+        check(redone.pages[0].masks[0]);
+    }
+
+    // The bars that name a value's channel element show that value: they
+    // are rebound with the first value that names it, the one they were made
+    // for. A later value naming it (a duplicate) and a bar rebound on its own
+    // are parted from the rest. Mask: Digit 03 and its value bar 00_000barg
+    // on Axis 00, the arc 02 of a gauge on it too, and a copy 04 of the Digit
+    // made after them.
+    void valueTakesItsBars_data()
+    {
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<int>("bound");
+        QTest::addColumn<QString>("gear"); // the elements that show Gear afterwards
+        QTest::addColumn<int>("axes");
+        QTest::newRow("value and its bars") << false << 0 << "03 00_000barg 02" << 1;
+        QTest::newRow("a bar alone") << false << 1 << "00_000barg" << 2;
+        QTest::newRow("original beside a copy") << true << 0 << "03 00_000barg 02" << 2;
+        QTest::newRow("the copy") << true << 3 << "04" << 2;
+    }
+    void valueTakesItsBars()
+    {
+        QFETCH(bool, copy);
+        QFETCH(int, bound);
+        QFETCH(QString, gear);
+        ConfigFixture cfg;
+        cfg.channel(2, "Speed", "SPD", "km/h");
+        cfg.channel(7, "Gear", "Gear");
+        auto mask = Fx::mask("md.01", 0, 0, 340, 160)
+                        .add(Fx::digit("03", 20, 140, 300, 90, "00"))
+                        .add(Fx::axis("00", "Speed", "SPD", "km/h"))
+                        .add(Fx::bargraph("00_000barg", 10, 140, 320, 16, "00", true))
+                        .add(Fx::bargraph("02", 0, 0, 0, 0, "00"));
+        if (copy)
+            mask.add(Fx::digit("04", 30, 150, 300, 90, "00"));
+        cfg.device().page("Race").mask(mask);
+        const QString path = cfg.writeTempZip();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        config.bindChannel(0, 0, bound, config.channels[1]);
+        savedDeviceXml(config, path);
+
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const MaskElement& saved = reopened.pages[0].masks[0];
+        for (const WidgetModel& w : saved.widgets)
+            QCOMPARE(w.channel, gear.split(' ').contains(w.id) ? QStringLiteral("Gear") : QStringLiteral("Speed"));
+        QTEST(int(axisIdsOf(saved.node).size()), "axes");
     }
 
     void bindBadIndices()

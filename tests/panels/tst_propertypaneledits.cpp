@@ -525,6 +525,83 @@ private Q_SLOTS:
         }
     }
 
+    // Max typed on a whole mask whose two bars have ranges of their own: each
+    // bar takes the Max and keeps its own Min, and the typing is one undo
+    // step.
+    void maskMaxKeepsEachBarsMin()
+    {
+        const auto bar = [](const char* id, const char* min) {
+            return Fx::bargraph(id, 0, 0, 100, 20, QString(), true).add(Fx::stepScale({{"0", min}, {"100", "100"}}));
+        };
+        ConfigFixture cfg;
+        cfg.device().page("Laps").mask(Fx::mask("md.05", 10, 10, 200, 60).add(bar("05", "-20")).add(bar("07", "0")));
+        QVERIFY(m_config.load(cfg.writeTempZip()));
+        m_panel->setPageContext(&m_config, 0);
+        m_panel->showMask(mask(0));
+        m_panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
+        auto* maxSpin = child<QDoubleSpinBox>("maxSpin");
+        maxSpin->setFocus();
+        maxSpin->selectAll();
+        QTest::keyClicks(maxSpin, QStringLiteral("50"));
+        QTest::keyClick(maxSpin, Qt::Key_Return);
+        QCOMPARE(m_stack.count(), 1);
+
+        const QString path = TestEnvironment::makeTempDir(QStringLiteral("saved")) + QStringLiteral("/bars.zconf2");
+        QVERIFY(m_config.save(path));
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const MaskElement& saved = reopened.pages[0].masks[0];
+        const QList<double> mins = {-20.0, 0.0};
+        for (int w = 0; w < 2; ++w) {
+            double min = -1, max = -1;
+            QVERIFY(DashConfig::barScaleRange(saved.node, min, max, saved.widgets[size_t(w)].node));
+            QCOMPARE(min, mins[w]);
+            QCOMPARE(max, 50.0);
+        }
+    }
+
+    // The mask's label font and size stand for every Label of the mask: an
+    // edit of one reaches them all and leaves the other as each has it.
+    void maskLabelStyleReachesEveryLabel_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QStringList>("charsets");
+        QTest::addColumn<QStringList>("sizes");
+        QTest::newRow("size") << "labelSizeSpin" << QStringList{"Text_H24", "Text_H16"} << QStringList{"20", "20"};
+        QTest::newRow("family") << "labelFontCombo" << QStringList{"Basic Sans SF", "Basic Sans SF"}
+                                << QStringList{"24", "16"};
+    }
+    void maskLabelStyleReachesEveryLabel()
+    {
+        QFETCH(QString, control);
+        QFETCH(QStringList, charsets);
+        QFETCH(QStringList, sizes);
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(
+            Fx::mask("md.00", 10, 10, 300, 80)
+                .add(Fx::label("l1", "SPEED", 0, 0, 120, 24).p("CHAR_SET_ID_2", "Text_H24").p("CHARSET_DIM", 24))
+                .add(Fx::label("l2", "km/h", 0, 40, 120, 24).p("CHAR_SET_ID_2", "Text_H16").p("CHARSET_DIM", 16)));
+        QVERIFY(m_config.load(cfg.writeTempZip()));
+        m_panel->setPageContext(&m_config, 0);
+        m_panel->showMask(mask(0));
+        if (control == QLatin1String("labelSizeSpin"))
+            child<QSpinBox>("labelSizeSpin")->setValue(20);
+        else
+            child<QComboBox>("labelFontCombo")->setCurrentIndex(
+                child<QComboBox>("labelFontCombo")->findData(QStringLiteral("Basic Sans SF")));
+
+        const QString path = TestEnvironment::makeTempDir(QStringLiteral("saved")) + QStringLiteral("/labels.zconf2");
+        QVERIFY(m_config.save(path));
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const MaskElement& saved = reopened.pages[0].masks[0];
+        for (int w = 0; w < 2; ++w) {
+            QCOMPARE(param(saved.widgets[size_t(w)].node, "CHAR_SET_ID_2"), charsets[w].toUtf8());
+            QCOMPARE(param(saved.widgets[size_t(w)].node, "CHARSET_DIM"), sizes[w].toUtf8());
+        }
+    }
+
     void fontCheck_data()
     {
         QTest::addColumn<int>("widgetPx"); // 0: a Digit mask 50 px high without a size
