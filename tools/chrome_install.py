@@ -5,13 +5,19 @@ Every output gets art folders of its own, named from the output's full path
 (a readable stem and a hash of the path), in a new generation at every run:
 s04_homebrew/zchrome_<stem>_<hash>_<n>. A run writes its generation beside
 its place (<n>.partial), renames it into place, then replaces the output
-file; only after that are the earlier generations of the same output
-removed. A failure before the output is replaced removes the new generation
-and leaves the earlier output and its art as they were. An earlier
-generation that another saved file may point at (a copy or a Save As of the
-output) stays. What a killed run leaves (a .partial folder, the output's
-.partial file, a generation no file points at) the next run of any output
-removes: the run lock in the install notes what each run has under way.
+file. A failure before the output is replaced removes the new generation
+and leaves the earlier output and its art as they were.
+
+Earlier generations are never removed: a copy of an earlier output may live
+in any folder (a kept version, a Save As elsewhere, a mailed file) and no
+run can see it, so the run names them and the room they take instead.
+
+One run at a time writes into an install (a lock in the install) and one at
+a time writes an output (a lock beside it), whatever temporary folder or
+install each uses; each run stages the output in a file of its own. What a
+killed run leaves (a .partial folder, its staged output file, the art it
+placed before its output was in place) the next run in the install removes:
+the install's lock notes what each run has under way.
 """
 
 import errno
@@ -20,6 +26,7 @@ import hashlib
 import json
 import os
 import re
+import secrets
 import shutil
 import zipfile
 import zlib
@@ -120,9 +127,27 @@ def write_file(path, data):
 
 
 # --------------------------------------------------------------------------
-# One run at a time per install, and what a killed one left.
+# One run at a time per install and per output, and what a killed one left.
 
 LOCK_NAME = "korvelanto-chrome.lock"
+
+
+def try_lock(fd):
+    """Takes an exclusive lock on the open file, which the system drops when
+    the process ends however it ends; False while another process holds it."""
+    try:
+        if os.name == "nt":
+            import msvcrt
+            os.lseek(fd, 0, os.SEEK_SET)
+            msvcrt.locking(fd, msvcrt.LK_NBLCK, 1)
+        else:
+            import fcntl
+            fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except OSError as e:
+        if os.name == "nt" or e.errno in (errno.EAGAIN, errno.EWOULDBLOCK, errno.EACCES):
+            return False
+        raise
+    return True
 
 
 class RunLock:
@@ -132,7 +157,7 @@ class RunLock:
     folder, and the system releases it when a run is killed.
 
     The file also keeps what the run holding it has under way (the output's
-    partial file, the sets it places): a run that finds that written by a
+    staged file, the sets it places): a run that finds that written by a
     killed one removes what of it no saved file uses."""
 
     def __init__(self, stable_root):
@@ -143,17 +168,12 @@ class RunLock:
     def __enter__(self):
         try:
             self.file = open(self.path, "a+b")
+            locked = try_lock(self.file.fileno())
         except OSError as e:
+            if self.file:
+                self.file.close()
             raise cannot_clean(self.path, e)
-        try:
-            if os.name == "nt":
-                import msvcrt
-                self.file.seek(0)
-                msvcrt.locking(self.file.fileno(), msvcrt.LK_NBLCK, 1)
-            else:
-                import fcntl
-                fcntl.flock(self.file.fileno(), fcntl.LOCK_EX | fcntl.LOCK_NB)
-        except OSError:
+        if not locked:
             self.file.close()
             raise Failure("Another invisible-chrome run is writing into %s; try again when it has finished"
                           % self.root, 1)
@@ -184,6 +204,76 @@ class RunLock:
             raise write_failure(self.path, e)
 
 
+class OutputLock:
+    """Held while a run writes one output, so two runs for it never overlap
+    whatever install or temporary folder each uses. A file beside the output
+    that the system unlocks when its run ends, so one a killed run left is
+    simply taken over; a run that ends removes it while still holding it."""
+
+    def __init__(self, output):
+        self.output = output
+        self.path = output + ".lock"
+        self.fd = -1
+
+    def __enter__(self):
+        # Retried when the run that held it removed the file meanwhile: the
+        # lock taken is then on a file no later run would see.
+        for _ in range(5):
+            try:
+                self.fd = os.open(self.path, os.O_RDWR | os.O_CREAT, 0o666)
+                locked = try_lock(self.fd)
+            except OSError as e:
+                self.close()
+                raise write_failure(self.path, e)
+            if not locked:
+                break
+            if names_file(self.path, self.fd):
+                return self
+            self.close()
+        self.close()
+        raise Failure("Another invisible-chrome run is writing %s; this run changed nothing. Try again when that "
+                      "one has finished" % self.output, 1)
+
+    def __exit__(self, *exc):
+        if os.name != "nt":
+            discard_file(self.path)
+        self.close()
+        if os.name == "nt":
+            discard_file(self.path)  # fails while another run has it open, as it should
+        return False
+
+    def close(self):
+        if self.fd >= 0:
+            os.close(self.fd)
+        self.fd = -1
+
+
+def names_file(path, fd):
+    try:
+        held, named = os.fstat(fd), os.stat(path)
+    except OSError:
+        return False
+    return (held.st_dev, held.st_ino) == (named.st_dev, named.st_ino)
+
+
+def discard_file(path):
+    try:
+        os.remove(path)
+    except OSError:
+        pass
+
+
+def staging_name(output):
+    """A file of this run's own beside the output, to write it into."""
+    return "%s.%s.partial" % (output, secrets.token_hex(6))
+
+
+def is_staging_of(path, output):
+    return (isinstance(path, str) and os.path.dirname(path) == os.path.dirname(output)
+            and re.fullmatch(re.escape(os.path.basename(output)) + r"\.[0-9a-f]+\.partial", os.path.basename(path))
+            is not None)
+
+
 def homebrew_folders(stable):
     """Every s04_homebrew folder of the install (families and displays)."""
     overlay = glob.escape(stable + "/" + OVERLAY_PREFIX.rstrip("/"))
@@ -193,8 +283,8 @@ def homebrew_folders(stable):
 
 def remove_leftovers(lock):
     """The half-written art of killed runs, whichever output they were for,
-    and what the last killed run had under way: its partial output file and
-    the generations of its output that no saved file points at."""
+    and what the last killed run had under way: its staged output file and
+    the art it placed that no saved file points at."""
     for folder in homebrew_folders(lock.root):
         for stage in glob.glob(glob.escape(folder) + "/zchrome_*.partial"):
             say("Removing the leftovers of an interrupted run: %s" % stage)
@@ -205,14 +295,21 @@ def remove_leftovers(lock):
     work = lock.unfinished()
     output = work.get("output") if work else None
     if isinstance(output, str) and os.path.isabs(output):
-        partial = output + ".partial"
-        if os.path.isfile(partial) and not os.path.islink(partial):
+        partial = work.get("partial")
+        if is_staging_of(partial, output) and os.path.isfile(partial) and not os.path.islink(partial):
             say("Removing the leftovers of an interrupted run: %s" % partial)
             try:
                 os.remove(partial)
             except OSError as e:
                 raise cannot_clean(partial, e)
-        remove_earlier(lock.root, set_base_name(output), output)
+        sets = work.get("sets")
+        remove_unused(lock.root, set_base_name(output), output, sets if isinstance(sets, list) else [])
+        if os.path.isfile(output + ".lock"):
+            try:
+                with OutputLock(output):
+                    pass  # taken over and removed
+            except Failure:
+                pass  # a run of that output is under way
     lock.note(None)
 
 
@@ -338,7 +435,7 @@ def commit(sets, partial, output):
             try:
                 remove_path(chrome.path)
             except OSError:
-                pass  # unused by any output; the next run of this output removes it
+                pass  # unused by any output; the run's note stays, so the next run removes it
         raise write_failure(output, e)
 
 
@@ -372,39 +469,72 @@ def users_of(names, files):
     return users
 
 
-def files_beside(output, known):
-    """The files a copy or a Save As of the output would be: every file in
-    the output's folder, the output itself included, and those the run
-    knows of."""
+def files_beside(output):
+    """The files a copy or a Save As of the output would most likely be:
+    every file in the output's folder, the output itself included."""
     folder = os.path.dirname(os.path.abspath(output))
     try:
         names = sorted(os.listdir(folder))
     except OSError:
         names = []
-    found = [os.path.join(folder, n) for n in names if os.path.isfile(os.path.join(folder, n))]
-    seen = {os.path.normcase(os.path.realpath(f)) for f in found}
-    return found + [p for p in known if os.path.isfile(p) and os.path.normcase(os.path.realpath(p)) not in seen]
+    return [os.path.join(folder, n) for n in names if os.path.isfile(os.path.join(folder, n))]
 
 
-def remove_earlier(stable, base, output, keep=(), known=()):
-    """The generations the output no longer uses. One that another saved
-    file points at (a copy or a Save As of an earlier output, beside it or
-    known to the run) stays, and so does one that cannot go now
-    (RaceStudio3 may hold it); either is named."""
-    kept = {os.path.normcase(os.path.normpath(p)) for p in keep}
-    earlier = [folder for folder, _ in generations(stable, base)
-               if os.path.normcase(os.path.normpath(folder)) not in kept]
-    if not earlier:
+def same_path(path):
+    return os.path.normcase(os.path.normpath(path))
+
+
+def remove_unused(stable, base, output, placed):
+    """The generations a killed run had placed (named in its note): removed
+    unless the output, or a file beside it, points at one, as it does when
+    the run was killed after the output was in place."""
+    noted = {same_path(p) for p in placed if isinstance(p, str)}
+    folders = [folder for folder, _ in generations(stable, base) if same_path(folder) in noted]
+    if not folders:
         return
-    users = users_of([os.path.basename(folder) for folder in earlier], files_beside(output, known))
-    for folder in earlier:
-        named = users[os.path.basename(folder)]
-        if named:
-            say("Note: the earlier art folder %s is kept: %s point%s at it"
-                % (folder, ", ".join(named), "s" if len(named) == 1 else ""))
+    users = users_of([os.path.basename(folder) for folder in folders], files_beside(output))
+    for folder in folders:
+        if users[os.path.basename(folder)]:
             continue
+        say("Removing the leftovers of an interrupted run: %s" % folder)
         try:
             remove_path(folder)
         except OSError as e:
-            say("Note: the earlier art folder %s could not be removed (%s); no output uses it now"
+            say("Note: the art folder %s of an interrupted run could not be removed (%s); no output uses it"
                 % (folder, getattr(e, "strerror", None) or e))
+
+
+def report_kept(stable, base, current):
+    """Earlier generations stay: a copy of an earlier output may live in any
+    folder and point at one, and no run can see every folder. They are named
+    with the room they take, for whoever clears them by hand."""
+    ours = {same_path(p) for p in current}
+    earlier = sorted((number, folder) for folder, number in generations(stable, base)
+                     if same_path(folder) not in ours)
+    if not earlier:
+        return
+    names = list(dict.fromkeys(os.path.basename(folder) for _, folder in earlier))
+    runs = "%d earlier run%s" % (len(names), "" if len(names) == 1 else "s")
+    span = names[0] if len(names) == 1 else "%s to %s" % (names[0], names[-1])
+    size = room(sum(tree_size(folder) for _, folder in earlier))
+    places = {os.path.dirname(folder) for _, folder in earlier}
+    where = places.pop() if len(places) == 1 else stable
+    say("Kept the art of %s of this output (%s, %s in %s): copies of an earlier output may still point at it. "
+        "Delete it by hand once no configuration uses it." % (runs, span, size, where))
+
+
+def tree_size(folder):
+    total = 0
+    for top, _, names in os.walk(folder):
+        for name in names:
+            try:
+                total += os.lstat(os.path.join(top, name)).st_size
+            except OSError:
+                pass
+    return total
+
+
+def room(size):
+    if size >= 1024 * 1024:
+        return "%.1f MB" % (size / (1024 * 1024))
+    return "%d KB" % max(1, (size + 1023) // 1024)

@@ -25,10 +25,11 @@ given a transparent colour. Without --labels the labels keep drawing their
 own texts.
 
 The art goes to s04_homebrew/zchrome_<name>_<hash of the output path>_<n>
-of each display's folder in the stable install, a new folder at every run;
-the earlier ones of the same output are removed once the output is in place,
-unless another file in the output's folder (a copy or a Save As of an earlier
-output) points at them.
+of each display's folder in the stable install, a new folder at every run.
+The earlier ones of the same output are kept, since a copy of an earlier
+output in any folder may point at them; the run names them and the room
+they take. A run for an output that another run is writing is refused and
+leaves it as it is.
 The RaceStudio 3 roots come from KORVELANTO_RS3_ROOT, KORVELANTO_RS3_BETA_ROOT
 and KORVELANTO_LOCAL_OVERLAY_ROOT (the editor sets them when it runs this
 script), else the editor's defaults (C:/AIM_SPORT/..., inside WINEPREFIX
@@ -48,8 +49,8 @@ import zlib
 
 from chrome_common import Failure, children, param, parse_int, say, set_param, unsigned32
 from chrome_images import MAX_PIXELS, Picture, draw_over, read_picture
-from chrome_install import MAX_DEVICE_FILE_BYTES, ChromeSet, RunLock, Roots, commit, generations, \
-    remove_earlier, remove_leftovers, set_base_name, write_failure
+from chrome_install import MAX_DEVICE_FILE_BYTES, ChromeSet, OutputLock, RunLock, Roots, commit, discard_file, \
+    generations, remove_leftovers, report_kept, set_base_name, staging_name, write_failure
 from chrome_paint import composite, decide, paint_order, plan_mask
 
 FOLDER_ALIASES = {
@@ -191,10 +192,9 @@ def copy_entry(archive, info, out, copy):
             dst.write(chunk)
 
 
-def write_archive(archive, infos, changed, output):
-    partial = output + ".partial"
+def write_archive(archive, infos, changed, output, partial):
     try:
-        with zipfile.ZipFile(partial, "w", zipfile.ZIP_DEFLATED) as out:
+        with open(partial, "xb") as staged, zipfile.ZipFile(staged, "w", zipfile.ZIP_DEFLATED) as out:
             for info in infos:
                 copy = zipfile.ZipInfo(info.filename, info.date_time)
                 copy.compress_type = zipfile.ZIP_DEFLATED
@@ -209,22 +209,15 @@ def write_archive(archive, infos, changed, output):
                     copy_entry(archive, info, out, copy)
                 except DamagedInput as e:
                     raise Failure("Cannot read %s in the input: %s" % (info.filename, e))
-        with open(partial, "rb+") as f:
-            os.fsync(f.fileno())
+            out.close()
+            staged.flush()
+            os.fsync(staged.fileno())
     except Failure:
         discard_file(partial)
         raise
     except (OSError, zipfile.BadZipFile, zlib.error, RuntimeError, NotImplementedError) as e:
         discard_file(partial)
         raise write_failure(output, e) if isinstance(e, OSError) else Failure("Cannot write %s: %s" % (output, e), 1)
-    return partial
-
-
-def discard_file(path):
-    try:
-        os.remove(path)
-    except OSError:
-        pass
 
 
 # --------------------------------------------------------------------------
@@ -275,31 +268,39 @@ def run(args):
         if not roots.stable:
             raise Failure("RaceStudio3 folder not found: %s" % roots.stable_wanted)
         with RunLock(roots.stable) as lock:
-            remove_leftovers(lock)
             output = os.path.abspath(args.output)
-            base = set_base_name(output)
-            number = 1 + max((n for _, n in generations(roots.stable, base)), default=0)
-            # Kept only while this run is under way: a run that finds it
-            # knows this one was killed.
-            lock.note({"output": output})
-            try:
-                sets = {}
-                try:
-                    for _, _, _, folder in work:
-                        if folder not in sets:
-                            sets[folder] = ChromeSet(roots, folder, "%s_%d" % (base, number))
-                            sets[folder].prepare()
-                    write_output(args.output, archive, infos, devices, work, roots, sets, args.labels)
-                finally:
-                    for chrome in sets.values():
-                        chrome.discard()
-                remove_earlier(roots.stable, base, output, [chrome.path for chrome in sets.values()], [args.input])
-            finally:
-                lock.note(None)
+            with OutputLock(output):
+                write_generation(args, output, lock, roots, archive, infos, devices, work)
     say("Invisible chrome written to %s" % args.output)
 
 
-def write_output(output, archive, infos, devices, work, roots, sets, labels):
+def write_generation(args, output, lock, roots, archive, infos, devices, work):
+    remove_leftovers(lock)
+    base = set_base_name(output)
+    number = 1 + max((n for _, n in generations(roots.stable, base)), default=0)
+    sets = {}
+    try:
+        for _, _, _, folder in work:
+            if folder not in sets:
+                sets[folder] = ChromeSet(roots, folder, "%s_%d" % (base, number))
+                sets[folder].prepare()
+        partial = staging_name(output)
+        # Kept only while this run is under way: a run that finds it knows
+        # this one was killed.
+        lock.note({"output": output, "partial": partial, "sets": [chrome.path for chrome in sets.values()]})
+        write_output(args.output, archive, infos, devices, work, roots, sets, args.labels, partial)
+    except BaseException:
+        if not any(os.path.isdir(chrome.path) for chrome in sets.values()):
+            lock.note(None)  # nothing of this run is left in place
+        raise
+    finally:
+        for chrome in sets.values():
+            chrome.discard()
+    lock.note(None)
+    report_kept(roots.stable, base, [chrome.path for chrome in sets.values()])
+
+
+def write_output(output, archive, infos, devices, work, roots, sets, labels, partial):
     changed = set()
     try:
         for index, display, page, folder in work:
@@ -314,7 +315,7 @@ def write_output(output, archive, infos, devices, work, roots, sets, labels):
             encoded[device.info.filename] = (b'<?xml version="1.0"?>\n' + ET.tostring(device.root, encoding="utf-8")
                                              + b"\n")
     say("Writing %s" % output)
-    partial = write_archive(archive, infos, encoded, output)
+    write_archive(archive, infos, encoded, output, partial)
     try:
         commit(list(sets.values()), partial, output)
     finally:

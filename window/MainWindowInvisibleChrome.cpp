@@ -81,6 +81,17 @@ QString chromeOutputPath(const QString& input)
         + suffix;
 }
 
+// The generator keeps the art of earlier runs, since a copy of an earlier
+// output anywhere may point at it, and says so in a line of its own.
+QString keptArtNote(const QString& collected)
+{
+    const QStringList lines = collected.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line)
+        if (line->startsWith(QLatin1String("Kept the art of ")))
+            return line->trimmed();
+    return {};
+}
+
 } // namespace
 
 void MainWindow::generateInvisibleChrome()
@@ -230,10 +241,13 @@ void MainWindow::reportInvisibleChrome(int exitCode, bool succeeded, const QStri
     const QString title = tr("Generate Invisible Chrome");
     if (succeeded) {
         statusBar()->showMessage(tr("Invisible chrome saved to %1").arg(QFileInfo(output).fileName()), 4000);
-        Asker::instance().information(this, title,
-                                      tr("Invisible chrome config saved to:\n%1\n\nOpen this file in Korvelanto to "
-                                         "review the widget positions,\nthen upload it via RS3 to the display.")
-                                          .arg(output));
+        QString text = tr("Invisible chrome config saved to:\n%1\n\nOpen this file in Korvelanto to review the "
+                          "widget positions,\nthen upload it via RS3 to the display.")
+                           .arg(output);
+        const QString kept = keptArtNote(collected);
+        if (!kept.isEmpty())
+            text += QStringLiteral("\n\n") + kept;
+        Asker::instance().information(this, title, text);
         return;
     }
     if (collected.contains(QLatin1String("Cannot clean output folder"), Qt::CaseInsensitive)

@@ -73,6 +73,21 @@ with chrome_install.RunLock(sys.argv[3]):
     sys.stdin.read()
 )";
 
+// The generator stopped once its output and art are written and before it
+// puts them in place, until its input is closed.
+const char* const kPausedRun = R"(
+import sys
+sys.path.insert(0, sys.argv[1])
+import make_invisible_chrome as tool
+commit = tool.commit
+def paused(*args):
+    print("paused", flush=True)
+    sys.stdin.read()
+    commit(*args)
+tool.commit = paused
+sys.exit(tool.main(sys.argv[2:]))
+)";
+
 const QString kHomebrew = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/");
 
 // The findings of the check, by rule, page and mask.
@@ -85,6 +100,13 @@ QSet<QString> findingsOf(const QString& config)
     for (const ConfigFinding& f : ConfigCheck::checkConfig(loaded))
         found << QStringLiteral("%1 p%2 %3").arg(f.code).arg(f.pageIndex).arg(f.elementId);
     return found;
+}
+
+// The files runs stage the output in, beside it.
+QStringList stagedBeside(const QString& output)
+{
+    const QFileInfo info(output);
+    return QDir(info.absolutePath()).entryList({info.fileName() + QStringLiteral(".*.partial")}, QDir::Files);
 }
 
 } // namespace
@@ -164,26 +186,27 @@ private Q_SLOTS:
     }
 
 
-    // A Save As or a plain copy of an output points at the art of its run:
-    // generating the original again leaves that art where it is, and drops
-    // it once nothing points at it any more.
-    void copiesOfAnOutputKeepTheirArt_data()
+    // A Save As or a plain copy of an output, kept in another folder where no
+    // run can see it, points at the art of its run: generating the original
+    // again leaves that art where it is, and each run names what it kept.
+    void copiesElsewhereKeepTheirArt_data()
     {
         QTest::addColumn<bool>("saveAs");
         QTest::newRow("Save As") << true;
         QTest::newRow("plain copy") << false;
     }
 
-    void copiesOfAnOutputKeepTheirArt()
+    void copiesElsewhereKeepTheirArt()
     {
         QFETCH(bool, saveAs);
         const QString work = TestEnvironment::makeTempDir(QStringLiteral("copies"));
         Rs3Fixture rs3;
-        const QString input = work + QStringLiteral("/Race.zconf2");
+        const QString input = work + QStringLiteral("/cars/Race.zconf2");
         const QString output = ChromeScript::outputOf(input);
-        const QString copy = work + QStringLiteral("/Race v2.zconf2");
-        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        const QString copy = work + QStringLiteral("/kept/Race v2.zconf2");
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828"), 2));
         QCOMPARE(m_chrome.generate(rs3, input, output).code, 0);
+        QVERIFY(QDir().mkpath(work + QStringLiteral("/kept")));
         if (saveAs) {
             DashConfig opened;
             QVERIFY(opened.load(output));
@@ -192,21 +215,30 @@ private Q_SLOTS:
         } else {
             QVERIFY(QFile::copy(output, copy));
         }
-        const QImage before = m_chrome.render(copy, 0, work + QStringLiteral("/before.png"));
-        QVERIFY(!before.isNull());
+        QList<QImage> before;
+        for (int p = 0; p < 2; ++p) {
+            before << m_chrome.render(copy, p, work + QStringLiteral("/before%1.png").arg(p));
+            QVERIFY(!before.last().isNull());
+        }
         const QSet<QString> findings = findingsOf(copy);
 
-        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xff28c828")));
-        const ChromeScript::Finished again = m_chrome.generate(rs3, input, output);
-        QVERIFY2(again.code == 0, qPrintable(again.output));
-        QCOMPARE(m_chrome.render(copy, 0, work + QStringLiteral("/after.png")), before);
+        QStringList said;
+        for (const char* colour : {"0xff28c828", "0xff2828c8", "0xffc8c828"}) {
+            QVERIFY(ChromeScript::writeBoxConfig(input, QString::fromLatin1(colour), 2));
+            const ChromeScript::Finished again = m_chrome.generate(rs3, input, output);
+            QVERIFY2(again.code == 0, qPrintable(again.output));
+            said << again.output;
+        }
+        for (int p = 0; p < 2; ++p)
+            QCOMPARE(m_chrome.render(copy, p, work + QStringLiteral("/after%1.png").arg(p)), before[p]);
         QCOMPARE(findingsOf(copy), findings);
-        QVERIFY2(again.output.contains(QStringLiteral("Race v2.zconf2 points at it")), qPrintable(again.output));
-
-        QVERIFY(QFile::remove(copy));
-        QCOMPARE(m_chrome.generate(rs3, input, output).code, 0);
-        const QStringList left = QDir(rs3.absolutePath(Rs3Fixture::Stable, kHomebrew)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        QCOMPARE(left.size(), 1); // the output's own
+        // Each run names what it kept.
+        for (int run = 0; run < said.size(); ++run) {
+            const QString kept = QStringLiteral("Kept the art of %1 earlier run%2 of this output (zchrome_Race_")
+                                     .arg(run + 1)
+                                     .arg(run == 0 ? "" : "s");
+            QVERIFY2(said[run].contains(kept), qPrintable(said[run]));
+        }
     }
 
     // The lock lives in the install: a run with another temporary folder
@@ -244,6 +276,55 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(ChromeScript::outputOf(input)));
     }
 
+    // Two runs for one output with different installs: the second, started
+    // while the first writes, is refused with its reason and touches neither
+    // the earlier output nor its install; the first writes a whole output.
+    void runsOfOneOutputWithTwoInstallsDoNotOverlap()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("overlap"));
+        Rs3Fixture first;
+        Rs3Fixture second;
+        const QString input = work + QStringLiteral("/Race.zconf2");
+        const QString output = ChromeScript::outputOf(input);
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        QCOMPARE(m_chrome.generate(second, input, output).code, 0);
+        const QMap<QString, QByteArray> earlier = ZipFixture::readZip(output);
+        const QMap<QString, QByteArray> secondInstall = second.snapshot();
+
+        QProcess writer;
+        writer.setProcessChannelMode(QProcess::MergedChannels);
+        writer.setProcessEnvironment(ChromeScript::environment(first));
+        writer.start(m_chrome.python, {"-c", kPausedRun, QFileInfo(m_chrome.script).absolutePath(), "--input", input,
+                                       "--output", output, "--device", "mxg_12"});
+        QVERIFY(writer.waitForStarted(10000));
+        while (!writer.peek(1 << 16).contains("paused\n")) {
+            QVERIFY(writer.state() == QProcess::Running);
+            writer.waitForReadyRead(10000);
+        }
+        const ChromeScript::Finished refused = m_chrome.generate(second, input, output);
+        QCOMPARE(refused.code, 1);
+        QVERIFY2(ChromeScript::lastLine(refused.output)
+                     .startsWith(QStringLiteral("Error: Another invisible-chrome run is writing ") + output),
+                 qPrintable(refused.output));
+        QCOMPARE(ZipFixture::readZip(output), earlier);
+        QCOMPARE(second.snapshot(), secondInstall);
+
+        writer.closeWriteChannel();
+        QVERIFY(writer.waitForFinished(60000));
+        const QString written = QString::fromUtf8(writer.readAll());
+        QCOMPARE(writer.exitCode(), 0);
+        QVERIFY2(ChromeScript::lastLine(written).startsWith(QStringLiteral("Invisible chrome written")),
+                 qPrintable(written));
+        QCOMPARE(ZipFixture::readZip(output).keys(), earlier.keys());
+        DashConfig baked;
+        QVERIFY(baked.load(output));
+        const QString background = baked.pageImagePaths(0).value(0);
+        QVERIFY2(QFileInfo::exists(first.absolutePath(Rs3Fixture::Stable, background)), qPrintable(background));
+        QCOMPARE(second.snapshot(), secondInstall);
+        QCOMPARE(stagedBeside(output), QStringList());
+        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".lock")));
+    }
+
     // A run killed anywhere leaves nothing RS3 lists as a set, and the next
     // run of another output removes what it left: the half-written output
     // file beside the configuration and art no saved file points at.
@@ -265,7 +346,7 @@ private Q_SLOTS:
         QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
         QVERIFY(runScript(rs3, kKilledRun, point, input, output).code != 0);
         QVERIFY(!QFileInfo::exists(output));
-        QVERIFY(QFileInfo::exists(output + QStringLiteral(".partial")));
+        QCOMPARE(stagedBeside(output).size(), 1);
         const QString homebrew = rs3.absolutePath(Rs3Fixture::Stable, kHomebrew);
         for (const QString& set : QDir(homebrew).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
             QVERIFY2(!set.endsWith(QLatin1String(".partial")) || !QFileInfo::exists(homebrew + set + "/AiM_folder.xml"),
@@ -275,7 +356,8 @@ private Q_SLOTS:
         QVERIFY(ChromeScript::writeBoxConfig(other, QStringLiteral("0xff28c828")));
         const ChromeScript::Finished next = m_chrome.generate(rs3, other, ChromeScript::outputOf(other));
         QVERIFY2(next.code == 0, qPrintable(next.output));
-        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".partial")));
+        QCOMPARE(stagedBeside(output), QStringList());
+        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".lock")));
         const QStringList sets = QDir(homebrew).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QCOMPARE(sets.size(), 1);
         QVERIFY2(sets.value(0).startsWith(QStringLiteral("zchrome_Other_")), qPrintable(sets.join(' ')));
@@ -348,7 +430,7 @@ private Q_SLOTS:
         QVERIFY(!again.output.contains(QStringLiteral("close RaceStudio3"), Qt::CaseInsensitive));
         QCOMPARE(rs3.snapshot(), art);
         QCOMPARE(ZipFixture::readZip(output).value(QStringLiteral("dash/overlay.ov3.xml")), written);
-        QVERIFY(!QFileInfo::exists(output + QStringLiteral(".partial")));
+        QCOMPARE(stagedBeside(output), QStringList());
     }
 
     // Without the roots from the window the script looks where the editor

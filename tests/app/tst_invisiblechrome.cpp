@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QBuffer>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPainter>
 #include <QUndoStack>
 #include <QtTest>
@@ -519,6 +520,22 @@ private Q_SLOTS:
         QCOMPARE(baked.pages[0].background.toImage().pixelColor(423, 43), QColor(20, 40, 200));
         // The window handed the label texts over: those over baked art are baked.
         QCOMPARE(masksWithLabelTexts(baked), 4);
+
+        // Again: the art of the first run stays for copies of its output, and the window says so.
+        window.generateInvisibleChrome(QFileInfo(m_chrome.exe).absolutePath());
+        QVERIFY2(asker.asked.last().text.contains(QStringLiteral("\n\nKept the art of 1 earlier run of this output")),
+                 qPrintable(asker.asked.last().text));
+        // While another run writes the output, the window shows why this one did not.
+        QProcess holder;
+        QVERIFY(m_chrome.holdOutput(&holder, output));
+        const QMap<QString, QByteArray> before = ZipFixture::readZip(output);
+        window.generateInvisibleChrome(QFileInfo(m_chrome.exe).absolutePath());
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(10000));
+        QVERIFY2(asker.asked.last().text.contains(QStringLiteral("Error: Another invisible-chrome run is writing ")
+                                                  + output),
+                 qPrintable(asker.asked.last().text));
+        QCOMPARE(ZipFixture::readZip(output), before);
 
         // A homebrew folder the script cannot clear: the advice to close RS3.
         const QString homebrew = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew");

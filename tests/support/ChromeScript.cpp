@@ -79,12 +79,32 @@ QString ChromeScript::lastLine(const QString& output)
     return lines.isEmpty() ? QString() : lines.last();
 }
 
-bool ChromeScript::writeBoxConfig(const QString& path, const QString& argb)
+bool ChromeScript::writeBoxConfig(const QString& path, const QString& argb, int pages)
 {
     ConfigFixture cfg;
-    FixturePage& page = cfg.device().page(QStringLiteral("Race"));
-    page.width = 240;
-    page.height = 120;
-    page.mask(Fx::mask(QStringLiteral("md.00"), 20, 20, 120, 60).p(QStringLiteral("M_BCOL"), argb));
+    for (int i = 0; i < pages; ++i) {
+        FixturePage& page = cfg.device().page(i == 0 ? QStringLiteral("Race") : QStringLiteral("Race %1").arg(i + 1));
+        page.width = 240;
+        page.height = 120;
+        page.mask(Fx::mask(QStringLiteral("md.00"), 20 + 10 * i, 20, 120, 60).p(QStringLiteral("M_BCOL"), argb));
+    }
     return QDir().mkpath(QFileInfo(path).absolutePath()) && cfg.writeZip(path);
+}
+
+bool ChromeScript::holdOutput(QProcess* holder, const QString& output) const
+{
+    static const char* const code = R"(
+import sys
+sys.path.insert(0, sys.argv[1])
+import chrome_install
+with chrome_install.OutputLock(sys.argv[2]):
+    print("held", flush=True)
+    sys.stdin.read()
+)";
+    holder->start(python, {"-c", code, QFileInfo(script).absolutePath(), output});
+    if (!holder->waitForStarted(10000))
+        return false;
+    while (!holder->canReadLine() && holder->state() == QProcess::Running)
+        holder->waitForReadyRead(10000);
+    return holder->readLine().trimmed() == "held";
 }

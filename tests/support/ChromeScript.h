@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QProcess;
 class Rs3Fixture;
 
 // The invisible-chrome generator as the build ships it beside the program,
@@ -37,8 +38,11 @@ public:
     static QString outputOf(const QString& input);
     // The last line the script wrote: its verdict.
     static QString lastLine(const QString& output);
-    // A configuration of one small page whose only mask is a box of the colour.
-    static bool writeBoxConfig(const QString& path, const QString& argb);
+    // A configuration of small pages whose only mask is a box of the colour.
+    static bool writeBoxConfig(const QString& path, const QString& argb, int pages = 1);
+    // Starts a process that holds the lock a run takes on the output, as a
+    // run writing it does, until its input is closed.
+    bool holdOutput(QProcess* holder, const QString& output) const;
 
     QString python;
     QString script;
