@@ -10,8 +10,11 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -176,6 +179,58 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
         QVERIFY(maskPath(*config, kRace, 0) != item);
         QCOMPARE(filesOfSavedConfig(path), atSave);
+    }
+
+    // A box styled and saved in A. A's file alone in another folder (mailed
+    // without its records), or A beside a store that cannot be read, has no
+    // record of that style: an open that finds the item missing from an
+    // install, and Refresh box artwork, leave every file A's saved XML
+    // points at as saved and name the box they left.
+    void boxWithoutReadableRecordIsLeftAsSaved_data()
+    {
+        QTest::addColumn<bool>("copyAlone");
+        QTest::newRow("the file alone in another folder") << true;
+        QTest::newRow("a broken store beside the file") << false;
+    }
+    void boxWithoutReadableRecordIsLeftAsSaved()
+    {
+        QFETCH(bool, copyAlone);
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
+        window->applyBoxStyle(1);
+        QVERIFY(window->save());
+        const QString item = maskPath(*config, kRace, 1);
+        const QStringList folders = foldersOfSavedConfig(path);
+        const QMap<QString, QByteArray> atSave = filesIn(folders);
+        QVERIFY(atSave.contains(item + "mask.tgz"));
+
+        QString opened = path;
+        if (copyAlone) {
+            opened = TestEnvironment::makeTempDir(QStringLiteral("mailed")) + '/' + QFileInfo(path).fileName();
+            QVERIFY(QFile::copy(path, opened));
+        } else {
+            QVERIFY(TestFiles::writeBytes(config->boxStylesSidecarPath(), "{\"version\":1,\"masks\":{"));
+        }
+        // The beta install has the device but not the item.
+        const QString device = item.section('/', 3, 3);
+        QVERIFY(!rs3->addDeviceFolder(Rs3Fixture::Beta, device).isEmpty());
+        asker->asked.clear();
+        window->loadConfig(opened);
+        QCOMPARE(filesIn(folders), atSave);
+        const QString label = config->elementLabel(kRace, 1);
+        const auto warned = [&](const QString& title) {
+            for (const ScriptedAsker::Asked& a : asker->asked) {
+                if (a.title == title && a.text.contains(label + '\n'))
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(warned(QStringLiteral("Open")));
+
+        window->refreshBoxArtwork();
+        QCOMPARE(filesIn(folders), atSave);
+        QVERIFY(warned(QStringLiteral("Refresh box artwork")));
+        QVERIFY2(status().contains(QLatin1String("left as they are")), qPrintable(status()));
     }
 
     // A coloured bar's art replaced by the user and saved: removing the
