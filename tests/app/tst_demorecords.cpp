@@ -50,6 +50,24 @@ class DemoRecordsTest : public QObject, DemoArtSession {
         return picture.save(folder + "/mask.png") ? picture : QImage();
     }
 
+    // A folder to replace the mask's art from: its picture and an m4on0.png
+    // of the colour.
+    QString replacementFolder(int page, int mask, const QColor& lit) const
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("art"));
+        if (replacementPicture(page, mask, folder).isNull()
+            || !TestFiles::writeBytes(folder + "/m4on0.png", TestFiles::pngBytes(QSize(8, 8), lit)))
+            return {};
+        return folder;
+    }
+
+    void replaceThroughWindow(int mask, const QString& folder)
+    {
+        asker->fileNames = {folder};
+        clickThrough({QStringLiteral("Overwrite artwork"), QStringLiteral("OK"), QStringLiteral("Close")});
+        window->replaceArtwork(mask);
+    }
+
 private Q_SLOTS:
     void init() { openDemo(); }
     void cleanup() { closeDemo(); }
@@ -231,6 +249,65 @@ private Q_SLOTS:
         QCOMPARE(filesIn(folders), atSave);
         QVERIFY(warned(QStringLiteral("Refresh box artwork")));
         QVERIFY2(status().contains(QLatin1String("left as they are")), qPrintable(status()));
+    }
+
+    // A coloured bar's art replaced from a folder and saved, then replaced
+    // again from a folder with the same picture: the second replacement
+    // holding other files gets a folder of its own, one holding the same
+    // files shares the first's as it is, unless that folder changed since.
+    // The first save's files stay.
+    void secondReplacementKeepsTheFirstsFiles_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QColor>("lit");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("the same bar, after undo") << "undo" << QColor(Qt::blue) << false;
+        QTest::newRow("its duplicate") << "duplicate" << QColor(Qt::blue) << false;
+        QTest::newRow("its duplicate, the same files") << "duplicate" << QColor(Qt::red) << false;
+        QTest::newRow("its duplicate, the same files, the first's folder changed") << "duplicate" << QColor(Qt::red)
+                                                                                   << true;
+        QTest::newRow("a same-named configuration elsewhere") << "elsewhere" << QColor(Qt::blue) << false;
+    }
+    void secondReplacementKeepsTheFirstsFiles()
+    {
+        QFETCH(QString, where);
+        QFETCH(QColor, lit);
+        QFETCH(bool, changed);
+        window->onPageSelected(kRace);
+        window->applyColorBar(2);
+        replaceThroughWindow(2, replacementFolder(kRace, 2, Qt::red));
+        QCOMPARE(stack->count(), 2);
+        QVERIFY(window->save());
+        const QString first = maskPath(*config, kRace, 2);
+        if (changed)
+            QVERIFY(rs3->writeFile(Rs3Fixture::Stable, first + "notes.txt", "mine"));
+        const QStringList folders = foldersOfSavedConfig(path);
+        const QMap<QString, QByteArray> atSave = filesIn(folders);
+        QVERIFY(atSave.contains(first + "m4on0.png"));
+
+        const QString second = replacementFolder(kRace, 2, lit);
+        QString replaced;
+        if (where == QLatin1String("elsewhere")) {
+            DashConfig twin;
+            QVERIFY(twin.load(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("other")))));
+            QVERIFY(twin.applyBarColor(kRace, 2));
+            QString error;
+            QVERIFY2(twin.applyArtwork(kRace, 2, second, false, nullptr, &error), qPrintable(error));
+            replaced = maskPath(twin, kRace, 2);
+        } else {
+            int mask = 2;
+            if (where == QLatin1String("undo"))
+                stack->undo();
+            else
+                mask = duplicate(kRace, 2);
+            QVERIFY(mask >= 0);
+            replaceThroughWindow(mask, second);
+            replaced = maskPath(*config, kRace, mask);
+        }
+        QCOMPARE(filesIn(folders), atSave);
+        QCOMPARE(replaced == first, lit == QColor(Qt::red) && !changed);
+        const QImage shown(rs3->absolutePath(Rs3Fixture::Stable, replaced + "m4on0.png"));
+        QCOMPARE(shown.pixelColor(1, 1), lit);
     }
 
     // A coloured bar's art replaced by the user and saved: removing the
