@@ -310,6 +310,32 @@ private Q_SLOTS:
         QCOMPARE(shown.pixelColor(1, 1), lit);
     }
 
+    // A coloured bar and its duplicate, resized and sent behind it, share
+    // the colour's folder. With the folder gone, the open draws it again at
+    // the size it was made for: the original's, byte for byte.
+    void sharedBarFolderIsRebuiltAtItsMakersSize()
+    {
+        window->onPageSelected(kRace);
+        window->applyColorBar(2);
+        const QString folder = maskPath(*config, kRace, 2);
+        const QString picture = rs3->absolutePath(Rs3Fixture::Stable, folder + "mask.png");
+        const QByteArray drawn = TestFiles::readBytes(picture);
+        const int width = QImage(picture).width();
+        QVERIFY(width > 2);
+        const int copy = duplicate(kRace, 2);
+        QVERIFY(copy >= 0);
+        resize(kRace, copy, width / 2);
+        stack->push(new ReorderMaskCommand(config, kRace, copy, 0, QStringLiteral("Send to back")));
+        QCOMPARE(maskPath(*config, kRace, 0), folder);
+        QCOMPARE(config->pages[kRace].masks[0].w, width / 2);
+        QVERIFY(window->save());
+
+        QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, folder)).removeRecursively());
+        window->loadConfig(path);
+        QCOMPARE(config->barRepairCount, 1);
+        QCOMPARE(TestFiles::readBytes(picture), drawn);
+    }
+
     // A coloured bar's art replaced by the user and saved: removing the
     // colour, colouring again and undoing both leave the saved art as it
     // was, and so does a same-named configuration colouring its bar.
