@@ -426,6 +426,7 @@ bool DashConfig::resolveReplaceableArtwork(int pageIndex, int maskIndex, Artwork
                        "own artwork back, and that one you can replace."));
     t.sharedWith = elementsSharingArtwork(pageIndex, maskIndex);
     t.noDeviceImage = findParamText(m->node, "PATH_IMAGE_SFONDO_FW").trimmed().isEmpty();
+    t.ownFolder = getsOwnFolder(t.relPath);
     t.targetFolders = installedFolders(t.relPath);
     if (t.targetFolders.isEmpty())
         return failWith(error, tr("the artwork folder is only readable, not writable, on this machine:\n%1").arg(t.folder));
@@ -517,7 +518,7 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
 
     QString ownRel;
     QList<ArtworkBackup> backups;
-    if (getsOwnFolder(target.relPath)) {
+    if (target.ownFolder) {
         // The old folder is not written: there is nothing to back up, and
         // undo only points the mask back at it.
         ownRel = replaceIntoOwnFolder(target, files, error);

@@ -61,11 +61,21 @@ class DemoRecordsTest : public QObject, DemoArtSession {
         return folder;
     }
 
-    void replaceThroughWindow(int mask, const QString& folder)
+    // Replaces the mask's art from the folder; the text of the question.
+    QString replaceThroughWindow(int mask, const QString& folder)
     {
         asker->fileNames = {folder};
         clickThrough({QStringLiteral("Overwrite artwork"), QStringLiteral("OK"), QStringLiteral("Close")});
+        QString question;
+        const auto click = asker->onExec;
+        asker->onExec = [&question, click](QDialog* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            if (box && question.isEmpty())
+                question = box->text();
+            return click(dialog);
+        };
         window->replaceArtwork(mask);
+        return question;
     }
 
 private Q_SLOTS:
@@ -301,7 +311,9 @@ private Q_SLOTS:
             else
                 mask = duplicate(kRace, 2);
             QVERIFY(mask >= 0);
-            replaceThroughWindow(mask, second);
+            const QString question = replaceThroughWindow(mask, second);
+            // Only the element replaced changes.
+            QCOMPARE(question.contains(QLatin1String("keep their artwork")), where == QLatin1String("duplicate"));
             replaced = maskPath(*config, kRace, mask);
         }
         QCOMPARE(filesIn(folders), atSave);
