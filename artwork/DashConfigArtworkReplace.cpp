@@ -30,7 +30,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cstring>
 
@@ -262,10 +261,7 @@ QString ownReplacementFolder(const QString& relPath, const QString& hash, int at
     const qsizetype items = at < 0 ? -1 : relPath.indexOf(QLatin1String("/Items/"), at);
     if (items < 0)
         return {};
-    QString set = relPath.left(items);
-    static const QRegularExpression replaced(QStringLiteral("_r[0-9a-f]{8}(_[0-9]+)?$"));
-    set.remove(replaced);
-    set += QStringLiteral("_r") + hash;
+    QString set = setBeforeReplacement(relPath.left(items)) + QStringLiteral("_r") + hash;
     if (attempt > 1)
         set += QStringLiteral("_%1").arg(attempt);
     return set + relPath.mid(items);

@@ -513,6 +513,12 @@ int DashConfig::repairMissingColoredBars()
             if (!coloredBarMissing(device, path))
                 continue;
 
+            // The user's own art in place of the colours: drawing the colours
+            // there would put them over the copy an install still holds.
+            if (isReplacedBarSet(coloredBarSet(path))) {
+                qInfo() << "repairMissingColoredBars: replaced art cannot be drawn again" << path << "- skip";
+                continue;
+            }
             const ColoredBarMaker maker = coloredBarMaker(*this, path, records);
             if (maker.page < 0) {
                 qInfo() << "repairMissingColoredBars: no origin, or no size it was drawn at, for" << path << "- skip";

@@ -348,6 +348,28 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::readBytes(picture), drawn);
     }
 
+    // A coloured bar's art replaced and saved, in both installs; one install
+    // loses it. The open cannot draw the user's art again and does not
+    // draw the colours over the install that still holds it.
+    void replacedBarArtMissingFromAnInstallIsLeft()
+    {
+        window->onPageSelected(kRace);
+        const QString stock = maskPath(*config, kRace, 2);
+        QVERIFY(!rs3->addDeviceFolder(Rs3Fixture::Beta, stock.section('/', 3, 3)).isEmpty());
+        window->applyColorBar(2);
+        replaceThroughWindow(2, replacementFolder(kRace, 2, Qt::red));
+        QVERIFY(window->save());
+        const QString replaced = maskPath(*config, kRace, 2);
+        const QStringList folders = foldersOfSavedConfig(path);
+        const QMap<QString, QByteArray> atSave = filesIn(folders);
+        QVERIFY(atSave.contains(replaced + "m4on0.png"));
+
+        QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Beta, replaced)).removeRecursively());
+        window->loadConfig(path);
+        QCOMPARE(config->barRepairCount, 0);
+        QCOMPARE(filesIn(folders), atSave);
+    }
+
     // A coloured bar's art replaced by the user and saved: removing the
     // colour, colouring again and undoing both leave the saved art as it
     // was, and so does a same-named configuration colouring its bar.
