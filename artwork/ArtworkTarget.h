@@ -19,4 +19,7 @@ struct ArtworkTarget {
     QStringList sharedWith;
     // PATH_IMAGE_SFONDO_FW is empty: the dash paints nothing for it yet.
     bool noDeviceImage = false;
+    // The folder is the editor's own (a coloured bar's): the replacement goes
+    // into a folder of its own, and this one and its other users keep theirs.
+    bool ownFolder = false;
 };

@@ -26,9 +26,11 @@
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QRegularExpression>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -189,22 +191,85 @@ bool writeInPlace(const ArtworkTarget& target, const ReplacementFiles& files, Sa
     return true;
 }
 
+// Every file a replacement's own folder holds, by its path in the folder:
+// the item as the first install holds it, with the new pictures and the
+// extras over it. Each install gets these same files.
+using FolderFiles = QMap<QString, QByteArray>;
+
+bool readFileInto(const QString& path, const QString& name, FolderFiles& files, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failWith(error, tr("cannot read %1: %2").arg(path, file.errorString()));
+    files.insert(name, file.readAll());
+    return true;
+}
+
+bool ownFolderFiles(const QString& item, const ReplacementFiles& replacement, FolderFiles& files, QString* error)
+{
+    QDirIterator it(item, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = QDir(item).relativeFilePath(path);
+        // The new pictures stand in for the old ones whatever their case.
+        if (name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0
+            || name.compare(QLatin1String("mask.tgz"), Qt::CaseInsensitive) == 0)
+            continue;
+        if (!readFileInto(path, name, files, error))
+            return false;
+    }
+    files.insert(QStringLiteral("mask.png"), replacement.png);
+    files.insert(QStringLiteral("mask.tgz"), replacement.tgz);
+    for (const QString& name : replacement.extras) {
+        if (!readFileInto(replacement.sourceFolder + QLatin1Char('/') + name, name, files, error))
+            return false;
+    }
+    return true;
+}
+
+// Eight hex digits over every name and content: two replacements that hold
+// anything different never share a folder.
+QString folderFilesHash(const FolderFiles& files)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (auto it = files.constBegin(); it != files.constEnd(); ++it)
+        hash.addData(it.key().toUtf8() + '\0' + QByteArray::number(it.value().size()) + '\0' + it.value());
+    return QString::fromLatin1(hash.result().toHex().left(8));
+}
+
+bool holdsExactly(const QString& folder, const FolderFiles& files)
+{
+    int count = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        const auto expected = files.constFind(QDir(folder).relativeFilePath(file.fileName()));
+        if (expected == files.constEnd() || !file.open(QIODevice::ReadOnly) || file.readAll() != *expected)
+            return false;
+        ++count;
+    }
+    return count == files.size();
+}
+
 // A recoloured bar's set is the editor's own, and a saved file may point at
 // it (this configuration's, or a same-named one's elsewhere): a replacement
-// goes into a set of its own, named after the new picture, and the set it
-// was made from stays as it is. Empty for any other item.
-QString ownReplacementFolder(const QString& relPath, const QByteArray& png)
+// goes into a set of its own, named after every file it holds, and the set
+// it was made from stays as it is. Empty for any other item.
+QString ownReplacementFolder(const QString& relPath, const QString& hash, int attempt)
 {
     const qsizetype at = relPath.indexOf(QLatin1String("/s04_homebrew/zbar_"));
     const qsizetype items = at < 0 ? -1 : relPath.indexOf(QLatin1String("/Items/"), at);
     if (items < 0)
         return {};
-    QString set = relPath.left(items);
-    static const QRegularExpression replaced(QStringLiteral("_r[0-9a-f]{8}$"));
-    set.remove(replaced);
-    return set + QStringLiteral("_r")
-        + QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha1).toHex().left(8))
-        + relPath.mid(items);
+    QString set = setBeforeReplacement(relPath.left(items)) + QStringLiteral("_r") + hash;
+    if (attempt > 1)
+        set += QStringLiteral("_%1").arg(attempt);
+    return set + relPath.mid(items);
+}
+
+bool getsOwnFolder(const QString& relPath)
+{
+    return !ownReplacementFolder(relPath, QString(), 1).isEmpty();
 }
 
 QString belowOverlay(const QString& relPath)
@@ -215,38 +280,64 @@ QString belowOverlay(const QString& relPath)
     return rest;
 }
 
-// Writes the replacement into its own folder beside each install's item: a
-// copy of the item with the new pictures and extras. A failure removes the
-// folders it made, so nothing changed.
-bool writeOwnFolders(const ArtworkTarget& target, const QString& ownRel, const ReplacementFiles& files,
-                     QString* error)
+// Each install's folder at ownRel, beside the item the target names there.
+QStringList ownFoldersOf(const ArtworkTarget& target, const QString& ownRel)
 {
     const QString from = belowOverlay(target.relPath);
     const QString to = belowOverlay(ownRel);
+    QStringList own;
+    for (const QString& folder : target.targetFolders) {
+        if (!folder.endsWith(from))
+            return {};
+        own << folder.left(folder.size() - from.size()) + to;
+    }
+    return own;
+}
+
+// The first name whose folder is, in every install, either not there or
+// already holding exactly these files (a replacement made before, which
+// is then used as it is). A folder holding anything else belongs to the
+// files that point at it and is never written.
+QString freeOwnFolder(const ArtworkTarget& target, const FolderFiles& files)
+{
+    const QString hash = folderFilesHash(files);
+    for (int attempt = 1; attempt <= 64; ++attempt) {
+        const QString rel = ownReplacementFolder(target.relPath, hash, attempt);
+        const QStringList folders = ownFoldersOf(target, rel);
+        if (folders.isEmpty())
+            return {};
+        const bool usable = std::all_of(folders.begin(), folders.end(), [&](const QString& folder) {
+            return !QFileInfo::exists(folder) || holdsExactly(folder, files);
+        });
+        if (usable)
+            return rel;
+    }
+    return {};
+}
+
+// Writes the replacement into its own folder in each install. A folder that
+// already holds these files is left as it is; a failure removes the folders
+// it made, so nothing changed.
+bool writeOwnFolders(const ArtworkTarget& target, const QString& ownRel, const FolderFiles& files, QString* error)
+{
     QStringList made;
     const auto fail = [&](const QString& why) {
         for (const QString& folder : made)
             QDir(folder).removeRecursively();
         return failWith(error, tr("could not write the artwork into a folder of its own: %1").arg(why));
     };
-    for (const QString& folder : target.targetFolders) {
-        if (!folder.endsWith(from))
-            return fail(folder);
-        const QString own = folder.left(folder.size() - from.size()) + to;
+    const QStringList folders = ownFoldersOf(target, ownRel);
+    if (folders.isEmpty())
+        return fail(ownRel);
+    for (const QString& own : folders) {
         const QString set = own.left(own.lastIndexOf(QLatin1String("/Items/")));
-        if (!QFileInfo(set).isDir())
-            made << set;
-        else if (!QFileInfo(own).isDir())
-            made << own;
         QString why;
-        if (!QFileInfo(own).isDir() && !copyDirRecursive(folder, own))
-            return fail(own);
-        if (!writeFileBytes(own + QStringLiteral("/mask.png"), files.png, &why)
-            || !writeFileBytes(own + QStringLiteral("/mask.tgz"), files.tgz, &why))
-            return fail(why);
-        for (const QString& name : files.extras) {
-            if (!copyFileOver(files.sourceFolder + QLatin1Char('/') + name, own + QLatin1Char('/') + name, &why))
-                return fail(why);
+        if (!QFileInfo::exists(own)) {
+            made << (QFileInfo(set).isDir() ? own : set);
+            for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
+                if (!writeFileBytes(own + QLatin1Char('/') + it.key(), it.value(), &why))
+                    return fail(why);
+            }
         }
         const QString setXml = set + QStringLiteral("/AiM_folder.xml");
         if (!QFileInfo::exists(setXml)
@@ -254,6 +345,22 @@ bool writeOwnFolders(const ArtworkTarget& target, const QString& ownRel, const R
             return fail(why);
     }
     return true;
+}
+
+// The replacement in a folder of its own: its path, or empty with `error`.
+QString replaceIntoOwnFolder(const ArtworkTarget& target, const ReplacementFiles& replacement, QString* error)
+{
+    FolderFiles files;
+    if (!ownFolderFiles(target.targetFolders.constFirst(), replacement, files, error))
+        return {};
+    const QString ownRel = freeOwnFolder(target, files);
+    if (ownRel.isEmpty()) {
+        failWith(error, tr("could not write the artwork into a folder of its own: every free name beside\n%1\nis "
+                           "taken by other art. Nothing was changed.")
+                            .arg(target.folder));
+        return {};
+    }
+    return writeOwnFolders(target, ownRel, files, error) ? ownRel : QString();
 }
 
 // Points the mask at its own folder, in the place of its old one.
@@ -315,6 +422,7 @@ bool DashConfig::resolveReplaceableArtwork(int pageIndex, int maskIndex, Artwork
                        "own artwork back, and that one you can replace."));
     t.sharedWith = elementsSharingArtwork(pageIndex, maskIndex);
     t.noDeviceImage = findParamText(m->node, "PATH_IMAGE_SFONDO_FW").trimmed().isEmpty();
+    t.ownFolder = getsOwnFolder(t.relPath);
     t.targetFolders = installedFolders(t.relPath);
     if (t.targetFolders.isEmpty())
         return failWith(error, tr("the artwork folder is only readable, not writable, on this machine:\n%1").arg(t.folder));
@@ -404,12 +512,13 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
         return failWith(error, tr("could not encode the artwork as PNG"));
     files.extras = extraArtworkFiles(sourceFolder);
 
-    const QString ownRel = ownReplacementFolder(target.relPath, files.png);
+    QString ownRel;
     QList<ArtworkBackup> backups;
-    if (!ownRel.isEmpty()) {
+    if (target.ownFolder) {
         // The old folder is not written: there is nothing to back up, and
         // undo only points the mask back at it.
-        if (!writeOwnFolders(target, ownRel, files, error))
+        ownRel = replaceIntoOwnFolder(target, files, error);
+        if (ownRel.isEmpty())
             return false;
         target.relPath = ownRel;
     } else if (!writeInPlace(target, files, savedArt, backups, error)) {
@@ -497,10 +606,19 @@ QStringList DashConfig::elementsSharingArtwork(int pageIndex, int maskIndex) con
                 continue;
             if (artworkFolderParam(other.node).compare(rel, Qt::CaseInsensitive) != 0)
                 continue;
-            const QString pageLabel = pg.name.isEmpty() ? tr("Page %1").arg(i + 1) : pg.name;
-            const QString maskLabel = other.id.isEmpty() ? tr("element %1").arg(j) : other.id;
-            labels.append(QStringLiteral("%1 / %2").arg(pageLabel, maskLabel));
+            labels.append(elementLabel(int(i), int(j)));
         }
     }
     return labels;
+}
+
+QString DashConfig::elementLabel(int pageIndex, int maskIndex) const
+{
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m)
+        return {};
+    const QString& name = pages[size_t(pageIndex)].name;
+    const QString pageLabel = name.isEmpty() ? tr("Page %1").arg(pageIndex + 1) : name;
+    const QString maskLabel = m->id.isEmpty() ? tr("element %1").arg(maskIndex) : m->id;
+    return QStringLiteral("%1 / %2").arg(pageLabel, maskLabel);
 }

@@ -26,6 +26,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -398,66 +399,141 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     return true;
 }
 
+namespace {
+
+// The set folder of a coloured bar's path (".../s04_homebrew/<set>/Items/...").
+QString coloredBarSet(const QString& path)
+{
+    static const QString marker = QStringLiteral("/s04_homebrew/");
+    const int at = path.indexOf(marker);
+    const int items = path.indexOf(QLatin1String("/Items/"), at + 1);
+    return at < 0 || items < 0 ? QString() : path.mid(at + marker.size(), items - at - marker.size());
+}
+
+// True when the set's name holds `part` as a whole "_"-separated piece.
+bool setNames(const QString& set, const QString& part)
+{
+    const QString piece = QLatin1Char('_') + part;
+    return set.endsWith(piece) || set.contains(piece + QLatin1Char('_'));
+}
+
+// Whether the item's picture is missing from an install that has the
+// device, and some install has it.
+bool coloredBarMissing(const QString& device, const QString& path)
+{
+    const QString picture =
+        (path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/')) + QStringLiteral("mask.png");
+    bool present = false;
+    bool missing = false;
+    for (const QString& overlayRoot : rs3OverlayRoots()) {
+        const QString deviceDir = PathGuard::join(overlayRoot, device);
+        if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
+            continue;
+        present = true;
+        const QString file = PathGuard::join(withoutOverlaySuffix(overlayRoot), picture);
+        if (!file.isEmpty() && !QFileInfo::exists(file))
+            missing = true;
+    }
+    return present && missing;
+}
+
+// The bar whose colouring made a coloured bar's folder, with the origin and
+// size to draw it from again; page -1 when there is none to tell.
+struct ColoredBarMaker {
+    int page = -1;
+    int mask = -1;
+    QString origin;
+    bool fromRecord = false;
+    int width = 0;
+    int height = 0;
+};
+
+ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
+                                const QMap<QString, BarColorRecord>& records)
+{
+    std::vector<ColoredBarMaker> candidates;
+    for (int p = 0; p < int(config.pages.size()); ++p) {
+        for (int k = 0; k < int(config.pages[size_t(p)].masks.size()); ++k) {
+            const pugi::xml_node node = config.pages[size_t(p)].masks[size_t(k)].node;
+            if (!node || QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")) != path)
+                continue;
+            ColoredBarMaker c{p, k, QString::fromUtf8(paramValue(node, "DE_BARCOLOR_SRC")), false, 0, 0};
+            if (c.origin.isEmpty()) {
+                c.origin = records.value(config.sidecarKey(p, k, SidecarStore::BarColors)).originalPathRel;
+                c.fromRecord = !c.origin.isEmpty();
+            }
+            if (!c.origin.isEmpty() && elementDeclaredSize(node, c.width, c.height) && c.width >= 1 && c.height >= 1)
+                candidates.push_back(c);
+        }
+    }
+    if (candidates.empty())
+        return {};
+    // Bars that share a folder may have been resized since: the folder's
+    // name tells the state (origin and size) it was drawn for, or else the
+    // bar it was made for.
+    const QString set = coloredBarSet(path);
+    for (const ColoredBarMaker& c : candidates) {
+        const QString source = isSafeOverlayPath(c.origin) ? coloredBarSource(c.origin) : QString();
+        if (!source.isEmpty() && setNames(set, coloredBarStateHash(source, c.origin, c.width, c.height)))
+            return c;
+    }
+    for (const ColoredBarMaker& c : candidates) {
+        if (setNames(set, sanitizeFileStem(config.sidecarKey(c.page, c.mask, SidecarStore::BarColors))))
+            return c;
+    }
+    const bool oneSize = std::all_of(candidates.begin(), candidates.end(), [&](const ColoredBarMaker& c) {
+        return c.width == candidates.front().width && c.height == candidates.front().height;
+    });
+    return oneSize ? candidates.front() : ColoredBarMaker{};
+}
+
+} // namespace
+
 int DashConfig::repairMissingColoredBars()
 {
     const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
-    const QStringList roots = rs3OverlayRoots();
+    QSet<QString> seen;
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
-            MaskElement& m = pages[size_t(p)].masks[size_t(k)];
-            if (!m.node)
+            const pugi::xml_node node = pages[size_t(p)].masks[size_t(k)].node;
+            if (!node)
                 continue;
-            const QString path = QString::fromUtf8(paramValue(m.node, "PATH_REL_AiM_MASK"));
+            const QString path = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
             if (!path.contains(QLatin1String("/s04_homebrew/zbar_")) || !path.startsWith(overlayPrefix()))
                 continue;
             const int masksAt = path.indexOf(QLatin1String("/masks/"), overlayPrefix().size());
             if (masksAt <= overlayPrefix().size())
                 continue;
             // Opening a file must never write outside the installs.
-            if (!PathGuard::isSafeRelativePath(path))
+            if (!PathGuard::isSafeRelativePath(path) || seen.contains(path))
                 continue;
+            seen.insert(path);
             const QString device = path.mid(overlayPrefix().size(), masksAt - overlayPrefix().size());
-            const QString picture = (path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/'))
-                + QStringLiteral("mask.png");
-
-            bool present = false;
-            bool missing = false;
-            for (const QString& overlayRoot : roots) {
-                const QString deviceDir = PathGuard::join(overlayRoot, device);
-                if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
-                    continue;
-                present = true;
-                const QString file = PathGuard::join(withoutOverlaySuffix(overlayRoot), picture);
-                if (!file.isEmpty() && !QFileInfo::exists(file))
-                    missing = true;
-            }
-            if (!present || !missing)
+            if (!coloredBarMissing(device, path))
                 continue;
 
-            QString origin = QString::fromUtf8(paramValue(m.node, "DE_BARCOLOR_SRC"));
-            bool fromSidecar = false;
-            if (origin.isEmpty()) {
-                origin = records.value(sidecarKey(p, k, SidecarStore::BarColors)).originalPathRel;
-                fromSidecar = !origin.isEmpty();
-            }
-            if (origin.isEmpty()) {
-                qInfo() << "repairMissingColoredBars: no origin for" << path << "- skip";
+            // The user's own art in place of the colours: drawing the colours
+            // there would put them over the copy an install still holds.
+            if (isReplacedBarSet(coloredBarSet(path))) {
+                qInfo() << "repairMissingColoredBars: replaced art cannot be drawn again" << path << "- skip";
                 continue;
             }
-            int width = 0;
-            int height = 0;
-            if (!elementDeclaredSize(m.node, width, height))
+            const ColoredBarMaker maker = coloredBarMaker(*this, path, records);
+            if (maker.page < 0) {
+                qInfo() << "repairMissingColoredBars: no origin, or no size it was drawn at, for" << path << "- skip";
                 continue;
-            if (!installColoredBarArt(origin, path, width, height))
+            }
+            if (!installColoredBarArt(maker.origin, path, maker.width, maker.height))
                 continue;
-            if (fromSidecar) {
-                setParam(m.node, "DE_BARCOLOR_SRC", origin.toUtf8());
-                markPageDirty(p);
+            if (maker.fromRecord) {
+                setParam(pages[size_t(maker.page)].masks[size_t(maker.mask)].node, "DE_BARCOLOR_SRC",
+                         maker.origin.toUtf8());
+                markPageDirty(maker.page);
             }
             ++count;
             qInfo() << "repairMissingColoredBars: rebuilt" << path
-                    << (fromSidecar ? "(sidecar+stamped)" : "(prop)");
+                    << (maker.fromRecord ? "(sidecar+stamped)" : "(prop)");
         }
     }
     return count;

@@ -81,14 +81,19 @@ ItemState itemState(const QString& device, const QString& rel)
 
 } // namespace
 
-int DashConfig::repairMissingHomebrewArt(bool force)
+int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left)
 {
     const QMap<QString, MultiBoxRecord> multiBoxes = loadMultiBoxSidecar();
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    // A store that cannot be read may hold any box's style: none has a
+    // record then, rather than the default style standing in for it.
+    const bool readable = sidecarReadFailure(SidecarStore::BoxStyles).isEmpty()
+        && sidecarReadFailure(SidecarStore::MultiBoxes).isEmpty();
     const auto hasRecord = [&](int p, int k) {
         const auto mb = multiBoxes.constFind(sidecarKey(p, k, SidecarStore::MultiBoxes));
-        return styles.contains(boxStyleKey(p, k))
-            || (mb != multiBoxes.constEnd() && BoxStyleRenderer::isUsableGrid(mb->rows, mb->cols));
+        return readable
+            && (styles.contains(boxStyleKey(p, k))
+                || (mb != multiBoxes.constEnd() && BoxStyleRenderer::isUsableGrid(mb->rows, mb->cols)));
     };
     // A copy of a styled box points at the item its original's style drew
     // and has no record of its own: the item is drawn from the record of a
@@ -142,6 +147,14 @@ int DashConfig::repairMissingHomebrewArt(bool force)
             }
             if (item.startsWith(QLatin1String("art_")))
                 continue;
+            // Without its record a box can only be drawn in a style of our
+            // choosing, over the item a saved file (this configuration's
+            // original, say, of which this is a copy) shows as it was made.
+            if (!hasRecord(p, k)) {
+                if (left)
+                    left->append(elementLabel(p, k));
+                continue;
+            }
 
             // Records under the keys the writers use; a count the renderer
             // cannot draw is no record.

@@ -42,6 +42,27 @@ bool parseHomebrewBoxPath(const QString& given, QString& device, QString& stem, 
     return true;
 }
 
+namespace {
+
+const QRegularExpression& replacedSetSuffix()
+{
+    static const QRegularExpression suffix(QStringLiteral("_r[0-9a-f]{8}(_[0-9]+)?$"));
+    return suffix;
+}
+
+} // namespace
+
+bool isReplacedBarSet(const QString& setName)
+{
+    return setName.startsWith(QLatin1String("zbar_")) && replacedSetSuffix().match(setName).hasMatch();
+}
+
+QString setBeforeReplacement(const QString& setName)
+{
+    QString set = setName;
+    return set.remove(replacedSetSuffix());
+}
+
 QString sanitizeFileStem(const QString& text)
 {
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9_\\-]"));

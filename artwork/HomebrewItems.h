@@ -32,6 +32,13 @@ QString homebrewItemPath(const QString& device, const QString& stem, const QStri
 // same item, so a replayed step writes no new folder.
 QString artItemName(const QString& base, const QImage& picture, const QString& source = QString());
 
+// A coloured bar's set holding art the user put in place of its colours:
+// the set it was made from, "_r" and eight hex digits, maybe "_<n>". What
+// it holds cannot be drawn again from the colouring.
+bool isReplacedBarSet(const QString& setName);
+// The set a replacement was made from (the name itself for any other set).
+QString setBeforeReplacement(const QString& setName);
+
 // The first child element of class "BargraphTrapezio" or "Bargraph".
 pugi::xml_node findBargraphChild(pugi::xml_node mask);
 

@@ -250,6 +250,9 @@ public:
     bool restoreReplacedArtwork(const QList<ArtworkBackup>& backups, QString* error = nullptr);
     ArtworkParams captureArtworkParams(int page, int mask) const;
     QStringList elementsSharingArtwork(int page, int mask) const;
+    // "<page name> / <mask id>" as the user knows the element ("Page %1" and
+    // "element %1" standing in for a missing name or id).
+    QString elementLabel(int page, int mask) const;
     bool exportElementArtwork(int page, int mask, const QString& targetFolder, ArtworkExportInfo* info = nullptr,
                               QString* error = nullptr);
 
@@ -429,8 +432,10 @@ public:
     // --- load-time repair of homebrew art (artwork/DashConfigHomebrewRepair.cpp)
     // Rebuilds the editor's own box, multi-value box and fitted items that
     // the masks point at: only items missing from an install (force false),
-    // or every one (force true). Returns how many it rebuilt.
-    int repairMissingHomebrewArt(bool force);
+    // or every one (force true). Returns how many it rebuilt. A box without
+    // a readable record of its style is never drawn (another configuration's
+    // saved file may show its item): `left` gets its elementLabel.
+    int repairMissingHomebrewArt(bool force, QStringList* left = nullptr);
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
@@ -454,6 +459,8 @@ public:
     int displayHeight = 480;
     QString deviceNote;
     int homebrewRepairCount = 0;
+    // The boxes the open-time repair left without their art.
+    QStringList homebrewRepairLeft;
     int barRepairCount = 0;
     int digitFixCount = 0;
     bool editorPngWriteFailed = false;

@@ -120,6 +120,7 @@ bool DashConfig::load(const QString& path, QString* error)
     guard.devices.swap(devices);
     guard.pages.swap(pages);
     homebrewRepairCount = 0;
+    homebrewRepairLeft.clear();
     barRepairCount = 0;
 
     QString reason;
@@ -247,6 +248,7 @@ void DashConfig::commitOrRestoreLoad(LoadGuard& guard)
     devices.swap(guard.devices);
     pages.swap(guard.pages);
     homebrewRepairCount = 0;
+    homebrewRepairLeft.clear();
     barRepairCount = 0;
 }
 
@@ -403,7 +405,8 @@ void DashConfig::runLoadTimeFixups()
 // installs, so they run only once the load can no longer fail.
 void DashConfig::runLoadTimeRepairs()
 {
-    homebrewRepairCount = repairMissingHomebrewArt(false);
+    homebrewRepairLeft.clear();
+    homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft);
     barRepairCount = repairMissingColoredBars();
 }
 

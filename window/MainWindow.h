@@ -350,6 +350,9 @@ private:
     // Names each record store that cannot be read, once, at the open
     // (MainWindowOpenSave.cpp).
     void reportUnreadableSidecars();
+    // The repair left these boxes (elementLabel) without a readable record:
+    // `lead`, the boxes, and why there is no record (MainWindowTools.cpp).
+    QString leftBoxesText(const QString& lead, const QStringList& left) const;
 
     // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);

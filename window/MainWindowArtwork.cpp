@@ -140,11 +140,20 @@ bool MainWindow::confirmArtworkReplacement(const ArtworkTarget& target)
                   "you are not editing, and configs you make in future. Measured: editing one gauge's art this way "
                   "changed an unrelated config built months earlier.<br><br>")
                    .arg(folder);
+    else if (target.ownFolder)
+        text = tr("This bar's colours were drawn by Korvelanto into:<br><code>%1</code><br><br>The new artwork goes "
+                  "into a folder of its own, and that folder stays as it is.<br><br>")
+                   .arg(folder);
     else
         text = tr("This artwork lives in a Korvelanto folder:<br><code>%1</code><br><br>").arg(folder);
-    if (!target.sharedWith.isEmpty())
+    const QString sharers = target.sharedWith.join(QStringLiteral(", ")).toHtmlEscaped();
+    if (!target.sharedWith.isEmpty() && target.ownFolder)
+        text += tr("In <b>this</b> configuration it is also used by: <b>%1</b>. Those elements keep their "
+                   "artwork.<br><br>")
+                    .arg(sharers);
+    else if (!target.sharedWith.isEmpty())
         text += tr("In <b>this</b> configuration it is also used by: <b>%1</b>. Those elements change too.<br><br>")
-                    .arg(target.sharedWith.join(QStringLiteral(", ")).toHtmlEscaped());
+                    .arg(sharers);
     if (target.targetFolders.size() > 1)
         text += tr("%1 RaceStudio 3 installs carry this folder and all of them will be updated, so they cannot "
                    "disagree.<br><br>")
@@ -152,7 +161,8 @@ bool MainWindow::confirmArtworkReplacement(const ArtworkTarget& target)
     if (target.noDeviceImage)
         text += tr("This element currently paints nothing on the dash. The import will point it at the new artwork so "
                    "it does.<br><br>");
-    text += tr("The existing artwork is saved first, and <b>Undo</b> puts it back.");
+    text += target.ownFolder ? tr("<b>Undo</b> points the element back at its old artwork.")
+                             : tr("The existing artwork is saved first, and <b>Undo</b> puts it back.");
 
     QMessageBox box(QMessageBox::Warning, tr("Replace artwork"), text, QMessageBox::NoButton, this);
     box.setTextFormat(Qt::RichText);

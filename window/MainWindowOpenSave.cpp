@@ -79,6 +79,13 @@ void MainWindow::loadConfig(const QString& path)
     statusBar()->showMessage(openedStatus());
     reportPageBackgrounds();
     reportUnreadableSidecars();
+    if (!config.homebrewRepairLeft.isEmpty())
+        Asker::instance().warning(
+            this, tr("Open"),
+            leftBoxesText(tr("%n box(es) have no art in a RaceStudio 3 install on this machine and were not drawn "
+                             "again:",
+                             nullptr, int(config.homebrewRepairLeft.size())),
+                          config.homebrewRepairLeft));
     markSaved();
     reportRefusedFamilies();
 

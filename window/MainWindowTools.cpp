@@ -166,21 +166,49 @@ void MainWindow::repairConfigValues(ConfigCheckDialog* dialog)
 
 void MainWindow::refreshBoxArtwork()
 {
+    const QString title = tr("Refresh box artwork");
     if (config.pageCount() == 0) {
-        Asker::instance().information(this, tr("Refresh box artwork"), tr("Open a .zconf2 file first."));
+        Asker::instance().information(this, title, tr("Open a .zconf2 file first."));
         return;
     }
-    const int rendered = config.repairMissingHomebrewArt(true);
+    QStringList left;
+    const int rendered = config.repairMissingHomebrewArt(true, &left);
     canvas->invalidateMaskImageCache();
     showLoadedPage();
     canvas->update();
-    if (rendered > 0)
-        statusBar()->showMessage(tr("Re-rendered %1 box%2 with the current styling")
-                                     .arg(rendered)
-                                     .arg(rendered == 1 ? QString() : QStringLiteral("es")),
-                                 4000);
-    else
-        statusBar()->showMessage(tr("No Korvelanto-generated boxes to refresh"), 4000);
+    QString status = rendered > 0 ? tr("Re-rendered %1 box%2 with the current styling")
+                                        .arg(rendered)
+                                        .arg(rendered == 1 ? QString() : QStringLiteral("es"))
+                                  : QString();
+    if (!left.isEmpty()) {
+        const QString kept = tr("%n box(es) left as they are (no readable record of their style)", nullptr,
+                                int(left.size()));
+        status = status.isEmpty() ? tr("No box was re-rendered \u2014 %1").arg(kept) : status + tr("; ") + kept;
+    } else if (status.isEmpty()) {
+        status = tr("No Korvelanto-generated boxes to refresh");
+    }
+    statusBar()->showMessage(status, 4000);
+    if (!left.isEmpty())
+        Asker::instance().warning(
+            this, title,
+            leftBoxesText(tr("Left %n box(es) as they are:", nullptr, int(left.size())), left));
+}
+
+QString MainWindow::leftBoxesText(const QString& lead, const QStringList& left) const
+{
+    QString why = config.sidecarReadFailure(SidecarStore::BoxStyles);
+    if (why.isEmpty())
+        why = config.sidecarReadFailure(SidecarStore::MultiBoxes);
+    if (why.isEmpty()) {
+        why = tr("There is no record of how they were styled beside %1 (in %2 or %3).")
+                  .arg(QDir::toNativeSeparators(currentFilePath),
+                       QFileInfo(config.boxStylesSidecarPath()).fileName(),
+                       QFileInfo(config.multiBoxSidecarPath()).fileName());
+    }
+    return tr("%1\n\n%2\n\n%3\n\nDrawing them in a default style would change their art in RaceStudio 3, "
+              "where other saved configurations may show it. With the configuration's record files beside it, "
+              "they are drawn as styled.")
+        .arg(lead, left.join(QLatin1Char('\n')), why);
 }
 
 void MainWindow::showElementLibrary()

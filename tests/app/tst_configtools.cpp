@@ -10,6 +10,7 @@
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
+#include "support/TestFiles.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -157,35 +158,53 @@ private Q_SLOTS:
         QVERIFY(bytesOf(path) != before);
     }
 
-    // Every editor-drawn box is drawn again, also when its art exists.
+    // Every editor-drawn box with a record of its style is drawn again, also
+    // when its art exists; one without is left and named.
     void refreshBoxArtworkCounts_data()
     {
         QTest::addColumn<int>("boxes");
+        QTest::addColumn<bool>("recorded");
         QTest::addColumn<QString>("status");
-        QTest::newRow("one") << 1 << QStringLiteral("Re-rendered 1 box with the current styling");
-        QTest::newRow("three") << 3 << QStringLiteral("Re-rendered 3 boxes with the current styling");
+        QTest::newRow("one") << 1 << true << QStringLiteral("Re-rendered 1 box with the current styling");
+        QTest::newRow("three") << 3 << true << QStringLiteral("Re-rendered 3 boxes with the current styling");
+        QTest::newRow("two without a record")
+            << 2 << false
+            << QStringLiteral("No box was re-rendered \u2014 2 box(es) left as they are (no readable record of their "
+                              "style)");
     }
 
     void refreshBoxArtworkCounts()
     {
         QFETCH(int, boxes);
+        QFETCH(bool, recorded);
         QFETCH(QString, status);
         const QString sets = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/");
         m_rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
         ConfigFixture cfg;
         FixturePage& page = cfg.device().page(QStringLiteral("Panel"));
+        QByteArrayList records;
         for (int i = 0; i < boxes; ++i) {
             const QString folder = QStringLiteral("s04_homebrew/zbox_Refresh/Items/mbox_%1_%2/").arg(boxes).arg(i);
             page.mask(Fx::mask(QStringLiteral("mb%1").arg(i), 10, 10 + 110 * i, 200, 100)
                           .p("PATH_REL_AiM_MASK", sets + folder)
                           .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
                           .add(Fx::digit(QStringLiteral("d%1").arg(i), 10, 40, 40, 20)));
+            records << "\"mb" + QByteArray::number(i) + "\":{\"styleId\":\"panel_dark\"}";
         }
+        const QString path = cfg.writeTempZip(QStringLiteral("Boxes.zconf2"));
+        if (recorded)
+            QVERIFY(TestFiles::writeBytes(QFileInfo(path).absolutePath() + QStringLiteral("/Boxes.boxstyles.json"),
+                                          "{\"version\":1,\"masks\":{" + records.join(',') + "}}"));
         ScriptedAsker asker;
-        auto window = openedWindow(asker, cfg.writeTempZip(QStringLiteral("Boxes.zconf2")));
+        auto window = openedWindow(asker, path);
         QVERIFY(window);
+        asker.asked.clear();
         menuAction(*window, QStringLiteral("&Tools"), QStringLiteral("Re&fresh box artwork"))->trigger();
         QCOMPARE(window->statusBar()->currentMessage(), status);
+        QCOMPARE(asker.count(QStringLiteral("message")), recorded ? 0 : 1);
+        if (!recorded)
+            QVERIFY(asker.asked.last().text.startsWith(QStringLiteral("Left 2 box(es) as they are:\n\nPanel / mb0\n"
+                                                                      "Panel / mb1\n\nThere is no record")));
     }
 
     // The generator with fake interpreters: a folder holding only shell

@@ -10,8 +10,11 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -45,6 +48,34 @@ class DemoRecordsTest : public QObject, DemoArtSession {
         QImage picture(m.w, m.h, QImage::Format_ARGB32);
         picture.fill(QColor(200, 40, 160));
         return picture.save(folder + "/mask.png") ? picture : QImage();
+    }
+
+    // A folder to replace the mask's art from: its picture and an m4on0.png
+    // of the colour.
+    QString replacementFolder(int page, int mask, const QColor& lit) const
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("art"));
+        if (replacementPicture(page, mask, folder).isNull()
+            || !TestFiles::writeBytes(folder + "/m4on0.png", TestFiles::pngBytes(QSize(8, 8), lit)))
+            return {};
+        return folder;
+    }
+
+    // Replaces the mask's art from the folder; the text of the question.
+    QString replaceThroughWindow(int mask, const QString& folder)
+    {
+        asker->fileNames = {folder};
+        clickThrough({QStringLiteral("Overwrite artwork"), QStringLiteral("OK"), QStringLiteral("Close")});
+        QString question;
+        const auto click = asker->onExec;
+        asker->onExec = [&question, click](QDialog* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            if (box && question.isEmpty())
+                question = box->text();
+            return click(dialog);
+        };
+        window->replaceArtwork(mask);
+        return question;
     }
 
 private Q_SLOTS:
@@ -176,6 +207,167 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
         QVERIFY(maskPath(*config, kRace, 0) != item);
         QCOMPARE(filesOfSavedConfig(path), atSave);
+    }
+
+    // A box styled and saved in A. A's file alone in another folder (mailed
+    // without its records), or A beside a store that cannot be read, has no
+    // record of that style: an open that finds the item missing from an
+    // install, and Refresh box artwork, leave every file A's saved XML
+    // points at as saved and name the box they left.
+    void boxWithoutReadableRecordIsLeftAsSaved_data()
+    {
+        QTest::addColumn<bool>("copyAlone");
+        QTest::newRow("the file alone in another folder") << true;
+        QTest::newRow("a broken store beside the file") << false;
+    }
+    void boxWithoutReadableRecordIsLeftAsSaved()
+    {
+        QFETCH(bool, copyAlone);
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
+        window->applyBoxStyle(1);
+        QVERIFY(window->save());
+        const QString item = maskPath(*config, kRace, 1);
+        const QStringList folders = foldersOfSavedConfig(path);
+        const QMap<QString, QByteArray> atSave = filesIn(folders);
+        QVERIFY(atSave.contains(item + "mask.tgz"));
+
+        QString opened = path;
+        if (copyAlone) {
+            opened = TestEnvironment::makeTempDir(QStringLiteral("mailed")) + '/' + QFileInfo(path).fileName();
+            QVERIFY(QFile::copy(path, opened));
+        } else {
+            QVERIFY(TestFiles::writeBytes(config->boxStylesSidecarPath(), "{\"version\":1,\"masks\":{"));
+        }
+        // The beta install has the device but not the item.
+        const QString device = item.section('/', 3, 3);
+        QVERIFY(!rs3->addDeviceFolder(Rs3Fixture::Beta, device).isEmpty());
+        asker->asked.clear();
+        window->loadConfig(opened);
+        QCOMPARE(filesIn(folders), atSave);
+        const QString label = config->elementLabel(kRace, 1);
+        const auto warned = [&](const QString& title) {
+            for (const ScriptedAsker::Asked& a : asker->asked) {
+                if (a.title == title && a.text.contains(label + '\n'))
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(warned(QStringLiteral("Open")));
+
+        window->refreshBoxArtwork();
+        QCOMPARE(filesIn(folders), atSave);
+        QVERIFY(warned(QStringLiteral("Refresh box artwork")));
+        QVERIFY2(status().contains(QLatin1String("left as they are")), qPrintable(status()));
+    }
+
+    // A coloured bar's art replaced from a folder and saved, then replaced
+    // again from a folder with the same picture: the second replacement
+    // holding other files gets a folder of its own, one holding the same
+    // files shares the first's as it is, unless that folder changed since.
+    // The first save's files stay.
+    void secondReplacementKeepsTheFirstsFiles_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QColor>("lit");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("the same bar, after undo") << "undo" << QColor(Qt::blue) << false;
+        QTest::newRow("its duplicate") << "duplicate" << QColor(Qt::blue) << false;
+        QTest::newRow("its duplicate, the same files") << "duplicate" << QColor(Qt::red) << false;
+        QTest::newRow("its duplicate, the same files, the first's folder changed") << "duplicate" << QColor(Qt::red)
+                                                                                   << true;
+        QTest::newRow("a same-named configuration elsewhere") << "elsewhere" << QColor(Qt::blue) << false;
+    }
+    void secondReplacementKeepsTheFirstsFiles()
+    {
+        QFETCH(QString, where);
+        QFETCH(QColor, lit);
+        QFETCH(bool, changed);
+        window->onPageSelected(kRace);
+        window->applyColorBar(2);
+        replaceThroughWindow(2, replacementFolder(kRace, 2, Qt::red));
+        QCOMPARE(stack->count(), 2);
+        QVERIFY(window->save());
+        const QString first = maskPath(*config, kRace, 2);
+        if (changed)
+            QVERIFY(rs3->writeFile(Rs3Fixture::Stable, first + "notes.txt", "mine"));
+        const QStringList folders = foldersOfSavedConfig(path);
+        const QMap<QString, QByteArray> atSave = filesIn(folders);
+        QVERIFY(atSave.contains(first + "m4on0.png"));
+
+        const QString second = replacementFolder(kRace, 2, lit);
+        QString replaced;
+        if (where == QLatin1String("elsewhere")) {
+            DashConfig twin;
+            QVERIFY(twin.load(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("other")))));
+            QVERIFY(twin.applyBarColor(kRace, 2));
+            QString error;
+            QVERIFY2(twin.applyArtwork(kRace, 2, second, false, nullptr, &error), qPrintable(error));
+            replaced = maskPath(twin, kRace, 2);
+        } else {
+            int mask = 2;
+            if (where == QLatin1String("undo"))
+                stack->undo();
+            else
+                mask = duplicate(kRace, 2);
+            QVERIFY(mask >= 0);
+            const QString question = replaceThroughWindow(mask, second);
+            // Only the element replaced changes.
+            QCOMPARE(question.contains(QLatin1String("keep their artwork")), where == QLatin1String("duplicate"));
+            replaced = maskPath(*config, kRace, mask);
+        }
+        QCOMPARE(filesIn(folders), atSave);
+        QCOMPARE(replaced == first, lit == QColor(Qt::red) && !changed);
+        const QImage shown(rs3->absolutePath(Rs3Fixture::Stable, replaced + "m4on0.png"));
+        QCOMPARE(shown.pixelColor(1, 1), lit);
+    }
+
+    // A coloured bar and its duplicate, resized and sent behind it, share
+    // the colour's folder. With the folder gone, the open draws it again at
+    // the size it was made for: the original's, byte for byte.
+    void sharedBarFolderIsRebuiltAtItsMakersSize()
+    {
+        window->onPageSelected(kRace);
+        window->applyColorBar(2);
+        const QString folder = maskPath(*config, kRace, 2);
+        const QString picture = rs3->absolutePath(Rs3Fixture::Stable, folder + "mask.png");
+        const QByteArray drawn = TestFiles::readBytes(picture);
+        const int width = QImage(picture).width();
+        QVERIFY(width > 2);
+        const int copy = duplicate(kRace, 2);
+        QVERIFY(copy >= 0);
+        resize(kRace, copy, width / 2);
+        stack->push(new ReorderMaskCommand(config, kRace, copy, 0, QStringLiteral("Send to back")));
+        QCOMPARE(maskPath(*config, kRace, 0), folder);
+        QCOMPARE(config->pages[kRace].masks[0].w, width / 2);
+        QVERIFY(window->save());
+
+        QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, folder)).removeRecursively());
+        window->loadConfig(path);
+        QCOMPARE(config->barRepairCount, 1);
+        QCOMPARE(TestFiles::readBytes(picture), drawn);
+    }
+
+    // A coloured bar's art replaced and saved, in both installs; one install
+    // loses it. The open cannot draw the user's art again and does not
+    // draw the colours over the install that still holds it.
+    void replacedBarArtMissingFromAnInstallIsLeft()
+    {
+        window->onPageSelected(kRace);
+        const QString stock = maskPath(*config, kRace, 2);
+        QVERIFY(!rs3->addDeviceFolder(Rs3Fixture::Beta, stock.section('/', 3, 3)).isEmpty());
+        window->applyColorBar(2);
+        replaceThroughWindow(2, replacementFolder(kRace, 2, Qt::red));
+        QVERIFY(window->save());
+        const QString replaced = maskPath(*config, kRace, 2);
+        const QStringList folders = foldersOfSavedConfig(path);
+        const QMap<QString, QByteArray> atSave = filesIn(folders);
+        QVERIFY(atSave.contains(replaced + "m4on0.png"));
+
+        QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Beta, replaced)).removeRecursively());
+        window->loadConfig(path);
+        QCOMPARE(config->barRepairCount, 0);
+        QCOMPARE(filesIn(folders), atSave);
     }
 
     // A coloured bar's art replaced by the user and saved: removing the

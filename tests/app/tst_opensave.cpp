@@ -82,6 +82,15 @@ private:
 
     static DashConfig& configOf(MainWindow& window) { return *window.findChild<DashCanvas*>()->config; }
 
+    // The box style record of the mask `id` beside the configuration file,
+    // from which a box without its art is drawn again.
+    static bool writePanelStyle(const QString& path, const QByteArray& id)
+    {
+        const QFileInfo file(path);
+        return TestFiles::writeBytes(file.absolutePath() + '/' + file.completeBaseName() + ".boxstyles.json",
+                                     "{\"version\":1,\"masks\":{\"" + id + "\":{\"styleId\":\"panel_dark\"}}}");
+    }
+
     static QString themeFile(const QJsonObject& manifest, const QMap<QString, QByteArray>& files)
     {
         QMap<QString, QByteArray> entries = files;
@@ -274,6 +283,7 @@ private Q_SLOTS:
         off.pagePath = sets + (switchedOff ? QStringLiteral("s02/p02") : QStringLiteral("s02/p03"));
         off.mask(Fx::mask("m2", 0, 0, 100, 50));
         const QString path = cfg.writeTempZip(QStringLiteral("Race.zconf2"));
+        QVERIFY(writePanelStyle(path, "mb"));
 
         ScriptedAsker asker;
         auto window = openedWindow(asker, path);
@@ -336,6 +346,7 @@ private Q_SLOTS:
                 c.pages[0].masks[0].node.find_child_by_attribute("p", "n", "PATH_REL_AiM_MASK").text().get());
             QVERIFY(c.save(path));
         }
+        QVERIFY(writePanelStyle(path, "mp"));
         QVERIFY(colouredRel != stock);
         for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
             QDir(m_rs3->absolutePath(root, colouredRel)).removeRecursively();

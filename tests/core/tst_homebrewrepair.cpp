@@ -28,20 +28,27 @@ FixtureElement panelMask(const QString& id, const QString& rel, const QList<Cell
     return mask;
 }
 
-// Writes "Race.zconf2" with the masks and, when given, its multi-box
-// sidecar; returns the path.
-QString writeRace(const QList<FixtureElement>& masks, const QByteArray& multiBoxJson = {})
+bool writeStore(const QString& path, const QByteArray& masksJson)
+{
+    QFile f(path);
+    return masksJson.isEmpty()
+        || (f.open(QIODevice::WriteOnly) && f.write("{\"version\":1,\"masks\":" + masksJson + "}") > 0);
+}
+
+// Writes "Race.zconf2" with the masks and, when given, its multi-box and box
+// style sidecars; returns the path.
+QString writeRace(const QList<FixtureElement>& masks, const QByteArray& multiBoxJson = {},
+                  const QByteArray& boxStylesJson = {})
 {
     ConfigFixture cfg;
     FixturePage& page = cfg.device().page(QStringLiteral("Main"));
     for (const FixtureElement& m : masks)
         page.mask(m);
     const QString path = cfg.writeTempZip(QStringLiteral("Race.zconf2"));
-    if (!multiBoxJson.isEmpty()) {
-        QFile f(QFileInfo(path).absolutePath() + QStringLiteral("/Race.multibox.json"));
-        if (!f.open(QIODevice::WriteOnly) || f.write("{\"version\":1,\"masks\":" + multiBoxJson + "}") < 0)
-            return {};
-    }
+    const QString base = QFileInfo(path).absolutePath() + QStringLiteral("/Race");
+    if (!writeStore(base + QStringLiteral(".multibox.json"), multiBoxJson)
+        || !writeStore(base + QStringLiteral(".boxstyles.json"), boxStylesJson))
+        return {};
     return path;
 }
 
@@ -68,40 +75,47 @@ private Q_SLOTS:
     }
 
     // A panel without its art is drawn again with the grid its record names,
-    // else the grid its values sit in.
+    // else (its style recorded) the grid its values sit in.
     void gridOfRebuiltPanel_data()
     {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QList<Cell>>("values");
         QTest::addColumn<QByteArray>("records");
+        QTest::addColumn<bool>("styled");
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("cols");
         const QList<Cell> square{{10, 40}, {110, 40}, {10, 90}, {110, 90}};
-        QTest::newRow("2 x 2 inferred") << "sq" << square << QByteArray() << 2 << 2;
-        QTest::newRow("1 x 3 inferred") << "row" << QList<Cell>{{0, 50}, {70, 50}, {140, 50}} << QByteArray() << 1 << 3;
-        QTest::newRow("single") << "one" << QList<Cell>{{0, 50}} << QByteArray() << 1 << 1;
+        QTest::newRow("2 x 2 inferred") << "sq" << square << QByteArray() << true << 2 << 2;
+        QTest::newRow("1 x 3 inferred") << "row" << QList<Cell>{{0, 50}, {70, 50}, {140, 50}} << QByteArray() << true
+                                        << 1 << 3;
+        QTest::newRow("single") << "one" << QList<Cell>{{0, 50}} << QByteArray() << true << 1 << 1;
         // Rows split where values lie more than an eighth of the height
         // (100 / 8 = 12) apart.
-        QTest::newRow("10 apart is one row") << "near" << QList<Cell>{{10, 40}, {10, 50}} << QByteArray() << 1 << 2;
-        QTest::newRow("20 apart is two rows") << "far" << QList<Cell>{{10, 40}, {10, 60}} << QByteArray() << 2 << 1;
-        QTest::newRow("record wins") << "rec" << square << QByteArray(R"({"rec":{"rows":1,"cols":2}})") << 1 << 2;
-        QTest::newRow("damaged record is none") << "bad" << square << QByteArray(R"({"bad":{"rows":0,"cols":5}})")
-                                                << 2 << 2;
-        QTest::newRow("oversized record is none") << "big" << square
-                                                  << QByteArray(R"({"big":{"rows":1,"cols":5000}})") << 2 << 2;
-        QTest::newRow("id-less under mbox0") << "" << square << QByteArray(R"({"mbox0":{"rows":1,"cols":2}})") << 1
+        QTest::newRow("10 apart is one row") << "near" << QList<Cell>{{10, 40}, {10, 50}} << QByteArray() << true << 1
                                              << 2;
+        QTest::newRow("20 apart is two rows") << "far" << QList<Cell>{{10, 40}, {10, 60}} << QByteArray() << true << 2
+                                              << 1;
+        QTest::newRow("record wins") << "rec" << square << QByteArray(R"({"rec":{"rows":1,"cols":2}})") << false << 1
+                                     << 2;
+        QTest::newRow("damaged record is none") << "bad" << square << QByteArray(R"({"bad":{"rows":0,"cols":5}})")
+                                                << true << 2 << 2;
+        QTest::newRow("oversized record is none") << "big" << square
+                                                  << QByteArray(R"({"big":{"rows":1,"cols":5000}})") << true << 2 << 2;
+        QTest::newRow("id-less under mbox0") << "" << square << QByteArray(R"({"mbox0":{"rows":1,"cols":2}})") << false
+                                             << 1 << 2;
     }
     void gridOfRebuiltPanel()
     {
         QFETCH(QString, id);
         QFETCH(QList<Cell>, values);
         QFETCH(QByteArray, records);
+        QFETCH(bool, styled);
         QFETCH(int, rows);
         QFETCH(int, cols);
         const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
         const QString rel = kSet + QStringLiteral("mbox_") + tag + '/';
-        const QString path = writeRace({panelMask(id, rel, values)}, records);
+        const QByteArray style = styled ? "{\"" + id.toUtf8() + "\":{\"styleId\":\"panel_dark\"}}" : QByteArray();
+        const QString path = writeRace({panelMask(id, rel, values)}, records, style);
         QVERIFY(!path.isEmpty());
         DashConfig config;
         QVERIFY(config.load(path));
@@ -119,25 +133,30 @@ private Q_SLOTS:
     }
 
     // Paths and items the repair must leave alone, even when forced: nothing
-    // is written anywhere.
+    // is written anywhere. A box without a record of its style is named.
     void leftAlone_data()
     {
         QTest::addColumn<FixtureElement>("mask");
+        QTest::addColumn<QStringList>("named");
         const QList<Cell> one{{0, 50}};
-        QTest::newRow("path without the trailing slash") << panelMask("a", kSet + "box_a", one);
-        QTest::newRow("art item") << panelMask("b", kSet + "art_b/", one);
-        QTest::newRow("fitted item without origin") << panelMask("c", kSet + "fit_c/", one);
+        const QStringList none;
+        QTest::newRow("path without the trailing slash") << panelMask("a", kSet + "box_a", one) << none;
+        QTest::newRow("art item") << panelMask("b", kSet + "art_b/", one) << none;
+        QTest::newRow("fitted item without origin") << panelMask("c", kSet + "fit_c/", one) << none;
         const QString tail = QStringLiteral("/masks/set/standard/s04_homebrew/zbox_Race/Items/");
         QTest::newRow("path leaving the install")
-            << panelMask("d", "aim/resources/overlay/mxg_12/../../../x" + tail + "box_d/", one);
-        QTest::newRow("dot component") << panelMask("e", "aim/resources/overlay/mxg_12/." + tail + "box_e/", one);
-        QTest::newRow("oversized mask") << panelMask("f", kSet + "box_f/", one, 100000, 100000);
+            << panelMask("d", "aim/resources/overlay/mxg_12/../../../x" + tail + "box_d/", one) << none;
+        QTest::newRow("dot component") << panelMask("e", "aim/resources/overlay/mxg_12/." + tail + "box_e/", one)
+                                       << none;
+        QTest::newRow("oversized mask") << panelMask("f", kSet + "box_f/", one, 100000, 100000) << none;
         QTest::newRow("device not installed")
-            << panelMask("g", "aim/resources/overlay/mxs" + tail + "box_g/", one);
+            << panelMask("g", "aim/resources/overlay/mxs" + tail + "box_g/", one) << none;
+        QTest::newRow("box without a record") << panelMask("h", kSet + "box_h/", one) << QStringList{"Main / h"};
     }
     void leftAlone()
     {
         QFETCH(FixtureElement, mask);
+        QFETCH(QStringList, named);
         const QString path = writeRace({mask});
         const QString outside = QFileInfo(path).absolutePath();
         const auto before = rs3.snapshot();
@@ -145,7 +164,10 @@ private Q_SLOTS:
         DashConfig config;
         QVERIFY(config.load(path));
         QCOMPARE(config.homebrewRepairCount, 0);
-        QCOMPARE(config.repairMissingHomebrewArt(true), 0);
+        QCOMPARE(config.homebrewRepairLeft, named);
+        QStringList left;
+        QCOMPARE(config.repairMissingHomebrewArt(true, &left), 0);
+        QCOMPARE(left, named);
         QCOMPARE(rs3.snapshot(), before);
         QCOMPARE(Rs3Fixture::treeSnapshot(outside), outsideBefore);
     }

@@ -128,13 +128,13 @@ protected:
         };
     }
 
-    // Every file of every folder the configuration at `file` points its
-    // masks and pages at, in the install.
-    QMap<QString, QByteArray> filesOfSavedConfig(const QString& file) const
+    // Every folder the configuration at `file` points its masks and pages
+    // at, in the install.
+    QStringList foldersOfSavedConfig(const QString& file) const
     {
         DashConfig saved;
         if (!saved.load(file))
-            return {{QStringLiteral("<unreadable>"), QByteArray()}};
+            return {QStringLiteral("<unreadable>")};
         QStringList folders;
         for (int p = 0; p < saved.pageCount(); ++p) {
             for (const QString& image : saved.pageImagePaths(p))
@@ -142,15 +142,30 @@ protected:
             for (int m = 0; m < int(saved.pages[size_t(p)].masks.size()); ++m)
                 folders << maskPath(saved, p, m);
         }
+        return folders;
+    }
+
+    // Every file of those folders, as the stable install holds them now.
+    QMap<QString, QByteArray> filesIn(const QStringList& folders) const
+    {
         QMap<QString, QByteArray> files;
         for (const QString& folder : folders) {
             if (folder.isEmpty())
                 continue;
+            if (folder.startsWith(QLatin1Char('<'))) {
+                files.insert(folder, QByteArray());
+                continue;
+            }
             const auto tree = Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, folder));
             for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
                 files.insert(folder + it.key(), it.value());
         }
         return files;
+    }
+
+    QMap<QString, QByteArray> filesOfSavedConfig(const QString& file) const
+    {
+        return filesIn(foldersOfSavedConfig(file));
     }
 
     QByteArray sidecars() const
