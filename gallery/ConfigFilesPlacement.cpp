@@ -70,8 +70,10 @@ bool writeStaged(const QString& source, const QString& staged, const QString& sh
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return failWith(why, tr("cannot read %1: %2").arg(source, in.errorString()));
+    // Unbuffered: a write the disk refuses part way is written again at once,
+    // and that one fails with the system's reason.
     QFile out(staged);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return failWith(why, tr("cannot write %1: %2").arg(shownTarget, out.errorString()));
     QByteArray chunk;
     bool complete = true;
