@@ -128,6 +128,26 @@ private:
         return window->currentFile() == path ? std::move(window) : nullptr;
     }
 
+    // `name` in a new folder with a bar-colour store, open in a window with
+    // an unsaved label; the asker then answers Install Config Bundle's file
+    // and folder questions with the bundle and that folder.
+    std::unique_ptr<MainWindow> editedRaceWindow(ScriptedAsker& asker, const QString& name, const QString& zip,
+                                                 QString* open)
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        *open = folder + QLatin1Char('/') + name;
+        if (!QFile::copy(clubWithMarkerMismatch(), *open)
+            || !ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), kBarColors}}))
+            return nullptr;
+        auto window = openedWindow(asker, *open);
+        if (!window)
+            return nullptr;
+        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
+        asker.asked.clear();
+        asker.fileNames = {zip, folder};
+        return window;
+    }
+
 private Q_SLOTS:
     void initTestCase() { m_rs3 = std::make_unique<Rs3Fixture>(); }
 
@@ -499,23 +519,17 @@ private Q_SLOTS:
     void installOverTheOpenConfiguration()
     {
         QFETCH(QString, answer);
-        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
-        const QString open = folder + QStringLiteral("/race.zconf2");
-        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
-        const QByteArray openBytes = bytesOf(open);
         const QByteArray barColors = kBarColors;
-        QVERIFY(ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), barColors}}));
         const QByteArray config = incomingConfig(2);
         const QByteArray boxStyles = kBoxStyles;
         const QString zip = raceBundle(config, boxStyles);
         QVERIFY(!zip.isEmpty());
-
         ScriptedAsker asker;
-        auto window = openedWindow(asker, open);
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconf2"), zip, &open);
         QVERIFY(window);
-        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
-        asker.asked.clear();
-        asker.fileNames = {zip, folder};
+        const QString folder = QFileInfo(open).absolutePath();
+        const QByteArray openBytes = bytesOf(open);
         asker.buttons = {QMessageBox::Yes, answer == "No" ? QMessageBox::No : QMessageBox::Yes,
                          answer == "Save" ? QMessageBox::Save : QMessageBox::Discard};
         menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
@@ -555,25 +569,19 @@ private Q_SLOTS:
     // over an installed file.
     void fullDiskDuringAnInstallOverTheOpenConfiguration()
     {
-        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
-        const QString open = folder + QStringLiteral("/race.zconf2");
-        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
-        const QByteArray openBytes = bytesOf(open);
-        QVERIFY(ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), kBarColors}}));
         const QByteArray config = incomingConfig(2);
         const QByteArray boxStyles = QByteArray("{\"masks\": {\"m9\": {\"caption\": \"") + QByteArray(12000, 'x')
             + QByteArray("\", \"styleId\": \"panel_dark\"}}}");
-        const qint64 limit = 8192;
-        QVERIFY(openBytes.size() < limit && config.size() < limit);
         const QString zip = raceBundle(config, boxStyles);
         QVERIFY(!zip.isEmpty());
-
         ScriptedAsker asker;
-        auto window = openedWindow(asker, open);
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconf2"), zip, &open);
         QVERIFY(window);
-        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
-        asker.asked.clear();
-        asker.fileNames = {zip, folder};
+        const QString folder = QFileInfo(open).absolutePath();
+        const QByteArray openBytes = bytesOf(open);
+        const qint64 limit = 8192;
+        QVERIFY(openBytes.size() < limit && config.size() < limit);
         asker.buttons = {QMessageBox::Yes};
         asker.onMessage = [limit](const ScriptedAsker::Asked& asked) {
             if (asked.text.startsWith(QStringLiteral("The bundle's configuration replaces race.zconf2")))
@@ -637,20 +645,15 @@ private Q_SLOTS:
     void installBesideAnOpenZconfig()
     {
         QFETCH(bool, install);
-        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
-        const QString open = folder + QStringLiteral("/race.zconfig");
-        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
-        QVERIFY(ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), kBarColors}}));
-        const QMap<QString, QByteArray> before = ZipFixture::readTree(folder);
         const QByteArray config = incomingConfig();
         const QString zip = raceBundle(config, kBoxStyles);
         QVERIFY(!zip.isEmpty());
         ScriptedAsker asker;
-        auto window = openedWindow(asker, open);
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconfig"), zip, &open);
         QVERIFY(window);
-        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
-        asker.asked.clear();
-        asker.fileNames = {zip, folder};
+        const QString folder = QFileInfo(open).absolutePath();
+        const QMap<QString, QByteArray> before = ZipFixture::readTree(folder);
         asker.buttons = {install ? QMessageBox::Yes : QMessageBox::Cancel, QMessageBox::No};
         menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
 
