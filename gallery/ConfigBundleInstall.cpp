@@ -108,6 +108,7 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
             const QString destination = PathGuard::join(installRoot, art);
             QString kept;
             QString why;
+            const bool existed = !destination.isEmpty() && QFileInfo::exists(destination);
             if (destination.isEmpty())
                 why = tr("the path leaves the install");
             else if (!keepReplacedArt(source, destination, art, install + 1, copies, &kept, error))
@@ -118,7 +119,9 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
                 copyFileOver(source, destination, &why);
             if (!why.isEmpty())
                 return failWith(error, tr("failed to install %1 into %2: %3").arg(art, installRoot, why));
-            copies.written.append({destination, kept});
+            // A file that was there with these very bytes has nothing to put back.
+            if (!existed || !kept.isEmpty())
+                copies.written.append({destination, kept});
             ++copied;
             const QString folder = templateFolderOf(art);
             if (!folder.isEmpty())
