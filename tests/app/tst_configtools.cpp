@@ -6,6 +6,7 @@
 #include "gallery/RaceStudio3Check.h"
 #include "model/DashConfig.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 #include "support/ConfigFixture.h"
 #include "support/FileSizeLimit.h"
@@ -21,12 +22,7 @@
 #include <QUndoStack>
 #include <QtTest>
 
-#include <cstring>
 #include <memory>
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 
@@ -95,21 +91,6 @@ QString raceBundle(const QByteArray& config = incomingConfig(), const QByteArray
 const QByteArray kBarColors = R"({"masks": {"dash/p1/m1": {"colored": true}}, "version": 1})";
 const QByteArray kBoxStyles = R"({"masks": {"m9": {"styleId": "panel_dark"}}, "version": 1})";
 
-// A Unix socket at path: a file no one can open and read, whoever runs the
-// test (a file without read permission stands for one, but not for root).
-bool makeSocket(const QString& path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(path);
-    if (fd < 0 || size_t(name.size()) >= sizeof address.sun_path)
-        return false;
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
-}
 
 } // namespace
 
@@ -712,7 +693,7 @@ private Q_SLOTS:
         const QString path = folder + QStringLiteral("/race.%1.json").arg(store);
         const QByteArray broken = R"({"masks": {"dash/p1/m1": {"colored": true},}, "version": 1})";
         if (kind == "socket")
-            QVERIFY(makeSocket(path));
+            QVERIFY(TestFiles::makeSocket(path));
         else if (kind == "folder")
             QVERIFY(QDir().mkpath(path));
         else
@@ -720,6 +701,11 @@ private Q_SLOTS:
         ScriptedAsker asker;
         auto window = openedWindow(asker, open);
         QVERIFY(window);
+        // The open names it, unless it is a folder: that one reads as no store.
+        QCOMPARE(asker.count(QStringLiteral("message")), kind == "folder" ? 0 : 1);
+        if (kind != "folder")
+            QVERIFY2(asker.asked.last().text.startsWith(QDir::toNativeSeparators(path) + " cannot be read ("),
+                     qPrintable(asker.asked.last().text));
         window->addLabelHere(10, 10, QStringLiteral("unsaved"));
         asker.buttons = {QMessageBox::Discard};
         QVERIFY(window->close());
