@@ -5,6 +5,7 @@
 #include "check/ConfigRepair.h"
 #include "gallery/RaceStudio3Check.h"
 #include "model/DashConfig.h"
+#include "model/ZipArchive.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
 #include "support/ZipFixture.h"
@@ -610,6 +611,47 @@ private Q_SLOTS:
         QCOMPARE(saved.pages[0].masks.size(), before.pages[0].masks.size() + 1);
         QCOMPARE(bytesOf(folder + QStringLiteral("/race.barcolor.json")), kBarColors);
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.boxstyles.json")));
+    }
+
+    // A failed install whose configuration cannot be put back (its renames
+    // refused): the message names the copies, and the window follows the
+    // copy of the open file as after an install, so its save never lands
+    // where the installed file was.
+    void failedInstallThatCannotPutBackFollowsTheCopy()
+    {
+        const QString zip = raceBundle(incomingConfig(2), kBoxStyles);
+        QVERIFY(!zip.isEmpty());
+        ScriptedAsker asker;
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconf2"), zip, &open);
+        QVERIFY(window);
+        const QString folder = QFileInfo(open).absolutePath();
+        asker.buttons = {QMessageBox::Yes};
+        setArchiveRenameFunction([&](const QString& from, const QString& to) {
+            const bool refused = (to == folder + QStringLiteral("/race.boxstyles.json") && from.contains(".incoming-"))
+                || (to == open && from.contains(".replaced-"));
+            return !refused && QFile::rename(from, to);
+        });
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        setArchiveRenameFunction({});
+
+        const QString copy = folder + QStringLiteral("/race.bak.zconf2");
+        const QString said = asker.asked.last().text;
+        QVERIFY2(said.startsWith(QStringLiteral("Install failed:\n")), qPrintable(said));
+        QVERIFY2(said.contains(QDir::toNativeSeparators(copy) + QLatin1Char('\n')
+                               + QDir::toNativeSeparators(folder + QStringLiteral("/race.bak.barcolor.json"))),
+                 qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("this window now edits that copy")), qPrintable(said));
+        QCOMPARE(window->currentFile(), copy);
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+        QVERIFY(!window->hasUnsavedChanges());
+        QVERIFY(!QFileInfo::exists(open));
+        DashConfig saved;
+        QVERIFY(saved.load(copy));
+        DashConfig before;
+        QVERIFY(before.load(clubWithMarkerMismatch()));
+        QCOMPARE(saved.pages[0].masks.size(), before.pages[0].masks.size() + 1);
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.bak.barcolor.json")), kBarColors);
     }
 
     // A bundle of race.zconf2 installed beside an open race.zconfig: the

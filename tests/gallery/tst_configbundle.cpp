@@ -410,8 +410,8 @@ private Q_SLOTS:
     }
 
     // A disk that fills up during the install (here already while the
-    // bundle is unpacked): the install says so and the configuration that
-    // was there is whole.
+    // bundle is unpacked): the install says so and why, and the
+    // configuration that was there is whole.
     void installOnAFullDiskKeepsTheConfig()
     {
         const QString zip = bundle();
@@ -419,8 +419,13 @@ private Q_SLOTS:
         Rs3Fixture rs3;
         const QString folder = TestEnvironment::makeTempDir("placed");
         QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "previous"}}));
-        QCOMPARE(FileSizeLimit::run(64, [&] { return installConfigInstallBundle(zip, folder); }),
+        QString error;
+        QCOMPARE(FileSizeLimit::run(
+                     64, [&](QString* e) { return installConfigInstallBundle(zip, folder, nullptr, e); }, &error),
                  FileSizeLimit::Outcome::ReportedFailure);
+        // It names the file it was writing and the system's reason.
+        QVERIFY2(error.startsWith("could not read the bundle zip: write failed: ") && error.endsWith(": File too large"),
+                 qPrintable(error));
         QCOMPARE(fileBytes(folder + "/Club Race.zconf2"), QByteArray("previous"));
         for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
             QVERIFY2(name.startsWith("Club Race."), qPrintable(name));
