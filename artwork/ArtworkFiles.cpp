@@ -59,25 +59,29 @@ bool copyFileOver(const QString& source, const QString& target, QString* error)
     if (existed)
         makeOwnerWritable(target);
 
+    // A source that cannot be read is named as such: the target is fine.
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        return failWith(error, tr("cannot write %1").arg(target));
+        return failWith(error, tr("cannot read %1: %2").arg(source, in.errorString()));
     // The copy lands in a temporary file beside the target and replaces it
     // only once complete, so the old file survives any failure.
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly)) {
-        return failWith(error, existed ? tr("cannot overwrite %1 -- it is open in another program").arg(target)
-                                : tr("cannot write %1").arg(target));
+        return failWith(error, existed
+                                   ? tr("cannot overwrite %1 -- it is open in another program (%2)")
+                                         .arg(target, out.errorString())
+                                   : tr("cannot write %1: %2").arg(target, out.errorString()));
     }
     QByteArray chunk;
     bool complete = true;
     while (complete && !(chunk = in.read(1 << 16)).isEmpty())
         complete = writeWhole(out, chunk.constData(), chunk.size());
     if (!complete || in.error() != QFileDevice::NoError) {
-        const QString reason = complete ? in.errorString() : out.errorString();
+        const QString text = complete ? tr("cannot read %1: %2").arg(source, in.errorString())
+                                      : tr("cannot write %1: %2").arg(target, out.errorString());
         out.cancelWriting();
         out.commit();
-        return failWith(error, tr("cannot write %1: %2").arg(target, reason));
+        return failWith(error, text);
     }
     if (!commitSaveFile(out, error))
         return false;

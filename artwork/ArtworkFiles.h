@@ -16,9 +16,10 @@ class QImage;
 bool isJunkArtworkFile(const QString& fileName);
 
 // Replaces target with a copy of source. Refuses to copy a file onto itself
-// (which would otherwise destroy it). Errors: "cannot overwrite %1 -- it is
-// open in another program", "cannot write %1", "cannot write %1: %2" (the
-// system's reason, e.g. a full disk), "cannot copy %1 onto itself".
+// (which would otherwise destroy it). Errors, each with the system's reason
+// (%2): "cannot read %1: %2" (the source), "cannot overwrite %1 -- it is
+// open in another program (%2)", "cannot write %1: %2" (e.g. a full disk),
+// "cannot copy %1 onto itself".
 bool copyFileOver(const QString& source, const QString& target, QString* error = nullptr);
 
 // Replaces the folder target with a copy of the folder source. The copy is

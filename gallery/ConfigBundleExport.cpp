@@ -378,11 +378,12 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
     if (artCount)
         *artCount = staged;
 
-    if (!QFile::copy(configFile.absoluteFilePath(), staging.path() + QLatin1Char('/') + name + QStringLiteral(".zconf2")))
-        return failWith(error, tr("could not stage the .zconf2"));
+    QString why;
+    if (!copyFileOver(configFile.absoluteFilePath(), staging.path() + QLatin1Char('/') + name + QStringLiteral(".zconf2"),
+                      &why))
+        return failWith(error, tr("could not stage the .zconf2: %1").arg(why));
     if (!stageSidecars(configFile.absolutePath(), name, staging.path(), error))
         return false;
-    QString why;
     if (!writeFileBytes(staging.path() + QStringLiteral("/README_FIRST.txt"), installBundleReadme(name), &why))
         return failWith(error, tr("could not write README_FIRST.txt: %1").arg(why));
 
@@ -390,8 +391,8 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
     // be read back is not a bundle at all.
     const QString artPrefix = kArtStageName + QLatin1Char('/');
     ReplacingZipFile zip(zipPath);
-    if (!zip.open())
-        return failWith(error, tr("could not create %1").arg(zipPath));
+    if (!zip.open(&why))
+        return failWith(error, tr("could not create %1: %2").arg(zipPath, why));
     QStringList unreadable;
     if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable, &why))
         return failWith(error, tr("failed while writing the bundle zip: %1").arg(why));

@@ -3,6 +3,7 @@
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "gallery/ConfigBundleExport.h"
+#include "gallery/ConfigFilesPlacement.h"
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
 #include "model/InstallAdvice.h"
@@ -11,10 +12,12 @@
 #include "model/ZipArchive.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QPair>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -63,6 +66,9 @@ struct ArtCopies {
     QStringList roots;
     // The dated folder holding the files the art replaced; empty while none.
     QString keptRoot;
+    // Every file written, with the copy of the file it replaced (empty when
+    // there was none), in order: what a failed install puts back.
+    QList<QPair<QString, QString>> written;
 };
 
 QByteArray contentOf(const QString& path)
@@ -73,18 +79,21 @@ QByteArray contentOf(const QString& path)
 
 // An existing file under an RS3 install that the bundle's art would change
 // (stock art, or art another bundle brought) is copied first into a dated
-// backup folder, under "<n>/<path below the install>" for the n-th install.
+// backup folder, under "<n>/<path below the install>" for the n-th install;
+// *kept is that copy, empty when nothing needed keeping.
 bool keepReplacedArt(const QString& source, const QString& destination, const QString& art, int install,
-                     ArtCopies& copies, QString* error)
+                     ArtCopies& copies, QString* kept, QString* error)
 {
+    kept->clear();
     if (!QFileInfo(destination).isFile() || contentOf(destination) == contentOf(source))
         return true;
     QString why;
     if (copies.keptRoot.isEmpty() && (copies.keptRoot = createArtworkBackupRoot(&why)).isEmpty())
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
-    const QString kept = copies.keptRoot + QLatin1Char('/') + QString::number(install) + QLatin1Char('/') + art;
-    if (!copyFileCreatingDirs(destination, kept))
-        return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, kept));
+    const QString copy = copies.keptRoot + QLatin1Char('/') + QString::number(install) + QLatin1Char('/') + art;
+    if (!QDir().mkpath(QFileInfo(copy).absolutePath()) || !copyFileOver(destination, copy, &why))
+        return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
+    *kept = copy;
     return true;
 }
 
@@ -97,10 +106,22 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
         for (const QString& art : artFiles) {
             const QString source = artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size());
             const QString destination = PathGuard::join(installRoot, art);
-            if (!destination.isEmpty() && !keepReplacedArt(source, destination, art, install + 1, copies, error))
+            QString kept;
+            QString why;
+            const bool existed = !destination.isEmpty() && QFileInfo::exists(destination);
+            if (destination.isEmpty())
+                why = tr("the path leaves the install");
+            else if (!keepReplacedArt(source, destination, art, install + 1, copies, &kept, error))
                 return false;
-            if (destination.isEmpty() || !copyFileCreatingDirs(source, destination))
-                return failWith(error, tr("failed to install %1 into %2").arg(art, installRoot));
+            else if (!QDir().mkpath(QFileInfo(destination).absolutePath()))
+                why = tr("cannot create the folder %1").arg(QFileInfo(destination).absolutePath());
+            else
+                copyFileOver(source, destination, &why);
+            if (!why.isEmpty())
+                return failWith(error, tr("failed to install %1 into %2: %3").arg(art, installRoot, why));
+            // A file that was there with these very bytes has nothing to put back.
+            if (!existed || !kept.isEmpty())
+                copies.written.append({destination, kept});
             ++copied;
             const QString folder = templateFolderOf(art);
             if (!folder.isEmpty())
@@ -113,92 +134,47 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
     return true;
 }
 
-// The files of one configuration in a folder: the archive, then the sidecars
-// that exist, by the name each would have with `stem` as its base name.
-QStringList configFileNames(const QString& stem)
+// After a failure: each art file the install replaced gets its copy back,
+// each it added goes, last first. The dated copies go too once every file
+// is back; true then.
+bool putBackArt(ArtCopies& copies)
 {
-    return QStringList{stem + QStringLiteral(".zconf2")} + DashConfig::sidecarFileNames(stem);
-}
-
-// True when the files of the configuration's name are just what the bundle
-// brings (a second install of the same bundle): nothing to keep, and the
-// configuration there stays as it was. A sidecar the bundle does not carry
-// is removed and one it adds gives the configuration records it lacked, so
-// either counts as changed.
-bool sameAsIncoming(const QString& extracted, const QString& baseName, const QString& configFolder)
-{
-    for (const QString& name : configFileNames(baseName)) {
-        const QString mine = configFolder + QLatin1Char('/') + name;
-        const QString incoming = extracted + QLatin1Char('/') + name;
-        if (QFileInfo::exists(mine) != QFileInfo::exists(incoming) || contentOf(mine) != contentOf(incoming))
-            return false;
-    }
-    return true;
-}
-
-// "<name>.bak", then "<name>.bak2", ...: the first stem under which none of
-// the configuration's files exists yet, so an older kept copy is never
-// replaced either.
-QString freeBackupStem(const QString& configFolder, const QString& baseName)
-{
-    for (int n = 1;; ++n) {
-        const QString stem = baseName + QStringLiteral(".bak") + (n == 1 ? QString() : QString::number(n));
-        bool free = true;
-        for (const QString& name : configFileNames(stem)) {
-            const QFileInfo info(configFolder + QLatin1Char('/') + name);
-            free = free && !info.exists() && !info.isSymLink();
-        }
-        if (free)
-            return stem;
-    }
-}
-
-// The files of the bundle's name already in the folder (a configuration,
-// its sidecars, or sidecars alone) may hold the user's edits: they are
-// copied to "<name>.bak.zconf2" and "<name>.bak.<sidecar>" before the
-// bundle's files replace or remove them. Returns false when a copy cannot
-// be made; `kept` is the first copy's path (the configuration's when there
-// was one), empty when nothing needed keeping.
-bool keepReplacedConfig(const QString& extracted, const QString& baseName, const QString& configFolder,
-                        QString& kept, QString* error)
-{
-    kept.clear();
-    if (sameAsIncoming(extracted, baseName, configFolder))
-        return true;
-    const QString stem = freeBackupStem(configFolder, baseName);
-    const QStringList from = configFileNames(baseName);
-    const QStringList to = configFileNames(stem);
-    for (int i = 0; i < from.size(); ++i) {
-        const QString source = configFolder + QLatin1Char('/') + from.at(i);
-        const QString copy = configFolder + QLatin1Char('/') + to.at(i);
+    bool whole = true;
+    for (auto it = copies.written.crbegin(); it != copies.written.crend(); ++it) {
         QString why;
-        if (!QFileInfo::exists(source))
-            continue;
-        if (!copyFileOver(source, copy, &why))
-            return failWith(error, tr("could not keep a copy of %1: %2").arg(source, why));
-        if (kept.isEmpty())
-            kept = copy;
-    }
-    return true;
-}
-
-// The bundle's sidecars replace those of the configuration's name; one it
-// does not carry is removed, since it holds records of the configuration
-// that was replaced (the user's copy is kept beside it).
-bool placeSidecars(const QString& extracted, const QString& baseName, const QString& configFolder, QString* error)
-{
-    for (const QString& file : DashConfig::sidecarFileNames(baseName)) {
-        const QString incoming = extracted + QLatin1Char('/') + file;
-        const QString placed = configFolder + QLatin1Char('/') + file;
-        QString why;
-        if (QFileInfo::exists(incoming)) {
-            if (!QDir().mkpath(configFolder) || !copyFileOver(incoming, placed, &why))
-                return failWith(error, tr("could not place %1: %2").arg(placed, why));
-        } else if ((QFileInfo::exists(placed) || QFileInfo(placed).isSymLink()) && !QFile::remove(placed)) {
-            return failWith(error, tr("could not remove %1, left by the configuration that was replaced").arg(placed));
+        const bool back = it->second.isEmpty() ? QFile::remove(it->first) || !QFileInfo::exists(it->first)
+                                               : copyFileOver(it->second, it->first, &why);
+        if (!back) {
+            qWarning().noquote() << "installConfigInstallBundle: could not put back" << it->first << why;
+            whole = false;
         }
     }
-    return true;
+    copies.written.clear();
+    if (whole && !copies.keptRoot.isEmpty() && QDir(copies.keptRoot).removeRecursively())
+        copies.keptRoot.clear();
+    return whole;
+}
+
+// A failure after something was written: what was replaced is put back,
+// and the error says so, or names the copies of what could not be.
+bool failAfterWriting(ArtCopies& copies, const QStringList& keptFiles, const QString& configPath,
+                      ConfigBundleInstallResult* result, QString* error)
+{
+    const bool artBack = putBackArt(copies);
+    QString text = error ? *error : QString();
+    const QStringList kept = keptFiles + (copies.keptRoot.isEmpty() ? QStringList() : QStringList{copies.keptRoot});
+    if (artBack && keptFiles.isEmpty())
+        text += tr("; every file it had replaced was put back");
+    else
+        text += tr("; not every file it had replaced could be put back, their copies are kept in:\n%1")
+                    .arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n'))));
+    if (result && !kept.isEmpty()) {
+        result->configPath = configPath;
+        result->keptFiles = keptFiles;
+        result->keptConfigPath = keptFiles.value(0);
+        result->keptArtFolder = copies.keptRoot;
+    }
+    return failWith(error, text);
 }
 
 } // namespace
@@ -256,23 +232,14 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     const QStringList artFiles = artFilesOf(artRoot);
     if (artFiles.isEmpty())
         return failWith(error, tr("the bundle's art tree is empty"));
-    const QString baseName = QFileInfo(configName).completeBaseName();
-    const QString placed = configFolder + QLatin1Char('/') + baseName + QStringLiteral(".zconf2");
-    if (confirmTarget && !confirmTarget(placed, sameAsIncoming(extracted.path(), baseName, configFolder)))
+    ConfigFilesPlacement placement(extracted.path(), configName, configFolder);
+    const QString placed = placement.placedPath();
+    if (confirmTarget && !confirmTarget(ConfigTarget{placed, placement.unchanged(), placement.touched()}))
         return failWith(error, tr("the install was cancelled; nothing was changed"));
 
     ArtCopies copies;
-    if (!installArt(artFiles, artRoot, targets, copies, error))
-        return false;
-
-    QString kept;
-    if (!keepReplacedConfig(extracted.path(), baseName, configFolder, kept, error))
-        return false;
-    if (!QDir().mkpath(configFolder)
-        || !copyFileCreatingDirs(extracted.path() + QLatin1Char('/') + configName, placed))
-        return failWith(error, tr("could not place the config at %1").arg(placed));
-    if (!placeSidecars(extracted.path(), baseName, configFolder, error))
-        return false;
+    if (!installArt(artFiles, artRoot, targets, copies, error) || !placement.place(error))
+        return failAfterWriting(copies, placement.keptFiles(), placed, result, error);
 
     if (result) {
         result->artFileCount = copies.count;
@@ -280,7 +247,8 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         result->installedFolders.sort(Qt::CaseSensitive);
         result->configPath = placed;
         result->installRoots = copies.roots;
-        result->keptConfigPath = kept;
+        result->keptFiles = placement.keptFiles();
+        result->keptConfigPath = result->keptFiles.value(0);
         result->keptArtFolder = copies.keptRoot;
     }
     return true;

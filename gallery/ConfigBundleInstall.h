@@ -5,37 +5,53 @@
 
 #include <functional>
 
-// What installing a config install bundle did; filled only on success.
+// What installing a config install bundle did; filled on success, and on a
+// failure only where something stays on disk (see installConfigInstallBundle).
 struct ConfigBundleInstallResult {
     // Art files copied, summed over the installs written.
     int artFileCount = 0;
     // The template folders of the copied files, unique, sorted, each with a
     // trailing '/'.
     QStringList installedFolders;
-    // The placed configuration file.
+    // The placed configuration file (after a failure: where it was to go).
     QString configPath;
     // The overlay roots that received at least one file, in settings order.
     QStringList installRoots;
-    // Where the configuration of the same name that the bundle replaced was
-    // kept ("<name>.bak.zconf2", with its sidecars beside it; the first kept
-    // sidecar when only sidecars were there); empty when there was none or
-    // it was the bundle's own copy.
+    // The first of keptFiles: the copy of the configuration of the same name
+    // the bundle replaced ("<name>.bak.zconf2"), or of the first store when
+    // only stores were there; empty when nothing was kept.
     QString keptConfigPath;
+    // Every copy kept of a file the install replaced or removed beside the
+    // configuration ("<name>.bak.zconf2", "<name>.bak.barcolor.json", ...,
+    // and "<name>.bak.zconfig" when the stores of a ".zconfig" of that name
+    // changed); empty when there was none or it was the bundle's own copy.
+    QStringList keptFiles;
     // The dated folder holding the RS3 files the bundle's art replaced (stock
     // art of the same name), "<n>/aim/resources/overlay/..." for the n-th
     // install; empty when none was replaced.
     QString keptArtFolder;
 
-    // keptConfigPath and keptArtFolder, the ones that are set.
+    // keptFiles, then keptArtFolder when it is set.
     QStringList kept() const
     {
-        QStringList paths;
-        for (const QString& path : {keptConfigPath, keptArtFolder}) {
-            if (!path.isEmpty())
-                paths.append(path);
-        }
+        QStringList paths = keptFiles;
+        if (!keptArtFolder.isEmpty())
+            paths.append(keptArtFolder);
         return paths;
     }
+};
+
+// What the caller is asked about before an install writes anything.
+struct ConfigTarget {
+    // Where the configuration will be placed.
+    QString placedPath;
+    // The files there already hold just what the bundle brings (the same
+    // bundle installed twice): nothing of them is replaced or kept.
+    bool unchanged = false;
+    // The files the install replaces or removes beside the configuration,
+    // each record store it adds, and a ".zconfig" of the same name whose
+    // stores change.
+    QStringList touched;
 };
 
 // Copies the bundle's art into every RS3 install (stable, then beta; one
@@ -43,22 +59,25 @@ struct ConfigBundleInstallResult {
 // sidecars in configFolder; a sidecar of the configuration's name that the
 // bundle does not carry is removed (it belongs to the configuration that was
 // there). The files of the same name already there are first copied aside
-// (see keptConfigPath). A failed copy keeps the file it would have replaced;
-// art copied before a failure stays.
+// (see keptFiles). The install completes or puts back every file it
+// replaced: on a failure the art it copied goes and the art and files it
+// replaced are back, and the copies it made are removed again. Only what
+// cannot be put back keeps its copy, named in result->keptFiles and
+// result->keptArtFolder (with result->configPath) and in the error.
 // Errors (translated): "bundle zip not found: %1", "could not create a
 // temporary extraction dir", "could not read the bundle zip: %1", "this zip
 // is not a Korvelanto install bundle (...)", "bundle has no .zconf2 at its
 // root", "no RaceStudio3 install found to install into (...)", "the bundle's
-// art tree is empty", "failed to install %1 into %2", "could not keep a copy
-// of %1: %2", "could not place the config at %1", "could not place %1: %2",
-// "could not remove %1, left by the configuration that was replaced".
-// confirmTarget, when given, is asked with the path the configuration will
-// be placed at once the bundle has been read, before anything is written,
-// and whether the files already there hold just what the bundle brings (the
-// same bundle installed twice: nothing of them is replaced or kept); false
-// ends the install with "the install was cancelled; nothing was changed"
-// (the caller's answer for a configuration open in a window).
-using ConfigTargetCheck = std::function<bool(const QString& placedPath, bool unchanged)>;
+// art tree is empty", "failed to install %1 into %2: %3", "could not keep a
+// copy of %1: %2", "could not place the config at %1: %2", "could not place
+// %1: %2", "could not replace %1: %2", "could not remove %1, left by the
+// configuration that was replaced: %2"; a failure after something was
+// written adds what became of it.
+// confirmTarget, when given, is asked once the bundle has been read, before
+// anything is written; false ends the install with "the install was
+// cancelled; nothing was changed" (the caller's answer for a configuration
+// open in a window).
+using ConfigTargetCheck = std::function<bool(const ConfigTarget& target)>;
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result = nullptr, QString* error = nullptr,
                                 const ConfigTargetCheck& confirmTarget = {});

@@ -3,6 +3,7 @@
 #include "model/ZipArchive.h"
 #include "model/ZipWriter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,14 +21,24 @@ ReplacingZipFile::~ReplacingZipFile()
     discard();
 }
 
-bool ReplacingZipFile::open()
+bool ReplacingZipFile::open(QString* reason)
 {
     discard();
-    if (!QDir().mkpath(QFileInfo(m_targetPath).absolutePath()))
+    const QString folder = QFileInfo(m_targetPath).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (reason)
+            *reason = QCoreApplication::translate("ReplacingZipFile", "cannot create the folder %1").arg(folder);
         return false;
-    if (QFileInfo(m_tempPath).isDir())
+    }
+    if (QFileInfo(m_tempPath).isDir()) {
+        if (reason)
+            *reason = QCoreApplication::translate("ReplacingZipFile", "cannot write %1: %2").arg(m_tempPath, qt_error_string(EISDIR));
         return false;
+    }
+    errno = 0;
     m_zip = openZipForWrite(m_tempPath);
+    if (!m_zip && reason)
+        *reason = QCoreApplication::translate("ReplacingZipFile", "cannot write %1: %2").arg(m_tempPath, qt_error_string(errno));
     return m_zip != nullptr;
 }
 

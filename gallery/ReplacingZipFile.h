@@ -15,8 +15,9 @@ public:
     ReplacingZipFile(const ReplacingZipFile&) = delete;
     ReplacingZipFile& operator=(const ReplacingZipFile&) = delete;
 
-    // Creates the target's parent folders and the temporary archive.
-    bool open();
+    // Creates the target's parent folders and the temporary archive; a
+    // failure names the file and the system's reason in *reason.
+    bool open(QString* reason = nullptr);
     // The archive being written; null before open() or after commit().
     zipFile handle() const { return m_zip; }
     // Closes the archive and renames it over the target; a failure leaves

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gallery/ConfigBundleInstall.h"
 #include "gallery/GalleryRequests.h"
 #include "gallery/InstallRequest.h"
 #include "templates/ThemeAssets.h"
@@ -24,8 +25,9 @@ class UrlSchemeRegistry;
 // Downloads one gallery item and installs it: posts the item's one-time
 // nonce to the gallery's bundle endpoint, reports progress while the bundle
 // arrives, and installs it as a homebrew theme or as a configuration install
-// bundle. Every install ends in exactly one of installed, configInstalled or
-// failed, after non-decreasing progress reports. Also reads dashtheme://
+// bundle. Every install ends in exactly one of installed, configInstalled,
+// configInstallFailed, cancelled or failed, after non-decreasing progress
+// reports. Also reads dashtheme://
 // install links and registers the program as their handler.
 class ThemeInstaller : public QObject {
     Q_OBJECT
@@ -56,7 +58,7 @@ public:
     bool installBundleBytes(const QByteArray& bytes);
     // Asked before a configuration bundle replaces anything (see
     // installConfigInstallBundle); a "no" ends the install as cancelled.
-    void setConfigTargetCheck(const std::function<bool(const QString& placedPath, bool unchanged)>& check)
+    void setConfigTargetCheck(const ConfigTargetCheck& check)
     {
         configTargetCheck = check;
     }
@@ -88,8 +90,8 @@ public:
 
 public Q_SLOTS:
     void onNetworkFinished(QNetworkReply* reply);
-    // Stops a running download; the install ends in failed("Install
-    // cancelled.") and nothing is written. Nothing happens when no download
+    // Stops a running download; the install ends in cancelled() and nothing
+    // is written. Nothing happens when no download
     // runs (an install already being written into place finishes).
     void cancel();
 
@@ -102,10 +104,17 @@ Q_SIGNALS:
     // the same name, the folder of replaced RS3 art); empty when nothing was.
     void configInstalled(int artFileCount, const QString& configName, const QString& configPath,
                          const QStringList& kept);
+    // A configuration bundle that could not be installed: reason says why
+    // and what was put back; configPath and kept name the copies of what
+    // could not be (empty when everything was).
+    void configInstallFailed(const QString& reason, const QString& configPath, const QStringList& kept);
+    // The user stopped the install (the download, or the question before a
+    // configuration is replaced); nothing was written.
+    void cancelled();
     void failed(const QString& reason);
 
 private:
-    std::function<bool(const QString& placedPath, bool unchanged)> configTargetCheck;
+    ConfigTargetCheck configTargetCheck;
     void onDownloadProgress(qint64 received, qint64 total);
     void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;
@@ -119,6 +128,8 @@ private:
     QTimer* m_deadline;
     QPointer<QNetworkReply> m_reply;
     QString m_stopReason;
+    // The stop was the user's Cancel, not a deadline.
+    bool m_cancelledByUser = false;
     QString slug;
     QString nonce;
     QString themeName;

@@ -76,16 +76,18 @@ bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
     ConfigBundleInstallResult result;
     QString error;
     bool declined = false;
-    const auto confirm = [this, &declined](const QString& placed, bool unchanged) {
-        declined = configTargetCheck && !configTargetCheck(placed, unchanged);
+    const auto confirm = [this, &declined](const ConfigTarget& target) {
+        declined = configTargetCheck && !configTargetCheck(target);
         return !declined;
     };
     const bool ok = installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error, confirm);
     scratch.remove();
-    if (!ok) {
-        Q_EMIT failed(declined ? tr("Install cancelled.") : tr("Install failed: %1").arg(error));
+    if (!ok && declined)
+        Q_EMIT cancelled();
+    else if (!ok)
+        Q_EMIT configInstallFailed(tr("Install failed: %1").arg(error), result.configPath, result.kept());
+    if (!ok)
         return false;
-    }
     Q_EMIT progress(100, tr("Done"));
     QString name = QFileInfo(result.configPath).completeBaseName();
     if (name.isEmpty())

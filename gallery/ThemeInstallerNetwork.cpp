@@ -49,6 +49,7 @@ void ThemeInstaller::setDeadline(int milliseconds)
 
 void ThemeInstaller::cancel()
 {
+    m_cancelledByUser = m_reply && m_reply->isRunning();
     stopDownload(tr("Install cancelled."));
 }
 
@@ -93,6 +94,7 @@ void ThemeInstaller::installFromUrl(const InstallRequest& request)
     connect(reply, &QNetworkReply::downloadProgress, this, &ThemeInstaller::onDownloadProgress);
     m_reply = reply;
     m_stopReason.clear();
+    m_cancelledByUser = false;
     m_deadline->start();
 }
 
@@ -119,6 +121,10 @@ void ThemeInstaller::onNetworkFinished(QNetworkReply* reply)
     // A stopped download leaves nothing behind: its bytes were only held in
     // memory.
     const QString stopped = std::exchange(m_stopReason, QString());
+    if (std::exchange(m_cancelledByUser, false) && !stopped.isEmpty()) {
+        Q_EMIT cancelled();
+        return;
+    }
     if (!stopped.isEmpty()) {
         Q_EMIT failed(stopped);
         return;

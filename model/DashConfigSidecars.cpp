@@ -41,7 +41,16 @@ QJsonObject readList(const QString& path, const char* listKey, QString* unreadab
 {
     if (unreadable)
         unreadable->clear();
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    // A folder in the way is a store that cannot be written, said so by the
+    // write; any other thing that is no file (a socket, a device) cannot be
+    // read either, and a write would replace or remove it.
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        if (unreadable)
+            *unreadable = tr("it is not a regular file");
+        return {};
+    }
+    if (path.isEmpty() || !info.isFile())
         return {};
     QString why;
     QJsonObject list;

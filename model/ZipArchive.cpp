@@ -305,6 +305,12 @@ ExtractLimits packageExtractLimits()
     return limits;
 }
 
+// The system's reason after a text that names the file, when there is one.
+QString ZipFailure::withReason() const
+{
+    return reason.isEmpty() ? QString() : QStringLiteral(": ") + reason;
+}
+
 QString ZipFailure::text() const
 {
     switch (kind) {
@@ -331,15 +337,15 @@ QString ZipFailure::text() const
     case OpenEntry:
         return QStringLiteral("zip open-current failed");
     case OpenForWrite:
-        return QStringLiteral("open-for-write failed: %1").arg(targetPath);
+        return QStringLiteral("open-for-write failed: %1").arg(targetPath) + withReason();
     case ReadEntry:
         return QStringLiteral("zip read failed");
     case WriteFile:
-        return QStringLiteral("write failed: %1").arg(targetPath);
+        return QStringLiteral("write failed: %1").arg(targetPath) + withReason();
     case CorruptEntry:
         return QStringLiteral("zip entry is damaged (checksum mismatch): %1").arg(entryName);
     case MakeFolder:
-        return QStringLiteral("could not create folder %1").arg(targetPath);
+        return QStringLiteral("could not create folder %1").arg(targetPath) + withReason();
     }
     return QString();
 }

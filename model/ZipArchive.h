@@ -65,7 +65,12 @@ struct ZipFailure {
     // The system's reason where a file or folder could not be written.
     QString reason;
 
+    // Plain text naming the file; a write that failed adds the system's
+    // reason.
     QString text() const;
+
+private:
+    QString withReason() const;
 };
 
 // The one extraction core. Every entry name is checked before anything is

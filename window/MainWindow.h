@@ -24,6 +24,7 @@
 class AddTextBoxCommand;
 struct ArtworkBackup;
 struct ArtworkTarget;
+struct ConfigTarget;
 
 struct ArtworkExportInfo;
 
@@ -212,6 +213,8 @@ public:
     void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
                            const QStringList& kept);
     void onThemeInstallFailed(const QString& reason);
+    void onConfigInstallFailed(const QString& reason, const QString& configPath, const QStringList& kept);
+    void onThemeInstallCancelled();
     // The gallery service the dialog and the installer talk to; tests point
     // it at a local one before the first install.
     void setGalleryBaseUrl(const QUrl& url) { galleryBaseUrl = url; }
@@ -335,18 +338,23 @@ private:
     void keepSavedSidecars();
     void discardToSavedState();
     // --- an install over the open configuration (MainWindowInstallOver.cpp)
-    // Asks before an install places a configuration at the open file's path;
-    // true when it may go on (another path never asks). `unchanged`: the
-    // saved files already hold what the bundle brings, so none is replaced.
-    bool mayInstallOver(const QString& placedPath, bool unchanged);
-    // After an install placed a configuration at the open file's path, the
-    // window goes on with the copy the install kept of that file (one of
-    // `kept`), so its edits never reach the installed file. Returns that
-    // copy's path; empty when the open file was not replaced.
-    QString followKeptCopy(const QString& placedPath, const QStringList& kept);
-    // followKeptCopy, and the paragraph telling the user what became of the
-    // open configuration; empty when the install did not touch its path.
+    // True when an install placing a configuration at placedPath and
+    // changing the files `touched` changes the open configuration: its file,
+    // or a record store of its base name (whatever its suffix).
+    bool installTouchesOpenConfiguration(const QString& placedPath, const QStringList& touched) const;
+    // Asks before such an install writes anything; true when it may go on
+    // (an install that touches nothing of it never asks).
+    bool mayInstallOver(const ConfigTarget& target);
+    // After an install that kept a copy of the open configuration (one of
+    // `kept`), the window goes on with that copy, so its edits never reach
+    // the installed files. Returns that copy's path; empty when none was kept.
+    QString followKeptCopy(const QStringList& kept);
+    // followKeptCopy for an install that placed its configuration at
+    // placedPath, and the paragraph telling the user what became of the open
+    // configuration; empty when the install did not touch it.
     QString followInstall(const QString& placedPath, const QStringList& kept);
+    // True when a configuration at path has the open one's record stores.
+    bool sharesStoresWith(const QString& path) const;
     // Names each record store that cannot be read, once, at the open
     // (MainWindowOpenSave.cpp).
     void reportUnreadableSidecars();
@@ -516,10 +524,12 @@ private:
     // bypassed the undo stack shows as a different digest.
     QByteArray savedDigest;
     // The JSON sidecars as they stood at the last load or save (empty bytes
-    // and existed false for one that was not there).
+    // and existed false for one that was not there; unreadable for one that
+    // was there but could not be read, which Discard leaves alone).
     struct KeptFile {
         QString path;
         bool existed = false;
+        bool unreadable = false;
         QByteArray bytes;
     };
     QList<KeptFile> savedSidecars;

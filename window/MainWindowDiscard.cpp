@@ -10,7 +10,53 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QUndoStack>
+
+namespace {
+
+// Something at the name, also a link whose target is gone.
+bool present(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+bool readWhole(const QString& path, QByteArray* bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *bytes = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+// Puts one sidecar back as it was kept; a file that was not there goes. A
+// store that could not be read, then or now, is left as it is: its records
+// are unknown, so neither removing nor rewriting it can be right.
+void putBack(const QString& path, bool existed, bool unreadable, const QByteArray& bytes)
+{
+    if (unreadable)
+        return;
+    QByteArray now;
+    const bool there = present(path);
+    if (there && !readWhole(path, &now)) {
+        qWarning().noquote() << "discardToSavedState: left" << path << "that cannot be read";
+        return;
+    }
+    if (!existed) {
+        QFile current(path);
+        if (there && !current.remove())
+            qWarning() << "discardToSavedState: could not remove" << path << current.errorString();
+        return;
+    }
+    if (there && now == bytes)
+        return;
+    // The write helper logs the system's reason when it fails.
+    writeFileSafely(path, bytes);
+}
+
+} // namespace
 
 void MainWindow::keepSavedSidecars()
 {
@@ -21,34 +67,11 @@ void MainWindow::keepSavedSidecars()
             continue;
         KeptFile kept;
         kept.path = path;
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            kept.existed = true;
-            kept.bytes = file.readAll();
-        }
+        kept.existed = present(path);
+        kept.unreadable = kept.existed && !readWhole(path, &kept.bytes);
         savedSidecars.append(kept);
     }
 }
-
-namespace {
-
-// Puts one sidecar back as it was kept; a file that was not there goes.
-void putBack(const QString& path, bool existed, const QByteArray& bytes)
-{
-    QFile current(path);
-    if (!existed) {
-        if (current.exists() && !current.remove())
-            qWarning() << "discardToSavedState: could not remove" << path << current.errorString();
-        return;
-    }
-    if (current.open(QIODevice::ReadOnly) && current.readAll() == bytes)
-        return;
-    current.close();
-    // The write helper logs the system's reason when it fails.
-    writeFileSafely(path, bytes);
-}
-
-} // namespace
 
 // Every command puts back what it wrote (art parameters, replaced art,
 // sidecar records), and art made from a record gets a folder per page, mask
@@ -66,5 +89,5 @@ void MainWindow::discardToSavedState()
     if (!config.savedArt.putBack(&error))
         qWarning().noquote() << "discardToSavedState: an artwork folder is not as saved:" << error;
     for (const KeptFile& kept : savedSidecars)
-        putBack(kept.path, kept.existed, kept.bytes);
+        putBack(kept.path, kept.existed, kept.unreadable, kept.bytes);
 }

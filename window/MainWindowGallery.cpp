@@ -3,6 +3,7 @@
 #include "window/MainWindow.h"
 
 #include "dialogs/OnlineGalleryDialog.h"
+#include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
 #include "gallery/ThemeInstaller.h"
 #include "model/PathGuard.h"
@@ -89,10 +90,12 @@ void MainWindow::createThemeInstaller()
         return;
     themeInstaller = new gallery::ThemeInstaller(this, galleryBaseUrl);
     themeInstaller->setConfigTargetCheck(
-        [this](const QString& placed, bool unchanged) { return mayInstallOver(placed, unchanged); });
+        [this](const ConfigTarget& target) { return mayInstallOver(target); });
     connect(themeInstaller, &gallery::ThemeInstaller::progress, this, &MainWindow::onThemeInstallProgress);
     connect(themeInstaller, &gallery::ThemeInstaller::installed, this, &MainWindow::onThemeInstalled);
     connect(themeInstaller, &gallery::ThemeInstaller::configInstalled, this, &MainWindow::onConfigInstalled);
+    connect(themeInstaller, &gallery::ThemeInstaller::configInstallFailed, this, &MainWindow::onConfigInstallFailed);
+    connect(themeInstaller, &gallery::ThemeInstaller::cancelled, this, &MainWindow::onThemeInstallCancelled);
     connect(themeInstaller, &gallery::ThemeInstaller::failed, this, &MainWindow::onThemeInstallFailed);
 }
 
@@ -200,4 +203,22 @@ void MainWindow::onThemeInstallFailed(const QString& reason)
     endGalleryInstall();
     Asker::instance().warning(this, tr("Theme Install Failed"), reason);
     statusBar()->showMessage(tr("Theme install failed: %1").arg(reason), 6000);
+}
+
+// A configuration bundle that failed: the install put back what it had
+// replaced; what it could not is in copies, which the window follows when
+// one of them is the configuration open in it.
+void MainWindow::onConfigInstallFailed(const QString& reason, const QString& configPath, const QStringList& kept)
+{
+    endGalleryInstall();
+    Asker::instance().warning(this, tr("Config Install Failed"), reason + followInstall(configPath, kept));
+    statusBar()->showMessage(tr("Config install failed: %1").arg(reason), 6000);
+}
+
+// The user's own Cancel (of the download, or of the question before the
+// open configuration is replaced) is no failure: nothing was written.
+void MainWindow::onThemeInstallCancelled()
+{
+    endGalleryInstall();
+    statusBar()->showMessage(tr("Install cancelled; nothing was installed."), 6000);
 }

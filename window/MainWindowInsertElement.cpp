@@ -160,7 +160,7 @@ void MainWindow::insertMultiBox()
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, rows, cols, dialog.labelPlacement(),
                                            std::move(cells), rect, &created), [&created] { return created >= 0; });
     if (!showInsertedMask(created)) {
-        statusBar()->showMessage(tr("Insert failed"), 3000);
+        showArtworkFailure(tr("Insert Element"), tr("Insert failed"), config.sidecarFailure, QString());
         return;
     }
     const MaskElement* mask = config.maskAt(currentPage, created);
@@ -185,7 +185,7 @@ void MainWindow::insertSingleValue(const ElementTypeEntry& type, const ChannelIn
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, 1, 1, QStringLiteral("above"), std::move(cells),
                                            centredOn(display, w, h), &created), [&created] { return created >= 0; });
     if (!showInsertedMask(created)) {
-        statusBar()->showMessage(tr("Insert failed"), 3000);
+        showArtworkFailure(tr("Insert Element"), tr("Insert failed"), config.sidecarFailure, QString());
         return;
     }
     statusBar()->showMessage(channel.longName.isEmpty() ? tr("Inserted value")

@@ -1,10 +1,13 @@
-// A bundle installed where the open configuration lies: the user is asked
-// first, and afterwards the window edits the copy the install kept of the
-// replaced file. A save then never writes the earlier document over the
-// installed one, and Discard puts the earlier records back beside that copy,
-// never beside the installed configuration.
+// A bundle installed where the open configuration lies: over its file, or
+// over the record stores its base name shares with the bundle's
+// configuration (a "race.zconfig" open and "race.zconf2" installed). The
+// user is asked first, and afterwards the window edits the copy the install
+// kept of the open configuration. A save then never writes the earlier
+// document over the installed one, and Discard puts the earlier records back
+// beside that copy, never beside the installed configuration.
 #include "window/MainWindow.h"
 
+#include "gallery/ConfigBundleInstall.h"
 #include "model/DashConfig.h"
 #include "panels/Asker.h"
 
@@ -18,52 +21,91 @@ bool samePath(const QString& a, const QString& b)
     return !a.isEmpty() && !b.isEmpty() && QFileInfo(a) == QFileInfo(b);
 }
 
-// The configuration file among the copies an install kept: the one that
-// is a file (the other is a folder of replaced art). When only sidecars
-// were kept, the configuration's name beside them.
-QString keptConfigFile(const QStringList& kept)
+bool listed(const QStringList& paths, const QString& path)
 {
+    for (const QString& candidate : paths) {
+        if (samePath(candidate, path))
+            return true;
+    }
+    return false;
+}
+
+// The copy among those an install kept that stands for the open file: in
+// its folder, of its suffix, named "<its base name>.bak<n>.<suffix>". When
+// only stores were kept (the open file was not on disk), the open file's
+// name beside them.
+QString keptCopyOf(const QString& open, const QStringList& kept)
+{
+    const QFileInfo info(open);
+    const QString copyStart = info.completeBaseName() + QStringLiteral(".bak");
+    const QString suffix = QLatin1Char('.') + info.suffix();
+    QString beside;
     for (const QString& path : kept) {
-        if (!QFileInfo(path).isFile())
+        const QFileInfo copy(path);
+        if (!copy.isFile() || QFileInfo(copy.absolutePath()) != QFileInfo(info.absolutePath())
+            || !copy.fileName().startsWith(copyStart))
             continue;
-        if (path.endsWith(QLatin1String(".zconf2")))
+        if (copy.fileName().endsWith(suffix))
             return path;
-        for (const QString& suffix : DashConfig::sidecarFileNames(QString())) {
-            if (path.endsWith(suffix))
-                return path.chopped(suffix.size()) + QStringLiteral(".zconf2");
+        for (const QString& store : DashConfig::sidecarFileNames(QString())) {
+            if (beside.isEmpty() && copy.fileName().endsWith(store))
+                beside = path.chopped(store.size()) + suffix;
         }
     }
-    return {};
+    return beside;
 }
 
 } // namespace
 
-bool MainWindow::mayInstallOver(const QString& placedPath, bool unchanged)
+bool MainWindow::installTouchesOpenConfiguration(const QString& placedPath, const QStringList& touched) const
 {
-    if (config.pageCount() == 0 || !samePath(placedPath, currentFilePath))
+    if (config.pageCount() == 0)
+        return false;
+    if (samePath(placedPath, currentFilePath) || listed(touched, currentFilePath))
+        return true;
+    for (const QString& store : config.sidecarPaths()) {
+        if (listed(touched, store))
+            return true;
+    }
+    return false;
+}
+
+bool MainWindow::mayInstallOver(const ConfigTarget& target)
+{
+    if (!installTouchesOpenConfiguration(target.placedPath, target.touched))
         return true;
     // A value still being typed is one of the changes the copy is to keep.
     commitTyping();
     const QString name = QFileInfo(currentFilePath).fileName();
     const bool unsaved = hasUnsavedChanges();
-    const QString text = unchanged
-        ? tr("The bundle's configuration is the same as %1, which is open in this window: its saved files already "
-             "hold what the bundle brings, so nothing of it is replaced and this window goes on with it%2.\n\n"
-             "Install the bundle?")
-              .arg(name, unsaved ? tr(" and its unsaved changes") : QString())
-        : tr("The bundle's configuration replaces %1, which is open in this window.\n\nThe open configuration%2 "
-             "will be kept in a copy beside it, and this window goes on with that copy.\n\nInstall the bundle?")
-              .arg(name, unsaved ? tr(", with its unsaved changes,") : QString());
+    const bool overFile = samePath(target.placedPath, currentFilePath);
+    const QString keptText =
+        tr("The open configuration%1 will be kept in a copy beside it, and this window goes on with that copy.\n\n"
+           "Install the bundle?")
+            .arg(unsaved ? tr(", with its unsaved changes,") : QString());
+    QString text;
+    if (overFile && target.unchanged)
+        text = tr("The bundle's configuration is the same as %1, which is open in this window: its saved files "
+                  "already hold what the bundle brings, so nothing of it is replaced and this window goes on with "
+                  "it%2.\n\nInstall the bundle?")
+                   .arg(name, unsaved ? tr(" and its unsaved changes") : QString());
+    else if (overFile)
+        text = tr("The bundle's configuration replaces %1, which is open in this window.\n\n").arg(name) + keptText;
+    else
+        text = tr("The bundle's configuration %1 replaces the record stores of %2, which is open in this window "
+                  "(stores are named after the configuration without its suffix).\n\n")
+                   .arg(QFileInfo(target.placedPath).fileName(), name)
+            + keptText;
     const auto answer = Asker::instance().question(this, tr("Install Config Bundle"), text,
                                                    QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     return answer == QMessageBox::Yes;
 }
 
-QString MainWindow::followKeptCopy(const QString& placedPath, const QStringList& kept)
+QString MainWindow::followKeptCopy(const QStringList& kept)
 {
-    if (config.pageCount() == 0 || !samePath(placedPath, currentFilePath))
+    if (config.pageCount() == 0)
         return {};
-    const QString copy = keptConfigFile(kept);
+    const QString copy = keptCopyOf(currentFilePath, kept);
     if (copy.isEmpty())
         return {};
     // The install copied the sidecars with the file, so the records move
@@ -89,12 +131,22 @@ QString MainWindow::followKeptCopy(const QString& placedPath, const QStringList&
 
 QString MainWindow::followInstall(const QString& placedPath, const QStringList& kept)
 {
-    if (config.pageCount() == 0 || !samePath(placedPath, currentFilePath))
+    if (config.pageCount() == 0 || !sharesStoresWith(placedPath))
         return {};
-    const QString copy = followKeptCopy(placedPath, kept);
-    if (copy.isEmpty())
+    const QString copy = followKeptCopy(kept);
+    if (!copy.isEmpty())
+        return tr("\n\nThe configuration that was open is kept as %1, and this window now edits that copy.")
+            .arg(QDir::toNativeSeparators(copy));
+    if (samePath(placedPath, currentFilePath))
         return tr("\n\nThe configuration open in this window already held what the bundle brings: it was left as "
                   "it was, and this window goes on with it.");
-    return tr("\n\nThe configuration that was open is kept as %1, and this window now edits that copy.")
-        .arg(QDir::toNativeSeparators(copy));
+    return {};
+}
+
+bool MainWindow::sharesStoresWith(const QString& path) const
+{
+    const QFileInfo open(currentFilePath);
+    const QFileInfo other(path);
+    return !currentFilePath.isEmpty() && !path.isEmpty() && open.completeBaseName() == other.completeBaseName()
+        && QFileInfo(open.absolutePath()) == QFileInfo(other.absolutePath());
 }

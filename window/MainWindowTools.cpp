@@ -84,13 +84,17 @@ void MainWindow::installConfigBundle()
     ConfigBundleInstallResult result;
     QString error;
     bool declined = false;
-    const auto confirm = [this, &declined](const QString& placed, bool unchanged) {
-        declined = !mayInstallOver(placed, unchanged);
+    const auto confirm = [this, &declined](const ConfigTarget& target) {
+        declined = !mayInstallOver(target);
         return !declined;
     };
     if (!installConfigInstallBundle(bundle, folder, &result, &error, confirm)) {
+        // What could not be put back stays in its copy, which the window
+        // follows as after an install; otherwise the open file is back as
+        // it was and the window goes on with it.
         if (!declined)
-            Asker::instance().critical(this, title, tr("Install failed:\n%1").arg(error));
+            Asker::instance().critical(
+                this, title, tr("Install failed:\n%1").arg(error) + followInstall(result.configPath, result.kept()));
         return;
     }
     const QStringList keptPaths = result.kept();

@@ -5,9 +5,12 @@
 #include "check/ConfigRepair.h"
 #include "gallery/RaceStudio3Check.h"
 #include "model/DashConfig.h"
+#include "model/ZipArchive.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 #include "support/ConfigFixture.h"
+#include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestFiles.h"
@@ -63,20 +66,33 @@ QPushButton* buttonStartingWith(QDialog* dialog, const QString& prefix)
     return nullptr;
 }
 
-// A config install bundle whose configuration is named race.zconf2.
-QString raceBundle()
+// The configuration a bundle brings: `pages` empty pages.
+QByteArray incomingConfig(int pages = 1)
 {
     ConfigFixture incoming;
-    incoming.device().page(QStringLiteral("One"));
-    const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
-    const bool written = ZipFixture::writeZip(
-        zip, QMap<QString, QByteArray>{
-                 {QStringLiteral("race.zconf2"), bytesOf(incoming.writeTempZip(QStringLiteral("race.zconf2")))},
-                 {QStringLiteral("RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/"
-                                 "Over/mask.png"),
-                  "art"}});
-    return written ? zip : QString();
+    for (int page = 0; page < pages; ++page)
+        incoming.device().page(page == 0 ? QStringLiteral("One") : QStringLiteral("Two"));
+    return bytesOf(incoming.writeTempZip(QStringLiteral("race.zconf2")));
 }
+
+// A config install bundle whose configuration is named race.zconf2, with a
+// box-style store when one is given.
+QString raceBundle(const QByteArray& config = incomingConfig(), const QByteArray& boxStyles = QByteArray())
+{
+    QMap<QString, QByteArray> files{
+        {QStringLiteral("race.zconf2"), config},
+        {QStringLiteral("RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Over/"
+                        "mask.png"),
+         "art"}};
+    if (!boxStyles.isEmpty())
+        files.insert(QStringLiteral("race.boxstyles.json"), boxStyles);
+    const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
+    return ZipFixture::writeZip(zip, files) ? zip : QString();
+}
+
+const QByteArray kBarColors = R"({"masks": {"dash/p1/m1": {"colored": true}}, "version": 1})";
+const QByteArray kBoxStyles = R"({"masks": {"m9": {"styleId": "panel_dark"}}, "version": 1})";
+
 
 } // namespace
 
@@ -93,6 +109,26 @@ private:
         asker.fileNames = {path};
         menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Open..."))->trigger();
         return window->currentFile() == path ? std::move(window) : nullptr;
+    }
+
+    // `name` in a new folder with a bar-colour store, open in a window with
+    // an unsaved label; the asker then answers Install Config Bundle's file
+    // and folder questions with the bundle and that folder.
+    std::unique_ptr<MainWindow> editedRaceWindow(ScriptedAsker& asker, const QString& name, const QString& zip,
+                                                 QString* open)
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        *open = folder + QLatin1Char('/') + name;
+        if (!QFile::copy(clubWithMarkerMismatch(), *open)
+            || !ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), kBarColors}}))
+            return nullptr;
+        auto window = openedWindow(asker, *open);
+        if (!window)
+            return nullptr;
+        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
+        asker.asked.clear();
+        asker.fileNames = {zip, folder};
+        return window;
     }
 
 private Q_SLOTS:
@@ -484,34 +520,17 @@ private Q_SLOTS:
     void installOverTheOpenConfiguration()
     {
         QFETCH(QString, answer);
-        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
-        const QString open = folder + QStringLiteral("/race.zconf2");
-        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
-        const QByteArray openBytes = bytesOf(open);
-        const QByteArray barColors = R"({"masks": {"dash/p1/m1": {"colored": true}}, "version": 1})";
-        QVERIFY(ZipFixture::writeTree(folder, {{QStringLiteral("race.barcolor.json"), barColors}}));
-
-        ConfigFixture incoming;
-        incoming.device().page(QStringLiteral("One"));
-        incoming.device().page(QStringLiteral("Two"));
-        const QString incomingPath = incoming.writeTempZip(QStringLiteral("race.zconf2"));
-        const QByteArray config = bytesOf(incomingPath);
-        const QByteArray boxStyles = R"({"masks": {"m9": {"styleId": "panel_dark"}}, "version": 1})";
-        const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
-        QVERIFY(ZipFixture::writeZip(
-            zip, QMap<QString, QByteArray>{
-                     {QStringLiteral("race.zconf2"), config},
-                     {QStringLiteral("race.boxstyles.json"), boxStyles},
-                     {QStringLiteral("RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/"
-                                     "s04_homebrew/Over/mask.png"),
-                      "art"}}));
-
+        const QByteArray barColors = kBarColors;
+        const QByteArray config = incomingConfig(2);
+        const QByteArray boxStyles = kBoxStyles;
+        const QString zip = raceBundle(config, boxStyles);
+        QVERIFY(!zip.isEmpty());
         ScriptedAsker asker;
-        auto window = openedWindow(asker, open);
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconf2"), zip, &open);
         QVERIFY(window);
-        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
-        asker.asked.clear();
-        asker.fileNames = {zip, folder};
+        const QString folder = QFileInfo(open).absolutePath();
+        const QByteArray openBytes = bytesOf(open);
         asker.buttons = {QMessageBox::Yes, answer == "No" ? QMessageBox::No : QMessageBox::Yes,
                          answer == "Save" ? QMessageBox::Save : QMessageBox::Discard};
         menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
@@ -542,6 +561,223 @@ private Q_SLOTS:
         QCOMPARE(earlier.pages[0].masks.size(), before.pages[0].masks.size() + (answer == "Discard" ? 0 : 1));
         if (answer == "Discard")
             QCOMPARE(bytesOf(copy), openBytes);
+    }
+
+    // The disk fills while the install writes the bundle's files (a file
+    // size limit, from the moment the user says Yes): afterwards the folder
+    // holds the earlier files as they were, the message says so, and the
+    // window, still on the earlier file, saves its document there, never
+    // over an installed file.
+    void fullDiskDuringAnInstallOverTheOpenConfiguration()
+    {
+        const QByteArray config = incomingConfig(2);
+        const QByteArray boxStyles = QByteArray("{\"masks\": {\"m9\": {\"caption\": \"") + QByteArray(12000, 'x')
+            + QByteArray("\", \"styleId\": \"panel_dark\"}}}");
+        const QString zip = raceBundle(config, boxStyles);
+        QVERIFY(!zip.isEmpty());
+        ScriptedAsker asker;
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconf2"), zip, &open);
+        QVERIFY(window);
+        const QString folder = QFileInfo(open).absolutePath();
+        const QByteArray openBytes = bytesOf(open);
+        const qint64 limit = 8192;
+        QVERIFY(openBytes.size() < limit && config.size() < limit);
+        asker.buttons = {QMessageBox::Yes};
+        asker.onMessage = [limit](const ScriptedAsker::Asked& asked) {
+            if (asked.text.startsWith(QStringLiteral("The bundle's configuration replaces race.zconf2")))
+                FileSizeLimit::setSoftLimit(limit);
+        };
+        // What the folder holds after the install: one configuration's files.
+        const auto state = [&] {
+            const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+            if (files == QStringList{QStringLiteral("race.barcolor.json"), QStringLiteral("race.zconf2")}
+                && bytesOf(open) == openBytes && bytesOf(folder + QStringLiteral("/race.barcolor.json")) == kBarColors)
+                return QStringLiteral("earlier");
+            if (bytesOf(open) == config && bytesOf(folder + QStringLiteral("/race.boxstyles.json")) == boxStyles
+                && !files.contains(QStringLiteral("race.barcolor.json")))
+                return QStringLiteral("installed");
+            return QStringLiteral("mixed: ") + files.join(QLatin1Char(' '));
+        };
+        QString report;
+        const auto outcome = FileSizeLimit::run(
+            qint64(1) << 30,
+            [&](QString* text) {
+                menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+                FileSizeLimit::setSoftLimit(qint64(1) << 30);
+                *text = QStringList{state(), window->currentFile(), asker.asked.last().text}.join(QLatin1Char('\n'));
+                menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+                return !window->hasUnsavedChanges();
+            },
+            &report);
+        QCOMPARE(outcome, FileSizeLimit::Outcome::ReportedSuccess);
+        const QStringList said = report.split(QLatin1Char('\n'));
+        QVERIFY2(said.size() >= 3, qPrintable(report));
+        QCOMPARE(said[0], QStringLiteral("earlier"));
+        QCOMPARE(said[1], open);
+        QVERIFY2(report.contains(QStringLiteral("could not place %1/race.boxstyles.json: cannot write %1/"
+                                                "race.boxstyles.json: File too large; every file it had replaced was "
+                                                "put back")
+                                     .arg(folder)),
+                 qPrintable(report));
+
+        // The save wrote the window's document, earlier file and edit, to
+        // its own name; the earlier records are still beside it.
+        DashConfig saved;
+        QVERIFY(saved.load(open));
+        DashConfig before;
+        QVERIFY(before.load(clubWithMarkerMismatch()));
+        QCOMPARE(saved.pages[0].masks.size(), before.pages[0].masks.size() + 1);
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.barcolor.json")), kBarColors);
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.boxstyles.json")));
+    }
+
+    // A failed install whose configuration cannot be put back (its renames
+    // refused): the message names the copies, and the window follows the
+    // copy of the open file as after an install, so its save never lands
+    // where the installed file was.
+    void failedInstallThatCannotPutBackFollowsTheCopy()
+    {
+        const QString zip = raceBundle(incomingConfig(2), kBoxStyles);
+        QVERIFY(!zip.isEmpty());
+        ScriptedAsker asker;
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconf2"), zip, &open);
+        QVERIFY(window);
+        const QString folder = QFileInfo(open).absolutePath();
+        asker.buttons = {QMessageBox::Yes};
+        setArchiveRenameFunction([&](const QString& from, const QString& to) {
+            const bool refused = (to == folder + QStringLiteral("/race.boxstyles.json") && from.contains(".incoming-"))
+                || (to == open && from.contains(".replaced-"));
+            return !refused && QFile::rename(from, to);
+        });
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        setArchiveRenameFunction({});
+
+        const QString copy = folder + QStringLiteral("/race.bak.zconf2");
+        const QString said = asker.asked.last().text;
+        QVERIFY2(said.startsWith(QStringLiteral("Install failed:\n")), qPrintable(said));
+        QVERIFY2(said.contains(QDir::toNativeSeparators(copy) + QLatin1Char('\n')
+                               + QDir::toNativeSeparators(folder + QStringLiteral("/race.bak.barcolor.json"))),
+                 qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("this window now edits that copy")), qPrintable(said));
+        QCOMPARE(window->currentFile(), copy);
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+        QVERIFY(!window->hasUnsavedChanges());
+        QVERIFY(!QFileInfo::exists(open));
+        DashConfig saved;
+        QVERIFY(saved.load(copy));
+        DashConfig before;
+        QVERIFY(before.load(clubWithMarkerMismatch()));
+        QCOMPARE(saved.pages[0].masks.size(), before.pages[0].masks.size() + 1);
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.bak.barcolor.json")), kBarColors);
+    }
+
+    // A bundle of race.zconf2 installed beside an open race.zconfig: the
+    // record stores are named by the base name alone, so they are the open
+    // configuration's. Asked first; Cancel changes nothing; Yes keeps the
+    // open configuration with its stores in a copy the window goes on with,
+    // and a save writes that copy, not the installed files.
+    void installBesideAnOpenZconfig_data()
+    {
+        QTest::addColumn<bool>("install");
+        QTest::newRow("cancel") << false;
+        QTest::newRow("install") << true;
+    }
+    void installBesideAnOpenZconfig()
+    {
+        QFETCH(bool, install);
+        const QByteArray config = incomingConfig();
+        const QString zip = raceBundle(config, kBoxStyles);
+        QVERIFY(!zip.isEmpty());
+        ScriptedAsker asker;
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconfig"), zip, &open);
+        QVERIFY(window);
+        const QString folder = QFileInfo(open).absolutePath();
+        const QMap<QString, QByteArray> before = ZipFixture::readTree(folder);
+        asker.buttons = {install ? QMessageBox::Yes : QMessageBox::Cancel, QMessageBox::No};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+
+        QVERIFY(asker.asked.size() >= 3);
+        QVERIFY2(asker.asked[2].text.startsWith(QStringLiteral("The bundle's configuration race.zconf2 replaces the "
+                                                                 "record stores of race.zconfig, which is open in "
+                                                                 "this window")),
+                 qPrintable(asker.asked[2].text));
+        QVERIFY(asker.asked[2].text.contains(QStringLiteral("with its unsaved changes")));
+        if (!install) {
+            QCOMPARE(ZipFixture::readTree(folder), before);
+            QCOMPARE(window->currentFile(), open);
+            return;
+        }
+        const QString copy = folder + QStringLiteral("/race.bak.zconfig");
+        QVERIFY2(asker.asked.last().text.contains(QStringLiteral("The configuration that was open is kept as %1")
+                                                      .arg(QDir::toNativeSeparators(copy))),
+                 qPrintable(asker.asked.last().text));
+        QVERIFY(asker.asked.last().text.contains(QDir::toNativeSeparators(folder + "/race.bak.barcolor.json")));
+        QCOMPARE(window->currentFile(), copy);
+        QCOMPARE(window->findChild<DashCanvas*>()->config->barColorSidecarPath(),
+                 folder + QStringLiteral("/race.bak.barcolor.json"));
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+        QVERIFY(!window->hasUnsavedChanges());
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.bak.barcolor.json")), kBarColors);
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.zconf2")), config);
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.boxstyles.json")), kBoxStyles);
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.barcolor.json")));
+        QCOMPARE(bytesOf(open), before.value(QStringLiteral("race.zconfig")));
+        DashConfig saved;
+        QVERIFY(saved.load(copy));
+        DashConfig earlier;
+        QVERIFY(earlier.load(open));
+        QCOMPARE(saved.pages[0].masks.size(), earlier.pages[0].masks.size() + 1);
+    }
+
+    // Discard after an edit puts the stores back as they were at the open,
+    // but one it could not read then is left exactly as it is: neither
+    // removed nor written.
+    void discardKeepsAStoreItCouldNotRead_data()
+    {
+        QTest::addColumn<QString>("store");
+        QTest::addColumn<QString>("kind"); // "socket", "folder" or "broken" JSON
+        for (const QString store : {"boxstyles", "multibox", "barcolor", "iconpreview"})
+            QTest::newRow(qPrintable(store + QStringLiteral(", cannot be opened"))) << store << "socket";
+        QTest::newRow("barcolor, a folder") << "barcolor" << "folder";
+        QTest::newRow("barcolor, does not parse") << "barcolor" << "broken";
+    }
+    void discardKeepsAStoreItCouldNotRead()
+    {
+        QFETCH(QString, store);
+        QFETCH(QString, kind);
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        const QString open = folder + QStringLiteral("/race.zconf2");
+        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
+        const QString path = folder + QStringLiteral("/race.%1.json").arg(store);
+        const QByteArray broken = R"({"masks": {"dash/p1/m1": {"colored": true},}, "version": 1})";
+        if (kind == "socket")
+            QVERIFY(TestFiles::makeSocket(path));
+        else if (kind == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else
+            QVERIFY(ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), broken}}));
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, open);
+        QVERIFY(window);
+        // The open names it, unless it is a folder: that one reads as no store.
+        QCOMPARE(asker.count(QStringLiteral("message")), kind == "folder" ? 0 : 1);
+        if (kind != "folder")
+            QVERIFY2(asker.asked.last().text.startsWith(QDir::toNativeSeparators(path) + " cannot be read ("),
+                     qPrintable(asker.asked.last().text));
+        window->addLabelHere(10, 10, QStringLiteral("unsaved"));
+        asker.buttons = {QMessageBox::Discard};
+        QVERIFY(window->close());
+        const QFileInfo left(path);
+        QVERIFY2(left.exists(), qPrintable(kind));
+        if (kind == "socket")
+            QVERIFY(!left.isFile() && !left.isDir());
+        else if (kind == "folder")
+            QVERIFY(left.isDir());
+        else
+            QCOMPARE(bytesOf(path), broken);
     }
 };
 

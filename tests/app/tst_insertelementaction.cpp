@@ -9,6 +9,7 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QListWidget>
 #include <QMessageBox>
@@ -211,6 +212,39 @@ private Q_SLOTS:
         QCOMPARE(stack->index(), 1);
         QVERIFY(stack->canRedo());
         QCOMPARE(ConfigSnapshot::documents(*config), before);
+    }
+
+    // A record store the insert needs cannot be read: the insert says why,
+    // naming the file, and leaves the file, the history and the document as
+    // they were.
+    void unreadableStoreSaysWhy_data()
+    {
+        QTest::addColumn<int>("art");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("channel");
+        QTest::newRow("numeric value") << int(ValueDonor) << "Numeric value" << "RPM";
+        QTest::newRow("multi-value box") << 0 << "Multi-value box" << "";
+    }
+    void unreadableStoreSaysWhy()
+    {
+        QFETCH(int, art);
+        QFETCH(QString, type);
+        QFETCH(QString, channel);
+        open(art);
+        const QString store = config->multiBoxSidecarPath();
+        const QByteArray broken("{\"masks\": {,}}");
+        QVERIFY(TestFiles::writeBytes(store, broken));
+        const QByteArray before = ConfigSnapshot::documents(*config);
+        answer(type, channel);
+        window->insertElement();
+        const QString failed =
+            QStringLiteral("Insert failed \u2014 %1 cannot be read (").arg(QDir::toNativeSeparators(store));
+        QVERIFY2(status().startsWith(failed), qPrintable(status()));
+        QCOMPARE(asker->asked.last().title, QStringLiteral("Insert Element"));
+        QCOMPARE(asker->asked.last().text, status());
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(ConfigSnapshot::documents(*config), before);
+        QCOMPARE(TestFiles::readBytes(store), broken);
     }
 
     // With a step on the redo side, a working insert is tried first, then

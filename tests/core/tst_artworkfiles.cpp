@@ -81,13 +81,31 @@ private Q_SLOTS:
         QCOMPARE(readAll(dir + "/art.png"), QByteArray("keep me"));
     }
 
+    // A failed copy says which side failed, naming that file and the
+    // system's reason, and keeps the target.
+    void failedCopyKeepsTheTarget_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("source missing") << "missing" << "dst" << "cannot read @/missing: No such file or directory";
+        QTest::newRow("source is a folder") << "folder" << "dst" << "cannot read @/folder: ";
+        QTest::newRow("target folder missing") << "src" << "gone/dst" << "cannot write @/gone/dst: ";
+    }
     void failedCopyKeepsTheTarget()
     {
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        QFETCH(QString, error);
         const QString dir = TestEnvironment::makeTempDir();
         QVERIFY(writeText(dir + "/dst", "old"));
-        QString error;
-        QVERIFY(!copyFileOver(dir + "/missing", dir + "/dst", &error));
-        QCOMPARE(error, QStringLiteral("cannot write %1").arg(dir + "/dst"));
+        QVERIFY(writeText(dir + "/src", "new"));
+        QVERIFY(QDir().mkpath(dir + "/folder"));
+        QString said;
+        QVERIFY(!copyFileOver(dir + '/' + source, dir + '/' + target, &said));
+        error.replace('@', dir);
+        QVERIFY2(error.endsWith(": ") ? said.startsWith(error) && said.size() > error.size() : said == error,
+                 qPrintable(said));
         QCOMPARE(readAll(dir + "/dst"), QByteArray("old"));
     }
 

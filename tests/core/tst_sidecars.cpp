@@ -7,6 +7,7 @@
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUndoStack>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -335,6 +337,35 @@ private Q_SLOTS:
         openAt(config);
         QVERIFY(writeText(config.barColorSidecarPath(), content));
         QVERIFY(config.loadBarColorSidecar().isEmpty());
+    }
+
+    // Something at a store's name that is no file (a socket here) cannot be
+    // read: writes of records, and of no records, are refused and say so,
+    // and it stays where it is.
+    void whatIsNoFileIsNeverReplaced_data()
+    {
+        QTest::addColumn<bool>("records");
+        QTest::newRow("records") << true;
+        QTest::newRow("no records") << false;
+    }
+    void whatIsNoFileIsNeverReplaced()
+    {
+        QFETCH(bool, records);
+        DashConfig config;
+        openAt(config);
+        const QString path = config.barColorSidecarPath();
+        QVERIFY(TestFiles::makeSocket(path));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^saveSidecar: kept"));
+        QMap<QString, BarColorRecord> map;
+        if (records)
+            map.insert("bar0", BarColorRecord{true, 1, "x", ""});
+        QVERIFY(!config.saveBarColorSidecar(map));
+        QVERIFY2(config.sidecarFailure.startsWith(
+                     QDir::toNativeSeparators(path) + QStringLiteral(" cannot be read (it is not a regular file).")),
+                 qPrintable(config.sidecarFailure));
+        QCOMPARE(config.sidecarReadFailure(SidecarStore::BarColors), config.sidecarFailure);
+        const QFileInfo left(path);
+        QVERIFY(left.exists() && !left.isFile() && !left.isDir());
     }
 
     void failedWriteIsReportedAndKeepsOldFile()

@@ -4,6 +4,7 @@
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
 #include "model/DashConfig.h"
+#include "model/ZipArchive.h"
 #include "support/ConfigFixture.h"
 #include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
@@ -197,23 +198,42 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(QDir::tempPath() + "/secret"));
     }
 
+    // Each refusal names the file and, for a file that cannot be read or
+    // written, which it was and the system's reason; an older bundle at the
+    // target stays.
+    void exportFailures_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("error"); // @: the work folder, #: the config's; a trailing ": " is a prefix
+        QTest::newRow("never saved") << "unsaved" << "no saved config on disk to export (save the config first)";
+        QTest::newRow("temporary zip in the way")
+            << "zip blocked" << "could not create @/b.zip: cannot write @/b.zip.tmp: Is a directory";
+        QTest::newRow("sidecar cannot be read")
+            << "sidecar blocked" << "could not stage Club Race.barcolor.json: cannot read #/Club Race.barcolor.json: ";
+    }
     void exportFailures()
     {
+        QFETCH(QString, setup);
+        QFETCH(QString, error);
         Rs3Fixture rs3;
-        DashConfig unsaved;
-        QString error;
         const QString work = TestEnvironment::makeTempDir();
-        QVERIFY(!exportConfigInstallBundle(unsaved, work + "/a.zip", &error));
-        QCOMPARE(error, QString("no saved config on disk to export (save the config first)"));
-
-        DashConfig config;
-        QVERIFY(config.load(writeConfig({})));
         QVERIFY(ZipFixture::writeTree(work, {{"b.zip", "old bundle"}}));
-        QVERIFY(QDir().mkpath(work + "/b.zip.tmp"));
-        QVERIFY(!exportConfigInstallBundle(config, work + "/b.zip", &error));
-        QCOMPARE(error, "could not create " + work + "/b.zip");
+        DashConfig config;
+        if (setup != "unsaved")
+            QVERIFY(config.load(writeConfig({})));
+        const QString configFolder = QFileInfo(config.zconf2Path).absolutePath();
+        if (setup == "zip blocked")
+            QVERIFY(QDir().mkpath(work + "/b.zip.tmp"));
+        if (setup == "sidecar blocked") {
+            QVERIFY(QFile::remove(configFolder + "/Club Race.barcolor.json"));
+            QVERIFY(QDir().mkpath(configFolder + "/Club Race.barcolor.json"));
+        }
+        QString said;
+        QVERIFY(!exportConfigInstallBundle(config, work + "/b.zip", &said));
+        error.replace('@', work).replace('#', configFolder);
+        QVERIFY2(error.endsWith(": ") ? said.startsWith(error) && said.size() > error.size() : said == error,
+                 qPrintable(said));
         QCOMPARE(fileBytes(work + "/b.zip"), QByteArray("old bundle"));
-        QVERIFY(!QFileInfo::exists(work + "/a.zip"));
     }
 
     // A sidecar that cannot be staged (a disk that takes no file of its
@@ -333,7 +353,8 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(folder + "/Club Race.multibox.json"));
         QVERIFY(!result.keptArtFolder.isEmpty());
         QCOMPARE(fileBytes(result.keptArtFolder + "/2/" + kItem + "mask.png"), QByteArray("old art"));
-        QCOMPARE(result.kept(), (QStringList{result.keptConfigPath, result.keptArtFolder}));
+        QCOMPARE(result.kept(), (QStringList{folder + "/Club Race.bak.zconf2", folder + "/Club Race.bak.multibox.json",
+                                             folder + "/Club Race.bak.barcolor.json", result.keptArtFolder}));
 
         const FileMap placed = ZipFixture::readTree(folder);
         ConfigBundleInstallResult again;
@@ -353,13 +374,17 @@ private Q_SLOTS:
         QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "open config"}}));
         const FileMap placed = ZipFixture::readTree(folder);
         const FileMap installs = ZipFixture::readTree(rs3.root(Rs3Fixture::Stable));
-        QStringList asked;
         QString error;
-        QVERIFY(!installConfigInstallBundle(zip, folder, nullptr, &error, [&asked](const QString& path, bool) {
-            asked << path;
+        QList<ConfigTarget> asked;
+        QVERIFY(!installConfigInstallBundle(zip, folder, nullptr, &error, [&asked](const ConfigTarget& target) {
+            asked << target;
             return false;
         }));
-        QCOMPARE(asked, QStringList{folder + "/Club Race.zconf2"});
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].placedPath, folder + "/Club Race.zconf2");
+        QVERIFY(!asked[0].unchanged);
+        // The configuration there and the store the bundle adds.
+        QCOMPARE(asked[0].touched, (QStringList{folder + "/Club Race.zconf2", folder + "/Club Race.barcolor.json"}));
         QCOMPARE(error, QString("the install was cancelled; nothing was changed"));
         QCOMPARE(ZipFixture::readTree(folder), placed);
         QCOMPARE(ZipFixture::readTree(rs3.root(Rs3Fixture::Stable)), installs);
@@ -385,8 +410,8 @@ private Q_SLOTS:
     }
 
     // A disk that fills up during the install (here already while the
-    // bundle is unpacked): the install says so and the configuration that
-    // was there is whole.
+    // bundle is unpacked): the install says so and why, and the
+    // configuration that was there is whole.
     void installOnAFullDiskKeepsTheConfig()
     {
         const QString zip = bundle();
@@ -394,8 +419,13 @@ private Q_SLOTS:
         Rs3Fixture rs3;
         const QString folder = TestEnvironment::makeTempDir("placed");
         QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "previous"}}));
-        QCOMPARE(FileSizeLimit::run(64, [&] { return installConfigInstallBundle(zip, folder); }),
+        QString error;
+        QCOMPARE(FileSizeLimit::run(
+                     64, [&](QString* e) { return installConfigInstallBundle(zip, folder, nullptr, e); }, &error),
                  FileSizeLimit::Outcome::ReportedFailure);
+        // It names the file it was writing and the system's reason.
+        QVERIFY2(error.startsWith("could not read the bundle zip: write failed: ") && error.endsWith(": File too large"),
+                 qPrintable(error));
         QCOMPARE(fileBytes(folder + "/Club Race.zconf2"), QByteArray("previous"));
         for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
             QVERIFY2(name.startsWith("Club Race."), qPrintable(name));
@@ -493,15 +523,96 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(work + "/new/deep/art.png"), QByteArray("x"));
 
         // An install whose copy into the beta tree fails stops there, names
-        // the file, and leaves what the stable tree already received.
+        // the file and why, and takes back what the stable tree received.
         const QString zip = bundle();
         Rs3Fixture rs3;
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kTrack + "pMain.P2.xml", "older page"));
+        const FileMap installs = ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/.."));
         QVERIFY(QDir().mkpath(rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png/blocker")));
         QString error;
         QVERIFY(!installConfigInstallBundle(zip, work + "/placed", nullptr, &error));
-        QCOMPARE(error, QString("failed to install %1 into %2").arg(kItem + "mask.png", rs3.root(Rs3Fixture::Beta)));
-        QCOMPARE(fileBytes(rs3.absolutePath(Rs3Fixture::Stable, kItem + "mask.png")), QByteArray("track art"));
+        const QString start = QString("failed to install %1 into %2: cannot overwrite %3")
+                                  .arg(kItem + "mask.png", rs3.root(Rs3Fixture::Beta),
+                                       rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png"));
+        QVERIFY2(error.startsWith(start) && error.endsWith("; every file it had replaced was put back"),
+                 qPrintable(error));
+        QVERIFY(!QFileInfo::exists(rs3.absolutePath(Rs3Fixture::Stable, kItem + "mask.png")));
+        QCOMPARE(fileBytes(rs3.absolutePath(Rs3Fixture::Stable, kTrack + "pMain.P2.xml")), QByteArray("older page"));
         QVERIFY(!QFileInfo::exists(work + "/placed"));
+    }
+
+    // A step of placing the configuration fails after others are done (a
+    // store that cannot be read, a rename refused): every file is back as it
+    // was, and so is the art. Only when a file cannot be put back does its
+    // copy stay, and the error and the result name every copy.
+    void failedPlacementPutsEverythingBack_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("error"); // @: the folder
+        QTest::addColumn<bool>("putBack");
+        QTest::newRow("store cannot be read")
+            << "unreadable" << "could not keep a copy of @/Club Race.multibox.json: cannot read @/Club Race.multibox.json: "
+            << true;
+        QTest::newRow("a store cannot take its name")
+            << "rename" << "could not replace @/Club Race.barcolor.json: the new file cannot be renamed to its name"
+            << true;
+        QTest::newRow("and the configuration cannot be put back")
+            << "rename twice" << "could not replace @/Club Race.barcolor.json: the new file cannot be renamed to its name"
+            << false;
+    }
+    void failedPlacementPutsEverythingBack()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, error);
+        QFETCH(bool, putBack);
+        const QString zip = bundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        // Art of other bytes is replaced and comes back; art of the same
+        // bytes stays.
+        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, kItem + "mask.png", "old art"));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", "track art"));
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.zconf2", "edited config"},
+                                               {"Club Race.barcolor.json", "edited bars"}}));
+        if (failure == "unreadable")
+            QVERIFY(QDir().mkpath(folder + "/Club Race.multibox.json"));
+        else
+            QVERIFY(ZipFixture::writeTree(folder, {{"Club Race.multibox.json", "my boxes"}}));
+        const FileMap before = ZipFixture::readTree(folder);
+        const FileMap installs = ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/.."));
+        setArchiveRenameFunction([&](const QString& from, const QString& to) {
+            // The staged store may not take its name; in the last row the
+            // replaced configuration may not come back either.
+            const bool refused =
+                (failure != "unreadable" && to == folder + "/Club Race.barcolor.json" && from.contains(".incoming-"))
+                || (failure == "rename twice" && to == folder + "/Club Race.zconf2" && from.contains(".replaced-"));
+            return !refused && QFile::rename(from, to);
+        });
+        ConfigBundleInstallResult result;
+        QString said;
+        const bool installed = installConfigInstallBundle(zip, folder, &result, &said);
+        setArchiveRenameFunction({});
+        QVERIFY(!installed);
+        error.replace('@', folder);
+        QVERIFY2(said.startsWith(error), qPrintable(said));
+        QCOMPARE(ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/..")), installs);
+        if (putBack) {
+            QVERIFY2(said.endsWith("; every file it had replaced was put back"), qPrintable(said));
+            QCOMPARE(ZipFixture::readTree(folder), before);
+            QCOMPARE(result.kept(), QStringList());
+            return;
+        }
+        const QStringList copies{folder + "/Club Race.bak.zconf2", folder + "/Club Race.bak.multibox.json",
+                                 folder + "/Club Race.bak.barcolor.json"};
+        QVERIFY2(said.endsWith("; not every file it had replaced could be put back, their copies are kept in:\n"
+                               + QDir::toNativeSeparators(copies.join('\n'))),
+                 qPrintable(said));
+        QCOMPARE(result.keptFiles, copies);
+        QCOMPARE(result.configPath, folder + "/Club Race.zconf2");
+        QCOMPARE(fileBytes(copies[0]), QByteArray("edited config"));
+        QCOMPARE(fileBytes(folder + "/Club Race.barcolor.json"), QByteArray("edited bars"));
+        QCOMPARE(fileBytes(folder + "/Club Race.multibox.json"), QByteArray("my boxes"));
     }
 
     void installRootOf_data()

@@ -88,7 +88,9 @@ struct Run {
     bool started = web.start();
     ThemeInstaller installer{nullptr, web.baseUrl()};
     QList<int> percents;
-    QStringList outcomes; // "installed|n|name", "config|n|name|path", "failed|reason"
+    // "installed|n|name", "config|n|name|path", "config failed|reason",
+    // "cancelled", "failed|reason"
+    QStringList outcomes;
 
     explicit Run(int timeoutMs = 10000)
     {
@@ -103,6 +105,9 @@ struct Run {
                          });
         QObject::connect(&installer, &ThemeInstaller::failed,
                          [this](const QString& reason) { outcomes << "failed|" + reason; });
+        QObject::connect(&installer, &ThemeInstaller::configInstallFailed,
+                         [this](const QString& reason) { outcomes << "config failed|" + reason; });
+        QObject::connect(&installer, &ThemeInstaller::cancelled, [this] { outcomes << "cancelled"; });
     }
 
     bool install(const QString& slug, const Reply& reply, int waitMs = 20000)
@@ -529,7 +534,7 @@ private Q_SLOTS:
         run.installer.installFromUrl({"zneon", "n-1"});
         QTRY_COMPARE(run.web.requests().size(), 1);
         run.installer.cancel();
-        QTRY_COMPARE(run.outcomes, QStringList{"failed|Install cancelled."});
+        QTRY_COMPARE(run.outcomes, QStringList{"cancelled"});
         // Closed for good: the server sees the client go.
         QTRY_COMPARE(run.web.openConnections(), 0);
         QTest::qWait(100);

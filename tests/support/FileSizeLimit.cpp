@@ -1,5 +1,6 @@
 #include "support/FileSizeLimit.h"
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -11,6 +12,14 @@ void applyInChild(qint64 limit)
 {
     std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit bound {rlim_t(limit), rlim_t(limit)};
+    setrlimit(RLIMIT_FSIZE, &bound);
+}
+
+void setSoftLimit(qint64 limit)
+{
+    struct rlimit bound {};
+    getrlimit(RLIMIT_FSIZE, &bound);
+    bound.rlim_cur = std::min(rlim_t(limit), bound.rlim_max);
     setrlimit(RLIMIT_FSIZE, &bound);
 }
 

@@ -23,4 +23,8 @@ Outcome run(qint64 limit, const std::function<bool(QString*)>& writer, QString* 
 // Applies the limit to the calling process (for QProcess's child modifier).
 void applyInChild(qint64 limit);
 
+// Inside a writer: lowers (or raises again, up to the limit run() set) the
+// limit from now on, so that a disk can fill part way through.
+void setSoftLimit(qint64 limit);
+
 } // namespace FileSizeLimit

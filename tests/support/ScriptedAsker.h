@@ -29,6 +29,9 @@ public:
     // Runs instead of exec(): the test may fill the dialog's controls, then
     // returns its result code. Without one, dialogs are rejected.
     std::function<int(QDialog*)> onExec;
+    // Runs at each message box, once it is recorded, before it is answered:
+    // the test may change the world at that moment (fill the disk).
+    std::function<void(const Asked&)> onMessage;
     QList<Asked> asked;
     // The folder each file or folder question opened in, and the initial
     // value of each text question, in the order asked.
@@ -42,6 +45,8 @@ public:
                                         QMessageBox::StandardButtons, QMessageBox::StandardButton def) override
     {
         asked.append({QStringLiteral("message"), title, text});
+        if (onMessage)
+            onMessage(asked.last());
         return buttons.isEmpty() ? def : buttons.takeFirst();
     }
     QString openFileName(QWidget*, const QString& caption, const QString& dir, const QString&) override

@@ -19,4 +19,9 @@ QByteArray readBytes(const QString& path);
 // so tests can point it where a write must fail.
 bool writeBytes(const QString& path, const QByteArray& bytes);
 
+// A Unix socket at path: something no one can open and read, whoever runs
+// the test (a file without read permission stands for one, but not for
+// root, whom permissions do not stop).
+bool makeSocket(const QString& path);
+
 } // namespace TestFiles
