@@ -110,6 +110,7 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
         };
         const int page = config->pageCount();
         window->addPageFromTemplate();
+        asker->onExec = {};
         if (chosen)
             *chosen = picked;
         return config->pageCount() == page + 1 ? page : -1;
@@ -126,6 +127,7 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
             return int(QDialog::Rejected);
         };
         window->insertElement();
+        asker->onExec = {};
         return types;
     }
 
@@ -157,6 +159,7 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
             return dialog->result();
         };
         window->insertElement();
+        asker->onExec = {};
     }
 
     // The page as the dash shows it with RPM at the value; without a value,
@@ -242,8 +245,10 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
         if (w.kind != WidgetBargraph || w.w <= 0 || w.h <= 0 || !SteadyRpm::isRpm(w.channel))
             return;
         ++found.bars;
+        const auto rpm = std::find_if(config->channels.begin(), config->channels.end(),
+                                      [](const ChannelInfo& c) { return SteadyRpm::isRpm(c.longName); });
         double lower = 0, upper = 0;
-        QVERIFY(config->channelRangeForFid(1, lower, upper));
+        QVERIFY(rpm != config->channels.end() && config->channelRangeForFid(rpm->fid, lower, upper));
         const bool horizontal = w.h <= w.w;
         const QRect r(mask.x + w.x, mask.y + w.y, w.w, w.h);
         const int length = horizontal ? r.width() : r.height();
