@@ -287,6 +287,9 @@ int DashConfig::insertElement(int pageIndex, pugi::xml_node donor, const Channel
     setElementId(mask, name);
     giveIconsTheirChannel(mask, channel);
     bindElementChannel(mask, channel, deviceName, laptimeGpsResourceFid());
+    // The binding gives a bar its kind's 0..100 scale: the bar follows the
+    // channel's own range, as one bound in the panel does.
+    applyChannelRangeToBarScales(mask, channel.fid);
     markChannelsBound(mask, channel);
 
     MaskElement record = parseMask(mask);

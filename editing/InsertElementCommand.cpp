@@ -42,6 +42,8 @@ void InsertElementCommand::applyBarTemplate(int maskIndex)
     if (!tpl || !mask || !mask->node)
         return;
     BarTemplateLibrary::applyTemplate(mask->node, tpl);
+    // The chosen look comes with a 0..100 scale; the channel's range stays.
+    m_config->applyChannelRangeToBarScales(mask->node, m_channel.fid);
     m_config->markPageDirty(m_page);
     *mask = m_config->parseMask(mask->node);
 }

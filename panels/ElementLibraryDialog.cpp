@@ -1,5 +1,7 @@
 #include "panels/ElementLibraryDialog.h"
 
+#include "model/InstallAdvice.h"
+#include "model/InstallRoots.h"
 #include "panels/ElementCatalog.h"
 #include "panels/ElementLibraryGrid.h"
 #include "panels/ElementLibraryGridDelegate.h"
@@ -44,6 +46,16 @@ QString kindLabel(const QString& kind)
 QString scanningText()
 {
     return ElementLibraryDialog::tr("Scanning RaceStudio3 for native elements...");
+}
+
+// A scan without an install, or one that found nothing, says where it
+// looked: the user's next step is the folders in the preferences.
+QString indexedText(int count)
+{
+    const QString indexed = ElementLibraryDialog::tr("Indexed %1 elements from your RaceStudio3 install.").arg(count);
+    if (count > 0 && !rs3OverlayRoots().isEmpty())
+        return indexed;
+    return indexed + QLatin1Char(' ') + InstallAdvice::notFound(QStringLiteral("aim/resources/overlay"));
 }
 
 // "8000 rpm, 300 kmh": each value and unit once, in frame order.
@@ -127,6 +139,8 @@ ElementLibraryDialog::ElementLibraryDialog(const QString& deviceText, const QSiz
     createGrid();
     layout->addWidget(grid, 1);
     statusLabel = new QLabel(this);
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    statusLabel->setTextFormat(Qt::PlainText);
     statusLabel->setWordWrap(true);
     layout->addWidget(statusLabel);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -400,7 +414,7 @@ void ElementLibraryDialog::refreshIndex()
                                  .arg(count)
                                  .arg(saveError));
     else if (count >= 0)
-        statusLabel->setText(tr("Indexed %1 elements from your RaceStudio3 install.").arg(count));
+        statusLabel->setText(indexedText(count));
     refreshButton->setEnabled(true);
     busy = false;
     if (heldResult >= 0) {

@@ -266,7 +266,7 @@ def run(args):
         if not work:
             raise Failure("No page of the %s family in %s" % (device, args.input))
         if not roots.stable:
-            raise Failure("RaceStudio3 folder not found: %s" % roots.stable_wanted)
+            raise Failure("RaceStudio3 folder not found: %s" % (roots.stable_wanted or "no folder was given"))
         with RunLock(roots.stable) as lock:
             output = os.path.abspath(args.output)
             with OutputLock(output):

@@ -213,10 +213,12 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
     });
     connect(&progress, &QProgressDialog::canceled, &process, &QProcess::kill);
     // The artwork the script bakes lives in the RS3 installs the preferences
-    // name; the script cannot read our settings, so it is told.
+    // name; the script cannot read our settings, so it is told. It gets the
+    // folders as set, existing or not: it takes them as the editor does, and
+    // a missing install is then reported with the folder it was looked for in.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("KORVELANTO_RS3_ROOT"), raceStudio3Root());
-    environment.insert(QStringLiteral("KORVELANTO_RS3_BETA_ROOT"), raceStudio3BetaRoot());
+    environment.insert(QStringLiteral("KORVELANTO_RS3_ROOT"), configuredRaceStudio3Root());
+    environment.insert(QStringLiteral("KORVELANTO_RS3_BETA_ROOT"), configuredRaceStudio3BetaRoot());
     environment.insert(QStringLiteral("KORVELANTO_LOCAL_OVERLAY_ROOT"), localOverlayRoot());
     process.setProcessEnvironment(environment);
     process.start(python, {script, QStringLiteral("--input"), currentFilePath, QStringLiteral("--output"), output,

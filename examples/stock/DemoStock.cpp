@@ -81,7 +81,7 @@ QImage iconPicture(const QSize& size, const QColor& colour)
 QByteArray axis()
 {
     return "    <e c=\"Axis\" i=\"00\">\n      <p n=\"lnm\">RPM</p>\n      <p n=\"shn\">RPM</p>\n"
-           "      <p n=\"UDM\">rpm</p>\n    </e>\n";
+           "      <p n=\"UDM\">rpm</p>\n      <p n=\"NDEC_SCELTO\">0</p>\n    </e>\n";
 }
 
 QByteArray element(const char* cls, const char* id, const QSize& size, const QByteArray& extra = QByteArray())
@@ -91,21 +91,56 @@ QByteArray element(const char* cls, const char* id, const QSize& size, const QBy
         + QByteArray::number(size.height()) + "</p>\n" + extra + "    </e>\n";
 }
 
-QByteArray gauge(const char* cls, const QSize& size, int outer, int inner, const QByteArray& extra = QByteArray())
+QByteArray param(const char* name, const QByteArray& value)
 {
-    const QByteArray centre = QByteArray::number(size.width() / 2);
-    return axis() + "    <e c=\"" + cls + "\" i=\"01\">\n      <p n=\"XPOS\">" + centre
-        + "</p>\n      <p n=\"YPOS\">" + centre + "</p>\n      <p n=\"RAGG\">" + QByteArray::number(outer)
-        + "</p>\n      <p n=\"RAGBK\">" + QByteArray::number(inner)
-        + "</p>\n      <p n=\"AXIS_REF\">00</p>\n    </e>\n" + extra;
+    return QByteArray("      <p n=\"") + name + "\">" + value + "</p>\n";
 }
 
-// The zero-size bar RS3's ring gauges carry beside the ring.
+// The range of the items' channel (RPM) as the demo configuration gives it,
+// so that what they show follows the value over the whole range.
+const QByteArray kRangeMax = "10000";
+
+// A bar scale as RS3 writes one: the value at the bar's start and at its end
+// (positions in per cent of its length).
+QByteArray barScale()
+{
+    const auto step = [](const char* id, const char* position, const QByteArray& value) {
+        return QByteArray("        <e c=\"StepScale\" i=\"") + id + "\">\n          <p n=\"POS_VAL_SCALA\">" + position
+            + "</p>\n          <p n=\"VAL_SCALA\">" + value + "</p>\n        </e>\n";
+    };
+    return param("ScaleMSV", "0") + param("ScaleFSV", kRangeMax) + "      <e c=\"ScaleFSV\" i=\"00\">\n"
+        + "        <p n=\"NOME_SCALA\">" + kRangeMax + "</p>\n" + step("0", "0", "0") + step("1", "100", kRangeMax)
+        + "      </e>\n";
+}
+
+// The value as RS3's stock boxes place it: centred on the foot of the panel,
+// in a digit font whose size and character count fit the channel's values.
+QByteArray valueDigit()
+{
+    return QByteArray("    <e c=\"Digit\" i=\"01\">\n") + param("XPOS", "20") + param("YPOS", "140")
+        + param("WIDTH", "300") + param("HEIGHT", "90") + param("POS_ALIGN", "bc") + param("AXIS_REF", "00")
+        + param("CHAR_SET_ID_2", "Digit_H72") + param("CHARSET_DIM", "72") + param("COLORE", "0xffffffff")
+        + param("NUM_CHARS", "5") + "    </e>\n";
+}
+
+// A gauge element centred on its item; `own` holds the parameters of its
+// kind (a needle's base width and colour).
+QByteArray gauge(const char* cls, const QSize& size, int outer, int inner, const QByteArray& own,
+                 const QByteArray& extra = QByteArray())
+{
+    const QByteArray centre = QByteArray::number(size.width() / 2);
+    return axis() + "    <e c=\"" + cls + "\" i=\"01\">\n" + param("XPOS", centre) + param("YPOS", centre)
+        + param("RAGG", QByteArray::number(outer)) + param("RAGBK", QByteArray::number(inner)) + own
+        + param("AXIS_REF", "00") + "    </e>\n" + extra;
+}
+
+// The zero-size bar RS3's ring gauges carry beside the ring; its scale is
+// the ring's.
 QByteArray hiddenBar()
 {
-    return "    <e c=\"Bargraph\" i=\"02\">\n      <p n=\"XPOS\">0</p>\n      <p n=\"YPOS\">0</p>\n"
-           "      <p n=\"WIDTH\">0</p>\n      <p n=\"HEIGHT\">0</p>\n      <p n=\"AXIS_REF\">00</p>\n"
-           "      <p n=\"HIDDEN\">1</p>\n    </e>\n";
+    return "    <e c=\"Bargraph\" i=\"02\">\n" + param("XPOS", "0") + param("YPOS", "0") + param("WIDTH", "0")
+        + param("HEIGHT", "0") + param("AXIS_REF", "00") + param("HIDDEN", "1") + param("ScaleMSV", "0")
+        + param("ScaleFSV", kRangeMax) + "    </e>\n";
 }
 
 struct Writer {
@@ -158,19 +193,19 @@ void writeItems(Writer& w, const QString& set)
     const auto item = [&set](const char* name) {
         return DemoStock::itemPath(set + QStringLiteral("/Items/") + QLatin1String(name) + QLatin1Char('/'));
     };
-    w.check(addItem(install, item("a_num"), panel(kBox),
-                    axis() + element("Digit", "01", kBox, "      <p n=\"AXIS_REF\">00</p>\n")),
-            QStringLiteral("the value box"));
+    w.check(addItem(install, item("a_num"), panel(kBox), axis() + valueDigit()), QStringLiteral("the value box"));
     w.check(addItem(install, item("b_hbar"), bar(kBar),
-                    axis() + element("BargraphTrapezio", "01", kBar, "      <p n=\"AXIS_REF\">00</p>\n"))
+                    axis() + element("BargraphTrapezio", "01", kBar, param("AXIS_REF", "00") + barScale()))
                 && addBarStrips(install, item("b_hbar"), kBar),
             QStringLiteral("the bar"));
     w.check(addItem(install, item("c_label"), blank(kStrip), element("Label", "01", kStrip)),
             QStringLiteral("the label"));
-    w.check(addItem(install, item("g_rpm"), dial(kAnalog), gauge("Analog", kAnalog, 160, 20))
+    w.check(addItem(install, item("g_rpm"), dial(kAnalog),
+                    gauge("Analog", kAnalog, 160, 20, param("BASE", "14") + param("COL", "0xff3030")))
                 && install.writePicture(item("g_rpm") + QStringLiteral("scala_rpm_ON_8.png"), dial(kAnalog)),
             QStringLiteral("the analog gauge"));
-    w.check(addItem(install, item("g_ring"), dial(kRing), gauge("Ring", kRing, 150, 120, hiddenBar())),
+    w.check(addItem(install, item("g_ring"), dial(kRing),
+                    gauge("Ring", kRing, 150, 120, QByteArray(), hiddenBar())),
             QStringLiteral("the ring gauge"));
     w.check(addItem(install, item("md4"), iconPicture(kIcon, QColor(255, 170, 0)), element("AiM_Icona", "01", kIcon)),
             QStringLiteral("the icon"));
@@ -272,7 +307,6 @@ QString iconItem()
 bool write(const Rs3Tree& install, QString* error)
 {
     Writer w{install, error};
-    writeItems(w, QStringLiteral("s02/p01"));
     w.check(install.writePicture(itemPath(QStringLiteral("s01/Icon/Icon_Black.bmp")),
                                  iconPicture(kIcon, Qt::white).convertToFormat(QImage::Format_RGB32), "BMP"),
             QStringLiteral("the icon"));
@@ -289,28 +323,38 @@ bool write(const Rs3Tree& install, QString* error)
                                      iconPicture(kIcon, graphic.second).convertToFormat(QImage::Format_RGB32), "BMP"),
                 QStringLiteral("the icon graphics"));
     }
-    // Two page templates with their name and thumbnail, as RS3 ships them;
+    // Three page templates with their name and thumbnail, as RS3 ships them;
     // the thumbnails differ in size, as those of RS3 and of themes do. Each
-    // is a page set of its own, beside the demo's pages' set (which declares
-    // no background), with the items its page and Insert Element take and
-    // the background the device paints.
+    // is a page set of its own with the items its page and Insert Element
+    // take. The first is the set of the demo's pages and the device's base
+    // template, which a homebrew theme copies with a background of its own:
+    // like RS3's base templates it has the device fill its pages with a
+    // colour (the placeholder a theme replaces with its own bkg.tgz), the
+    // colour its picture shows, and holds no device picture, which the
+    // demo's pages would otherwise leave undeclared. The others hold the
+    // background the device paints.
     const struct {
         const char* name;
         const char* label;
         QColor background;
         QSize thumbnail;
-    } templates[] = {{"p02", "Dark", QColor(16, 20, 26), QSize(200, 120)},
-                     {"p03", "Dark red", QColor(30, 18, 18), QSize(195, 117)}};
+        bool deviceBackground;
+    } templates[] = {{"p01", "Dark grey", QColor(0x22, 0x22, 0x22), QSize(200, 120), false},
+                     {"p02", "Dark", QColor(16, 20, 26), QSize(200, 120), true},
+                     {"p03", "Dark red", QColor(30, 18, 18), QSize(195, 117), true}};
     const QSize page(800, 480);
     for (const auto& tpl : templates) {
         const QString folder = QStringLiteral("s02/") + QLatin1String(tpl.name);
         writeItems(w, folder);
         QImage background(page, QImage::Format_RGB32);
         background.fill(tpl.background);
+        const QByteArray fill = tpl.deviceBackground ? QByteArray() : param("PATH_IMAGE_SFONDO_FW", "_222222.tgz");
         w.check(!install.addTemplate(family(), QStringLiteral("s02"), QLatin1String(tpl.name), page, tpl.background,
-                                     templateMasksXml())
+                                     fill + templateMasksXml())
                      .isEmpty()
-                    && install.writeFile(itemPath(folder + QStringLiteral("/bkg.tgz")), TgzImage::encode(background))
+                    && (!tpl.deviceBackground
+                        || install.writeFile(itemPath(folder + QStringLiteral("/bkg.tgz")),
+                                             TgzImage::encode(background)))
                     && install.writePicture(itemPath(folder + QStringLiteral("/prw.png")),
                                             preview(page, tpl.background, tpl.thumbnail))
                     && install.addFolderMeta(itemPath(folder), QLatin1String(tpl.label), 1),

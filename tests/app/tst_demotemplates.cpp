@@ -3,8 +3,14 @@
 #include "window/MainWindow.h"
 #include "artwork/ArtworkFiles.h"
 #include "canvas/DashCanvas.h"
+#include "canvas/GaugeGeometry.h"
+#include "canvas/IDataSource.h"
 #include "check/ConfigCheck.h"
 #include "check/ConfigReport.h"
+#include "dialogs/ExportThemeDialog.h"
+#include "dialogs/NewHomebrewThemeDialog.h"
+#include "editing/ClearPageCommand.h"
+#include "gallery/ThemePackage.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
 #include "panels/BarTemplateBrowser.h"
@@ -15,10 +21,14 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "templates/PageTemplateLibrary.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -26,7 +36,41 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
+
+namespace {
+
+// Telemetry with RPM standing at one value and every other channel at 0.
+class SteadyRpm : public IDataSource {
+public:
+    explicit SteadyRpm(double rpm)
+        : m_rpm(rpm)
+    {
+    }
+    bool isValid() const override { return true; }
+    double value(const QString& channel, double) const override { return isRpm(channel) ? m_rpm : 0.0; }
+    QString matchedColumn(const QString& channel) const override { return channel; }
+    QString unitOf(const QString&) const override { return {}; }
+
+    static bool isRpm(const QString& channel) { return channel.compare(QLatin1String("RPM"), Qt::CaseInsensitive) == 0; }
+
+private:
+    double m_rpm;
+};
+
+// What the live-value checks looked at on a page, and what they found wrong.
+struct LiveValues {
+    int needles = 0;
+    int digits = 0;
+    int bars = 0;
+    QStringList faults;
+};
+
+constexpr double kHigh = 9091;
+constexpr double kLow = 2500;
+
+} // namespace
 
 // The demo as the build ships it: its masks name its own install, it passes
 // its own check, and each of its page templates adds the page its preview
@@ -39,6 +83,210 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
     {
         return qEnvironmentVariable("KORV_BINARY_DIR")
             + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
+    }
+
+    // The tests' install replaced by a copy of the one the build wrote (the
+    // features write into it); false when the build wrote none.
+    bool useBuiltInstall()
+    {
+        const QString built = builtInstall();
+        return QFileInfo::exists(built) && QDir(rs3->root(Rs3Fixture::Stable)).removeRecursively()
+            && copyDirOver(built, rs3->root(Rs3Fixture::Stable));
+    }
+
+    // A page from the demo template of that name, added through Add Page.
+    int addTemplatePage(const QString& name, PageTemplate* chosen = nullptr)
+    {
+        PageTemplate picked;
+        asker->onExec = [&](QDialog* dialog) {
+            auto* add = qobject_cast<AddPageDialog*>(dialog);
+            auto* list = add ? qobject_cast<QListWidget*>(add->tabs->widget(0)) : nullptr;
+            if (!list || list->findItems(name, Qt::MatchExactly).isEmpty())
+                return int(QDialog::Rejected);
+            list->setCurrentItem(list->findItems(name, Qt::MatchExactly).first());
+            add->buttons->button(QDialogButtonBox::Ok)->click();
+            picked = add->selectedTemplate;
+            return add->result();
+        };
+        const int page = config->pageCount();
+        window->addPageFromTemplate();
+        asker->onExec = {};
+        if (chosen)
+            *chosen = picked;
+        return config->pageCount() == page + 1 ? page : -1;
+    }
+
+    // The types Insert Element offers on the current page.
+    QStringList insertTypes()
+    {
+        QStringList types;
+        asker->onExec = [&types](QDialog* dialog) {
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("types"));
+            for (int i = 0; list && i < list->count(); ++i)
+                types << list->item(i)->text();
+            return int(QDialog::Rejected);
+        };
+        window->insertElement();
+        asker->onExec = {};
+        return types;
+    }
+
+    // Inserts the type onto the current page, bound to the channel whose
+    // entry starts with `channel` (the first one offered when empty or absent).
+    void insert(const QString& type, const QString& channel = QString())
+    {
+        asker->onExec = [&type, &channel](QDialog* dialog) {
+            if (auto* add = qobject_cast<AddElementDialog*>(dialog)) {
+                auto* list = add->findChild<QListWidget*>(QStringLiteral("types"));
+                list->setCurrentItem(list->findItems(type, Qt::MatchExactly).value(0));
+                auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
+                const auto named = channels->findItems(channel + QStringLiteral("  ("), Qt::MatchStartsWith);
+                if (!channel.isEmpty() && !named.isEmpty())
+                    channels->setCurrentItem(named.first());
+                else if (channels->count() > 0)
+                    channels->setCurrentRow(0);
+                add->onAccept();
+                return add->result();
+            }
+            if (auto* bars = qobject_cast<BarTemplateBrowser*>(dialog)) {
+                bars->selectTemplate(QStringLiteral("generic"));
+                bars->onAccept();
+                return bars->result();
+            }
+            if (auto* box = qobject_cast<MultiBoxDialog*>(dialog))
+                box->parseArrangement(QStringLiteral("2x2"));
+            dialog->accept();
+            return dialog->result();
+        };
+        window->insertElement();
+        asker->onExec = {};
+    }
+
+    // The page as the dash shows it with RPM at the value; without a value,
+    // as it shows it with no data.
+    QImage shown(int page, double rpm = std::nan("")) const
+    {
+        PageModel* model = config->page(page);
+        SteadyRpm source(rpm);
+        DashCanvas canvas;
+        canvas.previewMode = true;
+        canvas.config = config;
+        if (!std::isnan(rpm))
+            canvas.setDataSource(&source);
+        canvas.setPage(model);
+        canvas.resize(model->width + 20, model->height + 20);
+        QImage surface(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+        surface.fill(Qt::black);
+        QPainter painter(&surface);
+        canvas.paintPage(painter);
+        painter.end();
+        return surface.copy(10, 10, model->width, model->height).convertToFormat(QImage::Format_RGB32);
+    }
+
+    // A needle gauge stands where its value puts it: along that angle the
+    // page differs from the dial with no data.
+    static void checkNeedle(const MaskElement& mask, const QImage& high, const QImage& idle, LiveValues& found)
+    {
+        const pugi::xml_node gauge = gaugeElement(mask.node);
+        if (!gauge || !hasClass(gauge, "Analog") || mask.channel.compare(QLatin1String("RPM"), Qt::CaseInsensitive))
+            return;
+        ++found.needles;
+        const GaugeGeometry g = readRingGaugeGeometry(mask.node);
+        double minimum = 0, maximum = 0;
+        gaugeValueRange(mask, minimum, maximum);
+        const double angle = needleAngle(kHigh, minimum, maximum) * M_PI / 180.0;
+        const QPointF pivot(mask.x + g.xpos, mask.y + g.ypos);
+        int probes = 0, covered = 0;
+        for (double r = g.ragg * 0.3; r <= g.ragg * 0.9; r += 4, ++probes) {
+            const QPoint at = (pivot + QPointF(std::sin(angle), -std::cos(angle)) * r).toPoint();
+            covered += high.rect().contains(at) && high.pixel(at) != idle.pixel(at);
+        }
+        if (probes == 0 || covered < probes * 8 / 10)
+            found.faults << QStringLiteral("%1: the needle covers %2 of %3 points along its angle")
+                                .arg(mask.id).arg(covered).arg(probes);
+    }
+
+    // The value's digits lie inside the box, none cut off at its sides: the
+    // columns where the value's colour shows, within the box's rows.
+    static void checkDigits(const MaskElement& mask, const WidgetModel& w, const QImage& high, LiveValues& found)
+    {
+        if (w.kind != WidgetDigit || w.w <= 0 || w.h <= 0 || !SteadyRpm::isRpm(w.channel))
+            return;
+        ++found.digits;
+        const QChar vertical = w.posAlign.isEmpty() ? QLatin1Char('t') : w.posAlign.at(0).toLower();
+        const int top = mask.y + w.y - (vertical == QLatin1Char('b') ? w.h : vertical == QLatin1Char('m') ? w.h / 2 : 0);
+        const QColor ink = w.colour.isValid() ? w.colour : QColor(Qt::white);
+        const QRect band = QRect(mask.x, top, mask.w, w.h) & high.rect();
+        const QRect box(mask.x + w.x, top, w.w, w.h);
+        QList<int> columns;
+        for (int x = band.left(); x <= band.right(); ++x) {
+            if (PixelProbe::countNear(high, QRect(x, band.top(), 1, band.height()), ink, 60) > 0)
+                columns << x;
+        }
+        int runs = 0;
+        for (int i = 0; i < columns.size(); ++i)
+            runs += i == 0 || columns[i] != columns[i - 1] + 1;
+        const QString text = DashCanvas::digitText(w, kHigh, true);
+        if (columns.isEmpty() || columns.first() < box.left() || columns.last() > box.right() || runs != text.size())
+            found.faults << QStringLiteral("%1/%2: \"%3\" drawn as %4 marks over columns %5..%6 of the box %7..%8")
+                                .arg(mask.id, w.id, text)
+                                .arg(runs)
+                                .arg(columns.value(0))
+                                .arg(columns.isEmpty() ? 0 : columns.last())
+                                .arg(box.left())
+                                .arg(box.right());
+    }
+
+    // How far a bar is lit at each value follows the channel's range: the
+    // share of its length that differs from the bar at 0.
+    void checkBar(const MaskElement& mask, const WidgetModel& w, const QImage& zero, const QImage& low,
+                  const QImage& high, LiveValues& found) const
+    {
+        if (w.kind != WidgetBargraph || w.w <= 0 || w.h <= 0 || !SteadyRpm::isRpm(w.channel))
+            return;
+        ++found.bars;
+        const auto rpm = std::find_if(config->channels.begin(), config->channels.end(),
+                                      [](const ChannelInfo& c) { return SteadyRpm::isRpm(c.longName); });
+        double lower = 0, upper = 0;
+        QVERIFY(rpm != config->channels.end() && config->channelRangeForFid(rpm->fid, lower, upper));
+        const bool horizontal = w.h <= w.w;
+        const QRect r(mask.x + w.x, mask.y + w.y, w.w, w.h);
+        const int length = horizontal ? r.width() : r.height();
+        const auto lit = [&](const QImage& at) {
+            int n = 0;
+            for (int i = 0; i < length; ++i) {
+                const QPoint p = horizontal ? QPoint(r.left() + i, r.center().y()) : QPoint(r.center().x(), r.bottom() - i);
+                n += at.pixel(p) != zero.pixel(p);
+            }
+            return double(n) / length;
+        };
+        for (const auto& [image, value] : {std::pair<const QImage&, double>(low, kLow), {high, kHigh}}) {
+            const double expected = (value - lower) / (upper - lower);
+            if (std::abs(lit(image) - expected) > 0.05)
+                found.faults << QStringLiteral("%1/%2: at %3 rpm lit over %4 of its length, expected %5")
+                                    .arg(mask.id, w.id)
+                                    .arg(value)
+                                    .arg(lit(image), 0, 'f', 2)
+                                    .arg(expected, 0, 'f', 2);
+        }
+    }
+
+    // Every needle, value and bar bound to RPM on the page shows RPM.
+    LiveValues liveValues(int page)
+    {
+        const QImage idle = shown(page);
+        const QImage zero = shown(page, 0);
+        const QImage low = shown(page, kLow);
+        const QImage high = shown(page, kHigh);
+        LiveValues found;
+        for (const MaskElement& mask : config->pages[size_t(page)].masks) {
+            checkNeedle(mask, high, idle, found);
+            for (const WidgetModel& w : mask.widgets) {
+                checkDigits(mask, w, high, found);
+                checkBar(mask, w, zero, low, high, found);
+            }
+        }
+        return found;
     }
 
 private Q_SLOTS:
@@ -103,7 +351,7 @@ private Q_SLOTS:
             names << list->item(i)->text();
             QVERIFY2(!list->item(i)->icon().isNull(), qPrintable(list->item(i)->text()));
         }
-        QCOMPARE(names, QStringList({"Dark", "Dark red"}));
+        QCOMPARE(names, QStringList({"Dark grey", "Dark", "Dark red"}));
     }
 
     // A page from each demo template, one element of each type the demo
@@ -114,7 +362,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("buildInstall");
-        for (const char* name : {"Dark", "Dark red"}) {
+        for (const char* name : {"Dark grey", "Dark", "Dark red"}) {
             QTest::addRow("%s, generated install", name) << QString::fromLatin1(name) << false;
             QTest::addRow("%s, the build's install", name) << QString::fromLatin1(name) << true;
         }
@@ -123,28 +371,12 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(bool, buildInstall);
-        if (buildInstall) {
-            // A copy: the inserts draw their art into the install.
-            const QString built = builtInstall();
-            if (!QFileInfo::exists(built))
-                QSKIP("no demo install in the build folder");
-            QVERIFY(QDir(rs3->root(Rs3Fixture::Stable)).removeRecursively());
-            QVERIFY(copyDirOver(built, rs3->root(Rs3Fixture::Stable)));
-        }
+        // A copy: the inserts draw their art into the install.
+        if (buildInstall && !useBuiltInstall())
+            QSKIP("no demo install in the build folder");
         PageTemplate chosen;
-        asker->onExec = [&](QDialog* dialog) {
-            auto* add = qobject_cast<AddPageDialog*>(dialog);
-            auto* list = add ? qobject_cast<QListWidget*>(add->tabs->widget(0)) : nullptr;
-            if (!list || list->findItems(name, Qt::MatchExactly).isEmpty())
-                return int(QDialog::Rejected);
-            list->setCurrentItem(list->findItems(name, Qt::MatchExactly).first());
-            add->buttons->button(QDialogButtonBox::Ok)->click();
-            chosen = add->selectedTemplate;
-            return add->result();
-        };
-        const int page = config->pageCount();
-        window->addPageFromTemplate();
-        QCOMPARE(config->pageCount(), page + 1);
+        const int page = addTemplatePage(name, &chosen);
+        QVERIFY(page >= 0);
         QVERIFY(!config->pages[size_t(page)].masks.empty());
 
         // The page as the dash shows it has its content where the preview
@@ -157,39 +389,12 @@ private Q_SLOTS:
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
         QVERIFY(contentCells > 20);
 
-        QStringList types;
         window->onPageSelected(page);
-        asker->onExec = [&types](QDialog* dialog) {
-            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("types"));
-            for (int i = 0; list && i < list->count(); ++i)
-                types << list->item(i)->text();
-            return int(QDialog::Rejected);
-        };
-        window->insertElement();
+        const QStringList types = insertTypes();
         QVERIFY2(types.size() >= 8, qPrintable(types.join(", ")));
         for (const QString& type : types) {
-            asker->onExec = [&type](QDialog* dialog) {
-                if (auto* add = qobject_cast<AddElementDialog*>(dialog)) {
-                    auto* list = add->findChild<QListWidget*>(QStringLiteral("types"));
-                    list->setCurrentItem(list->findItems(type, Qt::MatchExactly).value(0));
-                    auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
-                    if (channels->count() > 0)
-                        channels->setCurrentRow(0);
-                    add->onAccept();
-                    return add->result();
-                }
-                if (auto* bars = qobject_cast<BarTemplateBrowser*>(dialog)) {
-                    bars->selectTemplate(QStringLiteral("generic"));
-                    bars->onAccept();
-                    return bars->result();
-                }
-                if (auto* box = qobject_cast<MultiBoxDialog*>(dialog))
-                    box->parseArrangement(QStringLiteral("2x2"));
-                dialog->accept();
-                return dialog->result();
-            };
             const size_t masks = config->pages[size_t(page)].masks.size();
-            window->insertElement();
+            insert(type);
             QVERIFY2(config->pages[size_t(page)].masks.size() == masks + 1, qPrintable(type + ": " + status()));
         }
         QCOMPARE(asker->count(QStringLiteral("message")), 0);
@@ -203,6 +408,121 @@ private Q_SLOTS:
         QCOMPARE(int(findings.end() - invented), types.size());
         findings.erase(invented, findings.end());
         QVERIFY2(findings.isEmpty(), qPrintable(report));
+    }
+
+    // Each template's needle, value and bar show RPM as the Race page does:
+    // the needle at the value's angle, every digit inside the box, the bar
+    // lit as far as the value reaches in the channel's range.
+    void templatePagesShowLiveValues_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"Dark grey", "Dark", "Dark red"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void templatePagesShowLiveValues()
+    {
+        QFETCH(QString, name);
+        const int page = addTemplatePage(name);
+        QVERIFY(page >= 0);
+        const LiveValues found = liveValues(page);
+        QVERIFY2(found.faults.isEmpty(), qPrintable(found.faults.join(QLatin1Char('\n'))));
+        QCOMPARE(found.needles, 1);
+        QCOMPARE(found.digits, 1);
+        QCOMPARE(found.bars, 1);
+    }
+
+    // The same for every type Insert Element offers from the demo's stock,
+    // bound to RPM, each alone on a page.
+    void insertedStockShowsLiveValues()
+    {
+        const int page = addTemplatePage(QStringLiteral("Dark grey"));
+        QVERIFY(page >= 0);
+        window->onPageSelected(page);
+        stack->push(new ClearPageCommand(config, page));
+        QVERIFY(config->pages[size_t(page)].masks.empty());
+        LiveValues all;
+        for (const QString& type : insertTypes()) {
+            insert(type, QStringLiteral("RPM"));
+            QVERIFY2(config->pages[size_t(page)].masks.size() == 1, qPrintable(type + ": " + status()));
+            const LiveValues found = liveValues(page);
+            all.needles += found.needles;
+            all.digits += found.digits;
+            all.bars += found.bars;
+            for (const QString& fault : found.faults)
+                all.faults << type + QStringLiteral(": ") + fault;
+            stack->undo();
+            QVERIFY(config->pages[size_t(page)].masks.empty());
+        }
+        QVERIFY2(all.faults.isEmpty(), qPrintable(all.faults.join(QLatin1Char('\n'))));
+        QVERIFY(all.needles >= 1);
+        QVERIFY(all.digits >= 1);
+        QVERIFY(all.bars >= 1);
+    }
+
+    // File > New Homebrew Theme on the install the build wrote: the theme is
+    // written for the demo's device, Add Page offers it and adds its page
+    // over the theme's background, and File > Export Theme packs it.
+    void homebrewThemeOnTheBuiltInstall()
+    {
+        if (!useBuiltInstall())
+            QSKIP("no demo install in the build folder");
+        asker->onExec = [](QDialog* dialog) {
+            auto* themes = qobject_cast<NewHomebrewThemeDialog*>(dialog);
+            if (!themes)
+                return int(QDialog::Rejected);
+            themes->findChild<QLineEdit*>(QStringLiteral("themeName"))->setText(QStringLiteral("Blue Night"));
+            themes->findChild<QPushButton*>(QStringLiteral("createButton"))->click();
+            return themes->result();
+        };
+        window->newHomebrewTheme();
+        const QString created = asker->asked.last().title + QLatin1Char('|') + asker->asked.last().text;
+        QVERIFY2(created.startsWith(QStringLiteral("Theme created|Created \"Blue Night\" - 1 device variant written.")),
+                 qPrintable(created));
+        QCOMPARE(status(), QStringLiteral("Homebrew theme created"));
+        const QImage background(homebrewTemplatesDir() + QStringLiteral("/mxg_12/zbluenight/bkg.png"));
+        QCOMPARE(background.size(), QSize(800, 480));
+
+        QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"))
+            .setValue(QStringLiteral("homebrew/suppressAddRedirect"), true);
+        asker->onExec = [](QDialog* dialog) {
+            auto* add = qobject_cast<AddPageDialog*>(dialog);
+            for (int tab = 0; add && tab < add->tabs->count(); ++tab) {
+                auto* list = qobject_cast<QListWidget*>(add->tabs->widget(tab));
+                const auto theme = list ? list->findItems(QStringLiteral("Blue Night"), Qt::MatchExactly)
+                                        : QList<QListWidgetItem*>();
+                if (theme.isEmpty())
+                    continue;
+                add->tabs->setCurrentIndex(tab);
+                list->setCurrentItem(theme.first());
+                add->buttons->button(QDialogButtonBox::Ok)->click();
+                return add->result();
+            }
+            return int(QDialog::Rejected);
+        };
+        const int page = config->pageCount();
+        window->addPageFromTemplate();
+        QCOMPARE(config->pageCount(), page + 1);
+        const QImage added = DashCanvas::renderPageForPreview(config, page, false, 1);
+        QVERIFY(PixelProbe::near(added.pixelColor(400, 10), background.pixelColor(400, 10)));
+
+        const QString bundle = TestEnvironment::makeTempDir(QStringLiteral("export")) + QStringLiteral("/Blue Night.dashtheme");
+        asker->fileNames = {bundle};
+        asker->onExec = [](QDialog* dialog) {
+            auto* exporter = qobject_cast<ExportThemeDialog*>(dialog);
+            if (!exporter)
+                return int(QDialog::Rejected);
+            auto* themes = exporter->findChild<QComboBox*>(QStringLiteral("themeCombo"));
+            themes->setCurrentIndex(themes->findText(QStringLiteral("zbluenight")));
+            exporter->findChild<QPushButton*>(QStringLiteral("exportButton"))->click();
+            return exporter->result();
+        };
+        window->showExportTheme();
+        QCOMPARE(asker->asked.last().text, QStringLiteral("Theme written to:\n") + bundle);
+        ThemePackage package;
+        QString error;
+        QVERIFY2(openThemePackage(package, bundle, &error), qPrintable(error));
+        QCOMPARE(package.name, QStringLiteral("Blue Night"));
+        QVERIFY(package.hasAssetsFor(DemoStock::family()));
     }
 };
 

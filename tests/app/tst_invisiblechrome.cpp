@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPainter>
+#include <QSettings>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -545,6 +546,28 @@ private Q_SLOTS:
         QVERIFY2(asker.asked.last().text.startsWith(
                      QStringLiteral("The invisible-chrome output folder could not be cleaned before writing.")),
                  qPrintable(asker.asked.last().text));
+    }
+
+    // Without the install the preferences name, the failure names the
+    // folder the script looked for it in.
+    void windowNamesTheMissingInstall()
+    {
+        const QString input = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("noinstall")));
+        QVERIFY(!input.isEmpty());
+        const QString nowhere = TestEnvironment::makeTempDir(QStringLiteral("nowhere")) + QStringLiteral("/RaceStudio3");
+        QSettings settings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"));
+        settings.setValue(QStringLiteral("paths/raceStudio3Root"), nowhere);
+        settings.setValue(QStringLiteral("paths/raceStudio3BetaRoot"), nowhere + QStringLiteral("_beta"));
+        ScriptedAsker asker;
+        asker.onExec = [](QDialog*) { return int(QDialog::Accepted); };
+        MainWindow window;
+        window.loadConfig(input);
+        window.generateInvisibleChrome(QFileInfo(m_chrome.exe).absolutePath());
+        settings.remove(QStringLiteral("paths"));
+        QVERIFY(!asker.asked.isEmpty());
+        const QString text = asker.asked.last().text;
+        QVERIFY2(text.contains(QStringLiteral("RaceStudio3 folder not found: ") + nowhere + QLatin1Char('\n')),
+                 qPrintable(text));
     }
 };
 

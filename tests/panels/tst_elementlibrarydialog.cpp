@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -285,6 +286,38 @@ private Q_SLOTS:
         QVERIFY(QDir(m_rs3->root(Rs3Fixture::Beta)).removeRecursively());
         refreshButton(dialog)->click();
         QCOMPARE(deviceCombo(dialog)->currentText(), QStringLiteral("This config (mxs_12)"));
+    }
+
+    // A scan that finds nothing says where it looked: in an empty install
+    // its overlay folders; without one, the folders set and where they are
+    // set.
+    void nothingIndexedSaysWhereItLooked_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("empty install") << true;
+        QTest::newRow("no install") << false;
+    }
+    void nothingIndexedSaysWhereItLooked()
+    {
+        QFETCH(bool, installed);
+        m_rs3.reset();
+        Rs3Fixture empty;
+        QString stable = empty.root(Rs3Fixture::Stable);
+        QString beta = empty.root(Rs3Fixture::Beta);
+        if (installed) {
+            stable += QStringLiteral("/aim/resources/overlay");
+            beta += QStringLiteral("/aim/resources/overlay");
+        } else {
+            QVERIFY(QDir(stable).removeRecursively());
+            QVERIFY(QDir(beta).removeRecursively());
+        }
+        ElementLibraryDialog dialog(QStringLiteral("mxs_12"), QSize(800, 480));
+        refreshButton(dialog)->click();
+        const QString text = statusLabel(dialog)->text();
+        QVERIFY2(text.startsWith(QStringLiteral("Indexed 0 elements from your RaceStudio3 install. ")), qPrintable(text));
+        QVERIFY2(text.contains(QDir::toNativeSeparators(stable) + QStringLiteral(" or ") + QDir::toNativeSeparators(beta)),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Tools > Preferences")), qPrintable(text));
     }
 
     // An index found but not saved (a folder in the way of its file) says
