@@ -30,6 +30,9 @@ public:
     // no transfer timeout.
     static constexpr int kDefaultHeaderDeadlineMs = 60000;
     static constexpr int kMaxRedirects = 10;
+    // "100 Continue" and the like before the real answer; a server that
+    // sends more is refused.
+    static constexpr int kMaxInterimReplies = 16;
 
     BoundedHttpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest& request,
                      const QByteArray& body, QObject* parent);
@@ -61,7 +64,11 @@ private:
     bool readLine(QByteArray* line);
     void deliver(const QByteArray& bytes);
     bool roomForBody() const;
-    void onDisconnected();
+    bool waitsForReader() const;
+    bool drainedAfterClose() const;
+    void endIfDrained();
+    void endAtClose();
+    void onPeerClosed();
     void onSocketError();
     void onTimeout();
     void complete();
@@ -84,9 +91,12 @@ private:
     qint64 m_trailerBytes = 0;
     int m_status = 0;
     int m_redirects = 0;
+    int m_interimReplies = 0;
+    bool m_peerClosed = false; // the server has closed its side: nothing more comes
     bool m_pumpQueued = false;
     bool m_pumping = false;
     bool m_pumpAgain = false;
+    bool m_closeCheckQueued = false;
 };
 
 } // namespace gallery
