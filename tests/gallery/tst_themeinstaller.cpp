@@ -452,6 +452,26 @@ private Q_SLOTS:
         QCOMPARE(everything(fx), before);
     }
 
+    // A server that closes before the bundle is whole: the install says so
+    // at once, not when its 30 s timeout is up.
+    void earlyCloseIsNamed_data()
+    {
+        QTest::addColumn<Reply>("answer");
+        for (const FakeWebService::CutReply& cut : FakeWebService::cutReplies())
+            QTest::newRow(cut.name) << cut.reply;
+    }
+
+    void earlyCloseIsNamed()
+    {
+        QFETCH(Reply, answer);
+        Rs3Fixture fx;
+        const FileMap before = everything(fx);
+        Run run(30000);
+        QVERIFY(run.install("zneon", answer, 5000));
+        QCOMPARE(run.outcomes, QStringList{"failed|Network error: Connection closed"});
+        QCOMPARE(everything(fx), before);
+    }
+
     void stallAfterHeadersTimesOut()
     {
         Run run(300);
