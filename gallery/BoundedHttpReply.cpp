@@ -210,9 +210,12 @@ bool BoundedHttpReply::waitsForReader() const
 void BoundedHttpReply::endAtClose()
 {
     // Only a body without a length or chunks ends with the connection; any
-    // other reply the close cuts short.
+    // other reply the close cuts short. An error answer cut short still
+    // carries the server's reason, which is what its body would have told.
     if (m_stage == Stage::Body && m_remaining < 0 && m_in.isEmpty())
         complete();
+    else if (m_stage != Stage::Head && m_status >= 400)
+        fail(httpError(m_status), serverReplied());
     else
         fail(RemoteHostClosedError, tr("Connection closed"));
 }
@@ -521,6 +524,12 @@ QNetworkReply::NetworkError BoundedHttpReply::httpError(int status) const
     }
 }
 
+QString BoundedHttpReply::serverReplied() const
+{
+    const QString reason = attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    return tr("Error transferring %1 - server replied: %2").arg(m_url.toString(), reason);
+}
+
 void BoundedHttpReply::complete()
 {
     if (isFinished())
@@ -529,9 +538,7 @@ void BoundedHttpReply::complete()
     m_timer->stop();
     closeSocket();
     if (m_status >= 400) {
-        const QString reason = attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        setError(httpError(m_status),
-                 tr("Error transferring %1 - server replied: %2").arg(m_url.toString(), reason));
+        setError(httpError(m_status), serverReplied());
         Q_EMIT errorOccurred(error());
     }
     setFinished(true);

@@ -76,6 +76,7 @@ private:
     void closeSocket();
     void restartTimer(int ms);
     NetworkError httpError(int status) const;
+    QString serverReplied() const;
 
     QByteArray m_verb;
     QByteArray m_requestBody;

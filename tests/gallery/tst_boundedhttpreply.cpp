@@ -79,20 +79,37 @@ private Q_SLOTS:
     {
         QTest::addColumn<Transport>("transport");
         QTest::addColumn<Reply>("answer");
-        for (const Transport transport : kTransports)
+        QTest::addColumn<QString>("message"); // %1: the address
+        QTest::addColumn<QNetworkReply::NetworkError>("code");
+        const QString closed = QStringLiteral("Connection closed");
+        for (const Transport transport : kTransports) {
             for (const FakeWebService::CutReply& cut : FakeWebService::cutReplies())
-                QTest::addRow("%s, %s", nameOf(transport), cut.name) << transport << cut.reply;
+                QTest::addRow("%s, %s", nameOf(transport), cut.name)
+                    << transport << cut.reply << closed << QNetworkReply::RemoteHostClosedError;
+            // The server's answer said why already: its reason is kept.
+            QTest::addRow("%s, error answer, body cut", nameOf(transport))
+                << transport << raw("HTTP/1.1 503 Busy Here\r\nContent-Length: 100\r\n\r\n{\"err", false)
+                << QStringLiteral("Error transferring %1 - server replied: Busy Here")
+                << QNetworkReply::ServiceUnavailableError;
+            QTest::addRow("%s, error answer, chunk cut", nameOf(transport))
+                << transport
+                << raw("HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\n\r\n5\r\n{\"err", false)
+                << QStringLiteral("Error transferring %1 - server replied: Not Found")
+                << QNetworkReply::ContentNotFoundError;
+        }
     }
 
     void earlyCloseNamesTheClose()
     {
         QFETCH(Transport, transport);
         QFETCH(Reply, answer);
+        QFETCH(QString, message);
+        QFETCH(QNetworkReply::NetworkError, code);
         Fetch fetch;
         QVERIFY(fetch.start(transport, answer));
         QTRY_VERIFY_WITH_TIMEOUT(fetch.reply->isFinished(), kEndsWithinMs);
-        QCOMPARE(fetch.reply->errorString(), QStringLiteral("Connection closed"));
-        QCOMPARE(fetch.reply->error(), QNetworkReply::RemoteHostClosedError);
+        QCOMPARE(fetch.reply->errorString(), QString(message).replace("%1", fetch.reply->url().toString()));
+        QCOMPARE(fetch.reply->error(), code);
     }
 
     // A body without a length or chunks ends with the connection, however
