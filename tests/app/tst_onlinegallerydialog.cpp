@@ -19,8 +19,6 @@
 using gallery::OnlineGalleryDialog;
 using Reply = FakeWebService::Reply;
 
-Q_DECLARE_METATYPE(Reply)
-
 namespace {
 
 const QByteArray kCatalog = "/api/catalog";
@@ -188,9 +186,7 @@ private Q_SLOTS:
     // preview of a catalog that arrived.
     void earlyClose_data()
     {
-        QTest::addColumn<Reply>("answer");
-        for (const FakeWebService::CutReply& cut : FakeWebService::cutReplies())
-            QTest::newRow(cut.name) << cut.reply;
+        FakeWebService::addCutReplyRows();
     }
 
     void earlyClose()

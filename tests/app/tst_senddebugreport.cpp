@@ -27,7 +27,6 @@
 #include <memory>
 
 using debugreport::SendDebugReportDialog;
-Q_DECLARE_METATYPE(FakeWebService::Reply)
 
 namespace {
 
@@ -258,9 +257,7 @@ private Q_SLOTS:
     // at once, not when the upload's 30 s are up.
     void earlyCloseIsNamed_data()
     {
-        QTest::addColumn<FakeWebService::Reply>("answer");
-        for (const FakeWebService::CutReply& cut : FakeWebService::cutReplies())
-            QTest::newRow(cut.name) << cut.reply;
+        FakeWebService::addCutReplyRows();
     }
 
     void earlyCloseIsNamed()

@@ -20,7 +20,6 @@
 #include <memory>
 
 using Reply = FakeWebService::Reply;
-Q_DECLARE_METATYPE(FakeWebService::Reply)
 
 namespace {
 
@@ -305,9 +304,7 @@ private Q_SLOTS:
     // at once, not when its 30 s are up.
     void earlyCloseIsNamed_data()
     {
-        QTest::addColumn<Reply>("answer");
-        for (const FakeWebService::CutReply& cut : FakeWebService::cutReplies())
-            QTest::newRow(cut.name) << cut.reply;
+        FakeWebService::addCutReplyRows();
     }
 
     void earlyCloseIsNamed()

@@ -28,7 +28,6 @@
 #include <cstring>
 
 using Reply = FakeWebService::Reply;
-Q_DECLARE_METATYPE(FakeWebService::Reply)
 
 namespace {
 
@@ -284,9 +283,7 @@ private Q_SLOTS:
     // says so at once, not when its 30 s timeout is up, and leaves nothing.
     void earlyCloseIsNamed_data()
     {
-        QTest::addColumn<Reply>("answer");
-        for (const FakeWebService::CutReply& cut : FakeWebService::cutReplies())
-            QTest::newRow(cut.name) << cut.reply;
+        FakeWebService::addCutReplyRows();
     }
 
     void earlyCloseIsNamed()

@@ -14,7 +14,6 @@
 #include <memory>
 
 using Reply = FakeWebService::Reply;
-Q_DECLARE_METATYPE(FakeWebService::Reply)
 
 namespace {
 

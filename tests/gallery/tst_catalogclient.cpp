@@ -13,8 +13,6 @@ using gallery::CatalogClient;
 using gallery::CatalogItem;
 using Reply = FakeWebService::Reply;
 
-Q_DECLARE_METATYPE(FakeWebService::Reply)
-
 namespace {
 
 // One line per item, fields in declaration order, so a table row can say

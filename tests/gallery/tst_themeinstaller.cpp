@@ -133,8 +133,6 @@ bool nonDecreasing(const QList<int>& values)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Reply)
-
 class ThemeInstallerTest : public QObject {
     Q_OBJECT
 
@@ -456,9 +454,7 @@ private Q_SLOTS:
     // at once, not when its 30 s timeout is up.
     void earlyCloseIsNamed_data()
     {
-        QTest::addColumn<Reply>("answer");
-        for (const FakeWebService::CutReply& cut : FakeWebService::cutReplies())
-            QTest::newRow(cut.name) << cut.reply;
+        FakeWebService::addCutReplyRows();
     }
 
     void earlyCloseIsNamed()

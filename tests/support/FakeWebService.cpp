@@ -284,6 +284,13 @@ QList<FakeWebService::CutReply> FakeWebService::cutReplies()
     };
 }
 
+void FakeWebService::addCutReplyRows()
+{
+    QTest::addColumn<Reply>("answer");
+    for (const CutReply& cut : cutReplies())
+        QTest::newRow(cut.name) << cut.reply;
+}
+
 void FakeWebService::busyAtHeaders(QNetworkReply* reply, int ms)
 {
     auto once = std::make_shared<bool>(false);

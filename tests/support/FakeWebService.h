@@ -126,6 +126,9 @@ public:
     // after a trailer without its blank line, and in a body shorter than
     // its length.
     static QList<CutReply> cutReplies();
+    // For a test's _data function: the column "answer" with one row per
+    // cut reply, named after where it is cut.
+    static void addCutReplyRows();
 
     // Bytes sent so far by endless replies after their first line or head.
     qint64 streamedBytes() const { return m_streamed; }
@@ -171,3 +174,5 @@ private:
     std::atomic<qint64> m_streamed{0};
     std::atomic<int> m_liveStreams{0};
 };
+
+Q_DECLARE_METATYPE(FakeWebService::Reply)
