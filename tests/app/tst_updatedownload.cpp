@@ -338,6 +338,27 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new")));
     }
 
+    // A server that goes silent after its headers: the download says that
+    // it did not answer in time, not that it was cancelled.
+    void silentServerTimesOut()
+    {
+        ScriptedAsker asker;
+        FakeWebService web;
+        QVERIFY(web.start());
+        Reply silent = FakeWebService::okReply("x", "application/octet-stream");
+        silent.stallAfterHeaders = true;
+        web.setReply(kExePath, silent);
+        const QString exe = fakeExecutable();
+        UpdateDownloadDialog dialog(manifestFor(web, "x", 1), exe);
+        dialog.setTransferTimeoutMs(300);
+        QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);
+        QCOMPARE(runToEnd(dialog), int(QDialog::Rejected));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("Download failed: the server did not answer in time"));
+        QCOMPARE(asker.asked.size(), 1);
+        QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new.partial")));
+    }
+
     void cancelBeforeFirstByte()
     {
         ScriptedAsker asker;
