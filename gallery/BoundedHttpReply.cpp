@@ -93,9 +93,10 @@ void BoundedHttpReply::connectToServer()
     m_socket = secure ? new QSslSocket(this) : new QTcpSocket(this);
     m_socket->setReadBufferSize(kSocketChunk);
     connect(m_socket, &QAbstractSocket::readyRead, this, &BoundedHttpReply::pump);
+    // The server's close comes as any of these, or as the error of a TLS
+    // close_notify alone, after which a TLS socket stays connected for as
+    // long as the server keeps TCP open.
     connect(m_socket, &QAbstractSocket::disconnected, this, &BoundedHttpReply::onPeerClosed);
-    // A TLS socket learns of the server's close_notify by this signal and an
-    // error, and may stay connected for a while after it.
     connect(m_socket, &QIODevice::readChannelFinished, this, &BoundedHttpReply::onPeerClosed);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, &BoundedHttpReply::onSocketError);
     const int deadline = request().transferTimeout() > 0 ? request().transferTimeout() : kDefaultHeaderDeadlineMs;

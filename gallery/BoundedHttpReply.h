@@ -17,7 +17,9 @@ namespace gallery {
 // headers then holds the connection, memory and a CPU for ever, and no
 // abort or deletion reaches it. Here every read is ours: the header has a
 // cap, the wait for it a deadline, the body is read only as far as the
-// reader's buffer allows, and abort() closes the socket at once.
+// reader's buffer allows, and abort() closes the socket at once. A reply
+// ends as soon as the server closes: whole when its framing says so (a body
+// that runs to the close), otherwise at once as cut short.
 // One request per connection ("Connection: close"); redirects are followed
 // as Qt would, never from https to http.
 class BoundedHttpReply : public QNetworkReply {
