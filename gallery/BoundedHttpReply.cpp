@@ -30,13 +30,18 @@ QByteArray verbOf(QNetworkAccessManager::Operation operation, const QNetworkRequ
 }
 
 // The end of the header block in bytes (after its blank line), or -1.
+// Servers end lines with CRLF, LF or a mix of both: the blank line is a
+// line feed followed by a line feed, with or without a CR between them.
 qsizetype headEnd(const QByteArray& bytes)
 {
-    const qsizetype crlf = bytes.indexOf("\r\n\r\n");
-    const qsizetype lf = bytes.indexOf("\n\n");
-    if (crlf >= 0 && (lf < 0 || crlf < lf))
-        return crlf + 4;
-    return lf >= 0 ? lf + 2 : -1;
+    for (qsizetype lf = bytes.indexOf('\n'); lf >= 0; lf = bytes.indexOf('\n', lf + 1)) {
+        const qsizetype next = lf + 1;
+        if (next < bytes.size() && bytes.at(next) == '\n')
+            return next + 1;
+        if (next + 1 < bytes.size() && bytes.at(next) == '\r' && bytes.at(next + 1) == '\n')
+            return next + 2;
+    }
+    return -1;
 }
 
 bool isRedirect(int status)
@@ -83,10 +88,16 @@ void BoundedHttpReply::connectToServer()
 
     m_stage = Stage::Connecting;
     m_in.clear();
+    m_peerClosed = false;
+    m_interimReplies = 0;
     m_socket = secure ? new QSslSocket(this) : new QTcpSocket(this);
     m_socket->setReadBufferSize(kSocketChunk);
     connect(m_socket, &QAbstractSocket::readyRead, this, &BoundedHttpReply::pump);
-    connect(m_socket, &QAbstractSocket::disconnected, this, &BoundedHttpReply::onDisconnected);
+    // The server's close comes as any of these, or as the error of a TLS
+    // close_notify alone, after which a TLS socket stays connected for as
+    // long as the server keeps TCP open.
+    connect(m_socket, &QAbstractSocket::disconnected, this, &BoundedHttpReply::onPeerClosed);
+    connect(m_socket, &QIODevice::readChannelFinished, this, &BoundedHttpReply::onPeerClosed);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, &BoundedHttpReply::onSocketError);
     const int deadline = request().transferTimeout() > 0 ? request().transferTimeout() : kDefaultHeaderDeadlineMs;
     restartTimer(deadline);
@@ -167,14 +178,47 @@ void BoundedHttpReply::parseAvailable()
         if (!progressed)
             break;
     }
-    // The server has closed and everything it sent has been parsed.
-    if (m_socket && !isFinished() && m_socket->state() == QAbstractSocket::UnconnectedState && m_in.isEmpty()
-        && m_socket->bytesAvailable() == 0 && roomForBody()) {
-        if (m_stage == Stage::Body && m_remaining < 0)
-            complete();
-        else
-            fail(RemoteHostClosedError, tr("Connection closed"));
+    // A TLS socket may still hold records it decrypts only once control is
+    // back in the event loop: the end is decided after those.
+    if (drainedAfterClose() && !m_closeCheckQueued) {
+        m_closeCheckQueued = true;
+        QMetaObject::invokeMethod(this, &BoundedHttpReply::endIfDrained, Qt::QueuedConnection);
     }
+}
+
+bool BoundedHttpReply::drainedAfterClose() const
+{
+    if (!m_socket || isFinished() || !m_peerClosed || m_socket->bytesAvailable() > 0 || waitsForReader())
+        return false;
+    const auto* tls = qobject_cast<const QSslSocket*>(m_socket.data());
+    return !tls || tls->encryptedBytesAvailable() == 0;
+}
+
+// Everything the server sent before its close has been parsed as far as it
+// goes: no more bytes will come to finish what is left.
+void BoundedHttpReply::endIfDrained()
+{
+    m_closeCheckQueued = false;
+    if (drainedAfterClose())
+        endAtClose();
+}
+
+bool BoundedHttpReply::waitsForReader() const
+{
+    return (m_stage == Stage::Body || m_stage == Stage::ChunkData) && !roomForBody();
+}
+
+void BoundedHttpReply::endAtClose()
+{
+    // Only a body without a length or chunks ends with the connection; any
+    // other reply the close cuts short. An error answer cut short still
+    // carries the server's reason, which is what its body would have told.
+    if (m_stage == Stage::Body && m_remaining < 0 && m_in.isEmpty())
+        complete();
+    else if (m_stage != Stage::Head && m_status >= 400)
+        fail(httpError(m_status), serverReplied());
+    else
+        fail(RemoteHostClosedError, tr("Connection closed"));
 }
 
 bool BoundedHttpReply::readHead()
@@ -205,8 +249,15 @@ bool BoundedHttpReply::takeHead(const QByteArray& head)
         fail(ProtocolFailure, tr("The server's reply is not HTTP"));
         return false;
     }
-    if (status < 200)
-        return true; // an interim answer: the real one follows
+    if (status < 200) {
+        // An interim answer: the real one follows, unless the server only
+        // ever sends these.
+        if (++m_interimReplies > kMaxInterimReplies) {
+            fail(ProtocolFailure, tr("The server sent more than %1 interim replies").arg(kMaxInterimReplies));
+            return false;
+        }
+        return true;
+    }
     QList<QPair<QByteArray, QByteArray>> headers;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const qsizetype colon = lines.at(i).indexOf(':');
@@ -422,8 +473,11 @@ void BoundedHttpReply::setReadBufferSize(qint64 size)
     }
 }
 
-void BoundedHttpReply::onDisconnected()
+void BoundedHttpReply::onPeerClosed()
 {
+    if (!m_socket || isFinished())
+        return;
+    m_peerClosed = true;
     pump();
 }
 
@@ -432,7 +486,7 @@ void BoundedHttpReply::onSocketError()
     if (!m_socket || isFinished())
         return;
     switch (m_socket->error()) {
-    case QAbstractSocket::RemoteHostClosedError: return; // the end of the body, or not: pump() tells
+    case QAbstractSocket::RemoteHostClosedError: return onPeerClosed(); // the end of the body, or not
     case QAbstractSocket::ConnectionRefusedError: return fail(ConnectionRefusedError, tr("Connection refused"));
     case QAbstractSocket::HostNotFoundError: return fail(HostNotFoundError, tr("Host %1 not found").arg(m_url.host()));
     case QAbstractSocket::SocketTimeoutError: return fail(TimeoutError, tr("Operation timed out"));
@@ -471,6 +525,12 @@ QNetworkReply::NetworkError BoundedHttpReply::httpError(int status) const
     }
 }
 
+QString BoundedHttpReply::serverReplied() const
+{
+    const QString reason = attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    return tr("Error transferring %1 - server replied: %2").arg(m_url.toString(), reason);
+}
+
 void BoundedHttpReply::complete()
 {
     if (isFinished())
@@ -479,9 +539,7 @@ void BoundedHttpReply::complete()
     m_timer->stop();
     closeSocket();
     if (m_status >= 400) {
-        const QString reason = attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        setError(httpError(m_status),
-                 tr("Error transferring %1 - server replied: %2").arg(m_url.toString(), reason));
+        setError(httpError(m_status), serverReplied());
         Q_EMIT errorOccurred(error());
     }
     setFinished(true);

@@ -17,7 +17,9 @@ namespace gallery {
 // headers then holds the connection, memory and a CPU for ever, and no
 // abort or deletion reaches it. Here every read is ours: the header has a
 // cap, the wait for it a deadline, the body is read only as far as the
-// reader's buffer allows, and abort() closes the socket at once.
+// reader's buffer allows, and abort() closes the socket at once. A reply
+// ends as soon as the server closes: whole when its framing says so (a body
+// that runs to the close), otherwise at once as cut short.
 // One request per connection ("Connection: close"); redirects are followed
 // as Qt would, never from https to http.
 class BoundedHttpReply : public QNetworkReply {
@@ -30,6 +32,9 @@ public:
     // no transfer timeout.
     static constexpr int kDefaultHeaderDeadlineMs = 60000;
     static constexpr int kMaxRedirects = 10;
+    // "100 Continue" and the like before the real answer; a server that
+    // sends more is refused.
+    static constexpr int kMaxInterimReplies = 16;
 
     BoundedHttpReply(QNetworkAccessManager::Operation operation, const QNetworkRequest& request,
                      const QByteArray& body, QObject* parent);
@@ -61,7 +66,11 @@ private:
     bool readLine(QByteArray* line);
     void deliver(const QByteArray& bytes);
     bool roomForBody() const;
-    void onDisconnected();
+    bool waitsForReader() const;
+    bool drainedAfterClose() const;
+    void endIfDrained();
+    void endAtClose();
+    void onPeerClosed();
     void onSocketError();
     void onTimeout();
     void complete();
@@ -69,6 +78,7 @@ private:
     void closeSocket();
     void restartTimer(int ms);
     NetworkError httpError(int status) const;
+    QString serverReplied() const;
 
     QByteArray m_verb;
     QByteArray m_requestBody;
@@ -84,9 +94,12 @@ private:
     qint64 m_trailerBytes = 0;
     int m_status = 0;
     int m_redirects = 0;
+    int m_interimReplies = 0;
+    bool m_peerClosed = false; // the server has closed its side: nothing more comes
     bool m_pumpQueued = false;
     bool m_pumping = false;
     bool m_pumpAgain = false;
+    bool m_closeCheckQueued = false;
 };
 
 } // namespace gallery

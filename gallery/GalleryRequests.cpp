@@ -11,6 +11,7 @@ namespace {
 
 const char* const kOversize = "dashOversize";
 const char* const kCap = "dashCap";
+const char* const kTimedOut = "dashTimedOut";
 
 void abortOversized(QNetworkReply* reply)
 {
@@ -99,10 +100,19 @@ QString localFailure(const QNetworkReply* reply)
     if (reply->property(kOversize).isValid() || (buffer && buffer->oversize())
         || (cap.isValid() && reply->bytesAvailable() > cap.toLongLong()))
         return QCoreApplication::translate("gallery", "the reply is larger than %1 bytes").arg(cap.toLongLong());
-    if (reply->error() == QNetworkReply::OperationCanceledError
-        || reply->error() == QNetworkReply::TimeoutError)
+    if (reply->property(kTimedOut).isValid() || reply->error() == QNetworkReply::TimeoutError)
         return QCoreApplication::translate("gallery", "the server did not answer in time");
+    if (reply->error() == QNetworkReply::OperationCanceledError)
+        return QCoreApplication::translate("gallery", "the request was cancelled");
     return {};
+}
+
+void abortTimedOut(QNetworkReply* reply)
+{
+    if (reply->isRunning()) {
+        reply->setProperty(kTimedOut, true);
+        reply->abort();
+    }
 }
 
 } // namespace gallery::GalleryRequests

@@ -61,8 +61,13 @@ void capBody(QNetworkReply* reply, qint64 maxBytes);
 // its cap); for any other reply, whatever Qt still holds.
 QByteArray body(QNetworkReply* reply);
 
+// Aborts reply because its caller's own time for it ran out, marked so for
+// localFailure: an abort alone reads as cancelled.
+void abortTimedOut(QNetworkReply* reply);
+
 // The reason for a finished reply that failed on our side (over its cap,
-// or timed out), or an empty text otherwise.
+// timed out, or cancelled), or an empty text otherwise; a server that closed
+// early or refused is told by the reply's own text.
 QString localFailure(const QNetworkReply* reply);
 
 } // namespace gallery::GalleryRequests

@@ -1,6 +1,7 @@
 #include "reports/DebugReportUploader.h"
 
 #include "gallery/BoundedNetworkAccess.h"
+#include "gallery/GalleryRequests.h"
 
 #include <QCoreApplication>
 #include <QHttpMultiPart>
@@ -85,8 +86,8 @@ void DebugReportUploader::upload(const QString& email, const QString& message, c
 
 void DebugReportUploader::onUploadTimeout()
 {
-    if (reply && reply->isRunning())
-        reply->abort();
+    if (reply)
+        gallery::GalleryRequests::abortTimedOut(reply);
 }
 
 // The body is not worth holding in memory: stop the transfer and let the
@@ -110,6 +111,14 @@ QJsonObject DebugReportUploader::replyObject(QNetworkReply* finishedReply) const
     return QJsonDocument::fromJson(body).object();
 }
 
+// What happened to a reply that failed: our own time ran out, or the
+// server closed early or refused, in the reply's words.
+QString DebugReportUploader::failureText(const QNetworkReply* finishedReply)
+{
+    const QString local = gallery::GalleryRequests::localFailure(finishedReply);
+    return local.isEmpty() ? finishedReply->errorString() : local;
+}
+
 void DebugReportUploader::onReplyFinished()
 {
     QNetworkReply* finishedReply = std::exchange(reply, nullptr);
@@ -122,7 +131,7 @@ void DebugReportUploader::onReplyFinished()
     const QJsonObject object = replyObject(finishedReply);
     // Our own stop of an over-long body is not a network failure.
     const bool delivered = replyTooLong || finishedReply->error() == QNetworkReply::NoError;
-    const QString errorText = delivered ? QString() : finishedReply->errorString();
+    const QString errorText = delivered ? QString() : failureText(finishedReply);
 
     if (delivered && status >= 200 && status <= 299) {
         if (object.value(QStringLiteral("ok")).toBool())

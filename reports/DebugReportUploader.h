@@ -50,6 +50,7 @@ private:
     void onUploadTimeout();
     void abortIfTooLong(qint64 size);
     QJsonObject replyObject(QNetworkReply* finishedReply) const;
+    static QString failureText(const QNetworkReply* finishedReply);
 
     QNetworkAccessManager* network;
     QNetworkReply* reply = nullptr;

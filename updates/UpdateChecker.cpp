@@ -16,7 +16,6 @@
 
 namespace {
 
-const char* const kTimedOut = "korvTimedOut";
 
 // The public half of the update service's signing key. Its private half
 // lives only with the service.
@@ -122,12 +121,7 @@ void UpdateChecker::check()
     auto* timer = new QTimer(this);
     timer->setSingleShot(true);
     timer->setInterval(timeoutMs);
-    connect(timer, &QTimer::timeout, reply, [reply] {
-        if (reply->isRunning()) {
-            reply->setProperty(kTimedOut, true);
-            reply->abort();
-        }
-    });
+    connect(timer, &QTimer::timeout, reply, [reply] { gallery::GalleryRequests::abortTimedOut(reply); });
     connect(reply, &QNetworkReply::finished, this, [this, reply, timer] {
         timer->deleteLater();
         onFinished(reply);
@@ -137,10 +131,9 @@ void UpdateChecker::check()
 
 QString UpdateChecker::networkFailure(const QNetworkReply* reply) const
 {
-    // Our own abort of an oversized body says so; everything else,
-    // including the abort of a silent server, carries Qt's text.
-    const QString local = reply->property(kTimedOut).isValid() ? QString()
-                                                               : gallery::GalleryRequests::localFailure(reply);
+    // Our own stop of an oversized body or a silent server says so; a
+    // server that closed early or refused carries the reply's text.
+    const QString local = gallery::GalleryRequests::localFailure(reply);
     if (reply->error() == QNetworkReply::NoError && local.isEmpty())
         return {};
     return QStringLiteral("network error: %1").arg(local.isEmpty() ? reply->errorString() : local);

@@ -19,8 +19,6 @@
 using gallery::OnlineGalleryDialog;
 using Reply = FakeWebService::Reply;
 
-Q_DECLARE_METATYPE(Reply)
-
 namespace {
 
 const QByteArray kCatalog = "/api/catalog";
@@ -181,6 +179,34 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([this] { return page() == 2; }, 10000));
         QCOMPARE(texts(items()), QStringList{"[config]  neon"});
         QCOMPARE(requestsTo(kCatalog), 3);
+    }
+
+    // A server that closes before its reply is whole: the catalog says so at
+    // once (its requests wait 60 s for a silent server), and so does the
+    // preview of a catalog that arrived.
+    void earlyClose_data()
+    {
+        FakeWebService::addCutReplyRows();
+    }
+
+    void earlyClose()
+    {
+        QFETCH(Reply, answer);
+        web->setReply(kCatalog, answer);
+        dialog = std::make_unique<OnlineGalleryDialog>(nullptr, web->baseUrl());
+        QTRY_COMPARE_WITH_TIMEOUT(page(), 1, 5000);
+        QCOMPARE(child<QLabel>("messageLabel")->text(),
+                 QStringLiteral("Could not load the catalog:\nNetwork error: Connection closed"));
+
+        web->setReply("/p.png", answer);
+        web->setReply(kCatalog, FakeWebService::okReply(
+                                    json("{'items':[{'slug':'a','preview':'" + web->baseUrl().toString() + "/p.png'}]}")));
+        child<QPushButton>("retryButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(page(), 2, 5000);
+        items()->setCurrentRow(0);
+        QTRY_VERIFY_WITH_TIMEOUT(previewSettled(), 5000);
+        QCOMPARE(preview()->text(), QStringLiteral("no preview"));
+        QCOMPARE(requestsTo("/p.png"), 1);
     }
 
     // Only https and the gallery's own address are fetched, and only up to

@@ -247,10 +247,32 @@ private Q_SLOTS:
         QCOMPARE(rejected.count(), 0);
         QVERIFY(outcome.ended);
         QVERIFY(!outcome.boxShown);
-        QVERIFY2(statusText(&dialog).startsWith(QLatin1String("Upload failed: ")), qPrintable(statusText(&dialog)));
+        QCOMPARE(statusText(&dialog), QStringLiteral("Upload failed: the server did not answer in time"));
         QVERIFY(clock.elapsed() < 5000);
         QVERIFY(button(&dialog, QStringLiteral("Send"))->isEnabled());
         QVERIFY(button(&dialog, QStringLiteral("Cancel"))->isEnabled());
+    }
+
+    // A server that closes before its answer is whole: the status says so
+    // at once, not when the upload's 30 s are up.
+    void earlyCloseIsNamed_data()
+    {
+        FakeWebService::addCutReplyRows();
+    }
+
+    void earlyCloseIsNamed()
+    {
+        QFETCH(FakeWebService::Reply, answer);
+        ScriptedAsker asker;
+        m_service.setReply(kUploadPath, answer);
+        SendDebugReportDialog dialog(nullptr, QString());
+        dialog.setServiceUrl(m_service.baseUrl());
+        dialog.setUploadTimeoutMs(30000);
+        const SendOutcome outcome = send(dialog, asker, 5000);
+        QVERIFY(outcome.ended);
+        QVERIFY(!outcome.boxShown);
+        QCOMPARE(statusText(&dialog), QStringLiteral("Upload failed: Connection closed"));
+        QVERIFY(button(&dialog, QStringLiteral("Send"))->isEnabled());
     }
 
     void inputLimits()

@@ -20,7 +20,6 @@
 #include <memory>
 
 using Reply = FakeWebService::Reply;
-Q_DECLARE_METATYPE(FakeWebService::Reply)
 
 namespace {
 
@@ -248,8 +247,8 @@ private Q_SLOTS:
                                        << QStringLiteral("parse-failed malformed json: not an object");
         Reply silent;
         silent.stall = true;
-        QTest::newRow("no answer") << silent << QStringLiteral("network error: ")
-                                   << QStringLiteral("check-failed network error: ");
+        QTest::newRow("no answer") << silent << QStringLiteral("network error: the server did not answer in time")
+                                   << QStringLiteral("check-failed network error: the server did not answer in time");
         Reply huge = ok;
         huge.fillerBytes = 2 * UpdateChecker::kMaxReplyBytes;
         QTest::newRow("oversized") << huge << QStringLiteral("network error: ")
@@ -299,6 +298,27 @@ private Q_SLOTS:
         const QRegularExpressionMatch match = stamp.match(log.last());
         QVERIFY2(match.hasMatch(), qPrintable(log.last()));
         QVERIFY2(match.captured(1).startsWith(logLine), qPrintable(log.last()));
+    }
+
+    // A server that closes before the manifest is whole: the check says so
+    // at once, not when its 30 s are up.
+    void earlyCloseIsNamed_data()
+    {
+        FakeWebService::addCutReplyRows();
+    }
+
+    void earlyCloseIsNamed()
+    {
+        QFETCH(Reply, answer);
+        FakeWebService web;
+        QVERIFY(web.start());
+        web.setReply(kCheckPath, answer);
+        UpdateChecker checker(web.baseUrl().toString(), QStringLiteral("0.5.8.0"), m_key->publicPem());
+        checker.setTimeoutMs(30000);
+        QSignalSpy failed(&checker, &UpdateChecker::checkFailed);
+        checker.check();
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 5000);
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("network error: Connection closed"));
     }
 
     // A manifest reply that never ends, sent as fast as loopback allows

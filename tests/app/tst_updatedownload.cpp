@@ -28,7 +28,6 @@
 #include <cstring>
 
 using Reply = FakeWebService::Reply;
-Q_DECLARE_METATYPE(FakeWebService::Reply)
 
 namespace {
 
@@ -280,6 +279,37 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::readBytes(exe + QStringLiteral(".new")), body);
     }
 
+    // A server that closes before the executable is whole: the download
+    // says so at once, not when its 30 s timeout is up, and leaves nothing.
+    void earlyCloseIsNamed_data()
+    {
+        FakeWebService::addCutReplyRows();
+    }
+
+    void earlyCloseIsNamed()
+    {
+        QFETCH(Reply, answer);
+        ScriptedAsker asker;
+        FakeWebService web;
+        QVERIFY(web.start());
+        web.setReply(kExePath, answer);
+        const QString exe = fakeExecutable();
+        // As large as the longest reply announces: no cap stops it first.
+        UpdateDownloadDialog dialog(manifestFor(web, "hello", 100), exe);
+        dialog.setTransferTimeoutMs(30000);
+        QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);
+        QSignalSpy done(&dialog, &QDialog::finished);
+        dialog.start();
+        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("Download failed: Connection closed"));
+        QCOMPARE(asker.asked.size(), 1);
+        QCOMPARE(asker.asked.last().text, QStringLiteral("Download failed: Connection closed"));
+        QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new.partial")));
+        QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new")));
+    }
+
     // A disk that fills up mid-download (a file size limit in a child
     // process): the message carries the system's reason, nothing is left.
     void fullDiskSaysWhy()
@@ -306,6 +336,27 @@ private Q_SLOTS:
                              .arg(exe, QString::fromLocal8Bit(std::strerror(EFBIG))));
         QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new.partial")));
         QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new")));
+    }
+
+    // A server that goes silent after its headers: the download says that
+    // it did not answer in time, not that it was cancelled.
+    void silentServerTimesOut()
+    {
+        ScriptedAsker asker;
+        FakeWebService web;
+        QVERIFY(web.start());
+        Reply silent = FakeWebService::okReply("x", "application/octet-stream");
+        silent.stallAfterHeaders = true;
+        web.setReply(kExePath, silent);
+        const QString exe = fakeExecutable();
+        UpdateDownloadDialog dialog(manifestFor(web, "x", 1), exe);
+        dialog.setTransferTimeoutMs(300);
+        QSignalSpy failed(&dialog, &UpdateDownloadDialog::downloadFailed);
+        QCOMPARE(runToEnd(dialog), int(QDialog::Rejected));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("Download failed: the server did not answer in time"));
+        QCOMPARE(asker.asked.size(), 1);
+        QVERIFY(!QFileInfo::exists(exe + QStringLiteral(".new.partial")));
     }
 
     void cancelBeforeFirstByte()

@@ -13,8 +13,6 @@ using gallery::CatalogClient;
 using gallery::CatalogItem;
 using Reply = FakeWebService::Reply;
 
-Q_DECLARE_METATYPE(FakeWebService::Reply)
-
 namespace {
 
 // One line per item, fields in declaration order, so a table row can say
@@ -153,6 +151,35 @@ private Q_SLOTS:
             QCOMPARE(got, reason);
         QCOMPARE(ready.count(), 0);
         QCOMPARE(failed.count(), 1);
+    }
+
+    // A catalog over https without a length, ended by the server's close:
+    // whole at once, whether the server closes TCP too or ends only TLS.
+    void closeDelimitedCatalogOverTls_data()
+    {
+        QTest::addColumn<bool>("tcpOutlivesTls");
+        QTest::newRow("tls and tcp closed") << false;
+        QTest::newRow("tls closed, tcp left open") << true;
+    }
+
+    void closeDelimitedCatalogOverTls()
+    {
+        QFETCH(bool, tcpOutlivesTls);
+        FakeWebService web;
+        web.setTcpOutlivesTlsClose(tcpOutlivesTls);
+        QVERIFY(web.startTls());
+        Reply catalog = reply(200, json("{'items':[{'slug':'neon'},{'slug':'dusk','name':'Dusk'}]}"));
+        catalog.announceLength = false;
+        web.setReply("/api/catalog", catalog);
+        CatalogClient client(nullptr, web.baseUrl());
+        client.setTransferTimeout(30000);
+        QSignalSpy ready(&client, &CatalogClient::catalogReady);
+        QSignalSpy failed(&client, &CatalogClient::catalogFailed);
+        client.fetchCatalog();
+        QTRY_COMPARE_WITH_TIMEOUT(ready.size() + failed.size(), 1, 5000);
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(describe(ready.at(0).at(0).value<QList<CatalogItem>>()),
+                 (QStringList{"neon|neon||||||0", "dusk|Dusk||||||0"}));
     }
 
     void nonceReplies_data()

@@ -138,8 +138,6 @@ bool nonDecreasing(const QList<int>& values)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Reply)
-
 class ThemeInstallerTest : public QObject {
     Q_OBJECT
 
@@ -454,6 +452,24 @@ private Q_SLOTS:
         QVERIFY2(ended, qPrintable(QString("grown by %1 bytes, %2 sent").arg(grown).arg(sent)));
         QVERIFY2(sent < cap + FakeWebService::kSlackBeyondCap, qPrintable(QString::number(sent)));
         QCOMPARE(run.outcomes, QStringList{QString("failed|Network error: the reply is larger than %1 bytes").arg(cap)});
+        QCOMPARE(everything(fx), before);
+    }
+
+    // A server that closes before the bundle is whole: the install says so
+    // at once, not when its 30 s timeout is up.
+    void earlyCloseIsNamed_data()
+    {
+        FakeWebService::addCutReplyRows();
+    }
+
+    void earlyCloseIsNamed()
+    {
+        QFETCH(Reply, answer);
+        Rs3Fixture fx;
+        const FileMap before = everything(fx);
+        Run run(30000);
+        QVERIFY(run.install("zneon", answer, 5000));
+        QCOMPARE(run.outcomes, QStringList{"failed|Network error: Connection closed"});
         QCOMPARE(everything(fx), before);
     }
 

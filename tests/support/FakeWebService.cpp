@@ -1,5 +1,6 @@
 #include "support/FakeWebService.h"
 
+#include "support/TestCertificates.h"
 #include "support/TestEnvironment.h"
 
 #include <QHostAddress>
@@ -7,6 +8,7 @@
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QPointer>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -165,6 +167,8 @@ FakeWebService::~FakeWebService()
     m_stopStreams = true;
     for (std::thread& stream : m_streams)
         stream.join();
+    for (const int fd : m_heldDescriptors)
+        ::close(fd);
     // The sockets go with the server after this body; none may call back.
     for (QTcpSocket* socket : m_connections.keys())
         socket->disconnect(this);
@@ -178,6 +182,21 @@ bool FakeWebService::start(quint16 port)
     return m_server->listen(QHostAddress::LocalHost, port);
 }
 
+bool FakeWebService::startTls()
+{
+    const TestCertificates& certificates = TestCertificates::instance();
+    if (!certificates.isValid() || !QSslSocket::supportsSsl())
+        return false;
+    certificates.trustInThisProcess();
+    auto* server = new QSslServer(this);
+    server->setSslConfiguration(certificates.serverConfiguration());
+    // A TLS connection is ready to be taken once its handshake is done.
+    connect(server, &QTcpServer::pendingConnectionAvailable, this, &FakeWebService::onNewConnection);
+    delete std::exchange(m_server, server);
+    m_tls = true;
+    return start();
+}
+
 quint16 FakeWebService::port() const
 {
     return m_server->serverPort();
@@ -185,7 +204,7 @@ quint16 FakeWebService::port() const
 
 QUrl FakeWebService::baseUrl() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? "https" : "http").arg(port()));
 }
 
 void FakeWebService::setReply(const QByteArray& path, const Reply& reply)
@@ -238,6 +257,40 @@ FakeWebService::Reply FakeWebService::endlessHeaderReply()
     return reply;
 }
 
+FakeWebService::Reply FakeWebService::interimFloodReply()
+{
+    Reply reply;
+    reply.endlessInterim = true;
+    return reply;
+}
+
+QList<FakeWebService::CutReply> FakeWebService::cutReplies()
+{
+    auto cut = [](const QByteArray& bytes) {
+        Reply reply;
+        reply.raw = bytes;
+        return reply;
+    };
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    return {
+        {"in the status line", cut("HTTP/1.1 200 O")},
+        {"in a header line", cut("HTTP/1.1 200 OK\r\nContent-Type: applic")},
+        {"before the blank line", cut("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n")},
+        {"in a chunk-size line", cut(chunked + "1f")},
+        {"after chunk data", cut(chunked + "5\r\nhello")},
+        {"in a trailer", cut(chunked + "5\r\nhello\r\n0\r\nX-Trailer: e")},
+        {"before the trailer's blank line", cut(chunked + "5\r\nhello\r\n0\r\nX-Trailer: end\r\n")},
+        {"in a body with a length", cut("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nhello")},
+    };
+}
+
+void FakeWebService::addCutReplyRows()
+{
+    QTest::addColumn<Reply>("answer");
+    for (const CutReply& cut : cutReplies())
+        QTest::newRow(cut.name) << cut.reply;
+}
+
 void FakeWebService::busyAtHeaders(QNetworkReply* reply, int ms)
 {
     auto once = std::make_shared<bool>(false);
@@ -276,6 +329,10 @@ void FakeWebService::onNewConnection()
             delete m_connections.take(socket);
             socket->deleteLater();
         });
+        // A TLS connection is handed over once its handshake is done, when
+        // the request may already be in.
+        if (socket->bytesAvailable() > 0)
+            onReadyRead(socket);
     }
 }
 
@@ -344,6 +401,11 @@ void FakeWebService::answer(QTcpSocket* socket, const Request& request)
 void FakeWebService::send(QTcpSocket* socket, const Reply& scripted)
 {
     const Reply reply = scripted.chunked ? asChunks(scripted) : scripted;
+    if (!reply.raw.isNull())
+        return sendRaw(socket, reply);
+    if (reply.endlessInterim)
+        return streamEndlessly(socket, "HTTP/1.1 100 Continue\r\n\r\n",
+                               QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(64));
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     if (reply.endlessHeaders) {
         QByteArray lines;
@@ -379,6 +441,15 @@ void FakeWebService::send(QTcpSocket* socket, const Reply& scripted)
     c->held = true;
     socket->write(head);
     trickle(socket, reply.body, reply.body.size() / kTricklePieces + 1, reply.trickleMs);
+}
+
+void FakeWebService::sendRaw(QTcpSocket* socket, const Reply& reply)
+{
+    Connection* c = m_connections.value(socket);
+    if (c)
+        c->held = reply.holdOpen;
+    socket->write(reply.raw);
+    sendFiller(socket); // closes once the bytes are out
 }
 
 void FakeWebService::trickle(QTcpSocket* socket, const QByteArray& rest, qsizetype piece, int pauseMs)
@@ -428,5 +499,17 @@ void FakeWebService::sendFiller(QTcpSocket* socket)
         return;
     }
     if (socket->bytesToWrite() == 0)
-        socket->disconnectFromHost();
+        closeConnection(socket);
+}
+
+void FakeWebService::closeConnection(QTcpSocket* socket)
+{
+    // A second descriptor keeps the connection open past the socket's own
+    // close, which then only ends the TLS session.
+    if (m_tls && m_tcpOutlivesTlsClose) {
+        const int fd = ::dup(int(socket->socketDescriptor()));
+        if (fd >= 0)
+            m_heldDescriptors.push_back(fd);
+    }
+    socket->disconnectFromHost();
 }

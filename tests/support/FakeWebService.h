@@ -46,6 +46,20 @@ public:
         // The body goes out chunked: three chunks (the first with an
         // extension) and a trailer line.
         bool chunked = false;
+        // Sent exactly as written in place of a built reply; then the
+        // connection closes, unless holdOpen.
+        QByteArray raw;
+        bool holdOpen = false;
+        // "100 Continue" replies for ever and never a final one, sent like
+        // endlessChunks.
+        bool endlessInterim = false;
+    };
+
+    // A reply the server cuts short by closing the connection, at one of
+    // the places where a close can fall.
+    struct CutReply {
+        const char* name;
+        Reply reply;
     };
 
     // One part of a multipart body: its headers (names in lower case) and
@@ -77,8 +91,16 @@ public:
     // Listens on 127.0.0.1 at port (0: any free port). Also turns off any
     // proxy for the process, so no client request leaves the machine.
     bool start(quint16 port = 0);
+    // The same over TLS, presenting the test authority's certificate for
+    // 127.0.0.1 (TestCertificates); the process's requests trust that
+    // authority from here on.
+    bool startTls();
+    // After startTls(): a connection the server ends gets the TLS close
+    // only; the TCP connection stays open until this service is destroyed,
+    // as some servers leave it.
+    void setTcpOutlivesTlsClose(bool outlives) { m_tcpOutlivesTlsClose = outlives; }
     quint16 port() const;
-    // "http://127.0.0.1:<port>"
+    // "http://127.0.0.1:<port>", or https after startTls()
     QUrl baseUrl() const;
 
     // The answer for an encoded path (no query). Unscripted paths get 404.
@@ -96,6 +118,17 @@ public:
     static Reply endlessReply();
     // A 200 status line followed by header lines for ever (endlessHeaders).
     static Reply endlessHeaderReply();
+    // Interim replies without end (endlessInterim).
+    static Reply interimFloodReply();
+    // Every place a close can cut a reply: in the status line, in a header
+    // line, after the header lines but before their blank line, in a
+    // chunk-size line, after chunk data without its line end, in a trailer,
+    // after a trailer without its blank line, and in a body shorter than
+    // its length.
+    static QList<CutReply> cutReplies();
+    // For a test's _data function: the column "answer" with one row per
+    // cut reply, named after where it is cut.
+    static void addCutReplyRows();
 
     // Bytes sent so far by endless replies after their first line or head.
     qint64 streamedBytes() const { return m_streamed; }
@@ -123,11 +156,16 @@ private:
     void answer(QTcpSocket* socket, const Request& request);
     void send(QTcpSocket* socket, const Reply& scripted);
     static Reply asChunks(const Reply& reply);
+    void sendRaw(QTcpSocket* socket, const Reply& reply);
+    void closeConnection(QTcpSocket* socket);
     void sendFiller(QTcpSocket* socket);
     void trickle(QTcpSocket* socket, const QByteArray& rest, qsizetype piece, int pauseMs);
     void streamEndlessly(QTcpSocket* socket, const QByteArray& head, const QByteArray& repeated);
 
     QTcpServer* m_server;
+    bool m_tls = false;
+    bool m_tcpOutlivesTlsClose = false;
+    std::vector<int> m_heldDescriptors; // keep TCP connections open after their TLS close
     QHash<QByteArray, Reply> m_replies;
     QList<Request> m_requests;
     QHash<QTcpSocket*, Connection*> m_connections;
@@ -136,3 +174,5 @@ private:
     std::atomic<qint64> m_streamed{0};
     std::atomic<int> m_liveStreams{0};
 };
+
+Q_DECLARE_METATYPE(FakeWebService::Reply)
