@@ -104,6 +104,8 @@ public:
     bool restoreMaskRecords(const MaskRecords& records);
     // Drops the records under page-qualified keys that no mask has any more.
     bool dropRecordsOfGoneMasks();
+    // The key of every mask the configuration has, in every store.
+    QSet<QString> liveRecordKeys() const;
     // The names of the pages without an id, which follow their place; after
     // the page list changed, records follow the pages whose name moved and
     // those of pages that went are dropped.
