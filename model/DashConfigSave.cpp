@@ -333,10 +333,26 @@ void syncFirmwarePositions(pugi::xml_node element)
         setParamText(yposFw, QByteArray(ypos.text().get()));
 }
 
+// A device file that is not dirty holds what its document does while it is
+// the file the editor last read or wrote. One another program changed, or
+// one gone from the working folder (a temp cleaner, a virus scanner), is
+// written again from the document, so every page the window shows is saved.
+bool holdsItsDocument(const DeviceFile& device)
+{
+    return device.onDisk.isValid() && FileStamp::of(device.filePath) == device.onDisk;
+}
+
 // The document goes to the disk whole or not at all: a failed write must not
-// leave a truncated device file that a later save would pack.
+// leave a truncated device file that a later save would pack. A folder gone
+// from the working folder is made again.
 bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path, QString* error)
 {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = tr("the folder %1 could not be created").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
     QFile current(path);
     // The file's size is a close guess of the text's: no regrowing on the way.
     const QByteArray bytes = xmlDocumentBytes(doc, "  ", current.size() + current.size() / 16);
@@ -393,7 +409,7 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
                         .arg(QDir::toNativeSeparators(targetPath)));
 
     for (DeviceFile* device : devices) {
-        if (devices.size() != 1 && !device->dirty)
+        if (devices.size() != 1 && !device->dirty && holdsItsDocument(*device))
             continue;
         QString reason;
         if (!writeDeviceDocument(device, &reason)) {
@@ -510,6 +526,8 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file, QString* error)
         dropFromCopy(file->doc, written, leftOut);
         ok = writeDocumentSafely(written, file->filePath, error);
     }
+    if (ok)
+        file->onDisk = FileStamp::of(file->filePath);
     // The passes above brought the document to what the file now holds
     // (device codes, firmware positions, bar references): the records are
     // read from it again, so they are what a reopen of the file reads.
