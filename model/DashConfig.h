@@ -268,6 +268,8 @@ public:
                                  const QString& item, int width, int height) const;
     int repairMissingColoredBars();
     BarColorSnapshot barColorSnapshot(int page, int mask) const;
+    // False, changing nothing, when the bar's record cannot be written
+    // (sidecarFailure says why).
     bool restoreBarArtwork(int page, int mask, const BarColorSnapshot& snapshot);
     bool restoreBoxArtwork(int page, int mask, const BoxStyleSnapshot& snapshot);
     bool restoreMultiBoxGeometry(int page, int mask, const std::vector<ChildGeometrySnapshot>& geometry);
@@ -456,6 +458,11 @@ public:
     // Why a write of a sidecar store failed ("cannot write <file>: <reason>"),
     // the first since each restyle cleared it before it started.
     QString sidecarFailure;
+    // Why the last undo or redo step left the document as it was (a record it
+    // needed could not be written). The window reports it and steps the
+    // history back over that step, so the history says what the document
+    // holds; the step's command takes that step back as doing nothing.
+    QString refusedStep;
     QHash<int, FidRange> fidRanges;
     QHash<QString, QString> triggeredIconImages;
     QHash<QString, TriggeredIcon> triggeredIcons;
@@ -481,6 +488,9 @@ private:
     QSet<QString> recordedPageIds(int deviceIndex) const;
     // The keys a store's file holds, as written.
     QStringList storedSidecarKeys(SidecarStore store) const;
+    // Puts the snapshot's bar colour record under key, writing the store only
+    // when that changes it.
+    bool restoreBarRecord(const QString& key, const BarColorSnapshot& snapshot);
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
     bool noteSidecarWrite(bool written, const QString& why);
     // Per store: a record under a mask's own part alone -> the key of the

@@ -113,6 +113,15 @@ public:
     // (MainWindowTemplates.cpp).
     AddPageChoice runAddPageDialog();
 
+    // --- undo and redo (MainWindowHistory.cpp) ------------------------------
+    // An Undo or Redo action of the window's history (back: Undo), labelled
+    // and enabled by the history, triggering stepHistory.
+    QAction* createHistoryAction(bool back, const QString& prefix);
+    // One step through the history. A step that left the document as it was
+    // (its records could not be written) is taken back, so the history says
+    // what the document holds, and the window says why.
+    void stepHistory(bool back);
+
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
     void onPageSelected(int index);
     void onElementSelected(int maskIndex);
