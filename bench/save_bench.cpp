@@ -251,7 +251,7 @@ int main(int argc, char** argv)
     const QString zipExe = QStandardPaths::findExecutable(QStringLiteral("zip"));
     if (zipExe.isEmpty()) {
         std::printf("save, label edit  %8.1f ms\n", firstEditedMs);
-        std::printf("%-46s skipped: zip not installed (.ci/install-deps brings it) (goal <= 1.00)\n", row);
+        std::printf("%-46s skipped: zip not installed (.ci/install-deps brings it) (goal <= 0.55)\n", row);
         return 0;
     }
     // The edited save and zip in alternating rounds (which goes first
@@ -286,6 +286,6 @@ int main(int argc, char** argv)
             return 1;
     }
     std::printf("ratio no edit %.2f (to zip)\n", unchangedMs / zipMs);
-    std::printf("%-46s ratio %.2f  goal <= 1.00\n", row, editedMs / zipMs);
+    std::printf("%-46s ratio %.2f  goal <= 0.55\n", row, editedMs / zipMs);
     return 0;
 }

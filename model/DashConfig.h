@@ -17,6 +17,7 @@
 #include "model/MaskRecords.h"
 #include "model/MultiBoxRecord.h"
 #include "model/PageModel.h"
+#include "model/PrepackedFiles.h"
 #include "model/SidecarKeys.h"
 #include "model/TriggeredIcon.h"
 #include "model/WidgetModel.h"
@@ -469,6 +470,9 @@ public:
     // The archive last opened or saved, and which extracted files still hold
     // its entries unchanged (the save copies those without compressing again).
     ArchiveIndex archiveIndex;
+    // Device files the save in progress wrote, already being deflated for
+    // the archive it writes last.
+    PrepackedFiles prepacked;
     // Install folders changed in place since the last save (artwork
     // replacement), as they were then: Discard puts them back.
     SavedArtFolders savedArt;

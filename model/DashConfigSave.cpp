@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QBuffer>
-#include <QCryptographicHash>
+#include <QHashFunctions>
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -344,8 +344,10 @@ bool holdsItsDocument(const DeviceFile& device)
 
 // The document goes to the disk whole or not at all: a failed write must not
 // leave a truncated device file that a later save would pack. A folder gone
-// from the working folder is made again.
-bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path, QString* error)
+// from the working folder is made again. What is written is deflated for the
+// archive meanwhile.
+bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path, PrepackedFiles& ahead,
+                         QString* error)
 {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) {
@@ -362,11 +364,12 @@ bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path, QSt
         && current.error() == QFileDevice::NoError)
         return true;
     current.close();
-    if (!writeFileSafely(path, bytes, error)) {
+    ahead.start(path, bytes);
+    const bool written = writeWorkingFile(path, bytes, error);
+    ahead.written(path, written);
+    if (!written)
         qWarning().noquote() << "writeDeviceDocument: kept the previous file:" << (error ? *error : QString());
-        return false;
-    }
-    return true;
+    return written;
 }
 
 // Replaces an existing preview picture; a read-only one is made writable
@@ -408,6 +411,7 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
                        "mark first.")
                         .arg(QDir::toNativeSeparators(targetPath)));
 
+    prepacked.clear();
     for (DeviceFile* device : devices) {
         if (devices.size() != 1 && !device->dirty && holdsItsDocument(*device))
             continue;
@@ -435,7 +439,9 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
 
     QString reason;
     QString leftOut;
-    if (!writeZconf2(extractDir, targetPath, &reason, &leftOut))
+    const bool written = writeZconf2(extractDir, targetPath, &reason, &leftOut);
+    prepacked.clear();
+    if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     if (warning && !leftOut.isEmpty())
         *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
@@ -519,12 +525,12 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file, QString* error)
 
     bool ok = false;
     if (leftOut.empty()) {
-        ok = writeDocumentSafely(file->doc, file->filePath, error);
+        ok = writeDocumentSafely(file->doc, file->filePath, prepacked, error);
     } else {
         pugi::xml_document written;
         written.reset(file->doc);
         dropFromCopy(file->doc, written, leftOut);
-        ok = writeDocumentSafely(written, file->filePath, error);
+        ok = writeDocumentSafely(written, file->filePath, prepacked, error);
     }
     if (ok)
         file->onDisk = FileStamp::of(file->filePath);
@@ -609,21 +615,24 @@ void DashConfig::propagateBarAxisRefsForMask(int page, int mask)
 QByteArray DashConfig::documentDigest() const
 {
     // The text goes into the hash as pugixml writes it, never held whole.
+    // Only ever compared with another digest of this session, of a text
+    // written in the same pieces: two lanes of Qt's own keyed hash, each
+    // chained through the pieces, are as good as a cryptographic hash here
+    // and several times faster.
     struct HashWriter : pugi::xml_writer {
-        QCryptographicHash* hash = nullptr;
-        void write(const void* data, size_t size) override
+        size_t lanes[2] = {size_t(0x9e3779b97f4a7c15ull), size_t(0x632be59bd9b4e019ull)};
+        void add(const void* data, size_t size)
         {
-            hash->addData(QByteArrayView(static_cast<const char*>(data), qsizetype(size)));
+            for (size_t& lane : lanes)
+                lane = qHashBits(data, size, lane);
         }
+        void write(const void* data, size_t size) override { add(data, size); }
     };
-    // Only ever compared with another digest of this session: the fastest
-    // of Qt's cryptographic hashes will do.
-    QCryptographicHash hash(QCryptographicHash::Blake2b_160);
     HashWriter writer;
-    writer.hash = &hash;
     for (const DeviceFile* device : devices)
         device->doc.save(writer, "", pugi::format_raw);
     // A rename waits for the next save like any other edit.
-    hash.addData(renamePending ? QByteArray("rename:") + newConfigName.toUtf8() : QByteArray("-"));
-    return hash.result();
+    const QByteArray rename = renamePending ? QByteArray("rename:") + newConfigName.toUtf8() : QByteArray("-");
+    writer.add(rename.constData(), size_t(rename.size()));
+    return QByteArray(reinterpret_cast<const char*>(writer.lanes), sizeof writer.lanes);
 }
