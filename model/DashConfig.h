@@ -157,6 +157,9 @@ public:
     QString findAimcfg(const QString& dir);
     void parsePage(pugi::xml_node pageNode, int deviceIndex);
     MaskElement parseMask(pugi::xml_node maskNode);
+    // The records of masks read again from their elements after a save.
+    std::vector<MaskElement> rereadMasks(const std::vector<MaskElement>& masks,
+                                         const std::vector<pugi::xml_node>& leftOut);
     // Re-reads the mask's widgets and styles from its node while keeping the
     // id and geometry the editor holds for it (which may be ahead of its
     // parameters).

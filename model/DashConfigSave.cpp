@@ -13,6 +13,7 @@
 #include <QHashFunctions>
 #include <algorithm>
 #include <charconv>
+#include <future>
 #include <cstring>
 
 namespace {
@@ -523,40 +524,56 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file, QString* error)
             syncFirmwarePositions(e);
     });
 
-    bool ok = false;
-    if (leftOut.empty()) {
-        ok = writeDocumentSafely(file->doc, file->filePath, prepacked, error);
-    } else {
+    // The file is written while the records are read again (both only read
+    // the document); the records take the new reading once the file holds it.
+    std::future<bool> writing = std::async(std::launch::async, [this, file, &leftOut, error] {
+        if (leftOut.empty())
+            return writeDocumentSafely(file->doc, file->filePath, prepacked, error);
         pugi::xml_document written;
         written.reset(file->doc);
         dropFromCopy(file->doc, written, leftOut);
-        ok = writeDocumentSafely(written, file->filePath, prepacked, error);
-    }
-    if (ok)
-        file->onDisk = FileStamp::of(file->filePath);
-    // The passes above brought the document to what the file now holds
-    // (device codes, firmware positions, bar references): the records are
-    // read from it again, so they are what a reopen of the file reads.
-    if (ok) {
-        for (int pageIndex : pageIndices) {
-            for (MaskElement& mask : pages[static_cast<size_t>(pageIndex)].masks) {
-                if (mask.node)
-                    mask = parseMask(mask.node);
-                if (mask.node && std::any_of(leftOut.begin(), leftOut.end(),
-                                             [&mask](pugi::xml_node axis) { return axis.parent() == mask.node; })) {
-                    // The file names the mask's channel without the channels
-                    // it left out; the document keeps them for undo.
-                    pugi::xml_document written;
-                    const pugi::xml_node copy = written.append_copy(mask.node);
-                    dropFromCopy(mask.node, copy, leftOut);
-                    const MaskElement seen = parseMask(copy);
-                    mask.channel = seen.channel;
-                    mask.channelShort = seen.channelShort;
-                }
-            }
+        return writeDocumentSafely(written, file->filePath, prepacked, error);
+    });
+    std::vector<std::vector<MaskElement>> reread;
+    for (int pageIndex : pageIndices)
+        reread.push_back(rereadMasks(pages[static_cast<size_t>(pageIndex)].masks, leftOut));
+    const bool ok = writing.get();
+    if (!ok)
+        return false;
+    file->onDisk = FileStamp::of(file->filePath);
+    for (size_t i = 0; i < pageIndices.size(); ++i)
+        pages[static_cast<size_t>(pageIndices[i])].masks = std::move(reread[i]);
+    return true;
+}
+
+// The passes of a save bring the document to what the file holds (device
+// codes, firmware positions, bar references): the records are read from it
+// again, so they are what a reopen of the file reads.
+std::vector<MaskElement> DashConfig::rereadMasks(const std::vector<MaskElement>& masks,
+                                                 const std::vector<pugi::xml_node>& leftOut)
+{
+    std::vector<MaskElement> reread;
+    reread.reserve(masks.size());
+    for (const MaskElement& old : masks) {
+        if (!old.node) {
+            reread.push_back(old);
+            continue;
         }
+        MaskElement mask = parseMask(old.node);
+        if (std::any_of(leftOut.begin(), leftOut.end(),
+                        [&mask](pugi::xml_node axis) { return axis.parent() == mask.node; })) {
+            // The file names the mask's channel without the channels it
+            // left out; the document keeps them for undo.
+            pugi::xml_document written;
+            const pugi::xml_node copy = written.append_copy(mask.node);
+            dropFromCopy(mask.node, copy, leftOut);
+            const MaskElement seen = parseMask(copy);
+            mask.channel = seen.channel;
+            mask.channelShort = seen.channelShort;
+        }
+        reread.push_back(std::move(mask));
     }
-    return ok;
+    return reread;
 }
 
 int DashConfig::refreshPreviewImages()
