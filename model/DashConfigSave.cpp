@@ -483,32 +483,25 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file, QString* error)
         }
     }
 
+    // Passes A to C in one walk: each reads and changes one mask's own
+    // elements only, and each Axis meets them in that order.
     std::vector<pugi::xml_node> leftOut;
-    forEachMask(gconf, [&leftOut](pugi::xml_node mask) { collectUnreferencedAxes(mask, leftOut); });
-
     const QByteArray expected =
         typeCode >= 1 ? QByteArray::number(typeCode) : deviceTypeCodeForName(deviceName).toUtf8();
     forEachMask(gconf, [&](pugi::xml_node mask) {
+        collectUnreferencedAxes(mask, leftOut);
         for (pugi::xml_node axis = mask.child("e"); axis; axis = axis.next_sibling("e")) {
             if (!hasClass(axis, "Axis"))
                 continue;
             QByteArray lnm;
             QByteArray tipo;
             readBindingKeys(axis, lnm, tipo);
-            if (lnm.isEmpty() || (!expected.isEmpty() && expected == tipo))
-                continue;
-            rebindAxisDeviceCode(axis);
+            if (!lnm.isEmpty() && (expected.isEmpty() || expected != tipo))
+                rebindAxisDeviceCode(axis);
+            if (!expected.isEmpty())
+                repairLegacyDeviceCode(axis, expected);
         }
     });
-
-    if (!expected.isEmpty()) {
-        forEachMask(gconf, [&](pugi::xml_node mask) {
-            for (pugi::xml_node axis = mask.child("e"); axis; axis = axis.next_sibling("e")) {
-                if (hasClass(axis, "Axis"))
-                    repairLegacyDeviceCode(axis, expected);
-            }
-        });
-    }
 
     writeGeometryAndStyle(gconf, filePages);
     filePages.clear(); // the propagation below may change the page records
