@@ -362,6 +362,9 @@ public:
     // A fingerprint of every device document and the pending rename: equal
     // fingerprints mean a save would write the same configuration.
     QByteArray documentDigest() const;
+    // documentDigest() as the last successful save left the documents,
+    // worked out while that save wrote its archive; empty after a failed one.
+    QByteArray digestAtSave;
     int refreshPreviewImages();
     bool setConfigName(const QString& name);
     bool writeConfigNameToAimcfg();

@@ -387,10 +387,46 @@ bool replacePicture(const QImage& image, const QString& path)
     return writeFileSafely(path, png);
 }
 
+// A fingerprint of pieces of text, fed as they come. Only ever compared
+// with another of this session, of a text written in the same pieces: two
+// lanes of Qt's own keyed hash, each chained through the pieces, are as good
+// as a cryptographic hash here and several times faster.
+struct DigestWriter : pugi::xml_writer {
+    size_t lanes[2] = {size_t(0x9e3779b97f4a7c15ull), size_t(0x632be59bd9b4e019ull)};
+    void add(const void* data, size_t size)
+    {
+        for (size_t& lane : lanes)
+            lane = qHashBits(data, size, lane);
+    }
+    void write(const void* data, size_t size) override { add(data, size); }
+    QByteArray result() const { return QByteArray(reinterpret_cast<const char*>(lanes), sizeof lanes); }
+};
+
+// One document's part: its text goes into the hash as pugixml writes it,
+// never held whole.
+QByteArray documentPart(const pugi::xml_document& doc)
+{
+    DigestWriter writer;
+    doc.save(writer, "", pugi::format_raw);
+    return writer.result();
+}
+
+QByteArray digestOf(const std::vector<QByteArray>& parts, bool renamePending, const QString& newName)
+{
+    DigestWriter writer;
+    for (const QByteArray& part : parts)
+        writer.add(part.constData(), size_t(part.size()));
+    // A rename waits for the next save like any other edit.
+    const QByteArray rename = renamePending ? QByteArray("rename:") + newName.toUtf8() : QByteArray("-");
+    writer.add(rename.constData(), size_t(rename.size()));
+    return writer.result();
+}
+
 } // namespace
 
 bool DashConfig::save(const QString& targetPath, QString* error, QString* warning)
 {
+    digestAtSave.clear();
     if (warning)
         warning->clear();
     auto fail = [error](const QString& reason) {
@@ -425,6 +461,11 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     }
 
     refreshPreviewImages();
+    // The documents are final: their fingerprint is taken while the archive
+    // is written.
+    std::vector<std::future<QByteArray>> parts;
+    for (const DeviceFile* device : devices)
+        parts.push_back(std::async(std::launch::async, [device] { return documentPart(device->doc); }));
 
     // A name that cannot be written (no description, or one that does not
     // parse) must not cost the user the edits: the archive is written with
@@ -458,6 +499,10 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         if (!dropRecordsOfGoneMasks())
             qWarning() << "save: records of removed masks stay in the sidecars:" << sidecarFailure;
     }
+    std::vector<QByteArray> digests;
+    for (std::future<QByteArray>& part : parts)
+        digests.push_back(part.get());
+    digestAtSave = digestOf(digests, renamePending, newConfigName);
     return true;
 }
 
@@ -624,25 +669,8 @@ void DashConfig::propagateBarAxisRefsForMask(int page, int mask)
 
 QByteArray DashConfig::documentDigest() const
 {
-    // The text goes into the hash as pugixml writes it, never held whole.
-    // Only ever compared with another digest of this session, of a text
-    // written in the same pieces: two lanes of Qt's own keyed hash, each
-    // chained through the pieces, are as good as a cryptographic hash here
-    // and several times faster.
-    struct HashWriter : pugi::xml_writer {
-        size_t lanes[2] = {size_t(0x9e3779b97f4a7c15ull), size_t(0x632be59bd9b4e019ull)};
-        void add(const void* data, size_t size)
-        {
-            for (size_t& lane : lanes)
-                lane = qHashBits(data, size, lane);
-        }
-        void write(const void* data, size_t size) override { add(data, size); }
-    };
-    HashWriter writer;
+    std::vector<QByteArray> parts;
     for (const DeviceFile* device : devices)
-        device->doc.save(writer, "", pugi::format_raw);
-    // A rename waits for the next save like any other edit.
-    const QByteArray rename = renamePending ? QByteArray("rename:") + newConfigName.toUtf8() : QByteArray("-");
-    writer.add(rename.constData(), size_t(rename.size()));
-    return QByteArray(reinterpret_cast<const char*>(writer.lanes), sizeof writer.lanes);
+        parts.push_back(documentPart(device->doc));
+    return digestOf(parts, renamePending, newConfigName);
 }

@@ -335,7 +335,9 @@ private:
     QString backupBeforeOverwrite(const QString& target) const;
     QString saveFailureText(const QString& path, const QString& reason) const;
     void showSavedStatus(const QString& backupName, const QString& warning = QString());
-    void markSaved();
+    // `digest`: the document's fingerprint as a save just left it (taken
+    // while it wrote); empty: taken now.
+    void markSaved(const QByteArray& digest = QByteArray());
     bool confirmDiscardChanges();
     // --- Discard back to the last save (MainWindowDiscard.cpp) -------------
     // The sidecars as they are now, and the installs as they are now, are the
