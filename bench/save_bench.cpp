@@ -214,15 +214,20 @@ int main(int argc, char** argv)
     bool ok = true;
     const double unchangedMs = bestMs([&] { return config.save(path); }, ok);
     int edit = 0;
-    // Ctrl+S as the window does it: the save, then the fingerprint that
-    // later tells whether the document changed since.
+    // Ctrl+S as the window does it: the save, which takes the fingerprint
+    // that later tells whether the document changed since.
     const auto editAndSave = [&] {
         config.setLabelText(page, mask, widget, QStringLiteral("Edit %1").arg(++edit));
-        return config.save(path) && !config.documentDigest().isEmpty();
+        return config.save(path) && !config.digestAtSave.isEmpty();
     };
     const double firstEditedMs = bestMs(editAndSave, ok);
     if (!ok) {
         std::fprintf(stderr, "save_bench: a save failed\n");
+        return 1;
+    }
+    // The fingerprint the save took is the document's.
+    if (config.digestAtSave != config.documentDigest()) {
+        std::fprintf(stderr, "save_bench: the save's fingerprint is not the document's\n");
         return 1;
     }
     // What was saved opens again with the same files.
@@ -251,7 +256,7 @@ int main(int argc, char** argv)
     const QString zipExe = QStandardPaths::findExecutable(QStringLiteral("zip"));
     if (zipExe.isEmpty()) {
         std::printf("save, label edit  %8.1f ms\n", firstEditedMs);
-        std::printf("%-46s skipped: zip not installed (.ci/install-deps brings it) (goal <= 1.00)\n", row);
+        std::printf("%-46s skipped: zip not installed (.ci/install-deps brings it) (goal <= 0.55)\n", row);
         return 0;
     }
     // The edited save and zip in alternating rounds (which goes first
@@ -286,6 +291,6 @@ int main(int argc, char** argv)
             return 1;
     }
     std::printf("ratio no edit %.2f (to zip)\n", unchangedMs / zipMs);
-    std::printf("%-46s ratio %.2f  goal <= 1.00\n", row, editedMs / zipMs);
+    std::printf("%-46s ratio %.2f  goal <= 0.55\n", row, editedMs / zipMs);
     return 0;
 }

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 BarColorCommand::BarColorCommand(DashConfig* config, int page, int mask, bool* applied)
     : QUndoCommand()
     , m_config(config)
@@ -27,10 +29,16 @@ void BarColorCommand::redo()
             m_taken = true;
         }
     }
+    // The window steps back over an undo that left the bar coloured.
+    if (std::exchange(m_undoRefused, false))
+        return;
     // A redo points the bar back at what the first run made (and records
-    // it again); it colours nothing anew.
+    // it again); it colours nothing anew. One whose record cannot be
+    // written leaves the bar as it was, and the next undo has nothing to do.
     if (m_afterTaken) {
         m_result = m_config->restoreBarArtwork(m_page, m_mask, m_after);
+        if (!m_result)
+            m_config->refusedStep = m_config->sidecarFailure;
         return;
     }
     // A colouring that fails has changed nothing: putting the snapshot
@@ -56,5 +64,8 @@ void BarColorCommand::undo()
     // A refused colouring changed nothing, so there is nothing to put back.
     if (!m_config || !m_taken || !m_result)
         return;
-    m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
+    // A record that cannot be written back leaves the bar coloured.
+    m_undoRefused = !m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
+    if (m_undoRefused)
+        m_config->refusedStep = m_config->sidecarFailure;
 }

@@ -11,7 +11,9 @@ class DashConfig;
 // and after it; undo and later redos put one or the other back (the
 // recoloured files stay on disk, in a folder of their own).
 // A failed redo puts back what it partly wrote; a failed first redo
-// marks the command obsolete, so the stack drops it. The creator learns
+// marks the command obsolete, so the stack drops it. A later undo or redo
+// whose record cannot be written leaves the bar as it was and says so in
+// DashConfig::refusedStep; the step the window then takes back does nothing. The creator learns
 // the outcome through `applied`, which must outlive the push.
 class BarColorCommand : public QUndoCommand {
 public:
@@ -33,4 +35,5 @@ private:
     BarColorSnapshot m_snapshot;
     BarColorSnapshot m_after; // taken after the first successful redo
     bool m_afterTaken = false;
+    bool m_undoRefused = false; // the last undo left the bar coloured
 };

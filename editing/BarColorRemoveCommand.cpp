@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 BarColorRemoveCommand::BarColorRemoveCommand(DashConfig* config, int page, int mask, bool* removed)
     : QUndoCommand()
     , m_config(config)
@@ -24,6 +26,9 @@ void BarColorRemoveCommand::redo()
         m_snapshot = m_config->barColorSnapshot(m_page, m_mask);
         m_taken = true;
     }
+    // The window steps back over an undo that left the bar stock.
+    if (std::exchange(m_undoRefused, false))
+        return;
     m_result = false;
     if (!m_snapshot.originalPathRel.empty()) {
         BarColorSnapshot stock;
@@ -37,6 +42,8 @@ void BarColorRemoveCommand::redo()
     }
     if (!m_result && !m_redone)
         setObsolete(true);
+    else if (!m_result)
+        m_config->refusedStep = m_config->sidecarFailure;
     if (!m_redone && m_removed)
         *m_removed = m_result;
     m_redone = true;
@@ -46,5 +53,7 @@ void BarColorRemoveCommand::undo()
 {
     if (!m_config || !m_taken || !m_result)
         return;
-    m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
+    m_undoRefused = !m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
+    if (m_undoRefused)
+        m_config->refusedStep = m_config->sidecarFailure;
 }

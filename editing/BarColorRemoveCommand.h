@@ -11,7 +11,8 @@ class DashConfig;
 // origin nothing changes; a failed first redo marks the command obsolete, so
 // the stack drops it and no Undo entry does nothing. The creator learns the
 // outcome through `removed`, which must outlive the push. Undo brings the
-// colour back exactly.
+// colour back exactly. A step whose record cannot be written leaves the bar
+// as it was (a first redo fails then) and says so in DashConfig::refusedStep.
 class BarColorRemoveCommand : public QUndoCommand {
 public:
     BarColorRemoveCommand(DashConfig* config, int page, int mask, bool* removed = nullptr);
@@ -31,4 +32,5 @@ private:
     bool m_redone = false;
     bool m_result = false;
     BarColorSnapshot m_snapshot;
+    bool m_undoRefused = false; // the last undo left the bar stock
 };

@@ -29,10 +29,28 @@ void restoreParam(pugi::xml_node node, const char* name, const std::string& valu
 
 } // namespace
 
+bool DashConfig::restoreBarRecord(const QString& key, const BarColorSnapshot& r)
+{
+    QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    const QMap<QString, BarColorRecord> before = records;
+    if (r.hasRecord)
+        records.insert(key, BarColorRecord{r.colored, r.redline, QString::fromStdString(r.originalPathRel),
+                                           QString::fromStdString(r.originalCoords)});
+    else
+        records.remove(key);
+    // A store that already holds it is not written: nothing can fail then.
+    return records == before || saveBarColorSidecar(records);
+}
+
 bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorSnapshot& r)
 {
+    sidecarFailure.clear();
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
+        return false;
+    // The record first: when its store cannot be written the bar is left as
+    // it is, so the bar and its record never tell two stories.
+    if (!restoreBarRecord(sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors), r))
         return false;
     const pugi::xml_node node = m->node;
     restoreParam(node, "PATH_REL_AiM_MASK", r.pathRel, r.pathRelPresent);
@@ -61,15 +79,6 @@ bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorS
                 removeParams(bar, name);
         }
     }
-
-    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
-    QMap<QString, BarColorRecord> records = loadBarColorSidecar();
-    if (r.hasRecord)
-        records.insert(key, BarColorRecord{r.colored, r.redline, QString::fromStdString(r.originalPathRel),
-                                           QString::fromStdString(r.originalCoords)});
-    else
-        records.remove(key);
-    saveBarColorSidecar(records);
 
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);

@@ -5,8 +5,9 @@
 #include <QCoreApplication>
 
 DuplicateMaskCommand::DuplicateMaskCommand(DashConfig* config, int page, int source, int dx, int dy,
-                                           const QString& text, int* createdMask, QUndoCommand* parent)
-    : ReplayedMaskCommand(config, page, createdMask, nullptr, parent)
+                                           const QString& text, int* createdMask, QString* error,
+                                           QUndoCommand* parent)
+    : ReplayedMaskCommand(config, page, createdMask, error, parent)
     , m_source(source)
     , m_dx(dx)
     , m_dy(dy)

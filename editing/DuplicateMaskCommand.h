@@ -10,14 +10,15 @@ class DashConfig;
 // mask (same id, ORDINE and art). The copy starts with the source's box
 // style, grid, bar colour and icon preview records under its own keys, so it
 // can be restyled, cleaned and refreshed as the source can. A failed first
-// redo leaves no undo step.
+// redo, one whose records cannot be written included, leaves no undo step.
 class DuplicateMaskCommand : public ReplayedMaskCommand {
 public:
     // createdMask (when given) receives the copy's index, or -1, at the first
     // redo, which runs inside the push: the stack deletes a failed command
-    // there, so the creator reads its own int, never the command.
+    // there, so the creator reads its own int, never the command. error
+    // (when given) receives why a copy was made and taken away again.
     DuplicateMaskCommand(DashConfig* config, int page, int source, int dx, int dy, const QString& text = QString(),
-                         int* createdMask = nullptr, QUndoCommand* parent = nullptr);
+                         int* createdMask = nullptr, QString* error = nullptr, QUndoCommand* parent = nullptr);
     ~DuplicateMaskCommand() override;
 
 private:

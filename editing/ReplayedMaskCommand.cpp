@@ -2,6 +2,9 @@
 
 #include "model/DashConfig.h"
 
+#include <QCoreApplication>
+#include <QDebug>
+
 #include <utility>
 
 ReplayedMaskCommand::ReplayedMaskCommand(DashConfig* config, int page, int* createdMask, QString* errorTarget,
@@ -31,9 +34,14 @@ void ReplayedMaskCommand::redo()
             m_taken = !m_saved.isEmpty();
             m_stale = m_config->maskRecords(m_page, m_created);
             m_own = recordsFor(m_created);
-            m_config->dropMaskRecords(m_stale);
-            m_config->restoreMaskRecords(m_own);
             error.clear();
+            if (!takeRecords()) {
+                error = QCoreApplication::translate("ReplayedMaskCommand",
+                                                    "its records could not be written, so nothing was added: %1")
+                            .arg(m_config->sidecarFailure);
+                m_done = false;
+                m_created = -1;
+            }
         }
         if (m_errorTarget)
             *m_errorTarget = error;
@@ -50,10 +58,26 @@ void ReplayedMaskCommand::redo()
     pugi::xml_node out;
     m_done = m_config->insertMaskNodeCopy(m_page, m_created, m_saved.record, m_saved.node(),
                                           m_config->maskInsertAnchor(m_page, m_created), out);
-    if (m_done) {
-        m_config->dropMaskRecords(m_stale);
-        m_config->restoreMaskRecords(m_own);
+    if (m_done && !takeRecords()) {
+        m_done = false;
+        m_config->refusedStep = m_config->sidecarFailure;
     }
+}
+
+bool ReplayedMaskCommand::takeRecords()
+{
+    m_config->sidecarFailure.clear();
+    if (m_config->dropMaskRecords(m_stale) && m_config->restoreMaskRecords(m_own))
+        return true;
+    // A store that cannot be written takes nothing: the others are put back
+    // as they were and the mask goes again, so no mask stands without the
+    // records it was made with.
+    const QString why = std::exchange(m_config->sidecarFailure, QString());
+    m_config->dropMaskRecords(m_own);
+    m_config->restoreMaskRecords(m_stale);
+    m_config->removeMask(m_page, m_created);
+    m_config->sidecarFailure = why;
+    return false;
 }
 
 void ReplayedMaskCommand::undo()
@@ -72,9 +96,17 @@ void ReplayedMaskCommand::undo()
             m_taken = true;
         }
     }
-    m_config->dropMaskRecords(m_own);
-    if (m_config->removeMask(m_page, m_created))
-        m_config->restoreMaskRecords(m_stale);
+    m_config->sidecarFailure.clear();
+    if (!m_config->dropMaskRecords(m_own)) {
+        // Its records stay with it, and so does the mask.
+        m_done = true;
+        m_config->restoreMaskRecords(m_own);
+        m_config->refusedStep = m_config->sidecarFailure;
+        return;
+    }
+    if (m_config->removeMask(m_page, m_created) && !m_config->restoreMaskRecords(m_stale))
+        qWarning().noquote() << "ReplayedMaskCommand: records left by an earlier mask were not put back:"
+                             << m_config->sidecarFailure;
 }
 
 MaskRecords ReplayedMaskCommand::recordsFor(int) const

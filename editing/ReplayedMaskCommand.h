@@ -14,7 +14,9 @@ class DashConfig;
 // (same id, ORDINE and art) without running the operation again. Records a
 // removed mask left under the new mask's keys are taken while it exists and
 // put back when it goes, so the new mask never inherits them. A failed
-// first redo leaves no undo step. The created index and the failure reason
+// first redo leaves no undo step; so does one whose records cannot be
+// written. A later step that cannot write them leaves the page as it was
+// and says so in DashConfig::refusedStep. The created index and the failure reason
 // go to variables the creator owns, written at the first redo, which runs
 // inside the push: the stack deletes a failed command there.
 class ReplayedMaskCommand : public QUndoCommand {
@@ -37,6 +39,10 @@ protected:
     int m_page;
 
 private:
+    // The new mask takes its keys' records; false, with the mask taken away
+    // and every store as it was, when one cannot be written.
+    bool takeRecords();
+
     MaskSnapshot m_saved; // the new mask as first made, then as each undo took it
     MaskRecords m_stale; // what the stores held under its keys before
     MaskRecords m_own; // what it started with

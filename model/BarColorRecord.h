@@ -8,4 +8,11 @@ struct BarColorRecord {
     double redline = 0.0;
     QString originalPathRel;
     QString originalCoords;
+
+    bool operator==(const BarColorRecord& o) const
+    {
+        return colored == o.colored && redline == o.redline && originalPathRel == o.originalPathRel
+            && originalCoords == o.originalCoords;
+    }
+    bool operator!=(const BarColorRecord& o) const { return !(*this == o); }
 };

@@ -17,6 +17,7 @@
 #include "model/MaskRecords.h"
 #include "model/MultiBoxRecord.h"
 #include "model/PageModel.h"
+#include "model/PrepackedFiles.h"
 #include "model/SidecarKeys.h"
 #include "model/TriggeredIcon.h"
 #include "model/WidgetModel.h"
@@ -104,6 +105,8 @@ public:
     bool restoreMaskRecords(const MaskRecords& records);
     // Drops the records under page-qualified keys that no mask has any more.
     bool dropRecordsOfGoneMasks();
+    // The key of every mask the configuration has, in every store.
+    QSet<QString> liveRecordKeys() const;
     // The names of the pages without an id, which follow their place; after
     // the page list changed, records follow the pages whose name moved and
     // those of pages that went are dropped.
@@ -154,6 +157,9 @@ public:
     QString findAimcfg(const QString& dir);
     void parsePage(pugi::xml_node pageNode, int deviceIndex);
     MaskElement parseMask(pugi::xml_node maskNode);
+    // The records of masks read again from their elements after a save.
+    std::vector<MaskElement> rereadMasks(const std::vector<MaskElement>& masks,
+                                         const std::vector<pugi::xml_node>& leftOut);
     // Re-reads the mask's widgets and styles from its node while keeping the
     // id and geometry the editor holds for it (which may be ahead of its
     // parameters).
@@ -269,6 +275,8 @@ public:
                                  const QString& item, int width, int height) const;
     int repairMissingColoredBars();
     BarColorSnapshot barColorSnapshot(int page, int mask) const;
+    // False, changing nothing, when the bar's record cannot be written
+    // (sidecarFailure says why).
     bool restoreBarArtwork(int page, int mask, const BarColorSnapshot& snapshot);
     bool restoreBoxArtwork(int page, int mask, const BoxStyleSnapshot& snapshot);
     bool restoreMultiBoxGeometry(int page, int mask, const std::vector<ChildGeometrySnapshot>& geometry);
@@ -364,6 +372,9 @@ public:
     // A fingerprint of every device document and the pending rename: equal
     // fingerprints mean a save would write the same configuration.
     QByteArray documentDigest() const;
+    // documentDigest() as the last successful save left the documents,
+    // worked out while that save wrote its archive; empty after a failed one.
+    QByteArray digestAtSave;
     int refreshPreviewImages();
     bool setConfigName(const QString& name);
     bool writeConfigNameToAimcfg();
@@ -468,12 +479,20 @@ public:
     // Why a write of a sidecar store failed ("cannot write <file>: <reason>"),
     // the first since each restyle cleared it before it started.
     QString sidecarFailure;
+    // Why the last undo or redo step left the document as it was (a record it
+    // needed could not be written). The window reports it and steps the
+    // history back over that step, so the history says what the document
+    // holds; the step's command takes that step back as doing nothing.
+    QString refusedStep;
     QHash<int, FidRange> fidRanges;
     QHash<QString, QString> triggeredIconImages;
     QHash<QString, TriggeredIcon> triggeredIcons;
     // The archive last opened or saved, and which extracted files still hold
     // its entries unchanged (the save copies those without compressing again).
     ArchiveIndex archiveIndex;
+    // Device files the save in progress wrote, already being deflated for
+    // the archive it writes last.
+    PrepackedFiles prepacked;
     // Install folders changed in place since the last save (artwork
     // replacement), as they were then: Discard puts them back.
     SavedArtFolders savedArt;
@@ -493,6 +512,9 @@ private:
     QSet<QString> recordedPageIds(int deviceIndex) const;
     // The keys a store's file holds, as written.
     QStringList storedSidecarKeys(SidecarStore store) const;
+    // Puts the snapshot's bar colour record under key, writing the store only
+    // when that changes it.
+    bool restoreBarRecord(const QString& key, const BarColorSnapshot& snapshot);
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
     bool noteSidecarWrite(bool written, const QString& why);
     // Per store: a record under a mask's own part alone -> the key of the

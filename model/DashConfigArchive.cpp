@@ -77,6 +77,7 @@ struct PackItem {
     QByteArray name;
     bool utf8 = false;
     const ArchiveIndex::Entry* entry = nullptr; // set: copied as stored
+    PrepackedFiles::Packing packing; // valid: the file deflated while it was written
     qint64 start = 0;
     int method = 0;
     int level = 0;
@@ -167,7 +168,7 @@ void keepStored(const ArchiveIndex::Entry& entry, bool carried, const CopySource
 // stored), copied as stored, each after the file of its path. The entries
 // that cannot be copied go to `lost`.
 void planArchive(const QString& sourceDir, const ArchiveIndex& index, const CopySource& source,
-                 std::vector<PackItem>& items, QStringList& lost)
+                 const PrepackedFiles& prepacked, std::vector<PackItem>& items, QStringList& lost)
 {
     const QDir dir(sourceDir);
     QSet<QString> present;
@@ -180,6 +181,8 @@ void planArchive(const QString& sourceDir, const ArchiveIndex& index, const Copy
         item.entry = source.unchanged ? index.unchangedEntry(item.rel, file) : nullptr;
         if (item.entry && !rawEntryStart(source.zip, source.size, *item.entry, item.start, item.method, item.level))
             item.entry = nullptr;
+        if (!item.entry)
+            item.packing = prepacked.find(file);
         items.push_back(std::move(item));
     }
     if (index.folder() == sourceDir) {
@@ -298,9 +301,11 @@ private:
         for (size_t i = 0; i < m_items.size(); ++i) {
             if (m_items[i].entry)
                 continue;
-            ZipStreamWriter::Packed packed;
+            // A file deflated while it was written is not read again.
+            ZipStreamWriter::Packed packed =
+                m_items[i].packing.valid() ? m_items[i].packing.get() : ZipStreamWriter::Packed();
             QFile in(m_items[i].file);
-            if (!m_cancelled && in.open(QIODevice::ReadOnly)) {
+            if (!packed.ok && !m_cancelled && in.open(QIODevice::ReadOnly)) {
                 const QByteArray content = in.readAll();
                 if (in.error() == QFileDevice::NoError)
                     packed = ZipStreamWriter::pack(content);
@@ -352,14 +357,14 @@ bool writeArchiveStreamed(const std::vector<PackItem>& items, QFile& archive, co
 
 // Packs the folder into zipPath. Entries that cannot be kept (see
 // planArchive) stop it unless `mayLeaveOut`; then *warning names them.
-bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index, bool mayLeaveOut,
-                  QString* error, QString* warning)
+bool writeArchive(const QString& sourceDir, const QString& zipPath, const ArchiveIndex& index,
+                  const PrepackedFiles& prepacked, bool mayLeaveOut, QString* error, QString* warning)
 {
     QFile archive(index.archivePath());
     std::vector<PackItem> items;
     QStringList lost;
     const CopySource source(sourceDir, index, archive);
-    planArchive(sourceDir, index, source, items, lost);
+    planArchive(sourceDir, index, source, prepacked, items, lost);
     if (!lost.isEmpty()) {
         const QString names = lost.join(QStringLiteral(", "));
         const QString archiveName = QDir::toNativeSeparators(index.archivePath());
@@ -419,7 +424,7 @@ bool DashConfig::writeZconf2(const QString& sourceDir, const QString& linkedPath
     // that one lacks.
     const QString opened = followLinks(archiveIndex.archivePath());
     const bool mayLeaveOut = absolutePath(targetPath) != absolutePath(opened) || !QFileInfo::exists(opened);
-    if (!writeArchive(sourceDir, tmp, archiveIndex, mayLeaveOut, error, warning)) {
+    if (!writeArchive(sourceDir, tmp, archiveIndex, prepacked, mayLeaveOut, error, warning)) {
         QFile::remove(tmp);
         return false;
     }

@@ -269,6 +269,7 @@ bool DashConfig::loadDeviceFiles(const QString& dir)
     for (const QString& p : paths) {
         auto* device = new DeviceFile;
         device->filePath = p;
+        device->onDisk = FileStamp::of(p);
         const pugi::xml_node gconf = loadXmlFile(device->doc, p) ? gconfOf(device->doc) : pugi::xml_node();
         if (!gconf) {
             delete device;

@@ -10,6 +10,8 @@
 
 #include <QSet>
 
+#include <optional>
+
 namespace {
 
 template <typename Record>
@@ -44,13 +46,15 @@ const std::optional<IconPreviewRecord>& recordIn(const MaskRecords& r, const QMa
 }
 
 // Records a save keeps: those of the masks the configuration has, and those
-// of files written before keys named the page (they have no page part).
-template <typename Record>
-bool dropGone(QMap<QString, Record>& records, const QSet<QString>& live)
+// of files written before keys named the page (they have no page part). The
+// keys of the live masks are worked out only once a store holds a record
+// that names its page: most saves find none.
+template <typename Record, typename LiveKeys>
+bool dropGone(QMap<QString, Record>& records, const LiveKeys& live)
 {
     bool dropped = false;
     for (auto it = records.begin(); it != records.end();) {
-        if (it.key().contains(QLatin1Char('/')) && !live.contains(it.key())) {
+        if (it.key().contains(QLatin1Char('/')) && !live().contains(it.key())) {
             it = records.erase(it);
             dropped = true;
         } else {
@@ -121,17 +125,35 @@ bool DashConfig::restoreMaskRecords(const MaskRecords& r)
     });
 }
 
-bool DashConfig::dropRecordsOfGoneMasks()
+QSet<QString> DashConfig::liveRecordKeys() const
 {
     QSet<QString> live;
     for (int p = 0; p < pageCount(); ++p) {
-        for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
+        // The page's name once: a mask with an id is keyed by the two alone.
+        const QString page = pageRecordName(p) + QLatin1Char('/');
+        const std::vector<MaskElement>& masks = pages[size_t(p)].masks;
+        for (int k = 0; k < int(masks.size()); ++k) {
+            if (!masks[size_t(k)].id.isEmpty()) {
+                live.insert(page + masks[size_t(k)].id);
+                continue;
+            }
             for (const SidecarStore store : {SidecarStore::BarColors, SidecarStore::BoxStyles,
                                              SidecarStore::MultiBoxes, SidecarStore::IconPreviews})
                 live.insert(sidecarKey(p, k, store));
         }
     }
-    return editEveryStore(*this, [&live](auto& records) { return dropGone(records, live); });
+    return live;
+}
+
+bool DashConfig::dropRecordsOfGoneMasks()
+{
+    std::optional<QSet<QString>> live;
+    const auto liveKeys = [this, &live]() -> const QSet<QString>& {
+        if (!live)
+            live = liveRecordKeys();
+        return *live;
+    };
+    return editEveryStore(*this, [&liveKeys](auto& records) { return dropGone(records, liveKeys); });
 }
 
 // A page without an id is named by its place among its file's pages, so a

@@ -10,9 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QBuffer>
-#include <QCryptographicHash>
+#include <QHashFunctions>
 #include <algorithm>
 #include <charconv>
+#include <future>
 #include <cstring>
 
 namespace {
@@ -333,10 +334,28 @@ void syncFirmwarePositions(pugi::xml_node element)
         setParamText(yposFw, QByteArray(ypos.text().get()));
 }
 
-// The document goes to the disk whole or not at all: a failed write must not
-// leave a truncated device file that a later save would pack.
-bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path, QString* error)
+// A device file that is not dirty holds what its document does while it is
+// the file the editor last read or wrote. One another program changed, or
+// one gone from the working folder (a temp cleaner, a virus scanner), is
+// written again from the document, so every page the window shows is saved.
+bool holdsItsDocument(const DeviceFile& device)
 {
+    return device.onDisk.isValid() && FileStamp::of(device.filePath) == device.onDisk;
+}
+
+// The document goes to the disk whole or not at all: a failed write must not
+// leave a truncated device file that a later save would pack. A folder gone
+// from the working folder is made again. What is written is deflated for the
+// archive meanwhile.
+bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path, PrepackedFiles& ahead,
+                         QString* error)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = tr("the folder %1 could not be created").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
     QFile current(path);
     // The file's size is a close guess of the text's: no regrowing on the way.
     const QByteArray bytes = xmlDocumentBytes(doc, "  ", current.size() + current.size() / 16);
@@ -346,11 +365,12 @@ bool writeDocumentSafely(const pugi::xml_document& doc, const QString& path, QSt
         && current.error() == QFileDevice::NoError)
         return true;
     current.close();
-    if (!writeFileSafely(path, bytes, error)) {
+    ahead.start(path, bytes);
+    const bool written = writeWorkingFile(path, bytes, error);
+    ahead.written(path, written);
+    if (!written)
         qWarning().noquote() << "writeDeviceDocument: kept the previous file:" << (error ? *error : QString());
-        return false;
-    }
-    return true;
+    return written;
 }
 
 // Replaces an existing preview picture; a read-only one is made writable
@@ -367,10 +387,46 @@ bool replacePicture(const QImage& image, const QString& path)
     return writeFileSafely(path, png);
 }
 
+// A fingerprint of pieces of text, fed as they come. Only ever compared
+// with another of this session, of a text written in the same pieces: two
+// lanes of Qt's own keyed hash, each chained through the pieces, are as good
+// as a cryptographic hash here and several times faster.
+struct DigestWriter : pugi::xml_writer {
+    size_t lanes[2] = {size_t(0x9e3779b97f4a7c15ull), size_t(0x632be59bd9b4e019ull)};
+    void add(const void* data, size_t size)
+    {
+        for (size_t& lane : lanes)
+            lane = qHashBits(data, size, lane);
+    }
+    void write(const void* data, size_t size) override { add(data, size); }
+    QByteArray result() const { return QByteArray(reinterpret_cast<const char*>(lanes), sizeof lanes); }
+};
+
+// One document's part: its text goes into the hash as pugixml writes it,
+// never held whole.
+QByteArray documentPart(const pugi::xml_document& doc)
+{
+    DigestWriter writer;
+    doc.save(writer, "", pugi::format_raw);
+    return writer.result();
+}
+
+QByteArray digestOf(const std::vector<QByteArray>& parts, bool renamePending, const QString& newName)
+{
+    DigestWriter writer;
+    for (const QByteArray& part : parts)
+        writer.add(part.constData(), size_t(part.size()));
+    // A rename waits for the next save like any other edit.
+    const QByteArray rename = renamePending ? QByteArray("rename:") + newName.toUtf8() : QByteArray("-");
+    writer.add(rename.constData(), size_t(rename.size()));
+    return writer.result();
+}
+
 } // namespace
 
 bool DashConfig::save(const QString& targetPath, QString* error, QString* warning)
 {
+    digestAtSave.clear();
     if (warning)
         warning->clear();
     auto fail = [error](const QString& reason) {
@@ -392,8 +448,9 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
                        "mark first.")
                         .arg(QDir::toNativeSeparators(targetPath)));
 
+    prepacked.clear();
     for (DeviceFile* device : devices) {
-        if (devices.size() != 1 && !device->dirty)
+        if (devices.size() != 1 && !device->dirty && holdsItsDocument(*device))
             continue;
         QString reason;
         if (!writeDeviceDocument(device, &reason)) {
@@ -404,6 +461,11 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     }
 
     refreshPreviewImages();
+    // The documents are final: their fingerprint is taken while the archive
+    // is written.
+    std::vector<std::future<QByteArray>> parts;
+    for (const DeviceFile* device : devices)
+        parts.push_back(std::async(std::launch::async, [device] { return documentPart(device->doc); }));
 
     // A name that cannot be written (no description, or one that does not
     // parse) must not cost the user the edits: the archive is written with
@@ -419,7 +481,9 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
 
     QString reason;
     QString leftOut;
-    if (!writeZconf2(extractDir, targetPath, &reason, &leftOut))
+    const bool written = writeZconf2(extractDir, targetPath, &reason, &leftOut);
+    prepacked.clear();
+    if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     if (warning && !leftOut.isEmpty())
         *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
@@ -435,6 +499,10 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         if (!dropRecordsOfGoneMasks())
             qWarning() << "save: records of removed masks stay in the sidecars:" << sidecarFailure;
     }
+    std::vector<QByteArray> digests;
+    for (std::future<QByteArray>& part : parts)
+        digests.push_back(part.get());
+    digestAtSave = digestOf(digests, renamePending, newConfigName);
     return true;
 }
 
@@ -460,32 +528,25 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file, QString* error)
         }
     }
 
+    // Passes A to C in one walk: each reads and changes one mask's own
+    // elements only, and each Axis meets them in that order.
     std::vector<pugi::xml_node> leftOut;
-    forEachMask(gconf, [&leftOut](pugi::xml_node mask) { collectUnreferencedAxes(mask, leftOut); });
-
     const QByteArray expected =
         typeCode >= 1 ? QByteArray::number(typeCode) : deviceTypeCodeForName(deviceName).toUtf8();
     forEachMask(gconf, [&](pugi::xml_node mask) {
+        collectUnreferencedAxes(mask, leftOut);
         for (pugi::xml_node axis = mask.child("e"); axis; axis = axis.next_sibling("e")) {
             if (!hasClass(axis, "Axis"))
                 continue;
             QByteArray lnm;
             QByteArray tipo;
             readBindingKeys(axis, lnm, tipo);
-            if (lnm.isEmpty() || (!expected.isEmpty() && expected == tipo))
-                continue;
-            rebindAxisDeviceCode(axis);
+            if (!lnm.isEmpty() && (expected.isEmpty() || expected != tipo))
+                rebindAxisDeviceCode(axis);
+            if (!expected.isEmpty())
+                repairLegacyDeviceCode(axis, expected);
         }
     });
-
-    if (!expected.isEmpty()) {
-        forEachMask(gconf, [&](pugi::xml_node mask) {
-            for (pugi::xml_node axis = mask.child("e"); axis; axis = axis.next_sibling("e")) {
-                if (hasClass(axis, "Axis"))
-                    repairLegacyDeviceCode(axis, expected);
-            }
-        });
-    }
 
     writeGeometryAndStyle(gconf, filePages);
     filePages.clear(); // the propagation below may change the page records
@@ -501,38 +562,56 @@ bool DashConfig::writeDeviceDocument(DeviceFile* file, QString* error)
             syncFirmwarePositions(e);
     });
 
-    bool ok = false;
-    if (leftOut.empty()) {
-        ok = writeDocumentSafely(file->doc, file->filePath, error);
-    } else {
+    // The file is written while the records are read again (both only read
+    // the document); the records take the new reading once the file holds it.
+    std::future<bool> writing = std::async(std::launch::async, [this, file, &leftOut, error] {
+        if (leftOut.empty())
+            return writeDocumentSafely(file->doc, file->filePath, prepacked, error);
         pugi::xml_document written;
         written.reset(file->doc);
         dropFromCopy(file->doc, written, leftOut);
-        ok = writeDocumentSafely(written, file->filePath, error);
-    }
-    // The passes above brought the document to what the file now holds
-    // (device codes, firmware positions, bar references): the records are
-    // read from it again, so they are what a reopen of the file reads.
-    if (ok) {
-        for (int pageIndex : pageIndices) {
-            for (MaskElement& mask : pages[static_cast<size_t>(pageIndex)].masks) {
-                if (mask.node)
-                    mask = parseMask(mask.node);
-                if (mask.node && std::any_of(leftOut.begin(), leftOut.end(),
-                                             [&mask](pugi::xml_node axis) { return axis.parent() == mask.node; })) {
-                    // The file names the mask's channel without the channels
-                    // it left out; the document keeps them for undo.
-                    pugi::xml_document written;
-                    const pugi::xml_node copy = written.append_copy(mask.node);
-                    dropFromCopy(mask.node, copy, leftOut);
-                    const MaskElement seen = parseMask(copy);
-                    mask.channel = seen.channel;
-                    mask.channelShort = seen.channelShort;
-                }
-            }
+        return writeDocumentSafely(written, file->filePath, prepacked, error);
+    });
+    std::vector<std::vector<MaskElement>> reread;
+    for (int pageIndex : pageIndices)
+        reread.push_back(rereadMasks(pages[static_cast<size_t>(pageIndex)].masks, leftOut));
+    const bool ok = writing.get();
+    if (!ok)
+        return false;
+    file->onDisk = FileStamp::of(file->filePath);
+    for (size_t i = 0; i < pageIndices.size(); ++i)
+        pages[static_cast<size_t>(pageIndices[i])].masks = std::move(reread[i]);
+    return true;
+}
+
+// The passes of a save bring the document to what the file holds (device
+// codes, firmware positions, bar references): the records are read from it
+// again, so they are what a reopen of the file reads.
+std::vector<MaskElement> DashConfig::rereadMasks(const std::vector<MaskElement>& masks,
+                                                 const std::vector<pugi::xml_node>& leftOut)
+{
+    std::vector<MaskElement> reread;
+    reread.reserve(masks.size());
+    for (const MaskElement& old : masks) {
+        if (!old.node) {
+            reread.push_back(old);
+            continue;
         }
+        MaskElement mask = parseMask(old.node);
+        if (std::any_of(leftOut.begin(), leftOut.end(),
+                        [&mask](pugi::xml_node axis) { return axis.parent() == mask.node; })) {
+            // The file names the mask's channel without the channels it
+            // left out; the document keeps them for undo.
+            pugi::xml_document written;
+            const pugi::xml_node copy = written.append_copy(mask.node);
+            dropFromCopy(mask.node, copy, leftOut);
+            const MaskElement seen = parseMask(copy);
+            mask.channel = seen.channel;
+            mask.channelShort = seen.channelShort;
+        }
+        reread.push_back(std::move(mask));
     }
-    return ok;
+    return reread;
 }
 
 int DashConfig::refreshPreviewImages()
@@ -590,22 +669,8 @@ void DashConfig::propagateBarAxisRefsForMask(int page, int mask)
 
 QByteArray DashConfig::documentDigest() const
 {
-    // The text goes into the hash as pugixml writes it, never held whole.
-    struct HashWriter : pugi::xml_writer {
-        QCryptographicHash* hash = nullptr;
-        void write(const void* data, size_t size) override
-        {
-            hash->addData(QByteArrayView(static_cast<const char*>(data), qsizetype(size)));
-        }
-    };
-    // Only ever compared with another digest of this session: the fastest
-    // of Qt's cryptographic hashes will do.
-    QCryptographicHash hash(QCryptographicHash::Blake2b_160);
-    HashWriter writer;
-    writer.hash = &hash;
+    std::vector<QByteArray> parts;
     for (const DeviceFile* device : devices)
-        device->doc.save(writer, "", pugi::format_raw);
-    // A rename waits for the next save like any other edit.
-    hash.addData(renamePending ? QByteArray("rename:") + newConfigName.toUtf8() : QByteArray("-"));
-    return hash.result();
+        parts.push_back(documentPart(device->doc));
+    return digestOf(parts, renamePending, newConfigName);
 }

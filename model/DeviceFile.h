@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/FileStamp.h"
+
 #include <QString>
 #include <pugixml.hpp>
 
@@ -14,4 +16,7 @@ struct DeviceFile {
     bool hasDashNumber = false;
     int pageCount = 0;
     bool dirty = false;
+    // The file as the editor last read or wrote it: a save passes over a
+    // file that is not dirty only while it is still that file.
+    FileStamp onDisk;
 };

@@ -1,10 +1,13 @@
 #include "model/SafeWrite.h"
 
 #include "model/ErrorText.h"
+#include "model/ZipArchive.h"
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -65,4 +68,21 @@ bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* erro
     if (!writeWhole(file, bytes.constData(), bytes.size()))
         return failWrite(file, error);
     return commitSaveFile(file, error);
+}
+
+bool writeWorkingFile(const QString& path, const QByteArray& bytes, QString* error)
+{
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open())
+        return report(path, file.errorString(), error);
+    if (!writeWhole(file, bytes.constData(), bytes.size()) || !flushed(file) || file.error() != QFileDevice::NoError)
+        return report(path, file.errorString(), error);
+    if (QFileInfo::exists(path))
+        file.setPermissions(QFile::permissions(path));
+    file.close();
+    if (!renameOverFile(file.fileName(), path))
+        return report(path, QCoreApplication::translate("SafeWrite", "the written file could not be moved into place"),
+                      error);
+    file.setAutoRemove(false);
+    return true;
 }

@@ -25,6 +25,11 @@ bool writeWhole(QFileDevice& file, const char* data, qint64 size);
 // with the system's reason.
 bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// As writeFileSafely, for a file of a configuration's working folder: the
+// archive packed from it is what is kept, so the write is not waited for on
+// the disk. The file keeps its permissions.
+bool writeWorkingFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
 // Finishes a QSaveFile the caller opened and wrote into: flush, check,
 // commit. On any failure the temporary file is discarded and the previous
 // file kept. Error: "cannot write %1: %2".

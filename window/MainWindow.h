@@ -114,6 +114,15 @@ public:
     // (MainWindowTemplates.cpp).
     AddPageChoice runAddPageDialog();
 
+    // --- undo and redo (MainWindowHistory.cpp) ------------------------------
+    // An Undo or Redo action of the window's history (back: Undo), labelled
+    // and enabled by the history, triggering stepHistory.
+    QAction* createHistoryAction(bool back, const QString& prefix);
+    // One step through the history. A step that left the document as it was
+    // (its records could not be written) is taken back, so the history says
+    // what the document holds, and the window says why.
+    void stepHistory(bool back);
+
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
     void onPageSelected(int index);
     void onElementSelected(int maskIndex);
@@ -330,7 +339,9 @@ private:
     QString backupBeforeOverwrite(const QString& target) const;
     QString saveFailureText(const QString& path, const QString& reason) const;
     void showSavedStatus(const QString& backupName, const QString& warning = QString());
-    void markSaved();
+    // `digest`: the document's fingerprint as a save just left it (taken
+    // while it wrote); empty: taken now.
+    void markSaved(const QByteArray& digest = QByteArray());
     bool confirmDiscardChanges();
     // --- Discard back to the last save (MainWindowDiscard.cpp) -------------
     // The sidecars as they are now, and the installs as they are now, are the

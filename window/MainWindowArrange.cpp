@@ -41,11 +41,13 @@ void MainWindow::mirrorBox(int maskIndex)
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     int created = -1;
+    QString error;
     pushChecked(*undoStack, new DuplicateMaskCommand(&config, currentPage, maskIndex, dx, 0, tr("Mirror box %1").arg(id),
-                                             &created), [&created] { return created >= 0; });
+                                             &created, &error), [&created] { return created >= 0; });
     reshowCurrentPage();
     if (created < 0) {
-        statusBar()->showMessage(tr("Mirror failed"), 2000);
+        selectMask(maskIndex); // the page is as it was: so is the choice
+        showArtworkFailure(tr("Mirror box"), tr("Mirror failed"), error, QString());
         return;
     }
     selectMask(created);

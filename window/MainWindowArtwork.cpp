@@ -36,11 +36,14 @@ void MainWindow::removeBarColor(int maskIndex)
     // Without a stored original there is nothing to go back to: say so
     // without pushing, so the history (and its redo steps) stays as it was.
     bool removed = false;
-    if (!config.barColorSnapshot(currentPage, maskIndex).originalPathRel.empty())
+    const bool original = !config.barColorSnapshot(currentPage, maskIndex).originalPathRel.empty();
+    if (original)
         undoStack->push(new BarColorRemoveCommand(&config, currentPage, maskIndex, &removed));
     showRestyledMask(maskIndex);
     if (removed)
         statusBar()->showMessage(tr("Removed bar color"), 3000);
+    else if (original) // the bar keeps its colour when its record cannot be written
+        showArtworkFailure(tr("Remove color"), tr("Remove bar color failed"), config.sidecarFailure, QString());
     else
         statusBar()->showMessage(tr("Remove bar color failed — no stored original for this bar"), 4000);
 }

@@ -62,11 +62,11 @@ void MainWindow::createFileMenu()
 void MainWindow::createEditMenu()
 {
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    QAction* undo = undoStack->createUndoAction(this, tr("&Undo"));
+    QAction* undo = createHistoryAction(true, tr("&Undo"));
     undo->setShortcut(QKeySequence::Undo);
     undo->setShortcutContext(Qt::WindowShortcut);
     edit->addAction(undo);
-    QAction* redo = undoStack->createRedoAction(this, tr("&Redo"));
+    QAction* redo = createHistoryAction(false, tr("&Redo"));
     redo->setShortcut(QKeySequence::Redo);
     redo->setShortcutContext(Qt::WindowShortcut);
     edit->addAction(redo);
@@ -134,8 +134,8 @@ void MainWindow::createToolBar()
     connect(saveToolbarAction, &QAction::triggered, this, &MainWindow::save);
     bar->addSeparator();
     // A second pair, without keys: the Edit menu's pair carries them.
-    bar->addAction(undoStack->createUndoAction(this, tr("Undo")));
-    bar->addAction(undoStack->createRedoAction(this, tr("Redo")));
+    bar->addAction(createHistoryAction(true, tr("Undo")));
+    bar->addAction(createHistoryAction(false, tr("Redo")));
     bar->addSeparator();
 
     auto* grid = new QCheckBox(tr("Grid Snap"), bar);

@@ -235,7 +235,7 @@ bool MainWindow::save()
         return false;
     }
     repairedFilePath.clear();
-    markSaved();
+    markSaved(config.digestAtSave);
     showSavedStatus(backupName, warning);
     return true;
 }
@@ -279,7 +279,7 @@ bool MainWindow::saveAs()
     }
     currentFilePath = target;
     repairedFilePath.clear();
-    markSaved();
+    markSaved(config.digestAtSave);
     updateWindowTitle();
     showSavedStatus(backupName, warning);
     return true;
@@ -308,12 +308,12 @@ void MainWindow::showSavedStatus(const QString& backupName, const QString& warni
         statusBar()->showMessage(tr("Saved %1 \u2014 original kept as %2").arg(name, backupName), 10000);
 }
 
-void MainWindow::markSaved()
+void MainWindow::markSaved(const QByteArray& digest)
 {
     undoStack->setClean();
     // A rename still pending after the save was not written: the document
     // stays changed, so closing asks before the new name is lost.
-    savedDigest = config.renamePending ? QByteArray() : config.documentDigest();
+    savedDigest = config.renamePending ? QByteArray() : digest.isEmpty() ? config.documentDigest() : digest;
     keepSavedSidecars();
 }
 

@@ -173,11 +173,13 @@ void MainWindow::duplicateMask()
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     int created = -1;
+    QString error;
     pushChecked(*undoStack, new DuplicateMaskCommand(&config, currentPage, maskIndex, 20, 20,
-                                             tr("Duplicate Mask %1").arg(id), &created), [&created] { return created >= 0; });
+                                             tr("Duplicate Mask %1").arg(id), &created, &error), [&created] { return created >= 0; });
     reshowCurrentPage();
     if (created < 0) {
-        statusBar()->showMessage(tr("Duplicate mask failed"), 2000);
+        selectMask(maskIndex); // the page is as it was: so is the choice
+        showArtworkFailure(tr("Duplicate Mask"), tr("Duplicate mask failed"), error, QString());
         return;
     }
     selectMask(created);

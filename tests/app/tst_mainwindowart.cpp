@@ -5,10 +5,12 @@
 #include "panels/IconPreviewDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
+#include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QListWidget>
@@ -402,6 +404,97 @@ private Q_SLOTS:
         for (auto it = art.begin(); it != art.end();)
             it = savedArt.contains(it.key()) ? std::next(it) : art.erase(it);
         QCOMPARE(art, savedArt);
+    }
+
+    // A step whose bar colour record cannot be written (the disk refuses
+    // every write past a few bytes) fails whole: no success message, the
+    // page, the store and the history as they were, and the window names
+    // the file and the system's reason. Once writes go through again, the
+    // same step is done.
+    void recordWriteFailureChangesNothing_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("failed");
+        QTest::newRow("duplicate whole box")
+            << "duplicate" << "Duplicate Mask" << "Duplicate mask failed — its records could not be written, so "
+                                                  "nothing was added: cannot write ";
+        QTest::newRow("undo color bar") << "undo" << "Undo" << "Undo Color bar was not done — cannot write ";
+        QTest::newRow("redo color bar") << "redo" << "Redo" << "Redo Color bar was not done — cannot write ";
+        QTest::newRow("remove color") << "remove" << "Remove color" << "Remove bar color failed — cannot write ";
+        QTest::newRow("undo duplicate")
+            << "undo duplicate" << "Undo" << "Undo Duplicate Mask <id> was not done — cannot write ";
+        QTest::newRow("redo duplicate")
+            << "redo duplicate" << "Redo" << "Redo Duplicate Mask <id> was not done — cannot write ";
+    }
+    void recordWriteFailureChangesNothing()
+    {
+        QFETCH(QString, step);
+        QFETCH(QString, title);
+        QFETCH(QString, failed);
+        failed.replace(QStringLiteral("<id>"), mask(2).id);
+        const QString bar = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/");
+        QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, bar, QSize(40, 20), QColor(220, 220, 220)));
+        setParam(config->pages[0].masks[2].node, "PATH_REL_AiM_MASK", bar.toUtf8());
+        window->applyColorBar(2);
+        QCOMPARE(stack->count(), 1);
+        // Another bar's record: every step below rewrites the store.
+        QMap<QString, BarColorRecord> records = config->loadBarColorSidecar();
+        records.insert(QStringLiteral("another bar"), BarColorRecord{true, 0.0, QStringLiteral("a/b/"), QString()});
+        QVERIFY(config->saveBarColorSidecar(records));
+        const auto history = [this](bool back) {
+            const QString name = back ? QStringLiteral("&Undo") : QStringLiteral("&Redo");
+            for (QAction* action : window->findChildren<QAction*>()) {
+                if (action->text().startsWith(name))
+                    return action->trigger();
+            }
+            QFAIL("no history action");
+        };
+        if (step == "redo")
+            history(true);
+        if (step.endsWith("duplicate")) {
+            window->findChild<DashCanvas*>()->setSelectedMask(2);
+            window->duplicateMask();
+            QCOMPARE(stack->count(), 2);
+        }
+        if (step == "redo duplicate")
+            history(true);
+
+        const auto storeBytes = [this] {
+            QFile f(config->barColorSidecarPath());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray store = storeBytes();
+        const QByteArray documents = ConfigSnapshot::documents(*config);
+        const int index = stack->index();
+        const int count = stack->count();
+        const int messages = asker->count(QStringLiteral("message"));
+        const auto act = [&] {
+            if (step == "duplicate")
+                window->duplicateMask();
+            else if (step == "remove")
+                window->removeBarColor(2);
+            else
+                history(step.startsWith("undo"));
+        };
+        {
+            FileSizeLimit::Scope full(16);
+            act();
+        }
+        QCOMPARE(asker->count(QStringLiteral("message")), messages + 1);
+        QCOMPARE(asker->asked.last().title, title);
+        QVERIFY2(asker->asked.last().text.startsWith(failed + config->barColorSidecarPath() + ": File too large"),
+                 qPrintable(asker->asked.last().text));
+        QCOMPARE(status(), asker->asked.last().text);
+        QCOMPARE(stack->index(), index);
+        QCOMPARE(stack->count(), count);
+        QCOMPARE(storeBytes(), store);
+        QCOMPARE(ConfigSnapshot::documents(*config), documents);
+
+        act();
+        QCOMPARE(asker->count(QStringLiteral("message")), messages + 1);
+        QVERIFY2(storeBytes() != store, qPrintable(status()));
+        QVERIFY(ConfigSnapshot::documents(*config) != documents);
     }
 
     void iconPreviewWithoutChoice()

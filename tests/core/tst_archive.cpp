@@ -231,6 +231,71 @@ private Q_SLOTS:
                  replaced == 2 ? QByteArray() : QByteArray(5000, '\x42'));
     }
 
+    // A display's device file, or its whole folder, gone from the working
+    // folder while another program replaced the archive with one whose copy
+    // of that file differs: the save writes the file again from the open
+    // document (its folder made again), so both displays' pages reach the
+    // saved file, now and at the next save, and nothing is reported lost.
+    void vanishedDeviceFileIsWrittenFromTheDocument_data()
+    {
+        QTest::addColumn<bool>("wholeFolder");
+        QTest::addColumn<bool>("sameTarget");
+        QTest::newRow("device file, save as") << false << false;
+        QTest::newRow("its folder, save as") << true << false;
+        QTest::newRow("device file, save") << false << true;
+        QTest::newRow("its folder, save") << true << true;
+    }
+
+    void vanishedDeviceFileIsWrittenFromTheDocument()
+    {
+        QFETCH(bool, wholeFolder);
+        QFETCH(bool, sameTarget);
+        const auto twoDisplays = [](int secondX) {
+            ConfigFixture fixture;
+            fixture.device().folder = "PdmTwo/dash1";
+            fixture.device().dashNumber = 1;
+            fixture.device().page("One").mask(Fx::mask("m1", 10, 10, 50, 50).add(Fx::label("l1", "one", 0, 0, 50, 50)));
+            FixtureDevice& second = fixture.addDevice("PdmTwo/dash2");
+            second.dashNumber = 2;
+            second.page("Two").mask(Fx::mask("m2", secondX, 20, 60, 60).add(Fx::label("l2", "two", 0, 0, 60, 60)));
+            fixture.extraFiles.insert("PdmTwo/dash2/_preview.png", QByteArray(3000, '\x17'));
+            return fixture;
+        };
+        const QString work = TestEnvironment::makeTempDir();
+        const QString original = work + "/cfg.zconf2";
+        QVERIFY(twoDisplays(20).writeZip(original));
+        DashConfig config;
+        QVERIFY(config.load(original));
+        QCOMPARE(config.pageCount(), 2);
+        config.maskAt(0, 0)->x = 33;
+        config.markPageDirty(0);
+        QVERIFY(twoDisplays(444).writeZip(original));
+        const QString gone = config.extractDir + (wholeFolder ? "/PdmTwo/dash2" : "/PdmTwo/dash2/overlay.ov3.xml");
+        QVERIFY(wholeFolder ? QDir(gone).removeRecursively() : QFile::remove(gone));
+
+        const QString target = sameTarget ? original : work + "/other.zconf2";
+        for (int round = 0; round < 2; ++round) {
+            QString error;
+            QString warning;
+            QVERIFY2(round == 0 ? config.saveAs(target, &error, &warning) : config.save(target, &error, &warning),
+                     qPrintable(error));
+            QCOMPARE(warning, QString());
+            const QMap<QString, QByteArray> written = ZipFixture::readZip(target);
+            QCOMPARE(written.keys(), twoDisplays(20).files().keys());
+            QCOMPARE(written.value("PdmTwo/dash2/_preview.png"), QByteArray(3000, '\x17'));
+            DashConfig reopened;
+            QVERIFY(reopened.load(target));
+            QCOMPARE(reopened.pageCount(), 2);
+            QCOMPARE(reopened.pages[0].name, QString("One"));
+            QCOMPARE(reopened.pages[1].name, QString("Two"));
+            QCOMPARE(reopened.maskAt(0, 0)->x, 33);
+            // The second display as the window holds it, not as the other
+            // program's archive has it.
+            QCOMPARE(reopened.maskAt(1, 0)->x, 20);
+            QCOMPARE(reopened.maskAt(1, 0)->widgets.size(), size_t(1));
+        }
+    }
+
     // Entries whose names differ in their bytes but read as the same path
     // are never merged: the first is the file the editor works on, the
     // other is carried as stored, and every save (onto the file, under a

@@ -23,6 +23,25 @@ void setSoftLimit(qint64 limit)
     setrlimit(RLIMIT_FSIZE, &bound);
 }
 
+Scope::Scope(qint64 limit)
+{
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit bound {};
+    getrlimit(RLIMIT_FSIZE, &bound);
+    m_previous = quint64(bound.rlim_cur);
+    bound.rlim_cur = rlim_t(limit);
+    setrlimit(RLIMIT_FSIZE, &bound);
+}
+
+Scope::~Scope()
+{
+    struct rlimit bound {};
+    getrlimit(RLIMIT_FSIZE, &bound);
+    bound.rlim_cur = rlim_t(m_previous);
+    setrlimit(RLIMIT_FSIZE, &bound);
+    std::signal(SIGXFSZ, m_handler);
+}
+
 Outcome run(qint64 limit, const std::function<bool(QString*)>& writer, QString* text)
 {
     int channel[2];

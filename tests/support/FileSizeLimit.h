@@ -27,4 +27,19 @@ void applyInChild(qint64 limit);
 // limit from now on, so that a disk can fill part way through.
 void setSoftLimit(qint64 limit);
 
+// The limit on the test's own process while in scope, for a write a window
+// the test drives must see fail. Only the soft limit is lowered, so the
+// previous one (and SIGXFSZ's handling) comes back at the end of the scope.
+class Scope {
+public:
+    explicit Scope(qint64 limit);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+private:
+    quint64 m_previous = 0;
+    void (*m_handler)(int) = nullptr;
+};
+
 } // namespace FileSizeLimit

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Size, modification time and file identity of a file on disk: two equal
+// stamps mean the file was not written in between.
+struct FileStamp {
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+
+    static FileStamp of(const QString& path);
+    bool isValid() const { return size >= 0; }
+    bool operator==(const FileStamp& o) const
+    {
+        return size == o.size && modifiedNs == o.modifiedNs && inode == o.inode;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
