@@ -77,13 +77,12 @@ QByteArray incomingConfig(int pages = 1)
 
 // A config install bundle whose configuration is named race.zconf2, with a
 // box-style store when one is given.
-QString raceBundle(const QByteArray& config = incomingConfig(), const QByteArray& boxStyles = QByteArray())
+QString raceBundle(const QByteArray& config = incomingConfig(), const QByteArray& boxStyles = QByteArray(),
+                   const QString& art = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/"
+                                                       "s04_homebrew/Over/mask.png"))
 {
-    QMap<QString, QByteArray> files{
-        {QStringLiteral("race.zconf2"), config},
-        {QStringLiteral("RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Over/"
-                        "mask.png"),
-         "art"}};
+    QMap<QString, QByteArray> files{{QStringLiteral("race.zconf2"), config},
+                                    {QStringLiteral("RS3_homebrew_folder/") + art, "art"}};
     if (!boxStyles.isEmpty())
         files.insert(QStringLiteral("race.boxstyles.json"), boxStyles);
     const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
@@ -687,10 +686,8 @@ private Q_SLOTS:
         QFETCH(bool, replacesArt);
         const QString art =
             QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Left%1/mask.png").arg(replacesArt);
-        const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
-        QVERIFY(ZipFixture::writeZip(zip, {{QStringLiteral("race.zconf2"), incomingConfig(2)},
-                                           {QStringLiteral("race.boxstyles.json"), kBoxStyles},
-                                           {QStringLiteral("RS3_homebrew_folder/") + art, "art"}}));
+        const QString zip = raceBundle(incomingConfig(2), kBoxStyles, art);
+        QVERIFY(!zip.isEmpty());
         const QString installed = m_rs3->absolutePath(Rs3Fixture::Stable, art);
         if (replacesArt)
             QVERIFY(ZipFixture::writeTree(QFileInfo(installed).absolutePath(), {{QStringLiteral("mask.png"), "stock"}}));
