@@ -136,23 +136,23 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
 
 // After a failure: each art file the install replaced gets its copy back,
 // each it added goes, last first. The dated copies go too once every file
-// is back; true then.
-bool putBackArt(ArtCopies& copies)
+// is back. Returns the art files that could not be put back.
+QStringList putBackArt(ArtCopies& copies)
 {
-    bool whole = true;
+    QStringList left;
     for (auto it = copies.written.crbegin(); it != copies.written.crend(); ++it) {
         QString why;
         const bool back = it->second.isEmpty() ? QFile::remove(it->first) || !QFileInfo::exists(it->first)
                                                : copyFileOver(it->second, it->first, &why);
         if (!back) {
             qWarning().noquote() << "installConfigInstallBundle: could not put back" << it->first << why;
-            whole = false;
+            left.append(it->first);
         }
     }
     copies.written.clear();
-    if (whole && !copies.keptRoot.isEmpty() && QDir(copies.keptRoot).removeRecursively())
+    if (left.isEmpty() && !copies.keptRoot.isEmpty() && QDir(copies.keptRoot).removeRecursively())
         copies.keptRoot.clear();
-    return whole;
+    return left;
 }
 
 // A failure after something was written: what was replaced is put back,
@@ -160,14 +160,21 @@ bool putBackArt(ArtCopies& copies)
 bool failAfterWriting(ArtCopies& copies, const QStringList& keptFiles, const QString& configPath,
                       ConfigBundleInstallResult* result, QString* error)
 {
-    const bool artBack = putBackArt(copies);
+    const QStringList artLeft = putBackArt(copies);
     QString text = error ? *error : QString();
     const QStringList kept = keptFiles + (copies.keptRoot.isEmpty() ? QStringList() : QStringList{copies.keptRoot});
-    if (artBack && keptFiles.isEmpty())
+    if (artLeft.isEmpty() && keptFiles.isEmpty())
         text += tr("; every file it had replaced was put back");
-    else
+    else if (artLeft.isEmpty())
         text += tr("; not every file it had replaced could be put back, their copies are kept in:\n%1")
                     .arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n'))));
+    else
+        // Art it added has no copy: the file left in the install is named.
+        text += tr("; the art it wrote could not all be put back:\n%1%2")
+                    .arg(QDir::toNativeSeparators(artLeft.join(QLatin1Char('\n'))),
+                         kept.isEmpty() ? QString()
+                                        : tr("\nthe copies of what it had replaced are kept in:\n%1")
+                                              .arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n')))));
     if (result && !kept.isEmpty()) {
         result->configPath = configPath;
         result->keptFiles = keptFiles;

@@ -364,6 +364,11 @@ private:
     // placedPath, and the paragraph telling the user what became of the open
     // configuration; empty when the install did not touch it.
     QString followInstall(const QString& placedPath, const QStringList& kept);
+    // The same after a failed install: only a copy of the open configuration
+    // it could not put back is followed and named.
+    QString followFailedInstall(const QString& placedPath, const QStringList& kept);
+    // followKeptCopy, and the paragraph naming the copy; empty when none.
+    QString followedCopyText(const QStringList& kept);
     // True when a configuration at path has the open one's record stores.
     bool sharesStoresWith(const QString& path) const;
     // Names each record store that cannot be read, once, at the open

@@ -211,7 +211,7 @@ void MainWindow::onThemeInstallFailed(const QString& reason)
 void MainWindow::onConfigInstallFailed(const QString& reason, const QString& configPath, const QStringList& kept)
 {
     endGalleryInstall();
-    Asker::instance().warning(this, tr("Config Install Failed"), reason + followInstall(configPath, kept));
+    Asker::instance().warning(this, tr("Config Install Failed"), reason + followFailedInstall(configPath, kept));
     statusBar()->showMessage(tr("Config install failed: %1").arg(reason), 6000);
 }
 

@@ -133,14 +133,31 @@ QString MainWindow::followInstall(const QString& placedPath, const QStringList& 
 {
     if (config.pageCount() == 0 || !sharesStoresWith(placedPath))
         return {};
-    const QString copy = followKeptCopy(kept);
+    const QString copy = followedCopyText(kept);
     if (!copy.isEmpty())
-        return tr("\n\nThe configuration that was open is kept as %1, and this window now edits that copy.")
-            .arg(QDir::toNativeSeparators(copy));
+        return copy;
     if (samePath(placedPath, currentFilePath))
         return tr("\n\nThe configuration open in this window already held what the bundle brings: it was left as "
                   "it was, and this window goes on with it.");
     return {};
+}
+
+// A failed install changed nothing of the open configuration but what it
+// could not put back: only a copy of that is followed.
+QString MainWindow::followFailedInstall(const QString& placedPath, const QStringList& kept)
+{
+    if (config.pageCount() == 0 || !sharesStoresWith(placedPath))
+        return {};
+    return followedCopyText(kept);
+}
+
+QString MainWindow::followedCopyText(const QStringList& kept)
+{
+    const QString copy = followKeptCopy(kept);
+    if (copy.isEmpty())
+        return {};
+    return tr("\n\nThe configuration that was open is kept as %1, and this window now edits that copy.")
+        .arg(QDir::toNativeSeparators(copy));
 }
 
 bool MainWindow::sharesStoresWith(const QString& path) const

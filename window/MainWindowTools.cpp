@@ -94,7 +94,7 @@ void MainWindow::installConfigBundle()
         // it was and the window goes on with it.
         if (!declined)
             Asker::instance().critical(
-                this, title, tr("Install failed:\n%1").arg(error) + followInstall(result.configPath, result.kept()));
+                this, title, tr("Install failed:\n%1").arg(error) + followFailedInstall(result.configPath, result.kept()));
         return;
     }
     const QStringList keptPaths = result.kept();

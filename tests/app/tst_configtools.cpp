@@ -77,13 +77,12 @@ QByteArray incomingConfig(int pages = 1)
 
 // A config install bundle whose configuration is named race.zconf2, with a
 // box-style store when one is given.
-QString raceBundle(const QByteArray& config = incomingConfig(), const QByteArray& boxStyles = QByteArray())
+QString raceBundle(const QByteArray& config = incomingConfig(), const QByteArray& boxStyles = QByteArray(),
+                   const QString& art = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/"
+                                                       "s04_homebrew/Over/mask.png"))
 {
-    QMap<QString, QByteArray> files{
-        {QStringLiteral("race.zconf2"), config},
-        {QStringLiteral("RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Over/"
-                        "mask.png"),
-         "art"}};
+    QMap<QString, QByteArray> files{{QStringLiteral("race.zconf2"), config},
+                                    {QStringLiteral("RS3_homebrew_folder/") + art, "art"}};
     if (!boxStyles.isEmpty())
         files.insert(QStringLiteral("race.boxstyles.json"), boxStyles);
     const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
@@ -671,6 +670,54 @@ private Q_SLOTS:
         QVERIFY(before.load(clubWithMarkerMismatch()));
         QCOMPARE(saved.pages[0].masks.size(), before.pages[0].masks.size() + 1);
         QCOMPARE(bytesOf(folder + QStringLiteral("/race.bak.barcolor.json")), kBarColors);
+    }
+
+    // A failed install whose art cannot be put back (a folder took its name
+    // meanwhile): the message names the art left, and says nothing about the
+    // open configuration, which is back as it was and stays open.
+    void failedInstallNamesTheArtItLeft_data()
+    {
+        QTest::addColumn<bool>("replacesArt");
+        QTest::newRow("replaced art") << true;
+        QTest::newRow("added art") << false;
+    }
+    void failedInstallNamesTheArtItLeft()
+    {
+        QFETCH(bool, replacesArt);
+        const QString art =
+            QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/Left%1/mask.png").arg(replacesArt);
+        const QString zip = raceBundle(incomingConfig(2), kBoxStyles, art);
+        QVERIFY(!zip.isEmpty());
+        const QString installed = m_rs3->absolutePath(Rs3Fixture::Stable, art);
+        if (replacesArt)
+            QVERIFY(ZipFixture::writeTree(QFileInfo(installed).absolutePath(), {{QStringLiteral("mask.png"), "stock"}}));
+        ScriptedAsker asker;
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconf2"), zip, &open);
+        QVERIFY(window);
+        const QString folder = QFileInfo(open).absolutePath();
+        const QByteArray openBytes = bytesOf(open);
+        asker.buttons = {QMessageBox::Yes};
+        setArchiveRenameFunction([&](const QString& from, const QString& to) {
+            if (to != folder + QStringLiteral("/race.boxstyles.json") || !from.contains(".incoming-"))
+                return QFile::rename(from, to);
+            QFile::remove(installed);
+            QDir().mkpath(installed + QStringLiteral("/inside"));
+            return false;
+        });
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        setArchiveRenameFunction({});
+        QDir(installed).removeRecursively();
+
+        const QString said = asker.asked.last().text;
+        QVERIFY2(said.startsWith(QStringLiteral("Install failed:\n")), qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("could not all be put back:\n") + QDir::toNativeSeparators(installed)),
+                 qPrintable(said));
+        QVERIFY2(!said.contains(QStringLiteral("already held")), qPrintable(said));
+        QCOMPARE(window->currentFile(), open);
+        QCOMPARE(bytesOf(open), openBytes);
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.barcolor.json")), kBarColors);
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.boxstyles.json")));
     }
 
     // A bundle of race.zconf2 installed beside an open race.zconfig: the
