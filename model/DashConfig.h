@@ -141,6 +141,8 @@ public:
     // empty when it can or is not there. Such a file reads as no records and
     // is never written over or removed.
     QString sidecarReadFailure(SidecarStore store) const;
+    // The same for the store whose file is at path (one of sidecarPaths()).
+    QString sidecarReadFailureAt(const QString& path) const;
     // False, with the reason of the first store that cannot be read in
     // sidecarFailure, when an edit that needs these stores must not start.
     bool sidecarsReadable(std::initializer_list<SidecarStore> stores);

@@ -33,11 +33,18 @@ bool readWhole(const QString& path, QByteArray* bytes)
 
 // Puts one sidecar back as it was kept; a file that was not there goes. A
 // store that could not be read, then or now, is left as it is: its records
-// are unknown, so neither removing nor rewriting it can be right.
-void putBack(const QString& path, bool existed, bool unreadable, const QByteArray& bytes)
+// are unknown, so neither removing nor rewriting it can be right. The
+// editor writes only stores it can read, so one that does not read as a
+// store now was put there by someone else since.
+void putBack(const DashConfig& config, const QString& path, bool existed, bool unreadable, const QByteArray& bytes)
 {
     if (unreadable)
         return;
+    const QString failure = config.sidecarReadFailureAt(path);
+    if (!failure.isEmpty()) {
+        qWarning().noquote() << "discardToSavedState: left" << failure;
+        return;
+    }
     QByteArray now;
     const bool there = present(path);
     if (there && !readWhole(path, &now)) {
@@ -89,5 +96,5 @@ void MainWindow::discardToSavedState()
     if (!config.savedArt.putBack(&error))
         qWarning().noquote() << "discardToSavedState: an artwork folder is not as saved:" << error;
     for (const KeptFile& kept : savedSidecars)
-        putBack(kept.path, kept.existed, kept.unreadable, kept.bytes);
+        putBack(config, kept.path, kept.existed, kept.unreadable, kept.bytes);
 }

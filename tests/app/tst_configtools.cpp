@@ -733,40 +733,53 @@ private Q_SLOTS:
     }
 
     // Discard after an edit puts the stores back as they were at the open,
-    // but one it could not read then is left exactly as it is: neither
-    // removed nor written.
+    // but one it cannot read, then or now, is left exactly as it is: neither
+    // removed nor written. "later" puts the file there while the window
+    // holds the configuration (a hand edit, a copy from elsewhere), over no
+    // store or over a readable one.
     void discardKeepsAStoreItCouldNotRead_data()
     {
         QTest::addColumn<QString>("store");
         QTest::addColumn<QString>("kind"); // "socket", "folder" or "broken" JSON
+        QTest::addColumn<QString>("when"); // "open", "later" or "over a store later"
         for (const QString store : {"boxstyles", "multibox", "barcolor", "iconpreview"})
-            QTest::newRow(qPrintable(store + QStringLiteral(", cannot be opened"))) << store << "socket";
-        QTest::newRow("barcolor, a folder") << "barcolor" << "folder";
-        QTest::newRow("barcolor, does not parse") << "barcolor" << "broken";
+            QTest::newRow(qPrintable(store + QStringLiteral(", cannot be opened"))) << store << "socket" << "open";
+        QTest::newRow("barcolor, a folder") << "barcolor" << "folder" << "open";
+        QTest::newRow("barcolor, does not parse") << "barcolor" << "broken" << "open";
+        QTest::newRow("boxstyles, does not parse, placed later") << "boxstyles" << "broken" << "later";
+        QTest::newRow("barcolor, does not parse, over a store later") << "barcolor" << "broken" << "over a store later";
     }
     void discardKeepsAStoreItCouldNotRead()
     {
         QFETCH(QString, store);
         QFETCH(QString, kind);
+        QFETCH(QString, when);
         const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
         const QString open = folder + QStringLiteral("/race.zconf2");
         QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
         const QString path = folder + QStringLiteral("/race.%1.json").arg(store);
         const QByteArray broken = R"({"masks": {"dash/p1/m1": {"colored": true},}, "version": 1})";
-        if (kind == "socket")
-            QVERIFY(TestFiles::makeSocket(path));
-        else if (kind == "folder")
-            QVERIFY(QDir().mkpath(path));
-        else
-            QVERIFY(ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), broken}}));
+        const auto place = [&] {
+            if (kind == "socket")
+                return TestFiles::makeSocket(path);
+            if (kind == "folder")
+                return QDir().mkpath(path);
+            return ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), broken}});
+        };
+        if (when == "open")
+            QVERIFY(place());
+        else if (when == "over a store later")
+            QVERIFY(ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), R"({"masks": {}, "version": 1})"}}));
         ScriptedAsker asker;
         auto window = openedWindow(asker, open);
         QVERIFY(window);
         // The open names it, unless it is a folder: that one reads as no store.
-        QCOMPARE(asker.count(QStringLiteral("message")), kind == "folder" ? 0 : 1);
-        if (kind != "folder")
+        QCOMPARE(asker.count(QStringLiteral("message")), kind == "folder" || when != "open" ? 0 : 1);
+        if (kind != "folder" && when == "open")
             QVERIFY2(asker.asked.last().text.startsWith(QDir::toNativeSeparators(path) + " cannot be read ("),
                      qPrintable(asker.asked.last().text));
+        if (when != "open")
+            QVERIFY(place());
         window->addLabelHere(10, 10, QStringLiteral("unsaved"));
         asker.buttons = {QMessageBox::Discard};
         QVERIFY(window->close());
