@@ -31,14 +31,14 @@ bool readWhole(const QString& path, QByteArray* bytes)
     return file.error() == QFileDevice::NoError;
 }
 
-// Puts one sidecar back as it was kept; a file that was not there goes. A
-// store that could not be read, then or now, is left as it is: its records
-// are unknown, so neither removing nor rewriting it can be right. The
-// editor writes only stores it can read, so one that does not read as a
-// store now was put there by someone else since.
+// Puts one sidecar the configuration wrote since the save back as it was
+// kept; a file that was not there goes. One it did not write is someone
+// else's since (records copied in, a hand edit) and stays. A store that could
+// not be read, then or now, is left as it is: its records are unknown, so
+// neither removing nor rewriting it can be right.
 void putBack(const DashConfig& config, const QString& path, bool existed, bool unreadable, const QByteArray& bytes)
 {
-    if (unreadable)
+    if (unreadable || !config.sidecarsWritten.contains(path))
         return;
     const QString failure = config.sidecarReadFailureAt(path);
     if (!failure.isEmpty()) {
@@ -68,6 +68,7 @@ void putBack(const DashConfig& config, const QString& path, bool existed, bool u
 void MainWindow::keepSavedSidecars()
 {
     config.savedArt.forget();
+    config.sidecarsWritten.clear();
     savedSidecars.clear();
     for (const QString& path : config.sidecarPaths()) {
         if (path.isEmpty())

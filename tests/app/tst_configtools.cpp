@@ -734,10 +734,11 @@ private Q_SLOTS:
 
     // Discard after an edit puts the stores back as they were at the open,
     // but one it cannot read, then or now, is left exactly as it is: neither
-    // removed nor written. "later" puts the file there while the window
-    // holds the configuration (a hand edit, a copy from elsewhere), over no
-    // store or over a readable one.
-    void discardKeepsAStoreItCouldNotRead_data()
+    // removed nor written; so is one it did not write. "later" puts the file
+    // there while the window holds the configuration (a hand edit, the
+    // records copied from the sender of a mailed file), over no store or
+    // over a readable one.
+    void discardKeepsAStoreItDidNotWrite_data()
     {
         QTest::addColumn<QString>("store");
         QTest::addColumn<QString>("kind"); // "socket", "folder" or "broken" JSON
@@ -748,8 +749,10 @@ private Q_SLOTS:
         QTest::newRow("barcolor, does not parse") << "barcolor" << "broken" << "open";
         QTest::newRow("boxstyles, does not parse, placed later") << "boxstyles" << "broken" << "later";
         QTest::newRow("barcolor, does not parse, over a store later") << "barcolor" << "broken" << "over a store later";
+        QTest::newRow("boxstyles, a store placed later") << "boxstyles" << "store" << "later";
+        QTest::newRow("barcolor, another store over a store later") << "barcolor" << "store" << "over a store later";
     }
-    void discardKeepsAStoreItCouldNotRead()
+    void discardKeepsAStoreItDidNotWrite()
     {
         QFETCH(QString, store);
         QFETCH(QString, kind);
@@ -758,13 +761,14 @@ private Q_SLOTS:
         const QString open = folder + QStringLiteral("/race.zconf2");
         QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
         const QString path = folder + QStringLiteral("/race.%1.json").arg(store);
-        const QByteArray broken = R"({"masks": {"dash/p1/m1": {"colored": true},}, "version": 1})";
+        const QByteArray placed = kind == "store" ? R"({"masks": {"dash/p1/m1": {"colored": true}}, "version": 1})"
+                                                  : R"({"masks": {"dash/p1/m1": {"colored": true},}, "version": 1})";
         const auto place = [&] {
             if (kind == "socket")
                 return TestFiles::makeSocket(path);
             if (kind == "folder")
                 return QDir().mkpath(path);
-            return ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), broken}});
+            return ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), placed}});
         };
         if (when == "open")
             QVERIFY(place());
@@ -790,7 +794,7 @@ private Q_SLOTS:
         else if (kind == "folder")
             QVERIFY(left.isDir());
         else
-            QCOMPARE(bytesOf(path), broken);
+            QCOMPARE(bytesOf(path), placed);
     }
 };
 
