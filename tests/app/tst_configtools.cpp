@@ -742,7 +742,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("store");
         QTest::addColumn<QString>("kind"); // "socket", "folder" or "broken" JSON
-        QTest::addColumn<QString>("when"); // "open", "later" or "over a store later"
+        QTest::addColumn<QString>("when"); // "open", "later", "over a store later" or "over its own later"
         for (const QString store : {"boxstyles", "multibox", "barcolor", "iconpreview"})
             QTest::newRow(qPrintable(store + QStringLiteral(", cannot be opened"))) << store << "socket" << "open";
         QTest::newRow("barcolor, a folder") << "barcolor" << "folder" << "open";
@@ -751,6 +751,7 @@ private Q_SLOTS:
         QTest::newRow("barcolor, does not parse, over a store later") << "barcolor" << "broken" << "over a store later";
         QTest::newRow("boxstyles, a store placed later") << "boxstyles" << "store" << "later";
         QTest::newRow("barcolor, another store over a store later") << "barcolor" << "store" << "over a store later";
+        QTest::newRow("barcolor, written by the window, then broken") << "barcolor" << "broken" << "over its own later";
     }
     void discardKeepsAStoreItDidNotWrite()
     {
@@ -782,6 +783,11 @@ private Q_SLOTS:
         if (kind != "folder" && when == "open")
             QVERIFY2(asker.asked.last().text.startsWith(QDir::toNativeSeparators(path) + " cannot be read ("),
                      qPrintable(asker.asked.last().text));
+        if (when == "over its own later") {
+            BarColorRecord record;
+            record.colored = true;
+            QVERIFY(window->findChild<DashCanvas*>()->config->saveBarColorSidecar({{"dash/p1/m1", record}}));
+        }
         if (when != "open")
             QVERIFY(place());
         window->addLabelHere(10, 10, QStringLiteral("unsaved"));
