@@ -37,6 +37,7 @@
 #include <vector>
 
 class QTemporaryDir;
+class QJsonObject;
 struct ArtworkApplyResult;
 struct ArtworkExportInfo;
 struct ArtworkTarget;
@@ -141,6 +142,8 @@ public:
     // empty when it can or is not there. Such a file reads as no records and
     // is never written over or removed.
     QString sidecarReadFailure(SidecarStore store) const;
+    // The same for the store whose file is at path (one of sidecarPaths()).
+    QString sidecarReadFailureAt(const QString& path) const;
     // False, with the reason of the first store that cannot be read in
     // sidecarFailure, when an edit that needs these stores must not start.
     bool sidecarsReadable(std::initializer_list<SidecarStore> stores);
@@ -479,6 +482,9 @@ public:
     // Why a write of a sidecar store failed ("cannot write <file>: <reason>"),
     // the first since each restyle cleared it before it started.
     QString sidecarFailure;
+    // The store files the configuration wrote since the window last cleared
+    // this (at each save): Discard puts back only those.
+    QSet<QString> sidecarsWritten;
     // Why the last undo or redo step left the document as it was (a record it
     // needed could not be written). The window reports it and steps the
     // history back over that step, so the history says what the document
@@ -517,6 +523,8 @@ private:
     bool restoreBarRecord(const QString& key, const BarColorSnapshot& snapshot);
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
     bool noteSidecarWrite(bool written, const QString& why);
+    // Writes one store's list and notes that it did (or why it could not).
+    bool writeStore(const QString& path, const char* listKey, const QJsonObject& list);
     // Per store: a record under a mask's own part alone -> the key of the
     // mask it serves (adoptLegacySidecarRecords).
     std::array<QHash<QString, QString>, 4> legacyRecordKeys;

@@ -323,22 +323,28 @@ bool DashConfig::noteSidecarWrite(bool written, const QString& why)
     return written;
 }
 
-bool DashConfig::saveBarColorSidecar(const QMap<QString, BarColorRecord>& records)
+bool DashConfig::writeStore(const QString& path, const char* listKey, const QJsonObject& list)
 {
     QString why;
-    return noteSidecarWrite(writeList(barColorSidecarPath(), kMasks, listOf(records, barColorToJson), &why), why);
+    const bool written = writeList(path, listKey, list, &why);
+    if (written && !path.isEmpty())
+        sidecarsWritten.insert(path);
+    return noteSidecarWrite(written, why);
+}
+
+bool DashConfig::saveBarColorSidecar(const QMap<QString, BarColorRecord>& records)
+{
+    return writeStore(barColorSidecarPath(), kMasks, listOf(records, barColorToJson));
 }
 
 bool DashConfig::saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records)
 {
-    QString why;
-    return noteSidecarWrite(writeList(boxStylesSidecarPath(), kMasks, listOf(records, boxStyleToJson), &why), why);
+    return writeStore(boxStylesSidecarPath(), kMasks, listOf(records, boxStyleToJson));
 }
 
 bool DashConfig::saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records)
 {
-    QString why;
-    return noteSidecarWrite(writeList(iconPreviewSidecarPath(), kIcons, iconList(records), &why), why);
+    return writeStore(iconPreviewSidecarPath(), kIcons, iconList(records));
 }
 
 bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement)
@@ -352,8 +358,7 @@ bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const
 
 bool DashConfig::saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& records)
 {
-    QString why;
-    return noteSidecarWrite(writeList(multiBoxSidecarPath(), kMasks, listOf(records, multiBoxToJson), &why), why);
+    return writeStore(multiBoxSidecarPath(), kMasks, listOf(records, multiBoxToJson));
 }
 
 namespace {
@@ -382,6 +387,16 @@ QString DashConfig::sidecarReadFailure(SidecarStore store) const
     QString why;
     readList(path, store == SidecarStore::IconPreviews ? kIcons : kMasks, &why);
     return why.isEmpty() ? QString() : unreadableStoreText(path, why);
+}
+
+QString DashConfig::sidecarReadFailureAt(const QString& path) const
+{
+    for (const SidecarStore store :
+         {SidecarStore::BarColors, SidecarStore::BoxStyles, SidecarStore::MultiBoxes, SidecarStore::IconPreviews}) {
+        if (!path.isEmpty() && storePath(*this, store) == path)
+            return sidecarReadFailure(store);
+    }
+    return {};
 }
 
 bool DashConfig::sidecarsReadable(std::initializer_list<SidecarStore> stores)

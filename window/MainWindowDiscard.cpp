@@ -31,13 +31,20 @@ bool readWhole(const QString& path, QByteArray* bytes)
     return file.error() == QFileDevice::NoError;
 }
 
-// Puts one sidecar back as it was kept; a file that was not there goes. A
-// store that could not be read, then or now, is left as it is: its records
-// are unknown, so neither removing nor rewriting it can be right.
-void putBack(const QString& path, bool existed, bool unreadable, const QByteArray& bytes)
+// Puts one sidecar the configuration wrote since the save back as it was
+// kept; a file that was not there goes. One it did not write is someone
+// else's since (records copied in, a hand edit) and stays. A store that could
+// not be read, then or now, is left as it is: its records are unknown, so
+// neither removing nor rewriting it can be right.
+void putBack(const DashConfig& config, const QString& path, bool existed, bool unreadable, const QByteArray& bytes)
 {
-    if (unreadable)
+    if (unreadable || !config.sidecarsWritten.contains(path))
         return;
+    const QString failure = config.sidecarReadFailureAt(path);
+    if (!failure.isEmpty()) {
+        qWarning().noquote() << "discardToSavedState: left" << failure;
+        return;
+    }
     QByteArray now;
     const bool there = present(path);
     if (there && !readWhole(path, &now)) {
@@ -61,6 +68,7 @@ void putBack(const QString& path, bool existed, bool unreadable, const QByteArra
 void MainWindow::keepSavedSidecars()
 {
     config.savedArt.forget();
+    config.sidecarsWritten.clear();
     savedSidecars.clear();
     for (const QString& path : config.sidecarPaths()) {
         if (path.isEmpty())
@@ -89,5 +97,5 @@ void MainWindow::discardToSavedState()
     if (!config.savedArt.putBack(&error))
         qWarning().noquote() << "discardToSavedState: an artwork folder is not as saved:" << error;
     for (const KeptFile& kept : savedSidecars)
-        putBack(kept.path, kept.existed, kept.unreadable, kept.bytes);
+        putBack(config, kept.path, kept.existed, kept.unreadable, kept.bytes);
 }

@@ -780,40 +780,63 @@ private Q_SLOTS:
     }
 
     // Discard after an edit puts the stores back as they were at the open,
-    // but one it could not read then is left exactly as it is: neither
-    // removed nor written.
-    void discardKeepsAStoreItCouldNotRead_data()
+    // but one it cannot read, then or now, is left exactly as it is: neither
+    // removed nor written; so is one it did not write. "later" puts the file
+    // there while the window holds the configuration (a hand edit, the
+    // records copied from the sender of a mailed file), over no store or
+    // over a readable one.
+    void discardKeepsAStoreItDidNotWrite_data()
     {
         QTest::addColumn<QString>("store");
         QTest::addColumn<QString>("kind"); // "socket", "folder" or "broken" JSON
+        QTest::addColumn<QString>("when"); // "open", "later", "over a store later" or "over its own later"
         for (const QString store : {"boxstyles", "multibox", "barcolor", "iconpreview"})
-            QTest::newRow(qPrintable(store + QStringLiteral(", cannot be opened"))) << store << "socket";
-        QTest::newRow("barcolor, a folder") << "barcolor" << "folder";
-        QTest::newRow("barcolor, does not parse") << "barcolor" << "broken";
+            QTest::newRow(qPrintable(store + QStringLiteral(", cannot be opened"))) << store << "socket" << "open";
+        QTest::newRow("barcolor, a folder") << "barcolor" << "folder" << "open";
+        QTest::newRow("barcolor, does not parse") << "barcolor" << "broken" << "open";
+        QTest::newRow("boxstyles, does not parse, placed later") << "boxstyles" << "broken" << "later";
+        QTest::newRow("barcolor, does not parse, over a store later") << "barcolor" << "broken" << "over a store later";
+        QTest::newRow("boxstyles, a store placed later") << "boxstyles" << "store" << "later";
+        QTest::newRow("barcolor, another store over a store later") << "barcolor" << "store" << "over a store later";
+        QTest::newRow("barcolor, written by the window, then broken") << "barcolor" << "broken" << "over its own later";
     }
-    void discardKeepsAStoreItCouldNotRead()
+    void discardKeepsAStoreItDidNotWrite()
     {
         QFETCH(QString, store);
         QFETCH(QString, kind);
+        QFETCH(QString, when);
         const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
         const QString open = folder + QStringLiteral("/race.zconf2");
         QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
         const QString path = folder + QStringLiteral("/race.%1.json").arg(store);
-        const QByteArray broken = R"({"masks": {"dash/p1/m1": {"colored": true},}, "version": 1})";
-        if (kind == "socket")
-            QVERIFY(TestFiles::makeSocket(path));
-        else if (kind == "folder")
-            QVERIFY(QDir().mkpath(path));
-        else
-            QVERIFY(ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), broken}}));
+        const QByteArray placed = kind == "store" ? R"({"masks": {"dash/p1/m1": {"colored": true}}, "version": 1})"
+                                                  : R"({"masks": {"dash/p1/m1": {"colored": true},}, "version": 1})";
+        const auto place = [&] {
+            if (kind == "socket")
+                return TestFiles::makeSocket(path);
+            if (kind == "folder")
+                return QDir().mkpath(path);
+            return ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), placed}});
+        };
+        if (when == "open")
+            QVERIFY(place());
+        else if (when == "over a store later")
+            QVERIFY(ZipFixture::writeTree(folder, {{QFileInfo(path).fileName(), R"({"masks": {}, "version": 1})"}}));
         ScriptedAsker asker;
         auto window = openedWindow(asker, open);
         QVERIFY(window);
         // The open names it, unless it is a folder: that one reads as no store.
-        QCOMPARE(asker.count(QStringLiteral("message")), kind == "folder" ? 0 : 1);
-        if (kind != "folder")
+        QCOMPARE(asker.count(QStringLiteral("message")), kind == "folder" || when != "open" ? 0 : 1);
+        if (kind != "folder" && when == "open")
             QVERIFY2(asker.asked.last().text.startsWith(QDir::toNativeSeparators(path) + " cannot be read ("),
                      qPrintable(asker.asked.last().text));
+        if (when == "over its own later") {
+            BarColorRecord record;
+            record.colored = true;
+            QVERIFY(window->findChild<DashCanvas*>()->config->saveBarColorSidecar({{"dash/p1/m1", record}}));
+        }
+        if (when != "open")
+            QVERIFY(place());
         window->addLabelHere(10, 10, QStringLiteral("unsaved"));
         asker.buttons = {QMessageBox::Discard};
         QVERIFY(window->close());
@@ -824,7 +847,7 @@ private Q_SLOTS:
         else if (kind == "folder")
             QVERIFY(left.isDir());
         else
-            QCOMPARE(bytesOf(path), broken);
+            QCOMPARE(bytesOf(path), placed);
     }
 };
 
