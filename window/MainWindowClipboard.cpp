@@ -272,7 +272,7 @@ void MainWindow::pasteWidget()
             tr("Pasted %1 widget(s) -- destination canvas too small, translated to top-left.").arg(n), 3500);
     else if (outcome.mode == int(PasteMode::IntoMask))
         statusBar()->showMessage(tr("Pasted %1 widget(s) at the top-left of mask %2 -- at their screen position "
-                                    "the mask would show nothing of them.")
+                                    "they would lie outside it.")
                                      .arg(n)
                                      .arg(outcome.maskId),
                                  3500);

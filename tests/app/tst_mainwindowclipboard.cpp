@@ -298,7 +298,7 @@ private Q_SLOTS:
             << "demo" << 0 << 3 << 0 << 1 << 3 << "Pasted 1 widget(s) at original screen position."
             << QRect(30, 405, 740, 40);
         const QString intoMask = QStringLiteral("Pasted 1 widget(s) at the top-left of mask %1 -- at their screen "
-                                                "position the mask would show nothing of them.");
+                                                "position they would lie outside it.");
         QTest::newRow("label into a ring gauge") << "demo" << 0 << 3 << 0 << 1 << 0 << intoMask.arg("md.00")
                                                  << QRect(40, 40, 740, 40);
         QTest::newRow("digit into an icon") << "demo" << 0 << 1 << 1 << 1 << 2 << intoMask.arg("md.02")
