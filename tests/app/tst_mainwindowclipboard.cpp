@@ -208,8 +208,8 @@ private Q_SLOTS:
         // nothing of it: it goes to m0's top-left.
         QTest::newRow("mask 0 when none selected")
             << "target" << 0 << -1 << 0 << 0 << 90 << "01"
-            << "Pasted 1 widget(s) at the top-left of mask m0 -- at their screen position the mask would show "
-               "nothing of them."
+            << "Pasted 1 widget(s) at the top-left of mask m0 -- at their screen position they would lie "
+               "outside it."
             << "Paste widget" << false;
         QTest::newRow("another mask keeps screen position")
             << "target" << 0 << 1 << 1 << 40 << 120 << "00" << screen << "Paste widget" << false;
