@@ -515,6 +515,8 @@ private:
     // Puts the snapshot's bar colour record under key, writing the store only
     // when that changes it.
     bool restoreBarRecord(const QString& key, const BarColorSnapshot& snapshot);
+    // The same for the snapshot's box style record.
+    bool restoreBoxRecord(const QString& key, const BoxStyleSnapshot& snapshot);
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
     bool noteSidecarWrite(bool written, const QString& why);
     // Per store: a record under a mask's own part alone -> the key of the
