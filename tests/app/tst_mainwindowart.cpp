@@ -432,6 +432,8 @@ private Q_SLOTS:
                                         << true;
         QTest::newRow("redo box style") << "redo" << "Redo" << "Redo Apply box style was not done — cannot write "
                                         << true;
+        QTest::newRow("undo a saved delete of a box")
+            << "undo delete" << "Undo" << "Undo Delete <box> was not done — cannot write " << true;
     }
     void recordWriteFailureChangesNothing()
     {
@@ -440,6 +442,7 @@ private Q_SLOTS:
         QFETCH(QString, failed);
         QFETCH(bool, box);
         failed.replace(QStringLiteral("<id>"), mask(2).id);
+        failed.replace(QStringLiteral("<box>"), mask(1).channel.isEmpty() ? mask(1).id : mask(1).channel);
         if (box) {
             giveDigitStockArt();
             chooseStyle(QStringLiteral("panel_dark"));
@@ -477,6 +480,11 @@ private Q_SLOTS:
         }
         if (step == "redo duplicate")
             history(true);
+        if (step == "undo delete") {
+            window->onDeleteRequested(1);
+            QVERIFY(window->save());
+            QCOMPARE(stack->count(), 2);
+        }
 
         const auto storeBytes = [&storePath] {
             QFile f(storePath);
