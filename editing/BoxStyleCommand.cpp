@@ -44,6 +44,7 @@ void BoxStyleCommand::redo()
     // A redo whose record cannot be written leaves the mask as it was, and
     // the next undo has nothing to do.
     if (m_afterTaken) {
+        m_config->sidecarFailure.clear();
         m_result = m_config->restoreBoxArtwork(m_page, m_mask, m_after);
         if (!m_result)
             m_config->refusedStep = m_config->sidecarFailure;
@@ -73,6 +74,7 @@ void BoxStyleCommand::undo()
     if (!m_config || !m_taken || !m_result)
         return;
     // A record that cannot be written back leaves the box as it is.
+    m_config->sidecarFailure.clear();
     m_undoRefused = !m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
     if (m_undoRefused)
         m_config->refusedStep = m_config->sidecarFailure;

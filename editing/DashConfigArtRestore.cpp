@@ -99,7 +99,6 @@ bool DashConfig::restoreBoxRecord(const QString& key, const BoxStyleSnapshot& s)
 
 bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleSnapshot& s)
 {
-    sidecarFailure.clear();
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;

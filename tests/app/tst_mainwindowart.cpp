@@ -3,6 +3,7 @@
 #include "model/XmlParams.h"
 #include "panels/BoxStyleDialog.h"
 #include "panels/IconPreviewDialog.h"
+#include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
 #include "support/FileSizeLimit.h"
@@ -434,6 +435,8 @@ private Q_SLOTS:
                                         << true;
         QTest::newRow("undo a saved delete of a box")
             << "undo delete" << "Undo" << "Undo Delete <box> was not done — cannot write " << true;
+        QTest::newRow("redo convert to multi-value box")
+            << "redo convert" << "Redo" << "Redo Convert to multi-value box was not done — cannot write " << true;
     }
     void recordWriteFailureChangesNothing()
     {
@@ -443,7 +446,14 @@ private Q_SLOTS:
         QFETCH(bool, box);
         failed.replace(QStringLiteral("<id>"), mask(2).id);
         failed.replace(QStringLiteral("<box>"), mask(1).channel.isEmpty() ? mask(1).id : mask(1).channel);
-        if (box) {
+        if (step == "redo convert") {
+            asker->onExec = [](QDialog* dialog) {
+                static_cast<MultiBoxDialog*>(dialog)->parseArrangement(QStringLiteral("2x1"));
+                dialog->accept();
+                return dialog->result();
+            };
+            window->convertToMultiBox(1);
+        } else if (box) {
             giveDigitStockArt();
             chooseStyle(QStringLiteral("panel_dark"));
             window->applyBoxStyle(1);
@@ -454,7 +464,9 @@ private Q_SLOTS:
             window->applyColorBar(2);
         }
         QCOMPARE(stack->count(), 1);
-        const QString storePath = box ? config->boxStylesSidecarPath() : config->barColorSidecarPath();
+        const QString storePath = step == "redo convert" ? config->multiBoxSidecarPath()
+            : box                                        ? config->boxStylesSidecarPath()
+                                                         : config->barColorSidecarPath();
         // Another mask's record: every step below writes more than the disk
         // takes.
         QMap<QString, BarColorRecord> records = config->loadBarColorSidecar();
@@ -471,7 +483,7 @@ private Q_SLOTS:
             }
             QFAIL("no history action");
         };
-        if (step == "redo")
+        if (step.startsWith("redo") && !step.endsWith("duplicate"))
             history(true);
         if (step.endsWith("duplicate")) {
             window->findChild<DashCanvas*>()->setSelectedMask(2);
