@@ -103,6 +103,8 @@ public:
     // False when a store could not be written (sidecarFailure says why).
     bool dropMaskRecords(const MaskRecords& records);
     bool restoreMaskRecords(const MaskRecords& records);
+    // The same for several masks, stopping at the first store that fails.
+    bool restoreMaskRecords(const std::vector<MaskRecords>& records);
     // Drops the records under page-qualified keys that no mask has any more.
     bool dropRecordsOfGoneMasks();
     // The key of every mask the configuration has, in every store.

@@ -435,6 +435,8 @@ private Q_SLOTS:
                                         << true;
         QTest::newRow("undo a saved delete of a box")
             << "undo delete" << "Undo" << "Undo Delete <box> was not done — cannot write " << true;
+        QTest::newRow("undo a saved clear of its page")
+            << "undo page clear" << "Undo" << "Undo Clear page (<masks> elements) was not done — cannot write " << true;
         QTest::newRow("redo convert to multi-value box")
             << "redo convert" << "Redo" << "Redo Convert to multi-value box was not done — cannot write " << true;
     }
@@ -446,6 +448,7 @@ private Q_SLOTS:
         QFETCH(bool, box);
         failed.replace(QStringLiteral("<id>"), mask(2).id);
         failed.replace(QStringLiteral("<box>"), mask(1).channel.isEmpty() ? mask(1).id : mask(1).channel);
+        failed.replace(QStringLiteral("<masks>"), QString::number(config->pages[0].masks.size()));
         if (step == "redo convert") {
             asker->onExec = [](QDialog* dialog) {
                 static_cast<MultiBoxDialog*>(dialog)->parseArrangement(QStringLiteral("2x1"));
@@ -494,6 +497,12 @@ private Q_SLOTS:
             history(true);
         if (step == "undo delete") {
             window->onDeleteRequested(1);
+            QVERIFY(window->save());
+            QCOMPARE(stack->count(), 2);
+        }
+        if (step == "undo page clear") {
+            asker->buttons = {QMessageBox::Yes};
+            window->clearPage();
             QVERIFY(window->save());
             QCOMPARE(stack->count(), 2);
         }
