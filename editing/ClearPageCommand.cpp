@@ -51,11 +51,9 @@ void ClearPageCommand::undo()
     if (!m_config || !m_done)
         return;
     // The records first (a save in between dropped them), as for a deleted
-    // page: a store that cannot be written leaves the page cleared.
-    m_config->sidecarFailure.clear();
-    if (!m_config->restoreMaskRecords(m_records)) {
+    // mask: a store that cannot be written leaves the page cleared.
+    if (!m_config->restoreRecordsForStep(m_records)) {
         m_undoRefused = true;
-        m_config->refusedStep = m_config->sidecarFailure;
         return;
     }
     m_done = false;

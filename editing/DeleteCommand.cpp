@@ -53,10 +53,8 @@ void DeleteCommand::undo()
     // The records first (a save in between dropped them): a mask back
     // without them could neither have its style or colour taken off nor be
     // drawn again, so a store that cannot be written leaves it deleted.
-    m_config->sidecarFailure.clear();
-    if (!m_config->restoreMaskRecords(m_records)) {
+    if (!m_config->restoreRecordsForStep({m_records})) {
         m_undoRefused = true;
-        m_config->refusedStep = m_config->sidecarFailure;
         return;
     }
     m_done = false;

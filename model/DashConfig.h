@@ -105,6 +105,9 @@ public:
     bool restoreMaskRecords(const MaskRecords& records);
     // The same for several masks, stopping at the first store that fails.
     bool restoreMaskRecords(const std::vector<MaskRecords>& records);
+    // Those records put back by an undo: false, with refusedStep saying
+    // why, when a store cannot be written.
+    bool restoreRecordsForStep(const std::vector<MaskRecords>& records);
     // Drops the records under page-qualified keys that no mask has any more.
     bool dropRecordsOfGoneMasks();
     // The key of every mask the configuration has, in every store.

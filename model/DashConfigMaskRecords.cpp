@@ -133,6 +133,15 @@ bool DashConfig::restoreMaskRecords(const std::vector<MaskRecords>& records)
                        [this](const MaskRecords& r) { return restoreMaskRecords(r); });
 }
 
+bool DashConfig::restoreRecordsForStep(const std::vector<MaskRecords>& records)
+{
+    sidecarFailure.clear();
+    if (restoreMaskRecords(records))
+        return true;
+    refusedStep = sidecarFailure;
+    return false;
+}
+
 QSet<QString> DashConfig::liveRecordKeys() const
 {
     QSet<QString> live;
