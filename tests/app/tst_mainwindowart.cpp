@@ -435,6 +435,8 @@ private Q_SLOTS:
                                         << true;
         QTest::newRow("undo a saved delete of a box")
             << "undo delete" << "Undo" << "Undo Delete <box> was not done — cannot write " << true;
+        QTest::newRow("undo a saved delete of its page")
+            << "undo page delete" << "Undo" << "Undo Delete page 1 was not done — cannot write " << true;
         QTest::newRow("undo a saved clear of its page")
             << "undo page clear" << "Undo" << "Undo Clear page (<masks> elements) was not done — cannot write " << true;
         QTest::newRow("redo convert to multi-value box")
@@ -500,9 +502,9 @@ private Q_SLOTS:
             QVERIFY(window->save());
             QCOMPARE(stack->count(), 2);
         }
-        if (step == "undo page clear") {
+        if (step.startsWith("undo page")) {
             asker->buttons = {QMessageBox::Yes};
-            window->clearPage();
+            step.endsWith("clear") ? window->clearPage() : window->deleteCurrentPage();
             QVERIFY(window->save());
             QCOMPARE(stack->count(), 2);
         }
