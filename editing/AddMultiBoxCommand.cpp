@@ -48,17 +48,23 @@ void AddMultiBoxCommand::redo()
     handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);
 }
 
-// The kept mask goes back with the records the first run wrote for it.
+// The kept mask goes back with the records the first run wrote for it. Its
+// grid goes first: without it the box is no multi-value box and its panel is
+// never drawn again, so a store that cannot be written leaves the box out.
 void AddMultiBoxCommand::replay()
 {
+    m_config->sidecarFailure.clear();
+    QMap<QString, MultiBoxRecord> grids = m_config->loadMultiBoxSidecar();
+    grids.insert(m_key, m_grid);
+    if (!m_config->saveMultiBoxSidecar(grids)) {
+        m_config->refusedStep = m_config->sidecarFailure;
+        return;
+    }
     pugi::xml_node out;
     if (!m_config->insertMaskNodeCopy(m_page, m_savedIndex, m_saved.record, m_saved.node(),
                                       m_config->maskInsertAnchor(m_page, m_savedIndex), out))
         return;
     m_created = m_savedIndex;
-    QMap<QString, MultiBoxRecord> grids = m_config->loadMultiBoxSidecar();
-    grids.insert(m_key, m_grid);
-    m_config->saveMultiBoxSidecar(grids);
     QMap<QString, BoxStyleRecord> styles = m_config->loadBoxStyleSidecar();
     if (styles.remove(m_key) > 0)
         m_config->saveBoxStyleSidecar(styles);

@@ -22,7 +22,8 @@ class DashConfig;
 // removes the mask, with the sidecar records the redo wrote under its key (a stale grid record would make a later mask of that
 // name lay out as a multi-value box). A failed first redo leaves no undo
 // step, so a creator that converts a box learns of it before deleting the
-// original.
+// original. A later redo whose grid record cannot be written leaves the box
+// out and says so in DashConfig::refusedStep.
 class AddMultiBoxCommand : public QUndoCommand {
 public:
     // createdMask (when given) receives the new mask's index, or -1, at the

@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 BoxStyleCommand::BoxStyleCommand(DashConfig* config, int page, int mask, const QString& styleId, quint32 accentArgb,
     bool showDividers, int borderPx, const QString& caption, quint32 captionArgb, bool* applied)
     : QUndoCommand()
@@ -36,8 +38,16 @@ void BoxStyleCommand::redo()
             m_taken = true;
         }
     }
+    // The window steps back over an undo that left the box as it was.
+    if (std::exchange(m_undoRefused, false))
+        return;
+    // A redo whose record cannot be written leaves the mask as it was, and
+    // the next undo has nothing to do.
     if (m_afterTaken) {
+        m_config->sidecarFailure.clear();
         m_result = m_config->restoreBoxArtwork(m_page, m_mask, m_after);
+        if (!m_result)
+            m_config->refusedStep = m_config->sidecarFailure;
         return;
     }
     m_result = m_config->applyBoxStyle(
@@ -63,5 +73,9 @@ void BoxStyleCommand::undo()
 {
     if (!m_config || !m_taken || !m_result)
         return;
-    m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
+    // A record that cannot be written back leaves the box as it is.
+    m_config->sidecarFailure.clear();
+    m_undoRefused = !m_config->restoreBoxArtwork(m_page, m_mask, m_snapshot);
+    if (m_undoRefused)
+        m_config->refusedStep = m_config->sidecarFailure;
 }

@@ -15,7 +15,10 @@ class DashConfig;
 // first run drew and draws nothing new. The creator reads result() right
 // after the push. A failed redo puts back what it partly wrote; a failed
 // first redo marks the command obsolete, so the stack drops it. The creator
-// learns the outcome through `applied`, which must outlive the push.
+// learns the outcome through `applied`, which must outlive the push. A later
+// undo or redo whose record cannot be written leaves the box as it was and
+// says so in DashConfig::refusedStep; the step the window then takes back
+// does nothing.
 class BoxStyleCommand : public QUndoCommand {
 public:
     BoxStyleCommand(DashConfig* config, int page, int mask, const QString& styleId, quint32 accentArgb,
@@ -43,4 +46,5 @@ private:
     BoxStyleSnapshot m_snapshot;
     BoxStyleSnapshot m_after; // taken after the first successful redo
     bool m_afterTaken = false;
+    bool m_undoRefused = false;
 };

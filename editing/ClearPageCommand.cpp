@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 ClearPageCommand::ClearPageCommand(DashConfig* config, int page, QUndoCommand* parent)
     : QUndoCommand(parent)
     , m_config(config)
@@ -24,6 +26,9 @@ ClearPageCommand::~ClearPageCommand() = default;
 
 void ClearPageCommand::redo()
 {
+    // The window steps back over an undo that left the page cleared.
+    if (std::exchange(m_undoRefused, false))
+        return;
     const bool first = m_firstRedo;
     m_firstRedo = false;
     m_done = false;
@@ -45,6 +50,12 @@ void ClearPageCommand::undo()
 {
     if (!m_config || !m_done)
         return;
+    // The records first (a save in between dropped them), as for a deleted
+    // mask: a store that cannot be written leaves the page cleared.
+    if (!m_config->restoreRecordsForStep(m_records)) {
+        m_undoRefused = true;
+        return;
+    }
     m_done = false;
     // Front to back, each after the one restored before it. A mask that had
     // no element cannot come back; the ones after it close up behind the
@@ -56,10 +67,7 @@ void ClearPageCommand::undo()
             continue;
         pugi::xml_node out;
         if (m_config->insertMaskNodeCopy(m_page, at, saved.record, saved.node(),
-                                         m_config->maskInsertAnchor(m_page, at), out)) {
-            if (i < m_records.size())
-                m_config->restoreMaskRecords(m_records[i]);
+                                         m_config->maskInsertAnchor(m_page, at), out))
             ++at;
-        }
     }
 }

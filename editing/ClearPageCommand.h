@@ -8,7 +8,10 @@
 
 class DashConfig;
 
-// Removes every mask of a page; undo puts them all back in their order.
+// Removes every mask of a page; undo puts them all back in their order, with
+// their records. An undo whose records cannot be written leaves the page
+// cleared and says so in DashConfig::refusedStep; the redo the window then
+// takes does nothing.
 class ClearPageCommand : public QUndoCommand {
 public:
     ClearPageCommand(DashConfig* config, int page, QUndoCommand* parent = nullptr);
@@ -24,4 +27,5 @@ private:
     std::vector<MaskRecords> m_records; // the same masks' records, taken at the first redo
     bool m_firstRedo = true;
     bool m_done = false;
+    bool m_undoRefused = false;
 };

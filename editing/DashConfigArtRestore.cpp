@@ -85,25 +85,32 @@ bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorS
     return true;
 }
 
+bool DashConfig::restoreBoxRecord(const QString& key, const BoxStyleSnapshot& s)
+{
+    QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const QMap<QString, BoxStyleRecord> before = styles;
+    if (s.recordPresent)
+        styles.insert(key, BoxStyleRecord{s.styleId, s.originalPathRel, quint32(s.accentArgb), s.showDividers != 0,
+                                          s.caption, s.borderPx, quint32(s.captionArgb)});
+    else
+        styles.remove(key);
+    return styles == before || saveBoxStyleSidecar(styles);
+}
+
 bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleSnapshot& s)
 {
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
         return false;
     const pugi::xml_node node = m->node;
-    const QString key = boxStyleKey(pageIndex, maskIndex);
     const QMap<QString, MultiBoxRecord> multi = loadMultiBoxSidecar();
     const auto mb = multi.constFind(sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes));
-    const BoxStyleRecord record{s.styleId, s.originalPathRel, quint32(s.accentArgb), s.showDividers != 0,
-                                s.caption, s.borderPx, quint32(s.captionArgb)};
+    // The record first: a box shown without the record of its style could
+    // neither be taken off again nor be drawn again, so a store that cannot
+    // be written leaves the mask as it is.
+    if (!restoreBoxRecord(boxStyleKey(pageIndex, maskIndex), s))
+        return false;
     writeBoxArtProps(node, s);
-
-    QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
-    if (s.recordPresent)
-        styles.insert(key, record);
-    else
-        styles.remove(key);
-    saveBoxStyleSidecar(styles);
 
     // Every generated item belongs to one state and is never drawn over, so
     // the captured item still holds the restored look; a panel is drawn

@@ -146,7 +146,9 @@ pugi::xml_node ownAxisFor(pugi::xml_node mask, pugi::xml_node axis, pugi::xml_no
     }
     if (!sharedOutside)
         return axis;
-    const QString id = renumberedId(QString::fromUtf8(ref), axisIdsOf(mask));
+    // An id no element of the mask has: a widget copy that an undo takes out
+    // finds its own id free again at the redo, and comes back under it.
+    const QString id = renumberedId(QString::fromUtf8(ref), elementIdsOf(mask));
     pugi::xml_node own = mask.insert_copy_after(axis, axis);
     if (!own)
         return {};

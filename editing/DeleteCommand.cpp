@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 DeleteCommand::DeleteCommand(DashConfig* config, int page, int mask, QUndoCommand* parent)
     : QUndoCommand(parent)
     , m_config(config)
@@ -30,6 +32,9 @@ void DeleteCommand::redo()
     m_firstRedo = false;
     if (first && m_config && m_exists)
         m_records = m_config->maskRecords(m_page, m_mask);
+    // The window steps back over an undo that left the mask deleted.
+    if (std::exchange(m_undoRefused, false))
+        return;
     // Without a configuration or a mask there is nothing the undo could put
     // back: such a command never stays on the stack.
     m_done = m_config && m_exists && m_config->removeMask(m_page, m_mask);
@@ -41,11 +46,19 @@ void DeleteCommand::undo()
 {
     if (!m_config || !m_done)
         return;
-    m_done = false;
-    if (m_saved.isEmpty())
+    if (m_saved.isEmpty()) {
+        m_done = false;
         return;
+    }
+    // The records first (a save in between dropped them): a mask back
+    // without them could neither have its style or colour taken off nor be
+    // drawn again, so a store that cannot be written leaves it deleted.
+    if (!m_config->restoreRecordsForStep({m_records})) {
+        m_undoRefused = true;
+        return;
+    }
+    m_done = false;
     pugi::xml_node out;
-    if (m_config->insertMaskNodeCopy(m_page, m_mask, m_saved.record, m_saved.node(),
-                                     m_config->maskInsertAnchor(m_page, m_mask), out))
-        m_config->restoreMaskRecords(m_records);
+    m_config->insertMaskNodeCopy(m_page, m_mask, m_saved.record, m_saved.node(),
+                                 m_config->maskInsertAnchor(m_page, m_mask), out);
 }

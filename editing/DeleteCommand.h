@@ -8,7 +8,9 @@
 class DashConfig;
 
 // Deletes one mask; undo puts a copy of it back at its old place, with the
-// records it had (a save in between drops them from the stores).
+// records it had (a save in between drops them from the stores). An undo
+// whose records cannot be written leaves the mask deleted and says so in
+// DashConfig::refusedStep; the redo the window then takes does nothing.
 class DeleteCommand : public QUndoCommand {
 public:
     DeleteCommand(DashConfig* config, int page, int mask, QUndoCommand* parent = nullptr);
@@ -26,4 +28,5 @@ private:
     bool m_exists = false;
     bool m_firstRedo = true;
     bool m_done = false;
+    bool m_undoRefused = false;
 };

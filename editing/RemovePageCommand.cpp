@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 RemovePageCommand::RemovePageCommand(DashConfig* config, int page, QUndoCommand* parent)
     : QUndoCommand(parent)
     , m_config(config)
@@ -16,6 +18,9 @@ RemovePageCommand::~RemovePageCommand() = default;
 
 void RemovePageCommand::redo()
 {
+    // The window steps back over an undo that left the page deleted.
+    if (std::exchange(m_undoRefused, false))
+        return;
     const bool first = m_firstRedo;
     m_firstRedo = false;
     m_done = false;
@@ -36,10 +41,22 @@ void RemovePageCommand::undo()
 {
     if (!m_config || !m_taken || !m_done)
         return;
-    m_done = false;
     pugi::xml_node out;
-    if (!m_config->insertPageNodeCopy(m_page, m_saved.record, m_saved.node(), out))
+    if (!m_config->insertPageNodeCopy(m_page, m_saved.record, m_saved.node(), out)) {
+        m_done = false;
         return;
-    for (const MaskRecords& records : m_records)
-        m_config->restoreMaskRecords(records);
+    }
+    // The page first (putting it back moves the records of pages named by
+    // their place), then its records, which a save in between dropped:
+    // masks back without them could neither have a style or colour taken
+    // off nor be drawn again, so when a store cannot be written the page
+    // goes again.
+    if (!m_config->restoreRecordsForStep(m_records)) {
+        const QString why = m_config->refusedStep;
+        m_config->removePage(m_page);
+        m_config->refusedStep = why;
+        m_undoRefused = true;
+        return;
+    }
+    m_done = false;
 }

@@ -10,7 +10,9 @@
 class DashConfig;
 
 // Deletes one page; undo puts a copy of it back at its old place, with its
-// masks' records (a save in between drops them from the stores).
+// masks' records (a save in between drops them from the stores). An undo
+// whose records cannot be written leaves the page deleted and says so in
+// DashConfig::refusedStep; the redo the window then takes does nothing.
 class RemovePageCommand : public QUndoCommand {
 public:
     RemovePageCommand(DashConfig* config, int page, QUndoCommand* parent = nullptr);
@@ -27,4 +29,5 @@ private:
     bool m_taken = false;
     bool m_firstRedo = true;
     bool m_done = false;
+    bool m_undoRefused = false;
 };

@@ -12,4 +12,12 @@ struct BoxStyleRecord {
     QString caption;
     int borderPx = 0;
     quint32 captionArgb = 0;
+
+    bool operator==(const BoxStyleRecord& o) const
+    {
+        return styleId == o.styleId && originalPathRel == o.originalPathRel && accentArgb == o.accentArgb
+            && showDividers == o.showDividers && caption == o.caption && borderPx == o.borderPx
+            && captionArgb == o.captionArgb;
+    }
+    bool operator!=(const BoxStyleRecord& o) const { return !(*this == o); }
 };

@@ -104,6 +104,11 @@ public:
     // False when a store could not be written (sidecarFailure says why).
     bool dropMaskRecords(const MaskRecords& records);
     bool restoreMaskRecords(const MaskRecords& records);
+    // The same for several masks, stopping at the first store that fails.
+    bool restoreMaskRecords(const std::vector<MaskRecords>& records);
+    // Those records put back by an undo: false, with refusedStep saying
+    // why, when a store cannot be written.
+    bool restoreRecordsForStep(const std::vector<MaskRecords>& records);
     // Drops the records under page-qualified keys that no mask has any more.
     bool dropRecordsOfGoneMasks();
     // The key of every mask the configuration has, in every store.
@@ -521,6 +526,8 @@ private:
     // Puts the snapshot's bar colour record under key, writing the store only
     // when that changes it.
     bool restoreBarRecord(const QString& key, const BarColorSnapshot& snapshot);
+    // The same for the snapshot's box style record.
+    bool restoreBoxRecord(const QString& key, const BoxStyleSnapshot& snapshot);
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
     bool noteSidecarWrite(bool written, const QString& why);
     // Writes one store's list and notes that it did (or why it could not).

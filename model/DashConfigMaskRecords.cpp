@@ -10,6 +10,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <optional>
 
 namespace {
@@ -123,6 +125,21 @@ bool DashConfig::restoreMaskRecords(const MaskRecords& r)
         records.insert(keyIn(r, records), *record);
         return true;
     });
+}
+
+bool DashConfig::restoreMaskRecords(const std::vector<MaskRecords>& records)
+{
+    return std::all_of(records.begin(), records.end(),
+                       [this](const MaskRecords& r) { return restoreMaskRecords(r); });
+}
+
+bool DashConfig::restoreRecordsForStep(const std::vector<MaskRecords>& records)
+{
+    sidecarFailure.clear();
+    if (restoreMaskRecords(records))
+        return true;
+    refusedStep = sidecarFailure;
+    return false;
 }
 
 QSet<QString> DashConfig::liveRecordKeys() const

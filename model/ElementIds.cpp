@@ -54,6 +54,14 @@ QSet<QString> axisIdsOf(pugi::xml_node mask)
     return ids;
 }
 
+QSet<QString> elementIdsOf(pugi::xml_node mask)
+{
+    QSet<QString> ids;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e"))
+        ids.insert(QString::fromUtf8(e.attribute("i").value()));
+    return ids;
+}
+
 QString renumberedId(const QString& id, const QSet<QString>& used)
 {
     int digits = 0;

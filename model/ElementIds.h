@@ -23,6 +23,9 @@ bool isBarInScope(pugi::xml_node bar, pugi::xml_node selected);
 // The ids of the mask's channel elements (<e c="Axis">).
 QSet<QString> axisIdsOf(pugi::xml_node mask);
 
+// The ids of every element of the mask, channel elements and widgets alike.
+QSet<QString> elementIdsOf(pugi::xml_node mask);
+
 // The id a colliding element gets: leading digits counted up with their
 // width kept ("03" -> "05"), else "_n" appended ("lbl" -> "lbl_1").
 QString renumberedId(const QString& id, const QSet<QString>& used);

@@ -3,6 +3,7 @@
 #include "model/XmlParams.h"
 #include "panels/BoxStyleDialog.h"
 #include "panels/IconPreviewDialog.h"
+#include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
 #include "support/FileSizeLimit.h"
@@ -406,42 +407,79 @@ private Q_SLOTS:
         QCOMPARE(art, savedArt);
     }
 
-    // A step whose bar colour record cannot be written (the disk refuses
-    // every write past a few bytes) fails whole: no success message, the
-    // page, the store and the history as they were, and the window names
-    // the file and the system's reason. Once writes go through again, the
-    // same step is done.
+    // A step whose bar colour or box style record cannot be written (the
+    // disk refuses every write past a few bytes) fails whole: no success
+    // message, the page, the store and the history as they were, and the
+    // window names the file and the system's reason. Once writes go through
+    // again, the same step is done.
     void recordWriteFailureChangesNothing_data()
     {
         QTest::addColumn<QString>("step");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("failed");
+        QTest::addColumn<bool>("box");
         QTest::newRow("duplicate whole box")
             << "duplicate" << "Duplicate Mask" << "Duplicate mask failed — its records could not be written, so "
-                                                  "nothing was added: cannot write ";
-        QTest::newRow("undo color bar") << "undo" << "Undo" << "Undo Color bar was not done — cannot write ";
-        QTest::newRow("redo color bar") << "redo" << "Redo" << "Redo Color bar was not done — cannot write ";
-        QTest::newRow("remove color") << "remove" << "Remove color" << "Remove bar color failed — cannot write ";
+                                                  "nothing was added: cannot write " << false;
+        QTest::newRow("undo color bar") << "undo" << "Undo" << "Undo Color bar was not done — cannot write " << false;
+        QTest::newRow("redo color bar") << "redo" << "Redo" << "Redo Color bar was not done — cannot write " << false;
+        QTest::newRow("remove color") << "remove" << "Remove color" << "Remove bar color failed — cannot write "
+                                      << false;
         QTest::newRow("undo duplicate")
-            << "undo duplicate" << "Undo" << "Undo Duplicate Mask <id> was not done — cannot write ";
+            << "undo duplicate" << "Undo" << "Undo Duplicate Mask <id> was not done — cannot write " << false;
         QTest::newRow("redo duplicate")
-            << "redo duplicate" << "Redo" << "Redo Duplicate Mask <id> was not done — cannot write ";
+            << "redo duplicate" << "Redo" << "Redo Duplicate Mask <id> was not done — cannot write " << false;
+        QTest::newRow("undo box style") << "undo" << "Undo" << "Undo Apply box style was not done — cannot write "
+                                        << true;
+        QTest::newRow("redo box style") << "redo" << "Redo" << "Redo Apply box style was not done — cannot write "
+                                        << true;
+        QTest::newRow("undo a saved delete of a box")
+            << "undo delete" << "Undo" << "Undo Delete <box> was not done — cannot write " << true;
+        QTest::newRow("undo a saved delete of its page")
+            << "undo page delete" << "Undo" << "Undo Delete page 1 was not done — cannot write " << true;
+        QTest::newRow("undo a saved clear of its page")
+            << "undo page clear" << "Undo" << "Undo Clear page (<masks> elements) was not done — cannot write " << true;
+        QTest::newRow("redo convert to multi-value box")
+            << "redo convert" << "Redo" << "Redo Convert to multi-value box was not done — cannot write " << true;
     }
     void recordWriteFailureChangesNothing()
     {
         QFETCH(QString, step);
         QFETCH(QString, title);
         QFETCH(QString, failed);
+        QFETCH(bool, box);
         failed.replace(QStringLiteral("<id>"), mask(2).id);
-        const QString bar = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/");
-        QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, bar, QSize(40, 20), QColor(220, 220, 220)));
-        setParam(config->pages[0].masks[2].node, "PATH_REL_AiM_MASK", bar.toUtf8());
-        window->applyColorBar(2);
+        failed.replace(QStringLiteral("<box>"), mask(1).channel.isEmpty() ? mask(1).id : mask(1).channel);
+        failed.replace(QStringLiteral("<masks>"), QString::number(config->pages[0].masks.size()));
+        if (step == "redo convert") {
+            asker->onExec = [](QDialog* dialog) {
+                static_cast<MultiBoxDialog*>(dialog)->parseArrangement(QStringLiteral("2x1"));
+                dialog->accept();
+                return dialog->result();
+            };
+            window->convertToMultiBox(1);
+        } else if (box) {
+            giveDigitStockArt();
+            chooseStyle(QStringLiteral("panel_dark"));
+            window->applyBoxStyle(1);
+        } else {
+            const QString bar = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/");
+            QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, bar, QSize(40, 20), QColor(220, 220, 220)));
+            setParam(config->pages[0].masks[2].node, "PATH_REL_AiM_MASK", bar.toUtf8());
+            window->applyColorBar(2);
+        }
         QCOMPARE(stack->count(), 1);
-        // Another bar's record: every step below rewrites the store.
+        const QString storePath = step == "redo convert" ? config->multiBoxSidecarPath()
+            : box                                        ? config->boxStylesSidecarPath()
+                                                         : config->barColorSidecarPath();
+        // Another mask's record: every step below writes more than the disk
+        // takes.
         QMap<QString, BarColorRecord> records = config->loadBarColorSidecar();
         records.insert(QStringLiteral("another bar"), BarColorRecord{true, 0.0, QStringLiteral("a/b/"), QString()});
         QVERIFY(config->saveBarColorSidecar(records));
+        QMap<QString, BoxStyleRecord> styles = config->loadBoxStyleSidecar();
+        styles.insert(QStringLiteral("another box"), BoxStyleRecord{QStringLiteral("panel_dark"), QStringLiteral("a/b/")});
+        QVERIFY(config->saveBoxStyleSidecar(styles));
         const auto history = [this](bool back) {
             const QString name = back ? QStringLiteral("&Undo") : QStringLiteral("&Redo");
             for (QAction* action : window->findChildren<QAction*>()) {
@@ -450,7 +488,7 @@ private Q_SLOTS:
             }
             QFAIL("no history action");
         };
-        if (step == "redo")
+        if (step.startsWith("redo") && !step.endsWith("duplicate"))
             history(true);
         if (step.endsWith("duplicate")) {
             window->findChild<DashCanvas*>()->setSelectedMask(2);
@@ -459,9 +497,20 @@ private Q_SLOTS:
         }
         if (step == "redo duplicate")
             history(true);
+        if (step == "undo delete") {
+            window->onDeleteRequested(1);
+            QVERIFY(window->save());
+            QCOMPARE(stack->count(), 2);
+        }
+        if (step.startsWith("undo page")) {
+            asker->buttons = {QMessageBox::Yes};
+            step.endsWith("clear") ? window->clearPage() : window->deleteCurrentPage();
+            QVERIFY(window->save());
+            QCOMPARE(stack->count(), 2);
+        }
 
-        const auto storeBytes = [this] {
-            QFile f(config->barColorSidecarPath());
+        const auto storeBytes = [&storePath] {
+            QFile f(storePath);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         };
         const QByteArray store = storeBytes();
@@ -483,7 +532,7 @@ private Q_SLOTS:
         }
         QCOMPARE(asker->count(QStringLiteral("message")), messages + 1);
         QCOMPARE(asker->asked.last().title, title);
-        QVERIFY2(asker->asked.last().text.startsWith(failed + config->barColorSidecarPath() + ": File too large"),
+        QVERIFY2(asker->asked.last().text.startsWith(failed + storePath + ": File too large"),
                  qPrintable(asker->asked.last().text));
         QCOMPARE(status(), asker->asked.last().text);
         QCOMPARE(stack->index(), index);

@@ -303,7 +303,7 @@ private Q_SLOTS:
         check(config.pages[0].masks[0]);
         if (QTest::currentTestFailed())
             return;
-        savedDeviceXml(config, path);
+        const QByteArray rebound = savedDeviceXml(config, path);
         DashConfig reopened;
         QVERIFY(reopened.load(path));
         check(reopened.pages[0].masks[0]);
@@ -313,15 +313,20 @@ private Q_SLOTS:
             return;
         stack.undo();
         QCOMPARE(savedDeviceXml(config, path), original);
-        // Redo brings the copy back as it was undone: on its own channel.
+        // Redo brings the copy back as it was undone: on its own channel,
+        // under its own id, written as before.
         stack.redo();
         check(config.pages[0].masks[0]);
         if (QTest::currentTestFailed())
             return;
-        savedDeviceXml(config, path);
+        QCOMPARE(savedDeviceXml(config, path), rebound);
         DashConfig redone;
         QVERIFY(redone.load(path));
         check(redone.pages[0].masks[0]);
+        stack.undo();
+        QCOMPARE(savedDeviceXml(config, path), original);
+        stack.redo();
+        QCOMPARE(savedDeviceXml(config, path), rebound);
     }
 
     // The bars that name a value's channel element show that value: they
