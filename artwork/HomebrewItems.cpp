@@ -57,6 +57,15 @@ bool isReplacedBarSet(const QString& setName)
     return setName.startsWith(QLatin1String("zbar_")) && replacedSetSuffix().match(setName).hasMatch();
 }
 
+bool isEditorArtSetName(const QString& setName)
+{
+    for (const char* prefix : {"zbox_", "zbar_", "zchrome_"}) {
+        if (setName.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 QString setBeforeReplacement(const QString& setName)
 {
     QString set = setName;

@@ -39,6 +39,12 @@ bool isReplacedBarSet(const QString& setName);
 // The set a replacement was made from (the name itself for any other set).
 QString setBeforeReplacement(const QString& setName);
 
+// A set name of the kind the editor gives its own art (box, bar colour,
+// invisible chrome), whose items saved configurations anywhere may point at:
+// no template may take such a name, and no template delete may remove it.
+// Letter case is ignored, as RaceStudio 3's file system does.
+bool isEditorArtSetName(const QString& setName);
+
 // The first child element of class "BargraphTrapezio" or "Bargraph".
 pugi::xml_node findBargraphChild(pugi::xml_node mask);
 

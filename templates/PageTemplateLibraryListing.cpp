@@ -3,6 +3,7 @@
 // one.
 #include "templates/PageTemplateLibrary.h"
 
+#include "artwork/HomebrewItems.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "templates/PageTemplate.h"
@@ -222,6 +223,14 @@ bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const Pa
     // the family or whatever lies above.
     if (!PathGuard::isSafeName(tpl.folderName) || !PathGuard::isSafeFamily(family)) {
         qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName << "of family" << family;
+        return false;
+    }
+    // Such a folder in RaceStudio 3 may hold the editor's art that saved
+    // configurations point at, also ones in folders no search here reaches.
+    if (isEditorArtSetName(tpl.folderName)) {
+        qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName
+                             << "- its folder name is that of the editor's own art, which saved configurations may "
+                                "use";
         return false;
     }
     const bool removed =

@@ -4,6 +4,7 @@
 
 #include "dialogs/AddPageDialog.h"
 #include "artwork/ArtworkFiles.h"
+#include "artwork/HomebrewItems.h"
 #include "canvas/DashCanvas.h"
 #include "model/InstallAdvice.h"
 #include "panels/Asker.h"
@@ -78,7 +79,9 @@ QString okOrMissing(bool good)
 }
 
 // The store folder name of a template: letters and digits lower-cased,
-// blanks, '-' and '_' as '_', always starting with "z".
+// blanks, '-' and '_' as '_', always starting with "z", and never one of the
+// names the editor's own art sets take ("Box Race" would otherwise land in
+// the box art of every race.zconf2).
 QString templateSlug(const QString& displayName)
 {
     QString slug;
@@ -91,6 +94,8 @@ QString templateSlug(const QString& displayName)
     if (slug.isEmpty())
         slug = QStringLiteral("page");
     if (!slug.startsWith(QLatin1Char('z')))
+        slug.prepend(QLatin1Char('z'));
+    if (isEditorArtSetName(slug))
         slug.prepend(QLatin1Char('z'));
     return slug;
 }

@@ -133,6 +133,10 @@ private Q_SLOTS:
         QTest::newRow("punctuation") << "My Page-2!" << "zmy_page_2";
         QTest::newRow("nothing usable") << "?!" << "zpage";
         QTest::newRow("starts with z") << "zeta" << "zeta";
+        // The names of the editor's own art sets stay theirs.
+        QTest::newRow("box art name") << "Box Race" << "zzbox_race";
+        QTest::newRow("bar art name") << "ZBar_x" << "zzbar_x";
+        QTest::newRow("chrome art name") << "zchrome-race" << "zzchrome_race";
     }
     void saveWritesStoreAndMirror()
     {

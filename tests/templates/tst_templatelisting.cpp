@@ -217,6 +217,35 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(copyIn(fx, Rs3Fixture::Stable, "mxs_12", "AiM_folder.xml")));
     }
 
+    // A template under the name of the editor's own art (an older save, a
+    // hand-made folder) is never removed: saved configurations in folders no
+    // search reaches may point at the art in that folder of the install.
+    void deletingKeepsEditorArt_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("box art") << "zbox_race";
+        QTest::newRow("bar art, other case") << "ZBar_md_01_race";
+        QTest::newRow("chrome art") << "zchrome_race_0123456789_1";
+    }
+
+    void deletingKeepsEditorArt()
+    {
+        QFETCH(QString, name);
+        Rs3Fixture fx;
+        QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, standard("mxs_12")));
+        const QString store = saveToStore("mxs_12", name, "Race");
+        QVERIFY(!PageTemplateLibrary::mirrorTemplateToRs3(store, fx.root(Rs3Fixture::Stable), "mxs_12", name)
+                     .isEmpty());
+        QVERIFY(PageTemplateLibrary::writeFile(copyIn(fx, Rs3Fixture::Stable, "mxs_12", name) + "/Items/box/mask.png",
+                                               "art"));
+        const auto rs3 = fx.snapshot();
+        const auto stored = Rs3Fixture::treeSnapshot(homebrewTemplatesDir());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Refusing to delete homebrew template " + name));
+        QVERIFY(!PageTemplateLibrary::deleteHomebrewTemplate("mxs_12", homebrewTemplate(name), {}, true));
+        QCOMPARE(fx.snapshot(), rs3);
+        QCOMPARE(Rs3Fixture::treeSnapshot(homebrewTemplatesDir()), stored);
+    }
+
     // The store folder is already gone: the RS3 copies still go.
     void deletingWithoutStoreFolder()
     {
