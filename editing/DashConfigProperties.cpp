@@ -156,6 +156,20 @@ bool writeScaleEnds(pugi::xml_node scale, const QByteArray* minText, const QByte
     return wrote;
 }
 
+// The same for the scale of every bar in scope; true when any value was written.
+bool writeScaleEndsInScope(pugi::xml_node maskNode, pugi::xml_node selected, const QByteArray* minText,
+                           const QByteArray* maxText)
+{
+    bool wrote = false;
+    for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
+        if (!isBarInScope(bar, selected))
+            continue;
+        if (const pugi::xml_node scale = findScaleFsvNode(bar))
+            wrote = writeScaleEnds(scale, minText, maxText) || wrote;
+    }
+    return wrote;
+}
+
 // Each group of bars in scope as its first bar, with the group's range.
 struct BarGroupRange {
     pugi::xml_node bar;
@@ -192,13 +206,7 @@ bool DashConfig::setBarScaleRange(pugi::xml_node maskNode, double min, double ma
     const bool stepScale = isStepScaleBargraph(maskNode, selected);
 
     // Another bar of the mask shows a channel of its own: its range is its own.
-    bool wrote = false;
-    for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
-        if (!isBarInScope(bar, selected))
-            continue;
-        if (const pugi::xml_node scale = findScaleFsvNode(bar))
-            wrote = writeScaleEnds(scale, &minText, &maxText) || wrote;
-    }
+    const bool wrote = writeScaleEndsInScope(maskNode, selected, &minText, &maxText);
     if (stepScale)
         setBarZeroMark(maskNode, min < 0 && max > 0, selected);
     return wrote;
@@ -217,13 +225,7 @@ bool DashConfig::setBarScaleEnd(pugi::xml_node maskNode, BarScaleEnd end, double
     const QByteArray text = formatDouble6g(value);
     const QByteArray* minText = end == BarScaleEnd::Min ? &text : nullptr;
     const QByteArray* maxText = end == BarScaleEnd::Max ? &text : nullptr;
-    bool wrote = false;
-    for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
-        if (!isBarInScope(bar, selected))
-            continue;
-        if (const pugi::xml_node scale = findScaleFsvNode(bar))
-            wrote = writeScaleEnds(scale, minText, maxText) || wrote;
-    }
+    const bool wrote = writeScaleEndsInScope(maskNode, selected, minText, maxText);
     for (const BarGroupRange& group : groups) {
         if (group.stepScale)
             setBarZeroMark(maskNode, group.min < 0 && group.max > 0, group.bar);

@@ -52,9 +52,7 @@ void RemovePageCommand::undo()
     // off nor be drawn again, so when a store cannot be written the page
     // goes again.
     if (!m_config->restoreRecordsForStep(m_records)) {
-        const QString why = m_config->refusedStep;
         m_config->removePage(m_page);
-        m_config->refusedStep = why;
         m_undoRefused = true;
         return;
     }

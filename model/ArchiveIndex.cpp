@@ -4,8 +4,6 @@
 #include "model/ZipEntryName.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <vector>
 #include <zlib.h>
