@@ -417,15 +417,15 @@ bool setNames(const QString& set, const QString& part)
     return set.endsWith(piece) || set.contains(piece + QLatin1Char('_'));
 }
 
-// Whether the item's picture is missing from an install that has the
-// device, and some install has it.
-bool coloredBarMissing(const QString& device, const QString& path)
+// Whether the item's picture is missing from one of the installs (overlay
+// roots) that has the device, and some install has it.
+bool coloredBarMissing(const QStringList& roots, const QString& device, const QString& path)
 {
     const QString picture =
         (path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/')) + QStringLiteral("mask.png");
     bool present = false;
     bool missing = false;
-    for (const QString& overlayRoot : rs3OverlayRoots()) {
+    for (const QString& overlayRoot : roots) {
         const QString deviceDir = PathGuard::join(overlayRoot, device);
         if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
             continue;
@@ -492,6 +492,8 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
 int DashConfig::repairMissingColoredBars()
 {
     const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    // Looked up once: each look-up reads the settings and the disk.
+    const QStringList roots = rs3OverlayRoots();
     QSet<QString> seen;
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
@@ -510,7 +512,7 @@ int DashConfig::repairMissingColoredBars()
                 continue;
             seen.insert(path);
             const QString device = path.mid(overlayPrefix().size(), masksAt - overlayPrefix().size());
-            if (!coloredBarMissing(device, path))
+            if (!coloredBarMissing(roots, device, path))
                 continue;
 
             // The user's own art in place of the colours: drawing the colours
