@@ -401,15 +401,6 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 
 namespace {
 
-// The set folder of a coloured bar's path (".../s04_homebrew/<set>/Items/...").
-QString coloredBarSet(const QString& path)
-{
-    static const QString marker = QStringLiteral("/s04_homebrew/");
-    const int at = path.indexOf(marker);
-    const int items = path.indexOf(QLatin1String("/Items/"), at + 1);
-    return at < 0 || items < 0 ? QString() : path.mid(at + marker.size(), items - at - marker.size());
-}
-
 // True when the set's name holds `part` as a whole "_"-separated piece.
 bool setNames(const QString& set, const QString& part)
 {
@@ -471,7 +462,7 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
     // Bars that share a folder may have been resized since: the folder's
     // name tells the state (origin and size) it was drawn for, or else the
     // bar it was made for.
-    const QString set = coloredBarSet(path);
+    const QString set = coloredBarTarget(path).setName;
     for (const ColoredBarMaker& c : candidates) {
         const QString source = isSafeOverlayPath(c.origin) ? coloredBarSource(c.origin) : QString();
         if (!source.isEmpty() && setNames(set, coloredBarStateHash(source, c.origin, c.width, c.height)))
@@ -517,7 +508,7 @@ int DashConfig::repairMissingColoredBars()
 
             // The user's own art in place of the colours: drawing the colours
             // there would put them over the copy an install still holds.
-            if (isReplacedBarSet(coloredBarSet(path))) {
+            if (isReplacedBarSet(coloredBarTarget(path).setName)) {
                 qInfo() << "repairMissingColoredBars: replaced art cannot be drawn again" << path << "- skip";
                 continue;
             }
