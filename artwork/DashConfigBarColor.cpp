@@ -401,15 +401,6 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 
 namespace {
 
-// The set folder of a coloured bar's path (".../s04_homebrew/<set>/Items/...").
-QString coloredBarSet(const QString& path)
-{
-    static const QString marker = QStringLiteral("/s04_homebrew/");
-    const int at = path.indexOf(marker);
-    const int items = path.indexOf(QLatin1String("/Items/"), at + 1);
-    return at < 0 || items < 0 ? QString() : path.mid(at + marker.size(), items - at - marker.size());
-}
-
 // True when the set's name holds `part` as a whole "_"-separated piece.
 bool setNames(const QString& set, const QString& part)
 {
@@ -417,15 +408,15 @@ bool setNames(const QString& set, const QString& part)
     return set.endsWith(piece) || set.contains(piece + QLatin1Char('_'));
 }
 
-// Whether the item's picture is missing from an install that has the
-// device, and some install has it.
-bool coloredBarMissing(const QString& device, const QString& path)
+// Whether the item's picture is missing from one of the installs (overlay
+// roots) that has the device, and some install has it.
+bool coloredBarMissing(const QStringList& roots, const QString& device, const QString& path)
 {
     const QString picture =
         (path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/')) + QStringLiteral("mask.png");
     bool present = false;
     bool missing = false;
-    for (const QString& overlayRoot : rs3OverlayRoots()) {
+    for (const QString& overlayRoot : roots) {
         const QString deviceDir = PathGuard::join(overlayRoot, device);
         if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
             continue;
@@ -471,7 +462,7 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
     // Bars that share a folder may have been resized since: the folder's
     // name tells the state (origin and size) it was drawn for, or else the
     // bar it was made for.
-    const QString set = coloredBarSet(path);
+    const QString set = coloredBarTarget(path).setName;
     for (const ColoredBarMaker& c : candidates) {
         const QString source = isSafeOverlayPath(c.origin) ? coloredBarSource(c.origin) : QString();
         if (!source.isEmpty() && setNames(set, coloredBarStateHash(source, c.origin, c.width, c.height)))
@@ -492,6 +483,8 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
 int DashConfig::repairMissingColoredBars()
 {
     const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    // Looked up once: each look-up reads the settings and the disk.
+    const QStringList roots = rs3OverlayRoots();
     QSet<QString> seen;
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
@@ -510,12 +503,12 @@ int DashConfig::repairMissingColoredBars()
                 continue;
             seen.insert(path);
             const QString device = path.mid(overlayPrefix().size(), masksAt - overlayPrefix().size());
-            if (!coloredBarMissing(device, path))
+            if (!coloredBarMissing(roots, device, path))
                 continue;
 
             // The user's own art in place of the colours: drawing the colours
             // there would put them over the copy an install still holds.
-            if (isReplacedBarSet(coloredBarSet(path))) {
+            if (isReplacedBarSet(coloredBarTarget(path).setName)) {
                 qInfo() << "repairMissingColoredBars: replaced art cannot be drawn again" << path << "- skip";
                 continue;
             }

@@ -17,6 +17,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -86,14 +87,21 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left)
     const QMap<QString, MultiBoxRecord> multiBoxes = loadMultiBoxSidecar();
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     // A store that cannot be read may hold any box's style: none has a
-    // record then, rather than the default style standing in for it.
-    const bool readable = sidecarReadFailure(SidecarStore::BoxStyles).isEmpty()
-        && sidecarReadFailure(SidecarStore::MultiBoxes).isEmpty();
+    // record then, rather than the default style standing in for it. Asked
+    // only once a record is found, so an open without any reads no store
+    // twice.
+    std::optional<bool> readable;
+    const auto storesReadable = [&] {
+        if (!readable)
+            readable = sidecarReadFailure(SidecarStore::BoxStyles).isEmpty()
+                && sidecarReadFailure(SidecarStore::MultiBoxes).isEmpty();
+        return *readable;
+    };
     const auto hasRecord = [&](int p, int k) {
         const auto mb = multiBoxes.constFind(sidecarKey(p, k, SidecarStore::MultiBoxes));
-        return readable
-            && (styles.contains(boxStyleKey(p, k))
-                || (mb != multiBoxes.constEnd() && BoxStyleRenderer::isUsableGrid(mb->rows, mb->cols)));
+        return (styles.contains(boxStyleKey(p, k))
+                || (mb != multiBoxes.constEnd() && BoxStyleRenderer::isUsableGrid(mb->rows, mb->cols)))
+            && storesReadable();
     };
     // A copy of a styled box points at the item its original's style drew
     // and has no record of its own: the item is drawn from the record of a
