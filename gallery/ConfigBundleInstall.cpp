@@ -240,8 +240,12 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         return failWith(error, tr("the bundle's art tree is empty"));
     ConfigFilesPlacement placement(extracted.path(), configName, configFolder);
     const QString placed = placement.placedPath();
-    if (confirmTarget && !confirmTarget(ConfigTarget{placed, placement.unchanged(), placement.touched()}))
-        return failWith(error, tr("the install was cancelled; nothing was changed"));
+    if (confirmTarget) {
+        // Nothing touched: the files there already hold what the bundle brings.
+        const QStringList touched = placement.touched();
+        if (!confirmTarget(ConfigTarget{placed, touched.isEmpty(), touched}))
+            return failWith(error, tr("the install was cancelled; nothing was changed"));
+    }
 
     ArtCopies copies;
     if (!installArt(artFiles, artRoot, targets, copies, error) || !placement.place(error))
