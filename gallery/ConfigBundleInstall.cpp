@@ -91,7 +91,7 @@ bool keepReplacedArt(const QString& source, const QString& destination, const QS
     if (copies.keptRoot.isEmpty() && (copies.keptRoot = createArtworkBackupRoot(&why)).isEmpty())
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
     const QString copy = copies.keptRoot + QLatin1Char('/') + QString::number(install) + QLatin1Char('/') + art;
-    if (!QDir().mkpath(QFileInfo(copy).absolutePath()) || !copyFileOver(destination, copy, &why))
+    if (!copyFileCreatingDirs(destination, copy, &why))
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
     *kept = copy;
     return true;
@@ -113,10 +113,8 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
                 why = tr("the path leaves the install");
             else if (!keepReplacedArt(source, destination, art, install + 1, copies, &kept, error))
                 return false;
-            else if (!QDir().mkpath(QFileInfo(destination).absolutePath()))
-                why = tr("cannot create the folder %1").arg(QFileInfo(destination).absolutePath());
             else
-                copyFileOver(source, destination, &why);
+                copyFileCreatingDirs(source, destination, &why);
             if (!why.isEmpty())
                 return failWith(error, tr("failed to install %1 into %2: %3").arg(art, installRoot, why));
             // A file that was there with these very bytes has nothing to put back.
@@ -197,11 +195,12 @@ QString installRootOf(const QString& root)
     return result;
 }
 
-bool copyFileCreatingDirs(const QString& source, const QString& target)
+bool copyFileCreatingDirs(const QString& source, const QString& target, QString* error)
 {
-    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
-        return false;
-    return copyFileOver(source, target);
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder))
+        return failWith(error, tr("cannot create the folder %1").arg(folder));
+    return copyFileOver(source, target, error);
 }
 
 bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error)
@@ -241,8 +240,12 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         return failWith(error, tr("the bundle's art tree is empty"));
     ConfigFilesPlacement placement(extracted.path(), configName, configFolder);
     const QString placed = placement.placedPath();
-    if (confirmTarget && !confirmTarget(ConfigTarget{placed, placement.unchanged(), placement.touched()}))
-        return failWith(error, tr("the install was cancelled; nothing was changed"));
+    if (confirmTarget) {
+        // Nothing touched: the files there already hold what the bundle brings.
+        const QStringList touched = placement.touched();
+        if (!confirmTarget(ConfigTarget{placed, touched.isEmpty(), touched}))
+            return failWith(error, tr("the install was cancelled; nothing was changed"));
+    }
 
     ArtCopies copies;
     if (!installArt(artFiles, artRoot, targets, copies, error) || !placement.place(error))

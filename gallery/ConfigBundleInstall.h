@@ -88,8 +88,9 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
 bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error = nullptr);
 
 // Creates the target's folders and replaces the target with a copy of the
-// source; the old target survives a failed copy.
-bool copyFileCreatingDirs(const QString& source, const QString& target);
+// source; the old target survives a failed copy. Errors: "cannot create the
+// folder %1", or copyFileOver's.
+bool copyFileCreatingDirs(const QString& source, const QString& target, QString* error = nullptr);
 
 // The install root of an overlay root: a trailing "/aim/resources/overlay"
 // (any letter case) and then every trailing '/' removed.

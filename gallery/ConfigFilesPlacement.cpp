@@ -152,12 +152,16 @@ bool ConfigFilesPlacement::storesChange() const
 QStringList ConfigFilesPlacement::touched() const
 {
     QStringList files;
-    for (const Slot& slot : m_slots) {
-        if (!sameFile(target(slot.name), slot.incoming))
-            files.append(target(slot.name));
+    bool storeTouched = false;
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        const QString placed = target(m_slots[i].name);
+        if (sameFile(placed, m_slots[i].incoming))
+            continue;
+        files.append(placed);
+        storeTouched = storeTouched || i > 0; // the first slot is the configuration itself
     }
     const QString companion = target(m_baseName + companionSuffix());
-    if (storesChange() && present(companion))
+    if (storeTouched && present(companion))
         files.append(companion);
     return files;
 }

@@ -31,7 +31,7 @@ public:
     // The files of the configuration's name that placing replaces or
     // removes, each store the bundle adds, and the ".zconfig" of that name
     // when its stores change: everything a window showing one of those
-    // configurations would see change.
+    // configurations would see change. Empty exactly when unchanged().
     QStringList touched() const;
 
     // Errors: "could not keep a copy of %1: %2", "could not place the config

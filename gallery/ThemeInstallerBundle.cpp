@@ -82,12 +82,13 @@ bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
     };
     const bool ok = installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error, confirm);
     scratch.remove();
-    if (!ok && declined)
-        Q_EMIT cancelled();
-    else if (!ok)
-        Q_EMIT configInstallFailed(tr("Install failed: %1").arg(error), result.configPath, result.kept());
-    if (!ok)
+    if (!ok) {
+        if (declined)
+            Q_EMIT cancelled();
+        else
+            Q_EMIT configInstallFailed(tr("Install failed: %1").arg(error), result.configPath, result.kept());
         return false;
+    }
     Q_EMIT progress(100, tr("Done"));
     QString name = QFileInfo(result.configPath).completeBaseName();
     if (name.isEmpty())

@@ -15,30 +15,35 @@ void applyInChild(qint64 limit)
     setrlimit(RLIMIT_FSIZE, &bound);
 }
 
-void setSoftLimit(qint64 limit)
+namespace {
+
+// Sets the soft limit (never above the hard one) and returns the one before.
+rlim_t exchangeSoftLimit(rlim_t limit)
 {
     struct rlimit bound {};
     getrlimit(RLIMIT_FSIZE, &bound);
-    bound.rlim_cur = std::min(rlim_t(limit), bound.rlim_max);
+    const rlim_t previous = bound.rlim_cur;
+    bound.rlim_cur = std::min(limit, bound.rlim_max);
     setrlimit(RLIMIT_FSIZE, &bound);
+    return previous;
+}
+
+} // namespace
+
+void setSoftLimit(qint64 limit)
+{
+    exchangeSoftLimit(rlim_t(limit));
 }
 
 Scope::Scope(qint64 limit)
 {
     m_handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit bound {};
-    getrlimit(RLIMIT_FSIZE, &bound);
-    m_previous = quint64(bound.rlim_cur);
-    bound.rlim_cur = rlim_t(limit);
-    setrlimit(RLIMIT_FSIZE, &bound);
+    m_previous = quint64(exchangeSoftLimit(rlim_t(limit)));
 }
 
 Scope::~Scope()
 {
-    struct rlimit bound {};
-    getrlimit(RLIMIT_FSIZE, &bound);
-    bound.rlim_cur = rlim_t(m_previous);
-    setrlimit(RLIMIT_FSIZE, &bound);
+    exchangeSoftLimit(rlim_t(m_previous));
     std::signal(SIGXFSZ, m_handler);
 }
 
