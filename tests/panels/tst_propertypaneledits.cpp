@@ -463,9 +463,9 @@ private Q_SLOTS:
         const QByteArray saved = savedDeviceXml(m_config, QStringLiteral("mark.zconf2"));
         pugi::xml_document doc;
         QVERIFY(doc.load_buffer(saved.constData(), size_t(saved.size())));
-        const pugi::xml_node bar =
-            doc.find_node([](pugi::xml_node n) { return hasClass(n, "GMaskParam") && n.attribute("i").value() == QByteArray("bar"); })
-                .find_child_by_attribute("e", "c", "BargraphTrapezio");
+        const pugi::xml_node mask = doc.find_node(
+            [](pugi::xml_node n) { return hasClass(n, "GMaskParam") && n.attribute("i").value() == QByteArray("bar"); });
+        const pugi::xml_node bar = mask.find_child_by_attribute("e", "c", "BargraphTrapezio");
         QStringList steps;
         for (pugi::xml_node step = findScaleFsvNode(bar).child("e"); step; step = step.next_sibling("e")) {
             if (hasClass(step, "StepScale"))
