@@ -79,8 +79,7 @@ QString renumberedForm(const QString& id, int digits, int n)
                       : id + QLatin1Char('_') + QString::number(n);
 }
 
-} // namespace
-
+// The first renumbered form not in `used`; the last one when all are.
 QString renumberedId(const QString& id, const QSet<QString>& used)
 {
     const int digits = leadingDigits(id);
@@ -92,6 +91,8 @@ QString renumberedId(const QString& id, const QSet<QString>& used)
     }
     return candidate;
 }
+
+} // namespace
 
 QString newElementId(pugi::xml_node mask, const QString& wanted, pugi::xml_node self)
 {

@@ -32,8 +32,10 @@ struct Placement {
     int dx = 10;
     int dy = 10;
     PasteMode mode = PasteMode::Offset;
-    std::vector<QPoint> own; // per node, added to (dx, dy): a member moved on its own into the mask
-    QStringList outside;     // the members the mask still shows nothing of
+    // Per node: added to (dx, dy) for a member moved on its own into the
+    // mask, and whether the mask still shows nothing of it.
+    std::vector<QPoint> own;
+    std::vector<bool> outside;
 };
 
 // The Axis copies that the widgets' first AXIS_REF names, in clipboard order.
@@ -124,16 +126,16 @@ qint64 intoMask(qint64 start, qint64 length, qint64 maskStart, qint64 maskLength
 
 // A group moved to the mask's corner may still be larger than the mask, or
 // be moved back onto the display past it: each member is moved on its own
-// to lie within the mask, and one the mask still shows nothing of is named.
+// to lie within the mask; one the mask still shows nothing of is marked.
 void fitMembersIntoMask(const MaskElement& target, const std::vector<pugi::xml_node>& nodes, const QSize& display,
                         Placement& place)
 {
     for (const pugi::xml_node node : nodes) {
         place.own.emplace_back(0, 0);
+        place.outside.push_back(false);
         if (!node || target.w <= 0 || target.h <= 0)
             continue;
-        const WidgetModel widget = readWidgetElement(node);
-        const QRectF drawn = widgetPageRect(target, widget).translated(place.dx, place.dy);
+        const QRectF drawn = widgetPageRect(target, readWidgetElement(node)).translated(place.dx, place.dy);
         const qint64 left = qint64(drawn.left());
         const qint64 top = qint64(drawn.top());
         const qint64 width = qint64(drawn.width());
@@ -141,8 +143,7 @@ void fitMembersIntoMask(const MaskElement& target, const std::vector<pugi::xml_n
         const qint64 x = ontoDisplay(intoMask(left, width, target.x, target.w), width, display.width());
         const qint64 y = ontoDisplay(intoMask(top, height, target.y, target.h), height, display.height());
         place.own.back() = QPoint(clampedInt(x - left), clampedInt(y - top));
-        if (drawnOutside(target, drawn.translated(place.own.back())))
-            place.outside << widget.id;
+        place.outside.back() = drawnOutside(target, drawn.translated(place.own.back()));
     }
 }
 
@@ -367,7 +368,6 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
     const Placement place = placementFor(clip, *mask, nodes, config.pageDisplaySize(currentPage));
     outcome.mode = int(place.mode);
     outcome.maskId = mask->id;
-    outcome.outside = place.outside;
     for (size_t i = 0; i < nodes.size(); ++i) {
         const pugi::xml_node node = nodes[i];
         if (!node)
@@ -381,6 +381,10 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
         undoStack->push(command);
         if (created < 0)
             continue;
+        // Named as the mask now has it: a taken id was numbered anew.
+        const WidgetModel* pasted = config.widgetAt(currentPage, target, created);
+        if (pasted && i < place.outside.size() && place.outside[i])
+            outcome.outside << pasted->id;
         ++outcome.pasted;
         if (outcome.firstIndex < 0)
             outcome.firstIndex = created;
