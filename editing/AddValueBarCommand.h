@@ -1,13 +1,19 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <QUndoCommand>
 
-class DashConfig;
+#include <memory>
 
-// Adds a bar under a value box's digits ("Add value bar"). Every redo adds a
-// fresh bar; undo removes the one the last redo added. A failed first redo
-// leaves no undo step.
+class DashConfig;
+class WidgetDeleteCommand;
+
+// Adds a bar under a value box's digits ("Add value bar"). Undo takes the
+// bar out as it then stands (a rebind of its value changes it outside the
+// history) and redo puts that bar back; a fresh bar is made only when the
+// kept one names a channel element the mask no longer holds. A failed first
+// redo leaves no undo step.
 class AddValueBarCommand : public QUndoCommand {
 public:
     // createdWidget (when given) receives the bar's widget index, or -1
@@ -20,6 +26,8 @@ public:
     void redo() override;
 
 private:
+    bool keptBarFits() const;
+
     DashConfig* m_config;
     int m_page;
     int m_mask;
@@ -29,4 +37,6 @@ private:
     int m_created = -1;
     int* m_createdTarget;
     bool m_firstRedo = true;
+    std::unique_ptr<WidgetDeleteCommand> m_removal; // the bar taken out by the last undo
+    QString m_keptRef;                              // its channel reference
 };

@@ -12,6 +12,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <cmath>
+
 #include <vector>
 
 namespace {
@@ -146,9 +148,10 @@ pugi::xml_node ownAxisFor(pugi::xml_node mask, pugi::xml_node axis, pugi::xml_no
     }
     if (!sharedOutside)
         return axis;
-    // An id no element of the mask has: a widget copy that an undo takes out
-    // finds its own id free again at the redo, and comes back under it.
-    const QString id = renumberedId(QString::fromUtf8(ref), elementIdsOf(mask));
+    // An id and a group no element of the mask has: a widget copy that an
+    // undo takes out finds its own id free again at the redo, and comes back
+    // under it.
+    const QString id = newElementId(mask, QString::fromUtf8(ref));
     pugi::xml_node own = mask.insert_copy_after(axis, axis);
     if (!own)
         return {};
@@ -156,6 +159,33 @@ pugi::xml_node ownAxisFor(pugi::xml_node mask, pugi::xml_node axis, pugi::xml_no
     for (pugi::xml_node e : moving)
         setParamStd(e, "AXIS_REF", id.toUtf8());
     return own;
+}
+
+bool sameRange(double min, double max, double lower, double upper)
+{
+    return std::fabs(min - lower) < 1e-6 && std::fabs(max - upper) < 1e-6;
+}
+
+// The bars that show the channel element `axis` and were scaled over the
+// channel it showed before (fid `oldFid`) take the range of the channel it
+// shows now: a scale of the old range would leave them always full or
+// always empty. A scale the user chose stays.
+void followChannelRange(const DashConfig& config, pugi::xml_node mask, pugi::xml_node axis, int oldFid)
+{
+    double oldLower = 0.0, oldUpper = 0.0, lower = 0.0, upper = 0.0;
+    const int fid = paramInt(axis, "fid");
+    if (fid == oldFid || !config.channelRangeForFid(oldFid, oldLower, oldUpper)
+        || !config.channelRangeForFid(fid, lower, upper) || !(upper > lower))
+        return;
+    const QByteArray ref = axis.attribute("i").value();
+    for (pugi::xml_node bar = mask.child("e"); bar; bar = bar.next_sibling("e")) {
+        double min = 0.0, max = 0.0;
+        if (!isBarElement(bar) || paramValue(bar, "AXIS_REF").trimmed() != ref
+            || !DashConfig::barScaleRange(mask, min, max, bar) || !sameRange(min, max, oldLower, oldUpper))
+            continue;
+        DashConfig::setBarScaleRange(mask, lower, upper, bar);
+        DashConfig::setBarZeroMark(mask, lower < 0 && upper > 0, bar);
+    }
 }
 
 } // namespace
@@ -237,7 +267,9 @@ void DashConfig::bindChannel(int pageIndex, int mask, int widget, const ChannelI
     const int laptimeFid = laptimeGpsResourceFid();
     if (axis) {
         const QString code = typeCode >= 1 ? QString::number(typeCode) : deviceTypeCodeForName(deviceName);
+        const int oldFid = paramInt(axis, "fid");
         bindAxisChannel(axis, channel, deviceName, laptimeFid, code);
+        followChannelRange(*this, maskNode, axis, oldFid);
     } else {
         bindElementChannel(maskNode, channel, deviceName, laptimeFid);
         applyChannelRangeToBarScales(maskNode, channel.fid);

@@ -6,6 +6,7 @@
 
 #include "editing/UniqueMaskName.h"
 #include "model/ChannelKind.h"
+#include "model/ElementIds.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -182,7 +183,7 @@ void giveIconsTheirChannel(pugi::xml_node mask, const ChannelInfo& channel)
     if (!hasIcon)
         return;
     if (!axis)
-        axis = DashConfig::buildAxisElement(mask, QStringLiteral("00"));
+        axis = DashConfig::buildAxisElement(mask, newElementId(mask, QStringLiteral("00")));
     const QByteArray id(axis.attribute("i").value());
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
         if (hasClass(e, "AiM_Icona") && paramValue(e, "AXIS_REF").trimmed().isEmpty())

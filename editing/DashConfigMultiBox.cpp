@@ -13,6 +13,7 @@
 #include "editing/MultiBoxGeometry.h"
 #include "editing/UniqueMaskName.h"
 #include "model/DeviceTables.h"
+#include "model/ElementIds.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
@@ -111,7 +112,9 @@ int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& la
     const int count = std::min(int(requests.size()), int(cells.size()));
     for (int k = 0; k < count; ++k) {
         const MultiBoxCellRequest& request = requests[size_t(k)];
-        const QString axisId = QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0'));
+        // The cell's caption and value join the group its channel element
+        // starts.
+        const QString axisId = newElementId(node, QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0')));
         const pugi::xml_node axis = buildAxisElement(node, axisId);
         ChannelCategoryInfo category;
         if (const ChannelInfo* channel = channelNamed(channels, request.channelLongName)) {

@@ -156,13 +156,14 @@ bool writeScaleEnds(pugi::xml_node scale, const QByteArray* minText, const QByte
     return wrote;
 }
 
-// The same for the scale of every bar in scope; true when any value was written.
+// The same for the scale of every bar in scope but those of the groups
+// `kept`; true when any value was written.
 bool writeScaleEndsInScope(pugi::xml_node maskNode, pugi::xml_node selected, const QByteArray* minText,
-                           const QByteArray* maxText)
+                           const QByteArray* maxText, const QSet<QString>& kept = {})
 {
     bool wrote = false;
     for (pugi::xml_node bar = maskNode.child("e"); bar; bar = bar.next_sibling("e")) {
-        if (!isBarInScope(bar, selected))
+        if (!isBarInScope(bar, selected) || kept.contains(elementGroup(bar)))
             continue;
         if (const pugi::xml_node scale = findScaleFsvNode(bar))
             wrote = writeScaleEnds(scale, minText, maxText) || wrote;
@@ -175,7 +176,10 @@ struct BarGroupRange {
     pugi::xml_node bar;
     double min = 0.0;
     double max = 0.0;
-    bool stepScale = false; // as the scale stands before the edit
+    // A step scale, or one that shows a zero mark (as it stands before the
+    // edit): a range edit moves its mark or takes it away, so that the
+    // scale's steps stay in order.
+    bool followsMark = false;
 };
 
 std::vector<BarGroupRange> barGroupRanges(pugi::xml_node maskNode, pugi::xml_node selected)
@@ -187,7 +191,7 @@ std::vector<BarGroupRange> barGroupRanges(pugi::xml_node maskNode, pugi::xml_nod
             continue;
         seen.insert(elementGroup(bar));
         BarGroupRange group{bar};
-        group.stepScale = isStepScaleBargraph(maskNode, bar);
+        group.followsMark = isStepScaleBargraph(maskNode, bar) || hasBarZeroMark(maskNode, bar);
         if (DashConfig::barScaleRange(maskNode, group.min, group.max, bar))
             groups.push_back(group);
     }
@@ -203,12 +207,14 @@ bool DashConfig::setBarScaleRange(pugi::xml_node maskNode, double min, double ma
         return false;
     const QByteArray minText = formatDouble6g(min);
     const QByteArray maxText = formatDouble6g(max);
-    const bool stepScale = isStepScaleBargraph(maskNode, selected);
+    const std::vector<BarGroupRange> groups = barGroupRanges(maskNode, selected);
 
     // Another bar of the mask shows a channel of its own: its range is its own.
     const bool wrote = writeScaleEndsInScope(maskNode, selected, &minText, &maxText);
-    if (stepScale)
-        setBarZeroMark(maskNode, min < 0 && max > 0, selected);
+    for (const BarGroupRange& group : groups) {
+        if (group.followsMark)
+            setBarZeroMark(maskNode, min < 0 && max > 0, group.bar);
+    }
     return wrote;
 }
 
@@ -216,21 +222,36 @@ bool DashConfig::setBarScaleEnd(pugi::xml_node maskNode, BarScaleEnd end, double
 {
     if (!maskNode || !std::isfinite(value))
         return false;
-    std::vector<BarGroupRange> groups = barGroupRanges(maskNode, selected);
-    for (BarGroupRange& group : groups) {
-        (end == BarScaleEnd::Min ? group.min : group.max) = value;
+    std::vector<BarGroupRange> changing;
+    QSet<QString> kept; // groups whose end is the value already: not re-spelled
+    for (BarGroupRange& group : barGroupRanges(maskNode, selected)) {
+        double& groupEnd = end == BarScaleEnd::Min ? group.min : group.max;
+        if (groupEnd == value) {
+            kept.insert(elementGroup(group.bar));
+            continue;
+        }
+        groupEnd = value;
         if (!(group.max > group.min))
             return false;
+        changing.push_back(group);
     }
     const QByteArray text = formatDouble6g(value);
     const QByteArray* minText = end == BarScaleEnd::Min ? &text : nullptr;
     const QByteArray* maxText = end == BarScaleEnd::Max ? &text : nullptr;
-    const bool wrote = writeScaleEndsInScope(maskNode, selected, minText, maxText);
-    for (const BarGroupRange& group : groups) {
-        if (group.stepScale)
+    const bool wrote = writeScaleEndsInScope(maskNode, selected, minText, maxText, kept);
+    for (const BarGroupRange& group : changing) {
+        if (group.followsMark)
             setBarZeroMark(maskNode, group.min < 0 && group.max > 0, group.bar);
     }
     return wrote;
+}
+
+QList<double> DashConfig::barScaleEnds(pugi::xml_node maskNode, BarScaleEnd end, pugi::xml_node selected)
+{
+    QList<double> ends;
+    for (const BarGroupRange& group : barGroupRanges(maskNode, selected))
+        ends << (end == BarScaleEnd::Min ? group.min : group.max);
+    return ends;
 }
 
 bool DashConfig::setBarZeroMark(pugi::xml_node maskNode, bool on, pugi::xml_node selected)

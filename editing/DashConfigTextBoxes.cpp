@@ -170,15 +170,26 @@ int DashConfig::addValueBar(int pageIndex, int maskIndex, const QColor& colour, 
     if (!mask || !mask->node || !mask->node.child("e"))
         return -1;
     pugi::xml_node axis;
-    bool digit = false, bar = false;
+    pugi::xml_node digit;
+    bool bar = false;
     for (pugi::xml_node e = mask->node.child("e"); e; e = e.next_sibling("e")) {
         if (hasClass(e, "Axis") && !axis)
             axis = e;
-        digit = digit || hasClass(e, "Digit");
+        if (hasClass(e, "Digit") && !digit)
+            digit = e;
         bar = bar || hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio");
     }
     if (!axis || !digit || bar)
         return -1;
+    // The bar shows the box's value: the channel element its first Digit
+    // names, which after a rebind beside a copy is no longer the first one.
+    const QByteArray valueRef = paramValue(digit, "AXIS_REF").trimmed();
+    for (pugi::xml_node e = mask->node.child("e"); e && !valueRef.isEmpty(); e = e.next_sibling("e")) {
+        if (hasClass(e, "Axis") && valueRef == e.attribute("i").value()) {
+            axis = e;
+            break;
+        }
+    }
 
     QByteArray channelRef(axis.attribute("i").value());
     if (channelRef.isEmpty())

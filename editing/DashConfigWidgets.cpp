@@ -24,6 +24,26 @@ QString idOf(pugi::xml_node e)
     return QString::fromUtf8(e.attribute("i").value());
 }
 
+bool idInUse(pugi::xml_node mask, const QString& id, pugi::xml_node self)
+{
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (e != self && idOf(e) == id)
+            return true;
+    }
+    return false;
+}
+
+// The mask's bars show the value they were made for: a pasted widget that
+// shared their channel element would take them along when rebound.
+bool namedByBar(pugi::xml_node mask, const QString& axisId)
+{
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (isBarElement(e) && QString::fromUtf8(paramValue(e, "AXIS_REF").trimmed()) == axisId)
+            return true;
+    }
+    return false;
+}
+
 // Replaces all children of a node with one text node (also for an empty value).
 void setNodeText(pugi::xml_node node, const QString& value)
 {
@@ -140,7 +160,8 @@ constexpr NamedValue kNewAxisParams[] = {
 
 } // namespace
 
-int DashConfig::insertWidget(int pageIndex, int mask, pugi::xml_node widget, int dx, int dy, int index)
+int DashConfig::insertWidget(int pageIndex, int mask, pugi::xml_node widget, int dx, int dy, int index,
+                             WidgetIdUse use)
 {
     PageModel* p = page(pageIndex);
     if (!p || mask < 0 || mask >= static_cast<int>(p->masks.size()) || !widget)
@@ -154,14 +175,10 @@ int DashConfig::insertWidget(int pageIndex, int mask, pugi::xml_node widget, int
         return -1;
 
     const QString id = idOf(copy);
-    if (!id.isEmpty()) {
-        QSet<QString> used;
-        for (pugi::xml_node e = maskNode.child("e"); e; e = e.next_sibling("e")) {
-            if (e != copy)
-                used.insert(idOf(e));
-        }
-        if (used.contains(id))
-            setElementId(copy, renumberedId(id, used));
+    if (!id.isEmpty() && (use == WidgetIdUse::Copy || idInUse(maskNode, id, copy))) {
+        const QString named = newElementId(maskNode, id, copy);
+        if (named != id)
+            setElementId(copy, named);
     }
 
     if (dx != 0 || dy != 0) {
@@ -236,22 +253,20 @@ int DashConfig::mergeAxisElements(int pageIndex, int mask, const std::vector<pug
             }
         }
         QString target = id;
-        if (!existing) {
+        const QString existingName = channelLongNameParam(existing);
+        const bool own = existing && namedByBar(maskNode, id);
+        if (existing && !own && !existingName.isEmpty() && existingName == sourceName) {
+            // Already bound to the same channel: the widgets can share it.
+        } else if (existing && !own && (paramInt(existing, "CHANNEL_NOT_SET") != 0 || existingName.isEmpty())) {
+            maskNode.remove_child(existing);
             maskNode.append_copy(source);
             ++added;
         } else {
-            const QString existingName = channelLongNameParam(existing);
-            if (!existingName.isEmpty() && existingName == sourceName) {
-                // Already bound to the same channel: the widgets can share it.
-            } else if (paramInt(existing, "CHANNEL_NOT_SET") != 0 || existingName.isEmpty()) {
-                maskNode.remove_child(existing);
-                maskNode.append_copy(source);
-                ++added;
-            } else {
-                target = renumberedId(id, axisIdsOf(maskNode));
-                setElementId(maskNode.append_copy(source), target);
-                ++added;
-            }
+            target = newElementId(maskNode, id);
+            pugi::xml_node copy = maskNode.append_copy(source);
+            if (target != id)
+                setElementId(copy, target);
+            ++added;
         }
         if (idMap)
             idMap->insert(id, target);

@@ -53,7 +53,8 @@ void WidgetAddCommand::redo()
     if (!m_config || !m_widget.first_child()) {
         m_created = -1;
     } else if (undoneCopyFits()) {
-        m_created = m_config->insertWidget(m_page, m_mask, m_undone.first_child(), 0, 0, -1);
+        m_created = m_config->insertWidget(m_page, m_mask, m_undone.first_child(), 0, 0, -1,
+                                           DashConfig::WidgetIdUse::Restore);
     } else {
         m_created = m_config->insertWidget(m_page, m_mask, m_widget.first_child(), m_dx, m_dy, -1);
     }

@@ -66,7 +66,8 @@ void WidgetDeleteCommand::undo()
     if (!m_config || !m_done)
         return;
     m_done = false;
-    const int index = m_config->insertWidget(m_page, m_mask, m_saved.first_child(), 0, 0, m_widget);
+    const int index = m_config->insertWidget(m_page, m_mask, m_saved.first_child(), 0, 0, m_widget,
+                                             DashConfig::WidgetIdUse::Restore);
     const MaskElement* mask = m_config->maskAt(m_page, m_mask);
     if (index < 0 || !mask || index >= static_cast<int>(mask->widgets.size()))
         return;

@@ -306,13 +306,17 @@ public:
                                  pugi::xml_node selected = pugi::xml_node());
     static bool barScaleRange(pugi::xml_node maskNode, double& min, double& max,
                               pugi::xml_node selected = pugi::xml_node());
-    // One end of the range, written to every bar in scope: each group of
-    // bars keeps its own other end. Refused whole (false, nothing written)
-    // when the value would not lie below (Min) or above (Max) some group's
-    // other end.
+    // One end of the range, written to every bar in scope whose end differs:
+    // each group of bars keeps its own other end. Refused whole (false,
+    // nothing written) when the value would not lie below (Min) or above
+    // (Max) some group's other end. A range edit moves a zero mark or takes
+    // it away, so that the scale's steps stay in order.
     enum class BarScaleEnd { Min, Max };
     static bool setBarScaleEnd(pugi::xml_node maskNode, BarScaleEnd end, double value,
                                pugi::xml_node selected = pugi::xml_node());
+    // That end of each group of bars in scope, in document order.
+    static QList<double> barScaleEnds(pugi::xml_node maskNode, BarScaleEnd end,
+                                      pugi::xml_node selected = pugi::xml_node());
     // False when the record could not be written (sidecarFailure says why);
     // the store then stays as it was.
     bool setIconPreview(int page, int mask, const QString& path);
@@ -326,7 +330,12 @@ public:
     // "Items/"); true without a write when it already shows that item.
     bool swapArtworkItem(int page, int mask, const QString& itemFolder);
     // widgets: insert, copy, channel elements and paste merge
-    int insertWidget(int page, int mask, pugi::xml_node widget, int dx, int dy, int index);
+    // A copy (paste, duplicate) is named by newElementId, so it joins no
+    // other element's group; a widget put back as it was (an undone delete,
+    // a redone add) keeps its id while no other element has it.
+    enum class WidgetIdUse { Copy, Restore };
+    int insertWidget(int page, int mask, pugi::xml_node widget, int dx, int dy, int index,
+                     WidgetIdUse use = WidgetIdUse::Copy);
     bool copyWidgetXml(int page, int mask, int widget, pugi::xml_document& out);
     int mergeAxisElements(int page, int mask, const std::vector<pugi::xml_node>& sources,
                           QHash<QString, QString>* idMap = nullptr);

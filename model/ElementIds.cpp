@@ -3,11 +3,19 @@
 #include "model/InstallRoots.h"
 #include "model/XmlParams.h"
 
-QString elementGroup(pugi::xml_node element)
+namespace {
+
+QString groupOf(const QString& id)
 {
-    const QString id = QString::fromUtf8(element.attribute("i").value());
     const int underscore = id.indexOf(QLatin1Char('_'));
     return underscore < 0 ? id : id.left(underscore);
+}
+
+} // namespace
+
+QString elementGroup(pugi::xml_node element)
+{
+    return groupOf(QString::fromUtf8(element.attribute("i").value()));
 }
 
 bool isBarElement(pugi::xml_node element)
@@ -54,26 +62,60 @@ QSet<QString> axisIdsOf(pugi::xml_node mask)
     return ids;
 }
 
-QSet<QString> elementIdsOf(pugi::xml_node mask)
-{
-    QSet<QString> ids;
-    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e"))
-        ids.insert(QString::fromUtf8(e.attribute("i").value()));
-    return ids;
-}
+namespace {
 
-QString renumberedId(const QString& id, const QSet<QString>& used)
+int leadingDigits(const QString& id)
 {
     int digits = 0;
     while (digits < id.size() && id.at(digits).isDigit() && id.at(digits).unicode() < 128)
         ++digits;
-    const QString rest = id.mid(digits);
+    return digits;
+}
+
+// The n-th renumbered form of an id with `digits` leading digits.
+QString renumberedForm(const QString& id, int digits, int n)
+{
+    return digits > 0 ? QStringLiteral("%1%2").arg(n, digits, 10, QLatin1Char('0')).arg(id.mid(digits))
+                      : id + QLatin1Char('_') + QString::number(n);
+}
+
+// The first renumbered form not in `used`; the last one when all are.
+QString renumberedId(const QString& id, const QSet<QString>& used)
+{
+    const int digits = leadingDigits(id);
     QString candidate;
     for (int n = 1; n <= 9999; ++n) {
-        candidate = digits > 0 ? QStringLiteral("%1%2").arg(n, digits, 10, QLatin1Char('0')).arg(rest)
-                               : id + QLatin1Char('_') + QString::number(n);
+        candidate = renumberedForm(id, digits, n);
         if (!used.contains(candidate))
             return candidate;
     }
     return candidate;
+}
+
+} // namespace
+
+QString newElementId(pugi::xml_node mask, const QString& wanted, pugi::xml_node self)
+{
+    QSet<QString> ids;
+    QSet<QString> groups;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (e == self)
+            continue;
+        const QString id = QString::fromUtf8(e.attribute("i").value());
+        ids.insert(id);
+        groups.insert(groupOf(id));
+    }
+    const auto fits = [&](const QString& id) { return !ids.contains(id) && !groups.contains(groupOf(id)); };
+    if (fits(wanted))
+        return wanted;
+    const int digits = leadingDigits(wanted);
+    // Without leading digits every form keeps the group: none can fit.
+    if (digits > 0) {
+        for (int n = 1; n <= 9999; ++n) {
+            const QString candidate = renumberedForm(wanted, digits, n);
+            if (fits(candidate))
+                return candidate;
+        }
+    }
+    return ids.contains(wanted) ? renumberedId(wanted, ids) : wanted;
 }

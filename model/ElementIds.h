@@ -23,9 +23,13 @@ bool isBarInScope(pugi::xml_node bar, pugi::xml_node selected);
 // The ids of the mask's channel elements (<e c="Axis">).
 QSet<QString> axisIdsOf(pugi::xml_node mask);
 
-// The ids of every element of the mask, channel elements and widgets alike.
-QSet<QString> elementIdsOf(pugi::xml_node mask);
-
-// The id a colliding element gets: leading digits counted up with their
-// width kept ("03" -> "05"), else "_n" appended ("lbl" -> "lbl_1").
-QString renumberedId(const QString& id, const QSet<QString>& used);
+// The id every new element of `mask` gets in place of `wanted` (a copy, a
+// paste, a merged or newly made channel element): `wanted` while no other
+// element has that id or its group, else the first of RS3's renumbered forms
+// (leading digits counted up with their width kept, "00_000barg" ->
+// "05_000barg"; else "_n" appended, "lbl" -> "lbl_1") whose id and group no
+// other element has. A copy that joined another element's group would be
+// rebound with it at the next save. An id without leading digits keeps its
+// group in every form: it takes the first free one. `self` (the element
+// being named, already in the mask) does not count.
+QString newElementId(pugi::xml_node mask, const QString& wanted, pugi::xml_node self = pugi::xml_node());

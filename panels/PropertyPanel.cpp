@@ -102,6 +102,14 @@ PropertyPanel::PropertyPanel(QWidget* parent)
     guardWheel();
 }
 
+// A field that has the focus finishes its editing when the panel's children
+// go, after the panel itself is gone: it must find no handler then.
+PropertyPanel::~PropertyPanel()
+{
+    for (QWidget* field : std::initializer_list<QWidget*>{minSpin, maxSpin, labelTextEdit})
+        disconnect(field, nullptr, this, nullptr);
+}
+
 // The panel scrolls in a narrow column: a wheel turned to scroll it must not
 // change the field that happens to pass under the pointer. A field takes the
 // wheel once the user has put the focus on it (the wheel itself gives none).
@@ -418,8 +426,13 @@ void PropertyPanel::connectControls()
     connect(labelSizeSpin, spinChanged, this, &PropertyPanel::onLabelFontChanged);
     connect(labelColorButton, &QPushButton::clicked, this, &PropertyPanel::pickLabelColor);
     connect(labelTextEdit, &QLineEdit::editingFinished, this, &PropertyPanel::onLabelTextChanged);
-    connect(minSpin, doubleChanged, this, &PropertyPanel::onBarMinMaxChanged);
-    connect(maxSpin, doubleChanged, this, &PropertyPanel::onBarMinMaxChanged);
+    for (QDoubleSpinBox* spin : {minSpin, maxSpin}) {
+        connect(spin, doubleChanged, this, &PropertyPanel::onBarMinMaxChanged);
+        // Typing the value the field shows changes no value, yet on a whole
+        // mask it is meant for every bar: Return commits it all the same.
+        connect(spin->findChild<QLineEdit*>(), &QLineEdit::textEdited, this, [this, spin] { typedScaleField = spin; });
+        connect(spin, &QAbstractSpinBox::editingFinished, this, &PropertyPanel::onBarEndTyped);
+    }
     connect(zeroCheck, &QCheckBox::toggled, this, &PropertyPanel::onBarShowZeroToggled);
     connect(barColorButton, &QPushButton::clicked, this, &PropertyPanel::barColorRequested);
     connect(barColorRemoveButton, &QPushButton::clicked, this, &PropertyPanel::barColorRemoveRequested);

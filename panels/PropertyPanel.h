@@ -44,6 +44,7 @@ class PropertyPanel : public QWidget {
 
 public:
     explicit PropertyPanel(QWidget* parent = nullptr);
+    ~PropertyPanel() override;
 
     static const QStringList& firmwareFontFamilies();
     static QString maskKindText(int kind);
@@ -88,6 +89,8 @@ Q_SIGNALS:
     void sizeChanged(int w, int h);
     void fontChanged();
     void channelRebindRequested(const ChannelInfo& newChannel);
+    // An edit the panel could not write, in words for the status bar.
+    void editRefused(const QString& message);
 
 private Q_SLOTS:
     void onSpinBoxChanged();
@@ -98,6 +101,7 @@ private Q_SLOTS:
     void onLabelTextChanged();
     void onChannelComboChanged(int row);
     void onBarMinMaxChanged();
+    void onBarEndTyped();
     void onBarShowZeroToggled(bool checked);
     void onAlignmentChosen();
 
@@ -143,6 +147,8 @@ private:
     int shownMaskIndex() const;
     pugi::xml_node scaleScope() const;
     bool writeBarScale(const BarScaleCommand::Change& change);
+    bool showsOtherEnd(DashConfig::BarScaleEnd end, double value) const;
+    void refuseScaleEnd(QDoubleSpinBox* typed);
     WidgetModel* maskTextSource(int widgetKind) const;
     static void writeCharset(WidgetModel& target, const QString& charset);
     static void writeCharsetPx(WidgetModel& target, int px);
@@ -187,6 +193,7 @@ private:
     QGroupBox* scaleGroup = nullptr;
     QDoubleSpinBox* minSpin = nullptr;
     QDoubleSpinBox* maxSpin = nullptr;
+    QDoubleSpinBox* typedScaleField = nullptr; // typed into since its last commit
     QCheckBox* zeroCheck = nullptr;
     QLabel* scaleNoteLabel = nullptr;
     QPushButton* barColorButton = nullptr;

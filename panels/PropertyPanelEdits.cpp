@@ -446,6 +446,8 @@ void PropertyPanel::onAlignmentChosen()
 
 void PropertyPanel::onBarMinMaxChanged()
 {
+    if (sender() == typedScaleField)
+        typedScaleField = nullptr;
     if (filling || !resolveShown() || mask->kind != MaskBargraph || !mask->node)
         return;
     // Only the end the user committed is written: every other bar keeps its
@@ -456,27 +458,29 @@ void PropertyPanel::onBarMinMaxChanged()
     double fileMin = 0.0;
     double fileMax = 0.0;
     BarScaleCommand::Change change = BarScaleCommand::Change::range(min, max);
+    auto* typed = qobject_cast<QDoubleSpinBox*>(sender());
+    if (typed != minSpin && typed != maxSpin)
+        typed = nullptr;
     if (DashConfig::barScaleRange(mask->node, fileMin, fileMax, scaleScope())) {
-        // Return in a field nobody changed commits the value it shows: that
-        // is no edit, and writing it would re-spell the scale's name.
-        const bool minShown = min == shownScaleValue(minSpin, fileMin);
-        const bool maxShown = max == shownScaleValue(maxSpin, fileMax);
-        if (sender() == minSpin) {
-            if (minShown)
+        if (typed) {
+            const auto end = typed == minSpin ? DashConfig::BarScaleEnd::Min : DashConfig::BarScaleEnd::Max;
+            // Return in a field nobody changed commits the value it shows:
+            // that is no edit, and writing it would re-spell the scale's
+            // name. Each group of bars of a whole mask has ends of its own:
+            // the value goes to those that show another.
+            if (!showsOtherEnd(end, typed->value()))
                 return;
-            max = fileMax;
-            change = BarScaleCommand::Change::oneEnd(DashConfig::BarScaleEnd::Min, min);
-        } else if (sender() == maxSpin) {
-            if (maxShown)
-                return;
-            min = fileMin;
-            change = BarScaleCommand::Change::oneEnd(DashConfig::BarScaleEnd::Max, max);
-        } else if (minShown && maxShown) {
+            (typed == minSpin ? max : min) = typed == minSpin ? fileMax : fileMin;
+            change = BarScaleCommand::Change::oneEnd(end, typed->value());
+        } else if (min == shownScaleValue(minSpin, fileMin) && max == shownScaleValue(maxSpin, fileMax)) {
             return;
         }
     }
-    if (!(max > min) || !writeBarScale(change))
+    if (!(max > min) || !writeBarScale(change)) {
+        if (typed)
+            refuseScaleEnd(typed);
         return;
+    }
     // The push re-shows the panel through the window's undo handler.
     if (!resolveShown())
         return;
@@ -486,6 +490,37 @@ void PropertyPanel::onBarMinMaxChanged()
     const bool zeroPossible = min < 0 && max > 0;
     zeroCheck->setEnabled(zeroPossible);
     zeroCheck->setChecked(zeroPossible && hasBarZeroMark(mask->node, scaleScope()));
+}
+
+// A field typed into and committed without a change of its value: the
+// value it shows may still be new to some bar of the mask.
+void PropertyPanel::onBarEndTyped()
+{
+    if (sender() == typedScaleField)
+        onBarMinMaxChanged();
+}
+
+// Some group of bars in scope shows that end other than `value`.
+bool PropertyPanel::showsOtherEnd(DashConfig::BarScaleEnd end, double value) const
+{
+    const QDoubleSpinBox* spin = end == DashConfig::BarScaleEnd::Min ? minSpin : maxSpin;
+    const QList<double> ends = DashConfig::barScaleEnds(mask->node, end, scaleScope());
+    return std::any_of(ends.begin(), ends.end(), [&](double e) { return shownScaleValue(spin, e) != value; });
+}
+
+// A typed end that would turn some bar's scale around is not written: the
+// field shows the file's value again, and the window says why.
+void PropertyPanel::refuseScaleEnd(QDoubleSpinBox* typed)
+{
+    const double value = typed->value();
+    {
+        QScopedValueRollback<bool> guard(filling, true);
+        showBarScale(*mask, true);
+    }
+    const QString text = typed == minSpin
+        ? tr("Min %1 was not written: it must lie below the Max of every bar it reaches.")
+        : tr("Max %1 was not written: it must lie above the Min of every bar it reaches.");
+    Q_EMIT editRefused(text.arg(value));
 }
 
 void PropertyPanel::onBarShowZeroToggled(bool checked)

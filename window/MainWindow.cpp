@@ -263,6 +263,8 @@ void MainWindow::connectPropertyPanel()
             &MainWindow::onIconPreviewRemoveRequested);
     connect(propertyPanel, &PropertyPanel::valueAlignmentChanged, this, &MainWindow::onValueAlignmentChanged);
     connect(propertyPanel, &PropertyPanel::channelRebindRequested, this, &MainWindow::onChannelRebindRequested);
+    connect(propertyPanel, &PropertyPanel::editRefused, this,
+            [this](const QString& message) { statusBar()->showMessage(message, 5000); });
     connect(propertyPanel, &PropertyPanel::fontChanged, canvas, qOverload<>(&QWidget::update));
     // A label's text typed into the panel is what the outliner row shows.
     connect(propertyPanel, &PropertyPanel::fontChanged, this,

@@ -279,6 +279,7 @@ private:
         int firstIndex = -1;
         int mode = 0;
         QString maskId; // of the mask pasted into
+        QStringList outside; // the pasted widgets it shows nothing of
     };
     void collectMaskArtFiles(const MaskElement& mask, const QStringList& axisIds);
     bool pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& target, PasteOutcome& outcome);

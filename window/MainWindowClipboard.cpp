@@ -15,6 +15,7 @@
 #include "model/XmlParams.h"
 #include "panels/PropertyPanel.h"
 
+#include <QPoint>
 #include <QSet>
 #include <QStatusBar>
 #include <QUndoStack>
@@ -31,6 +32,10 @@ struct Placement {
     int dx = 10;
     int dy = 10;
     PasteMode mode = PasteMode::Offset;
+    // Per node: added to (dx, dy) for a member moved on its own into the
+    // mask, and whether the mask still shows nothing of it.
+    std::vector<QPoint> own;
+    std::vector<bool> outside;
 };
 
 // The Axis copies that the widgets' first AXIS_REF names, in clipboard order.
@@ -87,28 +92,59 @@ qint64 ontoDisplay(qint64 start, qint64 length, int extent)
     return std::max<qint64>(std::min(start, qint64(extent) - length), 0);
 }
 
-// True when one of the widgets, moved by (dx, dy), would be drawn wholly
-// outside the mask, which shows nothing of it there. A widget without a size
-// counts as drawn where its corner lies.
-bool anyDrawnOutside(const MaskElement& target, const std::vector<pugi::xml_node>& nodes, int dx, int dy)
+int clampedInt(qint64 v)
+{
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// True when the mask shows nothing of a widget drawn at `drawn`. A widget
+// without a size counts as drawn where its corner lies.
+bool drawnOutside(const MaskElement& target, const QRectF& drawn)
 {
     if (target.w <= 0 || target.h <= 0)
         return false;
     const QRectF mask(target.x, target.y, target.w, target.h);
-    for (const pugi::xml_node node : nodes) {
-        if (!node)
-            continue;
-        const QRectF drawn = widgetPageRect(target, readWidgetElement(node)).translated(dx, dy);
-        const bool shown = drawn.isEmpty() ? mask.contains(drawn.topLeft()) : mask.intersects(drawn);
-        if (!shown)
-            return true;
-    }
-    return false;
+    return drawn.isEmpty() ? !mask.contains(drawn.topLeft()) : !mask.intersects(drawn);
 }
 
-int clampedInt(qint64 v)
+// True when one of the widgets, moved by (dx, dy), would be drawn wholly
+// outside the mask, which shows nothing of it there.
+bool anyDrawnOutside(const MaskElement& target, const std::vector<pugi::xml_node>& nodes, int dx, int dy)
 {
-    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return std::any_of(nodes.begin(), nodes.end(), [&](pugi::xml_node node) {
+        return node && drawnOutside(target, widgetPageRect(target, readWidgetElement(node)).translated(dx, dy));
+    });
+}
+
+// Where a span must start to lie within the mask's span, as near `start` as
+// it can; one longer than the mask covers it.
+qint64 intoMask(qint64 start, qint64 length, qint64 maskStart, qint64 maskLength)
+{
+    const qint64 last = maskStart + maskLength - length;
+    return length <= maskLength ? std::clamp(start, maskStart, last) : std::clamp(start, last, maskStart);
+}
+
+// A group moved to the mask's corner may still be larger than the mask, or
+// be moved back onto the display past it: each member is moved on its own
+// to lie within the mask; one the mask still shows nothing of is marked.
+void fitMembersIntoMask(const MaskElement& target, const std::vector<pugi::xml_node>& nodes, const QSize& display,
+                        Placement& place)
+{
+    for (const pugi::xml_node node : nodes) {
+        place.own.emplace_back(0, 0);
+        place.outside.push_back(false);
+        if (!node || target.w <= 0 || target.h <= 0)
+            continue;
+        const QRectF drawn = widgetPageRect(target, readWidgetElement(node)).translated(place.dx, place.dy);
+        const qint64 left = qint64(drawn.left());
+        const qint64 top = qint64(drawn.top());
+        const qint64 width = qint64(drawn.width());
+        const qint64 height = qint64(drawn.height());
+        const qint64 x = ontoDisplay(intoMask(left, width, target.x, target.w), width, display.width());
+        const qint64 y = ontoDisplay(intoMask(top, height, target.y, target.h), height, display.height());
+        place.own.back() = QPoint(clampedInt(x - left), clampedInt(y - top));
+        place.outside.back() = drawnOutside(target, drawn.translated(place.own.back()));
+    }
 }
 
 // Back into the mask they came from: a step aside. Elsewhere: where they
@@ -144,6 +180,8 @@ Placement placementFor(const WidgetClipboard& clip, const MaskElement& target, c
     }
     place.dx = clampedInt(ontoDisplay(left, width, display.width()) - target.x - box.left);
     place.dy = clampedInt(ontoDisplay(top, height, display.height()) - target.y - box.top);
+    if (place.mode == PasteMode::TopLeft || place.mode == PasteMode::IntoMask)
+        fitMembersIntoMask(target, nodes, display, place);
     return place;
 }
 
@@ -265,7 +303,13 @@ void MainWindow::pasteWidget()
     canvas->setSelectedWidget(outcome.firstIndex);
 
     const int n = outcome.pasted;
-    if (newMask)
+    if (!outcome.outside.isEmpty())
+        statusBar()->showMessage(tr("Pasted %1 widget(s) into mask %2 -- it shows nothing of %3: the mask is too "
+                                    "small or lies off the display.")
+                                     .arg(n)
+                                     .arg(outcome.maskId, outcome.outside.join(QStringLiteral(", "))),
+                                 5000);
+    else if (newMask)
         statusBar()->showMessage(tr("Created new mask and pasted %1 widget(s).").arg(n), 3500);
     else if (outcome.mode == int(PasteMode::TopLeft))
         statusBar()->showMessage(
@@ -324,16 +368,23 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
     const Placement place = placementFor(clip, *mask, nodes, config.pageDisplaySize(currentPage));
     outcome.mode = int(place.mode);
     outcome.maskId = mask->id;
-    for (const pugi::xml_node node : nodes) {
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const pugi::xml_node node = nodes[i];
         if (!node)
             continue;
+        const QPoint own = i < place.own.size() ? place.own[i] : QPoint();
         int created = -1;
-        auto* command = new WidgetAddCommand(&config, currentPage, target, place.dx, place.dy, node,
-                                             tr("Paste widget"), &created);
+        auto* command = new WidgetAddCommand(&config, currentPage, target, clampedInt(qint64(place.dx) + own.x()),
+                                             clampedInt(qint64(place.dy) + own.y()), node, tr("Paste widget"),
+                                             &created);
         command->remapAxisRef(idMap);
         undoStack->push(command);
         if (created < 0)
             continue;
+        // Named as the mask now has it: a taken id was numbered anew.
+        const WidgetModel* pasted = config.widgetAt(currentPage, target, created);
+        if (pasted && i < place.outside.size() && place.outside[i])
+            outcome.outside << pasted->id;
         ++outcome.pasted;
         if (outcome.firstIndex < 0)
             outcome.firstIndex = created;

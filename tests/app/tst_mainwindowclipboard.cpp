@@ -336,6 +336,57 @@ private Q_SLOTS:
         QVERIFY(QRect(target.x, target.y, target.w, target.h).intersects(drawn));
     }
 
+    // A group taller than the mask it is pasted into: moved to the mask's
+    // corner and back onto the display, its caption would end above the
+    // mask. Each member lies in the mask in the saved file: one that fits,
+    // wholly. Laps md.00 (caption 01, value 02) into Race md.03, 760 x 60;
+    // into the same mask moved beyond the display, the status names the
+    // members it shows nothing of.
+    void groupPasteStaysInTheMask_data()
+    {
+        QTest::addColumn<int>("maskX"); // -1: where the demo has it
+        QTest::addColumn<QString>("message");
+        QTest::newRow("mask on the display") << -1
+                                             << "Pasted 2 widget(s) at the top-left of mask md.03 -- at their "
+                                                "screen position they would lie outside it.";
+        QTest::newRow("mask beyond the display") << 1000
+                                                 << "Pasted 2 widget(s) into mask md.03 -- it shows nothing of "
+                                                    "01, 02: the mask is too small or lies off the display.";
+    }
+    void groupPasteStaysInTheMask()
+    {
+        QFETCH(int, maskX);
+        ScriptedAsker asker;
+        auto w = openWindow(QStringLiteral("demo"));
+        QVERIFY(w);
+        select(*w, 2, 0);
+        canvasOf(*w)->selectAllWidgets();
+        w->copyWidget();
+        QCOMPARE(status(*w), QStringLiteral("Copied 2 widgets -- Ctrl+V to paste"));
+        if (maskX >= 0) {
+            MaskElement& moved = configOf(*w).pages[0].masks[3];
+            moved.x = maskX;
+            setParam(moved.node, "XPOS", QByteArray::number(maskX));
+        }
+        select(*w, 0, 3);
+        w->pasteWidget();
+        QTEST(status(*w), "message");
+        if (maskX >= 0)
+            return;
+        QVERIFY(w->save());
+        DashConfig saved;
+        QVERIFY(saved.load(w->currentFile()));
+        const MaskElement& target = saved.pages[0].masks[3];
+        const QRect mask(target.x, target.y, target.w, target.h);
+        QCOMPARE(int(target.widgets.size()), 3);
+        for (size_t i = 1; i < target.widgets.size(); ++i) {
+            const QRect drawn = widgetPageRect(target, target.widgets[i]).toRect();
+            QVERIFY2(drawn.height() > mask.height() ? mask.intersects(drawn) : mask.contains(drawn),
+                     qPrintable(target.widgets[i].id));
+            QVERIFY(QRect(QPoint(0, 0), saved.pageDisplaySize(0)).contains(drawn));
+        }
+    }
+
     void failedPasteLeavesHistory()
     {
         ScriptedAsker asker;

@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QUndoStack>
 #include <QWheelEvent>
 #include <QtTest>
@@ -65,7 +66,7 @@ QByteArray savedDeviceXml(const QString& path)
 pugi::xml_node childElement(pugi::xml_node parent, const char* cls, const char* id = nullptr)
 {
     for (pugi::xml_node e = parent.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, cls) && (!id || QByteArray(e.attribute("i").value()) == id))
+        if ((!cls || hasClass(e, cls)) && (!id || QByteArray(e.attribute("i").value()) == id))
             return e;
     }
     return {};
@@ -87,6 +88,17 @@ QString savedChannel(const QByteArray& xml, const char* mask, const QByteArray& 
         return QString::fromUtf8(paramValue(childElement(m, "Axis", ref.constData()), "lnm"));
     }
     return QStringLiteral("<no element %1>").arg(QString::fromUtf8(id));
+}
+
+// Whether element `id` of Race's mask `mask` in a saved device file names a
+// channel element at all.
+bool savedHasRef(const QByteArray& xml, const char* mask, const QByteArray& id)
+{
+    pugi::xml_document doc;
+    doc.load_buffer(xml.constData(), size_t(xml.size()));
+    const pugi::xml_node race = doc.find_node([](pugi::xml_node n) { return hasClass(n, "GPageParam"); });
+    const pugi::xml_node e = childElement(childElement(race, "GMaskParam", mask), nullptr, id.constData());
+    return !paramValue(e, "AXIS_REF").trimmed().isEmpty();
 }
 
 } // namespace
@@ -123,6 +135,10 @@ private:
         }
         QFAIL("no such channel");
     }
+
+    // The outliner's row of widget `widget` of mask `mask`, as it stands now:
+    // every change rebuilds the rows.
+    QTreeWidgetItem* row(int mask, int widget) const { return outliner->topLevelItem(mask)->child(widget); }
 
     // The device file as the window's Save wrote it.
     QByteArray saveAndRead()
@@ -219,6 +235,160 @@ private Q_SLOTS:
         const QByteArray saved = saveAndRead();
         QCOMPARE(savedChannel(saved, "md.01", "03"), QStringLiteral("Speed"));
         QCOMPARE(savedChannel(saved, "md.01", copy), QStringLiteral("RPM"));
+    }
+
+    // A copy's id never puts it in another element's group, whose bar the
+    // save would hand its channel to: every element but the one rebound
+    // keeps its channel in the saved file, and after a reopen and a second
+    // save. Race md.01: Label 02, Digit 03 on Speed, value bar 00_000barg.
+    void copiesJoinNoOtherGroup_data()
+    {
+        QTest::addColumn<bool>("digitCopy"); // else three copies of the bar
+        QTest::addColumn<int>("bound");      // widget row rebound
+        QTest::addColumn<QString>("channel");
+        QTest::newRow("a copy of the bar beside a rebound copy of the Digit") << true << 3 << "RPM";
+        QTest::newRow("the third of three copies of the bar") << false << 5 << "Water Temp";
+    }
+    void copiesJoinNoOtherGroup()
+    {
+        QFETCH(bool, digitCopy);
+        QFETCH(int, bound);
+        QFETCH(QString, channel);
+        asker->onExec = [](QDialog* dialog) {
+            dialog->accept();
+            return dialog->result();
+        };
+        window->addValueBar(1);
+        if (digitCopy) {
+            clickOutlinerRow(row(1, 1));
+            window->duplicateWidget();
+            clickOutlinerRow(row(1, 3));
+            chooseChannel(channel);
+            clickOutlinerRow(row(1, 2));
+            window->duplicateWidget();
+        } else {
+            for (int copy = 0; copy < 3; ++copy) {
+                clickOutlinerRow(row(1, 2));
+                window->duplicateWidget();
+            }
+            clickOutlinerRow(row(1, bound));
+            EXPECT_SELECTION(0, 1, bound);
+            chooseChannel(channel);
+        }
+        QList<QByteArray> ids;
+        for (const WidgetModel& w : page().masks[1].widgets)
+            ids << w.id.toUtf8();
+        QCOMPARE(ids.size(), digitCopy ? 5 : 6);
+        const auto check = [&](const QByteArray& saved) {
+            QVERIFY(!savedHasRef(saved, "md.01", "02"));
+            for (int w = 1; w < ids.size(); ++w)
+                QCOMPARE(savedChannel(saved, "md.01", ids[w]), w == bound ? channel : QStringLiteral("Speed"));
+        };
+        check(saveAndRead());
+        if (QTest::currentTestFailed())
+            return;
+        // Reopened and written again: every save hands a bar's channel on.
+        DashConfig reopened;
+        QVERIFY(reopened.load(window->currentFile()));
+        reopened.devices[0]->dirty = true;
+        QVERIFY(reopened.save(window->currentFile()));
+        check(savedDeviceXml(window->currentFile()));
+    }
+
+    // Add value bar binds its bar to its value's channel element: after the
+    // Digit was rebound beside a copy of it, and when Undo and Redo bring
+    // the bar back. Read from the saved file.
+    void valueBarFollowsItsValue_data()
+    {
+        QTest::addColumn<bool>("barFirst");
+        QTest::newRow("undo and redo of the bar") << true;
+        QTest::newRow("bar added after the rebind") << false;
+    }
+    void valueBarFollowsItsValue()
+    {
+        QFETCH(bool, barFirst);
+        asker->onExec = [](QDialog* dialog) {
+            dialog->accept();
+            return dialog->result();
+        };
+        if (barFirst)
+            window->addValueBar(1);
+        clickOutlinerRow(row(1, 1)); // Digit 03
+        window->duplicateWidget();
+        clickOutlinerRow(row(1, 1));
+        EXPECT_SELECTION(0, 1, 1);
+        chooseChannel(QStringLiteral("RPM"));
+        if (!barFirst)
+            window->addValueBar(1);
+        QByteArray saved = saveAndRead();
+        const QByteArray copy = page().masks[1].widgets[barFirst ? 3 : 2].id.toUtf8();
+        const QByteArray bar = page().masks[1].widgets[barFirst ? 2 : 3].id.toUtf8();
+        if (barFirst) {
+            stack->undo();
+            stack->undo();
+            stack->redo();
+            stack->redo();
+            saved = saveAndRead();
+        }
+        QCOMPARE(savedChannel(saved, "md.01", "03"), QStringLiteral("RPM"));
+        QCOMPARE(savedChannel(saved, "md.01", bar), QStringLiteral("RPM"));
+        QCOMPARE(savedChannel(saved, "md.01", copy), QStringLiteral("Speed"));
+    }
+
+    // A Digit pasted into the RPM bar's mask gets a channel element of its
+    // own: rebinding it leaves the bar on RPM in the saved file.
+    void pastedValueMovesAlone()
+    {
+        clickOutlinerRow(outliner->topLevelItem(1)->child(1)); // Race md.01's Digit 03
+        chooseChannel(QStringLiteral("RPM"));
+        window->copyWidget();
+        clickOutlinerRow(outliner->topLevelItem(2)); // md.02: bar 04 on RPM
+        window->pasteWidget();
+        clickOutlinerRow(outliner->topLevelItem(2)->child(1));
+        EXPECT_SELECTION(0, 2, 1);
+        const QByteArray pasted = page().masks[2].widgets[1].id.toUtf8();
+        chooseChannel(QStringLiteral("Speed"));
+        const QByteArray saved = saveAndRead();
+        QCOMPARE(savedChannel(saved, "md.02", pasted), QStringLiteral("Speed"));
+        QCOMPARE(savedChannel(saved, "md.02", "04"), QStringLiteral("RPM"));
+    }
+
+    // A scale end typed on a whole mask reaches every bar whose end differs,
+    // also when the first bar has it already; one that would turn a bar's
+    // scale around goes back in the field, and the status bar says why.
+    void maskScaleEndReachesEveryBar()
+    {
+        clickOutlinerRow(row(2, 0));
+        window->duplicateWidget();
+        clickOutlinerRow(row(2, 1));
+        auto* minSpin = control<QDoubleSpinBox>("minSpin");
+        auto* maxSpin = control<QDoubleSpinBox>("maxSpin");
+        typeInto(minSpin, QStringLiteral("100"));
+        clickOutlinerRow(outliner->topLevelItem(2));
+        EXPECT_SELECTION(0, 2, -1);
+        QCOMPARE(minSpin->value(), 0.0);
+        const int steps = stack->count();
+        typeInto(minSpin, QStringLiteral("0"));
+        QCOMPARE(stack->count(), steps + 1);
+        const QByteArray saved = saveAndRead();
+
+        typeInto(maxSpin, QStringLiteral("-5"));
+        QCOMPARE(maxSpin->value(), 8000.0);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QStringLiteral("Max -5 was not written: it must lie above the Min of every bar it reaches."));
+        QCOMPARE(stack->count(), steps + 1);
+        QVERIFY(!window->hasUnsavedChanges());
+        QCOMPARE(saveAndRead(), saved);
+        DashConfig reopened;
+        QVERIFY(reopened.load(window->currentFile()));
+        const MaskElement& bars = reopened.pages[0].masks[2];
+        QCOMPARE(int(bars.widgets.size()), 2);
+        for (const WidgetModel& w : bars.widgets) {
+            double min = -1, max = -1;
+            QVERIFY(DashConfig::barScaleRange(bars.node, min, max, w.node));
+            QCOMPARE(min, 0.0);
+            QCOMPARE(max, 8000.0);
+        }
     }
 
     // Typing a scale value is one undo step, whatever the number of keys.

@@ -2,6 +2,7 @@
 #include "editing/WidgetAddCommand.h"
 #include "model/DashConfig.h"
 #include "model/ElementIds.h"
+#include "model/InstallRoots.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
@@ -374,6 +375,57 @@ private Q_SLOTS:
         for (const WidgetModel& w : saved.widgets)
             QCOMPARE(w.channel, gear.split(' ').contains(w.id) ? QStringLiteral("Gear") : QStringLiteral("Speed"));
         QTEST(int(axisIdsOf(saved.node).size()), "axes");
+    }
+
+    // A value bar scaled over its value's channel follows the value to
+    // another channel with that channel's range (and a zero mark where the
+    // range straddles 0); a scale the user chose stays. Read from the saved
+    // file.
+    void barFollowsItsValuesRange_data()
+    {
+        QTest::addColumn<QString>("scale"); // the bar's Max on Speed (0..300)
+        QTest::addColumn<QString>("channel");
+        QTest::addColumn<QString>("steps"); // position=value, in order
+        QTest::newRow("the channel's range") << "300" << "RPM" << "0=0 100=10000";
+        QTest::newRow("a range below zero") << "300" << "Water Temp" << "0=-20 13=0 100=140";
+        QTest::newRow("a chosen scale") << "250" << "RPM" << "0=0 100=250";
+    }
+    void barFollowsItsValuesRange()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, channel);
+        ConfigFixture cfg;
+        for (const QStringList& c : {QStringList{"2", "Speed", "SPD", "km/h", "0", "300"},
+                                     QStringList{"1", "RPM", "RPM", "rpm", "0", "10000"},
+                                     QStringList{"3", "Water Temp", "WT", "C", "-20", "140"}}) {
+            cfg.channel(c[0].toInt(), c[1], c[2], c[3]);
+            cfg.channels.last().chMin = c[4];
+            cfg.channels.last().chMax = c[5];
+        }
+        cfg.device().page("Race").mask(Fx::mask("md.01", 0, 0, 340, 160)
+                                           .add(Fx::digit("03", 20, 140, 300, 90, "00"))
+                                           .add(Fx::axis("00", "Speed", "SPD", "km/h").p("fid", 2))
+                                           .add(Fx::bargraph("00_000barg", 10, 140, 320, 16, "00", true)
+                                                    .add(Fx::stepScale({{"0", "0"}, {"100", scale}}))));
+        const QString path = cfg.writeTempZip();
+        DashConfig config;
+        QVERIFY(config.load(path));
+        const auto chosen = std::find_if(config.channels.begin(), config.channels.end(),
+                                         [&](const ChannelInfo& c) { return c.longName == channel; });
+        config.bindChannel(0, 0, 0, *chosen);
+        savedDeviceXml(config, path);
+
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const MaskElement& saved = reopened.pages[0].masks[0];
+        QCOMPARE(saved.widgets[1].channel, channel);
+        QStringList steps;
+        const pugi::xml_node fsv = findScaleFsvNode(saved.widgets[1].node);
+        for (pugi::xml_node step = fsv.child("e"); step; step = step.next_sibling("e")) {
+            if (hasClass(step, "StepScale"))
+                steps << QString::fromUtf8(paramValue(step, "POS_VAL_SCALA") + '=' + paramValue(step, "VAL_SCALA"));
+        }
+        QTEST(steps.join(' '), "steps");
     }
 
     void bindBadIndices()

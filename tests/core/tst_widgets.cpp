@@ -55,18 +55,32 @@ private Q_SLOTS:
         QTest::newRow("07_bar") << QStringList{"07_bar"} << "07_bar" << "01_bar";
         QTest::newRow("free") << QStringList{"1"} << "2" << "2";
         QTest::newRow("axis id counts") << QStringList{"ax"} << "ax" << "ax_1";
+        // A copy never joins the group (the id before "_") of another element.
+        QTest::newRow("bar copy past the values' groups")
+            << QStringList{"ax00", "00_000barg", "01", "02", "03"} << "00_000barg" << "04_000barg";
+        QTest::newRow("free id in another's group") << QStringList{"ax00", "03"} << "03_L" << "01_L";
+        QTest::newRow("put back into its group") << QStringList{"ax00", "!"} << "00_000barg" << "00_000barg";
+        QTest::newRow("put back, taken") << QStringList{"ax00", "01", "00_000barg", "!"} << "00_000barg"
+                                         << "02_000barg";
     }
     void insertRenumbers()
     {
         QFETCH(QStringList, existing);
         QFETCH(QString, id);
         FixtureElement mask = Fx::mask(QStringLiteral("m"), 0, 0, 100, 100);
-        for (const QString& e : existing)
-            mask.add(e == QLatin1String("ax") ? Fx::axis(e, "RPM") : Fx::label(e, "x", 0, 0, 10, 10));
+        for (const QString& e : existing) {
+            if (e.startsWith(QLatin1String("ax")))
+                mask.add(Fx::axis(e.mid(2).isEmpty() ? e : e.mid(2), "RPM"));
+            else if (e != QLatin1String("!"))
+                mask.add(Fx::label(e, "x", 0, 0, 10, 10));
+        }
+        const auto use = existing.contains(QStringLiteral("!")) ? DashConfig::WidgetIdUse::Restore
+                                                                 : DashConfig::WidgetIdUse::Copy;
         DashConfig config;
         QVERIFY(openWith(config, {mask}));
         pugi::xml_document clip;
-        const int index = config.insertWidget(0, 0, detached(clip, Fx::label(id, "new", 1, 2, 30, 10)), 0, 0, -1);
+        const int index =
+            config.insertWidget(0, 0, detached(clip, Fx::label(id, "new", 1, 2, 30, 10)), 0, 0, -1, use);
         const MaskElement& m = config.pages[0].masks[0];
         QCOMPARE(index, int(m.widgets.size()) - 1);
         QTEST(m.widgets.back().id, "expected");
@@ -175,6 +189,14 @@ private Q_SLOTS:
         QTest::newRow("same channel kept") << Fx::axis("3", "Water", "WT", "C") << 0 << "3" << "Axis:3" << "Water";
         QTest::newRow("unbound replaced") << Fx::axis("3", "") << 1 << "3" << "Axis:3" << "Water";
         QTest::newRow("other channel renumbered") << Fx::axis("3", "RPM") << 1 << "1" << "Axis:3 Axis:1" << "Water";
+        // A bar of the mask shows the channel element's value: a pasted
+        // widget takes one of its own, outside the groups in use.
+        QTest::newRow("same channel shown by a bar")
+            << Fx::axis("3", "Water", "WT", "C") << 1 << "2" << "Axis:3 Bargraph:1_bar Axis:2" << "Water";
+        QTest::newRow("unbound shown by a bar")
+            << Fx::axis("3", "") << 1 << "2" << "Axis:3 Bargraph:1_bar Axis:2" << "Water";
+        QTest::newRow("free id in a bar's group") << Fx::bargraph("3_bar", 0, 0, 10, 10, "9") << 1 << "1"
+                                                  << "Bargraph:3_bar Axis:1" << "Water";
     }
     void mergeOutcomes()
     {
@@ -182,6 +204,8 @@ private Q_SLOTS:
         FixtureElement mask = Fx::mask(QStringLiteral("m"), 0, 0, 100, 100);
         if (!target.cls.isEmpty())
             mask.add(target);
+        if (QByteArray(QTest::currentDataTag()).contains("by a bar"))
+            mask.add(Fx::bargraph("1_bar", 0, 0, 10, 10, "3"));
         DashConfig config;
         QVERIFY(openWith(config, {mask}));
 

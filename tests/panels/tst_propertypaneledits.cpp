@@ -1,5 +1,6 @@
 #include "model/ChannelKind.h"
 #include "model/DashConfig.h"
+#include "model/InstallRoots.h"
 #include "model/XmlParams.h"
 #include "panels/PropertyPanel.h"
 #include "support/ConfigFixture.h"
@@ -437,6 +438,41 @@ private Q_SLOTS:
         QVERIFY(!zero->isEnabled());
         QVERIFY(!zero->isChecked());
         QCOMPARE(child<QLabel>("scaleNoteLabel")->text(), QString());
+    }
+
+    // A range edit moves the zero mark or takes it away, so the scale's steps
+    // stay in order. Bar -50..50 with its mark at 50; read from the saved
+    // file.
+    void rangeEditMovesTheZeroMark_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("steps"); // position=value, in order
+        QTest::newRow("Min above zero") << "minSpin" << 5.0 << "0=5 100=50";
+        QTest::newRow("Min lower") << "minSpin" << -10.0 << "0=-10 17=0 100=50";
+        QTest::newRow("Max higher") << "maxSpin" << 150.0 << "0=-50 25=0 100=150";
+        QTest::newRow("Max below zero") << "maxSpin" << -20.0 << "0=-50 100=-20";
+    }
+    void rangeEditMovesTheZeroMark()
+    {
+        QFETCH(QString, control);
+        QFETCH(double, value);
+        m_panel->showMask(mask(2));
+        child<QDoubleSpinBox>(control.toLatin1().constData())->setValue(value);
+        QCOMPARE(m_stack.count(), 1);
+        const QByteArray saved = savedDeviceXml(m_config, QStringLiteral("mark.zconf2"));
+        pugi::xml_document doc;
+        QVERIFY(doc.load_buffer(saved.constData(), size_t(saved.size())));
+        const pugi::xml_node mask = doc.find_node(
+            [](pugi::xml_node n) { return hasClass(n, "GMaskParam") && n.attribute("i").value() == QByteArray("bar"); });
+        const pugi::xml_node bar = mask.find_child_by_attribute("e", "c", "BargraphTrapezio");
+        QStringList steps;
+        for (pugi::xml_node step = findScaleFsvNode(bar).child("e"); step; step = step.next_sibling("e")) {
+            if (hasClass(step, "StepScale"))
+                steps << QString::fromUtf8(paramValue(step, "POS_VAL_SCALA") + '=' + paramValue(step, "VAL_SCALA"));
+        }
+        QTEST(steps.join(' '), "steps");
+        QCOMPARE(child<QCheckBox>("zeroCheck")->isChecked(), steps.size() == 3);
     }
 
     // The endpoint not typed keeps its value in the file, beyond the spin
