@@ -355,13 +355,23 @@ void checkPageBackground(ConfigFindings& findings, int pageIndex, const PageMode
     const pugi::xml_node pageNode = page->masks.front().node.parent();
     if (!pageNode || std::strcmp(pageNode.attribute("c").value(), "GPageParam") != 0)
         return;
-    const QString folder = findInRoots(roots, page->relPagePath);
-    if (folder.isEmpty())
-        return;
     const QString declared = paramText(pageNode, "PATH_IMAGE_SFONDO_FW");
     // A name starting with '_' is a firmware colour fill, not a file.
     if (declared.startsWith(QLatin1Char('_')))
         return;
+    const QString folder = findInRoots(roots, page->relPagePath);
+    if (folder.isEmpty()) {
+        // Without an install nothing can be told; with one, a page whose
+        // folder is on none of them has lost its background with it.
+        if (roots.isEmpty())
+            return;
+        addFinding(findings, 0, pageIndex, QString(), "page-background",
+                   tr("The page's template folder is not on this machine (%1).").arg(page->relPagePath),
+                   tr("Its background and the pictures it holds are gone: RaceStudio 3 raises an image-load dialog "
+                      "every time this configuration is opened, and the page is drawn without them."));
+        findings.last().repairable = false;
+        return;
+    }
     if (!declared.isEmpty()) {
         if (declared.contains(QLatin1Char('/')) || fileIn(folder, declared))
             return;

@@ -394,33 +394,63 @@ void AddPageDialog::onDeleteHomebrewTemplate()
                                   tr("Could not delete the template folder:\n%1").arg(tpl.folderPath));
 }
 
-// Refuses while RS3 configurations still use the template: deleting it
+// Refuses while the open configuration (its pages in the window or its
+// saved file) or RS3 configurations still use the template: deleting it
 // would leave them pointing at missing artwork.
 bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
 {
     const QList<TemplateReference> refs = PageTemplateLibrary::configsReferencingTemplate(tpl);
-    if (refs.isEmpty()) {
-        const QString question = tr("Delete homebrew template \"%1\"?\n\nThis removes it from Korvelanto's store and "
-                                    "from the RaceStudio3 install mirror (if present).")
-                                     .arg(tpl.displayName);
+    const TemplateReference open =
+        config ? PageTemplateLibrary::openConfigReferencing(tpl, *config) : TemplateReference();
+    if (refs.isEmpty() && open.referenceCount == 0) {
+        // Files elsewhere cannot all be found; the question says where it looked.
+        const QString question =
+            tr("Delete homebrew template \"%1\"?\n\nThis removes it from Korvelanto's store and from the RaceStudio3 "
+               "install mirror (if present).")
+                .arg(tpl.displayName)
+            + QStringLiteral("\n\n")
+            + tr("Only the open configuration and RaceStudio 3's configurations folder were searched: a configuration "
+                 "saved anywhere else (a kept copy, a file in another folder) that uses this template loses its "
+                 "background and pictures.");
         return Asker::instance().question(this, tr("Delete Template"), question,
                                           QMessageBox::Yes | QMessageBox::Cancel)
                == QMessageBox::Yes;
     }
+    refuseTemplateInUse(tpl, refs, open);
+    return false;
+}
+
+void AddPageDialog::refuseTemplateInUse(const PageTemplate& tpl, const QList<TemplateReference>& refs,
+                                        const TemplateReference& open)
+{
     QStringList lines;
+    QString text;
+    if (open.referenceCount > 0) {
+        const QString name = open.configName.isEmpty() ? tr("(not saved yet)") : open.configName;
+        text = tr("\"%1\" cannot be deleted - the open configuration %2 still uses it.").arg(tpl.displayName, name);
+        if (!refs.isEmpty())
+            text += QLatin1Char('\n')
+                    + tr("%n RaceStudio 3 configuration(s) also use it:", nullptr, int(refs.size()));
+        lines << tr("    %1  (%n reference(s))", nullptr, open.referenceCount).arg(name);
+    } else {
+        text = tr("\"%1\" cannot be deleted - %n RaceStudio 3 configuration(s) still use it:", nullptr,
+                  int(refs.size()))
+                   .arg(tpl.displayName);
+    }
     for (const TemplateReference& ref : refs)
         lines << tr("    %1  (%n reference(s))", nullptr, ref.referenceCount).arg(ref.configName);
-    QMessageBox box(QMessageBox::Warning, tr("Template is in use"),
-                    tr("\"%1\" cannot be deleted - %n RaceStudio 3 configuration(s) still use it:", nullptr,
-                       int(refs.size()))
-                        .arg(tpl.displayName),
-                    QMessageBox::Ok, this);
+    const QString advice =
+        open.referenceCount > 0
+            ? tr("Remove the pages that use this template and save (or delete the configurations) first, then delete "
+                 "the template.")
+            : tr("Remove the pages that use this template (or delete the configurations) first, then delete the "
+                 "template.");
+    QMessageBox box(QMessageBox::Warning, tr("Template is in use"), text, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(
         lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n")
         + tr("Deleting it would leave those configurations pointing at artwork that is no longer there. RaceStudio 3 "
-             "shows an image error for every missing file, each time the configuration is opened.\n\nRemove the "
-             "pages that use this template (or delete the configurations) first, then delete the template."));
+             "shows an image error for every missing file, each time the configuration is opened.")
+        + QStringLiteral("\n\n") + advice);
     Asker::instance().exec(&box);
-    return false;
 }

@@ -2,8 +2,10 @@
 
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
+#include "templates/TemplateReference.h"
 
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -72,6 +74,8 @@ private:
     PageTemplate templateFromItem(const QListWidgetItem* item) const;
     static PageTemplate findTemplateByFolder(const std::vector<PageTemplate>& templates, const QString& folder);
     bool confirmDelete(const PageTemplate& tpl);
+    void refuseTemplateInUse(const PageTemplate& tpl, const QList<TemplateReference>& refs,
+                             const TemplateReference& open);
     void onTemplateContextMenu(const QPoint& pos);
     void onAcceptClicked();
 };

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <vector>
 
+class DashConfig;
 struct MirrorReport;
 struct PageModel;
 struct PageTemplate;
@@ -197,6 +198,11 @@ public:
     // The user configurations of both installs whose overlay.ov3.xml files
     // mention "s04_homebrew/<folderName>/" (any letter case).
     static QList<TemplateReference> configsReferencingTemplate(const PageTemplate& tpl);
+    // The open configuration as a user of a homebrew template: its pages as
+    // the window holds them and its saved file. referenceCount is 0 when
+    // neither mentions the template; configName is the saved file's name
+    // (empty before the first save).
+    static TemplateReference openConfigReferencing(const PageTemplate& tpl, const DashConfig& config);
     // Removes a homebrew template from the store and from every RS3 homebrew
     // set of its family. Refused (nothing removed) while a configuration
     // uses it (unless force), and for a stock template, a folder name that

@@ -4,8 +4,12 @@
 #include "templates/PageTemplateLibrary.h"
 
 #include "artwork/HomebrewItems.h"
+#include "model/DashConfig.h"
+#include "model/DeviceFile.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/StringWriter.h"
+#include "model/ZipArchive.h"
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
 #include "templates/TemplateReference.h"
@@ -103,6 +107,33 @@ int referencesIn(const QString& cfgFolder, const QString& needle)
     return count;
 }
 
+// The device files of a saved configuration; a file that cannot be read
+// counts nothing (its pages in the window still do).
+int referencesInArchive(const QString& zconf2, const QString& needle)
+{
+    QMap<QString, QByteArray> entries;
+    const auto wanted = [](const QString& name) {
+        return name.section(QLatin1Char('/'), -1).compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
+    };
+    if (zconf2.isEmpty() || !QFileInfo(zconf2).isFile() || !readZipEntries(zconf2, wanted, ExtractLimits(), &entries))
+        return 0;
+    int count = 0;
+    for (const QByteArray& text : std::as_const(entries))
+        count += countNoCase(QString::fromLatin1(text).replace(QLatin1Char('\\'), QLatin1Char('/')), needle);
+    return count;
+}
+
+int referencesInWindow(const DashConfig& config, const QString& needle)
+{
+    int count = 0;
+    for (const DeviceFile* device : config.devices) {
+        StringWriter text;
+        device->doc.save(text, "", pugi::format_raw);
+        count += countNoCase(QString::fromLatin1(text.buffer).replace(QLatin1Char('\\'), QLatin1Char('/')), needle);
+    }
+    return count;
+}
+
 QString configNameOf(const QString& cfgFolder, const QString& folderName)
 {
     const QFileInfoList aimcfgs =
@@ -194,6 +225,21 @@ QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const P
         }
     }
     return refs;
+}
+
+TemplateReference PageTemplateLibrary::openConfigReferencing(const PageTemplate& tpl, const DashConfig& config)
+{
+    TemplateReference ref;
+    ref.cfgFolderPath = config.zconf2Path;
+    ref.configName = QFileInfo(config.zconf2Path).fileName();
+    const QString name = tpl.folderName.trimmed();
+    if (!tpl.homebrew || name.isEmpty())
+        return ref;
+    const QString needle = QStringLiteral("s04_homebrew/") + name + QLatin1Char('/');
+    // The pages in the window and the saved file may differ either way
+    // until the next save; whichever holds more references decides.
+    ref.referenceCount = std::max(referencesInWindow(config, needle), referencesInArchive(config.zconf2Path, needle));
+    return ref;
 }
 
 bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,

@@ -4,6 +4,7 @@ failure with its exit code, progress lines, and reading and writing the
 """
 
 import re
+import signal
 import xml.etree.ElementTree as ET
 
 
@@ -13,6 +14,43 @@ class Failure(Exception):
     def __init__(self, message, code=2):
         super().__init__(message)
         self.code = code
+
+
+class Cancelled(BaseException):
+    """Ctrl+C, or a polite end from the window (SIGTERM): the run stops where
+    it is and takes back what of it is not in place."""
+
+    def __init__(self, signum):
+        super().__init__(signum)
+        self.signum = signum
+
+
+class Stops:
+    """Turns Ctrl+C and SIGTERM into Cancelled until the run starts to put
+    its art and output in place. From then on a stop is only noted: the
+    placement completes, or its own failure takes it back, so a run whose
+    output is in place is done however late the cancel came."""
+
+    def __init__(self):
+        self.holding = False
+        self.late = None
+
+    def install(self):
+        signal.signal(signal.SIGINT, self.stop)
+        if hasattr(signal, "SIGTERM"):
+            signal.signal(signal.SIGTERM, self.stop)
+
+    def stop(self, signum, _frame):
+        if self.holding:
+            self.late = signum
+            return
+        raise Cancelled(signum)
+
+    def hold(self):
+        self.holding = True
+
+
+STOPS = Stops()
 
 
 def say(text):

@@ -3,10 +3,14 @@ it appears there together with the output file or not at all.
 
 Every output gets art folders of its own, named from the output's full path
 (a readable stem and a hash of the path), in a new generation at every run:
-s04_homebrew/zchrome_<stem>_<hash>_<n>. A run writes its generation beside
-its place (<n>.partial), renames it into place, then replaces the output
-file. A failure before the output is replaced removes the new generation
-and leaves the earlier output and its art as they were.
+s04_homebrew/zchrome_<stem>_<hash>_<random>. The random part, not a count of
+the generations this install holds, names a generation: a shared output run
+from two installs (two machines, two prefixes) would otherwise give one name
+to different art. A run writes its generation beside its place
+(<name>.partial), renames it into place, then replaces the output file. A
+failure before the output is replaced removes the new generation and leaves
+the earlier output and its art as they were; once the output is in place
+the run is done, whatever stop comes after.
 
 Earlier generations are never removed: a copy of an earlier output may live
 in any folder (a kept version, a Save As elsewhere, a mailed file) and no
@@ -32,7 +36,7 @@ import zipfile
 import zlib
 import xml.etree.ElementTree as ET
 
-from chrome_common import Failure, say
+from chrome_common import STOPS, Failure, say
 from chrome_images import Picture, encode_png, encode_tgz, shrunk
 
 OVERLAY_PREFIX = "aim/resources/overlay/"
@@ -204,11 +208,16 @@ class RunLock:
             raise write_failure(self.path, e)
 
 
+OUTPUT_LOCK_MARK = b"Korvelanto invisible-chrome lock\n"
+
+
 class OutputLock:
     """Held while a run writes one output, so two runs for it never overlap
     whatever install or temporary folder each uses. A file beside the output
     that the system unlocks when its run ends, so one a killed run left is
-    simply taken over; a run that ends removes it while still holding it."""
+    simply taken over; a run that ends removes it while still holding it.
+    The file says that a run made it: one of that name that says nothing of
+    the kind is someone else's, is left alone, and stops the run."""
 
     def __init__(self, output):
         self.output = output
@@ -219,20 +228,59 @@ class OutputLock:
         # Retried when the run that held it removed the file meanwhile: the
         # lock taken is then on a file no later run would see.
         for _ in range(5):
+            made = False
             try:
-                self.fd = os.open(self.path, os.O_RDWR | os.O_CREAT, 0o666)
+                made = self.open()
                 locked = try_lock(self.fd)
+                if locked and made:
+                    os.write(self.fd, OUTPUT_LOCK_MARK)
             except OSError as e:
                 self.close()
+                if made:
+                    discard_file(self.path)
                 raise write_failure(self.path, e)
+            if not locked and made:
+                # Opened by a run that found it before it was marked; that
+                # one refuses it, and this one made it, so it goes.
+                self.close()
+                discard_file(self.path)
+                continue
             if not locked:
                 break
-            if names_file(self.path, self.fd):
+            if not names_file(self.path, self.fd):
+                self.close()
+                continue
+            if made or self.marked():
                 return self
             self.close()
+            raise self.in_the_way()
         self.close()
         raise Failure("Another invisible-chrome run is writing %s; this run changed nothing. Try again when that "
                       "one has finished" % self.output, 1)
+
+    def open(self):
+        """Opens the lock file; True when this run made it."""
+        try:
+            self.fd = os.open(self.path, os.O_RDWR | os.O_CREAT | os.O_EXCL, 0o666)
+            return True
+        except FileExistsError:
+            pass
+        if os.path.islink(self.path) or not os.path.isfile(self.path):
+            raise self.in_the_way()
+        self.fd = os.open(self.path, os.O_RDWR)
+        return False
+
+    def in_the_way(self):
+        return Failure("Cannot write %s: %s is in the way, and no run of this program made it; move it away and "
+                       "try again" % (self.output, self.path), 1)
+
+    def marked(self):
+        """The file a run made (and a killed one left): it holds the mark."""
+        try:
+            os.lseek(self.fd, 0, os.SEEK_SET)
+            return os.read(self.fd, len(OUTPUT_LOCK_MARK) + 1) == OUTPUT_LOCK_MARK
+        except OSError:
+            return False
 
     def __exit__(self, *exc):
         if os.name != "nt":
@@ -261,6 +309,18 @@ def discard_file(path):
         os.remove(path)
     except OSError:
         pass
+
+
+def new_generation(stable, base):
+    """A name for this run's generation: the base and a random part that no
+    folder of the install has yet."""
+    taken = set()
+    for folder in homebrew_folders(stable):
+        taken |= {os.path.basename(p).lower() for p in glob.glob(glob.escape(folder) + "/" + glob.escape(base) + "_*")}
+    while True:
+        name = "%s_%s" % (base, secrets.token_hex(5))
+        if name.lower() not in taken and name.lower() + ".partial" not in taken:
+            return name
 
 
 def staging_name(output):
@@ -325,14 +385,19 @@ def set_base_name(output):
 
 
 def generations(stable, base):
-    """(folder, number) of every generation of the base in the install."""
+    """Every generation of the base in the install, oldest first: the random
+    names of this build and the numbered ones of earlier builds."""
     found = []
     for folder in homebrew_folders(stable):
         for name in os.listdir(folder):
-            m = re.fullmatch(re.escape(base) + r"_(\d+)", name)
-            if m and os.path.isdir(os.path.join(folder, name)):
-                found.append((os.path.join(folder, name), int(m.group(1))))
-    return found
+            path = os.path.join(folder, name)
+            if re.fullmatch(re.escape(base) + r"_(\d+|[0-9a-f]{10})", name) and os.path.isdir(path):
+                try:
+                    placed = os.stat(path).st_mtime_ns
+                except OSError:
+                    placed = 0
+                found.append((placed, name, path))
+    return [path for _, _, path in sorted(found)]
 
 
 # --------------------------------------------------------------------------
@@ -422,6 +487,9 @@ def commit(sets, partial, output):
     """Renames the new art into place and the output over the earlier one;
     on any failure the new art goes again and the earlier output and its art
     stay as they were."""
+    # From here a stop waits: the placement completes or is taken back as a
+    # whole, and an output in place is a finished run.
+    STOPS.hold()
     placed = []
     try:
         for chrome in sets:
@@ -489,7 +557,7 @@ def remove_unused(stable, base, output, placed):
     unless the output, or a file beside it, points at one, as it does when
     the run was killed after the output was in place."""
     noted = {same_path(p) for p in placed if isinstance(p, str)}
-    folders = [folder for folder, _ in generations(stable, base) if same_path(folder) in noted]
+    folders = [folder for folder in generations(stable, base) if same_path(folder) in noted]
     if not folders:
         return
     users = users_of([os.path.basename(folder) for folder in folders], files_beside(output))
@@ -509,15 +577,14 @@ def report_kept(stable, base, current):
     folder and point at one, and no run can see every folder. They are named
     with the room they take, for whoever clears them by hand."""
     ours = {same_path(p) for p in current}
-    earlier = sorted((number, folder) for folder, number in generations(stable, base)
-                     if same_path(folder) not in ours)
+    earlier = [folder for folder in generations(stable, base) if same_path(folder) not in ours]
     if not earlier:
         return
-    names = list(dict.fromkeys(os.path.basename(folder) for _, folder in earlier))
+    names = list(dict.fromkeys(os.path.basename(folder) for folder in earlier))
     runs = "%d earlier run%s" % (len(names), "" if len(names) == 1 else "s")
     span = names[0] if len(names) == 1 else "%s to %s" % (names[0], names[-1])
-    size = room(sum(tree_size(folder) for _, folder in earlier))
-    places = {os.path.dirname(folder) for _, folder in earlier}
+    size = room(sum(tree_size(folder) for folder in earlier))
+    places = {os.path.dirname(folder) for folder in earlier}
     where = places.pop() if len(places) == 1 else stable
     say("Kept the art of %s of this output (%s, %s in %s): copies of an earlier output may still point at it. "
         "Delete it by hand once no configuration uses it." % (runs, span, size, where))

@@ -24,8 +24,9 @@ then baked with its art where that is baked too, and its Label widgets are
 given a transparent colour. Without --labels the labels keep drawing their
 own texts.
 
-The art goes to s04_homebrew/zchrome_<name>_<hash of the output path>_<n>
-of each display's folder in the stable install, a new folder at every run.
+The art goes to s04_homebrew/zchrome_<name>_<hash of the output path>_<random>
+of each display's folder in the stable install, a new folder at every run,
+named so that runs from two installs never give one name to different art.
 The earlier ones of the same output are kept, since a copy of an earlier
 output in any folder may point at them; the run names them and the room
 they take. A run for an output that another run is writing is refused and
@@ -34,7 +35,10 @@ The RaceStudio 3 roots come from KORVELANTO_RS3_ROOT, KORVELANTO_RS3_BETA_ROOT
 and KORVELANTO_LOCAL_OVERLAY_ROOT (the editor sets them when it runs this
 script), else the editor's defaults (C:/AIM_SPORT/..., inside WINEPREFIX
 off Windows). Exit codes: 0 the output file and its art are complete; 1
-writing failed; 2 bad input; 3 an output folder could not be cleaned.
+writing failed; 2 bad input; 3 an output folder could not be cleaned; 130
+(Ctrl+C) or 143 (SIGTERM) stopped before the output was in place, with
+nothing of the run left. A stop after the output is in place ends the run
+as done, with 0.
 Python 3.10 or later, standard library only.
 """
 
@@ -47,10 +51,10 @@ import xml.etree.ElementTree as ET
 import zipfile
 import zlib
 
-from chrome_common import Failure, children, param, parse_int, say, set_param, unsigned32
+from chrome_common import STOPS, Cancelled, Failure, children, param, parse_int, say, set_param, unsigned32
 from chrome_images import MAX_PIXELS, Picture, draw_over, read_picture
 from chrome_install import MAX_DEVICE_FILE_BYTES, ChromeSet, OutputLock, RunLock, Roots, commit, discard_file, \
-    generations, remove_leftovers, report_kept, set_base_name, staging_name, write_failure
+    new_generation, remove_leftovers, report_kept, set_base_name, staging_name, write_failure
 from chrome_paint import composite, decide, paint_order, plan_mask
 
 FOLDER_ALIASES = {
@@ -277,12 +281,12 @@ def run(args):
 def write_generation(args, output, lock, roots, archive, infos, devices, work):
     remove_leftovers(lock)
     base = set_base_name(output)
-    number = 1 + max((n for _, n in generations(roots.stable, base)), default=0)
+    name = new_generation(roots.stable, base)
     sets = {}
     try:
         for _, _, _, folder in work:
             if folder not in sets:
-                sets[folder] = ChromeSet(roots, folder, "%s_%d" % (base, number))
+                sets[folder] = ChromeSet(roots, folder, name)
                 sets[folder].prepare()
         partial = staging_name(output)
         # Kept only while this run is under way: a run that finds it knows
@@ -296,7 +300,11 @@ def write_generation(args, output, lock, roots, archive, infos, devices, work):
     finally:
         for chrome in sets.values():
             chrome.discard()
-    lock.note(None)
+    # The output is in place: the run is done whatever follows.
+    try:
+        lock.note(None)
+    except Failure as e:
+        say("Note: %s; the next run finds this one's art in use by the output and keeps it" % e)
     report_kept(roots.stable, base, [chrome.path for chrome in sets.values()])
 
 
@@ -315,8 +323,8 @@ def write_output(output, archive, infos, devices, work, roots, sets, labels, par
             encoded[device.info.filename] = (b'<?xml version="1.0"?>\n' + ET.tostring(device.root, encoding="utf-8")
                                              + b"\n")
     say("Writing %s" % output)
-    write_archive(archive, infos, encoded, output, partial)
     try:
+        write_archive(archive, infos, encoded, output, partial)
         commit(list(sets.values()), partial, output)
     finally:
         discard_file(partial)
@@ -435,8 +443,14 @@ def main(argv=None):
                         help="pictures of the label texts, page<P>_mask<M>.png, to bake as well; "
                              "without it the labels keep drawing their own texts")
     args = parser.parse_args(argv)
+    STOPS.install()
     try:
         run(args)
+        if STOPS.late is not None:
+            say("The stop came after the output was in place: the run is complete")
+    except Cancelled as e:
+        print("Cancelled: the earlier output and its art are as they were", flush=True)
+        return 128 + e.signum
     except Failure as e:
         print("Error: %s" % e, flush=True)
         return e.code

@@ -5,6 +5,7 @@
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
 #include "model/DeviceTables.h"
+#include "model/FileStamp.h"
 #include "model/InstallRoots.h"
 #include "panels/Asker.h"
 #include "panels/TitleWidth.h"
@@ -23,6 +24,7 @@
 #include <QStatusBar>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -211,7 +213,21 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
         if (!lines.isEmpty())
             progress.setLabelText(lines.last().trimmed());
     });
-    connect(&progress, &QProgressDialog::canceled, &process, &QProcess::kill);
+    // Cancel asks the script to stop, so that it takes back what it began,
+    // or finishes a placement it already began; one that does not stop
+    // (Windows has no polite stop for it) is killed.
+    connect(&progress, &QProgressDialog::canceled, &process, [&process] {
+        process.terminate();
+        QTimer::singleShot(5000, &process, [&process] {
+            if (process.state() != QProcess::NotRunning)
+                process.kill();
+        });
+    });
+    // A run that ends by itself says whether it placed its output (once
+    // placed it ends with 0). One killed may have placed it just before: it
+    // held the output's lock, so an output replaced since the start is its
+    // own, complete.
+    const FileStamp before = FileStamp::of(output);
     // The artwork the script bakes lives in the RS3 installs the preferences
     // name; the script cannot read our settings, so it is told. It gets the
     // folders as set, existing or not: it takes them as the editor does, and
@@ -234,8 +250,10 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
     }
     collected += decoder.decode(process.readAll());
     progress.close();
-    reportInvisibleChrome(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                          process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, output, collected);
+    const bool normal = process.exitStatus() == QProcess::NormalExit;
+    const FileStamp after = FileStamp::of(output);
+    const bool placed = normal ? process.exitCode() == 0 : after.isValid() && after != before;
+    reportInvisibleChrome(normal ? process.exitCode() : -1, placed, output, collected);
 }
 
 void MainWindow::reportInvisibleChrome(int exitCode, bool succeeded, const QString& output, const QString& collected)

@@ -2,6 +2,7 @@
 #include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
+#include "model/DeviceFile.h"
 #include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/ConfigFixture.h"
@@ -15,6 +16,9 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPainter>
@@ -407,6 +411,99 @@ private Q_SLOTS:
         // The list is rebuilt on the same tab.
         QCOMPARE(dialog.tabs->currentIndex(), 1);
         QCOMPARE(listOf(dialog, 1)->count(), deleted ? 1 : 2);
+    }
+
+    // New Homebrew Theme, Add Page from it, then Delete Template from the
+    // Add Page dialog: refused while the open configuration uses it, in the
+    // window or in its saved file, naming that file; nothing is removed.
+    void deleteRefusedWhileTheOpenFileUsesIt_data()
+    {
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<bool>("removedInWindow");
+        QTest::newRow("added and saved") << true << false;
+        QTest::newRow("added, not saved") << false << false;
+        QTest::newRow("saved, then removed in the window") << true << true;
+    }
+    void deleteRefusedWhileTheOpenFileUsesIt()
+    {
+        QFETCH(bool, saved);
+        QFETCH(bool, removedInWindow);
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto")).setValue("homebrew/suppressAddRedirect", true);
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "x", 0, 0, 50, 50)));
+        const QString path = TestEnvironment::makeTempDir("openuser") + "/Race.zconf2";
+        QVERIFY(cfg.writeZip(path));
+        ScriptedAsker asker;
+        MainWindow window;
+        window.loadConfig(path);
+        DashConfig* config = window.findChild<DashCanvas*>()->config;
+        asker.onExec = [](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>("themeName")->setText("Blue Night");
+            dialog->findChild<QPushButton*>("createButton")->click();
+            return dialog->result();
+        };
+        window.newHomebrewTheme();
+        QVERIFY(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zbluenight"));
+        const auto chooseTheme = [](AddPageDialog* dialog) -> QListWidget* {
+            dialog->tabs->setCurrentIndex(dialog->tabs->count() - 1);
+            QListWidget* list = listOf(*dialog, dialog->tabs->count() - 1);
+            const QList<QListWidgetItem*> theme = list->findItems("Blue Night", Qt::MatchExactly);
+            if (theme.isEmpty())
+                return nullptr;
+            list->setCurrentItem(theme.first());
+            return list;
+        };
+        asker.onExec = [&](QDialog* d) {
+            auto* dialog = qobject_cast<AddPageDialog*>(d);
+            if (!dialog || !chooseTheme(dialog))
+                return int(QDialog::Rejected);
+            dialog->buttons->button(QDialogButtonBox::Ok)->click();
+            return dialog->result();
+        };
+        window.addPageFromTemplate();
+        QCOMPARE(config->pageCount(), 2);
+        if (saved)
+            QVERIFY(window.save());
+        if (removedInWindow)
+            QVERIFY(config->removePage(1));
+        const QMap<QString, QByteArray> before = everything(fx);
+
+        QString refusal;
+        asker.asked.clear();
+        asker.onExec = [&](QDialog* d) {
+            if (auto* box = qobject_cast<QMessageBox*>(d)) {
+                refusal = box->text() + '\n' + box->informativeText();
+                return int(QMessageBox::Ok);
+            }
+            auto* dialog = qobject_cast<AddPageDialog*>(d);
+            if (dialog && chooseTheme(dialog))
+                dialog->onDeleteHomebrewTemplate();
+            return int(QDialog::Rejected);
+        };
+        window.addPageFromTemplate();
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Template is in use"));
+        const QString name = QStringLiteral("Race.zconf2");
+        QVERIFY2(refusal.startsWith("\"Blue Night\" cannot be deleted - the open configuration " + name
+                                    + " still uses it.\n    " + name + "  ("),
+                 qPrintable(refusal));
+        QCOMPARE(everything(fx), before);
+        // Every art file the saved configuration names is still in the install.
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        const QRegularExpression art("aim/resources/overlay/[^<\"]*s04_homebrew/zbluenight/[^<\"]*");
+        int named = 0;
+        for (const DeviceFile* device : reopened.devices) {
+            QFile file(device->filePath);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString xml = QString::fromUtf8(file.readAll());
+            for (auto m = art.globalMatch(xml); m.hasNext(); ++named) {
+                const QString rel = m.next().captured();
+                QVERIFY2(QFileInfo::exists(DashConfig::resolveRs3Path(rel)), qPrintable(rel));
+            }
+        }
+        QCOMPARE(named > 0, saved);
     }
 };
 

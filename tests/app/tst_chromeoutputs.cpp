@@ -60,6 +60,35 @@ elif point == "output":
 sys.exit(tool.main(args))
 )";
 
+// The generator stopped from outside at one point of its run: Ctrl+C, a
+// polite end (SIGTERM) or a kill, while the output file is written or just
+// after it is in place. Arguments: the tools folder, "<when>:<how>", then
+// the script's own.
+const char* const kStoppedRun = R"(
+import os, signal, sys
+tools, point, args = sys.argv[1], sys.argv[2], sys.argv[3:]
+sys.path.insert(0, tools)
+import make_invisible_chrome as tool
+output = os.path.abspath(args[args.index("--output") + 1])
+when, how = point.split(":")
+def stop():
+    os.kill(os.getpid(), {"ctrl-c": signal.SIGINT, "term": signal.SIGTERM, "kill": signal.SIGKILL}[how])
+if when == "writing":
+    fsync = os.fsync
+    def stopped(fd):
+        fsync(fd)
+        stop()
+    os.fsync = stopped
+elif when == "placed":
+    replace = os.replace
+    def placed(src, dst):
+        replace(src, dst)
+        if os.path.abspath(dst) == output:
+            stop()
+    os.replace = placed
+sys.exit(tool.main(args))
+)";
+
 // Holds the run lock of the install, as a run does while it writes, with a
 // temporary folder of its own, and has a stage under way.
 const char* const kHolder = R"(
@@ -100,6 +129,17 @@ QSet<QString> findingsOf(const QString& config)
     for (const ConfigFinding& f : ConfigCheck::checkConfig(loaded))
         found << QStringLiteral("%1 p%2 %3").arg(f.code).arg(f.pageIndex).arg(f.elementId);
     return found;
+}
+
+// The art folder (s04_homebrew/<set>) of the first page's background.
+QString artSetOf(const QString& config)
+{
+    DashConfig loaded;
+    if (!loaded.load(config))
+        return {};
+    const QString background = loaded.pageImagePaths(0).value(0);
+    const qsizetype at = background.indexOf(QStringLiteral("/s04_homebrew/"));
+    return at < 0 ? QString() : background.mid(at + 14).section(QLatin1Char('/'), 0, 0);
 }
 
 // The files runs stage the output in, beside it.
@@ -361,6 +401,119 @@ private Q_SLOTS:
         const QStringList sets = QDir(homebrew).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QCOMPARE(sets.size(), 1);
         QVERIFY2(sets.value(0).startsWith(QStringLiteral("zchrome_Other_")), qPrintable(sets.join(' ')));
+    }
+
+    // One output kept in a shared folder, generated with one install and,
+    // after an edit, with another: the second run's art never takes a name
+    // the first install holds, so opened with the first install the output
+    // does not show the older chrome, and the check says what is missing.
+    void twoInstallsNeverShareAGenerationName()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("twoinstalls"));
+        Rs3Fixture machineB;
+        Rs3Fixture machineA; // made last: the editor's settings name this install
+        const QString input = work + QStringLiteral("/shared/Race.zconf2");
+        const QString output = ChromeScript::outputOf(input);
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        QCOMPARE(m_chrome.generate(machineA, input, output).code, 0);
+        const QString kept = work + QStringLiteral("/kept.zconf2");
+        QVERIFY(QFile::copy(output, kept));
+        const QImage keptBefore = m_chrome.render(kept, 0, work + QStringLiteral("/kept-before.png"));
+        QVERIFY(!keptBefore.isNull());
+
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xff28c828")));
+        const ChromeScript::Finished onB = m_chrome.generate(machineB, input, output);
+        QVERIFY2(onB.code == 0, qPrintable(onB.output));
+        const QString setA = artSetOf(kept);
+        const QString setB = artSetOf(output);
+        QVERIFY2(setA.startsWith(QStringLiteral("zchrome_Race_")) && setB.startsWith(QStringLiteral("zchrome_Race_")),
+                 qPrintable(setA + ' ' + setB));
+        QVERIFY(setA != setB);
+        const QString homebrewA = machineA.absolutePath(Rs3Fixture::Stable, kHomebrew);
+        QVERIFY(QFileInfo(homebrewA + setA).isDir());
+        QVERIFY(!QFileInfo::exists(homebrewA + setB));
+        QVERIFY2(findingsOf(output).contains(QStringLiteral("missing-art p0 md.00")),
+                 qPrintable(QStringList(findingsOf(output).values()).join('\n')));
+        QCOMPARE(m_chrome.render(kept, 0, work + QStringLiteral("/kept-after.png")), keptBefore);
+    }
+
+    // Stopped from outside: before its output is in place a run takes back
+    // all it began (the staged file too) and says so in one line; once the
+    // output is in place the run is done, and its art stays for the output
+    // and every copy of it, through later runs.
+    void stopsBeforeAndAfterPlacement_data()
+    {
+        QTest::addColumn<QString>("point");
+        QTest::addColumn<int>("code");
+        QTest::newRow("Ctrl+C writing the output") << QStringLiteral("writing:ctrl-c") << 130;
+        QTest::newRow("SIGTERM writing the output") << QStringLiteral("writing:term") << 143;
+        QTest::newRow("Ctrl+C after placement") << QStringLiteral("placed:ctrl-c") << 0;
+        QTest::newRow("kill after placement") << QStringLiteral("placed:kill") << -1;
+    }
+
+    void stopsBeforeAndAfterPlacement()
+    {
+        QFETCH(QString, point);
+        QFETCH(int, code);
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("stopped"));
+        Rs3Fixture rs3;
+        const QString input = work + QStringLiteral("/Race.zconf2");
+        const QString output = ChromeScript::outputOf(input);
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        QCOMPARE(m_chrome.generate(rs3, input, output).code, 0);
+        const QMap<QString, QByteArray> earlier = ZipFixture::readZip(output);
+        const QMap<QString, QByteArray> earlierArt = rs3.snapshot();
+
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xff28c828")));
+        const ChromeScript::Finished stopped = runScript(rs3, kStoppedRun, point, input, output);
+        QVERIFY2(stopped.code == code, qPrintable(stopped.output));
+        QVERIFY2(!stopped.output.contains(QStringLiteral("Traceback")), qPrintable(stopped.output));
+        QCOMPARE(stagedBeside(output), QStringList());
+        if (point.startsWith(QLatin1String("writing"))) {
+            QCOMPARE(ChromeScript::lastLine(stopped.output),
+                     QStringLiteral("Cancelled: the earlier output and its art are as they were"));
+            QCOMPARE(stopped.output.count(QStringLiteral("Cancelled")), 1);
+            QCOMPARE(ZipFixture::readZip(output), earlier);
+            QCOMPARE(rs3.snapshot(), earlierArt);
+            QVERIFY(!QFileInfo::exists(output + QStringLiteral(".lock")));
+            return;
+        }
+        QVERIFY(ZipFixture::readZip(output) != earlier);
+        const QString placed = artSetOf(output);
+        const QString kept = work + QStringLiteral("/kept/Race.zconf2");
+        QVERIFY(QDir().mkpath(work + QStringLiteral("/kept")) && QFile::copy(output, kept));
+        const QImage before = m_chrome.render(kept, 0, work + QStringLiteral("/before.png"));
+        QVERIFY(!before.isNull());
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xff2828c8")));
+        const ChromeScript::Finished next = m_chrome.generate(rs3, input, output);
+        QVERIFY2(next.code == 0, qPrintable(next.output));
+        QVERIFY2(!next.output.contains(QStringLiteral("Removing")), qPrintable(next.output));
+        QVERIFY(artSetOf(output) != placed);
+        QVERIFY(QFileInfo(rs3.absolutePath(Rs3Fixture::Stable, kHomebrew + placed)).isDir());
+        QCOMPARE(m_chrome.render(kept, 0, work + QStringLiteral("/after.png")), before);
+    }
+
+    // A file of the lock's name that no run made is someone else's: the
+    // run stops, names it and leaves it, and writes nothing.
+    void existingLockNameIsLeftAlone()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("lockname"));
+        Rs3Fixture rs3;
+        const QString input = work + QStringLiteral("/Race.zconf2");
+        const QString output = ChromeScript::outputOf(input);
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        QVERIFY(ZipFixture::writeTree(work, {{QFileInfo(output).fileName() + ".lock", "my own notes\n"}}));
+        const QMap<QString, QByteArray> before = ZipFixture::readTree(work);
+        const QMap<QString, QByteArray> art = rs3.snapshot();
+        const ChromeScript::Finished run = m_chrome.generate(rs3, input, output);
+        QCOMPARE(run.code, 1);
+        QVERIFY2(ChromeScript::lastLine(run.output)
+                     .startsWith(QStringLiteral("Error: Cannot write %1: %1.lock is in the way").arg(output)),
+                 qPrintable(run.output));
+        QCOMPARE(ZipFixture::readTree(work), before);
+        QMap<QString, QByteArray> after = rs3.snapshot();
+        after.remove(QStringLiteral("RaceStudio3/korvelanto-chrome.lock")); // the install's own run lock
+        QCOMPARE(after, art);
     }
 
     // A vector bar in a box without an art folder keeps its box: moved into

@@ -155,6 +155,9 @@ private Q_SLOTS:
     {
         QFETCH(bool, viaExport);
         ScriptedAsker asker;
+        // The page's template folder is installed: the marker is the one finding.
+        QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable,
+                                 QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/bkg.png"), "x"));
         const QString path = clubWithMarkerMismatch();
         QVERIFY(!path.isEmpty());
         const QByteArray before = bytesOf(path);

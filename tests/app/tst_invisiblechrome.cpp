@@ -548,6 +548,51 @@ private Q_SLOTS:
                  qPrintable(asker.asked.last().text));
     }
 
+    // A run killed just after its output is in place has done its work: the
+    // window says the output was saved, not that the generator failed.
+    void windowCountsAPlacedRunAsDone()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("placed"));
+        Rs3Fixture rs3;
+        const QString input = demoWithChrome(work, rs3);
+        QVERIFY(!input.isEmpty());
+        // The real script, ended by a kill as soon as it has replaced the output.
+        const QByteArray wrapper = R"(
+import importlib.util, os, signal, sys
+real = sys.argv[0] + ".real"
+real = open(real, encoding="utf-8").read().strip()
+sys.path.insert(0, real)
+spec = importlib.util.spec_from_file_location("real_chrome", os.path.join(real, "make_invisible_chrome.py"))
+tool = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(tool)
+args = sys.argv[1:]
+output = os.path.abspath(args[args.index("--output") + 1])
+replace = os.replace
+def placed(src, dst):
+    replace(src, dst)
+    if os.path.abspath(dst) == output:
+        os.kill(os.getpid(), signal.SIGKILL)
+os.replace = placed
+sys.exit(tool.main(args))
+)";
+        const QString app = work + QStringLiteral("/app");
+        QVERIFY(ZipFixture::writeTree(app, {{"tools/make_invisible_chrome.py", wrapper},
+                                            {"tools/make_invisible_chrome.py.real",
+                                             QFileInfo(m_chrome.script).absolutePath().toUtf8()}}));
+        ScriptedAsker asker;
+        asker.onExec = [](QDialog*) { return int(QDialog::Accepted); };
+        MainWindow window;
+        window.loadConfig(input);
+        window.generateInvisibleChrome(app);
+        const QString output = ChromeScript::outputOf(input);
+        QVERIFY(!asker.asked.isEmpty());
+        QVERIFY2(asker.asked.last().text.startsWith(QStringLiteral("Invisible chrome config saved to:\n") + output),
+                 qPrintable(asker.asked.last().text));
+        DashConfig baked;
+        QVERIFY(baked.load(output));
+        QVERIFY(QFileInfo::exists(DashConfig::resolveRs3Path(baked.pageImagePaths(0).value(0))));
+    }
+
     // Without the install the preferences name, the failure names the
     // folder the script looked for it in.
     void windowNamesTheMissingInstall()

@@ -133,13 +133,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("tgzPresent");
         QTest::addColumn<bool>("withMask");
         QTest::addColumn<int>("severity"); // -1: no finding
-        QTest::newRow("firmware colour") << "_222222.tgz" << false << true << -1;
-        QTest::newRow("name with a folder") << "x/bkg.tgz" << false << true << -1;
-        QTest::newRow("declared and missing") << "bkg.tgz" << false << true << 0;
-        QTest::newRow("declared and present") << "bkg.tgz" << true << true << -1;
-        QTest::newRow("undeclared") << QString() << true << true << 1;
-        QTest::newRow("nothing at all") << QString() << false << true << -1;
-        QTest::newRow("no masks") << "bkg.tgz" << false << false << -1;
+        QTest::addColumn<bool>("folderGone");
+        QTest::newRow("firmware colour") << "_222222.tgz" << false << true << -1 << false;
+        QTest::newRow("name with a folder") << "x/bkg.tgz" << false << true << -1 << false;
+        QTest::newRow("declared and missing") << "bkg.tgz" << false << true << 0 << false;
+        QTest::newRow("declared and present") << "bkg.tgz" << true << true << -1 << false;
+        QTest::newRow("undeclared") << QString() << true << true << 1 << false;
+        QTest::newRow("nothing at all") << QString() << false << true << -1 << false;
+        QTest::newRow("no masks") << "bkg.tgz" << false << false << -1 << false;
+        // A deleted template takes the background with its folder.
+        QTest::newRow("template folder gone") << "bkg.tgz" << false << true << 0 << true;
+        QTest::newRow("template folder gone, undeclared") << QString() << false << true << 0 << true;
+        QTest::newRow("template folder gone, colour fill") << "_222222.tgz" << false << true << -1 << true;
     }
 
     void pageBackground()
@@ -148,8 +153,10 @@ private Q_SLOTS:
         QFETCH(bool, tgzPresent);
         QFETCH(bool, withMask);
         QFETCH(int, severity);
+        QFETCH(bool, folderGone);
         Rs3Fixture fx;
-        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPageFolder + (tgzPresent ? "/bkg.tgz" : "/bkg.png"), "x"));
+        if (!folderGone)
+            QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPageFolder + (tgzPresent ? "/bkg.tgz" : "/bkg.png"), "x"));
         ConfigFixture cfg = onePage(withMask ? QList<FixtureElement>{Fx::mask("m1", 0, 0, 100, 50)}
                                              : QList<FixtureElement>{});
         if (!declared.isNull())
@@ -164,7 +171,10 @@ private Q_SLOTS:
         QCOMPARE(found[0].repairable, severity == 1);
         QVERIFY(found[0].elementId.isEmpty());
         QCOMPARE(ConfigCheck::countRepairable(found), severity == 1 ? 1 : 0);
-        if (severity == 0)
+        if (severity == 0 && folderGone)
+            QCOMPARE(found[0].message,
+                     QStringLiteral("The page's template folder is not on this machine (%1/).").arg(kPageFolder));
+        else if (severity == 0)
             QCOMPARE(found[0].message,
                      QStringLiteral("The page declares a background (bkg.tgz) that is not in its template folder."));
     }
@@ -369,9 +379,13 @@ private Q_SLOTS:
         QVERIFY(fx.writeFile(Rs3Fixture::Stable, "../x/bkg.tgz", "x"));
         ConfigFixture cfg = onePage({Fx::mask("m1", 0, 0, 100, 50).p("PATH_REL_AiM_MASK", "aim/../../x")});
         cfg.device().pages[0].pagePath = "aim/../../x";
-        const ConfigFindings found = check(cfg);
+        const ConfigFindings all = check(cfg);
+        QCOMPARE(all.size(), 2);
+        // The page's folder is not taken from outside either: it is missing.
+        QCOMPARE(withCode(all, "page-background").value(0).message,
+                 QStringLiteral("The page's template folder is not on this machine (aim/../../x)."));
+        const ConfigFindings found = withCode(all, "missing-art");
         QCOMPARE(found.size(), 1);
-        QCOMPARE(found[0].code, QStringLiteral("missing-art"));
         QVERIFY2(found[0].message.startsWith(QStringLiteral("Artwork folder is not on this machine (aim/../../x). "
                                                             "Looked for it in ")),
                  qPrintable(found[0].message));
