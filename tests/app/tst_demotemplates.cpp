@@ -1,4 +1,5 @@
 #include "DemoStock.h"
+#include "Rs3Tree.h"
 #include "dialogs/AddPageDialog.h"
 #include "window/MainWindow.h"
 #include "artwork/ArtworkFiles.h"
@@ -85,13 +86,35 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
             + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
     }
 
-    // The tests' install replaced by a copy of the one the build wrote (the
-    // features write into it); false when the build wrote none.
+    // What the build's generator writes, folder by folder and file by file.
+    static QMap<QString, QByteArray> generatedFiles()
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("generated"));
+        if (!DemoStock::write(Rs3Tree(folder)))
+            return {};
+        return Rs3Fixture::treeSnapshot(folder);
+    }
+
+    // The tests' install replaced by a copy of the files the build wrote
+    // (the features write into it), and of those only the ones its generator
+    // writes: whatever else lies in the build's folder is none of the
+    // build's. False when one could not be copied.
     bool useBuiltInstall()
     {
-        const QString built = builtInstall();
-        return QFileInfo::exists(built) && QDir(rs3->root(Rs3Fixture::Stable)).removeRecursively()
-            && copyDirOver(built, rs3->root(Rs3Fixture::Stable));
+        const QString own = rs3->root(Rs3Fixture::Stable);
+        const QMap<QString, QByteArray> generated = generatedFiles();
+        if (generated.isEmpty() || !QDir(own).removeRecursively())
+            return false;
+        for (auto it = generated.begin(); it != generated.end(); ++it) {
+            const QString target = own + QLatin1Char('/') + it.key();
+            const bool copied = it.value() == QByteArrayLiteral("<dir>")
+                ? QDir().mkpath(target)
+                : QDir().mkpath(QFileInfo(target).absolutePath())
+                    && QFile::copy(builtInstall() + QLatin1Char('/') + it.key(), target);
+            if (!copied)
+                return false;
+        }
+        return true;
     }
 
     // A page from the demo template of that name, added through Add Page.
@@ -390,7 +413,7 @@ private Q_SLOTS:
         const QString built = builtInstall();
         if (!QFileInfo::exists(built))
             QSKIP("no demo install in the build folder");
-        const auto generated = Rs3Fixture::treeSnapshot(rs3->root(Rs3Fixture::Stable));
+        const auto generated = generatedFiles();
         const auto inBuild = Rs3Fixture::treeSnapshot(built);
         QVERIFY(generated.size() > 20);
         for (auto it = generated.begin(); it != generated.end(); ++it)
@@ -409,11 +432,9 @@ private Q_SLOTS:
     {
         QFETCH(bool, buildInstall);
         if (buildInstall) {
-            const QString built = builtInstall();
-            if (!QFileInfo::exists(built))
+            if (!QFileInfo::exists(builtInstall()))
                 QSKIP("no demo install in the build folder");
-            QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"))
-                .setValue(QStringLiteral("paths/raceStudio3Root"), built);
+            QVERIFY(useBuiltInstall());
         }
         DashConfig demo;
         QVERIFY(demo.load(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("check")))));
@@ -455,8 +476,11 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(bool, buildInstall);
         // A copy: the inserts draw their art into the install.
-        if (buildInstall && !useBuiltInstall())
-            QSKIP("no demo install in the build folder");
+        if (buildInstall) {
+            if (!QFileInfo::exists(builtInstall()))
+                QSKIP("no demo install in the build folder");
+            QVERIFY(useBuiltInstall());
+        }
         PageTemplate chosen;
         const int page = addTemplatePage(name, &chosen);
         QVERIFY(page >= 0);
@@ -570,8 +594,9 @@ private Q_SLOTS:
     // over the theme's background, and File > Export Theme packs it.
     void homebrewThemeOnTheBuiltInstall()
     {
-        if (!useBuiltInstall())
+        if (!QFileInfo::exists(builtInstall()))
             QSKIP("no demo install in the build folder");
+        QVERIFY(useBuiltInstall());
         asker->onExec = [](QDialog* dialog) {
             auto* themes = qobject_cast<NewHomebrewThemeDialog*>(dialog);
             if (!themes)
