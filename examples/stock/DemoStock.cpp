@@ -215,7 +215,8 @@ bool addStrip(const Rs3Tree& install, const QString& relFolder, const QByteArray
 // name too.
 bool addBarStrips(const Rs3Tree& install, const QString& relFolder, const QSize& size)
 {
-    return addStrip(install, relFolder, kLitStrip, size, kLit) && addStrip(install, relFolder, kUnlitStrip, size, kUnlit);
+    return addStrip(install, relFolder, kLitStrip, size, kLit)
+        && addStrip(install, relFolder, kUnlitStrip, size, kUnlit);
 }
 
 const QSize kBox(340, 160);

@@ -338,7 +338,8 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
         const QPoint start(mask.x + bar->x, mask.y + bar->y);
         const QPoint art = start + QPoint(paramInt(bar->node, "XIMG"), paramInt(bar->node, "YIMG"));
         const auto is = [&](const QImage& strip, const QPoint& at) {
-            return strip.rect().contains(at - art) && PixelProbe::near(image.pixelColor(at), strip.pixelColor(at - art));
+            return strip.rect().contains(at - art)
+                && PixelProbe::near(image.pixelColor(at), strip.pixelColor(at - art));
         };
         for (const int row : {bar->h / 4, bar->h / 2, bar->h * 3 / 4}) {
             const int y = start.y() + row;
@@ -352,7 +353,11 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
             for (int x = lit + 1; x < bar->w; ++x) {
                 if (!is(off, QPoint(start.x() + x, y)))
                     return QStringLiteral("%1 at %2: row %3, %4 px from its start shows %5, not its unlit strip")
-                        .arg(mask.id).arg(share).arg(row).arg(x).arg(PixelProbe::describe(image.pixelColor(start.x() + x, y)));
+                        .arg(mask.id)
+                        .arg(share)
+                        .arg(row)
+                        .arg(x)
+                        .arg(PixelProbe::describe(image.pixelColor(start.x() + x, y)));
             }
         }
         return {};
