@@ -45,6 +45,16 @@ QImage bar(const QSize& size)
     return picture;
 }
 
+// A standing bar: lit from its foot two thirds of the way up.
+QImage verticalBar(const QSize& size)
+{
+    QImage picture(size, QImage::Format_ARGB32);
+    picture.fill(kUnlit);
+    QPainter p(&picture);
+    p.fillRect(QRect(0, size.height() / 3, size.width(), size.height() - size.height() / 3), kLit);
+    return picture;
+}
+
 // A round dial face with tick marks.
 QImage dial(const QSize& size)
 {
@@ -100,17 +110,42 @@ QByteArray param(const char* name, const QByteArray& value)
 // so that what they show follows the value over the whole range.
 const QByteArray kRangeMax = "10000";
 
+// The lit and unlit strips of the demo's bar, in the device's format, as its
+// scale names them (the editor reads the .png twin beside each).
+const QByteArray kLitStrip = "m4on0.tgz";
+const QByteArray kUnlitStrip = "m4off.tgz";
+
 // A bar scale as RS3 writes one: the value at the bar's start and at its end
-// (positions in per cent of its length).
+// (positions in per cent of its length), each step with the strip lit up to
+// it, and the strip shown unlit beyond the value.
 QByteArray barScale()
 {
     const auto step = [](const char* id, const char* position, const QByteArray& value) {
-        return QByteArray("        <e c=\"StepScale\" i=\"") + id + "\">\n          <p n=\"POS_VAL_SCALA\">" + position
-            + "</p>\n          <p n=\"VAL_SCALA\">" + value + "</p>\n        </e>\n";
+        return QByteArray("        <e c=\"StepScale\" i=\"") + id + "\">\n          <p n=\"PATH_IMG_ON\">" + kLitStrip
+            + "</p>\n          <p n=\"POS_VAL_SCALA\">" + position + "</p>\n          <p n=\"VAL_SCALA\">" + value
+            + "</p>\n        </e>\n";
     };
     return param("ScaleMSV", "0") + param("ScaleFSV", kRangeMax) + "      <e c=\"ScaleFSV\" i=\"00\">\n"
-        + "        <p n=\"NOME_SCALA\">" + kRangeMax + "</p>\n" + step("0", "0", "0") + step("1", "100", kRangeMax)
-        + "      </e>\n";
+        + "        <p n=\"NOME_SCALA\">" + kRangeMax + "</p>\n        <p n=\"PATH_IMG_OFF\">" + kUnlitStrip
+        + "</p>\n" + step("0", "0", "0") + step("1", "100", kRangeMax) + "      </e>\n";
+}
+
+// Where a bar's strips lie and which way it fills, as RS3 gives them: the
+// strips drawn from the bar's corner, filled from the edge through Start1
+// and Start2 to the one through End1 and End2; a lying bar from its left
+// edge, a standing one from its foot.
+QByteArray barEnds(const QSize& size)
+{
+    const QByteArray w = QByteArray::number(size.width());
+    const QByteArray h = QByteArray::number(size.height());
+    const bool standing = size.height() > size.width();
+    const auto point = [](const char* name, const QByteArray& x, const QByteArray& y) {
+        return param((QByteArray("X") + name).constData(), x) + param((QByteArray("Y") + name).constData(), y);
+    };
+    const QByteArray ends = standing
+        ? point("Start1", "0", h) + point("Start2", w, h) + point("End1", "0", "0") + point("End2", w, "0")
+        : point("Start1", "0", "0") + point("Start2", "0", h) + point("End1", w, "0") + point("End2", w, h);
+    return ends + point("IMG", "0", "0");
 }
 
 // The value as RS3's stock boxes place it: centred on the foot of the panel,
@@ -164,22 +199,29 @@ bool addItem(const Rs3Tree& install, const QString& relFolder, const QImage& pic
         && install.writeFile(relFolder + QStringLiteral("mask.tgz"), TgzImage::encode(picture));
 }
 
-// The lit and unlit strips a bar takes from its scale template, in both the
-// editor's and the device's format.
+// A strip under the name its scale gives, in the device's format, and its
+// .png twin for the editor.
+bool addStrip(const Rs3Tree& install, const QString& relFolder, const QByteArray& name, const QSize& size,
+              const QColor& colour)
+{
+    QImage strip(size, QImage::Format_ARGB32);
+    strip.fill(colour);
+    const QString file = relFolder + QString::fromLatin1(name);
+    return install.writeFile(file, TgzImage::encode(strip))
+        && install.writePicture(file.chopped(4) + QStringLiteral(".png"), strip);
+}
+
+// The lit and unlit strips the bar's scale names, which its scale templates
+// name too.
 bool addBarStrips(const Rs3Tree& install, const QString& relFolder, const QSize& size)
 {
-    QImage lit(size, QImage::Format_ARGB32);
-    lit.fill(kLit);
-    QImage unlit(size, QImage::Format_ARGB32);
-    unlit.fill(kUnlit);
-    return install.writePicture(relFolder + QStringLiteral("m4on0.png"), lit)
-        && install.writeFile(relFolder + QStringLiteral("m4on0.tgz"), TgzImage::encode(lit))
-        && install.writePicture(relFolder + QStringLiteral("m4off.png"), unlit)
-        && install.writeFile(relFolder + QStringLiteral("m4off.tgz"), TgzImage::encode(unlit));
+    return addStrip(install, relFolder, kLitStrip, size, kLit)
+        && addStrip(install, relFolder, kUnlitStrip, size, kUnlit);
 }
 
 const QSize kBox(340, 160);
 const QSize kBar(340, 60);
+const QSize kStandingBar(60, 200);
 const QSize kStrip(760, 60);
 const QSize kAnalog(360, 360);
 const QSize kRing(320, 320);
@@ -195,9 +237,15 @@ void writeItems(Writer& w, const QString& set)
     };
     w.check(addItem(install, item("a_num"), panel(kBox), axis() + valueDigit()), QStringLiteral("the value box"));
     w.check(addItem(install, item("b_hbar"), bar(kBar),
-                    axis() + element("BargraphTrapezio", "01", kBar, param("AXIS_REF", "00") + barScale()))
+                    axis() + element("BargraphTrapezio", "01", kBar, barEnds(kBar) + param("AXIS_REF", "00") + barScale()))
                 && addBarStrips(install, item("b_hbar"), kBar),
             QStringLiteral("the bar"));
+    w.check(addItem(install, item("b_vbar"), verticalBar(kStandingBar),
+                    axis()
+                        + element("BargraphTrapezio", "01", kStandingBar,
+                                  barEnds(kStandingBar) + param("AXIS_REF", "00") + barScale()))
+                && addBarStrips(install, item("b_vbar"), kStandingBar),
+            QStringLiteral("the standing bar"));
     w.check(addItem(install, item("c_label"), blank(kStrip), element("Label", "01", kStrip)),
             QStringLiteral("the label"));
     w.check(addItem(install, item("g_rpm"), dial(kAnalog),

@@ -5,13 +5,13 @@
 class Rs3Tree;
 
 // The small RaceStudio 3 install of our own making that the demo
-// configuration's masks point at: stock value box, bar, gauges, icon and
-// label items, the "+- Ref Time" bar and three page templates for the demo's
-// device family, each template a page set with the same items (the first is
-// the set of the demo's pages and the device's base template, which a
-// homebrew theme is made from), and every file an item or a template names. The build writes it into a Wine-style
-// prefix beside the demo archive; tests write the same tree into their
-// temporary installs.
+// configuration's masks point at: stock value box, lying and standing bars,
+// gauges, icon and label items, the "+- Ref Time" bar and three page
+// templates for the demo's device family, each template a page set with the
+// same items (the first is the set of the demo's pages and the device's base
+// template, which a homebrew theme is made from), and every file an item or
+// a template names. The build writes it into a Wine-style prefix beside the
+// demo archive; tests write the same tree into their temporary installs.
 namespace DemoStock {
 
 // The demo's device family folder.

@@ -18,7 +18,9 @@ int main(int argc, char** argv)
     const Rs3Tree install(prefix + QStringLiteral("/drive_c/AIM_SPORT/RaceStudio3"));
     // The stock sets are the build's alone: what an older build wrote there
     // goes (a page set it offered as a template would still be offered).
-    // The editor's own art lies in another set and stays.
+    // Art that an editor once made here lies in another set and stays: a
+    // saved demo may point at it, and the README's first command takes it
+    // along when it makes its working copy of this prefix.
     for (const char* set : {"s01", "s02"}) {
         const QString folder = install.absolutePath(DemoStock::itemPath(QLatin1String(set)));
         if (!QDir(folder).removeRecursively()) {

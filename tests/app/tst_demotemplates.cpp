@@ -1,4 +1,5 @@
 #include "DemoStock.h"
+#include "Rs3Tree.h"
 #include "dialogs/AddPageDialog.h"
 #include "window/MainWindow.h"
 #include "artwork/ArtworkFiles.h"
@@ -85,13 +86,35 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
             + QStringLiteral("/examples/demo-prefix/drive_c/AIM_SPORT/RaceStudio3");
     }
 
-    // The tests' install replaced by a copy of the one the build wrote (the
-    // features write into it); false when the build wrote none.
+    // What the build's generator writes, folder by folder and file by file.
+    static QMap<QString, QByteArray> generatedFiles()
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("generated"));
+        if (!DemoStock::write(Rs3Tree(folder)))
+            return {};
+        return Rs3Fixture::treeSnapshot(folder);
+    }
+
+    // The tests' install replaced by a copy of the files the build wrote
+    // (the features write into it), and of those only the ones its generator
+    // writes: whatever else lies in the build's folder is none of the
+    // build's. False when one could not be copied.
     bool useBuiltInstall()
     {
-        const QString built = builtInstall();
-        return QFileInfo::exists(built) && QDir(rs3->root(Rs3Fixture::Stable)).removeRecursively()
-            && copyDirOver(built, rs3->root(Rs3Fixture::Stable));
+        const QString own = rs3->root(Rs3Fixture::Stable);
+        const QMap<QString, QByteArray> generated = generatedFiles();
+        if (generated.isEmpty() || !QDir(own).removeRecursively())
+            return false;
+        for (auto it = generated.begin(); it != generated.end(); ++it) {
+            const QString target = own + QLatin1Char('/') + it.key();
+            const bool copied = it.value() == QByteArrayLiteral("<dir>")
+                ? QDir().mkpath(target)
+                : QDir().mkpath(QFileInfo(target).absolutePath())
+                    && QFile::copy(builtInstall() + QLatin1Char('/') + it.key(), target);
+            if (!copied)
+                return false;
+        }
+        return true;
     }
 
     // A page from the demo template of that name, added through Add Page.
@@ -132,10 +155,12 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
     }
 
     // Inserts the type onto the current page, bound to the channel whose
-    // entry starts with `channel` (the first one offered when empty or absent).
-    void insert(const QString& type, const QString& channel = QString())
+    // entry starts with `channel` (the first one offered when empty or absent);
+    // a bar takes the scale template of that id, its own scale when empty.
+    void insert(const QString& type, const QString& channel = QString(),
+                const QString& barTemplate = QStringLiteral("generic"))
     {
-        asker->onExec = [&type, &channel](QDialog* dialog) {
+        asker->onExec = [&type, &channel, &barTemplate](QDialog* dialog) {
             if (auto* add = qobject_cast<AddElementDialog*>(dialog)) {
                 auto* list = add->findChild<QListWidget*>(QStringLiteral("types"));
                 list->setCurrentItem(list->findItems(type, Qt::MatchExactly).value(0));
@@ -149,7 +174,9 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
                 return add->result();
             }
             if (auto* bars = qobject_cast<BarTemplateBrowser*>(dialog)) {
-                bars->selectTemplate(QStringLiteral("generic"));
+                if (barTemplate.isEmpty())
+                    return int(QDialog::Rejected);
+                bars->selectTemplate(barTemplate);
                 bars->onAccept();
                 return bars->result();
             }
@@ -271,6 +298,90 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
         }
     }
 
+    // A strip a bar's scale names, as the editor reads it from the bar's art
+    // folder (a device .tgz has a .png twin); null when none is named.
+    static QImage namedStrip(const MaskElement& mask, const QByteArray& name)
+    {
+        QString file = QString::fromUtf8(name.trimmed());
+        if (file.isEmpty())
+            return {};
+        if (file.endsWith(QLatin1String(".tgz"), Qt::CaseInsensitive))
+            file = file.chopped(4) + QStringLiteral(".png");
+        const QString folder = QString::fromUtf8(paramValue(mask.node, "PATH_REL_AiM_MASK"));
+        return QImage(DashConfig::resolveRs3Path(folder + file)).convertToFormat(QImage::Format_RGB32);
+    }
+
+    // The page shown with the bar's channel at `share` of the bar's range:
+    // along rows of the bar, from its start the lit strip's pixels reach
+    // that share of its length, and beyond them only the unlit strip's are
+    // drawn. Empty when so, else what was seen.
+    QString stripFault(int page, int maskIndex, double share)
+    {
+        const MaskElement& mask = config->pages[size_t(page)].masks[size_t(maskIndex)];
+        const auto bar = std::find_if(mask.widgets.begin(), mask.widgets.end(),
+                                      [](const WidgetModel& w) { return w.kind == WidgetBargraph; });
+        if (bar == mask.widgets.end() || bar->w <= 0 || bar->h <= 0)
+            return mask.id + QStringLiteral(": no bar");
+        const pugi::xml_node scale = bar->node.find_child_by_attribute("e", "c", "ScaleFSV");
+        QByteArray onName;
+        for (pugi::xml_node step = scale.child("e"); step && onName.isEmpty(); step = step.next_sibling("e"))
+            onName = paramValue(step, "PATH_IMG_ON");
+        const QImage on = namedStrip(mask, onName);
+        const QImage off = namedStrip(mask, paramValue(scale, "PATH_IMG_OFF"));
+        if (on.isNull() || off.isNull())
+            return mask.id + QStringLiteral(": the scale names no lit and unlit strip of its folder (\"%1\", \"%2\")")
+                                 .arg(QString::fromUtf8(onName), QString::fromUtf8(paramValue(scale, "PATH_IMG_OFF")));
+        double lower = 0, upper = 0;
+        if (!DashConfig::barScaleRange(mask.node, lower, upper) || upper <= lower)
+            return mask.id + QStringLiteral(": no range");
+        const QImage image = shown(page, lower + (upper - lower) * share);
+        const QPoint start(mask.x + bar->x, mask.y + bar->y);
+        const QPoint art = start + QPoint(paramInt(bar->node, "XIMG"), paramInt(bar->node, "YIMG"));
+        const auto is = [&](const QImage& strip, const QPoint& at) {
+            return strip.rect().contains(at - art)
+                && PixelProbe::near(image.pixelColor(at), strip.pixelColor(at - art));
+        };
+        for (const int row : {bar->h / 4, bar->h / 2, bar->h * 3 / 4}) {
+            const int y = start.y() + row;
+            int lit = 0;
+            while (lit < bar->w && is(on, QPoint(start.x() + lit, y)))
+                ++lit;
+            if (std::abs(double(lit) / bar->w - share) > 0.05)
+                return QStringLiteral("%1 at %2 of %3..%4: row %5 lit over %6 of its length")
+                    .arg(mask.id).arg(share).arg(lower).arg(upper).arg(row).arg(double(lit) / bar->w, 0, 'f', 2);
+            // The pixel where the lit part ends may blend the two.
+            for (int x = lit + 1; x < bar->w; ++x) {
+                if (!is(off, QPoint(start.x() + x, y)))
+                    return QStringLiteral("%1 at %2: row %3, %4 px from its start shows %5, not its unlit strip")
+                        .arg(mask.id)
+                        .arg(share)
+                        .arg(row)
+                        .arg(x)
+                        .arg(PixelProbe::describe(image.pixelColor(start.x() + x, y)));
+            }
+        }
+        return {};
+    }
+
+    // The demo's stock bar inserted alone onto a page of the demo's set,
+    // bound to RPM, with its own scale: its page and mask, or -1 when Insert
+    // Element offers none.
+    QPair<int, int> insertStockBar()
+    {
+        const int page = addTemplatePage(QStringLiteral("Dark grey"));
+        if (page < 0)
+            return {-1, -1};
+        window->onPageSelected(page);
+        stack->push(new ClearPageCommand(config, page));
+        for (const QString& type : insertTypes()) {
+            insert(type, QStringLiteral("RPM"), QString());
+            if (config->pages[size_t(page)].masks.size() == 1 && maskPath(*config, page, 0) == DemoStock::barItem())
+                return {page, 0};
+            stack->undo();
+        }
+        return {-1, -1};
+    }
+
     // Every needle, value and bar bound to RPM on the page shows RPM.
     LiveValues liveValues(int page)
     {
@@ -307,7 +418,7 @@ private Q_SLOTS:
         const QString built = builtInstall();
         if (!QFileInfo::exists(built))
             QSKIP("no demo install in the build folder");
-        const auto generated = Rs3Fixture::treeSnapshot(rs3->root(Rs3Fixture::Stable));
+        const auto generated = generatedFiles();
         const auto inBuild = Rs3Fixture::treeSnapshot(built);
         QVERIFY(generated.size() > 20);
         for (auto it = generated.begin(); it != generated.end(); ++it)
@@ -326,11 +437,9 @@ private Q_SLOTS:
     {
         QFETCH(bool, buildInstall);
         if (buildInstall) {
-            const QString built = builtInstall();
-            if (!QFileInfo::exists(built))
+            if (!QFileInfo::exists(builtInstall()))
                 QSKIP("no demo install in the build folder");
-            QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto"))
-                .setValue(QStringLiteral("paths/raceStudio3Root"), built);
+            QVERIFY(useBuiltInstall());
         }
         DashConfig demo;
         QVERIFY(demo.load(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("check")))));
@@ -372,8 +481,11 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(bool, buildInstall);
         // A copy: the inserts draw their art into the install.
-        if (buildInstall && !useBuiltInstall())
-            QSKIP("no demo install in the build folder");
+        if (buildInstall) {
+            if (!QFileInfo::exists(builtInstall()))
+                QSKIP("no demo install in the build folder");
+            QVERIFY(useBuiltInstall());
+        }
         PageTemplate chosen;
         const int page = addTemplatePage(name, &chosen);
         QVERIFY(page >= 0);
@@ -459,13 +571,37 @@ private Q_SLOTS:
         QVERIFY(all.bars >= 1);
     }
 
+    // The Race page's bar and the stock bar inserted from the demo's set
+    // are drawn as the dash draws them: the lit strip up to the value, the
+    // unlit strip beyond, at the ends and the middle of the bar's range.
+    void barsDrawTheirStrips_data()
+    {
+        QTest::addColumn<bool>("inserted");
+        QTest::addColumn<double>("share");
+        for (const double share : {0.0, 0.5, 1.0}) {
+            QTest::addRow("Race page at %g", share) << false << share;
+            QTest::addRow("inserted stock bar at %g", share) << true << share;
+        }
+    }
+    void barsDrawTheirStrips()
+    {
+        QFETCH(bool, inserted);
+        QFETCH(double, share);
+        const QPair<int, int> bar = inserted ? insertStockBar() : qMakePair(int(kRace), 2);
+        QVERIFY2(bar.first >= 0, "Insert Element offers no stock bar");
+        QCOMPARE(maskPath(*config, bar.first, bar.second), DemoStock::barItem());
+        const QString fault = stripFault(bar.first, bar.second, share);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
     // File > New Homebrew Theme on the install the build wrote: the theme is
     // written for the demo's device, Add Page offers it and adds its page
     // over the theme's background, and File > Export Theme packs it.
     void homebrewThemeOnTheBuiltInstall()
     {
-        if (!useBuiltInstall())
+        if (!QFileInfo::exists(builtInstall()))
             QSKIP("no demo install in the build folder");
+        QVERIFY(useBuiltInstall());
         asker->onExec = [](QDialog* dialog) {
             auto* themes = qobject_cast<NewHomebrewThemeDialog*>(dialog);
             if (!themes)
