@@ -29,13 +29,6 @@ bool listed(const QStringList& paths, const QString& path)
     return false;
 }
 
-// A file, or a link whose target is gone: either is something at that name.
-bool present(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 // The copy among those an install kept that stands for the open file: in
 // its folder, of its suffix, named "<its base name>.bak<n>.<suffix>". When
 // only stores were kept (the open file was not on disk), the open file's
@@ -93,7 +86,7 @@ bool MainWindow::mayInstallOver(const ConfigTarget& target)
             .arg(withChanges);
     // Moved away or deleted by another program: there is no file to keep,
     // but a save under its name would now write over the installed one.
-    installOverGoneFile = overFile && !present(currentFilePath);
+    installOverGoneFile = overFile && !QFileInfo::exists(currentFilePath);
     QString text;
     if (installOverGoneFile)
         text = tr("%1, which is open in this window, is no longer on disk: the bundle's configuration is placed "

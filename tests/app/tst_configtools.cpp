@@ -58,6 +58,17 @@ QString clubWithMarkerMismatch()
     return cfg.writeTempZip(QStringLiteral("Club.zconf2"));
 }
 
+// How many masks the first page of the configuration at path has beyond
+// those of clubWithMarkerMismatch(); -1000 when either cannot be read.
+int masksAddedTo(const QString& path)
+{
+    DashConfig saved;
+    DashConfig before;
+    if (!saved.load(path) || !before.load(clubWithMarkerMismatch()))
+        return -1000;
+    return int(saved.pages[0].masks.size()) - int(before.pages[0].masks.size());
+}
+
 QPushButton* buttonStartingWith(QDialog* dialog, const QString& prefix)
 {
     for (QPushButton* b : dialog->findChildren<QPushButton*>())
@@ -796,11 +807,7 @@ private Q_SLOTS:
         menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
         QVERIFY(!window->hasUnsavedChanges());
         QCOMPARE(bytesOf(open), config);
-        DashConfig saved;
-        QVERIFY(saved.load(copy));
-        DashConfig before;
-        QVERIFY(before.load(clubWithMarkerMismatch()));
-        QCOMPARE(saved.pages[0].masks.size(), before.pages[0].masks.size() + 1);
+        QCOMPARE(masksAddedTo(copy), 1);
         QCOMPARE(bytesOf(folder + QStringLiteral("/race.bak.barcolor.json")), stores ? kBarColors : QByteArray());
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.barcolor.json")));
     }
