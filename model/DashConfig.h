@@ -147,8 +147,6 @@ public:
     // empty when it can or is not there. Such a file reads as no records and
     // is never written over or removed.
     QString sidecarReadFailure(SidecarStore store) const;
-    // The same for the store whose file is at path (one of sidecarPaths()).
-    QString sidecarReadFailureAt(const QString& path) const;
     // False, with the reason of the first store that cannot be read in
     // sidecarFailure, when an edit that needs these stores must not start.
     bool sidecarsReadable(std::initializer_list<SidecarStore> stores);
@@ -366,8 +364,9 @@ public:
     int insertPage(const QString& folder, const QString& name, const QString& relFolder);
     // Makes path the configuration's path and carries the JSON sidecars
     // along, all of them or (false, *error saying which) none: the path
-    // then stays as it was. Nothing happens for an empty path or the
-    // configuration's own file.
+    // then stays as it was. The stores of the name it leaves get back the
+    // records of its last save (putBackSavedSidecars). Nothing happens for
+    // an empty path or the configuration's own file.
     bool moveToPath(const QString& path, QString* error = nullptr);
 
     // --- saving: device documents, preview pictures, configuration name ---
@@ -375,7 +374,8 @@ public:
     // it first and put in place once the archive is written, and then the
     // configuration moved to targetPath (moveToPath). A sidecar that cannot
     // be copied stops it before anything is written; on any false the
-    // configuration keeps its path and `error` says what is missing.
+    // configuration keeps its path and `error` says what is missing. A store
+    // of the old name that could not be put back is named in `warning`.
     bool saveAs(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
     // Writes every dirty device file (or the only one), refreshes the preview
     // pictures, writes a pending rename and packs the extract folder into

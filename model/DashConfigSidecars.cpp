@@ -418,16 +418,6 @@ QString DashConfig::sidecarReadFailure(SidecarStore store) const
     return why.isEmpty() ? QString() : unreadableStoreText(path, why);
 }
 
-QString DashConfig::sidecarReadFailureAt(const QString& path) const
-{
-    for (const SidecarStore store :
-         {SidecarStore::BarColors, SidecarStore::BoxStyles, SidecarStore::MultiBoxes, SidecarStore::IconPreviews}) {
-        if (!path.isEmpty() && storePath(*this, store) == path)
-            return sidecarReadFailure(store);
-    }
-    return {};
-}
-
 bool DashConfig::sidecarsReadable(std::initializer_list<SidecarStore> stores)
 {
     for (const SidecarStore store : stores) {
