@@ -3,6 +3,7 @@
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 #include "model/SafeWrite.h"
+#include "model/SamePath.h"
 
 #include <QImage>
 #include <QBuffer>
@@ -29,15 +30,6 @@ void makeOwnerWritable(const QString& path)
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-bool sameFile(const QString& a, const QString& b)
-{
-    const QFileInfo fa(a);
-    const QFileInfo fb(b);
-    if (fa.exists() && fb.exists())
-        return fa.canonicalFilePath() == fb.canonicalFilePath();
-    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
-}
-
 } // namespace
 
 bool isJunkArtworkFile(const QString& fileName)
@@ -53,7 +45,7 @@ bool isJunkArtworkFile(const QString& fileName)
 
 bool copyFileOver(const QString& source, const QString& target, QString* error)
 {
-    if (sameFile(source, target))
+    if (isSamePath(source, target))
         return failWith(error, tr("cannot copy %1 onto itself").arg(target));
     const bool existed = QFileInfo::exists(target);
     if (existed)

@@ -15,6 +15,7 @@
 #include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SamePath.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 
@@ -237,7 +238,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         if (destination.isEmpty() || setFolder.isEmpty())
             continue;
         // Copying a folder onto itself would delete the very files it reads.
-        if (QFileInfo(source).canonicalFilePath() == QFileInfo(destination).canonicalFilePath()) {
+        if (isSamePath(source, destination)) {
             qWarning() << "installColoredBarArt: origin and target are the same folder" << destination;
             continue;
         }

@@ -187,23 +187,27 @@ bool ConfigFilesPlacement::place(QString* error)
     return true;
 }
 
-// "<name>.bak", then "<name>.bak2", ...: the first stem under which none of
-// the configuration's files exists yet, so an older kept copy is never
-// replaced either. The files of the configuration's name already there go
-// to that stem before anything replaces them.
+QString ConfigFilesPlacement::freeCopyStem(const QString& folder, const QString& baseName)
+{
+    const QStringList names =
+        QStringList{configSuffix(), companionSuffix()} + DashConfig::sidecarFileNames(QString());
+    for (int n = 1;; ++n) {
+        const QString candidate = baseName + QStringLiteral(".bak") + (n == 1 ? QString() : QString::number(n));
+        bool free = true;
+        for (const QString& suffix : names)
+            free = free && !present(folder + QLatin1Char('/') + candidate + suffix);
+        if (free)
+            return candidate;
+    }
+}
+
+// The files of the configuration's name already there go to a free copy
+// stem before anything replaces them.
 bool ConfigFilesPlacement::keepCopies(QString* error)
 {
     const QStringList names =
         QStringList{configSuffix(), companionSuffix()} + DashConfig::sidecarFileNames(QString());
-    QString stem;
-    for (int n = 1; stem.isEmpty(); ++n) {
-        const QString candidate = m_baseName + QStringLiteral(".bak") + (n == 1 ? QString() : QString::number(n));
-        bool free = true;
-        for (const QString& suffix : names)
-            free = free && !present(target(candidate + suffix));
-        if (free)
-            stem = candidate;
-    }
+    const QString stem = freeCopyStem(m_folder, m_baseName);
     // The ".zconfig" of the name is not replaced; it is kept only with the
     // stores it shares, so that its copy opens with its own records.
     const bool companion = storesChange();

@@ -24,6 +24,12 @@ public:
     ConfigFilesPlacement(const ConfigFilesPlacement&) = delete;
     ConfigFilesPlacement& operator=(const ConfigFilesPlacement&) = delete;
 
+    // "<baseName>.bak", then "<baseName>.bak2", ...: the first under which
+    // none of a configuration's files (either suffix, or a store) lies in
+    // folder. Copies kept there take that name, so no older copy is ever
+    // replaced.
+    static QString freeCopyStem(const QString& folder, const QString& baseName);
+
     QString placedPath() const;
     // True when the files there hold just what the bundle brings (the same
     // bundle installed twice): placing changes nothing and keeps nothing.

@@ -147,11 +147,19 @@ public:
     // empty when it can or is not there. Such a file reads as no records and
     // is never written over or removed.
     QString sidecarReadFailure(SidecarStore store) const;
-    // The same for the store whose file is at path (one of sidecarPaths()).
-    QString sidecarReadFailureAt(const QString& path) const;
     // False, with the reason of the first store that cannot be read in
     // sidecarFailure, when an edit that needs these stores must not start.
     bool sidecarsReadable(std::initializer_list<SidecarStore> stores);
+    // The stores as the open or the last save left them. An edit writes its
+    // records at once; Discard, and a Save As for the file it leaves, take
+    // back each record the configuration wrote since, to its saved value,
+    // and leave every other one (copied in, or added by hand) as it is now.
+    void keepSavedSidecars();
+    // False, naming the stores that could not be written, in *error.
+    bool putBackSavedSidecars(QString* error = nullptr);
+    // The configuration goes on under newPath, beside copies of its stores:
+    // what was kept of them, and which records it wrote, go with them.
+    void moveSavedSidecarsTo(const QString& newPath);
     quint32 boxStyleAccentArgb(const QString& key) const;
     // The box style of a value box (a Digit mask without bar or ring): the
     // stored style id, "custom" for art of its own without a record, else empty.
@@ -365,8 +373,9 @@ public:
     int insertPage(const QString& folder, const QString& name, const QString& relFolder);
     // Makes path the configuration's path and carries the JSON sidecars
     // along, all of them or (false, *error saying which) none: the path
-    // then stays as it was. Nothing happens for an empty path or the
-    // configuration's own file.
+    // then stays as it was. The stores of the name it leaves get back the
+    // records of its last save (putBackSavedSidecars). Nothing happens for
+    // an empty path or the configuration's own file.
     bool moveToPath(const QString& path, QString* error = nullptr);
 
     // --- saving: device documents, preview pictures, configuration name ---
@@ -374,7 +383,8 @@ public:
     // it first and put in place once the archive is written, and then the
     // configuration moved to targetPath (moveToPath). A sidecar that cannot
     // be copied stops it before anything is written; on any false the
-    // configuration keeps its path and `error` says what is missing.
+    // configuration keeps its path and `error` says what is missing. A store
+    // of the old name that could not be put back is named in `warning`.
     bool saveAs(const QString& targetPath, QString* error = nullptr, QString* warning = nullptr);
     // Writes every dirty device file (or the only one), refreshes the preview
     // pictures, writes a pending rename and packs the extract folder into
@@ -496,9 +506,17 @@ public:
     // Why a write of a sidecar store failed ("cannot write <file>: <reason>"),
     // the first since each restyle cleared it before it started.
     QString sidecarFailure;
-    // The store files the configuration wrote since the window last cleared
-    // this (at each save): Discard puts back only those.
-    QSet<QString> sidecarsWritten;
+    // A store's file as keepSavedSidecars found it.
+    struct SavedStore {
+        QString path;
+        bool existed = false;
+        bool unreadable = false;
+        QByteArray bytes;
+    };
+    QList<SavedStore> savedSidecars;
+    // By store file, the keys of the records the configuration added,
+    // changed or removed there since keepSavedSidecars.
+    QHash<QString, QSet<QString>> sidecarRecordsWritten;
     // Why the last undo or redo step left the document as it was (a record it
     // needed could not be written). The window reports it and steps the
     // history back over that step, so the history says what the document
@@ -539,8 +557,13 @@ private:
     bool restoreBoxRecord(const QString& key, const BoxStyleSnapshot& snapshot);
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
     bool noteSidecarWrite(bool written, const QString& why);
-    // Writes one store's list and notes that it did (or why it could not).
+    // Writes one store's list and notes that it did (or why it could not),
+    // and which of its records it changed.
     bool writeStore(const QString& path, const char* listKey, const QJsonObject& list);
+    // The stores of the file the configuration leaves go back to its last
+    // save, and it goes on under path with the stores there as saved; a
+    // store that could not be put back is named in *warning.
+    void leaveStoresFor(const QString& path, QString* warning);
     // Per store: a record under a mask's own part alone -> the key of the
     // mask it serves (adoptLegacySidecarRecords).
     std::array<QHash<QString, QString>, 4> legacyRecordKeys;

@@ -203,8 +203,10 @@ bool DashConfig::load(const QString& path, QString* error)
 
         runLoadTimeFixups();
         runLoadTimeRepairs();
-        // The installs as the open leaves them are the saved state.
+        // The installs and the stores as the open leaves them are the saved
+        // state.
         savedArt.forget();
+        keepSavedSidecars();
 
         QStringList folders;
         for (const DeviceFile* device : devices)

@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/SamePath.h"
 #include "model/SafeWrite.h"
 
 #include "model/DeviceTables.h"
@@ -491,13 +492,14 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     // with the save of their own configuration (a Save As carries the files
     // and they move at its next save); one that cannot be written is still
     // read under the new key until then.
-    if (QFileInfo(targetPath) == QFileInfo(zconf2Path)) {
+    if (isSamePath(targetPath, zconf2Path)) {
         if (!rewriteLegacySidecarRecords())
             qWarning() << "save: the sidecars keep their older record keys:" << sidecarFailure;
         // The saved file no longer has the masks these records belonged to;
         // a mask later given one of their names must not inherit them.
         if (!dropRecordsOfGoneMasks())
             qWarning() << "save: records of removed masks stay in the sidecars:" << sidecarFailure;
+        keepSavedSidecars();
     }
     std::vector<QByteArray> digests;
     for (std::future<QByteArray>& part : parts)

@@ -1,8 +1,11 @@
 // Save As: the archive under a new name, and the sidecar files carried to
-// that name with it.
+// that name with it. The file left behind keeps its stores as its last save
+// wrote them, as Discard would put them back: the edits since belong to the
+// new name alone.
 #include "model/DashConfig.h"
 
 #include "model/ErrorText.h"
+#include "model/SamePath.h"
 #include "model/SidecarCarry.h"
 
 #include <QCoreApplication>
@@ -20,10 +23,25 @@ QString tr(const char* text)
 
 bool isOwnFile(const DashConfig& config, const QString& path)
 {
-    return path.isEmpty() || QFileInfo(path) == QFileInfo(config.zconf2Path);
+    return path.isEmpty() || isSamePath(path, config.zconf2Path);
 }
 
 } // namespace
+
+void DashConfig::leaveStoresFor(const QString& path, QString* warning)
+{
+    QString why;
+    if (!putBackSavedSidecars(&why)) {
+        const QString left = tr("The records kept beside %1 could not all be put back as it was saved; they hold the "
+                                "edits made since: %2")
+                                 .arg(QDir::toNativeSeparators(zconf2Path), why);
+        qWarning().noquote() << "leaveStoresFor:" << left;
+        if (warning)
+            *warning = warning->isEmpty() ? left : *warning + QStringLiteral("\n\n") + left;
+    }
+    zconf2Path = path;
+    keepSavedSidecars();
+}
 
 bool DashConfig::moveToPath(const QString& path, QString* error)
 {
@@ -34,7 +52,7 @@ bool DashConfig::moveToPath(const QString& path, QString* error)
         qWarning().noquote() << "moveToPath: the sidecars stay with" << zconf2Path << "-" << (error ? *error : QString());
         return false;
     }
-    zconf2Path = path;
+    leaveStoresFor(path, nullptr);
     return true;
 }
 
@@ -60,6 +78,6 @@ bool DashConfig::saveAs(const QString& targetPath, QString* error, QString* warn
                                    .arg(QDir::toNativeSeparators(targetPath), reason,
                                         QDir::toNativeSeparators(zconf2Path)));
     }
-    zconf2Path = targetPath;
+    leaveStoresFor(targetPath, warning);
     return true;
 }

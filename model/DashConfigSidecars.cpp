@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/ErrorText.h"
 #include "model/SafeWrite.h"
 #include "model/ChannelKind.h"
 #include "model/SidecarKeys.h"
@@ -34,6 +35,27 @@ QString tr(const char* text)
     return QCoreApplication::translate("DashConfig", text);
 }
 
+// The list of records in a store's bytes; *why says why they hold none
+// when they are no store, and is cleared otherwise.
+QJsonObject parseList(const QByteArray& bytes, const char* listKey, QString* why)
+{
+    why->clear();
+    if (bytes.trimmed().isEmpty())
+        return {}; // an empty file holds no record to lose
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
+    const QJsonValue member = doc.object().value(QLatin1String(listKey));
+    if (parseError.error != QJsonParseError::NoError)
+        *why = tr("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);
+    else if (!doc.isObject())
+        *why = tr("it holds no JSON object");
+    else if (!member.isUndefined() && !member.isObject())
+        *why = tr("its \"%1\" member is no JSON object").arg(QLatin1String(listKey));
+    else
+        return member.toObject();
+    return {};
+}
+
 // The store's list of records. A file that is there but is no store (a
 // hand edit that broke its syntax, a file that cannot be opened) reads as
 // no records, and *unreadable says why; it stays empty otherwise.
@@ -59,21 +81,10 @@ QJsonObject readList(const QString& path, const char* listKey, QString* unreadab
         why = f.errorString();
     } else {
         const QByteArray bytes = f.readAll();
-        QJsonParseError parseError;
-        const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
-        const QJsonValue member = doc.object().value(QLatin1String(listKey));
         if (f.error() != QFileDevice::NoError)
             why = f.errorString();
-        else if (bytes.trimmed().isEmpty())
-            why.clear(); // an empty file holds no record to lose
-        else if (parseError.error != QJsonParseError::NoError)
-            why = tr("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);
-        else if (!doc.isObject())
-            why = tr("it holds no JSON object");
-        else if (!member.isUndefined() && !member.isObject())
-            why = tr("its \"%1\" member is no JSON object").arg(QLatin1String(listKey));
         else
-            list = member.toObject();
+            list = parseList(bytes, listKey, &why);
     }
     if (unreadable)
         *unreadable = why;
@@ -91,13 +102,17 @@ QString unreadableStoreText(const QString& path, const QString& why)
 // The whole store is rewritten through QSaveFile: a failed write keeps the
 // previous file (and the artwork origins that removals depend on), and
 // *error says why. A file that cannot be read is never written over or
-// removed: its records would be lost with it.
-bool writeList(const QString& path, const char* listKey, const QJsonObject& list, QString* error)
+// removed: its records would be lost with it. *previous gets the records
+// the file held before.
+bool writeList(const QString& path, const char* listKey, const QJsonObject& list, QString* error,
+               QJsonObject* previous = nullptr)
 {
     if (path.isEmpty())
         return true;
     QString unreadable;
-    readList(path, listKey, &unreadable);
+    const QJsonObject before = readList(path, listKey, &unreadable);
+    if (previous)
+        *previous = before;
     if (!unreadable.isEmpty()) {
         qWarning().noquote() << "saveSidecar: kept" << path << "that cannot be read:" << unreadable;
         *error = unreadableStoreText(path, unreadable);
@@ -246,6 +261,19 @@ QJsonObject iconList(const QMap<QString, IconPreviewRecord>& records)
     return list;
 }
 
+// The keys whose records differ between two lists of one store.
+void noteChangedRecords(const QJsonObject& before, const QJsonObject& after, QSet<QString>* keys)
+{
+    for (auto it = before.constBegin(); it != before.constEnd(); ++it) {
+        if (after.value(it.key()) != it.value())
+            keys->insert(it.key());
+    }
+    for (auto it = after.constBegin(); it != after.constEnd(); ++it) {
+        if (!before.contains(it.key()))
+            keys->insert(it.key());
+    }
+}
+
 size_t storeIndex(SidecarStore store)
 {
     return static_cast<size_t>(store);
@@ -326,9 +354,10 @@ bool DashConfig::noteSidecarWrite(bool written, const QString& why)
 bool DashConfig::writeStore(const QString& path, const char* listKey, const QJsonObject& list)
 {
     QString why;
-    const bool written = writeList(path, listKey, list, &why);
+    QJsonObject before;
+    const bool written = writeList(path, listKey, list, &why, &before);
     if (written && !path.isEmpty())
-        sidecarsWritten.insert(path);
+        noteChangedRecords(before, list, &sidecarRecordsWritten[path]);
     return noteSidecarWrite(written, why);
 }
 
@@ -389,16 +418,6 @@ QString DashConfig::sidecarReadFailure(SidecarStore store) const
     return why.isEmpty() ? QString() : unreadableStoreText(path, why);
 }
 
-QString DashConfig::sidecarReadFailureAt(const QString& path) const
-{
-    for (const SidecarStore store :
-         {SidecarStore::BarColors, SidecarStore::BoxStyles, SidecarStore::MultiBoxes, SidecarStore::IconPreviews}) {
-        if (!path.isEmpty() && storePath(*this, store) == path)
-            return sidecarReadFailure(store);
-    }
-    return {};
-}
-
 bool DashConfig::sidecarsReadable(std::initializer_list<SidecarStore> stores)
 {
     for (const SidecarStore store : stores) {
@@ -456,4 +475,111 @@ QString DashConfig::boxStyleForElement(const QString& key, pugi::xml_node mask) 
     if (!paramValue(mask, "PATH_IMAGE_SFONDO_FW").isEmpty())
         return QStringLiteral("custom");
     return {};
+}
+
+namespace {
+
+// Something at the name, also a link whose target is gone.
+bool present(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+bool readWhole(const QString& path, QByteArray* bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *bytes = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+const char* listKeyAt(const QString& path)
+{
+    return path.endsWith(QLatin1String(kSidecarSuffixes[3])) ? kIcons : kMasks;
+}
+
+// The records of `written` in one store go back to their saved values (a
+// record that was not there goes); the others stay as they are now. A store
+// that could not be read, then or now, is left as it is: its records are
+// unknown, so neither removing nor rewriting it can be right. When every
+// record is back, so are the saved file's bytes.
+bool putBackStore(const DashConfig::SavedStore& saved, const QSet<QString>& written, QString* error)
+{
+    const char* listKey = listKeyAt(saved.path);
+    QString why;
+    const QJsonObject then = parseList(saved.bytes, listKey, &why);
+    if (saved.unreadable || !why.isEmpty() || written.isEmpty())
+        return true;
+    QJsonObject now = readList(saved.path, listKey, &why);
+    if (!why.isEmpty()) {
+        qWarning().noquote() << "putBackSavedSidecars: left" << saved.path << "that cannot be read:" << why;
+        return true;
+    }
+    for (const QString& key : written) {
+        if (then.contains(key))
+            now.insert(key, then.value(key));
+        else
+            now.remove(key);
+    }
+    if (now != then)
+        return writeList(saved.path, listKey, now, error);
+    QByteArray current;
+    const bool there = present(saved.path);
+    if (!saved.existed) {
+        QFile file(saved.path);
+        return !there || file.remove()
+            || failWith(error, tr("cannot remove %1: %2").arg(QDir::toNativeSeparators(saved.path), file.errorString()));
+    }
+    if (there && readWhole(saved.path, &current) && current == saved.bytes)
+        return true;
+    return writeFileSafely(saved.path, saved.bytes, error);
+}
+
+} // namespace
+
+void DashConfig::keepSavedSidecars()
+{
+    savedSidecars.clear();
+    sidecarRecordsWritten.clear();
+    for (const QString& path : sidecarPaths()) {
+        if (path.isEmpty())
+            continue;
+        SavedStore kept;
+        kept.path = path;
+        kept.existed = present(path);
+        kept.unreadable = kept.existed && !readWhole(path, &kept.bytes);
+        savedSidecars.append(kept);
+    }
+}
+
+bool DashConfig::putBackSavedSidecars(QString* error)
+{
+    QStringList failed;
+    for (const SavedStore& saved : savedSidecars) {
+        QString why;
+        if (!putBackStore(saved, sidecarRecordsWritten.value(saved.path), &why)) {
+            qWarning().noquote() << "putBackSavedSidecars:" << why;
+            failed << why;
+        }
+    }
+    return failed.isEmpty() || failWith(error, failed.join(QLatin1Char('\n')));
+}
+
+void DashConfig::moveSavedSidecarsTo(const QString& newPath)
+{
+    const QStringList before = sidecarPaths();
+    const QStringList after = sidecarPathsOf(newPath);
+    for (SavedStore& saved : savedSidecars) {
+        const qsizetype index = before.indexOf(saved.path);
+        if (index >= 0)
+            saved.path = after.value(index);
+    }
+    QHash<QString, QSet<QString>> written;
+    for (auto it = sidecarRecordsWritten.constBegin(); it != sidecarRecordsWritten.constEnd(); ++it) {
+        const qsizetype index = before.indexOf(it.key());
+        written.insert(index >= 0 ? after.value(index) : it.key(), it.value());
+    }
+    sidecarRecordsWritten = written;
 }

@@ -2,6 +2,7 @@
 
 #include "model/ErrorText.h"
 #include "model/SafeWrite.h"
+#include "model/SamePath.h"
 #include "model/ZipArchive.h"
 
 #include <QCoreApplication>
@@ -53,7 +54,7 @@ QString stageCopy(const QString& from, const QString& to, QString* error)
 SidecarCarry::SidecarCarry(const QStringList& from, const QStringList& to)
 {
     for (qsizetype i = 0; i < qMin(from.size(), to.size()); ++i) {
-        if (!from.at(i).isEmpty() && !to.at(i).isEmpty() && QFileInfo(from.at(i)) != QFileInfo(to.at(i)))
+        if (!from.at(i).isEmpty() && !to.at(i).isEmpty() && !isSamePath(from.at(i), to.at(i)))
             m_moves.push_back({from.at(i), to.at(i), QString()});
     }
 }

@@ -345,9 +345,9 @@ private:
     void markSaved(const QByteArray& digest = QByteArray());
     bool confirmDiscardChanges();
     // --- Discard back to the last save (MainWindowDiscard.cpp) -------------
-    // The sidecars as they are now, and the installs as they are now, are the
-    // saved state (after a load or a save).
-    void keepSavedSidecars();
+    // The installs as they are now are the saved state (after a load or a
+    // save; the configuration keeps its stores' saved state itself).
+    void keepSavedArt();
     void discardToSavedState();
     // --- an install over the open configuration (MainWindowInstallOver.cpp)
     // True when an install placing a configuration at placedPath and
@@ -360,7 +360,9 @@ private:
     // After an install that kept a copy of the open configuration (one of
     // `kept`), the window goes on with that copy, so its edits never reach
     // the installed files. Returns that copy's path; empty when none was kept.
-    QString followKeptCopy(const QStringList& kept);
+    // When the open file was gone before the install (openFileGone), the
+    // window goes on under a free name beside it even when nothing was kept.
+    QString followKeptCopy(const QStringList& kept, bool openFileGone = false);
     // followKeptCopy for an install that placed its configuration at
     // placedPath, and the paragraph telling the user what became of the open
     // configuration; empty when the install did not touch it.
@@ -540,16 +542,10 @@ private:
     // What the device XML looked like at the last load or save: a write that
     // bypassed the undo stack shows as a different digest.
     QByteArray savedDigest;
-    // The JSON sidecars as they stood at the last load or save (empty bytes
-    // and existed false for one that was not there; unreadable for one that
-    // was there but could not be read, which Discard leaves alone).
-    struct KeptFile {
-        QString path;
-        bool existed = false;
-        bool unreadable = false;
-        QByteArray bytes;
-    };
-    QList<KeptFile> savedSidecars;
+    // The open file was not on disk when an install asked to place a
+    // configuration under its name: afterwards the window goes on under a
+    // new name beside it.
+    bool installOverGoneFile = false;
     AddPageDialogFactory addPageDialogFactory = [this] { return runAddPageDialog(); };
     // --- window geometry (MainWindowSettings.cpp) ----------------------------
     ScreenAreaProvider screenAreaProvider;

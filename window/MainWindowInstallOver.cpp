@@ -8,23 +8,22 @@
 #include "window/MainWindow.h"
 
 #include "gallery/ConfigBundleInstall.h"
+#include "gallery/ConfigFilesPlacement.h"
 #include "model/DashConfig.h"
+#include "model/SamePath.h"
 #include "panels/Asker.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
+#include <utility>
 
-bool samePath(const QString& a, const QString& b)
-{
-    return !a.isEmpty() && !b.isEmpty() && QFileInfo(a) == QFileInfo(b);
-}
+namespace {
 
 bool listed(const QStringList& paths, const QString& path)
 {
     for (const QString& candidate : paths) {
-        if (samePath(candidate, path))
+        if (isSamePath(candidate, path))
             return true;
     }
     return false;
@@ -42,7 +41,7 @@ QString keptCopyOf(const QString& open, const QStringList& kept)
     QString beside;
     for (const QString& path : kept) {
         const QFileInfo copy(path);
-        if (!copy.isFile() || QFileInfo(copy.absolutePath()) != QFileInfo(info.absolutePath())
+        if (!copy.isFile() || !isSamePath(copy.absolutePath(), info.absolutePath())
             || !copy.fileName().startsWith(copyStart))
             continue;
         if (copy.fileName().endsWith(suffix))
@@ -61,7 +60,7 @@ bool MainWindow::installTouchesOpenConfiguration(const QString& placedPath, cons
 {
     if (config.pageCount() == 0)
         return false;
-    if (samePath(placedPath, currentFilePath) || listed(touched, currentFilePath))
+    if (isSamePath(placedPath, currentFilePath) || listed(touched, currentFilePath))
         return true;
     for (const QString& store : config.sidecarPaths()) {
         if (listed(touched, store))
@@ -72,19 +71,29 @@ bool MainWindow::installTouchesOpenConfiguration(const QString& placedPath, cons
 
 bool MainWindow::mayInstallOver(const ConfigTarget& target)
 {
+    installOverGoneFile = false;
     if (!installTouchesOpenConfiguration(target.placedPath, target.touched))
         return true;
     // A value still being typed is one of the changes the copy is to keep.
     commitTyping();
     const QString name = QFileInfo(currentFilePath).fileName();
     const bool unsaved = hasUnsavedChanges();
-    const bool overFile = samePath(target.placedPath, currentFilePath);
+    const bool overFile = isSamePath(target.placedPath, currentFilePath);
+    const QString withChanges = unsaved ? tr(", with its unsaved changes,") : QString();
     const QString keptText =
         tr("The open configuration%1 will be kept in a copy beside it, and this window goes on with that copy.\n\n"
            "Install the bundle?")
-            .arg(unsaved ? tr(", with its unsaved changes,") : QString());
+            .arg(withChanges);
+    // Moved away or deleted by another program: there is no file to keep,
+    // but a save under its name would now write over the installed one.
+    installOverGoneFile = overFile && !QFileInfo::exists(currentFilePath);
     QString text;
-    if (overFile && target.unchanged)
+    if (installOverGoneFile)
+        text = tr("%1, which is open in this window, is no longer on disk: the bundle's configuration is placed "
+                  "under its name.\n\nThis window goes on with the open configuration%2 under a new name beside it, "
+                  "so that saving it never writes over the installed one.\n\nInstall the bundle?")
+                   .arg(name, withChanges);
+    else if (overFile && target.unchanged)
         text = tr("The bundle's configuration is the same as %1, which is open in this window: its saved files "
                   "already hold what the bundle brings, so nothing of it is replaced and this window goes on with "
                   "it%2.\n\nInstall the bundle?")
@@ -101,23 +110,23 @@ bool MainWindow::mayInstallOver(const ConfigTarget& target)
     return answer == QMessageBox::Yes;
 }
 
-QString MainWindow::followKeptCopy(const QStringList& kept)
+QString MainWindow::followKeptCopy(const QStringList& kept, bool openFileGone)
 {
     if (config.pageCount() == 0)
         return {};
-    const QString copy = keptCopyOf(currentFilePath, kept);
+    QString copy = keptCopyOf(currentFilePath, kept);
+    if (copy.isEmpty() && openFileGone) {
+        const QFileInfo open(currentFilePath);
+        copy = open.absolutePath() + QLatin1Char('/')
+            + ConfigFilesPlacement::freeCopyStem(open.absolutePath(), open.completeBaseName()) + QLatin1Char('.')
+            + open.suffix();
+    }
     if (copy.isEmpty())
         return {};
     // The install copied the sidecars with the file, so the records move
     // with the name and nothing is carried here.
-    const QStringList before = config.sidecarPaths();
-    const QStringList after = DashConfig::sidecarPathsOf(copy);
-    for (KeptFile& saved : savedSidecars) {
-        const int index = before.indexOf(saved.path);
-        if (index >= 0)
-            saved.path = after.value(index);
-    }
-    if (samePath(repairedFilePath, currentFilePath))
+    config.moveSavedSidecarsTo(copy);
+    if (isSamePath(repairedFilePath, currentFilePath))
         repairedFilePath = copy;
     // A save copies some entries from the archive as stored (a second entry
     // of the same path, a file gone from the working folder): the copy holds
@@ -131,12 +140,19 @@ QString MainWindow::followKeptCopy(const QStringList& kept)
 
 QString MainWindow::followInstall(const QString& placedPath, const QStringList& kept)
 {
+    const bool gone = std::exchange(installOverGoneFile, false);
     if (config.pageCount() == 0 || !sharesStoresWith(placedPath))
         return {};
+    if (gone) {
+        const QString copy = followKeptCopy(kept, true);
+        return tr("\n\nThe configuration open in this window was no longer on disk: this window now edits it as %1, "
+                  "which its next save writes.")
+            .arg(QDir::toNativeSeparators(copy));
+    }
     const QString copy = followedCopyText(kept);
     if (!copy.isEmpty())
         return copy;
-    if (samePath(placedPath, currentFilePath))
+    if (isSamePath(placedPath, currentFilePath))
         return tr("\n\nThe configuration open in this window already held what the bundle brings: it was left as "
                   "it was, and this window goes on with it.");
     return {};
@@ -146,6 +162,7 @@ QString MainWindow::followInstall(const QString& placedPath, const QStringList& 
 // could not put back: only a copy of that is followed.
 QString MainWindow::followFailedInstall(const QString& placedPath, const QStringList& kept)
 {
+    installOverGoneFile = false;
     if (config.pageCount() == 0 || !sharesStoresWith(placedPath))
         return {};
     return followedCopyText(kept);
@@ -165,5 +182,5 @@ bool MainWindow::sharesStoresWith(const QString& path) const
     const QFileInfo open(currentFilePath);
     const QFileInfo other(path);
     return !currentFilePath.isEmpty() && !path.isEmpty() && open.completeBaseName() == other.completeBaseName()
-        && QFileInfo(open.absolutePath()) == QFileInfo(other.absolutePath());
+        && isSamePath(open.absolutePath(), other.absolutePath());
 }

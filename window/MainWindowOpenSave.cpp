@@ -314,7 +314,7 @@ void MainWindow::markSaved(const QByteArray& digest)
     // A rename still pending after the save was not written: the document
     // stays changed, so closing asks before the new name is lost.
     savedDigest = config.renamePending ? QByteArray() : digest.isEmpty() ? config.documentDigest() : digest;
-    keepSavedSidecars();
+    keepSavedArt();
 }
 
 bool MainWindow::hasUnsavedChanges() const

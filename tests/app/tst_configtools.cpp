@@ -58,6 +58,17 @@ QString clubWithMarkerMismatch()
     return cfg.writeTempZip(QStringLiteral("Club.zconf2"));
 }
 
+// How many masks the first page of the configuration at path has beyond
+// those of clubWithMarkerMismatch(); -1000 when either cannot be read.
+int masksAddedTo(const QString& path)
+{
+    DashConfig saved;
+    DashConfig before;
+    if (!saved.load(path) || !before.load(clubWithMarkerMismatch()))
+        return -1000;
+    return int(saved.pages[0].masks.size()) - int(before.pages[0].masks.size());
+}
+
 QPushButton* buttonStartingWith(QDialog* dialog, const QString& prefix)
 {
     for (QPushButton* b : dialog->findChildren<QPushButton*>())
@@ -721,6 +732,87 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(open), openBytes);
         QCOMPARE(bytesOf(folder + QStringLiteral("/race.barcolor.json")), kBarColors);
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.boxstyles.json")));
+    }
+
+    // A configuration without record stores open, and a bundle installed
+    // into an unrelated folder: nothing of the open one is touched, so
+    // nothing is asked about it, kept or followed.
+    void installIntoAnUnrelatedFolder()
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("cfg"));
+        const QString open = folder + QStringLiteral("/demo.zconf2");
+        QVERIFY(QFile::copy(clubWithMarkerMismatch(), open));
+        const QString zip = raceBundle(incomingConfig(), kBoxStyles);
+        QVERIFY(!zip.isEmpty());
+        const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, open);
+        QVERIFY(window);
+        asker.asked.clear();
+        asker.fileNames = {zip, elsewhere};
+        asker.buttons = {QMessageBox::No};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+
+        QCOMPARE(asker.count(QStringLiteral("message")), 1);
+        const QString said = asker.asked.last().text;
+        QVERIFY2(said.startsWith(QStringLiteral("Installed ")) && said.contains(QStringLiteral("Open it now")),
+                 qPrintable(said));
+        QVERIFY2(!said.contains(QStringLiteral("open in this window")) && !said.contains(QStringLiteral("kept")),
+                 qPrintable(said));
+        QCOMPARE(window->currentFile(), open);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("demo.zconf2")});
+        QCOMPARE(bytesOf(elsewhere + QStringLiteral("/race.boxstyles.json")), kBoxStyles);
+    }
+
+    // The open file was moved away by another program, and a bundle of its
+    // name is installed into its folder: the question says so and promises
+    // no copy of a file that is not there; the window goes on under a new
+    // name beside it (that of the stores kept, when there were any), and a
+    // save writes there, never over the installed configuration.
+    void installOverAnOpenFileThatWasMovedAway_data()
+    {
+        QTest::addColumn<bool>("stores");
+        QTest::newRow("without stores") << false;
+        QTest::newRow("with a store") << true;
+    }
+    void installOverAnOpenFileThatWasMovedAway()
+    {
+        QFETCH(bool, stores);
+        const QByteArray config = incomingConfig(2);
+        const QString zip = raceBundle(config);
+        QVERIFY(!zip.isEmpty());
+        ScriptedAsker asker;
+        QString open;
+        auto window = editedRaceWindow(asker, QStringLiteral("race.zconf2"), zip, &open);
+        QVERIFY(window);
+        const QString folder = QFileInfo(open).absolutePath();
+        if (!stores)
+            QVERIFY(QFile::remove(folder + QStringLiteral("/race.barcolor.json")));
+        QVERIFY(QFile::rename(open, TestEnvironment::makeTempDir(QStringLiteral("moved")) + QStringLiteral("/race.zconf2")));
+        asker.buttons = {QMessageBox::Yes, QMessageBox::No};
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+
+        QVERIFY(asker.asked.size() >= 4);
+        const QString question = asker.asked[2].text;
+        QVERIFY2(question.startsWith(QStringLiteral("race.zconf2, which is open in this window, is no longer on "
+                                                    "disk: the bundle's configuration is placed under its name.")),
+                 qPrintable(question));
+        QVERIFY2(question.contains(QStringLiteral("with its unsaved changes")) && !question.contains("copy"),
+                 qPrintable(question));
+        const QString copy = folder + QStringLiteral("/race.bak.zconf2");
+        const QString result = asker.asked[3].text;
+        QVERIFY2(result.contains(QStringLiteral("The configuration open in this window was no longer on disk: this "
+                                                "window now edits it as %1")
+                                     .arg(QDir::toNativeSeparators(copy))),
+                 qPrintable(result));
+        QVERIFY2(!result.contains(QStringLiteral("already held")), qPrintable(result));
+        QCOMPARE(window->currentFile(), copy);
+        menuAction(*window, QStringLiteral("&File"), QStringLiteral("&Save"))->trigger();
+        QVERIFY(!window->hasUnsavedChanges());
+        QCOMPARE(bytesOf(open), config);
+        QCOMPARE(masksAddedTo(copy), 1);
+        QCOMPARE(bytesOf(folder + QStringLiteral("/race.bak.barcolor.json")), stores ? kBarColors : QByteArray());
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/race.barcolor.json")));
     }
 
     // A bundle of race.zconf2 installed beside an open race.zconfig: the

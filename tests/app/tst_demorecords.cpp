@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -76,6 +78,18 @@ class DemoRecordsTest : public QObject, DemoArtSession {
         };
         window->replaceArtwork(mask);
         return question;
+    }
+
+    // The bytes of the four record stores of the configuration at `file`,
+    // "<none>" for a store that is not there.
+    static QStringList storesOf(const QString& file)
+    {
+        QStringList stores;
+        for (const QString& store : DashConfig::sidecarPathsOf(file)) {
+            QFile f(store);
+            stores << (f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<none>"));
+        }
+        return stores;
     }
 
 private Q_SLOTS:
@@ -368,6 +382,88 @@ private Q_SLOTS:
         window->loadConfig(path);
         QCOMPARE(config->barRepairCount, 0);
         QCOMPARE(filesIn(folders), atSave);
+    }
+
+    // A box restyled and a bar coloured after a save, then Save As into
+    // another folder (also after another program moved the saved file
+    // away): the original's stores are as its save left them, the new
+    // name's hold the window's records, and a later edit writes only the
+    // new name's.
+    void saveAsLeavesTheOriginalAsSaved_data()
+    {
+        QTest::addColumn<bool>("moved");
+        QTest::newRow("original on disk") << false;
+        QTest::newRow("original moved away") << true;
+    }
+    void saveAsLeavesTheOriginalAsSaved()
+    {
+        QFETCH(bool, moved);
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
+        window->applyBoxStyle(1);
+        QVERIFY(window->save());
+        const QStringList saved = storesOf(path);
+        QVERIFY(saved[0].contains(QStringLiteral("panel_outline")));
+        if (moved)
+            QVERIFY(QFile::rename(path, path + QStringLiteral(".moved")));
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        window->applyColorBar(2);
+        const QStringList edited = storesOf(path);
+        QVERIFY(edited[0].contains(QStringLiteral("panel_dark")) && edited[2] != QStringLiteral("<none>"));
+
+        const QString other = TestEnvironment::makeTempDir(QStringLiteral("B")) + QStringLiteral("/other.zconf2");
+        asker->fileNames = {other};
+        QVERIFY(window->saveAs());
+        QCOMPARE(window->currentFile(), other);
+        QCOMPARE(storesOf(path), saved);
+        QCOMPARE(storesOf(other), edited);
+
+        chooseStyle(QStringLiteral("solid_blue"));
+        window->applyBoxStyle(1);
+        window->removeBarColor(2);
+        QCOMPARE(storesOf(path), saved);
+        QVERIFY(storesOf(other)[0].contains(QStringLiteral("solid_blue")));
+        QCOMPARE(storesOf(other)[2], QStringLiteral("<none>"));
+    }
+
+    // Discard takes back the records the window wrote since the save and
+    // leaves the others: one copied in beside the configuration before the
+    // edit, one added by hand after the save.
+    void discardKeepsRecordsItDidNotWrite_data()
+    {
+        QTest::addColumn<bool>("afterSave");
+        QTest::newRow("copied in, then the bar coloured") << false;
+        QTest::newRow("added after a save, then the colour removed") << true;
+    }
+    void discardKeepsRecordsItDidNotWrite()
+    {
+        QFETCH(bool, afterSave);
+        const QString store = config->barColorSidecarPath();
+        const auto storeWith = [](QJsonObject masks) {
+            masks.insert(QStringLiteral("dash/p9/md.02"),
+                         QJsonObject{{QStringLiteral("colored"), true}, {QStringLiteral("redline"), 9000},
+                                     {QStringLiteral("originalPathRel"), QStringLiteral("aim/x/")}});
+            return QJsonDocument(QJsonObject{{QStringLiteral("version"), 1}, {QStringLiteral("masks"), masks}})
+                .toJson(QJsonDocument::Indented);
+        };
+        window->onPageSelected(kRace);
+        QByteArray expected = storeWith({});
+        if (afterSave) {
+            window->applyColorBar(2);
+            QVERIFY(window->save());
+            const QJsonObject saved = QJsonDocument::fromJson(TestFiles::readBytes(store)).object();
+            expected = storeWith(saved.value(QStringLiteral("masks")).toObject());
+            QVERIFY(TestFiles::writeBytes(store, expected));
+            window->removeBarColor(2);
+        } else {
+            QVERIFY(TestFiles::writeBytes(store, expected));
+            window->applyColorBar(2);
+        }
+        QVERIFY(TestFiles::readBytes(store) != expected);
+        asker->buttons = {QMessageBox::Discard};
+        QVERIFY(window->close());
+        QCOMPARE(TestFiles::readBytes(store), expected);
     }
 
     // A coloured bar's art replaced by the user and saved: removing the

@@ -345,6 +345,32 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::readBytes(copy), before);
     }
 
+    // A configuration from the gallery, with a record store, while one
+    // without stores is open in another folder: nothing is asked, and the
+    // window stays with its own file.
+    void configBesideAnUnrelatedOpenConfiguration()
+    {
+        const QString folder = gallery::ThemeInstaller::defaultConfigFolder();
+        QDir(folder).removeRecursively();
+        const QString open = TestEnvironment::makeTempDir("mine") + "/Mine.zconf2";
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m1", 0, 0, 100, 40));
+        QVERIFY(cfg.writeZip(open));
+        window->loadConfig(open);
+        QCOMPARE(window->currentFile(), open);
+        web->setReply("/api/templates/track/bundle",
+                      FakeWebService::okReply(zipBytes({{"Track.zconf2", "config"},
+                                                        {"Track.boxstyles.json", "{}"},
+                                                        {kArtItem, "art"}}),
+                                              "application/zip"));
+        window->installThemeFromGallery("track", "n-1");
+        QVERIFY(waitForTitle("Config Installed"));
+        for (const auto& asked : asker->asked)
+            QVERIFY2(asked.title != QStringLiteral("Install Config Bundle"), qPrintable(asked.text));
+        QCOMPARE(window->currentFile(), open);
+        QCOMPARE(TestFiles::readBytes(folder + "/Track.boxstyles.json"), QByteArray("{}"));
+    }
+
     // A second request while one downloads is refused; a failure hides the
     // progress and lets the next install start.
     void oneInstallAtATime()

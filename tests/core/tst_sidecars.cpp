@@ -3,6 +3,7 @@
 #include "editing/MultiBoxCellRequest.h"
 #include "editing/RemovePageCommand.h"
 #include "model/DashConfig.h"
+#include "model/SamePath.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
@@ -379,6 +380,34 @@ private Q_SLOTS:
         QVERIFY(!config.saveBarColorSidecar({{"bar0", BarColorRecord{true, 1, "x", ""}}}));
         QVERIFY(QFileInfo(config.barColorSidecarPath()).isDir());
         QCOMPARE(config.loadBoxStyleSidecar().value("a").styleId, QStringLiteral("clean"));
+    }
+
+    // Which configuration a path names: two missing files are never the
+    // same file unless they are one name; files on disk compare as the
+    // file system resolves them.
+    void samePathsCompareByName_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("two missing files") << "gone/a.zconf2" << "other/b.zconf2" << false;
+        QTest::newRow("one missing file, spelled twice") << "gone/a.zconf2" << "gone/x/../a.zconf2" << true;
+        QTest::newRow("a missing file and one on disk") << "gone/a.zconf2" << "here/a.zconf2" << false;
+        QTest::newRow("one file on disk, through a link") << "here/a.zconf2" << "link/a.zconf2" << true;
+        QTest::newRow("an empty path") << "" << "" << false;
+    }
+    void samePathsCompareByName()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("paths"));
+        QVERIFY(QDir().mkpath(dir + "/here"));
+        QVERIFY(writeText(dir + "/here/a.zconf2", "x"));
+        QVERIFY(QFile::link(dir + "/here", dir + "/link"));
+        const auto full = [&dir](const QString& path) { return path.isEmpty() ? path : dir + '/' + path; };
+        QCOMPARE(isSamePath(full(a), full(b)), same);
+        QCOMPARE(isSamePath(full(b), full(a)), same);
     }
 
     void boxStyleForElement_data()
