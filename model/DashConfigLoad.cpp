@@ -121,6 +121,7 @@ bool DashConfig::load(const QString& path, QString* error)
     guard.pages.swap(pages);
     homebrewRepairCount = 0;
     homebrewRepairLeft.clear();
+    homebrewRepairMismatched.clear();
     barRepairCount = 0;
 
     QString reason;
@@ -249,6 +250,7 @@ void DashConfig::commitOrRestoreLoad(LoadGuard& guard)
     pages.swap(guard.pages);
     homebrewRepairCount = 0;
     homebrewRepairLeft.clear();
+    homebrewRepairMismatched.clear();
     barRepairCount = 0;
 }
 
@@ -407,7 +409,8 @@ void DashConfig::runLoadTimeFixups()
 void DashConfig::runLoadTimeRepairs()
 {
     homebrewRepairLeft.clear();
-    homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft);
+    homebrewRepairMismatched.clear();
+    homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft, &homebrewRepairMismatched);
     barRepairCount = repairMissingColoredBars();
 }
 

@@ -416,7 +416,7 @@ private Q_SLOTS:
         const auto before = ZipFixture::readTree(base);
         const QStringList siblings = QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         if (warns)
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^installColoredBarArt: refusing path"));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^repairMissingColoredBars: refusing origin"));
         DashConfig c;
         QVERIFY(c.load(path));
         QCOMPARE(c.barRepairCount, 0);
