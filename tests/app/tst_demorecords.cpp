@@ -42,6 +42,23 @@ class DemoRecordsTest : public QObject, DemoArtSession {
         return config->pages[size_t(page)].masks.size() == before + 1 ? int(before) : -1;
     }
 
+    // A message box titled `title` named the element.
+    bool warned(const QString& title, int page, int mask) const
+    {
+        for (const ScriptedAsker::Asked& a : asker->asked) {
+            if (a.title == title && a.text.contains(config->elementLabel(page, mask) + '\n'))
+                return true;
+        }
+        return false;
+    }
+
+    // Both installs hold the folder, with the same files.
+    bool installsHoldTheSame(const QString& folder) const
+    {
+        const auto beta = Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Beta, folder));
+        return !beta.isEmpty() && beta == Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, folder));
+    }
+
     QImage replacementPicture(int page, int mask, const QString& folder) const
     {
         const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
@@ -246,21 +263,12 @@ private Q_SLOTS:
         asker->asked.clear();
         window->loadConfig(opened);
         QCOMPARE(filesIn(folders), atSave);
-        QCOMPARE(Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Beta, item)),
-                 Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, item)));
-        const QString label = config->elementLabel(kRace, 1);
-        const auto warned = [&](const QString& title) {
-            for (const ScriptedAsker::Asked& a : asker->asked) {
-                if (a.title == title && a.text.contains(label + '\n'))
-                    return true;
-            }
-            return false;
-        };
-        QVERIFY(!warned(QStringLiteral("Open")));
+        QVERIFY(installsHoldTheSame(item));
+        QVERIFY(!warned(QStringLiteral("Open"), kRace, 1));
 
         window->refreshBoxArtwork();
         QCOMPARE(filesIn(folders), atSave);
-        QVERIFY(warned(QStringLiteral("Refresh box artwork")));
+        QVERIFY(warned(QStringLiteral("Refresh box artwork"), kRace, 1));
         QVERIFY2(status().contains(QLatin1String("left as they are")), qPrintable(status()));
     }
 
@@ -371,8 +379,7 @@ private Q_SLOTS:
         window->loadConfig(path);
         QCOMPARE(config->barRepairCount, 1);
         QCOMPARE(filesIn(folders), atSave);
-        QCOMPARE(Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Beta, replaced)),
-                 Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, replaced)));
+        QVERIFY(installsHoldTheSame(replaced));
     }
 
     // A box styled and saved in A; a folder Y holds its own demo with
@@ -416,17 +423,9 @@ private Q_SLOTS:
         asker->asked.clear();
         window->loadConfig(namesake);
         QCOMPARE(filesIn(folders), atSave);
-        QCOMPARE(Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Beta, item)),
-                 Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, item)));
+        QVERIFY(held ? installsHoldTheSame(item) : !QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Beta, item)));
         QCOMPARE(maskPath(*config, kRace, 1), item);
-        const auto warned = [&](const QString& title) {
-            for (const ScriptedAsker::Asked& a : asker->asked) {
-                if (a.title == title && a.text.contains(config->elementLabel(kRace, 1) + '\n'))
-                    return true;
-            }
-            return false;
-        };
-        QCOMPARE(warned(QStringLiteral("Open")), !held);
+        QCOMPARE(warned(QStringLiteral("Open"), kRace, 1), !held);
 
         window->refreshBoxArtwork();
         QVERIFY2(status().startsWith(QLatin1String("Re-rendered 1 box ")), qPrintable(status()));
@@ -477,8 +476,7 @@ private Q_SLOTS:
         window->loadConfig(window->currentFile());
         QCOMPARE(config->barRepairCount, 1);
         QCOMPARE(filesOfSavedConfig(kept), atKeep);
-        QCOMPARE(Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Beta, folder)),
-                 Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, folder)));
+        QVERIFY(installsHoldTheSame(folder));
     }
 
     // A coloured bar's art replaced by the user and saved: removing the
