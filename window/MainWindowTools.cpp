@@ -6,6 +6,7 @@
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
 #include "check/ConfigRepair.h"
+#include "editing/RefreshBoxArtCommand.h"
 #include "panels/ElementListPanel.h"
 
 #include "gallery/ConfigBundleExport.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStatusBar>
+#include <QUndoStack>
 
 void MainWindow::exportInstallBundle()
 {
@@ -175,9 +177,12 @@ void MainWindow::refreshBoxArtwork()
         Asker::instance().information(this, title, tr("Open a .zconf2 file first."));
         return;
     }
+    int rendered = 0;
     QStringList left;
     QStringList mismatched;
-    const int rendered = config.repairMissingHomebrewArt(true, &left, &mismatched);
+    // A step of the history only when a box was pointed at an item of its
+    // own; the stack drops it otherwise.
+    undoStack->push(new RefreshBoxArtCommand(&config, &rendered, &left, &mismatched));
     canvas->invalidateMaskImageCache();
     showLoadedPage();
     canvas->update();

@@ -205,9 +205,11 @@ private Q_SLOTS:
         const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
         QVERIFY(atSave.contains(item + "mask.tgz"));
 
+        const int steps = stack->count();
         window->refreshBoxArtwork();
         QVERIFY2(status().startsWith(QLatin1String("Re-rendered 1 box ")), qPrintable(status()));
         QCOMPARE(filesOfSavedConfig(path), atSave);
+        QCOMPARE(stack->count(), steps);
 
         QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
         DashConfig reopened;
@@ -435,6 +437,14 @@ private Q_SLOTS:
         QVERIFY(window->hasUnsavedChanges());
         const QImage drawn(rs3->absolutePath(Rs3Fixture::Stable, own + "mask.png"));
         QCOMPARE(drawn.convertToFormat(QImage::Format_ARGB32), config->renderBoxStyleImage(kRace, 1));
+        // One step of the history, which draws nothing either way.
+        QCOMPARE(stack->count(), 1);
+        stack->undo();
+        QCOMPARE(maskPath(*config, kRace, 1), item);
+        QVERIFY(!window->hasUnsavedChanges());
+        stack->redo();
+        QCOMPARE(maskPath(*config, kRace, 1), own);
+        QCOMPARE(filesIn(folders), atSave);
     }
 
     // A coloured bar saved, a copy of that version kept (or a namesake
