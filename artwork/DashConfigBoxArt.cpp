@@ -163,12 +163,9 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
     const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), device, relItem, QStringLiteral("mask.tgz"));
     MadeArtFolders madeHere;
     if (held.held()) {
-        const QImage drawn = TgzImage::decode(tgz);
-        for (const QString& folder : held.holding) {
-            if (TgzImage::decodeFile(folder + QStringLiteral("/mask.tgz")) != drawn) {
-                qWarning() << "writeMaskPanel: the item holds other art, left as it is" << folder;
-                return false;
-            }
+        if (!holdsPicture(held, image)) {
+            qWarning() << "writeMaskPanel: the item holds other art, left as it is" << relItem;
+            return false;
         }
         QString error;
         if (!copyHeldArtFolder(held, madeHere, &savedArt, &error)) {

@@ -9,14 +9,12 @@
 #include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
-#include "artwork/TgzImage.h"
 #include "editing/MultiBoxGeometry.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
-#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -212,10 +210,7 @@ DashConfig::DrawnBox DashConfig::drawRecordedBox(int page, int mask, const QImag
     // A record describes the item when its picture is what an install holds
     // there, or, held nowhere, the picture the item's name was given to. A
     // namesake's record, or one changed since, describes other art.
-    const bool describes = held.held()
-        ? TgzImage::decodeFile(held.holding.first() + QStringLiteral("/mask.tgz"))
-            == TgzImage::decode(TgzImage::encode(image))
-        : artItemNameConfirms(item, image, source);
+    const bool describes = held.held() ? holdsPicture(held, image) : artItemNameConfirms(item, image, source);
     if (describes)
         return writeMaskPanel(page, mask, image, copySource, device, stem, item, false) ? DrawnBox::InPlace
                                                                                          : DrawnBox::Failed;

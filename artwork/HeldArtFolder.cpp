@@ -4,6 +4,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/MadeArtFolders.h"
 #include "artwork/SavedArtFolders.h"
+#include "artwork/TgzImage.h"
 #include "model/PathGuard.h"
 
 #include <QFileInfo>
@@ -43,6 +44,16 @@ HeldArtFolder heldArtFolder(const QStringList& overlayRoots, const QString& devi
         (QFileInfo(folder + QLatin1Char('/') + probe).isFile() ? found.holding : found.lacking).append(folder);
     }
     return found;
+}
+
+bool holdsPicture(const HeldArtFolder& folder, const QImage& picture)
+{
+    const QImage kept = TgzImage::decode(TgzImage::encode(picture));
+    for (const QString& held : folder.holding) {
+        if (kept.isNull() || TgzImage::decodeFile(held + QStringLiteral("/mask.tgz")) != kept)
+            return false;
+    }
+    return true;
 }
 
 bool copyHeldArtFolder(const HeldArtFolder& folder, MadeArtFolders& made, SavedArtFolders* saved, QString* error)

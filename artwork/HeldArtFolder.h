@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class MadeArtFolders;
+class QImage;
 class SavedArtFolders;
 
 // Where an editor-made art folder (a box item, a coloured bar's item) is
@@ -21,6 +22,10 @@ struct HeldArtFolder {
 // probe: the file whose presence makes the folder held (its picture).
 HeldArtFolder heldArtFolder(const QStringList& overlayRoots, const QString& device, const QString& rel,
                             const QString& probe);
+
+// True when every holding folder's "mask.tgz" holds the picture, as the
+// device format keeps it (the picture of a box item).
+bool holdsPicture(const HeldArtFolder& folder, const QImage& picture);
 
 // Copies the first holding folder, byte for byte, into every lacking one,
 // with its set's "AiM_folder.xml" where the set has none. What it creates
