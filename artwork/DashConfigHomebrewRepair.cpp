@@ -1,8 +1,9 @@
 // Load-time repair of the editor's own art: box, multi-value box and fitted
 // items live in the RaceStudio 3 installs, not in the configuration, so a
 // configuration opened on another computer or after a reinstall points at
-// items that are missing there. They are rebuilt from what the configuration
-// and its sidecars still know.
+// items that are missing there. An item one install still holds is copied
+// to the others; one that none holds is rebuilt from what the configuration
+// and its sidecars still know, when they describe it.
 #include "model/DashConfig.h"
 
 #include "artwork/BoxStyleRenderer.h"

@@ -294,6 +294,10 @@ public:
     // own name, or the next free one when that folder holds other art.
     QString freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
                                  const QString& item, int width, int height) const;
+    // A coloured bar's folder missing from an install that has the device is
+    // copied there from an install that holds it; held by none, it is drawn
+    // only for the bar whose state (origin and size) the folder's name holds,
+    // and left (logged) otherwise. Returns how many it put back.
     int repairMissingColoredBars();
     BarColorSnapshot barColorSnapshot(int page, int mask) const;
     // False, changing nothing, when the bar's record cannot be written
