@@ -113,13 +113,14 @@ QString originFromRecord(const QString& recorded, const QString& current, const 
     return current;
 }
 
-// The art was written, but the record beside the configuration that keeps
-// its origin was not, so the restyle was taken back: the install is not the
-// cause.
+// The record beside the configuration that keeps the art's origin could
+// not be written, so the restyle was taken back with the art it drew: the
+// install is not the cause.
 QString recordNotWritten(const DashConfig& config)
 {
-    return tr("the new artwork is in place, but its record beside the configuration could not be written (%1), so "
-              "nothing was changed. Check that the configuration's folder can be written to, then try again.")
+    return tr("its record beside the configuration could not be written (%1), so nothing was changed and the "
+              "artwork drawn for it was removed again. Check that the configuration's folder can be written to, "
+              "then try again.")
         .arg(config.sidecarFailure);
 }
 

@@ -9,7 +9,9 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxStyleRenderer.h"
+#include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/MadeArtFolders.h"
 #include "artwork/TgzImage.h"
 #include "editing/HotMouseLines.h"
 #include "model/DeviceTables.h"
@@ -206,7 +208,8 @@ bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QStr
 
 } // namespace
 
-bool DashConfig::installColoredBarArt(const QString& origin, const QString& newRel, int width, int height)
+bool DashConfig::installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
+                                      MadeArtFolders* made)
 {
     if (!isSafeOverlayPath(origin) || !isSafeOverlayPath(newRel)) {
         qWarning() << "installColoredBarArt: refusing path" << origin << newRel;
@@ -221,6 +224,21 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
     const ColoredBarTarget target = coloredBarTarget(newRel);
     if (target.device.isEmpty() || target.setName.isEmpty())
         return false;
+
+    // A folder an install holds is art saved files may show: the installs
+    // that lack it get a copy, and nothing is drawn over it.
+    MadeArtFolders madeHere;
+    const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), target.device, newRel, QStringLiteral("mask.png"));
+    if (held.held()) {
+        if (!copyHeldArtFolder(held, madeHere, &savedArt)) {
+            madeHere.removeAll();
+            return false;
+        }
+        if (made)
+            made->add(madeHere);
+        return true;
+    }
+
     const QMap<QString, QByteArray> recoloured = recolouredFiles(source, width, height);
     if (!recoloured.contains(QStringLiteral("mask.png")))
         return false;
@@ -244,8 +262,11 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         }
         if (QFileInfo(destination).isDir())
             savedArt.aboutToWrite(destination, artworkFileNames(source));
-        if (!copyDirRecursive(source, destination))
+        MadeArtFolders inRoot;
+        if (!inRoot.make(destination) || !copyDirRecursive(source, destination)) {
+            inRoot.removeAll();
             continue;
+        }
 
         const QFileInfoList files = QDir(destination).entryInfoList(
             QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -267,10 +288,18 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         }
 
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
-        if (!QFileInfo::exists(folderXml))
+        if (!QFileInfo::exists(folderXml)) {
+            inRoot.noteNewFile(folderXml);
             writeFileBytes(folderXml, resourceFolderXml(QStringLiteral("Bar Colors"), 99));
+        }
+        madeHere.add(inRoot);
         written = true;
     }
+    // A colouring no install received leaves none of its folders behind.
+    if (!written)
+        madeHere.removeAll();
+    else if (made)
+        made->add(madeHere);
     return written;
 }
 
@@ -372,14 +401,16 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     if (originalCoords.isEmpty())
         originalCoords = barGeometryText(bar);
 
-    if (!installColoredBarArt(origin, newRel, width, height))
+    MadeArtFolders made;
+    if (!installColoredBarArt(origin, newRel, width, height, &made))
         return false;
     // Recorded before the mask changes: without the record the colour could
     // never be removed, so a record that cannot be written leaves the mask as
-    // it was (the new art stays unused in the installs).
+    // it was, and the installs without the folders this colouring made.
     records.insert(key, BarColorRecord{true, redline, origin, originalCoords});
     if (!saveBarColorSidecar(records)) {
         qWarning() << "applyBarColor: the colour could not be recorded; the bar keeps its art:" << sidecarFailure;
+        made.removeAll();
         return false;
     }
 
@@ -458,25 +489,21 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
                 candidates.push_back(c);
         }
     }
-    if (candidates.empty())
-        return {};
-    // Bars that share a folder may have been resized since: the folder's
-    // name tells the state (origin and size) it was drawn for, or else the
-    // bar it was made for.
+    // Bars that share a folder may have been resized since: only the
+    // state (origin and size) the folder's name holds is the one it was
+    // drawn for. A name that holds none (hand-named, or from a build that
+    // did not name states) tells no size to draw at.
     const QString set = coloredBarTarget(path).setName;
     for (const ColoredBarMaker& c : candidates) {
-        const QString source = isSafeOverlayPath(c.origin) ? coloredBarSource(c.origin) : QString();
+        if (!isSafeOverlayPath(c.origin)) {
+            qWarning() << "repairMissingColoredBars: refusing origin" << c.origin;
+            continue;
+        }
+        const QString source = coloredBarSource(c.origin);
         if (!source.isEmpty() && setNames(set, coloredBarStateHash(source, c.origin, c.width, c.height)))
             return c;
     }
-    for (const ColoredBarMaker& c : candidates) {
-        if (setNames(set, sanitizeFileStem(config.sidecarKey(c.page, c.mask, SidecarStore::BarColors))))
-            return c;
-    }
-    const bool oneSize = std::all_of(candidates.begin(), candidates.end(), [&](const ColoredBarMaker& c) {
-        return c.width == candidates.front().width && c.height == candidates.front().height;
-    });
-    return oneSize ? candidates.front() : ColoredBarMaker{};
+    return {};
 }
 
 } // namespace
@@ -507,27 +534,40 @@ int DashConfig::repairMissingColoredBars()
             if (!coloredBarMissing(roots, device, path))
                 continue;
 
-            // The user's own art in place of the colours: drawing the colours
-            // there would put them over the copy an install still holds.
-            if (isReplacedBarSet(coloredBarTarget(path).setName)) {
-                qInfo() << "repairMissingColoredBars: replaced art cannot be drawn again" << path << "- skip";
-                continue;
-            }
+            // An install that holds the folder is never written: the others
+            // get a copy of it. Only when none does is it drawn, for the bar
+            // whose state its name holds.
             const ColoredBarMaker maker = coloredBarMaker(*this, path, records);
-            if (maker.page < 0) {
-                qInfo() << "repairMissingColoredBars: no origin, or no size it was drawn at, for" << path << "- skip";
+            const HeldArtFolder held = heldArtFolder(roots, device, path, QStringLiteral("mask.png"));
+            if (held.held()) {
+                MadeArtFolders made;
+                QString error;
+                if (!copyHeldArtFolder(held, made, &savedArt, &error)) {
+                    made.removeAll();
+                    qInfo() << "repairMissingColoredBars: could not copy" << path << "from" << held.holding.first()
+                            << "-" << error;
+                    continue;
+                }
+                qInfo() << "repairMissingColoredBars: copied" << path << "from" << held.holding.first();
+            } else if (isReplacedBarSet(coloredBarTarget(path).setName)) {
+                qInfo() << "repairMissingColoredBars: replaced art cannot be drawn again" << path << "- left";
                 continue;
+            } else if (maker.page < 0) {
+                qInfo() << "repairMissingColoredBars: the folder's name holds no state of a bar that points at it"
+                        << path << "- left";
+                continue;
+            } else if (!installColoredBarArt(maker.origin, path, maker.width, maker.height)) {
+                continue;
+            } else {
+                qInfo() << "repairMissingColoredBars: rebuilt" << path
+                        << (maker.fromRecord ? "(sidecar+stamped)" : "(prop)");
             }
-            if (!installColoredBarArt(maker.origin, path, maker.width, maker.height))
-                continue;
-            if (maker.fromRecord) {
+            if (maker.page >= 0 && maker.fromRecord) {
                 setParam(pages[size_t(maker.page)].masks[size_t(maker.mask)].node, "DE_BARCOLOR_SRC",
                          maker.origin.toUtf8());
                 markPageDirty(maker.page);
             }
             ++count;
-            qInfo() << "repairMissingColoredBars: rebuilt" << path
-                    << (maker.fromRecord ? "(sidecar+stamped)" : "(prop)");
         }
     }
     return count;

@@ -9,7 +9,9 @@
 #include "artwork/BoxArtProps.h"
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
+#include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/MadeArtFolders.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceTables.h"
 #include "model/InstallRoots.h"
@@ -136,7 +138,7 @@ QString DashConfig::homebrewSetStem() const
 
 bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& image, const QString& copySource,
                                 const QString& device, const QString& stem, const QString& item,
-                                bool removeBorderColour)
+                                bool removeBorderColour, MadeArtFolders* made)
 {
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node || image.isNull() || device.isEmpty())
@@ -154,34 +156,76 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
     const QByteArray tgz = TgzImage::encode(image);
     if (tgz.isEmpty())
         return false;
-    const QByteArray png = pngBytes(image);
-    const QString relBelowOverlay = relItem.mid(overlayPrefix().size());
-    const QString relSet = QStringLiteral("%1/masks/set/standard/s04_homebrew/zbox_%2").arg(device, stem);
-    const bool haveCopySource = !copySource.isEmpty() && QFileInfo(copySource).isDir();
 
+    // An item an install holds is art saved files may show, here or in a
+    // same-named configuration elsewhere: it is never drawn over. Holding
+    // this very picture, it is copied to the installs that lack it.
+    const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), device, relItem, QStringLiteral("mask.tgz"));
+    MadeArtFolders madeHere;
+    if (held.held()) {
+        if (!holdsPicture(held, image)) {
+            qWarning() << "writeMaskPanel: the item holds other art, left as it is" << relItem;
+            return false;
+        }
+        QString error;
+        if (!copyHeldArtFolder(held, madeHere, &savedArt, &error)) {
+            qWarning() << "writeMaskPanel: copy of the item failed" << error;
+            madeHere.removeAll();
+            return false;
+        }
+        // Only an editor picture that is missing is put in; one that cannot
+        // be (RaceStudio 3 holds its place) leaves the view stale.
+        for (const QString& folder : held.holding) {
+            const QString pngPath = folder + QStringLiteral("/mask.png");
+            if (!QFileInfo(pngPath).isFile() && !writeFileBytes(pngPath, pngBytes(image))) {
+                editorPngWriteFailed = true;
+                qWarning() << "writeMaskPanel: editor mask.png write failed" << pngPath
+                           << "- canvas/RS3 panel may be stale vs device";
+            }
+        }
+    } else if (held.lacking.isEmpty() || !drawMaskPanel(held.lacking, image, tgz, copySource, item,
+                                                       removeBorderColour, madeHere)) {
+        // A failed write leaves no folder of it behind.
+        madeHere.removeAll();
+        return false;
+    }
+    if (made)
+        made->add(madeHere);
+
+    // Where an undo or redo would put them back, so each gives the same XML.
+    setMaskArtParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());
+    setMaskArtParam(m->node, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
+    removeParams(m->node, "BOX_STYLE_ID");
+    if (removeBorderColour)
+        removeParams(m->node, "M_BCOL");
+    return true;
+}
+
+bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& image, const QByteArray& tgz,
+                               const QString& copySource, const QString& item, bool removeBorderColour,
+                               MadeArtFolders& made)
+{
+    const QByteArray png = pngBytes(image);
+    const bool haveCopySource = !copySource.isEmpty() && QFileInfo(copySource).isDir();
     bool written = false;
-    for (const QString& overlayRoot : rs3OverlayRoots()) {
-        const QString deviceDir = PathGuard::join(overlayRoot, device);
-        if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
-            continue;
-        const QString itemFolder = PathGuard::join(overlayRoot, relBelowOverlay);
-        const QString setFolder = PathGuard::join(overlayRoot, relSet);
-        if (itemFolder.isEmpty() || setFolder.isEmpty())
-            continue;
-        // An item that is there already may be one the saved file shows (a
-        // refresh draws it anew): Discard can put it back.
+    for (const QString& itemFolder : itemFolders) {
+        // The items folder's parent is the set.
+        const QString setFolder = QFileInfo(QFileInfo(itemFolder).path()).path();
+        // A folder that is there already (without the picture) may be one a
+        // saved file names: Discard can put it back.
         if (QFileInfo(itemFolder).isDir()) {
             QStringList names{QStringLiteral("mask.tgz"), QStringLiteral("mask.png"), item + QStringLiteral(".M2.xml")};
             if (haveCopySource)
                 names += artworkFileNames(copySource);
             savedArt.aboutToWrite(itemFolder, names);
         }
-
-        if (haveCopySource && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()) {
-            if (!copyItemFolder(copySource, itemFolder))
-                continue;
-        } else {
-            QDir().mkpath(itemFolder);
+        MadeArtFolders inRoot;
+        if (!inRoot.make(itemFolder)
+            || (haveCopySource
+                && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()
+                && !copyItemFolder(copySource, itemFolder))) {
+            inRoot.removeAll();
+            continue;
         }
 
         // Each picture replaces the old one only once complete: a failed
@@ -190,6 +234,7 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         QString error;
         if (!writeFileBytes(tgzPath, tgz, &error)) {
             qWarning() << "writeMaskPanel: mask.tgz write failed" << tgzPath << error;
+            inRoot.removeAll();
             return false;
         }
         const QString pngPath = itemFolder + QStringLiteral("/mask.png");
@@ -225,29 +270,24 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
             removeParams(e, "M_BCOL");
         if (!writeFileBytes(m2Path, xmlDocumentBytes(m2, "  "), &error)) {
             qWarning() << "writeMaskPanel: M2 write failed" << m2Path << error;
+            inRoot.removeAll();
             return false;
         }
 
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
-        if (!QFileInfo::exists(folderXml))
+        if (!QFileInfo::exists(folderXml)) {
+            inRoot.noteNewFile(folderXml);
             writeFileBytes(folderXml, resourceFolderXml(QStringLiteral("Box Styles"), 99));
+        }
+        made.add(inRoot);
         written = true;
     }
-    if (!written)
-        return false;
-
-    // Where an undo or redo would put them back, so each gives the same XML.
-    setMaskArtParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());
-    setMaskArtParam(m->node, "PATH_IMAGE_SFONDO_FW", "mask.tgz");
-    removeParams(m->node, "BOX_STYLE_ID");
-    if (removeBorderColour)
-        removeParams(m->node, "M_BCOL");
-    return true;
+    return written;
 }
 
 bool DashConfig::renderMultiBoxPanel(int pageIndex, int maskIndex, int rows, int cols, const QString& styleId,
                                      const QColor& accent, bool showDividers, int borderPx, const QString& caption,
-                                     quint32 captionArgb)
+                                     quint32 captionArgb, MadeArtFolders* made)
 {
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node)
@@ -267,7 +307,7 @@ bool DashConfig::renderMultiBoxPanel(int pageIndex, int maskIndex, int rows, int
     // share an item, nor do two states of one.
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::MultiBoxes);
     return writeMaskPanel(pageIndex, maskIndex, image, QString(), device, homebrewSetStem(),
-                          artItemName(QStringLiteral("mbox_") + sanitizeFileStem(key), image), true);
+                          artItemName(QStringLiteral("mbox_") + sanitizeFileStem(key), image), true, made);
 }
 
 bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& originRel, int width, int height,
@@ -291,6 +331,10 @@ bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& 
     picture = picture.convertToFormat(QImage::Format_ARGB32);
     if (picture.size() != QSize(width, height))
         picture = picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The origin's picture may have changed since the item was named for
+    // it: another picture is never drawn under that name.
+    if (!artItemNameConfirms(item, picture, normalizeDirPath(originRel.trimmed())))
+        return false;
     const QString target = homebrewItemPath(device, stem, item);
     const QString copySource = normalizeDirPath(originRel) == target ? QString() : originFolder;
     return writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false);
@@ -332,8 +376,9 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
     if (mb != multi.constEnd() && isMultiBoxUsable(*mb)) {
         pugi::xml_document before;
         before.append_copy(m->node);
+        MadeArtFolders made;
         if (!renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols, styleId, colourFromArgb(accentArgb),
-                                 showDividers, borderPx, caption, captionArgb))
+                                 showDividers, borderPx, caption, captionArgb, &made))
             return false;
         QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
         styles.insert(key, BoxStyleRecord{styleId, QString(), accentArgb, showDividers, caption, borderPx, captionArgb});
@@ -341,6 +386,7 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
         // drawn back to the default style at the next refresh.
         if (!saveBoxStyleSidecar(styles)) {
             qWarning() << "applyBoxStyle: the box style could not be recorded; the box keeps its panel";
+            made.removeAll();
             replaceElementContent(m->node, before.first_child());
             pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
             return false;
@@ -435,8 +481,9 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
     pugi::xml_document before;
     before.append_copy(node);
     const QString stem = homebrewSetStem();
+    MadeArtFolders made;
     if (!writeMaskPanel(pageIndex, maskIndex, image, originFolder, device, stem,
-                        artItemName(QStringLiteral("box_") + name, image, origin), true))
+                        artItemName(QStringLiteral("box_") + name, image, origin), true, &made))
         return false;
 
     // Recorded only after the item was written: a record never points to
@@ -446,6 +493,7 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
     styles.insert(key, BoxStyleRecord{styleId, origin, accentArgb, true, caption, borderPx, captionArgb});
     if (!saveBoxStyleSidecar(styles)) {
         qWarning() << "applyBoxStyle: the box style could not be recorded; the mask keeps its previous art";
+        made.removeAll();
         replaceElementContent(node, before.first_child());
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
         return false;

@@ -1,31 +1,27 @@
 // Load-time repair of the editor's own art: box, multi-value box and fitted
 // items live in the RaceStudio 3 installs, not in the configuration, so a
 // configuration opened on another computer or after a reinstall points at
-// items that are missing there. They are rebuilt from what the configuration
-// and its sidecars still know.
+// items that are missing there. An item one install still holds is copied
+// to the others; one that none holds is rebuilt from what the configuration
+// and its sidecars still know, when they describe it.
 #include "model/DashConfig.h"
 
 #include "artwork/BoxStyleRenderer.h"
+#include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/MadeArtFolders.h"
 #include "editing/MultiBoxGeometry.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
-#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
 #include <optional>
 
 namespace {
-
-const QString& overlaySuffix()
-{
-    static const QString suffix = QStringLiteral("/aim/resources/overlay");
-    return suffix;
-}
 
 struct Grid {
     int rows = 1;
@@ -58,32 +54,11 @@ Grid inferGrid(pugi::xml_node mask, int width, int height)
     return {1, n};
 }
 
-enum class ItemState { Absent, Complete, Missing };
-
-// Whether the item's mask.tgz is missing from an install that has the
-// device folder; Absent when no install has it.
-ItemState itemState(const QString& device, const QString& rel)
-{
-    ItemState state = ItemState::Absent;
-    for (const QString& overlayRoot : rs3OverlayRoots()) {
-        const QString deviceDir = PathGuard::join(overlayRoot, device);
-        if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
-            continue;
-        if (state == ItemState::Absent)
-            state = ItemState::Complete;
-        const QString root = overlayRoot.endsWith(overlaySuffix()) ? overlayRoot.chopped(overlaySuffix().size())
-                                                                  : overlayRoot;
-        const QString file = PathGuard::join(root, rel + QStringLiteral("mask.tgz"));
-        if (!file.isEmpty() && !QFileInfo::exists(file))
-            state = ItemState::Missing;
-    }
-    return state;
-}
-
 } // namespace
 
-int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left)
+int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringList* mismatched)
 {
+    const QStringList roots = rs3OverlayRoots();
     const QMap<QString, MultiBoxRecord> multiBoxes = loadMultiBoxSidecar();
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     // A store that cannot be read may hold any box's style: none has a
@@ -134,8 +109,8 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left)
                 continue;
             if (drawn.contains(rel) || (recordedItems.contains(rel) && !hasRecord(p, k)))
                 continue;
-            const ItemState state = itemState(device, rel);
-            if (state == ItemState::Absent || (state == ItemState::Complete && !force))
+            const HeldArtFolder held = heldArtFolder(roots, device, rel, QStringLiteral("mask.tgz"));
+            if ((!held.held() && held.lacking.isEmpty()) || (held.lacking.isEmpty() && !force))
                 continue;
             const int w = paramInt(node, "WIDTH");
             const int h = paramInt(node, "HEIGHT");
@@ -143,6 +118,22 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left)
             // device format cannot hold.
             if (!BoxStyleRenderer::isRenderableSize(w, h))
                 continue;
+
+            // What an install holds is what the saved files show: the
+            // installs that lack it get a copy, and nothing is drawn.
+            if (!force && held.held()) {
+                MadeArtFolders made;
+                QString error;
+                if (!copyHeldArtFolder(held, made, &savedArt, &error)) {
+                    made.removeAll();
+                    qInfo() << "repairMissingHomebrewArt: could not copy" << rel << "-" << error;
+                    continue;
+                }
+                drawn.insert(rel);
+                ++count;
+                qInfo() << "repairMissingHomebrewArt: copied" << rel << "from" << held.holding.first();
+                continue;
+            }
 
             if (item.startsWith(QLatin1String("fit_"))) {
                 const QString origin = QString::fromUtf8(paramValue(node, "DE_FIT_SRC"));
@@ -183,18 +174,57 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left)
                     : BoxStyleRenderer::renderMultiBox(QSize(w, h), styleId, accent, grid.rows, grid.cols,
                                                        style.showDividers, style.borderPx, style.caption,
                                                        captionColour);
+            if (image.isNull())
+                continue;
             // A styled box's item began as a copy of the RaceStudio 3 item its
             // record names, as the style wrote it.
+            const QString source = single ? style.originalPathRel : QString();
             const QString origin = single && PathGuard::isSafeRelativePath(style.originalPathRel)
                 ? resolveOverlayDir(style.originalPathRel)
                 : QString();
-            if (image.isNull() || !writeMaskPanel(p, k, image, origin, device, stem, item, false))
+            const DrawnBox box = drawRecordedBox(p, k, image, held, source, origin, force);
+            if (box == DrawnBox::Left) {
+                if (mismatched)
+                    mismatched->append(elementLabel(p, k));
                 continue;
-            drawn.insert(rel);
+            }
+            if (box == DrawnBox::Failed)
+                continue;
+            if (box == DrawnBox::InPlace)
+                drawn.insert(rel);
             ++count;
-            qInfo() << "repairMissingHomebrewArt: rebuilt" << rel << "(" << grid.rows << "x" << grid.cols << ","
-                    << styleId << ")";
+            qInfo() << "repairMissingHomebrewArt:" << (box == DrawnBox::InPlace ? "rebuilt" : "drawn into its own item")
+                    << rel << "(" << grid.rows << "x" << grid.cols << "," << styleId << ")";
         }
     }
     return count;
+}
+
+DashConfig::DrawnBox DashConfig::drawRecordedBox(int page, int mask, const QImage& image, const HeldArtFolder& held,
+                                                 const QString& source, const QString& copySource, bool force)
+{
+    const pugi::xml_node node = pages[size_t(page)].masks[size_t(mask)].node;
+    const QString rel = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
+    QString device, stem, item;
+    if (!parseHomebrewBoxPath(rel, device, stem, item))
+        return DrawnBox::Failed;
+    // A record describes the item when its picture is what an install holds
+    // there, or, held nowhere, the picture the item's name was given to. A
+    // namesake's record, or one changed since, describes other art.
+    const bool describes = held.held() ? holdsPicture(held, image) : artItemNameConfirms(item, image, source);
+    if (describes)
+        return writeMaskPanel(page, mask, image, copySource, device, stem, item, false) ? DrawnBox::InPlace
+                                                                                         : DrawnBox::Failed;
+    // A refresh draws the record into an item of its own, which the mask
+    // then points at, as a restyle does; the open leaves it to the user.
+    const QString base = item.startsWith(QLatin1String("mbox_"))
+        ? QStringLiteral("mbox_") + sanitizeFileStem(sidecarKey(page, mask, SidecarStore::MultiBoxes))
+        : QStringLiteral("box_") + sanitizeFileStem(boxStyleKey(page, mask));
+    const QString own = artItemName(base, image, source);
+    if (!force || own == item
+        || !writeMaskPanel(page, mask, image, copySource, device, homebrewSetStem(), own, false))
+        return DrawnBox::Left;
+    pages[size_t(page)].masks[size_t(mask)] = parseMask(node);
+    markPageDirty(page);
+    return DrawnBox::OwnItem;
 }

@@ -120,3 +120,13 @@ QString artItemName(const QString& base, const QImage& picture, const QString& s
         hash.addData(QByteArrayView(reinterpret_cast<const char*>(argb.constScanLine(y)), argb.width() * 4));
     return base + QLatin1Char('_') + QString::fromLatin1(hash.result().toHex().left(8));
 }
+
+bool artItemNameConfirms(const QString& item, const QImage& picture, const QString& source)
+{
+    static const QRegularExpression hashed(QStringLiteral("^(.+)_[0-9a-f]{8}$"));
+    const QRegularExpressionMatch match = hashed.match(item);
+    if (!match.hasMatch())
+        return true;
+    const QString base = match.captured(1);
+    return artItemName(base, picture, source) == item || (!source.isEmpty() && artItemName(base, picture) == item);
+}

@@ -32,6 +32,12 @@ QString homebrewItemPath(const QString& device, const QString& stem, const QStri
 // same item, so a replayed step writes no new folder.
 QString artItemName(const QString& base, const QImage& picture, const QString& source = QString());
 
+// Whether the item's name was given to this picture: a name that ends in
+// "_" and eight hex digits is artItemName of what precedes them and the
+// picture, with `source` or without. A name without them (from a build
+// that did not name items by their picture) tells nothing, and confirms any.
+bool artItemNameConfirms(const QString& item, const QImage& picture, const QString& source = QString());
+
 // A coloured bar's set holding art the user put in place of its colours:
 // the set it was made from, "_r" and eight hex digits, maybe "_<n>". What
 // it holds cannot be drawn again from the colouring.

@@ -44,6 +44,8 @@ struct ArtworkTarget;
 struct ChildGeometrySnapshot;
 struct BarColorSnapshot;
 struct MultiBoxCellRequest;
+class MadeArtFolders;
+struct HeldArtFolder;
 
 // The model of one open configuration: the extracted archive, its device
 // files, pages, masks and widgets. The XML documents are the source of truth;
@@ -231,12 +233,18 @@ public:
     static QStringList collectWidgetAssetReferences(pugi::xml_node widget);
 
     // --- box artwork on masks and fitting art to mask size (artwork/DashConfigBoxArt.cpp, DashConfigFitArt.cpp)
+    // An install that holds the item already is never drawn into: holding
+    // this very picture it is copied to the installs that lack it, holding
+    // another the write is refused. What it creates goes to `made` (when
+    // given); a failed write takes it away itself.
     bool writeMaskPanel(int page, int mask, const QImage& image, const QString& copySource, const QString& device,
-                        const QString& stem, const QString& item, bool removeBorderColour);
+                        const QString& stem, const QString& item, bool removeBorderColour,
+                        MadeArtFolders* made = nullptr);
     bool applyBoxStyle(int page, int mask, const QString& styleId, quint32 accentArgb, bool showDividers,
                        int borderPx, const QString& caption, quint32 captionArgb);
     bool renderMultiBoxPanel(int page, int mask, int rows, int cols, const QString& styleId, const QColor& accent,
-                             bool showDividers, int borderPx, const QString& caption, quint32 captionArgb);
+                             bool showDividers, int borderPx, const QString& caption, quint32 captionArgb,
+                             MadeArtFolders* made = nullptr);
     bool refitHomebrewItem(int page, int mask, const QString& originRel, int width, int height, const QString& stem,
                            const QString& item);
     QImage renderBoxStyleImage(int page, int mask);
@@ -284,11 +292,20 @@ public:
     // it empty. A record that cannot be written leaves the mask as it was
     // (sidecarFailure says why).
     bool applyBarColor(int page, int mask, QString* error = nullptr);
-    bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height);
+    // Draws only into installs that lack the folder: when one holds it, the
+    // others get a copy of it. The folders it creates go to `made` (when
+    // given), so a colouring refused afterwards can take them away; a failed
+    // install takes them away itself.
+    bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
+                              MadeArtFolders* made = nullptr);
     // The folder (relative path) a colouring of that state writes: the set's
     // own name, or the next free one when that folder holds other art.
     QString freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
                                  const QString& item, int width, int height) const;
+    // A coloured bar's folder missing from an install that has the device is
+    // copied there from an install that holds it; held by none, it is drawn
+    // only for the bar whose state (origin and size) the folder's name holds,
+    // and left (logged) otherwise. Returns how many it put back.
     int repairMissingColoredBars();
     BarColorSnapshot barColorSnapshot(int page, int mask) const;
     // False, changing nothing, when the bar's record cannot be written
@@ -472,8 +489,13 @@ public:
     // the masks point at: only items missing from an install (force false),
     // or every one (force true). Returns how many it rebuilt. A box without
     // a readable record of its style is never drawn (another configuration's
-    // saved file may show its item): `left` gets its elementLabel.
-    int repairMissingHomebrewArt(bool force, QStringList* left = nullptr);
+    // saved file may show its item): `left` gets its elementLabel. An
+    // install that holds an item is never drawn into: the open copies it to
+    // the installs that lack it. A record whose picture is not what the item
+    // holds (or, held nowhere, was named for) is drawn by a refresh into an
+    // item of the box's own, which the mask then points at; the open leaves
+    // such a box, and `mismatched` gets its elementLabel.
+    int repairMissingHomebrewArt(bool force, QStringList* left = nullptr, QStringList* mismatched = nullptr);
 
     // --- data (declaration order is part of the record layout) -------------
     QStringList fontFolders;
@@ -497,8 +519,10 @@ public:
     int displayHeight = 480;
     QString deviceNote;
     int homebrewRepairCount = 0;
-    // The boxes the open-time repair left without their art.
+    // The boxes the open-time repair left without their art: no readable
+    // record, or (mismatched) a record that does not describe their item.
     QStringList homebrewRepairLeft;
+    QStringList homebrewRepairMismatched;
     int barRepairCount = 0;
     int digitFixCount = 0;
     bool editorPngWriteFailed = false;
@@ -537,6 +561,20 @@ public:
 
 private:
     void deleteDevices();
+
+    // --- box artwork (artwork/DashConfigBoxArt.cpp)
+    // writeMaskPanel's drawing into the item folders of installs that lack
+    // the item; true when one of them received the whole item.
+    bool drawMaskPanel(const QStringList& itemFolders, const QImage& image, const QByteArray& tgz,
+                       const QString& copySource, const QString& item, bool removeBorderColour,
+                       MadeArtFolders& made);
+    // --- the repair of the editor's box art (artwork/DashConfigHomebrewRepair.cpp)
+    enum class DrawnBox { InPlace, OwnItem, Left, Failed };
+    // Draws a box's record: into the item the mask points at when the record
+    // describes it, else (force) into an item of its own; `source` is what
+    // the item's name was hashed with, `copySource` the folder it copies.
+    DrawnBox drawRecordedBox(int page, int mask, const QImage& image, const HeldArtFolder& held,
+                             const QString& source, const QString& copySource, bool force);
 
     // --- record keys (model/DashConfigSidecarKeys.cpp, DashConfigSidecars.cpp)
     // "<device file folder>/<page id>" ("page%1" with the page's place in its

@@ -121,6 +121,7 @@ bool DashConfig::load(const QString& path, QString* error)
     guard.pages.swap(pages);
     homebrewRepairCount = 0;
     homebrewRepairLeft.clear();
+    homebrewRepairMismatched.clear();
     barRepairCount = 0;
 
     QString reason;
@@ -251,6 +252,7 @@ void DashConfig::commitOrRestoreLoad(LoadGuard& guard)
     pages.swap(guard.pages);
     homebrewRepairCount = 0;
     homebrewRepairLeft.clear();
+    homebrewRepairMismatched.clear();
     barRepairCount = 0;
 }
 
@@ -409,7 +411,8 @@ void DashConfig::runLoadTimeFixups()
 void DashConfig::runLoadTimeRepairs()
 {
     homebrewRepairLeft.clear();
-    homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft);
+    homebrewRepairMismatched.clear();
+    homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft, &homebrewRepairMismatched);
     barRepairCount = repairMissingColoredBars();
 }
 

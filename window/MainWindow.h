@@ -380,6 +380,9 @@ private:
     // The repair left these boxes (elementLabel) without a readable record:
     // `lead`, the boxes, and why there is no record (MainWindowTools.cpp).
     QString leftBoxesText(const QString& lead, const QStringList& left) const;
+    // The boxes whose record describes other art than their item holds: the
+    // repair left them (force: it could not draw them into items of their own).
+    QString mismatchedBoxesText(const QStringList& boxes, bool force) const;
 
     // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);

@@ -86,6 +86,8 @@ void MainWindow::loadConfig(const QString& path)
                              "again:",
                              nullptr, int(config.homebrewRepairLeft.size())),
                           config.homebrewRepairLeft));
+    if (!config.homebrewRepairMismatched.isEmpty())
+        Asker::instance().warning(this, tr("Open"), mismatchedBoxesText(config.homebrewRepairMismatched, false));
     markSaved();
     reportRefusedFamilies();
 

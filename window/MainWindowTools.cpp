@@ -6,6 +6,7 @@
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
 #include "check/ConfigRepair.h"
+#include "editing/RefreshBoxArtCommand.h"
 #include "panels/ElementListPanel.h"
 
 #include "gallery/ConfigBundleExport.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStatusBar>
+#include <QUndoStack>
 
 void MainWindow::exportInstallBundle()
 {
@@ -175,8 +177,12 @@ void MainWindow::refreshBoxArtwork()
         Asker::instance().information(this, title, tr("Open a .zconf2 file first."));
         return;
     }
+    int rendered = 0;
     QStringList left;
-    const int rendered = config.repairMissingHomebrewArt(true, &left);
+    QStringList mismatched;
+    // A step of the history only when a box was pointed at an item of its
+    // own; the stack drops it otherwise.
+    undoStack->push(new RefreshBoxArtCommand(&config, &rendered, &left, &mismatched));
     canvas->invalidateMaskImageCache();
     showLoadedPage();
     canvas->update();
@@ -184,18 +190,37 @@ void MainWindow::refreshBoxArtwork()
                                         .arg(rendered)
                                         .arg(rendered == 1 ? QString() : QStringLiteral("es"))
                                   : QString();
-    if (!left.isEmpty()) {
-        const QString kept = tr("%n box(es) left as they are (no readable record of their style)", nullptr,
-                                int(left.size()));
-        status = status.isEmpty() ? tr("No box was re-rendered \u2014 %1").arg(kept) : status + tr("; ") + kept;
-    } else if (status.isEmpty()) {
+    QStringList kept;
+    if (!left.isEmpty())
+        kept << tr("%n box(es) left as they are (no readable record of their style)", nullptr, int(left.size()));
+    if (!mismatched.isEmpty())
+        kept << tr("%n box(es) left as they are (their record describes other art)", nullptr,
+                   int(mismatched.size()));
+    if (!kept.isEmpty())
+        status = status.isEmpty() ? tr("No box was re-rendered \u2014 %1").arg(kept.join(tr("; ")))
+                                  : status + tr("; ") + kept.join(tr("; "));
+    else if (status.isEmpty())
         status = tr("No Korvelanto-generated boxes to refresh");
-    }
     statusBar()->showMessage(status, 4000);
     if (!left.isEmpty())
         Asker::instance().warning(
             this, title,
             leftBoxesText(tr("Left %n box(es) as they are:", nullptr, int(left.size())), left));
+    if (!mismatched.isEmpty())
+        Asker::instance().warning(this, title, mismatchedBoxesText(mismatched, true));
+}
+
+QString MainWindow::mismatchedBoxesText(const QStringList& boxes, bool force) const
+{
+    const QString why = force
+        ? tr("Their record beside %1 describes other art than the item they point at holds, and that art could not "
+             "be written into an item of their own.")
+        : tr("Their record beside %1 describes other art than the item they point at, which no RaceStudio 3 install "
+             "on this machine holds. Tools > Refresh box artwork draws the record into an item of their own.");
+    return tr("Left %n box(es) as they are:", nullptr, int(boxes.size())) + QStringLiteral("\n\n")
+        + boxes.join(QLatin1Char('\n')) + QStringLiteral("\n\n")
+        + why.arg(QDir::toNativeSeparators(currentFilePath))
+        + tr("\n\nDrawing the record into that item would change art that saved configurations may show.");
 }
 
 QString MainWindow::leftBoxesText(const QString& lead, const QStringList& left) const

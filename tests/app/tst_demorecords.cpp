@@ -44,6 +44,23 @@ class DemoRecordsTest : public QObject, DemoArtSession {
         return config->pages[size_t(page)].masks.size() == before + 1 ? int(before) : -1;
     }
 
+    // A message box titled `title` named the element.
+    bool warned(const QString& title, int page, int mask) const
+    {
+        for (const ScriptedAsker::Asked& a : asker->asked) {
+            if (a.title == title && a.text.contains(config->elementLabel(page, mask) + '\n'))
+                return true;
+        }
+        return false;
+    }
+
+    // Both installs hold the folder, with the same files.
+    bool installsHoldTheSame(const QString& folder) const
+    {
+        const auto beta = Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Beta, folder));
+        return !beta.isEmpty() && beta == Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, folder));
+    }
+
     QImage replacementPicture(int page, int mask, const QString& folder) const
     {
         const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
@@ -202,9 +219,11 @@ private Q_SLOTS:
         const QMap<QString, QByteArray> atSave = filesOfSavedConfig(path);
         QVERIFY(atSave.contains(item + "mask.tgz"));
 
+        const int steps = stack->count();
         window->refreshBoxArtwork();
         QVERIFY2(status().startsWith(QLatin1String("Re-rendered 1 box ")), qPrintable(status()));
         QCOMPARE(filesOfSavedConfig(path), atSave);
+        QCOMPARE(stack->count(), steps);
 
         QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
         DashConfig reopened;
@@ -226,8 +245,9 @@ private Q_SLOTS:
     // A box styled and saved in A. A's file alone in another folder (mailed
     // without its records), or A beside a store that cannot be read, has no
     // record of that style: an open that finds the item missing from an
-    // install, and Refresh box artwork, leave every file A's saved XML
-    // points at as saved and name the box they left.
+    // install copies it there from the install that holds it, and Refresh
+    // box artwork names the box it left. Every file A's saved XML points at
+    // stays as saved.
     void boxWithoutReadableRecordIsLeftAsSaved_data()
     {
         QTest::addColumn<bool>("copyAlone");
@@ -259,19 +279,12 @@ private Q_SLOTS:
         asker->asked.clear();
         window->loadConfig(opened);
         QCOMPARE(filesIn(folders), atSave);
-        const QString label = config->elementLabel(kRace, 1);
-        const auto warned = [&](const QString& title) {
-            for (const ScriptedAsker::Asked& a : asker->asked) {
-                if (a.title == title && a.text.contains(label + '\n'))
-                    return true;
-            }
-            return false;
-        };
-        QVERIFY(warned(QStringLiteral("Open")));
+        QVERIFY(installsHoldTheSame(item));
+        QVERIFY(!warned(QStringLiteral("Open"), kRace, 1));
 
         window->refreshBoxArtwork();
         QCOMPARE(filesIn(folders), atSave);
-        QVERIFY(warned(QStringLiteral("Refresh box artwork")));
+        QVERIFY(warned(QStringLiteral("Refresh box artwork"), kRace, 1));
         QVERIFY2(status().contains(QLatin1String("left as they are")), qPrintable(status()));
     }
 
@@ -363,8 +376,8 @@ private Q_SLOTS:
     }
 
     // A coloured bar's art replaced and saved, in both installs; one install
-    // loses it. The open cannot draw the user's art again and does not
-    // draw the colours over the install that still holds it.
+    // loses it. The open does not draw the colours over the install that
+    // still holds it: the other gets a copy of the user's art.
     void replacedBarArtMissingFromAnInstallIsLeft()
     {
         window->onPageSelected(kRace);
@@ -380,8 +393,114 @@ private Q_SLOTS:
 
         QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Beta, replaced)).removeRecursively());
         window->loadConfig(path);
-        QCOMPARE(config->barRepairCount, 0);
+        QCOMPARE(config->barRepairCount, 1);
         QCOMPARE(filesIn(folders), atSave);
+        QVERIFY(installsHoldTheSame(replaced));
+    }
+
+    // A box styled and saved in A; a folder Y holds its own demo with
+    // records (the same box in another style), and A's file is copied over
+    // it. Opened there with a beta install that has the device but not A's
+    // item, the open copies the item into the beta install; with the item in
+    // no install, the open leaves the box and names it. Refresh box artwork
+    // draws Y's record into an item of the box's own, which the box then
+    // points at, unsaved. Every file A's saved XML points at stays as saved.
+    void namesakesRecordsNeverDrawIntoTheSavedItem_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("the stable install holds the item") << true;
+        QTest::newRow("no install holds the item") << false;
+    }
+    void namesakesRecordsNeverDrawIntoTheSavedItem()
+    {
+        QFETCH(bool, held);
+        const QString namesake = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("Y")));
+        QCOMPARE(QFileInfo(namesake).fileName(), QFileInfo(path).fileName());
+        window->loadConfig(namesake);
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_dark"), QStringLiteral("RPM"));
+        window->applyBoxStyle(1);
+        QVERIFY(window->save());
+        window->loadConfig(path);
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
+        window->applyBoxStyle(1);
+        QVERIFY(window->save());
+        const QString item = maskPath(*config, kRace, 1);
+        const QStringList folders = foldersOfSavedConfig(path);
+        if (!held)
+            QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
+        const QMap<QString, QByteArray> atSave = filesIn(folders);
+        QCOMPARE(atSave.contains(item + "mask.tgz"), held);
+
+        QVERIFY(QFile::remove(namesake));
+        QVERIFY(QFile::copy(path, namesake));
+        QVERIFY(!rs3->addDeviceFolder(Rs3Fixture::Beta, item.section('/', 3, 3)).isEmpty());
+        asker->asked.clear();
+        window->loadConfig(namesake);
+        QCOMPARE(filesIn(folders), atSave);
+        QVERIFY(held ? installsHoldTheSame(item) : !QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Beta, item)));
+        QCOMPARE(maskPath(*config, kRace, 1), item);
+        QCOMPARE(warned(QStringLiteral("Open"), kRace, 1), !held);
+
+        window->refreshBoxArtwork();
+        QVERIFY2(status().startsWith(QLatin1String("Re-rendered 1 box ")), qPrintable(status()));
+        QCOMPARE(filesIn(folders), atSave);
+        const QString own = maskPath(*config, kRace, 1);
+        QVERIFY(own != item);
+        QVERIFY(window->hasUnsavedChanges());
+        const QImage drawn(rs3->absolutePath(Rs3Fixture::Stable, own + "mask.png"));
+        QCOMPARE(drawn.convertToFormat(QImage::Format_ARGB32), config->renderBoxStyleImage(kRace, 1));
+        // One step of the history, which draws nothing either way.
+        QCOMPARE(stack->count(), 1);
+        stack->undo();
+        QCOMPARE(maskPath(*config, kRace, 1), item);
+        QVERIFY(!window->hasUnsavedChanges());
+        stack->redo();
+        QCOMPARE(maskPath(*config, kRace, 1), own);
+        QCOMPARE(filesIn(folders), atSave);
+    }
+
+    // A coloured bar saved, a copy of that version kept (or a namesake
+    // elsewhere colouring the same bar), then the bar resized and saved; a
+    // beta install without the colour's folder appears. The open copies the
+    // folder into it from the install that holds it: every file the kept
+    // version points at stays byte for byte, and both installs hold them.
+    void resizedColouredBarIsCopiedNotRedrawn_data()
+    {
+        QTest::addColumn<bool>("namesake");
+        QTest::newRow("a kept copy of the file") << false;
+        QTest::newRow("a namesake elsewhere") << true;
+    }
+    void resizedColouredBarIsCopiedNotRedrawn()
+    {
+        QFETCH(bool, namesake);
+        window->onPageSelected(kRace);
+        window->applyColorBar(2);
+        QVERIFY(window->save());
+        const QString folder = maskPath(*config, kRace, 2);
+        QString kept = path;
+        if (namesake) {
+            // The same bar in the same state: the namesake shares the folder.
+            window->loadConfig(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("other"))));
+            window->onPageSelected(kRace);
+            window->applyColorBar(2);
+            QCOMPARE(maskPath(*config, kRace, 2), folder);
+        } else {
+            kept = TestEnvironment::makeTempDir(QStringLiteral("kept")) + '/' + QFileInfo(path).fileName();
+            QVERIFY(QFile::copy(path, kept));
+        }
+        const QMap<QString, QByteArray> atKeep = filesOfSavedConfig(kept);
+        QVERIFY(atKeep.contains(folder + "mask.png"));
+        resize(kRace, 2, config->pages[kRace].masks[2].w / 2);
+        QCOMPARE(maskPath(*config, kRace, 2), folder);
+        QVERIFY(window->save());
+
+        QVERIFY(!rs3->addDeviceFolder(Rs3Fixture::Beta, folder.section('/', 3, 3)).isEmpty());
+        window->loadConfig(window->currentFile());
+        QCOMPARE(config->barRepairCount, 1);
+        QCOMPARE(filesOfSavedConfig(kept), atKeep);
+        QVERIFY(installsHoldTheSame(folder));
     }
 
     // A box restyled and a bar coloured after a save, then Save As into

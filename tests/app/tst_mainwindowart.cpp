@@ -12,6 +12,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QAction>
+#include <QDir>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QListWidget>
@@ -352,6 +353,54 @@ private Q_SLOTS:
         QCOMPARE(stack->count(), 0);
         QCOMPARE(rs3->snapshot(), art);
         QCOMPARE(ConfigSnapshot::records(*config), before);
+    }
+
+    // A Color bar or Apply box style refused because its record cannot be
+    // written (a folder in the record file's place), or because the install
+    // is full part way through the art: the installs are as they were, with
+    // no set or item of the refused art, and the message does not say that
+    // new artwork is in place.
+    void refusedRestyleLeavesNoArt_data()
+    {
+        QTest::addColumn<bool>("box");
+        QTest::addColumn<bool>("full");
+        QTest::newRow("colour, record refused") << false << false;
+        QTest::newRow("colour, install full") << false << true;
+        QTest::newRow("box, record refused") << true << false;
+        QTest::newRow("box, install full") << true << true;
+    }
+    void refusedRestyleLeavesNoArt()
+    {
+        QFETCH(bool, box);
+        QFETCH(bool, full);
+        if (box) {
+            giveDigitStockArt();
+        } else {
+            const QString bar = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b1/");
+            QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, bar, QSize(300, 60), QColor(220, 220, 220)));
+            setParam(config->pages[0].masks[2].node, "PATH_REL_AiM_MASK", bar.toUtf8());
+        }
+        if (!full)
+            QVERIFY(QDir().mkpath(box ? config->boxStylesSidecarPath() : config->barColorSidecarPath()));
+        const QMap<QString, QByteArray> art = rs3->snapshot();
+        const QByteArray documents = ConfigSnapshot::documents(*config);
+        chooseStyle(QStringLiteral("panel_dark"));
+        {
+            // Room for the records, not for a picture.
+            std::unique_ptr<FileSizeLimit::Scope> limit;
+            if (full)
+                limit = std::make_unique<FileSizeLimit::Scope>(300);
+            box ? window->applyBoxStyle(1) : window->applyColorBar(2);
+        }
+        QVERIFY2(status().startsWith(box ? QStringLiteral("Box style apply failed")
+                                         : QStringLiteral("Bar color apply failed")),
+                 qPrintable(status()));
+        QVERIFY2(!status().contains(QLatin1String("in place")), qPrintable(status()));
+        if (!full)
+            QVERIFY2(status().contains(QLatin1String("removed again")), qPrintable(status()));
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(ConfigSnapshot::documents(*config), documents);
+        QCOMPARE(rs3->snapshot(), art);
     }
 
     // Discard on close takes back every write of the session: reopened,

@@ -384,6 +384,44 @@ private Q_SLOTS:
         QCOMPARE(c.devices[0]->dirty, !stampInXml);
     }
 
+    // A coloured bar whose set carries no state in its name (named by hand,
+    // or by a build that did not name states), missing from the beta
+    // install: the open copies the stable install's folder, the user's own
+    // picture, and draws no colours; held by no install, it is left.
+    void setWithoutStateIsNeverDrawn_data()
+    {
+        QTest::addColumn<QString>("set");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("hand-named, held") << "zbar_mine" << true;
+        QTest::newRow("without a state, held") << "zbar_Race_Day_dash_p1_m" << true;
+        QTest::newRow("hand-named, held nowhere") << "zbar_mine" << false;
+    }
+    void setWithoutStateIsNeverDrawn()
+    {
+        QFETCH(QString, set);
+        QFETCH(bool, held);
+        Rs3Fixture fx;
+        installStock(fx);
+        const QString folder = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/" + set + "/Items/b1/";
+        if (held) {
+            QVERIFY(fx.writeFile(Rs3Fixture::Stable, folder + "mask.png", TestFiles::pngBytes(QSize(40, 20), Qt::blue)));
+            QVERIFY(fx.writeFile(Rs3Fixture::Stable, folder + "b1.M2.xml", "<aimDataBase_Mask2/>"));
+        }
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m", 0, 0, 40, 20)
+                                           .p("PATH_REL_AiM_MASK", folder)
+                                           .p("DE_BARCOLOR_SRC", QString::fromLatin1(kStock))
+                                           .add(Fx::bargraph("b", 0, 0, 40, 20)));
+        const QString path = cfg.writeTempZip();
+        const auto stable = Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable));
+        DashConfig c;
+        QVERIFY(c.load(path));
+        QCOMPARE(c.barRepairCount, held ? 1 : 0);
+        QCOMPARE(Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable)), stable);
+        QCOMPARE(Rs3Fixture::treeSnapshot(fx.absolutePath(Rs3Fixture::Beta, folder)),
+                 Rs3Fixture::treeSnapshot(fx.absolutePath(Rs3Fixture::Stable, folder)));
+    }
+
     void loadNeverWritesOutsideTheInstalls_data()
     {
         QTest::addColumn<QString>("pathRel");
@@ -416,7 +454,7 @@ private Q_SLOTS:
         const auto before = ZipFixture::readTree(base);
         const QStringList siblings = QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         if (warns)
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^installColoredBarArt: refusing path"));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^repairMissingColoredBars: refusing origin"));
         DashConfig c;
         QVERIFY(c.load(path));
         QCOMPARE(c.barRepairCount, 0);

@@ -181,9 +181,9 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^writeMaskPanel: mask.tgz write failed"));
         QVERIFY(!config.applyBoxStyle(0, 0, "panel_dark", 0, true, 0, QString(), 0));
 
-        const QString stable = fx.absolutePath(Rs3Fixture::Stable, item);
-        QCOMPARE(TgzImage::decodeFile(stable + "mask.tgz").size(), QSize(120, 60));
-        QCOMPARE(m2Width(stable), 120);
+        // The item written into the stable install first is taken away
+        // again, with the set made for it.
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kSet)));
         // The mask and the sidecar are untouched.
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
         QVERIFY(hasParam(config, "M_BCOL"));
@@ -453,8 +453,11 @@ private Q_SLOTS:
         installBoth(fx);
         DashConfig config;
         QVERIFY(config.load(writeConfig()));
-        QVERIFY(config.refitHomebrewItem(0, 0, kOrigin, 60, 30, "config", "fit_md_01_60x30_0badc0de"));
-        const QString rel = homebrewItemPath("mxg_12", "config", "fit_md_01_60x30_0badc0de");
+        // A name given to another picture is never drawn under.
+        QVERIFY(!config.refitHomebrewItem(0, 0, kOrigin, 60, 30, "config", "fit_md_01_60x30_0badc0de"));
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kSet)));
+        QVERIFY(config.refitHomebrewItem(0, 0, kOrigin, 60, 30, "config", "fit_md_01_60x30"));
+        const QString rel = homebrewItemPath("mxg_12", "config", "fit_md_01_60x30");
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), rel);
         QCOMPARE(TgzImage::decodeFile(fx.absolutePath(Rs3Fixture::Beta, rel) + "mask.tgz").size(), QSize(60, 30));
         QVERIFY(hasParam(config, "M_BCOL")); // a refit keeps the border colour

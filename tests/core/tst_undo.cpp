@@ -18,6 +18,7 @@
 #include "editing/NewPageCommand.h"
 #include "editing/NormalizeOrdineCommand.h"
 #include "editing/RemovePageCommand.h"
+#include "editing/RefreshBoxArtCommand.h"
 #include "editing/ReorderMaskCommand.h"
 #include "editing/ReplaceArtworkCommand.h"
 #include "editing/SetLabelTextCommand.h"
@@ -556,6 +557,17 @@ private Q_SLOTS:
         QTest::newRow("bar colour without end points")
             << "art" << ArtCase{{}, [](DashConfig& c) { return new BarColorCommand(&c, 0, 3); }};
         QTest::newRow("resize styled box") << "art" << resizing(0, QSize(150, 80), styled);
+        // The box's record changed beside the file (a namesake's): the
+        // refresh draws it into an item of the box's own.
+        QTest::newRow("refresh a box whose record describes other art")
+            << "art" << ArtCase{[](DashConfig& c) {
+                                    if (!styled(c))
+                                        return false;
+                                    QMap<QString, BoxStyleRecord> styles = c.loadBoxStyleSidecar();
+                                    styles[c.boxStyleKey(0, 0)].caption = QStringLiteral("RPM");
+                                    return c.saveBoxStyleSidecar(styles);
+                                },
+                                [](DashConfig& c) { return new RefreshBoxArtCommand(&c, nullptr, nullptr, nullptr); }};
         QTest::newRow("resize fitted art") << "art" << resizing(2, QSize(120, 60));
         QTest::newRow("resize art fitted before") << "art" << resizing(2, QSize(90, 30), [](DashConfig& c) {
             MoveCommand(&maskAt(c, 0, 2), 200, 20, 100, 50, 200, 20, 120, 60, &c, 0, 2, false, true).redo();
