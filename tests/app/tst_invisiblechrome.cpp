@@ -562,9 +562,9 @@ import importlib.util, os, signal, sys
 real = sys.argv[0] + ".real"
 real = open(real, encoding="utf-8").read().strip()
 sys.path.insert(0, real)
-spec = importlib.util.spec_from_file_location("real_chrome", os.path.join(real, "make_invisible_chrome.py"))
-tool = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(tool)
+found = importlib.util.spec_from_file_location("real_chrome", os.path.join(real, "make_invisible_chrome.py"))
+tool = importlib.util.module_from_spec(found)
+found.loader.exec_module(tool)
 args = sys.argv[1:]
 output = os.path.abspath(args[args.index("--output") + 1])
 replace = os.replace
