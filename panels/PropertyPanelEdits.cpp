@@ -470,7 +470,10 @@ void PropertyPanel::onBarMinMaxChanged()
             // the value goes to those that show another.
             if (!showsOtherEnd(end, typed->value()))
                 return;
-            (typed == minSpin ? max : min) = typed == minSpin ? fileMax : fileMin;
+            if (typed == minSpin)
+                max = fileMax;
+            else
+                min = fileMin;
             change = BarScaleCommand::Change::oneEnd(end, typed->value());
         } else if (min == shownScaleValue(minSpin, fileMin) && max == shownScaleValue(maxSpin, fileMax)) {
             return;
