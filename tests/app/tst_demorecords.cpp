@@ -546,6 +546,43 @@ private Q_SLOTS:
         QCOMPARE(storesOf(other)[2], QStringLiteral("<none>"));
     }
 
+    // A ".zconfig" restyled after a save and Saved As the ".zconf2" of its
+    // name (or under the name with no suffix) in its folder: the two share
+    // their stores, which then hold the window's records, as the new file's
+    // XML needs them.
+    void saveAsBesideSharingTheStoresKeepsTheEdits_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow(".zconf2") << QStringLiteral(".zconf2");
+        QTest::newRow("no suffix") << QString();
+    }
+    void saveAsBesideSharingTheStoresKeepsTheEdits()
+    {
+        QFETCH(QString, suffix);
+        const QFileInfo demo(path);
+        const QString zconfig = demo.absolutePath() + '/' + demo.completeBaseName() + QStringLiteral(".zconfig");
+        QVERIFY(QFile::rename(path, zconfig));
+        window->loadConfig(zconfig);
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
+        window->applyBoxStyle(1);
+        QVERIFY(window->save());
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        const QStringList edited = storesOf(zconfig);
+        QVERIFY(edited[0].contains(QStringLiteral("panel_dark")));
+
+        const QString target = demo.absolutePath() + '/' + demo.completeBaseName() + suffix;
+        asker->fileNames = {target};
+        QVERIFY(window->saveAs());
+        QCOMPARE(window->currentFile(), target);
+        QCOMPARE(storesOf(target), edited);
+        DashConfig reopened;
+        QVERIFY(reopened.load(target));
+        QCOMPARE(reopened.loadBoxStyleSidecar().value(reopened.boxStyleKey(kRace, 1)).styleId,
+                 QStringLiteral("panel_dark"));
+    }
+
     // Discard takes back the records the window wrote since the save and
     // leaves the others: one copied in beside the configuration before the
     // edit, one added by hand after the save.
