@@ -5,6 +5,7 @@
 #include "canvas/DashCanvas.h"
 #include "editing/ReorderMaskCommand.h"
 #include "model/XmlParams.h"
+#include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/DemoArtSession.h"
 #include "support/Rs3Fixture.h"
@@ -459,6 +460,52 @@ private Q_SLOTS:
         stack->redo();
         QCOMPARE(maskPath(*config, kRace, 1), own);
         QCOMPARE(filesIn(folders), atSave);
+    }
+
+    // The same with a multi-value box whose item no install holds: undoing
+    // the refresh points the box back at the item it had, and does not draw
+    // the namesake's record again.
+    void namesakesMultiBoxRefreshIsUndone()
+    {
+        // The multi-value box made of md.01, styled and saved; its place.
+        const auto makeBox = [this](const QString& style, const QString& caption) {
+            window->onPageSelected(kRace);
+            asker->onExec = [](QDialog* dialog) {
+                static_cast<MultiBoxDialog*>(dialog)->parseArrangement(QStringLiteral("2x1"));
+                dialog->accept();
+                return dialog->result();
+            };
+            window->convertToMultiBox(1);
+            int box = -1;
+            for (size_t k = 0; k < config->pages[kRace].masks.size(); ++k) {
+                if (maskPath(*config, kRace, int(k)).contains(QLatin1String("/mbox_")))
+                    box = int(k);
+            }
+            chooseStyle(style, caption);
+            window->applyBoxStyle(box);
+            return window->save() ? box : -1;
+        };
+        const QString namesake = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("Y")));
+        window->loadConfig(namesake);
+        QVERIFY(makeBox(QStringLiteral("panel_outline"), QStringLiteral("RPM")) >= 0);
+        window->loadConfig(path);
+        const int box = makeBox(QStringLiteral("panel_dark"), QStringLiteral("SPD"));
+        QVERIFY(box >= 0);
+        const QString item = maskPath(*config, kRace, box);
+        QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
+
+        QVERIFY(QFile::remove(namesake));
+        QVERIFY(QFile::copy(path, namesake));
+        window->loadConfig(namesake);
+        window->refreshBoxArtwork();
+        const QString own = maskPath(*config, kRace, box);
+        QVERIFY(own != item);
+        QCOMPARE(stack->count(), 1);
+        stack->undo();
+        QCOMPARE(maskPath(*config, kRace, box), item);
+        QVERIFY(!window->hasUnsavedChanges());
+        stack->redo();
+        QCOMPARE(maskPath(*config, kRace, box), own);
     }
 
     // A coloured bar saved, a copy of that version kept (or a namesake
