@@ -1,6 +1,7 @@
 #include "DemoStock.h"
 #include "window/MainWindow.h"
 #include "artwork/BarColorSnapshot.h"
+#include "artwork/BoxStyleLibrary.h"
 #include "artwork/HomebrewItems.h"
 #include "canvas/DashCanvas.h"
 #include "editing/ReorderMaskCommand.h"
@@ -8,6 +9,7 @@
 #include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/DemoArtSession.h"
+#include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -628,6 +630,32 @@ private Q_SLOTS:
         QVERIFY(reopened.load(target));
         QCOMPARE(reopened.loadBoxStyleSidecar().value(reopened.boxStyleKey(kRace, 1)).styleId,
                  QStringLiteral("panel_dark"));
+    }
+
+    // "Clean (no box)" refused because the store cannot be rewritten (the
+    // disk is full): the message says nothing was changed, and does not
+    // speak of artwork drawn for it, since taking a box off draws none.
+    void refusedCleanSpeaksOfNoDrawing()
+    {
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        // Another box's record stays, so the store is rewritten, not removed.
+        const QString store = config->boxStylesSidecarPath();
+        QJsonObject root = QJsonDocument::fromJson(TestFiles::readBytes(store)).object();
+        QJsonObject masks = root.value(QStringLiteral("masks")).toObject();
+        masks.insert(QStringLiteral("Demo/dash/p09/md.01"), QJsonObject{{QStringLiteral("styleId"), "panel_dark"}});
+        root.insert(QStringLiteral("masks"), masks);
+        QVERIFY(TestFiles::writeBytes(store, QJsonDocument(root).toJson()));
+        chooseStyle(cleanBoxStyleId());
+        {
+            FileSizeLimit::Scope limit(20);
+            window->applyBoxStyle(1);
+        }
+        QVERIFY2(status().startsWith(QLatin1String("Box style apply failed")), qPrintable(status()));
+        QVERIFY2(status().contains(QLatin1String("nothing was changed")), qPrintable(status()));
+        QVERIFY2(!status().contains(QLatin1String("drawn")), qPrintable(status()));
+        QCOMPARE(config->loadBoxStyleSidecar().size(), 2);
     }
 
     // Discard takes back the records the window wrote since the save and
