@@ -114,14 +114,15 @@ QString originFromRecord(const QString& recorded, const QString& current, const 
 }
 
 // The record beside the configuration that keeps the art's origin could
-// not be written, so the restyle was taken back with the art it drew: the
-// install is not the cause.
-QString recordNotWritten(const DashConfig& config)
+// not be written, so the restyle was taken back with the art it drew (a
+// box taken off draws none): the install is not the cause.
+QString recordNotWritten(const DashConfig& config, bool drew)
 {
-    return tr("its record beside the configuration could not be written (%1), so nothing was changed and the "
-              "artwork drawn for it was removed again. Check that the configuration's folder can be written to, "
-              "then try again.")
-        .arg(config.sidecarFailure);
+    const QString taken = drew ? tr("nothing was changed and the artwork drawn for it was removed again")
+                               : tr("nothing was changed");
+    return tr("its record beside the configuration could not be written (%1), so %2. Check that the "
+              "configuration's folder can be written to, then try again.")
+        .arg(config.sidecarFailure, taken);
 }
 
 // The causes both actions share once the origin is known: the box needs
@@ -160,7 +161,7 @@ QString forBoxStyle(const DashConfig& config, int page, int mask, bool removingB
             return unreadable;
     }
     if (!config.sidecarFailure.isEmpty())
-        return recordNotWritten(config);
+        return recordNotWritten(config, !removingBox);
     const QString refused = config.refusedPageFamily(page);
     if (!refused.isEmpty())
         return clause(InstallAdvice::familyNotAllowed(refused));
@@ -200,7 +201,7 @@ QString forBarColor(const DashConfig& config, int page, int mask)
     if (!unreadable.isEmpty())
         return unreadable;
     if (!config.sidecarFailure.isEmpty())
-        return recordNotWritten(config);
+        return recordNotWritten(config, true);
     const auto records = config.loadBarColorSidecar();
     const QString key = config.sidecarKey(page, mask, SidecarStore::BarColors);
     const QString current = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));

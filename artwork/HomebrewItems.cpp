@@ -121,10 +121,24 @@ QString artItemName(const QString& base, const QImage& picture, const QString& s
     return base + QLatin1Char('_') + QString::fromLatin1(hash.result().toHex().left(8));
 }
 
-bool artItemNameConfirms(const QString& item, const QImage& picture, const QString& source)
+namespace {
+
+QRegularExpressionMatch pictureNamed(const QString& item)
 {
     static const QRegularExpression hashed(QStringLiteral("^(.+)_[0-9a-f]{8}$"));
-    const QRegularExpressionMatch match = hashed.match(item);
+    return hashed.match(item);
+}
+
+} // namespace
+
+bool isNamedForItsPicture(const QString& item)
+{
+    return pictureNamed(item).hasMatch();
+}
+
+bool artItemNameConfirms(const QString& item, const QImage& picture, const QString& source)
+{
+    const QRegularExpressionMatch match = pictureNamed(item);
     if (!match.hasMatch())
         return true;
     const QString base = match.captured(1);

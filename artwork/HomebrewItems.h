@@ -37,6 +37,8 @@ QString artItemName(const QString& base, const QImage& picture, const QString& s
 // picture, with `source` or without. A name without them (from a build
 // that did not name items by their picture) tells nothing, and confirms any.
 bool artItemNameConfirms(const QString& item, const QImage& picture, const QString& source = QString());
+// Whether the item's name ends in "_" and eight hex digits (artItemName).
+bool isNamedForItsPicture(const QString& item);
 
 // A coloured bar's set holding art the user put in place of its colours:
 // the set it was made from, "_r" and eight hex digits, maybe "_<n>". What

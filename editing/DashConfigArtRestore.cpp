@@ -7,6 +7,7 @@
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxArtProps.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/MadeArtFolders.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "model/XmlParams.h"
 
@@ -122,9 +123,20 @@ bool DashConfig::restoreBoxArtwork(int pageIndex, int maskIndex, const BoxStyleS
         const QColor accent =
             s.recordPresent && s.accentArgb != 0 ? QColor::fromRgba(quint32(s.accentArgb)) : QColor();
         // renderMultiBoxPanel refuses a grid it cannot draw (a damaged record).
+        MadeArtFolders made;
         renderMultiBoxPanel(pageIndex, maskIndex, mb->rows, mb->cols, styleId, accent, s.showDividers != 0,
                             s.recordPresent ? s.borderPx : 0, s.recordPresent ? s.caption : QString(),
-                            s.recordPresent ? quint32(s.captionArgb) : 0u);
+                            s.recordPresent ? quint32(s.captionArgb) : 0u, &made);
+        // An item named for its picture that the record does not draw again
+        // (a same-named configuration's record, one changed since) is not
+        // this record's: the box goes back to it as it was, and the drawing
+        // goes. An item of an older name is drawn anew under its picture's.
+        QString device, stem, item;
+        if (parseHomebrewBoxPath(s.params.relPath, device, stem, item) && isNamedForItsPicture(item)
+            && QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")) != s.params.relPath) {
+            made.removeAll();
+            writeBoxArtProps(node, s);
+        }
     }
 
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);

@@ -391,14 +391,16 @@ public:
     // Makes path the configuration's path and carries the JSON sidecars
     // along, all of them or (false, *error saying which) none: the path
     // then stays as it was. The stores of the name it leaves get back the
-    // records of its last save (putBackSavedSidecars). Nothing happens for
-    // an empty path or the configuration's own file.
+    // records of its last save (putBackSavedSidecars), but for a store the
+    // new name shares. Nothing happens for an empty path or the
+    // configuration's own file.
     bool moveToPath(const QString& path, QString* error = nullptr);
 
     // --- saving: device documents, preview pictures, configuration name ---
     // Save As: the save below to targetPath, with the sidecars copied beside
     // it first and put in place once the archive is written, and then the
-    // configuration moved to targetPath (moveToPath). A sidecar that cannot
+    // configuration goes on under targetPath, leaving the old name's stores
+    // as moveToPath does. A sidecar that cannot
     // be copied stops it before anything is written; on any false the
     // configuration keeps its path and `error` says what is missing. A store
     // of the old name that could not be put back is named in `warning`.

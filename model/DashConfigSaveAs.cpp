@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 
 namespace {
 
@@ -30,6 +31,17 @@ bool isOwnFile(const DashConfig& config, const QString& path)
 
 void DashConfig::leaveStoresFor(const QString& path, QString* warning)
 {
+    // A store the new name shares (a ".zconfig" saved as the ".zconf2" of
+    // its name beside it) is the new file's as well: it keeps the records
+    // the new file was saved with.
+    const QStringList kept = sidecarPathsOf(path);
+    savedSidecars.erase(std::remove_if(savedSidecars.begin(), savedSidecars.end(),
+                                       [&kept](const SavedStore& saved) {
+                                           return std::any_of(kept.cbegin(), kept.cend(), [&saved](const QString& p) {
+                                               return isSamePath(saved.path, p);
+                                           });
+                                       }),
+                        savedSidecars.end());
     QString why;
     if (!putBackSavedSidecars(&why)) {
         const QString left = tr("The records kept beside %1 could not all be put back as it was saved; they hold the "

@@ -1,12 +1,15 @@
 #include "DemoStock.h"
 #include "window/MainWindow.h"
 #include "artwork/BarColorSnapshot.h"
+#include "artwork/BoxStyleLibrary.h"
 #include "artwork/HomebrewItems.h"
 #include "canvas/DashCanvas.h"
 #include "editing/ReorderMaskCommand.h"
 #include "model/XmlParams.h"
+#include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/DemoArtSession.h"
+#include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -461,6 +464,52 @@ private Q_SLOTS:
         QCOMPARE(filesIn(folders), atSave);
     }
 
+    // The same with a multi-value box whose item no install holds: undoing
+    // the refresh points the box back at the item it had, and does not draw
+    // the namesake's record again.
+    void namesakesMultiBoxRefreshIsUndone()
+    {
+        // The multi-value box made of md.01, styled and saved; its place.
+        const auto makeBox = [this](const QString& style, const QString& caption) {
+            window->onPageSelected(kRace);
+            asker->onExec = [](QDialog* dialog) {
+                static_cast<MultiBoxDialog*>(dialog)->parseArrangement(QStringLiteral("2x1"));
+                dialog->accept();
+                return dialog->result();
+            };
+            window->convertToMultiBox(1);
+            int box = -1;
+            for (size_t k = 0; k < config->pages[kRace].masks.size(); ++k) {
+                if (maskPath(*config, kRace, int(k)).contains(QLatin1String("/mbox_")))
+                    box = int(k);
+            }
+            chooseStyle(style, caption);
+            window->applyBoxStyle(box);
+            return window->save() ? box : -1;
+        };
+        const QString namesake = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("Y")));
+        window->loadConfig(namesake);
+        QVERIFY(makeBox(QStringLiteral("panel_outline"), QStringLiteral("RPM")) >= 0);
+        window->loadConfig(path);
+        const int box = makeBox(QStringLiteral("panel_dark"), QStringLiteral("SPD"));
+        QVERIFY(box >= 0);
+        const QString item = maskPath(*config, kRace, box);
+        QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
+
+        QVERIFY(QFile::remove(namesake));
+        QVERIFY(QFile::copy(path, namesake));
+        window->loadConfig(namesake);
+        window->refreshBoxArtwork();
+        const QString own = maskPath(*config, kRace, box);
+        QVERIFY(own != item);
+        QCOMPARE(stack->count(), 1);
+        stack->undo();
+        QCOMPARE(maskPath(*config, kRace, box), item);
+        QVERIFY(!window->hasUnsavedChanges());
+        stack->redo();
+        QCOMPARE(maskPath(*config, kRace, box), own);
+    }
+
     // A coloured bar saved, a copy of that version kept (or a namesake
     // elsewhere colouring the same bar), then the bar resized and saved; a
     // beta install without the colour's folder appears. The open copies the
@@ -544,6 +593,69 @@ private Q_SLOTS:
         QCOMPARE(storesOf(path), saved);
         QVERIFY(storesOf(other)[0].contains(QStringLiteral("solid_blue")));
         QCOMPARE(storesOf(other)[2], QStringLiteral("<none>"));
+    }
+
+    // A ".zconfig" restyled after a save and Saved As the ".zconf2" of its
+    // name (or under the name with no suffix) in its folder: the two share
+    // their stores, which then hold the window's records, as the new file's
+    // XML needs them.
+    void saveAsBesideSharingTheStoresKeepsTheEdits_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow(".zconf2") << QStringLiteral(".zconf2");
+        QTest::newRow("no suffix") << QString();
+    }
+    void saveAsBesideSharingTheStoresKeepsTheEdits()
+    {
+        QFETCH(QString, suffix);
+        const QFileInfo demo(path);
+        const QString zconfig = demo.absolutePath() + '/' + demo.completeBaseName() + QStringLiteral(".zconfig");
+        QVERIFY(QFile::rename(path, zconfig));
+        window->loadConfig(zconfig);
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_outline"), QStringLiteral("SPD"));
+        window->applyBoxStyle(1);
+        QVERIFY(window->save());
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        const QStringList edited = storesOf(zconfig);
+        QVERIFY(edited[0].contains(QStringLiteral("panel_dark")));
+
+        const QString target = demo.absolutePath() + '/' + demo.completeBaseName() + suffix;
+        asker->fileNames = {target};
+        QVERIFY(window->saveAs());
+        QCOMPARE(window->currentFile(), target);
+        QCOMPARE(storesOf(target), edited);
+        DashConfig reopened;
+        QVERIFY(reopened.load(target));
+        QCOMPARE(reopened.loadBoxStyleSidecar().value(reopened.boxStyleKey(kRace, 1)).styleId,
+                 QStringLiteral("panel_dark"));
+    }
+
+    // "Clean (no box)" refused because the store cannot be rewritten (the
+    // disk is full): the message says nothing was changed, and does not
+    // speak of artwork drawn for it, since taking a box off draws none.
+    void refusedCleanSpeaksOfNoDrawing()
+    {
+        window->onPageSelected(kRace);
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        // Another box's record stays, so the store is rewritten, not removed.
+        const QString store = config->boxStylesSidecarPath();
+        QJsonObject root = QJsonDocument::fromJson(TestFiles::readBytes(store)).object();
+        QJsonObject masks = root.value(QStringLiteral("masks")).toObject();
+        masks.insert(QStringLiteral("Demo/dash/p09/md.01"), QJsonObject{{QStringLiteral("styleId"), "panel_dark"}});
+        root.insert(QStringLiteral("masks"), masks);
+        QVERIFY(TestFiles::writeBytes(store, QJsonDocument(root).toJson()));
+        chooseStyle(cleanBoxStyleId());
+        {
+            FileSizeLimit::Scope limit(20);
+            window->applyBoxStyle(1);
+        }
+        QVERIFY2(status().startsWith(QLatin1String("Box style apply failed")), qPrintable(status()));
+        QVERIFY2(status().contains(QLatin1String("nothing was changed")), qPrintable(status()));
+        QVERIFY2(!status().contains(QLatin1String("drawn")), qPrintable(status()));
+        QCOMPARE(config->loadBoxStyleSidecar().size(), 2);
     }
 
     // Discard takes back the records the window wrote since the save and
