@@ -113,7 +113,7 @@ QString coloredBarStateHash(const QString& source, const QString& origin, int wi
     // Recoloured lit strips make other art of the same stock item: a folder
     // drawn before they were recoloured keeps its own name.
     if (!stripFiles.isEmpty())
-        hash.addData("\0lit\0" + stripFiles.join(QLatin1Char('\0')).toUtf8());
+        hash.addData(QByteArrayLiteral("\0lit\0") + stripFiles.join(QLatin1Char('\0')).toUtf8());
     QStringList files;
     QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
@@ -135,25 +135,30 @@ bool isRecolouredPicture(const QString& lowerName)
             || lowerName.startsWith(QLatin1String("bkg")));
 }
 
-void collectLitStrips(pugi::xml_node element, QStringList& names)
+void collectLitStrips(pugi::xml_node scale, QStringList& names)
 {
-    for (pugi::xml_node e = element.child("e"); e; e = e.next_sibling("e")) {
-        if (hasClass(e, "StepScale")) {
-            const QString name = QString::fromUtf8(paramValue(e, "PATH_IMG_ON")).trimmed();
-            if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
-                names << name;
-        }
-        collectLitStrips(e, names);
+    for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
+        const QString name = hasClass(step, "StepScale") ? QString::fromUtf8(paramValue(step, "PATH_IMG_ON")).trimmed()
+                                                          : QString();
+        if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
+            names << name;
     }
 }
 
-// The lit strips the bar's scales name (each step's PATH_IMG_ON): the dash
-// draws them over the picture up to the value, so a colouring that left
-// them would not show.
+// The lit strips the bar's scales (its own, and those of its units) name in
+// their steps: the dash draws them over the picture up to the value, so a
+// colouring that left them would not show.
 QStringList litStripNames(pugi::xml_node bar)
 {
     QStringList names;
-    collectLitStrips(bar, names);
+    for (pugi::xml_node e = bar.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "ScaleFSV"))
+            collectLitStrips(e, names);
+        for (pugi::xml_node scale = e.child("e"); hasClass(e, "UDM") && scale; scale = scale.next_sibling("e")) {
+            if (hasClass(scale, "ScaleFSV"))
+                collectLitStrips(scale, names);
+        }
+    }
     return names;
 }
 
