@@ -114,11 +114,12 @@ QString originFromRecord(const QString& recorded, const QString& current, const 
 }
 
 // The record beside the configuration that keeps the art's origin could
-// not be written, so the restyle was taken back with the art it drew (a
-// box taken off draws none): the install is not the cause.
+// not be written, so the edit was taken back with any art it drew (a box
+// taken off draws none, nor does a box inserted where no install has the
+// device): the install is not the cause.
 QString recordNotWritten(const DashConfig& config, bool drew)
 {
-    const QString taken = drew ? tr("nothing was changed and the artwork drawn for it was removed again")
+    const QString taken = drew ? tr("nothing was changed and any artwork drawn for it was removed again")
                                : tr("nothing was changed");
     return tr("its record beside the configuration could not be written (%1), so %2. Check that the "
               "configuration's folder can be written to, then try again.")
@@ -190,6 +191,16 @@ QString forBoxStyle(const DashConfig& config, int page, int mask, bool removingB
     if (origin.isEmpty())
         return notPlaced(tr("box"));
     return originReason(origin, true);
+}
+
+QString forMultiBox(const DashConfig& config)
+{
+    for (const SidecarStore store : {SidecarStore::MultiBoxes, SidecarStore::BoxStyles}) {
+        const QString unreadable = config.sidecarReadFailure(store);
+        if (!unreadable.isEmpty())
+            return unreadable;
+    }
+    return config.sidecarFailure.isEmpty() ? QString() : recordNotWritten(config, true);
 }
 
 QString forBarColor(const DashConfig& config, int page, int mask)

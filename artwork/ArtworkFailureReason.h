@@ -15,5 +15,8 @@ namespace ArtworkFailureReason {
 // cannot be to choose it.
 QString forBoxStyle(const DashConfig& config, int page, int mask, bool removingBox = false);
 QString forBarColor(const DashConfig& config, int page, int mask);
+// Adding a multi-value box (Insert Element, Convert to a multi-value box):
+// only its records can stop it.
+QString forMultiBox(const DashConfig& config);
 
 } // namespace ArtworkFailureReason

@@ -1,6 +1,7 @@
 // Bar colour artwork: a bargraph's stock item copied into a "zbar_" homebrew
-// set of every RaceStudio 3 install that has the device, its lit band
-// recoloured green-amber-red, and the stock item remembered (in the mask's
+// set of every RaceStudio 3 install that has the device, its lit band and
+// the lit strips its scale names recoloured green-amber-red (the copy only,
+// never the stock item), and the stock item remembered (in the mask's
 // DE_BARCOLOR_SRC and in ".barcolor.json") so the colour can be removed again
 // and the art rebuilt on a machine that lacks it.
 #include "model/DashConfig.h"
@@ -104,10 +105,15 @@ QString coloredBarSource(const QString& origin)
 // and every file of the stock item it is made from. A state always gets the
 // same folder, and a folder once written never gets other content, so the
 // saved file and every undo step keep the art they point at.
-QString coloredBarStateHash(const QString& source, const QString& origin, int width, int height)
+QString coloredBarStateHash(const QString& source, const QString& origin, int width, int height,
+                            const QStringList& stripFiles)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     hash.addData(origin.toUtf8() + '\0' + QByteArray::number(width) + 'x' + QByteArray::number(height));
+    // Recoloured lit strips make other art of the same stock item: a folder
+    // drawn before they were recoloured keeps its own name.
+    if (!stripFiles.isEmpty())
+        hash.addData(QByteArrayLiteral("\0lit\0") + stripFiles.join(QLatin1Char('\0')).toUtf8());
     QStringList files;
     QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
@@ -127,6 +133,59 @@ bool isRecolouredPicture(const QString& lowerName)
     return lowerName.endsWith(QLatin1String(".png"))
         && (lowerName == QLatin1String("mask.png") || lowerName.startsWith(QLatin1String("m2on"))
             || lowerName.startsWith(QLatin1String("bkg")));
+}
+
+void collectLitStrips(pugi::xml_node scale, QStringList& names)
+{
+    for (pugi::xml_node step = scale.child("e"); step; step = step.next_sibling("e")) {
+        const QString name = hasClass(step, "StepScale") ? QString::fromUtf8(paramValue(step, "PATH_IMG_ON")).trimmed()
+                                                          : QString();
+        if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
+            names << name;
+    }
+}
+
+// The lit strips the bar's scales (its own, and those of its units) name in
+// their steps: the dash draws them over the picture up to the value, so a
+// colouring that left them would not show.
+QStringList litStripNames(pugi::xml_node bar)
+{
+    QStringList names;
+    for (pugi::xml_node e = bar.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "ScaleFSV"))
+            collectLitStrips(e, names);
+        for (pugi::xml_node scale = e.child("e"); hasClass(e, "UDM") && scale; scale = scale.next_sibling("e")) {
+            if (hasClass(scale, "ScaleFSV"))
+                collectLitStrips(scale, names);
+        }
+    }
+    return names;
+}
+
+// The files of the item folder that hold those strips: each named file and
+// its .png or .tgz twin, by their names in the folder, sorted. The names
+// come from the configuration, so only plain names of files there count.
+QStringList litStripFiles(const QString& source, const QStringList& strips)
+{
+    QSet<QString> wanted;
+    for (const QString& name : strips) {
+        if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+            continue;
+        const QString lower = name.toLower();
+        wanted.insert(lower);
+        if (lower.endsWith(QLatin1String(".tgz")) || lower.endsWith(QLatin1String(".png"))) {
+            wanted.insert(lower.chopped(4) + QStringLiteral(".png"));
+            wanted.insert(lower.chopped(4) + QStringLiteral(".tgz"));
+        }
+    }
+    QStringList files;
+    if (wanted.isEmpty())
+        return files;
+    for (const QString& file : QDir(source).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        if (wanted.contains(file.toLower()))
+            files << file;
+    }
+    return files;
 }
 
 } // namespace
@@ -157,8 +216,9 @@ ColoredBarTarget coloredBarTarget(const QString& newRel)
 }
 
 // The files a colouring writes over the copy of the stock item, by name:
-// each recoloured picture and the device twin of each.
-QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int height)
+// each recoloured picture and the device twin of each; a lit strip kept only
+// in the device's format is read from it.
+QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int height, const QStringList& strips)
 {
     QMap<QString, QByteArray> files;
     const QImage stock(source + QStringLiteral("/mask.png"));
@@ -168,20 +228,23 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
     const int band = stock.height() > 1
         ? int(std::lround(double(height - 1) * double(bottom) / double(stock.height() - 1)))
         : bottom;
+    const QStringList stripFiles = litStripFiles(source, strips);
     const QFileInfoList entries =
         QDir(source).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QFileInfo& fi : entries) {
-        if (!isRecolouredPicture(fi.fileName().toLower()))
+        const bool strip = stripFiles.contains(fi.fileName());
+        if ((!strip && !isRecolouredPicture(fi.fileName().toLower())) || files.contains(fi.fileName()))
             continue;
-        const QImage picture(fi.absoluteFilePath());
+        const bool device = fi.suffix().compare(QLatin1String("tgz"), Qt::CaseInsensitive) == 0;
+        const QImage picture = device ? TgzImage::decodeFile(fi.absoluteFilePath()) : QImage(fi.absoluteFilePath());
         if (picture.isNull())
             continue;
         const QImage recoloured = BoxStyleRenderer::paintColorRamp(picture, 0, band, QSize(width, height));
         if (recoloured.isNull())
             continue;
-        files.insert(fi.fileName(), pngBytes(recoloured));
+        files.insert(fi.fileName(), device ? TgzImage::encode(recoloured) : pngBytes(recoloured));
         const QString twin = fi.completeBaseName() + QStringLiteral(".tgz");
-        if (QFileInfo::exists(source + QLatin1Char('/') + twin))
+        if (!device && QFileInfo::exists(source + QLatin1Char('/') + twin))
             files.insert(twin, TgzImage::encode(recoloured));
     }
     return files;
@@ -209,7 +272,7 @@ bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QStr
 } // namespace
 
 bool DashConfig::installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
-                                      MadeArtFolders* made)
+                                      const QStringList& litStrips, MadeArtFolders* made)
 {
     if (!isSafeOverlayPath(origin) || !isSafeOverlayPath(newRel)) {
         qWarning() << "installColoredBarArt: refusing path" << origin << newRel;
@@ -239,7 +302,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         return true;
     }
 
-    const QMap<QString, QByteArray> recoloured = recolouredFiles(source, width, height);
+    const QMap<QString, QByteArray> recoloured = recolouredFiles(source, width, height, litStrips);
     if (!recoloured.contains(QStringLiteral("mask.png")))
         return false;
 
@@ -304,11 +367,12 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
 }
 
 QString DashConfig::freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
-                                         const QString& item, int width, int height) const
+                                         const QString& item, int width, int height,
+                                         const QStringList& litStrips) const
 {
     const QString source = coloredBarSource(origin);
     const QMap<QString, QByteArray> files = source.isEmpty() ? QMap<QString, QByteArray>()
-                                                             : recolouredFiles(source, width, height);
+                                                             : recolouredFiles(source, width, height, litStrips);
     // A folder of this state that holds other art (replaced by the user, here
     // or in a same-named configuration elsewhere) is left to the files that
     // point at it; this colouring takes the next name.
@@ -393,16 +457,17 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     const QString source = coloredBarSource(origin);
     if (source.isEmpty())
         return false;
+    const QStringList strips = litStripNames(bar);
     const QString setName = homebrewSetStem() + QLatin1Char('_') + sanitizeFileStem(key) + QLatin1Char('_')
-        + coloredBarStateHash(source, origin, width, height);
-    const QString newRel = freeColoredBarFolder(origin, device, setName, item, width, height);
+        + coloredBarStateHash(source, origin, width, height, litStripFiles(source, strips));
+    const QString newRel = freeColoredBarFolder(origin, device, setName, item, width, height, strips);
     if (newRel.isEmpty())
         return false;
     if (originalCoords.isEmpty())
         originalCoords = barGeometryText(bar);
 
     MadeArtFolders made;
-    if (!installColoredBarArt(origin, newRel, width, height, &made))
+    if (!installColoredBarArt(origin, newRel, width, height, strips, &made))
         return false;
     // Recorded before the mask changes: without the record the colour could
     // never be removed, so a record that cannot be written leaves the mask as
@@ -469,6 +534,7 @@ struct ColoredBarMaker {
     bool fromRecord = false;
     int width = 0;
     int height = 0;
+    QStringList litStrips;
 };
 
 ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
@@ -480,7 +546,8 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
             const pugi::xml_node node = config.pages[size_t(p)].masks[size_t(k)].node;
             if (!node || QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")) != path)
                 continue;
-            ColoredBarMaker c{p, k, QString::fromUtf8(paramValue(node, "DE_BARCOLOR_SRC")), false, 0, 0};
+            ColoredBarMaker c{p, k, QString::fromUtf8(paramValue(node, "DE_BARCOLOR_SRC")), false, 0, 0,
+                              litStripNames(findBargraphChild(node))};
             if (c.origin.isEmpty()) {
                 c.origin = records.value(config.sidecarKey(p, k, SidecarStore::BarColors)).originalPathRel;
                 c.fromRecord = !c.origin.isEmpty();
@@ -500,7 +567,9 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
             continue;
         }
         const QString source = coloredBarSource(c.origin);
-        if (!source.isEmpty() && setNames(set, coloredBarStateHash(source, c.origin, c.width, c.height)))
+        if (!source.isEmpty()
+            && setNames(set, coloredBarStateHash(source, c.origin, c.width, c.height,
+                                                 litStripFiles(source, c.litStrips))))
             return c;
     }
     return {};
@@ -556,7 +625,7 @@ int DashConfig::repairMissingColoredBars()
                 qInfo() << "repairMissingColoredBars: the folder's name holds no state of a bar that points at it"
                         << path << "- left";
                 continue;
-            } else if (!installColoredBarArt(maker.origin, path, maker.width, maker.height)) {
+            } else if (!installColoredBarArt(maker.origin, path, maker.width, maker.height, maker.litStrips)) {
                 continue;
             } else {
                 qInfo() << "repairMissingColoredBars: rebuilt" << path

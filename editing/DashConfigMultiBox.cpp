@@ -6,6 +6,7 @@
 
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/MadeArtFolders.h"
 #include "editing/ChannelCategory.h"
 #include "editing/ElementParams.h"
 #include "editing/HotMouseLines.h"
@@ -99,9 +100,10 @@ int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& la
     const QString device = deviceFolderFromPath(p->relPagePath);
     // The grid's key names the page too: the item is this box's alone.
     const QString key = sidecarKey(pageIndex, index, SidecarStore::MultiBoxes);
+    MadeArtFolders made;
     if (!panel.isNull() && !device.isEmpty()
         && !writeMaskPanel(pageIndex, index, panel, QString(), device, homebrewSetStem(),
-                           artItemName(QStringLiteral("mbox_") + sanitizeFileStem(key), panel), true))
+                           artItemName(QStringLiteral("mbox_") + sanitizeFileStem(key), panel), true, &made))
         qWarning() << "addMultiBox: panel art for" << name << "could not be written";
 
     const QList<QRect> cells = multiBoxCells(rect.width(), rect.height(), rows, cols);
@@ -147,7 +149,8 @@ int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& la
 
     // Without its grid record the box is no multi-value box (a resize would
     // scale it as a picture), and a stale style record would draw another
-    // box's look: a store that cannot be written takes the box away again.
+    // box's look: a store that cannot be written takes the box away again,
+    // with the folders its panel was drawn into.
     const QMap<QString, MultiBoxRecord> gridsBefore = loadMultiBoxSidecar();
     QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     const bool staleStyle = styles.remove(key) > 0;
@@ -155,6 +158,7 @@ int DashConfig::addMultiBox(int pageIndex, int rows, int cols, const QString& la
         qWarning() << "addMultiBox: the grid of" << name << "could not be recorded:" << sidecarFailure;
         saveMultiBoxSidecar(gridsBefore);
         removeMask(pageIndex, index);
+        made.removeAll();
         return -1;
     }
 

@@ -296,12 +296,13 @@ public:
     // others get a copy of it. The folders it creates go to `made` (when
     // given), so a colouring refused afterwards can take them away; a failed
     // install takes them away itself.
+    // `litStrips`: the lit strips the bar's scales name, recoloured too.
     bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
-                              MadeArtFolders* made = nullptr);
+                              const QStringList& litStrips, MadeArtFolders* made = nullptr);
     // The folder (relative path) a colouring of that state writes: the set's
     // own name, or the next free one when that folder holds other art.
     QString freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
-                                 const QString& item, int width, int height) const;
+                                 const QString& item, int width, int height, const QStringList& litStrips) const;
     // A coloured bar's folder missing from an install that has the device is
     // copied there from an install that holds it; held by none, it is drawn
     // only for the bar whose state (origin and size) the folder's name holds,

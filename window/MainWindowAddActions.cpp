@@ -2,6 +2,7 @@
 // pages from templates, and converting a box to a multi-value box.
 #include "window/MainWindow.h"
 
+#include "artwork/ArtworkFailureReason.h"
 #include "canvas/DashCanvas.h"
 #include "editing/CheckedPush.h"
 #include "editing/AddMultiBoxCommand.h"
@@ -250,7 +251,7 @@ void MainWindow::convertToMultiBox(int maskIndex)
         trial.redo();
         if (probe < 0) {
             showArtworkFailure(tr("Convert to multi-value box"), tr("Convert to multi-value box failed"),
-                               config.sidecarFailure, QString());
+                               ArtworkFailureReason::forMultiBox(config), QString());
             return;
         }
         trial.undo();
@@ -274,7 +275,7 @@ void MainWindow::convertToMultiBox(int maskIndex)
     if (created < 0) {
         // A grid that could not be recorded says so; the box stays as it was.
         showArtworkFailure(tr("Convert to multi-value box"), tr("Convert to multi-value box failed"),
-                           config.sidecarFailure, QString());
+                           ArtworkFailureReason::forMultiBox(config), QString());
         return;
     }
     statusBar()->showMessage(tr("Converted to a %1x%2 multi-value box%3")

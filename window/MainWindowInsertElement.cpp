@@ -2,6 +2,7 @@
 // six roads builds the new mask, each one undo step.
 #include "window/MainWindow.h"
 
+#include "artwork/ArtworkFailureReason.h"
 #include "artwork/BarTemplateLibrary.h"
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
@@ -160,7 +161,8 @@ void MainWindow::insertMultiBox()
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, rows, cols, dialog.labelPlacement(),
                                            std::move(cells), rect, &created), [&created] { return created >= 0; });
     if (!showInsertedMask(created)) {
-        showArtworkFailure(tr("Insert Element"), tr("Insert failed"), config.sidecarFailure, QString());
+        showArtworkFailure(tr("Insert Element"), tr("Insert failed"), ArtworkFailureReason::forMultiBox(config),
+                           QString());
         return;
     }
     const MaskElement* mask = config.maskAt(currentPage, created);
@@ -185,7 +187,8 @@ void MainWindow::insertSingleValue(const ElementTypeEntry& type, const ChannelIn
     pushChecked(*undoStack, new AddMultiBoxCommand(&config, currentPage, 1, 1, QStringLiteral("above"), std::move(cells),
                                            centredOn(display, w, h), &created), [&created] { return created >= 0; });
     if (!showInsertedMask(created)) {
-        showArtworkFailure(tr("Insert Element"), tr("Insert failed"), config.sidecarFailure, QString());
+        showArtworkFailure(tr("Insert Element"), tr("Insert failed"), ArtworkFailureReason::forMultiBox(config),
+                           QString());
         return;
     }
     statusBar()->showMessage(channel.longName.isEmpty() ? tr("Inserted value")

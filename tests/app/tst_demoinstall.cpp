@@ -433,16 +433,18 @@ private Q_SLOTS:
         QCOMPARE(QImage(rs3->absolutePath(Rs3Fixture::Stable, sized + "mask.png")).width(), 300);
     }
 
-    // A restyle whose record cannot be written beside the configuration (a
-    // folder stands where the store goes) fails, says why and leaves the
-    // mask, the history and the other records as they were.
+    // A restyle or a new box whose record cannot be written beside the
+    // configuration (a folder stands where the store goes) fails, says why
+    // and that its art went again, and leaves the mask, the history, the
+    // other records and the installs as they were.
     void unrecordedRestyleFails_data()
     {
-        QTest::addColumn<int>("action"); // 0 bar colour, 1 box style, 2 convert to multi-value box
+        QTest::addColumn<int>("action"); // 0 bar colour, 1 box style, 2 convert to, 3 insert a multi-value box
         QTest::addColumn<QString>("failed");
         QTest::newRow("bar colour") << 0 << QStringLiteral("Bar color apply failed — ");
         QTest::newRow("box style") << 1 << QStringLiteral("Box style apply failed — ");
         QTest::newRow("convert to multi-value box") << 2 << QStringLiteral("Convert to multi-value box failed — ");
+        QTest::newRow("insert multi-value box") << 3 << QStringLiteral("Insert failed — ");
     }
     void unrecordedRestyleFails()
     {
@@ -455,6 +457,7 @@ private Q_SLOTS:
         window->onPageSelected(kRace);
         const QByteArray xml0 = ConfigSnapshot::documents(*config);
         const QByteArray records0 = ConfigSnapshot::records(*config);
+        const QMap<QString, QByteArray> art0 = rs3->snapshot();
         if (action == 0) {
             window->applyColorBar(2);
         } else if (action == 1) {
@@ -462,18 +465,26 @@ private Q_SLOTS:
             window->applyBoxStyle(1);
         } else {
             asker->onExec = [](QDialog* dialog) {
+                if (auto* add = qobject_cast<AddElementDialog*>(dialog)) {
+                    auto* types = add->findChild<QListWidget*>(QStringLiteral("types"));
+                    types->setCurrentItem(types->findItems(QStringLiteral("Multi-value box"), Qt::MatchExactly).value(0));
+                    add->onAccept();
+                    return add->result();
+                }
                 static_cast<MultiBoxDialog*>(dialog)->parseArrangement(QStringLiteral("2x2"));
                 dialog->accept();
                 return dialog->result();
             };
-            window->convertToMultiBox(1);
+            action == 2 ? window->convertToMultiBox(1) : window->insertElement();
         }
         QVERIFY2(status().startsWith(failed), qPrintable(status()));
         QVERIFY2(status().contains(QDir::toNativeSeparators(store)) || status().contains(store), qPrintable(status()));
         QVERIFY2(!status().contains(QLatin1String("RaceStudio 3 install")), qPrintable(status()));
+        QVERIFY2(status().contains(QLatin1String("removed again")), qPrintable(status()));
         QCOMPARE(stack->count(), 0);
         QCOMPARE(ConfigSnapshot::documents(*config), xml0);
         QCOMPARE(ConfigSnapshot::records(*config), records0);
+        QCOMPARE(rs3->snapshot(), art0);
     }
 };
 

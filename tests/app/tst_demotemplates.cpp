@@ -3,6 +3,7 @@
 #include "dialogs/AddPageDialog.h"
 #include "window/MainWindow.h"
 #include "artwork/ArtworkFiles.h"
+#include "artwork/BoxStyleRenderer.h"
 #include "canvas/DashCanvas.h"
 #include "canvas/GaugeGeometry.h"
 #include "canvas/IDataSource.h"
@@ -574,23 +575,53 @@ private Q_SLOTS:
     // The Race page's bar and the stock bar inserted from the demo's set
     // are drawn as the dash draws them: the lit strip up to the value, the
     // unlit strip beyond, at the ends and the middle of the bar's range.
+    // Coloured, the lit part shows the green-amber-red ramp from its start,
+    // and undo gives the stock look back.
     void barsDrawTheirStrips_data()
     {
         QTest::addColumn<bool>("inserted");
         QTest::addColumn<double>("share");
+        QTest::addColumn<bool>("coloured");
         for (const double share : {0.0, 0.5, 1.0}) {
-            QTest::addRow("Race page at %g", share) << false << share;
-            QTest::addRow("inserted stock bar at %g", share) << true << share;
+            QTest::addRow("Race page at %g", share) << false << share << false;
+            QTest::addRow("inserted stock bar at %g", share) << true << share << false;
         }
+        QTest::addRow("Race page coloured") << false << 0.5 << true;
+        QTest::addRow("inserted stock bar coloured") << true << 0.5 << true;
     }
     void barsDrawTheirStrips()
     {
         QFETCH(bool, inserted);
         QFETCH(double, share);
+        QFETCH(bool, coloured);
         const QPair<int, int> bar = inserted ? insertStockBar() : qMakePair(int(kRace), 2);
         QVERIFY2(bar.first >= 0, "Insert Element offers no stock bar");
         QCOMPARE(maskPath(*config, bar.first, bar.second), DemoStock::barItem());
-        const QString fault = stripFault(bar.first, bar.second, share);
+        if (coloured) {
+            window->onPageSelected(bar.first);
+            window->applyColorBar(bar.second);
+            QVERIFY2(maskPath(*config, bar.first, bar.second).contains(QLatin1String("/zbar_")), qPrintable(status()));
+        }
+        QString fault = stripFault(bar.first, bar.second, share);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        if (!coloured)
+            return;
+        const MaskElement& mask = config->pages[size_t(bar.first)].masks[size_t(bar.second)];
+        double lower = 0, upper = 0;
+        QVERIFY(DashConfig::barScaleRange(mask.node, lower, upper));
+        const QImage image = shown(bar.first, lower + (upper - lower) * share);
+        const int y = mask.y + mask.h / 4; // inside the lit band of the stock picture
+        for (int x = 0; x < int(mask.w * share) - 2; ++x) {
+            const QColor ramp = BoxStyleRenderer::rampColorAt(double(x) / (mask.w - 1), barColorRamp());
+            QVERIFY2(PixelProbe::near(image.pixelColor(mask.x + x, y), ramp, 6),
+                     qPrintable(QStringLiteral("%1 px from the start: %2, the ramp gives %3")
+                                    .arg(x)
+                                    .arg(PixelProbe::describe(image.pixelColor(mask.x + x, y)),
+                                         PixelProbe::describe(ramp))));
+        }
+        stack->undo();
+        QCOMPARE(maskPath(*config, bar.first, bar.second), DemoStock::barItem());
+        fault = stripFault(bar.first, bar.second, share);
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
     }
 

@@ -7,6 +7,7 @@
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
+#include "support/PixelProbe.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
@@ -382,6 +383,66 @@ private Q_SLOTS:
         QCOMPARE(installs(fx), complete);
         QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
         QCOMPARE(c.devices[0]->dirty, !stampInXml);
+    }
+
+    // The lit strips the bar's scale names (one with its .png twin, one kept
+    // only in the device's format) take the ramp over the picture's lit band
+    // in the coloured copy; the unlit strip and the stock item stay as they
+    // are. Gone from every install, the folder is drawn again, byte for
+    // byte, when the configuration is opened.
+    void litStripsTakeTheRamp()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        const QString stock = QString::fromLatin1(kStock);
+        const QImage lit = stockBar(40, 20, 20);
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "lit.png", pngBytes(lit)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "lit.tgz", TgzImage::encode(lit)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "solo.tgz", TgzImage::encode(lit)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "off.tgz", TgzImage::encode(stockBar(40, 20, 0))));
+        const auto step = [](const char* id, const char* strip, const char* position, const char* value) {
+            return FixtureElement("StepScale", id).p("PATH_IMG_ON", strip).p("POS_VAL_SCALA", position).p("VAL_SCALA", value);
+        };
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(
+            Fx::mask("mb.01", 10, 20, 120, 30)
+                .p("PATH_REL_AiM_MASK", stock)
+                .add(Fx::bargraph("b1", 0, 0, 100, 25)
+                         .add(FixtureElement("ScaleFSV", "00")
+                                  .p("PATH_IMG_OFF", "off.tgz")
+                                  .add(step("0", "lit.tgz", "0", "0"))
+                                  .add(step("1", "solo.tgz", "100", "9000")))));
+        const QString path = cfg.writeTempZip("Race Day.zconf2");
+        const auto art0 = installs(fx);
+        QString coloured;
+        {
+            DashConfig c;
+            QVERIFY(c.load(path));
+            QVERIFY(c.applyBarColor(0, 0));
+            coloured = param(c, "PATH_REL_AiM_MASK");
+            QVERIFY(c.save(path));
+        }
+        const auto art1 = installs(fx);
+        for (auto it = art0.constBegin(); it != art0.constEnd(); ++it)
+            QCOMPARE(art1.value(it.key()), it.value());
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QString item = fx.absolutePath(root, coloured);
+            for (const QImage& strip : {QImage(item + "lit.png"), TgzImage::decodeFile(item + "lit.tgz"),
+                                        TgzImage::decodeFile(item + "solo.tgz")}) {
+                QCOMPARE(strip.size(), QSize(120, 30));
+                QVERIFY(PixelProbe::near(strip.pixelColor(0, 0), QColor(0, 220, 0), 8));
+                QVERIFY(PixelProbe::near(strip.pixelColor(119, 11), QColor(255, 0, 0), 8));
+                QVERIFY(PixelProbe::near(strip.pixelColor(60, 25), QColor(220, 220, 220), 8));
+            }
+            QCOMPARE(TestFiles::readBytes(item + "off.tgz"), TestFiles::readBytes(fx.absolutePath(Rs3Fixture::Stable, stock) + "off.tgz"));
+        }
+
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QVERIFY(QDir(fx.absolutePath(root, coloured)).removeRecursively());
+        DashConfig c;
+        QVERIFY(c.load(path));
+        QCOMPARE(c.barRepairCount, 1);
+        QCOMPARE(installs(fx), art1);
     }
 
     // A coloured bar whose set carries no state in its name (named by hand,
