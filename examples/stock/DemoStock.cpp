@@ -22,6 +22,13 @@ QImage blank(const QSize& size)
     return picture;
 }
 
+QImage solid(const QSize& size, const QColor& colour)
+{
+    QImage picture(size, QImage::Format_ARGB32);
+    picture.fill(colour);
+    return picture;
+}
+
 // A rounded dark panel, as behind RS3's stock value boxes.
 QImage panel(const QSize& size)
 {
@@ -38,8 +45,7 @@ QImage panel(const QSize& size)
 // bar colour finds its band down the centre column.
 QImage bar(const QSize& size)
 {
-    QImage picture(size, QImage::Format_ARGB32);
-    picture.fill(kUnlit);
+    QImage picture = solid(size, kUnlit);
     QPainter p(&picture);
     p.fillRect(QRect(0, 0, size.width(), size.height() * 2 / 3), kLit);
     return picture;
@@ -48,8 +54,7 @@ QImage bar(const QSize& size)
 // A standing bar: lit from its foot two thirds of the way up.
 QImage verticalBar(const QSize& size)
 {
-    QImage picture(size, QImage::Format_ARGB32);
-    picture.fill(kUnlit);
+    QImage picture = solid(size, kUnlit);
     QPainter p(&picture);
     p.fillRect(QRect(0, size.height() / 3, size.width(), size.height() - size.height() / 3), kLit);
     return picture;
@@ -201,22 +206,20 @@ bool addItem(const Rs3Tree& install, const QString& relFolder, const QImage& pic
 
 // A strip under the name its scale gives, in the device's format, and its
 // .png twin for the editor.
-bool addStrip(const Rs3Tree& install, const QString& relFolder, const QByteArray& name, const QSize& size,
-              const QColor& colour)
+bool addStrip(const Rs3Tree& install, const QString& relFolder, const QByteArray& name, const QImage& strip)
 {
-    QImage strip(size, QImage::Format_ARGB32);
-    strip.fill(colour);
     const QString file = relFolder + QString::fromLatin1(name);
     return install.writeFile(file, TgzImage::encode(strip))
         && install.writePicture(file.chopped(4) + QStringLiteral(".png"), strip);
 }
 
 // The lit and unlit strips the bar's scale names, which its scale templates
-// name too.
-bool addBarStrips(const Rs3Tree& install, const QString& relFolder, const QSize& size)
+// name too: the lit one is the bar as it looks fully lit, the unlit one its
+// track all along.
+bool addBarStrips(const Rs3Tree& install, const QString& relFolder, const QImage& lit)
 {
-    return addStrip(install, relFolder, kLitStrip, size, kLit)
-        && addStrip(install, relFolder, kUnlitStrip, size, kUnlit);
+    return addStrip(install, relFolder, kLitStrip, lit)
+        && addStrip(install, relFolder, kUnlitStrip, solid(lit.size(), kUnlit));
 }
 
 const QSize kBox(340, 160);
@@ -238,13 +241,15 @@ void writeItems(Writer& w, const QString& set)
     w.check(addItem(install, item("a_num"), panel(kBox), axis() + valueDigit()), QStringLiteral("the value box"));
     w.check(addItem(install, item("b_hbar"), bar(kBar),
                     axis() + element("BargraphTrapezio", "01", kBar, barEnds(kBar) + param("AXIS_REF", "00") + barScale()))
-                && addBarStrips(install, item("b_hbar"), kBar),
+                && addBarStrips(install, item("b_hbar"), bar(kBar)),
             QStringLiteral("the bar"));
     w.check(addItem(install, item("b_vbar"), verticalBar(kStandingBar),
                     axis()
                         + element("BargraphTrapezio", "01", kStandingBar,
                                   barEnds(kStandingBar) + param("AXIS_REF", "00") + barScale()))
-                && addBarStrips(install, item("b_vbar"), kStandingBar),
+                // Its picture is lit part way along its length, not across
+                // it: the strip is lit all along, so a full bar lights to its top.
+                && addBarStrips(install, item("b_vbar"), solid(kStandingBar, kLit)),
             QStringLiteral("the standing bar"));
     w.check(addItem(install, item("c_label"), blank(kStrip), element("Label", "01", kStrip)),
             QStringLiteral("the label"));

@@ -313,9 +313,11 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
     }
 
     // The page shown with the bar's channel at `share` of the bar's range:
-    // along rows of the bar, from its start the lit strip's pixels reach
-    // that share of its length, and beyond them only the unlit strip's are
-    // drawn. Empty when so, else what was seen.
+    // along rows of its lit band (the top two thirds), from its start the
+    // lit strip's pixels reach that share of its length, and beyond them
+    // only the unlit strip's are drawn; the track below shows the unlit
+    // strip all along, whatever the value. Empty when so, else what was
+    // seen.
     QString stripFault(int page, int maskIndex, double share)
     {
         const MaskElement& mask = config->pages[size_t(page)].masks[size_t(maskIndex)];
@@ -342,7 +344,7 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
             return strip.rect().contains(at - art)
                 && PixelProbe::near(image.pixelColor(at), strip.pixelColor(at - art));
         };
-        for (const int row : {bar->h / 4, bar->h / 2, bar->h * 3 / 4}) {
+        for (const int row : {bar->h / 6, bar->h / 3, bar->h / 2}) {
             const int y = start.y() + row;
             int lit = 0;
             while (lit < bar->w && is(on, QPoint(start.x() + lit, y)))
@@ -360,6 +362,17 @@ class DemoTemplatesTest : public QObject, DemoArtSession {
                         .arg(x)
                         .arg(PixelProbe::describe(image.pixelColor(start.x() + x, y)));
             }
+        }
+        const int track = bar->h * 5 / 6;
+        for (int x = 0; x < bar->w; ++x) {
+            const QPoint at(start.x() + x, start.y() + track);
+            if (!is(off, at))
+                return QStringLiteral("%1 at %2: track row %3, %4 px from its start shows %5, not its unlit strip")
+                    .arg(mask.id)
+                    .arg(share)
+                    .arg(track)
+                    .arg(x)
+                    .arg(PixelProbe::describe(image.pixelColor(at)));
         }
         return {};
     }
@@ -610,14 +623,17 @@ private Q_SLOTS:
         double lower = 0, upper = 0;
         QVERIFY(DashConfig::barScaleRange(mask.node, lower, upper));
         const QImage image = shown(bar.first, lower + (upper - lower) * share);
-        const int y = mask.y + mask.h / 4; // inside the lit band of the stock picture
-        for (int x = 0; x < int(mask.w * share) - 2; ++x) {
-            const QColor ramp = BoxStyleRenderer::rampColorAt(double(x) / (mask.w - 1), barColorRamp());
-            QVERIFY2(PixelProbe::near(image.pixelColor(mask.x + x, y), ramp, 6),
-                     qPrintable(QStringLiteral("%1 px from the start: %2, the ramp gives %3")
-                                    .arg(x)
-                                    .arg(PixelProbe::describe(image.pixelColor(mask.x + x, y)),
-                                         PixelProbe::describe(ramp))));
+        // Rows inside the lit band of the stock picture, its top two thirds.
+        for (const int y : {mask.y + mask.h / 4, mask.y + mask.h / 2}) {
+            for (int x = 0; x < int(mask.w * share) - 2; ++x) {
+                const QColor ramp = BoxStyleRenderer::rampColorAt(double(x) / (mask.w - 1), barColorRamp());
+                QVERIFY2(PixelProbe::near(image.pixelColor(mask.x + x, y), ramp, 6),
+                         qPrintable(QStringLiteral("row %1, %2 px from the start: %3, the ramp gives %4")
+                                        .arg(y - mask.y)
+                                        .arg(x)
+                                        .arg(PixelProbe::describe(image.pixelColor(mask.x + x, y)),
+                                             PixelProbe::describe(ramp))));
+            }
         }
         stack->undo();
         QCOMPARE(maskPath(*config, bar.first, bar.second), DemoStock::barItem());
