@@ -43,23 +43,11 @@ const QString& overlayPrefix()
     return prefix;
 }
 
-const QString& overlaySuffix()
-{
-    static const QString suffix = QStringLiteral("/aim/resources/overlay");
-    return suffix;
-}
-
 // Origins come from the configuration or its sidecar: only a plain path
 // inside an install's overlay tree may be read from or written to.
 bool isSafeOverlayPath(const QString& rel)
 {
     return rel.startsWith(overlayPrefix()) && PathGuard::isSafeRelativePath(rel);
-}
-
-QString withoutOverlaySuffix(const QString& overlayRoot)
-{
-    return overlayRoot.endsWith(overlaySuffix()) ? overlayRoot.left(overlayRoot.size() - overlaySuffix().size())
-                                                 : overlayRoot;
 }
 
 // The last row of the lit band of a stock bar picture: the centre column is
@@ -257,7 +245,7 @@ bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QStr
     for (const QString& overlayRoot : rs3OverlayRoots()) {
         if (!QFileInfo(PathGuard::join(overlayRoot, device)).isDir())
             continue;
-        const QString folder = PathGuard::join(withoutOverlaySuffix(overlayRoot), newRel);
+        const QString folder = PathGuard::join(installOfOverlayRoot(overlayRoot), newRel);
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             continue;
         for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
@@ -311,7 +299,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         const QString deviceDir = PathGuard::join(overlayRoot, target.device);
         if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
             continue;
-        const QString root = withoutOverlaySuffix(overlayRoot);
+        const QString root = installOfOverlayRoot(overlayRoot);
         const QString destination = PathGuard::join(root, newRel);
         const QString setFolder = PathGuard::join(
             root, overlayPrefix() + target.device + QStringLiteral("/masks/set/standard/s04_homebrew/")
@@ -518,7 +506,7 @@ bool coloredBarMissing(const QStringList& roots, const QString& device, const QS
         if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
             continue;
         present = true;
-        const QString file = PathGuard::join(withoutOverlaySuffix(overlayRoot), picture);
+        const QString file = PathGuard::join(installOfOverlayRoot(overlayRoot), picture);
         if (!file.isEmpty() && !QFileInfo::exists(file))
             missing = true;
     }

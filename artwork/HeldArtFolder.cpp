@@ -5,17 +5,12 @@
 #include "artwork/MadeArtFolders.h"
 #include "artwork/SavedArtFolders.h"
 #include "artwork/TgzImage.h"
+#include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 
 #include <QFileInfo>
 
 namespace {
-
-const QString& overlaySuffix()
-{
-    static const QString suffix = QStringLiteral("/aim/resources/overlay");
-    return suffix;
-}
 
 // An item's set: the folder above its "Items" folder.
 QString setFolderOf(const QString& item)
@@ -36,9 +31,7 @@ HeldArtFolder heldArtFolder(const QStringList& overlayRoots, const QString& devi
         const QString deviceDir = PathGuard::join(overlayRoot, device);
         if (device.isEmpty() || deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
             continue;
-        const QString root =
-            overlayRoot.endsWith(overlaySuffix()) ? overlayRoot.chopped(overlaySuffix().size()) : overlayRoot;
-        const QString folder = PathGuard::join(root, relFolder);
+        const QString folder = PathGuard::join(installOfOverlayRoot(overlayRoot), relFolder);
         if (folder.isEmpty())
             continue;
         (QFileInfo(folder + QLatin1Char('/') + probe).isFile() ? found.holding : found.lacking).append(folder);

@@ -429,3 +429,8 @@ QImage readImageFile(const QString& path)
     }
     return image;
 }
+
+QString installOfOverlayRoot(const QString& overlayRoot)
+{
+    return overlayRoot.endsWith(overlaySubPath()) ? overlayRoot.chopped(overlaySubPath().size()) : overlayRoot;
+}

@@ -61,6 +61,10 @@ void setLocalOverlayRootOverride(const QString& overlayRoot);
 // rs3OverlayRoots plus the local root when non-empty and not already listed.
 QStringList allOverlayRoots();
 
+// The install an overlay root belongs to: the root without its trailing
+// "/aim/resources/overlay" (a root without it is returned as it is).
+QString installOfOverlayRoot(const QString& overlayRoot);
+
 // An existing file for an RS3-relative path (tried under the stable, then the
 // beta install root), or for an absolute path that lies inside one of the
 // roots; empty otherwise.
