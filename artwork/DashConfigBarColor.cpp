@@ -8,8 +8,10 @@
 
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
+#include "artwork/BarFill.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxStyleRenderer.h"
+#include "artwork/StaleArtRecord.h"
 #include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
@@ -50,30 +52,68 @@ bool isSafeOverlayPath(const QString& rel)
     return rel.startsWith(overlayPrefix()) && PathGuard::isSafeRelativePath(rel);
 }
 
-// The last row of the lit band of a stock bar picture: the centre column is
-// walked down from the top while it stays opaque and not dark grey (the
-// unlit part of stock bars). A picture lit from the top row has no usable
-// band, so a quarter of its height stands in.
-int litBandBottom(const QImage& source)
+// A pixel of a bar picture's lit part: opaque and not the dark grey of the
+// unlit part of stock bars.
+bool isLitPixel(QRgb px)
+{
+    const int hi = std::max({qRed(px), qGreen(px), qBlue(px)});
+    const int lo = std::min({qRed(px), qGreen(px), qBlue(px)});
+    return qAlpha(px) >= 128 && !(hi <= 120 && hi - lo <= 40);
+}
+
+// The lit band of a stock bar picture turned to fill from left to right:
+// the centre column is walked down from the top while it stays lit. A
+// picture lit from the top row has no usable band, so a quarter of its
+// height stands in (`guessed`), where only lit pixels take the ramp.
+struct LitBand {
+    int bottom = 0;
+    bool guessed = false;
+};
+
+LitBand litBandOf(const QImage& source)
 {
     const int h0 = source.height();
     const int w0 = source.width();
     if (h0 < 2 || w0 < 1)
-        return 0;
+        return {};
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int x = w0 / 2;
     int bottom = -1;
     for (int y = 0; y < h0; ++y) {
-        const QRgb px = reinterpret_cast<const QRgb*>(image.constScanLine(y))[x];
-        const int hi = std::max({qRed(px), qGreen(px), qBlue(px)});
-        const int lo = std::min({qRed(px), qGreen(px), qBlue(px)});
-        if (qAlpha(px) < 128 || (hi <= 120 && hi - lo <= 40))
+        if (!isLitPixel(reinterpret_cast<const QRgb*>(image.constScanLine(y))[x]))
             break;
         bottom = y;
     }
     if (bottom < 1)
-        bottom = std::max(int(std::lround(0.23 * h0)) - 1, 1);
-    return bottom;
+        return {std::max(int(std::lround(0.23 * h0)) - 1, 1), true};
+    return {bottom, false};
+}
+
+// The ramp over the band of a bar picture, along the way the bar fills:
+// green where it starts, red where it ends. In a guessed band, pixels that
+// are not lit keep their colour: a picture is never banded where no lit part
+// is.
+QImage rampAlongFill(const QImage& picture, const LitBand& band, int scaledBand, const QSize& size, BarFill fill)
+{
+    const QImage oriented = barFillOriented(picture, fill);
+    const QSize orientedSize = barFillOrientedSize(size, fill);
+    QImage ramped = BoxStyleRenderer::paintColorRamp(oriented, 0, scaledBand, orientedSize);
+    if (ramped.isNull())
+        return {};
+    if (band.guessed) {
+        const QImage plain = oriented.convertToFormat(QImage::Format_ARGB32)
+                                 .scaled(orientedSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                 .convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y <= std::min(scaledBand, ramped.height() - 1); ++y) {
+            const QRgb* from = reinterpret_cast<const QRgb*>(plain.constScanLine(y));
+            QRgb* to = reinterpret_cast<QRgb*>(ramped.scanLine(y));
+            for (int x = 0; x < ramped.width(); ++x) {
+                if (!isLitPixel(from[x]))
+                    to[x] = from[x];
+            }
+        }
+    }
+    return barFillRestored(ramped, fill);
 }
 
 // The folder of the first install whose copy of the origin item holds its
@@ -206,16 +246,20 @@ ColoredBarTarget coloredBarTarget(const QString& newRel)
 // The files a colouring writes over the copy of the stock item, by name:
 // each recoloured picture and the device twin of each; a lit strip kept only
 // in the device's format is read from it.
-QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int height, const QStringList& strips)
+QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int height, const QStringList& strips,
+                                          BarFill fill)
 {
     QMap<QString, QByteArray> files;
     const QImage stock(source + QStringLiteral("/mask.png"));
     if (stock.isNull())
         return files;
-    const int bottom = litBandBottom(stock);
-    const int band = stock.height() > 1
-        ? int(std::lround(double(height - 1) * double(bottom) / double(stock.height() - 1)))
-        : bottom;
+    // The band lies across the way the bar fills, the ramp along it.
+    const QImage orientedStock = barFillOriented(stock, fill);
+    const LitBand lit = litBandOf(orientedStock);
+    const int targetHeight = barFillOrientedSize(QSize(width, height), fill).height();
+    const int band = orientedStock.height() > 1
+        ? int(std::lround(double(targetHeight - 1) * double(lit.bottom) / double(orientedStock.height() - 1)))
+        : lit.bottom;
     const QStringList stripFiles = litStripFiles(source, strips);
     const QFileInfoList entries =
         QDir(source).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -227,7 +271,7 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
         const QImage picture = device ? TgzImage::decodeFile(fi.absoluteFilePath()) : QImage(fi.absoluteFilePath());
         if (picture.isNull())
             continue;
-        const QImage recoloured = BoxStyleRenderer::paintColorRamp(picture, 0, band, QSize(width, height));
+        const QImage recoloured = rampAlongFill(picture, lit, band, QSize(width, height), fill);
         if (recoloured.isNull())
             continue;
         files.insert(fi.fileName(), device ? TgzImage::encode(recoloured) : pngBytes(recoloured));
@@ -260,7 +304,7 @@ bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QStr
 } // namespace
 
 bool DashConfig::installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
-                                      const QStringList& litStrips, MadeArtFolders* made)
+                                      const QStringList& litStrips, BarFill fill, MadeArtFolders* made)
 {
     if (!isSafeOverlayPath(origin) || !isSafeOverlayPath(newRel)) {
         qWarning() << "installColoredBarArt: refusing path" << origin << newRel;
@@ -290,7 +334,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         return true;
     }
 
-    const QMap<QString, QByteArray> recoloured = recolouredFiles(source, width, height, litStrips);
+    const QMap<QString, QByteArray> recoloured = recolouredFiles(source, width, height, litStrips, fill);
     if (!recoloured.contains(QStringLiteral("mask.png")))
         return false;
 
@@ -356,11 +400,11 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
 
 QString DashConfig::freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
                                          const QString& item, int width, int height,
-                                         const QStringList& litStrips) const
+                                         const QStringList& litStrips, BarFill fill) const
 {
     const QString source = coloredBarSource(origin);
     const QMap<QString, QByteArray> files = source.isEmpty() ? QMap<QString, QByteArray>()
-                                                             : recolouredFiles(source, width, height, litStrips);
+                                                             : recolouredFiles(source, width, height, litStrips, fill);
     // A folder of this state that holds other art (replaced by the user, here
     // or in a same-named configuration elsewhere) is left to the files that
     // point at it; this colouring takes the next name.
@@ -373,6 +417,46 @@ QString DashConfig::freeColoredBarFolder(const QString& origin, const QString& d
     }
     return {};
 }
+
+namespace {
+
+// The bar's start and end edges for its coloured picture of width x height:
+// a bar filling from the left fills to the picture's right edge; any other
+// keeps its edges, mapped from its own size to the picture's, so it still
+// fills the same way over the same part of its picture.
+void writeColoredBarEdges(pugi::xml_node bar, BarFill fill, int width, int height)
+{
+    const int barWidth = paramInt(bar, "WIDTH");
+    const int barHeight = paramInt(bar, "HEIGHT");
+    if (fill != BarFill::LeftToRight) {
+        const double fx = barWidth >= 1 ? double(width) / barWidth : 1.0;
+        const double fy = barHeight >= 1 ? double(height) / barHeight : 1.0;
+        const auto map = [bar](const char* name, double factor) {
+            if (bar.find_child_by_attribute("p", "n", name))
+                setParamInt(bar, name, int(std::lround(paramInt(bar, name) * factor)));
+        };
+        for (const char* name : {"XStart1", "XStart2", "XEnd1", "XEnd2"})
+            map(name, fx);
+        for (const char* name : {"YStart1", "YStart2", "YEnd1", "YEnd2"})
+            map(name, fy);
+    } else {
+        const QByteArray w = QByteArray::number(width);
+        setParam(bar, "XEnd1", w);
+        setParam(bar, "XEnd2", w);
+    }
+    setParam(bar, "WIDTH", QByteArray::number(width));
+    setParam(bar, "HEIGHT", QByteArray::number(height));
+}
+
+QString ringColorRefusal()
+{
+    return QCoreApplication::translate("DashConfig",
+                                       "a ring gauge's colour band cannot be drawn: the device draws the ring's arc "
+                                       "itself, so a green\u2192amber\u2192red band would only cover the dial "
+                                       "picture");
+}
+
+} // namespace
 
 bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 {
@@ -388,6 +472,11 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     const pugi::xml_node bar = findBargraphChild(node);
     if (!bar)
         return false;
+    if (maskHasChildClass(node, "Ring")) {
+        if (error)
+            *error = ringColorRefusal();
+        return false;
+    }
 
     // The records of a store that cannot be read would be lost to the one
     // this colouring writes.
@@ -401,8 +490,10 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     // recoloured copy.
     QString origin;
     QString originalCoords;
+    // A record the mask's art was not made from (left by an editor that
+    // ended before its save) tells neither the stock art nor its geometry.
     const auto rec = records.constFind(key);
-    if (rec != records.constEnd() && !rec->originalPathRel.isEmpty()) {
+    if (rec != records.constEnd() && !rec->originalPathRel.isEmpty() && barColorRecordFits(*rec, node)) {
         origin = rec->originalPathRel;
         // The bar now has the coloured geometry; the stock one that removal
         // puts back is the one already recorded.
@@ -446,16 +537,17 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     if (source.isEmpty())
         return false;
     const QStringList strips = litStripNames(bar);
+    const BarFill fill = barFillOf(bar);
     const QString setName = homebrewSetStem() + QLatin1Char('_') + sanitizeFileStem(key) + QLatin1Char('_')
         + coloredBarStateHash(source, origin, width, height, litStripFiles(source, strips));
-    const QString newRel = freeColoredBarFolder(origin, device, setName, item, width, height, strips);
+    const QString newRel = freeColoredBarFolder(origin, device, setName, item, width, height, strips, fill);
     if (newRel.isEmpty())
         return false;
     if (originalCoords.isEmpty())
         originalCoords = barGeometryText(bar);
 
     MadeArtFolders made;
-    if (!installColoredBarArt(origin, newRel, width, height, strips, &made))
+    if (!installColoredBarArt(origin, newRel, width, height, strips, fill, &made))
         return false;
     // Recorded before the mask changes: without the record the colour could
     // never be removed, so a record that cannot be written leaves the mask as
@@ -472,11 +564,7 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     setParam(node, "PATH_REL_AiM_MASK", newRel.toUtf8());
     setParam(node, "PATH_IMAGE", "mask.png");
     setParam(node, "DE_BARCOLOR_SRC", origin.toUtf8());
-    const QByteArray w = QByteArray::number(width);
-    setParam(bar, "XEnd1", w);
-    setParam(bar, "XEnd2", w);
-    setParam(bar, "WIDTH", w);
-    setParam(bar, "HEIGHT", QByteArray::number(height));
+    writeColoredBarEdges(bar, fill, width, height);
     setParam(bar, "LINES_X_HOT_MOUSE", QByteArray::fromStdString(hotMouseLines(0, 0, width, height)));
 
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
@@ -523,6 +611,7 @@ struct ColoredBarMaker {
     int width = 0;
     int height = 0;
     QStringList litStrips;
+    BarFill fill = BarFill::LeftToRight;
 };
 
 ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
@@ -535,7 +624,7 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
             if (!node || QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")) != path)
                 continue;
             ColoredBarMaker c{p, k, QString::fromUtf8(paramValue(node, "DE_BARCOLOR_SRC")), false, 0, 0,
-                              litStripNames(findBargraphChild(node))};
+                              litStripNames(findBargraphChild(node)), barFillOf(findBargraphChild(node))};
             if (c.origin.isEmpty()) {
                 c.origin = records.value(config.sidecarKey(p, k, SidecarStore::BarColors)).originalPathRel;
                 c.fromRecord = !c.origin.isEmpty();
@@ -613,7 +702,8 @@ int DashConfig::repairMissingColoredBars()
                 qInfo() << "repairMissingColoredBars: the folder's name holds no state of a bar that points at it"
                         << path << "- left";
                 continue;
-            } else if (!installColoredBarArt(maker.origin, path, maker.width, maker.height, maker.litStrips)) {
+            } else if (!installColoredBarArt(maker.origin, path, maker.width, maker.height, maker.litStrips,
+                                             maker.fill)) {
                 continue;
             } else {
                 qInfo() << "repairMissingColoredBars: rebuilt" << path

@@ -505,6 +505,8 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
 
 QImage DashConfig::renderBoxStyleImage(int pageIndex, int maskIndex)
 {
+    // Only a record the mask's item was drawn from: any other box is drawn
+    // from the art the file points at.
     const BoxStyleInfo info = boxStyleRecord(pageIndex, maskIndex);
     if (!info.present || info.styleId.isEmpty() || info.styleId == cleanBoxStyleId())
         return {};
@@ -534,6 +536,10 @@ BoxStyleInfo DashConfig::boxStyleRecord(int pageIndex, int maskIndex) const
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     const auto it = styles.constFind(boxStyleKey(pageIndex, maskIndex));
     if (it == styles.constEnd() || it->styleId.isEmpty())
+        return info;
+    // A record the mask's art is not made from tells nothing about the box
+    // the file shows: the box is drawn from its art, and named by it.
+    if (!boxStyleRecordFits(*it, m->node))
         return info;
     info.present = true;
     info.styleId = it->styleId;

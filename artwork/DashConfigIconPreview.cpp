@@ -39,7 +39,10 @@ QString DashConfig::barGeometryText(pugi::xml_node element)
 {
     if (!element)
         return {};
-    static const char* const names[] = {"XEnd1", "XEnd2", "WIDTH", "HEIGHT", "LINES_X_HOT_MOUSE"};
+    // The start and end points too: a colouring maps those of a bar that
+    // does not fill from the left, and removing it puts them back.
+    static const char* const names[] = {"XStart1", "YStart1", "XStart2", "YStart2", "XEnd1", "YEnd1",
+                                        "XEnd2",   "YEnd2",   "WIDTH",   "HEIGHT",  "LINES_X_HOT_MOUSE"};
     QStringList parts;
     for (pugi::xml_node p = element.child("p"); p; p = p.next_sibling("p")) {
         const char* n = p.attribute("n").value();

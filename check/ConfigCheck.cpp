@@ -1,5 +1,6 @@
 #include "check/ConfigCheck.h"
 
+#include "artwork/StaleArtRecord.h"
 #include "model/DashConfig.h"
 #include "model/InstallAdvice.h"
 #include "model/PathGuard.h"
@@ -262,6 +263,26 @@ void checkElements(ConfigFindings& out, const MaskContext& m)
     }
 }
 
+// A box-style or bar-colour record beside the file that its mask's art was
+// not made from: the editor ignores it, and the repair removes it.
+void checkStaleRecords(ConfigFindings& out, const MaskContext& m, const std::vector<StaleArtRecord>& stale,
+                       int maskIndex)
+{
+    for (const StaleArtRecord& r : stale) {
+        if (r.page != m.pageIndex || r.mask != maskIndex)
+            continue;
+        const QString item = r.maskItem.isEmpty() ? tr("no item") : r.maskItem;
+        const QString message = r.store == SidecarStore::BoxStyles
+            ? tr("Its box-style record (%1, under %2) is not the art the mask points at (%3).")
+                  .arg(r.recorded, r.key, item)
+            : tr("Its bar-colour record (coloured from %1, under %2) is not the art the mask points at (%3).")
+                  .arg(r.recorded, r.key, item);
+        addFinding(out, 1, m.pageIndex, m.mask->id, "stale-record", message,
+                   tr("Left by an editor that ended before saving: the editor shows the file's art and ignores "
+                      "the record; a repair removes it."));
+    }
+}
+
 void checkMask(ConfigFindings& out, const MaskContext& m)
 {
     checkInventedSlot(out, m);
@@ -316,6 +337,7 @@ ConfigFindings checkConfig(const DashConfig& config)
 {
     ConfigFindings findings;
     const QStringList roots = existingRs3Roots();
+    const std::vector<StaleArtRecord> stale = config.staleArtRecords();
     for (int i = 0; i < int(config.pages.size()); ++i) {
         const PageModel& page = config.pages[std::size_t(i)];
         checkPageBackground(findings, i, &page, roots);
@@ -325,11 +347,13 @@ ConfigFindings checkConfig(const DashConfig& config)
         m.pageSet = familySetOf(page.relPagePath);
         m.pageFolder = findInRoots(roots, page.relPagePath);
         m.roots = roots;
-        for (const MaskElement& mask : page.masks) {
+        for (int k = 0; k < int(page.masks.size()); ++k) {
+            const MaskElement& mask = page.masks[std::size_t(k)];
             if (!mask.node)
                 continue;
             m.mask = &mask;
             checkMask(findings, m);
+            checkStaleRecords(findings, m, stale, k);
         }
     }
     return findings;
@@ -399,7 +423,7 @@ int countRepairable(const ConfigFindings& findings)
     return int(std::count_if(findings.cbegin(), findings.cend(), [](const ConfigFinding& f) {
         return f.repairable
             && (f.code == QLatin1String("marker-mismatch") || f.code == QLatin1String("bar-sweep")
-                || f.code == QLatin1String("page-background"));
+                || f.code == QLatin1String("page-background") || f.code == QLatin1String("stale-record"));
     }));
 }
 

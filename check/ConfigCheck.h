@@ -29,8 +29,8 @@ int countErrors(const ConfigFindings& findings);
 // it before placing a stock element, so the user hears of it beforehand.
 ConfigFinding borrowedKindFinding(const QString& pageSet, const QString& pageFolder, const QString& maskRel,
                                   pugi::xml_node maskElement);
-// Findings the repair can settle: repairable marker, bar-fill and page
-// background findings.
+// Findings the repair can settle: repairable marker, bar-fill, page
+// background and stale record findings.
 int countRepairable(const ConfigFindings& findings);
 
 // --- shared with the repair -------------------------------------------------

@@ -177,6 +177,11 @@ int repairConfig(DashConfig& config)
             config.markPageDirty(i);
         fixes += pageFixes;
     }
+    // Records the file contradicts go from their stores; the file itself
+    // stays as it is.
+    const int dropped = config.dropStaleArtRecords();
+    if (dropped > 0)
+        fixes += dropped;
     return fixes;
 }
 

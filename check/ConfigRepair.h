@@ -5,8 +5,9 @@
 class DashConfig;
 
 // The repair of what arithmetic alone can settle: undeclared page
-// backgrounds, outline markers that do not fit their element, and bar fills
-// that do not end at the bar's width. It edits the device XML in memory and
+// backgrounds, outline markers that do not fit their element, bar fills
+// that do not end at the bar's width, and box-style and bar-colour records
+// the file contradicts (removed from their stores at once). It edits the device XML in memory and
 // marks the pages it touched dirty; the caller re-reads the mask records.
 namespace ConfigCheck {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "artwork/ArtworkBackup.h"
+#include "artwork/BarFill.h"
 #include "artwork/BoxStyleInfo.h"
 #include "artwork/BoxStyleSnapshot.h"
 #include "artwork/IconPreviewInfo.h"
@@ -41,6 +42,7 @@ class QJsonObject;
 struct ArtworkApplyResult;
 struct ArtworkExportInfo;
 struct ArtworkTarget;
+struct StaleArtRecord;
 struct ChildGeometrySnapshot;
 struct BarColorSnapshot;
 struct MultiBoxCellRequest;
@@ -166,6 +168,19 @@ public:
     // The box style of a value box (a Digit mask without bar or ring): the
     // stored style id, "custom" for art of its own without a record, else empty.
     QString boxStyleForElement(const QString& key, pugi::xml_node mask) const;
+
+    // --- records that contradict the file (artwork/DashConfigStaleRecords.cpp)
+    // Whether a record describes the art the mask points at: a box style a
+    // box item of the editor's, a bar colour a coloured folder made from the
+    // record's stock item. One that does not is never drawn.
+    static bool boxStyleRecordFits(const BoxStyleRecord& record, pugi::xml_node mask);
+    static bool barColorRecordFits(const BarColorRecord& record, pugi::xml_node mask);
+    // Every box-style and bar-colour record of a mask that it does not fit,
+    // in page and mask order.
+    std::vector<StaleArtRecord> staleArtRecords() const;
+    // Removes them from readable stores: the number removed, -1 when a
+    // store could not be written (sidecarFailure says why).
+    int dropStaleArtRecords();
 
     // --- opening a configuration: load, parsing, page accessors ----------
     // Opens a .zconf2/.zconfig. On failure the previous configuration stays
@@ -297,12 +312,14 @@ public:
     // given), so a colouring refused afterwards can take them away; a failed
     // install takes them away itself.
     // `litStrips`: the lit strips the bar's scales name, recoloured too.
+    // `fill`: the way the bar fills, along which the ramp runs.
     bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
-                              const QStringList& litStrips, MadeArtFolders* made = nullptr);
+                              const QStringList& litStrips, BarFill fill, MadeArtFolders* made = nullptr);
     // The folder (relative path) a colouring of that state writes: the set's
     // own name, or the next free one when that folder holds other art.
     QString freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
-                                 const QString& item, int width, int height, const QStringList& litStrips) const;
+                                 const QString& item, int width, int height, const QStringList& litStrips,
+                                 BarFill fill) const;
     // A coloured bar's folder missing from an install that has the device is
     // copied there from an install that holds it; held by none, it is drawn
     // only for the bar whose state (origin and size) the folder's name holds,

@@ -499,6 +499,10 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         // a mask later given one of their names must not inherit them.
         if (!dropRecordsOfGoneMasks())
             qWarning() << "save: records of removed masks stay in the sidecars:" << sidecarFailure;
+        // Nor does it keep a record that contradicts it: a style or colour
+        // whose art the saved masks do not point at.
+        if (dropStaleArtRecords() < 0)
+            qWarning() << "save: records the saved file contradicts stay in the sidecars:" << sidecarFailure;
         keepSavedSidecars();
     }
     std::vector<QByteArray> digests;

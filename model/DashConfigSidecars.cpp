@@ -469,9 +469,9 @@ QString DashConfig::boxStyleForElement(const QString& key, pugi::xml_node mask) 
 {
     if (!isPlainDigitMask(mask))
         return {};
-    const QString styleId = loadBoxStyleSidecar().value(key).styleId;
-    if (!styleId.isEmpty())
-        return styleId;
+    const BoxStyleRecord record = loadBoxStyleSidecar().value(key);
+    if (!record.styleId.isEmpty() && boxStyleRecordFits(record, mask))
+        return record.styleId;
     if (!paramValue(mask, "PATH_IMAGE_SFONDO_FW").isEmpty())
         return QStringLiteral("custom");
     return {};

@@ -200,6 +200,18 @@ void PreviewScene::addValueTexts(pugi::xml_node donor, const QString& channelNam
     font.setWeight(kind == KindAnalog ? QFont::Bold : QFont::Normal);
     auto* value = addSimpleText(valueText(channelName));
     value->setFont(font);
+    // Sized by the element's height, the value of a standing bar would run
+    // out of its sides: it is made smaller until it fits the width.
+    const double room = box.width() * 0.9;
+    const double wide = value->boundingRect().width();
+    if (wide > room && room > 0) {
+        font.setPixelSize(std::max(4, int(font.pixelSize() * room / wide)));
+        value->setFont(font);
+        while (value->boundingRect().width() > room && font.pixelSize() > 4) {
+            font.setPixelSize(font.pixelSize() - 1);
+            value->setFont(font);
+        }
+    }
     value->setBrush(QColor(255, 255, 255));
     value->setPos(box.center() - value->boundingRect().center());
 }

@@ -4,6 +4,7 @@
 
 #include "artwork/ArtworkFailureReason.h"
 #include "artwork/BoxStyleLibrary.h"
+#include "artwork/HomebrewItems.h"
 #include "canvas/DashCanvas.h"
 #include "editing/BarColorCommand.h"
 #include "editing/BoxStyleCommand.h"
@@ -76,8 +77,18 @@ void MainWindow::showArtworkFailure(const QString& title, const QString& failed,
 
 void MainWindow::applyColorBar(int maskIndex)
 {
-    if (!restylableMask(maskIndex, isBarWithoutDigitMask, tr("Bar color is only available for bargraph widgets")))
+    const MaskElement* bar =
+        restylableMask(maskIndex, isBarWithoutDigitMask, tr("Bar color is only available for bargraph widgets"));
+    if (!bar)
         return;
+    // A ring gauge's bar only carries its scale: the device draws the arc,
+    // and a band would land on the dial picture instead.
+    if (maskHasChildClass(bar->node, "Ring")) {
+        statusBar()->showMessage(tr("Bar color is not available for ring gauges: the device draws the ring's arc "
+                                    "itself, so a colour band would only cover the dial picture"),
+                                 6000);
+        return;
+    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     bool applied = false;

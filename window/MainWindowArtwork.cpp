@@ -36,7 +36,11 @@ void MainWindow::removeBarColor(int maskIndex)
     // Without a stored original there is nothing to go back to: say so
     // without pushing, so the history (and its redo steps) stays as it was.
     bool removed = false;
-    const bool original = !config.barColorSnapshot(currentPage, maskIndex).originalPathRel.empty();
+    // A record the bar's art was not made from is no original of it.
+    const BarColorRecord record =
+        config.loadBarColorSidecar().value(config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors));
+    const bool original = !record.originalPathRel.isEmpty()
+        && DashConfig::barColorRecordFits(record, config.maskAt(currentPage, maskIndex)->node);
     if (original)
         undoStack->push(new BarColorRemoveCommand(&config, currentPage, maskIndex, &removed));
     showRestyledMask(maskIndex);

@@ -119,11 +119,13 @@ void MainWindow::showMaskDetails(int maskIndex)
     bool colored = false;
     // A store that cannot be read hides whether the bar was coloured: the
     // removal is offered, and says why it cannot work.
-    if (isBar)
-        colored = config.loadBarColorSidecar()
-                      .value(config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors))
-                      .colored
+    // A record the bar's art was not made from offers no removal.
+    if (isBar) {
+        const BarColorRecord record = config.loadBarColorSidecar().value(
+            config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors));
+        colored = (record.colored && DashConfig::barColorRecordFits(record, mask->node))
             || !config.sidecarReadFailure(SidecarStore::BarColors).isEmpty();
+    }
     propertyPanel->setBarColorEnabled(isBar, colored);
 
     const bool isIcon = mask->kind == MaskIcon;

@@ -483,6 +483,109 @@ private Q_SLOTS:
                  Rs3Fixture::treeSnapshot(fx.absolutePath(Rs3Fixture::Stable, folder)));
     }
 
+    // Bars that fill another way than from the left keep their way and
+    // their edges, mapped to the coloured picture's size; the ramp starts
+    // green where the bar starts to fill. Removing the colour gives the
+    // stock bar back, and the open draws a lost folder again byte for byte.
+    void fillDirections_data()
+    {
+        QTest::addColumn<QSize>("barSize");
+        QTest::addColumn<QStringList>("edges");   // XStart1 YStart1 XStart2 YStart2 XEnd1 YEnd1 XEnd2 YEnd2
+        QTest::addColumn<QStringList>("coloured"); // the same after colouring at 1.5 times the size
+        QTest::addColumn<QPoint>("start");         // in the 1.5 times picture
+        QTest::addColumn<QPoint>("end");
+        QTest::newRow("right to left") << QSize(40, 20) << QStringList{"40", "0", "40", "20", "0", "0", "0", "20"}
+                                       << QStringList{"60", "0", "60", "30", "0", "0", "0", "30"} << QPoint(59, 15)
+                                       << QPoint(0, 15);
+        QTest::newRow("bottom to top") << QSize(20, 40) << QStringList{"0", "40", "20", "40", "0", "0", "20", "0"}
+                                       << QStringList{"0", "60", "30", "60", "0", "0", "30", "0"} << QPoint(15, 59)
+                                       << QPoint(15, 0);
+        QTest::newRow("top to bottom") << QSize(20, 40) << QStringList{"0", "0", "20", "0", "0", "40", "20", "40"}
+                                       << QStringList{"0", "0", "30", "0", "0", "60", "30", "60"} << QPoint(15, 0)
+                                       << QPoint(15, 59);
+    }
+    void fillDirections()
+    {
+        QFETCH(QSize, barSize);
+        QFETCH(QStringList, edges);
+        QFETCH(QStringList, coloured);
+        QFETCH(QPoint, start);
+        QFETCH(QPoint, end);
+        Rs3Fixture fx;
+        fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
+        const QString stock = "aim/resources/overlay/mxg_12/masks/set/standard/s02/bar/Items/b9/";
+        // Lit all over: the ramp covers the whole picture.
+        QImage picture = stockBar(barSize.width(), barSize.height(), barSize.height());
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "mask.png", pngBytes(picture)));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, stock + "mask.tgz", TgzImage::encode(picture)));
+        const char* const names[] = {"XStart1", "YStart1", "XStart2", "YStart2", "XEnd1", "YEnd1", "XEnd2", "YEnd2"};
+        FixtureElement bar = Fx::bargraph("b1", 0, 0, barSize.width(), barSize.height(), "", true);
+        for (int i = 0; i < 8; ++i)
+            bar.p(names[i], edges.at(i));
+        ConfigFixture cfg;
+        const QSize size = barSize * 3 / 2;
+        cfg.device().page("Main").mask(
+            Fx::mask("mb.01", 0, 0, size.width(), size.height())
+                .p("PATH_REL_AiM_MASK", stock)
+                .p("PATH_IMAGE", "mask.png")
+                .add(bar));
+        const QString path = cfg.writeTempZip("Race Day.zconf2");
+        DashConfig c;
+        QVERIFY(c.load(path));
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        const auto trapezio = [&c] { return c.pages[0].masks[0].node.find_child_by_attribute("e", "c", "BargraphTrapezio"); };
+
+        QUndoStack stack;
+        stack.push(new BarColorCommand(&c, 0, 0));
+        QStringList now;
+        for (const char* name : names)
+            now << QString::fromUtf8(paramValue(trapezio(), name));
+        QCOMPARE(now, coloured);
+        QCOMPARE(paramInt(trapezio(), "WIDTH"), size.width());
+        QCOMPARE(paramInt(trapezio(), "HEIGHT"), size.height());
+        const QString item = param(c, "PATH_REL_AiM_MASK");
+        const QImage art(fx.absolutePath(Rs3Fixture::Stable, item) + "mask.png");
+        QCOMPARE(art.size(), size);
+        QVERIFY2(PixelProbe::near(art.pixelColor(start), QColor(0, 220, 0), 8), qPrintable(art.pixelColor(start).name()));
+        QVERIFY2(PixelProbe::near(art.pixelColor(end), QColor(255, 0, 0), 8), qPrintable(art.pixelColor(end).name()));
+        QVERIFY(c.save(path));
+        const auto made = Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable));
+
+        bool removed = false;
+        stack.push(new BarColorRemoveCommand(&c, 0, 0, &removed));
+        QVERIFY(removed);
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        stack.undo();
+
+        QVERIFY(QDir(fx.absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
+        DashConfig reopened;
+        QVERIFY(reopened.load(path));
+        QCOMPARE(reopened.barRepairCount, 1);
+        QCOMPARE(Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable)), made);
+    }
+
+    // A ring gauge's bar only carries the ring's scale: it is not coloured,
+    // and the refusal says why.
+    void ringIsRefused()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("ring", 0, 0, 40, 20)
+                                           .p("PATH_REL_AiM_MASK", kStock)
+                                           .add(FixtureElement(QStringLiteral("Ring"), QStringLiteral("r")))
+                                           .add(Fx::bargraph("b", 0, 0, 0, 0)));
+        DashConfig c;
+        QVERIFY(c.load(cfg.writeTempZip()));
+        const QByteArray xml0 = ConfigSnapshot::documents(c);
+        const auto art0 = installs(fx);
+        QString error;
+        QVERIFY(!c.applyBarColor(0, 0, &error));
+        QVERIFY2(error.contains("ring"), qPrintable(error));
+        QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        QCOMPARE(installs(fx), art0);
+    }
+
     void loadNeverWritesOutsideTheInstalls_data()
     {
         QTest::addColumn<QString>("pathRel");

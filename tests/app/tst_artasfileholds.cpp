@@ -1,0 +1,310 @@
+#include "DemoStock.h"
+#include "artwork/StaleArtRecord.h"
+#include "canvas/DashCanvas.h"
+#include "canvas/IDataSource.h"
+#include "check/ConfigCheck.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "panels/AddElementDialog.h"
+#include "support/ConfigFixture.h"
+#include "support/ConfigSnapshot.h"
+#include "support/DemoArtSession.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
+
+#include <QGraphicsRectItem>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsView>
+#include <QListWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Every channel at one value.
+class FixedValue : public IDataSource {
+public:
+    double v = 0;
+    bool isValid() const override { return true; }
+    double value(const QString&, double) const override { return v; }
+    QString matchedColumn(const QString& channel) const override { return channel; }
+    QString unitOf(const QString&) const override { return {}; }
+};
+
+const char* const kEdges[] = {"XStart1", "YStart1", "XStart2", "YStart2", "XEnd1", "YEnd1", "XEnd2", "YEnd2"};
+
+QString edgesOf(pugi::xml_node mask)
+{
+    const pugi::xml_node bar = mask.find_child_by_attribute("e", "c", "BargraphTrapezio");
+    QStringList parts;
+    for (const char* name : kEdges)
+        parts << QStringLiteral("%1=%2").arg(QLatin1String(name), QString::fromUtf8(paramValue(bar, name)));
+    parts << QStringLiteral("WIDTH=%1").arg(QString::fromUtf8(paramValue(bar, "WIDTH")))
+          << QStringLiteral("HEIGHT=%1").arg(QString::fromUtf8(paramValue(bar, "HEIGHT")));
+    return parts.join(QLatin1Char(';'));
+}
+
+bool lit(QRgb px)
+{
+    return std::max({qRed(px), qGreen(px), qBlue(px)}) > 120;
+}
+
+} // namespace
+
+// What the editor shows of a bar colour or a box style is what the file
+// holds: a standing bar coloured keeps filling from its foot, a ring's dial
+// is never banded, and a record the file does not point at is not drawn.
+class ArtAsFileHoldsTest : public QObject, DemoArtSession {
+    Q_OBJECT
+
+    FixedValue source;
+
+    // The page as the live look draws it with every channel at `value`,
+    // cut to the mask's rectangle.
+    QImage drawnAt(int page, int mask, double value)
+    {
+        source.v = value;
+        DashCanvas canvas;
+        canvas.resize(820, 500);
+        canvas.setConfig(config);
+        canvas.setPage(config->page(page));
+        canvas.previewMode = true;
+        canvas.setDataSource(&source);
+        canvas.setTime(0);
+        const QImage image = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
+        return image.copy(QRect(10 + m.x, 10 + m.y, m.w, m.h));
+    }
+
+    // Insert Element > Vertical bar bound to RPM; `look` sees the dialog as
+    // it is about to be accepted. Returns the new mask's index.
+    int insertStandingBar(const std::function<void(AddElementDialog*)>& look = {})
+    {
+        asker->onExec = [look](QDialog* dialog) {
+            auto* add = qobject_cast<AddElementDialog*>(dialog);
+            if (!add)
+                return int(QDialog::Accepted);
+            auto* types = add->findChild<QListWidget*>(QStringLiteral("types"));
+            types->setCurrentItem(types->findItems(QStringLiteral("Vertical bar"), Qt::MatchExactly).value(0));
+            auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
+            channels->setCurrentItem(channels->findItems(QStringLiteral("RPM  ("), Qt::MatchStartsWith).value(0));
+            if (look)
+                look(add);
+            add->onAccept();
+            return add->result();
+        };
+        const int masks = int(config->pages[0].masks.size());
+        window->insertElement();
+        asker->onExec = {};
+        return int(config->pages[0].masks.size()) == masks + 1 ? masks : -1;
+    }
+
+    // A fresh window on the same file and install.
+    void reopen()
+    {
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->loadConfig(path);
+        config = window->findChild<DashCanvas*>()->config;
+        stack = window->findChild<QUndoStack*>();
+        QVERIFY(config && stack);
+    }
+
+    int maskOn(int page, const QString& item) const
+    {
+        for (int k = 0; k < int(config->pages[size_t(page)].masks.size()); ++k) {
+            if (maskPath(*config, page, k) == item)
+                return k;
+        }
+        return -1;
+    }
+
+private Q_SLOTS:
+    void init() { openDemo(); }
+    void cleanup() { closeDemo(); }
+
+    // A coloured standing bar lights from its foot up to the value as a
+    // rectangle, the ramp green at the foot and red at the top; Remove color
+    // and Undo give the stock bar back.
+    void standingBarFillsFromItsFoot()
+    {
+        const int bar = insertStandingBar();
+        QVERIFY(bar >= 0);
+        // Saved first: the save binds the new bar's channel in the file.
+        QVERIFY(window->save());
+        const QByteArray stockXml = ConfigSnapshot::documents(*config);
+        const QString stockEdges = edgesOf(config->pages[0].masks[size_t(bar)].node);
+        QCOMPARE(stockEdges, QStringLiteral("XStart1=0;YStart1=200;XStart2=60;YStart2=200;XEnd1=0;YEnd1=0;"
+                                            "XEnd2=60;YEnd2=0;WIDTH=60;HEIGHT=200"));
+
+        window->applyColorBar(bar);
+        QCOMPARE(status(), QStringLiteral("Applied green→amber→red bar color"));
+        QVERIFY(window->save());
+        DashConfig saved;
+        QVERIFY(saved.load(path));
+        QVERIFY(maskPath(saved, 0, bar).contains(QLatin1String("/s04_homebrew/zbar_")));
+        QCOMPARE(edgesOf(saved.pages[0].masks[size_t(bar)].node), stockEdges);
+
+        const double fullScale = 10000;
+        for (const double fraction : {0.0, 0.5, 1.0}) {
+            const QImage drawn = drawnAt(0, bar, fraction * fullScale);
+            QCOMPARE(drawn.size(), QSize(60, 200));
+            const int litFrom = int(std::lround(200 * (1 - fraction)));
+            for (int y = 0; y < 200; ++y) {
+                // Each row lit across its whole width or not at all.
+                const bool rowLit = lit(drawn.pixel(30, y));
+                for (int x = 1; x < 59; ++x)
+                    QVERIFY2(lit(drawn.pixel(x, y)) == rowLit, qPrintable(QStringLiteral("%1,%2 at %3").arg(x).arg(y).arg(fraction)));
+                if (std::abs(y - litFrom) > 1)
+                    QVERIFY2(rowLit == (y >= litFrom), qPrintable(QStringLiteral("row %1 at %2").arg(y).arg(fraction)));
+            }
+            if (fraction == 1.0) {
+                const QColor foot = drawn.pixelColor(30, 197);
+                const QColor top = drawn.pixelColor(30, 2);
+                QVERIFY2(foot.green() > foot.red(), qPrintable(foot.name()));
+                QVERIFY2(top.red() > top.green(), qPrintable(top.name()));
+            }
+        }
+
+        window->removeBarColor(bar);
+        QCOMPARE(status(), QStringLiteral("Removed bar color"));
+        QVERIFY(window->save());
+        QCOMPARE(ConfigSnapshot::documents(*config), stockXml);
+        stack->undo(); // the removal
+        QCOMPARE(edgesOf(config->pages[0].masks[size_t(bar)].node), stockEdges);
+        stack->undo(); // the colour
+        QCOMPARE(ConfigSnapshot::documents(*config), stockXml);
+    }
+
+    // The ring's bar only carries its scale: Color bar says why it does not
+    // colour it, and the dial, the file and the history stay as they were.
+    void ringIsNotBanded()
+    {
+        const int ring = maskOn(kEngine, DemoStock::ringGaugeItem());
+        QVERIFY(ring >= 0);
+        select(kEngine, ring);
+        const QByteArray xml = ConfigSnapshot::documents(*config);
+        const auto install = Rs3Fixture::treeSnapshot(rs3->root(Rs3Fixture::Stable));
+        const int steps = stack->count();
+        window->applyColorBar(ring);
+        QVERIFY2(status().startsWith(QStringLiteral("Bar color is not available for ring gauges")), qPrintable(status()));
+        QCOMPARE(stack->count(), steps);
+        QCOMPARE(ConfigSnapshot::documents(*config), xml);
+        QCOMPARE(maskPath(*config, kEngine, ring), DemoStock::ringGaugeItem());
+        QVERIFY(Rs3Fixture::treeSnapshot(rs3->root(Rs3Fixture::Stable)) == install);
+    }
+
+    // Insert Element's preview of a standing bar keeps its sample value
+    // inside the bar.
+    void insertPreviewFitsTheValue()
+    {
+        QRectF box;
+        QRectF value;
+        QString text;
+        const int bar = insertStandingBar([&](AddElementDialog* add) {
+            QGraphicsScene* scene = add->findChild<QGraphicsView*>()->scene();
+            for (QGraphicsItem* item : scene->items()) {
+                if (auto* rect = qgraphicsitem_cast<QGraphicsRectItem*>(item))
+                    box = rect->sceneBoundingRect();
+                else if (auto* simple = qgraphicsitem_cast<QGraphicsSimpleTextItem*>(item);
+                         simple && simple->text() == QStringLiteral("7500")) {
+                    value = simple->sceneBoundingRect();
+                    text = simple->text();
+                }
+            }
+        });
+        QVERIFY(bar >= 0);
+        QCOMPARE(text, QStringLiteral("7500"));
+        QVERIFY2(box.height() > 2 * box.width(), "the preview shows a standing bar");
+        QVERIFY2(box.contains(value), qPrintable(QStringLiteral("value %1,%2 %3x%4 in box %5,%6 %7x%8")
+                                                     .arg(value.x()).arg(value.y()).arg(value.width())
+                                                     .arg(value.height()).arg(box.x()).arg(box.y())
+                                                     .arg(box.width()).arg(box.height())));
+    }
+
+    // A box-style and a bar-colour record left beside a saved file that never
+    // got their art (the editor ended before its save): the file's art is
+    // drawn, the check names both, and the repair or the next save removes
+    // them.
+    void recordsTheFileDoesNotHold_data()
+    {
+        QTest::addColumn<bool>("repair");
+        QTest::newRow("repair, then save") << true;
+        QTest::newRow("save") << false;
+    }
+    void recordsTheFileDoesNotHold()
+    {
+        QFETCH(bool, repair);
+        const int box = maskOn(0, DemoStock::valueBoxItem());
+        const int bar = maskOn(0, DemoStock::barItem());
+        QVERIFY(box >= 0 && bar >= 0);
+        const QImage asSaved = DashCanvas::renderPageForPreview(config, 0, false, 1);
+        QVERIFY(!asSaved.isNull());
+        const QByteArray fileBytes = TestFiles::readBytes(path);
+        const QString styleKey = config->boxStyleKey(0, box);
+        const QString barKey = config->sidecarKey(0, bar, SidecarStore::BarColors);
+        const QString barCoords =
+            DashConfig::barGeometryText(config->pages[0].masks[size_t(bar)].node.find_child_by_attribute("e", "c", "BargraphTrapezio"));
+        window.reset();
+
+        // What an editor that ended after the edits and before the save
+        // left beside the untouched file.
+        {
+            DashConfig writer;
+            QVERIFY(writer.load(path));
+            QVERIFY(writer.saveBoxStyleSidecar({{styleKey, BoxStyleRecord{QStringLiteral("solid_blue"),
+                                                                           DemoStock::valueBoxItem(), 0, true,
+                                                                           QStringLiteral("SPEED"), 0, 0}}}));
+            QVERIFY(writer.saveBarColorSidecar({{barKey, BarColorRecord{true, 10000, DemoStock::barItem(),
+                                                                        barCoords}}}));
+        }
+        QCOMPARE(TestFiles::readBytes(path), fileBytes);
+        reopen();
+
+        // The canvas, the panel and the render show the file's art.
+        QVERIFY(config->renderBoxStyleImage(0, box).isNull());
+        QVERIFY(DashCanvas::renderPageForPreview(config, 0, false, 1) == asSaved);
+        select(0, box);
+        QVERIFY2(!panelText("boxStyleLabel").contains(QStringLiteral("Solid Blue")),
+                 qPrintable(panelText("boxStyleLabel")));
+
+        const ConfigFindings findings = ConfigCheck::checkConfig(*config);
+        QStringList named;
+        for (const ConfigFinding& f : findings) {
+            if (f.code == QLatin1String("stale-record")) {
+                QCOMPARE(f.severity, 1);
+                QVERIFY(f.repairable);
+                named << f.elementId + QLatin1Char(':') + f.message;
+            }
+        }
+        QCOMPARE(named.size(), 2);
+        QVERIFY2(named.at(0).contains(QStringLiteral("solid_blue")) && named.at(0).contains(DemoStock::valueBoxItem()),
+                 qPrintable(named.at(0)));
+        QVERIFY2(named.at(1).contains(DemoStock::barItem()), qPrintable(named.at(1)));
+        QVERIFY(ConfigCheck::countRepairable(findings) >= 2);
+
+        if (repair) {
+            window->repairConfigValues(nullptr);
+            QVERIFY(config->loadBoxStyleSidecar().isEmpty());
+            QVERIFY(config->loadBarColorSidecar().isEmpty());
+        }
+        QVERIFY(window->save());
+        QVERIFY(!config->loadBoxStyleSidecar().contains(styleKey));
+        QVERIFY(!config->loadBarColorSidecar().contains(barKey));
+        DashConfig reread;
+        QVERIFY(reread.load(path));
+        QCOMPARE(maskPath(reread, 0, box), DemoStock::valueBoxItem());
+        QCOMPARE(maskPath(reread, 0, bar), DemoStock::barItem());
+        QVERIFY(reread.staleArtRecords().empty());
+        int stale = 0;
+        for (const ConfigFinding& f : ConfigCheck::checkConfig(reread))
+            stale += f.code == QLatin1String("stale-record") ? 1 : 0;
+        QCOMPARE(stale, 0);
+    }
+};
+
+QTEST_MAIN(ArtAsFileHoldsTest)
+#include "tst_artasfileholds.moc"
