@@ -100,7 +100,9 @@ QString raceBundle(const QByteArray& config = incomingConfig(), const QByteArray
     return ZipFixture::writeZip(zip, files) ? zip : QString();
 }
 
-const QByteArray kBarColors = R"({"masks": {"dash/p1/m1": {"colored": true}}, "version": 1})";
+// A record the open configuration's masks agree with: a save keeps it as it
+// is (one that said the label mask was coloured would go with the save).
+const QByteArray kBarColors = R"({"masks": {"dash/p1/m1": {"colored": false}}, "version": 1})";
 const QByteArray kBoxStyles = R"({"masks": {"m9": {"styleId": "panel_dark"}}, "version": 1})";
 
 

@@ -1,5 +1,6 @@
 #include "artwork/HomebrewItems.h"
 #include "model/DashConfig.h"
+#include "model/XmlParams.h"
 #include "model/SidecarKeys.h"
 #include "support/ConfigFixture.h"
 #include "support/TestEnvironment.h"
@@ -108,6 +109,10 @@ private Q_SLOTS:
         QVERIFY(config.load(fixture().writeTempZip()));
         QVERIFY(writeText(config.boxStylesSidecarPath(),
                           R"({"version":1,"masks":{"dash/p1/box1":{"styleId":"carbon","originalPathRel":""}}})"));
+        // Not the art the mask points at: nothing to tell of it.
+        QVERIFY(!config.boxStyleRecord(0, 1).present);
+        setParam(config.pages[0].masks[1].node, "PATH_REL_AiM_MASK",
+                 "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_x/Items/box_dash_p1_box1/");
         QVERIFY(config.boxStyleRecord(0, 1).present);
         QCOMPARE(config.boxStyleRecord(0, 1).styleId, QStringLiteral("carbon"));
         QVERIFY(!config.boxStyleRecord(0, 2).present);

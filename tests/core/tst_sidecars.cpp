@@ -416,15 +416,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sfondo"); // PATH_IMAGE_SFONDO_FW, null for none
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("stored style") << QStringList{"Digit"} << "mask.tgz" << "md.01" << "carbon";
-        QTest::newRow("empty stored style, own art") << QStringList{"Digit"} << "mask.tgz" << "md.02" << "custom";
-        QTest::newRow("no record, own art") << QStringList{"Label", "Digit"} << "mask.tgz" << "md.09" << "custom";
-        QTest::newRow("no record, no art") << QStringList{"Digit"} << QString() << "md.09" << QString();
-        QTest::newRow("empty art parameter") << QStringList{"Digit"} << "" << "md.09" << QString();
-        QTest::newRow("digit and ring") << QStringList{"Digit", "Ring"} << "mask.tgz" << "md.01" << QString();
+        QTest::addColumn<QString>("art"); // PATH_REL_AiM_MASK; a box item of the editor's unless given
+        QTest::newRow("stored style") << QStringList{"Digit"} << "mask.tgz" << "md.01" << "carbon" << QString();
+        // A record the mask's art was not drawn from: the box is the art's.
+        QTest::newRow("stored style, stock art") << QStringList{"Digit"} << "mask.tgz" << "md.01" << "custom"
+                                                 << "aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/a/";
+        QTest::newRow("empty stored style, own art") << QStringList{"Digit"} << "mask.tgz" << "md.02" << "custom" << QString();
+        QTest::newRow("no record, own art") << QStringList{"Label", "Digit"} << "mask.tgz" << "md.09" << "custom" << QString();
+        QTest::newRow("no record, no art") << QStringList{"Digit"} << QString() << "md.09" << QString() << QString();
+        QTest::newRow("empty art parameter") << QStringList{"Digit"} << "" << "md.09" << QString() << QString();
+        QTest::newRow("digit and ring") << QStringList{"Digit", "Ring"} << "mask.tgz" << "md.01" << QString() << QString();
         QTest::newRow("digit and bar") << QStringList{"Digit", "BargraphTrapezio"} << "mask.tgz" << "md.01"
-                                       << QString();
-        QTest::newRow("no digit") << QStringList{"Label"} << "mask.tgz" << "md.01" << QString();
+                                       << QString() << QString();
+        QTest::newRow("no digit") << QStringList{"Label"} << "mask.tgz" << "md.01" << QString() << QString();
     }
 
     void boxStyleForElement()
@@ -433,6 +437,7 @@ private Q_SLOTS:
         QFETCH(QString, sfondo);
         QFETCH(QString, key);
         QFETCH(QString, expected);
+        QFETCH(QString, art);
         DashConfig config;
         openAt(config);
         QVERIFY(config.saveBoxStyleSidecar({{"md.01", BoxStyleRecord{"carbon", "aim/x/", 0, true, "", 0, 0}},
@@ -440,6 +445,11 @@ private Q_SLOTS:
         pugi::xml_document doc;
         pugi::xml_node mask = doc.append_child("e");
         mask.append_attribute("c") = "GMaskParam";
+        setParam(mask, "PATH_REL_AiM_MASK",
+                 (art.isEmpty() ? QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/"
+                                                 "zbox_x/Items/box_md_01/")
+                                : art)
+                     .toUtf8());
         if (!sfondo.isNull()) {
             pugi::xml_node p = mask.append_child("p");
             p.append_attribute("n") = "PATH_IMAGE_SFONDO_FW";
