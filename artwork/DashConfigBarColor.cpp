@@ -61,21 +61,16 @@ bool isLitPixel(QRgb px)
     return qAlpha(px) >= 128 && !(hi <= 120 && hi - lo <= 40);
 }
 
-// The lit band of a stock bar picture turned to fill from left to right:
-// the centre column is walked down from the top while it stays lit. A
-// picture lit from the top row has no usable band, so a quarter of its
-// height stands in (`guessed`), where only lit pixels take the ramp.
-struct LitBand {
-    int bottom = 0;
-    bool guessed = false;
-};
-
-LitBand litBandOf(const QImage& source)
+// The last row of the lit band of a stock bar picture turned to fill from
+// left to right: the centre column is walked down from the top while it
+// stays lit. A picture lit from the top row has no usable band, so a quarter
+// of its height stands in.
+int litBandBottom(const QImage& source)
 {
     const int h0 = source.height();
     const int w0 = source.width();
     if (h0 < 2 || w0 < 1)
-        return {};
+        return 0;
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int x = w0 / 2;
     int bottom = -1;
@@ -85,32 +80,30 @@ LitBand litBandOf(const QImage& source)
         bottom = y;
     }
     if (bottom < 1)
-        return {std::max(int(std::lround(0.23 * h0)) - 1, 1), true};
-    return {bottom, false};
+        bottom = std::max(int(std::lround(0.23 * h0)) - 1, 1);
+    return bottom;
 }
 
 // The ramp over the band of a bar picture, along the way the bar fills:
-// green where it starts, red where it ends. In a guessed band, pixels that
-// are not lit keep their colour: a picture is never banded where no lit part
-// is.
-QImage rampAlongFill(const QImage& picture, const LitBand& band, int scaledBand, const QSize& size, BarFill fill)
+// green where it starts, red where it ends. Pixels that are not lit keep
+// their colour (the unlit part of a bar lit part way along its length, the
+// gaps of a segmented one): a picture is never banded where no lit part is.
+QImage rampAlongFill(const QImage& picture, int scaledBand, const QSize& size, BarFill fill)
 {
     const QImage oriented = barFillOriented(picture, fill);
     const QSize orientedSize = barFillOrientedSize(size, fill);
     QImage ramped = BoxStyleRenderer::paintColorRamp(oriented, 0, scaledBand, orientedSize);
     if (ramped.isNull())
         return {};
-    if (band.guessed) {
-        const QImage plain = oriented.convertToFormat(QImage::Format_ARGB32)
-                                 .scaled(orientedSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                 .convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y <= std::min(scaledBand, ramped.height() - 1); ++y) {
-            const QRgb* from = reinterpret_cast<const QRgb*>(plain.constScanLine(y));
-            QRgb* to = reinterpret_cast<QRgb*>(ramped.scanLine(y));
-            for (int x = 0; x < ramped.width(); ++x) {
-                if (!isLitPixel(from[x]))
-                    to[x] = from[x];
-            }
+    const QImage plain = oriented.convertToFormat(QImage::Format_ARGB32)
+                             .scaled(orientedSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y <= std::min(scaledBand, ramped.height() - 1); ++y) {
+        const QRgb* from = reinterpret_cast<const QRgb*>(plain.constScanLine(y));
+        QRgb* to = reinterpret_cast<QRgb*>(ramped.scanLine(y));
+        for (int x = 0; x < ramped.width(); ++x) {
+            if (!isLitPixel(from[x]))
+                to[x] = from[x];
         }
     }
     return barFillRestored(ramped, fill);
@@ -255,11 +248,11 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
         return files;
     // The band lies across the way the bar fills, the ramp along it.
     const QImage orientedStock = barFillOriented(stock, fill);
-    const LitBand lit = litBandOf(orientedStock);
+    const int bottom = litBandBottom(orientedStock);
     const int targetHeight = barFillOrientedSize(QSize(width, height), fill).height();
     const int band = orientedStock.height() > 1
-        ? int(std::lround(double(targetHeight - 1) * double(lit.bottom) / double(orientedStock.height() - 1)))
-        : lit.bottom;
+        ? int(std::lround(double(targetHeight - 1) * double(bottom) / double(orientedStock.height() - 1)))
+        : bottom;
     const QStringList stripFiles = litStripFiles(source, strips);
     const QFileInfoList entries =
         QDir(source).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -271,7 +264,7 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
         const QImage picture = device ? TgzImage::decodeFile(fi.absoluteFilePath()) : QImage(fi.absoluteFilePath());
         if (picture.isNull())
             continue;
-        const QImage recoloured = rampAlongFill(picture, lit, band, QSize(width, height), fill);
+        const QImage recoloured = rampAlongFill(picture, band, QSize(width, height), fill);
         if (recoloured.isNull())
             continue;
         files.insert(fi.fileName(), device ? TgzImage::encode(recoloured) : pngBytes(recoloured));

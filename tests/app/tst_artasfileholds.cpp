@@ -3,6 +3,7 @@
 #include "canvas/DashCanvas.h"
 #include "canvas/IDataSource.h"
 #include "check/ConfigCheck.h"
+#include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
@@ -147,6 +148,13 @@ private Q_SLOTS:
         QVERIFY(saved.load(path));
         QVERIFY(maskPath(saved, 0, bar).contains(QLatin1String("/s04_homebrew/zbar_")));
         QCOMPARE(edgesOf(saved.pages[0].masks[size_t(bar)].node), stockEdges);
+        // The stock picture is lit from its foot two thirds up: the ramp
+        // lands on that part, green at the foot, and the unlit top stays.
+        const QImage picture(rs3->absolutePath(Rs3Fixture::Stable, maskPath(saved, 0, bar) + QStringLiteral("mask.png")));
+        QCOMPARE(picture.size(), QSize(60, 200));
+        QVERIFY(!lit(picture.pixel(30, 20)));
+        QVERIFY(picture.pixelColor(30, 195).green() > picture.pixelColor(30, 195).red());
+        QVERIFY(picture.pixelColor(30, 75).red() > picture.pixelColor(30, 75).green());
 
         const double fullScale = 10000;
         for (const double fraction : {0.0, 0.5, 1.0}) {
@@ -169,6 +177,16 @@ private Q_SLOTS:
             }
         }
 
+        // A resize takes the edges along, standing as they were; its undo
+        // puts them back.
+        const MaskElement& m = config->pages[0].masks[size_t(bar)];
+        stack->push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, 90, 300, config, 0, bar, false, true));
+        QCOMPARE(edgesOf(config->pages[0].masks[size_t(bar)].node),
+                 QStringLiteral("XStart1=0;YStart1=300;XStart2=90;YStart2=300;XEnd1=0;YEnd1=0;XEnd2=90;YEnd2=0;"
+                                "WIDTH=90;HEIGHT=300"));
+        stack->undo();
+        QCOMPARE(edgesOf(config->pages[0].masks[size_t(bar)].node), stockEdges);
+
         window->removeBarColor(bar);
         QCOMPARE(status(), QStringLiteral("Removed bar color"));
         QVERIFY(window->save());
@@ -177,6 +195,9 @@ private Q_SLOTS:
         QCOMPARE(edgesOf(config->pages[0].masks[size_t(bar)].node), stockEdges);
         stack->undo(); // the colour
         QCOMPARE(ConfigSnapshot::documents(*config), stockXml);
+        stack->redo();
+        QVERIFY(maskPath(*config, 0, bar).contains(QLatin1String("/s04_homebrew/zbar_")));
+        QCOMPARE(edgesOf(config->pages[0].masks[size_t(bar)].node), stockEdges);
     }
 
     // The ring's bar only carries its scale: Color bar says why it does not
