@@ -11,7 +11,6 @@
 #include "artwork/BarFill.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxStyleRenderer.h"
-#include "artwork/StaleArtRecord.h"
 #include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
