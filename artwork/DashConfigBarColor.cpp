@@ -316,6 +316,8 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         return false;
 
     bool written = false;
+    // The copies of the stock item into every install, flushed once.
+    FolderCopy stockCopy;
     for (const QString& overlayRoot : rs3OverlayRoots()) {
         const QString deviceDir = PathGuard::join(overlayRoot, target.device);
         if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
@@ -342,7 +344,6 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         if (QFileInfo(destination).isDir())
             savedArt.aboutToWrite(destination, artworkFileNames(source));
         MadeArtFolders inRoot;
-        FolderCopy stockCopy;
         if (!inRoot.make(destination) || !stockCopy.addMissing(source, destination)) {
             if (!stockCopy.error().isEmpty())
                 artCopyNotes << stockCopy.error();
@@ -377,6 +378,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         madeHere.add(inRoot);
         written = true;
     }
+    noteArtCopies(stockCopy);
     // A colouring no install received leaves none of its folders behind.
     if (!written)
         madeHere.removeAll();

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <functional>
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -208,7 +209,8 @@ bool FolderCopy::copyFile(const QString& source, const QString& target)
         ::close(in);
         return fail(tr("cannot write %1: %2").arg(target, systemReason(why)));
     }
-    m_unflushed << target;
+    // The file is this copy's own (it did not exist): a failed one goes.
+    const auto dropTarget = [&] { ::unlink(encoded(target).constData()); };
     char buffer[1 << 16];
     bool ok = true;
     int why = 0;
@@ -217,9 +219,11 @@ bool FolderCopy::copyFile(const QString& source, const QString& target)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
+            const int readError = errno;
             ::close(in);
             ::close(out);
-            return fail(tr("cannot read %1: %2").arg(source, systemReason(errno)));
+            dropTarget();
+            return fail(tr("cannot read %1: %2").arg(source, systemReason(readError)));
         }
         if (n == 0)
             break;
@@ -242,7 +246,12 @@ bool FolderCopy::copyFile(const QString& source, const QString& target)
         why = errno;
         ok = false;
     }
-    return ok || fail(tr("cannot write %1: %2").arg(target, systemReason(why)));
+    if (!ok) {
+        dropTarget();
+        return fail(tr("cannot write %1: %2").arg(target, systemReason(why)));
+    }
+    ++m_copiedFiles;
+    return true;
 #else
     if (kindOf(source) != Kind::Regular)
         return fail(tr("cannot read %1: %2").arg(source, tr("it is not a regular file")));
@@ -252,15 +261,19 @@ bool FolderCopy::copyFile(const QString& source, const QString& target)
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return fail(tr("cannot write %1: %2").arg(target, out.errorString()));
-    m_unflushed << target;
     QByteArray chunk;
-    while (!(chunk = in.read(1 << 16)).isEmpty()) {
-        if (out.write(chunk) != chunk.size())
-            return fail(tr("cannot write %1: %2").arg(target, out.errorString()));
+    bool ok = true;
+    while (ok && !(chunk = in.read(1 << 16)).isEmpty())
+        ok = out.write(chunk) == chunk.size();
+    ok = ok && out.flush();
+    const QString why = !ok ? tr("cannot write %1: %2").arg(target, out.errorString())
+                            : tr("cannot read %1: %2").arg(source, in.errorString());
+    if (ok && in.error() == QFileDevice::NoError) {
+        ++m_copiedFiles;
+        return true;
     }
-    if (in.error() != QFileDevice::NoError)
-        return fail(tr("cannot read %1: %2").arg(source, in.errorString()));
-    return out.flush() || fail(tr("cannot write %1: %2").arg(target, out.errorString()));
+    out.remove();
+    return fail(why);
 #endif
 }
 
@@ -354,6 +367,7 @@ FolderCopy::Outcome FolderCopy::addFolder(const QString& source, const QString& 
                                                               : tr("something of that name appeared meanwhile")));
         return Outcome::Failed;
     }
+    m_unflushed << target;
     return Outcome::Added;
 }
 
@@ -366,6 +380,7 @@ bool FolderCopy::addMissing(const QString& source, const QString& target)
         return fail(tr("cannot copy into %1: %2").arg(target, tr("it is a symbolic link")));
     if (there != Kind::Folder && !makePath(target, &m_error))
         return fail(m_error);
+    m_unflushed << target;
     return copyTree(source, target, true);
 }
 
@@ -399,6 +414,7 @@ bool FolderCopy::replaceFolder(const QString& source, const QString& target, con
         removeTree(staged);
         return fail(tr("cannot replace %1 -- it is open in another program").arg(target));
     }
+    m_unflushed << target;
     QString why;
     if (existed && !removeTree(outgoing, &why))
         qWarning().noquote() << "FolderCopy: could not remove the replaced copy" << outgoing << "-" << why;
@@ -407,34 +423,46 @@ bool FolderCopy::replaceFolder(const QString& source, const QString& target, con
 
 bool FolderCopy::flush()
 {
-    if (m_unflushed.isEmpty())
+    const QStringList folders = std::exchange(m_unflushed, {});
+    if (std::exchange(m_copiedFiles, 0) == 0)
         return true;
-    const QStringList files = std::exchange(m_unflushed, {});
     bool ok = true;
 #if defined(Q_OS_LINUX)
     // One file system sync per disk written to, not one per file.
     QSet<dev_t> synced;
-    for (const QString& file : files) {
-        struct stat st {};
-        const QString folder = QFileInfo(file).path();
-        if (::stat(encoded(folder).constData(), &st) != 0 || synced.contains(st.st_dev))
-            continue;
-        synced.insert(st.st_dev);
-        const int fd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (const QString& folder : folders) {
+        const int fd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             continue;
-        if (::syncfs(fd) != 0)
-            ok = fail(tr("cannot write %1: %2").arg(folder, systemReason(errno)));
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && !synced.contains(st.st_dev)) {
+            synced.insert(st.st_dev);
+            if (::syncfs(fd) != 0)
+                ok = fail(tr("cannot write %1: %2").arg(folder, systemReason(errno)));
+        }
         ::close(fd);
     }
 #elif defined(Q_OS_UNIX)
-    for (const QString& file : files) {
-        const int fd = ::open(encoded(file).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Without a sync of the whole disk, each copied file is waited for.
+    std::function<void(const QString&)> syncTree = [&](const QString& path) {
+        const Kind kind = kindOf(path);
+        if (kind == Kind::Folder) {
+            for (const QString& name : entriesOf(path))
+                syncTree(path + QLatin1Char('/') + name);
+            return;
+        }
+        if (kind != Kind::Regular)
+            return;
+        const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (fd >= 0 && ::fsync(fd) != 0)
-            ok = fail(tr("cannot write %1: %2").arg(file, systemReason(errno)));
+            ok = fail(tr("cannot write %1: %2").arg(path, systemReason(errno)));
         if (fd >= 0)
             ::close(fd);
-    }
+    };
+    for (const QString& folder : folders)
+        syncTree(folder);
+#else
+    Q_UNUSED(folders);
 #endif
     return ok;
 }

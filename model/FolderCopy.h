@@ -79,5 +79,6 @@ private:
 
     QStringList m_notes;
     QString m_error;
-    QStringList m_unflushed;
+    QStringList m_unflushed; // folders the copies since the last flush went to
+    int m_copiedFiles = 0;   // files copied since the last flush
 };

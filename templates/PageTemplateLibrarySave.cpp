@@ -93,7 +93,8 @@ void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, cons
     // stays. Anything else of that name (a folder without a page file, a
     // link) is not a template copy and is left as it is.
     FolderCopy copy;
-    const bool copied = FolderCopy::isRegularFile(target + QStringLiteral("/pMain.P2.xml"))
+    const bool copied = FolderCopy::linkOnPath(setFolder, target).isEmpty()
+            && FolderCopy::isRegularFile(target + QStringLiteral("/pMain.P2.xml"))
         ? copy.replaceFolder(templateFolder, target)
         : copy.addFolder(templateFolder, target) == FolderCopy::Outcome::Added;
     if (copied) {

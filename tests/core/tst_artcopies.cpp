@@ -8,6 +8,7 @@
 #include "model/FolderCopy.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
+#include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
@@ -321,6 +322,41 @@ private Q_SLOTS:
         const QString note = c.artCopyNotes.first();
         QVERIFY2(note.contains(items) && note.section(": ", -1).size() > 0, qPrintable(note));
         QVERIFY2(note.contains(QString::fromLocal8Bit(strerror(ENOTDIR))), qPrintable(note));
+        // Refresh box artwork says the same.
+        c.artCopyNotes.clear();
+        c.repairMissingHomebrewArt(true);
+        QVERIFY2(notesName(c.artCopyNotes, items), qPrintable(c.artCopyNotes.join('\n')));
+        QCOMPARE(fx.snapshot(), before);
+    }
+
+    // An install whose disk is full: the copy leaves nothing behind, and the
+    // open says which folder and the system's reason.
+    void fullInstallIsNamedWithItsReason()
+    {
+        Rs3Fixture fx;
+        QString rel;
+        const QString path = styledBox(fx, &rel);
+        QVERIFY(!path.isEmpty());
+        const QString beta = fx.absolutePath(Rs3Fixture::Beta, rel);
+        QString said;
+        const auto outcome = FileSizeLimit::run(
+            qint64(1) << 30,
+            [&](QString* text) {
+                DashConfig c;
+                if (!c.load(path) || !QDir(beta).removeRecursively())
+                    return false;
+                FileSizeLimit::setSoftLimit(0);
+                c.repairMissingHomebrewArt(false);
+                *text = c.artCopyNotes.join('\n');
+                return true;
+            },
+            &said);
+        QCOMPARE(outcome, FileSizeLimit::Outcome::ReportedSuccess);
+        QVERIFY2(said.contains(beta.chopped(1)) && said.contains(QString::fromLocal8Bit(strerror(EFBIG))),
+                 qPrintable(said));
+        QVERIFY(!QFileInfo::exists(beta));
+        QCOMPARE(QDir(QFileInfo(beta.chopped(1)).path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 };
 
