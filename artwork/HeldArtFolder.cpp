@@ -105,7 +105,8 @@ bool copyHeldArtFolder(const HeldArtFolder& folder, MadeArtFolders& made, Folder
         }
         if (!top.isEmpty())
             made.noteNewFile(top);
-        made.noteNewFile(target);
+        if (!QFileInfo(target).isSymLink())
+            made.noteNewFile(target);
         const FolderCopy::Outcome outcome = copies.addFolder(source, target, install);
         if (outcome != FolderCopy::Outcome::Added) {
             complete = false;
