@@ -121,37 +121,49 @@ class ArtCopiesTest : public QObject {
     }
 
 private Q_SLOTS:
-    // The beta install's item folder is a link to a folder of the user's:
-    // the open neither empties nor moves it, and says so.
+    // The beta install's item folder (or its set folder) is a link to a
+    // folder of the user's, or to nothing: the open neither empties, moves
+    // nor removes it, and says so.
+    void linkedItemFolderIsLeft_data()
+    {
+        QTest::addColumn<QString>("linkAt");
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("item folder") << "item" << false;
+        QTest::newRow("item folder, pointing nowhere") << "item" << true;
+        QTest::newRow("set folder on the way") << "set" << false;
+    }
     void linkedItemFolderIsLeft()
     {
+        QFETCH(QString, linkAt);
+        QFETCH(bool, dangling);
         Rs3Fixture fx;
         QString rel;
         const QString path = styledBox(fx, &rel);
         QVERIFY(!path.isEmpty());
         const QString outside = usersFolder();
         QVERIFY(!outside.isEmpty());
-        const QString linked = fx.absolutePath(Rs3Fixture::Beta, rel);
-        QVERIFY(FolderCopy::removeTree(linked));
-        QVERIFY(QFile::link(outside, linked.chopped(1)));
+        const QString item = fx.absolutePath(Rs3Fixture::Beta, rel).chopped(1);
+        const QString linked = linkAt == "item" ? item : QFileInfo(QFileInfo(item).path()).path();
+        QVERIFY(QDir(linked).removeRecursively());
+        const QString pointee = dangling ? outside + "/gone" : outside;
+        QVERIFY(QFile::link(pointee, linked));
         const auto outsideBefore = Rs3Fixture::treeSnapshot(outside);
         const auto stableBefore = Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable));
 
         DashConfig c;
         QVERIFY(c.load(path));
         QCOMPARE(Rs3Fixture::treeSnapshot(outside), outsideBefore);
-        QVERIFY(isLinkTo(linked.chopped(1), outside));
-        QCOMPARE(QDir(QFileInfo(linked.chopped(1)).path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 1);
+        QVERIFY(isLinkTo(linked, pointee));
+        QCOMPARE(QDir(QFileInfo(linked).path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 1);
         QCOMPARE(Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable)), stableBefore);
-        QVERIFY2(notesName(c.artCopyNotes, linked.chopped(1)), qPrintable(c.artCopyNotes.join('\n')));
-        QVERIFY(notesName(c.artCopyNotes, "symbolic link"));
+        QVERIFY2(notesName(c.artCopyNotes, linked + " is a symbolic link"), qPrintable(c.artCopyNotes.join('\n')));
         // Forced, the item is drawn in the install that holds it; the link
         // is still neither followed nor replaced.
         c.artCopyNotes.clear();
         c.repairMissingHomebrewArt(true);
         QCOMPARE(Rs3Fixture::treeSnapshot(outside), outsideBefore);
-        QVERIFY(isLinkTo(linked.chopped(1), outside));
-        QVERIFY(notesName(c.artCopyNotes, linked.chopped(1)));
+        QVERIFY(isLinkTo(linked, pointee));
+        QVERIFY(notesName(c.artCopyNotes, linked + " is a symbolic link"));
     }
 
     // The beta install has the coloured item partly: its own picture in the
