@@ -334,6 +334,15 @@ private Q_SLOTS:
                  qPrintable(asker.asked.last().text));
         QCOMPARE(TestFiles::readBytes(outside + "/notes.txt"), QByteArray("mine"));
         QVERIFY(QFileInfo(linked).isSymLink());
+
+        // Refresh box artwork says it again, once.
+        asker.asked.clear();
+        window->refreshBoxArtwork();
+        QCOMPARE(asker.count("message"), 1);
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Refresh box artwork"));
+        QVERIFY(asker.asked.last().text.contains(linked + " is a symbolic link"));
+        QCOMPARE(TestFiles::readBytes(outside + "/notes.txt"), QByteArray("mine"));
+        QVERIFY(QFileInfo(linked).isSymLink());
     }
 
     // Both load repairs counted: coloured bar art and a homebrew panel, each
