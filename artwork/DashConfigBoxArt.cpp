@@ -248,7 +248,8 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
         QString error;
         if (!writeFileBytes(tgzPath, tgz, &error)) {
             qWarning() << "writeMaskPanel: mask.tgz write failed" << tgzPath << error;
-            artCopyNotes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
+            artCopyNotes
+                << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
             inRoot.removeAll();
             return false;
         }
@@ -284,7 +285,8 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
             removeParams(e, "M_BCOL");
         if (!writeFileBytes(m2Path, xmlDocumentBytes(m2, "  "), &error)) {
             qWarning() << "writeMaskPanel: M2 write failed" << m2Path << error;
-            artCopyNotes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
+            artCopyNotes
+                << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
             inRoot.removeAll();
             return false;
         }

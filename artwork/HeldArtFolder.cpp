@@ -116,7 +116,8 @@ bool copyHeldArtFolder(const HeldArtFolder& folder, MadeArtFolders& made, Folder
         }
         const QString folderXml = setFolderOf(target) + QStringLiteral("/AiM_folder.xml");
         const QString sourceXml = setFolderOf(source) + QStringLiteral("/AiM_folder.xml");
-        if (!QFileInfo::exists(folderXml) && !QFileInfo(folderXml).isSymLink() && FolderCopy::isRegularFile(sourceXml)) {
+        if (!QFileInfo::exists(folderXml) && !QFileInfo(folderXml).isSymLink()
+            && FolderCopy::isRegularFile(sourceXml)) {
             made.noteNewFile(folderXml);
             copyFileOver(sourceXml, folderXml);
         }

@@ -474,7 +474,8 @@ bool FolderCopy::removeTree(const QString& path, QString* error)
         return true;
     if (kind != Kind::Folder) {
         // A link goes, never what it points at.
-        QFile::setPermissions(QFileInfo(path).path(), QFile::permissions(QFileInfo(path).path()) | QFileDevice::WriteOwner);
+        const QString parent = QFileInfo(path).path();
+        QFile::setPermissions(parent, QFile::permissions(parent) | QFileDevice::WriteOwner);
 #ifdef Q_OS_UNIX
         if (::unlink(encoded(path).constData()) == 0)
             return true;

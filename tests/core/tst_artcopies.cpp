@@ -101,7 +101,8 @@ class ArtCopiesTest : public QObject {
             || !fx.writeFile(Rs3Fixture::Stable, kStockBar + "b1.M2.xml", "<aimDataBase_Mask2/>"))
             return {};
         for (const QString& extra : extras) {
-            if (!QFile::link(extra.section('>', 1), fx.absolutePath(Rs3Fixture::Stable, kStockBar + extra.section('>', 0, 0))))
+            const QString at = fx.absolutePath(Rs3Fixture::Stable, kStockBar + extra.section('>', 0, 0));
+            if (!QFile::link(extra.section('>', 1), at))
                 return {};
         }
         ConfigFixture cfg;
@@ -154,7 +155,8 @@ private Q_SLOTS:
         QVERIFY(c.load(path));
         QCOMPARE(Rs3Fixture::treeSnapshot(outside), outsideBefore);
         QVERIFY(isLinkTo(linked, pointee));
-        QCOMPARE(QDir(QFileInfo(linked).path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 1);
+        const QDir above(QFileInfo(linked).path());
+        QCOMPARE(above.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 1);
         QCOMPARE(Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable)), stableBefore);
         QVERIFY2(notesName(c.artCopyNotes, linked + " is a symbolic link"), qPrintable(c.artCopyNotes.join('\n')));
         // Forced, the item is drawn in the install that holds it; the link
