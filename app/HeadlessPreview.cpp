@@ -63,6 +63,9 @@ int runDumpPreview(const QCommandLineParser& parser)
                    + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason) + QLatin1Char('\n'));
         return 2;
     }
+    // What the open's art copies skipped or could not write is said, once.
+    for (const QString& note : config.artCopyNotes)
+        writeError(QStringLiteral("dump-preview: ") + note + QLatin1Char('\n'));
     if (config.pageCount() == 0) {
         writeError(QStringLiteral("dump-preview: no pages in ") + inputPath + QLatin1Char('\n'));
         return 2;

@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QDebug>
 #include <QSaveFile>
-#include <QUuid>
 
 namespace {
 
@@ -78,48 +77,6 @@ bool copyFileOver(const QString& source, const QString& target, QString* error)
     if (!commitSaveFile(out, error))
         return false;
     makeOwnerWritable(target);
-    return true;
-}
-
-namespace {
-
-// A name beside target that nothing uses yet.
-QString besideName(const QString& target, const char* tag)
-{
-    for (;;) {
-        const QString name = target + QLatin1Char('.') + QLatin1String(tag) + QLatin1Char('-')
-            + QUuid::createUuid().toString(QUuid::Id128).left(8);
-        if (!QFileInfo::exists(name))
-            return name;
-    }
-}
-
-} // namespace
-
-bool copyDirOver(const QString& source, const QString& target, QString* error)
-{
-    if (!QFileInfo(source).isDir())
-        return failWith(error, tr("cannot copy %1").arg(source));
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    const QString staged = besideName(target, "incoming");
-    if (!copyDirRecursive(source, staged)) {
-        QDir(staged).removeRecursively();
-        return failWith(error, tr("cannot copy %1").arg(source));
-    }
-    const bool existed = QFileInfo::exists(target);
-    const QString outgoing = existed ? besideName(target, "outgoing") : QString();
-    if (existed && !archiveRename(target, outgoing)) {
-        QDir(staged).removeRecursively();
-        return failWith(error, tr("cannot replace %1 -- it is open in another program").arg(target));
-    }
-    if (!archiveRename(staged, target)) {
-        if (existed)
-            archiveRename(outgoing, target);
-        QDir(staged).removeRecursively();
-        return failWith(error, tr("cannot replace %1 -- it is open in another program").arg(target));
-    }
-    if (existed && !QDir(outgoing).removeRecursively())
-        qWarning().noquote() << "copyDirOver: could not remove the replaced copy" << outgoing;
     return true;
 }
 

@@ -22,13 +22,6 @@ bool isJunkArtworkFile(const QString& fileName);
 // "cannot copy %1 onto itself".
 bool copyFileOver(const QString& source, const QString& target, QString* error = nullptr);
 
-// Replaces the folder target with a copy of the folder source. The copy is
-// built in a new folder beside target and swapped in only once complete, so
-// a failed copy or swap (files another program holds open) leaves the old
-// target as it was. Errors: "cannot copy %1", "cannot replace %1 -- it is
-// open in another program".
-bool copyDirOver(const QString& source, const QString& target, QString* error = nullptr);
-
 // '\' becomes '/'; a non-empty result ends with '/' (extra trailing slashes
 // are kept).
 QString normalizeDirPath(const QString& path);
@@ -43,6 +36,11 @@ QByteArray pngBytes(const QImage& image);
 // True when both name the same existing folder, through links too (letter
 // case ignored, as RS3's Windows file system does).
 bool isSameFolder(const QString& a, const QString& b);
+
+// Largest install file read to decide whether two items hold the same art:
+// art files are far smaller. A larger file, or one that is not a regular
+// file, counts as other art and is never read.
+constexpr qint64 kArtFileReadBound = 64 * 1024 * 1024;
 
 // The "AiM_folder.xml" that names a folder in RaceStudio 3's resource browser
 // (shown as `label`, ordered by `sort`). Written as fixed text, one line feed

@@ -17,6 +17,7 @@
 #include "artwork/TgzImage.h"
 #include "editing/HotMouseLines.h"
 #include "model/DeviceTables.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/SamePath.h"
@@ -115,7 +116,7 @@ QString coloredBarSource(const QString& origin)
     const QString originBelowOverlay = origin.mid(overlayPrefix().size());
     for (const QString& root : allOverlayRoots()) {
         const QString folder = PathGuard::join(root, originBelowOverlay);
-        if (!folder.isEmpty() && QFileInfo(folder + QStringLiteral("/mask.png")).isFile())
+        if (!folder.isEmpty() && FolderCopy::isRegularFile(folder + QStringLiteral("/mask.png")))
             return folder;
     }
     return {};
@@ -139,11 +140,15 @@ QString coloredBarStateHash(const QString& source, const QString& origin, int wi
     while (it.hasNext())
         files << QDir(source).relativeFilePath(it.next());
     files.sort();
+    // Only regular files of an art file's size are read: a link (to a
+    // device, say) or an outsized file stands for other art, unread.
     for (const QString& name : files) {
-        QFile file(source + QLatin1Char('/') + name);
         hash.addData('\0' + name.toUtf8() + '\0');
-        if (file.open(QIODevice::ReadOnly))
-            hash.addData(file.readAll());
+        QByteArray bytes;
+        if (FolderCopy::readRegularFile(source + QLatin1Char('/') + name, kArtFileReadBound, &bytes))
+            hash.addData(bytes);
+        else
+            hash.addData(QByteArrayLiteral("\0unread\0"));
     }
     return QString::fromLatin1(hash.result().toHex().left(8));
 }
@@ -242,7 +247,12 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
                                           BarFill fill)
 {
     QMap<QString, QByteArray> files;
-    const QImage stock(source + QStringLiteral("/mask.png"));
+    // Pictures are read from regular files of an art file's size only.
+    const auto readable = [](const QString& path) {
+        return FolderCopy::isRegularFile(path) && QFileInfo(path).size() <= kArtFileReadBound;
+    };
+    const QString stockPath = source + QStringLiteral("/mask.png");
+    const QImage stock = readable(stockPath) ? QImage(stockPath) : QImage();
     if (stock.isNull())
         return files;
     // The band lies across the way the bar fills, the ramp along it.
@@ -257,7 +267,8 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
         QDir(source).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QFileInfo& fi : entries) {
         const bool strip = stripFiles.contains(fi.fileName());
-        if ((!strip && !isRecolouredPicture(fi.fileName().toLower())) || files.contains(fi.fileName()))
+        if ((!strip && !isRecolouredPicture(fi.fileName().toLower())) || files.contains(fi.fileName())
+            || !readable(fi.absoluteFilePath()))
             continue;
         const bool device = fi.suffix().compare(QLatin1String("tgz"), Qt::CaseInsensitive) == 0;
         const QImage picture = device ? TgzImage::decodeFile(fi.absoluteFilePath()) : QImage(fi.absoluteFilePath());
@@ -281,12 +292,22 @@ bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QStr
     for (const QString& overlayRoot : rs3OverlayRoots()) {
         if (!QFileInfo(PathGuard::join(overlayRoot, device)).isDir())
             continue;
-        const QString folder = PathGuard::join(installOfOverlayRoot(overlayRoot), newRel);
-        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        const QString install = installOfOverlayRoot(overlayRoot);
+        const QString folder = PathGuard::join(install, newRel);
+        if (folder.isEmpty())
             continue;
+        // A link on the way may lead to anyone's files: never written.
+        if (!FolderCopy::linkOnPath(install, folder).isEmpty())
+            return true;
+        if (!QFileInfo(folder).isDir())
+            continue;
+        // Anything in a picture's place that is not the same bytes (a link,
+        // an outsized or unreadable file) is other art.
         for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
-            QFile file(folder + QLatin1Char('/') + it.key());
-            if (file.exists() && (!file.open(QIODevice::ReadOnly) || file.readAll() != it.value()))
+            const QString path = folder + QLatin1Char('/') + it.key();
+            QByteArray bytes;
+            const bool there = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+            if (there && (!FolderCopy::readRegularFile(path, kArtFileReadBound, &bytes) || bytes != it.value()))
                 return true;
         }
     }
@@ -331,6 +352,8 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         return false;
 
     bool written = false;
+    // The copies of the stock item into every install, flushed once.
+    FolderCopy stockCopy;
     for (const QString& overlayRoot : rs3OverlayRoots()) {
         const QString deviceDir = PathGuard::join(overlayRoot, target.device);
         if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
@@ -347,10 +370,19 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
             qWarning() << "installColoredBarArt: origin and target are the same folder" << destination;
             continue;
         }
+        // Nothing is written through a link: it may lead to anyone's files.
+        const QString link = FolderCopy::linkOnPath(root, destination);
+        if (!link.isEmpty()) {
+            artCopyNotes << QCoreApplication::translate("DashConfig", "%1 was left as it is: %2 is a symbolic link")
+                                .arg(destination, link);
+            continue;
+        }
         if (QFileInfo(destination).isDir())
             savedArt.aboutToWrite(destination, artworkFileNames(source));
         MadeArtFolders inRoot;
-        if (!inRoot.make(destination) || !copyDirRecursive(source, destination)) {
+        if (!inRoot.make(destination) || !stockCopy.addMissing(source, destination)) {
+            if (!stockCopy.error().isEmpty())
+                artCopyNotes << stockCopy.error();
             inRoot.removeAll();
             continue;
         }
@@ -382,6 +414,7 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         madeHere.add(inRoot);
         written = true;
     }
+    noteArtCopies(stockCopy);
     // A colouring no install received leaves none of its folders behind.
     if (!written)
         madeHere.removeAll();
@@ -651,6 +684,8 @@ int DashConfig::repairMissingColoredBars()
     const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     // Looked up once: each look-up reads the settings and the disk.
     const QStringList roots = rs3OverlayRoots();
+    // Every copy of the open is flushed once, when it is done.
+    FolderCopy copies;
     QSet<QString> seen;
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
@@ -677,13 +712,21 @@ int DashConfig::repairMissingColoredBars()
             // whose state its name holds.
             const ColoredBarMaker maker = coloredBarMaker(*this, path, records);
             const HeldArtFolder held = heldArtFolder(roots, device, path, QStringLiteral("mask.png"));
+            // A linked folder is neither read nor written: drawing the art
+            // again would write through it.
+            if (!held.linked.isEmpty()) {
+                artCopyNotes << held.linked;
+                if (!held.held())
+                    continue;
+            }
             if (held.held()) {
                 MadeArtFolders made;
                 QString error;
-                if (!copyHeldArtFolder(held, made, &savedArt, &error)) {
+                if (!copyHeldArtFolder(held, made, copies, &error)) {
                     made.removeAll();
                     qInfo() << "repairMissingColoredBars: could not copy" << path << "from" << held.holding.first()
                             << "-" << error;
+                    artCopyNotes << error;
                     continue;
                 }
                 qInfo() << "repairMissingColoredBars: copied" << path << "from" << held.holding.first();
@@ -709,6 +752,7 @@ int DashConfig::repairMissingColoredBars()
             ++count;
         }
     }
+    noteArtCopies(copies);
     return count;
 }
 

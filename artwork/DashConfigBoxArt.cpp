@@ -14,11 +14,13 @@
 #include "artwork/MadeArtFolders.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceTables.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -161,6 +163,9 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
     // same-named configuration elsewhere: it is never drawn over. Holding
     // this very picture, it is copied to the installs that lack it.
     const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), device, relItem, QStringLiteral("mask.tgz"));
+    // A linked item folder is neither read nor written: the others are.
+    artCopyNotes << held.linked;
+    artCopyNotes.removeDuplicates();
     MadeArtFolders madeHere;
     if (held.held()) {
         if (!holdsPicture(held, image)) {
@@ -168,11 +173,15 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
             return false;
         }
         QString error;
-        if (!copyHeldArtFolder(held, madeHere, &savedArt, &error)) {
+        FolderCopy own;
+        if (!copyHeldArtFolder(held, madeHere, artCopies ? *artCopies : own, &error)) {
             qWarning() << "writeMaskPanel: copy of the item failed" << error;
+            artCopyNotes << error;
+            noteArtCopies(own);
             madeHere.removeAll();
             return false;
         }
+        noteArtCopies(own);
         // Only an editor picture that is missing is put in; one that cannot
         // be (RaceStudio 3 holds its place) leaves the view stale.
         for (const QString& folder : held.holding) {
@@ -224,6 +233,11 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
             || (haveCopySource
                 && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()
                 && !copyItemFolder(copySource, itemFolder))) {
+            artCopyNotes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
+                                .arg(itemFolder, QFileInfo(itemFolder).isDir()
+                                                     ? QCoreApplication::translate("DashConfig",
+                                                                                   "its files could not be copied in")
+                                                     : FolderCopy::whyNoFolder(itemFolder));
             inRoot.removeAll();
             continue;
         }
@@ -234,6 +248,8 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
         QString error;
         if (!writeFileBytes(tgzPath, tgz, &error)) {
             qWarning() << "writeMaskPanel: mask.tgz write failed" << tgzPath << error;
+            artCopyNotes
+                << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
             inRoot.removeAll();
             return false;
         }
@@ -248,10 +264,9 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
         pugi::xml_document m2;
         pugi::xml_node e;
         if (!m2Path.isEmpty()) {
-            QFile f(m2Path);
+            // Read as art is: a regular file of an art file's size.
             QByteArray bytes;
-            if (f.open(QIODevice::ReadOnly))
-                bytes = f.readAll();
+            FolderCopy::readRegularFile(m2Path, kArtFileReadBound, &bytes);
             if (m2.load_buffer(bytes.constData(), size_t(bytes.size())))
                 e = m2.child("aimDataBase_Mask2").child("e");
         }
@@ -270,6 +285,8 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
             removeParams(e, "M_BCOL");
         if (!writeFileBytes(m2Path, xmlDocumentBytes(m2, "  "), &error)) {
             qWarning() << "writeMaskPanel: M2 write failed" << m2Path << error;
+            artCopyNotes
+                << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
             inRoot.removeAll();
             return false;
         }

@@ -11,11 +11,13 @@
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
 #include "editing/MultiBoxGeometry.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -90,6 +92,10 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
         }
     }
     QSet<QString> drawn;
+    // Every copy of the run is flushed once, when it is done.
+    FolderCopy copies;
+    artCopies = &copies;
+    const auto stopCopies = qScopeGuard([this] { artCopies = nullptr; });
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
@@ -110,6 +116,8 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
             if (drawn.contains(rel) || (recordedItems.contains(rel) && !hasRecord(p, k)))
                 continue;
             const HeldArtFolder held = heldArtFolder(roots, device, rel, QStringLiteral("mask.tgz"));
+            // A linked item folder is neither read nor written, and said.
+            artCopyNotes << held.linked;
             if ((!held.held() && held.lacking.isEmpty()) || (held.lacking.isEmpty() && !force))
                 continue;
             const int w = paramInt(node, "WIDTH");
@@ -124,9 +132,10 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
             if (!force && held.held()) {
                 MadeArtFolders made;
                 QString error;
-                if (!copyHeldArtFolder(held, made, &savedArt, &error)) {
+                if (!copyHeldArtFolder(held, made, copies, &error)) {
                     made.removeAll();
                     qInfo() << "repairMissingHomebrewArt: could not copy" << rel << "-" << error;
+                    artCopyNotes << error;
                     continue;
                 }
                 drawn.insert(rel);
@@ -197,7 +206,17 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
                     << rel << "(" << grid.rows << "x" << grid.cols << "," << styleId << ")";
         }
     }
+    noteArtCopies(copies);
     return count;
+}
+
+void DashConfig::noteArtCopies(FolderCopy& copies)
+{
+    if (!copies.flush())
+        artCopyNotes << copies.error();
+    artCopyNotes << copies.notes();
+    artCopyNotes.removeAll(QString());
+    artCopyNotes.removeDuplicates();
 }
 
 DashConfig::DrawnBox DashConfig::drawRecordedBox(int page, int mask, const QImage& image, const HeldArtFolder& held,

@@ -5,9 +5,11 @@
 #include "artwork/MadeArtFolders.h"
 #include "artwork/SavedArtFolders.h"
 #include "artwork/TgzImage.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace {
@@ -31,10 +33,24 @@ HeldArtFolder heldArtFolder(const QStringList& overlayRoots, const QString& devi
         const QString deviceDir = PathGuard::join(overlayRoot, device);
         if (device.isEmpty() || deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
             continue;
-        const QString folder = PathGuard::join(installOfOverlayRoot(overlayRoot), relFolder);
+        const QString install = installOfOverlayRoot(overlayRoot);
+        const QString folder = PathGuard::join(install, relFolder);
         if (folder.isEmpty())
             continue;
-        (QFileInfo(folder + QLatin1Char('/') + probe).isFile() ? found.holding : found.lacking).append(folder);
+        // A link may lead anywhere, to the user's own files too: it is
+        // neither read as the item nor written as its place.
+        const QString link = FolderCopy::linkOnPath(install, folder + QLatin1Char('/') + probe);
+        if (!link.isEmpty()) {
+            found.linked << QCoreApplication::translate("HeldArtFolder", "%1 was left as it is: %2 is a symbolic link")
+                                .arg(folder, link);
+            continue;
+        }
+        if (FolderCopy::isRegularFile(folder + QLatin1Char('/') + probe)) {
+            found.holding << folder;
+        } else {
+            found.lacking << folder;
+            found.lackingInstalls << install;
+        }
     }
     return found;
 }
@@ -51,22 +67,57 @@ bool holdsPicture(const HeldArtFolder& folder, const QImage& picture)
 
 bool copyHeldArtFolder(const HeldArtFolder& folder, MadeArtFolders& made, SavedArtFolders* saved, QString* error)
 {
+    Q_UNUSED(saved);
+    FolderCopy copies;
+    return copyHeldArtFolder(folder, made, copies, error);
+}
+
+bool copyHeldArtFolder(const HeldArtFolder& folder, MadeArtFolders& made, FolderCopy& copies, QString* error)
+{
     if (!folder.held())
         return false;
     const QString source = folder.holding.first();
     bool complete = true;
-    for (const QString& target : folder.lacking) {
+    for (int i = 0; i < folder.lacking.size(); ++i) {
+        const QString& target = folder.lacking.at(i);
+        const QString install = folder.lackingInstalls.value(i);
         if (isSameFolder(source, target))
             continue;
-        if (saved && QFileInfo(target).isDir())
-            saved->aboutToWrite(target, artworkFileNames(source));
-        if (!made.make(target) || !copyDirOver(source, target, error)) {
+        // The set and Items folders the install lacks are this copy's; the
+        // item folder itself is created by the copy, whole or not at all.
+        const QString parent = QFileInfo(target).path();
+        const QString link = FolderCopy::linkOnPath(install, parent);
+        if (!link.isEmpty()) {
             complete = false;
+            if (error)
+                *error = QCoreApplication::translate("HeldArtFolder", "%1 was left as it is: %2 is a symbolic link")
+                             .arg(target, link);
+            continue;
+        }
+        // The first folder the copy will create on the way is this copy's.
+        QString top;
+        for (QString at = parent; !QFileInfo::exists(at) && !QFileInfo(at).isSymLink();) {
+            top = at;
+            const QString up = QFileInfo(at).path();
+            if (up == at)
+                break;
+            at = up;
+        }
+        if (!top.isEmpty())
+            made.noteNewFile(top);
+        if (!QFileInfo(target).isSymLink())
+            made.noteNewFile(target);
+        const FolderCopy::Outcome outcome = copies.addFolder(source, target, install);
+        if (outcome != FolderCopy::Outcome::Added) {
+            complete = false;
+            if (error)
+                *error = outcome == FolderCopy::Outcome::Failed ? copies.error() : copies.notes().constLast();
             continue;
         }
         const QString folderXml = setFolderOf(target) + QStringLiteral("/AiM_folder.xml");
         const QString sourceXml = setFolderOf(source) + QStringLiteral("/AiM_folder.xml");
-        if (!QFileInfo::exists(folderXml) && QFileInfo(sourceXml).isFile()) {
+        if (!QFileInfo::exists(folderXml) && !QFileInfo(folderXml).isSymLink()
+            && FolderCopy::isRegularFile(sourceXml)) {
             made.noteNewFile(folderXml);
             copyFileOver(sourceXml, folderXml);
         }

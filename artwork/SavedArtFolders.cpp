@@ -1,6 +1,7 @@
 #include "artwork/SavedArtFolders.h"
 
 #include "artwork/ArtworkFiles.h"
+#include "model/FolderCopy.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -15,13 +16,15 @@ QString tr(const char* text)
     return QCoreApplication::translate("QObject", text);
 }
 
+// Regular files of an art file's size only: a link (to a device, say) or
+// an outsized file is neither read nor kept.
 QByteArray contentOf(const QString& path, bool* read = nullptr)
 {
-    QFile file(path);
-    const bool opened = file.open(QIODevice::ReadOnly);
+    QByteArray bytes;
+    const bool ok = FolderCopy::readRegularFile(path, kArtFileReadBound, &bytes);
     if (read)
-        *read = opened;
-    return opened ? file.readAll() : QByteArray();
+        *read = ok;
+    return bytes;
 }
 
 } // namespace
@@ -32,8 +35,12 @@ void SavedArtFolders::aboutToWrite(const QString& folder, const QStringList& nam
     auto it = m_folders.find(key);
     if (it == m_folders.end()) {
         Folder kept;
-        for (const QFileInfo& file : QDir(key).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name))
-            kept.files.insert(file.fileName(), contentOf(file.absoluteFilePath()));
+        for (const QFileInfo& file : QDir(key).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
+            bool read = false;
+            const QByteArray bytes = contentOf(file.absoluteFilePath(), &read);
+            if (read)
+                kept.files.insert(file.fileName(), bytes);
+        }
         it = m_folders.insert(key, kept);
     }
     for (const QString& name : names)

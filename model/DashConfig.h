@@ -46,6 +46,7 @@ struct StaleArtRecord;
 struct ChildGeometrySnapshot;
 struct BarColorSnapshot;
 struct MultiBoxCellRequest;
+class FolderCopy;
 class MadeArtFolders;
 struct HeldArtFolder;
 
@@ -325,6 +326,9 @@ public:
     // only for the bar whose state (origin and size) the folder's name holds,
     // and left (logged) otherwise. Returns how many it put back.
     int repairMissingColoredBars();
+    // Waits for the copies (one flush) and adds what they skipped or could
+    // not write to artCopyNotes, each once.
+    void noteArtCopies(FolderCopy& copies);
     BarColorSnapshot barColorSnapshot(int page, int mask) const;
     // False, changing nothing, when the bar's record cannot be written
     // (sidecarFailure says why).
@@ -544,6 +548,13 @@ public:
     QStringList homebrewRepairLeft;
     QStringList homebrewRepairMismatched;
     int barRepairCount = 0;
+    // What the art copies and drawings between the installs skipped or could
+    // not write (a link, a folder that is there partly, a failed write), one
+    // line each with its reason; said once by the open or the refresh.
+    QStringList artCopyNotes;
+    // The copies of a repair run while it runs, so that the box art written
+    // along the way is flushed with them, once.
+    FolderCopy* artCopies = nullptr;
     int digitFixCount = 0;
     bool editorPngWriteFailed = false;
     QString fitWarning;

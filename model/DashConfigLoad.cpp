@@ -410,6 +410,7 @@ void DashConfig::runLoadTimeFixups()
 // installs, so they run only once the load can no longer fail.
 void DashConfig::runLoadTimeRepairs()
 {
+    artCopyNotes.clear();
     homebrewRepairLeft.clear();
     homebrewRepairMismatched.clear();
     homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft, &homebrewRepairMismatched);

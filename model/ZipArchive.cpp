@@ -1,4 +1,5 @@
 #include "model/ZipArchive.h"
+#include "model/FolderCopy.h"
 
 #include "model/SafeWrite.h"
 #include "model/ZipEntryName.h"
@@ -436,29 +437,8 @@ void removeTempExtractDir(QTemporaryDir* dir)
 
 bool copyDirRecursive(const QString& srcDir, const QString& dstDir)
 {
-    const QDir src(srcDir);
-    if (!src.exists())
-        return false;
-    if (!QDir().mkpath(dstDir))
-        return false;
-    const QFileInfoList entries = src.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& entry : entries) {
-        const QString target = dstDir + QLatin1Char('/') + entry.fileName();
-        if (entry.isDir()) {
-            if (entry.isSymLink())
-                continue;
-            if (!copyDirRecursive(entry.filePath(), target))
-                return false;
-            continue;
-        }
-        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-            QFile::remove(target);
-        }
-        if (!QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
+    FolderCopy copy;
+    return copy.addMissing(srcDir, dstDir);
 }
 
 bool renameOverFile(const QString& from, const QString& to)

@@ -101,8 +101,9 @@ bool extractZip(const QString& zipPath, const QString& destDir,
 // is left behind with a warning. Null is ignored.
 void removeTempExtractDir(QTemporaryDir* dir);
 
-// Copies a folder tree, overwriting (even read-only) files. Symlinked
-// folders are skipped so that a link cycle cannot recurse for ever.
+// Copies what dstDir lacks of a folder tree (FolderCopy::addMissing): a
+// file dstDir holds is kept, links are never followed, only regular files
+// are copied.
 bool copyDirRecursive(const QString& srcDir, const QString& dstDir);
 
 // Opens an archive for reading with the 64-bit file functions; null on failure.

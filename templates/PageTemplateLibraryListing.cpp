@@ -6,6 +6,7 @@
 #include "artwork/HomebrewItems.h"
 #include "model/DashConfig.h"
 #include "model/DeviceFile.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/StringWriter.h"
@@ -279,14 +280,20 @@ bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const Pa
                                 "use";
         return false;
     }
-    const bool removed =
-        QDir(homebrewTemplatesDir() + QLatin1Char('/') + canonicalFamily(family) + QLatin1Char('/') + tpl.folderName)
-            .removeRecursively();
+    // Removal never follows a link: one in a template's place goes, what it
+    // points at stays.
+    const bool removed = FolderCopy::removeTree(homebrewTemplatesDir() + QLatin1Char('/') + canonicalFamily(family)
+                                                + QLatin1Char('/') + tpl.folderName);
     for (const QString& f : expandFamilies(familyCandidates(family, extraFamilies))) {
         for (const QString& set : homebrewSetDirs(f)) {
-            QDir mirror(set + QLatin1Char('/') + tpl.folderName);
-            if (QFileInfo(mirror.path()).isDir() && !mirror.removeRecursively())
-                qWarning().noquote() << "Failed to remove AIM-install mirror:" << mirror.path();
+            const QString mirror = set + QLatin1Char('/') + tpl.folderName;
+            QString why;
+            // A link of that name in an install is not a copy this program
+            // made: it stays.
+            if (QFileInfo(mirror).isSymLink())
+                qWarning().noquote() << "Left the AIM-install mirror as it is (a symbolic link):" << mirror;
+            else if (QFileInfo(mirror).isDir() && !FolderCopy::removeTree(mirror, &why))
+                qWarning().noquote() << "Failed to remove AIM-install mirror:" << mirror << "-" << why;
         }
     }
     return removed;

@@ -8,6 +8,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceRegistry.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 
 #include <QDebug>
@@ -241,7 +242,7 @@ void PageTemplateLibrary::runStartupBundledSolo2DLTemplatesOnce()
         if (QFileInfo::exists(target)) {
             qDebug().noquote() << "runStartupBundledSolo2DLTemplatesOnce: already present:" << target;
             ++updated;
-        } else if (copyDirOver(bundled, target)) {
+        } else if (FolderCopy().addFolder(bundled, target) == FolderCopy::Outcome::Added) {
             qDebug().noquote() << "runStartupBundledSolo2DLTemplatesOnce: installed to" << target;
             ++updated;
         } else {
@@ -281,15 +282,16 @@ int PageTemplateLibrary::backfillCopyIntoRs3Set(const QString& storeFamilyFolder
     if (lacksMeta(set) && !writeFile(set + QStringLiteral("/AiM_folder.xml"), homebrewMarker()))
         qDebug().noquote() << "Backfill: couldn't write set AiM_folder.xml for" << familyLabel;
     int copied = 0;
+    FolderCopy copies;
     for (const QString& name : subFolders(storeFamilyFolder)) {
         const QString source = storeFamilyFolder + QLatin1Char('/') + name;
         const QString target = set + QLatin1Char('/') + name;
         if (!QFileInfo::exists(source + QStringLiteral("/pMain.P2.xml"))
             || QFileInfo::exists(target + QStringLiteral("/pMain.P2.xml")))
             continue;
-        // A leftover without its page file is replaced whole; a failed copy
-        // leaves it as it was rather than half-written.
-        if (copyDirOver(source, target))
+        // A leftover without its page file is someone's and is left as it is
+        // (the copy logs it); a failed copy leaves nothing half-written.
+        if (copies.addFolder(source, target) == FolderCopy::Outcome::Added)
             ++copied;
         else
             qDebug().noquote() << "Backfill: copy failed" << source << "->" << target;

@@ -4,6 +4,7 @@
 #include "templates/PageTemplateLibrary.h"
 
 #include "artwork/ArtworkFiles.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/ZipArchive.h"
@@ -68,9 +69,12 @@ QString PageTemplateLibrary::mirrorTemplateToRs3(const QString& sourceFolder, co
     ensureSetFolderMeta(setFolder);
     if (QFileInfo::exists(target + QStringLiteral("/pMain.P2.xml")))
         return target;
-    QString error;
-    if (!copyDirOver(sourceFolder, target, &error)) {
-        qWarning().noquote() << "mirrorTemplateToRs3:" << error;
+    // A folder of that name without its page file is someone's: it is left
+    // as it is, and the copy goes nowhere else.
+    FolderCopy copy;
+    if (copy.addFolder(sourceFolder, target, root) != FolderCopy::Outcome::Added) {
+        qWarning().noquote() << "mirrorTemplateToRs3:"
+                             << (copy.error().isEmpty() ? copy.notes().join(QLatin1Char('\n')) : copy.error());
         return {};
     }
     return target;

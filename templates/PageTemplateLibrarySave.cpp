@@ -4,6 +4,7 @@
 
 #include "artwork/ArtworkFiles.h"
 #include "artwork/TgzImage.h"
+#include "model/FolderCopy.h"
 #include "model/PathGuard.h"
 #include "templates/MirrorReport.h"
 #include "templates/TemplateContent.h"
@@ -87,7 +88,16 @@ void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, cons
             report->failedPaths << meta.filePath();
     }
     const QString target = setFolder + QLatin1Char('/') + templateName;
-    if (copyDirOver(templateFolder, target)) {
+    // Saving a template again under its name (the user confirmed the
+    // replacement) replaces its copy whole, so no file of the old version
+    // stays. Anything else of that name (a folder without a page file, a
+    // link) is not a template copy and is left as it is.
+    FolderCopy copy;
+    const bool copied = FolderCopy::linkOnPath(setFolder, target).isEmpty()
+            && FolderCopy::isRegularFile(target + QStringLiteral("/pMain.P2.xml"))
+        ? copy.replaceFolder(templateFolder, target)
+        : copy.addFolder(templateFolder, target) == FolderCopy::Outcome::Added;
+    if (copied) {
         if (report)
             ++report->mirroredCount;
         return;

@@ -7,6 +7,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceRegistry.h"
+#include "model/FolderCopy.h"
 #include "model/PathGuard.h"
 #include "templates/ThemeAssets.h"
 
@@ -78,8 +79,12 @@ QMap<QString, QByteArray> treeContent(const QString& folder)
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        QFile f(path);
-        files.insert(root.relativeFilePath(path), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("\0unread"));
+        // A link, a device or an outsized file is never read: it counts as
+        // other content, so the folder holding it is kept aside.
+        QByteArray bytes;
+        files.insert(root.relativeFilePath(path), FolderCopy::readRegularFile(path, kArtFileReadBound, &bytes)
+                                                      ? bytes
+                                                      : QByteArray("\0unread", 7));
     }
     return files;
 }
@@ -142,13 +147,16 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
         return false;
     bool written = false;
     for (const QString& target : targets) {
-        QString error;
         if (!kept.keep(target, folder))
             continue;
-        if (copyDirOver(folder, target, &error))
+        // The one place a folder is replaced whole: the user installs the
+        // theme over it, and what it held was kept aside first.
+        FolderCopy copy;
+        if (copy.replaceFolder(folder, target))
             written = true;
         else
-            qWarning().noquote() << "installHomebrewTheme: copy failed" << base << "->" << target << "-" << error;
+            qWarning().noquote() << "installHomebrewTheme: copy failed" << base << "->" << target << "-"
+                                 << copy.error();
     }
     return written;
 }

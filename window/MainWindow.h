@@ -383,6 +383,8 @@ private:
     // The boxes whose record describes other art than their item holds: the
     // repair left them (force: it could not draw them into items of their own).
     QString mismatchedBoxesText(const QStringList& boxes, bool force) const;
+    // What the art copies of an open or a refresh skipped or could not write.
+    QString artCopyNotesText(const QStringList& notes) const;
 
     // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);

@@ -12,7 +12,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QUndoStack>
@@ -53,7 +55,14 @@ void MainWindow::loadConfig(const QString& path)
     undoStack->clear();
 
     QString reason;
-    if (!config.load(path, &reason)) {
+    bool loaded = false;
+    {
+        // The open may copy many art folders between the installs.
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+        loaded = config.load(path, &reason);
+    }
+    if (!loaded) {
         // The load knows why (a damaged archive, no device file, ...): say it.
         QString text = tr("Failed to open file:\n%1").arg(path);
         if (!reason.isEmpty())
@@ -88,6 +97,8 @@ void MainWindow::loadConfig(const QString& path)
                           config.homebrewRepairLeft));
     if (!config.homebrewRepairMismatched.isEmpty())
         Asker::instance().warning(this, tr("Open"), mismatchedBoxesText(config.homebrewRepairMismatched, false));
+    if (!config.artCopyNotes.isEmpty())
+        Asker::instance().warning(this, tr("Open"), artCopyNotesText(config.artCopyNotes));
     markSaved();
     reportRefusedFamilies();
 

@@ -6,6 +6,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/HomebrewItems.h"
 #include "canvas/DashCanvas.h"
+#include "model/FolderCopy.h"
 #include "model/InstallAdvice.h"
 #include "panels/Asker.h"
 #include "templates/MirrorReport.h"
@@ -161,7 +162,7 @@ void MainWindow::saveCurrentAsTemplate()
     const QString items = store + QStringLiteral("/Items");
     const QString itemsAside = store + QStringLiteral(".old-items");
     const bool replacing = QFileInfo(items).isDir();
-    if (replacing && (!QDir(itemsAside).removeRecursively() || !QDir().rename(items, itemsAside))) {
+    if (replacing && (!FolderCopy::removeTree(itemsAside) || !QDir().rename(items, itemsAside))) {
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
@@ -169,13 +170,13 @@ void MainWindow::saveCurrentAsTemplate()
     const QString folder = PageTemplateLibrary::saveHomebrewTemplate(family, slug, label, content, &report,
                                                                      config.deviceOverlayFolders());
     if (folder.isEmpty()) {
-        if (replacing && QDir(items).removeRecursively())
+        if (replacing && FolderCopy::removeTree(items))
             QDir().rename(itemsAside, items);
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
     if (replacing)
-        QDir(itemsAside).removeRecursively();
+        FolderCopy::removeTree(itemsAside);
     if (!verifySavedTemplate(folder))
         return;
     reportTemplateMirror(report, label);

@@ -18,8 +18,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QUndoStack>
+
+#include <utility>
 
 void MainWindow::exportInstallBundle()
 {
@@ -182,7 +186,13 @@ void MainWindow::refreshBoxArtwork()
     QStringList mismatched;
     // A step of the history only when a box was pointed at an item of its
     // own; the stack drops it otherwise.
-    undoStack->push(new RefreshBoxArtCommand(&config, &rendered, &left, &mismatched));
+    config.artCopyNotes.clear();
+    {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+        undoStack->push(new RefreshBoxArtCommand(&config, &rendered, &left, &mismatched));
+    }
+    const QStringList notes = std::exchange(config.artCopyNotes, {});
     canvas->invalidateMaskImageCache();
     showLoadedPage();
     canvas->update();
@@ -208,6 +218,14 @@ void MainWindow::refreshBoxArtwork()
             leftBoxesText(tr("Left %n box(es) as they are:", nullptr, int(left.size())), left));
     if (!mismatched.isEmpty())
         Asker::instance().warning(this, title, mismatchedBoxesText(mismatched, true));
+    if (!notes.isEmpty())
+        Asker::instance().warning(this, title, artCopyNotesText(notes));
+}
+
+QString MainWindow::artCopyNotesText(const QStringList& notes) const
+{
+    return tr("Some art was not copied between the RaceStudio 3 installs or not drawn, and is left as it is:")
+        + QStringLiteral("\n\n") + notes.join(QLatin1Char('\n'));
 }
 
 QString MainWindow::mismatchedBoxesText(const QStringList& boxes, bool force) const

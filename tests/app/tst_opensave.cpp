@@ -296,6 +296,55 @@ private Q_SLOTS:
         QCOMPARE(window->statusBar()->currentMessage(), status);
     }
 
+    // The beta install's copy of a box is a link to the user's own folder:
+    // the open leaves it and says so once, with the reason.
+    void openNamesWhatItsCopiesLeft()
+    {
+        const QString item = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/"
+                                            "zbox_Race/Items/mbox_linked/");
+        m_rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
+        m_rs3->addDeviceFolder(Rs3Fixture::Beta, QStringLiteral("mxg_12"));
+        ConfigFixture cfg;
+        cfg.device().page(QStringLiteral("Panel")).mask(Fx::mask("mb", 10, 10, 200, 100)
+                                                            .p("PATH_REL_AiM_MASK", item)
+                                                            .p("PATH_IMAGE_SFONDO_FW", "mask.tgz")
+                                                            .add(Fx::digit("d", 10, 40, 40, 20)));
+        const QString path = cfg.writeTempZip(QStringLiteral("Race.zconf2"));
+        QVERIFY(writePanelStyle(path, "mb"));
+        const QString linked = m_rs3->absolutePath(Rs3Fixture::Beta, item).chopped(1);
+        const auto tidy = qScopeGuard([&] {
+            QFile::remove(linked);
+            QDir(m_rs3->absolutePath(Rs3Fixture::Stable, item)).removeRecursively();
+        });
+        {
+            DashConfig first;
+            QVERIFY(first.load(path));
+        }
+        const QString outside = TestEnvironment::makeTempDir(QStringLiteral("users"));
+        QVERIFY(TestFiles::writeBytes(outside + "/notes.txt", "mine"));
+        QVERIFY(QDir(linked).removeRecursively());
+        QVERIFY(QFile::link(outside, linked));
+
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        QCOMPARE(asker.count("message"), 1);
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Open"));
+        QVERIFY2(asker.asked.last().text.contains(linked + " was left as it is: " + linked + " is a symbolic link"),
+                 qPrintable(asker.asked.last().text));
+        QCOMPARE(TestFiles::readBytes(outside + "/notes.txt"), QByteArray("mine"));
+        QVERIFY(QFileInfo(linked).isSymLink());
+
+        // Refresh box artwork says it again, once.
+        asker.asked.clear();
+        window->refreshBoxArtwork();
+        QCOMPARE(asker.count("message"), 1);
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Refresh box artwork"));
+        QVERIFY(asker.asked.last().text.contains(linked + " is a symbolic link"));
+        QCOMPARE(TestFiles::readBytes(outside + "/notes.txt"), QByteArray("mine"));
+        QVERIFY(QFileInfo(linked).isSymLink());
+    }
+
     // Both load repairs counted: coloured bar art and a homebrew panel, each
     // missing from the installs when the window opens the file.
     void loadStatusBothRebuilds_data()

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Folder copies into the RaceStudio 3 installs and the program's own
+// folders, their one home. A copy only creates what its target lacks: it
+// never removes, renames aside or writes over a file or folder the target
+// holds, never follows a symbolic link out of the source or the target, and
+// copies regular files only (a link, a device or a pipe is skipped and
+// named). Files are not flushed one by one: flush(), or the destructor,
+// waits for everything copied at once, so a copy of many folders does not
+// hold up the window.
+//
+// Install art is shared by every configuration that points at it; a folder
+// another install lacks may be a link to the user's own files, and a
+// folder that is there partly may hold the user's own pictures and notes.
+class FolderCopy {
+public:
+    enum class Outcome {
+        Added,   // the target did not exist and now holds the copy
+        Present, // the target exists (whole, partly or as a link): left as it is
+        Failed,  // nothing was created; error() says why
+    };
+
+    FolderCopy() = default;
+    ~FolderCopy();
+    FolderCopy(const FolderCopy&) = delete;
+    FolderCopy& operator=(const FolderCopy&) = delete;
+
+    // Copies the folder source to target, which must not exist. The copy is
+    // built beside target and renamed into place once complete, so a failed
+    // copy leaves nothing behind. No part of target's path below `within`
+    // (an install root; empty: target's own folder) may be a link. Links and
+    // other non-regular entries in source are skipped and noted.
+    Outcome addFolder(const QString& source, const QString& target, const QString& within = QString());
+
+    // Copies what target (a folder, created when missing) lacks from source:
+    // files and folders of names target does not hold. Held files stay as
+    // they are, whatever they contain. False on the first failure.
+    bool addMissing(const QString& source, const QString& target);
+
+    // For a user's explicit overwrite only: replaces the folder target whole
+    // with a copy of source. The copy is swapped in once complete; the old
+    // folder (or a link in its place: the link, never what it points at) is
+    // then removed.
+    bool replaceFolder(const QString& source, const QString& target, const QString& within = QString());
+
+    // Waits until everything copied so far is on the disk. False (with
+    // error()) when the system reports a failure.
+    bool flush();
+
+    // What was skipped or left, one line each with its reason.
+    const QStringList& notes() const { return m_notes; }
+    // The reason of the latest failure; never empty after one.
+    const QString& error() const { return m_error; }
+
+    // Removes path: a file or link is unlinked, a folder emptied without
+    // following any link in it and removed. True when nothing is left.
+    static bool removeTree(const QString& path, QString* error = nullptr);
+    // The first part of path below within that is a symbolic link (path
+    // itself included); empty when there is none or path is not below it.
+    static QString linkOnPath(const QString& within, const QString& path);
+    // Why the folder path cannot be created, in the user's words: what is in
+    // the way, or that the place cannot be written. Never empty.
+    static QString whyNoFolder(const QString& path);
+    // True when path is a regular file, not a link.
+    static bool isRegularFile(const QString& path);
+    // Reads a regular file (never through a link) of at most `bound` bytes.
+    // False when it is anything else, larger, or cannot be read.
+    static bool readRegularFile(const QString& path, qint64 bound, QByteArray* bytes);
+
+private:
+    bool copyTree(const QString& source, const QString& target, bool merge);
+    bool copyFile(const QString& source, const QString& target);
+    bool fail(const QString& text);
+    void note(const QString& text);
+
+    QStringList m_notes;
+    QString m_error;
+    QStringList m_unflushed; // folders the copies since the last flush went to
+    int m_copiedFiles = 0;   // files copied since the last flush
+};
