@@ -329,6 +329,25 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, ownLying)));
     }
 
+    // A paste whose pictures cannot be brought along (the homebrew set
+    // folder is a file) is refused whole: the history, the mask and the
+    // installs stay as they were, and the status says why.
+    void pasteWithoutRoomForItsPicturesIsRefused()
+    {
+        const int standing = insertStock(QStringLiteral("Vertical bar"));
+        QVERIFY(standing >= 0);
+        QVERIFY(rs3->writeFile(Rs3Fixture::Stable, DemoStock::itemPath(QStringLiteral("s04_homebrew")), "a file"));
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const QByteArray xml = ConfigSnapshot::documents(*config);
+        const int steps = stack->count();
+        QCOMPARE(copyBarInto(0, 2, standing), -1);
+        QVERIFY2(status().startsWith(QStringLiteral("Paste failed -- the widgets' pictures could not be copied: ")),
+                 qPrintable(status()));
+        QCOMPARE(stack->count(), steps);
+        QCOMPARE(ConfigSnapshot::documents(*config), xml);
+        QCOMPARE(rs3->snapshot(), before);
+    }
+
     void insertElement_data()
     {
         QTest::addColumn<QString>("type");
