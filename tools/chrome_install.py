@@ -209,6 +209,7 @@ class RunLock:
 
 
 OUTPUT_LOCK_MARK = b"Korvelanto invisible-chrome lock\n"
+LINKS_UNSUPPORTED = {errno.EPERM, errno.ENOTSUP, errno.EOPNOTSUPP, errno.ENOSYS, errno.EMLINK, errno.EXDEV}
 
 
 class OutputLock:
@@ -284,6 +285,12 @@ class OutputLock:
                 placed = True
             except FileExistsError:
                 return False
+            except OSError as e:
+                # A file system without links (a FAT stick): made in place,
+                # the mark written at once; an empty one counts as stale.
+                if e.errno not in LINKS_UNSUPPORTED:
+                    raise
+                return self.create_in_place()
             self.fd, fd = fd, -1
             return True
         finally:
@@ -291,6 +298,20 @@ class OutputLock:
                 os.close(fd)
             if not (placed and os.name == "nt"):
                 discard_file(staged)
+
+    def create_in_place(self):
+        try:
+            self.fd = os.open(self.path, os.O_RDWR | os.O_CREAT | os.O_EXCL, 0o666)
+        except FileExistsError:
+            return False
+        try:
+            if os.write(self.fd, OUTPUT_LOCK_MARK) != len(OUTPUT_LOCK_MARK):
+                raise OSError(errno.EIO, "short write")
+        except OSError:
+            self.close()
+            discard_file(self.path)
+            raise
+        return True
 
     def open(self):
         """Opens the lock file that is in place."""
