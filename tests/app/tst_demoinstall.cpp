@@ -258,6 +258,7 @@ private Q_SLOTS:
         const int standing = insertStock(QStringLiteral("Vertical bar"));
         QVERIFY(standing >= 0);
         const QString standingItem = maskPath(*config, 0, standing);
+        const QByteArray xml = ConfigSnapshot::documents(*config);
         const int first = copyBarInto(0, 2, standing);
         QVERIFY2(first >= 0, qPrintable(status()));
         QCOMPARE(stockFiles(), stock);
@@ -272,12 +273,14 @@ private Q_SLOTS:
         QVERIFY(installedStrip(standingItem, "m4on0.tgz") != installedStrip(DemoStock::barItem(), "m4on0.tgz"));
         // Unsaved, its undo takes the item away, and its redo brings it back.
         const QMap<QString, QByteArray> ownFiles = filesIn({own});
+        const QByteArray pastedXml = ConfigSnapshot::documents(*config);
         stack->undo();
+        QCOMPARE(ConfigSnapshot::documents(*config), xml);
         QCOMPARE(maskPath(*config, 0, standing), standingItem);
         QVERIFY(!QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, own)));
         QCOMPARE(stockFiles(), stock);
         stack->redo();
-        QCOMPARE(maskPath(*config, 0, standing), own);
+        QCOMPARE(ConfigSnapshot::documents(*config), pastedXml);
         QCOMPARE(filesIn({own}), ownFiles);
 
         window->applyColorBar(2);
