@@ -13,7 +13,6 @@
 #include "editing/WidgetAddCommand.h"
 #include "model/DeviceTables.h"
 #include "model/WidgetGeometry.h"
-#include "model/WidgetAssets.h"
 #include "model/XmlParams.h"
 #include "panels/PropertyPanel.h"
 
