@@ -64,7 +64,6 @@ enum class Presence { Lacking, Same, Other };
 class FolderEntries {
 public:
     explicit FolderEntries(const QString& folder)
-        : m_folder(folder)
     {
         const QFileInfoList entries =
             QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -88,7 +87,6 @@ public:
     bool has(const QString& name) const { return m_entries.contains(name.toLower()); }
 
 private:
-    QString m_folder;
     QHash<QString, QFileInfo> m_entries;
 };
 
