@@ -245,13 +245,16 @@ bool PastedArt::plan(const QString& sourceRel, const QString& targetRel, const Q
 bool PastedArt::planOwnItem(const QStringList& roots, const QString& base, const QString& dst,
                             const QList<QList<File>>& groups, const QString& stem, QString* error)
 {
+    // The device family may be nested ("pdm/dash2"): it is what precedes
+    // "/masks/".
+    const int masksAt = dst.indexOf(QLatin1String("/masks/"));
     const QStringList parts = dst.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (parts.size() < 3 || parts.at(1) != QLatin1String("masks")) {
+    if (masksAt < 1 || parts.size() < 3) {
         if (error)
             *error = tr("the element's art folder %1 is not an item of a device").arg(overlayPrefix() + dst);
         return false;
     }
-    const QString device = parts.first();
+    const QString device = dst.left(masksAt);
     const QString item = parts.last();
     QList<File> files;
     if (!readItemFiles(base, files, error))
