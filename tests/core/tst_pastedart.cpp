@@ -94,6 +94,27 @@ private Q_SLOTS:
         QCOMPARE(fx.snapshot(), before);
     }
 
+    // A nested device family ("pdm/dash2") keeps its whole folder in the
+    // own item's path.
+    void nestedFamily()
+    {
+        Rs3Fixture fx;
+        const QString standard("aim/resources/overlay/pdm/dash2/masks/set/standard/");
+        fx.addDeviceFolder(Rs3Fixture::Stable, "pdm/dash2");
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, standard + "s02/p01/Items/b_hbar/m4on0.tgz", "LYING"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, standard + "s02/p01/Items/a_num/mask.png", "BOX"));
+        PastedArt art;
+        QString error;
+        QVERIFY2(PastedArt::plan(standard + "s02/p01/Items/b_hbar/", standard + "s02/p01/Items/a_num/",
+                                 {"m4on0.tgz"}, "Race", art, &error),
+                 qPrintable(error));
+        QVERIFY2(art.ownItem().startsWith(standard + "s04_homebrew/zpaste_Race_"), qPrintable(art.ownItem()));
+        MadeArtFolders made;
+        QVERIFY(art.write(made, nullptr));
+        QCOMPARE(file(fx, Rs3Fixture::Stable, art.ownItem() + "m4on0.tgz"), QByteArray("LYING"));
+        QCOMPARE(file(fx, Rs3Fixture::Stable, art.ownItem() + "mask.png"), QByteArray("BOX"));
+    }
+
     // A folder of the editor's own that lacks the pictures gets them beside
     // its art, each with its twin, noted for Discard; one whose folder for
     // this content holds other files (changed by hand) is left to it.
