@@ -59,7 +59,7 @@ bool isReplacedBarSet(const QString& setName)
 
 bool isEditorArtSetName(const QString& setName)
 {
-    for (const char* prefix : {"zbox_", "zbar_", "zchrome_"}) {
+    for (const char* prefix : {"zbox_", "zbar_", "zchrome_", "zpaste_"}) {
         if (setName.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
             return true;
     }

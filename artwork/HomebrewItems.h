@@ -48,7 +48,7 @@ bool isReplacedBarSet(const QString& setName);
 QString setBeforeReplacement(const QString& setName);
 
 // A set name of the kind the editor gives its own art (box, bar colour,
-// invisible chrome), whose items saved configurations anywhere may point at:
+// invisible chrome, pasted widgets), whose items saved configurations anywhere may point at:
 // no template may take such a name, and no template delete may remove it.
 // Letter case is ignored, as RaceStudio 3's file system does.
 bool isEditorArtSetName(const QString& setName);

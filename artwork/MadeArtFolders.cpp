@@ -4,28 +4,56 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+// Something has the name: a file, a folder, or a link (even a dangling one).
+bool taken(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
 bool MadeArtFolders::make(const QString& folder)
 {
     if (folder.isEmpty())
         return false;
-    QString top;
-    for (QString at = QDir::cleanPath(folder); !at.isEmpty() && !QFileInfo::exists(at);) {
-        top = at;
+    // The folders still to make, the deepest first.
+    QStringList missing;
+    for (QString at = QDir::cleanPath(folder); !at.isEmpty() && !taken(at);) {
+        missing.prepend(at);
         const QString parent = QFileInfo(at).path();
         if (parent == at)
             break;
         at = parent;
     }
-    if (!top.isEmpty() && !m_made.contains(top))
-        m_made.append(top);
-    return QDir().mkpath(folder);
+    // One at a time, so only what this call creates is noted: a name that
+    // something takes meanwhile stops it.
+    bool first = true;
+    for (const QString& at : missing) {
+        if (!QDir().mkdir(at))
+            return false;
+        if (first && !m_made.contains(at))
+            m_made.append(at);
+        first = false;
+    }
+    const QFileInfo made(folder);
+    return made.isDir();
 }
 
 void MadeArtFolders::noteNewFile(const QString& file)
 {
     const QString path = QDir::cleanPath(file);
-    if (!QFileInfo::exists(path) && !m_made.contains(path))
+    if (!taken(path) && !m_made.contains(path))
         m_made.append(path);
+}
+
+void MadeArtFolders::noteCreated(const QString& path)
+{
+    const QString clean = QDir::cleanPath(path);
+    if (!m_made.contains(clean))
+        m_made.append(clean);
 }
 
 void MadeArtFolders::add(const MadeArtFolders& other)

@@ -247,6 +247,9 @@ public:
     bool hasMultiBoxRecord(int page, int mask) const;
     bool takeEditorPngWriteFailed();
     static QStringList collectWidgetAssetReferences(pugi::xml_node widget);
+    // Points the picture parameters of the widget's subtree that name a key
+    // of `renamed` (a bare name) at its value.
+    static void renameWidgetAssetReferences(pugi::xml_node widget, const QHash<QString, QString>& renamed);
 
     // --- box artwork on masks and fitting art to mask size (artwork/DashConfigBoxArt.cpp, DashConfigFitArt.cpp)
     // An install that holds the item already is never drawn into: holding
@@ -589,6 +592,10 @@ public:
     // Install folders changed in place since the last save (artwork
     // replacement), as they were then: Discard puts them back.
     SavedArtFolders savedArt;
+    // Archives save() has written (under any name). Art an edit created may
+    // be pointed at by a saved file once an archive was written after it:
+    // its undo then leaves that art in place.
+    int archivesWritten = 0;
 
 private:
     void deleteDevices();

@@ -486,6 +486,7 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     prepacked.clear();
     if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
+    ++archivesWritten;
     if (warning && !leftOut.isEmpty())
         *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
     // Records of an older sidecar move under their mask's page-qualified key

@@ -5,11 +5,14 @@
 #include "model/WidgetAssets.h"
 
 #include "artwork/ArtworkFiles.h"
+#include "artwork/MadeArtFolders.h"
+#include "artwork/NewArtFile.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
@@ -67,6 +70,55 @@ QStringList DashConfig::collectWidgetAssetReferences(pugi::xml_node widget)
     return names;
 }
 
+void DashConfig::renameWidgetAssetReferences(pugi::xml_node widget, const QHash<QString, QString>& renamed)
+{
+    if (!widget || renamed.isEmpty())
+        return;
+    std::vector<pugi::xml_node> stack{widget};
+    while (!stack.empty()) {
+        const pugi::xml_node e = stack.back();
+        stack.pop_back();
+        for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
+            if (!isAssetParam(p.attribute("n").value()))
+                continue;
+            const auto it = renamed.constFind(QString::fromUtf8(p.text().get()).trimmed());
+            if (it != renamed.constEnd())
+                p.text().set(it->toUtf8().constData());
+        }
+        for (pugi::xml_node c = e.child("e"); c; c = c.next_sibling("e"))
+            stack.push_back(c);
+    }
+}
+
+namespace {
+
+// The name and, for a picture, the twin in the other format (the device
+// keeps .tgz, the editor draws the .png beside it).
+QStringList withTwin(const QString& name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot > 0 ? name.mid(dot + 1).toLower() : QString();
+    if (suffix == QLatin1String("tgz"))
+        return {name, name.left(dot) + QStringLiteral(".png")};
+    if (suffix == QLatin1String("png"))
+        return {name, name.left(dot) + QStringLiteral(".tgz")};
+    return {name};
+}
+
+// True when the folder has an entry of that name in any letter case, as
+// RaceStudio 3's file system sees it.
+bool folderHas(const QString& folder, const QString& name)
+{
+    for (const QString& entry :
+         QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int copyAssetIntoOverlay(const QString& sourceRel, const QString& targetRel, const QStringList& assetNames)
 {
     if (assetNames.isEmpty() || sourceRel.isEmpty() || targetRel.isEmpty())
@@ -86,28 +138,39 @@ int copyAssetIntoOverlay(const QString& sourceRel, const QString& targetRel, con
             qWarning() << "copyAssetIntoOverlay: skipping unsafe asset name" << name;
             continue;
         }
-        QString sourceFile;
+        QString sourceFolder;
         for (const QString& root : roots) {
-            const QString candidate = PathGuard::join(root, src + name);
-            if (!candidate.isEmpty() && QFileInfo(candidate).isFile()) {
-                sourceFile = candidate;
+            const QString folder = PathGuard::join(root, src);
+            if (!folder.isEmpty() && !linkOnTheWay(root, src) && isPlainFile(folder + QLatin1Char('/') + name)) {
+                sourceFolder = folder;
                 break;
             }
         }
-        if (sourceFile.isEmpty())
+        if (sourceFolder.isEmpty())
             continue;
-        for (const QString& root : roots) {
-            const QString folder = PathGuard::join(root, dst);
-            if (folder.isEmpty() || !QFileInfo(folder).isDir())
-                continue;
-            const QString target = PathGuard::join(root, dst + name);
-            if (target.isEmpty())
+        for (const QString& file : withTwin(name)) {
+            QByteArray bytes;
+            const QString source = sourceFolder + QLatin1Char('/') + file;
+            if (!isPlainFile(source))
                 continue;
             QString error;
-            if (copyFileOver(sourceFile, target, &error))
-                ++copied;
-            else
-                qWarning() << "copyAssetIntoOverlay:" << error;
+            if (!readPlainFile(source, bytes, &error)) {
+                qWarning().noquote() << "copyAssetIntoOverlay:" << error;
+                continue;
+            }
+            // Only what a folder lacks is added: a file of that name there is
+            // art some configuration shows.
+            for (const QString& root : roots) {
+                const QString folder = PathGuard::join(root, dst);
+                if (folder.isEmpty() || linkOnTheWay(root, dst) || !QFileInfo(folder).isDir()
+                    || folderHas(folder, file))
+                    continue;
+                MadeArtFolders made;
+                if (createNewFile(folder + QLatin1Char('/') + file, bytes, made, &error))
+                    ++copied;
+                else
+                    qWarning().noquote() << "copyAssetIntoOverlay:" << error;
+            }
         }
     }
     return copied;

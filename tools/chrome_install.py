@@ -209,6 +209,7 @@ class RunLock:
 
 
 OUTPUT_LOCK_MARK = b"Korvelanto invisible-chrome lock\n"
+LINKS_UNSUPPORTED = {errno.EPERM, errno.ENOTSUP, errno.EOPNOTSUPP, errno.ENOSYS, errno.EMLINK, errno.EXDEV}
 
 
 class OutputLock:
@@ -216,8 +217,12 @@ class OutputLock:
     whatever install or temporary folder each uses. A file beside the output
     that the system unlocks when its run ends, so one a killed run left is
     simply taken over; a run that ends removes it while still holding it.
-    The file says that a run made it: one of that name that says nothing of
-    the kind is someone else's, is left alone, and stops the run."""
+    The file says that a run made it: it appears under its name with that
+    mark already in it (written under a name of the run's own, then linked
+    into place), so a run stopped at any point never leaves it empty. One of
+    that name that says something else is someone else's, is left alone, and
+    stops the run; an empty one (left by an older build stopped just after
+    making it) is taken over once no run holds it."""
 
     def __init__(self, output):
         self.output = output
@@ -228,29 +233,25 @@ class OutputLock:
         # Retried when the run that held it removed the file meanwhile: the
         # lock taken is then on a file no later run would see.
         for _ in range(5):
-            made = False
             try:
-                made = self.open()
+                made = self.create()
+                if not made:
+                    self.open()
                 locked = try_lock(self.fd)
-                if locked and made:
-                    os.write(self.fd, OUTPUT_LOCK_MARK)
             except OSError as e:
                 self.close()
-                if made:
-                    discard_file(self.path)
                 raise write_failure(self.path, e)
-            if not locked and made:
-                # Opened by a run that found it before it was marked; that
-                # one refuses it, and this one made it, so it goes.
-                self.close()
-                discard_file(self.path)
-                continue
             if not locked:
+                # Another run holds it, even one that took over the file
+                # this run has just put in place.
                 break
             if not names_file(self.path, self.fd):
                 self.close()
                 continue
             if made or self.marked():
+                return self
+            if self.empty():
+                self.mark()
                 return self
             self.close()
             raise self.in_the_way()
@@ -258,21 +259,83 @@ class OutputLock:
         raise Failure("Another invisible-chrome run is writing %s; this run changed nothing. Try again when that "
                       "one has finished" % self.output, 1)
 
-    def open(self):
-        """Opens the lock file; True when this run made it."""
+    def create(self):
+        """Puts a marked lock file in place, open in self.fd; False (and
+        nothing changed) when something has its name already."""
+        staged = "%s.%s.new" % (self.path, secrets.token_hex(6))
+        fd = os.open(staged, os.O_RDWR | os.O_CREAT | os.O_EXCL, 0o666)
+        placed = False
+        try:
+            if os.write(fd, OUTPUT_LOCK_MARK) != len(OUTPUT_LOCK_MARK):
+                raise OSError(errno.EIO, "short write")
+            if os.name == "nt":
+                # Windows renames an open file only with sharing it does not
+                # give; a rename never replaces a file there.
+                os.close(fd)
+                fd = -1
+                try:
+                    os.rename(staged, self.path)
+                    placed = True
+                except FileExistsError:
+                    return False
+                self.fd = os.open(self.path, os.O_RDWR)
+                return True
+            try:
+                os.link(staged, self.path)  # never replaces what is there
+                placed = True
+            except FileExistsError:
+                return False
+            except OSError as e:
+                # A file system without links (a FAT stick): made in place,
+                # the mark written at once; an empty one counts as stale.
+                if e.errno not in LINKS_UNSUPPORTED:
+                    raise
+                return self.create_in_place()
+            self.fd, fd = fd, -1
+            return True
+        finally:
+            if fd >= 0:
+                os.close(fd)
+            if not (placed and os.name == "nt"):
+                discard_file(staged)
+
+    def create_in_place(self):
         try:
             self.fd = os.open(self.path, os.O_RDWR | os.O_CREAT | os.O_EXCL, 0o666)
-            return True
         except FileExistsError:
-            pass
+            return False
+        try:
+            if os.write(self.fd, OUTPUT_LOCK_MARK) != len(OUTPUT_LOCK_MARK):
+                raise OSError(errno.EIO, "short write")
+        except OSError:
+            self.close()
+            discard_file(self.path)
+            raise
+        return True
+
+    def open(self):
+        """Opens the lock file that is in place."""
         if os.path.islink(self.path) or not os.path.isfile(self.path):
             raise self.in_the_way()
         self.fd = os.open(self.path, os.O_RDWR)
-        return False
 
     def in_the_way(self):
         return Failure("Cannot write %s: %s is in the way, and no run of this program made it; move it away and "
                        "try again" % (self.output, self.path), 1)
+
+    def empty(self):
+        try:
+            return os.fstat(self.fd).st_size == 0
+        except OSError:
+            return False
+
+    def mark(self):
+        """Says in the taken-over file that a run has it."""
+        try:
+            os.lseek(self.fd, 0, os.SEEK_SET)
+            os.write(self.fd, OUTPUT_LOCK_MARK)
+        except OSError as e:
+            raise write_failure(self.path, e)
 
     def marked(self):
         """The file a run made (and a killed one left): it holds the mark."""

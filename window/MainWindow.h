@@ -283,7 +283,11 @@ private:
     };
     void collectMaskArtFiles(const MaskElement& mask, const QStringList& axisIds);
     bool pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& target, PasteOutcome& outcome);
-    void copyPastedArt(const std::vector<pugi::xml_node>& nodes, int target);
+    // The art step of a paste into an existing mask (PasteArtCommand), pushed
+    // into the paste's macro; `renamed` gets the pictures the widgets are to
+    // name anew. False (with a status message) when the pictures cannot be
+    // brought along: the paste then stops.
+    bool pastePictures(const std::vector<pugi::xml_node>& nodes, int target, QHash<QString, QString>& renamed);
 
     // --- deleting and duplicating (MainWindowPages.cpp) ----------------------
     // Shows the page at index in the page list, canvas, outliner and panel.

@@ -3,15 +3,16 @@
 #include "window/MainWindow.h"
 #include "window/WidgetClipboard.h"
 
+#include "artwork/PastedArt.h"
 #include "canvas/DashCanvas.h"
 #include "editing/AxisMergeCommand.h"
 #include "editing/MaskAddCommand.h"
+#include "editing/PasteArtCommand.h"
 #include "editing/UndoMacroGuard.h"
 #include "editing/UniqueMaskName.h"
 #include "editing/WidgetAddCommand.h"
 #include "model/DeviceTables.h"
 #include "model/WidgetGeometry.h"
-#include "model/WidgetAssets.h"
 #include "model/XmlParams.h"
 #include "panels/PropertyPanel.h"
 
@@ -299,7 +300,6 @@ void MainWindow::pasteWidget()
     if (!pasteIntoMask(nodes, target, outcome))
         return;
     config.propagateBarAxisRefs(currentPage, target);
-    copyPastedArt(nodes, target);
     canvas->setSelectedWidget(outcome.firstIndex);
 
     const int n = outcome.pasted;
@@ -341,7 +341,8 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
     UndoMacroGuard macro(undoStack, text);
 
     QHash<QString, QString> idMap;
-    if (target < 0) {
+    const bool newMask = target < 0;
+    if (newMask) {
         const PageModel* page = config.page(currentPage);
         const QString name = page ? uniqueMaskName(page->masks, QStringLiteral("auto_mask")) : QStringLiteral("auto_mask.1");
         const bool fromArt = clip.hasMaskArt || !clip.axisEntries.empty();
@@ -359,6 +360,12 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
         // starts from the copied ids.
         undoStack->push(new AxisMergeCommand(&config, currentPage, target, axes, &idMap));
     }
+    // A new mask is drawn from the copied mask's own art.
+    QHash<QString, QString> renamed;
+    if (!newMask && !pastePictures(nodes, target, renamed)) {
+        macro.discard();
+        return false;
+    }
     const MaskElement* mask = config.maskAt(currentPage, target);
     if (!mask) {
         macro.discard();
@@ -373,9 +380,17 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
         if (!node)
             continue;
         const QPoint own = i < place.own.size() ? place.own[i] : QPoint();
+        // The pictures the mask's own item uses under the same names went in
+        // under names of their own.
+        pugi::xml_document renamedCopy;
+        pugi::xml_node widget = node;
+        if (!renamed.isEmpty()) {
+            widget = renamedCopy.append_copy(node);
+            DashConfig::renameWidgetAssetReferences(widget, renamed);
+        }
         int created = -1;
         auto* command = new WidgetAddCommand(&config, currentPage, target, clampedInt(qint64(place.dx) + own.x()),
-                                             clampedInt(qint64(place.dy) + own.y()), node, tr("Paste widget"),
+                                             clampedInt(qint64(place.dy) + own.y()), widget, tr("Paste widget"),
                                              &created);
         command->remapAxisRef(idMap);
         undoStack->push(command);
@@ -398,16 +413,20 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
 }
 
 // Widgets name some pictures relative to their mask's art folder: a mask
-// drawn from another folder needs those files beside its own art.
-void MainWindow::copyPastedArt(const std::vector<pugi::xml_node>& nodes, int target)
+// drawn from another folder needs those files beside its own art. They are
+// only added where they are lacking: a stock item, or a folder that holds
+// other pictures of those names, is left as it is and the mask gets an item
+// of its own (PastedArt).
+bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int target,
+                               QHash<QString, QString>& renamed)
 {
     const WidgetClipboard& clip = widgetClipboard();
     const MaskElement* mask = config.maskAt(currentPage, target);
     if (clip.maskPathRel.isEmpty() || !mask)
-        return;
+        return true;
     const QString targetRel = findParamText(mask->node, "PATH_REL_AiM_MASK");
     if (targetRel.isEmpty() || targetRel == clip.maskPathRel)
-        return;
+        return true;
     QStringList refs;
     for (const pugi::xml_node node : nodes) {
         for (const QString& ref : DashConfig::collectWidgetAssetReferences(node)) {
@@ -415,6 +434,16 @@ void MainWindow::copyPastedArt(const std::vector<pugi::xml_node>& nodes, int tar
                 refs << ref;
         }
     }
-    if (!refs.isEmpty())
-        copyAssetIntoOverlay(clip.maskPathRel, targetRel, refs);
+    PastedArt art;
+    QString error;
+    bool applied = PastedArt::plan(clip.maskPathRel, targetRel, refs, config.homebrewSetStem(), art, &error);
+    if (applied && !art.isEmpty())
+        undoStack->push(new PasteArtCommand(&config, currentPage, target, art, &applied, &error));
+    if (!applied) {
+        statusBar()->showMessage(tr("Paste failed -- the widgets' pictures could not be copied: %1").arg(error),
+                                 5000);
+        return false;
+    }
+    renamed = art.renamed();
+    return true;
 }

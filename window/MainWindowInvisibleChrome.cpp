@@ -216,7 +216,9 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
     // Cancel asks the script to stop, so that it takes back what it began,
     // or finishes a placement it already began; one that does not stop
     // (Windows has no polite stop for it) is killed.
-    connect(&progress, &QProgressDialog::canceled, &process, [&process] {
+    bool cancelled = false;
+    connect(&progress, &QProgressDialog::canceled, &process, [&process, &cancelled] {
+        cancelled = true;
         process.terminate();
         QTimer::singleShot(5000, &process, [&process] {
             if (process.state() != QProcess::NotRunning)
@@ -253,6 +255,13 @@ void MainWindow::runInvisibleChrome(const QString& python, const QString& script
     const bool normal = process.exitStatus() == QProcess::NormalExit;
     const FileStamp after = FileStamp::of(output);
     const bool placed = normal ? process.exitCode() == 0 : after.isValid() && after != before;
+    // Stopped as asked (the script ends with 143 on the polite stop, or was
+    // killed) before its output was in place: nothing failed.
+    if (cancelled && !placed && (!normal || process.exitCode() == 143)) {
+        const QString said = collected.trimmed().section(QLatin1Char('\n'), -1).trimmed();
+        statusBar()->showMessage(said.startsWith(QLatin1String("Cancelled")) ? said : tr("Cancelled"), 6000);
+        return;
+    }
     reportInvisibleChrome(normal ? process.exitCode() : -1, placed, output, collected);
 }
 

@@ -2,6 +2,7 @@
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 #include "check/ConfigCheck.h"
 #include "model/DashConfig.h"
@@ -86,6 +87,24 @@ elif when == "placed":
         if os.path.abspath(dst) == output:
             stop()
     os.replace = placed
+sys.exit(tool.main(args))
+)";
+
+// The generator killed at the first moment the output's lock has its name
+// (as it takes the lock), as when the user ends it there.
+const char* const kKilledAtTheLock = R"(
+import os, sys
+tools, point, args = sys.argv[1], sys.argv[2], sys.argv[3:]
+sys.path.insert(0, tools)
+import chrome_install
+import make_invisible_chrome as tool
+output = os.path.abspath(args[args.index("--output") + 1])
+try_lock = chrome_install.try_lock
+def killed(fd):
+    if os.path.lexists(output + ".lock"):
+        os._exit(9)
+    return try_lock(fd)
+chrome_install.try_lock = killed
 sys.exit(tool.main(args))
 )";
 
@@ -491,6 +510,39 @@ private Q_SLOTS:
         QVERIFY(artSetOf(output) != placed);
         QVERIFY(QFileInfo(rs3.absolutePath(Rs3Fixture::Stable, kHomebrew + placed)).isDir());
         QCOMPARE(m_chrome.render(kept, 0, work + QStringLiteral("/after.png")), before);
+    }
+
+    // The output's lock appears with its mark in it: a run killed as it
+    // takes the lock leaves one that says a run made it, which the next run
+    // takes over; and an empty one (an older build's) is taken as stale
+    // when no run holds it.
+    void stoppedRunsLeaveNoEmptyLock_data()
+    {
+        QTest::addColumn<bool>("emptyLock");
+        QTest::newRow("killed taking the lock") << false;
+        QTest::newRow("empty lock left before") << true;
+    }
+    void stoppedRunsLeaveNoEmptyLock()
+    {
+        QFETCH(bool, emptyLock);
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("emptylock"));
+        Rs3Fixture rs3;
+        const QString input = work + QStringLiteral("/Race.zconf2");
+        const QString output = ChromeScript::outputOf(input);
+        const QString lock = output + QStringLiteral(".lock");
+        QVERIFY(ChromeScript::writeBoxConfig(input, QStringLiteral("0xffc82828")));
+        if (emptyLock) {
+            QVERIFY(ZipFixture::writeTree(work, {{QFileInfo(lock).fileName(), ""}}));
+        } else {
+            const ChromeScript::Finished killed = runScript(rs3, kKilledAtTheLock, "lock", input, output);
+            QVERIFY2(killed.code == 9, qPrintable(killed.output));
+            QVERIFY(QFileInfo::exists(lock));
+            QCOMPARE(TestFiles::readBytes(lock), QByteArray("Korvelanto invisible-chrome lock\n"));
+        }
+        const ChromeScript::Finished next = m_chrome.generate(rs3, input, output);
+        QVERIFY2(next.code == 0, qPrintable(next.output));
+        QVERIFY(!QFileInfo::exists(lock));
+        QCOMPARE(QDir(work).entryList({QStringLiteral("*.lock*")}, QDir::Files | QDir::Hidden), QStringList());
     }
 
     // A file of the lock's name that no run made is someone else's: the

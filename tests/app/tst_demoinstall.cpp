@@ -106,6 +106,106 @@ class DemoInstallTest : public QObject, DemoArtSession {
         QVERIFY(window->close());
     }
 
+    // A stock element of the type inserted on the first page through the
+    // dialog, showing RPM; its mask index, or -1.
+    int insertStock(const QString& type)
+    {
+        asker->onExec = [type](QDialog* dialog) {
+            auto* add = qobject_cast<AddElementDialog*>(dialog);
+            if (!add)
+                return int(QDialog::Accepted);
+            auto* types = add->findChild<QListWidget*>(QStringLiteral("types"));
+            types->setCurrentItem(types->findItems(type, Qt::MatchExactly).value(0));
+            auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
+            channels->setCurrentItem(channels->findItems(QStringLiteral("RPM  ("), Qt::MatchStartsWith).value(0));
+            add->onAccept();
+            return add->result();
+        };
+        window->onPageSelected(0);
+        const int before = int(config->pages[0].masks.size());
+        window->insertElement();
+        asker->onExec = {};
+        return int(config->pages[0].masks.size()) == before + 1 ? before : -1;
+    }
+
+    // The mask's first bar widget.
+    int barWidget(int page, int mask) const
+    {
+        const std::vector<WidgetModel>& widgets = config->pages[size_t(page)].masks[size_t(mask)].widgets;
+        for (size_t i = 0; i < widgets.size(); ++i) {
+            if (widgets[i].kind == WidgetBargraph)
+                return int(i);
+        }
+        return -1;
+    }
+
+    // Copies the mask's bar, then pastes it into the target mask of the
+    // same page; the pasted widget's index, or -1.
+    int copyBarInto(int page, int mask, int target)
+    {
+        auto* canvas = window->findChild<DashCanvas*>();
+        window->onPageSelected(page);
+        canvas->setSelectedMask(mask);
+        canvas->setSelectedWidget(barWidget(page, mask));
+        window->copyWidget();
+        canvas->setSelectedMask(target);
+        canvas->setSelectedWidget(-1);
+        const size_t widgets = config->pages[size_t(page)].masks[size_t(target)].widgets.size();
+        window->pasteWidget();
+        return config->pages[size_t(page)].masks[size_t(target)].widgets.size() == widgets + 1 ? int(widgets) : -1;
+    }
+
+    // Every file of the install outside the editor's homebrew sets: the
+    // stock items every configuration of the device shares.
+    QMap<QString, QByteArray> stockFiles() const
+    {
+        QMap<QString, QByteArray> files = rs3->snapshot();
+        for (auto it = files.begin(); it != files.end();)
+            it = it.key().contains(QLatin1String("/s04_homebrew")) ? files.erase(it) : std::next(it);
+        return files;
+    }
+
+    // The lit strip the canvas draws for a bar widget, and its name.
+    QImage drawnLitStrip(int page, int mask, int widget, QString* name = nullptr) const
+    {
+        const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
+        const pugi::xml_node on =
+            m.widgets[size_t(widget)].node.find_node([](pugi::xml_node n) {
+                return QByteArray(n.name()) == "p" && QByteArray(n.attribute("n").value()) == "PATH_IMG_ON";
+            });
+        const QString strip = QString::fromUtf8(on.text().get());
+        if (name)
+            *name = strip;
+        return window->findChild<DashCanvas*>()->loadBarFramePixmap(m, strip).toImage().convertToFormat(
+            QImage::Format_ARGB32);
+    }
+
+    // Where the bar widget lies in its mask, as the headless render draws
+    // it with sample values with the widget's lit strip named `strip`
+    // instead of its own (the values' glyphs elsewhere on the page may
+    // differ by a pixel from one rendering to the next).
+    QImage renderedWithStrip(int page, int mask, int widget, const QString& strip) const
+    {
+        const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
+        const WidgetModel& w = m.widgets[size_t(widget)];
+        const pugi::xml_node on = w.node.find_node([](pugi::xml_node n) {
+            return QByteArray(n.name()) == "p" && QByteArray(n.attribute("n").value()) == "PATH_IMG_ON";
+        });
+        const std::string own = on.text().get();
+        on.text().set(strip.toUtf8().constData());
+        const QImage image = DashCanvas::renderPageForPreview(config, page, true, 1);
+        on.text().set(own.c_str());
+        const QRect area = QRect(m.x + w.x, m.y + w.y, w.w, w.h) & QRect(m.x, m.y, m.w, m.h) & image.rect();
+        return area.isEmpty() ? QImage() : image.copy(area);
+    }
+
+    // The .png twin of a strip in an install folder.
+    QImage installedStrip(const QString& folder, const QString& strip) const
+    {
+        return QImage(rs3->absolutePath(Rs3Fixture::Stable, folder + QString(strip).replace(".tgz", ".png")))
+            .convertToFormat(QImage::Format_ARGB32);
+    }
+
 private Q_SLOTS:
     void init() { openDemo(); }
     void cleanup() { closeDemo(); }
@@ -161,6 +261,123 @@ private Q_SLOTS:
         const QColor high = art.pixelColor(337, 5);
         QVERIFY2(low.green() > low.red(), qPrintable(low.name()));
         QVERIFY2(high.red() > high.green(), qPrintable(high.name()));
+    }
+
+    // The demo's bar pasted into an inserted stock standing bar, and a
+    // coloured bar into an inserted stock lying bar: each stock item, which
+    // every configuration of the device shares, stays byte-identical through
+    // save, undo, save and Discard; each pasted bar draws its own strips from
+    // an item of its mask's own. What an unsaved paste made goes with its
+    // undo; what a saved file points at stays.
+    void pastedBarsLeaveTheStockItems()
+    {
+        const QMap<QString, QByteArray> stock = stockFiles();
+        QVERIFY(!stock.isEmpty());
+
+        const int standing = insertStock(QStringLiteral("Vertical bar"));
+        QVERIFY(standing >= 0);
+        const QString standingItem = maskPath(*config, 0, standing);
+        const QByteArray xml = ConfigSnapshot::documents(*config);
+        const int first = copyBarInto(0, 2, standing);
+        QVERIFY2(first >= 0, qPrintable(status()));
+        QCOMPARE(stockFiles(), stock);
+        const QString own = maskPath(*config, 0, standing);
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_Demo_")) && own.endsWith("/Items/b_vbar/"),
+                 qPrintable(own));
+        QString strip;
+        QCOMPARE(drawnLitStrip(0, standing, first, &strip), installedStrip(DemoStock::barItem(), "m4on0.tgz"));
+        QVERIFY(strip != QStringLiteral("m4on0.tgz"));
+        // The render draws it, not the standing bar's strip of the old name.
+        const QImage drawn = renderedWithStrip(0, standing, first, strip);
+        QVERIFY(!drawn.isNull());
+        QCOMPARE(renderedWithStrip(0, standing, first, strip), drawn);
+        QVERIFY(drawn != renderedWithStrip(0, standing, first, "m4on0.tgz"));
+        // The standing bar's own widget keeps the standing strip.
+        QCOMPARE(drawnLitStrip(0, standing, barWidget(0, standing)), installedStrip(standingItem, "m4on0.tgz"));
+        QVERIFY(installedStrip(standingItem, "m4on0.tgz") != installedStrip(DemoStock::barItem(), "m4on0.tgz"));
+        // Unsaved, its undo takes the item away, and its redo brings it back.
+        const QMap<QString, QByteArray> ownFiles = filesIn({own});
+        const QByteArray pastedXml = ConfigSnapshot::documents(*config);
+        stack->undo();
+        QCOMPARE(ConfigSnapshot::documents(*config), xml);
+        QCOMPARE(maskPath(*config, 0, standing), standingItem);
+        QVERIFY(!QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, own)));
+        QCOMPARE(stockFiles(), stock);
+        stack->redo();
+        QCOMPARE(ConfigSnapshot::documents(*config), pastedXml);
+        QCOMPARE(filesIn({own}), ownFiles);
+
+        window->applyColorBar(2);
+        const QString coloured = maskPath(*config, 0, 2);
+        QVERIFY(coloured.contains(QStringLiteral("/zbar_")));
+        const int lying = insertStock(QStringLiteral("Horizontal bar"));
+        QVERIFY(lying >= 0);
+        QCOMPARE(maskPath(*config, 0, lying), DemoStock::barItem());
+        const int second = copyBarInto(0, 2, lying);
+        QVERIFY2(second >= 0, qPrintable(status()));
+        QCOMPARE(stockFiles(), stock);
+        const QString ownLying = maskPath(*config, 0, lying);
+        QVERIFY2(ownLying.contains(QStringLiteral("/s04_homebrew/zpaste_Demo_")), qPrintable(ownLying));
+        const QImage recoloured = installedStrip(coloured, "m4on0.tgz");
+        QVERIFY(recoloured != installedStrip(DemoStock::barItem(), "m4on0.tgz"));
+        QString lyingStrip;
+        QCOMPARE(drawnLitStrip(0, lying, second, &lyingStrip), recoloured);
+        const QImage drawnLying = renderedWithStrip(0, lying, second, lyingStrip);
+        QVERIFY(!drawnLying.isNull());
+        QCOMPARE(renderedWithStrip(0, lying, second, lyingStrip), drawnLying);
+        QVERIFY(drawnLying != renderedWithStrip(0, lying, second, "m4on0.tgz"));
+        QCOMPARE(drawnLitStrip(0, lying, barWidget(0, lying)), installedStrip(DemoStock::barItem(), "m4on0.tgz"));
+
+        QVERIFY(window->save());
+        QCOMPARE(stockFiles(), stock);
+        const QMap<QString, QByteArray> saved = filesOfSavedConfig(path);
+        QVERIFY(saved.contains(own + strip));
+        // Saved, the item stays for the saved file through the undo.
+        stack->undo();
+        QCOMPARE(maskPath(*config, 0, lying), DemoStock::barItem());
+        QCOMPARE(stockFiles(), stock);
+        QVERIFY(window->save());
+        QCOMPARE(stockFiles(), stock);
+        stack->redo();
+        QCOMPARE(filesIn({ownLying}).isEmpty(), false);
+
+        // A paste never saved goes with Discard (here into an inserted value,
+        // whose item is the editor's own: the strips go in beside its art);
+        // the saved files find their art.
+        const int value = insertStock(QStringLiteral("Numeric value"));
+        QVERIFY(value >= 0);
+        const int third = copyBarInto(0, 2, value);
+        QVERIFY2(third >= 0, qPrintable(status()));
+        QString valueStrip;
+        QCOMPARE(drawnLitStrip(0, value, third, &valueStrip), recoloured);
+        const QString valueFile = rs3->absolutePath(Rs3Fixture::Stable, maskPath(*config, 0, value) + valueStrip);
+        QVERIFY(QFileInfo::exists(valueFile));
+        QCOMPARE(stockFiles(), stock);
+        const QString savedAt = path;
+        closeAndDiscard();
+        QCOMPARE(stockFiles(), stock);
+        QVERIFY(!QFileInfo::exists(valueFile));
+        QCOMPARE(filesIn(foldersOfSavedConfig(savedAt)).value(own + strip), saved.value(own + strip));
+        QVERIFY(QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, ownLying)));
+    }
+
+    // A paste whose pictures cannot be brought along (the homebrew set
+    // folder is a file) is refused whole: the history, the mask and the
+    // installs stay as they were, and the status says why.
+    void pasteWithoutRoomForItsPicturesIsRefused()
+    {
+        const int standing = insertStock(QStringLiteral("Vertical bar"));
+        QVERIFY(standing >= 0);
+        QVERIFY(rs3->writeFile(Rs3Fixture::Stable, DemoStock::itemPath(QStringLiteral("s04_homebrew")), "a file"));
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const QByteArray xml = ConfigSnapshot::documents(*config);
+        const int steps = stack->count();
+        QCOMPARE(copyBarInto(0, 2, standing), -1);
+        QVERIFY2(status().startsWith(QStringLiteral("Paste failed -- the widgets' pictures could not be copied: ")),
+                 qPrintable(status()));
+        QCOMPARE(stack->count(), steps);
+        QCOMPARE(ConfigSnapshot::documents(*config), xml);
+        QCOMPARE(rs3->snapshot(), before);
     }
 
     void insertElement_data()

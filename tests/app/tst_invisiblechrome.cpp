@@ -17,6 +17,10 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPainter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
 #include <QSettings>
 #include <QUndoStack>
 #include <QtTest>
@@ -591,6 +595,60 @@ sys.exit(tool.main(args))
         DashConfig baked;
         QVERIFY(baked.load(output));
         QVERIFY(QFileInfo::exists(DashConfig::resolveRs3Path(baked.pageImagePaths(0).value(0))));
+    }
+
+    // Cancel while the script writes: it stops as asked and takes back what
+    // it began, and the window says "Cancelled", not that the generator
+    // failed.
+    void windowCancelEndsCancelled()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("cancel"));
+        Rs3Fixture rs3;
+        const QString input = demoWithChrome(work, rs3);
+        QVERIFY(!input.isEmpty());
+        // The real script, waiting once it writes its output until stopped.
+        const QByteArray wrapper = R"(
+import importlib.util, os, sys, time
+real = open(sys.argv[0] + ".real", encoding="utf-8").read().strip()
+sys.path.insert(0, real)
+found = importlib.util.spec_from_file_location("real_chrome", os.path.join(real, "make_invisible_chrome.py"))
+tool = importlib.util.module_from_spec(found)
+found.loader.exec_module(tool)
+fsync = os.fsync
+def waiting(fd):
+    fsync(fd)
+    print("waiting", flush=True)
+    while True:
+        time.sleep(1)
+os.fsync = waiting
+sys.exit(tool.main(sys.argv[1:]))
+)";
+        const QString app = work + QStringLiteral("/app");
+        QVERIFY(ZipFixture::writeTree(app, {{"tools/make_invisible_chrome.py", wrapper},
+                                            {"tools/make_invisible_chrome.py.real",
+                                             QFileInfo(m_chrome.script).absolutePath().toUtf8()}}));
+        ScriptedAsker asker;
+        asker.onExec = [](QDialog*) { return int(QDialog::Accepted); };
+        MainWindow window;
+        window.loadConfig(input);
+        // The user clicks Cancel once the script says it is writing.
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, &window, [&] {
+            auto* progress = window.findChild<QProgressDialog*>();
+            if (!progress || progress->labelText() != QLatin1String("waiting"))
+                return;
+            watch.stop();
+            progress->findChild<QPushButton*>()->click();
+        });
+        watch.start(10);
+        const qsizetype asked = asker.asked.size();
+        window.generateInvisibleChrome(app);
+        QVERIFY(!watch.isActive());
+        QCOMPARE(asker.asked.size(), asked + 1); // the confirmation only
+        QVERIFY2(window.statusBar()->currentMessage().startsWith(QStringLiteral("Cancelled")),
+                 qPrintable(window.statusBar()->currentMessage()));
+        QVERIFY(!QFileInfo::exists(ChromeScript::outputOf(input)));
+        QVERIFY(!QFileInfo::exists(ChromeScript::outputOf(input) + QStringLiteral(".lock")));
     }
 
     // Without the install the preferences name, the failure names the

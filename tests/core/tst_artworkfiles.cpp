@@ -1,4 +1,5 @@
 #include "artwork/ArtworkFiles.h"
+#include "artwork/MadeArtFolders.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -23,6 +24,37 @@ class ArtworkFilesTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A write that fails takes back only what it made: a link on its path,
+    // even one that points nowhere, is someone else's and stays.
+    void madeNotesOnlyWhatItCreated_data()
+    {
+        QTest::addColumn<QString>("link");   // made a link to nowhere, relative to the folder
+        QTest::addColumn<QString>("folder"); // made with make()
+        QTest::addColumn<QString>("file");   // noted with noteNewFile()
+        QTest::addColumn<bool>("made");
+        QTest::newRow("dangling set folder") << "set" << "set/item" << "" << false;
+        QTest::newRow("dangling item folder") << "set/item" << "set/item" << "" << false;
+        QTest::newRow("dangling file") << "set/item/mask.png" << "set/item" << "set/item/mask.png" << true;
+    }
+    void madeNotesOnlyWhatItCreated()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, folder);
+        QFETCH(QString, file);
+        QFETCH(bool, made);
+        const QString base = TestEnvironment::makeTempDir(QStringLiteral("made"));
+        const QString linkPath = base + QLatin1Char('/') + link;
+        QVERIFY(QDir().mkpath(QFileInfo(linkPath).path()));
+        QVERIFY(QFile::link(base + QStringLiteral("/unplugged/drive"), linkPath));
+        MadeArtFolders notes;
+        QCOMPARE(notes.make(base + QLatin1Char('/') + folder), made);
+        if (!file.isEmpty())
+            notes.noteNewFile(base + QLatin1Char('/') + file);
+        notes.removeAll();
+        QVERIFY(QFileInfo(linkPath).isSymLink());
+        QCOMPARE(QFileInfo(linkPath).symLinkTarget(), base + QStringLiteral("/unplugged/drive"));
+    }
+
     void junkNames_data()
     {
         QTest::addColumn<QString>("name");

@@ -190,6 +190,25 @@ private Q_SLOTS:
         QCOMPARE(installs(fx), art1);
     }
 
+    // Beta's homebrew folder is a link to a drive that is not plugged in:
+    // the colour goes into the stable install, and the link stays.
+    void danglingHomebrewLinkStays()
+    {
+        Rs3Fixture fx;
+        installStock(fx);
+        const QString homebrew =
+            fx.absolutePath(Rs3Fixture::Beta, "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew");
+        const QString drive = TestEnvironment::makeTempDir(QStringLiteral("drive")) + "/unplugged/s04_homebrew";
+        QVERIFY(QDir().mkpath(QFileInfo(homebrew).path()));
+        QVERIFY(QFile::link(drive, homebrew));
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+        QVERIFY(c.applyBarColor(0, 0));
+        QVERIFY(QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, param(c, "PATH_REL_AiM_MASK")) + "mask.png"));
+        QVERIFY(QFileInfo(homebrew).isSymLink());
+        QCOMPARE(QFileInfo(homebrew).symLinkTarget(), drive);
+    }
+
     void refusals()
     {
         Rs3Fixture fx;

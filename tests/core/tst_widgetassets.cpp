@@ -2,6 +2,7 @@
 #include "model/WidgetAssets.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,17 +54,42 @@ private Q_SLOTS:
         QCOMPARE(DashConfig::collectWidgetAssetReferences(doc.first_child()), QStringList{"deep.png"});
     }
 
+    // Only what a folder lacks is added, with the picture's twin; a file of
+    // that name there, in any letter case, is some configuration's art.
     void copiesIntoEveryInstallWithTheFolder()
     {
         Rs3Fixture fx;
         // Only the beta install has the file; both have the target folder.
         QVERIFY(fx.writeFile(Rs3Fixture::Beta, kSrc + "on.png", "ON"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Beta, kSrc + "on.tgz", "ON-TGZ"));
         QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, kDst)));
         QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Beta, kDst)));
-        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kDst + "on.png", "stale"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kDst + "on.png", "held"));
+        QVERIFY(fx.writeFile(Rs3Fixture::Beta, kDst + "ON.TGZ", "held too"));
         QCOMPARE(copyAssetIntoOverlay(kSrc, kDst, {"on.png", "missing.png"}), 2);
-        QCOMPARE(readAll(fx.absolutePath(Rs3Fixture::Stable, kDst + "on.png")), QByteArray("ON"));
+        QCOMPARE(readAll(fx.absolutePath(Rs3Fixture::Stable, kDst + "on.png")), QByteArray("held"));
+        QCOMPARE(readAll(fx.absolutePath(Rs3Fixture::Stable, kDst + "on.tgz")), QByteArray("ON-TGZ"));
         QCOMPARE(readAll(fx.absolutePath(Rs3Fixture::Beta, kDst + "on.png")), QByteArray("ON"));
+        QCOMPARE(readAll(fx.absolutePath(Rs3Fixture::Beta, kDst + "ON.TGZ")), QByteArray("held too"));
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Beta, kDst + "on.tgz")));
+    }
+
+    // Nothing is read or written through a link: a source picture that is a
+    // link to a file outside, a link of the picture's name in the target.
+    void linksAreNeitherReadNorWritten()
+    {
+        Rs3Fixture fx;
+        const QString outside = TestEnvironment::makeTempDir(QStringLiteral("outside"));
+        QVERIFY(TestFiles::writeBytes(outside + "/secret.txt", "SECRET"));
+        QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, kSrc)));
+        QVERIFY(QFile::link(outside + "/secret.txt", fx.absolutePath(Rs3Fixture::Stable, kSrc + "on.png")));
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kSrc + "off.png", "OFF"));
+        QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, kDst)));
+        QVERIFY(QFile::link(outside + "/written.png", fx.absolutePath(Rs3Fixture::Stable, kDst + "off.png")));
+        QCOMPARE(copyAssetIntoOverlay(kSrc, kDst, {"on.png", "off.png"}), 0);
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kDst + "on.png")));
+        QVERIFY(!QFileInfo::exists(outside + "/written.png"));
+        QVERIFY(QFileInfo(fx.absolutePath(Rs3Fixture::Stable, kDst + "off.png")).isSymLink());
     }
 
     void noFolderIsCreated()

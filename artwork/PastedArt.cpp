@@ -1,0 +1,459 @@
+#include "artwork/PastedArt.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "artwork/HomebrewItems.h"
+#include "artwork/MadeArtFolders.h"
+#include "artwork/NewArtFile.h"
+#include "artwork/SavedArtFolders.h"
+#include "model/InstallRoots.h"
+#include "model/PathGuard.h"
+#include "model/XmlParams.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <algorithm>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("PastedArt", text);
+}
+
+const QString& overlayPrefix()
+{
+    static const QString prefix = QStringLiteral("aim/resources/overlay/");
+    return prefix;
+}
+
+// A name relative to the element's own folder: no folder part, no "..".
+bool isBareName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
+        && name != QLatin1String(".") && name != QLatin1String("..") && PathGuard::isSafeRelativePath(name);
+}
+
+// The other format of a picture: the device keeps .tgz, the editor draws
+// the .png beside it.
+QString twinName(const QString& name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return {};
+    const QString suffix = name.mid(dot + 1).toLower();
+    if (suffix == QLatin1String("tgz"))
+        return name.left(dot) + QStringLiteral(".png");
+    if (suffix == QLatin1String("png"))
+        return name.left(dot) + QStringLiteral(".tgz");
+    return {};
+}
+
+QString hex8(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(8));
+}
+
+enum class Presence { Lacking, Same, Other };
+
+// The entries of a folder by lower-case name: RaceStudio 3's file system
+// ignores letter case, so "M4ON0.TGZ" there is the file "m4on0.tgz" names.
+class FolderEntries {
+public:
+    explicit FolderEntries(const QString& folder)
+    {
+        const QFileInfoList entries =
+            QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QFileInfo& entry : entries)
+            m_entries.insert(entry.fileName().toLower(), entry);
+    }
+
+    // Whether the folder lacks the file, holds it as it is, or holds
+    // something else under its name (other bytes, a folder, a link).
+    Presence presence(const PastedArt::File& file) const
+    {
+        const auto it = m_entries.constFind(file.name.toLower());
+        if (it == m_entries.constEnd())
+            return Presence::Lacking;
+        QByteArray held;
+        if (!readPlainFile(it->absoluteFilePath(), held) || held != file.bytes)
+            return Presence::Other;
+        return Presence::Same;
+    }
+
+    bool has(const QString& name) const { return m_entries.contains(name.toLower()); }
+
+private:
+    QHash<QString, QFileInfo> m_entries;
+};
+
+// The folders below the overlay roots that a copy may write into: each one
+// there as a folder, with no link on the way to it.
+QStringList plainFolders(const QStringList& overlayRoots, const QString& rel)
+{
+    QStringList folders;
+    for (const QString& root : overlayRoots) {
+        const QString folder = PathGuard::join(root, rel);
+        if (folder.isEmpty())
+            continue;
+        if (linkOnTheWay(root, rel)) {
+            qWarning() << "PastedArt: not writing through a link on the way to" << folder;
+            continue;
+        }
+        if (QFileInfo(folder).isDir())
+            folders << folder;
+    }
+    return folders;
+}
+
+// The pictures the widgets name, each with its twin, from the first install
+// whose source folder holds it. A name no install holds is left out.
+bool readPastedGroups(const QStringList& roots, const QString& src, const QStringList& names,
+                      QList<QList<PastedArt::File>>& groups, QString* error)
+{
+    QSet<QString> seen;
+    for (const QString& name : names) {
+        if (!isBareName(name)) {
+            if (!name.isEmpty())
+                qWarning() << "PastedArt: skipping unsafe picture name" << name;
+            continue;
+        }
+        if (seen.contains(name.toLower()))
+            continue;
+        QString folder;
+        for (const QString& root : roots) {
+            const QString candidate = PathGuard::join(root, src);
+            if (!candidate.isEmpty() && !linkOnTheWay(root, src) && isPlainFile(candidate + QLatin1Char('/') + name)) {
+                folder = candidate;
+                break;
+            }
+        }
+        if (folder.isEmpty())
+            continue;
+        QList<PastedArt::File> group;
+        for (const QString& file : {name, twinName(name)}) {
+            if (file.isEmpty() || seen.contains(file.toLower()))
+                continue;
+            const QString path = folder + QLatin1Char('/') + file;
+            if (file != name && !isPlainFile(path))
+                continue;
+            PastedArt::File read{file, {}};
+            if (!readPlainFile(path, read.bytes, error))
+                return false;
+            seen.insert(file.toLower());
+            group << read;
+        }
+        groups << group;
+    }
+    return true;
+}
+
+// The regular files of the item folder (its own pictures and descriptor);
+// links, folders and junk are not part of a copy.
+bool readItemFiles(const QString& folder, QList<PastedArt::File>& files, QString* error)
+{
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isSymLink() || !entry.isFile()) {
+            qInfo() << "PastedArt: the copy of" << folder << "leaves out" << entry.fileName()
+                    << "(not a plain file)";
+            continue;
+        }
+        if (isJunkArtworkFile(entry.fileName()))
+            continue;
+        PastedArt::File file{entry.fileName(), {}};
+        if (!readPlainFile(entry.absoluteFilePath(), file.bytes, error))
+            return false;
+        files << file;
+    }
+    return true;
+}
+
+// True when an install holds the folder with other content under one of the
+// files' names: that folder is some saved file's, and stays as it is.
+bool holdsOther(const QStringList& roots, const QString& rel, const QList<PastedArt::File>& files)
+{
+    for (const QString& root : roots) {
+        const QString folder = PathGuard::join(root, rel);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            continue;
+        if (linkOnTheWay(root, rel))
+            return true;
+        const FolderEntries entries(folder);
+        for (const PastedArt::File& file : files) {
+            if (entries.presence(file) == Presence::Other)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool PastedArt::plan(const QString& sourceRel, const QString& targetRel, const QStringList& names,
+                     const QString& stem, PastedArt& art, QString* error)
+{
+    art = PastedArt();
+    if (sourceRel.isEmpty() || targetRel.isEmpty() || names.isEmpty())
+        return true;
+    QString src = sourceRel;
+    QString dst = targetRel;
+    overlayRelativeFolder(src);
+    overlayRelativeFolder(dst);
+    if (!PathGuard::isSafeRelativePath(src) || !PathGuard::isSafeRelativePath(dst)) {
+        qWarning() << "PastedArt: refusing art folder" << sourceRel << targetRel;
+        return true;
+    }
+    const QStringList roots = rs3OverlayRoots();
+    QList<QList<File>> groups;
+    if (!readPastedGroups(roots, src, names, groups, error))
+        return false;
+    const QStringList targets = plainFolders(roots, dst);
+    if (groups.isEmpty() || targets.isEmpty())
+        return true;
+
+    bool lacking = false;
+    bool other = false;
+    for (const QString& folder : targets) {
+        const FolderEntries entries(folder);
+        for (const QList<File>& group : groups) {
+            for (const File& file : group) {
+                const Presence p = entries.presence(file);
+                lacking = lacking || p == Presence::Lacking;
+                other = other || p == Presence::Other;
+            }
+        }
+    }
+    if (!lacking && !other)
+        return true;
+    // A stock item is shared by every configuration of the device and
+    // belongs to RaceStudio 3: nothing is added to it.
+    const bool stock = !dst.contains(QLatin1String("/s04_homebrew/"));
+    if (!other && !stock) {
+        art.m_targetRel = dst;
+        for (const QList<File>& group : groups)
+            art.m_files << group;
+        return true;
+    }
+    return art.planOwnItem(roots, targets.first(), dst, groups, stem, error);
+}
+
+bool PastedArt::planOwnItem(const QStringList& roots, const QString& base, const QString& dst,
+                            const QList<QList<File>>& groups, const QString& stem, QString* error)
+{
+    // The device family may be nested ("pdm/dash2"): it is what precedes
+    // "/masks/".
+    const int masksAt = dst.indexOf(QLatin1String("/masks/"));
+    const QStringList parts = dst.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (masksAt < 1 || parts.size() < 3) {
+        if (error)
+            *error = tr("the element's art folder %1 is not an item of a device").arg(overlayPrefix() + dst);
+        return false;
+    }
+    const QString device = dst.left(masksAt);
+    const QString item = parts.last();
+    QList<File> files;
+    if (!readItemFiles(base, files, error))
+        return false;
+    const FolderEntries itemEntries(base);
+    QSet<QString> taken;
+    for (const File& file : files)
+        taken.insert(file.name.toLower());
+
+    // A picture whose name the item uses for another goes in under a name
+    // of its own, with its twin: the item's widgets keep theirs. A name the
+    // item holds with these very bytes (an earlier paste) is used as it is.
+    bool added = false;
+    for (const QList<File>& group : groups) {
+        bool clash = false;
+        for (const File& file : group)
+            clash = clash || itemEntries.presence(file) == Presence::Other;
+        if (!clash) {
+            for (const File& file : group) {
+                if (!taken.contains(file.name.toLower())) {
+                    files << file;
+                    taken.insert(file.name.toLower());
+                    added = true;
+                }
+            }
+            continue;
+        }
+        QByteArray content;
+        for (const File& file : group)
+            content += file.bytes;
+        const QString stemOfName = QFileInfo(group.first().name).completeBaseName() + QLatin1Char('_') + hex8(content);
+        const auto nameIn = [](const QString& candidate, const File& file) {
+            return candidate + QLatin1Char('.') + QFileInfo(file.name).suffix();
+        };
+        QString newStem;
+        for (int n = 1; n <= 64 && newStem.isEmpty(); ++n) {
+            const QString candidate = n == 1 ? stemOfName : stemOfName + QStringLiteral("_%1").arg(n);
+            const bool free = std::all_of(group.begin(), group.end(), [&](const File& file) {
+                const File renamed{nameIn(candidate, file), file.bytes};
+                return !taken.contains(renamed.name.toLower()) || itemEntries.presence(renamed) == Presence::Same;
+            });
+            if (free)
+                newStem = candidate;
+        }
+        if (newStem.isEmpty()) {
+            if (error)
+                *error = tr("no free name for %1 in a copy of %2").arg(group.first().name, item);
+            return false;
+        }
+        for (const File& file : group) {
+            const QString name = nameIn(newStem, file);
+            m_renamed.insert(file.name, name);
+            if (!taken.contains(name.toLower())) {
+                files << File{name, file.bytes};
+                taken.insert(name.toLower());
+                added = true;
+            }
+        }
+    }
+    // The item holds every picture already: the widgets only name them.
+    if (!added)
+        return true;
+
+    // Named for its content: the same paste finds the same folder, and a
+    // folder of that name holding other files (changed by hand) is left to
+    // whoever points at it.
+    QStringList keys;
+    for (const File& file : files)
+        keys << file.name;
+    keys.sort();
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const QString& key : keys) {
+        const auto it = std::find_if(files.begin(), files.end(), [&](const File& f) { return f.name == key; });
+        hash.addData(key.toUtf8() + '\0' + QByteArray::number(it->bytes.size()) + '\0');
+        hash.addData(it->bytes);
+    }
+    const QString name = QStringLiteral("zpaste_") + stem + QLatin1Char('_')
+        + QString::fromLatin1(hash.result().toHex().left(8));
+    for (int n = 1; n <= 64; ++n) {
+        const QString set = n == 1 ? name : name + QStringLiteral("_%1").arg(n);
+        const QString setFolder = device + QStringLiteral("/masks/set/standard/s04_homebrew/") + set;
+        const QString rel = setFolder + QStringLiteral("/Items/") + item + QLatin1Char('/');
+        if (holdsOther(roots, rel, files))
+            continue;
+        m_targetRel = dst;
+        m_device = device;
+        m_setFolder = setFolder;
+        m_ownRel = overlayPrefix() + rel;
+        m_files = files;
+        return true;
+    }
+    m_renamed.clear();
+    if (error)
+        *error = tr("every folder for a copy of %1 holds other art").arg(item);
+    return false;
+}
+
+bool PastedArt::write(MadeArtFolders& made, SavedArtFolders* saved, QString* error) const
+{
+    if (m_files.isEmpty())
+        return true;
+    MadeArtFolders here;
+    const bool written = m_ownRel.isEmpty() ? writeBeside(here, saved, error) : writeOwnItem(here, saved, error);
+    if (!written) {
+        here.removeAll();
+        return false;
+    }
+    made.add(here);
+    return true;
+}
+
+bool PastedArt::writeBeside(MadeArtFolders& made, SavedArtFolders* saved, QString* error) const
+{
+    const QStringList folders = plainFolders(rs3OverlayRoots(), m_targetRel);
+    if (folders.isEmpty()) {
+        if (error)
+            *error = tr("no install holds %1").arg(overlayPrefix() + m_targetRel);
+        return false;
+    }
+    for (const QString& folder : folders) {
+        const FolderEntries entries(folder);
+        QList<File> lacking;
+        for (const File& file : m_files) {
+            const Presence p = entries.presence(file);
+            if (p == Presence::Other) {
+                if (error)
+                    *error = tr("%1 holds another %2").arg(QDir::toNativeSeparators(folder), file.name);
+                return false;
+            }
+            if (p == Presence::Lacking)
+                lacking << file;
+        }
+        if (lacking.isEmpty())
+            continue;
+        QStringList names;
+        for (const File& file : lacking)
+            names << file.name;
+        if (saved)
+            saved->aboutToWrite(folder, names);
+        for (const File& file : lacking) {
+            if (!createNewFile(folder + QLatin1Char('/') + file.name, file.bytes, made, error))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool PastedArt::writeOwnItem(MadeArtFolders& made, SavedArtFolders* saved, QString* error) const
+{
+    const QString rel = m_ownRel.mid(overlayPrefix().size());
+    bool any = false;
+    for (const QString& root : rs3OverlayRoots()) {
+        const QString deviceDir = PathGuard::join(root, m_device);
+        if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
+            continue;
+        const QString folder = PathGuard::join(root, rel);
+        const QString setFolder = PathGuard::join(root, m_setFolder);
+        if (folder.isEmpty() || setFolder.isEmpty())
+            continue;
+        if (linkOnTheWay(root, rel)) {
+            if (error)
+                *error = tr("a link is on the way to %1").arg(QDir::toNativeSeparators(folder));
+            return false;
+        }
+        const bool existed = QFileInfo(folder).isDir();
+        if (!made.make(folder)) {
+            if (error)
+                *error = tr("cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
+            return false;
+        }
+        const FolderEntries entries(folder);
+        QList<File> lacking;
+        for (const File& file : m_files) {
+            const Presence p = entries.presence(file);
+            if (p == Presence::Other) {
+                if (error)
+                    *error = tr("%1 holds another %2").arg(QDir::toNativeSeparators(folder), file.name);
+                return false;
+            }
+            if (p == Presence::Lacking)
+                lacking << file;
+        }
+        if (existed && saved && !lacking.isEmpty()) {
+            QStringList names;
+            for (const File& file : lacking)
+                names << file.name;
+            saved->aboutToWrite(folder, names);
+        }
+        for (const File& file : lacking) {
+            if (!createNewFile(folder + QLatin1Char('/') + file.name, file.bytes, made, error))
+                return false;
+        }
+        const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
+        if (!pathTaken(folderXml)
+            && !createNewFile(folderXml, resourceFolderXml(QStringLiteral("Pasted Widgets"), 99), made, error))
+            return false;
+        any = true;
+    }
+    if (!any && error)
+        *error = tr("no install has the device folder %1").arg(m_device);
+    return any;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class MadeArtFolders;
+class SavedArtFolders;
+
+// The pictures pasted widgets name by bare file name, brought beside the art
+// of the mask they are pasted into, without writing over anything an install
+// holds. Pictures the mask's folder lacks are added to it, each with the .png
+// twin the editor draws. When the folder holds other files of those names,
+// or is a stock item that every configuration of the device shares, the
+// mask gets an item folder of its own in the editor's homebrew set instead:
+// a copy of its item plus the pasted pictures (those whose names its item
+// already uses under new names), named for that content, so the same paste
+// finds the same folder again and a folder never gets other content.
+class PastedArt {
+public:
+    // sourceRel: the art folder the widgets were copied from; targetRel: the
+    // art folder of the mask they go into; names: the bare names the widgets
+    // use; stem: the configuration's homebrew set stem. False (with *error)
+    // when a picture cannot be read or no folder of its own can be named.
+    static bool plan(const QString& sourceRel, const QString& targetRel, const QStringList& names,
+                     const QString& stem, PastedArt& art, QString* error = nullptr);
+
+    // Nothing to write: the mask's folder holds the pictures already.
+    bool isEmpty() const { return m_files.isEmpty(); }
+    // The install-relative item folder the mask is to point at from now on;
+    // empty when the pictures go beside its own art.
+    const QString& ownItem() const { return m_ownRel; }
+    // The pictures the widgets name anew: in the own item the old names
+    // stay with the item's own pictures.
+    const QHash<QString, QString>& renamed() const { return m_renamed; }
+
+    // Writes the plan into every install: all of it or, on a failure,
+    // nothing (what it created is removed again). What it creates is noted
+    // in `made`, and a folder that was there already is noted in `saved`
+    // first, so Discard finds it as it was.
+    bool write(MadeArtFolders& made, SavedArtFolders* saved, QString* error = nullptr) const;
+
+    struct File {
+        QString name;
+        QByteArray bytes;
+    };
+
+private:
+    bool planOwnItem(const QStringList& roots, const QString& base, const QString& dst,
+                     const QList<QList<File>>& groups, const QString& stem, QString* error);
+    bool writeBeside(MadeArtFolders& made, SavedArtFolders* saved, QString* error) const;
+    bool writeOwnItem(MadeArtFolders& made, SavedArtFolders* saved, QString* error) const;
+
+    QString m_targetRel; // below the overlay root, ending in '/'
+    QString m_ownRel;    // "aim/resources/overlay/...", ending in '/'
+    QString m_device;
+    QString m_setFolder; // below the overlay root
+    QList<File> m_files; // beside: the pasted pictures; own item: the item's files and the pasted ones
+    QHash<QString, QString> m_renamed;
+};
