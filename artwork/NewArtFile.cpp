@@ -1,6 +1,8 @@
 #include "artwork/NewArtFile.h"
 
+#include "artwork/ArtworkFiles.h"
 #include "artwork/MadeArtFolders.h"
+#include "model/FolderCopy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,53 +24,19 @@ bool pathTaken(const QString& path)
     return info.exists() || info.isSymLink();
 }
 
-bool isPlainFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isFile() && !info.isSymLink();
-}
-
 bool readPlainFile(const QString& path, QByteArray& bytes, QString* error)
 {
     bytes.clear();
-    const QFileInfo info(path);
-    if (!info.isFile() || info.isSymLink()) {
-        if (error)
+    if (FolderCopy::readRegularFile(path, kArtFileReadBound, &bytes))
+        return true;
+    if (error) {
+        const QFileInfo info(path);
+        if (!FolderCopy::isRegularFile(path))
             *error = tr("%1 is not a plain file").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    if (info.size() > kMaxArtFileBytes) {
-        if (error)
+        else if (info.size() > kArtFileReadBound)
             *error = tr("%1 is too large to be art (%2 bytes)").arg(QDir::toNativeSeparators(path)).arg(info.size());
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = tr("cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    // Read to the bound only: the file may have grown since it was looked at.
-    bytes = file.read(kMaxArtFileBytes + 1);
-    if (bytes.size() > kMaxArtFileBytes || file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = tr("cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-        bytes.clear();
-        return false;
-    }
-    return true;
-}
-
-bool linkOnTheWay(const QString& root, const QString& rel)
-{
-    QString at = QDir::cleanPath(root);
-    for (const QString& part : rel.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        at += QLatin1Char('/') + part;
-        const QFileInfo info(at);
-        if (info.isSymLink())
-            return true;
-        if (!info.exists())
-            return false;
+        else
+            *error = tr("cannot read %1").arg(QDir::toNativeSeparators(path));
     }
     return false;
 }

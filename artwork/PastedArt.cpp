@@ -4,6 +4,7 @@
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
 #include "artwork/NewArtFile.h"
+#include "model/FolderCopy.h"
 #include "artwork/SavedArtFolders.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -99,7 +100,7 @@ QStringList plainFolders(const QStringList& overlayRoots, const QString& rel)
         const QString folder = PathGuard::join(root, rel);
         if (folder.isEmpty())
             continue;
-        if (linkOnTheWay(root, rel)) {
+        if (FolderCopy::linkOnTheWay(root, rel)) {
             qWarning() << "PastedArt: not writing through a link on the way to" << folder;
             continue;
         }
@@ -126,7 +127,7 @@ bool readPastedGroups(const QStringList& roots, const QString& src, const QStrin
         QString folder;
         for (const QString& root : roots) {
             const QString candidate = PathGuard::join(root, src);
-            if (!candidate.isEmpty() && !linkOnTheWay(root, src) && isPlainFile(candidate + QLatin1Char('/') + name)) {
+            if (!candidate.isEmpty() && !FolderCopy::linkOnTheWay(root, src) && FolderCopy::isRegularFile(candidate + QLatin1Char('/') + name)) {
                 folder = candidate;
                 break;
             }
@@ -138,7 +139,7 @@ bool readPastedGroups(const QStringList& roots, const QString& src, const QStrin
             if (file.isEmpty() || seen.contains(file.toLower()))
                 continue;
             const QString path = folder + QLatin1Char('/') + file;
-            if (file != name && !isPlainFile(path))
+            if (file != name && !FolderCopy::isRegularFile(path))
                 continue;
             PastedArt::File read{file, {}};
             if (!readPlainFile(path, read.bytes, error))
@@ -181,7 +182,7 @@ bool holdsOther(const QStringList& roots, const QString& rel, const QList<Pasted
         const QString folder = PathGuard::join(root, rel);
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             continue;
-        if (linkOnTheWay(root, rel))
+        if (FolderCopy::linkOnTheWay(root, rel))
             return true;
         const FolderEntries entries(folder);
         for (const PastedArt::File& file : files) {
@@ -414,7 +415,7 @@ bool PastedArt::writeOwnItem(MadeArtFolders& made, SavedArtFolders* saved, QStri
         const QString setFolder = PathGuard::join(root, m_setFolder);
         if (folder.isEmpty() || setFolder.isEmpty())
             continue;
-        if (linkOnTheWay(root, rel)) {
+        if (FolderCopy::linkOnTheWay(root, rel)) {
             if (error)
                 *error = tr("a link is on the way to %1").arg(QDir::toNativeSeparators(folder));
             return false;

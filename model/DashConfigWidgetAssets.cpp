@@ -7,6 +7,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/MadeArtFolders.h"
 #include "artwork/NewArtFile.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
@@ -141,7 +142,7 @@ int copyAssetIntoOverlay(const QString& sourceRel, const QString& targetRel, con
         QString sourceFolder;
         for (const QString& root : roots) {
             const QString folder = PathGuard::join(root, src);
-            if (!folder.isEmpty() && !linkOnTheWay(root, src) && isPlainFile(folder + QLatin1Char('/') + name)) {
+            if (!folder.isEmpty() && !FolderCopy::linkOnTheWay(root, src) && FolderCopy::isRegularFile(folder + QLatin1Char('/') + name)) {
                 sourceFolder = folder;
                 break;
             }
@@ -151,7 +152,7 @@ int copyAssetIntoOverlay(const QString& sourceRel, const QString& targetRel, con
         for (const QString& file : withTwin(name)) {
             QByteArray bytes;
             const QString source = sourceFolder + QLatin1Char('/') + file;
-            if (!isPlainFile(source))
+            if (!FolderCopy::isRegularFile(source))
                 continue;
             QString error;
             if (!readPlainFile(source, bytes, &error)) {
@@ -162,7 +163,7 @@ int copyAssetIntoOverlay(const QString& sourceRel, const QString& targetRel, con
             // art some configuration shows.
             for (const QString& root : roots) {
                 const QString folder = PathGuard::join(root, dst);
-                if (folder.isEmpty() || linkOnTheWay(root, dst) || !QFileInfo(folder).isDir()
+                if (folder.isEmpty() || FolderCopy::linkOnTheWay(root, dst) || !QFileInfo(folder).isDir()
                     || folderHas(folder, file))
                     continue;
                 MadeArtFolders made;

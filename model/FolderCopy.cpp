@@ -513,6 +513,11 @@ QString FolderCopy::linkOnPath(const QString& within, const QString& path)
     return {};
 }
 
+bool FolderCopy::linkOnTheWay(const QString& root, const QString& rel)
+{
+    return !linkOnPath(root, root + QLatin1Char('/') + rel).isEmpty();
+}
+
 QString FolderCopy::whyNoFolder(const QString& path)
 {
     for (QString at = QDir::cleanPath(path);;) {

@@ -62,6 +62,9 @@ public:
     // The first part of path below within that is a symbolic link (path
     // itself included); empty when there is none or path is not below it.
     static QString linkOnPath(const QString& within, const QString& path);
+    // True when a folder on the way from root down to root + "/" + rel (rel
+    // included) is a link: a copy must not be written through it.
+    static bool linkOnTheWay(const QString& root, const QString& rel);
     // Why the folder path cannot be created, in the user's words: what is in
     // the way, or that the place cannot be written. Never empty.
     static QString whyNoFolder(const QString& path);
