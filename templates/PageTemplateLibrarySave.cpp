@@ -87,6 +87,13 @@ void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, cons
             report->failedPaths << meta.filePath();
     }
     const QString target = setFolder + QLatin1Char('/') + templateName;
+    const QString refusal = PageTemplateLibrary::mirrorTargetRefusal(target, templateName);
+    if (!refusal.isEmpty()) {
+        qWarning().noquote() << "saveHomebrewTemplate: not mirroring into" << target << "-" << refusal;
+        if (report)
+            report->failedPaths << target;
+        return;
+    }
     if (copyDirOver(templateFolder, target)) {
         if (report)
             ++report->mirroredCount;
@@ -126,6 +133,11 @@ QString PageTemplateLibrary::saveHomebrewTemplate(const QString& family, const Q
         return {};
     if (!PathGuard::isSafeName(templateName) || !PathGuard::isSafeFamily(family)) {
         qWarning().noquote() << "saveHomebrewTemplate: refusing template" << templateName << "of family" << family;
+        return {};
+    }
+    const QString clash = artSetNameClash(templateName);
+    if (!clash.isEmpty()) {
+        qWarning().noquote() << "saveHomebrewTemplate: refusing template" << templateName << "-" << clash;
         return {};
     }
     const QString canon = canonicalFamily(family);

@@ -143,6 +143,11 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
     bool written = false;
     for (const QString& target : targets) {
         QString error;
+        const QString refusal = PageTemplateLibrary::mirrorTargetRefusal(target, slug);
+        if (!refusal.isEmpty()) {
+            qWarning().noquote() << "installHomebrewTheme: not writing" << target << "-" << refusal;
+            continue;
+        }
         if (!kept.keep(target, folder))
             continue;
         if (copyDirOver(folder, target, &error))
@@ -166,6 +171,11 @@ int PageTemplateLibrary::installHomebrewTheme(const QString& slug, const QString
     // RS3: it must be one plain folder name, whatever the caller checked.
     if (!PathGuard::isSafeName(slug)) {
         qWarning().noquote() << "installHomebrewTheme: refusing theme folder name" << slug;
+        return 0;
+    }
+    const QString clash = artSetNameClash(slug);
+    if (!clash.isEmpty()) {
+        qWarning().noquote() << "installHomebrewTheme: refusing theme folder name" << slug << "-" << clash;
         return 0;
     }
     int count = 0;

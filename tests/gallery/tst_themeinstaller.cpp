@@ -250,6 +250,11 @@ private Q_SLOTS:
             QTest::newRow(qPrintable("id " + id)) << theme(id, {"mxs_12"}, {{"mxs_12/bkg.png", bkg}})
                                                   << "Bundle parse failed: theme id '" + id
                        + "' is not a valid folder name";
+        // The editor's own art in the installs keeps its folders.
+        for (const QString id : {"zbox_demo", "ZBar_md_01_race"})
+            QTest::newRow(qPrintable("id " + id)) << theme(id, {"mxs_12"}, {{"mxs_12/bkg.png", bkg}})
+                                                  << "Bundle parse failed: theme id '" + id
+                       + "' cannot be installed: \"" + id + "\" is a folder name of the editor's own art*";
         QTest::newRow("device ../x") << theme("zneon", {"../x"}, {{"x/bkg.png", bkg}})
                                      << "Bundle parse failed: bundle contained no usable device variants";
         QTest::newRow("entry ../x") << theme("zneon", {"mxs_12"}, {{"mxs_12/bkg.png", bkg}, {"../x/bkg.png", bkg}})
