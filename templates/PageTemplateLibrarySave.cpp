@@ -79,13 +79,6 @@ void writeItems(const QString& folder, const QList<TemplateFile>& items)
 void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, const QString& templateName,
                    MirrorReport* report)
 {
-    QDir().mkpath(setFolder);
-    const QFileInfo meta(setFolder + QStringLiteral("/AiM_folder.xml"));
-    if (!meta.exists() || meta.size() == 0) {
-        const QString label = QCoreApplication::translate("PageTemplateLibrary", "Homebrew (Korvelanto)");
-        if (!PageTemplateLibrary::writeFile(meta.filePath(), PageTemplateLibrary::folderMetaXml(label, 99)) && report)
-            report->failedPaths << meta.filePath();
-    }
     const QString target = setFolder + QLatin1Char('/') + templateName;
     const QString refusal = PageTemplateLibrary::mirrorTargetRefusal(target, templateName);
     if (!refusal.isEmpty()) {
@@ -93,6 +86,13 @@ void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, cons
         if (report)
             report->failedPaths << target;
         return;
+    }
+    QDir().mkpath(setFolder);
+    const QFileInfo meta(setFolder + QStringLiteral("/AiM_folder.xml"));
+    if (!meta.exists() || meta.size() == 0) {
+        const QString label = QCoreApplication::translate("PageTemplateLibrary", "Homebrew (Korvelanto)");
+        if (!PageTemplateLibrary::writeFile(meta.filePath(), PageTemplateLibrary::folderMetaXml(label, 99)) && report)
+            report->failedPaths << meta.filePath();
     }
     if (copyDirOver(templateFolder, target)) {
         if (report)

@@ -143,7 +143,10 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
     bool written = false;
     for (const QString& target : targets) {
         QString error;
-        const QString refusal = PageTemplateLibrary::mirrorTargetRefusal(target, slug);
+        // The store is the editor's own; in the installs a folder of the
+        // slug's name that holds no template is someone else's art.
+        const QString refusal =
+            target == targets.first() ? QString() : PageTemplateLibrary::mirrorTargetRefusal(target, slug);
         if (!refusal.isEmpty()) {
             qWarning().noquote() << "installHomebrewTheme: not writing" << target << "-" << refusal;
             continue;
