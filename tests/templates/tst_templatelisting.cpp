@@ -359,6 +359,13 @@ private Q_SLOTS:
         QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(empty, "mxs_12", "mxs"), empty);
         QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, standard("mxs") + "/s02/p02")));
 
+        // A folder of that name in the other family that holds no template.
+        const QString art = fx.absolutePath(Rs3Fixture::Stable, standard("mxp") + "/s02/p01");
+        QVERIFY(PageTemplateLibrary::writeFile(art + "/Items/md1/mask.png", "art"));
+        const auto withArt = fx.snapshot();
+        QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(source, "mxs_12", "mxp"), source);
+        QCOMPARE(fx.snapshot(), withArt);
+
         const auto before = fx.snapshot();
         for (const QString& family : {QStringLiteral("../../x"), QStringLiteral(".."), QStringLiteral("../..")})
             QCOMPARE(PageTemplateLibrary::relocateTemplateIntoSaveOverlay(source, "mxs_12", family), source);
