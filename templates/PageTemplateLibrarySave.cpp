@@ -84,7 +84,7 @@ void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, cons
     if (!refusal.isEmpty()) {
         qWarning().noquote() << "saveHomebrewTemplate: not mirroring into" << target << "-" << refusal;
         if (report)
-            report->failedPaths << target;
+            report->refused << refusal;
         return;
     }
     QDir().mkpath(setFolder);
