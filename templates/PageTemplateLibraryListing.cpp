@@ -265,8 +265,9 @@ QString tr(const char* text)
     return QCoreApplication::translate("PageTemplateLibrary", text);
 }
 
-// Why a folder that removeRecursively left behind is still there: the first
-// entry that cannot be removed, with the system's reason.
+// Why a folder that removeRecursively left behind is still there: its
+// entries are tried once more, and the first that cannot be removed is
+// named with the system's reason.
 QString whyNotRemoved(const QString& folder)
 {
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -349,7 +350,8 @@ bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const Pa
                 continue;
             // Only a copy of a template goes: a folder of that name holding
             // something else is not the template's to remove.
-            const bool isTemplate = !info.isSymLink() && QFileInfo::exists(mirror.filePath(QStringLiteral("pMain.P2.xml")));
+            const bool isTemplate =
+                !info.isSymLink() && QFileInfo::exists(mirror.filePath(QStringLiteral("pMain.P2.xml")));
             const QString foreign = isTemplate ? QString() : mirrorTargetRefusal(mirror.path(), tpl.folderName);
             if (!foreign.isEmpty())
                 qWarning().noquote() << "deleteHomebrewTemplate: leaving" << mirror.path() << "-" << foreign;

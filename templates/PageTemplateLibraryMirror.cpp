@@ -62,8 +62,7 @@ QString PageTemplateLibrary::artSetNameClash(const QString& name)
     return QCoreApplication::translate("PageTemplateLibrary",
                                        "\"%1\" is a folder name of the editor's own art (zbox_... box pictures, "
                                        "zbar_... bar colours, zchrome_... chrome, whatever the letter case), which "
-                                       "saved configurations point at. No template or theme may take it: choose "
-                                       "another name.")
+                                       "saved configurations point at: no template or theme may take it.")
         .arg(name);
 }
 
@@ -73,12 +72,13 @@ QString PageTemplateLibrary::mirrorTargetRefusal(const QString& target, const QS
     if (!clash.isEmpty())
         return clash;
     const QFileInfo info(target);
+    const QString shown = QDir::toNativeSeparators(target);
     if (info.isSymLink())
-        return QCoreApplication::translate("PageTemplateLibrary", "%1 is a link, not a template folder.").arg(target);
+        return QCoreApplication::translate("PageTemplateLibrary", "%1 is a link, not a template folder.").arg(shown);
     if (!info.exists())
         return {};
     if (!info.isDir())
-        return QCoreApplication::translate("PageTemplateLibrary", "%1 is a file, not a template folder.").arg(target);
+        return QCoreApplication::translate("PageTemplateLibrary", "%1 is a file, not a template folder.").arg(shown);
     // An empty folder holds nothing to lose; anything else without the page
     // file is not a template's.
     if (!QFileInfo::exists(target + QStringLiteral("/pMain.P2.xml"))
@@ -86,7 +86,7 @@ QString PageTemplateLibrary::mirrorTargetRefusal(const QString& target, const QS
         return QCoreApplication::translate("PageTemplateLibrary",
                                            "%1 holds no pMain.P2.xml: it is not a template folder, and what it "
                                            "holds may be art that saved configurations use.")
-            .arg(target);
+            .arg(shown);
     return {};
 }
 
