@@ -17,6 +17,10 @@
 
 #include <ioapi.h>
 #ifdef Q_OS_WIN
+// iowin32.h brings in windows.h: without its min and max macros.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <iowin32.h>
 #include <string>
 #endif
