@@ -172,9 +172,11 @@ public:
     // template of the slug's name, a theme from elsewhere) is first copied
     // whole into a dated backup folder, whose path goes to keptAside (empty
     // when nothing needed keeping); a folder that cannot be kept is not
-    // replaced.
+    // replaced. A folder of the slug in an install that holds no template
+    // is left alone, and why goes to leftAlone (when given).
     static int installHomebrewTheme(const QString& slug, const QString& displayName, const ThemeAssets& assets,
-                                    QStringList* skipped, QString* keptAside = nullptr);
+                                    QStringList* skipped, QString* keptAside = nullptr,
+                                    QStringList* leftAlone = nullptr);
     // The existing folders an install of the slug would replace, store
     // folders first; empty for a slug that is not a safe folder name.
     static QStringList existingThemeFolders(const QString& slug);

@@ -121,7 +121,7 @@ struct KeptFolders {
 
 // True when at least one target of the device received the theme.
 bool installForDevice(const DeviceRow& row, const QString& slug, const QString& displayName,
-                      const ThemeAssets& assets, KeptFolders& kept)
+                      const ThemeAssets& assets, KeptFolders& kept, QStringList* leftAlone)
 {
     const QString base = PageTemplateLibrary::findBaseTemplate(row.family, row.baseTemplatePath);
     if (base.isEmpty())
@@ -149,6 +149,8 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
             target == targets.first() ? QString() : PageTemplateLibrary::mirrorTargetRefusal(target, slug);
         if (!refusal.isEmpty()) {
             qWarning().noquote() << "installHomebrewTheme: not writing" << target << "-" << refusal;
+            if (leftAlone && !leftAlone->contains(refusal))
+                leftAlone->append(refusal);
             continue;
         }
         if (!kept.keep(target, folder))
@@ -164,7 +166,8 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
 } // namespace
 
 int PageTemplateLibrary::installHomebrewTheme(const QString& slug, const QString& displayName,
-                                              const ThemeAssets& assets, QStringList* skipped, QString* keptAside)
+                                              const ThemeAssets& assets, QStringList* skipped, QString* keptAside,
+                                              QStringList* leftAlone)
 {
     if (keptAside)
         keptAside->clear();
@@ -184,7 +187,7 @@ int PageTemplateLibrary::installHomebrewTheme(const QString& slug, const QString
     int count = 0;
     KeptFolders kept;
     for (const DeviceRow& row : DeviceRegistry::devices()) {
-        if (installForDevice(row, slug, displayName, assets, kept))
+        if (installForDevice(row, slug, displayName, assets, kept, leftAlone))
             ++count;
         else if (skipped)
             skipped->append(row.family);

@@ -175,9 +175,13 @@ private Q_SLOTS:
         QVERIFY(PageTemplateLibrary::writeFile(rs3 + "/Items/md1/mask.png", "their art"));
         const auto before = Rs3Fixture::treeSnapshot(rs3);
         QString kept;
-        QCOMPARE(PageTemplateLibrary::installHomebrewTheme(kSlug, "Neon", assetsFor({"mxg_12"}, Qt::red), nullptr, &kept),
+        QStringList leftAlone;
+        QCOMPARE(PageTemplateLibrary::installHomebrewTheme(kSlug, "Neon", assetsFor({"mxg_12"}, Qt::red), nullptr, &kept,
+                                                           &leftAlone),
                  1);
         QCOMPARE(Rs3Fixture::treeSnapshot(rs3), before);
+        QCOMPARE(leftAlone, QStringList{rs3 + " holds no pMain.P2.xml: it is not a template folder, and what it holds "
+                                              "may be art that saved configurations use."});
         QVERIFY(QFileInfo::exists(storeFolder("mxg_12") + "/pMain.P2.xml"));
         QCOMPARE(kept, QString());
     }
