@@ -16,6 +16,7 @@
 #include "artwork/HomebrewItems.h"
 #include "artwork/TgzImage.h"
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -323,7 +324,7 @@ bool writeOwnFolders(const ArtworkTarget& target, const QString& ownRel, const F
     QStringList made;
     const auto fail = [&](const QString& why) {
         for (const QString& folder : made)
-            QDir(folder).removeRecursively();
+            FolderCopy::removeTree(folder);
         return failWith(error, tr("could not write the artwork into a folder of its own: %1").arg(why));
     };
     const QStringList folders = ownFoldersOf(target, ownRel);

@@ -1,5 +1,7 @@
 #include "artwork/MadeArtFolders.h"
 
+#include "model/FolderCopy.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -67,11 +69,9 @@ void MadeArtFolders::add(const MadeArtFolders& other)
 void MadeArtFolders::removeAll()
 {
     for (auto it = m_made.crbegin(); it != m_made.crend(); ++it) {
-        const QFileInfo info(*it);
-        if (info.isDir() && !info.isSymLink())
-            QDir(*it).removeRecursively();
-        else
-            QFile::remove(*it);
+        // Never through a link: whatever got into a made folder since, only
+        // the folder's own entries go.
+        FolderCopy::removeTree(*it);
     }
     m_made.clear();
 }

@@ -39,7 +39,7 @@ QString kindPhrase(const QStringList& classes)
 {
     QStringList words;
     for (const QString& cls : classes) {
-        QString word = elementKindLabel(cls.toLatin1().constData());
+        QString word = elementKindLabel(cls.toUtf8().constData());
         if (word == QLatin1String("element"))
             word = cls;
         word = withArticle(word);

@@ -181,7 +181,7 @@ void collectElementClasses(pugi::xml_node node, QSet<QString>& classes)
         stack.pop_back();
         const char* cls = e.attribute("c").value();
         if (*cls && !isStructuralClass(cls))
-            classes.insert(QString::fromLatin1(cls));
+            classes.insert(QString::fromUtf8(cls));
         pushElementChildren(e, stack);
     }
 }

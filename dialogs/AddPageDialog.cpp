@@ -384,14 +384,27 @@ void AddPageDialog::onDeleteHomebrewTemplate()
     if (!list || !list->currentItem())
         return;
     const PageTemplate tpl = templateFromItem(list->currentItem());
-    if (!tpl.homebrew || !confirmDelete(tpl))
+    if (!tpl.homebrew)
+        return;
+    // Never asked about: the delete would refuse whatever the answer.
+    const QString clash = PageTemplateLibrary::artSetNameClash(tpl.folderName);
+    if (!clash.isEmpty()) {
+        Asker::instance().warning(this, tr("Delete failed"),
+                                  tr("Could not delete the template folder:\n%1").arg(tpl.folderPath)
+                                      + QStringLiteral("\n\n") + clash);
+        return;
+    }
+    if (!confirmDelete(tpl))
         return;
     const QStringList extraFamilies = config ? config->deviceOverlayFolders() : QStringList();
-    if (PageTemplateLibrary::deleteHomebrewTemplate(targetFamily, tpl, extraFamilies, false))
+    QString why;
+    if (PageTemplateLibrary::deleteHomebrewTemplate(targetFamily, tpl, extraFamilies, false, &why)) {
         populateTemplates();
-    else
-        Asker::instance().warning(this, tr("Delete failed"),
-                                  tr("Could not delete the template folder:\n%1").arg(tpl.folderPath));
+        return;
+    }
+    Asker::instance().warning(this, tr("Delete failed"),
+                              tr("Could not delete the template folder:\n%1").arg(tpl.folderPath)
+                                  + (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why));
 }
 
 // Refuses while the open configuration (its pages in the window or its

@@ -371,7 +371,7 @@ ThemeAssets NewHomebrewThemeDialog::renderAssets()
 }
 
 void NewHomebrewThemeDialog::reportInstall(const QString& name, int count, const QStringList& skipped,
-                                           const QString& keptAside)
+                                           const QString& keptAside, const QStringList& leftAlone)
 {
     if (count <= 0) {
         Asker::instance().critical(
@@ -388,6 +388,9 @@ void NewHomebrewThemeDialog::reportInstall(const QString& name, int count, const
         message += tr("\n\nSkipped (no base template present): %1").arg(skipped.join(QStringLiteral(", ")));
     if (!keptAside.isEmpty())
         message += tr("\n\nThe folders it replaced were kept in:\n%1").arg(QDir::toNativeSeparators(keptAside));
+    if (!leftAlone.isEmpty())
+        message += tr("\n\nNot written into RaceStudio3, where a folder of its name holds something else:\n%1")
+                       .arg(leftAlone.join(QLatin1Char('\n')));
     Asker::instance().information(this, tr("Theme created"), message);
     accept();
 }
@@ -410,6 +413,8 @@ void NewHomebrewThemeDialog::onCreate()
     collectParams();
     QStringList skipped;
     QString keptAside;
-    const int count = PageTemplateLibrary::installHomebrewTheme(slug, name, renderAssets(), &skipped, &keptAside);
-    reportInstall(name, count, skipped, keptAside);
+    QStringList leftAlone;
+    const int count =
+        PageTemplateLibrary::installHomebrewTheme(slug, name, renderAssets(), &skipped, &keptAside, &leftAlone);
+    reportInstall(name, count, skipped, keptAside, leftAlone);
 }

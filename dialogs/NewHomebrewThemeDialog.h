@@ -53,7 +53,8 @@ private:
     QImage importPicture(const QString& title, const QString& filter);
     bool confirmReplace(const QString& name, const QString& slug);
     ThemeAssets renderAssets();
-    void reportInstall(const QString& name, int count, const QStringList& skipped, const QString& keptAside);
+    void reportInstall(const QString& name, int count, const QStringList& skipped, const QString& keptAside,
+                       const QStringList& leftAlone);
 
     ThemeParams m_params;
     QColor m_primary{30, 58, 95};

@@ -7,6 +7,7 @@
 #include "editing/UniqueMaskName.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/XmlFile.h"
 #include "model/XmlParams.h"
 
 #include <QDir>
@@ -34,7 +35,7 @@ pugi::xml_node childElement(pugi::xml_node parent, const char* cls, const char* 
 
 bool loadItem(const QString& path, pugi::xml_document& doc)
 {
-    return doc.load_file(QFile::encodeName(path).constData()) && xmlNestingWithin(doc);
+    return loadXmlDocument(doc, path) && xmlNestingWithin(doc);
 }
 
 // The item's mask holds exactly the two delta bars (and, strictly, both

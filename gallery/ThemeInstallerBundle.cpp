@@ -133,6 +133,10 @@ QString ThemeInstaller::parseThemeBundle(const QByteArray& bytes)
     // in every RS3 install.
     if (!PathGuard::isSafeName(themeId))
         return tr("theme id '%1' is not a valid folder name").arg(themeId);
+    // Nor may it be the name of the editor's own art in those installs.
+    const QString clash = PageTemplateLibrary::artSetNameClash(themeId);
+    if (!clash.isEmpty())
+        return tr("theme id '%1' cannot be installed: %2").arg(themeId, clash);
 
     const QJsonArray devices = manifest.value(QLatin1String("devices")).toArray();
     if (devices.isEmpty())

@@ -2,6 +2,7 @@
 // open configuration, read from its .aimcfg and "triconsmng.to.xml".
 #include "model/DashConfig.h"
 
+#include "model/XmlFile.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
@@ -20,12 +21,7 @@ namespace {
 
 pugi::xml_parse_result loadXmlFile(pugi::xml_document& doc, const QString& path)
 {
-#ifdef Q_OS_WIN
-    return doc.load_file(reinterpret_cast<const wchar_t*>(path.utf16()), pugi::parse_default,
-                         pugi::encoding_auto);
-#else
-    return doc.load_file(QFile::encodeName(path).constData(), pugi::parse_default, pugi::encoding_auto);
-#endif
+    return loadXmlDocument(doc, path);
 }
 
 bool isClass(pugi::xml_node node, const char* cls)

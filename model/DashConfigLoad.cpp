@@ -1,6 +1,7 @@
 #include "model/DashConfig.h"
 
 #include "model/DeviceTables.h"
+#include "model/XmlFile.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 
@@ -38,8 +39,7 @@ QString tr(const char* text)
 
 bool loadXmlFile(pugi::xml_document& doc, const QString& path)
 {
-    const QByteArray encoded = QFile::encodeName(path);
-    return bool(doc.load_file(encoded.constData(), pugi::parse_default, pugi::encoding_auto));
+    return bool(loadXmlDocument(doc, path));
 }
 
 pugi::xml_node gconfOf(const pugi::xml_document& doc)

@@ -2,6 +2,7 @@
 
 #include "model/FolderNames.h"
 #include "model/PathGuard.h"
+#include "model/XmlFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -337,8 +338,7 @@ QString findItemForClass(const QString& rel, const QString& className)
                     = entriesEndingWith(subDir.path(), QLatin1StringView(".M2.xml"), QDir::Files, QDir::Name);
                 for (const QString& file : files) {
                     pugi::xml_document doc;
-                    const QByteArray native = QFile::encodeName(subDir.filePath(file));
-                    if (!doc.load_file(native.constData()))
+                    if (!loadXmlDocument(doc, subDir.filePath(file)))
                         continue;
                     for (pugi::xml_node e : doc.document_element().children("e")) {
                         bool match = cls == e.attribute("c").value();

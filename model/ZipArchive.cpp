@@ -17,6 +17,14 @@
 #include <system_error>
 
 #include <ioapi.h>
+#ifdef Q_OS_WIN
+// iowin32.h brings in windows.h: without its min and max macros.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <iowin32.h>
+#include <string>
+#endif
 
 namespace {
 
@@ -405,9 +413,16 @@ bool archiveRename(const QString& from, const QString& to)
 unzFile openZipForRead(const QString& path)
 {
     zlib_filefunc64_def functions;
+#ifdef Q_OS_WIN
+    // As openZipForWrite: the wide-character road reaches every name.
+    fill_win32_filefunc64W(&functions);
+    const std::wstring wide = path.toStdWString();
+    return unzOpen2_64(wide.c_str(), &functions);
+#else
     fill_fopen64_filefunc(&functions);
     const QByteArray encoded = QFile::encodeName(path);
     return unzOpen2_64(encoded.constData(), &functions);
+#endif
 }
 
 bool extractZip(const QString& zipPath, const QString& destDir, const ExtractLimits& limits, QString* error)

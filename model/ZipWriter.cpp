@@ -8,13 +8,29 @@
 #include <cstring>
 
 #include <ioapi.h>
+#ifdef Q_OS_WIN
+// iowin32.h brings in windows.h: without its min and max macros.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <iowin32.h>
+#include <string>
+#endif
 
 zipFile openZipForWrite(const QString& path)
 {
     zlib_filefunc64_def functions;
+#ifdef Q_OS_WIN
+    // The wide-character functions: the 8-bit ones take the ANSI code page
+    // and miss any letter of the name outside it.
+    fill_win32_filefunc64W(&functions);
+    const std::wstring wide = path.toStdWString();
+    return zipOpen2_64(wide.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+#else
     fill_fopen64_filefunc(&functions);
     const QByteArray encoded = QFile::encodeName(path);
     return zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &functions);
+#endif
 }
 
 zip_fileinfo fixedZipEntryInfo()

@@ -276,7 +276,7 @@ bool ElementCatalog::scanPageFile(const QString& filePath, ElementCatalogEntry& 
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QString text = QString::fromLatin1(file.readAll());
+    const QString text = QString::fromUtf8(file.readAll());
     const QSet<QString> classes = elementClasses(text);
     const QString kind = kindForClasses(classes);
     if (kind.isEmpty())

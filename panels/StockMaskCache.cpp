@@ -3,6 +3,7 @@
 #include "model/FolderNames.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/XmlFile.h"
 #include "model/XmlParams.h"
 #include "panels/FolderChangeWatch.h"
 
@@ -192,7 +193,7 @@ public:
         auto doc = std::make_shared<pugi::xml_document>();
         // An item nested beyond what any real one is would outlast the limit
         // the loaded configurations are held to once inserted.
-        if (!doc->load_file(QFile::encodeName(itemFolder + QLatin1Char('/') + files.first()).constData())
+        if (!loadXmlDocument(*doc, itemFolder + QLatin1Char('/') + files.first())
             || !xmlNestingWithin(*doc))
             return;
         const pugi::xml_node mask = findMask(*doc);

@@ -10,4 +10,5 @@ struct MirrorReport {
     int mirroredCount = 0;      // homebrew set folders that got a complete copy
     QStringList skippedFamilies; // no install has the family's standard set
     QStringList failedPaths;    // set meta files and copies that failed
+    QStringList refused;        // why a folder of the name was left alone
 };

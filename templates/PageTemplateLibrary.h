@@ -117,9 +117,22 @@ public:
     // unless it has a non-empty one.
     static void ensureSetFolderMeta(const QString& setFolder);
 
+    // Why no template or theme may take the folder name: it is one the
+    // editor gives its own art (box, bar colour, chrome), letter case
+    // ignored. A user-facing message naming the clash; empty when the name
+    // is free.
+    static QString artSetNameClash(const QString& name);
+    // Why the template copy of that name may not go into the target folder
+    // of an RS3 homebrew set: the name clashes with the editor's art, or the
+    // folder is there and is not a template's (no pMain.P2.xml, a link, a
+    // file), so it holds something else that saved files may point at.
+    // Empty when the copy may go there.
+    static QString mirrorTargetRefusal(const QString& target, const QString& templateName);
+
     // The copy of a store template in one install's s04_homebrew set of the
     // family, made when it has none (an existing copy is kept as it is);
-    // empty when it could not be made.
+    // empty when it could not be made or the target is refused
+    // (mirrorTargetRefusal).
     static QString mirrorTemplateToRs3(const QString& sourceFolder, const QString& rs3Root, const QString& family,
                                        const QString& templateName);
 
@@ -159,9 +172,11 @@ public:
     // template of the slug's name, a theme from elsewhere) is first copied
     // whole into a dated backup folder, whose path goes to keptAside (empty
     // when nothing needed keeping); a folder that cannot be kept is not
-    // replaced.
+    // replaced. A folder of the slug in an install that holds no template
+    // is left alone, and why goes to leftAlone (when given).
     static int installHomebrewTheme(const QString& slug, const QString& displayName, const ThemeAssets& assets,
-                                    QStringList* skipped, QString* keptAside = nullptr);
+                                    QStringList* skipped, QString* keptAside = nullptr,
+                                    QStringList* leftAlone = nullptr);
     // The existing folders an install of the slug would replace, store
     // folders first; empty for a slug that is not a safe folder name.
     static QStringList existingThemeFolders(const QString& slug);
@@ -207,9 +222,10 @@ public:
     // set of its family. Refused (nothing removed) while a configuration
     // uses it (unless force), and for a stock template, a folder name that
     // is not a safe folder name or a family that is not a safe relative
-    // path. The result is that of removing the store folder.
+    // path, and for the name of the editor's own art. The result is that of
+    // removing the store folder; error (when given) says why it is false.
     static bool deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
-                                       const QStringList& extraFamilies, bool force);
+                                       const QStringList& extraFamilies, bool force, QString* error = nullptr);
 
     // --- Relocation into the configuration's family -------------------------
 

@@ -96,6 +96,22 @@ int countNoCase(const QString& text, const QString& needle)
     return count;
 }
 
+// A device file as text in which a folder name can be looked for: decoded
+// in the encoding its declaration names (UTF-8 unless it says otherwise),
+// character references resolved, and with '/' for every '\'. A file that
+// does not parse is read as UTF-8 as it is.
+QString deviceText(const QByteArray& bytes)
+{
+    pugi::xml_document doc;
+    QByteArray utf8 = bytes;
+    if (doc.load_buffer(bytes.constData(), size_t(bytes.size()), pugi::parse_default, pugi::encoding_auto)) {
+        StringWriter text;
+        doc.save(text, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+        utf8 = text.buffer;
+    }
+    return QString::fromUtf8(utf8).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
 int referencesIn(const QString& cfgFolder, const QString& needle)
 {
     int count = 0;
@@ -103,7 +119,7 @@ int referencesIn(const QString& cfgFolder, const QString& needle)
     while (it.hasNext()) {
         QFile file(it.next());
         if (file.open(QIODevice::ReadOnly))
-            count += countNoCase(QString::fromLatin1(file.readAll()), needle);
+            count += countNoCase(deviceText(file.readAll()), needle);
     }
     return count;
 }
@@ -120,7 +136,7 @@ int referencesInArchive(const QString& zconf2, const QString& needle)
         return 0;
     int count = 0;
     for (const QByteArray& text : std::as_const(entries))
-        count += countNoCase(QString::fromLatin1(text).replace(QLatin1Char('\\'), QLatin1Char('/')), needle);
+        count += countNoCase(deviceText(text), needle);
     return count;
 }
 
@@ -129,8 +145,8 @@ int referencesInWindow(const DashConfig& config, const QString& needle)
     int count = 0;
     for (const DeviceFile* device : config.devices) {
         StringWriter text;
-        device->doc.save(text, "", pugi::format_raw);
-        count += countNoCase(QString::fromLatin1(text.buffer).replace(QLatin1Char('\\'), QLatin1Char('/')), needle);
+        device->doc.save(text, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+        count += countNoCase(QString::fromUtf8(text.buffer).replace(QLatin1Char('\\'), QLatin1Char('/')), needle);
     }
     return count;
 }
@@ -243,9 +259,27 @@ TemplateReference PageTemplateLibrary::openConfigReferencing(const PageTemplate&
     return ref;
 }
 
-bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
-                                                 const QStringList& extraFamilies, bool force)
+namespace {
+
+QString tr(const char* text)
 {
+    return QCoreApplication::translate("PageTemplateLibrary", text);
+}
+
+bool refuse(QString* error, const QString& why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+} // namespace
+
+bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
+                                                 const QStringList& extraFamilies, bool force, QString* error)
+{
+    if (error)
+        error->clear();
     if (!force) {
         const QList<TemplateReference> refs = configsReferencingTemplate(tpl);
         for (const TemplateReference& ref : refs)
@@ -253,47 +287,59 @@ bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const Pa
                                  << "- still referenced by config" << ref.cfgFolderName << "(" << ref.referenceCount
                                  << "references )";
         if (!refs.isEmpty())
-            return false;
+            return refuse(error, tr("RaceStudio 3 configurations still use it."));
     }
     if (!tpl.homebrew) {
         qWarning().noquote() << "Refusing to delete non-homebrew template:" << tpl.folderPath;
-        return false;
+        return refuse(error, tr("It is a RaceStudio 3 template, not one of the homebrew store."));
     }
     if (tpl.folderName.trimmed().isEmpty()) {
         qWarning().noquote() << "Refusing to delete homebrew template with an empty folder name (would remove the "
                                 "whole set):"
                              << tpl.folderPath;
-        return false;
+        return refuse(error, tr("It has no folder name of its own: deleting it would remove the whole set."));
     }
     // The name and family become parts of folders that are removed
     // recursively: anything but one plain folder name could reach the set,
     // the family or whatever lies above.
     if (!PathGuard::isSafeName(tpl.folderName) || !PathGuard::isSafeFamily(family)) {
         qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName << "of family" << family;
-        return false;
+        return refuse(error, tr("Its folder name \"%1\" is not a plain folder name.").arg(tpl.folderName));
     }
+    const QString store =
+        homebrewTemplatesDir() + QLatin1Char('/') + canonicalFamily(family) + QLatin1Char('/') + tpl.folderName;
     // Such a folder in RaceStudio 3 may hold the editor's art that saved
     // configurations point at, also ones in folders no search here reaches.
     if (isEditorArtSetName(tpl.folderName)) {
         qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName
                              << "- its folder name is that of the editor's own art, which saved configurations may "
                                 "use";
-        return false;
+        return refuse(error, artSetNameClash(tpl.folderName) + QStringLiteral("\n\n")
+                                 + tr("Its folders in RaceStudio 3 are left alone. To take it off this list, remove "
+                                      "%1 by hand.")
+                                       .arg(QDir::toNativeSeparators(store)));
     }
     // Removal never follows a link: one in a template's place goes, what it
     // points at stays.
-    const bool removed = FolderCopy::removeTree(homebrewTemplatesDir() + QLatin1Char('/') + canonicalFamily(family)
-                                                + QLatin1Char('/') + tpl.folderName);
+    QString why;
+    const bool removed = FolderCopy::removeTree(store, &why);
+    if (!removed && error)
+        *error = why;
     for (const QString& f : expandFamilies(familyCandidates(family, extraFamilies))) {
         for (const QString& set : homebrewSetDirs(f)) {
             const QString mirror = set + QLatin1Char('/') + tpl.folderName;
-            QString why;
-            // A link of that name in an install is not a copy this program
-            // made: it stays.
-            if (QFileInfo(mirror).isSymLink())
-                qWarning().noquote() << "Left the AIM-install mirror as it is (a symbolic link):" << mirror;
-            else if (QFileInfo(mirror).isDir() && !FolderCopy::removeTree(mirror, &why))
-                qWarning().noquote() << "Failed to remove AIM-install mirror:" << mirror << "-" << why;
+            const QFileInfo info(mirror);
+            if (!info.isDir() && !info.isSymLink())
+                continue;
+            // Only a copy of a template goes: a folder of that name holding
+            // something else, or a link, is not the template's to remove.
+            const bool isTemplate = !info.isSymLink() && QFileInfo::exists(mirror + QStringLiteral("/pMain.P2.xml"));
+            const QString foreign = isTemplate ? QString() : mirrorTargetRefusal(mirror, tpl.folderName);
+            QString mirrorWhy;
+            if (!foreign.isEmpty())
+                qWarning().noquote() << "deleteHomebrewTemplate: leaving" << mirror << "-" << foreign;
+            else if (!FolderCopy::removeTree(mirror, &mirrorWhy))
+                qWarning().noquote() << "Failed to remove AIM-install mirror:" << mirror << "-" << mirrorWhy;
         }
     }
     return removed;

@@ -4,11 +4,13 @@
 #include "templates/PageTemplateLibrary.h"
 
 #include "artwork/ArtworkFiles.h"
+#include "artwork/HomebrewItems.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/ZipArchive.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -54,6 +56,41 @@ void PageTemplateLibrary::ensureSetFolderMeta(const QString& setFolder)
         writeFile(meta.filePath(), folderMetaXml(QStringLiteral("Homebrew"), 99));
 }
 
+QString PageTemplateLibrary::artSetNameClash(const QString& name)
+{
+    if (!isEditorArtSetName(name))
+        return {};
+    return QCoreApplication::translate("PageTemplateLibrary",
+                                       "\"%1\" is a folder name of the editor's own art (zbox_... box pictures, "
+                                       "zbar_... bar colours, zchrome_... chrome, whatever the letter case), which "
+                                       "saved configurations point at: no template or theme may take it.")
+        .arg(name);
+}
+
+QString PageTemplateLibrary::mirrorTargetRefusal(const QString& target, const QString& templateName)
+{
+    const QString clash = artSetNameClash(templateName);
+    if (!clash.isEmpty())
+        return clash;
+    const QFileInfo info(target);
+    const QString shown = QDir::toNativeSeparators(target);
+    if (info.isSymLink())
+        return QCoreApplication::translate("PageTemplateLibrary", "%1 is a link, not a template folder.").arg(shown);
+    if (!info.exists())
+        return {};
+    if (!info.isDir())
+        return QCoreApplication::translate("PageTemplateLibrary", "%1 is a file, not a template folder.").arg(shown);
+    // An empty folder holds nothing to lose; anything else without the page
+    // file is not a template's.
+    if (!QFileInfo::exists(target + QStringLiteral("/pMain.P2.xml"))
+        && !QDir(target).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        return QCoreApplication::translate("PageTemplateLibrary",
+                                           "%1 holds no pMain.P2.xml: it is not a template folder, and what it "
+                                           "holds may be art that saved configurations use.")
+            .arg(shown);
+    return {};
+}
+
 QString PageTemplateLibrary::mirrorTemplateToRs3(const QString& sourceFolder, const QString& rs3Root,
                                                  const QString& family, const QString& templateName)
 {
@@ -66,6 +103,11 @@ QString PageTemplateLibrary::mirrorTemplateToRs3(const QString& sourceFolder, co
     }
     const QString setFolder = root + QStringLiteral("/aim/resources/overlay/") + family + standardSet() + homebrewSet();
     const QString target = setFolder + QLatin1Char('/') + templateName;
+    const QString refusal = mirrorTargetRefusal(target, templateName);
+    if (!refusal.isEmpty()) {
+        qWarning().noquote() << "mirrorTemplateToRs3: refusing to copy" << sourceFolder << "-" << refusal;
+        return {};
+    }
     ensureSetFolderMeta(setFolder);
     if (QFileInfo::exists(target + QStringLiteral("/pMain.P2.xml")))
         return target;

@@ -39,6 +39,13 @@ QString PageTemplateLibrary::relocateTemplateIntoSaveOverlay(const QString& temp
         qWarning().noquote() << "relocateTemplateIntoSaveOverlay: source missing pMain.P2.xml at" << p;
         return templateFolder;
     }
+    // What lies there under the template's name and is no template is not
+    // the template's to write into.
+    const QString refusal = mirrorTargetRefusal(target, QFileInfo(target).fileName());
+    if (!refusal.isEmpty()) {
+        qWarning().noquote() << "relocateTemplateIntoSaveOverlay: refusing" << target << "-" << refusal;
+        return templateFolder;
+    }
     if (!copyDirRecursive(p, target)) {
         qWarning().noquote() << "relocateTemplateIntoSaveOverlay: copy failed" << p << "->" << target
                              << "(falling back to source path; RS3 may not resolve it)";

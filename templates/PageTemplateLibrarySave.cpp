@@ -80,6 +80,14 @@ void writeItems(const QString& folder, const QList<TemplateFile>& items)
 void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, const QString& templateName,
                    MirrorReport* report)
 {
+    const QString target = setFolder + QLatin1Char('/') + templateName;
+    const QString refusal = PageTemplateLibrary::mirrorTargetRefusal(target, templateName);
+    if (!refusal.isEmpty()) {
+        qWarning().noquote() << "saveHomebrewTemplate: not mirroring into" << target << "-" << refusal;
+        if (report)
+            report->refused << refusal;
+        return;
+    }
     QDir().mkpath(setFolder);
     const QFileInfo meta(setFolder + QStringLiteral("/AiM_folder.xml"));
     if (!meta.exists() || meta.size() == 0) {
@@ -87,7 +95,6 @@ void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, cons
         if (!PageTemplateLibrary::writeFile(meta.filePath(), PageTemplateLibrary::folderMetaXml(label, 99)) && report)
             report->failedPaths << meta.filePath();
     }
-    const QString target = setFolder + QLatin1Char('/') + templateName;
     // Saving a template again under its name (the user confirmed the
     // replacement) replaces its copy whole, so no file of the old version
     // stays. Anything else of that name (a folder without a page file, a
@@ -136,6 +143,11 @@ QString PageTemplateLibrary::saveHomebrewTemplate(const QString& family, const Q
         return {};
     if (!PathGuard::isSafeName(templateName) || !PathGuard::isSafeFamily(family)) {
         qWarning().noquote() << "saveHomebrewTemplate: refusing template" << templateName << "of family" << family;
+        return {};
+    }
+    const QString clash = artSetNameClash(templateName);
+    if (!clash.isEmpty()) {
+        qWarning().noquote() << "saveHomebrewTemplate: refusing template" << templateName << "-" << clash;
         return {};
     }
     const QString canon = canonicalFamily(family);

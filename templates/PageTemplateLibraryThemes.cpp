@@ -126,7 +126,7 @@ struct KeptFolders {
 
 // True when at least one target of the device received the theme.
 bool installForDevice(const DeviceRow& row, const QString& slug, const QString& displayName,
-                      const ThemeAssets& assets, KeptFolders& kept)
+                      const ThemeAssets& assets, KeptFolders& kept, QStringList* leftAlone)
 {
     const QString base = PageTemplateLibrary::findBaseTemplate(row.family, row.baseTemplatePath);
     if (base.isEmpty())
@@ -147,6 +147,16 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
         return false;
     bool written = false;
     for (const QString& target : targets) {
+        // The store is the editor's own; in the installs a folder of the
+        // slug's name that holds no template is someone else's art.
+        const QString refusal =
+            target == targets.first() ? QString() : PageTemplateLibrary::mirrorTargetRefusal(target, slug);
+        if (!refusal.isEmpty()) {
+            qWarning().noquote() << "installHomebrewTheme: not writing" << target << "-" << refusal;
+            if (leftAlone && !leftAlone->contains(refusal))
+                leftAlone->append(refusal);
+            continue;
+        }
         if (!kept.keep(target, folder))
             continue;
         // The one place a folder is replaced whole: the user installs the
@@ -164,7 +174,8 @@ bool installForDevice(const DeviceRow& row, const QString& slug, const QString& 
 } // namespace
 
 int PageTemplateLibrary::installHomebrewTheme(const QString& slug, const QString& displayName,
-                                              const ThemeAssets& assets, QStringList* skipped, QString* keptAside)
+                                              const ThemeAssets& assets, QStringList* skipped, QString* keptAside,
+                                              QStringList* leftAlone)
 {
     if (keptAside)
         keptAside->clear();
@@ -176,10 +187,15 @@ int PageTemplateLibrary::installHomebrewTheme(const QString& slug, const QString
         qWarning().noquote() << "installHomebrewTheme: refusing theme folder name" << slug;
         return 0;
     }
+    const QString clash = artSetNameClash(slug);
+    if (!clash.isEmpty()) {
+        qWarning().noquote() << "installHomebrewTheme: refusing theme folder name" << slug << "-" << clash;
+        return 0;
+    }
     int count = 0;
     KeptFolders kept;
     for (const DeviceRow& row : DeviceRegistry::devices()) {
-        if (installForDevice(row, slug, displayName, assets, kept))
+        if (installForDevice(row, slug, displayName, assets, kept, leftAlone))
             ++count;
         else if (skipped)
             skipped->append(row.family);

@@ -268,6 +268,12 @@ void MainWindow::reportTemplateMirror(const MirrorReport& report, const QString&
             tr("Template \"%1\" was saved, but it could NOT be registered in RaceStudio3.\n\n%2\n\nThe template is "
                "still available inside Korvelanto.")
                 .arg(label, noOverlayTree(report.skippedFamilies)));
+    } else if (!report.refused.isEmpty()) {
+        Asker::instance().warning(this, title,
+                                  tr("Template \"%1\" was saved, but not copied into RaceStudio3, where a folder of "
+                                     "its name holds something else:\n\n%2\n\nThe template is still available "
+                                     "inside Korvelanto. Save it under another name to have it in RaceStudio3.")
+                                      .arg(label, report.refused.join(QLatin1Char('\n'))));
     } else if (!report.failedPaths.isEmpty()) {
         Asker::instance().warning(this, title,
                                   tr("Template \"%1\" was saved, but copying it into RaceStudio3 failed:\n\n%2\n\nThe "

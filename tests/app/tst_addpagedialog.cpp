@@ -1,4 +1,5 @@
 #include "dialogs/AddPageDialog.h"
+#include "dialogs/NewHomebrewThemeDialog.h"
 #include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
@@ -61,6 +62,121 @@ QMap<QString, QByteArray> everything(const Rs3Fixture& fx)
         all.insert("store/" + it.key(), it.value());
     return all;
 }
+
+// A theme made with New Homebrew Theme in the window and a page added from
+// it to an open configuration.
+struct UsedTheme {
+    Rs3Fixture fx;
+    ScriptedAsker asker;
+    MainWindow window;
+    DashConfig* config = nullptr;
+    QString theme;
+    QString path;
+
+    QString slug() const { return NewHomebrewThemeDialog::slugify(theme); }
+
+    bool make(const QString& name, const QString& fileName)
+    {
+        theme = name;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto")).setValue("homebrew/suppressAddRedirect", true);
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "x", 0, 0, 50, 50)));
+        path = TestEnvironment::makeTempDir("openuser") + '/' + fileName;
+        if (!cfg.writeZip(path))
+            return false;
+        window.loadConfig(path);
+        config = window.findChild<DashCanvas*>()->config;
+        asker.onExec = [this](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>("themeName")->setText(theme);
+            dialog->findChild<QPushButton*>("createButton")->click();
+            return dialog->result();
+        };
+        window.newHomebrewTheme();
+        // The folder comes back under the name it was given.
+        if (!QDir(homebrewTemplatesDir() + "/mxg_12").entryList(QDir::Dirs).contains(slug()))
+            return false;
+        asker.onExec = [this](QDialog* d) {
+            auto* dialog = qobject_cast<AddPageDialog*>(d);
+            if (!dialog || !choose(dialog))
+                return int(QDialog::Rejected);
+            dialog->buttons->button(QDialogButtonBox::Ok)->click();
+            return dialog->result();
+        };
+        window.addPageFromTemplate();
+        return config->pageCount() == 2 && config->page(1)->name == theme;
+    }
+
+    QListWidget* choose(AddPageDialog* dialog) const
+    {
+        dialog->tabs->setCurrentIndex(dialog->tabs->count() - 1);
+        QListWidget* list = listOf(*dialog, dialog->tabs->count() - 1);
+        const QList<QListWidgetItem*> found = list->findItems(theme, Qt::MatchExactly);
+        if (found.isEmpty())
+            return nullptr;
+        list->setCurrentItem(found.first());
+        return list;
+    }
+
+    // The theme as the Homebrew tab lists it.
+    PageTemplate listed() const
+    {
+        for (const PageTemplate& t : PageTemplateLibrary::listHomebrewTemplates("mxg_12", QString()).templates) {
+            if (t.displayName == theme)
+                return t;
+        }
+        return {};
+    }
+
+    // Delete Template from the Add Page dialog; the text of the message box
+    // it shows.
+    QString tryDelete()
+    {
+        QString shown;
+        asker.asked.clear();
+        asker.onExec = [&](QDialog* d) {
+            if (auto* box = qobject_cast<QMessageBox*>(d)) {
+                shown = box->text() + '\n' + box->informativeText();
+                return int(QMessageBox::Ok);
+            }
+            auto* dialog = qobject_cast<AddPageDialog*>(d);
+            if (dialog && choose(dialog))
+                dialog->onDeleteHomebrewTemplate();
+            return int(QDialog::Rejected);
+        };
+        window.addPageFromTemplate();
+        return shown;
+    }
+
+    // The first device file of the saved configuration, as saved.
+    QByteArray savedDevice() const
+    {
+        DashConfig reopened;
+        if (!reopened.load(path) || reopened.devices.empty())
+            return {};
+        return TestFiles::readBytes(reopened.devices.front()->filePath);
+    }
+
+    // How many art paths of the theme the saved file names; each must lie in
+    // the install (else -1).
+    int artNamedBySavedFile() const
+    {
+        DashConfig reopened;
+        if (!reopened.load(path))
+            return -1;
+        const QRegularExpression art("aim/resources/overlay/[^<\"]*s04_homebrew/" + QRegularExpression::escape(slug())
+                                     + "/[^<\"]*");
+        int named = 0;
+        for (const DeviceFile* device : reopened.devices) {
+            const QString xml = QString::fromUtf8(TestFiles::readBytes(device->filePath));
+            for (auto m = art.globalMatch(xml); m.hasNext(); ++named) {
+                if (!QFileInfo::exists(DashConfig::resolveRs3Path(m.next().captured())))
+                    return -1;
+            }
+        }
+        return named;
+    }
+};
 
 } // namespace
 
@@ -416,94 +532,130 @@ private Q_SLOTS:
     // New Homebrew Theme, Add Page from it, then Delete Template from the
     // Add Page dialog: refused while the open configuration uses it, in the
     // window or in its saved file, naming that file; nothing is removed.
+    // Names beyond ASCII are found as any other.
     void deleteRefusedWhileTheOpenFileUsesIt_data()
     {
+        QTest::addColumn<QString>("theme");
+        QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("saved");
         QTest::addColumn<bool>("removedInWindow");
-        QTest::newRow("added and saved") << true << false;
-        QTest::newRow("added, not saved") << false << false;
-        QTest::newRow("saved, then removed in the window") << true << true;
+        QTest::newRow("added and saved") << "Blue Night" << "Race" << true << false;
+        QTest::newRow("added, not saved") << "Blue Night" << "Race" << false << false;
+        QTest::newRow("saved, then removed in the window") << "Blue Night" << "Race" << true << true;
+        QTest::newRow("beyond ASCII, added and saved") << "Nürburg Øst" << "Jyväskylä" << true << false;
+        QTest::newRow("beyond ASCII, added, not saved") << "Nürburg Øst" << "Race" << false << false;
+        QTest::newRow("beyond ASCII, saved, then removed in the window")
+            << "鈴鹿" << "Søndre" << true << true;
     }
     void deleteRefusedWhileTheOpenFileUsesIt()
     {
+        QFETCH(QString, theme);
+        QFETCH(QString, file);
         QFETCH(bool, saved);
         QFETCH(bool, removedInWindow);
-        Rs3Fixture fx;
-        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
-        QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto")).setValue("homebrew/suppressAddRedirect", true);
-        ConfigFixture cfg;
-        cfg.device().page("Main").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "x", 0, 0, 50, 50)));
-        const QString path = TestEnvironment::makeTempDir("openuser") + "/Race.zconf2";
-        QVERIFY(cfg.writeZip(path));
-        ScriptedAsker asker;
-        MainWindow window;
-        window.loadConfig(path);
-        DashConfig* config = window.findChild<DashCanvas*>()->config;
-        asker.onExec = [](QDialog* dialog) {
-            dialog->findChild<QLineEdit*>("themeName")->setText("Blue Night");
-            dialog->findChild<QPushButton*>("createButton")->click();
-            return dialog->result();
-        };
-        window.newHomebrewTheme();
-        QVERIFY(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zbluenight"));
-        const auto chooseTheme = [](AddPageDialog* dialog) -> QListWidget* {
-            dialog->tabs->setCurrentIndex(dialog->tabs->count() - 1);
-            QListWidget* list = listOf(*dialog, dialog->tabs->count() - 1);
-            const QList<QListWidgetItem*> theme = list->findItems("Blue Night", Qt::MatchExactly);
-            if (theme.isEmpty())
-                return nullptr;
-            list->setCurrentItem(theme.first());
-            return list;
-        };
-        asker.onExec = [&](QDialog* d) {
-            auto* dialog = qobject_cast<AddPageDialog*>(d);
-            if (!dialog || !chooseTheme(dialog))
-                return int(QDialog::Rejected);
-            dialog->buttons->button(QDialogButtonBox::Ok)->click();
-            return dialog->result();
-        };
-        window.addPageFromTemplate();
-        QCOMPARE(config->pageCount(), 2);
+        UsedTheme used;
+        QVERIFY(used.make(theme, file + ".zconf2"));
         if (saved)
-            QVERIFY(window.save());
+            QVERIFY(used.window.save());
         if (removedInWindow)
-            QVERIFY(config->removePage(1));
-        const QMap<QString, QByteArray> before = everything(fx);
+            QVERIFY(used.config->removePage(1));
+        const QMap<QString, QByteArray> before = everything(used.fx);
 
-        QString refusal;
-        asker.asked.clear();
-        asker.onExec = [&](QDialog* d) {
-            if (auto* box = qobject_cast<QMessageBox*>(d)) {
-                refusal = box->text() + '\n' + box->informativeText();
-                return int(QMessageBox::Ok);
-            }
-            auto* dialog = qobject_cast<AddPageDialog*>(d);
-            if (dialog && chooseTheme(dialog))
-                dialog->onDeleteHomebrewTemplate();
-            return int(QDialog::Rejected);
-        };
-        window.addPageFromTemplate();
-        QCOMPARE(asker.asked.last().title, QStringLiteral("Template is in use"));
-        const QString name = QStringLiteral("Race.zconf2");
-        QVERIFY2(refusal.startsWith("\"Blue Night\" cannot be deleted - the open configuration " + name
+        const QString refusal = used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
+        const QString name = file + ".zconf2";
+        QVERIFY2(refusal.startsWith("\"" + theme + "\" cannot be deleted - the open configuration " + name
                                     + " still uses it.\n    " + name + "  ("),
                  qPrintable(refusal));
-        QCOMPARE(everything(fx), before);
-        // Every art file the saved configuration names is still in the install.
-        DashConfig reopened;
-        QVERIFY(reopened.load(path));
-        const QRegularExpression art("aim/resources/overlay/[^<\"]*s04_homebrew/zbluenight/[^<\"]*");
-        int named = 0;
-        for (const DeviceFile* device : reopened.devices) {
-            QFile file(device->filePath);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QString xml = QString::fromUtf8(file.readAll());
-            for (auto m = art.globalMatch(xml); m.hasNext(); ++named) {
-                const QString rel = m.next().captured();
-                QVERIFY2(QFileInfo::exists(DashConfig::resolveRs3Path(rel)), qPrintable(rel));
-            }
+        QCOMPARE(everything(used.fx), before);
+        QCOMPARE(used.artNamedBySavedFile() > 0, saved);
+    }
+
+    // The same theme used by a configuration in RaceStudio 3's configurations
+    // folder, the open file no longer using it: refused, naming that
+    // configuration; nothing is removed.
+    void deleteRefusedWhileAnRs3ConfigurationUsesIt_data()
+    {
+        QTest::addColumn<QString>("theme");
+        QTest::addColumn<QString>("configName");
+        QTest::newRow("ASCII") << "Blue Night" << "Race";
+        QTest::newRow("beyond ASCII") << "Nürburg Øst" << "Österreichring";
+        QTest::newRow("CJK") << "鈴鹿" << "鈴鹿 Sunday";
+    }
+    void deleteRefusedWhileAnRs3ConfigurationUsesIt()
+    {
+        QFETCH(QString, theme);
+        QFETCH(QString, configName);
+        UsedTheme used;
+        QVERIFY(used.make(theme, "Race.zconf2"));
+        QVERIFY(used.window.save());
+        // RaceStudio 3 keeps the saved device file as it is; the letter case
+        // of the folder in it may differ.
+        QByteArray device = used.savedDevice();
+        QVERIFY(device.contains(used.slug().toUtf8()));
+        device.replace(used.slug().toUtf8(), used.slug().toUpper().toUtf8());
+        used.fx.addUserConfig(Rs3Fixture::Stable, "cfg_001", configName, {device});
+        QVERIFY(used.config->removePage(1));
+        QVERIFY(used.window.save());
+        QCOMPARE(used.artNamedBySavedFile(), 0);
+        const QMap<QString, QByteArray> before = everything(used.fx);
+
+        const QString refusal = used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
+        QVERIFY2(refusal.startsWith("\"" + theme + "\" cannot be deleted - 1 RaceStudio 3 configuration(s) still use "
+                                    "it:\n    " + configName + "  ("),
+                 qPrintable(refusal));
+        QCOMPARE(everything(used.fx), before);
+        QVERIFY(PageTemplateLibrary::configsReferencingTemplate(used.listed()).size() == 1);
+    }
+
+    // A template of the store under the name of the editor's own art, or
+    // one whose RS3 folder holds something else: opening the Homebrew tab
+    // copies nothing over the install's folder, and Delete Template says
+    // why it removes nothing.
+    void listingLeavesForeignFoldersAlone_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("box art") << "zbox_demo" << "\"zbox_demo\" is a folder name of the editor's own art";
+        QTest::newRow("bar art, other case") << "ZBar_md_01_race"
+                                             << "\"ZBar_md_01_race\" is a folder name of the editor's own art";
+        QTest::newRow("folder of something else") << "zlaps" << QString();
+    }
+    void listingLeavesForeignFoldersAlone()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, why);
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        const QString item = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/" + name + "/Items/md_01_"
+                             + "9f3c2a10/";
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, item, QSize(120, 60), Qt::yellow));
+        addStoreTemplate("mxg_12", name, "Race box");
+        const QMap<QString, QByteArray> rs3 = fx.snapshot();
+
+        ScriptedAsker asker;
+        asker.buttons << QMessageBox::Yes;
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        dialog.tabs->setCurrentIndex(dialog.tabs->count() - 1);
+        QListWidget* list = listOf(dialog, dialog.tabs->count() - 1);
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(fx.snapshot(), rs3);
+
+        list->setCurrentRow(0);
+        const QMap<QString, QByteArray> store = Rs3Fixture::treeSnapshot(homebrewTemplatesDir());
+        dialog.onDeleteHomebrewTemplate();
+        QCOMPARE(fx.snapshot(), rs3);
+        if (why.isEmpty()) {
+            // Its own folder in the store goes; the install's is not its.
+            QVERIFY(!QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + name));
+            return;
         }
-        QCOMPARE(named > 0, saved);
+        QCOMPARE(Rs3Fixture::treeSnapshot(homebrewTemplatesDir()), store);
+        QCOMPARE(asker.asked.last().title, QStringLiteral("Delete failed"));
+        QVERIFY2(asker.asked.last().text.contains(why), qPrintable(asker.asked.last().text));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "support/ZipFixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -170,6 +171,22 @@ private Q_SLOTS:
         QCOMPARE(r.code, 0);
         const QImage image(out);
         QCOMPARE(image.size(), QSize(800, 480));
+    }
+
+    // A configuration and a picture named beyond ASCII, in a folder so
+    // named: the render reads the one and writes the other.
+    void namesBeyondAscii()
+    {
+        const QString folder = m_dir + QStringLiteral("/Nürburg Øst");
+        QVERIFY(QDir().mkpath(folder));
+        const QString input = folder + QStringLiteral("/Jyväskylä.zconf2");
+        QFile::remove(input);
+        QVERIFY(QFile::copy(m_demo, input));
+        const QString out = folder + QStringLiteral("/鈴鹿 Søndre.png");
+        const Run r = run({"--dump-preview", out, "--input", input, "--page", "1", "--sample-data"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(QDir(folder).entryList(QDir::Files).contains(QStringLiteral("鈴鹿 Søndre.png")));
+        QCOMPARE(QImage(out).size(), QSize(800, 480));
     }
 
     // Hostile configurations come from other people: each run ends by

@@ -5,6 +5,7 @@
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -141,6 +142,28 @@ private Q_SLOTS:
         child<QLineEdit>(&dialog, "themeName")->setText("Q%2x");
         create(&dialog);
         QVERIFY2(lastMessage(asker).startsWith("Theme created|Created \"Q%2x\" - 1 device variant written."),
+                 qPrintable(lastMessage(asker)));
+    }
+
+    // A folder of the theme's name in the install that holds other art is
+    // left alone, and the report says so.
+    void foreignFolderInTheInstallIsNamed()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        const QString foreign = fx.overlayRoot(Rs3Fixture::Stable) + "/mxg_12/masks/set/standard/s04_homebrew/zlaps";
+        QVERIFY(PageTemplateLibrary::writeFile(foreign + "/Items/md1/mask.png", "their art"));
+        ScriptedAsker asker;
+        asker.buttons << QMessageBox::Yes;
+        NewHomebrewThemeDialog dialog;
+        dialog.show();
+        child<QLineEdit>(&dialog, "themeName")->setText("Laps");
+        create(&dialog);
+        QCOMPARE(TestFiles::readBytes(foreign + "/Items/md1/mask.png"), QByteArray("their art"));
+        QVERIFY2(lastMessage(asker).endsWith("\n\nNot written into RaceStudio3, where a folder of its name holds "
+                                             "something else:\n" + foreign + " holds no pMain.P2.xml: it is not a "
+                                             "template folder, and what it holds may be art that saved "
+                                             "configurations use."),
                  qPrintable(lastMessage(asker)));
     }
 

@@ -156,6 +156,26 @@ private Q_SLOTS:
                      TestFiles::readBytes(folder + '/' + file));
     }
 
+    // A folder of the template's name in the install that holds other art:
+    // the template is saved in the store only, the user is told why, and
+    // the art stays as it was.
+    void saveLeavesForeignFolderInTheInstall()
+    {
+        open();
+        const QString foreign = mirrorFolder(*rs3, "mxg_12", "zmine");
+        QVERIFY(PageTemplateLibrary::writeFile(foreign + "/Items/md1/mask.png", "their art"));
+        const auto before = Rs3Fixture::treeSnapshot(foreign);
+        asker->buttons << QMessageBox::Yes;
+        saveAs("Mine");
+        QVERIFY(QFileInfo::exists(storeFolder("mxg_12", "zmine") + "/pMain.P2.xml"));
+        QCOMPARE(Rs3Fixture::treeSnapshot(foreign), before);
+        const QString shown = lastMessage(*asker);
+        QVERIFY2(shown.startsWith("Save as Template|Template \"Mine\" was saved, but not copied into RaceStudio3, "
+                                  "where a folder of its name holds something else:\n\n" + foreign
+                                  + " holds no pMain.P2.xml"),
+                 qPrintable(shown));
+    }
+
     // A wide PDM page goes to the wide dash, a standard one to the other;
     // the add-page dialog opens on the same dash and lists it.
     void pdmDashes_data()

@@ -40,6 +40,10 @@ private Q_SLOTS:
         QTest::newRow("extra slashes") << "dashtheme://install//neon//?nonce=n1" << "neon" << "n1";
         QTest::newRow("encoded blank") << "dashtheme://install/neon%20nights?nonce=a%2Bb" << "neon nights" << "a+b";
         QTest::newRow("empty nonce") << "dashtheme://install/neon?nonce=" << "neon" << "";
+        QTest::newRow("beyond ASCII, encoded") << "dashtheme://install/zn%C3%BCrburg%C3%B8st?nonce=n1"
+                                               << QStringLiteral("znürburgøst") << "n1";
+        QTest::newRow("beyond ASCII, as typed") << QStringLiteral("dashtheme://install/z鈴鹿?nonce=n1")
+                                                << QStringLiteral("z鈴鹿") << "n1";
         QTest::newRow("two segments") << "dashtheme://install/team/neon?nonce=n1" << "" << "";
         QTest::newRow("encoded slash") << "dashtheme://install/team%2Fneon?nonce=n1" << "" << "";
         QTest::newRow("no path") << "dashtheme://install?nonce=n1" << "" << "";

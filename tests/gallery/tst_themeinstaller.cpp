@@ -250,6 +250,11 @@ private Q_SLOTS:
             QTest::newRow(qPrintable("id " + id)) << theme(id, {"mxs_12"}, {{"mxs_12/bkg.png", bkg}})
                                                   << "Bundle parse failed: theme id '" + id
                        + "' is not a valid folder name";
+        // The editor's own art in the installs keeps its folders.
+        for (const QString id : {"zbox_demo", "ZBar_md_01_race"})
+            QTest::newRow(qPrintable("id " + id)) << theme(id, {"mxs_12"}, {{"mxs_12/bkg.png", bkg}})
+                                                  << "Bundle parse failed: theme id '" + id
+                       + "' cannot be installed: \"" + id + "\" is a folder name of the editor's own art*";
         QTest::newRow("device ../x") << theme("zneon", {"../x"}, {{"x/bkg.png", bkg}})
                                      << "Bundle parse failed: bundle contained no usable device variants";
         QTest::newRow("entry ../x") << theme("zneon", {"mxs_12"}, {{"mxs_12/bkg.png", bkg}, {"../x/bkg.png", bkg}})
@@ -303,6 +308,39 @@ private Q_SLOTS:
         QCOMPARE(run.outcomes, QStringList{"installed|1|zslug"});
         QCOMPARE(TestFiles::readBytes(homebrewSet(fx, Rs3Fixture::Stable, "mxs_12") + "/zslug/AiM_folder.xml"),
                  PageTemplateLibrary::folderMetaXml("zslug", 99));
+    }
+
+    // A gallery item whose slug, id and name are beyond ASCII: the request
+    // reaches the item, and the theme lands under the id as given, listed
+    // under its name.
+    void namesBeyondAscii_data()
+    {
+        QTest::addColumn<QString>("slug");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("from the manifest") << "zsuzuka" << "z鈴鹿" << "鈴鹿";
+        QTest::newRow("from the slug") << "znürburgøst" << "" << "";
+    }
+    void namesBeyondAscii()
+    {
+        QFETCH(QString, slug);
+        QFETCH(QString, id);
+        QFETCH(QString, name);
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxs_12", "s02", "p01");
+        Run run;
+        QVERIFY(run.install(slug, zipBytes(FileMap{{"theme-manifest.json", manifest(name, id, {"mxs_12"})},
+                                                   {"mxs_12/bkg.png", png(Qt::red)}})));
+        const QString folder = id.isEmpty() ? slug : id;
+        const QString shown = name.isEmpty() ? folder : name;
+        QCOMPARE(run.outcomes, QStringList{"installed|1|" + shown});
+        for (const QString& set : {homebrewTemplatesDir() + "/mxs_12", homebrewSet(fx, Rs3Fixture::Stable, "mxs_12")}) {
+            QVERIFY(QDir(set).entryList(QDir::Dirs).contains(folder));
+            QString label;
+            int sort = 0;
+            PageTemplateLibrary::readFolderMeta(set + '/' + folder + "/AiM_folder.xml", &label, &sort);
+            QCOMPARE(label, shown);
+        }
     }
 
     void withoutRs3NothingIsInstalled()

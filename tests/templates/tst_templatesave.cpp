@@ -159,6 +159,8 @@ private Q_SLOTS:
         QTest::newRow("absolute family") << "/tmp" << "zt";
         QTest::newRow("empty name") << "mxg_12" << "";
         QTest::newRow("empty family") << "" << "zt";
+        QTest::newRow("box art") << "mxg_12" << "zbox_race";
+        QTest::newRow("bar art, other case") << "mxg_12" << "ZBAR_md_01_race";
     }
 
     void refusedNames()
@@ -269,6 +271,41 @@ private Q_SLOTS:
         QCOMPARE(Rs3Fixture::treeSnapshot(betaCopy), betaBefore);
         QCOMPARE(QDir(fx.absolutePath(Rs3Fixture::Beta, s04("mxt"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
                  QStringList{"zt"});
+    }
+
+    // A folder of the template's name in an RS3 set that is not a template
+    // (art, a link to elsewhere) is left as it is, and named as not written.
+    void mirrorLeavesForeignFolders_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("art folder") << false;
+        QTest::newRow("link to a folder") << true;
+    }
+    void mirrorLeavesForeignFolders()
+    {
+        QFETCH(bool, link);
+        Rs3Fixture fx;
+        QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, standardSet("mxg_12"))));
+        const QString copy = fx.absolutePath(Rs3Fixture::Stable, s04("mxg_12") + QStringLiteral("/zt"));
+        const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));
+        QVERIFY(PageTemplateLibrary::writeFile((link ? elsewhere : copy) + QStringLiteral("/Items/md1/mask.png"), "art"));
+        if (link)
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::link(elsewhere, copy));
+        const auto rs3 = fx.snapshot();
+        const auto other = Rs3Fixture::treeSnapshot(elsewhere);
+        MirrorReport report;
+        const QString folder =
+            PageTemplateLibrary::saveHomebrewTemplate("mxg_12", "zt", "T", contentOf(QSize(800, 480)), &report, {});
+        QVERIFY(!folder.isEmpty());
+        QCOMPARE(report.refused.size(), 1);
+        QVERIFY2(report.refused.first().startsWith(copy + (link ? " is a link" : " holds no pMain.P2.xml")),
+                 qPrintable(report.refused.first()));
+        QVERIFY(report.failedPaths.isEmpty());
+        QCOMPARE(report.mirroredCount, 0);
+        QCOMPARE(fx.snapshot(), rs3);
+        QCOMPARE(Rs3Fixture::treeSnapshot(elsewhere), other);
+        QVERIFY(PageTemplateLibrary::mirrorTemplateToRs3(folder, fx.root(Rs3Fixture::Stable), "mxg_12", "zt").isEmpty());
+        QCOMPARE(fx.snapshot(), rs3);
     }
 
     void mirrorTemplateToRs3()

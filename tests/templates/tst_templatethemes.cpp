@@ -165,6 +165,27 @@ private Q_SLOTS:
         QCOMPARE(again, QString());
     }
 
+    // A folder of the slug's name in an RS3 set that holds no template is
+    // art saved files may use: the theme goes into the store and leaves it.
+    void foreignFolderInAnInstallIsLeftAlone()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        const QString rs3 = setFolder(fx, Rs3Fixture::Stable, "mxg_12") + '/' + kSlug;
+        QVERIFY(PageTemplateLibrary::writeFile(rs3 + "/Items/md1/mask.png", "their art"));
+        const auto before = Rs3Fixture::treeSnapshot(rs3);
+        QString kept;
+        QStringList leftAlone;
+        QCOMPARE(PageTemplateLibrary::installHomebrewTheme(kSlug, "Neon", assetsFor({"mxg_12"}, Qt::red), nullptr, &kept,
+                                                           &leftAlone),
+                 1);
+        QCOMPARE(Rs3Fixture::treeSnapshot(rs3), before);
+        QCOMPARE(leftAlone, QStringList{rs3 + " holds no pMain.P2.xml: it is not a template folder, and what it holds "
+                                              "may be art that saved configurations use."});
+        QVERIFY(QFileInfo::exists(storeFolder("mxg_12") + "/pMain.P2.xml"));
+        QCOMPARE(kept, QString());
+    }
+
     void reinstallLeavesOnlyTheSecondTheme()
     {
         Rs3Fixture fx;
@@ -195,6 +216,9 @@ private Q_SLOTS:
         QTest::newRow("backslash") << "a\\b";
         QTest::newRow("slash") << "a/b";
         QTest::newRow("drive") << "C:x";
+        // The names of the editor's own art in the installs.
+        QTest::newRow("box art") << "zbox_demo";
+        QTest::newRow("bar art, other case") << "ZBar_md_01_race";
     }
 
     void unsafeSlugTouchesNothing()
