@@ -296,9 +296,11 @@ bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QStr
         const QString folder = PathGuard::join(install, newRel);
         if (folder.isEmpty())
             continue;
-        // A link on the way may lead to anyone's files: never written.
+        // A link on the way may lead to anyone's files: that install is
+        // never written (the colouring names it), so what lies behind the
+        // link does not decide the folder's name.
         if (!FolderCopy::linkOnPath(install, folder).isEmpty())
-            return true;
+            continue;
         if (!QFileInfo(folder).isDir())
             continue;
         // Anything in a picture's place that is not the same bytes (a link,

@@ -269,7 +269,11 @@ private Q_SLOTS:
         QFETCH(QString, name);
         Rs3Fixture fx;
         QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, standard("mxs_12")));
-        const QString store = saveToStore("mxs_12", name, "Race");
+        // Saving under such a name is refused now; an older build's save
+        // left one in the store.
+        const QString saved = saveToStore("mxs_12", "race", "Race");
+        const QString store = QFileInfo(saved).path() + QLatin1Char('/') + name;
+        QVERIFY(QDir().rename(saved, store));
         // The mirror makes no such copy; an older build did.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^mirrorTemplateToRs3: refusing to copy .*" + name
                                                               + "\" is a folder name of the editor's own art"));
