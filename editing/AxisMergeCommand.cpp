@@ -169,7 +169,8 @@ void AxisMergeCommand::redo()
         firstMerge();
         return;
     }
-    if (m_merged)
+    // A merge that added nothing has nothing to bring back.
+    if (m_merged || m_addedIds.isEmpty())
         return;
     m_merged = swap(m_replacedIds, m_replaced, m_added);
 }
