@@ -43,8 +43,6 @@ void ClearPageCommand::redo()
         m_masks.clear();
         for (const MaskElement& mask : p->masks)
             m_masks.push_back(MaskSnapshot::of(mask));
-    }
-    if (p) {
         // From the back, so the indices of the masks still to go stay valid.
         while (!p->masks.empty() && m_config->removeMask(m_page, static_cast<int>(p->masks.size()) - 1))
             m_done = true;

@@ -35,8 +35,6 @@ void DeleteCommand::redo()
     // The window steps back over an undo that left the mask deleted.
     if (std::exchange(m_undoRefused, false))
         return;
-    // Without a configuration or a mask there is nothing the undo could put
-    // back: such a command never stays on the stack.
     // The copy the undo puts back is the mask as this redo takes it away:
     // edits made to it since (a rebind, a font change) are not this step's
     // to take back.
@@ -47,6 +45,8 @@ void DeleteCommand::redo()
                 m_saved = std::move(taken);
         }
     }
+    // Without a configuration or a mask there is nothing the undo could put
+    // back: such a command never stays on the stack.
     m_done = m_config && m_exists && m_config->removeMask(m_page, m_mask);
     if (first && !m_done)
         setObsolete(true);

@@ -2,8 +2,6 @@
 // panels, playback bar, status bar, the signal table, closing and teardown.
 #include "window/MainWindow.h"
 
-#include <QApplication>
-
 #include "canvas/DashCanvas.h"
 #include "gallery/ThemeInstaller.h"
 #include "gallery/ThemePackage.h"

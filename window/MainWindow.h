@@ -9,12 +9,12 @@
 #include "model/DashConfig.h"
 #include "model/ElementKey.h"
 
-#include <QPointer>
 #include <QByteArray>
 #include <QKeySequence>
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QUrl>

@@ -1,6 +1,7 @@
 // Undo and Redo through the window: a step whose command could not write a
 // record it needs leaves the document as it was, and the history is stepped
-// back over it so that the two agree.
+// back over it so that the two agree. After a command from a menu or a
+// panel button the keys go back to the document, so the Undo key reaches it.
 #include "window/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
@@ -11,8 +12,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
-#include <QToolBar>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QUndoStack>
 
 #include <utility>
