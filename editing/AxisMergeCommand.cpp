@@ -1,9 +1,12 @@
 #include "editing/AxisMergeCommand.h"
 
 #include "model/DashConfig.h"
+#include "model/ElementIds.h"
 #include "model/XmlParams.h"
 
+#include <QCoreApplication>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <utility>
@@ -172,6 +175,22 @@ void AxisMergeCommand::redo()
     // A merge that added nothing has nothing to bring back.
     if (m_merged || m_addedIds.isEmpty())
         return;
+    // An id the merge used that another channel element took meanwhile (a
+    // rebind that parted two widgets): the pasted widgets would show that
+    // one, and the mask would hold the id twice. The step is not redone,
+    // and the window says why.
+    if (const MaskElement* mask = m_config->maskAt(m_page, m_mask); mask && mask->node) {
+        const QSet<QString> taken = axisIdsOf(mask->node);
+        for (const QString& id : m_addedIds) {
+            if (taken.contains(id) && !m_replacedIds.contains(id)) {
+                m_config->refusedStep = QCoreApplication::translate(
+                                            "AxisMergeCommand",
+                                            "the channel element %1 the paste added is used by another element now")
+                                            .arg(id);
+                return;
+            }
+        }
+    }
     m_merged = swap(m_replacedIds, m_replaced, m_added);
 }
 

@@ -11,10 +11,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -326,7 +329,28 @@ private Q_SLOTS:
         acceptDialogs();
         window->loadConfig(multiBoxConfigPath());
         clickOutlinerRow(selected < 0 ? outliner->topLevelItem(0) : row(0, selected));
-        window->addValueBar(0, menuDigit);
+        if (menuDigit < 0) {
+            window->addValueBar(0);
+        } else {
+            // A right click on the Digit, and its menu's entry.
+            QTimer::singleShot(0, canvas, [] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                QAction* chosen = nullptr;
+                for (QAction* action : menu ? menu->actions() : QList<QAction*>()) {
+                    if (action->text() == QStringLiteral("Add value bar\u2026"))
+                        chosen = action;
+                }
+                if (menu)
+                    menu->close();
+                if (chosen)
+                    chosen->trigger();
+            });
+            const QPoint at = canvas->widgetRect(page().masks[0], page().masks[0].widgets[size_t(menuDigit)])
+                                  .center()
+                                  .toPoint();
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at, canvas->mapToGlobal(at));
+            QApplication::sendEvent(canvas, &event);
+        }
         const MaskElement& box = page().masks[0];
         QCOMPARE(int(box.widgets.size()), 5);
         const QByteArray bar = widgetId(0, 4);

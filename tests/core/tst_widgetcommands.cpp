@@ -260,6 +260,32 @@ private Q_SLOTS:
             QCOMPARE(paramValue(config.pages[0].masks[0].widgets[0].node, "CHARSET_DIM"), QByteArray("40"));
         }
     }
+
+    // An id the undone merge used, taken meanwhile by another channel
+    // element: the redo is refused, with the reason, and the mask never
+    // holds the id twice.
+    void pasteRedoRefusedWhenItsIdWasTaken()
+    {
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        pugi::xml_document clipAxis;
+        clipAxis.append_copy(config.pages[0].masks[0].node.find_child_by_attribute("e", "c", "Axis"));
+        QUndoStack stack;
+        QHash<QString, QString> map;
+        stack.push(new AxisMergeCommand(&config, 0, 1, {clipAxis.first_child()}, &map));
+        QCOMPARE(map.value(QStringLiteral("1")), QStringLiteral("2"));
+        stack.undo();
+        DashConfig::buildAxisElement(config.pages[0].masks[1].node, QStringLiteral("2"));
+        config.reparseMaskKeepingGeometry(config.pages[0].masks[1]);
+        const QByteArray before = ConfigSnapshot::documents(config);
+
+        config.refusedStep.clear();
+        stack.redo();
+        QVERIFY(config.refusedStep.contains(QStringLiteral("2")));
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+    }
 };
 
 KORV_GUI_TEST_MAIN(WidgetCommandsTest)
