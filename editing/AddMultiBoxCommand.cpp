@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 AddMultiBoxCommand::AddMultiBoxCommand(DashConfig* config, int page, int rows, int cols,
                                        const QString& labelPlacement, std::vector<MultiBoxCellRequest> cells,
                                        const QRect& rect, int* createdMask)
@@ -79,6 +81,13 @@ void AddMultiBoxCommand::undo()
     if (!page || m_created >= int(page->masks.size()))
         return;
     const QString key = m_config->sidecarKey(m_page, m_created, SidecarStore::MultiBoxes);
+    // The redo brings back the box as this undo takes it away: a rebind of
+    // a cell or a font change made since stays with it.
+    MaskSnapshot now = MaskSnapshot::of(page->masks[size_t(m_created)]);
+    if (!now.isEmpty()) {
+        m_saved = std::move(now);
+        m_savedIndex = m_created;
+    }
     m_config->removeMask(m_page, m_created);
     m_created = -1;
     restoreSidecars(key);

@@ -17,8 +17,10 @@ class DashConfig;
 
 // Adds a rows x cols multi-value box ("Insert Element" for a multi-value
 // box, "Convert to multi-value box"). The first redo builds it and keeps a
-// copy of the mask and its grid record; later redos put that copy back, so a
-// redo points at the panel its first run drew and draws nothing new. Undo
+// copy of the mask and its grid record; each undo takes the copy again as
+// the box then stands (a cell rebound since stays rebound), and later redos
+// put that copy back, so a redo points at the panel its first run drew and
+// draws nothing new. Undo
 // removes the mask, with the sidecar records the redo wrote under its key (a stale grid record would make a later mask of that
 // name lay out as a multi-value box). A failed first redo leaves no undo
 // step, so a creator that converts a box learns of it before deleting the
@@ -53,7 +55,8 @@ private:
     QMap<QString, BoxStyleRecord> m_stylesBefore;
     int* m_createdTarget;
     bool m_firstRedo = true;
-    // The box as the first redo made it, with its key and grid record.
+    // The box as the first redo made it, then as each undo took it, with its
+    // key and grid record.
     MaskSnapshot m_saved;
     int m_savedIndex = -1;
     QString m_key;

@@ -9,7 +9,7 @@
 #include <QCoreApplication>
 
 AddValueBarCommand::AddValueBarCommand(DashConfig* config, int page, int mask, const QColor& colour, double minimum,
-                                       double maximum, int* createdWidget)
+                                       double maximum, int* createdWidget, int digitWidget)
     : QUndoCommand()
     , m_config(config)
     , m_page(page)
@@ -17,6 +17,7 @@ AddValueBarCommand::AddValueBarCommand(DashConfig* config, int page, int mask, c
     , m_colour(colour)
     , m_minimum(minimum)
     , m_maximum(maximum)
+    , m_digit(digitWidget)
     , m_createdTarget(createdWidget)
 {
     setText(QCoreApplication::translate("AddValueBarCommand", "Add value bar"));
@@ -37,7 +38,7 @@ void AddValueBarCommand::redo()
     if (keptBarFits()) {
         m_removal->undo();
     } else {
-        m_created = m_config ? m_config->addValueBar(m_page, m_mask, m_colour, m_minimum, m_maximum) : -1;
+        m_created = m_config ? m_config->addValueBar(m_page, m_mask, m_colour, m_minimum, m_maximum, m_digit) : -1;
     }
     m_removal.reset();
     handFirstRedoResult(*this, m_firstRedo, m_createdTarget, m_created);

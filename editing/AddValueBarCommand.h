@@ -18,8 +18,9 @@ class AddValueBarCommand : public QUndoCommand {
 public:
     // createdWidget (when given) receives the bar's widget index, or -1
     // ("Add value bar failed"), at the first redo, which runs inside the push.
+    // digitWidget is the Digit the bar shows (-1: the mask's first).
     AddValueBarCommand(DashConfig* config, int page, int mask, const QColor& colour, double minimum, double maximum,
-                       int* createdWidget = nullptr);
+                       int* createdWidget = nullptr, int digitWidget = -1);
     ~AddValueBarCommand() override;
 
     void undo() override;
@@ -34,6 +35,7 @@ private:
     QColor m_colour;
     double m_minimum;
     double m_maximum;
+    int m_digit;
     int m_created = -1;
     int* m_createdTarget;
     bool m_firstRedo = true;

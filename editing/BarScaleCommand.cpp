@@ -92,10 +92,12 @@ bool BarScaleCommand::write()
         return false;
     const std::vector<pugi::xml_node> scales = scalesInScope();
     const QByteArray before = written(scales);
-    if (m_firstRedo) {
-        for (const pugi::xml_node scale : scales)
-            m_before.append_copy(scale);
-    }
+    // Taken at every redo: the undo puts back the scales as this redo found
+    // them, not as they were before a rebind made between an undo and this
+    // redo.
+    m_before.reset();
+    for (const pugi::xml_node scale : scales)
+        m_before.append_copy(scale);
     apply(mask, m_change, selected);
     if (written(scalesInScope()) == before)
         return false;

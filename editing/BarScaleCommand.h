@@ -10,8 +10,8 @@
 // Sets the scale range or one end of it, or shows or hides the zero mark,
 // of the selected bar and the bars of its group (DashConfig::setBarScaleRange,
 // setBarScaleEnd, setBarZeroMark); with no widget selected, of every bar of
-// the mask. The first redo keeps copies of the scales it may change; undo
-// puts them back as they were written. A first redo that changes nothing
+// the mask. Each redo keeps copies of the scales it may change; undo
+// puts them back as that redo found them. A first redo that changes nothing
 // marks the command obsolete, so the stack drops it; the creator learns the
 // outcome through `applied`, which must outlive the push.
 class BarScaleCommand : public QUndoCommand {

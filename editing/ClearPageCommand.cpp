@@ -38,6 +38,11 @@ void ClearPageCommand::redo()
             m_records.push_back(m_config->maskRecords(m_page, k));
     }
     if (p) {
+        // The copies the undo puts back are the masks as this redo takes
+        // them away: later edits to them are not this step's to take back.
+        m_masks.clear();
+        for (const MaskElement& mask : p->masks)
+            m_masks.push_back(MaskSnapshot::of(mask));
         // From the back, so the indices of the masks still to go stay valid.
         while (!p->masks.empty() && m_config->removeMask(m_page, static_cast<int>(p->masks.size()) - 1))
             m_done = true;

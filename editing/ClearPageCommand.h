@@ -23,7 +23,7 @@ public:
 private:
     DashConfig* m_config;
     int m_page;
-    std::vector<MaskSnapshot> m_masks; // one per mask in list order, taken at construction
+    std::vector<MaskSnapshot> m_masks; // one per mask in list order, taken at each redo
     std::vector<MaskRecords> m_records; // the same masks' records, taken at the first redo
     bool m_firstRedo = true;
     bool m_done = false;

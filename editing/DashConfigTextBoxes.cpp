@@ -4,6 +4,7 @@
 
 #include "editing/ElementParams.h"
 #include "editing/UniqueMaskName.h"
+#include "model/ElementIds.h"
 #include "model/XmlParams.h"
 
 #include <QMap>
@@ -65,6 +66,23 @@ void appendStep(pugi::xml_node scale, const char* id, const QByteArray& position
 {
     pugi::xml_node step = appendElement(scale, "StepScale", id);
     appendParams(step, {{"POS_VAL_SCALA", position}, {"VAL_SCALA", value}, {"MODO_USO", "EDITABLE"}});
+}
+
+// The value bar's id: its channel reference followed by "_000barg", in a
+// group no value or caption of the mask uses. In a multi-value box the
+// reference's group is a cell's ("00_z"): a bar there would be rebound
+// with that cell's value and caption. A channel element's own id is in no
+// such group.
+QString valueBarId(pugi::xml_node mask, const QString& channelRef)
+{
+    const QString wanted = channelRef + QStringLiteral("_000barg");
+    const QString group = channelRef.section(QLatin1Char('_'), 0, 0);
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (QString::fromUtf8(e.attribute("i").value()) == wanted
+            || (!hasClass(e, "Axis") && elementGroup(e) == group))
+            return newElementId(mask, wanted);
+    }
+    return wanted;
 }
 
 } // namespace
@@ -164,7 +182,8 @@ int DashConfig::addTextBoxMask(int pageIndex, int x, int y, const QString& text,
     return static_cast<int>(p->masks.size()) - 1;
 }
 
-int DashConfig::addValueBar(int pageIndex, int maskIndex, const QColor& colour, double minimum, double maximum)
+int DashConfig::addValueBar(int pageIndex, int maskIndex, const QColor& colour, double minimum, double maximum,
+                            int digitWidget)
 {
     MaskElement* mask = maskAt(pageIndex, maskIndex);
     if (!mask || !mask->node || !mask->node.child("e"))
@@ -181,8 +200,14 @@ int DashConfig::addValueBar(int pageIndex, int maskIndex, const QColor& colour, 
     }
     if (!axis || !digit || bar)
         return -1;
-    // The bar shows the box's value: the channel element its first Digit
-    // names, which after a rebind beside a copy is no longer the first one.
+    // The Digit the user chose, when it is one.
+    if (digitWidget >= 0 && digitWidget < static_cast<int>(mask->widgets.size())) {
+        const pugi::xml_node chosen = mask->widgets[static_cast<size_t>(digitWidget)].node;
+        if (hasClass(chosen, "Digit") && chosen.parent() == mask->node)
+            digit = chosen;
+    }
+    // The bar shows that value: the channel element the Digit names, which
+    // after a rebind beside a copy is no longer the first one.
     const QByteArray valueRef = paramValue(digit, "AXIS_REF").trimmed();
     for (pugi::xml_node e = mask->node.child("e"); e && !valueRef.isEmpty(); e = e.next_sibling("e")) {
         if (hasClass(e, "Axis") && valueRef == e.attribute("i").value()) {
@@ -198,7 +223,8 @@ int DashConfig::addValueBar(int pageIndex, int maskIndex, const QColor& colour, 
     const QByteArray width = QByteArray::number(barWidth);
     const QByteArray colourText = formatArgbColour(colour, QColor(32, 255, 0)).toUtf8();
 
-    pugi::xml_node barNode = appendElement(mask->node, "BargraphTrapezio", (channelRef + "_000barg").constData());
+    const QByteArray barId = valueBarId(mask->node, QString::fromUtf8(channelRef)).toUtf8();
+    pugi::xml_node barNode = appendElement(mask->node, "BargraphTrapezio", barId.constData());
     appendParams(barNode, {{"FORMAT", "barg"},
                            {"UPDATE_TIME", "0"},
                            {"XPOS", "10"},

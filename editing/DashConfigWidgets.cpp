@@ -33,12 +33,15 @@ bool idInUse(pugi::xml_node mask, const QString& id, pugi::xml_node self)
     return false;
 }
 
-// The mask's bars show the value they were made for: a pasted widget that
-// shared their channel element would take them along when rebound.
-bool namedByBar(pugi::xml_node mask, const QString& axisId)
+// Whether an element of the mask shows the channel element `axisId`. Pasted
+// widgets never share one with the mask's own: a pasted bar would follow
+// the mask's value when that is rebound (or take the mask's bars along when
+// the pasted value is), and an unbound one replaced by the paste would move
+// the mask's own value onto the pasted channel.
+bool namedByElement(pugi::xml_node mask, const QString& axisId)
 {
     for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
-        if (isBarElement(e) && QString::fromUtf8(paramValue(e, "AXIS_REF").trimmed()) == axisId)
+        if (!hasClass(e, "Axis") && QString::fromUtf8(paramValue(e, "AXIS_REF").trimmed()) == axisId)
             return true;
     }
     return false;
@@ -254,7 +257,7 @@ int DashConfig::mergeAxisElements(int pageIndex, int mask, const std::vector<pug
         }
         QString target = id;
         const QString existingName = channelLongNameParam(existing);
-        const bool own = existing && namedByBar(maskNode, id);
+        const bool own = existing && namedByElement(maskNode, id);
         if (existing && !own && !existingName.isEmpty() && existingName == sourceName) {
             // Already bound to the same channel: the widgets can share it.
         } else if (existing && !own && (paramInt(existing, "CHANNEL_NOT_SET") != 0 || existingName.isEmpty())) {

@@ -35,6 +35,16 @@ void DeleteCommand::redo()
     // The window steps back over an undo that left the mask deleted.
     if (std::exchange(m_undoRefused, false))
         return;
+    // The copy the undo puts back is the mask as this redo takes it away:
+    // edits made to it since (a rebind, a font change) are not this step's
+    // to take back.
+    if (m_config && m_exists) {
+        if (const MaskElement* now = m_config->maskAt(m_page, m_mask); now && now->node) {
+            MaskSnapshot taken = MaskSnapshot::of(*now);
+            if (!taken.isEmpty())
+                m_saved = std::move(taken);
+        }
+    }
     // Without a configuration or a mask there is nothing the undo could put
     // back: such a command never stays on the stack.
     m_done = m_config && m_exists && m_config->removeMask(m_page, m_mask);

@@ -23,7 +23,7 @@ private:
     DashConfig* m_config;
     int m_page;
     int m_mask;
-    MaskSnapshot m_saved; // record and element copy, taken at construction
+    MaskSnapshot m_saved; // record and element copy, taken at each redo, as the mask goes
     MaskRecords m_records; // taken at the first redo
     bool m_exists = false;
     bool m_firstRedo = true;

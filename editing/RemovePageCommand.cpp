@@ -25,11 +25,18 @@ void RemovePageCommand::redo()
     m_firstRedo = false;
     m_done = false;
     // A page without its element could not be put back: leave it alone.
-    if (m_config && !m_taken) {
-        m_taken = m_saved.capture(*m_config, m_page);
-        const PageModel* page = m_config->page(m_page);
-        for (int k = 0; m_taken && page && k < static_cast<int>(page->masks.size()); ++k)
-            m_records.push_back(m_config->maskRecords(m_page, k));
+    // The copy the undo puts back is the page as this redo takes it away:
+    // edits made to it since (a rebind, a font change) are not this step's
+    // to take back.
+    if (m_config) {
+        PageSnapshot now;
+        if (now.capture(*m_config, m_page)) {
+            m_saved = std::move(now);
+            const PageModel* page = m_config->page(m_page);
+            for (int k = 0; !m_taken && page && k < static_cast<int>(page->masks.size()); ++k)
+                m_records.push_back(m_config->maskRecords(m_page, k));
+            m_taken = true;
+        }
     }
     if (m_config && m_taken)
         m_done = m_config->removePage(m_page);

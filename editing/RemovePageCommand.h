@@ -24,7 +24,7 @@ public:
 private:
     DashConfig* m_config;
     int m_page;
-    PageSnapshot m_saved; // taken at the first redo
+    PageSnapshot m_saved; // taken at each redo, as the page goes
     std::vector<MaskRecords> m_records; // its masks' records, likewise
     bool m_taken = false;
     bool m_firstRedo = true;

@@ -54,6 +54,21 @@ void WidgetDeleteCommand::redo()
 {
     const bool first = m_firstRedo;
     m_firstRedo = false;
+    // The copy the undo puts back is the widget as this redo takes it away:
+    // edits made to it since (a font or size change) are not this step's to
+    // take back.
+    if (!first && m_config) {
+        pugi::xml_document now;
+        const MaskElement* mask = m_config->maskAt(m_page, m_mask);
+        if (mask && m_config->copyWidgetXml(m_page, m_mask, m_widget, now)) {
+            m_saved.reset();
+            m_saved.append_copy(now.first_child());
+            const pugi::xml_node w = mask->widgets[static_cast<size_t>(m_widget)].node;
+            m_elementPosition = 0;
+            for (pugi::xml_node e = w.previous_sibling("e"); e; e = e.previous_sibling("e"))
+                ++m_elementPosition;
+        }
+    }
     // Without a copy there would be nothing to put back: such a delete never
     // stays on the stack.
     m_done = m_config && m_saved.first_child() && m_config->removeWidget(m_page, m_mask, m_widget);

@@ -5,8 +5,8 @@
 
 class DashConfig;
 
-// Deletes one widget of a mask; undo puts the copy taken at construction
-// back at the widget's old index.
+// Deletes one widget of a mask; undo puts back a copy of it, taken as the
+// last redo took the widget away, at the widget's old index.
 class WidgetDeleteCommand : public QUndoCommand {
 public:
     WidgetDeleteCommand(DashConfig* config, int page, int mask, int widget, QUndoCommand* parent = nullptr);

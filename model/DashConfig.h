@@ -487,7 +487,9 @@ public:
     int addMaskSimple(int page, const QString& name, MaskElement& out);
     int addTextBox(int page, int mask, int x, int y, const QString& text);
     int addTextBoxMask(int page, int x, int y, const QString& text, MaskElement& out);
-    int addValueBar(int page, int mask, const QColor& colour, double minimum, double maximum);
+    // The bar shows the value of the Digit `digitWidget` (a widget index),
+    // or of the mask's first Digit when that names none.
+    int addValueBar(int page, int mask, const QColor& colour, double minimum, double maximum, int digitWidget = -1);
     // The font the page's elements of the class use most (ties: the name
     // that sorts first); "MicrogrammaDBolExt" when none names one.
     QString labelFontFor(const PageModel& page, const QString& className) const;

@@ -11,6 +11,7 @@
 #include "panels/PropertyPanel.h"
 #include "window/AfterFirstPaint.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -66,6 +67,8 @@ MainWindow::~MainWindow()
     // must not reach a window that is half destroyed.
     if (themeInstaller)
         themeInstaller->disconnect(this);
+    // The focus moves while the children go: no view is noted any more.
+    disconnect(qApp, nullptr, this, nullptr);
 }
 
 void MainWindow::installCanvasCallbacks()
@@ -205,6 +208,7 @@ void MainWindow::connectSignals()
     connectPropertyPanel();
     connect(undoStack, &QUndoStack::indexChanged, this, &MainWindow::onUndoIndexChanged);
     connectPlayback();
+    connectFocusReturn();
 }
 
 void MainWindow::connectCanvas()

@@ -14,6 +14,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QUrl>
@@ -122,6 +123,13 @@ public:
     // (its records could not be written) is taken back, so the history says
     // what the document holds, and the window says why.
     void stepHistory(bool back);
+    // After a command started from a menu, a context menu, the toolbar or a
+    // panel button (and the dialogs they open), the keys go back to the
+    // view the user last worked in, the canvas or the outliner, so Undo and
+    // Redo reach the document: a button the command hid or disabled would
+    // otherwise hand them on to the next field, the outliner's filter,
+    // which keeps Ctrl+Z for its own text.
+    void returnFocusToDocument();
 
     // --- selection and panel handlers (MainWindowSelection.cpp) ------------
     void onPageSelected(int index);
@@ -166,7 +174,9 @@ public:
     // A Label into the mask at (x, y) from the mask's top-left.
     void addTextBoxInBox(int maskIndex, int x, int y);
     void saveCurrentAsTemplate();
-    void addValueBar(int maskIndex);
+    // A bar under the value of the Digit `digitWidget` of the mask: when
+    // -1, the Digit selected in that mask, else the mask's first.
+    void addValueBar(int maskIndex, int digitWidget = -1);
     void removeBarColor(int maskIndex);
     void convertToMultiBox(int maskIndex);
     void exportElementArtwork(int maskIndex);
@@ -266,6 +276,9 @@ private:
     void connectOutliner();
     void connectPropertyPanel();
     void connectPlayback();
+    // Notes the canvas or the outliner as the view the keys go back to.
+    void rememberDocumentView(QWidget* old, QWidget* now);
+    void connectFocusReturn();
     // The update banner at the top of the central layout, and the start-up
     // update check (MainWindowUpdates.cpp).
     void placeUpdateBanner(QVBoxLayout* layout);
@@ -438,9 +451,9 @@ private:
     void addPasteEntry(QMenu* menu);
     void addZOrderEntries(QMenu* menu, int maskIndex);
     void addArtworkEntries(QMenu* menu, int maskIndex);
-    void addValueBarEntry(QMenu* menu, int maskIndex);
+    void addValueBarEntry(QMenu* menu, int maskIndex, int widgetIndex = -1);
     void addBindToChannelMenu(QMenu* menu);
-    void fillWidgetMenu(QMenu* menu, int maskIndex);
+    void fillWidgetMenu(QMenu* menu, int maskIndex, int widgetIndex);
     void fillBoxMenu(QMenu* menu, int maskIndex, const QPoint& pagePos);
     void fillPageMenu(QMenu* menu, const QPoint& pagePos);
     // The Digit or bar nearest to pagePos within reach of a label, by its
@@ -498,6 +511,8 @@ private:
     PropertyPanel* propertyPanel = nullptr;
     ElementListPanel* elementList = nullptr;
     QLineEdit* outlinerFilter = nullptr;
+    // The canvas or the outliner, whichever last had the keys.
+    QPointer<QWidget> documentView;
     QUndoStack* undoStack = nullptr;
     QString currentFilePath;
     int currentPage = 0;

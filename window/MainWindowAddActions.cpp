@@ -196,11 +196,13 @@ void MainWindow::addTextBoxInBox(int maskIndex, int x, int y)
     statusBar()->showMessage(tr("Added text box -- double-click in outliner to rename"), 3000);
 }
 
-void MainWindow::addValueBar(int maskIndex)
+void MainWindow::addValueBar(int maskIndex, int digitWidget)
 {
     const MaskElement* mask = config.maskAt(currentPage, maskIndex);
     if (!mask)
         return;
+    if (digitWidget < 0 && canvas->selectedMask() == maskIndex)
+        digitWidget = canvas->selectedWidget();
     if (!mask->node || !isDigitValueMask(mask->node)) {
         statusBar()->showMessage(tr("Value bar is only available for single-value boxes without an existing bar"),
                                  3000);
@@ -213,7 +215,7 @@ void MainWindow::addValueBar(int maskIndex)
     canvas->setSelectedWidget(-1);
     int created = -1;
     pushChecked(*undoStack, new AddValueBarCommand(&config, currentPage, maskIndex, dialog.color(), dialog.minValue(),
-                                           dialog.maxValue(), &created), [&created] { return created >= 0; });
+                                           dialog.maxValue(), &created, digitWidget), [&created] { return created >= 0; });
     reshowCurrentPage();
     selectMask(maskIndex);
     if (created < 0) {

@@ -39,13 +39,14 @@ void MainWindow::showCanvasContextMenu(int maskIndex, int widgetIndex, const QPo
 {
     QMenu menu(this);
     if (maskIndex >= 0 && widgetIndex >= 0)
-        fillWidgetMenu(&menu, maskIndex);
+        fillWidgetMenu(&menu, maskIndex, widgetIndex);
     else if (maskIndex >= 0)
         fillBoxMenu(&menu, maskIndex, canvasPos);
     else
         fillPageMenu(&menu, canvasPos);
     // The entries run their actions through their own connections.
     menu.exec(globalPos);
+    returnFocusToDocument();
 }
 
 QAction* MainWindow::addContextEntry(QMenu* menu, const QString& text, std::function<void()> run,
@@ -107,12 +108,13 @@ void MainWindow::addArtworkEntries(QMenu* menu, int maskIndex)
                         [this, maskIndex] { convertToMultiBox(maskIndex); });
 }
 
-void MainWindow::addValueBarEntry(QMenu* menu, int maskIndex)
+void MainWindow::addValueBarEntry(QMenu* menu, int maskIndex, int widgetIndex)
 {
     if (!isContextValueBox(maskIndex))
         return;
     menu->addSeparator();
-    addContextEntry(menu, tr("Add value bar\u2026"), [this, maskIndex] { addValueBar(maskIndex); });
+    addContextEntry(menu, tr("Add value bar\u2026"),
+                    [this, maskIndex, widgetIndex] { addValueBar(maskIndex, widgetIndex); });
 }
 
 void MainWindow::addBindToChannelMenu(QMenu* menu)
@@ -146,7 +148,7 @@ void MainWindow::addBindToChannelMenu(QMenu* menu)
     }
 }
 
-void MainWindow::fillWidgetMenu(QMenu* menu, int maskIndex)
+void MainWindow::fillWidgetMenu(QMenu* menu, int maskIndex, int widgetIndex)
 {
     addContextEntry(menu, tr("Duplicate this value/text"), [this] { duplicateWidget(); },
                     QKeySequence(QStringLiteral("Ctrl+D")));
@@ -164,7 +166,7 @@ void MainWindow::fillWidgetMenu(QMenu* menu, int maskIndex)
         addContextEntry(menu, tr("Color bar (green\u2192amber\u2192red)"),
                         [this, maskIndex] { applyColorBar(maskIndex); });
     }
-    addValueBarEntry(menu, maskIndex);
+    addValueBarEntry(menu, maskIndex, widgetIndex);
     menu->addSeparator();
     addBindToChannelMenu(menu);
     addZOrderEntries(menu, maskIndex);

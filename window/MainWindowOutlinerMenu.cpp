@@ -21,6 +21,7 @@ void MainWindow::showOutlinerContextMenu(int maskIndex, int widgetIndex, const Q
     else
         fillOutlinerWidgetMenu(menu, maskIndex, widgetIndex);
     menu.exec(globalPos);
+    returnFocusToDocument();
 }
 
 void MainWindow::fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex)
@@ -54,7 +55,8 @@ void MainWindow::fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIn
     }
     if (isDigitValueMask(node)) {
         menu.addSeparator();
-        addContextEntry(&menu, tr("Add value bar…"), [this, maskIndex] { addValueBar(maskIndex); });
+        addContextEntry(&menu, tr("Add value bar…"),
+                        [this, maskIndex, widgetIndex] { addValueBar(maskIndex, widgetIndex); });
     }
 }
 

@@ -193,7 +193,7 @@ private Q_SLOTS:
 
         window->openFilePath(bad);
         QCOMPARE(asker.count(QStringLiteral("message")), 1);
-        // The Part's text, then the load's reason below it.
+        // The window's own failure text with the path, then the load's reason below it.
         const QStringList lines = asker.asked.last().text.split(QLatin1Char('\n'));
         QCOMPARE(lines.mid(0, 3), (QStringList{QStringLiteral("Failed to open file:"), bad, QString()}));
         QVERIFY2(lines.size() == 4 && lines[3].size() > 10, qPrintable(asker.asked.last().text));

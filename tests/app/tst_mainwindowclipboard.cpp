@@ -217,7 +217,9 @@ private Q_SLOTS:
         QTest::newRow("display too small: top-left")
             << "small" << 0 << 0 << 0 << 0 << 90 << "00"
             << "Pasted 1 widget(s) -- destination canvas too small, translated to top-left." << "Paste widget" << false;
-        QTest::newRow("own mask: offset") << "demo" << 0 << 1 << 1 << 30 << 150 << "00"
+        // The Speed Axis "00" is the mask's own Digit's: the copy takes one
+        // of its own, so a rebind of either Digit leaves the other.
+        QTest::newRow("own mask: offset") << "demo" << 0 << 1 << 1 << 30 << 150 << "01"
                                           << "Pasted widget -- offset (+10,+10)" << "Paste widget" << true;
         QTest::newRow("page without masks: new mask")
             << "target" << 1 << -1 << 0 << 440 << 180 << "00" << "Created new mask and pasted 1 widget(s)."
@@ -250,8 +252,9 @@ private Q_SLOTS:
         QTEST(stack->undoText(), "undoText");
         const MaskElement& target = config.pages[size_t(page)].masks[size_t(mask)];
         const WidgetModel& pasted = target.widgets.back();
-        // Inside its own mask the copy's id is taken: it is numbered anew.
-        QCOMPARE(pasted.id, QString::fromLatin1(file == QLatin1String("demo") ? "01" : "03"));
+        // Inside its own mask the copy's id is taken: it is numbered anew,
+        // past the group of the channel element it was given.
+        QCOMPARE(pasted.id, QString::fromLatin1(file == QLatin1String("demo") ? "04" : "03"));
         QTEST(readParamInt(pasted.node, "XPOS"), "x");
         QTEST(readParamInt(pasted.node, "YPOS"), "y");
         QCOMPARE(pasted.axisRef, axisRef);

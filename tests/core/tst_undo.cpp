@@ -70,6 +70,13 @@ struct FailCase {
 };
 Q_DECLARE_METATYPE(FailCase)
 
+// The element an edit outside the history (a rebind, a panel font change)
+// lands on, found afresh in the configuration as it now stands.
+struct EditedNode {
+    std::function<pugi::xml_node(DashConfig&)> find;
+};
+Q_DECLARE_METATYPE(EditedNode)
+
 namespace {
 
 // Main (0) and Second (1) and Empty (2) in the first device file, Other (3)
@@ -623,6 +630,64 @@ private Q_SLOTS:
             QCOMPARE(artFiles(fx), art1);
             QCOMPARE(ConfigSnapshot::pairingError(c), QString());
         }
+    }
+
+    // A step takes back only what its redo did: an edit made outside the
+    // history to what it restores (while it was undone, or, for a step that
+    // creates, while it was done) is still there after the next undo.
+    void laterEditSurvivesUndoAndRedo_data()
+    {
+        QTest::addColumn<CommandMaker>("command");
+        QTest::addColumn<bool>("editWhileDone");
+        QTest::addColumn<EditedNode>("edited");
+        const auto widgetOf = [](int page, int mask) {
+            return EditedNode{[page, mask](DashConfig& c) { return maskAt(c, page, mask).widgets[0].node; }};
+        };
+        const std::vector<MultiBoxCellRequest> cells{{QStringLiteral("RPM"), QStringLiteral("RPM"), true},
+                                                     {QStringLiteral("Speed"), QString(), false}};
+        QTest::newRow("delete") << CommandMaker{[](DashConfig& c) { return new DeleteCommand(&c, 0, 1); }} << false
+                                << widgetOf(0, 1);
+        QTest::newRow("clear page") << CommandMaker{[](DashConfig& c) { return new ClearPageCommand(&c, 1); }}
+                                    << false << widgetOf(1, 1);
+        QTest::newRow("remove page") << CommandMaker{[](DashConfig& c) { return new RemovePageCommand(&c, 1); }}
+                                     << false << widgetOf(1, 1);
+        QTest::newRow("delete widget")
+            << CommandMaker{[](DashConfig& c) { return new WidgetDeleteCommand(&c, 0, 1, 0); }} << false
+            << widgetOf(0, 1);
+        QTest::newRow("bar scale range")
+            << CommandMaker{[](DashConfig& c) { return new BarScaleCommand(&c, 0, 2, 0, -20.0, 80.0); }} << false
+            << EditedNode{[](DashConfig& c) {
+                   return maskAt(c, 0, 2).widgets[0].node.find_child_by_attribute("e", "c", "ScaleFSV");
+               }};
+        QTest::newRow("add multi-value box") << CommandMaker{[cells](DashConfig& c) {
+            return new AddMultiBoxCommand(&c, 0, 1, 2, QStringLiteral("above"), cells, QRect(420, 300, 360, 140));
+        }} << true << widgetOf(0, 4);
+    }
+    void laterEditSurvivesUndoAndRedo()
+    {
+        QFETCH(CommandMaker, command);
+        QFETCH(bool, editWhileDone);
+        QFETCH(EditedNode, edited);
+        Rs3Fixture fx;
+        QVERIFY(installDemoArt(fx));
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
+        DashConfig c;
+        QVERIFY(c.load(path));
+        QUndoStack stack;
+        stack.push(command.make(c));
+        QCOMPARE(stack.count(), 1);
+        if (!editWhileDone)
+            stack.undo();
+        QVERIFY(edited.find(c));
+        setParam(edited.find(c), "CHARSET_DIM", "40");
+        if (editWhileDone) {
+            stack.undo();
+            stack.redo();
+        } else {
+            stack.redo();
+            stack.undo();
+        }
+        QCOMPARE(paramValue(edited.find(c), "CHARSET_DIM"), QByteArray("40"));
     }
 
     // A creation or artwork change that cannot be made leaves no step on the

@@ -199,6 +199,93 @@ private Q_SLOTS:
             QCOMPARE(config.pages[0].masks[1].widgets[0].axisRef, QStringLiteral("2"));
         }
     }
+
+    // Undo of a merge that replaced an unbound channel element takes out
+    // only the merged one and puts the unbound one back in its place; edits
+    // made after the paste outside the history stay, and redo brings back
+    // the merged element as the later rebind left it.
+    void pasteMergeUndoKeepsLaterEdits()
+    {
+        ConfigFixture cfg;
+        FixturePage& page = cfg.device().page(QStringLiteral("Main"));
+        page.mask(Fx::mask(QStringLiteral("t"), 10, 10, 200, 80)
+                      .add(Fx::label(QStringLiteral("x"), QStringLiteral("SPEED"), 0, 0, 100, 20).p("CHARSET_DIM", 24))
+                      .add(Fx::axis(QStringLiteral("1"), QString()))
+                      .add(Fx::digit(QStringLiteral("y"), 0, 20, 100, 40)));
+        DashConfig config;
+        QVERIFY(config.load(cfg.writeTempZip()));
+        pugi::xml_document clip, source;
+        const QByteArray axisXml = Fx::axis(QStringLiteral("1"), QStringLiteral("RPM")).toXml();
+        QVERIFY(source.load_buffer(axisXml.constData(), size_t(axisXml.size())));
+        const QByteArray digitXml = Fx::digit(QStringLiteral("d"), 0, 0, 50, 20, QStringLiteral("1")).toXml();
+        QVERIFY(clip.load_buffer(digitXml.constData(), size_t(digitXml.size())));
+        const auto children = [&config] {
+            QStringList ids;
+            for (pugi::xml_node e = config.pages[0].masks[0].node.child("e"); e; e = e.next_sibling("e"))
+                ids << QStringLiteral("%1:%2").arg(QString::fromUtf8(e.attribute("c").value()),
+                                                   QString::fromUtf8(e.attribute("i").value()));
+            return ids.join(QLatin1Char(' '));
+        };
+        const auto axisParam = [&config](const char* name) {
+            return paramValue(config.pages[0].masks[0].node.find_child_by_attribute("e", "c", "Axis"), name);
+        };
+
+        QUndoStack stack;
+        QHash<QString, QString> map;
+        stack.beginMacro(QStringLiteral("Paste widget"));
+        stack.push(new AxisMergeCommand(&config, 0, 0, {source.first_child()}, &map));
+        auto* command = new WidgetAddCommand(&config, 0, 0, 0, 0, clip.first_child(), QStringLiteral("Paste widget"));
+        command->remapAxisRef(map);
+        stack.push(command);
+        stack.endMacro();
+        QCOMPARE(children(), QStringLiteral("Label:x Digit:y Axis:1 Digit:d"));
+        QCOMPARE(axisParam("lnm"), QByteArray("RPM"));
+
+        // Outside the history: the caption's size, and the pasted value's channel.
+        setParam(config.pages[0].masks[0].widgets[0].node, "CHARSET_DIM", "40");
+        ChannelInfo water;
+        water.fid = 7;
+        water.longName = QStringLiteral("Water Temp");
+        config.bindChannel(0, 0, 2, water);
+
+        for (int round = 0; round < 2; ++round) {
+            stack.undo();
+            QCOMPARE(children(), QStringLiteral("Label:x Axis:1 Digit:y"));
+            QCOMPARE(axisParam("CHANNEL_NOT_SET"), QByteArray("1"));
+            QCOMPARE(paramValue(config.pages[0].masks[0].widgets[0].node, "CHARSET_DIM"), QByteArray("40"));
+            stack.redo();
+            QCOMPARE(children(), QStringLiteral("Label:x Digit:y Axis:1 Digit:d"));
+            QCOMPARE(axisParam("lnm"), QByteArray("Water Temp"));
+            QCOMPARE(config.pages[0].masks[0].widgets[2].channel, QStringLiteral("Water Temp"));
+            QCOMPARE(paramValue(config.pages[0].masks[0].widgets[0].node, "CHARSET_DIM"), QByteArray("40"));
+        }
+    }
+
+    // An id the undone merge used, taken meanwhile by another channel
+    // element: the redo is refused, with the reason, and the mask never
+    // holds the id twice.
+    void pasteRedoRefusedWhenItsIdWasTaken()
+    {
+        DashConfig config;
+        QVERIFY(openConfig(config));
+        pugi::xml_document clipAxis;
+        clipAxis.append_copy(config.pages[0].masks[0].node.find_child_by_attribute("e", "c", "Axis"));
+        QUndoStack stack;
+        QHash<QString, QString> map;
+        stack.push(new AxisMergeCommand(&config, 0, 1, {clipAxis.first_child()}, &map));
+        QCOMPARE(map.value(QStringLiteral("1")), QStringLiteral("2"));
+        stack.undo();
+        DashConfig::buildAxisElement(config.pages[0].masks[1].node, QStringLiteral("2"));
+        config.reparseMaskKeepingGeometry(config.pages[0].masks[1]);
+        const QByteArray before = ConfigSnapshot::documents(config);
+
+        config.refusedStep.clear();
+        stack.redo();
+        QVERIFY(config.refusedStep.contains(QStringLiteral("2")));
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(config), before);
+    }
 };
 
 KORV_GUI_TEST_MAIN(WidgetCommandsTest)

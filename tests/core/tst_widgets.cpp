@@ -195,6 +195,12 @@ private Q_SLOTS:
             << Fx::axis("3", "Water", "WT", "C") << 1 << "2" << "Axis:3 Bargraph:1_bar Axis:2" << "Water";
         QTest::newRow("unbound shown by a bar")
             << Fx::axis("3", "") << 1 << "2" << "Axis:3 Bargraph:1_bar Axis:2" << "Water";
+        // Nor does a pasted widget share or replace one that a value of the
+        // mask shows: a pasted bar would follow that value.
+        QTest::newRow("same channel shown by a value")
+            << Fx::axis("3", "Water", "WT", "C") << 1 << "2" << "Axis:3 Digit:1_val Axis:2" << "Water";
+        QTest::newRow("unbound shown by a value")
+            << Fx::axis("3", "") << 1 << "2" << "Axis:3 Digit:1_val Axis:2" << "Water";
         QTest::newRow("free id in a bar's group") << Fx::bargraph("3_bar", 0, 0, 10, 10, "9") << 1 << "1"
                                                   << "Bargraph:3_bar Axis:1" << "Water";
     }
@@ -206,6 +212,8 @@ private Q_SLOTS:
             mask.add(target);
         if (QByteArray(QTest::currentDataTag()).contains("by a bar"))
             mask.add(Fx::bargraph("1_bar", 0, 0, 10, 10, "3"));
+        if (QByteArray(QTest::currentDataTag()).contains("by a value"))
+            mask.add(Fx::digit("1_val", 0, 0, 10, 10, "3"));
         DashConfig config;
         QVERIFY(openWith(config, {mask}));
 
