@@ -340,10 +340,14 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
     MadeArtFolders madeHere;
     const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), target.device, newRel, QStringLiteral("mask.png"));
     if (held.held()) {
-        if (!copyHeldArtFolder(held, madeHere, &savedArt)) {
-            madeHere.removeAll();
-            return false;
-        }
+        // As for a new folder: an install that cannot take the copy (a link
+        // on the way, something in its place) is left and named, and the
+        // colouring stands in the installs that hold the folder.
+        artCopyNotes << held.linked;
+        QString why;
+        if (!copyHeldArtFolder(held, madeHere, &savedArt, &why))
+            artCopyNotes << why;
+        artCopyNotes.removeAll(QString());
         if (made)
             made->add(madeHere);
         return true;
@@ -382,9 +386,16 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         if (QFileInfo(destination).isDir())
             savedArt.aboutToWrite(destination, artworkFileNames(source));
         MadeArtFolders inRoot;
-        if (!inRoot.make(destination) || !stockCopy.addMissing(source, destination)) {
-            if (!stockCopy.error().isEmpty())
-                artCopyNotes << stockCopy.error();
+        if (!inRoot.make(destination)) {
+            // The copy's error would be an earlier install's: this one says
+            // what is in the way here.
+            artCopyNotes << QCoreApplication::translate("DashConfig", "%1 was left as it is: %2")
+                                .arg(destination, FolderCopy::whyNoFolder(destination));
+            inRoot.removeAll();
+            continue;
+        }
+        if (!stockCopy.addMissing(source, destination)) {
+            artCopyNotes << stockCopy.error();
             inRoot.removeAll();
             continue;
         }

@@ -527,9 +527,12 @@ QString FolderCopy::whyNoFolder(const QString& path)
             return tr("%1 cannot be written").arg(at);
         if (kind == Kind::Link)
             return tr("%1 is a symbolic link").arg(at);
-        if (kind != Kind::Missing)
-            return tr("%1 is in the way: it is not a folder").arg(at);
         const QString parent = QFileInfo(at).path();
+        // Below a file a name cannot even be looked up: what is in the way
+        // lies further up.
+        const Kind above = parent == at ? Kind::Folder : kindOf(parent);
+        if (kind != Kind::Missing && (above == Kind::Folder || above == Kind::Link))
+            return tr("%1 is in the way: it is not a folder").arg(at);
         if (parent == at)
             return tr("%1 cannot be created").arg(path);
         at = parent;

@@ -22,6 +22,8 @@
 #include <QStatusBar>
 #include <QUndoStack>
 
+#include <utility>
+
 const MaskElement* MainWindow::maskOfCurrentPage(int maskIndex)
 {
     const PageModel* page = config.page(currentPage);
@@ -92,8 +94,11 @@ void MainWindow::applyColorBar(int maskIndex)
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     bool applied = false;
-    auto* command = new BarColorCommand(&config, currentPage, maskIndex, &applied);
-    undoStack->push(command);
+    // What the colouring had to leave in an install (a link on the way,
+    // something in the folder's place, a full disk) is said once, here.
+    config.artCopyNotes.clear();
+    undoStack->push(new BarColorCommand(&config, currentPage, maskIndex, &applied));
+    const QStringList notes = std::exchange(config.artCopyNotes, {});
     showRestyledMask(maskIndex);
     if (applied)
         statusBar()->showMessage(tr("Applied green→amber→red bar color"), 4000);
@@ -101,6 +106,8 @@ void MainWindow::applyColorBar(int maskIndex)
         showArtworkFailure(tr("Color bar"), tr("Bar color apply failed"),
                            ArtworkFailureReason::forBarColor(config, currentPage, maskIndex),
                            tr("RaceStudio 3 overlay for this device not found, or the stock bar assets are missing"));
+    if (!notes.isEmpty())
+        Asker::instance().warning(this, tr("Color bar"), artCopyNotesText(notes));
     reportLockedPreview(tr("Bar updated on the device, and in "
                            "Korvelanto's preview. RaceStudio3 has this "
                            "config open and locked its preview image — "

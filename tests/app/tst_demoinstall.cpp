@@ -263,6 +263,52 @@ private Q_SLOTS:
         QVERIFY2(high.red() > high.green(), qPrintable(high.name()));
     }
 
+    // Color bar in two installs, where the second cannot take the folder:
+    // the first gets the colour, the second is left as it is, and the user
+    // is told which install lacks it and why.
+    void barColourNamesTheInstallItLeft_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("link on the way") << true;
+        QTest::newRow("file in the way") << false;
+    }
+
+    void barColourNamesTheInstallItLeft()
+    {
+        QFETCH(bool, link);
+        QVERIFY(rs3->addDemoStock(Rs3Fixture::Beta));
+        const QString homebrew = rs3->absolutePath(Rs3Fixture::Beta, DemoStock::itemPath(QStringLiteral("s04_homebrew")));
+        const QString outside = TestEnvironment::makeTempDir(QStringLiteral("outside"));
+        QVERIFY(!QFileInfo::exists(homebrew));
+        if (link) {
+            QVERIFY(QFile::link(outside, homebrew));
+        } else {
+            QFile file(homebrew);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("notes") == 5);
+        }
+        // A new folder, then the same state again, which the first install
+        // now holds.
+        for (int round = 0; round < 2; ++round) {
+            if (round == 1)
+                window->removeBarColor(2);
+            asker->asked.clear();
+            window->applyColorBar(2);
+            QCOMPARE(status(), QStringLiteral("Applied green→amber→red bar color"));
+            const QString item = maskPath(*config, 0, 2);
+            QVERIFY(QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, item + QStringLiteral("mask.png"))));
+            QVERIFY(QDir(outside).isEmpty());
+            QCOMPARE(QFileInfo(homebrew).isSymLink(), link);
+            QCOMPARE(asker->asked.size(), 1);
+            QCOMPARE(asker->asked[0].title, QStringLiteral("Color bar"));
+            const QString text = asker->asked[0].text;
+            QVERIFY2(text.contains(QDir::cleanPath(rs3->absolutePath(Rs3Fixture::Beta, item)) + " was left"), qPrintable(text));
+            const QString why = link ? homebrew + " is a symbolic link"
+                : round == 0         ? homebrew + " is in the way: it is not a folder"
+                                     : QStringLiteral("Not a directory");
+            QVERIFY2(text.contains(why), qPrintable(text));
+        }
+    }
+
     // The demo's bar pasted into an inserted stock standing bar, and a
     // coloured bar into an inserted stock lying bar: each stock item, which
     // every configuration of the device shares, stays byte-identical through
