@@ -47,17 +47,11 @@ QImage barFillOriented(const QImage& picture, BarFill fill)
 
 QImage barFillRestored(const QImage& picture, BarFill fill)
 {
-    switch (fill) {
-    case BarFill::LeftToRight:
-        return picture;
-    case BarFill::RightToLeft:
-        return picture.mirrored(true, false);
-    case BarFill::BottomToTop:
+    // The mirror of a bar filling leftwards and the transpose of one filling
+    // downwards undo themselves: only the quarter turn is turned back.
+    if (fill == BarFill::BottomToTop)
         return picture.transformed(QTransform().rotate(-90));
-    case BarFill::TopToBottom:
-        return picture.transformed(QTransform().rotate(-90)).mirrored(false, true);
-    }
-    return picture;
+    return barFillOriented(picture, fill);
 }
 
 QSize barFillOrientedSize(const QSize& size, BarFill fill)
