@@ -1,21 +1,11 @@
 #include "artwork/MadeArtFolders.h"
 
+#include "artwork/NewArtFile.h"
 #include "model/FolderCopy.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-namespace {
-
-// Something has the name: a file, a folder, or a link (even a dangling one).
-bool taken(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-} // namespace
 
 bool MadeArtFolders::make(const QString& folder)
 {
@@ -23,7 +13,7 @@ bool MadeArtFolders::make(const QString& folder)
         return false;
     // The folders still to make, the deepest first.
     QStringList missing;
-    for (QString at = QDir::cleanPath(folder); !at.isEmpty() && !taken(at);) {
+    for (QString at = QDir::cleanPath(folder); !at.isEmpty() && !pathTaken(at);) {
         missing.prepend(at);
         const QString parent = QFileInfo(at).path();
         if (parent == at)
@@ -47,7 +37,7 @@ bool MadeArtFolders::make(const QString& folder)
 void MadeArtFolders::noteNewFile(const QString& file)
 {
     const QString path = QDir::cleanPath(file);
-    if (!taken(path) && !m_made.contains(path))
+    if (!pathTaken(path) && !m_made.contains(path))
         m_made.append(path);
 }
 

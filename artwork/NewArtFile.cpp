@@ -3,6 +3,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/MadeArtFolders.h"
 #include "model/FolderCopy.h"
+#include "model/PathGuard.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -64,4 +65,28 @@ bool createNewFile(const QString& path, const QByteArray& bytes, MadeArtFolders&
         return false;
     }
     return true;
+}
+
+QString twinPictureName(const QString& name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return {};
+    const QString suffix = name.mid(dot + 1).toLower();
+    if (suffix == QLatin1String("tgz"))
+        return name.left(dot) + QStringLiteral(".png");
+    if (suffix == QLatin1String("png"))
+        return name.left(dot) + QStringLiteral(".tgz");
+    return {};
+}
+
+QString folderHoldingFile(const QStringList& overlayRoots, const QString& rel, const QString& name)
+{
+    for (const QString& root : overlayRoots) {
+        const QString folder = PathGuard::join(root, rel);
+        if (!folder.isEmpty() && !FolderCopy::linkOnTheWay(root, rel)
+            && FolderCopy::isRegularFile(folder + QLatin1Char('/') + name))
+            return folder;
+    }
+    return {};
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class MadeArtFolders;
 
@@ -21,3 +22,11 @@ bool readPlainFile(const QString& path, QByteArray& bytes, QString* error = null
 // path. What it creates is noted in `made`; a failed write removes it
 // again. Error: "cannot write %1: %2" with the system's reason.
 bool createNewFile(const QString& path, const QByteArray& bytes, MadeArtFolders& made, QString* error = nullptr);
+
+// The other format of a picture (the device keeps .tgz, the editor draws the
+// .png beside it); empty for a name of neither format.
+QString twinPictureName(const QString& name);
+
+// The first of the overlay roots whose folder rel holds `name` as a regular
+// file, with no link on the way: that folder, or empty.
+QString folderHoldingFile(const QStringList& overlayRoots, const QString& rel, const QString& name);

@@ -38,21 +38,6 @@ bool isBareName(const QString& name)
         && name != QLatin1String(".") && name != QLatin1String("..") && PathGuard::isSafeRelativePath(name);
 }
 
-// The other format of a picture: the device keeps .tgz, the editor draws
-// the .png beside it.
-QString twinName(const QString& name)
-{
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot <= 0)
-        return {};
-    const QString suffix = name.mid(dot + 1).toLower();
-    if (suffix == QLatin1String("tgz"))
-        return name.left(dot) + QStringLiteral(".png");
-    if (suffix == QLatin1String("png"))
-        return name.left(dot) + QStringLiteral(".tgz");
-    return {};
-}
-
 QString hex8(const QByteArray& bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(8));
@@ -124,18 +109,11 @@ bool readPastedGroups(const QStringList& roots, const QString& src, const QStrin
         }
         if (seen.contains(name.toLower()))
             continue;
-        QString folder;
-        for (const QString& root : roots) {
-            const QString candidate = PathGuard::join(root, src);
-            if (!candidate.isEmpty() && !FolderCopy::linkOnTheWay(root, src) && FolderCopy::isRegularFile(candidate + QLatin1Char('/') + name)) {
-                folder = candidate;
-                break;
-            }
-        }
+        const QString folder = folderHoldingFile(roots, src, name);
         if (folder.isEmpty())
             continue;
         QList<PastedArt::File> group;
-        for (const QString& file : {name, twinName(name)}) {
+        for (const QString& file : {name, twinPictureName(name)}) {
             if (file.isEmpty() || seen.contains(file.toLower()))
                 continue;
             const QString path = folder + QLatin1Char('/') + file;
@@ -170,6 +148,36 @@ bool readItemFiles(const QString& folder, QList<PastedArt::File>& files, QString
         if (!readPlainFile(entry.absoluteFilePath(), file.bytes, error))
             return false;
         files << file;
+    }
+    return true;
+}
+
+// Adds to the folder the files it lacks; false (with *error) when it holds
+// something else under one of their names. When `saved` is given, the
+// folder is noted there first, so Discard finds it as it was.
+bool addLacking(const QString& folder, const QList<PastedArt::File>& files, MadeArtFolders& made,
+                SavedArtFolders* saved, QString* error)
+{
+    const FolderEntries entries(folder);
+    QList<PastedArt::File> lacking;
+    QStringList names;
+    for (const PastedArt::File& file : files) {
+        const Presence p = entries.presence(file);
+        if (p == Presence::Other) {
+            if (error)
+                *error = tr("%1 holds another %2").arg(QDir::toNativeSeparators(folder), file.name);
+            return false;
+        }
+        if (p == Presence::Lacking) {
+            lacking << file;
+            names << file.name;
+        }
+    }
+    if (saved && !lacking.isEmpty())
+        saved->aboutToWrite(folder, names);
+    for (const PastedArt::File& file : lacking) {
+        if (!createNewFile(folder + QLatin1Char('/') + file.name, file.bytes, made, error))
+            return false;
     }
     return true;
 }
@@ -376,29 +384,8 @@ bool PastedArt::writeBeside(MadeArtFolders& made, SavedArtFolders* saved, QStrin
         return false;
     }
     for (const QString& folder : folders) {
-        const FolderEntries entries(folder);
-        QList<File> lacking;
-        for (const File& file : m_files) {
-            const Presence p = entries.presence(file);
-            if (p == Presence::Other) {
-                if (error)
-                    *error = tr("%1 holds another %2").arg(QDir::toNativeSeparators(folder), file.name);
-                return false;
-            }
-            if (p == Presence::Lacking)
-                lacking << file;
-        }
-        if (lacking.isEmpty())
-            continue;
-        QStringList names;
-        for (const File& file : lacking)
-            names << file.name;
-        if (saved)
-            saved->aboutToWrite(folder, names);
-        for (const File& file : lacking) {
-            if (!createNewFile(folder + QLatin1Char('/') + file.name, file.bytes, made, error))
-                return false;
-        }
+        if (!addLacking(folder, m_files, made, saved, error))
+            return false;
     }
     return true;
 }
@@ -426,28 +413,8 @@ bool PastedArt::writeOwnItem(MadeArtFolders& made, SavedArtFolders* saved, QStri
                 *error = tr("cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
             return false;
         }
-        const FolderEntries entries(folder);
-        QList<File> lacking;
-        for (const File& file : m_files) {
-            const Presence p = entries.presence(file);
-            if (p == Presence::Other) {
-                if (error)
-                    *error = tr("%1 holds another %2").arg(QDir::toNativeSeparators(folder), file.name);
-                return false;
-            }
-            if (p == Presence::Lacking)
-                lacking << file;
-        }
-        if (existed && saved && !lacking.isEmpty()) {
-            QStringList names;
-            for (const File& file : lacking)
-                names << file.name;
-            saved->aboutToWrite(folder, names);
-        }
-        for (const File& file : lacking) {
-            if (!createNewFile(folder + QLatin1Char('/') + file.name, file.bytes, made, error))
-                return false;
-        }
+        if (!addLacking(folder, m_files, made, existed ? saved : nullptr, error))
+            return false;
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
         if (!pathTaken(folderXml)
             && !createNewFile(folderXml, resourceFolderXml(QStringLiteral("Pasted Widgets"), 99), made, error))

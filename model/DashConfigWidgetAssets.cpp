@@ -40,6 +40,27 @@ bool isBareAssetName(const QString& value)
         && !value.contains(QLatin1Char('/')) && !value.contains(QLatin1Char('\\'));
 }
 
+// Calls visit with every picture parameter of the widget's subtree, depth
+// first in document order (own parameters, then child elements), walked
+// with an explicit stack so hostile nesting cannot exhaust ours.
+template <typename Visit>
+void forEachAssetParam(pugi::xml_node widget, Visit visit)
+{
+    std::vector<pugi::xml_node> stack{widget};
+    while (!stack.empty()) {
+        const pugi::xml_node e = stack.back();
+        stack.pop_back();
+        for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
+            if (isAssetParam(p.attribute("n").value()))
+                visit(p);
+        }
+        const size_t mark = stack.size();
+        for (pugi::xml_node c = e.child("e"); c; c = c.next_sibling("e"))
+            stack.push_back(c);
+        std::reverse(stack.begin() + std::ptrdiff_t(mark), stack.end());
+    }
+}
+
 } // namespace
 
 QStringList DashConfig::collectWidgetAssetReferences(pugi::xml_node widget)
@@ -48,26 +69,13 @@ QStringList DashConfig::collectWidgetAssetReferences(pugi::xml_node widget)
     if (!widget)
         return names;
     QSet<QString> seen;
-    // Depth-first in document order (own parameters, then child elements),
-    // walked with an explicit stack so hostile nesting cannot exhaust ours.
-    std::vector<pugi::xml_node> stack{widget};
-    while (!stack.empty()) {
-        const pugi::xml_node e = stack.back();
-        stack.pop_back();
-        for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
-            if (!isAssetParam(p.attribute("n").value()))
-                continue;
-            const QString v = QString::fromUtf8(p.text().get()).trimmed();
-            if (isBareAssetName(v) && !seen.contains(v)) {
-                seen.insert(v);
-                names << v;
-            }
+    forEachAssetParam(widget, [&](pugi::xml_node p) {
+        const QString v = QString::fromUtf8(p.text().get()).trimmed();
+        if (isBareAssetName(v) && !seen.contains(v)) {
+            seen.insert(v);
+            names << v;
         }
-        const size_t mark = stack.size();
-        for (pugi::xml_node c = e.child("e"); c; c = c.next_sibling("e"))
-            stack.push_back(c);
-        std::reverse(stack.begin() + std::ptrdiff_t(mark), stack.end());
-    }
+    });
     return names;
 }
 
@@ -75,36 +83,14 @@ void DashConfig::renameWidgetAssetReferences(pugi::xml_node widget, const QHash<
 {
     if (!widget || renamed.isEmpty())
         return;
-    std::vector<pugi::xml_node> stack{widget};
-    while (!stack.empty()) {
-        const pugi::xml_node e = stack.back();
-        stack.pop_back();
-        for (pugi::xml_node p = e.child("p"); p; p = p.next_sibling("p")) {
-            if (!isAssetParam(p.attribute("n").value()))
-                continue;
-            const auto it = renamed.constFind(QString::fromUtf8(p.text().get()).trimmed());
-            if (it != renamed.constEnd())
-                p.text().set(it->toUtf8().constData());
-        }
-        for (pugi::xml_node c = e.child("e"); c; c = c.next_sibling("e"))
-            stack.push_back(c);
-    }
+    forEachAssetParam(widget, [&](pugi::xml_node p) {
+        const auto it = renamed.constFind(QString::fromUtf8(p.text().get()).trimmed());
+        if (it != renamed.constEnd())
+            p.text().set(it->toUtf8().constData());
+    });
 }
 
 namespace {
-
-// The name and, for a picture, the twin in the other format (the device
-// keeps .tgz, the editor draws the .png beside it).
-QStringList withTwin(const QString& name)
-{
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString suffix = dot > 0 ? name.mid(dot + 1).toLower() : QString();
-    if (suffix == QLatin1String("tgz"))
-        return {name, name.left(dot) + QStringLiteral(".png")};
-    if (suffix == QLatin1String("png"))
-        return {name, name.left(dot) + QStringLiteral(".tgz")};
-    return {name};
-}
 
 // True when the folder has an entry of that name in any letter case, as
 // RaceStudio 3's file system sees it.
@@ -139,17 +125,12 @@ int copyAssetIntoOverlay(const QString& sourceRel, const QString& targetRel, con
             qWarning() << "copyAssetIntoOverlay: skipping unsafe asset name" << name;
             continue;
         }
-        QString sourceFolder;
-        for (const QString& root : roots) {
-            const QString folder = PathGuard::join(root, src);
-            if (!folder.isEmpty() && !FolderCopy::linkOnTheWay(root, src) && FolderCopy::isRegularFile(folder + QLatin1Char('/') + name)) {
-                sourceFolder = folder;
-                break;
-            }
-        }
+        const QString sourceFolder = folderHoldingFile(roots, src, name);
         if (sourceFolder.isEmpty())
             continue;
-        for (const QString& file : withTwin(name)) {
+        for (const QString& file : {name, twinPictureName(name)}) {
+            if (file.isEmpty())
+                continue;
             QByteArray bytes;
             const QString source = sourceFolder + QLatin1Char('/') + file;
             if (!FolderCopy::isRegularFile(source))
