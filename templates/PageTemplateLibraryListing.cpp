@@ -273,6 +273,17 @@ bool refuse(QString* error, const QString& why)
     return false;
 }
 
+// The first link on the way from the install down to the folder (the
+// folder included); empty when there is none or no install holds it.
+QString linkFromInstall(const QString& folder)
+{
+    for (const QString& overlay : rs3OverlayRoots()) {
+        if (folder.startsWith(overlay + QLatin1Char('/')))
+            return FolderCopy::linkOnPath(installOfOverlayRoot(overlay), folder);
+    }
+    return {};
+}
+
 } // namespace
 
 bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
@@ -331,6 +342,13 @@ bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const Pa
             const QFileInfo info(mirror);
             if (!info.isDir() && !info.isSymLink())
                 continue;
+            // The mirror never writes through a link on the way, so what
+            // lies behind one is not its copy to remove.
+            if (const QString link = linkFromInstall(set); !link.isEmpty()) {
+                qWarning().noquote() << "deleteHomebrewTemplate: leaving" << mirror << "-" << link
+                                     << "is a symbolic link";
+                continue;
+            }
             // Only a copy of a template goes: a folder of that name holding
             // something else, or a link, is not the template's to remove.
             const bool isTemplate = !info.isSymLink() && QFileInfo::exists(mirror + QStringLiteral("/pMain.P2.xml"));

@@ -290,6 +290,26 @@ private Q_SLOTS:
         QCOMPARE(Rs3Fixture::treeSnapshot(homebrewTemplatesDir()), stored);
     }
 
+    // A set folder that is a link leads to someone else's folder: a
+    // template copy of that name there stays, and so does the link.
+    void deletingLeavesCopiesBehindALink()
+    {
+        Rs3Fixture fx;
+        QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, standard("mxs_12")));
+        const QString store = saveToStore("mxs_12", "mytpl", "Mine");
+        const QString shared = TestEnvironment::makeTempDir(QStringLiteral("shared"));
+        QVERIFY(PageTemplateLibrary::copyDirRecursive(store, shared + "/mytpl"));
+        const QString set = QFileInfo(copyIn(fx, Rs3Fixture::Stable, "mxs_12", "mytpl")).path();
+        QVERIFY(QDir(set).removeRecursively());
+        QVERIFY(QFile::link(shared, set));
+        const auto before = Rs3Fixture::treeSnapshot(shared);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^deleteHomebrewTemplate: leaving .* is a symbolic link$"));
+        QVERIFY(PageTemplateLibrary::deleteHomebrewTemplate("mxs_12", homebrewTemplate("mytpl"), {}, true));
+        QVERIFY(!QFileInfo::exists(store));
+        QVERIFY(QFileInfo(set).isSymLink());
+        QCOMPARE(Rs3Fixture::treeSnapshot(shared), before);
+    }
+
     // The store folder is already gone: the RS3 copies still go.
     void deletingWithoutStoreFolder()
     {
