@@ -1,5 +1,6 @@
 #include "model/InstallRoots.h"
 
+#include "model/FolderCopy.h"
 #include "model/FolderNames.h"
 #include "model/PathGuard.h"
 #include "model/XmlFile.h"
@@ -433,4 +434,13 @@ QImage readImageFile(const QString& path)
 QString installOfOverlayRoot(const QString& overlayRoot)
 {
     return overlayRoot.endsWith(overlaySubPath()) ? overlayRoot.chopped(overlaySubPath().size()) : overlayRoot;
+}
+
+QString linkFromInstall(const QString& path)
+{
+    for (const QString& overlay : rs3OverlayRoots()) {
+        if (path.startsWith(overlay + QLatin1Char('/')))
+            return FolderCopy::linkOnPath(installOfOverlayRoot(overlay), path);
+    }
+    return {};
 }

@@ -65,6 +65,11 @@ QStringList allOverlayRoots();
 // "/aim/resources/overlay" (a root without it is returned as it is).
 QString installOfOverlayRoot(const QString& overlayRoot);
 
+// The first symbolic link on the way from the install down to path (path
+// included), for a path below one of rs3OverlayRoots; empty when there is
+// none or no install holds the path.
+QString linkFromInstall(const QString& path);
+
 // An existing file for an RS3-relative path (tried under the stable, then the
 // beta install root), or for an absolute path that lies inside one of the
 // roots; empty otherwise.

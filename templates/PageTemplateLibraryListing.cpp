@@ -273,17 +273,6 @@ bool refuse(QString* error, const QString& why)
     return false;
 }
 
-// The first link on the way from the install down to the folder (the
-// folder included); empty when there is none or no install holds it.
-QString linkFromInstall(const QString& folder)
-{
-    for (const QString& overlay : rs3OverlayRoots()) {
-        if (folder.startsWith(overlay + QLatin1Char('/')))
-            return FolderCopy::linkOnPath(installOfOverlayRoot(overlay), folder);
-    }
-    return {};
-}
-
 } // namespace
 
 bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,

@@ -50,6 +50,12 @@ bool PageTemplateLibrary::copyDirRecursive(const QString& sourceFolder, const QS
 
 void PageTemplateLibrary::ensureSetFolderMeta(const QString& setFolder)
 {
+    // Nothing is written through a link on the way: it may lead to anyone's
+    // files, and no copy goes there either.
+    if (const QString link = linkFromInstall(setFolder); !link.isEmpty()) {
+        qWarning().noquote() << "ensureSetFolderMeta: leaving" << setFolder << "-" << link << "is a symbolic link";
+        return;
+    }
     QDir().mkpath(setFolder);
     const QFileInfo meta(setFolder + QStringLiteral("/AiM_folder.xml"));
     if (!meta.exists() || meta.size() <= 0)
@@ -76,6 +82,10 @@ QString PageTemplateLibrary::mirrorTargetRefusal(const QString& target, const QS
     const QString shown = QDir::toNativeSeparators(target);
     if (info.isSymLink())
         return QCoreApplication::translate("PageTemplateLibrary", "%1 is a link, not a template folder.").arg(shown);
+    // Behind a link on the way lies a folder of someone else's.
+    if (const QString link = linkFromInstall(target); !link.isEmpty())
+        return QCoreApplication::translate("PageTemplateLibrary", "%1 lies behind %2, which is a link.")
+            .arg(shown, QDir::toNativeSeparators(link));
     if (!info.exists())
         return {};
     if (!info.isDir())

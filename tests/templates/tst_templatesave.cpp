@@ -274,23 +274,31 @@ private Q_SLOTS:
     }
 
     // A folder of the template's name in an RS3 set that is not a template
-    // (art, a link to elsewhere) is left as it is, and named as not written.
+    // (art, a link to elsewhere), or one reached through a linked set, is
+    // left as it is, and named as not written.
     void mirrorLeavesForeignFolders_data()
     {
-        QTest::addColumn<bool>("link");
-        QTest::newRow("art folder") << false;
-        QTest::newRow("link to a folder") << true;
+        QTest::addColumn<int>("link"); // 0: none, 1: the folder, 2: its set
+        QTest::newRow("art folder") << 0;
+        QTest::newRow("link to a folder") << 1;
+        QTest::newRow("set is a link") << 2;
     }
     void mirrorLeavesForeignFolders()
     {
-        QFETCH(bool, link);
+        QFETCH(int, link);
         Rs3Fixture fx;
         QVERIFY(QDir().mkpath(fx.absolutePath(Rs3Fixture::Stable, standardSet("mxg_12"))));
         const QString copy = fx.absolutePath(Rs3Fixture::Stable, s04("mxg_12") + QStringLiteral("/zt"));
         const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));
-        QVERIFY(PageTemplateLibrary::writeFile((link ? elsewhere : copy) + QStringLiteral("/Items/md1/mask.png"), "art"));
-        if (link)
+        const QString art = link == 0 ? copy : link == 1 ? elsewhere : elsewhere + QStringLiteral("/zt");
+        QVERIFY(PageTemplateLibrary::writeFile(art + QStringLiteral("/Items/md1/mask.png"), "art"));
+        if (link == 1)
             QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::link(elsewhere, copy));
+        if (link == 2) {
+            // A template of that name behind it is someone else's too.
+            QVERIFY(PageTemplateLibrary::writeFile(art + QStringLiteral("/pMain.P2.xml"), "<theirs/>"));
+            QVERIFY(QFile::link(elsewhere, QFileInfo(copy).path()));
+        }
         const auto rs3 = fx.snapshot();
         const auto other = Rs3Fixture::treeSnapshot(elsewhere);
         MirrorReport report;
@@ -298,14 +306,15 @@ private Q_SLOTS:
             PageTemplateLibrary::saveHomebrewTemplate("mxg_12", "zt", "T", contentOf(QSize(800, 480)), &report, {});
         QVERIFY(!folder.isEmpty());
         QCOMPARE(report.refused.size(), 1);
-        QVERIFY2(report.refused.first().startsWith(copy + (link ? " is a link" : " holds no pMain.P2.xml")),
-                 qPrintable(report.refused.first()));
+        const char* why[] = {" holds no pMain.P2.xml", " is a link", " lies behind "};
+        QVERIFY2(report.refused.first().startsWith(copy + why[link]), qPrintable(report.refused.first()));
         QVERIFY(report.failedPaths.isEmpty());
         QCOMPARE(report.mirroredCount, 0);
         QCOMPARE(fx.snapshot(), rs3);
         QCOMPARE(Rs3Fixture::treeSnapshot(elsewhere), other);
         QVERIFY(PageTemplateLibrary::mirrorTemplateToRs3(folder, fx.root(Rs3Fixture::Stable), "mxg_12", "zt").isEmpty());
         QCOMPARE(fx.snapshot(), rs3);
+        QCOMPARE(Rs3Fixture::treeSnapshot(elsewhere), other);
     }
 
     void mirrorTemplateToRs3()

@@ -186,6 +186,29 @@ private Q_SLOTS:
         QCOMPARE(kept, QString());
     }
 
+    // A set folder that is a link leads to someone else's folder: a
+    // template of the theme's name there is neither replaced nor kept aside.
+    void linkedSetInAnInstallIsLeftAlone()
+    {
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        const QString shared = TestEnvironment::makeTempDir(QStringLiteral("shared"));
+        QVERIFY(PageTemplateLibrary::writeFile(shared + '/' + kSlug + "/pMain.P2.xml", "<theirs/>"));
+        const QString set = setFolder(fx, Rs3Fixture::Stable, "mxg_12");
+        QVERIFY(!QFileInfo::exists(set) || QDir(set).removeRecursively());
+        QVERIFY(QFile::link(shared, set));
+        const auto before = Rs3Fixture::treeSnapshot(shared);
+        QString kept;
+        QStringList leftAlone;
+        QCOMPARE(PageTemplateLibrary::installHomebrewTheme(kSlug, "Neon", assetsFor({"mxg_12"}, Qt::red), nullptr, &kept,
+                                                           &leftAlone),
+                 1);
+        QCOMPARE(Rs3Fixture::treeSnapshot(shared), before);
+        QVERIFY(QFileInfo(set).isSymLink());
+        QCOMPARE(leftAlone, QStringList{set + '/' + kSlug + " lies behind " + set + ", which is a link."});
+        QCOMPARE(kept, QString());
+    }
+
     void reinstallLeavesOnlyTheSecondTheme()
     {
         Rs3Fixture fx;
