@@ -340,10 +340,18 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
     MadeArtFolders madeHere;
     const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), target.device, newRel, QStringLiteral("mask.png"));
     if (held.held()) {
-        if (!copyHeldArtFolder(held, madeHere, &savedArt)) {
+        // A linked folder is neither read nor written; what was left is
+        // named, as when the folder is drawn.
+        artCopyNotes << held.linked;
+        QString error;
+        FolderCopy copies;
+        if (!copyHeldArtFolder(held, madeHere, copies, &error)) {
+            artCopyNotes << error;
+            noteArtCopies(copies);
             madeHere.removeAll();
             return false;
         }
+        noteArtCopies(copies);
         if (made)
             made->add(madeHere);
         return true;

@@ -22,6 +22,8 @@
 #include <QStatusBar>
 #include <QUndoStack>
 
+#include <utility>
+
 const MaskElement* MainWindow::maskOfCurrentPage(int maskIndex)
 {
     const PageModel* page = config.page(currentPage);
@@ -75,6 +77,15 @@ void MainWindow::showArtworkFailure(const QString& title, const QString& failed,
     Asker::instance().warning(this, title, failed + QStringLiteral(" — ") + cause);
 }
 
+// Only an open and a refresh would show them otherwise: an install left
+// without the art the file will point at would go unnamed.
+void MainWindow::reportArtCopyNotes(const QString& title)
+{
+    const QStringList notes = std::exchange(config.artCopyNotes, {});
+    if (!notes.isEmpty())
+        Asker::instance().warning(this, title, artCopyNotesText(notes));
+}
+
 void MainWindow::applyColorBar(int maskIndex)
 {
     const MaskElement* bar =
@@ -91,6 +102,7 @@ void MainWindow::applyColorBar(int maskIndex)
     }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
+    config.artCopyNotes.clear();
     bool applied = false;
     auto* command = new BarColorCommand(&config, currentPage, maskIndex, &applied);
     undoStack->push(command);
@@ -101,6 +113,7 @@ void MainWindow::applyColorBar(int maskIndex)
         showArtworkFailure(tr("Color bar"), tr("Bar color apply failed"),
                            ArtworkFailureReason::forBarColor(config, currentPage, maskIndex),
                            tr("RaceStudio 3 overlay for this device not found, or the stock bar assets are missing"));
+    reportArtCopyNotes(tr("Color bar"));
     reportLockedPreview(tr("Bar updated on the device, and in "
                            "Korvelanto's preview. RaceStudio3 has this "
                            "config open and locked its preview image — "
@@ -167,6 +180,7 @@ void MainWindow::applyBoxStyle(int maskIndex)
 
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
+    config.artCopyNotes.clear();
     if (sizeChanged)
         undoStack->push(new MoveCommand(mask, mask->x, mask->y, mask->w, mask->h, mask->x, mask->y, size.width(),
             size.height(), &config, currentPage, maskIndex, false, false));
@@ -209,6 +223,7 @@ void MainWindow::applyBoxStyle(int maskIndex)
             2500);
     else if (sizeChanged)
         statusBar()->showMessage(tr("Resized digit to %1 x %2").arg(size.width()).arg(size.height()), 2500);
+    reportArtCopyNotes(tr("Box style"));
     reportLockedPreview(tr("Box updated on the device, and in Korvelanto's preview. "
                            "RaceStudio3 has this "
                            "config open and locked its preview image — close RaceStudio3, then "

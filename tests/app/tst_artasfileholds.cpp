@@ -246,6 +246,58 @@ private Q_SLOTS:
                                                      .arg(box.width()).arg(box.height())));
     }
 
+    // Beta's homebrew set links to a drive that is not plugged in: Color…
+    // and a box style draw into the stable install only, and the window
+    // names the link it left right after the edit, not only at the next
+    // open.
+    void installLeftOutIsNamed_data()
+    {
+        QTest::addColumn<bool>("boxStyle");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("color bar") << false << false;
+        QTest::newRow("box style") << true << false;
+        QTest::newRow("color bar into the folder a save kept") << false << true;
+    }
+    void installLeftOutIsNamed()
+    {
+        QFETCH(bool, boxStyle);
+        QFETCH(bool, held);
+        QVERIFY(rs3->addDemoStock(Rs3Fixture::Beta));
+        const QString homebrew = rs3->absolutePath(
+            Rs3Fixture::Beta, QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew"));
+        QDir(homebrew).removeRecursively();
+        const QString drive = TestEnvironment::makeTempDir(QStringLiteral("drive")) + QStringLiteral("/unplugged");
+        QVERIFY(QDir().mkpath(QFileInfo(homebrew).path()));
+        QVERIFY(QFile::link(drive, homebrew));
+
+        const int mask = maskOn(0, boxStyle ? DemoStock::valueBoxItem() : DemoStock::barItem());
+        QVERIFY(mask >= 0);
+        select(0, mask);
+        if (held) {
+            window->applyColorBar(mask);
+            QVERIFY(window->save());
+            window->stepHistory(true);
+            QCOMPARE(maskPath(*config, 0, mask), DemoStock::barItem());
+        }
+        asker->asked.clear();
+        if (boxStyle) {
+            chooseStyle(QStringLiteral("solid_blue"));
+            window->applyBoxStyle(mask);
+            asker->onExec = {};
+        } else {
+            window->applyColorBar(mask);
+        }
+        QVERIFY(maskPath(*config, 0, mask).contains(QLatin1String("/s04_homebrew/")));
+        QStringList named;
+        for (const ScriptedAsker::Asked& a : asker->asked) {
+            if (a.kind == QLatin1String("message") && a.text.contains(homebrew))
+                named << a.title;
+        }
+        QCOMPARE(named, QStringList{boxStyle ? QStringLiteral("Box style") : QStringLiteral("Color bar")});
+        QVERIFY(QFileInfo(homebrew).isSymLink());
+        QVERIFY(!QFileInfo::exists(drive));
+    }
+
     // A box-style and a bar-colour record left beside a saved file that never
     // got their art (the editor ended before its save): the file's art is
     // drawn, the check names both, and the repair or the next save removes
