@@ -77,8 +77,9 @@ private:
 };
 
 // The folders below the overlay roots that a copy may write into: each one
-// there as a folder, with no link on the way to it.
-QStringList plainFolders(const QStringList& overlayRoots, const QString& rel)
+// there as a folder, with no link on the way to it. The others are named in
+// `linked`, one line each.
+QStringList plainFolders(const QStringList& overlayRoots, const QString& rel, QStringList* linked = nullptr)
 {
     QStringList folders;
     for (const QString& root : overlayRoots) {
@@ -87,6 +88,9 @@ QStringList plainFolders(const QStringList& overlayRoots, const QString& rel)
             continue;
         if (FolderCopy::linkOnTheWay(root, rel)) {
             qWarning() << "PastedArt: not writing through a link on the way to" << folder;
+            if (linked)
+                *linked << tr("%1 was left as it is: %2 is a symbolic link")
+                               .arg(folder, FolderCopy::linkOnPath(root, folder));
             continue;
         }
         if (QFileInfo(folder).isDir())
@@ -221,7 +225,8 @@ bool PastedArt::plan(const QString& sourceRel, const QString& targetRel, const Q
     QList<QList<File>> groups;
     if (!readPastedGroups(roots, src, names, groups, error))
         return false;
-    const QStringList targets = plainFolders(roots, dst);
+    QStringList linked;
+    const QStringList targets = plainFolders(roots, dst, &linked);
     if (groups.isEmpty() || targets.isEmpty())
         return true;
 
@@ -244,6 +249,7 @@ bool PastedArt::plan(const QString& sourceRel, const QString& targetRel, const Q
     const bool stock = !dst.contains(QLatin1String("/s04_homebrew/"));
     if (!other && !stock) {
         art.m_targetRel = dst;
+        art.m_leftOut = linked;
         for (const QList<File>& group : groups)
             art.m_files << group;
         return true;

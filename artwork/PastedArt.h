@@ -35,6 +35,9 @@ public:
     // The pictures the widgets name anew: in the own item the old names
     // stay with the item's own pictures.
     const QHash<QString, QString>& renamed() const { return m_renamed; }
+    // The mask's folders in installs the pictures are not added to (a link
+    // on the way there), one line each naming the link.
+    const QStringList& leftOut() const { return m_leftOut; }
 
     // Writes the plan into every install: all of it or, on a failure,
     // nothing (what it created is removed again). What it creates is noted
@@ -59,4 +62,5 @@ private:
     QString m_setFolder; // below the overlay root
     QList<File> m_files; // beside: the pasted pictures; own item: the item's files and the pasted ones
     QHash<QString, QString> m_renamed;
+    QStringList m_leftOut;
 };

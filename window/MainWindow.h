@@ -402,6 +402,10 @@ private:
     QString mismatchedBoxesText(const QStringList& boxes, bool force) const;
     // What the art copies of an open or a refresh skipped or could not write.
     QString artCopyNotesText(const QStringList& notes) const;
+    // What an edit's art writes left out of an install (a link on the way,
+    // a folder that could not be made), named once in a box titled `title`
+    // (MainWindowArtActions.cpp).
+    void reportArtCopyNotes(const QString& title);
 
     // --- the outliner's row menu (MainWindowOutlinerMenu.cpp) ---------------
     void fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIndex);

@@ -77,6 +77,15 @@ void MainWindow::showArtworkFailure(const QString& title, const QString& failed,
     Asker::instance().warning(this, title, failed + QStringLiteral(" — ") + cause);
 }
 
+// Only an open and a refresh would show them otherwise: an install left
+// without the art the file will point at would go unnamed.
+void MainWindow::reportArtCopyNotes(const QString& title)
+{
+    const QStringList notes = std::exchange(config.artCopyNotes, {});
+    if (!notes.isEmpty())
+        Asker::instance().warning(this, title, artCopyNotesText(notes));
+}
+
 void MainWindow::applyColorBar(int maskIndex)
 {
     const MaskElement* bar =
@@ -93,12 +102,11 @@ void MainWindow::applyColorBar(int maskIndex)
     }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
-    bool applied = false;
     // What the colouring had to leave in an install (a link on the way,
-    // something in the folder's place, a full disk) is said once, here.
+    // something in the folder's place, a full disk) is said once, after it.
     config.artCopyNotes.clear();
+    bool applied = false;
     undoStack->push(new BarColorCommand(&config, currentPage, maskIndex, &applied));
-    const QStringList notes = std::exchange(config.artCopyNotes, {});
     showRestyledMask(maskIndex);
     if (applied)
         statusBar()->showMessage(tr("Applied green→amber→red bar color"), 4000);
@@ -106,8 +114,7 @@ void MainWindow::applyColorBar(int maskIndex)
         showArtworkFailure(tr("Color bar"), tr("Bar color apply failed"),
                            ArtworkFailureReason::forBarColor(config, currentPage, maskIndex),
                            tr("RaceStudio 3 overlay for this device not found, or the stock bar assets are missing"));
-    if (!notes.isEmpty())
-        Asker::instance().warning(this, tr("Color bar"), artCopyNotesText(notes));
+    reportArtCopyNotes(tr("Color bar"));
     reportLockedPreview(tr("Bar updated on the device, and in "
                            "Korvelanto's preview. RaceStudio3 has this "
                            "config open and locked its preview image — "
@@ -174,6 +181,7 @@ void MainWindow::applyBoxStyle(int maskIndex)
 
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
+    config.artCopyNotes.clear();
     if (sizeChanged)
         undoStack->push(new MoveCommand(mask, mask->x, mask->y, mask->w, mask->h, mask->x, mask->y, size.width(),
             size.height(), &config, currentPage, maskIndex, false, false));
@@ -216,6 +224,7 @@ void MainWindow::applyBoxStyle(int maskIndex)
             2500);
     else if (sizeChanged)
         statusBar()->showMessage(tr("Resized digit to %1 x %2").arg(size.width()).arg(size.height()), 2500);
+    reportArtCopyNotes(tr("Box style"));
     reportLockedPreview(tr("Box updated on the device, and in Korvelanto's preview. "
                            "RaceStudio3 has this "
                            "config open and locked its preview image — close RaceStudio3, then "

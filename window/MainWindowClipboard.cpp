@@ -297,6 +297,7 @@ void MainWindow::pasteWidget()
 
     const bool newMask = target < 0;
     PasteOutcome outcome;
+    config.artCopyNotes.clear();
     if (!pasteIntoMask(nodes, target, outcome))
         return;
     config.propagateBarAxisRefs(currentPage, target);
@@ -326,6 +327,7 @@ void MainWindow::pasteWidget()
         statusBar()->showMessage(tr("Pasted widget -- offset (+10,+10)"), 2500);
     else
         statusBar()->showMessage(tr("Pasted %1 widgets -- offset (+10,+10)").arg(n), 2500);
+    reportArtCopyNotes(tr("Paste Widget"));
 }
 
 // The undoable part of a paste, as one macro: the new mask (target -1), then
@@ -445,5 +447,6 @@ bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int tar
         return false;
     }
     renamed = art.renamed();
+    config.artCopyNotes << art.leftOut();
     return true;
 }

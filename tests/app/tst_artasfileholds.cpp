@@ -246,6 +246,72 @@ private Q_SLOTS:
                                                      .arg(box.width()).arg(box.height())));
     }
 
+    // Beta's homebrew set links to a drive that is not plugged in: Color…,
+    // a box style and the pictures of a paste go into the stable install
+    // only, and the window names the link it left right after the edit, not
+    // only at the next open.
+    void installLeftOutIsNamed_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("color bar") << QStringLiteral("Color bar") << false;
+        QTest::newRow("box style") << QStringLiteral("Box style") << false;
+        QTest::newRow("color bar into the folder a save kept") << QStringLiteral("Color bar") << true;
+        QTest::newRow("paste beside a styled box's art") << QStringLiteral("Paste Widget") << false;
+    }
+    void installLeftOutIsNamed()
+    {
+        QFETCH(QString, edit);
+        QFETCH(bool, held);
+        QVERIFY(rs3->addDemoStock(Rs3Fixture::Beta));
+        const QString homebrew = rs3->absolutePath(
+            Rs3Fixture::Beta, QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew"));
+        QDir(homebrew).removeRecursively();
+        const QString drive = TestEnvironment::makeTempDir(QStringLiteral("drive")) + QStringLiteral("/unplugged");
+        QVERIFY(QDir().mkpath(QFileInfo(homebrew).path()));
+        QVERIFY(QFile::link(drive, homebrew));
+
+        const int bar = maskOn(0, DemoStock::barItem());
+        const int box = maskOn(0, DemoStock::valueBoxItem());
+        QVERIFY(bar >= 0 && box >= 0);
+        const int mask = edit == QLatin1String("Color bar") ? bar : box;
+        select(0, mask);
+        if (held) {
+            window->applyColorBar(mask);
+            QVERIFY(window->save());
+            window->stepHistory(true);
+            QCOMPARE(maskPath(*config, 0, mask), DemoStock::barItem());
+        }
+        if (edit != QLatin1String("Color bar")) {
+            chooseStyle(QStringLiteral("solid_blue"));
+            window->applyBoxStyle(mask);
+            asker->onExec = {};
+        }
+        if (edit == QLatin1String("Paste Widget")) {
+            auto* canvas = window->findChild<DashCanvas*>();
+            canvas->setSelectedMask(bar);
+            canvas->setSelectedWidget(0);
+            window->copyWidget();
+            canvas->setSelectedMask(box);
+            canvas->setSelectedWidget(-1);
+            asker->asked.clear();
+            window->pasteWidget();
+            QCOMPARE(int(config->pages[0].masks[size_t(box)].widgets.size()), 3);
+        } else if (edit == QLatin1String("Color bar")) {
+            asker->asked.clear();
+            window->applyColorBar(mask);
+        }
+        QVERIFY(maskPath(*config, 0, mask).contains(QLatin1String("/s04_homebrew/")));
+        QStringList named;
+        for (const ScriptedAsker::Asked& a : asker->asked) {
+            if (a.kind == QLatin1String("message") && a.text.contains(homebrew))
+                named << a.title;
+        }
+        QCOMPARE(named, QStringList{edit});
+        QVERIFY(QFileInfo(homebrew).isSymLink());
+        QVERIFY(!QFileInfo::exists(drive));
+    }
+
     // A box-style and a bar-colour record left beside a saved file that never
     // got their art (the editor ended before its save): the file's art is
     // drawn, the check names both, and the repair or the next save removes
