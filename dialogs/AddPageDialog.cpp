@@ -209,6 +209,9 @@ void AddPageDialog::populateTemplates()
         addNoneTab();
     else if (remembered >= 0 && remembered < tabs->count())
         tabs->setCurrentIndex(remembered);
+    // A rebuilt list has nothing chosen (a deleted template's row is gone):
+    // Add Page waits for a new choice.
+    onSelectionChanged();
 }
 
 int AddPageDialog::dropBrokenHomebrewTemplates()

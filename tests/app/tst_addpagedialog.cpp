@@ -524,9 +524,10 @@ private Q_SLOTS:
         }
         QCOMPARE(everything(fx) == before, !deleted);
         QCOMPARE(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zone"), !deleted);
-        // The list is rebuilt on the same tab.
+        // The list is rebuilt on the same tab, with nothing chosen to add.
         QCOMPARE(dialog.tabs->currentIndex(), 1);
         QCOMPARE(listOf(dialog, 1)->count(), deleted ? 1 : 2);
+        QCOMPARE(dialog.buttons->button(QDialogButtonBox::Ok)->isEnabled(), !deleted);
     }
 
     // New Homebrew Theme, Add Page from it, then Delete Template from the
