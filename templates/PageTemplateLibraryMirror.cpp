@@ -68,8 +68,9 @@ QString PageTemplateLibrary::artSetNameClash(const QString& name)
         return {};
     return QCoreApplication::translate("PageTemplateLibrary",
                                        "\"%1\" is a folder name of the editor's own art (zbox_... box pictures, "
-                                       "zbar_... bar colours, zchrome_... chrome, whatever the letter case), which "
-                                       "saved configurations point at: no template or theme may take it.")
+                                       "zbar_... bar colours, zchrome_... chrome, zpaste_... pasted pictures, "
+                                       "whatever the letter case), which saved configurations point at: no "
+                                       "template or theme may take it.")
         .arg(name);
 }
 
