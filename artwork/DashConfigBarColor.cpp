@@ -523,6 +523,11 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
+    if (holdsPastedColouredArt(node)) {
+        if (error)
+            *error = pastedColouredArtRefusal();
+        return false;
+    }
 
     // A second colouring starts again from the stock art, never from the
     // recoloured copy.

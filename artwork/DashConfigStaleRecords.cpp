@@ -10,6 +10,8 @@
 #include "artwork/StaleArtRecord.h"
 #include "model/XmlParams.h"
 
+#include <QCoreApplication>
+
 bool DashConfig::boxStyleRecordFits(const BoxStyleRecord& record, pugi::xml_node mask)
 {
     // A record that draws no box describes no item.
@@ -26,12 +28,30 @@ bool DashConfig::barColorRecordFits(const BarColorRecord& record, pugi::xml_node
     if (!record.colored)
         return true;
     const QString rel = QString::fromUtf8(paramValue(mask, "PATH_REL_AiM_MASK"));
+    const QString stamped = QString::fromUtf8(paramValue(mask, "DE_BARCOLOR_SRC"));
+    // Pictures pasted into a coloured bar moved it to a copy of its coloured
+    // art; the colouring's stamp came along, and the record is still the
+    // one that tells how the bar was coloured.
+    if (holdsPastedColouredArt(mask))
+        return record.originalPathRel.isEmpty() || stamped == record.originalPathRel;
     if (!rel.contains(QLatin1String("/s04_homebrew/zbar_")))
         return false;
     // The folder was made from the stock item the mask names; a record of
     // another colouring is not this folder's.
-    const QString stamped = QString::fromUtf8(paramValue(mask, "DE_BARCOLOR_SRC"));
     return stamped.isEmpty() || record.originalPathRel.isEmpty() || stamped == record.originalPathRel;
+}
+
+bool DashConfig::holdsPastedColouredArt(pugi::xml_node mask)
+{
+    return QString::fromUtf8(paramValue(mask, "PATH_REL_AiM_MASK")).contains(QLatin1String("/s04_homebrew/zpaste_"))
+        && !paramValue(mask, "DE_BARCOLOR_SRC").isEmpty();
+}
+
+QString DashConfig::pastedColouredArtRefusal()
+{
+    return QCoreApplication::translate("DashConfig",
+                                       "pictures were pasted into this bar's coloured artwork, and the stock art "
+                                       "lacks them: undo the paste to change the bar's colour");
 }
 
 std::vector<StaleArtRecord> DashConfig::staleArtRecords() const

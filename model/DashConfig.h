@@ -176,6 +176,10 @@ public:
     // record's stock item. One that does not is never drawn.
     static bool boxStyleRecordFits(const BoxStyleRecord& record, pugi::xml_node mask);
     static bool barColorRecordFits(const BarColorRecord& record, pugi::xml_node mask);
+    // A coloured bar whose art is a copy with pasted pictures in it: neither
+    // the stock art nor a new colouring holds those pictures.
+    static bool holdsPastedColouredArt(pugi::xml_node mask);
+    static QString pastedColouredArtRefusal();
     // Every box-style and bar-colour record of a mask that it does not fit,
     // in page and mask order.
     std::vector<StaleArtRecord> staleArtRecords() const;

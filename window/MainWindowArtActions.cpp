@@ -100,6 +100,10 @@ void MainWindow::applyColorBar(int maskIndex)
                                  6000);
         return;
     }
+    if (DashConfig::holdsPastedColouredArt(bar->node)) {
+        statusBar()->showMessage(tr("Bar color apply failed — %1").arg(DashConfig::pastedColouredArtRefusal()), 6000);
+        return;
+    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     // What the colouring had to leave in an install (a link on the way,

@@ -31,6 +31,10 @@ void MainWindow::removeBarColor(int maskIndex)
         showArtworkFailure(tr("Remove color"), tr("Remove bar color failed"), unreadable, QString());
         return;
     }
+    if (DashConfig::holdsPastedColouredArt(config.maskAt(currentPage, maskIndex)->node)) {
+        statusBar()->showMessage(tr("Remove bar color failed — %1").arg(DashConfig::pastedColouredArtRefusal()), 6000);
+        return;
+    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     // Without a stored original there is nothing to go back to: say so

@@ -5,6 +5,7 @@
 #include "editing/AddMultiBoxCommand.h"
 #include "editing/MoveCommand.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/StaleArtRecord.h"
 #include "editing/ReorderMaskCommand.h"
 #include "model/XmlParams.h"
 #include "panels/AddElementDialog.h"
@@ -315,6 +316,40 @@ private Q_SLOTS:
     // save, undo, save and Discard; each pasted bar draws its own strips from
     // an item of its mask's own. What an unsaved paste made goes with its
     // undo; what a saved file points at stays.
+    // Pictures pasted into a coloured bar move it to a copy of its coloured
+    // art: its colour record stays with it through the save, and neither
+    // Remove color nor a new colouring drops the pasted pictures; after the
+    // paste's undo the colour comes off as before.
+    void pasteIntoColouredBarKeepsItsRecord()
+    {
+        window->applyColorBar(2);
+        const QString coloured = maskPath(*config, 0, 2);
+        QVERIFY(coloured.contains(QStringLiteral("/zbar_")));
+        const QString key = config->sidecarKey(0, 2, SidecarStore::BarColors);
+        const int standing = insertStock(QStringLiteral("Vertical bar"));
+        QVERIFY(standing >= 0);
+        QVERIFY2(copyBarInto(0, standing, 2) >= 0, qPrintable(status()));
+        QVERIFY(maskPath(*config, 0, 2).contains(QStringLiteral("/s04_homebrew/zpaste_")));
+        QVERIFY(config->staleArtRecords().empty());
+
+        const int steps = stack->count();
+        const QByteArray xml = ConfigSnapshot::documents(*config);
+        window->removeBarColor(2);
+        QVERIFY2(status().contains(QStringLiteral("undo the paste")), qPrintable(status()));
+        window->applyColorBar(2);
+        QVERIFY2(status().contains(QStringLiteral("undo the paste")), qPrintable(status()));
+        QCOMPARE(stack->count(), steps);
+        QCOMPARE(ConfigSnapshot::documents(*config), xml);
+
+        QVERIFY(window->save());
+        QVERIFY(config->loadBarColorSidecar().value(key).colored);
+        stack->undo(); // the paste
+        QCOMPARE(maskPath(*config, 0, 2), coloured);
+        window->removeBarColor(2);
+        QCOMPARE(status(), QStringLiteral("Removed bar color"));
+        QVERIFY(!maskPath(*config, 0, 2).contains(QStringLiteral("/s04_homebrew/")));
+    }
+
     void pastedBarsLeaveTheStockItems()
     {
         const QMap<QString, QByteArray> stock = stockFiles();
