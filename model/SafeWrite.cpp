@@ -1,6 +1,7 @@
 #include "model/SafeWrite.h"
 
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/ZipArchive.h"
 
 #include <QCoreApplication>
@@ -68,6 +69,15 @@ bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* erro
     if (!writeWhole(file, bytes.constData(), bytes.size()))
         return failWrite(file, error);
     return commitSaveFile(file, error);
+}
+
+bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error)
+{
+    const QString base = within.isEmpty() ? QFileInfo(path).path() : within;
+    const QString link = FolderCopy::linkOnPath(base, path);
+    if (!link.isEmpty())
+        return report(path, QCoreApplication::translate("SafeWrite", "%1 is a symbolic link").arg(link), error);
+    return writeFileSafely(path, bytes, error);
 }
 
 bool writeWorkingFile(const QString& path, const QByteArray& bytes, QString* error)

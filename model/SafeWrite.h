@@ -25,6 +25,13 @@ bool writeWhole(QFileDevice& file, const char* data, qint64 size);
 // with the system's reason.
 bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// As writeFileSafely, for a file in a folder the user shares with RaceStudio 3
+// or keeps beside a configuration, where a link may lead to the user's own
+// files: refused when path, or a folder on the way down to it from `within`
+// (empty: path's own folder), is a symbolic link, so nothing is ever written
+// where a link points. Error: "cannot write %1: %2 is a symbolic link".
+bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error = nullptr);
+
 // As writeFileSafely, for a file of a configuration's working folder: the
 // archive packed from it is what is kept, so the write is not waited for on
 // the disk. The file keeps its permissions.
