@@ -6,6 +6,7 @@
 #include "panels/Asker.h"
 #include "templates/PageTemplateLibrary.h"
 #include "templates/TemplateReference.h"
+#include "templates/TemplateUsers.h"
 
 #include <QComboBox>
 #include <QDebug>
@@ -397,11 +398,13 @@ void AddPageDialog::onDeleteHomebrewTemplate()
                                       + QStringLiteral("\n\n") + clash);
         return;
     }
+    // One count serves the question and the delete: the delete is told not
+    // to read every configuration again.
     if (!confirmDelete(tpl))
         return;
     const QStringList extraFamilies = config ? config->deviceOverlayFolders() : QStringList();
     QString why;
-    if (PageTemplateLibrary::deleteHomebrewTemplate(targetFamily, tpl, extraFamilies, false, &why)) {
+    if (PageTemplateLibrary::deleteHomebrewTemplate(targetFamily, tpl, extraFamilies, true, &why)) {
         populateTemplates();
         return;
     }
@@ -410,15 +413,14 @@ void AddPageDialog::onDeleteHomebrewTemplate()
                                   + (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why));
 }
 
-// Refuses while the open configuration (its pages in the window or its
-// saved file) or RS3 configurations still use the template: deleting it
-// would leave them pointing at missing artwork.
+// Refuses while the open configuration (its pages in the window, its saved
+// file, the pages its undo history can bring back) or RS3 configurations
+// still use the template: deleting it would leave them pointing at missing
+// artwork.
 bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
 {
-    const QList<TemplateReference> refs = PageTemplateLibrary::configsReferencingTemplate(tpl);
-    const TemplateReference open =
-        config ? PageTemplateLibrary::openConfigReferencing(tpl, *config) : TemplateReference();
-    if (refs.isEmpty() && open.referenceCount == 0) {
+    const TemplateUsers users = TemplateUsers::of(tpl, config, heldXml);
+    if (!users.inUse()) {
         // Files elsewhere cannot all be found; the question says where it looked.
         const QString question =
             tr("Delete homebrew template \"%1\"?\n\nThis removes it from Korvelanto's store and from the RaceStudio3 "
@@ -432,14 +434,14 @@ bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
                                           QMessageBox::Yes | QMessageBox::Cancel)
                == QMessageBox::Yes;
     }
-    refuseTemplateInUse(tpl, refs, open);
+    refuseTemplateInUse(tpl, users);
     return false;
 }
 
-void AddPageDialog::refuseTemplateInUse(const PageTemplate& tpl, const QList<TemplateReference>& refs,
-                                        const TemplateReference& open)
+void AddPageDialog::refuseTemplateInUse(const PageTemplate& tpl, const TemplateUsers& users)
 {
-    QStringList lines;
+    const TemplateReference& open = users.open;
+    const QList<TemplateReference>& refs = users.configs;
     QString text;
     if (open.referenceCount > 0) {
         const QString name = open.configName.isEmpty() ? tr("(not saved yet)") : open.configName;
@@ -447,24 +449,29 @@ void AddPageDialog::refuseTemplateInUse(const PageTemplate& tpl, const QList<Tem
         if (!refs.isEmpty())
             text += QLatin1Char('\n')
                     + tr("%n RaceStudio 3 configuration(s) also use it:", nullptr, int(refs.size()));
-        lines << tr("    %1  (%n reference(s))", nullptr, open.referenceCount).arg(name);
-    } else {
+    } else if (!refs.isEmpty()) {
         text = tr("\"%1\" cannot be deleted - %n RaceStudio 3 configuration(s) still use it:", nullptr,
                   int(refs.size()))
                    .arg(tpl.displayName);
+    } else {
+        text = tr("\"%1\" cannot be deleted - pages or boxes that Undo or Redo can bring back into the open "
+                  "configuration use it.")
+                   .arg(tpl.displayName);
     }
-    for (const TemplateReference& ref : refs)
-        lines << tr("    %1  (%n reference(s))", nullptr, ref.referenceCount).arg(ref.configName);
-    const QString advice =
+    QString advice =
         open.referenceCount > 0
             ? tr("Remove the pages that use this template and save (or delete the configurations) first, then delete "
                  "the template.")
             : tr("Remove the pages that use this template (or delete the configurations) first, then delete the "
                  "template.");
+    if (users.heldByUndo > 0)
+        advice += QLatin1Char(' ')
+                  + tr("Undo can still bring back pages that use it: save, then close or reopen the configuration "
+                       "to let them go.");
     QMessageBox box(QMessageBox::Warning, tr("Template is in use"), text, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(
-        lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n")
+        users.lines().join(QLatin1Char('\n')) + QStringLiteral("\n\n")
         + tr("Deleting it would leave those configurations pointing at artwork that is no longer there. RaceStudio 3 "
              "shows an image error for every missing file, each time the configuration is opened.")
         + QStringLiteral("\n\n") + advice);

@@ -2,6 +2,7 @@
 
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
+#include "editing/HeldXml.h"
 #include "templates/TemplateReference.h"
 
 #include <QDialog>
@@ -20,6 +21,7 @@ class QListWidgetItem;
 class QPoint;
 class QPushButton;
 class QTabWidget;
+struct TemplateUsers;
 
 // Picks the page template a new page is added from: one tab per RS3 template
 // set of the configuration's device family and one "Homebrew" tab for the
@@ -53,6 +55,9 @@ public:
     // offered: where an install was looked for.
     QLabel* installNote = nullptr;
     PageTemplate selectedTemplate;
+    // The pages and masks the window's undo history keeps aside; Delete
+    // Template counts them as users of a template. Empty: none.
+    HeldXmlWalk heldXml;
 
 public Q_SLOTS:
     void onDoubleClicked(QListWidgetItem* item);
@@ -74,8 +79,7 @@ private:
     PageTemplate templateFromItem(const QListWidgetItem* item) const;
     static PageTemplate findTemplateByFolder(const std::vector<PageTemplate>& templates, const QString& folder);
     bool confirmDelete(const PageTemplate& tpl);
-    void refuseTemplateInUse(const PageTemplate& tpl, const QList<TemplateReference>& refs,
-                             const TemplateReference& open);
+    void refuseTemplateInUse(const PageTemplate& tpl, const TemplateUsers& users);
     void onTemplateContextMenu(const QPoint& pos);
     void onAcceptClicked();
 };

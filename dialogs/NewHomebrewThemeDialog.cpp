@@ -350,6 +350,17 @@ bool NewHomebrewThemeDialog::confirmReplace(const QString& name, const QString& 
 {
     if (PageTemplateLibrary::existingThemeFolders(slug).isEmpty())
         return true;
+    // Saved pages point into those folders: overwriting them would change or
+    // remove what they show, as a delete would.
+    const TemplateUsers users = usersOf ? usersOf(slug) : TemplateUsers::ofFolderName(slug, nullptr, {});
+    if (users.inUse()) {
+        Asker::instance().warning(this, tr("Theme exists"),
+                                  tr("A theme or template named \"%1\" (slug: %2) already exists and is in use:"
+                                     "\n\n%3\n\nOverwriting it would change or remove the pictures they show. "
+                                     "Choose another name.")
+                                      .arg(name, slug, users.lines().join(QLatin1Char('\n'))));
+        return false;
+    }
     const auto answer = Asker::instance().question(
         this, tr("Theme exists"), tr("A theme named \"%1\" (slug: %2) already exists. Overwrite?").arg(name, slug),
         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "templates/ThemeParams.h"
+#include "templates/TemplateUsers.h"
 
 #include <QColor>
 #include <QDialog>
 #include <QImage>
 #include <QStringList>
+
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -30,6 +33,11 @@ public:
     // The theme's folder name: its letters and digits lower-cased, "theme"
     // when there are none, with a "z" in front unless it starts with one.
     static QString slugify(const QString& name);
+
+    // What uses a folder of the slug's name; an install over one in use is
+    // refused. By default RaceStudio 3's configurations; the window adds its
+    // open file and undo history.
+    std::function<TemplateUsers(const QString& slug)> usersOf;
 
 private Q_SLOTS:
     void onCreate();

@@ -76,3 +76,13 @@ void ClearPageCommand::undo()
             ++at;
     }
 }
+
+void ClearPageCommand::visitHeldXml(const HeldXmlVisitor& visit) const
+{
+    if (!m_done)
+        return;
+    for (const MaskSnapshot& mask : m_masks) {
+        if (!mask.isEmpty())
+            visit(mask.node());
+    }
+}

@@ -3,6 +3,8 @@
 #include "editing/MaskSnapshot.h"
 #include "model/MaskRecords.h"
 
+#include "editing/HeldXml.h"
+
 #include <QUndoCommand>
 #include <vector>
 
@@ -12,13 +14,15 @@ class DashConfig;
 // their records. An undo whose records cannot be written leaves the page
 // cleared and says so in DashConfig::refusedStep; the redo the window then
 // takes does nothing.
-class ClearPageCommand : public QUndoCommand {
+class ClearPageCommand : public QUndoCommand, public HeldXml {
 public:
     ClearPageCommand(DashConfig* config, int page, QUndoCommand* parent = nullptr);
     ~ClearPageCommand() override;
 
     void undo() override;
     void redo() override;
+    // The removed masks while the page is cleared.
+    void visitHeldXml(const HeldXmlVisitor& visit) const override;
 
 private:
     DashConfig* m_config;

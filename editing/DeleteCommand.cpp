@@ -72,3 +72,9 @@ void DeleteCommand::undo()
     m_config->insertMaskNodeCopy(m_page, m_mask, m_saved.record, m_saved.node(),
                                  m_config->maskInsertAnchor(m_page, m_mask), out);
 }
+
+void DeleteCommand::visitHeldXml(const HeldXmlVisitor& visit) const
+{
+    if (m_done && !m_saved.isEmpty())
+        visit(m_saved.node());
+}

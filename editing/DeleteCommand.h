@@ -3,6 +3,8 @@
 #include "editing/MaskSnapshot.h"
 #include "model/MaskRecords.h"
 
+#include "editing/HeldXml.h"
+
 #include <QUndoCommand>
 
 class DashConfig;
@@ -11,13 +13,15 @@ class DashConfig;
 // records it had (a save in between drops them from the stores). An undo
 // whose records cannot be written leaves the mask deleted and says so in
 // DashConfig::refusedStep; the redo the window then takes does nothing.
-class DeleteCommand : public QUndoCommand {
+class DeleteCommand : public QUndoCommand, public HeldXml {
 public:
     DeleteCommand(DashConfig* config, int page, int mask, QUndoCommand* parent = nullptr);
     ~DeleteCommand() override;
 
     void undo() override;
     void redo() override;
+    // The deleted mask while it is gone.
+    void visitHeldXml(const HeldXmlVisitor& visit) const override;
 
 private:
     DashConfig* m_config;

@@ -65,3 +65,9 @@ void RemovePageCommand::undo()
     }
     m_done = false;
 }
+
+void RemovePageCommand::visitHeldXml(const HeldXmlVisitor& visit) const
+{
+    if (m_done && m_taken)
+        visit(m_saved.node());
+}

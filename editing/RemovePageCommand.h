@@ -3,6 +3,8 @@
 #include "editing/PageSnapshot.h"
 #include "model/MaskRecords.h"
 
+#include "editing/HeldXml.h"
+
 #include <QUndoCommand>
 
 #include <vector>
@@ -13,13 +15,15 @@ class DashConfig;
 // masks' records (a save in between drops them from the stores). An undo
 // whose records cannot be written leaves the page deleted and says so in
 // DashConfig::refusedStep; the redo the window then takes does nothing.
-class RemovePageCommand : public QUndoCommand {
+class RemovePageCommand : public QUndoCommand, public HeldXml {
 public:
     RemovePageCommand(DashConfig* config, int page, QUndoCommand* parent = nullptr);
     ~RemovePageCommand() override;
 
     void undo() override;
     void redo() override;
+    // The deleted page while it is gone.
+    void visitHeldXml(const HeldXmlVisitor& visit) const override;
 
 private:
     DashConfig* m_config;

@@ -52,3 +52,9 @@ void ReplayedPageCommand::undo()
     }
     m_config->removePage(m_created);
 }
+
+void ReplayedPageCommand::visitHeldXml(const HeldXmlVisitor& visit) const
+{
+    if (!m_done && m_taken)
+        visit(m_saved.node());
+}

@@ -2,6 +2,8 @@
 
 #include "editing/PageSnapshot.h"
 
+#include "editing/HeldXml.h"
+
 #include <QUndoCommand>
 
 class DashConfig;
@@ -13,12 +15,14 @@ class DashConfig;
 // A failed first redo leaves no undo step. The created index goes to a
 // variable the creator owns, written at the first redo, which runs inside
 // the push: the stack deletes a failed command there.
-class ReplayedPageCommand : public QUndoCommand {
+class ReplayedPageCommand : public QUndoCommand, public HeldXml {
 public:
     ~ReplayedPageCommand() override;
 
     void undo() override;
     void redo() override;
+    // The page while its adding is undone.
+    void visitHeldXml(const HeldXmlVisitor& visit) const override;
 
 protected:
     ReplayedPageCommand(DashConfig* config, int* createdPage, QUndoCommand* parent);

@@ -3,6 +3,7 @@
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/GalleryRequests.h"
 #include "gallery/InstallRequest.h"
+#include "templates/TemplateUsers.h"
 #include "templates/ThemeAssets.h"
 
 #include <QByteArray>
@@ -63,6 +64,12 @@ public:
         configTargetCheck = check;
     }
 
+    // What uses a folder of a theme's id: a theme bundle is not installed
+    // over one in use (the pictures saved pages show would change or go).
+    // Without one, RaceStudio 3's configurations are looked at.
+    using ThemeUsersLookup = std::function<TemplateUsers(const QString& folderName)>;
+    void setThemeUsersLookup(const ThemeUsersLookup& lookup) { themeUsersLookup = lookup; }
+
     // Reads a theme bundle into the bundle state; empty on success, else the
     // message. The theme id must be one plain folder name.
     QString parseThemeBundle(const QByteArray& bytes);
@@ -115,6 +122,7 @@ Q_SIGNALS:
 
 private:
     ConfigTargetCheck configTargetCheck;
+    ThemeUsersLookup themeUsersLookup;
     void onDownloadProgress(qint64 received, qint64 total);
     void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;

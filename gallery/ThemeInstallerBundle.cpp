@@ -51,6 +51,18 @@ bool ThemeInstaller::installThemeBundle(const QByteArray& bytes)
         Q_EMIT failed(tr("Bundle parse failed: %1").arg(parseError));
         return false;
     }
+    // The install replaces the id's folders whole: where saved pages point
+    // into them, what they show would change or go.
+    if (!PageTemplateLibrary::existingThemeFolders(themeId).isEmpty()) {
+        const TemplateUsers users =
+            themeUsersLookup ? themeUsersLookup(themeId) : TemplateUsers::ofFolderName(themeId, nullptr, {});
+        if (users.inUse()) {
+            Q_EMIT failed(tr("Install failed: a theme or template named '%1' is already installed and in use:\n%2\n"
+                             "Installing over it would change or remove the pictures they show.")
+                              .arg(themeId, users.lines().join(QLatin1Char('\n'))));
+            return false;
+        }
+    }
     Q_EMIT progress(85, tr("Installing to devices..."));
     QString error;
     QString keptAside;

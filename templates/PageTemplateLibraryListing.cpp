@@ -9,11 +9,11 @@
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
-#include "model/StringWriter.h"
 #include "model/ZipArchive.h"
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
 #include "templates/TemplateReference.h"
+#include "templates/TemplateReferenceCount.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -87,67 +87,39 @@ PageTemplateGroup rs3Group(const QString& setPath, const QString& setName)
     return group;
 }
 
-int countNoCase(const QString& text, const QString& needle)
-{
-    int count = 0;
-    for (qsizetype at = text.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
-         at = text.indexOf(needle, at + needle.size(), Qt::CaseInsensitive))
-        ++count;
-    return count;
-}
-
-// A device file as text in which a folder name can be looked for: decoded
-// in the encoding its declaration names (UTF-8 unless it says otherwise),
-// character references resolved, and with '/' for every '\'. A file that
-// does not parse is read as UTF-8 as it is.
-QString deviceText(const QByteArray& bytes)
-{
-    pugi::xml_document doc;
-    QByteArray utf8 = bytes;
-    if (doc.load_buffer(bytes.constData(), size_t(bytes.size()), pugi::parse_default, pugi::encoding_auto)) {
-        StringWriter text;
-        doc.save(text, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-        utf8 = text.buffer;
-    }
-    return QString::fromUtf8(utf8).replace(QLatin1Char('\\'), QLatin1Char('/'));
-}
-
-int referencesIn(const QString& cfgFolder, const QString& needle)
+int referencesIn(const QString& cfgFolder, const QString& name)
 {
     int count = 0;
     QDirIterator it(cfgFolder, {QStringLiteral("overlay.ov3.xml")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile file(it.next());
         if (file.open(QIODevice::ReadOnly))
-            count += countNoCase(deviceText(file.readAll()), needle);
+            count += TemplateReferenceCount::inDeviceBytes(file.readAll(), name);
     }
     return count;
 }
 
 // The device files of a saved configuration; a file that cannot be read
 // counts nothing (its pages in the window still do).
-int referencesInArchive(const QString& zconf2, const QString& needle)
+int referencesInArchive(const QString& zconf2, const QString& name)
 {
     QMap<QString, QByteArray> entries;
-    const auto wanted = [](const QString& name) {
-        return name.section(QLatin1Char('/'), -1).compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
+    const auto wanted = [](const QString& entry) {
+        return entry.section(QLatin1Char('/'), -1).compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
     };
     if (zconf2.isEmpty() || !QFileInfo(zconf2).isFile() || !readZipEntries(zconf2, wanted, ExtractLimits(), &entries))
         return 0;
     int count = 0;
-    for (const QByteArray& text : std::as_const(entries))
-        count += countNoCase(deviceText(text), needle);
+    for (const QByteArray& bytes : std::as_const(entries))
+        count += TemplateReferenceCount::inDeviceBytes(bytes, name);
     return count;
 }
 
-int referencesInWindow(const DashConfig& config, const QString& needle)
+int referencesInWindow(const DashConfig& config, const QString& name)
 {
     int count = 0;
-    for (const DeviceFile* device : config.devices) {
-        StringWriter text;
-        device->doc.save(text, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-        count += countNoCase(QString::fromUtf8(text.buffer).replace(QLatin1Char('\\'), QLatin1Char('/')), needle);
-    }
+    for (const DeviceFile* device : config.devices)
+        count += TemplateReferenceCount::inNode(device->doc, name);
     return count;
 }
 
@@ -226,7 +198,6 @@ QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const P
     const QString name = tpl.folderName.trimmed();
     if (!tpl.homebrew || name.isEmpty())
         return refs;
-    const QString needle = QStringLiteral("s04_homebrew/") + name + QLatin1Char('/');
     for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
         const QString cfgs = root + QStringLiteral("/user/cfgs");
         if (root.isEmpty() || !QFileInfo(cfgs).isDir())
@@ -235,7 +206,7 @@ QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const P
             QDir(cfgs).entryList({QStringLiteral("cfg_*")}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
         for (const QString& folder : folders) {
             const QString path = cfgs + QLatin1Char('/') + folder;
-            const int count = referencesIn(path, needle);
+            const int count = referencesIn(path, name);
             if (count == 0)
                 continue;
             refs.append({folder, configNameOf(path, folder), path, count});
@@ -252,10 +223,9 @@ TemplateReference PageTemplateLibrary::openConfigReferencing(const PageTemplate&
     const QString name = tpl.folderName.trimmed();
     if (!tpl.homebrew || name.isEmpty())
         return ref;
-    const QString needle = QStringLiteral("s04_homebrew/") + name + QLatin1Char('/');
     // The pages in the window and the saved file may differ either way
     // until the next save; whichever holds more references decides.
-    ref.referenceCount = std::max(referencesInWindow(config, needle), referencesInArchive(config.zconf2Path, needle));
+    ref.referenceCount = std::max(referencesInWindow(config, name), referencesInArchive(config.zconf2Path, name));
     return ref;
 }
 

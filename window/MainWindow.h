@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/AddPageChoice.h"
+#include "editing/HeldXml.h"
 #include "updates/UpdateSeams.h"
 #include "canvas/CsvDataSource.h"
 #include "canvas/SampleDataSource.h"
@@ -52,6 +53,7 @@ class ThemePackage;
 class UpdateBanner;
 class UpdateChecker;
 struct MirrorReport;
+struct TemplateUsers;
 struct UpdateManifest;
 namespace gallery {
 class ThemeInstaller;
@@ -435,8 +437,13 @@ private:
 
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
     // False when a folder the save would write over exists and the user did
-    // not agree to replace it.
+    // not agree to replace it, or something uses it (the user was told).
     bool confirmReplaceTemplate(const QString& family, const QString& slug);
+    // What uses a store folder name: RS3's configurations, the open file and
+    // the pages its undo history keeps aside (read once, busy cursor shown).
+    TemplateUsers templateUsers(const QString& folderName) const;
+    // Walks the pages and masks the undo history keeps aside.
+    HeldXmlWalk heldXmlWalk() const;
     // The homebrew store's folder for a template of the family.
     QString templateStoreFolder(const QString& family, const QString& slug) const;
     // The canvas as a small PNG, else a dark placeholder naming the template

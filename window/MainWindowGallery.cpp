@@ -9,6 +9,7 @@
 #include "model/PathGuard.h"
 #include "panels/Asker.h"
 #include "panels/TitleWidth.h"
+#include "templates/TemplateUsers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -91,6 +92,7 @@ void MainWindow::createThemeInstaller()
     themeInstaller = new gallery::ThemeInstaller(this, galleryBaseUrl);
     themeInstaller->setConfigTargetCheck(
         [this](const ConfigTarget& target) { return mayInstallOver(target); });
+    themeInstaller->setThemeUsersLookup([this](const QString& folderName) { return templateUsers(folderName); });
     connect(themeInstaller, &gallery::ThemeInstaller::progress, this, &MainWindow::onThemeInstallProgress);
     connect(themeInstaller, &gallery::ThemeInstaller::installed, this, &MainWindow::onThemeInstalled);
     connect(themeInstaller, &gallery::ThemeInstaller::configInstalled, this, &MainWindow::onConfigInstalled);

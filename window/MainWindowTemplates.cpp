@@ -12,6 +12,7 @@
 #include "templates/MirrorReport.h"
 #include "templates/PageTemplateLibrary.h"
 #include "templates/TemplateContent.h"
+#include "templates/TemplateUsers.h"
 
 #include <QDebug>
 #include <QDir>
@@ -214,12 +215,36 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
     }
     if (existing.isEmpty())
         return true;
+    // Saved pages point into the folder: a replace would change or remove
+    // the pictures they show, as a delete would.
+    const TemplateUsers users = templateUsers(slug);
+    if (users.inUse()) {
+        Asker::instance().warning(this, tr("Save as Template"),
+                                  tr("A template or theme named \"%1\" already exists and is in use:\n\n%2\n\n"
+                                     "Replacing it would change or remove the pictures they show. Save the page "
+                                     "under another name.")
+                                      .arg(slug, users.lines().join(QLatin1Char('\n'))));
+        return false;
+    }
     const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nReplace it with the current "
                             "page?")
                              .arg(slug, existing.join(QLatin1Char('\n')));
     return Asker::instance().question(this, tr("Save as Template"), text, QMessageBox::Yes | QMessageBox::Cancel,
                                       QMessageBox::Cancel)
            == QMessageBox::Yes;
+}
+
+TemplateUsers MainWindow::templateUsers(const QString& folderName) const
+{
+    return TemplateUsers::ofFolderName(folderName, &config, heldXmlWalk());
+}
+
+HeldXmlWalk MainWindow::heldXmlWalk() const
+{
+    return [this](const HeldXmlVisitor& visit) {
+        if (undoStack)
+            visitHeldXml(*undoStack, visit);
+    };
 }
 
 QByteArray MainWindow::templatePreview(const QString& slug, const QString& label, bool* placeholder)
@@ -305,6 +330,7 @@ QString MainWindow::whyRs3LacksTemplate(const PageTemplate& tpl, const QString& 
 AddPageChoice MainWindow::runAddPageDialog()
 {
     AddPageDialog dialog(&config, this, currentPage);
+    dialog.heldXml = heldXmlWalk();
     AddPageChoice choice;
     choice.result = Asker::instance().exec(&dialog);
     choice.chosen = dialog.selectedTemplate;

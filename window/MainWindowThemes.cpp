@@ -6,6 +6,7 @@
 #include "dialogs/OpenThemeDialog.h"
 #include "gallery/ThemePackage.h"
 #include "panels/Asker.h"
+#include "templates/TemplateUsers.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 void MainWindow::newHomebrewTheme()
 {
     NewHomebrewThemeDialog dialog(this);
+    dialog.usersOf = [this](const QString& slug) { return templateUsers(slug); };
     if (Asker::instance().exec(&dialog) == QDialog::Accepted)
         statusBar()->showMessage(tr("Homebrew theme created"), 3000);
 }

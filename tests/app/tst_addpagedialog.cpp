@@ -1,5 +1,7 @@
 #include "dialogs/AddPageDialog.h"
 #include "dialogs/NewHomebrewThemeDialog.h"
+#include "editing/RemovePageCommand.h"
+#include "gallery/ThemeInstaller.h"
 #include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
@@ -11,11 +13,16 @@
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
+#include "support/ZipFixture.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -27,6 +34,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QUndoStack>
 #include <QtTest>
 
 namespace {
@@ -73,9 +81,23 @@ struct UsedTheme {
     QString theme;
     QString path;
 
-    QString slug() const { return NewHomebrewThemeDialog::slugify(theme); }
+    // The folder the theme or template lives in; the New Homebrew Theme
+    // slug unless another way of making it named it.
+    QString folder;
+    QString slug() const { return folder.isEmpty() ? NewHomebrewThemeDialog::slugify(theme) : folder; }
+
+    // Delete Template's count: how often it walked the undo history, and
+    // whether the cursor said busy while it did and not at any question.
+    int walks = 0;
+    bool busyWhileCounting = false;
+    bool busyAtQuestion = false;
 
     bool make(const QString& name, const QString& fileName)
+    {
+        return open(name, fileName) && makeTheme() && addPage();
+    }
+
+    bool open(const QString& name, const QString& fileName)
     {
         theme = name;
         fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
@@ -87,15 +109,55 @@ struct UsedTheme {
             return false;
         window.loadConfig(path);
         config = window.findChild<DashCanvas*>()->config;
-        asker.onExec = [this](QDialog* dialog) {
-            dialog->findChild<QLineEdit*>("themeName")->setText(theme);
+        return config->pageCount() == 1;
+    }
+
+    bool makeTheme()
+    {
+        newTheme(theme);
+        // The folder comes back under the name it was given.
+        return QDir(homebrewTemplatesDir() + "/mxg_12").entryList(QDir::Dirs).contains(slug());
+    }
+
+    void newTheme(const QString& name)
+    {
+        asker.onExec = [name](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>("themeName")->setText(name);
             dialog->findChild<QPushButton*>("createButton")->click();
             return dialog->result();
         };
         window.newHomebrewTheme();
-        // The folder comes back under the name it was given.
-        if (!QDir(homebrewTemplatesDir() + "/mxg_12").entryList(QDir::Dirs).contains(slug()))
+    }
+
+    // The page the user is on saved as a homebrew template of the name.
+    bool makeTemplate()
+    {
+        asker.texts << qMakePair(true, theme);
+        window.saveCurrentAsTemplate();
+        folder = "z" + theme.toLower();
+        return QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + folder + "/pMain.P2.xml");
+    }
+
+    // A theme bundle as the gallery hands one over, its id the folder name.
+    bool installBundle(const QString& id)
+    {
+        const QByteArray manifest =
+            QJsonDocument(QJsonObject{{"id", id}, {"name", theme}, {"devices", QJsonArray{"mxg_12"}}}).toJson();
+        const QString zip = TestEnvironment::makeTempDir("bundle") + "/theme.zip";
+        if (!ZipFixture::writeZip(zip, QMap<QString, QByteArray>{
+                                           {"theme-manifest.json", manifest},
+                                           {"mxg_12/bkg.png", TestFiles::pngBytes(QSize(800, 480), Qt::darkRed)},
+                                           {"mxg_12/prw.png", TestFiles::pngBytes(QSize(196, 117), Qt::darkRed)}}))
             return false;
+        gallery::ThemeInstaller installer;
+        folder = id;
+        return installer.installBundleBytes(TestFiles::readBytes(zip))
+               && QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + id + "/pMain.P2.xml");
+    }
+
+    bool addPage()
+    {
+        const int pages = config->pageCount();
         asker.onExec = [this](QDialog* d) {
             auto* dialog = qobject_cast<AddPageDialog*>(d);
             if (!dialog || !choose(dialog))
@@ -104,8 +166,10 @@ struct UsedTheme {
             return dialog->result();
         };
         window.addPageFromTemplate();
-        return config->pageCount() == 2 && config->page(1)->name == theme;
+        return config->pageCount() == pages + 1 && config->page(pages)->name == theme;
     }
+
+    QUndoStack* history() const { return window.findChild<QUndoStack*>(); }
 
     QListWidget* choose(AddPageDialog* dialog) const
     {
@@ -134,18 +198,35 @@ struct UsedTheme {
     {
         QString shown;
         asker.asked.clear();
+        walks = 0;
+        busyWhileCounting = busyAtQuestion = false;
+        asker.onMessage = [this](const ScriptedAsker::Asked&) { busyAtQuestion |= busy(); };
         asker.onExec = [&](QDialog* d) {
             if (auto* box = qobject_cast<QMessageBox*>(d)) {
+                busyAtQuestion |= busy();
                 shown = box->text() + '\n' + box->informativeText();
                 return int(QMessageBox::Ok);
             }
             auto* dialog = qobject_cast<AddPageDialog*>(d);
-            if (dialog && choose(dialog))
-                dialog->onDeleteHomebrewTemplate();
+            if (!dialog || !choose(dialog))
+                return int(QDialog::Rejected);
+            const HeldXmlWalk walk = dialog->heldXml;
+            dialog->heldXml = [this, walk](const HeldXmlVisitor& visit) {
+                ++walks;
+                busyWhileCounting = busy();
+                walk(visit);
+            };
+            dialog->onDeleteHomebrewTemplate();
             return int(QDialog::Rejected);
         };
         window.addPageFromTemplate();
+        asker.onMessage = nullptr;
         return shown;
+    }
+
+    static bool busy()
+    {
+        return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
     }
 
     // The first device file of the saved configuration, as saved.
@@ -657,6 +738,130 @@ private Q_SLOTS:
         QCOMPARE(Rs3Fixture::treeSnapshot(homebrewTemplatesDir()), store);
         QCOMPARE(asker.asked.last().title, QStringLiteral("Delete failed"));
         QVERIFY2(asker.asked.last().text.contains(why), qPrintable(asker.asked.last().text));
+    }
+
+    // The page that uses the theme is gone from the window and from the saved
+    // file, but Undo (or Redo) can bring it back: Delete Template is refused
+    // and says so; after the refusal Undo brings the page back with its art.
+    // The count walks the history once per gesture, under a busy cursor that
+    // is gone by the time anything is asked.
+    void deleteRefusedWhileUndoCanBringItBack_data()
+    {
+        QTest::addColumn<bool>("deleted"); // else: the adding undone
+        QTest::newRow("page deleted, file saved") << true;
+        QTest::newRow("adding undone") << false;
+    }
+    void deleteRefusedWhileUndoCanBringItBack()
+    {
+        QFETCH(bool, deleted);
+        UsedTheme used;
+        QVERIFY(used.make("Blue Night", "Race.zconf2"));
+        if (deleted) {
+            QVERIFY(used.window.save());
+            used.history()->push(new RemovePageCommand(used.config, 1));
+            QVERIFY(used.window.save());
+            QCOMPARE(used.artNamedBySavedFile(), 0);
+        } else {
+            used.history()->undo();
+        }
+        QCOMPARE(used.config->pageCount(), 1);
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.buttons << QMessageBox::Yes;
+
+        const QString refusal = used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
+        QVERIFY2(refusal.contains("Undo or Redo can bring back"), qPrintable(refusal));
+        QCOMPARE(everything(used.fx), before);
+        QCOMPARE(used.walks, 1);
+        QVERIFY(used.busyWhileCounting);
+        QVERIFY(!used.busyAtQuestion);
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        deleted ? used.history()->undo() : used.history()->redo();
+        QCOMPARE(used.config->pageCount(), 2);
+        QVERIFY(used.window.save());
+        QVERIFY(used.artNamedBySavedFile() > 0);
+    }
+
+    // A theme bundle whose id holds "&" (the files store it as "&amp;"),
+    // used by the open file and by an RS3 configuration: Delete Template is
+    // refused, naming both, and nothing is removed.
+    void deleteRefusedForANameWithAnAmpersand()
+    {
+        UsedTheme used;
+        QVERIFY(used.open("R&D", "Lab.zconf2"));
+        QVERIFY(used.installBundle("R&D"));
+        QVERIFY(used.addPage());
+        QVERIFY(used.window.save());
+        QVERIFY(used.savedDevice().contains("s04_homebrew/R&amp;D/"));
+        used.fx.addUserConfig(Rs3Fixture::Stable, "cfg_001", "Bench & Co", {used.savedDevice()});
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.buttons << QMessageBox::Yes;
+
+        const QString refusal = used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
+        QVERIFY2(refusal.startsWith("\"R&D\" cannot be deleted - the open configuration Lab.zconf2 still uses it."),
+                 qPrintable(refusal));
+        QVERIFY2(refusal.contains("    Bench & Co  ("), qPrintable(refusal));
+        QCOMPARE(everything(used.fx), before);
+        // The gallery installing the bundle again would replace it whole.
+        QVERIFY(!used.installBundle("R&D"));
+        QCOMPARE(everything(used.fx), before);
+    }
+
+    // A page added from a homebrew template and the file saved (or the page
+    // deleted, so only Undo can bring it back); then the user saves a page as
+    // a template of the same name, or makes a theme of that name, and says
+    // Yes to every question: refused, naming the file; every file the saved
+    // configuration points at stays as it was.
+    void replaceRefusedWhileInUse_data()
+    {
+        QTest::addColumn<bool>("asTheme");
+        QTest::addColumn<bool>("onlyUndo");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("save as template, file saved") << false << false << "Nordring.zconf2";
+        QTest::newRow("new theme, file saved") << true << false << "Nordring.zconf2";
+        QTest::newRow("save as template, page deleted") << false << true << "Undo or Redo can bring back";
+        QTest::newRow("new theme, page deleted") << true << true << "Undo or Redo can bring back";
+    }
+    void replaceRefusedWhileInUse()
+    {
+        QFETCH(bool, asTheme);
+        QFETCH(bool, onlyUndo);
+        QFETCH(QString, named);
+        UsedTheme used;
+        QVERIFY(used.open("Nordring", "Nordring.zconf2"));
+        QVERIFY(used.makeTemplate());
+        QVERIFY(used.addPage());
+        QVERIFY(used.window.save());
+        QVERIFY(used.artNamedBySavedFile() > 0);
+        if (onlyUndo) {
+            used.history()->push(new RemovePageCommand(used.config, 1));
+            QVERIFY(used.window.save());
+        }
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        const QByteArray savedBefore = TestFiles::readBytes(used.path);
+        for (int i = 0; i < 6; ++i)
+            used.asker.buttons << QMessageBox::Yes;
+        used.asker.asked.clear();
+
+        if (asTheme) {
+            used.newTheme("Nordring");
+        } else {
+            used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
+            used.window.saveCurrentAsTemplate();
+        }
+        QString shown;
+        for (const ScriptedAsker::Asked& a : std::as_const(used.asker.asked))
+            shown += a.title + ": " + a.text + '\n';
+        QVERIFY2(shown.contains("is in use") && shown.contains(named), qPrintable(shown));
+        QCOMPARE(everything(used.fx), before);
+        QCOMPARE(TestFiles::readBytes(used.path), savedBefore);
+        if (onlyUndo) {
+            used.history()->undo();
+            QVERIFY(used.window.save());
+        }
+        QVERIFY(used.artNamedBySavedFile() > 0);
     }
 };
 

@@ -3,6 +3,7 @@
 #include "templates/PageTemplateLibrary.h"
 #include "templates/TemplateContent.h"
 #include "templates/TemplateReference.h"
+#include "templates/TemplateReferenceCount.h"
 
 #include "model/PageModel.h"
 #include "support/Rs3Fixture.h"
@@ -15,6 +16,7 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStringEncoder>
 #include <QtTest>
 
 namespace {
@@ -218,6 +220,59 @@ private Q_SLOTS:
             QCOMPARE(refs[0].referenceCount, count);
             QCOMPARE(refs[0].configName, QStringLiteral("Nürburg"));
         }
+    }
+
+    // The name as the file stores it: escaped where it holds "&" or a
+    // quote, in the encoding the file declares or, without a declaration,
+    // UTF-8 or else Latin-1; the count reads it as a parser would.
+    void referencesAsStored_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("device");
+        QTest::addColumn<int>("count");
+        const QByteArray head = "<?xml version=\"1.0\"?>\n<overlay_cli><p n=\"PATH\">";
+        const QByteArray tail = "</p></overlay_cli>\n";
+        QTest::newRow("& escaped") << "R&D" << head + "s04_homebrew/R&amp;D/bkg.png" + tail << 1;
+        QTest::newRow("& by number, in an attribute")
+            << "R&D" << QByteArray("<overlay_cli><p v=\"S04_HOMEBREW\\r&#38;d\\x\"/></overlay_cli>") << 1;
+        QTest::newRow("& of another name") << "R&D" << head + "s04_homebrew/R&amp;D2/" + tail << 0;
+        QTest::newRow("apostrophe escaped")
+            << "O'Neil" << QByteArray("<overlay_cli><p v='s04_homebrew/O&apos;Neil/'/></overlay_cli>") << 1;
+        const QByteArray cp1252 = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<overlay_cli><p>";
+        QTest::newRow("declared windows-1252")
+            << QStringLiteral("zn\u00fcrburg\u00f8st") << cp1252 + "s04_homebrew/zn\xfcrburg\xf8st/" + tail << 1;
+        QTest::newRow("declared windows-1252, euro")
+            << QStringLiteral("z\u20acuro") << cp1252 + "s04_homebrew/z\x80uro/" + tail << 1;
+        QTest::newRow("Latin-1 without a declaration")
+            << QStringLiteral("zn\u00fcrburg\u00f8st")
+            << QByteArray("<overlay_cli><p>s04_homebrew/zn\xfcrburg\xf8st/x</p></overlay_cli>") << 1;
+        QStringEncoder sjis("Shift_JIS");
+        QTest::newRow("declared Shift_JIS")
+            << QStringLiteral("z\u9234\u9e7f")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<overlay_cli><p>")
+                   + QByteArray(sjis(QStringLiteral("s04_homebrew/z\u9234\u9e7f/"))) + tail
+            << 1;
+        QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+        QTest::newRow("UTF-16 with a byte order mark")
+            << "R&D"
+            << QByteArray(utf16(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><p>s04_homebrew/r&amp;d/"
+                                               "</p><p>S04_homebrew\\R&amp;D\\</p>")))
+            << 2;
+    }
+    void referencesAsStored()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, device);
+        QFETCH(int, count);
+        QCOMPARE(TemplateReferenceCount::inDeviceBytes(device, name), count);
+        Rs3Fixture fx;
+        fx.addUserConfig(Rs3Fixture::Stable, "cfg_one", "One", {device});
+        const QList<TemplateReference> refs = PageTemplateLibrary::configsReferencingTemplate(homebrewTemplate(name));
+        QCOMPARE(refs.value(0).referenceCount, count);
+        // The parsed text, as the window holds it, counts the same.
+        pugi::xml_document doc;
+        if (doc.load_buffer(device.constData(), size_t(device.size())) && !name.startsWith(u'z'))
+            QCOMPARE(TemplateReferenceCount::inNode(doc, name), count);
     }
 
     void deleting()

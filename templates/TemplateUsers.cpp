@@ -1,0 +1,79 @@
+#include "templates/TemplateUsers.h"
+
+#include "templates/PageTemplate.h"
+#include "templates/PageTemplateLibrary.h"
+#include "templates/TemplateReferenceCount.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QCursor>
+#include <QGuiApplication>
+
+namespace {
+
+QString tr(const char* text, int n = -1)
+{
+    return QCoreApplication::translate("TemplateUsers", text, nullptr, n);
+}
+
+// The count reads every configuration of the installs, which takes a while
+// on a full install: the cursor says so.
+class BusyCursor {
+public:
+    BusyCursor() : m_shown(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_shown)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~BusyCursor()
+    {
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    bool m_shown;
+};
+
+} // namespace
+
+QStringList TemplateUsers::lines() const
+{
+    QStringList out;
+    const auto line = [](const QString& name, int count) {
+        return tr("    %1  (%n reference(s))", count).arg(name);
+    };
+    if (open.referenceCount > 0)
+        out << line(open.configName.isEmpty() ? tr("(not saved yet)") : open.configName, open.referenceCount);
+    for (const TemplateReference& ref : configs)
+        out << line(ref.configName, ref.referenceCount);
+    if (heldByUndo > 0)
+        out << line(tr("pages and boxes Undo or Redo can bring back"), heldByUndo);
+    return out;
+}
+
+TemplateUsers TemplateUsers::of(const PageTemplate& tpl, const DashConfig* config, const HeldXmlWalk& held)
+{
+    TemplateUsers users;
+    const QString name = tpl.folderName.trimmed();
+    if (!tpl.homebrew || name.isEmpty())
+        return users;
+    BusyCursor busy;
+    users.configs = PageTemplateLibrary::configsReferencingTemplate(tpl);
+    if (config)
+        users.open = PageTemplateLibrary::openConfigReferencing(tpl, *config);
+    if (held)
+        held([&](const pugi::xml_node& node) { users.heldByUndo += TemplateReferenceCount::inNode(node, name); });
+    return users;
+}
+
+TemplateUsers TemplateUsers::ofFolderName(const QString& folderName, const DashConfig* config,
+                                          const HeldXmlWalk& held)
+{
+    PageTemplate tpl;
+    tpl.folderName = folderName;
+    tpl.homebrew = true;
+    return of(tpl, config, held);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "editing/HeldXml.h"
+#include "templates/TemplateReference.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class DashConfig;
+struct PageTemplate;
+
+// Everything that uses a homebrew template's folder, found in one pass:
+// RaceStudio 3's configurations, the open configuration (its pages in the
+// window and its saved file) and the pages and masks its undo history can
+// bring back. A template in use is neither deleted nor replaced: the files
+// they point at would go.
+struct TemplateUsers {
+    QList<TemplateReference> configs; // RaceStudio 3's configurations, stable install first
+    TemplateReference open;           // the open configuration; referenceCount 0 when it does not use it
+    int heldByUndo = 0;               // references in pages and masks Undo or Redo can bring back
+
+    bool inUse() const { return !configs.isEmpty() || open.referenceCount > 0 || heldByUndo > 0; }
+
+    // One line per user, "    <name>  (<n> reference(s))", the open
+    // configuration first, the undo history last.
+    QStringList lines() const;
+
+    // Reads each configuration once, with a busy cursor while it does. The
+    // configuration and the walk over the undo history may be null / empty.
+    static TemplateUsers of(const PageTemplate& tpl, const DashConfig* config, const HeldXmlWalk& held);
+    // The same for a folder name of the store (a template or theme about to
+    // be written over).
+    static TemplateUsers ofFolderName(const QString& folderName, const DashConfig* config, const HeldXmlWalk& held);
+};
