@@ -214,7 +214,8 @@ struct UsedTheme {
             dialog->heldXml = [this, walk](const HeldXmlVisitor& visit) {
                 ++walks;
                 busyWhileCounting = busy();
-                walk(visit);
+                if (walk)
+                    walk(visit);
             };
             dialog->onDeleteHomebrewTemplate();
             return int(QDialog::Rejected);
@@ -854,9 +855,9 @@ private Q_SLOTS:
         QString shown;
         for (const ScriptedAsker::Asked& a : std::as_const(used.asker.asked))
             shown += a.title + ": " + a.text + '\n';
-        QVERIFY2(shown.contains("is in use") && shown.contains(named), qPrintable(shown));
         QCOMPARE(everything(used.fx), before);
         QCOMPARE(TestFiles::readBytes(used.path), savedBefore);
+        QVERIFY2(shown.contains("is in use") && shown.contains(named), qPrintable(shown));
         if (onlyUndo) {
             used.history()->undo();
             QVERIFY(used.window.save());
