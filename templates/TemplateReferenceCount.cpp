@@ -105,7 +105,11 @@ FileEncoding encodingOf(const QByteArray& bytes)
     encoding.name = QStringDecoder(declared.constData()).name();
     if (encoding.name.compare("UTF-8", Qt::CaseInsensitive) == 0)
         encoding.name.clear();
-    encoding.asciiCompatible = !encoder.hasError() && encoded == probe;
+    // The declaration was read as single bytes, so the file is written in
+    // them: one naming UTF-16 or the like is mislabelled and read as UTF-8,
+    // as a parser would.
+    if (encoder.hasError() || encoded != probe)
+        encoding.name.clear();
     return encoding;
 }
 
