@@ -1,7 +1,5 @@
 #include "dialogs/AddPageDialog.h"
 #include "dialogs/NewHomebrewThemeDialog.h"
-#include "editing/RemovePageCommand.h"
-#include "gallery/ThemeInstaller.h"
 #include "window/MainWindow.h"
 #include "canvas/DashCanvas.h"
 #include "model/DashConfig.h"
@@ -13,16 +11,12 @@
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
-#include "support/ZipFixture.h"
+#include "app/UsedTheme.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QGuiApplication>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -34,7 +28,6 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QUndoStack>
 #include <QtTest>
 
 namespace {
@@ -56,209 +49,6 @@ QStringList tabTitles(const AddPageDialog& dialog)
         titles << dialog.tabs->tabText(i);
     return titles;
 }
-
-QListWidget* listOf(const AddPageDialog& dialog, int tab)
-{
-    return qobject_cast<QListWidget*>(dialog.tabs->widget(tab));
-}
-
-QMap<QString, QByteArray> everything(const Rs3Fixture& fx)
-{
-    QMap<QString, QByteArray> all = fx.snapshot();
-    const QMap<QString, QByteArray> store = Rs3Fixture::treeSnapshot(homebrewTemplatesDir());
-    for (auto it = store.begin(); it != store.end(); ++it)
-        all.insert("store/" + it.key(), it.value());
-    return all;
-}
-
-// A theme made with New Homebrew Theme in the window and a page added from
-// it to an open configuration.
-struct UsedTheme {
-    Rs3Fixture fx;
-    ScriptedAsker asker;
-    MainWindow window;
-    DashConfig* config = nullptr;
-    QString theme;
-    QString path;
-
-    // The folder the theme or template lives in; the New Homebrew Theme
-    // slug unless another way of making it named it.
-    QString folder;
-    QString slug() const { return folder.isEmpty() ? NewHomebrewThemeDialog::slugify(theme) : folder; }
-
-    // Delete Template's count: how often it walked the undo history, and
-    // whether the cursor said busy while it did and not at any question.
-    int walks = 0;
-    bool busyWhileCounting = false;
-    bool busyAtQuestion = false;
-
-    bool make(const QString& name, const QString& fileName)
-    {
-        return open(name, fileName) && makeTheme() && addPage();
-    }
-
-    bool open(const QString& name, const QString& fileName)
-    {
-        theme = name;
-        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
-        QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto")).setValue("homebrew/suppressAddRedirect", true);
-        ConfigFixture cfg;
-        cfg.device().page("Main").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "x", 0, 0, 50, 50)));
-        path = TestEnvironment::makeTempDir("openuser") + '/' + fileName;
-        if (!cfg.writeZip(path))
-            return false;
-        window.loadConfig(path);
-        config = window.findChild<DashCanvas*>()->config;
-        return config->pageCount() == 1;
-    }
-
-    bool makeTheme()
-    {
-        newTheme(theme);
-        // The folder comes back under the name it was given.
-        return QDir(homebrewTemplatesDir() + "/mxg_12").entryList(QDir::Dirs).contains(slug());
-    }
-
-    void newTheme(const QString& name)
-    {
-        asker.onExec = [name](QDialog* dialog) {
-            dialog->findChild<QLineEdit*>("themeName")->setText(name);
-            dialog->findChild<QPushButton*>("createButton")->click();
-            return dialog->result();
-        };
-        window.newHomebrewTheme();
-    }
-
-    // The page the user is on saved as a homebrew template of the name.
-    bool makeTemplate()
-    {
-        asker.texts << qMakePair(true, theme);
-        window.saveCurrentAsTemplate();
-        folder = "z" + theme.toLower();
-        return QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + folder + "/pMain.P2.xml");
-    }
-
-    // A theme bundle as the gallery hands one over, its id the folder name.
-    bool installBundle(const QString& id)
-    {
-        const QByteArray manifest =
-            QJsonDocument(QJsonObject{{"id", id}, {"name", theme}, {"devices", QJsonArray{"mxg_12"}}}).toJson();
-        const QString zip = TestEnvironment::makeTempDir("bundle") + "/theme.zip";
-        if (!ZipFixture::writeZip(zip, QMap<QString, QByteArray>{
-                                           {"theme-manifest.json", manifest},
-                                           {"mxg_12/bkg.png", TestFiles::pngBytes(QSize(800, 480), Qt::darkRed)},
-                                           {"mxg_12/prw.png", TestFiles::pngBytes(QSize(196, 117), Qt::darkRed)}}))
-            return false;
-        gallery::ThemeInstaller installer;
-        folder = id;
-        return installer.installBundleBytes(TestFiles::readBytes(zip))
-               && QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + id + "/pMain.P2.xml");
-    }
-
-    bool addPage()
-    {
-        const int pages = config->pageCount();
-        asker.onExec = [this](QDialog* d) {
-            auto* dialog = qobject_cast<AddPageDialog*>(d);
-            if (!dialog || !choose(dialog))
-                return int(QDialog::Rejected);
-            dialog->buttons->button(QDialogButtonBox::Ok)->click();
-            return dialog->result();
-        };
-        window.addPageFromTemplate();
-        return config->pageCount() == pages + 1 && config->page(pages)->name == theme;
-    }
-
-    QUndoStack* history() const { return window.findChild<QUndoStack*>(); }
-
-    QListWidget* choose(AddPageDialog* dialog) const
-    {
-        dialog->tabs->setCurrentIndex(dialog->tabs->count() - 1);
-        QListWidget* list = listOf(*dialog, dialog->tabs->count() - 1);
-        const QList<QListWidgetItem*> found = list->findItems(theme, Qt::MatchExactly);
-        if (found.isEmpty())
-            return nullptr;
-        list->setCurrentItem(found.first());
-        return list;
-    }
-
-    // The theme as the Homebrew tab lists it.
-    PageTemplate listed() const
-    {
-        for (const PageTemplate& t : PageTemplateLibrary::listHomebrewTemplates("mxg_12", QString()).templates) {
-            if (t.displayName == theme)
-                return t;
-        }
-        return {};
-    }
-
-    // Delete Template from the Add Page dialog; the text of the message box
-    // it shows.
-    QString tryDelete()
-    {
-        QString shown;
-        asker.asked.clear();
-        walks = 0;
-        busyWhileCounting = busyAtQuestion = false;
-        asker.onMessage = [this](const ScriptedAsker::Asked&) { busyAtQuestion |= busy(); };
-        asker.onExec = [&](QDialog* d) {
-            if (auto* box = qobject_cast<QMessageBox*>(d)) {
-                busyAtQuestion |= busy();
-                shown = box->text() + '\n' + box->informativeText();
-                return int(QMessageBox::Ok);
-            }
-            auto* dialog = qobject_cast<AddPageDialog*>(d);
-            if (!dialog || !choose(dialog))
-                return int(QDialog::Rejected);
-            const HeldXmlWalk walk = dialog->heldXml;
-            dialog->heldXml = [this, walk](const HeldXmlVisitor& visit) {
-                ++walks;
-                busyWhileCounting = busy();
-                if (walk)
-                    walk(visit);
-            };
-            dialog->onDeleteHomebrewTemplate();
-            return int(QDialog::Rejected);
-        };
-        window.addPageFromTemplate();
-        asker.onMessage = nullptr;
-        return shown;
-    }
-
-    static bool busy()
-    {
-        return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    }
-
-    // The first device file of the saved configuration, as saved.
-    QByteArray savedDevice() const
-    {
-        DashConfig reopened;
-        if (!reopened.load(path) || reopened.devices.empty())
-            return {};
-        return TestFiles::readBytes(reopened.devices.front()->filePath);
-    }
-
-    // How many art paths of the theme the saved file names; each must lie in
-    // the install (else -1).
-    int artNamedBySavedFile() const
-    {
-        DashConfig reopened;
-        if (!reopened.load(path))
-            return -1;
-        const QRegularExpression art("aim/resources/overlay/[^<\"]*s04_homebrew/" + QRegularExpression::escape(slug())
-                                     + "/[^<\"]*");
-        int named = 0;
-        for (const DeviceFile* device : reopened.devices) {
-            const QString xml = QString::fromUtf8(TestFiles::readBytes(device->filePath));
-            for (auto m = art.globalMatch(xml); m.hasNext(); ++named) {
-                if (!QFileInfo::exists(DashConfig::resolveRs3Path(m.next().captured())))
-                    return -1;
-            }
-        }
-        return named;
-    }
-};
 
 } // namespace
 
@@ -741,129 +531,6 @@ private Q_SLOTS:
         QVERIFY2(asker.asked.last().text.contains(why), qPrintable(asker.asked.last().text));
     }
 
-    // The page that uses the theme is gone from the window and from the saved
-    // file, but Undo (or Redo) can bring it back: Delete Template is refused
-    // and says so; after the refusal Undo brings the page back with its art.
-    // The count walks the history once per gesture, under a busy cursor that
-    // is gone by the time anything is asked.
-    void deleteRefusedWhileUndoCanBringItBack_data()
-    {
-        QTest::addColumn<bool>("deleted"); // else: the adding undone
-        QTest::newRow("page deleted, file saved") << true;
-        QTest::newRow("adding undone") << false;
-    }
-    void deleteRefusedWhileUndoCanBringItBack()
-    {
-        QFETCH(bool, deleted);
-        UsedTheme used;
-        QVERIFY(used.make("Blue Night", "Race.zconf2"));
-        if (deleted) {
-            QVERIFY(used.window.save());
-            used.history()->push(new RemovePageCommand(used.config, 1));
-            QVERIFY(used.window.save());
-            QCOMPARE(used.artNamedBySavedFile(), 0);
-        } else {
-            used.history()->undo();
-        }
-        QCOMPARE(used.config->pageCount(), 1);
-        const QMap<QString, QByteArray> before = everything(used.fx);
-        used.asker.buttons << QMessageBox::Yes;
-
-        const QString refusal = used.tryDelete();
-        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
-        QVERIFY2(refusal.contains("Undo or Redo can bring back"), qPrintable(refusal));
-        QCOMPARE(everything(used.fx), before);
-        QCOMPARE(used.walks, 1);
-        QVERIFY(used.busyWhileCounting);
-        QVERIFY(!used.busyAtQuestion);
-        QVERIFY(!QGuiApplication::overrideCursor());
-
-        deleted ? used.history()->undo() : used.history()->redo();
-        QCOMPARE(used.config->pageCount(), 2);
-        QVERIFY(used.window.save());
-        QVERIFY(used.artNamedBySavedFile() > 0);
-    }
-
-    // A theme bundle whose id holds "&" (the files store it as "&amp;"),
-    // used by the open file and by an RS3 configuration: Delete Template is
-    // refused, naming both, and nothing is removed.
-    void deleteRefusedForANameWithAnAmpersand()
-    {
-        UsedTheme used;
-        QVERIFY(used.open("R&D", "Lab.zconf2"));
-        QVERIFY(used.installBundle("R&D"));
-        QVERIFY(used.addPage());
-        QVERIFY(used.window.save());
-        QVERIFY(used.savedDevice().contains("s04_homebrew/R&amp;D/"));
-        used.fx.addUserConfig(Rs3Fixture::Stable, "cfg_001", "Bench & Co", {used.savedDevice()});
-        const QMap<QString, QByteArray> before = everything(used.fx);
-        used.asker.buttons << QMessageBox::Yes;
-
-        const QString refusal = used.tryDelete();
-        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
-        QVERIFY2(refusal.startsWith("\"R&D\" cannot be deleted - the open configuration Lab.zconf2 still uses it."),
-                 qPrintable(refusal));
-        QVERIFY2(refusal.contains("    Bench & Co  ("), qPrintable(refusal));
-        QCOMPARE(everything(used.fx), before);
-        // The gallery installing the bundle again would replace it whole.
-        QVERIFY(!used.installBundle("R&D"));
-        QCOMPARE(everything(used.fx), before);
-    }
-
-    // A page added from a homebrew template and the file saved (or the page
-    // deleted, so only Undo can bring it back); then the user saves a page as
-    // a template of the same name, or makes a theme of that name, and says
-    // Yes to every question: refused, naming the file; every file the saved
-    // configuration points at stays as it was.
-    void replaceRefusedWhileInUse_data()
-    {
-        QTest::addColumn<bool>("asTheme");
-        QTest::addColumn<bool>("onlyUndo");
-        QTest::addColumn<QString>("named");
-        QTest::newRow("save as template, file saved") << false << false << "Nordring.zconf2";
-        QTest::newRow("new theme, file saved") << true << false << "Nordring.zconf2";
-        QTest::newRow("save as template, page deleted") << false << true << "Undo or Redo can bring back";
-        QTest::newRow("new theme, page deleted") << true << true << "Undo or Redo can bring back";
-    }
-    void replaceRefusedWhileInUse()
-    {
-        QFETCH(bool, asTheme);
-        QFETCH(bool, onlyUndo);
-        QFETCH(QString, named);
-        UsedTheme used;
-        QVERIFY(used.open("Nordring", "Nordring.zconf2"));
-        QVERIFY(used.makeTemplate());
-        QVERIFY(used.addPage());
-        QVERIFY(used.window.save());
-        QVERIFY(used.artNamedBySavedFile() > 0);
-        if (onlyUndo) {
-            used.history()->push(new RemovePageCommand(used.config, 1));
-            QVERIFY(used.window.save());
-        }
-        const QMap<QString, QByteArray> before = everything(used.fx);
-        const QByteArray savedBefore = TestFiles::readBytes(used.path);
-        for (int i = 0; i < 6; ++i)
-            used.asker.buttons << QMessageBox::Yes;
-        used.asker.asked.clear();
-
-        if (asTheme) {
-            used.newTheme("Nordring");
-        } else {
-            used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
-            used.window.saveCurrentAsTemplate();
-        }
-        QString shown;
-        for (const ScriptedAsker::Asked& a : std::as_const(used.asker.asked))
-            shown += a.title + ": " + a.text + '\n';
-        QCOMPARE(everything(used.fx), before);
-        QCOMPARE(TestFiles::readBytes(used.path), savedBefore);
-        QVERIFY2(shown.contains("is in use") && shown.contains(named), qPrintable(shown));
-        if (onlyUndo) {
-            used.history()->undo();
-            QVERIFY(used.window.save());
-        }
-        QVERIFY(used.artNamedBySavedFile() > 0);
-    }
 };
 
 KORV_TEST_MAIN(AddPageDialogTest)

@@ -1,0 +1,139 @@
+// What uses a homebrew template or theme keeps it: pages Undo can bring
+// back, names the files store escaped, and a replace or overwrite of one in
+// use (Save as Template, New Homebrew Theme, the gallery's install).
+#include "app/UsedTheme.h"
+#include "editing/RemovePageCommand.h"
+
+#include <QtTest>
+
+class TemplateUsersTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The page that uses the theme is gone from the window and from the saved
+    // file, but Undo (or Redo) can bring it back: Delete Template is refused
+    // and says so; after the refusal Undo brings the page back with its art.
+    // The count walks the history once per gesture, under a busy cursor that
+    // is gone by the time anything is asked.
+    void deleteRefusedWhileUndoCanBringItBack_data()
+    {
+        QTest::addColumn<bool>("deleted"); // else: the adding undone
+        QTest::newRow("page deleted, file saved") << true;
+        QTest::newRow("adding undone") << false;
+    }
+    void deleteRefusedWhileUndoCanBringItBack()
+    {
+        QFETCH(bool, deleted);
+        UsedTheme used;
+        QVERIFY(used.make("Blue Night", "Race.zconf2"));
+        if (deleted) {
+            QVERIFY(used.window.save());
+            used.history()->push(new RemovePageCommand(used.config, 1));
+            QVERIFY(used.window.save());
+            QCOMPARE(used.artNamedBySavedFile(), 0);
+        } else {
+            used.history()->undo();
+        }
+        QCOMPARE(used.config->pageCount(), 1);
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.buttons << QMessageBox::Yes;
+
+        const QString refusal = used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
+        QVERIFY2(refusal.contains("Undo or Redo can bring back"), qPrintable(refusal));
+        QCOMPARE(everything(used.fx), before);
+        QCOMPARE(used.walks, 1);
+        QVERIFY(used.busyWhileCounting);
+        QVERIFY(!used.busyAtQuestion);
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        deleted ? used.history()->undo() : used.history()->redo();
+        QCOMPARE(used.config->pageCount(), 2);
+        QVERIFY(used.window.save());
+        QVERIFY(used.artNamedBySavedFile() > 0);
+    }
+
+    // A theme bundle whose id holds "&" (the files store it as "&amp;"),
+    // used by the open file and by an RS3 configuration: Delete Template is
+    // refused, naming both, and nothing is removed.
+    void deleteRefusedForANameWithAnAmpersand()
+    {
+        UsedTheme used;
+        QVERIFY(used.open("R&D", "Lab.zconf2"));
+        QVERIFY(used.installBundle("R&D"));
+        QVERIFY(used.addPage());
+        QVERIFY(used.window.save());
+        QVERIFY(used.savedDevice().contains("s04_homebrew/R&amp;D/"));
+        used.fx.addUserConfig(Rs3Fixture::Stable, "cfg_001", "Bench & Co", {used.savedDevice()});
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.buttons << QMessageBox::Yes;
+
+        const QString refusal = used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
+        QVERIFY2(refusal.startsWith("\"R&D\" cannot be deleted - the open configuration Lab.zconf2 still uses it."),
+                 qPrintable(refusal));
+        QVERIFY2(refusal.contains("    Bench & Co  ("), qPrintable(refusal));
+        QCOMPARE(everything(used.fx), before);
+        // The gallery installing the bundle again would replace it whole.
+        QVERIFY(!used.installBundle("R&D"));
+        QCOMPARE(everything(used.fx), before);
+    }
+
+    // A page added from a homebrew template and the file saved (or the page
+    // deleted, so only Undo can bring it back); then the user saves a page as
+    // a template of the same name, or makes a theme of that name, and says
+    // Yes to every question: refused, naming the file; every file the saved
+    // configuration points at stays as it was.
+    void replaceRefusedWhileInUse_data()
+    {
+        QTest::addColumn<bool>("asTheme");
+        QTest::addColumn<bool>("onlyUndo");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("save as template, file saved") << false << false << "Nordring.zconf2";
+        QTest::newRow("new theme, file saved") << true << false << "Nordring.zconf2";
+        QTest::newRow("save as template, page deleted") << false << true << "Undo or Redo can bring back";
+        QTest::newRow("new theme, page deleted") << true << true << "Undo or Redo can bring back";
+    }
+    void replaceRefusedWhileInUse()
+    {
+        QFETCH(bool, asTheme);
+        QFETCH(bool, onlyUndo);
+        QFETCH(QString, named);
+        UsedTheme used;
+        QVERIFY(used.open("Nordring", "Nordring.zconf2"));
+        QVERIFY(used.makeTemplate());
+        QVERIFY(used.addPage());
+        QVERIFY(used.window.save());
+        QVERIFY(used.artNamedBySavedFile() > 0);
+        if (onlyUndo) {
+            used.history()->push(new RemovePageCommand(used.config, 1));
+            QVERIFY(used.window.save());
+        }
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        const QByteArray savedBefore = TestFiles::readBytes(used.path);
+        for (int i = 0; i < 6; ++i)
+            used.asker.buttons << QMessageBox::Yes;
+        used.asker.asked.clear();
+
+        if (asTheme) {
+            used.newTheme("Nordring");
+        } else {
+            used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
+            used.window.saveCurrentAsTemplate();
+        }
+        QString shown;
+        for (const ScriptedAsker::Asked& a : std::as_const(used.asker.asked))
+            shown += a.title + ": " + a.text + '\n';
+        QCOMPARE(everything(used.fx), before);
+        QCOMPARE(TestFiles::readBytes(used.path), savedBefore);
+        QVERIFY2(shown.contains("is in use") && shown.contains(named), qPrintable(shown));
+        if (onlyUndo) {
+            used.history()->undo();
+            QVERIFY(used.window.save());
+        }
+        QVERIFY(used.artNamedBySavedFile() > 0);
+    }
+};
+
+KORV_TEST_MAIN(TemplateUsersTest)
+#include "tst_templateusers.moc"
