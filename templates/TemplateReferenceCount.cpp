@@ -77,8 +77,8 @@ QByteArray declaredEncoding(const QByteArray& bytes, qsizetype from)
 {
     if (!bytes.mid(from, 5).startsWith("<?xml"))
         return {};
-    const qsizetype end = bytes.indexOf("?>", from);
-    if (end < 0 || end - from > 512)
+    const qsizetype end = bytes.left(from + 512).indexOf("?>", from);
+    if (end < 0)
         return {};
     static const QRegularExpression declaration(QStringLiteral("encoding\\s*=\\s*[\"']([A-Za-z0-9._:-]+)[\"']"));
     const QRegularExpressionMatch m = declaration.match(QString::fromLatin1(bytes.mid(from, end - from)));
@@ -94,9 +94,12 @@ FileEncoding encodingOf(const QByteArray& bytes)
         encoding.asciiCompatible = false;
         return encoding;
     }
-    if (bytes.startsWith("\xEF\xBB\xBF"))
+    // A UTF-8 byte order mark says more than any declaration after it.
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
         encoding.skip = 3;
-    const QByteArray declared = declaredEncoding(bytes, encoding.skip);
+        return encoding;
+    }
+    const QByteArray declared = declaredEncoding(bytes, 0);
     if (declared.isEmpty() || !QStringDecoder(declared.constData()).isValid())
         return encoding; // UTF-8, as for any XML that does not say
     const QByteArray probe = "s04_homebrew/\\&#;<>";

@@ -252,6 +252,11 @@ private Q_SLOTS:
             << QByteArray("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<overlay_cli><p>")
                    + QByteArray(sjis(QStringLiteral("s04_homebrew/z\u9234\u9e7f/"))) + tail
             << 1;
+        QTest::newRow("UTF-8 byte order mark over a declaration")
+            << QStringLiteral("zn\u00fcrburg\u00f8st")
+            << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1252\"?><p>s04_homebrew/"
+                          "zn\xc3\xbcrburg\xc3\xb8st/</p>")
+            << 1;
         QTest::newRow("single bytes declared UTF-16")
             << "R&D" << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-16\"?><p>s04_homebrew/R&amp;D/</p>") << 1;
         QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
