@@ -101,10 +101,13 @@ bool readPicture(const QString& path, qint64 bound, QByteArray* bytes)
     const QFileInfo info(path);
     if ((info.exists() || info.isSymLink()) && !named.contains(path)) {
         named.insert(path);
-        const char* why = info.isSymLink()           ? "it is a symbolic link"
-                          : !FolderCopy::isRegularFile(path) ? "it is not a regular file"
-                          : info.size() > bound     ? "it is too large to be a picture"
-                                                    : "it cannot be read";
+        const char* why = "it cannot be read";
+        if (info.isSymLink())
+            why = "it is a symbolic link";
+        else if (!FolderCopy::isRegularFile(path))
+            why = "it is not a regular file";
+        else if (info.size() > bound)
+            why = "it is too large to be a picture";
         qWarning().noquote() << "[DashCanvas] not loaded:" << path << "-" << why;
     }
     return false;

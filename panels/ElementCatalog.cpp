@@ -203,10 +203,14 @@ bool readPageFile(const QString& path, QByteArray* bytes, QString* why)
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return false; // gone since the walk saw it: nothing to name
-    *why = info.isSymLink()                     ? QStringLiteral("it is a symbolic link")
-         : !FolderCopy::isRegularFile(path)     ? QStringLiteral("it is not a regular file")
-         : info.size() > kPageFileReadBound     ? QStringLiteral("it is too large to be an element file")
-                                                : QStringLiteral("it cannot be read");
+    if (info.isSymLink())
+        *why = QStringLiteral("it is a symbolic link");
+    else if (!FolderCopy::isRegularFile(path))
+        *why = QStringLiteral("it is not a regular file");
+    else if (info.size() > kPageFileReadBound)
+        *why = QStringLiteral("it is too large to be an element file");
+    else
+        *why = QStringLiteral("it cannot be read");
     return false;
 }
 

@@ -62,6 +62,10 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^saveSidecar: kept"));
         QVERIFY(!config.saveBarColorSidecar({}));
         QVERIFY(config.putBackSavedSidecars(&error));
+        // Save As carries the stores to the new name: this one is not read.
+        QVERIFY(!config.saveAs(folder + "/Kopie.zconf2", &error));
+        QVERIFY2(error.contains(QDir::toNativeSeparators(store) + " could not be read: " + why), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(folder + "/Kopie.barcolor.json"));
         if (pipe)
             QVERIFY(!pipe->released());
         QCOMPARE(TestFiles::readBytes(outside), outsideBytes);
