@@ -78,8 +78,10 @@ public:
 
     // --- image loading and XML parameter utilities -----------------------
     static QImage loadImage(const QString& path);
-    // QImage(path) through a cache of decoded pictures kept by path and
-    // file stamp: a picture is decoded again only when its file changed.
+    // The picture of a plain file (never read through a symbolic link nor
+    // from a pipe or a device: those are named in the log and give a null
+    // image), through a cache of decoded pictures kept by path and file
+    // stamp: a picture is decoded again only when its file changed.
     static QImage decodedImage(const QString& path);
     static bool parseColor(const char* text, QColor& colour);
     static bool isBargraph(pugi::xml_node node);

@@ -1,11 +1,18 @@
 #include "canvas/DashCanvas.h"
 
+#include "artwork/ArtworkFiles.h"
 #include "model/ArchiveIndex.h"
+#include "model/FolderCopy.h"
 
 #include "model/XmlParams.h"
 
+#include <QBuffer>
+#include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
+#include <QSet>
 #include <QtEndian>
 #include <cstring>
 
@@ -82,6 +89,42 @@ QImage decodeBitfieldBmp(const QByteArray& data)
     return image;
 }
 
+// A picture's bytes: a plain file only, never a symbolic link (whatever it
+// points at, a pipe would hold the window forever) nor a device, within
+// the art bound. What is refused is named once per path: the canvas keeps
+// failed loads, so the same path is not tried again until its caches go.
+bool readPicture(const QString& path, qint64 bound, QByteArray* bytes)
+{
+    if (FolderCopy::readRegularFile(path, bound, bytes))
+        return true;
+    static QSet<QString> named;
+    const QFileInfo info(path);
+    if ((info.exists() || info.isSymLink()) && !named.contains(path)) {
+        named.insert(path);
+        const char* why = "it cannot be read";
+        if (info.isSymLink())
+            why = "it is a symbolic link";
+        else if (!FolderCopy::isRegularFile(path))
+            why = "it is not a regular file";
+        else if (info.size() > bound)
+            why = "it is too large to be a picture";
+        qWarning().noquote() << "[DashCanvas] not loaded:" << path << "-" << why;
+    }
+    return false;
+}
+
+QImage pictureFrom(const QString& path)
+{
+    QByteArray bytes;
+    if (!readPicture(path, kArtFileReadBound, &bytes))
+        return {};
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // The name's suffix guides the decoder as it would for the file itself.
+    QImageReader reader(&buffer, QFileInfo(path).suffix().toLower().toLatin1());
+    return reader.read();
+}
+
 } // namespace
 
 QImage DashCanvas::decodedImage(const QString& path)
@@ -97,11 +140,11 @@ QImage DashCanvas::decodedImage(const QString& path)
     constexpr qint64 kMaxCachedBytes = qint64(256) * 1024 * 1024;
     const FileStamp stamp = FileStamp::of(path);
     if (!stamp.isValid())
-        return QImage(path);
+        return pictureFrom(path);
     const auto hit = cache.constFind(path);
     if (hit != cache.constEnd() && hit->stamp == stamp)
         return hit->image;
-    QImage image(path);
+    QImage image = pictureFrom(path);
     if (hit != cache.constEnd())
         cachedBytes -= hit->image.sizeInBytes();
     if (cachedBytes + image.sizeInBytes() > kMaxCachedBytes) {
@@ -118,15 +161,13 @@ QImage DashCanvas::loadImage(const QString& path)
     QImage image = decodedImage(path);
     if (!image.isNull())
         return image;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     // The largest bitmap the decoder accepts (8192 x 8192 at 2 bytes) plus
     // headroom; anything bigger is not read into memory at all.
     constexpr qint64 kMaxBmpBytes = qint64(160) * 1024 * 1024;
-    if (file.size() > kMaxBmpBytes)
+    QByteArray bytes;
+    if (!readPicture(path, kMaxBmpBytes, &bytes))
         return {};
-    return decodeBitfieldBmp(file.readAll());
+    return decodeBitfieldBmp(bytes);
 }
 
 bool DashCanvas::parseColor(const char* text, QColor& colour)

@@ -5,17 +5,21 @@
 #include "gallery/ReplacingZipFile.h"
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeWrite.h"
 #include "model/XmlParams.h"
 #include "model/ZipWriter.h"
 #include "templates/PageTemplateLibrary.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -88,28 +92,36 @@ QString firstRootFolder(const QString& path)
     return QString();
 }
 
-QString firstRootSource(const QString& path)
+struct ArtSource {
+    QString path;        // the file in the first overlay root that has it
+    QString installRoot; // that root's install
+};
+
+ArtSource firstRootSource(const QString& path)
 {
     for (const QString& root : allOverlayRoots()) {
         const QString resolved = resolveUnder(root, path);
-        if (!resolved.isEmpty() && QFileInfo::exists(resolved))
-            return resolved;
+        const QFileInfo info(resolved);
+        if (!resolved.isEmpty() && (info.exists() || info.isSymLink()))
+            return {resolved, installRootOf(root)};
     }
-    return QString();
+    return {};
 }
 
-// Every file below the folder, relative to it. A dangling link counts: it is
-// a file of the folder that cannot be read, and must show as not staged.
+// Every file below the folder, relative to it. A link (to a file, a folder,
+// or nowhere) and a device or pipe count: each is an entry of the folder
+// that is not bundled, and must show as not staged.
 QStringList filesBelow(const QString& folder)
 {
     QStringList files;
     if (folder.isEmpty())
         return files;
     const QDir root(folder);
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
-        if (info.isFile() || info.isSymLink())
+        if (info.isSymLink() || !info.isDir())
             files.append(root.relativeFilePath(info.filePath()));
     }
     files.sort();
@@ -199,28 +211,63 @@ bool startsWithAny(const QString& path, const QStringList& prefixes)
     return false;
 }
 
-int stageArtFiles(const QStringList& artFiles, const QString& artStage)
+// Why an install file is not bundled: a link on the way down from the
+// install root (what it points at may be the user's own), or no plain file.
+QString whyNotBundled(const ArtSource& source)
+{
+    const QString link = FolderCopy::linkOnPath(source.installRoot, source.path);
+    if (!link.isEmpty())
+        return tr("%1 is a symbolic link").arg(link);
+    if (!FolderCopy::isRegularFile(source.path))
+        return tr("%1 is not a regular file").arg(source.path);
+    return {};
+}
+
+// Copies the art that is there into the stage; *left gets, per file not
+// bundled for a link or a special file, the reason naming it.
+int stageArtFiles(const QStringList& artFiles, const QString& artStage, QHash<QString, QString>* left)
 {
     int staged = 0;
     for (const QString& path : artFiles) {
-        const QString source = firstRootSource(path);
+        const ArtSource source = firstRootSource(path);
         const QString target = PathGuard::join(artStage, path);
-        if (source.isEmpty() || target.isEmpty())
+        if (source.path.isEmpty() || target.isEmpty())
             continue;
-        if (QDir().mkpath(QFileInfo(target).absolutePath()) && QFile::copy(source, target))
+        const QString why = whyNotBundled(source);
+        if (!why.isEmpty()) {
+            qWarning().noquote() << "exportConfigInstallBundle: left out" << path << "-" << why;
+            left->insert(path, why);
+            continue;
+        }
+        QByteArray bytes;
+        if (FolderCopy::readRegularFile(source.path, kArtFileReadBound, &bytes)
+            && QDir().mkpath(QFileInfo(target).absolutePath()) && writeFileSafely(target, bytes))
             ++staged;
     }
     return staged;
 }
 
-QStringList missingReferences(const QStringList& refs, const QString& artStage)
+QString leftLine(const QString& path, const QString& why)
+{
+    return tr("%1 (not bundled: %2)").arg(path, why);
+}
+
+QStringList missingReferences(const QStringList& refs, const QString& artStage, const QHash<QString, QString>& left)
 {
     QStringList missing;
     for (const QString& ref : refs) {
         const QString staged = PathGuard::join(artStage, ref);
         if ((staged.isEmpty() || !QFileInfo::exists(staged)) && !isStock(ref))
-            missing.append(ref);
+            missing.append(left.contains(ref) ? leftLine(ref, left.value(ref)) : ref);
     }
+    // What a template folder holds beside its referenced files is named too.
+    QStringList others;
+    for (auto it = left.constBegin(); it != left.constEnd(); ++it) {
+        if (!refs.contains(it.key()))
+            others.append(leftLine(it.key(), it.value()));
+    }
+    others.sort(Qt::CaseSensitive);
+    missing += others;
     const QStringList folders = bundledTemplateFolders(refs);
     for (const QString& folder : folders) {
         const int sourceCount = int(filesBelow(firstRootFolder(folder)).size());
@@ -237,8 +284,17 @@ bool stageSidecars(const QString& configFolder, const QString& name, const QStri
 {
     for (const QString& file : DashConfig::sidecarFileNames(name)) {
         const QString source = configFolder + QLatin1Char('/') + file;
+        const QFileInfo info(source);
+        if (!info.exists() && !info.isSymLink())
+            continue;
+        // Only the plain file is the configuration's: a link or a pipe in
+        // its place is named, never followed.
         QString why;
-        if (QFileInfo::exists(source) && !copyFileOver(source, staging + QLatin1Char('/') + file, &why))
+        if (info.isSymLink())
+            why = tr("%1 is a symbolic link").arg(source);
+        else if (!info.isDir() && !FolderCopy::isRegularFile(source))
+            why = tr("%1 is not a regular file").arg(source);
+        if (!why.isEmpty() || !copyFileOver(source, staging + QLatin1Char('/') + file, &why))
             return failWith(error, tr("could not stage %1: %2").arg(file, why));
     }
     return true;
@@ -371,8 +427,9 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
         return failWith(error, tr("could not create a temporary staging dir"));
     const QString artStage = staging.path() + QLatin1Char('/') + kArtStageName;
     const QStringList refs = collectConfigAssetReferences(config);
-    int staged = stageArtFiles(collectConfigArtFiles(config), artStage);
-    QStringList notBundled = missingReferences(refs, artStage);
+    QHash<QString, QString> left;
+    int staged = stageArtFiles(collectConfigArtFiles(config), artStage, &left);
+    QStringList notBundled = missingReferences(refs, artStage, left);
     if (missing)
         *missing = notBundled;
     if (artCount)

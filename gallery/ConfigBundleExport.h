@@ -36,9 +36,14 @@ bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix,
                     QStringList* unreadable = nullptr);
 
 // Writes a bundle for the saved configuration at zipPath (beside it first,
-// then renamed over it). missing receives the references that did not reach
-// the bundle, and one "%1 (staged %2 of %3 files)" line per template folder
-// that travelled incomplete; artCount the number of staged art files. Errors
+// then renamed over it). An install file is read only when it is a plain
+// file with no symbolic link on its way from the install root: what a link
+// points at may be the user's own. missing receives the references that did
+// not reach the bundle (one left out that way as "%1 (not bundled: %2)",
+// naming the link or special file, as is every other file of a template
+// folder left out), and one "%1 (staged %2 of %3 files)" line per template
+// folder that travelled incomplete; artCount the number of staged art
+// files. A sidecar that is a link or no plain file stops the export. Errors
 // (translated): "no saved config on disk to export (save the config
 // first)", "could not create a temporary staging dir", "could not stage the
 // .zconf2", "could not stage %1: %2" (a sidecar, and why), "could not write

@@ -6,6 +6,7 @@
 #include "gallery/ConfigFilesPlacement.h"
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -69,12 +70,31 @@ struct ArtCopies {
     // Every file written, with the copy of the file it replaced (empty when
     // there was none), in order: what a failed install puts back.
     QList<QPair<QString, QString>> written;
+    // The art not written, one line per link or special file in its way.
+    QStringList left;
 };
 
-QByteArray contentOf(const QString& path)
+// The same bytes at both paths; a file too large to be art counts as other.
+bool sameContent(const QString& a, const QString& b)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QByteArray first;
+    QByteArray second;
+    return FolderCopy::readRegularFile(a, kArtFileReadBound, &first)
+        && FolderCopy::readRegularFile(b, kArtFileReadBound, &second) && first == second;
+}
+
+// Why the art must not be written at destination: a link on the way down
+// from the install root (the user's own folder may be behind it), or
+// something other than a plain file at the name. Empty when it may.
+QString whyLeft(const QString& installRoot, const QString& destination)
+{
+    const QString link = FolderCopy::linkOnPath(installRoot, destination);
+    if (!link.isEmpty())
+        return tr("%1 is a symbolic link").arg(link);
+    const QFileInfo info(destination);
+    if (info.exists() && !info.isDir() && !FolderCopy::isRegularFile(destination))
+        return tr("%1 is not a regular file").arg(destination);
+    return {};
 }
 
 // An existing file under an RS3 install that the bundle's art would change
@@ -85,7 +105,7 @@ bool keepReplacedArt(const QString& source, const QString& destination, const QS
                      ArtCopies& copies, QString* kept, QString* error)
 {
     kept->clear();
-    if (!QFileInfo(destination).isFile() || contentOf(destination) == contentOf(source))
+    if (!QFileInfo(destination).isFile() || sameContent(destination, source))
         return true;
     QString why;
     if (copies.keptRoot.isEmpty() && (copies.keptRoot = createArtworkBackupRoot(&why)).isEmpty())
@@ -108,6 +128,15 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
             const QString destination = PathGuard::join(installRoot, art);
             QString kept;
             QString why;
+            // Nothing is written where a link leads, nor over a device or a
+            // pipe: that art is left out of this install, and said so.
+            const QString left = destination.isEmpty() ? QString() : whyLeft(installRoot, destination);
+            if (!left.isEmpty()) {
+                const QString line = tr("%1 was not installed into %2: %3").arg(art, installRoot, left);
+                qWarning().noquote() << "installConfigInstallBundle:" << line;
+                copies.left.append(line);
+                continue;
+            }
             const bool existed = !destination.isEmpty() && QFileInfo::exists(destination);
             if (destination.isEmpty())
                 why = tr("the path leaves the install");
@@ -260,6 +289,7 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         result->keptFiles = placement.keptFiles();
         result->keptConfigPath = result->keptFiles.value(0);
         result->keptArtFolder = copies.keptRoot;
+        result->left = copies.left;
     }
     return true;
 }

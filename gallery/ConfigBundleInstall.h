@@ -31,6 +31,11 @@ struct ConfigBundleInstallResult {
     // install; empty when none was replaced.
     QString keptArtFolder;
 
+    // The art files not written into an install, one line each naming the
+    // symbolic link or special file in the way; those installs count only
+    // the files they received.
+    QStringList left;
+
     // keptFiles, then keptArtFolder when it is set.
     QStringList kept() const
     {
@@ -55,7 +60,9 @@ struct ConfigTarget {
 };
 
 // Copies the bundle's art into every RS3 install (stable, then beta; one
-// folder given twice is written once) and places its configuration with its
+// folder given twice is written once), never through a symbolic link below
+// the install root nor over anything but a plain file (such art is left out
+// and named in result->left), and places its configuration with its
 // sidecars in configFolder; a sidecar of the configuration's name that the
 // bundle does not carry is removed (it belongs to the configuration that was
 // there). The files of the same name already there are first copied aside

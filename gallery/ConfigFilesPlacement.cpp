@@ -3,6 +3,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/SafeWrite.h"
 #include "model/ZipArchive.h"
 
@@ -39,16 +40,25 @@ bool present(const QString& path)
     return info.exists() || info.isSymLink();
 }
 
-QByteArray contentOf(const QString& path)
+// Far above any configuration or store; a larger file is none of ours.
+constexpr qint64 kPlacedReadBound = 256 * 1024 * 1024;
+
+// The bytes of a plain file; false for a link, a pipe or a device (never
+// followed nor waited on), or a file beyond the bound.
+bool contentOf(const QString& path, QByteArray* bytes)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return FolderCopy::readRegularFile(path, kPlacedReadBound, bytes);
 }
 
-// incoming is empty for a file the bundle does not carry.
+// incoming is empty for a file the bundle does not carry. Something that is
+// no plain file is never the same as what the bundle brings.
 bool sameFile(const QString& mine, const QString& incoming)
 {
-    return present(mine) == (!incoming.isEmpty() && present(incoming)) && contentOf(mine) == contentOf(incoming);
+    if (!present(mine))
+        return incoming.isEmpty() || !present(incoming);
+    QByteArray a;
+    QByteArray b;
+    return !incoming.isEmpty() && contentOf(mine, &a) && contentOf(incoming, &b) && a == b;
 }
 
 // A hidden name beside target that nothing uses yet.
@@ -217,7 +227,14 @@ bool ConfigFilesPlacement::keepCopies(QString* error)
             continue;
         const QString copy = target(stem + suffix);
         QString why;
-        if (!copyFileOver(source, copy, &why)) {
+        // A link there may lead to the user's own file, a pipe would wait
+        // forever: neither is read nor replaced, and the install names it.
+        const QFileInfo there(source);
+        if (there.isSymLink())
+            why = tr("%1 is a symbolic link").arg(source);
+        else if (!there.isDir() && !FolderCopy::isRegularFile(source))
+            why = tr("%1 is not a regular file").arg(source);
+        if (!why.isEmpty() || !copyFileOver(source, copy, &why)) {
             QFile::remove(copy);
             removeKeptCopies();
             return failWith(error, tr("could not keep a copy of %1: %2").arg(source, why));

@@ -1,5 +1,6 @@
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/SafeWrite.h"
 #include "model/ChannelKind.h"
 #include "model/SidecarKeys.h"
@@ -56,36 +57,46 @@ QJsonObject parseList(const QByteArray& bytes, const char* listKey, QString* why
     return {};
 }
 
+// Far above what any store holds; a larger file is none of ours.
+constexpr qint64 kStoreReadBound = 16 * 1024 * 1024;
+
+// A store's bytes: a plain file only, never read through a symbolic link
+// (it may lead out of the configuration's folder) nor from a pipe or a
+// device, and within kStoreReadBound. False with the reason otherwise.
+bool readStoreFile(const QString& path, QByteArray* bytes, QString* why)
+{
+    if (FolderCopy::readRegularFile(path, kStoreReadBound, bytes))
+        return true;
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        *why = tr("it is a symbolic link");
+    else if (!FolderCopy::isRegularFile(path))
+        *why = tr("it is not a regular file");
+    else if (info.size() > kStoreReadBound)
+        *why = tr("it is larger than %1 bytes").arg(kStoreReadBound);
+    else
+        *why = tr("it cannot be opened");
+    return false;
+}
+
 // The store's list of records. A file that is there but is no store (a
-// hand edit that broke its syntax, a file that cannot be opened) reads as
-// no records, and *unreadable says why; it stays empty otherwise.
+// hand edit that broke its syntax, a file that cannot be opened, a link or
+// a pipe in its place) reads as no records, and *unreadable says why; it
+// stays empty otherwise.
 QJsonObject readList(const QString& path, const char* listKey, QString* unreadable = nullptr)
 {
     if (unreadable)
         unreadable->clear();
     const QFileInfo info(path);
     // A folder in the way is a store that cannot be written, said so by the
-    // write; any other thing that is no file (a socket, a device) cannot be
-    // read either, and a write would replace or remove it.
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        if (unreadable)
-            *unreadable = tr("it is not a regular file");
-        return {};
-    }
-    if (path.isEmpty() || !info.isFile())
+    // write.
+    if (path.isEmpty() || (!info.exists() && !info.isSymLink()) || (info.isDir() && !info.isSymLink()))
         return {};
     QString why;
     QJsonObject list;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        why = f.errorString();
-    } else {
-        const QByteArray bytes = f.readAll();
-        if (f.error() != QFileDevice::NoError)
-            why = f.errorString();
-        else
-            list = parseList(bytes, listKey, &why);
-    }
+    QByteArray bytes;
+    if (readStoreFile(path, &bytes, &why))
+        list = parseList(bytes, listKey, &why);
     if (unreadable)
         *unreadable = why;
     return list;
@@ -129,7 +140,7 @@ bool writeList(const QString& path, const char* listKey, const QJsonObject& list
     QJsonObject root;
     root.insert(QStringLiteral("version"), 1);
     root.insert(QLatin1String(listKey), list);
-    if (!writeFileSafely(path, QJsonDocument(root).toJson(QJsonDocument::Indented), error)) {
+    if (!writeFileNoLink(path, QJsonDocument(root).toJson(QJsonDocument::Indented), QString(), error)) {
         qWarning().noquote() << "saveSidecar: kept the previous file:" << *error;
         return false;
     }
@@ -488,11 +499,8 @@ bool present(const QString& path)
 
 bool readWhole(const QString& path, QByteArray* bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    QString why;
+    return readStoreFile(path, bytes, &why);
 }
 
 const char* listKeyAt(const QString& path)
@@ -534,7 +542,7 @@ bool putBackStore(const DashConfig::SavedStore& saved, const QSet<QString>& writ
     }
     if (there && readWhole(saved.path, &current) && current == saved.bytes)
         return true;
-    return writeFileSafely(saved.path, saved.bytes, error);
+    return writeFileNoLink(saved.path, saved.bytes, QString(), error);
 }
 
 } // namespace

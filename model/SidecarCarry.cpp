@@ -1,6 +1,7 @@
 #include "model/SidecarCarry.h"
 
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/SafeWrite.h"
 #include "model/SamePath.h"
 #include "model/ZipArchive.h"
@@ -27,18 +28,24 @@ QString native(const QString& path)
 // *error set.
 QString stageCopy(const QString& from, const QString& to, QString* error)
 {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
-        failWith(error, tr("%1 could not be read: %2").arg(native(from), in.errorString()));
+    // Only a plain file is a store: a link may lead out of the folder and a
+    // pipe would never end, so neither is read.
+    constexpr qint64 kStoreReadBound = 16 * 1024 * 1024;
+    QByteArray bytes;
+    if (!FolderCopy::readRegularFile(from, kStoreReadBound, &bytes)) {
+        const QFileInfo info(from);
+        const QString why = info.isSymLink()                   ? tr("it is a symbolic link")
+                            : !FolderCopy::isRegularFile(from) ? tr("it is not a regular file")
+                            : info.size() > kStoreReadBound    ? tr("it is too large to be a store")
+                                                               : tr("it cannot be opened");
+        failWith(error, tr("%1 could not be read: %2").arg(native(from), why));
         return {};
     }
-    const QByteArray bytes = in.readAll();
     QTemporaryFile out(to + QStringLiteral(".XXXXXX"));
     out.setAutoRemove(false);
     const bool written = out.open() && writeWhole(out, bytes.constData(), bytes.size()) && out.flush();
-    if (!written || in.error() != QFileDevice::NoError) {
-        failWith(error, tr("%1 could not be copied to %2: %3")
-                            .arg(native(from), native(to), written ? in.errorString() : out.errorString()));
+    if (!written) {
+        failWith(error, tr("%1 could not be copied to %2: %3").arg(native(from), native(to), out.errorString()));
         out.remove();
         return {};
     }
@@ -73,7 +80,8 @@ bool SidecarCarry::stage(QString* error)
         const QFileInfo target(move.to);
         if ((target.exists() || target.isSymLink()) && !target.isFile())
             return failWith(error, tr("%1 is in the way: it is not a file.").arg(native(move.to)));
-        if (QFileInfo::exists(move.from) && (move.staged = stageCopy(move.from, move.to, error)).isEmpty())
+        const QFileInfo source(move.from);
+        if ((source.exists() || source.isSymLink()) && (move.staged = stageCopy(move.from, move.to, error)).isEmpty())
             return false;
     }
     return true;

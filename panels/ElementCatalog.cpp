@@ -1,11 +1,13 @@
 #include "panels/ElementCatalog.h"
 
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/SafeWrite.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -16,6 +18,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 
 namespace {
 
@@ -155,6 +158,62 @@ ElementCatalogEntry entryFromJson(const QJsonObject& o)
     return e;
 }
 
+// Far above any element file RS3 ships; a larger one is none of its.
+constexpr qint64 kPageFileReadBound = 16 * 1024 * 1024;
+
+// The encoding an XML declaration names ("encoding=..." before "?>"),
+// empty when there is none.
+QByteArray declaredEncoding(const QByteArray& bytes)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*<\\?xml[^>]*?\\sencoding\\s*=\\s*[\"']([^\"']+)[\"']"));
+    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(bytes.left(512)));
+    return match.hasMatch() ? match.captured(1).trimmed().toLatin1() : QByteArray();
+}
+
+// A page file's text in its own encoding: the one its byte order mark or
+// its first '<' shows (UTF-16 or UTF-32), else the one its declaration
+// names, else UTF-8. Empty, with *why naming the encoding, when it is one
+// Qt cannot decode.
+QString pageFileText(const QByteArray& bytes, QString* why)
+{
+    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(bytes, u'<');
+    if (marked) {
+        QStringDecoder decoder(*marked);
+        return decoder(bytes);
+    }
+    const QByteArray declared = declaredEncoding(bytes);
+    if (declared.isEmpty())
+        return QString::fromUtf8(bytes);
+    QStringDecoder decoder(declared.constData());
+    if (!decoder.isValid()) {
+        *why = QStringLiteral("it is written in the encoding %1, which cannot be read")
+                   .arg(QString::fromLatin1(declared));
+        return {};
+    }
+    return decoder(bytes);
+}
+
+// The bytes of a page file: a plain file only, never read through a link
+// nor from a pipe or a device, within kPageFileReadBound.
+bool readPageFile(const QString& path, QByteArray* bytes, QString* why)
+{
+    if (FolderCopy::readRegularFile(path, kPageFileReadBound, bytes))
+        return true;
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return false; // gone since the walk saw it: nothing to name
+    if (info.isSymLink())
+        *why = QStringLiteral("it is a symbolic link");
+    else if (!FolderCopy::isRegularFile(path))
+        *why = QStringLiteral("it is not a regular file");
+    else if (info.size() > kPageFileReadBound)
+        *why = QStringLiteral("it is too large to be an element file");
+    else
+        *why = QStringLiteral("it cannot be read");
+    return false;
+}
+
 // The *.png, *.tgz and *.tga files of the folder (any letter case), in name
 // order. Matched by suffix: name filters would compile patterns per folder.
 QStringList artFiles(const QString& folder)
@@ -273,10 +332,15 @@ bool ElementCatalog::parseScaleFrame(const QString& fileName, CatalogScaleFrame&
 
 bool ElementCatalog::scanPageFile(const QString& filePath, ElementCatalogEntry& entry)
 {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString why;
+    QString text;
+    if (readPageFile(filePath, &bytes, &why))
+        text = pageFileText(bytes, &why);
+    if (!why.isEmpty())
+        qWarning().noquote() << "ElementCatalog::scanPageFile: left out" << filePath << "-" << why;
+    if (text.isEmpty())
         return false;
-    const QString text = QString::fromUtf8(file.readAll());
     const QSet<QString> classes = elementClasses(text);
     const QString kind = kindForClasses(classes);
     if (kind.isEmpty())

@@ -1,5 +1,7 @@
 #include "panels/ElementThumbnail.h"
 
+#include "canvas/DashCanvas.h"
+#include "model/FolderCopy.h"
 #include "model/PathGuard.h"
 
 #include <QFont>
@@ -16,11 +18,12 @@ const QColor kSampleText(150, 170, 195);
 const int kBrightnessThreshold = 34;
 
 // Names come from the catalog file; only plain file names inside the
-// element's folder are read.
+// element's folder are read, and only plain files (the canvas's loader
+// names a link or a pipe there and reads nothing).
 QImage readArt(const QString& folder, const QString& name)
 {
     const QString path = PathGuard::join(folder, name);
-    return path.isEmpty() ? QImage() : QImage(path);
+    return path.isEmpty() ? QImage() : DashCanvas::decodedImage(path);
 }
 
 // The files an overlay may be read from, in the order they are tried: the
@@ -50,7 +53,7 @@ QImage overlayImage(const ElementCatalogEntry& entry)
 QSize artSize(const QString& folder, const QString& name)
 {
     const QString path = PathGuard::join(folder, name);
-    if (path.isEmpty())
+    if (path.isEmpty() || !FolderCopy::isRegularFile(path))
         return {};
     QImageReader reader(path);
     return reader.canRead() ? reader.size() : QSize();

@@ -10,6 +10,7 @@
 #include "model/DeviceRegistry.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
+#include "model/SafeWrite.h"
 
 #include <QDebug>
 #include <QDir>
@@ -74,6 +75,24 @@ QList<QPair<QString, QStringList>> familiesWithOtherFolders()
     return grouped;
 }
 
+// True (and logged) when a folder on the way from root down to folder is a
+// symbolic link: what it leads to may be the user's own, so it is left.
+bool leftForALink(const QString& root, const QString& folder, const char* step)
+{
+    const QString link = FolderCopy::linkOnPath(root, folder);
+    if (link.isEmpty())
+        return false;
+    qDebug().noquote() << step << "left" << folder << "as it is:" << link << "is a symbolic link";
+    return true;
+}
+
+// A template folder below a set whose page or picture may be worked on:
+// no link, and the file a plain one (a pipe would hold the start forever).
+bool plainFileBelow(const QString& set, const QString& file)
+{
+    return FolderCopy::linkOnPath(set, file).isEmpty() && FolderCopy::isRegularFile(file);
+}
+
 // Runs fn on the store folder of every registered family, then on every
 // existing RS3 homebrew set of the family and its other folder names; the
 // sum of what fn returned. Each folder with work done is logged.
@@ -94,7 +113,7 @@ int overStoreAndHomebrewSets(Fn fn, const char* logPrefix, const char* logWhat)
         for (const QString& name : PageTemplateLibrary::familyAliases(row.family)) {
             for (const QString& root : rs3OverlayRoots()) {
                 const QString set = root + QLatin1Char('/') + name + standardSet() + QStringLiteral("/s04_homebrew");
-                if (QFileInfo::exists(set))
+                if (QFileInfo::exists(set) && !leftForALink(root, set, "Backfill:"))
                     visit(set, row);
             }
         }
@@ -102,21 +121,28 @@ int overStoreAndHomebrewSets(Fn fn, const char* logPrefix, const char* logWhat)
     return total;
 }
 
-// Gives the folder the "Homebrew" label; true when it was written.
-bool writeMarker(const QString& folder, const char* kind)
+// Gives the folder the "Homebrew" label; true when it was written. Nothing
+// is written where a link below `within` (the store, an overlay root)
+// leads: that folder may be the user's own, and is left as it is.
+bool writeMarker(const QString& folder, const char* kind, const QString& within)
 {
     const QString path = folder + QStringLiteral("/AiM_folder.xml");
-    if (!PageTemplateLibrary::writeFile(path, homebrewMarker())) {
-        qDebug().noquote() << "Set-meta backfill v0.2.8.9: write failed at" << path;
+    if (leftForALink(within, path, "Set-meta backfill v0.2.8.9:"))
+        return false;
+    QString why;
+    if (!writeFileNoLink(path, homebrewMarker(), within, &why)) {
+        qDebug().noquote() << "Set-meta backfill v0.2.8.9: write failed at" << path << "-" << why;
         return false;
     }
     qDebug().noquote() << "Set-meta backfill v0.2.8.9 wrote" << kind << "marker:" << path;
     return true;
 }
 
+// A label that is a link, even one pointing nowhere, counts as there.
 bool lacksMeta(const QString& folder)
 {
-    return !QFileInfo::exists(folder + QStringLiteral("/AiM_folder.xml"));
+    const QFileInfo label(folder + QStringLiteral("/AiM_folder.xml"));
+    return !label.exists() && !label.isSymLink();
 }
 
 int labelStoreFamilies()
@@ -127,7 +153,7 @@ int labelStoreFamilies()
     int written = 0;
     for (const QString& name : subFolders(store)) {
         const QString folder = store + QLatin1Char('/') + name;
-        if (lacksMeta(folder) && hasSubFolder(folder) && writeMarker(folder, "APPDATA"))
+        if (lacksMeta(folder) && hasSubFolder(folder) && writeMarker(folder, "APPDATA", store))
             ++written;
     }
     return written;
@@ -146,7 +172,7 @@ int labelRs3HomebrewSets()
             for (const QString& sub : subFolders(familyFolder))
                 candidates << familyFolder + QLatin1Char('/') + sub + homebrew;
             for (const QString& set : candidates) {
-                if (QFileInfo::exists(set) && lacksMeta(set) && writeMarker(set, "RS3"))
+                if (QFileInfo::exists(set) && lacksMeta(set) && writeMarker(set, "RS3", root))
                     ++written;
             }
         }
@@ -173,7 +199,7 @@ void PageTemplateLibrary::runStradaBackfillV024Once()
         for (const QString& name : family.second) {
             for (const QString& root : rs3OverlayRoots()) {
                 const QString standard = root + QLatin1Char('/') + name + standardSet();
-                if (!QFileInfo::exists(standard))
+                if (!QFileInfo::exists(standard) || leftForALink(root, standard, "Backfill:"))
                     continue;
                 const int n = backfillCopyIntoRs3Set(storeFamily, standard, name);
                 if (n > 0)
@@ -262,8 +288,11 @@ int PageTemplateLibrary::backfillTgzInDir(const QString& folder, const QSize& si
         const QString sub = folder + QLatin1Char('/') + name;
         const QString png = sub + QStringLiteral("/bkg.png");
         const QString tgz = sub + QStringLiteral("/bkg.tgz");
-        if (!QFileInfo::exists(png) || QFileInfo::exists(tgz))
+        if (!plainFileBelow(folder, png) || QFileInfo::exists(tgz) || QFileInfo(tgz).isSymLink()) {
+            if (!FolderCopy::linkOnPath(folder, png).isEmpty())
+                qDebug().noquote() << "Backfill: left" << sub << "as it is: a symbolic link is in the way";
             continue;
+        }
         if (generateBkgTgz(png, tgz, size.width(), size.height()))
             ++written;
         else
@@ -278,9 +307,17 @@ int PageTemplateLibrary::backfillCopyIntoRs3Set(const QString& storeFamilyFolder
     if (!QFileInfo(storeFamilyFolder).isDir())
         return 0;
     const QString set = standardFolder + QStringLiteral("/s04_homebrew");
+    // A linked set may be the user's own folder: nothing goes through it.
+    const QString link = FolderCopy::linkOnPath(standardFolder, set);
+    if (!link.isEmpty()) {
+        qDebug().noquote() << "Backfill: left" << set << "as it is:" << link << "is a symbolic link";
+        return 0;
+    }
     QDir().mkpath(set);
-    if (lacksMeta(set) && !writeFile(set + QStringLiteral("/AiM_folder.xml"), homebrewMarker()))
-        qDebug().noquote() << "Backfill: couldn't write set AiM_folder.xml for" << familyLabel;
+    QString why;
+    if (lacksMeta(set)
+        && !writeFileNoLink(set + QStringLiteral("/AiM_folder.xml"), homebrewMarker(), standardFolder, &why))
+        qDebug().noquote() << "Backfill: couldn't write set AiM_folder.xml for" << familyLabel << "-" << why;
     int copied = 0;
     FolderCopy copies;
     for (const QString& name : subFolders(storeFamilyFolder)) {
@@ -291,7 +328,7 @@ int PageTemplateLibrary::backfillCopyIntoRs3Set(const QString& storeFamilyFolder
             continue;
         // A leftover without its page file is someone's and is left as it is
         // (the copy logs it); a failed copy leaves nothing half-written.
-        if (copies.addFolder(source, target) == FolderCopy::Outcome::Added)
+        if (copies.addFolder(source, target, standardFolder) == FolderCopy::Outcome::Added)
             ++copied;
         else
             qDebug().noquote() << "Backfill: copy failed" << source << "->" << target;

@@ -4,6 +4,7 @@
 #include "templates/PageTemplateLibrary.h"
 
 #include "artwork/ArtworkFiles.h"
+#include "model/FolderCopy.h"
 
 #include <QDebug>
 #include <QDir>
@@ -133,7 +134,14 @@ int PageTemplateLibrary::patchPlaceholdersUnder(const QString& setFolder)
     int changed = 0;
     for (const QString& name : set.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString pMain = set.filePath(name) + QStringLiteral("/pMain.P2.xml");
-        if (QFileInfo::exists(pMain) && patchPMainSfondoFwPlaceholder(pMain))
+        // Nothing is read or written through a link (the user's own folder
+        // may be behind it), nor from a pipe.
+        if (!FolderCopy::linkOnPath(setFolder, pMain).isEmpty() || !FolderCopy::isRegularFile(pMain)) {
+            if (QFileInfo(pMain).isSymLink() || QFileInfo(set.filePath(name)).isSymLink())
+                qDebug().noquote() << "patchPlaceholdersUnder: left" << pMain << "as it is: a symbolic link is in the way";
+            continue;
+        }
+        if (patchPMainSfondoFwPlaceholder(pMain))
             ++changed;
     }
     return changed;

@@ -108,6 +108,9 @@ void MainWindow::installConfigBundle()
         ? QString()
         : tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(keptPaths.join(QLatin1Char('\n'))));
     kept += followInstall(result.configPath, keptPaths);
+    if (!result.left.isEmpty())
+        kept += tr("\n\nArt left out (a link or special file is in its way):\n%1")
+                    .arg(QDir::toNativeSeparators(result.left.join(QLatin1Char('\n'))));
     if (!keptPaths.isEmpty())
         statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
                                      .arg(QFileInfo(result.configPath).fileName(),

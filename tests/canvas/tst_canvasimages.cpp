@@ -1,9 +1,11 @@
 #include "canvas/DashCanvas.h"
 #include "support/BmpFixture.h"
+#include "support/FifoGuard.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <climits>
@@ -125,6 +127,38 @@ private Q_SLOTS:
         QCOMPARE(DashCanvas::decodedImage(path).pixelColor(0, 0), QColor(Qt::blue));
         QVERIFY(QFile::remove(path));
         QVERIFY(DashCanvas::decodedImage(path).isNull());
+    }
+
+    // A picture name that is a link (to a pipe, a device, a picture
+    // elsewhere) or a pipe itself is not read: the window would wait on the
+    // pipe forever. It is named once and draws nothing.
+    void onlyPlainPicturesLoad_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to a pipe") << "link to pipe";
+        QTest::newRow("pipe") << "pipe";
+        QTest::newRow("link to /dev/zero") << "zero";
+        QTest::newRow("link to a picture") << "link";
+    }
+    void onlyPlainPicturesLoad()
+    {
+        QFETCH(QString, kind);
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("stock ü & <x>"));
+        QImage red(4, 2, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(dir + "/elsewhere.png"));
+        FifoGuard pipe(dir + "/pipe");
+        QVERIFY(pipe.made());
+        const QString path = dir + (kind == "pipe" ? "/pipe" : "/mask.png");
+        if (kind != "pipe") {
+            const QString target = kind == "zero" ? "/dev/zero" : kind == "link" ? dir + "/elsewhere.png" : dir + "/pipe";
+            QVERIFY(QFile::link(target, path));
+        }
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^\\[DashCanvas\\] not loaded: " + QRegularExpression::escape(path)));
+        QVERIFY(DashCanvas::decodedImage(path).isNull());
+        QVERIFY(DashCanvas::loadImage(path).isNull());
+        QVERIFY(!pipe.released());
     }
 
     void libraryImageUnchanged()

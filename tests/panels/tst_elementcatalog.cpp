@@ -1,5 +1,6 @@
 #include "model/InstallRoots.h"
 #include "panels/ElementCatalog.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 
@@ -10,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QtTest>
 #include <algorithm>
 #include <memory>
@@ -382,6 +384,64 @@ private Q_SLOTS:
         QFETCH(QString, value);
         QCOMPARE(ElementCatalog::paramValue(text, name), value);
         QCOMPARE(ElementCatalog::paramValue(text, name), value); // from the cached pattern
+    }
+
+    // A page file in another encoding is read in it: marked by its byte
+    // order mark, shown by its first '<', or declared. One that Qt cannot
+    // decode, a link (to a device, to a file elsewhere) and a pipe are
+    // left out and named, and never read.
+    void pageFilesInTheWay_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("UTF-16 LE with a mark") << "utf-16le bom" << QString();
+        QTest::newRow("UTF-16 BE with a mark") << "utf-16be bom" << QString();
+        QTest::newRow("UTF-16 LE unmarked") << "utf-16le" << QString();
+        QTest::newRow("declared windows-1252") << "windows-1252" << QString();
+        QTest::newRow("declared unknown") << "x-korv-unknown" << "it is written in the encoding x-korv-unknown";
+        QTest::newRow("link to /dev/zero") << "zero" << "it is a symbolic link";
+        QTest::newRow("link elsewhere") << "elsewhere" << "it is a symbolic link";
+        QTest::newRow("pipe") << "pipe" << "it is not a regular file";
+    }
+    void pageFilesInTheWay()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        const QString rel = itemRel("mxs_12", "s01", QStringLiteral("Rénn & <1>"), "md1");
+        QVERIFY(item(Rs3Fixture::Stable, rel, {"Digit"}));
+        const QString path = m_rs3->absolutePath(Rs3Fixture::Stable, rel + "md1.M2.xml");
+        const QByteArray plain = m2Xml({"Digit"}, "240");
+        const QString text = QString::fromUtf8(plain).replace("?>", QStringLiteral(" encoding=\"%1\"?><!-- Tür -->")
+                                                                       .arg(kind.section(' ', 0, 0)));
+        std::unique_ptr<FifoGuard> pipe;
+        QVERIFY(QFile::remove(path));
+        if (kind.startsWith("utf-16")) {
+            const bool le = kind.contains("le");
+            QStringEncoder encoder(le ? QStringEncoder::Utf16LE : QStringEncoder::Utf16BE,
+                                   kind.endsWith("bom") ? QStringEncoder::Flag::WriteBom : QStringEncoder::Flag::Default);
+            QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable, rel + "md1.M2.xml", encoder(text)));
+        } else if (kind == "windows-1252" || kind.startsWith("x-")) {
+            QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable, rel + "md1.M2.xml", text.toLatin1()));
+        } else if (kind == "pipe") {
+            QVERIFY((pipe = std::make_unique<FifoGuard>(path))->made());
+        } else {
+            const QString elsewhere = TestEnvironment::makeTempDir("users") + "/md1.M2.xml";
+            QFile out(elsewhere);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(plain) == plain.size());
+            out.close();
+            QVERIFY(QFile::link(kind == "zero" ? "/dev/zero" : elsewhere, path));
+        }
+        if (!why.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^ElementCatalog::scanPageFile: left out "
+                                                                  + QRegularExpression::escape(path + " - " + why)));
+        ElementCatalogEntry e;
+        QCOMPARE(ElementCatalog::scanPageFile(path, e), why.isEmpty());
+        if (why.isEmpty()) {
+            QCOMPARE(e.kind, QStringLiteral("digit"));
+            QCOMPARE(e.size, QSize(240, 100));
+        }
+        if (pipe)
+            QVERIFY(!pipe->released());
     }
 
     void sizeNotANumber()

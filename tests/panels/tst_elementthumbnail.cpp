@@ -1,11 +1,13 @@
 #include "panels/ElementCatalog.h"
 #include "panels/ElementThumbnail.h"
+#include "support/FifoGuard.h"
 #include "support/PixelProbe.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace PixelProbe;
@@ -165,6 +167,23 @@ private Q_SLOTS:
         QVERIFY(writeImage(QFileInfo(e.absFolder).absolutePath() + "/outside.png", QSize(10, 10), Qt::white));
         e.scales << CatalogScaleFrame{"rpm", 1000, "../outside.png"};
         QVERIFY(renderElementThumbnail(e, 32).isNull());
+    }
+
+    // Art that is a link (to a pipe, to a picture elsewhere) or a pipe is
+    // neither waited on nor read, and is named.
+    void artInTheWayIsNotRead()
+    {
+        ElementCatalogEntry e = entryFor("digit", {"a.png", "b.png", "scala_rpm_ON_8.png"});
+        FifoGuard pipe(e.absFolder + "/b.png");
+        QVERIFY(pipe.made());
+        const QString elsewhere = TestEnvironment::makeTempDir("users") + "/photo.png";
+        QVERIFY(writeImage(elsewhere, QSize(10, 10), Qt::white));
+        QVERIFY(QFile::link(e.absFolder + "/b.png", e.absFolder + "/a.png"));
+        QVERIFY(QFile::link(elsewhere, e.absFolder + "/scala_rpm_ON_8.png"));
+        for (const QString& name : {"scala_rpm_ON_8.png", "a.png", "b.png"})
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[DashCanvas\\] not loaded: .*/" + QRegularExpression::escape(name)));
+        QVERIFY(renderElementThumbnail(e, 32).isNull());
+        QVERIFY(!pipe.released());
     }
 };
 

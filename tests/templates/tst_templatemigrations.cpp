@@ -156,6 +156,42 @@ private Q_SLOTS:
         QCOMPARE(flagsSet(), QList<bool>({true, true, true, true, true}));
     }
 
+    // A homebrew set, a standard folder or a label in an install that is a
+    // symbolic link may lead to the user's own folder: no step writes or
+    // reads through it, each says what it left, and the install beside it
+    // is brought up to date as ever.
+    void linkedFoldersAreLeft()
+    {
+        Rs3Fixture fx;
+        const QString users = TestEnvironment::makeTempDir(QStringLiteral("users ü & <x>"));
+        writeOldTheme(users + "/zmine");
+        writeOldTheme(homebrewTemplatesDir() + "/mxg_12/zold");
+        const QString beta = fx.overlayRoot(Rs3Fixture::Beta) + "/mxs_12/masks/set/standard/s04_homebrew";
+        writeOldTheme(beta + "/zmine");
+        const QString linkedSet = set(fx, "mxs_12");
+        const QString linkedStandard = fx.overlayRoot(Rs3Fixture::Stable) + "/mxg/masks/set/standard";
+        QVERIFY(QDir().mkpath(QFileInfo(linkedSet).path()) && QDir().mkpath(QFileInfo(linkedStandard).path()));
+        QVERIFY(QFile::link(users, linkedSet));
+        QVERIFY(QFile::link(users, linkedStandard));
+        QVERIFY(QDir().mkpath(set(fx, "mxt")));
+        QVERIFY(QFile::link(users + "/label.xml", set(fx, "mxt") + "/AiM_folder.xml"));
+        const auto before = Rs3Fixture::treeSnapshot(users);
+
+        const QString left = QStringLiteral(" as it is: (.*) is a symbolic link$");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Backfill: left " + QRegularExpression::escape(linkedStandard) + left));
+        for (int step = 0; step < 2; ++step) // the bkg.tgz and the placeholder steps
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Backfill: left " + QRegularExpression::escape(linkedSet) + left));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Set-meta backfill v0.2.8.9: left "
+                                                            + QRegularExpression::escape(linkedSet + "/AiM_folder.xml") + left));
+        runAll();
+
+        QCOMPARE(Rs3Fixture::treeSnapshot(users), before);
+        QVERIFY(!QFileInfo::exists(users + "/label.xml"));
+        QCOMPARE(TestFiles::readBytes(beta + "/AiM_folder.xml"), marker());
+        QCOMPARE(TgzImage::decodeFile(beta + "/zmine/bkg.tgz").size(), QSize(800, 480));
+        QVERIFY(TestFiles::readBytes(beta + "/zmine/pMain.P2.xml").contains("bkg.tgz"));
+    }
+
     void withoutBundledSetStepFiveWaits()
     {
         Rs3Fixture fx;

@@ -1,0 +1,235 @@
+// Install bundles meet a symbolic link or a special file in an install or
+// beside a configuration: nothing is written through it or read from it,
+// and it is named.
+#include "gallery/ConfigBundleExport.h"
+#include "gallery/ConfigBundleInstall.h"
+#include "model/DashConfig.h"
+#include "support/ConfigFixture.h"
+#include "support/FifoGuard.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
+#include "support/ZipFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kStandard = "aim/resources/overlay/mxg_12/masks/set/standard/";
+const QString kTrack = kStandard + QStringLiteral("s04_homebrew/Trąck & <Ünö>/");
+const QString kItem = kTrack + "Items/md1/";
+const QString kArt = "RS3_homebrew_folder/";
+
+// A bundle carrying one homebrew template of two files.
+QString writeBundle()
+{
+    const QString zip = TestEnvironment::makeTempDir("bundle") + "/club.zip";
+    const bool written = ZipFixture::writeZip(zip, QMap<QString, QByteArray>{
+                                                       {"Club Race.zconf2", "config"},
+                                                       {kArt + kTrack + "pMain.P2.xml", "<page/>"},
+                                                       {kArt + kItem + "mask.png", "track art"},
+                                                   });
+    return written ? zip : QString();
+}
+
+// "Club Race.zconf2" whose one mask shows the template's item.
+QString writeConfig()
+{
+    ConfigFixture fixture;
+    FixtureElement mask = Fx::mask("m1", 0, 0, 100, 40);
+    mask.p("PATH_REL_AiM_MASK", kItem).p("PATH_IMAGE", "mask.png").add(Fx::label("m1l", "L", 0, 0, 100, 40));
+    fixture.device().page("Main").mask(mask);
+    const QString path = TestEnvironment::makeTempDir("cfg") + "/Club Race.zconf2";
+    return fixture.writeZip(path) ? path : QString();
+}
+
+} // namespace
+
+class BundleLinksTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // One install's homebrew set is a link to the user's own folder, or the
+    // art's name there is a link or a pipe: that install is left as it is
+    // and named, and only the install written counts.
+    void installLeavesWhatALinkHolds_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("linked homebrew set") << "set";
+        QTest::newRow("linked picture") << "file";
+        QTest::newRow("dangling link") << "dangling";
+        QTest::newRow("pipe") << "pipe";
+    }
+    void installLeavesWhatALinkHolds()
+    {
+        QFETCH(QString, kind);
+        const QString zip = writeBundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        const QString users = TestEnvironment::makeTempDir("users");
+        QVERIFY(TestFiles::writeBytes(users + "/photo.png", "the user's photo"));
+        const QString set = rs3.absolutePath(Rs3Fixture::Stable, kStandard + "s04_homebrew");
+        const QString picture = rs3.absolutePath(Rs3Fixture::Stable, kItem + "mask.png");
+        QString named = picture;
+        std::unique_ptr<FifoGuard> pipe;
+        if (kind == "set") {
+            QVERIFY(QDir().mkpath(QFileInfo(set).path()));
+            QVERIFY(QFile::link(users, set));
+            named = set;
+        } else {
+            QVERIFY(QDir().mkpath(QFileInfo(picture).path()));
+            if (kind == "file")
+                QVERIFY(QFile::link(users + "/photo.png", picture));
+            else if (kind == "dangling")
+                QVERIFY(QFile::link(users + "/new.png", picture));
+            else
+                QVERIFY((pipe = std::make_unique<FifoGuard>(picture))->made());
+        }
+        const auto usersBefore = Rs3Fixture::treeSnapshot(users);
+
+        ConfigBundleInstallResult result;
+        QString error;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^installConfigInstallBundle: "));
+        if (kind == "set") // every file of the set is left
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^installConfigInstallBundle: "));
+        const QString placed = TestEnvironment::makeTempDir("placed");
+        QVERIFY2(installConfigInstallBundle(zip, placed, &result, &error), qPrintable(error));
+        if (pipe)
+            QVERIFY(!pipe->released());
+
+        QCOMPARE(Rs3Fixture::treeSnapshot(users), usersBefore);
+        QVERIFY(!QFileInfo::exists(users + "/new.png"));
+        const QFileInfo left(named);
+        QVERIFY(kind == "pipe" ? !left.isFile() : left.isSymLink());
+        const QString beta = rs3.root(Rs3Fixture::Beta);
+        QCOMPARE(TestFiles::readBytes(beta + "/" + kItem + "mask.png"), QByteArray("track art"));
+        QVERIFY(!result.left.isEmpty());
+        for (const QString& line : result.left)
+            QVERIFY2(line.contains(named), qPrintable(line));
+        // The linked set held all the stable install would have received.
+        QStringList written{rs3.overlayRoot(Rs3Fixture::Beta)};
+        if (kind != "set")
+            written.prepend(rs3.overlayRoot(Rs3Fixture::Stable));
+        QCOMPARE(result.installRoots, written);
+        QCOMPARE(result.artFileCount, 2 + (kind == "set" ? 0 : 1));
+    }
+
+    // Where the configuration is to go, its name or a store's is a link
+    // or a pipe: nothing is read from it or written through it, the install
+    // stops naming it, and the art it wrote is taken back.
+    void installRefusesALinkBesideTheConfig_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("linked config") << "link" << "Club Race.zconf2";
+        QTest::newRow("linked store") << "link" << "Club Race.barcolor.json";
+        QTest::newRow("config a pipe") << "pipe" << "Club Race.zconf2";
+    }
+    void installRefusesALinkBesideTheConfig()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, name);
+        const QString zip = writeBundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        const QString users = TestEnvironment::makeTempDir("users");
+        QVERIFY(TestFiles::writeBytes(users + "/mine", "the user's own file"));
+        const QString placed = TestEnvironment::makeTempDir("placed");
+        const QString there = placed + "/" + name;
+        std::unique_ptr<FifoGuard> pipe;
+        if (kind == "pipe")
+            QVERIFY((pipe = std::make_unique<FifoGuard>(there))->made());
+        else
+            QVERIFY(QFile::link(users + "/mine", there));
+
+        QString error;
+        QVERIFY(!installConfigInstallBundle(zip, placed, nullptr, &error));
+        QVERIFY2(error.contains(there), qPrintable(error));
+        if (pipe)
+            QVERIFY(!pipe->released());
+        QCOMPARE(TestFiles::readBytes(users + "/mine"), QByteArray("the user's own file"));
+        QCOMPARE(QDir(users).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"mine"});
+        for (const Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QVERIFY(!QFileInfo::exists(rs3.absolutePath(root, kItem + "mask.png")));
+    }
+
+    // A file an art folder links to (a private note, a folder elsewhere)
+    // stays out of the bundle and is named; the folder's own files travel.
+    void exportLeavesOutWhatALinkHolds()
+    {
+        Rs3Fixture rs3;
+        const QString users = TestEnvironment::makeTempDir("users");
+        QVERIFY(TestFiles::writeBytes(users + "/private.txt", "my private notes"));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kTrack + "pMain.P2.xml", "<page/>"));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", "track art"));
+        const QString note = rs3.absolutePath(Rs3Fixture::Stable, kItem + "notes.txt");
+        const QString away = rs3.absolutePath(Rs3Fixture::Stable, kTrack + "away");
+        QVERIFY(QFile::link(users + "/private.txt", note));
+        QVERIFY(QFile::link(users, away));
+        FifoGuard pipe(rs3.absolutePath(Rs3Fixture::Stable, kTrack + "pipe.png"));
+        QVERIFY(pipe.made());
+        DashConfig config;
+        QString error;
+        QVERIFY2(config.load(writeConfig(), &error), qPrintable(error));
+
+        const QString zip = TestEnvironment::makeTempDir("out") + "/club.zip";
+        QStringList missing;
+        int artCount = -1;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^exportConfigInstallBundle: left out .*away"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^exportConfigInstallBundle: left out .*notes"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^exportConfigInstallBundle: left out .*pipe"));
+        QVERIFY2(exportConfigInstallBundle(config, zip, &error, &missing, &artCount), qPrintable(error));
+        QVERIFY(!pipe.released());
+        QCOMPARE(artCount, 2);
+        const QMap<QString, QByteArray> entries = ZipFixture::readZip(zip);
+        QCOMPARE(entries.value(kArt + kItem + "mask.png"), QByteArray("track art"));
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+            QVERIFY2(!it.value().contains("private"), qPrintable(it.key()));
+        QCOMPARE(missing.filter(note + " is a symbolic link").size(), 1);
+        QCOMPARE(missing.filter(away + " is a symbolic link").size(), 1);
+        QCOMPARE(missing.filter(" is not a regular file").size(), 1);
+    }
+
+    // A record store beside the configuration that is a link or a pipe is
+    // named and the export stops before anything is written.
+    void exportRefusesALinkedStore_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link") << "link";
+        QTest::newRow("pipe") << "pipe";
+    }
+    void exportRefusesALinkedStore()
+    {
+        QFETCH(QString, kind);
+        Rs3Fixture rs3;
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", "track art"));
+        const QString configPath = writeConfig();
+        const QString store = QFileInfo(configPath).path() + "/Club Race.boxstyles.json";
+        const QString secret = TestEnvironment::makeTempDir("users") + "/secret.json";
+        QVERIFY(TestFiles::writeBytes(secret, "{\"secret\": 1}"));
+        std::unique_ptr<FifoGuard> pipe;
+        if (kind == "link")
+            QVERIFY(QFile::link(secret, store));
+        else
+            QVERIFY((pipe = std::make_unique<FifoGuard>(store))->made());
+        DashConfig config;
+        QString error;
+        QVERIFY2(config.load(configPath, &error), qPrintable(error));
+        const QString zip = TestEnvironment::makeTempDir("out") + "/club.zip";
+        QVERIFY(!exportConfigInstallBundle(config, zip, &error));
+        QVERIFY2(error.contains(store), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(zip));
+        if (pipe)
+            QVERIFY(!pipe->released());
+    }
+};
+
+KORV_GUI_TEST_MAIN(BundleLinksTest)
+#include "tst_bundlelinks.moc"
