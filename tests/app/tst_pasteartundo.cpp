@@ -124,6 +124,7 @@ private Q_SLOTS:
         openDemo();
         QVERIFY(rs3->addDemoStock(Rs3Fixture::Beta));
         QDir(homebrewTemplatesDir()).removeRecursively();
+        QDir(appDataDir() + QStringLiteral("/art-claims.tsv")).removeRecursively();
         QFile::remove(appDataDir() + QStringLiteral("/art-claims.tsv"));
     }
     void cleanup() { closeDemo(); }
@@ -188,6 +189,19 @@ private Q_SLOTS:
         }
         differ.removeDuplicates();
         QVERIFY2(differ.isEmpty(), qPrintable(differ.join('\n')));
+    }
+
+    // With no readable ledger nobody can tell whether another window took
+    // the paste's folder: its undo leaves the files.
+    void unreadableLedgerKeepsThePaste()
+    {
+        QVERIFY(QDir().mkpath(appDataDir() + QStringLiteral("/art-claims.tsv")));
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        const QMap<QString, QByteArray> pasted = rs3->snapshot();
+        stack->undo();
+        QCOMPARE(rs3->snapshot(), pasted);
+        QVERIFY(QDir(appDataDir() + QStringLiteral("/art-claims.tsv")).removeRecursively());
     }
 
     // Window B pastes the same into its own copy (and finds A's folder) or
