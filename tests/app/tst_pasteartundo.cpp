@@ -46,14 +46,14 @@ class PasteArtUndoTest : public QObject, DemoArtSession {
         std::swap(path, b.path);
     }
 
-    int insertStandingBar()
+    int insertStock(const QString& type)
     {
-        asker->onExec = [](QDialog* dialog) {
+        asker->onExec = [type](QDialog* dialog) {
             auto* add = qobject_cast<AddElementDialog*>(dialog);
             if (!add)
                 return int(QDialog::Accepted);
             auto* types = add->findChild<QListWidget*>(QStringLiteral("types"));
-            types->setCurrentItem(types->findItems(QStringLiteral("Vertical bar"), Qt::MatchExactly).value(0));
+            types->setCurrentItem(types->findItems(type, Qt::MatchExactly).value(0));
             auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
             channels->setCurrentItem(channels->findItems(QStringLiteral("RPM  ("), Qt::MatchStartsWith).value(0));
             add->onAccept();
@@ -66,10 +66,11 @@ class PasteArtUndoTest : public QObject, DemoArtSession {
         return int(config->pages[kRace].masks.size()) == before + 1 ? before : -1;
     }
 
-    // Race's bar 04 copied into a new standing bar; that mask's art folder.
-    QString pasteIntoStandingBar()
+    // Race's bar 04 copied into a new element of the type (a standing bar
+    // unless named); that mask's art folder.
+    QString pasteIntoStandingBar(const QString& type = QStringLiteral("Vertical bar"))
     {
-        const int standing = insertStandingBar();
+        const int standing = insertStock(type);
         if (standing < 0)
             return {};
         auto* canvas = window->findChild<DashCanvas*>();
@@ -204,24 +205,30 @@ private Q_SLOTS:
         QVERIFY(QDir(appDataDir() + QStringLiteral("/art-claims.tsv")).removeRecursively());
     }
 
-    // Window B pastes the same into its own copy (and finds A's folder) or
-    // colours a bar, and saves; A's undo or Discard of its paste leaves B's
+    // Window B pastes the same into its own copy (and finds A's folder, or
+    // A's pictures beside a box's art) or colours a bar, and saves; A's undo or Discard of its paste leaves B's
     // saved file every file it points at.
     void anotherWindowsSavedFileKeepsItsArt_data()
     {
+        QTest::addColumn<QString>("into"); // the element type pasted into
         QTest::addColumn<bool>("colour");
         QTest::addColumn<bool>("discarding");
-        QTest::newRow("same paste, undo") << false << false;
-        QTest::newRow("same paste, discard") << false << true;
-        QTest::newRow("colour, undo") << true << false;
-        QTest::newRow("colour, discard") << true << true;
+        QTest::newRow("same paste, undo") << "Vertical bar" << false << false;
+        QTest::newRow("same paste, discard") << "Vertical bar" << false << true;
+        QTest::newRow("beside a box's art, undo") << "Numeric value" << false << false;
+        QTest::newRow("beside a box's art, discard") << "Numeric value" << false << true;
+        QTest::newRow("colour, undo") << "Vertical bar" << true << false;
+        QTest::newRow("colour, discard") << "Vertical bar" << true << true;
     }
     void anotherWindowsSavedFileKeepsItsArt()
     {
+        QFETCH(QString, into);
         QFETCH(bool, colour);
         QFETCH(bool, discarding);
-        const QString own = pasteIntoStandingBar();
-        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const QString own = pasteIntoStandingBar(into);
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/")), qPrintable(status()));
+        QVERIFY(rs3->snapshot() != before);
 
         Other b;
         openOther(b);
@@ -231,7 +238,7 @@ private Q_SLOTS:
             window->applyColorBar(2);
             QVERIFY(maskPath(*config, kRace, 2).contains(QStringLiteral("/zbar_")));
         } else {
-            QCOMPARE(pasteIntoStandingBar(), own);
+            QCOMPARE(pasteIntoStandingBar(into), own);
         }
         QVERIFY(window->save());
         const QString savedB = path;
