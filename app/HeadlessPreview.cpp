@@ -64,7 +64,7 @@ int runDumpPreview(const QCommandLineParser& parser)
         return 2;
     }
     // What the open's art copies skipped or could not write is said, once.
-    for (const QString& note : config.artCopyNotes)
+    for (const QString& note : config.artState.notes)
         writeError(QStringLiteral("dump-preview: ") + note + QLatin1Char('\n'));
     if (config.pageCount() == 0) {
         writeError(QStringLiteral("dump-preview: no pages in ") + inputPath + QLatin1Char('\n'));

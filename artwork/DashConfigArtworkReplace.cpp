@@ -522,7 +522,7 @@ bool DashConfig::applyArtwork(int pageIndex, int maskIndex, const QString& sourc
         if (ownRel.isEmpty())
             return false;
         target.relPath = ownRel;
-    } else if (!writeInPlace(target, files, savedArt, backups, error)) {
+    } else if (!writeInPlace(target, files, artState.savedArt, backups, error)) {
         return false;
     }
 
@@ -551,7 +551,7 @@ bool DashConfig::reapplyArtwork(int pageIndex, int maskIndex, const QList<Artwor
     if (!m || !m->node)
         return failWith(error, tr("no such element"));
     for (const ArtworkBackup& backup : backups)
-        savedArt.aboutToWrite(backup.folder, artworkFileNames(backup.appliedDir));
+        artState.savedArt.aboutToWrite(backup.folder, artworkFileNames(backup.appliedDir));
     QString why;
     if (!reapplyArtworkBackup(backups, &why)) {
         // All or nothing, as the first run: the folders go back as they were.
@@ -571,7 +571,7 @@ bool DashConfig::reapplyArtwork(int pageIndex, int maskIndex, const QList<Artwor
 bool DashConfig::restoreReplacedArtwork(const QList<ArtworkBackup>& backups, QString* error)
 {
     for (const ArtworkBackup& backup : backups)
-        savedArt.aboutToWrite(backup.folder, artworkFileNames(backup.backupDir) + backup.createdNames);
+        artState.savedArt.aboutToWrite(backup.folder, artworkFileNames(backup.backupDir) + backup.createdNames);
     return restoreArtworkBackup(backups, error);
 }
 

@@ -56,11 +56,11 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         // As for a new folder: an install that cannot take the copy (a link
         // on the way, something in its place) is left and named, and the
         // colouring stands in the installs that hold the folder.
-        artCopyNotes << held.linked;
+        artState.notes << held.linked;
         QString why;
-        if (!copyHeldArtFolder(held, madeHere, &savedArt, &why))
-            artCopyNotes << why;
-        artCopyNotes.removeAll(QString());
+        if (!copyHeldArtFolder(held, madeHere, &artState.savedArt, &why))
+            artState.notes << why;
+        artState.notes.removeAll(QString());
         if (made)
             made->add(madeHere);
         return true;
@@ -92,23 +92,23 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         // Nothing is written through a link: it may lead to anyone's files.
         const QString link = FolderCopy::linkOnPath(root, destination);
         if (!link.isEmpty()) {
-            artCopyNotes << QCoreApplication::translate("DashConfig", "%1 was left as it is: %2 is a symbolic link")
+            artState.notes << QCoreApplication::translate("DashConfig", "%1 was left as it is: %2 is a symbolic link")
                                 .arg(destination, link);
             continue;
         }
         if (QFileInfo(destination).isDir())
-            savedArt.aboutToWrite(destination, artworkFileNames(source));
+            artState.savedArt.aboutToWrite(destination, artworkFileNames(source));
         MadeArtFolders inRoot;
         if (!inRoot.make(destination)) {
             // The copy's error would be an earlier install's: this one says
             // what is in the way here.
-            artCopyNotes << QCoreApplication::translate("DashConfig", "%1 was left as it is: %2")
+            artState.notes << QCoreApplication::translate("DashConfig", "%1 was left as it is: %2")
                                 .arg(destination, FolderCopy::whyNoFolder(destination));
             inRoot.removeAll();
             continue;
         }
         if (!stockCopy.addMissing(source, destination)) {
-            artCopyNotes << stockCopy.error();
+            artState.notes << stockCopy.error();
             inRoot.removeAll();
             continue;
         }

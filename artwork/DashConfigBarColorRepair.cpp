@@ -137,7 +137,7 @@ int DashConfig::repairMissingColoredBars()
             // A linked folder is neither read nor written: drawing the art
             // again would write through it.
             if (!held.linked.isEmpty()) {
-                artCopyNotes << held.linked;
+                artState.notes << held.linked;
                 if (!held.held())
                     continue;
             }
@@ -148,7 +148,7 @@ int DashConfig::repairMissingColoredBars()
                     made.removeAll();
                     qInfo() << "repairMissingColoredBars: could not copy" << path << "from" << held.holding.first()
                             << "-" << error;
-                    artCopyNotes << error;
+                    artState.notes << error;
                     continue;
                 }
                 qInfo() << "repairMissingColoredBars: copied" << path << "from" << held.holding.first();

@@ -164,8 +164,8 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
     // this very picture, it is copied to the installs that lack it.
     const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), device, relItem, QStringLiteral("mask.tgz"));
     // A linked item folder is neither read nor written: the others are.
-    artCopyNotes << held.linked;
-    artCopyNotes.removeDuplicates();
+    artState.notes << held.linked;
+    artState.notes.removeDuplicates();
     MadeArtFolders madeHere;
     if (held.held()) {
         if (!holdsPicture(held, image)) {
@@ -174,9 +174,9 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         }
         QString error;
         FolderCopy own;
-        if (!copyHeldArtFolder(held, madeHere, artCopies ? *artCopies : own, &error)) {
+        if (!copyHeldArtFolder(held, madeHere, artState.copies ? *artState.copies : own, &error)) {
             qWarning() << "writeMaskPanel: copy of the item failed" << error;
-            artCopyNotes << error;
+            artState.notes << error;
             noteArtCopies(own);
             madeHere.removeAll();
             return false;
@@ -226,14 +226,14 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
             QStringList names{QStringLiteral("mask.tgz"), QStringLiteral("mask.png"), item + QStringLiteral(".M2.xml")};
             if (haveCopySource)
                 names += artworkFileNames(copySource);
-            savedArt.aboutToWrite(itemFolder, names);
+            artState.savedArt.aboutToWrite(itemFolder, names);
         }
         MadeArtFolders inRoot;
         if (!inRoot.make(itemFolder)
             || (haveCopySource
                 && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()
                 && !copyItemFolder(copySource, itemFolder))) {
-            artCopyNotes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
+            artState.notes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
                                 .arg(itemFolder, QFileInfo(itemFolder).isDir()
                                                      ? QCoreApplication::translate("DashConfig",
                                                                                    "its files could not be copied in")
@@ -248,7 +248,7 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
         QString error;
         if (!writeFileBytes(tgzPath, tgz, &error)) {
             qWarning() << "writeMaskPanel: mask.tgz write failed" << tgzPath << error;
-            artCopyNotes
+            artState.notes
                 << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
             inRoot.removeAll();
             return false;
@@ -285,7 +285,7 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
             removeParams(e, "M_BCOL");
         if (!writeFileBytes(m2Path, xmlDocumentBytes(m2, "  "), &error)) {
             qWarning() << "writeMaskPanel: M2 write failed" << m2Path << error;
-            artCopyNotes
+            artState.notes
                 << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
             inRoot.removeAll();
             return false;

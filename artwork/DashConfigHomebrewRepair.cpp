@@ -94,8 +94,8 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
     QSet<QString> drawn;
     // Every copy of the run is flushed once, when it is done.
     FolderCopy copies;
-    artCopies = &copies;
-    const auto stopCopies = qScopeGuard([this] { artCopies = nullptr; });
+    artState.copies = &copies;
+    const auto stopCopies = qScopeGuard([this] { artState.copies = nullptr; });
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
@@ -117,7 +117,7 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
                 continue;
             const HeldArtFolder held = heldArtFolder(roots, device, rel, QStringLiteral("mask.tgz"));
             // A linked item folder is neither read nor written, and said.
-            artCopyNotes << held.linked;
+            artState.notes << held.linked;
             if ((!held.held() && held.lacking.isEmpty()) || (held.lacking.isEmpty() && !force))
                 continue;
             const int w = paramInt(node, "WIDTH");
@@ -135,7 +135,7 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
                 if (!copyHeldArtFolder(held, made, copies, &error)) {
                     made.removeAll();
                     qInfo() << "repairMissingHomebrewArt: could not copy" << rel << "-" << error;
-                    artCopyNotes << error;
+                    artState.notes << error;
                     continue;
                 }
                 drawn.insert(rel);
@@ -213,10 +213,10 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
 void DashConfig::noteArtCopies(FolderCopy& copies)
 {
     if (!copies.flush())
-        artCopyNotes << copies.error();
-    artCopyNotes << copies.notes();
-    artCopyNotes.removeAll(QString());
-    artCopyNotes.removeDuplicates();
+        artState.notes << copies.error();
+    artState.notes << copies.notes();
+    artState.notes.removeAll(QString());
+    artState.notes.removeDuplicates();
 }
 
 DashConfig::DrawnBox DashConfig::drawRecordedBox(int page, int mask, const QImage& image, const HeldArtFolder& held,

@@ -1,11 +1,35 @@
 #include "artwork/MadeArtFolders.h"
 
+#include "artwork/ArtworkFiles.h"
 #include "artwork/NewArtFile.h"
 #include "model/FolderCopy.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+QByteArray hashOf(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+bool isPlainFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isDir() && !info.isSymLink();
+}
+
+} // namespace
+
+bool MadeArtFolders::notes(const QString& path) const
+{
+    return std::any_of(m_made.begin(), m_made.end(), [&](const Made& m) { return m.path == path; });
+}
 
 bool MadeArtFolders::make(const QString& folder)
 {
@@ -22,46 +46,125 @@ bool MadeArtFolders::make(const QString& folder)
     }
     // One at a time, so only what this call creates is noted: a name that
     // something takes meanwhile stops it.
-    bool first = true;
     for (const QString& at : missing) {
         if (!QDir().mkdir(at))
             return false;
-        if (first && !m_made.contains(at))
-            m_made.append(at);
-        first = false;
+        if (!notes(at))
+            m_made.append(Made{at, Kind::Folder});
     }
-    const QFileInfo made(folder);
-    return made.isDir();
+    return isPlainFolder(folder);
 }
 
 void MadeArtFolders::noteNewFile(const QString& file)
 {
     const QString path = QDir::cleanPath(file);
-    if (!pathTaken(path) && !m_made.contains(path))
-        m_made.append(path);
+    if (!pathTaken(path) && !notes(path))
+        m_made.append(Made{path, Kind::Pending});
+}
+
+void MadeArtFolders::noteFile(const QString& path)
+{
+    QByteArray bytes;
+    // What cannot be read as art (a link, a device, an outsized file) is
+    // never taken for this writer's.
+    if (!FolderCopy::readRegularFile(path, kArtFileReadBound, &bytes))
+        return;
+    auto it = std::find_if(m_made.begin(), m_made.end(), [&](const Made& m) { return m.path == path; });
+    if (it == m_made.end())
+        it = m_made.insert(m_made.end(), Made{path});
+    it->kind = Kind::File;
+    it->size = bytes.size();
+    it->hash = hashOf(bytes);
+}
+
+void MadeArtFolders::noteTree(const QString& folder)
+{
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString path = QDir::cleanPath(entry.absoluteFilePath());
+        if (entry.isSymLink())
+            continue;
+        if (entry.isDir()) {
+            if (!notes(path))
+                m_made.append(Made{path, Kind::Folder});
+            noteTree(path);
+        } else if (!notes(path)) {
+            noteFile(path);
+        }
+    }
 }
 
 void MadeArtFolders::noteCreated(const QString& path)
 {
     const QString clean = QDir::cleanPath(path);
-    if (!m_made.contains(clean))
-        m_made.append(clean);
+    if (isPlainFolder(clean)) {
+        if (!notes(clean))
+            m_made.append(Made{clean, Kind::Folder});
+        noteTree(clean);
+    } else {
+        noteFile(clean);
+    }
 }
 
 void MadeArtFolders::add(const MadeArtFolders& other)
 {
-    for (const QString& path : other.m_made) {
-        if (!m_made.contains(path))
-            m_made.append(path);
+    for (const Made& made : other.m_made) {
+        if (!notes(made.path))
+            m_made.append(made);
     }
+}
+
+void MadeArtFolders::seal()
+{
+    const QList<Made> made = m_made;
+    for (const Made& m : made) {
+        if (m.kind == Kind::Pending)
+            noteCreated(m.path);
+        else if (m.kind == Kind::Folder && isPlainFolder(m.path))
+            noteTree(m.path);
+    }
+    m_made.erase(std::remove_if(m_made.begin(), m_made.end(), [](const Made& m) { return m.kind == Kind::Pending; }),
+                 m_made.end());
+}
+
+void MadeArtFolders::takeBack()
+{
+    QStringList folders;
+    for (auto it = m_made.crbegin(); it != m_made.crend(); ++it) {
+        if (it->kind == Kind::Folder) {
+            folders << it->path;
+            continue;
+        }
+        if (it->kind != Kind::File)
+            continue;
+        // Only the file as this writer left it: one written over since is
+        // someone else's now.
+        QByteArray bytes;
+        if (FolderCopy::readRegularFile(it->path, kArtFileReadBound, &bytes) && bytes.size() == it->size
+            && hashOf(bytes) == it->hash)
+            QFile::remove(it->path);
+    }
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const QString& a, const QString& b) { return a.count(QLatin1Char('/')) > b.count(QLatin1Char('/')); });
+    for (const QString& folder : folders) {
+        // rmdir removes an empty folder only, and never a link.
+        if (isPlainFolder(folder))
+            QDir().rmdir(folder);
+    }
+    m_made.clear();
 }
 
 void MadeArtFolders::removeAll()
 {
-    for (auto it = m_made.crbegin(); it != m_made.crend(); ++it) {
-        // Never through a link: whatever got into a made folder since, only
-        // the folder's own entries go.
-        FolderCopy::removeTree(*it);
-    }
-    m_made.clear();
+    seal();
+    takeBack();
+}
+
+QStringList MadeArtFolders::paths() const
+{
+    QStringList all;
+    for (const Made& m : m_made)
+        all << m.path;
+    return all;
 }

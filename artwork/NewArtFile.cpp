@@ -54,7 +54,6 @@ bool createNewFile(const QString& path, const QByteArray& bytes, MadeArtFolders&
                               pathTaken(path) ? tr("something of that name is there") : file.errorString());
         return false;
     }
-    made.noteCreated(path);
     const bool written = file.write(bytes) == bytes.size() && file.flush();
     const QString reason = file.errorString();
     file.close();
@@ -64,6 +63,8 @@ bool createNewFile(const QString& path, const QByteArray& bytes, MadeArtFolders&
         QFile::remove(path);
         return false;
     }
+    // Noted with what it holds: only that is ever taken back.
+    made.noteCreated(path);
     return true;
 }
 

@@ -381,6 +381,22 @@ bool PastedArt::write(MadeArtFolders& made, SavedArtFolders* saved, QString* err
     return true;
 }
 
+QStringList PastedArt::folders() const
+{
+    if (m_files.isEmpty())
+        return {};
+    if (m_ownRel.isEmpty())
+        return plainFolders(rs3OverlayRoots(), m_targetRel);
+    const QString rel = m_ownRel.mid(overlayPrefix().size());
+    QStringList found;
+    for (const QString& root : rs3OverlayRoots()) {
+        const QString folder = PathGuard::join(root, rel);
+        if (!folder.isEmpty() && QFileInfo(folder).isDir() && !FolderCopy::linkOnTheWay(root, rel))
+            found << folder;
+    }
+    return found;
+}
+
 bool PastedArt::writeBeside(MadeArtFolders& made, SavedArtFolders* saved, QString* error) const
 {
     const QStringList folders = plainFolders(rs3OverlayRoots(), m_targetRel);

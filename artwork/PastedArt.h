@@ -44,6 +44,9 @@ public:
     // in `made`, and a folder that was there already is noted in `saved`
     // first, so Discard finds it as it was.
     bool write(MadeArtFolders& made, SavedArtFolders* saved, QString* error = nullptr) const;
+    // The install folders the plan writes into, or finds holding its
+    // pictures: those a paste takes.
+    QStringList folders() const;
 
     struct File {
         QString name;

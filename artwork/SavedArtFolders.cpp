@@ -52,7 +52,7 @@ void SavedArtFolders::forget()
     m_folders.clear();
 }
 
-bool SavedArtFolders::putBack(QString* error)
+bool SavedArtFolders::putBack(QString* error, const std::function<bool(const QString& folder)>& taken)
 {
     bool ok = true;
     QString last;
@@ -68,6 +68,8 @@ bool SavedArtFolders::putBack(QString* error)
                 last = why;
             }
         }
+        if (taken && !folder->written.isEmpty() && taken(folder.key()))
+            continue;
         for (const QString& name : folder->written) {
             const QString path = folder.key() + QLatin1Char('/') + name;
             if (folder->files.contains(name) || !QFileInfo::exists(path))

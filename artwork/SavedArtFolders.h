@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Install folders the editor changes in place, each as it was the first time
 // it was written after the last save. Artwork replacement writes into the
 // item the configuration points at (its undo and redo write there again);
@@ -24,7 +26,9 @@ public:
     // Every kept folder gets its kept files back, and the noted names it did
     // not have then are removed. Goes on after a failure; true when all is
     // back (and nothing is kept any more), else *error holds the last failure.
-    bool putBack(QString* error = nullptr);
+    // A noted name stays in a folder that `taken` says another writer took
+    // since (its file may point at what is there now).
+    bool putBack(QString* error = nullptr, const std::function<bool(const QString& folder)>& taken = {});
 
 private:
     struct Folder {

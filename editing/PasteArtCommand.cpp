@@ -46,12 +46,14 @@ void PasteArtCommand::redo()
             m_before = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));
         }
         MadeArtFolders made;
-        if (m_art.write(made, &m_config->savedArt, &why)) {
-            m_made = made;
-            m_archivesAtWrite = m_config->archivesWritten;
+        if (m_art.write(made, &m_config->artState.savedArt, &why)) {
             m_done = m_art.ownItem().isEmpty() || pointMask(m_art.ownItem(), true);
-            if (!m_done)
-                m_made.removeAll();
+            if (m_done) {
+                m_made = made;
+                m_mark = m_config->artState.kept(m_made, m_art.folders());
+            } else {
+                made.removeAll();
+            }
         }
     }
     if (first) {
@@ -79,9 +81,6 @@ void PasteArtCommand::undo()
         pointMask(m_before, m_beforePresent);
     // What this step created goes with it, unless a saved file may point at
     // it now.
-    if (m_config->archivesWritten == m_archivesAtWrite)
-        m_made.removeAll();
-    else
-        m_made = MadeArtFolders();
+    m_config->artState.takeBack(m_made, m_mark);
     m_done = false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "artwork/ArtState.h"
 #include "artwork/MadeArtFolders.h"
 #include "artwork/PastedArt.h"
 
@@ -10,9 +11,10 @@ class DashConfig;
 
 // The art step of a widget paste: brings the pictures the pasted widgets
 // name beside the mask's art, or gives the mask an item folder of its own
-// and points it there (PastedArt). Undo points the mask back and removes
-// what its redo created, unless an archive was saved since (a saved file may
-// point at it then); redo writes again what is missing. A failed first redo
+// and points it there (PastedArt). Undo points the mask back and takes back
+// the files its redo created, as DashConfig::artState allows (not after a
+// save, nor once another window took the folder); redo writes again what is
+// missing. A failed first redo
 // leaves no undo step and hands the reason to `error`; the creator learns
 // the outcome through `applied`, both of which must outlive the push. A
 // later redo that fails leaves the mask as it was and says so in
@@ -38,6 +40,6 @@ private:
     bool m_done = false;
     QString m_before;           // the mask's PATH_REL_AiM_MASK before the paste
     bool m_beforePresent = false;
-    MadeArtFolders m_made;      // what the last redo created
-    int m_archivesAtWrite = 0;  // DashConfig::archivesWritten when it did
+    MadeArtFolders m_made; // what the last redo created
+    ArtState::Mark m_mark; // when it did, and the folders it used
 };

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "artwork/ArtState.h"
 #include "artwork/ArtworkBackup.h"
 #include "artwork/BarFill.h"
 #include "artwork/BoxStyleInfo.h"
 #include "artwork/BoxStyleSnapshot.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
-#include "artwork/SavedArtFolders.h"
 #include "model/ArchiveIndex.h"
 #include "model/BarColorRecord.h"
 #include "model/BoxStyleRecord.h"
@@ -299,7 +299,7 @@ public:
     bool reapplyArtwork(int page, int mask, const QList<ArtworkBackup>& backups, const QString& relPath,
                         QString* error = nullptr);
     // Undo of a replacement: restoreArtworkBackup, with the folders' saved
-    // state kept first (savedArt).
+    // state kept first (artState.savedArt).
     bool restoreReplacedArtwork(const QList<ArtworkBackup>& backups, QString* error = nullptr);
     ArtworkParams captureArtworkParams(int page, int mask) const;
     QStringList elementsSharingArtwork(int page, int mask) const;
@@ -334,7 +334,7 @@ public:
     // and left (logged) otherwise. Returns how many it put back.
     int repairMissingColoredBars();
     // Waits for the copies (one flush) and adds what they skipped or could
-    // not write to artCopyNotes, each once.
+    // not write to artState.notes, each once.
     void noteArtCopies(FolderCopy& copies);
     BarColorSnapshot barColorSnapshot(int page, int mask) const;
     // False, changing nothing, when the bar's record cannot be written
@@ -557,13 +557,6 @@ public:
     QStringList homebrewRepairLeft;
     QStringList homebrewRepairMismatched;
     int barRepairCount = 0;
-    // What the art copies and drawings between the installs skipped or could
-    // not write (a link, a folder that is there partly, a failed write), one
-    // line each with its reason; said once by the open or the refresh.
-    QStringList artCopyNotes;
-    // The copies of a repair run while it runs, so that the box art written
-    // along the way is flushed with them, once.
-    FolderCopy* artCopies = nullptr;
     int digitFixCount = 0;
     bool editorPngWriteFailed = false;
     QString fitWarning;
@@ -595,13 +588,10 @@ public:
     // Device files the save in progress wrote, already being deflated for
     // the archive it writes last.
     PrepackedFiles prepacked;
-    // Install folders changed in place since the last save (artwork
-    // replacement), as they were then: Discard puts them back.
-    SavedArtFolders savedArt;
-    // Archives save() has written (under any name). Art an edit created may
-    // be pointed at by a saved file once an archive was written after it:
-    // its undo then leaves that art in place.
-    int archivesWritten = 0;
+    // What this configuration's edits did to the installs' art since it was
+    // opened: notes of what was left, folders changed in place, saves, and
+    // whether art a step made may go again with its undo.
+    ArtState artState;
 
 private:
     void deleteDevices();

@@ -206,7 +206,7 @@ bool DashConfig::load(const QString& path, QString* error)
         runLoadTimeRepairs();
         // The installs and the stores as the open leaves them are the saved
         // state.
-        savedArt.forget();
+        artState.forgetSaved();
         keepSavedSidecars();
 
         QStringList folders;
@@ -410,7 +410,7 @@ void DashConfig::runLoadTimeFixups()
 // installs, so they run only once the load can no longer fail.
 void DashConfig::runLoadTimeRepairs()
 {
-    artCopyNotes.clear();
+    artState.notes.clear();
     homebrewRepairLeft.clear();
     homebrewRepairMismatched.clear();
     homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft, &homebrewRepairMismatched);

@@ -486,7 +486,9 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     prepacked.clear();
     if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
-    ++archivesWritten;
+    // The saved file may point at art an edit of this or another window
+    // made: none of it goes with their undo any more.
+    artState.saved(ArtState::homebrewFolders(pages));
     if (warning && !leftOut.isEmpty())
         *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
     // Records of an older sidecar move under their mask's page-qualified key

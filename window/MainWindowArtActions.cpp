@@ -81,7 +81,7 @@ void MainWindow::showArtworkFailure(const QString& title, const QString& failed,
 // without the art the file will point at would go unnamed.
 void MainWindow::reportArtCopyNotes(const QString& title)
 {
-    const QStringList notes = std::exchange(config.artCopyNotes, {});
+    const QStringList notes = std::exchange(config.artState.notes, {});
     if (!notes.isEmpty())
         Asker::instance().warning(this, title, artCopyNotesText(notes));
 }
@@ -108,7 +108,7 @@ void MainWindow::applyColorBar(int maskIndex)
     canvas->setSelectedWidget(-1);
     // What the colouring had to leave in an install (a link on the way,
     // something in the folder's place, a full disk) is said once, after it.
-    config.artCopyNotes.clear();
+    config.artState.notes.clear();
     bool applied = false;
     undoStack->push(new BarColorCommand(&config, currentPage, maskIndex, &applied));
     showRestyledMask(maskIndex);
@@ -185,7 +185,7 @@ void MainWindow::applyBoxStyle(int maskIndex)
 
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
-    config.artCopyNotes.clear();
+    config.artState.notes.clear();
     if (sizeChanged)
         undoStack->push(new MoveCommand(mask, mask->x, mask->y, mask->w, mask->h, mask->x, mask->y, size.width(),
             size.height(), &config, currentPage, maskIndex, false, false));

@@ -297,7 +297,7 @@ void MainWindow::pasteWidget()
 
     const bool newMask = target < 0;
     PasteOutcome outcome;
-    config.artCopyNotes.clear();
+    config.artState.notes.clear();
     if (!pasteIntoMask(nodes, target, outcome))
         return;
     config.propagateBarAxisRefs(currentPage, target);
@@ -447,6 +447,6 @@ bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int tar
         return false;
     }
     renamed = art.renamed();
-    config.artCopyNotes << art.leftOut();
+    config.artState.notes << art.leftOut();
     return true;
 }

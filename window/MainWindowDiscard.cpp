@@ -3,7 +3,7 @@
 // the document alone would leave them there. The window first takes the
 // configuration back to its last save: each record it wrote in the sidecars
 // back to its saved value, and the install folders changed in place since
-// (the configuration's savedArt).
+// (the configuration's artState).
 #include "window/MainWindow.h"
 
 #include <QDebug>
@@ -11,7 +11,7 @@
 
 void MainWindow::keepSavedArt()
 {
-    config.savedArt.forget();
+    config.artState.forgetSaved();
 }
 
 // Every command puts back what it wrote (art parameters, replaced art,
@@ -28,7 +28,7 @@ void MainWindow::discardToSavedState()
     if (undoStack->cleanIndex() >= 0 && undoStack->index() != undoStack->cleanIndex())
         undoStack->setIndex(undoStack->cleanIndex());
     QString error;
-    if (!config.savedArt.putBack(&error))
+    if (!config.artState.putBackSaved(&error))
         qWarning().noquote() << "discardToSavedState: an artwork folder is not as saved:" << error;
     if (!config.putBackSavedSidecars(&error))
         qWarning().noquote() << "discardToSavedState: a record store is not as saved:" << error;

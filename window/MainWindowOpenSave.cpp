@@ -97,8 +97,8 @@ void MainWindow::loadConfig(const QString& path)
                           config.homebrewRepairLeft));
     if (!config.homebrewRepairMismatched.isEmpty())
         Asker::instance().warning(this, tr("Open"), mismatchedBoxesText(config.homebrewRepairMismatched, false));
-    if (!config.artCopyNotes.isEmpty())
-        Asker::instance().warning(this, tr("Open"), artCopyNotesText(config.artCopyNotes));
+    if (!config.artState.notes.isEmpty())
+        Asker::instance().warning(this, tr("Open"), artCopyNotesText(config.artState.notes));
     markSaved();
     reportRefusedFamilies();
 

@@ -189,13 +189,13 @@ void MainWindow::refreshBoxArtwork()
     QStringList mismatched;
     // A step of the history only when a box was pointed at an item of its
     // own; the stack drops it otherwise.
-    config.artCopyNotes.clear();
+    config.artState.notes.clear();
     {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
         undoStack->push(new RefreshBoxArtCommand(&config, &rendered, &left, &mismatched));
     }
-    const QStringList notes = std::exchange(config.artCopyNotes, {});
+    const QStringList notes = std::exchange(config.artState.notes, {});
     canvas->invalidateMaskImageCache();
     showLoadedPage();
     canvas->update();

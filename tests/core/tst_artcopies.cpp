@@ -158,14 +158,14 @@ private Q_SLOTS:
         const QDir above(QFileInfo(linked).path());
         QCOMPARE(above.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 1);
         QCOMPARE(Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable)), stableBefore);
-        QVERIFY2(notesName(c.artCopyNotes, linked + " is a symbolic link"), qPrintable(c.artCopyNotes.join('\n')));
+        QVERIFY2(notesName(c.artState.notes, linked + " is a symbolic link"), qPrintable(c.artState.notes.join('\n')));
         // Forced, the item is drawn in the install that holds it; the link
         // is still neither followed nor replaced.
-        c.artCopyNotes.clear();
+        c.artState.notes.clear();
         c.repairMissingHomebrewArt(true);
         QCOMPARE(Rs3Fixture::treeSnapshot(outside), outsideBefore);
         QVERIFY(isLinkTo(linked, pointee));
-        QVERIFY(notesName(c.artCopyNotes, linked + " is a symbolic link"));
+        QVERIFY(notesName(c.artState.notes, linked + " is a symbolic link"));
     }
 
     // The beta install has the coloured item partly: its own picture in the
@@ -187,7 +187,7 @@ private Q_SLOTS:
         QVERIFY(c.load(path));
         QCOMPARE(c.barRepairCount, 0);
         QCOMPARE(fx.snapshot(), before);
-        QVERIFY2(notesName(c.artCopyNotes, beta.chopped(1)), qPrintable(c.artCopyNotes.join('\n')));
+        QVERIFY2(notesName(c.artState.notes, beta.chopped(1)), qPrintable(c.artState.notes.join('\n')));
     }
 
     // A link in the folder an install holds is not copied, as a link or as
@@ -212,7 +212,7 @@ private Q_SLOTS:
         QCOMPARE(c.barRepairCount, 1);
         QVERIFY(!QFileInfo::exists(beta + "readme-link.txt") && !QFileInfo(beta + "readme-link.txt").isSymLink());
         QCOMPARE(Rs3Fixture::treeSnapshot(beta), betaBefore);
-        QVERIFY2(notesName(c.artCopyNotes, "readme-link.txt"), qPrintable(c.artCopyNotes.join('\n')));
+        QVERIFY2(notesName(c.artState.notes, "readme-link.txt"), qPrintable(c.artState.notes.join('\n')));
     }
 
     // A stock item holding a link to an endless device and an outsized file:
@@ -332,14 +332,14 @@ private Q_SLOTS:
         QVERIFY(c.load(path));
         QCOMPARE(c.homebrewRepairCount, 0);
         QCOMPARE(fx.snapshot(), before);
-        QCOMPARE(c.artCopyNotes.size(), 1);
-        const QString note = c.artCopyNotes.first();
+        QCOMPARE(c.artState.notes.size(), 1);
+        const QString note = c.artState.notes.first();
         QVERIFY2(note.contains(items) && note.section(": ", -1).size() > 0, qPrintable(note));
         QVERIFY2(note.contains(QString::fromLocal8Bit(strerror(ENOTDIR))), qPrintable(note));
         // Refresh box artwork says the same.
-        c.artCopyNotes.clear();
+        c.artState.notes.clear();
         c.repairMissingHomebrewArt(true);
-        QVERIFY2(notesName(c.artCopyNotes, items), qPrintable(c.artCopyNotes.join('\n')));
+        QVERIFY2(notesName(c.artState.notes, items), qPrintable(c.artState.notes.join('\n')));
         QCOMPARE(fx.snapshot(), before);
     }
 
@@ -361,7 +361,7 @@ private Q_SLOTS:
                     return false;
                 FileSizeLimit::setSoftLimit(0);
                 c.repairMissingHomebrewArt(false);
-                *text = c.artCopyNotes.join('\n');
+                *text = c.artState.notes.join('\n');
                 return true;
             },
             &said);

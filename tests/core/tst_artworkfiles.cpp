@@ -3,6 +3,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGuiApplication>
 #include <QtTest>
@@ -53,6 +54,52 @@ private Q_SLOTS:
         notes.removeAll();
         QVERIFY(QFileInfo(linkPath).isSymLink());
         QCOMPARE(QFileInfo(linkPath).symLinkTarget(), base + QStringLiteral("/unplugged/drive"));
+    }
+
+    // A step taken back later removes its files only as it left them, and
+    // its folders only once empty: whatever came since stays.
+    void takeBackLeavesWhatCameSince_data()
+    {
+        QTest::addColumn<QString>("since"); // what happens after the write
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("nothing") << "" << QStringList{};
+        QTest::newRow("file written over")
+            << "rewrite" << QStringList{"set", "set/Items", "set/Items/item", "set/Items/item/mask.png"};
+        QTest::newRow("file beside")
+            << "beside" << QStringList{"set", "set/Items", "set/Items/item", "set/Items/item/Ø & <ü>.txt"};
+        QTest::newRow("folder beside") << "folder" << QStringList{"set", "set/zother", "set/zother/a.txt"};
+        QTest::newRow("file swapped for a link")
+            << "link" << QStringList{"set", "set/Items", "set/Items/item", "set/Items/item/mask.png"};
+    }
+    void takeBackLeavesWhatCameSince()
+    {
+        QFETCH(QString, since);
+        QFETCH(QStringList, left);
+        const QString base = TestEnvironment::makeTempDir(QStringLiteral("takeback"));
+        const QString item = base + QStringLiteral("/set/Items/item");
+        MadeArtFolders made;
+        QVERIFY(made.make(item));
+        QVERIFY(writeText(item + QStringLiteral("/mask.png"), "picture"));
+        made.noteNewFile(item + QStringLiteral("/mask.tgz"));
+        QVERIFY(writeText(item + QStringLiteral("/mask.tgz"), "device picture"));
+        made.seal();
+        if (since == QLatin1String("rewrite"))
+            QVERIFY(writeText(item + QStringLiteral("/mask.png"), "another picture"));
+        else if (since == QLatin1String("beside"))
+            QVERIFY(writeText(item + QStringLiteral("/Ø & <ü>.txt"), "notes"));
+        else if (since == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(base + QStringLiteral("/set/zother")) && writeText(base + "/set/zother/a.txt", "a"));
+        else if (since == QLatin1String("link"))
+            QVERIFY(QFile::remove(item + "/mask.png") && QFile::link(base + "/elsewhere", item + "/mask.png"));
+        made.takeBack();
+        QStringList found;
+        QDirIterator it(base, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << QDir(base).relativeFilePath(it.next());
+        found.sort();
+        QCOMPARE(found, left);
+        QVERIFY(made.isEmpty());
     }
 
     void junkNames_data()

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "artwork/SavedArtFolders.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class FolderCopy;
+class MadeArtFolders;
+struct PageModel;
+
+// What a window's configuration did to the installs' art while it is open:
+// what its copies and drawings left (notes), the copies of a repair run in
+// progress, the folders it changed in place since the last save, and the
+// saves since. Writers that keep what they made across time (a paste, for
+// its undo) hand it here, and here it is decided whether that art can go
+// again: a folder a saved file anywhere may point at is never removed.
+class ArtState {
+public:
+    ArtState();
+
+    // What a write keeps across time: the saves and the time when it wrote,
+    // its own claim, and the install folders it wrote into or used.
+    struct Mark {
+        int saves = 0;
+        qint64 at = 0;
+        QString token;
+        QStringList folders;
+    };
+
+    // A write that may be taken back later is done: what it made is sealed
+    // with its content and the folders it used are claimed in the ledger,
+    // so another window that takes them can tell.
+    Mark kept(MadeArtFolders& made, const QStringList& folders);
+    // Takes back what the write of `mark` made, file by file, unless a save
+    // happened since (this window's) or another writer claimed one of its
+    // folders since (another window's paste or save, a template). `made` is
+    // empty afterwards either way.
+    void takeBack(MadeArtFolders& made, const Mark& mark);
+
+    // The configuration was saved, pointing at these install folders: no
+    // art made before goes with its undo any more, and the folders a paste
+    // of any window used are claimed for the saved file.
+    void saved(const QStringList& folders);
+    int saveCount() const { return m_saves; }
+
+    // The installs as they are now are the saved state (a load or a save).
+    void forgetSaved();
+    // Discard: the folders changed in place get their saved files back; a
+    // file written since stays where another writer claimed its folder.
+    bool putBackSaved(QString* error = nullptr);
+
+    // The install folders in the editor's homebrew sets that the masks of
+    // the pages (of page `only`, unless negative) point at, in every install.
+    static QStringList homebrewFolders(const std::vector<PageModel>& pages, int only = -1);
+
+    // What the art copies and drawings between the installs skipped or could
+    // not write (a link, a folder that is there partly, a failed write), one
+    // line each with its reason; said once by the open or the refresh.
+    QStringList notes;
+    // The copies of a repair run while it runs, so that the box art written
+    // along the way is flushed with them, once.
+    FolderCopy* copies = nullptr;
+    // Install folders changed in place since the last save (artwork
+    // replacement, pictures added beside an item), as they were then.
+    SavedArtFolders savedArt;
+
+private:
+    bool claimedByOthers(const QStringList& folders, qint64 since, const QSet<QString>& own, bool* known) const;
+
+    QString m_id;              // this window's, in the ledger's tokens
+    int m_writes = 0;
+    int m_saves = 0;
+    qint64 m_savedAt = 0;      // ms since the epoch of the last forgetSaved
+    QSet<QString> m_ownWrites; // the tokens of this window's kept writes
+};

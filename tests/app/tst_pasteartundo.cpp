@@ -1,0 +1,261 @@
+#include "DemoStock.h"
+#include "model/InstallRoots.h"
+#include "templates/PageTemplateLibrary.h"
+#include "panels/AddElementDialog.h"
+#include "support/DemoArtSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+// A paste into a stock item gives its mask an item of its own in the
+// installs' homebrew set. Its undo, and Discard, take back the files that
+// paste made, as it made them, and nothing else: what others put into the
+// homebrew set since (a template's mirror, the user's notes, another
+// window's colour) stays, and so does a folder another window's saved file
+// points at.
+class PasteArtUndoTest : public QObject, DemoArtSession {
+    Q_OBJECT
+
+    // A second window on its own copy of the demo, swapped in for the
+    // session's helpers while it acts.
+    struct Other {
+        std::unique_ptr<MainWindow> window;
+        DashConfig* config = nullptr;
+        QUndoStack* stack = nullptr;
+        QString path;
+    };
+
+    void openOther(Other& b)
+    {
+        b.path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo-b")));
+        QVERIFY(!b.path.isEmpty());
+        b.window = std::make_unique<MainWindow>();
+        b.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
+        b.window->loadConfig(b.path);
+        b.config = b.window->findChild<DashCanvas*>()->config;
+        b.stack = b.window->findChild<QUndoStack*>();
+    }
+
+    void swapWith(Other& b)
+    {
+        std::swap(window, b.window);
+        std::swap(config, b.config);
+        std::swap(stack, b.stack);
+        std::swap(path, b.path);
+    }
+
+    int insertStock(const QString& type)
+    {
+        asker->onExec = [type](QDialog* dialog) {
+            auto* add = qobject_cast<AddElementDialog*>(dialog);
+            if (!add)
+                return int(QDialog::Accepted);
+            auto* types = add->findChild<QListWidget*>(QStringLiteral("types"));
+            types->setCurrentItem(types->findItems(type, Qt::MatchExactly).value(0));
+            auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
+            channels->setCurrentItem(channels->findItems(QStringLiteral("RPM  ("), Qt::MatchStartsWith).value(0));
+            add->onAccept();
+            return add->result();
+        };
+        window->onPageSelected(kRace);
+        const int before = int(config->pages[kRace].masks.size());
+        window->insertElement();
+        asker->onExec = {};
+        return int(config->pages[kRace].masks.size()) == before + 1 ? before : -1;
+    }
+
+    // Race's bar 04 copied into a new element of the type (a standing bar
+    // unless named); that mask's art folder.
+    QString pasteIntoStandingBar(const QString& type = QStringLiteral("Vertical bar"))
+    {
+        const int standing = insertStock(type);
+        if (standing < 0)
+            return {};
+        auto* canvas = window->findChild<DashCanvas*>();
+        canvas->setSelectedMask(2);
+        const std::vector<WidgetModel>& widgets = config->pages[kRace].masks[2].widgets;
+        for (size_t i = 0; i < widgets.size(); ++i) {
+            if (widgets[i].kind == WidgetBargraph)
+                canvas->setSelectedWidget(int(i));
+        }
+        window->copyWidget();
+        canvas->setSelectedMask(standing);
+        canvas->setSelectedWidget(-1);
+        window->pasteWidget();
+        return maskPath(*config, kRace, standing);
+    }
+
+    void discard()
+    {
+        asker->onExec = {};
+        asker->buttons = {QMessageBox::Discard};
+        QVERIFY(window->close());
+    }
+
+    QString homebrew(Rs3Fixture::Root root) const
+    {
+        return rs3->absolutePath(root, DemoStock::itemPath(QStringLiteral("s04_homebrew")));
+    }
+
+    // Every file a saved configuration points its masks at, in both
+    // installs; a folder it names that is gone shows as missing.
+    QMap<QString, QByteArray> savedArt(const QString& file) const
+    {
+        QMap<QString, QByteArray> files;
+        for (const QString& folder : foldersOfSavedConfig(file)) {
+            if (folder.isEmpty())
+                continue;
+            for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+                const QString at = rs3->absolutePath(root, folder);
+                if (!QFileInfo(at).isDir())
+                    files.insert(at, "<missing>");
+                const auto tree = Rs3Fixture::treeSnapshot(at);
+                for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+                    files.insert(at + it.key(), it.value());
+            }
+        }
+        return files;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        openDemo();
+        QVERIFY(rs3->addDemoStock(Rs3Fixture::Beta));
+        QDir(homebrewTemplatesDir()).removeRecursively();
+        QDir(appDataDir() + QStringLiteral("/art-claims.tsv")).removeRecursively();
+        QFile::remove(appDataDir() + QStringLiteral("/art-claims.tsv"));
+    }
+    void cleanup() { closeDemo(); }
+
+    void takesBackOnlyItsOwnFiles_data()
+    {
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("undo") << false;
+        QTest::newRow("discard") << true;
+    }
+    void takesBackOnlyItsOwnFiles()
+    {
+        QFETCH(bool, discarding);
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QVERIFY(!QFileInfo::exists(homebrew(root)));
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        const QMap<QString, QByteArray> pasted = rs3->snapshot();
+        QStringList pastes;
+        for (auto it = pasted.constBegin(); it != pasted.constEnd(); ++it) {
+            if (!before.contains(it.key()))
+                pastes << it.key();
+        }
+        QVERIFY(pastes.size() > 4);
+
+        // Others write into the homebrew set: a template's mirror, a folder
+        // of the user's beside the paste's and notes inside it.
+        asker->texts << qMakePair(true, QStringLiteral("Track One"));
+        window->onPageSelected(kEngine);
+        window->saveCurrentAsTemplate();
+        const QString setOfPaste = own.section(QLatin1Char('/'), 0, -4);
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            QVERIFY(QFileInfo(homebrew(root) + QStringLiteral("/ztrack_one")).isDir());
+            QVERIFY(rs3->writeFile(root, DemoStock::itemPath(QStringLiteral("s04_homebrew/Mine & <Øst> \"鈴鹿\"/a.txt")),
+                                   "mine"));
+            QVERIFY(rs3->writeFile(root, setOfPaste + QStringLiteral("/notes 'ä'.txt"), "notes"));
+        }
+        const QMap<QString, QByteArray> others = rs3->snapshot();
+
+        if (discarding)
+            discard();
+        else
+            stack->undo();
+
+        // Everything but the paste's files, and its folders left empty.
+        QMap<QString, QByteArray> expected = others;
+        for (const QString& key : pastes)
+            expected.remove(key);
+        for (const QString& key : pastes) {
+            const bool holds = std::any_of(expected.keyBegin(), expected.keyEnd(), [&](const QString& k) {
+                return k.startsWith(key + QLatin1Char('/'));
+            });
+            if (holds)
+                expected.insert(key, "<dir>");
+        }
+        const QMap<QString, QByteArray> after = rs3->snapshot();
+        QStringList differ;
+        for (const QString& key : after.keys() + expected.keys()) {
+            if (after.value(key, "<none>") != expected.value(key, "<none>"))
+                differ << key + QStringLiteral(": ") + QString::fromUtf8(after.value(key, "<none>").left(8));
+        }
+        differ.removeDuplicates();
+        QVERIFY2(differ.isEmpty(), qPrintable(differ.join('\n')));
+    }
+
+    // With no readable ledger nobody can tell whether another window took
+    // the paste's folder: its undo leaves the files.
+    void unreadableLedgerKeepsThePaste()
+    {
+        QVERIFY(QDir().mkpath(appDataDir() + QStringLiteral("/art-claims.tsv")));
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        const QMap<QString, QByteArray> pasted = rs3->snapshot();
+        stack->undo();
+        QCOMPARE(rs3->snapshot(), pasted);
+        QVERIFY(QDir(appDataDir() + QStringLiteral("/art-claims.tsv")).removeRecursively());
+    }
+
+    // Window B pastes the same into its own copy (and finds A's folder, or
+    // A's pictures beside a box's art) or colours a bar, and saves; A's undo or Discard of its paste leaves B's
+    // saved file every file it points at.
+    void anotherWindowsSavedFileKeepsItsArt_data()
+    {
+        QTest::addColumn<QString>("into"); // the element type pasted into
+        QTest::addColumn<bool>("colour");
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("same paste, undo") << "Vertical bar" << false << false;
+        QTest::newRow("same paste, discard") << "Vertical bar" << false << true;
+        QTest::newRow("beside a box's art, undo") << "Numeric value" << false << false;
+        QTest::newRow("beside a box's art, discard") << "Numeric value" << false << true;
+        QTest::newRow("colour, undo") << "Vertical bar" << true << false;
+        QTest::newRow("colour, discard") << "Vertical bar" << true << true;
+    }
+    void anotherWindowsSavedFileKeepsItsArt()
+    {
+        QFETCH(QString, into);
+        QFETCH(bool, colour);
+        QFETCH(bool, discarding);
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const QString own = pasteIntoStandingBar(into);
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/")), qPrintable(status()));
+        QVERIFY(rs3->snapshot() != before);
+
+        Other b;
+        openOther(b);
+        swapWith(b);
+        if (colour) {
+            window->onPageSelected(kRace);
+            window->applyColorBar(2);
+            QVERIFY(maskPath(*config, kRace, 2).contains(QStringLiteral("/zbar_")));
+        } else {
+            QCOMPARE(pasteIntoStandingBar(into), own);
+        }
+        QVERIFY(window->save());
+        const QString savedB = path;
+        swapWith(b);
+        const QMap<QString, QByteArray> art = savedArt(savedB);
+        QVERIFY(!art.isEmpty());
+
+        if (discarding)
+            discard();
+        else
+            stack->undo();
+        QCOMPARE(savedArt(savedB), art);
+        swapWith(b);
+        window.reset();
+        swapWith(b);
+    }
+};
+
+KORV_TEST_MAIN(PasteArtUndoTest)
+#include "tst_pasteartundo.moc"
