@@ -543,6 +543,7 @@ void DashConfig::keepSavedSidecars()
 {
     savedSidecars.clear();
     sidecarRecordsWritten.clear();
+    noteSavedRecordUse();
     for (const QString& path : sidecarPaths()) {
         if (path.isEmpty())
             continue;
