@@ -476,6 +476,25 @@ private Q_SLOTS:
         }
     }
 
+    // Remove color, then Save As: the new file gets no record of the colour
+    // it does not show; the file left behind keeps the one it shows.
+    void saveAsCarriesOnlyRecordsTheNewFileShows()
+    {
+        const int bar = maskOn(0, DemoStock::barItem());
+        window->applyColorBar(bar);
+        QVERIFY(window->save());
+        const QString key = config->sidecarKey(0, bar, SidecarStore::BarColors);
+        window->removeBarColor(bar);
+        const QString other = TestEnvironment::makeTempDir(QStringLiteral("other")) + QStringLiteral("/other.zconf2");
+        asker->fileNames = {other};
+        QVERIFY(window->saveAs());
+        QVERIFY(!config->loadBarColorSidecar().contains(key));
+        DashConfig left;
+        QVERIFY(left.load(path));
+        QVERIFY(left.loadBarColorSidecar().value(key).colored);
+        QVERIFY(left.staleArtRecords().empty());
+    }
+
     // A styled box and a coloured bar whose records are gone from beside the
     // saved file: the check says so for each.
     void lostRecordsAreNamed()
