@@ -177,8 +177,13 @@ QString forBoxStyle(const DashConfig& config, int page, int mask, bool removingB
     const auto records = config.loadBoxStyleSidecar();
     const QString current = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));
     bool unrecorded = false;
-    const QString origin = originFromRecord(records.value(key).originalPathRel, current, QLatin1String("/zbox_"),
-                                            &unrecorded);
+    // A record the box was taken off waits for the save; it names no origin
+    // of the art the mask shows now.
+    const auto record = records.constFind(key);
+    const QString recorded = record != records.constEnd() && DashConfig::boxStyleRecordFits(*record, m->node)
+        ? record->originalPathRel
+        : QString();
+    const QString origin = originFromRecord(recorded, current, QLatin1String("/zbox_"), &unrecorded);
     if (unrecorded && removingBox)
         return tr("its artwork is already a Korvelanto box, and the RaceStudio 3 item it was made from is not "
                   "recorded for it (the .boxstyles.json file beside the configuration is missing, lacks it, or "

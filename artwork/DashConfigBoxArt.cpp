@@ -421,7 +421,9 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
     QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     QString origin;
     const auto rec = styles.constFind(key);
-    if (rec != styles.constEnd() && !rec->originalPathRel.isEmpty()) {
+    // A record the mask's art no longer shows (its box was taken off, and
+    // the record waits for the save) names no origin of that art.
+    if (rec != styles.constEnd() && !rec->originalPathRel.isEmpty() && boxStyleRecordFits(*rec, m->node)) {
         origin = rec->originalPathRel;
     } else {
         // A homebrew box item without a recorded origin: there is nothing
@@ -433,10 +435,10 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
 
     pugi::xml_node node = m->node;
     if (styleId.isEmpty() || styleId == cleanBoxStyleId()) {
-        // The record goes first: one left behind would go on drawing the
-        // removed box, so a store that cannot be written changes nothing.
-        if (styles.remove(key) > 0 && !saveBoxStyleSidecar(styles))
-            return false;
+        // The record stays until the save: the saved file still shows the
+        // box, and an editor that ends before the save must leave that file
+        // its record. Back on its origin the mask no longer fits it, so the
+        // box is not drawn from it, and the save removes it.
         removeParams(node, "PATH_IMAGE_SFONDO_FW");
         removeParams(node, "BOX_STYLE_ID");
         if (!origin.isEmpty())

@@ -12,38 +12,105 @@
 
 #include <QCoreApplication>
 
+namespace {
+
+// RaceStudio 3 takes either slash in an item path; the rules read '/'.
+QString slashed(QString path)
+{
+    return path.trimmed().replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
+QString maskItemOf(pugi::xml_node mask)
+{
+    return slashed(QString::fromUtf8(paramValue(mask, "PATH_REL_AiM_MASK")));
+}
+
+// Two spellings of one item path: either slash, a trailing one or not.
+bool sameItemPath(const QString& a, const QString& b)
+{
+    QString x = slashed(a);
+    QString y = slashed(b);
+    while (x.endsWith(QLatin1Char('/')))
+        x.chop(1);
+    while (y.endsWith(QLatin1Char('/')))
+        y.chop(1);
+    return x == y;
+}
+
+// The item a paste copied into a set of its own
+// (".../s04_homebrew/zpaste_<stem>_<hash>/Items/<item>/"): the copy keeps
+// the item's name. Empty for any other path.
+QString pastedItemName(const QString& path)
+{
+    static const QString setMarker = QStringLiteral("/s04_homebrew/zpaste_");
+    static const QString itemsMarker = QStringLiteral("/Items/");
+    const int set = path.indexOf(setMarker);
+    if (!path.startsWith(QLatin1String("aim/resources/overlay/")) || set < 0)
+        return {};
+    const int items = path.indexOf(itemsMarker, set + setMarker.size());
+    if (items < 0)
+        return {};
+    QString item = path.mid(items + itemsMarker.size());
+    while (item.endsWith(QLatin1Char('/')))
+        item.chop(1);
+    return item.contains(QLatin1Char('/')) ? QString() : item;
+}
+
+// The name of the box item the path points at: in a "zbox_" set, or in the
+// set of its own a paste copied it to. Empty for any other path.
+QString boxItemName(const QString& path)
+{
+    const QString rel = slashed(path);
+    QString device, stem, item;
+    // Pictures pasted into a styled box move it to a copy of its item, named
+    // as the item was.
+    if (!parseHomebrewBoxPath(rel, device, stem, item))
+        item = pastedItemName(rel);
+    return item;
+}
+
+} // namespace
+
+bool DashConfig::isEditorBoxItem(const QString& path)
+{
+    const QString item = boxItemName(path);
+    return item.startsWith(QLatin1String("box_")) || item.startsWith(QLatin1String("mbox_"));
+}
+
+bool DashConfig::isColouredBarItem(pugi::xml_node mask)
+{
+    return maskItemOf(mask).contains(QLatin1String("/s04_homebrew/zbar_")) || holdsPastedColouredArt(mask);
+}
+
 bool DashConfig::boxStyleRecordFits(const BoxStyleRecord& record, pugi::xml_node mask)
 {
     // A record that draws no box describes no item.
     if (record.styleId.isEmpty() || record.styleId == cleanBoxStyleId())
         return true;
-    QString device, stem, item;
-    const QString rel = QString::fromUtf8(paramValue(mask, "PATH_REL_AiM_MASK"));
-    return parseHomebrewBoxPath(rel, device, stem, item)
-        && (item.startsWith(QLatin1String("box_")) || item.startsWith(QLatin1String("mbox_")));
+    return isEditorBoxItem(maskItemOf(mask));
 }
 
 bool DashConfig::barColorRecordFits(const BarColorRecord& record, pugi::xml_node mask)
 {
     if (!record.colored)
         return true;
-    const QString rel = QString::fromUtf8(paramValue(mask, "PATH_REL_AiM_MASK"));
     const QString stamped = QString::fromUtf8(paramValue(mask, "DE_BARCOLOR_SRC"));
     // Pictures pasted into a coloured bar moved it to a copy of its coloured
     // art; the colouring's stamp came along, and the record is still the
     // one that tells how the bar was coloured.
     if (holdsPastedColouredArt(mask))
-        return record.originalPathRel.isEmpty() || stamped == record.originalPathRel;
-    if (!rel.contains(QLatin1String("/s04_homebrew/zbar_")))
+        return record.originalPathRel.isEmpty() || sameItemPath(stamped, record.originalPathRel);
+    if (!maskItemOf(mask).contains(QLatin1String("/s04_homebrew/zbar_")))
         return false;
     // The folder was made from the stock item the mask names; a record of
     // another colouring is not this folder's.
-    return stamped.isEmpty() || record.originalPathRel.isEmpty() || stamped == record.originalPathRel;
+    return stamped.trimmed().isEmpty() || record.originalPathRel.isEmpty()
+        || sameItemPath(stamped, record.originalPathRel);
 }
 
 bool DashConfig::holdsPastedColouredArt(pugi::xml_node mask)
 {
-    return QString::fromUtf8(paramValue(mask, "PATH_REL_AiM_MASK")).contains(QLatin1String("/s04_homebrew/zpaste_"))
+    return maskItemOf(mask).contains(QLatin1String("/s04_homebrew/zpaste_"))
         && !paramValue(mask, "DE_BARCOLOR_SRC").isEmpty();
 }
 
@@ -77,7 +144,74 @@ std::vector<StaleArtRecord> DashConfig::staleArtRecords() const
                 stale.push_back({p, k, SidecarStore::BarColors, barKey, bar->originalPathRel, item});
         }
     }
+    for (StaleArtRecord& r : stale)
+        r.savedFileUsesIt = recordsOfSavedFile.contains(r.storeKey());
     return stale;
+}
+
+void DashConfig::noteSavedRecordUse()
+{
+    recordsOfSavedFile.clear();
+    recordsLeftForSave.clear();
+    const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const QMap<QString, BarColorRecord> bars = loadBarColorSidecar();
+    if (styles.isEmpty() && bars.isEmpty())
+        return;
+    for (int p = 0; p < pageCount(); ++p) {
+        for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
+            const pugi::xml_node node = pages[size_t(p)].masks[size_t(k)].node;
+            if (!node)
+                continue;
+            const QString styleKey = boxStyleKey(p, k);
+            const auto style = styles.constFind(styleKey);
+            if (style != styles.constEnd() && boxStyleRecordFits(*style, node))
+                recordsOfSavedFile.insert(StaleArtRecord::storeKey(SidecarStore::BoxStyles, styleKey));
+            const QString barKey = sidecarKey(p, k, SidecarStore::BarColors);
+            const auto bar = bars.constFind(barKey);
+            if (bar != bars.constEnd() && barColorRecordFits(*bar, node))
+                recordsOfSavedFile.insert(StaleArtRecord::storeKey(SidecarStore::BarColors, barKey));
+        }
+    }
+}
+
+int DashConfig::leaveStaleRecordsForSave()
+{
+    int noted = 0;
+    for (const StaleArtRecord& r : staleArtRecords()) {
+        if (r.savedFileUsesIt || recordsLeftForSave.contains(r.storeKey()))
+            continue;
+        recordsLeftForSave.insert(r.storeKey());
+        ++noted;
+    }
+    return noted;
+}
+
+std::vector<StaleArtRecord> DashConfig::unrecordedEditorArt() const
+{
+    std::vector<StaleArtRecord> unrecorded;
+    // A store that cannot be read is said to be so; its records are not lost.
+    const bool stylesReadable = sidecarReadFailure(SidecarStore::BoxStyles).isEmpty();
+    const bool barsReadable = sidecarReadFailure(SidecarStore::BarColors).isEmpty();
+    const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    const QMap<QString, BarColorRecord> bars = loadBarColorSidecar();
+    for (int p = 0; p < pageCount(); ++p) {
+        for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
+            const pugi::xml_node node = pages[size_t(p)].masks[size_t(k)].node;
+            if (!node)
+                continue;
+            const QString item = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
+            // A multi-value box is drawn from its grid record, in a default
+            // style until one is chosen: only a single box needs its style.
+            const bool singleBox = boxItemName(item).startsWith(QLatin1String("box_"));
+            const QString styleKey = boxStyleKey(p, k);
+            if (stylesReadable && singleBox && styles.value(styleKey).styleId.isEmpty())
+                unrecorded.push_back({p, k, SidecarStore::BoxStyles, styleKey, QString(), item});
+            const QString barKey = sidecarKey(p, k, SidecarStore::BarColors);
+            if (barsReadable && isColouredBarItem(node) && !bars.contains(barKey))
+                unrecorded.push_back({p, k, SidecarStore::BarColors, barKey, QString(), item});
+        }
+    }
+    return unrecorded;
 }
 
 int DashConfig::dropStaleArtRecords()

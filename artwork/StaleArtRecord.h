@@ -17,4 +17,14 @@ struct StaleArtRecord {
     QString recorded;
     // The item the mask points at.
     QString maskItem;
+    // The file as last opened or saved draws from it: an edit since stopped
+    // using it, and the next save removes it.
+    bool savedFileUsesIt = false;
+
+    // "box:<key>" or "bar:<key>".
+    static QString storeKey(SidecarStore store, const QString& key)
+    {
+        return (store == SidecarStore::BoxStyles ? QStringLiteral("box:") : QStringLiteral("bar:")) + key;
+    }
+    QString storeKey() const { return storeKey(store, key); }
 };

@@ -279,7 +279,35 @@ void checkStaleRecords(ConfigFindings& out, const MaskContext& m, const std::vec
                   .arg(r.recorded, r.key, item);
         addFinding(out, 1, m.pageIndex, m.mask->id, "stale-record", message,
                    tr("Left by an editor that ended before saving: the editor shows the file's art and ignores "
-                      "the record; a repair removes it."));
+                      "the record; a repair removes it with the next save."));
+    }
+}
+
+// Art the editor drew (a styled box) or coloured (a bar) whose record is not
+// beside the file: the record was lost, or the file was copied without it.
+void checkUnrecordedArt(ConfigFindings& out, const MaskContext& m, const std::vector<StaleArtRecord>& unrecorded,
+                        int maskIndex)
+{
+    for (const StaleArtRecord& r : unrecorded) {
+        if (r.page != m.pageIndex || r.mask != maskIndex)
+            continue;
+        if (r.store == SidecarStore::BoxStyles) {
+            addFinding(out, 1, m.pageIndex, m.mask->id, "lost-record",
+                       tr("Its art is a box the editor drew (%1), but no box-style record of it (%2) is beside the "
+                          "file.")
+                           .arg(r.maskItem, r.key),
+                       tr("The editor cannot name, restyle or take off this box, and cannot draw it again where an "
+                          "install lacks it. Put back the configuration's .boxstyles.json from a copy saved with it, "
+                          "or insert the box again."));
+        } else {
+            addFinding(out, 1, m.pageIndex, m.mask->id, "lost-record",
+                       tr("Its art is a bar the editor coloured (%1), but no bar-colour record of it (%2) is beside "
+                          "the file.")
+                           .arg(r.maskItem, r.key),
+                       tr("Remove color cannot put the stock bar back. Put back the configuration's .barcolor.json "
+                          "from a copy saved with it, or insert the bar again."));
+        }
+        out.last().repairable = false;
     }
 }
 
@@ -337,7 +365,15 @@ ConfigFindings checkConfig(const DashConfig& config)
 {
     ConfigFindings findings;
     const QStringList roots = existingRs3Roots();
-    const std::vector<StaleArtRecord> stale = config.staleArtRecords();
+    // A record the saved file still shows stays for it until the save, and
+    // one a repair left for the save is gone with it: neither is named.
+    std::vector<StaleArtRecord> stale = config.staleArtRecords();
+    stale.erase(std::remove_if(stale.begin(), stale.end(),
+                               [&config](const StaleArtRecord& r) {
+                                   return r.savedFileUsesIt || config.recordsLeftForSave.contains(r.storeKey());
+                               }),
+                stale.end());
+    const std::vector<StaleArtRecord> unrecorded = config.unrecordedEditorArt();
     for (int i = 0; i < int(config.pages.size()); ++i) {
         const PageModel& page = config.pages[std::size_t(i)];
         checkPageBackground(findings, i, &page, roots);
@@ -354,6 +390,7 @@ ConfigFindings checkConfig(const DashConfig& config)
             m.mask = &mask;
             checkMask(findings, m);
             checkStaleRecords(findings, m, stale, k);
+            checkUnrecordedArt(findings, m, unrecorded, k);
         }
     }
     return findings;

@@ -177,12 +177,10 @@ int repairConfig(DashConfig& config)
             config.markPageDirty(i);
         fixes += pageFixes;
     }
-    // Records the file contradicts go from their stores; the file itself
-    // stays as it is.
-    const int dropped = config.dropStaleArtRecords();
-    if (dropped > 0)
-        fixes += dropped;
-    return fixes;
+    // Records the file contradicts leave their stores with the save, like
+    // every other fix: until then the stores stay as the saved file has
+    // them.
+    return fixes + config.leaveStaleRecordsForSave();
 }
 
 QString preRepairBackupPath(const QString& path)

@@ -38,6 +38,15 @@ void BarColorRemoveCommand::redo()
         stock.pathImagePresent = m_snapshot.pathImagePresent;
         stock.pathImgOnPresent = m_snapshot.pathImgOnPresent;
         stock.barGeometry = m_snapshot.originalCoords;
+        // The record stays until the save: the saved file still shows the
+        // colour, and an editor that ends before the save must leave that
+        // file its record. On the stock art the bar no longer fits it, so
+        // nothing is drawn from it, and the save removes it.
+        stock.hasRecord = m_snapshot.hasRecord;
+        stock.colored = m_snapshot.colored;
+        stock.redline = m_snapshot.redline;
+        stock.originalPathRel = m_snapshot.originalPathRel;
+        stock.originalCoords = m_snapshot.originalCoords;
         m_result = m_config->restoreBarArtwork(m_page, m_mask, stock);
     }
     if (!m_result && !m_redone)

@@ -7,7 +7,8 @@
 class DashConfig;
 
 // Puts a recoloured bar back on the stock art its ".barcolor.json" record
-// names, with the bar geometry it had, and drops the record. Without a stored
+// names, with the bar geometry it had. The record stays for the saved file
+// that still shows the colour; the next save removes it. Without a stored
 // origin nothing changes; a failed first redo marks the command obsolete, so
 // the stack drops it and no Undo entry does nothing. The creator learns the
 // outcome through `removed`, which must outlive the push. Undo brings the

@@ -174,8 +174,15 @@ public:
     // Whether a record describes the art the mask points at: a box style a
     // box item of the editor's, a bar colour a coloured folder made from the
     // record's stock item. One that does not is never drawn.
+    // Either slash, and a box or bar a paste moved to an item of its own,
+    // count: the record follows the art the file shows.
     static bool boxStyleRecordFits(const BoxStyleRecord& record, pugi::xml_node mask);
     static bool barColorRecordFits(const BarColorRecord& record, pugi::xml_node mask);
+    // A single or multi-value box item the editor drew ("zbox_" set, "box_"
+    // or "mbox_" item), or a paste's copy of one.
+    static bool isEditorBoxItem(const QString& path);
+    // A bar the editor coloured: its "zbar_" set, or a paste's copy of it.
+    static bool isColouredBarItem(pugi::xml_node mask);
     // A coloured bar whose art is a copy with pasted pictures in it: neither
     // the stock art nor a new colouring holds those pictures.
     static bool holdsPastedColouredArt(pugi::xml_node mask);
@@ -184,8 +191,26 @@ public:
     // in page and mask order.
     std::vector<StaleArtRecord> staleArtRecords() const;
     // Removes them from readable stores: the number removed, -1 when a
-    // store could not be written (sidecarFailure says why).
+    // store could not be written (sidecarFailure says why). Only the save
+    // does, for the file it wrote.
     int dropStaleArtRecords();
+    // Records the file as last opened or saved draws from ("box:<key>",
+    // "bar:<key>"). An edit since (Clean, Remove color) may stop using one:
+    // it stays in its store, for that file, until the next save.
+    QSet<QString> recordsOfSavedFile;
+    // Stale records a repair left for the next save to remove; they count as
+    // a change not yet saved.
+    QSet<QString> recordsLeftForSave;
+    // With keepSavedSidecars: the file and its stores as they stand now are
+    // the saved state.
+    void noteSavedRecordUse();
+    // The repair of stale records: notes those the saved file does not use
+    // for the save and returns how many it noted; the stores are not touched.
+    int leaveStaleRecordsForSave();
+    // Masks showing a box the editor drew or a bar it coloured without a
+    // record of it in a readable store (`recorded` stays empty): nothing can
+    // restyle, take off or draw that art again.
+    std::vector<StaleArtRecord> unrecordedEditorArt() const;
 
     // --- opening a configuration: load, parsing, page accessors ----------
     // Opens a .zconf2/.zconfig. On failure the previous configuration stays

@@ -681,5 +681,8 @@ QByteArray DashConfig::documentDigest() const
     std::vector<QByteArray> parts;
     for (const DeviceFile* device : devices)
         parts.push_back(documentPart(device->doc));
+    // Records a repair left for the save wait for it like any other edit.
+    if (!recordsLeftForSave.isEmpty())
+        parts.push_back(QByteArray("records left for the save"));
     return digestOf(parts, renamePending, newConfigName);
 }

@@ -91,5 +91,12 @@ bool DashConfig::saveAs(const QString& targetPath, QString* error, QString* warn
                                         QDir::toNativeSeparators(zconf2Path)));
     }
     leaveStoresFor(targetPath, warning);
+    // The new file's stores keep only what it shows, as a save to its own
+    // name leaves them.
+    const int dropped = dropStaleArtRecords();
+    if (dropped < 0)
+        qWarning() << "saveAs: records the saved file contradicts stay in the sidecars:" << sidecarFailure;
+    else if (dropped > 0)
+        keepSavedSidecars();
     return true;
 }

@@ -551,6 +551,7 @@ void DashConfig::keepSavedSidecars()
 {
     savedSidecars.clear();
     sidecarRecordsWritten.clear();
+    noteSavedRecordUse();
     for (const QString& path : sidecarPaths()) {
         if (path.isEmpty())
             continue;

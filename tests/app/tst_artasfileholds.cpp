@@ -3,6 +3,9 @@
 #include "canvas/DashCanvas.h"
 #include "canvas/IDataSource.h"
 #include "check/ConfigCheck.h"
+#include "artwork/BoxStyleLibrary.h"
+#include "editing/BarColorRemoveCommand.h"
+#include "editing/BoxStyleCommand.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
@@ -20,7 +23,12 @@
 #include <QListWidget>
 #include <QtTest>
 
+#include <QUndoStack>
+
+#include <csignal>
 #include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -374,9 +382,16 @@ private Q_SLOTS:
         QVERIFY(ConfigCheck::countRepairable(findings) >= 2);
 
         if (repair) {
+            // Like every fix, it reaches the files with the save: until then
+            // the stores stay as they are, and the window has a change to
+            // save. The check names the records no more.
+            const QByteArray stores = sidecars();
             window->repairConfigValues(nullptr);
-            QVERIFY(config->loadBoxStyleSidecar().isEmpty());
-            QVERIFY(config->loadBarColorSidecar().isEmpty());
+            QVERIFY2(status().contains(QStringLiteral("save to keep the fix")), qPrintable(status()));
+            QCOMPARE(sidecars(), stores);
+            QVERIFY(window->hasUnsavedChanges());
+            for (const ConfigFinding& f : ConfigCheck::checkConfig(*config))
+                QVERIFY2(f.code != QLatin1String("stale-record"), qPrintable(f.message));
         }
         QVERIFY(window->save());
         QVERIFY(!config->loadBoxStyleSidecar().contains(styleKey));
@@ -390,6 +405,123 @@ private Q_SLOTS:
         for (const ConfigFinding& f : ConfigCheck::checkConfig(reread))
             stale += f.code == QLatin1String("stale-record") ? 1 : 0;
         QCOMPARE(stale, 0);
+    }
+
+    // An editor killed after Clean or Remove color, before any save, leaves
+    // the stores as the saved file has them: the reopened file shows its
+    // style or colour with its record, and both commands work on it.
+    void abnormalEndKeepsTheSavedRecord_data()
+    {
+        QTest::addColumn<bool>("box");
+        QTest::newRow("Clean") << true;
+        QTest::newRow("Remove color") << false;
+    }
+    void abnormalEndKeepsTheSavedRecord()
+    {
+        QFETCH(bool, box);
+        const int mask = maskOn(0, box ? DemoStock::valueBoxItem() : DemoStock::barItem());
+        QVERIFY(mask >= 0);
+        if (box) {
+            chooseStyle(QStringLiteral("solid_blue"));
+            window->applyBoxStyle(mask);
+        } else {
+            window->applyColorBar(mask);
+        }
+        QVERIFY(window->save());
+        const QString art = maskPath(*config, 0, mask);
+        const QByteArray stores = sidecars();
+        window.reset();
+
+        const pid_t child = fork();
+        if (child == 0) {
+            DashConfig edited;
+            QUndoStack history;
+            bool done = false;
+            if (edited.load(path)) {
+                if (box)
+                    history.push(new BoxStyleCommand(&edited, 0, mask, cleanBoxStyleId(), 0, true, 0, QString(), 0,
+                                                     &done));
+                else
+                    history.push(new BarColorRemoveCommand(&edited, 0, mask, &done));
+            }
+            if (done && !maskPath(edited, 0, mask).contains(QLatin1String("/s04_homebrew/")))
+                raise(SIGKILL);
+            _exit(1);
+        }
+        int ended = 0;
+        QCOMPARE(waitpid(child, &ended, 0), child);
+        QVERIFY2(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGKILL, "the child did not take the art off");
+
+        reopen();
+        QCOMPARE(sidecars(), stores);
+        QCOMPARE(maskPath(*config, 0, mask), art);
+        for (const ConfigFinding& f : ConfigCheck::checkConfig(*config))
+            QVERIFY2(!f.code.endsWith(QLatin1String("-record")), qPrintable(f.message));
+        select(0, mask);
+        if (box) {
+            QVERIFY2(panelText("boxStyleLabel").contains(QStringLiteral("Solid Blue")),
+                     qPrintable(panelText("boxStyleLabel")));
+            QVERIFY(!config->renderBoxStyleImage(0, mask).isNull());
+            chooseStyle(QStringLiteral("panel_dark"));
+            window->applyBoxStyle(mask);
+            QCOMPARE(status(), QStringLiteral("Applied box style \"panel_dark\""));
+            chooseStyle(QStringLiteral("clean"));
+            window->applyBoxStyle(mask);
+            QCOMPARE(status(), QStringLiteral("Removed box from digit"));
+        } else {
+            window->removeBarColor(mask);
+            QCOMPARE(status(), QStringLiteral("Removed bar color"));
+            window->applyColorBar(mask);
+            QCOMPARE(status(), QStringLiteral("Applied green\u2192amber\u2192red bar color"));
+        }
+    }
+
+    // Remove color, then Save As: the new file gets no record of the colour
+    // it does not show; the file left behind keeps the one it shows.
+    void saveAsCarriesOnlyRecordsTheNewFileShows()
+    {
+        const int bar = maskOn(0, DemoStock::barItem());
+        window->applyColorBar(bar);
+        QVERIFY(window->save());
+        const QString key = config->sidecarKey(0, bar, SidecarStore::BarColors);
+        window->removeBarColor(bar);
+        const QString other = TestEnvironment::makeTempDir(QStringLiteral("other")) + QStringLiteral("/other.zconf2");
+        asker->fileNames = {other};
+        QVERIFY(window->saveAs());
+        QVERIFY(!config->loadBarColorSidecar().contains(key));
+        DashConfig left;
+        QVERIFY(left.load(path));
+        QVERIFY(left.loadBarColorSidecar().value(key).colored);
+        QVERIFY(left.staleArtRecords().empty());
+    }
+
+    // A styled box and a coloured bar whose records are gone from beside the
+    // saved file: the check says so for each.
+    void lostRecordsAreNamed()
+    {
+        const int box = maskOn(0, DemoStock::valueBoxItem());
+        const int bar = maskOn(0, DemoStock::barItem());
+        chooseStyle(QStringLiteral("solid_blue"));
+        window->applyBoxStyle(box);
+        window->applyColorBar(bar);
+        QVERIFY(window->save());
+        const QStringList keys{config->boxStyleKey(0, box), config->sidecarKey(0, bar, SidecarStore::BarColors)};
+        QVERIFY(QFile::remove(config->boxStylesSidecarPath()));
+        QVERIFY(QFile::remove(config->barColorSidecarPath()));
+        window.reset();
+
+        DashConfig reread;
+        QVERIFY(reread.load(path));
+        QStringList named;
+        for (const ConfigFinding& f : ConfigCheck::checkConfig(reread)) {
+            if (f.code == QLatin1String("lost-record")) {
+                QVERIFY(!f.repairable);
+                named << f.message;
+            }
+        }
+        QCOMPARE(named.size(), 2);
+        QVERIFY2(named.at(0).contains(keys.at(0)) && named.at(0).contains(QStringLiteral("box")), qPrintable(named.at(0)));
+        QVERIFY2(named.at(1).contains(keys.at(1)) && named.at(1).contains(QStringLiteral("bar")), qPrintable(named.at(1)));
     }
 };
 

@@ -350,6 +350,35 @@ private Q_SLOTS:
         QVERIFY(!maskPath(*config, 0, 2).contains(QStringLiteral("/s04_homebrew/")));
     }
 
+    // Pictures pasted into a styled box move it to a copy of its item: its
+    // style record follows it through the save, and is there when undo
+    // brings the box back to its own item.
+    void pasteIntoStyledBoxKeepsItsRecord()
+    {
+        chooseStyle(QStringLiteral("solid_blue"));
+        window->applyBoxStyle(1);
+        QCOMPARE(status(), QStringLiteral("Applied box style \"solid_blue\""));
+        const QString styled = maskPath(*config, 0, 1);
+        const QString key = config->boxStyleKey(0, 1);
+        QVERIFY2(copyBarInto(0, 2, 1) >= 0, qPrintable(status()));
+        window->applyColorBar(2);
+        QVERIFY2(copyBarInto(0, 2, 1) >= 0, qPrintable(status()));
+        QVERIFY2(maskPath(*config, 0, 1).contains(QStringLiteral("/s04_homebrew/zpaste_")),
+                 qPrintable(maskPath(*config, 0, 1)));
+        QVERIFY(config->staleArtRecords().empty());
+
+        QVERIFY(window->save());
+        QCOMPARE(config->loadBoxStyleSidecar().value(key).styleId, QStringLiteral("solid_blue"));
+        select(0, 1);
+        QVERIFY2(panelText("boxStyleLabel").contains(QStringLiteral("Solid Blue")), qPrintable(panelText("boxStyleLabel")));
+        stack->undo();
+        stack->undo();
+        QCOMPARE(maskPath(*config, 0, 1), styled);
+        QCOMPARE(config->loadBoxStyleSidecar().value(key).styleId, QStringLiteral("solid_blue"));
+        select(0, 1);
+        QVERIFY2(panelText("boxStyleLabel").contains(QStringLiteral("Solid Blue")), qPrintable(panelText("boxStyleLabel")));
+    }
+
     void pastedBarsLeaveTheStockItems()
     {
         const QMap<QString, QByteArray> stock = stockFiles();

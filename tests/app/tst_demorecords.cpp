@@ -592,7 +592,11 @@ private Q_SLOTS:
         window->removeBarColor(2);
         QCOMPARE(storesOf(path), saved);
         QVERIFY(storesOf(other)[0].contains(QStringLiteral("solid_blue")));
+        // The colour's record stays for the saved file until its next save.
+        QCOMPARE(storesOf(other)[2], edited[2]);
+        QVERIFY(window->save());
         QCOMPARE(storesOf(other)[2], QStringLiteral("<none>"));
+        QCOMPARE(storesOf(path), saved);
     }
 
     // A ".zconfig" restyled after a save and Saved As the ".zconf2" of its
@@ -632,9 +636,10 @@ private Q_SLOTS:
                  QStringLiteral("panel_dark"));
     }
 
-    // "Clean (no box)" refused because the store cannot be rewritten (the
-    // disk is full): the message says nothing was changed, and does not
-    // speak of artwork drawn for it, since taking a box off draws none.
+    // "Clean (no box)" writes no record (the saved file keeps its record
+    // until the next save), so a full disk cannot refuse it; a store that
+    // cannot be read does: the message says so, and does not speak of
+    // artwork drawn for it, since taking a box off draws none.
     void refusedCleanSpeaksOfNoDrawing()
     {
         window->onPageSelected(kRace);
@@ -652,10 +657,16 @@ private Q_SLOTS:
             FileSizeLimit::Scope limit(20);
             window->applyBoxStyle(1);
         }
-        QVERIFY2(status().startsWith(QLatin1String("Box style apply failed")), qPrintable(status()));
-        QVERIFY2(status().contains(QLatin1String("nothing was changed")), qPrintable(status()));
-        QVERIFY2(!status().contains(QLatin1String("drawn")), qPrintable(status()));
+        QCOMPARE(status(), QStringLiteral("Removed box from digit"));
         QCOMPARE(config->loadBoxStyleSidecar().size(), 2);
+        stack->undo();
+        const QByteArray unreadable = TestFiles::readBytes(store).left(40);
+        QVERIFY(TestFiles::writeBytes(store, unreadable));
+        window->applyBoxStyle(1);
+        QVERIFY2(status().startsWith(QLatin1String("Box style apply failed")), qPrintable(status()));
+        QVERIFY2(status().contains(QLatin1String("cannot be read")), qPrintable(status()));
+        QVERIFY2(!status().contains(QLatin1String("drawn")), qPrintable(status()));
+        QCOMPARE(TestFiles::readBytes(store), unreadable);
     }
 
     // Discard takes back the records the window wrote since the save and
@@ -691,7 +702,8 @@ private Q_SLOTS:
             QVERIFY(TestFiles::writeBytes(store, expected));
             window->applyColorBar(2);
         }
-        QVERIFY(TestFiles::readBytes(store) != expected);
+        // Taking the colour off leaves its record for the save.
+        QCOMPARE(TestFiles::readBytes(store) != expected, !afterSave);
         asker->buttons = {QMessageBox::Discard};
         QVERIFY(window->close());
         QCOMPARE(TestFiles::readBytes(store), expected);

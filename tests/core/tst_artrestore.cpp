@@ -261,7 +261,9 @@ private Q_SLOTS:
         QVERIFY(remove->result());
         QCOMPARE(QString::fromUtf8(paramValue(c.pages[0].masks[0].node, "PATH_REL_AiM_MASK")),
                  QString::fromLatin1(kOrigin));
-        QVERIFY(!c.loadBoxStyleSidecar().contains("dash/p1/md.01"));
+        // The record stays for the saved file until the next save.
+        QVERIFY(c.loadBoxStyleSidecar().contains("dash/p1/md.01"));
+        QVERIFY(!c.boxStyleRecord(0, 0).present);
     }
 
     // A box without art before: undo draws the plain panel, redo points

@@ -157,9 +157,11 @@ private Q_SLOTS:
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kOrigin));
         QVERIFY(!hasParam(config, "PATH_IMAGE_SFONDO_FW"));
         QVERIFY(!config.boxStyleRecord(0, 0).present);
-        QVERIFY(!sidecar(config.boxStylesSidecarPath()).contains("dash/p1/md.01"));
+        // The record stays for the saved file until the next save.
+        QVERIFY(sidecar(config.boxStylesSidecarPath()).contains("dash/p1/md.01"));
 
         // Without a record, a box item cannot be removed: nothing to go back to.
+        QVERIFY(config.saveBoxStyleSidecar({}));
         setParam(config.pages[0].masks[0].node, "PATH_REL_AiM_MASK", kBoxItem);
         QVERIFY(!config.applyBoxStyle(0, 0, QString(), 0, true, 0, QString(), 0));
         QCOMPARE(param(config, "PATH_REL_AiM_MASK"), QString::fromLatin1(kBoxItem));

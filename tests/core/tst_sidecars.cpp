@@ -410,6 +410,40 @@ private Q_SLOTS:
         QCOMPARE(isSamePath(full(b), full(a)), same);
     }
 
+    // A colour record fits the bar's coloured folder (or a paste's copy of
+    // it) made from the record's stock item, whichever slash the file uses.
+    void barColourRecordFits_data()
+    {
+        QTest::addColumn<QString>("art");
+        QTest::addColumn<QString>("stamp");
+        QTest::addColumn<bool>("fits");
+        const QString stock = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/md3/");
+        const QString coloured =
+            QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_c_md_02_0123abcd/Items/md3/");
+        const auto backslashed = [](QString path) { return path.replace(QLatin1Char('/'), QLatin1Char('\\')); };
+        QTest::newRow("coloured") << coloured << stock << true;
+        QTest::newRow("coloured, either slash") << backslashed(coloured) << backslashed(stock) << true;
+        QTest::newRow("coloured, no stamp") << backslashed(coloured) << QString() << true;
+        QTest::newRow("pasted copy") << "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zpaste_c_0123abcd/Items/md3/"
+                                     << stock << true;
+        QTest::newRow("other colouring") << coloured << stock + "x/" << false;
+        QTest::newRow("stock") << stock << QString() << false;
+    }
+
+    void barColourRecordFits()
+    {
+        QFETCH(QString, art);
+        QFETCH(QString, stamp);
+        QFETCH(bool, fits);
+        pugi::xml_document doc;
+        pugi::xml_node mask = doc.append_child("e");
+        setParam(mask, "PATH_REL_AiM_MASK", art.toUtf8());
+        if (!stamp.isEmpty())
+            setParam(mask, "DE_BARCOLOR_SRC", stamp.toUtf8());
+        const BarColorRecord record{true, 8000, "aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/md3/", ""};
+        QCOMPARE(DashConfig::barColorRecordFits(record, mask), fits);
+    }
+
     void boxStyleForElement_data()
     {
         QTest::addColumn<QStringList>("children");
@@ -421,6 +455,17 @@ private Q_SLOTS:
         // A record the mask's art was not drawn from: the box is the art's.
         QTest::newRow("stored style, stock art") << QStringList{"Digit"} << "mask.tgz" << "md.01" << "custom"
                                                  << "aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/a/";
+        // RaceStudio 3 takes either slash; a paste moves a box to a copy of
+        // its item, named as it was.
+        QTest::newRow("stored style, either slash")
+            << QStringList{"Digit"} << "mask.tgz" << "md.01" << "carbon"
+            << "aim\\resources\\overlay\\mxg_12\\masks\\set\\standard\\s04_homebrew\\zbox_x\\Items\\box_md_01\\";
+        QTest::newRow("stored style, pasted copy") << QStringList{"Digit"} << "mask.tgz" << "md.01" << "carbon"
+                                                   << "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/"
+                                                      "zpaste_x_0123abcd/Items/box_md_01/";
+        QTest::newRow("stored style, pasted stock copy") << QStringList{"Digit"} << "mask.tgz" << "md.01" << "custom"
+                                                         << "aim/resources/overlay/mxg_12/masks/set/standard/"
+                                                            "s04_homebrew/zpaste_x_0123abcd/Items/md3/";
         QTest::newRow("empty stored style, own art") << QStringList{"Digit"} << "mask.tgz" << "md.02" << "custom" << QString();
         QTest::newRow("no record, own art") << QStringList{"Label", "Digit"} << "mask.tgz" << "md.09" << "custom" << QString();
         QTest::newRow("no record, no art") << QStringList{"Digit"} << QString() << "md.09" << QString() << QString();
