@@ -164,16 +164,16 @@ private Q_SLOTS:
         QUndoStack stack;
         bool applied = true;
         stack.push(new BarColorCommand(&c, kLaps, refTime, &applied));
+        QVERIFY(c.save(path));
+        DashConfig saved;
+        QVERIFY(saved.load(path));
+        QCOMPARE(barPastItsElement(saved), QString());
         QVERIFY(!applied);
         QCOMPARE(stack.count(), 0);
         QString why;
         QVERIFY(!c.applyBarColor(kLaps, refTime, &why));
         QVERIFY2(why.startsWith(QStringLiteral("elements with more than one bar")), qPrintable(why));
         QCOMPARE(ConfigSnapshot::documents(c), xml);
-        QVERIFY(c.save(path));
-        DashConfig saved;
-        QVERIFY(saved.load(path));
-        QCOMPARE(barPastItsElement(saved), QString());
 
         // The Race bar narrowed inside its element.
         pugi::xml_node bar = maskNode(c, kRace, kBar).find_child_by_attribute("e", "c", "BargraphTrapezio");
