@@ -9,6 +9,8 @@
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
 
+#include <QDir>
+#include <QImage>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -144,6 +146,31 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), colouredRecord);
         stack.redo();
         QCOMPARE(ConfigSnapshot::documents(c), resizedXml);
+    }
+
+    // A file from a build that resized a coloured bar without drawing it
+    // again: its folder is named after the size the colouring drew, which
+    // its record still tells. The open elsewhere draws it at that size.
+    void olderResizedBarIsDrawnAtItsRecordedSize()
+    {
+        const QString path = demoCopy();
+        QString folder;
+        {
+            DashConfig c;
+            QVERIFY(c.load(path));
+            QVERIFY(c.applyBarColor(kRace, kBar));
+            folder = QString::fromUtf8(paramValue(maskNode(c, kRace, kBar), "PATH_REL_AiM_MASK"));
+            setParamInt(maskNode(c, kRace, kBar), "WIDTH", 200);
+            c.pages[kRace].masks[kBar].w = 200;
+            c.markPageDirty(kRace);
+            QVERIFY(c.save(path));
+        }
+        QVERIFY(QDir(m_rs3->absolutePath(Rs3Fixture::Stable, folder)).removeRecursively());
+        DashConfig c;
+        QVERIFY(c.load(path));
+        QCOMPARE(paramInt(maskNode(c, kRace, kBar), "WIDTH"), 200);
+        QCOMPARE(c.barRepairCount, 1);
+        QCOMPARE(QImage(m_rs3->absolutePath(Rs3Fixture::Stable, folder) + "mask.png").size(), QSize(340, 60));
     }
 
     // The +- Ref Time bar holds two bars, each a part of its element: Color…
