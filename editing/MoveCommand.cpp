@@ -360,6 +360,10 @@ void MoveCommand::fitColoredBar()
         m_config->restoreBarArtwork(m_page, m_mask, m_barAfter);
         return;
     }
+    // Only a bar in coloured art has a colour to draw again.
+    const MaskElement* target = targetMask();
+    if (!target || !paramValue(target->node, "PATH_REL_AiM_MASK").contains("/s04_homebrew/zbar_"))
+        return;
     if (!m_barCaptured) {
         m_barBefore = m_config->barColorSnapshot(m_page, m_mask);
         // The bar's geometry is this command's own to put back.
