@@ -87,6 +87,10 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
     const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
     if (!current.contains(QLatin1String("/s04_homebrew/zbar_")))
         return 0;
+    // Art the user put in place of the colours cannot be drawn again from
+    // the colouring: the bar keeps it.
+    if (isReplacedBarSet(coloredBarTarget(current).setName))
+        return 0;
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     const auto rec = records.find(key);

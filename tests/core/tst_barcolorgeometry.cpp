@@ -173,6 +173,28 @@ private Q_SLOTS:
         QCOMPARE(QImage(m_rs3->absolutePath(Rs3Fixture::Stable, folder) + "mask.png").size(), QSize(340, 60));
     }
 
+    // Art the user put in place of a bar's colours is kept through a
+    // resize: the colours are not drawn over it.
+    void replacedColoursStayThroughAResize()
+    {
+        DashConfig c;
+        QVERIFY(c.load(demoCopy()));
+        QVERIFY(c.applyBarColor(kRace, kBar));
+        const QString coloured = QString::fromUtf8(paramValue(maskNode(c, kRace, kBar), "PATH_REL_AiM_MASK"));
+        QString replaced = coloured;
+        replaced.replace(QStringLiteral("/Items/"), QStringLiteral("_r0123abcd/Items/"));
+        QVERIFY(QDir().mkpath(m_rs3->absolutePath(Rs3Fixture::Stable, replaced)));
+        QVERIFY(QDir().rmdir(m_rs3->absolutePath(Rs3Fixture::Stable, replaced)));
+        QVERIFY(QDir().rename(m_rs3->absolutePath(Rs3Fixture::Stable, coloured),
+                              m_rs3->absolutePath(Rs3Fixture::Stable, replaced)));
+        setParam(maskNode(c, kRace, kBar), "PATH_REL_AiM_MASK", replaced.toUtf8());
+        const auto before = Rs3Fixture::treeSnapshot(m_rs3->root(Rs3Fixture::Stable));
+        QUndoStack stack;
+        stack.push(resize(c, kRace, kBar, QSize(200, 60), true));
+        QCOMPARE(QString::fromUtf8(paramValue(maskNode(c, kRace, kBar), "PATH_REL_AiM_MASK")), replaced);
+        QVERIFY(Rs3Fixture::treeSnapshot(m_rs3->root(Rs3Fixture::Stable)) == before);
+    }
+
     // The +- Ref Time bar holds two bars, each a part of its element: Color…
     // is refused with its reason and leaves no step; nothing runs past its
     // element in the saved file. A lone bar smaller than its element is
