@@ -213,6 +213,37 @@ ColoredBarTarget coloredBarTarget(const QString& newRel)
     return {newRel.mid(overlayPrefix().size(), masksAt - overlayPrefix().size()), afterHomebrew.left(itemsAt)};
 }
 
+// The other pictures of a bar drawn at its size (its unlit strip, say) are
+// drawn at the coloured bar's size too: the device paints a picture at its
+// own size, so a resized bar's strips would otherwise keep the stock size.
+// Pictures of any other size are left as they are.
+static void addResizedPictures(QMap<QString, QByteArray>& files, const QFileInfoList& entries, const QSize& stockSize,
+                               const QSize& size)
+{
+    if (stockSize == size)
+        return;
+    for (const QFileInfo& fi : entries) {
+        const bool device = fi.suffix().compare(QLatin1String("tgz"), Qt::CaseInsensitive) == 0;
+        const bool picture = device || fi.suffix().compare(QLatin1String("png"), Qt::CaseInsensitive) == 0;
+        if (!picture || files.contains(fi.fileName()) || !FolderCopy::isRegularFile(fi.absoluteFilePath())
+            || fi.size() > kArtFileReadBound)
+            continue;
+        const QImage image = device ? TgzImage::decodeFile(fi.absoluteFilePath()) : QImage(fi.absoluteFilePath());
+        if (image.isNull() || image.size() != stockSize)
+            continue;
+        QImage scaled = image.convertToFormat(QImage::Format_ARGB32)
+                            .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_ARGB32);
+        // The device keeps one alpha bit.
+        for (int y = 0; y < scaled.height(); ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+            for (int x = 0; x < scaled.width(); ++x)
+                line[x] = (line[x] & 0x00ffffffu) | (qAlpha(line[x]) >= 128 ? 0xff000000u : 0u);
+        }
+        files.insert(fi.fileName(), device ? TgzImage::encode(scaled) : pngBytes(scaled));
+    }
+}
+
 // The files a colouring writes over the copy of the stock item, by name:
 // each recoloured picture and the device twin of each; a lit strip kept only
 // in the device's format is read from it.
@@ -255,6 +286,7 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
         if (!device && QFileInfo::exists(source + QLatin1Char('/') + twin))
             files.insert(twin, TgzImage::encode(recoloured));
     }
+    addResizedPictures(files, entries, stock.size(), QSize(width, height));
     return files;
 }
 

@@ -199,6 +199,17 @@ void writeColoredBarEdges(pugi::xml_node bar, BarFill fill, int width, int heigh
     setParam(bar, "HEIGHT", QByteArray::number(height));
 }
 
+// How many bar elements the mask holds.
+int barCount(pugi::xml_node mask)
+{
+    int n = 0;
+    for (pugi::xml_node e = mask.child("e"); e; e = e.next_sibling("e")) {
+        if (hasClass(e, "Bargraph") || hasClass(e, "BargraphTrapezio"))
+            ++n;
+    }
+    return n;
+}
+
 QString ringColorRefusal()
 {
     return QCoreApplication::translate("DashConfig",
@@ -239,6 +250,12 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     if (holdsPastedColouredArt(node)) {
         if (error)
             *error = pastedColouredArtRefusal();
+        return false;
+    }
+    const QString shape = barShapeRefusal(node);
+    if (!shape.isEmpty()) {
+        if (error)
+            *error = shape;
         return false;
     }
 
@@ -288,23 +305,14 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     double scaleMax = 0.0;
     const double redline = barScaleRange(node, scaleMin, scaleMax) && scaleMax > 0 ? scaleMax : 8000.0;
 
-    // A set per page and mask, and per state: the stock art, the size.
-    const QString source = coloredBarSource(origin);
-    if (source.isEmpty())
-        return false;
-    const QStringList strips = litStripNames(bar);
-    const BarFill fill = barFillOf(bar);
-    const QString setName = homebrewSetStem() + QLatin1Char('_') + sanitizeFileStem(key) + QLatin1Char('_')
-        + coloredBarStateHash(source, origin, width, height, litStripFiles(source, strips));
-    const QString newRel = freeColoredBarFolder(origin, device, setName, item, width, height, strips, fill);
-    if (newRel.isEmpty())
-        return false;
     if (originalCoords.isEmpty())
         originalCoords = barGeometryText(bar);
 
     MadeArtFolders made;
-    if (!installColoredBarArt(origin, newRel, width, height, strips, fill, &made))
+    const QString newRel = drawColoredBar(pageIndex, maskIndex, origin, width, height, &made);
+    if (newRel.isEmpty())
         return false;
+    const BarFill fill = barFillOf(bar);
     // Recorded before the mask changes: without the record the colour could
     // never be removed, so a record that cannot be written leaves the mask as
     // it was, and the installs without the folders this colouring made.
@@ -326,6 +334,66 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
     return true;
+}
+
+QString DashConfig::drawColoredBar(int pageIndex, int maskIndex, const QString& origin, int width, int height,
+                                   MadeArtFolders* made)
+{
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    const pugi::xml_node bar = m ? findBargraphChild(m->node) : pugi::xml_node();
+    if (!bar || !isSafeOverlayPath(origin))
+        return {};
+    const QString device = deviceFolderFromPath(origin);
+    QString item = origin;
+    while (item.endsWith(QLatin1Char('/')))
+        item.chop(1);
+    item = item.mid(item.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString source = coloredBarSource(origin);
+    if (device.isEmpty() || item.isEmpty() || source.isEmpty())
+        return {};
+    // A set per page and mask, and per state: the stock art, the size.
+    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
+    const QStringList strips = litStripNames(bar);
+    const BarFill fill = barFillOf(bar);
+    const QString setName = homebrewSetStem() + QLatin1Char('_') + sanitizeFileStem(key) + QLatin1Char('_')
+        + coloredBarStateHash(source, origin, width, height, litStripFiles(source, strips));
+    const QString newRel = freeColoredBarFolder(origin, device, setName, item, width, height, strips, fill);
+    if (newRel.isEmpty() || !installColoredBarArt(origin, newRel, width, height, strips, fill, made))
+        return {};
+    return newRel;
+}
+
+QString DashConfig::barShapeRefusal(pugi::xml_node mask)
+{
+    // The band is drawn across the whole picture of the element, and the
+    // picture has the element's size: a bar that covers less of it would
+    // have the band run past it, and with two bars over both.
+    if (barCount(mask) > 1)
+        return QCoreApplication::translate("DashConfig",
+                                           "elements with more than one bar (a +- Ref Time bar has two): the colour "
+                                           "band is drawn across the whole element, over every bar in it");
+    const pugi::xml_node bar = findBargraphChild(mask);
+    int maskW = 0;
+    int maskH = 0;
+    int barW = 0;
+    int barH = 0;
+    // A bar without a size of its own is drawn over its element.
+    if (!bar || !elementDeclaredSize(mask, maskW, maskH) || !elementDeclaredSize(bar, barW, barH) || barW < 1
+        || barH < 1)
+        return {};
+    const int x = paramInt(bar, "XPOS");
+    const int y = paramInt(bar, "YPOS");
+    if (x <= 0 && y <= 0 && x + barW >= maskW && y + barH >= maskH)
+        return {};
+    return QCoreApplication::translate("DashConfig",
+                                       "a bar smaller than its element (%1 x %2 at %3, %4 in %5 x %6): the colour "
+                                       "band is drawn across the whole element, so it would run past the bar")
+        .arg(barW)
+        .arg(barH)
+        .arg(x)
+        .arg(y)
+        .arg(maskW)
+        .arg(maskH);
 }
 
 BarColorSnapshot DashConfig::barColorSnapshot(int pageIndex, int maskIndex) const

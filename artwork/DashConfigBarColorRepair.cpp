@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QSize>
 
 using namespace ColoredBarArt;
 
@@ -59,7 +60,24 @@ struct ColoredBarMaker {
     int height = 0;
     QStringList litStrips;
     BarFill fill = BarFill::LeftToRight;
+    // The size the record's stock geometry gives: a bar resized by a build
+    // that left its pictures at the colouring's size has its folder named
+    // after that size.
+    QSize recordedSize;
 };
+
+QSize recordedBarSize(const QString& coords)
+{
+    int w = 0;
+    int h = 0;
+    for (const QString& part : coords.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (part.startsWith(QLatin1String("WIDTH=")))
+            w = leadingInt(part.mid(6).toUtf8());
+        else if (part.startsWith(QLatin1String("HEIGHT=")))
+            h = leadingInt(part.mid(7).toUtf8());
+    }
+    return w >= 1 && h >= 1 ? QSize(w, h) : QSize();
+}
 
 ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
                                 const QMap<QString, BarColorRecord>& records)
@@ -71,11 +89,13 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
             if (!node || QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")) != path)
                 continue;
             ColoredBarMaker c{p, k, QString::fromUtf8(paramValue(node, "DE_BARCOLOR_SRC")), false, 0, 0,
-                              litStripNames(findBargraphChild(node)), barFillOf(findBargraphChild(node))};
+                              litStripNames(findBargraphChild(node)), barFillOf(findBargraphChild(node)), QSize()};
+            const BarColorRecord record = records.value(config.sidecarKey(p, k, SidecarStore::BarColors));
             if (c.origin.isEmpty()) {
-                c.origin = records.value(config.sidecarKey(p, k, SidecarStore::BarColors)).originalPathRel;
+                c.origin = record.originalPathRel;
                 c.fromRecord = !c.origin.isEmpty();
             }
+            c.recordedSize = recordedBarSize(record.originalCoords);
             if (!c.origin.isEmpty() && elementDeclaredSize(node, c.width, c.height) && c.width >= 1 && c.height >= 1)
                 candidates.push_back(c);
         }
@@ -85,16 +105,26 @@ ColoredBarMaker coloredBarMaker(const DashConfig& config, const QString& path,
     // drawn for. A name that holds none (hand-named, or from a build that
     // did not name states) tells no size to draw at.
     const QString set = coloredBarTarget(path).setName;
-    for (const ColoredBarMaker& c : candidates) {
+    for (ColoredBarMaker c : candidates) {
         if (!isSafeOverlayPath(c.origin)) {
             qWarning() << "repairMissingColoredBars: refusing origin" << c.origin;
             continue;
         }
         const QString source = coloredBarSource(c.origin);
-        if (!source.isEmpty()
-            && setNames(set, coloredBarStateHash(source, c.origin, c.width, c.height,
-                                                 litStripFiles(source, c.litStrips))))
-            return c;
+        if (source.isEmpty())
+            continue;
+        const QStringList stripFiles = litStripFiles(source, c.litStrips);
+        // The bar's own size first; then the size its record tells.
+        QList<QSize> sizes{QSize(c.width, c.height)};
+        if (c.recordedSize.isValid() && c.recordedSize != sizes.first())
+            sizes << c.recordedSize;
+        for (const QSize& size : sizes) {
+            if (setNames(set, coloredBarStateHash(source, c.origin, size.width(), size.height(), stripFiles))) {
+                c.width = size.width();
+                c.height = size.height();
+                return c;
+            }
+        }
     }
     return {};
 }

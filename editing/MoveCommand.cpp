@@ -260,8 +260,10 @@ void MoveCommand::redo()
         m_boxArtCaptured = true;
     }
     m_multiBoxLaidOut = m_relayout && m_config && sizeChanged() && relayoutMultiBox();
-    if (node && sizeChanged())
+    if (node && sizeChanged()) {
         fitMaskArtToGeometry();
+        fitColoredBar();
+    }
     m_config->markPageDirty(m_page);
     m_done = true;
 }
@@ -290,6 +292,7 @@ void MoveCommand::undo()
     }
     if (m_boxArtCaptured && node)
         restoreBoxArt(node);
+    restoreColoredBar();
     if (m_childrenCaptured) {
         restoreCaptured(node, m_childParams);
         target = targetMask();
@@ -346,4 +349,38 @@ void MoveCommand::fitMaskArtToGeometry()
 {
     if (m_config)
         m_config->fitMaskArtToGeometry(m_page, m_mask);
+}
+
+void MoveCommand::fitColoredBar()
+{
+    if (!m_config)
+        return;
+    // A later redo points the bar at what the first one drew.
+    if (m_barRedrawn) {
+        m_config->restoreBarArtwork(m_page, m_mask, m_barAfter);
+        return;
+    }
+    // Only a bar in coloured art has a colour to draw again.
+    const MaskElement* target = targetMask();
+    if (!target || !paramValue(target->node, "PATH_REL_AiM_MASK").contains("/s04_homebrew/zbar_"))
+        return;
+    if (!m_barCaptured) {
+        m_barBefore = m_config->barColorSnapshot(m_page, m_mask);
+        // The bar's geometry is this command's own to put back.
+        m_barBefore.barGeometry.clear();
+        m_barCaptured = true;
+    }
+    const QString coords = DashConfig::scaledBarGeometryText(QString::fromStdString(m_barBefore.originalCoords),
+                                                             QSize(m_oldW, m_oldH), QSize(m_newW, m_newH), m_rescale);
+    if (m_config->fitColoredBarToGeometry(m_page, m_mask, coords) != 1)
+        return;
+    m_barAfter = m_config->barColorSnapshot(m_page, m_mask);
+    m_barAfter.barGeometry.clear();
+    m_barRedrawn = true;
+}
+
+void MoveCommand::restoreColoredBar()
+{
+    if (m_config && m_barRedrawn)
+        m_config->restoreBarArtwork(m_page, m_mask, m_barBefore);
 }

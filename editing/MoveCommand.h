@@ -1,5 +1,6 @@
 #pragma once
 
+#include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxStyleSnapshot.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "editing/ParamRef.h"
@@ -69,6 +70,11 @@ private:
     void captureBoxArt(pugi::xml_node node);
     void restoreBoxArt(pugi::xml_node node);
     void fitMaskArtToGeometry();
+    // A coloured bar's art drawn again at the new size and its record's
+    // stock geometry scaled along; undo points it back at the art and record
+    // it had.
+    void fitColoredBar();
+    void restoreColoredBar();
 
     int m_oldX, m_oldY, m_oldW, m_oldH;
     int m_newX, m_newY, m_newW, m_newH;
@@ -78,6 +84,10 @@ private:
     bool m_multiBoxLaidOut = false;                // the last redo laid the cells out
     bool m_boxArtCaptured = false;
     BoxStyleSnapshot m_boxArt; // the mask's art parameters before the first refit
+    bool m_barCaptured = false;
+    BarColorSnapshot m_barBefore; // art and record of a coloured bar before the first redraw
+    bool m_barRedrawn = false;    // the first redo drew it again
+    BarColorSnapshot m_barAfter;  // what that redo made
     bool m_rescale;
     bool m_childrenCaptured = false;
     std::vector<CapturedParam> m_childParams;

@@ -340,6 +340,27 @@ public:
     // it empty. A record that cannot be written leaves the mask as it was
     // (sidecarFailure says why).
     bool applyBarColor(int page, int mask, QString* error = nullptr);
+    // Why a bar's shape takes no colour band (the band spans the element's
+    // picture): more than one bar, or a bar smaller than its element; empty
+    // when it can be coloured. Words that follow "Bar color is not available
+    // for ".
+    static QString barShapeRefusal(pugi::xml_node mask);
+    // Draws the coloured art of the bar at (page, mask) from the stock item
+    // at origin at width x height, into the folder of that state; returns its
+    // relative path, or empty when no install received it.
+    QString drawColoredBar(int page, int mask, const QString& origin, int width, int height,
+                           MadeArtFolders* made = nullptr);
+    // After a resize of a coloured bar: its art drawn again at the element's
+    // new size (a folder per state, so the open finds it elsewhere too), and
+    // its record's stock geometry set to originalCoords, the geometry the
+    // same resize gives the uncoloured bar. 0 not a coloured bar (or nothing
+    // known to draw it from), 1 redrawn, 2 failed (fitWarning says why; the
+    // bar keeps its art and record).
+    int fitColoredBarToGeometry(int page, int mask, const QString& originalCoords);
+    // A bar geometry text (barGeometryText) as a resize of its element from
+    // `from` to `to` changes it: the outline as scaleHotMouseLines scales it,
+    // and with `rescale` every edge and size as a rescaling move does.
+    static QString scaledBarGeometryText(const QString& text, const QSize& from, const QSize& to, bool rescale);
     // Draws only into installs that lack the folder: when one holds it, the
     // others get a copy of it. The folders it creates go to `made` (when
     // given), so a colouring refused afterwards can take them away; a failed
@@ -498,7 +519,7 @@ public:
     void normalizeOrdine(int page);
     void setMaskOrders(int page, const std::vector<int>& orders);
     std::vector<ChildGeometrySnapshot> textChildGeometry(int page, int mask);
-    int scaleHotMouseLines(pugi::xml_node maskNode, int oldW, int oldH, int newW, int newH, bool includeSmall);
+    static int scaleHotMouseLines(pugi::xml_node maskNode, int oldW, int oldH, int newW, int newH, bool includeSmall);
 
     // --- editing: new masks from library elements, text boxes and value bars
     // (editing/DashConfigInsertElement.cpp, editing/DashConfigTextBoxes.cpp).

@@ -104,6 +104,13 @@ void MainWindow::applyColorBar(int maskIndex)
         statusBar()->showMessage(tr("Bar color apply failed — %1").arg(DashConfig::pastedColouredArtRefusal()), 6000);
         return;
     }
+    // The band spans the element: a bar that covers less of it, or two
+    // bars in it (a +- Ref Time bar), would have it run past them.
+    const QString shape = DashConfig::barShapeRefusal(bar->node);
+    if (!shape.isEmpty()) {
+        statusBar()->showMessage(tr("Bar color is not available for %1").arg(shape), 8000);
+        return;
+    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     // What the colouring had to leave in an install (a link on the way,

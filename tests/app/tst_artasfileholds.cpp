@@ -226,6 +226,23 @@ private Q_SLOTS:
         QVERIFY(Rs3Fixture::treeSnapshot(rs3->root(Rs3Fixture::Stable)) == install);
     }
 
+    // A +- Ref Time bar's two bars each cover a part of the element that a
+    // band drawn across it would run past: Color bar says so and changes
+    // nothing.
+    void refTimeBarIsNotBanded()
+    {
+        const int bar = config->insertRefTimeBar(kLaps, QRect(130, 195, 1, 1), QColor(), QColor(), 2.0);
+        QVERIFY(bar >= 0);
+        select(kLaps, bar);
+        const QByteArray xml = ConfigSnapshot::documents(*config);
+        const int steps = stack->count();
+        window->applyColorBar(bar);
+        QVERIFY2(status().startsWith(QStringLiteral("Bar color is not available for elements with more than one bar")),
+                 qPrintable(status()));
+        QCOMPARE(stack->count(), steps);
+        QCOMPARE(ConfigSnapshot::documents(*config), xml);
+    }
+
     // Insert Element's preview of a standing bar keeps its sample value
     // inside the bar.
     void insertPreviewFitsTheValue()

@@ -144,10 +144,10 @@ private Q_SLOTS:
             .mask(Fx::mask("mb", 400, 20, 120, 30)
                       .p("PATH_REL_AiM_MASK", kBar)
                       .add(Fx::axis("ba", "RPM", "RPM", "rpm"))
-                      .add(Fx::bargraph("bb", 0, 0, 100, 25, "ba")
+                      .add(Fx::bargraph("bb", 0, 0, 120, 30, "ba")
                                .p("XEnd1", 100)
                                .p("XEnd2", 100)
-                               .p("LINES_X_HOT_MOUSE", "0,0,100,0,100,25,0,25,0,0")
+                               .p("LINES_X_HOT_MOUSE", "0,0,120,0,120,30,0,30,0,0")
                                .add(Fx::stepScale({{"0", "0"}, {"100", "9000"}}))))
             .mask(digitMask("m4", 300, kPrivate, false))
             .mask(digitMask("m5", 460, kSibling));

@@ -376,7 +376,7 @@ private Q_SLOTS:
         cfg.device().page(QStringLiteral("Main")).mask(
             Fx::mask(QStringLiteral("mb"), 0, 0, 120, 30)
                 .p("PATH_REL_AiM_MASK", "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_x/Items/b/")
-                .add(Fx::bargraph(QStringLiteral("b1"), 0, 0, 100, 25)));
+                .add(Fx::bargraph(QStringLiteral("b1"), 0, 0, 120, 30)));
         const QString open = folder + QStringLiteral("/race.zconf2");
         QVERIFY(cfg.writeZip(open));
         const QString store = folder + QStringLiteral("/race.barcolor.json");

@@ -352,9 +352,10 @@ private Q_SLOTS:
         QCOMPARE(shown.pixelColor(1, 1), lit);
     }
 
-    // A coloured bar and its duplicate, resized and sent behind it, share
-    // the colour's folder. With the folder gone, the open draws it again at
-    // the size it was made for: the original's, byte for byte.
+    // A coloured bar and its duplicate, resized and sent behind it: the
+    // duplicate's pictures are drawn for its size, in a folder of its own.
+    // With the original's folder gone, the open draws it again at the size
+    // it was made for, byte for byte.
     void sharedBarFolderIsRebuiltAtItsMakersSize()
     {
         window->onPageSelected(kRace);
@@ -368,8 +369,11 @@ private Q_SLOTS:
         QVERIFY(copy >= 0);
         resize(kRace, copy, width / 2);
         stack->push(new ReorderMaskCommand(config, kRace, copy, 0, QStringLiteral("Send to back")));
-        QCOMPARE(maskPath(*config, kRace, 0), folder);
+        const QString copyFolder = maskPath(*config, kRace, 0);
+        QVERIFY(copyFolder != folder);
         QCOMPARE(config->pages[kRace].masks[0].w, width / 2);
+        QCOMPARE(QImage(rs3->absolutePath(Rs3Fixture::Stable, copyFolder + "mask.png")).width(), width / 2);
+        QCOMPARE(maskPath(*config, kRace, 3), folder);
         QVERIFY(window->save());
 
         QVERIFY(QDir(rs3->absolutePath(Rs3Fixture::Stable, folder)).removeRecursively());
@@ -541,15 +545,18 @@ private Q_SLOTS:
         }
         const QMap<QString, QByteArray> atKeep = filesOfSavedConfig(kept);
         QVERIFY(atKeep.contains(folder + "mask.png"));
+        // The resized bar's pictures are drawn for its size, in a folder of
+        // their own; the kept version's folder stays as it was.
         resize(kRace, 2, config->pages[kRace].masks[2].w / 2);
-        QCOMPARE(maskPath(*config, kRace, 2), folder);
+        const QString resized = maskPath(*config, kRace, 2);
+        QVERIFY(resized != folder);
         QVERIFY(window->save());
 
         QVERIFY(!rs3->addDeviceFolder(Rs3Fixture::Beta, folder.section('/', 3, 3)).isEmpty());
         window->loadConfig(window->currentFile());
         QCOMPARE(config->barRepairCount, 1);
         QCOMPARE(filesOfSavedConfig(kept), atKeep);
-        QVERIFY(installsHoldTheSame(folder));
+        QVERIFY(installsHoldTheSame(resized));
     }
 
     // A box restyled and a bar coloured after a save, then Save As into

@@ -377,10 +377,10 @@ private Q_SLOTS:
         page.mask(Fx::mask("mb" + tag, 10, 20, 120, 30)
                       .p("PATH_REL_AiM_MASK", stock)
                       .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
-                      .add(Fx::bargraph("b1", 0, 0, 100, 25, "a1")
+                      .add(Fx::bargraph("b1", 0, 0, 120, 30, "a1")
                                .p("XEnd1", 100)
                                .p("XEnd2", 100)
-                               .p("LINES_X_HOT_MOUSE", "0,0,100,0,100,25,0,25,0,0")
+                               .p("LINES_X_HOT_MOUSE", "0,0,120,0,120,30,0,30,0,0")
                                .add(Fx::stepScale({{"0", "0"}, {"100", "9000"}}))));
         const QString panel = sets + QStringLiteral("s04_homebrew/zbox_Race/Items/mboxb_%1/").arg(tag);
         if (withPanel) {

@@ -109,7 +109,7 @@ class ArtCopiesTest : public QObject {
         cfg.device().page("Main").mask(Fx::mask("mb.01", 10, 20, 120, 30)
                                            .p("PATH_REL_AiM_MASK", kStockBar)
                                            .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
-                                           .add(Fx::bargraph("b1", 0, 0, 100, 25, "a1")
+                                           .add(Fx::bargraph("b1", 0, 0, 120, 30, "a1")
                                                     .p("XEnd1", 100)
                                                     .p("XEnd2", 100)
                                                     .add(Fx::stepScale({{"0", "0"}, {"100", "9000"}}))));

@@ -1,0 +1,154 @@
+#include "canvas/DashCanvas.h"
+#include "canvas/IDataSource.h"
+#include "editing/BarColorCommand.h"
+#include "editing/MoveCommand.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "DemoStock.h"
+#include "support/ConfigFixture.h"
+#include "support/PixelProbe.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QUndoStack>
+#include <QtTest>
+
+#include <memory>
+
+using namespace PixelProbe;
+
+// A coloured lying bar and a coloured standing bar, both resized, saved and
+// opened on another computer (a fresh install holding only the stock items,
+// the file alone in a fresh folder): both are drawn again for their new size
+// and show the ramp from where they start to fill, green at the start and
+// red at the end, as they did where they were made.
+namespace {
+
+constexpr int kRace = 0;
+
+// Every channel at one value.
+class OneValue : public IDataSource {
+public:
+    double v = 0.0;
+    bool isValid() const override { return true; }
+    double value(const QString&, double) const override { return v; }
+    QString matchedColumn(const QString& channel) const override { return channel; }
+    QString unitOf(const QString&) const override { return {}; }
+};
+
+// The demo bars' scale runs to 10000.
+const double kFull = 10000.0;
+
+} // namespace
+
+class ColouredBarResizeTest : public QObject {
+    Q_OBJECT
+
+    // The Race page at scale 1 from (10, 10), the bars at a value.
+    static QImage render(DashConfig& c, double value)
+    {
+        OneValue source;
+        source.v = value;
+        DashCanvas canvas;
+        canvas.resize(820, 500);
+        canvas.setConfig(&c);
+        canvas.setPage(c.page(kRace));
+        canvas.previewMode = true;
+        canvas.setDataSource(&source);
+        canvas.setTime(1.0);
+        return canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    // The Race page with only its lying bar (md.02, 340 x 60 at 420, 230)
+    // and a standing bar inserted from the stock at 40, 100 (60 x 200).
+    static int keepBarsOnly(DashConfig& c, const Rs3Fixture& fx)
+    {
+        for (int k = int(c.pages[kRace].masks.size()) - 1; k >= 0; --k) {
+            if (c.pages[kRace].masks[size_t(k)].id != QStringLiteral("md.02"))
+                c.removeMask(kRace, k);
+        }
+        const QString item = DemoStock::itemPath("s02/p01/Items/b_vbar/");
+        pugi::xml_document doc;
+        if (!doc.load_file(QFile::encodeName(fx.absolutePath(Rs3Fixture::Stable, item) + "b_vbar.M2.xml").constData()))
+            return -1;
+        ChannelInfo rpm;
+        for (const ChannelInfo& ch : c.channels) {
+            if (ch.longName == QStringLiteral("RPM"))
+                rpm = ch;
+        }
+        MaskElement out;
+        return c.insertElement(kRace, doc.child("aimDataBase_Mask2").child("e"), rpm, 40, 100, 60, 200, out, item);
+    }
+
+private Q_SLOTS:
+    void rebuiltElsewhereWithTheRamp()
+    {
+        auto here = std::make_unique<Rs3Fixture>();
+        QVERIFY(here->addDemoStock(Rs3Fixture::Stable));
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo")));
+        QVERIFY(!path.isEmpty());
+        DashConfig c;
+        QVERIFY(c.load(path));
+        const int standing = keepBarsOnly(c, *here);
+        QVERIFY(standing >= 0);
+        const int lying = 0;
+        QUndoStack stack;
+        for (int mask : {lying, standing}) {
+            bool applied = false;
+            stack.push(new BarColorCommand(&c, kRace, mask, &applied));
+            QVERIFY(applied);
+        }
+        // Narrower and lower; thinner and shorter (the panel rescales).
+        const QList<QRect> resized{QRect(420, 230, 240, 45), QRect(40, 100, 45, 150)};
+        for (int i = 0; i < 2; ++i) {
+            const int mask = i == 0 ? lying : standing;
+            const MaskElement& m = c.pages[kRace].masks[size_t(mask)];
+            const QRect r = resized[i];
+            stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, r.x(), r.y(), r.width(), r.height(), &c, kRace, mask,
+                                       false, true));
+        }
+        const QList<double> values{0.0, kFull / 2, kFull};
+        QList<QImage> made;
+        for (double v : values)
+            made << render(c, v);
+        QVERIFY(c.save(path));
+
+        // Another computer: the stock install alone, the file alone.
+        here.reset();
+        Rs3Fixture elsewhere;
+        QVERIFY(elsewhere.addDemoStock(Rs3Fixture::Stable));
+        const QString copy = TestEnvironment::makeTempDir(QStringLiteral("elsewhere")) + "/Demo.zconf2";
+        QVERIFY(QFile::copy(path, copy));
+        DashConfig opened;
+        QVERIFY(opened.load(copy));
+        QCOMPARE(opened.barRepairCount, 2);
+
+        // Page pixels (10, 10 off the canvas): a point inside each bar's
+        // lit band near its start and near its end, along the way it fills.
+        const QPoint lyingStart(420 + 4 + 10, 230 + 8 + 10);
+        const QPoint lyingEnd(420 + 240 - 4 + 10, 230 + 8 + 10);
+        const QPoint standingStart(40 + 22 + 10, 100 + 150 - 4 + 10);
+        const QPoint standingEnd(40 + 22 + 10, 100 + 4 + 10);
+        const QColor green(0, 220, 0);
+        const QColor red(255, 0, 0);
+        for (int i = 0; i < values.size(); ++i) {
+            const QImage drawn = render(opened, values[i]);
+            QCOMPARE(drawn, made[i]);
+            const bool lit = values[i] > 0;
+            const bool full = values[i] >= kFull;
+            for (const QPoint& start : {lyingStart, standingStart})
+                QVERIFY2(near(drawn.pixelColor(start), green, 40) == lit, qPrintable(describe(drawn.pixelColor(start))));
+            for (const QPoint& end : {lyingEnd, standingEnd})
+                QVERIFY2(near(drawn.pixelColor(end), red, 40) == full, qPrintable(describe(drawn.pixelColor(end))));
+            // Nothing of either bar (lit or unlit strip) past its element.
+            QCOMPARE(countBright(drawn, QRect(420 + 240 + 10, 230 + 10, 100, 60), 20), 0);
+            QCOMPARE(countBright(drawn, QRect(40 + 10, 100 + 150 + 10, 60, 50), 20), 0);
+        }
+    }
+};
+
+KORV_TEST_MAIN(ColouredBarResizeTest)
+
+#include "tst_colouredbarresize.moc"
