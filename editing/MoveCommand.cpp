@@ -264,6 +264,16 @@ void MoveCommand::redo()
         fitMaskArtToGeometry();
         fitColoredBar();
     }
+    // A coloured bar spans its element and its pictures were just drawn at
+    // the element's new size: its edges follow on every resize (a drag's
+    // too), or at part values the lit length would no longer match the
+    // value. The fit left the edges as they were, so they are captured here.
+    if (!m_rescale && m_barRedrawn && node && sizeChanged()) {
+        if (MaskElement* bar = targetMask()) {
+            captureOriginal(*bar);
+            rescaleChildren(*bar);
+        }
+    }
     m_config->markPageDirty(m_page);
     m_done = true;
 }
@@ -370,8 +380,9 @@ void MoveCommand::fitColoredBar()
         m_barBefore.barGeometry.clear();
         m_barCaptured = true;
     }
+    // Edges scaled too: a redrawn bar's edges follow its element (redo).
     const QString coords = DashConfig::scaledBarGeometryText(QString::fromStdString(m_barBefore.originalCoords),
-                                                             QSize(m_oldW, m_oldH), QSize(m_newW, m_newH), m_rescale);
+                                                             QSize(m_oldW, m_oldH), QSize(m_newW, m_newH), true);
     if (m_config->fitColoredBarToGeometry(m_page, m_mask, coords) != 1)
         return;
     m_barAfter = m_config->barColorSnapshot(m_page, m_mask);

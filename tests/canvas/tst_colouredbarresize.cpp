@@ -1,7 +1,9 @@
 #include "canvas/DashCanvas.h"
 #include "canvas/IDataSource.h"
 #include "editing/BarColorCommand.h"
+#include "editing/BarColorRemoveCommand.h"
 #include "editing/MoveCommand.h"
+#include "artwork/HomebrewItems.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "DemoStock.h"
@@ -82,7 +84,100 @@ class ColouredBarResizeTest : public QObject {
         return c.insertElement(kRace, doc.child("aimDataBase_Mask2").child("e"), rpm, 40, 100, 60, 200, out, item);
     }
 
+    // How far the lit band of the lying bar reaches along its middle row,
+    // in page pixels from the bar's start; 0 when nothing is lit.
+    static int litLength(const QImage& drawn, int x0, int width, int y)
+    {
+        int last = -1;
+        for (int x = 0; x < width + 80; ++x) {
+            const QColor c = drawn.pixelColor(x0 + x + 10, y + 10);
+            if (std::max(c.red(), c.green()) > 150 && c.blue() < 100)
+                last = x;
+        }
+        return last + 1;
+    }
+
+    static pugi::xml_node savedBar(const QString& path, DashConfig& reread)
+    {
+        if (!reread.load(path))
+            return {};
+        return findBargraphChild(reread.pages[kRace].masks[0].node);
+    }
+
 private Q_SLOTS:
+    // The right edge of a coloured lying bar dragged on the canvas from 340
+    // to 200: its edges follow the pictures drawn at 200, so at half scale
+    // half of the bar is lit; Remove color then keeps the size the drag gave.
+    void dragResizeKeepsTheLitLengthOnTheValue()
+    {
+        Rs3Fixture fx;
+        QVERIFY(fx.addDemoStock(Rs3Fixture::Stable));
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("drag")));
+        QVERIFY(!path.isEmpty());
+        DashConfig c;
+        QVERIFY(c.load(path));
+        QVERIFY(keepBarsOnly(c, fx) >= 0);
+        QUndoStack stack;
+        bool applied = false;
+        stack.push(new BarColorCommand(&c, kRace, 0, &applied));
+        QVERIFY(applied);
+        const QString colouredArt = QString::fromUtf8(paramValue(c.pages[kRace].masks[0].node, "PATH_REL_AiM_MASK"));
+
+        QWidget window;
+        auto* canvas = new DashCanvas(&window);
+        canvas->config = &c;
+        canvas->setConfig(&c);
+        canvas->setUndoStack(&stack);
+        canvas->setPage(c.page(kRace));
+        canvas->resize(820, 500);
+        window.resize(820, 500);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(canvas->pageOrigin(), QPointF(10, 10));
+        const QPoint middle(420 + 100 + 10, 230 + 30 + 10);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, middle);
+        QCOMPARE(canvas->selectedMask(), 0);
+        const QPoint rightEdge(420 + 340 + 10, 230 + 30 + 10);
+        QCOMPARE(canvas->handleAt(rightEdge), 6);
+        QTest::mousePress(canvas, Qt::LeftButton, {}, rightEdge);
+        QTest::mouseMove(canvas, rightEdge - QPoint(70, 0));
+        QTest::mouseMove(canvas, rightEdge - QPoint(140, 0));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, rightEdge - QPoint(140, 0));
+        QCOMPARE(c.pages[kRace].masks[0].w, 200);
+        QVERIFY(c.save(path));
+
+        DashConfig reread;
+        const pugi::xml_node bar = savedBar(path, reread);
+        QVERIFY(bar);
+        for (const char* name : {"WIDTH", "XEnd1", "XEnd2"})
+            QCOMPARE(paramInt(bar, name), 200);
+        QCOMPARE(paramInt(bar, "HEIGHT"), 60);
+        const int row = 230 + 30;
+        QCOMPARE(litLength(render(reread, 0.0), 420, 200, row), 0);
+        // md.02's steps run to 8000.
+        const int half = litLength(render(reread, 4000.0), 420, 200, row);
+        QVERIFY2(qAbs(half - 100) <= 4, qPrintable(QString::number(half)));
+        QCOMPARE(litLength(render(reread, 8000.0), 420, 200, row), 200);
+
+        // Undo gives the bar its edges and its art back.
+        stack.undo();
+        const pugi::xml_node undone = findBargraphChild(c.pages[kRace].masks[0].node);
+        for (const char* name : {"WIDTH", "XEnd1", "XEnd2"})
+            QCOMPARE(paramInt(undone, name), 340);
+        QCOMPARE(QString::fromUtf8(paramValue(c.pages[kRace].masks[0].node, "PATH_REL_AiM_MASK")), colouredArt);
+        stack.redo();
+
+        bool removed = false;
+        stack.push(new BarColorRemoveCommand(&c, kRace, 0, &removed));
+        QVERIFY(removed);
+        QVERIFY(c.save(path));
+        DashConfig stock;
+        const pugi::xml_node plain = savedBar(path, stock);
+        QVERIFY(plain);
+        for (const char* name : {"WIDTH", "XEnd1", "XEnd2"})
+            QCOMPARE(paramInt(plain, name), 200);
+    }
+
     void rebuiltElsewhereWithTheRamp()
     {
         auto here = std::make_unique<Rs3Fixture>();

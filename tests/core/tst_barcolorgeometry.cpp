@@ -85,9 +85,10 @@ private Q_SLOTS:
     }
     void cleanup() { m_rs3.reset(); }
 
-    // Color…, a resize (the panel rescales the bar, a drag does not),
-    // Remove color, Save: the saved element is the one the same resize
-    // makes of the uncoloured bar. Undo takes each step back exactly.
+    // Color…, a resize (the panel or a drag), Remove color, Save: the saved
+    // element is the one the panel's resize makes of the uncoloured bar (a
+    // coloured bar's edges follow its pictures on a drag too, so Remove
+    // color keeps them). Undo takes each step back exactly.
     void removeKeepsTheResize_data()
     {
         QTest::addColumn<QSize>("size");
@@ -107,7 +108,7 @@ private Q_SLOTS:
             DashConfig plain;
             QVERIFY(plain.load(plainPath));
             QUndoStack stack;
-            stack.push(resize(plain, kRace, kBar, size, rescale));
+            stack.push(resize(plain, kRace, kBar, size, true));
             QVERIFY(plain.save(plainPath));
         }
 
