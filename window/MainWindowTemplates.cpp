@@ -226,9 +226,9 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
                                       .arg(slug, users.lines().join(QLatin1Char('\n'))));
         return false;
     }
-    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nReplace it with the current "
-                            "page?")
-                             .arg(slug, existing.join(QLatin1Char('\n')));
+    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\n%3\n\nReplace it with the "
+                            "current page?")
+                             .arg(slug, existing.join(QLatin1Char('\n')), TemplateUsers::notSearched());
     return Asker::instance().question(this, tr("Save as Template"), text, QMessageBox::Yes | QMessageBox::Cancel,
                                       QMessageBox::Cancel)
            == QMessageBox::Yes;

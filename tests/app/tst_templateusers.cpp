@@ -133,6 +133,48 @@ private Q_SLOTS:
         }
         QVERIFY(used.artNamedBySavedFile() > 0);
     }
+
+    // A file saved outside RS3's configurations uses the template, and the
+    // window (as a second one would) has another file open: nothing it can
+    // search uses the template, so it asks, and the question says what a
+    // Yes may break. Cancel leaves every file as it was.
+    void replaceOfATemplateFoundUnusedSaysWhatWasNotSearched_data()
+    {
+        QTest::addColumn<bool>("asTheme");
+        QTest::newRow("save as template") << false;
+        QTest::newRow("new theme") << true;
+    }
+    void replaceOfATemplateFoundUnusedSaysWhatWasNotSearched()
+    {
+        QFETCH(bool, asTheme);
+        UsedTheme used;
+        QVERIFY(used.open("Nordring", "Nordring.zconf2"));
+        QVERIFY(used.makeTemplate());
+        QVERIFY(used.addPage());
+        QVERIFY(used.window.save());
+        ConfigFixture other;
+        other.device().page("Other").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "y", 0, 0, 50, 50)));
+        const QString otherPath = TestEnvironment::makeTempDir("second") + "/Other.zconf2";
+        QVERIFY(other.writeZip(otherPath));
+        used.window.loadConfig(otherPath);
+        used.config = used.window.findChild<DashCanvas*>()->config;
+        QCOMPARE(used.config->pageCount(), 1);
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.asked.clear();
+        used.asker.buttons << QMessageBox::Cancel;
+
+        if (asTheme) {
+            used.newTheme("Nordring");
+        } else {
+            used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
+            used.window.saveCurrentAsTemplate();
+        }
+        QVERIFY(!used.asker.asked.isEmpty());
+        const QString question = used.asker.asked.last().text;
+        QVERIFY2(question.contains("open in another window"), qPrintable(question));
+        QCOMPARE(everything(used.fx), before);
+        QVERIFY(used.artNamedBySavedFile() > 0);
+    }
 };
 
 KORV_TEST_MAIN(TemplateUsersTest)
