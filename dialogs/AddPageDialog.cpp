@@ -427,9 +427,7 @@ bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
                "install mirror (if present).")
                 .arg(tpl.displayName)
             + QStringLiteral("\n\n")
-            + tr("Only the open configuration and RaceStudio 3's configurations folder were searched: a configuration "
-                 "saved anywhere else (a kept copy, a file in another folder) that uses this template loses its "
-                 "background and pictures.");
+            + TemplateUsers::notSearched();
         return Asker::instance().question(this, tr("Delete Template"), question,
                                           QMessageBox::Yes | QMessageBox::Cancel)
                == QMessageBox::Yes;

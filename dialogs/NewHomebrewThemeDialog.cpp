@@ -362,7 +362,10 @@ bool NewHomebrewThemeDialog::confirmReplace(const QString& name, const QString& 
         return false;
     }
     const auto answer = Asker::instance().question(
-        this, tr("Theme exists"), tr("A theme named \"%1\" (slug: %2) already exists. Overwrite?").arg(name, slug),
+        this, tr("Theme exists"),
+        tr("A theme named \"%1\" (slug: %2) already exists. Overwrite?").arg(name, slug) + QStringLiteral("\n\n")
+            + TemplateUsers::notSearched() + QLatin1Char(' ')
+            + tr("The old folders are kept in the artwork backups."),
         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     return answer == QMessageBox::Yes;
 }

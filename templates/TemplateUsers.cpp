@@ -54,6 +54,13 @@ QStringList TemplateUsers::lines() const
     return out;
 }
 
+QString TemplateUsers::notSearched()
+{
+    return tr("Only the open configuration and RaceStudio 3's configurations folder were searched: a configuration "
+              "saved anywhere else (a kept copy, a file in another folder or open in another window) that uses it "
+              "loses or changes its background and pictures.");
+}
+
 TemplateUsers TemplateUsers::of(const PageTemplate& tpl, const DashConfig* config, const HeldXmlWalk& held)
 {
     TemplateUsers users;

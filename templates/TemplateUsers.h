@@ -26,6 +26,11 @@ struct TemplateUsers {
     // configuration first, the undo history last.
     QStringList lines() const;
 
+    // What the search leaves out, for a question that removes or replaces
+    // a template nothing was found to use: a file saved elsewhere, or one
+    // open in another window, may still use it.
+    static QString notSearched();
+
     // Reads each configuration once, with a busy cursor while it does. The
     // configuration and the walk over the undo history may be null / empty.
     static TemplateUsers of(const PageTemplate& tpl, const DashConfig* config, const HeldXmlWalk& held);

@@ -438,7 +438,8 @@ private:
     // --- page templates (MainWindowTemplates.cpp) ----------------------------
     // False when a folder the save would write over exists and the user did
     // not agree to replace it, or something uses it (the user was told).
-    bool confirmReplaceTemplate(const QString& family, const QString& slug);
+    // *existing receives the folders the save will write over.
+    bool confirmReplaceTemplate(const QString& family, const QString& slug, QStringList* existing);
     // What uses a store folder name: RS3's configurations, the open file and
     // the pages its undo history keeps aside (read once, busy cursor shown).
     TemplateUsers templateUsers(const QString& folderName) const;

@@ -3,11 +3,13 @@
 #include "window/MainWindow.h"
 
 #include "dialogs/AddPageDialog.h"
+#include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/HomebrewItems.h"
 #include "canvas/DashCanvas.h"
 #include "model/FolderCopy.h"
 #include "model/InstallAdvice.h"
+#include "model/SafeWrite.h"
 #include "panels/Asker.h"
 #include "templates/MirrorReport.h"
 #include "templates/PageTemplateLibrary.h"
@@ -113,6 +115,30 @@ QString noOverlayTree(const QStringList& families)
                                          .arg(families.value(0))));
 }
 
+// Files saved where the search does not look (a kept copy, another
+// window's file) may point into the folders a replace writes over: each is
+// copied whole into one dated artwork backup first, "kept.txt" saying which
+// numbered copy came from where. The backup folder, or empty with *error set
+// when a copy could not be made (then nothing may be replaced).
+QString keepReplacedFolders(const QStringList& folders, QString* error)
+{
+    const QString root = createArtworkBackupRoot(error);
+    if (root.isEmpty())
+        return {};
+    QByteArray listing;
+    for (int i = 0; i < folders.size(); ++i) {
+        const QString copy = root + QLatin1Char('/') + QString::number(i + 1);
+        if (!PageTemplateLibrary::copyDirRecursive(folders[i], copy)) {
+            *error = MainWindow::tr("Could not copy %1 into %2.").arg(folders[i], copy);
+            return {};
+        }
+        listing += QByteArray::number(i + 1) + '\t' + folders[i].toUtf8() + '\n';
+    }
+    if (!writeFileSafely(root + QStringLiteral("/kept.txt"), listing, error))
+        return {};
+    return root;
+}
+
 } // namespace
 
 void MainWindow::saveCurrentAsTemplate()
@@ -139,8 +165,21 @@ void MainWindow::saveCurrentAsTemplate()
     if (!ok || label.isEmpty())
         return;
     const QString slug = templateSlug(typed);
-    if (!confirmReplaceTemplate(family, slug))
+    QStringList replaced;
+    if (!confirmReplaceTemplate(family, slug, &replaced))
         return;
+    QString keptIn;
+    if (!replaced.isEmpty()) {
+        QString error;
+        keptIn = keepReplacedFolders(replaced, &error);
+        if (keptIn.isEmpty()) {
+            Asker::instance().warning(this, title,
+                                      tr("The old template could not be kept in the artwork backups, so it was not "
+                                         "replaced.\n\n%1")
+                                          .arg(error));
+            return;
+        }
+    }
     // Looked up again: the questions ran event loops in which the pages may
     // have changed.
     page = config.page(currentPage);
@@ -186,6 +225,10 @@ void MainWindow::saveCurrentAsTemplate()
                                     "rendered for a real thumbnail)")
                                      .arg(typed),
                                  8000);
+    else if (!keptIn.isEmpty())
+        statusBar()->showMessage(tr("Saved template \"%1\" (%2); the old version is kept in %3")
+                                     .arg(typed, folder, keptIn),
+                                 8000);
     else
         statusBar()->showMessage(tr("Saved template \"%1\" (%2)").arg(typed, folder), 5000);
 }
@@ -198,9 +241,9 @@ QString MainWindow::templateStoreFolder(const QString& family, const QString& sl
 
 // Saving writes over a template folder of the same name (and a theme of the
 // same name shares it): the user decides before anything is touched.
-bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& slug)
+bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& slug, QStringList* existingOut)
 {
-    QStringList existing;
+    QStringList& existing = *existingOut;
     const QString store = templateStoreFolder(family, slug);
     if (QFileInfo::exists(store))
         existing << store;
@@ -226,9 +269,9 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
                                       .arg(slug, users.lines().join(QLatin1Char('\n'))));
         return false;
     }
-    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nReplace it with the current "
-                            "page?")
-                             .arg(slug, existing.join(QLatin1Char('\n')));
+    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\n%3 A copy of the old "
+                            "version is kept in the artwork backups.\n\nReplace it with the current page?")
+                             .arg(slug, existing.join(QLatin1Char('\n')), TemplateUsers::notSearched());
     return Asker::instance().question(this, tr("Save as Template"), text, QMessageBox::Yes | QMessageBox::Cancel,
                                       QMessageBox::Cancel)
            == QMessageBox::Yes;

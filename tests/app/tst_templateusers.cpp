@@ -133,6 +133,78 @@ private Q_SLOTS:
         }
         QVERIFY(used.artNamedBySavedFile() > 0);
     }
+
+    // A file saved outside RS3's configurations uses the template, and the
+    // window (as a second one would) has another file open: nothing it can
+    // search uses the template, so it asks, and the question says what a
+    // Yes may break. Cancel leaves every file as it was; Yes to Save as
+    // Template keeps the old version whole in the artwork backups (a theme
+    // install already did).
+    void replaceOfATemplateFoundUnusedSaysWhatWasNotSearched_data()
+    {
+        QTest::addColumn<bool>("asTheme");
+        QTest::newRow("save as template") << false;
+        QTest::newRow("new theme") << true;
+    }
+    void replaceOfATemplateFoundUnusedSaysWhatWasNotSearched()
+    {
+        QFETCH(bool, asTheme);
+        UsedTheme used;
+        QVERIFY(used.open("Nordring", "Nordring.zconf2"));
+        QVERIFY(used.makeTemplate());
+        QVERIFY(used.addPage());
+        QVERIFY(used.window.save());
+        ConfigFixture other;
+        other.device().page("Other").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "y", 0, 0, 50, 50)));
+        const QString otherPath = TestEnvironment::makeTempDir("second") + "/Other.zconf2";
+        QVERIFY(other.writeZip(otherPath));
+        used.window.loadConfig(otherPath);
+        used.config = used.window.findChild<DashCanvas*>()->config;
+        QCOMPARE(used.config->pageCount(), 1);
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.asked.clear();
+        used.asker.buttons << QMessageBox::Cancel;
+
+        if (asTheme) {
+            used.newTheme("Nordring");
+        } else {
+            used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
+            used.window.saveCurrentAsTemplate();
+        }
+        QVERIFY(!used.asker.asked.isEmpty());
+        const QString question = used.asker.asked.last().text;
+        QVERIFY2(question.contains("open in another window"), qPrintable(question));
+        QCOMPARE(everything(used.fx), before);
+        QVERIFY(used.artNamedBySavedFile() > 0);
+        if (asTheme)
+            return;
+
+        // Yes: the old version, store and install copy, is kept whole.
+        const QString store = homebrewTemplatesDir() + "/mxg_12/znordring";
+        const QString copy = DashConfig::resolveRs3Path("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/znordring");
+        QList<QMap<QString, QByteArray>> old{Rs3Fixture::treeSnapshot(store), Rs3Fixture::treeSnapshot(copy)};
+        QVERIFY(!old[0].isEmpty() && !old[1].isEmpty());
+        // No backup can be made (a file where its folder goes): not replaced.
+        const QString backups = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/artwork_backups";
+        QVERIFY(TestFiles::writeBytes(backups, "in the way"));
+        used.asker.buttons << QMessageBox::Yes;
+        used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
+        used.window.saveCurrentAsTemplate();
+        QVERIFY2(used.asker.asked.last().text.contains("could not be kept"), qPrintable(used.asker.asked.last().text));
+        QCOMPARE(everything(used.fx), before);
+        QVERIFY(QFile::remove(backups));
+
+        used.asker.buttons << QMessageBox::Yes;
+        used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
+        used.window.saveCurrentAsTemplate();
+        QVERIFY(Rs3Fixture::treeSnapshot(copy) != old[1]);
+        const QStringList roots = QDir(backups).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(roots.size(), 1);
+        QList<QMap<QString, QByteArray>> kept;
+        for (const QString& n : {"1", "2"})
+            kept << Rs3Fixture::treeSnapshot(backups + '/' + roots[0] + '/' + n);
+        QCOMPARE(kept, old);
+    }
 };
 
 KORV_TEST_MAIN(TemplateUsersTest)
