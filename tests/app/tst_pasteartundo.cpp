@@ -5,6 +5,7 @@
 #include "support/DemoArtSession.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -190,6 +191,52 @@ private Q_SLOTS:
         }
         differ.removeDuplicates();
         QVERIFY2(differ.isEmpty(), qPrintable(differ.join('\n')));
+    }
+
+    // The pasted page saved as a template: the template's mask points at
+    // the paste's own item, which its undo or Discard then leaves.
+    void templateOfThePastedPageKeepsItsArt_data()
+    {
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("undo") << false;
+        QTest::newRow("discard") << true;
+    }
+    void templateOfThePastedPageKeepsItsArt()
+    {
+        QFETCH(bool, discarding);
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        asker->texts << qMakePair(true, QStringLiteral("Track & \"Øst\" <鈴鹿>"));
+        window->saveCurrentAsTemplate();
+        QMap<QString, QByteArray> art;
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QString at = rs3->absolutePath(root, own);
+            const auto tree = Rs3Fixture::treeSnapshot(at);
+            QVERIFY(tree.size() > 2);
+            for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+                art.insert(at + it.key(), it.value());
+            bool pointed = false;
+            QDirIterator items(homebrew(root), {QStringLiteral("*.M2.xml")}, QDir::Files, QDirIterator::Subdirectories);
+            while (items.hasNext()) {
+                QFile item(items.next());
+                if (!item.fileName().contains(QStringLiteral("/zpaste_")) && item.open(QIODevice::ReadOnly))
+                    pointed = pointed || item.readAll().contains(own.toUtf8());
+            }
+            QVERIFY2(pointed, "the template does not point at the paste's item");
+        }
+
+        if (discarding)
+            discard();
+        else
+            stack->undo();
+        QMap<QString, QByteArray> after;
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QString at = rs3->absolutePath(root, own);
+            const auto tree = Rs3Fixture::treeSnapshot(at);
+            for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+                after.insert(at + it.key(), it.value());
+        }
+        QCOMPARE(after, art);
     }
 
     // With no readable ledger nobody can tell whether another window took
