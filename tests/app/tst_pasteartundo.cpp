@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 
 // A paste into a stock item gives its mask an item of its own in the
 // installs' homebrew set. Its undo, and Discard, take back the files that
@@ -237,6 +238,43 @@ private Q_SLOTS:
                 after.insert(at + it.key(), it.value());
         }
         QCOMPARE(after, art);
+    }
+
+    // The pasted bar's art replaced from a folder, which writes into the
+    // paste's own item: Discard, and Undo of both, leave the installs as
+    // before the paste, with no copy of the paste's files put back.
+    void replacedPasteGoesWithIt_data()
+    {
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("undo") << false;
+        QTest::newRow("discard") << true;
+    }
+    void replacedPasteGoesWithIt()
+    {
+        QFETCH(bool, discarding);
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        const int standing = int(config->pages[kRace].masks.size()) - 1;
+        const QString source = TestEnvironment::makeTempDir(QStringLiteral("art"));
+        QImage picture(config->pages[kRace].masks[size_t(standing)].w, config->pages[kRace].masks[size_t(standing)].h,
+                       QImage::Format_ARGB32);
+        picture.fill(QColor(200, 40, 160));
+        QVERIFY(picture.save(source + QStringLiteral("/mask.png")));
+        asker->fileNames = {source};
+        clickThrough({QStringLiteral("Overwrite artwork"), QStringLiteral("OK"), QStringLiteral("Close")});
+        window->replaceArtwork(standing);
+        QCOMPARE(maskPath(*config, kRace, standing), own);
+        QCOMPARE(stack->count(), 3);
+
+        if (discarding) {
+            discard();
+        } else {
+            stack->undo();
+            stack->undo();
+            stack->undo();
+        }
+        QCOMPARE(rs3->snapshot(), before);
     }
 
     // With no readable ledger nobody can tell whether another window took
