@@ -69,6 +69,16 @@ void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
 void ArtState::saved(const QStringList& folders)
 {
     ++m_saves;
+    claimUsed(QStringLiteral("save"), folders);
+}
+
+void ArtState::usedElsewhere(const QStringList& folders)
+{
+    claimUsed(QStringLiteral("use"), folders);
+}
+
+void ArtState::claimUsed(const QString& kind, const QStringList& folders)
+{
     QList<ArtClaimLedger::Claim> claims;
     if (folders.isEmpty() || !ArtClaimLedger::read(claims))
         return;
@@ -86,8 +96,9 @@ void ArtState::saved(const QStringList& folders)
     }
     taken.removeDuplicates();
     QString error;
-    if (!ArtClaimLedger::claim(m_id + QStringLiteral("/save-") + QString::number(++m_writes), taken, &error))
-        qWarning().noquote() << "ArtState: other windows cannot learn of this save's art:" << error;
+    const QString token = m_id + QLatin1Char('/') + kind + QLatin1Char('-') + QString::number(++m_writes);
+    if (!ArtClaimLedger::claim(token, taken, &error))
+        qWarning().noquote() << "ArtState: other windows cannot learn of the art this file uses:" << error;
 }
 
 void ArtState::forgetSaved()

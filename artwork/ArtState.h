@@ -46,6 +46,10 @@ public:
     // of any window used are claimed for the saved file.
     void saved(const QStringList& folders);
     int saveCount() const { return m_saves; }
+    // Another file was written pointing at these install folders (a page
+    // saved as a template): the art a paste made there stays with it,
+    // whatever undo or Discard does later.
+    void usedElsewhere(const QStringList& folders);
 
     // The installs as they are now are the saved state (a load or a save).
     void forgetSaved();
@@ -69,6 +73,7 @@ public:
     SavedArtFolders savedArt;
 
 private:
+    void claimUsed(const QString& kind, const QStringList& folders);
     bool claimedByOthers(const QStringList& folders, qint64 since, const QSet<QString>& own, bool* known) const;
 
     QString m_id;              // this window's, in the ledger's tokens

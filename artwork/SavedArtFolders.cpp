@@ -57,6 +57,12 @@ bool SavedArtFolders::putBack(QString* error, const std::function<bool(const QSt
     bool ok = true;
     QString last;
     for (auto folder = m_folders.constBegin(); folder != m_folders.constEnd(); ++folder) {
+        // A folder that is gone was made after the save and taken back by
+        // its maker (a paste's undo): no saved file points into it, and
+        // writing its files again would only leave them behind.
+        const QFileInfo at(folder.key());
+        if (!at.exists() && !at.isSymLink())
+            continue;
         for (auto file = folder->files.constBegin(); file != folder->files.constEnd(); ++file) {
             const QString path = folder.key() + QLatin1Char('/') + file.key();
             bool read = false;

@@ -217,6 +217,9 @@ void MainWindow::saveCurrentAsTemplate()
     }
     if (replacing)
         FolderCopy::removeTree(itemsAside);
+    // The template's masks point at the page's art where it is: a paste's
+    // own item among it must outlive that paste's undo.
+    config.artState.usedElsewhere(ArtState::homebrewFolders(config.pages, currentPage));
     if (!verifySavedTemplate(folder))
         return;
     reportTemplateMirror(report, label);

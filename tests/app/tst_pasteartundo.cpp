@@ -5,8 +5,10 @@
 #include "support/DemoArtSession.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 
 // A paste into a stock item gives its mask an item of its own in the
 // installs' homebrew set. Its undo, and Discard, take back the files that
@@ -190,6 +192,89 @@ private Q_SLOTS:
         }
         differ.removeDuplicates();
         QVERIFY2(differ.isEmpty(), qPrintable(differ.join('\n')));
+    }
+
+    // The pasted page saved as a template: the template's mask points at
+    // the paste's own item, which its undo or Discard then leaves.
+    void templateOfThePastedPageKeepsItsArt_data()
+    {
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("undo") << false;
+        QTest::newRow("discard") << true;
+    }
+    void templateOfThePastedPageKeepsItsArt()
+    {
+        QFETCH(bool, discarding);
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        asker->texts << qMakePair(true, QStringLiteral("Track & \"Øst\" <鈴鹿>"));
+        window->saveCurrentAsTemplate();
+        QMap<QString, QByteArray> art;
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QString at = rs3->absolutePath(root, own);
+            const auto tree = Rs3Fixture::treeSnapshot(at);
+            QVERIFY(tree.size() > 2);
+            for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+                art.insert(at + it.key(), it.value());
+            bool pointed = false;
+            QDirIterator items(homebrew(root), {QStringLiteral("*.M2.xml")}, QDir::Files, QDirIterator::Subdirectories);
+            while (items.hasNext()) {
+                QFile item(items.next());
+                if (!item.fileName().contains(QStringLiteral("/zpaste_")) && item.open(QIODevice::ReadOnly))
+                    pointed = pointed || item.readAll().contains(own.toUtf8());
+            }
+            QVERIFY2(pointed, "the template does not point at the paste's item");
+        }
+
+        if (discarding)
+            discard();
+        else
+            stack->undo();
+        QMap<QString, QByteArray> after;
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QString at = rs3->absolutePath(root, own);
+            const auto tree = Rs3Fixture::treeSnapshot(at);
+            for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+                after.insert(at + it.key(), it.value());
+        }
+        QCOMPARE(after, art);
+    }
+
+    // The pasted bar's art replaced from a folder, which writes into the
+    // paste's own item: Discard, and Undo of both, leave the installs as
+    // before the paste, with no copy of the paste's files put back.
+    void replacedPasteGoesWithIt_data()
+    {
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("undo") << false;
+        QTest::newRow("discard") << true;
+    }
+    void replacedPasteGoesWithIt()
+    {
+        QFETCH(bool, discarding);
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        const int standing = int(config->pages[kRace].masks.size()) - 1;
+        const QString source = TestEnvironment::makeTempDir(QStringLiteral("art"));
+        QImage picture(config->pages[kRace].masks[size_t(standing)].w, config->pages[kRace].masks[size_t(standing)].h,
+                       QImage::Format_ARGB32);
+        picture.fill(QColor(200, 40, 160));
+        QVERIFY(picture.save(source + QStringLiteral("/mask.png")));
+        asker->fileNames = {source};
+        clickThrough({QStringLiteral("Overwrite artwork"), QStringLiteral("OK"), QStringLiteral("Close")});
+        window->replaceArtwork(standing);
+        QCOMPARE(maskPath(*config, kRace, standing), own);
+        QCOMPARE(stack->count(), 3);
+
+        if (discarding) {
+            discard();
+        } else {
+            stack->undo();
+            stack->undo();
+            stack->undo();
+        }
+        QCOMPARE(rs3->snapshot(), before);
     }
 
     // With no readable ledger nobody can tell whether another window took
