@@ -97,11 +97,14 @@ class ColouredBarResizeTest : public QObject {
         return last + 1;
     }
 
-    static pugi::xml_node savedBar(const QString& path, DashConfig& reread)
+    // The lying bar's WIDTH, XEnd1, XEnd2 and HEIGHT, read from the file at
+    // `path` into `c` when one is named.
+    static QList<int> barExtent(DashConfig& c, const QString& path = {})
     {
-        if (!reread.load(path))
+        if (!path.isEmpty() && !c.load(path))
             return {};
-        return findBargraphChild(reread.pages[kRace].masks[0].node);
+        const pugi::xml_node bar = findBargraphChild(c.pages[kRace].masks[0].node);
+        return {paramInt(bar, "WIDTH"), paramInt(bar, "XEnd1"), paramInt(bar, "XEnd2"), paramInt(bar, "HEIGHT")};
     }
 
 private Q_SLOTS:
@@ -147,11 +150,7 @@ private Q_SLOTS:
         QVERIFY(c.save(path));
 
         DashConfig reread;
-        const pugi::xml_node bar = savedBar(path, reread);
-        QVERIFY(bar);
-        for (const char* name : {"WIDTH", "XEnd1", "XEnd2"})
-            QCOMPARE(paramInt(bar, name), 200);
-        QCOMPARE(paramInt(bar, "HEIGHT"), 60);
+        QCOMPARE(barExtent(reread, path), (QList<int>{200, 200, 200, 60}));
         const int row = 230 + 30;
         QCOMPARE(litLength(render(reread, 0.0), 420, 200, row), 0);
         // md.02's steps run to 8000.
@@ -161,9 +160,7 @@ private Q_SLOTS:
 
         // Undo gives the bar its edges and its art back.
         stack.undo();
-        const pugi::xml_node undone = findBargraphChild(c.pages[kRace].masks[0].node);
-        for (const char* name : {"WIDTH", "XEnd1", "XEnd2"})
-            QCOMPARE(paramInt(undone, name), 340);
+        QCOMPARE(barExtent(c), (QList<int>{340, 340, 340, 60}));
         QCOMPARE(QString::fromUtf8(paramValue(c.pages[kRace].masks[0].node, "PATH_REL_AiM_MASK")), colouredArt);
         stack.redo();
 
@@ -172,10 +169,7 @@ private Q_SLOTS:
         QVERIFY(removed);
         QVERIFY(c.save(path));
         DashConfig stock;
-        const pugi::xml_node plain = savedBar(path, stock);
-        QVERIFY(plain);
-        for (const char* name : {"WIDTH", "XEnd1", "XEnd2"})
-            QCOMPARE(paramInt(plain, name), 200);
+        QCOMPARE(barExtent(stock, path), (QList<int>{200, 200, 200, 60}));
     }
 
     void rebuiltElsewhereWithTheRamp()
@@ -196,11 +190,9 @@ private Q_SLOTS:
             QVERIFY(applied);
         }
         // Narrower and lower; thinner and shorter (the panel rescales).
-        const QList<QRect> resized{QRect(420, 230, 240, 45), QRect(40, 100, 45, 150)};
-        for (int i = 0; i < 2; ++i) {
-            const int mask = i == 0 ? lying : standing;
+        for (const auto& [mask, r] :
+             {std::pair(lying, QRect(420, 230, 240, 45)), std::pair(standing, QRect(40, 100, 45, 150))}) {
             const MaskElement& m = c.pages[kRace].masks[size_t(mask)];
-            const QRect r = resized[i];
             stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, r.x(), r.y(), r.width(), r.height(), &c, kRace, mask,
                                        false, true));
         }
