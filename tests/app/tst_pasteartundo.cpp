@@ -142,13 +142,8 @@ private Q_SLOTS:
                 expected.insert(key, "<dir>");
         }
         const QMap<QString, QByteArray> after = rs3->snapshot();
-        QStringList differ;
-        for (const QString& key : after.keys() + expected.keys()) {
-            if (after.value(key, "<none>") != expected.value(key, "<none>"))
-                differ << key + QStringLiteral(": ") + QString::fromUtf8(after.value(key, "<none>").left(8));
-        }
-        differ.removeDuplicates();
-        QVERIFY2(differ.isEmpty(), qPrintable(differ.join('\n')));
+        QCOMPARE(after.keys(), expected.keys());
+        QVERIFY(after == expected);
     }
 
     // With no readable ledger nobody can tell whether another window took
@@ -210,9 +205,6 @@ private Q_SLOTS:
         else
             stack->undo();
         QCOMPARE(savedArt(savedB), art);
-        swapWith(b);
-        window.reset();
-        swapWith(b);
     }
 };
 
