@@ -7,12 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-// A paste into a stock item gives its mask an item of its own in the
-// installs' homebrew set. Its undo, and Discard, take back the files that
-// paste made, as it made them, and nothing else: what others put into the
-// homebrew set since (a template's mirror, the user's notes, another
-// window's colour) stays, and so does a folder another window's saved file
-// points at.
+// Undo and Discard of a paste into a stock item take back the files it made
+// in the homebrew set, as it made them, and nothing others put there since.
 class PasteArtUndoTest : public QObject, DemoStockSteps {
     Q_OBJECT
 

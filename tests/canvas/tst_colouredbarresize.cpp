@@ -21,11 +21,8 @@
 
 using namespace PixelProbe;
 
-// A coloured lying bar and a coloured standing bar, both resized, saved and
-// opened on another computer (a fresh install holding only the stock items,
-// the file alone in a fresh folder): both are drawn again for their new size
-// and show the ramp from where they start to fill, green at the start and
-// red at the end, as they did where they were made.
+// Coloured bars resized by a drag or the panel keep their ramp from where
+// they start to fill, here and, saved, on another computer.
 namespace {
 
 constexpr int kRace = 0;
@@ -172,6 +169,8 @@ private Q_SLOTS:
         QCOMPARE(barExtent(stock, path), (QList<int>{200, 200, 200, 60}));
     }
 
+    // Both bars coloured, resized and saved; opened with only the stock
+    // install and the file alone, both are drawn again at their new size.
     void rebuiltElsewhereWithTheRamp()
     {
         auto here = std::make_unique<Rs3Fixture>();

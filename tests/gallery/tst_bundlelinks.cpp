@@ -157,10 +157,8 @@ private Q_SLOTS:
         QCOMPARE(missing.filter(" is not a regular file").size(), 1);
     }
 
-    // The configuration's name or a store's beside it is a link or a pipe,
-    // where the bundle installs it or where one is exported: nothing is read
-    // from it or written through it, it is named, and the install takes back
-    // the art it wrote.
+    // The configuration's name or a store's beside it is a link or a pipe:
+    // it is named, never read or written, and the install takes back its art.
     void refusesALinkBesideTheConfig_data()
     {
         QTest::addColumn<bool>("exporting");
