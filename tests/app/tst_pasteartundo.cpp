@@ -1,8 +1,7 @@
 #include "DemoStock.h"
 #include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
-#include "panels/AddElementDialog.h"
-#include "support/DemoArtSession.h"
+#include "support/DemoStockSteps.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -10,13 +9,9 @@
 #include <QFileInfo>
 #include <QImage>
 
-// A paste into a stock item gives its mask an item of its own in the
-// installs' homebrew set. Its undo, and Discard, take back the files that
-// paste made, as it made them, and nothing else: what others put into the
-// homebrew set since (a template's mirror, the user's notes, another
-// window's colour) stays, and so does a folder another window's saved file
-// points at.
-class PasteArtUndoTest : public QObject, DemoArtSession {
+// Undo and Discard of a paste into a stock item take back the files it made
+// in the homebrew set, as it made them, and nothing others put there since.
+class PasteArtUndoTest : public QObject, DemoStockSteps {
     Q_OBJECT
 
     // A second window on its own copy of the demo, swapped in for the
@@ -48,52 +43,12 @@ class PasteArtUndoTest : public QObject, DemoArtSession {
         std::swap(path, b.path);
     }
 
-    int insertStock(const QString& type)
-    {
-        asker->onExec = [type](QDialog* dialog) {
-            auto* add = qobject_cast<AddElementDialog*>(dialog);
-            if (!add)
-                return int(QDialog::Accepted);
-            auto* types = add->findChild<QListWidget*>(QStringLiteral("types"));
-            types->setCurrentItem(types->findItems(type, Qt::MatchExactly).value(0));
-            auto* channels = add->findChild<QListWidget*>(QStringLiteral("channels"));
-            channels->setCurrentItem(channels->findItems(QStringLiteral("RPM  ("), Qt::MatchStartsWith).value(0));
-            add->onAccept();
-            return add->result();
-        };
-        window->onPageSelected(kRace);
-        const int before = int(config->pages[kRace].masks.size());
-        window->insertElement();
-        asker->onExec = {};
-        return int(config->pages[kRace].masks.size()) == before + 1 ? before : -1;
-    }
-
     // Race's bar 04 copied into a new element of the type (a standing bar
     // unless named); that mask's art folder.
     QString pasteIntoStandingBar(const QString& type = QStringLiteral("Vertical bar"))
     {
         const int standing = insertStock(type);
-        if (standing < 0)
-            return {};
-        auto* canvas = window->findChild<DashCanvas*>();
-        canvas->setSelectedMask(2);
-        const std::vector<WidgetModel>& widgets = config->pages[kRace].masks[2].widgets;
-        for (size_t i = 0; i < widgets.size(); ++i) {
-            if (widgets[i].kind == WidgetBargraph)
-                canvas->setSelectedWidget(int(i));
-        }
-        window->copyWidget();
-        canvas->setSelectedMask(standing);
-        canvas->setSelectedWidget(-1);
-        window->pasteWidget();
-        return maskPath(*config, kRace, standing);
-    }
-
-    void discard()
-    {
-        asker->onExec = {};
-        asker->buttons = {QMessageBox::Discard};
-        QVERIFY(window->close());
+        return standing >= 0 && copyBarInto(kRace, 2, standing) >= 0 ? maskPath(*config, kRace, standing) : QString();
     }
 
     QString homebrew(Rs3Fixture::Root root) const
@@ -169,7 +124,7 @@ private Q_SLOTS:
         const QMap<QString, QByteArray> others = rs3->snapshot();
 
         if (discarding)
-            discard();
+            closeAndDiscard();
         else
             stack->undo();
 
@@ -185,13 +140,8 @@ private Q_SLOTS:
                 expected.insert(key, "<dir>");
         }
         const QMap<QString, QByteArray> after = rs3->snapshot();
-        QStringList differ;
-        for (const QString& key : after.keys() + expected.keys()) {
-            if (after.value(key, "<none>") != expected.value(key, "<none>"))
-                differ << key + QStringLiteral(": ") + QString::fromUtf8(after.value(key, "<none>").left(8));
-        }
-        differ.removeDuplicates();
-        QVERIFY2(differ.isEmpty(), qPrintable(differ.join('\n')));
+        QCOMPARE(after.keys(), expected.keys());
+        QVERIFY(after == expected);
     }
 
     // The pasted page saved as a template: the template's mask points at
@@ -332,13 +282,10 @@ private Q_SLOTS:
         QVERIFY(!art.isEmpty());
 
         if (discarding)
-            discard();
+            closeAndDiscard();
         else
             stack->undo();
         QCOMPARE(savedArt(savedB), art);
-        swapWith(b);
-        window.reset();
-        swapWith(b);
     }
 };
 

@@ -29,13 +29,11 @@ pugi::xml_node maskNode(DashConfig& c, int page, int mask)
     return c.pages[size_t(page)].masks[size_t(mask)].node;
 }
 
-// A bar that runs past its element, or empty: "<id> at x..x+w in 0..W".
+// A bar that runs past its element ("<mask>/<bar>"), or empty.
 QString barPastItsElement(DashConfig& c)
 {
     for (const PageModel& page : c.pages) {
         for (const MaskElement& m : page.masks) {
-            const int w = paramInt(m.node, "WIDTH");
-            const int h = paramInt(m.node, "HEIGHT");
             for (pugi::xml_node e = m.node.child("e"); e; e = e.next_sibling("e")) {
                 if (!hasClass(e, "Bargraph") && !hasClass(e, "BargraphTrapezio"))
                     continue;
@@ -43,15 +41,8 @@ QString barPastItsElement(DashConfig& c)
                 const int y = paramInt(e, "YPOS");
                 const int right = x + std::max({paramInt(e, "WIDTH"), paramInt(e, "XEnd1"), paramInt(e, "XEnd2")});
                 const int bottom = y + std::max({paramInt(e, "HEIGHT"), paramInt(e, "YEnd1"), paramInt(e, "YEnd2")});
-                if (x < 0 || y < 0 || right > w || bottom > h)
-                    return QStringLiteral("%1/%2 %3,%4 to %5,%6 in %7 x %8")
-                        .arg(m.id, QString::fromUtf8(e.attribute("i").value()))
-                        .arg(x)
-                        .arg(y)
-                        .arg(right)
-                        .arg(bottom)
-                        .arg(w)
-                        .arg(h);
+                if (x < 0 || y < 0 || right > paramInt(m.node, "WIDTH") || bottom > paramInt(m.node, "HEIGHT"))
+                    return m.id + QLatin1Char('/') + QString::fromUtf8(e.attribute("i").value());
             }
         }
     }

@@ -105,7 +105,6 @@ private Q_SLOTS:
             QVERIFY(!pipe->released());
 
         QCOMPARE(Rs3Fixture::treeSnapshot(users), usersBefore);
-        QVERIFY(!QFileInfo::exists(users + "/new.png"));
         const QFileInfo left(named);
         QVERIFY(kind == "pipe" ? !left.isFile() : left.isSymLink());
         const QString beta = rs3.root(Rs3Fixture::Beta);
@@ -119,45 +118,6 @@ private Q_SLOTS:
             written.prepend(rs3.overlayRoot(Rs3Fixture::Stable));
         QCOMPARE(result.installRoots, written);
         QCOMPARE(result.artFileCount, 2 + (kind == "set" ? 0 : 1));
-    }
-
-    // Where the configuration is to go, its name or a store's is a link
-    // or a pipe: nothing is read from it or written through it, the install
-    // stops naming it, and the art it wrote is taken back.
-    void installRefusesALinkBesideTheConfig_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("linked config") << "link" << "Club Race.zconf2";
-        QTest::newRow("linked store") << "link" << "Club Race.barcolor.json";
-        QTest::newRow("config a pipe") << "pipe" << "Club Race.zconf2";
-    }
-    void installRefusesALinkBesideTheConfig()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, name);
-        const QString zip = writeBundle();
-        QVERIFY(!zip.isEmpty());
-        Rs3Fixture rs3;
-        const QString users = TestEnvironment::makeTempDir("users");
-        QVERIFY(TestFiles::writeBytes(users + "/mine", "the user's own file"));
-        const QString placed = TestEnvironment::makeTempDir("placed");
-        const QString there = placed + "/" + name;
-        std::unique_ptr<FifoGuard> pipe;
-        if (kind == "pipe")
-            QVERIFY((pipe = std::make_unique<FifoGuard>(there))->made());
-        else
-            QVERIFY(QFile::link(users + "/mine", there));
-
-        QString error;
-        QVERIFY(!installConfigInstallBundle(zip, placed, nullptr, &error));
-        QVERIFY2(error.contains(there), qPrintable(error));
-        if (pipe)
-            QVERIFY(!pipe->released());
-        QCOMPARE(TestFiles::readBytes(users + "/mine"), QByteArray("the user's own file"));
-        QCOMPARE(QDir(users).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"mine"});
-        for (const Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta})
-            QVERIFY(!QFileInfo::exists(rs3.absolutePath(root, kItem + "mask.png")));
     }
 
     // A file an art folder links to (a private note, a folder elsewhere)
@@ -197,37 +157,57 @@ private Q_SLOTS:
         QCOMPARE(missing.filter(" is not a regular file").size(), 1);
     }
 
-    // A record store beside the configuration that is a link or a pipe is
-    // named and the export stops before anything is written.
-    void exportRefusesALinkedStore_data()
+    // The configuration's name or a store's beside it is a link or a pipe:
+    // it is named, never read or written, and the install takes back its art.
+    void refusesALinkBesideTheConfig_data()
     {
+        QTest::addColumn<bool>("exporting");
         QTest::addColumn<QString>("kind");
-        QTest::newRow("link") << "link";
-        QTest::newRow("pipe") << "pipe";
+        QTest::addColumn<QString>("name");
+        QTest::newRow("install, linked config") << false << "link" << "Club Race.zconf2";
+        QTest::newRow("install, linked store") << false << "link" << "Club Race.barcolor.json";
+        QTest::newRow("install, config a pipe") << false << "pipe" << "Club Race.zconf2";
+        QTest::newRow("export, linked store") << true << "link" << "Club Race.boxstyles.json";
+        QTest::newRow("export, store a pipe") << true << "pipe" << "Club Race.boxstyles.json";
     }
-    void exportRefusesALinkedStore()
+    void refusesALinkBesideTheConfig()
     {
+        QFETCH(bool, exporting);
         QFETCH(QString, kind);
+        QFETCH(QString, name);
         Rs3Fixture rs3;
-        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", "track art"));
-        const QString configPath = writeConfig();
-        const QString store = QFileInfo(configPath).path() + "/Club Race.boxstyles.json";
-        const QString secret = TestEnvironment::makeTempDir("users") + "/secret.json";
-        QVERIFY(TestFiles::writeBytes(secret, "{\"secret\": 1}"));
+        const QString users = TestEnvironment::makeTempDir("users");
+        const QByteArray mine = R"({"secret": 1})"; // a store as it would read
+        QVERIFY(TestFiles::writeBytes(users + "/mine", mine));
+        if (exporting)
+            QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", "track art"));
+        const QString configPath = exporting ? writeConfig() : QString();
+        const QString folder = exporting ? QFileInfo(configPath).path() : TestEnvironment::makeTempDir("placed");
+        const QString there = folder + "/" + name;
         std::unique_ptr<FifoGuard> pipe;
-        if (kind == "link")
-            QVERIFY(QFile::link(secret, store));
+        if (kind == "pipe")
+            QVERIFY((pipe = std::make_unique<FifoGuard>(there))->made());
         else
-            QVERIFY((pipe = std::make_unique<FifoGuard>(store))->made());
-        DashConfig config;
+            QVERIFY(QFile::link(users + "/mine", there));
+
         QString error;
-        QVERIFY2(config.load(configPath, &error), qPrintable(error));
-        const QString zip = TestEnvironment::makeTempDir("out") + "/club.zip";
-        QVERIFY(!exportConfigInstallBundle(config, zip, &error));
-        QVERIFY2(error.contains(store), qPrintable(error));
-        QVERIFY(!QFileInfo::exists(zip));
+        const QString zip = exporting ? TestEnvironment::makeTempDir("out") + "/club.zip" : writeBundle();
+        QVERIFY(!zip.isEmpty());
+        if (exporting) {
+            DashConfig config;
+            QVERIFY2(config.load(configPath, &error), qPrintable(error));
+            QVERIFY(!exportConfigInstallBundle(config, zip, &error));
+            QVERIFY(!QFileInfo::exists(zip));
+        } else {
+            QVERIFY(!installConfigInstallBundle(zip, folder, nullptr, &error));
+            for (const Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+                QVERIFY(!QFileInfo::exists(rs3.absolutePath(root, kItem + "mask.png")));
+        }
+        QVERIFY2(error.contains(there), qPrintable(error));
         if (pipe)
             QVERIFY(!pipe->released());
+        QCOMPARE(TestFiles::readBytes(users + "/mine"), mine);
+        QCOMPARE(QDir(users).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"mine"});
     }
 };
 

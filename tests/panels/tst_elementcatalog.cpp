@@ -3,6 +3,7 @@
 #include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -426,9 +427,7 @@ private Q_SLOTS:
             QVERIFY((pipe = std::make_unique<FifoGuard>(path))->made());
         } else {
             const QString elsewhere = TestEnvironment::makeTempDir("users") + "/md1.M2.xml";
-            QFile out(elsewhere);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(plain) == plain.size());
-            out.close();
+            QVERIFY(TestFiles::writeBytes(elsewhere, plain));
             QVERIFY(QFile::link(kind == "zero" ? "/dev/zero" : elsewhere, path));
         }
         if (!why.isEmpty())
