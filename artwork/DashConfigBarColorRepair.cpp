@@ -15,6 +15,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSet>
 
 using namespace ColoredBarArt;
@@ -106,11 +107,18 @@ int DashConfig::repairMissingColoredBars()
     const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     // Looked up once: each look-up reads the settings and the disk.
     const QStringList roots = rs3OverlayRoots();
-    // Every copy of the open is flushed once, when it is done.
-    FolderCopy copies;
+    // Every copy and drawing of the run is flushed once, when it is done;
+    // in an open, with the open's other art, by the open.
+    FolderCopy own;
+    FolderCopy* const outer = artCopies;
+    FolderCopy& copies = outer ? *outer : own;
+    artCopies = &copies;
+    const auto stopCopies = qScopeGuard([this, outer] { artCopies = outer; });
     QSet<QString> seen;
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
+        if (repairProgress)
+            repairProgress(p, int(pages.size()));
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
             const pugi::xml_node node = pages[size_t(p)].masks[size_t(k)].node;
             if (!node)
@@ -174,6 +182,7 @@ int DashConfig::repairMissingColoredBars()
             ++count;
         }
     }
-    noteArtCopies(copies);
+    if (!outer)
+        noteArtCopies(copies);
     return count;
 }

@@ -564,6 +564,9 @@ public:
     // The copies of a repair run while it runs, so that the box art written
     // along the way is flushed with them, once.
     FolderCopy* artCopies = nullptr;
+    // Told, page by page, how far the open-time repair of the art has come
+    // (page index, page count), so a window can say what a long open does.
+    std::function<void(int, int)> repairProgress;
     int digitFixCount = 0;
     bool editorPngWriteFailed = false;
     QString fitWarning;
