@@ -72,11 +72,12 @@ QByteArray newItemM2(const QString& item)
 // descriptor and extras. Junk files and the two pictures (written right
 // after) are left out; a file the item holds is replaced through a
 // temporary beside it, so an interrupted copy never leaves a half-written
-// file, and a new one that cannot be written whole goes again. A link or
+// file, and a new one that cannot be written whole goes again. The
+// descriptor the drawing writes from the origin's is left out too. A link or
 // other special entry, in the origin or in the item, is neither followed
 // nor replaced: it is named in `left`.
-bool copyItemFolder(const QString& source, const QString& target, FolderCopy* batch, QStringList& left,
-                    int depth = 0)
+bool copyItemFolder(const QString& source, const QString& target, const QString& descriptor, FolderCopy* batch,
+                    QStringList& left, int depth = 0)
 {
     if (depth > 16 || !QDir().mkpath(target))
         return false;
@@ -97,7 +98,7 @@ bool copyItemFolder(const QString& source, const QString& target, FolderCopy* ba
             continue;
         }
         if (fi.isDir()) {
-            if (!copyItemFolder(fi.absoluteFilePath(), to, batch, left, depth + 1))
+            if (!copyItemFolder(fi.absoluteFilePath(), to, QString(), batch, left, depth + 1))
                 return false;
             continue;
         }
@@ -105,7 +106,7 @@ bool copyItemFolder(const QString& source, const QString& target, FolderCopy* ba
             continue;
         if (depth == 0
             && (name.compare(QLatin1String("mask.tgz"), Qt::CaseInsensitive) == 0
-                || name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0))
+                || name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0 || name == descriptor))
             continue;
         // Written as the drawing's own files are (see drawMaskPanel).
         QByteArray bytes;
@@ -283,11 +284,25 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
                 names += artworkFileNames(copySource);
             savedArt.aboutToWrite(itemFolder, names);
         }
+        // The item's descriptor: the first by name of its own and, when the
+        // origin is copied in, of the origin's (which replace their
+        // namesakes); an origin's is written once, already changed.
+        const bool copyIn = haveCopySource
+            && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath();
+        QString m2Source = firstM2File(itemFolder);
+        QString m2Path = m2Source;
+        const QString originM2 = copyIn ? firstM2File(copySource) : QString();
+        const QString originM2Name = QFileInfo(originM2).fileName();
+        if (!originM2.isEmpty()
+            && (m2Source.isEmpty() || originM2Name.compare(QFileInfo(m2Source).fileName()) <= 0)) {
+            m2Source = originM2;
+            m2Path = itemFolder + QLatin1Char('/') + originM2Name;
+        }
         MadeArtFolders inRoot;
         if (!inRoot.make(itemFolder)
-            || (haveCopySource
-                && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()
-                && !copyItemFolder(copySource, itemFolder, artCopies, artCopyNotes))) {
+            || (copyIn
+                && !copyItemFolder(copySource, itemFolder, m2Source == originM2 ? originM2Name : QString(), artCopies,
+                                   artCopyNotes))) {
             artCopyNotes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
                                 .arg(itemFolder, QFileInfo(itemFolder).isDir()
                                                      ? QCoreApplication::translate("DashConfig",
@@ -318,13 +333,12 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
                        << "- canvas/RS3 panel may be stale vs device";
         }
 
-        QString m2Path = firstM2File(itemFolder);
         pugi::xml_document m2;
         pugi::xml_node e;
-        if (!m2Path.isEmpty()) {
+        if (!m2Source.isEmpty()) {
             // Read as art is: a regular file of an art file's size.
             QByteArray bytes;
-            FolderCopy::readRegularFile(m2Path, kArtFileReadBound, &bytes);
+            FolderCopy::readRegularFile(m2Source, kArtFileReadBound, &bytes);
             if (m2.load_buffer(bytes.constData(), size_t(bytes.size())))
                 e = m2.child("aimDataBase_Mask2").child("e");
         }
