@@ -1,5 +1,6 @@
 #include "artwork/ArtworkFiles.h"
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 #include "model/SafeWrite.h"
@@ -95,6 +96,15 @@ bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error
         makeOwnerWritable(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
     return writeFileSafely(path, bytes, error);
+}
+
+bool writeInstallFile(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy* batch,
+                      QString* error)
+{
+    // Never through a link: its target's mode is the user's.
+    if (FolderCopy::isRegularFile(path))
+        makeOwnerWritable(path);
+    return batch ? writeFileNoLink(path, bytes, within, *batch, error) : writeFileNoLink(path, bytes, within, error);
 }
 
 QByteArray pngBytes(const QImage& image)

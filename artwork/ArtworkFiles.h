@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+class FolderCopy;
 class QImage;
 
 // File operations for artwork written into RaceStudio 3 installs and user
@@ -29,6 +30,15 @@ QString normalizeDirPath(const QString& path);
 // Writes bytes to path through writeFileSafely, creating the parent folders.
 // Error: "cannot write %1: %2" with the system's reason.
 bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Writes bytes to a file in a folder of an install (`within`: the install
+// root) that already exists: never through a symbolic link on the way
+// down from `within`, never over anything but a regular file (refused, the
+// reason naming it). A read-only file is made owner-writable first. With a
+// batch the write is not waited for on the disk: batch->flush() waits for
+// all of them at once.
+bool writeInstallFile(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy* batch,
+                      QString* error = nullptr);
 
 // The image as PNG bytes; empty when it cannot be encoded.
 QByteArray pngBytes(const QImage& image);

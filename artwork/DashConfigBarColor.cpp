@@ -58,7 +58,8 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         // colouring stands in the installs that hold the folder.
         artState.notes << held.linked;
         QString why;
-        if (!copyHeldArtFolder(held, madeHere, &artState.savedArt, &why))
+        if (!(artState.copies ? copyHeldArtFolder(held, madeHere, *artState.copies, &why)
+                        : copyHeldArtFolder(held, madeHere, &artState.savedArt, &why)))
             artState.notes << why;
         artState.notes.removeAll(QString());
         if (made)
@@ -71,8 +72,10 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         return false;
 
     bool written = false;
-    // The copies of the stock item into every install, flushed once.
-    FolderCopy stockCopy;
+    // The copies of the stock item into every install and the pictures
+    // drawn there, flushed once; in a repair, with the repair's.
+    FolderCopy own;
+    FolderCopy& stockCopy = artState.copies ? *artState.copies : own;
     for (const QString& overlayRoot : rs3OverlayRoots()) {
         const QString deviceDir = PathGuard::join(overlayRoot, target.device);
         if (deviceDir.isEmpty() || !QFileInfo(deviceDir).isDir())
@@ -116,16 +119,24 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         const QFileInfoList files = QDir(destination).entryInfoList(
             QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
         for (const QFileInfo& fi : files) {
+            // A link's mode is its target's: the user's.
+            if (fi.isSymLink())
+                continue;
             const QString path = fi.absoluteFilePath();
             QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
-        // Each file is replaced only once its new content is complete.
+        // Each file is replaced only once its new content is complete, and
+        // never through a link or over a special file (those are named);
+        // the folders on the way were looked at above.
         for (auto it = recoloured.constBegin(); it != recoloured.constEnd(); ++it) {
             const QString path = destination + QLatin1Char('/') + it.key();
             const bool picture = it.key().compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0;
-            bool saved = !it.value().isEmpty() && writeFileBytes(path, it.value());
+            QString why;
+            bool saved = !it.value().isEmpty() && writeInstallFile(path, it.value(), destination, artState.copies, &why);
             if (!saved && picture)
-                saved = !it.value().isEmpty() && writeFileBytes(path, it.value());
+                saved = !it.value().isEmpty() && writeInstallFile(path, it.value(), destination, artState.copies, &why);
+            if (!saved && !why.isEmpty())
+                artState.notes << why;
             if (!saved && picture) {
                 editorPngWriteFailed = true;
                 qWarning() << "installColoredBarArt: editor mask.png write failed" << path;
@@ -133,14 +144,15 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
         }
 
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
-        if (!QFileInfo::exists(folderXml)) {
+        if (!QFileInfo::exists(folderXml) && !QFileInfo(folderXml).isSymLink()) {
             inRoot.noteNewFile(folderXml);
-            writeFileBytes(folderXml, resourceFolderXml(QStringLiteral("Bar Colors"), 99));
+            writeInstallFile(folderXml, resourceFolderXml(QStringLiteral("Bar Colors"), 99), setFolder, artState.copies);
         }
         madeHere.add(inRoot);
         written = true;
     }
-    noteArtCopies(stockCopy);
+    if (!artState.copies)
+        noteArtCopies(own);
     // A colouring no install received leaves none of its folders behind.
     if (!written)
         madeHere.removeAll();

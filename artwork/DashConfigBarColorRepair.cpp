@@ -15,6 +15,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSize>
 
@@ -136,11 +137,18 @@ int DashConfig::repairMissingColoredBars()
     const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     // Looked up once: each look-up reads the settings and the disk.
     const QStringList roots = rs3OverlayRoots();
-    // Every copy of the open is flushed once, when it is done.
-    FolderCopy copies;
+    // Every copy and drawing of the run is flushed once, when it is done;
+    // in an open, with the open's other art, by the open.
+    FolderCopy own;
+    FolderCopy* const outer = artState.copies;
+    FolderCopy& copies = outer ? *outer : own;
+    artState.copies = &copies;
+    const auto stopCopies = qScopeGuard([this, outer] { artState.copies = outer; });
     QSet<QString> seen;
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
+        if (repairProgress)
+            repairProgress(p, int(pages.size()));
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
             const pugi::xml_node node = pages[size_t(p)].masks[size_t(k)].node;
             if (!node)
@@ -204,6 +212,7 @@ int DashConfig::repairMissingColoredBars()
             ++count;
         }
     }
-    noteArtCopies(copies);
+    if (!outer)
+        noteArtCopies(copies);
     return count;
 }

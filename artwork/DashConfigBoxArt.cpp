@@ -70,9 +70,14 @@ QByteArray newItemM2(const QString& item)
 
 // The origin item's files travel into the new item so it keeps the origin's
 // descriptor and extras. Junk files and the two pictures (written right
-// after) are left out; every file is replaced through a temporary beside
-// it, so an interrupted copy never leaves a half-written file.
-bool copyItemFolder(const QString& source, const QString& target, int depth = 0)
+// after) are left out; a file the item holds is replaced through a
+// temporary beside it, so an interrupted copy never leaves a half-written
+// file, and a new one that cannot be written whole goes again. The
+// descriptor the drawing writes from the origin's is left out too. A link or
+// other special entry, in the origin or in the item, is neither followed
+// nor replaced: it is named in `left`.
+bool copyItemFolder(const QString& source, const QString& target, const QString& descriptor, FolderCopy* batch,
+                    QStringList& left, int depth = 0)
 {
     if (depth > 16 || !QDir().mkpath(target))
         return false;
@@ -83,8 +88,17 @@ bool copyItemFolder(const QString& source, const QString& target, int depth = 0)
         const QString name = fi.fileName();
         if (fi.isSymLink())
             continue;
+        const QString to = target + QLatin1Char('/') + name;
+        const QFileInfo there(to);
+        if (there.isSymLink() || (there.exists() && !there.isDir() && !FolderCopy::isRegularFile(to))) {
+            left << QCoreApplication::translate("DashConfig", "%1 was left as it is: %2")
+                        .arg(to, there.isSymLink()
+                                     ? QCoreApplication::translate("DashConfig", "it is a symbolic link")
+                                     : QCoreApplication::translate("DashConfig", "it is not a regular file"));
+            continue;
+        }
         if (fi.isDir()) {
-            if (!copyItemFolder(fi.absoluteFilePath(), target + QLatin1Char('/') + name, depth + 1))
+            if (!copyItemFolder(fi.absoluteFilePath(), to, QString(), batch, left, depth + 1))
                 return false;
             continue;
         }
@@ -92,15 +106,37 @@ bool copyItemFolder(const QString& source, const QString& target, int depth = 0)
             continue;
         if (depth == 0
             && (name.compare(QLatin1String("mask.tgz"), Qt::CaseInsensitive) == 0
-                || name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0))
+                || name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0 || name == descriptor))
             continue;
-        QString error;
-        if (!copyFileOver(fi.absoluteFilePath(), target + QLatin1Char('/') + name, &error)) {
+        // Written as the drawing's own files are (see drawMaskPanel).
+        QByteArray bytes;
+        QString error = QCoreApplication::translate("DashConfig", "cannot read %1").arg(fi.absoluteFilePath());
+        if (!FolderCopy::readRegularFile(fi.absoluteFilePath(), kArtFileReadBound, &bytes)
+            || !writeInstallFile(to, bytes, target, batch, &error)) {
             qWarning() << "writeMaskPanel: copy of the origin item failed:" << error;
             return false;
         }
     }
     return true;
+}
+
+// The install a folder lies in, below which no write goes through a link;
+// the folder's parent when it lies in none.
+QString installHolding(const QStringList& overlayRoots, const QString& folder)
+{
+    for (const QString& overlayRoot : overlayRoots) {
+        const QString install = installOfOverlayRoot(overlayRoot);
+        if (folder.startsWith(install + QLatin1Char('/')))
+            return install;
+    }
+    return QFileInfo(folder).path();
+}
+
+// Nothing of that name: not even a link to nothing.
+bool nothingAt(const QString& path)
+{
+    const QFileInfo info(path);
+    return !info.exists() && !info.isSymLink();
 }
 
 bool isMultiBoxUsable(const MultiBoxRecord& r)
@@ -184,10 +220,16 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         noteArtCopies(own);
         // Only an editor picture that is missing is put in; one that cannot
         // be (RaceStudio 3 holds its place) leaves the view stale.
+        // A link or special file in its place is left, and named.
+        const QStringList roots = rs3OverlayRoots();
         for (const QString& folder : held.holding) {
             const QString pngPath = folder + QStringLiteral("/mask.png");
-            if (!QFileInfo(pngPath).isFile() && !writeFileBytes(pngPath, pngBytes(image))) {
+            if (FolderCopy::isRegularFile(pngPath))
+                continue;
+            QString why;
+            if (!writeInstallFile(pngPath, pngBytes(image), installHolding(roots, folder), artState.copies, &why)) {
                 editorPngWriteFailed = true;
+                artState.notes << why;
                 qWarning() << "writeMaskPanel: editor mask.png write failed" << pngPath
                            << "- canvas/RS3 panel may be stale vs device";
             }
@@ -216,8 +258,22 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
 {
     const QByteArray png = pngBytes(image);
     const bool haveCopySource = !copySource.isEmpty() && QFileInfo(copySource).isDir();
+    const QStringList roots = rs3OverlayRoots();
     bool written = false;
     for (const QString& itemFolder : itemFolders) {
+        // Nothing is written where a link is on the way down from the
+        // install: the item folder is looked at once, each file as it is
+        // written (only a regular file is replaced).
+        const QString link = FolderCopy::linkOnPath(installHolding(roots, itemFolder), itemFolder);
+        if (!link.isEmpty()) {
+            artState.notes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
+                                .arg(itemFolder, QCoreApplication::translate("DashConfig", "%1 is a symbolic link")
+                                                     .arg(link));
+            continue;
+        }
+        const auto write = [this](const QString& path, const QByteArray& bytes, QString* why) {
+            return writeInstallFile(path, bytes, QFileInfo(path).path(), artState.copies, why);
+        };
         // The items folder's parent is the set.
         const QString setFolder = QFileInfo(QFileInfo(itemFolder).path()).path();
         // A folder that is there already (without the picture) may be one a
@@ -228,11 +284,25 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
                 names += artworkFileNames(copySource);
             artState.savedArt.aboutToWrite(itemFolder, names);
         }
+        // The item's descriptor: the first by name of its own and, when the
+        // origin is copied in, of the origin's (which replace their
+        // namesakes); an origin's is written once, already changed.
+        const bool copyIn = haveCopySource
+            && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath();
+        QString m2Source = firstM2File(itemFolder);
+        QString m2Path = m2Source;
+        const QString originM2 = copyIn ? firstM2File(copySource) : QString();
+        const QString originM2Name = QFileInfo(originM2).fileName();
+        if (!originM2.isEmpty()
+            && (m2Source.isEmpty() || originM2Name.compare(QFileInfo(m2Source).fileName()) <= 0)) {
+            m2Source = originM2;
+            m2Path = itemFolder + QLatin1Char('/') + originM2Name;
+        }
         MadeArtFolders inRoot;
         if (!inRoot.make(itemFolder)
-            || (haveCopySource
-                && QFileInfo(copySource).canonicalFilePath() != QFileInfo(itemFolder).canonicalFilePath()
-                && !copyItemFolder(copySource, itemFolder))) {
+            || (copyIn
+                && !copyItemFolder(copySource, itemFolder, m2Source == originM2 ? originM2Name : QString(), artState.copies,
+                                   artState.notes))) {
             artState.notes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
                                 .arg(itemFolder, QFileInfo(itemFolder).isDir()
                                                      ? QCoreApplication::translate("DashConfig",
@@ -246,7 +316,7 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
         // write leaves the item's previous art, never none.
         const QString tgzPath = itemFolder + QStringLiteral("/mask.tgz");
         QString error;
-        if (!writeFileBytes(tgzPath, tgz, &error)) {
+        if (!write(tgzPath, tgz, &error)) {
             qWarning() << "writeMaskPanel: mask.tgz write failed" << tgzPath << error;
             artState.notes
                 << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
@@ -254,19 +324,21 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
             return false;
         }
         const QString pngPath = itemFolder + QStringLiteral("/mask.png");
-        if (png.isEmpty() || (!writeFileBytes(pngPath, png) && !writeFileBytes(pngPath, png))) {
+        if (png.isEmpty() || (!write(pngPath, png, &error) && !write(pngPath, png, &error))) {
             editorPngWriteFailed = true;
+            if (!error.isEmpty())
+                artState.notes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
+                                    .arg(itemFolder, error);
             qWarning() << "writeMaskPanel: editor mask.png write failed" << pngPath
                        << "- canvas/RS3 panel may be stale vs device";
         }
 
-        QString m2Path = firstM2File(itemFolder);
         pugi::xml_document m2;
         pugi::xml_node e;
-        if (!m2Path.isEmpty()) {
+        if (!m2Source.isEmpty()) {
             // Read as art is: a regular file of an art file's size.
             QByteArray bytes;
-            FolderCopy::readRegularFile(m2Path, kArtFileReadBound, &bytes);
+            FolderCopy::readRegularFile(m2Source, kArtFileReadBound, &bytes);
             if (m2.load_buffer(bytes.constData(), size_t(bytes.size())))
                 e = m2.child("aimDataBase_Mask2").child("e");
         }
@@ -283,7 +355,7 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
         setItemParam(e, "HEIGHT", QByteArray::number(image.height()));
         if (removeBorderColour)
             removeParams(e, "M_BCOL");
-        if (!writeFileBytes(m2Path, xmlDocumentBytes(m2, "  "), &error)) {
+        if (!write(m2Path, xmlDocumentBytes(m2, "  "), &error)) {
             qWarning() << "writeMaskPanel: M2 write failed" << m2Path << error;
             artState.notes
                 << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2").arg(itemFolder, error);
@@ -292,9 +364,15 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
         }
 
         const QString folderXml = setFolder + QStringLiteral("/AiM_folder.xml");
-        if (!QFileInfo::exists(folderXml)) {
+        if (nothingAt(folderXml)) {
             inRoot.noteNewFile(folderXml);
-            writeFileBytes(folderXml, resourceFolderXml(QStringLiteral("Box Styles"), 99));
+            write(folderXml, resourceFolderXml(QStringLiteral("Box Styles"), 99), nullptr);
+        } else if (!FolderCopy::isRegularFile(folderXml)) {
+            artState.notes << QCoreApplication::translate("DashConfig", "%1 was left as it is: %2")
+                                .arg(folderXml, QFileInfo(folderXml).isSymLink()
+                                                    ? QCoreApplication::translate("DashConfig", "it is a symbolic link")
+                                                    : QCoreApplication::translate("DashConfig",
+                                                                                  "it is not a regular file"));
         }
         made.add(inRoot);
         written = true;

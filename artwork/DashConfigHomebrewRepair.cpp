@@ -92,12 +92,17 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
         }
     }
     QSet<QString> drawn;
-    // Every copy of the run is flushed once, when it is done.
-    FolderCopy copies;
+    // Every copy and drawing of the run is flushed once, when it is done;
+    // in an open, with the open's other art, by the open.
+    FolderCopy own;
+    FolderCopy* const outer = artState.copies;
+    FolderCopy& copies = outer ? *outer : own;
     artState.copies = &copies;
-    const auto stopCopies = qScopeGuard([this] { artState.copies = nullptr; });
+    const auto stopCopies = qScopeGuard([this, outer] { artState.copies = outer; });
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
+        if (repairProgress)
+            repairProgress(p, int(pages.size()));
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
             const MaskElement& m = pages[size_t(p)].masks[size_t(k)];
             const pugi::xml_node node = m.node;
@@ -206,7 +211,8 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
                     << rel << "(" << grid.rows << "x" << grid.cols << "," << styleId << ")";
         }
     }
-    noteArtCopies(copies);
+    if (!outer)
+        noteArtCopies(copies);
     return count;
 }
 

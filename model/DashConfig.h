@@ -603,6 +603,9 @@ public:
     QStringList homebrewRepairLeft;
     QStringList homebrewRepairMismatched;
     int barRepairCount = 0;
+    // Told, page by page, how far the open-time repair of the art has come
+    // (page index, page count), so a window can say what a long open does.
+    std::function<void(int, int)> repairProgress;
     int digitFixCount = 0;
     bool editorPngWriteFailed = false;
     QString fitWarning;

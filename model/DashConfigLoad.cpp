@@ -1,6 +1,7 @@
 #include "model/DashConfig.h"
 
 #include "model/DeviceTables.h"
+#include "model/FolderCopy.h"
 #include "model/XmlFile.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
@@ -10,6 +11,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
@@ -413,8 +415,17 @@ void DashConfig::runLoadTimeRepairs()
     artState.notes.clear();
     homebrewRepairLeft.clear();
     homebrewRepairMismatched.clear();
-    homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft, &homebrewRepairMismatched);
-    barRepairCount = repairMissingColoredBars();
+    // Whatever the repairs copy or draw is waited for on the disk once, at
+    // the end, not file by file: an open that draws a whole configuration's
+    // art again would otherwise wait for the disk a thousand times.
+    FolderCopy batch;
+    artState.copies = &batch;
+    {
+        const auto stopBatch = qScopeGuard([this] { artState.copies = nullptr; });
+        homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft, &homebrewRepairMismatched);
+        barRepairCount = repairMissingColoredBars();
+    }
+    noteArtCopies(batch);
 }
 
 // resetFontFolders() and then setFontFolders(folders): one folder per

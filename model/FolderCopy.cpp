@@ -1,6 +1,7 @@
 #include "model/FolderCopy.h"
 
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/ZipArchive.h"
 
 #include <QCoreApplication>
@@ -11,12 +12,15 @@
 #include <QSet>
 #include <QUuid>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,151 +33,9 @@ QString tr(const char* text)
     return QCoreApplication::translate("FolderCopy", text);
 }
 
-enum class Kind { Missing, Regular, Folder, Link, Other };
-
-#ifdef Q_OS_UNIX
-
-QByteArray encoded(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-Kind kindOf(const QString& path, QString* reason = nullptr)
-{
-    // "folder/" would name what a link there points at.
-    QString name = path;
-    while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
-        name.chop(1);
-    struct stat st {};
-    if (::lstat(encoded(name).constData(), &st) != 0) {
-        const int why = errno;
-        if (reason)
-            *reason = systemReason(why);
-        return why == ENOENT ? Kind::Missing : Kind::Other;
-    }
-    if (S_ISLNK(st.st_mode))
-        return Kind::Link;
-    if (S_ISDIR(st.st_mode))
-        return Kind::Folder;
-    return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
-}
-
-bool makeFolder(const QString& path, QString* reason)
-{
-    if (::mkdir(encoded(path).constData(), 0755) == 0)
-        return true;
-    *reason = systemReason(errno);
-    return false;
-}
-
-// Opens a regular file for reading, never through a link and never
-// blocking on a pipe; -1 (with the reason) for anything else.
-int openRegular(const QString& path, qint64* size, QString* reason)
-{
-    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *reason = errno == ELOOP ? tr("it is a symbolic link") : systemReason(errno);
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        *reason = tr("it is not a regular file");
-        return -1;
-    }
-    *size = qint64(st.st_size);
-    return fd;
-}
-
-bool readWhole(int fd, char* data, qint64 size)
-{
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size_t(size - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-#else
-
-Kind kindOf(const QString& path, QString* reason = nullptr)
-{
-    const QFileInfo info(QDir::cleanPath(path));
-    if (info.isSymLink() || info.isJunction())
-        return Kind::Link;
-    if (!info.exists()) {
-        if (reason)
-            *reason = tr("it does not exist");
-        return Kind::Missing;
-    }
-    if (info.isDir())
-        return Kind::Folder;
-    return info.isFile() ? Kind::Regular : Kind::Other;
-}
-
-bool makeFolder(const QString& path, QString* reason)
-{
-    if (QDir().mkdir(path))
-        return true;
-    *reason = kindOf(path) == Kind::Missing ? tr("the folder cannot be created there")
-                                            : tr("something of that name is in the way");
-    return false;
-}
-
-#endif
-
-// A name beside target that nothing uses yet.
-QString besideName(const QString& target, const char* tag)
-{
-    for (;;) {
-        const QString name = target + QLatin1Char('.') + QLatin1String(tag) + QLatin1Char('-')
-            + QUuid::createUuid().toString(QUuid::Id128).left(8);
-        if (kindOf(name) == Kind::Missing)
-            return name;
-    }
-}
-
-// Creates path and the parents it lacks, each with the reason it could not
-// be made.
-bool makePath(const QString& path, QString* error)
-{
-    QStringList missing;
-    QString at = QDir::cleanPath(path);
-    while (kindOf(at) == Kind::Missing) {
-        missing.prepend(at);
-        const QString parent = QFileInfo(at).path();
-        if (parent == at)
-            break;
-        at = parent;
-    }
-    for (const QString& folder : missing) {
-        QString reason;
-        if (!makeFolder(folder, &reason))
-            return failWith(error, tr("cannot create the folder %1: %2").arg(folder, reason));
-    }
-    return kindOf(path) == Kind::Folder
-        || failWith(error, tr("cannot create the folder %1: %2").arg(path, tr("something else is in its place")));
-}
-
-// Entries of a folder as they are on the disk: links (working or not),
-// devices and hidden names too, so that nothing is copied unseen. Hidden
-// names are left out of copies.
-QStringList entriesOf(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 } // namespace
+
+using namespace FileEntries;
 
 FolderCopy::~FolderCopy()
 {
@@ -197,20 +59,26 @@ void FolderCopy::note(const QString& text)
 bool FolderCopy::copyFile(const QString& source, const QString& target)
 {
 #ifdef Q_OS_UNIX
+    return copyFileAt(AT_FDCWD, encoded(source), AT_FDCWD, encoded(target), source, target);
+}
+
+bool FolderCopy::copyFileAt(int fromDir, const QByteArray& fromName, int toDir, const QByteArray& toName,
+                            const QString& source, const QString& target)
+{
     QString reason;
     qint64 size = 0;
-    const int in = openRegular(source, &size, &reason);
+    const int in = openRegularAt(fromDir, fromName, &size, &reason);
     Q_UNUSED(size);
     if (in < 0)
         return fail(tr("cannot read %1: %2").arg(source, reason));
-    const int out = ::open(encoded(target).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int out = ::openat(toDir, toName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (out < 0) {
         const int why = errno;
         ::close(in);
         return fail(tr("cannot write %1: %2").arg(target, systemReason(why)));
     }
     // The file is this copy's own (it did not exist): a failed one goes.
-    const auto dropTarget = [&] { ::unlink(encoded(target).constData()); };
+    const auto dropTarget = [&] { ::unlinkat(toDir, toName.constData(), 0); };
     char buffer[1 << 16];
     bool ok = true;
     int why = 0;
@@ -277,6 +145,84 @@ bool FolderCopy::copyFile(const QString& source, const QString& target)
 #endif
 }
 
+#ifdef Q_OS_UNIX
+
+bool FolderCopy::copyTree(const QString& source, const QString& target, bool merge)
+{
+    const int from = openFolderAt(AT_FDCWD, encoded(source));
+    if (from < 0)
+        return fail(tr("cannot read %1: %2").arg(source, systemReason(errno)));
+    const int to = openFolderAt(AT_FDCWD, encoded(target));
+    if (to < 0) {
+        const int why = errno;
+        ::close(from);
+        return fail(tr("cannot write %1: %2").arg(target, systemReason(why)));
+    }
+    const bool ok = copyTreeAt(from, to, source, target, merge);
+    ::close(from);
+    ::close(to);
+    return ok;
+}
+
+bool FolderCopy::copyTreeAt(int fromDir, int toDir, const QString& source, const QString& target, bool merge)
+{
+    std::vector<QByteArray> names;
+    if (!namesAt(fromDir, &names))
+        return fail(tr("cannot read %1: %2").arg(source, systemReason(errno)));
+    for (const QByteArray& name : names) {
+        // Hidden entries are the system's or another program's, not art.
+        if (name.startsWith('.'))
+            continue;
+        const QString from = source + QLatin1Char('/') + QFile::decodeName(name);
+        const QString to = target + QLatin1Char('/') + QFile::decodeName(name);
+        const Kind kind = kindAt(fromDir, name);
+        if (kind == Kind::Link) {
+            note(tr("%1 was not copied: it is a symbolic link").arg(from));
+            continue;
+        }
+        if (kind != Kind::Regular && kind != Kind::Folder) {
+            note(tr("%1 was not copied: it is not a regular file").arg(from));
+            continue;
+        }
+        const Kind there = merge ? kindAt(toDir, name) : Kind::Missing;
+        if (there != Kind::Missing && !(kind == Kind::Folder && there == Kind::Folder)) {
+            qInfo().noquote() << "FolderCopy: kept" << to << "as it is";
+            continue;
+        }
+        if (kind == Kind::Regular) {
+            if (!copyFileAt(fromDir, name, toDir, name, from, to))
+                return false;
+            continue;
+        }
+        if (there == Kind::Missing && ::mkdirat(toDir, name.constData(), 0755) != 0)
+            return fail(tr("cannot create the folder %1: %2").arg(to, systemReason(errno)));
+        beforeWalkingInto(from);
+        // Either side swapped for a link since it was looked at fails to
+        // open here and stops the copy: nothing is copied through it.
+        const int fromChild = openFolderAt(fromDir, name);
+        if (fromChild < 0)
+            return fail(tr("cannot read %1: %2").arg(from, errno == ELOOP || errno == ENOTDIR
+                                                               ? tr("it is no longer a folder")
+                                                               : systemReason(errno)));
+        const int toChild = openFolderAt(toDir, name);
+        if (toChild < 0) {
+            const int why = errno;
+            ::close(fromChild);
+            return fail(tr("cannot write %1: %2").arg(to, why == ELOOP || why == ENOTDIR
+                                                              ? tr("it is no longer a folder")
+                                                              : systemReason(why)));
+        }
+        const bool ok = copyTreeAt(fromChild, toChild, from, to, merge);
+        ::close(fromChild);
+        ::close(toChild);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+#else
+
 bool FolderCopy::copyTree(const QString& source, const QString& target, bool merge)
 {
     for (const QString& name : entriesOf(source)) {
@@ -316,6 +262,8 @@ bool FolderCopy::copyTree(const QString& source, const QString& target, bool mer
     }
     return true;
 }
+
+#endif
 
 FolderCopy::Outcome FolderCopy::addFolder(const QString& source, const QString& target, const QString& within)
 {
@@ -421,9 +369,18 @@ bool FolderCopy::replaceFolder(const QString& source, const QString& target, con
     return true;
 }
 
+void FolderCopy::noteWritten(const QString& file)
+{
+    const QString folder = QFileInfo(file).path();
+    if (m_unflushed.isEmpty() || m_unflushed.constLast() != folder)
+        m_unflushed << folder;
+    ++m_copiedFiles;
+}
+
 bool FolderCopy::flush()
 {
-    const QStringList folders = std::exchange(m_unflushed, {});
+    QStringList folders = std::exchange(m_unflushed, {});
+    folders.removeDuplicates();
     if (std::exchange(m_copiedFiles, 0) == 0)
         return true;
     bool ok = true;
@@ -467,6 +424,71 @@ bool FolderCopy::flush()
     return ok;
 }
 
+#ifdef Q_OS_UNIX
+
+namespace {
+
+bool removeAt(int parent, const QByteArray& name, const QString& shown, QString* error)
+{
+    struct stat st {};
+    if (::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT || failWith(error, tr("cannot remove %1: %2").arg(shown, systemReason(errno)));
+    if (S_ISDIR(st.st_mode)) {
+        beforeWalkingInto(shown);
+        int fd = openFolderAt(parent, name);
+        if (fd < 0 && errno == EACCES && ::fchmodat(parent, name.constData(), (st.st_mode & 07777) | S_IRWXU, 0) == 0)
+            fd = openFolderAt(parent, name);
+        if (fd >= 0) {
+            // Its entries can only go once it may be written.
+            if ((st.st_mode & S_IRWXU) != S_IRWXU)
+                ::fchmod(fd, (st.st_mode & 07777) | S_IRWXU);
+            std::vector<QByteArray> names;
+            bool ok = namesAt(fd, &names)
+                || failWith(error, tr("cannot remove the folder %1: %2").arg(shown, systemReason(errno)));
+            for (const QByteArray& entry : names)
+                ok = removeAt(fd, entry, shown + QLatin1Char('/') + QFile::decodeName(entry), error) && ok;
+            ::close(fd);
+            if (!ok)
+                return false;
+            if (::unlinkat(parent, name.constData(), AT_REMOVEDIR) == 0)
+                return true;
+            return failWith(error, tr("cannot remove the folder %1: %2").arg(shown, systemReason(errno)));
+        }
+        // Swapped for a link or a file since it was looked at: that goes,
+        // never what it leads to.
+        if (errno != ELOOP && errno != ENOTDIR)
+            return failWith(error, tr("cannot remove the folder %1: %2").arg(shown, systemReason(errno)));
+    }
+    if (::unlinkat(parent, name.constData(), 0) == 0 || errno == ENOENT)
+        return true;
+    return failWith(error, tr("cannot remove %1: %2").arg(shown, systemReason(errno)));
+}
+
+} // namespace
+
+bool FolderCopy::removeTree(const QString& path, QString* error)
+{
+    const QString cleaned = QDir::cleanPath(path);
+    if (kindOf(cleaned) == Kind::Missing)
+        return true;
+    const QFileInfo info(cleaned);
+    // The folder it is in is taken as given: links on the way there are the
+    // caller's to rule out.
+    const int dir = ::open(encoded(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return failWith(error, tr("cannot remove %1: %2").arg(path, systemReason(errno)));
+    // Install folders may be read-only: what is in them can go only once
+    // they may be written.
+    struct stat st {};
+    if (::fstat(dir, &st) == 0 && !(st.st_mode & S_IWUSR))
+        ::fchmod(dir, (st.st_mode & 07777) | S_IWUSR);
+    const bool ok = removeAt(dir, encoded(info.fileName()), cleaned, error);
+    ::close(dir);
+    return ok;
+}
+
+#else
+
 bool FolderCopy::removeTree(const QString& path, QString* error)
 {
     const Kind kind = kindOf(path);
@@ -492,6 +514,13 @@ bool FolderCopy::removeTree(const QString& path, QString* error)
     if (!ok)
         return false;
     return QDir().rmdir(path) || failWith(error, tr("cannot remove the folder %1").arg(path));
+}
+
+#endif
+
+void FolderCopy::setWalkHookForTesting(std::function<void(const QString& folder)> hook)
+{
+    walkHook() = std::move(hook);
 }
 
 QString FolderCopy::linkOnPath(const QString& within, const QString& path)

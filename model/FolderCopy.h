@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Folder copies into the RaceStudio 3 installs and the program's own
 // folders, their one home. A copy only creates what its target lacks: it
 // never removes, renames aside or writes over a file or folder the target
@@ -47,6 +49,10 @@ public:
     // then removed.
     bool replaceFolder(const QString& source, const QString& target, const QString& within = QString());
 
+    // Takes a file written elsewhere without waiting for the disk into the
+    // next flush (see writeFileNoLink).
+    void noteWritten(const QString& file);
+
     // Waits until everything copied so far is on the disk. False (with
     // error()) when the system reports a failure.
     bool flush();
@@ -57,7 +63,9 @@ public:
     const QString& error() const { return m_error; }
 
     // Removes path: a file or link is unlinked, a folder emptied without
-    // following any link in it and removed. True when nothing is left.
+    // following any link in it and removed. The folders are walked by
+    // descriptor: one swapped for a link while the removal runs is
+    // unlinked, never walked into. True when nothing is left.
     static bool removeTree(const QString& path, QString* error = nullptr);
     // The first part of path below within that is a symbolic link (path
     // itself included); empty when there is none or path is not below it.
@@ -74,9 +82,17 @@ public:
     // False when it is anything else, larger, or cannot be read.
     static bool readRegularFile(const QString& path, qint64 bound, QByteArray* bytes);
 
+    // For tests: called with each folder a walk (a copy, a removal) has
+    // looked at, before it opens it to walk in; empty: none.
+    static void setWalkHookForTesting(std::function<void(const QString& folder)> hook);
+
 private:
     bool copyTree(const QString& source, const QString& target, bool merge);
     bool copyFile(const QString& source, const QString& target);
+    // The same, by the descriptors of the folders they are in (Unix).
+    bool copyTreeAt(int fromDir, int toDir, const QString& source, const QString& target, bool merge);
+    bool copyFileAt(int fromDir, const QByteArray& fromName, int toDir, const QByteArray& toName,
+                    const QString& source, const QString& target);
     bool fail(const QString& text);
     void note(const QString& text);
 

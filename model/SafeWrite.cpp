@@ -71,13 +71,76 @@ bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* erro
     return commitSaveFile(file, error);
 }
 
-bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error)
+namespace {
+
+// Why path may not be written: a link on the way down from `within`, or
+// something other than a regular file in its place; empty when it may.
+QString noLinkRefusal(const QString& path, const QString& within)
 {
     const QString base = within.isEmpty() ? QFileInfo(path).path() : within;
     const QString link = FolderCopy::linkOnPath(base, path);
     if (!link.isEmpty())
-        return report(path, QCoreApplication::translate("SafeWrite", "%1 is a symbolic link").arg(link), error);
+        return QCoreApplication::translate("SafeWrite", "%1 is a symbolic link").arg(link);
+    if (QFileInfo::exists(path) && !FolderCopy::isRegularFile(path))
+        return QCoreApplication::translate("SafeWrite", "it is not a regular file");
+    return {};
+}
+
+// Writes path without waiting for the disk: a replaced file through a
+// temporary file beside it renamed over it, keeping its permissions.
+bool writeUnsynced(const QString& path, const QByteArray& bytes, QString* error)
+{
+    // Where nothing is, the file is made in place: created new (never
+    // through a link: O_EXCL), and taken away again when it cannot be
+    // written whole.
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+        QFile fresh(path);
+        if (!fresh.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return report(path, fresh.errorString(), error);
+        if (writeWhole(fresh, bytes.constData(), bytes.size()) && flushed(fresh)
+            && fresh.error() == QFileDevice::NoError)
+            return true;
+        const QString reason = fresh.errorString();
+        fresh.close();
+        fresh.remove();
+        return report(path, reason, error);
+    }
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open())
+        return report(path, file.errorString(), error);
+    if (!writeWhole(file, bytes.constData(), bytes.size()) || !flushed(file) || file.error() != QFileDevice::NoError)
+        return report(path, file.errorString(), error);
+    const QFileDevice::Permissions plain = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+        | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    file.setPermissions(FolderCopy::isRegularFile(path) ? QFile::permissions(path) : plain);
+    file.close();
+    if (!renameOverFile(file.fileName(), path))
+        return report(path, QCoreApplication::translate("SafeWrite", "the written file could not be moved into place"),
+                      error);
+    file.setAutoRemove(false);
+    return true;
+}
+
+} // namespace
+
+bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error)
+{
+    const QString refusal = noLinkRefusal(path, within);
+    if (!refusal.isEmpty())
+        return report(path, refusal, error);
     return writeFileSafely(path, bytes, error);
+}
+
+bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy& batch,
+                     QString* error)
+{
+    const QString refusal = noLinkRefusal(path, within);
+    if (!refusal.isEmpty())
+        return report(path, refusal, error);
+    if (!writeUnsynced(path, bytes, error))
+        return false;
+    batch.noteWritten(path);
+    return true;
 }
 
 bool writeWorkingFile(const QString& path, const QByteArray& bytes, QString* error)

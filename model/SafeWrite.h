@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+class FolderCopy;
 class QFileDevice;
 class QSaveFile;
 
@@ -30,7 +31,14 @@ bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* erro
 // files: refused when path, or a folder on the way down to it from `within`
 // (empty: path's own folder), is a symbolic link, so nothing is ever written
 // where a link points. Error: "cannot write %1: %2 is a symbolic link".
+// Only a regular file is replaced: anything else in path's place (a pipe,
+// a device, a folder) is left, "cannot write %1: it is not a regular file".
 bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error = nullptr);
+// The same, as one write of a batch: the file is renamed into place without
+// waiting for the disk, and `batch` notes it, so that batch.flush() waits
+// for all the batch wrote at once (one sync, not one per file).
+bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy& batch,
+                     QString* error = nullptr);
 
 // As writeFileSafely, for a file of a configuration's working folder: the
 // archive packed from it is what is kept, so the write is not waited for on

@@ -11,6 +11,7 @@
 #include "panels/PropertyPanel.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -57,12 +58,33 @@ void MainWindow::loadConfig(const QString& path)
     QString reason;
     bool loaded = false;
     {
-        // The open may copy many art folders between the installs.
+        // The open may copy many art folders between the installs, or draw
+        // a whole configuration's art again: the window says so, painted,
+        // rather than stay as it was (or black, at start-up) the while.
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+        const QString name = QFileInfo(path).fileName();
+        statusBar()->showMessage(tr("Opening %1\u2026").arg(name));
+        repaint();
+        QElapsedTimer opening;
+        opening.start();
+        qint64 said = 0;
+        // Painted directly: no event is handled while the model is half loaded.
+        config.repairProgress = [&](int page, int pages) {
+            if (opening.elapsed() < 1000 || opening.elapsed() - said < 200)
+                return;
+            said = opening.elapsed();
+            statusBar()->showMessage(tr("Opening %1: drawing its art again for this computer, page %2 of %3\u2026")
+                                         .arg(name)
+                                         .arg(page + 1)
+                                         .arg(pages));
+            statusBar()->repaint();
+        };
+        const auto stopProgress = qScopeGuard([this] { config.repairProgress = nullptr; });
         loaded = config.load(path, &reason);
     }
     if (!loaded) {
+        statusBar()->clearMessage();
         // The load knows why (a damaged archive, no device file, ...): say it.
         QString text = tr("Failed to open file:\n%1").arg(path);
         if (!reason.isEmpty())

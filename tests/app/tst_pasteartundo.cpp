@@ -177,7 +177,7 @@ private Q_SLOTS:
         }
 
         if (discarding)
-            discard();
+            closeAndDiscard();
         else
             stack->undo();
         QMap<QString, QByteArray> after;
@@ -218,7 +218,7 @@ private Q_SLOTS:
         QCOMPARE(stack->count(), 3);
 
         if (discarding) {
-            discard();
+            closeAndDiscard();
         } else {
             stack->undo();
             stack->undo();

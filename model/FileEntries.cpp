@@ -1,0 +1,239 @@
+#include "model/FileEntries.h"
+
+#include "model/ErrorText.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("FolderCopy", text);
+}
+
+} // namespace
+
+namespace FileEntries {
+
+std::function<void(const QString&)>& walkHook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
+// Between looking at a folder and opening it to walk in.
+void beforeWalkingInto(const QString& folder)
+{
+    if (walkHook())
+        walkHook()(folder);
+}
+
+#ifdef Q_OS_UNIX
+
+QByteArray encoded(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+Kind kindOf(const QString& path, QString* reason)
+{
+    // "folder/" would name what a link there points at.
+    QString name = path;
+    while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
+        name.chop(1);
+    struct stat st {};
+    if (::lstat(encoded(name).constData(), &st) != 0) {
+        const int why = errno;
+        if (reason)
+            *reason = systemReason(why);
+        return why == ENOENT ? Kind::Missing : Kind::Other;
+    }
+    if (S_ISLNK(st.st_mode))
+        return Kind::Link;
+    if (S_ISDIR(st.st_mode))
+        return Kind::Folder;
+    return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
+}
+
+bool makeFolder(const QString& path, QString* reason)
+{
+    if (::mkdir(encoded(path).constData(), 0755) == 0)
+        return true;
+    *reason = systemReason(errno);
+    return false;
+}
+
+// Opens a regular file for reading, never through a link and never
+// blocking on a pipe; -1 (with the reason) for anything else.
+int openRegularAt(int dir, const QByteArray& name, qint64* size, QString* reason)
+{
+    const int fd = ::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = errno == ELOOP ? tr("it is a symbolic link") : systemReason(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *reason = tr("it is not a regular file");
+        return -1;
+    }
+    *size = qint64(st.st_size);
+    return fd;
+}
+
+int openRegular(const QString& path, qint64* size, QString* reason)
+{
+    return openRegularAt(AT_FDCWD, encoded(path), size, reason);
+}
+
+// The walks go by descriptor: each folder is opened from its parent's
+// descriptor, never through a link (O_NOFOLLOW), so a folder swapped for a
+// link after it was looked at is never walked into.
+int openFolderAt(int parent, const QByteArray& name)
+{
+    return ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+Kind kindAt(int parent, const QByteArray& name, QString* reason)
+{
+    struct stat st {};
+    if (::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int why = errno;
+        if (reason)
+            *reason = systemReason(why);
+        return why == ENOENT ? Kind::Missing : Kind::Other;
+    }
+    if (S_ISLNK(st.st_mode))
+        return Kind::Link;
+    if (S_ISDIR(st.st_mode))
+        return Kind::Folder;
+    return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
+}
+
+// The names in the folder open at dir (the descriptor stays the caller's),
+// in byte order; false when it cannot be read.
+bool namesAt(int dir, std::vector<QByteArray>* names)
+{
+    const int own = ::fcntl(dir, F_DUPFD_CLOEXEC, 0);
+    DIR* stream = own < 0 ? nullptr : ::fdopendir(own);
+    if (!stream) {
+        if (own >= 0)
+            ::close(own);
+        return false;
+    }
+    ::rewinddir(stream);
+    while (const dirent* entry = ::readdir(stream)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names->push_back(QByteArray(entry->d_name));
+    }
+    ::closedir(stream);
+    std::sort(names->begin(), names->end());
+    return true;
+}
+
+bool readWhole(int fd, char* data, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, data + done, size_t(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+#else
+
+Kind kindOf(const QString& path, QString* reason)
+{
+    const QFileInfo info(QDir::cleanPath(path));
+    if (info.isSymLink() || info.isJunction())
+        return Kind::Link;
+    if (!info.exists()) {
+        if (reason)
+            *reason = tr("it does not exist");
+        return Kind::Missing;
+    }
+    if (info.isDir())
+        return Kind::Folder;
+    return info.isFile() ? Kind::Regular : Kind::Other;
+}
+
+bool makeFolder(const QString& path, QString* reason)
+{
+    if (QDir().mkdir(path))
+        return true;
+    *reason = kindOf(path) == Kind::Missing ? tr("the folder cannot be created there")
+                                            : tr("something of that name is in the way");
+    return false;
+}
+
+#endif
+
+// A name beside target that nothing uses yet.
+QString besideName(const QString& target, const char* tag)
+{
+    for (;;) {
+        const QString name = target + QLatin1Char('.') + QLatin1String(tag) + QLatin1Char('-')
+            + QUuid::createUuid().toString(QUuid::Id128).left(8);
+        if (kindOf(name) == Kind::Missing)
+            return name;
+    }
+}
+
+// Creates path and the parents it lacks, each with the reason it could not
+// be made.
+bool makePath(const QString& path, QString* error)
+{
+    QStringList missing;
+    QString at = QDir::cleanPath(path);
+    while (kindOf(at) == Kind::Missing) {
+        missing.prepend(at);
+        const QString parent = QFileInfo(at).path();
+        if (parent == at)
+            break;
+        at = parent;
+    }
+    for (const QString& folder : missing) {
+        QString reason;
+        if (!makeFolder(folder, &reason))
+            return failWith(error, tr("cannot create the folder %1: %2").arg(folder, reason));
+    }
+    return kindOf(path) == Kind::Folder
+        || failWith(error, tr("cannot create the folder %1: %2").arg(path, tr("something else is in its place")));
+}
+
+// Entries of a folder as they are on the disk: links (working or not),
+// devices and hidden names too, so that nothing is copied unseen. Hidden
+// names are left out of copies.
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+
+} // namespace FileEntries

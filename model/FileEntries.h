@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+// What FolderCopy's copies, removals and reads stand on: an entry of a
+// folder as it is on the disk (a link is a link, never what it leads to),
+// and, on Unix, the descriptor-relative look-ups the walks go by, so a
+// folder swapped for a link after it was looked at is never walked into.
+namespace FileEntries {
+
+enum class Kind { Missing, Regular, Folder, Link, Other };
+
+// What path is, without following a link at its end; `reason` gets the
+// system's reason when it cannot be looked at.
+Kind kindOf(const QString& path, QString* reason = nullptr);
+// Creates one folder; false with the reason.
+bool makeFolder(const QString& path, QString* reason);
+// A name beside target ("<target>.<tag>-xxxxxxxx") that nothing uses yet.
+QString besideName(const QString& target, const char* tag);
+// Creates path and the parents it lacks, each with the reason it could not
+// be made.
+bool makePath(const QString& path, QString* error);
+// Entries of a folder as they are on the disk: links (working or not),
+// devices and hidden names too, so that nothing is copied unseen.
+QStringList entriesOf(const QString& folder);
+
+// For tests: called with a folder a walk has looked at, before it opens it.
+std::function<void(const QString&)>& walkHook();
+void beforeWalkingInto(const QString& folder);
+
+#ifdef Q_OS_UNIX
+QByteArray encoded(const QString& path);
+QString systemReason(int error);
+// A regular file opened for reading, never through a link and never
+// blocking on a pipe; -1 (with the reason) for anything else.
+int openRegularAt(int dir, const QByteArray& name, qint64* size, QString* reason);
+int openRegular(const QString& path, qint64* size, QString* reason);
+// A folder opened from its parent's descriptor, never through a link.
+int openFolderAt(int parent, const QByteArray& name);
+Kind kindAt(int parent, const QByteArray& name, QString* reason = nullptr);
+// The names in the folder open at dir (the descriptor stays the caller's),
+// in byte order; false when it cannot be read.
+bool namesAt(int dir, std::vector<QByteArray>* names);
+bool readWhole(int fd, char* data, qint64 size);
+#endif
+
+} // namespace FileEntries
