@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class FolderCopy;
@@ -71,6 +72,9 @@ public:
     // Install folders changed in place since the last save (artwork
     // replacement, pictures added beside an item), as they were then.
     SavedArtFolders savedArt;
+    // Told, page by page, how far the open-time repair of the art has come
+    // (page index, page count), so a window can say what a long open does.
+    std::function<void(int, int)> repairProgress;
 
 private:
     void claimUsed(const QString& kind, const QStringList& folders);

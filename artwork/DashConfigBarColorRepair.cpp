@@ -147,8 +147,8 @@ int DashConfig::repairMissingColoredBars()
     QSet<QString> seen;
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
-        if (repairProgress)
-            repairProgress(p, int(pages.size()));
+        if (artState.repairProgress)
+            artState.repairProgress(p, int(pages.size()));
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
             const pugi::xml_node node = pages[size_t(p)].masks[size_t(k)].node;
             if (!node)

@@ -101,8 +101,8 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
     const auto stopCopies = qScopeGuard([this, outer] { artState.copies = outer; });
     int count = 0;
     for (int p = 0; p < int(pages.size()); ++p) {
-        if (repairProgress)
-            repairProgress(p, int(pages.size()));
+        if (artState.repairProgress)
+            artState.repairProgress(p, int(pages.size()));
         for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
             const MaskElement& m = pages[size_t(p)].masks[size_t(k)];
             const pugi::xml_node node = m.node;

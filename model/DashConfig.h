@@ -18,7 +18,9 @@
 #include "model/MaskRecords.h"
 #include "model/MultiBoxRecord.h"
 #include "model/PageModel.h"
+#include "model/PlacedPageName.h"
 #include "model/PrepackedFiles.h"
+#include "model/SavedStore.h"
 #include "model/SidecarKeys.h"
 #include "model/TriggeredIcon.h"
 #include "model/WidgetModel.h"
@@ -77,11 +79,9 @@ public:
     pugi::xml_node gconfNode(int deviceIndex) const;
 
     // --- archive ----------------------------------------------------------
-    // Packs sourceDir into targetPath (the previous file kept as ".bak").
-    // Every entry of the indexed archive that is not in the folder is copied
-    // as stored; one that cannot be (the archive changed on disk meanwhile)
-    // fails a save onto that archive and, in a new file, is left out with
-    // `warning` naming it.
+    // Packs sourceDir into targetPath (the previous file kept as ".bak"), with
+    // the indexed archive's entries the folder lacks copied as stored; one that
+    // cannot be fails a save onto it, and is left out of a new file (`warning`).
     bool writeZconf2(const QString& sourceDir, const QString& targetPath, QString* error = nullptr,
                      QString* warning = nullptr);
 
@@ -95,11 +95,9 @@ public:
     // Empty for a bad index. (model/DashConfigSidecarKeys.cpp)
     QString sidecarKey(int page, int mask, SidecarStore store) const;
     // Stores written before keys named the page hold records under a mask's
-    // own part alone. load() lets each such record serve the one mask it can
-    // only mean (the only mask of that name in the configuration, or the one
-    // showing the art the record made); the loaders then return it under
-    // that mask's key, and save() writes it there. Any other record stays in
-    // its file untouched and applies to nothing.
+    // own part alone. Each serves the one mask it can only mean (the only one
+    // of that name, or the one showing its art), under that mask's key from
+    // then on; any other stays in its file untouched and applies to nothing.
     void adoptLegacySidecarRecords();
     // True when every store that still held such a record was rewritten.
     bool rewriteLegacySidecarRecords();
@@ -121,10 +119,6 @@ public:
     // The names of the pages without an id, which follow their place; after
     // the page list changed, records follow the pages whose name moved and
     // those of pages that went are dropped.
-    struct PlacedPageName {
-        pugi::xml_node node;
-        QString name;
-    };
     std::vector<PlacedPageName> placedPageNames() const;
     bool movePlacedPageRecords(const std::vector<PlacedPageName>& before);
     QString barColorSidecarPath() const;
@@ -171,11 +165,9 @@ public:
     QString boxStyleForElement(const QString& key, pugi::xml_node mask) const;
 
     // --- records that contradict the file (artwork/DashConfigStaleRecords.cpp)
-    // Whether a record describes the art the mask points at: a box style a
-    // box item of the editor's, a bar colour a coloured folder made from the
-    // record's stock item. One that does not is never drawn.
-    // Either slash, and a box or bar a paste moved to an item of its own,
-    // count: the record follows the art the file shows.
+    // Whether a record describes the art the mask points at (either slash; a
+    // paste's own item of it counts): a box style an editor box item, a bar
+    // colour a folder coloured from its stock item. Others are never drawn.
     static bool boxStyleRecordFits(const BoxStyleRecord& record, pugi::xml_node mask);
     static bool barColorRecordFits(const BarColorRecord& record, pugi::xml_node mask);
     // A single or multi-value box item the editor drew ("zbox_" set, "box_"
@@ -603,22 +595,12 @@ public:
     QStringList homebrewRepairLeft;
     QStringList homebrewRepairMismatched;
     int barRepairCount = 0;
-    // Told, page by page, how far the open-time repair of the art has come
-    // (page index, page count), so a window can say what a long open does.
-    std::function<void(int, int)> repairProgress;
     int digitFixCount = 0;
     bool editorPngWriteFailed = false;
     QString fitWarning;
     // Why a write of a sidecar store failed ("cannot write <file>: <reason>"),
     // the first since each restyle cleared it before it started.
     QString sidecarFailure;
-    // A store's file as keepSavedSidecars found it.
-    struct SavedStore {
-        QString path;
-        bool existed = false;
-        bool unreadable = false;
-        QByteArray bytes;
-    };
     QList<SavedStore> savedSidecars;
     // By store file, the keys of the records the configuration added,
     // changed or removed there since keepSavedSidecars.

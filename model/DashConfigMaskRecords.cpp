@@ -177,7 +177,7 @@ bool DashConfig::dropRecordsOfGoneMasks()
 // page removed or put back before it moves its name: its records move with
 // it, and those of a removed page leave the name to the next (the command
 // that removed it keeps them).
-std::vector<DashConfig::PlacedPageName> DashConfig::placedPageNames() const
+std::vector<PlacedPageName> DashConfig::placedPageNames() const
 {
     std::vector<PlacedPageName> names;
     for (int p = 0; p < pageCount(); ++p) {

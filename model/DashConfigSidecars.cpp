@@ -513,7 +513,7 @@ const char* listKeyAt(const QString& path)
 // that could not be read, then or now, is left as it is: its records are
 // unknown, so neither removing nor rewriting it can be right. When every
 // record is back, so are the saved file's bytes.
-bool putBackStore(const DashConfig::SavedStore& saved, const QSet<QString>& written, QString* error)
+bool putBackStore(const SavedStore& saved, const QSet<QString>& written, QString* error)
 {
     const char* listKey = listKeyAt(saved.path);
     QString why;

@@ -70,7 +70,7 @@ void MainWindow::loadConfig(const QString& path)
         opening.start();
         qint64 said = 0;
         // Painted directly: no event is handled while the model is half loaded.
-        config.repairProgress = [&](int page, int pages) {
+        config.artState.repairProgress = [&](int page, int pages) {
             if (opening.elapsed() < 1000 || opening.elapsed() - said < 200)
                 return;
             said = opening.elapsed();
@@ -80,7 +80,7 @@ void MainWindow::loadConfig(const QString& path)
                                          .arg(pages));
             statusBar()->repaint();
         };
-        const auto stopProgress = qScopeGuard([this] { config.repairProgress = nullptr; });
+        const auto stopProgress = qScopeGuard([this] { config.artState.repairProgress = nullptr; });
         loaded = config.load(path, &reason);
     }
     if (!loaded) {
