@@ -408,6 +408,19 @@ QString DashConfig::barShapeRefusal(pugi::xml_node mask)
         .arg(maskH);
 }
 
+QString DashConfig::barWidgetGeometryRefusal(pugi::xml_node mask, pugi::xml_node widget)
+{
+    // The element's geometry may change (its pictures are drawn again at
+    // the new size); the bar's alone would leave it smaller than the band.
+    if (!widget || !(hasClass(widget, "Bargraph") || hasClass(widget, "BargraphTrapezio"))
+        || !isColouredBarItem(mask))
+        return {};
+    return QCoreApplication::translate("DashConfig",
+                                       "Remove color first, then resize or move the bar: its coloured pictures "
+                                       "span the whole element, so a bar of another size or place would no "
+                                       "longer light up to its value");
+}
+
 BarColorSnapshot DashConfig::barColorSnapshot(int pageIndex, int maskIndex) const
 {
     BarColorSnapshot s;

@@ -216,6 +216,9 @@ Q_SIGNALS:
     void widgetMoved(int maskIndex, int widgetIndex, int newX, int newY);
     void widgetResized(int maskIndex, int widgetIndex, int newW, int newH);
     void deleteRequested(int index);
+    // A drag the canvas would not finish, in words for the status bar; the
+    // dragged element is back where it was and no undo step was pushed.
+    void editRefused(const QString& message);
     // The program set the selection (setPage, setSelectedMask,
     // setSelectedWidget, Select All, clearing); the user's own clicks report
     // through elementSelected and widgetSelected instead.

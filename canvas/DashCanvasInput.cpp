@@ -332,9 +332,19 @@ void DashCanvas::mouseMoveEvent(QMouseEvent* event)
     const QPoint pos = event->position().toPoint();
     const int dx = int((pos.x() - m_dragStartPos.x()) / s);
     const int dy = int((pos.y() - m_dragStartPos.y()) / s);
-    if (m_dragWidget >= 0)
-        dragWidget(*mask, mask->widgets[size_t(m_dragWidget)], dx, dy);
-    else
+    if (m_dragWidget >= 0) {
+        WidgetModel& widget = mask->widgets[size_t(m_dragWidget)];
+        dragWidget(*mask, widget, dx, dy);
+        // Found at the first step that changes anything, so a click that
+        // only selects says nothing; the drag ends where it started.
+        const QString refusal = DashConfig::barWidgetGeometryRefusal(mask->node, widget.node);
+        if (!refusal.isEmpty() && geometryOf(widget) != m_dragOrigin) {
+            cancelDrag();
+            Q_EMIT editRefused(refusal);
+            event->accept();
+            return;
+        }
+    } else
         dragMask(*mask, dx, dy);
     event->accept();
     refresh();

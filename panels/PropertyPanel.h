@@ -142,7 +142,7 @@ private:
     bool resolveShown();
     void markPageDirty();
     QRect committedGeometry(const QObject* from) const;
-    void applyWidgetGeometry(const QRect& typed);
+    bool applyWidgetGeometry(const QRect& typed);
     bool applyMaskGeometry(const QRect& typed);
     int shownMaskIndex() const;
     pugi::xml_node scaleScope() const;

@@ -156,7 +156,8 @@ void PropertyPanel::onSpinBoxChanged()
         return;
     const QRect typed = committedGeometry(sender());
     if (widget) {
-        applyWidgetGeometry(typed);
+        if (!applyWidgetGeometry(typed))
+            return;
     } else if (!applyMaskGeometry(typed)) {
         return;
     }
@@ -188,8 +189,19 @@ QRect PropertyPanel::committedGeometry(const QObject* from) const
 
 // A widget typed into the panel is written directly; no undo step. Only the
 // fields that changed are written, so a hand-edited value elsewhere stays.
-void PropertyPanel::applyWidgetGeometry(const QRect& typed)
+// False when the geometry is refused: the spin boxes show the record again
+// and the window says why.
+bool PropertyPanel::applyWidgetGeometry(const QRect& typed)
 {
+    const QString refusal = DashConfig::barWidgetGeometryRefusal(mask->node, widget->node);
+    if (!refusal.isEmpty() && typed != QRect(widget->x, widget->y, widget->w, widget->h)) {
+        {
+            QScopedValueRollback<bool> guard(filling, true);
+            setGeometryValues(widget->x, widget->y, widget->w, widget->h);
+        }
+        Q_EMIT editRefused(refusal);
+        return false;
+    }
     const int oldX = widget->x;
     const int oldY = widget->y;
     const int oldW = widget->w;
@@ -200,7 +212,7 @@ void PropertyPanel::applyWidgetGeometry(const QRect& typed)
     widget->h = typed.height();
     const pugi::xml_node node = widget->node;
     if (!node)
-        return;
+        return true;
     if (widget->x != oldX)
         setParamInt(node, "XPOS", widget->x);
     if (widget->y != oldY)
@@ -212,6 +224,7 @@ void PropertyPanel::applyWidgetGeometry(const QRect& typed)
     const bool resized = widget->w != oldW || widget->h != oldH;
     if (oldW >= 1 && oldH >= 1 && resized && DashCanvas::isBargraph(node))
         scaleBarPoints(node, double(widget->w) / oldW, double(widget->h) / oldH);
+    return true;
 }
 
 // False when the move is refused: the mask cannot be found in its page, so

@@ -224,6 +224,8 @@ void MainWindow::connectCanvas()
     connect(canvas, &DashCanvas::widgetMoved, this, &MainWindow::onElementMoved);
     connect(canvas, &DashCanvas::widgetResized, this, &MainWindow::onElementMoved);
     connect(canvas, &DashCanvas::deleteRequested, this, &MainWindow::onDeleteRequested);
+    connect(canvas, &DashCanvas::editRefused, this,
+            [this](const QString& message) { statusBar()->showMessage(message, 6000); });
     connect(canvas, &DashCanvas::elementSelected, this, [this](int mask) { elementList->selectElement(mask, -1); });
     connect(canvas, &DashCanvas::widgetSelected, elementList, &ElementListPanel::selectElement);
     connect(canvas, &DashCanvas::selectionChanged, this, &MainWindow::showCanvasSelection);
