@@ -3,6 +3,7 @@
 // a drag ends, and the requests (delete, context menu) handed to the owner.
 
 #include "canvas/DashCanvas.h"
+#include "artwork/BarShape.h"
 #include "canvas/WidgetMoveCommand.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
@@ -337,7 +338,7 @@ void DashCanvas::mouseMoveEvent(QMouseEvent* event)
         dragWidget(*mask, widget, dx, dy);
         // Found at the first step that changes anything, so a click that
         // only selects says nothing; the drag ends where it started.
-        const QString refusal = DashConfig::barWidgetGeometryRefusal(mask->node, widget.node);
+        const QString refusal = barWidgetGeometryRefusal(mask->node, widget.node);
         if (!refusal.isEmpty() && geometryOf(widget) != m_dragOrigin) {
             cancelDrag();
             Q_EMIT editRefused(refusal);

@@ -332,17 +332,6 @@ public:
     // it empty. A record that cannot be written leaves the mask as it was
     // (sidecarFailure says why).
     bool applyBarColor(int page, int mask, QString* error = nullptr);
-    // Why a bar's shape takes no colour band (the band spans the element's
-    // picture): more than one bar, or a bar smaller than its element; empty
-    // when it can be coloured. Words that follow "Bar color is not available
-    // for ".
-    static QString barShapeRefusal(pugi::xml_node mask);
-    // Why the bar widget `widget` of `mask` keeps its place and size: its
-    // coloured pictures span the element, so a bar moved or resized inside
-    // it would no longer light up to its value. Empty for any other widget,
-    // and for a bar without colour. The one check of every widget drag and
-    // typed widget geometry.
-    static QString barWidgetGeometryRefusal(pugi::xml_node mask, pugi::xml_node widget);
     // Draws the coloured art of the bar at (page, mask) from the stock item
     // at origin at width x height, into the folder of that state; returns its
     // relative path, or empty when no install received it.

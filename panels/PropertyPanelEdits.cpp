@@ -6,6 +6,7 @@
 // records are rebuilt from the XML by a move, a rebind or a repair, which
 // would otherwise drop an edit made since the last save.
 #include "panels/PropertyPanel.h"
+#include "artwork/BarShape.h"
 
 #include "canvas/DashCanvas.h"
 #include "editing/BarScaleCommand.h"
@@ -193,7 +194,7 @@ QRect PropertyPanel::committedGeometry(const QObject* from) const
 // and the window says why.
 bool PropertyPanel::applyWidgetGeometry(const QRect& typed)
 {
-    const QString refusal = DashConfig::barWidgetGeometryRefusal(mask->node, widget->node);
+    const QString refusal = barWidgetGeometryRefusal(mask->node, widget->node);
     if (!refusal.isEmpty() && typed != QRect(widget->x, widget->y, widget->w, widget->h)) {
         {
             QScopedValueRollback<bool> guard(filling, true);

@@ -3,6 +3,7 @@
 #include "window/MainWindow.h"
 
 #include "artwork/ArtworkFailureReason.h"
+#include "artwork/BarShape.h"
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/HomebrewItems.h"
 #include "canvas/DashCanvas.h"
@@ -106,7 +107,7 @@ void MainWindow::applyColorBar(int maskIndex)
     }
     // The band spans the element: a bar that covers less of it, or two
     // bars in it (a +- Ref Time bar), would have it run past them.
-    const QString shape = DashConfig::barShapeRefusal(bar->node);
+    const QString shape = barShapeRefusal(bar->node);
     if (!shape.isEmpty()) {
         statusBar()->showMessage(tr("Bar color is not available for %1").arg(shape), 8000);
         return;
