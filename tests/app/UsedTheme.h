@@ -108,11 +108,19 @@ struct UsedTheme {
         window.newHomebrewTheme();
     }
 
+    // Save as Template, or New Homebrew Theme, under the theme's name.
+    void makeAgain(bool asTheme)
+    {
+        if (asTheme)
+            return newTheme(theme);
+        asker.texts << qMakePair(true, theme);
+        window.saveCurrentAsTemplate();
+    }
+
     // The page the user is on saved as a homebrew template of the name.
     bool makeTemplate()
     {
-        asker.texts << qMakePair(true, theme);
-        window.saveCurrentAsTemplate();
+        makeAgain(false);
         folder = "z" + theme.toLower();
         return QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + folder + "/pMain.P2.xml");
     }
@@ -132,6 +140,13 @@ struct UsedTheme {
         folder = id;
         return installer.installBundleBytes(TestFiles::readBytes(zip))
                && QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + id + "/pMain.P2.xml");
+    }
+
+    // "Nordring.zconf2" saved with a page from the homebrew template
+    // "Nordring".
+    bool saveUsedTemplate()
+    {
+        return open("Nordring", "Nordring.zconf2") && makeTemplate() && addPage() && window.save();
     }
 
     bool addPage()

@@ -100,10 +100,7 @@ private Q_SLOTS:
         QFETCH(bool, onlyUndo);
         QFETCH(QString, named);
         UsedTheme used;
-        QVERIFY(used.open("Nordring", "Nordring.zconf2"));
-        QVERIFY(used.makeTemplate());
-        QVERIFY(used.addPage());
-        QVERIFY(used.window.save());
+        QVERIFY(used.saveUsedTemplate());
         QVERIFY(used.artNamedBySavedFile() > 0);
         if (onlyUndo) {
             used.history()->push(new RemovePageCommand(used.config, 1));
@@ -115,12 +112,7 @@ private Q_SLOTS:
             used.asker.buttons << QMessageBox::Yes;
         used.asker.asked.clear();
 
-        if (asTheme) {
-            used.newTheme("Nordring");
-        } else {
-            used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
-            used.window.saveCurrentAsTemplate();
-        }
+        used.makeAgain(asTheme);
         QString shown;
         for (const ScriptedAsker::Asked& a : std::as_const(used.asker.asked))
             shown += a.title + ": " + a.text + '\n';
@@ -134,12 +126,9 @@ private Q_SLOTS:
         QVERIFY(used.artNamedBySavedFile() > 0);
     }
 
-    // A file saved outside RS3's configurations uses the template, and the
-    // window (as a second one would) has another file open: nothing it can
-    // search uses the template, so it asks, and the question says what a
-    // Yes may break. Cancel leaves every file as it was; Yes to Save as
-    // Template keeps the old version whole in the artwork backups (a theme
-    // install already did).
+    // Only a file outside RS3's configurations, no longer open, uses the
+    // template: the question says what was not searched; Cancel changes
+    // nothing, Yes keeps the old version whole in the artwork backups.
     void replaceOfATemplateFoundUnusedSaysWhatWasNotSearched_data()
     {
         QTest::addColumn<bool>("asTheme");
@@ -150,10 +139,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, asTheme);
         UsedTheme used;
-        QVERIFY(used.open("Nordring", "Nordring.zconf2"));
-        QVERIFY(used.makeTemplate());
-        QVERIFY(used.addPage());
-        QVERIFY(used.window.save());
+        QVERIFY(used.saveUsedTemplate());
         ConfigFixture other;
         other.device().page("Other").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "y", 0, 0, 50, 50)));
         const QString otherPath = TestEnvironment::makeTempDir("second") + "/Other.zconf2";
@@ -165,12 +151,7 @@ private Q_SLOTS:
         used.asker.asked.clear();
         used.asker.buttons << QMessageBox::Cancel;
 
-        if (asTheme) {
-            used.newTheme("Nordring");
-        } else {
-            used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
-            used.window.saveCurrentAsTemplate();
-        }
+        used.makeAgain(asTheme);
         QVERIFY(!used.asker.asked.isEmpty());
         const QString question = used.asker.asked.last().text;
         QVERIFY2(question.contains("open in another window"), qPrintable(question));
@@ -188,20 +169,18 @@ private Q_SLOTS:
         const QString backups = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/artwork_backups";
         QVERIFY(TestFiles::writeBytes(backups, "in the way"));
         used.asker.buttons << QMessageBox::Yes;
-        used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
-        used.window.saveCurrentAsTemplate();
+        used.makeAgain(false);
         QVERIFY2(used.asker.asked.last().text.contains("could not be kept"), qPrintable(used.asker.asked.last().text));
         QCOMPARE(everything(used.fx), before);
         QVERIFY(QFile::remove(backups));
 
         used.asker.buttons << QMessageBox::Yes;
-        used.asker.texts << qMakePair(true, QStringLiteral("Nordring"));
-        used.window.saveCurrentAsTemplate();
+        used.makeAgain(false);
         QVERIFY(Rs3Fixture::treeSnapshot(copy) != old[1]);
         const QStringList roots = QDir(backups).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QCOMPARE(roots.size(), 1);
         QList<QMap<QString, QByteArray>> kept;
-        for (const QString& n : {"1", "2"})
+        for (const char* n : {"1", "2"})
             kept << Rs3Fixture::treeSnapshot(backups + '/' + roots[0] + '/' + n);
         QCOMPARE(kept, old);
     }
