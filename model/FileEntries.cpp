@@ -61,18 +61,7 @@ Kind kindOf(const QString& path, QString* reason)
     QString name = path;
     while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
         name.chop(1);
-    struct stat st {};
-    if (::lstat(encoded(name).constData(), &st) != 0) {
-        const int why = errno;
-        if (reason)
-            *reason = systemReason(why);
-        return why == ENOENT ? Kind::Missing : Kind::Other;
-    }
-    if (S_ISLNK(st.st_mode))
-        return Kind::Link;
-    if (S_ISDIR(st.st_mode))
-        return Kind::Folder;
-    return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
+    return kindAt(AT_FDCWD, encoded(name), reason);
 }
 
 bool makeFolder(const QString& path, QString* reason)

@@ -86,6 +86,27 @@ QString noLinkRefusal(const QString& path, const QString& within)
     return {};
 }
 
+// Writes bytes into a temporary file beside path, then renames it over path,
+// without waiting for the disk. Empty permissions leave the temporary
+// file's own.
+bool renameIntoPlace(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions,
+                     QString* error)
+{
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open())
+        return report(path, file.errorString(), error);
+    if (!writeWhole(file, bytes.constData(), bytes.size()) || !flushed(file) || file.error() != QFileDevice::NoError)
+        return report(path, file.errorString(), error);
+    if (permissions.toInt() != 0)
+        file.setPermissions(permissions);
+    file.close();
+    if (!renameOverFile(file.fileName(), path))
+        return report(path, QCoreApplication::translate("SafeWrite", "the written file could not be moved into place"),
+                      error);
+    file.setAutoRemove(false);
+    return true;
+}
+
 // Writes path without waiting for the disk: a replaced file through a
 // temporary file beside it renamed over it, keeping its permissions.
 bool writeUnsynced(const QString& path, const QByteArray& bytes, QString* error)
@@ -105,20 +126,9 @@ bool writeUnsynced(const QString& path, const QByteArray& bytes, QString* error)
         fresh.remove();
         return report(path, reason, error);
     }
-    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
-    if (!file.open())
-        return report(path, file.errorString(), error);
-    if (!writeWhole(file, bytes.constData(), bytes.size()) || !flushed(file) || file.error() != QFileDevice::NoError)
-        return report(path, file.errorString(), error);
     const QFileDevice::Permissions plain = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
         | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    file.setPermissions(FolderCopy::isRegularFile(path) ? QFile::permissions(path) : plain);
-    file.close();
-    if (!renameOverFile(file.fileName(), path))
-        return report(path, QCoreApplication::translate("SafeWrite", "the written file could not be moved into place"),
-                      error);
-    file.setAutoRemove(false);
-    return true;
+    return renameIntoPlace(path, bytes, FolderCopy::isRegularFile(path) ? QFile::permissions(path) : plain, error);
 }
 
 } // namespace
@@ -145,17 +155,6 @@ bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString
 
 bool writeWorkingFile(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
-    if (!file.open())
-        return report(path, file.errorString(), error);
-    if (!writeWhole(file, bytes.constData(), bytes.size()) || !flushed(file) || file.error() != QFileDevice::NoError)
-        return report(path, file.errorString(), error);
-    if (QFileInfo::exists(path))
-        file.setPermissions(QFile::permissions(path));
-    file.close();
-    if (!renameOverFile(file.fileName(), path))
-        return report(path, QCoreApplication::translate("SafeWrite", "the written file could not be moved into place"),
-                      error);
-    file.setAutoRemove(false);
-    return true;
+    return renameIntoPlace(path, bytes, QFileInfo::exists(path) ? QFile::permissions(path) : QFileDevice::Permissions(),
+                           error);
 }
