@@ -1,5 +1,7 @@
 #include "app/WindowedStart.h"
 
+#include "app/AfterFirstExpose.h"
+
 #include "window/MainWindow.h"
 #include "gallery/ThemeInstaller.h"
 
@@ -38,6 +40,8 @@ void WindowedStart::schedule(MainWindow& window) const
     }
     if (!install && !filePath.isEmpty()) {
         const QString path = filePath;
-        QTimer::singleShot(0, target, [target, path] { target->openFilePath(path); });
+        // After the window's first paint, so that it is drawn and says what
+        // the open is doing rather than stay black through a long one.
+        AfterFirstExpose::run(target, [target, path] { target->openFilePath(path); });
     }
 }

@@ -20,8 +20,8 @@ struct WindowedStart {
     static WindowedStart scan(const QStringList& arguments);
 
     // Once the event loop runs: the theme install after 100 ms when a link was
-    // given (a malformed one is reported there), and the file's open after
-    // 0 ms unless the link gave both slug and nonce. The window is the
+    // given (a malformed one is reported there), and the file's open once the
+    // shown window is first painted unless the link gave both slug and nonce. The window is the
     // timers' context, so a window already gone drops the call.
     void schedule(MainWindow& window) const;
 };

@@ -54,7 +54,8 @@ bool buildInstalls(const Rs3Fixture& rs3)
         && rs3.writeFile(Rs3Fixture::Stable, kStockBar + QStringLiteral("b1.M2.xml"), "<aimDataBase_Mask2/>");
 }
 
-// Every box a size of its own, so every box is an item of its own.
+// Every box and bar a size of its own, so every one is an item of its own;
+// a bar fills its element, as Color… asks.
 QString styledConfig()
 {
     ConfigFixture cfg;
@@ -71,9 +72,9 @@ QString styledConfig()
                       .p("PATH_REL_AiM_MASK", kStockBar)
                       .add(Fx::axis(QStringLiteral("ab"), QStringLiteral("RPM"), QStringLiteral("RPM"),
                                     QStringLiteral("rpm")))
-                      .add(Fx::bargraph(QStringLiteral("b1"), 0, 0, 280, 30, QStringLiteral("ab"))
-                               .p("XEnd1", 280)
-                               .p("XEnd2", 280)
+                      .add(Fx::bargraph(QStringLiteral("b1"), 0, 0, 300 + p, 40, QStringLiteral("ab"))
+                               .p("XEnd1", 300 + p)
+                               .p("XEnd2", 300 + p)
                                .add(Fx::stepScale({{"0", "0"}, {"280", "9000"}}))));
     }
     const QString path = cfg.writeTempZip(QStringLiteral("Track Day.zconf2"));

@@ -165,6 +165,23 @@ private Q_SLOTS:
                  QStringLiteral("Install URL was malformed. Please click Install again from the gallery."));
     }
 
+    // The file named on the command line is opened once the window is on
+    // screen and painted, so that a long open neither leaves it black nor
+    // paints its "Opening" line where nobody sees it.
+    void startupOpenWaitsForTheFirstPaint()
+    {
+        ScriptedAsker asker;
+        MainWindow window;
+        bool exposedAtOpen = false;
+        asker.onMessage = [&](const ScriptedAsker::Asked&) {
+            exposedAtOpen = window.windowHandle() && window.windowHandle()->isExposed();
+        };
+        window.show();
+        WindowedStart::scan({QStringLiteral("korvelanto"), QStringLiteral("/nowhere/x.zconf2")}).schedule(window);
+        QTRY_COMPARE(asker.count(QStringLiteral("message")), 1);
+        QVERIFY(exposedAtOpen);
+    }
+
     void missingFileIsReported()
     {
         ScriptedAsker asker;
