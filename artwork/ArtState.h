@@ -73,7 +73,7 @@ public:
     // replacement, pictures added beside an item), as they were then.
     SavedArtFolders savedArt;
     // Told, page by page, how far the open-time repair of the art has come
-    // (page index, page count), so a window can say what a long open does.
+    // (steps done, steps), so a window can say what a long open does.
     std::function<void(int, int)> repairProgress;
 
 private:

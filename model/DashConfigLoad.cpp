@@ -420,9 +420,22 @@ void DashConfig::runLoadTimeRepairs()
     // art again would otherwise wait for the disk a thousand times.
     FolderCopy batch;
     artState.copies = &batch;
+    // The boxes, then the bars, each go over every page: told as one run,
+    // so the count the window shows never goes back.
+    const std::function<void(int, int)> progress = artState.repairProgress;
+    const auto passOf = [&progress](int pass) -> std::function<void(int, int)> {
+        if (!progress)
+            return {};
+        return [progress, pass](int page, int pages) { progress(pass * pages + page, 2 * pages); };
+    };
     {
-        const auto stopBatch = qScopeGuard([this] { artState.copies = nullptr; });
+        const auto stop = qScopeGuard([this, progress] {
+            artState.copies = nullptr;
+            artState.repairProgress = progress;
+        });
+        artState.repairProgress = passOf(0);
         homebrewRepairCount = repairMissingHomebrewArt(false, &homebrewRepairLeft, &homebrewRepairMismatched);
+        artState.repairProgress = passOf(1);
         barRepairCount = repairMissingColoredBars();
     }
     noteArtCopies(batch);

@@ -404,6 +404,8 @@ private:
     QString mismatchedBoxesText(const QStringList& boxes, bool force) const;
     // What the art copies of an open or a refresh skipped or could not write.
     QString artCopyNotesText(const QStringList& notes) const;
+    // The lines of a list a message box shows, cut to a screenful.
+    QString shortList(const QStringList& lines) const;
     // What an edit's art writes left out of an install (a link on the way,
     // a folder that could not be made), named once in a box titled `title`
     // (MainWindowArtActions.cpp).

@@ -70,14 +70,13 @@ void MainWindow::loadConfig(const QString& path)
         opening.start();
         qint64 said = 0;
         // Painted directly: no event is handled while the model is half loaded.
-        config.artState.repairProgress = [&](int page, int pages) {
-            if (opening.elapsed() < 1000 || opening.elapsed() - said < 200)
+        config.artState.repairProgress = [&](int done, int steps) {
+            if (steps < 1 || opening.elapsed() < 1000 || opening.elapsed() - said < 200)
                 return;
             said = opening.elapsed();
-            statusBar()->showMessage(tr("Opening %1: drawing its art again for this computer, page %2 of %3\u2026")
+            statusBar()->showMessage(tr("Opening %1: drawing its art again for this computer, %2 % done\u2026")
                                          .arg(name)
-                                         .arg(page + 1)
-                                         .arg(pages));
+                                         .arg(100 * done / steps));
             statusBar()->repaint();
         };
         const auto stopProgress = qScopeGuard([this] { config.artState.repairProgress = nullptr; });

@@ -16,6 +16,7 @@
 #include "panels/Asker.h"
 #include "panels/ElementLibraryDialog.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -225,10 +226,23 @@ void MainWindow::refreshBoxArtwork()
         Asker::instance().warning(this, title, artCopyNotesText(notes));
 }
 
+QString MainWindow::shortList(const QStringList& lines) const
+{
+    // A box taller than the screen hides its button and its explanation:
+    // the first lines stand for the rest, which the log holds in full.
+    constexpr int kShown = 12;
+    if (lines.size() <= kShown + 1)
+        return lines.join(QLatin1Char('\n'));
+    for (const QString& line : lines)
+        qInfo().noquote() << "MainWindow: left:" << line;
+    return lines.mid(0, kShown).join(QLatin1Char('\n')) + QLatin1Char('\n')
+        + tr("\u2026 and %n more (all of them are in the log file)", nullptr, int(lines.size() - kShown));
+}
+
 QString MainWindow::artCopyNotesText(const QStringList& notes) const
 {
     return tr("Some art was not copied between the RaceStudio 3 installs or not drawn, and is left as it is:")
-        + QStringLiteral("\n\n") + notes.join(QLatin1Char('\n'));
+        + QStringLiteral("\n\n") + shortList(notes);
 }
 
 QString MainWindow::mismatchedBoxesText(const QStringList& boxes, bool force) const
@@ -239,7 +253,7 @@ QString MainWindow::mismatchedBoxesText(const QStringList& boxes, bool force) co
         : tr("Their record beside %1 describes other art than the item they point at, which no RaceStudio 3 install "
              "on this machine holds. Tools > Refresh box artwork draws the record into an item of their own.");
     return tr("Left %n box(es) as they are:", nullptr, int(boxes.size())) + QStringLiteral("\n\n")
-        + boxes.join(QLatin1Char('\n')) + QStringLiteral("\n\n")
+        + shortList(boxes) + QStringLiteral("\n\n")
         + why.arg(QDir::toNativeSeparators(currentFilePath))
         + tr("\n\nDrawing the record into that item would change art that saved configurations may show.");
 }
@@ -258,7 +272,7 @@ QString MainWindow::leftBoxesText(const QString& lead, const QStringList& left) 
     return tr("%1\n\n%2\n\n%3\n\nDrawing them in a default style would change their art in RaceStudio 3, "
               "where other saved configurations may show it. With the configuration's record files beside it, "
               "they are drawn as styled.")
-        .arg(lead, left.join(QLatin1Char('\n')), why);
+        .arg(lead, shortList(left), why);
 }
 
 void MainWindow::showElementLibrary()

@@ -296,6 +296,31 @@ private Q_SLOTS:
         QCOMPARE(window->statusBar()->currentMessage(), status);
     }
 
+    // A file mailed without its records leaves many boxes undrawn: the box
+    // that says so fits the screen, naming the first and counting the rest.
+    void longListsOfLeftBoxesAreCut()
+    {
+        m_rs3->addDeviceFolder(Rs3Fixture::Stable, QStringLiteral("mxg_12"));
+        ConfigFixture cfg;
+        auto& page = cfg.device().page(QStringLiteral("Boxes"));
+        for (int i = 0; i < 30; ++i) {
+            const QString id = QStringLiteral("b%1").arg(i);
+            page.mask(Fx::mask(id, 10, 10 + i * 10, 100, 10)
+                          .p("PATH_REL_AiM_MASK", "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/"
+                                                  "zbox_Mailed/Items/box_" + id + "/")
+                          .p("PATH_IMAGE_SFONDO_FW", "mask.tgz"));
+        }
+        const QString path = cfg.writeTempZip(QStringLiteral("Mailed.zconf2"));
+        ScriptedAsker asker;
+        auto window = openedWindow(asker, path);
+        QVERIFY(window);
+        QCOMPARE(asker.count("message"), 1);
+        const QString text = asker.asked.last().text;
+        QVERIFY2(text.contains(QStringLiteral("and 18 more")), qPrintable(text));
+        QVERIFY2(text.count(QStringLiteral("Boxes / b")) == 12, qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("they are drawn as styled")), qPrintable(text));
+    }
+
     // The beta install's copy of a box is a link to the user's own folder:
     // the open leaves it and says so once, with the reason.
     void openNamesWhatItsCopiesLeft()
