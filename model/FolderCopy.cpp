@@ -33,6 +33,15 @@ QString tr(const char* text)
     return QCoreApplication::translate("FolderCopy", text);
 }
 
+#ifdef Q_OS_UNIX
+// Why a folder looked at a moment ago did not open as one: swapped for a
+// link or a file meanwhile, or the system's reason.
+QString whyNotOpened(int error)
+{
+    return error == ELOOP || error == ENOTDIR ? tr("it is no longer a folder") : FileEntries::systemReason(error);
+}
+#endif
+
 } // namespace
 
 using namespace FileEntries;
@@ -201,16 +210,12 @@ bool FolderCopy::copyTreeAt(int fromDir, int toDir, const QString& source, const
         // open here and stops the copy: nothing is copied through it.
         const int fromChild = openFolderAt(fromDir, name);
         if (fromChild < 0)
-            return fail(tr("cannot read %1: %2").arg(from, errno == ELOOP || errno == ENOTDIR
-                                                               ? tr("it is no longer a folder")
-                                                               : systemReason(errno)));
+            return fail(tr("cannot read %1: %2").arg(from, whyNotOpened(errno)));
         const int toChild = openFolderAt(toDir, name);
         if (toChild < 0) {
             const int why = errno;
             ::close(fromChild);
-            return fail(tr("cannot write %1: %2").arg(to, why == ELOOP || why == ENOTDIR
-                                                              ? tr("it is no longer a folder")
-                                                              : systemReason(why)));
+            return fail(tr("cannot write %1: %2").arg(to, whyNotOpened(why)));
         }
         const bool ok = copyTreeAt(fromChild, toChild, from, to, merge);
         ::close(fromChild);
