@@ -2,8 +2,10 @@
 
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
+#include "gallery/BundleArtCollisions.h"
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigFilesPlacement.h"
+#include "gallery/TemplateReferenceRename.h"
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
 #include "model/FolderCopy.h"
@@ -16,6 +18,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QDirIterator>
+#include <QHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QPair>
@@ -117,14 +120,17 @@ bool keepReplacedArt(const QString& source, const QString& destination, const QS
     return true;
 }
 
-bool installArt(const QStringList& artFiles, const QString& artRoot, const QStringList& targets, ArtCopies& copies,
-                QString* error)
+// ownPaths: art that goes under a folder name of its own (the user kept
+// their files of that folder), by its path in the bundle.
+bool installArt(const QStringList& artFiles, const QString& artRoot, const QStringList& targets,
+                const QHash<QString, QString>& ownPaths, ArtCopies& copies, QString* error)
 {
     for (int install = 0; install < targets.size(); ++install) {
         const QString installRoot = installRootOf(targets.at(install));
         int copied = 0;
-        for (const QString& art : artFiles) {
-            const QString source = artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size());
+        for (const QString& bundled : artFiles) {
+            const QString source = artRoot + QLatin1Char('/') + bundled.mid(kOverlayPrefix.size());
+            const QString art = ownPaths.value(bundled, bundled);
             const QString destination = PathGuard::join(installRoot, art);
             QString kept;
             QString why;
@@ -211,6 +217,38 @@ bool failAfterWriting(ArtCopies& copies, const QStringList& keptFiles, const QSt
     return failWith(error, text);
 }
 
+// Art that would replace other files of a folder a configuration uses is
+// put to the user first. Keeping theirs moves the bundle's art of those
+// folders to names of their own (*ownPaths) and points the bundle's
+// configuration (still in the extraction folder) at them. Nothing is
+// written into an install or the config folder here.
+bool settleArtInUse(const BundleArtCollisions& collisions, const ArtInUseCheck& check, const QString& config,
+                    QHash<QString, QString>* ownPaths, QStringList* ownFolders, QString* error)
+{
+    const QList<ArtFolderInUse> inUse = collisions.inUse(check.usersOf);
+    if (inUse.isEmpty())
+        return true;
+    const ArtInUseAnswer answer = check.ask ? check.ask(inUse) : ArtInUseAnswer::KeepMine;
+    if (answer == ArtInUseAnswer::Cancel)
+        return failWith(error, tr("the install was cancelled; nothing was changed"));
+    if (answer == ArtInUseAnswer::Replace)
+        return true;
+    for (const ArtFolderInUse& folder : inUse) {
+        QString why;
+        if (folder.ownName.isEmpty())
+            return failWith(error, tr("no free folder name for the bundle's %1 was found; nothing was changed")
+                                       .arg(folder.folderName));
+        if (!TemplateReferenceRename::inArchive(config, folder.folderName, folder.ownName, &why))
+            return failWith(error, tr("could not point the config at %1 instead of %2: %3")
+                                       .arg(folder.ownName, folder.folderName, why));
+        qInfo().noquote() << "installConfigInstallBundle: kept the user's" << folder.folderName
+                          << "- the bundle's art goes to" << folder.ownName;
+        ownFolders->append(tr("\"%1\" installed as \"%2\"").arg(folder.folderName, folder.ownName));
+    }
+    *ownPaths = collisions.ownPaths(inUse);
+    return true;
+}
+
 } // namespace
 
 QString installRootOf(const QString& root)
@@ -242,7 +280,7 @@ bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QStri
 
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result, QString* error,
-                                const ConfigTargetCheck& confirmTarget)
+                                const ConfigTargetCheck& confirmTarget, const ArtInUseCheck& artInUse)
 {
     if (bundlePath.isEmpty() || !QFileInfo(bundlePath).isFile())
         return failWith(error, tr("bundle zip not found: %1").arg(bundlePath));
@@ -267,6 +305,11 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     const QStringList artFiles = artFilesOf(artRoot);
     if (artFiles.isEmpty())
         return failWith(error, tr("the bundle's art tree is empty"));
+    QHash<QString, QString> ownPaths;
+    QStringList ownFolders;
+    if (!settleArtInUse(BundleArtCollisions(artFiles, artRoot, targets), artInUse,
+                        extracted.path() + QLatin1Char('/') + configName, &ownPaths, &ownFolders, error))
+        return false;
     ConfigFilesPlacement placement(extracted.path(), configName, configFolder);
     const QString placed = placement.placedPath();
     if (confirmTarget) {
@@ -277,7 +320,7 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     }
 
     ArtCopies copies;
-    if (!installArt(artFiles, artRoot, targets, copies, error) || !placement.place(error))
+    if (!installArt(artFiles, artRoot, targets, ownPaths, copies, error) || !placement.place(error))
         return failAfterWriting(copies, placement.keptFiles(), placed, result, error);
 
     if (result) {
@@ -290,6 +333,7 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         result->keptConfigPath = result->keptFiles.value(0);
         result->keptArtFolder = copies.keptRoot;
         result->left = copies.left;
+        result->ownFolders = ownFolders;
     }
     return true;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "templates/TemplateUsers.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +39,10 @@ struct ConfigBundleInstallResult {
     // the files they received.
     QStringList left;
 
+    // One line per template folder in use whose files the user kept, naming
+    // the folder of its own the bundle's art went to instead.
+    QStringList ownFolders;
+
     // keptFiles, then keptArtFolder when it is set.
     QStringList kept() const
     {
@@ -57,6 +64,37 @@ struct ConfigTarget {
     // each record store it adds, and a ".zconfig" of the same name whose
     // stores change.
     QStringList touched;
+};
+
+// A homebrew folder ("s04_homebrew/<folderName>/") of the bundle whose art
+// differs from the files an RS3 install holds there, while a configuration
+// uses that folder: replacing them would change what it shows.
+struct ArtFolderInUse {
+    QString folderName;
+    // The files the bundle's art would replace, as paths in the installs.
+    QStringList changed;
+    TemplateUsers users;
+    // The name of its own the bundle's art takes when the user keeps theirs
+    // (a folder no install holds), with the placed configuration pointing at
+    // it.
+    QString ownName;
+};
+
+enum class ArtInUseAnswer {
+    KeepMine, // the user's files stay; the bundle's art goes under ownName
+    Replace,  // the bundle's art replaces them; a copy is kept in a dated backup
+    Cancel,   // nothing is installed
+};
+
+// Who is asked, and how users are found, before an install replaces art of
+// a folder in use.
+struct ArtInUseCheck {
+    // What uses a homebrew folder of that name; without one, RaceStudio 3's
+    // configurations.
+    std::function<TemplateUsers(const QString& folderName)> usersOf;
+    // Asked once with every folder in use, before anything is written;
+    // without one the user's art is kept.
+    std::function<ArtInUseAnswer(const QList<ArtFolderInUse>& folders)> ask;
 };
 
 // Copies the bundle's art into every RS3 install (stable, then beta; one
@@ -84,10 +122,15 @@ struct ConfigTarget {
 // anything is written; false ends the install with "the install was
 // cancelled; nothing was changed" (the caller's answer for a configuration
 // open in a window).
+// Art that differs from the files of a homebrew folder a configuration uses
+// is written only after artInUse.ask answered Replace; with KeepMine (or no
+// question) the folder's art is installed under a name of its own and the
+// placed configuration points at it; Cancel ends the install as above. A
+// folder nothing uses is replaced, its files kept in the dated backup.
 using ConfigTargetCheck = std::function<bool(const ConfigTarget& target)>;
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result = nullptr, QString* error = nullptr,
-                                const ConfigTargetCheck& confirmTarget = {});
+                                const ConfigTargetCheck& confirmTarget = {}, const ArtInUseCheck& artInUse = {});
 
 // Unpacks a bundle into targetFolder through the shared extraction core,
 // with the package caps; an entry that would land outside the folder stops

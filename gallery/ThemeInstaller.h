@@ -70,6 +70,12 @@ public:
     using ThemeUsersLookup = std::function<TemplateUsers(const QString& folderName)>;
     void setThemeUsersLookup(const ThemeUsersLookup& lookup) { themeUsersLookup = lookup; }
 
+    // Asked before a configuration bundle's art replaces files of template
+    // folders in use (found through the users lookup above); Cancel ends the
+    // install as cancelled. Without one the user's art is kept.
+    using ArtInUseQuestion = std::function<ArtInUseAnswer(const QList<ArtFolderInUse>& folders)>;
+    void setArtInUseQuestion(const ArtInUseQuestion& question) { artInUseQuestion = question; }
+
     // Reads a theme bundle into the bundle state; empty on success, else the
     // message. The theme id must be one plain folder name.
     QString parseThemeBundle(const QByteArray& bytes);
@@ -123,6 +129,7 @@ Q_SIGNALS:
 private:
     ConfigTargetCheck configTargetCheck;
     ThemeUsersLookup themeUsersLookup;
+    ArtInUseQuestion artInUseQuestion;
     void onDownloadProgress(qint64 received, qint64 total);
     void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;

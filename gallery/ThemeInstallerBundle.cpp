@@ -92,7 +92,14 @@ bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
         declined = configTargetCheck && !configTargetCheck(target);
         return !declined;
     };
-    const bool ok = installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error, confirm);
+    ArtInUseCheck artInUse{themeUsersLookup, {}};
+    artInUse.ask = [this, &declined](const QList<ArtFolderInUse>& folders) {
+        const ArtInUseAnswer answer = artInUseQuestion ? artInUseQuestion(folders) : ArtInUseAnswer::KeepMine;
+        declined = answer == ArtInUseAnswer::Cancel;
+        return answer;
+    };
+    const bool ok =
+        installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error, confirm, artInUse);
     scratch.remove();
     if (!ok) {
         if (declined)

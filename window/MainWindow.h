@@ -27,6 +27,9 @@ class AddTextBoxCommand;
 struct ArtworkBackup;
 struct ArtworkTarget;
 struct ConfigTarget;
+struct ArtFolderInUse;
+struct ArtInUseCheck;
+enum class ArtInUseAnswer;
 
 struct ArtworkExportInfo;
 
@@ -376,6 +379,12 @@ private:
     // Asks before such an install writes anything; true when it may go on
     // (an install that touches nothing of it never asks).
     bool mayInstallOver(const ConfigTarget& target);
+    // Asks before a bundle's art replaces files of template folders that
+    // configurations use, naming the users and the files (see
+    // installConfigInstallBundle).
+    ArtInUseAnswer askArtInUse(const QList<ArtFolderInUse>& folders);
+    // The users count and the question above, for an install from this window.
+    ArtInUseCheck artInUseCheck();
     // After an install that kept a copy of the open configuration (one of
     // `kept`), the window goes on with that copy, so its edits never reach
     // the installed files. Returns that copy's path; empty when none was kept.

@@ -93,6 +93,7 @@ void MainWindow::createThemeInstaller()
     themeInstaller->setConfigTargetCheck(
         [this](const ConfigTarget& target) { return mayInstallOver(target); });
     themeInstaller->setThemeUsersLookup([this](const QString& folderName) { return templateUsers(folderName); });
+    themeInstaller->setArtInUseQuestion([this](const QList<ArtFolderInUse>& folders) { return askArtInUse(folders); });
     connect(themeInstaller, &gallery::ThemeInstaller::progress, this, &MainWindow::onThemeInstallProgress);
     connect(themeInstaller, &gallery::ThemeInstaller::installed, this, &MainWindow::onThemeInstalled);
     connect(themeInstaller, &gallery::ThemeInstaller::configInstalled, this, &MainWindow::onConfigInstalled);

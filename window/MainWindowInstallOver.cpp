@@ -12,6 +12,7 @@
 #include "model/DashConfig.h"
 #include "model/SamePath.h"
 #include "panels/Asker.h"
+#include "templates/TemplateUsers.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -108,6 +109,44 @@ bool MainWindow::mayInstallOver(const ConfigTarget& target)
     const auto answer = Asker::instance().question(this, tr("Install Config Bundle"), text,
                                                    QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     return answer == QMessageBox::Yes;
+}
+
+ArtInUseCheck MainWindow::artInUseCheck()
+{
+    return {[this](const QString& folderName) { return templateUsers(folderName); },
+            [this](const QList<ArtFolderInUse>& folders) { return askArtInUse(folders); }};
+}
+
+// The question the template entries ask before a folder in use changes,
+// with a way to keep the user's art: the bundle's goes under a name of its
+// own.
+ArtInUseAnswer MainWindow::askArtInUse(const QList<ArtFolderInUse>& folders)
+{
+    QStringList parts;
+    QStringList changed;
+    QStringList ownNames;
+    for (const ArtFolderInUse& folder : folders) {
+        parts << tr("\"%1\" is used by:\n%2").arg(folder.folderName, folder.users.lines().join(QLatin1Char('\n')));
+        for (const QString& file : folder.changed)
+            changed << QDir::toNativeSeparators(file);
+        ownNames << tr("\"%1\" as \"%2\"").arg(folder.folderName, folder.ownName);
+    }
+    const QString text =
+        tr("The bundle brings other art for template folders that configurations use:\n\n%1\n\nFiles it would "
+           "replace:\n%2\n\nYes keeps your art: the bundle's art is installed under a name of its own (%3) and "
+           "the installed configuration points at it.\nNo replaces your art with the bundle's; a copy of your files "
+           "is kept in the artwork backups, and the configurations above then show the bundle's art.\nCancel "
+           "installs nothing.")
+            .arg(parts.join(QStringLiteral("\n\n")), shortList(changed), ownNames.join(QStringLiteral(", ")));
+    switch (Asker::instance().question(this, tr("Install Config Bundle"), text,
+                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
+    case QMessageBox::Yes:
+        return ArtInUseAnswer::KeepMine;
+    case QMessageBox::No:
+        return ArtInUseAnswer::Replace;
+    default:
+        return ArtInUseAnswer::Cancel;
+    }
 }
 
 QString MainWindow::followKeptCopy(const QStringList& kept, bool openFileGone)

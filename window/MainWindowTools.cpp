@@ -95,7 +95,13 @@ void MainWindow::installConfigBundle()
         declined = !mayInstallOver(target);
         return !declined;
     };
-    if (!installConfigInstallBundle(bundle, folder, &result, &error, confirm)) {
+    ArtInUseCheck artInUse = artInUseCheck();
+    artInUse.ask = [this, &declined](const QList<ArtFolderInUse>& folders) {
+        const ArtInUseAnswer answer = askArtInUse(folders);
+        declined = answer == ArtInUseAnswer::Cancel;
+        return answer;
+    };
+    if (!installConfigInstallBundle(bundle, folder, &result, &error, confirm, artInUse)) {
         // What could not be put back stays in its copy, which the window
         // follows as after an install; otherwise the open file is back as
         // it was and the window goes on with it.
@@ -109,9 +115,12 @@ void MainWindow::installConfigBundle()
         ? QString()
         : tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(keptPaths.join(QLatin1Char('\n'))));
     kept += followInstall(result.configPath, keptPaths);
+    if (!result.ownFolders.isEmpty())
+        kept += tr("\n\nYour art was kept; the bundle's art was installed under a name of its own:\n%1")
+                    .arg(result.ownFolders.join(QLatin1Char('\n')));
     if (!result.left.isEmpty())
         kept += tr("\n\nArt left out (a link or special file is in its way):\n%1")
-                    .arg(QDir::toNativeSeparators(result.left.join(QLatin1Char('\n'))));
+                    .arg(QDir::toNativeSeparators(shortList(result.left)));
     if (!keptPaths.isEmpty())
         statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
                                      .arg(QFileInfo(result.configPath).fileName(),

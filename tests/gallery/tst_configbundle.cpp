@@ -4,12 +4,14 @@
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
 #include "model/DashConfig.h"
+#include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 #include "support/ConfigFixture.h"
 #include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
+#include "templates/TemplateReferenceCount.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -79,6 +81,39 @@ QByteArray fileBytes(const QString& path)
 void setBetaRoot(const QString& root)
 {
     QSettings("Tindrel AS", "Korvelanto").setValue("paths/raceStudio3BetaRoot", root);
+}
+
+QString homebrewFolder(const QString& name)
+{
+    return "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/" + name + "/";
+}
+
+// A template folder as one home has it: its page file the same in every
+// home, its background and mask art this home's own.
+void writeTemplate(const Rs3Fixture& rs3, const QString& name, const QByteArray& home)
+{
+    const QString folder = homebrewFolder(name);
+    QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "pMain.P2.xml", "<page/>"));
+    QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "bkg.png", home + " background"));
+    QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "Items/md1/mask.png", home + " art"));
+}
+
+// The device text of a saved configuration whose mask shows the template's art.
+QByteArray deviceUsing(const QString& name)
+{
+    return ("<e c=\"GMaskParam\"><p n=\"PATH_REL_AiM_MASK\">" + homebrewFolder(name).toHtmlEscaped()
+            + "Items/md1/</p><p n=\"PATH_IMAGE\">mask.png</p></e>")
+        .toUtf8();
+}
+
+// The references of every device file in a configuration archive.
+int referencesIn(const QString& zconf2, const QString& name)
+{
+    int count = 0;
+    const FileMap entries = ZipFixture::readZip(zconf2);
+    for (const QByteArray& bytes : entries)
+        count += TemplateReferenceCount::inDeviceBytes(bytes, name);
+    return count;
 }
 
 } // namespace
@@ -616,6 +651,91 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(copies[0]), QByteArray("edited config"));
         QCOMPARE(fileBytes(folder + "/Club Race.barcolor.json"), QByteArray("edited bars"));
         QCOMPARE(fileBytes(folder + "/Club Race.multibox.json"), QByteArray("my boxes"));
+    }
+
+    // Two homes with a template of one name: a bundle from the first,
+    // installed on the second while a saved configuration there uses its
+    // template, asks first, naming the configuration and the files. Kept:
+    // every file of the user's folder is as it was, and the bundle's art
+    // lies under a name of its own that the placed configuration points at.
+    // Replaced: the user's files are in the dated backup. Cancel: nothing
+    // at all is written.
+    void installAsksBeforeReplacingArtInUse_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("answer"); // keep, replace, cancel, unasked
+        for (const QString& name : {QString("Track One"), QString("R&D \"Öl\" 'x'"), QString("鈴鹿 トラック")}) {
+            for (const QString& answer : {"keep", "replace", "cancel"})
+                QTest::addRow("%s, %s", qPrintable(name), qPrintable(answer)) << name << answer;
+        }
+        QTest::newRow("nobody to ask") << "Track One" << "unasked";
+    }
+    void installAsksBeforeReplacingArtInUse()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, answer);
+        QString error;
+        QString zip;
+        {
+            Rs3Fixture first;
+            writeTemplate(first, name, "first");
+            DashConfig config;
+            QVERIFY2(config.load(writeConfig({artMask("m1", homebrewFolder(name) + "Items/md1/", "mask.png")}), &error),
+                     qPrintable(error));
+            zip = TestEnvironment::makeTempDir("bundle") + "/first.zip";
+            QVERIFY2(exportConfigInstallBundle(config, zip, &error), qPrintable(error));
+        }
+        Rs3Fixture second;
+        writeTemplate(second, name, "second");
+        second.addUserConfig(Rs3Fixture::Stable, "cfg_001", "My Race", {deviceUsing(name)});
+        const QString mine = second.absolutePath(Rs3Fixture::Stable, homebrewFolder(name));
+        const FileMap before = Rs3Fixture::treeSnapshot(mine);
+        const FileMap installs = second.snapshot();
+        const QString folder = TestEnvironment::makeTempDir("placed");
+
+        QList<ArtFolderInUse> asked;
+        ArtInUseCheck check;
+        if (answer != "unasked")
+            check.ask = [&](const QList<ArtFolderInUse>& folders) {
+                asked << folders;
+                return answer == "keep" ? ArtInUseAnswer::KeepMine
+                    : answer == "replace" ? ArtInUseAnswer::Replace : ArtInUseAnswer::Cancel;
+            };
+        ConfigBundleInstallResult result;
+        const bool installed = installConfigInstallBundle(zip, folder, &result, &error, {}, check);
+        QVERIFY2(installed == (answer != "cancel"), qPrintable(error));
+        if (answer != "unasked") {
+            QCOMPARE(asked.size(), 1);
+            QCOMPARE(asked[0].folderName, name);
+            QVERIFY2(asked[0].users.lines().join('\n').contains("My Race"), qPrintable(asked[0].users.lines().join('\n')));
+            QCOMPARE(asked[0].changed, (QStringList{mine + "Items/md1/mask.png", mine + "bkg.png"}));
+        }
+        if (answer == "cancel") {
+            QCOMPARE(error, QString("the install was cancelled; nothing was changed"));
+            QCOMPARE(second.snapshot(), installs);
+            QCOMPARE(ZipFixture::readTree(folder), FileMap());
+            return;
+        }
+        QVERIFY2(installed, qPrintable(error));
+        if (answer == "replace") {
+            QCOMPARE(fileBytes(mine + "Items/md1/mask.png"), QByteArray("first art"));
+            QCOMPARE(fileBytes(result.keptArtFolder + "/1/" + homebrewFolder(name) + "Items/md1/mask.png"),
+                     QByteArray("second art"));
+            QCOMPARE(referencesIn(result.configPath, name), 1);
+            return;
+        }
+        QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
+        const QString own = name + "_2";
+        QCOMPARE(result.ownFolders, QStringList{QString("\"%1\" installed as \"%2\"").arg(name, own)});
+        for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QCOMPARE(fileBytes(second.absolutePath(which, homebrewFolder(own) + "Items/md1/mask.png")),
+                     QByteArray("first art"));
+        QCOMPARE(referencesIn(result.configPath, name), 0);
+        QCOMPARE(referencesIn(result.configPath, own), 1);
+        // The placed configuration opens, its mask showing the art it brought.
+        DashConfig placed;
+        QVERIFY2(placed.load(result.configPath, &error), qPrintable(error));
+        QCOMPARE(findParamText(placed.page(0)->masks.at(0).node, "PATH_REL_AiM_MASK"), homebrewFolder(own) + "Items/md1/");
     }
 
     void installRootOf_data()

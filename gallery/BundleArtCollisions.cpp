@@ -1,0 +1,134 @@
+#include "gallery/BundleArtCollisions.h"
+
+#include "artwork/ArtworkFiles.h"
+#include "gallery/ConfigBundleExport.h"
+#include "model/FolderCopy.h"
+#include "model/PathGuard.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+
+const QString kOverlayPrefix = QStringLiteral("aim/resources/overlay/");
+const QString kHomebrewSet = QStringLiteral("s04_homebrew");
+
+// Another file is there: the bundle's art would replace it with other bytes.
+// What is not a plain file, or lies behind a link, the install leaves out
+// anyway.
+bool differs(const QString& installRoot, const QString& destination, const QString& source)
+{
+    if (destination.isEmpty() || !FolderCopy::linkOnPath(installRoot, destination).isEmpty()
+        || !FolderCopy::isRegularFile(destination))
+        return false;
+    QByteArray mine;
+    QByteArray theirs;
+    return !FolderCopy::readRegularFile(destination, kArtFileReadBound, &mine)
+        || !FolderCopy::readRegularFile(source, kArtFileReadBound, &theirs) || mine != theirs;
+}
+
+bool present(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+BundleArtCollisions::BundleArtCollisions(const QStringList& artFiles, const QString& artRoot,
+                                         const QStringList& targets)
+    : m_art(artFiles)
+    , m_artRoot(artRoot)
+{
+    for (const QString& target : targets)
+        m_installRoots.append(installRootOf(target));
+}
+
+QString BundleArtCollisions::homebrewFolderName(const QString& art)
+{
+    const QStringList parts = templateFolderOf(art).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.size() < 2 || parts.at(parts.size() - 2).compare(kHomebrewSet, Qt::CaseInsensitive) != 0)
+        return {};
+    return parts.last();
+}
+
+QList<ArtFolderInUse> BundleArtCollisions::inUse(const std::function<TemplateUsers(const QString&)>& usersOf) const
+{
+    QList<ArtFolderInUse> folders;
+    QSet<QString> looked;
+    for (const QString& art : m_art) {
+        const QString name = homebrewFolderName(art);
+        // RS3 reads folder names in any letter case, as the users count does.
+        if (name.isEmpty() || looked.contains(name.toCaseFolded()))
+            continue;
+        looked.insert(name.toCaseFolded());
+        const QStringList changed = changedFiles(name);
+        if (changed.isEmpty())
+            continue;
+        const TemplateUsers users = usersOf ? usersOf(name) : TemplateUsers::ofFolderName(name, nullptr, {});
+        if (users.inUse())
+            folders.append({name, changed, users, freeName(name)});
+    }
+    return folders;
+}
+
+QHash<QString, QString> BundleArtCollisions::ownPaths(const QList<ArtFolderInUse>& folders) const
+{
+    QHash<QString, QString> paths;
+    for (const ArtFolderInUse& folder : folders) {
+        for (const QString& art : m_art) {
+            if (homebrewFolderName(art).compare(folder.folderName, Qt::CaseInsensitive) == 0)
+                paths.insert(art, renamed(art, folder.ownName));
+        }
+    }
+    return paths;
+}
+
+QStringList BundleArtCollisions::changedFiles(const QString& folderName) const
+{
+    QStringList changed;
+    for (const QString& installRoot : m_installRoots) {
+        for (const QString& art : m_art) {
+            if (homebrewFolderName(art).compare(folderName, Qt::CaseInsensitive) != 0)
+                continue;
+            const QString destination = PathGuard::join(installRoot, art);
+            if (differs(installRoot, destination, m_artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size())))
+                changed.append(destination);
+        }
+    }
+    return changed;
+}
+
+// "<name>_2", "<name>_3", ...: the first that no install holds for any of
+// the folder's art and that the bundle does not bring itself; empty when
+// none is.
+QString BundleArtCollisions::freeName(const QString& folderName) const
+{
+    QSet<QString> bundled;
+    for (const QString& art : m_art)
+        bundled.insert(homebrewFolderName(art).toCaseFolded());
+    for (int n = 2; n < 10000; ++n) {
+        const QString candidate = folderName + QLatin1Char('_') + QString::number(n);
+        if (bundled.contains(candidate.toCaseFolded()))
+            continue;
+        bool free = true;
+        for (const QString& installRoot : m_installRoots) {
+            for (const QString& art : m_art) {
+                if (free && homebrewFolderName(art).compare(folderName, Qt::CaseInsensitive) == 0)
+                    free = !present(PathGuard::join(installRoot, templateFolderOf(renamed(art, candidate))));
+            }
+        }
+        if (free)
+            return candidate;
+    }
+    return {};
+}
+
+QString BundleArtCollisions::renamed(const QString& art, const QString& newName) const
+{
+    const QString folder = templateFolderOf(art);
+    const QString name = homebrewFolderName(art);
+    // The folder as templateFolderOf spells it, with its trailing '/'.
+    const QString parent = folder.chopped(name.size() + 1);
+    return parent + newName + QLatin1Char('/') + art.mid(folder.size());
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "gallery/ConfigBundleInstall.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The homebrew folders of a config bundle whose art would replace different
+// files in an RS3 install while a configuration uses the folder, found
+// before anything is written; and where their art goes when the user keeps
+// their own.
+class BundleArtCollisions {
+public:
+    // artFiles: "aim/resources/overlay/..." paths, read from artRoot by the
+    // part after "aim/resources/overlay/"; targets: the overlay roots written.
+    BundleArtCollisions(const QStringList& artFiles, const QString& artRoot, const QStringList& targets);
+
+    // "<name>" of an art path in "s04_homebrew/<name>/"; empty for any other.
+    static QString homebrewFolderName(const QString& art);
+
+    // The folders in use whose art differs from what an install holds, each
+    // with the name of its own its art would take. usersOf may be empty.
+    QList<ArtFolderInUse> inUse(const std::function<TemplateUsers(const QString&)>& usersOf) const;
+
+    // Each art file of those folders (by art path) with the art path it takes
+    // under the folder's own name.
+    QHash<QString, QString> ownPaths(const QList<ArtFolderInUse>& folders) const;
+
+private:
+    QStringList changedFiles(const QString& folderName) const;
+    QString freeName(const QString& folderName) const;
+    QString renamed(const QString& art, const QString& newName) const;
+
+    QStringList m_art;
+    QString m_artRoot;
+    QStringList m_installRoots;
+};

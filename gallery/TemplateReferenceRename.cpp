@@ -1,0 +1,144 @@
+#include "gallery/TemplateReferenceRename.h"
+
+#include "gallery/ReplacingZipFile.h"
+#include "model/ErrorText.h"
+#include "model/XmlParams.h"
+#include "model/ZipArchive.h"
+#include "model/ZipWriter.h"
+#include "templates/TemplateReferenceCount.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <QSet>
+#include <QStringList>
+
+namespace {
+
+const QString kSet = QStringLiteral("s04_homebrew");
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("TemplateReferenceRename", text);
+}
+
+bool isSeparator(QChar c)
+{
+    return c == u'/' || c == u'\\';
+}
+
+// The value with each reference to `from` pointing at `to`; *count says how
+// many there were.
+QString renamedValue(const QString& value, const QString& from, const QString& to, int* count)
+{
+    QString out = value;
+    for (qsizetype at = out.indexOf(kSet, 0, Qt::CaseInsensitive); at >= 0;
+         at = out.indexOf(kSet, at + kSet.size(), Qt::CaseInsensitive)) {
+        const qsizetype name = at + kSet.size() + 1;
+        const qsizetype end = name + from.size();
+        if (end >= out.size() || !isSeparator(out[name - 1]) || !isSeparator(out[end])
+            || QStringView(out).mid(name, from.size()).compare(from, Qt::CaseInsensitive) != 0)
+            continue;
+        out.replace(name, from.size(), to);
+        ++*count;
+    }
+    return out;
+}
+
+class RenameWalker : public pugi::xml_tree_walker {
+public:
+    RenameWalker(const QString& from, const QString& to) : m_from(from), m_to(to) {}
+
+    bool for_each(pugi::xml_node& node) override
+    {
+        visit(node);
+        return true;
+    }
+
+    void visit(pugi::xml_node node)
+    {
+        for (pugi::xml_attribute attribute : node.attributes()) {
+            const QString value = renamed(attribute.value());
+            if (!value.isNull())
+                attribute.set_value(value.toUtf8().constData());
+        }
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+            const QString value = renamed(node.value());
+            if (!value.isNull())
+                node.set_value(value.toUtf8().constData());
+        }
+    }
+
+    int count = 0;
+
+private:
+    // Null when the value names no reference.
+    QString renamed(const char* value)
+    {
+        const int before = count;
+        const QString out = renamedValue(QString::fromUtf8(value), m_from, m_to, &count);
+        return count == before ? QString() : out;
+    }
+
+    QString m_from;
+    QString m_to;
+};
+
+// The device file's bytes pointing at `to`; the bytes unchanged when they
+// name no reference. False when a file that names one cannot be read as XML.
+bool renamedDeviceFile(QByteArray* bytes, const QString& from, const QString& to)
+{
+    if (TemplateReferenceCount::inDeviceBytes(*bytes, from) == 0)
+        return true;
+    pugi::xml_document doc;
+    if (!doc.load_buffer(bytes->constData(), size_t(bytes->size())))
+        return false;
+    TemplateReferenceRename::inNode(doc, from, to);
+    *bytes = xmlDocumentBytes(doc, "  ", bytes->size() + bytes->size() / 16);
+    return TemplateReferenceCount::inDeviceBytes(*bytes, from) == 0;
+}
+
+} // namespace
+
+int TemplateReferenceRename::inNode(pugi::xml_node node, const QString& from, const QString& to)
+{
+    if (from.isEmpty() || to.isEmpty() || !node)
+        return 0;
+    RenameWalker walker(from, to);
+    walker.visit(node);
+    node.traverse(walker);
+    return walker.count;
+}
+
+bool TemplateReferenceRename::inArchive(const QString& zconf2Path, const QString& from, const QString& to,
+                                        QString* error)
+{
+    // The entries in archive order, so the rewritten archive lists them as
+    // the original did.
+    QStringList order;
+    QSet<QString> seen;
+    QMap<QString, QByteArray> entries;
+    ZipFailure failure;
+    const auto every = [&order, &seen](const QString& name) {
+        if (!seen.contains(name)) {
+            seen.insert(name);
+            order.append(name);
+        }
+        return true;
+    };
+    if (!readZipEntries(zconf2Path, every, ExtractLimits(), &entries, &failure))
+        return failWith(error, tr("cannot read %1: %2").arg(zconf2Path, failure.text()));
+    ReplacingZipFile zip(zconf2Path);
+    QString why;
+    if (!zip.open(&why))
+        return failWith(error, why);
+    for (const QString& name : std::as_const(order)) {
+        QByteArray bytes = entries.value(name);
+        if (!renamedDeviceFile(&bytes, from, to))
+            return failWith(error, tr("cannot read %1 in %2").arg(name, zconf2Path));
+        if (!writeZipEntry(zip.handle(), name, bytes))
+            return failWith(error, tr("cannot write %1: %2").arg(zip.temporaryPath(), tr("the entry %1").arg(name)));
+    }
+    if (!zip.commit(&why))
+        return failWith(error, tr("cannot write %1: %2").arg(zconf2Path, why));
+    return true;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <pugixml.hpp>
+
+// Points a configuration at a homebrew template folder of another name:
+// every "s04_homebrew/<from>/" its device files name (any letter case, '/'
+// or '\' as separators, as TemplateReferenceCount reads them) becomes
+// "s04_homebrew/<to>/", the separators kept as they were.
+class TemplateReferenceRename {
+public:
+    TemplateReferenceRename() = delete;
+
+    // In the attribute values and text of a node and everything below it;
+    // the number of references changed.
+    static int inNode(pugi::xml_node node, const QString& from, const QString& to);
+
+    // In a configuration archive, rewritten whole beside it and renamed over
+    // it only once complete: the device files that name the folder are
+    // written as a save writes them, every other entry as it was. Errors
+    // (translated): "cannot read %1: %2", "cannot read %1 in %2",
+    // "cannot write %1: %2".
+    static bool inArchive(const QString& zconf2Path, const QString& from, const QString& to, QString* error);
+};
