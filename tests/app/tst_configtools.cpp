@@ -766,6 +766,38 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(elsewhere + QStringLiteral("/race.boxstyles.json")), kBoxStyles);
     }
 
+    // Fifteen art files behind a link in the stable install: the closing
+    // question names the first dozen left out and counts the rest, so its
+    // buttons stay on the screen; the log holds all of them.
+    void artLeftOutIsCutAtADozen()
+    {
+        const QString set = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/");
+        QMap<QString, QByteArray> files{{QStringLiteral("race.zconf2"), incomingConfig()}};
+        for (int i = 0; i < 15; ++i)
+            files.insert(QStringLiteral("RS3_homebrew_folder/%1Linked/f%2.png").arg(set).arg(i, 2, 10, QLatin1Char('0')),
+                         "art");
+        const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
+        QVERIFY(ZipFixture::writeZip(zip, files));
+        const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));
+        const QString link = m_rs3->absolutePath(Rs3Fixture::Stable, set + QStringLiteral("Linked"));
+        QVERIFY(QDir().mkpath(QFileInfo(link).absolutePath()));
+        QVERIFY(QFile::link(elsewhere, link));
+        ScriptedAsker asker;
+        MainWindow window;
+        asker.fileNames = {zip, TestEnvironment::makeTempDir(QStringLiteral("placed"))};
+        asker.buttons = {QMessageBox::No};
+        for (int i = 0; i < 15; ++i)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^installConfigInstallBundle: ")));
+        menuAction(window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        QFile::remove(link);
+
+        const QString said = asker.asked.last().text;
+        QVERIFY2(said.contains(QStringLiteral("Linked/f11.png")) && !said.contains(QStringLiteral("Linked/f12.png"))
+                     && said.contains(QStringLiteral("\u2026 and 3 more (all of them are in the log file)")),
+                 qPrintable(said));
+        QCOMPARE(QDir(elsewhere).entryList(QDir::Files), QStringList());
+    }
+
     // The open file was moved away by another program, and a bundle of its
     // name is installed into its folder: the question says so and promises
     // no copy of a file that is not there; the window goes on under a new

@@ -3,8 +3,45 @@
 // use (Save as Template, New Homebrew Theme, the gallery's install).
 #include "app/UsedTheme.h"
 #include "editing/RemovePageCommand.h"
+#include "gallery/ConfigBundleExport.h"
+#include "templates/TemplateReferenceCount.h"
 
 #include <QtTest>
+
+namespace {
+
+const QString kHomebrewSet = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/";
+
+// A bundle exported on another computer, from its own RS3 install, whose
+// page template has the same folder name and art of its own. The settings
+// point at this computer's installs again afterwards.
+QString bundleFromAnotherHome(const Rs3Fixture& here, const QString& folder)
+{
+    const QString home = TestEnvironment::makeTempDir("other-home") + "/RaceStudio3";
+    const QString tpl = kHomebrewSet + folder + "/";
+    if (!ZipFixture::writeTree(home, {{tpl + "pMain.P2.xml", "<page/>"},
+                                      {tpl + "bkg.png", "the other computer's background"},
+                                      {tpl + "Items/md1/mask.png", "the other computer's art"}}))
+        return {};
+    QSettings settings("Tindrel AS", "Korvelanto");
+    settings.setValue("paths/raceStudio3Root", home);
+    settings.setValue("paths/raceStudio3BetaRoot", home);
+    ConfigFixture cfg;
+    cfg.device().page("Main").mask(Fx::mask("m1", 1, 1, 50, 50)
+                                       .p("PATH_REL_AiM_MASK", tpl + "Items/md1/")
+                                       .p("PATH_IMAGE", "mask.png")
+                                       .add(Fx::label("l1", "x", 0, 0, 50, 50)));
+    const QString folderOfConfig = TestEnvironment::makeTempDir("other-config");
+    DashConfig config;
+    const QString zip = folderOfConfig + "/bundle.zip";
+    const bool exported = cfg.writeZip(folderOfConfig + "/Their Race.zconf2")
+        && config.load(folderOfConfig + "/Their Race.zconf2") && exportConfigInstallBundle(config, zip);
+    settings.setValue("paths/raceStudio3Root", here.root(Rs3Fixture::Stable));
+    settings.setValue("paths/raceStudio3BetaRoot", here.root(Rs3Fixture::Beta));
+    return exported ? zip : QString();
+}
+
+} // namespace
 
 class TemplateUsersTest : public QObject {
     Q_OBJECT
@@ -183,6 +220,86 @@ private Q_SLOTS:
         for (const char* n : {"1", "2"})
             kept << Rs3Fixture::treeSnapshot(backups + '/' + roots[0] + '/' + n);
         QCOMPARE(kept, old);
+    }
+    // Two computers each save a page as the template of one name and a
+    // configuration that uses it; the first exports an install bundle and
+    // the second installs it from the File menu while its saved file is
+    // open. The question names that file and the files that would change;
+    // unless the user chose to replace, every file of the template folder
+    // the saved file points at is as it was.
+    void installConfigBundleAsksWhileTheSavedFileUsesTheTemplate_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("keep") << "Track One" << "Race.zconf2" << int(QMessageBox::Yes);
+        QTest::newRow("replace") << "Track One" << "Race.zconf2" << int(QMessageBox::No);
+        QTest::newRow("cancel") << "Track One" << "Race.zconf2" << int(QMessageBox::Cancel);
+        QTest::newRow("keep, names with & quotes and kanji")
+            << "R&D \"Öl\" 鈴鹿" << "R&D \"Öl\" 鈴鹿.zconf2" << int(QMessageBox::Yes);
+    }
+    void installConfigBundleAsksWhileTheSavedFileUsesTheTemplate()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, fileName);
+        QFETCH(int, answer);
+        // Each row's computer starts without templates of its own.
+        QVERIFY(QDir(homebrewTemplatesDir()).removeRecursively());
+        UsedTheme used;
+        QVERIFY(used.open(name, fileName));
+        const QDir store(homebrewTemplatesDir() + "/mxg_12");
+        const QStringList earlier = store.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        used.makeAgain(false);
+        for (const QString& made : store.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (!earlier.contains(made))
+                used.folder = made;
+        }
+        QVERIFY(!used.folder.isEmpty());
+        QVERIFY(used.addPage() && used.window.save());
+        QVERIFY(used.artNamedBySavedFile() > 0);
+        const QString zip = bundleFromAnotherHome(used.fx, used.folder);
+        QVERIFY(!zip.isEmpty());
+        // The stable install has the family, so the template was copied there.
+        const QString mine = used.fx.absolutePath(Rs3Fixture::Stable, kHomebrewSet + used.folder);
+        const QMap<QString, QByteArray> before = Rs3Fixture::treeSnapshot(mine);
+        QVERIFY(before.contains("bkg.png"));
+        const QByteArray saved = TestFiles::readBytes(used.path);
+        const QString placed = TestEnvironment::makeTempDir("placed");
+        used.asker.fileNames << zip << placed;
+        used.asker.buttons << QMessageBox::StandardButton(answer) << QMessageBox::No;
+        used.asker.asked.clear();
+
+        used.window.installConfigBundle();
+        QVERIFY(!used.asker.asked.isEmpty());
+        const QString question = used.asker.asked.value(2).text;
+        QVERIFY2(question.contains("is used by") && question.contains(fileName)
+                     && question.contains(QDir::toNativeSeparators(mine + "/bkg.png")),
+                 qPrintable(question));
+        QCOMPARE(TestFiles::readBytes(used.path), saved);
+        if (answer == QMessageBox::No) {
+            QCOMPARE(TestFiles::readBytes(mine + "/bkg.png"), QByteArray("the other computer's background"));
+            return;
+        }
+        QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
+        if (answer == QMessageBox::Cancel) {
+            QCOMPARE(used.asker.asked.size(), 3);
+            QCOMPARE(QDir(placed).entryList(QDir::Files), QStringList());
+            return;
+        }
+        // The bundle's art under a name of its own, which its configuration names.
+        const QString own = used.folder + "_2";
+        QCOMPARE(TestFiles::readBytes(mine + "_2/bkg.png"), QByteArray("the other computer's background"));
+        QVERIFY2(used.asker.asked.last().text.contains(own), qPrintable(used.asker.asked.last().text));
+        DashConfig installed;
+        QVERIFY(installed.load(placed + "/Their Race.zconf2"));
+        int toOwn = 0;
+        int toMine = 0;
+        for (const DeviceFile* device : installed.devices) {
+            toOwn += TemplateReferenceCount::inDeviceBytes(TestFiles::readBytes(device->filePath), own);
+            toMine += TemplateReferenceCount::inDeviceBytes(TestFiles::readBytes(device->filePath), used.folder);
+        }
+        QCOMPARE(toMine, 0);
+        QVERIFY(toOwn > 0);
     }
 };
 
