@@ -99,9 +99,10 @@ QStringList BundleArtCollisions::changedFiles(const QString& folderName) const
     return changed;
 }
 
-// "<name>_2", "<name>_3", ...: the first that no install holds for any of
-// the folder's art and that the bundle does not bring itself; empty when
-// none is.
+// "<name>_2", "<name>_3", ...: the first that the bundle does not bring
+// itself and that no install holds for any of the folder's art, or holds
+// with just the bundle's bytes (the same bundle installed before); empty
+// when none is.
 QString BundleArtCollisions::freeName(const QString& folderName) const
 {
     QSet<QString> bundled;
@@ -109,19 +110,28 @@ QString BundleArtCollisions::freeName(const QString& folderName) const
         bundled.insert(homebrewFolderName(art).toCaseFolded());
     for (int n = 2; n < 10000; ++n) {
         const QString candidate = folderName + QLatin1Char('_') + QString::number(n);
-        if (bundled.contains(candidate.toCaseFolded()))
-            continue;
-        bool free = true;
-        for (const QString& installRoot : m_installRoots) {
-            for (const QString& art : m_art) {
-                if (free && homebrewFolderName(art).compare(folderName, Qt::CaseInsensitive) == 0)
-                    free = !present(PathGuard::join(installRoot, templateFolderOf(renamed(art, candidate))));
-            }
-        }
-        if (free)
+        if (!bundled.contains(candidate.toCaseFolded()) && takesArtOf(folderName, candidate))
             return candidate;
     }
     return {};
+}
+
+bool BundleArtCollisions::takesArtOf(const QString& folderName, const QString& candidate) const
+{
+    for (const QString& installRoot : m_installRoots) {
+        for (const QString& art : m_art) {
+            if (homebrewFolderName(art).compare(folderName, Qt::CaseInsensitive) != 0)
+                continue;
+            const QString placed = renamed(art, candidate);
+            if (!present(PathGuard::join(installRoot, templateFolderOf(placed))))
+                continue;
+            const QString destination = PathGuard::join(installRoot, placed);
+            if (!FolderCopy::isRegularFile(destination)
+                || differs(installRoot, destination, m_artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size())))
+                return false;
+        }
+    }
+    return true;
 }
 
 QString BundleArtCollisions::renamed(const QString& art, const QString& newName) const

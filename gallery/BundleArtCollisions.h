@@ -31,6 +31,7 @@ public:
 private:
     QStringList changedFiles(const QString& folderName) const;
     QString freeName(const QString& folderName) const;
+    bool takesArtOf(const QString& folderName, const QString& candidate) const;
     QString renamed(const QString& art, const QString& newName) const;
 
     QStringList m_art;

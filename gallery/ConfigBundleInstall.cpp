@@ -238,7 +238,8 @@ bool settleArtInUse(const BundleArtCollisions& collisions, const ArtInUseCheck& 
         if (folder.ownName.isEmpty())
             return failWith(error, tr("no free folder name for the bundle's %1 was found; nothing was changed")
                                        .arg(folder.folderName));
-        if (!TemplateReferenceRename::inArchive(config, folder.folderName, folder.ownName, &why))
+        if (!TemplateReferenceRename::inArchive(config, folder.folderName, folder.ownName, &why)
+            || !TemplateReferenceRename::inStores(config, folder.folderName, folder.ownName, &why))
             return failWith(error, tr("could not point the config at %1 instead of %2: %3")
                                        .arg(folder.ownName, folder.folderName, why));
         qInfo().noquote() << "installConfigInstallBundle: kept the user's" << folder.folderName

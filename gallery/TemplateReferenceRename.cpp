@@ -1,13 +1,20 @@
 #include "gallery/TemplateReferenceRename.h"
 
 #include "gallery/ReplacingZipFile.h"
+#include "model/DashConfig.h"
 #include "model/ErrorText.h"
+#include "model/FolderCopy.h"
+#include "model/SafeWrite.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 #include "model/ZipWriter.h"
 #include "templates/TemplateReferenceCount.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QSet>
 #include <QStringList>
@@ -97,6 +104,29 @@ bool renamedDeviceFile(QByteArray* bytes, const QString& from, const QString& to
     return TemplateReferenceCount::inDeviceBytes(*bytes, from) == 0;
 }
 
+// A record store's value with every string pointing at `to`.
+QJsonValue renamedJson(const QJsonValue& value, const QString& from, const QString& to, int* count)
+{
+    if (value.isString())
+        return renamedValue(value.toString(), from, to, count);
+    if (value.isArray()) {
+        QJsonArray array = value.toArray();
+        for (qsizetype i = 0; i < array.size(); ++i)
+            array[i] = renamedJson(array.at(i), from, to, count);
+        return array;
+    }
+    if (value.isObject()) {
+        QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            it.value() = renamedJson(it.value(), from, to, count);
+        return object;
+    }
+    return value;
+}
+
+// Far above any record store.
+constexpr qint64 kStoreReadBound = 64 * 1024 * 1024;
+
 } // namespace
 
 int TemplateReferenceRename::inNode(pugi::xml_node node, const QString& from, const QString& to)
@@ -140,5 +170,28 @@ bool TemplateReferenceRename::inArchive(const QString& zconf2Path, const QString
     }
     if (!zip.commit(&why))
         return failWith(error, tr("cannot write %1: %2").arg(zconf2Path, why));
+    return true;
+}
+
+bool TemplateReferenceRename::inStores(const QString& zconf2Path, const QString& from, const QString& to,
+                                       QString* error)
+{
+    const QFileInfo config(zconf2Path);
+    for (const QString& name : DashConfig::sidecarFileNames(config.completeBaseName())) {
+        const QString path = config.absolutePath() + QLatin1Char('/') + name;
+        QByteArray bytes;
+        if (!QFileInfo::exists(path) || !FolderCopy::readRegularFile(path, kStoreReadBound, &bytes))
+            continue;
+        const QJsonDocument doc = QJsonDocument::fromJson(bytes);
+        if (!doc.isObject())
+            continue;
+        int count = 0;
+        const QJsonValue renamed = renamedJson(doc.object(), from, to, &count);
+        if (count == 0)
+            continue;
+        if (!writeFileNoLink(path, QJsonDocument(renamed.toObject()).toJson(QJsonDocument::Indented), QString(),
+                             error))
+            return false;
+    }
     return true;
 }

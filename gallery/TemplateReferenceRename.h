@@ -22,4 +22,10 @@ public:
     // (translated): "cannot read %1: %2", "cannot read %1 in %2",
     // "cannot write %1: %2".
     static bool inArchive(const QString& zconf2Path, const QString& from, const QString& to, QString* error);
+
+    // In the record stores beside a configuration (the art a box or bar was
+    // made from), each rewritten as a save writes it when it names the
+    // folder; a store that does not parse is left as it is, as the open
+    // leaves it. Errors: writeFileNoLink's.
+    static bool inStores(const QString& zconf2Path, const QString& from, const QString& to, QString* error);
 };

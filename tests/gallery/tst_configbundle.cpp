@@ -10,6 +10,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 #include "templates/TemplateReferenceCount.h"
 
@@ -18,6 +19,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QtTest>
@@ -104,6 +107,14 @@ QByteArray deviceUsing(const QString& name)
     return ("<e c=\"GMaskParam\"><p n=\"PATH_REL_AiM_MASK\">" + homebrewFolder(name).toHtmlEscaped()
             + "Items/md1/</p><p n=\"PATH_IMAGE\">mask.png</p></e>")
         .toUtf8();
+}
+
+QByteArray boxRecordOf(const QString& folder)
+{
+    return QJsonDocument(QJsonObject{{"version", 1},
+                                     {"masks", QJsonObject{{"m1", QJsonObject{{"styleId", "panel_dark"},
+                                                                              {"originalPathRel", folder + "Items/md1/"}}}}}})
+        .toJson();
 }
 
 // The references of every device file in a configuration archive.
@@ -682,6 +693,9 @@ private Q_SLOTS:
             DashConfig config;
             QVERIFY2(config.load(writeConfig({artMask("m1", homebrewFolder(name) + "Items/md1/", "mask.png")}), &error),
                      qPrintable(error));
+            // The art the box was made from, as a record beside the file.
+            QVERIFY(TestFiles::writeBytes(QFileInfo(config.zconf2Path).absolutePath() + "/Club Race.boxstyles.json",
+                                          boxRecordOf(homebrewFolder(name))));
             zip = TestEnvironment::makeTempDir("bundle") + "/first.zip";
             QVERIFY2(exportConfigInstallBundle(config, zip, &error), qPrintable(error));
         }
@@ -732,10 +746,18 @@ private Q_SLOTS:
                      QByteArray("first art"));
         QCOMPARE(referencesIn(result.configPath, name), 0);
         QCOMPARE(referencesIn(result.configPath, own), 1);
+        QCOMPARE(QJsonDocument::fromJson(fileBytes(folder + "/Club Race.boxstyles.json")),
+                 QJsonDocument::fromJson(boxRecordOf(homebrewFolder(own))));
         // The placed configuration opens, its mask showing the art it brought.
         DashConfig placed;
         QVERIFY2(placed.load(result.configPath, &error), qPrintable(error));
         QCOMPARE(findParamText(placed.page(0)->masks.at(0).node, "PATH_REL_AiM_MASK"), homebrewFolder(own) + "Items/md1/");
+        // The same bundle again takes the folder it filled before.
+        ConfigBundleInstallResult again;
+        QVERIFY2(installConfigInstallBundle(zip, folder, &again, &error, {}, check), qPrintable(error));
+        QCOMPARE(again.ownFolders, result.ownFolders);
+        QVERIFY(!QFileInfo::exists(second.absolutePath(Rs3Fixture::Stable, homebrewFolder(name + "_3"))));
+        QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
     }
 
     void installRootOf_data()
