@@ -3,6 +3,7 @@
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
+#include "gallery/ThemeInstaller.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
@@ -23,6 +24,7 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -133,6 +135,21 @@ class ConfigBundleTest : public QObject {
     Q_OBJECT
 
     QString m_bundle; // exported once, installed by several tests
+
+    // Exported on a computer of its own whose template `name` holds art of
+    // its own, with the record of a box made from that art.
+    static QString bundleFromFirstHome(const QString& name)
+    {
+        Rs3Fixture first;
+        writeTemplate(first, name, "first");
+        DashConfig config;
+        if (!config.load(writeConfig({artMask("m1", homebrewFolder(name) + "Items/md1/", "mask.png")}))
+            || !TestFiles::writeBytes(QFileInfo(config.zconf2Path).absolutePath() + "/Club Race.boxstyles.json",
+                                      boxRecordOf(homebrewFolder(name))))
+            return {};
+        const QString zip = TestEnvironment::makeTempDir("bundle") + "/first.zip";
+        return exportConfigInstallBundle(config, zip) ? zip : QString();
+    }
 
     QString bundle()
     {
@@ -686,19 +703,8 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, answer);
         QString error;
-        QString zip;
-        {
-            Rs3Fixture first;
-            writeTemplate(first, name, "first");
-            DashConfig config;
-            QVERIFY2(config.load(writeConfig({artMask("m1", homebrewFolder(name) + "Items/md1/", "mask.png")}), &error),
-                     qPrintable(error));
-            // The art the box was made from, as a record beside the file.
-            QVERIFY(TestFiles::writeBytes(QFileInfo(config.zconf2Path).absolutePath() + "/Club Race.boxstyles.json",
-                                          boxRecordOf(homebrewFolder(name))));
-            zip = TestEnvironment::makeTempDir("bundle") + "/first.zip";
-            QVERIFY2(exportConfigInstallBundle(config, zip, &error), qPrintable(error));
-        }
+        const QString zip = bundleFromFirstHome(name);
+        QVERIFY(!zip.isEmpty());
         Rs3Fixture second;
         writeTemplate(second, name, "second");
         second.addUserConfig(Rs3Fixture::Stable, "cfg_001", "My Race", {deviceUsing(name)});
@@ -758,6 +764,50 @@ private Q_SLOTS:
         QCOMPARE(again.ownFolders, result.ownFolders);
         QVERIFY(!QFileInfo::exists(second.absolutePath(Rs3Fixture::Stable, homebrewFolder(name + "_3"))));
         QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
+    }
+
+    // The gallery's config bundles ask the same question through the
+    // window's asker; Cancel ends the install as cancelled with nothing
+    // written, no question keeps the user's art.
+    void galleryBundleAsksToo_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("cancel") << true;
+        QTest::newRow("nobody to ask") << false;
+    }
+    void galleryBundleAsksToo()
+    {
+        QFETCH(bool, cancel);
+        const QString zip = bundleFromFirstHome("Track One");
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture second;
+        writeTemplate(second, "Track One", "second");
+        second.addUserConfig(Rs3Fixture::Stable, "cfg_001", "My Race", {deviceUsing("Track One")});
+        const FileMap installs = second.snapshot();
+        const QString mine = second.absolutePath(Rs3Fixture::Stable, homebrewFolder("Track One"));
+        const FileMap before = Rs3Fixture::treeSnapshot(mine);
+        QDir(gallery::ThemeInstaller::defaultConfigFolder()).removeRecursively();
+
+        gallery::ThemeInstaller installer;
+        QStringList users;
+        if (cancel)
+            installer.setArtInUseQuestion([&users](const QList<ArtFolderInUse>& folders) {
+                users = folders.value(0).users.lines();
+                return ArtInUseAnswer::Cancel;
+            });
+        QSignalSpy cancelled(&installer, &gallery::ThemeInstaller::cancelled);
+        QSignalSpy installed(&installer, &gallery::ThemeInstaller::configInstalled);
+        QCOMPARE(installer.installBundleBytes(TestFiles::readBytes(zip)), !cancel);
+        QCOMPARE(cancelled.size(), int(cancel));
+        QCOMPARE(installed.size(), int(!cancel));
+        QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
+        if (cancel) {
+            QVERIFY2(users.join('\n').contains("My Race"), qPrintable(users.join('\n')));
+            QCOMPARE(second.snapshot(), installs);
+            QVERIFY(!QFileInfo::exists(gallery::ThemeInstaller::defaultConfigFolder()));
+            return;
+        }
+        QCOMPARE(referencesIn(installed[0][2].toString(), "Track One_2"), 1);
     }
 
     void installRootOf_data()
