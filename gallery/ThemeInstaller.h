@@ -115,8 +115,10 @@ Q_SIGNALS:
     void installed(int deviceCount, const QString& themeName, const QString& keptAside);
     // kept: where what the install replaced was kept (the configuration of
     // the same name, the folder of replaced RS3 art); empty when nothing was.
+    // ownFolders: a line per template folder in use whose files the user
+    // kept, naming the folder the bundle's art went to instead.
     void configInstalled(int artFileCount, const QString& configName, const QString& configPath,
-                         const QStringList& kept);
+                         const QStringList& kept, const QStringList& ownFolders);
     // A configuration bundle that could not be installed: reason says why
     // and what was put back; configPath and kept name the copies of what
     // could not be (empty when everything was).

@@ -112,7 +112,7 @@ bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
     QString name = QFileInfo(result.configPath).completeBaseName();
     if (name.isEmpty())
         name = slug;
-    Q_EMIT configInstalled(result.artFileCount, name, result.configPath, result.kept());
+    Q_EMIT configInstalled(result.artFileCount, name, result.configPath, result.kept(), result.ownFolders);
     return true;
 }
 

@@ -235,7 +235,7 @@ public:
     void onThemeInstallProgress(int percent, const QString& stage);
     void onThemeInstalled(int deviceCount, const QString& themeName, const QString& keptAside);
     void onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
-                           const QStringList& kept);
+                           const QStringList& kept, const QStringList& ownFolders = {});
     void onThemeInstallFailed(const QString& reason);
     void onConfigInstallFailed(const QString& reason, const QString& configPath, const QStringList& kept);
     void onThemeInstallCancelled();

@@ -161,7 +161,7 @@ void MainWindow::onThemeInstalled(int deviceCount, const QString& themeName, con
 }
 
 void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
-                                   const QStringList& kept)
+                                   const QStringList& kept, const QStringList& ownFolders)
 {
     endGalleryInstall();
     QString status = tr("Installed config '%1' - %2 art file%3 into RaceStudio 3")
@@ -176,6 +176,9 @@ void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, 
         status += tr(" - what it replaced was kept in %1").arg(where);
         text += tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n'))));
     }
+    if (!ownFolders.isEmpty())
+        text += tr("\n\nYour art was kept; the bundle's art was installed under a name of its own:\n%1")
+                    .arg(ownFolders.join(QLatin1Char('\n')));
     text += followInstall(configPath, kept);
     statusBar()->showMessage(status, kept.isEmpty() ? 6000 : 15000);
     QMessageBox box(QMessageBox::Information, tr("Config Installed"), text, QMessageBox::NoButton, this);

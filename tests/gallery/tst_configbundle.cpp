@@ -808,6 +808,7 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(referencesIn(installed[0][2].toString(), "Track One_2"), 1);
+        QCOMPARE(installed[0][4].toStringList(), QStringList{"\"Track One\" installed as \"Track One_2\""});
     }
 
     void installRootOf_data()
