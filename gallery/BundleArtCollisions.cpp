@@ -37,11 +37,23 @@ bool present(const QString& path)
 
 BundleArtCollisions::BundleArtCollisions(const QStringList& artFiles, const QString& artRoot,
                                          const QStringList& targets)
-    : m_art(artFiles)
-    , m_artRoot(artRoot)
+    : m_artRoot(artRoot)
 {
     for (const QString& target : targets)
         m_installRoots.append(installRootOf(target));
+    // RS3 reads folder names in any letter case, as the users count does:
+    // one folder per name, spelled as its first file spells it.
+    for (const QString& art : artFiles) {
+        const QString name = homebrewFolderName(art);
+        if (name.isEmpty())
+            continue;
+        const QString key = name.toCaseFolded();
+        if (!m_folders.contains(key)) {
+            m_order.append(key);
+            m_folders.insert(key, {name, {}});
+        }
+        m_folders[key].art.append(art);
+    }
 }
 
 QString BundleArtCollisions::homebrewFolderName(const QString& art)
@@ -54,45 +66,42 @@ QString BundleArtCollisions::homebrewFolderName(const QString& art)
 
 QList<ArtFolderInUse> BundleArtCollisions::inUse(const std::function<TemplateUsers(const QString&)>& usersOf) const
 {
-    QList<ArtFolderInUse> folders;
-    QSet<QString> looked;
-    for (const QString& art : m_art) {
-        const QString name = homebrewFolderName(art);
-        // RS3 reads folder names in any letter case, as the users count does.
-        if (name.isEmpty() || looked.contains(name.toCaseFolded()))
-            continue;
-        looked.insert(name.toCaseFolded());
-        const QStringList changed = changedFiles(name);
+    QList<ArtFolderInUse> inUse;
+    for (const QString& key : m_order) {
+        const Folder& folder = m_folders[key];
+        const QStringList changed = changedFiles(folder);
         if (changed.isEmpty())
             continue;
-        const TemplateUsers users = usersOf ? usersOf(name) : TemplateUsers::ofFolderName(name, nullptr, {});
+        const TemplateUsers users =
+            usersOf ? usersOf(folder.name) : TemplateUsers::ofFolderName(folder.name, nullptr, {});
         if (users.inUse())
-            folders.append({name, changed, users, freeName(name)});
+            inUse.append({folder.name, changed, users, freeName(folder)});
     }
-    return folders;
+    return inUse;
 }
 
 QHash<QString, QString> BundleArtCollisions::ownPaths(const QList<ArtFolderInUse>& folders) const
 {
     QHash<QString, QString> paths;
-    for (const ArtFolderInUse& folder : folders) {
-        for (const QString& art : m_art) {
-            if (homebrewFolderName(art).compare(folder.folderName, Qt::CaseInsensitive) == 0)
-                paths.insert(art, renamed(art, folder.ownName));
-        }
+    for (const ArtFolderInUse& inUse : folders) {
+        for (const QString& art : m_folders.value(inUse.folderName.toCaseFolded()).art)
+            paths.insert(art, renamed(art, inUse.ownName));
     }
     return paths;
 }
 
-QStringList BundleArtCollisions::changedFiles(const QString& folderName) const
+QString BundleArtCollisions::sourceOf(const QString& art) const
+{
+    return m_artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size());
+}
+
+QStringList BundleArtCollisions::changedFiles(const Folder& folder) const
 {
     QStringList changed;
     for (const QString& installRoot : m_installRoots) {
-        for (const QString& art : m_art) {
-            if (homebrewFolderName(art).compare(folderName, Qt::CaseInsensitive) != 0)
-                continue;
+        for (const QString& art : folder.art) {
             const QString destination = PathGuard::join(installRoot, art);
-            if (differs(installRoot, destination, m_artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size())))
+            if (differs(installRoot, destination, sourceOf(art)))
                 changed.append(destination);
         }
     }
@@ -103,31 +112,25 @@ QStringList BundleArtCollisions::changedFiles(const QString& folderName) const
 // itself and that no install holds for any of the folder's art, or holds
 // with just the bundle's bytes (the same bundle installed before); empty
 // when none is.
-QString BundleArtCollisions::freeName(const QString& folderName) const
+QString BundleArtCollisions::freeName(const Folder& folder) const
 {
-    QSet<QString> bundled;
-    for (const QString& art : m_art)
-        bundled.insert(homebrewFolderName(art).toCaseFolded());
     for (int n = 2; n < 10000; ++n) {
-        const QString candidate = folderName + QLatin1Char('_') + QString::number(n);
-        if (!bundled.contains(candidate.toCaseFolded()) && takesArtOf(folderName, candidate))
+        const QString candidate = folder.name + QLatin1Char('_') + QString::number(n);
+        if (!m_folders.contains(candidate.toCaseFolded()) && takesArtOf(folder, candidate))
             return candidate;
     }
     return {};
 }
 
-bool BundleArtCollisions::takesArtOf(const QString& folderName, const QString& candidate) const
+bool BundleArtCollisions::takesArtOf(const Folder& folder, const QString& candidate) const
 {
     for (const QString& installRoot : m_installRoots) {
-        for (const QString& art : m_art) {
-            if (homebrewFolderName(art).compare(folderName, Qt::CaseInsensitive) != 0)
-                continue;
+        for (const QString& art : folder.art) {
             const QString placed = renamed(art, candidate);
             if (!present(PathGuard::join(installRoot, templateFolderOf(placed))))
                 continue;
             const QString destination = PathGuard::join(installRoot, placed);
-            if (!FolderCopy::isRegularFile(destination)
-                || differs(installRoot, destination, m_artRoot + QLatin1Char('/') + art.mid(kOverlayPrefix.size())))
+            if (!FolderCopy::isRegularFile(destination) || differs(installRoot, destination, sourceOf(art)))
                 return false;
         }
     }

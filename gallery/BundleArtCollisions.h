@@ -29,12 +29,20 @@ public:
     QHash<QString, QString> ownPaths(const QList<ArtFolderInUse>& folders) const;
 
 private:
-    QStringList changedFiles(const QString& folderName) const;
-    QString freeName(const QString& folderName) const;
-    bool takesArtOf(const QString& folderName, const QString& candidate) const;
+    struct Folder {
+        QString name;    // as the bundle's first file of it spells it
+        QStringList art; // its art paths
+    };
+
+    QString sourceOf(const QString& art) const;
+    QStringList changedFiles(const Folder& folder) const;
+    QString freeName(const Folder& folder) const;
+    bool takesArtOf(const Folder& folder, const QString& candidate) const;
     QString renamed(const QString& art, const QString& newName) const;
 
-    QStringList m_art;
     QString m_artRoot;
     QStringList m_installRoots;
+    // By case-folded name, in the order the bundle lists them.
+    QHash<QString, Folder> m_folders;
+    QStringList m_order;
 };
