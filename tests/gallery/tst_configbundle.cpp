@@ -3,6 +3,7 @@
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
+#include "gallery/TemplateReferenceRename.h"
 #include "gallery/ThemeInstaller.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
@@ -809,6 +810,32 @@ private Q_SLOTS:
         }
         QCOMPARE(referencesIn(installed[0][2].toString(), "Track One_2"), 1);
         QCOMPARE(installed[0][4].toStringList(), QStringList{"\"Track One\" installed as \"Track One_2\""});
+    }
+
+    // A reference is renamed as the users count reads it: any letter case,
+    // either separator, the name whole, characters stored escaped.
+    void referenceRename_data()
+    {
+        QTest::addColumn<QString>("xml");
+        QTest::addColumn<QString>("renamed");
+        const QString p = "<p n=\"PATH_REL_AiM_MASK\">%1</p>";
+        QTest::newRow("slashes") << p.arg("aim/x/s04_homebrew/R&amp;D/md1/") << p.arg("aim/x/s04_homebrew/R&amp;D_2/md1/");
+        QTest::newRow("backslashes and case")
+            << p.arg("aim\\x\\S04_HOMEBREW\\r&amp;d\\md1") << p.arg("aim\\x\\S04_HOMEBREW\\R&amp;D_2\\md1");
+        QTest::newRow("a longer name stays") << p.arg("s04_homebrew/R&amp;D2/a") << p.arg("s04_homebrew/R&amp;D2/a");
+        QTest::newRow("no separator after") << p.arg("s04_homebrew/R&amp;D") << p.arg("s04_homebrew/R&amp;D");
+        QTest::newRow("in an attribute") << "<e src=\"s04_homebrew/R&amp;D/x\"/>" << "<e src=\"s04_homebrew/R&amp;D_2/x\" />";
+    }
+    void referenceRename()
+    {
+        QFETCH(QString, xml);
+        QFETCH(QString, renamed);
+        pugi::xml_document doc;
+        QVERIFY(doc.load_string(xml.toUtf8().constData()));
+        const int before = TemplateReferenceCount::inNode(doc, "R&D");
+        QCOMPARE(TemplateReferenceRename::inNode(doc, "R&D", "R&D_2"), before);
+        QCOMPARE(TemplateReferenceCount::inNode(doc, "R&D"), 0);
+        QCOMPARE(QString::fromUtf8(xmlDocumentBytes(doc, "", 0)).trimmed().section('\n', -1), renamed);
     }
 
     void installRootOf_data()
