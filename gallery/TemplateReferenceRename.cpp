@@ -166,7 +166,7 @@ bool TemplateReferenceRename::inArchive(const QString& zconf2Path, const QString
         if (!renamedDeviceFile(&bytes, from, to))
             return failWith(error, tr("cannot read %1 in %2").arg(name, zconf2Path));
         if (!writeZipEntry(zip.handle(), name, bytes))
-            return failWith(error, tr("cannot write %1: %2").arg(zip.temporaryPath(), tr("the entry %1").arg(name)));
+            return failWith(error, tr("cannot write %1 into %2").arg(name, zip.temporaryPath()));
     }
     if (!zip.commit(&why))
         return failWith(error, tr("cannot write %1: %2").arg(zconf2Path, why));

@@ -18,9 +18,11 @@ public:
 
     // In a configuration archive, rewritten whole beside it and renamed over
     // it only once complete: the device files that name the folder are
-    // written as a save writes them, every other entry as it was. Errors
-    // (translated): "cannot read %1: %2", "cannot read %1 in %2",
-    // "cannot write %1: %2".
+    // written as a save writes them, every other entry as it was. A device
+    // file that still names the folder afterwards (one in an encoding the
+    // rename cannot read) fails it, and the archive stays as it was. Errors
+    // (translated): "cannot read %1: %2", "cannot read %1 in %2", "cannot
+    // write %1 into %2", "cannot write %1: %2", ReplacingZipFile's.
     static bool inArchive(const QString& zconf2Path, const QString& from, const QString& to, QString* error);
 
     // In the record stores beside a configuration (the art a box or bar was

@@ -774,8 +774,8 @@ private Q_SLOTS:
         const QString set = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/");
         QMap<QString, QByteArray> files{{QStringLiteral("race.zconf2"), incomingConfig()}};
         for (int i = 0; i < 15; ++i)
-            files.insert(QStringLiteral("RS3_homebrew_folder/%1Linked/f%2.png").arg(set).arg(i, 2, 10, QLatin1Char('0')),
-                         "art");
+            files.insert(
+                QStringLiteral("RS3_homebrew_folder/%1Linked/f%2.png").arg(set).arg(i, 2, 10, QLatin1Char('0')), "art");
         const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
         QVERIFY(ZipFixture::writeZip(zip, files));
         const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));

@@ -114,10 +114,8 @@ QByteArray deviceUsing(const QString& name)
 
 QByteArray boxRecordOf(const QString& folder)
 {
-    return QJsonDocument(QJsonObject{{"version", 1},
-                                     {"masks", QJsonObject{{"m1", QJsonObject{{"styleId", "panel_dark"},
-                                                                              {"originalPathRel", folder + "Items/md1/"}}}}}})
-        .toJson();
+    const QJsonObject box{{"styleId", "panel_dark"}, {"originalPathRel", folder + "Items/md1/"}};
+    return QJsonDocument(QJsonObject{{"version", 1}, {"masks", QJsonObject{{"m1", box}}}}).toJson();
 }
 
 // The references of every device file in a configuration archive.
@@ -749,7 +747,8 @@ private Q_SLOTS:
         if (answer != "unasked") {
             QCOMPARE(asked.size(), 1);
             QCOMPARE(asked[0].folderName, name);
-            QVERIFY2(asked[0].users.lines().join('\n').contains("My Race"), qPrintable(asked[0].users.lines().join('\n')));
+            const QString users = asked[0].users.lines().join('\n');
+            QVERIFY2(users.contains("My Race"), qPrintable(users));
             QCOMPARE(asked[0].changed, (QStringList{mine + "Items/md1/mask.png", mine + "bkg.png"}));
         }
         if (answer == "cancel") {
@@ -778,7 +777,8 @@ private Q_SLOTS:
         // The placed configuration opens, its mask showing the art it brought.
         DashConfig placed;
         QVERIFY2(placed.load(result.configPath, &error), qPrintable(error));
-        QCOMPARE(findParamText(placed.page(0)->masks.at(0).node, "PATH_REL_AiM_MASK"), homebrewFolder(own) + "Items/md1/");
+        QCOMPARE(findParamText(placed.page(0)->masks.at(0).node, "PATH_REL_AiM_MASK"),
+                 homebrewFolder(own) + "Items/md1/");
         // The same bundle again takes the folder it filled before.
         ConfigBundleInstallResult again;
         QVERIFY2(installConfigInstallBundle(zip, folder, &again, &error, {}, check), qPrintable(error));
@@ -794,12 +794,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("xml");
         QTest::addColumn<QString>("renamed");
         const QString p = "<p n=\"PATH_REL_AiM_MASK\">%1</p>";
-        QTest::newRow("slashes") << p.arg("aim/x/s04_homebrew/R&amp;D/md1/") << p.arg("aim/x/s04_homebrew/R&amp;D_2/md1/");
+        QTest::newRow("slashes") << p.arg("aim/x/s04_homebrew/R&amp;D/md1/")
+                                 << p.arg("aim/x/s04_homebrew/R&amp;D_2/md1/");
         QTest::newRow("backslashes and case")
             << p.arg("aim\\x\\S04_HOMEBREW\\r&amp;d\\md1") << p.arg("aim\\x\\S04_HOMEBREW\\R&amp;D_2\\md1");
         QTest::newRow("a longer name stays") << p.arg("s04_homebrew/R&amp;D2/a") << p.arg("s04_homebrew/R&amp;D2/a");
         QTest::newRow("no separator after") << p.arg("s04_homebrew/R&amp;D") << p.arg("s04_homebrew/R&amp;D");
-        QTest::newRow("in an attribute") << "<e src=\"s04_homebrew/R&amp;D/x\"/>" << "<e src=\"s04_homebrew/R&amp;D_2/x\" />";
+        QTest::newRow("in an attribute") << "<e src=\"s04_homebrew/R&amp;D/x\"/>"
+                                         << "<e src=\"s04_homebrew/R&amp;D_2/x\" />";
     }
     void referenceRename()
     {
