@@ -9,14 +9,23 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QLockFile>
 #include <QRegularExpression>
+#include <QThread>
 #include <QUrl>
 #include <QUuid>
 
 #include <algorithm>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -161,6 +170,55 @@ void holdEditorLock()
                              << held->error();
 }
 
+// One writer of the ledger at a time, across editors: a merge must not
+// drop a claim another editor wrote meanwhile. Held on a plain file beside
+// the ledger, never through a link and never waiting on a pipe.
+class LedgerLock {
+public:
+    explicit LedgerLock(const QString& file)
+    {
+        QElapsedTimer waited;
+        waited.start();
+#ifdef Q_OS_UNIX
+        m_fd = ::open(FileEntries::encoded(file).constData(),
+                      O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+        struct stat st {};
+        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        while (m_fd >= 0 && !m_held) {
+            m_held = ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+            if (!m_held && waited.elapsed() > kLockWaitMs)
+                break;
+            if (!m_held)
+                QThread::msleep(5);
+        }
+#else
+        m_lock = std::make_unique<QLockFile>(file);
+        m_held = m_lock->tryLock(kLockWaitMs);
+#endif
+    }
+    ~LedgerLock()
+    {
+#ifdef Q_OS_UNIX
+        if (m_fd >= 0)
+            ::close(m_fd); // lets go of the lock
+#endif
+    }
+    LedgerLock(const LedgerLock&) = delete;
+    LedgerLock& operator=(const LedgerLock&) = delete;
+    bool held() const { return m_held; }
+
+private:
+    bool m_held = false;
+#ifdef Q_OS_UNIX
+    int m_fd = -1;
+#else
+    std::unique_ptr<QLockFile> m_lock;
+#endif
+};
+
 } // namespace
 
 QString ArtClaimLedger::path()
@@ -275,10 +333,8 @@ bool ArtClaimLedger::claim(Kind kind, const QString& token, const QStringList& f
         if (!why.isEmpty())
             return failWith(error, why);
     }
-    // One writer at a time across editors: a merge must not drop a claim
-    // another editor wrote meanwhile.
-    QLockFile lock(lockFile);
-    if (!lock.tryLock(kLockWaitMs))
+    const LedgerLock lock(lockFile);
+    if (!lock.held())
         return failWith(error, tr("cannot write %1: another editor holds it").arg(QDir::toNativeSeparators(file)));
     Contents ledger;
     if (!read(ledger, &why))
@@ -294,8 +350,12 @@ bool ArtClaimLedger::claim(Kind kind, const QString& token, const QStringList& f
     qint64 seq = 0;
     merge(ledger, kind, token, clean, &seq);
     trim(ledger);
-    if (!writeFileNoLink(file, serialized(ledger), appDataDir(), error))
-        return false;
+    // Replaced whole by a fresh file renamed over it (never written through
+    // a link, never opened where a pipe is), not waited for on the disk: a
+    // ledger lost to a power cut is started anew, and windows keep art.
+    why = refusal(file);
+    if (!why.isEmpty() || !writeWorkingFile(file, serialized(ledger), &why))
+        return failWith(error, why);
     if (at)
         *at = Position{true, ledger.generation, seq};
     return true;
