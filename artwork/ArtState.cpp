@@ -36,9 +36,9 @@ void ArtState::keptUnseen(const QString& why)
     if (std::exchange(m_ledgerNoted, true))
         return;
     m_ledgerNote = QCoreApplication::translate("ArtState",
-                                               "The pictures a paste added were left in the RaceStudio 3 installs: "
-                                               "the editor's record of the files that use them (%1) %2, so a saved "
-                                               "file may still point at them.")
+                                               "Art the editor added was left in the RaceStudio 3 installs: its "
+                                               "record of the files that use it (%1) %2, so a saved file may still "
+                                               "point at it.")
                        .arg(QDir::toNativeSeparators(ArtClaimLedger::path()), why);
 }
 
