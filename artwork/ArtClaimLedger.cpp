@@ -1,5 +1,7 @@
 #include "artwork/ArtClaimLedger.h"
 
+#include "artwork/ArtClaimLock.h"
+
 #include "model/ErrorText.h"
 #include "model/FileEntries.h"
 #include "model/FolderCopy.h"
@@ -9,31 +11,20 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QLockFile>
 #include <QRegularExpression>
-#include <QThread>
 #include <QUrl>
 #include <QUuid>
 
 #include <algorithm>
 #include <memory>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
 // Far beyond what the running editors' pastes describe; a larger file is
 // not a ledger of this program's.
 constexpr qint64 kLedgerBound = 8 * 1024 * 1024;
-// How long a write waits for another editor's write of the ledger.
-constexpr int kLockWaitMs = 10000;
 const QByteArray kHeader = "korvelanto-art-claims\t2\t";
 // Kept readable: a tab or a line break never appears unescaped in a field.
 const QByteArray kPlain = "/:@-._~!$&'()*+,;= ";
@@ -170,55 +161,6 @@ void holdEditorLock()
                              << held->error();
 }
 
-// One writer of the ledger at a time, across editors: a merge must not
-// drop a claim another editor wrote meanwhile. Held on a plain file beside
-// the ledger, never through a link and never waiting on a pipe.
-class LedgerLock {
-public:
-    explicit LedgerLock(const QString& file)
-    {
-        QElapsedTimer waited;
-        waited.start();
-#ifdef Q_OS_UNIX
-        m_fd = ::open(FileEntries::encoded(file).constData(),
-                      O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-        struct stat st {};
-        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-        while (m_fd >= 0 && !m_held) {
-            m_held = ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
-            if (!m_held && waited.elapsed() > kLockWaitMs)
-                break;
-            if (!m_held)
-                QThread::msleep(5);
-        }
-#else
-        m_lock = std::make_unique<QLockFile>(file);
-        m_held = m_lock->tryLock(kLockWaitMs);
-#endif
-    }
-    ~LedgerLock()
-    {
-#ifdef Q_OS_UNIX
-        if (m_fd >= 0)
-            ::close(m_fd); // lets go of the lock
-#endif
-    }
-    LedgerLock(const LedgerLock&) = delete;
-    LedgerLock& operator=(const LedgerLock&) = delete;
-    bool held() const { return m_held; }
-
-private:
-    bool m_held = false;
-#ifdef Q_OS_UNIX
-    int m_fd = -1;
-#else
-    std::unique_ptr<QLockFile> m_lock;
-#endif
-};
-
 } // namespace
 
 QString ArtClaimLedger::path()
@@ -333,7 +275,7 @@ bool ArtClaimLedger::claim(Kind kind, const QString& token, const QStringList& f
         if (!why.isEmpty())
             return failWith(error, why);
     }
-    const LedgerLock lock(lockFile);
+    const ArtClaimLock lock(lockFile);
     if (!lock.held())
         return failWith(error, tr("cannot write %1: another editor holds it").arg(QDir::toNativeSeparators(file)));
     Contents ledger;
