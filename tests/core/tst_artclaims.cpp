@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QGuiApplication>
 #include <QtTest>
 
@@ -151,8 +152,8 @@ private Q_SLOTS:
     }
 
     // A write keeps what the ledger describes: no claim of a folder that is
-    // gone, nor of a paste whose editor has ended; a file's claim only while
-    // a paste it may concern is kept.
+    // gone, nor of a paste whose editor has ended (a running one's stays); a
+    // file's claim only while a paste it may concern is kept.
     void dropsWhatNoLongerIs()
     {
         ArtState a;
@@ -160,14 +161,21 @@ private Q_SLOTS:
         a.takeBack(undone.made, undone.mark);
         QVERIFY(!QFileInfo::exists(undone.folder));
         const QString ended = QStringLiteral("0123456789abcdef0123456789abcdef");
+        const QString running = QStringLiteral("fedcba9876543210fedcba9876543210");
+        QVERIFY(QDir().mkpath(appDataDir() + QStringLiteral("/art-writers")));
+        QLockFile held(appDataDir() + QStringLiteral("/art-writers/") + running + QStringLiteral(".lock"));
+        held.setStaleLockTime(0);
+        QVERIFY(held.tryLock(0));
         const QString other = m_install + QStringLiteral("/s04_homebrew/zother");
         QVERIFY(QDir().mkpath(other));
-        QVERIFY(writeLedger(ledgerBytes() + QStringLiteral("900\tp\t%1/w/write-1\t%2\n901\tu\t%1/w/save\t%2\n")
-                                                .arg(ended, other)
-                                                .toUtf8()));
+        QByteArray lines;
+        for (const QString& editor : {ended, running})
+            lines += QStringLiteral("9\tp\t%1/w/write-1\t%2\n9\tu\t%1/w/save\t%2\n").arg(editor, other).toUtf8();
+        QVERIFY(writeLedger(ledgerBytes() + lines));
         Paste kept = paste(a, QStringLiteral("zpaste_kept"));
         const QByteArray bytes = ledgerBytes();
-        QVERIFY2(!bytes.contains("zpaste_undone") && !bytes.contains(ended.toUtf8()) && bytes.contains("zpaste_kept"),
+        QVERIFY2(!bytes.contains("zpaste_undone") && !bytes.contains(ended.toUtf8()) && bytes.contains("zpaste_kept")
+                     && bytes.count(running.toUtf8()) == 1,
                  bytes.constData());
     }
 };
