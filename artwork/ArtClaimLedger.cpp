@@ -1,63 +1,164 @@
 #include "artwork/ArtClaimLedger.h"
 
+#include "artwork/ArtClaimLock.h"
+
+#include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
+#include "model/SafeWrite.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
+#include <QDebug>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QHash>
+#include <QLockFile>
+#include <QRegularExpression>
 #include <QUrl>
+#include <QUuid>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 
-// Far beyond what years of pastes add; a larger file is not a ledger.
+// Far beyond what the running editors' pastes describe; a larger file is
+// not a ledger of this program's.
 constexpr qint64 kLedgerBound = 8 * 1024 * 1024;
-// Past this the ledger keeps only the last weeks.
-constexpr qint64 kCompactAt = 512 * 1024;
-constexpr qint64 kKeptMs = qint64(30) * 24 * 3600 * 1000;
+const QByteArray kHeader = "korvelanto-art-claims\t2\t";
+// Kept readable: a tab or a line break never appears unescaped in a field.
+const QByteArray kPlain = "/:@-._~!$&'()*+,;= ";
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ArtClaimLedger", text);
+}
+
+QString writersFolder()
+{
+    return appDataDir() + QStringLiteral("/art-writers");
+}
 
 QByteArray lineOf(const ArtClaimLedger::Claim& c)
 {
-    return QByteArray::number(c.at) + '\t' + QUrl::toPercentEncoding(c.token) + '\t'
-        + QUrl::toPercentEncoding(c.folder) + '\n';
+    return QByteArray::number(c.seq) + '\t' + (c.kind == ArtClaimLedger::Kind::Paste ? "p" : "u") + '\t'
+        + QUrl::toPercentEncoding(c.token, kPlain) + '\t' + QUrl::toPercentEncoding(c.folder, kPlain) + '\n';
 }
 
-bool parse(const QByteArray& bytes, QList<ArtClaimLedger::Claim>& claims)
+// Whole lines only: a last line an abnormal end cut short is left out, so
+// the claim written after it stands on its own line.
+void parse(const QByteArray& bytes, ArtClaimLedger::Contents& ledger)
 {
-    for (const QByteArray& line : bytes.split('\n')) {
-        const QList<QByteArray> parts = line.split('\t');
-        if (parts.size() != 3)
-            continue;
-        bool ok = false;
-        const qint64 at = parts[0].toLongLong(&ok);
-        if (ok)
-            claims.append({at, QUrl::fromPercentEncoding(parts[1]), QUrl::fromPercentEncoding(parts[2])});
-    }
-    return true;
-}
-
-// Rewrites the ledger with the claims younger than kKeptMs.
-void compact(const QString& file)
-{
-    QList<ArtClaimLedger::Claim> claims;
-    if (!ArtClaimLedger::read(claims))
+    if (!bytes.startsWith(kHeader))
+        return; // not one of ours, or of an earlier kind: nothing placeable
+    const qsizetype headerEnd = bytes.indexOf('\n');
+    if (headerEnd < 0)
         return;
-    const qint64 since = QDateTime::currentMSecsSinceEpoch() - kKeptMs;
-    QByteArray kept;
-    for (const ArtClaimLedger::Claim& c : claims) {
-        if (c.at >= since)
-            kept += lineOf(c);
+    ledger.generation = QString::fromLatin1(bytes.mid(kHeader.size(), headerEnd - kHeader.size()));
+    qsizetype at = headerEnd + 1;
+    for (qsizetype end = bytes.indexOf('\n', at); end >= 0; at = end + 1, end = bytes.indexOf('\n', at)) {
+        const QList<QByteArray> parts = bytes.mid(at, end - at).split('\t');
+        bool ok = false;
+        const qint64 seq = parts.value(0).toLongLong(&ok);
+        if (parts.size() != 4 || !ok || (parts[1] != "p" && parts[1] != "u"))
+            continue;
+        ledger.claims.append({seq, parts[1] == "p" ? ArtClaimLedger::Kind::Paste : ArtClaimLedger::Kind::Use,
+                              QUrl::fromPercentEncoding(parts[2]), QUrl::fromPercentEncoding(parts[3])});
     }
-    QFile out(file + QStringLiteral(".new"));
-    if (out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(kept) == kept.size() && out.flush()) {
-        out.close();
-        QFile::remove(file);
-        QFile::rename(out.fileName(), file);
-    } else {
-        out.remove();
+}
+
+QByteArray serialized(const ArtClaimLedger::Contents& ledger)
+{
+    QByteArray bytes = kHeader + ledger.generation.toLatin1() + '\n';
+    for (const ArtClaimLedger::Claim& c : ledger.claims)
+        bytes += lineOf(c);
+    return bytes;
+}
+
+QString editorOf(const QString& token)
+{
+    return token.section(QLatin1Char('/'), 0, 0);
+}
+
+// What a write keeps: the claims of folders still there; of pastes, those
+// of editors still running (only they can take a paste back); of files,
+// those a kept paste of a related folder is older than (only such a paste's
+// undo asks about them).
+void trim(ArtClaimLedger::Contents& ledger)
+{
+    QHash<QString, bool> runs;
+    QList<ArtClaimLedger::Claim> kept;
+    for (const ArtClaimLedger::Claim& c : std::as_const(ledger.claims)) {
+        if (FileEntries::kindOf(c.folder) == FileEntries::Kind::Missing)
+            continue;
+        if (c.kind == ArtClaimLedger::Kind::Paste) {
+            const QString editor = editorOf(c.token);
+            auto it = runs.find(editor);
+            if (it == runs.end())
+                it = runs.insert(editor, ArtClaimLedger::editorRuns(editor));
+            if (!*it)
+                continue;
+        }
+        kept.append(c);
     }
+    ledger.claims.clear();
+    for (const ArtClaimLedger::Claim& c : std::as_const(kept)) {
+        const bool wanted = c.kind == ArtClaimLedger::Kind::Paste
+            || std::any_of(kept.cbegin(), kept.cend(), [&c](const ArtClaimLedger::Claim& p) {
+                   return p.kind == ArtClaimLedger::Kind::Paste && p.seq < c.seq
+                       && ArtClaimLedger::related(p.folder, c.folder);
+               });
+        if (wanted)
+            ledger.claims.append(c);
+    }
+}
+
+// The claims merged in: one line per writer and folder, the newest last.
+void merge(ArtClaimLedger::Contents& ledger, ArtClaimLedger::Kind kind, const QString& token,
+           const QStringList& folders, qint64* seq)
+{
+    qint64 next = 0;
+    for (const ArtClaimLedger::Claim& c : std::as_const(ledger.claims))
+        next = std::max(next, c.seq);
+    ++next;
+    ledger.claims.erase(std::remove_if(ledger.claims.begin(), ledger.claims.end(),
+                                       [&](const ArtClaimLedger::Claim& c) {
+                                           return c.token == token && folders.contains(c.folder);
+                                       }),
+                        ledger.claims.end());
+    for (const QString& folder : folders)
+        ledger.claims.append({next, kind, token, folder});
+    *seq = next;
+}
+
+// Something other than a plain file where the ledger or its lock goes is
+// the user's or someone's: never written through, never waited on.
+QString refusal(const QString& file)
+{
+    const FileEntries::Kind kind = FileEntries::kindOf(file);
+    if (kind == FileEntries::Kind::Missing || kind == FileEntries::Kind::Regular)
+        return {};
+    return tr("%1 is not a plain file").arg(QDir::toNativeSeparators(file));
+}
+
+// Held until the editor ends, from its first paste on: another editor
+// trimming the ledger keeps the claims of pastes whose editor still runs.
+// A lock of an editor that ended without letting go is taken for free by
+// the next look (its process is gone).
+void holdEditorLock()
+{
+    static std::unique_ptr<QLockFile> held;
+    if (held)
+        return;
+    QString why;
+    if (!FileEntries::makePath(writersFolder(), &why))
+        return;
+    held = std::make_unique<QLockFile>(writersFolder() + QLatin1Char('/') + ArtClaimLedger::editorKey()
+                                       + QStringLiteral(".lock"));
+    held->setStaleLockTime(0);
+    if (!held->tryLock(0))
+        qWarning().noquote() << "holdEditorLock: other editors will take this one's pastes for ended:"
+                             << held->error();
 }
 
 } // namespace
@@ -75,44 +176,149 @@ bool ArtClaimLedger::related(const QString& a, const QString& b)
     return a == b || below(a, b) || below(b, a);
 }
 
-bool ArtClaimLedger::read(QList<Claim>& claims)
+QString ArtClaimLedger::editorKey()
 {
-    claims.clear();
-    const QString file = path();
-    const QFileInfo info(file);
-    if (!info.exists() && !info.isSymLink())
-        return true;
-    QByteArray bytes;
-    return FolderCopy::readRegularFile(file, kLedgerBound, &bytes) && parse(bytes, claims);
+    static const QString key = QUuid::createUuid().toString(QUuid::Id128);
+    return key;
 }
 
-bool ArtClaimLedger::claim(const QString& token, const QStringList& folders, QString* error)
+bool ArtClaimLedger::editorRuns(const QString& key)
 {
+    if (key == editorKey())
+        return true;
+    static const QRegularExpression plain(QStringLiteral("^[0-9a-f]{32}$"));
+    if (!plain.match(key).hasMatch())
+        return false;
+    const QString file = writersFolder() + QLatin1Char('/') + key + QStringLiteral(".lock");
+    if (!refusal(file).isEmpty())
+        return true; // cannot be told: its pastes stay claimed
+    QLockFile probe(file);
+    probe.setStaleLockTime(0);
+    if (!probe.tryLock(0))
+        return probe.error() == QLockFile::LockFailedError;
+    probe.unlock(); // removes it: that editor has ended
+    return false;
+}
+
+bool ArtClaimLedger::read(Contents& ledger, QString* why)
+{
+    ledger = Contents();
+    const QString file = path();
+    const FileEntries::Kind kind = FileEntries::kindOf(file);
+    if (kind == FileEntries::Kind::Missing)
+        return true;
+    QByteArray bytes;
+    if (kind != FileEntries::Kind::Regular)
+        return failWith(why, tr("it is not a plain file"));
+    if (!FolderCopy::readRegularFile(file, kLedgerBound, &bytes))
+        return failWith(why, tr("it cannot be read whole, or is larger than %1 MiB").arg(kLedgerBound >> 20));
+    parse(bytes, ledger);
+    return true;
+}
+
+ArtClaimLedger::Position ArtClaimLedger::last(const Contents& ledger)
+{
+    Position at{true, ledger.generation, 0};
+    for (const Claim& c : ledger.claims)
+        at.seq = std::max(at.seq, c.seq);
+    return at;
+}
+
+bool ArtClaimLedger::comparable(const Contents& ledger, const Position& since)
+{
+    // A ledger that was not there yet had nothing before: all is later.
+    return since.known && (since.generation.isEmpty() || since.generation == ledger.generation);
+}
+
+bool ArtClaimLedger::claimedSince(const Contents& ledger, const QStringList& folders, const Position& since,
+                                  const QSet<QString>& own)
+{
+    if (!comparable(ledger, since))
+        return false;
+    // A claim counts from its place: one after the line of `since` is later
+    // whatever its number says, as is one numbered above it.
+    qsizetype from = ledger.claims.size();
+    for (qsizetype i = ledger.claims.size() - 1; i >= 0 && !since.generation.isEmpty(); --i) {
+        if (ledger.claims.at(i).seq == since.seq) {
+            from = i + 1;
+            break;
+        }
+    }
+    for (qsizetype i = 0; i < ledger.claims.size(); ++i) {
+        const Claim& c = ledger.claims.at(i);
+        if ((i < from && c.seq <= since.seq) || own.contains(c.token))
+            continue;
+        for (const QString& folder : folders) {
+            if (related(c.folder, folder))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool ArtClaimLedger::claim(Kind kind, const QString& token, const QStringList& folders, Position* at,
+                           QString* error)
+{
+    if (at)
+        *at = Position();
+    QStringList clean;
+    for (const QString& folder : folders)
+        clean << QDir::cleanPath(folder);
+    clean.removeDuplicates();
+    const QString file = path();
+    QString why;
+    if (!FileEntries::makePath(appDataDir(), &why))
+        return failWith(error, why);
+    const QString lockFile = file + QStringLiteral(".lock");
+    for (const QString& own : {file, lockFile}) {
+        why = refusal(own);
+        if (!why.isEmpty())
+            return failWith(error, why);
+    }
+    const ArtClaimLock lock(lockFile);
+    if (!lock.held())
+        return failWith(error, tr("cannot write %1: another editor holds it").arg(QDir::toNativeSeparators(file)));
+    Contents ledger;
+    if (!read(ledger, &why))
+        qWarning().noquote() << "ArtClaimLedger::claim: starting" << file << "anew:" << why;
+    // One that is not of this kind is started anew: what was claimed in it
+    // can no longer be placed, and the windows that ask keep their art.
+    if (ledger.generation.isEmpty()) {
+        ledger = Contents();
+        ledger.generation = QUuid::createUuid().toString(QUuid::Id128);
+    }
+    if (kind == Kind::Paste)
+        holdEditorLock();
+    qint64 seq = 0;
+    merge(ledger, kind, token, clean, &seq);
+    trim(ledger);
+    // Replaced whole by a fresh file renamed over it (never written through
+    // a link, never opened where a pipe is), not waited for on the disk: a
+    // ledger lost to a power cut is started anew, and windows keep art.
+    why = refusal(file);
+    if (!why.isEmpty() || !writeWorkingFile(file, serialized(ledger), &why))
+        return failWith(error, why);
+    if (at)
+        *at = Position{true, ledger.generation, seq};
+    return true;
+}
+
+bool ArtClaimLedger::claimUsed(const QString& token, const QStringList& folders, QString* error)
+{
+    Contents ledger;
+    QString why;
     if (folders.isEmpty())
         return true;
-    const QString file = path();
-    const QFileInfo info(file);
-    // The ledger is the program's own: never written through a link.
-    if (info.isSymLink() || (info.exists() && !info.isFile())) {
-        if (error)
-            *error = QCoreApplication::translate("ArtClaimLedger", "%1 is not a plain file")
-                         .arg(QDir::toNativeSeparators(file));
-        return false;
+    if (!read(ledger, &why))
+        return failWith(error, tr("cannot read %1: %2").arg(QDir::toNativeSeparators(path()), why));
+    QStringList taken;
+    for (const QString& folder : folders) {
+        const QString clean = QDir::cleanPath(folder);
+        const bool pasted = std::any_of(ledger.claims.cbegin(), ledger.claims.cend(), [&clean](const Claim& c) {
+            return c.kind == Kind::Paste && related(c.folder, clean);
+        });
+        if (pasted)
+            taken << clean;
     }
-    if (info.size() > kCompactAt)
-        compact(file);
-    QDir().mkpath(info.path());
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    QByteArray lines;
-    for (const QString& folder : folders)
-        lines += lineOf({now, token, QDir::cleanPath(folder)});
-    QFile out(file);
-    // One append of whole lines: writers of other windows add theirs after.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Append) || out.write(lines) != lines.size() || !out.flush()) {
-        if (error)
-            *error = QCoreApplication::translate("ArtClaimLedger", "cannot write %1: %2")
-                         .arg(QDir::toNativeSeparators(file), out.errorString());
-        return false;
-    }
-    return true;
+    return taken.isEmpty() || claim(Kind::Use, token, taken, nullptr, error);
 }

@@ -7,32 +7,44 @@
 #include "model/PathGuard.h"
 #include "model/XmlParams.h"
 
-#include <QDateTime>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QUuid>
 
+#include <utility>
+
+// Before the first load, every claim counts as later than the saved state.
 ArtState::ArtState()
-    : m_id(QUuid::createUuid().toString(QUuid::WithoutBraces))
-    , m_savedAt(QDateTime::currentMSecsSinceEpoch())
+    : m_savedAt{true, QString(), 0}
 {
 }
 
-bool ArtState::claimedByOthers(const QStringList& folders, qint64 since, const QSet<QString>& own,
-                               bool* known) const
+QString ArtState::id()
 {
-    QList<ArtClaimLedger::Claim> claims;
-    *known = ArtClaimLedger::read(claims);
-    for (const ArtClaimLedger::Claim& claim : claims) {
-        if (claim.at < since || own.contains(claim.token))
-            continue;
-        for (const QString& folder : folders) {
-            if (ArtClaimLedger::related(claim.folder, folder))
-                return true;
-        }
-    }
-    return false;
+    // Made at the first claim: a configuration that never writes art takes
+    // no part in the ledger.
+    if (m_id.isEmpty())
+        m_id = ArtClaimLedger::editorKey() + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::Id128);
+    return m_id;
+}
+
+void ArtState::keptUnseen(const QString& why)
+{
+    qWarning().noquote() << "ArtState: pasted art kept, the ledger cannot tell whether a file uses it:" << why;
+    if (std::exchange(m_ledgerNoted, true))
+        return;
+    m_ledgerNote = QCoreApplication::translate("ArtState",
+                                               "Art the editor added was left in the RaceStudio 3 installs: its "
+                                               "record of the files that use it (%1) %2, so a saved file may still "
+                                               "point at it.")
+                       .arg(QDir::toNativeSeparators(ArtClaimLedger::path()), why);
+}
+
+QString ArtState::takeLedgerNote()
+{
+    return std::exchange(m_ledgerNote, QString());
 }
 
 ArtState::Mark ArtState::kept(MadeArtFolders& made, const QStringList& folders)
@@ -40,13 +52,12 @@ ArtState::Mark ArtState::kept(MadeArtFolders& made, const QStringList& folders)
     made.seal();
     Mark mark;
     mark.saves = m_saves;
-    mark.at = QDateTime::currentMSecsSinceEpoch();
-    mark.token = m_id + QStringLiteral("/write-") + QString::number(++m_writes);
+    mark.token = id() + QStringLiteral("/write-") + QString::number(++m_writes);
     for (const QString& folder : folders)
         mark.folders << QDir::cleanPath(folder);
     m_ownWrites.insert(mark.token);
     QString error;
-    if (!ArtClaimLedger::claim(mark.token, mark.folders, &error))
+    if (!ArtClaimLedger::claim(ArtClaimLedger::Kind::Paste, mark.token, mark.folders, &mark.at, &error))
         qWarning().noquote() << "ArtState: other windows cannot learn of this paste's art:" << error;
     return mark;
 }
@@ -55,15 +66,30 @@ void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
 {
     if (made.isEmpty())
         return;
-    bool known = true;
-    // A save since may point at it (this window's), and so may a file of a
-    // writer that took a folder of it since. A ledger that cannot be read
-    // tells nothing: the art stays.
-    const bool taken = m_saves != mark.saves || claimedByOthers(mark.folders, mark.at, {mark.token}, &known);
-    if (taken || !known)
+    // A save since may point at it (this window's).
+    if (m_saves != mark.saves) {
         made = MadeArtFolders();
-    else
+        return;
+    }
+    // So may a file of a writer that took a folder of it since. A ledger
+    // that cannot be read, or no longer holds the paste's claim, tells
+    // nothing: the art stays.
+    ArtClaimLedger::Contents ledger;
+    QString why;
+    if (!mark.at.known)
+        why = QCoreApplication::translate("ArtState", "could not note the paste");
+    else if (!ArtClaimLedger::read(ledger, &why))
+        why = QCoreApplication::translate("ArtState", "cannot be read: %1").arg(why);
+    else if (!ArtClaimLedger::comparable(ledger, mark.at))
+        why = QCoreApplication::translate("ArtState", "was started anew since the paste");
+    if (!why.isEmpty()) {
+        keptUnseen(why);
+        made = MadeArtFolders();
+    } else if (ArtClaimLedger::claimedSince(ledger, mark.folders, mark.at, {mark.token})) {
+        made = MadeArtFolders();
+    } else {
         made.takeBack();
+    }
 }
 
 void ArtState::saved(const QStringList& folders)
@@ -77,43 +103,55 @@ void ArtState::usedElsewhere(const QStringList& folders)
     claimUsed(QStringLiteral("use"), folders);
 }
 
-void ArtState::claimUsed(const QString& kind, const QStringList& folders)
+void ArtState::usedByInstalledFile(const QStringList& overlayRoots, const QStringList& folders)
 {
-    QList<ArtClaimLedger::Claim> claims;
-    if (folders.isEmpty() || !ArtClaimLedger::read(claims))
-        return;
-    // Only folders some paste used are worth a line: no other art is ever
-    // taken back.
-    QStringList taken;
-    for (const QString& folder : folders) {
-        const QString clean = QDir::cleanPath(folder);
-        for (const ArtClaimLedger::Claim& claim : claims) {
-            if (ArtClaimLedger::related(claim.folder, clean)) {
-                taken << clean;
-                break;
-            }
+    static const QString overlay = QStringLiteral("aim/resources/overlay/");
+    QStringList installed;
+    for (const QString& root : overlayRoots) {
+        for (const QString& folder : folders) {
+            if (folder.startsWith(overlay))
+                installed << QDir::cleanPath(root + QLatin1Char('/') + folder.mid(overlay.size()));
         }
     }
-    taken.removeDuplicates();
     QString error;
-    const QString token = m_id + QLatin1Char('/') + kind + QLatin1Char('-') + QString::number(++m_writes);
-    if (!ArtClaimLedger::claim(token, taken, &error))
+    if (!ArtClaimLedger::claimUsed(ArtClaimLedger::editorKey() + QStringLiteral("/install"), installed, &error))
+        qWarning().noquote() << "ArtState::usedByInstalledFile: a paste's undo may not learn of the installed "
+                                "file's art:" << error;
+}
+
+void ArtState::claimUsed(const QString& kind, const QStringList& folders)
+{
+    // One line per window and folder: a save merges into the last.
+    QString error;
+    if (!ArtClaimLedger::claimUsed(id() + QLatin1Char('/') + kind, folders, &error))
         qWarning().noquote() << "ArtState: other windows cannot learn of the art this file uses:" << error;
 }
 
 void ArtState::forgetSaved()
 {
     savedArt.forget();
-    m_savedAt = QDateTime::currentMSecsSinceEpoch();
+    ArtClaimLedger::Contents ledger;
+    m_savedAt = ArtClaimLedger::read(ledger) ? ArtClaimLedger::last(ledger) : ArtClaimLedger::Position();
 }
 
 bool ArtState::putBackSaved(QString* error)
 {
-    const qint64 since = m_savedAt;
+    // Read once for every folder: Discard costs what the folders are, not
+    // what the ledger once was.
+    ArtClaimLedger::Contents ledger;
+    QString why;
+    if (!ArtClaimLedger::read(ledger, &why))
+        why = QCoreApplication::translate("ArtState", "cannot be read: %1").arg(why);
+    else if (!ArtClaimLedger::comparable(ledger, m_savedAt))
+        why = QCoreApplication::translate("ArtState", "was started anew since the last save");
+    const ArtClaimLedger::Position since = m_savedAt;
     const QSet<QString> own = m_ownWrites;
-    return savedArt.putBack(error, [this, since, own](const QString& folder) {
-        bool known = true;
-        return claimedByOthers({folder}, since, own, &known) || !known;
+    return savedArt.putBack(error, [&](const QString& folder) {
+        if (!why.isEmpty()) {
+            keptUnseen(why);
+            return true;
+        }
+        return ArtClaimLedger::claimedSince(ledger, {folder}, since, own);
     });
 }
 

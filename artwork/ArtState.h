@@ -1,5 +1,6 @@
 #pragma once
 
+#include "artwork/ArtClaimLedger.h"
 #include "artwork/SavedArtFolders.h"
 
 #include <QSet>
@@ -23,11 +24,12 @@ class ArtState {
 public:
     ArtState();
 
-    // What a write keeps across time: the saves and the time when it wrote,
-    // its own claim, and the install folders it wrote into or used.
+    // What a write keeps across time: the saves when it wrote, its own
+    // claim and where that stands in the ledger, and the install folders it
+    // wrote into or used.
     struct Mark {
         int saves = 0;
-        qint64 at = 0;
+        ArtClaimLedger::Position at;
         QString token;
         QStringList folders;
     };
@@ -38,8 +40,10 @@ public:
     Mark kept(MadeArtFolders& made, const QStringList& folders);
     // Takes back what the write of `mark` made, file by file, unless a save
     // happened since (this window's) or another writer claimed one of its
-    // folders since (another window's paste or save, a template). `made` is
-    // empty afterwards either way.
+    // folders since (another window's paste or save, a template, a bundle
+    // installed). Where that cannot be told (the ledger cannot be read, or
+    // was started anew since) the art stays, and ledgerNote says so once.
+    // `made` is empty afterwards either way.
     void takeBack(MadeArtFolders& made, const Mark& mark);
 
     // The configuration was saved, pointing at these install folders: no
@@ -51,12 +55,19 @@ public:
     // saved as a template): the art a paste made there stays with it,
     // whatever undo or Discard does later.
     void usedElsewhere(const QStringList& folders);
+    // An installed bundle placed a file pointing at these folders, given
+    // below the overlay roots written ("aim/resources/overlay/..."): the
+    // art a paste of any window made there stays with that file.
+    static void usedByInstalledFile(const QStringList& overlayRoots, const QStringList& folders);
 
     // The installs as they are now are the saved state (a load or a save).
     void forgetSaved();
     // Discard: the folders changed in place get their saved files back; a
     // file written since stays where another writer claimed its folder.
     bool putBackSaved(QString* error = nullptr);
+    // Why an undo or Discard left art it could not tell free, the first time
+    // only; empty after it was taken once.
+    QString takeLedgerNote();
 
     // The install folders in the editor's homebrew sets that the masks of
     // the pages (of page `only`, unless negative) point at, in every install.
@@ -78,11 +89,14 @@ public:
 
 private:
     void claimUsed(const QString& kind, const QStringList& folders);
-    bool claimedByOthers(const QStringList& folders, qint64 since, const QSet<QString>& own, bool* known) const;
+    void keptUnseen(const QString& why);
+    QString id();
 
     QString m_id;              // this window's, in the ledger's tokens
     int m_writes = 0;
     int m_saves = 0;
-    qint64 m_savedAt = 0;      // ms since the epoch of the last forgetSaved
+    ArtClaimLedger::Position m_savedAt; // the ledger's newest claim at the last forgetSaved
     QSet<QString> m_ownWrites; // the tokens of this window's kept writes
+    QString m_ledgerNote;
+    bool m_ledgerNoted = false;
 };

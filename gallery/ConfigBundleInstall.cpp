@@ -1,5 +1,6 @@
 #include "gallery/ConfigBundleInstall.h"
 
+#include "artwork/ArtState.h"
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "gallery/BundleArtCollisions.h"
@@ -323,6 +324,9 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     ArtCopies copies;
     if (!installArt(artFiles, artRoot, targets, ownPaths, copies, error) || !placement.place(error))
         return failAfterWriting(copies, placement.keptFiles(), placed, result, error);
+    // The placed file points at the art installed: a paste's undo in any
+    // window leaves it to that file.
+    ArtState::usedByInstalledFile(copies.roots, QStringList(copies.folders.cbegin(), copies.folders.cend()));
 
     if (result) {
         result->artFileCount = copies.count;

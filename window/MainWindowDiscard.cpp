@@ -6,6 +6,8 @@
 // (the configuration's artState).
 #include "window/MainWindow.h"
 
+#include "panels/Asker.h"
+
 #include <QDebug>
 #include <QUndoStack>
 
@@ -32,4 +34,7 @@ void MainWindow::discardToSavedState()
         qWarning().noquote() << "discardToSavedState: an artwork folder is not as saved:" << error;
     if (!config.putBackSavedSidecars(&error))
         qWarning().noquote() << "discardToSavedState: a record store is not as saved:" << error;
+    const QString kept = config.artState.takeLedgerNote();
+    if (!kept.isEmpty())
+        Asker::instance().warning(this, tr("Discard"), kept);
 }

@@ -1,7 +1,10 @@
 #include "DemoStock.h"
+#include "gallery/ConfigBundleInstall.h"
 #include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/DemoStockSteps.h"
+#include "support/TestFiles.h"
+#include "support/ZipFixture.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -228,16 +231,78 @@ private Q_SLOTS:
     }
 
     // With no readable ledger nobody can tell whether another window took
-    // the paste's folder: its undo leaves the files.
+    // the paste's folder: its undo or Discard leaves the files, and says so
+    // once.
+    void unreadableLedgerKeepsThePaste_data()
+    {
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("undo") << false;
+        QTest::newRow("discard") << true;
+    }
     void unreadableLedgerKeepsThePaste()
     {
+        QFETCH(bool, discarding);
         QVERIFY(QDir().mkpath(appDataDir() + QStringLiteral("/art-claims.tsv")));
         const QString own = pasteIntoStandingBar();
         QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
         const QMap<QString, QByteArray> pasted = rs3->snapshot();
-        stack->undo();
+        const auto said = [this] {
+            return std::count_if(asker->asked.cbegin(), asker->asked.cend(), [](const ScriptedAsker::Asked& a) {
+                return a.text.contains(QStringLiteral("art-claims.tsv"));
+            });
+        };
+        if (discarding) {
+            closeAndDiscard();
+        } else {
+            window->stepHistory(true);
+            QCOMPARE(said(), 1);
+            window->stepHistory(false);
+            window->stepHistory(true);
+        }
         QCOMPARE(rs3->snapshot(), pasted);
+        QCOMPARE(said(), 1);
         QVERIFY(QDir(appDataDir() + QStringLiteral("/art-claims.tsv")).removeRecursively());
+    }
+
+    // A bundle carrying the paste's art installed between the paste and its
+    // undo or Discard: the placed file points at that art, which stays.
+    void bundleInstalledMeanwhileKeepsItsArt_data()
+    {
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("undo") << false;
+        QTest::newRow("discard") << true;
+    }
+    void bundleInstalledMeanwhileKeepsItsArt()
+    {
+        QFETCH(bool, discarding);
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        const QString base = QStringLiteral("RS3_homebrew_folder/") + own + (own.endsWith('/') ? "" : "/");
+        QMap<QString, QByteArray> entries{{QStringLiteral("Shared.zconf2"), TestFiles::readBytes(path)}};
+        const auto tree = Rs3Fixture::treeSnapshot(rs3->absolutePath(Rs3Fixture::Stable, own));
+        for (auto it = tree.constBegin(); it != tree.constEnd(); ++it) {
+            if (it.value() != "<dir>")
+                entries.insert(base + it.key(), it.value());
+        }
+        QVERIFY(entries.size() > 2);
+        const QString bundle = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/shared.zip");
+        QVERIFY(ZipFixture::writeZip(bundle, entries));
+        QString error;
+        QVERIFY2(installConfigInstallBundle(bundle, TestEnvironment::makeTempDir(QStringLiteral("placed")), nullptr,
+                                            &error),
+                 qPrintable(error));
+        QMap<QString, QByteArray> installed;
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            installed.insert(Rs3Fixture::treeSnapshot(rs3->absolutePath(root, own)));
+
+        if (discarding)
+            closeAndDiscard();
+        else
+            window->stepHistory(true);
+        QMap<QString, QByteArray> after;
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            after.insert(Rs3Fixture::treeSnapshot(rs3->absolutePath(root, own)));
+        QCOMPARE(after, installed);
     }
 
     // Window B pastes the same into its own copy (and finds A's folder, or
