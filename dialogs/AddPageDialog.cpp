@@ -427,7 +427,7 @@ bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
                "install mirror (if present).")
                 .arg(tpl.displayName)
             + QStringLiteral("\n\n")
-            + TemplateUsers::notSearched();
+            + users.notSearched();
         return Asker::instance().question(this, tr("Delete Template"), question,
                                           QMessageBox::Yes | QMessageBox::Cancel)
                == QMessageBox::Yes;

@@ -364,8 +364,7 @@ bool NewHomebrewThemeDialog::confirmReplace(const QString& name, const QString& 
     const auto answer = Asker::instance().question(
         this, tr("Theme exists"),
         tr("A theme named \"%1\" (slug: %2) already exists. Overwrite?").arg(name, slug) + QStringLiteral("\n\n")
-            + TemplateUsers::notSearched() + QLatin1Char(' ')
-            + tr("The old folders are kept in the artwork backups."),
+            + tr("The old folders are kept in the artwork backups.") + QLatin1Char(' ') + users.notSearched(),
         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     return answer == QMessageBox::Yes;
 }

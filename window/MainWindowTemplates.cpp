@@ -9,6 +9,8 @@
 #include "canvas/DashCanvas.h"
 #include "model/FolderCopy.h"
 #include "model/InstallAdvice.h"
+#include "model/InstallRoots.h"
+#include "model/SafeRead.h"
 #include "model/SafeWrite.h"
 #include "panels/Asker.h"
 #include "templates/MirrorReport.h"
@@ -64,10 +66,21 @@ QByteArray placeholderPreview(const QString& displayName)
     return pngBytes(image);
 }
 
-QByteArray readWholeFile(const QString& path)
+// The page's background as a plain file of the installs: a link or a pipe
+// in its place is named in *leftOut, never read.
+QByteArray readBackground(const QString& path, QStringList* leftOut)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QString within;
+    for (const QString& overlay : allOverlayRoots()) {
+        const QString install = installOfOverlayRoot(overlay);
+        if (!install.isEmpty() && path.startsWith(install + QLatin1Char('/')))
+            within = install;
+    }
+    QByteArray bytes;
+    QString why;
+    if (!SafeRead::readFile(path, kArtFileReadBound, &bytes, &why, within))
+        leftOut->append(why);
+    return bytes;
 }
 
 // A directory where the file should be is not a saved file either.
@@ -189,10 +202,11 @@ void MainWindow::saveCurrentAsTemplate()
     bool placeholder = false;
     TemplateContent content;
     content.pMainXml = PageTemplateLibrary::buildTemplatePMain(page);
-    content.items = PageTemplateLibrary::buildMaskItems(page);
+    QStringList leftOut;
+    content.items = PageTemplateLibrary::buildMaskItems(page, &leftOut);
     content.prwPng = templatePreview(slug, label, &placeholder);
     if (!page->backgroundPath.isEmpty())
-        content.bkgPng = readWholeFile(page->backgroundPath);
+        content.bkgPng = readBackground(page->backgroundPath, &leftOut);
 
     // A replaced template keeps no mask item of its old version: an item the
     // new page leaves without art would otherwise show the old picture. The
@@ -223,6 +237,14 @@ void MainWindow::saveCurrentAsTemplate()
     if (!verifySavedTemplate(folder))
         return;
     reportTemplateMirror(report, label);
+    // What a link or a special file holds is never copied: the user learns
+    // which, so the template's art can be put there as plain files.
+    leftOut += report.leftAlone;
+    if (!leftOut.isEmpty())
+        Asker::instance().warning(this, title,
+                                  tr("Template \"%1\" was saved without what these links and special files hold, "
+                                     "which are never followed or copied:\n\n%2")
+                                      .arg(label, leftOut.join(QLatin1Char('\n'))));
     if (placeholder)
         statusBar()->showMessage(tr("Saved template \"%1\" (using placeholder preview — re-save once the canvas has "
                                     "rendered for a real thumbnail)")
@@ -272,9 +294,9 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
                                       .arg(slug, users.lines().join(QLatin1Char('\n'))));
         return false;
     }
-    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\n%3 A copy of the old "
-                            "version is kept in the artwork backups.\n\nReplace it with the current page?")
-                             .arg(slug, existing.join(QLatin1Char('\n')), TemplateUsers::notSearched());
+    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nA copy of the old version is "
+                            "kept in the artwork backups. Replace it with the current page?\n\n%3")
+                             .arg(slug, existing.join(QLatin1Char('\n')), users.notSearched());
     return Asker::instance().question(this, tr("Save as Template"), text, QMessageBox::Yes | QMessageBox::Cancel,
                                       QMessageBox::Cancel)
            == QMessageBox::Yes;
