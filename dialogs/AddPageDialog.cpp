@@ -204,8 +204,19 @@ void AddPageDialog::populateTemplates()
 
     // With nothing to offer, the tab that says why is the one shown.
     const bool nothing = rs3Groups.empty() && homebrewGroup.templates.empty();
-    installNote->setText(tr("Only your own templates are offered. %1").arg(InstallAdvice::noInstall()));
-    installNote->setVisible(!nothing && !anyInstall());
+    QStringList notes;
+    if (!nothing && !anyInstall())
+        notes << tr("Only your own templates are offered. %1").arg(InstallAdvice::noInstall());
+    // A label or picture behind a link or in a pipe is never read: the user
+    // learns which, since its set or template shows its folder name instead.
+    QStringList notRead = homebrewGroup.notRead;
+    for (const PageTemplateGroup& group : rs3Groups)
+        notRead += group.notRead;
+    if (!notRead.isEmpty())
+        notes << tr("Not read, as links and special files are never followed:") + QLatin1Char('\n')
+                + notRead.join(QLatin1Char('\n'));
+    installNote->setText(notes.join(QLatin1Char('\n')));
+    installNote->setVisible(!notes.isEmpty());
     if (nothing)
         addNoneTab();
     else if (remembered >= 0 && remembered < tabs->count())
