@@ -207,14 +207,14 @@ void AddPageDialog::populateTemplates()
     QStringList notes;
     if (!nothing && !anyInstall())
         notes << tr("Only your own templates are offered. %1").arg(InstallAdvice::noInstall());
-    // A label or picture behind a link or in a pipe is never read: the user
+    // A label behind a link or in a pipe is never read or written: the user
     // learns which, since its set or template shows its folder name instead.
     QStringList notRead = homebrewGroup.notRead;
     for (const PageTemplateGroup& group : rs3Groups)
         notRead += group.notRead;
     if (!notRead.isEmpty())
-        notes << tr("Not read, as links and special files are never followed:") + QLatin1Char('\n')
-                + notRead.join(QLatin1Char('\n'));
+        notes << tr("Left alone, as links and special files are never followed:") + QLatin1Char('\n')
+                + TemplateUsers::firstDozen(notRead);
     installNote->setText(notes.join(QLatin1Char('\n')));
     installNote->setVisible(!notes.isEmpty());
     if (nothing)

@@ -132,6 +132,10 @@ public:
     // from the install or the store, nor over one in its place. Empty when
     // written or present; else why it was not, naming the link or file.
     static QString writeSetFolderMeta(const QString& setFolder, const QString& label);
+    // Why the set folder's AiM_folder.xml may not be written: a link on the
+    // way from the install, or a link or special file in its place. Empty
+    // when it may.
+    static QString setFolderMetaRefusal(const QString& setFolder);
 
     // Why no template or theme may take the folder name: it is one the
     // editor gives its own art (box, bar colour, chrome), letter case

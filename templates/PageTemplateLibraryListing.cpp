@@ -19,10 +19,10 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -222,10 +222,21 @@ PageTemplateGroup PageTemplateLibrary::listHomebrewTemplates(const QString& fami
     const QString root = raceStudio3Root();
     const QString target = rs3Family.isEmpty() ? family : rs3Family;
     const bool otherTarget = target.compare(family, Qt::CaseInsensitive) != 0;
+    bool setsLabelled = false;
     for (const QString& name : subFolders(store)) {
         const QString source = store + QLatin1Char('/') + name;
         if (!hasPage(source))
             continue;
+        // The copies go into the install's homebrew sets: a link or a file
+        // in the way of a set's label is named once.
+        if (!root.isEmpty() && !std::exchange(setsLabelled, true)) {
+            for (const QString& f : otherTarget ? QStringList{family, target} : QStringList{family}) {
+                const QString why = setFolderMetaRefusal(root + QStringLiteral("/aim/resources/overlay/") + f
+                                                         + QStringLiteral("/masks/set/standard/s04_homebrew"));
+                if (!why.isEmpty())
+                    group.notRead << why;
+            }
+        }
         // Without an install the store's own folder is offered: nothing is
         // copied anywhere.
         const QString primary = root.isEmpty() ? QString() : mirrorTemplateToRs3(source, root, family, name);

@@ -59,28 +59,31 @@ QString PageTemplateLibrary::ensureSetFolderMeta(const QString& setFolder)
     return why;
 }
 
-QString PageTemplateLibrary::writeSetFolderMeta(const QString& setFolder, const QString& label)
+QString PageTemplateLibrary::setFolderMetaRefusal(const QString& setFolder)
 {
     // Nothing is written through a link on the way: it may lead to anyone's
     // files, and no copy goes there either.
     if (const QString link = linkFromInstall(setFolder); !link.isEmpty())
         return SafeRead::linkText(link);
-    QString why;
+    const QString meta = setFolder + QStringLiteral("/AiM_folder.xml");
+    const FileEntries::Kind kind = FileEntries::kindOf(meta);
+    if (kind == FileEntries::Kind::Link)
+        return SafeRead::linkText(meta);
+    if (kind != FileEntries::Kind::Missing && kind != FileEntries::Kind::Regular)
+        return SafeRead::notRegularText(meta);
+    return {};
+}
+
+QString PageTemplateLibrary::writeSetFolderMeta(const QString& setFolder, const QString& label)
+{
+    QString why = setFolderMetaRefusal(setFolder);
+    if (!why.isEmpty())
+        return why;
     if (!FileEntries::makePath(setFolder, &why))
         return why;
     const QString meta = setFolder + QStringLiteral("/AiM_folder.xml");
-    switch (FileEntries::kindOf(meta)) {
-    case FileEntries::Kind::Missing:
-        break;
-    case FileEntries::Kind::Regular:
-        if (QFileInfo(meta).size() > 0)
-            return {};
-        break;
-    case FileEntries::Kind::Link:
-        return SafeRead::linkText(meta);
-    default:
-        return SafeRead::notRegularText(meta);
-    }
+    if (FileEntries::kindOf(meta) == FileEntries::Kind::Regular && QFileInfo(meta).size() > 0)
+        return {};
     return writeFileNoLink(meta, folderMetaXml(label, 99), setFolder, &why) ? QString() : why;
 }
 

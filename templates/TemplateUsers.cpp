@@ -59,9 +59,18 @@ QString TemplateUsers::notSearched() const
     QString text = tr("Only the open configuration and RaceStudio 3's configurations folder were searched: a "
                       "configuration saved anywhere else (a kept copy, a file in another folder or open in another "
                       "window) that uses it loses or changes its background and pictures.");
-    if (!skipped.isEmpty())
-        text += QStringLiteral("\n\n") + tr("Not searched, as links and special files are never followed:")
-            + QStringLiteral("\n") + skipped.join(QLatin1Char('\n'));
+    if (skipped.isEmpty())
+        return text;
+    return text + QStringLiteral("\n\n") + tr("Not searched, as links and special files are never followed:")
+        + QLatin1Char('\n') + firstDozen(skipped);
+}
+
+QString TemplateUsers::firstDozen(const QStringList& lines)
+{
+    constexpr qsizetype shown = 12;
+    QString text = lines.mid(0, shown).join(QLatin1Char('\n'));
+    if (lines.size() > shown)
+        text += QLatin1Char('\n') + tr("and %n more", int(lines.size() - shown));
     return text;
 }
 

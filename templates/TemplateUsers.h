@@ -33,6 +33,10 @@ struct TemplateUsers {
     // in the configurations folder that was not read.
     QString notSearched() const;
 
+    // One line each for the first dozen, then how many more: what names the
+    // links and files left alone keeps a message's buttons on the screen.
+    static QString firstDozen(const QStringList& lines);
+
     // Reads each configuration once, with a busy cursor while it does. The
     // configuration and the walk over the undo history may be null / empty.
     static TemplateUsers of(const PageTemplate& tpl, const DashConfig* config, const HeldXmlWalk& held);

@@ -20,7 +20,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -244,7 +243,7 @@ void MainWindow::saveCurrentAsTemplate()
         Asker::instance().warning(this, title,
                                   tr("Template \"%1\" was saved without what these links and special files hold, "
                                      "which are never followed or copied:\n\n%2")
-                                      .arg(label, leftOut.join(QLatin1Char('\n'))));
+                                      .arg(label, TemplateUsers::firstDozen(leftOut)));
     if (placeholder)
         statusBar()->showMessage(tr("Saved template \"%1\" (using placeholder preview — re-save once the canvas has "
                                     "rendered for a real thumbnail)")

@@ -223,9 +223,10 @@ private Q_SLOTS:
                           QDir::toNativeSeparators("/nowhere/RaceStudio3_beta")));
     }
 
-    // A stock set's or template's label linked to a pipe, or a pipe itself:
-    // the dialog opens without waiting on it, shows the folder's name and
-    // says which file it did not read.
+    // A stock set's or template's label linked to a pipe, or a pipe itself,
+    // or the homebrew set's: the dialog opens without waiting on it or
+    // writing through it, shows the folder's name and says which file it
+    // left alone.
     void stockLabelsNeverWaitOnAPipe_data()
     {
         QTest::addColumn<QString>("named"); // relative to the family's standard folder
@@ -233,6 +234,7 @@ private Q_SLOTS:
         QTest::newRow("set label linked to a pipe") << "s02/AiM_folder.xml" << true;
         QTest::newRow("set label a pipe") << "s02/AiM_folder.xml" << false;
         QTest::newRow("template label linked to a pipe") << "s02/p01/AiM_folder.xml" << true;
+        QTest::newRow("homebrew set label linked to a pipe") << "s04_homebrew/AiM_folder.xml" << true;
     }
     void stockLabelsNeverWaitOnAPipe()
     {
@@ -246,17 +248,20 @@ private Q_SLOTS:
         FifoGuard pipe(linked ? pipes + "/p" : there);
         QVERIFY(pipe.made());
         if (linked)
-            QVERIFY(QFile::link(pipes + "/p", there));
+            QVERIFY(QDir().mkpath(QFileInfo(there).path()) && QFile::link(pipes + "/p", there));
+        const bool homebrew = named.startsWith("s04_homebrew");
+        if (homebrew)
+            addStoreTemplate("mxg_12", "za", "Mine");
         DashConfig config;
         config.deviceName = "MXG 1.2";
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^readFolderMeta: not read: "));
         AddPageDialog dialog(&config);
         QVERIFY(!pipe.released());
         QCOMPARE(tabTitles(dialog), QStringList({"s02", "Homebrew"}));
         QCOMPARE(listOf(dialog, 0)->item(0)->text(), "p01");
+        QCOMPARE(listOf(dialog, 1)->count(), homebrew ? 1 : 0);
         QVERIFY(dialog.installNote->isVisibleTo(&dialog));
         const QString why = linked ? " is a symbolic link" : " is not a regular file";
-        QCOMPARE(dialog.installNote->text(), "Not read, as links and special files are never followed:\n"
+        QCOMPARE(dialog.installNote->text(), "Left alone, as links and special files are never followed:\n"
                                                  + QDir::cleanPath(there) + why);
     }
 
