@@ -290,6 +290,10 @@ private Q_SLOTS:
             << QStringLiteral("z\u672c\u9e7f") << inJis(QStringLiteral("s04_homebrew/z\u672c\u9e7f")) << 1;
         QTest::newRow("declared ISO-2022-JP, a longer name")
             << QStringLiteral("z\u672c") << inJis(QStringLiteral("s04_homebrew/z\u672c\u9e7f/")) << 0;
+        QTest::newRow("declared ISO-2022-JP, a yen in JIS-Roman is no separator")
+            << "zname" << jisHead + "s04_homebrew\x1b(J\\zname\x1b(B/" + end << 0;
+        QTest::newRow("declared ISO-2022-JP, a backslash in ASCII is")
+            << "zname" << jisHead + "s04_homebrew\x1b(J\x1b(B\\zname/" + end << 1;
         QTest::newRow("letter reference in the set name") << "mytpl" << p + "s04_home&#98;rew/mytpl/x" + end << 1;
         QTest::newRow("set name all references")
             << "mytpl" << p + "&#115;&#x30;&#52;&#95;HOMEBREW&#47;mytpl&#x2F;" + end << 1;
