@@ -277,6 +277,13 @@ public:
     template <typename Text>
     int run(const Text& text)
     {
+        // Each text is counted on its own (a document's values one by one).
+        m_set = 0;
+        m_active = false;
+        m_matched = 0;
+        m_count = 0;
+        m_digits = 0;
+        m_amp = 0;
         size_t at = 0;
         const size_t end = text.size();
         while (at < end) {
@@ -606,9 +613,10 @@ int TemplateReferenceCount::inNode(const pugi::xml_node& node, const QString& fo
         return 0;
     const std::vector<char32_t> name = foldedName(folderName);
     int count = 0;
+    Counter counter(name, false);
     const auto countIn = [&](const char* value) {
-        Counter counter(name, false);
-        count += counter.run(ByteText(std::string_view(value), nullptr));
+        if (*value)
+            count += counter.run(ByteText(std::string_view(value), nullptr));
     };
     struct Walker : pugi::xml_tree_walker {
         std::function<void(const pugi::xml_node&)> add;
