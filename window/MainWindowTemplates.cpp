@@ -164,6 +164,10 @@ void MainWindow::saveCurrentAsTemplate()
     const QString label = typed.trimmed();
     if (!ok || label.isEmpty())
         return;
+    if (const QString tooLong = FolderCopy::whyNameDoesNotFit(label); !tooLong.isEmpty()) {
+        Asker::instance().warning(this, title, tooLong);
+        return;
+    }
     const QString slug = templateSlug(typed);
     QStringList replaced;
     if (!confirmReplaceTemplate(family, slug, &replaced))
