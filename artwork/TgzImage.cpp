@@ -382,7 +382,7 @@ bool generateBkgTgz(const QString& pngPath, const QString& tgzPath, int width, i
     QByteArray pngBytes;
     QString why;
     if (!FolderCopy::readRegularFile(pngPath, qint64(256) * 1024 * 1024, &pngBytes, &why)) {
-        qWarning() << "generateBkgTgz:" << why;
+        qWarning() << "generateBkgTgz: couldn't open" << pngPath << "-" << why;
         return false;
     }
 
