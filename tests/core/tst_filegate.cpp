@@ -1,10 +1,18 @@
+#include "model/FileEntries.h"
+#include "model/FolderCopy.h"
+#include "model/PathGuard.h"
+#include "model/SafeWrite.h"
+#include "support/FifoGuard.h"
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <memory>
 
 // Files under an install root, the data folder or beside a configuration are
 // opened, written, listed, renamed and removed by the model's file gate only
@@ -424,6 +432,117 @@ private Q_SLOTS:
         scan(file, added, &findings);
         const QString out = breaches(findings).join(QLatin1Char('\n'));
         QVERIFY2(out.contains(file + QLatin1Char(':')), qPrintable(out));
+    }
+
+    // Each call of the gate, met with a link or a pipe someone put in an
+    // install: nothing outside is read, written or removed, nothing waits,
+    // and a refusal names what was in the way.
+    void gateNamesWhatIsInTheWay_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("hazard"); // what is at <root>/art
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("named"); // below the root
+        QTest::newRow("read a linked file") << "read art" << "file link" << false << "art: it is a symbolic link";
+        QTest::newRow("read a pipe") << "read art" << "pipe" << false << "art: it is not a regular file";
+        QTest::newRow("append to a pipe") << "append art" << "pipe" << false << "art: it is not a regular file";
+        QTest::newRow("append through a link") << "append art" << "file link" << false << "art: it is a symbolic link";
+        QTest::newRow("write through a link") << "write art" << "file link" << false << "art is a symbolic link";
+        QTest::newRow("write past a link") << "write art/notes/a.txt" << "folder link" << false
+                                           << "art is a symbolic link";
+        QTest::newRow("make a folder past a link") << "make art/new" << "folder link" << false
+                                                   << "art is a symbolic link";
+        QTest::newRow("remove past a link") << "remove art/notes" << "folder link" << false
+                                            << "art is a symbolic link";
+        QTest::newRow("remove a file past a link") << "remove file art/photo.jpg" << "folder link" << false
+                                                   << "art is a symbolic link";
+        QTest::newRow("remove a link") << "remove art" << "folder link" << true << "";
+        QTest::newRow("move past a link") << "move own art/own" << "folder link" << false << "art is a symbolic link";
+    }
+
+    void gateNamesWhatIsInTheWay()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, hazard);
+        QFETCH(bool, ok);
+        QFETCH(QString, named);
+        const QString root = TestEnvironment::makeTempDir(QStringLiteral("install"));
+        const QString outside = TestEnvironment::makeTempDir(QStringLiteral("user"));
+        const QMap<QString, QByteArray> own{{"photo.jpg", "the user's photo"}, {"notes/a.txt", "kept"}};
+        QVERIFY(ZipFixture::writeTree(outside, own));
+        QVERIFY(ZipFixture::writeTree(root, {{"own/x.txt", "ours"}}));
+        const QString art = root + QStringLiteral("/art");
+        std::unique_ptr<FifoGuard> pipe;
+        if (hazard == QLatin1String("pipe")) {
+            pipe = std::make_unique<FifoGuard>(art);
+            QVERIFY(pipe->made());
+        } else {
+            QVERIFY(QFile::link(hazard == QLatin1String("file link") ? outside + QStringLiteral("/photo.jpg") : outside,
+                                art));
+        }
+        const QStringList words = call.split(QLatin1Char(' '));
+        const QString path = root + QLatin1Char('/') + words.constLast();
+        QString error;
+        bool done = false;
+        if (words[0] == QLatin1String("read")) {
+            QByteArray bytes;
+            done = FolderCopy::readRegularFile(path, 1024, &bytes, &error);
+        } else if (words[0] == QLatin1String("append")) {
+            done = FolderCopy::openForAppend(path, &error) != nullptr;
+        } else if (words[0] == QLatin1String("write")) {
+            done = writeFileNoLink(path, "new", root, &error);
+        } else if (words[0] == QLatin1String("make")) {
+            done = FolderCopy::makeFolderWithin(root, path, &error);
+        } else if (call.startsWith(QLatin1String("remove file"))) {
+            done = FolderCopy::removeFileWithin(root, path, &error);
+        } else if (words[0] == QLatin1String("remove")) {
+            done = FolderCopy::removeTreeWithin(root, path, &error);
+        } else if (words[0] == QLatin1String("move")) {
+            done = FolderCopy::moveWithin(root, root + QLatin1Char('/') + words[1], path, &error);
+        }
+        QCOMPARE(done, ok);
+        QVERIFY2(ok || error.contains(root + QLatin1Char('/') + named), qPrintable(error));
+        QCOMPARE(ZipFixture::readTree(outside), own);
+        if (pipe)
+            QVERIFY(!pipe->released());
+    }
+
+    // A name too long for the disk once a suffix is added ends every search
+    // for a free name beside it, with the system's reason.
+    void freeNameSearchesEnd()
+    {
+        const QString folder = TestEnvironment::makeTempDir(QStringLiteral("long"));
+        const QString target = folder + QLatin1Char('/') + QString(80, QChar(0x65E5)); // 240 bytes
+        QString reason;
+        QCOMPARE(FileEntries::besideName(target, "incoming", &reason), QString());
+        QVERIFY(!reason.isEmpty());
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/source")));
+        FolderCopy copy;
+        QCOMPARE(copy.addFolder(folder + QStringLiteral("/source"), target), FolderCopy::Outcome::Failed);
+        QVERIFY2(copy.error().contains(reason), qPrintable(copy.error()));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"source"});
+    }
+
+    void typedNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("100 letters") << QString(100, QLatin1Char('a')) << true;
+        QTest::newRow("74 CJK characters") << QString(74, QChar(0x65E5)) << true;
+        QTest::newRow("80 CJK characters") << QString(80, QChar(0x65E5)) << false;
+        QTest::newRow("60 emoji") << QString::fromUcs4(std::u32string(60, U'\U0001F3C1').c_str()) << false;
+    }
+
+    // One rule says whether a typed name fits the disk with our endings; the
+    // name check of every store keeps to it.
+    void typedNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, fits);
+        const QString why = FolderCopy::whyNameDoesNotFit(name);
+        QCOMPARE(why.isEmpty(), fits);
+        QVERIFY2(fits || why.contains(name), qPrintable(why));
+        QCOMPARE(PathGuard::isSafeName(name), fits);
     }
 
 private:
