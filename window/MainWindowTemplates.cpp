@@ -64,10 +64,14 @@ QByteArray placeholderPreview(const QString& displayName)
     return pngBytes(image);
 }
 
+// The page's background lies in an install: a plain file of a picture's
+// size, never what a link or a pipe there leads to.
 QByteArray readWholeFile(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QByteArray bytes;
+    if (!FolderCopy::readRegularFile(path, qint64(256) * 1024 * 1024, &bytes))
+        return {};
+    return bytes;
 }
 
 // A directory where the file should be is not a saved file either.
@@ -206,7 +210,10 @@ void MainWindow::saveCurrentAsTemplate()
     const QString items = store + QStringLiteral("/Items");
     const QString itemsAside = store + QStringLiteral(".old-items");
     const bool replacing = QFileInfo(items).isDir();
-    if (replacing && (!FolderCopy::removeTree(itemsAside) || !QDir().rename(items, itemsAside))) {
+    const QString familyStore = QFileInfo(store).path();
+    if (replacing
+        && (!FolderCopy::removeTreeWithin(familyStore, itemsAside)
+            || !FolderCopy::moveWithin(familyStore, items, itemsAside))) {
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
@@ -214,13 +221,13 @@ void MainWindow::saveCurrentAsTemplate()
     const QString folder = PageTemplateLibrary::saveHomebrewTemplate(family, slug, label, content, &report,
                                                                      config.deviceOverlayFolders());
     if (folder.isEmpty()) {
-        if (replacing && FolderCopy::removeTree(items))
-            QDir().rename(itemsAside, items);
+        if (replacing && FolderCopy::removeTreeWithin(familyStore, items))
+            FolderCopy::moveWithin(familyStore, itemsAside, items);
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
     if (replacing)
-        FolderCopy::removeTree(itemsAside);
+        FolderCopy::removeTreeWithin(familyStore, itemsAside);
     // The template's masks point at the page's art where it is: a paste's
     // own item among it must outlive that paste's undo.
     config.artState.usedElsewhere(ArtState::homebrewFolders(config.pages, currentPage));

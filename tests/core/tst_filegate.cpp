@@ -97,7 +97,6 @@ const Allowed kAllowed[] = {
     {"model/InstallRoots.cpp", kIterator, 1, "names of an install folder for a look-up, no file opened"},
     {"panels/IconPreviewDialog.cpp", kIterator, 1, "lists icon folders to show; opens nothing"},
     {"reports/DebugReportListings.cpp", kIterator, 1, "lists names for the debug report the user sends"},
-    {"reports/DebugReportListings.cpp", kOpenRead, 1, "the log file named by the logger"},
     {"reports/DebugReport.cpp", kOpenRead, 2, "the report archive of our own and the file the user attaches"},
     {"reports/DebugReport.cpp", kFileMove, 1, "the report archive of our own"},
     {"updates/PendingUpdate.cpp", kFileMove, 2, "the program's own executable and its backup"},
@@ -108,10 +107,8 @@ const Allowed kAllowed[] = {
     {"updates/UpdateSeams.cpp", kFileMove, 1, "the program's own executable swap"},
     {"panels/ElementThumbnailCache.cpp", kOpenWrite, 1, "thumbnails in the cache folder of our own"},
     {"panels/ElementThumbnailCache.cpp", kFileMove, 1, "removes a thumbnail of its own cache"},
-    {"window/MainWindowTemplates.cpp", kOpenRead, 1, "the page background picture read for a template preview"},
     {"dialogs/PreferencesDialog.cpp", kOpenWrite, 1, "a probe of our own in the settings folder, removed at once"},
     {"gallery/BoundedNetworkAccess.cpp", kOpenRead, 1, "an upload body the caller hands over, not a file"},
-    {"window/MainWindowTemplates.cpp", kDirRemove, 2, "sets a replaced template's items aside and back"},
 
     // Waiting for another change to move them to the gate.
     {"artwork/ArtClaimLedger.cpp", kOpenWrite, 2, kMovedElsewhere},
