@@ -139,6 +139,15 @@ bool renameEntry(const QString& from, const QString& to, QString* reason)
     return false;
 }
 
+bool removeEmptyFolder(const QString& path, QString* reason)
+{
+    // rmdir never follows a link at its end: it fails on one (ENOTDIR).
+    if (::rmdir(encoded(path).constData()) == 0 || errno == ENOENT)
+        return true;
+    *reason = systemReason(errno);
+    return false;
+}
+
 // The walks go by descriptor: each folder is opened from its parent's
 // descriptor, never through a link (O_NOFOLLOW), so a folder swapped for a
 // link after it was looked at is never walked into.
@@ -244,6 +253,17 @@ bool renameEntry(const QString& from, const QString& to, QString* reason)
     if (QFile::rename(from, to))
         return true;
     *reason = tr("it cannot be renamed");
+    return false;
+}
+
+bool removeEmptyFolder(const QString& path, QString* reason)
+{
+    const Kind kind = kindOf(path);
+    if (kind == Kind::Missing)
+        return true;
+    if (kind == Kind::Folder && QDir().rmdir(path))
+        return true;
+    *reason = kind == Kind::Folder ? tr("it is not empty") : tr("it is not a folder");
     return false;
 }
 

@@ -37,6 +37,8 @@ QString besideName(const QString& target, const char* tag, QString* reason = nul
 bool removeFile(const QString& path, QString* reason);
 // Renames from to to; a link at to is replaced, never written through.
 bool renameEntry(const QString& from, const QString& to, QString* reason);
+// Removes an empty folder, never a link nor a folder with anything in it.
+bool removeEmptyFolder(const QString& path, QString* reason);
 // Creates path and the parents it lacks, each with the reason it could not
 // be made.
 bool makePath(const QString& path, QString* error);

@@ -378,6 +378,18 @@ bool FolderCopy::replaceFolder(const QString& source, const QString& target, con
     return true;
 }
 
+bool FolderCopy::addFile(const QString& source, const QString& target)
+{
+    const QString link = linkOnPath(QFileInfo(target).path(), target);
+    if (!link.isEmpty() || kindOf(target) != Kind::Missing)
+        return fail(tr("cannot write %1: %2").arg(target, link.isEmpty() ? tr("something of that name is there")
+                                                                         : tr("it is a symbolic link")));
+    if (!copyFile(source, target))
+        return false;
+    m_unflushed << QFileInfo(target).path();
+    return true;
+}
+
 void FolderCopy::noteWritten(const QString& file)
 {
     const QString folder = QFileInfo(file).path();

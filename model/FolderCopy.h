@@ -52,6 +52,11 @@ public:
     // then removed.
     bool replaceFolder(const QString& source, const QString& target, const QString& within = QString());
 
+    // Copies the regular file source to target, which must not exist (a
+    // link there, even a broken one, counts as something): never over a
+    // file, never through a link. False with error().
+    bool addFile(const QString& source, const QString& target);
+
     // Takes a file written elsewhere without waiting for the disk into the
     // next flush (see writeFileNoLink).
     void noteWritten(const QString& file);
@@ -99,6 +104,8 @@ public:
     static bool removeTreeWithin(const QString& within, const QString& path, QString* error = nullptr);
     // Removes one file or link, never a folder nor what a link leads to.
     static bool removeFileWithin(const QString& within, const QString& path, QString* error = nullptr);
+    // Removes a folder that is empty (anything in it keeps it), never a link.
+    static bool removeEmptyFolderWithin(const QString& within, const QString& path, QString* error = nullptr);
     // Renames from to to. A folder goes only where nothing is; a file may
     // replace a file or a link at to (the link, never what it leads to).
     static bool moveWithin(const QString& within, const QString& from, const QString& to, QString* error = nullptr);

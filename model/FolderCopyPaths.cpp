@@ -169,6 +169,14 @@ bool FolderCopy::removeFileWithin(const QString& within, const QString& path, QS
     return removeFile(path, &reason) || failWith(error, tr("cannot remove %1: %2").arg(path, reason));
 }
 
+bool FolderCopy::removeEmptyFolderWithin(const QString& within, const QString& path, QString* error)
+{
+    if (linkOnTheWayTo(within, QFileInfo(QDir::cleanPath(path)).path(), "cannot remove %1: %2", error))
+        return false;
+    QString reason;
+    return removeEmptyFolder(path, &reason) || failWith(error, tr("cannot remove %1: %2").arg(path, reason));
+}
+
 bool FolderCopy::moveWithin(const QString& within, const QString& from, const QString& to, QString* error)
 {
     if (linkOnTheWayTo(within, from, "cannot move %1: %2", error)

@@ -64,14 +64,10 @@ QByteArray placeholderPreview(const QString& displayName)
     return pngBytes(image);
 }
 
-// The page's background lies in an install: a plain file of a picture's
-// size, never what a link or a pipe there leads to.
 QByteArray readWholeFile(const QString& path)
 {
-    QByteArray bytes;
-    if (!FolderCopy::readRegularFile(path, qint64(256) * 1024 * 1024, &bytes))
-        return {};
-    return bytes;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A directory where the file should be is not a saved file either.

@@ -60,15 +60,12 @@ const char* const kMovedElsewhere = "moved by another change";
 // clang-format off
 const Allowed kAllowed[] = {
     // A file the user chose in a dialog, or one we made ourselves.
-    {"artwork/NewArtFile.cpp", kOpenWrite, 1, "a file created new (never over one) and removed again on failure"},
-    {"artwork/NewArtFile.cpp", kFileMove, 1, "removes only the file it has just created"},
     {"artwork/ArtworkFiles.cpp", kOpenRead, 1, "copyFileOver: reads the file a user's export or backup holds"},
     {"artwork/ArtworkFiles.cpp", kSaveFile, 1, "copyFileOver into the user's chosen export and backup folders"},
     {"artwork/ArtworkFiles.cpp", kOpenWrite, 1, "copyFileOver into a folder it has just made (export, backup)"},
     {"canvas/DashCanvasMaskDrawing.cpp", kOpenWrite, 1, "the developer's draw trace in the temporary folder"},
     {"canvas/CsvDataSource.cpp", kOpenRead, 1, "the telemetry CSV the user chose in a dialog"},
     {"check/ConfigCheckShared.cpp", kOpenRead, 1, "a device file of the configuration's own extraction folder"},
-    {"check/ConfigRepair.cpp", kFileMove, 1, "the backup copy beside the configuration the user repairs"},
     {"editing/DashConfigNewPages.cpp", kOpenRead, 1, "a page template of the configuration's extraction folder"},
     {"gallery/ScratchZip.cpp", kOpenWrite, 1, "a scratch archive of our own in the temporary folder"},
     {"gallery/ScratchZip.cpp", kFileMove, 1, "removes its own scratch archive"},
@@ -116,9 +113,6 @@ const Allowed kAllowed[] = {
     {"artwork/ColoredBarArt.cpp", kIterator, 1, kMovedElsewhere},
     {"artwork/DashConfigArtworkReplace.cpp", kOpenRead, 2, "own-folder replacement of a recoloured bar: " "moved by another change"},
     {"artwork/DashConfigArtworkReplace.cpp", kIterator, 2, "own-folder replacement of a recoloured bar: " "moved by another change"},
-    {"artwork/SavedArtFolders.cpp", kFileMove, 1, kMovedElsewhere},
-    {"artwork/MadeArtFolders.cpp", kFileMove, 1, kMovedElsewhere},
-    {"artwork/MadeArtFolders.cpp", kDirRemove, 1, kMovedElsewhere},
     {"gallery/ConfigBundleInstall.cpp", kIterator, 1, kMovedElsewhere},
     {"gallery/ConfigBundleInstall.cpp", kFileMove, 1, kMovedElsewhere},
     {"gallery/ConfigBundleInstall.cpp", kRemoveTree, 1, kMovedElsewhere},
@@ -133,6 +127,7 @@ const Allowed kAllowed[] = {
     {"templates/PageTemplateLibraryListing.cpp", kOpenRead, 1, kMovedElsewhere},
     {"templates/PageTemplateLibraryPatches.cpp", kOpenRead, 1, kMovedElsewhere},
     {"templates/PageTemplateLibraryThemes.cpp", kIterator, 1, kMovedElsewhere},
+    {"window/MainWindowTemplates.cpp", kOpenRead, 1, kMovedElsewhere},
 };
 // clang-format on
 
