@@ -1,4 +1,5 @@
 #include "dialogs/NewHomebrewThemeDialog.h"
+#include "model/FolderCopy.h"
 
 #include "artwork/ArtworkFiles.h"
 #include "model/DeviceRegistry.h"
@@ -414,6 +415,10 @@ void NewHomebrewThemeDialog::onCreate()
     const QString name = (imported ? m_importName : m_name)->text().trimmed();
     if (name.isEmpty()) {
         Asker::instance().warning(this, tr("Theme name required"), tr("Please enter a theme name before creating."));
+        return;
+    }
+    if (const QString tooLong = FolderCopy::whyNameDoesNotFit(name); !tooLong.isEmpty()) {
+        Asker::instance().warning(this, tr("Theme name too long"), tooLong);
         return;
     }
     if (imported && m_importedBackground.isNull()) {

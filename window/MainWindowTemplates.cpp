@@ -176,6 +176,10 @@ void MainWindow::saveCurrentAsTemplate()
     const QString label = typed.trimmed();
     if (!ok || label.isEmpty())
         return;
+    if (const QString tooLong = FolderCopy::whyNameDoesNotFit(label); !tooLong.isEmpty()) {
+        Asker::instance().warning(this, title, tooLong);
+        return;
+    }
     const QString slug = templateSlug(typed);
     QStringList replaced;
     if (!confirmReplaceTemplate(family, slug, &replaced))
@@ -215,7 +219,10 @@ void MainWindow::saveCurrentAsTemplate()
     const QString items = store + QStringLiteral("/Items");
     const QString itemsAside = store + QStringLiteral(".old-items");
     const bool replacing = QFileInfo(items).isDir();
-    if (replacing && (!FolderCopy::removeTree(itemsAside) || !QDir().rename(items, itemsAside))) {
+    const QString familyStore = QFileInfo(store).path();
+    if (replacing
+        && (!FolderCopy::removeTreeWithin(familyStore, itemsAside)
+            || !FolderCopy::moveWithin(familyStore, items, itemsAside))) {
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
@@ -223,13 +230,13 @@ void MainWindow::saveCurrentAsTemplate()
     const QString folder = PageTemplateLibrary::saveHomebrewTemplate(family, slug, label, content, &report,
                                                                      config.deviceOverlayFolders());
     if (folder.isEmpty()) {
-        if (replacing && FolderCopy::removeTree(items))
-            QDir().rename(itemsAside, items);
+        if (replacing && FolderCopy::removeTreeWithin(familyStore, items))
+            FolderCopy::moveWithin(familyStore, itemsAside, items);
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
     if (replacing)
-        FolderCopy::removeTree(itemsAside);
+        FolderCopy::removeTreeWithin(familyStore, itemsAside);
     // The template's masks point at the page's art where it is: a paste's
     // own item among it must outlive that paste's undo.
     config.artState.usedElsewhere(ArtState::homebrewFolders(config.pages, currentPage));
