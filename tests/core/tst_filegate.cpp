@@ -122,12 +122,8 @@ const Allowed kAllowed[] = {
     {"gallery/ThemeInstallerBundle.cpp", kFileMove, 1, kMovedElsewhere},
     {"panels/ElementCatalog.cpp", kIterator, 2, kMovedElsewhere},
     {"panels/ElementCatalog.cpp", kOpenRead, 1, kMovedElsewhere},
-    {"templates/PageTemplateLibrary.cpp", kOpenRead, 2, kMovedElsewhere},
-    {"templates/PageTemplateLibraryListing.cpp", kIterator, 1, kMovedElsewhere},
-    {"templates/PageTemplateLibraryListing.cpp", kOpenRead, 1, kMovedElsewhere},
     {"templates/PageTemplateLibraryPatches.cpp", kOpenRead, 1, kMovedElsewhere},
     {"templates/PageTemplateLibraryThemes.cpp", kIterator, 1, kMovedElsewhere},
-    {"window/MainWindowTemplates.cpp", kOpenRead, 1, kMovedElsewhere},
 };
 // clang-format on
 
