@@ -1,9 +1,12 @@
 #include "app/StartupSteps.h"
 
 #include "reports/LogFile.h"
+#include "model/SettingsFile.h"
 #include "updates/PendingUpdate.h"
 #include "gallery/ThemeInstaller.h"
 #include "templates/PageTemplateLibrary.h"
+
+#include <QDebug>
 
 namespace startup {
 
@@ -15,6 +18,10 @@ void applyPendingUpdate(int argc, char** argv)
 void installFileLogger()
 {
     ::installFileLogger();
+    // Before the first setting is read: the migrations read their flags.
+    QString notice;
+    if (!SettingsFile::keepUsable(&notice))
+        qWarning().noquote() << notice;
 }
 
 void runTemplateMigrations()

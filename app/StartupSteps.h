@@ -9,7 +9,8 @@ namespace startup {
 void applyPendingUpdate(int argc, char** argv);
 
 // Opens "korvelanto.log" in the application data folder and installs the
-// message handler.
+// message handler; then makes sure the settings file can be read without
+// waiting (a pipe there is left aside and named in the log).
 void installFileLogger();
 
 // The one-shot migrations of the template store and the RS3 installs, in

@@ -4,6 +4,7 @@
 #include "artwork/ArtworkBackup.h"
 
 #include "artwork/ArtworkFiles.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 
 #include <QCoreApplication>
@@ -19,9 +20,25 @@ QString tr(const char* text)
     return QCoreApplication::translate("QObject", text);
 }
 
+// The regular files of a folder: a link there leads to someone's own file,
+// which is neither copied aside nor written back.
 QFileInfoList filesOf(const QString& folder)
 {
-    return QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+    QFileInfoList files;
+    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        if (FolderCopy::isRegularFile(file.absoluteFilePath()))
+            files << file;
+    }
+    return files;
+}
+
+// Copies one kept file back into an install folder, never through a link.
+bool putBack(const QFileInfo& file, const QString& folder, QString* error)
+{
+    const qint64 bound = 256 * 1024 * 1024;
+    QByteArray bytes;
+    return FolderCopy::readRegularFile(file.absoluteFilePath(), bound, &bytes, error)
+        && writeInstallFile(folder + QLatin1Char('/') + file.fileName(), bytes, folder, nullptr, error);
 }
 
 } // namespace
@@ -69,8 +86,7 @@ bool restoreArtworkBackup(const QList<ArtworkBackup>& backups, QString* error)
         }
         for (const QFileInfo& file : filesOf(backup.backupDir)) {
             QString copyError;
-            if (!copyFileOver(file.absoluteFilePath(), backup.folder + QLatin1Char('/') + file.fileName(),
-                              &copyError)) {
+            if (!putBack(file, backup.folder, &copyError)) {
                 ok = false;
                 last = copyError;
             }
@@ -79,8 +95,7 @@ bool restoreArtworkBackup(const QList<ArtworkBackup>& backups, QString* error)
             const QString path = backup.folder + QLatin1Char('/') + name;
             if (!QFileInfo::exists(path))
                 continue;
-            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
-            if (!QFile::remove(path)) {
+            if (!FolderCopy::removeFileWithin(backup.folder, path)) {
                 ok = false;
                 last = tr("could not remove %1").arg(path);
             }
@@ -100,7 +115,7 @@ bool reapplyArtworkBackup(const QList<ArtworkBackup>& backups, QString* error)
             return false;
         }
         for (const QFileInfo& file : filesOf(backup.appliedDir)) {
-            if (!copyFileOver(file.absoluteFilePath(), backup.folder + QLatin1Char('/') + file.fileName(), error))
+            if (!putBack(file, backup.folder, error))
                 return false;
         }
     }

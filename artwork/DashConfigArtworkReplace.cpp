@@ -37,6 +37,8 @@
 namespace {
 
 const int kOverlayPrefixLength = 22; // "aim/resources/overlay/"
+// An extra file of an art folder (a lit state, a note) is never this large.
+const qint64 kMaxExtraFileBytes = 64 * 1024 * 1024;
 
 QString tr(const char* text)
 {
@@ -69,6 +71,16 @@ QStringList installedFolders(const QString& relPath)
         folders.append(folder);
     }
     return folders;
+}
+
+// The overlay root an install folder lies in: links below it are refused.
+QString overlayRootOf(const QString& folder)
+{
+    for (const QString& root : rs3OverlayRoots()) {
+        if (PathGuard::isInside(root, folder))
+            return root;
+    }
+    return folder;
 }
 
 bool isGeneratedBoxItem(const QString& relPath)
@@ -159,14 +171,20 @@ bool writeIntoFolder(const QString& folder, const QString& backupDir, const Repl
                         tr("could not keep a copy of the new artwork, so nothing was changed: %1").arg(why));
     backups.append(ArtworkBackup{folder, backupDir, missingNames(folder, files.names()), appliedDir});
 
-    if (!writeFileBytes(folder + QStringLiteral("/mask.png"), files.png, &why)
-        || !writeFileBytes(folder + QStringLiteral("/mask.tgz"), files.tgz, &why))
+    // Stock art is RaceStudio 3's: a link among its files leads to someone's
+    // own picture, which is never written.
+    const QString root = overlayRootOf(folder);
+    if (!writeInstallFile(folder + QStringLiteral("/mask.png"), files.png, root, nullptr, &why)
+        || !writeInstallFile(folder + QStringLiteral("/mask.tgz"), files.tgz, root, nullptr, &why))
         return rollBack(backups, error,
                         tr("%1\n\nNothing was changed. If RaceStudio 3 is open, close it -- it holds mask.png open "
                            "and the write then fails.")
                             .arg(why));
     for (const QString& name : files.extras) {
-        if (!copyFileOver(files.sourceFolder + QLatin1Char('/') + name, folder + QLatin1Char('/') + name, &why))
+        QByteArray bytes;
+        if (!FolderCopy::readRegularFile(files.sourceFolder + QLatin1Char('/') + name, kMaxExtraFileBytes, &bytes,
+                                         &why)
+            || !writeInstallFile(folder + QLatin1Char('/') + name, bytes, root, nullptr, &why))
             return rollBack(backups, error, why);
     }
     return true;

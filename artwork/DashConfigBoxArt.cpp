@@ -548,8 +548,10 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
         return false;
     pugi::xml_document m2;
     {
-        QFile f(originM2);
-        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        // An item description is a few kilobytes; a link or a pipe is none.
+        QByteArray bytes;
+        if (!FolderCopy::readRegularFile(originM2, 16 * 1024 * 1024, &bytes))
+            return false;
         if (!m2.load_buffer(bytes.constData(), size_t(bytes.size())))
             return false;
     }

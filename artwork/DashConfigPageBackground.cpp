@@ -10,6 +10,8 @@
 #include "artwork/TgzImage.h"
 #include "model/DeviceTables.h"
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/SafeWrite.h"
@@ -36,19 +38,20 @@ QString& refusedBackgroundFile()
 
 // Writes one staged file; the staging folder is thrown away on any failure,
 // so there is no older file to protect here.
-bool writeStaged(const QString& path, const QByteArray& bytes, QString* error)
+bool writeStaged(const QString& root, const QString& path, const QByteArray& bytes, QString* error)
 {
     // Tests name one file that must fail, to prove a half-written background
     // never reaches the page.
     if (!refusedBackgroundFile().isEmpty() && QFileInfo(path).fileName() == refusedBackgroundFile())
         return failWith(error, tr("short write on %1").arg(path));
-    return writeFileSafely(path, bytes, error);
+    return writeFileNoLink(path, bytes, root, error);
 }
 
 // The first of <base>, <base>_2, <base>_3 ... that no install file uses yet:
 // every background gets a folder of its own, so the files an earlier state
 // (an undo step, the saved file, another configuration of the same name)
-// points at are never overwritten.
+// points at are never overwritten. A link there, even a broken one, counts
+// as used.
 QString freshFolderName(const QString& stableRoot, const QString& base)
 {
     for (int n = 1; n < 100000; ++n) {
@@ -56,8 +59,12 @@ QString freshFolderName(const QString& stableRoot, const QString& base)
         const QString abs = PathGuard::join(stableRoot, candidate);
         if (abs.isEmpty())
             return {};
-        if (!QFileInfo::exists(abs))
+        QString reason;
+        const FileEntries::Kind kind = FileEntries::kindOf(abs, &reason);
+        if (kind == FileEntries::Kind::Missing)
             return candidate;
+        if (kind == FileEntries::Kind::Other && !reason.isEmpty())
+            return {};
     }
     return {};
 }
@@ -65,31 +72,33 @@ QString freshFolderName(const QString& stableRoot, const QString& base)
 // The pictures are written into a hidden staging folder beside the target and
 // the folder is renamed into place only when both device files are complete:
 // the dash and the editor never see one new picture beside an old one, and a
-// failure leaves nothing behind.
-bool writeBackgroundFolder(const QString& absFolder, const QByteArray& png, const QByteArray& tgz,
-                                       const QByteArray& preview, bool* previewWritten, QString* error)
+// failure leaves nothing behind. Nothing is written, removed or renamed
+// through a link below the install root: the staging folder may be a link
+// someone put there, and only the link goes.
+bool writeBackgroundFolder(const QString& root, const QString& absFolder, const QByteArray& png,
+                           const QByteArray& tgz, const QByteArray& preview, bool* previewWritten, QString* error)
 {
     const QFileInfo target(absFolder);
-    QDir parent(target.absolutePath());
-    if (!QDir().mkpath(parent.absolutePath()))
-        return failWith(error, tr("cannot write %1: %2").arg(absFolder, tr("the folder cannot be created")));
-    const QString staging = parent.absoluteFilePath(QStringLiteral(".") + target.fileName() + QStringLiteral(".staging"));
-    QDir(staging).removeRecursively();
-    if (!QDir().mkpath(staging))
-        return failWith(error, tr("cannot write %1: %2").arg(staging, tr("the folder cannot be created")));
-    const bool whole = writeStaged(staging + QStringLiteral("/bkg.png"), png, error)
-        && writeStaged(staging + QStringLiteral("/bkg.tgz"), tgz, error);
+    const QString parent = target.path();
+    if (!FolderCopy::makeFolderWithin(root, parent, error))
+        return false;
+    const QString staging = parent + QStringLiteral("/.") + target.fileName() + QStringLiteral(".staging");
+    if (!FolderCopy::removeTreeWithin(root, staging, error) || !FolderCopy::makeFolderWithin(root, staging, error))
+        return false;
+    const bool whole = writeStaged(root, staging + QStringLiteral("/bkg.png"), png, error)
+        && writeStaged(root, staging + QStringLiteral("/bkg.tgz"), tgz, error);
     if (!whole) {
-        QDir(staging).removeRecursively();
+        FolderCopy::removeTreeWithin(root, staging);
         return false;
     }
     // A preview that cannot be written only keeps the page's old preview.
-    *previewWritten = !preview.isEmpty() && writeStaged(staging + QStringLiteral("/prw.png"), preview, nullptr);
+    *previewWritten = !preview.isEmpty() && writeStaged(root, staging + QStringLiteral("/prw.png"), preview, nullptr);
     if (!*previewWritten)
-        QFile::remove(staging + QStringLiteral("/prw.png"));
-    if (!parent.rename(staging, absFolder)) {
-        QDir(staging).removeRecursively();
-        return failWith(error, tr("cannot write %1: %2").arg(absFolder, tr("the staged files could not be moved into place")));
+        FolderCopy::removeFileWithin(root, staging + QStringLiteral("/prw.png"));
+    QString why;
+    if (!FolderCopy::moveWithin(root, staging, absFolder, &why)) {
+        FolderCopy::removeTreeWithin(root, staging);
+        return failWith(error, tr("cannot write %1: %2").arg(absFolder, why));
     }
     return true;
 }
@@ -185,7 +194,7 @@ bool DashConfig::setPageBackground(int pageIndex, const QString& imageFile, QStr
     if (absFolder.isEmpty())
         return failWith(error, tr("cannot write %1: %2").arg(PathGuard::join(stableRoot, folder), tr("no free folder name")));
     bool previewWritten = false;
-    if (!writeBackgroundFolder(absFolder, png, tgz, preview, &previewWritten, error))
+    if (!writeBackgroundFolder(stableRoot, absFolder, png, tgz, preview, &previewWritten, error))
         return false;
 
     const QStringList old = pageImagePaths(pageIndex);

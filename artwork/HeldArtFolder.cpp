@@ -119,7 +119,7 @@ bool copyHeldArtFolder(const HeldArtFolder& folder, MadeArtFolders& made, Folder
         if (!QFileInfo::exists(folderXml) && !QFileInfo(folderXml).isSymLink()
             && FolderCopy::isRegularFile(sourceXml)) {
             made.noteNewFile(folderXml);
-            copyFileOver(sourceXml, folderXml);
+            copies.addFile(sourceXml, folderXml);
         }
     }
     return complete;

@@ -143,14 +143,14 @@ void MadeArtFolders::takeBack()
         QByteArray bytes;
         if (FolderCopy::readRegularFile(it->path, kArtFileReadBound, &bytes) && bytes.size() == it->size
             && hashOf(bytes) == it->hash)
-            QFile::remove(it->path);
+            FolderCopy::removeFileWithin(QFileInfo(it->path).path(), it->path);
     }
     std::stable_sort(folders.begin(), folders.end(),
                      [](const QString& a, const QString& b) { return a.count(QLatin1Char('/')) > b.count(QLatin1Char('/')); });
     for (const QString& folder : folders) {
-        // rmdir removes an empty folder only, and never a link.
+        // An empty folder only, and never a link.
         if (isPlainFolder(folder))
-            QDir().rmdir(folder);
+            FolderCopy::removeEmptyFolderWithin(QFileInfo(folder).path(), folder);
     }
     m_made.clear();
 }

@@ -1,4 +1,5 @@
 #include "artwork/NewArtFile.h"
+#include "model/SafeWrite.h"
 
 #include "artwork/ArtworkFiles.h"
 #include "artwork/MadeArtFolders.h"
@@ -44,25 +45,16 @@ bool readPlainFile(const QString& path, QByteArray& bytes, QString* error)
 
 bool createNewFile(const QString& path, const QByteArray& bytes, MadeArtFolders& made, QString* error)
 {
-    QFile file(path);
-    // NewOnly fails on anything there, a link pointing nowhere included, and
-    // never follows one.
-    if (pathTaken(path) || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    // Made new, never over anything there (a link pointing nowhere
+    // included) nor through a link.
+    if (pathTaken(path)) {
         if (error)
             *error = tr("cannot write %1: %2")
-                         .arg(QDir::toNativeSeparators(path),
-                              pathTaken(path) ? tr("something of that name is there") : file.errorString());
+                         .arg(QDir::toNativeSeparators(path), tr("something of that name is there"));
         return false;
     }
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    const QString reason = file.errorString();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = tr("cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason);
-        QFile::remove(path);
+    if (!writeNewFile(path, bytes, error))
         return false;
-    }
     // Noted with what it holds: only that is ever taken back.
     made.noteCreated(path);
     return true;

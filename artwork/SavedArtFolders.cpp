@@ -80,8 +80,7 @@ bool SavedArtFolders::putBack(QString* error, const std::function<bool(const QSt
             const QString path = folder.key() + QLatin1Char('/') + name;
             if (folder->files.contains(name) || !QFileInfo::exists(path))
                 continue;
-            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
-            if (!QFile::remove(path)) {
+            if (!FolderCopy::removeFileWithin(folder.key(), path)) {
                 ok = false;
                 last = tr("could not remove %1").arg(path);
             }

@@ -1,4 +1,5 @@
 #include "artwork/TgzImage.h"
+#include "model/FolderCopy.h"
 #include "model/SafeWrite.h"
 
 #include <QDebug>
@@ -332,17 +333,12 @@ QImage TgzImage::decode(const QByteArray& bytes)
 
 QImage TgzImage::decodeFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     // No valid stream within the inflate budget is longer than this, so a
-    // larger file is never read whole into memory.
+    // larger file is never read whole into memory; a link or a pipe is no
+    // picture of an install.
     const qint64 maxStream = qint64(compressBound(uLong(kMaxInflatedBytes))) + 64 * 1024;
-    if (!file.isSequential() && file.size() > maxStream)
-        return {};
-    const QByteArray bytes = file.isSequential() ? file.read(maxStream + 1) : file.readAll();
-    file.close();
-    if (bytes.size() > maxStream)
+    QByteArray bytes;
+    if (!FolderCopy::readRegularFile(path, maxStream, &bytes))
         return {};
     return decode(bytes);
 }
@@ -383,13 +379,12 @@ QByteArray encodeBkgTgzFromPng(const QByteArray& pngBytes, int width, int height
 
 bool generateBkgTgz(const QString& pngPath, const QString& tgzPath, int width, int height)
 {
-    QFile png(pngPath);
-    if (!png.open(QIODevice::ReadOnly)) {
-        qWarning() << "generateBkgTgz: couldn't open" << pngPath << "-" << png.errorString();
+    QByteArray pngBytes;
+    QString why;
+    if (!FolderCopy::readRegularFile(pngPath, qint64(256) * 1024 * 1024, &pngBytes, &why)) {
+        qWarning() << "generateBkgTgz: couldn't open" << pngPath << "-" << why;
         return false;
     }
-    const QByteArray pngBytes = png.readAll();
-    png.close();
 
     const QByteArray tgz = encodeBkgTgzFromPng(pngBytes, width, height);
     if (tgz.isEmpty())

@@ -4,7 +4,9 @@
 // user configurations against a plain case-insensitive byte search of the
 // same files (read, lower-cased, searched), in the same process, and prints
 // the ratio. For comparison it also times the count as it was before: each
-// file parsed and written out again before the search.
+// file parsed and written out again before the search. A second row times a
+// crafted file of 8 MB made of "s04_homebrew/" over and over, searched for a
+// long name, against the same plain search.
 //
 // Usage: template_count_bench [megabytes of configuration XML, default 48]
 
@@ -96,6 +98,62 @@ int parsedAndWritten(const QStringList& files, const QString& needle)
     return count;
 }
 
+// ours = the count over the install; base = the plain search of its files.
+struct Row {
+    int ours = 0;
+    int base = 0;
+    Medians times{};
+};
+
+Row timeCount(const Rs3Fixture& rs3, const PageTemplate& tpl, const QByteArray& needle, int rounds)
+{
+    const QStringList files = deviceFiles(rs3.root(Rs3Fixture::Stable));
+    Row row;
+    row.times = interleavedMedians(
+        [&] {
+            row.ours = 0;
+            for (const TemplateReference& ref : PageTemplateLibrary::configsReferencingTemplate(tpl))
+                row.ours += ref.referenceCount;
+        },
+        [&] { row.base = plainSearch(files, needle); }, rounds, 1, 1);
+    return row;
+}
+
+// Inputs made against a count that looks at what follows each
+// "s04_homebrew/": 8 MB of one piece over and over, and a name that never
+// comes but once at the end.
+bool craftedRow(const char* label, const QByteArray& piece, const QString& name)
+{
+    QByteArray device = "<?xml version=\"1.0\"?>\n<overlay_cli><p>";
+    while (device.size() < 8 * 1024 * 1024)
+        device += piece;
+    device += "s04_homebrew/" + name.toUtf8() + "/</p></overlay_cli>\n";
+    Rs3Fixture rs3;
+    rs3.addUserConfig(Rs3Fixture::Stable, QStringLiteral("cfg_crafted"), QStringLiteral("Crafted"), {device});
+    PageTemplate tpl;
+    tpl.folderName = name;
+    tpl.homebrew = true;
+    const Row row = timeCount(rs3, tpl, "s04_homebrew/" + name.toUtf8().toLower() + "/", 7);
+    std::printf("crafted 8 MB of %s, a name of %d characters\n", label, int(name.size()));
+    std::printf("  references found: %d (plain search %d)\n", row.ours, row.base);
+    std::printf("  plain case-insensitive byte search: %8.1f ms\n", row.times.base / 1e6);
+    std::printf("  count now:                          %8.1f ms  ratio %.2f\n", row.times.ours / 1e6,
+                row.times.ours / row.times.base);
+    return row.ours == row.base && row.ours == 1;
+}
+
+bool craftedRows()
+{
+    const QString longName = QStringLiteral("z") + QString(99, QLatin1Char('n'));
+    bool ok = craftedRow("\"s04_homebrew/\" repeated", "s04_homebrew/", longName);
+    ok = craftedRow("the name but its last letter, repeated",
+                    "s04_homebrew/" + longName.chopped(1).toLatin1() + "x ", longName) && ok;
+    ok = craftedRow("\"s04_home&#98;rew/\" repeated", "s04_home&#98;rew/", longName) && ok;
+    ok = craftedRow("\"s04_homebrew/\" repeated, a name beyond ASCII", "s04_homebrew/",
+                    QStringLiteral("z\u00fc") + QString(98, QChar(0x00f8))) && ok;
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -103,36 +161,35 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     TestEnvironment::isolate();
     const qint64 megabytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 48;
-    Rs3Fixture rs3;
-    const QByteArray device = deviceXml(megabytes * 1024 * 1024 / kConfigs);
-    for (int c = 0; c < kConfigs; ++c)
-        rs3.addUserConfig(Rs3Fixture::Stable, QStringLiteral("cfg_%1").arg(c), QStringLiteral("Config %1").arg(c),
-                          {device});
-
     PageTemplate tpl;
     tpl.folderName = QStringLiteral("znürburg_race");
     tpl.homebrew = true;
-    const QStringList files = deviceFiles(rs3.root(Rs3Fixture::Stable));
-    int ours = 0;
-    int base = 0;
-    const Medians now = interleavedMedians(
-        [&] {
-            ours = 0;
-            for (const TemplateReference& ref : PageTemplateLibrary::configsReferencingTemplate(tpl))
-                ours += ref.referenceCount;
-        },
-        [&] { base = plainSearch(files, QByteArrayLiteral("s04_homebrew/zn&#xfc;rburg_race/")); }, 5, 1, 1);
+    const QByteArray needle = QByteArrayLiteral("s04_homebrew/zn&#xfc;rburg_race/");
+    Row now;
+    Medians then{};
     int before = 0;
-    const Medians then = interleavedMedians(
-        [&] { before = parsedAndWritten(files, QStringLiteral("s04_homebrew/znürburg_race/")); },
-        [&] { plainSearch(files, QByteArrayLiteral("s04_homebrew/zn&#xfc;rburg_race/")); }, 3, 1, 1);
+    int configs = 0;
+    {
+        Rs3Fixture rs3;
+        const QByteArray device = deviceXml(megabytes * 1024 * 1024 / kConfigs);
+        for (int c = 0; c < kConfigs; ++c)
+            rs3.addUserConfig(Rs3Fixture::Stable, QStringLiteral("cfg_%1").arg(c), QStringLiteral("Config %1").arg(c),
+                              {device});
+        const QStringList files = deviceFiles(rs3.root(Rs3Fixture::Stable));
+        configs = int(files.size());
+        now = timeCount(rs3, tpl, needle, 5);
+        then = interleavedMedians([&] { before = parsedAndWritten(files, QStringLiteral("s04_homebrew/znürburg_race/")); },
+                                  [&] { plainSearch(files, needle); }, 3, 1, 1);
+    }
 
-    std::printf("template reference count over %d configurations, %lld MB of device XML\n", int(files.size()),
+    std::printf("template reference count over %d configurations, %lld MB of device XML\n", configs,
                 static_cast<long long>(megabytes));
-    std::printf("  references found: %d (plain search %d, before %d)\n", ours, base, before);
-    std::printf("  plain case-insensitive byte search: %8.1f ms\n", now.base / 1e6);
-    std::printf("  count now:                          %8.1f ms  ratio %.2f\n", now.ours / 1e6, now.ours / now.base);
+    std::printf("  references found: %d (plain search %d, before %d)\n", now.ours, now.base, before);
+    std::printf("  plain case-insensitive byte search: %8.1f ms\n", now.times.base / 1e6);
+    std::printf("  count now:                          %8.1f ms  ratio %.2f\n", now.times.ours / 1e6,
+                now.times.ours / now.times.base);
     std::printf("  count before (parse and write out): %8.1f ms  ratio %.2f\n", then.ours / 1e6,
                 then.ours / then.base);
-    return ours == base && ours > 0 ? 0 : 1;
+    const bool crafted = craftedRows();
+    return now.ours == now.base && now.ours > 0 && crafted ? 0 : 1;
 }

@@ -1,4 +1,5 @@
 #include "check/ConfigRepair.h"
+#include "model/FolderCopy.h"
 
 #include "check/ConfigCheck.h"
 #include "model/DashConfig.h"
@@ -199,8 +200,10 @@ QString makePreRepairBackup(const QString& path)
     const QString backup = preRepairBackupPath(path);
     if (backup.isEmpty() || !QFileInfo(path).isFile() || QFileInfo::exists(backup))
         return {};
-    // QFile::copy never overwrites, so a backup made meanwhile survives too.
-    if (!QFile::copy(path, backup))
+    // Made new only: a backup made meanwhile survives, and a link at its
+    // name is never written through.
+    FolderCopy copy;
+    if (!copy.addFile(path, backup))
         return {};
     return QFileInfo(backup).fileName();
 }

@@ -204,8 +204,19 @@ void AddPageDialog::populateTemplates()
 
     // With nothing to offer, the tab that says why is the one shown.
     const bool nothing = rs3Groups.empty() && homebrewGroup.templates.empty();
-    installNote->setText(tr("Only your own templates are offered. %1").arg(InstallAdvice::noInstall()));
-    installNote->setVisible(!nothing && !anyInstall());
+    QStringList notes;
+    if (!nothing && !anyInstall())
+        notes << tr("Only your own templates are offered. %1").arg(InstallAdvice::noInstall());
+    // A label behind a link or in a pipe is never read or written: the user
+    // learns which, since its set or template shows its folder name instead.
+    QStringList notRead = homebrewGroup.notRead;
+    for (const PageTemplateGroup& group : rs3Groups)
+        notRead += group.notRead;
+    if (!notRead.isEmpty())
+        notes << tr("Left alone, as links and special files are never followed:") + QLatin1Char('\n')
+                + TemplateUsers::firstDozen(notRead);
+    installNote->setText(notes.join(QLatin1Char('\n')));
+    installNote->setVisible(!notes.isEmpty());
     if (nothing)
         addNoneTab();
     else if (remembered >= 0 && remembered < tabs->count())
@@ -427,7 +438,7 @@ bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
                "install mirror (if present).")
                 .arg(tpl.displayName)
             + QStringLiteral("\n\n")
-            + TemplateUsers::notSearched();
+            + users.notSearched();
         return Asker::instance().question(this, tr("Delete Template"), question,
                                           QMessageBox::Yes | QMessageBox::Cancel)
                == QMessageBox::Yes;

@@ -1,4 +1,5 @@
 #include "dialogs/ExportThemeDialog.h"
+#include "model/FolderCopy.h"
 
 #include "gallery/ThemeExport.h"
 #include "panels/Asker.h"
@@ -110,6 +111,10 @@ void ExportThemeDialog::onExportClicked()
     if (folder.isEmpty())
         return;
     const QString name = displayNameEdit->text().trimmed();
+    if (const QString tooLong = FolderCopy::whyNameDoesNotFit(name); !tooLong.isEmpty()) {
+        Asker::instance().warning(this, tr("Export .dashtheme"), tooLong);
+        return;
+    }
     // The name is free text: only its last path part names the file.
     const QString stem = QFileInfo(name).fileName();
     const QString suggested = QDir::homePath() + QLatin1Char('/') + (stem.isEmpty() ? folder : stem)

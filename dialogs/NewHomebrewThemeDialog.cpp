@@ -1,4 +1,5 @@
 #include "dialogs/NewHomebrewThemeDialog.h"
+#include "model/FolderCopy.h"
 
 #include "artwork/ArtworkFiles.h"
 #include "model/DeviceRegistry.h"
@@ -364,8 +365,7 @@ bool NewHomebrewThemeDialog::confirmReplace(const QString& name, const QString& 
     const auto answer = Asker::instance().question(
         this, tr("Theme exists"),
         tr("A theme named \"%1\" (slug: %2) already exists. Overwrite?").arg(name, slug) + QStringLiteral("\n\n")
-            + TemplateUsers::notSearched() + QLatin1Char(' ')
-            + tr("The old folders are kept in the artwork backups."),
+            + tr("The old folders are kept in the artwork backups.") + QLatin1Char(' ') + users.notSearched(),
         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     return answer == QMessageBox::Yes;
 }
@@ -415,6 +415,10 @@ void NewHomebrewThemeDialog::onCreate()
     const QString name = (imported ? m_importName : m_name)->text().trimmed();
     if (name.isEmpty()) {
         Asker::instance().warning(this, tr("Theme name required"), tr("Please enter a theme name before creating."));
+        return;
+    }
+    if (const QString tooLong = FolderCopy::whyNameDoesNotFit(name); !tooLong.isEmpty()) {
+        Asker::instance().warning(this, tr("Theme name too long"), tooLong);
         return;
     }
     if (imported && m_importedBackground.isNull()) {

@@ -3,6 +3,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/SafeWrite.h"
 #include "model/ZipArchive.h"
@@ -61,16 +62,11 @@ bool sameFile(const QString& mine, const QString& incoming)
     return !incoming.isEmpty() && contentOf(mine, &a) && contentOf(incoming, &b) && a == b;
 }
 
-// A hidden name beside target that nothing uses yet.
+// A hidden name beside target that nothing uses yet; empty when none can be
+// had (a name too long for the disk): the step using it then fails.
 QString besideName(const QString& target, const char* tag)
 {
-    const QFileInfo info(target);
-    for (;;) {
-        const QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.')
-            + QLatin1String(tag) + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(8);
-        if (!present(name))
-            return name;
-    }
+    return FileEntries::besideName(target, tag, nullptr, true);
 }
 
 // Copies source into a new file at staged, whole or not at all. *why says

@@ -96,6 +96,58 @@ int openRegular(const QString& path, qint64* size, QString* reason)
     return openRegularAt(AT_FDCWD, encoded(path), size, reason);
 }
 
+int openForAppend(const QString& path, QString* reason)
+{
+    // Without a reader a pipe refuses a non-blocking open for writing
+    // (ENXIO); with one, it is refused below as not a regular file.
+    const int fd = ::open(encoded(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int why = errno;
+        *reason = why == ELOOP ? tr("it is a symbolic link")
+            : why == ENXIO     ? tr("it is not a regular file")
+                               : systemReason(why);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *reason = tr("it is not a regular file");
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool removeFile(const QString& path, QString* reason)
+{
+    if (kindOf(path) == Kind::Folder) {
+        *reason = tr("it is a folder");
+        return false;
+    }
+    if (::unlink(encoded(path).constData()) == 0 || errno == ENOENT)
+        return true;
+    *reason = systemReason(errno);
+    return false;
+}
+
+bool renameEntry(const QString& from, const QString& to, QString* reason)
+{
+    if (::rename(encoded(from).constData(), encoded(to).constData()) == 0)
+        return true;
+    *reason = systemReason(errno);
+    return false;
+}
+
+bool removeEmptyFolder(const QString& path, QString* reason)
+{
+    // rmdir never follows a link at its end: it fails on one (ENOTDIR).
+    if (::rmdir(encoded(path).constData()) == 0 || errno == ENOENT)
+        return true;
+    *reason = systemReason(errno);
+    return false;
+}
+
 // The walks go by descriptor: each folder is opened from its parent's
 // descriptor, never through a link (O_NOFOLLOW), so a folder swapped for a
 // link after it was looked at is never walked into.
@@ -181,17 +233,73 @@ bool makeFolder(const QString& path, QString* reason)
     return false;
 }
 
+bool removeFile(const QString& path, QString* reason)
+{
+    const Kind kind = kindOf(path);
+    if (kind == Kind::Missing)
+        return true;
+    if (kind == Kind::Folder) {
+        *reason = tr("it is a folder");
+        return false;
+    }
+    if (QFile::remove(path))
+        return true;
+    *reason = tr("it cannot be removed");
+    return false;
+}
+
+bool renameEntry(const QString& from, const QString& to, QString* reason)
+{
+    if (QFile::rename(from, to))
+        return true;
+    *reason = tr("it cannot be renamed");
+    return false;
+}
+
+bool removeEmptyFolder(const QString& path, QString* reason)
+{
+    const Kind kind = kindOf(path);
+    if (kind == Kind::Missing)
+        return true;
+    if (kind == Kind::Folder && QDir().rmdir(path))
+        return true;
+    *reason = kind == Kind::Folder ? tr("it is not empty") : tr("it is not a folder");
+    return false;
+}
+
 #endif
 
-// A name beside target that nothing uses yet.
-QString besideName(const QString& target, const char* tag)
+bool nameFits(const QString& name, int added)
 {
-    for (;;) {
-        const QString name = target + QLatin1Char('.') + QLatin1String(tag) + QLatin1Char('-')
+#ifdef Q_OS_WIN
+    // Windows counts a name in UTF-16 units.
+    return name.size() + added <= kMaxNameBytes;
+#else
+    return QFile::encodeName(name).size() + added <= kMaxNameBytes;
+#endif
+}
+
+// A name beside target that nothing uses yet. Only a name that is not there
+// ends the search well; anything else the system says of a name (too long,
+// a folder that cannot be read) would say it of the next one too.
+QString besideName(const QString& target, const char* tag, QString* reason, bool hidden)
+{
+    const QFileInfo info(target);
+    const QString stem = hidden ? info.path() + QStringLiteral("/.") + info.fileName() : target;
+    QString why;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const QString name = stem + QLatin1Char('.') + QLatin1String(tag) + QLatin1Char('-')
             + QUuid::createUuid().toString(QUuid::Id128).left(8);
-        if (kindOf(name) == Kind::Missing)
+        why.clear();
+        const Kind kind = kindOf(name, &why);
+        if (kind == Kind::Missing)
             return name;
+        if (kind == Kind::Other && !why.isEmpty())
+            break;
     }
+    if (reason)
+        *reason = why.isEmpty() ? tr("no free name is left beside it") : why;
+    return {};
 }
 
 // Creates path and the parents it lacks, each with the reason it could not

@@ -20,8 +20,25 @@ enum class Kind { Missing, Regular, Folder, Link, Other };
 Kind kindOf(const QString& path, QString* reason = nullptr);
 // Creates one folder; false with the reason.
 bool makeFolder(const QString& path, QString* reason);
-// A name beside target ("<target>.<tag>-xxxxxxxx") that nothing uses yet.
-QString besideName(const QString& target, const char* tag);
+// The most bytes one name may take on the disk, and what we add to a name
+// the user gives at most (".incoming-xxxxxxxx", ".zconf2.tmp", a staging
+// dot and the like).
+constexpr int kMaxNameBytes = 255;
+constexpr int kAddedNameBytes = 32;
+// True when name, with `added` bytes more, fits one name on the disk.
+bool nameFits(const QString& name, int added = kAddedNameBytes);
+// A name beside target ("<target>.<tag>-xxxxxxxx", hidden: ".<name>.<tag>-
+// xxxxxxxx") that nothing uses yet; empty, with the reason, when none can be
+// had (a name too long for the file system, a folder that cannot be
+// looked at): the search always ends.
+QString besideName(const QString& target, const char* tag, QString* reason = nullptr, bool hidden = false);
+// Removes a file or a link (never what it leads to, never a folder); true
+// when nothing is left at path.
+bool removeFile(const QString& path, QString* reason);
+// Renames from to to; a link at to is replaced, never written through.
+bool renameEntry(const QString& from, const QString& to, QString* reason);
+// Removes an empty folder, never a link nor a folder with anything in it.
+bool removeEmptyFolder(const QString& path, QString* reason);
 // Creates path and the parents it lacks, each with the reason it could not
 // be made.
 bool makePath(const QString& path, QString* error);
@@ -40,6 +57,9 @@ QString systemReason(int error);
 // blocking on a pipe; -1 (with the reason) for anything else.
 int openRegularAt(int dir, const QByteArray& name, qint64* size, QString* reason);
 int openRegular(const QString& path, qint64* size, QString* reason);
+// A regular file opened to append to (created when missing), never through
+// a link and never blocking on a pipe; -1 (with the reason) for anything else.
+int openForAppend(const QString& path, QString* reason);
 // A folder opened from its parent's descriptor, never through a link.
 int openFolderAt(int parent, const QByteArray& name);
 Kind kindAt(int parent, const QByteArray& name, QString* reason = nullptr);

@@ -302,9 +302,9 @@ FolderCopy::Outcome FolderCopy::addFolder(const QString& source, const QString& 
         fail(m_error);
         return Outcome::Failed;
     }
-    const QString staged = besideName(target, "incoming");
-    if (!makeFolder(staged, &reason)) {
-        fail(tr("cannot create the folder %1: %2").arg(staged, reason));
+    const QString staged = besideName(target, "incoming", &reason);
+    if (staged.isEmpty() || !makeFolder(staged, &reason)) {
+        fail(tr("cannot create the folder %1: %2").arg(staged.isEmpty() ? target : staged, reason));
         return Outcome::Failed;
     }
     if (!copyTree(source, staged, false)) {
@@ -347,16 +347,20 @@ bool FolderCopy::replaceFolder(const QString& source, const QString& target, con
         return fail(tr("cannot replace %1: %2 is a symbolic link").arg(target, link));
     if (!makePath(parent, &m_error))
         return fail(m_error);
-    const QString staged = besideName(target, "incoming");
     QString reason;
-    if (!makeFolder(staged, &reason))
-        return fail(tr("cannot create the folder %1: %2").arg(staged, reason));
+    const QString staged = besideName(target, "incoming", &reason);
+    if (staged.isEmpty() || !makeFolder(staged, &reason))
+        return fail(tr("cannot create the folder %1: %2").arg(staged.isEmpty() ? target : staged, reason));
     if (!copyTree(source, staged, false)) {
         removeTree(staged);
         return false;
     }
     const bool existed = kindOf(target) != Kind::Missing;
-    const QString outgoing = existed ? besideName(target, "outgoing") : QString();
+    const QString outgoing = existed ? besideName(target, "outgoing", &reason) : QString();
+    if (existed && outgoing.isEmpty()) {
+        removeTree(staged);
+        return fail(tr("cannot replace %1: %2").arg(target, reason));
+    }
     if (existed && !archiveRename(target, outgoing)) {
         removeTree(staged);
         return fail(tr("cannot replace %1 -- it is open in another program").arg(target));
@@ -371,6 +375,18 @@ bool FolderCopy::replaceFolder(const QString& source, const QString& target, con
     QString why;
     if (existed && !removeTree(outgoing, &why))
         qWarning().noquote() << "FolderCopy: could not remove the replaced copy" << outgoing << "-" << why;
+    return true;
+}
+
+bool FolderCopy::addFile(const QString& source, const QString& target)
+{
+    const QString link = linkOnPath(QFileInfo(target).path(), target);
+    if (!link.isEmpty() || kindOf(target) != Kind::Missing)
+        return fail(tr("cannot write %1: %2").arg(target, link.isEmpty() ? tr("something of that name is there")
+                                                                         : tr("it is a symbolic link")));
+    if (!copyFile(source, target))
+        return false;
+    m_unflushed << QFileInfo(target).path();
     return true;
 }
 
@@ -427,188 +443,4 @@ bool FolderCopy::flush()
     Q_UNUSED(folders);
 #endif
     return ok;
-}
-
-#ifdef Q_OS_UNIX
-
-namespace {
-
-bool removeAt(int parent, const QByteArray& name, const QString& shown, QString* error)
-{
-    struct stat st {};
-    if (::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT || failWith(error, tr("cannot remove %1: %2").arg(shown, systemReason(errno)));
-    if (S_ISDIR(st.st_mode)) {
-        beforeWalkingInto(shown);
-        int fd = openFolderAt(parent, name);
-        if (fd < 0 && errno == EACCES && ::fchmodat(parent, name.constData(), (st.st_mode & 07777) | S_IRWXU, 0) == 0)
-            fd = openFolderAt(parent, name);
-        if (fd >= 0) {
-            // Its entries can only go once it may be written.
-            if ((st.st_mode & S_IRWXU) != S_IRWXU)
-                ::fchmod(fd, (st.st_mode & 07777) | S_IRWXU);
-            std::vector<QByteArray> names;
-            bool ok = namesAt(fd, &names)
-                || failWith(error, tr("cannot remove the folder %1: %2").arg(shown, systemReason(errno)));
-            for (const QByteArray& entry : names)
-                ok = removeAt(fd, entry, shown + QLatin1Char('/') + QFile::decodeName(entry), error) && ok;
-            ::close(fd);
-            if (!ok)
-                return false;
-            if (::unlinkat(parent, name.constData(), AT_REMOVEDIR) == 0)
-                return true;
-            return failWith(error, tr("cannot remove the folder %1: %2").arg(shown, systemReason(errno)));
-        }
-        // Swapped for a link or a file since it was looked at: that goes,
-        // never what it leads to.
-        if (errno != ELOOP && errno != ENOTDIR)
-            return failWith(error, tr("cannot remove the folder %1: %2").arg(shown, systemReason(errno)));
-    }
-    if (::unlinkat(parent, name.constData(), 0) == 0 || errno == ENOENT)
-        return true;
-    return failWith(error, tr("cannot remove %1: %2").arg(shown, systemReason(errno)));
-}
-
-} // namespace
-
-bool FolderCopy::removeTree(const QString& path, QString* error)
-{
-    const QString cleaned = QDir::cleanPath(path);
-    if (kindOf(cleaned) == Kind::Missing)
-        return true;
-    const QFileInfo info(cleaned);
-    // The folder it is in is taken as given: links on the way there are the
-    // caller's to rule out.
-    const int dir = ::open(encoded(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0)
-        return failWith(error, tr("cannot remove %1: %2").arg(path, systemReason(errno)));
-    // Install folders may be read-only: what is in them can go only once
-    // they may be written.
-    struct stat st {};
-    if (::fstat(dir, &st) == 0 && !(st.st_mode & S_IWUSR))
-        ::fchmod(dir, (st.st_mode & 07777) | S_IWUSR);
-    const bool ok = removeAt(dir, encoded(info.fileName()), cleaned, error);
-    ::close(dir);
-    return ok;
-}
-
-#else
-
-bool FolderCopy::removeTree(const QString& path, QString* error)
-{
-    const Kind kind = kindOf(path);
-    if (kind == Kind::Missing)
-        return true;
-    if (kind != Kind::Folder) {
-        // A link goes, never what it points at.
-        const QString parent = QFileInfo(path).path();
-        QFile::setPermissions(parent, QFile::permissions(parent) | QFileDevice::WriteOwner);
-#ifdef Q_OS_UNIX
-        if (::unlink(encoded(path).constData()) == 0)
-            return true;
-        return failWith(error, tr("cannot remove %1: %2").arg(path, systemReason(errno)));
-#else
-        return QFile::remove(path) || failWith(error, tr("cannot remove %1").arg(path));
-#endif
-    }
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                    | QFileDevice::ExeOwner);
-    bool ok = true;
-    for (const QString& name : entriesOf(path))
-        ok = removeTree(path + QLatin1Char('/') + name, error) && ok;
-    if (!ok)
-        return false;
-    return QDir().rmdir(path) || failWith(error, tr("cannot remove the folder %1").arg(path));
-}
-
-#endif
-
-void FolderCopy::setWalkHookForTesting(std::function<void(const QString& folder)> hook)
-{
-    walkHook() = std::move(hook);
-}
-
-QString FolderCopy::linkOnPath(const QString& within, const QString& path)
-{
-    const QString base = QDir::cleanPath(within);
-    const QString cleaned = QDir::cleanPath(path);
-    if (cleaned != base && !cleaned.startsWith(base + QLatin1Char('/')))
-        return {};
-    QString at = base;
-    const QStringList parts = cleaned.mid(base.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
-        at += QLatin1Char('/') + part;
-        const Kind kind = kindOf(at);
-        if (kind == Kind::Link)
-            return at;
-        if (kind == Kind::Missing)
-            break;
-    }
-    return {};
-}
-
-bool FolderCopy::linkOnTheWay(const QString& root, const QString& rel)
-{
-    return !linkOnPath(root, root + QLatin1Char('/') + rel).isEmpty();
-}
-
-QString FolderCopy::whyNoFolder(const QString& path)
-{
-    for (QString at = QDir::cleanPath(path);;) {
-        QString reason;
-        const Kind kind = kindOf(at, &reason);
-        if (kind == Kind::Folder)
-            return tr("%1 cannot be written").arg(at);
-        if (kind == Kind::Link)
-            return tr("%1 is a symbolic link").arg(at);
-        const QString parent = QFileInfo(at).path();
-        // Below a file a name cannot even be looked up: what is in the way
-        // lies further up.
-        const Kind above = parent == at ? Kind::Folder : kindOf(parent);
-        if (kind != Kind::Missing && (above == Kind::Folder || above == Kind::Link))
-            return tr("%1 is in the way: it is not a folder").arg(at);
-        if (parent == at)
-            return tr("%1 cannot be created").arg(path);
-        at = parent;
-    }
-}
-
-bool FolderCopy::isRegularFile(const QString& path)
-{
-    return kindOf(path) == Kind::Regular;
-}
-
-bool FolderCopy::readRegularFile(const QString& path, qint64 bound, QByteArray* bytes)
-{
-#ifdef Q_OS_UNIX
-    QString reason;
-    qint64 size = 0;
-    const int fd = openRegular(path, &size, &reason);
-    if (fd < 0)
-        return false;
-    bool ok = size <= bound;
-    if (ok) {
-        QByteArray data(size, Qt::Uninitialized);
-        ok = readWhole(fd, data.data(), size);
-        // A file that grew while read is not what was measured.
-        char extra = 0;
-        ok = ok && ::read(fd, &extra, 1) == 0;
-        if (ok && bytes)
-            *bytes = data;
-    }
-    ::close(fd);
-    return ok;
-#else
-    if (kindOf(path) != Kind::Regular)
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > bound)
-        return false;
-    const QByteArray data = file.read(bound + 1);
-    if (data.size() > bound || file.error() != QFileDevice::NoError)
-        return false;
-    if (bytes)
-        *bytes = data;
-    return true;
-#endif
 }

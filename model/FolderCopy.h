@@ -5,6 +5,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+
+class QFile;
 
 // Folder copies into the RaceStudio 3 installs and the program's own
 // folders, their one home. A copy only creates what its target lacks: it
@@ -49,6 +52,11 @@ public:
     // then removed.
     bool replaceFolder(const QString& source, const QString& target, const QString& within = QString());
 
+    // Copies the regular file source to target, which must not exist (a
+    // link there, even a broken one, counts as something): never over a
+    // file, never through a link. False with error().
+    bool addFile(const QString& source, const QString& target);
+
     // Takes a file written elsewhere without waiting for the disk into the
     // next flush (see writeFileNoLink).
     void noteWritten(const QString& file);
@@ -81,6 +89,34 @@ public:
     // Reads a regular file (never through a link) of at most `bound` bytes.
     // False when it is anything else, larger, or cannot be read.
     static bool readRegularFile(const QString& path, qint64 bound, QByteArray* bytes);
+
+    // The same, with the reason a read was refused, naming the file (as
+    // SafeRead::readFile gives it, which does the read).
+    static bool readRegularFile(const QString& path, qint64 bound, QByteArray* bytes, QString* error);
+
+    // The gate's calls for one place below `within` (an install root, the
+    // data folder, a configuration's folder): each is refused, with the
+    // link named, when a folder on the way from within is a symbolic link.
+    //
+    // Creates path and the folders it lacks.
+    static bool makeFolderWithin(const QString& within, const QString& path, QString* error = nullptr);
+    // removeTree of path (a link there goes, never what it leads to).
+    static bool removeTreeWithin(const QString& within, const QString& path, QString* error = nullptr);
+    // Removes one file or link, never a folder nor what a link leads to.
+    static bool removeFileWithin(const QString& within, const QString& path, QString* error = nullptr);
+    // Removes a folder that is empty (anything in it keeps it), never a link.
+    static bool removeEmptyFolderWithin(const QString& within, const QString& path, QString* error = nullptr);
+    // Renames from to to. A folder goes only where nothing is; a file may
+    // replace a file or a link at to (the link, never what it leads to).
+    static bool moveWithin(const QString& within, const QString& from, const QString& to, QString* error = nullptr);
+    // Opens a regular file (created when missing) to append to, never through
+    // a link and never waiting on a pipe; null with the reason otherwise.
+    static std::unique_ptr<QFile> openForAppend(const QString& path, QString* error = nullptr);
+
+    // Why a name the user typed for a template, theme or configuration
+    // cannot name a file or folder once the program's own suffixes are
+    // added; empty when it fits.
+    static QString whyNameDoesNotFit(const QString& name);
 
     // For tests: called with each folder a walk (a copy, a removal) has
     // looked at, before it opens it to walk in; empty: none.

@@ -379,10 +379,9 @@ QImage readImageFile(const QString& path)
 {
     // Far beyond any dash background; keeps a hostile file from filling memory.
     constexpr qint64 kMaxFileBytes = qint64(256) * 1024 * 1024;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
+    QByteArray data;
+    if (!FolderCopy::readRegularFile(path, kMaxFileBytes, &data))
         return {};
-    const QByteArray data = file.readAll();
     const qint64 size = data.size();
     if (size < 70)
         return {};

@@ -1,5 +1,7 @@
 #include "model/PathGuard.h"
 
+#include "model/FileEntries.h"
+
 #include <QDir>
 
 #include <algorithm>
@@ -61,7 +63,8 @@ bool isSafeRelativePath(const QString& rel, QString* why)
 
 bool isSafeName(const QString& name)
 {
-    if (name.isEmpty() || name.size() > 100)
+    // Our own endings make a name longer on the disk than typed.
+    if (name.isEmpty() || name.size() > 100 || !FileEntries::nameFits(name))
         return false;
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
     for (const QChar ch : name) {

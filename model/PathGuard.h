@@ -18,7 +18,8 @@ namespace PathGuard {
 bool isSafeRelativePath(const QString& rel, QString* why = nullptr);
 
 // True when name can be one folder name of its own (a template, theme or
-// gallery slug folder): 1 to 100 characters, none of / \ : * ? " < > | nor a
+// gallery slug folder): 1 to 100 characters that, with the endings the
+// program adds, fit one name on the disk (FolderCopy::whyNameDoesNotFit), none of / \ : * ? " < > | nor a
 // control character, not "." or "..", and no leading or trailing blank or
 // dot (Windows drops those, so two names would meet in one folder).
 bool isSafeName(const QString& name);

@@ -111,27 +111,30 @@ bool renameIntoPlace(const QString& path, const QByteArray& bytes, QFileDevice::
 // temporary file beside it renamed over it, keeping its permissions.
 bool writeUnsynced(const QString& path, const QByteArray& bytes, QString* error)
 {
-    // Where nothing is, the file is made in place: created new (never
-    // through a link: O_EXCL), and taken away again when it cannot be
-    // written whole.
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
-        QFile fresh(path);
-        if (!fresh.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return report(path, fresh.errorString(), error);
-        if (writeWhole(fresh, bytes.constData(), bytes.size()) && flushed(fresh)
-            && fresh.error() == QFileDevice::NoError)
-            return true;
-        const QString reason = fresh.errorString();
-        fresh.close();
-        fresh.remove();
-        return report(path, reason, error);
-    }
+    // Where nothing is, the file is made in place.
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        return writeNewFile(path, bytes, error);
     const QFileDevice::Permissions plain = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
         | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     return renameIntoPlace(path, bytes, FolderCopy::isRegularFile(path) ? QFile::permissions(path) : plain, error);
 }
 
 } // namespace
+
+bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error)
+{
+    // Created new (O_EXCL: never through a link), and taken away again when
+    // it cannot be written whole.
+    QFile fresh(path);
+    if (!fresh.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return report(path, fresh.errorString(), error);
+    if (writeWhole(fresh, bytes.constData(), bytes.size()) && flushed(fresh) && fresh.error() == QFileDevice::NoError)
+        return true;
+    const QString reason = fresh.errorString();
+    fresh.close();
+    fresh.remove();
+    return report(path, reason, error);
+}
 
 bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error)
 {

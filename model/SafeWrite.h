@@ -40,6 +40,11 @@ bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString
 bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy& batch,
                      QString* error = nullptr);
 
+// Creates path with bytes, where nothing is (a link there, even a broken
+// one, is something): never over a file, never through a link; a file that
+// cannot be written whole is taken away again. Error: "cannot write %1: %2".
+bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
 // As writeFileSafely, for a file of a configuration's working folder: the
 // archive packed from it is what is kept, so the write is not waited for on
 // the disk. The file keeps its permissions.

@@ -1,4 +1,5 @@
 #include "reports/DebugReport.h"
+#include "model/FolderCopy.h"
 
 #include "model/DeviceRegistry.h"
 #include "model/InstallRoots.h"
@@ -96,13 +97,14 @@ void listFolder(const QString& folder, QString& output, int depth)
 
 QByteArray readLogTail(const QString& logPath, int lineCount)
 {
-    QFile file(logPath);
-    if (logPath.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QByteArrayLiteral("(log file not found)\n");
-    const qint64 size = file.size();
-    if (size > kLogTailBytes)
-        file.seek(size - kLogTailBytes);
-    const QList<QByteArray> pieces = file.readAll().split('\n');
+    // The log rotates at 5 MiB; something else at its name (a pipe, a link)
+    // is not read.
+    QByteArray bytes;
+    QString why;
+    if (logPath.isEmpty() || !FolderCopy::readRegularFile(logPath, qint64(64) * 1024 * 1024, &bytes, &why))
+        return logPath.isEmpty() || !QFileInfo::exists(logPath) ? QByteArrayLiteral("(log file not found)\n")
+                                                                 : (QStringLiteral("(%1)\n").arg(why)).toUtf8();
+    const QList<QByteArray> pieces = bytes.right(kLogTailBytes).replace("\r\n", "\n").split('\n');
     QByteArray tail;
     for (qsizetype i = qMax<qsizetype>(0, pieces.size() - lineCount); i < pieces.size(); ++i)
         tail += pieces.at(i) + '\n';

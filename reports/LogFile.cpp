@@ -1,9 +1,11 @@
 #include "reports/LogFile.h"
 
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/LogText.h"
 
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,11 +13,11 @@
 #include <QMutexLocker>
 
 #include <atomic>
+#include <utility>
 
 namespace {
 
 constexpr qint64 kRotateBytes = 5 * 1024 * 1024;
-constexpr QIODevice::OpenMode kLogOpenMode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text;
 
 QMutex& logMutex()
 {
@@ -25,6 +27,7 @@ QMutex& logMutex()
 
 // Guarded by logMutex.
 QFile* g_logFile = nullptr;
+bool g_installed = false;
 QString g_logPath;
 std::function<void()> g_writeHook;
 
@@ -63,20 +66,47 @@ QString levelWord(QtMsgType type)
     return QStringLiteral("INFO");
 }
 
+// The log through the file gate: a regular file only, never through a link
+// and never waiting on a pipe; null (with the reason) otherwise.
+QFile* openLog(const QString& path, QString* why)
+{
+    return FolderCopy::openForAppend(path, why).release();
+}
+
 // Called with the lock held. A failed rename is not fatal: the file is
-// reopened on the same path and the next message tries again.
+// reopened on the same path and the next message tries again. The older
+// file's place may hold a link: the rename replaces the link, never what it
+// leads to.
 void rotateIfFull()
 {
     if (g_logFile->size() < kRotateBytes)
         return;
     g_logFile->flush();
-    g_logFile->close();
-    const QString older = g_logPath + QStringLiteral(".1");
-    if (QFileInfo::exists(older))
-        QFile::remove(older);
-    QFile::rename(g_logPath, older);
-    g_logFile->setFileName(g_logPath);
-    g_logFile->open(kLogOpenMode);
+    delete std::exchange(g_logFile, nullptr);
+    const QString folder = QFileInfo(g_logPath).path();
+    FolderCopy::moveWithin(folder, g_logPath, g_logPath + QStringLiteral(".1"));
+    QString why;
+    g_logFile = openLog(g_logPath, &why);
+}
+
+// The log file, or, when something else is at its name (a link, a pipe, a
+// folder), a file beside it that is one: the first line names what was in
+// the way.
+QFile* openLogOrFallback(const QString& folder, QString* notice)
+{
+    const QString path = folder + QStringLiteral("/korvelanto.log");
+    QString why;
+    if (QFile* file = openLog(path, &why)) {
+        g_logPath = path;
+        return file;
+    }
+    const QString fallback = folder + QStringLiteral("/korvelanto-fallback.log");
+    QString fallbackWhy;
+    QFile* file = openLog(fallback, &fallbackWhy);
+    g_logPath = file ? fallback : path;
+    *notice = file ? QStringLiteral("installFileLogger: %1; logging to %2 instead").arg(why, fallback)
+                   : QStringLiteral("installFileLogger: %1; %2; no log file is written").arg(why, fallbackWhy);
+    return file;
 }
 
 } // namespace
@@ -84,16 +114,19 @@ void rotateIfFull()
 void installFileLogger()
 {
     QMutexLocker lock(&logMutex());
-    if (g_logFile)
+    if (std::exchange(g_installed, true))
         return;
     const QString folder = appDataDir();
-    QDir().mkpath(folder);
-    g_logPath = folder + QStringLiteral("/korvelanto.log");
-    g_logFile = new QFile(g_logPath);
+    FolderCopy::makeFolderWithin(QFileInfo(folder).path(), folder);
     // Start-up goes on without a file; the previous handler still gets every
     // message.
-    g_logFile->open(kLogOpenMode);
+    QString notice;
+    g_logFile = openLogOrFallback(folder, &notice);
     g_previousHandler.store(qInstallMessageHandler(fileLogMessageHandler));
+    if (!notice.isEmpty()) {
+        lock.unlock();
+        qWarning().noquote() << notice;
+    }
 }
 
 void fileLogMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -108,7 +141,7 @@ void fileLogMessageHandler(QtMsgType type, const QMessageLogContext& context, co
     if (!g_logFile || !g_logFile->isOpen())
         return;
     rotateIfFull();
-    if (!g_logFile->isOpen())
+    if (!g_logFile || !g_logFile->isOpen())
         return;
     if (g_writeHook)
         g_writeHook();

@@ -11,4 +11,5 @@ struct MirrorReport {
     QStringList skippedFamilies; // no install has the family's standard set
     QStringList failedPaths;    // set meta files and copies that failed
     QStringList refused;        // why a folder of the name was left alone
+    QStringList leftAlone;      // set meta files not written: a link or special file in the way, named
 };

@@ -5,14 +5,16 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/TgzImage.h"
+#include "model/FileEntries.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PageModel.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 
@@ -79,8 +81,9 @@ QSize fitSizeOf(const MaskElement& mask)
 
 // The install folder that holds the art folder: the first overlay root's
 // install (stable, beta, local) where it exists. Joined through PathGuard,
-// so a ".." or absolute art folder finds nothing.
-QString sourceArtFolder(const QString& artFolder)
+// so a ".." or absolute art folder finds nothing. A link on the way down
+// from that install is not followed: it is named in *why and nothing found.
+QString sourceArtFolder(const QString& artFolder, QString* why)
 {
     static const QString overlaySuffix = QStringLiteral("/aim/resources/overlay");
     for (QString root : allOverlayRoots()) {
@@ -89,10 +92,45 @@ QString sourceArtFolder(const QString& artFolder)
         if (root.isEmpty())
             continue;
         const QString folder = PathGuard::join(root, artFolder);
-        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        if (folder.isEmpty() || !QFileInfo::exists(folder))
+            continue;
+        if (const QString link = FolderCopy::linkOnPath(root, folder); !link.isEmpty()) {
+            *why = SafeRead::linkText(link);
+            return {};
+        }
+        if (FileEntries::kindOf(folder) == FileEntries::Kind::Folder)
             return folder;
     }
     return {};
+}
+
+bool isArtFileName(const QString& name)
+{
+    return name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+        || name.endsWith(QLatin1String(".tgz"), Qt::CaseInsensitive);
+}
+
+// The art files of the folder, read as plain files only: a link or a
+// special file among them is left out and named.
+QList<TemplateFile> readArtFiles(const QString& source, const QString& prefix, QStringList* leftOut)
+{
+    QList<TemplateFile> items;
+    SafeRead::walk(source, [&](const SafeRead::Entry& entry) {
+        if (entry.kind == FileEntries::Kind::Folder || !isArtFileName(entry.name))
+            return false;
+        QByteArray bytes;
+        QString why;
+        if (entry.kind == FileEntries::Kind::Link)
+            why = SafeRead::linkText(entry.path);
+        else if (SafeRead::readEntry(entry, kArtFileReadBound, &bytes, &why))
+            items.append({prefix + QLatin1Char('/') + entry.name, bytes});
+        if (!why.isEmpty()) {
+            qWarning().noquote() << "maskImageItems: left out" << why;
+            leftOut->append(why);
+        }
+        return false;
+    });
+    return items;
 }
 
 int lastItemNamed(const QList<TemplateFile>& items, const QString& fileName)
@@ -154,7 +192,7 @@ QByteArray PageTemplateLibrary::buildTemplatePMain(const PageModel* page)
     return xmlDocumentBytes(doc, kIndent);
 }
 
-QList<TemplateFile> PageTemplateLibrary::buildMaskItems(const PageModel* page)
+QList<TemplateFile> PageTemplateLibrary::buildMaskItems(const PageModel* page, QStringList* leftOut)
 {
     QList<TemplateFile> items;
     for (size_t i = 0; i < page->masks.size(); ++i) {
@@ -171,7 +209,7 @@ QList<TemplateFile> PageTemplateLibrary::buildMaskItems(const PageModel* page)
                                     "and RS3 will render it blank.";
             continue;
         }
-        items.append(maskImageItems(artFolder, item, fitSizeOf(mask)));
+        items.append(maskImageItems(artFolder, item, fitSizeOf(mask), leftOut));
     }
     return items;
 }
@@ -181,23 +219,28 @@ QByteArray PageTemplateLibrary::folderMetaXml(const QString& label, int sort)
     return resourceFolderXml(label, sort);
 }
 
-void PageTemplateLibrary::readFolderMeta(const QString& path, QString* label, int* sort)
+void PageTemplateLibrary::readFolderMeta(const QString& path, QString* label, int* sort, QStringList* notRead,
+                                         const QString& within)
 {
     QString foundLabel;
     int foundSort = 99;
-    QFile file(path);
+    QByteArray bytes;
+    QString why;
     pugi::xml_document doc;
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
-        if (doc.load_buffer(bytes.constData(), size_t(bytes.size()))) {
-            const pugi::xml_node folder = doc.child("AiM_resource_folder").child("e");
-            for (pugi::xml_node p = folder.child("p"); p; p = p.next_sibling("p")) {
-                const char* name = p.attribute("n").value();
-                if (qstrcmp(name, "gettext") == 0)
-                    foundLabel = QString::fromUtf8(p.text().get());
-                else if (qstrcmp(name, "Sort") == 0)
-                    foundSort = leadingInt(QByteArray(p.text().get()));
-            }
+    if (FileEntries::kindOf(path) == FileEntries::Kind::Missing) {
+        // No meta file: the defaults.
+    } else if (!SafeRead::readFile(path, kFolderMetaBound, &bytes, &why, within)) {
+        qWarning().noquote() << "readFolderMeta: not read:" << why;
+        if (notRead)
+            notRead->append(why);
+    } else if (doc.load_buffer(bytes.constData(), size_t(bytes.size()))) {
+        const pugi::xml_node folder = doc.child("AiM_resource_folder").child("e");
+        for (pugi::xml_node p = folder.child("p"); p; p = p.next_sibling("p")) {
+            const char* name = p.attribute("n").value();
+            if (qstrcmp(name, "gettext") == 0)
+                foundLabel = QString::fromUtf8(p.text().get());
+            else if (qstrcmp(name, "Sort") == 0)
+                foundSort = leadingInt(QByteArray(p.text().get()));
         }
     }
     if (label)
@@ -239,26 +282,25 @@ bool PageTemplateLibrary::writeFile(const QString& path, const QByteArray& bytes
 }
 
 QList<TemplateFile> PageTemplateLibrary::maskImageItems(const QString& artFolder, const QString& prefix,
-                                                        const QSize& targetSize)
+                                                        const QSize& targetSize, QStringList* leftOut)
 {
     const QString art = artFolder.trimmed();
     if (art.isEmpty() || prefix.isEmpty())
         return {};
-    const QString source = sourceArtFolder(art);
-    if (source.isEmpty()) {
+    QStringList notTaken;
+    QString why;
+    const QString source = sourceArtFolder(art, &why);
+    if (!why.isEmpty()) {
+        qWarning().noquote() << "maskImageItems: left out" << why;
+        notTaken << why;
+    } else if (source.isEmpty()) {
         qWarning().noquote() << "maskImageItems: source Items folder for" << art
                              << "not found in any overlay root — template mask" << prefix
                              << "will render blank in RS3.";
-        return {};
     }
-    QList<TemplateFile> items;
-    const QStringList names = QDir(source).entryList({QStringLiteral("*.png"), QStringLiteral("*.tgz")},
-                                                      QDir::Files, QDir::Name);
-    for (const QString& name : names) {
-        QFile file(source + QLatin1Char('/') + name);
-        if (file.open(QIODevice::ReadOnly))
-            items.append({prefix + QLatin1Char('/') + name, file.readAll()});
-    }
+    QList<TemplateFile> items = source.isEmpty() ? QList<TemplateFile>() : readArtFiles(source, prefix, &notTaken);
+    if (leftOut)
+        *leftOut += notTaken;
     if (targetSize.isValid() && !targetSize.isEmpty() && !items.isEmpty())
         fitMaskArt(items, targetSize, art, prefix);
     return items;

@@ -39,15 +39,20 @@ public:
 
     // The item files of the page, paths relative to the template's Items
     // folder: per mask "mdN/mdN.M2.xml" (a copy of the mask's element), then
-    // its image files. Masks without an XML node contribute nothing.
-    static QList<TemplateFile> buildMaskItems(const PageModel* page);
+    // its image files. Masks without an XML node contribute nothing. A link
+    // or special file among the art is left out and named in *leftOut.
+    static QList<TemplateFile> buildMaskItems(const PageModel* page, QStringList* leftOut = nullptr);
 
     // The text of an AiM_folder.xml.
     static QByteArray folderMetaXml(const QString& label, int sort);
 
     // Label and sort of an AiM_folder.xml; empty and 99 when the file is
-    // missing, malformed or silent. Either pointer may be null.
-    static void readFolderMeta(const QString& path, QString* label, int* sort);
+    // missing, malformed or silent. Either pointer may be null. Only a plain
+    // file of bounded size is read, never through a link (on the way down
+    // from `within` when given) and never waiting on a pipe; *notRead names
+    // such a file with why it was not read.
+    static void readFolderMeta(const QString& path, QString* label, int* sort, QStringList* notRead = nullptr,
+                               const QString& within = QString());
 
     // The size declared by the first GPageParam that has both WIDTH and
     // HEIGHT of at least 1; invalid otherwise.
@@ -60,9 +65,14 @@ public:
     // The *.png and *.tgz files of a mask's art folder (relative to an
     // install root), named prefix + "/" + file name. With a valid target
     // size the mask picture is scaled to it and mask.tgz re-encoded. An art
-    // folder that would leave the installs gives nothing.
+    // folder that would leave the installs gives nothing. Only plain files
+    // are read, never through a link from the install root down, never
+    // waiting on a pipe: each link or special file met is named in *leftOut.
     static QList<TemplateFile> maskImageItems(const QString& artFolder, const QString& prefix,
-                                              const QSize& targetSize);
+                                              const QSize& targetSize, QStringList* leftOut = nullptr);
+
+    // Largest AiM_folder.xml read, and largest art file of a template.
+    static constexpr qint64 kFolderMetaBound = 1024 * 1024;
 
     // Largest side the art of a mask is fitted to; beyond it the art stays
     // as it is, so hostile geometry cannot ask for a huge picture.
@@ -114,8 +124,18 @@ public:
     static bool copyDirRecursive(const QString& sourceFolder, const QString& targetFolder);
 
     // Creates the set folder and gives it an AiM_folder.xml ("Homebrew", 99)
-    // unless it has a non-empty one.
-    static void ensureSetFolderMeta(const QString& setFolder);
+    // unless it has a non-empty one. Returns why it was left alone (a link on
+    // the way from the install, or in the meta file's place), else empty.
+    static QString ensureSetFolderMeta(const QString& setFolder);
+    // Gives the set folder (created when missing) an AiM_folder.xml of the
+    // label unless it has a non-empty one, never through a link on the way
+    // from the install or the store, nor over one in its place. Empty when
+    // written or present; else why it was not, naming the link or file.
+    static QString writeSetFolderMeta(const QString& setFolder, const QString& label);
+    // Why the set folder's AiM_folder.xml may not be written: a link on the
+    // way from the install, or a link or special file in its place. Empty
+    // when it may.
+    static QString setFolderMetaRefusal(const QString& setFolder);
 
     // Why no template or theme may take the folder name: it is one the
     // editor gives its own art (box, bar colour, chrome), letter case
@@ -211,8 +231,12 @@ public:
     // the mirror setting says, and offered from that copy.
     static PageTemplateGroup listHomebrewTemplates(const QString& family, const QString& rs3Family);
     // The user configurations of both installs whose overlay.ov3.xml files
-    // mention "s04_homebrew/<folderName>/" (any letter case).
-    static QList<TemplateReference> configsReferencingTemplate(const PageTemplate& tpl);
+    // mention "s04_homebrew/<folderName>" (any letter case). Each device file
+    // is read as a plain file of bounded size; no link is followed: a linked
+    // configuration, folder or device file, a special file and a file too
+    // large are named in *notSearched with the reason, and not counted.
+    static QList<TemplateReference> configsReferencingTemplate(const PageTemplate& tpl,
+                                                               QStringList* notSearched = nullptr);
     // The open configuration as a user of a homebrew template: its pages as
     // the window holds them and its saved file. referenceCount is 0 when
     // neither mentions the template; configName is the saved file's name

@@ -9,6 +9,7 @@
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/ZipArchive.h"
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
@@ -18,17 +19,17 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 QStringList subFolders(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    // A linked folder is someone else's: never listed, never read.
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
 }
 
 bool hasPage(const QString& folder)
@@ -36,19 +37,22 @@ bool hasPage(const QString& folder)
     return QFileInfo::exists(folder + QStringLiteral("/pMain.P2.xml"));
 }
 
+// Pictures are offered only as plain files: a link or a pipe in their place
+// is never opened to show it.
 QString existingFile(const QString& path)
 {
-    return QFileInfo::exists(path) ? path : QString();
+    return FolderCopy::isRegularFile(path) ? path : QString();
 }
 
-PageTemplate templateFrom(const QString& folder, const QString& folderName, bool homebrew)
+PageTemplate templateFrom(const QString& folder, const QString& folderName, bool homebrew, QStringList* notRead)
 {
     PageTemplate t;
     t.folderPath = folder;
     t.pMainPath = folder + QStringLiteral("/pMain.P2.xml");
     t.prwPath = existingFile(folder + QStringLiteral("/prw.png"));
     t.bkgPath = existingFile(folder + QStringLiteral("/bkg.png"));
-    PageTemplateLibrary::readFolderMeta(folder + QStringLiteral("/AiM_folder.xml"), &t.displayName, &t.sort);
+    PageTemplateLibrary::readFolderMeta(folder + QStringLiteral("/AiM_folder.xml"), &t.displayName, &t.sort,
+                                        notRead);
     if (t.displayName.isEmpty())
         t.displayName = folderName;
     t.folderName = folderName;
@@ -72,14 +76,15 @@ PageTemplateGroup rs3Group(const QString& setPath, const QString& setName)
 {
     PageTemplateGroup group;
     group.setFolder = setName;
-    PageTemplateLibrary::readFolderMeta(setPath + QStringLiteral("/AiM_folder.xml"), &group.setLabel, &group.sort);
+    PageTemplateLibrary::readFolderMeta(setPath + QStringLiteral("/AiM_folder.xml"), &group.setLabel, &group.sort,
+                                        &group.notRead);
     if (group.setLabel.isEmpty())
         group.setLabel = setName;
     for (const QString& name : subFolders(setPath)) {
         const QString folder = setPath + QLatin1Char('/') + name;
         if (name.compare(QLatin1String("Icon"), Qt::CaseInsensitive) == 0 || !hasPage(folder))
             continue;
-        group.templates.push_back(templateFrom(folder, name, false));
+        group.templates.push_back(templateFrom(folder, name, false, &group.notRead));
     }
     std::sort(group.templates.begin(), group.templates.end(), [](const PageTemplate& a, const PageTemplate& b) {
         return a.sort != b.sort ? a.sort < b.sort : a.folderName < b.folderName;
@@ -87,15 +92,50 @@ PageTemplateGroup rs3Group(const QString& setPath, const QString& setName)
     return group;
 }
 
-int referencesIn(const QString& cfgFolder, const QString& name)
+// Largest device file read, and deepest folder searched, in a
+// configuration folder.
+constexpr qint64 kDeviceFileBound = qint64(128) * 1024 * 1024;
+constexpr int kConfigDepth = 16;
+
+bool isDeviceFile(const QString& name)
+{
+    return name.compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
+}
+
+// One configuration folder: its references and the first *.aimcfg name.
+// Every device file below it is read as a plain file; a link (to a device
+// file or to a folder that may hold one), a special file or one too large
+// is named in *notSearched instead.
+int referencesIn(const QString& cfgFolder, const QString& name, QString* aimcfg, QStringList* notSearched)
 {
     int count = 0;
-    QDirIterator it(cfgFolder, {QStringLiteral("overlay.ov3.xml")}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        if (file.open(QIODevice::ReadOnly))
-            count += TemplateReferenceCount::inDeviceBytes(file.readAll(), name);
-    }
+    const auto visit = [&](const SafeRead::Entry& entry) {
+        using Kind = FileEntries::Kind;
+        if (entry.kind == Kind::Folder) {
+            if (entry.depth < kConfigDepth)
+                return true;
+            notSearched->append(QCoreApplication::translate("PageTemplateLibrary", "%1 lies too deep")
+                                    .arg(entry.path));
+            return false;
+        }
+        if (entry.depth == 0 && entry.kind == Kind::Regular && aimcfg->isEmpty()
+            && entry.name.endsWith(QLatin1String(".aimcfg"), Qt::CaseInsensitive))
+            *aimcfg = QFileInfo(entry.name).completeBaseName();
+        if (entry.kind == Kind::Link && (isDeviceFile(entry.name) || QFileInfo(entry.path).isDir()))
+            notSearched->append(SafeRead::linkText(entry.path));
+        if (!isDeviceFile(entry.name) || entry.kind == Kind::Link)
+            return false;
+        QByteArray bytes;
+        QString why;
+        if (SafeRead::readEntry(entry, kDeviceFileBound, &bytes, &why))
+            count += TemplateReferenceCount::inDeviceBytes(bytes, name);
+        else
+            notSearched->append(why);
+        return false;
+    };
+    QString why;
+    if (!SafeRead::walk(cfgFolder, visit, &why))
+        notSearched->append(why);
     return count;
 }
 
@@ -123,11 +163,21 @@ int referencesInWindow(const DashConfig& config, const QString& name)
     return count;
 }
 
-QString configNameOf(const QString& cfgFolder, const QString& folderName)
+// The configuration folders of an install ("cfg_*"); a link of that name
+// is named as not searched.
+QStringList configFolders(const QString& cfgs, QStringList* notSearched)
 {
-    const QFileInfoList aimcfgs =
-        QDir(cfgFolder).entryInfoList({QStringLiteral("*.aimcfg")}, QDir::Files, QDir::NoSort);
-    return aimcfgs.isEmpty() ? folderName : aimcfgs.first().completeBaseName();
+    QStringList folders;
+    SafeRead::walk(cfgs, [&](const SafeRead::Entry& entry) {
+        if (!entry.name.startsWith(QLatin1String("cfg_"), Qt::CaseInsensitive))
+            return false;
+        if (entry.kind == FileEntries::Kind::Folder)
+            folders << entry.name;
+        else if (entry.kind == FileEntries::Kind::Link)
+            notSearched->append(SafeRead::linkText(entry.path));
+        return false;
+    });
+    return folders;
 }
 
 } // namespace
@@ -172,17 +222,28 @@ PageTemplateGroup PageTemplateLibrary::listHomebrewTemplates(const QString& fami
     const QString root = raceStudio3Root();
     const QString target = rs3Family.isEmpty() ? family : rs3Family;
     const bool otherTarget = target.compare(family, Qt::CaseInsensitive) != 0;
+    bool setsLabelled = false;
     for (const QString& name : subFolders(store)) {
         const QString source = store + QLatin1Char('/') + name;
         if (!hasPage(source))
             continue;
+        // The copies go into the install's homebrew sets: a link or a file
+        // in the way of a set's label is named once.
+        if (!root.isEmpty() && !std::exchange(setsLabelled, true)) {
+            for (const QString& f : otherTarget ? QStringList{family, target} : QStringList{family}) {
+                const QString why = setFolderMetaRefusal(root + QStringLiteral("/aim/resources/overlay/") + f
+                                                         + QStringLiteral("/masks/set/standard/s04_homebrew"));
+                if (!why.isEmpty())
+                    group.notRead << why;
+            }
+        }
         // Without an install the store's own folder is offered: nothing is
         // copied anywhere.
         const QString primary = root.isEmpty() ? QString() : mirrorTemplateToRs3(source, root, family, name);
         const QString secondary =
             otherTarget && !root.isEmpty() ? mirrorTemplateToRs3(source, root, target, name) : QString();
         const QString chosen = !secondary.isEmpty() ? secondary : (!primary.isEmpty() ? primary : source);
-        group.templates.push_back(templateFrom(chosen, name, true));
+        group.templates.push_back(templateFrom(chosen, name, true, &group.notRead));
     }
     std::sort(group.templates.begin(), group.templates.end(), [](const PageTemplate& a, const PageTemplate& b) {
         if (a.sort != b.sort)
@@ -192,26 +253,36 @@ PageTemplateGroup PageTemplateLibrary::listHomebrewTemplates(const QString& fami
     return group;
 }
 
-QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const PageTemplate& tpl)
+QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const PageTemplate& tpl,
+                                                                         QStringList* notSearched)
 {
     QList<TemplateReference> refs;
+    QStringList skipped;
     const QString name = tpl.folderName.trimmed();
     if (!tpl.homebrew || name.isEmpty())
         return refs;
     for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
-        const QString cfgs = root + QStringLiteral("/user/cfgs");
-        if (root.isEmpty() || !QFileInfo(cfgs).isDir())
+        if (root.isEmpty())
             continue;
-        const QStringList folders =
-            QDir(cfgs).entryList({QStringLiteral("cfg_*")}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
-        for (const QString& folder : folders) {
+        const QString cfgs = root + QStringLiteral("/user/cfgs");
+        if (const QString link = FolderCopy::linkOnPath(root, cfgs); !link.isEmpty()) {
+            skipped << SafeRead::linkText(link);
+            continue;
+        }
+        if (FileEntries::kindOf(cfgs) != FileEntries::Kind::Folder)
+            continue;
+        for (const QString& folder : configFolders(cfgs, &skipped)) {
             const QString path = cfgs + QLatin1Char('/') + folder;
-            const int count = referencesIn(path, name);
-            if (count == 0)
-                continue;
-            refs.append({folder, configNameOf(path, folder), path, count});
+            QString aimcfg;
+            const int count = referencesIn(path, name, &aimcfg, &skipped);
+            if (count > 0)
+                refs.append({folder, aimcfg.isEmpty() ? folder : aimcfg, path, count});
         }
     }
+    for (const QString& line : std::as_const(skipped))
+        qWarning().noquote() << "configsReferencingTemplate: not searched:" << line;
+    if (notSearched)
+        *notSearched += skipped;
     return refs;
 }
 

@@ -8,6 +8,9 @@
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
+#include "model/SafeWrite.h"
+#include "model/FileEntries.h"
 #include "model/ZipArchive.h"
 
 #include <QCoreApplication>
@@ -48,18 +51,40 @@ bool PageTemplateLibrary::copyDirRecursive(const QString& sourceFolder, const QS
     return ::copyDirRecursive(sourceFolder, targetFolder);
 }
 
-void PageTemplateLibrary::ensureSetFolderMeta(const QString& setFolder)
+QString PageTemplateLibrary::ensureSetFolderMeta(const QString& setFolder)
+{
+    const QString why = writeSetFolderMeta(setFolder, QStringLiteral("Homebrew"));
+    if (!why.isEmpty())
+        qWarning().noquote() << "ensureSetFolderMeta: leaving" << setFolder << "-" << why;
+    return why;
+}
+
+QString PageTemplateLibrary::setFolderMetaRefusal(const QString& setFolder)
 {
     // Nothing is written through a link on the way: it may lead to anyone's
     // files, and no copy goes there either.
-    if (const QString link = linkFromInstall(setFolder); !link.isEmpty()) {
-        qWarning().noquote() << "ensureSetFolderMeta: leaving" << setFolder << "-" << link << "is a symbolic link";
-        return;
-    }
-    QDir().mkpath(setFolder);
-    const QFileInfo meta(setFolder + QStringLiteral("/AiM_folder.xml"));
-    if (!meta.exists() || meta.size() <= 0)
-        writeFile(meta.filePath(), folderMetaXml(QStringLiteral("Homebrew"), 99));
+    if (const QString link = linkFromInstall(setFolder); !link.isEmpty())
+        return SafeRead::linkText(link);
+    const QString meta = setFolder + QStringLiteral("/AiM_folder.xml");
+    const FileEntries::Kind kind = FileEntries::kindOf(meta);
+    if (kind == FileEntries::Kind::Link)
+        return SafeRead::linkText(meta);
+    if (kind != FileEntries::Kind::Missing && kind != FileEntries::Kind::Regular)
+        return SafeRead::notRegularText(meta);
+    return {};
+}
+
+QString PageTemplateLibrary::writeSetFolderMeta(const QString& setFolder, const QString& label)
+{
+    QString why = setFolderMetaRefusal(setFolder);
+    if (!why.isEmpty())
+        return why;
+    if (!FileEntries::makePath(setFolder, &why))
+        return why;
+    const QString meta = setFolder + QStringLiteral("/AiM_folder.xml");
+    if (FileEntries::kindOf(meta) == FileEntries::Kind::Regular && QFileInfo(meta).size() > 0)
+        return {};
+    return writeFileNoLink(meta, folderMetaXml(label, 99), setFolder, &why) ? QString() : why;
 }
 
 QString PageTemplateLibrary::artSetNameClash(const QString& name)

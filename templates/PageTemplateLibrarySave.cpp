@@ -88,12 +88,11 @@ void mirrorIntoSet(const QString& setFolder, const QString& templateFolder, cons
             report->refused << refusal;
         return;
     }
-    QDir().mkpath(setFolder);
-    const QFileInfo meta(setFolder + QStringLiteral("/AiM_folder.xml"));
-    if (!meta.exists() || meta.size() == 0) {
-        const QString label = QCoreApplication::translate("PageTemplateLibrary", "Homebrew (Korvelanto)");
-        if (!PageTemplateLibrary::writeFile(meta.filePath(), PageTemplateLibrary::folderMetaXml(label, 99)) && report)
-            report->failedPaths << meta.filePath();
+    const QString label = QCoreApplication::translate("PageTemplateLibrary", "Homebrew (Korvelanto)");
+    if (const QString why = PageTemplateLibrary::writeSetFolderMeta(setFolder, label); !why.isEmpty()) {
+        qWarning().noquote() << "saveHomebrewTemplate: set meta left alone -" << why;
+        if (report)
+            report->leftAlone << why;
     }
     // Saving a template again under its name (the user confirmed the
     // replacement) replaces its copy whole, so no file of the old version

@@ -6,21 +6,22 @@
 #include <pugixml.hpp>
 
 // How often a device file names a homebrew template: the text
-// "s04_homebrew/<folder name>/" in any letter case, with '/' or '\' as the
-// separators, compared as the file means it. A name holding "&", "<" or a
-// quote is stored escaped ("R&amp;D"), so the count reads the name through
-// character references; a file in another encoding (a declaration such as
-// windows-1252, a UTF-16 or UTF-32 byte order mark) is read in that encoding.
-// A file without a declaration is UTF-8, except where its bytes are not,
-// which is how a Latin-1 file without one shows: those are read as
-// windows-1252 (of which Latin-1's printable letters are part).
+// "s04_homebrew/<folder name>" in any letter case, with '/' or '\' as the
+// separators, where the name is a whole path part (a separator, the end of a
+// value or of the text follows), compared as the file means it: character
+// references (letters, decimal and hexadecimal numbers, with any count of
+// leading zeros) are read anywhere in it, set name included, and a file in
+// another encoding (a declaration such as windows-1252 or ISO-2022-JP, a
+// UTF-16 or UTF-32 byte order mark) is read in that encoding. A file without
+// a declaration is UTF-8, except where its bytes are not, which is how a
+// Latin-1 file without one shows: those are read as windows-1252.
 class TemplateReferenceCount {
 public:
     TemplateReferenceCount() = delete;
 
     // The references in the bytes of one device file as it lies on disk.
-    // Looks only where the bytes name "s04_homebrew", so a large file costs
-    // about one pass of a byte search.
+    // One pass that skips to where the bytes could name "s04_homebrew", so a
+    // large file, even one made of near-misses, costs about a byte search.
     static int inDeviceBytes(const QByteArray& bytes, const QString& folderName);
 
     // The references in the parsed text (attribute values and text) of a

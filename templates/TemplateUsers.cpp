@@ -54,11 +54,24 @@ QStringList TemplateUsers::lines() const
     return out;
 }
 
-QString TemplateUsers::notSearched()
+QString TemplateUsers::notSearched() const
 {
-    return tr("Only the open configuration and RaceStudio 3's configurations folder were searched: a configuration "
-              "saved anywhere else (a kept copy, a file in another folder or open in another window) that uses it "
-              "loses or changes its background and pictures.");
+    QString text = tr("Only the open configuration and RaceStudio 3's configurations folder were searched: a "
+                      "configuration saved anywhere else (a kept copy, a file in another folder or open in another "
+                      "window) that uses it loses or changes its background and pictures.");
+    if (skipped.isEmpty())
+        return text;
+    return text + QStringLiteral("\n\n") + tr("Not searched, as links and special files are never followed:")
+        + QLatin1Char('\n') + firstDozen(skipped);
+}
+
+QString TemplateUsers::firstDozen(const QStringList& lines)
+{
+    constexpr qsizetype shown = 12;
+    QString text = lines.mid(0, shown).join(QLatin1Char('\n'));
+    if (lines.size() > shown)
+        text += QLatin1Char('\n') + tr("and %n more", int(lines.size() - shown));
+    return text;
 }
 
 TemplateUsers TemplateUsers::of(const PageTemplate& tpl, const DashConfig* config, const HeldXmlWalk& held)
@@ -68,7 +81,7 @@ TemplateUsers TemplateUsers::of(const PageTemplate& tpl, const DashConfig* confi
     if (!tpl.homebrew || name.isEmpty())
         return users;
     BusyCursor busy;
-    users.configs = PageTemplateLibrary::configsReferencingTemplate(tpl);
+    users.configs = PageTemplateLibrary::configsReferencingTemplate(tpl, &users.skipped);
     if (config)
         users.open = PageTemplateLibrary::openConfigReferencing(tpl, *config);
     if (held)

@@ -19,6 +19,7 @@ struct TemplateUsers {
     QList<TemplateReference> configs; // RaceStudio 3's configurations, stable install first
     TemplateReference open;           // the open configuration; referenceCount 0 when it does not use it
     int heldByUndo = 0;               // references in pages and masks Undo or Redo can bring back
+    QStringList skipped;              // links and files the search did not read, each with why
 
     bool inUse() const { return !configs.isEmpty() || open.referenceCount > 0 || heldByUndo > 0; }
 
@@ -28,8 +29,13 @@ struct TemplateUsers {
 
     // What the search leaves out, for a question that removes or replaces
     // a template nothing was found to use: a file saved elsewhere, or one
-    // open in another window, may still use it.
-    static QString notSearched();
+    // open in another window, may still use it; and each link or file met
+    // in the configurations folder that was not read.
+    QString notSearched() const;
+
+    // One line each for the first dozen, then how many more: what names the
+    // links and files left alone keeps a message's buttons on the screen.
+    static QString firstDozen(const QStringList& lines);
 
     // Reads each configuration once, with a busy cursor while it does. The
     // configuration and the walk over the undo history may be null / empty.

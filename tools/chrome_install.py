@@ -37,6 +37,7 @@ import zlib
 import xml.etree.ElementTree as ET
 
 from chrome_common import STOPS, Failure, say
+from chrome_folders import discard_file, make_folders, names_file, no_link_below, open_plain, take_back, try_lock
 from chrome_images import Picture, encode_png, encode_tgz, shrunk
 
 OVERLAY_PREFIX = "aim/resources/overlay/"
@@ -136,24 +137,6 @@ def write_file(path, data):
 LOCK_NAME = "korvelanto-chrome.lock"
 
 
-def try_lock(fd):
-    """Takes an exclusive lock on the open file, which the system drops when
-    the process ends however it ends; False while another process holds it."""
-    try:
-        if os.name == "nt":
-            import msvcrt
-            os.lseek(fd, 0, os.SEEK_SET)
-            msvcrt.locking(fd, msvcrt.LK_NBLCK, 1)
-        else:
-            import fcntl
-            fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
-    except OSError as e:
-        if os.name == "nt" or e.errno in (errno.EAGAIN, errno.EWOULDBLOCK, errno.EACCES):
-            return False
-        raise
-    return True
-
-
 class RunLock:
     """Held for the whole run, so removing another run's leftovers can never
     pull the folder from under a run that is still writing. It lives in the
@@ -170,22 +153,47 @@ class RunLock:
         self.file = None
 
     def __enter__(self):
-        try:
-            self.file = open(self.path, "a+b")
-            locked = try_lock(self.file.fileno())
-        except OSError as e:
-            if self.file:
-                self.file.close()
-            raise cannot_clean(self.path, e)
-        if not locked:
-            self.file.close()
-            raise Failure("Another invisible-chrome run is writing into %s; try again when it has finished"
-                          % self.root, 1)
-        return self
+        # A plain file only: a link there leads to someone's own file, which
+        # the notes would overwrite. Taken again when the run that held it
+        # removed it meanwhile: a lock on a removed file keeps no one out.
+        for _ in range(5):
+            try:
+                self.file = os.fdopen(open_plain(self.path, os.O_RDWR | os.O_CREAT), "r+b")
+                locked = try_lock(self.file.fileno())
+            except OSError as e:
+                self.close()
+                raise cannot_clean(self.path, e)
+            if not locked:
+                self.close()
+                raise Failure("Another invisible-chrome run is writing into %s; try again when it has finished"
+                              % self.root, 1)
+            if names_file(self.path, self.file.fileno()):
+                return self
+            self.close()
+        raise Failure("Another invisible-chrome run is writing into %s; try again when it has finished"
+                      % self.root, 1)
 
     def __exit__(self, *exc):
-        self.file.close()  # closing releases the lock
+        # With nothing under way the lock goes, still held, so a run that
+        # ends (finished or stopped) leaves no file of its own in the install.
+        try:
+            if os.name != "nt" and os.fstat(self.file.fileno()).st_size == 0:
+                discard_file(self.path)
+        except OSError:
+            pass
+        self.close()  # closing releases the lock
+        if os.name == "nt":
+            try:
+                if os.path.getsize(self.path) == 0:
+                    discard_file(self.path)
+            except OSError:
+                pass
         return False
+
+    def close(self):
+        if self.file:
+            self.file.close()
+        self.file = None
 
     def unfinished(self):
         """What a killed run had under way: {"output", "partial", "sets"}, or None."""
@@ -359,21 +367,6 @@ class OutputLock:
         self.fd = -1
 
 
-def names_file(path, fd):
-    try:
-        held, named = os.fstat(fd), os.stat(path)
-    except OSError:
-        return False
-    return (held.st_dev, held.st_ino) == (named.st_dev, named.st_ino)
-
-
-def discard_file(path):
-    try:
-        os.remove(path)
-    except OSError:
-        pass
-
-
 def new_generation(stable, base):
     """A name for this run's generation: the base and a random part that no
     folder of the install has yet."""
@@ -401,7 +394,8 @@ def homebrew_folders(stable):
     """Every s04_homebrew folder of the install (families and displays)."""
     overlay = glob.escape(stable + "/" + OVERLAY_PREFIX.rstrip("/"))
     found = glob.glob(overlay + "/*" + HOMEBREW.rstrip("/")) + glob.glob(overlay + "/*/*" + HOMEBREW.rstrip("/"))
-    return [folder for folder in found if os.path.isdir(folder)]
+    # One reached through a link lies outside the install: never cleared.
+    return [folder for folder in found if os.path.isdir(folder) and no_link_below(stable, folder)]
 
 
 def remove_leftovers(lock):
@@ -487,14 +481,20 @@ class ChromeSet:
 
     def __init__(self, roots, device_folder, name):
         self.rel = "%s%s%s%s/" % (OVERLAY_PREFIX, device_folder, HOMEBREW, name)
+        self.root = roots.stable
         self.path = roots.stable + "/" + self.rel.rstrip("/")
         self.stage = self.path + ".partial"
+        self.made = []
 
     def prepare(self):
+        """The stage and the folders on its way that the install lacks (its
+        s04_homebrew, say), never through a link."""
         try:
-            os.makedirs(self.stage)
+            self.made = make_folders(self.root, self.stage)
         except OSError as e:
             raise cannot_clean(self.stage, e)
+        if not self.made or os.path.normpath(self.made[-1]) != os.path.normpath(self.stage):
+            raise cannot_clean(self.stage, FileExistsError(errno.EEXIST, "it is there already"))
 
     def finish(self):
         """Makes the placed set one RS3 lists: written only once it is in
@@ -506,6 +506,8 @@ class ChromeSet:
             remove_path(self.stage)
         except OSError:
             pass  # a stale stage is removed by the next run
+        # The folders made on the way go again while nothing is in them.
+        take_back(self.made[:-1])
 
     def write_background(self, index, picture):
         folder = "bkg_p%d" % index

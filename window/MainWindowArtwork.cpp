@@ -2,6 +2,7 @@
 // colour off a bar, replacing an element's artwork from a folder, pointing it
 // at another item of its page set, and renaming the configuration.
 #include "window/MainWindow.h"
+#include "model/FolderCopy.h"
 
 #include "artwork/ArtworkApplyResult.h"
 #include "artwork/ArtworkTarget.h"
@@ -72,6 +73,10 @@ void MainWindow::renameConfig()
     const QString name = answer.trimmed();
     if (name.isEmpty()) {
         Asker::instance().warning(this, tr("Rename Config"), tr("The config name cannot be empty."));
+        return;
+    }
+    if (const QString tooLong = FolderCopy::whyNameDoesNotFit(name); !tooLong.isEmpty()) {
+        Asker::instance().warning(this, tr("Rename Config"), tooLong);
         return;
     }
     // The name waits for the next save outside the undo history; the

@@ -9,6 +9,8 @@
 #include "canvas/DashCanvas.h"
 #include "model/FolderCopy.h"
 #include "model/InstallAdvice.h"
+#include "model/InstallRoots.h"
+#include "model/SafeRead.h"
 #include "model/SafeWrite.h"
 #include "panels/Asker.h"
 #include "templates/MirrorReport.h"
@@ -18,7 +20,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -64,10 +65,21 @@ QByteArray placeholderPreview(const QString& displayName)
     return pngBytes(image);
 }
 
-QByteArray readWholeFile(const QString& path)
+// The page's background as a plain file of the installs: a link or a pipe
+// in its place is named in *leftOut, never read.
+QByteArray readBackground(const QString& path, QStringList* leftOut)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QString within;
+    for (const QString& overlay : allOverlayRoots()) {
+        const QString install = installOfOverlayRoot(overlay);
+        if (!install.isEmpty() && path.startsWith(install + QLatin1Char('/')))
+            within = install;
+    }
+    QByteArray bytes;
+    QString why;
+    if (!SafeRead::readFile(path, kArtFileReadBound, &bytes, &why, within))
+        leftOut->append(why);
+    return bytes;
 }
 
 // A directory where the file should be is not a saved file either.
@@ -164,6 +176,10 @@ void MainWindow::saveCurrentAsTemplate()
     const QString label = typed.trimmed();
     if (!ok || label.isEmpty())
         return;
+    if (const QString tooLong = FolderCopy::whyNameDoesNotFit(label); !tooLong.isEmpty()) {
+        Asker::instance().warning(this, title, tooLong);
+        return;
+    }
     const QString slug = templateSlug(typed);
     QStringList replaced;
     if (!confirmReplaceTemplate(family, slug, &replaced))
@@ -189,10 +205,11 @@ void MainWindow::saveCurrentAsTemplate()
     bool placeholder = false;
     TemplateContent content;
     content.pMainXml = PageTemplateLibrary::buildTemplatePMain(page);
-    content.items = PageTemplateLibrary::buildMaskItems(page);
+    QStringList leftOut;
+    content.items = PageTemplateLibrary::buildMaskItems(page, &leftOut);
     content.prwPng = templatePreview(slug, label, &placeholder);
     if (!page->backgroundPath.isEmpty())
-        content.bkgPng = readWholeFile(page->backgroundPath);
+        content.bkgPng = readBackground(page->backgroundPath, &leftOut);
 
     // A replaced template keeps no mask item of its old version: an item the
     // new page leaves without art would otherwise show the old picture. The
@@ -202,7 +219,10 @@ void MainWindow::saveCurrentAsTemplate()
     const QString items = store + QStringLiteral("/Items");
     const QString itemsAside = store + QStringLiteral(".old-items");
     const bool replacing = QFileInfo(items).isDir();
-    if (replacing && (!FolderCopy::removeTree(itemsAside) || !QDir().rename(items, itemsAside))) {
+    const QString familyStore = QFileInfo(store).path();
+    if (replacing
+        && (!FolderCopy::removeTreeWithin(familyStore, itemsAside)
+            || !FolderCopy::moveWithin(familyStore, items, itemsAside))) {
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
@@ -210,19 +230,27 @@ void MainWindow::saveCurrentAsTemplate()
     const QString folder = PageTemplateLibrary::saveHomebrewTemplate(family, slug, label, content, &report,
                                                                      config.deviceOverlayFolders());
     if (folder.isEmpty()) {
-        if (replacing && FolderCopy::removeTree(items))
-            QDir().rename(itemsAside, items);
+        if (replacing && FolderCopy::removeTreeWithin(familyStore, items))
+            FolderCopy::moveWithin(familyStore, itemsAside, items);
         Asker::instance().warning(this, title, tr("Failed to write the template files. Check AppData is writable."));
         return;
     }
     if (replacing)
-        FolderCopy::removeTree(itemsAside);
+        FolderCopy::removeTreeWithin(familyStore, itemsAside);
     // The template's masks point at the page's art where it is: a paste's
     // own item among it must outlive that paste's undo.
     config.artState.usedElsewhere(ArtState::homebrewFolders(config.pages, currentPage));
     if (!verifySavedTemplate(folder))
         return;
     reportTemplateMirror(report, label);
+    // What a link or a special file holds is never copied: the user learns
+    // which, so the template's art can be put there as plain files.
+    leftOut += report.leftAlone;
+    if (!leftOut.isEmpty())
+        Asker::instance().warning(this, title,
+                                  tr("Template \"%1\" was saved without what these links and special files hold, "
+                                     "which are never followed or copied:\n\n%2")
+                                      .arg(label, TemplateUsers::firstDozen(leftOut)));
     if (placeholder)
         statusBar()->showMessage(tr("Saved template \"%1\" (using placeholder preview — re-save once the canvas has "
                                     "rendered for a real thumbnail)")
@@ -272,9 +300,9 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
                                       .arg(slug, users.lines().join(QLatin1Char('\n'))));
         return false;
     }
-    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\n%3 A copy of the old "
-                            "version is kept in the artwork backups.\n\nReplace it with the current page?")
-                             .arg(slug, existing.join(QLatin1Char('\n')), TemplateUsers::notSearched());
+    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nA copy of the old version is "
+                            "kept in the artwork backups. Replace it with the current page?\n\n%3")
+                             .arg(slug, existing.join(QLatin1Char('\n')), users.notSearched());
     return Asker::instance().question(this, tr("Save as Template"), text, QMessageBox::Yes | QMessageBox::Cancel,
                                       QMessageBox::Cancel)
            == QMessageBox::Yes;

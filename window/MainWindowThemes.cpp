@@ -1,5 +1,6 @@
 // Homebrew themes and theme packages.
 #include "window/MainWindow.h"
+#include "model/FolderCopy.h"
 
 #include "dialogs/ExportThemeDialog.h"
 #include "dialogs/NewHomebrewThemeDialog.h"
@@ -84,6 +85,10 @@ void MainWindow::saveTheme()
         Asker::instance().text(this, tr("Theme Name"), tr("Display name:"), openTheme->name, &ok).trimmed();
     if (!ok)
         return;
+    if (const QString tooLong = FolderCopy::whyNameDoesNotFit(name); !tooLong.isEmpty()) {
+        Asker::instance().warning(this, tr("Save Theme"), tooLong);
+        return;
+    }
     const QString author =
         Asker::instance().text(this, tr("Theme Author"), tr("Author (optional):"), openTheme->author, &ok).trimmed();
     if (!ok)

@@ -7,6 +7,7 @@
 #include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/ConfigFixture.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -29,6 +30,8 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -220,6 +223,48 @@ private Q_SLOTS:
                           QDir::toNativeSeparators("/nowhere/RaceStudio3_beta")));
     }
 
+    // A stock set's or template's label linked to a pipe, or a pipe itself,
+    // or the homebrew set's: the dialog opens without waiting on it or
+    // writing through it, shows the folder's name and says which file it
+    // left alone.
+    void stockLabelsNeverWaitOnAPipe_data()
+    {
+        QTest::addColumn<QString>("named"); // relative to the family's standard folder
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("set label linked to a pipe") << "s02/AiM_folder.xml" << true;
+        QTest::newRow("set label a pipe") << "s02/AiM_folder.xml" << false;
+        QTest::newRow("template label linked to a pipe") << "s02/p01/AiM_folder.xml" << true;
+        QTest::newRow("homebrew set label linked to a pipe") << "s04_homebrew/AiM_folder.xml" << true;
+    }
+    void stockLabelsNeverWaitOnAPipe()
+    {
+        QFETCH(QString, named);
+        QFETCH(bool, linked);
+        Rs3Fixture fx;
+        const QString there = QFileInfo(fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01")).path()
+            + "/../" + named;
+        const QString pipes = TestEnvironment::makeTempDir("pipes");
+        const auto gone = qScopeGuard([pipes] { QDir(pipes).removeRecursively(); });
+        FifoGuard pipe(linked ? pipes + "/p" : there);
+        QVERIFY(pipe.made());
+        if (linked)
+            QVERIFY(QDir().mkpath(QFileInfo(there).path()) && QFile::link(pipes + "/p", there));
+        const bool homebrew = named.startsWith("s04_homebrew");
+        if (homebrew)
+            addStoreTemplate("mxg_12", "za", "Mine");
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        QVERIFY(!pipe.released());
+        QCOMPARE(tabTitles(dialog), QStringList({"s02", "Homebrew"}));
+        QCOMPARE(listOf(dialog, 0)->item(0)->text(), "p01");
+        QCOMPARE(listOf(dialog, 1)->count(), homebrew ? 1 : 0);
+        QVERIFY(dialog.installNote->isVisibleTo(&dialog));
+        const QString why = linked ? " is a symbolic link" : " is not a regular file";
+        QCOMPARE(dialog.installNote->text(), "Left alone, as links and special files are never followed:\n"
+                                                 + QDir::cleanPath(there) + why);
+    }
+
     // Previews of different sizes each show whole: scaled to fit the
     // thumbnail, centred, never cut by another item's size.
     void previewsShownWhole()
@@ -400,6 +445,52 @@ private Q_SLOTS:
         QCOMPARE(dialog.tabs->currentIndex(), 1);
         QCOMPARE(listOf(dialog, 1)->count(), deleted ? 1 : 2);
         QCOMPARE(dialog.buttons->button(QDialogButtonBox::Ok)->isEnabled(), !deleted);
+    }
+
+    // A configuration's dash folder linked elsewhere, or its device file a
+    // pipe: the count neither follows nor waits, and Delete Template's
+    // question names what it did not search.
+    void deleteQuestionNamesWhatWasNotSearched_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("dash folder linked") << false;
+        QTest::newRow("device file a pipe") << true;
+    }
+    void deleteQuestionNamesWhatWasNotSearched()
+    {
+        QFETCH(bool, pipe);
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        addStoreTemplate("mxg_12", "zone", "One");
+        const QByteArray ref = "<p>aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zone/bkg.tgz</p>";
+        const QString users = TestEnvironment::makeTempDir("users");
+        QVERIFY(TestFiles::writeBytes(users + "/overlay.ov3.xml", ref));
+        const QString cfg = fx.addUserConfig(Rs3Fixture::Stable, "cfg_a", "Alpha", {"<p/>"});
+        const QString there = pipe ? cfg + "/dash1/dev/overlay.ov3.xml" : cfg + "/dash2";
+        std::unique_ptr<FifoGuard> guard;
+        if (pipe) {
+            QVERIFY(QFile::remove(there));
+            QVERIFY((guard = std::make_unique<FifoGuard>(there))->made());
+        } else {
+            QVERIFY(QFile::link(users, there));
+        }
+        ScriptedAsker asker;
+        asker.buttons << QMessageBox::Cancel;
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        dialog.tabs->setCurrentIndex(1);
+        listOf(dialog, 1)->setCurrentRow(0);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
+        dialog.onDeleteHomebrewTemplate();
+        if (guard)
+            QVERIFY(!guard->released());
+        QCOMPARE(asker.asked.size(), 1);
+        QCOMPARE(asker.asked[0].title, "Delete Template");
+        QVERIFY2(asker.asked[0].text.endsWith("Not searched, as links and special files are never followed:\n" + there
+                                              + (pipe ? " is not a regular file" : " is a symbolic link")),
+                 qPrintable(asker.asked[0].text));
+        QVERIFY(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zone"));
     }
 
     // New Homebrew Theme, Add Page from it, then Delete Template from the

@@ -32,6 +32,7 @@
 namespace {
 
 const QString kSet = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/");
+const QString kHomebrew = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew");
 
 QByteArray pngBytes(const QImage& image)
 {
@@ -649,6 +650,34 @@ sys.exit(tool.main(sys.argv[1:]))
                  qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(!QFileInfo::exists(ChromeScript::outputOf(input)));
         QVERIFY(!QFileInfo::exists(ChromeScript::outputOf(input) + QStringLiteral(".lock")));
+        // Nothing of the run stays in the install: no lock, and no homebrew
+        // folder it made on its way to a set it never placed.
+        QVERIFY(!QFileInfo::exists(rs3.root(Rs3Fixture::Stable) + QStringLiteral("/korvelanto-chrome.lock")));
+        QVERIFY(!QFileInfo::exists(rs3.absolutePath(Rs3Fixture::Stable, kHomebrew)));
+    }
+
+    // A homebrew folder linked to a user's own folder: the run writes
+    // nothing there, and the window names the link.
+    void windowNamesALinkedHomebrewFolder()
+    {
+        const QString work = TestEnvironment::makeTempDir(QStringLiteral("linked"));
+        Rs3Fixture rs3;
+        const QString input = demoWithChrome(work, rs3);
+        QVERIFY(!input.isEmpty());
+        const QString user = TestEnvironment::makeTempDir(QStringLiteral("user"));
+        QVERIFY(ZipFixture::writeTree(user, {{"photo.jpg", "the user's photo"}}));
+        const QString homebrew = rs3.absolutePath(Rs3Fixture::Stable, kHomebrew);
+        QVERIFY(QFile::link(user, homebrew));
+        ScriptedAsker asker;
+        asker.onExec = [](QDialog*) { return int(QDialog::Accepted); };
+        MainWindow window;
+        window.loadConfig(input);
+        window.generateInvisibleChrome(QFileInfo(m_chrome.exe).absolutePath());
+        QVERIFY(!asker.asked.isEmpty());
+        QVERIFY2(asker.asked.last().text.contains(homebrew + QStringLiteral(" is a symbolic link")),
+                 qPrintable(asker.asked.last().text));
+        QCOMPARE(ZipFixture::readTree(user), (QMap<QString, QByteArray>{{"photo.jpg", "the user's photo"}}));
+        QVERIFY(!QFileInfo::exists(ChromeScript::outputOf(input)));
     }
 
     // Without the install the preferences name, the failure names the

@@ -3,9 +3,11 @@
 #include "model/LogText.h"
 #include "model/ZipArchive.h"
 
+#include "support/FifoGuard.h"
 #include "support/TestEnvironment.h"
 #include "support/ZipFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,9 +16,13 @@
 #include <QtTest>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -230,6 +236,69 @@ private Q_SLOTS:
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitCode(), 2);
         QVERIFY(QFileInfo(home + "/.local/share/Tindrel AS/Korvelanto/korvelanto.log").isFile());
+    }
+
+    void startsPastAPipeOrALink_data()
+    {
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<QString>("made");
+        QTest::addColumn<QString>("named");
+        const QString log = QStringLiteral("/.local/share/Tindrel AS/Korvelanto/korvelanto.log");
+        const QString settings = QStringLiteral("/.config/Tindrel AS/Korvelanto.conf");
+        QTest::newRow("pipe at the log") << log << "pipe" << "korvelanto.log: it is not a regular file";
+        QTest::newRow("link at the log") << log << "link" << "korvelanto.log: it is a symbolic link";
+        QTest::newRow("pipe at the settings") << settings << "pipe" << "Korvelanto.conf is not used";
+    }
+
+    // A pipe or a link someone put at the log or the settings file: the
+    // program starts without waiting on it, writes nothing through it, and
+    // the log it keeps instead names it.
+    void startsPastAPipeOrALink()
+    {
+        QFETCH(QString, at);
+        QFETCH(QString, made);
+        QFETCH(QString, named);
+        const QString home = TestEnvironment::makeTempDir(QStringLiteral("home"));
+        const QString path = home + at;
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        const QString diary = home + QStringLiteral("/diary.txt");
+        QVERIFY(ZipFixture::writeTree(home, {{"diary.txt", "the user's own"}}));
+        std::unique_ptr<FifoGuard> pipe;
+        int reader = -1;
+        if (made == QLatin1String("link")) {
+            QVERIFY(QFile::link(diary, path));
+        } else {
+            pipe = std::make_unique<FifoGuard>(path);
+            QVERIFY(pipe->made());
+            // The log's pipe is held open for reading, so a write to it
+            // never waits either; the guard releases a reader of the other.
+            if (at.endsWith(QLatin1String(".log"))) {
+                reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+                QVERIFY(reader >= 0);
+            }
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "APPDATA"})
+            env.remove(QString::fromLatin1(name));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("KORV_BINARY_DIR") + QStringLiteral("/app/korvelanto"),
+                {"--dump-preview", home + "/out.png", "--input", home + "/missing.zconf2"});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitCode(), 2);
+        if (pipe && reader < 0)
+            QVERIFY(!pipe->released());
+        char sent[64];
+        if (reader >= 0) {
+            QCOMPARE(::read(reader, sent, sizeof sent), ssize_t(0)); // nothing was written into it
+            ::close(reader);
+        }
+        QCOMPARE(readFile(diary), QByteArray("the user's own"));
+        const QString folder = home + QStringLiteral("/.local/share/Tindrel AS/Korvelanto/");
+        const QByteArray kept = readFile(folder + QStringLiteral("korvelanto.log"))
+            + readFile(folder + QStringLiteral("korvelanto-fallback.log"));
+        QVERIFY2(kept.contains(named.toUtf8()), kept.constData());
     }
 };
 

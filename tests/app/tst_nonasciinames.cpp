@@ -9,6 +9,7 @@
 #include "gallery/ThemeInstaller.h"
 #include "gallery/ThemePackage.h"
 #include "model/DeviceFile.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/ConfigFixture.h"
@@ -235,6 +236,53 @@ private Q_SLOTS:
         QCOMPARE(titles.join(QLatin1Char('|')), QStringLiteral("Select a Page to Add|Delete Template"));
         QVERIFY(!folderNames(homebrewSet(*rs3)).contains(slug));
         QVERIFY(!folderNames(homebrewTemplatesDir() + "/mxg_12").contains(slug));
+    }
+
+    void namesTooLongForTheDisk_data()
+    {
+        QTest::addColumn<QString>("entry");
+        for (const char* entry : {"Save as Template", "Rename Config", "New Homebrew Theme", "Export Theme"})
+            QTest::newRow(entry) << QString::fromLatin1(entry);
+    }
+
+    // 80 CJK characters pass the length check of a name but take 240 bytes
+    // on the disk, too many once a suffix is added: every entry that takes
+    // a typed name refuses it with the one message, and nothing is written.
+    void namesTooLongForTheDisk()
+    {
+        QFETCH(QString, entry);
+        const QString name(80, QChar(0x65E5));
+        if (entry == QLatin1String("Export Theme"))
+            newTheme(kTheme);
+        const auto store = Rs3Fixture::treeSnapshot(homebrewTemplatesDir());
+        const auto set = Rs3Fixture::treeSnapshot(homebrewSet(*rs3));
+        const QString configName = config()->newConfigName;
+        asker->asked.clear();
+        if (entry == QLatin1String("Save as Template")) {
+            asker->texts << qMakePair(true, name);
+            window->saveCurrentAsTemplate();
+        } else if (entry == QLatin1String("Rename Config")) {
+            asker->texts << qMakePair(true, name);
+            window->renameConfig();
+        } else if (entry == QLatin1String("New Homebrew Theme")) {
+            newTheme(name);
+        } else {
+            asker->onExec = [&](QDialog* dialog) {
+                auto* exporter = qobject_cast<ExportThemeDialog*>(dialog);
+                if (!exporter)
+                    return int(QDialog::Rejected);
+                exporter->findChild<QLineEdit*>(QStringLiteral("displayNameEdit"))->setText(name);
+                exporter->findChild<QPushButton*>(QStringLiteral("exportButton"))->click();
+                return exporter->result();
+            };
+            window->showExportTheme();
+        }
+        QVERIFY(!asker->asked.isEmpty());
+        QCOMPARE(asker->asked.last().text, FolderCopy::whyNameDoesNotFit(name));
+        QVERIFY(asker->asked.last().text.contains(name));
+        QCOMPARE(Rs3Fixture::treeSnapshot(homebrewTemplatesDir()), store);
+        QCOMPARE(Rs3Fixture::treeSnapshot(homebrewSet(*rs3)), set);
+        QCOMPARE(config()->newConfigName, configName);
     }
 
     // Export Theme and Open Theme of it, and the gallery's install of a

@@ -8,6 +8,7 @@
 #include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/ConfigFixture.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -86,14 +87,18 @@ private:
 
     // An MXG 1.2 configuration (or the device given) with one page holding
     // a label, and the stock set of its family in the stable install.
-    void open(const QString& deviceType = "MXG 1.2", int width = 800, bool withSets = true)
+    void open(const QString& deviceType = "MXG 1.2", int width = 800, bool withSets = true,
+              const QString& artFolder = QString())
     {
         ConfigFixture cfg;
         cfg.deviceType = deviceType;
         cfg.device().dimX = width;
         if (deviceType == "PDM32")
             cfg.device().family = "pdm";
-        cfg.device().page("Main").mask(Fx::mask("m1", 10, 20, 200, 80).add(Fx::label("l1", "RPM", 0, 0, 200, 80)));
+        FixtureElement mask = Fx::mask("m1", 10, 20, 200, 80);
+        if (!artFolder.isEmpty())
+            mask.p("PATH_REL_AiM_MASK", artFolder);
+        cfg.device().page("Main").mask(mask.add(Fx::label("l1", "RPM", 0, 0, 200, 80)));
         if (withSets) {
             const QStringList families = PageTemplateLibrary::familyFolderCandidates(deviceType);
             for (const QString& family : families)
@@ -173,6 +178,73 @@ private Q_SLOTS:
         QVERIFY2(shown.startsWith("Save as Template|Template \"Mine\" was saved, but not copied into RaceStudio3, "
                                   "where a folder of its name holds something else:\n\n" + foreign
                                   + " holds no pMain.P2.xml"),
+                 qPrintable(shown));
+    }
+
+    // A link or a pipe among the page's stock art, or in the homebrew set's
+    // label: what it holds never reaches the store or the installs, nothing
+    // waits on the pipe, nothing is written where a link points, and the
+    // user is told which.
+    void saveLeavesWhatLinksHold_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("named"); // relative to the stable overlay tree
+        QTest::addColumn<QString>("why");
+        const QString item = "mxg_12/masks/set/standard/s02/p01/Items/";
+        const QString set = "mxg_12/masks/set/standard/s04_homebrew/AiM_folder.xml";
+        QTest::newRow("picture linked to a photo") << "photo" << item + "md1/glow.png" << " is a symbolic link";
+        QTest::newRow("picture a pipe") << "pipe" << item + "md1/glow.png" << " is not a regular file";
+        QTest::newRow("picture linked to a pipe") << "pipe link" << item + "md1/glow.png" << " is a symbolic link";
+        QTest::newRow("art folder linked") << "folder" << item + "md1" << " is a symbolic link";
+        QTest::newRow("set label linked") << "label" << set << " is a symbolic link";
+        QTest::newRow("set label a pipe") << "label pipe" << set << " is not a regular file";
+    }
+    void saveLeavesWhatLinksHold()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, named);
+        QFETCH(QString, why);
+        const QString users = TestEnvironment::makeTempDir("users");
+        QVERIFY(TestFiles::writeBytes(users + "/mask.png", "the user's photo"));
+        const QString pipes = TestEnvironment::makeTempDir("pipes");
+        const auto gone = qScopeGuard([pipes] { QDir(pipes).removeRecursively(); });
+        const QString itemRel = "aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/md1/";
+        const QString there = rs3->overlayRoot(Rs3Fixture::Stable) + '/' + named;
+        std::unique_ptr<FifoGuard> pipe;
+        if (kind == "folder") {
+            QVERIFY(QDir().mkpath(QFileInfo(there).path()));
+            QVERIFY(QFile::link(users, there));
+        } else {
+            QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, itemRel, QSize(200, 80)));
+            QVERIFY(QDir().mkpath(QFileInfo(there).path()));
+            if (kind == "photo" || kind == "label")
+                QVERIFY(QFile::link(users + (kind == "photo" ? "/mask.png" : "/label.xml"), there));
+            else if (kind == "pipe link")
+                QVERIFY((pipe = std::make_unique<FifoGuard>(pipes + "/p"))->made() && QFile::link(pipes + "/p", there));
+            else
+                QVERIFY((pipe = std::make_unique<FifoGuard>(there))->made());
+        }
+        open("MXG 1.2", 800, true, itemRel);
+        const auto usersBefore = Rs3Fixture::treeSnapshot(users);
+        asker->buttons << QMessageBox::Ok << QMessageBox::Ok;
+        saveAs("Mine");
+
+        if (pipe)
+            QVERIFY(!pipe->released());
+        QCOMPARE(Rs3Fixture::treeSnapshot(users), usersBefore);
+        const QString store = storeFolder("mxg_12", "zmine");
+        const QString mirror = mirrorFolder(*rs3, "mxg_12", "zmine");
+        QVERIFY(QFileInfo::exists(store + "/pMain.P2.xml") && QFileInfo::exists(mirror + "/pMain.P2.xml"));
+        for (const QString& folder : {store, mirror}) {
+            const auto copied = Rs3Fixture::treeSnapshot(folder);
+            for (auto it = copied.cbegin(); it != copied.cend(); ++it)
+                QVERIFY2(!it.value().contains("the user's photo") && !it.key().contains("glow"), qPrintable(it.key()));
+            QCOMPARE(QFileInfo::exists(folder + "/Items/md1/mask.png"), kind != "folder");
+        }
+        const QString shown = lastMessage(*asker);
+        QVERIFY2(shown.startsWith("Save as Template|Template \"Mine\" was saved without what these links and special "
+                                  "files hold")
+                     && shown.contains("\n" + there + why),
                  qPrintable(shown));
     }
 

@@ -9,6 +9,7 @@
 #include "support/ConfigSnapshot.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -178,6 +179,46 @@ private Q_SLOTS:
         QCOMPARE(filesOf(beta), betaBefore);
         QCOMPARE(ConfigSnapshot::documents(config), xml);
         QVERIFY(!config.devices[0]->dirty);
+    }
+
+    void linkInAStockItem_data()
+    {
+        QTest::addColumn<int>("root");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("first install's picture") << int(Rs3Fixture::Stable) << "mask.png";
+        QTest::newRow("second install's picture") << int(Rs3Fixture::Beta) << "mask.png";
+        QTest::newRow("an extra file") << int(Rs3Fixture::Beta) << "m2on0.png";
+    }
+
+    // A file of AiM's art linked to a user's own photo: the photo is never
+    // written, the refusal names the link, and every install is as it was.
+    void linkInAStockItem()
+    {
+        QFETCH(int, root);
+        QFETCH(QString, name);
+        Rs3Fixture fx;
+        install(fx);
+        const QString stable = fx.absolutePath(Rs3Fixture::Stable, kItem);
+        const QString beta = fx.absolutePath(Rs3Fixture::Beta, kItem);
+        const QString photo = TestEnvironment::makeTempDir("photos") + "/holiday.png";
+        QVERIFY(ZipFixture::writeTree(QFileInfo(photo).path(), {{"holiday.png", "the user's photo"}}));
+        const QString link = fx.absolutePath(Rs3Fixture::Root(root), kItem) + name;
+        QFile::remove(link);
+        QVERIFY(QFile::link(photo, link));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        const QByteArray xml = ConfigSnapshot::documents(config);
+        const Files stableBefore = filesOf(stable);
+        const Files betaBefore = filesOf(beta);
+
+        QString error;
+        QVERIFY(!config.applyArtwork(0, 0, sourceFolder(QSize(120, 60)), false, nullptr, &error));
+        QVERIFY2(error.contains(link + " is a symbolic link"), qPrintable(error));
+        QCOMPARE(ZipFixture::readTree(QFileInfo(photo).path()), (Files{{"holiday.png", "the user's photo"}}));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(filesOf(stable), stableBefore);
+        QCOMPARE(filesOf(beta), betaBefore);
+        QCOMPARE(ConfigSnapshot::documents(config), xml);
     }
 
     void refusals_data()

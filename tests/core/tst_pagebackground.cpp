@@ -188,6 +188,46 @@ private Q_SLOTS:
         QCOMPARE(ZipFixture::readTree(base), before);
     }
 
+    void linksOnTheWay_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("message");
+        // Only the link goes: the background is set beside it.
+        QTest::newRow("staging folder") << ".My_Car_2024_p0.staging" << QString();
+        // Taken as used: the background gets the next name.
+        QTest::newRow("background folder") << "My_Car_2024_p0" << QString();
+        QTest::newRow("folder of all backgrounds") << "" << "korvelanto_backgrounds is a symbolic link";
+    }
+
+    // A link someone put into the install leads to their own files: nothing
+    // is written, removed or renamed through it, and a refusal names it.
+    void linksOnTheWay()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, message);
+        Rs3Fixture fx;
+        const QString backgrounds = fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12") + "/korvelanto_backgrounds";
+        const QString user = TestEnvironment::makeTempDir("user");
+        QVERIFY(ZipFixture::writeTree(user, {{"photo.jpg", "the user's photo"}, {"notes/a.txt", "kept"}}));
+        QVERIFY(QDir().mkpath(backgrounds));
+        const QString at = link.isEmpty() ? backgrounds : backgrounds + "/" + link;
+        if (link.isEmpty())
+            QVERIFY(QDir(backgrounds).removeRecursively());
+        QVERIFY(QFile::link(user, at));
+        DashConfig c;
+        QVERIFY(c.load(writeConfig()));
+
+        QString error;
+        QUndoStack stack;
+        stack.push(new SetPageBackgroundCommand(&c, 0, writePicture(QSize(800, 480)), &error));
+        QCOMPARE(ZipFixture::readTree(user), (QMap<QString, QByteArray>{{"photo.jpg", "the user's photo"},
+                                                                         {"notes/a.txt", "kept"}}));
+        QCOMPARE(stack.count(), message.isEmpty() ? 1 : 0);
+        QVERIFY2(message.isEmpty() ? error.isEmpty() : error.contains(message), qPrintable(error));
+        if (message.isEmpty())
+            QVERIFY(QFileInfo(fx.absolutePath(Rs3Fixture::Stable, c.pageImagePaths(0).value(0))).isFile());
+    }
+
     void renameGivesANewFolder()
     {
         Rs3Fixture fx;

@@ -4,8 +4,10 @@
 #include "templates/TemplateContent.h"
 #include "templates/TemplateReference.h"
 #include "templates/TemplateReferenceCount.h"
+#include "templates/TemplateUsers.h"
 
 #include "model/PageModel.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
@@ -18,6 +20,8 @@
 #include <QSettings>
 #include <QStringEncoder>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -266,6 +270,48 @@ private Q_SLOTS:
                                                "</p><p>S04_homebrew\\R&amp;D\\</p>")))
             << 2;
     }
+
+    // What a parser finds, however the file writes it; and a name only as a
+    // whole path part.
+    void referencesAsParsed_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("device");
+        QTest::addColumn<int>("count");
+        const QByteArray p = "<overlay_cli><p n=\"PATH\">";
+        const QByteArray end = "</p></overlay_cli>\n";
+        // Its bytes hold '<' (in 鹿) and '\\' (in 本), which are no markup.
+        QStringEncoder jis("ISO-2022-JP");
+        const QByteArray jisHead = "<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?>\n" + p;
+        const auto inJis = [&](const QString& text) { return jisHead + QByteArray(jis(text + QString::fromLatin1(end))); };
+        QTest::newRow("declared ISO-2022-JP") << QStringLiteral("z\u672c\u9e7f")
+                                              << inJis(QStringLiteral("s04_homebrew/z\u672c\u9e7f/")) << 1;
+        QTest::newRow("declared ISO-2022-JP, no slash after the name")
+            << QStringLiteral("z\u672c\u9e7f") << inJis(QStringLiteral("s04_homebrew/z\u672c\u9e7f")) << 1;
+        QTest::newRow("declared ISO-2022-JP, a longer name")
+            << QStringLiteral("z\u672c") << inJis(QStringLiteral("s04_homebrew/z\u672c\u9e7f/")) << 0;
+        QTest::newRow("declared ISO-2022-JP, a yen in JIS-Roman is no separator")
+            << "zname" << jisHead + "s04_homebrew\x1b(J\\zname\x1b(B/" + end << 0;
+        QTest::newRow("declared ISO-2022-JP, a backslash in ASCII is")
+            << "zname" << jisHead + "s04_homebrew\x1b(J\x1b(B\\zname/" + end << 1;
+        QTest::newRow("letter reference in the set name") << "mytpl" << p + "s04_home&#98;rew/mytpl/x" + end << 1;
+        QTest::newRow("set name all references")
+            << "mytpl" << p + "&#115;&#x30;&#52;&#95;HOMEBREW&#47;mytpl&#x2F;" + end << 1;
+        QTest::newRow("zero-padded numbers")
+            << "mytpl" << p + "s04_homebrew/my&#0000000000116;pl&#x00000000002f;" + end << 1;
+        QTest::newRow("no slash after the name") << "mytpl" << p + "s04_homebrew/mytpl" + end << 1;
+        QTest::newRow("no slash, blanks before the end") << "mytpl" << p + "s04_homebrew/MyTpl  \n" + end << 1;
+        QTest::newRow("no slash, in an attribute")
+            << "mytpl" << QByteArray("<overlay_cli><p v=\"s04_homebrew\\mytpl\"/></overlay_cli>") << 1;
+        QTest::newRow("a longer name") << "mytpl" << p + "s04_homebrew/mytpl2" + end << 0;
+        QTest::newRow("the name, a blank and more") << "mytpl" << p + "s04_homebrew/mytpl x" + end << 0;
+        QTest::newRow("unclosed reference") << "mytpl" << p + "s04_homebrew/my&#116pl/" + end << 0;
+        QTest::newRow("near misses, then one") << "mytpl"
+                                               << p + "s04_homebrew/s04_homebrew/myt s04_homebre/mytpl/ "
+                                                      "s04_homebrew/mytpl/" + end
+                                               << 1;
+    }
+    void referencesAsParsed() { referencesAsStored(); }
     void referencesAsStored()
     {
         QFETCH(QString, name);
@@ -280,6 +326,74 @@ private Q_SLOTS:
         pugi::xml_document doc;
         if (doc.load_buffer(device.constData(), size_t(device.size())) && !name.startsWith(u'z'))
             QCOMPARE(TemplateReferenceCount::inNode(doc, name), count);
+    }
+
+    // A link or a special file put by hand among the configurations: never
+    // followed or read (no hang, no endless read), never counted, and named
+    // in what the questions say was not searched.
+    void countFollowsNoLink_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("named"); // relative to the stable root
+        QTest::newRow("device file linked to /dev/zero") << "zero" << "user/cfgs/cfg_one/dash2/dev/overlay.ov3.xml";
+        QTest::newRow("device file a pipe") << "pipe" << "user/cfgs/cfg_one/dash2/dev/overlay.ov3.xml";
+        QTest::newRow("device file linked to a pipe") << "pipe link" << "user/cfgs/cfg_one/dash2/dev/overlay.ov3.xml";
+        QTest::newRow("dash folder linked") << "dash" << "user/cfgs/cfg_one/dash2";
+        QTest::newRow("configuration linked to /") << "root" << "user/cfgs/cfg_root";
+        QTest::newRow("configurations folder linked") << "cfgs" << "user/cfgs";
+    }
+    void countFollowsNoLink()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, named);
+        Rs3Fixture fx;
+        const QString users = TestEnvironment::makeTempDir("users");
+        const QByteArray ref = "<p>s04_homebrew/mytpl/bkg.tgz</p>";
+        QVERIFY(QDir().mkpath(users + "/cfg_mine"));
+        QVERIFY(TestFiles::writeBytes(users + "/cfg_mine/overlay.ov3.xml", ref));
+        QVERIFY(TestFiles::writeBytes(users + "/overlay.ov3.xml", ref));
+        fx.addUserConfig(Rs3Fixture::Beta, "cfg_beta", "Beta", {ref});
+        const QString stable = fx.root(Rs3Fixture::Stable);
+        const QString cfgs = stable + "/user/cfgs";
+        const QString there = stable + "/" + named;
+        // Nothing later may meet the pipe.
+        const QString pipes = TestEnvironment::makeTempDir("pipes");
+        const auto gone = qScopeGuard([pipes] { QDir(pipes).removeRecursively(); });
+        std::unique_ptr<FifoGuard> pipe;
+        if (kind == "cfgs") {
+            QVERIFY(QDir().mkpath(stable + "/user"));
+            QVERIFY(QFile::link(users, cfgs));
+        } else {
+            fx.addUserConfig(Rs3Fixture::Stable, "cfg_one", "One", {ref});
+            QVERIFY(QDir().mkpath(QFileInfo(there).path()));
+            if (kind == "zero")
+                QVERIFY(QFile::link("/dev/zero", there));
+            else if (kind == "pipe")
+                QVERIFY((pipe = std::make_unique<FifoGuard>(there))->made());
+            else if (kind == "pipe link")
+                QVERIFY((pipe = std::make_unique<FifoGuard>(pipes + "/pipe"))->made() && QFile::link(pipes + "/pipe", there));
+            else
+                QVERIFY(QFile::link(kind == "root" ? QStringLiteral("/") : users, there));
+        }
+        const auto usersBefore = Rs3Fixture::treeSnapshot(users);
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
+        QStringList notSearched;
+        const QList<TemplateReference> refs =
+            PageTemplateLibrary::configsReferencingTemplate(homebrewTemplate("mytpl"), &notSearched);
+        if (pipe)
+            QVERIFY(!pipe->released());
+        const QString why = kind == "pipe" ? " is not a regular file" : " is a symbolic link";
+        QCOMPARE(notSearched, QStringList{there + why});
+        QCOMPARE(refs.size(), kind == "cfgs" ? 1 : 2);
+        for (const TemplateReference& r : refs)
+            QCOMPARE(r.referenceCount, 1);
+        QCOMPARE(Rs3Fixture::treeSnapshot(users), usersBefore);
+
+        // The question that follows a count that found nothing names it.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
+        const QString question = TemplateUsers::ofFolderName("zfree", nullptr, {}).notSearched();
+        QVERIFY2(question.contains("\n" + there + why), qPrintable(question));
     }
 
     void deleting()

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "model/FileEntries.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// Reading files in an install, the data folder or beside a configuration,
+// where a link or a pipe may have been put by hand: only plain files are
+// read, never through a link on the way down from the folder the caller
+// names, never waiting on a pipe, and never more than a bound. Every refusal
+// comes back as one text that names the link or file, for the caller to show.
+namespace SafeRead {
+
+// Reads the regular file path, of at most `bound` bytes. No folder on the
+// way down from `within` (empty: path's own folder) nor path itself may be a
+// link. False with *reason: "%1 is a symbolic link", "%1 is not a regular
+// file", "%1 is larger than %2 bytes" or "cannot read %1: <system reason>".
+bool readFile(const QString& path, qint64 bound, QByteArray* bytes, QString* reason = nullptr,
+              const QString& within = QString());
+
+// One entry a walk meets, as it is on the disk (a link is a link).
+struct Entry {
+    QString path;
+    QString name;
+    FileEntries::Kind kind = FileEntries::Kind::Missing;
+    int depth = 0; // 0 for the entries of the walked folder itself
+#ifdef Q_OS_UNIX
+    int dir = -1; // the folder it is in, open while the visitor runs
+#endif
+};
+
+// Visits every entry below folder, in name order, depth first. A folder is
+// walked into only when the visitor returns true for it; a link, even one
+// to a folder, never is. The folder itself is taken as given (the caller
+// rules out links above it). False with *reason when it cannot be read.
+bool walk(const QString& folder, const std::function<bool(const Entry&)>& visit, QString* reason = nullptr);
+
+// Reads a regular file the walk is visiting, as readFile does.
+bool readEntry(const Entry& entry, qint64 bound, QByteArray* bytes, QString* reason = nullptr);
+
+// The text naming why path was not read, as readFile gives it.
+QString linkText(const QString& path);
+QString notRegularText(const QString& path);
+
+} // namespace SafeRead
