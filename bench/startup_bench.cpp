@@ -10,6 +10,7 @@
 // beside for information: there the window system costs nothing, so every
 // widget the editor builds weighs more against the baseline.
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -37,6 +38,13 @@ double runMs(const QString& program, const QStringList& args, const QString& hom
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
+    // The probe ends without tidying up: each run starts with an empty
+    // temporary folder, as a user's start does, not with the folders of the
+    // runs before.
+    const QString tmp = home + QStringLiteral("/tmp");
+    QDir(tmp).removeRecursively();
+    QDir().mkpath(tmp);
+    env.insert(QStringLiteral("TMPDIR"), tmp);
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer timer;
