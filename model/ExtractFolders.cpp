@@ -81,6 +81,10 @@ void ExtractFolders::release(QTemporaryDir* dir)
 {
     if (!dir)
         return;
+    if (!dir->isValid()) {
+        delete dir;
+        return;
+    }
     const QString path = dir->path();
     const bool removed = dir->remove();
     delete dir;
