@@ -36,11 +36,16 @@ AfterFirstExpose::AfterFirstExpose(QWidget* window, std::function<void()> step)
 
 bool AfterFirstExpose::eventFilter(QObject* watched, QEvent* event)
 {
-    // The expose itself paints the window: the step follows it, not
-    // precedes it.
-    if (event->type() == QEvent::Expose && window && exposed(window))
-        QTimer::singleShot(0, this, [this] { fire(); });
-    return QObject::eventFilter(watched, event);
+    if (event->type() != QEvent::Expose || !window || !exposed(window))
+        return QObject::eventFilter(watched, event);
+    // The window paints itself for this expose first, then the step runs at
+    // once. Posted, the step would wait behind the expose events the window
+    // system queued while the window painted, each of which has the whole
+    // window painted again before the step's own picture.
+    watched->removeEventFilter(this);
+    watched->event(event);
+    fire();
+    return true;
 }
 
 void AfterFirstExpose::fire()

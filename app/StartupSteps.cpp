@@ -1,5 +1,6 @@
 #include "app/StartupSteps.h"
 
+#include "model/ExtractFolders.h"
 #include "reports/LogFile.h"
 #include "model/SettingsFile.h"
 #include "updates/PendingUpdate.h"
@@ -38,6 +39,11 @@ void registerUrlScheme()
     // A registration that cannot be written is logged by the installer; the
     // program starts anyway.
     gallery::ThemeInstaller::registerUrlScheme();
+}
+
+void clearAbandonedExtractFolders()
+{
+    ExtractFolders::clearAbandoned();
 }
 
 } // namespace startup

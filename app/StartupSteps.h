@@ -20,4 +20,8 @@ void runTemplateMigrations();
 // Registers the program as the handler of dashtheme:// links.
 void registerUrlScheme();
 
+// Removes the folders of configurations opened by editors that ended
+// abnormally; never one a running editor holds.
+void clearAbandonedExtractFolders();
+
 } // namespace startup

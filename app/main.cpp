@@ -70,6 +70,7 @@ int main(int argc, char** argv)
     startup::installFileLogger();
     startup::runTemplateMigrations();
     startup::registerUrlScheme();
+    startup::clearAbandonedExtractFolders();
 
     QCommandLineParser parser;
     addOptions(parser);

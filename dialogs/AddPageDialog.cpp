@@ -12,6 +12,7 @@
 #include <QDebug>
 #include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -80,6 +81,22 @@ QPixmap thumbnail(const QImage& preview)
 bool anyInstall()
 {
     return !rs3OverlayRoots().isEmpty();
+}
+
+// What each template of a list is called: its display name, and, where
+// another of the list has the same one (a theme and a page template both
+// called "Track"), the folder it lives in below it, so no two read alike.
+QStringList itemTexts(const std::vector<PageTemplate>& templates)
+{
+    QHash<QString, int> uses;
+    for (const PageTemplate& tpl : templates)
+        ++uses[tpl.displayName.trimmed().toCaseFolded()];
+    QStringList texts;
+    for (const PageTemplate& tpl : templates) {
+        const bool shared = uses.value(tpl.displayName.trimmed().toCaseFolded()) > 1;
+        texts << (shared ? QStringLiteral("%1\n(%2)").arg(tpl.displayName, tpl.folderName) : tpl.displayName);
+    }
+    return texts;
 }
 
 } // namespace
@@ -300,8 +317,10 @@ QListWidget* AddPageDialog::makeTemplateList()
 void AddPageDialog::addTemplateTab(const PageTemplateGroup& group)
 {
     QListWidget* list = makeTemplateList();
-    for (const PageTemplate& tpl : group.templates) {
-        auto* item = new QListWidgetItem(tpl.displayName, list);
+    const QStringList texts = itemTexts(group.templates);
+    for (size_t i = 0; i < group.templates.size(); ++i) {
+        const PageTemplate& tpl = group.templates[i];
+        auto* item = new QListWidgetItem(texts.at(qsizetype(i)), list);
         item->setToolTip(tpl.folderPath);
         const QImage preview = tpl.prwPath.isEmpty() ? QImage() : QImage(tpl.prwPath);
         if (!preview.isNull())

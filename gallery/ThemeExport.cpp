@@ -42,20 +42,13 @@ bool holdsBackground(const QString& folder)
     return !folder.isEmpty() && QFileInfo(folder + QStringLiteral("/bkg.png")).isFile();
 }
 
-// The label of an AiM_folder.xml taken from its raw bytes, as RS3's own
-// tools do: entities stay as written.
-QString rawFolderLabel(const QString& folder)
+// The label of the theme folder's AiM_folder.xml as the text it stands for
+// (the file escapes "&" and "<"), read as every other folder label is.
+QString folderLabel(const QString& folder)
 {
-    const QByteArray bytes = readWhole(folder + QStringLiteral("/AiM_folder.xml"));
-    const QByteArray marker("gettext\">");
-    const int start = bytes.indexOf(marker);
-    if (start < 0)
-        return QString();
-    const int from = start + marker.size();
-    const int end = bytes.indexOf('<', from);
-    if (end < 0)
-        return QString();
-    return QString::fromUtf8(bytes.mid(from, end - from)).trimmed();
+    QString label;
+    PageTemplateLibrary::readFolderMeta(folder + QStringLiteral("/AiM_folder.xml"), &label, nullptr);
+    return label.trimmed();
 }
 
 bool isRegistryFamily(const QString& family)
@@ -162,7 +155,7 @@ ThemeVariants collectThemeDeviceVariants(const QString& themeFolder)
         }
         const QString themeDir = PathGuard::join(familyFolder, themeFolder);
         if (holdsBackground(themeDir) && variants.displayName == themeFolder) {
-            const QString label = rawFolderLabel(themeDir);
+            const QString label = folderLabel(themeDir);
             if (!label.isEmpty())
                 variants.displayName = label;
         }

@@ -1,6 +1,7 @@
 #include "model/DashConfig.h"
 
 #include "model/DeviceTables.h"
+#include "model/ExtractFolders.h"
 #include "model/FolderCopy.h"
 #include "model/XmlFile.h"
 #include "model/XmlParams.h"
@@ -139,7 +140,7 @@ bool DashConfig::load(const QString& path, QString* error)
         }
         zconf2Path = path;
 
-        auto* dir = new QTemporaryDir;
+        QTemporaryDir* dir = ExtractFolders::create();
         if (!dir->isValid()) {
             removeTempExtractDir(dir);
             reason = tr("Could not create a temporary folder to open the file.");

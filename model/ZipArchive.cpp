@@ -1,4 +1,5 @@
 #include "model/ZipArchive.h"
+#include "model/ExtractFolders.h"
 #include "model/FolderCopy.h"
 
 #include "model/SafeWrite.h"
@@ -441,13 +442,7 @@ bool extractZip(const QString& zipPath, const QString& destDir, const ExtractLim
 
 void removeTempExtractDir(QTemporaryDir* dir)
 {
-    if (!dir)
-        return;
-    const QString path = dir->path();
-    if (!dir->remove())
-        qWarning() << "DashConfig: could NOT remove temp extract dir" << path
-                   << "- something under it is still open; it will be left behind.";
-    delete dir;
+    ExtractFolders::release(dir);
 }
 
 bool copyDirRecursive(const QString& srcDir, const QString& dstDir)

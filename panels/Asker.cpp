@@ -1,5 +1,6 @@
 #include "panels/Asker.h"
 
+#include "panels/FileNameDialog.h"
 #include "panels/TitleWidth.h"
 
 #include <QDesktopServices>
@@ -41,14 +42,19 @@ QMessageBox::StandardButton Asker::message(QWidget* parent, QMessageBox::Icon ic
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+// Both run through exec(), so a test can fill the real dialog's widgets.
 QString Asker::openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    FileNameDialog dialog(parent, caption, dir, filter, QFileDialog::AcceptOpen);
+    exec(&dialog);
+    return dialog.chosenFile();
 }
 
 QString Asker::saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    FileNameDialog dialog(parent, caption, dir, filter, QFileDialog::AcceptSave);
+    exec(&dialog);
+    return dialog.chosenFile();
 }
 
 QString Asker::existingDirectory(QWidget* parent, const QString& caption, const QString& dir)

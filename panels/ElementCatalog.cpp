@@ -20,6 +20,8 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <limits>
+
 namespace {
 
 const int kFormatVersion = 1;
@@ -319,10 +321,16 @@ bool ElementCatalog::parseScaleFrame(const QString& fileName, CatalogScaleFrame&
     if (!m.hasMatch())
         return false;
     QString unit = m.captured(1);
-    int full = intOrZero(m.captured(2));
-    if (unit == QLatin1String("rpm"))
-        full *= 1000;
-    else
+    const bool rpm = unit == QLatin1String("rpm");
+    // A value beyond what a frame can hold (rpm counts in thousands) names
+    // no frame: the picture stays an art file.
+    bool ok = false;
+    const qlonglong value = m.captured(2).toLongLong(&ok, 10);
+    const qlonglong limit = rpm ? std::numeric_limits<int>::max() / 1000 : std::numeric_limits<int>::max();
+    if (!ok || value > limit)
+        return false;
+    const int full = int(rpm ? value * 1000 : value);
+    if (!rpm)
         unit.remove(QStringLiteral("vel_"));
     frame.unit = unit;
     frame.full = full;

@@ -349,6 +349,7 @@ private:
 
     // --- opening, saving and closing (MainWindowOpenSave.cpp) ---------------
     void showLoadedPage();
+    bool onScreen() const;
     // --- the invisible-chrome generator (MainWindowInvisibleChrome.cpp) ----
     bool confirmInvisibleChrome(const QString& input, const QString& output);
     void runInvisibleChrome(const QString& python, const QString& script, const QString& output,

@@ -19,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QUndoStack>
+#include <QWindow>
 
 namespace {
 
@@ -59,13 +60,16 @@ void MainWindow::loadConfig(const QString& path)
     bool loaded = false;
     {
         // The open may copy many art folders between the installs, or draw
-        // a whole configuration's art again: the window says so, painted,
-        // rather than stay as it was (or black, at start-up) the while.
+        // a whole configuration's art again: the status line says so,
+        // painted, rather than stay as it was the while. The rest of the
+        // window is on screen already (at start-up the open waits for its
+        // first paint): painting it all again would only delay the open.
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
         const QString name = QFileInfo(path).fileName();
         statusBar()->showMessage(tr("Opening %1\u2026").arg(name));
-        repaint();
+        if (onScreen())
+            statusBar()->repaint();
         QElapsedTimer opening;
         opening.start();
         qint64 said = 0;
@@ -107,6 +111,11 @@ void MainWindow::loadConfig(const QString& path)
     showLoadedPage();
     updateWindowTitle();
     statusBar()->showMessage(openedStatus());
+    // The page as opened, painted now rather than at the event loop's next
+    // turn: before any box below, and with no wait after a long open. A
+    // window not on screen yet is painted when it gets there.
+    if (onScreen())
+        repaint();
     reportPageBackgrounds();
     reportUnreadableSidecars();
     if (!config.homebrewRepairLeft.isEmpty())
@@ -132,6 +141,13 @@ void MainWindow::loadConfig(const QString& path)
                     .arg(config.deviceNote) +
                 QString::fromLatin1(kSupportAddress) + tr(". Thanks for helping us add support!"));
     }
+}
+
+// True once the window system shows the window: painting before that is
+// lost, and the window is painted whole when it comes.
+bool MainWindow::onScreen() const
+{
+    return isVisible() && windowHandle() && windowHandle()->isExposed();
 }
 
 // The page at currentPage in every view, when it exists.

@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -59,6 +60,20 @@ QStringList homebrewListed(AddPageDialog* dialog)
         names << list->item(i)->text();
     return names;
 }
+
+// The real file dialogs, filled in as a user types a name; every other
+// question is scripted.
+class TypedFileNames : public ScriptedAsker {
+public:
+    QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
+    {
+        return Asker::openFileName(parent, caption, dir, filter);
+    }
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
+    {
+        return Asker::saveFileName(parent, caption, dir, filter);
+    }
+};
 
 } // namespace
 
@@ -349,6 +364,84 @@ private Q_SLOTS:
         QStringList listed = addPage(QStringLiteral("鈴鹿"));
         QVERIFY2(listed.contains(QStringLiteral("鈴鹿")) && listed.contains(kTheme), qPrintable(listed.join('|')));
         QCOMPARE(config()->page(1)->name, QStringLiteral("鈴鹿"));
+    }
+
+    // A theme and a page template of the same name, one with markup in it:
+    // Add Page tells the two apart, Export Theme shows and writes the name.
+    void sameNameThemeAndTemplate()
+    {
+        const QString name = QStringLiteral("Track & øst");
+        newTheme(name);
+        asker->texts << qMakePair(true, name);
+        window->saveCurrentAsTemplate();
+        QStringList listed = addPage(QString());
+        listed.sort();
+        QCOMPARE(listed, (QStringList{name + QStringLiteral("\n(ztrack__øst)"), name + QStringLiteral("\n(ztrackøst)")}));
+
+        QString shown;
+        asker->fileNames = {folder + QStringLiteral("/t.dashtheme")};
+        asker->onExec = [&shown](QDialog* dialog) {
+            auto* themes = dialog->findChild<QComboBox*>(QStringLiteral("themeCombo"));
+            themes->setCurrentIndex(themes->findText(QStringLiteral("ztrackøst")));
+            shown = dialog->findChild<QLineEdit*>(QStringLiteral("displayNameEdit"))->text();
+            dialog->findChild<QPushButton*>(QStringLiteral("exportButton"))->click();
+            return dialog->result();
+        };
+        window->showExportTheme();
+        QCOMPARE(shown, name);
+        ThemePackage package;
+        QVERIFY(openThemePackage(package, folder + QStringLiteral("/t.dashtheme")));
+        QCOMPARE(package.name, name);
+    }
+
+    // Save As and Open with the name typed into the file dialog: double
+    // quotes are part of the name, and no extension is added.
+    void typedFileNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("quotes") << QStringLiteral("R&D \"Øst\".zconf2") << false;
+        QTest::newRow("quotes, no extension") << QStringLiteral("R&D \"Øst\"") << false;
+        QTest::newRow("quoted only") << QStringLiteral("\"Øst\".zconf2") << false;
+        QTest::newRow("quotes over a file") << QStringLiteral("R&D \"Øst\".zconf2") << true;
+        QTest::newRow("no quotes") << QStringLiteral("Track & øst.zconf2") << false;
+    }
+    void typedFileNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, existing);
+        const QString path = folder + QLatin1Char('/') + typed;
+        if (existing)
+            QVERIFY(QFile::copy(folder + QStringLiteral("/Race.zconf2"), path));
+        asker.reset();
+        asker = std::make_unique<TypedFileNames>();
+        asker->buttons = {QMessageBox::Yes};
+        asker->onExec = [&](QDialog* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            if (!files)
+                return int(QDialog::Rejected);
+            files->show();
+            files->setDirectory(folder);
+            auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!edit)
+                return int(QDialog::Rejected);
+            // Typed into the field as a user does: it has the focus.
+            QApplication::setActiveWindow(files);
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, typed);
+            QMetaObject::invokeMethod(files, "accept");
+            return files->result();
+        };
+        QVERIFY(window->saveAs());
+        QVERIFY2(folderNames(folder).contains(typed), qPrintable(folderNames(folder).join('|')));
+        QCOMPARE(asker->count(QStringLiteral("message")), existing ? 1 : 0);
+        DashConfig saved;
+        QVERIFY(saved.load(path));
+
+        window->loadConfig(folder + QStringLiteral("/Race.zconf2"));
+        window->openFileDialog();
+        QVERIFY2(status().startsWith(QStringLiteral("Opened ") + typed + QStringLiteral(" (")), qPrintable(status()));
     }
 };
 

@@ -1,8 +1,10 @@
 #include "model/DashConfig.h"
+#include "model/ExtractFolders.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 #include "support/ZipFixture.h"
 
 #include <QDir>
@@ -10,6 +12,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(ConfigFixture)
 
@@ -398,6 +404,90 @@ private Q_SLOTS:
         QVERIFY(ZipFixture::writeTree(dir, {{"y/x.aimcfg", "x"}, {"b/z.aimcfg", "x"}}));
         QCOMPARE(config.findAimcfg(dir), dir + "/b/z.aimcfg");
         QCOMPARE(config.findAimcfg(TestEnvironment::makeTempDir()), QString());
+    }
+
+    // An editor killed with a configuration open leaves its folder; the next
+    // start clears it, and never what a running editor holds, a folder
+    // without its lock, a link, or a name not ours.
+    void abandonedExtractFoldersAreCleared()
+    {
+        const QString tmp = TestEnvironment::makeTempDir(QStringLiteral("tmp"));
+        const QByteArray previous = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        const auto restore = qScopeGuard([&] { qputenv("TMPDIR", previous); });
+        const QString zip = oneDevice().writeTempZip();
+        const QString outside = TestEnvironment::makeTempDir(QStringLiteral("outside"));
+        QVERIFY(ZipFixture::writeTree(outside, {{"keep.txt", "mine"}}));
+
+        // Killed while open, with a link to the user's folder inside.
+        const QString killed = folderOfChild(zip, outside, nullptr);
+        // Running: it holds its folder until it ends.
+        int holding = -1;
+        const QString running = folderOfChild(zip, QString(), &holding);
+        QVERIFY(!killed.isEmpty() && !running.isEmpty());
+        auto own = std::make_unique<DashConfig>();
+        QVERIFY(own->load(zip));
+        QVERIFY(QDir().mkpath(tmp + "/Korvelanto-nolock"));
+        QVERIFY(QDir().mkpath(tmp + "/Korvelanto-Nolock"));
+        QVERIFY(QFile::link(outside, tmp + "/Korvelanto-linked"));
+        QVERIFY(QFile::copy(killed + ".lock", tmp + "/Korvelanto-linked.lock"));
+        QVERIFY(QDir().mkpath(tmp + "/Other-abcdef"));
+        QVERIFY(QFile::copy(killed + ".lock", tmp + "/Other-abcdef.lock"));
+        QVERIFY(QFile::copy(killed + ".lock", tmp + "/Korvelanto-orphan.lock"));
+
+        QCOMPARE(ExtractFolders::clearAbandoned(), 1);
+        const QStringList left = QDir(tmp).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        QStringList expected{QFileInfo(running).fileName(), QFileInfo(running).fileName() + ".lock",
+                             QFileInfo(own->extractDir).fileName(), QFileInfo(own->extractDir).fileName() + ".lock",
+                             "Korvelanto-Nolock", "Korvelanto-linked", "Korvelanto-linked.lock", "Korvelanto-nolock",
+                             "Other-abcdef", "Other-abcdef.lock"};
+        expected.sort();
+        QCOMPARE(left, expected);
+        QCOMPARE(TestFiles::readBytes(outside + "/keep.txt"), QByteArray("mine"));
+        QCOMPARE(own->pageCount(), 2);
+
+        ::kill(holding, SIGKILL);
+        ::waitpid(holding, nullptr, 0);
+        QCOMPARE(ExtractFolders::clearAbandoned(), 1);
+        QVERIFY(!QFileInfo::exists(running) && !QFileInfo::exists(running + ".lock"));
+        const QString ownDir = own->extractDir;
+        QVERIFY(QFileInfo::exists(ownDir));
+        own.reset();
+        QVERIFY(!QFileInfo::exists(ownDir) && !QFileInfo::exists(ownDir + ".lock"));
+    }
+
+private:
+    // A child process opens zip, then, with a link to `link` put into its
+    // folder (when given), is killed, or (with `pid`) waits to be. Its
+    // folder.
+    static QString folderOfChild(const QString& zip, const QString& link, int* pid)
+    {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return {};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            DashConfig config;
+            if (!config.load(zip) || (!link.isEmpty() && !QFile::link(link, config.extractDir + "/user")))
+                ::_exit(1);
+            const QByteArray dir = QFile::encodeName(config.extractDir) + '\n';
+            if (::write(ready[1], dir.constData(), size_t(dir.size())) != dir.size())
+                ::_exit(1);
+            if (pid)
+                ::pause();
+            ::raise(SIGKILL);
+        }
+        ::close(ready[1]);
+        QByteArray dir;
+        char c = 0;
+        while (::read(ready[0], &c, 1) == 1 && c != '\n')
+            dir += c;
+        ::close(ready[0]);
+        if (pid)
+            *pid = child;
+        else
+            ::waitpid(child, nullptr, 0);
+        return QFile::decodeName(dir);
     }
 };
 

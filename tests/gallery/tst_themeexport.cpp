@@ -53,7 +53,10 @@ private Q_SLOTS:
     {
         QVERIFY(listHomebrewThemes().isEmpty());
         writeStore({{"mxs_12/zrace/bkg.png", png(8, 4)},
-                    {"mxs_12/zrace/AiM_folder.xml", "<x><p n=\"gettext\"> Race &amp; Rally </p></x>"},
+                    {"mxs_12/zrace/AiM_folder.xml",
+                     "<?xml version=\"1.0\"?>\n<AiM_resource_folder>\n  <e c=\"Folder\" i=\"0\">\n"
+                     "    <p n=\"Sort\">99</p>\n    <p n=\"gettext\"> Race &amp; R&#xF8;st &lt;1&gt; </p>\n"
+                     "  </e>\n</AiM_resource_folder>\n"},
                     {"pdm/dash1/zrace/bkg.png", png(8, 4)},
                     {"mxg_12/Zed/bkg.png", png(8, 4)},
                     {"mxg_12/nobkg/prw.png", png(8, 4)},
@@ -63,7 +66,8 @@ private Q_SLOTS:
         // Two levels only: a theme kept under a PDM family alone is not listed.
         QCOMPARE(listHomebrewThemes(), (QStringList{"Zed", "zonly", "zrace"}));
         const ThemeVariants race = collectThemeDeviceVariants("zrace");
-        QCOMPARE(race.displayName, QString("Race &amp; Rally"));
+        // The label is the text the file stands for, as Add Page shows it.
+        QCOMPARE(race.displayName, QString::fromUtf8("Race & R\u00f8st <1>"));
         QCOMPARE(race.devices, (QStringList{"mxs_12", "pdm/dash1"}));
         const ThemeVariants only = collectThemeDeviceVariants("zonly");
         QCOMPARE(only.displayName, QString("zonly"));

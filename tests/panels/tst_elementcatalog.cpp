@@ -349,6 +349,14 @@ private Q_SLOTS:
         QTest::newRow("capital PNG") << "scala_rpm_ON_8.PNG" << false << "" << 0;
         QTest::newRow("no number") << "scala_rpm_ON_.png" << false << "" << 0;
         QTest::newRow("digits in unit") << "scala_rpm2_ON_8.png" << false << "" << 0;
+        // Hostile numbers: none may overflow, none becomes a frame of 0.
+        QTest::newRow("rpm beyond int") << "scala_rpm_ON_3000000.png" << false << "" << 0;
+        QTest::newRow("largest rpm") << "scala_rpm_ON_2147483.png" << true << "rpm" << 2147483000;
+        QTest::newRow("kmh at int max") << "scala_vel_kmh_ON_2147483647.png" << true << "kmh" << 2147483647;
+        QTest::newRow("kmh beyond int") << "scala_vel_kmh_ON_2147483648.png" << false << "" << 0;
+        QTest::newRow("beyond 64 bits") << "scala_rpm_ON_99999999999999999999999.png" << false << "" << 0;
+        QTest::newRow("leading zeros") << "scala_rpm_ON_0008.png" << true << "rpm" << 8000;
+        QTest::newRow("other script's digits") << QString::fromUtf8("scala_rpm_ON_\u0668.png") << false << "" << 0;
     }
 
     void parseScaleFrame()
