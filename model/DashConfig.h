@@ -5,6 +5,7 @@
 #include "artwork/BarFill.h"
 #include "artwork/BoxStyleInfo.h"
 #include "artwork/BoxStyleSnapshot.h"
+#include "artwork/ColouredBar.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
 #include "model/ArchiveIndex.h"
@@ -179,6 +180,12 @@ public:
     // the stock art nor a new colouring holds those pictures.
     static bool holdsPastedColouredArt(pugi::xml_node mask);
     static QString pastedColouredArtRefusal();
+    // Whether the mask shows a bar the editor coloured and from what stock
+    // item, from its stamp and its record (colouredBarOf); the one answer
+    // every entry asks. (artwork/ColouredBar.cpp)
+    ColouredBar colouredBar(int page, int mask) const;
+    // The same for the mask element wherever it is in the configuration.
+    ColouredBar colouredBar(pugi::xml_node mask) const;
     // Every box-style and bar-colour record of a mask that it does not fit,
     // in page and mask order.
     std::vector<StaleArtRecord> staleArtRecords() const;
