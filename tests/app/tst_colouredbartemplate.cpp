@@ -1,7 +1,8 @@
 #include "DemoStock.h"
 #include "canvas/IDataSource.h"
-#include "panels/AddPageDialog.h"
-#include "support/DemoArtSession.h"
+#include "dialogs/AddPageDialog.h"
+#include "canvas/SampleDataSource.h"
+#include "support/DemoStockSteps.h"
 
 #include <QDialogButtonBox>
 #include <QTabWidget>
@@ -9,6 +10,8 @@
 // A coloured bar that comes back on a page added from a template (its
 // pictures are the template's copy, its stamp names the stock item) follows
 // its element's size, and Remove color gives the stock art at that size.
+// Bars pasted into a styled box are drawn by the headless render as the
+// window draws them.
 namespace {
 
 class OneValue : public IDataSource {
@@ -24,7 +27,7 @@ constexpr int kBar = 2; // md.02, the Race page's lying bar (340 x 60 at 420, 23
 
 } // namespace
 
-class ColouredBarTemplateTest : public QObject, public DemoArtSession {
+class ColouredBarTemplateTest : public QObject, public DemoStockSteps {
     Q_OBJECT
 
     // The page at scale 1 from (10, 10), every value at `value`.
@@ -83,13 +86,6 @@ class ColouredBarTemplateTest : public QObject, public DemoArtSession {
         asker->onExec = {};
     }
 
-    void closeAndDiscard()
-    {
-        asker->onExec = {};
-        asker->buttons = {QMessageBox::Discard};
-        QVERIFY(window->close());
-    }
-
 private Q_SLOTS:
     void init() { openDemo(); }
     void cleanup() { closeDemo(); }
@@ -141,6 +137,55 @@ private Q_SLOTS:
         for (const QString& name : {QStringLiteral("mask.png"), QStringLiteral("m4off.png"), QStringLiteral("m4on0.png")})
             QCOMPARE(picture(stock, name).size(), QSize(320, 60));
         QCOMPARE(rampPixels(render(*config, added, 0.0), element), 0);
+        closeAndDiscard();
+    }
+
+    // The styled SPEED box holding two pasted bars, the coloured one of
+    // md.02 and a stock standing bar's, saved: the headless render draws
+    // them as the window's canvas does, at the same values.
+    void headlessRenderDrawsPastedBars()
+    {
+        select(kRace, 1);
+        chooseStyle(QStringLiteral("panel_dark"));
+        window->applyBoxStyle(1);
+        window->applyColorBar(kBar);
+        QVERIFY(copyBarInto(kRace, kBar, 1) >= 0);
+        const int standing = insertStock(QStringLiteral("Vertical bar"));
+        QVERIFY(standing >= 0);
+        QVERIFY(copyBarInto(kRace, standing, 1) >= 0);
+        QVERIFY2(maskPath(*config, kRace, 1).contains(QLatin1String("/s04_homebrew/zpaste_")),
+                 qPrintable(maskPath(*config, kRace, 1)));
+        QVERIFY(window->save());
+
+        DashConfig saved;
+        QVERIFY(saved.load(path));
+        const QImage headless = DashCanvas::renderPageForPreview(&saved, kRace, true, 1);
+        // The window's canvas with its callbacks, in its look without editor
+        // chrome, at the headless render's values.
+        SampleDataSource samples;
+        DashCanvas canvas;
+        canvas.resize(saved.page(kRace)->width + 20, saved.page(kRace)->height + 20);
+        canvas.config = &saved;
+        canvas.setConfig(&saved);
+        canvas.setMaskImageProvider([&saved](int mask) { return saved.renderBoxStyleImage(kRace, mask); });
+        canvas.setPage(saved.page(kRace));
+        canvas.previewMode = true;
+        canvas.setDataSource(&samples);
+        canvas.setTime(7.5);
+        const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(headless.convertToFormat(QImage::Format_RGB32),
+                 shown.copy(10, 10, headless.width(), headless.height()).convertToFormat(QImage::Format_RGB32));
+        // Both draw the pasted bars over the box's picture: the coloured
+        // one's ramp shows inside the box.
+        const MaskElement& box = saved.pages[kRace].masks[1];
+        const QRect inBox(box.x, box.y, box.w, box.h);
+        int ramp = 0;
+        for (int y = inBox.top(); y <= inBox.bottom(); ++y)
+            for (int x = inBox.left(); x <= inBox.right(); ++x) {
+                const QColor c = headless.pixelColor(x, y);
+                ramp += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+            }
+        QVERIFY2(ramp > 50, qPrintable(QString::number(ramp)));
         closeAndDiscard();
     }
 };
