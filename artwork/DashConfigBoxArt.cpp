@@ -10,6 +10,7 @@
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/HeldArtFolder.h"
+#include "artwork/FittedBar.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
 #include "artwork/TgzImage.h"
@@ -433,8 +434,8 @@ bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& 
     if (m && findBargraphChild(m->node) && !maskHasChildClass(m->node, "Digit")
         && !maskHasChildClass(m->node, "Ring")) {
         QString named = item;
-        return drawFittedBar(pageIndex, maskIndex, originRel, normalizeDirPath(originRel.trimmed()), width, height,
-                             stem, named);
+        return drawFittedBar(*this, pageIndex, maskIndex, originRel, normalizeDirPath(originRel.trimmed()), width,
+                             height, stem, named);
     }
     const QString originFolder = resolveOverlayDir(originRel);
     if (originFolder.isEmpty())

@@ -15,6 +15,7 @@
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/ColoredBarArt.h"
+#include "artwork/FittedBar.h"
 #include "artwork/HomebrewItems.h"
 #include "model/DeviceTables.h"
 #include "model/XmlParams.h"
@@ -48,14 +49,14 @@ bool isFittedBar(pugi::xml_node node)
 
 } // namespace
 
-bool DashConfig::drawFittedBar(int pageIndex, int maskIndex, const QString& originRel, const QString& hashSource,
-                               int width, int height, const QString& stem, QString& item)
+bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originRel,
+                   const QString& hashSource, int width, int height, const QString& stem, QString& item)
 {
-    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    const MaskElement* m = config.maskAt(pageIndex, maskIndex);
     if (!m || !m->node || width < 1 || height < 1 || !BoxStyleRenderer::isRenderableSize(width, height))
         return false;
     const pugi::xml_node node = m->node;
-    const QString originFolder = resolveOverlayDir(originRel);
+    const QString originFolder = DashConfig::resolveOverlayDir(originRel);
     const QString device = deviceFolderFromPath(originRel);
     const QImage stock = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));
     if (stock.isNull() || device.isEmpty())
@@ -69,7 +70,7 @@ bool DashConfig::drawFittedBar(int pageIndex, int maskIndex, const QString& orig
     files.remove(QStringLiteral("mask.tgz"));
     const QString named = artItemName(
         QStringLiteral("fit_%1_%2x%3")
-            .arg(sanitizeFileStem(sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles)), QString::number(width),
+            .arg(sanitizeFileStem(config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles)), QString::number(width),
                  QString::number(height)),
         picture, hashSource);
     if (item.isEmpty())
@@ -82,7 +83,7 @@ bool DashConfig::drawFittedBar(int pageIndex, int maskIndex, const QString& orig
     // for one stays as the bar had it.
     const pugi::xml_node panel = node.find_child_by_attribute("p", "n", "PATH_IMAGE_SFONDO_FW");
     const QByteArray panelText = panel ? QByteArray(panel.text().get()) : QByteArray();
-    if (!writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, nullptr, &files))
+    if (!config.writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, nullptr, &files))
         return false;
     if (!panel)
         removeParams(node, "PATH_IMAGE_SFONDO_FW");
@@ -91,11 +92,11 @@ bool DashConfig::drawFittedBar(int pageIndex, int maskIndex, const QString& orig
     return true;
 }
 
-int DashConfig::fitBarArtToGeometry(int pageIndex, int maskIndex)
+int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
 {
-    pugi::xml_node node = maskAt(pageIndex, maskIndex)->node;
+    pugi::xml_node node = config.maskAt(pageIndex, maskIndex)->node;
     // A coloured bar is drawn again from its colour's origin.
-    if (colouredBar(pageIndex, maskIndex).coloured)
+    if (config.colouredBar(pageIndex, maskIndex).coloured)
         return 0;
     int w = 0;
     int h = 0;
@@ -127,10 +128,11 @@ int DashConfig::fitBarArtToGeometry(int pageIndex, int maskIndex)
         removeParams(node, "DE_FIT_SRC");
         return 1;
     }
-    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
+    const QString key = config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
     QString item;
-    if (!drawFittedBar(pageIndex, maskIndex, origin, fitSrc.isEmpty() ? origin : fitSrc, w, h, homebrewSetStem(), item)) {
-        fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at %4x%5. Close "
+    if (!drawFittedBar(config, pageIndex, maskIndex, origin, fitSrc.isEmpty() ? origin : fitSrc, w, h,
+                       config.homebrewSetStem(), item)) {
+        config.fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at %4x%5. Close "
                                     "RaceStudio 3 and try the resize again.")
                          .arg(key, QString::number(w), QString::number(h), QString::number(picture.width()),
                               QString::number(picture.height()));
@@ -154,7 +156,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     if (!node)
         return 0;
     if (isFittedBar(node))
-        return fitBarArtToGeometry(pageIndex, maskIndex);
+        return fitBarArtToGeometry(*this, pageIndex, maskIndex);
     if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
         return 0;
     if (maskHasChildClass(node, "Bargraph") || maskHasChildClass(node, "BargraphTrapezio")

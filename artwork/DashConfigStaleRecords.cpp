@@ -172,12 +172,12 @@ std::vector<StaleArtRecord> DashConfig::unrecordedEditorArt() const
             if (stylesReadable && singleBox && styles.value(styleKey).styleId.isEmpty())
                 unrecorded.push_back({p, k, SidecarStore::BoxStyles, styleKey, QString(), item});
             const QString barKey = sidecarKey(p, k, SidecarStore::BarColors);
-            // A coloured bar that neither its stamp nor a record tells the
-            // stock art of cannot be taken back to it.
+            // A coloured bar without its record: the stock item its stamp
+            // names (in `recorded`) is all that is known of its stock bar.
             const auto rec = bars.constFind(barKey);
             const ColouredBar bar = colouredBarOf(node, rec == bars.constEnd() ? nullptr : &*rec);
-            if (barsReadable && bar.coloured && bar.origin.isEmpty())
-                unrecorded.push_back({p, k, SidecarStore::BarColors, barKey, QString(), item});
+            if (barsReadable && bar.coloured && rec == bars.constEnd())
+                unrecorded.push_back({p, k, SidecarStore::BarColors, barKey, bar.origin, item});
         }
     }
     return unrecorded;

@@ -174,9 +174,8 @@ public:
     // A single or multi-value box item the editor drew ("zbox_" set, "box_"
     // or "mbox_" item), or a paste's copy of one.
     static bool isEditorBoxItem(const QString& path);
-    // Whether the mask shows a bar the editor coloured and from what stock
-    // item, from its stamp and its record (colouredBarOf); the one answer
-    // every entry asks. (artwork/ColouredBar.cpp)
+    // Whether the mask shows a bar the editor coloured and from what stock item (colouredBarOf,
+    // from its stamp and its record): the one answer every entry asks. (artwork/ColouredBar.cpp)
     ColouredBar colouredBar(int page, int mask) const;
     // The same for the mask element wherever it is in the configuration.
     ColouredBar colouredBar(pugi::xml_node mask) const;
@@ -203,8 +202,8 @@ public:
     // for the save and returns how many it noted; the stores are not touched.
     int leaveStaleRecordsForSave();
     // Masks showing a box the editor drew or a bar it coloured without a
-    // record of it in a readable store (`recorded` stays empty): nothing can
-    // restyle, take off or draw that art again.
+    // record of it in a readable store (for a bar, `recorded` is the stock
+    // item its stamp names, if any): what only the record tells is lost.
     std::vector<StaleArtRecord> unrecordedEditorArt() const;
 
     // --- opening a configuration: load, parsing, page accessors ----------
@@ -279,8 +278,7 @@ public:
     // An install that holds the item already is never drawn into: holding
     // this very picture it is copied to the installs that lack it, holding
     // another the write is refused. What it creates goes to `made` (when
-    // given); a failed write takes it away itself. `extraFiles`: more of the
-    // item's files (by name) drawn with the picture, written after it.
+    // given); a failed write takes it away itself. `extraFiles`: more files (by name) drawn with it.
     bool writeMaskPanel(int page, int mask, const QImage& image, const QString& copySource, const QString& device,
                         const QString& stem, const QString& item, bool removeBorderColour,
                         MadeArtFolders* made = nullptr, const QMap<QString, QByteArray>* extraFiles = nullptr);
@@ -301,16 +299,6 @@ public:
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
     // A bar without colour has every picture of its stock item fitted.
     int fitMaskArtToGeometry(int page, int mask);
-    // The stock bar item at originRel with its pictures of the item's size
-    // drawn at width x height, into the fit item `item` (named for them and
-    // hashSource when empty; a given name must be theirs). The mask then
-    // points at it, its other parameters as they were. False when the
-    // origin cannot be read or the item not written.
-    // `stem`: the homebrew set's (homebrewSetStem() for a new item).
-    bool drawFittedBar(int page, int mask, const QString& originRel, const QString& hashSource, int width,
-                       int height, const QString& stem, QString& item);
-    // fitMaskArtToGeometry of a bar element.
-    int fitBarArtToGeometry(int page, int mask);
     // The warning the last art fit left for the user, now cleared.
     QString takePendingStatus();
 
@@ -350,8 +338,7 @@ public:
     // Draws the coloured art of the bar at (page, mask) from the stock item
     // at origin at width x height, into the folder of that state; returns its
     // relative path, or empty when no install received it.
-    // `pastedFrom`: the coloured art with pasted pictures the bar shows,
-    // whose pictures the stock item lacks come along (into a paste's set).
+    // `pastedFrom`: coloured art holding pasted pictures, which come along.
     QString drawColoredBar(int page, int mask, const QString& origin, int width, int height,
                            MadeArtFolders* made = nullptr, const QString& pastedFrom = QString());
     // After a resize of a coloured bar: its art drawn again at the element's
@@ -375,8 +362,7 @@ public:
                               const QStringList& litStrips, BarFill fill, MadeArtFolders* made = nullptr,
                               const QString& pastedFrom = QString());
     // The folder (relative path) a colouring of that state writes: the set's
-    // own name (with its "zbar_" or "zpaste_" start), or the next free one
-    // when that folder holds other art.
+    // own name ("zbar_..." or "zpaste_..."), or the next free one when that folder holds other art.
     QString freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
                                  const QString& item, int width, int height, const QStringList& litStrips,
                                  BarFill fill) const;

@@ -154,13 +154,14 @@ private Q_SLOTS:
         QTest::addColumn<bool>("coloured");
         QTest::addColumn<bool>("pasted");
         QTest::addColumn<bool>("stale");
-        QTest::newRow("own folder") << int(OwnFolder) << true << false << false;
-        QTest::newRow("record alone") << int(Unstamped) << true << false << false;
-        QTest::newRow("template's copy") << int(TemplateCopy) << true << false << false;
-        QTest::newRow("paste's item") << int(Pasted) << true << true << false;
-        QTest::newRow("stale record") << int(StaleRecord) << false << false << true;
-        QTest::newRow("stock") << int(Stock) << false << false << false;
-        QTest::newRow("fitted stock, stale record") << int(FittedStock) << false << false << true;
+        QTest::addColumn<bool>("lost"); // coloured, no record
+        QTest::newRow("own folder") << int(OwnFolder) << true << false << false << false;
+        QTest::newRow("record alone") << int(Unstamped) << true << false << false << false;
+        QTest::newRow("template's copy") << int(TemplateCopy) << true << false << false << true;
+        QTest::newRow("paste's item") << int(Pasted) << true << true << false << false;
+        QTest::newRow("stale record") << int(StaleRecord) << false << false << true << false;
+        QTest::newRow("stock") << int(Stock) << false << false << false << false;
+        QTest::newRow("fitted stock, stale record") << int(FittedStock) << false << false << true << false;
     }
 
     void everyEntryAsksTheSame()
@@ -169,6 +170,7 @@ private Q_SLOTS:
         QFETCH(bool, coloured);
         QFETCH(bool, pasted);
         QFETCH(bool, stale);
+        QFETCH(bool, lost);
         const QString stock = QString::fromLatin1(kStock);
 
         // The answer itself.
@@ -188,11 +190,15 @@ private Q_SLOTS:
         // The stale and lost record checks, and Check config.
         const std::vector<StaleArtRecord> staleRecords = m_c->staleArtRecords();
         QCOMPARE(!staleRecords.empty(), stale);
-        QVERIFY(m_c->unrecordedEditorArt().empty());
+        QCOMPARE(!m_c->unrecordedEditorArt().empty(), lost);
         bool staleFinding = false;
-        for (const ConfigFinding& f : ConfigCheck::checkConfig(*m_c))
+        bool lostFinding = false;
+        for (const ConfigFinding& f : ConfigCheck::checkConfig(*m_c)) {
             staleFinding = staleFinding || f.code == QLatin1String("stale-record");
+            lostFinding = lostFinding || f.code == QLatin1String("lost-record");
+        }
         QCOMPARE(staleFinding, stale);
+        QCOMPARE(lostFinding, lost);
 
         // A resize draws a coloured bar again into a folder of its own, the
         // stock one fits its stock pictures.
@@ -206,8 +212,9 @@ private Q_SLOTS:
                          || after.contains(QLatin1String("/s04_homebrew/zpaste_Race_")),
                      coloured);
             QCOMPARE(after.contains(QLatin1String("/Items/fit_")), !coloured);
-            const QImage picture(m_fx->absolutePath(Rs3Fixture::Stable, after) + "mask.png");
-            QCOMPARE(picture.size(), QSize(90, 30));
+            // Its pictures at the new size, the unlit strip too.
+            for (const char* name : {"mask.png", "m4off.png"})
+                QCOMPARE(QImage(m_fx->absolutePath(Rs3Fixture::Stable, after) + name).size(), QSize(90, 30));
             if (pasted)
                 QVERIFY(QFile::exists(m_fx->absolutePath(Rs3Fixture::Stable, after) + "pasted.png"));
             m_stack.undo();
