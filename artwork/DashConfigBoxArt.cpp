@@ -177,7 +177,8 @@ QString DashConfig::homebrewSetStem() const
 
 bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& image, const QString& copySource,
                                 const QString& device, const QString& stem, const QString& item,
-                                bool removeBorderColour, MadeArtFolders* made, const QMap<QString, QByteArray>* extraFiles)
+                                bool removeBorderColour, MadeArtFolders* made,
+                                const QMap<QString, QByteArray>* extraFiles)
 {
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node || image.isNull() || device.isEmpty())

@@ -68,11 +68,10 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     QMap<QString, QByteArray> files = ColoredBarArt::resizedBarPictures(originFolder, stock.size(), size);
     files.remove(QStringLiteral("mask.png"));
     files.remove(QStringLiteral("mask.tgz"));
+    const QString key = sanitizeFileStem(config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles));
     const QString named = artItemName(
-        QStringLiteral("fit_%1_%2x%3")
-            .arg(sanitizeFileStem(config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles)), QString::number(width),
-                 QString::number(height)),
-        picture, hashSource);
+        QStringLiteral("fit_%1_%2x%3").arg(key, QString::number(width), QString::number(height)), picture,
+        hashSource);
     if (item.isEmpty())
         item = named;
     else if (!artItemNameConfirms(item, picture, hashSource))
@@ -132,10 +131,10 @@ int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
     QString item;
     if (!drawFittedBar(config, pageIndex, maskIndex, origin, fitSrc.isEmpty() ? origin : fitSrc, w, h,
                        config.homebrewSetStem(), item)) {
-        config.fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at %4x%5. Close "
-                                    "RaceStudio 3 and try the resize again.")
-                         .arg(key, QString::number(w), QString::number(h), QString::number(picture.width()),
-                              QString::number(picture.height()));
+        config.fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at "
+                                           "%4x%5. Close RaceStudio 3 and try the resize again.")
+                                .arg(key, QString::number(w), QString::number(h), QString::number(picture.width()),
+                                     QString::number(picture.height()));
         qWarning() << "fitBarArtToGeometry: could not fit" << current << "to" << w << "x" << h << "(origin" << origin
                    << ")";
         return 2;

@@ -236,7 +236,8 @@ private Q_SLOTS:
         const auto check = [](DashConfig& opened) {
             const pugi::xml_node node = opened.pages[kRace].masks[0].node;
             QCOMPARE(paramInt(node, "WIDTH"), 200);
-            const QString folder = DashConfig::resolveOverlayDir(QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")));
+            const QString folder =
+                DashConfig::resolveOverlayDir(QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")));
             QVERIFY(!folder.isEmpty());
             QStringList names = DashConfig::collectWidgetAssetReferences(findBargraphChild(node));
             names << QStringLiteral("mask.png");
