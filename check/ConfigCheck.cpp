@@ -304,8 +304,13 @@ void checkUnrecordedArt(ConfigFindings& out, const MaskContext& m, const std::ve
                        tr("Its art is a bar the editor coloured (%1), but no bar-colour record of it (%2) is beside "
                           "the file.")
                            .arg(r.maskItem, r.key),
-                       tr("Remove color cannot put the stock bar back. Put back the configuration's .barcolor.json "
-                          "from a copy saved with it, or insert the bar again."));
+                       r.recorded.isEmpty()
+                           ? tr("Remove color cannot put the stock bar back. Put back the configuration's "
+                                ".barcolor.json from a copy saved with it, or insert the bar again.")
+                           : tr("Remove color puts back the stock art (%1) but keeps the bar's edges as the colour "
+                                "has them. Put back the configuration's .barcolor.json from a copy saved with it to "
+                                "get the stock bar's own edges.")
+                                 .arg(r.recorded));
         }
         out.last().repairable = false;
     }

@@ -5,6 +5,7 @@
 #include "artwork/BarFill.h"
 #include "artwork/BoxStyleInfo.h"
 #include "artwork/BoxStyleSnapshot.h"
+#include "artwork/ColouredBar.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
 #include "model/ArchiveIndex.h"
@@ -173,11 +174,12 @@ public:
     // A single or multi-value box item the editor drew ("zbox_" set, "box_"
     // or "mbox_" item), or a paste's copy of one.
     static bool isEditorBoxItem(const QString& path);
-    // A bar the editor coloured: its "zbar_" set, or a paste's copy of it.
-    static bool isColouredBarItem(pugi::xml_node mask);
-    // A coloured bar whose art is a copy with pasted pictures in it: neither
-    // the stock art nor a new colouring holds those pictures.
-    static bool holdsPastedColouredArt(pugi::xml_node mask);
+    // Whether the mask shows a bar the editor coloured and from what stock item (colouredBarOf,
+    // from its stamp and its record): the one answer every entry asks. (artwork/ColouredBar.cpp)
+    ColouredBar colouredBar(int page, int mask) const;
+    // The same for the mask element wherever it is in the configuration.
+    ColouredBar colouredBar(pugi::xml_node mask) const;
+    // The refusal of a change to a coloured bar holding pasted pictures.
     static QString pastedColouredArtRefusal();
     // Every box-style and bar-colour record of a mask that it does not fit,
     // in page and mask order.
@@ -200,8 +202,8 @@ public:
     // for the save and returns how many it noted; the stores are not touched.
     int leaveStaleRecordsForSave();
     // Masks showing a box the editor drew or a bar it coloured without a
-    // record of it in a readable store (`recorded` stays empty): nothing can
-    // restyle, take off or draw that art again.
+    // record of it in a readable store (for a bar, `recorded` is the stock
+    // item its stamp names, if any): what only the record tells is lost.
     std::vector<StaleArtRecord> unrecordedEditorArt() const;
 
     // --- opening a configuration: load, parsing, page accessors ----------
@@ -276,10 +278,10 @@ public:
     // An install that holds the item already is never drawn into: holding
     // this very picture it is copied to the installs that lack it, holding
     // another the write is refused. What it creates goes to `made` (when
-    // given); a failed write takes it away itself.
+    // given); a failed write takes it away itself. `extraFiles`: more files (by name) drawn with it.
     bool writeMaskPanel(int page, int mask, const QImage& image, const QString& copySource, const QString& device,
                         const QString& stem, const QString& item, bool removeBorderColour,
-                        MadeArtFolders* made = nullptr);
+                        MadeArtFolders* made = nullptr, const QMap<QString, QByteArray>* extraFiles = nullptr);
     bool applyBoxStyle(int page, int mask, const QString& styleId, quint32 accentArgb, bool showDividers,
                        int borderPx, const QString& caption, quint32 captionArgb);
     bool renderMultiBoxPanel(int page, int mask, int rows, int cols, const QString& styleId, const QColor& accent,
@@ -295,6 +297,7 @@ public:
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
+    // A bar without colour has every picture of its stock item fitted.
     int fitMaskArtToGeometry(int page, int mask);
     // The warning the last art fit left for the user, now cleared.
     QString takePendingStatus();
@@ -335,8 +338,9 @@ public:
     // Draws the coloured art of the bar at (page, mask) from the stock item
     // at origin at width x height, into the folder of that state; returns its
     // relative path, or empty when no install received it.
+    // `pastedFrom`: coloured art holding pasted pictures, which come along.
     QString drawColoredBar(int page, int mask, const QString& origin, int width, int height,
-                           MadeArtFolders* made = nullptr);
+                           MadeArtFolders* made = nullptr, const QString& pastedFrom = QString());
     // After a resize of a coloured bar: its art drawn again at the element's
     // new size (a folder per state, so the open finds it elsewhere too), and
     // its record's stock geometry set to originalCoords, the geometry the
@@ -355,9 +359,10 @@ public:
     // `litStrips`: the lit strips the bar's scales name, recoloured too.
     // `fill`: the way the bar fills, along which the ramp runs.
     bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
-                              const QStringList& litStrips, BarFill fill, MadeArtFolders* made = nullptr);
+                              const QStringList& litStrips, BarFill fill, MadeArtFolders* made = nullptr,
+                              const QString& pastedFrom = QString());
     // The folder (relative path) a colouring of that state writes: the set's
-    // own name, or the next free one when that folder holds other art.
+    // own name ("zbar_..." or "zpaste_..."), or the next free one when that folder holds other art.
     QString freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
                                  const QString& item, int width, int height, const QStringList& litStrips,
                                  BarFill fill) const;
@@ -627,7 +632,7 @@ private:
     // the item; true when one of them received the whole item.
     bool drawMaskPanel(const QStringList& itemFolders, const QImage& image, const QByteArray& tgz,
                        const QString& copySource, const QString& item, bool removeBorderColour,
-                       MadeArtFolders& made);
+                       MadeArtFolders& made, const QMap<QString, QByteArray>* extraFiles);
     // --- the repair of the editor's box art (artwork/DashConfigHomebrewRepair.cpp)
     enum class DrawnBox { InPlace, OwnItem, Left, Failed };
     // Draws a box's record: into the item the mask points at when the record

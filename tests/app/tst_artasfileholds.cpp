@@ -21,6 +21,7 @@
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsView>
 #include <QListWidget>
+#include <QPushButton>
 #include <QtTest>
 
 #include <QUndoStack>
@@ -233,6 +234,12 @@ private Q_SLOTS:
     {
         const int bar = config->insertRefTimeBar(kLaps, QRect(130, 195, 1, 1), QColor(), QColor(), 2.0);
         QVERIFY(bar >= 0);
+        select(kLaps, bar);
+        // Offered where it would not be refused: shown, but not enabled.
+        auto* colour = window->findChild<QPushButton*>(QStringLiteral("barColorButton"));
+        QVERIFY(colour && colour->isVisibleTo(window.get()) && !colour->isEnabled());
+        select(kRace, 2);
+        QVERIFY(colour->isEnabled());
         select(kLaps, bar);
         const QByteArray xml = ConfigSnapshot::documents(*config);
         const int steps = stack->count();

@@ -288,7 +288,8 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("Removed bar color"));
         QCOMPARE(stack->count(), 2);
         QCOMPARE(stack->undoText(), QStringLiteral("Remove bar color"));
-        QCOMPARE(param(3, "PATH_REL_AiM_MASK"), kBar);
+        // The stock art, fitted to the bar's size.
+        QCOMPARE(param(3, "DE_FIT_SRC"), kBar);
         stack->undo();
         QCOMPARE(ConfigSnapshot::documents(*config), coloured);
     }

@@ -338,6 +338,11 @@ private Q_SLOTS:
             setParam(node, "PATH_REL_AiM_MASK",
                      box ? "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbox_x/Items/box_a/"
                          : "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_x/Items/b/");
+        // A coloured bar is known by its stamp or its record, not by its
+        // folder's name: here a record that lost the stock item.
+        if (setup >= 3 && !box)
+            QVERIFY(config->saveBarColorSidecar(
+                {{config->sidecarKey(0, index, SidecarStore::BarColors), BarColorRecord{true, 8000, {}, {}}}}));
         const QByteArray before = ConfigSnapshot::records(*config);
         const QMap<QString, QByteArray> art = rs3->snapshot();
         chooseStyle(setup == 4 ? QStringLiteral("clean") : QStringLiteral("panel_dark"));

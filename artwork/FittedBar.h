@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class DashConfig;
+
+// A bar's pictures fitted to its element's size, as single-picture art is.
+
+// The stock bar item at originRel with its pictures of the item's size drawn
+// at width x height into the fit item `item` of the homebrew set `stem`
+// (named for them and hashSource when empty; a given name must be theirs).
+// The mask then points at it, its other parameters as they were. False when
+// the origin cannot be read or the item not written.
+bool drawFittedBar(DashConfig& config, int page, int mask, const QString& originRel, const QString& hashSource,
+                   int width, int height, const QString& stem, QString& item);
+
+// fitMaskArtToGeometry of a bar element without colour: 0 nothing to do, 1
+// fitted (or back on its stock item), 2 failed (fitWarning says why).
+int fitBarArtToGeometry(DashConfig& config, int page, int mask);
