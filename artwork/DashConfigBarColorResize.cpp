@@ -120,7 +120,7 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
         return fail();
     if (recorded && rec->originalCoords != originalCoords) {
         rec->originalCoords = originalCoords;
-        if (!saveBarColorSidecar(records)) {
+        if (!stageBarColorSidecar(records)) {
             made.removeAll();
             return fail();
         }

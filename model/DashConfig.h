@@ -35,6 +35,7 @@
 #include <QStringList>
 #include <array>
 #include <initializer_list>
+#include <optional>
 #include <functional>
 #include <pugixml.hpp>
 #include <vector>
@@ -149,11 +150,14 @@ public:
     // False, with the reason of the first store that cannot be read in
     // sidecarFailure, when an edit that needs these stores must not start.
     bool sidecarsReadable(std::initializer_list<SidecarStore> stores);
-    // The stores as the open or the last save left them. An edit writes its
-    // records at once; Discard, and a Save As for the file it leaves, take
-    // back each record the configuration wrote since, to its saved value,
-    // and leave every other one (copied in, or added by hand) as it is now.
+    // The stores as the open or the last save left them. Bar colour records
+    // wait for the save (stageBarColorSidecar: an editor that ends unsaved
+    // leaves them as saved); the others are written at once, and Discard and
+    // a Save As take back each one written since, leaving hand-added ones.
     void keepSavedSidecars();
+    // False (why in sidecarFailure) when the store's file cannot be read.
+    bool stageBarColorSidecar(const QMap<QString, BarColorRecord>& records);
+    bool writeStagedRecords(); // the save's part; false when it cannot write
     // False, naming the stores that could not be written, in *error.
     bool putBackSavedSidecars(QString* error = nullptr);
     // The configuration goes on under newPath, beside copies of its stores:
@@ -597,6 +601,7 @@ public:
     // the first since each restyle cleared it before it started.
     QString sidecarFailure;
     QList<SavedStore> savedSidecars;
+    std::optional<QMap<QString, BarColorRecord>> stagedBarColors; // while they differ from the file
     // By store file, the keys of the records the configuration added,
     // changed or removed there since keepSavedSidecars.
     QHash<QString, QSet<QString>> sidecarRecordsWritten;

@@ -496,6 +496,15 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     // and they move at its next save); one that cannot be written is still
     // read under the new key until then.
     if (isSamePath(targetPath, zconf2Path)) {
+        // The bar records the edits staged go beside the file that shows them.
+        sidecarFailure.clear();
+        if (!writeStagedRecords()) {
+            const QString left = tr("The bar colour records could not be written beside the file; the next save "
+                                    "tries again: %1").arg(sidecarFailure);
+            qWarning().noquote() << "save:" << left;
+            if (warning)
+                *warning = warning->isEmpty() ? left : *warning + QStringLiteral("\n\n") + left;
+        }
         if (!rewriteLegacySidecarRecords())
             qWarning() << "save: the sidecars keep their older record keys:" << sidecarFailure;
         // The saved file no longer has the masks these records belonged to;
@@ -684,5 +693,7 @@ QByteArray DashConfig::documentDigest() const
     // Records a repair left for the save wait for it like any other edit.
     if (!recordsLeftForSave.isEmpty())
         parts.push_back(QByteArray("records left for the save"));
+    if (stagedBarColors)
+        parts.push_back(QByteArray("bar colour records waiting for the save"));
     return digestOf(parts, renamePending, newConfigName);
 }
