@@ -347,7 +347,7 @@ public:
     // same resize gives the uncoloured bar. 0 not a coloured bar (or nothing
     // known to draw it from), 1 redrawn, 2 failed (fitWarning says why; the
     // bar keeps its art and record).
-    int fitColoredBarToGeometry(int page, int mask, const QString& originalCoords);
+    int fitColoredBarToGeometry(int page, int mask, const QString& originalCoords, MadeArtFolders* made = nullptr);
     // A bar geometry text (barGeometryText) as a resize of its element from
     // `from` to `to` changes it: the outline as scaleHotMouseLines scales it,
     // and with `rescale` every edge and size as a rescaling move does.

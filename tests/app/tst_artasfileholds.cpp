@@ -23,6 +23,8 @@
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsView>
 #include <QListWidget>
+#include <QSpinBox>
+#include <QDirIterator>
 #include <QtTest>
 
 #include <QUndoStack>
@@ -521,6 +523,47 @@ private Q_SLOTS:
             window->applyColorBar(mask);
             QCOMPARE(status(), QStringLiteral("Applied green\u2192amber\u2192red bar color"));
         }
+    }
+
+    // Twenty presses of Down in the Width field of a coloured bar: the
+    // canvas follows each, the history gets one step and the art one drawing
+    // once the value settles (Return), and the undo of that step leaves no
+    // folder it made in the install.
+    void arrowStepsInTheWidthFieldAreOneStep()
+    {
+        const auto folders = [this] {
+            QStringList all;
+            QDirIterator it(rs3->absolutePath(Rs3Fixture::Stable, QStringLiteral("aim")), QDir::Dirs | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                all << it.next();
+            all.sort();
+            return all;
+        };
+        const int bar = maskOn(0, DemoStock::barItem());
+        window->applyColorBar(bar);
+        QVERIFY(window->save());
+        select(0, bar);
+        const QStringList before = folders();
+        const int steps = stack->count();
+        const int width = config->pages[0].masks[size_t(bar)].w;
+        auto* field = window->findChild<QSpinBox*>(QStringLiteral("wSpin"));
+        QVERIFY(field && field->isEnabled());
+        for (int i = 0; i < 20; ++i)
+            QTest::keyClick(field, Qt::Key_Down);
+        QCOMPARE(config->pages[0].masks[size_t(bar)].w, width - 20);
+        QCOMPARE(stack->count(), steps);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(stack->count(), steps + 1);
+        const pugi::xml_node node = config->pages[0].masks[size_t(bar)].node;
+        QCOMPARE(paramValue(node, "WIDTH").toInt(), width - 20);
+        QVERIFY(folders() != before);
+        stack->undo();
+        QCOMPARE(paramValue(config->pages[0].masks[size_t(bar)].node, "WIDTH").toInt(), width);
+        QCOMPARE(folders(), before);
+        stack->redo();
+        QCOMPARE(paramValue(config->pages[0].masks[size_t(bar)].node, "WIDTH").toInt(), width - 20);
+        QVERIFY(!DashConfig::resolveOverlayDir(maskPath(*config, 0, bar)).isEmpty());
     }
 
     // Remove color, then Save As: the new file gets no record of the colour
