@@ -151,13 +151,14 @@ public:
     // sidecarFailure, when an edit that needs these stores must not start.
     bool sidecarsReadable(std::initializer_list<SidecarStore> stores);
     // The stores as the open or the last save left them. Bar colour records
-    // wait for the save (stageBarColorSidecar: an editor that ends unsaved
-    // leaves them as saved); the others are written at once, and Discard and
-    // a Save As take back each one written since, leaving hand-added ones.
+    // wait for the save (stageBarColorSidecar); the others are written at
+    // once, and Discard and Save As take back each one written since.
     void keepSavedSidecars();
     // False (why in sidecarFailure) when the store's file cannot be read.
     bool stageBarColorSidecar(const QMap<QString, BarColorRecord>& records);
-    bool writeStagedRecords(); // the save's part; false when it cannot write
+    // The save's part (*before: the file as it was; putBackStaged undoes it).
+    bool writeStagedRecords(SavedStore* before = nullptr);
+    void putBackStaged(const SavedStore& before, const QMap<QString, BarColorRecord>& staged);
     // False, naming the stores that could not be written, in *error.
     bool putBackSavedSidecars(QString* error = nullptr);
     // The configuration goes on under newPath, beside copies of its stores:

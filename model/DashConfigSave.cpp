@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <charconv>
 #include <future>
+#include <optional>
 #include <cstring>
 
 namespace {
@@ -480,10 +481,19 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
                            .arg(newConfigName);
     }
 
+    // The bar records the edits staged go first (a file saved without them
+    // shows colours nothing can take off); a failed archive puts them back.
+    const std::optional<QMap<QString, BarColorRecord>> staged = stagedBarColors;
+    SavedStore barsBefore;
+    if (isSamePath(targetPath, zconf2Path) && !writeStagedRecords(&barsBefore))
+        return fail(tr("The bar colour records could not be written beside the file, so nothing was saved: %1")
+                        .arg(sidecarFailure));
     QString reason;
     QString leftOut;
     const bool written = writeZconf2(extractDir, targetPath, &reason, &leftOut);
     prepacked.clear();
+    if (!written && staged && !stagedBarColors)
+        putBackStaged(barsBefore, *staged);
     if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     // The saved file may point at art an edit of this or another window
@@ -496,15 +506,6 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     // and they move at its next save); one that cannot be written is still
     // read under the new key until then.
     if (isSamePath(targetPath, zconf2Path)) {
-        // The bar records the edits staged go beside the file that shows them.
-        sidecarFailure.clear();
-        if (!writeStagedRecords()) {
-            const QString left = tr("The bar colour records could not be written beside the file; the next save "
-                                    "tries again: %1").arg(sidecarFailure);
-            qWarning().noquote() << "save:" << left;
-            if (warning)
-                *warning = warning->isEmpty() ? left : *warning + QStringLiteral("\n\n") + left;
-        }
         if (!rewriteLegacySidecarRecords())
             qWarning() << "save: the sidecars keep their older record keys:" << sidecarFailure;
         // The saved file no longer has the masks these records belonged to;

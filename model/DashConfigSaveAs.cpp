@@ -57,7 +57,6 @@ void DashConfig::leaveStoresFor(const QString& path, QString* warning)
     }
     zconf2Path = path;
     stagedBarColors = std::move(staged);
-    sidecarFailure.clear();
     if (!writeStagedRecords()) {
         const QString left = tr("The bar colour records could not be written beside %1; the next save tries "
                                 "again: %2")

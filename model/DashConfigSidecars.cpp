@@ -403,10 +403,6 @@ bool DashConfig::stageBarColorSidecar(const QMap<QString, BarColorRecord>& recor
     return true;
 }
 
-bool DashConfig::writeStagedRecords()
-{
-    return !stagedBarColors || saveBarColorSidecar(*stagedBarColors);
-}
 
 bool DashConfig::saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records)
 {
@@ -629,4 +625,28 @@ void DashConfig::moveSavedSidecarsTo(const QString& newPath)
         written.insert(index >= 0 ? after.value(index) : it.key(), it.value());
     }
     sidecarRecordsWritten = written;
+}
+
+bool DashConfig::writeStagedRecords(SavedStore* before)
+{
+    sidecarFailure.clear();
+    if (!stagedBarColors)
+        return true;
+    if (before) {
+        before->path = barColorSidecarPath();
+        before->existed = QFileInfo::exists(before->path);
+        before->unreadable = before->existed && !readWhole(before->path, &before->bytes);
+    }
+    return saveBarColorSidecar(*stagedBarColors);
+}
+
+void DashConfig::putBackStaged(const SavedStore& before, const QMap<QString, BarColorRecord>& staged)
+{
+    QString why;
+    const bool back = before.path.isEmpty() || before.unreadable
+        || (before.existed ? writeFileNoLink(before.path, before.bytes, QString(), &why)
+                           : !QFileInfo::exists(before.path) || QFile::remove(before.path));
+    if (!back)
+        qWarning().noquote() << "putBackStaged: the bar colour records beside the file stay as written:" << why;
+    stagedBarColors = staged;
 }

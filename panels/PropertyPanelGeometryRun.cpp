@@ -82,6 +82,4 @@ void PropertyPanel::settleGeometry()
         delete command;
     }
     config->markPageDirty(run.page);
-    // The art was drawn again: the window shows it.
-    Q_EMIT sizeChanged(run.reached.width(), run.reached.height());
 }
