@@ -218,11 +218,10 @@ QString forBarColor(const DashConfig& config, int page, int mask)
         return unreadable;
     if (!config.sidecarFailure.isEmpty())
         return recordNotWritten(config, true);
-    const auto records = config.loadBarColorSidecar();
-    const QString key = config.sidecarKey(page, mask, SidecarStore::BarColors);
     const QString current = QString::fromUtf8(paramValue(m->node, "PATH_REL_AiM_MASK"));
-    const QString recorded = records.value(key).originalPathRel;
-    if (recorded.isEmpty() && current.contains(QLatin1String("/zbar_")))
+    const ColouredBar bar = config.colouredBar(page, mask);
+    const QString recorded = bar.coloured ? bar.origin : QString();
+    if (bar.coloured && recorded.isEmpty())
         return tr("its artwork is already a recoloured copy, and the stock bar it was made from is not recorded "
                   "(the .barcolor.json file beside the configuration is missing or lacks it). Insert the bar again "
                   "to colour it.");

@@ -54,15 +54,34 @@ QString barShapeRefusal(pugi::xml_node mask)
         .arg(maskH);
 }
 
-QString barWidgetGeometryRefusal(pugi::xml_node mask, pugi::xml_node widget)
+QString barWidgetGeometryRefusal(const DashConfig* config, pugi::xml_node mask, pugi::xml_node widget)
 {
     // The element's geometry may change (its pictures are drawn again at
     // the new size); the bar's alone would leave it smaller than the band.
     if (!widget || !(hasClass(widget, "Bargraph") || hasClass(widget, "BargraphTrapezio"))
-        || !DashConfig::isColouredBarItem(mask))
+        || !(config ? config->colouredBar(mask) : colouredBarOf(mask, nullptr)).coloured)
         return {};
     return QCoreApplication::translate("DashConfig",
                                        "Remove color first, then resize or move the bar: its coloured pictures "
                                        "span the whole element, so a bar of another size or place would no "
                                        "longer light up to its value");
+}
+
+QString barColorRefusal(const DashConfig* config, pugi::xml_node mask)
+{
+    // A ring gauge's bar only carries its scale: the device draws the arc,
+    // and a band would land on the dial picture instead.
+    if (maskHasChildClass(mask, "Ring"))
+        return QCoreApplication::translate("DashConfig",
+                                           "Bar color is not available for ring gauges: the device draws the ring's "
+                                           "arc itself, so a colour band would only cover the dial picture");
+    if ((config ? config->colouredBar(mask) : colouredBarOf(mask, nullptr)).pasted)
+        return QCoreApplication::translate("DashConfig", "Bar color apply failed \u2014 %1")
+            .arg(DashConfig::pastedColouredArtRefusal());
+    // The band spans the element: a bar that covers less of it, or two
+    // bars in it (a +- Ref Time bar), would have it run past them.
+    const QString shape = barShapeRefusal(mask);
+    if (!shape.isEmpty())
+        return QCoreApplication::translate("DashConfig", "Bar color is not available for %1").arg(shape);
+    return {};
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <pugixml.hpp>
 
+class DashConfig;
+
 // Why a bar's shape takes no colour band (the band spans the element's
 // picture): more than one bar, or a bar smaller than its element; empty
 // when it can be coloured. Words that follow "Bar color is not available
@@ -14,4 +16,11 @@ QString barShapeRefusal(pugi::xml_node mask);
 // would no longer light up to its value. Empty for any other widget, and for
 // a bar without colour. The one check of every widget drag and typed widget
 // geometry.
-QString barWidgetGeometryRefusal(pugi::xml_node mask, pugi::xml_node widget);
+// `config`: the configuration holding the mask (its record counts), or null.
+QString barWidgetGeometryRefusal(const DashConfig* config, pugi::xml_node mask, pugi::xml_node widget);
+
+// Why Color... cannot colour the bar element `mask` (a ring gauge, pictures
+// pasted into its coloured art, or its shape), as the status bar says it;
+// empty when it can. The one test of Color...'s refusal and of its being
+// offered at all.
+QString barColorRefusal(const DashConfig* config, pugi::xml_node mask);

@@ -213,6 +213,20 @@ ColoredBarTarget coloredBarTarget(const QString& newRel)
     return {newRel.mid(overlayPrefix().size(), masksAt - overlayPrefix().size()), afterHomebrew.left(itemsAt)};
 }
 
+QImage resizedBarPicture(const QImage& picture, const QSize& size)
+{
+    QImage scaled = picture.convertToFormat(QImage::Format_ARGB32)
+                        .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .convertToFormat(QImage::Format_ARGB32);
+    // The device keeps one alpha bit.
+    for (int y = 0; y < scaled.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+        for (int x = 0; x < scaled.width(); ++x)
+            line[x] = (line[x] & 0x00ffffffu) | (qAlpha(line[x]) >= 128 ? 0xff000000u : 0u);
+    }
+    return scaled;
+}
+
 // The other pictures of a bar drawn at its size (its unlit strip, say) are
 // drawn at the coloured bar's size too: the device paints a picture at its
 // own size, so a resized bar's strips would otherwise keep the stock size.
@@ -231,15 +245,7 @@ static void addResizedPictures(QMap<QString, QByteArray>& files, const QFileInfo
         const QImage image = device ? TgzImage::decodeFile(fi.absoluteFilePath()) : QImage(fi.absoluteFilePath());
         if (image.isNull() || image.size() != stockSize)
             continue;
-        QImage scaled = image.convertToFormat(QImage::Format_ARGB32)
-                            .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                            .convertToFormat(QImage::Format_ARGB32);
-        // The device keeps one alpha bit.
-        for (int y = 0; y < scaled.height(); ++y) {
-            QRgb* line = reinterpret_cast<QRgb*>(scaled.scanLine(y));
-            for (int x = 0; x < scaled.width(); ++x)
-                line[x] = (line[x] & 0x00ffffffu) | (qAlpha(line[x]) >= 128 ? 0xff000000u : 0u);
-        }
+        const QImage scaled = resizedBarPicture(image, size);
         files.insert(fi.fileName(), device ? TgzImage::encode(scaled) : pngBytes(scaled));
     }
 }
@@ -287,6 +293,14 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
             files.insert(twin, TgzImage::encode(recoloured));
     }
     addResizedPictures(files, entries, stock.size(), QSize(width, height));
+    return files;
+}
+
+QMap<QString, QByteArray> resizedBarPictures(const QString& source, const QSize& stockSize, const QSize& size)
+{
+    QMap<QString, QByteArray> files;
+    addResizedPictures(files, QDir(source).entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+                       stockSize, size);
     return files;
 }
 

@@ -3,6 +3,8 @@
 #include "artwork/BarFill.h"
 
 #include <QByteArray>
+#include <QImage>
+#include <QSize>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -37,6 +39,12 @@ ColoredBarTarget coloredBarTarget(const QString& newRel);
 // The recoloured files of the stock item at source, by name.
 QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int height, const QStringList& strips,
                                           BarFill fill);
+// A bar picture drawn at another size as the device keeps it (one alpha bit).
+QImage resizedBarPicture(const QImage& picture, const QSize& size);
+// Every picture (".png" or ".tgz") of the stock item at source that has the
+// stock picture's size, drawn at `size`, by name; empty when the sizes match.
+QMap<QString, QByteArray> resizedBarPictures(const QString& source, const QSize& stockSize, const QSize& size);
+
 // True when an install's folder at newRel holds other art than these files.
 bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QString, QByteArray>& files);
 

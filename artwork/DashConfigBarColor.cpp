@@ -33,9 +33,11 @@
 using namespace ColoredBarArt;
 
 bool DashConfig::installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
-                                      const QStringList& litStrips, BarFill fill, MadeArtFolders* made)
+                                      const QStringList& litStrips, BarFill fill, MadeArtFolders* made,
+                                      const QString& pastedFrom)
 {
-    if (!isSafeOverlayPath(origin) || !isSafeOverlayPath(newRel)) {
+    if (!isSafeOverlayPath(origin) || !isSafeOverlayPath(newRel)
+        || (!pastedFrom.isEmpty() && !isSafeOverlayPath(pastedFrom))) {
         qWarning() << "installColoredBarArt: refusing path" << origin << newRel;
         return false;
     }
@@ -44,6 +46,9 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
 
     const QString source = coloredBarSource(origin);
     if (source.isEmpty())
+        return false;
+    const QString pasted = pastedFrom.isEmpty() ? QString() : coloredBarSource(pastedFrom);
+    if (!pastedFrom.isEmpty() && pasted.isEmpty())
         return false;
     const ColoredBarTarget target = coloredBarTarget(newRel);
     if (target.device.isEmpty() || target.setName.isEmpty())
@@ -116,6 +121,13 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
             inRoot.removeAll();
             continue;
         }
+        // The pictures pasted into the coloured art the bar had: what the
+        // stock item lacks, as they were.
+        if (!pasted.isEmpty() && !stockCopy.addMissing(pasted, destination)) {
+            artState.notes << stockCopy.error();
+            inRoot.removeAll();
+            continue;
+        }
 
         const QFileInfoList files = QDir(destination).entryInfoList(
             QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -174,7 +186,7 @@ QString DashConfig::freeColoredBarFolder(const QString& origin, const QString& d
     // point at it; this colouring takes the next name.
     for (int n = 1; n <= 64; ++n) {
         const QString set = n == 1 ? setName : setName + QStringLiteral("_%1").arg(n);
-        const QString rel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/s04_homebrew/zbar_%2/Items/%3/")
+        const QString rel = QStringLiteral("aim/resources/overlay/%1/masks/set/standard/s04_homebrew/%2/Items/%3/")
                                 .arg(device, set, item);
         if (!holdsOtherArt(rel, device, files))
             return rel;
@@ -249,7 +261,9 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
-    if (holdsPastedColouredArt(node)) {
+    const auto rec = records.constFind(key);
+    const ColouredBar coloured = colouredBarOf(node, rec == records.constEnd() ? nullptr : &*rec);
+    if (coloured.pasted) {
         if (error)
             *error = pastedColouredArtRefusal();
         return false;
@@ -262,21 +276,22 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     }
 
     // A second colouring starts again from the stock art, never from the
-    // recoloured copy.
+    // recoloured copy, wherever that lies (a page template's copy of it, a
+    // paste's item): from the stock item its stamp or its record names.
     QString origin;
     QString originalCoords;
     // A record the mask's art was not made from (left by an editor that
     // ended before its save) tells neither the stock art nor its geometry.
-    const auto rec = records.constFind(key);
-    if (rec != records.constEnd() && !rec->originalPathRel.isEmpty() && barColorRecordFits(*rec, node)) {
-        origin = rec->originalPathRel;
+    if (coloured.coloured) {
+        origin = coloured.origin;
         // The bar now has the coloured geometry; the stock one that removal
         // puts back is the one already recorded.
-        originalCoords = rec->originalCoords;
-    } else if (current.contains(QLatin1String("/zbar_"))) {
-        return false;
+        if (coloured.recordFits)
+            originalCoords = rec->originalCoords;
     } else {
-        origin = current;
+        // A stock bar fitted to its size is coloured from the stock item.
+        const QString fitOrigin = QString::fromUtf8(paramValue(node, "DE_FIT_SRC")).trimmed();
+        origin = fitOrigin.isEmpty() ? current : fitOrigin;
     }
     if (origin.isEmpty())
         return false;
@@ -339,7 +354,7 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 }
 
 QString DashConfig::drawColoredBar(int pageIndex, int maskIndex, const QString& origin, int width, int height,
-                                   MadeArtFolders* made)
+                                   MadeArtFolders* made, const QString& pastedFrom)
 {
     const MaskElement* m = maskAt(pageIndex, maskIndex);
     const pugi::xml_node bar = m ? findBargraphChild(m->node) : pugi::xml_node();
@@ -357,10 +372,14 @@ QString DashConfig::drawColoredBar(int pageIndex, int maskIndex, const QString& 
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     const QStringList strips = litStripNames(bar);
     const BarFill fill = barFillOf(bar);
-    const QString setName = homebrewSetStem() + QLatin1Char('_') + sanitizeFileStem(key) + QLatin1Char('_')
-        + coloredBarStateHash(source, origin, width, height, litStripFiles(source, strips));
+    // Art holding pasted pictures stays in a paste's set, named for the
+    // item they came from too: what it holds is more than a colouring.
+    const QString setName = (pastedFrom.isEmpty() ? QStringLiteral("zbar_") : QStringLiteral("zpaste_"))
+        + homebrewSetStem() + QLatin1Char('_') + sanitizeFileStem(key) + QLatin1Char('_')
+        + coloredBarStateHash(source, pastedFrom.isEmpty() ? origin : origin + QLatin1Char('|') + pastedFrom, width,
+                              height, litStripFiles(source, strips));
     const QString newRel = freeColoredBarFolder(origin, device, setName, item, width, height, strips, fill);
-    if (newRel.isEmpty() || !installColoredBarArt(origin, newRel, width, height, strips, fill, made))
+    if (newRel.isEmpty() || !installColoredBarArt(origin, newRel, width, height, strips, fill, made, pastedFrom))
         return {};
     return newRel;
 }

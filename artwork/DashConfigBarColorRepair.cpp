@@ -154,7 +154,9 @@ int DashConfig::repairMissingColoredBars()
             if (!node)
                 continue;
             const QString path = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
-            if (!path.contains(QLatin1String("/s04_homebrew/zbar_")) || !path.startsWith(overlayPrefix()))
+            const auto rec = records.constFind(sidecarKey(p, k, SidecarStore::BarColors));
+            if (!colouredBarOf(node, rec == records.constEnd() ? nullptr : &*rec).coloured
+                || !path.startsWith(overlayPrefix()))
                 continue;
             const int masksAt = path.indexOf(QLatin1String("/masks/"), overlayPrefix().size());
             if (masksAt <= overlayPrefix().size())

@@ -84,10 +84,7 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
     if (!m || !m->node || !findBargraphChild(m->node))
         return 0;
     const pugi::xml_node node = m->node;
-    // Pasted pictures live only in their copy: it is left as it is.
     const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
-    if (!current.contains(QLatin1String("/s04_homebrew/zbar_")))
-        return 0;
     // Art the user put in place of the colours cannot be drawn again from
     // the colouring: the bar keeps it.
     if (isReplacedBarSet(coloredBarTarget(current).setName))
@@ -95,10 +92,14 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     const auto rec = records.find(key);
-    const bool recorded = rec != records.end() && barColorRecordFits(*rec, node);
-    QString origin = QString::fromUtf8(paramValue(node, "DE_BARCOLOR_SRC"));
-    if (origin.isEmpty() && recorded)
-        origin = rec->originalPathRel;
+    // Wherever its coloured pictures lie (its own folder, a page template's
+    // copy, a paste's item), a coloured bar is drawn again from its stock
+    // item at the new size into a folder of its own.
+    const ColouredBar coloured = colouredBarOf(node, rec == records.end() ? nullptr : &*rec);
+    if (!coloured.coloured)
+        return 0;
+    const bool recorded = coloured.recordFits;
+    const QString origin = coloured.origin;
     int width = 0;
     int height = 0;
     if (origin.isEmpty() || !elementDeclaredSize(node, width, height) || width < 1 || height < 1)
@@ -116,7 +117,9 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
     if (recorded && !sidecarsReadable({SidecarStore::BarColors}))
         return fail();
     MadeArtFolders made;
-    const QString newRel = drawColoredBar(pageIndex, maskIndex, origin, width, height, &made);
+    // Pictures pasted into the coloured art come along into the new folder.
+    const QString newRel = drawColoredBar(pageIndex, maskIndex, origin, width, height, &made,
+                                          coloured.pasted ? current : QString());
     if (newRel.isEmpty())
         return fail();
     if (recorded && rec->originalCoords != originalCoords) {

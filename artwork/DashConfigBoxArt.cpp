@@ -176,7 +176,7 @@ QString DashConfig::homebrewSetStem() const
 
 bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& image, const QString& copySource,
                                 const QString& device, const QString& stem, const QString& item,
-                                bool removeBorderColour, MadeArtFolders* made)
+                                bool removeBorderColour, MadeArtFolders* made, const QMap<QString, QByteArray>* extraFiles)
 {
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node || image.isNull() || device.isEmpty())
@@ -235,7 +235,7 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
             }
         }
     } else if (held.lacking.isEmpty() || !drawMaskPanel(held.lacking, image, tgz, copySource, item,
-                                                       removeBorderColour, madeHere)) {
+                                                       removeBorderColour, madeHere, extraFiles)) {
         // A failed write leaves no folder of it behind.
         madeHere.removeAll();
         return false;
@@ -254,7 +254,7 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
 
 bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& image, const QByteArray& tgz,
                                const QString& copySource, const QString& item, bool removeBorderColour,
-                               MadeArtFolders& made)
+                               MadeArtFolders& made, const QMap<QString, QByteArray>* extraFiles)
 {
     const QByteArray png = pngBytes(image);
     const bool haveCopySource = !copySource.isEmpty() && QFileInfo(copySource).isDir();
@@ -282,6 +282,8 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
             QStringList names{QStringLiteral("mask.tgz"), QStringLiteral("mask.png"), item + QStringLiteral(".M2.xml")};
             if (haveCopySource)
                 names += artworkFileNames(copySource);
+            if (extraFiles)
+                names += extraFiles->keys();
             artState.savedArt.aboutToWrite(itemFolder, names);
         }
         // The item's descriptor: the first by name of its own and, when the
@@ -331,6 +333,18 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
                                     .arg(itemFolder, error);
             qWarning() << "writeMaskPanel: editor mask.png write failed" << pngPath
                        << "- canvas/RS3 panel may be stale vs device";
+        }
+        // The item's other pictures drawn for this one (a bar's strips).
+        if (extraFiles) {
+            for (auto it = extraFiles->constBegin(); it != extraFiles->constEnd(); ++it) {
+                if (!write(itemFolder + QLatin1Char('/') + it.key(), it.value(), &error)) {
+                    qWarning() << "writeMaskPanel:" << it.key() << "write failed" << itemFolder << error;
+                    artState.notes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
+                                        .arg(itemFolder, error);
+                    inRoot.removeAll();
+                    return false;
+                }
+            }
         }
 
         pugi::xml_document m2;
@@ -414,6 +428,14 @@ bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& 
     // before anything is allocated for it.
     if (!BoxStyleRenderer::isRenderableSize(width, height))
         return false;
+    // A bar's item holds all of its pictures at its size.
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (m && findBargraphChild(m->node) && !maskHasChildClass(m->node, "Digit")
+        && !maskHasChildClass(m->node, "Ring")) {
+        QString named = item;
+        return drawFittedBar(pageIndex, maskIndex, originRel, normalizeDirPath(originRel.trimmed()), width, height,
+                             stem, named);
+    }
     const QString originFolder = resolveOverlayDir(originRel);
     if (originFolder.isEmpty())
         return false;

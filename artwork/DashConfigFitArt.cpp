@@ -6,12 +6,15 @@
 // fits never scale a scaled copy. Items are named after the page and the
 // mask and hashed from their picture, so no fit draws over art that another
 // mask, the saved file or an earlier undo step shows: undoing a resize only
-// points the mask back.
+// points the mask back. A bar is fitted the same way, all of its pictures
+// of the item's size at once (a coloured bar is drawn again from its colour's
+// origin instead).
 #include "model/DashConfig.h"
 
 #include "artwork/ArtworkFiles.h"
 #include "artwork/BoxStyleLibrary.h"
 #include "artwork/BoxStyleRenderer.h"
+#include "artwork/ColoredBarArt.h"
 #include "artwork/HomebrewItems.h"
 #include "model/DeviceTables.h"
 #include "model/XmlParams.h"
@@ -37,7 +40,110 @@ QImage itemPicture(const QString& rel)
     return QImage(folder + QStringLiteral("/mask.png"));
 }
 
+// A bar whose pictures are the element's: no value box, no ring.
+bool isFittedBar(pugi::xml_node node)
+{
+    return findBargraphChild(node) && !maskHasChildClass(node, "Digit") && !maskHasChildClass(node, "Ring");
+}
+
 } // namespace
+
+bool DashConfig::drawFittedBar(int pageIndex, int maskIndex, const QString& originRel, const QString& hashSource,
+                               int width, int height, const QString& stem, QString& item)
+{
+    const MaskElement* m = maskAt(pageIndex, maskIndex);
+    if (!m || !m->node || width < 1 || height < 1 || !BoxStyleRenderer::isRenderableSize(width, height))
+        return false;
+    const pugi::xml_node node = m->node;
+    const QString originFolder = resolveOverlayDir(originRel);
+    const QString device = deviceFolderFromPath(originRel);
+    const QImage stock = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));
+    if (stock.isNull() || device.isEmpty())
+        return false;
+    const QSize size(width, height);
+    const QImage picture = ColoredBarArt::resizedBarPicture(stock, size);
+    // The strips and the rest of the item's pictures of its size; mask.png
+    // and its device twin are the panel's own.
+    QMap<QString, QByteArray> files = ColoredBarArt::resizedBarPictures(originFolder, stock.size(), size);
+    files.remove(QStringLiteral("mask.png"));
+    files.remove(QStringLiteral("mask.tgz"));
+    const QString named = artItemName(
+        QStringLiteral("fit_%1_%2x%3")
+            .arg(sanitizeFileStem(sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles)), QString::number(width),
+                 QString::number(height)),
+        picture, hashSource);
+    if (item.isEmpty())
+        item = named;
+    else if (!artItemNameConfirms(item, picture, hashSource))
+        return false;
+    const QString target = homebrewItemPath(device, stem, item);
+    const QString copySource = normalizeDirPath(originRel) == target ? QString() : originFolder;
+    // A bar draws no panel of its own: the parameter the panel writer sets
+    // for one stays as the bar had it.
+    const pugi::xml_node panel = node.find_child_by_attribute("p", "n", "PATH_IMAGE_SFONDO_FW");
+    const QByteArray panelText = panel ? QByteArray(panel.text().get()) : QByteArray();
+    if (!writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, nullptr, &files))
+        return false;
+    if (!panel)
+        removeParams(node, "PATH_IMAGE_SFONDO_FW");
+    else
+        setParam(node, "PATH_IMAGE_SFONDO_FW", panelText);
+    return true;
+}
+
+int DashConfig::fitBarArtToGeometry(int pageIndex, int maskIndex)
+{
+    pugi::xml_node node = maskAt(pageIndex, maskIndex)->node;
+    // A coloured bar is drawn again from its colour's origin.
+    if (colouredBar(pageIndex, maskIndex).coloured)
+        return 0;
+    int w = 0;
+    int h = 0;
+    if (!elementDeclaredSize(node, w, h) || w < 1 || h < 1)
+        return 0;
+    const QString current = normalizedArtPath(paramValue(node, "PATH_REL_AiM_MASK"));
+    if (current.isEmpty())
+        return 0;
+    const QString fitSrc = normalizedArtPath(paramValue(node, "DE_FIT_SRC"));
+    QString origin = fitSrc.isEmpty() ? current : fitSrc;
+    if (origin != current) {
+        const QImage now = itemPicture(current);
+        if (!now.isNull() && now.size() == QSize(w, h))
+            return 0;
+    }
+    QImage picture = itemPicture(origin);
+    bool originMissing = false;
+    if (picture.isNull() && origin != current) {
+        originMissing = true;
+        origin = current;
+        picture = itemPicture(current);
+    }
+    if (picture.isNull())
+        return 0;
+    if (picture.size() == QSize(w, h)) {
+        if (origin == current)
+            return 0;
+        setParam(node, "PATH_REL_AiM_MASK", origin.toUtf8());
+        removeParams(node, "DE_FIT_SRC");
+        return 1;
+    }
+    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
+    QString item;
+    if (!drawFittedBar(pageIndex, maskIndex, origin, fitSrc.isEmpty() ? origin : fitSrc, w, h, homebrewSetStem(), item)) {
+        fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at %4x%5. Close "
+                                    "RaceStudio 3 and try the resize again.")
+                         .arg(key, QString::number(w), QString::number(h), QString::number(picture.width()),
+                              QString::number(picture.height()));
+        qWarning() << "fitBarArtToGeometry: could not fit" << current << "to" << w << "x" << h << "(origin" << origin
+                   << ")";
+        return 2;
+    }
+    if (!originMissing && !origin.contains(QLatin1String("/Items/fit_")))
+        setParam(node, "DE_FIT_SRC", origin.toUtf8());
+    qInfo() << "fitBarArtToGeometry:" << key << "bar" << picture.size() << "->" << w << "x" << h << "from" << origin
+            << (originMissing ? "(stamped origin missing here)" : "");
+    return 1;
+}
 
 int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
 {
@@ -47,6 +153,8 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     pugi::xml_node node = pg->masks[size_t(maskIndex)].node;
     if (!node)
         return 0;
+    if (isFittedBar(node))
+        return fitBarArtToGeometry(pageIndex, maskIndex);
     if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
         return 0;
     if (maskHasChildClass(node, "Bargraph") || maskHasChildClass(node, "BargraphTrapezio")

@@ -25,18 +25,6 @@ QString maskItemOf(pugi::xml_node mask)
     return slashed(QString::fromUtf8(paramValue(mask, "PATH_REL_AiM_MASK")));
 }
 
-// Two spellings of one item path: either slash, a trailing one or not.
-bool sameItemPath(const QString& a, const QString& b)
-{
-    QString x = slashed(a);
-    QString y = slashed(b);
-    while (x.endsWith(QLatin1Char('/')))
-        x.chop(1);
-    while (y.endsWith(QLatin1Char('/')))
-        y.chop(1);
-    return x == y;
-}
-
 // The item a paste copied into a set of its own
 // (".../s04_homebrew/zpaste_<stem>_<hash>/Items/<item>/"): the copy keeps
 // the item's name. Empty for any other path.
@@ -77,11 +65,6 @@ bool DashConfig::isEditorBoxItem(const QString& path)
     return item.startsWith(QLatin1String("box_")) || item.startsWith(QLatin1String("mbox_"));
 }
 
-bool DashConfig::isColouredBarItem(pugi::xml_node mask)
-{
-    return maskItemOf(mask).contains(QLatin1String("/s04_homebrew/zbar_")) || holdsPastedColouredArt(mask);
-}
-
 bool DashConfig::boxStyleRecordFits(const BoxStyleRecord& record, pugi::xml_node mask)
 {
     // A record that draws no box describes no item.
@@ -92,26 +75,8 @@ bool DashConfig::boxStyleRecordFits(const BoxStyleRecord& record, pugi::xml_node
 
 bool DashConfig::barColorRecordFits(const BarColorRecord& record, pugi::xml_node mask)
 {
-    if (!record.colored)
-        return true;
-    const QString stamped = QString::fromUtf8(paramValue(mask, "DE_BARCOLOR_SRC"));
-    // Pictures pasted into a coloured bar moved it to a copy of its coloured
-    // art; the colouring's stamp came along, and the record is still the
-    // one that tells how the bar was coloured.
-    if (holdsPastedColouredArt(mask))
-        return record.originalPathRel.isEmpty() || sameItemPath(stamped, record.originalPathRel);
-    if (!maskItemOf(mask).contains(QLatin1String("/s04_homebrew/zbar_")))
-        return false;
-    // The folder was made from the stock item the mask names; a record of
-    // another colouring is not this folder's.
-    return stamped.trimmed().isEmpty() || record.originalPathRel.isEmpty()
-        || sameItemPath(stamped, record.originalPathRel);
-}
-
-bool DashConfig::holdsPastedColouredArt(pugi::xml_node mask)
-{
-    return maskItemOf(mask).contains(QLatin1String("/s04_homebrew/zpaste_"))
-        && !paramValue(mask, "DE_BARCOLOR_SRC").isEmpty();
+    // A record that draws no colour describes no art.
+    return !record.colored || colouredBarOf(mask, &record).recordFits;
 }
 
 QString DashConfig::pastedColouredArtRefusal()
@@ -207,7 +172,11 @@ std::vector<StaleArtRecord> DashConfig::unrecordedEditorArt() const
             if (stylesReadable && singleBox && styles.value(styleKey).styleId.isEmpty())
                 unrecorded.push_back({p, k, SidecarStore::BoxStyles, styleKey, QString(), item});
             const QString barKey = sidecarKey(p, k, SidecarStore::BarColors);
-            if (barsReadable && isColouredBarItem(node) && !bars.contains(barKey))
+            // A coloured bar that neither its stamp nor a record tells the
+            // stock art of cannot be taken back to it.
+            const auto rec = bars.constFind(barKey);
+            const ColouredBar bar = colouredBarOf(node, rec == bars.constEnd() ? nullptr : &*rec);
+            if (barsReadable && bar.coloured && bar.origin.isEmpty())
                 unrecorded.push_back({p, k, SidecarStore::BarColors, barKey, QString(), item});
         }
     }

@@ -174,7 +174,7 @@ QPixmap DashCanvas::loadHomebrewBarPixmap(const MaskElement& mask)
     if (!mask.node)
         return QPixmap();
     const QString folder = maskArtFolder(mask);
-    if (folder.isEmpty() || !folder.contains(QLatin1String("/s04_homebrew/zbar_")))
+    if (folder.isEmpty())
         return QPixmap();
     // Keyed by the art folder, so a warm frame neither resolves the folder
     // nor lists it again.
@@ -182,6 +182,11 @@ QPixmap DashCanvas::loadHomebrewBarPixmap(const MaskElement& mask)
     const auto cached = m_artworkCache.constFind(key);
     if (cached != m_artworkCache.constEnd())
         return *cached;
+    // Only a bar the editor coloured, wherever its pictures lie.
+    if (!(config ? config->colouredBar(mask.node) : colouredBarOf(mask.node, nullptr)).coloured) {
+        m_artworkCache.insert(key, QPixmap());
+        return QPixmap();
+    }
     QString dir = DashConfig::resolveRs3Path(folder);
     if (dir.isEmpty()) {
         m_artworkCache.insert(key, QPixmap());

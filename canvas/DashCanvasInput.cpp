@@ -338,7 +338,7 @@ void DashCanvas::mouseMoveEvent(QMouseEvent* event)
         dragWidget(*mask, widget, dx, dy);
         // Found at the first step that changes anything, so a click that
         // only selects says nothing; the drag ends where it started.
-        const QString refusal = barWidgetGeometryRefusal(mask->node, widget.node);
+        const QString refusal = barWidgetGeometryRefusal(config, mask->node, widget.node);
         if (!refusal.isEmpty() && geometryOf(widget) != m_dragOrigin) {
             cancelDrag();
             Q_EMIT editRefused(refusal);

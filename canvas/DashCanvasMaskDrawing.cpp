@@ -337,13 +337,10 @@ void DashCanvas::drawMask(QPainter& painter, const MaskElement& mask, int maskIn
         drawStretched(painter, target, icon);
     }
 
-    // 9. A styled box image already shows the mask's bar.
-    bool styledImage = false;
-    if (m_maskImageProvider && maskIndex >= 0) {
-        const auto it = m_maskImageCache.constFind(maskIndex);
-        styledImage = it != m_maskImageCache.constEnd() && !it->isNull();
-    }
-    const bool skipBars = previewMode && (styledImage || homebrewBar);
+    // 9. A homebrew value bar picture already shows the mask's bar. A
+    // styled box's picture is the box alone: bars in it (a value bar, bars
+    // pasted into it) are drawn as the editor look draws them.
+    const bool skipBars = previewMode && homebrewBar;
     if (m_passClip && maskIndex >= 0 && maskIndex < m_maskSkipsBars.size())
         m_maskSkipsBars[maskIndex] = skipBars;
 

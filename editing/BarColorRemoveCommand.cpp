@@ -1,5 +1,6 @@
 #include "editing/BarColorRemoveCommand.h"
 
+#include "artwork/BoxArtProps.h"
 #include "model/DashConfig.h"
 
 #include <QCoreApplication>
@@ -24,15 +25,19 @@ void BarColorRemoveCommand::redo()
         return;
     if (!m_taken) {
         m_snapshot = m_config->barColorSnapshot(m_page, m_mask);
+        const ColouredBar bar = m_config->colouredBar(m_page, m_mask);
+        // Pasted pictures would be lost with the coloured art that holds them.
+        if (bar.coloured && !bar.pasted)
+            m_origin = bar.origin.toStdString();
         m_taken = true;
     }
     // The window steps back over an undo that left the bar stock.
     if (std::exchange(m_undoRefused, false))
         return;
     m_result = false;
-    if (!m_snapshot.originalPathRel.empty()) {
+    if (!m_origin.empty()) {
         BarColorSnapshot stock;
-        stock.pathRel = m_snapshot.originalPathRel;
+        stock.pathRel = m_origin;
         stock.pathImage = m_snapshot.pathImage;
         stock.pathImgOn = m_snapshot.pathImgOn;
         stock.pathImagePresent = m_snapshot.pathImagePresent;
@@ -49,6 +54,13 @@ void BarColorRemoveCommand::redo()
         stock.originalCoords = m_snapshot.originalCoords;
         m_result = m_config->restoreBarArtwork(m_page, m_mask, stock);
     }
+    // The stock art at the size the bar has now, as a resize fits it.
+    m_fitted = false;
+    if (m_result) {
+        if (const MaskElement* m = m_config->maskAt(m_page, m_mask))
+            m_beforeFit = BoxStyleSnapshot::readFromMask(m->node);
+        m_fitted = m_config->fitMaskArtToGeometry(m_page, m_mask) == 1;
+    }
     if (!m_result && !m_redone)
         setObsolete(true);
     else if (!m_result)
@@ -62,7 +74,15 @@ void BarColorRemoveCommand::undo()
 {
     if (!m_config || !m_taken || !m_result)
         return;
+    const MaskElement* m = m_config->maskAt(m_page, m_mask);
+    const BoxStyleSnapshot fitted = m ? BoxStyleSnapshot::readFromMask(m->node) : BoxStyleSnapshot();
+    if (m_fitted && m)
+        writeBoxArtProps(m->node, m_beforeFit);
     m_undoRefused = !m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
-    if (m_undoRefused)
+    if (m_undoRefused) {
+        // The bar stays as the step left it, fitted art and all.
+        if (m_fitted && (m = m_config->maskAt(m_page, m_mask)))
+            writeBoxArtProps(m->node, fitted);
         m_config->refusedStep = m_config->sidecarFailure;
+    }
 }

@@ -1,13 +1,17 @@
 #pragma once
 
 #include "artwork/BarColorSnapshot.h"
+#include "artwork/BoxStyleSnapshot.h"
+
+#include <string>
 
 #include <QUndoCommand>
 
 class DashConfig;
 
-// Puts a recoloured bar back on the stock art its ".barcolor.json" record
-// names, with the bar geometry it had. The record stays for the saved file
+// Puts a recoloured bar back on the stock art its stamp or its
+// ".barcolor.json" record names (colouredBar), with the bar geometry the
+// record keeps, and fits that art to the bar's size as a resize does. The record stays for the saved file
 // that still shows the colour; the next save removes it. Without a stored
 // origin nothing changes; a failed first redo marks the command obsolete, so
 // the stack drops it and no Undo entry does nothing. The creator learns the
@@ -33,5 +37,9 @@ private:
     bool m_redone = false;
     bool m_result = false;
     BarColorSnapshot m_snapshot;
+    std::string m_origin; // the stock item the bar goes back to
+    // The bar on its stock art before the fit to its size, for undo.
+    BoxStyleSnapshot m_beforeFit;
+    bool m_fitted = false;
     bool m_undoRefused = false; // the last undo left the bar stock
 };

@@ -373,8 +373,7 @@ void MoveCommand::fitColoredBar()
     }
     m_barRedrawn = false;
     // Only a bar in coloured art has a colour to draw again.
-    const MaskElement* target = targetMask();
-    if (!target || !paramValue(target->node, "PATH_REL_AiM_MASK").contains("/s04_homebrew/zbar_"))
+    if (!targetMask() || !m_config->colouredBar(m_page, m_mask).coloured)
         return;
     if (!m_barCaptured) {
         m_barBefore = m_config->barColorSnapshot(m_page, m_mask);

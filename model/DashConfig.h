@@ -5,6 +5,7 @@
 #include "artwork/BarFill.h"
 #include "artwork/BoxStyleInfo.h"
 #include "artwork/BoxStyleSnapshot.h"
+#include "artwork/ColouredBar.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
 #include "model/ArchiveIndex.h"
@@ -178,11 +179,13 @@ public:
     // A single or multi-value box item the editor drew ("zbox_" set, "box_"
     // or "mbox_" item), or a paste's copy of one.
     static bool isEditorBoxItem(const QString& path);
-    // A bar the editor coloured: its "zbar_" set, or a paste's copy of it.
-    static bool isColouredBarItem(pugi::xml_node mask);
-    // A coloured bar whose art is a copy with pasted pictures in it: neither
-    // the stock art nor a new colouring holds those pictures.
-    static bool holdsPastedColouredArt(pugi::xml_node mask);
+    // Whether the mask shows a bar the editor coloured and from what stock
+    // item, from its stamp and its record (colouredBarOf); the one answer
+    // every entry asks. (artwork/ColouredBar.cpp)
+    ColouredBar colouredBar(int page, int mask) const;
+    // The same for the mask element wherever it is in the configuration.
+    ColouredBar colouredBar(pugi::xml_node mask) const;
+    // The refusal of a change to a coloured bar holding pasted pictures.
     static QString pastedColouredArtRefusal();
     // Every box-style and bar-colour record of a mask that it does not fit,
     // in page and mask order.
@@ -281,10 +284,11 @@ public:
     // An install that holds the item already is never drawn into: holding
     // this very picture it is copied to the installs that lack it, holding
     // another the write is refused. What it creates goes to `made` (when
-    // given); a failed write takes it away itself.
+    // given); a failed write takes it away itself. `extraFiles`: more of the
+    // item's files (by name) drawn with the picture, written after it.
     bool writeMaskPanel(int page, int mask, const QImage& image, const QString& copySource, const QString& device,
                         const QString& stem, const QString& item, bool removeBorderColour,
-                        MadeArtFolders* made = nullptr);
+                        MadeArtFolders* made = nullptr, const QMap<QString, QByteArray>* extraFiles = nullptr);
     bool applyBoxStyle(int page, int mask, const QString& styleId, quint32 accentArgb, bool showDividers,
                        int borderPx, const QString& caption, quint32 captionArgb);
     bool renderMultiBoxPanel(int page, int mask, int rows, int cols, const QString& styleId, const QColor& accent,
@@ -300,7 +304,18 @@ public:
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
+    // A bar without colour has every picture of its stock item fitted.
     int fitMaskArtToGeometry(int page, int mask);
+    // The stock bar item at originRel with its pictures of the item's size
+    // drawn at width x height, into the fit item `item` (named for them and
+    // hashSource when empty; a given name must be theirs). The mask then
+    // points at it, its other parameters as they were. False when the
+    // origin cannot be read or the item not written.
+    // `stem`: the homebrew set's (homebrewSetStem() for a new item).
+    bool drawFittedBar(int page, int mask, const QString& originRel, const QString& hashSource, int width,
+                       int height, const QString& stem, QString& item);
+    // fitMaskArtToGeometry of a bar element.
+    int fitBarArtToGeometry(int page, int mask);
     // The warning the last art fit left for the user, now cleared.
     QString takePendingStatus();
 
@@ -340,8 +355,10 @@ public:
     // Draws the coloured art of the bar at (page, mask) from the stock item
     // at origin at width x height, into the folder of that state; returns its
     // relative path, or empty when no install received it.
+    // `pastedFrom`: the coloured art with pasted pictures the bar shows,
+    // whose pictures the stock item lacks come along (into a paste's set).
     QString drawColoredBar(int page, int mask, const QString& origin, int width, int height,
-                           MadeArtFolders* made = nullptr);
+                           MadeArtFolders* made = nullptr, const QString& pastedFrom = QString());
     // After a resize of a coloured bar: its art drawn again at the element's
     // new size (a folder per state, so the open finds it elsewhere too), and
     // its record's stock geometry set to originalCoords, the geometry the
@@ -360,9 +377,11 @@ public:
     // `litStrips`: the lit strips the bar's scales name, recoloured too.
     // `fill`: the way the bar fills, along which the ramp runs.
     bool installColoredBarArt(const QString& origin, const QString& newRel, int width, int height,
-                              const QStringList& litStrips, BarFill fill, MadeArtFolders* made = nullptr);
+                              const QStringList& litStrips, BarFill fill, MadeArtFolders* made = nullptr,
+                              const QString& pastedFrom = QString());
     // The folder (relative path) a colouring of that state writes: the set's
-    // own name, or the next free one when that folder holds other art.
+    // own name (with its "zbar_" or "zpaste_" start), or the next free one
+    // when that folder holds other art.
     QString freeColoredBarFolder(const QString& origin, const QString& device, const QString& setName,
                                  const QString& item, int width, int height, const QStringList& litStrips,
                                  BarFill fill) const;
@@ -633,7 +652,7 @@ private:
     // the item; true when one of them received the whole item.
     bool drawMaskPanel(const QStringList& itemFolders, const QImage& image, const QByteArray& tgz,
                        const QString& copySource, const QString& item, bool removeBorderColour,
-                       MadeArtFolders& made);
+                       MadeArtFolders& made, const QMap<QString, QByteArray>* extraFiles);
     // --- the repair of the editor's box art (artwork/DashConfigHomebrewRepair.cpp)
     enum class DrawnBox { InPlace, OwnItem, Left, Failed };
     // Draws a box's record: into the item the mask points at when the record

@@ -70,7 +70,8 @@ public:
     // leaving the field would: a save then writes what the user sees.
     void commitTyping();
 
-    void setBarColorEnabled(bool visible, bool hasColour);
+    // canColour: Color... would not be refused.
+    void setBarColorEnabled(bool visible, bool hasColour, bool canColour = true);
     void setIconPreviewEnabled(bool visible, bool hasPreview);
     void showIconInfo(bool isIcon, const IconPreviewInfo& info);
     void updateBoxInfo(const BoxStyleInfo& style, const MultiBoxInfo& multi);

@@ -491,9 +491,10 @@ void PropertyPanel::refreshGeometry()
     updateFontWarning();
 }
 
-void PropertyPanel::setBarColorEnabled(bool visible, bool hasColour)
+void PropertyPanel::setBarColorEnabled(bool visible, bool hasColour, bool canColour)
 {
     barColorButton->setVisible(visible);
+    barColorButton->setEnabled(visible && canColour);
     barColorRemoveButton->setVisible(visible);
     barColorRemoveButton->setEnabled(visible && hasColour);
 }

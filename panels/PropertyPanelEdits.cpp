@@ -194,7 +194,7 @@ QRect PropertyPanel::committedGeometry(const QObject* from) const
 // and the window says why.
 bool PropertyPanel::applyWidgetGeometry(const QRect& typed)
 {
-    const QString refusal = barWidgetGeometryRefusal(mask->node, widget->node);
+    const QString refusal = barWidgetGeometryRefusal(config, mask->node, widget->node);
     if (!refusal.isEmpty() && typed != QRect(widget->x, widget->y, widget->w, widget->h)) {
         {
             QScopedValueRollback<bool> guard(filling, true);

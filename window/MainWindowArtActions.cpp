@@ -93,23 +93,9 @@ void MainWindow::applyColorBar(int maskIndex)
         restylableMask(maskIndex, isBarWithoutDigitMask, tr("Bar color is only available for bargraph widgets"));
     if (!bar)
         return;
-    // A ring gauge's bar only carries its scale: the device draws the arc,
-    // and a band would land on the dial picture instead.
-    if (maskHasChildClass(bar->node, "Ring")) {
-        statusBar()->showMessage(tr("Bar color is not available for ring gauges: the device draws the ring's arc "
-                                    "itself, so a colour band would only cover the dial picture"),
-                                 6000);
-        return;
-    }
-    if (DashConfig::holdsPastedColouredArt(bar->node)) {
-        statusBar()->showMessage(tr("Bar color apply failed — %1").arg(DashConfig::pastedColouredArtRefusal()), 6000);
-        return;
-    }
-    // The band spans the element: a bar that covers less of it, or two
-    // bars in it (a +- Ref Time bar), would have it run past them.
-    const QString shape = barShapeRefusal(bar->node);
-    if (!shape.isEmpty()) {
-        statusBar()->showMessage(tr("Bar color is not available for %1").arg(shape), 8000);
+    const QString refusal = barColorRefusal(&config, bar->node);
+    if (!refusal.isEmpty()) {
+        statusBar()->showMessage(refusal, 8000);
         return;
     }
     propertyPanel->clear();

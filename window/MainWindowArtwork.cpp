@@ -31,7 +31,8 @@ void MainWindow::removeBarColor(int maskIndex)
         showArtworkFailure(tr("Remove color"), tr("Remove bar color failed"), unreadable, QString());
         return;
     }
-    if (DashConfig::holdsPastedColouredArt(config.maskAt(currentPage, maskIndex)->node)) {
+    const ColouredBar bar = config.colouredBar(currentPage, maskIndex);
+    if (bar.pasted) {
         statusBar()->showMessage(tr("Remove bar color failed — %1").arg(DashConfig::pastedColouredArtRefusal()), 6000);
         return;
     }
@@ -40,11 +41,8 @@ void MainWindow::removeBarColor(int maskIndex)
     // Without a stored original there is nothing to go back to: say so
     // without pushing, so the history (and its redo steps) stays as it was.
     bool removed = false;
-    // A record the bar's art was not made from is no original of it.
-    const BarColorRecord record =
-        config.loadBarColorSidecar().value(config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors));
-    const bool original = !record.originalPathRel.isEmpty()
-        && DashConfig::barColorRecordFits(record, config.maskAt(currentPage, maskIndex)->node);
+    // The stock item the bar's stamp or its fitting record names.
+    const bool original = bar.coloured && !bar.origin.isEmpty();
     if (original)
         undoStack->push(new BarColorRemoveCommand(&config, currentPage, maskIndex, &removed));
     showRestyledMask(maskIndex);

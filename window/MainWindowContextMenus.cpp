@@ -5,6 +5,7 @@
 #include "window/MainWindow.h"
 
 #include "window/WidgetClipboard.h"
+#include "artwork/BarShape.h"
 #include "canvas/DashCanvas.h"
 #include "model/ChannelKind.h"
 #include "panels/Asker.h"
@@ -164,7 +165,8 @@ void MainWindow::fillWidgetMenu(QMenu* menu, int maskIndex, int widgetIndex)
     if (mask && isBarWithoutDigitMask(mask->node)) {
         menu->addSeparator();
         addContextEntry(menu, tr("Color bar (green\u2192amber\u2192red)"),
-                        [this, maskIndex] { applyColorBar(maskIndex); });
+                        [this, maskIndex] { applyColorBar(maskIndex); })
+            ->setEnabled(barColorRefusal(&config, mask->node).isEmpty());
     }
     addValueBarEntry(menu, maskIndex, widgetIndex);
     menu->addSeparator();

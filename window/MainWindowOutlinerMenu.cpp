@@ -2,6 +2,7 @@
 // empty space below the rows offer.
 #include "window/MainWindow.h"
 
+#include "artwork/BarShape.h"
 #include "canvas/DashCanvas.h"
 #include "model/ChannelKind.h"
 #include "panels/ElementListPanel.h"
@@ -51,7 +52,8 @@ void MainWindow::fillOutlinerWidgetMenu(QMenu& menu, int maskIndex, int widgetIn
     }
     if (isBarWithoutDigitMask(node)) {
         menu.addSeparator();
-        addContextEntry(&menu, tr("Color bar (green→amber→red)"), [this, maskIndex] { applyColorBar(maskIndex); });
+        addContextEntry(&menu, tr("Color bar (green→amber→red)"), [this, maskIndex] { applyColorBar(maskIndex); })
+            ->setEnabled(barColorRefusal(&config, node).isEmpty());
     }
     if (isDigitValueMask(node)) {
         menu.addSeparator();

@@ -6,6 +6,7 @@
 #include "editing/DeleteCommand.h"
 #include "editing/SetLabelTextCommand.h"
 #include "editing/SetValueAlignmentCommand.h"
+#include "artwork/BarShape.h"
 #include "model/ChannelKind.h"
 #include "panels/ElementListPanel.h"
 #include "panels/PageListPanel.h"
@@ -121,12 +122,11 @@ void MainWindow::showMaskDetails(int maskIndex)
     // removal is offered, and says why it cannot work.
     // A record the bar's art was not made from offers no removal.
     if (isBar) {
-        const BarColorRecord record = config.loadBarColorSidecar().value(
-            config.sidecarKey(currentPage, maskIndex, SidecarStore::BarColors));
-        colored = (record.colored && DashConfig::barColorRecordFits(record, mask->node))
+        colored = config.colouredBar(currentPage, maskIndex).coloured
             || !config.sidecarReadFailure(SidecarStore::BarColors).isEmpty();
     }
-    propertyPanel->setBarColorEnabled(isBar, colored);
+    // Color... is offered where it would not be refused.
+    propertyPanel->setBarColorEnabled(isBar, colored, barColorRefusal(&config, mask->node).isEmpty());
 
     const bool isIcon = mask->kind == MaskIcon;
     const bool hasPreview = isIcon && !config.iconPreviewGraphic(currentPage, maskIndex).isEmpty();

@@ -252,11 +252,16 @@ private Q_SLOTS:
         QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "m2on3.png", png(Qt::blue)));
         QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "m2onX.png", png(Qt::white)));
         QVERIFY(rs3.writeFile(Rs3Fixture::Stable, folder + "m2on99.txt", "x"));
+        // A bar stamped with the stock item it was coloured from.
+        const QByteArray bar = "<p n='DE_BARCOLOR_SRC'>aim/resources/overlay/mxg_12/masks/set/standard/s01/bar/</p>"
+                               "<e c='Bargraph'/>";
         pugi::xml_document doc;
         DashCanvas canvas;
-        QCOMPARE(colourOf(canvas.loadHomebrewBarPixmap(maskWithFolder(doc, folder.toUtf8()))), QColor(Qt::green));
+        QCOMPARE(colourOf(canvas.loadHomebrewBarPixmap(maskWithFolder(doc, folder.toUtf8(), bar))), QColor(Qt::green));
+        // Neither stamped nor recorded: no colouring, whatever its folder is called.
         pugi::xml_document other;
-        QVERIFY(canvas.loadHomebrewBarPixmap(maskWithFolder(other, "aim/resources/overlay/mxg_12/masks/set/standard/s04_Homebrew/zbar_rpm")).isNull());
+        DashCanvas fresh;
+        QVERIFY(fresh.loadHomebrewBarPixmap(maskWithFolder(other, folder.toUtf8(), "<e c='Bargraph'/>")).isNull());
     }
 
     void iconFallThrough()

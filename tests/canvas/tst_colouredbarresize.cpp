@@ -3,6 +3,7 @@
 #include "editing/BarColorCommand.h"
 #include "editing/MoveCommand.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "DemoStock.h"
@@ -211,6 +212,63 @@ private Q_SLOTS:
             QCOMPARE(countBright(drawn, QRect(420 + 240 + 10, 230 + 10, 100, 60), 20), 0);
             QCOMPARE(countBright(drawn, QRect(40 + 10, 100 + 150 + 10, 60, 50), 20), 0);
         }
+    }
+
+    // The demo's stock lying bar resized from 340 to 200 and saved: every
+    // picture the element points at is fitted to it, the bar lights to its
+    // value and nothing of it is drawn past the element, here and, the file
+    // alone, on another computer.
+    void stockBarPicturesFitTheResize()
+    {
+        auto here = std::make_unique<Rs3Fixture>();
+        QVERIFY(here->addDemoStock(Rs3Fixture::Stable));
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("stock")));
+        QVERIFY(!path.isEmpty());
+        {
+            DashConfig c;
+            QVERIFY(c.load(path));
+            QVERIFY(keepBarsOnly(c, *here) >= 0);
+            QUndoStack stack;
+            const MaskElement& m = c.pages[kRace].masks[0];
+            stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, 200, m.h, &c, kRace, 0, false, true));
+            QVERIFY(c.save(path));
+        }
+        const auto check = [](DashConfig& opened) {
+            const pugi::xml_node node = opened.pages[kRace].masks[0].node;
+            QCOMPARE(paramInt(node, "WIDTH"), 200);
+            const QString folder = DashConfig::resolveOverlayDir(QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK")));
+            QVERIFY(!folder.isEmpty());
+            QStringList names = DashConfig::collectWidgetAssetReferences(findBargraphChild(node));
+            names << QStringLiteral("mask.png");
+            QVERIFY(names.size() >= 3);
+            for (const QString& name : names) {
+                const QString file = folder + QLatin1Char('/') + name;
+                const QImage image = name.endsWith(QLatin1String(".tgz")) ? TgzImage::decodeFile(file) : QImage(file);
+                QVERIFY2(!image.isNull(), qPrintable(file));
+                QVERIFY2(image.width() <= 200, qPrintable(name + QStringLiteral(" is %1 wide").arg(image.width())));
+            }
+            const int row = 230 + 30;
+            QCOMPARE(litLength(render(opened, 0.0), 420, 200, row), 0);
+            const int half = litLength(render(opened, 4000.0), 420, 200, row);
+            QVERIFY2(qAbs(half - 100) <= 4, qPrintable(QString::number(half)));
+            QCOMPARE(litLength(render(opened, 8000.0), 420, 200, row), 200);
+            for (double v : {0.0, 4000.0, 8000.0})
+                QCOMPARE(countBright(render(opened, v), QRect(420 + 200 + 10, 230 + 10, 140, 60), 20), 0);
+        };
+        DashConfig reread;
+        QVERIFY(reread.load(path));
+        check(reread);
+
+        // Another computer: the stock install alone, the file alone.
+        here.reset();
+        Rs3Fixture elsewhere;
+        QVERIFY(elsewhere.addDemoStock(Rs3Fixture::Stable));
+        const QString copy = TestEnvironment::makeTempDir(QStringLiteral("elsewhere")) + "/Demo.zconf2";
+        QVERIFY(QFile::copy(path, copy));
+        DashConfig opened;
+        QVERIFY(opened.load(copy));
+        QVERIFY(opened.homebrewRepairCount >= 1);
+        check(opened);
     }
 };
 

@@ -342,7 +342,11 @@ private Q_SLOTS:
         stack.push(new BarColorRemoveCommand(&c, 0, 0, &removed));
         QVERIFY(removed);
         QCOMPARE(stack.text(stack.index() - 1), QStringLiteral("Remove bar color"));
-        QCOMPARE(param(c, "PATH_REL_AiM_MASK"), QString::fromLatin1(kStock));
+        // The stock art, fitted to the bar's size (its pictures are 40 x 20).
+        QCOMPARE(param(c, "DE_FIT_SRC"), QString::fromLatin1(kStock));
+        QVERIFY2(param(c, "PATH_REL_AiM_MASK").contains("/Items/fit_"), qPrintable(param(c, "PATH_REL_AiM_MASK")));
+        QCOMPARE(QImage(fx.absolutePath(Rs3Fixture::Stable, param(c, "PATH_REL_AiM_MASK")) + "mask.png").size(),
+                 QSize(120, 30));
         QVERIFY(!c.pages[0].masks[0].node.find_child_by_attribute("p", "n", "DE_BARCOLOR_SRC"));
         QCOMPARE(DashConfig::barGeometryText(barOf(c)), QString::fromLatin1(kStockCoords));
         // The record stays for the saved file until the next save.
@@ -596,13 +600,21 @@ private Q_SLOTS:
         QVERIFY2(PixelProbe::near(art.pixelColor(start), QColor(0, 220, 0), 8), qPrintable(art.pixelColor(start).name()));
         QVERIFY2(PixelProbe::near(art.pixelColor(end), QColor(255, 0, 0), 8), qPrintable(art.pixelColor(end).name()));
         QVERIFY(c.save(path));
-        const auto made = Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable));
 
         bool removed = false;
         stack.push(new BarColorRemoveCommand(&c, 0, 0, &removed));
         QVERIFY(removed);
+        // The stock art fitted to the bar's size; otherwise the bar as it was.
+        QCOMPARE(param(c, "DE_FIT_SRC"), stock);
+        const QString fitted = param(c, "PATH_REL_AiM_MASK");
+        QCOMPARE(QImage(fx.absolutePath(Rs3Fixture::Stable, fitted) + "mask.png").size(), size);
+        setParam(c.pages[0].masks[0].node, "PATH_REL_AiM_MASK", stock.toUtf8());
+        removeParams(c.pages[0].masks[0].node, "DE_FIT_SRC");
         QCOMPARE(ConfigSnapshot::documents(c), xml0);
+        setParam(c.pages[0].masks[0].node, "PATH_REL_AiM_MASK", fitted.toUtf8());
+        setParam(c.pages[0].masks[0].node, "DE_FIT_SRC", stock.toUtf8());
         stack.undo();
+        const auto made = Rs3Fixture::treeSnapshot(fx.root(Rs3Fixture::Stable));
 
         QVERIFY(QDir(fx.absolutePath(Rs3Fixture::Stable, item)).removeRecursively());
         DashConfig reopened;

@@ -440,6 +440,7 @@ private Q_SLOTS:
         setParam(mask, "PATH_REL_AiM_MASK", art.toUtf8());
         if (!stamp.isEmpty())
             setParam(mask, "DE_BARCOLOR_SRC", stamp.toUtf8());
+        mask.append_child("e").append_attribute("c") = "Bargraph";
         const BarColorRecord record{true, 8000, "aim/resources/overlay/mxg_12/masks/set/standard/s01/p01/Items/md3/", ""};
         QCOMPARE(DashConfig::barColorRecordFits(record, mask), fits);
     }
