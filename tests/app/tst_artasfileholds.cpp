@@ -566,6 +566,59 @@ private Q_SLOTS:
         QVERIFY(!DashConfig::resolveOverlayDir(maskPath(*config, 0, bar)).isEmpty());
     }
 
+    // No entry adds a widget inside a coloured bar that its colours would
+    // not cover: each is refused with the reason and changes nothing. One
+    // already there (an older file) is named by the check.
+    void widgetsAreNotAddedToAColouredBar_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("Duplicate Widget") << "duplicate";
+        QTest::newRow("Paste Widget") << "paste";
+        QTest::newRow("Add value bar") << "value bar";
+        QTest::newRow("Check config") << "check";
+    }
+    void widgetsAreNotAddedToAColouredBar()
+    {
+        QFETCH(QString, entry);
+        const int bar = maskOn(0, DemoStock::barItem());
+        window->applyColorBar(bar);
+        auto* canvas = window->findChild<DashCanvas*>();
+        canvas->setSelectedMask(bar);
+        canvas->setSelectedWidget(0);
+        if (entry == QLatin1String("paste")) {
+            window->copyWidget();
+            canvas->setSelectedWidget(-1);
+        }
+        const QByteArray documents = ConfigSnapshot::documents(*config);
+        const int steps = stack->count();
+        const size_t widgets = config->pages[0].masks[size_t(bar)].widgets.size();
+        if (entry == QLatin1String("check")) {
+            pugi::xml_document copy;
+            QVERIFY(config->copyWidgetXml(0, bar, 0, copy));
+            QVERIFY(config->insertWidget(0, bar, copy.first_child(), 10, 10, -1) >= 0);
+            QStringList named;
+            for (const ConfigFinding& f : ConfigCheck::checkConfig(*config)) {
+                if (f.code == QLatin1String("coloured-overrun"))
+                    named << f.elementId + QLatin1Char(':') + f.message;
+            }
+            QCOMPARE(named.size(), 1);
+            QVERIFY2(named[0].startsWith(config->pages[0].masks[size_t(bar)].id + QLatin1Char(':'))
+                         && named[0].contains(QStringLiteral("a second bar")),
+                     qPrintable(named[0]));
+            return;
+        }
+        if (entry == QLatin1String("duplicate"))
+            window->duplicateWidget();
+        else if (entry == QLatin1String("paste"))
+            window->pasteWidget();
+        else
+            window->addValueBar(bar);
+        QVERIFY2(status().startsWith(QStringLiteral("Remove color first, then add the bar")), qPrintable(status()));
+        QCOMPARE(stack->count(), steps);
+        QCOMPARE(ConfigSnapshot::documents(*config), documents);
+        QCOMPARE(config->pages[0].masks[size_t(bar)].widgets.size(), widgets);
+    }
+
     // Remove color, then Save As: the new file gets no record of the colour
     // it does not show; the file left behind keeps the one it shows.
     void saveAsCarriesOnlyRecordsTheNewFileShows()
