@@ -5,6 +5,7 @@
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cmath>
 #include <cstring>
 
@@ -388,7 +389,14 @@ void MoveCommand::fitColoredBar()
     if (m_config->fitColoredBarToGeometry(m_page, m_mask, coords, &made) != 1)
         return;
     m_barMade = made;
-    m_barMark = m_config->artState.kept(m_barMade, m_barMade.paths());
+    // The folders it made are claimed, so another window's save that takes
+    // one keeps it from this step's undo.
+    QStringList folders;
+    for (const QString& path : m_barMade.paths()) {
+        if (QFileInfo(path).isDir())
+            folders << path;
+    }
+    m_barMark = m_config->artState.kept(m_barMade, folders);
     m_barAfter = m_config->barColorSnapshot(m_page, m_mask);
     m_barAfter.barGeometry.clear();
     m_barRedrawn = true;
