@@ -85,3 +85,37 @@ QString barColorRefusal(const DashConfig* config, pugi::xml_node mask)
         return QCoreApplication::translate("DashConfig", "Bar color is not available for %1").arg(shape);
     return {};
 }
+
+QString widgetAddRefusal(const DashConfig* config, pugi::xml_node mask, bool isBar, const QRect& place)
+{
+    if (!mask || !(config ? config->colouredBar(mask) : colouredBarOf(mask, nullptr)).coloured)
+        return {};
+    if (isBar)
+        return QCoreApplication::translate("DashConfig",
+                                           "Remove color first, then add the bar: the element's coloured pictures "
+                                           "light up for the one bar it holds, so a second bar would not take the "
+                                           "colours");
+    int maskW = 0;
+    int maskH = 0;
+    if (place.isEmpty() || !elementDeclaredSize(mask, maskW, maskH) || QRect(0, 0, maskW, maskH).contains(place))
+        return {};
+    return QCoreApplication::translate("DashConfig",
+                                       "Remove color first, or keep the widget inside the element: at %1, %2 "
+                                       "(%3 x %4) it would reach past the %5 x %6 coloured element, outside its "
+                                       "colours")
+        .arg(place.x())
+        .arg(place.y())
+        .arg(place.width())
+        .arg(place.height())
+        .arg(maskW)
+        .arg(maskH);
+}
+
+QRect addedWidgetRect(pugi::xml_node widget, const QPoint& offset)
+{
+    int w = 0;
+    int h = 0;
+    if (!widget || !elementDeclaredSize(widget, w, h))
+        return {};
+    return QRect(paramInt(widget, "XPOS") + offset.x(), paramInt(widget, "YPOS") + offset.y(), w, h);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <pugixml.hpp>
 
@@ -24,3 +26,13 @@ QString barWidgetGeometryRefusal(const DashConfig* config, pugi::xml_node mask, 
 // empty when it can. The one test of Color...'s refusal and of its being
 // offered at all.
 QString barColorRefusal(const DashConfig* config, pugi::xml_node mask);
+
+// Why no widget shaped `place` (its rectangle in the element, as it would be
+// added; an empty one is not checked) can be added to `mask`: the element's
+// coloured pictures span it and light up for its one bar, so a second bar
+// would not take the colours, and a widget reaching past the element would
+// lie outside them. Empty when it can, and for an element without colour.
+// The one check of Duplicate Widget, Paste Widget and Add value bar.
+QString widgetAddRefusal(const DashConfig* config, pugi::xml_node mask, bool isBar, const QRect& place);
+// The rectangle in its element of a copy of `widget` moved by `offset`.
+QRect addedWidgetRect(pugi::xml_node widget, const QPoint& offset);

@@ -334,7 +334,7 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
     // never be removed, so a record that cannot be written leaves the mask as
     // it was, and the installs without the folders this colouring made.
     records.insert(key, BarColorRecord{true, redline, origin, originalCoords});
-    if (!saveBarColorSidecar(records)) {
+    if (!stageBarColorSidecar(records)) {
         qWarning() << "applyBarColor: the colour could not be recorded; the bar keeps its art:" << sidecarFailure;
         made.removeAll();
         return false;

@@ -77,7 +77,8 @@ QString DashConfig::scaledBarGeometryText(const QString& text, const QSize& from
     return barGeometryText(bar);
 }
 
-int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QString& originalCoords)
+int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QString& originalCoords,
+                                        MadeArtFolders* madeOut)
 {
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node || !findBargraphChild(m->node))
@@ -123,12 +124,15 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
         return fail();
     if (recorded && rec->originalCoords != originalCoords) {
         rec->originalCoords = originalCoords;
-        if (!saveBarColorSidecar(records)) {
+        if (!stageBarColorSidecar(records)) {
             made.removeAll();
             return fail();
         }
     }
     setParam(node, "PATH_REL_AiM_MASK", newRel.toUtf8());
+    // The step that asked for the drawing takes it back with its undo.
+    if (madeOut)
+        madeOut->add(made);
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
     qInfo() << "fitColoredBarToGeometry:" << key << "drawn at" << width << "x" << height << "in" << newRel;

@@ -1,9 +1,11 @@
 #include "check/ConfigCheck.h"
 
+#include "artwork/BarShape.h"
 #include "artwork/StaleArtRecord.h"
 #include "model/DashConfig.h"
 #include "model/InstallAdvice.h"
 #include "model/PathGuard.h"
+#include "model/XmlParams.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -316,6 +318,28 @@ void checkUnrecordedArt(ConfigFindings& out, const MaskContext& m, const std::ve
     }
 }
 
+// Widgets of a coloured element its colours do not cover: a second bar, or
+// one reaching past the element (a duplicate or paste made before such
+// additions were refused). The same test as adding one.
+void checkColouredOverrun(ConfigFindings& out, const DashConfig& config, const MaskContext& m)
+{
+    bool barSeen = false;
+    for (const WidgetModel& w : m.mask->widgets) {
+        const bool bar = hasClass(w.node, "Bargraph") || hasClass(w.node, "BargraphTrapezio");
+        // The element's own bar is the one its colours light up.
+        if (bar && !std::exchange(barSeen, true))
+            continue;
+        if (widgetAddRefusal(&config, m.mask->node, bar, addedWidgetRect(w.node, QPoint())).isEmpty())
+            continue;
+        addFinding(out, 1, m.pageIndex, m.mask->id, "coloured-overrun",
+                   tr("Its coloured pictures do not cover its widget %1: %2.")
+                       .arg(w.id, bar ? tr("a second bar") : tr("it reaches past the element")),
+                   tr("On the dash the widget shows without the colours, or runs past the element over its "
+                      "neighbour. Delete the widget, or Remove color and colour the bar again."));
+        out.last().repairable = false;
+    }
+}
+
 void checkMask(ConfigFindings& out, const MaskContext& m)
 {
     checkInventedSlot(out, m);
@@ -396,6 +420,7 @@ ConfigFindings checkConfig(const DashConfig& config)
             checkMask(findings, m);
             checkStaleRecords(findings, m, stale, k);
             checkUnrecordedArt(findings, m, unrecorded, k);
+            checkColouredOverrun(findings, config, m);
         }
     }
     return findings;

@@ -39,8 +39,9 @@ bool DashConfig::restoreBarRecord(const QString& key, const BarColorSnapshot& r)
                                            QString::fromStdString(r.originalCoords)});
     else
         records.remove(key);
-    // A store that already holds it is not written: nothing can fail then.
-    return records == before || saveBarColorSidecar(records);
+    // A store that already holds it is not touched: nothing can fail then.
+    // Otherwise the record waits for the save, like the art it describes.
+    return records == before || stageBarColorSidecar(records);
 }
 
 bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorSnapshot& r)

@@ -5,6 +5,7 @@
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cmath>
 #include <cstring>
 
@@ -365,11 +366,13 @@ void MoveCommand::fitColoredBar()
 {
     if (!m_config)
         return;
-    // A later redo points the bar at what the first one drew.
-    if (m_barRedrawn) {
+    // A later redo points the bar at what the first one drew, unless the
+    // undo took that drawing away again: then it is drawn anew.
+    if (m_barRedrawn && !DashConfig::resolveOverlayDir(QString::fromStdString(m_barAfter.pathRel)).isEmpty()) {
         m_config->restoreBarArtwork(m_page, m_mask, m_barAfter);
         return;
     }
+    m_barRedrawn = false;
     // Only a bar in coloured art has a colour to draw again.
     if (!targetMask() || !m_config->colouredBar(m_page, m_mask).coloured)
         return;
@@ -382,8 +385,18 @@ void MoveCommand::fitColoredBar()
     // Edges scaled too: a redrawn bar's edges follow its element (redo).
     const QString coords = DashConfig::scaledBarGeometryText(QString::fromStdString(m_barBefore.originalCoords),
                                                              QSize(m_oldW, m_oldH), QSize(m_newW, m_newH), true);
-    if (m_config->fitColoredBarToGeometry(m_page, m_mask, coords) != 1)
+    MadeArtFolders made;
+    if (m_config->fitColoredBarToGeometry(m_page, m_mask, coords, &made) != 1)
         return;
+    m_barMade = made;
+    // The folders it made are claimed, so another window's save that takes
+    // one keeps it from this step's undo.
+    QStringList folders;
+    for (const QString& path : m_barMade.paths()) {
+        if (QFileInfo(path).isDir())
+            folders << path;
+    }
+    m_barMark = m_config->artState.kept(m_barMade, folders);
     m_barAfter = m_config->barColorSnapshot(m_page, m_mask);
     m_barAfter.barGeometry.clear();
     m_barRedrawn = true;
@@ -391,6 +404,10 @@ void MoveCommand::fitColoredBar()
 
 void MoveCommand::restoreColoredBar()
 {
-    if (m_config && m_barRedrawn)
-        m_config->restoreBarArtwork(m_page, m_mask, m_barBefore);
+    if (!m_config || !m_barRedrawn)
+        return;
+    m_config->restoreBarArtwork(m_page, m_mask, m_barBefore);
+    // The folders the redraw made go with the step, unless a saved file may
+    // point at them now.
+    m_config->artState.takeBack(m_barMade, m_barMark);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "artwork/ArtState.h"
 #include "artwork/BarColorSnapshot.h"
+#include "artwork/MadeArtFolders.h"
 #include "artwork/BoxStyleSnapshot.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "editing/ParamRef.h"
@@ -88,6 +90,8 @@ private:
     BarColorSnapshot m_barBefore; // art and record of a coloured bar before the first redraw
     bool m_barRedrawn = false;    // the first redo drew it again
     BarColorSnapshot m_barAfter;  // what that redo made
+    MadeArtFolders m_barMade;     // the folders and files that redraw created
+    ArtState::Mark m_barMark;
     bool m_rescale;
     bool m_childrenCaptured = false;
     std::vector<CapturedParam> m_childParams;

@@ -36,6 +36,7 @@
 #include <QStringList>
 #include <array>
 #include <initializer_list>
+#include <optional>
 #include <functional>
 #include <pugixml.hpp>
 #include <vector>
@@ -150,11 +151,15 @@ public:
     // False, with the reason of the first store that cannot be read in
     // sidecarFailure, when an edit that needs these stores must not start.
     bool sidecarsReadable(std::initializer_list<SidecarStore> stores);
-    // The stores as the open or the last save left them. An edit writes its
-    // records at once; Discard, and a Save As for the file it leaves, take
-    // back each record the configuration wrote since, to its saved value,
-    // and leave every other one (copied in, or added by hand) as it is now.
+    // The stores as the open or the last save left them. Bar colour records
+    // wait for the save (stageBarColorSidecar); the others are written at
+    // once, and Discard and Save As take back each one written since.
     void keepSavedSidecars();
+    // False (why in sidecarFailure) when the store's file cannot be read.
+    bool stageBarColorSidecar(const QMap<QString, BarColorRecord>& records);
+    // The save's part (*before: the file as it was; putBackStaged undoes it).
+    bool writeStagedRecords(SavedStore* before = nullptr);
+    void putBackStaged(const SavedStore& before, const QMap<QString, BarColorRecord>& staged);
     // False, naming the stores that could not be written, in *error.
     bool putBackSavedSidecars(QString* error = nullptr);
     // The configuration goes on under newPath, beside copies of its stores:
@@ -347,7 +352,7 @@ public:
     // same resize gives the uncoloured bar. 0 not a coloured bar (or nothing
     // known to draw it from), 1 redrawn, 2 failed (fitWarning says why; the
     // bar keeps its art and record).
-    int fitColoredBarToGeometry(int page, int mask, const QString& originalCoords);
+    int fitColoredBarToGeometry(int page, int mask, const QString& originalCoords, MadeArtFolders* made = nullptr);
     // A bar geometry text (barGeometryText) as a resize of its element from
     // `from` to `to` changes it: the outline as scaleHotMouseLines scales it,
     // and with `rescale` every edge and size as a rescaling move does.
@@ -602,6 +607,7 @@ public:
     // the first since each restyle cleared it before it started.
     QString sidecarFailure;
     QList<SavedStore> savedSidecars;
+    std::optional<QMap<QString, BarColorRecord>> stagedBarColors; // while they differ from the file
     // By store file, the keys of the records the configuration added,
     // changed or removed there since keepSavedSidecars.
     QHash<QString, QSet<QString>> sidecarRecordsWritten;

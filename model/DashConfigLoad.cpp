@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 // What a load takes out of the config before it starts, so that a failed
@@ -122,6 +123,8 @@ bool DashConfig::load(const QString& path, QString* error)
     guard.deviceNote = std::exchange(deviceNote, QString());
     guard.devices.swap(devices);
     guard.pages.swap(pages);
+    // Records the previous configuration staged are not this one's.
+    std::optional<QMap<QString, BarColorRecord>> staged = std::exchange(stagedBarColors, std::nullopt);
     homebrewRepairCount = 0;
     homebrewRepairLeft.clear();
     homebrewRepairMismatched.clear();
@@ -223,6 +226,8 @@ bool DashConfig::load(const QString& path, QString* error)
     guard.ok = run();
 
     commitOrRestoreLoad(guard);
+    if (!guard.ok)
+        stagedBarColors = std::move(staged);
     // After success the guard holds the previous configuration; after a
     // failure it holds nothing.
     guard.pages.clear();

@@ -66,15 +66,19 @@ bool dropGone(QMap<QString, Record>& records, const LiveKeys& live)
     return dropped;
 }
 
+enum class BarRecords { WaitForSave, WriteNow };
+
 // Runs edit (true when it changed them) on each store's records and writes
-// back the stores it changed; false when one could not be written.
+// back the stores it changed; false when one could not be written. An edit's
+// bar colour records wait for the save; the save's own clean-up writes them.
 template <typename Edit>
-bool editEveryStore(DashConfig& config, Edit edit)
+bool editEveryStore(DashConfig& config, Edit edit, BarRecords when = BarRecords::WaitForSave)
 {
     bool ok = true;
     QMap<QString, BarColorRecord> bars = config.loadBarColorSidecar();
     if (edit(bars))
-        ok = config.saveBarColorSidecar(bars) && ok;
+        ok = (when == BarRecords::WriteNow ? config.saveBarColorSidecar(bars) : config.stageBarColorSidecar(bars))
+            && ok;
     QMap<QString, BoxStyleRecord> styles = config.loadBoxStyleSidecar();
     if (edit(styles))
         ok = config.saveBoxStyleSidecar(styles) && ok;
@@ -170,7 +174,8 @@ bool DashConfig::dropRecordsOfGoneMasks()
             live = liveRecordKeys();
         return *live;
     };
-    return editEveryStore(*this, [&liveKeys](auto& records) { return dropGone(records, liveKeys); });
+    return editEveryStore(
+        *this, [&liveKeys](auto& records) { return dropGone(records, liveKeys); }, BarRecords::WriteNow);
 }
 
 // A page without an id is named by its place among its file's pages, so a

@@ -14,6 +14,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -42,6 +44,8 @@ void DashConfig::leaveStoresFor(const QString& path, QString* warning)
                                            });
                                        }),
                         savedSidecars.end());
+    // The bar records staged for the save belong to the new name.
+    std::optional<QMap<QString, BarColorRecord>> staged = std::exchange(stagedBarColors, std::nullopt);
     QString why;
     if (!putBackSavedSidecars(&why)) {
         const QString left = tr("The records kept beside %1 could not all be put back as it was saved; they hold the "
@@ -52,6 +56,15 @@ void DashConfig::leaveStoresFor(const QString& path, QString* warning)
             *warning = warning->isEmpty() ? left : *warning + QStringLiteral("\n\n") + left;
     }
     zconf2Path = path;
+    stagedBarColors = std::move(staged);
+    if (!writeStagedRecords()) {
+        const QString left = tr("The bar colour records could not be written beside %1; the next save tries "
+                                "again: %2")
+                                 .arg(QDir::toNativeSeparators(path), sidecarFailure);
+        qWarning().noquote() << "leaveStoresFor:" << left;
+        if (warning)
+            *warning = warning->isEmpty() ? left : *warning + QStringLiteral("\n\n") + left;
+    }
     keepSavedSidecars();
 }
 

@@ -332,6 +332,8 @@ QStringList DashConfig::sidecarPaths() const
 
 QMap<QString, BarColorRecord> DashConfig::loadBarColorSidecar() const
 {
+    if (stagedBarColors)
+        return *stagedBarColors;
     return withAdopted(loadStore<BarColorRecord>(barColorSidecarPath(), kMasks, barColorFromJson),
                        legacyRecordKeys[storeIndex(SidecarStore::BarColors)]);
 }
@@ -374,8 +376,33 @@ bool DashConfig::writeStore(const QString& path, const char* listKey, const QJso
 
 bool DashConfig::saveBarColorSidecar(const QMap<QString, BarColorRecord>& records)
 {
-    return writeStore(barColorSidecarPath(), kMasks, listOf(records, barColorToJson));
+    if (!writeStore(barColorSidecarPath(), kMasks, listOf(records, barColorToJson)))
+        return false;
+    // The file holds the records now; nothing waits for it any more.
+    stagedBarColors.reset();
+    return true;
 }
+
+// A bar's record follows its art, and the art the saved file points at
+// stays in the installs until the next save: the record that file draws from
+// must stay beside it until then too, or an editor that ends without saving
+// leaves a file whose bars Remove color and Color… no longer understand.
+bool DashConfig::stageBarColorSidecar(const QMap<QString, BarColorRecord>& records)
+{
+    const QString path = barColorSidecarPath();
+    if (path.isEmpty())
+        return true;
+    const QString unreadable = sidecarReadFailure(SidecarStore::BarColors);
+    if (!unreadable.isEmpty()) {
+        qWarning().noquote() << "stageBarColorSidecar: kept" << path << "that cannot be read";
+        return noteSidecarWrite(false, unreadable);
+    }
+    stagedBarColors.reset();
+    if (records != loadBarColorSidecar())
+        stagedBarColors = records;
+    return true;
+}
+
 
 bool DashConfig::saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records)
 {
@@ -442,6 +469,12 @@ bool DashConfig::sidecarsReadable(std::initializer_list<SidecarStore> stores)
 QStringList DashConfig::storedSidecarKeys(SidecarStore store) const
 {
     const QString path = storePath(*this, store);
+    // Records waiting for the save are the store's too.
+    if (store == SidecarStore::BarColors && stagedBarColors) {
+        QStringList keys = readList(path, kMasks).keys() + stagedBarColors->keys();
+        keys.removeDuplicates();
+        return keys;
+    }
     return store == SidecarStore::IconPreviews ? iconRecords(path).keys() : readList(path, kMasks).keys();
 }
 
@@ -565,6 +598,7 @@ void DashConfig::keepSavedSidecars()
 
 bool DashConfig::putBackSavedSidecars(QString* error)
 {
+    stagedBarColors.reset();
     QStringList failed;
     for (const SavedStore& saved : savedSidecars) {
         QString why;
@@ -591,4 +625,28 @@ void DashConfig::moveSavedSidecarsTo(const QString& newPath)
         written.insert(index >= 0 ? after.value(index) : it.key(), it.value());
     }
     sidecarRecordsWritten = written;
+}
+
+bool DashConfig::writeStagedRecords(SavedStore* before)
+{
+    sidecarFailure.clear();
+    if (!stagedBarColors)
+        return true;
+    if (before) {
+        before->path = barColorSidecarPath();
+        before->existed = QFileInfo::exists(before->path);
+        before->unreadable = before->existed && !readWhole(before->path, &before->bytes);
+    }
+    return saveBarColorSidecar(*stagedBarColors);
+}
+
+void DashConfig::putBackStaged(const SavedStore& before, const QMap<QString, BarColorRecord>& staged)
+{
+    QString why;
+    const bool back = before.path.isEmpty() || before.unreadable
+        || (before.existed ? writeFileNoLink(before.path, before.bytes, QString(), &why)
+                           : !QFileInfo::exists(before.path) || QFile::remove(before.path));
+    if (!back)
+        qWarning().noquote() << "putBackStaged: the bar colour records beside the file stay as written:" << why;
+    stagedBarColors = staged;
 }

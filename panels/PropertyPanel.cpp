@@ -414,8 +414,11 @@ void PropertyPanel::connectControls()
     const auto doubleChanged = qOverload<double>(&QDoubleSpinBox::valueChanged);
     connect(channelCombo, indexChanged, this, &PropertyPanel::onChannelComboChanged);
     connect(alignCombo, indexChanged, this, &PropertyPanel::onAlignmentChosen);
-    for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin})
+    for (QSpinBox* spin : {xSpin, ySpin, wSpin, hSpin}) {
         connect(spin, spinChanged, this, &PropertyPanel::onSpinBoxChanged);
+        // Return or leaving the field settles a run of steps at once.
+        connect(spin, &QAbstractSpinBox::editingFinished, this, [this] { settleGeometry(); });
+    }
     // A long family name may be cut at the panel's width; the tool tip holds it.
     for (QComboBox* combo : {valueFontCombo, labelFontCombo})
         connect(combo, &QComboBox::currentTextChanged, combo, &QWidget::setToolTip);

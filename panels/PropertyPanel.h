@@ -26,6 +26,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QTimer;
 class QUndoStack;
 
 // The property editor at the right of the canvas: the selected mask or
@@ -146,6 +147,17 @@ private:
     bool applyWidgetGeometry(const QRect& typed);
     bool applyMaskGeometry(const QRect& typed);
     int shownMaskIndex() const;
+    // A run of steps in a mask's geometry fields (an arrow held, steps in a
+    // row): the canvas follows each step, and the history gets one step, and
+    // the art one drawing, when the value settles (PropertyPanelGeometryRun.cpp).
+    struct GeometryRun {
+        int page = -1;
+        int mask = -1;
+        QRect origin;
+        QRect reached;
+    };
+    void followGeometry(int maskIndex, const QRect& typed);
+    void settleGeometry();
     pugi::xml_node scaleScope() const;
     bool writeBarScale(const BarScaleCommand::Change& change);
     bool showsOtherEnd(DashConfig::BarScaleEnd end, double value) const;
@@ -174,6 +186,8 @@ private:
     DashConfig* config = nullptr;
     int pageIndex = -1;
     QUndoStack* undoStack = nullptr;
+    GeometryRun geometryRun;
+    QTimer* settleTimer = nullptr;
 
     QLabel* artPreview = nullptr;
     QLabel* artInfo = nullptr;

@@ -128,6 +128,7 @@ void PropertyPanel::setChannels(const std::vector<ChannelInfo>& list)
 
 void PropertyPanel::setPageContext(DashConfig* cfg, int page)
 {
+    settleGeometry();
     config = cfg;
     pageIndex = page;
 }
@@ -240,6 +241,8 @@ void PropertyPanel::selectFontFamily(QComboBox* combo, const QString& charset)
 
 void PropertyPanel::clear()
 {
+    // A run of steps is written before the panel lets its element go.
+    settleGeometry();
     hideArtwork();
     alignLabel->hide();
     alignCombo->hide();
@@ -282,6 +285,7 @@ void PropertyPanel::clear()
 
 void PropertyPanel::showSelection(PageModel* page, int maskIndex, int widgetIndex)
 {
+    settleGeometry();
     if (!page || maskIndex < 0 || maskIndex >= int(page->masks.size())) {
         clear();
         return;
@@ -308,6 +312,7 @@ void PropertyPanel::showChannel(const QString& name, bool isLabel)
 
 void PropertyPanel::showMask(MaskElement* m)
 {
+    settleGeometry();
     if (!m) {
         clear();
         return;
@@ -363,6 +368,7 @@ void PropertyPanel::showMask(MaskElement* m)
 
 void PropertyPanel::showWidget(MaskElement* m, WidgetModel* w)
 {
+    settleGeometry();
     updateArtworkInfo(m);
     updateAlignmentHint(m ? w : nullptr);
     if (!m || !w) {

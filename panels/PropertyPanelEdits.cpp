@@ -245,15 +245,7 @@ bool PropertyPanel::applyMaskGeometry(const QRect& typed)
         setGeometryValues(mask->x, mask->y, mask->w, mask->h);
         return false;
     }
-    const bool relayout = config->hasMultiBoxRecord(pageIndex, index);
-    auto* command = new MoveCommand(mask, mask->x, mask->y, mask->w, mask->h, newX, newY, newW, newH, config,
-                                    pageIndex, index, relayout, true);
-    if (undoStack) {
-        undoStack->push(command);
-    } else {
-        command->redo();
-        delete command;
-    }
+    followGeometry(index, typed);
     return true;
 }
 
@@ -420,6 +412,8 @@ void PropertyPanel::commitTyping()
             field->interpretText();
     }
     onLabelTextChanged();
+    // A save or a close writes the geometry a run of steps has reached.
+    settleGeometry();
 }
 
 void PropertyPanel::onLabelTextChanged()

@@ -3,6 +3,7 @@
 #include "window/MainWindow.h"
 
 #include "artwork/ArtworkFailureReason.h"
+#include "artwork/BarShape.h"
 #include "canvas/DashCanvas.h"
 #include "editing/CheckedPush.h"
 #include "editing/AddMultiBoxCommand.h"
@@ -203,6 +204,11 @@ void MainWindow::addValueBar(int maskIndex, int digitWidget)
         return;
     if (digitWidget < 0 && canvas->selectedMask() == maskIndex)
         digitWidget = canvas->selectedWidget();
+    const QString refusal = widgetAddRefusal(&config, mask->node, true, QRect());
+    if (!refusal.isEmpty()) {
+        statusBar()->showMessage(refusal, 8000);
+        return;
+    }
     if (!mask->node || !isDigitValueMask(mask->node)) {
         statusBar()->showMessage(tr("Value bar is only available for single-value boxes without an existing bar"),
                                  3000);

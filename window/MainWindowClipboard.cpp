@@ -4,6 +4,7 @@
 #include "window/WidgetClipboard.h"
 
 #include "artwork/PastedArt.h"
+#include "artwork/BarShape.h"
 #include "canvas/DashCanvas.h"
 #include "editing/AxisMergeCommand.h"
 #include "editing/MaskAddCommand.h"
@@ -292,6 +293,19 @@ void MainWindow::pasteWidget()
     const std::vector<pugi::xml_node> nodes = collectClipboardNodes(clip.entries);
     if (nodes.empty())
         return;
+    if (const MaskElement* into = config.maskAt(currentPage, target)) {
+        const Placement place = placementFor(clip, *into, nodes, config.pageDisplaySize(currentPage));
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            const QPoint own = i < place.own.size() ? place.own[i] : QPoint();
+            const QString refusal =
+                widgetAddRefusal(&config, into->node, DashCanvas::isBargraph(nodes[i]),
+                                 addedWidgetRect(nodes[i], QPoint(place.dx + own.x(), place.dy + own.y())));
+            if (!refusal.isEmpty()) {
+                statusBar()->showMessage(refusal, 8000);
+                return;
+            }
+        }
+    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
 

@@ -3,6 +3,7 @@
 // page and element end up shown and selected.
 #include "window/MainWindow.h"
 
+#include "artwork/BarShape.h"
 #include "canvas/DashCanvas.h"
 #include "editing/CheckedPush.h"
 #include "editing/ClearPageCommand.h"
@@ -200,6 +201,12 @@ void MainWindow::duplicateWidget()
     pugi::xml_document copy;
     if (!config.copyWidgetXml(currentPage, maskIndex, widgetIndex, copy)) {
         statusBar()->showMessage(tr("Could not snapshot widget"), 2000);
+        return;
+    }
+    const QString refusal = widgetAddRefusal(&config, mask->node, DashCanvas::isBargraph(copy.first_child()),
+                                             addedWidgetRect(copy.first_child(), QPoint(10, 10)));
+    if (!refusal.isEmpty()) {
+        statusBar()->showMessage(refusal, 8000);
         return;
     }
     const QString id = mask->widgets[size_t(widgetIndex)].id;

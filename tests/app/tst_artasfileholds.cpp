@@ -4,7 +4,9 @@
 #include "canvas/IDataSource.h"
 #include "check/ConfigCheck.h"
 #include "artwork/BoxStyleLibrary.h"
+#include "editing/BarColorCommand.h"
 #include "editing/BarColorRemoveCommand.h"
+#include "editing/DuplicateMaskCommand.h"
 #include "editing/BoxStyleCommand.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
@@ -21,7 +23,9 @@
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsView>
 #include <QListWidget>
+#include <QDirIterator>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <QUndoStack>
@@ -431,18 +435,27 @@ private Q_SLOTS:
         QCOMPARE(stale, 0);
     }
 
-    // An editor killed after Clean or Remove color, before any save, leaves
-    // the stores as the saved file has them: the reopened file shows its
-    // style or colour with its record, and both commands work on it.
+    // An editor killed after its last save leaves the stores as that save
+    // wrote them, whatever it did since: Clean, Remove color, a resize, the
+    // undo of a resize or of Color…, Duplicate. The reopened file shows its
+    // style or colour with its record, both commands work on it, and Remove
+    // color gives the bar the element's saved size. The child's steps: C
+    // Color…, R resize, U undo, D duplicate, X Remove color, K Clean, S save.
     void abnormalEndKeepsTheSavedRecord_data()
     {
         QTest::addColumn<bool>("box");
-        QTest::newRow("Clean") << true;
-        QTest::newRow("Remove color") << false;
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("Clean") << true << "K";
+        QTest::newRow("Remove color") << false << "X";
+        QTest::newRow("resize") << false << "R";
+        QTest::newRow("undo of a resize") << false << "RSU";
+        QTest::newRow("undo of Color") << false << "XSCSU";
+        QTest::newRow("Duplicate") << false << "D";
     }
     void abnormalEndKeepsTheSavedRecord()
     {
         QFETCH(bool, box);
+        QFETCH(QString, steps);
         const int mask = maskOn(0, box ? DemoStock::valueBoxItem() : DemoStock::barItem());
         QVERIFY(mask >= 0);
         if (box) {
@@ -452,33 +465,48 @@ private Q_SLOTS:
             window->applyColorBar(mask);
         }
         QVERIFY(window->save());
-        const QString art = maskPath(*config, 0, mask);
-        const QByteArray stores = sidecars();
+        const QString expectedFile = path + QStringLiteral(".stores-at-last-save");
+        QVERIFY(TestFiles::writeBytes(expectedFile, sidecars()));
         window.reset();
 
         const pid_t child = fork();
         if (child == 0) {
             DashConfig edited;
+            config = &edited;
             QUndoStack history;
-            bool done = false;
-            if (edited.load(path)) {
-                if (box)
+            bool done = edited.load(path);
+            for (const QChar step : steps) {
+                const MaskElement& m = edited.pages[0].masks[size_t(mask)];
+                bool ok = true;
+                if (step == 'K')
                     history.push(new BoxStyleCommand(&edited, 0, mask, cleanBoxStyleId(), 0, true, 0, QString(), 0,
-                                                     &done));
-                else
-                    history.push(new BarColorRemoveCommand(&edited, 0, mask, &done));
+                                                     &ok));
+                else if (step == 'X')
+                    history.push(new BarColorRemoveCommand(&edited, 0, mask, &ok));
+                else if (step == 'C')
+                    history.push(new BarColorCommand(&edited, 0, mask, &ok));
+                else if (step == 'R')
+                    history.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, m.w - 90, m.h, &edited, 0, mask,
+                                                 true, true));
+                else if (step == 'D')
+                    history.push(new DuplicateMaskCommand(&edited, 0, mask, 20, 20));
+                else if (step == 'U')
+                    history.undo();
+                else if (step == 'S')
+                    ok = edited.save(path) && TestFiles::writeBytes(expectedFile, sidecars());
+                done = done && ok;
             }
-            if (done && !maskPath(edited, 0, mask).contains(QLatin1String("/s04_homebrew/")))
+            if (done)
                 raise(SIGKILL);
             _exit(1);
         }
         int ended = 0;
         QCOMPARE(waitpid(child, &ended, 0), child);
-        QVERIFY2(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGKILL, "the child did not take the art off");
+        QVERIFY2(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGKILL, "the child did not do its steps");
 
         reopen();
-        QCOMPARE(sidecars(), stores);
-        QCOMPARE(maskPath(*config, 0, mask), art);
+        QCOMPARE(sidecars(), TestFiles::readBytes(expectedFile));
+        QVERIFY(maskPath(*config, 0, mask).contains(QLatin1String("/s04_homebrew/")));
         for (const ConfigFinding& f : ConfigCheck::checkConfig(*config))
             QVERIFY2(!f.code.endsWith(QLatin1String("-record")), qPrintable(f.message));
         select(0, mask);
@@ -493,11 +521,109 @@ private Q_SLOTS:
             window->applyBoxStyle(mask);
             QCOMPARE(status(), QStringLiteral("Removed box from digit"));
         } else {
+            const int savedWidth = config->pages[0].masks[size_t(mask)].w;
             window->removeBarColor(mask);
             QCOMPARE(status(), QStringLiteral("Removed bar color"));
+            const pugi::xml_node stock = config->pages[0].masks[size_t(mask)].node;
+            QCOMPARE(paramValue(stock.find_child_by_attribute("e", "c", "BargraphTrapezio"), "WIDTH").toInt(),
+                     savedWidth);
             window->applyColorBar(mask);
             QCOMPARE(status(), QStringLiteral("Applied green\u2192amber\u2192red bar color"));
         }
+    }
+
+    // Twenty presses of Down in the Width field of a coloured bar: the
+    // canvas follows each, the history gets one step and the art one drawing
+    // once the value settles (Return), and the undo of that step leaves no
+    // folder it made in the install.
+    void arrowStepsInTheWidthFieldAreOneStep()
+    {
+        const auto folders = [this] {
+            QStringList all;
+            QDirIterator it(rs3->absolutePath(Rs3Fixture::Stable, QStringLiteral("aim")), QDir::Dirs | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                all << it.next();
+            all.sort();
+            return all;
+        };
+        const int bar = maskOn(0, DemoStock::barItem());
+        window->applyColorBar(bar);
+        QVERIFY(window->save());
+        select(0, bar);
+        const QStringList before = folders();
+        const int steps = stack->count();
+        const int width = config->pages[0].masks[size_t(bar)].w;
+        auto* field = window->findChild<QSpinBox*>(QStringLiteral("wSpin"));
+        QVERIFY(field && field->isEnabled());
+        for (int i = 0; i < 20; ++i)
+            QTest::keyClick(field, Qt::Key_Down);
+        QCOMPARE(config->pages[0].masks[size_t(bar)].w, width - 20);
+        QCOMPARE(stack->count(), steps);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(stack->count(), steps + 1);
+        const pugi::xml_node node = config->pages[0].masks[size_t(bar)].node;
+        QCOMPARE(paramValue(node, "WIDTH").toInt(), width - 20);
+        QVERIFY(folders() != before);
+        stack->undo();
+        QCOMPARE(paramValue(config->pages[0].masks[size_t(bar)].node, "WIDTH").toInt(), width);
+        QCOMPARE(folders(), before);
+        stack->redo();
+        QCOMPARE(paramValue(config->pages[0].masks[size_t(bar)].node, "WIDTH").toInt(), width - 20);
+        QVERIFY(!DashConfig::resolveOverlayDir(maskPath(*config, 0, bar)).isEmpty());
+    }
+
+    // No entry adds a widget inside a coloured bar that its colours would
+    // not cover: each is refused with the reason and changes nothing. One
+    // already there (an older file) is named by the check.
+    void widgetsAreNotAddedToAColouredBar_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("Duplicate Widget") << "duplicate";
+        QTest::newRow("Paste Widget") << "paste";
+        QTest::newRow("Add value bar") << "value bar";
+        QTest::newRow("Check config") << "check";
+    }
+    void widgetsAreNotAddedToAColouredBar()
+    {
+        QFETCH(QString, entry);
+        const int bar = maskOn(0, DemoStock::barItem());
+        window->applyColorBar(bar);
+        auto* canvas = window->findChild<DashCanvas*>();
+        canvas->setSelectedMask(bar);
+        canvas->setSelectedWidget(0);
+        if (entry == QLatin1String("paste")) {
+            window->copyWidget();
+            canvas->setSelectedWidget(-1);
+        }
+        const QByteArray documents = ConfigSnapshot::documents(*config);
+        const int steps = stack->count();
+        const size_t widgets = config->pages[0].masks[size_t(bar)].widgets.size();
+        if (entry == QLatin1String("check")) {
+            pugi::xml_document copy;
+            QVERIFY(config->copyWidgetXml(0, bar, 0, copy));
+            QVERIFY(config->insertWidget(0, bar, copy.first_child(), 10, 10, -1) >= 0);
+            QStringList named;
+            for (const ConfigFinding& f : ConfigCheck::checkConfig(*config)) {
+                if (f.code == QLatin1String("coloured-overrun"))
+                    named << f.elementId + QLatin1Char(':') + f.message;
+            }
+            QCOMPARE(named.size(), 1);
+            QVERIFY2(named[0].startsWith(config->pages[0].masks[size_t(bar)].id + QLatin1Char(':'))
+                         && named[0].contains(QStringLiteral("a second bar")),
+                     qPrintable(named[0]));
+            return;
+        }
+        if (entry == QLatin1String("duplicate"))
+            window->duplicateWidget();
+        else if (entry == QLatin1String("paste"))
+            window->pasteWidget();
+        else
+            window->addValueBar(bar);
+        QVERIFY2(status().startsWith(QStringLiteral("Remove color first, then add the bar")), qPrintable(status()));
+        QCOMPARE(stack->count(), steps);
+        QCOMPARE(ConfigSnapshot::documents(*config), documents);
+        QCOMPARE(config->pages[0].masks[size_t(bar)].widgets.size(), widgets);
     }
 
     // Remove color, then Save As: the new file gets no record of the colour

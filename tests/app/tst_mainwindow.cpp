@@ -517,8 +517,9 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(path), before);
     }
 
-    // A mask position typed into the panel is one undo step; the refresh it
-    // triggers inside the push re-shows rebuilt records.
+    // A mask position typed into the panel is one undo step once it settles
+    // (Return); the refresh it triggers inside the push re-shows rebuilt
+    // records.
     void typedPositionIsUndoable()
     {
         ScriptedAsker asker;
@@ -531,6 +532,9 @@ private Q_SLOTS:
         Q_EMIT window->findChild<ElementListPanel*>()->elementClicked(1);
         auto* x = window->findChild<QSpinBox*>(QStringLiteral("xSpin"));
         x->setValue(oldX + 5);
+        QCOMPARE(config.pages[0].masks[1].x, oldX + 5);
+        QCOMPARE(stack->count(), 0);
+        QTest::keyClick(x, Qt::Key_Return);
         QCOMPARE(config.pages[0].masks[1].x, oldX + 5);
         QCOMPARE(stack->count(), 1);
         stack->undo();

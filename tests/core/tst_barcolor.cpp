@@ -113,6 +113,19 @@ class BarColorTest : public QObject {
         return all;
     }
 
+    // The bar colour records as the edits left them (they reach the file
+    // with the save).
+    static QByteArray storedBars(const DashConfig& c)
+    {
+        QByteArray out;
+        const QMap<QString, BarColorRecord> bars = c.loadBarColorSidecar();
+        for (auto it = bars.constBegin(); it != bars.constEnd(); ++it)
+            out += (it.key() + ' ' + QString::number(it->colored) + ' ' + QString::number(it->redline) + ' '
+                    + it->originalPathRel + ' ' + it->originalCoords + '\n')
+                       .toUtf8();
+        return out;
+    }
+
 private Q_SLOTS:
     void colourUndoRedo()
     {
@@ -122,7 +135,8 @@ private Q_SLOTS:
         QVERIFY(c.load(writeConfig()));
         const QByteArray xml0 = ConfigSnapshot::documents(c);
         const QByteArray records0 = ConfigSnapshot::records(c);
-        const QByteArray sidecar0 = TestFiles::readBytes(c.barColorSidecarPath());
+        const QByteArray file0 = TestFiles::readBytes(c.barColorSidecarPath());
+        const QByteArray sidecar0 = storedBars(c);
         const auto art0 = installs(fx);
 
         QUndoStack stack;
@@ -139,12 +153,13 @@ private Q_SLOTS:
         QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
         QCOMPARE(DashConfig::barGeometryText(barOf(c)),
                  QStringLiteral("WIDTH=120;HEIGHT=30;XEnd1=120;XEnd2=120;LINES_X_HOT_MOUSE=0,0,120,0,120,30,0,30,0,0"));
-        const QJsonObject record = QJsonDocument::fromJson(TestFiles::readBytes(c.barColorSidecarPath()))
-                                       .object().value("masks").toObject().value("dash/p1/mb.01").toObject();
-        QCOMPARE(record.value("colored").toBool(), true);
-        QCOMPARE(record.value("redline").toDouble(), 9000.0);
-        QCOMPARE(record.value("originalPathRel").toString(), QString::fromLatin1(kStock));
-        QCOMPARE(record.value("originalCoords").toString(), QString::fromLatin1(kStockCoords));
+        const BarColorRecord staged = c.loadBarColorSidecar().value("dash/p1/mb.01");
+        QCOMPARE(staged.colored, true);
+        QCOMPARE(staged.redline, 9000.0);
+        QCOMPARE(staged.originalPathRel, QString::fromLatin1(kStock));
+        QCOMPARE(staged.originalCoords, QString::fromLatin1(kStockCoords));
+        // The file beside the configuration waits for the save.
+        QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), file0);
 
         // Both installs got the item, recoloured from the stock art of the
         // stable one; the stock item itself is untouched.
@@ -168,17 +183,17 @@ private Q_SLOTS:
         for (auto it = art0.constBegin(); it != art0.constEnd(); ++it)
             QCOMPARE(art1.value(it.key()), it.value());
         const QByteArray xml1 = ConfigSnapshot::documents(c);
-        const QByteArray sidecar1 = TestFiles::readBytes(c.barColorSidecarPath());
+        const QByteArray sidecar1 = storedBars(c);
 
         stack.undo();
         QCOMPARE(ConfigSnapshot::documents(c), xml0);
         QCOMPARE(ConfigSnapshot::records(c), records0);
-        QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), sidecar0);
+        QCOMPARE(storedBars(c), sidecar0);
         QCOMPARE(installs(fx), art1); // art files stay for the redo
 
         stack.redo();
         QCOMPARE(ConfigSnapshot::documents(c), xml1);
-        QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), sidecar1);
+        QCOMPARE(storedBars(c), sidecar1);
         QCOMPARE(installs(fx), art1);
 
         // Colouring again starts from the stored stock origin, not from the
@@ -186,8 +201,18 @@ private Q_SLOTS:
         QVERIFY(c.applyBarColor(0, 0));
         QCOMPARE(param(c, "DE_BARCOLOR_SRC"), QString::fromLatin1(kStock));
         QCOMPARE(ConfigSnapshot::documents(c), xml1);
-        QCOMPARE(TestFiles::readBytes(c.barColorSidecarPath()), sidecar1);
+        QCOMPARE(storedBars(c), sidecar1);
         QCOMPARE(installs(fx), art1);
+
+        // The save writes the record beside the file, as written.
+        QVERIFY(c.save(c.zconf2Path));
+        const QJsonObject record = QJsonDocument::fromJson(TestFiles::readBytes(c.barColorSidecarPath()))
+                                       .object().value("masks").toObject().value("dash/p1/mb.01").toObject();
+        QCOMPARE(record.value("colored").toBool(), true);
+        QCOMPARE(record.value("redline").toDouble(), 9000.0);
+        QCOMPARE(record.value("originalPathRel").toString(), QString::fromLatin1(kStock));
+        QCOMPARE(record.value("originalCoords").toString(), QString::fromLatin1(kStockCoords));
+        QCOMPARE(storedBars(c), sidecar1);
     }
 
     // Beta's homebrew folder is a link to a drive that is not plugged in:

@@ -157,13 +157,20 @@ private Q_SLOTS:
     {
         m_panel->showMask(mask(0));
         const QByteArray before = ConfigSnapshot::documents(m_config);
+        child<QSpinBox>("wSpin")->setValue(230);
         child<QSpinBox>("wSpin")->setValue(240);
+        // The canvas follows each step; the document waits for the value to
+        // settle (here Return), and the run is one step.
+        QCOMPARE(mask(0)->w, 240);
+        QCOMPARE(m_stack.count(), 0);
+        QCOMPARE(ConfigSnapshot::documents(m_config), before);
+        QTest::keyClick(child<QSpinBox>("wSpin"), Qt::Key_Return);
         QCOMPARE(m_stack.count(), 1);
         QCOMPARE(m_stack.text(0), QStringLiteral("Move/Resize dig"));
         QCOMPARE(mask(0)->w, 240);
         QCOMPARE(param(mask(0)->node, "WIDTH"), QByteArray("240"));
         QVERIFY(dirty());
-        QCOMPARE(m_events, QStringList({"position 10 20", "size 240 80"}));
+        QCOMPARE(m_events, QStringList({"position 10 20", "size 230 80", "position 10 20", "size 240 80"}));
         const QByteArray moved = ConfigSnapshot::documents(m_config);
         m_stack.undo();
         QCOMPARE(ConfigSnapshot::documents(m_config), before);
