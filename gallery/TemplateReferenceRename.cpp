@@ -33,6 +33,15 @@ bool isSeparator(QChar c)
     return c == u'/' || c == u'\\';
 }
 
+// As the users count reads a name: whole when a separator follows, or
+// nothing but blanks up to the end of the value.
+bool endsPathPart(const QString& value, qsizetype end)
+{
+    if (end < value.size() && isSeparator(value[end]))
+        return true;
+    return QStringView(value).mid(end).trimmed().isEmpty();
+}
+
 // The value with each reference to `from` pointing at `to`; *count says how
 // many there were.
 QString renamedValue(const QString& value, const QString& from, const QString& to, int* count)
@@ -42,7 +51,7 @@ QString renamedValue(const QString& value, const QString& from, const QString& t
          at = out.indexOf(kSet, at + kSet.size(), Qt::CaseInsensitive)) {
         const qsizetype name = at + kSet.size() + 1;
         const qsizetype end = name + from.size();
-        if (end >= out.size() || !isSeparator(out[name - 1]) || !isSeparator(out[end])
+        if (end > out.size() || !isSeparator(out[name - 1]) || !endsPathPart(out, end)
             || QStringView(out).mid(name, from.size()).compare(from, Qt::CaseInsensitive) != 0)
             continue;
         out.replace(name, from.size(), to);
