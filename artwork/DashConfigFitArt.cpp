@@ -41,6 +41,44 @@ QImage itemPicture(const QString& rel)
     return QImage(folder + QStringLiteral("/mask.png"));
 }
 
+// Where a fit starts: the untouched origin the file stamps (else the item
+// shown) and its picture. `done` is 0 or 1 when nothing is left to draw:
+// the art shown has the size already, or the origin has it again and the
+// mask points back at it (1: the mask changed).
+struct FitStart {
+    QString origin;
+    QImage picture;
+    bool originMissing = false;
+    int done = -1;
+};
+
+FitStart fitStart(pugi::xml_node node, const QString& current, const QString& fitSrc, QSize size)
+{
+    FitStart start;
+    start.origin = fitSrc.isEmpty() ? current : fitSrc;
+    if (start.origin != current) {
+        const QImage now = itemPicture(current);
+        if (!now.isNull() && now.size() == size) {
+            start.done = 0;
+            return start;
+        }
+    }
+    start.picture = itemPicture(start.origin);
+    if (start.picture.isNull() && start.origin != current) {
+        start.originMissing = true;
+        start.origin = current;
+        start.picture = itemPicture(current);
+    }
+    if (start.picture.isNull() || (start.picture.size() == size && start.origin == current)) {
+        start.done = 0;
+    } else if (start.picture.size() == size) {
+        setParam(node, "PATH_REL_AiM_MASK", start.origin.toUtf8());
+        removeParams(node, "DE_FIT_SRC");
+        start.done = 1;
+    }
+    return start;
+}
+
 // A bar whose pictures are the element's: no value box, no ring.
 bool isFittedBar(pugi::xml_node node)
 {
@@ -105,28 +143,12 @@ int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
     if (current.isEmpty())
         return 0;
     const QString fitSrc = normalizedArtPath(paramValue(node, "DE_FIT_SRC"));
-    QString origin = fitSrc.isEmpty() ? current : fitSrc;
-    if (origin != current) {
-        const QImage now = itemPicture(current);
-        if (!now.isNull() && now.size() == QSize(w, h))
-            return 0;
-    }
-    QImage picture = itemPicture(origin);
-    bool originMissing = false;
-    if (picture.isNull() && origin != current) {
-        originMissing = true;
-        origin = current;
-        picture = itemPicture(current);
-    }
-    if (picture.isNull())
-        return 0;
-    if (picture.size() == QSize(w, h)) {
-        if (origin == current)
-            return 0;
-        setParam(node, "PATH_REL_AiM_MASK", origin.toUtf8());
-        removeParams(node, "DE_FIT_SRC");
-        return 1;
-    }
+    FitStart start = fitStart(node, current, fitSrc, QSize(w, h));
+    if (start.done >= 0)
+        return start.done;
+    const QString origin = start.origin;
+    const QImage picture = start.picture;
+    const bool originMissing = start.originMissing;
     const QString key = config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
     QString item;
     if (!drawFittedBar(config, pageIndex, maskIndex, origin, fitSrc.isEmpty() ? origin : fitSrc, w, h,
@@ -207,28 +229,12 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
 
     // Any other single picture: scaled from its origin.
     const QString fitSrc = normalizedArtPath(paramValue(node, "DE_FIT_SRC"));
-    QString origin = fitSrc.isEmpty() ? current : fitSrc;
-    if (origin != current) {
-        const QImage now = itemPicture(current);
-        if (!now.isNull() && now.size() == QSize(w, h))
-            return 0;
-    }
-    QImage picture = itemPicture(origin);
-    bool originMissing = false;
-    if (picture.isNull() && origin != current) {
-        originMissing = true;
-        origin = current;
-        picture = itemPicture(current);
-    }
-    if (picture.isNull())
-        return 0;
-    if (picture.size() == QSize(w, h)) {
-        if (origin == current)
-            return 0;
-        setParam(node, "PATH_REL_AiM_MASK", origin.toUtf8());
-        removeParams(node, "DE_FIT_SRC");
-        return 1;
-    }
+    FitStart start = fitStart(node, current, fitSrc, QSize(w, h));
+    if (start.done >= 0)
+        return start.done;
+    const QString origin = start.origin;
+    const QImage picture = start.picture;
+    const bool originMissing = start.originMissing;
 
     const QSize pictureSize = picture.size();
     const auto fail = [&]() {
