@@ -85,11 +85,26 @@ void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
     if (!why.isEmpty()) {
         keptUnseen(why);
         made = MadeArtFolders();
-    } else if (ArtClaimLedger::claimedSince(ledger, mark.folders, mark.at, {mark.token})) {
-        made = MadeArtFolders();
-    } else {
+    } else if (mayGo(ledger, mark.folders, mark.at, {mark.token})) {
         made.takeBack();
+    } else {
+        made = MadeArtFolders();
     }
+}
+
+bool ArtState::mayGo(const ArtClaimLedger::Contents& ledger, const QStringList& folders,
+                     const ArtClaimLedger::Position& since, const QSet<QString>& own) const
+{
+    if (ArtClaimLedger::claimedSince(ledger, folders, since, own))
+        return false;
+    // The ledger only knows the writers of this data folder: a file saved
+    // under another account, or one whose claim reads older than it is,
+    // shows only in the files themselves.
+    if (savedFileUses && savedFileUses(folders)) {
+        qInfo().noquote() << "ArtState::mayGo: art kept, a saved configuration points at" << folders;
+        return false;
+    }
+    return true;
 }
 
 void ArtState::saved(const QStringList& folders)
@@ -151,7 +166,7 @@ bool ArtState::putBackSaved(QString* error)
             keptUnseen(why);
             return true;
         }
-        return ArtClaimLedger::claimedSince(ledger, {folder}, since, own);
+        return !mayGo(ledger, {folder}, since, own);
     });
 }
 

@@ -41,8 +41,9 @@ public:
     // Takes back what the write of `mark` made, file by file, unless a save
     // happened since (this window's) or another writer claimed one of its
     // folders since (another window's paste or save, a template, a bundle
-    // installed). Where that cannot be told (the ledger cannot be read, or
-    // was started anew since) the art stays, and ledgerNote says so once.
+    // installed), or a saved file the ledger does not know of points at one
+    // (savedFileUses). Where that cannot be told (the ledger cannot be read,
+    // or was started anew since) the art stays, and ledgerNote says so once.
     // `made` is empty afterwards either way.
     void takeBack(MadeArtFolders& made, const Mark& mark);
 
@@ -63,7 +64,8 @@ public:
     // The installs as they are now are the saved state (a load or a save).
     void forgetSaved();
     // Discard: the folders changed in place get their saved files back; a
-    // file written since stays where another writer claimed its folder.
+    // file written since stays where another writer claimed its folder or a
+    // saved file points at it (savedFileUses).
     bool putBackSaved(QString* error = nullptr);
     // Why an undo or Discard left art it could not tell free, the first time
     // only; empty after it was taken once.
@@ -86,8 +88,18 @@ public:
     // Told, page by page, how far the open-time repair of the art has come
     // (steps done, steps), so a window can say what a long open does.
     std::function<void(int, int)> repairProgress;
+    // Whether a saved configuration the ledger cannot know of (one written
+    // under another account or data folder, or by a window whose clock ran
+    // behind) points at one of these install folders. Set by the window;
+    // unset, the ledger alone decides.
+    std::function<bool(const QStringList& folders)> savedFileUses;
 
 private:
+    // Whether files a write made in `folders` may go: no writer claimed one
+    // of them after `since` (but the tokens `own`), and no saved file found
+    // elsewhere points at one. The search runs only when the ledger lets go.
+    bool mayGo(const ArtClaimLedger::Contents& ledger, const QStringList& folders,
+               const ArtClaimLedger::Position& since, const QSet<QString>& own) const;
     void claimUsed(const QString& kind, const QStringList& folders);
     void keptUnseen(const QString& why);
     QString id();

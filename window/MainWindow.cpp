@@ -37,6 +37,7 @@ MainWindow::MainWindow(QWidget* parent)
     canvas->setObjectName(QStringLiteral("canvas"));
     canvas->setUndoStack(undoStack);
     canvas->config = &config;
+    config.artState.savedFileUses = [this](const QStringList& folders) { return savedConfigUses(folders); };
     installCanvasCallbacks();
     createPanels();
     createPlaybackBar();

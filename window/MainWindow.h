@@ -455,6 +455,10 @@ private:
     // What uses a store folder name: RS3's configurations, the open file and
     // the pages its undo history keeps aside (read once, busy cursor shown).
     TemplateUsers templateUsers(const QString& folderName) const;
+    // Whether a configuration saved in RS3's configurations folder points at
+    // the homebrew folder of one of these install folders: what a paste's
+    // undo and Discard ask before they take art back.
+    bool savedConfigUses(const QStringList& folders) const;
     // Walks the pages and masks the undo history keeps aside.
     HeldXmlWalk heldXmlWalk() const;
     // The homebrew store's folder for a template of the family.

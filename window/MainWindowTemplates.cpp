@@ -26,6 +26,8 @@
 #include <QPixmap>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace {
 
 const QSize kPreviewSize(200, 120);
@@ -311,6 +313,24 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
 TemplateUsers MainWindow::templateUsers(const QString& folderName) const
 {
     return TemplateUsers::ofFolderName(folderName, &config, heldXmlWalk());
+}
+
+bool MainWindow::savedConfigUses(const QStringList& folders) const
+{
+    static const QString set = QStringLiteral("/s04_homebrew/");
+    QStringList names;
+    for (const QString& folder : folders) {
+        const qsizetype at = folder.indexOf(set, 0, Qt::CaseInsensitive);
+        const QString name = at < 0 ? QString() : folder.mid(at + set.size()).section(QLatin1Char('/'), 0, 0);
+        if (!name.isEmpty() && !names.contains(name))
+            names << name;
+    }
+    // Files on disk only: this window's pages, its saved file and its undo
+    // history are the configuration whose art is taken back, and its saves
+    // are told apart by the art's own bookkeeping.
+    return std::any_of(names.cbegin(), names.cend(), [](const QString& name) {
+        return !TemplateUsers::ofFolderName(name, nullptr, {}).configs.isEmpty();
+    });
 }
 
 HeldXmlWalk MainWindow::heldXmlWalk() const

@@ -305,6 +305,49 @@ private Q_SLOTS:
         QCOMPARE(after, installed);
     }
 
+    // A configuration saved into RaceStudio 3's configurations folder from
+    // another account (its own data folder: no claim in this one's ledger)
+    // points at the paste's folder: Undo and Discard leave the art, which
+    // goes without that file.
+    void otherAccountsSavedFileKeepsItsArt_data()
+    {
+        QTest::addColumn<bool>("used");
+        QTest::addColumn<bool>("discarding");
+        QTest::newRow("used, undo") << true << false;
+        QTest::newRow("used, discard") << true << true;
+        QTest::newRow("unused, undo") << false << false;
+        QTest::newRow("unused, discard") << false << true;
+    }
+    void otherAccountsSavedFileKeepsItsArt()
+    {
+        QFETCH(bool, used);
+        QFETCH(bool, discarding);
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        const auto art = [&] {
+            QMap<QString, QByteArray> files;
+            for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+                const QString at = rs3->absolutePath(root, own);
+                const auto tree = Rs3Fixture::treeSnapshot(at);
+                for (auto it = tree.constBegin(); it != tree.constEnd(); ++it)
+                    files.insert(at + it.key(), it.value());
+            }
+            return files;
+        };
+        const QMap<QString, QByteArray> pasted = art();
+        QVERIFY(pasted.size() > 4);
+        const QByteArray device = "<p n=\"PATH_REL_AiM_MASK\">" + own.mid(own.indexOf("s04_homebrew")).toUtf8() + "</p>";
+        if (used)
+            QVERIFY(!rs3->addUserConfig(Rs3Fixture::Beta, QStringLiteral("cfg_other"), QStringLiteral("Other's"), {device})
+                         .isEmpty());
+
+        if (discarding)
+            closeAndDiscard();
+        else
+            stack->undo();
+        QCOMPARE(art(), used ? pasted : decltype(pasted)());
+    }
+
     // Window B pastes the same into its own copy (and finds A's folder, or
     // A's pictures beside a box's art) or colours a bar, and saves; A's undo or Discard of its paste leaves B's
     // saved file every file it points at.

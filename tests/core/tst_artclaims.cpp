@@ -178,6 +178,51 @@ private Q_SLOTS:
                      && bytes.count(running.toUtf8()) == 1,
                  bytes.constData());
     }
+
+    // A saved file the ledger cannot know of (another account's) is asked
+    // about by the undo and by Discard alike, only when the ledger would let
+    // the files go, and keeps them when it points at their folder.
+    void savedFileElsewhereKeepsTheArt_data()
+    {
+        QTest::addColumn<bool>("discarding");
+        QTest::addColumn<bool>("claimed"); // another window of this data folder saved it
+        QTest::addColumn<bool>("used");
+        QTest::newRow("undo, used") << false << false << true;
+        QTest::newRow("undo, unused") << false << false << false;
+        QTest::newRow("undo, claimed") << false << true << false;
+        QTest::newRow("discard, used") << true << false << true;
+        QTest::newRow("discard, unused") << true << false << false;
+        QTest::newRow("discard, claimed") << true << true << false;
+    }
+    void savedFileElsewhereKeepsTheArt()
+    {
+        QFETCH(bool, discarding);
+        QFETCH(bool, claimed);
+        QFETCH(bool, used);
+        ArtState a;
+        a.forgetSaved();
+        QStringList asked;
+        a.savedFileUses = [&](const QStringList& folders) {
+            asked += folders;
+            return used;
+        };
+        Paste p = paste(a, QStringLiteral("zpaste_elsewhere"));
+        const QString file = p.folder + QStringLiteral("/a.png");
+        if (discarding) {
+            // Written in place into a folder of the saved state instead.
+            a.savedArt.aboutToWrite(p.folder, {QStringLiteral("b.png")});
+            QVERIFY(TestFiles::writeBytes(p.folder + QStringLiteral("/b.png"), "b"));
+        }
+        if (claimed)
+            ArtState().saved({p.folder});
+
+        if (discarding)
+            QVERIFY(a.putBackSaved());
+        else
+            a.takeBack(p.made, p.mark);
+        QCOMPARE(QFileInfo::exists(discarding ? p.folder + QStringLiteral("/b.png") : file), used || claimed);
+        QCOMPARE(asked, claimed ? QStringList() : QStringList{p.folder});
+    }
 };
 
 KORV_GUI_TEST_MAIN(ArtClaimsTest)
