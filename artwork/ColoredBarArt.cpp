@@ -9,11 +9,11 @@
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -119,11 +119,7 @@ QString coloredBarStateHash(const QString& source, const QString& origin, int wi
     // drawn before they were recoloured keeps its own name.
     if (!stripFiles.isEmpty())
         hash.addData(QByteArrayLiteral("\0lit\0") + stripFiles.join(QLatin1Char('\0')).toUtf8());
-    QStringList files;
-    QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(source).relativeFilePath(it.next());
-    files.sort();
+    const QStringList files = SafeRead::filesBelow(source);
     // Only regular files of an art file's size are read: a link (to a
     // device, say) or an outsized file stands for other art, unread.
     for (const QString& name : files) {

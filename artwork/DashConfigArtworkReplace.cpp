@@ -20,6 +20,7 @@
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 
@@ -27,7 +28,6 @@
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -217,19 +217,19 @@ using FolderFiles = QMap<QString, QByteArray>;
 
 bool readFileInto(const QString& path, const QString& name, FolderFiles& files, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failWith(error, tr("cannot read %1: %2").arg(path, file.errorString()));
-    files.insert(name, file.readAll());
+    // Plain files only, never through a link, within an art file's bound.
+    QByteArray bytes;
+    QString why;
+    if (!SafeRead::readFile(path, kArtFileReadBound, &bytes, &why))
+        return failWith(error, why);
+    files.insert(name, bytes);
     return true;
 }
 
 bool ownFolderFiles(const QString& item, const ReplacementFiles& replacement, FolderFiles& files, QString* error)
 {
-    QDirIterator it(item, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString name = QDir(item).relativeFilePath(path);
+    for (const QString& name : SafeRead::filesBelow(item)) {
+        const QString path = item + QLatin1Char('/') + name;
         // The new pictures stand in for the old ones whatever their case.
         if (name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0
             || name.compare(QLatin1String("mask.tgz"), Qt::CaseInsensitive) == 0)
@@ -258,16 +258,15 @@ QString folderFilesHash(const FolderFiles& files)
 
 bool holdsExactly(const QString& folder, const FolderFiles& files)
 {
-    int count = 0;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        const auto expected = files.constFind(QDir(folder).relativeFilePath(file.fileName()));
-        if (expected == files.constEnd() || !file.open(QIODevice::ReadOnly) || file.readAll() != *expected)
+    const QStringList names = SafeRead::filesBelow(folder);
+    for (const QString& name : names) {
+        const auto expected = files.constFind(name);
+        QByteArray bytes;
+        if (expected == files.constEnd()
+            || !SafeRead::readFile(folder + QLatin1Char('/') + name, kArtFileReadBound, &bytes) || bytes != *expected)
             return false;
-        ++count;
     }
-    return count == files.size();
+    return names.size() == files.size();
 }
 
 // A recoloured bar's set is the editor's own, and a saved file may point at

@@ -8,6 +8,7 @@
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/SafeWrite.h"
 #include "model/XmlParams.h"
 #include "model/ZipWriter.h"
@@ -16,7 +17,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -113,19 +113,7 @@ ArtSource firstRootSource(const QString& path)
 // that is not bundled, and must show as not staged.
 QStringList filesBelow(const QString& folder)
 {
-    QStringList files;
-    if (folder.isEmpty())
-        return files;
-    const QDir root(folder);
-    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        if (info.isSymLink() || !info.isDir())
-            files.append(root.relativeFilePath(info.filePath()));
-    }
-    files.sort();
-    return files;
+    return SafeRead::filesBelow(folder, true, true);
 }
 
 void record(QSet<QString>& refs, const QString& value, const QString& base)
@@ -373,10 +361,10 @@ bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix, Q
             continue;
         }
         // An unreadable file stays out: an empty entry would later be
-        // installed over good art.
-        QFile file(entry.absoluteFilePath());
-        const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        // installed over good art. So does a link or a pipe: only plain
+        // files are read, within an art file's bound.
+        QByteArray data;
+        if (!SafeRead::readFile(entry.absoluteFilePath(), kArtFileReadBound, &data)) {
             if (unreadable)
                 unreadable->append(name);
             continue;

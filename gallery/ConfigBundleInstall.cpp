@@ -9,16 +9,17 @@
 #include "gallery/TemplateReferenceRename.h"
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/ZipArchive.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QDirIterator>
 #include <QHash>
 #include <QFile>
 #include <QFileInfo>
@@ -51,11 +52,8 @@ QStringList installTargets()
 QStringList artFilesOf(const QString& artRoot)
 {
     QStringList files;
-    const QDir root(artRoot);
-    QDirIterator it(artRoot, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(kOverlayPrefix + QDir::fromNativeSeparators(root.relativeFilePath(it.next())));
-    files.sort();
+    for (const QString& rel : SafeRead::filesBelow(artRoot))
+        files.append(kOverlayPrefix + rel);
     return files;
 }
 
@@ -176,7 +174,7 @@ QStringList putBackArt(ArtCopies& copies)
     QStringList left;
     for (auto it = copies.written.crbegin(); it != copies.written.crend(); ++it) {
         QString why;
-        const bool back = it->second.isEmpty() ? QFile::remove(it->first) || !QFileInfo::exists(it->first)
+        const bool back = it->second.isEmpty() ? FileEntries::removeFile(it->first, &why)
                                                : copyFileOver(it->second, it->first, &why);
         if (!back) {
             qWarning().noquote() << "installConfigInstallBundle: could not put back" << it->first << why;
@@ -184,7 +182,7 @@ QStringList putBackArt(ArtCopies& copies)
         }
     }
     copies.written.clear();
-    if (left.isEmpty() && !copies.keptRoot.isEmpty() && QDir(copies.keptRoot).removeRecursively())
+    if (left.isEmpty() && !copies.keptRoot.isEmpty() && FolderCopy::removeTree(copies.keptRoot))
         copies.keptRoot.clear();
     return left;
 }

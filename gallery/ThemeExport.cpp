@@ -1,10 +1,12 @@
 #include "gallery/ThemeExport.h"
 
+#include "artwork/ArtworkFiles.h"
 #include "artwork/TgzImage.h"
 #include "gallery/ReplacingZipFile.h"
 #include "model/DeviceRegistry.h"
 #include "model/ErrorText.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/ZipWriter.h"
 #include "templates/PageTemplateLibrary.h"
 
@@ -31,10 +33,12 @@ QStringList subFolders(const QString& folder)
     return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// A plain file of the theme folder (never through a link, within an art
+// file's bound); empty when there is none to read.
 QByteArray readWhole(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QByteArray bytes;
+    return SafeRead::readFile(path, kArtFileReadBound, &bytes) ? bytes : QByteArray();
 }
 
 bool holdsBackground(const QString& folder)

@@ -12,6 +12,7 @@
 #include "model/BarColorRecord.h"
 #include "model/BoxStyleRecord.h"
 #include "model/ChannelInfo.h"
+#include "model/DeviceAndElementTexts.h"
 #include "model/DeviceFile.h"
 #include "model/FidRange.h"
 #include "model/IconPreviewRecord.h"
@@ -696,10 +697,3 @@ private:
     void rebindAxisDeviceCode(pugi::xml_node axis);
     void propagateBarAxisRefsForMask(int page, int mask);
 };
-
-// The channel type code the firmware expects for an engine-speed channel on
-// this device: "7" for the MXP/MXG 1.2/MXS 1.2 generation, "38" otherwise.
-QString deviceSwtypCode(const QString& deviceName);
-
-// Text of a kind of element for messages ("bar", "needle gauge", ...).
-QString elementKindLabel(const char* className);

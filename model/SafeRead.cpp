@@ -240,4 +240,23 @@ bool readEntry(const Entry& entry, qint64 bound, QByteArray* bytes, QString* rea
 
 #endif
 
+QStringList filesBelow(const QString& folder, bool deep, bool special)
+{
+    QStringList files;
+    if (folder.isEmpty())
+        return files;
+    const qsizetype skip = QDir::cleanPath(folder).size() + 1;
+    walk(folder, [&](const Entry& entry) {
+        if (entry.kind == FileEntries::Kind::Folder)
+            return deep;
+
+        using FileEntries::Kind;
+        if (entry.kind == Kind::Regular || entry.kind == Kind::Link || (special && entry.kind == Kind::Other))
+            files.append(entry.path.mid(skip));
+        return false;
+    });
+    files.sort();
+    return files;
+}
+
 } // namespace SafeRead

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -37,6 +38,12 @@ struct Entry {
 // to a folder, never is. The folder itself is taken as given (the caller
 // rules out links above it). False with *reason when it cannot be read.
 bool walk(const QString& folder, const std::function<bool(const Entry&)>& visit, QString* reason = nullptr);
+
+// What lies below folder that is not a folder, by its path relative to
+// folder, in name order: a file, a link (even to a folder, never walked
+// through), and with `special` a pipe or device too. `deep` false: the
+// folder's own entries only. Nothing is opened but the folders walked.
+QStringList filesBelow(const QString& folder, bool deep = true, bool special = false);
 
 // Reads a regular file the walk is visiting, as readFile does.
 bool readEntry(const Entry& entry, qint64 bound, QByteArray* bytes, QString* reason = nullptr);

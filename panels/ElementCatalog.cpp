@@ -4,12 +4,12 @@
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/SafeWrite.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -162,6 +162,8 @@ ElementCatalogEntry entryFromJson(const QJsonObject& o)
 
 // Far above any element file RS3 ships; a larger one is none of its.
 constexpr qint64 kPageFileReadBound = 16 * 1024 * 1024;
+// The index we write, of a few hundred bytes an element: far above any.
+constexpr qint64 kCatalogReadBound = 256 * 1024 * 1024;
 
 // The encoding an XML declaration names ("encoding=..." before "?>"),
 // empty when there is none.
@@ -221,10 +223,7 @@ bool readPageFile(const QString& path, QByteArray* bytes, QString* why)
 QStringList artFiles(const QString& folder)
 {
     QStringList names;
-    QDirIterator it(folder, QDir::Files);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
+    for (const QString& name : SafeRead::filesBelow(folder, false)) {
         if (name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
             || name.endsWith(QLatin1String(".tgz"), Qt::CaseInsensitive)
             || name.endsWith(QLatin1String(".tga"), Qt::CaseInsensitive))
@@ -415,10 +414,11 @@ int ElementCatalog::scanInstalls(const Progress& progress, QString* saveError)
     for (const QString& root : allOverlayRoots()) {
         const bool stable = isStableRoot(stableRoot, root);
         if (QFileInfo(root).isDir()) {
-            QDirIterator it(root, {QStringLiteral("*.M2.xml")}, QDir::Files, QDirIterator::Subdirectories);
-            while (it.hasNext()) {
+            for (const QString& rel : SafeRead::filesBelow(root)) {
+                if (!rel.endsWith(QLatin1String(".M2.xml"), Qt::CaseInsensitive))
+                    continue;
                 ElementCatalogEntry entry;
-                if (!scanPageFile(it.next(), entry))
+                if (!scanPageFile(root + QLatin1Char('/') + rel, entry))
                     continue;
                 // The two displays of a device ship sets, pages and items of
                 // the same names: the display is part of what an element is.
@@ -454,10 +454,11 @@ int ElementCatalog::scanInstalls(const Progress& progress, QString* saveError)
 
 bool ElementCatalog::load()
 {
-    QFile file(catalogPath());
-    if (!file.open(QIODevice::ReadOnly))
+    // The index is ours, in the data folder: a plain file within a bound.
+    QByteArray bytes;
+    if (!SafeRead::readFile(catalogPath(), kCatalogReadBound, &bytes))
         return false;
-    const QJsonObject top = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject top = QJsonDocument::fromJson(bytes).object();
     if (top.value(QLatin1String("version")).toInt(0) != kFormatVersion)
         return false;
     QList<ElementCatalogEntry> list;

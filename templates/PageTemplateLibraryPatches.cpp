@@ -5,6 +5,7 @@
 
 #include "artwork/ArtworkFiles.h"
 #include "model/FolderCopy.h"
+#include "model/SafeRead.h"
 
 #include <QDebug>
 #include <QDir>
@@ -30,15 +31,10 @@ const QRegularExpression& pictureLine()
     return re;
 }
 
+// A page file of the set: plain, never through a link, within a bound.
 bool readAll(const QString& path, QByteArray* bytes, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    *bytes = file.readAll();
-    return true;
+    return SafeRead::readFile(path, kArtFileReadBound, bytes, error);
 }
 
 // Where the declaration goes in a page file without a PATH_IMAGE line: the

@@ -9,11 +9,11 @@
 #include "model/DeviceRegistry.h"
 #include "model/FolderCopy.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "templates/ThemeAssets.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -75,16 +75,13 @@ bool buildThemeFolder(const QString& folder, const QString& base, const ThemeFil
 QMap<QString, QByteArray> treeContent(const QString& folder)
 {
     QMap<QString, QByteArray> files;
-    const QDir root(folder);
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
+    for (const QString& name : SafeRead::filesBelow(folder)) {
         // A link, a device or an outsized file is never read: it counts as
         // other content, so the folder holding it is kept aside.
         QByteArray bytes;
-        files.insert(root.relativeFilePath(path), FolderCopy::readRegularFile(path, kArtFileReadBound, &bytes)
-                                                      ? bytes
-                                                      : QByteArray("\0unread", 7));
+        files.insert(name, FolderCopy::readRegularFile(folder + QLatin1Char('/') + name, kArtFileReadBound, &bytes)
+                               ? bytes
+                               : QByteArray("\0unread", 7));
     }
     return files;
 }

@@ -305,6 +305,25 @@ private Q_SLOTS:
         QVERIFY(ElementCatalog::isLoaded());
     }
 
+    // An index a link or a pipe stands in for is not read, and nothing
+    // waits: the catalog loaded stays.
+    void loadReadsOnlyItsOwnFile()
+    {
+        QVERIFY(writeCatalogFile(R"({"version":1,"scanned":"","items":[{"device":"kept"}]})"));
+        QVERIFY(ElementCatalog::load());
+        const QString path = ElementCatalog::catalogPath();
+        const QString elsewhere = TestEnvironment::makeTempDir("users") + "/catalog.json";
+        QVERIFY(TestFiles::writeBytes(elsewhere, QByteArray(R"({"version":1,"items":[{"device":"other"}]})")));
+        QVERIFY(QFile::remove(path) && QFile::link(elsewhere, path));
+        QVERIFY(!ElementCatalog::load());
+        QVERIFY(QFile::remove(path));
+        FifoGuard pipe(path);
+        QVERIFY(pipe.made());
+        QVERIFY(!ElementCatalog::load());
+        QVERIFY(!pipe.released());
+        QCOMPARE(ElementCatalog::devices(), QStringList{"kept"});
+    }
+
     void refusedFirstLoadLeavesTheCatalogUnloaded()
     {
         QVERIFY(!ElementCatalog::load()); // no file
