@@ -36,7 +36,6 @@ const QStringList kSourceFolders = {
     QStringLiteral("window"),
 };
 
-// The kinds of call the scan tells apart.
 const char* const kOpenWrite = "QFile open for writing";
 const char* const kOpenRead = "QFile open for reading";
 const char* const kSaveFile = "QSaveFile";
@@ -201,9 +200,8 @@ QSet<QString> declared(const QString& code, const QString& types)
 void scan(const QString& rel, const QString& source, Findings* findings)
 {
     const QString code = codeOnly(source);
-    const auto lineOf = [&](qsizetype at) { return int(code.left(at).count(QLatin1Char('\n'))) + 1; };
     const auto add = [&](const char* kind, qsizetype at) {
-        const int line = lineOf(at);
+        const int line = int(code.left(at).count(QLatin1Char('\n'))) + 1;
         (*findings)[{rel, QString::fromLatin1(kind)}].append({line, source.section(QLatin1Char('\n'), line - 1, line - 1).trimmed()});
     };
     const QSet<QString> files = declared(code, QStringLiteral("QFile|QSaveFile|QTemporaryFile"));
@@ -226,12 +224,6 @@ void scan(const QString& rel, const QString& source, Findings* findings)
         else if (flagged || files.contains(receiver))
             add(kOpenRead, m.capturedStart());
     }
-    static const QRegularExpression saveFile(QStringLiteral("\\bQSaveFile\\s+\\w+\\s*[({;]"));
-    for (auto it = saveFile.globalMatch(code); it.hasNext();)
-        add(kSaveFile, it.next().capturedStart());
-    static const QRegularExpression removeTree(QStringLiteral("\\.\\s*removeRecursively\\s*\\("));
-    for (auto it = removeTree.globalMatch(code); it.hasNext();)
-        add(kRemoveTree, it.next().capturedStart());
     static const QRegularExpression member(QStringLiteral("(\\bQDir\\s*\\([^;]*?\\)|\\w+)\\s*(?:\\.|->)\\s*(remove|rmdir|rmpath|rename|copy)\\s*\\("));
     for (auto it = member.globalMatch(code); it.hasNext();) {
         const auto m = it.next();
@@ -243,18 +235,18 @@ void scan(const QString& rel, const QString& source, Findings* findings)
         else if (files.contains(receiver))
             add(kFileMove, m.capturedStart());
     }
-    static const QRegularExpression fileStatic(QStringLiteral("\\bQFile::(remove|rename|copy|link|moveToTrash)\\s*\\("));
-    for (auto it = fileStatic.globalMatch(code); it.hasNext();)
-        add(kFileMove, it.next().capturedStart());
-    static const QRegularExpression iterator(QStringLiteral("\\bQDirIterator\\s+\\w+\\s*[({]"));
-    for (auto it = iterator.globalMatch(code); it.hasNext();)
-        add(kIterator, it.next().capturedStart());
-    static const QRegularExpression stream(QStringLiteral("\\bstd::[io]?fstream\\b|\\bfopen\\s*\\("));
-    for (auto it = stream.globalMatch(code); it.hasNext();)
-        add(kStream, it.next().capturedStart());
-    static const QRegularExpression settings(QStringLiteral("\\bQSettings\\b\\s*\\w*\\s*[({][^;]*Format"));
-    for (auto it = settings.globalMatch(code); it.hasNext();)
-        add(kSettings, it.next().capturedStart());
+    static const QList<QPair<QRegularExpression, const char*>> plain = {
+        {QRegularExpression(QStringLiteral("\\bQSaveFile\\s+\\w+\\s*[({;]")), kSaveFile},
+        {QRegularExpression(QStringLiteral("\\.\\s*removeRecursively\\s*\\(")), kRemoveTree},
+        {QRegularExpression(QStringLiteral("\\bQFile::(remove|rename|copy|link|moveToTrash)\\s*\\(")), kFileMove},
+        {QRegularExpression(QStringLiteral("\\bQDirIterator\\s+\\w+\\s*[({]")), kIterator},
+        {QRegularExpression(QStringLiteral("\\bstd::[io]?fstream\\b|\\bfopen\\s*\\(")), kStream},
+        {QRegularExpression(QStringLiteral("\\bQSettings\\b\\s*\\w*\\s*[({][^;]*Format")), kSettings},
+    };
+    for (const auto& [pattern, kind] : plain) {
+        for (auto it = pattern.globalMatch(code); it.hasNext();)
+            add(kind, it.next().capturedStart());
+    }
 }
 
 Findings scanTree(const QString& root)
@@ -277,12 +269,17 @@ Findings scanTree(const QString& root)
     return findings;
 }
 
+QPair<QString, QString> keyOf(const Allowed& entry)
+{
+    return {QString::fromLatin1(entry.file), QString::fromLatin1(entry.kind)};
+}
+
 // What the findings break of the list, one line each; empty when nothing.
 QStringList breaches(const Findings& findings)
 {
     QMap<QPair<QString, QString>, const Allowed*> allowed;
     for (const Allowed& entry : kAllowed)
-        allowed.insert({QString::fromLatin1(entry.file), QString::fromLatin1(entry.kind)}, &entry);
+        allowed.insert(keyOf(entry), &entry);
     QStringList out;
     for (auto it = findings.cbegin(); it != findings.cend(); ++it) {
         const Allowed* entry = allowed.value(it.key());
@@ -299,7 +296,7 @@ QStringList breaches(const Findings& findings)
     // An entry that allows more than is there would let a new call in
     // unseen: it shrinks with its file.
     for (const Allowed& entry : kAllowed) {
-        const int there = int(findings.value({QString::fromLatin1(entry.file), QString::fromLatin1(entry.kind)}).size());
+        const int there = int(findings.value(keyOf(entry)).size());
         if (there < entry.count)
             out << QStringLiteral("%1: the list allows %2 %3 calls, there are %4: shrink it")
                        .arg(QString::fromLatin1(entry.file))
@@ -390,9 +387,7 @@ private Q_SLOTS:
         QVERIFY(in.open(QIODevice::ReadOnly));
         const QString added = QString::fromUtf8(in.readAll())
             + QStringLiteral("\nvoid added() { QFile f(\"x\"); f.open(QIODevice::WriteOnly); }\n");
-        if (m_tree.isEmpty())
-            m_tree = scanTree(sourceRoot());
-        Findings findings = m_tree;
+        Findings findings = tree();
         for (auto it = findings.begin(); it != findings.end();)
             it = it.key().first == file ? findings.erase(it) : std::next(it);
         scan(file, added, &findings);
@@ -404,11 +399,9 @@ private Q_SLOTS:
     // it shrinks when a call moves to the gate.
     void listShrinksWithItsFile()
     {
-        if (m_tree.isEmpty())
-            m_tree = scanTree(sourceRoot());
         for (const Allowed& entry : kAllowed) {
-            Findings findings = m_tree;
-            QList<Found>& found = findings[{QString::fromLatin1(entry.file), QString::fromLatin1(entry.kind)}];
+            Findings findings = tree();
+            QList<Found>& found = findings[keyOf(entry)];
             QVERIFY2(!found.isEmpty(), entry.file);
             found.removeLast();
             const QString out = breaches(findings).join(QLatin1Char('\n'));
@@ -545,6 +538,12 @@ private Q_SLOTS:
     }
 
 private:
+    const Findings& tree()
+    {
+        if (m_tree.isEmpty())
+            m_tree = scanTree(sourceRoot());
+        return m_tree;
+    }
     Findings m_tree;
 };
 
