@@ -11,6 +11,7 @@
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/ZipFixture.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -68,14 +69,14 @@ class ColouredBarEntriesTest : public QObject {
 
     bool copyItem(const QString& from, const QString& to)
     {
-        const QString source = m_fx->absolutePath(Rs3Fixture::Stable, from);
-        const QString target = m_fx->absolutePath(Rs3Fixture::Stable, to);
-        if (!QDir().mkpath(target))
-            return false;
-        for (const QString& name : QDir(source).entryList(QDir::Files))
-            if (!QFile::copy(source + name, target + name))
-                return false;
-        return true;
+        return ZipFixture::writeTree(m_fx->absolutePath(Rs3Fixture::Stable, to),
+                                     ZipFixture::readTree(m_fx->absolutePath(Rs3Fixture::Stable, from)));
+    }
+
+    void resizeTo(int width)
+    {
+        const MaskElement& m = m_c->pages[0].masks[0];
+        m_stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, width, 30, m_c.get(), 0, 0, false, true));
     }
 
     void setRecord(const QString& origin)
@@ -99,10 +100,9 @@ class ColouredBarEntriesTest : public QObject {
         m_fx->addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
         const QImage bar = stockBar(QSize(120, 30));
         const QString stock = QString::fromLatin1(kStock);
-        QVERIFY(m_fx->writeFile(Rs3Fixture::Stable, stock + "mask.png", pngBytes(bar)));
-        QVERIFY(m_fx->writeFile(Rs3Fixture::Stable, stock + "mask.tgz", TgzImage::encode(bar)));
-        QVERIFY(m_fx->writeFile(Rs3Fixture::Stable, stock + "m4off.png", pngBytes(bar)));
-        QVERIFY(m_fx->writeFile(Rs3Fixture::Stable, stock + "b1.M2.xml", "<aimDataBase_Mask2/>"));
+        QVERIFY(ZipFixture::writeTree(m_fx->absolutePath(Rs3Fixture::Stable, stock),
+                                      {{"mask.png", pngBytes(bar)}, {"mask.tgz", TgzImage::encode(bar)},
+                                       {"m4off.png", pngBytes(bar)}, {"b1.M2.xml", "<aimDataBase_Mask2/>"}}));
         ConfigFixture cfg;
         cfg.device().page("Main").mask(Fx::mask("mb.01", 10, 20, 120, 30)
                                            .p("PATH_REL_AiM_MASK", stock)
@@ -135,8 +135,7 @@ class ColouredBarEntriesTest : public QObject {
             setRecord(stock);
             break;
         case FittedStock: {
-            const MaskElement& m = m_c->pages[0].masks[0];
-            m_stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, 100, 30, m_c.get(), 0, 0, false, true));
+            resizeTo(100);
             QVERIFY(param(*m_c, "PATH_REL_AiM_MASK").contains("/Items/fit_"));
             setRecord(stock);
             break;
@@ -204,8 +203,7 @@ private Q_SLOTS:
         // stock one fits its stock pictures.
         {
             const QString before = param(*m_c, "PATH_REL_AiM_MASK");
-            const MaskElement& m = m_c->pages[0].masks[0];
-            m_stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, 90, 30, m_c.get(), 0, 0, false, true));
+            resizeTo(90);
             const QString after = param(*m_c, "PATH_REL_AiM_MASK");
             QVERIFY(after != before);
             QCOMPARE(after.contains(QLatin1String("/s04_homebrew/zbar_Race_"))

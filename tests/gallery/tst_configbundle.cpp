@@ -122,8 +122,7 @@ QByteArray boxRecordOf(const QString& folder)
 int referencesIn(const QString& zconf2, const QString& name)
 {
     int count = 0;
-    const FileMap entries = ZipFixture::readZip(zconf2);
-    for (const QByteArray& bytes : entries)
+    for (const QByteArray& bytes : ZipFixture::readZip(zconf2))
         count += TemplateReferenceCount::inDeviceBytes(bytes, name);
     return count;
 }
@@ -683,11 +682,10 @@ private Q_SLOTS:
     // Two homes with a template of one name: a bundle from the first,
     // installed on the second while a saved configuration there uses its
     // template, asks first (the gallery's bundles too), naming the
-    // configuration and the files. Kept:
-    // every file of the user's folder is as it was, and the bundle's art
-    // lies under a name of its own that the placed configuration points at.
-    // Replaced: the user's files are in the dated backup. Cancel: nothing
-    // at all is written.
+    // configuration and the files. Kept: every file of the user's folder is
+    // as it was, and the bundle's art lies under a name of its own that the
+    // placed configuration points at. Replaced: the user's files are in the
+    // dated backup. Cancel: nothing at all is written.
     void installAsksBeforeReplacingArtInUse_data()
     {
         QTest::addColumn<QString>("name");
