@@ -269,21 +269,13 @@ private Q_SLOTS:
             << QByteArray(utf16(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><p>s04_homebrew/r&amp;d/"
                                                "</p><p>S04_homebrew\\R&amp;D\\</p>")))
             << 2;
-    }
-
-    // What a parser finds, however the file writes it; and a name only as a
-    // whole path part.
-    void referencesAsParsed_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("device");
-        QTest::addColumn<int>("count");
+        // What a parser finds, however the file writes it; and a name only as
+        // a whole path part.
         const QByteArray p = "<overlay_cli><p n=\"PATH\">";
-        const QByteArray end = "</p></overlay_cli>\n";
         // Its bytes hold '<' (in 鹿) and '\\' (in 本), which are no markup.
         QStringEncoder jis("ISO-2022-JP");
         const QByteArray jisHead = "<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?>\n" + p;
-        const auto inJis = [&](const QString& text) { return jisHead + QByteArray(jis(text + QString::fromLatin1(end))); };
+        const auto inJis = [&](const QString& text) { return jisHead + QByteArray(jis(text + QString::fromLatin1(tail))); };
         QTest::newRow("declared ISO-2022-JP") << QStringLiteral("z\u672c\u9e7f")
                                               << inJis(QStringLiteral("s04_homebrew/z\u672c\u9e7f/")) << 1;
         QTest::newRow("declared ISO-2022-JP, no slash after the name")
@@ -291,27 +283,27 @@ private Q_SLOTS:
         QTest::newRow("declared ISO-2022-JP, a longer name")
             << QStringLiteral("z\u672c") << inJis(QStringLiteral("s04_homebrew/z\u672c\u9e7f/")) << 0;
         QTest::newRow("declared ISO-2022-JP, a yen in JIS-Roman is no separator")
-            << "zname" << jisHead + "s04_homebrew\x1b(J\\zname\x1b(B/" + end << 0;
+            << "zname" << jisHead + "s04_homebrew\x1b(J\\zname\x1b(B/" + tail << 0;
         QTest::newRow("declared ISO-2022-JP, a backslash in ASCII is")
-            << "zname" << jisHead + "s04_homebrew\x1b(J\x1b(B\\zname/" + end << 1;
-        QTest::newRow("letter reference in the set name") << "mytpl" << p + "s04_home&#98;rew/mytpl/x" + end << 1;
+            << "zname" << jisHead + "s04_homebrew\x1b(J\x1b(B\\zname/" + tail << 1;
+        QTest::newRow("letter reference in the set name") << "mytpl" << p + "s04_home&#98;rew/mytpl/x" + tail << 1;
         QTest::newRow("set name all references")
-            << "mytpl" << p + "&#115;&#x30;&#52;&#95;HOMEBREW&#47;mytpl&#x2F;" + end << 1;
+            << "mytpl" << p + "&#115;&#x30;&#52;&#95;HOMEBREW&#47;mytpl&#x2F;" + tail << 1;
         QTest::newRow("zero-padded numbers")
-            << "mytpl" << p + "s04_homebrew/my&#0000000000116;pl&#x00000000002f;" + end << 1;
-        QTest::newRow("no slash after the name") << "mytpl" << p + "s04_homebrew/mytpl" + end << 1;
-        QTest::newRow("no slash, blanks before the end") << "mytpl" << p + "s04_homebrew/MyTpl  \n" + end << 1;
+            << "mytpl" << p + "s04_homebrew/my&#0000000000116;pl&#x00000000002f;" + tail << 1;
+        QTest::newRow("no slash after the name") << "mytpl" << p + "s04_homebrew/mytpl" + tail << 1;
+        QTest::newRow("no slash, blanks before the end") << "mytpl" << p + "s04_homebrew/MyTpl  \n" + tail << 1;
         QTest::newRow("no slash, in an attribute")
             << "mytpl" << QByteArray("<overlay_cli><p v=\"s04_homebrew\\mytpl\"/></overlay_cli>") << 1;
-        QTest::newRow("a longer name") << "mytpl" << p + "s04_homebrew/mytpl2" + end << 0;
-        QTest::newRow("the name, a blank and more") << "mytpl" << p + "s04_homebrew/mytpl x" + end << 0;
-        QTest::newRow("unclosed reference") << "mytpl" << p + "s04_homebrew/my&#116pl/" + end << 0;
+        QTest::newRow("a longer name") << "mytpl" << p + "s04_homebrew/mytpl2" + tail << 0;
+        QTest::newRow("the name, a blank and more") << "mytpl" << p + "s04_homebrew/mytpl x" + tail << 0;
+        QTest::newRow("unclosed reference") << "mytpl" << p + "s04_homebrew/my&#116pl/" + tail << 0;
         QTest::newRow("near misses, then one") << "mytpl"
                                                << p + "s04_homebrew/s04_homebrew/myt s04_homebre/mytpl/ "
-                                                      "s04_homebrew/mytpl/" + end
+                                                      "s04_homebrew/mytpl/" + tail
                                                << 1;
     }
-    void referencesAsParsed() { referencesAsStored(); }
+
     void referencesAsStored()
     {
         QFETCH(QString, name);
@@ -354,7 +346,6 @@ private Q_SLOTS:
         QVERIFY(TestFiles::writeBytes(users + "/overlay.ov3.xml", ref));
         fx.addUserConfig(Rs3Fixture::Beta, "cfg_beta", "Beta", {ref});
         const QString stable = fx.root(Rs3Fixture::Stable);
-        const QString cfgs = stable + "/user/cfgs";
         const QString there = stable + "/" + named;
         // Nothing later may meet the pipe.
         const QString pipes = TestEnvironment::makeTempDir("pipes");
@@ -362,7 +353,7 @@ private Q_SLOTS:
         std::unique_ptr<FifoGuard> pipe;
         if (kind == "cfgs") {
             QVERIFY(QDir().mkpath(stable + "/user"));
-            QVERIFY(QFile::link(users, cfgs));
+            QVERIFY(QFile::link(users, stable + "/user/cfgs"));
         } else {
             fx.addUserConfig(Rs3Fixture::Stable, "cfg_one", "One", {ref});
             QVERIFY(QDir().mkpath(QFileInfo(there).path()));
