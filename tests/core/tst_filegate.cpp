@@ -176,8 +176,6 @@ QString codeOnly(const QString& source)
         }
         if (state != Code && !newline && !(state == String && c == QLatin1Char('"')))
             out[i] = QLatin1Char(' ');
-        if (newline && state == Line)
-            state = Code;
         if (!c.isSpace())
             lineStart = false;
         if (newline)
