@@ -209,7 +209,8 @@ private Q_SLOTS:
             QVERIFY(a.putBackSaved());
         else
             a.takeBack(p.made, p.mark);
-        QCOMPARE(QFileInfo::exists(discarding ? p.folder + QStringLiteral("/b.png") : p.folder + QStringLiteral("/a.png")), used || claimed);
+        QCOMPARE(QFileInfo::exists(p.folder + (discarding ? QStringLiteral("/b.png") : QStringLiteral("/a.png"))),
+                 used || claimed);
         QCOMPARE(asked, claimed ? QStringList() : QStringList{p.folder});
     }
 };

@@ -184,7 +184,6 @@ QString codeOnly(const QString& source)
     return out;
 }
 
-// The names a file declares with one of the types.
 QSet<QString> declared(const QString& code, const QString& types)
 {
     QSet<QString> names;
@@ -285,11 +284,8 @@ QStringList breaches(const Findings& findings)
             continue;
         for (const Found& found : *it)
             out << QStringLiteral("%1:%2: %3 outside the file gate (%4 allowed): %5")
-                       .arg(it.key().first)
-                       .arg(found.line)
-                       .arg(it.key().second)
-                       .arg(entry ? entry->count : 0)
-                       .arg(found.text);
+                       .arg(it.key().first, QString::number(found.line), it.key().second,
+                            QString::number(entry ? entry->count : 0), found.text);
     }
     // An entry that allows more than is there would let a new call in
     // unseen: it shrinks with its file.
@@ -297,10 +293,8 @@ QStringList breaches(const Findings& findings)
         const int there = int(findings.value(keyOf(entry)).size());
         if (there < entry.count)
             out << QStringLiteral("%1: the list allows %2 %3 calls, there are %4: shrink it")
-                       .arg(QString::fromLatin1(entry.file))
-                       .arg(entry.count)
-                       .arg(QString::fromLatin1(entry.kind))
-                       .arg(there);
+                       .arg(keyOf(entry).first, QString::number(entry.count), keyOf(entry).second,
+                            QString::number(there));
     }
     return out;
 }
@@ -386,8 +380,7 @@ private Q_SLOTS:
         const QString added = QString::fromUtf8(in.readAll())
             + QStringLiteral("\nvoid added() { QFile f(\"x\"); f.open(QIODevice::WriteOnly); }\n");
         Findings findings = tree();
-        for (auto it = findings.begin(); it != findings.end();)
-            it = it.key().first == file ? findings.erase(it) : std::next(it);
+        findings.removeIf([&](const auto& it) { return it.key().first == file; });
         scan(file, added, &findings);
         const QString out = breaches(findings).join(QLatin1Char('\n'));
         QVERIFY2(out.contains(file + QLatin1Char(':')), qPrintable(out));
