@@ -98,10 +98,9 @@ private Q_SLOTS:
         QVERIFY(window->save());
         asker->texts << qMakePair(true, QStringLiteral("T1"));
         window->saveCurrentAsTemplate();
-        const int pages = config->pageCount();
+        const int added = config->pageCount();
         addPageFromTemplate(QStringLiteral("T1"));
-        QCOMPARE(config->pageCount(), pages + 1);
-        const int added = pages;
+        QCOMPARE(config->pageCount(), added + 1);
         int bar = -1;
         for (int k = 0; k < int(config->pages[size_t(added)].masks.size()); ++k)
             if (config->pages[size_t(added)].masks[size_t(k)].id == QStringLiteral("md.02"))
