@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 // Files under an install root, the data folder or beside a configuration are
@@ -466,24 +467,17 @@ private Q_SLOTS:
         const QStringList words = call.split(QLatin1Char(' '));
         const QString path = root + QLatin1Char('/') + words.constLast();
         QString error;
-        bool done = false;
-        if (words[0] == QLatin1String("read")) {
-            QByteArray bytes;
-            done = FolderCopy::readRegularFile(path, 1024, &bytes, &error);
-        } else if (words[0] == QLatin1String("append")) {
-            done = FolderCopy::openForAppend(path, &error) != nullptr;
-        } else if (words[0] == QLatin1String("write")) {
-            done = writeFileNoLink(path, "new", root, &error);
-        } else if (words[0] == QLatin1String("make")) {
-            done = FolderCopy::makeFolderWithin(root, path, &error);
-        } else if (call.startsWith(QLatin1String("remove file"))) {
-            done = FolderCopy::removeFileWithin(root, path, &error);
-        } else if (words[0] == QLatin1String("remove")) {
-            done = FolderCopy::removeTreeWithin(root, path, &error);
-        } else if (words[0] == QLatin1String("move")) {
-            done = FolderCopy::moveWithin(root, root + QLatin1Char('/') + words[1], path, &error);
-        }
-        QCOMPARE(done, ok);
+        const QMap<QString, std::function<bool()>> calls{
+            {"read", [&] { QByteArray bytes; return FolderCopy::readRegularFile(path, 1024, &bytes, &error); }},
+            {"append", [&] { return FolderCopy::openForAppend(path, &error) != nullptr; }},
+            {"write", [&] { return writeFileNoLink(path, "new", root, &error); }},
+            {"make", [&] { return FolderCopy::makeFolderWithin(root, path, &error); }},
+            {"remove file", [&] { return FolderCopy::removeFileWithin(root, path, &error); }},
+            {"remove", [&] { return FolderCopy::removeTreeWithin(root, path, &error); }},
+            {"move own", [&] { return FolderCopy::moveWithin(root, root + '/' + words[1], path, &error); }},
+        };
+        QVERIFY2(calls.contains(call.section(QLatin1Char(' '), 0, -2)), qPrintable(call));
+        QCOMPARE(calls[call.section(QLatin1Char(' '), 0, -2)](), ok);
         QVERIFY2(ok || error.contains(root + QLatin1Char('/') + named), qPrintable(error));
         QCOMPARE(ZipFixture::readTree(outside), own);
         if (pipe)
