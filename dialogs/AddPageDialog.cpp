@@ -499,7 +499,7 @@ void AddPageDialog::refuseTemplateInUse(const PageTemplate& tpl, const TemplateU
     QMessageBox box(QMessageBox::Warning, tr("Template is in use"), text, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(
-        users.lines().join(QLatin1Char('\n')) + QStringLiteral("\n\n")
+        TemplateUsers::firstDozen(users.lines()) + QStringLiteral("\n\n")
         + tr("Deleting it would leave those configurations pointing at artwork that is no longer there. RaceStudio 3 "
              "shows an image error for every missing file, each time the configuration is opened.")
         + QStringLiteral("\n\n") + advice);

@@ -1,6 +1,7 @@
 #include "gallery/BundleArtCollisions.h"
 
 #include "artwork/ArtworkFiles.h"
+#include "gallery/ArtChangeQuestion.h"
 #include "gallery/ConfigBundleExport.h"
 #include "model/FolderCopy.h"
 #include "model/PathGuard.h"
@@ -64,19 +65,25 @@ QString BundleArtCollisions::homebrewFolderName(const QString& art)
     return parts.last();
 }
 
-QList<ArtFolderInUse> BundleArtCollisions::inUse(const std::function<TemplateUsers(const QString&)>& usersOf) const
+QList<ArtFolderInUse> BundleArtCollisions::inUse(
+    const std::function<QHash<QString, TemplateUsers>(const QStringList&)>& usersOf) const
 {
     QList<ArtFolderInUse> inUse;
+    QStringList names;
     for (const QString& key : m_order) {
         const Folder& folder = m_folders[key];
         const QStringList changed = changedFiles(folder);
         if (changed.isEmpty())
             continue;
-        const TemplateUsers users =
-            usersOf ? usersOf(folder.name) : TemplateUsers::ofFolderName(folder.name, nullptr, {});
-        if (users.inUse())
-            inUse.append({folder.name, changed, users, freeName(folder)});
+        inUse.append({folder.name, changed, {}, freeName(folder)});
+        names.append(folder.name);
     }
+    if (inUse.isEmpty())
+        return inUse;
+    const QHash<QString, TemplateUsers> users =
+        usersOf ? usersOf(names) : ArtChangeQuestion::usersOfFolders(names, nullptr, {});
+    for (ArtFolderInUse& folder : inUse)
+        folder.users = users.value(folder.folderName);
     return inUse;
 }
 
@@ -108,14 +115,17 @@ QStringList BundleArtCollisions::changedFiles(const Folder& folder) const
     return changed;
 }
 
-// "<name>_2", "<name>_3", ...: the first that the bundle does not bring
+// "<name>_2", "<name>_3", ... (the name shortened where the number would
+// not fit a folder name): the first that the bundle does not bring
 // itself and that no install holds for any of the folder's art, or holds
 // with just the bundle's bytes (the same bundle installed before); empty
 // when none is.
 QString BundleArtCollisions::freeName(const Folder& folder) const
 {
     for (int n = 2; n < 10000; ++n) {
-        const QString candidate = folder.name + QLatin1Char('_') + QString::number(n);
+        const QString candidate = ArtChangeQuestion::numberedName(folder.name, n);
+        if (candidate.isEmpty())
+            return {};
         if (!m_folders.contains(candidate.toCaseFolded()) && takesArtOf(folder, candidate))
             return candidate;
     }

@@ -8,9 +8,8 @@
 #include <QStringList>
 
 // The homebrew folders of a config bundle whose art would replace different
-// files in an RS3 install while a configuration uses the folder, found
-// before anything is written; and where their art goes when the user keeps
-// their own.
+// files in an RS3 install, found before anything is written, with the users
+// found for each; and where their art goes when the user keeps their own.
 class BundleArtCollisions {
 public:
     // artFiles: "aim/resources/overlay/..." paths, read from artRoot by the
@@ -20,9 +19,10 @@ public:
     // "<name>" of an art path in "s04_homebrew/<name>/"; empty for any other.
     static QString homebrewFolderName(const QString& art);
 
-    // The folders in use whose art differs from what an install holds, each
-    // with the name of its own its art would take. usersOf may be empty.
-    QList<ArtFolderInUse> inUse(const std::function<TemplateUsers(const QString&)>& usersOf) const;
+    // The folders whose art differs from what an install holds, whether or
+    // not a user of them was found (one search for all of them), each with
+    // the name of its own its art would take. usersOf may be empty.
+    QList<ArtFolderInUse> inUse(const std::function<QHash<QString, TemplateUsers>(const QStringList&)>& usersOf) const;
 
     // Each art file of those folders (by art path) with the art path it takes
     // under the folder's own name.

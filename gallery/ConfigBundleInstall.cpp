@@ -86,9 +86,11 @@ bool sameContent(const QString& a, const QString& b)
 }
 
 // Why the art must not be written at destination: a link on the way down
-// from the install root (the user's own folder may be behind it), or
-// something other than a plain file at the name. Empty when it may.
-QString whyLeft(const QString& installRoot, const QString& destination)
+// from the install root (the user's own folder may be behind it), something
+// other than a plain file at the name, or RaceStudio 3's own art (anything
+// outside the homebrew set) with other bytes, which a bundle only ever adds
+// where an install lacks it. Empty when it may.
+QString whyLeft(const QString& installRoot, const QString& destination, const QString& source, const QString& art)
 {
     const QString link = FolderCopy::linkOnPath(installRoot, destination);
     if (!link.isEmpty())
@@ -96,11 +98,13 @@ QString whyLeft(const QString& installRoot, const QString& destination)
     const QFileInfo info(destination);
     if (info.exists() && !info.isDir() && !FolderCopy::isRegularFile(destination))
         return tr("%1 is not a regular file").arg(destination);
+    if (info.isFile() && BundleArtCollisions::homebrewFolderName(art).isEmpty() && !sameContent(destination, source))
+        return tr("%1 is RaceStudio 3's own art, which a bundle never replaces").arg(destination);
     return {};
 }
 
 // An existing file under an RS3 install that the bundle's art would change
-// (stock art, or art another bundle brought) is copied first into a dated
+// (art of a homebrew folder the user chose to replace) is copied first into a dated
 // backup folder, under "<n>/<path below the install>" for the n-th install;
 // *kept is that copy, empty when nothing needed keeping.
 bool keepReplacedArt(const QString& source, const QString& destination, const QString& art, int install,
@@ -133,9 +137,10 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
             const QString destination = PathGuard::join(installRoot, art);
             QString kept;
             QString why;
-            // Nothing is written where a link leads, nor over a device or a
-            // pipe: that art is left out of this install, and said so.
-            const QString left = destination.isEmpty() ? QString() : whyLeft(installRoot, destination);
+            // Nothing is written where a link leads, nor over a device, a
+            // pipe or RaceStudio 3's own art: that art is left out of this
+            // install, and said so.
+            const QString left = destination.isEmpty() ? QString() : whyLeft(installRoot, destination, source, art);
             if (!left.isEmpty()) {
                 const QString line = tr("%1 was not installed into %2: %3").arg(art, installRoot, left);
                 qWarning().noquote() << "installConfigInstallBundle:" << line;
@@ -216,8 +221,8 @@ bool failAfterWriting(ArtCopies& copies, const QStringList& keptFiles, const QSt
     return failWith(error, text);
 }
 
-// Art that would replace other files of a folder a configuration uses is
-// put to the user first. Keeping theirs moves the bundle's art of those
+// Art that would replace other files of a homebrew folder is put to the
+// user first, whatever the search for its users found. Keeping theirs moves the bundle's art of those
 // folders to names of their own (*ownPaths) and points the bundle's
 // configuration (still in the extraction folder) at them. Nothing is
 // written into an install or the config folder here.

@@ -2,6 +2,7 @@
 
 #include "templates/TemplateUsers.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,14 +30,15 @@ struct ConfigBundleInstallResult {
     // and "<name>.bak.zconfig" when the stores of a ".zconfig" of that name
     // changed); empty when there was none or it was the bundle's own copy.
     QStringList keptFiles;
-    // The dated folder holding the RS3 files the bundle's art replaced (stock
-    // art of the same name), "<n>/aim/resources/overlay/..." for the n-th
-    // install; empty when none was replaced.
+    // The dated folder holding the RS3 files the bundle's art replaced (a
+    // homebrew folder's files the user chose to replace),
+    // "<n>/aim/resources/overlay/..." for the n-th install; empty when none
+    // was replaced.
     QString keptArtFolder;
 
     // The art files not written into an install, one line each naming the
-    // symbolic link or special file in the way; those installs count only
-    // the files they received.
+    // symbolic link or special file in the way, or RaceStudio 3's own file
+    // that stays; those installs count only the files they received.
     QStringList left;
 
     // One line per template folder in use whose files the user kept, naming
@@ -67,16 +69,19 @@ struct ConfigTarget {
 };
 
 // A homebrew folder ("s04_homebrew/<folderName>/") of the bundle whose art
-// differs from the files an RS3 install holds there, while a configuration
-// uses that folder: replacing them would change what it shows.
+// differs from the files an RS3 install holds there: replacing them would
+// change what every configuration using the folder shows, including those
+// the search for users cannot read.
 struct ArtFolderInUse {
     QString folderName;
     // The files the bundle's art would replace, as paths in the installs.
     QStringList changed;
+    // The users found; none found still leaves a configuration kept
+    // elsewhere.
     TemplateUsers users;
     // The name of its own the bundle's art takes when the user keeps theirs
     // (a folder no install holds), with the placed configuration pointing at
-    // it.
+    // it; empty when no name of that kind fits.
     QString ownName;
 };
 
@@ -89,9 +94,9 @@ enum class ArtInUseAnswer {
 // Who is asked, and how users are found, before an install replaces art of
 // a folder in use.
 struct ArtInUseCheck {
-    // What uses a homebrew folder of that name; without one, RaceStudio 3's
-    // configurations.
-    std::function<TemplateUsers(const QString& folderName)> usersOf;
+    // What uses each homebrew folder of those names, keyed by name; without
+    // one, RaceStudio 3's configurations.
+    std::function<QHash<QString, TemplateUsers>(const QStringList& folderNames)> usersOf;
     // Asked once with every folder in use, before anything is written;
     // without one the user's art is kept.
     std::function<ArtInUseAnswer(const QList<ArtFolderInUse>& folders)> ask;
@@ -122,11 +127,14 @@ struct ArtInUseCheck {
 // anything is written; false ends the install with "the install was
 // cancelled; nothing was changed" (the caller's answer for a configuration
 // open in a window).
-// Art that differs from the files of a homebrew folder a configuration uses
-// is written only after artInUse.ask answered Replace; with KeepMine (or no
-// question) the folder's art is installed under a name of its own and the
-// placed configuration points at it; Cancel ends the install as above. A
-// folder nothing uses is replaced, its files kept in the dated backup.
+// Art that differs from the files an install holds in a homebrew folder is
+// written only after artInUse.ask answered Replace (the replaced files kept
+// in the dated backup), whatever the search for the folder's users found;
+// with KeepMine (or no question) the folder's art is installed under a name
+// of its own and the placed configuration points at it; Cancel ends the
+// install as above. Art outside the homebrew set (RaceStudio 3's own) is
+// only added where an install lacks it: a file there with other bytes stays
+// and is named in result->left.
 using ConfigTargetCheck = std::function<bool(const ConfigTarget& target)>;
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result = nullptr, QString* error = nullptr,

@@ -64,17 +64,26 @@ public:
         configTargetCheck = check;
     }
 
-    // What uses a folder of a theme's id: a theme bundle is not installed
-    // over one in use (the pictures saved pages show would change or go).
-    // Without one, RaceStudio 3's configurations are looked at.
-    using ThemeUsersLookup = std::function<TemplateUsers(const QString& folderName)>;
+    // What uses each homebrew folder of these names (a theme's id, a
+    // configuration bundle's template folders), keyed by name, for the
+    // questions below. Without one, RaceStudio 3's configurations are
+    // looked at.
+    using ThemeUsersLookup = std::function<QHash<QString, TemplateUsers>(const QStringList& folderNames)>;
     void setThemeUsersLookup(const ThemeUsersLookup& lookup) { themeUsersLookup = lookup; }
 
-    // Asked before a configuration bundle's art replaces files of template
-    // folders in use (found through the users lookup above); Cancel ends the
-    // install as cancelled. Without one the user's art is kept.
+    // Asked before a configuration bundle's art replaces files an install
+    // holds in template folders, whoever was found to use them; Cancel ends
+    // the install as cancelled. Without one the user's art is kept.
     using ArtInUseQuestion = std::function<ArtInUseAnswer(const QList<ArtFolderInUse>& folders)>;
     void setArtInUseQuestion(const ArtInUseQuestion& question) { artInUseQuestion = question; }
+
+    // Asked before a theme bundle replaces the folders of its id that the
+    // store or an install already holds, whoever was found to use them:
+    // KeepMine installs it under an id of its own (ownName), Replace keeps
+    // the old folders in the dated backup, Cancel ends the install as
+    // cancelled. Without one the user's theme is kept.
+    using ThemeInUseQuestion = std::function<ArtInUseAnswer(const ArtFolderInUse& theme)>;
+    void setThemeInUseQuestion(const ThemeInUseQuestion& question) { themeInUseQuestion = question; }
 
     // Reads a theme bundle into the bundle state; empty on success, else the
     // message. The theme id must be one plain folder name.
@@ -132,6 +141,8 @@ private:
     ConfigTargetCheck configTargetCheck;
     ThemeUsersLookup themeUsersLookup;
     ArtInUseQuestion artInUseQuestion;
+    ThemeInUseQuestion themeInUseQuestion;
+    bool settleThemeInUse();
     void onDownloadProgress(qint64 received, qint64 total);
     void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;

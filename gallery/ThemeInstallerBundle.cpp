@@ -2,6 +2,7 @@
 // reading a theme bundle and installing either kind.
 #include "gallery/ThemeInstaller.h"
 
+#include "gallery/ArtChangeQuestion.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/ScratchZip.h"
 #include "gallery/ThemeBundle.h"
@@ -51,18 +52,8 @@ bool ThemeInstaller::installThemeBundle(const QByteArray& bytes)
         Q_EMIT failed(tr("Bundle parse failed: %1").arg(parseError));
         return false;
     }
-    // The install replaces the id's folders whole: where saved pages point
-    // into them, what they show would change or go.
-    if (!PageTemplateLibrary::existingThemeFolders(themeId).isEmpty()) {
-        const TemplateUsers users =
-            themeUsersLookup ? themeUsersLookup(themeId) : TemplateUsers::ofFolderName(themeId, nullptr, {});
-        if (users.inUse()) {
-            Q_EMIT failed(tr("Install failed: a theme or template named '%1' is already installed and in use:\n%2\n"
-                             "Installing over it would change or remove the pictures they show.")
-                              .arg(themeId, users.lines().join(QLatin1Char('\n'))));
-            return false;
-        }
-    }
+    if (!settleThemeInUse())
+        return false;
     Q_EMIT progress(85, tr("Installing to devices..."));
     QString error;
     QString keptAside;
@@ -73,6 +64,47 @@ bool ThemeInstaller::installThemeBundle(const QByteArray& bytes)
     }
     Q_EMIT progress(100, tr("Done"));
     Q_EMIT installed(written, themeName, keptAside);
+    return true;
+}
+
+// The install replaces the id's folders whole: where saved pages point into
+// them, what they show would change or go, and a page saved outside the
+// searched folders is never found. So the user is asked whenever they exist;
+// keeping them installs the theme under an id of its own.
+bool ThemeInstaller::settleThemeInUse()
+{
+    const QStringList existing = PageTemplateLibrary::existingThemeFolders(themeId);
+    if (existing.isEmpty())
+        return true;
+    const QHash<QString, TemplateUsers> users = themeUsersLookup
+        ? themeUsersLookup({themeId})
+        : ArtChangeQuestion::usersOfFolders({themeId}, nullptr, {});
+    QString ownId;
+    for (int n = 2; n < 10000 && ownId.isEmpty(); ++n) {
+        const QString candidate = ArtChangeQuestion::numberedName(themeId, n);
+        if (candidate.isEmpty())
+            break;
+        if (PathGuard::isSafeName(candidate) && PageTemplateLibrary::existingThemeFolders(candidate).isEmpty()
+            && PageTemplateLibrary::artSetNameClash(candidate).isEmpty())
+            ownId = candidate;
+    }
+    const ArtFolderInUse theme{themeId, existing, users.value(themeId), ownId};
+    const ArtInUseAnswer answer = themeInUseQuestion ? themeInUseQuestion(theme) : ArtInUseAnswer::KeepMine;
+    if (answer == ArtInUseAnswer::Cancel) {
+        Q_EMIT cancelled();
+        return false;
+    }
+    if (answer == ArtInUseAnswer::Replace)
+        return true;
+    if (ownId.isEmpty()) {
+        Q_EMIT failed(tr("Install failed: a theme or template named '%1' is already installed, and no name of its "
+                         "own fits the new one; nothing was changed.")
+                          .arg(themeId));
+        return false;
+    }
+    qInfo().noquote() << "ThemeInstaller::settleThemeInUse: kept the user's" << themeId << "- the theme goes to"
+                      << ownId;
+    themeId = ownId;
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "templates/TemplateReferenceCount.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QFileInfo>
 #include <QCursor>
 #include <QGuiApplication>
@@ -68,10 +69,12 @@ QString TemplateUsers::notSearched() const
 QString TemplateUsers::firstDozen(const QStringList& lines)
 {
     constexpr qsizetype shown = 12;
-    QString text = lines.mid(0, shown).join(QLatin1Char('\n'));
-    if (lines.size() > shown)
-        text += QLatin1Char('\n') + tr("and %n more", int(lines.size() - shown));
-    return text;
+    if (lines.size() <= shown + 1)
+        return lines.join(QLatin1Char('\n'));
+    for (const QString& line : lines)
+        qInfo().noquote() << "TemplateUsers::firstDozen: left out of the question:" << line;
+    return lines.mid(0, shown).join(QLatin1Char('\n')) + QLatin1Char('\n')
+        + tr("\u2026 and %n more (all of them are in the log file)", int(lines.size() - shown));
 }
 
 TemplateUsers TemplateUsers::of(const PageTemplate& tpl, const DashConfig* config, const HeldXmlWalk& held)

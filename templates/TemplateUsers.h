@@ -33,8 +33,10 @@ struct TemplateUsers {
     // in the configurations folder that was not read.
     QString notSearched() const;
 
-    // One line each for the first dozen, then how many more: what names the
-    // links and files left alone keeps a message's buttons on the screen.
+    // Every list a question shows (users, files, folders, what was left
+    // alone): a box taller than the screen hides its buttons and the text
+    // that explains them, so the first dozen lines stand for the rest, which
+    // go to the log in full.
     static QString firstDozen(const QStringList& lines);
 
     // Reads each configuration once, with a busy cursor while it does. The

@@ -11,6 +11,7 @@
 #include "model/ElementKey.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QKeySequence>
 #include <QList>
 #include <QMainWindow>
@@ -380,10 +381,12 @@ private:
     // Asks before such an install writes anything; true when it may go on
     // (an install that touches nothing of it never asks).
     bool mayInstallOver(const ConfigTarget& target);
-    // Asks before a bundle's art replaces files of template folders that
-    // configurations use, naming the users and the files (see
-    // installConfigInstallBundle).
+    // Asks before a bundle's art replaces files of template folders an
+    // install holds, naming the users found, what was not searched and the
+    // files (see installConfigInstallBundle).
     ArtInUseAnswer askArtInUse(const QList<ArtFolderInUse>& folders);
+    // Asks before a theme installed again replaces the folders of its id.
+    ArtInUseAnswer askThemeInUse(const ArtFolderInUse& theme);
     // The users count and the question above, for an install from this window.
     ArtInUseCheck artInUseCheck();
     // After an install that kept a copy of the open configuration (one of
@@ -414,8 +417,6 @@ private:
     QString mismatchedBoxesText(const QStringList& boxes, bool force) const;
     // What the art copies of an open or a refresh skipped or could not write.
     QString artCopyNotesText(const QStringList& notes) const;
-    // The lines of a list a message box shows, cut to a screenful.
-    QString shortList(const QStringList& lines) const;
     // What an edit's art writes left out of an install (a link on the way,
     // a folder that could not be made), named once in a box titled `title`
     // (MainWindowArtActions.cpp).
@@ -455,6 +456,8 @@ private:
     // What uses a store folder name: RS3's configurations, the open file and
     // the pages its undo history keeps aside (read once, busy cursor shown).
     TemplateUsers templateUsers(const QString& folderName) const;
+    // The same for several folder names at once, keyed by name.
+    QHash<QString, TemplateUsers> templateUsersOf(const QStringList& folderNames) const;
     // Whether a configuration saved in RS3's configurations folder points at
     // the homebrew folder of one of these install folders: what a paste's
     // undo and Discard ask before they take art back.

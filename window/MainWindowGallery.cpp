@@ -3,6 +3,7 @@
 #include "window/MainWindow.h"
 
 #include "dialogs/OnlineGalleryDialog.h"
+#include "gallery/ArtChangeQuestion.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
 #include "gallery/ThemeInstaller.h"
@@ -92,14 +93,49 @@ void MainWindow::createThemeInstaller()
     themeInstaller = new gallery::ThemeInstaller(this, galleryBaseUrl);
     themeInstaller->setConfigTargetCheck(
         [this](const ConfigTarget& target) { return mayInstallOver(target); });
-    themeInstaller->setThemeUsersLookup([this](const QString& folderName) { return templateUsers(folderName); });
+    themeInstaller->setThemeUsersLookup([this](const QStringList& folderNames) { return templateUsersOf(folderNames); });
     themeInstaller->setArtInUseQuestion([this](const QList<ArtFolderInUse>& folders) { return askArtInUse(folders); });
+    themeInstaller->setThemeInUseQuestion([this](const ArtFolderInUse& theme) { return askThemeInUse(theme); });
     connect(themeInstaller, &gallery::ThemeInstaller::progress, this, &MainWindow::onThemeInstallProgress);
     connect(themeInstaller, &gallery::ThemeInstaller::installed, this, &MainWindow::onThemeInstalled);
     connect(themeInstaller, &gallery::ThemeInstaller::configInstalled, this, &MainWindow::onConfigInstalled);
     connect(themeInstaller, &gallery::ThemeInstaller::configInstallFailed, this, &MainWindow::onConfigInstallFailed);
     connect(themeInstaller, &gallery::ThemeInstaller::cancelled, this, &MainWindow::onThemeInstallCancelled);
     connect(themeInstaller, &gallery::ThemeInstaller::failed, this, &MainWindow::onThemeInstallFailed);
+}
+
+// A theme of the gallery whose id names folders the store or an install
+// already holds: asked whoever was found to use them, as the search cannot
+// read a configuration kept elsewhere.
+ArtInUseAnswer MainWindow::askThemeInUse(const ArtFolderInUse& theme)
+{
+    QStringList folders;
+    for (const QString& folder : theme.changed)
+        folders << QDir::toNativeSeparators(folder);
+    QString text = tr("A theme or template named \"%1\" is already installed; every configuration that uses it "
+                      "shows what its folders hold.\n\n%2\n\nFolders the theme would replace:\n%3\n\n")
+                       .arg(theme.folderName, ArtChangeQuestion::usersText({theme}),
+                            TemplateUsers::firstDozen(folders));
+    QMessageBox::StandardButtons buttons = QMessageBox::No | QMessageBox::Cancel;
+    QMessageBox::StandardButton keep = QMessageBox::Cancel;
+    if (theme.ownName.isEmpty()) {
+        text += tr("No name of its own fits the new theme, so yours can only be kept by installing nothing.\n");
+    } else {
+        text += tr("Yes keeps yours: the new theme is installed under a name of its own, \"%1\".\n")
+                    .arg(theme.ownName);
+        buttons |= QMessageBox::Yes;
+        keep = QMessageBox::Yes;
+    }
+    text += tr("No replaces yours with the new theme; the old folders are kept in the artwork backups.\nCancel "
+               "installs nothing.");
+    switch (Asker::instance().question(this, tr("Install Theme"), text, buttons, keep)) {
+    case QMessageBox::Yes:
+        return ArtInUseAnswer::KeepMine;
+    case QMessageBox::No:
+        return ArtInUseAnswer::Replace;
+    default:
+        return ArtInUseAnswer::Cancel;
+    }
 }
 
 void MainWindow::createInstallProgress()
@@ -178,7 +214,7 @@ void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, 
     }
     if (!ownFolders.isEmpty())
         text += tr("\n\nYour art was kept; the bundle's art was installed under a name of its own:\n%1")
-                    .arg(ownFolders.join(QLatin1Char('\n')));
+                    .arg(TemplateUsers::firstDozen(ownFolders));
     text += followInstall(configPath, kept);
     statusBar()->showMessage(status, kept.isEmpty() ? 6000 : 15000);
     QMessageBox box(QMessageBox::Information, tr("Config Installed"), text, QMessageBox::NoButton, this);

@@ -7,6 +7,7 @@
 // beside that copy, never beside the installed configuration.
 #include "window/MainWindow.h"
 
+#include "gallery/ArtChangeQuestion.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/ConfigFilesPlacement.h"
 #include "model/DashConfig.h"
@@ -113,33 +114,47 @@ bool MainWindow::mayInstallOver(const ConfigTarget& target)
 
 ArtInUseCheck MainWindow::artInUseCheck()
 {
-    return {[this](const QString& folderName) { return templateUsers(folderName); },
+    return {[this](const QStringList& folderNames) { return templateUsersOf(folderNames); },
             [this](const QList<ArtFolderInUse>& folders) { return askArtInUse(folders); }};
 }
 
-// The question the template entries ask before a folder in use changes,
-// with a way to keep the user's art: the bundle's goes under a name of its
-// own.
+// The question every install asks before its art changes the files of
+// template folders an install holds, whoever was found to use them, with a
+// way to keep the user's art: the bundle's goes under a name of its own.
+// Where no name of its own fits, keeping is not offered and the question
+// says why before the user chooses.
 ArtInUseAnswer MainWindow::askArtInUse(const QList<ArtFolderInUse>& folders)
 {
-    QStringList parts;
     QStringList changed;
     QStringList ownNames;
+    QStringList nameless;
     for (const ArtFolderInUse& folder : folders) {
-        parts << tr("\"%1\" is used by:\n%2").arg(folder.folderName, folder.users.lines().join(QLatin1Char('\n')));
         for (const QString& file : folder.changed)
             changed << QDir::toNativeSeparators(file);
-        ownNames << tr("\"%1\" as \"%2\"").arg(folder.folderName, folder.ownName);
+        if (folder.ownName.isEmpty())
+            nameless << tr("    \"%1\"").arg(folder.folderName);
+        else
+            ownNames << tr("    \"%1\" as \"%2\"").arg(folder.folderName, folder.ownName);
     }
-    const QString text =
-        tr("The bundle brings other art for template folders that configurations use:\n\n%1\n\nFiles it would "
-           "replace:\n%2\n\nYes keeps your art: the bundle's art is installed under a name of its own (%3) and "
-           "the installed configuration points at it.\nNo replaces your art with the bundle's; a copy of your files "
-           "is kept in the artwork backups, and the configurations above then show the bundle's art.\nCancel "
-           "installs nothing.")
-            .arg(parts.join(QStringLiteral("\n\n")), shortList(changed), ownNames.join(QStringLiteral(", ")));
-    switch (Asker::instance().question(this, tr("Install Config Bundle"), text,
-                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
+    QString text = tr("The bundle brings other art for template folders RaceStudio 3 already holds; every "
+                      "configuration that uses them shows what they hold.\n\n%1\n\nFiles it would replace:\n%2\n\n")
+                       .arg(ArtChangeQuestion::usersText(folders), TemplateUsers::firstDozen(changed));
+    QMessageBox::StandardButtons buttons = QMessageBox::No | QMessageBox::Cancel;
+    QMessageBox::StandardButton keep = QMessageBox::Cancel;
+    if (nameless.isEmpty()) {
+        text += tr("Yes keeps your art: the bundle's art is installed under a name of its own and the installed "
+                   "configuration points at it:\n%1\n")
+                    .arg(TemplateUsers::firstDozen(ownNames));
+        buttons |= QMessageBox::Yes;
+        keep = QMessageBox::Yes;
+    } else {
+        text += tr("No folder name of its own fits the bundle's art of these folders, so your art can only be kept "
+                   "by installing nothing:\n%1\n")
+                    .arg(TemplateUsers::firstDozen(nameless));
+    }
+    text += tr("No replaces your art with the bundle's; a copy of your files is kept in the artwork backups, and "
+               "the configurations that use those folders then show the bundle's art.\nCancel installs nothing.");
+    switch (Asker::instance().question(this, tr("Install Config Bundle"), text, buttons, keep)) {
     case QMessageBox::Yes:
         return ArtInUseAnswer::KeepMine;
     case QMessageBox::No:

@@ -3,6 +3,7 @@
 #include "window/MainWindow.h"
 
 #include "dialogs/AddPageDialog.h"
+#include "gallery/ArtChangeQuestion.h"
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/HomebrewItems.h"
@@ -299,12 +300,12 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
                                   tr("A template or theme named \"%1\" already exists and is in use:\n\n%2\n\n"
                                      "Replacing it would change or remove the pictures they show. Save the page "
                                      "under another name.")
-                                      .arg(slug, users.lines().join(QLatin1Char('\n'))));
+                                      .arg(slug, TemplateUsers::firstDozen(users.lines())));
         return false;
     }
     const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nA copy of the old version is "
                             "kept in the artwork backups. Replace it with the current page?\n\n%3")
-                             .arg(slug, existing.join(QLatin1Char('\n')), users.notSearched());
+                             .arg(slug, TemplateUsers::firstDozen(existing), users.notSearched());
     return Asker::instance().question(this, tr("Save as Template"), text, QMessageBox::Yes | QMessageBox::Cancel,
                                       QMessageBox::Cancel)
            == QMessageBox::Yes;
@@ -313,6 +314,11 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
 TemplateUsers MainWindow::templateUsers(const QString& folderName) const
 {
     return TemplateUsers::ofFolderName(folderName, &config, heldXmlWalk());
+}
+
+QHash<QString, TemplateUsers> MainWindow::templateUsersOf(const QStringList& folderNames) const
+{
+    return ArtChangeQuestion::usersOfFolders(folderNames, &config, heldXmlWalk());
 }
 
 bool MainWindow::savedConfigUses(const QStringList& folders) const

@@ -14,6 +14,7 @@
 #include "gallery/RaceStudio3Check.h"
 #include "model/DeviceTables.h"
 #include "panels/Asker.h"
+#include "templates/TemplateUsers.h"
 #include "panels/ElementLibraryDialog.h"
 
 #include <QDebug>
@@ -117,10 +118,10 @@ void MainWindow::installConfigBundle()
     kept += followInstall(result.configPath, keptPaths);
     if (!result.ownFolders.isEmpty())
         kept += tr("\n\nYour art was kept; the bundle's art was installed under a name of its own:\n%1")
-                    .arg(result.ownFolders.join(QLatin1Char('\n')));
+                    .arg(TemplateUsers::firstDozen(result.ownFolders));
     if (!result.left.isEmpty())
-        kept += tr("\n\nArt left out (a link or special file is in its way):\n%1")
-                    .arg(QDir::toNativeSeparators(shortList(result.left)));
+        kept += tr("\n\nArt left out (a link, a special file or RaceStudio 3's own art is in its way):\n%1")
+                    .arg(QDir::toNativeSeparators(TemplateUsers::firstDozen(result.left)));
     if (!keptPaths.isEmpty())
         statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
                                      .arg(QFileInfo(result.configPath).fileName(),
@@ -235,23 +236,10 @@ void MainWindow::refreshBoxArtwork()
         Asker::instance().warning(this, title, artCopyNotesText(notes));
 }
 
-QString MainWindow::shortList(const QStringList& lines) const
-{
-    // A box taller than the screen hides its button and its explanation:
-    // the first lines stand for the rest, which the log holds in full.
-    constexpr int kShown = 12;
-    if (lines.size() <= kShown + 1)
-        return lines.join(QLatin1Char('\n'));
-    for (const QString& line : lines)
-        qInfo().noquote() << "MainWindow: left:" << line;
-    return lines.mid(0, kShown).join(QLatin1Char('\n')) + QLatin1Char('\n')
-        + tr("\u2026 and %n more (all of them are in the log file)", nullptr, int(lines.size() - kShown));
-}
-
 QString MainWindow::artCopyNotesText(const QStringList& notes) const
 {
     return tr("Some art was not copied between the RaceStudio 3 installs or not drawn, and is left as it is:")
-        + QStringLiteral("\n\n") + shortList(notes);
+        + QStringLiteral("\n\n") + TemplateUsers::firstDozen(notes);
 }
 
 QString MainWindow::mismatchedBoxesText(const QStringList& boxes, bool force) const
@@ -262,7 +250,7 @@ QString MainWindow::mismatchedBoxesText(const QStringList& boxes, bool force) co
         : tr("Their record beside %1 describes other art than the item they point at, which no RaceStudio 3 install "
              "on this machine holds. Tools > Refresh box artwork draws the record into an item of their own.");
     return tr("Left %n box(es) as they are:", nullptr, int(boxes.size())) + QStringLiteral("\n\n")
-        + shortList(boxes) + QStringLiteral("\n\n")
+        + TemplateUsers::firstDozen(boxes) + QStringLiteral("\n\n")
         + why.arg(QDir::toNativeSeparators(currentFilePath))
         + tr("\n\nDrawing the record into that item would change art that saved configurations may show.");
 }
@@ -281,7 +269,7 @@ QString MainWindow::leftBoxesText(const QString& lead, const QStringList& left) 
     return tr("%1\n\n%2\n\n%3\n\nDrawing them in a default style would change their art in RaceStudio 3, "
               "where other saved configurations may show it. With the configuration's record files beside it, "
               "they are drawn as styled.")
-        .arg(lead, shortList(left), why);
+        .arg(lead, TemplateUsers::firstDozen(left), why);
 }
 
 void MainWindow::showElementLibrary()

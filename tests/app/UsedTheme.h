@@ -125,6 +125,9 @@ struct UsedTheme {
         return QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + folder + "/pMain.P2.xml");
     }
 
+    // Asked by installBundle before the theme replaces folders of its id.
+    gallery::ThemeInstaller::ThemeInUseQuestion themeQuestion;
+
     // A theme bundle as the gallery hands one over, its id the folder name.
     bool installBundle(const QString& id)
     {
@@ -137,6 +140,7 @@ struct UsedTheme {
                                            {"mxg_12/prw.png", TestFiles::pngBytes(QSize(196, 117), Qt::darkRed)}}))
             return false;
         gallery::ThemeInstaller installer;
+        installer.setThemeInUseQuestion(themeQuestion);
         folder = id;
         return installer.installBundleBytes(TestFiles::readBytes(zip))
                && QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/" + id + "/pMain.P2.xml");

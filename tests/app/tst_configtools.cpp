@@ -713,7 +713,11 @@ private Q_SLOTS:
         QVERIFY(window);
         const QString folder = QFileInfo(open).absolutePath();
         const QByteArray openBytes = bytesOf(open);
+        // Replacing art an install holds is asked first, then replacing the
+        // open configuration.
         asker.buttons = {QMessageBox::Yes};
+        if (replacesArt)
+            asker.buttons.prepend(QMessageBox::No);
         setArchiveRenameFunction([&](const QString& from, const QString& to) {
             if (to != folder + QStringLiteral("/race.boxstyles.json") || !from.contains(".incoming-"))
                 return QFile::rename(from, to);

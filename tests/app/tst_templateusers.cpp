@@ -111,8 +111,15 @@ private Q_SLOTS:
                  qPrintable(refusal));
         QVERIFY2(refusal.contains("    Bench & Co  ("), qPrintable(refusal));
         QCOMPARE(everything(used.fx), before);
-        // The gallery installing the bundle again would replace it whole.
+        // The gallery installing the bundle again would replace it whole: it
+        // asks, naming the users; Cancel writes nothing.
+        QStringList users;
+        used.themeQuestion = [&users](const ArtFolderInUse& theme) {
+            users = theme.users.lines();
+            return ArtInUseAnswer::Cancel;
+        };
         QVERIFY(!used.installBundle("R&D"));
+        QVERIFY2(users.join('\n').contains("    Bench & Co  ("), qPrintable(users.join('\n')));
         QCOMPARE(everything(used.fx), before);
     }
 

@@ -127,6 +127,12 @@ int referencesIn(const QString& zconf2, const QString& name)
     return count;
 }
 
+// The user who answers Replace when the bundle's art would change theirs.
+ArtInUseCheck replacing()
+{
+    return {{}, [](const QList<ArtFolderInUse>&) { return ArtInUseAnswer::Replace; }};
+}
+
 } // namespace
 
 class ConfigBundleTest : public QObject {
@@ -376,7 +382,7 @@ private Q_SLOTS:
 
         ConfigBundleInstallResult result;
         QString error;
-        QVERIFY2(installConfigInstallBundle(zip, folder, &result, &error), qPrintable(error));
+        QVERIFY2(installConfigInstallBundle(zip, folder, &result, &error, {}, replacing()), qPrintable(error));
         QCOMPARE(result.artFileCount, count);
         QCOMPARE(result.installRoots, roots);
         QCOMPARE(result.installedFolders, QStringList{kTrack});
@@ -406,7 +412,7 @@ private Q_SLOTS:
                                                {"Club Race.multibox.json", "my boxes"}}));
         ConfigBundleInstallResult result;
         QString error;
-        QVERIFY2(installConfigInstallBundle(zip, folder, &result, &error), qPrintable(error));
+        QVERIFY2(installConfigInstallBundle(zip, folder, &result, &error, {}, replacing()), qPrintable(error));
         QCOMPARE(result.keptConfigPath, folder + "/Club Race.bak.zconf2");
         QCOMPARE(fileBytes(folder + "/Club Race.bak.zconf2"), QByteArray("edited config"));
         QCOMPARE(fileBytes(folder + "/Club Race.bak.barcolor.json"), QByteArray("edited bars"));
@@ -594,7 +600,7 @@ private Q_SLOTS:
         const FileMap installs = ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/.."));
         QVERIFY(QDir().mkpath(rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png/blocker")));
         QString error;
-        QVERIFY(!installConfigInstallBundle(zip, work + "/placed", nullptr, &error));
+        QVERIFY(!installConfigInstallBundle(zip, work + "/placed", nullptr, &error, {}, replacing()));
         const QString start = QString("failed to install %1 into %2: cannot overwrite %3")
                                   .arg(kItem + "mask.png", rs3.root(Rs3Fixture::Beta),
                                        rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png"));
@@ -655,7 +661,7 @@ private Q_SLOTS:
         });
         ConfigBundleInstallResult result;
         QString said;
-        const bool installed = installConfigInstallBundle(zip, folder, &result, &said);
+        const bool installed = installConfigInstallBundle(zip, folder, &result, &said, {}, replacing());
         setArchiveRenameFunction({});
         QVERIFY(!installed);
         error.replace('@', folder);

@@ -1,0 +1,65 @@
+#include "gallery/ArtChangeQuestion.h"
+
+#include "model/FolderCopy.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ArtChangeQuestion", text);
+}
+
+} // namespace
+
+QHash<QString, TemplateUsers> ArtChangeQuestion::usersOfFolders(const QStringList& names, const DashConfig* config,
+                                                                const HeldXmlWalk& held)
+{
+    QHash<QString, TemplateUsers> users;
+    for (const QString& name : names) {
+        if (!users.contains(name))
+            users.insert(name, TemplateUsers::ofFolderName(name, config, held));
+    }
+    return users;
+}
+
+QString ArtChangeQuestion::usersText(const QList<ArtFolderInUse>& folders)
+{
+    QStringList used;
+    QStringList unused;
+    TemplateUsers unread;
+    for (const ArtFolderInUse& folder : folders) {
+        if (folder.users.inUse())
+            used << tr("\"%1\" is used by:").arg(folder.folderName) << folder.users.lines();
+        else
+            unused << QStringLiteral("    \"%1\"").arg(folder.folderName);
+        for (const QString& skipped : folder.users.skipped) {
+            if (!unread.skipped.contains(skipped))
+                unread.skipped << skipped;
+        }
+    }
+    QStringList parts;
+    if (!used.isEmpty())
+        parts << TemplateUsers::firstDozen(used);
+    if (!unused.isEmpty())
+        parts << tr("No configuration was found to use:") + QLatin1Char('\n') + TemplateUsers::firstDozen(unused);
+    parts << unread.notSearched();
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+QString ArtChangeQuestion::numberedName(const QString& name, int n)
+{
+    const QString suffix = QLatin1Char('_') + QString::number(n);
+    QString base = name;
+    while (!base.isEmpty() && !FolderCopy::whyNameDoesNotFit(base + suffix).isEmpty()) {
+        base.chop(1);
+        // Never half a character: a surrogate pair goes whole.
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+    }
+    // Windows drops a folder name's trailing blanks and dots.
+    while (base.endsWith(QLatin1Char(' ')) || base.endsWith(QLatin1Char('.')))
+        base.chop(1);
+    return base.isEmpty() ? QString() : base + suffix;
+}
