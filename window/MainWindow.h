@@ -430,6 +430,9 @@ private:
     // --- artwork replacement (MainWindowArtwork.cpp) --------------------------
     bool askScaleToFit(const QString& error, const QSize& expected);
     bool confirmArtworkReplacement(const ArtworkTarget& target);
+    // The confirmation's paragraph on a homebrew template's users; empty for
+    // other art.
+    QString templateUsersParagraph(const ArtworkTarget& target);
     void reportReplacedArtwork(const QString& note, const QList<ArtworkBackup>& backups);
 
     // --- adding content (MainWindowAddActions.cpp) ---------------------------

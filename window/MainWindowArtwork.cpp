@@ -10,6 +10,8 @@
 #include "editing/BarColorRemoveCommand.h"
 #include "editing/CheckedPush.h"
 #include "editing/ReplaceArtworkCommand.h"
+#include "gallery/ArtChangeQuestion.h"
+#include "gallery/BundleArtCollisions.h"
 #include "model/XmlParams.h"
 #include "panels/Asker.h"
 #include "panels/ElementListPanel.h"
@@ -168,6 +170,7 @@ bool MainWindow::confirmArtworkReplacement(const ArtworkTarget& target)
     else if (!target.sharedWith.isEmpty())
         text += tr("In <b>this</b> configuration it is also used by: <b>%1</b>. Those elements change too.<br><br>")
                     .arg(sharers);
+    text += templateUsersParagraph(target);
     if (target.targetFolders.size() > 1)
         text += tr("%1 RaceStudio 3 installs carry this folder and all of them will be updated, so they cannot "
                    "disagree.<br><br>")
@@ -185,6 +188,24 @@ bool MainWindow::confirmArtworkReplacement(const ArtworkTarget& target)
     box.setDefaultButton(cancel);
     Asker::instance().exec(&box);
     return box.clickedButton() == overwrite;
+}
+
+// Art written in place in a homebrew template's folder changes every
+// configuration that uses the template, saved anywhere: the question names
+// those found and says what the search could not read, whoever was found.
+QString MainWindow::templateUsersParagraph(const ArtworkTarget& target)
+{
+    if (target.stockArt || target.ownFolder)
+        return {};
+    const QString name = BundleArtCollisions::homebrewFolderName(target.relPath + QStringLiteral("mask.png"));
+    if (name.isEmpty())
+        return {};
+    const ArtFolderInUse folder{name, target.targetFolders, templateUsersOf({name}).value(name), {}};
+    const QString users = ArtChangeQuestion::usersText({folder}).toHtmlEscaped().replace(QLatin1Char('\n'),
+                                                                                          QStringLiteral("<br>"));
+    return tr("<b>It belongs to the homebrew template \"%1\": every configuration that uses the template shows "
+              "the new artwork.</b><br>%2<br><br>")
+        .arg(name.toHtmlEscaped(), users);
 }
 
 namespace {

@@ -300,6 +300,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("art");
         QTest::addColumn<QString>("confirmation");
         QTest::addColumn<bool>("backedUp");
+        // A configuration in RaceStudio 3's folder that uses the art's
+        // homebrew template, by its name; none when empty.
+        QTest::addColumn<QString>("user");
 
         // Filled in replace(), where the fixture's folders are known.
         const QString tail = QStringLiteral("The existing artwork is saved first, and <b>Undo</b> puts it back.");
@@ -313,14 +316,26 @@ private Q_SLOTS:
                               "m3</b>. Those elements change too.<br><br>2 RaceStudio 3 installs carry this folder "
                               "and all of them will be updated, so they cannot disagree.<br><br>")
                    + tail
-            << true;
+            << true << QString();
+        // A homebrew template's art: its users are named, whoever was found,
+        // and so is what the search could not read.
+        const QString users = QStringLiteral(
+            "<b>It belongs to the homebrew template \"&lt;b&gt;x\": every configuration that uses the template "
+            "shows the new artwork.</b><br>&quot;&lt;b&gt;x&quot; is used by:<br>    Race Day.zconf2  (1 reference(s))"
+            "%1<br><br>Only the open configuration and RaceStudio 3's configurations folder were searched: a "
+            "configuration saved anywhere else (a kept copy, a file in another folder or open in another window) "
+            "that uses it loses or changes its background and pictures.<br><br>");
+        const QString nothingPainted = QStringLiteral("This element currently paints nothing on the dash. The import "
+                                                      "will point it at the new artwork so it does.<br><br>");
+        const QString privateFolder = QStringLiteral("This artwork lives in a Korvelanto folder:<br><code>%1</code>"
+                                                     "<br><br>");
         QTest::newRow("empty private folder named as markup")
+            << 4 << kPrivate << privateFolder + users.arg(QString()) + nothingPainted + tail << false << QString();
+        QTest::newRow("homebrew template used by a configuration in RaceStudio 3's folder")
             << 4 << kPrivate
-            << QStringLiteral("This artwork lives in a Korvelanto folder:<br><code>%1</code><br><br>This element "
-                              "currently paints nothing on the dash. The import will point it at the new artwork so "
-                              "it does.<br><br>")
+            << privateFolder + users.arg(QStringLiteral("<br>    My &lt;Race&gt;  (1 reference(s))")) + nothingPainted
                    + tail
-            << false;
+            << false << QStringLiteral("My <Race>");
     }
     void replace()
     {
@@ -328,6 +343,12 @@ private Q_SLOTS:
         QFETCH(QString, art);
         QFETCH(QString, confirmation);
         QFETCH(bool, backedUp);
+        QFETCH(QString, user);
+        if (!user.isEmpty())
+            rs3->addUserConfig(Rs3Fixture::Stable, QStringLiteral("cfg_001"), user,
+                               {QStringLiteral("<e c=\"GMaskParam\"><p n=\"PATH_REL_AiM_MASK\">%1</p></e>")
+                                    .arg(kPrivate.toHtmlEscaped())
+                                    .toUtf8()});
         scriptBoxes();
         const QString source = pictureFolder(QSize(340, 160));
         const auto installed = rs3->snapshot();
