@@ -15,13 +15,14 @@ const QString kHomebrewSet = "aim/resources/overlay/mxg_12/masks/set/standard/s0
 // A bundle exported on another computer, from its own RS3 install, whose
 // page template has the same folder name and art of its own. The settings
 // point at this computer's installs again afterwards.
-QString bundleFromAnotherHome(const Rs3Fixture& here, const QString& folder)
+QString bundleFromAnotherHome(const Rs3Fixture& here, const QString& folder,
+                             const QByteArray& whose = "the other computer's")
 {
     const QString home = TestEnvironment::makeTempDir("other-home") + "/RaceStudio3";
     const QString tpl = kHomebrewSet + folder + "/";
     if (!ZipFixture::writeTree(home, {{tpl + "pMain.P2.xml", "<page/>"},
-                                      {tpl + "bkg.png", "the other computer's background"},
-                                      {tpl + "Items/md1/mask.png", "the other computer's art"}}))
+                                      {tpl + "bkg.png", whose + " background"},
+                                      {tpl + "Items/md1/mask.png", whose + " art"}}))
         return {};
     QSettings settings("Tindrel AS", "Korvelanto");
     settings.setValue("paths/raceStudio3Root", home);
@@ -307,6 +308,87 @@ private Q_SLOTS:
         }
         QCOMPARE(toMine, 0);
         QVERIFY(toOwn > 0);
+    }
+
+    // A bundle whose template of the same name differs from the one an
+    // earlier configuration uses, installed from the File menu while that
+    // configuration is closed and lies where the users search never reads:
+    // saved by the user in a folder of their own, or placed by an earlier
+    // gallery install. Nothing was found to use the template, and the
+    // install asks all the same, saying what it could not search; unless the
+    // user chose to replace, every file that configuration points at is as
+    // it was.
+    void installAsksWhateverTheSearchFound_data()
+    {
+        QTest::addColumn<bool>("fromGallery");
+        QTest::addColumn<int>("answer");
+        for (const bool gallery : {false, true}) {
+            const char* where = gallery ? "placed by the gallery" : "saved in a folder of the user's";
+            QTest::addRow("%s, keep", where) << gallery << int(QMessageBox::Yes);
+            QTest::addRow("%s, replace", where) << gallery << int(QMessageBox::No);
+            QTest::addRow("%s, cancel", where) << gallery << int(QMessageBox::Cancel);
+        }
+    }
+    void installAsksWhateverTheSearchFound()
+    {
+        QFETCH(bool, fromGallery);
+        QFETCH(int, answer);
+        QVERIFY(QDir(homebrewTemplatesDir()).removeRecursively());
+        UsedTheme used;
+        QVERIFY(used.open("Track One", "Race.zconf2"));
+        QString userFile;
+        if (fromGallery) {
+            used.folder = "ztrack_one";
+            const QString first = bundleFromAnotherHome(used.fx, used.folder, "the first bundle's");
+            QDir(gallery::ThemeInstaller::defaultConfigFolder()).removeRecursively();
+            gallery::ThemeInstaller installer;
+            QVERIFY(installer.installBundleBytes(TestFiles::readBytes(first)));
+            userFile = gallery::ThemeInstaller::defaultConfigFolder() + "/Their Race.zconf2";
+        } else {
+            used.makeAgain(false);
+            used.folder = QDir(homebrewTemplatesDir() + "/mxg_12").entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0);
+            QVERIFY(!used.folder.isEmpty() && used.addPage() && used.window.save());
+            QVERIFY(used.artNamedBySavedFile() > 0);
+            userFile = used.path;
+            // Another file is opened: the user's is closed, in a folder of its own.
+            ConfigFixture other;
+            other.device().page("Other").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "y", 0, 0, 50, 50)));
+            const QString otherPath = TestEnvironment::makeTempDir("second") + "/Other.zconf2";
+            QVERIFY(other.writeZip(otherPath));
+            used.window.loadConfig(otherPath);
+        }
+        QVERIFY(TemplateUsers::ofFolderName(used.folder, nullptr, {}).configs.isEmpty());
+        const QString zip = bundleFromAnotherHome(used.fx, used.folder);
+        QVERIFY(!zip.isEmpty());
+        QMap<QString, QByteArray> pointedAt;
+        for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            const QString folder = used.fx.absolutePath(which, kHomebrewSet + used.folder);
+            const QMap<QString, QByteArray> files = Rs3Fixture::treeSnapshot(folder);
+            for (auto it = files.cbegin(); it != files.cend(); ++it) {
+                if (it.value() != "<dir>")
+                    pointedAt.insert(folder + '/' + it.key(), it.value());
+            }
+        }
+        QVERIFY(pointedAt.size() >= 3);
+        const QByteArray saved = TestFiles::readBytes(userFile);
+        used.asker.fileNames << zip << TestEnvironment::makeTempDir("placed");
+        used.asker.buttons << QMessageBox::StandardButton(answer) << QMessageBox::No;
+        used.asker.asked.clear();
+
+        used.window.installConfigBundle();
+        const QString question = used.asker.asked.value(2).text;
+        QVERIFY2(question.contains("No configuration was found to use:\n    \"" + used.folder + '"')
+                     && question.contains(TemplateUsers().notSearched()),
+                 qPrintable(question));
+        QCOMPARE(TestFiles::readBytes(userFile), saved);
+        const QString bkg = used.fx.absolutePath(Rs3Fixture::Stable, kHomebrewSet + used.folder + "/bkg.png");
+        if (answer == QMessageBox::No) {
+            QCOMPARE(TestFiles::readBytes(bkg), QByteArray("the other computer's background"));
+            return;
+        }
+        for (auto it = pointedAt.cbegin(); it != pointedAt.cend(); ++it)
+            QCOMPARE(TestFiles::readBytes(it.key()), it.value());
+        QVERIFY(pointedAt.contains(bkg));
     }
 };
 
