@@ -15,6 +15,7 @@
 #include "panels/Asker.h"
 #include "templates/TemplateUsers.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 
@@ -125,35 +126,37 @@ ArtInUseCheck MainWindow::artInUseCheck()
 // says why before the user chooses.
 ArtInUseAnswer MainWindow::askArtInUse(const QList<ArtFolderInUse>& folders)
 {
+    // One line per folder, the files it would replace in the log: a list of
+    // every file of every install would push the buttons off the screen.
     QStringList changed;
-    QStringList ownNames;
-    QStringList nameless;
+    bool nameless = false;
     for (const ArtFolderInUse& folder : folders) {
         for (const QString& file : folder.changed)
-            changed << QDir::toNativeSeparators(file);
-        if (folder.ownName.isEmpty())
-            nameless << tr("    \"%1\"").arg(folder.folderName);
-        else
-            ownNames << tr("    \"%1\" as \"%2\"").arg(folder.folderName, folder.ownName);
+            qInfo().noquote() << "MainWindow::askArtInUse: would replace" << QDir::toNativeSeparators(file);
+        nameless = nameless || folder.ownName.isEmpty();
+        const QString files = tr("%n file(s)", nullptr, int(folder.changed.size()));
+        changed << (folder.ownName.isEmpty()
+                        ? tr("    \"%1\"  (%2; no name of its own fits)").arg(folder.folderName, files)
+                        : tr("    \"%1\"  (%2), kept as \"%3\"").arg(folder.folderName, files, folder.ownName));
     }
     QString text = tr("The bundle brings other art for template folders RaceStudio 3 already holds; every "
-                      "configuration that uses them shows what they hold.\n\n%1\n\nFiles it would replace:\n%2\n\n")
+                      "configuration that uses them shows what they hold.\n\n%1\n\nFolders whose files it would "
+                      "replace (each file is named in the log file), and the name of its own the bundle's art takes "
+                      "if you keep yours:\n%2\n\n")
                        .arg(ArtChangeQuestion::usersText(folders), TemplateUsers::firstDozen(changed));
     QMessageBox::StandardButtons buttons = QMessageBox::No | QMessageBox::Cancel;
     QMessageBox::StandardButton keep = QMessageBox::Cancel;
-    if (nameless.isEmpty()) {
-        text += tr("Yes keeps your art: the bundle's art is installed under a name of its own and the installed "
-                   "configuration points at it:\n%1\n")
-                    .arg(TemplateUsers::firstDozen(ownNames));
+    if (nameless) {
+        text += tr("No folder name of its own fits the bundle's art of some of them, so your art can only be kept "
+                   "by installing nothing.\n");
+    } else {
+        text += tr("Yes keeps your art: the bundle's art is installed under those names and the installed "
+                   "configuration points at them.\n");
         buttons |= QMessageBox::Yes;
         keep = QMessageBox::Yes;
-    } else {
-        text += tr("No folder name of its own fits the bundle's art of these folders, so your art can only be kept "
-                   "by installing nothing:\n%1\n")
-                    .arg(TemplateUsers::firstDozen(nameless));
     }
-    text += tr("No replaces your art with the bundle's; a copy of your files is kept in the artwork backups, and "
-               "the configurations that use those folders then show the bundle's art.\nCancel installs nothing.");
+    text += tr("No replaces your art with the bundle's; a copy of your files is kept in the artwork backups.\n"
+               "Cancel installs nothing.");
     switch (Asker::instance().question(this, tr("Install Config Bundle"), text, buttons, keep)) {
     case QMessageBox::Yes:
         return ArtInUseAnswer::KeepMine;

@@ -4,6 +4,7 @@
 #include "app/UsedTheme.h"
 #include "editing/RemovePageCommand.h"
 #include "gallery/ConfigBundleExport.h"
+#include "support/QuestionBox.h"
 #include "templates/TemplateReferenceCount.h"
 
 #include <QtTest>
@@ -232,7 +233,7 @@ private Q_SLOTS:
     // Two computers each save a page as the template of one name and a
     // configuration that uses it; the first exports an install bundle and
     // the second installs it from the File menu while its saved file is
-    // open. The question names that file and the files that would change;
+    // open. The question names that file and the folder that would change;
     // unless the user chose to replace, every file of the template folder
     // the saved file points at is as it was.
     void installConfigBundleAsksWhileTheSavedFileUsesTheTemplate_data()
@@ -283,7 +284,7 @@ private Q_SLOTS:
             QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
         const QString question = used.asker.asked.value(2).text;
         QVERIFY2(question.contains("is used by") && question.contains(fileName)
-                     && question.contains(QDir::toNativeSeparators(mine + "/bkg.png")),
+                     && question.contains("    \"" + used.folder + "\"  (2 file(s))"),
                  qPrintable(question));
         if (answer == QMessageBox::No) {
             QCOMPARE(TestFiles::readBytes(mine + "/bkg.png"), QByteArray("the other computer's background"));
@@ -389,6 +390,59 @@ private Q_SLOTS:
         QVERIFY2(question.contains("No configuration was found to use:\n    \"" + used.folder + '"')
                      && question.contains(TemplateUsers().notSearched()),
                  qPrintable(question));
+    }
+
+    // Every question that lists a template's users, asked with 200 users
+    // of 50 template folders, keeps its buttons on a 1,000-pixel screen; a
+    // box of that many lines uncut would not (the measure sees it).
+    void questionsWithManyUsersFitTheScreen_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("install config bundle") << "install";
+        QTest::newRow("save as template") << "template";
+        QTest::newRow("the same lines uncut") << "uncut";
+    }
+    void questionsWithManyUsersFitTheScreen()
+    {
+        QFETCH(QString, entry);
+        UsedTheme used;
+        QVERIFY(used.saveUsedTemplate());
+        QStringList folders{used.folder};
+        for (int i = 1; i < 50; ++i)
+            folders << QString("zfolder %1").arg(i);
+        QByteArray device;
+        for (const QString& folder : folders)
+            device += "<e c=\"GMaskParam\"><p n=\"PATH_REL_AiM_MASK\">" + (kHomebrewSet + folder).toUtf8()
+                + "/Items/md1/</p></e>";
+        for (int i = 0; i < 200; ++i)
+            QVERIFY(!used.fx.addUserConfig(Rs3Fixture::Stable, QString("cfg_%1").arg(i), QString("Race %1").arg(i),
+                                          {device}).isEmpty());
+        used.asker.asked.clear();
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+        if (entry == "install") {
+            QMap<QString, QByteArray> bundle{{"Their Race.zconf2", TestFiles::readBytes(used.path)}};
+            for (const QString& folder : folders) {
+                const QString art = kHomebrewSet + folder + "/Items/md1/mask.png";
+                bundle.insert("RS3_homebrew_folder/" + art, "the bundle's art");
+                for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+                    QVERIFY(used.fx.writeFile(which, art, "the user's art"));
+            }
+            const QString zip = TestEnvironment::makeTempDir("many") + "/many.zip";
+            QVERIFY(ZipFixture::writeZip(zip, bundle));
+            used.asker.fileNames << zip << TestEnvironment::makeTempDir("placed");
+            used.asker.buttons << QMessageBox::Cancel;
+            used.window.installConfigBundle();
+            buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        } else {
+            used.makeAgain(false);
+        }
+        const ScriptedAsker::Asked question = used.asker.asked.last();
+        if (entry == "uncut") {
+            QVERIFY(QuestionBox::bottom({"message", "uncut", used.fx.snapshot().keys().join('\n')}, buttons) > 1000);
+            return;
+        }
+        QVERIFY2(question.text.contains("Race 199") || question.text.contains("more"), qPrintable(question.text));
+        QVERIFY2(QuestionBox::bottom(question, buttons) <= 1000, qPrintable(question.text));
     }
 };
 
