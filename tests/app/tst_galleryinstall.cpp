@@ -8,6 +8,7 @@
 #include "templates/PageTemplateLibrary.h"
 #include "support/ConfigFixture.h"
 #include "support/FakeWebService.h"
+#include "support/QuestionBox.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -236,6 +237,61 @@ private Q_SLOTS:
         if (installs)
             QVERIFY(waitForTitle("Theme Installed"));
         QCOMPARE(requestsTo("/api/templates/zneon/bundle"), installs ? 1 : 0);
+    }
+
+    // A theme installed again asks first, whoever was found to use it; with
+    // 200 configurations in RaceStudio 3's folder using it, the question
+    // names them with its buttons on a 1,000-pixel screen. Cancel writes
+    // nothing, Yes leaves the installed theme whole and puts the new one
+    // under a name of its own, No replaces it.
+    void themeInstalledAgainAsks_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("cancel") << int(QMessageBox::Cancel);
+        QTest::newRow("keep") << int(QMessageBox::Yes);
+        QTest::newRow("replace") << int(QMessageBox::No);
+    }
+    void themeInstalledAgainAsks()
+    {
+        QFETCH(int, answer);
+        web->setReply("/api/templates/zneon/bundle",
+                      FakeWebService::okReply(zipBytes(themeFiles()), "application/zip"));
+        window->installThemeFromGallery("zneon", "n-1");
+        QVERIFY(waitForTitle("Theme Installed"));
+        const QByteArray device = "<e c=\"GPageParam\"><p n=\"PATH_IMAGE\">aim/resources/overlay/mxp/masks/set/"
+                                  "standard/s04_homebrew/zneon/bkg.tgz</p></e>";
+        for (int i = 0; i < 200; ++i)
+            QVERIFY(!rs3->addUserConfig(Rs3Fixture::Stable, QString("cfg_%1").arg(i), QString("Race %1").arg(i),
+                                        {device}).isEmpty());
+        const auto written = [this] {
+            return qMakePair(rs3->snapshot(), Rs3Fixture::treeSnapshot(homebrewTemplatesDir()));
+        };
+        const auto before = written();
+        const QString installed = rs3->overlayRoot(Rs3Fixture::Stable) + "/mxp/masks/set/standard/s04_homebrew/zneon";
+        const auto theme = Rs3Fixture::treeSnapshot(installed);
+        asker->asked.clear();
+        asker->buttons = {QMessageBox::StandardButton(answer)};
+        QMap<QString, QByteArray> other = themeFiles();
+        other.insert("mxp/bkg.png", png(Qt::blue));
+        web->setReply("/api/templates/zneon/bundle", FakeWebService::okReply(zipBytes(other), "application/zip"));
+
+        window->installThemeFromGallery("zneon", "n-1");
+        QVERIFY(QTest::qWaitFor([this] { return !window->findChild<QProgressDialog*>()->isVisible(); }, 20000));
+        const ScriptedAsker::Asked question = askedWith("Install Theme");
+        QVERIFY2(question.text.contains("\"zneon\" is used by:\n    Race 0  (1 reference(s))")
+                     && question.text.contains("were searched"),
+                 qPrintable(question.text));
+        QVERIFY(QuestionBox::bottom(question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) <= 1000);
+        if (answer == QMessageBox::Cancel) {
+            QCOMPARE(written(), before);
+            QCOMPARE(status(), QStringLiteral("Install cancelled; nothing was installed."));
+            return;
+        }
+        QVERIFY(!askedWith("Theme Installed").kind.isEmpty());
+        const bool kept = answer == QMessageBox::Yes;
+        QCOMPARE(Rs3Fixture::treeSnapshot(installed) == theme, kept);
+        QCOMPARE(QFileInfo::exists(installed + "_2/bkg.png"), kept);
+        QCOMPARE(askedWith("Theme Installed").text.contains("kept in"), !kept);
     }
 
     void malformedRequests_data()
