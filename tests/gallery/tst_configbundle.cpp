@@ -6,6 +6,7 @@
 #include "gallery/TemplateReferenceRename.h"
 #include "gallery/ThemeInstaller.h"
 #include "model/DashConfig.h"
+#include "model/FolderCopy.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
 #include "support/ConfigFixture.h"
@@ -789,6 +790,86 @@ private Q_SLOTS:
         QCOMPARE(again.ownFolders, result.ownFolders);
         QVERIFY(!QFileInfo::exists(second.absolutePath(Rs3Fixture::Stable, homebrewFolder(name + "_3"))));
         QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
+    }
+
+    // RaceStudio 3's own art (outside the homebrew set) in a bundle is only
+    // added where an install lacks it: a file of other bytes there stays,
+    // and the result names it; nobody is asked, for there is nothing to
+    // keep apart.
+    void stockArtIsOnlyAdded_data()
+    {
+        QTest::addColumn<QByteArray>("stable"); // what the stable install holds; empty: nothing
+        QTest::addColumn<QByteArray>("beta");
+        QTest::newRow("other bytes in one install, none in the other") << QByteArray("RS3's bar") << QByteArray();
+        QTest::newRow("the same bytes in both") << QByteArray("bundle bar") << QByteArray("bundle bar");
+        QTest::newRow("other bytes in both") << QByteArray("RS3's bar") << QByteArray("RS3's beta bar");
+    }
+    void stockArtIsOnlyAdded()
+    {
+        QFETCH(QByteArray, stable);
+        QFETCH(QByteArray, beta);
+        const QString bar = "aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/b_hbar/mask.png";
+        Rs3Fixture rs3;
+        const QList<QPair<Rs3Fixture::Root, QByteArray>> installs{{Rs3Fixture::Stable, stable},
+                                                                 {Rs3Fixture::Beta, beta}};
+        for (const auto& [which, bytes] : installs) {
+            if (!bytes.isEmpty())
+                QVERIFY(rs3.writeFile(which, bar, bytes));
+        }
+        const QString zip = TestEnvironment::makeTempDir("stock") + "/stock.zip";
+        QVERIFY(ZipFixture::writeZip(zip, FileMap{{"c.zconf2", "C"}, {kArt + bar, "bundle bar"}}));
+        bool asked = false;
+        const ArtInUseCheck check{{}, [&asked](const QList<ArtFolderInUse>&) {
+                                      asked = true;
+                                      return ArtInUseAnswer::Replace;
+                                  }};
+        ConfigBundleInstallResult result;
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, TestEnvironment::makeTempDir("placed"), &result, &error, {}, check),
+                 qPrintable(error));
+        QVERIFY(!asked);
+        int left = 0;
+        for (const auto& [which, bytes] : installs) {
+            const QString path = rs3.absolutePath(which, bar);
+            QCOMPARE(fileBytes(path), bytes.isEmpty() ? QByteArray("bundle bar") : bytes);
+            if (!bytes.isEmpty() && bytes != "bundle bar") {
+                QVERIFY2(result.left.value(left++).endsWith(path + " is RaceStudio 3's own art, which a bundle never "
+                                                                   "replaces"),
+                         qPrintable(result.left.join('\n')));
+            }
+        }
+        QCOMPARE(result.left.size(), left);
+        QVERIFY(result.keptArtFolder.isEmpty());
+    }
+
+    // A folder name so long that "_2" would not fit a file name: the bundle's
+    // art takes a shortened name of its own that does, offered before the
+    // user chooses, and the install succeeds with the user's folder whole.
+    void ownNameOfALongFolderFits()
+    {
+        const QString name = QString(240, QChar(0x00E9)).left(127); // 254 bytes in UTF-8
+        QCOMPARE(name.toUtf8().size(), 254);
+        const QString zip = bundleFromFirstHome(name);
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture second;
+        writeTemplate(second, name, "second");
+        const QString mine = second.absolutePath(Rs3Fixture::Stable, homebrewFolder(name));
+        const FileMap before = Rs3Fixture::treeSnapshot(mine);
+        QString offered;
+        const ArtInUseCheck check{{}, [&offered](const QList<ArtFolderInUse>& folders) {
+                                      offered = folders.value(0).ownName;
+                                      return ArtInUseAnswer::KeepMine;
+                                  }};
+        ConfigBundleInstallResult result;
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, TestEnvironment::makeTempDir("placed"), &result, &error, {}, check),
+                 qPrintable(error));
+        QVERIFY2(offered.endsWith("_2") && name.startsWith(offered.chopped(2)), qPrintable(offered));
+        QCOMPARE(FolderCopy::whyNameDoesNotFit(offered), QString());
+        QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
+        QCOMPARE(fileBytes(second.absolutePath(Rs3Fixture::Stable, homebrewFolder(offered) + "Items/md1/mask.png")),
+                 QByteArray("first art"));
+        QCOMPARE(referencesIn(result.configPath, offered), 1);
     }
 
     // A reference is renamed as the users count reads it: any letter case,
