@@ -8,6 +8,7 @@
 #include "panels/SwapArtworkDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
+#include "support/QuestionBox.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -386,6 +387,35 @@ private Q_SLOTS:
 
         stack->undo();
         QCOMPARE(rs3->snapshot(), installed);
+    }
+
+    // With 200 configurations in RaceStudio 3's folder using the template,
+    // the confirmation names a dozen of them and keeps its buttons on a
+    // 1,000-pixel screen; Cancel writes nothing.
+    void replaceQuestionWithManyUsersFitsTheScreen()
+    {
+        const QByteArray device =
+            QStringLiteral("<e c=\"GMaskParam\"><p n=\"PATH_REL_AiM_MASK\">%1</p></e>").arg(kPrivate.toHtmlEscaped()).toUtf8();
+        for (int i = 0; i < 200; ++i)
+            QVERIFY(!rs3->addUserConfig(Rs3Fixture::Stable, QString("cfg_%1").arg(i), QString("Race %1").arg(i),
+                                        {device}).isEmpty());
+        const auto installed = rs3->snapshot();
+        int bottom = -1;
+        QString text;
+        asker->onExec = [&](QDialog* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            if (!box)
+                return int(QDialog::Rejected);
+            text = box->text();
+            bottom = QuestionBox::bottom(*box);
+            return int(QMessageBox::Cancel);
+        };
+        asker->fileNames = {pictureFolder(QSize(340, 160))};
+        window->replaceArtwork(4);
+        QVERIFY2(text.contains("    Race 10  (1 reference(s))") && text.contains("and 190 more"), qPrintable(text));
+        QVERIFY(bottom > 0 && bottom <= 1000);
+        QCOMPARE(rs3->snapshot(), installed);
+        QCOMPARE(stack->count(), 0);
     }
 
     // After a replacement or a swap every view shows the element once more,
