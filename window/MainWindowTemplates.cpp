@@ -334,9 +334,8 @@ bool MainWindow::savedConfigUses(const QStringList& folders) const
     // Files on disk only: this window's pages, its saved file and its undo
     // history are the configuration whose art is taken back, and its saves
     // are told apart by the art's own bookkeeping.
-    return std::any_of(names.cbegin(), names.cend(), [](const QString& name) {
-        return !TemplateUsers::ofFolderName(name, nullptr, {}).configs.isEmpty();
-    });
+    const QHash<QString, TemplateUsers> users = ArtChangeQuestion::usersOfFolders(names, nullptr, {});
+    return std::any_of(users.cbegin(), users.cend(), [](const TemplateUsers& found) { return !found.configs.isEmpty(); });
 }
 
 HeldXmlWalk MainWindow::heldXmlWalk() const

@@ -399,7 +399,8 @@ private Q_SLOTS:
     }
 
     // The user's edited configuration of the bundle's name, its sidecars and
-    // the RS3 art the bundle changes are kept before they are replaced; the
+    // the RS3 art the bundle changes (the user chose Replace) are kept
+    // before they are replaced; the
     // same bundle installed again keeps nothing more.
     void installKeepsWhatItReplaces()
     {
