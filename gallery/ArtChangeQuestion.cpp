@@ -1,8 +1,10 @@
 #include "gallery/ArtChangeQuestion.h"
 
+#include "gallery/ThemeInstaller.h"
 #include "model/FolderCopy.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 namespace {
 
@@ -44,7 +46,10 @@ QString ArtChangeQuestion::usersText(const QList<ArtFolderInUse>& folders)
         parts << TemplateUsers::firstDozen(used);
     if (!unused.isEmpty())
         parts << tr("No configuration was found to use:") + QLatin1Char('\n') + TemplateUsers::firstDozen(unused);
-    parts << unread.notSearched();
+    // The configurations the gallery placed are where a new user's are.
+    parts << unread.notSearched()
+          << tr("The configurations the online gallery installed, in %1, were not searched either.")
+                 .arg(QDir::toNativeSeparators(gallery::ThemeInstaller::defaultConfigFolder()));
     return parts.join(QStringLiteral("\n\n"));
 }
 

@@ -1,6 +1,7 @@
 #include "window/MainWindow.h"
 #include "artwork/ArtworkFiles.h"
 #include "canvas/DashCanvas.h"
+#include "gallery/ThemeInstaller.h"
 #include "model/XmlParams.h"
 #include "panels/ElementCatalog.h"
 #include "panels/ElementListPanel.h"
@@ -325,16 +326,21 @@ private Q_SLOTS:
             "shows the new artwork.</b><br>&quot;&lt;b&gt;x&quot; is used by:<br>    Race Day.zconf2  (1 reference(s))"
             "%1<br><br>Only the open configuration and RaceStudio 3's configurations folder were searched: a "
             "configuration saved anywhere else (a kept copy, a file in another folder or open in another window) "
-            "that uses it loses or changes its background and pictures.<br><br>");
+            "that uses it loses or changes its background and pictures.<br><br>The configurations the online gallery "
+            "installed, in %2, were not searched either.<br><br>");
+        const QString galleryFolder =
+            QDir::toNativeSeparators(gallery::ThemeInstaller::defaultConfigFolder()).toHtmlEscaped();
         const QString nothingPainted = QStringLiteral("This element currently paints nothing on the dash. The import "
                                                       "will point it at the new artwork so it does.<br><br>");
         const QString privateFolder = QStringLiteral("This artwork lives in a Korvelanto folder:<br><code>%1</code>"
                                                      "<br><br>");
         QTest::newRow("empty private folder named as markup")
-            << 4 << kPrivate << privateFolder + users.arg(QString()) + nothingPainted + tail << false << QString();
+            << 4 << kPrivate << privateFolder + users.arg(QString(), galleryFolder) + nothingPainted + tail << false
+            << QString();
         QTest::newRow("homebrew template used by a configuration in RaceStudio 3's folder")
             << 4 << kPrivate
-            << privateFolder + users.arg(QStringLiteral("<br>    My &lt;Race&gt;  (1 reference(s))")) + nothingPainted
+            << privateFolder + users.arg(QStringLiteral("<br>    My &lt;Race&gt;  (1 reference(s))"), galleryFolder)
+                   + nothingPainted
                    + tail
             << false << QStringLiteral("My <Race>");
     }
