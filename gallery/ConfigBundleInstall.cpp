@@ -104,9 +104,9 @@ QString whyLeft(const QString& installRoot, const QString& destination, const QS
 }
 
 // An existing file under an RS3 install that the bundle's art would change
-// (art of a homebrew folder the user chose to replace) is copied first into a dated
-// backup folder, under "<n>/<path below the install>" for the n-th install;
-// *kept is that copy, empty when nothing needed keeping.
+// (art of a homebrew folder the user chose to replace) is copied first into
+// a dated backup folder, under "<n>/<path below the install>" for the n-th
+// install; *kept is that copy, empty when nothing needed keeping.
 bool keepReplacedArt(const QString& source, const QString& destination, const QString& art, int install,
                      ArtCopies& copies, QString* kept, QString* error)
 {
@@ -222,10 +222,10 @@ bool failAfterWriting(ArtCopies& copies, const QStringList& keptFiles, const QSt
 }
 
 // Art that would replace other files of a homebrew folder is put to the
-// user first, whatever the search for its users found. Keeping theirs moves the bundle's art of those
-// folders to names of their own (*ownPaths) and points the bundle's
-// configuration (still in the extraction folder) at them. Nothing is
-// written into an install or the config folder here.
+// user first, whatever the search for its users found. Keeping theirs moves
+// the bundle's art of those folders to names of their own (*ownPaths) and
+// points the bundle's configuration (still in the extraction folder) at
+// them. Nothing is written into an install or the config folder here.
 bool settleArtInUse(const BundleArtCollisions& collisions, const ArtInUseCheck& check, const QString& config,
                     QHash<QString, QString>* ownPaths, QStringList* ownFolders, QString* error)
 {
