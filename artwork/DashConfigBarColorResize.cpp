@@ -6,7 +6,10 @@
 // uncoloured bar, so the bar keeps the size the user gave it.
 #include "model/DashConfig.h"
 
+#include "artwork/BoxArtProps.h"
+#include "artwork/BoxStyleSnapshot.h"
 #include "artwork/ColoredBarArt.h"
+#include "artwork/FittedBar.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
 #include "model/XmlParams.h"
@@ -77,6 +80,35 @@ QString DashConfig::scaledBarGeometryText(const QString& text, const QSize& from
     return barGeometryText(bar);
 }
 
+int DashConfig::fitReplacedBar(int pageIndex, int maskIndex, const QString& originalCoords)
+{
+    const pugi::xml_node node = maskAt(pageIndex, maskIndex)->node;
+    QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
+    const auto rec = records.find(key);
+    const bool recorded = rec != records.end() && colouredBarOf(node, &*rec).recordFits;
+    // The record's store must be readable before anything is drawn, as for
+    // a colouring drawn again.
+    if (recorded && !sidecarsReadable({SidecarStore::BarColors}))
+        return 2;
+    const BoxStyleSnapshot before = BoxStyleSnapshot::readFromMask(node);
+    const int fitted = fitBarPictures(*this, pageIndex, maskIndex);
+    if (fitted != 1)
+        return fitted;
+    // Remove color gives the stock art at the size the bar has now.
+    if (recorded && rec->originalCoords != originalCoords) {
+        rec->originalCoords = originalCoords;
+        if (!stageBarColorSidecar(records)) {
+            writeBoxArtProps(node, before);
+            fitWarning = QStringLiteral("Could not keep the colour record of %1 -- the bar keeps its size.").arg(key);
+            return 2;
+        }
+    }
+    pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
+    markPageDirty(pageIndex);
+    return 1;
+}
+
 int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QString& originalCoords,
                                         MadeArtFolders* madeOut)
 {
@@ -86,9 +118,11 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
     const pugi::xml_node node = m->node;
     const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
     // Art the user put in place of the colours cannot be drawn again from
-    // the colouring: the bar keeps it.
-    if (isReplacedBarSet(coloredBarTarget(current).setName))
-        return 0;
+    // the colouring: its own pictures are fitted, as a stock bar's are, and
+    // the fit's stamp keeps naming the replaced item through later resizes.
+    const QString fitOrigin = QString::fromUtf8(paramValue(node, "DE_FIT_SRC"));
+    if (isReplacedBarSet(coloredBarTarget(current).setName) || isReplacedBarSet(coloredBarTarget(fitOrigin).setName))
+        return fitReplacedBar(pageIndex, maskIndex, originalCoords);
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     const auto rec = records.find(key);
