@@ -12,7 +12,7 @@
 // A bar resized through any entry (the panel's field, arrow steps in it, a
 // dragged canvas handle, Resize to Canonical) is saved as the same file and
 // lights to its value: a stock bar, a value box holding a bar, a bar holding
-// a pasted value, and a duplicated bar.
+// a pasted value, a duplicated bar and a coloured bar.
 namespace {
 
 // Every channel at one value.
@@ -25,7 +25,7 @@ public:
     QString unitOf(const QString&) const override { return {}; }
 };
 
-enum Subject { StockBar, AddedValueBar, PastedValue, DuplicatedBar };
+enum Subject { StockBar, AddedValueBar, PastedValue, DuplicatedBar, ColouredStockBar };
 enum Entry { Panel, ArrowKeys, Drag, Canonical };
 
 constexpr int kBar = 2;   // Race's lying bar md.02, 340 x 60
@@ -81,6 +81,9 @@ class ResizeEntriesTest : public QObject, DemoArtSession {
             pick(kBar);
             window->duplicateMask();
             return int(config->pages[kRace].masks.size()) - 1;
+        case ColouredStockBar:
+            window->applyColorBar(kBar);
+            return config->colouredBar(kRace, kBar).coloured ? kBar : -1;
         default:
             return kBar;
         }
@@ -221,7 +224,9 @@ class ResizeEntriesTest : public QObject, DemoArtSession {
         std::pair<int, int> lit{0, 0};
         for (int x = 10 + m.x; x < 10 + m.x + m.w + 40 && x < drawn.width(); ++x) {
             const QColor px = drawn.pixelColor(x, y);
-            if (px.green() > 150 && px.red() < 100)
+            // Stock and value bars light green, a coloured bar's ramp runs
+            // to yellow and red; the track, panels and values are grey or white.
+            if (std::max(px.red(), px.green()) > 150 && px.blue() < 100)
                 ++(x < 10 + m.x + m.w ? lit.first : lit.second);
         }
         return lit;
@@ -239,7 +244,8 @@ private Q_SLOTS:
         const QList<std::pair<int, const char*>> subjects{{StockBar, "bar"},
                                                           {AddedValueBar, "value box with a bar"},
                                                           {PastedValue, "bar with a pasted value"},
-                                                          {DuplicatedBar, "duplicated bar"}};
+                                                          {DuplicatedBar, "duplicated bar"},
+                                                          {ColouredStockBar, "coloured bar"}};
         for (const auto& [subject, name] : subjects) {
             QTest::addRow("%s, panel", name) << subject << int(Panel) << 340 << 232;
             QTest::addRow("%s, arrow keys", name) << subject << int(ArrowKeys) << 340 << 232;
