@@ -43,6 +43,44 @@ void scaleParam(pugi::xml_node param, double factor)
     param.text().set(text.constData());
 }
 
+// fitColoredBarToGeometry of a bar whose coloured pictures the user
+// replaced: its own pictures fitted, its record's stock geometry set to
+// originalCoords.
+int fitReplacedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originalCoords)
+{
+    const pugi::xml_node node = config.maskAt(pageIndex, maskIndex)->node;
+    QMap<QString, BarColorRecord> records = config.loadBarColorSidecar();
+    const QString key = config.sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
+    const auto rec = records.find(key);
+    const bool recorded = rec != records.end() && colouredBarOf(node, &*rec).recordFits;
+    const auto fail = [&]() {
+        config.fitWarning = QStringLiteral("Could not fit the replaced pictures of the bar %1 -- the dash will "
+                                           "paint its earlier pictures. Close RaceStudio 3 and try the resize again.")
+                                .arg(key);
+        return 2;
+    };
+    // The record's store must be readable before anything is drawn, as for
+    // a colouring drawn again.
+    if (recorded && !config.sidecarsReadable({SidecarStore::BarColors}))
+        return fail();
+    const BoxStyleSnapshot before = BoxStyleSnapshot::readFromMask(node);
+    const int fitted = fitBarPictures(config, pageIndex, maskIndex);
+    if (fitted != 1)
+        return fitted;
+    // Remove color gives the stock art at the size the bar has now.
+    if (recorded && rec->originalCoords != originalCoords) {
+        rec->originalCoords = originalCoords;
+        if (!config.stageBarColorSidecar(records)) {
+            writeBoxArtProps(node, before);
+            config.pages[size_t(pageIndex)].masks[size_t(maskIndex)] = config.parseMask(node);
+            return fail();
+        }
+    }
+    config.pages[size_t(pageIndex)].masks[size_t(maskIndex)] = config.parseMask(node);
+    config.markPageDirty(pageIndex);
+    return 1;
+}
+
 } // namespace
 
 QString DashConfig::scaledBarGeometryText(const QString& text, const QSize& from, const QSize& to, bool rescale)
@@ -80,35 +118,6 @@ QString DashConfig::scaledBarGeometryText(const QString& text, const QSize& from
     return barGeometryText(bar);
 }
 
-int DashConfig::fitReplacedBar(int pageIndex, int maskIndex, const QString& originalCoords)
-{
-    const pugi::xml_node node = maskAt(pageIndex, maskIndex)->node;
-    QMap<QString, BarColorRecord> records = loadBarColorSidecar();
-    const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
-    const auto rec = records.find(key);
-    const bool recorded = rec != records.end() && colouredBarOf(node, &*rec).recordFits;
-    // The record's store must be readable before anything is drawn, as for
-    // a colouring drawn again.
-    if (recorded && !sidecarsReadable({SidecarStore::BarColors}))
-        return 2;
-    const BoxStyleSnapshot before = BoxStyleSnapshot::readFromMask(node);
-    const int fitted = fitBarPictures(*this, pageIndex, maskIndex);
-    if (fitted != 1)
-        return fitted;
-    // Remove color gives the stock art at the size the bar has now.
-    if (recorded && rec->originalCoords != originalCoords) {
-        rec->originalCoords = originalCoords;
-        if (!stageBarColorSidecar(records)) {
-            writeBoxArtProps(node, before);
-            fitWarning = QStringLiteral("Could not keep the colour record of %1 -- the bar keeps its size.").arg(key);
-            return 2;
-        }
-    }
-    pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
-    markPageDirty(pageIndex);
-    return 1;
-}
-
 int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QString& originalCoords,
                                         MadeArtFolders* madeOut)
 {
@@ -122,7 +131,7 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
     // the fit's stamp keeps naming the replaced item through later resizes.
     const QString fitOrigin = QString::fromUtf8(paramValue(node, "DE_FIT_SRC"));
     if (isReplacedBarSet(coloredBarTarget(current).setName) || isReplacedBarSet(coloredBarTarget(fitOrigin).setName))
-        return fitReplacedBar(pageIndex, maskIndex, originalCoords);
+        return fitReplacedBar(*this, pageIndex, maskIndex, originalCoords);
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     const auto rec = records.find(key);

@@ -648,11 +648,6 @@ private:
     DrawnBox drawRecordedBox(int page, int mask, const QImage& image, const HeldArtFolder& held,
                              const QString& source, const QString& copySource, bool force);
 
-    // fitColoredBarToGeometry of a bar whose coloured pictures the user
-    // replaced: its own pictures fitted (fitBarPictures), its record's stock
-    // geometry set to originalCoords (artwork/DashConfigBarColorResize.cpp).
-    int fitReplacedBar(int page, int mask, const QString& originalCoords);
-
     // --- record keys (model/DashConfigSidecarKeys.cpp, DashConfigSidecars.cpp)
     // "<device file folder>/<page id>" ("page%1" with the page's place in its
     // file when it has no id).

@@ -298,8 +298,8 @@ private Q_SLOTS:
         const QList<std::pair<double, int>> probes{{0, 0}, {top / 2, barWidth / 2}, {top, barWidth}};
         for (const auto& [value, expectedLit] : probes) {
             const auto [lit, past] = litPixels(reread, 0, value);
-            QVERIFY2(qAbs(lit - expectedLit) <= 5 && past == 0,
-                     qPrintable(QStringLiteral("at %1: %2 lit of %3, %4 past").arg(value).arg(lit).arg(barWidth).arg(past)));
+            const QString seen = QStringLiteral("at %1: %2 lit of %3, %4 past").arg(value).arg(lit).arg(barWidth);
+            QVERIFY2(qAbs(lit - expectedLit) <= 5 && past == 0, qPrintable(seen.arg(past)));
         }
     }
 };
