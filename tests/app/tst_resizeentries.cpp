@@ -11,8 +11,9 @@
 
 // A bar resized through any entry (the panel's field, arrow steps in it, a
 // dragged canvas handle, Resize to Canonical) is saved as the same file and
-// lights to its value: a stock bar, a value box holding a bar, a bar holding
-// a pasted value, a duplicated bar and a coloured bar.
+// lights to its value: a stock bar, a value box holding a bar (in its stock
+// picture or drawn in a style), a bar holding a pasted value, a duplicated
+// bar and a coloured bar.
 namespace {
 
 // Every channel at one value.
@@ -25,7 +26,7 @@ public:
     QString unitOf(const QString&) const override { return {}; }
 };
 
-enum Subject { StockBar, AddedValueBar, PastedValue, DuplicatedBar, ColouredStockBar };
+enum Subject { StockBar, AddedValueBar, StyledValueBar, PastedValue, DuplicatedBar, ColouredStockBar };
 enum Entry { Panel, ArrowKeys, Drag, Canonical };
 
 constexpr int kBar = 2;   // Race's lying bar md.02, 340 x 60
@@ -57,6 +58,10 @@ class ResizeEntriesTest : public QObject, DemoArtSession {
     int prepare(int subject)
     {
         switch (subject) {
+        case StyledValueBar:
+            chooseStyle(QStringLiteral("solid_blue"));
+            window->applyBoxStyle(kSpeed);
+            [[fallthrough]];
         case AddedValueBar:
             asker->onExec = [](QDialog* dialog) {
                 return qobject_cast<ValueBarDialog*>(dialog) ? int(QDialog::Accepted) : int(QDialog::Rejected);
@@ -243,6 +248,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("width");
         const QList<std::pair<int, const char*>> subjects{{StockBar, "bar"},
                                                           {AddedValueBar, "value box with a bar"},
+                                                          {StyledValueBar, "styled value box with a bar"},
                                                           {PastedValue, "bar with a pasted value"},
                                                           {DuplicatedBar, "duplicated bar"},
                                                           {ColouredStockBar, "coloured bar"}};
@@ -250,7 +256,9 @@ private Q_SLOTS:
             QTest::addRow("%s, panel", name) << subject << int(Panel) << 340 << 232;
             QTest::addRow("%s, arrow keys", name) << subject << int(ArrowKeys) << 340 << 232;
             QTest::addRow("%s, drag", name) << subject << int(Drag) << 340 << 232;
-            QTest::addRow("%s, canonical", name) << subject << int(Canonical) << 232 << 340;
+            // A styled box is drawn at whatever size it has: no stock size.
+            if (subject != StyledValueBar)
+                QTest::addRow("%s, canonical", name) << subject << int(Canonical) << 232 << 340;
         }
     }
     void everyEntryGivesTheSameFile()
@@ -292,6 +300,9 @@ private Q_SLOTS:
         QVERIFY(paramInt(bar, "XPOS") + barWidth <= m.w);
         const QString rel = QString::fromUtf8(paramValue(m.node, "PATH_REL_AiM_MASK"));
         QCOMPARE(QImage(rs3->absolutePath(Rs3Fixture::Stable, rel) + "mask.png").size(), QSize(m.w, m.h));
+        // Drawn again in its style, not its old picture scaled.
+        if (subject == StyledValueBar)
+            QVERIFY2(rel.contains(QLatin1String("/Items/box_")), qPrintable(rel));
         const double top = scaleTop(bar);
         QVERIFY(top > 0);
         // An empty value bar shows its outline's two ends.
