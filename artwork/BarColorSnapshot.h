@@ -14,10 +14,14 @@ struct BarColorSnapshot {
     // DE_BARCOLOR_SRC: the origin stamp goes back with the art it names, so
     // an undone colouring leaves no stale stamp on the stock art.
     std::string barColorSrc;
+    // DE_FIT_SRC: a coloured bar whose pictures were replaced is fitted from
+    // the replaced item the stamp names, so the stamp goes with its art.
+    std::string fitSrc;
     bool pathRelPresent = false;
     bool pathImagePresent = false;
     bool pathImgOnPresent = false;
     bool barColorSrcPresent = false;
+    bool fitSrcPresent = false;
     std::string barGeometry; // DashConfig::barGeometryText of the bargraph child
     bool hasRecord = false;
     bool colored = false;

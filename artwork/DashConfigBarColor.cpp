@@ -394,11 +394,13 @@ BarColorSnapshot DashConfig::barColorSnapshot(int pageIndex, int maskIndex) cons
     s.pathImage = paramValue(m->node, "PATH_IMAGE").toStdString();
     s.pathImgOn = paramValue(m->node, "PATH_IMG_ON").toStdString();
     s.barColorSrc = paramValue(m->node, "DE_BARCOLOR_SRC").toStdString();
+    s.fitSrc = paramValue(m->node, "DE_FIT_SRC").toStdString();
     const auto present = [&](const char* name) { return bool(m->node.find_child_by_attribute("p", "n", name)); };
     s.pathRelPresent = present("PATH_REL_AiM_MASK");
     s.pathImagePresent = present("PATH_IMAGE");
     s.pathImgOnPresent = present("PATH_IMG_ON");
     s.barColorSrcPresent = present("DE_BARCOLOR_SRC");
+    s.fitSrcPresent = present("DE_FIT_SRC");
     s.barGeometry = barGeometryText(findBargraphChild(m->node)).toStdString();
     const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const auto it = records.constFind(sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors));

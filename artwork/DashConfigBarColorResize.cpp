@@ -6,7 +6,10 @@
 // uncoloured bar, so the bar keeps the size the user gave it.
 #include "model/DashConfig.h"
 
+#include "artwork/BoxArtProps.h"
+#include "artwork/BoxStyleSnapshot.h"
 #include "artwork/ColoredBarArt.h"
+#include "artwork/FittedBar.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
 #include "model/XmlParams.h"
@@ -38,6 +41,44 @@ void scaleParam(pugi::xml_node param, double factor)
     if (comma >= 0)
         text += old.mid(comma);
     param.text().set(text.constData());
+}
+
+// fitColoredBarToGeometry of a bar whose coloured pictures the user
+// replaced: its own pictures fitted, its record's stock geometry set to
+// originalCoords.
+int fitReplacedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originalCoords)
+{
+    const pugi::xml_node node = config.maskAt(pageIndex, maskIndex)->node;
+    QMap<QString, BarColorRecord> records = config.loadBarColorSidecar();
+    const QString key = config.sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
+    const auto rec = records.find(key);
+    const bool recorded = rec != records.end() && colouredBarOf(node, &*rec).recordFits;
+    const auto fail = [&]() {
+        config.fitWarning = QStringLiteral("Could not fit the replaced pictures of the bar %1 -- the dash will "
+                                           "paint its earlier pictures. Close RaceStudio 3 and try the resize again.")
+                                .arg(key);
+        return 2;
+    };
+    // The record's store must be readable before anything is drawn, as for
+    // a colouring drawn again.
+    if (recorded && !config.sidecarsReadable({SidecarStore::BarColors}))
+        return fail();
+    const BoxStyleSnapshot before = BoxStyleSnapshot::readFromMask(node);
+    const int fitted = fitBarPictures(config, pageIndex, maskIndex);
+    if (fitted != 1)
+        return fitted;
+    // Remove color gives the stock art at the size the bar has now.
+    if (recorded && rec->originalCoords != originalCoords) {
+        rec->originalCoords = originalCoords;
+        if (!config.stageBarColorSidecar(records)) {
+            writeBoxArtProps(node, before);
+            config.pages[size_t(pageIndex)].masks[size_t(maskIndex)] = config.parseMask(node);
+            return fail();
+        }
+    }
+    config.pages[size_t(pageIndex)].masks[size_t(maskIndex)] = config.parseMask(node);
+    config.markPageDirty(pageIndex);
+    return 1;
 }
 
 } // namespace
@@ -86,9 +127,11 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
     const pugi::xml_node node = m->node;
     const QString current = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
     // Art the user put in place of the colours cannot be drawn again from
-    // the colouring: the bar keeps it.
-    if (isReplacedBarSet(coloredBarTarget(current).setName))
-        return 0;
+    // the colouring: its own pictures are fitted, as a stock bar's are, and
+    // the fit's stamp keeps naming the replaced item through later resizes.
+    const QString fitOrigin = QString::fromUtf8(paramValue(node, "DE_FIT_SRC"));
+    if (isReplacedBarSet(coloredBarTarget(current).setName) || isReplacedBarSet(coloredBarTarget(fitOrigin).setName))
+        return fitReplacedBar(*this, pageIndex, maskIndex, originalCoords);
     QMap<QString, BarColorRecord> records = loadBarColorSidecar();
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BarColors);
     const auto rec = records.find(key);

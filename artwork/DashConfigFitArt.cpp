@@ -79,10 +79,21 @@ FitStart fitStart(pugi::xml_node node, const QString& current, const QString& fi
     return start;
 }
 
-// A bar whose pictures are the element's: no value box, no ring.
+// A bar whose pictures are the element's, a value box holding one
+// included: its picture has the element's size as a bar's strips do. A ring
+// draws its own arc over its dial.
 bool isFittedBar(pugi::xml_node node)
 {
-    return findBargraphChild(node) && !maskHasChildClass(node, "Digit") && !maskHasChildClass(node, "Ring");
+    return findBargraphChild(node) && !maskHasChildClass(node, "Ring");
+}
+
+// A box drawn in a style of the designer: drawn again at the new size,
+// whatever it holds, never scaled from its old picture.
+bool isStyledBox(const QMap<QString, BoxStyleRecord>& styles, const QString& key, const QString& current)
+{
+    const auto rec = styles.constFind(key);
+    return rec != styles.constEnd() && !rec->styleId.isEmpty() && rec->styleId != cleanBoxStyleId()
+        && current.contains(QLatin1String("/s04_homebrew/zbox_")) && current.contains(QLatin1String("/Items/box_"));
 }
 
 } // namespace
@@ -131,10 +142,18 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
 
 int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
 {
-    pugi::xml_node node = config.maskAt(pageIndex, maskIndex)->node;
     // A coloured bar is drawn again from its colour's origin.
     if (config.colouredBar(pageIndex, maskIndex).coloured)
         return 0;
+    return fitBarPictures(config, pageIndex, maskIndex);
+}
+
+int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex)
+{
+    const MaskElement* mask = config.maskAt(pageIndex, maskIndex);
+    if (!mask || !mask->node)
+        return 0;
+    pugi::xml_node node = mask->node;
     int w = 0;
     int h = 0;
     if (!elementDeclaredSize(node, w, h) || w < 1 || h < 1)
@@ -157,13 +176,13 @@ int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
                                            "%4x%5. Close RaceStudio 3 and try the resize again.")
                                 .arg(key, QString::number(w), QString::number(h), QString::number(picture.width()),
                                      QString::number(picture.height()));
-        qWarning() << "fitBarArtToGeometry: could not fit" << current << "to" << w << "x" << h << "(origin" << origin
+        qWarning() << "fitBarPictures: could not fit" << current << "to" << w << "x" << h << "(origin" << origin
                    << ")";
         return 2;
     }
     if (!originMissing && !origin.contains(QLatin1String("/Items/fit_")))
         setParam(node, "DE_FIT_SRC", origin.toUtf8());
-    qInfo() << "fitBarArtToGeometry:" << key << "bar" << picture.size() << "->" << w << "x" << h << "from" << origin
+    qInfo() << "fitBarPictures:" << key << "bar" << picture.size() << "->" << w << "x" << h << "from" << origin
             << (originMissing ? "(stamped origin missing here)" : "");
     return 1;
 }
@@ -176,17 +195,18 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     pugi::xml_node node = pg->masks[size_t(maskIndex)].node;
     if (!node)
         return 0;
-    if (isFittedBar(node))
-        return fitBarArtToGeometry(*this, pageIndex, maskIndex);
-    if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
-        return 0;
-    if (maskHasChildClass(node, "Bargraph") || maskHasChildClass(node, "BargraphTrapezio")
-        || maskHasChildClass(node, "Ring"))
-        return 0;
     // The panel of a multi-value box is laid out elsewhere: never scale it here.
     if (hasMultiBoxRecord(pageIndex, maskIndex))
         return 0;
     const QString key = sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
+    const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
+    if (isFittedBar(node)
+        && !isStyledBox(styles, key, normalizedArtPath(paramValue(node, "PATH_REL_AiM_MASK"))))
+        return fitBarArtToGeometry(*this, pageIndex, maskIndex);
+    if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
+        return 0;
+    if (maskHasChildClass(node, "Ring"))
+        return 0;
     const int w = paramInt(node, "WIDTH");
     const int h = paramInt(node, "HEIGHT");
     if (w < 1 || h < 1)
@@ -197,10 +217,8 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
 
     // A styled box is drawn again at the new size into an item of its own,
     // which takes the current item's descriptor and extras along.
-    const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
-    const auto rec = styles.constFind(key);
-    if (rec != styles.constEnd() && !rec->styleId.isEmpty() && rec->styleId != cleanBoxStyleId()
-        && current.contains(QLatin1String("/s04_homebrew/zbox_")) && current.contains(QLatin1String("/Items/box_"))) {
+    if (isStyledBox(styles, key, current)) {
+        const auto rec = styles.constFind(key);
         const QImage now = itemPicture(current);
         if (!now.isNull() && now.size() == QSize(w, h))
             return 0;

@@ -17,3 +17,8 @@ bool drawFittedBar(DashConfig& config, int page, int mask, const QString& origin
 // fitMaskArtToGeometry of a bar element without colour: 0 nothing to do, 1
 // fitted (or back on its stock item), 2 failed (fitWarning says why).
 int fitBarArtToGeometry(DashConfig& config, int page, int mask);
+
+// The bar's pictures fitted from the item its DE_FIT_SRC stamps (else the
+// item shown), whatever drew them: a stock bar's, or a coloured bar's the
+// user replaced. Results as fitBarArtToGeometry.
+int fitBarPictures(DashConfig& config, int page, int mask);

@@ -5,6 +5,7 @@
 #include "canvas/DashCanvas.h"
 #include "artwork/BarShape.h"
 #include "canvas/WidgetMoveCommand.h"
+#include "editing/MaskResize.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
 
@@ -477,9 +478,12 @@ void DashCanvas::finishDrag()
     } else {
         if (!config)
             return; // a mask command needs the configuration to find its mask
-        m_undoStack->push(new MoveCommand(mask, origin.x(), origin.y(), origin.width(), origin.height(), reached.x(),
-                                          reached.y(), reached.width(), reached.height(), config, pageIndex,
-                                          maskIndex, mode != 1, false));
+        // A handle resizes as the panel's fields do: the children and the
+        // art follow the new size.
+        MoveCommand* command = maskResizeCommand(config, pageIndex, maskIndex, origin, reached);
+        if (!command)
+            return;
+        m_undoStack->push(command);
     }
 
     // Pushing may have rebuilt the page's records: read the result afresh

@@ -59,6 +59,7 @@ bool DashConfig::restoreBarArtwork(int pageIndex, int maskIndex, const BarColorS
     restoreParam(node, "PATH_IMAGE", r.pathImage, r.pathImagePresent);
     restoreParam(node, "PATH_IMG_ON", r.pathImgOn, r.pathImgOnPresent);
     restoreParam(node, "DE_BARCOLOR_SRC", r.barColorSrc, r.barColorSrcPresent);
+    restoreParam(node, "DE_FIT_SRC", r.fitSrc, r.fitSrcPresent);
 
     const pugi::xml_node bar = findBargraphChild(node);
     if (bar && !r.barGeometry.empty()) {

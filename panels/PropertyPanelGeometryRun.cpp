@@ -7,6 +7,7 @@
 // where it ended, and a coloured bar or fitted art is drawn once.
 #include "panels/PropertyPanel.h"
 
+#include "editing/MaskResize.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
 
@@ -71,10 +72,9 @@ void PropertyPanel::settleGeometry()
     writeRect(target, run.origin);
     if (run.origin == run.reached)
         return;
-    const bool relayout = config->hasMultiBoxRecord(run.page, run.mask);
-    auto* command = new MoveCommand(&target, run.origin.x(), run.origin.y(), run.origin.width(),
-                                    run.origin.height(), run.reached.x(), run.reached.y(), run.reached.width(),
-                                    run.reached.height(), config, run.page, run.mask, relayout, true);
+    MoveCommand* command = maskResizeCommand(config, run.page, run.mask, run.origin, run.reached);
+    if (!command)
+        return;
     if (undoStack) {
         undoStack->push(command);
     } else {

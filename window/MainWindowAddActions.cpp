@@ -10,6 +10,7 @@
 #include "editing/AddTextBoxCommand.h"
 #include "editing/AddValueBarCommand.h"
 #include "editing/DeleteCommand.h"
+#include "editing/ElementParams.h"
 #include "editing/InsertPageCommand.h"
 #include "editing/UndoMacroGuard.h"
 #include "model/ChannelKind.h"
@@ -177,8 +178,21 @@ void MainWindow::addLabelHere(int x, int y, const QString& text)
 
 void MainWindow::addTextBoxInBox(int maskIndex, int x, int y)
 {
-    if (!config.maskAt(currentPage, maskIndex))
+    const MaskElement* mask = config.maskAt(currentPage, maskIndex);
+    if (!mask)
         return;
+    // Asked of the label as it would be added, as Paste and Duplicate ask
+    // of theirs: a coloured bar's colours cover only its element.
+    pugi::xml_document label;
+    pugi::xml_node added = label.append_child("e");
+    added.append_attribute("c") = "Label";
+    const PageModel* page = config.page(currentPage);
+    appendLabelParams(added, x, y, QStringLiteral("Label"), config.labelFontFor(*page, QStringLiteral("Label")));
+    const QString refusal = widgetAddRefusal(&config, mask->node, false, addedWidgetRect(added, QPoint()));
+    if (!refusal.isEmpty()) {
+        statusBar()->showMessage(refusal, 8000);
+        return;
+    }
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     int created = -1;

@@ -9,6 +9,7 @@
 #include "canvas/DashCanvas.h"
 #include "editing/BarColorCommand.h"
 #include "editing/BoxStyleCommand.h"
+#include "editing/MaskResize.h"
 #include "editing/MoveCommand.h"
 #include "editing/SetTextColorCommand.h"
 #include "model/ChannelKind.h"
@@ -180,9 +181,12 @@ void MainWindow::applyBoxStyle(int maskIndex)
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
     config.artState.notes.clear();
-    if (sizeChanged)
-        undoStack->push(new MoveCommand(mask, mask->x, mask->y, mask->w, mask->h, mask->x, mask->y, size.width(),
-            size.height(), &config, currentPage, maskIndex, false, false));
+    if (sizeChanged) {
+        const QRect from(mask->x, mask->y, mask->w, mask->h);
+        const QRect to(from.topLeft(), size);
+        if (MoveCommand* resize = maskResizeCommand(&config, currentPage, maskIndex, from, to))
+            undoStack->push(resize);
+    }
     bool applied = false;
     if (styleChanged)
         undoStack->push(new BoxStyleCommand(

@@ -3,6 +3,8 @@
 #include "window/MainWindow.h"
 
 #include "canvas/DashCanvas.h"
+#include "artwork/ColouredBar.h"
+#include "editing/MaskResize.h"
 #include "editing/MoveCommand.h"
 #include "editing/NormalizeOrdineCommand.h"
 #include "editing/ReorderMaskCommand.h"
@@ -202,6 +204,21 @@ QImage canonicalMaskPicture(const QString& rel)
     return QImage();
 }
 
+// The art a mask's stock size is read from: a fit's untouched origin (the
+// fitted item has the mask's own size, so it would always say "already"),
+// else a coloured bar's stock item, else the art shown.
+QString canonicalArtPath(const DashConfig& config, int page, int mask, const QString& shown)
+{
+    const MaskElement* m = config.maskAt(page, mask);
+    const QString fitOrigin = m ? QString::fromUtf8(paramValue(m->node, "DE_FIT_SRC")).trimmed() : QString();
+    if (!fitOrigin.isEmpty())
+        return fitOrigin;
+    const ColouredBar bar = config.colouredBar(page, mask);
+    if (bar.coloured && !bar.origin.isEmpty())
+        return bar.origin;
+    return shown;
+}
+
 } // namespace
 
 void MainWindow::snapToCanonicalSize()
@@ -223,9 +240,10 @@ void MainWindow::snapToCanonicalSize()
         statusBar()->showMessage(tr("Mask has no PATH_REL_AiM_MASK -- no canonical size to snap to"), 2500);
         return;
     }
-    const QImage picture = canonicalMaskPicture(rel);
+    const QString origin = canonicalArtPath(config, currentPage, maskIndex, rel);
+    const QImage picture = canonicalMaskPicture(origin);
     if (picture.width() <= 0 || picture.height() <= 0) {
-        statusBar()->showMessage(tr("Could not locate mask.png for canonical size at %1").arg(rel), 3500);
+        statusBar()->showMessage(tr("Could not locate mask.png for canonical size at %1").arg(origin), 3500);
         return;
     }
     const int w = picture.width();
@@ -235,8 +253,10 @@ void MainWindow::snapToCanonicalSize()
         return;
     }
     const QString id = mask->id;
-    undoStack->push(new MoveCommand(mask, mask->x, mask->y, mask->w, mask->h, mask->x, mask->y, w, h, &config,
-                                    currentPage, maskIndex, false, false));
+    const QRect from(mask->x, mask->y, mask->w, mask->h);
+    const QRect to(from.topLeft(), QSize(w, h));
+    if (MoveCommand* command = maskResizeCommand(&config, currentPage, maskIndex, from, to))
+        undoStack->push(command);
     canvas->update();
     propertyPanel->refreshGeometry();
     statusBar()->showMessage(tr("Resized \"%1\" to canonical %2x%3").arg(id, QString::number(w), QString::number(h)), 3000);

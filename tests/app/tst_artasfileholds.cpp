@@ -579,14 +579,20 @@ private Q_SLOTS:
     void widgetsAreNotAddedToAColouredBar_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::newRow("Duplicate Widget") << "duplicate";
-        QTest::newRow("Paste Widget") << "paste";
-        QTest::newRow("Add value bar") << "value bar";
-        QTest::newRow("Check config") << "check";
+        QTest::addColumn<QString>("refusal");
+        const QString secondBar = QStringLiteral("Remove color first, then add the bar");
+        QTest::newRow("Duplicate Widget") << "duplicate" << secondBar;
+        QTest::newRow("Paste Widget") << "paste" << secondBar;
+        QTest::newRow("Add value bar") << "value bar" << secondBar;
+        // The label would reach 38 px below the 60 px high bar.
+        QTest::newRow("Add Text Box (here)") << "text box"
+                                             << "Remove color first, or keep the widget inside the element: at 5, 74";
+        QTest::newRow("Check config") << "check" << QString();
     }
     void widgetsAreNotAddedToAColouredBar()
     {
         QFETCH(QString, entry);
+        QFETCH(QString, refusal);
         const int bar = maskOn(0, DemoStock::barItem());
         window->applyColorBar(bar);
         auto* canvas = window->findChild<DashCanvas*>();
@@ -618,9 +624,11 @@ private Q_SLOTS:
             window->duplicateWidget();
         else if (entry == QLatin1String("paste"))
             window->pasteWidget();
+        else if (entry == QLatin1String("text box"))
+            window->addTextBoxInBox(bar, 5, 50);
         else
             window->addValueBar(bar);
-        QVERIFY2(status().startsWith(QStringLiteral("Remove color first, then add the bar")), qPrintable(status()));
+        QVERIFY2(status().startsWith(refusal), qPrintable(status()));
         QCOMPARE(stack->count(), steps);
         QCOMPARE(ConfigSnapshot::documents(*config), documents);
         QCOMPARE(config->pages[0].masks[size_t(bar)].widgets.size(), widgets);

@@ -165,9 +165,12 @@ private Q_SLOTS:
         QCOMPARE(QImage(m_rs3->absolutePath(Rs3Fixture::Stable, folder) + "mask.png").size(), QSize(340, 60));
     }
 
-    // Art the user put in place of a bar's colours is kept through a
-    // resize: the colours are not drawn over it.
-    void replacedColoursStayThroughAResize()
+    // Art the user put in place of a bar's colours follows a resize as a
+    // stock bar's does: its own pictures (here one magenta strip) are fitted
+    // to the new size, the colours are not drawn over them, the replaced
+    // folder stays as it was, and a second resize still starts from it.
+    // Undo and redo give each state back.
+    void replacedColoursFollowAResize()
     {
         DashConfig c;
         QVERIFY(c.load(demoCopy()));
@@ -175,16 +178,36 @@ private Q_SLOTS:
         const QString coloured = QString::fromUtf8(paramValue(maskNode(c, kRace, kBar), "PATH_REL_AiM_MASK"));
         QString replaced = coloured;
         replaced.replace(QStringLiteral("/Items/"), QStringLiteral("_r0123abcd/Items/"));
-        QVERIFY(QDir().mkpath(m_rs3->absolutePath(Rs3Fixture::Stable, replaced)));
-        QVERIFY(QDir().rmdir(m_rs3->absolutePath(Rs3Fixture::Stable, replaced)));
-        QVERIFY(QDir().rename(m_rs3->absolutePath(Rs3Fixture::Stable, coloured),
-                              m_rs3->absolutePath(Rs3Fixture::Stable, replaced)));
+        const QString replacedDir = m_rs3->absolutePath(Rs3Fixture::Stable, replaced);
+        QVERIFY(QDir().mkpath(replacedDir));
+        QVERIFY(QDir().rmdir(replacedDir));
+        QVERIFY(QDir().rename(m_rs3->absolutePath(Rs3Fixture::Stable, coloured), replacedDir));
+        QImage magenta(340, 60, QImage::Format_ARGB32);
+        magenta.fill(Qt::magenta);
+        QVERIFY(magenta.save(replacedDir + "mask.png"));
         setParam(maskNode(c, kRace, kBar), "PATH_REL_AiM_MASK", replaced.toUtf8());
-        const auto before = Rs3Fixture::treeSnapshot(m_rs3->root(Rs3Fixture::Stable));
+        const auto before = Rs3Fixture::treeSnapshot(replacedDir);
+        const QByteArray start = ConfigSnapshot::documents(c);
         QUndoStack stack;
-        stack.push(resize(c, kRace, kBar, QSize(200, 60), true));
-        QCOMPARE(QString::fromUtf8(paramValue(maskNode(c, kRace, kBar), "PATH_REL_AiM_MASK")), replaced);
-        QVERIFY(Rs3Fixture::treeSnapshot(m_rs3->root(Rs3Fixture::Stable)) == before);
+        const auto shown = [&] {
+            const QString rel = QString::fromUtf8(paramValue(maskNode(c, kRace, kBar), "PATH_REL_AiM_MASK"));
+            return QImage(m_rs3->absolutePath(Rs3Fixture::Stable, rel) + "mask.png");
+        };
+        for (const int width : {200, 300}) {
+            stack.push(resize(c, kRace, kBar, QSize(width, 60), true));
+            QCOMPARE(QString::fromUtf8(paramValue(maskNode(c, kRace, kBar), "DE_FIT_SRC")), replaced);
+            QCOMPARE(shown().size(), QSize(width, 60));
+            QCOMPARE(shown().pixelColor(width / 2, 30), QColor(Qt::magenta));
+            QVERIFY(c.colouredBar(kRace, kBar).coloured);
+        }
+        QVERIFY(Rs3Fixture::treeSnapshot(replacedDir) == before);
+        const QByteArray at300 = ConfigSnapshot::documents(c);
+        stack.undo();
+        stack.undo();
+        QCOMPARE(ConfigSnapshot::documents(c), start);
+        stack.redo();
+        stack.redo();
+        QCOMPARE(ConfigSnapshot::documents(c), at300);
     }
 
     // The +- Ref Time bar holds two bars, each a part of its element: Color…

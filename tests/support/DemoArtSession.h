@@ -7,6 +7,7 @@
 // and the designer live in layers the support library does not link.
 
 #include "canvas/DashCanvas.h"
+#include "editing/MaskResize.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
@@ -81,10 +82,12 @@ protected:
         window->onElementSelected(mask);
     }
 
+    // A resize as every entry makes it.
     void resize(int page, int mask, int width)
     {
         const MaskElement& m = config->pages[size_t(page)].masks[size_t(mask)];
-        stack->push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, width, m.h, config, page, mask, true, false));
+        const QRect from(m.x, m.y, m.w, m.h);
+        stack->push(maskResizeCommand(config, page, mask, from, QRect(from.topLeft(), QSize(width, m.h))));
     }
 
     // The box-style designer picks style `id` (and `caption`, unless null)
