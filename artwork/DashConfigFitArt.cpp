@@ -18,12 +18,27 @@
 #include "artwork/FittedBar.h"
 #include "artwork/HomebrewItems.h"
 #include "model/DeviceTables.h"
+#include "model/FileEntries.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
 #include <QImage>
 
 namespace {
+
+// The picture of an item folder, read as a plain file only: a link there may
+// lead to a private picture, which a fit would scale into the homebrew set,
+// and a pipe would hold the window. Anything but a missing file is named.
+QImage maskPicture(const QString& folder)
+{
+    const QString path = folder + QStringLiteral("/mask.png");
+    QString why;
+    const QImage picture = SafeRead::readImage(path, &why);
+    if (picture.isNull() && FileEntries::kindOf(path) != FileEntries::Kind::Missing)
+        qWarning().noquote() << "fitMaskArtToGeometry: not read:" << why;
+    return picture;
+}
 
 QString normalizedArtPath(const QByteArray& value)
 {
@@ -38,7 +53,7 @@ QImage itemPicture(const QString& rel)
     const QString folder = DashConfig::resolveOverlayDir(rel);
     if (folder.isEmpty())
         return {};
-    return QImage(folder + QStringLiteral("/mask.png"));
+    return maskPicture(folder);
 }
 
 // Where a fit starts: the untouched origin the file stamps (else the item
@@ -96,7 +111,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     const pugi::xml_node node = m->node;
     const QString originFolder = DashConfig::resolveOverlayDir(originRel);
     const QString device = deviceFolderFromPath(originRel);
-    const QImage stock = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));
+    const QImage stock = originFolder.isEmpty() ? QImage() : maskPicture(originFolder);
     if (stock.isNull() || device.isEmpty())
         return false;
     const QSize size(width, height);
@@ -250,7 +265,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     const QString hashSource = fitSrc.isEmpty() ? origin : fitSrc;
     const QString stem = homebrewSetStem();
     const QString originFolder = resolveOverlayDir(origin);
-    QImage source = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));
+    QImage source = originFolder.isEmpty() ? QImage() : maskPicture(originFolder);
     const QString device = deviceFolderFromPath(origin);
     if (originFolder.isEmpty() || source.isNull() || device.isEmpty())
         return fail();

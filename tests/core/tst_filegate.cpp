@@ -46,6 +46,11 @@ const char* const kFileMove = "QFile remove/rename/copy";
 const char* const kIterator = "QDirIterator";
 const char* const kStream = "std::fstream/fopen";
 const char* const kSettings = "QSettings on a path";
+const char* const kImageFile = "picture read or written by path";
+const char* const kDirMake = "QDir mkdir/mkpath";
+const char* const kPermissions = "permissions change";
+const char* const kFilesystem = "std::filesystem";
+const char* const kPosix = "POSIX file call";
 
 struct Allowed {
     const char* file;
@@ -194,6 +199,85 @@ QSet<QString> declared(const QString& code, const QString& types)
     return names;
 }
 
+// The receiver a member call at `at` (the "." or "->" before the name) is
+// made on: the expression back to where it starts, over calls, indexes and
+// chained members ("QFileInfo(p).dir()", "m_files[i]", "x->file").
+QString receiverBefore(const QString& code, qsizetype at)
+{
+    qsizetype i = at;
+    for (;;) {
+        while (i > 0 && code.at(i - 1).isSpace())
+            --i;
+        if (i > 0 && (code.at(i - 1) == QLatin1Char(')') || code.at(i - 1) == QLatin1Char(']'))) {
+            const QChar close = code.at(i - 1);
+            const QChar open = close == QLatin1Char(')') ? QLatin1Char('(') : QLatin1Char('[');
+            int depth = 0;
+            while (i > 0) {
+                const QChar c = code.at(--i);
+                if (c == close)
+                    ++depth;
+                else if (c == open && --depth == 0)
+                    break;
+            }
+            continue;
+        }
+        const qsizetype end = i;
+        while (i > 0 && (code.at(i - 1).isLetterOrNumber() || code.at(i - 1) == QLatin1Char('_')))
+            --i;
+        if (i == end)
+            break;
+        qsizetype j = i;
+        while (j > 0 && code.at(j - 1).isSpace())
+            --j;
+        if (j > 1 && (code.mid(j - 2, 2) == QLatin1String("->") || code.mid(j - 2, 2) == QLatin1String("::")))
+            i = j - 2;
+        else if (j > 0 && code.at(j - 1) == QLatin1Char('.'))
+            i = j - 1;
+        else if (j > 0 && code.at(j - 1) == QLatin1Char('>') && code.lastIndexOf(QLatin1Char('<'), j - 1) >= 0)
+            i = code.lastIndexOf(QLatin1Char('<'), j - 1); // std::make_unique<QFile>(p)
+        else
+            break;
+    }
+    return code.mid(i, at - i).simplified();
+}
+
+// The first identifier of a receiver ("m_file" of "m_file->x()").
+QString baseName(const QString& receiver)
+{
+    static const QRegularExpression word(QStringLiteral("^\\w+"));
+    return word.match(receiver).captured(0);
+}
+
+// The first argument of the call whose "(" is at `open`, up to a top-level
+// comma or the closing parenthesis; `count` gets the number of arguments.
+QString firstArgument(const QString& code, qsizetype open, int* count = nullptr)
+{
+    int depth = 0;
+    qsizetype firstEnd = -1;
+    int args = 1;
+    qsizetype i = open;
+    for (; i < code.size(); ++i) {
+        const QChar c = code.at(i);
+        if (c == QLatin1Char('(') || c == QLatin1Char('[') || c == QLatin1Char('{'))
+            ++depth;
+        else if (c == QLatin1Char(')') || c == QLatin1Char(']') || c == QLatin1Char('}')) {
+            if (--depth == 0)
+                break;
+        } else if (c == QLatin1Char(',') && depth == 1) {
+            ++args;
+            if (firstEnd < 0)
+                firstEnd = i;
+        } else if (c == QLatin1Char(';'))
+            break;
+    }
+    if (firstEnd < 0)
+        firstEnd = i;
+    const QString first = code.mid(open + 1, firstEnd - open - 1).trimmed();
+    if (count)
+        *count = first.isEmpty() ? 0 : args;
+    return first;
+}
+
 // Every file-system call of one source file, by kind.
 void scan(const QString& rel, const QString& source, Findings* findings)
 {
@@ -205,41 +289,110 @@ void scan(const QString& rel, const QString& source, Findings* findings)
     const QSet<QString> files = declared(code, QStringLiteral("QFile|QSaveFile|QTemporaryFile"));
     const QSet<QString> temporaries = declared(code, QStringLiteral("QTemporaryFile"));
     const QSet<QString> dirs = declared(code, QStringLiteral("QDir"));
-    const QSet<QString> buffers = declared(code, QStringLiteral("QBuffer"));
+    const QSet<QString> buffers = declared(code, QStringLiteral("QBuffer|QIODevice"));
+    const QSet<QString> images = declared(code, QStringLiteral("QImage|QPixmap"));
+    const QSet<QString> documents = declared(code, QStringLiteral("pugi::xml_document|xml_document"));
+    // A device handed over ("&buffer", a QBuffer or QIODevice), not a path.
+    const auto isDevice = [&](const QString& argument) {
+        return argument.startsWith(QLatin1Char('&')) || buffers.contains(baseName(argument))
+            || argument.contains(QLatin1String("QBuffer"));
+    };
+    // A string literal naming a compiled-in resource (":/...") is no file.
+    const auto isResource = [&](const QString& argument, qsizetype at) {
+        const qsizetype quote = code.indexOf(QLatin1Char('"'), at);
+        return argument.startsWith(QLatin1Char('"')) && quote >= 0 && quote + 1 < source.size()
+            && source.at(quote + 1) == QLatin1Char(':');
+    };
 
-    static const QRegularExpression open(QStringLiteral("(\\w+)\\s*(?:\\.|->)\\s*open\\s*\\(([^;]*)"));
+    static const QRegularExpression open(QStringLiteral("(?:\\.|->)\\s*open\\s*\\(([^;]*)"));
     static const QRegularExpression writing(QStringLiteral("WriteOnly|ReadWrite|Append|Truncate|NewOnly"));
     for (auto it = open.globalMatch(code); it.hasNext();) {
         const auto m = it.next();
-        const QString receiver = m.captured(1);
-        const QString args = m.captured(2);
-        if (buffers.contains(receiver))
+        const QString receiver = receiverBefore(code, m.capturedStart());
+        const QString args = m.captured(1);
+        if (buffers.contains(baseName(receiver)) || receiver.contains(QLatin1String("QBuffer")))
             continue;
+        const bool isFile = files.contains(baseName(receiver)) || receiver.contains(QLatin1String("QFile"));
         const bool flagged = args.contains(QLatin1String("QIODevice::")) || args.contains(QLatin1String("QFile::"))
             || args.contains(QLatin1String("Mode"));
-        if (temporaries.contains(receiver) || (flagged && writing.match(args).hasMatch()))
+        if (temporaries.contains(baseName(receiver)) || receiver.contains(QLatin1String("QTemporaryFile"))
+            || (flagged && writing.match(args).hasMatch()))
             add(kOpenWrite, m.capturedStart());
-        else if (flagged || files.contains(receiver))
+        else if (flagged || isFile)
             add(kOpenRead, m.capturedStart());
     }
-    static const QRegularExpression member(QStringLiteral("(\\bQDir\\s*\\([^;]*?\\)|\\w+)\\s*(?:\\.|->)\\s*(remove|rmdir|rmpath|rename|copy)\\s*\\("));
+    static const QRegularExpression member(
+        QStringLiteral("(?:\\.|->)\\s*(remove|rmdir|rmpath|rename|copy|mkdir|mkpath|setPermissions)\\s*\\("));
+    static const QRegularExpression dirReceiver(QStringLiteral("^QDir\\b|(?:\\bdir|Dir)\\s*\\(\\s*\\)$"));
     for (auto it = member.globalMatch(code); it.hasNext();) {
         const auto m = it.next();
-        const QString receiver = m.captured(1);
-        const bool dir = receiver.startsWith(QLatin1String("QDir")) || dirs.contains(receiver);
-        const bool alwaysDir = m.captured(2) == QLatin1String("rmdir") || m.captured(2) == QLatin1String("rmpath");
-        if (dir || (alwaysDir && !files.contains(receiver)))
+        const QString receiver = receiverBefore(code, m.capturedStart());
+        const QString verb = m.captured(1);
+        const bool dir = dirReceiver.match(receiver).hasMatch() || dirs.contains(receiver);
+        const bool file = files.contains(baseName(receiver)) || receiver.startsWith(QLatin1String("QFile"))
+            || receiver.startsWith(QLatin1String("QSaveFile")) || receiver.contains(QLatin1String("QTemporaryFile"));
+        if (verb == QLatin1String("setPermissions"))
+            add(kPermissions, m.capturedStart());
+        else if (verb == QLatin1String("mkdir") || verb == QLatin1String("mkpath"))
+            add(kDirMake, m.capturedStart());
+        else if (dir || ((verb == QLatin1String("rmdir") || verb == QLatin1String("rmpath")) && !file))
             add(kDirRemove, m.capturedStart());
-        else if (files.contains(receiver))
+        else if (file)
             add(kFileMove, m.capturedStart());
     }
+    // Pictures read or written by path: a reader or writer made on a path,
+    // an image made from one, and load or save on an image.
+    static const QRegularExpression imageIo(QStringLiteral("\\bQImage(?:Reader|Writer)\\b\\s*(?:\\w+\\s*)?[({]"));
+    for (auto it = imageIo.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        const QString first = firstArgument(code, m.capturedEnd() - 1);
+        if (!first.isEmpty() && !isDevice(first))
+            add(kImageFile, m.capturedStart());
+    }
+    static const QRegularExpression imageMade(QStringLiteral("\\bQ(?:Image|Pixmap)\\b\\s*(?:\\w+\\s*)?\\("));
+    for (auto it = imageMade.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        int count = 0;
+        const QString first = firstArgument(code, m.capturedEnd() - 1, &count);
+        // One argument that is text (a path), or a path and a format; a
+        // parameter list ("const QString& path") declares a function.
+        static const QRegularExpression parameter(QStringLiteral("^(?:const\\s+)?[\\w:<>]+(?:\\s*[&*]+\\s*|\\s+)\\w+$"));
+        const bool path = !parameter.match(first).hasMatch() && (count == 1 || (count == 2 && code.mid(m.capturedEnd()).section(QLatin1Char(','), 1, 1).trimmed().startsWith(QLatin1Char('"'))))
+            && !first.contains(QLatin1String("QSize")) && !first.contains(QLatin1String("size"))
+            && !images.contains(first) && !first.startsWith(QLatin1String("QImage")) && !first.endsWith(QLatin1String("()"))
+            && !isResource(first, m.capturedEnd());
+        if (path && !first.isEmpty())
+            add(kImageFile, m.capturedStart());
+    }
+    static const QRegularExpression imageCall(QStringLiteral("(?:\\.|->)\\s*(load|save)\\s*\\("));
+    for (auto it = imageCall.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        const QString receiver = receiverBefore(code, m.capturedStart());
+        int count = 0;
+        const QString first = firstArgument(code, m.capturedEnd() - 1, &count);
+        const QString second = code.mid(m.capturedEnd()).section(QLatin1Char(','), 1, 1).trimmed();
+        const bool image = images.contains(baseName(receiver)) || receiver.contains(QLatin1String("QImage"))
+            || receiver.contains(QLatin1String("QPixmap")) || receiver.contains(QLatin1String("toImage"))
+            || (m.captured(1) == QLatin1String("save") && second.startsWith(QLatin1Char('"'))
+                && !documents.contains(baseName(receiver)));
+        if (image && count > 0 && !isDevice(first))
+            add(kImageFile, m.capturedStart());
+    }
     static const QList<QPair<QRegularExpression, const char*>> plain = {
-        {QRegularExpression(QStringLiteral("\\bQSaveFile\\s+\\w+\\s*[({;]")), kSaveFile},
+        {QRegularExpression(QStringLiteral("\\bQSaveFile\\s+\\w+\\s*[({;]|\\bQSaveFile\\s*[>(]")), kSaveFile},
         {QRegularExpression(QStringLiteral("\\.\\s*removeRecursively\\s*\\(")), kRemoveTree},
         {QRegularExpression(QStringLiteral("\\bQFile::(remove|rename|copy|link|moveToTrash)\\s*\\(")), kFileMove},
-        {QRegularExpression(QStringLiteral("\\bQDirIterator\\s+\\w+\\s*[({]")), kIterator},
+        {QRegularExpression(QStringLiteral("\\bQ(?:File|FileDevice|SaveFile|TemporaryFile)::setPermissions\\s*\\(")),
+         kPermissions},
+        {QRegularExpression(QStringLiteral("\\bQDirIterator\\s+\\w+\\s*[({]|\\bQDirIterator\\s*\\(")), kIterator},
         {QRegularExpression(QStringLiteral("\\bstd::[io]?fstream\\b|\\bfopen\\s*\\(")), kStream},
         {QRegularExpression(QStringLiteral("\\bQSettings\\b\\s*\\w*\\s*[({][^;]*Format")), kSettings},
+        {QRegularExpression(QStringLiteral("\\bstd::(?:experimental::)?filesystem\\b")), kFilesystem},
+        {QRegularExpression(QStringLiteral(
+             "(?<![\\w.>:])::\\s*(?:open|openat|creat|rename|renameat|unlink|unlinkat|remove|mkdir|mkdirat|rmdir|"
+             "symlink|symlinkat|link|linkat|chmod|fchmodat|truncate|mkfifo|mknod)\\s*\\(|\\bstd::rename\\s*\\(|"
+             "(?<![\\w.>:~])(?:unlink|unlinkat|renameat|openat|mkfifo|symlink|creat|mkdirat|linkat|fchmodat)\\s*\\(")),
+         kPosix},
     };
     for (const auto& [pattern, kind] : plain) {
         for (auto it = pattern.globalMatch(code); it.hasNext();)
