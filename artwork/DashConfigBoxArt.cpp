@@ -15,6 +15,7 @@
 #include "artwork/MadeArtFolders.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceTables.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -81,7 +82,8 @@ QByteArray newItemM2(const QString& item)
 bool copyItemFolder(const QString& source, const QString& target, const QString& descriptor, FolderCopy* batch,
                     QStringList& left, int depth = 0)
 {
-    if (depth > 16 || !QDir().mkpath(target))
+    QString why;
+    if (depth > 16 || !FileEntries::makePath(target, &why))
         return false;
     const QDir dir(source);
     const QFileInfoList entries =
