@@ -371,7 +371,7 @@ void scan(const QString& rel, const QString& source, Findings* findings)
     }
     // Pictures read or written by path: a reader or writer made on a path,
     // an image made from one, and load or save on an image.
-    static const QRegularExpression imageIo(QStringLiteral("\\bQImage(?:Reader|Writer)\\b\\s*(?:\\w+\\s*)?[({]"));
+    static const QRegularExpression imageIo(QStringLiteral("\\bQImage(?:Reader|Writer)\\b\\s*>?\\s*(?:\\w+\\s*)?[({]"));
     for (auto it = imageIo.globalMatch(code); it.hasNext();) {
         const auto m = it.next();
         const QString first = firstArgument(code, m.capturedEnd() - 1);
@@ -527,7 +527,8 @@ private Q_SLOTS:
         QTest::newRow("streams") << "std::ifstream in(p);\nFILE* f = fopen(p, \"r\");" << kStream << 2;
         QTest::newRow("ini settings") << "QSettings s(path, QSettings::IniFormat);" << kSettings << 1;
         QTest::newRow("app settings") << "QSettings s(org, app);\nQSettings().value(k);" << kSettings << 0;
-        QTest::newRow("image reader on a path") << "QImageReader reader(path);\nQImageWriter w(folder + x);" << kImageFile << 2;
+        QTest::newRow("image reader on a path") << "QImageReader reader(path);\nQImageWriter w(folder + x);\n"
+                                                   "auto r = std::make_unique<QImageReader>(path);" << kImageFile << 3;
         QTest::newRow("image reader on a device") << "QBuffer b(&bytes);\nQImageReader reader(&b, \"png\");\n"
                                                      "QImageReader r(&buffer);" << kImageFile << 0;
         QTest::newRow("image made from a path") << "const QImage a(path);\nQPixmap p = QPixmap(f + \"/x.png\");\n"
