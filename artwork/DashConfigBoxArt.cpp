@@ -19,7 +19,6 @@
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
-#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
 #include <QBuffer>
@@ -444,7 +443,7 @@ bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& 
     const QString originFolder = resolveOverlayDir(originRel);
     if (originFolder.isEmpty())
         return false;
-    QImage picture = SafeRead::readImage(originFolder + QStringLiteral("/mask.png"));
+    QImage picture = fitSourcePicture(originFolder);
     if (picture.isNull())
         return false;
     const QString device = deviceFolderFromPath(originRel);

@@ -27,19 +27,6 @@
 
 namespace {
 
-// The picture of an item folder, read as a plain file only: a link there may
-// lead to a private picture, which a fit would scale into the homebrew set,
-// and a pipe would hold the window. Anything but a missing file is named.
-QImage maskPicture(const QString& folder)
-{
-    const QString path = folder + QStringLiteral("/mask.png");
-    QString why;
-    const QImage picture = SafeRead::readImage(path, &why);
-    if (picture.isNull() && FileEntries::kindOf(path) != FileEntries::Kind::Missing)
-        qWarning().noquote() << "fitMaskArtToGeometry: not read:" << why;
-    return picture;
-}
-
 QString normalizedArtPath(const QByteArray& value)
 {
     QString p = QString::fromUtf8(value).trimmed();
@@ -53,7 +40,7 @@ QImage itemPicture(const QString& rel)
     const QString folder = DashConfig::resolveOverlayDir(rel);
     if (folder.isEmpty())
         return {};
-    return maskPicture(folder);
+    return fitSourcePicture(folder);
 }
 
 // Where a fit starts: the untouched origin the file stamps (else the item
@@ -102,6 +89,16 @@ bool isFittedBar(pugi::xml_node node)
 
 } // namespace
 
+QImage fitSourcePicture(const QString& folder)
+{
+    const QString path = folder + QStringLiteral("/mask.png");
+    QString why;
+    const QImage picture = SafeRead::readImage(path, &why);
+    if (picture.isNull() && FileEntries::kindOf(path) != FileEntries::Kind::Missing)
+        qWarning().noquote() << "fitMaskArtToGeometry: not read:" << why;
+    return picture;
+}
+
 bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originRel,
                    const QString& hashSource, int width, int height, const QString& stem, QString& item)
 {
@@ -111,7 +108,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     const pugi::xml_node node = m->node;
     const QString originFolder = DashConfig::resolveOverlayDir(originRel);
     const QString device = deviceFolderFromPath(originRel);
-    const QImage stock = originFolder.isEmpty() ? QImage() : maskPicture(originFolder);
+    const QImage stock = originFolder.isEmpty() ? QImage() : fitSourcePicture(originFolder);
     if (stock.isNull() || device.isEmpty())
         return false;
     const QSize size(width, height);
@@ -265,7 +262,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     const QString hashSource = fitSrc.isEmpty() ? origin : fitSrc;
     const QString stem = homebrewSetStem();
     const QString originFolder = resolveOverlayDir(origin);
-    QImage source = originFolder.isEmpty() ? QImage() : maskPicture(originFolder);
+    QImage source = originFolder.isEmpty() ? QImage() : fitSourcePicture(originFolder);
     const QString device = deviceFolderFromPath(origin);
     if (originFolder.isEmpty() || source.isNull() || device.isEmpty())
         return fail();

@@ -23,9 +23,13 @@ namespace {
 const char* const kOrigin = "aim/resources/overlay/mxg_12/masks/set/standard/s01/digit/Items/a/";
 const char* const kSet = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew";
 
-QString writeConfig(bool bar)
+// A mask on the stock item, or (`shown`) on a fit of it the install lacks,
+// which the open draws again from its origin.
+QString writeConfig(bool bar, const QString& shown = QString::fromLatin1(kOrigin))
 {
-    FixtureElement mask = Fx::mask("md.01", 10, 20, 120, 60).p("PATH_REL_AiM_MASK", kOrigin);
+    FixtureElement mask = Fx::mask("md.01", 10, 20, 120, 60).p("PATH_REL_AiM_MASK", shown);
+    if (shown != QLatin1String(kOrigin))
+        mask.p("DE_FIT_SRC", kOrigin);
     if (bar)
         mask.add(Fx::bargraph("b1", 0, 0, 120, 60));
     else
@@ -39,6 +43,32 @@ QString writeConfig(bool bar)
 
 class FitPicturesTest : public QObject {
     Q_OBJECT
+
+    // The stock item with a link to a private picture, or a pipe, at its
+    // mask.png; the guard of the pipe in *guard.
+    static QString hostileStock(const Rs3Fixture& fx, bool pipe, std::unique_ptr<FifoGuard>* guard)
+    {
+        fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
+        if (!fx.addArtItem(Rs3Fixture::Stable, kOrigin, QSize(100, 50)))
+            return {};
+        const QString picture = QDir::cleanPath(fx.absolutePath(Rs3Fixture::Stable, kOrigin)) + "/mask.png";
+        const QString secret = TestEnvironment::makeTempDir("private") + "/photo.png";
+        QImage photo(100, 50, QImage::Format_ARGB32);
+        photo.fill(Qt::blue);
+        if (!QFile::remove(picture) || !photo.save(secret))
+            return {};
+        if (pipe)
+            *guard = std::make_unique<FifoGuard>(picture);
+        if (pipe ? !(*guard)->made() : !QFile::link(secret, picture))
+            return {};
+        return picture;
+    }
+
+    static QString namedText(const QString& picture, bool pipe)
+    {
+        return "^fitMaskArtToGeometry: not read: " + QRegularExpression::escape(picture)
+            + (pipe ? " is not a regular file" : " is a symbolic link");
+    }
 
 private Q_SLOTS:
     void stockPictureInTheWay_data()
@@ -58,23 +88,10 @@ private Q_SLOTS:
         QFETCH(bool, bar);
         QFETCH(bool, pipe);
         Rs3Fixture fx;
-        fx.addDeviceFolder(Rs3Fixture::Stable, "mxg_12");
-        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, kOrigin, QSize(100, 50)));
-        const QString picture = QDir::cleanPath(fx.absolutePath(Rs3Fixture::Stable, kOrigin)) + "/mask.png";
-        QVERIFY(QFile::remove(picture));
-        const QString secret = TestEnvironment::makeTempDir("private") + "/photo.png";
-        QImage photo(100, 50, QImage::Format_ARGB32);
-        photo.fill(Qt::blue);
-        QVERIFY(photo.save(secret));
         std::unique_ptr<FifoGuard> guard;
-        if (pipe) {
-            guard = std::make_unique<FifoGuard>(picture);
-            QVERIFY(guard->made());
-        } else {
-            QVERIFY(QFile::link(secret, picture));
-        }
-        const QString named = "^fitMaskArtToGeometry: not read: " + QRegularExpression::escape(picture)
-            + (pipe ? " is not a regular file" : " is a symbolic link");
+        const QString picture = hostileStock(fx, pipe, &guard);
+        QVERIFY(!picture.isEmpty());
+        const QString named = namedText(picture, pipe);
         DashConfig config;
         QVERIFY(config.load(writeConfig(bar)));
         setParam(config.pages[0].masks[0].node, "WIDTH", "140");
@@ -84,6 +101,27 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(paramValue(config.pages[0].masks[0].node, "PATH_REL_AiM_MASK")),
                  QString::fromLatin1(kOrigin));
         QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kSet)));
+        if (guard)
+            QVERIFY(!guard->released());
+    }
+
+    void openDrawsNoFitFromIt_data() { stockPictureInTheWay_data(); }
+
+    // The open draws again a fit the install lacks from its origin: with a
+    // link or a pipe there it waits on nothing, draws nothing and names it.
+    void openDrawsNoFitFromIt()
+    {
+        QFETCH(bool, bar);
+        QFETCH(bool, pipe);
+        Rs3Fixture fx;
+        std::unique_ptr<FifoGuard> guard;
+        const QString picture = hostileStock(fx, pipe, &guard);
+        QVERIFY(!picture.isEmpty());
+        const QString fit = QString::fromLatin1(kSet) + "/zbox_config/Items/fit_md_01_120x60/";
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(namedText(picture, pipe)));
+        DashConfig config;
+        QVERIFY(config.load(writeConfig(bar, fit)));
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, fit)));
         if (guard)
             QVERIFY(!guard->released());
     }
