@@ -42,12 +42,13 @@ QString stageCopy(const QString& from, const QString& to, QString* error)
     // pipe would never end, so neither is read.
     constexpr qint64 kStoreReadBound = 16 * 1024 * 1024;
     QByteArray bytes;
-    if (!FolderCopy::readRegularFile(from, kStoreReadBound, &bytes)) {
+    QString read;
+    if (!FolderCopy::readRegularFile(from, kStoreReadBound, &bytes, &read)) {
         const QFileInfo info(from);
         const QString why = info.isSymLink()                   ? tr("it is a symbolic link")
                             : !FolderCopy::isRegularFile(from) ? tr("it is not a regular file")
                             : info.size() > kStoreReadBound    ? tr("it is too large to be a store")
-                                                               : tr("it cannot be opened");
+                                                               : read;
         failWith(error, tr("%1 could not be read: %2").arg(native(from), why));
         return {};
     }
