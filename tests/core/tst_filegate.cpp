@@ -99,8 +99,6 @@ const Allowed kAllowed[] = {
     {"reports/DebugReport.cpp", kOpenRead, 2, "the report archive of our own and the file the user attaches"},
     {"reports/DebugReport.cpp", kFileMove, 1, "the report archive of our own"},
     {"updates/PendingUpdate.cpp", kFileMove, 2, "the program's own executable and its backup"},
-    {"updates/PendingUpdate.cpp", kOpenWrite, 1, "the update log beside the program"},
-    {"updates/UpdateChecker.cpp", kOpenWrite, 1, "the update log beside the program"},
     {"updates/UpdateDownloadDialog.cpp", kFileMove, 6, "the downloaded update beside the program"},
     {"updates/UpdateDownloadDialog.cpp", kOpenWrite, 1, "the downloaded update beside the program"},
     {"updates/UpdateSeams.cpp", kFileMove, 1, "the program's own executable swap"},
@@ -111,8 +109,8 @@ const Allowed kAllowed[] = {
     {"dialogs/NewHomebrewThemeDialog.cpp", kImageFile, 1, "the picture the user chose in a dialog"},
     {"window/MainWindowEditActions.cpp", kImageFile, 1, "the picture the user chose as the page background"},
     {"window/MainWindowSettings.cpp", kImageFile, 1, "the program's own icon beside its executable"},
-    {"canvas/DashCanvasRender.cpp", kImageFile, 1, "label layers into the folder the developer names"},
-    {"canvas/DashCanvasRender.cpp", kDirMake, 1, "the folder the developer names for the label layers"},
+    {"canvas/DashCanvasRender.cpp", kImageFile, 1, "label layers into a temporary folder of our own"},
+    {"canvas/DashCanvasRender.cpp", kDirMake, 1, "a temporary folder of our own for the label layers"},
     // Folders of the user's choice, of our own, or checked for links first.
     {"artwork/DashConfigArtworkExport.cpp", kDirMake, 1, "the folder the user chose for the export (a link named)"},
     {"dialogs/PreferencesDialog.cpp", kDirMake, 1, "the settings file's folder, before its probe of our own"},
@@ -123,8 +121,6 @@ const Allowed kAllowed[] = {
     {"gallery/ReplacingZipFile.cpp", kDirMake, 1, "the folder of the archive the user saves"},
     {"model/DashConfigSave.cpp", kDirMake, 1, "a folder of the configuration's own extraction folder"},
     {"model/ZipArchive.cpp", kDirMake, 2, "folders of an extraction folder of our own"},
-    {"updates/PendingUpdate.cpp", kDirMake, 1, "the update folder beside the program"},
-    {"updates/UpdateChecker.cpp", kDirMake, 1, "the update log's folder beside the program"},
     // Modes of files the program has just written or is about to replace.
     {"artwork/ArtworkFiles.cpp", kPermissions, 1, "makeOwnerWritable: a regular file only, never through a link"},
     {"artwork/DashConfigBarColor.cpp", kPermissions, 1, "files the colouring has just copied, links skipped"},
