@@ -270,7 +270,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         const QString diary = home + QStringLiteral("/diary.txt");
         QVERIFY(ZipFixture::writeTree(home, {{"diary.txt", "the user's own"}}));
-        const QString second = home + QStringLiteral("/.local/share/Tindrel AS/Korvelanto/settings/Tindrel AS/Korvelanto.conf");
+        const QString second =
+            home + QStringLiteral("/.local/share/Tindrel AS/Korvelanto/settings/Tindrel AS/Korvelanto.conf");
         std::unique_ptr<FifoGuard> secondPipe;
         if (!fallback.isEmpty())
             QVERIFY(QDir().mkpath(QFileInfo(second).path()));

@@ -117,7 +117,8 @@ const Allowed kAllowed[] = {
     {"gallery/ConfigBundleExport.cpp", kDirMake, 1, "folders of the bundle's staging folder of our own"},
     {"gallery/ConfigBundleInstall.cpp", kDirMake, 1, "after whyLeft ruled out a link from the install root, "
                                                      "and the backup folder of our own"},
-    {"gallery/ConfigFilesPlacement.cpp", kDirMake, 1, "the folder the user places the configuration in"},
+    {"gallery/ConfigFilesPlacement.cpp", kDirMake, 1, "a bundle's configuration folder, followed where the user "
+                                                      "keeps it through a link"},
     {"gallery/ReplacingZipFile.cpp", kDirMake, 1, "the folder of the archive the user saves"},
     {"model/DashConfigSave.cpp", kDirMake, 1, "a folder of the configuration's own extraction folder"},
     {"model/ZipArchive.cpp", kDirMake, 2, "folders of an extraction folder of our own"},
@@ -379,14 +380,19 @@ void scan(const QString& rel, const QString& source, Findings* findings)
         const auto m = it.next();
         int count = 0;
         const QString first = firstArgument(code, m.capturedEnd() - 1, &count);
-        // One argument that is text (a path), or a path and a format; a
-        // parameter list ("const QString& path") declares a function.
-        static const QRegularExpression parameter(QStringLiteral("^(?:const\\s+)?[\\w:<>]+(?:\\s*[&*]+\\s*|\\s+)\\w+$"));
-        const bool path = !parameter.match(first).hasMatch() && (count == 1 || (count == 2 && code.mid(m.capturedEnd()).section(QLatin1Char(','), 1, 1).trimmed().startsWith(QLatin1Char('"'))))
-            && !first.contains(QLatin1String("QSize")) && !first.contains(QLatin1String("size"))
-            && !images.contains(first) && !first.startsWith(QLatin1String("QImage"))
-            && !first.contains(QLatin1String("toImage")) && !isResource(first, m.capturedEnd())
-            && !(m.capturedStart() > 0 && code.at(m.capturedStart() - 1) == QLatin1Char('<')); // a type
+        // One argument that is text (a path), or a path and a format; not a
+        // parameter list ("const QString& path", a function declared), a
+        // size, a copy, a resource or a type ("std::function<QImage(int)>").
+        static const QRegularExpression parameter(
+            QStringLiteral("^(?:const\\s+)?[\\w:<>]+(?:\\s*[&*]+\\s*|\\s+)\\w+$"));
+        const QString second = code.mid(m.capturedEnd()).section(QLatin1Char(','), 1, 1).trimmed();
+        const bool pathArguments = count == 1 || (count == 2 && second.startsWith(QLatin1Char('"')));
+        const bool other = parameter.match(first).hasMatch() || first.contains(QLatin1String("QSize"))
+            || first.contains(QLatin1String("size")) || images.contains(first)
+            || first.startsWith(QLatin1String("QImage")) || first.contains(QLatin1String("toImage"))
+            || isResource(first, m.capturedEnd())
+            || (m.capturedStart() > 0 && code.at(m.capturedStart() - 1) == QLatin1Char('<'));
+        const bool path = pathArguments && !other;
         if (path && !first.isEmpty())
             add(kImageFile, m.capturedStart());
     }
@@ -508,7 +514,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("count");
-        QTest::newRow("open to write") << "QFile f(p);\nif (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {}" << kOpenWrite << 1;
+        QTest::newRow("open to write") << "QFile f(p);\nif (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {}"
+                                       << kOpenWrite << 1;
         QTest::newRow("member open") << "m_file->open(QIODevice::Append);" << kOpenWrite << 1;
         QTest::newRow("temporary file") << "QTemporaryFile t(p + \".XXXXXX\");\nt.open();" << kOpenWrite << 1;
         QTest::newRow("open to read") << "QFile f(p);\nf.open(QIODevice::ReadOnly);" << kOpenRead << 1;
@@ -540,12 +547,16 @@ private Q_SLOTS:
                                            << kImageFile << 0;
         QTest::newRow("temporary file opened") << "QFile(p).open(QIODevice::ReadOnly);" << kOpenRead << 1;
         QTest::newRow("chained receiver opened") << "m_files.at(0)->open(QIODevice::WriteOnly);\n"
-                                                    "std::make_unique<QFile>(p)->open(QIODevice::Append);" << kOpenWrite << 2;
-        QTest::newRow("device handed over") << "void f(QIODevice* d) { d->open(QIODevice::ReadOnly); }" << kOpenRead << 0;
-        QTest::newRow("folders made") << "QDir().mkpath(p);\nQDir d(x);\nd.mkdir(n);\nm_dir.mkpath(p);" << kDirMake << 3;
+                                                    "std::make_unique<QFile>(p)->open(QIODevice::Append);"
+                                                 << kOpenWrite << 2;
+        QTest::newRow("device handed over") << "void f(QIODevice* d) { d->open(QIODevice::ReadOnly); }" << kOpenRead
+                                            << 0;
+        QTest::newRow("folders made") << "QDir().mkpath(p);\nQDir d(x);\nd.mkdir(n);\nm_dir.mkpath(p);" << kDirMake
+                                      << 3;
         QTest::newRow("chained dir rename") << "QFileInfo(p).dir().rename(a, b);\nQFileInfo(p).absoluteDir().remove(n);"
                                             << kDirRemove << 2;
-        QTest::newRow("std::filesystem") << "namespace fs = std::filesystem;\nstd::filesystem::remove(p);" << kFilesystem << 2;
+        QTest::newRow("std::filesystem") << "namespace fs = std::filesystem;\nstd::filesystem::remove(p);"
+                                         << kFilesystem << 2;
         QTest::newRow("POSIX calls") << "::rename(a, b);\n::unlink(a);\nunlinkat(d, n, 0);\nstd::rename(a, b);\n"
                                         "if (::open(n, O_RDONLY) < 0) {}" << kPosix << 5;
         QTest::newRow("POSIX names elsewhere") << "file.rename(a);\nFileEntries::removeFile(p, &w);\nx.unlink();\n"
