@@ -5,6 +5,7 @@
 
 #include "artwork/ArtworkFiles.h"
 #include "model/FolderCopy.h"
+#include "model/FileEntries.h"
 #include "model/InstallRoots.h"
 
 #include <QCoreApplication>
@@ -48,14 +49,15 @@ QString createArtworkBackupRoot(QString* error)
     const QString parent = appDataDir() + QStringLiteral("/artwork_backups");
     const QString stamp =
         parent + QLatin1Char('/') + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss_zzz"));
-    QDir().mkpath(parent);
+    QString why;
+    FileEntries::makePath(parent, &why);
     // mkdir fails on an existing folder, so a name is only ever used once,
     // even by two replacements within one millisecond.
     for (int n = 0; n < 1000; ++n) {
         const QString candidate = n == 0 ? stamp : stamp + QLatin1Char('_') + QString::number(n);
         if (QFileInfo::exists(candidate))
             continue;
-        if (QDir().mkdir(candidate))
+        if (FileEntries::makeFolder(candidate, &why))
             return candidate;
         if (!QFileInfo::exists(candidate))
             break;

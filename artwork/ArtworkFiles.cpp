@@ -1,5 +1,6 @@
 #include "artwork/ArtworkFiles.h"
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/XmlParams.h"
 #include "model/ZipArchive.h"
@@ -27,6 +28,9 @@ QString tr(const char* text)
 // replacement from failing on Windows and keeps copies editable.
 void makeOwnerWritable(const QString& path)
 {
+    // A link's mode is its target's: the user's.
+    if (FileEntries::kindOf(path) != FileEntries::Kind::Regular)
+        return;
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
@@ -94,7 +98,9 @@ bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error
 {
     if (QFileInfo::exists(path))
         makeOwnerWritable(path);
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    // What cannot be made is named by the write that follows.
+    QString why;
+    FileEntries::makePath(QFileInfo(path).absolutePath(), &why);
     return writeFileSafely(path, bytes, error);
 }
 

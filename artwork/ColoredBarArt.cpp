@@ -238,7 +238,8 @@ static void addResizedPictures(QMap<QString, QByteArray>& files, const QFileInfo
         if (!picture || files.contains(fi.fileName()) || !FolderCopy::isRegularFile(fi.absoluteFilePath())
             || fi.size() > kArtFileReadBound)
             continue;
-        const QImage image = device ? TgzImage::decodeFile(fi.absoluteFilePath()) : QImage(fi.absoluteFilePath());
+        const QImage image = device ? TgzImage::decodeFile(fi.absoluteFilePath())
+                                    : SafeRead::readImage(fi.absoluteFilePath());
         if (image.isNull() || image.size() != stockSize)
             continue;
         const QImage scaled = resizedBarPicture(image, size);
@@ -258,7 +259,7 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
         return FolderCopy::isRegularFile(path) && QFileInfo(path).size() <= kArtFileReadBound;
     };
     const QString stockPath = source + QStringLiteral("/mask.png");
-    const QImage stock = readable(stockPath) ? QImage(stockPath) : QImage();
+    const QImage stock = readable(stockPath) ? SafeRead::readImage(stockPath) : QImage();
     if (stock.isNull())
         return files;
     // The band lies across the way the bar fills, the ramp along it.
@@ -277,7 +278,8 @@ QMap<QString, QByteArray> recolouredFiles(const QString& source, int width, int 
             || !readable(fi.absoluteFilePath()))
             continue;
         const bool device = fi.suffix().compare(QLatin1String("tgz"), Qt::CaseInsensitive) == 0;
-        const QImage picture = device ? TgzImage::decodeFile(fi.absoluteFilePath()) : QImage(fi.absoluteFilePath());
+        const QImage picture = device ? TgzImage::decodeFile(fi.absoluteFilePath())
+                                    : SafeRead::readImage(fi.absoluteFilePath());
         if (picture.isNull())
             continue;
         const QImage recoloured = rampAlongFill(picture, band, QSize(width, height), fill);

@@ -11,8 +11,10 @@
 #include "artwork/ExportedArtworkReadme.h"
 #include "artwork/TgzImage.h"
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/InstallAdvice.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
@@ -35,8 +37,10 @@ QString fileInFolder(const QString& folder, const QString& name)
 }
 
 // The device image decoded, else the editor image (PATH_IMAGE when it names
-// a file of the folder, else mask.png).
-QImage exportImage(pugi::xml_node node, const QString& folder, const QString& sfondo, bool& decodedFromTgz)
+// a file of the folder, else mask.png), read as a plain file only; *why
+// names a link or a pipe in its place.
+QImage exportImage(pugi::xml_node node, const QString& folder, const QString& sfondo, bool& decodedFromTgz,
+                   QString* why)
 {
     decodedFromTgz = false;
     if (!sfondo.isEmpty()) {
@@ -56,16 +60,25 @@ QImage exportImage(pugi::xml_node node, const QString& folder, const QString& sf
         if (!named.isEmpty())
             png = named;
     }
-    return QImage(png);
+    const QImage image = SafeRead::readImage(png, why, folder);
+    if (image.isNull() && FileEntries::kindOf(png) == FileEntries::Kind::Missing)
+        why->clear();
+    return image;
 }
 
-// Every file of the folder but junk and mask.png, in name order.
+// Every file of the folder but junk and mask.png, in name order, read as
+// plain files only: a link in a stock item may lead to anyone's files, and
+// a pipe would never end. Either ends the export, naming it.
 bool copyOtherFiles(const QString& sourceFolder, const QString& target, QStringList& written, QString* error)
 {
-    for (const QString& name : QDir(sourceFolder).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+    for (const QString& name : SafeRead::filesBelow(sourceFolder, false, true)) {
         if (isJunkArtworkFile(name) || name.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) == 0)
             continue;
-        if (!copyFileOver(sourceFolder + QLatin1Char('/') + name, target + QLatin1Char('/') + name, error))
+        QByteArray bytes;
+        QString why;
+        if (!SafeRead::readFile(sourceFolder + QLatin1Char('/') + name, kArtFileReadBound, &bytes, &why, sourceFolder))
+            return failWith(error, tr("%1 was not copied: %2").arg(name, why));
+        if (!writeFileBytes(target + QLatin1Char('/') + name, bytes, error))
             return false;
         written.append(name);
     }
@@ -103,7 +116,10 @@ bool DashConfig::exportElementArtwork(int pageIndex, int maskIndex, const QStrin
     if (!QDir().mkpath(targetFolder))
         return failWith(error, tr("cannot create %1").arg(targetFolder));
 
-    const QImage image = exportImage(m->node, x.sourceFolder, sfondo, x.decodedFromTgz);
+    QString why;
+    const QImage image = exportImage(m->node, x.sourceFolder, sfondo, x.decodedFromTgz, &why);
+    if (image.isNull() && !why.isEmpty())
+        return failWith(error, tr("mask.png was not exported: %1").arg(why));
     if (image.isNull())
         return failWith(error, tr("this element has no artwork on disk -- neither a readable mask.tgz nor a mask.png "
                               "in\n%1")

@@ -16,6 +16,7 @@
 #include "artwork/HomebrewItems.h"
 #include "artwork/TgzImage.h"
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
@@ -138,7 +139,8 @@ struct ReplacementFiles {
 // them again without the source folder, which may have changed or gone.
 bool keepAppliedFiles(const QString& appliedDir, const ReplacementFiles& files, QString* error)
 {
-    if (!QDir().mkpath(appliedDir)) {
+    QString why;
+    if (!FileEntries::makePath(appliedDir, &why)) {
         if (error)
             *error = tr("cannot create the backup folder:\n%1").arg(appliedDir);
         return false;
@@ -159,7 +161,8 @@ bool keepAppliedFiles(const QString& appliedDir, const ReplacementFiles& files, 
 bool writeIntoFolder(const QString& folder, const QString& backupDir, const ReplacementFiles& files,
                      QList<ArtworkBackup>& backups, QString* error)
 {
-    if (!QDir().mkpath(backupDir))
+    QString made;
+    if (!FileEntries::makePath(backupDir, &made))
         return rollBack(backups, error, tr("cannot create the backup folder:\n%1").arg(backupDir));
     QString why;
     if (!backupArtworkFolder(folder, backupDir, &why))

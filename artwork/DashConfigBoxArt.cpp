@@ -15,6 +15,7 @@
 #include "artwork/MadeArtFolders.h"
 #include "artwork/TgzImage.h"
 #include "model/DeviceTables.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -80,7 +81,8 @@ QByteArray newItemM2(const QString& item)
 bool copyItemFolder(const QString& source, const QString& target, const QString& descriptor, FolderCopy* batch,
                     QStringList& left, int depth = 0)
 {
-    if (depth > 16 || !QDir().mkpath(target))
+    QString why;
+    if (depth > 16 || !FileEntries::makePath(target, &why))
         return false;
     const QDir dir(source);
     const QFileInfoList entries =
@@ -441,7 +443,7 @@ bool DashConfig::refitHomebrewItem(int pageIndex, int maskIndex, const QString& 
     const QString originFolder = resolveOverlayDir(originRel);
     if (originFolder.isEmpty())
         return false;
-    QImage picture(originFolder + QStringLiteral("/mask.png"));
+    QImage picture = fitSourcePicture(originFolder);
     if (picture.isNull())
         return false;
     const QString device = deviceFolderFromPath(originRel);

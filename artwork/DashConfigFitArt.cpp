@@ -18,6 +18,8 @@
 #include "artwork/FittedBar.h"
 #include "artwork/HomebrewItems.h"
 #include "model/DeviceTables.h"
+#include "model/FileEntries.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
@@ -38,7 +40,7 @@ QImage itemPicture(const QString& rel)
     const QString folder = DashConfig::resolveOverlayDir(rel);
     if (folder.isEmpty())
         return {};
-    return QImage(folder + QStringLiteral("/mask.png"));
+    return fitSourcePicture(folder);
 }
 
 // Where a fit starts: the untouched origin the file stamps (else the item
@@ -98,6 +100,16 @@ bool isStyledBox(const QMap<QString, BoxStyleRecord>& styles, const QString& key
 
 } // namespace
 
+QImage fitSourcePicture(const QString& folder)
+{
+    const QString path = folder + QStringLiteral("/mask.png");
+    QString why;
+    const QImage picture = SafeRead::readImage(path, &why);
+    if (picture.isNull() && FileEntries::kindOf(path) != FileEntries::Kind::Missing)
+        qWarning().noquote() << "fitMaskArtToGeometry: not read:" << why;
+    return picture;
+}
+
 bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originRel,
                    const QString& hashSource, int width, int height, const QString& stem, QString& item)
 {
@@ -107,7 +119,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     const pugi::xml_node node = m->node;
     const QString originFolder = DashConfig::resolveOverlayDir(originRel);
     const QString device = deviceFolderFromPath(originRel);
-    const QImage stock = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));
+    const QImage stock = originFolder.isEmpty() ? QImage() : fitSourcePicture(originFolder);
     if (stock.isNull() || device.isEmpty())
         return false;
     const QSize size(width, height);
@@ -268,7 +280,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     const QString hashSource = fitSrc.isEmpty() ? origin : fitSrc;
     const QString stem = homebrewSetStem();
     const QString originFolder = resolveOverlayDir(origin);
-    QImage source = originFolder.isEmpty() ? QImage() : QImage(originFolder + QStringLiteral("/mask.png"));
+    QImage source = originFolder.isEmpty() ? QImage() : fitSourcePicture(originFolder);
     const QString device = deviceFolderFromPath(origin);
     if (originFolder.isEmpty() || source.isNull() || device.isEmpty())
         return fail();

@@ -1,8 +1,15 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 
 class DashConfig;
+
+// The picture (mask.png) of the stock item folder a fit scales, read as a
+// plain file only: a link there may lead to a private picture, which a fit
+// would scale into the homebrew set, and a pipe would hold the window. Null
+// when it cannot be read; anything but a missing file is named in the log.
+QImage fitSourcePicture(const QString& folder);
 
 // A bar's pictures fitted to its element's size, as single-picture art is.
 

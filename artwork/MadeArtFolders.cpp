@@ -3,6 +3,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/NewArtFile.h"
 #include "model/FolderCopy.h"
+#include "model/FileEntries.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -47,7 +48,8 @@ bool MadeArtFolders::make(const QString& folder)
     // One at a time, so only what this call creates is noted: a name that
     // something takes meanwhile stops it.
     for (const QString& at : missing) {
-        if (!QDir().mkdir(at))
+        QString why;
+        if (!FileEntries::makeFolder(at, &why))
             return false;
         if (!notes(at))
             m_made.append(Made{at, Kind::Folder});

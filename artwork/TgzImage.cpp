@@ -1,5 +1,6 @@
 #include "artwork/TgzImage.h"
 #include "model/FolderCopy.h"
+#include "model/FileEntries.h"
 #include "model/SafeWrite.h"
 
 #include <QDebug>
@@ -390,10 +391,11 @@ bool generateBkgTgz(const QString& pngPath, const QString& tgzPath, int width, i
     if (tgz.isEmpty())
         return false;
 
-    QDir().mkpath(QFileInfo(tgzPath).absolutePath());
+    QString error;
+    // What cannot be made is named by the write that follows.
+    FileEntries::makePath(QFileInfo(tgzPath).absolutePath(), &error);
     // Written beside the target and renamed over it, so a failed write never
     // leaves a cut-short background where a good one was.
-    QString error;
     if (!writeFileSafely(tgzPath, tgz, &error)) {
         qWarning().noquote() << "generateBkgTgz:" << error;
         return false;

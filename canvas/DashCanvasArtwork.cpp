@@ -47,7 +47,7 @@ void paintScaleFrame(QImage& image, const QString& relFrame)
     const QString framePath = DashConfig::resolveRs3Path(relFrame);
     if (framePath.isEmpty())
         return;
-    const QImage frame(framePath);
+    const QImage frame = DashCanvas::decodedImage(framePath);
     if (frame.isNull())
         return;
     image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);

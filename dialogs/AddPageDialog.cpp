@@ -3,6 +3,7 @@
 #include "model/DashConfig.h"
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
+#include "model/SafeRead.h"
 #include "panels/Asker.h"
 #include "templates/PageTemplateLibrary.h"
 #include "templates/TemplateReference.h"
@@ -322,7 +323,7 @@ void AddPageDialog::addTemplateTab(const PageTemplateGroup& group)
         const PageTemplate& tpl = group.templates[i];
         auto* item = new QListWidgetItem(texts.at(qsizetype(i)), list);
         item->setToolTip(tpl.folderPath);
-        const QImage preview = tpl.prwPath.isEmpty() ? QImage() : QImage(tpl.prwPath);
+        const QImage preview = tpl.prwPath.isEmpty() ? QImage() : SafeRead::readImage(tpl.prwPath);
         if (!preview.isNull())
             item->setIcon(thumbnail(preview));
         item->setData(Qt::UserRole, tpl.folderPath);

@@ -7,6 +7,7 @@
 #include "model/InstallRoots.h"
 #include "model/MaskParsing.h"
 #include "model/ChannelKind.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
 #include <QCoreApplication>
@@ -378,7 +379,7 @@ bool DashConfig::setPageImagePaths(int pageIndex, const QStringList& paths)
         if (!resolved.isEmpty()) {
             p.backgroundPath = resolved;
             if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-                QPixmap picture(resolved);
+                QPixmap picture = QPixmap::fromImage(SafeRead::readImage(resolved));
                 if (picture.isNull()) {
                     const QImage fallback = readImageFile(resolved);
                     if (!fallback.isNull())

@@ -4,6 +4,7 @@
 #include "model/InstallRoots.h"
 
 #include "model/MaskParsing.h"
+#include "model/SafeRead.h"
 #include "model/WidgetGeometry.h"
 #include "model/XmlParams.h"
 
@@ -305,7 +306,8 @@ void DashConfig::loadPageBackground(PageModel& page, const QString& imagePath)
 void DashConfig::loadPagePicture(PageModel& page, const QString& file)
 {
     page.backgroundPath = file;
-    QPixmap picture(file);
+    // A plain file of the install only: a pipe there would hold the open.
+    QPixmap picture = QPixmap::fromImage(SafeRead::readImage(file));
     if (picture.isNull()) {
         const QImage fallback = readImageFile(file);
         if (!fallback.isNull())

@@ -2,7 +2,10 @@
 
 #include "model/ErrorText.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QImage>
+#include <QImageReader>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -239,6 +242,43 @@ bool readEntry(const Entry& entry, qint64 bound, QByteArray* bytes, QString* rea
 }
 
 #endif
+
+namespace {
+
+// Reads path as readImage does and hands a reader on its bytes to `use`.
+template<typename Use>
+bool withReader(const QString& path, QString* reason, const QString& within, qint64 bound, Use use)
+{
+    QByteArray bytes;
+    if (!readFile(path, bound, &bytes, reason, within))
+        return false;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // The name's suffix guides the decoder as it would for the file itself.
+    QImageReader reader(&buffer, QFileInfo(path).suffix().toLower().toLatin1());
+    if (use(reader))
+        return true;
+    return failWith(reason, tr("%1 is not a picture that can be read").arg(QDir::cleanPath(path)));
+}
+
+} // namespace
+
+QImage readImage(const QString& path, QString* reason, const QString& within, qint64 bound)
+{
+    QImage image;
+    withReader(path, reason, within, bound, [&](QImageReader& reader) { return reader.read(&image); });
+    return image;
+}
+
+QSize imageSize(const QString& path, QString* reason, const QString& within, qint64 bound)
+{
+    QSize size;
+    withReader(path, reason, within, bound, [&](QImageReader& reader) {
+        size = reader.canRead() ? reader.size() : QSize();
+        return size.isValid();
+    });
+    return size;
+}
 
 QStringList filesBelow(const QString& folder, bool deep, bool special)
 {

@@ -8,6 +8,9 @@
 
 #include <functional>
 
+class QImage;
+class QSize;
+
 // Reading files in an install, the data folder or beside a configuration,
 // where a link or a pipe may have been put by hand: only plain files are
 // read, never through a link on the way down from the folder the caller
@@ -47,6 +50,19 @@ QStringList filesBelow(const QString& folder, bool deep = true, bool special = f
 
 // Reads a regular file the walk is visiting, as readFile does.
 bool readEntry(const Entry& entry, qint64 bound, QByteArray* bytes, QString* reason = nullptr);
+
+// The most a picture file may take: far beyond any dash art or preview.
+constexpr qint64 kPictureReadBound = qint64(64) * 1024 * 1024;
+
+// The picture at path, decoded from the bytes readFile reads (so a link or a
+// pipe there is never opened), its format guessed from its name's suffix
+// and its content. Null with *reason: readFile's, or "%1 is not a picture
+// that can be read".
+QImage readImage(const QString& path, QString* reason = nullptr, const QString& within = QString(),
+                 qint64 bound = kPictureReadBound);
+// The size of that picture from its header; invalid with *reason.
+QSize imageSize(const QString& path, QString* reason = nullptr, const QString& within = QString(),
+                qint64 bound = kPictureReadBound);
 
 // The text naming why path was not read, as readFile gives it.
 QString linkText(const QString& path);

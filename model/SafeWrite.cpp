@@ -156,6 +156,14 @@ bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString
     return true;
 }
 
+bool writeCacheFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error)
+{
+    const QString refusal = noLinkRefusal(path, within);
+    if (!refusal.isEmpty())
+        return report(path, refusal, error);
+    return writeUnsynced(path, bytes, error);
+}
+
 bool writeWorkingFile(const QString& path, const QByteArray& bytes, QString* error)
 {
     return renameIntoPlace(path, bytes, QFileInfo::exists(path) ? QFile::permissions(path) : QFileDevice::Permissions(),

@@ -40,6 +40,12 @@ bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString
 bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy& batch,
                      QString* error = nullptr);
 
+// As writeFileNoLink, for a file the program can make again (a thumbnail):
+// not waited for on the disk, as a cut-short one only fails to decode and
+// is made again.
+bool writeCacheFileNoLink(const QString& path, const QByteArray& bytes, const QString& within,
+                          QString* error = nullptr);
+
 // Creates path with bytes, where nothing is (a link there, even a broken
 // one, is something): never over a file, never through a link; a file that
 // cannot be written whole is taken away again. Error: "cannot write %1: %2".

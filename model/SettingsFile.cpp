@@ -1,14 +1,56 @@
 #include "model/SettingsFile.h"
 
 #include "model/FileEntries.h"
+#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
+#include "model/SafeRead.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <memory>
 
 namespace SettingsFile {
+
+namespace {
+
+// The file QSettings keeps this program's settings in below folder.
+QString fileBelow(const QString& folder)
+{
+    return folder + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/')
+        + QCoreApplication::applicationName() + QStringLiteral(".conf");
+}
+
+// Why the settings kept below folder, in the data folder, cannot be used:
+// a link on the way or at the file, or anything but a plain file there.
+// Empty when they can.
+QString whyNotUsable(const QString& folder)
+{
+    const QString file = fileBelow(folder);
+    const QString link = FolderCopy::linkOnPath(appDataDir(), file);
+    if (!link.isEmpty())
+        return SafeRead::linkText(link);
+    const FileEntries::Kind kind = FileEntries::kindOf(file);
+    if (kind == FileEntries::Kind::Missing || kind == FileEntries::Kind::Regular)
+        return {};
+    return SafeRead::notRegularText(file);
+}
+
+// A folder of this run's own, for when no settings file can be used: made
+// new, so nothing is in it, and removed when the program ends.
+QString folderOfThisRun()
+{
+    static std::unique_ptr<QTemporaryDir> folder;
+    if (!folder)
+        folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/korvelanto-settings-XXXXXX"));
+    return folder->isValid() ? folder->path() : QString();
+}
+
+} // namespace
 
 QString path()
 {
@@ -19,6 +61,11 @@ QString path()
 #else
     return {};
 #endif
+}
+
+QString fallbackFolder()
+{
+    return appDataDir() + QStringLiteral("/settings");
 }
 
 bool keepUsable(const QString& file, QString* notice)
@@ -32,11 +79,22 @@ bool keepUsable(const QString& file, QString* notice)
         || (kind == FileEntries::Kind::Link && (QFileInfo(file).isFile() || !QFileInfo::exists(file)));
     if (usable)
         return true;
-    const QString folder = appDataDir() + QStringLiteral("/settings");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
-    *notice = QStringLiteral("keepUsable: the settings file %1 is not used: it is not a regular file; settings "
-                             "are kept in %2 for this run")
-                  .arg(file, folder);
+    // The fallback is ours, in the data folder: used only as a plain file
+    // there, as the first one would hold start-up just the same.
+    const QString fallback = fallbackFolder();
+    const QString why = whyNotUsable(fallback);
+    if (why.isEmpty()) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, fallback);
+        *notice = QStringLiteral("keepUsable: the settings file %1 is not used: it is not a regular file; settings "
+                                 "are kept in %2 for this run")
+                      .arg(file, fallback);
+        return false;
+    }
+    const QString own = folderOfThisRun();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, own);
+    *notice = QStringLiteral("keepUsable: the settings file %1 is not used: it is not a regular file; nor is %2: %3; "
+                             "settings are kept in %4 for this run only and are lost when it ends")
+                  .arg(file, fileBelow(fallback), why, own);
     return false;
 }
 

@@ -11,10 +11,15 @@ namespace SettingsFile {
 // they are not a file (the Windows registry, macOS preferences).
 QString path();
 
+// Where the settings go for a run that cannot use the settings file.
+QString fallbackFolder();
+
 // When something other than a regular file (or a link to one) is at `file`,
 // the program's settings go to a file of its own in the data folder for
-// this run, and `notice` names what was in the way. True when the settings
-// file was usable as it is.
+// this run (below fallbackFolder()), and `notice` names what was in the
+// way. That file is used only as a plain file, never through a link: when
+// it cannot be, the settings go to a new folder of this run's own and are
+// lost at its end. True when the settings file was usable as it is.
 bool keepUsable(const QString& file, QString* notice);
 bool keepUsable(QString* notice);
 

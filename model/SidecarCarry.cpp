@@ -1,6 +1,7 @@
 #include "model/SidecarCarry.h"
 
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/SafeWrite.h"
 #include "model/SamePath.h"
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+
+#include <cerrno>
 
 namespace {
 
@@ -24,6 +27,13 @@ QString native(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
+// The system's reason a file call failed, never empty.
+QString systemText(const QFileDevice& file)
+{
+    const QString said = file.errorString();
+    return said.isEmpty() || said == QLatin1String("Unknown error") ? qt_error_string(errno) : said;
+}
+
 // A copy of from in a new temporary file beside to; its path, or empty with
 // *error set.
 QString stageCopy(const QString& from, const QString& to, QString* error)
@@ -32,21 +42,31 @@ QString stageCopy(const QString& from, const QString& to, QString* error)
     // pipe would never end, so neither is read.
     constexpr qint64 kStoreReadBound = 16 * 1024 * 1024;
     QByteArray bytes;
-    if (!FolderCopy::readRegularFile(from, kStoreReadBound, &bytes)) {
+    QString read;
+    if (!FolderCopy::readRegularFile(from, kStoreReadBound, &bytes, &read)) {
         const QFileInfo info(from);
         const QString why = info.isSymLink()                   ? tr("it is a symbolic link")
                             : !FolderCopy::isRegularFile(from) ? tr("it is not a regular file")
                             : info.size() > kStoreReadBound    ? tr("it is too large to be a store")
-                                                               : tr("it cannot be opened");
+                                                               : read;
         failWith(error, tr("%1 could not be read: %2").arg(native(from), why));
         return {};
     }
-    QTemporaryFile out(to + QStringLiteral(".XXXXXX"));
+    // A short name of its own beside the new one: the new name may already
+    // take all a name may hold (a long name in a script of many bytes).
+    QTemporaryFile out(QFileInfo(to).absolutePath() + QStringLiteral("/.korvelanto-carry-XXXXXX"));
     out.setAutoRemove(false);
-    const bool written = out.open() && writeWhole(out, bytes.constData(), bytes.size()) && out.flush();
+    const bool opened = out.open();
+    const QString openFailure = opened ? QString() : systemText(out);
+    const bool written = opened && writeWhole(out, bytes.constData(), bytes.size()) && out.flush();
     if (!written) {
-        failWith(error, tr("%1 could not be copied to %2: %3").arg(native(from), native(to), out.errorString()));
-        out.remove();
+        failWith(error, tr("%1 could not be copied to %2: %3")
+                            .arg(native(from), native(to), opened ? systemText(out) : openFailure));
+        if (opened) {
+            out.close();
+            QString ignored;
+            FileEntries::removeFile(out.fileName(), &ignored);
+        }
         return {};
     }
     out.close();
@@ -69,8 +89,9 @@ SidecarCarry::SidecarCarry(const QStringList& from, const QStringList& to)
 SidecarCarry::~SidecarCarry()
 {
     for (const Move& move : m_moves) {
+        QString ignored;
         if (!move.staged.isEmpty())
-            QFile::remove(move.staged);
+            FileEntries::removeFile(move.staged, &ignored);
     }
 }
 
@@ -90,13 +111,14 @@ bool SidecarCarry::stage(QString* error)
 bool SidecarCarry::commit(QString* error)
 {
     for (Move& move : m_moves) {
+        QString why;
         if (!move.staged.isEmpty()) {
-            if (!renameOverFile(move.staged, move.to))
-                return failWith(error, tr("%1 could not be put in place.").arg(native(move.to)));
+            if (!renameOverFile(move.staged, move.to, &why))
+                return failWith(error, tr("%1 could not be put in place: %2.").arg(native(move.to), why));
             move.staged.clear();
-        } else if (QFileInfo::exists(move.to) && !QFile::remove(move.to)) {
-            return failWith(error, tr("%1 could not be removed; it belongs to the file that was replaced.")
-                                       .arg(native(move.to)));
+        } else if (QFileInfo::exists(move.to) && !FileEntries::removeFile(move.to, &why)) {
+            return failWith(error, tr("%1 could not be removed (%2); it belongs to the file that was replaced.")
+                                       .arg(native(move.to), why));
         }
     }
     return true;

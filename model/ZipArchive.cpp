@@ -451,7 +451,7 @@ bool copyDirRecursive(const QString& srcDir, const QString& dstDir)
     return copy.addMissing(srcDir, dstDir);
 }
 
-bool renameOverFile(const QString& from, const QString& to)
+bool renameOverFile(const QString& from, const QString& to, QString* reason)
 {
 #ifdef Q_OS_WIN
     const std::filesystem::path source(from.toStdWString());
@@ -462,7 +462,10 @@ bool renameOverFile(const QString& from, const QString& to)
 #endif
     std::error_code ec;
     std::filesystem::rename(source, target, ec);
-    if (ec)
+    if (ec) {
         qWarning().noquote() << "renameOverFile: cannot move" << from << "over" << to << "-" << QString::fromStdString(ec.message());
+        if (reason)
+            *reason = QString::fromLocal8Bit(ec.message());
+    }
     return !ec;
 }

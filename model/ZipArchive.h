@@ -118,4 +118,4 @@ bool archiveRename(const QString& from, const QString& to);
 
 // Moves from over to, replacing an existing file at to in one step, so that
 // a reader sees either the old or the new file, never none.
-bool renameOverFile(const QString& from, const QString& to);
+bool renameOverFile(const QString& from, const QString& to, QString* reason = nullptr);

@@ -1,6 +1,7 @@
 #include "panels/ElementCatalog.h"
 
 #include "model/ErrorText.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -456,8 +457,12 @@ bool ElementCatalog::load()
 {
     // The index is ours, in the data folder: a plain file within a bound.
     QByteArray bytes;
-    if (!SafeRead::readFile(catalogPath(), kCatalogReadBound, &bytes))
+    QString why;
+    if (!SafeRead::readFile(catalogPath(), kCatalogReadBound, &bytes, &why)) {
+        if (FileEntries::kindOf(catalogPath()) != FileEntries::Kind::Missing)
+            qWarning().noquote() << "ElementCatalog::load:" << why;
         return false;
+    }
     const QJsonObject top = QJsonDocument::fromJson(bytes).object();
     if (top.value(QLatin1String("version")).toInt(0) != kFormatVersion)
         return false;
@@ -484,9 +489,12 @@ bool ElementCatalog::save(QString* error)
         {QStringLiteral("items"), items},
     };
     const QString path = catalogPath();
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return failWith(error, QCoreApplication::translate("ElementCatalog", "the folder of %1 cannot be created")
-                                   .arg(QDir::toNativeSeparators(path)));
+    // The data folder is taken as it is (kept on another disk through a
+    // link, say); the index in it is written only as a plain file.
+    const QString folder = appDataDir();
+    QString why;
+    if (FileEntries::kindOf(folder) == FileEntries::Kind::Missing && !FileEntries::makePath(folder, &why))
+        return failWith(error, why);
     // Written beside and renamed over: an interrupted write keeps the old index.
-    return writeFileSafely(path, QJsonDocument(top).toJson(QJsonDocument::Compact), error);
+    return writeFileNoLink(path, QJsonDocument(top).toJson(QJsonDocument::Compact), folder, error);
 }

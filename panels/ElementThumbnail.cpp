@@ -1,12 +1,11 @@
 #include "panels/ElementThumbnail.h"
 
 #include "canvas/DashCanvas.h"
-#include "model/FolderCopy.h"
+#include "model/SafeRead.h"
 #include "model/PathGuard.h"
 
 #include <QFont>
 #include <QImage>
-#include <QImageReader>
 #include <QPainter>
 #include <algorithm>
 
@@ -53,10 +52,7 @@ QImage overlayImage(const ElementCatalogEntry& entry)
 QSize artSize(const QString& folder, const QString& name)
 {
     const QString path = PathGuard::join(folder, name);
-    if (path.isEmpty() || !FolderCopy::isRegularFile(path))
-        return {};
-    QImageReader reader(path);
-    return reader.canRead() ? reader.size() : QSize();
+    return path.isEmpty() ? QSize() : SafeRead::imageSize(path, nullptr, folder);
 }
 
 // The size of what overlayImage reads.

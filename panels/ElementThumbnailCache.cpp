@@ -1,6 +1,12 @@
 #include "panels/ElementThumbnailCache.h"
 
+#include "model/FileEntries.h"
+#include "model/FileStamp.h"
+#include "model/FolderCopy.h"
+#include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
+#include "model/SafeWrite.h"
 #include "panels/ElementCatalog.h"
 #include "panels/ElementThumbnail.h"
 
@@ -9,12 +15,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QImage>
 #include <QImageReader>
-#include <QFile>
-
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -50,16 +53,13 @@ void addFileStamp(QByteArray& stamp, const QString& folder, const QString& name)
 {
     stamp += name.toUtf8();
     const QString path = PathGuard::join(folder, name);
-    std::error_code error;
-    const std::filesystem::path native(path.toStdU16String());
-    const auto size = path.isEmpty() ? std::uintmax_t(-1) : std::filesystem::file_size(native, error);
-    if (path.isEmpty() || error) {
+    // Looked at, never opened: a pipe there only counts as no file.
+    const FileStamp file = path.isEmpty() ? FileStamp() : FileStamp::of(path);
+    if (!file.isValid()) {
         stamp += ":-;";
         return;
     }
-    const auto time = std::filesystem::last_write_time(native, error);
-    stamp += ':' + QByteArray::number(qulonglong(size)) + ':'
-        + QByteArray::number(qlonglong(error ? 0 : time.time_since_epoch().count())) + ';';
+    stamp += ':' + QByteArray::number(file.size) + ':' + QByteArray::number(file.modifiedNs) + ';';
 }
 
 // Every file the thumbnail may be drawn from, with its size and time, so a
@@ -84,10 +84,33 @@ QString filePathFor(const ElementCatalogEntry& entry, int side)
         + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex()) + QStringLiteral(".png");
 }
 
+// A thumbnail kept on disk is ours, in the data folder: read and written
+// only as a plain file there, so a link never leads a write out of it nor a
+// read into someone's file, and a pipe never holds the window. What is in
+// the way is named once, then drawn again for the session.
+void nameRefusal(const QString& path, const QString& why)
+{
+    static QSet<QString> named;
+    if (!why.isEmpty() && !named.contains(path)) {
+        named.insert(path);
+        qWarning().noquote() << "ElementThumbnailCache:" << why;
+    }
+}
+
 // The thumbnail kept on disk when it was drawn from the same sources.
 bool readKept(const QString& path, const QByteArray& stamp, QPixmap& pixmap)
 {
-    QImageReader reader(path, "png");
+    constexpr qint64 kThumbnailReadBound = 4 * 1024 * 1024;
+    QByteArray bytes;
+    QString why;
+    if (!SafeRead::readFile(path, kThumbnailReadBound, &bytes, &why, appDataDir())) {
+        if (FileEntries::kindOf(path) != FileEntries::Kind::Missing)
+            nameRefusal(path, why);
+        return false;
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
     if (reader.text(kStampKey).toUtf8() != stamp)
         return false;
     if (reader.text(kNoneKey) == QLatin1String("1")) {
@@ -104,7 +127,8 @@ bool readKept(const QString& path, const QByteArray& stamp, QPixmap& pixmap)
 }
 
 // Best effort: a thumbnail that cannot be written only costs the next open
-// time.
+// time. Not waited for on the disk: a cut-short file fails to decode and is
+// only drawn again, so it is not worth a sync per thumbnail.
 void writeKept(const QString& path, const QByteArray& stamp, const QPixmap& pixmap)
 {
     QImage image = pixmap.isNull() ? QImage(1, 1, QImage::Format_ARGB32) : pixmap.toImage();
@@ -118,15 +142,10 @@ void writeKept(const QString& path, const QByteArray& stamp, const QPixmap& pixm
     // Light compression: a first open writes one file per element.
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG", 80))
         return;
-    // Written in place without a sync: a cut-short file fails to decode and
-    // is only drawn again, so it is not worth a sync per thumbnail.
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return;
-    }
-    if (file.write(png) != png.size())
-        file.remove();
+    QString why;
+    if (!FolderCopy::makeFolderWithin(appDataDir(), QFileInfo(path).absolutePath(), &why)
+        || !writeCacheFileNoLink(path, png, appDataDir(), &why))
+        nameRefusal(path, why);
 }
 
 } // namespace

@@ -313,8 +313,8 @@ int PageTemplateLibrary::backfillCopyIntoRs3Set(const QString& storeFamilyFolder
         qDebug().noquote() << "Backfill: left" << set << "as it is:" << link << "is a symbolic link";
         return 0;
     }
-    QDir().mkpath(set);
     QString why;
+    FolderCopy::makeFolderWithin(standardFolder, set, &why);
     if (lacksMeta(set)
         && !writeFileNoLink(set + QStringLiteral("/AiM_folder.xml"), homebrewMarker(), standardFolder, &why))
         qDebug().noquote() << "Backfill: couldn't write set AiM_folder.xml for" << familyLabel << "-" << why;

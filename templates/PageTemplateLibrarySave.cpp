@@ -5,6 +5,7 @@
 #include "artwork/ArtworkFiles.h"
 #include "artwork/TgzImage.h"
 #include "model/FolderCopy.h"
+#include "model/FileEntries.h"
 #include "model/PathGuard.h"
 #include "templates/MirrorReport.h"
 #include "templates/TemplateContent.h"
@@ -152,7 +153,8 @@ QString PageTemplateLibrary::saveHomebrewTemplate(const QString& family, const Q
     const QString canon = canonicalFamily(family);
     const QString familyFolder = homebrewTemplatesDir() + QLatin1Char('/') + canon;
     const QString folder = familyFolder + QLatin1Char('/') + templateName;
-    if (!QDir().mkpath(folder))
+    QString why;
+    if (!FileEntries::makePath(folder, &why))
         return {};
     ensureSetFolderMeta(familyFolder);
 

@@ -1,6 +1,8 @@
 #include "updates/PendingUpdate.h"
 
 #include "model/LogText.h"
+#include "model/FolderCopy.h"
+#include "model/FileEntries.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -75,13 +77,17 @@ QString updateLogFolder()
 void updateBootstrapLog(const QString& message)
 {
     const QString folder = updateLogFolder();
-    if (folder.isEmpty() || !QDir().mkpath(folder))
+    // The data folder is taken as it is; the log in it is appended to only
+    // as a plain file, never through a link nor waiting on a pipe.
+    QString why;
+    if (folder.isEmpty()
+        || (FileEntries::kindOf(folder) == FileEntries::Kind::Missing && !FileEntries::makePath(folder, &why)))
         return;
-    QFile log(folder + QStringLiteral("/update.log"));
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    const std::unique_ptr<QFile> log = FolderCopy::openForAppend(folder + QStringLiteral("/update.log"), &why);
+    if (!log)
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    log.write((stamp + QStringLiteral(" [bootstrap] ") + escapeForLog(message) + QLatin1Char('\n')).toUtf8());
+    log->write((stamp + QStringLiteral(" [bootstrap] ") + escapeForLog(message) + QLatin1Char('\n')).toUtf8());
 }
 
 int swapInNewExecutable(const QString& exe, const UpdateSeams& seams)

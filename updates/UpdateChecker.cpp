@@ -2,6 +2,8 @@
 
 #include "gallery/BoundedNetworkAccess.h"
 #include "model/LogText.h"
+#include "model/FolderCopy.h"
+#include "model/FileEntries.h"
 #include "gallery/GalleryRequests.h"
 
 #include <QDateTime>
@@ -34,13 +36,16 @@ const char kUpdatePublicKey[] = "\n"
 void appendUpdateLog(const QString& message)
 {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (dir.isEmpty() || !QDir().mkpath(dir))
+    // The data folder is taken as it is; the log in it is appended to only
+    // as a plain file, never through a link nor waiting on a pipe.
+    QString why;
+    if (dir.isEmpty() || (FileEntries::kindOf(dir) == FileEntries::Kind::Missing && !FileEntries::makePath(dir, &why)))
         return;
-    QFile log(dir + QStringLiteral("/update.log"));
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    const std::unique_ptr<QFile> log = FolderCopy::openForAppend(dir + QStringLiteral("/update.log"), &why);
+    if (!log)
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    log.write((stamp + QLatin1Char(' ') + escapeForLog(message) + QLatin1Char('\n')).toUtf8());
+    log->write((stamp + QLatin1Char(' ') + escapeForLog(message) + QLatin1Char('\n')).toUtf8());
 }
 
 // A part that is missing, empty or not a plain decimal number counts 0.

@@ -14,6 +14,7 @@
 #include "model/FirmwareFonts.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 #include "panels/Asker.h"
 #include "panels/ElementListPanel.h"
@@ -197,7 +198,7 @@ QImage canonicalMaskPicture(const QString& rel)
         const QString path = PathGuard::join(root, folder + QStringLiteral("mask.png"));
         if (path.isEmpty())
             continue;
-        const QImage image(path);
+        const QImage image = SafeRead::readImage(path);
         if (!image.isNull())
             return image;
     }

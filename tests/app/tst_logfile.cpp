@@ -243,11 +243,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("at");
         QTest::addColumn<QString>("made");
         QTest::addColumn<QString>("named");
+        QTest::addColumn<QString>("fallback"); // what is at the settings' fallback
         const QString log = QStringLiteral("/.local/share/Tindrel AS/Korvelanto/korvelanto.log");
         const QString settings = QStringLiteral("/.config/Tindrel AS/Korvelanto.conf");
-        QTest::newRow("pipe at the log") << log << "pipe" << "korvelanto.log: it is not a regular file";
-        QTest::newRow("link at the log") << log << "link" << "korvelanto.log: it is a symbolic link";
-        QTest::newRow("pipe at the settings") << settings << "pipe" << "Korvelanto.conf is not used";
+        QTest::newRow("pipe at the log") << log << "pipe" << "korvelanto.log: it is not a regular file" << "";
+        QTest::newRow("link at the log") << log << "link" << "korvelanto.log: it is a symbolic link" << "";
+        QTest::newRow("pipe at the settings") << settings << "pipe" << "Korvelanto.conf is not used" << "";
+        QTest::newRow("pipes at both settings") << settings << "pipe"
+                                                << "settings/Tindrel AS/Korvelanto.conf is not a regular file"
+                                                << "pipe";
+        QTest::newRow("link at the fallback") << settings << "pipe"
+                                              << "settings/Tindrel AS/Korvelanto.conf is a symbolic link" << "link";
     }
 
     // A pipe or a link someone put at the log or the settings file: the
@@ -258,11 +264,23 @@ private Q_SLOTS:
         QFETCH(QString, at);
         QFETCH(QString, made);
         QFETCH(QString, named);
+        QFETCH(QString, fallback);
         const QString home = TestEnvironment::makeTempDir(QStringLiteral("home"));
         const QString path = home + at;
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         const QString diary = home + QStringLiteral("/diary.txt");
         QVERIFY(ZipFixture::writeTree(home, {{"diary.txt", "the user's own"}}));
+        const QString second =
+            home + QStringLiteral("/.local/share/Tindrel AS/Korvelanto/settings/Tindrel AS/Korvelanto.conf");
+        std::unique_ptr<FifoGuard> secondPipe;
+        if (!fallback.isEmpty())
+            QVERIFY(QDir().mkpath(QFileInfo(second).path()));
+        if (fallback == QLatin1String("link"))
+            QVERIFY(QFile::link(diary, second));
+        if (fallback == QLatin1String("pipe")) {
+            secondPipe = std::make_unique<FifoGuard>(second);
+            QVERIFY(secondPipe->made());
+        }
         std::unique_ptr<FifoGuard> pipe;
         int reader = -1;
         if (made == QLatin1String("link")) {
@@ -289,6 +307,8 @@ private Q_SLOTS:
         QCOMPARE(p.exitCode(), 2);
         if (pipe && reader < 0)
             QVERIFY(!pipe->released());
+        if (secondPipe)
+            QVERIFY(!secondPipe->released());
         char sent[64];
         if (reader >= 0) {
             QCOMPARE(::read(reader, sent, sizeof sent), ssize_t(0)); // nothing was written into it

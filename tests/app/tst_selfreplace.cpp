@@ -1,9 +1,11 @@
 #include "updates/PendingUpdate.h"
 #include "support/ConfigFixture.h"
+#include "support/FifoGuard.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -125,6 +127,37 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", saved);
         QCOMPARE(bootstrap, checkers);
         QVERIFY(bootstrap.startsWith(TestEnvironment::homeDir()));
+    }
+
+    // A link or a pipe at the update log in the data folder: the bootstrap
+    // waits on nothing and writes nothing through it.
+    void logInTheWayIsLeft_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("link to a user's file") << false;
+        QTest::newRow("pipe") << true;
+    }
+
+    void logInTheWayIsLeft()
+    {
+        QFETCH(bool, pipe);
+        const QString log = updateLogFolder() + QStringLiteral("/update.log");
+        QVERIFY(QDir().mkpath(updateLogFolder()));
+        QFile::remove(log);
+        const QString users = TestEnvironment::makeTempDir(QStringLiteral("users")) + QStringLiteral("/notes.txt");
+        QVERIFY(TestFiles::writeBytes(users, "the user's notes"));
+        std::unique_ptr<FifoGuard> guard;
+        if (pipe) {
+            guard = std::make_unique<FifoGuard>(log);
+            QVERIFY(guard->made());
+        } else {
+            QVERIFY(QFile::link(users, log));
+        }
+        updateBootstrapLog(QStringLiteral("swap ok"));
+        QCOMPARE(TestFiles::readBytes(users), QByteArray("the user's notes"));
+        if (guard)
+            QVERIFY(!guard->released());
+        QVERIFY(QFile::remove(log));
     }
 
     void relaunch_data()

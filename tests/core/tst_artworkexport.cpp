@@ -3,6 +3,7 @@
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -206,6 +209,56 @@ private Q_SLOTS:
                                 "120 x 60. That mismatch is already on this element.\r\n\r\n"));
         QVERIFY(readme.contains("---------------------------\r\n"
                                 "mask.tgz could not be read, so mask.png here is the editor art copied as-is.\r\n"));
+    }
+
+    // A link or a pipe at a file of the stock item: the export ends naming
+    // it, waits on nothing, and copies nothing the link leads to.
+    void hostileFileInTheItemIsNamed_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("linked extra art") << "on.png" << false;
+        QTest::newRow("piped extra art") << "on.png" << true;
+        QTest::newRow("linked editor picture") << "mask.png" << false;
+        QTest::newRow("piped editor picture") << "mask.png" << true;
+    }
+
+    void hostileFileInTheItemIsNamed()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, pipe);
+        Rs3Fixture fx;
+        install(fx);
+        // The device image does not decode, so the editor picture is read.
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, QString(kOrigin) + "mask.tgz", "not a device image"));
+        const QString folder = QDir::cleanPath(fx.absolutePath(Rs3Fixture::Stable, kOrigin));
+        const QString hostile = folder + '/' + name;
+        QVERIFY(QFile::remove(hostile));
+        const QString secret = TestEnvironment::makeTempDir("private") + "/secret.png";
+        QImage red(100, 50, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(secret));
+        std::unique_ptr<FifoGuard> guard;
+        if (pipe) {
+            guard = std::make_unique<FifoGuard>(hostile);
+            QVERIFY(guard->made());
+        } else {
+            QVERIFY(QFile::link(secret, hostile));
+        }
+        DashConfig config;
+        QVERIFY(config.load(writeConfig()));
+        const QString target = TestEnvironment::makeTempDir("export");
+        ArtworkExportInfo info;
+        QString error;
+        QVERIFY(!config.exportElementArtwork(0, 0, target, &info, &error));
+        QVERIFY2(error.contains(hostile), qPrintable(error));
+        QVERIFY2(error.contains(pipe ? "is not a regular file" : "is a symbolic link"), qPrintable(error));
+        if (name != "mask.png")
+            QVERIFY(!QFileInfo::exists(target + '/' + name));
+        else
+            QVERIFY(!QFileInfo::exists(target + "/mask.png"));
+        if (guard)
+            QVERIFY(!guard->released());
     }
 };
 

@@ -46,6 +46,11 @@ const char* const kFileMove = "QFile remove/rename/copy";
 const char* const kIterator = "QDirIterator";
 const char* const kStream = "std::fstream/fopen";
 const char* const kSettings = "QSettings on a path";
+const char* const kImageFile = "picture read or written by path";
+const char* const kDirMake = "QDir mkdir/mkpath";
+const char* const kPermissions = "permissions change";
+const char* const kFilesystem = "std::filesystem";
+const char* const kPosix = "POSIX file call";
 
 struct Allowed {
     const char* file;
@@ -82,7 +87,7 @@ const Allowed kAllowed[] = {
     {"model/DashConfigSave.cpp", kOpenRead, 1, "a preview of the configuration's extraction folder"},
     {"model/DashConfigSidecars.cpp", kFileMove, 3, "sidecars beside the configuration the user saves"},
     {"model/SidecarCarry.cpp", kOpenWrite, 1, "a sidecar copied beside the configuration the user saves as"},
-    {"model/SidecarCarry.cpp", kFileMove, 3, "sidecars carried beside the configuration the user saves as"},
+    {"model/SidecarCarry.cpp", kPermissions, 1, "the staged copy it has just made takes the mode of the sidecar"},
     {"model/ZipArchive.cpp", kOpenRead, 1, "an archive the user opened"},
     {"model/ZipArchive.cpp", kOpenWrite, 1, "the archive the user saves, through its .tmp"},
     {"model/ZipArchive.cpp", kFileMove, 1, "archiveRename: the .tmp of the archive the user saves"},
@@ -94,15 +99,41 @@ const Allowed kAllowed[] = {
     {"reports/DebugReport.cpp", kOpenRead, 2, "the report archive of our own and the file the user attaches"},
     {"reports/DebugReport.cpp", kFileMove, 1, "the report archive of our own"},
     {"updates/PendingUpdate.cpp", kFileMove, 2, "the program's own executable and its backup"},
-    {"updates/PendingUpdate.cpp", kOpenWrite, 1, "the update log beside the program"},
-    {"updates/UpdateChecker.cpp", kOpenWrite, 1, "the update log beside the program"},
     {"updates/UpdateDownloadDialog.cpp", kFileMove, 6, "the downloaded update beside the program"},
     {"updates/UpdateDownloadDialog.cpp", kOpenWrite, 1, "the downloaded update beside the program"},
     {"updates/UpdateSeams.cpp", kFileMove, 1, "the program's own executable swap"},
-    {"panels/ElementThumbnailCache.cpp", kOpenWrite, 1, "thumbnails in the cache folder of our own"},
-    {"panels/ElementThumbnailCache.cpp", kFileMove, 1, "removes a thumbnail of its own cache"},
     {"dialogs/PreferencesDialog.cpp", kOpenWrite, 1, "a probe of our own in the settings folder, removed at once"},
-    {"gallery/BoundedNetworkAccess.cpp", kOpenRead, 1, "an upload body the caller hands over, not a file"},
+    // Pictures the user chose in a dialog, or the program's own.
+    {"artwork/DashConfigArtworkReplace.cpp", kImageFile, 2, "mask.png of the folder the user chose to import"},
+    {"artwork/DashConfigPageBackground.cpp", kImageFile, 1, "the picture the user chose as the page background"},
+    {"dialogs/NewHomebrewThemeDialog.cpp", kImageFile, 1, "the picture the user chose in a dialog"},
+    {"window/MainWindowEditActions.cpp", kImageFile, 1, "the picture the user chose as the page background"},
+    {"window/MainWindowSettings.cpp", kImageFile, 1, "the program's own icon beside its executable"},
+    {"canvas/DashCanvasRender.cpp", kImageFile, 1, "label layers into a temporary folder of our own"},
+    {"canvas/DashCanvasRender.cpp", kDirMake, 1, "a temporary folder of our own for the label layers"},
+    // Folders of the user's choice, of our own, or checked for links first.
+    {"artwork/DashConfigArtworkExport.cpp", kDirMake, 1, "the folder the user chose for the export (a link named)"},
+    {"dialogs/PreferencesDialog.cpp", kDirMake, 1, "the settings file's folder, before its probe of our own"},
+    {"gallery/ConfigBundleExport.cpp", kDirMake, 1, "folders of the bundle's staging folder of our own"},
+    {"gallery/ConfigBundleInstall.cpp", kDirMake, 1, "after whyLeft ruled out a link from the install root, "
+                                                     "and the backup folder of our own"},
+    {"gallery/ConfigFilesPlacement.cpp", kDirMake, 1, "a bundle's configuration folder, followed where the user "
+                                                      "keeps it through a link"},
+    {"gallery/ReplacingZipFile.cpp", kDirMake, 1, "the folder of the archive the user saves"},
+    {"model/DashConfigSave.cpp", kDirMake, 1, "a folder of the configuration's own extraction folder"},
+    {"model/ZipArchive.cpp", kDirMake, 2, "folders of an extraction folder of our own"},
+    // Modes of files the program has just written or is about to replace.
+    {"artwork/ArtworkFiles.cpp", kPermissions, 1, "makeOwnerWritable: a regular file only, never through a link"},
+    {"artwork/DashConfigBarColor.cpp", kPermissions, 1, "files the colouring has just copied, links skipped"},
+    {"model/DashConfigArchive.cpp", kPermissions, 1, "the .tmp of the configuration the user saves takes its mode"},
+    {"model/DashConfigConfigName.cpp", kPermissions, 1, "a file of the configuration's own extraction folder"},
+    {"model/DashConfigSave.cpp", kPermissions, 1, "a preview of the configuration's own extraction folder"},
+    {"updates/UpdateDownloadDialog.cpp", kPermissions, 1, "the downloaded update beside the program"},
+    // Calls below Qt that keep to the gate's rule themselves.
+    {"model/ZipArchive.cpp", kFilesystem, 5, "renameOverFile: a finished .tmp renamed over the file the user saves "
+                                             "(a replacing rename on Windows too)"},
+    {"artwork/ArtClaimLock.cpp", kPosix, 1, "the claims lock of the data folder, O_NOFOLLOW | O_NONBLOCK"},
+    {"panels/StockMaskCache.cpp", kPosix, 1, "an item folder opened as a folder only (O_DIRECTORY) to list it"},
 };
 // clang-format on
 
@@ -194,6 +225,85 @@ QSet<QString> declared(const QString& code, const QString& types)
     return names;
 }
 
+// The receiver a member call at `at` (the "." or "->" before the name) is
+// made on: the expression back to where it starts, over calls, indexes and
+// chained members ("QFileInfo(p).dir()", "m_files[i]", "x->file").
+QString receiverBefore(const QString& code, qsizetype at)
+{
+    qsizetype i = at;
+    for (;;) {
+        while (i > 0 && code.at(i - 1).isSpace())
+            --i;
+        if (i > 0 && (code.at(i - 1) == QLatin1Char(')') || code.at(i - 1) == QLatin1Char(']'))) {
+            const QChar close = code.at(i - 1);
+            const QChar open = close == QLatin1Char(')') ? QLatin1Char('(') : QLatin1Char('[');
+            int depth = 0;
+            while (i > 0) {
+                const QChar c = code.at(--i);
+                if (c == close)
+                    ++depth;
+                else if (c == open && --depth == 0)
+                    break;
+            }
+            continue;
+        }
+        const qsizetype end = i;
+        while (i > 0 && (code.at(i - 1).isLetterOrNumber() || code.at(i - 1) == QLatin1Char('_')))
+            --i;
+        if (i == end)
+            break;
+        qsizetype j = i;
+        while (j > 0 && code.at(j - 1).isSpace())
+            --j;
+        if (j > 1 && (code.mid(j - 2, 2) == QLatin1String("->") || code.mid(j - 2, 2) == QLatin1String("::")))
+            i = j - 2;
+        else if (j > 0 && code.at(j - 1) == QLatin1Char('.'))
+            i = j - 1;
+        else if (j > 0 && code.at(j - 1) == QLatin1Char('>') && code.lastIndexOf(QLatin1Char('<'), j - 1) >= 0)
+            i = code.lastIndexOf(QLatin1Char('<'), j - 1); // std::make_unique<QFile>(p)
+        else
+            break;
+    }
+    return code.mid(i, at - i).simplified();
+}
+
+// The first identifier of a receiver ("m_file" of "m_file->x()").
+QString baseName(const QString& receiver)
+{
+    static const QRegularExpression word(QStringLiteral("^\\w+"));
+    return word.match(receiver).captured(0);
+}
+
+// The first argument of the call whose "(" is at `open`, up to a top-level
+// comma or the closing parenthesis; `count` gets the number of arguments.
+QString firstArgument(const QString& code, qsizetype open, int* count = nullptr)
+{
+    int depth = 0;
+    qsizetype firstEnd = -1;
+    int args = 1;
+    qsizetype i = open;
+    for (; i < code.size(); ++i) {
+        const QChar c = code.at(i);
+        if (c == QLatin1Char('(') || c == QLatin1Char('[') || c == QLatin1Char('{'))
+            ++depth;
+        else if (c == QLatin1Char(')') || c == QLatin1Char(']') || c == QLatin1Char('}')) {
+            if (--depth == 0)
+                break;
+        } else if (c == QLatin1Char(',') && depth == 1) {
+            ++args;
+            if (firstEnd < 0)
+                firstEnd = i;
+        } else if (c == QLatin1Char(';'))
+            break;
+    }
+    if (firstEnd < 0)
+        firstEnd = i;
+    const QString first = code.mid(open + 1, firstEnd - open - 1).trimmed();
+    if (count)
+        *count = first.isEmpty() ? 0 : args;
+    return first;
+}
+
 // Every file-system call of one source file, by kind.
 void scan(const QString& rel, const QString& source, Findings* findings)
 {
@@ -205,41 +315,116 @@ void scan(const QString& rel, const QString& source, Findings* findings)
     const QSet<QString> files = declared(code, QStringLiteral("QFile|QSaveFile|QTemporaryFile"));
     const QSet<QString> temporaries = declared(code, QStringLiteral("QTemporaryFile"));
     const QSet<QString> dirs = declared(code, QStringLiteral("QDir"));
-    const QSet<QString> buffers = declared(code, QStringLiteral("QBuffer"));
+    const QSet<QString> buffers = declared(code, QStringLiteral("QBuffer|QIODevice"));
+    const QSet<QString> images = declared(code, QStringLiteral("QImage|QPixmap"));
+    const QSet<QString> documents = declared(code, QStringLiteral("pugi::xml_document|xml_document"));
+    // A device handed over ("&buffer", a QBuffer or QIODevice), not a path.
+    const auto isDevice = [&](const QString& argument) {
+        return argument.startsWith(QLatin1Char('&')) || buffers.contains(baseName(argument))
+            || argument.contains(QLatin1String("QBuffer"));
+    };
+    // A string literal naming a compiled-in resource (":/...") is no file.
+    const auto isResource = [&](const QString& argument, qsizetype at) {
+        const qsizetype quote = code.indexOf(QLatin1Char('"'), at);
+        return argument.startsWith(QLatin1Char('"')) && quote >= 0 && quote + 1 < source.size()
+            && source.at(quote + 1) == QLatin1Char(':');
+    };
 
-    static const QRegularExpression open(QStringLiteral("(\\w+)\\s*(?:\\.|->)\\s*open\\s*\\(([^;]*)"));
+    static const QRegularExpression open(QStringLiteral("(?:\\.|->)\\s*open\\s*\\(([^;]*)"));
     static const QRegularExpression writing(QStringLiteral("WriteOnly|ReadWrite|Append|Truncate|NewOnly"));
     for (auto it = open.globalMatch(code); it.hasNext();) {
         const auto m = it.next();
-        const QString receiver = m.captured(1);
-        const QString args = m.captured(2);
-        if (buffers.contains(receiver))
+        const QString receiver = receiverBefore(code, m.capturedStart());
+        const QString args = m.captured(1);
+        if (buffers.contains(baseName(receiver)) || receiver.contains(QLatin1String("QBuffer")))
             continue;
+        const bool isFile = files.contains(baseName(receiver)) || receiver.contains(QLatin1String("QFile"));
         const bool flagged = args.contains(QLatin1String("QIODevice::")) || args.contains(QLatin1String("QFile::"))
             || args.contains(QLatin1String("Mode"));
-        if (temporaries.contains(receiver) || (flagged && writing.match(args).hasMatch()))
+        if (temporaries.contains(baseName(receiver)) || receiver.contains(QLatin1String("QTemporaryFile"))
+            || (flagged && writing.match(args).hasMatch()))
             add(kOpenWrite, m.capturedStart());
-        else if (flagged || files.contains(receiver))
+        else if (flagged || isFile)
             add(kOpenRead, m.capturedStart());
     }
-    static const QRegularExpression member(QStringLiteral("(\\bQDir\\s*\\([^;]*?\\)|\\w+)\\s*(?:\\.|->)\\s*(remove|rmdir|rmpath|rename|copy)\\s*\\("));
+    static const QRegularExpression member(
+        QStringLiteral("(?:\\.|->)\\s*(remove|rmdir|rmpath|rename|copy|mkdir|mkpath|setPermissions)\\s*\\("));
+    static const QRegularExpression dirReceiver(QStringLiteral("^QDir\\b|(?:\\bdir|Dir)\\s*\\(\\s*\\)$"));
     for (auto it = member.globalMatch(code); it.hasNext();) {
         const auto m = it.next();
-        const QString receiver = m.captured(1);
-        const bool dir = receiver.startsWith(QLatin1String("QDir")) || dirs.contains(receiver);
-        const bool alwaysDir = m.captured(2) == QLatin1String("rmdir") || m.captured(2) == QLatin1String("rmpath");
-        if (dir || (alwaysDir && !files.contains(receiver)))
+        const QString receiver = receiverBefore(code, m.capturedStart());
+        const QString verb = m.captured(1);
+        const bool dir = dirReceiver.match(receiver).hasMatch() || dirs.contains(receiver);
+        const bool file = files.contains(baseName(receiver)) || receiver.startsWith(QLatin1String("QFile"))
+            || receiver.startsWith(QLatin1String("QSaveFile")) || receiver.contains(QLatin1String("QTemporaryFile"));
+        if (verb == QLatin1String("setPermissions"))
+            add(kPermissions, m.capturedStart());
+        else if (verb == QLatin1String("mkdir") || verb == QLatin1String("mkpath"))
+            add(kDirMake, m.capturedStart());
+        else if (dir || ((verb == QLatin1String("rmdir") || verb == QLatin1String("rmpath")) && !file))
             add(kDirRemove, m.capturedStart());
-        else if (files.contains(receiver))
+        else if (file)
             add(kFileMove, m.capturedStart());
     }
+    // Pictures read or written by path: a reader or writer made on a path,
+    // an image made from one, and load or save on an image.
+    static const QRegularExpression imageIo(QStringLiteral("\\bQImage(?:Reader|Writer)\\b\\s*>?\\s*(?:\\w+\\s*)?[({]"));
+    for (auto it = imageIo.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        const QString first = firstArgument(code, m.capturedEnd() - 1);
+        if (!first.isEmpty() && !isDevice(first))
+            add(kImageFile, m.capturedStart());
+    }
+    static const QRegularExpression imageMade(QStringLiteral("\\bQ(?:Image|Pixmap)\\b\\s*(?:\\w+\\s*)?\\("));
+    for (auto it = imageMade.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        int count = 0;
+        const QString first = firstArgument(code, m.capturedEnd() - 1, &count);
+        // One argument that is text (a path), or a path and a format; not a
+        // parameter list ("const QString& path", a function declared), a
+        // size, a copy, a resource or a type ("std::function<QImage(int)>").
+        static const QRegularExpression parameter(
+            QStringLiteral("^(?:const\\s+)?[\\w:<>]+(?:\\s*[&*]+\\s*|\\s+)\\w+$"));
+        const QString second = code.mid(m.capturedEnd()).section(QLatin1Char(','), 1, 1).trimmed();
+        const bool pathArguments = count == 1 || (count == 2 && second.startsWith(QLatin1Char('"')));
+        const bool other = parameter.match(first).hasMatch() || first.contains(QLatin1String("QSize"))
+            || first.contains(QLatin1String("size")) || images.contains(first)
+            || first.startsWith(QLatin1String("QImage")) || first.contains(QLatin1String("toImage"))
+            || isResource(first, m.capturedEnd())
+            || (m.capturedStart() > 0 && code.at(m.capturedStart() - 1) == QLatin1Char('<'));
+        const bool path = pathArguments && !other;
+        if (path && !first.isEmpty())
+            add(kImageFile, m.capturedStart());
+    }
+    static const QRegularExpression imageCall(QStringLiteral("(?:\\.|->)\\s*(load|save)\\s*\\("));
+    for (auto it = imageCall.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        const QString receiver = receiverBefore(code, m.capturedStart());
+        int count = 0;
+        const QString first = firstArgument(code, m.capturedEnd() - 1, &count);
+        const QString second = code.mid(m.capturedEnd()).section(QLatin1Char(','), 1, 1).trimmed();
+        const bool image = images.contains(baseName(receiver)) || receiver.contains(QLatin1String("QImage"))
+            || receiver.contains(QLatin1String("QPixmap")) || receiver.contains(QLatin1String("toImage"))
+            || (m.captured(1) == QLatin1String("save") && second.startsWith(QLatin1Char('"'))
+                && !documents.contains(baseName(receiver)));
+        if (image && count > 0 && !isDevice(first))
+            add(kImageFile, m.capturedStart());
+    }
     static const QList<QPair<QRegularExpression, const char*>> plain = {
-        {QRegularExpression(QStringLiteral("\\bQSaveFile\\s+\\w+\\s*[({;]")), kSaveFile},
+        {QRegularExpression(QStringLiteral("\\bQSaveFile\\s+\\w+\\s*[({;]|\\bQSaveFile\\s*[>(]")), kSaveFile},
         {QRegularExpression(QStringLiteral("\\.\\s*removeRecursively\\s*\\(")), kRemoveTree},
         {QRegularExpression(QStringLiteral("\\bQFile::(remove|rename|copy|link|moveToTrash)\\s*\\(")), kFileMove},
-        {QRegularExpression(QStringLiteral("\\bQDirIterator\\s+\\w+\\s*[({]")), kIterator},
+        {QRegularExpression(QStringLiteral("\\bQ(?:File|FileDevice|SaveFile|TemporaryFile)::setPermissions\\s*\\(")),
+         kPermissions},
+        {QRegularExpression(QStringLiteral("\\bQDirIterator\\s+\\w+\\s*[({]|\\bQDirIterator\\s*\\(")), kIterator},
         {QRegularExpression(QStringLiteral("\\bstd::[io]?fstream\\b|\\bfopen\\s*\\(")), kStream},
         {QRegularExpression(QStringLiteral("\\bQSettings\\b\\s*\\w*\\s*[({][^;]*Format")), kSettings},
+        {QRegularExpression(QStringLiteral("\\bstd::(?:experimental::)?filesystem\\b")), kFilesystem},
+        {QRegularExpression(QStringLiteral(
+             "(?<![\\w.>:])::\\s*(?:open|openat|creat|rename|renameat|unlink|unlinkat|remove|mkdir|mkdirat|rmdir|"
+             "symlink|symlinkat|link|linkat|chmod|fchmodat|truncate|mkfifo|mknod)\\s*\\(|\\bstd::rename\\s*\\(|"
+             "(?<![\\w.>:~])(?:unlink|unlinkat|renameat|openat|mkfifo|symlink|creat|mkdirat|linkat|fchmodat)\\s*\\(")),
+         kPosix},
     };
     for (const auto& [pattern, kind] : plain) {
         for (auto it = pattern.globalMatch(code); it.hasNext();)
@@ -329,7 +514,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("count");
-        QTest::newRow("open to write") << "QFile f(p);\nif (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {}" << kOpenWrite << 1;
+        QTest::newRow("open to write") << "QFile f(p);\nif (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {}"
+                                       << kOpenWrite << 1;
         QTest::newRow("member open") << "m_file->open(QIODevice::Append);" << kOpenWrite << 1;
         QTest::newRow("temporary file") << "QTemporaryFile t(p + \".XXXXXX\");\nt.open();" << kOpenWrite << 1;
         QTest::newRow("open to read") << "QFile f(p);\nf.open(QIODevice::ReadOnly);" << kOpenRead << 1;
@@ -344,6 +530,41 @@ private Q_SLOTS:
         QTest::newRow("streams") << "std::ifstream in(p);\nFILE* f = fopen(p, \"r\");" << kStream << 2;
         QTest::newRow("ini settings") << "QSettings s(path, QSettings::IniFormat);" << kSettings << 1;
         QTest::newRow("app settings") << "QSettings s(org, app);\nQSettings().value(k);" << kSettings << 0;
+        QTest::newRow("image reader on a path") << "QImageReader reader(path);\nQImageWriter w(folder + x);\n"
+                                                   "auto r = std::make_unique<QImageReader>(path);" << kImageFile << 3;
+        QTest::newRow("image reader on a device") << "QBuffer b(&bytes);\nQImageReader reader(&b, \"png\");\n"
+                                                     "QImageReader r(&buffer);" << kImageFile << 0;
+        QTest::newRow("image made from a path") << "const QImage a(path);\nQPixmap p = QPixmap(f + \"/x.png\");\n"
+                                                   "QImage b = QImage(fi.absoluteFilePath());" << kImageFile << 3;
+        QTest::newRow("image made otherwise") << "QImage a(size, QImage::Format_ARGB32);\nQImage b(4, 4, fmt);\n"
+                                                 "QPixmap c(\":/icons/x.png\");\nstd::function<QImage(int)> f;\n"
+                                                 "QImage render(const QString& path);\nQImage d(other.toImage());"
+                                              << kImageFile << 0;
+        QTest::newRow("image load and save") << "QImage i;\ni.load(path);\nlayers[m].save(path, \"PNG\");\n"
+                                                "QImage(4, 4, f).save(path);" << kImageFile << 3;
+        QTest::newRow("image to a device") << "QImage i;\ni.save(&buffer, \"PNG\");\npainter.save();\n"
+                                              "pugi::xml_document doc;\ndoc.save(writer, \"\");\nconfig.load(path);"
+                                           << kImageFile << 0;
+        QTest::newRow("temporary file opened") << "QFile(p).open(QIODevice::ReadOnly);" << kOpenRead << 1;
+        QTest::newRow("chained receiver opened") << "m_files.at(0)->open(QIODevice::WriteOnly);\n"
+                                                    "std::make_unique<QFile>(p)->open(QIODevice::Append);"
+                                                 << kOpenWrite << 2;
+        QTest::newRow("device handed over") << "void f(QIODevice* d) { d->open(QIODevice::ReadOnly); }" << kOpenRead
+                                            << 0;
+        QTest::newRow("folders made") << "QDir().mkpath(p);\nQDir d(x);\nd.mkdir(n);\nm_dir.mkpath(p);" << kDirMake
+                                      << 3;
+        QTest::newRow("chained dir rename") << "QFileInfo(p).dir().rename(a, b);\nQFileInfo(p).absoluteDir().remove(n);"
+                                            << kDirRemove << 2;
+        QTest::newRow("std::filesystem") << "namespace fs = std::filesystem;\nstd::filesystem::remove(p);"
+                                         << kFilesystem << 2;
+        QTest::newRow("POSIX calls") << "::rename(a, b);\n::unlink(a);\nunlinkat(d, n, 0);\nstd::rename(a, b);\n"
+                                        "if (::open(n, O_RDONLY) < 0) {}" << kPosix << 5;
+        QTest::newRow("POSIX names elsewhere") << "file.rename(a);\nFileEntries::removeFile(p, &w);\nx.unlink();\n"
+                                                  "bool rename(const QString& to);" << kPosix << 0;
+        QTest::newRow("permissions") << "QFile::setPermissions(p, m);\nQFile f(p);\nf.setPermissions(m);\n"
+                                        "QFileDevice::setPermissions(p, m);" << kPermissions << 3;
+        QTest::newRow("save file made otherwise") << "auto s = std::make_unique<QSaveFile>(p);\nnew QSaveFile(p);"
+                                                  << kSaveFile << 2;
         QTest::newRow("comment and string") << "// f.open(QIODevice::WriteOnly);\n/* QFile::remove(a); */\n"
                                                "log(\"QFile::remove(a)\");" << kFileMove << 0;
     }
@@ -385,6 +606,57 @@ private Q_SLOTS:
         scan(file, added, &findings);
         const QString out = breaches(findings).join(QLatin1Char('\n'));
         QVERIFY2(out.contains(file + QLatin1Char(':')), qPrintable(out));
+    }
+
+    // Each kind of call, added to a scanned file of a copy of the source, is
+    // caught at the line it was added on.
+    void callOutsideTheGateIsCaught_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("call");
+        const QStringList files{"artwork/DashConfigFitArt.cpp", "panels/ElementThumbnailCache.cpp",
+                                "model/SettingsFile.cpp", "model/SidecarCarry.cpp", "window/MainWindowSettings.cpp"};
+        const QList<QPair<const char*, const char*>> calls = {
+            {"image reader on a path", "QImageReader reader(folder + \"/mask.png\");"},
+            {"image writer on a path", "QImageWriter writer(path, \"png\");"},
+            {"image saved to a path", "QImage image(4, 4, QImage::Format_ARGB32);\n    image.save(path, \"PNG\");"},
+            {"image loaded from a path", "QImage image;\n    image.load(path);"},
+            {"image made from a path", "const QImage picture(folder + \"/mask.png\");"},
+            {"pixmap made from a path", "QPixmap pixmap(path);"},
+            {"temporary file opened", "QFile(path).open(QIODevice::ReadOnly);"},
+            {"chained receiver opened", "m_files.at(0)->open(QIODevice::WriteOnly);"},
+            {"folder made", "QDir().mkpath(path);"},
+            {"folder renamed through its file", "QFileInfo(path).dir().rename(a, b);"},
+            {"std::filesystem", "std::filesystem::remove(path.toStdString());"},
+            {"POSIX rename", "::rename(a, b);"},
+            {"POSIX unlink", "::unlink(a);"},
+            {"permissions", "QFile::setPermissions(path, QFileDevice::ReadOwner);"},
+            {"permissions of a file", "QFile file(path);\n    file.setPermissions(QFileDevice::ReadOwner);"},
+        };
+        for (qsizetype i = 0; i < calls.size(); ++i)
+            QTest::newRow(calls[i].first) << files[i % files.size()] << QString::fromUtf8(calls[i].second);
+    }
+
+    void callOutsideTheGateIsCaught()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, call);
+        const QString root = sourceCopy();
+        QVERIFY(!root.isEmpty());
+        const QString path = root + QLatin1Char('/') + file;
+        QFile in(path);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray original = in.readAll();
+        in.close();
+        const auto write = [&](const QByteArray& bytes) {
+            QFile out(path);
+            return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(original + "\nvoid addedByTheTest()\n{\n    " + call.toUtf8() + "\n}\n"));
+        const int line = int(original.count('\n')) + 3 + int(call.count(QLatin1Char('\n'))) + 1;
+        const QString out = breaches(scanTree(root)).join(QLatin1Char('\n'));
+        QVERIFY(write(original));
+        QVERIFY2(out.contains(QStringLiteral("%1:%2: ").arg(file).arg(line)), qPrintable(out));
     }
 
     // An entry that allows one call more than its file has fails the list:
@@ -523,6 +795,26 @@ private Q_SLOTS:
     }
 
 private:
+    // The scanned folders of the source, copied once into a temporary tree
+    // the tests may add to.
+    QString sourceCopy()
+    {
+        if (!m_copy.isEmpty())
+            return m_copy;
+        const QString root = TestEnvironment::makeTempDir(QStringLiteral("source"));
+        for (const QString& folder : kSourceFolders) {
+            QDirIterator it(sourceRoot() + QLatin1Char('/') + folder, {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                            QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString from = it.next();
+                const QString to = root + from.mid(sourceRoot().size());
+                if (!QDir().mkpath(QFileInfo(to).path()) || !QFile::copy(from, to))
+                    return {};
+            }
+        }
+        return m_copy = root;
+    }
+
     const Findings& tree()
     {
         if (m_tree.isEmpty())
@@ -530,6 +822,7 @@ private:
         return m_tree;
     }
     Findings m_tree;
+    QString m_copy;
 };
 
 KORV_GUI_TEST_MAIN(FileGateTest)

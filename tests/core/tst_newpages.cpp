@@ -532,6 +532,30 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir).entryList(QDir::Files), (QStringList{"a.barcolor.json", "a.zconf2"}));
     }
 
+    // A long name in a script of many bytes leaves no room for a suffix on
+    // a record file's own name: Save As still carries the records, and
+    // leaves nothing of its own beside them.
+    void saveAsToALongName()
+    {
+        const QString dir = TestEnvironment::makeTempDir("saveas");
+        ConfigFixture cfg;
+        cfg.device().page("A").mask(Fx::mask("md.01", 0, 0, 100, 50));
+        QVERIFY(cfg.writeZip(dir + "/a.zconf2"));
+        DashConfig config;
+        QVERIFY(config.load(dir + "/a.zconf2"));
+        MultiBoxRecord record;
+        record.rows = 2;
+        record.cols = 3;
+        QVERIFY(config.saveMultiBoxSidecar({{config.sidecarKey(0, 0, SidecarStore::MultiBoxes), record}}));
+        const QByteArray records = TestFiles::readBytes(dir + "/a.multibox.json");
+        const QString name = QString(80, QChar(0x65E5)); // 240 bytes
+        QString error;
+        QVERIFY2(config.saveAs(dir + '/' + name + ".zconf2", &error), qPrintable(error));
+        QCOMPARE(TestFiles::readBytes(dir + '/' + name + ".multibox.json"), records);
+        QCOMPARE(config.loadMultiBoxSidecar().size(), 1);
+        QCOMPARE(QDir(dir).entryList({".korvelanto-carry-*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
     void moveToEmptyPathKeepsThePath()
     {
         DashConfig config;

@@ -324,6 +324,43 @@ private Q_SLOTS:
         QCOMPARE(ElementCatalog::devices(), QStringList{"kept"});
     }
 
+    // The index is written only as a plain file of the data folder: a link
+    // in its place is neither written through nor followed, a pipe is not
+    // waited on, and the refusal names it. The data folder itself is taken
+    // as it is.
+    void saveWritesOnlyItsOwnFile_data()
+    {
+        QTest::addColumn<QString>("hazard");
+        QTest::newRow("link to a user's file") << "link";
+        QTest::newRow("pipe") << "pipe";
+    }
+
+    void saveWritesOnlyItsOwnFile()
+    {
+        QFETCH(QString, hazard);
+        QVERIFY(item(Rs3Fixture::Stable, itemRel("mxs_12", "s01", "Race", "d"), {"Digit"}));
+        QVERIFY(QDir().mkpath(appDataDir()));
+        const QString path = ElementCatalog::catalogPath();
+        const QString users = TestEnvironment::makeTempDir("users") + "/notes.txt";
+        QVERIFY(TestFiles::writeBytes(users, "the user's notes"));
+        std::unique_ptr<FifoGuard> pipe;
+        if (hazard == "pipe") {
+            pipe = std::make_unique<FifoGuard>(path);
+            QVERIFY(pipe->made());
+        } else {
+            QVERIFY(QFile::link(users, path));
+        }
+        QString error;
+        QCOMPARE(ElementCatalog::rebuild(ElementCatalog::Progress(), &error), 1);
+        QVERIFY2(error.contains(path), qPrintable(error));
+        QVERIFY2(error.contains(hazard == "pipe" ? "not a regular file" : "symbolic link"), qPrintable(error));
+        QCOMPARE(TestFiles::readBytes(users), QByteArray("the user's notes"));
+        QCOMPARE(QFileInfo(path).isSymLink(), hazard == "link");
+        if (pipe)
+            QVERIFY(!pipe->released());
+        QVERIFY(QFile::remove(path));
+    }
+
     void refusedFirstLoadLeavesTheCatalogUnloaded()
     {
         QVERIFY(!ElementCatalog::load()); // no file

@@ -1,14 +1,18 @@
 #include "panels/ElementCatalog.h"
 #include "panels/ElementThumbnail.h"
+#include "panels/ElementThumbnailCache.h"
 #include "support/FifoGuard.h"
 #include "support/PixelProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <memory>
 
 using namespace PixelProbe;
 
@@ -184,6 +188,55 @@ private Q_SLOTS:
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[DashCanvas\\] not loaded: .*/" + QRegularExpression::escape(name)));
         QVERIFY(renderElementThumbnail(e, 32).isNull());
         QVERIFY(!pipe.released());
+    }
+
+    // A kept thumbnail that a link or a pipe stands in for is neither read,
+    // written through nor waited on: the thumbnail is drawn again and what
+    // was in the way is named.
+    void keptThumbnailInTheWay_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("link to a user's picture") << false;
+        QTest::newRow("pipe") << true;
+    }
+
+    void keptThumbnailInTheWay()
+    {
+        QFETCH(bool, pipe);
+        ElementCatalogEntry e = entryFor("digit", {});
+        QVERIFY(writeImage(e.absFolder + "/mask.png", QSize(40, 20), Qt::white));
+        const QDir kept(ElementThumbnailCache::folder());
+        const QStringList before = kept.entryList(QDir::Files);
+        ElementThumbnailCache::clearMemory();
+        const QPixmap drawn = ElementThumbnailCache::thumbnail(e, 32);
+        QVERIFY(!drawn.isNull());
+        QStringList made = kept.entryList(QDir::Files);
+        for (const QString& name : before)
+            made.removeAll(name);
+        QCOMPARE(made.size(), 1);
+        const QString path = kept.filePath(made.constFirst());
+        QVERIFY(QFile::remove(path));
+        const QString users = TestEnvironment::makeTempDir("users") + "/photo.png";
+        QVERIFY(writeImage(users, QSize(10, 10), Qt::red));
+        const QByteArray photo = TestFiles::readBytes(users);
+        std::unique_ptr<FifoGuard> guard;
+        if (pipe) {
+            guard = std::make_unique<FifoGuard>(path);
+            QVERIFY(guard->made());
+        } else {
+            QVERIFY(QFile::link(users, path));
+        }
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^ElementThumbnailCache: .*" + QRegularExpression::escape(path)
+                                                + (pipe ? " is not a regular file" : " is a symbolic link")));
+        ElementThumbnailCache::clearMemory();
+        QCOMPARE(ElementThumbnailCache::thumbnail(e, 32).size(), drawn.size());
+        QCOMPARE(ElementThumbnailCache::expectedSize(e, 32), drawn.size());
+        QCOMPARE(TestFiles::readBytes(users), photo);
+        QCOMPARE(QFileInfo(path).isSymLink(), !pipe);
+        if (guard)
+            QVERIFY(!guard->released());
+        QVERIFY(QFile::remove(path));
     }
 };
 
