@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     int findingsLarge = 0;
     const Medians check = interleavedMedians(
         [&] { findingsLarge = int(ConfigCheck::checkConfig(largeConfig).size()); },
-        [&] { findingsSmall = int(ConfigCheck::checkConfig(smallConfig).size()); }, 7, 1, 1);
+        [&] { findingsSmall = int(ConfigCheck::checkConfig(smallConfig).size()); }, 11, 3, 1);
     bool met = report("Check config", check, findingsSmall, findingsLarge);
 
     // The second open of each: what a user waits for every time.
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const Medians open = interleavedMedians([&] { window.loadConfig(large); }, [&] { window.loadConfig(small); },
-                                            5, 1, 1);
+                                            9, 1, 1);
     met = report("open", open, -1, -1) && met;
     return met ? 0 : 1;
 }
