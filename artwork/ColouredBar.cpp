@@ -61,7 +61,8 @@ ColouredBar DashConfig::colouredBar(int page, int mask) const
     const MaskElement* m = maskAt(page, mask);
     if (!m || !m->node)
         return {};
-    // Only a bar is asked for its record: the record's key walks the page list.
+    // Only a bar has a record to look up; any other element is answered
+    // from its node alone.
     if (!findBargraphChild(m->node))
         return colouredBarOf(m->node, nullptr);
     // Staged records are the store as this configuration has it now; the
