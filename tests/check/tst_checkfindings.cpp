@@ -29,7 +29,8 @@ QString mismatch(const DashConfig& c)
     for (int p = 0; p < c.pageCount(); ++p) {
         for (int k = 0; k < int(c.pages[size_t(p)].masks.size()); ++k) {
             const ColouredBar want = afresh(c, p, k);
-            for (const ColouredBar& got : {c.colouredBar(p, k), c.colouredBar(c.pages[size_t(p)].masks[size_t(k)].node)}) {
+            const pugi::xml_node node = c.pages[size_t(p)].masks[size_t(k)].node;
+            for (const ColouredBar& got : {c.colouredBar(p, k), c.colouredBar(node)}) {
                 if (got.coloured != want.coloured || got.origin != want.origin || got.recordFits != want.recordFits
                     || got.pasted != want.pasted)
                     return QStringLiteral("page %1 mask %2").arg(p).arg(k);
