@@ -69,19 +69,6 @@ private Q_SLOTS:
 
     void cleanupTestCase() { m_install.reset(); }
 
-    void sameFindingsAsBefore()
-    {
-        m_install.reset(); // the fixtures build installs of their own
-        QFile before(QFINDTESTDATA("check/data/checkfindings.txt"));
-        QVERIFY(before.open(QIODevice::ReadOnly));
-        const QStringList want = QString::fromUtf8(before.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        const QStringList got = CheckedFixtures::findingLines();
-        for (int i = 0; i < int(std::min(want.size(), got.size())); ++i)
-            QCOMPARE(got[i], want[i]);
-        QCOMPARE(got.size(), want.size());
-        initTestCase();
-    }
-
     void openCountsTheCheckPageBackgrounds()
     {
         DashConfig c;
@@ -144,6 +131,26 @@ private Q_SLOTS:
         QVERIFY(c.colouredBar(1, 9).coloured);
         QVERIFY(change(c));
         QCOMPARE(mismatch(c), QString());
+    }
+
+    void sameFindingsAsBefore()
+    {
+        m_install.reset(); // the fixtures build installs of their own, one at a time
+        QFile before(QFINDTESTDATA("check/data/checkfindings.txt"));
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QStringList want = QString::fromUtf8(before.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList got = CheckedFixtures::findingLines();
+        // A change of findings a rule means to make: write the lines out,
+        // read the difference, and keep them as the new reference.
+        const QString out = qEnvironmentVariable("KORV_CHECK_FINDINGS_OUT");
+        if (!out.isEmpty()) {
+            QFile file(out);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(got.join(QLatin1Char('\n')).toUtf8() + '\n');
+        }
+        for (int i = 0; i < int(std::min(want.size(), got.size())); ++i)
+            QCOMPARE(got[i], want[i]);
+        QCOMPARE(got.size(), want.size());
     }
 };
 
