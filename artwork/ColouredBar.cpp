@@ -61,18 +61,24 @@ ColouredBar DashConfig::colouredBar(int page, int mask) const
     const MaskElement* m = maskAt(page, mask);
     if (!m || !m->node)
         return {};
-    const QMap<QString, BarColorRecord> records = loadBarColorSidecar();
+    // Only a bar has a record to look up; any other element is answered
+    // from its node alone.
+    if (!findBargraphChild(m->node))
+        return colouredBarOf(m->node, nullptr);
+    // Staged records are the store as this configuration has it now; the
+    // file's are parsed once per write of it.
+    const QMap<QString, BarColorRecord> records = stagedBarColors
+        ? *stagedBarColors
+        : colouredBarIndex.storedRecords(barColorSidecarPath(), legacyRecordKeys,
+                                         [this] { return loadBarColorSidecar(); });
+    if (records.isEmpty())
+        return colouredBarOf(m->node, nullptr);
     const auto it = records.constFind(sidecarKey(page, mask, SidecarStore::BarColors));
     return colouredBarOf(m->node, it == records.constEnd() ? nullptr : &*it);
 }
 
 ColouredBar DashConfig::colouredBar(pugi::xml_node mask) const
 {
-    for (int p = 0; p < pageCount(); ++p) {
-        for (int k = 0; k < int(pages[size_t(p)].masks.size()); ++k) {
-            if (pages[size_t(p)].masks[size_t(k)].node == mask)
-                return colouredBar(p, k);
-        }
-    }
-    return colouredBarOf(mask, nullptr);
+    const auto [page, index] = colouredBarIndex.position(pages, mask);
+    return page < 0 ? colouredBarOf(mask, nullptr) : colouredBar(page, index);
 }

@@ -9,6 +9,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
+#include <QPair>
 
 #include <algorithm>
 #include <cstring>
@@ -265,14 +267,35 @@ void checkElements(ConfigFindings& out, const MaskContext& m)
     }
 }
 
+// The records of a list by their mask, each mask's in the list's order: a
+// mask's rule reads its own without a pass over the whole list.
+class RecordsByMask {
+public:
+    explicit RecordsByMask(std::vector<StaleArtRecord> records)
+        : m_records(std::move(records))
+    {
+        for (std::size_t i = 0; i < m_records.size(); ++i)
+            m_byMask[{m_records[i].page, m_records[i].mask}].push_back(i);
+    }
+    std::vector<const StaleArtRecord*> of(int page, int mask) const
+    {
+        std::vector<const StaleArtRecord*> out;
+        for (const std::size_t i : m_byMask.value({page, mask}))
+            out.push_back(&m_records[i]);
+        return out;
+    }
+
+private:
+    std::vector<StaleArtRecord> m_records;
+    QHash<QPair<int, int>, std::vector<std::size_t>> m_byMask;
+};
+
 // A box-style or bar-colour record beside the file that its mask's art was
 // not made from: the editor ignores it, and the repair removes it.
-void checkStaleRecords(ConfigFindings& out, const MaskContext& m, const std::vector<StaleArtRecord>& stale,
-                       int maskIndex)
+void checkStaleRecords(ConfigFindings& out, const MaskContext& m, const RecordsByMask& stale, int maskIndex)
 {
-    for (const StaleArtRecord& r : stale) {
-        if (r.page != m.pageIndex || r.mask != maskIndex)
-            continue;
+    for (const StaleArtRecord* record : stale.of(m.pageIndex, maskIndex)) {
+        const StaleArtRecord& r = *record;
         const QString item = r.maskItem.isEmpty() ? tr("no item") : r.maskItem;
         const QString message = r.store == SidecarStore::BoxStyles
             ? tr("Its box-style record (%1, under %2) is not the art the mask points at (%3).")
@@ -287,12 +310,10 @@ void checkStaleRecords(ConfigFindings& out, const MaskContext& m, const std::vec
 
 // Art the editor drew (a styled box) or coloured (a bar) whose record is not
 // beside the file: the record was lost, or the file was copied without it.
-void checkUnrecordedArt(ConfigFindings& out, const MaskContext& m, const std::vector<StaleArtRecord>& unrecorded,
-                        int maskIndex)
+void checkUnrecordedArt(ConfigFindings& out, const MaskContext& m, const RecordsByMask& unrecorded, int maskIndex)
 {
-    for (const StaleArtRecord& r : unrecorded) {
-        if (r.page != m.pageIndex || r.mask != maskIndex)
-            continue;
+    for (const StaleArtRecord* record : unrecorded.of(m.pageIndex, maskIndex)) {
+        const StaleArtRecord& r = *record;
         if (r.store == SidecarStore::BoxStyles) {
             addFinding(out, 1, m.pageIndex, m.mask->id, "lost-record",
                        tr("Its art is a box the editor drew (%1), but no box-style record of it (%2) is beside the "
@@ -321,8 +342,11 @@ void checkUnrecordedArt(ConfigFindings& out, const MaskContext& m, const std::ve
 // Widgets of a coloured element its colours do not cover: a second bar, or
 // one reaching past the element (a duplicate or paste made before such
 // additions were refused). The same test as adding one.
-void checkColouredOverrun(ConfigFindings& out, const DashConfig& config, const MaskContext& m)
+void checkColouredOverrun(ConfigFindings& out, const DashConfig& config, const MaskContext& m, int maskIndex)
 {
+    // Adding a widget is refused only to a coloured element.
+    if (!config.colouredBar(m.pageIndex, maskIndex).coloured)
+        return;
     bool barSeen = false;
     for (const WidgetModel& w : m.mask->widgets) {
         const bool bar = hasClass(w.node, "Bargraph") || hasClass(w.node, "BargraphTrapezio");
@@ -402,7 +426,8 @@ ConfigFindings checkConfig(const DashConfig& config)
                                    return r.savedFileUsesIt || config.recordsLeftForSave.contains(r.storeKey());
                                }),
                 stale.end());
-    const std::vector<StaleArtRecord> unrecorded = config.unrecordedEditorArt();
+    const RecordsByMask staleByMask(std::move(stale));
+    const RecordsByMask unrecorded(config.unrecordedEditorArt());
     for (int i = 0; i < int(config.pages.size()); ++i) {
         const PageModel& page = config.pages[std::size_t(i)];
         checkPageBackground(findings, i, &page, roots);
@@ -418,9 +443,9 @@ ConfigFindings checkConfig(const DashConfig& config)
                 continue;
             m.mask = &mask;
             checkMask(findings, m);
-            checkStaleRecords(findings, m, stale, k);
+            checkStaleRecords(findings, m, staleByMask, k);
             checkUnrecordedArt(findings, m, unrecorded, k);
-            checkColouredOverrun(findings, config, m);
+            checkColouredOverrun(findings, config, m, k);
         }
     }
     return findings;
@@ -437,6 +462,15 @@ void addFinding(ConfigFindings& findings, int severity, int pageIndex, const QSt
     f.message = message;
     f.consequence = consequence;
     findings << f;
+}
+
+ConfigFindings checkPageBackgrounds(const DashConfig& config)
+{
+    ConfigFindings findings;
+    const QStringList roots = existingRs3Roots();
+    for (int i = 0; i < int(config.pages.size()); ++i)
+        checkPageBackground(findings, i, &config.pages[std::size_t(i)], roots);
+    return findings;
 }
 
 void checkPageBackground(ConfigFindings& findings, int pageIndex, const PageModel* page, const QStringList& roots)

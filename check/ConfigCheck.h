@@ -21,6 +21,9 @@ ConfigFindings checkConfig(const DashConfig& config);
 void addFinding(ConfigFindings& findings, int severity, int pageIndex, const QString& elementId, const char* code,
                 const QString& message, const QString& consequence);
 void checkPageBackground(ConfigFindings& findings, int pageIndex, const PageModel* page, const QStringList& roots);
+// The page rule alone over every page: the "page-background" findings of
+// checkConfig, in its order, for the open's report.
+ConfigFindings checkPageBackgrounds(const DashConfig& config);
 int countErrors(const ConfigFindings& findings);
 // The "cross-set" finding a mask element with art folder maskRel would get on
 // a page of pageSet (familySetOf of its template path) whose template

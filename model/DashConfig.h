@@ -5,7 +5,7 @@
 #include "artwork/BarFill.h"
 #include "artwork/BoxStyleInfo.h"
 #include "artwork/BoxStyleSnapshot.h"
-#include "artwork/ColouredBar.h"
+#include "artwork/ColouredBarIndex.h"
 #include "artwork/IconPreviewInfo.h"
 #include "artwork/MultiBoxInfo.h"
 #include "model/ArchiveIndex.h"
@@ -180,10 +180,9 @@ public:
     // A single or multi-value box item the editor drew ("zbox_" set, "box_"
     // or "mbox_" item), or a paste's copy of one.
     static bool isEditorBoxItem(const QString& path);
-    // Whether the mask shows a bar the editor coloured and from what stock item (colouredBarOf,
-    // from its stamp and its record): the one answer every entry asks. (artwork/ColouredBar.cpp)
+    // Whether the mask (by place, or its element wherever it is) shows a bar the editor coloured and from
+    // what stock item (colouredBarOf, stamp and record): the one answer every entry asks. (artwork/ColouredBar.cpp)
     ColouredBar colouredBar(int page, int mask) const;
-    // The same for the mask element wherever it is in the configuration.
     ColouredBar colouredBar(pugi::xml_node mask) const;
     // The refusal of a change to a coloured bar holding pasted pictures.
     static QString pastedColouredArtRefusal();
@@ -677,6 +676,7 @@ private:
     // Per store: a record under a mask's own part alone -> the key of the
     // mask it serves (adoptLegacySidecarRecords).
     std::array<QHash<QString, QString>, 4> legacyRecordKeys;
+    mutable ColouredBarIndex colouredBarIndex; // what colouredBar reuses between questions
 
     // --- opening a configuration: steps of the load ----------------------
     struct LoadGuard;

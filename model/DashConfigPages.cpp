@@ -28,6 +28,16 @@ pugi::xml_node DashConfig::pageParamNode(int pageIndex) const
     const pugi::xml_node gconf = gconfNode(device);
     if (!gconf)
         return {};
+    // A page's masks are children of its element: the first one names it
+    // without a walk over the pages before it (a key asked for every mask
+    // of the file stays linear in the file).
+    for (const MaskElement& mask : pages[static_cast<size_t>(pageIndex)].masks) {
+        const pugi::xml_node parent = mask.node.parent();
+        if (parent && parent.parent() == gconf && hasClass(parent, "GPageParam"))
+            return parent;
+        if (mask.node)
+            break;
+    }
     // The k-th page of a file is its k-th GPageParam: every edit keeps the
     // two lists in the same relative order.
     int k = 0;

@@ -180,11 +180,8 @@ void MainWindow::reportPageBackgrounds()
 {
     int missing = 0;
     int switchedOff = 0;
-    for (const ConfigFinding& finding : ConfigCheck::checkConfig(config)) {
-        if (finding.code != QLatin1String("page-background"))
-            continue;
+    for (const ConfigFinding& finding : ConfigCheck::checkPageBackgrounds(config))
         (finding.severity == 0 ? missing : switchedOff) += 1;
-    }
     if (missing > 0) {
         statusBar()->showMessage(
             tr("%n page(s) declare a background image that is not on this machine \u2014 RaceStudio 3 will report an "
