@@ -18,15 +18,19 @@
 #include "templates/TemplateContent.h"
 #include "templates/TemplateUsers.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -315,22 +319,33 @@ TemplateUsers MainWindow::templateUsers(const QString& folderName) const
     return TemplateUsers::ofFolderName(folderName, &config, heldXmlWalk());
 }
 
-bool MainWindow::savedConfigUses(const QStringList& folders) const
+QSet<QString> MainWindow::savedConfigUses(const QStringList& folders)
 {
-    static const QString set = QStringLiteral("/s04_homebrew/");
-    QStringList names;
-    for (const QString& folder : folders) {
-        const qsizetype at = folder.indexOf(set, 0, Qt::CaseInsensitive);
-        const QString name = at < 0 ? QString() : folder.mid(at + set.size()).section(QLatin1Char('/'), 0, 0);
-        if (!name.isEmpty() && !names.contains(name))
-            names << name;
-    }
-    // Files on disk only: this window's pages, its saved file and its undo
-    // history are the configuration whose art is taken back, and its saves
-    // are told apart by the art's own bookkeeping.
-    return std::any_of(names.cbegin(), names.cend(), [](const QString& name) {
-        return !TemplateUsers::ofFolderName(name, nullptr, {}).configs.isEmpty();
-    });
+    // Shown only once the count has taken a second: most end before.
+    std::unique_ptr<QProgressDialog> shown;
+    QElapsedTimer counting;
+    counting.start();
+    savedUses.progress = [&](int done, int total) {
+        if (!shown && counting.elapsed() < 1000)
+            return;
+        if (!shown) {
+            shown = std::make_unique<QProgressDialog>(
+                tr("Looking through RaceStudio 3's configurations for the art they use..."), QString(), 0, total,
+                this);
+            shown->setWindowTitle(tr("Korvelanto"));
+            shown->setCancelButton(nullptr);
+            shown->setMinimumDuration(0);
+            shown->show();
+        }
+        shown->setMaximum(total);
+        shown->setValue(done);
+        // Painted, never a chance for a click to start another edit
+        // half-way through this one.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    QSet<QString> used = savedUses(folders);
+    savedUses.progress = nullptr;
+    return used;
 }
 
 HeldXmlWalk MainWindow::heldXmlWalk() const

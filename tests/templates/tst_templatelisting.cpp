@@ -320,9 +320,11 @@ private Q_SLOTS:
             QCOMPARE(TemplateReferenceCount::inNode(doc, name), count);
     }
 
-    // A link or a special file put by hand among the configurations: never
+    // A link or a special file put by hand inside a configuration: never
     // followed or read (no hang, no endless read), never counted, and named
-    // in what the questions say was not searched.
+    // in what the questions say was not searched. The configurations folder
+    // and a configuration kept through a link are searched as themselves,
+    // within bounds however much lies there.
     void countFollowsNoLink_data()
     {
         QTest::addColumn<QString>("kind");
@@ -368,18 +370,31 @@ private Q_SLOTS:
         }
         const auto usersBefore = Rs3Fixture::treeSnapshot(users);
 
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
+        if (kind != "cfgs")
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
         QStringList notSearched;
         const QList<TemplateReference> refs =
             PageTemplateLibrary::configsReferencingTemplate(homebrewTemplate("mytpl"), &notSearched);
         if (pipe)
             QVERIFY(!pipe->released());
+        QCOMPARE(Rs3Fixture::treeSnapshot(users), usersBefore);
+        if (kind == "cfgs") {
+            QCOMPARE(notSearched, QStringList());
+            QCOMPARE(refs.size(), 2);
+            QCOMPARE(refs.value(0).cfgFolderPath, stable + "/user/cfgs/cfg_mine");
+            return;
+        }
+        if (kind == "root") {
+            QVERIFY2(notSearched.contains(there + " holds more than 20000 files and folders: the rest was not searched"),
+                     qPrintable(notSearched.mid(0, 20).join('\n')));
+            QVERIFY(refs.size() >= 2);
+            return;
+        }
         const QString why = kind == "pipe" ? " is not a regular file" : " is a symbolic link";
         QCOMPARE(notSearched, QStringList{there + why});
-        QCOMPARE(refs.size(), kind == "cfgs" ? 1 : 2);
+        QCOMPARE(refs.size(), 2);
         for (const TemplateReference& r : refs)
             QCOMPARE(r.referenceCount, 1);
-        QCOMPARE(Rs3Fixture::treeSnapshot(users), usersBefore);
 
         // The question that follows a count that found nothing names it.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
