@@ -224,6 +224,40 @@ private Q_SLOTS:
                  used || claimed);
         QCOMPARE(asked, claimed ? QStringList() : QStringList{p.folder});
     }
+
+    // Discard steps back over every paste, each step an undo: the first
+    // asks about every folder the later ones may take back, together.
+    void oneAskForAGesture()
+    {
+        ArtState a;
+        a.forgetSaved();
+        QList<QStringList> asked;
+        a.savedFileUses = [&](const QStringList& folders) {
+            asked.append(folders);
+            return QSet<QString>();
+        };
+        QList<Paste> pastes;
+        QStringList all;
+        for (int i = 0; i < 3; ++i) {
+            pastes.append(paste(a, QStringLiteral("zpaste_gesture_%1").arg(i)));
+            all << pastes.last().folder;
+        }
+        for (qsizetype i = pastes.size() - 1; i >= 0; --i)
+            a.takeBack(pastes[i].made, pastes[i].mark);
+        QVERIFY(!asked.isEmpty());
+        QStringList first = asked.first();
+        first.sort();
+        QCOMPARE(first, all);
+        for (const Paste& p : pastes)
+            QVERIFY(!QFileInfo::exists(p.folder));
+        // A save lets go of the writes before it: nothing is asked for them.
+        Paste late = paste(a, QStringLiteral("zpaste_gesture_late"));
+        a.saved({});
+        asked.clear();
+        a.savedArt.aboutToWrite(late.folder, {QStringLiteral("b.png")});
+        QVERIFY(a.putBackSaved());
+        QCOMPARE(asked, QList<QStringList>{{late.folder}});
+    }
 };
 
 KORV_GUI_TEST_MAIN(ArtClaimsTest)

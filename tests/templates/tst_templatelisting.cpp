@@ -1,9 +1,11 @@
+#include "artwork/ArtState.h"
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
 #include "templates/PageTemplateLibrary.h"
 #include "templates/TemplateContent.h"
 #include "templates/TemplateReference.h"
 #include "templates/TemplateReferenceCount.h"
+#include "templates/SavedConfigUses.h"
 #include "templates/TemplateUsers.h"
 
 #include "model/PageModel.h"
@@ -400,6 +402,38 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
         const QString question = TemplateUsers::ofFolderName("zfree", nullptr, {}).notSearched();
         QVERIFY2(question.contains("\n" + there + why), qPrintable(question));
+    }
+
+    // Every name a gesture asks about is counted in one read of the
+    // configurations, as each would be alone; the window keeps the answers
+    // until something is saved or installed.
+    void severalNamesCountedTogether()
+    {
+        Rs3Fixture fx;
+        const QByteArray a = "<p>s04_homebrew/zpaste_a/x.png</p><p>S04_HOMEBREW\\zpaste_a/</p>";
+        const QByteArray b = "<p>s04_homebrew/zpaste_&#98;/x.png</p>";
+        fx.addUserConfig(Rs3Fixture::Stable, "cfg_one", "One", {a});
+        fx.addUserConfig(Rs3Fixture::Beta, "cfg_two", "Two", {a + b});
+        const QStringList names{"zpaste_a", " zpaste_b", "zpaste_c", ""};
+        QList<QPair<int, int>> told;
+        const QHash<QString, TemplateUsers> all =
+            TemplateUsers::ofFolderNames(names, nullptr, {}, [&](int done, int total) { told.append({done, total}); });
+        QCOMPARE(all.size(), names.size());
+        for (const QString& name : names) {
+            const TemplateUsers alone = TemplateUsers::ofFolderName(name, nullptr, {});
+            QCOMPARE(all[name].lines(), alone.lines());
+        }
+        QCOMPARE(all["zpaste_a"].lines(), QStringList({"    One  (2 reference(s))", "    Two  (2 reference(s))"}));
+        QCOMPARE(told.constLast(), qMakePair(2, 2));
+
+        const QString set = fx.root(Rs3Fixture::Stable) + "/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/";
+        SavedConfigUses uses;
+        const QStringList folders{set + "zpaste_a", set + "zpaste_c/items", set + "zpaste_d"};
+        QCOMPARE(uses(folders), QSet<QString>{set + "zpaste_a"});
+        fx.addUserConfig(Rs3Fixture::Stable, "cfg_three", "Three", {"<p>s04_homebrew/zpaste_c/</p>"});
+        QCOMPARE(uses(folders), QSet<QString>{set + "zpaste_a"});
+        ArtState::savedOrInstalled();
+        QCOMPARE(uses(folders), QSet<QString>({set + "zpaste_a", set + "zpaste_c/items"}));
     }
 
     void deleting()
