@@ -6,6 +6,7 @@
 #include "artwork/HomebrewItems.h"
 #include "model/DashConfig.h"
 #include "model/DeviceFile.h"
+#include "model/FileStamp.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -20,6 +21,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QRecursiveMutex>
+#include <QSet>
 
 #include <algorithm>
 #include <utility>
@@ -104,13 +107,56 @@ bool isDeviceFile(const QString& name)
     return name.compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
 }
 
+// What a device file was found to hold, by its path: the references of each
+// name asked so far, while the file is as it was then. Reading RaceStudio
+// 3's configurations is what "who uses these folders" costs; a file not
+// written since is not read again. Holds the device files of the last
+// search, each with the names asked of it (started anew past a bound).
+struct DeviceCounts {
+    FileStamp stamp;
+    QHash<QString, int> counts;
+};
+constexpr int kNamesKept = 512;
+
+QHash<QString, DeviceCounts>& deviceCounts()
+{
+    static QHash<QString, DeviceCounts> known;
+    return known;
+}
+
+// The references of each name in one device file the walk is visiting, read
+// only for names not yet counted in it as it is now.
+bool countDevice(const SafeRead::Entry& entry, const QStringList& names, QList<int>& counts, QString* why)
+{
+    const FileStamp stamp = FileStamp::of(entry.path);
+    DeviceCounts& known = deviceCounts()[entry.path];
+    if (!stamp.isValid() || known.stamp != stamp || known.counts.size() > kNamesKept)
+        known = DeviceCounts{stamp, {}};
+    QStringList missing;
+    for (const QString& name : names) {
+        if (!known.counts.contains(name))
+            missing << name;
+    }
+    if (!missing.isEmpty()) {
+        QByteArray bytes;
+        if (!SafeRead::readEntry(entry, kDeviceFileBound, &bytes, why))
+            return false;
+        const QList<int> found = TemplateReferenceCount::inDeviceBytes(bytes, missing);
+        for (qsizetype i = 0; i < missing.size(); ++i)
+            known.counts.insert(missing[i], found[i]);
+    }
+    for (qsizetype i = 0; i < names.size(); ++i)
+        counts[i] += known.counts.value(names[i]);
+    return true;
+}
+
 // One configuration folder (followed when kept through a link): its
 // references and the first *.aimcfg name. Every device file below it is
 // read as a plain file; a link below it (to a device file or to a folder
 // that may hold one), a special file, one too large, and what lies beyond
 // the bounds are named in *notSearched instead.
 QList<int> referencesIn(const QString& cfgFolder, const QStringList& names, QString* aimcfg,
-                        QStringList* notSearched)
+                        QStringList* notSearched, QSet<QString>* seen)
 {
     QList<int> counts(names.size(), 0);
     int entries = 0;
@@ -140,15 +186,10 @@ QList<int> referencesIn(const QString& cfgFolder, const QStringList& names, QStr
             notSearched->append(SafeRead::linkText(entry.path));
         if (!isDeviceFile(entry.name) || entry.kind == Kind::Link)
             return false;
-        QByteArray bytes;
+        seen->insert(entry.path);
         QString why;
-        if (SafeRead::readEntry(entry, kDeviceFileBound, &bytes, &why)) {
-            const QList<int> found = TemplateReferenceCount::inDeviceBytes(bytes, names);
-            for (qsizetype i = 0; i < counts.size(); ++i)
-                counts[i] += found[i];
-        } else {
+        if (!countDevice(entry, names, counts, &why))
             notSearched->append(why);
-        }
         return false;
     };
     QString why;
@@ -322,12 +363,17 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
         for (const QString& folder : configFolders(cfgs, &skipped))
             configs.append({folder, cfgs + QLatin1Char('/') + folder});
     }
+    // The counts a search keeps are the device files' it met (one caller at
+    // a time: a thread that asks meanwhile waits).
+    static QRecursiveMutex counting;
+    const QMutexLocker locked(&counting);
+    QSet<QString> seen;
     QHash<QString, QList<TemplateReference>> found;
     for (qsizetype c = 0; c < configs.size(); ++c) {
         if (progress)
             progress(int(c), int(configs.size()));
         QString aimcfg;
-        const QList<int> counts = referencesIn(configs[c].second, names, &aimcfg, &skipped);
+        const QList<int> counts = referencesIn(configs[c].second, names, &aimcfg, &skipped, &seen);
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (counts[i] > 0)
                 found[names[i]].append({configs[c].first, aimcfg.isEmpty() ? configs[c].first : aimcfg,
@@ -336,6 +382,7 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
     }
     if (progress)
         progress(int(configs.size()), int(configs.size()));
+    deviceCounts().removeIf([&seen](const auto& it) { return !seen.contains(it.key()); });
     for (auto it = refs.begin(); it != refs.end(); ++it)
         *it = found.value(it.key().trimmed());
     for (const QString& line : std::as_const(skipped))

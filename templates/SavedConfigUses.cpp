@@ -3,6 +3,8 @@
 #include "artwork/ArtState.h"
 #include "templates/TemplateUsers.h"
 
+#include <QTimer>
+
 QString SavedConfigUses::folderName(const QString& folder)
 {
     static const QString set = QStringLiteral("/s04_homebrew/");
@@ -12,9 +14,14 @@ QString SavedConfigUses::folderName(const QString& folder)
 
 QSet<QString> SavedConfigUses::operator()(const QStringList& folders)
 {
-    if (m_counted != ArtState::savesAndInstalls()) {
+    if (!m_turn || !*m_turn || m_counted != ArtState::savesAndInstalls()) {
         m_used.clear();
         m_counted = ArtState::savesAndInstalls();
+        m_turn = std::make_shared<bool>(true);
+        QTimer::singleShot(0, [turn = std::weak_ptr<bool>(m_turn)] {
+            if (const auto running = turn.lock())
+                *running = false;
+        });
     }
     QStringList unknown;
     for (const QString& folder : folders) {

@@ -430,10 +430,20 @@ private Q_SLOTS:
         SavedConfigUses uses;
         const QStringList folders{set + "zpaste_a", set + "zpaste_c/items", set + "zpaste_d"};
         QCOMPARE(uses(folders), QSet<QString>{set + "zpaste_a"});
+        // RaceStudio 3 saves: the next gesture sees it, reading only what
+        // was written since.
         fx.addUserConfig(Rs3Fixture::Stable, "cfg_three", "Three", {"<p>s04_homebrew/zpaste_c/</p>"});
         QCOMPARE(uses(folders), QSet<QString>{set + "zpaste_a"});
-        ArtState::savedOrInstalled();
+        QCoreApplication::processEvents();
         QCOMPARE(uses(folders), QSet<QString>({set + "zpaste_a", set + "zpaste_c/items"}));
+        // A save or install in the editor: asked again at once.
+        QVERIFY(TestFiles::writeBytes(fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_one/dash1/dev/overlay.ov3.xml",
+                                      "<p>s04_homebrew/zpaste_d</p>"));
+        QCOMPARE(uses(folders), QSet<QString>({set + "zpaste_a", set + "zpaste_c/items"}));
+        ArtState::savedOrInstalled();
+        QCOMPARE(uses(folders), QSet<QString>({set + "zpaste_a", set + "zpaste_c/items", set + "zpaste_d"}));
+        QCOMPARE(TemplateUsers::ofFolderName("zpaste_a", nullptr, {}).lines(),
+                 QStringList{"    Two  (2 reference(s))"});
     }
 
     void deleting()
