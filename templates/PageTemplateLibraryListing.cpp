@@ -107,16 +107,17 @@ bool isDeviceFile(const QString& name)
     return name.compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
 }
 
-// What a device file was found to hold, by its path: the references of each
+// What a device file was found to hold, by the file: the references of each
 // name asked so far, while the file is as it was then. Reading RaceStudio
 // 3's configurations is what "who uses these folders" costs; a file not
-// written since is not read again. Holds the device files of the last
-// search, each with the names asked of it (started anew past a bound).
+// written since is not read again. Holds the device files that are still
+// there, each with the names asked of it (started anew past a bound).
 struct DeviceCounts {
     FileStamp stamp;
     QHash<QString, int> counts;
 };
 constexpr int kNamesKept = 512;
+constexpr qsizetype kFilesKept = 20000;
 
 QHash<QString, DeviceCounts>& deviceCounts()
 {
@@ -124,12 +125,18 @@ QHash<QString, DeviceCounts>& deviceCounts()
     return known;
 }
 
-// The references of each name in one device file the walk is visiting, read
-// only for names not yet counted in it as it is now.
-bool countDevice(const SafeRead::Entry& entry, const QStringList& names, QList<int>& counts, QString* why)
+// The references of each name in one device file the walk of the
+// configuration folder `shown` (`real` once its links are followed) is
+// visiting, read only for names not yet counted in it as it is now.
+bool countDevice(const SafeRead::Entry& entry, const QString& shown, const QString& real, const QStringList& names,
+                 QList<int>& counts, QSet<QString>* seen, QString* why)
 {
+    // By the file itself: the configurations folder may be reached through
+    // another link, or another install root, next time.
+    const QString file = real + entry.path.mid(shown.size());
+    seen->insert(file);
     const FileStamp stamp = FileStamp::of(entry.path);
-    DeviceCounts& known = deviceCounts()[entry.path];
+    DeviceCounts& known = deviceCounts()[file];
     if (!stamp.isValid() || known.stamp != stamp || known.counts.size() > kNamesKept)
         known = DeviceCounts{stamp, {}};
     QStringList missing;
@@ -155,10 +162,11 @@ bool countDevice(const SafeRead::Entry& entry, const QStringList& names, QList<i
 // read as a plain file; a link below it (to a device file or to a folder
 // that may hold one), a special file, one too large, and what lies beyond
 // the bounds are named in *notSearched instead.
-QList<int> referencesIn(const QString& cfgFolder, const QStringList& names, QString* aimcfg,
+QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QStringList& names, QString* aimcfg,
                         QStringList* notSearched, QSet<QString>* seen)
 {
     QList<int> counts(names.size(), 0);
+    const QString shown = QDir::cleanPath(cfgFolder);
     int entries = 0;
     const auto visit = [&](const SafeRead::Entry& entry) {
         using Kind = FileEntries::Kind;
@@ -186,9 +194,8 @@ QList<int> referencesIn(const QString& cfgFolder, const QStringList& names, QStr
             notSearched->append(SafeRead::linkText(entry.path));
         if (!isDeviceFile(entry.name) || entry.kind == Kind::Link)
             return false;
-        seen->insert(entry.path);
         QString why;
-        if (!countDevice(entry, names, counts, &why))
+        if (!countDevice(entry, shown, real, names, counts, seen, &why))
             notSearched->append(why);
         return false;
     };
@@ -342,7 +349,12 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
     if (names.isEmpty())
         return refs;
     QStringList skipped;
-    QList<QPair<QString, QString>> configs; // (folder name, path)
+    struct Config {
+        QString name;
+        QString path;
+        QString real; // with the links to it followed
+    };
+    QList<Config> configs;
     for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
         if (root.isEmpty())
             continue;
@@ -360,8 +372,13 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
             skipped << why;
         if (kept != FileEntries::Kept::Folder)
             continue;
-        for (const QString& folder : configFolders(cfgs, &skipped))
-            configs.append({folder, cfgs + QLatin1Char('/') + folder});
+        const QString realCfgs = QFileInfo(cfgs).canonicalFilePath();
+        for (const QString& folder : configFolders(cfgs, &skipped)) {
+            const QString path = QDir::cleanPath(cfgs + QLatin1Char('/') + folder);
+            const bool linked = FileEntries::kindOf(path) == FileEntries::Kind::Link || realCfgs.isEmpty();
+            const QString real = linked ? QFileInfo(path).canonicalFilePath() : realCfgs + QLatin1Char('/') + folder;
+            configs.append({folder, path, real.isEmpty() ? path : real});
+        }
     }
     // The counts a search keeps are the device files' it met (one caller at
     // a time: a thread that asks meanwhile waits).
@@ -373,16 +390,22 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
         if (progress)
             progress(int(c), int(configs.size()));
         QString aimcfg;
-        const QList<int> counts = referencesIn(configs[c].second, names, &aimcfg, &skipped, &seen);
+        const Config& cfg = configs[c];
+        const QList<int> counts = referencesIn(cfg.path, cfg.real, names, &aimcfg, &skipped, &seen);
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (counts[i] > 0)
-                found[names[i]].append({configs[c].first, aimcfg.isEmpty() ? configs[c].first : aimcfg,
-                                        configs[c].second, counts[i]});
+                found[names[i]].append({cfg.name, aimcfg.isEmpty() ? cfg.name : aimcfg, cfg.path, counts[i]});
         }
     }
     if (progress)
         progress(int(configs.size()), int(configs.size()));
-    deviceCounts().removeIf([&seen](const auto& it) { return !seen.contains(it.key()); });
+    // What no longer is goes; a configuration out of reach for a while (a
+    // sync folder not mounted) is read again when it is back.
+    deviceCounts().removeIf([&seen](const auto& it) {
+        return !seen.contains(it.key()) && FileEntries::kindOf(it.key()) != FileEntries::Kind::Regular;
+    });
+    if (deviceCounts().size() > kFilesKept)
+        deviceCounts().clear();
     for (auto it = refs.begin(); it != refs.end(); ++it)
         *it = found.value(it.key().trimmed());
     for (const QString& line : std::as_const(skipped))
