@@ -80,16 +80,70 @@ QString editorOf(const QString& token)
     return token.section(QLatin1Char('/'), 0, 0);
 }
 
+// The folder and those it lies in, itself first.
+QStringList selfAndAbove(const QString& folder)
+{
+    QStringList out{folder};
+    for (qsizetype at = folder.lastIndexOf(QLatin1Char('/')); at > 0; at = folder.lastIndexOf(QLatin1Char('/'), at - 1))
+        out << folder.left(at);
+    return out;
+}
+
+// The lowest number of a paste claim of each folder (`at`), and of each
+// folder with such a claim at or below it (`within`): a file's claim asks
+// them along its own folder's path only, so the trim stays linear in the
+// ledger's lines.
+struct PastesBy {
+    QHash<QString, qint64> at;
+    QHash<QString, qint64> within;
+
+    static void lower(QHash<QString, qint64>& map, const QString& key, qint64 seq)
+    {
+        auto it = map.find(key);
+        if (it == map.end())
+            map.insert(key, seq);
+        else
+            *it = std::min(*it, seq);
+    }
+
+    void add(const ArtClaimLedger::Claim& paste)
+    {
+        lower(at, paste.folder, paste.seq);
+        for (const QString& folder : selfAndAbove(paste.folder))
+            lower(within, folder, paste.seq);
+    }
+
+    // Whether a paste of a related folder (it, one below it or one it lies
+    // in) is older than seq.
+    bool olderThan(const QString& folder, qint64 seq) const
+    {
+        const auto below = within.constFind(folder);
+        if (below != within.constEnd() && *below < seq)
+            return true;
+        for (const QString& above : selfAndAbove(folder)) {
+            const auto it = at.constFind(above);
+            if (it != at.constEnd() && *it < seq)
+                return true;
+        }
+        return false;
+    }
+};
+
 // What a write keeps: the claims of folders still there; of pastes, those
 // of editors still running (only they can take a paste back); of files,
 // those a kept paste of a related folder is older than (only such a paste's
-// undo asks about them).
+// undo asks about them). Each folder is looked at once.
 void trim(ArtClaimLedger::Contents& ledger)
 {
     QHash<QString, bool> runs;
+    QHash<QString, bool> there;
     QList<ArtClaimLedger::Claim> kept;
+    PastesBy pastes;
     for (const ArtClaimLedger::Claim& c : std::as_const(ledger.claims)) {
-        if (FileEntries::kindOf(c.folder) == FileEntries::Kind::Missing)
+        auto is = there.find(c.folder);
+        if (is == there.end())
+            is = there.insert(c.folder, FileEntries::kindOf(c.folder) != FileEntries::Kind::Missing);
+        if (!*is)
             continue;
         if (c.kind == ArtClaimLedger::Kind::Paste) {
             const QString editor = editorOf(c.token);
@@ -98,17 +152,13 @@ void trim(ArtClaimLedger::Contents& ledger)
                 it = runs.insert(editor, ArtClaimLedger::editorRuns(editor));
             if (!*it)
                 continue;
+            pastes.add(c);
         }
         kept.append(c);
     }
     ledger.claims.clear();
     for (const ArtClaimLedger::Claim& c : std::as_const(kept)) {
-        const bool wanted = c.kind == ArtClaimLedger::Kind::Paste
-            || std::any_of(kept.cbegin(), kept.cend(), [&c](const ArtClaimLedger::Claim& p) {
-                   return p.kind == ArtClaimLedger::Kind::Paste && p.seq < c.seq
-                       && ArtClaimLedger::related(p.folder, c.folder);
-               });
-        if (wanted)
+        if (c.kind == ArtClaimLedger::Kind::Paste || pastes.olderThan(c.folder, c.seq))
             ledger.claims.append(c);
     }
 }
@@ -151,7 +201,7 @@ void holdEditorLock()
     if (held)
         return;
     QString why;
-    if (!FileEntries::makePath(writersFolder(), &why))
+    if (!FileEntries::makeKeptFolder(appDataDir(), &why) || !FileEntries::makePath(writersFolder(), &why))
         return;
     held = std::make_unique<QLockFile>(writersFolder() + QLatin1Char('/') + ArtClaimLedger::editorKey()
                                        + QStringLiteral(".lock"));
@@ -204,6 +254,10 @@ bool ArtClaimLedger::read(Contents& ledger, QString* why)
 {
     ledger = Contents();
     const QString file = path();
+    // With something else where the lock goes no writer can add its claim,
+    // so what the ledger holds says nothing of what is free.
+    if (const QString lock = refusal(file + QStringLiteral(".lock")); !lock.isEmpty())
+        return failWith(why, lock);
     const FileEntries::Kind kind = FileEntries::kindOf(file);
     if (kind == FileEntries::Kind::Missing)
         return true;
@@ -267,7 +321,9 @@ bool ArtClaimLedger::claim(Kind kind, const QString& token, const QStringList& f
     clean.removeDuplicates();
     const QString file = path();
     QString why;
-    if (!FileEntries::makePath(appDataDir(), &why))
+    // The data folder may be kept on another disk through a link: it is
+    // followed as that folder; the ledger in it is a plain file all the same.
+    if (!FileEntries::makeKeptFolder(appDataDir(), &why))
         return failWith(error, why);
     const QString lockFile = file + QStringLiteral(".lock");
     for (const QString& own : {file, lockFile}) {

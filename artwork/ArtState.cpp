@@ -13,7 +13,18 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <utility>
+
+namespace {
+
+quint64& writtenCount()
+{
+    static quint64 count = 0;
+    return count;
+}
+
+} // namespace
 
 // Before the first load, every claim counts as later than the saved state.
 ArtState::ArtState()
@@ -56,6 +67,7 @@ ArtState::Mark ArtState::kept(MadeArtFolders& made, const QStringList& folders)
     for (const QString& folder : folders)
         mark.folders << QDir::cleanPath(folder);
     m_ownWrites.insert(mark.token);
+    m_takeable.insert(mark.token, mark.folders);
     QString error;
     if (!ArtClaimLedger::claim(ArtClaimLedger::Kind::Paste, mark.token, mark.folders, &mark.at, &error))
         qWarning().noquote() << "ArtState: other windows cannot learn of this paste's art:" << error;
@@ -64,6 +76,8 @@ ArtState::Mark ArtState::kept(MadeArtFolders& made, const QStringList& folders)
 
 void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
 {
+    // Taken back or kept for good below: no later step asks about it.
+    m_takeable.remove(mark.token);
     if (made.isEmpty())
         return;
     // A save since may point at it (this window's).
@@ -100,26 +114,54 @@ bool ArtState::mayGo(const ArtClaimLedger::Contents& ledger, const QStringList& 
     // The ledger only knows the writers of this data folder: a file saved
     // under another account, or one whose claim reads older than it is,
     // shows only in the files themselves.
-    if (savedFileUses && savedFileUses(folders)) {
+    const QSet<QString> used = usedBySavedFiles(folders);
+    if (std::any_of(folders.cbegin(), folders.cend(), [&used](const QString& f) { return used.contains(f); })) {
         qInfo().noquote() << "ArtState::mayGo: art kept, a saved configuration points at" << folders;
         return false;
     }
     return true;
 }
 
+QSet<QString> ArtState::usedBySavedFiles(const QStringList& folders) const
+{
+    if (!savedFileUses)
+        return {};
+    QStringList asked = folders;
+    for (const QStringList& kept : m_takeable)
+        asked += kept;
+    asked += savedArt.folders();
+    asked.removeDuplicates();
+    return savedFileUses(asked);
+}
+
+quint64 ArtState::savesAndInstalls()
+{
+    return writtenCount();
+}
+
+void ArtState::savedOrInstalled()
+{
+    ++writtenCount();
+}
+
 void ArtState::saved(const QStringList& folders)
 {
     ++m_saves;
+    // No write before a save is taken back any more.
+    m_takeable.clear();
+    savedOrInstalled();
     claimUsed(QStringLiteral("save"), folders);
 }
 
 void ArtState::usedElsewhere(const QStringList& folders)
 {
+    savedOrInstalled();
     claimUsed(QStringLiteral("use"), folders);
 }
 
 void ArtState::usedByInstalledFile(const QStringList& overlayRoots, const QStringList& folders)
 {
+    savedOrInstalled();
     static const QString overlay = QStringLiteral("aim/resources/overlay/");
     QStringList installed;
     for (const QString& root : overlayRoots) {

@@ -3,6 +3,7 @@
 #include "artwork/ArtClaimLedger.h"
 #include "artwork/SavedArtFolders.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -88,11 +89,20 @@ public:
     // Told, page by page, how far the open-time repair of the art has come
     // (steps done, steps), so a window can say what a long open does.
     std::function<void(int, int)> repairProgress;
-    // Whether a saved configuration the ledger cannot know of (one written
-    // under another account or data folder, or by a window whose clock ran
-    // behind) points at one of these install folders. Set by the window;
-    // unset, the ledger alone decides.
-    std::function<bool(const QStringList& folders)> savedFileUses;
+    // Which of these install folders a saved configuration the ledger
+    // cannot know of (one written under another account or data folder, or
+    // by a window whose clock ran behind) points at. Set by the window;
+    // unset, the ledger alone decides. One gesture (Discard's undos, an
+    // undo) asks it for every folder this window's kept writes and changes
+    // in place may ask about, together, so an answer kept until the next
+    // save or install serves each step.
+    std::function<QSet<QString>(const QStringList& folders)> savedFileUses;
+
+    // Counts every save and install of a file that may point at art, in
+    // any window: an answer of savedFileUses kept from before a change of
+    // it is asked again.
+    static quint64 savesAndInstalls();
+    static void savedOrInstalled();
 
 private:
     // Whether files a write made in `folders` may go: no writer claimed one
@@ -100,6 +110,9 @@ private:
     // elsewhere points at one. The search runs only when the ledger lets go.
     bool mayGo(const ArtClaimLedger::Contents& ledger, const QStringList& folders,
                const ArtClaimLedger::Position& since, const QSet<QString>& own) const;
+    // What savedFileUses says of folders, asked with every folder a later
+    // step of the gesture may ask about.
+    QSet<QString> usedBySavedFiles(const QStringList& folders) const;
     void claimUsed(const QString& kind, const QStringList& folders);
     void keptUnseen(const QString& why);
     QString id();
@@ -109,6 +122,7 @@ private:
     int m_saves = 0;
     ArtClaimLedger::Position m_savedAt; // the ledger's newest claim at the last forgetSaved
     QSet<QString> m_ownWrites; // the tokens of this window's kept writes
+    QHash<QString, QStringList> m_takeable; // folders of kept writes an undo may still take back, by token
     QString m_ledgerNote;
     bool m_ledgerNoted = false;
 };

@@ -29,6 +29,8 @@ public:
     // A noted name stays in a folder that `taken` says another writer took
     // since (its file may point at what is there now).
     bool putBack(QString* error = nullptr, const std::function<bool(const QString& folder)>& taken = {});
+    // The folders kept since the last save.
+    QStringList folders() const { return m_folders.keys(); }
 
 private:
     struct Folder {

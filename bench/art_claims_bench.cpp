@@ -6,6 +6,9 @@
 // rounds taken in turn. Printed as ratios; near 1 means the cost does not
 // grow with the saves made before.
 //
+// A last row merges one paste's claim into ledgers of 30,000 and 60,000
+// use claims.
+//
 // Usage: art_claims_bench [rounds, default 15]
 
 #include "artwork/ArtClaimLedger.h"
@@ -94,6 +97,46 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// A ledger of `uses` use claims of files, each of a writer of its own, all
+// of a folder a running paste used before them (so a write keeps them all).
+void writeUseClaims(const QString& name, int uses)
+{
+    QCoreApplication::setApplicationName(name);
+    const QString folder = TestEnvironment::makeTempDir(name) + QStringLiteral("/s04_homebrew/zused");
+    QDir().mkpath(folder);
+    QDir().mkpath(QFileInfo(ArtClaimLedger::path()).path());
+    QByteArray bytes = "korvelanto-art-claims\t2\t" + name.toLatin1() + '\n';
+    const QByteArray editor = ArtClaimLedger::editorKey().toLatin1();
+    bytes += "1\tp\t" + editor + "/w/write-1\t" + folder.toUtf8() + '\n';
+    for (int i = 0; i < uses; ++i)
+        bytes += QByteArray::number(i + 2) + "\tu\t" + editor + '/' + QByteArray::number(i, 36) + '\t'
+            + folder.toUtf8() + '\n';
+    TestFiles::writeBytes(ArtClaimLedger::path(), bytes);
+    if (bytes.size() > 8 * 1024 * 1024)
+        std::printf("the ledger of %d use claims is over its bound: it would be started anew\n", uses);
+}
+
+// One paste's claim merged into a ledger of 30,000 and of 60,000 use
+// claims: a trim linear in the lines takes about twice as long for twice
+// the lines.
+void trimRow(int rounds)
+{
+    const int uses[] = {30000, 60000};
+    std::vector<double> times[2];
+    for (int k = 0; k < rounds; ++k) {
+        for (int i : {k % 2, 1 - k % 2}) {
+            const QString name = QStringLiteral("art-claims-trim-%1").arg(uses[i]);
+            writeUseClaims(name, uses[i]);
+            ArtState window;
+            MadeArtFolders made;
+            const QString folder = TestEnvironment::makeTempDir(name) + QStringLiteral("/s04_homebrew/zpaste");
+            times[i].push_back(timed([&] { paste(window, folder, made); }));
+        }
+    }
+    std::printf("one paste, ledger of %d use claims: %.1f ms; of %d: %.1f ms; ratio %.2f (linear: about 2)\n",
+                uses[0], median(times[0]) / 1e3, uses[1], median(times[1]) / 1e3, median(times[1]) / median(times[0]));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -126,5 +169,6 @@ int main(int argc, char** argv)
                     median(s.undo) / median(base.undo), median(s.discard) / median(base.discard),
                     median(s.save) / median(base.save));
     }
+    trimRow(std::max(3, rounds / 3));
     return 0;
 }

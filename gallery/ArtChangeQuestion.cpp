@@ -15,17 +15,6 @@ QString tr(const char* text)
 
 } // namespace
 
-QHash<QString, TemplateUsers> ArtChangeQuestion::usersOfFolders(const QStringList& names, const DashConfig* config,
-                                                                const HeldXmlWalk& held)
-{
-    QHash<QString, TemplateUsers> users;
-    for (const QString& name : names) {
-        if (!users.contains(name))
-            users.insert(name, TemplateUsers::ofFolderName(name, config, held));
-    }
-    return users;
-}
-
 QString ArtChangeQuestion::usersText(const QList<ArtFolderInUse>& folders)
 {
     QStringList used;

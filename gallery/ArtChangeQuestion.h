@@ -20,10 +20,6 @@ class DashConfig;
 // what was not searched, every list cut to a dozen lines.
 class ArtChangeQuestion {
 public:
-    // The users of each folder name, keyed as given, in one search.
-    static QHash<QString, TemplateUsers> usersOfFolders(const QStringList& names, const DashConfig* config,
-                                                        const HeldXmlWalk& held);
-
     // The folders and their users, for the question: who was found to use
     // each, which were found unused, and what the search could not read.
     static QString usersText(const QList<ArtFolderInUse>& folders);

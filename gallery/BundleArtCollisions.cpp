@@ -81,7 +81,7 @@ QList<ArtFolderInUse> BundleArtCollisions::inUse(
     if (inUse.isEmpty())
         return inUse;
     const QHash<QString, TemplateUsers> users =
-        usersOf ? usersOf(names) : ArtChangeQuestion::usersOfFolders(names, nullptr, {});
+        usersOf ? usersOf(names) : TemplateUsers::ofFolderNames(names, nullptr, {});
     for (ArtFolderInUse& folder : inUse)
         folder.users = users.value(folder.folderName);
     return inUse;

@@ -78,7 +78,7 @@ bool ThemeInstaller::settleThemeInUse()
         return true;
     const QHash<QString, TemplateUsers> users = themeUsersLookup
         ? themeUsersLookup({themeId})
-        : ArtChangeQuestion::usersOfFolders({themeId}, nullptr, {});
+        : TemplateUsers::ofFolderNames({themeId}, nullptr, {});
     QString ownId;
     for (int n = 2; n < 10000 && ownId.isEmpty(); ++n) {
         const QString candidate = ArtChangeQuestion::numberedName(themeId, n);

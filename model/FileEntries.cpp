@@ -324,6 +324,36 @@ bool makePath(const QString& path, QString* error)
         || failWith(error, tr("cannot create the folder %1: %2").arg(path, tr("something else is in its place")));
 }
 
+Kept keptFolder(const QString& path, QString* refusal)
+{
+    const Kind kind = kindOf(path);
+    if (kind == Kind::Folder)
+        return Kept::Folder;
+    if (kind == Kind::Missing)
+        return Kept::Missing;
+    // Only a link is followed, and only to a folder.
+    if (kind == Kind::Link && QFileInfo(path).isDir())
+        return Kept::Folder;
+    if (refusal)
+        *refusal = kind == Kind::Link ? tr("%1 is a symbolic link to something that is not a folder").arg(path)
+                                      : tr("%1 is in the way: it is not a folder").arg(path);
+    return Kept::Refused;
+}
+
+bool makeKeptFolder(const QString& path, QString* error)
+{
+    QString why;
+    switch (keptFolder(path, &why)) {
+    case Kept::Folder:
+        return true;
+    case Kept::Missing:
+        return makePath(path, error);
+    case Kept::Refused:
+        break;
+    }
+    return failWith(error, tr("cannot create the folder %1: %2").arg(path, why));
+}
+
 // Entries of a folder as they are on the disk: links (working or not),
 // devices and hidden names too, so that nothing is copied unseen. Hidden
 // names are left out of copies.

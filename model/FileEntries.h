@@ -42,6 +42,22 @@ bool removeEmptyFolder(const QString& path, QString* reason);
 // Creates path and the parents it lacks, each with the reason it could not
 // be made.
 bool makePath(const QString& path, QString* error);
+// The one rule for a folder the user points the editor at, or keeps where
+// the editor expects one: an install root, its user/cfgs and the cfg_*
+// folders in it, the data folder, the templates store, a configuration's
+// folder. A link there is how the user keeps that folder elsewhere (a sync
+// folder, another disk), so it is followed as that folder. Below it nothing
+// is: walks go to a fixed depth and never into a link to a folder, and files
+// are read and written only as plain files, never through a link, never
+// waiting on a pipe. A refusal names what it leaves.
+enum class Kept {
+    Folder,  // a folder, or a link to one: taken as that folder
+    Missing, // nothing there: it may be made
+    Refused, // something else (a file, a pipe, a link to one or to nothing)
+};
+Kept keptFolder(const QString& path, QString* refusal = nullptr);
+// The kept folder path, made (with the parents it lacks) when missing.
+bool makeKeptFolder(const QString& path, QString* error);
 // Entries of a folder as they are on the disk: links (working or not),
 // devices and hidden names too, so that nothing is copied unseen.
 QStringList entriesOf(const QString& folder);

@@ -1,5 +1,6 @@
 #include "reports/LogFile.h"
 
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/LogText.h"
@@ -117,7 +118,7 @@ void installFileLogger()
     if (std::exchange(g_installed, true))
         return;
     const QString folder = appDataDir();
-    FolderCopy::makeFolderWithin(QFileInfo(folder).path(), folder);
+    FileEntries::makeKeptFolder(folder, nullptr);
     // Start-up goes on without a file; the previous handler still gets every
     // message.
     QString notice;

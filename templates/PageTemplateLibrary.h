@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class DashConfig;
@@ -231,17 +233,28 @@ public:
     // the mirror setting says, and offered from that copy.
     static PageTemplateGroup listHomebrewTemplates(const QString& family, const QString& rs3Family);
     // The user configurations of both installs whose overlay.ov3.xml files
-    // mention "s04_homebrew/<folderName>" (any letter case). Each device file
-    // is read as a plain file of bounded size; no link is followed: a linked
-    // configuration, folder or device file, a special file and a file too
-    // large are named in *notSearched with the reason, and not counted.
+    // mention "s04_homebrew/<folderName>" (any letter case). The
+    // configurations folder and each configuration in it are followed when
+    // kept through a link; below them each device file is read as a plain
+    // file of bounded size and no link is followed: a link, a special file,
+    // a file too large and what lies beyond the walk's bounds are named in
+    // *notSearched with the reason, and not counted.
     static QList<TemplateReference> configsReferencingTemplate(const PageTemplate& tpl,
                                                                QStringList* notSearched = nullptr);
+    // The same for several folder names at once, keyed by the name as given:
+    // each configuration is read once and every name counted in it.
+    // `progress`, when set, is told (configurations read, configurations).
+    static QHash<QString, QList<TemplateReference>>
+    configsReferencingFolderNames(const QStringList& folderNames, QStringList* notSearched = nullptr,
+                                  const std::function<void(int, int)>& progress = {});
     // The open configuration as a user of a homebrew template: its pages as
     // the window holds them and its saved file. referenceCount is 0 when
     // neither mentions the template; configName is the saved file's name
     // (empty before the first save).
     static TemplateReference openConfigReferencing(const PageTemplate& tpl, const DashConfig& config);
+    // The same for several folder names, its saved file read once.
+    static QHash<QString, TemplateReference> openConfigReferencingFolderNames(const QStringList& folderNames,
+                                                                              const DashConfig& config);
     // Removes a homebrew template from the store and from every RS3 homebrew
     // set of its family. Refused (nothing removed) while a configuration
     // uses it (unless force), and for a stock template, a folder name that

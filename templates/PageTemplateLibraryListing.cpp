@@ -6,6 +6,7 @@
 #include "artwork/HomebrewItems.h"
 #include "model/DashConfig.h"
 #include "model/DeviceFile.h"
+#include "model/FileStamp.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
@@ -20,6 +21,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QRecursiveMutex>
+#include <QSet>
 
 #include <algorithm>
 #include <utility>
@@ -92,25 +95,91 @@ PageTemplateGroup rs3Group(const QString& setPath, const QString& setName)
     return group;
 }
 
-// Largest device file read, and deepest folder searched, in a
-// configuration folder.
+// Largest device file read, deepest folder searched and most entries
+// looked at in a configuration folder: one kept through a link may lead
+// anywhere, even to the top of the disk.
 constexpr qint64 kDeviceFileBound = qint64(128) * 1024 * 1024;
 constexpr int kConfigDepth = 16;
+constexpr int kConfigEntries = 20000;
 
 bool isDeviceFile(const QString& name)
 {
     return name.compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
 }
 
-// One configuration folder: its references and the first *.aimcfg name.
-// Every device file below it is read as a plain file; a link (to a device
-// file or to a folder that may hold one), a special file or one too large
-// is named in *notSearched instead.
-int referencesIn(const QString& cfgFolder, const QString& name, QString* aimcfg, QStringList* notSearched)
+// What a device file was found to hold, by the file: the references of each
+// name asked so far, while the file is as it was then. Reading RaceStudio
+// 3's configurations is what "who uses these folders" costs; a file not
+// written since is not read again. Holds the device files that are still
+// there, each with the names asked of it (started anew past a bound).
+struct DeviceCounts {
+    FileStamp stamp;
+    QHash<QString, int> counts;
+};
+constexpr int kNamesKept = 512;
+constexpr qsizetype kFilesKept = 20000;
+
+QHash<QString, DeviceCounts>& deviceCounts()
 {
-    int count = 0;
+    static QHash<QString, DeviceCounts> known;
+    return known;
+}
+
+// The references of each name in one device file the walk of the
+// configuration folder `shown` (`real` once its links are followed) is
+// visiting, read only for names not yet counted in it as it is now.
+bool countDevice(const SafeRead::Entry& entry, const QString& shown, const QString& real, const QStringList& names,
+                 QList<int>& counts, QSet<QString>* seen, QString* why)
+{
+    // By the file itself: the configurations folder may be reached through
+    // another link, or another install root, next time.
+    const QString file = real + entry.path.mid(shown.size());
+    seen->insert(file);
+    const FileStamp stamp = FileStamp::of(entry.path);
+    DeviceCounts& known = deviceCounts()[file];
+    if (!stamp.isValid() || known.stamp != stamp || known.counts.size() > kNamesKept)
+        known = DeviceCounts{stamp, {}};
+    QStringList missing;
+    for (const QString& name : names) {
+        if (!known.counts.contains(name))
+            missing << name;
+    }
+    if (!missing.isEmpty()) {
+        QByteArray bytes;
+        if (!SafeRead::readEntry(entry, kDeviceFileBound, &bytes, why))
+            return false;
+        const QList<int> found = TemplateReferenceCount::inDeviceBytes(bytes, missing);
+        for (qsizetype i = 0; i < missing.size(); ++i)
+            known.counts.insert(missing[i], found[i]);
+    }
+    for (qsizetype i = 0; i < names.size(); ++i)
+        counts[i] += known.counts.value(names[i]);
+    return true;
+}
+
+// One configuration folder (followed when kept through a link): its
+// references and the first *.aimcfg name. Every device file below it is
+// read as a plain file; a link below it (to a device file or to a folder
+// that may hold one), a special file, one too large, and what lies beyond
+// the bounds are named in *notSearched instead.
+QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QStringList& names, QString* aimcfg,
+                        QStringList* notSearched, QSet<QString>* seen)
+{
+    QList<int> counts(names.size(), 0);
+    const QString shown = QDir::cleanPath(cfgFolder);
+    int entries = 0;
     const auto visit = [&](const SafeRead::Entry& entry) {
         using Kind = FileEntries::Kind;
+        if (entries > kConfigEntries)
+            return false;
+        if (++entries > kConfigEntries) {
+            notSearched->append(QCoreApplication::translate("PageTemplateLibrary",
+                                                            "%1 holds more than %2 files and folders: the rest was "
+                                                            "not searched")
+                                    .arg(cfgFolder)
+                                    .arg(kConfigEntries));
+            return false;
+        }
         if (entry.kind == Kind::Folder) {
             if (entry.depth < kConfigDepth)
                 return true;
@@ -125,34 +194,34 @@ int referencesIn(const QString& cfgFolder, const QString& name, QString* aimcfg,
             notSearched->append(SafeRead::linkText(entry.path));
         if (!isDeviceFile(entry.name) || entry.kind == Kind::Link)
             return false;
-        QByteArray bytes;
         QString why;
-        if (SafeRead::readEntry(entry, kDeviceFileBound, &bytes, &why))
-            count += TemplateReferenceCount::inDeviceBytes(bytes, name);
-        else
+        if (!countDevice(entry, shown, real, names, counts, seen, &why))
             notSearched->append(why);
         return false;
     };
     QString why;
     if (!SafeRead::walk(cfgFolder, visit, &why))
         notSearched->append(why);
-    return count;
+    return counts;
 }
 
 // The device files of a saved configuration; a file that cannot be read
 // counts nothing (its pages in the window still do).
-int referencesInArchive(const QString& zconf2, const QString& name)
+QList<int> referencesInArchive(const QString& zconf2, const QStringList& names)
 {
+    QList<int> counts(names.size(), 0);
     QMap<QString, QByteArray> entries;
     const auto wanted = [](const QString& entry) {
         return entry.section(QLatin1Char('/'), -1).compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
     };
     if (zconf2.isEmpty() || !QFileInfo(zconf2).isFile() || !readZipEntries(zconf2, wanted, ExtractLimits(), &entries))
-        return 0;
-    int count = 0;
-    for (const QByteArray& bytes : std::as_const(entries))
-        count += TemplateReferenceCount::inDeviceBytes(bytes, name);
-    return count;
+        return counts;
+    for (const QByteArray& bytes : std::as_const(entries)) {
+        const QList<int> found = TemplateReferenceCount::inDeviceBytes(bytes, names);
+        for (qsizetype i = 0; i < counts.size(); ++i)
+            counts[i] += found[i];
+    }
+    return counts;
 }
 
 int referencesInWindow(const DashConfig& config, const QString& name)
@@ -163,18 +232,22 @@ int referencesInWindow(const DashConfig& config, const QString& name)
     return count;
 }
 
-// The configuration folders of an install ("cfg_*"); a link of that name
-// is named as not searched.
+// The configuration folders of an install ("cfg_*"), each followed when
+// kept through a link; a link of that name to anything but a folder is
+// named as not searched.
 QStringList configFolders(const QString& cfgs, QStringList* notSearched)
 {
     QStringList folders;
     SafeRead::walk(cfgs, [&](const SafeRead::Entry& entry) {
-        if (!entry.name.startsWith(QLatin1String("cfg_"), Qt::CaseInsensitive))
+        using Kind = FileEntries::Kind;
+        if (!entry.name.startsWith(QLatin1String("cfg_"), Qt::CaseInsensitive)
+            || (entry.kind != Kind::Folder && entry.kind != Kind::Link))
             return false;
-        if (entry.kind == FileEntries::Kind::Folder)
+        QString why;
+        if (FileEntries::keptFolder(entry.path, &why) == FileEntries::Kept::Folder)
             folders << entry.name;
-        else if (entry.kind == FileEntries::Kind::Link)
-            notSearched->append(SafeRead::linkText(entry.path));
+        else
+            notSearched->append(why);
         return false;
     });
     return folders;
@@ -256,29 +329,85 @@ PageTemplateGroup PageTemplateLibrary::listHomebrewTemplates(const QString& fami
 QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const PageTemplate& tpl,
                                                                          QStringList* notSearched)
 {
-    QList<TemplateReference> refs;
-    QStringList skipped;
     const QString name = tpl.folderName.trimmed();
     if (!tpl.homebrew || name.isEmpty())
+        return {};
+    return configsReferencingFolderNames({name}, notSearched).value(name);
+}
+
+QHash<QString, QList<TemplateReference>>
+PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderNames, QStringList* notSearched,
+                                                   const std::function<void(int, int)>& progress)
+{
+    QHash<QString, QList<TemplateReference>> refs;
+    QStringList names;
+    for (const QString& given : folderNames) {
+        refs.insert(given, {});
+        if (!given.trimmed().isEmpty() && !names.contains(given.trimmed()))
+            names << given.trimmed();
+    }
+    if (names.isEmpty())
         return refs;
+    QStringList skipped;
+    struct Config {
+        QString name;
+        QString path;
+        QString real; // with the links to it followed
+    };
+    QList<Config> configs;
     for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
         if (root.isEmpty())
             continue;
-        const QString cfgs = root + QStringLiteral("/user/cfgs");
-        if (const QString link = FolderCopy::linkOnPath(root, cfgs); !link.isEmpty()) {
-            skipped << SafeRead::linkText(link);
+        // The configurations folder, and each in it, may be kept elsewhere
+        // through a link (a sync folder): followed as the folder it is.
+        const QString user = root + QStringLiteral("/user");
+        const QString cfgs = user + QStringLiteral("/cfgs");
+        if (FileEntries::kindOf(user) == FileEntries::Kind::Link) {
+            skipped << SafeRead::linkText(user);
             continue;
         }
-        if (FileEntries::kindOf(cfgs) != FileEntries::Kind::Folder)
+        QString why;
+        const FileEntries::Kept kept = FileEntries::keptFolder(cfgs, &why);
+        if (kept == FileEntries::Kept::Refused)
+            skipped << why;
+        if (kept != FileEntries::Kept::Folder)
             continue;
+        const QString realCfgs = QFileInfo(cfgs).canonicalFilePath();
         for (const QString& folder : configFolders(cfgs, &skipped)) {
-            const QString path = cfgs + QLatin1Char('/') + folder;
-            QString aimcfg;
-            const int count = referencesIn(path, name, &aimcfg, &skipped);
-            if (count > 0)
-                refs.append({folder, aimcfg.isEmpty() ? folder : aimcfg, path, count});
+            const QString path = QDir::cleanPath(cfgs + QLatin1Char('/') + folder);
+            const bool linked = FileEntries::kindOf(path) == FileEntries::Kind::Link || realCfgs.isEmpty();
+            const QString real = linked ? QFileInfo(path).canonicalFilePath() : realCfgs + QLatin1Char('/') + folder;
+            configs.append({folder, path, real.isEmpty() ? path : real});
         }
     }
+    // The counts a search keeps are the device files' it met (one caller at
+    // a time: a thread that asks meanwhile waits).
+    static QRecursiveMutex counting;
+    const QMutexLocker locked(&counting);
+    QSet<QString> seen;
+    QHash<QString, QList<TemplateReference>> found;
+    for (qsizetype c = 0; c < configs.size(); ++c) {
+        if (progress)
+            progress(int(c), int(configs.size()));
+        QString aimcfg;
+        const Config& cfg = configs[c];
+        const QList<int> counts = referencesIn(cfg.path, cfg.real, names, &aimcfg, &skipped, &seen);
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (counts[i] > 0)
+                found[names[i]].append({cfg.name, aimcfg.isEmpty() ? cfg.name : aimcfg, cfg.path, counts[i]});
+        }
+    }
+    if (progress)
+        progress(int(configs.size()), int(configs.size()));
+    // What no longer is goes; a configuration out of reach for a while (a
+    // sync folder not mounted) is read again when it is back.
+    deviceCounts().removeIf([&seen](const auto& it) {
+        return !seen.contains(it.key()) && FileEntries::kindOf(it.key()) != FileEntries::Kind::Regular;
+    });
+    if (deviceCounts().size() > kFilesKept)
+        deviceCounts().clear();
+    for (auto it = refs.begin(); it != refs.end(); ++it)
+        *it = found.value(it.key().trimmed());
     for (const QString& line : std::as_const(skipped))
         qWarning().noquote() << "configsReferencingTemplate: not searched:" << line;
     if (notSearched)
@@ -288,16 +417,35 @@ QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const P
 
 TemplateReference PageTemplateLibrary::openConfigReferencing(const PageTemplate& tpl, const DashConfig& config)
 {
-    TemplateReference ref;
-    ref.cfgFolderPath = config.zconf2Path;
-    ref.configName = QFileInfo(config.zconf2Path).fileName();
     const QString name = tpl.folderName.trimmed();
-    if (!tpl.homebrew || name.isEmpty())
+    if (!tpl.homebrew || name.isEmpty()) {
+        TemplateReference ref;
+        ref.cfgFolderPath = config.zconf2Path;
+        ref.configName = QFileInfo(config.zconf2Path).fileName();
         return ref;
+    }
+    return openConfigReferencingFolderNames({name}, config).value(name);
+}
+
+QHash<QString, TemplateReference> PageTemplateLibrary::openConfigReferencingFolderNames(const QStringList& folderNames,
+                                                                                        const DashConfig& config)
+{
+    QStringList names;
+    for (const QString& given : folderNames)
+        names << given.trimmed();
     // The pages in the window and the saved file may differ either way
     // until the next save; whichever holds more references decides.
-    ref.referenceCount = std::max(referencesInWindow(config, name), referencesInArchive(config.zconf2Path, name));
-    return ref;
+    const QList<int> saved = referencesInArchive(config.zconf2Path, names);
+    QHash<QString, TemplateReference> refs;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        TemplateReference ref;
+        ref.cfgFolderPath = config.zconf2Path;
+        ref.configName = QFileInfo(config.zconf2Path).fileName();
+        if (!names[i].isEmpty())
+            ref.referenceCount = std::max(referencesInWindow(config, names[i]), saved[i]);
+        refs.insert(folderNames[i], ref);
+    }
+    return refs;
 }
 
 namespace {

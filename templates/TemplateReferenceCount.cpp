@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <functional>
@@ -186,6 +187,36 @@ private:
     static size_t found(qsizetype at) { return at < 0 ? npos : size_t(at); }
 
     QStringView m_text;
+};
+
+// A text whose places where a reference could begin ("04_" and '&') were
+// looked up once, for counting several names in it: each name's count then
+// skips between them without searching the text again.
+template <typename Text>
+class IndexedText : public Text {
+public:
+    static constexpr size_t npos = Text::npos;
+
+    explicit IndexedText(const Text& text) : Text(text)
+    {
+        for (size_t at = text.find(0); at != npos; at = text.find(at + 1))
+            m_digits.push_back(at);
+        for (size_t at = text.findAmp(0); at != npos; at = text.findAmp(at + 1))
+            m_amps.push_back(at);
+    }
+
+    size_t find(size_t from) const { return after(m_digits, from); }
+    size_t findAmp(size_t from) const { return after(m_amps, from); }
+
+private:
+    static size_t after(const std::vector<size_t>& at, size_t from)
+    {
+        const auto it = std::lower_bound(at.begin(), at.end(), from);
+        return it == at.end() ? npos : *it;
+    }
+
+    std::vector<size_t> m_digits;
+    std::vector<size_t> m_amps;
 };
 
 // The character a reference names: the five XML names, decimal and
@@ -605,6 +636,35 @@ int TemplateReferenceCount::inDeviceBytes(const QByteArray& bytes, const QString
     }
     const std::string_view data(bytes.constData() + encoding.skip, size_t(bytes.size() - encoding.skip));
     return counter.run(ByteText(data, encoding.table));
+}
+
+QList<int> TemplateReferenceCount::inDeviceBytes(const QByteArray& bytes, const QStringList& folderNames)
+{
+    QList<int> counts(folderNames.size(), 0);
+    if (bytes.isEmpty() || folderNames.isEmpty())
+        return counts;
+    const FileEncoding encoding = encodingOf(bytes);
+    const auto countAll = [&](const auto& text) {
+        for (qsizetype i = 0; i < folderNames.size(); ++i) {
+            if (folderNames[i].isEmpty())
+                continue;
+            const std::vector<char32_t> name = foldedName(folderNames[i]);
+            Counter counter(name, true);
+            counts[i] = counter.run(text);
+        }
+    };
+    if (!encoding.name.isEmpty() && !encoding.table) {
+        QString text;
+        if (encoding.name.compare("ISO-2022-JP", Qt::CaseInsensitive) != 0 || !decodeIso2022Jp(bytes, &text)) {
+            QStringDecoder decoder(encoding.name.constData());
+            text = decoder(bytes);
+        }
+        countAll(IndexedText<WideText>(WideText(text)));
+        return counts;
+    }
+    const std::string_view data(bytes.constData() + encoding.skip, size_t(bytes.size() - encoding.skip));
+    countAll(IndexedText<ByteText>(ByteText(data, encoding.table)));
+    return counts;
 }
 
 int TemplateReferenceCount::inNode(const pugi::xml_node& node, const QString& folderName)

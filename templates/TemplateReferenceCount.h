@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <pugixml.hpp>
 
@@ -23,6 +25,9 @@ public:
     // One pass that skips to where the bytes could name "s04_homebrew", so a
     // large file, even one made of near-misses, costs about a byte search.
     static int inDeviceBytes(const QByteArray& bytes, const QString& folderName);
+    // The same for several names, in their order: the file is decoded and
+    // searched for where a reference could begin once, not once per name.
+    static QList<int> inDeviceBytes(const QByteArray& bytes, const QStringList& folderNames);
 
     // The references in the parsed text (attribute values and text) of a
     // node and everything below it: what the window and its undo steps hold.

@@ -79,17 +79,10 @@ QString TemplateUsers::firstDozen(const QStringList& lines)
 
 TemplateUsers TemplateUsers::of(const PageTemplate& tpl, const DashConfig* config, const HeldXmlWalk& held)
 {
-    TemplateUsers users;
     const QString name = tpl.folderName.trimmed();
     if (!tpl.homebrew || name.isEmpty())
-        return users;
-    BusyCursor busy;
-    users.configs = PageTemplateLibrary::configsReferencingTemplate(tpl, &users.skipped);
-    if (config)
-        users.open = PageTemplateLibrary::openConfigReferencing(tpl, *config);
-    if (held)
-        held([&](const pugi::xml_node& node) { users.heldByUndo += TemplateReferenceCount::inNode(node, name); });
-    return users;
+        return {};
+    return ofFolderNames({name}, config, held).value(name);
 }
 
 TemplateUsers TemplateUsers::ofFolderName(const QString& folderName, const DashConfig* config,
@@ -99,4 +92,49 @@ TemplateUsers TemplateUsers::ofFolderName(const QString& folderName, const DashC
     tpl.folderName = folderName;
     tpl.homebrew = true;
     return of(tpl, config, held);
+}
+
+QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& folderNames, const DashConfig* config,
+                                                           const HeldXmlWalk& held)
+{
+    return ofFolderNames(folderNames, config, held, {});
+}
+
+QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& folderNames, const DashConfig* config,
+                                                           const HeldXmlWalk& held,
+                                                           const std::function<void(int, int)>& progress)
+{
+    QHash<QString, TemplateUsers> all;
+    QStringList names;
+    for (const QString& given : folderNames) {
+        all.insert(given, {});
+        if (!given.trimmed().isEmpty() && !names.contains(given.trimmed()))
+            names << given.trimmed();
+    }
+    if (names.isEmpty())
+        return all;
+    BusyCursor busy;
+    QStringList skipped;
+    const QHash<QString, QList<TemplateReference>> configs =
+        PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, progress);
+    const QHash<QString, TemplateReference> open =
+        config ? PageTemplateLibrary::openConfigReferencingFolderNames(names, *config)
+               : QHash<QString, TemplateReference>();
+    QHash<QString, int> heldByUndo;
+    if (held) {
+        held([&](const pugi::xml_node& node) {
+            for (const QString& name : std::as_const(names))
+                heldByUndo[name] += TemplateReferenceCount::inNode(node, name);
+        });
+    }
+    for (auto it = all.begin(); it != all.end(); ++it) {
+        const QString name = it.key().trimmed();
+        if (name.isEmpty())
+            continue;
+        it->configs = configs.value(name);
+        it->open = open.value(name);
+        it->heldByUndo = heldByUndo.value(name);
+        it->skipped = skipped;
+    }
+    return all;
 }

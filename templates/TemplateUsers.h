@@ -3,9 +3,12 @@
 #include "editing/HeldXml.h"
 #include "templates/TemplateReference.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class DashConfig;
 struct PageTemplate;
@@ -45,4 +48,15 @@ struct TemplateUsers {
     // The same for a folder name of the store (a template or theme about to
     // be written over).
     static TemplateUsers ofFolderName(const QString& folderName, const DashConfig* config, const HeldXmlWalk& held);
+    // The same for every folder name a gesture touches, asked once: each
+    // configuration and the undo history are read once, every name counted
+    // in them. Keyed by the names as given; `skipped` is the search's, in
+    // every answer.
+    static QHash<QString, TemplateUsers> ofFolderNames(const QStringList& folderNames, const DashConfig* config,
+                                                       const HeldXmlWalk& held);
+    // With `progress` told (configurations read, configurations), for a
+    // gesture long enough to show how far it has come.
+    static QHash<QString, TemplateUsers> ofFolderNames(const QStringList& folderNames, const DashConfig* config,
+                                                       const HeldXmlWalk& held,
+                                                       const std::function<void(int, int)>& progress);
 };

@@ -9,6 +9,7 @@
 #include "model/ChannelInfo.h"
 #include "model/DashConfig.h"
 #include "model/ElementKey.h"
+#include "templates/SavedConfigUses.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -18,6 +19,7 @@
 #include <QPoint>
 #include <QPointer>
 #include <QRect>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -461,10 +463,12 @@ private:
     TemplateUsers templateUsers(const QString& folderName) const;
     // The same for several folder names at once, keyed by name.
     QHash<QString, TemplateUsers> templateUsersOf(const QStringList& folderNames) const;
-    // Whether a configuration saved in RS3's configurations folder points at
-    // the homebrew folder of one of these install folders: what a paste's
-    // undo and Discard ask before they take art back.
-    bool savedConfigUses(const QStringList& folders) const;
+    // Which of these install folders a configuration saved in RS3's
+    // configurations folder points at (by its homebrew folder): what a
+    // paste's undo and Discard ask before they take art back. Kept until
+    // the next save or install; a count past a second shows its progress.
+    QSet<QString> savedConfigUses(const QStringList& folders);
+    SavedConfigUses savedUses;
     // Walks the pages and masks the undo history keeps aside.
     HeldXmlWalk heldXmlWalk() const;
     // The homebrew store's folder for a template of the family.

@@ -19,15 +19,19 @@
 #include "templates/TemplateContent.h"
 #include "templates/TemplateUsers.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -318,24 +322,36 @@ TemplateUsers MainWindow::templateUsers(const QString& folderName) const
 
 QHash<QString, TemplateUsers> MainWindow::templateUsersOf(const QStringList& folderNames) const
 {
-    return ArtChangeQuestion::usersOfFolders(folderNames, &config, heldXmlWalk());
+    return TemplateUsers::ofFolderNames(folderNames, &config, heldXmlWalk());
 }
 
-bool MainWindow::savedConfigUses(const QStringList& folders) const
+QSet<QString> MainWindow::savedConfigUses(const QStringList& folders)
 {
-    static const QString set = QStringLiteral("/s04_homebrew/");
-    QStringList names;
-    for (const QString& folder : folders) {
-        const qsizetype at = folder.indexOf(set, 0, Qt::CaseInsensitive);
-        const QString name = at < 0 ? QString() : folder.mid(at + set.size()).section(QLatin1Char('/'), 0, 0);
-        if (!name.isEmpty() && !names.contains(name))
-            names << name;
-    }
-    // Files on disk only: this window's pages, its saved file and its undo
-    // history are the configuration whose art is taken back, and its saves
-    // are told apart by the art's own bookkeeping.
-    const QHash<QString, TemplateUsers> users = ArtChangeQuestion::usersOfFolders(names, nullptr, {});
-    return std::any_of(users.cbegin(), users.cend(), [](const TemplateUsers& found) { return !found.configs.isEmpty(); });
+    // Shown only once the count has taken a second: most end before.
+    std::unique_ptr<QProgressDialog> shown;
+    QElapsedTimer counting;
+    counting.start();
+    savedUses.progress = [&](int done, int total) {
+        if (!shown && counting.elapsed() < 1000)
+            return;
+        if (!shown) {
+            shown = std::make_unique<QProgressDialog>(
+                tr("Looking through RaceStudio 3's configurations for the art they use..."), QString(), 0, total,
+                this);
+            shown->setWindowTitle(tr("Korvelanto"));
+            shown->setCancelButton(nullptr);
+            shown->setMinimumDuration(0);
+            shown->show();
+        }
+        shown->setMaximum(total);
+        shown->setValue(done);
+        // Painted, never a chance for a click to start another edit
+        // half-way through this one.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    QSet<QString> used = savedUses(folders);
+    savedUses.progress = nullptr;
+    return used;
 }
 
 HeldXmlWalk MainWindow::heldXmlWalk() const

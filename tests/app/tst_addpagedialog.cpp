@@ -386,21 +386,29 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(dash1 + "s02/p01"));
     }
 
-    // "zone" is used twice by one RS3 configuration and once by another.
+    // "zone" is used twice by one RS3 configuration and once by another,
+    // also where the user keeps the configurations folder, or one
+    // configuration, elsewhere through a link (a sync folder).
     void deleteGuard_data()
     {
         QTest::addColumn<bool>("inUse");
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("deleted");
-        QTest::newRow("in use") << true << int(QMessageBox::Yes) << false;
-        QTest::newRow("cancelled") << false << int(QMessageBox::Cancel) << false;
-        QTest::newRow("confirmed") << false << int(QMessageBox::Yes) << true;
+        QTest::addColumn<QString>("linked"); // below the stable root, moved elsewhere and linked
+        QTest::newRow("in use") << true << int(QMessageBox::Yes) << false << "";
+        QTest::newRow("in use, configurations folder linked") << true << int(QMessageBox::Yes) << false
+                                                              << "user/cfgs";
+        QTest::newRow("in use, configuration linked") << true << int(QMessageBox::Yes) << false
+                                                      << "user/cfgs/cfg_a";
+        QTest::newRow("cancelled") << false << int(QMessageBox::Cancel) << false << "";
+        QTest::newRow("confirmed") << false << int(QMessageBox::Yes) << true << "";
     }
     void deleteGuard()
     {
         QFETCH(bool, inUse);
         QFETCH(int, answer);
         QFETCH(bool, deleted);
+        QFETCH(QString, linked);
         Rs3Fixture fx;
         fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
         addStoreTemplate("mxg_12", "zone", "One");
@@ -410,6 +418,12 @@ private Q_SLOTS:
                 "<p n=\"PATH\">aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zone/bkg.tgz</p>";
             fx.addUserConfig(Rs3Fixture::Stable, "cfg_a", "Alpha", {ref + ref});
             fx.addUserConfig(Rs3Fixture::Stable, "cfg_b", "Bravo", {ref});
+        }
+        if (!linked.isEmpty()) {
+            const QString at = fx.root(Rs3Fixture::Stable) + "/" + linked;
+            const QString elsewhere = TestEnvironment::makeTempDir("synced") + "/kept";
+            QVERIFY(QDir().rename(at, elsewhere));
+            QVERIFY(QFile::link(elsewhere, at));
         }
         ScriptedAsker asker;
         asker.buttons << QMessageBox::StandardButton(answer);

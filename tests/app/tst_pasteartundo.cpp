@@ -1,5 +1,6 @@
 #include "DemoStock.h"
 #include "gallery/ConfigBundleInstall.h"
+#include "model/FileEntries.h"
 #include "model/InstallRoots.h"
 #include "templates/PageTemplateLibrary.h"
 #include "support/DemoStockSteps.h"
@@ -145,6 +146,29 @@ private Q_SLOTS:
         const QMap<QString, QByteArray> after = rs3->snapshot();
         QCOMPARE(after.keys(), expected.keys());
         QVERIFY(after == expected);
+    }
+
+    // The data folder kept on another disk through a link: the paste's claim
+    // is written there, and its undo takes back what it made.
+    void linkedDataFolderTakesBackThePaste()
+    {
+        const QString data = appDataDir();
+        QVERIFY(QDir().mkpath(data));
+        const QString other = TestEnvironment::makeTempDir(QStringLiteral("other-disk")) + QStringLiteral("/data");
+        QVERIFY(QDir().rename(data, other));
+        QVERIFY(QFile::link(other, data));
+        const auto putBack = qScopeGuard([&] {
+            QFile::remove(data);
+            QDir().rename(other, data);
+        });
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const QString own = pasteIntoStandingBar();
+        QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
+        QVERIFY(rs3->snapshot() != before);
+        stack->undo();
+        QCOMPARE(rs3->snapshot(), before);
+        QVERIFY(QFileInfo(data).isSymLink());
+        QCOMPARE(FileEntries::kindOf(other + QStringLiteral("/art-claims.tsv")), FileEntries::Kind::Regular);
     }
 
     // The pasted page saved as a template: the template's mask points at

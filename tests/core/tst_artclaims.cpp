@@ -53,7 +53,7 @@ private Q_SLOTS:
     {
         m_install = TestEnvironment::makeTempDir(QStringLiteral("install"));
         QDir().mkpath(appDataDir());
-        for (const QString& file : {ledger(), ledger() + QStringLiteral(".new")})
+        for (const QString& file : {ledger(), ledger() + QStringLiteral(".lock")})
             QFile::remove(file);
     }
 
@@ -91,14 +91,20 @@ private Q_SLOTS:
         QTest::newRow("plain") << "";
         QTest::newRow("clock behind") << "clock";
         QTest::newRow("cut last line") << "cut";
-        QTest::newRow("link at the rewrite's file") << "link";
-        QTest::newRow("pipe at the rewrite's file") << "fifo";
+        QTest::newRow("link at the ledger") << "link";
+        QTest::newRow("pipe at the ledger") << "fifo";
+        QTest::newRow("link at its lock") << "lock link";
+        QTest::newRow("pipe at its lock") << "lock fifo";
     }
     void laterClaimIsSeen()
     {
         QFETCH(QString, around);
-        const QString beside = ledger() + QStringLiteral(".new");
-        if (around == "link" || around == "fifo") {
+        // The files the ledger opens: itself (read, and renamed over) and
+        // its lock.
+        const QString beside = around.startsWith("lock") ? ledger() + QStringLiteral(".lock") : ledger();
+        const bool link = around.endsWith("link");
+        const bool pipe = around.endsWith("fifo");
+        if (link || pipe) {
             // A ledger grown large, as an older editor left it.
             QByteArray old;
             const QByteArray now = QByteArray::number(QDateTime::currentMSecsSinceEpoch());
@@ -112,9 +118,12 @@ private Q_SLOTS:
         const QString users = TestEnvironment::makeTempDir(QStringLiteral("users")) + QStringLiteral("/mine.txt");
         QVERIFY(TestFiles::writeBytes(users, "mine"));
         std::unique_ptr<FifoGuard> fifo;
-        if (around == "link")
+        if (link) {
+            QVERIFY(QFile::remove(beside));
             QVERIFY(QFile::link(users, beside));
-        if (around == "fifo") {
+        }
+        if (pipe) {
+            QVERIFY(QFile::remove(beside));
             fifo = std::make_unique<FifoGuard>(beside, 3);
             QVERIFY(fifo->made());
         }
@@ -134,8 +143,10 @@ private Q_SLOTS:
 
         a.takeBack(p.made, p.mark);
         QVERIFY(QFileInfo::exists(p.folder + QStringLiteral("/a.png")));
-        const QFileInfo written(ledger());
-        QVERIFY(written.isFile() && !written.isSymLink());
+        // What was put in the way stays as it was, never written through.
+        const QFileInfo written(beside);
+        QCOMPARE(written.isSymLink(), link);
+        QVERIFY(link || pipe || (written.isFile() && !written.isSymLink()));
         QCOMPARE(TestFiles::readBytes(users), QByteArray("mine"));
         if (fifo)
             QVERIFY(!fifo->released());
@@ -194,7 +205,7 @@ private Q_SLOTS:
         QStringList asked;
         a.savedFileUses = [&](const QStringList& folders) {
             asked += folders;
-            return used;
+            return used ? QSet<QString>(folders.cbegin(), folders.cend()) : QSet<QString>();
         };
         Paste p = paste(a, QStringLiteral("zpaste_elsewhere"));
         if (discarding) {
@@ -212,6 +223,40 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo::exists(p.folder + (discarding ? QStringLiteral("/b.png") : QStringLiteral("/a.png"))),
                  used || claimed);
         QCOMPARE(asked, claimed ? QStringList() : QStringList{p.folder});
+    }
+
+    // Discard steps back over every paste, each step an undo: the first
+    // asks about every folder the later ones may take back, together.
+    void oneAskForAGesture()
+    {
+        ArtState a;
+        a.forgetSaved();
+        QList<QStringList> asked;
+        a.savedFileUses = [&](const QStringList& folders) {
+            asked.append(folders);
+            return QSet<QString>();
+        };
+        QList<Paste> pastes;
+        QStringList all;
+        for (int i = 0; i < 3; ++i) {
+            pastes.append(paste(a, QStringLiteral("zpaste_gesture_%1").arg(i)));
+            all << pastes.last().folder;
+        }
+        for (qsizetype i = pastes.size() - 1; i >= 0; --i)
+            a.takeBack(pastes[i].made, pastes[i].mark);
+        QVERIFY(!asked.isEmpty());
+        QStringList first = asked.first();
+        first.sort();
+        QCOMPARE(first, all);
+        for (const Paste& p : pastes)
+            QVERIFY(!QFileInfo::exists(p.folder));
+        // A save lets go of the writes before it: nothing is asked for them.
+        Paste late = paste(a, QStringLiteral("zpaste_gesture_late"));
+        a.saved({});
+        asked.clear();
+        a.savedArt.aboutToWrite(late.folder, {QStringLiteral("b.png")});
+        QVERIFY(a.putBackSaved());
+        QCOMPARE(asked, QList<QStringList>{{late.folder}});
     }
 };
 

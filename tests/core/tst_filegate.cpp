@@ -756,6 +756,64 @@ private Q_SLOTS:
             QVERIFY(!pipe->released());
     }
 
+    // A folder the user keeps where the editor expects one (the data
+    // folder, a configurations folder) is followed through a link to a
+    // folder, never to anything else: a link to a file, to a pipe or to
+    // nothing, a file or a pipe in its place is refused, named, and never
+    // opened or written through.
+    void keptFolderFollowsOnlyALinkToAFolder_data()
+    {
+        QTest::addColumn<QString>("there"); // what is at <root>/kept
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<QString>("named"); // empty: no refusal
+        const int folder = int(FileEntries::Kept::Folder);
+        const int refused = int(FileEntries::Kept::Refused);
+        QTest::newRow("folder") << "folder" << folder << "";
+        QTest::newRow("missing") << "missing" << int(FileEntries::Kept::Missing) << "";
+        QTest::newRow("link to a folder") << "folder link" << folder << "";
+        QTest::newRow("link to a file") << "file link" << refused << "kept is a symbolic link to something";
+        QTest::newRow("link to a pipe") << "pipe link" << refused << "kept is a symbolic link to something";
+        QTest::newRow("link to nothing") << "broken link" << refused << "kept is a symbolic link to something";
+        QTest::newRow("file") << "file" << refused << "kept is in the way";
+        QTest::newRow("pipe") << "pipe" << refused << "kept is in the way";
+    }
+    void keptFolderFollowsOnlyALinkToAFolder()
+    {
+        QFETCH(QString, there);
+        QFETCH(int, kept);
+        QFETCH(QString, named);
+        const QString root = TestEnvironment::makeTempDir(QStringLiteral("home"));
+        const QString outside = TestEnvironment::makeTempDir(QStringLiteral("other-disk"));
+        const QMap<QString, QByteArray> own{{"photo.jpg", "the user's photo"}};
+        QVERIFY(ZipFixture::writeTree(outside, own));
+        const QString path = root + QStringLiteral("/kept");
+        std::unique_ptr<FifoGuard> pipe;
+        if (there == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (there == "file")
+            QVERIFY(ZipFixture::writeTree(root, {{"kept", "a file"}}));
+        else if (there == "pipe")
+            QVERIFY((pipe = std::make_unique<FifoGuard>(path))->made());
+        else if (there == "pipe link")
+            QVERIFY((pipe = std::make_unique<FifoGuard>(root + "/pipe"))->made() && QFile::link(root + "/pipe", path));
+        else if (there != "missing")
+            QVERIFY(QFile::link(there == "folder link" ? outside
+                                    : there == "file link" ? outside + "/photo.jpg"
+                                                           : outside + "/gone",
+                                path));
+        QString why;
+        QCOMPARE(int(FileEntries::keptFolder(path, &why)), kept);
+        QString error;
+        QCOMPARE(FileEntries::makeKeptFolder(path, &error), named.isEmpty());
+        QVERIFY2(named.isEmpty() ? why.isEmpty() && error.isEmpty()
+                                 : why.startsWith(root + "/" + named) && error.contains(root + "/" + named),
+                 qPrintable(error));
+        QCOMPARE(FileEntries::kindOf(path) == FileEntries::Kind::Folder, there == "folder" || there == "missing");
+        QCOMPARE(ZipFixture::readTree(outside), own);
+        if (pipe)
+            QVERIFY(!pipe->released());
+    }
+
     // A name too long for the disk once a suffix is added ends every search
     // for a free name beside it, with the system's reason.
     void freeNameSearchesEnd()
