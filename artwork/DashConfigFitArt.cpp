@@ -88,7 +88,8 @@ bool isFittedBar(pugi::xml_node node)
 } // namespace
 
 bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originRel,
-                   const QString& hashSource, int width, int height, const QString& stem, QString& item)
+                   const QString& hashSource, int width, int height, const QString& stem, QString& item,
+                   MadeArtFolders* made)
 {
     const MaskElement* m = config.maskAt(pageIndex, maskIndex);
     if (!m || !m->node || width < 1 || height < 1 || !BoxStyleRenderer::isRenderableSize(width, height))
@@ -120,7 +121,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     // for one stays as the bar had it.
     const pugi::xml_node panel = node.find_child_by_attribute("p", "n", "PATH_IMAGE_SFONDO_FW");
     const QByteArray panelText = panel ? QByteArray(panel.text().get()) : QByteArray();
-    if (!config.writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, nullptr, &files))
+    if (!config.writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, made, &files))
         return false;
     if (!panel)
         removeParams(node, "PATH_IMAGE_SFONDO_FW");
@@ -129,7 +130,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     return true;
 }
 
-int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
+int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex, MadeArtFolders* made)
 {
     pugi::xml_node node = config.maskAt(pageIndex, maskIndex)->node;
     // A coloured bar is drawn again from its colour's origin.
@@ -152,7 +153,7 @@ int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
     const QString key = config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
     QString item;
     if (!drawFittedBar(config, pageIndex, maskIndex, origin, fitSrc.isEmpty() ? origin : fitSrc, w, h,
-                       config.homebrewSetStem(), item)) {
+                       config.homebrewSetStem(), item, made)) {
         config.fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at "
                                            "%4x%5. Close RaceStudio 3 and try the resize again.")
                                 .arg(key, QString::number(w), QString::number(h), QString::number(picture.width()),
@@ -168,7 +169,7 @@ int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
     return 1;
 }
 
-int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
+int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex, MadeArtFolders* made)
 {
     PageModel* pg = page(pageIndex);
     if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
@@ -177,7 +178,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     if (!node)
         return 0;
     if (isFittedBar(node))
-        return fitBarArtToGeometry(*this, pageIndex, maskIndex);
+        return fitBarArtToGeometry(*this, pageIndex, maskIndex, made);
     if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
         return 0;
     if (maskHasChildClass(node, "Bargraph") || maskHasChildClass(node, "BargraphTrapezio")
@@ -217,7 +218,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
             : artItemName(QStringLiteral("box_") + sanitizeFileStem(key), image, rec->originalPathRel);
         if (image.isNull()
             || !writeMaskPanel(pageIndex, maskIndex, image, resolveOverlayDir(current), device, homebrewSetStem(),
-                               sized, false)) {
+                               sized, false, made)) {
             fitWarning = QStringLiteral("Could not re-render the box of %1 at %2x%3 -- the dash will paint the old "
                                         "size. Close RaceStudio 3 and try again.")
                              .arg(key, QString::number(w), QString::number(h));
@@ -268,7 +269,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
         hashSource);
     const QString target = homebrewItemPath(device, stem, item);
     const QString copySource = origin == target ? QString() : originFolder;
-    if (!writeMaskPanel(pageIndex, maskIndex, source, copySource, device, stem, item, false))
+    if (!writeMaskPanel(pageIndex, maskIndex, source, copySource, device, stem, item, false, made))
         return fail();
 
     if (!originMissing && !origin.contains(QLatin1String("/Items/fit_")))

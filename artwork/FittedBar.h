@@ -3,6 +3,7 @@
 #include <QString>
 
 class DashConfig;
+class MadeArtFolders;
 
 // A bar's pictures fitted to its element's size, as single-picture art is.
 
@@ -11,9 +12,10 @@ class DashConfig;
 // (named for them and hashSource when empty; a given name must be theirs).
 // The mask then points at it, its other parameters as they were. False when
 // the origin cannot be read or the item not written.
+// What it creates goes to `made` (when given).
 bool drawFittedBar(DashConfig& config, int page, int mask, const QString& originRel, const QString& hashSource,
-                   int width, int height, const QString& stem, QString& item);
+                   int width, int height, const QString& stem, QString& item, MadeArtFolders* made = nullptr);
 
 // fitMaskArtToGeometry of a bar element without colour: 0 nothing to do, 1
 // fitted (or back on its stock item), 2 failed (fitWarning says why).
-int fitBarArtToGeometry(DashConfig& config, int page, int mask);
+int fitBarArtToGeometry(DashConfig& config, int page, int mask, MadeArtFolders* made = nullptr);

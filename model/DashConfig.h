@@ -303,8 +303,10 @@ public:
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
-    // A bar without colour has every picture of its stock item fitted.
-    int fitMaskArtToGeometry(int page, int mask);
+    // A bar without colour has the pictures it shows fitted. The folders and
+    // files it creates go to `made` (when given), so the step that asked for
+    // the fit can take them back.
+    int fitMaskArtToGeometry(int page, int mask, MadeArtFolders* made = nullptr);
     // The warning the last art fit left for the user, now cleared.
     QString takePendingStatus();
 
@@ -340,7 +342,8 @@ public:
     // `error` (when given) names a refused artwork path; other refusals leave
     // it empty. A record that cannot be written leaves the mask as it was
     // (sidecarFailure says why).
-    bool applyBarColor(int page, int mask, QString* error = nullptr);
+    // What the colouring creates goes to `made` (when given).
+    bool applyBarColor(int page, int mask, QString* error = nullptr, MadeArtFolders* made = nullptr);
     // Draws the coloured art of the bar at (page, mask) from the stock item
     // at origin at width x height, into the folder of that state; returns its
     // relative path, or empty when no install received it.

@@ -1,0 +1,94 @@
+#include "DemoStock.h"
+#include "support/DemoArtSession.h"
+
+#include <QFile>
+#include <QSpinBox>
+#include <QToolBar>
+#include <QToolButton>
+
+// A run of arrow steps in the panel's geometry fields becomes its own
+// history step before any other gesture: the toolbar's Undo clicked while
+// the run still waits takes back exactly the steps, and a fit the run
+// asked for that fails is said by the run.
+class HistorySettleTest : public QObject, DemoArtSession {
+    Q_OBJECT
+
+    int bar = -1;
+
+    QToolButton* toolbarButton(const QString& prefix) const
+    {
+        for (QToolBar* toolbar : window->findChildren<QToolBar*>()) {
+            for (QAction* action : toolbar->actions()) {
+                if (action->text().startsWith(prefix))
+                    return qobject_cast<QToolButton*>(toolbar->widgetForAction(action));
+            }
+        }
+        return nullptr;
+    }
+
+    int width() const { return paramValue(config->pages[kRace].masks[size_t(bar)].node, "WIDTH").toInt(); }
+
+    QSpinBox* widthField()
+    {
+        select(kRace, bar);
+        auto* field = window->findChild<QSpinBox*>(QStringLiteral("wSpin"));
+        if (field)
+            field->setFocus();
+        return field;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        openDemo();
+        bar = -1;
+        for (size_t k = 0; k < config->pages[kRace].masks.size(); ++k) {
+            if (maskPath(*config, kRace, int(k)) == DemoStock::barItem())
+                bar = int(k);
+        }
+        QVERIFY(bar >= 0);
+    }
+    void cleanup() { closeDemo(); }
+
+    void undoWithinTheRunUndoesExactlyTheSteps()
+    {
+        window->applyColorBar(bar);
+        QVERIFY(config->colouredBar(kRace, bar).coloured);
+        QVERIFY(window->save());
+        const int before = width();
+        const int steps = stack->count();
+        QSpinBox* field = widthField();
+        QVERIFY(field && field->isEnabled());
+        for (int i = 0; i < 20; ++i)
+            QTest::keyClick(field, Qt::Key_Up);
+        QCOMPARE(stack->count(), steps);
+        QToolButton* undo = toolbarButton(QStringLiteral("Undo"));
+        QVERIFY(undo && undo->isEnabled());
+        QTest::mouseClick(undo, Qt::LeftButton);
+        QCOMPARE(width(), before);
+        QVERIFY(config->colouredBar(kRace, bar).coloured);
+        QCOMPARE(stack->count(), steps + 1);
+        QVERIFY2(stack->redoText().startsWith(QLatin1String("Move/Resize")), qPrintable(stack->redoText()));
+        window->stepHistory(false);
+        QCOMPARE(width(), before + 20);
+    }
+
+    // The fit of a run that cannot write its item is said when the run
+    // settles, not by a later action.
+    void failedFitIsSaidByTheRun()
+    {
+        const QString homebrew = rs3->absolutePath(Rs3Fixture::Stable, DemoStock::itemPath(QStringLiteral("s04_homebrew")));
+        QVERIFY(!QFileInfo::exists(homebrew));
+        QVERIFY(rs3->writeFile(Rs3Fixture::Stable, DemoStock::itemPath(QStringLiteral("s04_homebrew")), "in the way"));
+        QSpinBox* field = widthField();
+        QVERIFY(field);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(field, Qt::Key_Down);
+        QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY2(status().startsWith(QLatin1String("Could not fit the art")), qPrintable(status()));
+    }
+};
+
+KORV_TEST_MAIN(HistorySettleTest)
+
+#include "tst_historysettle.moc"
