@@ -102,11 +102,13 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
         return false;
     const QSize size(width, height);
     const QImage picture = ColoredBarArt::resizedBarPicture(stock, size);
-    // The strips and the rest of the item's pictures of its size; mask.png
-    // and its device twin are the panel's own.
-    QMap<QString, QByteArray> files = ColoredBarArt::resizedBarPictures(originFolder, stock.size(), size);
-    files.remove(QStringLiteral("mask.png"));
-    files.remove(QStringLiteral("mask.tgz"));
+    // The pictures the bar's widgets name (its strips), fitted: an item may
+    // hold hundreds the element never shows, and a resize costs what the
+    // element shows. mask.png and its device twin are the panel's own.
+    QStringList shown;
+    for (pugi::xml_node e = node.child("e"); e; e = e.next_sibling("e"))
+        shown += DashConfig::collectWidgetAssetReferences(e);
+    const QMap<QString, QByteArray> files = ColoredBarArt::shownBarPictures(originFolder, shown, stock.size(), size);
     const QString key = sanitizeFileStem(config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles));
     const QString named = artItemName(
         QStringLiteral("fit_%1_%2x%3").arg(key, QString::number(width), QString::number(height)), picture,

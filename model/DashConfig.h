@@ -284,7 +284,8 @@ public:
     // An install that holds the item already is never drawn into: holding
     // this very picture it is copied to the installs that lack it, holding
     // another the write is refused. What it creates goes to `made` (when
-    // given); a failed write takes it away itself. `extraFiles`: more files (by name) drawn with it.
+    // given); a failed write takes it away itself. `extraFiles`: more files (by name) drawn with it,
+    // copySource then giving its descriptor and extras, not its pictures.
     bool writeMaskPanel(int page, int mask, const QImage& image, const QString& copySource, const QString& device,
                         const QString& stem, const QString& item, bool removeBorderColour,
                         MadeArtFolders* made = nullptr, const QMap<QString, QByteArray>* extraFiles = nullptr);
@@ -303,9 +304,7 @@ public:
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
-    // A bar without colour has the pictures it shows fitted. The folders and
-    // files it creates go to `made` (when given), so the step that asked for
-    // the fit can take them back.
+    // A bar without colour has the pictures it shows fitted; what it creates goes to `made` (the step's).
     int fitMaskArtToGeometry(int page, int mask, MadeArtFolders* made = nullptr);
     // The warning the last art fit left for the user, now cleared.
     QString takePendingStatus();
@@ -341,8 +340,7 @@ public:
     // (artwork/DashConfigBarColor.cpp, editing/DashConfigArtRestore.cpp, artwork/DashConfigPageBackground.cpp)
     // `error` (when given) names a refused artwork path; other refusals leave
     // it empty. A record that cannot be written leaves the mask as it was
-    // (sidecarFailure says why).
-    // What the colouring creates goes to `made` (when given).
+    // (sidecarFailure says why). What it creates goes to `made` (when given).
     bool applyBarColor(int page, int mask, QString* error = nullptr, MadeArtFolders* made = nullptr);
     // Draws the coloured art of the bar at (page, mask) from the stock item
     // at origin at width x height, into the folder of that state; returns its

@@ -1,4 +1,5 @@
 #include "DemoStock.h"
+#include "artwork/HomebrewItems.h"
 #include "editing/BarColorCommand.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
@@ -6,6 +7,7 @@
 #include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
 
 #include <QGuiApplication>
 #include <QDirIterator>
@@ -93,6 +95,30 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(paramValue(owned->pages[kRace].masks[size_t(bar)].node, "PATH_REL_AiM_MASK")),
                  fitted);
         QVERIFY(!DashConfig::resolveOverlayDir(fitted).isEmpty());
+    }
+
+    // The item's pictures the bar does not show stay out of its fitted
+    // item: a resize costs what the element shows.
+    void fitHoldsOnlyWhatTheBarShows()
+    {
+        const QString stock = rs3->absolutePath(Rs3Fixture::Stable, DemoStock::barItem());
+        const QByteArray picture = TestFiles::readBytes(stock + QStringLiteral("mask.png"));
+        QVERIFY(!picture.isEmpty());
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(rs3->writeFile(Rs3Fixture::Stable, DemoStock::barItem() + QStringLiteral("unused_%1.png").arg(i),
+                                   picture));
+        QUndoStack stack;
+        stack.push(widthTo(200));
+        const QString fitted = DashConfig::resolveOverlayDir(
+            QString::fromUtf8(paramValue(owned->pages[kRace].masks[size_t(bar)].node, "PATH_REL_AiM_MASK")));
+        QVERIFY(fitted.contains(QLatin1String("/fit_")));
+        const QStringList held = QDir(fitted).entryList(QDir::Files);
+        QVERIFY2(held.filter(QStringLiteral("unused_")).isEmpty(), qPrintable(held.join(QLatin1Char(' '))));
+        const pugi::xml_node node = owned->pages[kRace].masks[size_t(bar)].node;
+        const QStringList shown = DashConfig::collectWidgetAssetReferences(findBargraphChild(node));
+        QVERIFY(!shown.isEmpty());
+        for (const QString& name : shown)
+            QVERIFY2(held.contains(name), qPrintable(name));
     }
 
     // A resize that was saved keeps its item: a saved file points at it.
