@@ -16,12 +16,18 @@
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/ColoredBarArt.h"
 #include "artwork/FittedBar.h"
+#include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
 #include "model/DeviceTables.h"
+#include "model/FolderCopy.h"
+#include "model/InstallRoots.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 
 namespace {
 
@@ -85,7 +91,95 @@ bool isFittedBar(pugi::xml_node node)
     return findBargraphChild(node) && !maskHasChildClass(node, "Digit") && !maskHasChildClass(node, "Ring");
 }
 
+QSize pictureSize(const QString& name, const QByteArray& bytes)
+{
+    if (name.endsWith(QLatin1String(".tgz"), Qt::CaseInsensitive))
+        return TgzImage::decode(bytes).size();
+    return QImage::fromData(bytes).size();
+}
+
+// The pictures the bar's widgets name (its strips) as its fit item holds
+// them, by name: an item may hold hundreds the element never shows, and a
+// resize costs what the element shows. mask.png and its device twin are the
+// panel's own.
+QMap<QString, QByteArray> fittedBarFiles(pugi::xml_node node, const QString& originFolder, const QSize& stockSize,
+                                         const QSize& size)
+{
+    QStringList shown;
+    for (pugi::xml_node e = node.child("e"); e; e = e.next_sibling("e"))
+        shown += DashConfig::collectWidgetAssetReferences(e);
+    return ColoredBarArt::shownBarPictures(originFolder, shown, stockSize, size);
+}
+
+// The pictures of `files` that an install's item folder lacks or holds at
+// another size (a fit item an older build drew kept its strips at the
+// stock size).
+QStringList misfitPictures(const QString& folder, const QMap<QString, QByteArray>& files)
+{
+    QStringList misfit;
+    for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
+        QByteArray held;
+        if (!FolderCopy::readRegularFile(folder + QLatin1Char('/') + it.key(), kArtFileReadBound, &held)
+            || pictureSize(it.key(), held) != pictureSize(it.key(), it.value()))
+            misfit << it.key();
+    }
+    return misfit;
+}
+
+// The install root a folder lies in.
+QString installOf(const QString& folder)
+{
+    for (const QString& overlayRoot : rs3OverlayRoots()) {
+        const QString install = installOfOverlayRoot(overlayRoot);
+        if (folder.startsWith(install + QLatin1Char('/')))
+            return install;
+    }
+    return QFileInfo(folder).path();
+}
+
+// A fit item is named for its origin and size: what it shows at another
+// size is drawn again in place, as the fit would draw it, and Discard can
+// put it back.
+void redrawMisfitPictures(DashConfig& config, const QString& device, const QString& rel,
+                          const QMap<QString, QByteArray>& files)
+{
+    const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), device, rel, QStringLiteral("mask.tgz"));
+    for (const QString& folder : held.holding) {
+        const QStringList misfit = misfitPictures(folder, files);
+        if (misfit.isEmpty())
+            continue;
+        config.artState.savedArt.aboutToWrite(folder, misfit);
+        for (const QString& name : misfit) {
+            QString why;
+            if (!writeInstallFile(folder + QLatin1Char('/') + name, files.value(name), installOf(folder),
+                                  config.artState.copies, &why))
+                config.artState.notes << why;
+        }
+        qInfo() << "drawFittedBar: drew again" << misfit << "in" << folder;
+    }
+}
+
 } // namespace
+
+bool fittedBarItemStale(DashConfig& config, int pageIndex, int maskIndex, const QStringList& holding)
+{
+    const MaskElement* m = config.maskAt(pageIndex, maskIndex);
+    int w = 0;
+    int h = 0;
+    if (!m || !m->node || !isFittedBar(m->node) || !elementDeclaredSize(m->node, w, h)
+        || !BoxStyleRenderer::isRenderableSize(w, h))
+        return false;
+    const QString originFolder = DashConfig::resolveOverlayDir(normalizedArtPath(paramValue(m->node, "DE_FIT_SRC")));
+    const QSize stock = originFolder.isEmpty() ? QSize() : QImageReader(originFolder + QStringLiteral("/mask.png")).size();
+    if (!stock.isValid())
+        return false;
+    const QMap<QString, QByteArray> files = fittedBarFiles(m->node, originFolder, stock, QSize(w, h));
+    for (const QString& folder : holding) {
+        if (!misfitPictures(folder, files).isEmpty())
+            return true;
+    }
+    return false;
+}
 
 bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originRel,
                    const QString& hashSource, int width, int height, const QString& stem, QString& item,
@@ -102,13 +196,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
         return false;
     const QSize size(width, height);
     const QImage picture = ColoredBarArt::resizedBarPicture(stock, size);
-    // The pictures the bar's widgets name (its strips), fitted: an item may
-    // hold hundreds the element never shows, and a resize costs what the
-    // element shows. mask.png and its device twin are the panel's own.
-    QStringList shown;
-    for (pugi::xml_node e = node.child("e"); e; e = e.next_sibling("e"))
-        shown += DashConfig::collectWidgetAssetReferences(e);
-    const QMap<QString, QByteArray> files = ColoredBarArt::shownBarPictures(originFolder, shown, stock.size(), size);
+    const QMap<QString, QByteArray> files = fittedBarFiles(node, originFolder, stock.size(), size);
     const QString key = sanitizeFileStem(config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles));
     const QString named = artItemName(
         QStringLiteral("fit_%1_%2x%3").arg(key, QString::number(width), QString::number(height)), picture,
@@ -125,6 +213,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     const QByteArray panelText = panel ? QByteArray(panel.text().get()) : QByteArray();
     if (!config.writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, made, &files))
         return false;
+    redrawMisfitPictures(config, device, target, files);
     if (!panel)
         removeParams(node, "PATH_IMAGE_SFONDO_FW");
     else

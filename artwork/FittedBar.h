@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class DashConfig;
 class MadeArtFolders;
@@ -19,3 +20,9 @@ bool drawFittedBar(DashConfig& config, int page, int mask, const QString& origin
 // fitMaskArtToGeometry of a bar element without colour: 0 nothing to do, 1
 // fitted (or back on its stock item), 2 failed (fitWarning says why).
 int fitBarArtToGeometry(DashConfig& config, int page, int mask, MadeArtFolders* made = nullptr);
+
+// True when the fitted bar at (page, mask) shows, in one of the `holding`
+// folders of its item, a picture that is missing or not of the size its fit
+// draws (as an older build's repair left them): the item is drawn again like
+// a missing one. False when that cannot be told (no origin here).
+bool fittedBarItemStale(DashConfig& config, int page, int mask, const QStringList& holding);

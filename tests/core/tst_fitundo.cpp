@@ -1,5 +1,6 @@
 #include "DemoStock.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
 #include "editing/BarColorCommand.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
@@ -119,6 +120,37 @@ private Q_SLOTS:
         QVERIFY(!shown.isEmpty());
         for (const QString& name : shown)
             QVERIFY2(held.contains(name), qPrintable(name));
+    }
+
+    // A fitted item whose strips kept the stock size (as an older build's
+    // repair left them) is drawn again at the open, like a missing one.
+    void misfitItemIsRebuiltAtOpen()
+    {
+        QUndoStack stack;
+        stack.push(widthTo(200));
+        QVERIFY(owned->save(owned->zconf2Path));
+        const pugi::xml_node node = owned->pages[kRace].masks[size_t(bar)].node;
+        const QString rel = QString::fromUtf8(paramValue(node, "PATH_REL_AiM_MASK"));
+        const QStringList shown = DashConfig::collectWidgetAssetReferences(findBargraphChild(node));
+        QVERIFY(rel.contains(QLatin1String("/fit_")) && !shown.isEmpty());
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            for (const QString& name : shown) {
+                const QByteArray stock = TestFiles::readBytes(rs3->absolutePath(root, DemoStock::barItem() + name));
+                QVERIFY(!stock.isEmpty());
+                QVERIFY(rs3->writeFile(root, rel + name, stock));
+            }
+        }
+        const QString path = owned->zconf2Path;
+        owned = std::make_unique<DashConfig>();
+        QVERIFY(owned->load(path));
+        QVERIFY(owned->homebrewRepairCount >= 1);
+        for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            for (const QString& name : shown) {
+                const QString file = rs3->absolutePath(root, rel + name);
+                const QImage image = name.endsWith(QLatin1String(".tgz")) ? TgzImage::decodeFile(file) : QImage(file);
+                QCOMPARE(image.width(), 200);
+            }
+        }
     }
 
     // A resize that was saved keeps its item: a saved file points at it.
