@@ -170,7 +170,8 @@ bool fittedBarItemStale(DashConfig& config, int pageIndex, int maskIndex, const 
         || !BoxStyleRenderer::isRenderableSize(w, h))
         return false;
     const QString originFolder = DashConfig::resolveOverlayDir(normalizedArtPath(paramValue(m->node, "DE_FIT_SRC")));
-    const QSize stock = originFolder.isEmpty() ? QSize() : QImageReader(originFolder + QStringLiteral("/mask.png")).size();
+    const QSize stock =
+        originFolder.isEmpty() ? QSize() : QImageReader(originFolder + QStringLiteral("/mask.png")).size();
     if (!stock.isValid())
         return false;
     const QMap<QString, QByteArray> files = fittedBarFiles(m->node, originFolder, stock, QSize(w, h));

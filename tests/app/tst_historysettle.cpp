@@ -77,9 +77,10 @@ private Q_SLOTS:
     // settles, not by a later action.
     void failedFitIsSaidByTheRun()
     {
-        const QString homebrew = rs3->absolutePath(Rs3Fixture::Stable, DemoStock::itemPath(QStringLiteral("s04_homebrew")));
-        QVERIFY(!QFileInfo::exists(homebrew));
-        QVERIFY(rs3->writeFile(Rs3Fixture::Stable, DemoStock::itemPath(QStringLiteral("s04_homebrew")), "in the way"));
+        const QString homebrew = DemoStock::itemPath(QStringLiteral("s04_homebrew"));
+        QVERIFY(!QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, homebrew)));
+        // A file where the homebrew set goes: no fit can be written.
+        QVERIFY(rs3->writeFile(Rs3Fixture::Stable, homebrew, "in the way"));
         QSpinBox* field = widthField();
         QVERIFY(field);
         for (int i = 0; i < 3; ++i)
