@@ -70,7 +70,8 @@ enum class BarRecords { WaitForSave, WriteNow };
 
 // Runs edit (true when it changed them) on each store's records and writes
 // back the stores it changed; false when one could not be written. An edit's
-// bar colour records wait for the save; the save's own clean-up writes them.
+// records wait for the save; the save's own clean-up writes the bar colours
+// at once, and the save then writes what the others left.
 template <typename Edit>
 bool editEveryStore(DashConfig& config, Edit edit, BarRecords when = BarRecords::WaitForSave)
 {

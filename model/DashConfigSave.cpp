@@ -481,19 +481,28 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
                            .arg(newConfigName);
     }
 
-    // The bar records the edits staged go first (a file saved without them
-    // shows colours nothing can take off); a failed archive puts them back.
+    // The records the edits staged go first (a file saved without them
+    // shows colours and styles nothing can take off); a failed archive puts
+    // them back.
     const std::optional<QMap<QString, BarColorRecord>> staged = stagedBarColors;
-    SavedStore barsBefore;
-    if (isSamePath(targetPath, zconf2Path) && !writeStagedRecords(&barsBefore))
-        return fail(tr("The bar colour records could not be written beside the file, so nothing was saved: %1")
+    const QMap<SidecarStore, QJsonObject> stagedOthers = stagedLists;
+    QList<SavedStore> storesBefore;
+    if (isSamePath(targetPath, zconf2Path) && !writeStagedRecords(&storesBefore)) {
+        putBackStaged(storesBefore);
+        stagedBarColors = staged;
+        stagedLists = stagedOthers;
+        return fail(tr("The records kept beside the file could not be written, so nothing was saved: %1")
                         .arg(sidecarFailure));
+    }
     QString reason;
     QString leftOut;
     const bool written = writeZconf2(extractDir, targetPath, &reason, &leftOut);
     prepacked.clear();
-    if (!written && staged && !stagedBarColors)
-        putBackStaged(barsBefore, *staged);
+    if (!written && !storesBefore.isEmpty()) {
+        putBackStaged(storesBefore);
+        stagedBarColors = staged;
+        stagedLists = stagedOthers;
+    }
     if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     // The saved file may point at art an edit of this or another window
@@ -516,6 +525,9 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         // whose art the saved masks do not point at.
         if (dropStaleArtRecords() < 0)
             qWarning() << "save: records the saved file contradicts stay in the sidecars:" << sidecarFailure;
+        // What those clean-ups left for the save is the save's.
+        if (!writeStagedRecords())
+            qWarning() << "save: the sidecars keep records the saved file no longer has:" << sidecarFailure;
         keepSavedSidecars();
     }
     std::vector<QByteArray> digests;
@@ -694,7 +706,7 @@ QByteArray DashConfig::documentDigest() const
     // Records a repair left for the save wait for it like any other edit.
     if (!recordsLeftForSave.isEmpty())
         parts.push_back(QByteArray("records left for the save"));
-    if (stagedBarColors)
-        parts.push_back(QByteArray("bar colour records waiting for the save"));
+    if (stagedBarColors || !stagedLists.isEmpty())
+        parts.push_back(QByteArray("records waiting for the save"));
     return digestOf(parts, renamePending, newConfigName);
 }

@@ -218,10 +218,9 @@ QJsonObject multiBoxToJson(const MultiBoxRecord& r)
 }
 
 template <typename Record, typename FromJson>
-QMap<QString, Record> loadStore(const QString& path, const char* listKey, FromJson fromJson)
+QMap<QString, Record> recordsOf(const QJsonObject& list, FromJson fromJson)
 {
     QMap<QString, Record> records;
-    const QJsonObject list = readList(path, listKey);
     for (auto it = list.constBegin(); it != list.constEnd(); ++it)
         records.insert(it.key(), fromJson(it.value().toObject()));
     return records;
@@ -250,10 +249,9 @@ QMap<QString, Record> withAdopted(QMap<QString, Record> records, const QHash<QSt
 }
 
 // An entry without a graphic is no record.
-QMap<QString, IconPreviewRecord> iconRecords(const QString& path)
+QMap<QString, IconPreviewRecord> iconRecordsOf(const QJsonObject& list)
 {
     QMap<QString, IconPreviewRecord> records;
-    const QJsonObject list = readList(path, kIcons);
     for (auto it = list.constBegin(); it != list.constEnd(); ++it) {
         const QString graphic = it.value().toObject().value(QStringLiteral("graphic")).toString();
         if (!graphic.isEmpty())
@@ -270,6 +268,37 @@ QJsonObject iconList(const QMap<QString, IconPreviewRecord>& records)
             list.insert(it.key(), QJsonObject{{QStringLiteral("graphic"), it.value().graphic}});
     }
     return list;
+}
+
+QMap<QString, IconPreviewRecord> iconRecords(const QString& path)
+{
+    return iconRecordsOf(readList(path, kIcons));
+}
+
+// A store's list as the configuration has it: the one waiting for the save,
+// else its file's.
+QJsonObject currentList(const QMap<SidecarStore, QJsonObject>& staged, SidecarStore store, const QString& path,
+                        const char* listKey)
+{
+    const auto it = staged.constFind(store);
+    return it != staged.constEnd() ? *it : readList(path, listKey);
+}
+
+// A file's list as its own records write it, so a list that only spells a
+// record otherwise is not taken for a change.
+QJsonObject writtenList(SidecarStore store, const QString& path)
+{
+    switch (store) {
+    case SidecarStore::BoxStyles:
+        return listOf(recordsOf<BoxStyleRecord>(readList(path, kMasks), boxStyleFromJson), boxStyleToJson);
+    case SidecarStore::MultiBoxes:
+        return listOf(recordsOf<MultiBoxRecord>(readList(path, kMasks), multiBoxFromJson), multiBoxToJson);
+    case SidecarStore::IconPreviews:
+        return iconList(iconRecords(path));
+    case SidecarStore::BarColors:
+        break;
+    }
+    return readList(path, kMasks);
 }
 
 // The keys whose records differ between two lists of one store.
@@ -334,25 +363,28 @@ QMap<QString, BarColorRecord> DashConfig::loadBarColorSidecar() const
 {
     if (stagedBarColors)
         return *stagedBarColors;
-    return withAdopted(loadStore<BarColorRecord>(barColorSidecarPath(), kMasks, barColorFromJson),
+    return withAdopted(recordsOf<BarColorRecord>(readList(barColorSidecarPath(), kMasks), barColorFromJson),
                        legacyRecordKeys[storeIndex(SidecarStore::BarColors)]);
 }
 
 QMap<QString, BoxStyleRecord> DashConfig::loadBoxStyleSidecar() const
 {
-    return withAdopted(loadStore<BoxStyleRecord>(boxStylesSidecarPath(), kMasks, boxStyleFromJson),
+    const QJsonObject list = currentList(stagedLists, SidecarStore::BoxStyles, boxStylesSidecarPath(), kMasks);
+    return withAdopted(recordsOf<BoxStyleRecord>(list, boxStyleFromJson),
                        legacyRecordKeys[storeIndex(SidecarStore::BoxStyles)]);
 }
 
 QMap<QString, MultiBoxRecord> DashConfig::loadMultiBoxSidecar() const
 {
-    return withAdopted(loadStore<MultiBoxRecord>(multiBoxSidecarPath(), kMasks, multiBoxFromJson),
+    const QJsonObject list = currentList(stagedLists, SidecarStore::MultiBoxes, multiBoxSidecarPath(), kMasks);
+    return withAdopted(recordsOf<MultiBoxRecord>(list, multiBoxFromJson),
                        legacyRecordKeys[storeIndex(SidecarStore::MultiBoxes)]);
 }
 
 QMap<QString, IconPreviewRecord> DashConfig::loadIconPreviewSidecar() const
 {
-    return withAdopted(iconRecords(iconPreviewSidecarPath()), legacyRecordKeys[storeIndex(SidecarStore::IconPreviews)]);
+    const QJsonObject list = currentList(stagedLists, SidecarStore::IconPreviews, iconPreviewSidecarPath(), kIcons);
+    return withAdopted(iconRecordsOf(list), legacyRecordKeys[storeIndex(SidecarStore::IconPreviews)]);
 }
 
 // Each writer notes why it failed, for the message of the edit it served;
@@ -404,14 +436,17 @@ bool DashConfig::stageBarColorSidecar(const QMap<QString, BarColorRecord>& recor
 }
 
 
+// Like the bar colours, the other records wait for the save: a file left by
+// an editor that ended without saving keeps the records it was saved with,
+// so no later resize or repair draws a box in a style it never had.
 bool DashConfig::saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records)
 {
-    return writeStore(boxStylesSidecarPath(), kMasks, listOf(records, boxStyleToJson));
+    return stageStore(SidecarStore::BoxStyles, listOf(records, boxStyleToJson));
 }
 
 bool DashConfig::saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records)
 {
-    return writeStore(iconPreviewSidecarPath(), kIcons, iconList(records));
+    return stageStore(SidecarStore::IconPreviews, iconList(records));
 }
 
 bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement)
@@ -425,7 +460,7 @@ bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const
 
 bool DashConfig::saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& records)
 {
-    return writeStore(multiBoxSidecarPath(), kMasks, listOf(records, multiBoxToJson));
+    return stageStore(SidecarStore::MultiBoxes, listOf(records, multiBoxToJson));
 }
 
 namespace {
@@ -456,6 +491,22 @@ QString DashConfig::sidecarReadFailure(SidecarStore store) const
     return why.isEmpty() ? QString() : unreadableStoreText(path, why);
 }
 
+bool DashConfig::stageStore(SidecarStore store, const QJsonObject& list)
+{
+    const QString path = storePath(*this, store);
+    if (path.isEmpty())
+        return true;
+    const QString unreadable = sidecarReadFailure(store);
+    if (!unreadable.isEmpty()) {
+        qWarning().noquote() << "stageStore: kept" << path << "that cannot be read";
+        return noteSidecarWrite(false, unreadable);
+    }
+    stagedLists.remove(store);
+    if (list != writtenList(store, path))
+        stagedLists.insert(store, list);
+    return true;
+}
+
 bool DashConfig::sidecarsReadable(std::initializer_list<SidecarStore> stores)
 {
     for (const SidecarStore store : stores) {
@@ -472,6 +523,12 @@ QStringList DashConfig::storedSidecarKeys(SidecarStore store) const
     // Records waiting for the save are the store's too.
     if (store == SidecarStore::BarColors && stagedBarColors) {
         QStringList keys = readList(path, kMasks).keys() + stagedBarColors->keys();
+        keys.removeDuplicates();
+        return keys;
+    }
+    if (stagedLists.contains(store)) {
+        const char* listKey = store == SidecarStore::IconPreviews ? kIcons : kMasks;
+        QStringList keys = readList(path, listKey).keys() + stagedLists.value(store).keys();
         keys.removeDuplicates();
         return keys;
     }
@@ -599,6 +656,7 @@ void DashConfig::keepSavedSidecars()
 bool DashConfig::putBackSavedSidecars(QString* error)
 {
     stagedBarColors.reset();
+    stagedLists.clear();
     QStringList failed;
     for (const SavedStore& saved : savedSidecars) {
         QString why;
@@ -627,26 +685,42 @@ void DashConfig::moveSavedSidecarsTo(const QString& newPath)
     sidecarRecordsWritten = written;
 }
 
-bool DashConfig::writeStagedRecords(SavedStore* before)
+bool DashConfig::writeStagedRecords(QList<SavedStore>* before)
 {
     sidecarFailure.clear();
-    if (!stagedBarColors)
-        return true;
-    if (before) {
-        before->path = barColorSidecarPath();
-        before->existed = QFileInfo::exists(before->path);
-        before->unreadable = before->existed && !readWhole(before->path, &before->bytes);
+    const auto keep = [before](const QString& path) {
+        if (!before)
+            return;
+        SavedStore kept;
+        kept.path = path;
+        kept.existed = QFileInfo::exists(path);
+        kept.unreadable = kept.existed && !readWhole(path, &kept.bytes);
+        before->append(kept);
+    };
+    bool ok = true;
+    if (stagedBarColors) {
+        keep(barColorSidecarPath());
+        ok = saveBarColorSidecar(*stagedBarColors);
     }
-    return saveBarColorSidecar(*stagedBarColors);
+    for (const SidecarStore store : stagedLists.keys()) {
+        const QString path = storePath(*this, store);
+        keep(path);
+        if (writeStore(path, store == SidecarStore::IconPreviews ? kIcons : kMasks, stagedLists.value(store)))
+            stagedLists.remove(store);
+        else
+            ok = false;
+    }
+    return ok;
 }
 
-void DashConfig::putBackStaged(const SavedStore& before, const QMap<QString, BarColorRecord>& staged)
+void DashConfig::putBackStaged(const QList<SavedStore>& before)
 {
-    QString why;
-    const bool back = before.path.isEmpty() || before.unreadable
-        || (before.existed ? writeFileNoLink(before.path, before.bytes, QString(), &why)
-                           : !QFileInfo::exists(before.path) || QFile::remove(before.path));
-    if (!back)
-        qWarning().noquote() << "putBackStaged: the bar colour records beside the file stay as written:" << why;
-    stagedBarColors = staged;
+    for (const SavedStore& file : before) {
+        QString why;
+        const bool back = file.path.isEmpty() || file.unreadable
+            || (file.existed ? writeFileNoLink(file.path, file.bytes, QString(), &why)
+                             : !QFileInfo::exists(file.path) || QFile::remove(file.path));
+        if (!back)
+            qWarning().noquote() << "putBackStaged: the records beside the file stay as written:" << file.path << why;
+    }
 }
