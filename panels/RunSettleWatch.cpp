@@ -52,7 +52,9 @@ bool RunSettleWatch::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick:
     case QEvent::KeyPress:
     case QEvent::ContextMenu:
-        if (isField(watched))
+        // Input reaches the window (a QWindow) before the widget under it or
+        // with the focus: only the widget tells where it goes.
+        if (!watched->isWidgetType() || isField(watched))
             break;
         [[fallthrough]];
     case QEvent::Shortcut:

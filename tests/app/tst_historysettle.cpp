@@ -31,10 +31,21 @@ class HistorySettleTest : public QObject, DemoArtSession {
     QSpinBox* widthField()
     {
         select(kRace, bar);
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            return nullptr;
         auto* field = window->findChild<QSpinBox*>(QStringLiteral("wSpin"));
         if (field)
             field->setFocus();
-        return field;
+        return field && field->hasFocus() ? field : nullptr;
+    }
+
+    // A key as the user gives it: to the window, which hands it to the
+    // field with the focus.
+    void press(Qt::Key key, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(window->windowHandle(), key);
     }
 
 private Q_SLOTS:
@@ -59,8 +70,8 @@ private Q_SLOTS:
         const int steps = stack->count();
         QSpinBox* field = widthField();
         QVERIFY(field && field->isEnabled());
-        for (int i = 0; i < 20; ++i)
-            QTest::keyClick(field, Qt::Key_Up);
+        press(Qt::Key_Up, 20);
+        QCOMPARE(field->value(), before + 20);
         QCOMPARE(stack->count(), steps);
         QToolButton* undo = toolbarButton(QStringLiteral("Undo"));
         QVERIFY(undo && undo->isEnabled());
@@ -83,9 +94,8 @@ private Q_SLOTS:
         QVERIFY(rs3->writeFile(Rs3Fixture::Stable, homebrew, "in the way"));
         QSpinBox* field = widthField();
         QVERIFY(field);
-        for (int i = 0; i < 3; ++i)
-            QTest::keyClick(field, Qt::Key_Down);
-        QTest::keyClick(field, Qt::Key_Return);
+        press(Qt::Key_Down, 3);
+        press(Qt::Key_Return);
         QVERIFY2(status().startsWith(QLatin1String("Could not fit the art")), qPrintable(status()));
     }
 };
