@@ -482,27 +482,17 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     }
 
     // The records the edits staged go first (a file saved without them
-    // shows colours and styles nothing can take off); a failed archive puts
-    // them back.
-    const std::optional<QMap<QString, BarColorRecord>> staged = stagedBarColors;
-    const QMap<SidecarStore, QJsonObject> stagedOthers = stagedLists;
+    // shows colours nothing can take off); a failed archive puts them back.
     QList<SavedStore> storesBefore;
-    if (isSamePath(targetPath, zconf2Path) && !writeStagedRecords(&storesBefore)) {
-        putBackStaged(storesBefore);
-        stagedBarColors = staged;
-        stagedLists = stagedOthers;
+    if (isSamePath(targetPath, zconf2Path) && !writeStagedRecords(&storesBefore))
         return fail(tr("The records kept beside the file could not be written, so nothing was saved: %1")
                         .arg(sidecarFailure));
-    }
     QString reason;
     QString leftOut;
     const bool written = writeZconf2(extractDir, targetPath, &reason, &leftOut);
     prepacked.clear();
-    if (!written && !storesBefore.isEmpty()) {
+    if (!written)
         putBackStaged(storesBefore);
-        stagedBarColors = staged;
-        stagedLists = stagedOthers;
-    }
     if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     // The saved file may point at art an edit of this or another window
@@ -525,9 +515,6 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         // whose art the saved masks do not point at.
         if (dropStaleArtRecords() < 0)
             qWarning() << "save: records the saved file contradicts stay in the sidecars:" << sidecarFailure;
-        // What those clean-ups left for the save is the save's.
-        if (!writeStagedRecords())
-            qWarning() << "save: the sidecars keep records the saved file no longer has:" << sidecarFailure;
         keepSavedSidecars();
     }
     std::vector<QByteArray> digests;

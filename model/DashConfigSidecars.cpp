@@ -3,6 +3,7 @@
 #include "model/FolderCopy.h"
 #include "model/SafeWrite.h"
 #include "model/ChannelKind.h"
+#include "model/SidecarJson.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
@@ -14,6 +15,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+
+using namespace SidecarJson;
 
 namespace {
 
@@ -147,94 +150,6 @@ bool writeList(const QString& path, const char* listKey, const QJsonObject& list
     return true;
 }
 
-BarColorRecord barColorFromJson(const QJsonObject& o)
-{
-    BarColorRecord r;
-    r.colored = o.value(QStringLiteral("colored")).toBool(false);
-    r.redline = o.value(QStringLiteral("redline")).toDouble(0.0);
-    r.originalPathRel = o.value(QStringLiteral("originalPathRel")).toString();
-    r.originalCoords = o.value(QStringLiteral("originalCoords")).toString();
-    return r;
-}
-
-QJsonObject barColorToJson(const BarColorRecord& r)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("colored"), r.colored);
-    o.insert(QStringLiteral("redline"), r.redline);
-    o.insert(QStringLiteral("originalPathRel"), r.originalPathRel);
-    if (!r.originalCoords.isEmpty())
-        o.insert(QStringLiteral("originalCoords"), r.originalCoords);
-    return o;
-}
-
-BoxStyleRecord boxStyleFromJson(const QJsonObject& o)
-{
-    BoxStyleRecord r;
-    r.styleId = o.value(QStringLiteral("styleId")).toString();
-    r.originalPathRel = o.value(QStringLiteral("originalPathRel")).toString();
-    r.accentArgb = static_cast<quint32>(o.value(QStringLiteral("accentArgb")).toInteger(0) & 0xffffffffLL);
-    r.showDividers = o.value(QStringLiteral("showDividers")).toBool(true);
-    r.caption = o.value(QStringLiteral("caption")).toString();
-    r.borderPx = o.value(QStringLiteral("borderPx")).toInt(0);
-    r.captionArgb = static_cast<quint32>(o.value(QStringLiteral("captionArgb")).toInteger(0));
-    return r;
-}
-
-QJsonObject boxStyleToJson(const BoxStyleRecord& r)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("styleId"), r.styleId);
-    o.insert(QStringLiteral("originalPathRel"), r.originalPathRel);
-    if (r.accentArgb != 0)
-        o.insert(QStringLiteral("accentArgb"), static_cast<qint64>(r.accentArgb));
-    if (!r.showDividers)
-        o.insert(QStringLiteral("showDividers"), false);
-    if (!r.caption.isEmpty())
-        o.insert(QStringLiteral("caption"), r.caption);
-    if (r.borderPx != 0)
-        o.insert(QStringLiteral("borderPx"), r.borderPx);
-    if (r.captionArgb != 0)
-        o.insert(QStringLiteral("captionArgb"), static_cast<qint64>(r.captionArgb));
-    return o;
-}
-
-MultiBoxRecord multiBoxFromJson(const QJsonObject& o)
-{
-    MultiBoxRecord r;
-    r.rows = o.value(QStringLiteral("rows")).toInt(0);
-    r.cols = o.value(QStringLiteral("cols")).toInt(0);
-    r.labelPlacement = o.value(QStringLiteral("labelPlacement")).toString();
-    return r;
-}
-
-QJsonObject multiBoxToJson(const MultiBoxRecord& r)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("rows"), r.rows);
-    o.insert(QStringLiteral("cols"), r.cols);
-    o.insert(QStringLiteral("labelPlacement"), r.labelPlacement);
-    return o;
-}
-
-template <typename Record, typename FromJson>
-QMap<QString, Record> recordsOf(const QJsonObject& list, FromJson fromJson)
-{
-    QMap<QString, Record> records;
-    for (auto it = list.constBegin(); it != list.constEnd(); ++it)
-        records.insert(it.key(), fromJson(it.value().toObject()));
-    return records;
-}
-
-template <typename Record, typename ToJson>
-QJsonObject listOf(const QMap<QString, Record>& records, ToJson toJson)
-{
-    QJsonObject list;
-    for (auto it = records.constBegin(); it != records.constEnd(); ++it)
-        list.insert(it.key(), toJson(it.value()));
-    return list;
-}
-
 // A record of a file written before keys named the page, read under the key
 // of the mask it serves (see adoptLegacySidecarRecords). A mask that has a
 // record under its own key keeps that one.
@@ -246,28 +161,6 @@ QMap<QString, Record> withAdopted(QMap<QString, Record> records, const QHash<QSt
             records.insert(it.value(), records.take(it.key()));
     }
     return records;
-}
-
-// An entry without a graphic is no record.
-QMap<QString, IconPreviewRecord> iconRecordsOf(const QJsonObject& list)
-{
-    QMap<QString, IconPreviewRecord> records;
-    for (auto it = list.constBegin(); it != list.constEnd(); ++it) {
-        const QString graphic = it.value().toObject().value(QStringLiteral("graphic")).toString();
-        if (!graphic.isEmpty())
-            records.insert(it.key(), IconPreviewRecord{graphic});
-    }
-    return records;
-}
-
-QJsonObject iconList(const QMap<QString, IconPreviewRecord>& records)
-{
-    QJsonObject list;
-    for (auto it = records.constBegin(); it != records.constEnd(); ++it) {
-        if (!it.value().graphic.isEmpty())
-            list.insert(it.key(), QJsonObject{{QStringLiteral("graphic"), it.value().graphic}});
-    }
-    return list;
 }
 
 QMap<QString, IconPreviewRecord> iconRecords(const QString& path)
@@ -558,7 +451,8 @@ bool DashConfig::rewriteLegacySidecarRecords()
         ok = saveMultiBoxSidecar(loadMultiBoxSidecar()) && ok;
     if (holdsAdopted(SidecarStore::IconPreviews))
         ok = saveIconPreviewSidecar(loadIconPreviewSidecar()) && ok;
-    return ok;
+    // The save's own rewrite: written at once.
+    return writeStagedRecords() && ok;
 }
 
 quint32 DashConfig::boxStyleAccentArgb(const QString& key) const
@@ -685,17 +579,18 @@ void DashConfig::moveSavedSidecarsTo(const QString& newPath)
     sidecarRecordsWritten = written;
 }
 
+// With `before`, all or nothing: a store that cannot be written puts back
+// the ones written before it, and every record waits again.
 bool DashConfig::writeStagedRecords(QList<SavedStore>* before)
 {
     sidecarFailure.clear();
-    const auto keep = [before](const QString& path) {
-        if (!before)
-            return;
-        SavedStore kept;
-        kept.path = path;
-        kept.existed = QFileInfo::exists(path);
-        kept.unreadable = kept.existed && !readWhole(path, &kept.bytes);
-        before->append(kept);
+    QList<SavedStore> kept;
+    const auto keep = [&kept](const QString& path) {
+        SavedStore file;
+        file.path = path;
+        file.existed = QFileInfo::exists(path);
+        file.unreadable = file.existed && !readWhole(path, &file.bytes);
+        kept.append(file);
     };
     bool ok = true;
     if (stagedBarColors) {
@@ -710,17 +605,30 @@ bool DashConfig::writeStagedRecords(QList<SavedStore>* before)
         else
             ok = false;
     }
+    if (before && !ok)
+        putBackStaged(kept);
+    else if (before)
+        *before = kept;
     return ok;
 }
 
+// What the write put in a file waits for the save again (a store whose
+// write failed still waits), and the file gets its bytes back.
 void DashConfig::putBackStaged(const QList<SavedStore>& before)
 {
     for (const SavedStore& file : before) {
+        const QString path = file.path;
+        if (path == barColorSidecarPath() && !stagedBarColors)
+            stagedBarColors = recordsOf<BarColorRecord>(readList(path, kMasks), barColorFromJson);
+        for (const SidecarStore store : {SidecarStore::BoxStyles, SidecarStore::MultiBoxes, SidecarStore::IconPreviews}) {
+            if (path == storePath(*this, store) && !stagedLists.contains(store))
+                stagedLists.insert(store, readList(path, store == SidecarStore::IconPreviews ? kIcons : kMasks));
+        }
         QString why;
-        const bool back = file.path.isEmpty() || file.unreadable
-            || (file.existed ? writeFileNoLink(file.path, file.bytes, QString(), &why)
-                             : !QFileInfo::exists(file.path) || QFile::remove(file.path));
+        const bool back = path.isEmpty() || file.unreadable
+            || (file.existed ? writeFileNoLink(path, file.bytes, QString(), &why)
+                             : !QFileInfo::exists(path) || QFile::remove(path));
         if (!back)
-            qWarning().noquote() << "putBackStaged: the records beside the file stay as written:" << file.path << why;
+            qWarning().noquote() << "putBackStaged: the records beside the file stay as written:" << path << why;
     }
 }
