@@ -1,6 +1,7 @@
 #include "DemoStock.h"
 #include "support/DemoArtSession.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QSpinBox>
 #include <QToolBar>
@@ -82,6 +83,43 @@ private Q_SLOTS:
         QVERIFY2(stack->redoText().startsWith(QLatin1String("Move/Resize")), qPrintable(stack->redoText()));
         window->stepHistory(false);
         QCOMPARE(width(), before + 20);
+    }
+
+    // Discard takes back what the session's Color... and resizes drew, as
+    // their undo does: no coloured or fitted folder is left.
+    void discardTakesBackTheColourAndTheFit()
+    {
+        const auto made = [this] {
+            QStringList found;
+            QDirIterator it(rs3->root(Rs3Fixture::Stable), QDir::Dirs | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                it.next();
+                if (it.fileName().startsWith(QLatin1String("fit_")) || it.fileName().startsWith(QLatin1String("zbar_")))
+                    found << it.filePath();
+            }
+            return found;
+        };
+        QVERIFY(made().isEmpty());
+        window->applyColorBar(bar);
+        QSpinBox* field = widthField();
+        QVERIFY(field);
+        press(Qt::Key_Down, 5);
+        press(Qt::Key_Return);
+        const int box = [this] {
+            for (size_t k = 0; k < config->pages[kRace].masks.size(); ++k) {
+                if (maskPath(*config, kRace, int(k)) == DemoStock::valueBoxItem())
+                    return int(k);
+            }
+            return -1;
+        }();
+        QVERIFY(box >= 0);
+        resize(kRace, box, 300);
+        QCOMPARE(stack->count(), 3);
+        QVERIFY(made().size() >= 2);
+        asker->buttons = {QMessageBox::Discard};
+        QVERIFY(window->close());
+        QCOMPARE(made(), QStringList());
     }
 
     // The fit of a run that cannot write its item is said when the run
