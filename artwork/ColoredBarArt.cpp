@@ -302,6 +302,28 @@ QMap<QString, QByteArray> resizedBarPictures(const QString& source, const QSize&
     return files;
 }
 
+QMap<QString, QByteArray> shownBarPictures(const QString& source, const QStringList& names, const QSize& stockSize,
+                                           const QSize& size)
+{
+    QFileInfoList entries;
+    for (const QString& file : litStripFiles(source, names)) {
+        if (file.compare(QLatin1String("mask.png"), Qt::CaseInsensitive) != 0
+            && file.compare(QLatin1String("mask.tgz"), Qt::CaseInsensitive) != 0)
+            entries << QFileInfo(source + QLatin1Char('/') + file);
+    }
+    QMap<QString, QByteArray> files;
+    addResizedPictures(files, entries, stockSize, size);
+    // A picture of another size is shown as it is: the item needs it all
+    // the same.
+    for (const QFileInfo& fi : entries) {
+        QByteArray bytes;
+        if (!files.contains(fi.fileName())
+            && FolderCopy::readRegularFile(fi.absoluteFilePath(), kArtFileReadBound, &bytes))
+            files.insert(fi.fileName(), bytes);
+    }
+    return files;
+}
+
 // True when an install's folder at newRel holds a picture other than this
 // colouring's: art the user put there, which a saved file may show.
 bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QString, QByteArray>& files)

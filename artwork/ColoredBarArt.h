@@ -44,6 +44,12 @@ QImage resizedBarPicture(const QImage& picture, const QSize& size);
 // Every picture (".png" or ".tgz") of the stock item at source that has the
 // stock picture's size, drawn at `size`, by name; empty when the sizes match.
 QMap<QString, QByteArray> resizedBarPictures(const QString& source, const QSize& stockSize, const QSize& size);
+// The pictures of the stock item at source that `names` name (each with its
+// ".png" or ".tgz" twin; the picture of the item itself left out), by their
+// names in the folder: those of the stock picture's size drawn at `size`,
+// the others as they are. What a fitted bar shows of its item, and no more.
+QMap<QString, QByteArray> shownBarPictures(const QString& source, const QStringList& names, const QSize& stockSize,
+                                           const QSize& size);
 
 // True when an install's folder at newRel holds other art than these files.
 bool holdsOtherArt(const QString& newRel, const QString& device, const QMap<QString, QByteArray>& files);

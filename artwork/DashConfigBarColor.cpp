@@ -234,7 +234,7 @@ QString ringColorRefusal()
 
 } // namespace
 
-bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
+bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error, MadeArtFolders* madeOut)
 {
     if (error)
         error->clear();
@@ -350,6 +350,8 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
+    if (madeOut)
+        madeOut->add(made);
     return true;
 }
 

@@ -71,15 +71,15 @@ QByteArray newItemM2(const QString& item)
 }
 
 // The origin item's files travel into the new item so it keeps the origin's
-// descriptor and extras. Junk files and the two pictures (written right
-// after) are left out; a file the item holds is replaced through a
-// temporary beside it, so an interrupted copy never leaves a half-written
-// file, and a new one that cannot be written whole goes again. The
-// descriptor the drawing writes from the origin's is left out too. A link or
-// other special entry, in the origin or in the item, is neither followed
-// nor replaced: it is named in `left`.
-bool copyItemFolder(const QString& source, const QString& target, const QString& descriptor, FolderCopy* batch,
-                    QStringList& left, int depth = 0)
+// descriptor and extras (its pictures only with `pictures`). Junk files and
+// the two pictures (written right after) are left out; a file the item holds
+// is replaced through a temporary beside it, so an interrupted copy never
+// leaves a half-written file, and a new one that cannot be written whole goes
+// again. The descriptor the drawing writes from the origin's is left out too.
+// A link or other special entry, in the origin or in the item, is neither
+// followed nor replaced: it is named in `left`.
+bool copyItemFolder(const QString& source, const QString& target, const QString& descriptor, bool pictures,
+                    FolderCopy* batch, QStringList& left, int depth = 0)
 {
     QString why;
     if (depth > 16 || !FileEntries::makePath(target, &why))
@@ -101,11 +101,12 @@ bool copyItemFolder(const QString& source, const QString& target, const QString&
             continue;
         }
         if (fi.isDir()) {
-            if (!copyItemFolder(fi.absoluteFilePath(), to, QString(), batch, left, depth + 1))
+            if (!copyItemFolder(fi.absoluteFilePath(), to, QString(), pictures, batch, left, depth + 1))
                 return false;
             continue;
         }
-        if (isJunkArtworkFile(name))
+        const QString kind = fi.suffix().toLower();
+        if (isJunkArtworkFile(name) || (!pictures && (kind == QLatin1String("png") || kind == QLatin1String("tgz"))))
             continue;
         if (depth == 0
             && (name.compare(QLatin1String("mask.tgz"), Qt::CaseInsensitive) == 0
@@ -307,8 +308,8 @@ bool DashConfig::drawMaskPanel(const QStringList& itemFolders, const QImage& ima
         MadeArtFolders inRoot;
         if (!inRoot.make(itemFolder)
             || (copyIn
-                && !copyItemFolder(copySource, itemFolder, m2Source == originM2 ? originM2Name : QString(), artState.copies,
-                                   artState.notes))) {
+                && !copyItemFolder(copySource, itemFolder, m2Source == originM2 ? originM2Name : QString(),
+                                   !extraFiles, artState.copies, artState.notes))) {
             artState.notes << QCoreApplication::translate("DashConfig", "%1 could not be drawn: %2")
                                 .arg(itemFolder, QFileInfo(itemFolder).isDir()
                                                      ? QCoreApplication::translate("DashConfig",

@@ -16,14 +16,20 @@
 #include "artwork/BoxStyleRenderer.h"
 #include "artwork/ColoredBarArt.h"
 #include "artwork/FittedBar.h"
+#include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
+#include "artwork/TgzImage.h"
 #include "model/DeviceTables.h"
 #include "model/FileEntries.h"
 #include "model/SafeRead.h"
+#include "model/FolderCopy.h"
+#include "model/InstallRoots.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 
 namespace {
 
@@ -98,6 +104,74 @@ bool isStyledBox(const QMap<QString, BoxStyleRecord>& styles, const QString& key
         && current.contains(QLatin1String("/s04_homebrew/zbox_")) && current.contains(QLatin1String("/Items/box_"));
 }
 
+QSize pictureSize(const QString& name, const QByteArray& bytes)
+{
+    if (name.endsWith(QLatin1String(".tgz"), Qt::CaseInsensitive))
+        return TgzImage::decode(bytes).size();
+    return QImage::fromData(bytes).size();
+}
+
+// The pictures the bar's widgets name (its strips) as its fit item holds
+// them, by name: an item may hold hundreds the element never shows, and a
+// resize costs what the element shows. mask.png and its device twin are the
+// panel's own.
+QMap<QString, QByteArray> fittedBarFiles(pugi::xml_node node, const QString& originFolder, const QSize& stockSize,
+                                         const QSize& size)
+{
+    QStringList shown;
+    for (pugi::xml_node e = node.child("e"); e; e = e.next_sibling("e"))
+        shown += DashConfig::collectWidgetAssetReferences(e);
+    return ColoredBarArt::shownBarPictures(originFolder, shown, stockSize, size);
+}
+
+// The pictures of `files` that an install's item folder lacks or holds at
+// another size (a fit item an older build drew kept its strips at the
+// stock size).
+QStringList misfitPictures(const QString& folder, const QMap<QString, QByteArray>& files)
+{
+    QStringList misfit;
+    for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
+        QByteArray held;
+        if (!FolderCopy::readRegularFile(folder + QLatin1Char('/') + it.key(), kArtFileReadBound, &held)
+            || pictureSize(it.key(), held) != pictureSize(it.key(), it.value()))
+            misfit << it.key();
+    }
+    return misfit;
+}
+
+// The install root a folder lies in.
+QString installOf(const QString& folder)
+{
+    for (const QString& overlayRoot : rs3OverlayRoots()) {
+        const QString install = installOfOverlayRoot(overlayRoot);
+        if (folder.startsWith(install + QLatin1Char('/')))
+            return install;
+    }
+    return QFileInfo(folder).path();
+}
+
+// A fit item is named for its origin and size: what it shows at another
+// size is drawn again in place, as the fit would draw it, and Discard can
+// put it back.
+void redrawMisfitPictures(DashConfig& config, const QString& device, const QString& rel,
+                          const QMap<QString, QByteArray>& files)
+{
+    const HeldArtFolder held = heldArtFolder(rs3OverlayRoots(), device, rel, QStringLiteral("mask.tgz"));
+    for (const QString& folder : held.holding) {
+        const QStringList misfit = misfitPictures(folder, files);
+        if (misfit.isEmpty())
+            continue;
+        config.artState.savedArt.aboutToWrite(folder, misfit);
+        for (const QString& name : misfit) {
+            QString why;
+            if (!writeInstallFile(folder + QLatin1Char('/') + name, files.value(name), installOf(folder),
+                                  config.artState.copies, &why))
+                config.artState.notes << why;
+        }
+        qInfo() << "drawFittedBar: drew again" << misfit << "in" << folder;
+    }
+}
+
 } // namespace
 
 QImage fitSourcePicture(const QString& folder)
@@ -110,8 +184,30 @@ QImage fitSourcePicture(const QString& folder)
     return picture;
 }
 
+bool fittedBarItemStale(DashConfig& config, int pageIndex, int maskIndex, const QStringList& holding)
+{
+    const MaskElement* m = config.maskAt(pageIndex, maskIndex);
+    int w = 0;
+    int h = 0;
+    if (!m || !m->node || !isFittedBar(m->node) || !elementDeclaredSize(m->node, w, h)
+        || !BoxStyleRenderer::isRenderableSize(w, h))
+        return false;
+    const QString originFolder = DashConfig::resolveOverlayDir(normalizedArtPath(paramValue(m->node, "DE_FIT_SRC")));
+    const QSize stock =
+        originFolder.isEmpty() ? QSize() : SafeRead::imageSize(originFolder + QStringLiteral("/mask.png"));
+    if (!stock.isValid())
+        return false;
+    const QMap<QString, QByteArray> files = fittedBarFiles(m->node, originFolder, stock, QSize(w, h));
+    for (const QString& folder : holding) {
+        if (!misfitPictures(folder, files).isEmpty())
+            return true;
+    }
+    return false;
+}
+
 bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originRel,
-                   const QString& hashSource, int width, int height, const QString& stem, QString& item)
+                   const QString& hashSource, int width, int height, const QString& stem, QString& item,
+                   MadeArtFolders* made)
 {
     const MaskElement* m = config.maskAt(pageIndex, maskIndex);
     if (!m || !m->node || width < 1 || height < 1 || !BoxStyleRenderer::isRenderableSize(width, height))
@@ -124,11 +220,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
         return false;
     const QSize size(width, height);
     const QImage picture = ColoredBarArt::resizedBarPicture(stock, size);
-    // The strips and the rest of the item's pictures of its size; mask.png
-    // and its device twin are the panel's own.
-    QMap<QString, QByteArray> files = ColoredBarArt::resizedBarPictures(originFolder, stock.size(), size);
-    files.remove(QStringLiteral("mask.png"));
-    files.remove(QStringLiteral("mask.tgz"));
+    const QMap<QString, QByteArray> files = fittedBarFiles(node, originFolder, stock.size(), size);
     const QString key = sanitizeFileStem(config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles));
     const QString named = artItemName(
         QStringLiteral("fit_%1_%2x%3").arg(key, QString::number(width), QString::number(height)), picture,
@@ -143,8 +235,9 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     // for one stays as the bar had it.
     const pugi::xml_node panel = node.find_child_by_attribute("p", "n", "PATH_IMAGE_SFONDO_FW");
     const QByteArray panelText = panel ? QByteArray(panel.text().get()) : QByteArray();
-    if (!config.writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, nullptr, &files))
+    if (!config.writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, made, &files))
         return false;
+    redrawMisfitPictures(config, device, target, files);
     if (!panel)
         removeParams(node, "PATH_IMAGE_SFONDO_FW");
     else
@@ -152,15 +245,15 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     return true;
 }
 
-int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
+int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex, MadeArtFolders* made)
 {
     // A coloured bar is drawn again from its colour's origin.
     if (config.colouredBar(pageIndex, maskIndex).coloured)
         return 0;
-    return fitBarPictures(config, pageIndex, maskIndex);
+    return fitBarPictures(config, pageIndex, maskIndex, made);
 }
 
-int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex)
+int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex, MadeArtFolders* made)
 {
     const MaskElement* mask = config.maskAt(pageIndex, maskIndex);
     if (!mask || !mask->node)
@@ -183,7 +276,7 @@ int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex)
     const QString key = config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
     QString item;
     if (!drawFittedBar(config, pageIndex, maskIndex, origin, fitSrc.isEmpty() ? origin : fitSrc, w, h,
-                       config.homebrewSetStem(), item)) {
+                       config.homebrewSetStem(), item, made)) {
         config.fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at "
                                            "%4x%5. Close RaceStudio 3 and try the resize again.")
                                 .arg(key, QString::number(w), QString::number(h), QString::number(picture.width()),
@@ -199,7 +292,7 @@ int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex)
     return 1;
 }
 
-int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
+int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex, MadeArtFolders* made)
 {
     PageModel* pg = page(pageIndex);
     if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
@@ -214,7 +307,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     if (isFittedBar(node)
         && !isStyledBox(styles, key, normalizedArtPath(paramValue(node, "PATH_REL_AiM_MASK"))))
-        return fitBarArtToGeometry(*this, pageIndex, maskIndex);
+        return fitBarArtToGeometry(*this, pageIndex, maskIndex, made);
     if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
         return 0;
     if (maskHasChildClass(node, "Ring"))
@@ -247,7 +340,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
             : artItemName(QStringLiteral("box_") + sanitizeFileStem(key), image, rec->originalPathRel);
         if (image.isNull()
             || !writeMaskPanel(pageIndex, maskIndex, image, resolveOverlayDir(current), device, homebrewSetStem(),
-                               sized, false)) {
+                               sized, false, made)) {
             fitWarning = QStringLiteral("Could not re-render the box of %1 at %2x%3 -- the dash will paint the old "
                                         "size. Close RaceStudio 3 and try again.")
                              .arg(key, QString::number(w), QString::number(h));
@@ -298,7 +391,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
         hashSource);
     const QString target = homebrewItemPath(device, stem, item);
     const QString copySource = origin == target ? QString() : originFolder;
-    if (!writeMaskPanel(pageIndex, maskIndex, source, copySource, device, stem, item, false))
+    if (!writeMaskPanel(pageIndex, maskIndex, source, copySource, device, stem, item, false, made))
         return fail();
 
     if (!originMissing && !origin.contains(QLatin1String("/Items/fit_")))

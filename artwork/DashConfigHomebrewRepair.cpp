@@ -7,6 +7,7 @@
 #include "model/DashConfig.h"
 
 #include "artwork/BoxStyleRenderer.h"
+#include "artwork/FittedBar.h"
 #include "artwork/HeldArtFolder.h"
 #include "artwork/HomebrewItems.h"
 #include "artwork/MadeArtFolders.h"
@@ -123,7 +124,11 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
             const HeldArtFolder held = heldArtFolder(roots, device, rel, QStringLiteral("mask.tgz"));
             // A linked item folder is neither read nor written, and said.
             artState.notes << held.linked;
-            if ((!held.held() && held.lacking.isEmpty()) || (held.lacking.isEmpty() && !force))
+            // A fitted bar's item whose pictures are not of its size is
+            // rebuilt like a missing one.
+            const bool misfit = item.startsWith(QLatin1String("fit_")) && held.held()
+                && fittedBarItemStale(*this, p, k, held.holding);
+            if ((!held.held() && held.lacking.isEmpty()) || (held.lacking.isEmpty() && !force && !misfit))
                 continue;
             const int w = paramInt(node, "WIDTH");
             const int h = paramInt(node, "HEIGHT");
@@ -134,7 +139,7 @@ int DashConfig::repairMissingHomebrewArt(bool force, QStringList* left, QStringL
 
             // What an install holds is what the saved files show: the
             // installs that lack it get a copy, and nothing is drawn.
-            if (!force && held.held()) {
+            if (!force && held.held() && !misfit) {
                 MadeArtFolders made;
                 QString error;
                 if (!copyHeldArtFolder(held, made, copies, &error)) {

@@ -206,5 +206,7 @@ int DashConfig::dropStaleArtRecords()
         ok = saveBoxStyleSidecar(styles) && ok;
     if (barDrops > 0)
         ok = saveBarColorSidecar(bars) && ok;
+    // The save's own clean-up: written at once.
+    ok = writeStagedRecords() && ok;
     return ok ? styleDrops + barDrops : -1;
 }

@@ -170,3 +170,21 @@ QStringList MadeArtFolders::paths() const
         all << m.path;
     return all;
 }
+
+QStringList MadeArtFolders::innermostFolders() const
+{
+    QStringList folders;
+    for (const Made& m : m_made) {
+        if (m.kind == Kind::Folder)
+            folders << QDir::cleanPath(m.path);
+    }
+    QStringList innermost;
+    for (const QString& folder : folders) {
+        const QString inside = folder + QLatin1Char('/');
+        const bool holdsOne = std::any_of(folders.cbegin(), folders.cend(),
+                                          [&](const QString& other) { return other.startsWith(inside); });
+        if (!holdsOne && !innermost.contains(folder))
+            innermost << folder;
+    }
+    return innermost;
+}

@@ -40,6 +40,10 @@ public:
     bool isEmpty() const { return m_made.isEmpty(); }
     // Every noted path, in the order noted.
     QStringList paths() const;
+    // The folders it made that hold no other folder it made (the items,
+    // not the sets made on the way to them): what a claim names, so that a
+    // later write into the same set is not taken for a claim on this one.
+    QStringList innermostFolders() const;
 
 private:
     enum class Kind { Folder, File, Pending };

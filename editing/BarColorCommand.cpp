@@ -33,19 +33,28 @@ void BarColorCommand::redo()
     if (std::exchange(m_undoRefused, false))
         return;
     // A redo points the bar back at what the first run made (and records
-    // it again); it colours nothing anew. One whose record cannot be
+    // it again), unless the undo took that art away: then the bar is
+    // coloured anew, as the first run did. One whose record cannot be
     // written leaves the bar as it was, and the next undo has nothing to do.
-    if (m_afterTaken) {
+    if (m_afterTaken
+        && !DashConfig::resolveOverlayDir(QString::fromStdString(m_after.pathRel)).isEmpty()) {
         m_result = m_config->restoreBarArtwork(m_page, m_mask, m_after);
         if (!m_result)
             m_config->refusedStep = m_config->sidecarFailure;
         return;
     }
+    if (m_afterTaken) {
+        m_result = colour();
+        if (!m_result)
+            m_config->refusedStep = m_config->sidecarFailure.isEmpty()
+                ? QCoreApplication::translate("BarColorCommand", "the bar's colour could not be drawn again")
+                : m_config->sidecarFailure;
+        return;
+    }
     // A colouring that fails has changed nothing: putting the snapshot
     // back would only rewrite the store.
-    m_result = m_config->applyBarColor(m_page, m_mask);
+    m_result = colour();
     if (m_result) {
-        m_after = m_config->barColorSnapshot(m_page, m_mask);
         m_afterTaken = true;
     } else {
         // Only the first run gets here (later redos put m_after back
@@ -59,6 +68,19 @@ void BarColorCommand::redo()
     m_applied = nullptr;
 }
 
+bool BarColorCommand::colour()
+{
+    MadeArtFolders made;
+    if (!m_config->applyBarColor(m_page, m_mask, nullptr, &made))
+        return false;
+    m_after = m_config->barColorSnapshot(m_page, m_mask);
+    m_made = made;
+    // Claimed, so another window's save that takes a folder of it keeps it
+    // from this step's undo.
+    m_mark = m_config->artState.kept(m_made, m_made.innermostFolders());
+    return true;
+}
+
 void BarColorCommand::undo()
 {
     // A refused colouring changed nothing, so there is nothing to put back.
@@ -66,6 +88,11 @@ void BarColorCommand::undo()
         return;
     // A record that cannot be written back leaves the bar coloured.
     m_undoRefused = !m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
-    if (m_undoRefused)
+    if (m_undoRefused) {
         m_config->refusedStep = m_config->sidecarFailure;
+        return;
+    }
+    // The colour's folders go with the step, unless a saved file may point
+    // at them now.
+    m_config->artState.takeBack(m_made, m_mark);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "artwork/ArtState.h"
 #include "artwork/BarColorSnapshot.h"
+#include "artwork/MadeArtFolders.h"
 
 #include <QUndoCommand>
 
@@ -8,8 +10,10 @@ class DashConfig;
 
 // Turns a bargraph's stock art into a green-amber-red bar. The first redo
 // keeps the mask's art parameters, bar geometry and sidecar record before
-// and after it; undo and later redos put one or the other back (the
-// recoloured files stay on disk, in a folder of their own).
+// and after it; undo and later redos put one or the other back. The
+// recoloured folders are the step's: its undo takes them back, as
+// DashConfig::artState allows (not after a save, nor once another writer
+// took one), and a redo that finds them gone colours the bar again.
 // A failed redo puts back what it partly wrote; a failed first redo
 // marks the command obsolete, so the stack drops it. A later undo or redo
 // whose record cannot be written leaves the bar as it was and says so in
@@ -26,6 +30,8 @@ public:
     bool result() const { return m_result; }
 
 private:
+    bool colour();
+
     DashConfig* m_config;
     int m_page;
     int m_mask;
@@ -36,4 +42,6 @@ private:
     BarColorSnapshot m_after; // taken after the first successful redo
     bool m_afterTaken = false;
     bool m_undoRefused = false; // the last undo left the bar coloured
+    MadeArtFolders m_made;      // what the last colouring created
+    ArtState::Mark m_mark;
 };

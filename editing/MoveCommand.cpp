@@ -303,6 +303,7 @@ void MoveCommand::undo()
     }
     if (m_boxArtCaptured && node)
         restoreBoxArt(node);
+    takeBackFit();
     restoreColoredBar();
     if (m_childrenCaptured) {
         restoreCaptured(node, m_childParams);
@@ -358,8 +359,24 @@ void MoveCommand::restoreBoxArt(pugi::xml_node node)
 
 void MoveCommand::fitMaskArtToGeometry()
 {
+    if (!m_config)
+        return;
+    MadeArtFolders made;
+    m_config->fitMaskArtToGeometry(m_page, m_mask, &made);
+    if (made.isEmpty())
+        return;
+    // Claimed, so another window's save that takes a folder of it keeps it
+    // from this step's undo.
+    m_fitMade = made;
+    m_fitMark = m_config->artState.kept(m_fitMade, m_fitMade.innermostFolders());
+}
+
+void MoveCommand::takeBackFit()
+{
+    // The mask points back at its earlier art already; what the fit made
+    // goes with the step, unless a saved file may point at it now.
     if (m_config)
-        m_config->fitMaskArtToGeometry(m_page, m_mask);
+        m_config->artState.takeBack(m_fitMade, m_fitMark);
 }
 
 void MoveCommand::fitColoredBar()
@@ -391,12 +408,7 @@ void MoveCommand::fitColoredBar()
     m_barMade = made;
     // The folders it made are claimed, so another window's save that takes
     // one keeps it from this step's undo.
-    QStringList folders;
-    for (const QString& path : m_barMade.paths()) {
-        if (QFileInfo(path).isDir())
-            folders << path;
-    }
-    m_barMark = m_config->artState.kept(m_barMade, folders);
+    m_barMark = m_config->artState.kept(m_barMade, m_barMade.innermostFolders());
     m_barAfter = m_config->barColorSnapshot(m_page, m_mask);
     m_barAfter.barGeometry.clear();
     m_barRedrawn = true;

@@ -71,7 +71,10 @@ private:
     void restoreMultiBoxGeometry();
     void captureBoxArt(pugi::xml_node node);
     void restoreBoxArt(pugi::xml_node node);
+    // Fitted art drawn at the new size; what the fit made is this step's,
+    // and its undo takes it back (ArtState decides whether it may go).
     void fitMaskArtToGeometry();
+    void takeBackFit();
     // A coloured bar's art drawn again at the new size and its record's
     // stock geometry scaled along; undo points it back at the art and record
     // it had.
@@ -92,6 +95,8 @@ private:
     BarColorSnapshot m_barAfter;  // what that redo made
     MadeArtFolders m_barMade;     // the folders and files that redraw created
     ArtState::Mark m_barMark;
+    MadeArtFolders m_fitMade; // what the last redo's art fit created
+    ArtState::Mark m_fitMark;
     bool m_rescale;
     bool m_childrenCaptured = false;
     std::vector<CapturedParam> m_childParams;

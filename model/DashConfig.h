@@ -29,6 +29,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QJsonObject>
 #include <QMap>
 #include <QRect>
 #include <QSize>
@@ -43,7 +44,6 @@
 #include <vector>
 
 class QTemporaryDir;
-class QJsonObject;
 struct ArtworkApplyResult;
 struct ArtworkExportInfo;
 struct ArtworkTarget;
@@ -152,15 +152,15 @@ public:
     // False, with the reason of the first store that cannot be read in
     // sidecarFailure, when an edit that needs these stores must not start.
     bool sidecarsReadable(std::initializer_list<SidecarStore> stores);
-    // The stores as the open or the last save left them. Bar colour records
-    // wait for the save (stageBarColorSidecar); the others are written at
-    // once, and Discard and Save As take back each one written since.
+    // The stores as the open or the last save left them. Records wait for
+    // the save (stageBarColorSidecar, stageStore); Discard and Save As take
+    // back each one written since.
     void keepSavedSidecars();
     // False (why in sidecarFailure) when the store's file cannot be read.
     bool stageBarColorSidecar(const QMap<QString, BarColorRecord>& records);
-    // The save's part (*before: the file as it was; putBackStaged undoes it).
-    bool writeStagedRecords(SavedStore* before = nullptr);
-    void putBackStaged(const SavedStore& before, const QMap<QString, BarColorRecord>& staged);
+    // The save's part (*before: the files as they were; putBackStaged puts them back).
+    bool writeStagedRecords(QList<SavedStore>* before = nullptr);
+    void putBackStaged(const QList<SavedStore>& before);
     // False, naming the stores that could not be written, in *error.
     bool putBackSavedSidecars(QString* error = nullptr);
     // The configuration goes on under newPath, beside copies of its stores:
@@ -283,7 +283,7 @@ public:
     // An install that holds the item already is never drawn into: holding
     // this very picture it is copied to the installs that lack it, holding
     // another the write is refused. What it creates goes to `made` (when
-    // given); a failed write takes it away itself. `extraFiles`: more files (by name) drawn with it.
+    // given); a failed write takes it away itself. `extraFiles`: more pictures drawn with it (copySource gives none).
     bool writeMaskPanel(int page, int mask, const QImage& image, const QString& copySource, const QString& device,
                         const QString& stem, const QString& item, bool removeBorderColour,
                         MadeArtFolders* made = nullptr, const QMap<QString, QByteArray>* extraFiles = nullptr);
@@ -302,8 +302,8 @@ public:
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
-    // A bar without colour has every picture of its stock item fitted.
-    int fitMaskArtToGeometry(int page, int mask);
+    // A bar without colour has the pictures it shows fitted; what it creates goes to `made` (the step's).
+    int fitMaskArtToGeometry(int page, int mask, MadeArtFolders* made = nullptr);
     // The warning the last art fit left for the user, now cleared.
     QString takePendingStatus();
 
@@ -338,8 +338,8 @@ public:
     // (artwork/DashConfigBarColor.cpp, editing/DashConfigArtRestore.cpp, artwork/DashConfigPageBackground.cpp)
     // `error` (when given) names a refused artwork path; other refusals leave
     // it empty. A record that cannot be written leaves the mask as it was
-    // (sidecarFailure says why).
-    bool applyBarColor(int page, int mask, QString* error = nullptr);
+    // (sidecarFailure says why). What it creates goes to `made` (when given).
+    bool applyBarColor(int page, int mask, QString* error = nullptr, MadeArtFolders* made = nullptr);
     // Draws the coloured art of the bar at (page, mask) from the stock item
     // at origin at width x height, into the folder of that state; returns its
     // relative path, or empty when no install received it.
@@ -608,6 +608,7 @@ public:
     QString sidecarFailure;
     QList<SavedStore> savedSidecars;
     std::optional<QMap<QString, BarColorRecord>> stagedBarColors; // while they differ from the file
+    QMap<SidecarStore, QJsonObject> stagedLists; // the other stores' lists, the same
     // By store file, the keys of the records the configuration added,
     // changed or removed there since keepSavedSidecars.
     QHash<QString, QSet<QString>> sidecarRecordsWritten;
@@ -666,9 +667,9 @@ private:
     bool restoreBoxRecord(const QString& key, const BoxStyleSnapshot& snapshot);
     // Keeps the reason of a failed sidecar write in sidecarFailure; returns written.
     bool noteSidecarWrite(bool written, const QString& why);
-    // Writes one store's list and notes that it did (or why it could not),
-    // and which of its records it changed.
+    // Writes one store's list, noting why it could not or which records it changed (stageStore: for the save).
     bool writeStore(const QString& path, const char* listKey, const QJsonObject& list);
+    bool stageStore(SidecarStore store, const QJsonObject& list);
     // The stores of the file the configuration leaves go back to its last
     // save, and it goes on under path with the stores there as saved; a
     // store that could not be put back is named in *warning.

@@ -125,6 +125,7 @@ bool DashConfig::load(const QString& path, QString* error)
     guard.pages.swap(pages);
     // Records the previous configuration staged are not this one's.
     std::optional<QMap<QString, BarColorRecord>> staged = std::exchange(stagedBarColors, std::nullopt);
+    QMap<SidecarStore, QJsonObject> stagedOthers = std::exchange(stagedLists, {});
     homebrewRepairCount = 0;
     homebrewRepairLeft.clear();
     homebrewRepairMismatched.clear();
@@ -226,8 +227,10 @@ bool DashConfig::load(const QString& path, QString* error)
     guard.ok = run();
 
     commitOrRestoreLoad(guard);
-    if (!guard.ok)
+    if (!guard.ok) {
         stagedBarColors = std::move(staged);
+        stagedLists = std::move(stagedOthers);
+    }
     // After success the guard holds the previous configuration; after a
     // failure it holds nothing.
     guard.pages.clear();

@@ -70,7 +70,7 @@ enum class BarRecords { WaitForSave, WriteNow };
 
 // Runs edit (true when it changed them) on each store's records and writes
 // back the stores it changed; false when one could not be written. An edit's
-// bar colour records wait for the save; the save's own clean-up writes them.
+// records wait for the save; the save's own clean-up writes them at once.
 template <typename Edit>
 bool editEveryStore(DashConfig& config, Edit edit, BarRecords when = BarRecords::WaitForSave)
 {
@@ -88,6 +88,8 @@ bool editEveryStore(DashConfig& config, Edit edit, BarRecords when = BarRecords:
     QMap<QString, IconPreviewRecord> icons = config.loadIconPreviewSidecar();
     if (edit(icons))
         ok = config.saveIconPreviewSidecar(icons) && ok;
+    if (when == BarRecords::WriteNow)
+        ok = config.writeStagedRecords() && ok;
     return ok;
 }
 

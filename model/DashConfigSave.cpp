@@ -481,19 +481,18 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
                            .arg(newConfigName);
     }
 
-    // The bar records the edits staged go first (a file saved without them
+    // The records the edits staged go first (a file saved without them
     // shows colours nothing can take off); a failed archive puts them back.
-    const std::optional<QMap<QString, BarColorRecord>> staged = stagedBarColors;
-    SavedStore barsBefore;
-    if (isSamePath(targetPath, zconf2Path) && !writeStagedRecords(&barsBefore))
-        return fail(tr("The bar colour records could not be written beside the file, so nothing was saved: %1")
+    QList<SavedStore> storesBefore;
+    if (isSamePath(targetPath, zconf2Path) && !writeStagedRecords(&storesBefore))
+        return fail(tr("The records kept beside the file could not be written, so nothing was saved: %1")
                         .arg(sidecarFailure));
     QString reason;
     QString leftOut;
     const bool written = writeZconf2(extractDir, targetPath, &reason, &leftOut);
     prepacked.clear();
-    if (!written && staged && !stagedBarColors)
-        putBackStaged(barsBefore, *staged);
+    if (!written)
+        putBackStaged(storesBefore);
     if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     // The saved file may point at art an edit of this or another window
@@ -694,7 +693,7 @@ QByteArray DashConfig::documentDigest() const
     // Records a repair left for the save wait for it like any other edit.
     if (!recordsLeftForSave.isEmpty())
         parts.push_back(QByteArray("records left for the save"));
-    if (stagedBarColors)
-        parts.push_back(QByteArray("bar colour records waiting for the save"));
+    if (stagedBarColors || !stagedLists.isEmpty())
+        parts.push_back(QByteArray("records waiting for the save"));
     return digestOf(parts, renamePending, newConfigName);
 }

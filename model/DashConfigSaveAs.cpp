@@ -44,8 +44,9 @@ void DashConfig::leaveStoresFor(const QString& path, QString* warning)
                                            });
                                        }),
                         savedSidecars.end());
-    // The bar records staged for the save belong to the new name.
+    // The records staged for the save belong to the new name.
     std::optional<QMap<QString, BarColorRecord>> staged = std::exchange(stagedBarColors, std::nullopt);
+    QMap<SidecarStore, QJsonObject> stagedOthers = std::exchange(stagedLists, {});
     QString why;
     if (!putBackSavedSidecars(&why)) {
         const QString left = tr("The records kept beside %1 could not all be put back as it was saved; they hold the "
@@ -57,8 +58,9 @@ void DashConfig::leaveStoresFor(const QString& path, QString* warning)
     }
     zconf2Path = path;
     stagedBarColors = std::move(staged);
+    stagedLists = std::move(stagedOthers);
     if (!writeStagedRecords()) {
-        const QString left = tr("The bar colour records could not be written beside %1; the next save tries "
+        const QString left = tr("The records kept for the save could not be written beside %1; the next save tries "
                                 "again: %2")
                                  .arg(QDir::toNativeSeparators(path), sidecarFailure);
         qWarning().noquote() << "leaveStoresFor:" << left;

@@ -3,6 +3,7 @@
 #include "model/FolderCopy.h"
 #include "model/SafeWrite.h"
 #include "model/ChannelKind.h"
+#include "model/SidecarJson.h"
 #include "model/SidecarKeys.h"
 #include "model/XmlParams.h"
 
@@ -14,6 +15,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+
+using namespace SidecarJson;
 
 namespace {
 
@@ -147,95 +150,6 @@ bool writeList(const QString& path, const char* listKey, const QJsonObject& list
     return true;
 }
 
-BarColorRecord barColorFromJson(const QJsonObject& o)
-{
-    BarColorRecord r;
-    r.colored = o.value(QStringLiteral("colored")).toBool(false);
-    r.redline = o.value(QStringLiteral("redline")).toDouble(0.0);
-    r.originalPathRel = o.value(QStringLiteral("originalPathRel")).toString();
-    r.originalCoords = o.value(QStringLiteral("originalCoords")).toString();
-    return r;
-}
-
-QJsonObject barColorToJson(const BarColorRecord& r)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("colored"), r.colored);
-    o.insert(QStringLiteral("redline"), r.redline);
-    o.insert(QStringLiteral("originalPathRel"), r.originalPathRel);
-    if (!r.originalCoords.isEmpty())
-        o.insert(QStringLiteral("originalCoords"), r.originalCoords);
-    return o;
-}
-
-BoxStyleRecord boxStyleFromJson(const QJsonObject& o)
-{
-    BoxStyleRecord r;
-    r.styleId = o.value(QStringLiteral("styleId")).toString();
-    r.originalPathRel = o.value(QStringLiteral("originalPathRel")).toString();
-    r.accentArgb = static_cast<quint32>(o.value(QStringLiteral("accentArgb")).toInteger(0) & 0xffffffffLL);
-    r.showDividers = o.value(QStringLiteral("showDividers")).toBool(true);
-    r.caption = o.value(QStringLiteral("caption")).toString();
-    r.borderPx = o.value(QStringLiteral("borderPx")).toInt(0);
-    r.captionArgb = static_cast<quint32>(o.value(QStringLiteral("captionArgb")).toInteger(0));
-    return r;
-}
-
-QJsonObject boxStyleToJson(const BoxStyleRecord& r)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("styleId"), r.styleId);
-    o.insert(QStringLiteral("originalPathRel"), r.originalPathRel);
-    if (r.accentArgb != 0)
-        o.insert(QStringLiteral("accentArgb"), static_cast<qint64>(r.accentArgb));
-    if (!r.showDividers)
-        o.insert(QStringLiteral("showDividers"), false);
-    if (!r.caption.isEmpty())
-        o.insert(QStringLiteral("caption"), r.caption);
-    if (r.borderPx != 0)
-        o.insert(QStringLiteral("borderPx"), r.borderPx);
-    if (r.captionArgb != 0)
-        o.insert(QStringLiteral("captionArgb"), static_cast<qint64>(r.captionArgb));
-    return o;
-}
-
-MultiBoxRecord multiBoxFromJson(const QJsonObject& o)
-{
-    MultiBoxRecord r;
-    r.rows = o.value(QStringLiteral("rows")).toInt(0);
-    r.cols = o.value(QStringLiteral("cols")).toInt(0);
-    r.labelPlacement = o.value(QStringLiteral("labelPlacement")).toString();
-    return r;
-}
-
-QJsonObject multiBoxToJson(const MultiBoxRecord& r)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("rows"), r.rows);
-    o.insert(QStringLiteral("cols"), r.cols);
-    o.insert(QStringLiteral("labelPlacement"), r.labelPlacement);
-    return o;
-}
-
-template <typename Record, typename FromJson>
-QMap<QString, Record> loadStore(const QString& path, const char* listKey, FromJson fromJson)
-{
-    QMap<QString, Record> records;
-    const QJsonObject list = readList(path, listKey);
-    for (auto it = list.constBegin(); it != list.constEnd(); ++it)
-        records.insert(it.key(), fromJson(it.value().toObject()));
-    return records;
-}
-
-template <typename Record, typename ToJson>
-QJsonObject listOf(const QMap<QString, Record>& records, ToJson toJson)
-{
-    QJsonObject list;
-    for (auto it = records.constBegin(); it != records.constEnd(); ++it)
-        list.insert(it.key(), toJson(it.value()));
-    return list;
-}
-
 // A record of a file written before keys named the page, read under the key
 // of the mask it serves (see adoptLegacySidecarRecords). A mask that has a
 // record under its own key keeps that one.
@@ -249,27 +163,35 @@ QMap<QString, Record> withAdopted(QMap<QString, Record> records, const QHash<QSt
     return records;
 }
 
-// An entry without a graphic is no record.
 QMap<QString, IconPreviewRecord> iconRecords(const QString& path)
 {
-    QMap<QString, IconPreviewRecord> records;
-    const QJsonObject list = readList(path, kIcons);
-    for (auto it = list.constBegin(); it != list.constEnd(); ++it) {
-        const QString graphic = it.value().toObject().value(QStringLiteral("graphic")).toString();
-        if (!graphic.isEmpty())
-            records.insert(it.key(), IconPreviewRecord{graphic});
-    }
-    return records;
+    return iconRecordsOf(readList(path, kIcons));
 }
 
-QJsonObject iconList(const QMap<QString, IconPreviewRecord>& records)
+// A store's list as the configuration has it: the one waiting for the save,
+// else its file's.
+QJsonObject currentList(const QMap<SidecarStore, QJsonObject>& staged, SidecarStore store, const QString& path,
+                        const char* listKey)
 {
-    QJsonObject list;
-    for (auto it = records.constBegin(); it != records.constEnd(); ++it) {
-        if (!it.value().graphic.isEmpty())
-            list.insert(it.key(), QJsonObject{{QStringLiteral("graphic"), it.value().graphic}});
+    const auto it = staged.constFind(store);
+    return it != staged.constEnd() ? *it : readList(path, listKey);
+}
+
+// A file's list as its own records write it, so a list that only spells a
+// record otherwise is not taken for a change.
+QJsonObject writtenList(SidecarStore store, const QString& path)
+{
+    switch (store) {
+    case SidecarStore::BoxStyles:
+        return listOf(recordsOf<BoxStyleRecord>(readList(path, kMasks), boxStyleFromJson), boxStyleToJson);
+    case SidecarStore::MultiBoxes:
+        return listOf(recordsOf<MultiBoxRecord>(readList(path, kMasks), multiBoxFromJson), multiBoxToJson);
+    case SidecarStore::IconPreviews:
+        return iconList(iconRecords(path));
+    case SidecarStore::BarColors:
+        break;
     }
-    return list;
+    return readList(path, kMasks);
 }
 
 // The keys whose records differ between two lists of one store.
@@ -334,25 +256,28 @@ QMap<QString, BarColorRecord> DashConfig::loadBarColorSidecar() const
 {
     if (stagedBarColors)
         return *stagedBarColors;
-    return withAdopted(loadStore<BarColorRecord>(barColorSidecarPath(), kMasks, barColorFromJson),
+    return withAdopted(recordsOf<BarColorRecord>(readList(barColorSidecarPath(), kMasks), barColorFromJson),
                        legacyRecordKeys[storeIndex(SidecarStore::BarColors)]);
 }
 
 QMap<QString, BoxStyleRecord> DashConfig::loadBoxStyleSidecar() const
 {
-    return withAdopted(loadStore<BoxStyleRecord>(boxStylesSidecarPath(), kMasks, boxStyleFromJson),
+    const QJsonObject list = currentList(stagedLists, SidecarStore::BoxStyles, boxStylesSidecarPath(), kMasks);
+    return withAdopted(recordsOf<BoxStyleRecord>(list, boxStyleFromJson),
                        legacyRecordKeys[storeIndex(SidecarStore::BoxStyles)]);
 }
 
 QMap<QString, MultiBoxRecord> DashConfig::loadMultiBoxSidecar() const
 {
-    return withAdopted(loadStore<MultiBoxRecord>(multiBoxSidecarPath(), kMasks, multiBoxFromJson),
+    const QJsonObject list = currentList(stagedLists, SidecarStore::MultiBoxes, multiBoxSidecarPath(), kMasks);
+    return withAdopted(recordsOf<MultiBoxRecord>(list, multiBoxFromJson),
                        legacyRecordKeys[storeIndex(SidecarStore::MultiBoxes)]);
 }
 
 QMap<QString, IconPreviewRecord> DashConfig::loadIconPreviewSidecar() const
 {
-    return withAdopted(iconRecords(iconPreviewSidecarPath()), legacyRecordKeys[storeIndex(SidecarStore::IconPreviews)]);
+    const QJsonObject list = currentList(stagedLists, SidecarStore::IconPreviews, iconPreviewSidecarPath(), kIcons);
+    return withAdopted(iconRecordsOf(list), legacyRecordKeys[storeIndex(SidecarStore::IconPreviews)]);
 }
 
 // Each writer notes why it failed, for the message of the edit it served;
@@ -404,14 +329,17 @@ bool DashConfig::stageBarColorSidecar(const QMap<QString, BarColorRecord>& recor
 }
 
 
+// Like the bar colours, the other records wait for the save: a file left by
+// an editor that ended without saving keeps the records it was saved with,
+// so no later resize or repair draws a box in a style it never had.
 bool DashConfig::saveBoxStyleSidecar(const QMap<QString, BoxStyleRecord>& records)
 {
-    return writeStore(boxStylesSidecarPath(), kMasks, listOf(records, boxStyleToJson));
+    return stageStore(SidecarStore::BoxStyles, listOf(records, boxStyleToJson));
 }
 
 bool DashConfig::saveIconPreviewSidecar(const QMap<QString, IconPreviewRecord>& records)
 {
-    return writeStore(iconPreviewSidecarPath(), kIcons, iconList(records));
+    return stageStore(SidecarStore::IconPreviews, iconList(records));
 }
 
 bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const QString& labelPlacement)
@@ -425,7 +353,7 @@ bool DashConfig::saveMultiBoxEntry(const QString& key, int rows, int cols, const
 
 bool DashConfig::saveMultiBoxSidecar(const QMap<QString, MultiBoxRecord>& records)
 {
-    return writeStore(multiBoxSidecarPath(), kMasks, listOf(records, multiBoxToJson));
+    return stageStore(SidecarStore::MultiBoxes, listOf(records, multiBoxToJson));
 }
 
 namespace {
@@ -456,6 +384,22 @@ QString DashConfig::sidecarReadFailure(SidecarStore store) const
     return why.isEmpty() ? QString() : unreadableStoreText(path, why);
 }
 
+bool DashConfig::stageStore(SidecarStore store, const QJsonObject& list)
+{
+    const QString path = storePath(*this, store);
+    if (path.isEmpty())
+        return true;
+    const QString unreadable = sidecarReadFailure(store);
+    if (!unreadable.isEmpty()) {
+        qWarning().noquote() << "stageStore: kept" << path << "that cannot be read";
+        return noteSidecarWrite(false, unreadable);
+    }
+    stagedLists.remove(store);
+    if (list != writtenList(store, path))
+        stagedLists.insert(store, list);
+    return true;
+}
+
 bool DashConfig::sidecarsReadable(std::initializer_list<SidecarStore> stores)
 {
     for (const SidecarStore store : stores) {
@@ -472,6 +416,12 @@ QStringList DashConfig::storedSidecarKeys(SidecarStore store) const
     // Records waiting for the save are the store's too.
     if (store == SidecarStore::BarColors && stagedBarColors) {
         QStringList keys = readList(path, kMasks).keys() + stagedBarColors->keys();
+        keys.removeDuplicates();
+        return keys;
+    }
+    if (stagedLists.contains(store)) {
+        const char* listKey = store == SidecarStore::IconPreviews ? kIcons : kMasks;
+        QStringList keys = readList(path, listKey).keys() + stagedLists.value(store).keys();
         keys.removeDuplicates();
         return keys;
     }
@@ -501,7 +451,8 @@ bool DashConfig::rewriteLegacySidecarRecords()
         ok = saveMultiBoxSidecar(loadMultiBoxSidecar()) && ok;
     if (holdsAdopted(SidecarStore::IconPreviews))
         ok = saveIconPreviewSidecar(loadIconPreviewSidecar()) && ok;
-    return ok;
+    // The save's own rewrite: written at once.
+    return writeStagedRecords() && ok;
 }
 
 quint32 DashConfig::boxStyleAccentArgb(const QString& key) const
@@ -599,6 +550,7 @@ void DashConfig::keepSavedSidecars()
 bool DashConfig::putBackSavedSidecars(QString* error)
 {
     stagedBarColors.reset();
+    stagedLists.clear();
     QStringList failed;
     for (const SavedStore& saved : savedSidecars) {
         QString why;
@@ -627,26 +579,56 @@ void DashConfig::moveSavedSidecarsTo(const QString& newPath)
     sidecarRecordsWritten = written;
 }
 
-bool DashConfig::writeStagedRecords(SavedStore* before)
+// With `before`, all or nothing: a store that cannot be written puts back
+// the ones written before it, and every record waits again.
+bool DashConfig::writeStagedRecords(QList<SavedStore>* before)
 {
     sidecarFailure.clear();
-    if (!stagedBarColors)
-        return true;
-    if (before) {
-        before->path = barColorSidecarPath();
-        before->existed = QFileInfo::exists(before->path);
-        before->unreadable = before->existed && !readWhole(before->path, &before->bytes);
+    QList<SavedStore> kept;
+    const auto keep = [&kept](const QString& path) {
+        SavedStore file;
+        file.path = path;
+        file.existed = QFileInfo::exists(path);
+        file.unreadable = file.existed && !readWhole(path, &file.bytes);
+        kept.append(file);
+    };
+    bool ok = true;
+    if (stagedBarColors) {
+        keep(barColorSidecarPath());
+        ok = saveBarColorSidecar(*stagedBarColors);
     }
-    return saveBarColorSidecar(*stagedBarColors);
+    for (const SidecarStore store : stagedLists.keys()) {
+        const QString path = storePath(*this, store);
+        keep(path);
+        if (writeStore(path, store == SidecarStore::IconPreviews ? kIcons : kMasks, stagedLists.value(store)))
+            stagedLists.remove(store);
+        else
+            ok = false;
+    }
+    if (before && !ok)
+        putBackStaged(kept);
+    else if (before)
+        *before = kept;
+    return ok;
 }
 
-void DashConfig::putBackStaged(const SavedStore& before, const QMap<QString, BarColorRecord>& staged)
+// What the write put in a file waits for the save again (a store whose
+// write failed still waits), and the file gets its bytes back.
+void DashConfig::putBackStaged(const QList<SavedStore>& before)
 {
-    QString why;
-    const bool back = before.path.isEmpty() || before.unreadable
-        || (before.existed ? writeFileNoLink(before.path, before.bytes, QString(), &why)
-                           : !QFileInfo::exists(before.path) || QFile::remove(before.path));
-    if (!back)
-        qWarning().noquote() << "putBackStaged: the bar colour records beside the file stay as written:" << why;
-    stagedBarColors = staged;
+    for (const SavedStore& file : before) {
+        const QString path = file.path;
+        if (path == barColorSidecarPath() && !stagedBarColors)
+            stagedBarColors = recordsOf<BarColorRecord>(readList(path, kMasks), barColorFromJson);
+        for (const SidecarStore store : {SidecarStore::BoxStyles, SidecarStore::MultiBoxes, SidecarStore::IconPreviews}) {
+            if (path == storePath(*this, store) && !stagedLists.contains(store))
+                stagedLists.insert(store, readList(path, store == SidecarStore::IconPreviews ? kIcons : kMasks));
+        }
+        QString why;
+        const bool back = path.isEmpty() || file.unreadable
+            || (file.existed ? writeFileNoLink(path, file.bytes, QString(), &why)
+                             : !QFileInfo::exists(path) || QFile::remove(path));
+        if (!back)
+            qWarning().noquote() << "putBackStaged: the records beside the file stay as written:" << path << why;
+    }
 }

@@ -1,4 +1,5 @@
 #include "panels/PropertyPanel.h"
+#include "panels/RunSettleWatch.h"
 
 #include "panels/KindWords.h"
 
@@ -106,6 +107,8 @@ PropertyPanel::PropertyPanel(QWidget* parent)
 // go, after the panel itself is gone: it must find no handler then.
 PropertyPanel::~PropertyPanel()
 {
+    if (settleWatch)
+        settleWatch->stop();
     for (QWidget* field : std::initializer_list<QWidget*>{minSpin, maxSpin, labelTextEdit})
         disconnect(field, nullptr, this, nullptr);
 }

@@ -28,6 +28,7 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 class QUndoStack;
+class RunSettleWatch;
 
 // The property editor at the right of the canvas: the selected mask or
 // widget with its id, kind, channel, geometry, text styles, bar scale, box
@@ -69,6 +70,10 @@ public:
     // A value typed into a field and not yet committed is committed, as
     // leaving the field would: a save then writes what the user sees.
     void commitTyping();
+    // A run of steps in the geometry fields that waits for its moment
+    // becomes its history step now (geometrySettled then tells); nothing
+    // without one. The history calls it before it steps.
+    void settleGeometry();
 
     // canColour: Color... would not be refused.
     void setBarColorEnabled(bool visible, bool hasColour, bool canColour = true);
@@ -89,6 +94,9 @@ Q_SIGNALS:
     void iconPreviewRemoveRequested();
     void positionChanged(int x, int y);
     void sizeChanged(int w, int h);
+    // A run of steps was pushed as one move: what its art fit left to say
+    // is the window's to show now.
+    void geometrySettled();
     void fontChanged();
     void channelRebindRequested(const ChannelInfo& newChannel);
     // An edit the panel could not write, in words for the status bar.
@@ -157,7 +165,6 @@ private:
         QRect reached;
     };
     void followGeometry(int maskIndex, const QRect& typed);
-    void settleGeometry();
     pugi::xml_node scaleScope() const;
     bool writeBarScale(const BarScaleCommand::Change& change);
     bool showsOtherEnd(DashConfig::BarScaleEnd end, double value) const;
@@ -188,6 +195,7 @@ private:
     QUndoStack* undoStack = nullptr;
     GeometryRun geometryRun;
     QTimer* settleTimer = nullptr;
+    RunSettleWatch* settleWatch = nullptr;
 
     QLabel* artPreview = nullptr;
     QLabel* artInfo = nullptr;

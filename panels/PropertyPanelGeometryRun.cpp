@@ -2,15 +2,18 @@
 // or pressed again and again gives a new value each time. The canvas follows
 // every step (the mask's record moves, as it does during a drag), but the
 // document, the history and the art wait until the value settles: a moment
-// without a step, Return, leaving the field, or anything that shows another
-// element or saves. Then one move is pushed from where the run started to
+// without a step, Return, leaving the field, any other gesture (a press, a
+// key or a shortcut elsewhere: RunSettleWatch), or anything that shows
+// another element, steps the history or saves. Then one move is pushed from where the run started to
 // where it ended, and a coloured bar or fitted art is drawn once.
 #include "panels/PropertyPanel.h"
 
 #include "editing/MaskResize.h"
 #include "editing/MoveCommand.h"
 #include "model/DashConfig.h"
+#include "panels/RunSettleWatch.h"
 
+#include <QSpinBox>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -50,14 +53,18 @@ void PropertyPanel::followGeometry(int maskIndex, const QRect& typed)
         settleTimer = new QTimer(this);
         settleTimer->setSingleShot(true);
         connect(settleTimer, &QTimer::timeout, this, [this] { settleGeometry(); });
+        settleWatch = new RunSettleWatch({xSpin, ySpin, wSpin, hSpin}, [this] { settleGeometry(); }, this);
     }
     settleTimer->start(kSettleMs);
+    settleWatch->start();
 }
 
 void PropertyPanel::settleGeometry()
 {
     if (settleTimer)
         settleTimer->stop();
+    if (settleWatch)
+        settleWatch->stop();
     const GeometryRun run = std::exchange(geometryRun, GeometryRun{});
     PageModel* page = run.mask >= 0 && config ? config->page(run.page) : nullptr;
     if (!page || run.mask >= int(page->masks.size()))
@@ -82,4 +89,5 @@ void PropertyPanel::settleGeometry()
         delete command;
     }
     config->markPageDirty(run.page);
+    Q_EMIT geometrySettled();
 }

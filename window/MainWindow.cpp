@@ -260,6 +260,7 @@ void MainWindow::connectPropertyPanel()
 {
     connect(propertyPanel, &PropertyPanel::positionChanged, this, &MainWindow::onPositionChanged);
     connect(propertyPanel, &PropertyPanel::sizeChanged, this, &MainWindow::onPropertySizeChanged);
+    connect(propertyPanel, &PropertyPanel::geometrySettled, this, &MainWindow::onPropertyGeometrySettled);
     connect(propertyPanel, &PropertyPanel::barColorRequested, this,
             [this] { forSelectedMask([this](int mask) { applyColorBar(mask); }); });
     connect(propertyPanel, &PropertyPanel::barColorRemoveRequested, this,

@@ -149,6 +149,9 @@ public:
     void onLabelTextChanged(int maskIndex, int widgetIndex, const QString& oldText, const QString& newText);
     void onPositionChanged(int x, int y);
     void onPropertySizeChanged(int w, int h);
+    // A run of steps in the panel became its move: what its art fit left
+    // to say is said now, for the gesture that caused it.
+    void onPropertyGeometrySettled();
     void onValueAlignmentChanged(const QString& alignment);
     void onChannelRebindRequested(const ChannelInfo& channel);
     void onIconPreviewRemoveRequested();

@@ -31,6 +31,9 @@ QAction* MainWindow::createHistoryAction(bool back, const QString& prefix)
 
 void MainWindow::stepHistory(bool back)
 {
+    // A run of steps in the panel's fields is a step of its own, before
+    // this one: Undo takes back exactly the steps.
+    propertyPanel->settleGeometry();
     const QString step = back ? undoStack->undoText() : undoStack->redoText();
     config.refusedStep.clear();
     back ? undoStack->undo() : undoStack->redo();

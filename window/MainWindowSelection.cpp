@@ -215,7 +215,8 @@ void MainWindow::onPositionChanged(int, int)
 }
 
 // The panel has applied the size already; a multi-value box's cells moved
-// with it, so its records are read again.
+// with it, so its records are read again. Its art fit is told when the run
+// settles (onPropertyGeometrySettled).
 void MainWindow::onPropertySizeChanged(int, int)
 {
     canvas->invalidateMaskImageCache();
@@ -226,6 +227,12 @@ void MainWindow::onPropertySizeChanged(int, int)
         elementList->populate(page);
         canvas->setSelectedMask(selected);
     }
+    canvas->update();
+}
+
+void MainWindow::onPropertyGeometrySettled()
+{
+    canvas->invalidateMaskImageCache();
     canvas->update();
     const QString note = config.takePendingStatus();
     if (!note.isEmpty())

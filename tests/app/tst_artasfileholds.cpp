@@ -383,6 +383,8 @@ private Q_SLOTS:
                                                                            QStringLiteral("SPEED"), 0, 0}}}));
             QVERIFY(writer.saveBarColorSidecar({{barKey, BarColorRecord{true, 10000, DemoStock::barItem(),
                                                                         barCoords}}}));
+            // As an older build wrote them: at once.
+            QVERIFY(writer.writeStagedRecords());
         }
         QCOMPARE(TestFiles::readBytes(path), fileBytes);
         reopen();

@@ -102,7 +102,8 @@ class ColouredBarEntriesTest : public QObject {
                                            .p("PATH_REL_AiM_MASK", stock)
                                            .add(Fx::axis("a1", "RPM", "RPM", "rpm"))
                                            .add(Fx::bargraph("b1", 0, 0, 120, 30, "a1")
-                                                    .add(Fx::stepScale({{"0", "0"}, {"100", "9000"}}))));
+                                                    .add(Fx::stepScale({{"0", "0"}, {"100", "9000"}})
+                                                             .p("PATH_IMG_OFF", "m4off.png"))));
         const QString path = TestEnvironment::makeTempDir(QStringLiteral("entries")) + "/Race.zconf2";
         QVERIFY(QFile::copy(cfg.writeTempZip("Race.zconf2"), path));
         m_c = std::make_unique<DashConfig>();

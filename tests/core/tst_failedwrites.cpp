@@ -136,22 +136,30 @@ private:
                 c.write = [config] { return config->saveBarColorSidecar(manyBars()); };
             } else if (writer == "box styles") {
                 c.watched = config->boxStylesSidecarPath();
+                // These records wait for the save, whose write is the one tried.
                 config->saveBoxStyleSidecar({{"a", BoxStyleRecord{"clean", "p", 0, true, "", 0, 0}}});
+                config->writeStagedRecords();
                 c.write = [config] {
                     return config->saveBoxStyleSidecar(
-                        {{"a", BoxStyleRecord{"carbon", "Box Styles/carbon", 0xff112233u, false, "RPM", 2, 0}},
-                         {"b", BoxStyleRecord{"clean", "Box Styles/clean", 0, true, "Speed", 0, 0}}});
+                               {{"a", BoxStyleRecord{"carbon", "Box Styles/carbon", 0xff112233u, false, "RPM", 2, 0}},
+                                {"b", BoxStyleRecord{"clean", "Box Styles/clean", 0, true, "Speed", 0, 0}}})
+                        && config->writeStagedRecords();
                 };
             } else if (writer == "multi-value boxes") {
                 c.watched = config->multiBoxSidecarPath();
                 config->saveMultiBoxEntry("mbox0", 1, 1, "");
-                c.write = [config] { return config->saveMultiBoxEntry("mbox1", 2, 3, "above"); };
+                config->writeStagedRecords();
+                c.write = [config] {
+                    return config->saveMultiBoxEntry("mbox1", 2, 3, "above") && config->writeStagedRecords();
+                };
             } else if (writer == "icon previews") {
                 c.watched = config->iconPreviewSidecarPath();
                 config->saveIconPreviewSidecar({{"icon0", IconPreviewRecord{"fuel"}}});
+                config->writeStagedRecords();
                 c.write = [config] {
                     return config->saveIconPreviewSidecar(
-                        {{"icon0", IconPreviewRecord{"fuel"}}, {"icon1", IconPreviewRecord{"battery-warning"}}});
+                               {{"icon0", IconPreviewRecord{"fuel"}}, {"icon1", IconPreviewRecord{"battery-warning"}}})
+                        && config->writeStagedRecords();
                 };
             }
         }

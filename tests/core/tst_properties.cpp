@@ -253,10 +253,13 @@ private Q_SLOTS:
         QVERIFY(config.loadIconPreviewSidecar().contains(QStringLiteral("dash/p1/txt")));
         QVERIFY(!config.devices[0]->dirty);
 
-        // A store that cannot be written is reported, with its reason.
+        // The record waits for the save: a store that cannot be written is
+        // reported by the save's write, with its reason.
+        QVERIFY(config.writeStagedRecords());
         const QString store = config.iconPreviewSidecarPath();
         QVERIFY(QFile::remove(store) && QDir().mkpath(store + "/in-the-way"));
-        QVERIFY(!config.setIconPreview(0, 0, QStringLiteral("aim/z/icon.png")));
+        QVERIFY(config.setIconPreview(0, 0, QStringLiteral("aim/z/icon.png")));
+        QVERIFY(!config.writeStagedRecords());
         QVERIFY(!config.sidecarFailure.isEmpty());
     }
 

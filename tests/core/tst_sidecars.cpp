@@ -248,6 +248,63 @@ private Q_SLOTS:
         check(reopened);
     }
 
+    // Every store's edits wait for the save: an editor that ends before it
+    // leaves each file with the records the saved configuration was saved
+    // with, so nothing read later (a resize, a repair) draws from an unsaved
+    // record. The save writes them.
+    void editsWaitForTheSave_data()
+    {
+        QTest::addColumn<int>("store");
+        QTest::newRow("bar colours") << int(SidecarStore::BarColors);
+        QTest::newRow("box styles") << int(SidecarStore::BoxStyles);
+        QTest::newRow("multi-value boxes") << int(SidecarStore::MultiBoxes);
+        QTest::newRow("icon previews") << int(SidecarStore::IconPreviews);
+    }
+    void editsWaitForTheSave()
+    {
+        QFETCH(int, store);
+        const auto write = [store](DashConfig& c, const QString& value) {
+            switch (SidecarStore(store)) {
+            case SidecarStore::BarColors:
+                return c.stageBarColorSidecar({{"md.01", BarColorRecord{true, 1.0, value, ""}}});
+            case SidecarStore::BoxStyles:
+                return c.saveBoxStyleSidecar({{"md.01", BoxStyleRecord{value, "o/", 0, true, "", 0, 0}}});
+            case SidecarStore::MultiBoxes:
+                return c.saveMultiBoxEntry("md.01", 2, 2, value);
+            case SidecarStore::IconPreviews:
+                return c.saveIconPreviewSidecar({{"md.01", IconPreviewRecord{value}}});
+            }
+            return false;
+        };
+        const auto read = [store](const DashConfig& c) {
+            switch (SidecarStore(store)) {
+            case SidecarStore::BarColors:
+                return c.loadBarColorSidecar().value("md.01").originalPathRel;
+            case SidecarStore::BoxStyles:
+                return c.loadBoxStyleSidecar().value("md.01").styleId;
+            case SidecarStore::MultiBoxes:
+                return c.loadMultiBoxSidecar().value("md.01").labelPlacement;
+            case SidecarStore::IconPreviews:
+                return c.loadIconPreviewSidecar().value("md.01").graphic;
+            }
+            return QString();
+        };
+        DashConfig config;
+        openAt(config);
+        QVERIFY(write(config, "saved") && config.writeStagedRecords());
+        QVERIFY(write(config, "unsaved"));
+        QCOMPARE(read(config), QStringLiteral("unsaved"));
+        {
+            DashConfig later; // what an open after an abnormal end reads
+            later.zconf2Path = config.zconf2Path;
+            QCOMPARE(read(later), QStringLiteral("saved"));
+        }
+        QVERIFY(config.writeStagedRecords());
+        DashConfig saved;
+        saved.zconf2Path = config.zconf2Path;
+        QCOMPARE(read(saved), QStringLiteral("unsaved"));
+    }
+
     void boxStyleWritesOnlyNonDefaults()
     {
         DashConfig config;
@@ -257,6 +314,9 @@ private Q_SLOTS:
         r.originalPathRel = "aim/resources/overlay/mxg_12/a/";
         r.accentArgb = 0xFF00FF00u;
         QVERIFY(config.saveBoxStyleSidecar({{"md.01", r}}));
+        // The record waits for the save, which writes it.
+        QVERIFY(!QFileInfo::exists(config.boxStylesSidecarPath()));
+        QVERIFY(config.writeStagedRecords());
         const QJsonObject rec = readJson(config.boxStylesSidecarPath())["masks"].toObject()["md.01"].toObject();
         QCOMPARE(rec.keys(), (QStringList{"accentArgb", "originalPathRel", "styleId"}));
         QCOMPARE(rec["accentArgb"].toInteger(), qint64(4278255360LL));
@@ -301,8 +361,10 @@ private Q_SLOTS:
         DashConfig config;
         openAt(config);
         QVERIFY(config.saveIconPreviewSidecar({{"icon0", IconPreviewRecord{"fuel.png"}}}));
+        QVERIFY(config.writeStagedRecords());
         QVERIFY(QFileInfo::exists(config.iconPreviewSidecarPath()));
         QVERIFY(config.saveIconPreviewSidecar({{"icon0", IconPreviewRecord{""}}}));
+        QVERIFY(config.writeStagedRecords());
         QVERIFY(!QFileInfo::exists(config.iconPreviewSidecarPath()));
     }
 
@@ -317,6 +379,7 @@ private Q_SLOTS:
         QCOMPARE(records["mbox1"].cols, 0);
         QVERIFY(records["mbox1"].labelPlacement.isEmpty());
         QVERIFY(config.saveMultiBoxEntry("md.05", 3, 2, "left"));
+        QVERIFY(config.writeStagedRecords());
         const QJsonObject list = readJson(config.multiBoxSidecarPath())["masks"].toObject();
         QVERIFY(list["mbox1"].toObject().contains("labelPlacement"));
         QCOMPARE(list["md.05"].toObject()["cols"].toInt(), 2);

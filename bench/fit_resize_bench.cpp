@@ -1,0 +1,119 @@
+// A resize of a stock bar whose item holds 200 pictures against the same
+// resize of a bar whose item holds two (its picture and its strip), both in
+// the demo's two RaceStudio 3 installs, measured in this run. A resize
+// fits what the element shows, so the pictures the item holds besides
+// should cost next to nothing. Each call is a resize and its undo (which
+// takes the fitted item away again, so every call fits anew). HOME, the
+// settings and both installs live in a temporary folder.
+
+#include "DemoStock.h"
+#include "InterleavedMedians.h"
+#include "editing/MoveCommand.h"
+#include "model/DashConfig.h"
+#include "model/XmlParams.h"
+#include "support/ConfigFixture.h"
+#include "support/Rs3Fixture.h"
+#include "support/TestEnvironment.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QUndoStack>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kPictures = 200;
+
+// Only what goes wrong is shown.
+void quiet(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+int pictureCount(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.png"), QStringLiteral("*.tgz")}, QDir::Files).size();
+}
+
+// The demo's stock bar item copied beside it, with pictures of its size
+// added up to `pictures`; its install-relative folder.
+QString barItemHolding(const Rs3Fixture& rs3, const QString& name, int pictures)
+{
+    const QString rel = DemoStock::itemPath(QStringLiteral("s02/p01/Items/") + name + QLatin1Char('/'));
+    for (Rs3Fixture::Root root : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+        const QString from = rs3.absolutePath(root, DemoStock::barItem());
+        for (const QString& file : QDir(from).entryList(QDir::Files)) {
+            if (!rs3.writeFile(root, rel + file, TestFiles::readBytes(from + file)))
+                return {};
+        }
+        const QByteArray picture = TestFiles::readBytes(from + QStringLiteral("mask.png"));
+        for (int i = 0; pictureCount(rs3.absolutePath(root, rel)) < pictures; ++i) {
+            if (!rs3.writeFile(root, rel + QStringLiteral("extra_%1.png").arg(i, 3, 10, QLatin1Char('0')), picture))
+                return {};
+        }
+    }
+    return rel;
+}
+
+// A window's worth of the demo, its lying bar pointing at `item`.
+struct Bar {
+    std::unique_ptr<DashConfig> config = std::make_unique<DashConfig>();
+    QUndoStack stack;
+    int mask = -1;
+
+    bool open(const QString& item)
+    {
+        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("bench")));
+        if (path.isEmpty() || !config->load(path))
+            return false;
+        for (size_t k = 0; k < config->pages[0].masks.size(); ++k) {
+            if (paramValue(config->pages[0].masks[k].node, "PATH_REL_AiM_MASK") == DemoStock::barItem())
+                mask = int(k);
+        }
+        if (mask < 0)
+            return false;
+        setParam(config->pages[0].masks[size_t(mask)].node, "PATH_REL_AiM_MASK", item.toUtf8());
+        return true;
+    }
+
+    void resizeAndUndo()
+    {
+        const MaskElement& m = config->pages[0].masks[size_t(mask)];
+        stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, m.w - 60, m.h, config.get(), 0, mask, false,
+                                   true));
+        stack.undo();
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TestEnvironment::isolate();
+    qInstallMessageHandler(quiet);
+    QGuiApplication app(argc, argv);
+    Rs3Fixture rs3;
+    if (!rs3.addDemoStock(Rs3Fixture::Stable) || !rs3.addDemoStock(Rs3Fixture::Beta)) {
+        std::fprintf(stderr, "fit_resize_bench: could not write the demo's installs\n");
+        return 1;
+    }
+    const QString small = barItemHolding(rs3, QStringLiteral("b_hbar_2"), 0);
+    const QString large = barItemHolding(rs3, QStringLiteral("b_hbar_200"), kPictures);
+    Bar few;
+    Bar many;
+    if (small.isEmpty() || large.isEmpty() || !few.open(small) || !many.open(large)) {
+        std::fprintf(stderr, "fit_resize_bench: could not set up the two bars\n");
+        return 1;
+    }
+    const int fewPictures = pictureCount(rs3.absolutePath(Rs3Fixture::Stable, small));
+    const int manyPictures = pictureCount(rs3.absolutePath(Rs3Fixture::Stable, large));
+    const Medians m = interleavedMedians([&] { many.resizeAndUndo(); }, [&] { few.resizeAndUndo(); }, 9, 3, 2);
+    std::printf("fit_resize_bench: a stock bar resized and undone, in both installs\n");
+    std::printf("item of %d pictures %8.2f ms   item of %d pictures %8.2f ms   ratio %5.2f   goal <= 2\n",
+                manyPictures, m.ours / 1e6, fewPictures, m.base / 1e6, m.ours / m.base);
+    return 0;
+}
