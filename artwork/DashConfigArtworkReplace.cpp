@@ -352,7 +352,7 @@ bool writeOwnFolders(const ArtworkTarget& target, const QString& ownRel, const F
         return fail(ownRel);
     for (const QString& own : folders) {
         const QString set = own.left(own.lastIndexOf(QLatin1String("/Items/")));
-        // Below the install's overlay folder no link is followed.
+        // Below the install's overlay folder no link is followed, as in place.
         const QString overlay = own.left(own.size() - belowOverlay(ownRel).size());
         // A link in the folder's place, working or not, is the user's: left
         // as it is, never counted as made (and so never removed).
