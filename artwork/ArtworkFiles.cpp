@@ -51,6 +51,10 @@ bool copyFileOver(const QString& source, const QString& target, QString* error)
 {
     if (isSamePath(source, target))
         return failWith(error, tr("cannot copy %1 onto itself").arg(target));
+    // A link at the target may lead to the user's own file, a pipe would
+    // never take the copy: neither is replaced, and the refusal names it.
+    if (const QString refusal = noLinkWriteRefusal(target, QString()); !refusal.isEmpty())
+        return failWith(error, tr("cannot write %1: %2").arg(target, refusal));
     const bool existed = QFileInfo::exists(target);
     if (existed)
         makeOwnerWritable(target);
@@ -94,14 +98,15 @@ QString normalizeDirPath(const QString& path)
     return p;
 }
 
-bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error)
+bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error, const QString& within)
 {
-    if (QFileInfo::exists(path))
-        makeOwnerWritable(path);
-    // What cannot be made is named by the write that follows.
-    QString why;
-    FileEntries::makePath(QFileInfo(path).absolutePath(), &why);
-    return writeFileSafely(path, bytes, error);
+    // No folder is made through a link the write is going to refuse; what
+    // cannot be made is named by the write that follows.
+    if (noLinkWriteRefusal(path, within).isEmpty()) {
+        QString why;
+        FileEntries::makePath(QFileInfo(path).absolutePath(), &why);
+    }
+    return writeInstallFile(path, bytes, within, nullptr, error);
 }
 
 bool writeInstallFile(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy* batch,

@@ -17,19 +17,24 @@ class QImage;
 bool isJunkArtworkFile(const QString& fileName);
 
 // Replaces target with a copy of source. Refuses to copy a file onto itself
-// (which would otherwise destroy it). Errors, each with the system's reason
+// (which would otherwise destroy it), and onto a link, a pipe or a folder at
+// target (never written through). Errors, each with the system's reason
 // (%2): "cannot read %1: %2" (the source), "cannot overwrite %1 -- it is
-// open in another program (%2)", "cannot write %1: %2" (e.g. a full disk),
-// "cannot copy %1 onto itself".
+// open in another program (%2)", "cannot write %1: %2" (e.g. a full disk, or
+// what is in the way named), "cannot copy %1 onto itself".
 bool copyFileOver(const QString& source, const QString& target, QString* error = nullptr);
 
 // '\' becomes '/'; a non-empty result ends with '/' (extra trailing slashes
 // are kept).
 QString normalizeDirPath(const QString& path);
 
-// Writes bytes to path through writeFileSafely, creating the parent folders.
-// Error: "cannot write %1: %2" with the system's reason.
-bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// Writes bytes to path as writeInstallFile does, creating the parent folders
+// (none through a link the write refuses): a link, a pipe or a folder at
+// path, or a link on the way down from `within` (empty: path's own folder),
+// is never written through. Error: "cannot write %1: %2", the reason naming
+// what is in the way, or the system's.
+bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                    const QString& within = QString());
 
 // Writes bytes to a file in a folder of an install (`within`: the install
 // root) that already exists: never through a symbolic link on the way

@@ -352,17 +352,23 @@ bool writeOwnFolders(const ArtworkTarget& target, const QString& ownRel, const F
         return fail(ownRel);
     for (const QString& own : folders) {
         const QString set = own.left(own.lastIndexOf(QLatin1String("/Items/")));
+        // Below the install's overlay folder no link is followed, as in place.
+        const QString overlay = own.left(own.size() - belowOverlay(ownRel).size());
+        // A link in the folder's place, working or not, is the user's: left
+        // as it is, never counted as made (and so never removed).
+        if (const QString link = FolderCopy::linkOnPath(overlay, own); !link.isEmpty())
+            return fail(SafeRead::linkText(link));
         QString why;
         if (!QFileInfo::exists(own)) {
             made << (QFileInfo(set).isDir() ? own : set);
             for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
-                if (!writeFileBytes(own + QLatin1Char('/') + it.key(), it.value(), &why))
+                if (!writeFileBytes(own + QLatin1Char('/') + it.key(), it.value(), &why, overlay))
                     return fail(why);
             }
         }
         const QString setXml = set + QStringLiteral("/AiM_folder.xml");
         if (!QFileInfo::exists(setXml)
-            && !writeFileBytes(setXml, resourceFolderXml(QStringLiteral("Bar Colors"), 99), &why))
+            && !writeFileBytes(setXml, resourceFolderXml(QStringLiteral("Bar Colors"), 99), &why, overlay))
             return fail(why);
     }
     return true;

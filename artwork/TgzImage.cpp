@@ -1,7 +1,6 @@
 #include "artwork/TgzImage.h"
+#include "artwork/ArtworkFiles.h"
 #include "model/FolderCopy.h"
-#include "model/FileEntries.h"
-#include "model/SafeWrite.h"
 
 #include <QDebug>
 #include <QDir>
@@ -392,11 +391,10 @@ bool generateBkgTgz(const QString& pngPath, const QString& tgzPath, int width, i
         return false;
 
     QString error;
-    // What cannot be made is named by the write that follows.
-    FileEntries::makePath(QFileInfo(tgzPath).absolutePath(), &error);
     // Written beside the target and renamed over it, so a failed write never
-    // leaves a cut-short background where a good one was.
-    if (!writeFileSafely(tgzPath, tgz, &error)) {
+    // leaves a cut-short background where a good one was; a link or a pipe
+    // in its place is left as it is.
+    if (!writeFileBytes(tgzPath, tgz, &error)) {
         qWarning().noquote() << "generateBkgTgz:" << error;
         return false;
     }

@@ -71,20 +71,21 @@ bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* erro
     return commitSaveFile(file, error);
 }
 
-namespace {
-
-// Why path may not be written: a link on the way down from `within`, or
-// something other than a regular file in its place; empty when it may.
-QString noLinkRefusal(const QString& path, const QString& within)
+QString noLinkWriteRefusal(const QString& path, const QString& within)
 {
-    const QString base = within.isEmpty() ? QFileInfo(path).path() : within;
-    const QString link = FolderCopy::linkOnPath(base, path);
-    if (!link.isEmpty())
-        return QCoreApplication::translate("SafeWrite", "%1 is a symbolic link").arg(link);
+    // A `within` that does not hold path still leaves path's own entry
+    // looked at: a link there, working or not, is never written through.
+    QString at = within.isEmpty() ? QString() : FolderCopy::linkOnPath(within, path);
+    if (at.isEmpty())
+        at = FolderCopy::linkOnPath(QFileInfo(path).path(), path);
+    if (!at.isEmpty())
+        return QCoreApplication::translate("SafeWrite", "%1 is a symbolic link").arg(at);
     if (QFileInfo::exists(path) && !FolderCopy::isRegularFile(path))
         return QCoreApplication::translate("SafeWrite", "it is not a regular file");
     return {};
 }
+
+namespace {
 
 // Writes bytes into a temporary file beside path, then renames it over path,
 // without waiting for the disk. Empty permissions leave the temporary
@@ -138,7 +139,7 @@ bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error)
 
 bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error)
 {
-    const QString refusal = noLinkRefusal(path, within);
+    const QString refusal = noLinkWriteRefusal(path, within);
     if (!refusal.isEmpty())
         return report(path, refusal, error);
     return writeFileSafely(path, bytes, error);
@@ -147,7 +148,7 @@ bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString
 bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy& batch,
                      QString* error)
 {
-    const QString refusal = noLinkRefusal(path, within);
+    const QString refusal = noLinkWriteRefusal(path, within);
     if (!refusal.isEmpty())
         return report(path, refusal, error);
     if (!writeUnsynced(path, bytes, error))
@@ -158,7 +159,7 @@ bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString
 
 bool writeCacheFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error)
 {
-    const QString refusal = noLinkRefusal(path, within);
+    const QString refusal = noLinkWriteRefusal(path, within);
     if (!refusal.isEmpty())
         return report(path, refusal, error);
     return writeUnsynced(path, bytes, error);

@@ -34,6 +34,10 @@ bool writeFileSafely(const QString& path, const QByteArray& bytes, QString* erro
 // Only a regular file is replaced: anything else in path's place (a pipe,
 // a device, a folder) is left, "cannot write %1: it is not a regular file".
 bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString& within, QString* error = nullptr);
+// Why writeFileNoLink refuses path ("%1 is a symbolic link", "it is not a
+// regular file"); empty when it may be written. A `within` that does not
+// hold path leaves path's own entry still looked at.
+QString noLinkWriteRefusal(const QString& path, const QString& within);
 // The same, as one write of a batch: the file is renamed into place without
 // waiting for the disk, and `batch` notes it, so that batch.flush() waits
 // for all the batch wrote at once (one sync, not one per file).

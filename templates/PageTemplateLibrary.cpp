@@ -278,7 +278,8 @@ QSize PageTemplateLibrary::readPageSize(const QByteArray& pMainXml)
 
 bool PageTemplateLibrary::writeFile(const QString& path, const QByteArray& bytes)
 {
-    return writeFileBytes(path, bytes);
+    // Below the store no link is followed, to a folder or at the file.
+    return writeFileBytes(path, bytes, nullptr, homebrewTemplatesDir());
 }
 
 QList<TemplateFile> PageTemplateLibrary::maskImageItems(const QString& artFolder, const QString& prefix,

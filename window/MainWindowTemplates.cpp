@@ -153,7 +153,7 @@ QString keepReplacedFolders(const QStringList& folders, QString* error)
         }
         listing += QByteArray::number(i + 1) + '\t' + folders[i].toUtf8() + '\n';
     }
-    if (!writeFileSafely(root + QStringLiteral("/kept.txt"), listing, error))
+    if (!writeFileNoLink(root + QStringLiteral("/kept.txt"), listing, root, error))
         return {};
     return root;
 }

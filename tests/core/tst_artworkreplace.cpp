@@ -383,6 +383,36 @@ private Q_SLOTS:
         QCOMPARE(target.sharedWith, QStringList({"Page 1 / RPM", "Race / element 4", "Race / nosize"}));
     }
 
+    // A link pointing nowhere where a coloured bar's replacement would make
+    // its own folder (so the name looks free) is the user's: named, left,
+    // and nothing is made where it leads.
+    void linkInPlaceOfTheOwnFolderIsLeft()
+    {
+        const QString bar = "aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/zbar_x/Items/b1/";
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("mb.01", 0, 0, 120, 60).p("PATH_REL_AiM_MASK", bar));
+        const QString zip = cfg.writeTempZip();
+        Rs3Fixture fx;
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, bar, QSize(120, 60)));
+        const QString source = sourceFolder(QSize(120, 60));
+        QString own; // the folder a first replacement makes, then a link
+        for (bool first : {true, false}) {
+            DashConfig config;
+            QVERIFY(config.load(zip));
+            ArtworkApplyResult result;
+            QString error;
+            QCOMPARE(config.applyArtwork(0, 0, source, false, &result, &error), first);
+            if (!first) {
+                QVERIFY2(error.endsWith(own + " is a symbolic link"), qPrintable(error));
+                break;
+            }
+            own = QDir::cleanPath(fx.absolutePath(Rs3Fixture::Stable, result.relPath.section("/Items/", 0, 0)));
+            QVERIFY(QDir(own).removeRecursively() && QFile::link(own + ".gone", own));
+        }
+        QVERIFY(QFileInfo(own).isSymLink());
+        QVERIFY(!QFileInfo::exists(own + ".gone"));
+    }
+
     void restoreReportsAMissingBackup()
     {
         const QString folder = TestEnvironment::makeTempDir("folder");

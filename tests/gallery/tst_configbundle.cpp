@@ -603,7 +603,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png/blocker")));
         QString error;
         QVERIFY(!installConfigInstallBundle(zip, work + "/placed", nullptr, &error, {}, replacing()));
-        const QString start = QString("failed to install %1 into %2: cannot overwrite %3")
+        const QString start = QString("failed to install %1 into %2: cannot write %3: it is not a regular file")
                                   .arg(kItem + "mask.png", rs3.root(Rs3Fixture::Beta),
                                        rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png"));
         QVERIFY2(error.startsWith(start) && error.endsWith("; every file it had replaced was put back"),
