@@ -156,7 +156,8 @@ bool writeRecords(const QString& path, int pages)
             boxes.insert(c.boxStyleKey(p, 13), box);
         }
     }
-    return c.saveBarColorSidecar(bars) && c.saveBoxStyleSidecar(boxes);
+    // Box styles wait for a save: written as one would leave them.
+    return c.saveBarColorSidecar(bars) && c.saveBoxStyleSidecar(boxes) && c.writeStagedRecords();
 }
 
 } // namespace
