@@ -71,13 +71,11 @@ QByteArray newItemM2(const QString& item)
 }
 
 // The origin item's files travel into the new item so it keeps the origin's
-// descriptor and extras (its pictures only with `pictures`). Junk files and
-// the two pictures (written right after) are left out; a file the item holds
-// is replaced through a temporary beside it, so an interrupted copy never
-// leaves a half-written file, and a new one that cannot be written whole goes
-// again. The descriptor the drawing writes from the origin's is left out too.
-// A link or other special entry, in the origin or in the item, is neither
-// followed nor replaced: it is named in `left`.
+// descriptor and extras (its pictures only with `pictures`), less junk, the
+// two pictures written right after and the descriptor drawn from the
+// origin's. A held file is replaced through a temporary beside it, so an
+// interrupted copy never leaves half a file. A link or other special entry
+// is neither followed nor replaced: it is named in `left`.
 bool copyItemFolder(const QString& source, const QString& target, const QString& descriptor, bool pictures,
                     FolderCopy* batch, QStringList& left, int depth = 0)
 {
