@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -15,20 +16,35 @@ struct Medians {
     double base;
 };
 
+// Nanoseconds a call by some clock: the wall clock, or the process's
+// processor time where other work on the machine would weigh on the wall.
+using CallTimer = std::function<double(const std::function<void()>& work, int iterations)>;
+
+inline double wallNanosPerCall(const std::function<void()>& work, int iterations)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < iterations; ++i)
+        work();
+    return double(timer.nsecsElapsed()) / iterations;
+}
+
+inline double processorNanosPerCall(const std::function<void()>& work, int iterations)
+{
+    const std::clock_t start = std::clock();
+    for (int i = 0; i < iterations; ++i)
+        work();
+    return double(std::clock() - start) / CLOCKS_PER_SEC * 1e9 / iterations;
+}
+
 inline Medians interleavedMedians(const std::function<void()>& ours, const std::function<void()>& base, int rounds,
-                                  int iterations, int warmups)
+                                  int iterations, int warmups, const CallTimer& clock = wallNanosPerCall)
 {
     for (int i = 0; i < warmups; ++i) {
         ours();
         base();
     }
-    const auto timed = [iterations](const std::function<void()>& work) {
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < iterations; ++i)
-            work();
-        return double(timer.nsecsElapsed()) / iterations;
-    };
+    const auto timed = [&](const std::function<void()>& work) { return clock(work, iterations); };
     std::vector<double> a;
     std::vector<double> b;
     for (int r = 0; r < rounds; ++r) {

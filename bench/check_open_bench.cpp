@@ -35,33 +35,6 @@ void quiet(QtMsgType type, const QMessageLogContext&, const QString& text)
         std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
-// Median processor time per call (all threads of the process), rounds
-// interleaved as interleavedMedians does: on a machine other work keeps
-// busy, the wall clock of each round also counts the waits for a core.
-Medians cpuMedians(const std::function<void()>& ours, const std::function<void()>& base, int rounds, int iterations)
-{
-    const auto timed = [iterations](const std::function<void()>& work) {
-        const std::clock_t start = std::clock();
-        for (int i = 0; i < iterations; ++i)
-            work();
-        return double(std::clock() - start) / CLOCKS_PER_SEC * 1e9 / iterations;
-    };
-    std::vector<double> a;
-    std::vector<double> b;
-    for (int r = 0; r < rounds; ++r) {
-        if (r % 2 == 0) {
-            a.push_back(timed(ours));
-            b.push_back(timed(base));
-        } else {
-            b.push_back(timed(base));
-            a.push_back(timed(ours));
-        }
-    }
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return {a[a.size() / 2], b[b.size() / 2]};
-}
-
 bool report(const char* what, const char* clock, const Medians& m)
 {
     const double ratio = m.ours / m.base;
@@ -96,7 +69,8 @@ int main(int argc, char** argv)
     const auto checkLarge = [&] { findingsLarge = int(ConfigCheck::checkConfig(largeConfig).size()); };
     const auto checkSmall = [&] { findingsSmall = int(ConfigCheck::checkConfig(smallConfig).size()); };
     const bool checkWall = report("Check config", "wall", interleavedMedians(checkLarge, checkSmall, 11, 3, 1));
-    const bool checkCpu = report("Check config", "processor", cpuMedians(checkLarge, checkSmall, 11, 3));
+    const bool checkCpu = report("Check config", "processor",
+                                 interleavedMedians(checkLarge, checkSmall, 11, 3, 0, processorNanosPerCall));
     std::printf("              findings: %d and %d\n", findingsSmall, findingsLarge);
 
     // The second open of each: what a user waits for every time.
@@ -109,7 +83,8 @@ int main(int argc, char** argv)
     const auto openLarge = [&] { window.loadConfig(large); };
     const auto openSmall = [&] { window.loadConfig(small); };
     const bool openWall = report("open", "wall", interleavedMedians(openLarge, openSmall, 9, 1, 1));
-    const bool openCpu = report("open", "processor", cpuMedians(openLarge, openSmall, 9, 1));
+    const bool openCpu =
+        report("open", "processor", interleavedMedians(openLarge, openSmall, 9, 1, 0, processorNanosPerCall));
     // The processor time decides: it is what the editor does, whatever else
     // the machine runs; on an idle machine the wall clock follows it.
     const bool met = checkCpu && openCpu;

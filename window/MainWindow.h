@@ -392,6 +392,8 @@ private:
     ArtInUseAnswer askArtInUse(const QList<ArtFolderInUse>& folders);
     // Asks before a theme installed again replaces the folders of its id.
     ArtInUseAnswer askThemeInUse(const ArtFolderInUse& theme);
+    ArtInUseAnswer askKeepReplaceCancel(const QString& title, const QString& text, bool canKeep,
+                                        const QString& replaceLine);
     // The users count and the question above, for an install from this window.
     ArtInUseCheck artInUseCheck();
     // After an install that kept a copy of the open configuration (one of

@@ -117,26 +117,12 @@ ArtInUseAnswer MainWindow::askThemeInUse(const ArtFolderInUse& theme)
                       "shows what its folders hold.\n\n%2\n\nFolders the theme would replace:\n%3\n\n")
                        .arg(theme.folderName, ArtChangeQuestion::usersText({theme}),
                             TemplateUsers::firstDozen(folders));
-    QMessageBox::StandardButtons buttons = QMessageBox::No | QMessageBox::Cancel;
-    QMessageBox::StandardButton keep = QMessageBox::Cancel;
-    if (theme.ownName.isEmpty()) {
-        text += tr("No name of its own fits the new theme, so yours can only be kept by installing nothing.\n");
-    } else {
-        text += tr("Yes keeps yours: the new theme is installed under a name of its own, \"%1\".\n")
-                    .arg(theme.ownName);
-        buttons |= QMessageBox::Yes;
-        keep = QMessageBox::Yes;
-    }
-    text += tr("No replaces yours with the new theme; the old folders are kept in the artwork backups.\nCancel "
-               "installs nothing.");
-    switch (Asker::instance().question(this, tr("Install Theme"), text, buttons, keep)) {
-    case QMessageBox::Yes:
-        return ArtInUseAnswer::KeepMine;
-    case QMessageBox::No:
-        return ArtInUseAnswer::Replace;
-    default:
-        return ArtInUseAnswer::Cancel;
-    }
+    text += theme.ownName.isEmpty()
+        ? tr("No name of its own fits the new theme, so yours can only be kept by installing nothing.\n")
+        : tr("Yes keeps yours: the new theme is installed under a name of its own, \"%1\".\n").arg(theme.ownName);
+    return askKeepReplaceCancel(tr("Install Theme"), text, !theme.ownName.isEmpty(),
+                                tr("No replaces yours with the new theme; the old folders are kept in the artwork "
+                                   "backups.\nCancel installs nothing."));
 }
 
 void MainWindow::createInstallProgress()

@@ -144,20 +144,26 @@ ArtInUseAnswer MainWindow::askArtInUse(const QList<ArtFolderInUse>& folders)
                       "replace (each file is named in the log file), and the name of its own the bundle's art takes "
                       "if you keep yours:\n%2\n\n")
                        .arg(ArtChangeQuestion::usersText(folders), TemplateUsers::firstDozen(changed));
+    const QString keepLine = nameless
+        ? tr("No folder name of its own fits the bundle's art of some of them, so your art can only be kept by "
+             "installing nothing.\n")
+        : tr("Yes keeps your art: the bundle's art is installed under those names and the installed configuration "
+             "points at them.\n");
+    return askKeepReplaceCancel(tr("Install Config Bundle"), text + keepLine, !nameless,
+                                tr("No replaces your art with the bundle's; a copy of your files is kept in the "
+                                   "artwork backups.\nCancel installs nothing."));
+}
+
+// Yes keeps the user's art (the default where it can), No replaces it, and
+// Cancel writes nothing.
+ArtInUseAnswer MainWindow::askKeepReplaceCancel(const QString& title, const QString& text, bool canKeep,
+                                                const QString& replaceLine)
+{
     QMessageBox::StandardButtons buttons = QMessageBox::No | QMessageBox::Cancel;
-    QMessageBox::StandardButton keep = QMessageBox::Cancel;
-    if (nameless) {
-        text += tr("No folder name of its own fits the bundle's art of some of them, so your art can only be kept "
-                   "by installing nothing.\n");
-    } else {
-        text += tr("Yes keeps your art: the bundle's art is installed under those names and the installed "
-                   "configuration points at them.\n");
+    if (canKeep)
         buttons |= QMessageBox::Yes;
-        keep = QMessageBox::Yes;
-    }
-    text += tr("No replaces your art with the bundle's; a copy of your files is kept in the artwork backups.\n"
-               "Cancel installs nothing.");
-    switch (Asker::instance().question(this, tr("Install Config Bundle"), text, buttons, keep)) {
+    switch (Asker::instance().question(this, title, text + replaceLine, buttons,
+                                       canKeep ? QMessageBox::Yes : QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         return ArtInUseAnswer::KeepMine;
     case QMessageBox::No:
