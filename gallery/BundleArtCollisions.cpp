@@ -64,18 +64,39 @@ QString BundleArtCollisions::homebrewFolderName(const QString& art)
     return parts.last();
 }
 
-QList<ArtFolderInUse> BundleArtCollisions::inUse(const std::function<TemplateUsers(const QString&)>& usersOf) const
+QList<TemplateUsers> BundleArtCollisions::usersOf(const QStringList& folderNames, const DashConfig* config,
+                                                  const HeldXmlWalk& held)
 {
-    QList<ArtFolderInUse> inUse;
+    QList<TemplateUsers> users;
+    for (const QString& name : folderNames)
+        users.append(TemplateUsers::ofFolderName(name, config, held));
+    return users;
+}
+
+QList<ArtFolderInUse> BundleArtCollisions::inUse(const FolderUsersLookup& usersOf) const
+{
+    // The users of every folder whose art would change, counted at once.
+    QList<ArtFolderInUse> changed;
+    QStringList names;
     for (const QString& key : m_order) {
         const Folder& folder = m_folders[key];
-        const QStringList changed = changedFiles(folder);
-        if (changed.isEmpty())
+        const QStringList files = changedFiles(folder);
+        if (files.isEmpty())
             continue;
-        const TemplateUsers users =
-            usersOf ? usersOf(folder.name) : TemplateUsers::ofFolderName(folder.name, nullptr, {});
-        if (users.inUse())
-            inUse.append({folder.name, changed, users, freeName(folder)});
+        changed.append({folder.name, files, {}, {}});
+        names.append(folder.name);
+    }
+    if (names.isEmpty())
+        return {};
+    const QList<TemplateUsers> users = usersOf ? usersOf(names) : BundleArtCollisions::usersOf(names, nullptr, {});
+    QList<ArtFolderInUse> inUse;
+    for (qsizetype i = 0; i < changed.size(); ++i) {
+        if (i >= users.size() || !users.at(i).inUse())
+            continue;
+        ArtFolderInUse folder = changed.at(i);
+        folder.users = users.at(i);
+        folder.ownName = freeName(m_folders[folder.folderName.toCaseFolded()]);
+        inUse.append(folder);
     }
     return inUse;
 }

@@ -22,7 +22,13 @@ public:
 
     // The folders in use whose art differs from what an install holds, each
     // with the name of its own its art would take. usersOf may be empty.
-    QList<ArtFolderInUse> inUse(const std::function<TemplateUsers(const QString&)>& usersOf) const;
+    QList<ArtFolderInUse> inUse(const FolderUsersLookup& usersOf) const;
+
+    // The one users count of an install: what uses each folder of these
+    // names (one entry per name), the configuration and its undo history
+    // included when given.
+    static QList<TemplateUsers> usersOf(const QStringList& folderNames, const DashConfig* config,
+                                        const HeldXmlWalk& held);
 
     // Each art file of those folders (by art path) with the art path it takes
     // under the folder's own name.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gallery/BundleProgress.h"
 #include "templates/TemplateUsers.h"
 
 #include <QList>
@@ -88,10 +89,14 @@ enum class ArtInUseAnswer {
 
 // Who is asked, and how users are found, before an install replaces art of
 // a folder in use.
+// What uses each homebrew folder of these names: one entry per name, in
+// their order, found in one count for the whole install.
+using FolderUsersLookup = std::function<QList<TemplateUsers>(const QStringList& folderNames)>;
+
 struct ArtInUseCheck {
-    // What uses a homebrew folder of that name; without one, RaceStudio 3's
-    // configurations.
-    std::function<TemplateUsers(const QString& folderName)> usersOf;
+    // Without one, RaceStudio 3's configurations
+    // (BundleArtCollisions::usersOf with no configuration).
+    FolderUsersLookup usersOf;
     // Asked once with every folder in use, before anything is written;
     // without one the user's art is kept.
     std::function<ArtInUseAnswer(const QList<ArtFolderInUse>& folders)> ask;
@@ -127,15 +132,22 @@ struct ArtInUseCheck {
 // question) the folder's art is installed under a name of its own and the
 // placed configuration points at it; Cancel ends the install as above. A
 // folder nothing uses is replaced, its files kept in the dated backup.
+// progress, when given, is told the files done of the total (the bundle's
+// entries unpacked, then the art written into each install) from the
+// start; the art is not waited for on the disk file by file but once, before
+// the configuration is placed.
 using ConfigTargetCheck = std::function<bool(const ConfigTarget& target)>;
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result = nullptr, QString* error = nullptr,
-                                const ConfigTargetCheck& confirmTarget = {}, const ArtInUseCheck& artInUse = {});
+                                const ConfigTargetCheck& confirmTarget = {}, const ArtInUseCheck& artInUse = {},
+                                const BundleProgress& progress = {});
 
 // Unpacks a bundle into targetFolder through the shared extraction core,
 // with the package caps; an entry that would land outside the folder stops
 // it with "unsafe zip entry (path traversal): %1". Plain-text errors.
-bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error = nullptr);
+// progress, when given, is told the entries done of the archive's count.
+bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error = nullptr,
+                      const std::function<void(qint64 done, qint64 total)>& progress = {});
 
 // Creates the target's folders and replaces the target with a copy of the
 // source; the old target survives a failed copy. Errors: "cannot create the

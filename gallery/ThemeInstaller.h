@@ -75,6 +75,10 @@ public:
     // install as cancelled. Without one the user's art is kept.
     using ArtInUseQuestion = std::function<ArtInUseAnswer(const QList<ArtFolderInUse>& folders)>;
     void setArtInUseQuestion(const ArtInUseQuestion& question) { artInUseQuestion = question; }
+    // What uses the template folders a configuration bundle's art would
+    // change, counted once per install; without one, RaceStudio 3's
+    // configurations.
+    void setBundleUsersLookup(const FolderUsersLookup& lookup) { bundleUsersLookup = lookup; }
 
     // Reads a theme bundle into the bundle state; empty on success, else the
     // message. The theme id must be one plain folder name.
@@ -132,6 +136,7 @@ private:
     ConfigTargetCheck configTargetCheck;
     ThemeUsersLookup themeUsersLookup;
     ArtInUseQuestion artInUseQuestion;
+    FolderUsersLookup bundleUsersLookup;
     void onDownloadProgress(qint64 received, qint64 total);
     void stopDownload(const QString& reason);
     QString failureReason(const QNetworkReply* reply) const;

@@ -3,6 +3,7 @@
 #include "window/MainWindow.h"
 
 #include "dialogs/OnlineGalleryDialog.h"
+#include "gallery/BundleArtCollisions.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
 #include "gallery/ThemeInstaller.h"
@@ -93,6 +94,9 @@ void MainWindow::createThemeInstaller()
     themeInstaller->setConfigTargetCheck(
         [this](const ConfigTarget& target) { return mayInstallOver(target); });
     themeInstaller->setThemeUsersLookup([this](const QString& folderName) { return templateUsers(folderName); });
+    themeInstaller->setBundleUsersLookup([this](const QStringList& folderNames) {
+        return BundleArtCollisions::usersOf(folderNames, &config, heldXmlWalk());
+    });
     themeInstaller->setArtInUseQuestion([this](const QList<ArtFolderInUse>& folders) { return askArtInUse(folders); });
     connect(themeInstaller, &gallery::ThemeInstaller::progress, this, &MainWindow::onThemeInstallProgress);
     connect(themeInstaller, &gallery::ThemeInstaller::installed, this, &MainWindow::onThemeInstalled);

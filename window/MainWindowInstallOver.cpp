@@ -7,6 +7,7 @@
 // beside that copy, never beside the installed configuration.
 #include "window/MainWindow.h"
 
+#include "gallery/BundleArtCollisions.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/ConfigFilesPlacement.h"
 #include "model/DashConfig.h"
@@ -113,7 +114,9 @@ bool MainWindow::mayInstallOver(const ConfigTarget& target)
 
 ArtInUseCheck MainWindow::artInUseCheck()
 {
-    return {[this](const QString& folderName) { return templateUsers(folderName); },
+    return {[this](const QStringList& folderNames) {
+                return BundleArtCollisions::usersOf(folderNames, &config, heldXmlWalk());
+            },
             [this](const QList<ArtFolderInUse>& folders) { return askArtInUse(folders); }};
 }
 

@@ -587,15 +587,18 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(work + "/new/deep/art.png"), QByteArray("x"));
 
         // An install whose copy into the beta tree fails stops there, names
-        // the file and why, and takes back what the stable tree received.
+        // the file and why, and takes back what the stable tree received:
+        // both installs are as they were, byte for byte.
         const QString zip = bundle();
         Rs3Fixture rs3;
         QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kTrack + "pMain.P2.xml", "older page"));
-        const FileMap installs = ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/.."));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, kTrack + "pMain.P2.xml", "older beta page"));
         QVERIFY(QDir().mkpath(rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png/blocker")));
+        const FileMap installs = ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/.."));
         QString error;
         QVERIFY(!installConfigInstallBundle(zip, work + "/placed", nullptr, &error));
-        const QString start = QString("failed to install %1 into %2: cannot overwrite %3")
+        QCOMPARE(ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/..")), installs);
+        const QString start = QString("failed to install %1 into %2: cannot write %3: it is not a regular file")
                                   .arg(kItem + "mask.png", rs3.root(Rs3Fixture::Beta),
                                        rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png"));
         QVERIFY2(error.startsWith(start) && error.endsWith("; every file it had replaced was put back"),
