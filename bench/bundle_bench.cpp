@@ -33,6 +33,8 @@
 #include <functional>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr int kPages = 20;
@@ -145,6 +147,8 @@ bool report(const Row& row, int rounds)
     for (int round = 0; round < rounds; ++round) {
         for (int side = 0; side < 2; ++side) {
             row.prepare();
+            // Neither side pays for what the other left to write.
+            ::sync();
             if ((side == 0) == (round % 2 == 0))
                 ours.push_back(msOf(row.ours, &ok));
             else

@@ -117,18 +117,22 @@ struct ArtWrites {
 };
 
 // An existing file under an RS3 install that the bundle's art would change
-// (stock art, or art another bundle brought) is copied first into a dated
-// backup folder, under "<n>/<path below the install>" for the n-th install;
-// *kept is that copy, empty when nothing needed keeping.
-bool keepReplacedArt(const QString& destination, const QByteArray& old, const QString& art, int install,
-                     ArtCopies& copies, ArtWrites& writes, QString* kept, QString* error)
+// (stock art, or art another bundle brought) is kept first in a dated
+// backup folder, under "<n>/<path below the install>" for the n-th install
+// (the same file under a second name where the disk allows: the install
+// replaces it by a rename); *kept is that copy, empty when nothing needed
+// keeping.
+bool keepReplacedArt(const QString& destination, const QString& art, int install, ArtCopies& copies,
+                     ArtWrites& writes, QString* kept, QString* error)
 {
     QString why;
     if (copies.keptRoot.isEmpty() && (copies.keptRoot = createArtworkBackupRoot(&why)).isEmpty())
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
     const QString copy = copies.keptRoot + QLatin1Char('/') + QString::number(install) + QLatin1Char('/') + art;
-    if (!writes.write(copies.keptRoot, copy, old, &why))
+    if (!writes.makeFolder(copies.keptRoot, QFileInfo(copy).path(), &why))
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
+    if (!writes.batch.keepFile(destination, copy))
+        return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, writes.batch.error()));
     *kept = copy;
     return true;
 }
@@ -144,12 +148,12 @@ bool installArtFile(const QString& source, const QString& destination, const QSt
         return failWith(error, tr("failed to install %1 into %2: %3").arg(art, installRoot, why));
     QString kept;
     if (FolderCopy::isRegularFile(destination)) {
+        // Only a file of the same size can hold the same bytes.
         QByteArray old;
-        if (!FolderCopy::readRegularFile(destination, kArtFileReadBound, &old, &why))
-            return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
-        if (old == bytes)
+        if (QFileInfo(destination).size() == bytes.size()
+            && FolderCopy::readRegularFile(destination, kArtFileReadBound, &old) && old == bytes)
             return true;
-        if (!keepReplacedArt(destination, old, art, install, copies, writes, &kept, error))
+        if (!keepReplacedArt(destination, art, install, copies, writes, &kept, error))
             return false;
     }
     if (!writes.write(installRoot, destination, bytes, &why)) {

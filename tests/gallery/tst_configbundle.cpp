@@ -206,7 +206,13 @@ private Q_SLOTS:
         QVERIFY(ZipFixture::writeTree(QFileInfo(zip).absolutePath(), {{"club.zip", "previous bundle"}}));
         QStringList missing;
         int artCount = -1;
-        QVERIFY2(exportConfigInstallBundle(config, zip, &error, &missing, &artCount), qPrintable(error));
+        // Progress is told from the start, then entry by entry up to all six.
+        QList<QPair<int, int>> told;
+        QVERIFY2(exportConfigInstallBundle(config, zip, &error, &missing, &artCount,
+                                           [&told](int done, int total) { told.append({done, total}); }),
+                 qPrintable(error));
+        QCOMPARE(told.first(), qMakePair(0, 0));
+        QCOMPARE(told.mid(told.size() - 2), (QList<QPair<int, int>>{{5, 6}, {6, 6}}));
         QCOMPARE(artCount, 3);
         // The dangling link is named as what kept it out.
         const QString link = rs3.absolutePath(Rs3Fixture::Stable, kTrack + "broken.png");
