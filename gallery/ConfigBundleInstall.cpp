@@ -114,6 +114,13 @@ struct ArtWrites {
     {
         return makeFolder(within, QFileInfo(path).path(), why) && writeInstallFile(path, bytes, within, &batch, why);
     }
+
+    // The same, moving the unpacked file itself into place where it can:
+    // for the last install, which no longer needs it.
+    bool move(const QString& within, const QString& from, const QString& path, const QByteArray& bytes, QString* why)
+    {
+        return makeFolder(within, QFileInfo(path).path(), why) && moveInstallFile(from, path, bytes, within, batch, why);
+    }
 };
 
 // An existing file under an RS3 install that the bundle's art would change
@@ -138,8 +145,9 @@ bool keepReplacedArt(const QString& destination, const QString& art, int install
 }
 
 // One art file into one install: read once, compared with what is there
-// (the same bytes are left as they are), what it replaces kept first.
-bool installArtFile(const QString& source, const QString& destination, const QString& art, int install,
+// (the same bytes are left as they are), what it replaces kept first. With
+// last, the unpacked source is moved into place rather than copied.
+bool installArtFile(const QString& source, const QString& destination, const QString& art, int install, bool last,
                     const QString& installRoot, ArtCopies& copies, ArtWrites& writes, QString* error)
 {
     QByteArray bytes;
@@ -156,7 +164,8 @@ bool installArtFile(const QString& source, const QString& destination, const QSt
         if (!keepReplacedArt(destination, art, install, copies, writes, &kept, error))
             return false;
     }
-    if (!writes.write(installRoot, destination, bytes, &why)) {
+    if (!(last ? writes.move(installRoot, source, destination, bytes, &why)
+               : writes.write(installRoot, destination, bytes, &why))) {
         // The copy of a file that is still there would only be left behind.
         if (!kept.isEmpty())
             FileEntries::removeFile(kept, &why);
@@ -193,7 +202,8 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
                 copies.left.append(line);
                 continue;
             }
-            if (!installArtFile(source, destination, art, install + 1, installRoot, copies, writes, error))
+            const bool last = install + 1 == targets.size();
+            if (!installArtFile(source, destination, art, install + 1, last, installRoot, copies, writes, error))
                 return false;
             ++copied;
             const QString folder = templateFolderOf(art);
