@@ -822,6 +822,27 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(xmlDocumentBytes(doc, "", 0)).trimmed().section('\n', -1), renamed);
     }
 
+    // Several folders kept at once are renamed in one rewrite of the
+    // archive and of each store; a longer name of one of them stays.
+    void archiveRenamesEveryFolderAtOnce()
+    {
+        const QString folder = TestEnvironment::makeTempDir("renamed");
+        const QString zconf2 = folder + "/Club Race.zconf2";
+        const QByteArray device = "<e>" + deviceUsing("One") + deviceUsing("Two") + deviceUsing("One2") + "</e>";
+        QVERIFY(ZipFixture::writeZip(zconf2, FileMap{{"dash/overlay.ov3.xml", device}}));
+        QVERIFY(TestFiles::writeBytes(folder + "/Club Race.boxstyles.json", boxRecordOf(homebrewFolder("Two"))));
+        const TemplateReferenceRename::Renames renames{{"One", "One_2"}, {"Two", "Two_2"}};
+        QString error;
+        QVERIFY2(TemplateReferenceRename::inArchive(zconf2, renames, &error), qPrintable(error));
+        QVERIFY2(TemplateReferenceRename::inStores(zconf2, renames, &error), qPrintable(error));
+        for (const char* name : {"One", "Two"})
+            QCOMPARE(referencesIn(zconf2, name), 0);
+        for (const char* name : {"One_2", "Two_2", "One2"})
+            QCOMPARE(referencesIn(zconf2, name), 1);
+        QCOMPARE(QJsonDocument::fromJson(fileBytes(folder + "/Club Race.boxstyles.json")),
+                 QJsonDocument::fromJson(boxRecordOf(homebrewFolder("Two_2"))));
+    }
+
     void installRootOf_data()
     {
         QTest::addColumn<QString>("root");
