@@ -118,6 +118,14 @@ bool writeInstallFile(const QString& path, const QByteArray& bytes, const QStrin
     return batch ? writeFileNoLink(path, bytes, within, *batch, error) : writeFileNoLink(path, bytes, within, error);
 }
 
+bool moveInstallFile(const QString& from, const QString& path, const QByteArray& bytes, const QString& within,
+                     FolderCopy& batch, QString* error)
+{
+    if (FolderCopy::isRegularFile(path))
+        makeOwnerWritable(path);
+    return moveFileNoLink(from, path, within, batch) || writeInstallFile(path, bytes, within, &batch, error);
+}
+
 QByteArray pngBytes(const QImage& image)
 {
     QByteArray bytes;

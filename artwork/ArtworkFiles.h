@@ -45,6 +45,11 @@ bool writeFileBytes(const QString& path, const QByteArray& bytes, QString* error
 bool writeInstallFile(const QString& path, const QByteArray& bytes, const QString& within, FolderCopy* batch,
                       QString* error = nullptr);
 
+// The same for bytes already written whole in the file `from`, renamed into
+// place where it can be (see moveFileNoLink), else written from bytes.
+bool moveInstallFile(const QString& from, const QString& path, const QByteArray& bytes, const QString& within,
+                     FolderCopy& batch, QString* error = nullptr);
+
 // The image as PNG bytes; empty when it cannot be encoded.
 QByteArray pngBytes(const QImage& image);
 

@@ -72,10 +72,10 @@ QList<ArtFolderInUse> BundleArtCollisions::inUse(
     QStringList names;
     for (const QString& key : m_order) {
         const Folder& folder = m_folders[key];
-        const QStringList changed = changedFiles(folder);
-        if (changed.isEmpty())
+        const QStringList files = changedFiles(folder);
+        if (files.isEmpty())
             continue;
-        inUse.append({folder.name, changed, {}, freeName(folder)});
+        inUse.append({folder.name, files, {}, freeName(folder)});
         names.append(folder.name);
     }
     if (inUse.isEmpty())

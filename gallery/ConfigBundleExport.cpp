@@ -23,6 +23,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -211,15 +212,49 @@ QString whyNotBundled(const ArtSource& source)
     return {};
 }
 
-// Copies the art that is there into the stage; *left gets, per file not
-// bundled for a link or a special file, the reason naming it.
-int stageArtFiles(const QStringList& artFiles, const QString& artStage, QHash<QString, QString>* left)
+// The art of the bundle, by its path below the art stage, with the install
+// file it is read from when the archive is written: nothing is copied to
+// the disk on the way.
+struct ArtStage {
+    QHash<QString, QString> sources;
+    // Every folder holding staged art, by its path below the stage.
+    QSet<QString> folders;
+
+    // The path below the stage at which an RS3-relative path lands; empty
+    // when it would leave the stage.
+    static QString keyOf(const QString& path)
+    {
+        static const QString stage = QStringLiteral("/stage");
+        const QString target = PathGuard::join(stage, chopSlashes(path));
+        return target.isEmpty() ? QString() : target.mid(stage.size() + 1);
+    }
+    void add(const QString& key, const QString& source)
+    {
+        sources.insert(key, source);
+        for (qsizetype at = key.lastIndexOf(QLatin1Char('/')); at > 0; at = key.lastIndexOf(QLatin1Char('/'), at - 1))
+            folders.insert(key.left(at));
+    }
+    // As the staged tree on disk would answer: a file or a folder there.
+    bool holds(const QString& key) const { return sources.contains(key) || folders.contains(key); }
+    int filesBelow(const QString& folderKey) const
+    {
+        const QString prefix = folderKey + QLatin1Char('/');
+        int count = 0;
+        for (auto it = sources.cbegin(); it != sources.cend(); ++it)
+            count += it.key().startsWith(prefix) ? 1 : 0;
+        return count;
+    }
+};
+
+// Stages the art that is there; *left gets, per file not bundled for a link
+// or a special file, the reason naming it.
+ArtStage stageArtFiles(const QStringList& artFiles, QHash<QString, QString>* left)
 {
-    int staged = 0;
+    ArtStage stage;
     for (const QString& path : artFiles) {
         const ArtSource source = firstRootSource(path);
-        const QString target = PathGuard::join(artStage, path);
-        if (source.path.isEmpty() || target.isEmpty())
+        const QString key = ArtStage::keyOf(path);
+        if (source.path.isEmpty() || key.isEmpty())
             continue;
         const QString why = whyNotBundled(source);
         if (!why.isEmpty()) {
@@ -227,12 +262,9 @@ int stageArtFiles(const QStringList& artFiles, const QString& artStage, QHash<QS
             left->insert(path, why);
             continue;
         }
-        QByteArray bytes;
-        if (FolderCopy::readRegularFile(source.path, kArtFileReadBound, &bytes)
-            && QDir().mkpath(QFileInfo(target).absolutePath()) && writeFileSafely(target, bytes))
-            ++staged;
+        stage.add(key, source.path);
     }
-    return staged;
+    return stage;
 }
 
 QString leftLine(const QString& path, const QString& why)
@@ -240,12 +272,12 @@ QString leftLine(const QString& path, const QString& why)
     return tr("%1 (not bundled: %2)").arg(path, why);
 }
 
-QStringList missingReferences(const QStringList& refs, const QString& artStage, const QHash<QString, QString>& left)
+QStringList missingReferences(const QStringList& refs, const ArtStage& stage, const QHash<QString, QString>& left)
 {
     QStringList missing;
     for (const QString& ref : refs) {
-        const QString staged = PathGuard::join(artStage, ref);
-        if ((staged.isEmpty() || !QFileInfo::exists(staged)) && !isStock(ref))
+        const QString staged = ArtStage::keyOf(ref);
+        if ((staged.isEmpty() || !stage.holds(staged)) && !isStock(ref))
             missing.append(left.contains(ref) ? leftLine(ref, left.value(ref)) : ref);
     }
     // What a template folder holds beside its referenced files is named too.
@@ -259,7 +291,7 @@ QStringList missingReferences(const QStringList& refs, const QString& artStage, 
     const QStringList folders = bundledTemplateFolders(refs);
     for (const QString& folder : folders) {
         const int sourceCount = int(filesBelow(firstRootFolder(folder)).size());
-        const int stagedCount = int(filesBelow(PathGuard::join(artStage, chopSlashes(folder))).size());
+        const int stagedCount = stage.filesBelow(ArtStage::keyOf(folder));
         if (stagedCount < sourceCount)
             missing.append(QStringLiteral("%1 (staged %2 of %3 files)").arg(folder, QString::number(stagedCount), QString::number(sourceCount)));
     }
@@ -284,6 +316,57 @@ bool stageSidecars(const QString& configFolder, const QString& name, const QStri
             why = tr("%1 is not a regular file").arg(source);
         if (!why.isEmpty() || !copyFileOver(source, staging + QLatin1Char('/') + file, &why))
             return failWith(error, tr("could not stage %1: %2").arg(file, why));
+    }
+    return true;
+}
+
+// An entry of the bundle and the file it is read from.
+struct BundleEntry {
+    QString name;
+    QString source;
+};
+
+// Folder by folder, each folder's names in order, a sub-folder's entries
+// where its name comes: the order a walk of the staged tree gives.
+bool walkOrder(const BundleEntry& a, const BundleEntry& b)
+{
+    const QStringList left = a.name.split(QLatin1Char('/'));
+    const QStringList right = b.name.split(QLatin1Char('/'));
+    return std::lexicographical_compare(left.cbegin(), left.cend(), right.cbegin(), right.cend(),
+                                        [](const QString& x, const QString& y) { return x.compare(y) < 0; });
+}
+
+// The files of the staging folder (the configuration, its sidecars, the
+// README) and the staged art, in walk order.
+QList<BundleEntry> bundleEntries(const QString& staging, const ArtStage& stage)
+{
+    QList<BundleEntry> entries;
+    for (const QString& name :
+         QDir(staging).entryList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name))
+        entries.append({name, staging + QLatin1Char('/') + name});
+    for (auto it = stage.sources.cbegin(); it != stage.sources.cend(); ++it)
+        entries.append({kArtStageName + QLatin1Char('/') + it.key(), it.value()});
+    std::sort(entries.begin(), entries.end(), walkOrder);
+    return entries;
+}
+
+// Writes the entries, each file read as it is written; one that cannot be
+// read is left out and named in *unreadable. False with the system's reason
+// when an entry cannot be written.
+bool writeBundleEntries(zipFile zip, const QList<BundleEntry>& entries, BundleSteps& steps, QStringList* unreadable,
+                        QString* reason)
+{
+    for (const BundleEntry& entry : entries) {
+        steps.step();
+        QByteArray data;
+        if (!SafeRead::readFile(entry.source, kArtFileReadBound, &data)) {
+            unreadable->append(entry.name);
+            continue;
+        }
+        if (!writeZipEntry(zip, entry.name, data)) {
+            *reason = qt_error_string(errno);
+            return false;
+        }
     }
     return true;
 }
@@ -404,8 +487,10 @@ QByteArray installBundleReadme(const QString& name)
 }
 
 bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath, QString* error,
-                               QStringList* missing, int* artCount)
+                               QStringList* missing, int* artCount, const BundleProgress& progress)
 {
+    BundleSteps steps{progress};
+    steps.tell();
     const QFileInfo configFile(config.zconf2Path);
     if (config.zconf2Path.isEmpty() || !configFile.isFile())
         return failWith(error, tr("no saved config on disk to export (save the config first)"));
@@ -413,11 +498,11 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
     QTemporaryDir staging;
     if (!staging.isValid())
         return failWith(error, tr("could not create a temporary staging dir"));
-    const QString artStage = staging.path() + QLatin1Char('/') + kArtStageName;
     const QStringList refs = collectConfigAssetReferences(config);
     QHash<QString, QString> left;
-    int staged = stageArtFiles(collectConfigArtFiles(config), artStage, &left);
-    QStringList notBundled = missingReferences(refs, artStage, left);
+    const ArtStage stage = stageArtFiles(collectConfigArtFiles(config), &left);
+    int staged = int(stage.sources.size());
+    QStringList notBundled = missingReferences(refs, stage, left);
     if (missing)
         *missing = notBundled;
     if (artCount)
@@ -439,7 +524,10 @@ bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath,
     if (!zip.open(&why))
         return failWith(error, tr("could not create %1: %2").arg(zipPath, why));
     QStringList unreadable;
-    if (!addFolderToZip(zip.handle(), staging.path(), QString(), &unreadable, &why))
+    const QList<BundleEntry> entries = bundleEntries(staging.path(), stage);
+    steps.total = int(entries.size());
+    steps.tell();
+    if (!writeBundleEntries(zip.handle(), entries, steps, &unreadable, &why))
         return failWith(error, tr("failed while writing the bundle zip: %1").arg(why));
     for (const QString& entry : unreadable) {
         if (!entry.startsWith(artPrefix))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gallery/BundleProgress.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -50,9 +52,12 @@ bool addFolderToZip(zipFile zip, const QString& folder, const QString& prefix,
 // README_FIRST.txt: %1", "could not create %1", "failed while writing the
 // bundle zip: %1" (the system's reason, or "%1 could not be read" when it
 // was the configuration, a sidecar or the README). Nothing is written at
-// zipPath on failure.
+// zipPath on failure. The art is read from the installs as the archive is
+// written, never copied on the way; progress, when given, is told the
+// entries written of the total from the start.
 bool exportConfigInstallBundle(const DashConfig& config, const QString& zipPath, QString* error = nullptr,
-                               QStringList* missing = nullptr, int* artCount = nullptr);
+                               QStringList* missing = nullptr, int* artCount = nullptr,
+                               const BundleProgress& progress = {});
 
 // The README_FIRST.txt of a bundle for the configuration name, CR LF lines.
 QByteArray installBundleReadme(const QString& name);

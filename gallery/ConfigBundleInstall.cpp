@@ -27,6 +27,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <climits>
+
 namespace {
 
 const QString kOverlayPrefix = QStringLiteral("aim/resources/overlay/");
@@ -103,62 +105,120 @@ QString whyLeft(const QString& installRoot, const QString& destination, const QS
     return {};
 }
 
-// An existing file under an RS3 install that the bundle's art would change
-// (art of a homebrew folder the user chose to replace) is copied first into
-// a dated backup folder, under "<n>/<path below the install>" for the n-th
-// install; *kept is that copy, empty when nothing needed keeping.
-bool keepReplacedArt(const QString& source, const QString& destination, const QString& art, int install,
-                     ArtCopies& copies, QString* kept, QString* error)
-{
-    kept->clear();
-    if (!QFileInfo(destination).isFile() || sameContent(destination, source))
+// The writes of one install: none is waited for on the disk one by one;
+// flush() waits for all of them at once, before the configuration that
+// points at the art is placed.
+struct ArtWrites {
+    FolderCopy batch;
+    // Folders known to exist, so that each is made (and looked at) once.
+    QSet<QString> folders;
+
+    bool makeFolder(const QString& within, const QString& folder, QString* why)
+    {
+        if (folders.contains(folder))
+            return true;
+        if (!FolderCopy::makeFolderWithin(within, folder, why))
+            return false;
+        folders.insert(folder);
         return true;
+    }
+
+    bool write(const QString& within, const QString& path, const QByteArray& bytes, QString* why)
+    {
+        return makeFolder(within, QFileInfo(path).path(), why) && writeInstallFile(path, bytes, within, &batch, why);
+    }
+
+    // The same, moving the unpacked file itself into place where it can:
+    // for the last install, which no longer needs it.
+    bool move(const QString& within, const QString& from, const QString& path, const QByteArray& bytes, QString* why)
+    {
+        return makeFolder(within, QFileInfo(path).path(), why) && moveInstallFile(from, path, bytes, within, batch, why);
+    }
+};
+
+// An existing file under an RS3 install that the bundle's art would change
+// (stock art, or art another bundle brought) is kept first in a dated
+// backup folder, under "<n>/<path below the install>" for the n-th install
+// (the same file under a second name where the disk allows: the install
+// replaces it by a rename); *kept is that copy, empty when nothing needed
+// keeping.
+bool keepReplacedArt(const QString& destination, const QString& art, int install, ArtCopies& copies,
+                     ArtWrites& writes, QString* kept, QString* error)
+{
     QString why;
     if (copies.keptRoot.isEmpty() && (copies.keptRoot = createArtworkBackupRoot(&why)).isEmpty())
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
     const QString copy = copies.keptRoot + QLatin1Char('/') + QString::number(install) + QLatin1Char('/') + art;
-    if (!copyFileCreatingDirs(destination, copy, &why))
+    if (!writes.makeFolder(copies.keptRoot, QFileInfo(copy).path(), &why))
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
+    if (!writes.batch.keepFile(destination, copy))
+        return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, writes.batch.error()));
     *kept = copy;
     return true;
 }
 
-// ownPaths: art that goes under a folder name of its own (the user kept
-// their files of that folder), by its path in the bundle.
-bool installArt(const QStringList& artFiles, const QString& artRoot, const QStringList& targets,
-                const QHash<QString, QString>& ownPaths, ArtCopies& copies, QString* error)
+// One art file into one install: read once, compared with what is there
+// (the same bytes are left as they are), what it replaces kept first. With
+// last, the unpacked source is moved into place rather than copied.
+bool installArtFile(const QString& source, const QString& destination, const QString& art, int install, bool last,
+                    const QString& installRoot, ArtCopies& copies, ArtWrites& writes, QString* error)
 {
+    QByteArray bytes;
+    QString why;
+    if (!FolderCopy::readRegularFile(source, kArtFileReadBound, &bytes, &why))
+        return failWith(error, tr("failed to install %1 into %2: %3").arg(art, installRoot, why));
+    QString kept;
+    if (FolderCopy::isRegularFile(destination)) {
+        // Only a file of the same size can hold the same bytes.
+        QByteArray old;
+        if (QFileInfo(destination).size() == bytes.size()
+            && FolderCopy::readRegularFile(destination, kArtFileReadBound, &old) && old == bytes)
+            return true;
+        if (!keepReplacedArt(destination, art, install, copies, writes, &kept, error))
+            return false;
+    }
+    if (!(last ? writes.move(installRoot, source, destination, bytes, &why)
+               : writes.write(installRoot, destination, bytes, &why))) {
+        // The copy of a file that is still there would only be left behind.
+        if (!kept.isEmpty())
+            FileEntries::removeFile(kept, &why);
+        return failWith(error, tr("failed to install %1 into %2: %3").arg(art, installRoot, why));
+    }
+    copies.written.append({destination, kept});
+    return true;
+}
+
+// ownPaths: art that goes under a folder name of its own (the user kept
+// their files of that folder), by its path in the bundle. Each file of each
+// install is one step.
+bool installArt(const QStringList& artFiles, const QString& artRoot, const QStringList& targets,
+                const QHash<QString, QString>& ownPaths, ArtCopies& copies, BundleSteps& steps, QString* error)
+{
+    ArtWrites writes;
     for (int install = 0; install < targets.size(); ++install) {
         const QString installRoot = installRootOf(targets.at(install));
         int copied = 0;
         for (const QString& bundled : artFiles) {
+            steps.step();
             const QString source = artRoot + QLatin1Char('/') + bundled.mid(kOverlayPrefix.size());
             const QString art = ownPaths.value(bundled, bundled);
             const QString destination = PathGuard::join(installRoot, art);
-            QString kept;
-            QString why;
+            if (destination.isEmpty())
+                return failWith(error, tr("failed to install %1 into %2: %3")
+                                           .arg(art, installRoot, tr("the path leaves the install")));
             // Nothing is written where a link leads, nor over a device, a
             // pipe or RaceStudio 3's own art: that art is left out of this
             // install, and said so.
-            const QString left = destination.isEmpty() ? QString() : whyLeft(installRoot, destination, source, art);
+            const QString left = whyLeft(installRoot, destination, source, art);
             if (!left.isEmpty()) {
                 const QString line = tr("%1 was not installed into %2: %3").arg(art, installRoot, left);
                 qWarning().noquote() << "installConfigInstallBundle:" << line;
                 copies.left.append(line);
                 continue;
             }
-            const bool existed = !destination.isEmpty() && QFileInfo::exists(destination);
-            if (destination.isEmpty())
-                why = tr("the path leaves the install");
-            else if (!keepReplacedArt(source, destination, art, install + 1, copies, &kept, error))
+            const bool last = install + 1 == targets.size();
+            if (!installArtFile(source, destination, art, install + 1, last, installRoot, copies, writes, error))
                 return false;
-            else
-                copyFileCreatingDirs(source, destination, &why);
-            if (!why.isEmpty())
-                return failWith(error, tr("failed to install %1 into %2: %3").arg(art, installRoot, why));
-            // A file that was there with these very bytes has nothing to put back.
-            if (!existed || !kept.isEmpty())
-                copies.written.append({destination, kept});
             ++copied;
             const QString folder = templateFolderOf(art);
             if (!folder.isEmpty())
@@ -168,6 +228,9 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
         if (copied > 0)
             copies.roots.append(targets.at(install));
     }
+    // One wait for the disk for every file of the install.
+    if (!writes.batch.flush())
+        return failWith(error, tr("failed to install the art: %1").arg(writes.batch.error()));
     return true;
 }
 
@@ -237,18 +300,26 @@ bool settleArtInUse(const BundleArtCollisions& collisions, const ArtInUseCheck& 
         return failWith(error, tr("the install was cancelled; nothing was changed"));
     if (answer == ArtInUseAnswer::Replace)
         return true;
+    TemplateReferenceRename::Renames renames;
     for (const ArtFolderInUse& folder : inUse) {
-        QString why;
         if (folder.ownName.isEmpty())
             return failWith(error, tr("no free folder name for the bundle's %1 was found; nothing was changed")
                                        .arg(folder.folderName));
-        if (!TemplateReferenceRename::inArchive(config, folder.folderName, folder.ownName, &why)
-            || !TemplateReferenceRename::inStores(config, folder.folderName, folder.ownName, &why))
-            return failWith(error, tr("could not point the config at %1 instead of %2: %3")
-                                       .arg(folder.ownName, folder.folderName, why));
-        qInfo().noquote() << "installConfigInstallBundle: kept the user's" << folder.folderName
-                          << "- the bundle's art goes to" << folder.ownName;
-        ownFolders->append(tr("\"%1\" installed as \"%2\"").arg(folder.folderName, folder.ownName));
+        renames.append({folder.folderName, folder.ownName});
+    }
+    // Every folder in one rewrite of the archive and of each store.
+    QString why;
+    if (!TemplateReferenceRename::inArchive(config, renames, &why)
+        || !TemplateReferenceRename::inStores(config, renames, &why)) {
+        QStringList names;
+        for (const auto& rename : std::as_const(renames))
+            names.append(tr("%1 instead of %2").arg(rename.second, rename.first));
+        return failWith(error, tr("could not point the config at %1: %2").arg(names.join(QStringLiteral(", ")), why));
+    }
+    for (const auto& rename : std::as_const(renames)) {
+        qInfo().noquote() << "installConfigInstallBundle: kept the user's" << rename.first
+                          << "- the bundle's art goes to" << rename.second;
+        ownFolders->append(tr("\"%1\" installed as \"%2\"").arg(rename.first, rename.second));
     }
     *ownPaths = collisions.ownPaths(inUse);
     return true;
@@ -275,25 +346,39 @@ bool copyFileCreatingDirs(const QString& source, const QString& target, QString*
     return copyFileOver(source, target, error);
 }
 
-bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error)
+bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error,
+                      const std::function<void(qint64 done, qint64 total)>& progress)
 {
     ZipFailure failure;
-    if (extractZipEntries(zipPath, targetFolder, packageExtractLimits(), &failure))
+    ExtractLimits limits = packageExtractLimits();
+    limits.progress = progress;
+    if (extractZipEntries(zipPath, targetFolder, limits, &failure))
         return true;
     return failWith(error, failure.text());
 }
 
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result, QString* error,
-                                const ConfigTargetCheck& confirmTarget, const ArtInUseCheck& artInUse)
+                                const ConfigTargetCheck& confirmTarget, const ArtInUseCheck& artInUse,
+                                const BundleProgress& progress)
 {
     if (bundlePath.isEmpty() || !QFileInfo(bundlePath).isFile())
         return failWith(error, tr("bundle zip not found: %1").arg(bundlePath));
     QTemporaryDir extracted;
     if (!extracted.isValid())
         return failWith(error, tr("could not create a temporary extraction dir"));
+    // Until the art is listed, each entry is taken to be art for every
+    // install: the total then only shrinks.
+    BundleSteps steps{progress};
+    const QStringList targets = installTargets();
+    const int installs = int(qMax<qsizetype>(1, targets.size()));
+    steps.tell();
     QString extractError;
-    if (!extractZipSafely(bundlePath, extracted.path(), &extractError))
+    if (!extractZipSafely(bundlePath, extracted.path(), &extractError, [&steps, installs](qint64 done, qint64 total) {
+            steps.total = int(qMin<qint64>(total * (1 + installs), INT_MAX));
+            steps.done = int(done);
+            steps.tell();
+        }))
         return failWith(error, tr("could not read the bundle zip: %1").arg(extractError));
     const QString artRoot = extracted.path() + QStringLiteral("/RS3_homebrew_folder/aim/resources/overlay");
     if (!QFileInfo(artRoot).isDir())
@@ -302,7 +387,6 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     const QString configName = firstConfigIn(extracted.path());
     if (configName.isEmpty())
         return failWith(error, tr("bundle has no .zconf2 at its root"));
-    const QStringList targets = installTargets();
     if (targets.isEmpty())
         return failWith(error, tr("no RaceStudio3 install found to install into at %1 (set its folders in "
                               "Tools > Preferences)")
@@ -324,13 +408,16 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
             return failWith(error, tr("the install was cancelled; nothing was changed"));
     }
 
+    steps.total = steps.done + int(artFiles.size() * targets.size()) + 1;
+    steps.tell();
     ArtCopies copies;
-    if (!installArt(artFiles, artRoot, targets, ownPaths, copies, error) || !placement.place(error))
+    if (!installArt(artFiles, artRoot, targets, ownPaths, copies, steps, error) || !placement.place(error))
         return failAfterWriting(copies, placement.keptFiles(), placed, result, error);
     // The placed file points at the art installed: a paste's undo in any
     // window leaves it to that file.
     ArtState::usedByInstalledFile(copies.roots, QStringList(copies.folders.cbegin(), copies.folders.cend()));
 
+    steps.step();
     if (result) {
         result->artFileCount = copies.count;
         result->installedFolders = QStringList(copies.folders.cbegin(), copies.folders.cend());

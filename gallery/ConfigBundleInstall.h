@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gallery/BundleProgress.h"
 #include "templates/TemplateUsers.h"
 
 #include <QHash>
@@ -135,15 +136,22 @@ struct ArtInUseCheck {
 // install as above. Art outside the homebrew set (RaceStudio 3's own) is
 // only added where an install lacks it: a file there with other bytes stays
 // and is named in result->left.
+// progress, when given, is told the files done of the total (the bundle's
+// entries unpacked, then the art written into each install) from the
+// start; the art is not waited for on the disk file by file but once, before
+// the configuration is placed.
 using ConfigTargetCheck = std::function<bool(const ConfigTarget& target)>;
 bool installConfigInstallBundle(const QString& bundlePath, const QString& configFolder,
                                 ConfigBundleInstallResult* result = nullptr, QString* error = nullptr,
-                                const ConfigTargetCheck& confirmTarget = {}, const ArtInUseCheck& artInUse = {});
+                                const ConfigTargetCheck& confirmTarget = {}, const ArtInUseCheck& artInUse = {},
+                                const BundleProgress& progress = {});
 
 // Unpacks a bundle into targetFolder through the shared extraction core,
 // with the package caps; an entry that would land outside the folder stops
 // it with "unsafe zip entry (path traversal): %1". Plain-text errors.
-bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error = nullptr);
+// progress, when given, is told the entries done of the archive's count.
+bool extractZipSafely(const QString& zipPath, const QString& targetFolder, QString* error = nullptr,
+                      const std::function<void(qint64 done, qint64 total)>& progress = {});
 
 // Creates the target's folders and replaces the target with a copy of the
 // source; the old target survives a failed copy. Errors: "cannot create the

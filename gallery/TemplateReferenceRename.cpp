@@ -42,19 +42,37 @@ bool endsPathPart(const QString& value, qsizetype end)
     return QStringView(value).mid(end).trimmed().isEmpty();
 }
 
-// The value with each reference to `from` pointing at `to`; *count says how
-// many there were.
-QString renamedValue(const QString& value, const QString& from, const QString& to, int* count)
+using Renames = TemplateReferenceRename::Renames;
+
+// The rename, of those given, whose folder the name at `name` is; null
+// when none is.
+const QPair<QString, QString>* renameAt(const QString& text, qsizetype name, const Renames& renames)
+{
+    if (name > text.size() || !isSeparator(text[name - 1]))
+        return nullptr;
+    for (const QPair<QString, QString>& rename : renames) {
+        const QString& from = rename.first;
+        const qsizetype end = name + from.size();
+        if (end <= text.size() && endsPathPart(text, end)
+            && QStringView(text).mid(name, from.size()).compare(from, Qt::CaseInsensitive) == 0)
+            return &rename;
+    }
+    return nullptr;
+}
+
+// The value with each reference to a renamed folder pointing at its new
+// name; *count says how many there were. One pass over the value whatever
+// the number of folders renamed.
+QString renamedValue(const QString& value, const Renames& renames, int* count)
 {
     QString out = value;
     for (qsizetype at = out.indexOf(kSet, 0, Qt::CaseInsensitive); at >= 0;
          at = out.indexOf(kSet, at + kSet.size(), Qt::CaseInsensitive)) {
         const qsizetype name = at + kSet.size() + 1;
-        const qsizetype end = name + from.size();
-        if (end > out.size() || !isSeparator(out[name - 1]) || !endsPathPart(out, end)
-            || QStringView(out).mid(name, from.size()).compare(from, Qt::CaseInsensitive) != 0)
+        const QPair<QString, QString>* rename = renameAt(out, name, renames);
+        if (!rename)
             continue;
-        out.replace(name, from.size(), to);
+        out.replace(name, rename->first.size(), rename->second);
         ++*count;
     }
     return out;
@@ -62,7 +80,7 @@ QString renamedValue(const QString& value, const QString& from, const QString& t
 
 class RenameWalker : public pugi::xml_tree_walker {
 public:
-    RenameWalker(const QString& from, const QString& to) : m_from(from), m_to(to) {}
+    explicit RenameWalker(const Renames& renames) : m_renames(renames) {}
 
     bool for_each(pugi::xml_node& node) override
     {
@@ -91,43 +109,54 @@ private:
     QString renamed(const char* value)
     {
         const int before = count;
-        const QString out = renamedValue(QString::fromUtf8(value), m_from, m_to, &count);
+        const QString out = renamedValue(QString::fromUtf8(value), m_renames, &count);
         return count == before ? QString() : out;
     }
 
-    QString m_from;
-    QString m_to;
+    const Renames& m_renames;
 };
 
-// The device file's bytes pointing at `to`; the bytes unchanged when they
-// name no reference. False when a file that names one cannot be read as XML.
-bool renamedDeviceFile(QByteArray* bytes, const QString& from, const QString& to)
+// The device file's bytes pointing at the new names; the bytes unchanged
+// when they name none of the folders. False when a file that names one
+// cannot be read as XML, or still names it afterwards.
+bool renamedDeviceFile(QByteArray* bytes, const Renames& renames)
 {
-    if (TemplateReferenceCount::inDeviceBytes(*bytes, from) == 0)
+    Renames named;
+    for (const QPair<QString, QString>& rename : renames) {
+        if (TemplateReferenceCount::inDeviceBytes(*bytes, rename.first) > 0)
+            named.append(rename);
+    }
+    if (named.isEmpty())
         return true;
     pugi::xml_document doc;
     if (!doc.load_buffer(bytes->constData(), size_t(bytes->size())))
         return false;
-    TemplateReferenceRename::inNode(doc, from, to);
+    RenameWalker walker(renames);
+    walker.visit(doc);
+    doc.traverse(walker);
     *bytes = xmlDocumentBytes(doc, "  ", bytes->size() + bytes->size() / 16);
-    return TemplateReferenceCount::inDeviceBytes(*bytes, from) == 0;
+    for (const QPair<QString, QString>& rename : std::as_const(named)) {
+        if (TemplateReferenceCount::inDeviceBytes(*bytes, rename.first) > 0)
+            return false;
+    }
+    return true;
 }
 
 // A record store's value with every string pointing at `to`.
-QJsonValue renamedJson(const QJsonValue& value, const QString& from, const QString& to, int* count)
+QJsonValue renamedJson(const QJsonValue& value, const Renames& renames, int* count)
 {
     if (value.isString())
-        return renamedValue(value.toString(), from, to, count);
+        return renamedValue(value.toString(), renames, count);
     if (value.isArray()) {
         QJsonArray array = value.toArray();
         for (qsizetype i = 0; i < array.size(); ++i)
-            array[i] = renamedJson(array.at(i), from, to, count);
+            array[i] = renamedJson(array.at(i), renames, count);
         return array;
     }
     if (value.isObject()) {
         QJsonObject object = value.toObject();
         for (auto it = object.begin(); it != object.end(); ++it)
-            it.value() = renamedJson(it.value(), from, to, count);
+            it.value() = renamedJson(it.value(), renames, count);
         return object;
     }
     return value;
@@ -142,7 +171,8 @@ int TemplateReferenceRename::inNode(pugi::xml_node node, const QString& from, co
 {
     if (from.isEmpty() || to.isEmpty() || !node)
         return 0;
-    RenameWalker walker(from, to);
+    const Renames renames{{from, to}};
+    RenameWalker walker(renames);
     walker.visit(node);
     node.traverse(walker);
     return walker.count;
@@ -150,6 +180,11 @@ int TemplateReferenceRename::inNode(pugi::xml_node node, const QString& from, co
 
 bool TemplateReferenceRename::inArchive(const QString& zconf2Path, const QString& from, const QString& to,
                                         QString* error)
+{
+    return inArchive(zconf2Path, Renames{{from, to}}, error);
+}
+
+bool TemplateReferenceRename::inArchive(const QString& zconf2Path, const Renames& renames, QString* error)
 {
     // The entries in archive order, so the rewritten archive lists them as
     // the original did.
@@ -172,7 +207,7 @@ bool TemplateReferenceRename::inArchive(const QString& zconf2Path, const QString
         return failWith(error, why);
     for (const QString& name : std::as_const(order)) {
         QByteArray bytes = entries.value(name);
-        if (!renamedDeviceFile(&bytes, from, to))
+        if (!renamedDeviceFile(&bytes, renames))
             return failWith(error, tr("cannot read %1 in %2").arg(name, zconf2Path));
         if (!writeZipEntry(zip.handle(), name, bytes))
             return failWith(error, tr("cannot write %1 into %2").arg(name, zip.temporaryPath()));
@@ -185,6 +220,11 @@ bool TemplateReferenceRename::inArchive(const QString& zconf2Path, const QString
 bool TemplateReferenceRename::inStores(const QString& zconf2Path, const QString& from, const QString& to,
                                        QString* error)
 {
+    return inStores(zconf2Path, Renames{{from, to}}, error);
+}
+
+bool TemplateReferenceRename::inStores(const QString& zconf2Path, const Renames& renames, QString* error)
+{
     const QFileInfo config(zconf2Path);
     for (const QString& name : DashConfig::sidecarFileNames(config.completeBaseName())) {
         const QString path = config.absolutePath() + QLatin1Char('/') + name;
@@ -195,7 +235,7 @@ bool TemplateReferenceRename::inStores(const QString& zconf2Path, const QString&
         if (!doc.isObject())
             continue;
         int count = 0;
-        const QJsonValue renamed = renamedJson(doc.object(), from, to, &count);
+        const QJsonValue renamed = renamedJson(doc.object(), renames, &count);
         if (count == 0)
             continue;
         if (!writeFileNoLink(path, QJsonDocument(renamed.toObject()).toJson(QJsonDocument::Indented), QString(),

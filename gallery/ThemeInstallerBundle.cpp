@@ -11,6 +11,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
@@ -130,8 +131,19 @@ bool ThemeInstaller::installConfigBundle(const QByteArray& bytes)
         declined = answer == ArtInUseAnswer::Cancel;
         return answer;
     };
-    const bool ok =
-        installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error, confirm, artInUse);
+    // The files done, as a step from 80 to 99 percent, at most every 50 ms:
+    // each report repaints the window.
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    const auto filesDone = [this, &sinceReport](int done, int total) {
+        if (total <= 0 || (done < total && sinceReport.elapsed() < 50))
+            return;
+        sinceReport.restart();
+        Q_EMIT progress(80 + int(qint64(19) * done / total),
+                        tr("Installing config to RaceStudio3... %1 of %2 files").arg(done).arg(total));
+    };
+    const bool ok = installConfigInstallBundle(scratch.path(), defaultConfigFolder(), &result, &error, confirm,
+                                               artInUse, filesDone);
     scratch.remove();
     if (!ok) {
         if (declined)

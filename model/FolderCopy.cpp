@@ -390,6 +390,20 @@ bool FolderCopy::addFile(const QString& source, const QString& target)
     return true;
 }
 
+bool FolderCopy::keepFile(const QString& source, const QString& target)
+{
+#ifdef Q_OS_UNIX
+    // A hard link never follows a link at source (linkat without
+    // AT_SYMLINK_FOLLOW) and never replaces what is at target.
+    if (isRegularFile(source) && linkOnPath(QFileInfo(target).path(), target).isEmpty()
+        && ::linkat(AT_FDCWD, encoded(source).constData(), AT_FDCWD, encoded(target).constData(), 0) == 0) {
+        noteWritten(target);
+        return true;
+    }
+#endif
+    return addFile(source, target);
+}
+
 void FolderCopy::noteWritten(const QString& file)
 {
     const QString folder = QFileInfo(file).path();

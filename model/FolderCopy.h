@@ -57,6 +57,13 @@ public:
     // file, never through a link. False with error().
     bool addFile(const QString& source, const QString& target);
 
+    // Keeps what the regular file source holds at target, which must not
+    // exist, without writing its bytes again where the disk allows: a second
+    // name of the same file (source must then only ever be replaced by a
+    // rename, never written in place), else a copy. Never through a link.
+    // False with error().
+    bool keepFile(const QString& source, const QString& target);
+
     // Takes a file written elsewhere without waiting for the disk into the
     // next flush (see writeFileNoLink).
     void noteWritten(const QString& file);

@@ -10,6 +10,8 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <cstdio>
+
 namespace {
 
 bool report(const QString& path, const QString& reason, QString* error)
@@ -163,6 +165,21 @@ bool writeCacheFileNoLink(const QString& path, const QByteArray& bytes, const QS
     if (!refusal.isEmpty())
         return report(path, refusal, error);
     return writeUnsynced(path, bytes, error);
+}
+
+bool moveFileNoLink(const QString& from, const QString& path, const QString& within, FolderCopy& batch)
+{
+    if (!noLinkWriteRefusal(path, within).isEmpty() || !FolderCopy::isRegularFile(from))
+        return false;
+    if (FolderCopy::isRegularFile(path))
+        QFile::setPermissions(from, QFile::permissions(path));
+    // Within one disk a rename; across disks it fails, and nothing moved.
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(path);
+    if (std::rename(source.constData(), target.constData()) != 0)
+        return false;
+    batch.noteWritten(path);
+    return true;
 }
 
 bool writeWorkingFile(const QString& path, const QByteArray& bytes, QString* error)

@@ -50,6 +50,14 @@ bool writeFileNoLink(const QString& path, const QByteArray& bytes, const QString
 bool writeCacheFileNoLink(const QString& path, const QByteArray& bytes, const QString& within,
                           QString* error = nullptr);
 
+// As the batch writeFileNoLink, for bytes a caller already wrote whole and
+// checked in its own file `from` (an unpacked bundle's): `from` is renamed
+// to path, taking the permissions of the regular file it replaces, and is
+// gone. False, with nothing changed, when it cannot be (a link or something
+// other than a regular file in the way, another disk): the caller then
+// writes the bytes, which names the reason.
+bool moveFileNoLink(const QString& from, const QString& path, const QString& within, FolderCopy& batch);
+
 // Creates path with bytes, where nothing is (a link there, even a broken
 // one, is something): never over a file, never through a link; a file that
 // cannot be written whole is taken away again. Error: "cannot write %1: %2".

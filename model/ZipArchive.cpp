@@ -240,7 +240,7 @@ bool walkEntries(const QString& zipPath, const ExtractLimits& limits, const Entr
     unzFile zip = openZipForRead(zipPath);
     if (!zip)
         return isEmptyArchive(zipPath) || fail(failure, ZipFailure::OpenArchive);
-    unz_global_info64 global;
+    unz_global_info64 global{};
     bool ok = true;
     if (unzGetGlobalInfo64(zip, &global) == UNZ_OK && global.number_entry > ZPOS64_T(limits.maxEntries))
         ok = fail(failure, ZipFailure::TooManyEntries, QString(), QString(), limits.maxEntries);
@@ -253,6 +253,8 @@ bool walkEntries(const QString& zipPath, const ExtractLimits& limits, const Entr
         }
         ZipEntry entry;
         ok = readCurrentEntry(zip, limits, entry, failure) && visit(zip, entry, failure);
+        if (ok && limits.progress)
+            limits.progress(count, qint64(global.number_entry));
     }
     unzClose(zip);
     return ok;

@@ -30,6 +30,9 @@ struct ExtractLimits {
     // but not written; the save carries it from the archive as stored.
     // Elsewhere the later entry is written over the earlier one.
     bool skipRepeatedTargets = true;
+    // Told after each entry: entries done of the archive's count, so that
+    // a long extraction on the GUI thread can show how far it is.
+    std::function<void(qint64 done, qint64 total)> progress;
 };
 
 // The caps for theme packages and install bundles: 64 MiB per entry,

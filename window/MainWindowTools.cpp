@@ -3,6 +3,7 @@
 #include "window/MainWindow.h"
 
 #include "dialogs/ConfigCheckDialog.h"
+#include "dialogs/FileCountProgress.h"
 #include "canvas/DashCanvas.h"
 #include "check/ConfigCheck.h"
 #include "check/ConfigRepair.h"
@@ -48,7 +49,12 @@ void MainWindow::exportInstallBundle()
     QString error;
     QStringList missing;
     int artCount = 0;
-    if (!exportConfigInstallBundle(config, target, &error, &missing, &artCount)) {
+    bool exported = false;
+    {
+        FileCountProgress progress(this, title, tr("Writing the bundle: %1 of %2 files"));
+        exported = exportConfigInstallBundle(config, target, &error, &missing, &artCount, progress.callback());
+    }
+    if (!exported) {
         Asker::instance().critical(this, title, tr("Export failed:\n%1").arg(error));
         return;
     }
@@ -102,7 +108,12 @@ void MainWindow::installConfigBundle()
         declined = answer == ArtInUseAnswer::Cancel;
         return answer;
     };
-    if (!installConfigInstallBundle(bundle, folder, &result, &error, confirm, artInUse)) {
+    bool installed = false;
+    {
+        FileCountProgress progress(this, title, tr("Installing the bundle: %1 of %2 files"));
+        installed = installConfigInstallBundle(bundle, folder, &result, &error, confirm, artInUse, progress.callback());
+    }
+    if (!installed) {
         // What could not be put back stays in its copy, which the window
         // follows as after an install; otherwise the open file is back as
         // it was and the window goes on with it.

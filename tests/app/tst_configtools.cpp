@@ -1,4 +1,5 @@
 #include "dialogs/ConfigCheckDialog.h"
+#include "dialogs/FileCountProgress.h"
 #include "canvas/DashCanvas.h"
 #include "window/MainWindow.h"
 #include "gallery/ConfigBundleInstall.h"
@@ -17,9 +18,11 @@
 
 #include <QAction>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUndoStack>
 #include <QtTest>
@@ -768,6 +771,52 @@ private Q_SLOTS:
         QCOMPARE(window->currentFile(), open);
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("demo.zconf2")});
         QCOMPARE(bytesOf(elsewhere + QStringLiteral("/race.boxstyles.json")), kBoxStyles);
+    }
+
+    // While a bundle installs, the window shows how far it is: a dialog
+    // counting the files done of the total, before the configuration is
+    // placed; it is gone when the install ends.
+    void installShowsItsProgress()
+    {
+        QMap<QString, QByteArray> files{{QStringLiteral("race.zconf2"), incomingConfig()}};
+        for (int i = 0; i < 40; ++i)
+            files.insert(QStringLiteral("RS3_homebrew_folder/aim/resources/overlay/mxg_12/masks/set/standard/"
+                                        "s04_homebrew/Shown/f%1.png")
+                             .arg(i),
+                         "art");
+        const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
+        QVERIFY(ZipFixture::writeZip(zip, files));
+        const QString placed = TestEnvironment::makeTempDir(QStringLiteral("placed")) + QStringLiteral("/race.zconf2");
+        ScriptedAsker asker;
+        MainWindow window;
+        asker.fileNames = {zip, QFileInfo(placed).absolutePath()};
+        asker.buttons = {QMessageBox::No};
+        struct Seen {
+            int value;
+            int maximum;
+            bool placed;
+        };
+        QList<Seen> seen;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            for (const QProgressDialog* dialog : window.findChildren<QProgressDialog*>()) {
+                if (dialog->isVisible())
+                    seen.append({dialog->value(), dialog->maximum(), QFileInfo::exists(placed)});
+            }
+        });
+        watch.start(0);
+        FileCountProgress::setTimingForTesting(0, 0);
+        menuAction(window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+        FileCountProgress::setTimingForTesting(400, 50);
+        watch.stop();
+
+        QVERIFY(QFileInfo::exists(placed));
+        QVERIFY(!seen.isEmpty());
+        const bool midway = std::any_of(seen.cbegin(), seen.cend(), [](const Seen& s) {
+            return s.maximum >= 80 && s.value > 0 && s.value < s.maximum && !s.placed;
+        });
+        QVERIFY(midway);
+        QVERIFY(window.findChildren<QProgressDialog*>().isEmpty());
     }
 
     // Fifteen art files behind a link in the stable install: the closing

@@ -213,7 +213,13 @@ private Q_SLOTS:
         QVERIFY(ZipFixture::writeTree(QFileInfo(zip).absolutePath(), {{"club.zip", "previous bundle"}}));
         QStringList missing;
         int artCount = -1;
-        QVERIFY2(exportConfigInstallBundle(config, zip, &error, &missing, &artCount), qPrintable(error));
+        // Progress is told from the start, then entry by entry up to all six.
+        QList<QPair<int, int>> told;
+        QVERIFY2(exportConfigInstallBundle(config, zip, &error, &missing, &artCount,
+                                           [&told](int done, int total) { told.append({done, total}); }),
+                 qPrintable(error));
+        QCOMPARE(told.first(), qMakePair(0, 0));
+        QCOMPARE(told.mid(told.size() - 2), (QList<QPair<int, int>>{{5, 6}, {6, 6}}));
         QCOMPARE(artCount, 3);
         // The dangling link is named as what kept it out.
         const QString link = rs3.absolutePath(Rs3Fixture::Stable, kTrack + "broken.png");
@@ -595,14 +601,17 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(work + "/new/deep/art.png"), QByteArray("x"));
 
         // An install whose copy into the beta tree fails stops there, names
-        // the file and why, and takes back what the stable tree received.
+        // the file and why, and takes back what the stable tree received:
+        // both installs are as they were, byte for byte.
         const QString zip = bundle();
         Rs3Fixture rs3;
         QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kTrack + "pMain.P2.xml", "older page"));
-        const FileMap installs = ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/.."));
+        QVERIFY(rs3.writeFile(Rs3Fixture::Beta, kTrack + "pMain.P2.xml", "older beta page"));
         QVERIFY(QDir().mkpath(rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png/blocker")));
+        const FileMap installs = ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/.."));
         QString error;
         QVERIFY(!installConfigInstallBundle(zip, work + "/placed", nullptr, &error, {}, replacing()));
+        QCOMPARE(ZipFixture::readTree(::installRootOf(rs3.root(Rs3Fixture::Stable) + "/..")), installs);
         const QString start = QString("failed to install %1 into %2: cannot write %3: it is not a regular file")
                                   .arg(kItem + "mask.png", rs3.root(Rs3Fixture::Beta),
                                        rs3.absolutePath(Rs3Fixture::Beta, kItem + "mask.png"));
@@ -899,6 +908,27 @@ private Q_SLOTS:
         QCOMPARE(TemplateReferenceRename::inNode(doc, "R&D", "R&D_2"), before);
         QCOMPARE(TemplateReferenceCount::inNode(doc, "R&D"), 0);
         QCOMPARE(QString::fromUtf8(xmlDocumentBytes(doc, "", 0)).trimmed().section('\n', -1), renamed);
+    }
+
+    // Several folders kept at once are renamed in one rewrite of the
+    // archive and of each store; a longer name of one of them stays.
+    void archiveRenamesEveryFolderAtOnce()
+    {
+        const QString folder = TestEnvironment::makeTempDir("renamed");
+        const QString zconf2 = folder + "/Club Race.zconf2";
+        const QByteArray device = "<e>" + deviceUsing("One") + deviceUsing("Two") + deviceUsing("One2") + "</e>";
+        QVERIFY(ZipFixture::writeZip(zconf2, FileMap{{"dash/overlay.ov3.xml", device}}));
+        QVERIFY(TestFiles::writeBytes(folder + "/Club Race.boxstyles.json", boxRecordOf(homebrewFolder("Two"))));
+        const TemplateReferenceRename::Renames renames{{"One", "One_2"}, {"Two", "Two_2"}};
+        QString error;
+        QVERIFY2(TemplateReferenceRename::inArchive(zconf2, renames, &error), qPrintable(error));
+        QVERIFY2(TemplateReferenceRename::inStores(zconf2, renames, &error), qPrintable(error));
+        for (const char* name : {"One", "Two"})
+            QCOMPARE(referencesIn(zconf2, name), 0);
+        for (const char* name : {"One_2", "Two_2", "One2"})
+            QCOMPARE(referencesIn(zconf2, name), 1);
+        QCOMPARE(QJsonDocument::fromJson(fileBytes(folder + "/Club Race.boxstyles.json")),
+                 QJsonDocument::fromJson(boxRecordOf(homebrewFolder("Two_2"))));
     }
 
     void installRootOf_data()

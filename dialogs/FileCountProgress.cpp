@@ -1,0 +1,69 @@
+#include "dialogs/FileCountProgress.h"
+
+#include <QCoreApplication>
+#include <QProgressDialog>
+
+#include <climits>
+
+namespace {
+
+struct Timing {
+    int showAfter = 400;
+    int repaintEvery = 50;
+};
+
+Timing& timing()
+{
+    static Timing milliseconds;
+    return milliseconds;
+}
+
+} // namespace
+
+FileCountProgress::FileCountProgress(QWidget* parent, const QString& title, const QString& labelText)
+    : m_dialog(new QProgressDialog(parent)), m_labelText(labelText)
+{
+    m_dialog->setWindowTitle(title);
+    m_dialog->setCancelButton(nullptr);
+    m_dialog->setAutoClose(false);
+    m_dialog->setAutoReset(false);
+    m_dialog->setRange(0, 0);
+    // Shown by setCount, never by the dialog's own estimate.
+    m_dialog->setMinimumDuration(INT_MAX);
+    m_dialog->reset();
+    m_dialog->hide();
+    m_started.start();
+}
+
+FileCountProgress::~FileCountProgress()
+{
+    delete m_dialog.data();
+}
+
+void FileCountProgress::setTimingForTesting(int showAfter, int repaintEvery)
+{
+    timing() = {showAfter, repaintEvery};
+}
+
+void FileCountProgress::setCount(int done, int total)
+{
+    if (!m_dialog || m_started.elapsed() < timing().showAfter)
+        return;
+    const bool shown = m_dialog->isVisible();
+    const bool last = total > 0 && done >= total;
+    if (shown && !last && m_sinceRepaint.elapsed() < timing().repaintEvery)
+        return;
+    if (m_dialog->maximum() != total)
+        m_dialog->setRange(0, total);
+    m_dialog->setValue(total > 0 ? done : 0);
+    m_dialog->setLabelText(m_labelText.arg(done).arg(total));
+    if (!shown)
+        m_dialog->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_sinceRepaint.start();
+}
+
+std::function<void(int, int)> FileCountProgress::callback()
+{
+    return [this](int done, int total) { setCount(done, total); };
+}
