@@ -114,7 +114,6 @@ const Allowed kAllowed[] = {
     // Folders of the user's choice, of our own, or checked for links first.
     {"artwork/DashConfigArtworkExport.cpp", kDirMake, 1, "the folder the user chose for the export (a link named)"},
     {"dialogs/PreferencesDialog.cpp", kDirMake, 1, "the settings file's folder, before its probe of our own"},
-    {"gallery/ConfigBundleExport.cpp", kDirMake, 1, "folders of the bundle's staging folder of our own"},
     {"gallery/ConfigBundleInstall.cpp", kDirMake, 1, "after whyLeft ruled out a link from the install root, "
                                                      "and the backup folder of our own"},
     {"gallery/ConfigFilesPlacement.cpp", kDirMake, 1, "a bundle's configuration folder, followed where the user "
