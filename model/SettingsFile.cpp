@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -72,29 +71,29 @@ bool keepUsable(const QString& file, QString* notice)
 {
     if (file.isEmpty())
         return true;
+    // Written only as a plain file: a link there could lead to any file of
+    // the user's, which a write of the settings would replace.
     const FileEntries::Kind kind = FileEntries::kindOf(file);
-    // A settings file linked from elsewhere (kept with the user's other
-    // settings) is used as long as it leads to a plain file.
-    const bool usable = kind == FileEntries::Kind::Missing || kind == FileEntries::Kind::Regular
-        || (kind == FileEntries::Kind::Link && (QFileInfo(file).isFile() || !QFileInfo::exists(file)));
-    if (usable)
+    if (kind == FileEntries::Kind::Missing || kind == FileEntries::Kind::Regular)
         return true;
+    const QString what = kind == FileEntries::Kind::Link ? QStringLiteral("it is a symbolic link")
+                                                         : QStringLiteral("it is not a regular file");
     // The fallback is ours, in the data folder: used only as a plain file
     // there, as the first one would hold start-up just the same.
     const QString fallback = fallbackFolder();
     const QString why = whyNotUsable(fallback);
     if (why.isEmpty()) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, fallback);
-        *notice = QStringLiteral("keepUsable: the settings file %1 is not used: it is not a regular file; settings "
-                                 "are kept in %2 for this run")
-                      .arg(file, fallback);
+        *notice = QStringLiteral("keepUsable: the settings file %1 is not used: %2; settings are kept in %3 for "
+                                 "this run")
+                      .arg(file, what, fallback);
         return false;
     }
     const QString own = folderOfThisRun();
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, own);
-    *notice = QStringLiteral("keepUsable: the settings file %1 is not used: it is not a regular file; nor is %2: %3; "
-                             "settings are kept in %4 for this run only and are lost when it ends")
-                  .arg(file, fileBelow(fallback), why, own);
+    *notice = QStringLiteral("keepUsable: the settings file %1 is not used: %2; nor is %3: %4; settings are kept "
+                             "in %5 for this run only and are lost when it ends")
+                  .arg(file, what, fileBelow(fallback), why, own);
     return false;
 }
 

@@ -14,7 +14,7 @@ QString path();
 // Where the settings go for a run that cannot use the settings file.
 QString fallbackFolder();
 
-// When something other than a regular file (or a link to one) is at `file`,
+// When something other than a regular file (a link, a pipe) is at `file`,
 // the program's settings go to a file of its own in the data folder for
 // this run (below fallbackFolder()), and `notice` names what was in the
 // way. That file is used only as a plain file, never through a link: when

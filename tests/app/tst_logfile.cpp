@@ -249,6 +249,9 @@ private Q_SLOTS:
         QTest::newRow("pipe at the log") << log << "pipe" << "korvelanto.log: it is not a regular file" << "";
         QTest::newRow("link at the log") << log << "link" << "korvelanto.log: it is a symbolic link" << "";
         QTest::newRow("pipe at the settings") << settings << "pipe" << "Korvelanto.conf is not used" << "";
+        QTest::newRow("link at the settings") << settings << "link" << "Korvelanto.conf is not used" << "";
+        QTest::newRow("links at both settings") << settings << "link"
+                                                << "settings/Tindrel AS/Korvelanto.conf is a symbolic link" << "link";
         QTest::newRow("pipes at both settings") << settings << "pipe"
                                                 << "settings/Tindrel AS/Korvelanto.conf is not a regular file"
                                                 << "pipe";
