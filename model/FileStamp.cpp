@@ -24,3 +24,18 @@ FileStamp FileStamp::of(const QString& path)
     return {info.size(), info.lastModified().toMSecsSinceEpoch() * 1000000, 0};
 #endif
 }
+
+FileStamp FileStamp::ofFolder(const QString& path)
+{
+#ifdef Q_OS_LINUX
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, quint64(st.st_ino)};
+#else
+    const QFileInfo info(path);
+    if (!info.isDir())
+        return {};
+    return {0, info.lastModified().toMSecsSinceEpoch() * 1000000, 0};
+#endif
+}

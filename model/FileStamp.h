@@ -11,6 +11,9 @@ struct FileStamp {
     quint64 inode = 0;
 
     static FileStamp of(const QString& path);
+    // The same of a folder (followed when kept through a link): an entry
+    // added, removed or renamed in it changes its time.
+    static FileStamp ofFolder(const QString& path);
     bool isValid() const { return size >= 0; }
     bool operator==(const FileStamp& o) const
     {

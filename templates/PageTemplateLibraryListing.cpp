@@ -12,6 +12,7 @@
 #include "model/PathGuard.h"
 #include "model/SafeRead.h"
 #include "model/ZipArchive.h"
+#include "templates/ConfigsFootprint.h"
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
 #include "templates/TemplateReference.h"
@@ -125,18 +126,19 @@ QHash<QString, DeviceCounts>& deviceCounts()
     return known;
 }
 
-// The references of each name in one device file the walk of the
-// configuration folder `shown` (`real` once its links are followed) is
-// visiting, read only for names not yet counted in it as it is now.
-bool countDevice(const SafeRead::Entry& entry, const QString& shown, const QString& real, const QStringList& names,
-                 QList<int>& counts, QSet<QString>* seen, QString* why)
+// A device file a walk met: as shown below the configuration folder, and
+// the real file its counts are kept by.
+struct DeviceAt {
+    QString path;
+    QString file;
+};
+
+// The references of each name in one device file as it is now (`stamp`),
+// read by `read` only for names not yet counted in it so.
+bool countDevice(const DeviceAt& device, const FileStamp& stamp, const QStringList& names, QList<int>& counts,
+                 const std::function<bool(QByteArray*, QString*)>& read, QString* why)
 {
-    // By the file itself: the configurations folder may be reached through
-    // another link, or another install root, next time.
-    const QString file = real + entry.path.mid(shown.size());
-    seen->insert(file);
-    const FileStamp stamp = FileStamp::of(entry.path);
-    DeviceCounts& known = deviceCounts()[file];
+    DeviceCounts& known = deviceCounts()[device.file];
     if (!stamp.isValid() || known.stamp != stamp || known.counts.size() > kNamesKept)
         known = DeviceCounts{stamp, {}};
     QStringList missing;
@@ -146,7 +148,7 @@ bool countDevice(const SafeRead::Entry& entry, const QString& shown, const QStri
     }
     if (!missing.isEmpty()) {
         QByteArray bytes;
-        if (!SafeRead::readEntry(entry, kDeviceFileBound, &bytes, why))
+        if (!read(&bytes, why))
             return false;
         const QList<int> found = TemplateReferenceCount::inDeviceBytes(bytes, missing);
         for (qsizetype i = 0; i < missing.size(); ++i)
@@ -158,12 +160,14 @@ bool countDevice(const SafeRead::Entry& entry, const QString& shown, const QStri
 }
 
 // One configuration folder (followed when kept through a link): its
-// references and the first *.aimcfg name. Every device file below it is
-// read as a plain file; a link below it (to a device file or to a folder
-// that may hold one), a special file, one too large, and what lies beyond
-// the bounds are named in *notSearched instead.
+// references, the first *.aimcfg name and the device files met. Every
+// device file below it is read as a plain file; a link below it (to a
+// device file or to a folder that may hold one), a special file, one too
+// large, and what lies beyond the bounds are named in *notSearched instead.
+// Every folder walked and device file met is stamped in *footprint before
+// it is read: a save meanwhile tells at the next look.
 QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QStringList& names, QString* aimcfg,
-                        QStringList* notSearched, QSet<QString>* seen)
+                        QStringList* notSearched, QList<DeviceAt>* devices, ConfigsFootprint* footprint)
 {
     QList<int> counts(names.size(), 0);
     const QString shown = QDir::cleanPath(cfgFolder);
@@ -181,8 +185,10 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
             return false;
         }
         if (entry.kind == Kind::Folder) {
-            if (entry.depth < kConfigDepth)
+            if (entry.depth < kConfigDepth) {
+                footprint->addFolder(entry.path);
                 return true;
+            }
             notSearched->append(QCoreApplication::translate("PageTemplateLibrary", "%1 lies too deep")
                                     .arg(entry.path));
             return false;
@@ -194,15 +200,48 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
             notSearched->append(SafeRead::linkText(entry.path));
         if (!isDeviceFile(entry.name) || entry.kind == Kind::Link)
             return false;
+        // By the file itself: the configurations folder may be reached
+        // through another link, or another install root, next time.
+        const DeviceAt device{entry.path, real + entry.path.mid(shown.size())};
+        devices->append(device);
+        const FileStamp stamp = FileStamp::of(entry.path);
+        footprint->addFile(entry.path, stamp);
         QString why;
-        if (!countDevice(entry, shown, real, names, counts, seen, &why))
+        const auto read = [&entry](QByteArray* bytes, QString* reason) {
+            return SafeRead::readEntry(entry, kDeviceFileBound, bytes, reason);
+        };
+        if (!countDevice(device, stamp, names, counts, read, &why))
             notSearched->append(why);
         return false;
     };
+    footprint->addFolder(cfgFolder);
     QString why;
     if (!SafeRead::walk(cfgFolder, visit, &why))
         notSearched->append(why);
     return counts;
+}
+
+// A configuration folder as the last walk found it.
+struct WalkedConfig {
+    QString name;
+    QString path;
+    QString real; // with the links to it followed
+    QString aimcfg;
+    QList<DeviceAt> devices;
+};
+
+// The last walk over the configurations that read everything there, with
+// its footprint: while that holds, nothing was added, removed or written
+// there, so a count needs no walk, only the device files it met.
+struct LastWalk {
+    ConfigsFootprint footprint;
+    QList<WalkedConfig> configs;
+};
+
+LastWalk& lastWalk()
+{
+    static LastWalk last;
+    return last;
 }
 
 // The device files of a saved configuration; a file that cannot be read
@@ -238,7 +277,8 @@ int referencesInWindow(const DashConfig& config, const QString& name)
 QStringList configFolders(const QString& cfgs, QStringList* notSearched)
 {
     QStringList folders;
-    SafeRead::walk(cfgs, [&](const SafeRead::Entry& entry) {
+    QString unread;
+    const bool read = SafeRead::walk(cfgs, [&](const SafeRead::Entry& entry) {
         using Kind = FileEntries::Kind;
         if (!entry.name.startsWith(QLatin1String("cfg_"), Qt::CaseInsensitive)
             || (entry.kind != Kind::Folder && entry.kind != Kind::Link))
@@ -249,7 +289,9 @@ QStringList configFolders(const QString& cfgs, QStringList* notSearched)
         else
             notSearched->append(why);
         return false;
-    });
+    }, &unread);
+    if (!read)
+        notSearched->append(unread);
     return folders;
 }
 
@@ -337,7 +379,8 @@ QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const P
 
 QHash<QString, QList<TemplateReference>>
 PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderNames, QStringList* notSearched,
-                                                   const std::function<void(int, int)>& progress)
+                                                   const std::function<void(int, int)>& progress,
+                                                   ConfigsFootprint* footprint)
 {
     QHash<QString, QList<TemplateReference>> refs;
     QStringList names;
@@ -348,53 +391,68 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
     }
     if (names.isEmpty())
         return refs;
+    // The counts a search keeps are the device files' it met, and its last
+    // walk (one caller at a time: a thread that asks meanwhile waits).
+    static QRecursiveMutex counting;
+    const QMutexLocker locked(&counting);
     QStringList skipped;
-    struct Config {
-        QString name;
-        QString path;
-        QString real; // with the links to it followed
-    };
-    QList<Config> configs;
-    for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
+    const bool walking = !lastWalk().footprint.isCurrent();
+    ConfigsFootprint walked;
+    QList<WalkedConfig> configs;
+    const QStringList roots{raceStudio3Root(), raceStudio3BetaRoot()};
+    walked.setRoots(roots);
+    for (const QString& root : walking ? roots : QStringList()) {
         if (root.isEmpty())
             continue;
-        // The configurations folder, and each in it, may be kept elsewhere
-        // through a link (a sync folder): followed as the folder it is.
-        const QString user = root + QStringLiteral("/user");
-        const QString cfgs = user + QStringLiteral("/cfgs");
-        if (FileEntries::kindOf(user) == FileEntries::Kind::Link) {
-            skipped << SafeRead::linkText(user);
-            continue;
-        }
+        // The user folder, the configurations folder in it and each
+        // configuration may be kept elsewhere through a link (a sync
+        // folder, another disk): followed as the folder it is.
+        const QString cfgs = root + QStringLiteral("/user/cfgs");
         QString why;
-        const FileEntries::Kept kept = FileEntries::keptFolder(cfgs, &why);
+        const FileEntries::Kept kept =
+            FileEntries::keptFolderBelow(root, {QStringLiteral("user"), QStringLiteral("cfgs")}, &why);
         if (kept == FileEntries::Kept::Refused)
             skipped << why;
+        if (kept == FileEntries::Kept::Missing)
+            walked.addMissing(cfgs);
         if (kept != FileEntries::Kept::Folder)
             continue;
+        walked.addFolder(cfgs);
         const QString realCfgs = QFileInfo(cfgs).canonicalFilePath();
         for (const QString& folder : configFolders(cfgs, &skipped)) {
             const QString path = QDir::cleanPath(cfgs + QLatin1Char('/') + folder);
             const bool linked = FileEntries::kindOf(path) == FileEntries::Kind::Link || realCfgs.isEmpty();
             const QString real = linked ? QFileInfo(path).canonicalFilePath() : realCfgs + QLatin1Char('/') + folder;
-            configs.append({folder, path, real.isEmpty() ? path : real});
+            configs.append({folder, path, real.isEmpty() ? path : real, {}, {}});
         }
     }
-    // The counts a search keeps are the device files' it met (one caller at
-    // a time: a thread that asks meanwhile waits).
-    static QRecursiveMutex counting;
-    const QMutexLocker locked(&counting);
+    if (!walking)
+        configs = lastWalk().configs;
     QSet<QString> seen;
     QHash<QString, QList<TemplateReference>> found;
     for (qsizetype c = 0; c < configs.size(); ++c) {
         if (progress)
             progress(int(c), int(configs.size()));
-        QString aimcfg;
-        const Config& cfg = configs[c];
-        const QList<int> counts = referencesIn(cfg.path, cfg.real, names, &aimcfg, &skipped, &seen);
+        WalkedConfig& cfg = configs[c];
+        QList<int> counts(names.size(), 0);
+        if (walking) {
+            counts = referencesIn(cfg.path, cfg.real, names, &cfg.aimcfg, &skipped, &cfg.devices, &walked);
+        } else {
+            for (const DeviceAt& device : std::as_const(cfg.devices)) {
+                const auto read = [&device, &cfg](QByteArray* bytes, QString* reason) {
+                    return SafeRead::readFile(device.path, kDeviceFileBound, bytes, reason, cfg.path);
+                };
+                QString why;
+                if (!countDevice(device, FileStamp::of(device.path), names, counts, read, &why))
+                    skipped << why;
+            }
+        }
+        for (const DeviceAt& device : std::as_const(cfg.devices))
+            seen.insert(device.file);
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (counts[i] > 0)
-                found[names[i]].append({cfg.name, aimcfg.isEmpty() ? cfg.name : aimcfg, cfg.path, counts[i]});
+                found[names[i]].append(
+                    {cfg.name, cfg.aimcfg.isEmpty() ? cfg.name : cfg.aimcfg, cfg.path, counts[i]});
         }
     }
     if (progress)
@@ -406,6 +464,15 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
     });
     if (deviceCounts().size() > kFilesKept)
         deviceCounts().clear();
+    // What was not read may change unseen: the next count walks again.
+    if (!skipped.isEmpty())
+        walked.setIncomplete();
+    if (walking)
+        lastWalk() = LastWalk{walked, configs};
+    else if (!skipped.isEmpty())
+        lastWalk() = LastWalk();
+    if (footprint)
+        *footprint = walking ? walked : (skipped.isEmpty() ? lastWalk().footprint : ConfigsFootprint());
     for (auto it = refs.begin(); it != refs.end(); ++it)
         *it = found.value(it.key().trimmed());
     for (const QString& line : std::as_const(skipped))

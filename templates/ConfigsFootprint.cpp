@@ -1,0 +1,44 @@
+#include "templates/ConfigsFootprint.h"
+
+#include "model/FileEntries.h"
+#include "model/InstallRoots.h"
+
+void ConfigsFootprint::addFolder(const QString& path)
+{
+    const FileStamp stamp = FileStamp::ofFolder(path);
+    // A folder that cannot be stamped cannot tell a later change.
+    if (!stamp.isValid())
+        m_complete = false;
+    m_marks.append({path, stamp, true});
+}
+
+void ConfigsFootprint::addFile(const QString& path, const FileStamp& stamp)
+{
+    if (!stamp.isValid())
+        m_complete = false;
+    m_marks.append({path, stamp, false});
+}
+
+void ConfigsFootprint::addMissing(const QString& path)
+{
+    m_marks.append({path, FileStamp(), true});
+}
+
+bool ConfigsFootprint::isCurrent() const
+{
+    if (!m_made || !m_complete || m_roots != QStringList{raceStudio3Root(), raceStudio3BetaRoot()})
+        return false;
+    for (const Mark& mark : m_marks) {
+        if (!mark.stamp.isValid()) {
+            // Still nothing there, and known to be nothing (not a look that
+            // failed).
+            if (FileEntries::kindOf(mark.path) != FileEntries::Kind::Missing)
+                return false;
+            continue;
+        }
+        const FileStamp now = mark.folder ? FileStamp::ofFolder(mark.path) : FileStamp::of(mark.path);
+        if (now != mark.stamp)
+            return false;
+    }
+    return true;
+}
