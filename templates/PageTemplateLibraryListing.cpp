@@ -126,11 +126,12 @@ QHash<QString, DeviceCounts>& deviceCounts()
     return known;
 }
 
-// A device file a walk met: as shown below the configuration folder, and
-// the real file its counts are kept by.
+// A device file a walk met: as shown below the configuration folder, the
+// real file its counts are kept by, and its stamp then.
 struct DeviceAt {
     QString path;
     QString file;
+    FileStamp stamp;
 };
 
 // The references of each name in one device file as it is now (`stamp`),
@@ -202,9 +203,9 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
             return false;
         // By the file itself: the configurations folder may be reached
         // through another link, or another install root, next time.
-        const DeviceAt device{entry.path, real + entry.path.mid(shown.size())};
-        devices->append(device);
         const FileStamp stamp = FileStamp::of(entry.path);
+        const DeviceAt device{entry.path, real + entry.path.mid(shown.size()), stamp};
+        devices->append(device);
         footprint->addFile(entry.path, stamp);
         QString why;
         const auto read = [&entry](QByteArray* bytes, QString* reason) {
@@ -443,7 +444,8 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
                     return SafeRead::readFile(device.path, kDeviceFileBound, bytes, reason, cfg.path);
                 };
                 QString why;
-                if (!countDevice(device, FileStamp::of(device.path), names, counts, read, &why))
+                // Its stamp was just told to be the same.
+                if (!countDevice(device, device.stamp, names, counts, read, &why))
                     skipped << why;
             }
         }

@@ -3,6 +3,8 @@
 #include "artwork/ArtState.h"
 #include "templates/TemplateUsers.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 QString SavedConfigUses::folderName(const QString& folder)
@@ -12,9 +14,27 @@ QString SavedConfigUses::folderName(const QString& folder)
     return at < 0 ? QString() : folder.mid(at + set.size()).section(QLatin1Char('/'), 0, 0);
 }
 
-bool SavedConfigUses::holds() const
+bool SavedConfigUses::holds()
 {
-    return m_made && m_counted == ArtState::savesAndInstalls() && m_footprint.isCurrent();
+    if (!m_made || m_counted != ArtState::savesAndInstalls())
+        return false;
+    // Told once a gesture: its steps follow one another with nothing else
+    // run between them.
+    if (m_turn && *m_turn)
+        return true;
+    if (!m_footprint.isCurrent())
+        return false;
+    inThisTurn();
+    return true;
+}
+
+void SavedConfigUses::inThisTurn()
+{
+    m_turn = std::make_shared<bool>(true);
+    QTimer::singleShot(0, [turn = std::weak_ptr<bool>(m_turn)] {
+        if (const auto running = turn.lock())
+            *running = false;
+    });
 }
 
 QSet<QString> SavedConfigUses::operator()(const QStringList& folders)
@@ -37,6 +57,7 @@ QSet<QString> SavedConfigUses::operator()(const QStringList& folders)
         const QHash<QString, TemplateUsers> users =
             TemplateUsers::ofFolderNames(names, nullptr, {}, progress, &m_footprint);
         m_made = true;
+        inThisTurn();
         m_used.clear();
         for (const QString& name : std::as_const(names))
             m_used.insert(name, !users.value(name).configs.isEmpty());

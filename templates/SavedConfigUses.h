@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // The window's answer to "which of these install art folders does a
 // configuration saved on disk point at" (RaceStudio 3's configurations in
@@ -17,9 +18,10 @@
 // window), or until what the count read may have changed: RaceStudio 3 may
 // save a configuration between two undos. That is told by the stamps of the
 // configurations folders, every folder the count walked and every device
-// file it read, one look each; anything the count could not read, or a look
-// that fails, counts again. A new count reads only the device files written
-// since.
+// file it read, one look each, once per gesture (the turn of the event loop
+// it runs in: a Discard's undos, Undo pressed once); anything the count
+// could not read, or a look that fails, counts again. A new count reads
+// only the device files written since.
 class SavedConfigUses {
 public:
     // The folders among `folders` ("<overlay>/.../s04_homebrew/<name>[/...]")
@@ -34,9 +36,11 @@ public:
     static QString folderName(const QString& folder);
 
 private:
-    bool holds() const;
+    bool holds();
+    void inThisTurn();
 
     bool m_made = false;          // a count was made
+    std::shared_ptr<bool> m_turn; // true until the turn of the event loop its stamps were last told in ends
     quint64 m_counted = 0;        // ArtState's saves and installs the answers are of
     ConfigsFootprint m_footprint; // what the count read, stamped
     QHash<QString, bool> m_used;  // by folder name, the names of the last count

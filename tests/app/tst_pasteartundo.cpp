@@ -380,6 +380,8 @@ private Q_SLOTS:
             QCOMPARE(config->artState.savedFileUses(folders), QSet<QString>());
             const QString file = other + (afterAnswer == "new file" ? "/dash2" : "/dash1") + "/dev/overlay.ov3.xml";
             QVERIFY(QDir().mkpath(QFileInfo(file).path()) && TestFiles::writeBytes(file, device));
+            // Written between two gestures.
+            QCoreApplication::processEvents();
         } else if (used) {
             QVERIFY(!rs3->addUserConfig(Rs3Fixture::Beta, QStringLiteral("cfg_other"), QStringLiteral("Other's"), {device})
                          .isEmpty());

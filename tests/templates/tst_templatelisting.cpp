@@ -441,18 +441,25 @@ private Q_SLOTS:
         int walked = 0;
         FileEntries::walkHook() = [&walked](const QString&) { ++walked; };
         const auto unhook = qScopeGuard([] { FileEntries::walkHook() = nullptr; });
+        QCoreApplication::processEvents();
         QCOMPARE(uses(folders), onlyA);
         QCOMPARE(walked, 0);
         // RaceStudio 3 saves a new configuration, writes a new file into
-        // one, or rewrites a device file in place: the next question sees it.
+        // one, or rewrites a device file in place: the next gesture sees it
+        // (one gesture's steps share one look).
         const QString one = fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_one";
         fx.addUserConfig(Rs3Fixture::Stable, "cfg_three", "Three", {"<p>s04_homebrew/zpaste_c/</p>"});
+        QCOMPARE(uses(folders), onlyA);
+        QCoreApplication::processEvents();
         QCOMPARE(uses(folders), ac);
         QVERIFY(TestFiles::writeBytes(one + "/overlay.ov3.xml", "<p>s04_homebrew/zpaste_d</p>"));
+        QCoreApplication::processEvents();
         QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
         QVERIFY(TestFiles::writeBytes(one + "/overlay.ov3.xml", "<p/>"));
+        QCoreApplication::processEvents();
         QCOMPARE(uses(folders), ac);
         QVERIFY(TestFiles::writeBytes(one + "/dash1/dev/overlay.ov3.xml", "<p>s04_homebrew/zpaste_d</p>"));
+        QCoreApplication::processEvents();
         QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
         // A save or install in the editor: counted again (its files are
         // told by their stamps, so nothing unchanged is walked or read).
@@ -461,7 +468,9 @@ private Q_SLOTS:
         // What the count could not read may change unseen: counted every time.
         QVERIFY(QFile::link(fx.root(Rs3Fixture::Stable) + "/nowhere", fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_gone"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: .*cfg_gone"));
+        QCoreApplication::processEvents();
         uses(folders);
+        QCoreApplication::processEvents();
         walked = 0;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: .*cfg_gone"));
         QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
