@@ -5,6 +5,7 @@
 
 void ConfigsFootprint::addFolder(const QString& path)
 {
+    m_made = true;
     const FileStamp stamp = FileStamp::ofFolder(path);
     // A folder that cannot be stamped cannot tell a later change.
     if (!stamp.isValid())
@@ -14,6 +15,7 @@ void ConfigsFootprint::addFolder(const QString& path)
 
 void ConfigsFootprint::addFile(const QString& path, const FileStamp& stamp)
 {
+    m_made = true;
     if (!stamp.isValid())
         m_complete = false;
     m_marks.append({path, stamp, false});
@@ -21,12 +23,13 @@ void ConfigsFootprint::addFile(const QString& path, const FileStamp& stamp)
 
 void ConfigsFootprint::addMissing(const QString& path)
 {
+    m_made = true;
     m_marks.append({path, FileStamp(), true});
 }
 
 bool ConfigsFootprint::isCurrent() const
 {
-    if (!m_made || !m_complete || m_roots != QStringList{raceStudio3Root(), raceStudio3BetaRoot()})
+    if (!m_made || !m_complete || (m_rooted && m_roots != QStringList{raceStudio3Root(), raceStudio3BetaRoot()}))
         return false;
     for (const Mark& mark : m_marks) {
         if (!mark.stamp.isValid()) {
@@ -41,4 +44,11 @@ bool ConfigsFootprint::isCurrent() const
             return false;
     }
     return true;
+}
+
+void ConfigsFootprint::append(const ConfigsFootprint& other)
+{
+    m_marks += other.m_marks;
+    m_complete = m_complete && other.m_complete;
+    m_made = m_made || other.m_made;
 }

@@ -15,10 +15,11 @@
 // stamp that cannot be taken again, says it may have changed.
 class ConfigsFootprint {
 public:
+    // The install roots it was made for: other roots, another count.
     void setRoots(const QStringList& roots)
     {
         m_roots = roots;
-        m_made = true;
+        m_rooted = m_made = true;
     }
     // Stamps the folder as it is now.
     void addFolder(const QString& path);
@@ -27,6 +28,8 @@ public:
     void addMissing(const QString& path);
     // The count left something unread: it never holds for long.
     void setIncomplete() { m_complete = false; }
+    // Takes in what another part of the count read.
+    void append(const ConfigsFootprint& other);
 
     // True when nothing the count read can have changed since, judged by
     // their stamps. A footprint of no count is never current.
@@ -42,4 +45,5 @@ private:
     QList<Mark> m_marks;
     bool m_complete = true;
     bool m_made = false;
+    bool m_rooted = false;
 };

@@ -119,6 +119,7 @@ struct DeviceCounts {
 };
 constexpr int kNamesKept = 512;
 constexpr qsizetype kFilesKept = 20000;
+constexpr qsizetype kWalksKept = 8;
 
 QHash<QString, DeviceCounts>& deviceCounts()
 {
@@ -126,10 +127,10 @@ QHash<QString, DeviceCounts>& deviceCounts()
     return known;
 }
 
-// A device file a walk met: as shown below the configuration folder, the
+// A device file a walk met: its path below the configuration folder, the
 // real file its counts are kept by, and its stamp then.
 struct DeviceAt {
-    QString path;
+    QString rel;
     QString file;
     FileStamp stamp;
 };
@@ -187,7 +188,7 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
         }
         if (entry.kind == Kind::Folder) {
             if (entry.depth < kConfigDepth) {
-                footprint->addFolder(entry.path);
+                footprint->addFolder(real + entry.path.mid(shown.size()));
                 return true;
             }
             notSearched->append(QCoreApplication::translate("PageTemplateLibrary", "%1 lies too deep")
@@ -204,9 +205,10 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
         // By the file itself: the configurations folder may be reached
         // through another link, or another install root, next time.
         const FileStamp stamp = FileStamp::of(entry.path);
-        const DeviceAt device{entry.path, real + entry.path.mid(shown.size()), stamp};
+        const QString rel = entry.path.mid(shown.size());
+        const DeviceAt device{rel, real + rel, stamp};
         devices->append(device);
-        footprint->addFile(entry.path, stamp);
+        footprint->addFile(device.file, stamp);
         QString why;
         const auto read = [&entry](QByteArray* bytes, QString* reason) {
             return SafeRead::readEntry(entry, kDeviceFileBound, bytes, reason);
@@ -215,34 +217,11 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
             notSearched->append(why);
         return false;
     };
-    footprint->addFolder(cfgFolder);
+    footprint->addFolder(real);
     QString why;
     if (!SafeRead::walk(cfgFolder, visit, &why))
         notSearched->append(why);
     return counts;
-}
-
-// A configuration folder as the last walk found it.
-struct WalkedConfig {
-    QString name;
-    QString path;
-    QString real; // with the links to it followed
-    QString aimcfg;
-    QList<DeviceAt> devices;
-};
-
-// The last walk over the configurations that read everything there, with
-// its footprint: while that holds, nothing was added, removed or written
-// there, so a count needs no walk, only the device files it met.
-struct LastWalk {
-    ConfigsFootprint footprint;
-    QList<WalkedConfig> configs;
-};
-
-LastWalk& lastWalk()
-{
-    static LastWalk last;
-    return last;
 }
 
 // The device files of a saved configuration; a file that cannot be read
@@ -294,6 +273,55 @@ QStringList configFolders(const QString& cfgs, QStringList* notSearched)
     if (!read)
         notSearched->append(unread);
     return folders;
+}
+
+
+// A configuration folder as the last walk found it.
+struct WalkedConfig {
+    QString name;
+    QString real; // with the links to it followed
+    QString aimcfg;
+    QList<DeviceAt> devices;
+};
+
+// The last walk over a configurations folder that read everything there,
+// by the real folder (an install root linked to another, or reached anew,
+// finds it), with its footprint: while that holds, nothing was added,
+// removed or written there, so a count needs no walk, only the device
+// files it met.
+struct CfgsWalk {
+    ConfigsFootprint footprint;
+    QList<WalkedConfig> configs;
+    QHash<QString, QList<int>> counts; // by name: its references in each configuration, in their order
+};
+
+QHash<QString, CfgsWalk>& lastWalks()
+{
+    static QHash<QString, CfgsWalk> walks;
+    return walks;
+}
+
+// The configurations of one configurations folder `cfgs` (`real` once its
+// links are followed): walked anew unless its last walk still holds.
+CfgsWalk configsOf(const QString& cfgs, const QString& real, QStringList* skipped, bool* walking)
+{
+    *walking = false;
+    if (const auto it = lastWalks().constFind(real); it != lastWalks().constEnd() && it->footprint.isCurrent())
+        return *it;
+    *walking = true;
+    CfgsWalk walk;
+    // Stamped before it is listed: a configuration added meanwhile tells.
+    walk.footprint.addFolder(real);
+    const qsizetype before = skipped->size();
+    for (const QString& folder : configFolders(cfgs, skipped)) {
+        const QString path = QDir::cleanPath(cfgs + QLatin1Char('/') + folder);
+        const bool linked = FileEntries::kindOf(path) == FileEntries::Kind::Link || real == cfgs;
+        const QString at = linked ? QFileInfo(path).canonicalFilePath() : real + QLatin1Char('/') + folder;
+        walk.configs.append({folder, at.isEmpty() ? path : at, {}, {}});
+    }
+    if (skipped->size() != before)
+        walk.footprint.setIncomplete();
+    return walk;
 }
 
 } // namespace
@@ -397,12 +425,17 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
     static QRecursiveMutex counting;
     const QMutexLocker locked(&counting);
     QStringList skipped;
-    const bool walking = !lastWalk().footprint.isCurrent();
-    ConfigsFootprint walked;
-    QList<WalkedConfig> configs;
     const QStringList roots{raceStudio3Root(), raceStudio3BetaRoot()};
-    walked.setRoots(roots);
-    for (const QString& root : walking ? roots : QStringList()) {
+    ConfigsFootprint all;
+    all.setRoots(roots);
+    struct Folder {
+        QString cfgs;
+        QString real;
+        CfgsWalk walk;
+        bool walking;
+    };
+    QList<Folder> folders;
+    for (const QString& root : roots) {
         if (root.isEmpty())
             continue;
         // The user folder, the configurations folder in it and each
@@ -415,50 +448,77 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
         if (kept == FileEntries::Kept::Refused)
             skipped << why;
         if (kept == FileEntries::Kept::Missing)
-            walked.addMissing(cfgs);
+            all.addMissing(cfgs);
         if (kept != FileEntries::Kept::Folder)
             continue;
-        walked.addFolder(cfgs);
-        const QString realCfgs = QFileInfo(cfgs).canonicalFilePath();
-        for (const QString& folder : configFolders(cfgs, &skipped)) {
-            const QString path = QDir::cleanPath(cfgs + QLatin1Char('/') + folder);
-            const bool linked = FileEntries::kindOf(path) == FileEntries::Kind::Link || realCfgs.isEmpty();
-            const QString real = linked ? QFileInfo(path).canonicalFilePath() : realCfgs + QLatin1Char('/') + folder;
-            configs.append({folder, path, real.isEmpty() ? path : real, {}, {}});
-        }
+        // As reached from the root: a link on the way led elsewhere.
+        all.addFolder(cfgs);
+        const QString canonical = QFileInfo(cfgs).canonicalFilePath();
+        const QString real = canonical.isEmpty() ? cfgs : canonical;
+        if (std::any_of(folders.cbegin(), folders.cend(), [&real](const Folder& f) { return f.real == real; }))
+            continue;
+        bool walking = true;
+        CfgsWalk walk = configsOf(cfgs, real, &skipped, &walking);
+        folders.append({cfgs, real, std::move(walk), walking});
     }
-    if (!walking)
-        configs = lastWalk().configs;
+    qsizetype total = 0;
+    for (const Folder& f : std::as_const(folders))
+        total += f.walk.configs.size();
     QSet<QString> seen;
     QHash<QString, QList<TemplateReference>> found;
-    for (qsizetype c = 0; c < configs.size(); ++c) {
-        if (progress)
-            progress(int(c), int(configs.size()));
-        WalkedConfig& cfg = configs[c];
-        QList<int> counts(names.size(), 0);
-        if (walking) {
-            counts = referencesIn(cfg.path, cfg.real, names, &cfg.aimcfg, &skipped, &cfg.devices, &walked);
-        } else {
-            for (const DeviceAt& device : std::as_const(cfg.devices)) {
-                const auto read = [&device, &cfg](QByteArray* bytes, QString* reason) {
-                    return SafeRead::readFile(device.path, kDeviceFileBound, bytes, reason, cfg.path);
-                };
-                QString why;
-                // Its stamp was just told to be the same.
-                if (!countDevice(device, device.stamp, names, counts, read, &why))
-                    skipped << why;
+    qsizetype done = 0;
+    for (Folder& f : folders) {
+        const qsizetype before = skipped.size();
+        // Names counted in this walk before are answered from it: nothing
+        // it read has changed.
+        QStringList missing;
+        for (const QString& name : std::as_const(names)) {
+            if (!f.walk.counts.contains(name))
+                missing << name;
+        }
+        if (f.walk.counts.size() + missing.size() > kNamesKept) {
+            f.walk.counts.clear();
+            missing = names;
+        }
+        for (WalkedConfig& cfg : f.walk.configs) {
+            if (progress)
+                progress(int(done++), int(total));
+            const QString path = f.cfgs + QLatin1Char('/') + cfg.name;
+            QList<int> counts(missing.size(), 0);
+            if (f.walking) {
+                counts = referencesIn(path, cfg.real, missing, &cfg.aimcfg, &skipped, &cfg.devices, &f.walk.footprint);
+            } else if (!missing.isEmpty()) {
+                for (const DeviceAt& device : std::as_const(cfg.devices)) {
+                    const auto read = [&device, &path](QByteArray* bytes, QString* reason) {
+                        return SafeRead::readFile(path + device.rel, kDeviceFileBound, bytes, reason, path);
+                    };
+                    // Its stamp was just told to be the same.
+                    QString why;
+                    if (!countDevice(device, device.stamp, missing, counts, read, &why))
+                        skipped << why;
+                }
+            }
+            for (qsizetype i = 0; i < missing.size(); ++i)
+                f.walk.counts[missing[i]].append(counts[i]);
+            for (const DeviceAt& device : std::as_const(cfg.devices))
+                seen.insert(device.file);
+        }
+        for (const QString& name : std::as_const(names)) {
+            const QList<int> counts = f.walk.counts.value(name);
+            for (qsizetype c = 0; c < counts.size() && c < f.walk.configs.size(); ++c) {
+                const WalkedConfig& cfg = f.walk.configs[c];
+                if (counts[c] > 0)
+                    found[name].append({cfg.name, cfg.aimcfg.isEmpty() ? cfg.name : cfg.aimcfg,
+                                        f.cfgs + QLatin1Char('/') + cfg.name, counts[c]});
             }
         }
-        for (const DeviceAt& device : std::as_const(cfg.devices))
-            seen.insert(device.file);
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            if (counts[i] > 0)
-                found[names[i]].append(
-                    {cfg.name, cfg.aimcfg.isEmpty() ? cfg.name : cfg.aimcfg, cfg.path, counts[i]});
-        }
+        // What was not read may change unseen: the next count walks again.
+        if (skipped.size() != before)
+            f.walk.footprint.setIncomplete();
+        all.append(f.walk.footprint);
     }
     if (progress)
-        progress(int(configs.size()), int(configs.size()));
+        progress(int(total), int(total));
     // What no longer is goes; a configuration out of reach for a while (a
     // sync folder not mounted) is read again when it is back.
     deviceCounts().removeIf([&seen](const auto& it) {
@@ -466,15 +526,17 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
     });
     if (deviceCounts().size() > kFilesKept)
         deviceCounts().clear();
-    // What was not read may change unseen: the next count walks again.
+    // Kept while the configurations folder is there (an install's may be
+    // out of reach for a while), a few at most.
+    lastWalks().removeIf([](const auto& it) { return FileEntries::kindOf(it.key()) != FileEntries::Kind::Folder; });
+    if (lastWalks().size() > kWalksKept)
+        lastWalks().clear();
+    for (const Folder& f : std::as_const(folders))
+        lastWalks().insert(f.real, f.walk);
     if (!skipped.isEmpty())
-        walked.setIncomplete();
-    if (walking)
-        lastWalk() = LastWalk{walked, configs};
-    else if (!skipped.isEmpty())
-        lastWalk() = LastWalk();
+        all.setIncomplete();
     if (footprint)
-        *footprint = walking ? walked : (skipped.isEmpty() ? lastWalk().footprint : ConfigsFootprint());
+        *footprint = all;
     for (auto it = refs.begin(); it != refs.end(); ++it)
         *it = found.value(it.key().trimmed());
     for (const QString& line : std::as_const(skipped))
