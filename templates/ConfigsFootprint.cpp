@@ -3,6 +3,8 @@
 #include "model/FileEntries.h"
 #include "model/InstallRoots.h"
 
+#include <QFile>
+
 void ConfigsFootprint::addFolder(const QString& path)
 {
     m_made = true;
@@ -10,7 +12,7 @@ void ConfigsFootprint::addFolder(const QString& path)
     // A folder that cannot be stamped cannot tell a later change.
     if (!stamp.isValid())
         m_complete = false;
-    m_marks.append({path, stamp, true});
+    m_marks.append({path, QFile::encodeName(path), stamp, true});
 }
 
 void ConfigsFootprint::addFile(const QString& path, const FileStamp& stamp)
@@ -18,13 +20,13 @@ void ConfigsFootprint::addFile(const QString& path, const FileStamp& stamp)
     m_made = true;
     if (!stamp.isValid())
         m_complete = false;
-    m_marks.append({path, stamp, false});
+    m_marks.append({path, QFile::encodeName(path), stamp, false});
 }
 
 void ConfigsFootprint::addMissing(const QString& path)
 {
     m_made = true;
-    m_marks.append({path, FileStamp(), true});
+    m_marks.append({path, QFile::encodeName(path), FileStamp(), true});
 }
 
 bool ConfigsFootprint::isCurrent() const
@@ -39,7 +41,7 @@ bool ConfigsFootprint::isCurrent() const
                 return false;
             continue;
         }
-        const FileStamp now = mark.folder ? FileStamp::ofFolder(mark.path) : FileStamp::of(mark.path);
+        const FileStamp now = FileStamp::ofEncoded(mark.encoded, mark.folder);
         if (now != mark.stamp)
             return false;
     }

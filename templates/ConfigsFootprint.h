@@ -38,7 +38,8 @@ public:
 private:
     struct Mark {
         QString path;
-        FileStamp stamp; // invalid: missing
+        QByteArray encoded; // path in the file system's encoding
+        FileStamp stamp;    // invalid: missing
         bool folder = false;
     };
     QStringList m_roots;
