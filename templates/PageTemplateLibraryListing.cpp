@@ -455,8 +455,6 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
         all.addFolder(cfgs);
         const QString canonical = QFileInfo(cfgs).canonicalFilePath();
         const QString real = canonical.isEmpty() ? cfgs : canonical;
-        if (std::any_of(folders.cbegin(), folders.cend(), [&real](const Folder& f) { return f.real == real; }))
-            continue;
         bool walking = true;
         CfgsWalk walk = configsOf(cfgs, real, &skipped, &walking);
         folders.append({cfgs, real, std::move(walk), walking});
