@@ -340,6 +340,18 @@ Kept keptFolder(const QString& path, QString* refusal)
     return Kept::Refused;
 }
 
+Kept keptFolderBelow(const QString& base, const QStringList& steps, QString* refusal)
+{
+    QString at = base;
+    for (const QString& step : steps) {
+        at += QLatin1Char('/') + step;
+        const Kept kept = keptFolder(at, refusal);
+        if (kept != Kept::Folder)
+            return kept;
+    }
+    return Kept::Folder;
+}
+
 bool makeKeptFolder(const QString& path, QString* error)
 {
     QString why;

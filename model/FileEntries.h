@@ -56,6 +56,11 @@ enum class Kept {
     Refused, // something else (a file, a pipe, a link to one or to nothing)
 };
 Kept keptFolder(const QString& path, QString* refusal = nullptr);
+// The same for a kept folder some steps below another (an install's
+// user/cfgs): each step may be kept through a link, followed only when it
+// leads to a folder. Missing when a step is missing; refused, naming it,
+// when a step is something else.
+Kept keptFolderBelow(const QString& base, const QStringList& steps, QString* refusal = nullptr);
 // The kept folder path, made (with the parents it lacks) when missing.
 bool makeKeptFolder(const QString& path, QString* error);
 // Entries of a folder as they are on the disk: links (working or not),

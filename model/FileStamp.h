@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -11,6 +12,12 @@ struct FileStamp {
     quint64 inode = 0;
 
     static FileStamp of(const QString& path);
+    // The same of a folder (followed when kept through a link): an entry
+    // added, removed or renamed in it changes its time.
+    static FileStamp ofFolder(const QString& path);
+    // The same by a path already in the file system's encoding, for one
+    // looked at again and again.
+    static FileStamp ofEncoded(const QByteArray& path, bool folder);
     bool isValid() const { return size >= 0; }
     bool operator==(const FileStamp& o) const
     {

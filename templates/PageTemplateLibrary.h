@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class ConfigsFootprint;
 class DashConfig;
 struct MirrorReport;
 struct PageModel;
@@ -243,10 +244,13 @@ public:
                                                                QStringList* notSearched = nullptr);
     // The same for several folder names at once, keyed by the name as given:
     // each configuration is read once and every name counted in it.
-    // `progress`, when set, is told (configurations read, configurations).
+    // `progress`, when set, is told (configurations read, configurations);
+    // `footprint`, when given, gets what the count read, stamped, so a
+    // caller keeping the answer can tell when it may no longer hold.
     static QHash<QString, QList<TemplateReference>>
     configsReferencingFolderNames(const QStringList& folderNames, QStringList* notSearched = nullptr,
-                                  const std::function<void(int, int)>& progress = {});
+                                  const std::function<void(int, int)>& progress = {},
+                                  ConfigsFootprint* footprint = nullptr);
     // The open configuration as a user of a homebrew template: its pages as
     // the window holds them and its saved file. referenceCount is 0 when
     // neither mentions the template; configName is the saved file's name

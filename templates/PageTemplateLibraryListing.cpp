@@ -12,6 +12,7 @@
 #include "model/PathGuard.h"
 #include "model/SafeRead.h"
 #include "model/ZipArchive.h"
+#include "templates/ConfigsFootprint.h"
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
 #include "templates/TemplateReference.h"
@@ -118,6 +119,7 @@ struct DeviceCounts {
 };
 constexpr int kNamesKept = 512;
 constexpr qsizetype kFilesKept = 20000;
+constexpr qsizetype kWalksKept = 8;
 
 QHash<QString, DeviceCounts>& deviceCounts()
 {
@@ -125,18 +127,20 @@ QHash<QString, DeviceCounts>& deviceCounts()
     return known;
 }
 
-// The references of each name in one device file the walk of the
-// configuration folder `shown` (`real` once its links are followed) is
-// visiting, read only for names not yet counted in it as it is now.
-bool countDevice(const SafeRead::Entry& entry, const QString& shown, const QString& real, const QStringList& names,
-                 QList<int>& counts, QSet<QString>* seen, QString* why)
+// A device file a walk met: its path below the configuration folder, the
+// real file its counts are kept by, and its stamp then.
+struct DeviceAt {
+    QString rel;
+    QString file;
+    FileStamp stamp;
+};
+
+// The references of each name in one device file as it is now (`stamp`),
+// read by `read` only for names not yet counted in it so.
+bool countDevice(const DeviceAt& device, const FileStamp& stamp, const QStringList& names, QList<int>& counts,
+                 const std::function<bool(QByteArray*, QString*)>& read, QString* why)
 {
-    // By the file itself: the configurations folder may be reached through
-    // another link, or another install root, next time.
-    const QString file = real + entry.path.mid(shown.size());
-    seen->insert(file);
-    const FileStamp stamp = FileStamp::of(entry.path);
-    DeviceCounts& known = deviceCounts()[file];
+    DeviceCounts& known = deviceCounts()[device.file];
     if (!stamp.isValid() || known.stamp != stamp || known.counts.size() > kNamesKept)
         known = DeviceCounts{stamp, {}};
     QStringList missing;
@@ -146,7 +150,7 @@ bool countDevice(const SafeRead::Entry& entry, const QString& shown, const QStri
     }
     if (!missing.isEmpty()) {
         QByteArray bytes;
-        if (!SafeRead::readEntry(entry, kDeviceFileBound, &bytes, why))
+        if (!read(&bytes, why))
             return false;
         const QList<int> found = TemplateReferenceCount::inDeviceBytes(bytes, missing);
         for (qsizetype i = 0; i < missing.size(); ++i)
@@ -158,12 +162,14 @@ bool countDevice(const SafeRead::Entry& entry, const QString& shown, const QStri
 }
 
 // One configuration folder (followed when kept through a link): its
-// references and the first *.aimcfg name. Every device file below it is
-// read as a plain file; a link below it (to a device file or to a folder
-// that may hold one), a special file, one too large, and what lies beyond
-// the bounds are named in *notSearched instead.
+// references, the first *.aimcfg name and the device files met. Every
+// device file below it is read as a plain file; a link below it (to a
+// device file or to a folder that may hold one), a special file, one too
+// large, and what lies beyond the bounds are named in *notSearched instead.
+// Every folder walked and device file met is stamped in *footprint before
+// it is read: a save meanwhile tells at the next look.
 QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QStringList& names, QString* aimcfg,
-                        QStringList* notSearched, QSet<QString>* seen)
+                        QStringList* notSearched, QList<DeviceAt>* devices, ConfigsFootprint* footprint)
 {
     QList<int> counts(names.size(), 0);
     const QString shown = QDir::cleanPath(cfgFolder);
@@ -181,8 +187,10 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
             return false;
         }
         if (entry.kind == Kind::Folder) {
-            if (entry.depth < kConfigDepth)
+            if (entry.depth < kConfigDepth) {
+                footprint->addFolder(real + entry.path.mid(shown.size()));
                 return true;
+            }
             notSearched->append(QCoreApplication::translate("PageTemplateLibrary", "%1 lies too deep")
                                     .arg(entry.path));
             return false;
@@ -194,11 +202,22 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
             notSearched->append(SafeRead::linkText(entry.path));
         if (!isDeviceFile(entry.name) || entry.kind == Kind::Link)
             return false;
+        // By the file itself: the configurations folder may be reached
+        // through another link, or another install root, next time.
+        const FileStamp stamp = FileStamp::of(entry.path);
+        const QString rel = entry.path.mid(shown.size());
+        const DeviceAt device{rel, real + rel, stamp};
+        devices->append(device);
+        footprint->addFile(device.file, stamp);
         QString why;
-        if (!countDevice(entry, shown, real, names, counts, seen, &why))
+        const auto read = [&entry](QByteArray* bytes, QString* reason) {
+            return SafeRead::readEntry(entry, kDeviceFileBound, bytes, reason);
+        };
+        if (!countDevice(device, stamp, names, counts, read, &why))
             notSearched->append(why);
         return false;
     };
+    footprint->addFolder(real);
     QString why;
     if (!SafeRead::walk(cfgFolder, visit, &why))
         notSearched->append(why);
@@ -238,7 +257,8 @@ int referencesInWindow(const DashConfig& config, const QString& name)
 QStringList configFolders(const QString& cfgs, QStringList* notSearched)
 {
     QStringList folders;
-    SafeRead::walk(cfgs, [&](const SafeRead::Entry& entry) {
+    QString unread;
+    const bool read = SafeRead::walk(cfgs, [&](const SafeRead::Entry& entry) {
         using Kind = FileEntries::Kind;
         if (!entry.name.startsWith(QLatin1String("cfg_"), Qt::CaseInsensitive)
             || (entry.kind != Kind::Folder && entry.kind != Kind::Link))
@@ -249,8 +269,59 @@ QStringList configFolders(const QString& cfgs, QStringList* notSearched)
         else
             notSearched->append(why);
         return false;
-    });
+    }, &unread);
+    if (!read)
+        notSearched->append(unread);
     return folders;
+}
+
+
+// A configuration folder as the last walk found it.
+struct WalkedConfig {
+    QString name;
+    QString real; // with the links to it followed
+    QString aimcfg;
+    QList<DeviceAt> devices;
+};
+
+// The last walk over a configurations folder that read everything there,
+// by the real folder (an install root linked to another, or reached anew,
+// finds it), with its footprint: while that holds, nothing was added,
+// removed or written there, so a count needs no walk, only the device
+// files it met.
+struct CfgsWalk {
+    ConfigsFootprint footprint;
+    QList<WalkedConfig> configs;
+    QHash<QString, QList<int>> counts; // by name: its references in each configuration, in their order
+};
+
+QHash<QString, CfgsWalk>& lastWalks()
+{
+    static QHash<QString, CfgsWalk> walks;
+    return walks;
+}
+
+// The configurations of one configurations folder `cfgs` (`real` once its
+// links are followed): walked anew unless its last walk still holds.
+CfgsWalk configsOf(const QString& cfgs, const QString& real, QStringList* skipped, bool* walking)
+{
+    *walking = false;
+    if (const auto it = lastWalks().constFind(real); it != lastWalks().constEnd() && it->footprint.isCurrent())
+        return *it;
+    *walking = true;
+    CfgsWalk walk;
+    // Stamped before it is listed: a configuration added meanwhile tells.
+    walk.footprint.addFolder(real);
+    const qsizetype before = skipped->size();
+    for (const QString& folder : configFolders(cfgs, skipped)) {
+        const QString path = QDir::cleanPath(cfgs + QLatin1Char('/') + folder);
+        const bool linked = FileEntries::kindOf(path) == FileEntries::Kind::Link || real == cfgs;
+        const QString at = linked ? QFileInfo(path).canonicalFilePath() : real + QLatin1Char('/') + folder;
+        walk.configs.append({folder, at.isEmpty() ? path : at, {}, {}});
+    }
+    if (skipped->size() != before)
+        walk.footprint.setIncomplete();
+    return walk;
 }
 
 } // namespace
@@ -337,7 +408,8 @@ QList<TemplateReference> PageTemplateLibrary::configsReferencingTemplate(const P
 
 QHash<QString, QList<TemplateReference>>
 PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderNames, QStringList* notSearched,
-                                                   const std::function<void(int, int)>& progress)
+                                                   const std::function<void(int, int)>& progress,
+                                                   ConfigsFootprint* footprint)
 {
     QHash<QString, QList<TemplateReference>> refs;
     QStringList names;
@@ -348,57 +420,103 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
     }
     if (names.isEmpty())
         return refs;
-    QStringList skipped;
-    struct Config {
-        QString name;
-        QString path;
-        QString real; // with the links to it followed
-    };
-    QList<Config> configs;
-    for (const QString& root : {raceStudio3Root(), raceStudio3BetaRoot()}) {
-        if (root.isEmpty())
-            continue;
-        // The configurations folder, and each in it, may be kept elsewhere
-        // through a link (a sync folder): followed as the folder it is.
-        const QString user = root + QStringLiteral("/user");
-        const QString cfgs = user + QStringLiteral("/cfgs");
-        if (FileEntries::kindOf(user) == FileEntries::Kind::Link) {
-            skipped << SafeRead::linkText(user);
-            continue;
-        }
-        QString why;
-        const FileEntries::Kept kept = FileEntries::keptFolder(cfgs, &why);
-        if (kept == FileEntries::Kept::Refused)
-            skipped << why;
-        if (kept != FileEntries::Kept::Folder)
-            continue;
-        const QString realCfgs = QFileInfo(cfgs).canonicalFilePath();
-        for (const QString& folder : configFolders(cfgs, &skipped)) {
-            const QString path = QDir::cleanPath(cfgs + QLatin1Char('/') + folder);
-            const bool linked = FileEntries::kindOf(path) == FileEntries::Kind::Link || realCfgs.isEmpty();
-            const QString real = linked ? QFileInfo(path).canonicalFilePath() : realCfgs + QLatin1Char('/') + folder;
-            configs.append({folder, path, real.isEmpty() ? path : real});
-        }
-    }
-    // The counts a search keeps are the device files' it met (one caller at
-    // a time: a thread that asks meanwhile waits).
+    // The counts a search keeps are the device files' it met, and its last
+    // walk (one caller at a time: a thread that asks meanwhile waits).
     static QRecursiveMutex counting;
     const QMutexLocker locked(&counting);
+    QStringList skipped;
+    const QStringList roots{raceStudio3Root(), raceStudio3BetaRoot()};
+    ConfigsFootprint all;
+    all.setRoots(roots);
+    struct Folder {
+        QString cfgs;
+        QString real;
+        CfgsWalk walk;
+        bool walking;
+    };
+    QList<Folder> folders;
+    for (const QString& root : roots) {
+        if (root.isEmpty())
+            continue;
+        // The user folder, the configurations folder in it and each
+        // configuration may be kept elsewhere through a link (a sync
+        // folder, another disk): followed as the folder it is.
+        const QString cfgs = root + QStringLiteral("/user/cfgs");
+        QString why;
+        const FileEntries::Kept kept =
+            FileEntries::keptFolderBelow(root, {QStringLiteral("user"), QStringLiteral("cfgs")}, &why);
+        if (kept == FileEntries::Kept::Refused)
+            skipped << why;
+        if (kept == FileEntries::Kept::Missing)
+            all.addMissing(cfgs);
+        if (kept != FileEntries::Kept::Folder)
+            continue;
+        // As reached from the root: a link on the way led elsewhere.
+        all.addFolder(cfgs);
+        const QString canonical = QFileInfo(cfgs).canonicalFilePath();
+        const QString real = canonical.isEmpty() ? cfgs : canonical;
+        bool walking = true;
+        CfgsWalk walk = configsOf(cfgs, real, &skipped, &walking);
+        folders.append({cfgs, real, std::move(walk), walking});
+    }
+    qsizetype total = 0;
+    for (const Folder& f : std::as_const(folders))
+        total += f.walk.configs.size();
     QSet<QString> seen;
     QHash<QString, QList<TemplateReference>> found;
-    for (qsizetype c = 0; c < configs.size(); ++c) {
-        if (progress)
-            progress(int(c), int(configs.size()));
-        QString aimcfg;
-        const Config& cfg = configs[c];
-        const QList<int> counts = referencesIn(cfg.path, cfg.real, names, &aimcfg, &skipped, &seen);
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            if (counts[i] > 0)
-                found[names[i]].append({cfg.name, aimcfg.isEmpty() ? cfg.name : aimcfg, cfg.path, counts[i]});
+    qsizetype done = 0;
+    for (Folder& f : folders) {
+        const qsizetype before = skipped.size();
+        // Names counted in this walk before are answered from it: nothing
+        // it read has changed.
+        QStringList missing;
+        for (const QString& name : std::as_const(names)) {
+            if (!f.walk.counts.contains(name))
+                missing << name;
         }
+        if (f.walk.counts.size() + missing.size() > kNamesKept) {
+            f.walk.counts.clear();
+            missing = names;
+        }
+        for (WalkedConfig& cfg : f.walk.configs) {
+            if (progress)
+                progress(int(done++), int(total));
+            const QString path = f.cfgs + QLatin1Char('/') + cfg.name;
+            QList<int> counts(missing.size(), 0);
+            if (f.walking) {
+                counts = referencesIn(path, cfg.real, missing, &cfg.aimcfg, &skipped, &cfg.devices, &f.walk.footprint);
+            } else if (!missing.isEmpty()) {
+                for (const DeviceAt& device : std::as_const(cfg.devices)) {
+                    const auto read = [&device, &path](QByteArray* bytes, QString* reason) {
+                        return SafeRead::readFile(path + device.rel, kDeviceFileBound, bytes, reason, path);
+                    };
+                    // Its stamp was just told to be the same.
+                    QString why;
+                    if (!countDevice(device, device.stamp, missing, counts, read, &why))
+                        skipped << why;
+                }
+            }
+            for (qsizetype i = 0; i < missing.size(); ++i)
+                f.walk.counts[missing[i]].append(counts[i]);
+            for (const DeviceAt& device : std::as_const(cfg.devices))
+                seen.insert(device.file);
+        }
+        for (const QString& name : std::as_const(names)) {
+            const QList<int> counts = f.walk.counts.value(name);
+            for (qsizetype c = 0; c < counts.size() && c < f.walk.configs.size(); ++c) {
+                const WalkedConfig& cfg = f.walk.configs[c];
+                if (counts[c] > 0)
+                    found[name].append({cfg.name, cfg.aimcfg.isEmpty() ? cfg.name : cfg.aimcfg,
+                                        f.cfgs + QLatin1Char('/') + cfg.name, counts[c]});
+            }
+        }
+        // What was not read may change unseen: the next count walks again.
+        if (skipped.size() != before)
+            f.walk.footprint.setIncomplete();
+        all.append(f.walk.footprint);
     }
     if (progress)
-        progress(int(configs.size()), int(configs.size()));
+        progress(int(total), int(total));
     // What no longer is goes; a configuration out of reach for a while (a
     // sync folder not mounted) is read again when it is back.
     deviceCounts().removeIf([&seen](const auto& it) {
@@ -406,6 +524,17 @@ PageTemplateLibrary::configsReferencingFolderNames(const QStringList& folderName
     });
     if (deviceCounts().size() > kFilesKept)
         deviceCounts().clear();
+    // Kept while the configurations folder is there (an install's may be
+    // out of reach for a while), a few at most.
+    lastWalks().removeIf([](const auto& it) { return FileEntries::kindOf(it.key()) != FileEntries::Kind::Folder; });
+    if (lastWalks().size() > kWalksKept)
+        lastWalks().clear();
+    for (const Folder& f : std::as_const(folders))
+        lastWalks().insert(f.real, f.walk);
+    if (!skipped.isEmpty())
+        all.setIncomplete();
+    if (footprint)
+        *footprint = all;
     for (auto it = refs.begin(); it != refs.end(); ++it)
         *it = found.value(it.key().trimmed());
     for (const QString& line : std::as_const(skipped))

@@ -5,6 +5,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 QString SavedConfigUses::folderName(const QString& folder)
 {
     static const QString set = QStringLiteral("/s04_homebrew/");
@@ -12,29 +14,52 @@ QString SavedConfigUses::folderName(const QString& folder)
     return at < 0 ? QString() : folder.mid(at + set.size()).section(QLatin1Char('/'), 0, 0);
 }
 
+bool SavedConfigUses::holds()
+{
+    if (!m_made || m_counted != ArtState::savesAndInstalls())
+        return false;
+    // Told once a gesture: its steps follow one another with nothing else
+    // run between them.
+    if (m_turn && *m_turn)
+        return true;
+    if (!m_footprint.isCurrent())
+        return false;
+    inThisTurn();
+    return true;
+}
+
+void SavedConfigUses::inThisTurn()
+{
+    m_turn = std::make_shared<bool>(true);
+    QTimer::singleShot(0, [turn = std::weak_ptr<bool>(m_turn)] {
+        if (const auto running = turn.lock())
+            *running = false;
+    });
+}
+
 QSet<QString> SavedConfigUses::operator()(const QStringList& folders)
 {
-    if (!m_turn || !*m_turn || m_counted != ArtState::savesAndInstalls()) {
-        m_used.clear();
-        m_counted = ArtState::savesAndInstalls();
-        m_turn = std::make_shared<bool>(true);
-        QTimer::singleShot(0, [turn = std::weak_ptr<bool>(m_turn)] {
-            if (const auto running = turn.lock())
-                *running = false;
-        });
-    }
-    QStringList unknown;
+    QStringList names;
     for (const QString& folder : folders) {
         const QString name = folderName(folder);
-        if (!name.isEmpty() && !m_used.contains(name) && !unknown.contains(name))
-            unknown << name;
+        if (!name.isEmpty() && !names.contains(name))
+            names << name;
     }
-    // Files on disk only: the window's pages, its saved file and its undo
-    // history are the configuration whose art is taken back, and its saves
-    // are told apart by the art's own bookkeeping.
-    if (!unknown.isEmpty()) {
-        const QHash<QString, TemplateUsers> users = TemplateUsers::ofFolderNames(unknown, nullptr, {}, progress);
-        for (const QString& name : std::as_const(unknown))
+    const bool known = std::all_of(names.cbegin(), names.cend(), [this](const QString& n) { return m_used.contains(n); });
+    // Every name of the question counted in one read, so all answers kept
+    // are of the same configurations; names asked before and not now are
+    // dropped, so what is kept is the size of a gesture's question.
+    if (!names.isEmpty() && (!known || !holds())) {
+        // Files on disk only: the window's pages, its saved file and its
+        // undo history are the configuration whose art is taken back, and
+        // its saves are told apart by the art's own bookkeeping.
+        m_counted = ArtState::savesAndInstalls();
+        const QHash<QString, TemplateUsers> users =
+            TemplateUsers::ofFolderNames(names, nullptr, {}, progress, &m_footprint);
+        m_made = true;
+        inThisTurn();
+        m_used.clear();
+        for (const QString& name : std::as_const(names))
             m_used.insert(name, !users.value(name).configs.isEmpty());
     }
     QSet<QString> used;

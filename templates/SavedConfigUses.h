@@ -1,5 +1,7 @@
 #pragma once
 
+#include "templates/ConfigsFootprint.h"
+
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -12,11 +14,14 @@
 // configuration saved on disk point at" (RaceStudio 3's configurations in
 // the installs), for a paste's undo and Discard. Every folder name asked
 // together is counted in one read of the configurations, and the answers
-// are kept for the gesture (the turn of the event loop it runs in: a
-// Discard's undos, Undo pressed once) and never past a save or install of
-// a file that may point at art (in any window). The next gesture asks
-// again, since RaceStudio 3 may have saved a configuration meanwhile; that
-// reads only the configurations written since.
+// are kept until a save or install of a file that may point at art (in any
+// window), or until what the count read may have changed: RaceStudio 3 may
+// save a configuration between two undos. That is told by the stamps of the
+// configurations folders, every folder the count walked and every device
+// file it read, one look each, once per gesture (the turn of the event loop
+// it runs in: a Discard's undos, Undo pressed once); anything the count
+// could not read, or a look that fails, counts again. A new count reads
+// only the device files written since.
 class SavedConfigUses {
 public:
     // The folders among `folders` ("<overlay>/.../s04_homebrew/<name>[/...]")
@@ -31,7 +36,12 @@ public:
     static QString folderName(const QString& folder);
 
 private:
-    quint64 m_counted = 0;         // ArtState's saves and installs the answers are of
-    std::shared_ptr<bool> m_turn;  // true until the turn of the event loop they were counted in ends
-    QHash<QString, bool> m_used;   // by folder name
+    bool holds();
+    void inThisTurn();
+
+    bool m_made = false;          // a count was made
+    std::shared_ptr<bool> m_turn; // true until the turn of the event loop its stamps were last told in ends
+    quint64 m_counted = 0;        // ArtState's saves and installs the answers are of
+    ConfigsFootprint m_footprint; // what the count read, stamped
+    QHash<QString, bool> m_used;  // by folder name, the names of the last count
 };

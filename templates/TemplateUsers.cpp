@@ -102,7 +102,8 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
 
 QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& folderNames, const DashConfig* config,
                                                            const HeldXmlWalk& held,
-                                                           const std::function<void(int, int)>& progress)
+                                                           const std::function<void(int, int)>& progress,
+                                                           ConfigsFootprint* footprint)
 {
     QHash<QString, TemplateUsers> all;
     QStringList names;
@@ -116,7 +117,7 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
     BusyCursor busy;
     QStringList skipped;
     const QHash<QString, QList<TemplateReference>> configs =
-        PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, progress);
+        PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, progress, footprint);
     const QHash<QString, TemplateReference> open =
         config ? PageTemplateLibrary::openConfigReferencingFolderNames(names, *config)
                : QHash<QString, TemplateReference>();

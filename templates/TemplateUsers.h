@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class ConfigsFootprint;
 class DashConfig;
 struct PageTemplate;
 
@@ -55,8 +56,10 @@ struct TemplateUsers {
     static QHash<QString, TemplateUsers> ofFolderNames(const QStringList& folderNames, const DashConfig* config,
                                                        const HeldXmlWalk& held);
     // With `progress` told (configurations read, configurations), for a
-    // gesture long enough to show how far it has come.
+    // gesture long enough to show how far it has come; `footprint`, when
+    // given, gets what was read of RaceStudio 3's configurations, stamped.
     static QHash<QString, TemplateUsers> ofFolderNames(const QStringList& folderNames, const DashConfig* config,
                                                        const HeldXmlWalk& held,
-                                                       const std::function<void(int, int)>& progress);
+                                                       const std::function<void(int, int)>& progress,
+                                                       ConfigsFootprint* footprint = nullptr);
 };

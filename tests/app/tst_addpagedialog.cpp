@@ -387,8 +387,8 @@ private Q_SLOTS:
     }
 
     // "zone" is used twice by one RS3 configuration and once by another,
-    // also where the user keeps the configurations folder, or one
-    // configuration, elsewhere through a link (a sync folder).
+    // also where the user keeps the user folder, the configurations folder
+    // in it, or one configuration, elsewhere through a link (a sync folder).
     void deleteGuard_data()
     {
         QTest::addColumn<bool>("inUse");
@@ -400,6 +400,7 @@ private Q_SLOTS:
                                                               << "user/cfgs";
         QTest::newRow("in use, configuration linked") << true << int(QMessageBox::Yes) << false
                                                       << "user/cfgs/cfg_a";
+        QTest::newRow("in use, user folder linked") << true << int(QMessageBox::Yes) << false << "user";
         QTest::newRow("cancelled") << false << int(QMessageBox::Cancel) << false << "";
         QTest::newRow("confirmed") << false << int(QMessageBox::Yes) << true << "";
     }

@@ -332,20 +332,26 @@ private Q_SLOTS:
     // A configuration saved into RaceStudio 3's configurations folder from
     // another account (its own data folder: no claim in this one's ledger)
     // points at the paste's folder: Undo and Discard leave the art, which
-    // goes without that file.
+    // goes without that file. Also when the window already knows no
+    // configuration used it, and one is then written to.
     void otherAccountsSavedFileKeepsItsArt_data()
     {
         QTest::addColumn<bool>("used");
         QTest::addColumn<bool>("discarding");
-        QTest::newRow("used, undo") << true << false;
-        QTest::newRow("used, discard") << true << true;
-        QTest::newRow("unused, undo") << false << false;
-        QTest::newRow("unused, discard") << false << true;
+        QTest::addColumn<QString>("afterAnswer"); // how the configuration is written after a kept answer
+        QTest::newRow("used, undo") << true << false << "";
+        QTest::newRow("used, discard") << true << true << "";
+        QTest::newRow("unused, undo") << false << false << "";
+        QTest::newRow("unused, discard") << false << true << "";
+        QTest::newRow("used, new file after a kept answer, undo") << true << false << "new file";
+        QTest::newRow("used, rewritten after a kept answer, undo") << true << false << "rewritten";
+        QTest::newRow("used, new file after a kept answer, discard") << true << true << "new file";
     }
     void otherAccountsSavedFileKeepsItsArt()
     {
         QFETCH(bool, used);
         QFETCH(bool, discarding);
+        QFETCH(QString, afterAnswer);
         const QString own = pasteIntoStandingBar();
         QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(status()));
         const auto art = [&] {
@@ -361,9 +367,25 @@ private Q_SLOTS:
         const QMap<QString, QByteArray> pasted = art();
         QVERIFY(pasted.size() > 4);
         const QByteArray device = "<p n=\"PATH_REL_AiM_MASK\">" + own.mid(own.indexOf("s04_homebrew")).toUtf8() + "</p>";
-        if (used)
+        if (!afterAnswer.isEmpty()) {
+            const QString other =
+                rs3->addUserConfig(Rs3Fixture::Beta, QStringLiteral("cfg_other"), QStringLiteral("Other's"), {"<p/>"});
+            QVERIFY(!other.isEmpty());
+            // Asked of every homebrew folder there is: the undo's question
+            // is answered from what is kept, unless it may have changed.
+            QStringList folders;
+            for (const QString& key : rs3->snapshot().keys())
+                folders << "/s04_homebrew/" + key.section(QStringLiteral("/s04_homebrew/"), 1).section('/', 0, 0);
+            folders.removeDuplicates();
+            QCOMPARE(config->artState.savedFileUses(folders), QSet<QString>());
+            const QString file = other + (afterAnswer == "new file" ? "/dash2" : "/dash1") + "/dev/overlay.ov3.xml";
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()) && TestFiles::writeBytes(file, device));
+            // Written between two gestures.
+            QCoreApplication::processEvents();
+        } else if (used) {
             QVERIFY(!rs3->addUserConfig(Rs3Fixture::Beta, QStringLiteral("cfg_other"), QStringLiteral("Other's"), {device})
                          .isEmpty());
+        }
 
         if (discarding)
             closeAndDiscard();

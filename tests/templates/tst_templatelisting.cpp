@@ -8,6 +8,7 @@
 #include "templates/SavedConfigUses.h"
 #include "templates/TemplateUsers.h"
 
+#include "model/FileEntries.h"
 #include "model/PageModel.h"
 #include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
@@ -337,6 +338,7 @@ private Q_SLOTS:
         QTest::newRow("dash folder linked") << "dash" << "user/cfgs/cfg_one/dash2";
         QTest::newRow("configuration linked to /") << "root" << "user/cfgs/cfg_root";
         QTest::newRow("configurations folder linked") << "cfgs" << "user/cfgs";
+        QTest::newRow("user folder linked") << "user" << "user";
     }
     void countFollowsNoLink()
     {
@@ -358,6 +360,9 @@ private Q_SLOTS:
         if (kind == "cfgs") {
             QVERIFY(QDir().mkpath(stable + "/user"));
             QVERIFY(QFile::link(users, stable + "/user/cfgs"));
+        } else if (kind == "user") {
+            const QString kept = TestEnvironment::makeTempDir("kept");
+            QVERIFY(QFile::link(users, kept + "/cfgs") && QFile::link(kept, there));
         } else {
             fx.addUserConfig(Rs3Fixture::Stable, "cfg_one", "One", {ref});
             QVERIFY(QDir().mkpath(QFileInfo(there).path()));
@@ -372,7 +377,7 @@ private Q_SLOTS:
         }
         const auto usersBefore = Rs3Fixture::treeSnapshot(users);
 
-        if (kind != "cfgs")
+        if (kind != "cfgs" && kind != "user")
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
         QStringList notSearched;
         const QList<TemplateReference> refs =
@@ -380,7 +385,7 @@ private Q_SLOTS:
         if (pipe)
             QVERIFY(!pipe->released());
         QCOMPARE(Rs3Fixture::treeSnapshot(users), usersBefore);
-        if (kind == "cfgs") {
+        if (kind == "cfgs" || kind == "user") {
             QCOMPARE(notSearched, QStringList());
             QCOMPARE(refs.size(), 2);
             QCOMPARE(refs.value(0).cfgFolderPath, stable + "/user/cfgs/cfg_mine");
@@ -429,19 +434,48 @@ private Q_SLOTS:
         const QString set = fx.root(Rs3Fixture::Stable) + "/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/";
         SavedConfigUses uses;
         const QStringList folders{set + "zpaste_a", set + "zpaste_c/items", set + "zpaste_d"};
-        QCOMPARE(uses(folders), QSet<QString>{set + "zpaste_a"});
-        // RaceStudio 3 saves: the next gesture sees it, reading only what
-        // was written since.
-        fx.addUserConfig(Rs3Fixture::Stable, "cfg_three", "Three", {"<p>s04_homebrew/zpaste_c/</p>"});
-        QCOMPARE(uses(folders), QSet<QString>{set + "zpaste_a"});
+        const QSet<QString> onlyA{set + "zpaste_a"};
+        const QSet<QString> ac{set + "zpaste_a", set + "zpaste_c/items"};
+        QCOMPARE(uses(folders), onlyA);
+        // Kept while nothing it read changed: no configuration is walked.
+        int walked = 0;
+        FileEntries::walkHook() = [&walked](const QString&) { ++walked; };
+        const auto unhook = qScopeGuard([] { FileEntries::walkHook() = nullptr; });
         QCoreApplication::processEvents();
-        QCOMPARE(uses(folders), QSet<QString>({set + "zpaste_a", set + "zpaste_c/items"}));
-        // A save or install in the editor: asked again at once.
-        QVERIFY(TestFiles::writeBytes(fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_one/dash1/dev/overlay.ov3.xml",
-                                      "<p>s04_homebrew/zpaste_d</p>"));
-        QCOMPARE(uses(folders), QSet<QString>({set + "zpaste_a", set + "zpaste_c/items"}));
+        QCOMPARE(uses(folders), onlyA);
+        QCOMPARE(walked, 0);
+        // RaceStudio 3 saves a new configuration, writes a new file into
+        // one, or rewrites a device file in place: the next gesture sees it
+        // (one gesture's steps share one look).
+        const QString one = fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_one";
+        fx.addUserConfig(Rs3Fixture::Stable, "cfg_three", "Three", {"<p>s04_homebrew/zpaste_c/</p>"});
+        QCOMPARE(uses(folders), onlyA);
+        QCoreApplication::processEvents();
+        QCOMPARE(uses(folders), ac);
+        QVERIFY(TestFiles::writeBytes(one + "/overlay.ov3.xml", "<p>s04_homebrew/zpaste_d</p>"));
+        QCoreApplication::processEvents();
+        QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
+        QVERIFY(TestFiles::writeBytes(one + "/overlay.ov3.xml", "<p/>"));
+        QCoreApplication::processEvents();
+        QCOMPARE(uses(folders), ac);
+        QVERIFY(TestFiles::writeBytes(one + "/dash1/dev/overlay.ov3.xml", "<p>s04_homebrew/zpaste_d</p>"));
+        QCoreApplication::processEvents();
+        QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
+        // A save or install in the editor: counted again (its files are
+        // told by their stamps, so nothing unchanged is walked or read).
         ArtState::savedOrInstalled();
-        QCOMPARE(uses(folders), QSet<QString>({set + "zpaste_a", set + "zpaste_c/items", set + "zpaste_d"}));
+        QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
+        // What the count could not read may change unseen: counted every time.
+        QVERIFY(QFile::link(fx.root(Rs3Fixture::Stable) + "/nowhere", fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_gone"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: .*cfg_gone"));
+        QCoreApplication::processEvents();
+        uses(folders);
+        QCoreApplication::processEvents();
+        walked = 0;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: .*cfg_gone"));
+        QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
+        QVERIFY(walked > 0);
+        QVERIFY(QFile::remove(fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_gone"));
         QCOMPARE(TemplateUsers::ofFolderName("zpaste_a", nullptr, {}).lines(),
                  QStringList{"    Two  (2 reference(s))"});
     }
