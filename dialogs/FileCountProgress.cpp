@@ -20,8 +20,9 @@ Timing& timing()
 
 } // namespace
 
-FileCountProgress::FileCountProgress(QWidget* parent, const QString& title, const QString& labelText)
-    : m_dialog(new QProgressDialog(parent)), m_labelText(labelText)
+FileCountProgress::FileCountProgress(QWidget* parent, const QString& title, const QString& labelText,
+                                     int showAfter)
+    : m_dialog(new QProgressDialog(parent)), m_labelText(labelText), m_showAfter(showAfter)
 {
     m_dialog->setWindowTitle(title);
     m_dialog->setCancelButton(nullptr);
@@ -47,7 +48,7 @@ void FileCountProgress::setTimingForTesting(int showAfter, int repaintEvery)
 
 void FileCountProgress::setCount(int done, int total)
 {
-    if (!m_dialog || m_started.elapsed() < timing().showAfter)
+    if (!m_dialog || m_started.elapsed() < (m_showAfter < 0 ? timing().showAfter : m_showAfter))
         return;
     const bool shown = m_dialog->isVisible();
     const bool last = total > 0 && done >= total;

@@ -10,15 +10,17 @@ class QProgressDialog;
 class QWidget;
 
 // The progress of a long file operation that runs on the GUI thread (a
-// bundle install or export): a dialog counting files done of the total,
+// bundle install or export, the search of RaceStudio 3's configurations):
+// a dialog counting files done of the total,
 // shown once the work has taken a moment (a quick one flashes nothing), that
 // repaints itself and the window while the work goes on. Clicks and keys
 // wait until it ends, so nothing can start in the middle; there is no Cancel
 // (a half-written install is not something to stop).
 class FileCountProgress {
 public:
-    // labelText takes %1 (files done) and %2 (the total).
-    FileCountProgress(QWidget* parent, const QString& title, const QString& labelText);
+    // labelText takes %1 (files done) and %2 (the total). showAfter: how
+    // long, in ms, the work runs before the dialog shows; -1 for the usual.
+    FileCountProgress(QWidget* parent, const QString& title, const QString& labelText, int showAfter = -1);
     ~FileCountProgress();
     FileCountProgress(const FileCountProgress&) = delete;
     FileCountProgress& operator=(const FileCountProgress&) = delete;
@@ -29,13 +31,14 @@ public:
     // setCount, for the gallery's progress callbacks.
     std::function<void(int, int)> callback();
 
-    // How long the work runs before the dialog shows (400 ms) and how often
+    // How long the work runs before the dialog shows (usually 400 ms) and how often
     // it repaints after that (50 ms), for tests: 0 and 0 show every count.
     static void setTimingForTesting(int showAfter, int repaintEvery);
 
 private:
     QPointer<QProgressDialog> m_dialog;
     QString m_labelText;
+    int m_showAfter;
     QElapsedTimer m_started;
     QElapsedTimer m_sinceRepaint;
 };

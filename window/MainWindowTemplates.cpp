@@ -3,6 +3,7 @@
 #include "window/MainWindow.h"
 
 #include "dialogs/AddPageDialog.h"
+#include "dialogs/FileCountProgress.h"
 #include "gallery/ArtChangeQuestion.h"
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
@@ -19,19 +20,15 @@
 #include "templates/TemplateContent.h"
 #include "templates/TemplateUsers.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <QProgressDialog>
 #include <QStatusBar>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -328,27 +325,11 @@ QHash<QString, TemplateUsers> MainWindow::templateUsersOf(const QStringList& fol
 QSet<QString> MainWindow::savedConfigUses(const QStringList& folders)
 {
     // Shown only once the count has taken a second: most end before.
-    std::unique_ptr<QProgressDialog> shown;
-    QElapsedTimer counting;
-    counting.start();
-    savedUses.progress = [&](int done, int total) {
-        if (!shown && counting.elapsed() < 1000)
-            return;
-        if (!shown) {
-            shown = std::make_unique<QProgressDialog>(
-                tr("Looking through RaceStudio 3's configurations for the art they use..."), QString(), 0, total,
-                this);
-            shown->setWindowTitle(tr("Korvelanto"));
-            shown->setCancelButton(nullptr);
-            shown->setMinimumDuration(0);
-            shown->show();
-        }
-        shown->setMaximum(total);
-        shown->setValue(done);
-        // Painted, never a chance for a click to start another edit
-        // half-way through this one.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
+    FileCountProgress progress(this, tr("Korvelanto"),
+                               tr("Looking through RaceStudio 3's configurations for the art they use: %1 of %2 "
+                                  "files"),
+                               1000);
+    savedUses.progress = progress.callback();
     QSet<QString> used = savedUses(folders);
     savedUses.progress = nullptr;
     return used;
