@@ -122,18 +122,6 @@ bool copyItemFolder(const QString& source, const QString& target, const QString&
     return true;
 }
 
-// The install a folder lies in, below which no write goes through a link;
-// the folder's parent when it lies in none.
-QString installHolding(const QStringList& overlayRoots, const QString& folder)
-{
-    for (const QString& overlayRoot : overlayRoots) {
-        const QString install = installOfOverlayRoot(overlayRoot);
-        if (folder.startsWith(install + QLatin1Char('/')))
-            return install;
-    }
-    return QFileInfo(folder).path();
-}
-
 // Nothing of that name: not even a link to nothing.
 bool nothingAt(const QString& path)
 {

@@ -139,17 +139,6 @@ QStringList misfitPictures(const QString& folder, const QMap<QString, QByteArray
     return misfit;
 }
 
-// The install root a folder lies in.
-QString installOf(const QString& folder)
-{
-    for (const QString& overlayRoot : rs3OverlayRoots()) {
-        const QString install = installOfOverlayRoot(overlayRoot);
-        if (folder.startsWith(install + QLatin1Char('/')))
-            return install;
-    }
-    return QFileInfo(folder).path();
-}
-
 // A fit item is named for its origin and size: what it shows at another
 // size is drawn again in place, as the fit would draw it, and Discard can
 // put it back.
@@ -164,8 +153,8 @@ void redrawMisfitPictures(DashConfig& config, const QString& device, const QStri
         config.artState.savedArt.aboutToWrite(folder, misfit);
         for (const QString& name : misfit) {
             QString why;
-            if (!writeInstallFile(folder + QLatin1Char('/') + name, files.value(name), installOf(folder),
-                                  config.artState.copies, &why))
+            if (!writeInstallFile(folder + QLatin1Char('/') + name, files.value(name),
+                                  installHolding(rs3OverlayRoots(), folder), config.artState.copies, &why))
                 config.artState.notes << why;
         }
         qInfo() << "drawFittedBar: drew again" << misfit << "in" << folder;

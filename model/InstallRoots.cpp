@@ -435,6 +435,16 @@ QString installOfOverlayRoot(const QString& overlayRoot)
     return overlayRoot.endsWith(overlaySubPath()) ? overlayRoot.chopped(overlaySubPath().size()) : overlayRoot;
 }
 
+QString installHolding(const QStringList& overlayRoots, const QString& folder)
+{
+    for (const QString& overlayRoot : overlayRoots) {
+        const QString install = installOfOverlayRoot(overlayRoot);
+        if (folder.startsWith(install + QLatin1Char('/')))
+            return install;
+    }
+    return QFileInfo(folder).path();
+}
+
 QString linkFromInstall(const QString& path)
 {
     for (const QString& overlay : rs3OverlayRoots()) {

@@ -65,6 +65,10 @@ QStringList allOverlayRoots();
 // "/aim/resources/overlay" (a root without it is returned as it is).
 QString installOfOverlayRoot(const QString& overlayRoot);
 
+// The install of overlayRoots a folder lies in, below which no write goes
+// through a link; the folder's parent when it lies in none.
+QString installHolding(const QStringList& overlayRoots, const QString& folder);
+
 // The first symbolic link on the way from the install down to path (path
 // included), for a path below one of rs3OverlayRoots; empty when there is
 // none or no install holds the path.
