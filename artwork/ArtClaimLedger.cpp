@@ -164,8 +164,9 @@ void trim(ArtClaimLedger::Contents& ledger)
 }
 
 // The claims merged in: one line per writer and folder, the newest last.
+// With `replace`, the writer's claims of other folders go.
 void merge(ArtClaimLedger::Contents& ledger, ArtClaimLedger::Kind kind, const QString& token,
-           const QStringList& folders, qint64* seq)
+           const QStringList& folders, bool replace, qint64* seq)
 {
     qint64 next = 0;
     for (const ArtClaimLedger::Claim& c : std::as_const(ledger.claims))
@@ -173,7 +174,7 @@ void merge(ArtClaimLedger::Contents& ledger, ArtClaimLedger::Kind kind, const QS
     ++next;
     ledger.claims.erase(std::remove_if(ledger.claims.begin(), ledger.claims.end(),
                                        [&](const ArtClaimLedger::Claim& c) {
-                                           return c.token == token && folders.contains(c.folder);
+                                           return c.token == token && (replace || folders.contains(c.folder));
                                        }),
                         ledger.claims.end());
     for (const QString& folder : folders)
@@ -313,6 +314,12 @@ bool ArtClaimLedger::claimedSince(const Contents& ledger, const QStringList& fol
 bool ArtClaimLedger::claim(Kind kind, const QString& token, const QStringList& folders, Position* at,
                            QString* error)
 {
+    return write(kind, token, folders, false, at, error);
+}
+
+bool ArtClaimLedger::write(Kind kind, const QString& token, const QStringList& folders, bool replace,
+                           Position* at, QString* error)
+{
     if (at)
         *at = Position();
     QStringList clean;
@@ -346,7 +353,7 @@ bool ArtClaimLedger::claim(Kind kind, const QString& token, const QStringList& f
     if (kind == Kind::Paste)
         holdEditorLock();
     qint64 seq = 0;
-    merge(ledger, kind, token, clean, &seq);
+    merge(ledger, kind, token, clean, replace, &seq);
     trim(ledger);
     // Replaced whole by a fresh file renamed over it (never written through
     // a link, never opened where a pipe is), not waited for on the disk: a
@@ -359,14 +366,8 @@ bool ArtClaimLedger::claim(Kind kind, const QString& token, const QStringList& f
     return true;
 }
 
-bool ArtClaimLedger::claimUsed(const QString& token, const QStringList& folders, QString* error)
+QStringList ArtClaimLedger::pastedAmong(const Contents& ledger, const QStringList& folders)
 {
-    Contents ledger;
-    QString why;
-    if (folders.isEmpty())
-        return true;
-    if (!read(ledger, &why))
-        return failWith(error, tr("cannot read %1: %2").arg(QDir::toNativeSeparators(path()), why));
     QStringList taken;
     for (const QString& folder : folders) {
         const QString clean = QDir::cleanPath(folder);
@@ -376,5 +377,29 @@ bool ArtClaimLedger::claimUsed(const QString& token, const QStringList& folders,
         if (pasted)
             taken << clean;
     }
+    return taken;
+}
+
+bool ArtClaimLedger::claimUsed(const QString& token, const QStringList& folders, QString* error)
+{
+    Contents ledger;
+    QString why;
+    if (folders.isEmpty())
+        return true;
+    if (!read(ledger, &why))
+        return failWith(error, tr("cannot read %1: %2").arg(QDir::toNativeSeparators(path()), why));
+    const QStringList taken = pastedAmong(ledger, folders);
     return taken.isEmpty() || claim(Kind::Use, token, taken, nullptr, error);
+}
+
+bool ArtClaimLedger::hold(const QString& token, const QStringList& folders, QString* error)
+{
+    Contents ledger;
+    QString why;
+    if (!read(ledger, &why))
+        return failWith(error, tr("cannot read %1: %2").arg(QDir::toNativeSeparators(path()), why));
+    const QStringList taken = pastedAmong(ledger, folders);
+    const bool held = std::any_of(ledger.claims.cbegin(), ledger.claims.cend(),
+                                  [&token](const Claim& c) { return c.token == token; });
+    return (taken.isEmpty() && !held) || write(Kind::Use, token, taken, true, nullptr, error);
 }

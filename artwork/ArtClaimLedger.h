@@ -50,6 +50,9 @@ public:
     // For a file written pointing at folders: claims those some paste used
     // (no other art is ever taken back). Nothing to claim is no write.
     static bool claimUsed(const QString& token, const QStringList& folders, QString* error = nullptr);
+    // As claimUsed, in place of every claim token made before: a holder
+    // whose hold moves on (the widget clipboard) lets go of the rest.
+    static bool hold(const QString& token, const QStringList& folders, QString* error = nullptr);
     // The claims. False, with why it cannot be read, when something is there
     // that cannot be read whole as a plain file: then nothing can be known
     // to be free.
@@ -65,6 +68,14 @@ public:
     static bool comparable(const Contents& ledger, const Position& since);
     // True when one path is the other or lies below it.
     static bool related(const QString& a, const QString& b);
+private:
+    static bool write(Kind kind, const QString& token, const QStringList& folders, bool replace, Position* at,
+                      QString* error);
+    // Those of folders a paste claim relates to: no other art is ever
+    // taken back, so no other needs a claim.
+    static QStringList pastedAmong(const Contents& ledger, const QStringList& folders);
+
+public:
     // This running editor's part of every token it writes. From its first
     // paste on it holds a lock by that name while it runs, so another editor
     // can tell its pastes still may be taken back.

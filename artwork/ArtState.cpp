@@ -24,6 +24,15 @@ quint64& writtenCount()
     return count;
 }
 
+// Why the ledger tells nothing, or empty when it was read.
+QString readLedger(ArtClaimLedger::Contents& ledger)
+{
+    QString why;
+    if (ArtClaimLedger::read(ledger, &why))
+        return {};
+    return QCoreApplication::translate("ArtState", "cannot be read: %1").arg(why);
+}
+
 } // namespace
 
 // Before the first load, every claim counts as later than the saved state.
@@ -62,16 +71,52 @@ ArtState::Mark ArtState::kept(MadeArtFolders& made, const QStringList& folders)
 {
     made.seal();
     Mark mark;
+    const bool adopted = adoptAside(made, mark);
+    if (!adopted)
+        mark.token = id() + QStringLiteral("/write-") + QString::number(++m_writes);
     mark.saves = m_saves;
-    mark.token = id() + QStringLiteral("/write-") + QString::number(++m_writes);
-    for (const QString& folder : folders)
-        mark.folders << QDir::cleanPath(folder);
+    // What it found and used as it was is claimed too: the step that made
+    // it may be taken back, and must leave it to this one.
+    QStringList fresh;
+    for (const QString& folder : folders + made.reused()) {
+        const QString clean = QDir::cleanPath(folder);
+        if (!mark.folders.contains(clean) && !fresh.contains(clean))
+            fresh << clean;
+    }
+    mark.folders += fresh;
     m_ownWrites.insert(mark.token);
     m_takeable.insert(mark.token, mark.folders);
+    if (adopted && fresh.isEmpty())
+        return mark;
+    // An adopted write keeps its first place: what others claimed since
+    // still counts against it.
+    ArtClaimLedger::Position at;
     QString error;
-    if (!ArtClaimLedger::claim(ArtClaimLedger::Kind::Paste, mark.token, mark.folders, &mark.at, &error))
+    if (!ArtClaimLedger::claim(ArtClaimLedger::Kind::Paste, mark.token, adopted ? fresh : mark.folders, &at, &error))
         qWarning().noquote() << "ArtState: other windows cannot learn of this paste's art:" << error;
+    if (!adopted || !at.known)
+        mark.at = at;
     return mark;
+}
+
+bool ArtState::adoptAside(MadeArtFolders& made, Mark& mark)
+{
+    const QStringList& reused = made.reused();
+    if (reused.isEmpty())
+        return false;
+    for (auto it = m_aside.begin(); it != m_aside.end(); ++it) {
+        const QStringList& own = it->mark.folders;
+        if (!std::all_of(reused.cbegin(), reused.cend(), [&own](const QString& f) { return own.contains(f); }))
+            continue;
+        // The undone step's art is this write's now, with what it made.
+        MadeArtFolders merged = it->made;
+        merged.add(made);
+        made = merged;
+        mark = it->mark;
+        m_aside.erase(it);
+        return true;
+    }
+    return false;
 }
 
 void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
@@ -85,16 +130,21 @@ void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
         made = MadeArtFolders();
         return;
     }
-    // So may a file of a writer that took a folder of it since. A ledger
+    ArtClaimLedger::Contents ledger;
+    const QString unreadable = mark.at.known ? readLedger(ledger) : QString();
+    takeBackUnsaved(made, mark, ledger, unreadable);
+}
+
+void ArtState::takeBackUnsaved(MadeArtFolders& made, const Mark& mark, const ArtClaimLedger::Contents& ledger,
+                               const QString& unreadable)
+{
+    // A file of a writer that took a folder of it since may. A ledger
     // that cannot be read, or no longer holds the paste's claim, tells
     // nothing: the art stays.
-    ArtClaimLedger::Contents ledger;
-    QString why;
+    QString why = unreadable;
     if (!mark.at.known)
         why = QCoreApplication::translate("ArtState", "could not note the paste");
-    else if (!ArtClaimLedger::read(ledger, &why))
-        why = QCoreApplication::translate("ArtState", "cannot be read: %1").arg(why);
-    else if (!ArtClaimLedger::comparable(ledger, mark.at))
+    else if (why.isEmpty() && !ArtClaimLedger::comparable(ledger, mark.at))
         why = QCoreApplication::translate("ArtState", "was started anew since the paste");
     if (!why.isEmpty()) {
         keptUnseen(why);
@@ -104,6 +154,53 @@ void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
     } else {
         made = MadeArtFolders();
     }
+}
+
+void ArtState::setAside(MadeArtFolders& made, const Mark& mark)
+{
+    if (made.isEmpty() || m_saves != mark.saves) {
+        // Nothing made, or a save since may point at it: kept for good.
+        m_takeable.remove(mark.token);
+        made = MadeArtFolders();
+        return;
+    }
+    m_aside.insert(mark.token, Aside{std::exchange(made, MadeArtFolders()), mark});
+}
+
+void ArtState::fileClosed()
+{
+    // No save pointed at any of it (it was set aside while undone); each
+    // goes only as far as the ledger and the saved files let it. The
+    // saved files are asked about all of it at once (usedBySavedFiles).
+    QHash<QString, Aside> aside = std::exchange(m_aside, {});
+    if (aside.isEmpty())
+        return;
+    for (const Aside& a : std::as_const(aside))
+        m_takeable.insert(a.mark.token, a.mark.folders);
+    ArtClaimLedger::Contents ledger;
+    const QString unreadable = readLedger(ledger);
+    for (Aside& a : aside) {
+        m_takeable.remove(a.mark.token);
+        takeBackUnsaved(a.made, a.mark, ledger, unreadable);
+    }
+}
+
+void ArtState::reused(const QString& maskRel)
+{
+    const QStringList folders = homebrewFolders(QStringList{maskRel});
+    if (folders.isEmpty())
+        return;
+    QString error;
+    if (!ArtClaimLedger::claim(ArtClaimLedger::Kind::Paste, id() + QStringLiteral("/reuse-") + QString::number(++m_writes),
+                               folders, nullptr, &error))
+        qWarning().noquote() << "ArtState: other windows cannot learn that this file uses their art:" << error;
+}
+
+void ArtState::heldByClipboard(const QStringList& folders)
+{
+    QString error;
+    if (!ArtClaimLedger::hold(ArtClaimLedger::editorKey() + QStringLiteral("/clipboard"), folders, &error))
+        qWarning().noquote() << "ArtState: an undo may not learn that the widget clipboard holds art:" << error;
 }
 
 bool ArtState::mayGo(const ArtClaimLedger::Contents& ledger, const QStringList& folders,
@@ -196,10 +293,8 @@ bool ArtState::putBackSaved(QString* error)
     // Read once for every folder: Discard costs what the folders are, not
     // what the ledger once was.
     ArtClaimLedger::Contents ledger;
-    QString why;
-    if (!ArtClaimLedger::read(ledger, &why))
-        why = QCoreApplication::translate("ArtState", "cannot be read: %1").arg(why);
-    else if (!ArtClaimLedger::comparable(ledger, m_savedAt))
+    QString why = readLedger(ledger);
+    if (why.isEmpty() && !ArtClaimLedger::comparable(ledger, m_savedAt))
         why = QCoreApplication::translate("ArtState", "was started anew since the last save");
     const ArtClaimLedger::Position since = m_savedAt;
     const QSet<QString> own = m_ownWrites;
@@ -221,6 +316,11 @@ QStringList ArtState::homebrewFolders(const std::vector<PageModel>& pages, int o
         for (const MaskElement& mask : pages[size_t(p)].masks)
             maskRels << QString::fromUtf8(paramValue(mask.node, "PATH_REL_AiM_MASK"));
     }
+    return homebrewFolders(maskRels);
+}
+
+QStringList ArtState::homebrewFolders(const QStringList& maskRels)
+{
     QStringList folders;
     const QStringList roots = rs3OverlayRoots();
     for (QString rel : maskRels) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "artwork/ArtClaimLedger.h"
+#include "artwork/MadeArtFolders.h"
 #include "artwork/SavedArtFolders.h"
 
 #include <QHash>
@@ -12,7 +13,6 @@
 #include <vector>
 
 class FolderCopy;
-class MadeArtFolders;
 struct PageModel;
 
 // What a window's configuration did to the installs' art while it is open:
@@ -37,7 +37,11 @@ public:
 
     // A write that may be taken back later is done: what it made is sealed
     // with its content and the folders it used are claimed in the ledger,
-    // so another window that takes them can tell.
+    // so another window that takes them can tell. Art an undone step of
+    // this window set aside (setAside) that the write found and used again
+    // is the write's own from then on (a redo finds its own fit so), still
+    // placed where that step first claimed it; any other art it reused is
+    // claimed, so the step that made it leaves it.
     Mark kept(MadeArtFolders& made, const QStringList& folders);
     // Takes back what the write of `mark` made, file by file, unless a save
     // happened since (this window's) or another writer claimed one of its
@@ -47,6 +51,24 @@ public:
     // or was started anew since) the art stays, and ledgerNote says so once.
     // `made` is empty afterwards either way.
     void takeBack(MadeArtFolders& made, const Mark& mark);
+    // The step of `mark` was undone but may be redone: what it made is set
+    // aside, so a redo finds it again instead of drawing it anew (kept), and taken
+    // back (as takeBack does) when the file is closed. What a save since it
+    // was made may point at is kept for good instead. `made` is empty
+    // afterwards either way.
+    void setAside(MadeArtFolders& made, const Mark& mark);
+    // The file is closed: what undone steps set aside goes, unless
+    // something reached it since (see takeBack).
+    void fileClosed();
+    // A step points a mask at the art of maskRel as it finds it there (a
+    // redo whose drawing went, a paste into a new mask): claimed as a write
+    // is, so the step that made it leaves it to this one.
+    void reused(const QString& maskRel);
+    // The widget clipboard now offers widgets that draw from these install
+    // folders, in place of what it offered before: any window of any
+    // editor may paste them, so an undo or Discard leaves the folders
+    // while the clipboard holds them.
+    static void heldByClipboard(const QStringList& folders);
 
     // The configuration was saved, pointing at these install folders: no
     // art made before goes with its undo any more, and the folders a paste
@@ -75,6 +97,8 @@ public:
     // The install folders in the editor's homebrew sets that the masks of
     // the pages (of page `only`, unless negative) point at, in every install.
     static QStringList homebrewFolders(const std::vector<PageModel>& pages, int only = -1);
+    // The same of install-relative art folders ("aim/resources/overlay/...").
+    static QStringList homebrewFolders(const QStringList& maskRels);
 
     // What the art copies and drawings between the installs skipped or could
     // not write (a link, a folder that is there partly, a failed write), one
@@ -113,6 +137,13 @@ private:
     // What savedFileUses says of folders, asked with every folder a later
     // step of the gesture may ask about.
     QSet<QString> usedBySavedFiles(const QStringList& folders) const;
+    // Moves into made and mark the art an undone step set aside that made
+    // reused, all of it; false when there is none.
+    bool adoptAside(MadeArtFolders& made, Mark& mark);
+    // takeBack past the question of this window's saves.
+    // `unreadable`: why the ledger given tells nothing, if it does not.
+    void takeBackUnsaved(MadeArtFolders& made, const Mark& mark, const ArtClaimLedger::Contents& ledger,
+                         const QString& unreadable);
     void claimUsed(const QString& kind, const QStringList& folders);
     void keptUnseen(const QString& why);
     QString id();
@@ -123,6 +154,11 @@ private:
     ArtClaimLedger::Position m_savedAt; // the ledger's newest claim at the last forgetSaved
     QSet<QString> m_ownWrites; // the tokens of this window's kept writes
     QHash<QString, QStringList> m_takeable; // folders of kept writes an undo may still take back, by token
+    struct Aside {
+        MadeArtFolders made;
+        Mark mark;
+    };
+    QHash<QString, Aside> m_aside; // what undone steps made, by token, until a redo or the close
     QString m_ledgerNote;
     bool m_ledgerNoted = false;
 };

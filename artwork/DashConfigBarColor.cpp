@@ -68,8 +68,11 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
                         : copyHeldArtFolder(held, madeHere, &artState.savedArt, &why)))
             artState.notes << why;
         artState.notes.removeAll(QString());
-        if (made)
+        if (made) {
             made->add(madeHere);
+            // Used as it is: whoever made it learns this bar points at it now.
+            made->noteReused(held.holding);
+        }
         return true;
     }
 

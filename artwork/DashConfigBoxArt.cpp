@@ -231,8 +231,11 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         madeHere.removeAll();
         return false;
     }
-    if (made)
+    if (made) {
         made->add(madeHere);
+        // Used as it is: whoever made it learns this mask points at it now.
+        made->noteReused(held.holding);
+    }
 
     // Where an undo or redo would put them back, so each gives the same XML.
     setMaskArtParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());

@@ -109,12 +109,22 @@ void MadeArtFolders::noteCreated(const QString& path)
     }
 }
 
+void MadeArtFolders::noteReused(const QStringList& folders)
+{
+    for (const QString& folder : folders) {
+        const QString clean = QDir::cleanPath(folder);
+        if (!m_reused.contains(clean))
+            m_reused << clean;
+    }
+}
+
 void MadeArtFolders::add(const MadeArtFolders& other)
 {
     for (const Made& made : other.m_made) {
         if (!notes(made.path))
             m_made.append(made);
     }
+    noteReused(other.m_reused);
 }
 
 void MadeArtFolders::seal()
@@ -155,6 +165,7 @@ void MadeArtFolders::takeBack()
             FolderCopy::removeEmptyFolderWithin(QFileInfo(folder).path(), folder);
     }
     m_made.clear();
+    m_reused.clear();
 }
 
 void MadeArtFolders::removeAll()

@@ -25,7 +25,11 @@ public:
     // Notes a file or folder the caller has just created: a file with what
     // it holds now, a folder with everything in it.
     void noteCreated(const QString& path);
-    // Takes over what another writer made.
+    // Notes folders the writer found holding its art already and used
+    // instead of writing: another step may have made them, and its undo
+    // must learn that this one uses them now.
+    void noteReused(const QStringList& folders);
+    // Takes over what another writer made or reused.
     void add(const MadeArtFolders& other);
     // The writer is done: what the folders it made hold now, and the files
     // it noted as about to be written, are noted with their content.
@@ -36,8 +40,10 @@ public:
     void takeBack();
     // Right after a failed write: seal(), then takeBack().
     void removeAll();
-    // Nothing is noted.
+    // Nothing made is noted (folders it reused aside).
     bool isEmpty() const { return m_made.isEmpty(); }
+    // The folders noted as reused, cleaned.
+    const QStringList& reused() const { return m_reused; }
     // Every noted path, in the order noted.
     QStringList paths() const;
     // The folders it made that hold no other folder it made (the items,
@@ -58,4 +64,5 @@ private:
     void noteTree(const QString& folder);
 
     QList<Made> m_made;
+    QStringList m_reused;
 };

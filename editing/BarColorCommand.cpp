@@ -41,6 +41,8 @@ void BarColorCommand::redo()
         m_result = m_config->restoreBarArtwork(m_page, m_mask, m_after);
         if (!m_result)
             m_config->refusedStep = m_config->sidecarFailure;
+        else if (m_made.isEmpty()) // kept by the undo for a holder: claimed as any reuse
+            m_config->artState.reused(QString::fromStdString(m_after.pathRel));
         return;
     }
     if (m_afterTaken) {

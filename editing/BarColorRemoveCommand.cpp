@@ -61,7 +61,8 @@ void BarColorRemoveCommand::redo()
             m_beforeFit = BoxStyleSnapshot::readFromMask(m->node);
         MadeArtFolders made;
         m_fitted = m_config->fitMaskArtToGeometry(m_page, m_mask, &made) == 1;
-        if (!made.isEmpty()) {
+        // What it reused is claimed too: the step that made it learns of it.
+        if (!made.isEmpty() || !made.reused().isEmpty()) {
             m_fitMade = made;
             m_fitMark = m_config->artState.kept(m_fitMade, m_fitMade.innermostFolders());
         }

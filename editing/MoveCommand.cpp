@@ -363,10 +363,11 @@ void MoveCommand::fitMaskArtToGeometry()
         return;
     MadeArtFolders made;
     m_config->fitMaskArtToGeometry(m_page, m_mask, &made);
-    if (made.isEmpty())
+    if (made.isEmpty() && made.reused().isEmpty())
         return;
     // Claimed, so another window's save that takes a folder of it keeps it
-    // from this step's undo.
+    // from this step's undo; a redo that finds what its undo set aside
+    // takes it back as its own.
     m_fitMade = made;
     m_fitMark = m_config->artState.kept(m_fitMade, m_fitMade.innermostFolders());
 }
@@ -374,9 +375,9 @@ void MoveCommand::fitMaskArtToGeometry()
 void MoveCommand::takeBackFit()
 {
     // The mask points back at its earlier art already; what the fit made
-    // goes with the step, unless a saved file may point at it now.
+    // waits for a redo, and goes at the close unless something reached it.
     if (m_config)
-        m_config->artState.takeBack(m_fitMade, m_fitMark);
+        m_config->artState.setAside(m_fitMade, m_fitMark);
 }
 
 void MoveCommand::fitColoredBar()
@@ -386,7 +387,10 @@ void MoveCommand::fitColoredBar()
     // A later redo points the bar at what the first one drew, unless the
     // undo took that drawing away again: then it is drawn anew.
     if (m_barRedrawn && !DashConfig::resolveOverlayDir(QString::fromStdString(m_barAfter.pathRel)).isEmpty()) {
-        m_config->restoreBarArtwork(m_page, m_mask, m_barAfter);
+        // Kept by the undo because something held it: no longer this
+        // step's own, so the bar claims it as any reuse does.
+        if (m_config->restoreBarArtwork(m_page, m_mask, m_barAfter) && m_barMade.isEmpty())
+            m_config->artState.reused(QString::fromStdString(m_barAfter.pathRel));
         return;
     }
     m_barRedrawn = false;

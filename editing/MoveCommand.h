@@ -71,8 +71,9 @@ private:
     void restoreMultiBoxGeometry();
     void captureBoxArt(pugi::xml_node node);
     void restoreBoxArt(pugi::xml_node node);
-    // Fitted art drawn at the new size; what the fit made is this step's,
-    // and its undo takes it back (ArtState decides whether it may go).
+    // Fitted art drawn at the new size; what the fit made is this step's:
+    // its undo sets it aside for a redo, and the close takes it back
+    // (ArtState decides whether it may go).
     void fitMaskArtToGeometry();
     void takeBackFit();
     // A coloured bar's art drawn again at the new size and its record's
