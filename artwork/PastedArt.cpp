@@ -99,11 +99,11 @@ QStringList plainFolders(const QStringList& overlayRoots, const QString& rel, QS
     return folders;
 }
 
-// The pictures the widgets name, each with its twin, from the first install
-// whose source folder holds it. A name no install holds is left out.
-bool readPastedGroups(const QStringList& roots, const QString& src, const QStringList& names,
-                      QList<QList<PastedArt::File>>& groups, QString* error)
+// Each safe bare name once (letter case aside), with the first install
+// folder that holds it as a plain file: empty where none does.
+QList<QPair<QString, QString>> locatePictures(const QStringList& roots, const QString& src, const QStringList& names)
 {
+    QList<QPair<QString, QString>> located;
     QSet<QString> seen;
     for (const QString& name : names) {
         if (!isBareName(name)) {
@@ -111,10 +111,49 @@ bool readPastedGroups(const QStringList& roots, const QString& src, const QStrin
                 qWarning() << "PastedArt: skipping unsafe picture name" << name;
             continue;
         }
-        if (seen.contains(name.toLower()))
-            continue;
-        const QString folder = folderHoldingFile(roots, src, name);
+        if (!seen.contains(name.toLower())) {
+            seen.insert(name.toLower());
+            located.append({name, folderHoldingFile(roots, src, name)});
+        }
+    }
+    return located;
+}
+
+// Without any install there is nowhere to look: nothing can be told
+// missing, and nothing is brought along.
+bool anyInstall(const QStringList& roots)
+{
+    return std::any_of(roots.begin(), roots.end(), [](const QString& root) { return QFileInfo(root).isDir(); });
+}
+
+// False (with *error naming them) when no install holds some of them.
+bool allLocated(const QList<QPair<QString, QString>>& located, const QString& src, QString* error)
+{
+    QStringList missing;
+    for (const auto& [name, folder] : located) {
         if (folder.isEmpty())
+            missing << name;
+    }
+    if (missing.isEmpty())
+        return true;
+    if (error)
+        *error = tr("no install holds %1 in %2").arg(missing.join(QStringLiteral(", ")), overlayPrefix() + src);
+    return false;
+}
+
+// The pictures the widgets name, each with its twin, from the first install
+// whose source folder holds it. False (with *error naming them) when no
+// install holds some of them: the widgets would name pictures their mask
+// lacks.
+bool readPastedGroups(const QStringList& roots, const QString& src, const QStringList& names,
+                      QList<QList<PastedArt::File>>& groups, QString* error)
+{
+    const QList<QPair<QString, QString>> located = locatePictures(roots, src, names);
+    if (!allLocated(located, src, error))
+        return false;
+    QSet<QString> seen;
+    for (const auto& [name, folder] : located) {
+        if (seen.contains(name.toLower()))
             continue;
         QList<PastedArt::File> group;
         for (const QString& file : {name, twinPictureName(name)}) {
@@ -222,6 +261,8 @@ bool PastedArt::plan(const QString& sourceRel, const QString& targetRel, const Q
         return true;
     }
     const QStringList roots = rs3OverlayRoots();
+    if (!anyInstall(roots))
+        return true;
     QList<QList<File>> groups;
     if (!readPastedGroups(roots, src, names, groups, error))
         return false;
@@ -255,6 +296,16 @@ bool PastedArt::plan(const QString& sourceRel, const QString& targetRel, const Q
         return true;
     }
     return art.planOwnItem(roots, targets.first(), dst, groups, stem, error);
+}
+
+bool PastedArt::findPictures(const QString& sourceRel, const QStringList& names, QString* error)
+{
+    QString src = sourceRel;
+    overlayRelativeFolder(src);
+    const QStringList roots = rs3OverlayRoots();
+    if (sourceRel.isEmpty() || !PathGuard::isSafeRelativePath(src) || !anyInstall(roots))
+        return true;
+    return allLocated(locatePictures(roots, src, names), src, error);
 }
 
 bool PastedArt::planOwnItem(const QStringList& roots, const QString& base, const QString& dst,

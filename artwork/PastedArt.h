@@ -23,9 +23,17 @@ public:
     // sourceRel: the art folder the widgets were copied from; targetRel: the
     // art folder of the mask they go into; names: the bare names the widgets
     // use; stem: the configuration's homebrew set stem. False (with *error)
-    // when a picture cannot be read or no folder of its own can be named.
+    // when a picture is in no install (findPictures), cannot be read, or no
+    // folder of its own can be named.
     static bool plan(const QString& sourceRel, const QString& targetRel, const QStringList& names,
                      const QString& stem, PastedArt& art, QString* error = nullptr);
+
+    // True when some install holds each picture the bare names give in the
+    // art folder the widgets were copied from, as a plain file; else *error
+    // names those none holds, and where they were looked for. With no
+    // install at all nothing can be told missing. The one test every paste
+    // makes before it changes anything, whatever mask it goes into.
+    static bool findPictures(const QString& sourceRel, const QStringList& names, QString* error = nullptr);
 
     // Nothing to write: the mask's folder holds the pictures already.
     bool isEmpty() const { return m_files.isEmpty(); }

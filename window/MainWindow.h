@@ -312,6 +312,9 @@ private:
     // name anew. False (with a status message) when the pictures cannot be
     // brought along: the paste then stops.
     bool pastePictures(const std::vector<pugi::xml_node>& nodes, int target, QHash<QString, QString>& renamed);
+    // False (the user told which are missing) when some picture the widgets
+    // name is in no install's folder they were copied from.
+    bool pastedPicturesFound(const std::vector<pugi::xml_node>& nodes);
 
     // --- deleting and duplicating (MainWindowPages.cpp) ----------------------
     // Shows the page at index in the page list, canvas, outliner and panel.

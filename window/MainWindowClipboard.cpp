@@ -56,6 +56,19 @@ std::vector<pugi::xml_node> referencedAxes(const WidgetClipboard& clip, const st
     return axes;
 }
 
+// The bare picture names the widgets use, each once, in order.
+QStringList pictureNames(const std::vector<pugi::xml_node>& nodes)
+{
+    QStringList refs;
+    for (const pugi::xml_node node : nodes) {
+        for (const QString& ref : DashConfig::collectWidgetAssetReferences(node)) {
+            if (!refs.contains(ref))
+                refs << ref;
+        }
+    }
+    return refs;
+}
+
 // Edges of a group of widgets, relative to their mask's top-left.
 struct GroupBox {
     qint64 left = 0;
@@ -309,6 +322,8 @@ void MainWindow::pasteWidget()
             }
         }
     }
+    if (!pastedPicturesFound(nodes))
+        return;
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
 
@@ -448,16 +463,10 @@ bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int tar
     const QString targetRel = findParamText(mask->node, "PATH_REL_AiM_MASK");
     if (targetRel.isEmpty() || targetRel == clip.maskPathRel)
         return true;
-    QStringList refs;
-    for (const pugi::xml_node node : nodes) {
-        for (const QString& ref : DashConfig::collectWidgetAssetReferences(node)) {
-            if (!refs.contains(ref))
-                refs << ref;
-        }
-    }
     PastedArt art;
     QString error;
-    bool applied = PastedArt::plan(clip.maskPathRel, targetRel, refs, config.homebrewSetStem(), art, &error);
+    bool applied =
+        PastedArt::plan(clip.maskPathRel, targetRel, pictureNames(nodes), config.homebrewSetStem(), art, &error);
     if (applied && !art.isEmpty())
         undoStack->push(new PasteArtCommand(&config, currentPage, target, art, &applied, &error));
     if (!applied) {
@@ -468,4 +477,19 @@ bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int tar
     renamed = art.renamed();
     config.artState.notes << art.leftOut();
     return true;
+}
+
+// Whatever mask they go into, the widgets draw the pictures they name from
+// the folder they were copied from: pictures gone from there since (removed
+// behind the editor's back) would be named in the saved file and drawn by
+// nobody. Such a paste is refused, naming them, before anything is pushed:
+// the history stays as it was.
+bool MainWindow::pastedPicturesFound(const std::vector<pugi::xml_node>& nodes)
+{
+    QString error;
+    if (PastedArt::findPictures(widgetClipboard().maskPathRel, pictureNames(nodes), &error))
+        return true;
+    showArtworkFailure(tr("Paste Widget"), tr("Paste refused -- the widgets' pictures cannot be found"), error,
+                       QString());
+    return false;
 }

@@ -143,8 +143,54 @@ private Q_SLOTS:
         QCOMPARE(next.ownItem(), QString(first.ownItem()).replace("/Items/", "_2/Items/"));
     }
 
+    // Pictures no install holds where the widgets came from are named, and
+    // nothing is planned; one the other install still holds is drawn from
+    // there.
+    void missingPicturesAreNamed_data()
+    {
+        QTest::addColumn<QString>("removed"); // from the stable install
+        QTest::addColumn<QString>("missing"); // what the refusal names, "" when none
+        QTest::addColumn<QString>("absent");  // named pictures the refusal does not name
+        QTest::addColumn<bool>("betaHolds");  // the beta install holds m4on0.tgz there
+        QTest::newRow("folder removed") << kSource << "m4on0.tgz, m4off.tgz" << "" << false;
+        QTest::newRow("one picture of several removed") << kSource + "m4off.tgz" << "m4off.tgz" << "m4on0" << false;
+        QTest::newRow("the other install holds it") << kSource + "m4on0.tgz" << "" << "" << true;
+    }
+    void missingPicturesAreNamed()
+    {
+        QFETCH(QString, removed);
+        QFETCH(QString, missing);
+        QFETCH(QString, absent);
+        QFETCH(bool, betaHolds);
+        Rs3Fixture fx;
+        install(fx);
+        QVERIFY(!betaHolds || fx.writeFile(Rs3Fixture::Beta, kSource + "m4on0.tgz", "BETA-ON-TGZ"));
+        const QString at = fx.absolutePath(Rs3Fixture::Stable, removed);
+        QVERIFY(removed.endsWith('/') ? QDir(at).removeRecursively() : QFile::remove(at));
+        const QMap<QString, QByteArray> before = fx.snapshot();
+        const QStringList names{"m4on0.tgz", "m4off.tgz"};
+        QString found;
+        QString planned;
+        PastedArt art;
+        QCOMPARE(PastedArt::findPictures(kSource, names, &found), missing.isEmpty());
+        QCOMPARE(PastedArt::plan(kSource, kHomebrew, names, "Race", art, &planned), missing.isEmpty());
+        if (missing.isEmpty()) {
+            MadeArtFolders made;
+            QVERIFY(art.write(made, nullptr));
+            QCOMPARE(file(fx, Rs3Fixture::Stable, kHomebrew + "m4on0.tgz"), QByteArray("BETA-ON-TGZ"));
+            return;
+        }
+        for (const QString& error : {found, planned}) {
+            QVERIFY2(error.contains(missing) && error.contains(kSource), qPrintable(error));
+            QVERIFY2(absent.isEmpty() || !error.contains(absent), qPrintable(error));
+        }
+        QVERIFY(art.isEmpty());
+        QCOMPARE(fx.snapshot(), before);
+    }
+
     // Nothing is read through a link or written through one: a linked
-    // source strip is left out, a linked homebrew set stops the write.
+    // source strip is not taken (the paste is refused), a linked homebrew
+    // set stops the write.
     void linksAreNotFollowed()
     {
         Rs3Fixture fx;
@@ -153,7 +199,9 @@ private Q_SLOTS:
         QVERIFY(TestFiles::writeBytes(outside + "/secret.txt", "SECRET"));
         QVERIFY(QFile::link(outside + "/secret.txt", fx.absolutePath(Rs3Fixture::Stable, kSource + "linked.tgz")));
         PastedArt art;
-        QVERIFY(PastedArt::plan(kSource, kHomebrew, {"linked.tgz"}, "Race", art));
+        QString refusal;
+        QVERIFY(!PastedArt::plan(kSource, kHomebrew, {"linked.tgz"}, "Race", art, &refusal));
+        QVERIFY2(refusal.contains("linked.tgz"), qPrintable(refusal));
         QVERIFY(art.isEmpty());
 
         const QString homebrew = fx.absolutePath(Rs3Fixture::Beta, kStandard + "s04_homebrew");
