@@ -13,8 +13,11 @@
 // What installing a config install bundle did; filled on success, and on a
 // failure only where something stays on disk (see installConfigInstallBundle).
 struct ConfigBundleInstallResult {
-    // Art files copied, summed over the installs written.
+    // Art files written, summed over the installs written.
     int artFileCount = 0;
+    // Art files an install already held with the bundle's bytes, left as
+    // they were (not in artFileCount).
+    int unchangedArtCount = 0;
     // The template folders of the copied files, unique, sorted, each with a
     // trailing '/'.
     QStringList installedFolders;
