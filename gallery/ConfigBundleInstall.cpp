@@ -3,6 +3,7 @@
 #include "artwork/ArtState.h"
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
+#include "gallery/ArtChangeQuestion.h"
 #include "gallery/BundleArtCollisions.h"
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigFilesPlacement.h"
@@ -327,12 +328,7 @@ bool failAfterWriting(ArtCopies& copies, UnfinishedInstall& note, const QStringL
     QString text = error ? *error : QString();
     const QStringList kept = keptFiles + (copies.keptRoot.isEmpty() ? QStringList() : QStringList{copies.keptRoot});
     // Lists as long as the art cut as the questions cut theirs.
-    const auto listed = [](const QStringList& paths) {
-        QStringList native;
-        for (const QString& path : paths)
-            native.append(QDir::toNativeSeparators(path));
-        return TemplateUsers::firstDozen(native);
-    };
+    const auto listed = &ArtChangeQuestion::pathList;
     if (artLeft.isEmpty() && keptFiles.isEmpty())
         text += tr("; every file it had replaced was put back");
     else if (artLeft.isEmpty())

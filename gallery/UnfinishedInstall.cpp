@@ -89,18 +89,37 @@ bool holdsOnly(const QString& folder, const QHash<QString, qint64>& files)
 
 // The ended note that lists folder and whose files it still holds; empty
 // when there is none.
-QString noteLeavingBehind(const QString& folder, UnfinishedInstall::Folders* noted)
+QString noteLeavingBehind(const QString& folder)
 {
     if (FileEntries::kindOf(folder) != FileEntries::Kind::Folder)
         return {};
     const QHash<QString, UnfinishedInstall::Folders> notes = endedNotes();
     for (auto it = notes.cbegin(); it != notes.cend(); ++it) {
-        if (it.value().contains(folder) && holdsOnly(folder, it.value().value(folder))) {
-            *noted = it.value();
+        if (it.value().contains(folder) && holdsOnly(folder, it.value().value(folder)))
             return it.key();
-        }
     }
     return {};
+}
+
+// Drops the folders from every note of an ended install (a note left with
+// none goes): a folder about to be filled again is no longer theirs.
+bool dropFromEndedNotes(const QStringList& folders, QString* why)
+{
+    const QHash<QString, UnfinishedInstall::Folders> notes = endedNotes();
+    for (auto it = notes.cbegin(); it != notes.cend(); ++it) {
+        UnfinishedInstall::Folders noted = it.value();
+        bool dropped = false;
+        for (const QString& folder : folders)
+            dropped = noted.remove(folder) > 0 || dropped;
+        if (!dropped)
+            continue;
+        const bool written = noted.isEmpty()
+            ? FileEntries::removeFile(it.key(), why)
+            : writeFileSafely(it.key(), QJsonDocument(toJson(noted)).toJson(QJsonDocument::Compact), why);
+        if (!written)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -118,6 +137,8 @@ bool UnfinishedInstall::begin(const Folders& folders, QString* error)
 {
     if (folders.isEmpty())
         return true;
+    if (!dropFromEndedNotes(folders.keys(), error))
+        return false;
     const QString stem = notesFolder() + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::Id128);
     if (!FolderCopy::makeFolderWithin(appDataDir(), notesFolder(), error))
         return false;
@@ -146,8 +167,7 @@ void UnfinishedInstall::end()
 
 bool UnfinishedInstall::leftBehind(const QString& folder)
 {
-    Folders noted;
-    return !noteLeavingBehind(QDir::cleanPath(folder), &noted).isEmpty();
+    return !noteLeavingBehind(QDir::cleanPath(folder)).isEmpty();
 }
 
 bool UnfinishedInstall::clearLeftBehind(const QString& installRoot, const QString& folder)
@@ -155,18 +175,12 @@ bool UnfinishedInstall::clearLeftBehind(const QString& installRoot, const QStrin
     const QString cleaned = QDir::cleanPath(folder);
     if (!FolderCopy::linkOnPath(installRoot, cleaned).isEmpty())
         return false;
-    Folders noted;
-    const QString note = noteLeavingBehind(cleaned, &noted);
-    if (note.isEmpty())
+    if (noteLeavingBehind(cleaned).isEmpty())
         return false;
-    // The note lets go of the folder first: filled again, it is no longer
+    // The notes let go of the folder first: filled again, it is no longer
     // one a note may take back, whatever happens next.
-    noted.remove(cleaned);
     QString why;
-    const bool updated = noted.isEmpty()
-        ? FileEntries::removeFile(note, &why)
-        : writeFileSafely(note, QJsonDocument(toJson(noted)).toJson(QJsonDocument::Compact), &why);
-    if (!updated || !FolderCopy::removeTreeWithin(installRoot, cleaned, &why)) {
+    if (!dropFromEndedNotes({cleaned}, &why) || !FolderCopy::removeTreeWithin(installRoot, cleaned, &why)) {
         qWarning().noquote() << "UnfinishedInstall: could not clear" << cleaned << "-" << why;
         return false;
     }
