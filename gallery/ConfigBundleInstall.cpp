@@ -92,8 +92,10 @@ struct ArtCopies {
     // Every folder made in an install, parents first, each with its install
     // root: what a failed install removes again.
     QList<QPair<QString, QString>> made;
-    // The art not written, one line per link or special file in its way.
+    // The art not written, one line per link or special file in its way,
+    // and each thing in its way once.
     QStringList left;
+    QStringList leftPaths;
 };
 
 // The same bytes at both paths; a file too large to be art counts as other.
@@ -109,10 +111,13 @@ bool sameContent(const QString& a, const QString& b)
 // from the install root (the user's own folder may be behind it), something
 // other than a plain file at the name, or RaceStudio 3's own art (anything
 // outside the homebrew set) with other bytes, which a bundle only ever adds
-// where an install lacks it. Empty when it may.
-QString whyLeft(const QString& installRoot, const QString& destination, const QString& source, const QString& art)
+// where an install lacks it. Empty when it may; *inWay is then what is in
+// its way.
+QString whyLeft(const QString& installRoot, const QString& destination, const QString& source, const QString& art,
+                QString* inWay)
 {
     const QString link = FolderCopy::linkOnPath(installRoot, destination);
+    *inWay = link.isEmpty() ? destination : link;
     if (!link.isEmpty())
         return tr("%1 is a symbolic link").arg(link);
     const QFileInfo info(destination);
@@ -245,11 +250,14 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
             // Nothing is written where a link leads, nor over a device, a
             // pipe or RaceStudio 3's own art: that art is left out of this
             // install, and said so.
-            const QString left = whyLeft(installRoot, destination, source, art);
+            QString inWay;
+            const QString left = whyLeft(installRoot, destination, source, art, &inWay);
             if (!left.isEmpty()) {
                 const QString line = tr("%1 was not installed into %2: %3").arg(art, installRoot, left);
                 qWarning().noquote() << "installConfigInstallBundle:" << line;
                 copies.left.append(line);
+                if (!copies.leftPaths.contains(inWay))
+                    copies.leftPaths.append(inWay);
                 continue;
             }
             const bool last = install + 1 == targets.size();
@@ -533,6 +541,7 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         result->keptConfigPath = result->keptFiles.value(0);
         result->keptArtFolder = copies.keptRoot;
         result->left = copies.left;
+        result->leftPaths = copies.leftPaths;
         result->ownFolders = ownFolders;
     }
     return true;

@@ -44,6 +44,10 @@ struct ConfigBundleInstallResult {
     // symbolic link or special file in the way, or RaceStudio 3's own file
     // that stays; those installs count only the files they received.
     QStringList left;
+    // What was in the way of those files (the link, the special file, the
+    // file of RaceStudio 3's that stays), each once: the short form a box
+    // shows.
+    QStringList leftPaths;
 
     // One line per template folder in use whose files the user kept, naming
     // the folder of its own the bundle's art went to instead.

@@ -144,8 +144,9 @@ void MainWindow::installConfigBundle()
         kept += tr("\n\nYour art was kept; the bundle's art was installed under a name of its own:\n%1")
                     .arg(TemplateUsers::firstDozen(result.ownFolders));
     if (!result.left.isEmpty())
-        kept += tr("\n\nArt left out (a link, a special file or RaceStudio 3's own art is in its way):\n%1")
-                    .arg(ArtChangeQuestion::pathList(result.left));
+        kept += tr("\n\nArt left out (a link, a special file or RaceStudio 3's own art is in its way; each file is "
+                   "named in the log file):\n%1")
+                    .arg(ArtChangeQuestion::pathList(result.leftPaths));
     if (!keptPaths.isEmpty())
         statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
                                      .arg(QFileInfo(result.configPath).fileName(),
