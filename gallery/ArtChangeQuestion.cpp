@@ -42,6 +42,14 @@ QString ArtChangeQuestion::usersText(const QList<ArtFolderInUse>& folders)
     return parts.join(QStringLiteral("\n\n"));
 }
 
+QString ArtChangeQuestion::pathList(const QStringList& paths)
+{
+    QStringList native;
+    for (const QString& path : paths)
+        native.append(QDir::toNativeSeparators(path));
+    return TemplateUsers::firstDozen(native);
+}
+
 QString ArtChangeQuestion::numberedName(const QString& name, int n)
 {
     const QString suffix = QLatin1Char('_') + QString::number(n);

@@ -24,6 +24,10 @@ public:
     // each, which were found unused, and what the search could not read.
     static QString usersText(const QList<ArtFolderInUse>& folders);
 
+    // Paths one a line, in the system's separators, cut as every list a
+    // question or an install's closing and error box shows (firstDozen).
+    static QString pathList(const QStringList& paths);
+
     // "<name>_<n>", the name shortened by whole characters until the result
     // fits a folder name once the program's endings are added; empty when
     // no part of it does.

@@ -3,6 +3,8 @@
 #include "artwork/ArtworkFiles.h"
 #include "gallery/ArtChangeQuestion.h"
 #include "gallery/ConfigBundleExport.h"
+#include "gallery/UnfinishedInstall.h"
+#include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/PathGuard.h"
 
@@ -14,17 +16,31 @@ namespace {
 const QString kOverlayPrefix = QStringLiteral("aim/resources/overlay/");
 const QString kHomebrewSet = QStringLiteral("s04_homebrew");
 
-// Another file is there: the bundle's art would replace it with other bytes.
-// What is not a plain file, or lies behind a link, the install leaves out
-// anyway.
-bool differs(const QString& installRoot, const QString& destination, const QString& source)
+// The art's homebrew folder in the install, as a path.
+QString folderOf(const QString& installRoot, const QString& art)
 {
-    if (destination.isEmpty() || !FolderCopy::linkOnPath(installRoot, destination).isEmpty()
-        || !FolderCopy::isRegularFile(destination))
+    return PathGuard::join(installRoot, templateFolderOf(art));
+}
+
+// The bundle's art at destination would meet other files: another file with
+// other bytes, or what cannot be compared and so may hold anything (a link
+// at or below the art's homebrew folder, the folder itself kept elsewhere;
+// something other than a plain file at the art's name). A link above that
+// folder is no collision: the install writes nothing through it under any
+// name, and names what it leaves.
+bool differs(const QString& installRoot, const QString& destination, const QString& source, const QString& folder)
+{
+    if (destination.isEmpty() || folder.isEmpty())
+        return false;
+    const QString link = FolderCopy::linkOnPath(installRoot, destination);
+    if (!link.isEmpty())
+        return link == folder || link.startsWith(folder + QLatin1Char('/'));
+    const FileEntries::Kind kind = FileEntries::kindOf(destination);
+    if (kind == FileEntries::Kind::Missing)
         return false;
     QByteArray mine;
     QByteArray theirs;
-    return !FolderCopy::readRegularFile(destination, kArtFileReadBound, &mine)
+    return kind != FileEntries::Kind::Regular || !FolderCopy::readRegularFile(destination, kArtFileReadBound, &mine)
         || !FolderCopy::readRegularFile(source, kArtFileReadBound, &theirs) || mine != theirs;
 }
 
@@ -70,12 +86,16 @@ QList<ArtFolderInUse> BundleArtCollisions::inUse(
 {
     QList<ArtFolderInUse> inUse;
     QStringList names;
+    // Each name of its own once among every folder this install writes.
+    QSet<QString> taken;
     for (const QString& key : m_order) {
         const Folder& folder = m_folders[key];
         const QStringList files = changedFiles(folder);
         if (files.isEmpty())
             continue;
-        inUse.append({folder.name, files, {}, freeName(folder)});
+        const QString own = freeName(folder, taken);
+        taken.insert(own.toCaseFolded());
+        inUse.append({folder.name, files, {}, own});
         names.append(folder.name);
     }
     if (inUse.isEmpty())
@@ -108,7 +128,7 @@ QStringList BundleArtCollisions::changedFiles(const Folder& folder) const
     for (const QString& installRoot : m_installRoots) {
         for (const QString& art : folder.art) {
             const QString destination = PathGuard::join(installRoot, art);
-            if (differs(installRoot, destination, sourceOf(art)))
+            if (differs(installRoot, destination, sourceOf(art), folderOf(installRoot, art)))
                 changed.append(destination);
         }
     }
@@ -116,17 +136,19 @@ QStringList BundleArtCollisions::changedFiles(const Folder& folder) const
 }
 
 // "<name>_2", "<name>_3", ... (the name shortened where the number would
-// not fit a folder name): the first that the bundle does not bring
-// itself and that no install holds for any of the folder's art, or holds
-// with just the bundle's bytes (the same bundle installed before); empty
-// when none is.
-QString BundleArtCollisions::freeName(const Folder& folder) const
+// not fit a folder name): the first that the bundle does not bring itself,
+// that no other folder of this install took (taken, case-folded), and that
+// no install holds for any of the folder's art, or holds with just the
+// bundle's bytes (the same bundle installed before), or as an install that
+// did not finish left it; empty when none is.
+QString BundleArtCollisions::freeName(const Folder& folder, const QSet<QString>& taken) const
 {
     for (int n = 2; n < 10000; ++n) {
         const QString candidate = ArtChangeQuestion::numberedName(folder.name, n);
         if (candidate.isEmpty())
             return {};
-        if (!m_folders.contains(candidate.toCaseFolded()) && takesArtOf(folder, candidate))
+        const QString key = candidate.toCaseFolded();
+        if (!m_folders.contains(key) && !taken.contains(key) && takesArtOf(folder, candidate))
             return candidate;
     }
     return {};
@@ -134,13 +156,21 @@ QString BundleArtCollisions::freeName(const Folder& folder) const
 
 bool BundleArtCollisions::takesArtOf(const Folder& folder, const QString& candidate) const
 {
+    // By folder: a half-filled one an ended install left is taken whole.
+    QHash<QString, bool> leftBehind;
     for (const QString& installRoot : m_installRoots) {
         for (const QString& art : folder.art) {
             const QString placed = renamed(art, candidate);
-            if (!present(PathGuard::join(installRoot, templateFolderOf(placed))))
+            const QString own = folderOf(installRoot, placed);
+            if (!present(own))
+                continue;
+            auto known = leftBehind.find(own);
+            if (known == leftBehind.end())
+                known = leftBehind.insert(own, UnfinishedInstall::leftBehind(own));
+            if (*known)
                 continue;
             const QString destination = PathGuard::join(installRoot, placed);
-            if (!FolderCopy::isRegularFile(destination) || differs(installRoot, destination, sourceOf(art)))
+            if (!FolderCopy::isRegularFile(destination) || differs(installRoot, destination, sourceOf(art), own))
                 return false;
         }
     }

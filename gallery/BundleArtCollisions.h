@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -36,7 +37,7 @@ private:
 
     QString sourceOf(const QString& art) const;
     QStringList changedFiles(const Folder& folder) const;
-    QString freeName(const Folder& folder) const;
+    QString freeName(const Folder& folder, const QSet<QString>& taken) const;
     bool takesArtOf(const Folder& folder, const QString& candidate) const;
     QString renamed(const QString& art, const QString& newName) const;
 

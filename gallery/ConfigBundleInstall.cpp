@@ -3,10 +3,12 @@
 #include "artwork/ArtState.h"
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
+#include "gallery/ArtChangeQuestion.h"
 #include "gallery/BundleArtCollisions.h"
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigFilesPlacement.h"
 #include "gallery/TemplateReferenceRename.h"
+#include "gallery/UnfinishedInstall.h"
 #include "model/DashConfig.h"
 #include "model/ErrorText.h"
 #include "model/FileEntries.h"
@@ -65,17 +67,35 @@ QString firstConfigIn(const QString& folder)
     return configs.isEmpty() ? QString() : configs.first();
 }
 
+// A file an install wrote, with the copy of the file it replaced (empty when
+// there was none).
+struct WrittenArt {
+    QString installRoot;
+    QString destination;
+    QString kept;
+};
+
 struct ArtCopies {
+    // Files written, summed over the installs.
     int count = 0;
+    // Files an install already held with the bundle's bytes, left as they were.
+    int unchanged = 0;
+    // The template folders and overlay roots that hold the bundle's art now.
     QSet<QString> folders;
+    QStringList holding;
+    // The overlay roots that received at least one file.
     QStringList roots;
     // The dated folder holding the files the art replaced; empty while none.
     QString keptRoot;
-    // Every file written, with the copy of the file it replaced (empty when
-    // there was none), in order: what a failed install puts back.
-    QList<QPair<QString, QString>> written;
-    // The art not written, one line per link or special file in its way.
+    // Every file written, in order: what a failed install puts back.
+    QList<WrittenArt> written;
+    // Every folder made in an install, parents first, each with its install
+    // root: what a failed install removes again.
+    QList<QPair<QString, QString>> made;
+    // The art not written, one line per link or special file in its way,
+    // and each thing in its way once.
     QStringList left;
+    QStringList leftPaths;
 };
 
 // The same bytes at both paths; a file too large to be art counts as other.
@@ -91,10 +111,13 @@ bool sameContent(const QString& a, const QString& b)
 // from the install root (the user's own folder may be behind it), something
 // other than a plain file at the name, or RaceStudio 3's own art (anything
 // outside the homebrew set) with other bytes, which a bundle only ever adds
-// where an install lacks it. Empty when it may.
-QString whyLeft(const QString& installRoot, const QString& destination, const QString& source, const QString& art)
+// where an install lacks it. Empty when it may; *inWay is then what is in
+// its way.
+QString whyLeft(const QString& installRoot, const QString& destination, const QString& source, const QString& art,
+                QString* inWay)
 {
     const QString link = FolderCopy::linkOnPath(installRoot, destination);
+    *inWay = link.isEmpty() ? destination : link;
     if (!link.isEmpty())
         return tr("%1 is a symbolic link").arg(link);
     const QFileInfo info(destination);
@@ -112,13 +135,26 @@ struct ArtWrites {
     FolderCopy batch;
     // Folders known to exist, so that each is made (and looked at) once.
     QSet<QString> folders;
+    // Where the folders made below an install are noted; null: not noted.
+    QList<QPair<QString, QString>>* made = nullptr;
 
-    bool makeFolder(const QString& within, const QString& folder, QString* why)
+    // noted false: a folder of the backup, not of an install.
+    bool makeFolder(const QString& within, const QString& folder, QString* why, bool noted = true)
     {
         if (folders.contains(folder))
             return true;
+        // The folders missing on the way down, the deepest first.
+        QStringList missing;
+        for (QString at = QDir::cleanPath(folder);
+             at.startsWith(within + QLatin1Char('/')) && FileEntries::kindOf(at) == FileEntries::Kind::Missing;
+             at = QFileInfo(at).path())
+            missing.prepend(at);
         if (!FolderCopy::makeFolderWithin(within, folder, why))
             return false;
+        if (made && noted) {
+            for (const QString& at : std::as_const(missing))
+                made->append({within, at});
+        }
         folders.insert(folder);
         return true;
     }
@@ -149,7 +185,7 @@ bool keepReplacedArt(const QString& destination, const QString& art, int install
     if (copies.keptRoot.isEmpty() && (copies.keptRoot = createArtworkBackupRoot(&why)).isEmpty())
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
     const QString copy = copies.keptRoot + QLatin1Char('/') + QString::number(install) + QLatin1Char('/') + art;
-    if (!writes.makeFolder(copies.keptRoot, QFileInfo(copy).path(), &why))
+    if (!writes.makeFolder(copies.keptRoot, QFileInfo(copy).path(), &why, false))
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, why));
     if (!writes.batch.keepFile(destination, copy))
         return failWith(error, tr("could not keep a copy of %1: %2").arg(destination, writes.batch.error()));
@@ -158,11 +194,13 @@ bool keepReplacedArt(const QString& destination, const QString& art, int install
 }
 
 // One art file into one install: read once, compared with what is there
-// (the same bytes are left as they are), what it replaces kept first. With
-// last, the unpacked source is moved into place rather than copied.
+// (the same bytes are left as they are, *written false), what it replaces
+// kept first. With last, the unpacked source is moved into place rather
+// than copied.
 bool installArtFile(const QString& source, const QString& destination, const QString& art, int install, bool last,
-                    const QString& installRoot, ArtCopies& copies, ArtWrites& writes, QString* error)
+                    const QString& installRoot, ArtCopies& copies, ArtWrites& writes, bool* written, QString* error)
 {
+    *written = false;
     QByteArray bytes;
     QString why;
     if (!FolderCopy::readRegularFile(source, kArtFileReadBound, &bytes, &why))
@@ -184,7 +222,8 @@ bool installArtFile(const QString& source, const QString& destination, const QSt
             FileEntries::removeFile(kept, &why);
         return failWith(error, tr("failed to install %1 into %2: %3").arg(art, installRoot, why));
     }
-    copies.written.append({destination, kept});
+    copies.written.append({installRoot, destination, kept});
+    *written = true;
     return true;
 }
 
@@ -195,9 +234,11 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
                 const QHash<QString, QString>& ownPaths, ArtCopies& copies, BundleSteps& steps, QString* error)
 {
     ArtWrites writes;
+    writes.made = &copies.made;
     for (int install = 0; install < targets.size(); ++install) {
         const QString installRoot = installRootOf(targets.at(install));
         int copied = 0;
+        int held = 0;
         for (const QString& bundled : artFiles) {
             steps.step();
             const QString source = artRoot + QLatin1Char('/') + bundled.mid(kOverlayPrefix.size());
@@ -209,24 +250,32 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
             // Nothing is written where a link leads, nor over a device, a
             // pipe or RaceStudio 3's own art: that art is left out of this
             // install, and said so.
-            const QString left = whyLeft(installRoot, destination, source, art);
+            QString inWay;
+            const QString left = whyLeft(installRoot, destination, source, art, &inWay);
             if (!left.isEmpty()) {
                 const QString line = tr("%1 was not installed into %2: %3").arg(art, installRoot, left);
                 qWarning().noquote() << "installConfigInstallBundle:" << line;
                 copies.left.append(line);
+                if (!copies.leftPaths.contains(inWay))
+                    copies.leftPaths.append(inWay);
                 continue;
             }
             const bool last = install + 1 == targets.size();
-            if (!installArtFile(source, destination, art, install + 1, last, installRoot, copies, writes, error))
+            bool written = false;
+            if (!installArtFile(source, destination, art, install + 1, last, installRoot, copies, writes, &written, error))
                 return false;
-            ++copied;
+            copied += written;
+            ++held;
             const QString folder = templateFolderOf(art);
             if (!folder.isEmpty())
                 copies.folders.insert(folder);
         }
         copies.count += copied;
+        copies.unchanged += held - copied;
         if (copied > 0)
             copies.roots.append(targets.at(install));
+        if (held > 0)
+            copies.holding.append(targets.at(install));
     }
     // One wait for the disk for every file of the install.
     if (!writes.batch.flush())
@@ -234,22 +283,42 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
     return true;
 }
 
+// A replaced file back from its copy: moved, as the copy is a second name
+// of the very file (no room is needed on a full disk); copied only where
+// the copy lies on another disk.
+bool putBackFile(const WrittenArt& art, QString* why)
+{
+    if (art.kept.isEmpty())
+        return FolderCopy::removeFileWithin(art.installRoot, art.destination, why);
+    QString moveWhy;
+    return FolderCopy::moveWithin(art.installRoot, art.kept, art.destination, &moveWhy)
+        || copyFileOver(art.kept, art.destination, why);
+}
+
 // After a failure: each art file the install replaced gets its copy back,
-// each it added goes, last first. The dated copies go too once every file
-// is back. Returns the art files that could not be put back.
+// each it added goes, last first, and then the folders it made. The dated
+// copies go too once every file is back. Returns the art files that could
+// not be put back.
 QStringList putBackArt(ArtCopies& copies)
 {
     QStringList left;
     for (auto it = copies.written.crbegin(); it != copies.written.crend(); ++it) {
         QString why;
-        const bool back = it->second.isEmpty() ? FileEntries::removeFile(it->first, &why)
-                                               : copyFileOver(it->second, it->first, &why);
-        if (!back) {
-            qWarning().noquote() << "installConfigInstallBundle: could not put back" << it->first << why;
-            left.append(it->first);
+        if (!putBackFile(*it, &why)) {
+            qWarning().noquote() << "installConfigInstallBundle: could not put back" << it->destination << why;
+            left.append(it->destination);
         }
     }
     copies.written.clear();
+    // A folder that holds anything now (what could not be taken back, what
+    // another program put there meanwhile) stays.
+    for (auto it = copies.made.crbegin(); it != copies.made.crend(); ++it) {
+        QString why;
+        if (FileEntries::kindOf(it->second) != FileEntries::Kind::Missing
+            && !FolderCopy::removeEmptyFolderWithin(it->first, it->second, &why))
+            qWarning().noquote() << "installConfigInstallBundle: left the folder it made" << it->second << why;
+    }
+    copies.made.clear();
     if (left.isEmpty() && !copies.keptRoot.isEmpty() && FolderCopy::removeTree(copies.keptRoot))
         copies.keptRoot.clear();
     return left;
@@ -257,24 +326,29 @@ QStringList putBackArt(ArtCopies& copies)
 
 // A failure after something was written: what was replaced is put back,
 // and the error says so, or names the copies of what could not be.
-bool failAfterWriting(ArtCopies& copies, const QStringList& keptFiles, const QString& configPath,
-                      ConfigBundleInstallResult* result, QString* error)
+bool failAfterWriting(ArtCopies& copies, UnfinishedInstall& note, const QStringList& keptFiles,
+                      const QString& configPath, ConfigBundleInstallResult* result, QString* error)
 {
     const QStringList artLeft = putBackArt(copies);
+    // What stays of its own folders the next install knows by the note.
+    if (artLeft.isEmpty())
+        note.end();
     QString text = error ? *error : QString();
     const QStringList kept = keptFiles + (copies.keptRoot.isEmpty() ? QStringList() : QStringList{copies.keptRoot});
+    // Lists as long as the art cut as the questions cut theirs.
+    const auto listed = &ArtChangeQuestion::pathList;
     if (artLeft.isEmpty() && keptFiles.isEmpty())
         text += tr("; every file it had replaced was put back");
     else if (artLeft.isEmpty())
         text += tr("; not every file it had replaced could be put back, their copies are kept in:\n%1")
-                    .arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n'))));
+                    .arg(listed(kept));
     else
         // Art it added has no copy: the file left in the install is named.
         text += tr("; the art it wrote could not all be put back:\n%1%2")
-                    .arg(QDir::toNativeSeparators(artLeft.join(QLatin1Char('\n'))),
-                         kept.isEmpty() ? QString()
-                                        : tr("\nthe copies of what it had replaced are kept in:\n%1")
-                                              .arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n')))));
+                    .arg(listed(artLeft), kept.isEmpty()
+                                              ? QString()
+                                              : tr("\nthe copies of what it had replaced are kept in:\n%1")
+                                                    .arg(listed(kept)));
     if (result && !kept.isEmpty()) {
         result->configPath = configPath;
         result->keptFiles = keptFiles;
@@ -322,6 +396,38 @@ bool settleArtInUse(const BundleArtCollisions& collisions, const ArtInUseCheck& 
         ownFolders->append(tr("\"%1\" installed as \"%2\"").arg(rename.first, rename.second));
     }
     *ownPaths = collisions.ownPaths(inUse);
+    return true;
+}
+
+// The folders of their own the art goes to (ownPaths) that no install holds
+// yet are noted before the first is made, with the files they take; one an
+// install that did not finish left half filled is cleared first, to be
+// filled again under its name.
+bool noteOwnFolders(const QHash<QString, QString>& ownPaths, const QString& artRoot, const QStringList& targets,
+                    UnfinishedInstall& note, QString* error)
+{
+    UnfinishedInstall::Folders folders;
+    for (const QString& target : targets) {
+        const QString installRoot = installRootOf(target);
+        QSet<QString> seen;
+        for (auto it = ownPaths.cbegin(); it != ownPaths.cend(); ++it) {
+            const QString rel = templateFolderOf(it.value());
+            const QString folder = PathGuard::join(installRoot, rel);
+            if (folder.isEmpty())
+                continue;
+            if (!seen.contains(folder)) {
+                seen.insert(folder);
+                UnfinishedInstall::clearLeftBehind(installRoot, folder);
+            }
+            if (FileEntries::kindOf(folder) != FileEntries::Kind::Missing)
+                continue;
+            const QString source = artRoot + QLatin1Char('/') + it.key().mid(kOverlayPrefix.size());
+            folders[folder].insert(it.value().mid(rel.size()), QFileInfo(source).size());
+        }
+    }
+    QString why;
+    if (!note.begin(folders, &why))
+        return failWith(error, tr("could not note the folders the install makes: %1; nothing was changed").arg(why));
     return true;
 }
 
@@ -408,18 +514,25 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
             return failWith(error, tr("the install was cancelled; nothing was changed"));
     }
 
+    UnfinishedInstall note;
+    if (!noteOwnFolders(ownPaths, artRoot, targets, note, error))
+        return false;
     steps.total = steps.done + int(artFiles.size() * targets.size()) + 1;
     steps.tell();
     ArtCopies copies;
     if (!installArt(artFiles, artRoot, targets, ownPaths, copies, steps, error) || !placement.place(error))
-        return failAfterWriting(copies, placement.keptFiles(), placed, result, error);
+        return failAfterWriting(copies, note, placement.keptFiles(), placed, result, error);
+    // The placed configuration points at its folders: whole, they are no
+    // longer an unfinished install's.
+    note.end();
     // The placed file points at the art installed: a paste's undo in any
     // window leaves it to that file.
-    ArtState::usedByInstalledFile(copies.roots, QStringList(copies.folders.cbegin(), copies.folders.cend()));
+    ArtState::usedByInstalledFile(copies.holding, QStringList(copies.folders.cbegin(), copies.folders.cend()));
 
     steps.step();
     if (result) {
         result->artFileCount = copies.count;
+        result->unchangedArtCount = copies.unchanged;
         result->installedFolders = QStringList(copies.folders.cbegin(), copies.folders.cend());
         result->installedFolders.sort(Qt::CaseSensitive);
         result->configPath = placed;
@@ -428,6 +541,7 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
         result->keptConfigPath = result->keptFiles.value(0);
         result->keptArtFolder = copies.keptRoot;
         result->left = copies.left;
+        result->leftPaths = copies.leftPaths;
         result->ownFolders = ownFolders;
     }
     return true;

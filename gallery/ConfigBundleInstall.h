@@ -13,8 +13,11 @@
 // What installing a config install bundle did; filled on success, and on a
 // failure only where something stays on disk (see installConfigInstallBundle).
 struct ConfigBundleInstallResult {
-    // Art files copied, summed over the installs written.
+    // Art files written, summed over the installs written.
     int artFileCount = 0;
+    // Art files an install already held with the bundle's bytes, left as
+    // they were (not in artFileCount).
+    int unchangedArtCount = 0;
     // The template folders of the copied files, unique, sorted, each with a
     // trailing '/'.
     QStringList installedFolders;
@@ -41,6 +44,10 @@ struct ConfigBundleInstallResult {
     // symbolic link or special file in the way, or RaceStudio 3's own file
     // that stays; those installs count only the files they received.
     QStringList left;
+    // What was in the way of those files (the link, the special file, the
+    // file of RaceStudio 3's that stays), each once: the short form a box
+    // shows.
+    QStringList leftPaths;
 
     // One line per template folder in use whose files the user kept, naming
     // the folder of its own the bundle's art went to instead.

@@ -201,7 +201,7 @@ void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, 
     if (!kept.isEmpty()) {
         const QString where = QDir::toNativeSeparators(kept.join(QStringLiteral(", ")));
         status += tr(" - what it replaced was kept in %1").arg(where);
-        text += tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(kept.join(QLatin1Char('\n'))));
+        text += tr("\n\nWhat it replaced was kept in:\n%1").arg(ArtChangeQuestion::pathList(kept));
     }
     if (!ownFolders.isEmpty())
         text += tr("\n\nYour art was kept; the bundle's art was installed under a name of its own:\n%1")

@@ -10,6 +10,7 @@
 #include "editing/RefreshBoxArtCommand.h"
 #include "panels/ElementListPanel.h"
 
+#include "gallery/ArtChangeQuestion.h"
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
@@ -18,6 +19,7 @@
 #include "templates/TemplateUsers.h"
 #include "panels/ElementLibraryDialog.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -75,6 +77,19 @@ void MainWindow::exportInstallBundle()
             .arg(target, QString::number(artCount)));
 }
 
+namespace {
+
+// The art an install left as it was, as the bundle has it: not counted as
+// installed.
+QString alreadyInstalled(int unchanged)
+{
+    return unchanged > 0 ? QCoreApplication::translate("MainWindow", " %n art file(s) were already there as the "
+                                                                      "bundle has them.", nullptr, unchanged)
+                         : QString();
+}
+
+} // namespace
+
 void MainWindow::installConfigBundle()
 {
     const QString title = tr("Install Config Bundle");
@@ -123,16 +138,15 @@ void MainWindow::installConfigBundle()
         return;
     }
     const QStringList keptPaths = result.kept();
-    QString kept = keptPaths.isEmpty()
-        ? QString()
-        : tr("\n\nWhat it replaced was kept in:\n%1").arg(QDir::toNativeSeparators(keptPaths.join(QLatin1Char('\n'))));
+    QString kept = keptPaths.isEmpty() ? QString() : tr("\n\nWhat it replaced was kept in:\n%1").arg(ArtChangeQuestion::pathList(keptPaths));
     kept += followInstall(result.configPath, keptPaths);
     if (!result.ownFolders.isEmpty())
         kept += tr("\n\nYour art was kept; the bundle's art was installed under a name of its own:\n%1")
                     .arg(TemplateUsers::firstDozen(result.ownFolders));
     if (!result.left.isEmpty())
-        kept += tr("\n\nArt left out (a link, a special file or RaceStudio 3's own art is in its way):\n%1")
-                    .arg(QDir::toNativeSeparators(TemplateUsers::firstDozen(result.left)));
+        kept += tr("\n\nArt left out (a link, a special file or RaceStudio 3's own art is in its way; each file is "
+                   "named in the log file):\n%1")
+                    .arg(ArtChangeQuestion::pathList(result.leftPaths));
     if (!keptPaths.isEmpty())
         statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
                                      .arg(QFileInfo(result.configPath).fileName(),
@@ -140,11 +154,11 @@ void MainWindow::installConfigBundle()
                                  15000);
     const auto open = Asker::instance().question(
         this, title,
-        tr("Installed %1 art file(s) into %2 RaceStudio3 install(s).\n\nConfig saved to:\n%3%4\n\nOpen it now in "
+        tr("Installed %1 art file(s) into %2 RaceStudio3 install(s).%3\n\nConfig saved to:\n%4%5\n\nOpen it now in "
            "Korvelanto?")
             .arg(result.artFileCount)
             .arg(result.installRoots.size())
-            .arg(result.configPath, kept),
+            .arg(alreadyInstalled(result.unchangedArtCount), result.configPath, kept),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     // The normal open road, with its question about unsaved changes.
     if (open == QMessageBox::Yes)

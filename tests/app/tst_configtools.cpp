@@ -819,22 +819,26 @@ private Q_SLOTS:
         QVERIFY(window.findChildren<QProgressDialog*>().isEmpty());
     }
 
-    // Fifteen art files behind a link in the stable install: the closing
-    // question names the first dozen left out and counts the rest, so its
-    // buttons stay on the screen; the log holds all of them.
+    // Fifteen template folders kept as links in the stable install, whose
+    // art the user chose to replace: nothing is written through a link, and
+    // the closing question names the first dozen links in the way and counts
+    // the rest, so its buttons stay on the screen; the log holds every file.
     void artLeftOutIsCutAtADozen()
     {
         const QString set = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/");
         QMap<QString, QByteArray> files{{QStringLiteral("race.zconf2"), incomingConfig()}};
-        for (int i = 0; i < 15; ++i)
-            files.insert(
-                QStringLiteral("RS3_homebrew_folder/%1Linked/f%2.png").arg(set).arg(i, 2, 10, QLatin1Char('0')), "art");
+        const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));
+        QStringList links;
+        for (int i = 0; i < 15; ++i) {
+            const QString name = QStringLiteral("Linked%1").arg(i, 2, 10, QLatin1Char('0'));
+            files.insert(QStringLiteral("RS3_homebrew_folder/%1%2/f.png").arg(set, name), "art");
+            links << m_rs3->absolutePath(Rs3Fixture::Stable, set + name);
+            QVERIFY(QDir().mkpath(elsewhere + QLatin1Char('/') + name));
+            QVERIFY(QDir().mkpath(QFileInfo(links.last()).absolutePath()));
+            QVERIFY(QFile::link(elsewhere + QLatin1Char('/') + name, links.last()));
+        }
         const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
         QVERIFY(ZipFixture::writeZip(zip, files));
-        const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));
-        const QString link = m_rs3->absolutePath(Rs3Fixture::Stable, set + QStringLiteral("Linked"));
-        QVERIFY(QDir().mkpath(QFileInfo(link).absolutePath()));
-        QVERIFY(QFile::link(elsewhere, link));
         ScriptedAsker asker;
         MainWindow window;
         asker.fileNames = {zip, TestEnvironment::makeTempDir(QStringLiteral("placed"))};
@@ -842,13 +846,15 @@ private Q_SLOTS:
         for (int i = 0; i < 15; ++i)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^installConfigInstallBundle: ")));
         menuAction(window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
-        QFile::remove(link);
+        for (const QString& link : std::as_const(links))
+            QFile::remove(link);
 
         const QString said = asker.asked.last().text;
-        QVERIFY2(said.contains(QStringLiteral("Linked/f11.png")) && !said.contains(QStringLiteral("Linked/f12.png"))
+        QVERIFY2(said.contains(QDir::toNativeSeparators(links[11])) && !said.contains(QDir::toNativeSeparators(links[12]))
                      && said.contains(QStringLiteral("\u2026 and 3 more (all of them are in the log file)")),
                  qPrintable(said));
-        QCOMPARE(QDir(elsewhere).entryList(QDir::Files), QStringList());
+        QCOMPARE(Rs3Fixture::treeSnapshot(elsewhere).size(), 15);
+        QVERIFY(!Rs3Fixture::treeSnapshot(elsewhere).values().contains("art"));
     }
 
     // The open file was moved away by another program, and a bundle of its

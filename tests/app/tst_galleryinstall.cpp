@@ -8,6 +8,7 @@
 #include "templates/PageTemplateLibrary.h"
 #include "support/ConfigFixture.h"
 #include "support/FakeWebService.h"
+#include "support/FileSizeLimit.h"
 #include "support/QuestionBox.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
@@ -28,6 +29,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 using Reply = FakeWebService::Reply;
 
@@ -69,6 +71,8 @@ private:
     QList<bool> running; // the probe's next answers; then RaceStudio 3 is closed
     QString pick;        // the gallery row to install
     bool deleteBeforeShow = false;
+    int shownBottom = -1; // where the last box run through exec() ends on the screen
+    QString shownText;    // and what it says
 
     QString status() const { return window->statusBar()->currentMessage(); }
     QList<QProgressDialog*> progressDialogs() const { return window->findChildren<QProgressDialog*>(); }
@@ -110,6 +114,8 @@ private:
             return accepted ? int(QDialog::Accepted) : int(QDialog::Rejected);
         }
         if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+            shownBottom = QuestionBox::bottom(*box);
+            shownText = box->text();
             if (deleteBeforeShow)
                 QFile::remove(gallery::ThemeInstaller::defaultConfigFolder() + "/Track.zconf2");
             for (QAbstractButton* button : box->buttons())
@@ -143,6 +149,7 @@ private Q_SLOTS:
         asker->onExec = [this](QDialog* dialog) { return answer(dialog); };
         running.clear();
         deleteBeforeShow = false;
+        shownBottom = -1;
         setRaceStudio3RunningProbe([this] { return !running.isEmpty() && running.takeFirst(); });
         window = std::make_unique<MainWindow>();
         window->setGalleryBaseUrl(web->baseUrl());
@@ -292,6 +299,76 @@ private Q_SLOTS:
         QCOMPARE(Rs3Fixture::treeSnapshot(installed) == theme, kept);
         QCOMPARE(QFileInfo::exists(installed + "_2/bkg.png"), kept);
         QCOMPARE(askedWith("Theme Installed").text.contains("kept in"), !kept);
+    }
+
+    // Each way a configuration bundle installs (the menu, the gallery) ends
+    // in a box whose buttons stay on a 1,000-pixel screen with 200 files:
+    // kept as folders of their own and left out beside RaceStudio 3's own
+    // art, or a disk that fills after the user chose to replace them.
+    void installBoxesFitTheScreen_data()
+    {
+        QTest::addColumn<bool>("fromGallery");
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("menu, installed") << false << false;
+        QTest::newRow("menu, full disk") << false << true;
+        QTest::newRow("gallery, installed") << true << false;
+        QTest::newRow("gallery, full disk") << true << true;
+    }
+    void installBoxesFitTheScreen()
+    {
+        QFETCH(bool, fromGallery);
+        QFETCH(bool, fullDisk);
+        const QString standard = "aim/resources/overlay/mxg_12/masks/set/standard/";
+        ConfigFixture cfg;
+        cfg.device().page("Main").mask(Fx::mask("m1", 0, 0, 100, 40)
+                                           .p("PATH_REL_AiM_MASK", standard + "s04_homebrew/folder 000/Items/md1/")
+                                           .p("PATH_IMAGE", "mask.png"));
+        const QString config = TestEnvironment::makeTempDir("cfg") + "/Track.zconf2";
+        QVERIFY(cfg.writeZip(config));
+        QMap<QString, QByteArray> bundle{{"Track.zconf2", TestFiles::readBytes(config)}};
+        const QByteArray mine(4096, 'm');
+        for (int i = 0; i < 200; ++i) {
+            const QString n = QString::number(i).rightJustified(3, '0');
+            const QString art = standard + "s04_homebrew/folder " + n + "/Items/md1/mask.png";
+            // Half the bundle's art fits the small disk, the rest does not.
+            bundle.insert("RS3_homebrew_folder/" + art, i < 100 ? QByteArray("theirs " + n.toUtf8()) : QByteArray(4096, 't'));
+            QVERIFY(rs3->writeFile(Rs3Fixture::Stable, art, mine));
+            const QString stock = standard + "s02/p01/Items/b" + n + "/mask.png";
+            bundle.insert("RS3_homebrew_folder/" + stock, "their bar");
+            QVERIFY(rs3->writeFile(Rs3Fixture::Stable, stock, "RaceStudio 3's bar"));
+        }
+        const QByteArray zip = zipBytes(bundle);
+        QVERIFY(!zip.isEmpty());
+        std::optional<FileSizeLimit::Scope> smallDisk;
+        asker->buttons = {fullDisk ? QMessageBox::No : QMessageBox::Yes};
+        asker->onMessage = [&](const ScriptedAsker::Asked& asked) {
+            if (fullDisk && asked.text.startsWith("The bundle brings other art"))
+                smallDisk.emplace(1024);
+        };
+        QString title;
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+        if (fromGallery) {
+            web->setReply("/api/templates/track/bundle", FakeWebService::okReply(zip, "application/zip"));
+            window->installThemeFromGallery("track", "n-1");
+            title = fullDisk ? "Config Install Failed" : "Config Installed";
+            QVERIFY(QTest::qWaitFor([&] { return !askedWith(title).kind.isEmpty(); }, 60000));
+        } else {
+            const QString path = TestEnvironment::makeTempDir("zip") + "/bundle.zip";
+            QVERIFY(TestFiles::writeBytes(path, zip));
+            asker->fileNames << path << TestEnvironment::makeTempDir("placed");
+            window->installConfigBundle();
+            title = "Install Config Bundle";
+            buttons = fullDisk ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No;
+        }
+        smallDisk.reset();
+        asker->onMessage = nullptr;
+        const bool shown = fromGallery && !fullDisk; // run through exec()
+        const ScriptedAsker::Asked box = fromGallery ? askedWith(title) : asker->asked.last();
+        QCOMPARE(box.title, title);
+        const QString text = shown ? shownText : box.text;
+        QVERIFY2(text.contains(fullDisk ? "File too large" : "installed as"), qPrintable(text));
+        const int bottom = shown ? shownBottom : QuestionBox::bottom(box, buttons);
+        QVERIFY2(bottom > 0 && bottom <= 1000, qPrintable(QString("%1 px:\n%2").arg(bottom).arg(text)));
     }
 
     void malformedRequests_data()

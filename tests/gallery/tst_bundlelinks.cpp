@@ -4,6 +4,7 @@
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "model/DashConfig.h"
+#include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
@@ -27,18 +28,6 @@ const QString kTrack = kStandard + QStringLiteral("s04_homebrew/Trąck & <Ünö>
 const QString kItem = kTrack + "Items/md1/";
 const QString kArt = "RS3_homebrew_folder/";
 
-// A bundle carrying one homebrew template of two files.
-QString writeBundle()
-{
-    const QString zip = TestEnvironment::makeTempDir("bundle") + "/club.zip";
-    const bool written = ZipFixture::writeZip(zip, QMap<QString, QByteArray>{
-                                                       {"Club Race.zconf2", "config"},
-                                                       {kArt + kTrack + "pMain.P2.xml", "<page/>"},
-                                                       {kArt + kItem + "mask.png", "track art"},
-                                                   });
-    return written ? zip : QString();
-}
-
 // "Club Race.zconf2" whose one mask shows the template's item.
 QString writeConfig()
 {
@@ -50,15 +39,32 @@ QString writeConfig()
     return fixture.writeZip(path) ? path : QString();
 }
 
+// A bundle carrying one homebrew template of two files, and the
+// configuration that shows it.
+QString writeBundle()
+{
+    const QString zip = TestEnvironment::makeTempDir("bundle") + "/club.zip";
+    const QString config = writeConfig();
+    const bool written = !config.isEmpty() && ZipFixture::writeZip(zip, QMap<QString, QByteArray>{
+                                                       {"Club Race.zconf2", TestFiles::readBytes(config)},
+                                                       {kArt + kTrack + "pMain.P2.xml", "<page/>"},
+                                                       {kArt + kItem + "mask.png", "track art"},
+                                                   });
+    return written ? zip : QString();
+}
+
 } // namespace
 
 class BundleLinksTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // One install's homebrew set is a link to the user's own folder, or the
-    // art's name there is a link or a pipe: that install is left as it is
-    // and named, and only the install written counts.
+    // One install's homebrew set is a link to the user's own folder: that
+    // install is left as it is and named, and only the install written
+    // counts. The art's name in the template folder is a link or a pipe:
+    // what the folder holds cannot be compared, so it counts as other art,
+    // and without a question the user's is kept and the bundle's goes to a
+    // folder of its own in both installs.
     void installLeavesWhatALinkHolds_data()
     {
         QTest::addColumn<QString>("kind");
@@ -96,9 +102,10 @@ private Q_SLOTS:
 
         ConfigBundleInstallResult result;
         QString error;
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^installConfigInstallBundle: "));
-        if (kind == "set") // every file of the set is left
+        if (kind == "set") { // every file of the set is left
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^installConfigInstallBundle: "));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^installConfigInstallBundle: "));
+        }
         const QString placed = TestEnvironment::makeTempDir("placed");
         QVERIFY2(installConfigInstallBundle(zip, placed, &result, &error), qPrintable(error));
         if (pipe)
@@ -108,16 +115,63 @@ private Q_SLOTS:
         const QFileInfo left(named);
         QVERIFY(kind == "pipe" ? !left.isFile() : left.isSymLink());
         const QString beta = rs3.root(Rs3Fixture::Beta);
-        QCOMPARE(TestFiles::readBytes(beta + "/" + kItem + "mask.png"), QByteArray("track art"));
-        QVERIFY(!result.left.isEmpty());
-        for (const QString& line : result.left)
-            QVERIFY2(line.contains(named), qPrintable(line));
-        // The linked set held all the stable install would have received.
-        QStringList written{rs3.overlayRoot(Rs3Fixture::Beta)};
-        if (kind != "set")
-            written.prepend(rs3.overlayRoot(Rs3Fixture::Stable));
-        QCOMPARE(result.installRoots, written);
-        QCOMPARE(result.artFileCount, 2 + (kind == "set" ? 0 : 1));
+        if (kind == "set") {
+            QCOMPARE(TestFiles::readBytes(beta + "/" + kItem + "mask.png"), QByteArray("track art"));
+            QVERIFY(!result.left.isEmpty());
+            for (const QString& line : result.left)
+                QVERIFY2(line.contains(named), qPrintable(line));
+            // The linked set held all the stable install would have received.
+            QCOMPARE(result.installRoots, QStringList{rs3.overlayRoot(Rs3Fixture::Beta)});
+            QCOMPARE(result.artFileCount, 2);
+            return;
+        }
+        QCOMPARE(result.left, QStringList());
+        const QString own = kStandard + QStringLiteral("s04_homebrew/Trąck & <Ünö>_2/Items/md1/mask.png");
+        QCOMPARE(result.ownFolders, QStringList{QStringLiteral("\"Trąck & <Ünö>\" installed as \"Trąck & <Ünö>_2\"")});
+        for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QCOMPARE(TestFiles::readBytes(rs3.absolutePath(which, own)), QByteArray("track art"));
+        QVERIFY(!QFileInfo::exists(beta + "/" + kItem + "mask.png"));
+        QCOMPARE(result.installRoots, (QStringList{rs3.overlayRoot(Rs3Fixture::Stable), rs3.overlayRoot(Rs3Fixture::Beta)}));
+        QCOMPARE(result.artFileCount, 4);
+    }
+
+    // The template folder itself is a link to the user's own template kept
+    // elsewhere: the install cannot compare it, so it asks; Yes leaves the
+    // user's folder and the link as they are, and the placed configuration
+    // shows the bundle's art from a folder of its own.
+    void linkedTemplateFolderIsAskedAndKept()
+    {
+        const QString zip = writeBundle();
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        const QString mine = TestEnvironment::makeTempDir("mine");
+        QVERIFY(ZipFixture::writeTree(mine, {{"pMain.P2.xml", "<page/>"}, {"Items/md1/mask.png", "my art"}}));
+        const QString linked = rs3.absolutePath(Rs3Fixture::Stable, kTrack).chopped(1);
+        QVERIFY(QDir().mkpath(QFileInfo(linked).path()));
+        QVERIFY(QFile::link(mine, linked));
+        const auto before = Rs3Fixture::treeSnapshot(mine);
+
+        QList<ArtFolderInUse> asked;
+        const ArtInUseCheck check{{}, [&asked](const QList<ArtFolderInUse>& folders) {
+                                      asked << folders;
+                                      return ArtInUseAnswer::KeepMine;
+                                  }};
+        ConfigBundleInstallResult result;
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, TestEnvironment::makeTempDir("placed"), &result, &error, {}, check),
+                 qPrintable(error));
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].folderName, QStringLiteral("Trąck & <Ünö>"));
+        QCOMPARE(asked[0].ownName, QStringLiteral("Trąck & <Ünö>_2"));
+        QVERIFY(QFileInfo(linked).isSymLink());
+        QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
+
+        DashConfig placed;
+        QVERIFY2(placed.load(result.configPath, &error), qPrintable(error));
+        const QString shown = findParamText(placed.page(0)->masks.at(0).node, "PATH_REL_AiM_MASK");
+        QCOMPARE(shown, kStandard + QStringLiteral("s04_homebrew/Trąck & <Ünö>_2/Items/md1/"));
+        for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QCOMPARE(TestFiles::readBytes(rs3.absolutePath(which, shown + "mask.png")), QByteArray("track art"));
     }
 
     // A file an art folder links to (a private note, a folder elsewhere)

@@ -134,6 +134,45 @@ ArtInUseCheck replacing()
     return {{}, [](const QList<ArtFolderInUse>&) { return ArtInUseAnswer::Replace; }};
 }
 
+// A bundle whose configuration shows the first item of each template folder
+// named, with the art given (path below the folder, bytes) in each.
+QString bundleOf(const QStringList& names, const FileMap& art)
+{
+    QList<FixtureElement> masks;
+    FileMap files;
+    for (const QString& name : names) {
+        masks << artMask(name.left(8), homebrewFolder(name) + "Items/md1/", "mask.png");
+        for (auto it = art.cbegin(); it != art.cend(); ++it)
+            files.insert(kArt + homebrewFolder(name) + it.key(), it.value());
+    }
+    const QString config = writeConfig(masks);
+    if (config.isEmpty())
+        return {};
+    files.insert("Club Race.zconf2", fileBytes(config));
+    const QString zip = TestEnvironment::makeTempDir("bundle") + "/named.zip";
+    return ZipFixture::writeZip(zip, files) ? zip : QString();
+}
+
+// The files below a folder, by relative path (its folders left out).
+FileMap filesIn(const QString& folder)
+{
+    FileMap files = Rs3Fixture::treeSnapshot(folder);
+    files.removeIf([](const auto& entry) { return entry.value() == "<dir>"; });
+    return files;
+}
+
+// The user who keeps their art, noting the names offered.
+ArtInUseCheck keeping(QStringList* offered = nullptr)
+{
+    return {{}, [offered](const QList<ArtFolderInUse>& folders) {
+                for (const ArtFolderInUse& folder : folders) {
+                    if (offered)
+                        offered->append(folder.ownName);
+                }
+                return ArtInUseAnswer::KeepMine;
+            }};
+}
+
 } // namespace
 
 class ConfigBundleTest : public QObject {
@@ -438,6 +477,9 @@ private Q_SLOTS:
         ConfigBundleInstallResult again;
         QVERIFY2(installConfigInstallBundle(zip, folder, &again, &error), qPrintable(error));
         QCOMPARE(again.kept(), QStringList());
+        // Nothing was written: nothing counts as installed.
+        QCOMPARE(again.artFileCount, 0);
+        QCOMPARE(again.unchangedArtCount, result.artFileCount);
         QCOMPARE(ZipFixture::readTree(folder), placed);
     }
 
@@ -694,6 +736,130 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(copies[0]), QByteArray("edited config"));
         QCOMPARE(fileBytes(folder + "/Club Race.barcolor.json"), QByteArray("edited bars"));
         QCOMPARE(fileBytes(folder + "/Club Race.multibox.json"), QByteArray("my boxes"));
+    }
+
+    // The disk fills part way through the install, after the user chose to
+    // replace their art: every old file is back byte for byte (taken back
+    // by its second name in the backup, which needs no room), and what the
+    // install added, folders too, is gone.
+    void fullDiskAfterReplacePutsEveryOldFileBack()
+    {
+        const QByteArray big(4096, 'o');
+        FileMap mine{{"pMain.P2.xml", "<my page/>"}};
+        FileMap theirs{{"pMain.P2.xml", "<page/>"}, {"Items/md00/added/mask.png", "new"}};
+        for (int i = 1; i <= 20; ++i) {
+            const QString art = QString("Items/md%1/mask.png").arg(i, 2, 10, QLatin1Char('0'));
+            mine.insert(art, big + QByteArray::number(i));
+            // The first half of the bundle's art fits the disk, the rest not.
+            theirs.insert(art, i <= 10 ? QByteArray::number(i) : QByteArray(4096, 'n'));
+        }
+        const QString zip = bundleOf({"Track"}, theirs);
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta}) {
+            for (auto it = mine.cbegin(); it != mine.cend(); ++it)
+                QVERIFY(rs3.writeFile(which, homebrewFolder("Track") + it.key(), it.value()));
+        }
+        const FileMap before = rs3.snapshot();
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        const ArtInUseCheck replaceOnASmallDisk{{}, [](const QList<ArtFolderInUse>&) {
+                                                    FileSizeLimit::setSoftLimit(1024);
+                                                    return ArtInUseAnswer::Replace;
+                                                }};
+        QString error;
+        QCOMPARE(FileSizeLimit::run(
+                     qint64(1) << 30,
+                     [&](QString* e) { return installConfigInstallBundle(zip, folder, nullptr, e, {}, replaceOnASmallDisk); },
+                     &error),
+                 FileSizeLimit::Outcome::ReportedFailure);
+        QVERIFY2(error.contains("File too large") && error.endsWith("; every file it had replaced was put back"),
+                 qPrintable(error));
+        QCOMPARE(rs3.snapshot(), before);
+        for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QVERIFY(!QFileInfo::exists(rs3.absolutePath(which, homebrewFolder("Track") + "Items/md00")));
+        QVERIFY(!QFileInfo::exists(folder + "/Club Race.zconf2"));
+    }
+
+    // Two folder names that share their first 230 bytes are both shortened
+    // to the same text for "_2": the second takes "_3", each keeps its own
+    // art, and the placed configuration points at each once.
+    void ownNamesAreUniqueWithinAnInstall()
+    {
+        const QString shared(115, QChar(0x00E9)); // 230 bytes in UTF-8
+        const QStringList names{shared + QString(20, 'a'), shared + QString(20, 'b')};
+        const QString zip = bundleOf(names, {{"Items/md1/mask.png", "bundle art"}});
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        for (const QString& name : names)
+            writeTemplate(rs3, name, "mine");
+        QStringList offered;
+        ConfigBundleInstallResult result;
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, TestEnvironment::makeTempDir("placed"), &result, &error, {},
+                                            keeping(&offered)),
+                 qPrintable(error));
+        QCOMPARE(offered.size(), 2);
+        QVERIFY2(offered[0] != offered[1], qPrintable(offered.join('\n')));
+        for (const QString& own : offered) {
+            QVERIFY(shared.startsWith(own.chopped(2)));
+            QCOMPARE(referencesIn(result.configPath, own), 1);
+            QCOMPARE(fileBytes(rs3.absolutePath(Rs3Fixture::Stable, homebrewFolder(own) + "Items/md1/mask.png")),
+                     QByteArray("bundle art"));
+        }
+        for (const QString& name : names)
+            QCOMPARE(fileBytes(rs3.absolutePath(Rs3Fixture::Stable, homebrewFolder(name) + "Items/md1/mask.png")),
+                     QByteArray("mine art"));
+    }
+
+    // An install killed half way through filling the folder of its own
+    // leaves it; the next install knows it by its note and fills it again
+    // under the same name, unless something it did not write is there.
+    void unfinishedFolderOfItsOwnIsFilledAgain_data()
+    {
+        QTest::addColumn<bool>("userFile");
+        QTest::addColumn<QString>("own");
+        QTest::newRow("as the install left it") << false << "Track_2";
+        QTest::newRow("with a file of the user's") << true << "Track_3";
+    }
+    void unfinishedFolderOfItsOwnIsFilledAgain()
+    {
+        QFETCH(bool, userFile);
+        QFETCH(QString, own);
+        FileMap art;
+        for (int i = 1; i <= 6; ++i)
+            art.insert(QString("Items/md%1/mask.png").arg(i), "bundle art " + QByteArray::number(i));
+        const QString zip = bundleOf({"Track"}, art);
+        QVERIFY(!zip.isEmpty());
+        Rs3Fixture rs3;
+        writeTemplate(rs3, "Track", "mine");
+        const QString folder = TestEnvironment::makeTempDir("placed");
+        const QString left = rs3.absolutePath(Rs3Fixture::Stable, homebrewFolder("Track_2"));
+        // Killed once three of the art files are written.
+        FileSizeLimit::run(qint64(1) << 30, [&] {
+            return installConfigInstallBundle(zip, folder, nullptr, nullptr, {}, keeping(), [&](int, int) {
+                if (filesIn(left).size() >= 3)
+                    ::_exit(9);
+            });
+        });
+        const int written = filesIn(left).size();
+        QVERIFY2(written > 0 && written < art.size(), qPrintable(QString::number(written)));
+        if (userFile)
+            QVERIFY(TestFiles::writeBytes(left + "notes.txt", "the user's notes"));
+
+        QStringList offered;
+        ConfigBundleInstallResult result;
+        QString error;
+        QVERIFY2(installConfigInstallBundle(zip, folder, &result, &error, {}, keeping(&offered)), qPrintable(error));
+        QCOMPARE(offered, QStringList{own});
+        for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QCOMPARE(filesIn(rs3.absolutePath(which, homebrewFolder(own))), art);
+        QCOMPARE(fileBytes(left + "notes.txt"), QByteArray(userFile ? "the user's notes" : ""));
+        // Whole and in use now, the folder is no install's to take back.
+        QStringList again;
+        QVERIFY2(installConfigInstallBundle(bundleOf({"Track"}, {{"Items/md1/mask.png", "other"}}), folder, &result,
+                                            &error, {}, keeping(&again)),
+                 qPrintable(error));
+        QVERIFY2(again.value(0) != own, qPrintable(again.join(',')));
     }
 
     // Two homes with a template of one name: a bundle from the first,
