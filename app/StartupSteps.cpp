@@ -21,8 +21,10 @@ void installFileLogger()
     ::installFileLogger();
     // Before the first setting is read: the migrations read their flags.
     QString notice;
-    if (!SettingsFile::keepUsable(&notice))
-        qWarning().noquote() << notice;
+    if (!SettingsFile::keepUsable(&notice)) {
+        for (const QString& line : notice.split(QLatin1Char('\n')))
+            qWarning().noquote() << line;
+    }
 }
 
 void runTemplateMigrations()

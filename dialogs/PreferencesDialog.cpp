@@ -3,6 +3,7 @@
 #include "updates/UpdateChecker.h"
 #include "model/InstallRoots.h"
 #include "model/SafeWrite.h"
+#include "model/SettingsFile.h"
 #include "panels/Asker.h"
 
 #include <QCheckBox>
@@ -61,7 +62,8 @@ void storeFolder(QSettings& settings, const char* key, const QString& text, cons
 // Why the settings file cannot be written, or empty when it can. QSettings
 // cannot be asked afterwards: on a full disk Qt 6.4 may report success and
 // leave the file cut short. So before anything is stored, a probe of the
-// file's size and some room to spare is written in its folder.
+// file's size and some room to spare is written in its folder: the folder
+// of what a link there leads to, where the write lands.
 QString whyNotWritable(const QString& file)
 {
     const QString folder = QFileInfo(file).absolutePath();
@@ -174,7 +176,7 @@ void PreferencesDialog::onAccept()
     // A failure is told while the dialog is still open, to try again or
     // cancel.
     QSettings settings = shellSettings();
-    const QString notWritable = whyNotWritable(settings.fileName());
+    const QString notWritable = whyNotWritable(SettingsFile::writtenFile(settings.fileName()));
     if (!notWritable.isEmpty()) {
         Asker::instance().warning(this, tr("Preferences"),
                                   tr("The preferences could not be saved: %1").arg(notWritable));

@@ -1,5 +1,7 @@
 #include "gallery/UrlSchemeRegistry.h"
 
+#include "model/SettingsFile.h"
+
 #include <QCoreApplication>
 
 namespace gallery {
@@ -12,10 +14,11 @@ std::unique_ptr<UrlSchemeRegistry> UrlSchemeRegistry::forCurrentUser()
 #else
     // Handed a registry path, QSettings outside Windows would create a file
     // of that name in the working folder: keep the record with the
-    // program's own settings instead.
+    // program's own settings instead, where the start-up looked at it (and
+    // moved it aside when it could not be used as a plain file).
     return std::unique_ptr<UrlSchemeRegistry>(new UrlSchemeRegistry(
         std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                    QCoreApplication::organizationName(), QStringLiteral("dashtheme"))));
+                                    QCoreApplication::organizationName(), SettingsFile::registrationName())));
 #endif
 }
 

@@ -7,8 +7,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QList>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -17,26 +20,74 @@ namespace SettingsFile {
 
 namespace {
 
-// The file QSettings keeps this program's settings in below folder.
-QString fileBelow(const QString& folder)
+// A file QSettings keeps for this program in a settings folder.
+struct Store {
+    QSettings::Format format;
+    QString name;      // the file's name without its extension
+    QString extension; // with its dot
+    bool followsLink;  // the user's own: a link to a plain file is followed
+};
+
+QList<Store> stores()
 {
-    return folder + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/')
-        + QCoreApplication::applicationName() + QStringLiteral(".conf");
+    return {{QSettings::NativeFormat, QCoreApplication::applicationName(), QStringLiteral(".conf"), true},
+            {QSettings::IniFormat, registrationName(), QStringLiteral(".ini"), false}};
 }
 
-// Why the settings kept below folder, in the data folder, cannot be used:
-// a link on the way or at the file, or anything but a plain file there.
-// Empty when they can.
-QString whyNotUsable(const QString& folder)
+// The file QSettings keeps store in below folder.
+QString fileOf(const QString& folder, const Store& store)
 {
-    const QString file = fileBelow(folder);
-    const QString link = FolderCopy::linkOnPath(appDataDir(), file);
-    if (!link.isEmpty())
-        return SafeRead::linkText(link);
-    const FileEntries::Kind kind = FileEntries::kindOf(file);
-    if (kind == FileEntries::Kind::Missing || kind == FileEntries::Kind::Regular)
+    return folder + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/') + store.name
+        + store.extension;
+}
+
+// Why the link at file cannot be followed; empty when it leads to a plain
+// file.
+QString whyNotFollowed(const QString& file)
+{
+    const QString target = QFileInfo(file).canonicalFilePath();
+    if (target.isEmpty())
+        return QStringLiteral("%1 is a symbolic link that leads to nothing").arg(file);
+    if (FileEntries::kindOf(target) != FileEntries::Kind::Regular)
+        return QStringLiteral("%1 is a symbolic link to %2, which is not a regular file").arg(file, target);
+    return {};
+}
+
+// Why file cannot be read and replaced as it is; empty when it can.
+QString whyNotPlain(const QString& file, bool followsLink)
+{
+    switch (FileEntries::kindOf(file)) {
+    case FileEntries::Kind::Missing:
+    case FileEntries::Kind::Regular:
         return {};
-    return SafeRead::notRegularText(file);
+    case FileEntries::Kind::Link:
+        return followsLink ? whyNotFollowed(file) : SafeRead::linkText(file);
+    default:
+        return SafeRead::notRegularText(file);
+    }
+}
+
+// Why store below folder cannot be used: its own file, the organisation's
+// file beside the folder that QSettings reads too, or the lock file QSettings
+// takes beside the first before it writes it. Empty when it can.
+QString whyNotUsable(const QString& folder, const Store& store, bool followsLink)
+{
+    const QString file = fileOf(folder, store);
+    QString why = whyNotPlain(file, followsLink);
+    if (why.isEmpty())
+        why = whyNotPlain(folder + QLatin1Char('/') + QCoreApplication::organizationName() + store.extension,
+                          followsLink);
+    if (why.isEmpty())
+        why = whyNotPlain(file + QStringLiteral(".lock"), false);
+    return why;
+}
+
+// The same for the fallback, ours in the data folder: used only as plain
+// files, with no link on the way either.
+QString whyFallbackNotUsable(const QString& folder, const Store& store)
+{
+    const QString link = FolderCopy::linkOnPath(appDataDir(), fileOf(folder, store));
+    return link.isEmpty() ? whyNotUsable(folder, store, false) : SafeRead::linkText(link);
 }
 
 // A folder of this run's own, for when no settings file can be used: made
@@ -47,6 +98,25 @@ QString folderOfThisRun()
     if (!folder)
         folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/korvelanto-settings-XXXXXX"));
     return folder->isValid() ? folder->path() : QString();
+}
+
+// Points store at the fallback for this run (the first one would hold
+// start-up just the same) and says why, naming file.
+QString useFallback(const QString& file, const Store& store, const QString& why)
+{
+    const QString fallback = fallbackFolder();
+    const QString fallbackWhy = whyFallbackNotUsable(fallback, store);
+    if (fallbackWhy.isEmpty()) {
+        QSettings::setPath(store.format, QSettings::UserScope, fallback);
+        return QStringLiteral("keepUsable: the settings file %1 is not used: %2; settings are kept in %3 for "
+                              "this run")
+            .arg(file, why, fallback);
+    }
+    const QString own = folderOfThisRun();
+    QSettings::setPath(store.format, QSettings::UserScope, own);
+    return QStringLiteral("keepUsable: the settings file %1 is not used: %2; nor is %3: %4; settings are kept "
+                          "in %5 for this run only and are lost when it ends")
+        .arg(file, why, fileOf(fallback, store), fallbackWhy, own);
 }
 
 } // namespace
@@ -62,39 +132,38 @@ QString path()
 #endif
 }
 
+QString registrationName()
+{
+    return QStringLiteral("dashtheme");
+}
+
 QString fallbackFolder()
 {
     return appDataDir() + QStringLiteral("/settings");
+}
+
+QString writtenFile(const QString& file)
+{
+    if (FileEntries::kindOf(file) != FileEntries::Kind::Link)
+        return file;
+    const QString target = QFileInfo(file).canonicalFilePath();
+    return target.isEmpty() ? file : target;
 }
 
 bool keepUsable(const QString& file, QString* notice)
 {
     if (file.isEmpty())
         return true;
-    // Written only as a plain file: a link there could lead to any file of
-    // the user's, which a write of the settings would replace.
-    const FileEntries::Kind kind = FileEntries::kindOf(file);
-    if (kind == FileEntries::Kind::Missing || kind == FileEntries::Kind::Regular)
-        return true;
-    const QString what = kind == FileEntries::Kind::Link ? QStringLiteral("it is a symbolic link")
-                                                         : QStringLiteral("it is not a regular file");
-    // The fallback is ours, in the data folder: used only as a plain file
-    // there, as the first one would hold start-up just the same.
-    const QString fallback = fallbackFolder();
-    const QString why = whyNotUsable(fallback);
-    if (why.isEmpty()) {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, fallback);
-        *notice = QStringLiteral("keepUsable: the settings file %1 is not used: %2; settings are kept in %3 for "
-                                 "this run")
-                      .arg(file, what, fallback);
-        return false;
+    // file is <folder>/<organisation>/<application>.conf.
+    const QString folder = QFileInfo(QFileInfo(file).absolutePath()).absolutePath();
+    QStringList notices;
+    for (const Store& store : stores()) {
+        const QString why = whyNotUsable(folder, store, store.followsLink);
+        if (!why.isEmpty())
+            notices << useFallback(fileOf(folder, store), store, why);
     }
-    const QString own = folderOfThisRun();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, own);
-    *notice = QStringLiteral("keepUsable: the settings file %1 is not used: %2; nor is %3: %4; settings are kept "
-                             "in %5 for this run only and are lost when it ends")
-                  .arg(file, what, fileBelow(fallback), why, own);
-    return false;
+    *notice = notices.join(QLatin1Char('\n'));
+    return notices.isEmpty();
 }
 
 bool keepUsable(QString* notice)

@@ -2,24 +2,45 @@
 
 #include <QString>
 
-// The settings file is read whole by the first QSettings object: a pipe or
-// a device at its name would hold start-up for good. Looked at (never
-// opened) before anything reads a setting.
+// The settings files are read whole by the first QSettings object that
+// opens them, and QSettings takes a lock file beside one before it writes
+// it: a pipe or a device at any of those names would hold start-up for good.
+// They are looked at (never opened) before anything reads a setting.
+//
+// Two files are kept in the settings folder: the user's settings
+// (Korvelanto.conf) and the record of the dashtheme:// link handler
+// (dashtheme.ini). The user's settings are the user's own: kept as a link to
+// a plain file elsewhere (a dotfiles folder), they are read and written
+// there. QSettings writes through QSaveFile, which follows the link, writes
+// a temporary file beside its target and renames it over the target, so the
+// link stays a link and the target is never written in place (nor, with an
+// atomic write required as QSettings does by default, ever written in place
+// when that fails). The handler's record is ours and written at every
+// start: it, and every lock file, is used only as a plain file.
 namespace SettingsFile {
 
 // Where QSettings keeps this program's settings on this system; empty where
 // they are not a file (the Windows registry, macOS preferences).
 QString path();
 
-// Where the settings go for a run that cannot use the settings file.
+// The name QSettings gives the link handler's record (dashtheme.ini beside
+// the settings file).
+QString registrationName();
+
+// Where the settings go for a run that cannot use the settings files.
 QString fallbackFolder();
 
-// When something other than a regular file (a link, a pipe) is at `file`,
-// the program's settings go to a file of its own in the data folder for
-// this run (below fallbackFolder()), and `notice` names what was in the
-// way. That file is used only as a plain file, never through a link: when
-// it cannot be, the settings go to a new folder of this run's own and are
-// lost at its end. True when the settings file was usable as it is.
+// The file a write of the settings at `file` replaces: the plain file a link
+// there leads to, or `file` itself.
+QString writtenFile(const QString& file);
+
+// Each settings file beside `file` (the user's settings file) that cannot be
+// used as it is (a pipe, a link that is not followed, a lock file that is
+// not a plain file) goes to a file of its own in the data folder for this
+// run (below fallbackFolder()), and `notice` names, a line for each, what
+// was in the way. Those files are used only as plain files, never through a
+// link: when they cannot be, the settings go to a new folder of this run's
+// own and are lost at its end. True when every file was usable as it is.
 bool keepUsable(const QString& file, QString* notice);
 bool keepUsable(QString* notice);
 

@@ -241,38 +241,62 @@ private Q_SLOTS:
     void startsPastAPipeOrALink_data()
     {
         QTest::addColumn<QString>("at");
-        QTest::addColumn<QString>("made");
+        QTest::addColumn<QString>("made");  // "pipe", or "link" to what `to` says
+        QTest::addColumn<QString>("to");    // in home: diary.txt (the user's), folder, pipe, gone (nothing)
         QTest::addColumn<QString>("named");
         QTest::addColumn<QString>("fallback"); // what is at the settings' fallback
         const QString log = QStringLiteral("/.local/share/Tindrel AS/Korvelanto/korvelanto.log");
         const QString settings = QStringLiteral("/.config/Tindrel AS/Korvelanto.conf");
-        QTest::newRow("pipe at the log") << log << "pipe" << "korvelanto.log: it is not a regular file" << "";
-        QTest::newRow("link at the log") << log << "link" << "korvelanto.log: it is a symbolic link" << "";
-        QTest::newRow("pipe at the settings") << settings << "pipe" << "Korvelanto.conf is not used" << "";
-        QTest::newRow("link at the settings") << settings << "link" << "Korvelanto.conf is not used" << "";
-        QTest::newRow("links at both settings") << settings << "link"
+        const QString lock = settings + QStringLiteral(".lock");
+        const QString registration = QStringLiteral("/.config/Tindrel AS/dashtheme.ini");
+        QTest::newRow("pipe at the log") << log << "pipe" << "" << "korvelanto.log: it is not a regular file" << "";
+        QTest::newRow("link at the log") << log << "link" << "diary.txt" << "korvelanto.log: it is a symbolic link"
+                                         << "";
+        QTest::newRow("pipe at the settings") << settings << "pipe" << "" << "Korvelanto.conf is not used" << "";
+        // A link to a plain file is the user's own settings file, followed;
+        // a link to anything else is not.
+        QTest::newRow("link to a folder at the settings")
+            << settings << "link" << "folder" << "Korvelanto.conf is a symbolic link to" << "";
+        QTest::newRow("link to nothing at the settings")
+            << settings << "link" << "gone" << "Korvelanto.conf is a symbolic link that leads to nothing" << "";
+        QTest::newRow("link to a pipe at the settings")
+            << settings << "link" << "pipe" << "which is not a regular file" << "";
+        QTest::newRow("links at both settings") << settings << "link" << "gone"
                                                 << "settings/Tindrel AS/Korvelanto.conf is a symbolic link" << "link";
-        QTest::newRow("pipes at both settings") << settings << "pipe"
+        QTest::newRow("pipes at both settings") << settings << "pipe" << ""
                                                 << "settings/Tindrel AS/Korvelanto.conf is not a regular file"
                                                 << "pipe";
-        QTest::newRow("link at the fallback") << settings << "pipe"
+        QTest::newRow("link at the fallback") << settings << "pipe" << ""
                                               << "settings/Tindrel AS/Korvelanto.conf is a symbolic link" << "link";
+        QTest::newRow("pipe at the settings lock") << lock << "pipe" << ""
+                                                   << "Korvelanto.conf.lock is not a regular file" << "";
+        QTest::newRow("link at the settings lock") << lock << "link" << "diary.txt"
+                                                   << "Korvelanto.conf.lock is a symbolic link" << "";
+        QTest::newRow("link to a pipe at the settings lock") << lock << "link" << "pipe"
+                                                             << "Korvelanto.conf.lock is a symbolic link" << "";
+        QTest::newRow("pipe at the registration") << registration << "pipe" << ""
+                                                  << "dashtheme.ini is not a regular file" << "";
+        QTest::newRow("link at the registration") << registration << "link" << "diary.txt"
+                                                  << "dashtheme.ini is a symbolic link" << "";
+        QTest::newRow("link to a pipe at the registration") << registration << "link" << "pipe"
+                                                            << "dashtheme.ini is a symbolic link" << "";
     }
 
-    // A pipe or a link someone put at the log or the settings file: the
-    // program starts without waiting on it, writes nothing through it, and
-    // the log it keeps instead names it.
+    // A pipe or a link someone put at the log, a settings file or its lock:
+    // the program starts without waiting on it, reads nothing through it,
+    // writes nothing through it, and the log it keeps instead names it.
     void startsPastAPipeOrALink()
     {
         QFETCH(QString, at);
         QFETCH(QString, made);
+        QFETCH(QString, to);
         QFETCH(QString, named);
         QFETCH(QString, fallback);
         const QString home = TestEnvironment::makeTempDir(QStringLiteral("home"));
         const QString path = home + at;
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         const QString diary = home + QStringLiteral("/diary.txt");
-        QVERIFY(ZipFixture::writeTree(home, {{"diary.txt", "the user's own"}}));
+        QVERIFY(ZipFixture::writeTree(home, {{"diary.txt", "the user's own"}, {"folder/kept.txt", "kept"}}));
         const QString second =
             home + QStringLiteral("/.local/share/Tindrel AS/Korvelanto/settings/Tindrel AS/Korvelanto.conf");
         std::unique_ptr<FifoGuard> secondPipe;
@@ -287,7 +311,11 @@ private Q_SLOTS:
         std::unique_ptr<FifoGuard> pipe;
         int reader = -1;
         if (made == QLatin1String("link")) {
-            QVERIFY(QFile::link(diary, path));
+            if (to == QLatin1String("pipe")) {
+                pipe = std::make_unique<FifoGuard>(home + QStringLiteral("/pipe"));
+                QVERIFY(pipe->made());
+            }
+            QVERIFY(QFile::link(home + QLatin1Char('/') + to, path));
         } else {
             pipe = std::make_unique<FifoGuard>(path);
             QVERIFY(pipe->made());
@@ -318,6 +346,9 @@ private Q_SLOTS:
             ::close(reader);
         }
         QCOMPARE(readFile(diary), QByteArray("the user's own"));
+        QCOMPARE(QDir(home + QStringLiteral("/folder")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("kept.txt")});
+        QVERIFY(QFileInfo(path).isSymLink() == (made == QLatin1String("link")));
         const QString folder = home + QStringLiteral("/.local/share/Tindrel AS/Korvelanto/");
         const QByteArray kept = readFile(folder + QStringLiteral("korvelanto.log"))
             + readFile(folder + QStringLiteral("korvelanto-fallback.log"));

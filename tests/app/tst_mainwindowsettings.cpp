@@ -1,5 +1,7 @@
 #include "window/MainWindow.h"
 #include "dialogs/PreferencesDialog.h"
+#include "model/InstallRoots.h"
+#include "model/SettingsFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -11,6 +13,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -18,6 +21,8 @@
 
 #include <functional>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -39,6 +44,13 @@ QByteArray savedGeometry(const QRect& geometry, bool maximized)
     if (maximized)
         other.setWindowState(Qt::WindowMaximized);
     return other.saveGeometry();
+}
+
+// The file's identity on the disk: a file replaced whole gets a new one.
+ino_t inode(const QString& path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
 // Presses the dialog's OK or Cancel.
@@ -259,6 +271,55 @@ private Q_SLOTS:
         QVERIFY(labels.contains(QStringLiteral("<b>RaceStudio3 install:</b> <code>/opt/&lt;b&gt;rs3</code>")));
         QCOMPARE(shellSettings().value(QLatin1String(kMirror)), mirrorAfter);
         QCOMPARE(status(), message);
+    }
+
+    // The user keeps the settings file as a link into a dotfiles folder,
+    // where it names the install: the start-up follows it, the editor finds
+    // the install, and Preferences saved in the window replace the link's
+    // target whole while the link stays a link.
+    void settingsKeptThroughALink()
+    {
+        const QString file = shellSettings().fileName();
+        const QString configFolder = QFileInfo(QFileInfo(file).absolutePath()).absolutePath();
+        const QString install = TestEnvironment::makeTempDir(QStringLiteral("rs3"));
+        QVERIFY(QDir().mkpath(install + QStringLiteral("/aim/resources/overlay")));
+        const QString target = TestEnvironment::makeTempDir(QStringLiteral("dotfiles")) + QStringLiteral("/korv.conf");
+        {
+            QFile out(target);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write("[paths]\nraceStudio3Root=" + install.toUtf8() + "\n\n[updates]\ncheckOnStartup=false\n");
+        }
+        window.reset();
+        QFile::remove(file);
+        QVERIFY(QFile::link(target, file));
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(file);
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configFolder);
+            QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configFolder);
+        });
+        QString notice;
+        QVERIFY2(SettingsFile::keepUsable(file, &notice), qPrintable(notice));
+        window = std::make_unique<MainWindow>();
+        QCOMPARE(raceStudio3Root(), install);
+        QVERIFY(!checkUpdatesOnStartup());
+
+        QStringList shown;
+        asker->onExec = [&](QDialog* dialog) {
+            for (const QLineEdit* field : dialog->findChildren<QLineEdit*>())
+                shown << field->text();
+            dialog->findChild<QCheckBox*>()->setChecked(true);
+            return finish(dialog, true);
+        };
+        const ino_t before = inode(target);
+        window->openPreferences();
+        QCOMPARE(status(), QStringLiteral("Preferences saved"));
+        QCOMPARE(shown.value(0), install);
+        QVERIFY(QFileInfo(file).isSymLink());
+        QCOMPARE(QFileInfo(file).symLinkTarget(), target);
+        QVERIFY(inode(target) != before);
+        const QSettings kept(target, QSettings::IniFormat);
+        QCOMPARE(kept.value(QLatin1String(kUpdates)), QVariant(QStringLiteral("true")));
+        QCOMPARE(kept.value(QLatin1String(kStable)), QVariant(install));
     }
 };
 

@@ -53,6 +53,36 @@ private Q_SLOTS:
             done << settings.value(flag, false).toBool();
         QCOMPARE(done, QList<bool>({true, true, true, true, false}));
     }
+
+    // The user's settings file kept as a link into a dotfiles folder: the
+    // start-up reads it and writes there (its one-time steps), the target
+    // replaced whole, the link kept, and no other settings file used.
+    void startFollowsTheSettingsLink()
+    {
+        const QProcessEnvironment env = TestEnvironment::childEnvironment();
+        const QString file = env.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/Tindrel AS/Korvelanto.conf");
+        const QString target = TestEnvironment::makeTempDir(QStringLiteral("dotfiles")) + QStringLiteral("/korv.conf");
+        {
+            QFile out(target);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write("[updates]\ncheckOnStartup=false\n");
+        }
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QVERIFY(QFile::link(target, file));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(TestEnvironment::makeTempDir(QStringLiteral("cwd")));
+        p.start(qEnvironmentVariable("KORV_BINARY_DIR") + QStringLiteral("/app/korvelanto"),
+                {QStringLiteral("--dump-preview"), TestEnvironment::makeTempDir() + QStringLiteral("/out.png")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 2);
+        QCOMPARE(QFileInfo(file).symLinkTarget(), target);
+        const QSettings kept(target, QSettings::IniFormat);
+        QCOMPARE(kept.value(QStringLiteral("updates/checkOnStartup")).toString(), QStringLiteral("false"));
+        QVERIFY(kept.value(QStringLiteral("homebrew/stradaBackfillV024Done")).toBool());
+        QVERIFY(!QFileInfo::exists(env.value(QStringLiteral("XDG_DATA_HOME"))
+                                   + QStringLiteral("/Tindrel AS/Korvelanto/settings")));
+    }
 };
 
 KORV_TEST_MAIN(StartupTest)
