@@ -3,11 +3,14 @@
 #include "window/MainWindow.h"
 #include "app/StartupSteps.h"
 #include "app/WindowedStart.h"
+#include "model/SafeRead.h"
 
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 
 #include <cstring>
 
@@ -66,7 +69,10 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Tindrel AS"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvelanto"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.5.8.0"));
-    QApplication::setWindowIcon(QIcon(QCoreApplication::applicationDirPath() + QStringLiteral("/assets/icon.png")));
+    // Read as a plain file only: a pipe put in its place would hold the start.
+    const QPixmap icon = QPixmap::fromImage(
+        SafeRead::readImage(QCoreApplication::applicationDirPath() + QStringLiteral("/assets/icon.png")));
+    QApplication::setWindowIcon(QIcon(icon));
     startup::installFileLogger();
     startup::runTemplateMigrations();
     startup::registerUrlScheme();

@@ -1,13 +1,15 @@
 #include "check/ConfigCheck.h"
 
 #include "model/DeviceTables.h"
+#include "model/FileEntries.h"
 #include "model/FolderNames.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
+#include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
@@ -65,30 +67,42 @@ void pushElementChildren(pugi::xml_node node, std::vector<pugi::xml_node>& stack
     std::reverse(stack.begin() + std::ptrdiff_t(mark), stack.end());
 }
 
-void indexItemFile(const QString& path, QSet<QString>& classes)
+// An item file is a few kilobytes; a link or a pipe is none.
+constexpr qint64 kItemFileBound = 16 * 1024 * 1024;
+
+void indexItemFile(const SafeRead::Entry& entry, QSet<QString>& classes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString why;
+    if (!SafeRead::readEntry(entry, kItemFileBound, &bytes, &why)) {
+        qWarning().noquote() << "Config check: item file not read:" << why;
         return;
-    const QByteArray bytes = file.readAll();
+    }
     pugi::xml_document doc;
     if (!doc.load_buffer(bytes.constData(), std::size_t(bytes.size())))
         return;
     collectElementClasses(doc.document_element(), classes);
 }
 
+// The classes of every "Items/<item>/*.M2.xml" of the install's page folder,
+// read through the file gate: an item folder or file that is a link, or a
+// pipe, is named in the log and never read.
 QSet<QString> readItemIndex(const QString& folder)
 {
     QSet<QString> classes;
     for (const char* items : {"/Items", "/items"}) {
-        const QDir itemsDir(folder + QLatin1String(items));
-        if (!itemsDir.exists())
+        const QString itemsFolder = folder + QLatin1String(items);
+        if (FileEntries::keptFolder(itemsFolder) != FileEntries::Kept::Folder)
             continue;
-        for (const QString& sub : itemsDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QDir itemDir(itemsDir.filePath(sub));
-            for (const QString& name : entriesEndingWith(itemDir.path(), QLatin1StringView(".M2.xml"), QDir::Files))
-                indexItemFile(itemDir.filePath(name), classes);
-        }
+        SafeRead::walk(itemsFolder, [&](const SafeRead::Entry& entry) {
+            if (entry.depth == 0 && entry.kind == FileEntries::Kind::Link)
+                qWarning().noquote() << "Config check: item folder not read:" << SafeRead::linkText(entry.path);
+            if (entry.depth == 0)
+                return entry.kind == FileEntries::Kind::Folder;
+            if (entry.name.endsWith(QLatin1String(".M2.xml"), Qt::CaseInsensitive))
+                indexItemFile(entry, classes);
+            return false;
+        });
     }
     return classes;
 }

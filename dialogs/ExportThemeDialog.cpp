@@ -19,8 +19,6 @@
 namespace {
 
 const QString kLastAuthorKey = QStringLiteral("export/lastAuthor");
-const QString kOrganisation = QStringLiteral("Tindrel AS");
-const QString kApplication = QStringLiteral("Korvelanto");
 
 } // namespace
 
@@ -49,7 +47,7 @@ ExportThemeDialog::ExportThemeDialog(QWidget* parent)
     authorEdit = new QLineEdit(this);
     authorEdit->setObjectName(QStringLiteral("authorEdit"));
     authorEdit->setPlaceholderText(tr("Your name or team (optional)"));
-    authorEdit->setText(QSettings(kOrganisation, kApplication).value(kLastAuthorKey).toString());
+    authorEdit->setText(QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto")).value(kLastAuthorKey).toString());
     descriptionEdit = new QTextEdit(this);
     descriptionEdit->setObjectName(QStringLiteral("descriptionEdit"));
     descriptionEdit->setAcceptRichText(false);
@@ -130,7 +128,7 @@ void ExportThemeDialog::onExportClicked()
         Asker::instance().warning(this, tr("Export Failed"), tr("Could not export theme:\n%1").arg(error));
         return;
     }
-    QSettings(kOrganisation, kApplication).setValue(kLastAuthorKey, author);
+    QSettings(QStringLiteral("Tindrel AS"), QStringLiteral("Korvelanto")).setValue(kLastAuthorKey, author);
     Asker::instance().information(this, tr("Export"), tr("Theme written to:\n%1").arg(path));
     accept();
 }

@@ -2,6 +2,7 @@
 
 #include "model/DeviceTables.h"
 #include "model/PathGuard.h"
+#include "model/XmlFile.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
@@ -92,18 +93,15 @@ void copyParams(pugi::xml_node from, pugi::xml_node to, std::initializer_list<co
     }
 }
 
-// Reads an XML file; false when it cannot be read, does not parse or nests
-// deeper than the recursive walks of the model accept (template folders come
-// from the gallery too).
-bool readXmlFile(const QString& path, pugi::xml_document& doc)
+// Reads an XML file through the file gate (a link or a pipe put into an
+// install is named in the log, never read); false when it cannot be read,
+// does not parse or nests deeper than the recursive walks of the model
+// accept (template folders come from the gallery too). No folder below
+// `within` may be a link either.
+bool readXmlFile(const QString& path, pugi::xml_document& doc, const QString& within = QString())
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = f.readAll();
-    if (!doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size())))
-        return false;
-    return xmlNestingWithin(doc);
+    return loadXmlDocument(doc, path, pugi::parse_default, pugi::encoding_auto, nullptr, within)
+        && xmlNestingWithin(doc);
 }
 
 // The item file a template mask names, or empty when the name leads out of
@@ -187,7 +185,7 @@ void appendTemplateMask(pugi::xml_node page, pugi::xml_node templateMask, int k,
     const QString itemFile = templateItemFile(folder, rel);
     pugi::xml_document itemDoc;
     pugi::xml_node item;
-    if (!itemFile.isEmpty() && readXmlFile(itemFile, itemDoc))
+    if (!itemFile.isEmpty() && readXmlFile(itemFile, itemDoc, folder))
         item = itemDoc.child("aimDataBase_Mask2").child("e");
 
     pugi::xml_node mask = page.append_child("e");

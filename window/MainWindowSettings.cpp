@@ -4,6 +4,7 @@
 
 #include "dialogs/PreferencesDialog.h"
 #include "model/InstallRoots.h"
+#include "model/SafeRead.h"
 #include "panels/Asker.h"
 #include "templates/PageTemplateLibrary.h"
 
@@ -13,6 +14,7 @@
 #include <QDataStream>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QImage>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
@@ -103,7 +105,8 @@ void MainWindow::showAbout()
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(10);
 
-    const QPixmap icon(QCoreApplication::applicationDirPath() + QStringLiteral("/assets/icon.png"));
+    const QPixmap icon = QPixmap::fromImage(
+        SafeRead::readImage(QCoreApplication::applicationDirPath() + QStringLiteral("/assets/icon.png")));
     if (!icon.isNull()) {
         auto* picture = new QLabel;
         picture->setPixmap(icon.scaled(160, 160, Qt::KeepAspectRatio, Qt::SmoothTransformation));

@@ -4,8 +4,10 @@
 #include "panels/MultiBoxDialog.h"
 #include "support/ConfigFixture.h"
 #include "support/ConfigSnapshot.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
+#include "support/TemplateFixture.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>
@@ -192,6 +194,55 @@ private Q_SLOTS:
         QCOMPARE(stack->count(), 0);
         QCOMPARE(xml(), before);
         QCOMPARE(window->currentPageIndex(), 0);
+    }
+
+    // A stock template's item file a pipe, or a link to a file of the
+    // user's: Add Page neither waits on the pipe nor takes the linked
+    // file's text into the configuration; the page comes without that
+    // item's widgets and the log names the file left alone.
+    void addPageLeavesAHazardousItemAlone_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("item a pipe") << true;
+        QTest::newRow("item linked to the user's file") << false;
+    }
+    void addPageLeavesAHazardousItemAlone()
+    {
+        QFETCH(bool, pipe);
+        const QString folder = rs3->addTemplate(Rs3Fixture::Stable, "mxg_12", "s01", "tpl");
+        TemplateFixture page;
+        page.mask(FixtureElement("GMaskParam").p("ORDINE", 1),
+                  Fx::mask("m1", 10, 20, 100, 40).add(Fx::label("l1", "stock", 0, 0, 100, 40)));
+        QVERIFY(page.writeTo(folder));
+        const QString item = folder + "/Items/md1/md1.M2.xml";
+        QVERIFY(QFile::remove(item));
+        const QString users = TestEnvironment::makeTempDir("users");
+        TemplateFixture theirs;
+        theirs.mask(FixtureElement("GMaskParam"),
+                    Fx::mask("m1", 0, 0, 100, 40).add(Fx::label("l1", "the user's notes", 0, 0, 100, 40)));
+        QVERIFY(theirs.writeTo(users));
+        std::unique_ptr<FifoGuard> guard;
+        if (pipe)
+            QVERIFY((guard = std::make_unique<FifoGuard>(item))->made());
+        else
+            QVERIFY(QFile::link(users + "/Items/md1/md1.M2.xml", item));
+        PageTemplate tpl;
+        tpl.folderPath = folder;
+        tpl.displayName = QStringLiteral("Laps");
+        tpl.folderName = QStringLiteral("tpl");
+        window->setAddPageDialogFactory([&] { return AddPageChoice{1, tpl, QStringLiteral("mxg_12")}; });
+        QTest::ignoreMessage(QtWarningMsg,
+                             "XML file not read: " + item.toUtf8()
+                                 + (pipe ? " is not a regular file" : " is a symbolic link"));
+
+        window->addPageFromTemplate();
+        if (guard)
+            QVERIFY(!guard->released());
+        QCOMPARE(config->pageCount(), 2);
+        QCOMPARE(config->pages[1].masks.size(), size_t(1));
+        QVERIFY(config->pages[1].masks[0].widgets.empty());
+        QVERIFY(!xml().contains("the user's notes"));
+        QCOMPARE(status(), QStringLiteral("Added page \"Laps\" from template tpl"));
     }
 
     // The dialog answers "Save Current Page as Template..." once, then a

@@ -1,10 +1,12 @@
 #include "check/ConfigCheck.h"
 #include "model/DashConfig.h"
 #include "support/ConfigFixture.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QtTest>
@@ -268,6 +270,37 @@ private Q_SLOTS:
         QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPageFolder + "/Items/md1/md1.M2.xml", "<r>" + xml + "</r>"));
         const QSet<QString> index = ConfigCheck::overlayItemIndex(fx.absolutePath(Rs3Fixture::Stable, kPageFolder));
         QCOMPARE(index, QSet<QString>({"Group", "Bargraph"}));
+    }
+
+    // An item of the install's page folder that is a pipe, or a link to a
+    // file or a folder of the user's: the check neither waits on the pipe
+    // nor reads what the link leads to, and the log names each.
+    void itemIndexLeavesHazardsAlone()
+    {
+        Rs3Fixture fx;
+        QVERIFY(fx.writeFile(Rs3Fixture::Stable, kPageFolder + "/Items/md1/md1.M2.xml",
+                             "<r><e c=\"GMaskParam\"><e c=\"Bargraph\"/></e></r>"));
+        const QString users = TestEnvironment::makeTempDir("users");
+        QVERIFY(QDir().mkpath(users + "/theirs"));
+        QFile notes(users + "/theirs/notes.M2.xml");
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        QVERIFY(notes.write("<r><e c=\"UsersOwn\"/></r>") > 0);
+        notes.close();
+        const QString items = fx.absolutePath(Rs3Fixture::Stable, kPageFolder + "/Items");
+        QVERIFY(QDir().mkpath(items + "/md2") && QDir().mkpath(items + "/md3"));
+        QVERIFY(QFile::link(notes.fileName(), items + "/md2/md2.M2.xml"));
+        QVERIFY(QFile::link(users + "/theirs", items + "/md4"));
+        FifoGuard pipe(items + "/md3/md3.M2.xml");
+        QVERIFY(pipe.made());
+        QTest::ignoreMessage(QtWarningMsg, "Config check: item file not read: " + items.toUtf8()
+                                               + "/md2/md2.M2.xml is a symbolic link");
+        QTest::ignoreMessage(QtWarningMsg, "Config check: item file not read: " + items.toUtf8()
+                                               + "/md3/md3.M2.xml is not a regular file");
+        QTest::ignoreMessage(QtWarningMsg,
+                             "Config check: item folder not read: " + items.toUtf8() + "/md4 is a symbolic link");
+        const QSet<QString> index = ConfigCheck::overlayItemIndex(fx.absolutePath(Rs3Fixture::Stable, kPageFolder));
+        QVERIFY(!pipe.released());
+        QCOMPARE(index, QSet<QString>({"Bargraph"}));
     }
 
     void inventedSlot_data()

@@ -51,6 +51,10 @@ const char* const kDirMake = "QDir mkdir/mkpath";
 const char* const kPermissions = "permissions change";
 const char* const kFilesystem = "std::filesystem";
 const char* const kPosix = "POSIX file call";
+const char* const kFileNamed = "file named by setFileName";
+const char* const kLockFile = "QLockFile";
+const char* const kProcess = "process run";
+const char* const kIcon = "icon read by path";
 
 struct Allowed {
     const char* file;
@@ -67,8 +71,6 @@ const Allowed kAllowed[] = {
     {"artwork/ArtworkFiles.cpp", kOpenWrite, 1, "copyFileOver into a folder it has just made (export, backup)"},
     {"canvas/DashCanvasMaskDrawing.cpp", kOpenWrite, 1, "the developer's draw trace in the temporary folder"},
     {"canvas/CsvDataSource.cpp", kOpenRead, 1, "the telemetry CSV the user chose in a dialog"},
-    {"check/ConfigCheckShared.cpp", kOpenRead, 1, "a device file of the configuration's own extraction folder"},
-    {"editing/DashConfigNewPages.cpp", kOpenRead, 1, "a page template of the configuration's extraction folder"},
     {"gallery/ScratchZip.cpp", kOpenWrite, 1, "a scratch archive of our own in the temporary folder"},
     {"gallery/ScratchZip.cpp", kFileMove, 1, "removes its own scratch archive"},
     {"gallery/ReplacingZipFile.cpp", kFileMove, 2, "its own temporary file beside the archive the user saves"},
@@ -81,10 +83,12 @@ const Allowed kAllowed[] = {
     {"model/DashConfigArchive.cpp", kIterator, 1, "the configuration's own extraction folder"},
     {"model/DashConfigArchive.cpp", kOpenRead, 4, "the configuration file the user opened, and its extraction folder"},
     {"model/DashConfigArchive.cpp", kFileMove, 5, "the .tmp and .bak beside the configuration the user saves"},
-    {"model/DashConfigConfigName.cpp", kOpenRead, 1, "a device file of the configuration's extraction folder"},
+    {"model/DashConfigConfigName.cpp", kOpenRead, 1, "the .aimcfg and build files of the configuration's own "
+                                                     "extraction folder, to carry a new name"},
     {"model/DashConfigConfigName.cpp", kIterator, 1, "the configuration's own extraction folder"},
     {"model/DashConfigChannels.cpp", kIterator, 1, "the configuration's own extraction folder"},
-    {"model/DashConfigSave.cpp", kOpenRead, 1, "a preview of the configuration's extraction folder"},
+    {"model/DashConfigSave.cpp", kOpenRead, 1, "a device file of the configuration's own extraction folder, "
+                                               "compared with what is to be written"},
     {"model/DashConfigSidecars.cpp", kFileMove, 3, "sidecars beside the configuration the user saves"},
     {"model/SidecarCarry.cpp", kOpenWrite, 1, "a sidecar copied beside the configuration the user saves as"},
     {"model/SidecarCarry.cpp", kPermissions, 1, "the staged copy it has just made takes the mode of the sidecar"},
@@ -108,7 +112,6 @@ const Allowed kAllowed[] = {
     {"artwork/DashConfigPageBackground.cpp", kImageFile, 1, "the picture the user chose as the page background"},
     {"dialogs/NewHomebrewThemeDialog.cpp", kImageFile, 1, "the picture the user chose in a dialog"},
     {"window/MainWindowEditActions.cpp", kImageFile, 1, "the picture the user chose as the page background"},
-    {"window/MainWindowSettings.cpp", kImageFile, 1, "the program's own icon beside its executable"},
     {"canvas/DashCanvasRender.cpp", kImageFile, 1, "label layers into a temporary folder of our own"},
     {"canvas/DashCanvasRender.cpp", kDirMake, 1, "a temporary folder of our own for the label layers"},
     // Folders of the user's choice, of our own, or checked for links first.
@@ -133,6 +136,21 @@ const Allowed kAllowed[] = {
                                              "(a replacing rename on Windows too)"},
     {"artwork/ArtClaimLock.cpp", kPosix, 1, "the claims lock of the data folder, O_NOFOLLOW | O_NONBLOCK"},
     {"panels/StockMaskCache.cpp", kPosix, 1, "an item folder opened as a folder only (O_DIRECTORY) to list it"},
+    // Lock files of the editors, in the data folder.
+    {"artwork/ArtClaimLedger.cpp", kLockFile, 2, "this editor's own lock under a new name in the data folder, and "
+                                                 "another editor's, probed once refusal found a plain file or none"},
+    {"model/ExtractFolders.cpp", kLockFile, 1, "the lock of an extraction folder of our own, beside it"},
+    {"artwork/ArtClaimLock.cpp", kLockFile, 1, "the claims lock of the data folder where there is no flock"},
+    // Other programs run, with what they are given.
+    {"gallery/RaceStudio3Check.cpp", kProcess, 1, "tasklist, asked whether RaceStudio 3 runs; no file named"},
+    {"updates/UpdateSeams.cpp", kProcess, 1, "the program's own executable started again after an update"},
+    {"window/MainWindowGallery.cpp", kProcess, 1, "explorer.exe shows a file in its folder; nothing written"},
+    {"window/MainWindowInvisibleChrome.cpp", kProcess, 2, "python --version, and the chrome generator reading the "
+                                                          "configuration the user saved and writing the "
+                                                          "\"_invisible_chrome\" copy beside it, once confirmed"},
+    // The dashtheme:// scheme's record.
+    {"gallery/UrlSchemeRegistry.cpp", kSettings, 3, "the scheme's registry key on Windows, dashtheme.ini in the "
+                                                    "user's settings folder, and an INI file a test names"},
 };
 // clang-format on
 
@@ -303,6 +321,66 @@ QString firstArgument(const QString& code, qsizetype open, int* count = nullptr)
     return first;
 }
 
+// The arguments of the call whose "(" or "{" is at `open`, split at its
+// top-level commas; empty for none.
+QStringList argumentsOf(const QString& code, qsizetype open)
+{
+    QStringList out;
+    int depth = 0;
+    qsizetype start = open + 1;
+    for (qsizetype i = open; i < code.size(); ++i) {
+        const QChar c = code.at(i);
+        if (c == QLatin1Char('(') || c == QLatin1Char('[') || c == QLatin1Char('{'))
+            ++depth;
+        else if (c == QLatin1Char(')') || c == QLatin1Char(']') || c == QLatin1Char('}')) {
+            if (--depth == 0) {
+                out << code.mid(start, i - start).trimmed();
+                break;
+            }
+        } else if (c == QLatin1Char(',') && depth == 1) {
+            out << code.mid(start, i - start).trimmed();
+            start = i + 1;
+        } else if (c == QLatin1Char(';'))
+            break;
+    }
+    if (out.size() == 1 && out.first().isEmpty())
+        out.clear();
+    return out;
+}
+
+// A parameter of a function declared ("const QString& path"), not a value.
+bool isParameter(const QString& argument)
+{
+    static const QRegularExpression parameter(QStringLiteral("^(?:const\\s+)?[\\w:<>]+(?:\\s*[&*]+\\s*|\\s+)\\w+$"));
+    return parameter.match(argument).hasMatch();
+}
+
+// A size handed over ("size", "m_iconSize", "rect().size()", "QSize(4, 4)"):
+// the last name of the argument is one, not merely holds the word
+// ("sizeFile" is a name of something else).
+bool isSize(const QString& argument)
+{
+    static const QRegularExpression size(QStringLiteral("(?:^|\\W)(?:\\w*[sS]ize|QSize\\w*)\\s*(?:\\([^()]*\\))?$"));
+    return argument.startsWith(QLatin1String("QSize")) || size.match(argument).hasMatch();
+}
+
+// True when what comes before `at` leaves room for a call only: the start
+// of a statement or an expression, never a type (a function declared).
+bool startsACall(const QString& code, qsizetype at)
+{
+    qsizetype i = at;
+    while (i > 0 && code.at(i - 1).isSpace())
+        --i;
+    if (i == 0 || QStringLiteral(";{}()=,!&|?+-").contains(code.at(i - 1)))
+        return i == 0 || code.mid(i - 2, 2) != QLatin1String("->");
+    static const QRegularExpression keyword(QStringLiteral("\\b(?:return|else|do)$"));
+    return keyword.match(code.left(i)).hasMatch();
+}
+
+// Text written out ("...", QStringLiteral("...")), blanked as the scan sees it.
+const QRegularExpression literal(QStringLiteral(
+    "^(?:(?:QStringLiteral|QLatin1String|QLatin1StringView|QString)\\s*\\(\\s*)?\"[^\"]*\"\\s*\\)?$"));
+
 // Every file-system call of one source file, by kind.
 void scan(const QString& rel, const QString& source, Findings* findings)
 {
@@ -347,7 +425,7 @@ void scan(const QString& rel, const QString& source, Findings* findings)
             add(kOpenRead, m.capturedStart());
     }
     static const QRegularExpression member(
-        QStringLiteral("(?:\\.|->)\\s*(remove|rmdir|rmpath|rename|copy|mkdir|mkpath|setPermissions)\\s*\\("));
+        QStringLiteral("(?:\\.|->)\\s*(remove|rmdir|rmpath|rename|copy|mkdir|mkpath|setPermissions|resize|link)\\s*\\("));
     static const QRegularExpression dirReceiver(QStringLiteral("^QDir\\b|(?:\\bdir|Dir)\\s*\\(\\s*\\)$"));
     for (auto it = member.globalMatch(code); it.hasNext();) {
         const auto m = it.next();
@@ -356,7 +434,10 @@ void scan(const QString& rel, const QString& source, Findings* findings)
         const bool dir = dirReceiver.match(receiver).hasMatch() || dirs.contains(receiver);
         const bool file = files.contains(baseName(receiver)) || receiver.startsWith(QLatin1String("QFile"))
             || receiver.startsWith(QLatin1String("QSaveFile")) || receiver.contains(QLatin1String("QTemporaryFile"));
-        if (verb == QLatin1String("setPermissions"))
+        if (verb == QLatin1String("resize") || verb == QLatin1String("link")) {
+            if (file)
+                add(kFileMove, m.capturedStart());
+        } else if (verb == QLatin1String("setPermissions"))
             add(kPermissions, m.capturedStart());
         else if (verb == QLatin1String("mkdir") || verb == QLatin1String("mkpath"))
             add(kDirMake, m.capturedStart());
@@ -374,7 +455,7 @@ void scan(const QString& rel, const QString& source, Findings* findings)
         if (!first.isEmpty() && !isDevice(first))
             add(kImageFile, m.capturedStart());
     }
-    static const QRegularExpression imageMade(QStringLiteral("\\bQ(?:Image|Pixmap)\\b\\s*(?:\\w+\\s*)?\\("));
+    static const QRegularExpression imageMade(QStringLiteral("\\bQ(?:Image|Pixmap)\\b\\s*(?:\\w+\\s*)?[({]"));
     for (auto it = imageMade.globalMatch(code); it.hasNext();) {
         const auto m = it.next();
         int count = 0;
@@ -382,18 +463,48 @@ void scan(const QString& rel, const QString& source, Findings* findings)
         // One argument that is text (a path), or a path and a format; not a
         // parameter list ("const QString& path", a function declared), a
         // size, a copy, a resource or a type ("std::function<QImage(int)>").
-        static const QRegularExpression parameter(
-            QStringLiteral("^(?:const\\s+)?[\\w:<>]+(?:\\s*[&*]+\\s*|\\s+)\\w+$"));
         const QString second = code.mid(m.capturedEnd()).section(QLatin1Char(','), 1, 1).trimmed();
         const bool pathArguments = count == 1 || (count == 2 && second.startsWith(QLatin1Char('"')));
-        const bool other = parameter.match(first).hasMatch() || first.contains(QLatin1String("QSize"))
-            || first.contains(QLatin1String("size")) || images.contains(first)
+        const bool other = isParameter(first) || isSize(first) || images.contains(first)
             || first.startsWith(QLatin1String("QImage")) || first.contains(QLatin1String("toImage"))
             || isResource(first, m.capturedEnd())
             || (m.capturedStart() > 0 && code.at(m.capturedStart() - 1) == QLatin1Char('<'));
         const bool path = pathArguments && !other;
         if (path && !first.isEmpty())
             add(kImageFile, m.capturedStart());
+    }
+    // An icon made from one argument that is not a picture in memory nor a
+    // resource reads the file it names.
+    static const QRegularExpression iconMade(QStringLiteral("\\bQIcon\\b\\s*(?:\\w+\\s*)?[({]"));
+    static const QRegularExpression pathLike(QStringLiteral("path|file|folder|dir|name|\\+"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression pictureLike(QStringLiteral("pixmap|image|thumbnail|icon|swatch|scaled\\s*\\("),
+                                                QRegularExpression::CaseInsensitiveOption);
+    for (auto it = iconMade.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        int count = 0;
+        const QString first = firstArgument(code, m.capturedEnd() - 1, &count);
+        if (count == 0 || isParameter(first) || first.startsWith(QLatin1String("new "))
+            || isResource(first, m.capturedEnd()) || images.contains(first))
+            continue;
+        if (pathLike.match(first).hasMatch() || !pictureLike.match(first).hasMatch())
+            add(kIcon, m.capturedStart());
+    }
+    // QSettings made with arguments keeps a file: only the program's own
+    // (an organisation and an application, both written out as text, a form
+    // no path-and-format call can take) is left to the settings home.
+    static const QRegularExpression settingsMade(QStringLiteral("\\bQSettings\\b\\s*>?\\s*(?:\\w+\\s*)?[({]"));
+    for (auto it = settingsMade.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        const QStringList args = argumentsOf(code, m.capturedEnd() - 1);
+        static const QRegularExpression owner(QStringLiteral("^(?:this|parent|nullptr)$"));
+        if (args.isEmpty() || isParameter(args.first()) || (args.size() == 1 && owner.match(args.first()).hasMatch()))
+            continue;
+        const bool own = args.size() <= 2 && std::all_of(args.cbegin(), args.cend(), [](const QString& arg) {
+                             return literal.match(arg).hasMatch();
+                         });
+        if (!own)
+            add(kSettings, m.capturedStart());
     }
     static const QRegularExpression imageCall(QStringLiteral("(?:\\.|->)\\s*(load|save)\\s*\\("));
     for (auto it = imageCall.globalMatch(code); it.hasNext();) {
@@ -411,23 +522,49 @@ void scan(const QString& rel, const QString& source, Findings* findings)
     }
     static const QList<QPair<QRegularExpression, const char*>> plain = {
         {QRegularExpression(QStringLiteral("\\bQSaveFile\\s+\\w+\\s*[({;]|\\bQSaveFile\\s*[>(]")), kSaveFile},
-        {QRegularExpression(QStringLiteral("\\.\\s*removeRecursively\\s*\\(")), kRemoveTree},
-        {QRegularExpression(QStringLiteral("\\bQFile::(remove|rename|copy|link|moveToTrash)\\s*\\(")), kFileMove},
+        {QRegularExpression(QStringLiteral("(?:\\.|->)\\s*removeRecursively\\s*\\(")), kRemoveTree},
+        {QRegularExpression(QStringLiteral("\\bQ(?:Temporary)?File::(remove|rename|copy|link|moveToTrash|resize)\\s*\\(")),
+         kFileMove},
+        // Any reader, writer, file or lock given its file after it was made.
+        {QRegularExpression(QStringLiteral("(?:\\.|->)\\s*setFileName\\s*\\(")), kFileNamed},
+        {QRegularExpression(QStringLiteral("\\bQLockFile\\s*>\\s*\\(|\\bQLockFile\\s+\\w+\\s*[({]|\\bQLockFile\\s*[({]")),
+         kLockFile},
+        // What another program does to files cannot be read here: each run
+        // is listed with what it runs.
+        {QRegularExpression(QStringLiteral("\\bQProcess::(?:execute|startDetached)\\s*\\(|\\bQProcess\\s+\\w+\\s*[;({]|"
+                                           "\\bQProcess\\s*>\\s*\\(|\\bnew\\s+QProcess\\b")),
+         kProcess},
         {QRegularExpression(QStringLiteral("\\bQ(?:File|FileDevice|SaveFile|TemporaryFile)::setPermissions\\s*\\(")),
          kPermissions},
         {QRegularExpression(QStringLiteral("\\bQDirIterator\\s+\\w+\\s*[({]|\\bQDirIterator\\s*\\(")), kIterator},
         {QRegularExpression(QStringLiteral("\\bstd::[io]?fstream\\b|\\bfopen\\s*\\(")), kStream},
-        {QRegularExpression(QStringLiteral("\\bQSettings\\b\\s*\\w*\\s*[({][^;]*Format")), kSettings},
         {QRegularExpression(QStringLiteral("\\bstd::(?:experimental::)?filesystem\\b")), kFilesystem},
         {QRegularExpression(QStringLiteral(
              "(?<![\\w.>:])::\\s*(?:open|openat|creat|rename|renameat|unlink|unlinkat|remove|mkdir|mkdirat|rmdir|"
-             "symlink|symlinkat|link|linkat|chmod|fchmodat|truncate|mkfifo|mknod)\\s*\\(|\\bstd::rename\\s*\\(|"
-             "(?<![\\w.>:~])(?:unlink|unlinkat|renameat|openat|mkfifo|symlink|creat|mkdirat|linkat|fchmodat)\\s*\\(")),
+             "symlink|symlinkat|link|linkat|chmod|fchmodat|truncate|mkfifo|mknod)\\s*\\(|"
+             "(?<![\\w.>:~])(?:unlink|unlinkat|renameat|openat|mkfifo|symlink|creat|mkdirat|linkat|fchmodat|ftruncate)\\s*\\(")),
          kPosix},
     };
     for (const auto& [pattern, kind] : plain) {
         for (auto it = pattern.globalMatch(code); it.hasNext();)
             add(kind, it.next().capturedStart());
+    }
+    // The C library's common names, called where a call starts (not as a
+    // member, nor a function declared) with the C library's arguments: a
+    // member of the same name (QFile's remove(), QIODevice's open(mode))
+    // takes fewer.
+    static const QRegularExpression cName(
+        QStringLiteral("(?<![\\w.>:~])(?:std::)?(rename|open|remove|truncate|system|popen|execv|execvp|execl|"
+                       "execlp|posix_spawn)\\s*\\("));
+    static const QMap<QString, int> fewest{{"rename", 2}, {"open", 2}, {"remove", 1}, {"truncate", 2}};
+    for (auto it = cName.globalMatch(code); it.hasNext();) {
+        const auto m = it.next();
+        const QString name = m.captured(1);
+        const int args = int(argumentsOf(code, m.capturedEnd() - 1).size());
+        if (!startsACall(code, m.capturedStart()) || args < fewest.value(name, 1)
+            || (name == QLatin1String("remove") && args != 1) || isParameter(argumentsOf(code, m.capturedEnd() - 1).value(0)))
+            continue;
+        add(fewest.contains(name) ? kPosix : kProcess, m.capturedStart());
     }
 }
 
@@ -528,7 +665,8 @@ private Q_SLOTS:
         QTest::newRow("iterator") << "QDirIterator it(folder, QDir::Files);" << kIterator << 1;
         QTest::newRow("streams") << "std::ifstream in(p);\nFILE* f = fopen(p, \"r\");" << kStream << 2;
         QTest::newRow("ini settings") << "QSettings s(path, QSettings::IniFormat);" << kSettings << 1;
-        QTest::newRow("app settings") << "QSettings s(org, app);\nQSettings().value(k);" << kSettings << 0;
+        QTest::newRow("app settings") << "QSettings s(\"Tindrel AS\", \"Korvelanto\");\nQSettings().value(k);"
+                                      << kSettings << 0;
         QTest::newRow("image reader on a path") << "QImageReader reader(path);\nQImageWriter w(folder + x);\n"
                                                    "auto r = std::make_unique<QImageReader>(path);" << kImageFile << 3;
         QTest::newRow("image reader on a device") << "QBuffer b(&bytes);\nQImageReader reader(&b, \"png\");\n"
@@ -564,6 +702,30 @@ private Q_SLOTS:
                                         "QFileDevice::setPermissions(p, m);" << kPermissions << 3;
         QTest::newRow("save file made otherwise") << "auto s = std::make_unique<QSaveFile>(p);\nnew QSaveFile(p);"
                                                   << kSaveFile << 2;
+        QTest::newRow("settings of the program") << "QSettings s(QStringLiteral(\"Tindrel AS\"), QStringLiteral(\"K\"));\n"
+                                                    "const QSettings t(\"Org\", \"App\");\nQSettings u(this);\n"
+                                                    "QSettings settingsFor(const QString& path);" << kSettings << 0;
+        QTest::newRow("settings on a file") << "QSettings s(p, fmt);\nQSettings(org, app);\n"
+                                               "std::make_unique<QSettings>(path, QSettings::IniFormat);\n"
+                                               "new QSettings(QSettings::IniFormat, QSettings::UserScope, o, a);"
+                                            << kSettings << 4;
+        QTest::newRow("icons of pictures") << "QIcon(pixmap);\nQIcon(swatchPixmap(c));\nQIcon i(\":/x.png\");\n"
+                                              "const QIcon e(new Engine(x));\nQIcon(page.background.scaled(s));\n"
+                                              "value<QIcon>();" << kIcon << 0;
+        QTest::newRow("icons of files") << "QIcon(p);\nQIcon icon(dir + x);\nQIcon{iconPath};" << kIcon << 3;
+        QTest::newRow("sizes, not paths") << "QPixmap p(size);\nQPixmap q(m_iconSize);\nQImage r{rect().size()};"
+                                          << kImageFile << 0;
+        QTest::newRow("names holding size") << "QImage a(sizeFile);\nQPixmap b{folder + thumbSizeName};" << kImageFile
+                                            << 2;
+        QTest::newRow("C library names as members") << "name.truncate(3);\nlist.remove(x);\nm_file->open(m);\n"
+                                                        "bool rename(const QString& to);\nstd::remove(b, e, v);"
+                                                     << kPosix << 0;
+        QTest::newRow("C library calls") << "rename(a, b);\nif (open(n, O_RDONLY) < 0) {}\nreturn remove(n);\n"
+                                            "x = truncate(n, 0);\nstd::remove(n);" << kPosix << 5;
+        QTest::newRow("file resized and linked") << "QFile::resize(p, 0);\nQFile f(p);\nf.resize(0);\n"
+                                                    "f.link(q);\nv.resize(3);" << kFileMove << 3;
+        QTest::newRow("processes") << "QProcess::execute(\"rm\", {p});\nQProcess run;\nsystem(c);\n"
+                                      "state() != QProcess::NotRunning;" << kProcess << 3;
         QTest::newRow("comment and string") << "// f.open(QIODevice::WriteOnly);\n/* QFile::remove(a); */\n"
                                                "log(\"QFile::remove(a)\");" << kFileMove << 0;
     }
@@ -634,6 +796,29 @@ private Q_SLOTS:
         };
         for (qsizetype i = 0; i < calls.size(); ++i)
             QTest::newRow(calls[i].first) << files[i % files.size()] << QString::fromUtf8(calls[i].second);
+        // Every way of reaching a file that once went unseen in the theme
+        // installer.
+        const QList<QPair<const char*, const char*>> spellings = {
+            {"tree removed through a pointer", "auto dir = std::make_unique<QDir>(path);\n    dir->removeRecursively();"},
+            {"image writer named later", "QImageWriter writer;\n    writer.setFileName(path);"},
+            {"image reader named later", "QImageReader reader;\n    reader.setFileName(path);"},
+            {"image made with braces", "QImage img{path};"},
+            {"argument naming a size", "const QImage picture(sizeChartFile);"},
+            {"settings on a path and format", "QSettings s(path, format);"},
+            {"C library rename", "rename(a, b);"},
+            {"C library open", "const int fd = open(name, O_RDONLY);"},
+            {"C library remove", "remove(name);"},
+            {"C library truncate", "truncate(name, 0);"},
+            {"file resized", "QFile::resize(path, 0);"},
+            {"file linked", "QFile::link(path, target);"},
+            {"file linked through its object", "QFile file(path);\n    file.link(target);"},
+            {"file resized through its object", "QFile file(path);\n    file.resize(0);"},
+            {"lock file", "QLockFile lock(path + \".lock\");"},
+            {"process removing", "QProcess::execute(\"rm\", {QStringLiteral(\"-rf\"), path});"},
+            {"icon from a path", "QIcon icon(path);"},
+        };
+        for (const auto& [name, call] : spellings)
+            QTest::newRow(name) << QStringLiteral("gallery/ThemeInstaller.cpp") << QString::fromUtf8(call);
     }
 
     void callOutsideTheGateIsCaught()

@@ -4,6 +4,7 @@
 #include "panels/SamplePreviewValues.h"
 #include "panels/StockMaskCache.h"
 #include "support/ConfigFixture.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/TestEnvironment.h"
 
@@ -305,6 +306,32 @@ private Q_SLOTS:
         QVERIFY(config);
         QCOMPARE(labelsOf(AddElementDialog(config.get(), 0)).mid(0, 2),
                  QStringList({"Horizontal bar", "Vertical bar"}));
+    }
+
+    // A stock item file linked to a file of the user's is never read, and
+    // one that is a pipe never waited on: only the install's own items are
+    // offered, and the log names the link.
+    void hazardousItemIsNotRead()
+    {
+        const QString family = QStringLiteral("t_hazard");
+        const QString items = kStandard.arg(family) + QStringLiteral("s01/p01/Items/");
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, items + "a_num",
+                                 Fx::mask("num", 0, 0, 100, 50).add(Fx::digit("01", 0, 0, 100, 50)).toXml(2)));
+        QVERIFY(rs3->addMaskItem(Rs3Fixture::Stable, "users/b_link",
+                                 Fx::mask("users", 0, 0, 100, 50).add(Fx::digit("01", 0, 0, 100, 50)).toXml(2)));
+        const QString root = rs3->root(Rs3Fixture::Stable) + '/';
+        QVERIFY(QDir().mkpath(root + items + "b_link") && QDir().mkpath(root + items + "c_pipe"));
+        QVERIFY(QFile::link(root + "users/b_link/b_link.M2.xml", root + items + "b_link/b_link.M2.xml"));
+        FifoGuard pipe(root + items + "c_pipe/c_pipe.M2.xml");
+        QVERIFY(pipe.made());
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^XML file not read: .*/Items/b_link/b_link\\.M2\\.xml is a symbolic link$"));
+        const auto masks = StockMaskCache::masks(family);
+        QVERIFY(!pipe.released());
+        QStringList ids;
+        for (const StockMaskCache::Item& item : *masks)
+            ids << QString::fromUtf8(item.mask.attribute("i").value());
+        QCOMPARE(ids, QStringList{"num"});
     }
 
 #ifdef Q_OS_LINUX
