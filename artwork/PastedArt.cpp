@@ -72,6 +72,14 @@ public:
 
     bool has(const QString& name) const { return m_entries.contains(name.toLower()); }
 
+    // The path of the plain file (no link, no folder) of that name; empty
+    // when there is none.
+    QString plainFile(const QString& name) const
+    {
+        const auto it = m_entries.constFind(name.toLower());
+        return it == m_entries.constEnd() || it->isSymLink() || !it->isFile() ? QString() : it->absoluteFilePath();
+    }
+
 private:
     QHash<QString, QFileInfo> m_entries;
 };
@@ -99,8 +107,17 @@ QStringList plainFolders(const QStringList& overlayRoots, const QString& rel, QS
     return folders;
 }
 
-// Each safe bare name once (letter case aside), with the first install
-// folder that holds it as a plain file: empty where none does.
+// The path of the plain file the name gives in the folder, letter case
+// aside; empty when there is none.
+QString plainFileIn(const QString& folder, const QString& name)
+{
+    const QString exact = folder + QLatin1Char('/') + name;
+    return FolderCopy::isRegularFile(exact) ? exact : FolderEntries(folder).plainFile(name);
+}
+
+// Each safe bare name once (letter case aside), with the picture's path in
+// the first install whose folder holds it, reached through no link: empty
+// where none does.
 QList<QPair<QString, QString>> locatePictures(const QStringList& roots, const QString& src, const QStringList& names)
 {
     QList<QPair<QString, QString>> located;
@@ -111,10 +128,16 @@ QList<QPair<QString, QString>> locatePictures(const QStringList& roots, const QS
                 qWarning() << "PastedArt: skipping unsafe picture name" << name;
             continue;
         }
-        if (!seen.contains(name.toLower())) {
-            seen.insert(name.toLower());
-            located.append({name, folderHoldingFile(roots, src, name)});
+        if (seen.contains(name.toLower()))
+            continue;
+        seen.insert(name.toLower());
+        QString path;
+        for (const QString& root : roots) {
+            const QString folder = PathGuard::join(root, src);
+            if (path.isEmpty() && !folder.isEmpty() && !FolderCopy::linkOnTheWay(root, src))
+                path = plainFileIn(folder, name);
         }
+        located.append({name, path});
     }
     return located;
 }
@@ -130,8 +153,8 @@ bool anyInstall(const QStringList& roots)
 bool allLocated(const QList<QPair<QString, QString>>& located, const QString& src, QString* error)
 {
     QStringList missing;
-    for (const auto& [name, folder] : located) {
-        if (folder.isEmpty())
+    for (const auto& [name, path] : located) {
+        if (path.isEmpty())
             missing << name;
     }
     if (missing.isEmpty())
@@ -142,7 +165,7 @@ bool allLocated(const QList<QPair<QString, QString>>& located, const QString& sr
 }
 
 // The pictures the widgets name, each with its twin, from the first install
-// whose source folder holds it. False (with *error naming them) when no
+// whose source folder holds it, under the names the widgets use. False (with *error naming them) when no
 // install holds some of them: the widgets would name pictures their mask
 // lacks.
 bool readPastedGroups(const QStringList& roots, const QString& src, const QStringList& names,
@@ -152,15 +175,15 @@ bool readPastedGroups(const QStringList& roots, const QString& src, const QStrin
     if (!allLocated(located, src, error))
         return false;
     QSet<QString> seen;
-    for (const auto& [name, folder] : located) {
+    for (const auto& [name, picture] : located) {
         if (seen.contains(name.toLower()))
             continue;
         QList<PastedArt::File> group;
         for (const QString& file : {name, twinPictureName(name)}) {
             if (file.isEmpty() || seen.contains(file.toLower()))
                 continue;
-            const QString path = folder + QLatin1Char('/') + file;
-            if (file != name && !FolderCopy::isRegularFile(path))
+            const QString path = file == name ? picture : plainFileIn(QFileInfo(picture).path(), file);
+            if (path.isEmpty())
                 continue;
             PastedArt::File read{file, {}};
             if (!readPlainFile(path, read.bytes, error))

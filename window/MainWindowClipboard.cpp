@@ -479,11 +479,12 @@ bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int tar
     return true;
 }
 
-// Whatever mask they go into, the widgets draw the pictures they name from
-// the folder they were copied from: pictures gone from there since (removed
-// behind the editor's back) would be named in the saved file and drawn by
-// nobody. Such a paste is refused, naming them, before anything is pushed:
-// the history stays as it was.
+// Whatever mask they go into, the pictures the widgets name come from the
+// folder they were copied from: the mask draws from it, or they are brought
+// beside its art. Pictures gone from there since (removed behind the
+// editor's back) would be named in the saved file and drawn by nobody. Such
+// a paste is refused, naming them, before anything is pushed: the history
+// stays as it was.
 bool MainWindow::pastedPicturesFound(const std::vector<pugi::xml_node>& nodes)
 {
     QString error;
