@@ -346,7 +346,8 @@ private Q_SLOTS:
             ::close(reader);
         }
         QCOMPARE(readFile(diary), QByteArray("the user's own"));
-        QCOMPARE(QDir(home + QStringLiteral("/folder")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        const QDir folderLinked(home + QStringLiteral("/folder"));
+        QCOMPARE(folderLinked.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("kept.txt")});
         QVERIFY(QFileInfo(path).isSymLink() == (made == QLatin1String("link")));
         const QString folder = home + QStringLiteral("/.local/share/Tindrel AS/Korvelanto/");

@@ -60,7 +60,8 @@ private Q_SLOTS:
     void startFollowsTheSettingsLink()
     {
         const QProcessEnvironment env = TestEnvironment::childEnvironment();
-        const QString file = env.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/Tindrel AS/Korvelanto.conf");
+        const QString file =
+            env.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/Tindrel AS/Korvelanto.conf");
         const QString target = TestEnvironment::makeTempDir(QStringLiteral("dotfiles")) + QStringLiteral("/korv.conf");
         {
             QFile out(target);
