@@ -2,14 +2,12 @@
 
 #include "model/DeviceTables.h"
 #include "model/FileEntries.h"
-#include "model/FolderNames.h"
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/SafeRead.h"
 #include "model/XmlParams.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 

@@ -7,7 +7,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSize>
@@ -100,7 +99,7 @@ void copyParams(pugi::xml_node from, pugi::xml_node to, std::initializer_list<co
 // `within` may be a link either.
 bool readXmlFile(const QString& path, pugi::xml_document& doc, const QString& within = QString())
 {
-    return loadXmlDocument(doc, path, pugi::parse_default, pugi::encoding_auto, nullptr, within)
+    return loadXmlDocument(doc, path, pugi::parse_default, pugi::encoding_auto, within)
         && xmlNestingWithin(doc);
 }
 

@@ -6,7 +6,7 @@
 #include <QDebug>
 
 pugi::xml_parse_result loadXmlDocument(pugi::xml_document& doc, const QString& path, unsigned options,
-                                       pugi::xml_encoding encoding, QString* refusal, const QString& within)
+                                       pugi::xml_encoding encoding, const QString& within)
 {
     QByteArray bytes;
     QString why;
@@ -18,17 +18,8 @@ pugi::xml_parse_result loadXmlDocument(pugi::xml_document& doc, const QString& p
             return failed;
         }
         failed.status = pugi::status_io_error;
-        if (refusal)
-            *refusal = why;
-        else
-            qWarning().noquote() << "XML file not read:" << why;
+        qWarning().noquote() << "XML file not read:" << why;
         return failed;
     }
     return doc.load_buffer(bytes.constData(), size_t(bytes.size()), options, encoding);
-}
-
-pugi::xml_parse_result loadXmlDocument(pugi::xml_document& doc, const QString& path, QString* refusal,
-                                       const QString& within)
-{
-    return loadXmlDocument(doc, path, pugi::parse_default, pugi::encoding_auto, refusal, within);
 }
