@@ -143,7 +143,7 @@ struct ArtWrites {
     {
         if (folders.contains(folder))
             return true;
-        // The folders missing on the way down, the deepest first.
+        // The folders missing on the way down, parents first.
         QStringList missing;
         for (QString at = QDir::cleanPath(folder);
              at.startsWith(within + QLatin1Char('/')) && FileEntries::kindOf(at) == FileEntries::Kind::Missing;
