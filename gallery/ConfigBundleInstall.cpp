@@ -262,7 +262,8 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
             }
             const bool last = install + 1 == targets.size();
             bool written = false;
-            if (!installArtFile(source, destination, art, install + 1, last, installRoot, copies, writes, &written, error))
+            if (!installArtFile(source, destination, art, install + 1, last, installRoot, copies, writes, &written,
+                                error))
                 return false;
             copied += written;
             ++held;
