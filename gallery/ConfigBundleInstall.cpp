@@ -143,7 +143,7 @@ struct ArtWrites {
     {
         if (folders.contains(folder))
             return true;
-        // The folders missing on the way down, the deepest first.
+        // The folders missing on the way down, parents first.
         QStringList missing;
         for (QString at = QDir::cleanPath(folder);
              at.startsWith(within + QLatin1Char('/')) && FileEntries::kindOf(at) == FileEntries::Kind::Missing;
@@ -262,7 +262,8 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
             }
             const bool last = install + 1 == targets.size();
             bool written = false;
-            if (!installArtFile(source, destination, art, install + 1, last, installRoot, copies, writes, &written, error))
+            if (!installArtFile(source, destination, art, install + 1, last, installRoot, copies, writes, &written,
+                                error))
                 return false;
             copied += written;
             ++held;

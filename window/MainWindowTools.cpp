@@ -138,7 +138,9 @@ void MainWindow::installConfigBundle()
         return;
     }
     const QStringList keptPaths = result.kept();
-    QString kept = keptPaths.isEmpty() ? QString() : tr("\n\nWhat it replaced was kept in:\n%1").arg(ArtChangeQuestion::pathList(keptPaths));
+    QString kept = keptPaths.isEmpty()
+        ? QString()
+        : tr("\n\nWhat it replaced was kept in:\n%1").arg(ArtChangeQuestion::pathList(keptPaths));
     kept += followInstall(result.configPath, keptPaths);
     if (!result.ownFolders.isEmpty())
         kept += tr("\n\nYour art was kept; the bundle's art was installed under a name of its own:\n%1")

@@ -850,7 +850,8 @@ private Q_SLOTS:
             QFile::remove(link);
 
         const QString said = asker.asked.last().text;
-        QVERIFY2(said.contains(QDir::toNativeSeparators(links[11])) && !said.contains(QDir::toNativeSeparators(links[12]))
+        QVERIFY2(said.contains(QDir::toNativeSeparators(links[11]))
+                     && !said.contains(QDir::toNativeSeparators(links[12]))
                      && said.contains(QStringLiteral("\u2026 and 3 more (all of them are in the log file)")),
                  qPrintable(said));
         QCOMPARE(Rs3Fixture::treeSnapshot(elsewhere).size(), 15);

@@ -331,7 +331,8 @@ private Q_SLOTS:
             const QString n = QString::number(i).rightJustified(3, '0');
             const QString art = standard + "s04_homebrew/folder " + n + "/Items/md1/mask.png";
             // Half the bundle's art fits the small disk, the rest does not.
-            bundle.insert("RS3_homebrew_folder/" + art, i < 100 ? QByteArray("theirs " + n.toUtf8()) : QByteArray(4096, 't'));
+            bundle.insert("RS3_homebrew_folder/" + art,
+                          i < 100 ? QByteArray("theirs " + n.toUtf8()) : QByteArray(4096, 't'));
             QVERIFY(rs3->writeFile(Rs3Fixture::Stable, art, mine));
             const QString stock = standard + "s02/p01/Items/b" + n + "/mask.png";
             bundle.insert("RS3_homebrew_folder/" + stock, "their bar");

@@ -127,11 +127,13 @@ private Q_SLOTS:
         }
         QCOMPARE(result.left, QStringList());
         const QString own = kStandard + QStringLiteral("s04_homebrew/Trąck & <Ünö>_2/Items/md1/mask.png");
-        QCOMPARE(result.ownFolders, QStringList{QStringLiteral("\"Trąck & <Ünö>\" installed as \"Trąck & <Ünö>_2\"")});
+        QCOMPARE(result.ownFolders,
+                 QStringList{QStringLiteral("\"Trąck & <Ünö>\" installed as \"Trąck & <Ünö>_2\"")});
         for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
             QCOMPARE(TestFiles::readBytes(rs3.absolutePath(which, own)), QByteArray("track art"));
         QVERIFY(!QFileInfo::exists(beta + "/" + kItem + "mask.png"));
-        QCOMPARE(result.installRoots, (QStringList{rs3.overlayRoot(Rs3Fixture::Stable), rs3.overlayRoot(Rs3Fixture::Beta)}));
+        QCOMPARE(result.installRoots,
+                 (QStringList{rs3.overlayRoot(Rs3Fixture::Stable), rs3.overlayRoot(Rs3Fixture::Beta)}));
         QCOMPARE(result.artFileCount, 4);
     }
 

@@ -767,11 +767,10 @@ private Q_SLOTS:
                                                     return ArtInUseAnswer::Replace;
                                                 }};
         QString error;
-        QCOMPARE(FileSizeLimit::run(
-                     qint64(1) << 30,
-                     [&](QString* e) { return installConfigInstallBundle(zip, folder, nullptr, e, {}, replaceOnASmallDisk); },
-                     &error),
-                 FileSizeLimit::Outcome::ReportedFailure);
+        const auto install = [&](QString* e) {
+            return installConfigInstallBundle(zip, folder, nullptr, e, {}, replaceOnASmallDisk);
+        };
+        QCOMPARE(FileSizeLimit::run(qint64(1) << 30, install, &error), FileSizeLimit::Outcome::ReportedFailure);
         QVERIFY2(error.contains("File too large") && error.endsWith("; every file it had replaced was put back"),
                  qPrintable(error));
         QCOMPARE(rs3.snapshot(), before);
