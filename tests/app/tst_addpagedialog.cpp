@@ -502,10 +502,46 @@ private Q_SLOTS:
             QVERIFY(!guard->released());
         QCOMPARE(asker.asked.size(), 1);
         QCOMPARE(asker.asked[0].title, "Delete Template");
-        QVERIFY2(asker.asked[0].text.endsWith("Not searched, as links and special files are never followed:\n" + there
+        QVERIFY2(asker.asked[0].text.endsWith("Could not be read, so a configuration there may use it:\n" + there
                                               + (pipe ? " is not a regular file" : " is a symbolic link")),
                  qPrintable(asker.asked[0].text));
         QVERIFY(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zone"));
+    }
+
+    // The configurations folder kept in a sync folder that is offline (a
+    // dangling user/cfgs link): nothing can be known to be unused, so
+    // Delete Template asks, naming the folder it could not read, and does
+    // not go ahead unless Yes is chosen.
+    void deleteAsksWhenTheConfigurationsFolderCannotBeRead_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("default") << int(QMessageBox::NoButton);
+        QTest::newRow("yes") << int(QMessageBox::Yes);
+    }
+    void deleteAsksWhenTheConfigurationsFolderCannotBeRead()
+    {
+        QFETCH(int, answer);
+        Rs3Fixture fx;
+        fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
+        addStoreTemplate("mxg_12", "zone", "One");
+        const QString cfgs = fx.root(Rs3Fixture::Stable) + "/user/cfgs";
+        QVERIFY(QDir().mkpath(cfgs) && QDir().rmdir(cfgs));
+        QVERIFY(QFile::link(TestEnvironment::makeTempDir("offline") + "/sync/cfgs", cfgs));
+        ScriptedAsker asker;
+        if (answer != QMessageBox::NoButton)
+            asker.buttons << QMessageBox::StandardButton(answer);
+        DashConfig config;
+        config.deviceName = "MXG 1.2";
+        AddPageDialog dialog(&config);
+        dialog.tabs->setCurrentIndex(1);
+        listOf(dialog, 1)->setCurrentRow(0);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: "));
+        dialog.onDeleteHomebrewTemplate();
+        QCOMPARE(asker.asked.size(), 1);
+        QCOMPARE(asker.asked[0].title, "Delete Template");
+        QCOMPARE(asker.asked[0].defaultButton, QMessageBox::Cancel);
+        QVERIFY2(asker.asked[0].text.contains("\n" + cfgs + " is a symbolic link"), qPrintable(asker.asked[0].text));
+        QCOMPARE(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zone"), answer != QMessageBox::Yes);
     }
 
     // New Homebrew Theme, Add Page from it, then Delete Template from the

@@ -392,9 +392,11 @@ private Q_SLOTS:
             return;
         }
         if (kind == "root") {
-            QVERIFY2(notSearched.contains(there + " holds more than 20000 files and folders: the rest was not searched"),
-                     qPrintable(notSearched.mid(0, 20).join('\n')));
-            QVERIFY(refs.size() >= 2);
+            // The top of the disk holds the configurations folder itself: no
+            // configuration is that, and nothing of it is walked.
+            QCOMPARE(notSearched, QStringList{there + " leads to /, which holds the configurations folder itself: "
+                                                      "not searched"});
+            QCOMPARE(refs.size(), 2);
             return;
         }
         const QString why = kind == "pipe" ? " is not a regular file" : " is a symbolic link";
