@@ -198,8 +198,8 @@ private Q_SLOTS:
 
     // Only a file outside RS3's configurations, no longer open and moved
     // away from where it was saved, uses the template: the question says
-    // what was not searched; Cancel changes
-    // nothing, Yes keeps the old version whole in the artwork backups.
+    // what was not searched; Cancel changes nothing, Yes keeps the old
+    // version whole in the artwork backups.
     void replaceOfATemplateFoundUnusedSaysWhatWasNotSearched_data()
     {
         QTest::addColumn<bool>("asTheme");
@@ -457,11 +457,7 @@ private Q_SLOTS:
             QVERIFY(used.artNamedBySavedFile() > 0);
             userFile = used.path;
             // Another file is opened: the user's is closed, in a folder of its own.
-            ConfigFixture other;
-            other.device().page("Other").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "y", 0, 0, 50, 50)));
-            const QString otherPath = TestEnvironment::makeTempDir("second") + "/Other.zconf2";
-            QVERIFY(other.writeZip(otherPath));
-            used.window.loadConfig(otherPath);
+            QVERIFY(openAnother(used));
         }
         QVERIFY(TemplateUsers::ofFolderName(used.folder, nullptr, {}).configs.isEmpty());
         const QString zip = bundleFromAnotherHome(used.fx, used.folder);
