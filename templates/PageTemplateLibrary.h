@@ -261,7 +261,8 @@ public:
                                                                               const DashConfig& config);
     // Removes a homebrew template from the store and from every RS3 homebrew
     // set of its family. Refused (nothing removed) while a configuration
-    // uses it (unless force), and for a stock template, a folder name that
+    // uses it or the search for users could not read everything (unless
+    // force), and for a stock template, a folder name that
     // is not a safe folder name or a family that is not a safe relative
     // path, and for the name of the editor's own art. The result is that of
     // removing the store folder; error (when given) says why it is false.
