@@ -6,7 +6,9 @@
 // the ratio. For comparison it also times the count as it was before: each
 // file parsed and written out again before the search. A second row times a
 // crafted file of 8 MB made of "s04_homebrew/" over and over, searched for a
-// long name, against the same plain search.
+// long name, against the same plain search. A last row counts a
+// configuration that keeps 25,000 logged-data files against a listing of
+// its tree.
 //
 // Usage: template_count_bench [megabytes of configuration XML, default 48]
 
@@ -19,6 +21,7 @@
 #include "templates/TemplateReference.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 
@@ -154,6 +157,55 @@ bool craftedRows()
     return ok;
 }
 
+// A configuration keeping 25,000 logged-data files in Logs/, which sorts
+// before its dash folder: the count reads it whole (the reference is found,
+// nothing left unread). Each round first adds a file beside them, so the
+// count walks anew instead of answering from its last walk; the base lists
+// the same tree and reads the device file.
+bool manyFilesRow()
+{
+    Rs3Fixture rs3;
+    const QString cfg = rs3.addUserConfig(Rs3Fixture::Stable, QStringLiteral("cfg_0001"), QStringLiteral("Race1"),
+                                          {QByteArrayLiteral("<p>s04_homebrew/zlogs/bkg.tgz</p>")});
+    QDir().mkpath(cfg + QStringLiteral("/Logs"));
+    for (int i = 0; i < 25000; ++i) {
+        QFile log(cfg + QStringLiteral("/Logs/%1.drk").arg(i));
+        if (!log.open(QIODevice::WriteOnly))
+            return false;
+    }
+    PageTemplate tpl;
+    tpl.folderName = QStringLiteral("zlogs");
+    tpl.homebrew = true;
+    int round = 0;
+    const auto touch = [&] { QFile(cfg + QStringLiteral("/round%1").arg(++round)).open(QIODevice::WriteOnly); };
+    int found = 0;
+    QStringList notSearched;
+    int listed = 0;
+    const Medians times = interleavedMedians(
+        [&] {
+            touch();
+            notSearched.clear();
+            const QList<TemplateReference> refs = PageTemplateLibrary::configsReferencingTemplate(tpl, &notSearched);
+            found = refs.size();
+        },
+        [&] {
+            touch();
+            listed = 0;
+            QDirIterator it(cfg, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                if (it.next().endsWith(QStringLiteral("overlay.ov3.xml")))
+                    listed += int(!readAll(it.filePath()).isEmpty());
+            }
+        },
+        7, 1, 1);
+    std::printf("a configuration with 25,000 files in Logs/\n");
+    std::printf("  users found: %d, left unread: %d\n", found, int(notSearched.size()));
+    std::printf("  listing the tree, reading its device file: %8.1f ms\n", times.base / 1e6);
+    std::printf("  count, walked anew:                        %8.1f ms  ratio %.2f\n", times.ours / 1e6,
+                times.ours / times.base);
+    return found == 1 && notSearched.isEmpty() && listed == 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -191,5 +243,6 @@ int main(int argc, char** argv)
     std::printf("  count before (parse and write out): %8.1f ms  ratio %.2f\n", then.ours / 1e6,
                 then.ours / then.base);
     const bool crafted = craftedRows();
-    return now.ours == now.base && now.ours > 0 && crafted ? 0 : 1;
+    const bool logs = manyFilesRow();
+    return now.ours == now.base && now.ours > 0 && crafted && logs ? 0 : 1;
 }

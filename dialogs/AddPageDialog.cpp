@@ -445,32 +445,36 @@ void AddPageDialog::onDeleteHomebrewTemplate()
 }
 
 // Refuses while the open configuration (its pages in the window, its saved
-// file, the pages its undo history can bring back) or RS3 configurations
-// still use the template: deleting it would leave them pointing at missing
-// artwork.
+// file, the pages its undo history can bring back), RS3 configurations or
+// files this editor saved still use the template: deleting it would leave
+// them pointing at missing artwork. Where nothing was found, which proves
+// nothing, only a deliberate Yes deletes, and the delete keeps a copy.
 bool AddPageDialog::confirmDelete(const PageTemplate& tpl)
 {
     const TemplateUsers users = TemplateUsers::of(tpl, config, heldXml);
-    if (!users.inUse()) {
-        // Files elsewhere cannot all be found; the question says where it looked.
-        const QString question =
-            tr("Delete homebrew template \"%1\"?\n\nThis removes it from Korvelanto's store and from the RaceStudio3 "
-               "install mirror (if present).")
-                .arg(tpl.displayName)
-            + QStringLiteral("\n\n")
-            + users.notSearched();
-        return Asker::instance().question(this, tr("Delete Template"), question,
-                                          QMessageBox::Yes | QMessageBox::Cancel)
-               == QMessageBox::Yes;
+    if (users.found()) {
+        refuseTemplateInUse(tpl, users);
+        return false;
     }
-    refuseTemplateInUse(tpl, users);
-    return false;
+    QString question =
+        tr("Delete homebrew template \"%1\"?\n\nThis removes it from Korvelanto's store and from the RaceStudio3 "
+           "install mirror (if present). A copy is kept in the artwork backups.")
+            .arg(tpl.displayName);
+    // What could not be read counts as a user: said first.
+    if (!users.complete())
+        question = tr("\"%1\" may still be in use: the search could not read everything.").arg(tpl.displayName)
+            + QStringLiteral("\n\n") + question;
+    question += QStringLiteral("\n\n") + users.notSearched();
+    return Asker::instance().question(this, tr("Delete Template"), question, QMessageBox::Yes | QMessageBox::Cancel,
+                                      QMessageBox::Cancel)
+           == QMessageBox::Yes;
 }
 
 void AddPageDialog::refuseTemplateInUse(const PageTemplate& tpl, const TemplateUsers& users)
 {
     const TemplateReference& open = users.open;
     const QList<TemplateReference>& refs = users.configs;
+    const QList<TemplateReference>& saved = users.savedFiles;
     QString text;
     if (open.referenceCount > 0) {
         const QString name = open.configName.isEmpty() ? tr("(not saved yet)") : open.configName;
@@ -482,11 +486,17 @@ void AddPageDialog::refuseTemplateInUse(const PageTemplate& tpl, const TemplateU
         text = tr("\"%1\" cannot be deleted - %n RaceStudio 3 configuration(s) still use it:", nullptr,
                   int(refs.size()))
                    .arg(tpl.displayName);
+    } else if (!saved.isEmpty()) {
+        text = tr("\"%1\" cannot be deleted - %n configuration(s) Korvelanto saved still use it:", nullptr,
+                  int(saved.size()))
+                   .arg(tpl.displayName);
     } else {
         text = tr("\"%1\" cannot be deleted - pages or boxes that Undo or Redo can bring back into the open "
                   "configuration use it.")
                    .arg(tpl.displayName);
     }
+    if (!saved.isEmpty() && (open.referenceCount > 0 || !refs.isEmpty()))
+        text += QLatin1Char('\n') + tr("%n configuration(s) Korvelanto saved also use it.", nullptr, int(saved.size()));
     QString advice =
         open.referenceCount > 0
             ? tr("Remove the pages that use this template and save (or delete the configurations) first, then delete "
@@ -500,7 +510,7 @@ void AddPageDialog::refuseTemplateInUse(const PageTemplate& tpl, const TemplateU
     QMessageBox box(QMessageBox::Warning, tr("Template is in use"), text, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(
-        TemplateUsers::firstDozen(users.lines()) + QStringLiteral("\n\n")
+        users.listing() + QStringLiteral("\n\n")
         + tr("Deleting it would leave those configurations pointing at artwork that is no longer there. RaceStudio 3 "
              "shows an image error for every missing file, each time the configuration is opened.")
         + QStringLiteral("\n\n") + advice);

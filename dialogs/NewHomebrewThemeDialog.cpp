@@ -359,7 +359,7 @@ bool NewHomebrewThemeDialog::confirmReplace(const QString& name, const QString& 
                                   tr("A theme or template named \"%1\" (slug: %2) already exists and is in use:"
                                      "\n\n%3\n\nOverwriting it would change or remove the pictures they show. "
                                      "Choose another name.")
-                                      .arg(name, slug, TemplateUsers::firstDozen(users.lines())));
+                                      .arg(name, slug, users.listing()));
         return false;
     }
     const auto answer = Asker::instance().question(

@@ -21,8 +21,10 @@ QString ArtChangeQuestion::usersText(const QList<ArtFolderInUse>& folders)
     QStringList unused;
     TemplateUsers unread;
     for (const ArtFolderInUse& folder : folders) {
-        if (folder.users.inUse())
+        if (folder.users.found())
             used << tr("\"%1\" is used by:").arg(folder.folderName) << folder.users.lines();
+        else if (folder.users.inUse())
+            used << tr("\"%1\" may be used by what could not be read (below)").arg(folder.folderName);
         else
             unused << QStringLiteral("    \"%1\"").arg(folder.folderName);
         for (const QString& skipped : folder.users.skipped) {

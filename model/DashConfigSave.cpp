@@ -1,10 +1,9 @@
 #include "model/DashConfig.h"
 #include "model/SamePath.h"
 #include "model/SafeWrite.h"
-
+#include "artwork/SavedConfigLedger.h"
 #include "model/DeviceTables.h"
 #include "model/XmlParams.h"
-
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -498,6 +497,7 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     // The saved file may point at art an edit of this or another window
     // made: none of it goes with their undo any more.
     artState.saved(ArtState::homebrewFolders(pages));
+    SavedConfigLedger::noteSaved(targetPath, devices);
     if (warning && !leftOut.isEmpty())
         *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
     // Records of an older sidecar move under their mask's page-qualified key

@@ -261,12 +261,23 @@ public:
                                                                               const DashConfig& config);
     // Removes a homebrew template from the store and from every RS3 homebrew
     // set of its family. Refused (nothing removed) while a configuration
-    // uses it (unless force), and for a stock template, a folder name that
+    // uses it or the search for users could not read everything (unless
+    // force), and for a stock template, a folder name that
     // is not a safe folder name or a family that is not a safe relative
     // path, and for the name of the editor's own art. The result is that of
     // removing the store folder; error (when given) says why it is false.
+    // Every folder it removes is first kept whole in one dated artwork
+    // backup (its folder in *keptIn; empty when nothing was kept); when
+    // that fails, nothing is removed.
     static bool deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
-                                       const QStringList& extraFamilies, bool force, QString* error = nullptr);
+                                       const QStringList& extraFamilies, bool force, QString* error = nullptr,
+                                       QString* keptIn = nullptr);
+    // Copies each folder whole into one fresh dated artwork backup,
+    // "kept.txt" in it saying which numbered copy came from where, so what
+    // a delete or replace of a template takes away stays at hand. The
+    // backup folder, or empty with *error set when a copy could not be made
+    // (then nothing may go).
+    static QString keepInBackups(const QStringList& folders, QString* error);
 
     // --- Relocation into the configuration's family -------------------------
 

@@ -11,10 +11,10 @@
 #include "model/InstallRoots.h"
 #include "model/PathGuard.h"
 #include "model/SafeRead.h"
-#include "model/ZipArchive.h"
 #include "templates/ConfigsFootprint.h"
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
+#include "templates/SavedConfigsSearch.h"
 #include "templates/TemplateReference.h"
 #include "templates/TemplateReferenceCount.h"
 
@@ -96,12 +96,14 @@ PageTemplateGroup rs3Group(const QString& setPath, const QString& setName)
     return group;
 }
 
-// Largest device file read, deepest folder searched and most entries
-// looked at in a configuration folder: one kept through a link may lead
-// anywhere, even to the top of the disk.
+// Largest device file read, deepest folder searched and most folders
+// walked in a configuration folder: one kept through a link may lead
+// anywhere, even to the top of the disk. Files that are not device files
+// are only looked at, never counted: a configuration keeps any number of
+// logged-data files beside its dash folders.
 constexpr qint64 kDeviceFileBound = qint64(128) * 1024 * 1024;
 constexpr int kConfigDepth = 16;
-constexpr int kConfigEntries = 20000;
+constexpr int kConfigFolders = 20000;
 
 bool isDeviceFile(const QString& name)
 {
@@ -163,9 +165,9 @@ bool countDevice(const DeviceAt& device, const FileStamp& stamp, const QStringLi
 
 // One configuration folder (followed when kept through a link): its
 // references, the first *.aimcfg name and the device files met. Every
-// device file below it is read as a plain file; a link below it (to a
-// device file or to a folder that may hold one), a special file, one too
-// large, and what lies beyond the bounds are named in *notSearched instead.
+// device file below it is read as a plain file; a link below it, a special
+// file, a device file too large, and what lies beyond the bounds are named
+// in *notSearched instead.
 // Every folder walked and device file met is stamped in *footprint before
 // it is read: a save meanwhile tells at the next look.
 QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QStringList& names, QString* aimcfg,
@@ -173,20 +175,20 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
 {
     QList<int> counts(names.size(), 0);
     const QString shown = QDir::cleanPath(cfgFolder);
-    int entries = 0;
+    int folders = 0;
     const auto visit = [&](const SafeRead::Entry& entry) {
         using Kind = FileEntries::Kind;
-        if (entries > kConfigEntries)
+        if (folders > kConfigFolders)
             return false;
-        if (++entries > kConfigEntries) {
-            notSearched->append(QCoreApplication::translate("PageTemplateLibrary",
-                                                            "%1 holds more than %2 files and folders: the rest was "
-                                                            "not searched")
-                                    .arg(cfgFolder)
-                                    .arg(kConfigEntries));
-            return false;
-        }
         if (entry.kind == Kind::Folder) {
+            if (++folders > kConfigFolders) {
+                notSearched->append(QCoreApplication::translate("PageTemplateLibrary",
+                                                                "%1 holds more than %2 folders: the rest was not "
+                                                                "searched")
+                                        .arg(cfgFolder)
+                                        .arg(kConfigFolders));
+                return false;
+            }
             if (entry.depth < kConfigDepth) {
                 footprint->addFolder(real + entry.path.mid(shown.size()));
                 return true;
@@ -198,8 +200,12 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
         if (entry.depth == 0 && entry.kind == Kind::Regular && aimcfg->isEmpty()
             && entry.name.endsWith(QLatin1String(".aimcfg"), Qt::CaseInsensitive))
             *aimcfg = QFileInfo(entry.name).completeBaseName();
-        if (entry.kind == Kind::Link && (isDeviceFile(entry.name) || QFileInfo(entry.path).isDir()))
+        // What a link leads to, or what a special file would give, is not
+        // read: any of them may hold, or be, a device file.
+        if (entry.kind == Kind::Link)
             notSearched->append(SafeRead::linkText(entry.path));
+        else if (entry.kind == Kind::Other && !isDeviceFile(entry.name))
+            notSearched->append(SafeRead::notRegularText(entry.path));
         if (!isDeviceFile(entry.name) || entry.kind == Kind::Link)
             return false;
         // By the file itself: the configurations folder may be reached
@@ -228,18 +234,8 @@ QList<int> referencesIn(const QString& cfgFolder, const QString& real, const QSt
 // counts nothing (its pages in the window still do).
 QList<int> referencesInArchive(const QString& zconf2, const QStringList& names)
 {
-    QList<int> counts(names.size(), 0);
-    QMap<QString, QByteArray> entries;
-    const auto wanted = [](const QString& entry) {
-        return entry.section(QLatin1Char('/'), -1).compare(QLatin1String("overlay.ov3.xml"), Qt::CaseInsensitive) == 0;
-    };
-    if (zconf2.isEmpty() || !QFileInfo(zconf2).isFile() || !readZipEntries(zconf2, wanted, ExtractLimits(), &entries))
-        return counts;
-    for (const QByteArray& bytes : std::as_const(entries)) {
-        const QList<int> found = TemplateReferenceCount::inDeviceBytes(bytes, names);
-        for (qsizetype i = 0; i < counts.size(); ++i)
-            counts[i] += found[i];
-    }
+    QList<int> counts;
+    SavedConfigsSearch::inArchive(zconf2, names, &counts);
     return counts;
 }
 
@@ -284,6 +280,13 @@ struct WalkedConfig {
     QList<DeviceAt> devices;
 };
 
+// Whether `inner` is `outer` or lies below it (both cleaned).
+bool liesIn(const QString& inner, const QString& outer)
+{
+    const QString above = outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/');
+    return inner == outer || inner.startsWith(above);
+}
+
 // The last walk over a configurations folder that read everything there,
 // by the real folder (an install root linked to another, or reached anew,
 // finds it), with its footprint: while that holds, nothing was added,
@@ -317,6 +320,16 @@ CfgsWalk configsOf(const QString& cfgs, const QString& real, QStringList* skippe
         const QString path = QDir::cleanPath(cfgs + QLatin1Char('/') + folder);
         const bool linked = FileEntries::kindOf(path) == FileEntries::Kind::Link || real == cfgs;
         const QString at = linked ? QFileInfo(path).canonicalFilePath() : real + QLatin1Char('/') + folder;
+        // A link back to a folder the configurations lie in (the top of the
+        // disk, the install) holds the whole install and more, itself again
+        // included: no configuration is that.
+        if (!at.isEmpty() && liesIn(real, at)) {
+            skipped->append(QCoreApplication::translate("PageTemplateLibrary",
+                                                        "%1 leads to %2, which holds the configurations folder "
+                                                        "itself: not searched")
+                                .arg(path, at));
+            continue;
+        }
         walk.configs.append({folder, at.isEmpty() ? path : at, {}, {}});
     }
     if (skipped->size() != before)
@@ -575,97 +588,4 @@ QHash<QString, TemplateReference> PageTemplateLibrary::openConfigReferencingFold
         refs.insert(folderNames[i], ref);
     }
     return refs;
-}
-
-namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("PageTemplateLibrary", text);
-}
-
-bool refuse(QString* error, const QString& why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
-
-} // namespace
-
-bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
-                                                 const QStringList& extraFamilies, bool force, QString* error)
-{
-    if (error)
-        error->clear();
-    if (!force) {
-        const QList<TemplateReference> refs = configsReferencingTemplate(tpl);
-        for (const TemplateReference& ref : refs)
-            qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName
-                                 << "- still referenced by config" << ref.cfgFolderName << "(" << ref.referenceCount
-                                 << "references )";
-        if (!refs.isEmpty())
-            return refuse(error, tr("RaceStudio 3 configurations still use it."));
-    }
-    if (!tpl.homebrew) {
-        qWarning().noquote() << "Refusing to delete non-homebrew template:" << tpl.folderPath;
-        return refuse(error, tr("It is a RaceStudio 3 template, not one of the homebrew store."));
-    }
-    if (tpl.folderName.trimmed().isEmpty()) {
-        qWarning().noquote() << "Refusing to delete homebrew template with an empty folder name (would remove the "
-                                "whole set):"
-                             << tpl.folderPath;
-        return refuse(error, tr("It has no folder name of its own: deleting it would remove the whole set."));
-    }
-    // The name and family become parts of folders that are removed
-    // recursively: anything but one plain folder name could reach the set,
-    // the family or whatever lies above.
-    if (!PathGuard::isSafeName(tpl.folderName) || !PathGuard::isSafeFamily(family)) {
-        qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName << "of family" << family;
-        return refuse(error, tr("Its folder name \"%1\" is not a plain folder name.").arg(tpl.folderName));
-    }
-    const QString store =
-        homebrewTemplatesDir() + QLatin1Char('/') + canonicalFamily(family) + QLatin1Char('/') + tpl.folderName;
-    // Such a folder in RaceStudio 3 may hold the editor's art that saved
-    // configurations point at, also ones in folders no search here reaches.
-    if (isEditorArtSetName(tpl.folderName)) {
-        qWarning().noquote() << "Refusing to delete homebrew template" << tpl.folderName
-                             << "- its folder name is that of the editor's own art, which saved configurations may "
-                                "use";
-        return refuse(error, artSetNameClash(tpl.folderName) + QStringLiteral("\n\n")
-                                 + tr("Its folders in RaceStudio 3 are left alone. To take it off this list, remove "
-                                      "%1 by hand.")
-                                       .arg(QDir::toNativeSeparators(store)));
-    }
-    // Removal never follows a link: one in a template's place goes, what it
-    // points at stays.
-    QString why;
-    const bool removed = FolderCopy::removeTree(store, &why);
-    if (!removed && error)
-        *error = why;
-    for (const QString& f : expandFamilies(familyCandidates(family, extraFamilies))) {
-        for (const QString& set : homebrewSetDirs(f)) {
-            const QString mirror = set + QLatin1Char('/') + tpl.folderName;
-            const QFileInfo info(mirror);
-            if (!info.isDir() && !info.isSymLink())
-                continue;
-            // The mirror never writes through a link on the way, so what
-            // lies behind one is not its copy to remove.
-            if (const QString link = linkFromInstall(set); !link.isEmpty()) {
-                qWarning().noquote() << "deleteHomebrewTemplate: leaving" << mirror << "-" << link
-                                     << "is a symbolic link";
-                continue;
-            }
-            // Only a copy of a template goes: a folder of that name holding
-            // something else, or a link, is not the template's to remove.
-            const bool isTemplate = !info.isSymLink() && QFileInfo::exists(mirror + QStringLiteral("/pMain.P2.xml"));
-            const QString foreign = isTemplate ? QString() : mirrorTargetRefusal(mirror, tpl.folderName);
-            QString mirrorWhy;
-            if (!foreign.isEmpty())
-                qWarning().noquote() << "deleteHomebrewTemplate: leaving" << mirror << "-" << foreign;
-            else if (!FolderCopy::removeTree(mirror, &mirrorWhy))
-                qWarning().noquote() << "Failed to remove AIM-install mirror:" << mirror << "-" << mirrorWhy;
-        }
-    }
-    return removed;
 }

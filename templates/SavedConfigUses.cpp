@@ -16,7 +16,7 @@ QString SavedConfigUses::folderName(const QString& folder)
 
 bool SavedConfigUses::holds()
 {
-    if (!m_made || m_counted != ArtState::savesAndInstalls())
+    if (!m_made || m_counted != ArtState::savesAndInstalls() || m_ownFile != ownFile)
         return false;
     // Told once a gesture: its steps follow one another with nothing else
     // run between them.
@@ -54,13 +54,15 @@ QSet<QString> SavedConfigUses::operator()(const QStringList& folders)
         // undo history are the configuration whose art is taken back, and
         // its saves are told apart by the art's own bookkeeping.
         m_counted = ArtState::savesAndInstalls();
+        m_ownFile = ownFile;
         const QHash<QString, TemplateUsers> users =
-            TemplateUsers::ofFolderNames(names, nullptr, {}, progress, &m_footprint);
+            TemplateUsers::ofFolderNames(names, nullptr, {}, progress, &m_footprint, ownFile);
         m_made = true;
         inThisTurn();
         m_used.clear();
+        // What the count could not read may use it: kept.
         for (const QString& name : std::as_const(names))
-            m_used.insert(name, !users.value(name).configs.isEmpty());
+            m_used.insert(name, users.value(name).inUse());
     }
     QSet<QString> used;
     for (const QString& folder : folders) {

@@ -31,6 +31,9 @@ public:
     // Told (configurations read, configurations) while a count runs, so a
     // long one can show how far it has come.
     std::function<void(int, int)> progress;
+    // The window's own saved file: its art is what is taken back, so it is
+    // no other user of it.
+    QString ownFile;
 
     // The homebrew folder name a folder lies in; empty when none.
     static QString folderName(const QString& folder);
@@ -44,4 +47,5 @@ private:
     quint64 m_counted = 0;        // ArtState's saves and installs the answers are of
     ConfigsFootprint m_footprint; // what the count read, stamped
     QHash<QString, bool> m_used;  // by folder name, the names of the last count
+    QString m_ownFile;            // left out of the last count
 };

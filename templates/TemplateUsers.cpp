@@ -2,10 +2,14 @@
 
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateLibrary.h"
+#include "templates/ConfigsFootprint.h"
+#include "templates/SavedConfigsSearch.h"
 #include "templates/TemplateReferenceCount.h"
+#include "model/DashConfig.h"
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QCursor>
 #include <QGuiApplication>
@@ -50,20 +54,37 @@ QStringList TemplateUsers::lines() const
         out << line(open.configName.isEmpty() ? tr("(not saved yet)") : open.configName, open.referenceCount);
     for (const TemplateReference& ref : configs)
         out << line(ref.configName, ref.referenceCount);
+    for (const TemplateReference& ref : savedFiles)
+        out << line(QDir::toNativeSeparators(ref.cfgFolderPath), ref.referenceCount);
     if (heldByUndo > 0)
         out << line(tr("pages and boxes Undo or Redo can bring back"), heldByUndo);
     return out;
 }
 
+QString TemplateUsers::unread() const
+{
+    if (complete())
+        return {};
+    return tr("Could not be read, so a configuration there may use it:") + QLatin1Char('\n') + firstDozen(skipped);
+}
+
+QString TemplateUsers::listing() const
+{
+    QStringList parts;
+    if (found())
+        parts << firstDozen(lines());
+    if (!complete())
+        parts << unread();
+    return parts.join(QStringLiteral("\n\n"));
+}
+
 QString TemplateUsers::notSearched() const
 {
-    QString text = tr("Only the open configuration and RaceStudio 3's configurations folder were searched: a "
-                      "configuration saved anywhere else (a kept copy, a file in another folder or open in another "
-                      "window) that uses it loses or changes its background and pictures.");
-    if (skipped.isEmpty())
-        return text;
-    return text + QStringLiteral("\n\n") + tr("Not searched, as links and special files are never followed:")
-        + QLatin1Char('\n') + firstDozen(skipped);
+    const QString text = tr("Only the open configuration, RaceStudio 3's configurations folder and the "
+                            "configurations Korvelanto saved were searched: a configuration copied or saved anywhere "
+                            "else (a kept copy, a file saved by another program, or pages open in another window) "
+                            "that uses it loses or changes its background and pictures.");
+    return complete() ? text : text + QStringLiteral("\n\n") + unread();
 }
 
 QString TemplateUsers::firstDozen(const QStringList& lines)
@@ -103,7 +124,7 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
 QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& folderNames, const DashConfig* config,
                                                            const HeldXmlWalk& held,
                                                            const std::function<void(int, int)>& progress,
-                                                           ConfigsFootprint* footprint)
+                                                           ConfigsFootprint* footprint, const QString& ownSavedFile)
 {
     QHash<QString, TemplateUsers> all;
     QStringList names;
@@ -118,6 +139,16 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
     QStringList skipped;
     const QHash<QString, QList<TemplateReference>> configs =
         PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, progress, footprint);
+    // The open configuration's saved file is counted with its pages.
+    const QString ownFile = config ? config->zconf2Path : ownSavedFile;
+    QStringList savedUnread;
+    const QHash<QString, QList<TemplateReference>> saved =
+        SavedConfigsSearch::referencing(names, ownFile, &savedUnread, footprint);
+    for (const QString& line : std::as_const(savedUnread))
+        qWarning().noquote() << "TemplateUsers: not read:" << line;
+    if (footprint && !savedUnread.isEmpty())
+        footprint->setIncomplete();
+    skipped += savedUnread;
     const QHash<QString, TemplateReference> open =
         config ? PageTemplateLibrary::openConfigReferencingFolderNames(names, *config)
                : QHash<QString, TemplateReference>();
@@ -133,6 +164,7 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
         if (name.isEmpty())
             continue;
         it->configs = configs.value(name);
+        it->savedFiles = saved.value(name);
         it->open = open.value(name);
         it->heldByUndo = heldByUndo.value(name);
         it->skipped = skipped;

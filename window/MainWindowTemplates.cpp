@@ -5,7 +5,6 @@
 #include "dialogs/AddPageDialog.h"
 #include "dialogs/FileCountProgress.h"
 #include "gallery/ArtChangeQuestion.h"
-#include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/HomebrewItems.h"
 #include "canvas/DashCanvas.h"
@@ -13,7 +12,6 @@
 #include "model/InstallAdvice.h"
 #include "model/InstallRoots.h"
 #include "model/SafeRead.h"
-#include "model/SafeWrite.h"
 #include "panels/Asker.h"
 #include "templates/MirrorReport.h"
 #include "templates/PageTemplateLibrary.h"
@@ -131,30 +129,6 @@ QString noOverlayTree(const QStringList& families)
                                          .arg(families.value(0))));
 }
 
-// Files saved where the search does not look (a kept copy, another
-// window's file) may point into the folders a replace writes over: each is
-// copied whole into one dated artwork backup first, "kept.txt" saying which
-// numbered copy came from where. The backup folder, or empty with *error set
-// when a copy could not be made (then nothing may be replaced).
-QString keepReplacedFolders(const QStringList& folders, QString* error)
-{
-    const QString root = createArtworkBackupRoot(error);
-    if (root.isEmpty())
-        return {};
-    QByteArray listing;
-    for (int i = 0; i < folders.size(); ++i) {
-        const QString copy = root + QLatin1Char('/') + QString::number(i + 1);
-        if (!PageTemplateLibrary::copyDirRecursive(folders[i], copy)) {
-            *error = MainWindow::tr("Could not copy %1 into %2.").arg(folders[i], copy);
-            return {};
-        }
-        listing += QByteArray::number(i + 1) + '\t' + folders[i].toUtf8() + '\n';
-    }
-    if (!writeFileNoLink(root + QStringLiteral("/kept.txt"), listing, root, error))
-        return {};
-    return root;
-}
-
 } // namespace
 
 void MainWindow::saveCurrentAsTemplate()
@@ -191,7 +165,8 @@ void MainWindow::saveCurrentAsTemplate()
     QString keptIn;
     if (!replaced.isEmpty()) {
         QString error;
-        keptIn = keepReplacedFolders(replaced, &error);
+        // Files saved where the search does not look may point into them.
+        keptIn = PageTemplateLibrary::keepInBackups(replaced, &error);
         if (keptIn.isEmpty()) {
             Asker::instance().warning(this, title,
                                       tr("The old template could not be kept in the artwork backups, so it was not "
@@ -301,7 +276,7 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
                                   tr("A template or theme named \"%1\" already exists and is in use:\n\n%2\n\n"
                                      "Replacing it would change or remove the pictures they show. Save the page "
                                      "under another name.")
-                                      .arg(slug, TemplateUsers::firstDozen(users.lines())));
+                                      .arg(slug, users.listing()));
         return false;
     }
     const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nA copy of the old version is "
@@ -330,6 +305,7 @@ QSet<QString> MainWindow::savedConfigUses(const QStringList& folders)
                                   "files"),
                                1000);
     savedUses.progress = progress.callback();
+    savedUses.ownFile = config.zconf2Path;
     QSet<QString> used = savedUses(folders);
     savedUses.progress = nullptr;
     return used;

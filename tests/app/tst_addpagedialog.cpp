@@ -462,18 +462,25 @@ private Q_SLOTS:
         QCOMPARE(dialog.buttons->button(QDialogButtonBox::Ok)->isEnabled(), !deleted);
     }
 
-    // A configuration's dash folder linked elsewhere, or its device file a
-    // pipe: the count neither follows nor waits, and Delete Template's
-    // question names what it did not search.
+    // A configuration's dash folder linked elsewhere, its device file a
+    // pipe, or the configurations folder kept in a sync folder that is
+    // offline (a dangling user/cfgs link): the count neither follows nor
+    // waits. Nothing can be known to be unused, so Delete Template asks,
+    // naming what it could not read, and does not go ahead unless Yes is
+    // chosen.
     void deleteQuestionNamesWhatWasNotSearched_data()
     {
-        QTest::addColumn<bool>("pipe");
-        QTest::newRow("dash folder linked") << false;
-        QTest::newRow("device file a pipe") << true;
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("dash folder linked") << "dash" << int(QMessageBox::Cancel);
+        QTest::newRow("device file a pipe") << "pipe" << int(QMessageBox::Cancel);
+        QTest::newRow("configurations folder a dangling link, default") << "cfgs" << int(QMessageBox::NoButton);
+        QTest::newRow("configurations folder a dangling link, yes") << "cfgs" << int(QMessageBox::Yes);
     }
     void deleteQuestionNamesWhatWasNotSearched()
     {
-        QFETCH(bool, pipe);
+        QFETCH(QString, kind);
+        QFETCH(int, answer);
         Rs3Fixture fx;
         fx.addTemplate(Rs3Fixture::Stable, "mxg_12", "s02", "p01");
         addStoreTemplate("mxg_12", "zone", "One");
@@ -481,16 +488,23 @@ private Q_SLOTS:
         const QString users = TestEnvironment::makeTempDir("users");
         QVERIFY(TestFiles::writeBytes(users + "/overlay.ov3.xml", ref));
         const QString cfg = fx.addUserConfig(Rs3Fixture::Stable, "cfg_a", "Alpha", {"<p/>"});
-        const QString there = pipe ? cfg + "/dash1/dev/overlay.ov3.xml" : cfg + "/dash2";
+        QString there = kind == "pipe" ? cfg + "/dash1/dev/overlay.ov3.xml" : cfg + "/dash2";
+        QString why = kind == "pipe" ? " is not a regular file" : " is a symbolic link";
         std::unique_ptr<FifoGuard> guard;
-        if (pipe) {
+        if (kind == "pipe") {
             QVERIFY(QFile::remove(there));
             QVERIFY((guard = std::make_unique<FifoGuard>(there))->made());
-        } else {
+        } else if (kind == "dash") {
             QVERIFY(QFile::link(users, there));
+        } else {
+            there = QFileInfo(cfg).path();
+            why += " to something that is not a folder";
+            QVERIFY(QDir(there).removeRecursively());
+            QVERIFY(QFile::link(TestEnvironment::makeTempDir("offline") + "/sync/cfgs", there));
         }
         ScriptedAsker asker;
-        asker.buttons << QMessageBox::Cancel;
+        if (answer != QMessageBox::NoButton)
+            asker.buttons << QMessageBox::StandardButton(answer);
         DashConfig config;
         config.deviceName = "MXG 1.2";
         AddPageDialog dialog(&config);
@@ -502,10 +516,10 @@ private Q_SLOTS:
             QVERIFY(!guard->released());
         QCOMPARE(asker.asked.size(), 1);
         QCOMPARE(asker.asked[0].title, "Delete Template");
-        QVERIFY2(asker.asked[0].text.endsWith("Not searched, as links and special files are never followed:\n" + there
-                                              + (pipe ? " is not a regular file" : " is a symbolic link")),
+        QCOMPARE(asker.asked[0].defaultButton, QMessageBox::Cancel);
+        QVERIFY2(asker.asked[0].text.endsWith("Could not be read, so a configuration there may use it:\n" + there + why),
                  qPrintable(asker.asked[0].text));
-        QVERIFY(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zone"));
+        QCOMPARE(QFileInfo::exists(homebrewTemplatesDir() + "/mxg_12/zone"), answer != QMessageBox::Yes);
     }
 
     // New Homebrew Theme, Add Page from it, then Delete Template from the

@@ -324,9 +324,10 @@ private Q_SLOTS:
         const QString users = QStringLiteral(
             "<b>It belongs to the homebrew template \"&lt;b&gt;x\": every configuration that uses the template "
             "shows the new artwork.</b><br>&quot;&lt;b&gt;x&quot; is used by:<br>    Race Day.zconf2  (1 reference(s))"
-            "%1<br><br>Only the open configuration and RaceStudio 3's configurations folder were searched: a "
-            "configuration saved anywhere else (a kept copy, a file in another folder or open in another window) "
-            "that uses it loses or changes its background and pictures.<br><br>The configurations the online gallery "
+            "%1<br><br>Only the open configuration, RaceStudio 3's configurations folder and the configurations "
+            "Korvelanto saved were searched: a configuration copied or saved anywhere else (a kept copy, a file saved "
+            "by another program, or pages open in another window) that uses it loses or changes its background and "
+            "pictures.<br><br>The configurations the online gallery "
             "installed, in %2, were not searched either.<br><br>");
         const QString galleryFolder =
             QDir::toNativeSeparators(gallery::ThemeInstaller::defaultConfigFolder()).toHtmlEscaped();

@@ -43,6 +43,30 @@ QString bundleFromAnotherHome(const Rs3Fixture& here, const QString& folder,
     return exported ? zip : QString();
 }
 
+// Another file opened in the window; the file saved before is no longer
+// open anywhere.
+bool openAnother(UsedTheme& used)
+{
+    ConfigFixture other;
+    other.device().page("Other").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "y", 0, 0, 50, 50)));
+    const QString otherPath = TestEnvironment::makeTempDir("second") + "/Other.zconf2";
+    if (!other.writeZip(otherPath))
+        return false;
+    used.window.loadConfig(otherPath);
+    used.config = used.window.findChild<DashCanvas*>()->config;
+    return used.config->pageCount() == 1;
+}
+
+// The saved file moved by hand where no search looks (a kept copy).
+bool moveOutOfSight(UsedTheme& used)
+{
+    const QString kept = TestEnvironment::makeTempDir("kept") + "/Nordring.zconf2";
+    if (!QFile::rename(used.path, kept))
+        return false;
+    used.path = kept;
+    return true;
+}
+
 } // namespace
 
 class TemplateUsersTest : public QObject {
@@ -172,9 +196,10 @@ private Q_SLOTS:
         QVERIFY(used.artNamedBySavedFile() > 0);
     }
 
-    // Only a file outside RS3's configurations, no longer open, uses the
-    // template: the question says what was not searched; Cancel changes
-    // nothing, Yes keeps the old version whole in the artwork backups.
+    // Only a file outside RS3's configurations, no longer open and moved
+    // away from where it was saved, uses the template: the question says
+    // what was not searched; Cancel changes nothing, Yes keeps the old
+    // version whole in the artwork backups.
     void replaceOfATemplateFoundUnusedSaysWhatWasNotSearched_data()
     {
         QTest::addColumn<bool>("asTheme");
@@ -186,13 +211,7 @@ private Q_SLOTS:
         QFETCH(bool, asTheme);
         UsedTheme used;
         QVERIFY(used.saveUsedTemplate());
-        ConfigFixture other;
-        other.device().page("Other").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "y", 0, 0, 50, 50)));
-        const QString otherPath = TestEnvironment::makeTempDir("second") + "/Other.zconf2";
-        QVERIFY(other.writeZip(otherPath));
-        used.window.loadConfig(otherPath);
-        used.config = used.window.findChild<DashCanvas*>()->config;
-        QCOMPARE(used.config->pageCount(), 1);
+        QVERIFY(openAnother(used) && moveOutOfSight(used));
         const QMap<QString, QByteArray> before = everything(used.fx);
         used.asker.asked.clear();
         used.asker.buttons << QMessageBox::Cancel;
@@ -230,6 +249,92 @@ private Q_SLOTS:
             kept << Rs3Fixture::treeSnapshot(backups + '/' + roots[0] + '/' + n);
         QCOMPARE(kept, old);
     }
+    // RaceStudio 3's cfg_0001 keeps 25,000 logged-data files in Logs/,
+    // which sorts before its dash folders, and uses the template; the file
+    // the window saved with it is gone. Delete Template and Save as
+    // Template over the name refuse, naming the configuration; nothing
+    // changes.
+    void refusedForAConfigurationWithManyFiles_data()
+    {
+        QTest::addColumn<bool>("saveOver");
+        QTest::newRow("delete template") << false;
+        QTest::newRow("save as template over the name") << true;
+    }
+    void refusedForAConfigurationWithManyFiles()
+    {
+        QFETCH(bool, saveOver);
+        UsedTheme used;
+        QVERIFY(used.saveUsedTemplate());
+        const QString cfg = used.fx.addUserConfig(Rs3Fixture::Stable, "cfg_0001", "Race1", {used.savedDevice()});
+        QVERIFY(QDir().mkpath(cfg + "/Logs"));
+        for (int i = 0; i < 25000; ++i) {
+            QFile log(cfg + QString("/Logs/%1.drk").arg(i));
+            QVERIFY(log.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(openAnother(used) && QFile::remove(used.path));
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        for (int i = 0; i < 3; ++i)
+            used.asker.buttons << QMessageBox::Yes;
+        used.asker.asked.clear();
+
+        QString refusal;
+        if (saveOver)
+            used.makeAgain(false);
+        else
+            refusal = used.tryDelete();
+        const ScriptedAsker::Asked said = used.asker.asked.last();
+        if (saveOver)
+            refusal = said.text;
+        QCOMPARE(said.title, saveOver ? QStringLiteral("Save as Template") : QStringLiteral("Template is in use"));
+        QVERIFY2(refusal.contains(saveOver ? "is in use" : "cannot be deleted"), qPrintable(refusal));
+        QVERIFY2(refusal.contains("    Race1  ("), qPrintable(refusal));
+        QCOMPARE(everything(used.fx), before);
+    }
+
+    // A configuration that uses the template, saved by the window into a
+    // folder of its own, and another file opened: Delete Template refuses,
+    // naming that file. Once the file is moved where no search looks, the
+    // question comes: it defaults to Cancel, and Yes keeps the template
+    // whole in a dated artwork backup.
+    void deleteRefusedWhileAFileThisEditorSavedUsesIt()
+    {
+        UsedTheme used;
+        QVERIFY(used.saveUsedTemplate());
+        QVERIFY(openAnother(used));
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.buttons << QMessageBox::Yes;
+        const QString refusal = used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
+        QVERIFY2(refusal.contains("    " + QDir::toNativeSeparators(used.path) + "  (") && refusal.contains("saved"),
+                 qPrintable(refusal));
+        QCOMPARE(everything(used.fx), before);
+
+        QVERIFY(moveOutOfSight(used));
+        used.asker.buttons.clear();
+        used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Delete Template"));
+        QCOMPARE(used.asker.asked.last().defaultButton, QMessageBox::Cancel);
+        QCOMPARE(everything(used.fx), before);
+
+        const QString store = homebrewTemplatesDir() + "/mxg_12/znordring";
+        const QMap<QString, QByteArray> old = Rs3Fixture::treeSnapshot(store);
+        const QString backups = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/artwork_backups";
+        QStringList roots = QDir(backups).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        used.asker.buttons << QMessageBox::Yes;
+        used.tryDelete();
+        QVERIFY(!QFileInfo::exists(store));
+        const QStringList after = QDir(backups).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& earlier : std::as_const(roots))
+            QVERIFY(after.contains(earlier));
+        QCOMPARE(after.size(), roots.size() + 1);
+        QString made;
+        for (const QString& root : after)
+            made = roots.contains(root) ? made : root;
+        QVERIFY2(QRegularExpression("^\\d{8}_\\d{6}_\\d{3}").match(made).hasMatch(), qPrintable(made));
+        QCOMPARE(Rs3Fixture::treeSnapshot(backups + '/' + made + "/1"), old);
+        QVERIFY(TestFiles::readBytes(backups + '/' + made + "/kept.txt").contains(store.toUtf8()));
+    }
+
     // Two computers each save a page as the template of one name and a
     // configuration that uses it; the first exports an install bundle and
     // the second installs it from the File menu while its saved file is
@@ -352,11 +457,7 @@ private Q_SLOTS:
             QVERIFY(used.artNamedBySavedFile() > 0);
             userFile = used.path;
             // Another file is opened: the user's is closed, in a folder of its own.
-            ConfigFixture other;
-            other.device().page("Other").mask(Fx::mask("m1", 1, 1, 50, 50).add(Fx::label("l1", "y", 0, 0, 50, 50)));
-            const QString otherPath = TestEnvironment::makeTempDir("second") + "/Other.zconf2";
-            QVERIFY(other.writeZip(otherPath));
-            used.window.loadConfig(otherPath);
+            QVERIFY(openAnother(used));
         }
         QVERIFY(TemplateUsers::ofFolderName(used.folder, nullptr, {}).configs.isEmpty());
         const QString zip = bundleFromAnotherHome(used.fx, used.folder);
@@ -387,9 +488,11 @@ private Q_SLOTS:
                 QCOMPARE(TestFiles::readBytes(it.key()), it.value());
         }
         const QString question = used.asker.asked.value(2).text;
-        QVERIFY2(question.contains("No configuration was found to use:\n    \"" + used.folder + '"')
-                     && question.contains(TemplateUsers().notSearched()),
-                 qPrintable(question));
+        // The file the window saved is found wherever it lies.
+        const QString users = fromGallery ? "No configuration was found to use:\n    \"" + used.folder + '"'
+                                          : '"' + used.folder + "\" is used by:\n    "
+                                                + QDir::toNativeSeparators(userFile) + "  (";
+        QVERIFY2(question.contains(users) && question.contains(TemplateUsers().notSearched()), qPrintable(question));
     }
 
     // Every question that lists a template's users, asked with 200 users

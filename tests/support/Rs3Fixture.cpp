@@ -4,6 +4,7 @@
 
 #include "DemoStock.h"
 #include "Rs3Tree.h"
+#include "artwork/SavedConfigLedger.h"
 #include "model/InstallRoots.h"
 
 #include <QDir>
@@ -28,6 +29,9 @@ Rs3Fixture::Rs3Fixture()
     settings.setValue(QLatin1String(kStableKey), root(Stable));
     settings.setValue(QLatin1String(kBetaKey), root(Beta));
     settings.sync();
+    // An editor that has saved no configuration yet: the files an earlier
+    // test saved are not this one's users.
+    QFile::remove(SavedConfigLedger::path());
 }
 
 Rs3Fixture::~Rs3Fixture()

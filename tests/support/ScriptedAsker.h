@@ -19,6 +19,7 @@ public:
         QString kind;  // "message", "open", "save", "folder", "text", "color", "exec", "folder-open"
         QString title;
         QString text;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton; // of a message box
     };
 
     QList<QMessageBox::StandardButton> buttons;
@@ -44,7 +45,7 @@ public:
     QMessageBox::StandardButton message(QWidget*, QMessageBox::Icon, const QString& title, const QString& text,
                                         QMessageBox::StandardButtons, QMessageBox::StandardButton def) override
     {
-        asked.append({QStringLiteral("message"), title, text});
+        asked.append({QStringLiteral("message"), title, text, def});
         if (onMessage)
             onMessage(asked.last());
         return buttons.isEmpty() ? def : buttons.takeFirst();
