@@ -52,6 +52,26 @@ QString ArtChangeQuestion::pathList(const QStringList& paths)
     return TemplateUsers::firstDozen(native);
 }
 
+QString ArtChangeQuestion::shortPathList(const QStringList& paths)
+{
+    // A path too wide for the box wraps into two lines or more, and a dozen
+    // of them push the buttons off the screen: the middle goes, the install
+    // and the file stay readable, and the log has every path whole.
+    constexpr qsizetype widest = 96;
+    constexpr qsizetype head = 32;
+    QStringList shown;
+    for (const QString& path : paths) {
+        const QString native = QDir::toNativeSeparators(path);
+        if (native.size() <= widest) {
+            shown.append(native);
+            continue;
+        }
+        qInfo().noquote() << "ArtChangeQuestion::shortPathList: shown shortened:" << native;
+        shown.append(native.left(head) + QChar(0x2026) + native.right(widest - head - 1));
+    }
+    return TemplateUsers::firstDozen(shown);
+}
+
 QString ArtChangeQuestion::numberedName(const QString& name, int n)
 {
     const QString suffix = QLatin1Char('_') + QString::number(n);

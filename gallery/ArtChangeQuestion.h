@@ -27,6 +27,9 @@ public:
     // Paths one a line, in the system's separators, cut as every list a
     // question or an install's closing and error box shows (firstDozen).
     static QString pathList(const QStringList& paths);
+    // The same for paths the user needs only to recognise (art left out):
+    // a long one loses its middle, so that none wraps in the box.
+    static QString shortPathList(const QStringList& paths);
 
     // "<name>_<n>", the name shortened by whole characters until the result
     // fits a folder name once the program's endings are added; empty when

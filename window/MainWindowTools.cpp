@@ -148,7 +148,7 @@ void MainWindow::installConfigBundle()
     if (!result.left.isEmpty())
         kept += tr("\n\nArt left out (a link, a special file or RaceStudio 3's own art is in its way; each file is "
                    "named in the log file):\n%1")
-                    .arg(ArtChangeQuestion::pathList(result.leftPaths));
+                    .arg(ArtChangeQuestion::shortPathList(result.leftPaths));
     if (!keptPaths.isEmpty())
         statusBar()->showMessage(tr("Installed %1 - what it replaced was kept in %2")
                                      .arg(QFileInfo(result.configPath).fileName(),

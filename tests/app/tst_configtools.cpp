@@ -850,8 +850,9 @@ private Q_SLOTS:
             QFile::remove(link);
 
         const QString said = asker.asked.last().text;
-        QVERIFY2(said.contains(QDir::toNativeSeparators(links[11]))
-                     && !said.contains(QDir::toNativeSeparators(links[12]))
+        // A long path is shown by its ends; the folder's own name stays.
+        QVERIFY2(said.contains(QStringLiteral("s04_homebrew") + QDir::separator() + QStringLiteral("Linked11"))
+                     && !said.contains(QStringLiteral("Linked12"))
                      && said.contains(QStringLiteral("\u2026 and 3 more (all of them are in the log file)")),
                  qPrintable(said));
         QCOMPARE(Rs3Fixture::treeSnapshot(elsewhere).size(), 15);

@@ -141,6 +141,8 @@ const Allowed kAllowed[] = {
                                                  "another editor's, probed once refusal found a plain file or none"},
     {"model/ExtractFolders.cpp", kLockFile, 1, "the lock of an extraction folder of our own, beside it"},
     {"artwork/ArtClaimLock.cpp", kLockFile, 1, "the claims lock of the data folder where there is no flock"},
+    {"gallery/UnfinishedInstall.cpp", kLockFile, 2, "a bundle install's own note lock in the data folder, and an "
+                                                     "ended install's, probed before its note is read"},
     // Other programs run, with what they are given.
     {"gallery/RaceStudio3Check.cpp", kProcess, 1, "tasklist, asked whether RaceStudio 3 runs; no file named"},
     {"updates/UpdateSeams.cpp", kProcess, 1, "the program's own executable started again after an update"},
