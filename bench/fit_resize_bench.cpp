@@ -2,9 +2,10 @@
 // same resize of a bar whose item holds only the demo bar's own, both in
 // the demo's two RaceStudio 3 installs, measured in this run. A resize
 // fits what the element shows, so the pictures the item holds besides
-// should cost next to nothing. Each call is a resize and its undo (which
-// takes the fitted item away again, so every call fits anew). HOME, the
-// settings and both installs live in a temporary folder.
+// should cost next to nothing. Each call is a resize, its undo and the
+// close of its history (which takes the fitted item away again, so every
+// call fits anew). HOME, the settings and both installs live in a
+// temporary folder.
 
 #include "DemoStock.h"
 #include "InterleavedMedians.h"
@@ -86,6 +87,8 @@ struct Bar {
         stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, m.w - 60, m.h, config.get(), 0, mask, false,
                                    true));
         stack.undo();
+        stack.clear();
+        config->artState.fileClosed();
     }
 };
 
