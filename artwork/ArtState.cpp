@@ -185,9 +185,8 @@ void ArtState::fileClosed()
     }
 }
 
-void ArtState::reused(const QString& maskRel)
+void ArtState::reused(const QStringList& folders)
 {
-    const QStringList folders = homebrewFolders(QStringList{maskRel});
     if (folders.isEmpty())
         return;
     QString error;

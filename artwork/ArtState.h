@@ -60,10 +60,11 @@ public:
     // The file is closed: what undone steps set aside goes, unless
     // something reached it since (see takeBack).
     void fileClosed();
-    // A step points a mask at the art of maskRel as it finds it there (a
-    // redo whose drawing went, a paste into a new mask): claimed as a write
-    // is, so the step that made it leaves it to this one.
-    void reused(const QString& maskRel);
+    // A step points a mask at these install folders as it finds them (a
+    // redo whose own drawing went, a paste into a new mask, art drawn
+    // before found again): claimed as a write is, so the step that made
+    // them leaves them to this one.
+    void reused(const QStringList& folders);
     // The widget clipboard now offers widgets that draw from these install
     // folders, in place of what it offered before: any window of any
     // editor may paste them, so an undo or Discard leaves the folders

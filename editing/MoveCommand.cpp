@@ -390,7 +390,7 @@ void MoveCommand::fitColoredBar()
         // Kept by the undo because something held it: no longer this
         // step's own, so the bar claims it as any reuse does.
         if (m_config->restoreBarArtwork(m_page, m_mask, m_barAfter) && m_barMade.isEmpty())
-            m_config->artState.reused(QString::fromStdString(m_barAfter.pathRel));
+            m_config->artState.reused(ArtState::homebrewFolders({QString::fromStdString(m_barAfter.pathRel)}));
         return;
     }
     m_barRedrawn = false;
