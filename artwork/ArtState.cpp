@@ -167,6 +167,20 @@ void ArtState::setAside(MadeArtFolders& made, const Mark& mark)
     m_aside.insert(mark.token, Aside{std::exchange(made, MadeArtFolders()), mark});
 }
 
+bool ArtState::takeAside(Mark& mark, MadeArtFolders& made)
+{
+    const auto it = m_aside.find(mark.token);
+    if (mark.token.isEmpty() || it == m_aside.end())
+        return false;
+    made = it->made;
+    m_aside.erase(it);
+    // Done again from now on: the saves while it was undone never pointed
+    // at it, a save from here may.
+    mark.saves = m_saves;
+    m_takeable.insert(mark.token, mark.folders);
+    return true;
+}
+
 void ArtState::fileClosed()
 {
     // No save pointed at any of it (it was set aside while undone); each

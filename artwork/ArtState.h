@@ -57,6 +57,10 @@ public:
     // was made may point at is kept for good instead. `made` is empty
     // afterwards either way.
     void setAside(MadeArtFolders& made, const Mark& mark);
+    // The step of `mark` is redone: what its undo set aside is its own
+    // again, into `made`, and counts as made now. False when nothing is
+    // set aside for it.
+    bool takeAside(Mark& mark, MadeArtFolders& made);
     // The file is closed: what undone steps set aside goes, unless
     // something reached it since (see takeBack).
     void fileClosed();

@@ -135,7 +135,7 @@ int main(int argc, char** argv)
     const double o = median(ours);
     const double b = median(base);
     std::printf("undo_redo_resize_bench: %d resizes of a stock bar, in both installs\n", kSteps);
-    std::printf("%d undos + %d redos %8.1f ms   the %d resizes drawn %8.1f ms   ratio %5.2f   goal <= 0.5\n", kSteps,
+    std::printf("%d undos + %d redos %8.1f ms   the %d resizes drawn %8.1f ms   ratio %6.3f   goal <= 0.5\n", kSteps,
                 kSteps, o / 1e6, kSteps, b / 1e6, o / b);
     return 0;
 }

@@ -262,7 +262,8 @@ void MoveCommand::redo()
     }
     m_multiBoxLaidOut = m_relayout && m_config && sizeChanged() && relayoutMultiBox();
     if (node && sizeChanged()) {
-        fitMaskArtToGeometry();
+        if (!refitFromAside(node))
+            fitMaskArtToGeometry();
         fitColoredBar();
     }
     // A coloured bar spans its element and its pictures were just drawn at
@@ -370,6 +371,25 @@ void MoveCommand::fitMaskArtToGeometry()
     // takes it back as its own.
     m_fitMade = made;
     m_fitMark = m_config->artState.kept(m_fitMade, m_fitMade.innermostFolders());
+    if (const MaskElement* target = targetMask())
+        m_fitAfter = BoxStyleSnapshot::readFromMask(target->node);
+}
+
+bool MoveCommand::refitFromAside(pugi::xml_node node)
+{
+    if (!m_config)
+        return false;
+    ArtState& art = m_config->artState;
+    MadeArtFolders own;
+    if (!art.takeAside(m_fitMark, own))
+        return false;
+    if (!own.allThere()) {
+        art.setAside(own, m_fitMark);
+        return false;
+    }
+    m_fitMade = own;
+    writeBoxArtProps(node, m_fitAfter);
+    return true;
 }
 
 void MoveCommand::takeBackFit()
