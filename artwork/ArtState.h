@@ -39,8 +39,8 @@ public:
     // with its content and the folders it used are claimed in the ledger,
     // so another window that takes them can tell. Art an undone step of
     // this window set aside (setAside) that the write found and used again
-    // is the write's own from then on (a redo finds its own fit so), still
-    // placed where that step first claimed it; any other art it reused is
+    // is the write's own from then on (a resize to the size an undone one
+    // had finds its fit so), still placed where that step first claimed it; any other art it reused is
     // claimed, so the step that made it leaves it.
     Mark kept(MadeArtFolders& made, const QStringList& folders);
     // Takes back what the write of `mark` made, file by file, unless a save
@@ -52,10 +52,10 @@ public:
     // `made` is empty afterwards either way.
     void takeBack(MadeArtFolders& made, const Mark& mark);
     // The step of `mark` was undone but may be redone: what it made is set
-    // aside, so a redo finds it again instead of drawing it anew (kept), and taken
-    // back (as takeBack does) when the file is closed. What a save since it
-    // was made may point at is kept for good instead. `made` is empty
-    // afterwards either way.
+    // aside, so a redo finds it again instead of drawing it anew (takeAside,
+    // or kept for a step that finds it), and taken back (as takeBack does)
+    // when the file is closed. What a save since it was made may point at
+    // is kept for good instead. `made` is empty afterwards either way.
     void setAside(MadeArtFolders& made, const Mark& mark);
     // The step of `mark` is redone: what its undo set aside is its own
     // again, into `made`, and counts as made now. False when nothing is

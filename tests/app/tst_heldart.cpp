@@ -132,6 +132,23 @@ private Q_SLOTS:
         QCOMPARE(missingPictures(), QStringList());
     }
 
+    // The clipboard holds the bar's art only while it offers the bar: a
+    // copy of another widget (md.03's label) lets go, and Color... undone
+    // takes its art.
+    void nextCopyLetsGo()
+    {
+        colourOrResize(true);
+        const int bar = maskOf(QStringLiteral("md.02"));
+        const QString coloured = rs3->absolutePath(Rs3Fixture::Stable, maskPath(*config, kRace, bar));
+        selectMask(bar, barWidget(kRace, bar));
+        ctrl(Qt::Key_C);
+        selectMask(maskOf(QStringLiteral("md.03")), 0);
+        ctrl(Qt::Key_C);
+        ctrl(Qt::Key_Z);
+        QCOMPARE(maskPath(*config, kRace, bar), DemoStock::barItem());
+        QVERIFY(!QFileInfo::exists(coloured));
+    }
+
     // Two windows on copies of one configuration under the same name in
     // two folders take the same step: A's undo or Discard leaves what B
     // found and uses, and B's save finds every picture.
