@@ -138,9 +138,9 @@ void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
 void ArtState::takeBackUnsaved(MadeArtFolders& made, const Mark& mark, const ArtClaimLedger::Contents& ledger,
                                const QString& unreadable)
 {
-    // A file of a writer that took a folder of it since may. A ledger
-    // that cannot be read, or no longer holds the paste's claim, tells
-    // nothing: the art stays.
+    // A file of a writer that took one of its folders since may point at
+    // it. A ledger that cannot be read, or no longer holds the paste's
+    // claim, tells nothing: the art stays.
     QString why = unreadable;
     if (!mark.at.known)
         why = QCoreApplication::translate("ArtState", "could not note the paste");
