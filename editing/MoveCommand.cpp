@@ -388,7 +388,14 @@ bool MoveCommand::refitFromAside(pugi::xml_node node)
         return false;
     }
     m_fitMade = own;
-    writeBoxArtProps(node, m_fitAfter);
+    // The parameters as the fit left them, each where the fit put it: an
+    // origin stamped anew goes where the fit's stamp goes.
+    BoxStyleSnapshot params = m_fitAfter;
+    const bool stamped = params.params.fitSrcPresent && !m_boxArt.params.fitSrcPresent;
+    params.params.fitSrcPresent = params.params.fitSrcPresent && !stamped;
+    writeBoxArtProps(node, params);
+    if (stamped)
+        setParam(node, "DE_FIT_SRC", m_fitAfter.params.fitSrc.toUtf8());
     return true;
 }
 
