@@ -138,9 +138,9 @@ void ArtState::takeBack(MadeArtFolders& made, const Mark& mark)
 void ArtState::takeBackUnsaved(MadeArtFolders& made, const Mark& mark, const ArtClaimLedger::Contents& ledger,
                                const QString& unreadable)
 {
-    // A file of a writer that took a folder of it since may. A ledger
-    // that cannot be read, or no longer holds the paste's claim, tells
-    // nothing: the art stays.
+    // A file of a writer that took one of its folders since may point at
+    // it. A ledger that cannot be read, or no longer holds the paste's
+    // claim, tells nothing: the art stays.
     QString why = unreadable;
     if (!mark.at.known)
         why = QCoreApplication::translate("ArtState", "could not note the paste");
@@ -167,6 +167,20 @@ void ArtState::setAside(MadeArtFolders& made, const Mark& mark)
     m_aside.insert(mark.token, Aside{std::exchange(made, MadeArtFolders()), mark});
 }
 
+bool ArtState::takeAside(Mark& mark, MadeArtFolders& made)
+{
+    const auto it = m_aside.find(mark.token);
+    if (mark.token.isEmpty() || it == m_aside.end())
+        return false;
+    made = it->made;
+    m_aside.erase(it);
+    // Done again from now on: the saves while it was undone never pointed
+    // at it, a save from here may.
+    mark.saves = m_saves;
+    m_takeable.insert(mark.token, mark.folders);
+    return true;
+}
+
 void ArtState::fileClosed()
 {
     // No save pointed at any of it (it was set aside while undone); each
@@ -185,9 +199,8 @@ void ArtState::fileClosed()
     }
 }
 
-void ArtState::reused(const QString& maskRel)
+void ArtState::reused(const QStringList& folders)
 {
-    const QStringList folders = homebrewFolders(QStringList{maskRel});
     if (folders.isEmpty())
         return;
     QString error;

@@ -39,8 +39,8 @@ public:
     // with its content and the folders it used are claimed in the ledger,
     // so another window that takes them can tell. Art an undone step of
     // this window set aside (setAside) that the write found and used again
-    // is the write's own from then on (a redo finds its own fit so), still
-    // placed where that step first claimed it; any other art it reused is
+    // is the write's own from then on (a resize to the size an undone one
+    // had finds its fit so), still placed where that step first claimed it; any other art it reused is
     // claimed, so the step that made it leaves it.
     Mark kept(MadeArtFolders& made, const QStringList& folders);
     // Takes back what the write of `mark` made, file by file, unless a save
@@ -52,18 +52,23 @@ public:
     // `made` is empty afterwards either way.
     void takeBack(MadeArtFolders& made, const Mark& mark);
     // The step of `mark` was undone but may be redone: what it made is set
-    // aside, so a redo finds it again instead of drawing it anew (kept), and taken
-    // back (as takeBack does) when the file is closed. What a save since it
-    // was made may point at is kept for good instead. `made` is empty
-    // afterwards either way.
+    // aside, so a redo finds it again instead of drawing it anew (takeAside,
+    // or kept for a step that finds it), and taken back (as takeBack does)
+    // when the file is closed. What a save since it was made may point at
+    // is kept for good instead. `made` is empty afterwards either way.
     void setAside(MadeArtFolders& made, const Mark& mark);
+    // The step of `mark` is redone: what its undo set aside is its own
+    // again, into `made`, and counts as made now. False when nothing is
+    // set aside for it.
+    bool takeAside(Mark& mark, MadeArtFolders& made);
     // The file is closed: what undone steps set aside goes, unless
     // something reached it since (see takeBack).
     void fileClosed();
-    // A step points a mask at the art of maskRel as it finds it there (a
-    // redo whose drawing went, a paste into a new mask): claimed as a write
-    // is, so the step that made it leaves it to this one.
-    void reused(const QString& maskRel);
+    // A step points a mask at these install folders as it finds them (a
+    // redo whose own drawing went, a paste into a new mask, art drawn
+    // before found again): claimed as a write is, so the step that made
+    // them leaves them to this one.
+    void reused(const QStringList& folders);
     // The widget clipboard now offers widgets that draw from these install
     // folders, in place of what it offered before: any window of any
     // editor may paste them, so an undo or Discard leaves the folders

@@ -72,6 +72,9 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
             made->add(madeHere);
             // Used as it is: whoever made it learns this bar points at it now.
             made->noteReused(held.holding);
+        } else if (!artState.copies) {
+            // Not a repair of the file's own art: claimed here, as no step does.
+            artState.reused(held.holding);
         }
         return true;
     }

@@ -235,6 +235,9 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         made->add(madeHere);
         // Used as it is: whoever made it learns this mask points at it now.
         made->noteReused(held.holding);
+    } else if (!artState.copies) {
+        // Not a repair of the file's own art: claimed here, as no step does.
+        artState.reused(held.holding);
     }
 
     // Where an undo or redo would put them back, so each gives the same XML.
@@ -503,6 +506,7 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
             return false;
         }
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
+        artState.reused(made.reused());
         markPageDirty(pageIndex);
         return true;
     }
@@ -614,6 +618,8 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
         return false;
     }
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
+    // The box's step takes nothing back: what it found drawn is claimed here.
+    artState.reused(made.reused());
     markPageDirty(pageIndex);
     return true;
 }

@@ -174,6 +174,15 @@ void MadeArtFolders::removeAll()
     takeBack();
 }
 
+bool MadeArtFolders::allThere() const
+{
+    return std::all_of(m_made.cbegin(), m_made.cend(), [](const Made& m) {
+        if (m.kind == Kind::Folder)
+            return isPlainFolder(m.path);
+        return m.kind == Kind::File && FolderCopy::isRegularFile(m.path) && QFileInfo(m.path).size() == m.size;
+    });
+}
+
 QStringList MadeArtFolders::paths() const
 {
     QStringList all;

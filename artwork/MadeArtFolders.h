@@ -42,6 +42,9 @@ public:
     void removeAll();
     // Nothing made is noted (folders it reused aside).
     bool isEmpty() const { return m_made.isEmpty(); }
+    // Every noted folder and file is still there, each file at the size it
+    // was noted with (looked at, not read).
+    bool allThere() const;
     // The folders noted as reused, cleaned.
     const QStringList& reused() const { return m_reused; }
     // Every noted path, in the order noted.

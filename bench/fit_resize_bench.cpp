@@ -2,37 +2,25 @@
 // same resize of a bar whose item holds only the demo bar's own, both in
 // the demo's two RaceStudio 3 installs, measured in this run. A resize
 // fits what the element shows, so the pictures the item holds besides
-// should cost next to nothing. Each call is a resize and its undo (which
-// takes the fitted item away again, so every call fits anew). HOME, the
-// settings and both installs live in a temporary folder.
+// should cost next to nothing. Each call is a resize, its undo and the
+// close of its history (which takes the fitted item away again, so every
+// call fits anew). HOME, the settings and both installs live in a
+// temporary folder.
 
-#include "DemoStock.h"
+#include "DemoBar.h"
 #include "InterleavedMedians.h"
 #include "editing/MoveCommand.h"
-#include "model/DashConfig.h"
-#include "model/XmlParams.h"
-#include "support/ConfigFixture.h"
 #include "support/Rs3Fixture.h"
-#include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QUndoStack>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
 
 constexpr int kPictures = 200;
-
-// Only what goes wrong is shown.
-void quiet(QtMsgType type, const QMessageLogContext&, const QString& text)
-{
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-}
 
 int pictureCount(const QString& folder)
 {
@@ -60,32 +48,23 @@ QString barItemHolding(const Rs3Fixture& rs3, const QString& name, int pictures)
 }
 
 // A window's worth of the demo, its lying bar pointing at `item`.
-struct Bar {
-    std::unique_ptr<DashConfig> config = std::make_unique<DashConfig>();
-    QUndoStack stack;
-    int mask = -1;
-
+struct Bar : DemoBar {
     bool open(const QString& item)
     {
-        const QString path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("bench")));
-        if (path.isEmpty() || !config->load(path))
+        if (!DemoBar::open())
             return false;
-        for (size_t k = 0; k < config->pages[0].masks.size(); ++k) {
-            if (paramValue(config->pages[0].masks[k].node, "PATH_REL_AiM_MASK") == DemoStock::barItem())
-                mask = int(k);
-        }
-        if (mask < 0)
-            return false;
-        setParam(config->pages[0].masks[size_t(mask)].node, "PATH_REL_AiM_MASK", item.toUtf8());
+        setParam(bar().node, "PATH_REL_AiM_MASK", item.toUtf8());
         return true;
     }
 
     void resizeAndUndo()
     {
-        const MaskElement& m = config->pages[0].masks[size_t(mask)];
+        const MaskElement& m = bar();
         stack.push(new MoveCommand(&m, m.x, m.y, m.w, m.h, m.x, m.y, m.w - 60, m.h, config.get(), 0, mask, false,
                                    true));
         stack.undo();
+        stack.clear();
+        config->artState.fileClosed();
     }
 };
 
@@ -93,13 +72,7 @@ struct Bar {
 
 int main(int argc, char** argv)
 {
-    // The demo this bench resizes is the build's, as the tests find it.
-    if (qEnvironmentVariableIsEmpty("KORV_SOURCE_DIR"))
-        qputenv("KORV_SOURCE_DIR", KORV_SOURCE_DIR);
-    if (qEnvironmentVariableIsEmpty("KORV_BINARY_DIR"))
-        qputenv("KORV_BINARY_DIR", KORV_BINARY_DIR);
-    TestEnvironment::isolate();
-    qInstallMessageHandler(quiet);
+    prepareDemoBench();
     QGuiApplication app(argc, argv);
     Rs3Fixture rs3;
     if (!rs3.addDemoStock(Rs3Fixture::Stable) || !rs3.addDemoStock(Rs3Fixture::Beta)) {

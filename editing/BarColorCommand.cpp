@@ -42,7 +42,7 @@ void BarColorCommand::redo()
         if (!m_result)
             m_config->refusedStep = m_config->sidecarFailure;
         else if (m_made.isEmpty()) // kept by the undo for a holder: claimed as any reuse
-            m_config->artState.reused(QString::fromStdString(m_after.pathRel));
+            m_config->artState.reused(ArtState::homebrewFolders({QString::fromStdString(m_after.pathRel)}));
         return;
     }
     if (m_afterTaken) {

@@ -262,7 +262,8 @@ void MoveCommand::redo()
     }
     m_multiBoxLaidOut = m_relayout && m_config && sizeChanged() && relayoutMultiBox();
     if (node && sizeChanged()) {
-        fitMaskArtToGeometry();
+        if (!refitFromAside(node))
+            fitMaskArtToGeometry();
         fitColoredBar();
     }
     // A coloured bar spans its element and its pictures were just drawn at
@@ -370,6 +371,32 @@ void MoveCommand::fitMaskArtToGeometry()
     // takes it back as its own.
     m_fitMade = made;
     m_fitMark = m_config->artState.kept(m_fitMade, m_fitMade.innermostFolders());
+    if (const MaskElement* target = targetMask())
+        m_fitAfter = BoxStyleSnapshot::readFromMask(target->node);
+}
+
+bool MoveCommand::refitFromAside(pugi::xml_node node)
+{
+    if (!m_config)
+        return false;
+    ArtState& art = m_config->artState;
+    MadeArtFolders own;
+    if (!art.takeAside(m_fitMark, own))
+        return false;
+    if (!own.allThere()) {
+        art.setAside(own, m_fitMark);
+        return false;
+    }
+    m_fitMade = own;
+    // The parameters as the fit left them, each where the fit put it: an
+    // origin stamped anew goes where the fit's stamp goes.
+    BoxStyleSnapshot params = m_fitAfter;
+    const bool stamped = params.params.fitSrcPresent && !m_boxArt.params.fitSrcPresent;
+    params.params.fitSrcPresent = params.params.fitSrcPresent && !stamped;
+    writeBoxArtProps(node, params);
+    if (stamped)
+        setParam(node, "DE_FIT_SRC", m_fitAfter.params.fitSrc.toUtf8());
+    return true;
 }
 
 void MoveCommand::takeBackFit()
@@ -390,7 +417,7 @@ void MoveCommand::fitColoredBar()
         // Kept by the undo because something held it: no longer this
         // step's own, so the bar claims it as any reuse does.
         if (m_config->restoreBarArtwork(m_page, m_mask, m_barAfter) && m_barMade.isEmpty())
-            m_config->artState.reused(QString::fromStdString(m_barAfter.pathRel));
+            m_config->artState.reused(ArtState::homebrewFolders({QString::fromStdString(m_barAfter.pathRel)}));
         return;
     }
     m_barRedrawn = false;

@@ -75,6 +75,9 @@ private:
     // its undo sets it aside for a redo, and the close takes it back
     // (ArtState decides whether it may go).
     void fitMaskArtToGeometry();
+    // A redo that finds what its undo set aside as it was left points the
+    // mask at it again and draws nothing; false when it has to fit.
+    bool refitFromAside(pugi::xml_node node);
     void takeBackFit();
     // A coloured bar's art drawn again at the new size and its record's
     // stock geometry scaled along; undo points it back at the art and record
@@ -98,6 +101,7 @@ private:
     ArtState::Mark m_barMark;
     MadeArtFolders m_fitMade; // what the last redo's art fit created
     ArtState::Mark m_fitMark;
+    BoxStyleSnapshot m_fitAfter; // the mask's art parameters that fit left
     bool m_rescale;
     bool m_childrenCaptured = false;
     std::vector<CapturedParam> m_childParams;

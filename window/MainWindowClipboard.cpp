@@ -388,7 +388,7 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
             return false;
         }
         // The new mask points at the copied mask's folder as it is.
-        config.artState.reused(clip.maskPathRel);
+        config.artState.reused(ArtState::homebrewFolders(QStringList{clip.maskPathRel}));
     } else if (!clip.axisEntries.empty()) {
         // Part of the paste's step, so undoing the paste takes the channel
         // elements out again; only the pasted copies are pointed at renamed

@@ -18,35 +18,6 @@
 class PasteArtUndoTest : public QObject, DemoStockSteps {
     Q_OBJECT
 
-    // A second window on its own copy of the demo, swapped in for the
-    // session's helpers while it acts.
-    struct Other {
-        std::unique_ptr<MainWindow> window;
-        DashConfig* config = nullptr;
-        QUndoStack* stack = nullptr;
-        QString path;
-    };
-
-    void openOther(Other& b)
-    {
-        b.path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo-b")));
-        QVERIFY(!b.path.isEmpty());
-        b.window = std::make_unique<MainWindow>();
-        b.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
-        b.window->loadConfig(b.path);
-        b.config = b.window->findChild<DashCanvas*>()->config;
-        b.stack = b.window->findChild<QUndoStack*>();
-    }
-
-    void swapWith(Other& b)
-    {
-        std::swap(window, b.window);
-        std::swap(config, b.config);
-        std::swap(stack, b.stack);
-        std::swap(path, b.path);
-    }
-
     // Race's bar 04 copied into a new element of the type (a standing bar
     // unless named); that mask's art folder.
     QString pasteIntoStandingBar(const QString& type = QStringLiteral("Vertical bar"))

@@ -69,6 +69,36 @@ protected:
         rs3.reset();
     }
 
+    // A second window on its own copy of the demo, in a folder of its own
+    // under the same file name, swapped in for the session's helpers while
+    // it acts.
+    struct Other {
+        std::unique_ptr<MainWindow> window;
+        DashConfig* config = nullptr;
+        QUndoStack* stack = nullptr;
+        QString path;
+    };
+
+    void openOther(Other& b)
+    {
+        b.path = ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("demo-b")));
+        QVERIFY(!b.path.isEmpty());
+        b.window = std::make_unique<MainWindow>();
+        b.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
+        b.window->loadConfig(b.path);
+        b.config = b.window->findChild<DashCanvas*>()->config;
+        b.stack = b.window->findChild<QUndoStack*>();
+    }
+
+    void swapWith(Other& b)
+    {
+        std::swap(window, b.window);
+        std::swap(config, b.config);
+        std::swap(stack, b.stack);
+        std::swap(path, b.path);
+    }
+
     QString status() const { return window->statusBar()->currentMessage(); }
     QString maskPath(const DashConfig& c, int page, int mask) const
     {
