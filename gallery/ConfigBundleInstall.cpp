@@ -1,6 +1,7 @@
 #include "gallery/ConfigBundleInstall.h"
 
 #include "artwork/ArtState.h"
+#include "artwork/SavedConfigLedger.h"
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
 #include "gallery/ArtChangeQuestion.h"
@@ -529,6 +530,12 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     // The placed file points at the art installed: a paste's undo in any
     // window leaves it to that file.
     ArtState::usedByInstalledFile(copies.holding, QStringList(copies.folders.cbegin(), copies.folders.cend()));
+    // Wherever it was placed, the users search of a later delete or
+    // replace reads it, as it reads the files the windows saved.
+    QString unlisted;
+    if (!SavedConfigLedger::note(placed, !copies.folders.isEmpty(), &unlisted))
+        qWarning().noquote() << "installConfigInstallBundle: the placed file is not listed for the users search:"
+                             << unlisted;
 
     steps.step();
     if (result) {

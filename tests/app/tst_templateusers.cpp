@@ -418,10 +418,10 @@ private Q_SLOTS:
 
     // A bundle whose template of the same name differs from the one an
     // earlier configuration uses, installed from the File menu while that
-    // configuration is closed and lies where the users search never reads:
+    // configuration is closed and lies outside RaceStudio 3's folders:
     // saved by the user in a folder of their own, or placed by an earlier
-    // gallery install. Nothing was found to use the template, and the
-    // install asks all the same, saying what it could not search; unless the
+    // gallery install. The search finds it there, and the install asks,
+    // saying what it could not search too; unless the
     // user chose to replace, every file that configuration points at is as
     // it was.
     void installAsksWhateverTheSearchFound_data()
@@ -488,10 +488,8 @@ private Q_SLOTS:
                 QCOMPARE(TestFiles::readBytes(it.key()), it.value());
         }
         const QString question = used.asker.asked.value(2).text;
-        // The file the window saved is found wherever it lies.
-        const QString users = fromGallery ? "No configuration was found to use:\n    \"" + used.folder + '"'
-                                          : '"' + used.folder + "\" is used by:\n    "
-                                                + QDir::toNativeSeparators(userFile) + "  (";
+        // The file the window saved, or an install placed, is found wherever it lies.
+        const QString users = '"' + used.folder + "\" is used by:\n    " + QDir::toNativeSeparators(userFile) + "  (";
         QVERIFY2(question.contains(users) && question.contains(TemplateUsers().notSearched()), qPrintable(question));
     }
 
