@@ -163,6 +163,30 @@ void trim(ArtClaimLedger::Contents& ledger)
     }
 }
 
+// Those of folders whose newest claim is not one of this window's. A later
+// write of the same window needs no line of its own on a folder the window
+// holds the newest claim on: every other writer's undo already sees that
+// claim, and the window's own earlier step cannot be undone before this one.
+// So a window that draws or reuses the same art over and over keeps one
+// line a folder, not one a gesture.
+QStringList notNewestOf(const ArtClaimLedger::Contents& ledger, const QString& token, const QStringList& folders)
+{
+    const QString window = token.section(QLatin1Char('/'), 0, 1) + QLatin1Char('/');
+    QStringList out;
+    for (const QString& folder : folders) {
+        const ArtClaimLedger::Claim* newest = nullptr;
+        for (const ArtClaimLedger::Claim& c : ledger.claims) {
+            if (ArtClaimLedger::related(c.folder, folder) && (!newest || c.seq >= newest->seq))
+                newest = &c;
+        }
+        const bool ours = newest && newest->kind == ArtClaimLedger::Kind::Paste && newest->folder == folder
+            && newest->token.startsWith(window);
+        if (!ours)
+            out << folder;
+    }
+    return out;
+}
+
 // The claims merged in: one line per writer and folder, the newest last.
 // With `replace`, the writer's claims of other folders go.
 void merge(ArtClaimLedger::Contents& ledger, ArtClaimLedger::Kind kind, const QString& token,
@@ -352,6 +376,14 @@ bool ArtClaimLedger::write(Kind kind, const QString& token, const QStringList& f
     }
     if (kind == Kind::Paste)
         holdEditorLock();
+    if (kind == Kind::Paste && !replace && !clean.isEmpty()) {
+        clean = notNewestOf(ledger, token, clean);
+        if (clean.isEmpty()) {
+            if (at)
+                *at = last(ledger);
+            return true;
+        }
+    }
     qint64 seq = 0;
     merge(ledger, kind, token, clean, replace, &seq);
     trim(ledger);

@@ -82,6 +82,23 @@ private Q_SLOTS:
         QVERIFY(window.takeLedgerNote().isEmpty());
     }
 
+    // A window that uses one folder over and over (a fit drawn once and
+    // reused at every resize back to its size) keeps one line for it, and
+    // the step of another window that made the folder still leaves it.
+    void staysSmallAcrossReuses()
+    {
+        ArtState other;
+        ArtState window;
+        Paste made = paste(other, QStringLiteral("fit_1"));
+        for (int use = 0; use < 1000; ++use) {
+            MadeArtFolders none;
+            window.kept(none, {made.folder});
+        }
+        QVERIFY2(ledgerBytes().count('\n') < 8, ledgerBytes().constData());
+        other.takeBack(made.made, made.mark);
+        QVERIFY(QFileInfo::exists(made.folder + QStringLiteral("/a.png")));
+    }
+
     // Another window saves a file using the paste's folder after the paste;
     // whatever happens around the ledger's write, the paste's undo leaves
     // the folder to that file.
