@@ -241,12 +241,14 @@ private Q_SLOTS:
         QVERIFY(folderNames(target).contains(kFile));
         QCOMPARE(Rs3Fixture::treeSnapshot(homebrewSet(*rs3) + '/' + slug), installed);
 
-        // Delete Template: refused while the open file uses it, done once
-        // it does not.
+        // Delete Template: refused while the open file or the one the
+        // bundle placed uses it, done once neither does.
         QVERIFY(deleteTemplate(kTheme).contains(QStringLiteral("Template is in use")));
         QVERIFY(folderNames(homebrewSet(*rs3)).contains(slug));
         QVERIFY(config()->removePage(1));
         QVERIFY(window->save());
+        QVERIFY(deleteTemplate(kTheme).contains(QStringLiteral("Template is in use")));
+        QVERIFY(QFile::remove(target + '/' + kFile));
         const QStringList titles = deleteTemplate(kTheme);
         QCOMPARE(titles.join(QLatin1Char('|')), QStringLiteral("Select a Page to Add|Delete Template"));
         QVERIFY(!folderNames(homebrewSet(*rs3)).contains(slug));
