@@ -206,16 +206,6 @@ void merge(ArtClaimLedger::Contents& ledger, ArtClaimLedger::Kind kind, const QS
     *seq = next;
 }
 
-// Something other than a plain file where the ledger or its lock goes is
-// the user's or someone's: never written through, never waited on.
-QString refusal(const QString& file)
-{
-    const FileEntries::Kind kind = FileEntries::kindOf(file);
-    if (kind == FileEntries::Kind::Missing || kind == FileEntries::Kind::Regular)
-        return {};
-    return tr("%1 is not a plain file").arg(QDir::toNativeSeparators(file));
-}
-
 // Held until the editor ends, from its first paste on: another editor
 // trimming the ledger keeps the claims of pastes whose editor still runs.
 // A lock of an editor that ended without letting go is taken for free by
@@ -265,7 +255,7 @@ bool ArtClaimLedger::editorRuns(const QString& key)
     if (!plain.match(key).hasMatch())
         return false;
     const QString file = writersFolder() + QLatin1Char('/') + key + QStringLiteral(".lock");
-    if (!refusal(file).isEmpty())
+    if (!FileEntries::notPlainFile(file).isEmpty())
         return true; // cannot be told: its pastes stay claimed
     QLockFile probe(file);
     probe.setStaleLockTime(0);
@@ -281,7 +271,7 @@ bool ArtClaimLedger::read(Contents& ledger, QString* why)
     const QString file = path();
     // With something else where the lock goes no writer can add its claim,
     // so what the ledger holds says nothing of what is free.
-    if (const QString lock = refusal(file + QStringLiteral(".lock")); !lock.isEmpty())
+    if (const QString lock = FileEntries::notPlainFile(file + QStringLiteral(".lock")); !lock.isEmpty())
         return failWith(why, lock);
     const FileEntries::Kind kind = FileEntries::kindOf(file);
     if (kind == FileEntries::Kind::Missing)
@@ -358,7 +348,7 @@ bool ArtClaimLedger::write(Kind kind, const QString& token, const QStringList& f
         return failWith(error, why);
     const QString lockFile = file + QStringLiteral(".lock");
     for (const QString& own : {file, lockFile}) {
-        why = refusal(own);
+        why = FileEntries::notPlainFile(own);
         if (!why.isEmpty())
             return failWith(error, why);
     }
@@ -390,7 +380,7 @@ bool ArtClaimLedger::write(Kind kind, const QString& token, const QStringList& f
     // Replaced whole by a fresh file renamed over it (never written through
     // a link, never opened where a pipe is), not waited for on the disk: a
     // ledger lost to a power cut is started anew, and windows keep art.
-    why = refusal(file);
+    why = FileEntries::notPlainFile(file);
     if (!why.isEmpty() || !writeWorkingFile(file, serialized(ledger), &why))
         return failWith(error, why);
     if (at)

@@ -29,16 +29,6 @@ QString tr(const char* text)
     return QCoreApplication::translate("SavedConfigLedger", text);
 }
 
-// Something other than a plain file where the list or its lock goes is the
-// user's or someone's: never written through, never waited on.
-QString refusal(const QString& file)
-{
-    const FileEntries::Kind kind = FileEntries::kindOf(file);
-    if (kind == FileEntries::Kind::Missing || kind == FileEntries::Kind::Regular)
-        return {};
-    return tr("%1 is not a plain file").arg(QDir::toNativeSeparators(file));
-}
-
 QString cleaned(const QString& file)
 {
     return QDir::cleanPath(QFileInfo(file).absoluteFilePath());
@@ -118,7 +108,7 @@ bool SavedConfigLedger::note(const QString& file, bool pointsAtArt, QString* err
     const QString list = path();
     const QString lockFile = list + QStringLiteral(".lock");
     for (const QString& own : {list, lockFile}) {
-        why = refusal(own);
+        why = FileEntries::notPlainFile(own);
         if (!why.isEmpty())
             return failWith(error, why);
     }
@@ -138,7 +128,7 @@ bool SavedConfigLedger::note(const QString& file, bool pointsAtArt, QString* err
     if (pointsAtArt)
         bytes += QUrl::toPercentEncoding(saved, kPlain) + '\n';
     // Replaced whole by a fresh file renamed over it, never through a link.
-    why = refusal(list);
+    why = FileEntries::notPlainFile(list);
     if (!why.isEmpty() || !writeWorkingFile(list, bytes, &why))
         return failWith(error, why);
     return true;

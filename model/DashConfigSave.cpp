@@ -1,9 +1,11 @@
 #include "model/DashConfig.h"
 #include "model/SamePath.h"
 #include "model/SafeWrite.h"
+
 #include "artwork/SavedConfigLedger.h"
 #include "model/DeviceTables.h"
 #include "model/XmlParams.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -494,8 +496,7 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         putBackStaged(storesBefore);
     if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
-    // The saved file may point at art an edit of this or another window
-    // made: none of it goes with their undo any more.
+    // Art of any window's edits the saved file points at goes with no undo now.
     artState.saved(ArtState::homebrewFolders(pages));
     SavedConfigLedger::noteSaved(targetPath, devices);
     if (warning && !leftOut.isEmpty())

@@ -374,5 +374,12 @@ QStringList entriesOf(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+QString notPlainFile(const QString& path)
+{
+    const Kind kind = kindOf(path);
+    if (kind == Kind::Missing || kind == Kind::Regular)
+        return {};
+    return tr("%1 is not a plain file").arg(QDir::toNativeSeparators(path));
+}
 
 } // namespace FileEntries

@@ -66,6 +66,11 @@ bool makeKeptFolder(const QString& path, QString* error);
 // Entries of a folder as they are on the disk: links (working or not),
 // devices and hidden names too, so that nothing is copied unseen.
 QStringList entriesOf(const QString& folder);
+// Why a file of the program's own (a list, a ledger, their locks) cannot be
+// at path: something other than a plain file is there, the user's or
+// someone's, never written through nor waited on. Empty when nothing or a
+// plain file is there.
+QString notPlainFile(const QString& path);
 
 // For tests: called with a folder a walk has looked at, before it opens it.
 std::function<void(const QString&)>& walkHook();
