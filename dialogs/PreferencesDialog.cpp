@@ -2,7 +2,6 @@
 
 #include "updates/UpdateChecker.h"
 #include "model/InstallRoots.h"
-#include "model/SafeWrite.h"
 #include "model/SettingsFile.h"
 #include "panels/Asker.h"
 
@@ -16,7 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
-#include <QTemporaryFile>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -57,23 +55,6 @@ void storeFolder(QSettings& settings, const char* key, const QString& text, cons
         settings.remove(QLatin1String(key));
     else
         settings.setValue(QLatin1String(key), folder);
-}
-
-// Why the settings file cannot be written, or empty when it can. QSettings
-// cannot be asked afterwards: on a full disk Qt 6.4 may report success and
-// leave the file cut short. So before anything is stored, a probe of the
-// file's size and some room to spare is written in its folder: the folder
-// of what a link there leads to, where the write lands.
-QString whyNotWritable(const QString& file)
-{
-    const QString folder = QFileInfo(file).absolutePath();
-    if (!QDir().mkpath(folder))
-        return PreferencesDialog::tr("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder));
-    QTemporaryFile probe(folder + QStringLiteral("/.korvelanto-probe-XXXXXX"));
-    const QByteArray bytes(QFileInfo(file).size() + 64 * 1024, '\n');
-    if (!probe.open() || !writeWhole(probe, bytes.constData(), bytes.size()) || !probe.flush())
-        return probe.errorString();
-    return {};
 }
 
 } // namespace
@@ -176,21 +157,16 @@ void PreferencesDialog::onAccept()
     // A failure is told while the dialog is still open, to try again or
     // cancel.
     QSettings settings = shellSettings();
-    const QString notWritable = whyNotWritable(SettingsFile::writtenFile(settings.fileName()));
-    if (!notWritable.isEmpty()) {
+    bool held = false;
+    const QString why = SettingsFile::store(settings, [&] {
+        settings.setValue(QLatin1String(kCheckOnStartupKey), updateCheck->isChecked());
+        storeFolder(settings, kStableRootKey, stableField->text(), defaultRaceStudio3Root());
+        storeFolder(settings, kBetaRootKey, betaField->text(), defaultRaceStudio3BetaRoot());
+    }, &held);
+    if (!why.isEmpty()) {
         Asker::instance().warning(this, tr("Preferences"),
-                                  tr("The preferences could not be saved: %1").arg(notWritable));
-        return;
-    }
-    settings.setValue(QLatin1String(kCheckOnStartupKey), updateCheck->isChecked());
-    storeFolder(settings, kStableRootKey, stableField->text(), defaultRaceStudio3Root());
-    storeFolder(settings, kBetaRootKey, betaField->text(), defaultRaceStudio3BetaRoot());
-    settings.sync();
-    if (settings.status() != QSettings::NoError) {
-        Asker::instance().warning(this, tr("Preferences"),
-                                  tr("The preferences could not be saved: %1 could not be written.\n\nThey hold "
-                                     "only until Korvelanto is closed.")
-                                      .arg(QDir::toNativeSeparators(settings.fileName())));
+                                  tr("The preferences could not be saved: %1").arg(why)
+                                      + (held ? tr("\n\nThey hold only until Korvelanto is closed.") : QString()));
         return;
     }
     accept();

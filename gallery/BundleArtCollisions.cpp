@@ -22,6 +22,14 @@ QString folderOf(const QString& installRoot, const QString& art)
     return PathGuard::join(installRoot, templateFolderOf(art));
 }
 
+// Whether a link met on the way down to the art is its homebrew folder or
+// lies below it (the folder, or a file of it, kept elsewhere) rather than
+// above it.
+bool inFolder(const QString& link, const QString& folder)
+{
+    return link == folder || link.startsWith(folder + QLatin1Char('/'));
+}
+
 // The bundle's art at destination would meet other files: another file with
 // other bytes, or what cannot be compared and so may hold anything (a link
 // at or below the art's homebrew folder, the folder itself kept elsewhere;
@@ -34,7 +42,7 @@ bool differs(const QString& installRoot, const QString& destination, const QStri
         return false;
     const QString link = FolderCopy::linkOnPath(installRoot, destination);
     if (!link.isEmpty())
-        return link == folder || link.startsWith(folder + QLatin1Char('/'));
+        return inFolder(link, folder);
     const FileEntries::Kind kind = FileEntries::kindOf(destination);
     if (kind == FileEntries::Kind::Missing)
         return false;
@@ -95,7 +103,7 @@ QList<ArtFolderInUse> BundleArtCollisions::inUse(
             continue;
         const QString own = freeName(folder, taken);
         taken.insert(own.toCaseFolded());
-        inUse.append({folder.name, files, {}, own});
+        inUse.append({folder.name, files, {}, own, linkIn(folder)});
         names.append(folder.name);
     }
     if (inUse.isEmpty())
@@ -133,6 +141,24 @@ QStringList BundleArtCollisions::changedFiles(const Folder& folder) const
         }
     }
     return changed;
+}
+
+// The first link at or below the folder on the way to its art, in any
+// install; empty when there is none.
+QString BundleArtCollisions::linkIn(const Folder& folder) const
+{
+    for (const QString& installRoot : m_installRoots) {
+        for (const QString& art : folder.art) {
+            const QString destination = PathGuard::join(installRoot, art);
+            const QString own = folderOf(installRoot, art);
+            if (destination.isEmpty() || own.isEmpty())
+                continue;
+            const QString link = FolderCopy::linkOnPath(installRoot, destination);
+            if (!link.isEmpty() && inFolder(link, own))
+                return link;
+        }
+    }
+    return {};
 }
 
 // "<name>_2", "<name>_3", ... (the name shortened where the number would

@@ -22,7 +22,8 @@ public:
 
     // The folders whose art differs from what an install holds, whether or
     // not a user of them was found (one search for all of them), each with
-    // the name of its own its art would take. usersOf may be empty.
+    // the name of its own its art would take and the link that keeps it
+    // from being replaced. usersOf may be empty.
     QList<ArtFolderInUse> inUse(const std::function<QHash<QString, TemplateUsers>(const QStringList&)>& usersOf) const;
 
     // Each art file of those folders (by art path) with the art path it takes
@@ -37,6 +38,7 @@ private:
 
     QString sourceOf(const QString& art) const;
     QStringList changedFiles(const Folder& folder) const;
+    QString linkIn(const Folder& folder) const;
     QString freeName(const Folder& folder, const QSet<QString>& taken) const;
     bool takesArtOf(const Folder& folder, const QString& candidate) const;
     QString renamed(const QString& art, const QString& newName) const;

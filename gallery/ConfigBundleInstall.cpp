@@ -364,17 +364,22 @@ bool failAfterWriting(ArtCopies& copies, UnfinishedInstall& note, const QStringL
 // user first, whatever the search for its users found. Keeping theirs moves
 // the bundle's art of those folders to names of their own (*ownPaths) and
 // points the bundle's configuration (still in the extraction folder) at
-// them. Nothing is written into an install or the config folder here.
+// them; a folder kept through a link is never written through, so its art
+// moves whatever the answer, and the configuration never shows the user's
+// art in place of the bundle's. Nothing is written into an install or the
+// config folder here.
 bool settleArtInUse(const BundleArtCollisions& collisions, const ArtInUseCheck& check, const QString& config,
                     QHash<QString, QString>* ownPaths, QStringList* ownFolders, QString* error)
 {
-    const QList<ArtFolderInUse> inUse = collisions.inUse(check.usersOf);
+    QList<ArtFolderInUse> inUse = collisions.inUse(check.usersOf);
     if (inUse.isEmpty())
         return true;
     const ArtInUseAnswer answer = check.ask ? check.ask(inUse) : ArtInUseAnswer::KeepMine;
     if (answer == ArtInUseAnswer::Cancel)
         return failWith(error, tr("the install was cancelled; nothing was changed"));
     if (answer == ArtInUseAnswer::Replace)
+        inUse.removeIf([](const ArtFolderInUse& folder) { return folder.keptThroughLink.isEmpty(); });
+    if (inUse.isEmpty())
         return true;
     TemplateReferenceRename::Renames renames;
     for (const ArtFolderInUse& folder : inUse) {
@@ -531,9 +536,11 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     // window leaves it to that file.
     ArtState::usedByInstalledFile(copies.holding, QStringList(copies.folders.cbegin(), copies.folders.cend()));
     // Wherever it was placed, the users search of a later delete or
-    // replace reads it, as it reads the files the windows saved.
+    // replace reads it, as it reads the files the windows saved: whatever
+    // art was written, as it names the bundle's folders even where an
+    // install left their art out.
     QString unlisted;
-    if (!SavedConfigLedger::note(placed, !copies.folders.isEmpty(), &unlisted))
+    if (!SavedConfigLedger::note(placed, true, &unlisted))
         qWarning().noquote() << "installConfigInstallBundle: the placed file is not listed for the users search:"
                              << unlisted;
 

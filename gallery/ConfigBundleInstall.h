@@ -91,11 +91,17 @@ struct ArtFolderInUse {
     // (a folder no install holds), with the placed configuration pointing at
     // it; empty when no name of that kind fits.
     QString ownName;
+    // The symbolic link at or below the folder in an install (the user's
+    // template kept elsewhere): an install never writes through it, so the
+    // folder cannot be replaced and its art always takes ownName. Empty when
+    // there is none.
+    QString keptThroughLink;
 };
 
 enum class ArtInUseAnswer {
     KeepMine, // the user's files stay; the bundle's art goes under ownName
-    Replace,  // the bundle's art replaces them; a copy is kept in a dated backup
+    Replace,  // the bundle's art replaces them, a copy kept in a dated backup
+              // (where a folder is kept through a link: as KeepMine)
     Cancel,   // nothing is installed
 };
 
@@ -138,9 +144,10 @@ struct ArtInUseCheck {
 // Art that differs from the files an install holds in a homebrew folder is
 // written only after artInUse.ask answered Replace (the replaced files kept
 // in the dated backup), whatever the search for the folder's users found;
-// with KeepMine (or no question) the folder's art is installed under a name
-// of its own and the placed configuration points at it; Cancel ends the
-// install as above. Art outside the homebrew set (RaceStudio 3's own) is
+// with KeepMine (or no question), and for a folder kept through a link
+// whatever the answer, the folder's art is installed under a name of its
+// own and the placed configuration points at it; Cancel ends the install as
+// above. Art outside the homebrew set (RaceStudio 3's own) is
 // only added where an install lacks it: a file there with other bytes stays
 // and is named in result->left.
 // progress, when given, is told the files done of the total (the bundle's

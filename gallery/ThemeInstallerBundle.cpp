@@ -89,7 +89,7 @@ bool ThemeInstaller::settleThemeInUse()
             && PageTemplateLibrary::artSetNameClash(candidate).isEmpty())
             ownId = candidate;
     }
-    const ArtFolderInUse theme{themeId, existing, users.value(themeId), ownId};
+    const ArtFolderInUse theme{themeId, existing, users.value(themeId), ownId, {}};
     const ArtInUseAnswer answer = themeInUseQuestion ? themeInUseQuestion(theme) : ArtInUseAnswer::KeepMine;
     if (answer == ArtInUseAnswer::Cancel) {
         Q_EMIT cancelled();

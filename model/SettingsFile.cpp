@@ -4,6 +4,7 @@
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/SafeRead.h"
+#include "model/SafeWrite.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,8 +14,13 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace SettingsFile {
 
@@ -41,15 +47,72 @@ QString fileOf(const QString& folder, const Store& store)
         + store.extension;
 }
 
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("SettingsFile", text);
+}
+
+// Where a write through the link at file lands: the end of its chain of
+// links, followed as QSaveFile follows it, whether or not anything is there
+// yet; empty for a chain that does not end.
+QString endOfLinks(const QString& file)
+{
+    QFileInfo at(file);
+    for (int depth = 1; depth < 128 && at.isSymLink(); ++depth)
+        at.setFile(at.symLinkTarget());
+    return at.isSymLink() ? QString() : at.absoluteFilePath();
+}
+
+bool isUsers(const QFileInfo& folder)
+{
+#ifdef Q_OS_UNIX
+    return folder.ownerId() == ::geteuid();
+#else
+    Q_UNUSED(folder);
+    return true;
+#endif
+}
+
 // Why the link at file cannot be followed; empty when it leads to a plain
-// file.
+// file, or to none yet in a folder of the user's, where the first write
+// makes it.
 QString whyNotFollowed(const QString& file)
 {
-    const QString target = QFileInfo(file).canonicalFilePath();
+    const QString target = endOfLinks(file);
     if (target.isEmpty())
         return QStringLiteral("%1 is a symbolic link that leads to nothing").arg(file);
-    if (FileEntries::kindOf(target) != FileEntries::Kind::Regular)
+    switch (FileEntries::kindOf(target)) {
+    case FileEntries::Kind::Regular:
+        return {};
+    case FileEntries::Kind::Missing: {
+        const QFileInfo folder(QFileInfo(target).absolutePath());
+        if (!folder.isDir())
+            return QStringLiteral("%1 is a symbolic link to %2, whose folder is not there").arg(file, target);
+        if (!isUsers(folder))
+            return QStringLiteral("%1 is a symbolic link to %2, in a folder that is not the user's").arg(file, target);
+        return {};
+    }
+    default:
         return QStringLiteral("%1 is a symbolic link to %2, which is not a regular file").arg(file, target);
+    }
+}
+
+// Why the settings file cannot be written, or empty when it can: something
+// other than a plain file in its place, or a folder that takes no file of
+// its size and some room to spare (a probe written there, where the write
+// lands).
+QString whyNotWritable(const QString& file)
+{
+    const FileEntries::Kind kind = FileEntries::kindOf(file);
+    if (kind != FileEntries::Kind::Missing && kind != FileEntries::Kind::Regular)
+        return SafeRead::notRegularText(QDir::toNativeSeparators(file));
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!QDir().mkpath(folder))
+        return tr("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder));
+    QTemporaryFile probe(folder + QStringLiteral("/.korvelanto-probe-XXXXXX"));
+    const QByteArray bytes(QFileInfo(file).size() + 64 * 1024, '\n');
+    if (!probe.open() || !writeWhole(probe, bytes.constData(), bytes.size()) || !probe.flush())
+        return probe.errorString();
     return {};
 }
 
@@ -146,8 +209,25 @@ QString writtenFile(const QString& file)
 {
     if (FileEntries::kindOf(file) != FileEntries::Kind::Link)
         return file;
-    const QString target = QFileInfo(file).canonicalFilePath();
+    const QString target = endOfLinks(file);
     return target.isEmpty() ? file : target;
+}
+
+QString store(QSettings& settings, const std::function<void()>& change, bool* held)
+{
+    *held = false;
+    // Where the settings are not a file (the Windows registry) there is no
+    // folder to try first.
+    const bool inFile = settings.format() != QSettings::NativeFormat || !path().isEmpty();
+    const QString why = inFile ? whyNotWritable(writtenFile(settings.fileName())) : QString();
+    if (!why.isEmpty())
+        return why;
+    change();
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return {};
+    *held = true;
+    return tr("%1 could not be written").arg(QDir::toNativeSeparators(settings.fileName()));
 }
 
 bool keepUsable(const QString& file, QString* notice)

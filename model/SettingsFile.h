@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <functional>
+
+class QSettings;
+
 // The settings files are read whole by the first QSettings object that
 // opens them, and QSettings takes a lock file beside one before it writes
 // it: a pipe or a device at any of those names would hold start-up for good.
@@ -11,7 +15,9 @@
 // (Korvelanto.conf) and the record of the dashtheme:// link handler
 // (dashtheme.ini). The user's settings are the user's own: kept as a link to
 // a plain file elsewhere (a dotfiles folder), they are read and written
-// there. QSettings writes through QSaveFile, which follows the link, writes
+// there; a link made before its target (a dotfiles set-up run on a new
+// computer) makes the target at the first write, when the folder it names
+// is there and the user's. QSettings writes through QSaveFile, which follows the link, writes
 // a temporary file beside its target and renames it over the target, so the
 // link stays a link and the target is never written in place (nor, with an
 // atomic write required as QSettings does by default, ever written in place
@@ -30,9 +36,17 @@ QString registrationName();
 // Where the settings go for a run that cannot use the settings files.
 QString fallbackFolder();
 
-// The file a write of the settings at `file` replaces: the plain file a link
-// there leads to, or `file` itself.
+// The file a write of the settings at `file` replaces: what a link there
+// leads to (made by the write when it is not there yet), or `file` itself.
 QString writtenFile(const QString& file);
+
+// Sets what `change` sets in `settings` and writes their file, checked: empty
+// when the settings are on disk, else why not (user-facing). Whatever keeps
+// the file from being written is found before anything is set, as QSettings
+// cannot be asked afterwards (on a full disk Qt 6.4 may report success and
+// leave the file cut short); then *held is false. A write that fails all the
+// same leaves the change in this run's settings only: *held is true.
+QString store(QSettings& settings, const std::function<void()>& change, bool* held);
 
 // Each settings file beside `file` (the user's settings file) that cannot be
 // used as it is (a pipe, a link that is not followed, a lock file that is

@@ -396,7 +396,7 @@ private:
     // Asks before a theme installed again replaces the folders of its id.
     ArtInUseAnswer askThemeInUse(const ArtFolderInUse& theme);
     ArtInUseAnswer askKeepReplaceCancel(const QString& title, const QString& text, bool canKeep,
-                                        const QString& replaceLine);
+                                        const QString& replaceLine, bool canReplace = true);
     // The users count and the question above, for an install from this window.
     ArtInUseCheck artInUseCheck();
     // After an install that kept a copy of the open configuration (one of

@@ -200,7 +200,7 @@ QString MainWindow::templateUsersParagraph(const ArtworkTarget& target)
     const QString name = BundleArtCollisions::homebrewFolderName(target.relPath + QStringLiteral("mask.png"));
     if (name.isEmpty())
         return {};
-    const ArtFolderInUse folder{name, target.targetFolders, templateUsersOf({name}).value(name), {}};
+    const ArtFolderInUse folder{name, target.targetFolders, templateUsersOf({name}).value(name), {}, {}};
     const QString users = ArtChangeQuestion::usersText({folder}).toHtmlEscaped().replace(QLatin1Char('\n'),
                                                                                           QStringLiteral("<br>"));
     return tr("<b>It belongs to the homebrew template \"%1\": every configuration that uses the template shows "

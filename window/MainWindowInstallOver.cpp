@@ -123,13 +123,18 @@ ArtInUseCheck MainWindow::artInUseCheck()
 // template folders an install holds, whoever was found to use them, with a
 // way to keep the user's art: the bundle's goes under a name of its own.
 // Where no name of its own fits, keeping is not offered and the question
-// says why before the user chooses.
+// says why before the user chooses. A folder kept through a link is never
+// replaced (no install writes through it): No still gives its art a name of
+// its own, and is not offered when it would replace nothing, or when such a
+// folder has no name to take.
 ArtInUseAnswer MainWindow::askArtInUse(const QList<ArtFolderInUse>& folders)
 {
     // One line per folder, the files it would replace in the log: a list of
     // every file of every install would push the buttons off the screen.
     QStringList changed;
+    QStringList linked;
     bool nameless = false;
+    bool linkedNameless = false;
     for (const ArtFolderInUse& folder : folders) {
         for (const QString& file : folder.changed)
             qInfo().noquote() << "MainWindow::askArtInUse: would replace" << QDir::toNativeSeparators(file);
@@ -138,30 +143,49 @@ ArtInUseAnswer MainWindow::askArtInUse(const QList<ArtFolderInUse>& folders)
         changed << (folder.ownName.isEmpty()
                         ? tr("    \"%1\"  (%2; no name of its own fits)").arg(folder.folderName, files)
                         : tr("    \"%1\"  (%2), kept as \"%3\"").arg(folder.folderName, files, folder.ownName));
+        if (!folder.keptThroughLink.isEmpty()) {
+            linked << folder.keptThroughLink;
+            linkedNameless = linkedNameless || folder.ownName.isEmpty();
+        }
     }
     QString text = tr("The bundle brings other art for template folders RaceStudio 3 already holds; every "
                       "configuration that uses them shows what they hold.\n\n%1\n\nFolders whose files it would "
                       "replace (each file is named in the log file), and the name of its own the bundle's art takes "
                       "if you keep yours:\n%2\n\n")
                        .arg(ArtChangeQuestion::usersText(folders), TemplateUsers::firstDozen(changed));
+    if (!linked.isEmpty())
+        text += tr("Kept through a symbolic link, which an install never writes through, so their files are never "
+                   "replaced and the bundle's art for them always takes its name of its own:\n%1\n\n")
+                    .arg(ArtChangeQuestion::shortPathList(linked));
     const QString keepLine = nameless
         ? tr("No folder name of its own fits the bundle's art of some of them, so your art can only be kept by "
              "installing nothing.\n")
         : tr("Yes keeps your art: the bundle's art is installed under those names and the installed configuration "
              "points at them.\n");
-    return askKeepReplaceCancel(tr("Install Config Bundle"), text + keepLine, !nameless,
-                                tr("No replaces your art with the bundle's; a copy of your files is kept in the "
-                                   "artwork backups.\nCancel installs nothing."));
+    const bool canReplace = !linkedNameless && linked.size() < folders.size();
+    QString replaceLine;
+    if (!canReplace)
+        replaceLine = tr("No (replace) is not offered: your art in those folders is kept through a symbolic link.\n"
+                         "Cancel installs nothing.");
+    else if (!linked.isEmpty())
+        replaceLine = tr("No replaces your art with the bundle's in the other folders; a copy of your files is kept "
+                         "in the artwork backups.\nCancel installs nothing.");
+    else
+        replaceLine = tr("No replaces your art with the bundle's; a copy of your files is kept in the artwork "
+                         "backups.\nCancel installs nothing.");
+    return askKeepReplaceCancel(tr("Install Config Bundle"), text + keepLine, !nameless, replaceLine, canReplace);
 }
 
-// Yes keeps the user's art (the default where it can), No replaces it, and
-// Cancel writes nothing.
+// Yes keeps the user's art (the default where it can), No replaces it where
+// it is offered, and Cancel writes nothing.
 ArtInUseAnswer MainWindow::askKeepReplaceCancel(const QString& title, const QString& text, bool canKeep,
-                                                const QString& replaceLine)
+                                                const QString& replaceLine, bool canReplace)
 {
-    QMessageBox::StandardButtons buttons = QMessageBox::No | QMessageBox::Cancel;
+    QMessageBox::StandardButtons buttons = QMessageBox::Cancel;
     if (canKeep)
         buttons |= QMessageBox::Yes;
+    if (canReplace)
+        buttons |= QMessageBox::No;
     switch (Asker::instance().question(this, title, text + replaceLine, buttons,
                                        canKeep ? QMessageBox::Yes : QMessageBox::Cancel)) {
     case QMessageBox::Yes:

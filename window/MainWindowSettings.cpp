@@ -5,6 +5,7 @@
 #include "dialogs/PreferencesDialog.h"
 #include "model/InstallRoots.h"
 #include "model/SafeRead.h"
+#include "model/SettingsFile.h"
 #include "panels/Asker.h"
 #include "templates/PageTemplateLibrary.h"
 
@@ -159,13 +160,24 @@ void MainWindow::openSettings()
         richLabel(tr("<b>Homebrew store:</b> <code>%1</code>").arg(homebrewTemplatesDir().toHtmlEscaped())));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    // As in Preferences, a failure is told while the dialog is still open,
+    // to try again or cancel.
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&dialog, &settings, mirror] {
+        bool held = false;
+        const QString why = SettingsFile::store(
+            settings, [&] { settings.setValue(QStringLiteral("homebrew/mirrorToAim"), mirror->isChecked()); }, &held);
+        if (why.isEmpty()) {
+            dialog.accept();
+            return;
+        }
+        Asker::instance().warning(&dialog, tr("Settings"),
+                                  tr("The settings could not be saved: %1").arg(why)
+                                      + (held ? tr("\n\nThey hold only until Korvelanto is closed.") : QString()));
+    });
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
-    if (Asker::instance().exec(&dialog) != QDialog::Accepted)
-        return;
-    settings.setValue(QStringLiteral("homebrew/mirrorToAim"), mirror->isChecked());
-    statusBar()->showMessage(tr("Settings saved"), 2000);
+    if (Asker::instance().exec(&dialog) == QDialog::Accepted)
+        statusBar()->showMessage(tr("Settings saved"), 2000);
 }
 
 void MainWindow::openPreferences()

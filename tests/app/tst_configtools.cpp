@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -819,22 +820,24 @@ private Q_SLOTS:
         QVERIFY(window.findChildren<QProgressDialog*>().isEmpty());
     }
 
-    // Fifteen template folders kept as links in the stable install, whose
-    // art the user chose to replace: nothing is written through a link, and
-    // the closing question names the first dozen links in the way and counts
-    // the rest, so its buttons stay on the screen; the log holds every file.
+    // Fifteen device folders kept as links in the stable install, above the
+    // template folders the bundle brings: nothing is written through a link,
+    // and the closing question names the first dozen links in the way and
+    // counts the rest, so its buttons stay on the screen; the log holds
+    // every file.
     void artLeftOutIsCutAtADozen()
     {
-        const QString set = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/");
+        const QString overlay = QStringLiteral("aim/resources/overlay/");
         QMap<QString, QByteArray> files{{QStringLiteral("race.zconf2"), incomingConfig()}};
         const QString elsewhere = TestEnvironment::makeTempDir(QStringLiteral("elsewhere"));
         QStringList links;
         for (int i = 0; i < 15; ++i) {
             const QString name = QStringLiteral("Linked%1").arg(i, 2, 10, QLatin1Char('0'));
-            files.insert(QStringLiteral("RS3_homebrew_folder/%1%2/f.png").arg(set, name), "art");
-            links << m_rs3->absolutePath(Rs3Fixture::Stable, set + name);
+            files.insert(QStringLiteral("RS3_homebrew_folder/%1%2/masks/set/standard/s04_homebrew/Own/f.png")
+                             .arg(overlay, name),
+                         "art");
+            links << m_rs3->absolutePath(Rs3Fixture::Stable, overlay + name);
             QVERIFY(QDir().mkpath(elsewhere + QLatin1Char('/') + name));
-            QVERIFY(QDir().mkpath(QFileInfo(links.last()).absolutePath()));
             QVERIFY(QFile::link(elsewhere + QLatin1Char('/') + name, links.last()));
         }
         const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
@@ -849,14 +852,80 @@ private Q_SLOTS:
         for (const QString& link : std::as_const(links))
             QFile::remove(link);
 
+        QCOMPARE(asker.count(QStringLiteral("message")), 1);
         const QString said = asker.asked.last().text;
         // A long path is shown by its ends; the folder's own name stays.
-        QVERIFY2(said.contains(QStringLiteral("s04_homebrew") + QDir::separator() + QStringLiteral("Linked11"))
+        QVERIFY2(said.contains(QStringLiteral("overlay") + QDir::separator() + QStringLiteral("Linked11"))
                      && !said.contains(QStringLiteral("Linked12"))
                      && said.contains(QStringLiteral("\u2026 and 3 more (all of them are in the log file)")),
                  qPrintable(said));
         QCOMPARE(Rs3Fixture::treeSnapshot(elsewhere).size(), 15);
         QVERIFY(!Rs3Fixture::treeSnapshot(elsewhere).values().contains("art"));
+    }
+
+    // Template folders the user keeps elsewhere through a link, which no
+    // install writes through: the question names them and says their art
+    // always takes a name of its own. No is offered only where a folder
+    // can be replaced, and then replaces just those; the placed
+    // configuration shows the bundle's art in every folder, and the user's
+    // linked art is as it was.
+    void installOverALinkedTemplateFolder_data()
+    {
+        QTest::addColumn<bool>("withPlainFolder");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("only a linked folder") << false << int(QMessageBox::Yes);
+        QTest::newRow("a linked and a plain folder, replace") << true << int(QMessageBox::No);
+    }
+    void installOverALinkedTemplateFolder()
+    {
+        QFETCH(bool, withPlainFolder);
+        QFETCH(int, answer);
+        const QString set = QStringLiteral("aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/");
+        const QString tag = withPlainFolder ? QStringLiteral("Both") : QStringLiteral("One");
+        const QString linkedName = QStringLiteral("Away") + tag;
+        const QString plainName = QStringLiteral("Here") + tag;
+        QMap<QString, QByteArray> files{{QStringLiteral("race.zconf2"), incomingConfig()},
+                                        {QStringLiteral("RS3_homebrew_folder/") + set + linkedName + "/f.png", "art"}};
+        const QString mine = TestEnvironment::makeTempDir(QStringLiteral("mine"));
+        QVERIFY(TestFiles::writeBytes(mine + QStringLiteral("/f.png"), "my art"));
+        const QString link = m_rs3->absolutePath(Rs3Fixture::Stable, set + linkedName);
+        QVERIFY(QDir().mkpath(QFileInfo(link).absolutePath()));
+        QVERIFY(QFile::link(mine, link));
+        const auto removeLink = qScopeGuard([link] { QFile::remove(link); });
+        if (withPlainFolder) {
+            files.insert(QStringLiteral("RS3_homebrew_folder/") + set + plainName + "/f.png", "art");
+            QVERIFY(m_rs3->writeFile(Rs3Fixture::Stable, set + plainName + "/f.png", "plain art"));
+        }
+        const QString zip = TestEnvironment::makeTempDir(QStringLiteral("bundle")) + QStringLiteral("/race.zip");
+        QVERIFY(ZipFixture::writeZip(zip, files));
+        ScriptedAsker asker;
+        MainWindow window;
+        asker.fileNames = {zip, TestEnvironment::makeTempDir(QStringLiteral("placed"))};
+        asker.buttons = {QMessageBox::StandardButton(answer), QMessageBox::No};
+        menuAction(window, QStringLiteral("&File"), QStringLiteral("Install &Config Bundle..."))->trigger();
+
+        QCOMPARE(asker.count(QStringLiteral("message")), 2);
+        const ScriptedAsker::Asked question = asker.asked.value(2);
+        // The link is named by its ends, as every path the box shows.
+        const QString linkedPart = question.text.section(QStringLiteral("Kept through a symbolic link"), 1);
+        QVERIFY2(linkedPart.contains(QDir::toNativeSeparators("s04_homebrew/" + linkedName + '\n'))
+                     && !linkedPart.contains(plainName),
+                 qPrintable(question.text));
+        const QMessageBox::StandardButtons offered =
+            QMessageBox::Yes | QMessageBox::Cancel | (withPlainFolder ? QMessageBox::No : QMessageBox::NoButton);
+        QCOMPARE(int(question.offered), int(offered));
+        const QString said = asker.asked.value(3).text;
+        QVERIFY2(said.startsWith(QStringLiteral("Installed ")) && !said.contains(QStringLiteral("Art left out"))
+                     && said.contains(QStringLiteral("\"%1\" installed as \"%1_2\"").arg(linkedName)),
+                 qPrintable(said));
+        QCOMPARE(TestFiles::readBytes(mine + QStringLiteral("/f.png")), QByteArray("my art"));
+        QCOMPARE(QDir(mine).entryList(QDir::Files), QStringList{QStringLiteral("f.png")});
+        for (const auto which : {Rs3Fixture::Stable, Rs3Fixture::Beta})
+            QCOMPARE(TestFiles::readBytes(m_rs3->absolutePath(which, set + linkedName + "_2/f.png")),
+                     QByteArray("art"));
+        if (withPlainFolder)
+            QCOMPARE(TestFiles::readBytes(m_rs3->absolutePath(Rs3Fixture::Stable, set + plainName + "/f.png")),
+                     QByteArray("art"));
     }
 
     // The open file was moved away by another program, and a bundle of its

@@ -23,6 +23,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -271,6 +272,115 @@ private Q_SLOTS:
         QVERIFY(labels.contains(QStringLiteral("<b>RaceStudio3 install:</b> <code>/opt/&lt;b&gt;rs3</code>")));
         QCOMPARE(shellSettings().value(QLatin1String(kMirror)), mirrorAfter);
         QCOMPARE(status(), message);
+    }
+
+    // Tools > Settings where the settings file cannot be written (a folder
+    // in its place; a disk that takes no more): OK says why as Preferences
+    // does and keeps the dialog open; nothing is said to be saved, nothing
+    // is stored, and the file is as it was.
+    void settingsThatCannotBeSavedSaySo_data()
+    {
+        QTest::addColumn<bool>("folderInPlace");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("a folder in the file's place") << true << " is not a regular file";
+        QTest::newRow("a full disk") << false << ": File too large";
+    }
+    void settingsThatCannotBeSavedSaySo()
+    {
+        QFETCH(bool, folderInPlace);
+        QFETCH(QString, why);
+        const QString file = shellSettings().fileName();
+        shellSettings().setValue(QStringLiteral("MainWindow/geometry"), QByteArray(2000, 'g'));
+        const auto restore = qScopeGuard([file] {
+            if (QFileInfo(file).isDir())
+                QDir(file).removeRecursively();
+        });
+        if (folderInPlace)
+            QVERIFY(QFile::remove(file) && QDir().mkpath(file));
+        const QByteArray before = [&file] {
+            QFile in(file);
+            return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        }();
+        asker->onExec = [](QDialog* dialog) {
+            dialog->findChild<QCheckBox*>()->setChecked(false);
+            return finish(dialog, true);
+        };
+        window->statusBar()->clearMessage();
+        {
+            std::unique_ptr<FileSizeLimit::Scope> full;
+            if (!folderInPlace)
+                full = std::make_unique<FileSizeLimit::Scope>(1000);
+            window->openSettings();
+        }
+        QCOMPARE(asker->count(QStringLiteral("message")), 1);
+        const ScriptedAsker::Asked warned = asker->asked.last();
+        QCOMPARE(warned.title, QStringLiteral("Settings"));
+        QVERIFY2(warned.text.startsWith(QStringLiteral("The settings could not be saved: ")) && warned.text.endsWith(why),
+                 qPrintable(warned.text));
+        QCOMPARE(status(), QString());
+        QCOMPARE(shellSettings().value(QLatin1String(kMirror)), QVariant());
+        QFile after(file);
+        QCOMPARE(after.open(QIODevice::ReadOnly) ? after.readAll() : QByteArray(), before);
+        QCOMPARE(QFileInfo(file).isDir(), folderInPlace);
+    }
+
+    // The settings file is a link made before its target (a dotfiles set-up
+    // run on a new computer). In a folder of the user's, the start-up takes
+    // it, and the first save makes the target there, the link staying a
+    // link. A target whose folder is not there, or is another user's, is
+    // not followed: the settings are kept in the data folder for the run,
+    // and nothing is made at the target.
+    void settingsLinkMadeBeforeItsTarget_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("the user's folder") << "mine";
+        QTest::newRow("a folder not there") << "missing";
+        QTest::newRow("another user's folder") << "theirs";
+    }
+    void settingsLinkMadeBeforeItsTarget()
+    {
+        QFETCH(QString, folder);
+        const QString file = shellSettings().fileName();
+        const QString configFolder = QFileInfo(QFileInfo(file).absolutePath()).absolutePath();
+        QString targetFolder = TestEnvironment::makeTempDir(QStringLiteral("dotfiles"));
+        if (folder == "missing")
+            targetFolder += QStringLiteral("/not-yet");
+        if (folder == "theirs") {
+            // Root may give a folder away; anyone else finds one of root's.
+            if (::geteuid() == 0)
+                QVERIFY(::chown(QFile::encodeName(targetFolder).constData(), 4242, 4242) == 0);
+            else
+                targetFolder = QStringLiteral("/");
+        }
+        const QString target = QDir::cleanPath(targetFolder + QStringLiteral("/korv.conf"));
+        const QString fallback = SettingsFile::fallbackFolder() + QStringLiteral("/Tindrel AS/Korvelanto.conf");
+        window.reset();
+        QFile::remove(file);
+        QVERIFY(QFile::link(target, file));
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(file);
+            QFile::remove(fallback);
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configFolder);
+            QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configFolder);
+        });
+        QString notice;
+        const bool usable = SettingsFile::keepUsable(file, &notice);
+        QCOMPARE(usable, folder == "mine");
+        QVERIFY2(usable || notice.contains(file), qPrintable(notice));
+        window = std::make_unique<MainWindow>();
+        asker->onExec = [](QDialog* dialog) {
+            dialog->findChild<QCheckBox*>()->setChecked(false);
+            return finish(dialog, true);
+        };
+        window->openSettings();
+        QCOMPARE(status(), QStringLiteral("Settings saved"));
+        QVERIFY(QFileInfo(file).isSymLink());
+        QCOMPARE(QFileInfo(file).symLinkTarget(), target);
+        QCOMPARE(QFileInfo(target).isFile(), usable);
+        if (usable)
+            QCOMPARE(QSettings(target, QSettings::IniFormat).value(QLatin1String(kMirror)), QVariant("false"));
+        else
+            QCOMPARE(shellSettings().fileName(), fallback);
     }
 
     // The user keeps the settings file as a link into a dotfiles folder,

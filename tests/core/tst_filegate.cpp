@@ -106,7 +106,7 @@ const Allowed kAllowed[] = {
     {"updates/UpdateDownloadDialog.cpp", kFileMove, 6, "the downloaded update beside the program"},
     {"updates/UpdateDownloadDialog.cpp", kOpenWrite, 1, "the downloaded update beside the program"},
     {"updates/UpdateSeams.cpp", kFileMove, 1, "the program's own executable swap"},
-    {"dialogs/PreferencesDialog.cpp", kOpenWrite, 1, "a probe of our own in the settings folder, removed at once"},
+    {"model/SettingsFile.cpp", kOpenWrite, 1, "a probe of our own in the settings folder, removed at once"},
     // Pictures the user chose in a dialog, or the program's own.
     {"artwork/DashConfigArtworkReplace.cpp", kImageFile, 2, "mask.png of the folder the user chose to import"},
     {"artwork/DashConfigPageBackground.cpp", kImageFile, 1, "the picture the user chose as the page background"},
@@ -116,7 +116,7 @@ const Allowed kAllowed[] = {
     {"canvas/DashCanvasRender.cpp", kDirMake, 1, "a temporary folder of our own for the label layers"},
     // Folders of the user's choice, of our own, or checked for links first.
     {"artwork/DashConfigArtworkExport.cpp", kDirMake, 1, "the folder the user chose for the export (a link named)"},
-    {"dialogs/PreferencesDialog.cpp", kDirMake, 1, "the settings file's folder, before its probe of our own"},
+    {"model/SettingsFile.cpp", kDirMake, 1, "the settings file's folder, before its probe of our own"},
     {"gallery/ConfigBundleInstall.cpp", kDirMake, 1, "after whyLeft ruled out a link from the install root, "
                                                      "and the backup folder of our own"},
     {"gallery/ConfigFilesPlacement.cpp", kDirMake, 1, "a bundle's configuration folder, followed where the user "

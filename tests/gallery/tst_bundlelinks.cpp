@@ -1,6 +1,7 @@
 // Install bundles meet a symbolic link or a special file in an install or
 // beside a configuration: nothing is written through it or read from it,
 // and it is named.
+#include "artwork/SavedConfigLedger.h"
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "model/DashConfig.h"
@@ -137,26 +138,38 @@ private Q_SLOTS:
         QCOMPARE(result.artFileCount, 4);
     }
 
-    // The template folder itself is a link to the user's own template kept
-    // elsewhere: the install cannot compare it, so it asks; Yes leaves the
-    // user's folder and the link as they are, and the placed configuration
-    // shows the bundle's art from a folder of its own.
+    // The template folder itself, or a folder of it, is a link to the
+    // user's own art kept elsewhere: the install cannot compare it, so it
+    // asks, naming the link. Whether the user keeps theirs or chose to
+    // replace, nothing is written through the link: the user's folder and
+    // the link stay as they are, and the placed configuration, listed for
+    // the users search, shows the bundle's art from a folder of its own.
+    void linkedTemplateFolderIsAskedAndKept_data()
+    {
+        QTest::addColumn<QString>("linkedPart");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("folder, keep") << "" << int(ArtInUseAnswer::KeepMine);
+        QTest::newRow("folder, replace") << "" << int(ArtInUseAnswer::Replace);
+        QTest::newRow("its items, replace") << "Items" << int(ArtInUseAnswer::Replace);
+    }
     void linkedTemplateFolderIsAskedAndKept()
     {
+        QFETCH(QString, linkedPart);
+        QFETCH(int, answer);
         const QString zip = writeBundle();
         QVERIFY(!zip.isEmpty());
         Rs3Fixture rs3;
         const QString mine = TestEnvironment::makeTempDir("mine");
         QVERIFY(ZipFixture::writeTree(mine, {{"pMain.P2.xml", "<page/>"}, {"Items/md1/mask.png", "my art"}}));
-        const QString linked = rs3.absolutePath(Rs3Fixture::Stable, kTrack).chopped(1);
-        QVERIFY(QDir().mkpath(QFileInfo(linked).path()));
-        QVERIFY(QFile::link(mine, linked));
+        const QString linked = rs3.absolutePath(Rs3Fixture::Stable, kTrack + linkedPart);
+        QVERIFY(QDir().mkpath(QFileInfo(QDir::cleanPath(linked)).path()));
+        QVERIFY(QFile::link(QDir::cleanPath(mine + '/' + linkedPart), QDir::cleanPath(linked)));
         const auto before = Rs3Fixture::treeSnapshot(mine);
 
         QList<ArtFolderInUse> asked;
-        const ArtInUseCheck check{{}, [&asked](const QList<ArtFolderInUse>& folders) {
+        const ArtInUseCheck check{{}, [&asked, answer](const QList<ArtFolderInUse>& folders) {
                                       asked << folders;
-                                      return ArtInUseAnswer::KeepMine;
+                                      return ArtInUseAnswer(answer);
                                   }};
         ConfigBundleInstallResult result;
         QString error;
@@ -165,8 +178,13 @@ private Q_SLOTS:
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked[0].folderName, QStringLiteral("Trąck & <Ünö>"));
         QCOMPARE(asked[0].ownName, QStringLiteral("Trąck & <Ünö>_2"));
-        QVERIFY(QFileInfo(linked).isSymLink());
+        QCOMPARE(asked[0].keptThroughLink, QDir::cleanPath(linked));
+        QVERIFY(QFileInfo(QDir::cleanPath(linked)).isSymLink());
         QCOMPARE(Rs3Fixture::treeSnapshot(mine), before);
+        QCOMPARE(result.left, QStringList());
+        QStringList listed;
+        QVERIFY(SavedConfigLedger::read(listed));
+        QVERIFY(listed.contains(result.configPath));
 
         DashConfig placed;
         QVERIFY2(placed.load(result.configPath, &error), qPrintable(error));

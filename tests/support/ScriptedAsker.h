@@ -20,6 +20,7 @@ public:
         QString title;
         QString text;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton; // of a message box
+        QMessageBox::StandardButtons offered = {};                          // a message box's buttons
     };
 
     QList<QMessageBox::StandardButton> buttons;
@@ -43,9 +44,9 @@ public:
     ~ScriptedAsker() override { Asker::setInstance(nullptr); }
 
     QMessageBox::StandardButton message(QWidget*, QMessageBox::Icon, const QString& title, const QString& text,
-                                        QMessageBox::StandardButtons, QMessageBox::StandardButton def) override
+                                        QMessageBox::StandardButtons offered, QMessageBox::StandardButton def) override
     {
-        asked.append({QStringLiteral("message"), title, text, def});
+        asked.append({QStringLiteral("message"), title, text, def, offered});
         if (onMessage)
             onMessage(asked.last());
         return buttons.isEmpty() ? def : buttons.takeFirst();
