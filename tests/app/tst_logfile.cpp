@@ -257,11 +257,16 @@ private Q_SLOTS:
         // a link to anything else is not.
         QTest::newRow("link to a folder at the settings")
             << settings << "link" << "folder" << "Korvelanto.conf is a symbolic link to" << "";
-        QTest::newRow("link to nothing at the settings")
-            << settings << "link" << "gone" << "Korvelanto.conf is a symbolic link that leads to nothing" << "";
+        // A link made before its target is followed where the first write
+        // can make the target: in a folder of the user's that is there.
+        QTest::newRow("link into a folder not there at the settings")
+            << settings << "link" << "missing/gone" << "Korvelanto.conf is a symbolic link to" << "";
+        QTest::newRow("link to itself at the settings")
+            << settings << "link" << ".config/Tindrel AS/Korvelanto.conf"
+            << "Korvelanto.conf is a symbolic link that leads to nothing" << "";
         QTest::newRow("link to a pipe at the settings")
             << settings << "link" << "pipe" << "which is not a regular file" << "";
-        QTest::newRow("links at both settings") << settings << "link" << "gone"
+        QTest::newRow("links at both settings") << settings << "link" << "missing/gone"
                                                 << "settings/Tindrel AS/Korvelanto.conf is a symbolic link" << "link";
         QTest::newRow("pipes at both settings") << settings << "pipe" << ""
                                                 << "settings/Tindrel AS/Korvelanto.conf is not a regular file"
