@@ -17,7 +17,12 @@ class SavedArtFolders;
 // mask gets an item folder of its own in the editor's homebrew set instead:
 // a copy of its item plus the pasted pictures (those whose names its item
 // already uses under new names), named for that content, so the same paste
-// finds the same folder again and a folder never gets other content.
+// finds the same folder again and a folder never gets other content. An
+// element with no art folder, and a new element built on a folder of the
+// editor's, get an item of their own the same way, named for the element
+// too: an editor-made folder belongs to one element. Folders the user keeps
+// elsewhere through a link are read there, as RaceStudio 3 reads them; none
+// is written through a link.
 class PastedArt {
 public:
     // sourceRel: the art folder the widgets were copied from; targetRel: the
