@@ -116,12 +116,33 @@ private Q_SLOTS:
 
     // Race's bar into Laps md.01, an element with no art folder: it gets an
     // item of its own with the bar's pictures and no mask picture, so it
-    // shows what it showed; undo puts it back as it was.
+    // shows what it showed; undo puts it back as it was. With the homebrew
+    // set behind a link, where nothing is written, the paste is refused
+    // with the reason and the history stays as it was.
+    void intoElementWithoutArtFolder_data()
+    {
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("item of its own") << false;
+        QTest::newRow("homebrew set behind a link: refused") << true;
+    }
     void intoElementWithoutArtFolder()
     {
+        QFETCH(bool, linked);
         QVERIFY(maskPath(*config, kLaps, 1).isEmpty());
+        if (linked)
+            QVERIFY(QFile::link(TestEnvironment::makeTempDir(QStringLiteral("other-disk")), stableHomebrew()));
         copyBar(kRace, 2);
         const QByteArray before = ConfigSnapshot::documents(*config);
+        const int steps = stack->count();
+        if (linked) {
+            QCOMPARE(pasteInto(kLaps, 1), 0);
+            QVERIFY2(status().startsWith(QStringLiteral("Paste refused -- the element has no art folder")),
+                     qPrintable(status()));
+            QVERIFY2(status().contains(stableHomebrew()), qPrintable(status()));
+            QCOMPARE(stack->count(), steps);
+            QCOMPARE(ConfigSnapshot::documents(*config), before);
+            return;
+        }
         QCOMPARE(pasteInto(kLaps, 1), 1);
         const QString own = maskPath(*config, kLaps, 1);
         QVERIFY2(own.contains(QStringLiteral("/s04_homebrew/zpaste_")), qPrintable(own + ' ' + status()));
@@ -169,6 +190,12 @@ private Q_SLOTS:
             QVERIFY2(!copied.isEmpty(), qPrintable(name));
             QCOMPARE(TestFiles::readBytes(rs3->absolutePath(Rs3Fixture::Stable, own + name)), copied);
         }
+        // Another new element gets a folder of its own.
+        asker->texts << qMakePair(true, QStringLiteral("Blank 2"));
+        window->newBlankPage();
+        QCOMPARE(pasteInto(blank + 1, -1), 1);
+        const QString second = maskPath(*config, blank + 1, 0);
+        QVERIFY2(second.contains(QStringLiteral("/s04_homebrew/zpaste_")) && second != own, qPrintable(second));
         QVERIFY(window->save());
         QCOMPARE(savedMissing(path), QStringList());
     }
