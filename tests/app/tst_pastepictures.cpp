@@ -100,7 +100,8 @@ private Q_SLOTS:
         window->onPageSelected(kRace);
         resize(kRace, 2, 300);
         QVERIFY2(maskPath(*config, kRace, 2).contains(QStringLiteral("/s04_homebrew/")), qPrintable(status()));
-        const QString moved = TestEnvironment::makeTempDir(QStringLiteral("other-disk")) + QStringLiteral("/s04_homebrew");
+        const QString moved =
+            TestEnvironment::makeTempDir(QStringLiteral("other-disk")) + QStringLiteral("/s04_homebrew");
         QVERIFY(QDir().rename(stableHomebrew(), moved));
         QVERIFY(QFile::link(moved, stableHomebrew()));
         QVERIFY(rs3->addDemoStock(Rs3Fixture::Beta));

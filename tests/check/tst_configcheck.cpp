@@ -429,7 +429,8 @@ private Q_SLOTS:
         const ConfigFindings found = withCode(check(onePage({mask})), "missing-art");
         QCOMPARE(found.size(), named.isEmpty() ? 0 : 1);
         if (!named.isEmpty())
-            QCOMPARE(found[0].message, QStringLiteral("Names artwork but has no art folder to hold it: %1.").arg(named));
+            QCOMPARE(found[0].message,
+                     QStringLiteral("Names artwork but has no art folder to hold it: %1.").arg(named));
     }
 
     // Template and artwork paths from the file never reach outside the

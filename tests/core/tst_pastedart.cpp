@@ -224,7 +224,8 @@ private Q_SLOTS:
         QVERIFY(!art.write(none, nullptr, &error));
         QVERIFY2(error.contains("symbolic link"), qPrintable(error));
         QCOMPARE(fx.snapshot(), before);
-        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"b_hbar", "secret.txt"}));
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({"b_hbar", "secret.txt"}));
     }
 };
 
