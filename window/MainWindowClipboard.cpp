@@ -409,8 +409,7 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
             statusBar()->showMessage(tr("Paste failed -- could not create mask"), 2500);
             return false;
         }
-        // The new mask points at the copied mask's folder as it is, until
-        // the art step gives it an item of its own.
+        // The new mask points at the copied mask's folder as it is.
         config.artState.reused(ArtState::homebrewFolders(QStringList{clip.maskPathRel}));
     } else if (!clip.axisEntries.empty()) {
         // Part of the paste's step, so undoing the paste takes the channel
