@@ -51,6 +51,8 @@ class FolderEntries {
 public:
     explicit FolderEntries(const QString& folder)
     {
+        if (folder.isEmpty())
+            return;
         const QFileInfoList entries =
             QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         for (const QFileInfo& entry : entries)
@@ -71,6 +73,14 @@ public:
     }
 
     bool has(const QString& name) const { return m_entries.contains(name.toLower()); }
+
+    // A file of that name, reached through a link or not: what RaceStudio 3
+    // finds there.
+    bool readable(const QString& name) const
+    {
+        const auto it = m_entries.constFind(name.toLower());
+        return it != m_entries.constEnd() && it->isFile();
+    }
 
     // The path of the plain file (no link, no folder) of that name; empty
     // when there is none.
@@ -116,8 +126,9 @@ QString plainFileIn(const QString& folder, const QString& name)
 }
 
 // Each safe bare name once (letter case aside), with the picture's path in
-// the first install whose folder holds it, reached through no link: empty
-// where none does.
+// the first install whose folder holds it as a plain file: empty where none
+// does. A folder on the way may be a link the user made (a set kept on
+// another disk): RaceStudio 3 reads the pictures there, and so do we.
 QList<QPair<QString, QString>> locatePictures(const QStringList& roots, const QString& src, const QStringList& names)
 {
     QList<QPair<QString, QString>> located;
@@ -134,7 +145,7 @@ QList<QPair<QString, QString>> locatePictures(const QStringList& roots, const QS
         QString path;
         for (const QString& root : roots) {
             const QString folder = PathGuard::join(root, src);
-            if (path.isEmpty() && !folder.isEmpty() && !FolderCopy::linkOnTheWay(root, src))
+            if (path.isEmpty() && !folder.isEmpty())
                 path = plainFileIn(folder, name);
         }
         located.append({name, path});
@@ -149,34 +160,17 @@ bool anyInstall(const QStringList& roots)
     return std::any_of(roots.begin(), roots.end(), [](const QString& root) { return QFileInfo(root).isDir(); });
 }
 
-// False (with *error naming them) when no install holds some of them.
-bool allLocated(const QList<QPair<QString, QString>>& located, const QString& src, QString* error)
-{
-    QStringList missing;
-    for (const auto& [name, path] : located) {
-        if (path.isEmpty())
-            missing << name;
-    }
-    if (missing.isEmpty())
-        return true;
-    if (error)
-        *error = tr("no install holds %1 in %2").arg(missing.join(QStringLiteral(", ")), overlayPrefix() + src);
-    return false;
-}
-
 // The pictures the widgets name, each with its twin, from the first install
-// whose source folder holds it, under the names the widgets use. False (with *error naming them) when no
-// install holds some of them: the widgets would name pictures their mask
-// lacks.
+// whose source folder holds it, under the names the widgets use. Those no
+// install holds are left out: the paste names them once it is done. False
+// (with *error) when one cannot be read.
 bool readPastedGroups(const QStringList& roots, const QString& src, const QStringList& names,
                       QList<QList<PastedArt::File>>& groups, QString* error)
 {
     const QList<QPair<QString, QString>> located = locatePictures(roots, src, names);
-    if (!allLocated(located, src, error))
-        return false;
     QSet<QString> seen;
     for (const auto& [name, picture] : located) {
-        if (seen.contains(name.toLower()))
+        if (picture.isEmpty() || seen.contains(name.toLower()))
             continue;
         QList<PastedArt::File> group;
         for (const QString& file : {name, twinPictureName(name)}) {
@@ -249,15 +243,14 @@ bool addLacking(const QString& folder, const QList<PastedArt::File>& files, Made
 }
 
 // True when an install holds the folder with other content under one of the
-// files' names: that folder is some saved file's, and stays as it is.
+// files' names: that folder is some saved file's, and stays as it is. A
+// folder reached through a link counts too, as RaceStudio 3 reads it there.
 bool holdsOther(const QStringList& roots, const QString& rel, const QList<PastedArt::File>& files)
 {
     for (const QString& root : roots) {
         const QString folder = PathGuard::join(root, rel);
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             continue;
-        if (FolderCopy::linkOnTheWay(root, rel))
-            return true;
         const FolderEntries entries(folder);
         for (const PastedArt::File& file : files) {
             if (entries.presence(file) == Presence::Other)
@@ -265,6 +258,21 @@ bool holdsOther(const QStringList& roots, const QString& rel, const QList<Pasted
         }
     }
     return false;
+}
+
+// The device family of a folder below the overlay root; it may be nested
+// ("pdm/dash2"): it is what precedes "/masks/". Empty when there is none.
+QString deviceOf(const QString& rel)
+{
+    const int masksAt = rel.indexOf(QLatin1String("/masks/"));
+    return masksAt < 1 ? QString() : rel.left(masksAt);
+}
+
+// The folder's own name: an item's, for its copy.
+QString lastFolder(const QString& rel)
+{
+    const QStringList parts = rel.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return parts.size() < 3 ? QString() : parts.last();
 }
 
 } // namespace
@@ -318,37 +326,115 @@ bool PastedArt::plan(const QString& sourceRel, const QString& targetRel, const Q
             art.m_files << group;
         return true;
     }
-    return art.planOwnItem(roots, targets.first(), dst, groups, stem, error);
+    OwnItem own;
+    own.device = deviceOf(dst);
+    own.item = lastFolder(dst);
+    own.base = targets.first();
+    if (own.device.isEmpty() || own.item.isEmpty()) {
+        if (error)
+            *error = tr("the element's art folder %1 is not an item of a device").arg(overlayPrefix() + dst);
+        return false;
+    }
+    return art.planOwnItem(roots, own, groups, stem, error);
 }
 
-bool PastedArt::findPictures(const QString& sourceRel, const QStringList& names, QString* error)
+bool PastedArt::planForBareElement(const QString& sourceRel, const QString& pageFolder, const QStringList& names,
+                                   const QString& stem, const QString& owner, PastedArt& art, QString* error)
 {
+    art = PastedArt();
+    QString src = sourceRel;
+    QString page = pageFolder;
+    overlayRelativeFolder(src);
+    overlayRelativeFolder(page);
+    const QStringList roots = rs3OverlayRoots();
+    if (sourceRel.isEmpty() || names.isEmpty() || !PathGuard::isSafeRelativePath(src) || !anyInstall(roots))
+        return true;
+    QList<QList<File>> groups;
+    if (!readPastedGroups(roots, src, names, groups, error))
+        return false;
+    if (groups.isEmpty())
+        return true;
+    OwnItem own;
+    own.device = PathGuard::isSafeRelativePath(page) ? deviceOf(page) : QString();
+    if (own.device.isEmpty())
+        own.device = deviceOf(src);
+    own.item = lastFolder(src);
+    own.owner = owner;
+    if (own.device.isEmpty() || own.item.isEmpty()) {
+        if (error)
+            *error = tr("neither the page nor %1 tells the device the pictures are for").arg(overlayPrefix() + src);
+        return false;
+    }
+    return art.planOwnItem(roots, own, groups, stem, error);
+}
+
+bool PastedArt::planCopy(const QString& sourceRel, const QStringList& names, const QString& stem,
+                         const QString& owner, PastedArt& art, QString* error)
+{
+    art = PastedArt();
     QString src = sourceRel;
     overlayRelativeFolder(src);
     const QStringList roots = rs3OverlayRoots();
     if (sourceRel.isEmpty() || !PathGuard::isSafeRelativePath(src) || !anyInstall(roots))
         return true;
-    return allLocated(locatePictures(roots, src, names), src, error);
+    OwnItem own;
+    own.device = deviceOf(src);
+    own.item = lastFolder(src);
+    own.owner = owner;
+    own.always = true;
+    for (const QString& root : roots) {
+        const QString folder = PathGuard::join(root, src);
+        if (own.base.isEmpty() && !folder.isEmpty() && QFileInfo(folder).isDir())
+            own.base = folder;
+    }
+    // A mailed file's folder this install lacks: the element points at it
+    // as it is, and the paste names what is missing.
+    if (own.base.isEmpty() || own.device.isEmpty() || own.item.isEmpty())
+        return true;
+    QList<QList<File>> groups;
+    if (!readPastedGroups(roots, src, names, groups, error))
+        return false;
+    return art.planOwnItem(roots, own, groups, stem, error);
 }
 
-bool PastedArt::planOwnItem(const QStringList& roots, const QString& base, const QString& dst,
-                            const QList<QList<File>>& groups, const QString& stem, QString* error)
+QStringList PastedArt::missingPictures(const QString& folderRel, const QStringList& names)
 {
-    // The device family may be nested ("pdm/dash2"): it is what precedes
-    // "/masks/".
-    const int masksAt = dst.indexOf(QLatin1String("/masks/"));
-    const QStringList parts = dst.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (masksAt < 1 || parts.size() < 3) {
-        if (error)
-            *error = tr("the element's art folder %1 is not an item of a device").arg(overlayPrefix() + dst);
-        return false;
+    QString rel = folderRel;
+    overlayRelativeFolder(rel);
+    const QStringList roots = rs3OverlayRoots();
+    if (!anyInstall(roots))
+        return {};
+    const bool noFolder = folderRel.trimmed().isEmpty() || !PathGuard::isSafeRelativePath(rel);
+    QList<FolderEntries> folders;
+    for (const QString& root : roots) {
+        const QString folder = noFolder ? QString() : PathGuard::join(root, rel);
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            folders.append(FolderEntries(folder));
     }
-    const QString device = dst.left(masksAt);
-    const QString item = parts.last();
+    QStringList missing;
+    QSet<QString> seen;
+    for (const QString& name : names) {
+        if (name.isEmpty() || seen.contains(name.toLower()))
+            continue;
+        seen.insert(name.toLower());
+        const bool found = isBareName(name) && std::any_of(folders.begin(), folders.end(), [&](const FolderEntries& f) {
+            return f.readable(name);
+        });
+        if (!found)
+            missing << name;
+    }
+    return missing;
+}
+
+bool PastedArt::planOwnItem(const QStringList& roots, const OwnItem& own, const QList<QList<File>>& groups,
+                            const QString& stem, QString* error)
+{
+    const QString& device = own.device;
+    const QString& item = own.item;
     QList<File> files;
-    if (!readItemFiles(base, files, error))
+    if (!own.base.isEmpty() && !readItemFiles(own.base, files, error))
         return false;
-    const FolderEntries itemEntries(base);
+    const FolderEntries itemEntries(own.base);
     QSet<QString> taken;
     for (const File& file : files)
         taken.insert(file.name.toLower());
@@ -404,7 +490,7 @@ bool PastedArt::planOwnItem(const QStringList& roots, const QString& base, const
         }
     }
     // The item holds every picture already: the widgets only name them.
-    if (!added)
+    if ((!added && !own.always) || files.isEmpty())
         return true;
 
     // Named for its content: the same paste finds the same folder, and a
@@ -420,6 +506,8 @@ bool PastedArt::planOwnItem(const QStringList& roots, const QString& base, const
         hash.addData(key.toUtf8() + '\0' + QByteArray::number(it->bytes.size()) + '\0');
         hash.addData(it->bytes);
     }
+    if (!own.owner.isEmpty())
+        hash.addData(QByteArray("owner") + '\0' + own.owner.toUtf8());
     const QString name = QStringLiteral("zpaste_") + stem + QLatin1Char('_')
         + QString::fromLatin1(hash.result().toHex().left(8));
     for (int n = 1; n <= 64; ++n) {
@@ -428,7 +516,13 @@ bool PastedArt::planOwnItem(const QStringList& roots, const QString& base, const
         const QString rel = setFolder + QStringLiteral("/Items/") + item + QLatin1Char('/');
         if (holdsOther(roots, rel, files))
             continue;
-        m_targetRel = dst;
+        for (const QString& root : roots) {
+            const QString deviceDir = PathGuard::join(root, device);
+            const QString folder = PathGuard::join(root, rel);
+            if (!deviceDir.isEmpty() && QFileInfo(deviceDir).isDir() && FolderCopy::linkOnTheWay(root, rel))
+                m_leftOut << tr("%1 was left as it is: %2 is a symbolic link")
+                                 .arg(folder, FolderCopy::linkOnPath(root, folder));
+        }
         m_device = device;
         m_setFolder = setFolder;
         m_ownRel = overlayPrefix() + rel;
@@ -498,10 +592,10 @@ bool PastedArt::writeOwnItem(MadeArtFolders& made, SavedArtFolders* saved, QStri
         const QString setFolder = PathGuard::join(root, m_setFolder);
         if (folder.isEmpty() || setFolder.isEmpty())
             continue;
+        // Never written through a link: that install is left out (leftOut).
         if (FolderCopy::linkOnTheWay(root, rel)) {
-            if (error)
-                *error = tr("a link is on the way to %1").arg(QDir::toNativeSeparators(folder));
-            return false;
+            qWarning() << "PastedArt: not writing through a link on the way to" << folder;
+            continue;
         }
         const bool existed = QFileInfo(folder).isDir();
         if (!made.make(folder)) {
@@ -518,6 +612,7 @@ bool PastedArt::writeOwnItem(MadeArtFolders& made, SavedArtFolders* saved, QStri
         any = true;
     }
     if (!any && error)
-        *error = tr("no install has the device folder %1").arg(m_device);
+        *error = m_leftOut.isEmpty() ? tr("no install has the device folder %1").arg(m_device)
+                                     : m_leftOut.join(QLatin1Char('\n'));
     return any;
 }

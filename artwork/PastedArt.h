@@ -17,23 +17,40 @@ class SavedArtFolders;
 // mask gets an item folder of its own in the editor's homebrew set instead:
 // a copy of its item plus the pasted pictures (those whose names its item
 // already uses under new names), named for that content, so the same paste
-// finds the same folder again and a folder never gets other content.
+// finds the same folder again and a folder never gets other content. An
+// element with no art folder, and a new element built on a folder of the
+// editor's, get an item of their own the same way, named for the element
+// too: an editor-made folder belongs to one element. Folders the user keeps
+// elsewhere through a link are read there, as RaceStudio 3 reads them; none
+// is written through a link.
 class PastedArt {
 public:
     // sourceRel: the art folder the widgets were copied from; targetRel: the
     // art folder of the mask they go into; names: the bare names the widgets
-    // use; stem: the configuration's homebrew set stem. False (with *error)
-    // when a picture is in no install (findPictures), cannot be read, or no
-    // folder of its own can be named.
+    // use; stem: the configuration's homebrew set stem. Pictures no install
+    // holds are not planned (missingPictures names them afterwards). False
+    // (with *error) when a picture cannot be read or no folder of its own
+    // can be named.
     static bool plan(const QString& sourceRel, const QString& targetRel, const QStringList& names,
                      const QString& stem, PastedArt& art, QString* error = nullptr);
+    // An element without an art folder (pageFolder: its page's layout
+    // folder, for the device family) gets an item of its own holding only
+    // the pasted pictures: with no mask.png it shows what it showed before.
+    // owner names the element, so no other element shares the folder.
+    static bool planForBareElement(const QString& sourceRel, const QString& pageFolder, const QStringList& names,
+                                   const QString& stem, const QString& owner, PastedArt& art,
+                                   QString* error = nullptr);
+    // A new element built on the copied element's art: an item of its own,
+    // a copy of the copied item's files with the pasted pictures. Nothing is
+    // planned when no install holds the copied item.
+    static bool planCopy(const QString& sourceRel, const QStringList& names, const QString& stem,
+                         const QString& owner, PastedArt& art, QString* error = nullptr);
 
-    // True when some install holds each picture the bare names give in the
-    // art folder the widgets were copied from, as a plain file; else *error
-    // names those none holds, and where they were looked for. With no
-    // install at all nothing can be told missing. The one test every paste
-    // makes before it changes anything, whatever mask it goes into.
-    static bool findPictures(const QString& sourceRel, const QStringList& names, QString* error = nullptr);
+    // The bare names that no install holds in the art folder (all of them
+    // for an empty folder). RaceStudio 3 reads a folder through the links
+    // the user made, and so does this. With no install at all nothing can
+    // be told missing.
+    static QStringList missingPictures(const QString& folderRel, const QStringList& names);
 
     // Nothing to write: the mask's folder holds the pictures already.
     bool isEmpty() const { return m_files.isEmpty(); }
@@ -43,8 +60,8 @@ public:
     // The pictures the widgets name anew: in the own item the old names
     // stay with the item's own pictures.
     const QHash<QString, QString>& renamed() const { return m_renamed; }
-    // The mask's folders in installs the pictures are not added to (a link
-    // on the way there), one line each naming the link.
+    // The folders in installs the pictures are not added to (a link on the
+    // way there), one line each naming the link.
     const QStringList& leftOut() const { return m_leftOut; }
 
     // Writes the plan into every install: all of it or, on a failure,
@@ -62,8 +79,15 @@ public:
     };
 
 private:
-    bool planOwnItem(const QStringList& roots, const QString& base, const QString& dst,
-                     const QList<QList<File>>& groups, const QString& stem, QString* error);
+    struct OwnItem {
+        QString device;   // below the overlay root, "mxg_12" or "pdm/dash2"
+        QString item;     // the item folder's name
+        QString base;     // the folder whose files the item copies; empty for none
+        QString owner;    // hashed into the name when not empty
+        bool always = false; // made even when it adds nothing to base
+    };
+    bool planOwnItem(const QStringList& roots, const OwnItem& own, const QList<QList<File>>& groups,
+                     const QString& stem, QString* error);
     bool writeBeside(MadeArtFolders& made, SavedArtFolders* saved, QString* error) const;
     bool writeOwnItem(MadeArtFolders& made, SavedArtFolders* saved, QString* error) const;
 

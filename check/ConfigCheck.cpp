@@ -145,6 +145,21 @@ void checkMissingArt(ConfigFindings& out, const MaskContext& m, const QString& r
     }
 }
 
+// Pictures a widget names by bare name are looked for in its element's art
+// folder: with none, nothing can find them.
+void checkPicturesWithoutFolder(ConfigFindings& out, const MaskContext& m)
+{
+    QStringList names;
+    for (pugi::xml_node e = m.mask->node.child("e"); e; e = e.next_sibling("e"))
+        collectNamedImages(e, names);
+    if (names.isEmpty())
+        return;
+    addFinding(out, 1, m.pageIndex, m.mask->id, "missing-art",
+               tr("Names artwork but has no art folder to hold it: %1.").arg(names.join(QStringLiteral(", "))),
+               tr("Neither RaceStudio 3 nor the dash can find these images: the element names no folder to look "
+                  "in."));
+}
+
 void checkOffPage(ConfigFindings& out, const MaskContext& m)
 {
     const PageModel& page = *m.page;
@@ -371,6 +386,8 @@ void checkMask(ConfigFindings& out, const MaskContext& m)
     checkBorrowedKind(out, m, rel);
     if (!rel.isEmpty())
         checkMissingArt(out, m, rel);
+    else
+        checkPicturesWithoutFolder(out, m);
     checkOffPage(out, m);
     checkElements(out, m);
 }

@@ -129,11 +129,22 @@ bool overlayMaskPng(const QStringList& roots, QString path)
     return false;
 }
 
+// True when the art folder is one of the editor's own (fitted, coloured,
+// pasted, a box) for the page's device family: made for that family, never
+// a layout of RaceStudio 3's to be moved from, and the same-named stock item
+// draws something else (the bar uncoloured, another size).
+bool isFamilyHomebrew(const QString& artFolder, const QString& pageFolder)
+{
+    const QString standard = QStringLiteral("/masks/set/standard/");
+    const int at = pageFolder.indexOf(standard);
+    return at > 0 && artFolder.startsWith(pageFolder.left(at + standard.size()) + QStringLiteral("s04_homebrew/"));
+}
+
 // An art folder from another layout, moved to the same-named item of the
 // page's layout where that can be done.
 QString rehomedArtFolder(const QString& artFolder, const QString& pageFolder)
 {
-    if (pageFolder.isEmpty() || artFolder.startsWith(pageFolder))
+    if (pageFolder.isEmpty() || artFolder.startsWith(pageFolder) || isFamilyHomebrew(artFolder, pageFolder))
         return artFolder;
     QString trimmed = artFolder;
     if (trimmed.endsWith(QLatin1Char('/')))

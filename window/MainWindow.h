@@ -304,17 +304,20 @@ private:
         int mode = 0;
         QString maskId; // of the mask pasted into
         QStringList outside; // the pasted widgets it shows nothing of
+        QHash<QString, QString> renamed; // pictures the pasted widgets name anew
     };
     void collectMaskArtFiles(const MaskElement& mask, const QStringList& axisIds);
     bool pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& target, PasteOutcome& outcome);
-    // The art step of a paste into an existing mask (PasteArtCommand), pushed
-    // into the paste's macro; `renamed` gets the pictures the widgets are to
-    // name anew. False (with a status message) when the pictures cannot be
-    // brought along: the paste then stops.
-    bool pastePictures(const std::vector<pugi::xml_node>& nodes, int target, QHash<QString, QString>& renamed);
-    // False (the user told which are missing) when some picture the widgets
-    // name is in no install's folder they were copied from.
-    bool pastedPicturesFound(const std::vector<pugi::xml_node>& nodes);
+    // The art step of a paste (PasteArtCommand), pushed into the paste's
+    // macro; `renamed` gets the pictures the widgets are to name anew. False
+    // (with a status message) when the pictures cannot be brought along:
+    // the paste then stops.
+    bool pastePictures(const std::vector<pugi::xml_node>& nodes, int target, bool newMask,
+                       QHash<QString, QString>& renamed);
+    // The pictures the pasted widgets name that no install holds where
+    // their mask now draws from.
+    QStringList missingPastedPictures(const std::vector<pugi::xml_node>& nodes, int target,
+                                      const PasteOutcome& outcome) const;
 
     // --- deleting and duplicating (MainWindowPages.cpp) ----------------------
     // Shows the page at index in the page list, canvas, outliner and panel.

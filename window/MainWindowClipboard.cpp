@@ -69,6 +69,23 @@ QStringList pictureNames(const std::vector<pugi::xml_node>& nodes)
     return refs;
 }
 
+// Two art folder texts that name one folder: RaceStudio 3 reads them
+// relative to the overlay root, with or without the prefix and the
+// closing slash, and ignores letter case.
+bool sameArtFolder(QString a, QString b)
+{
+    if (a.trimmed().isEmpty() || b.trimmed().isEmpty())
+        return false;
+    return overlayRelativeFolder(a).compare(overlayRelativeFolder(b), Qt::CaseInsensitive) == 0;
+}
+
+// A folder of the editor's homebrew set: its art belongs to the element it
+// was made for.
+bool isHomebrewArtFolder(const QString& rel)
+{
+    return rel.contains(QLatin1String("/s04_homebrew/"));
+}
+
 // Edges of a group of widgets, relative to their mask's top-left.
 struct GroupBox {
     qint64 left = 0;
@@ -322,8 +339,6 @@ void MainWindow::pasteWidget()
             }
         }
     }
-    if (!pastedPicturesFound(nodes))
-        return;
     propertyPanel->clear();
     canvas->setSelectedWidget(-1);
 
@@ -336,7 +351,14 @@ void MainWindow::pasteWidget()
     canvas->setSelectedWidget(outcome.firstIndex);
 
     const int n = outcome.pasted;
-    if (!outcome.outside.isEmpty())
+    const QStringList missing = missingPastedPictures(nodes, target, outcome);
+    if (!missing.isEmpty())
+        statusBar()->showMessage(tr("Pasted %1 widget(s) into mask %2 -- pictures not found in any install: %3. "
+                                    "Check config lists them.")
+                                     .arg(n)
+                                     .arg(outcome.maskId, missing.join(QStringLiteral(", "))),
+                                 8000);
+    else if (!outcome.outside.isEmpty())
         statusBar()->showMessage(tr("Pasted %1 widget(s) into mask %2 -- it shows nothing of %3: the mask is too "
                                     "small or lies off the display.")
                                      .arg(n)
@@ -396,12 +418,11 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
         // starts from the copied ids.
         undoStack->push(new AxisMergeCommand(&config, currentPage, target, axes, &idMap));
     }
-    // A new mask is drawn from the copied mask's own art.
-    QHash<QString, QString> renamed;
-    if (!newMask && !pastePictures(nodes, target, renamed)) {
+    if (!pastePictures(nodes, target, newMask, outcome.renamed)) {
         macro.discard();
         return false;
     }
+    const QHash<QString, QString>& renamed = outcome.renamed;
     const MaskElement* mask = config.maskAt(currentPage, target);
     if (!mask) {
         macro.discard();
@@ -452,26 +473,44 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
 // drawn from another folder needs those files beside its own art. They are
 // only added where they are lacking: a stock item, or a folder that holds
 // other pictures of those names, is left as it is and the mask gets an item
-// of its own (PastedArt).
-bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int target,
+// of its own (PastedArt), as does a mask with no art folder (it shows what it
+// showed) and a new mask built on an art folder of the editor's, which
+// belongs to the element it was made for. Nothing is checked beforehand:
+// pictures no install holds (a mailed file's) are named once the paste is
+// done.
+bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int target, bool newMask,
                                QHash<QString, QString>& renamed)
 {
     const WidgetClipboard& clip = widgetClipboard();
     const MaskElement* mask = config.maskAt(currentPage, target);
-    if (clip.maskPathRel.isEmpty() || !mask)
+    const PageModel* page = config.page(currentPage);
+    if (clip.maskPathRel.isEmpty() || !mask || !page)
         return true;
     const QString targetRel = findParamText(mask->node, "PATH_REL_AiM_MASK");
-    if (targetRel.isEmpty() || targetRel == clip.maskPathRel)
+    const bool sameFolder = sameArtFolder(targetRel, clip.maskPathRel);
+    if (sameFolder && !(newMask && isHomebrewArtFolder(targetRel)))
         return true;
+    const QStringList names = pictureNames(nodes);
+    const QString owner = QStringLiteral("%1/%2").arg(currentPage).arg(mask->id);
     PastedArt art;
     QString error;
-    bool applied =
-        PastedArt::plan(clip.maskPathRel, targetRel, pictureNames(nodes), config.homebrewSetStem(), art, &error);
+    bool applied = true;
+    if (sameFolder)
+        applied = PastedArt::planCopy(clip.maskPathRel, names, config.homebrewSetStem(), owner, art, &error);
+    else if (targetRel.trimmed().isEmpty())
+        applied = names.isEmpty()
+            || PastedArt::planForBareElement(clip.maskPathRel, page->relPagePath, names, config.homebrewSetStem(),
+                                             owner, art, &error);
+    else
+        applied = PastedArt::plan(clip.maskPathRel, targetRel, names, config.homebrewSetStem(), art, &error);
     if (applied && !art.isEmpty())
         undoStack->push(new PasteArtCommand(&config, currentPage, target, art, &applied, &error));
     if (!applied) {
-        statusBar()->showMessage(tr("Paste failed -- the widgets' pictures could not be copied: %1").arg(error),
-                                 5000);
+        const QString why = targetRel.trimmed().isEmpty()
+            ? tr("Paste refused -- the element has no art folder, and no folder of its own could be made for the "
+                 "widgets' pictures: %1")
+            : tr("Paste failed -- the widgets' pictures could not be copied: %1");
+        statusBar()->showMessage(why.arg(error), 8000);
         return false;
     }
     renamed = art.renamed();
@@ -479,18 +518,17 @@ bool MainWindow::pastePictures(const std::vector<pugi::xml_node>& nodes, int tar
     return true;
 }
 
-// Whatever mask they go into, the pictures the widgets name come from the
-// folder they were copied from: the mask draws from it, or they are brought
-// beside its art. Pictures gone from there since (removed behind the
-// editor's back) would be named in the saved file and drawn by nobody. Such
-// a paste is refused, naming them, before anything is pushed: the history
-// stays as it was.
-bool MainWindow::pastedPicturesFound(const std::vector<pugi::xml_node>& nodes)
+// The pictures the pasted widgets name that the folder their mask now draws
+// from lacks in every install: saved, the file names them, so the user is
+// told which, as Check config tells.
+QStringList MainWindow::missingPastedPictures(const std::vector<pugi::xml_node>& nodes, int target,
+                                              const PasteOutcome& outcome) const
 {
-    QString error;
-    if (PastedArt::findPictures(widgetClipboard().maskPathRel, pictureNames(nodes), &error))
-        return true;
-    showArtworkFailure(tr("Paste Widget"), tr("Paste refused -- the widgets' pictures cannot be found"), error,
-                       QString());
-    return false;
+    const MaskElement* mask = config.maskAt(currentPage, target);
+    if (!mask)
+        return {};
+    QStringList names;
+    for (const QString& name : pictureNames(nodes))
+        names << outcome.renamed.value(name, name);
+    return PastedArt::missingPictures(findParamText(mask->node, "PATH_REL_AiM_MASK"), names);
 }

@@ -402,6 +402,37 @@ private Q_SLOTS:
         QCOMPARE(found[0].message, QStringLiteral("Artwork folder is not on this machine (%1). %2").arg(rel, looked));
     }
 
+    // A widget naming pictures by bare name in an element with no art
+    // folder: nothing can find them. The element's own mask picture, or a
+    // widget naming none, is no such finding.
+    void picturesWithoutArtFolder_data()
+    {
+        QTest::addColumn<QString>("onBar");  // the bar's PATH_IMG_ON, "" for none
+        QTest::addColumn<QString>("onMask"); // the mask's PATH_IMAGE, "" for none
+        QTest::addColumn<QString>("named");  // what the finding names, "" for no finding
+        QTest::newRow("bar names a picture") << "m4on0.tgz" << "" << "m4on0.tgz";
+        QTest::newRow("mask names its own only") << "" << "mask.png" << "";
+        QTest::newRow("a path into the tree") << "aim/resources/overlay/x/m.tgz" << "" << "";
+    }
+    void picturesWithoutArtFolder()
+    {
+        QFETCH(QString, onBar);
+        QFETCH(QString, onMask);
+        QFETCH(QString, named);
+        Rs3Fixture fx;
+        FixtureElement bar = Fx::bargraph("b1", 0, 0, 100, 20);
+        if (!onBar.isEmpty())
+            bar.p("PATH_IMG_ON", onBar);
+        FixtureElement mask = Fx::mask("m1", 0, 0, 100, 50).add(bar);
+        if (!onMask.isEmpty())
+            mask.p("PATH_IMAGE", onMask);
+        const ConfigFindings found = withCode(check(onePage({mask})), "missing-art");
+        QCOMPARE(found.size(), named.isEmpty() ? 0 : 1);
+        if (!named.isEmpty())
+            QCOMPARE(found[0].message,
+                     QStringLiteral("Names artwork but has no art folder to hold it: %1.").arg(named));
+    }
+
     // Template and artwork paths from the file never reach outside the
     // installs, even when something is there to be found.
     void pathsLeavingTheInstall()

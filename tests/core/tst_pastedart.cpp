@@ -143,15 +143,16 @@ private Q_SLOTS:
         QCOMPARE(next.ownItem(), QString(first.ownItem()).replace("/Items/", "_2/Items/"));
     }
 
-    // Pictures no install holds where the widgets came from are named, and
-    // nothing is planned; one the other install still holds is drawn from
-    // there, whatever the letter case of its name there.
+    // Pictures no install holds where the widgets came from are not planned
+    // and are named by missingPictures; what is there is brought along. One
+    // the other install still holds is drawn from there, whatever the letter
+    // case of its name there.
     void missingPicturesAreNamed_data()
     {
         QTest::addColumn<QString>("removed"); // from the stable install
-        QTest::addColumn<QString>("missing"); // what the refusal names, "" when none
+        QTest::addColumn<QString>("missing"); // what missingPictures names, joined
         QTest::addColumn<bool>("betaHolds");  // the beta install holds m4on0.tgz there, in capitals
-        QTest::newRow("folder removed") << kSource << "m4on0.tgz, m4off.tgz" << false;
+        QTest::newRow("folder removed") << kSource << "m4on0.tgz,m4off.tgz" << false;
         QTest::newRow("one picture of several removed") << kSource + "m4off.tgz" << "m4off.tgz" << false;
         QTest::newRow("the other install holds it, letter case aside") << kSource + "m4on0.tgz" << "" << true;
     }
@@ -165,52 +166,66 @@ private Q_SLOTS:
         QVERIFY(!betaHolds || fx.writeFile(Rs3Fixture::Beta, kSource + "M4ON0.TGZ", "BETA-ON-TGZ"));
         const QString at = fx.absolutePath(Rs3Fixture::Stable, removed);
         QVERIFY(removed.endsWith('/') ? QDir(at).removeRecursively() : QFile::remove(at));
-        const QMap<QString, QByteArray> before = fx.snapshot();
         const QStringList names{"m4on0.tgz", "m4off.tgz"};
-        QString found;
-        QString planned;
+        QCOMPARE(PastedArt::missingPictures(kSource, names).join(','), missing);
         PastedArt art;
-        QCOMPARE(PastedArt::findPictures(kSource, names, &found), missing.isEmpty());
-        QCOMPARE(PastedArt::plan(kSource, kHomebrew, names, "Race", art, &planned), missing.isEmpty());
-        if (missing.isEmpty()) {
-            MadeArtFolders made;
-            QVERIFY(art.write(made, nullptr));
+        QString error;
+        QVERIFY2(PastedArt::plan(kSource, kHomebrew, names, "Race", art, &error), qPrintable(error));
+        MadeArtFolders made;
+        QVERIFY(art.write(made, nullptr));
+        QCOMPARE(PastedArt::missingPictures(kHomebrew, names).join(','), missing);
+        if (betaHolds)
             QCOMPARE(file(fx, Rs3Fixture::Stable, kHomebrew + "m4on0.tgz"), QByteArray("BETA-ON-TGZ"));
-            return;
-        }
-        for (const QString& error : {found, planned})
-            QVERIFY2(error.endsWith(missing + " in " + kSource), qPrintable(error));
-        QVERIFY(art.isEmpty());
-        QCOMPARE(fx.snapshot(), before);
+        // No folder at all finds nothing.
+        QCOMPARE(PastedArt::missingPictures(QString(), names), names);
     }
 
-    // Nothing is read through a link or written through one: a linked
-    // source strip is not taken (the paste is refused), a linked homebrew
-    // set stops the write.
-    void linksAreNotFollowed()
+    // Folders the user keeps elsewhere through a link are read as RaceStudio
+    // 3 reads them; nothing is written through a link, and a picture that is
+    // itself a link is not copied. A linked homebrew set in one install
+    // leaves that install out, naming the link; in both, the write fails.
+    void linksAreReadNotWrittenThrough()
     {
         Rs3Fixture fx;
         install(fx);
         const QString outside = TestEnvironment::makeTempDir(QStringLiteral("outside"));
         QVERIFY(TestFiles::writeBytes(outside + "/secret.txt", "SECRET"));
         QVERIFY(QFile::link(outside + "/secret.txt", fx.absolutePath(Rs3Fixture::Stable, kSource + "linked.tgz")));
+        const QString source = fx.absolutePath(Rs3Fixture::Stable, kSource);
+        const QString moved = outside + "/b_hbar";
+        QVERIFY(QDir().rename(source, moved));
+        QVERIFY(QFile::link(moved, source.chopped(1)));
+
         PastedArt art;
-        QString refusal;
-        QVERIFY(!PastedArt::plan(kSource, kHomebrew, {"linked.tgz"}, "Race", art, &refusal));
-        QVERIFY2(refusal.contains("linked.tgz"), qPrintable(refusal));
-        QVERIFY(art.isEmpty());
+        QString error;
+        QVERIFY2(PastedArt::plan(kSource, kHomebrew, {"linked.tgz", "m4on0.tgz"}, "Race", art, &error),
+                 qPrintable(error));
+        MadeArtFolders made;
+        QVERIFY(art.write(made, nullptr));
+        QCOMPARE(file(fx, Rs3Fixture::Stable, kHomebrew + "m4on0.tgz"), QByteArray("LYING-ON-TGZ"));
+        QVERIFY(!QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, kHomebrew + "linked.tgz")));
+        QCOMPARE(PastedArt::missingPictures(kSource, {"linked.tgz", "m4on0.tgz"}), QStringList());
 
         const QString homebrew = fx.absolutePath(Rs3Fixture::Beta, kStandard + "s04_homebrew");
         QVERIFY(QDir().mkpath(QFileInfo(homebrew).path()));
         QVERIFY(QFile::link(outside, homebrew));
+        QVERIFY(PastedArt::plan(kSource, kStock, {"m4on0.tgz"}, "Race", art));
+        QCOMPARE(art.leftOut().size(), 1);
+        QVERIFY2(art.leftOut().first().contains(homebrew), qPrintable(art.leftOut().first()));
+        QVERIFY(art.write(made, nullptr, &error));
+        QVERIFY(QFileInfo::exists(fx.absolutePath(Rs3Fixture::Stable, art.ownItem() + "mask.png")));
+
+        const QString stableHomebrew = fx.absolutePath(Rs3Fixture::Stable, kStandard + "s04_homebrew");
+        QVERIFY(QDir(stableHomebrew).removeRecursively());
+        QVERIFY(QFile::link(outside, stableHomebrew));
         const QMap<QString, QByteArray> before = fx.snapshot();
         QVERIFY(PastedArt::plan(kSource, kStock, {"m4on0.tgz"}, "Race", art));
-        MadeArtFolders made;
-        QString error;
-        QVERIFY(!art.write(made, nullptr, &error));
-        QVERIFY2(error.contains("link"), qPrintable(error));
+        MadeArtFolders none;
+        QVERIFY(!art.write(none, nullptr, &error));
+        QVERIFY2(error.contains("symbolic link"), qPrintable(error));
         QCOMPARE(fx.snapshot(), before);
-        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"secret.txt"});
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({"b_hbar", "secret.txt"}));
     }
 };
 
