@@ -55,6 +55,9 @@ bool writeBackupListing(const QString& root, const QStringList& folders, QString
     QByteArray listing;
     for (int i = 0; i < folders.size(); ++i)
         listing += QByteArray::number(i + 1) + '\t' + folders[i].toUtf8() + '\n';
-    return writeFileNoLink(root + QStringLiteral("/kept.txt"), listing, root, error)
-        && writeFileNoLink(root + QStringLiteral("/README.txt"), readme(folders), root, error);
+    // Not waited for on the disk, as the folders moved in beside them are
+    // not: a delete costs no sync, and what a crash could cut short is only
+    // the listing, never a copy.
+    return writeCacheFileNoLink(root + QStringLiteral("/kept.txt"), listing, root, error)
+        && writeCacheFileNoLink(root + QStringLiteral("/README.txt"), readme(folders), root, error);
 }
