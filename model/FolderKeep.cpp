@@ -84,11 +84,13 @@ bool FolderKeep::copy(const QString& source, const QString& target)
 {
     m_source = QDir::cleanPath(source);
     m_target = QDir::cleanPath(target);
-    m_how = How::Copied;
+    m_how = How::None;
     m_kept.clear();
     m_notKept.clear();
     if (kindOf(m_target) != Kind::Missing)
         return fail(tr("cannot write %1: %2").arg(m_target, tr("something of that name is there")));
+    // From here on what is at target is this copy's own.
+    m_how = How::Copied;
     if (copyWhole(m_source, m_target))
         return true;
     // Cut short: nothing half made stays to fill the disk.
