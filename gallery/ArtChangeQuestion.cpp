@@ -5,12 +5,35 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
 
 namespace {
 
 QString tr(const char* text)
 {
     return QCoreApplication::translate("ArtChangeQuestion", text);
+}
+
+// Where a cut at `at` falls between whole characters: never inside a
+// surrogate pair nor between a letter and its accents. The first boundary
+// at or before `at`, and the first at or after it.
+qsizetype wholeCharactersUpTo(const QString& text, qsizetype at)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.setPosition(at);
+    return finder.isAtBoundary() ? at : std::max<qsizetype>(finder.toPreviousBoundary(), 0);
+}
+
+qsizetype wholeCharactersFrom(const QString& text, qsizetype at)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.setPosition(at);
+    if (finder.isAtBoundary())
+        return at;
+    const qsizetype next = finder.toNextBoundary();
+    return next < 0 ? text.size() : next;
 }
 
 } // namespace
@@ -67,7 +90,8 @@ QString ArtChangeQuestion::shortPathList(const QStringList& paths)
             continue;
         }
         qInfo().noquote() << "ArtChangeQuestion::shortPathList: shown shortened:" << native;
-        shown.append(native.left(head) + QChar(0x2026) + native.right(widest - head - 1));
+        shown.append(native.left(wholeCharactersUpTo(native, head)) + QChar(0x2026)
+                     + native.mid(wholeCharactersFrom(native, native.size() - (widest - head - 1))));
     }
     return TemplateUsers::firstDozen(shown);
 }

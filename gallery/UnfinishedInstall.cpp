@@ -1,5 +1,6 @@
 #include "gallery/UnfinishedInstall.h"
 
+#include "model/ErrorText.h"
 #include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
@@ -13,6 +14,8 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QUuid>
+
+#include <cmath>
 
 namespace {
 
@@ -32,6 +35,17 @@ QJsonObject toJson(const UnfinishedInstall::Folders& folders)
     return all;
 }
 
+// A size as the note gives it; -1, which no file has, for anything but a
+// whole number of bytes a file can have (a note is read as found on disk).
+qint64 notedSize(const QJsonValue& value)
+{
+    constexpr double largest = 9007199254740992.0; // 2^53: every whole number below is exact
+    const double size = value.toDouble(-1);
+    if (!(size >= 0 && size < largest) || size != std::floor(size))
+        return -1;
+    return qint64(size);
+}
+
 UnfinishedInstall::Folders fromJson(const QJsonObject& all)
 {
     UnfinishedInstall::Folders folders;
@@ -39,7 +53,7 @@ UnfinishedInstall::Folders fromJson(const QJsonObject& all)
         QHash<QString, qint64>& files = folders[it.key()];
         const QJsonObject noted = it.value().toObject();
         for (auto file = noted.constBegin(); file != noted.constEnd(); ++file)
-            files.insert(file.key(), qint64(file.value().toDouble(-1)));
+            files.insert(file.key(), notedSize(file.value()));
     }
     return folders;
 }
@@ -54,7 +68,15 @@ QHash<QString, UnfinishedInstall::Folders> endedNotes()
         if (!name.endsWith(kNoteSuffix))
             continue;
         const QString note = folder + QLatin1Char('/') + name;
-        QLockFile lock(note.chopped(kNoteSuffix.size()) + kLockSuffix);
+        const QString lockPath = note.chopped(kNoteSuffix.size()) + kLockSuffix;
+        // QLockFile would open whatever is there and wait on a pipe: with
+        // anything but a plain file there, whether that install ended cannot
+        // be told, and its folders stay as they are.
+        if (const QString odd = FileEntries::notPlainFile(lockPath); !odd.isEmpty()) {
+            qWarning().noquote() << "UnfinishedInstall: leaving the note" << note << "-" << odd;
+            continue;
+        }
+        QLockFile lock(lockPath);
         lock.setStaleLockTime(0);
         if (!lock.tryLock(0))
             continue;
@@ -142,6 +164,8 @@ bool UnfinishedInstall::begin(const Folders& folders, QString* error)
     const QString stem = notesFolder() + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::Id128);
     if (!FolderCopy::makeFolderWithin(appDataDir(), notesFolder(), error))
         return false;
+    if (const QString odd = FileEntries::notPlainFile(stem + kLockSuffix); !odd.isEmpty())
+        return failWith(error, odd);
     m_lock = std::make_unique<QLockFile>(stem + kLockSuffix);
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {

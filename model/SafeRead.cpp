@@ -90,11 +90,23 @@ bool readAt(int dir, const QByteArray& name, const QString& shown, qint64 bound,
     return ok;
 }
 
-void walkAt(int dir, const QString& shown, int depth, const std::function<bool(const Entry&)>& visit)
+// A folder the walk was to go into but could not read: what it holds was
+// not seen, so the caller's answer is not the whole one.
+QString unreadFolderText(const QString& shown, int error)
+{
+    return cannotReadText(shown, error == ELOOP || error == ENOTDIR ? tr("it is no longer a folder")
+                                                                    : FileEntries::systemReason(error));
+}
+
+void walkAt(int dir, const QString& shown, int depth, const std::function<bool(const Entry&)>& visit,
+            QStringList* unread)
 {
     std::vector<QByteArray> names;
-    if (!FileEntries::namesAt(dir, &names))
+    if (!FileEntries::namesAt(dir, &names)) {
+        const int error = errno;
+        unread->append(unreadFolderText(shown, error));
         return;
+    }
     for (const QByteArray& name : names) {
         Entry entry;
         entry.name = QFile::decodeName(name);
@@ -107,9 +119,12 @@ void walkAt(int dir, const QString& shown, int depth, const std::function<bool(c
         FileEntries::beforeWalkingInto(entry.path);
         // Swapped for a link since it was looked at: not walked into.
         const int child = FileEntries::openFolderAt(dir, name);
-        if (child < 0)
+        if (child < 0) {
+            const int error = errno;
+            unread->append(unreadFolderText(entry.path, error));
             continue;
-        walkAt(child, entry.path, depth + 1, visit);
+        }
+        walkAt(child, entry.path, depth + 1, visit, unread);
         ::close(child);
     }
 }
@@ -154,9 +169,10 @@ bool walk(const QString& folder, const std::function<bool(const Entry&)>& visit,
     const int dir = ::open(FileEntries::encoded(cleaned).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return failWith(reason, cannotReadText(cleaned, FileEntries::systemReason(errno)));
-    walkAt(dir, cleaned, 0, visit);
+    QStringList unread;
+    walkAt(dir, cleaned, 0, visit, &unread);
     ::close(dir);
-    return true;
+    return unread.isEmpty() || failWith(reason, unread.join(QLatin1Char('\n')));
 }
 
 bool readEntry(const Entry& entry, qint64 bound, QByteArray* bytes, QString* reason)
@@ -193,8 +209,12 @@ bool readPlain(const QString& path, qint64 bound, QByteArray* bytes, QString* re
     return true;
 }
 
-void walkIn(const QString& folder, int depth, const std::function<bool(const Entry&)>& visit)
+void walkIn(const QString& folder, int depth, const std::function<bool(const Entry&)>& visit, QStringList* unread)
 {
+    if (!QFileInfo(folder).isReadable()) {
+        unread->append(cannotReadText(folder, tr("it cannot be read")));
+        return;
+    }
     for (const QString& name : FileEntries::entriesOf(folder)) {
         Entry entry;
         entry.name = name;
@@ -204,7 +224,9 @@ void walkIn(const QString& folder, int depth, const std::function<bool(const Ent
         if (visit(entry) && entry.kind == Kind::Folder) {
             FileEntries::beforeWalkingInto(entry.path);
             if (FileEntries::kindOf(entry.path) == Kind::Folder)
-                walkIn(entry.path, depth + 1, visit);
+                walkIn(entry.path, depth + 1, visit, unread);
+            else
+                unread->append(cannotReadText(entry.path, tr("it is no longer a folder")));
         }
     }
 }
@@ -232,8 +254,9 @@ bool walk(const QString& folder, const std::function<bool(const Entry&)>& visit,
     const QString cleaned = QDir::cleanPath(folder);
     if (!QFileInfo(cleaned).isDir())
         return failWith(reason, cannotReadText(cleaned, tr("it is not a folder")));
-    walkIn(cleaned, 0, visit);
-    return true;
+    QStringList unread;
+    walkIn(cleaned, 0, visit, &unread);
+    return unread.isEmpty() || failWith(reason, unread.join(QLatin1Char('\n')));
 }
 
 bool readEntry(const Entry& entry, qint64 bound, QByteArray* bytes, QString* reason)

@@ -39,7 +39,9 @@ struct Entry {
 // Visits every entry below folder, in name order, depth first. A folder is
 // walked into only when the visitor returns true for it; a link, even one
 // to a folder, never is. The folder itself is taken as given (the caller
-// rules out links above it). False with *reason when it cannot be read.
+// rules out links above it). False with *reason when it, or a folder below
+// that the visitor wanted walked into, could not be read (each named, one a
+// line): what it holds was not seen. The rest is visited all the same.
 bool walk(const QString& folder, const std::function<bool(const Entry&)>& visit, QString* reason = nullptr);
 
 // What lies below folder that is not a folder, by its path relative to

@@ -266,17 +266,22 @@ public:
     // is not a safe folder name or a family that is not a safe relative
     // path, and for the name of the editor's own art. The result is that of
     // removing the store folder; error (when given) says why it is false.
-    // Every folder it removes is first kept whole in one dated artwork
-    // backup (its folder in *keptIn; empty when nothing was kept); when
-    // that fails, nothing is removed.
+    // Every folder it removes goes whole into one dated artwork backup (its
+    // folder in *keptIn; empty when nothing was kept): moved there on the
+    // same disk, copied across disks, hidden files and links as they are.
+    // When that fails (a full disk), the backup goes, nothing is removed and
+    // *error says why. What a copy could not keep (a pipe, an unreadable
+    // file) stays where it was; in the store folder that makes the result
+    // false, naming it.
     static bool deleteHomebrewTemplate(const QString& family, const PageTemplate& tpl,
                                        const QStringList& extraFamilies, bool force, QString* error = nullptr,
                                        QString* keptIn = nullptr);
-    // Copies each folder whole into one fresh dated artwork backup,
-    // "kept.txt" in it saying which numbered copy came from where, so what
-    // a delete or replace of a template takes away stays at hand. The
-    // backup folder, or empty with *error set when a copy could not be made
-    // (then nothing may go).
+    // Copies each folder whole (hidden files, links as links) into one
+    // fresh dated artwork backup, "kept.txt" and "README.txt" in it saying
+    // which numbered copy came from where and how to put it back, so what
+    // a replace of a template takes away stays at hand. The backup folder,
+    // or empty with *error set when a copy could not be made (then nothing
+    // may go, and no part of the backup is left).
     static QString keepInBackups(const QStringList& folders, QString* error);
 
     // --- Relocation into the configuration's family -------------------------

@@ -4,6 +4,8 @@
 
 #include "artwork/ArtworkBackup.h"
 #include "artwork/HomebrewItems.h"
+#include "model/FolderKeep.h"
+#include "templates/BackupListing.h"
 #include "model/FileEntries.h"
 #include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
@@ -16,6 +18,9 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -65,24 +70,57 @@ QStringList mirrorsToRemove(const QString& family, const PageTemplate& tpl, cons
     return mirrors;
 }
 
+// A backup that could not be made whole goes, so that it neither passes
+// for one nor fills the disk.
+QString dropBackup(const QString& root)
+{
+    QString why;
+    if (!root.isEmpty() && !FolderCopy::removeTree(root, &why))
+        qWarning().noquote() << "deleteHomebrewTemplate: could not remove the partial backup" << root << "-" << why;
+    return {};
+}
+
+// Takes each folder into the numbered place of the backup root: renamed on
+// the same disk, copied whole across disks. Nothing is removed yet. When one
+// cannot be kept, those already taken go back and the backup goes: false
+// with the reason, and nothing has changed.
+bool takeIntoBackup(const QStringList& folders, const QString& root,
+                    std::vector<std::unique_ptr<FolderKeep>>& taken, QString* error)
+{
+    for (int i = 0; i < folders.size(); ++i) {
+        auto keep = std::make_unique<FolderKeep>();
+        if (keep->keep(folders[i], root + QLatin1Char('/') + QString::number(i + 1))) {
+            taken.push_back(std::move(keep));
+            continue;
+        }
+        bool back = true;
+        for (auto it = taken.rbegin(); it != taken.rend(); ++it)
+            back = (*it)->undo() && back;
+        // What could not go back stays in the backup rather than be lost.
+        if (back)
+            dropBackup(root);
+        return refuse(error, back ? keep->error()
+                                  : keep->error() + QStringLiteral("\n\n")
+                                        + tr("Some of it could not be put back and is in %1.")
+                                              .arg(QDir::toNativeSeparators(root)));
+    }
+    return true;
+}
+
 } // namespace
 
 QString PageTemplateLibrary::keepInBackups(const QStringList& folders, QString* error)
 {
     const QString root = createArtworkBackupRoot(error);
-    if (root.isEmpty())
-        return {};
-    QByteArray listing;
+    if (root.isEmpty() || !writeBackupListing(root, folders, error))
+        return dropBackup(root);
     for (int i = 0; i < folders.size(); ++i) {
-        const QString copy = root + QLatin1Char('/') + QString::number(i + 1);
-        if (!copyDirRecursive(folders[i], copy)) {
-            refuse(error, tr("Could not copy %1 into %2.").arg(folders[i], copy));
-            return {};
+        FolderKeep copy;
+        if (!copy.copy(folders[i], root + QLatin1Char('/') + QString::number(i + 1))) {
+            refuse(error, tr("Could not copy %1 into the artwork backups: %2").arg(folders[i], copy.error()));
+            return dropBackup(root);
         }
-        listing += QByteArray::number(i + 1) + '\t' + folders[i].toUtf8() + '\n';
     }
-    if (!writeFileNoLink(root + QStringLiteral("/kept.txt"), listing, root, error))
-        return {};
     return root;
 }
 
@@ -138,28 +176,40 @@ bool PageTemplateLibrary::deleteHomebrewTemplate(const QString& family, const Pa
     }
     const QStringList mirrors = mirrorsToRemove(family, tpl, extraFamilies);
     // A file saved where no search reaches may still show it: every folder
-    // that goes is kept whole in a dated backup first, or nothing goes. A
-    // link in a template's place goes alone; what it points at stays.
+    // that goes is kept whole in a dated backup, or nothing goes. On the
+    // disk the backup is on it is moved there, which costs nothing; a link
+    // in a template's place is kept as that link, never what it points at.
     QStringList kept;
     for (const QString& folder : QStringList{store} + mirrors) {
-        if (FileEntries::kindOf(folder) == FileEntries::Kind::Folder)
+        const FileEntries::Kind kind = FileEntries::kindOf(folder);
+        if (kind == FileEntries::Kind::Folder || kind == FileEntries::Kind::Link)
             kept << folder;
     }
+    if (kept.isEmpty())
+        return true;
     QString why;
-    const QString backup = kept.isEmpty() ? QString() : keepInBackups(kept, &why);
-    if (!kept.isEmpty() && backup.isEmpty())
+    const QString backup = createArtworkBackupRoot(&why);
+    const bool listed = !backup.isEmpty() && writeBackupListing(backup, kept, &why);
+    if (!listed)
+        dropBackup(backup);
+    std::vector<std::unique_ptr<FolderKeep>> taken;
+    if (!listed || !takeIntoBackup(kept, backup, taken, &why)) {
         return refuse(error, tr("It could not be kept in the artwork backups, so nothing was deleted: %1").arg(why));
+    }
     if (keptIn)
         *keptIn = backup;
-    if (!backup.isEmpty())
-        qInfo().noquote() << "deleteHomebrewTemplate: kept" << tpl.folderName << "in" << backup;
-    const bool removed = FolderCopy::removeTree(store, &why);
-    if (!removed && error)
-        *error = why;
-    for (const QString& mirror : mirrors) {
-        QString mirrorWhy;
-        if (!FolderCopy::removeTree(mirror, &mirrorWhy))
-            qWarning().noquote() << "Failed to remove AIM-install mirror:" << mirror << "-" << mirrorWhy;
+    qInfo().noquote() << "deleteHomebrewTemplate: kept" << tpl.folderName << "in" << backup;
+    // Only what a copy across disks kept goes from where it was.
+    bool removed = true;
+    for (const auto& keep : taken) {
+        if (keep->removeKept())
+            continue;
+        if (keep->source() == store) {
+            removed = false;
+            refuse(error, keep->error());
+        } else {
+            qWarning().noquote() << "Failed to remove AIM-install mirror:" << keep->source() << "-" << keep->error();
+        }
     }
     return removed;
 }

@@ -8,8 +8,10 @@
 #include "artwork/TgzImage.h"
 #include "model/DeviceRegistry.h"
 #include "model/FolderCopy.h"
+#include "model/FolderKeep.h"
 #include "model/PathGuard.h"
 #include "model/SafeRead.h"
+#include "templates/BackupListing.h"
 #include "templates/ThemeAssets.h"
 
 #include <QDebug>
@@ -89,11 +91,10 @@ QMap<QString, QByteArray> treeContent(const QString& folder)
 // The folders an install replaced, copied whole into one dated folder (the
 // artwork backups' naming) before the new theme went in: a page template of
 // the theme's name, a theme from elsewhere, art RS3 configurations use.
-// "kept.txt" in it says which numbered copy came from where.
+// "kept.txt" and "README.txt" in it say which numbered copy came from where.
 struct KeptFolders {
     QString root;
-    QByteArray listing;
-    int count = 0;
+    QStringList folders;
 
     // False when target exists and could not be copied aside: it must then
     // not be replaced. Nothing is kept for a folder already holding exactly
@@ -107,15 +108,16 @@ struct KeptFolders {
             qWarning().noquote() << "installHomebrewTheme: cannot keep" << target << "aside -" << error;
             return false;
         }
-        const QString copy = root + QLatin1Char('/') + QString::number(count + 1);
-        if (!PageTemplateLibrary::copyDirRecursive(target, copy)) {
-            qWarning().noquote() << "installHomebrewTheme: cannot keep" << target << "aside in" << copy;
+        const QString copy = root + QLatin1Char('/') + QString::number(folders.size() + 1);
+        FolderKeep whole;
+        if (!whole.copy(target, copy)) {
+            qWarning().noquote() << "installHomebrewTheme: cannot keep" << target << "aside in" << copy << "-"
+                                 << whole.error();
             return false;
         }
-        ++count;
-        listing += QByteArray::number(count) + '\t' + target.toUtf8() + '\n';
-        if (!writeFileBytes(root + QStringLiteral("/kept.txt"), listing))
-            qWarning().noquote() << "installHomebrewTheme: cannot list the kept folders in" << root;
+        folders << target;
+        if (!writeBackupListing(root, folders, &error))
+            qWarning().noquote() << "installHomebrewTheme: cannot list the kept folders in" << root << "-" << error;
         qInfo().noquote() << "installHomebrewTheme: kept" << target << "as" << copy;
         return true;
     }
@@ -197,7 +199,7 @@ int PageTemplateLibrary::installHomebrewTheme(const QString& slug, const QString
         else if (skipped)
             skipped->append(row.family);
     }
-    if (keptAside && kept.count > 0)
+    if (keptAside && !kept.folders.isEmpty())
         *keptAside = kept.root;
     return count;
 }

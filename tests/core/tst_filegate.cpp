@@ -28,6 +28,7 @@ const QStringList kGateFiles = {
     QStringLiteral("model/FolderCopy.cpp"),      QStringLiteral("model/FolderCopyPaths.cpp"),
     QStringLiteral("model/FolderCopyRemove.cpp"), QStringLiteral("model/FileEntries.cpp"),
     QStringLiteral("model/SafeWrite.cpp"),       QStringLiteral("model/SafeRead.cpp"),
+    QStringLiteral("model/FolderKeep.cpp"),
 };
 
 const QStringList kSourceFolders = {
