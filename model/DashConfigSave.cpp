@@ -396,20 +396,27 @@ bool replacePicture(const QImage& image, const QString& path)
 // as a cryptographic hash here and several times faster.
 struct DigestWriter : pugi::xml_writer {
     size_t lanes[2] = {size_t(0x9e3779b97f4a7c15ull), size_t(0x632be59bd9b4e019ull)};
+    SavedConfigLedger::Mention* mention = nullptr;
     void add(const void* data, size_t size)
     {
         for (size_t& lane : lanes)
             lane = qHashBits(data, size, lane);
     }
-    void write(const void* data, size_t size) override { add(data, size); }
+    void write(const void* data, size_t size) override
+    {
+        add(data, size);
+        if (mention)
+            mention->feed(static_cast<const char*>(data), size);
+    }
     QByteArray result() const { return QByteArray(reinterpret_cast<const char*>(lanes), sizeof lanes); }
 };
 
 // One document's part: its text goes into the hash as pugixml writes it,
-// never held whole.
-QByteArray documentPart(const pugi::xml_document& doc)
+// never held whole; told on the way whether it names homebrew art.
+QByteArray documentPart(const pugi::xml_document& doc, SavedConfigLedger::Mention* mention = nullptr)
 {
     DigestWriter writer;
+    writer.mention = mention;
     doc.save(writer, "", pugi::format_raw);
     return writer.result();
 }
@@ -466,9 +473,17 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     refreshPreviewImages();
     // The documents are final: their fingerprint is taken while the archive
     // is written.
+    // Whether the saved file points at homebrew art is read off the same
+    // text: what a template's delete or replace must not take away. Made
+    // before the parts, so it outlives them on every way out.
+    std::vector<SavedConfigLedger::Mention> mentions(devices.size());
     std::vector<std::future<QByteArray>> parts;
-    for (const DeviceFile* device : devices)
-        parts.push_back(std::async(std::launch::async, [device] { return documentPart(device->doc); }));
+    for (size_t d = 0; d < devices.size(); ++d) {
+        parts.push_back(std::async(std::launch::async,
+                                   [device = devices[d], mention = &mentions[d]] {
+                                       return documentPart(device->doc, mention);
+                                   }));
+    }
 
     // A name that cannot be written (no description, or one that does not
     // parse) must not cost the user the edits: the archive is written with
@@ -498,7 +513,6 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     // Art of any window's edits the saved file points at goes with no undo now.
     artState.saved(ArtState::homebrewFolders(pages));
-    SavedConfigLedger::noteSaved(targetPath, devices);
     if (warning && !leftOut.isEmpty())
         *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
     // Records of an older sidecar move under their mask's page-qualified key
@@ -522,6 +536,9 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     for (std::future<QByteArray>& part : parts)
         digests.push_back(part.get());
     digestAtSave = digestOf(digests, renamePending, newConfigName);
+    SavedConfigLedger::noteSaved(targetPath, std::any_of(mentions.cbegin(), mentions.cend(), [](const auto& m) {
+                                     return m.found();
+                                 }));
     return true;
 }
 

@@ -42,7 +42,18 @@ private:
     bool m_shown;
 };
 
+std::function<TemplateUsers::Progress()>& progressShown()
+{
+    static std::function<TemplateUsers::Progress()> make;
+    return make;
+}
+
 } // namespace
+
+void TemplateUsers::setProgressShown(const std::function<Progress()>& make)
+{
+    progressShown() = make;
+}
 
 QStringList TemplateUsers::lines() const
 {
@@ -136,14 +147,32 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
     if (names.isEmpty())
         return all;
     BusyCursor busy;
+    // Told as one count: RaceStudio 3's configurations, then the saved files.
+    const Progress shown = !progress && progressShown() ? progressShown()() : Progress();
+    int rs3Total = 0;
+    bool going = true;
+    const auto rs3Progress = [&](int done, int total) {
+        rs3Total = total;
+        if (progress)
+            progress(done, total);
+        else if (shown && going)
+            going = shown(done, total);
+    };
+    const auto savedProgress = [&](int done, int total) {
+        if (progress)
+            return true;
+        if (shown && going)
+            going = shown(rs3Total + done, rs3Total + total);
+        return going;
+    };
     QStringList skipped;
     const QHash<QString, QList<TemplateReference>> configs =
-        PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, progress, footprint);
+        PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, rs3Progress, footprint);
     // The open configuration's saved file is counted with its pages.
     const QString ownFile = config ? config->zconf2Path : ownSavedFile;
     QStringList savedUnread;
     const QHash<QString, QList<TemplateReference>> saved =
-        SavedConfigsSearch::referencing(names, ownFile, &savedUnread, footprint);
+        SavedConfigsSearch::referencing(names, ownFile, &savedUnread, footprint, savedProgress);
     for (const QString& line : std::as_const(savedUnread))
         qWarning().noquote() << "TemplateUsers: not read:" << line;
     if (footprint && !savedUnread.isEmpty())
