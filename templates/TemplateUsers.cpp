@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QThread>
 
 namespace {
 
@@ -148,7 +149,10 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
         return all;
     BusyCursor busy;
     // Told as one count: RaceStudio 3's configurations, then the saved files.
-    const Progress shown = !progress && progressShown() ? progressShown()() : Progress();
+    // Shown by the thread that owns the windows only.
+    const bool onWindowsThread =
+        QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+    const Progress shown = !progress && progressShown() && onWindowsThread ? progressShown()() : Progress();
     int rs3Total = 0;
     bool going = true;
     const auto rs3Progress = [&](int done, int total) {

@@ -6,7 +6,13 @@
 #include "gallery/ConfigBundleExport.h"
 #include "support/QuestionBox.h"
 #include "templates/TemplateReferenceCount.h"
+#include "templates/SavedConfigsSearch.h"
+#include "dialogs/FileCountProgress.h"
 
+#include <QApplication>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -406,6 +412,44 @@ private Q_SLOTS:
                  qPrintable(asked.text));
         QCOMPARE(everything(used.fx), before);
         QVERIFY(folderAway(used, false));
+    }
+
+    // Delete Template's search takes long (a saved file on a slow share): a
+    // progress window shows, with Cancel; Cancel leaves the answer
+    // incomplete, so the question says so and defaults to Cancel.
+    void aLongSearchShowsProgressWithCancel()
+    {
+        UsedTheme used;
+        QVERIFY(used.saveUsedTemplate());
+        QVERIFY(openAnother(used));
+        FileCountProgress::setTimingForTesting(0, 0);
+        SavedConfigsSearch::setAnswerBoundForTesting(3000, [](const QString& file) {
+            if (file.endsWith("Nordring.zconf2"))
+                QThread::msleep(400);
+        });
+        bool offered = false;
+        QTimer::singleShot(100, [&offered] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* shown = qobject_cast<QProgressDialog*>(w);
+                if (shown && shown->isVisible() && shown->findChild<QPushButton*>()) {
+                    offered = true;
+                    shown->cancel();
+                }
+            }
+        });
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.buttons << QMessageBox::Cancel;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^TemplateUsers: not read: .*cancelled"));
+        used.tryDelete();
+        QThread::msleep(500);
+        FileCountProgress::setTimingForTesting(400, 50);
+        SavedConfigsSearch::setAnswerBoundForTesting(3000, {});
+        QVERIFY(offered);
+        const ScriptedAsker::Asked asked = used.asker.asked.last();
+        QCOMPARE(asked.title, QStringLiteral("Delete Template"));
+        QCOMPARE(asked.defaultButton, QMessageBox::Cancel);
+        QVERIFY2(asked.text.contains("may still be in use") && asked.text.contains("cancelled"), qPrintable(asked.text));
+        QCOMPARE(everything(used.fx), before);
     }
 
     // Two computers each save a page as the template of one name and a
