@@ -1,7 +1,7 @@
 // Delete Template's question reads, besides RaceStudio 3's configurations,
 // every configuration the editor saved elsewhere. Each file's counts are
 // kept by its stamp, so asking again reads none of them. This asks the
-// question over an install of 40 configurations with 1,000 saved files of
+// question over an install of 200 configurations with 1,000 saved files of
 // 20 pages listed, once (each file read) and again (none read), against the
 // same question with 10 listed, in the same process; the second question
 // should cost at most 1.2 times the one with 10.
@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr int kInstallConfigs = 40;
+constexpr int kInstallConfigs = 200;
 constexpr int kPages = 20;
 constexpr int kMasksPerPage = 12;
 

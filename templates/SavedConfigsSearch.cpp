@@ -16,6 +16,7 @@
 #include <QMap>
 #include <QMutex>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -44,6 +45,14 @@ constexpr qsizetype kNamesKept = 512;
 constexpr qsizetype kFilesKept = 100000;
 // How often a wait for a file lets the window repaint and Cancel be pressed.
 constexpr std::chrono::milliseconds kPumpEvery(50);
+
+// One search at a time keeps the answers (a thread that asks meanwhile
+// waits).
+QRecursiveMutex& searching()
+{
+    static QRecursiveMutex one;
+    return one;
+}
 
 QHash<QString, KeptCounts>& keptCounts()
 {
@@ -98,40 +107,97 @@ Look look(const Job& job)
     return found;
 }
 
+} // namespace
+
 // The files looked at one after another on a thread of their own, so one on
 // a share that does not answer holds up the search a bounded time: it is
-// left to its thread and another takes the next file.
-struct Looks {
+// left to its thread and another takes the next file. The window's thread
+// is woken when all are looked at, or to show how far it has come.
+struct SavedLooks {
+    // One thread's share: every lanes-th file from its first.
+    struct Lane {
+        size_t at = 0;                               // the file being looked at
+        std::chrono::steady_clock::time_point since; // since when
+        int worker = 0;                              // the thread whose looks count
+    };
     std::mutex mutex;
-    std::condition_variable answered;
+    std::condition_variable finished;
     std::vector<Job> jobs;
     std::vector<std::optional<Look>> looks;
-    int worker = 0; // the thread whose answers count; another stops
+    std::vector<Lane> lanes;
+    int lastWorker = 0;
+    bool stopped = false;
+
+    bool done() const
+    {
+        return std::all_of(lanes.cbegin(), lanes.cend(), [this](const Lane& l) { return l.at >= jobs.size(); });
+    }
 };
 
-void startLooking(const std::shared_ptr<Looks>& looks, size_t from)
+namespace {
+
+// Files a thread of their own: a few threads share a long list, so a slow
+// disk's wait overlaps another's.
+constexpr size_t kFilesALane = 128;
+constexpr size_t kMostLanes = 4;
+
+// Starts a thread on a lane from `from` on; called with the mutex held.
+void startLane(const std::shared_ptr<SavedLooks>& looks, size_t lane, size_t from)
 {
-    int id = 0;
-    {
-        const std::lock_guard<std::mutex> lock(looks->mutex);
-        id = ++looks->worker;
-    }
-    std::thread([looks, from, id] {
-        for (size_t i = from; i < looks->jobs.size(); ++i) {
+    const int id = ++looks->lastWorker;
+    const size_t step = looks->lanes.size();
+    looks->lanes[lane] = {from, std::chrono::steady_clock::now(), id};
+    if (from >= looks->jobs.size())
+        return;
+    std::thread([looks, lane, from, step, id] {
+        for (size_t i = from; i < looks->jobs.size(); i += step) {
             Look found = look(looks->jobs[i]);
             const std::lock_guard<std::mutex> lock(looks->mutex);
-            if (looks->worker != id)
+            SavedLooks::Lane& mine = looks->lanes[lane];
+            if (looks->stopped || mine.worker != id)
                 return;
             looks->looks[i] = std::move(found);
-            looks->answered.notify_all();
+            mine.at = i + step;
+            mine.since = std::chrono::steady_clock::now();
+            if (mine.at >= looks->jobs.size() && looks->done())
+                looks->finished.notify_all();
         }
     }).detach();
 }
 
-void stopLooking(const std::shared_ptr<Looks>& looks)
+void startLooking(const std::shared_ptr<SavedLooks>& looks)
 {
-    const std::lock_guard<std::mutex> lock(looks->mutex);
-    looks->worker = -1;
+    const size_t lanes = std::clamp<size_t>(looks->jobs.size() / kFilesALane, 1, kMostLanes);
+    looks->lanes.resize(lanes);
+    for (size_t lane = 0; lane < lanes; ++lane)
+        startLane(looks, lane, lane);
+}
+
+// Waits until every file is looked at, telling `progress` every moment; a
+// file that takes longer than the bound is left as it is, to its thread.
+// False when `progress` says to stop.
+bool waitForLooks(const std::shared_ptr<SavedLooks>& looks, const std::function<bool(int, int)>& progress)
+{
+    const int total = int(looks->jobs.size());
+    std::unique_lock<std::mutex> lock(looks->mutex);
+    while (!looks->finished.wait_for(lock, kPumpEvery, [&] { return looks->done(); })) {
+        const auto now = std::chrono::steady_clock::now();
+        for (size_t lane = 0; lane < looks->lanes.size(); ++lane) {
+            const SavedLooks::Lane& l = looks->lanes[lane];
+            if (l.at < looks->jobs.size() && now - l.since > std::chrono::milliseconds(answerBound()))
+                startLane(looks, lane, l.at + looks->lanes.size());
+        }
+        const int looked = int(std::count_if(looks->looks.cbegin(), looks->looks.cend(), [](const auto& l) { return bool(l); }));
+        lock.unlock();
+        const bool going = !progress || progress(looked, total);
+        lock.lock();
+        if (!going) {
+            looks->stopped = true;
+            return false;
+        }
+    }
+    looks->stopped = true;
+    return true;
 }
 
 // Merges what a look read into the kept counts; the counts of `names`.
@@ -186,63 +252,71 @@ bool SavedConfigsSearch::inArchive(const QString& zconf2, const QStringList& nam
     return true;
 }
 
+SavedConfigsSearch::SavedConfigsSearch(const QStringList& names, const QString& ownFile)
+    : m_names(names), m_looks(std::make_shared<SavedLooks>())
+{
+    searching().lock();
+    m_listStamp = FileStamp::of(SavedConfigLedger::path());
+    for (const QString& aside : SavedConfigLedger::keptAside())
+        m_notRead << tr("%1, an older list of the configurations Korvelanto saved, could not be read and was kept "
+                        "aside: the files it names were not searched")
+                         .arg(QDir::toNativeSeparators(aside));
+    QStringList files;
+    QString why;
+    if (!SavedConfigLedger::read(files, &why))
+        m_notRead << why;
+    for (const QString& file : std::as_const(files)) {
+        if (ownFile.isEmpty() || !isSamePath(file, ownFile))
+            m_looks->jobs.push_back(jobFor(file, names));
+    }
+    m_looks->looks.resize(m_looks->jobs.size());
+    const std::lock_guard<std::mutex> lock(m_looks->mutex);
+    startLooking(m_looks);
+}
+
+SavedConfigsSearch::~SavedConfigsSearch()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_looks->mutex);
+        m_looks->stopped = true;
+    }
+    searching().unlock();
+}
+
 QHash<QString, QList<TemplateReference>> SavedConfigsSearch::referencing(const QStringList& names,
                                                                        const QString& ownFile, QStringList* notRead,
                                                                        ConfigsFootprint* footprint,
                                                                        const std::function<bool(int, int)>& progress)
 {
-    // One search at a time keeps the answers (a thread that asks meanwhile
-    // waits).
-    static QRecursiveMutex searching;
-    const QMutexLocker locked(&searching);
+    SavedConfigsSearch search(names, ownFile);
+    return search.referencing(notRead, footprint, progress);
+}
+
+QHash<QString, QList<TemplateReference>> SavedConfigsSearch::referencing(QStringList* notRead,
+                                                                       ConfigsFootprint* footprint,
+                                                                       const std::function<bool(int, int)>& progress)
+{
+    const QStringList& names = m_names;
+    const std::shared_ptr<SavedLooks>& looks = m_looks;
     QHash<QString, QList<TemplateReference>> found;
-    QStringList files;
     QString why;
     if (footprint)
-        footprint->addFile(SavedConfigLedger::path(), FileStamp::of(SavedConfigLedger::path()));
-    for (const QString& aside : SavedConfigLedger::keptAside())
-        notRead->append(tr("%1, an older list of the configurations Korvelanto saved, could not be read and was "
-                           "kept aside: the files it names were not searched")
-                            .arg(QDir::toNativeSeparators(aside)));
-    if (!SavedConfigLedger::read(files, &why)) {
-        notRead->append(why);
+        footprint->addFile(SavedConfigLedger::path(), m_listStamp);
+    *notRead += m_notRead;
+    const int total = int(looks->jobs.size());
+    if ((progress && !progress(0, total)) || !waitForLooks(looks, progress)) {
+        const auto left = std::count_if(looks->looks.cbegin(), looks->looks.cend(), [](const auto& l) { return !l; });
+        notRead->append(tr("%n configuration(s) Korvelanto saved, left when the search was cancelled", int(left)));
         return found;
     }
-    const auto looks = std::make_shared<Looks>();
-    for (const QString& file : std::as_const(files)) {
-        if (ownFile.isEmpty() || !isSamePath(file, ownFile))
-            looks->jobs.push_back(jobFor(file, names));
-    }
-    const int total = int(looks->jobs.size());
-    looks->looks.resize(looks->jobs.size());
-    if (total > 0)
-        startLooking(looks, 0);
     QStringList gone;
     for (int f = 0; f < total; ++f) {
         const Job& job = looks->jobs[size_t(f)];
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(answerBound());
-        std::optional<Look> answer;
-        bool going = !progress || progress(f, total);
-        while (going && !answer) {
-            std::unique_lock<std::mutex> lock(looks->mutex);
-            const auto until = std::min(deadline, std::chrono::steady_clock::now() + kPumpEvery);
-            looks->answered.wait_until(lock, until, [&] { return looks->looks[size_t(f)].has_value(); });
-            answer = looks->looks[size_t(f)];
-            lock.unlock();
-            if (answer || std::chrono::steady_clock::now() >= deadline)
-                break;
-            going = !progress || progress(f, total);
-        }
-        if (!going) {
-            stopLooking(looks);
-            notRead->append(tr("%n configuration(s) Korvelanto saved, left when the search was cancelled", int(total - f)));
-            return found;
-        }
-        if (!answer) {
-            // Left to its thread; the next file is looked at by another.
-            startLooking(looks, size_t(f) + 1);
-            answer = Look{Look::Slow, {}, {}, {}};
-        }
+        // One not looked at was left to its thread.
+        const Look* answer = looks->looks[size_t(f)] ? &*looks->looks[size_t(f)] : nullptr;
+        const Look slow{Look::Slow, {}, {}, {}};
+        if (!answer)
+            answer = &slow;
         if (footprint)
             footprint->addFile(job.file, answer->stamp);
         const QString native = QDir::toNativeSeparators(job.file);
@@ -275,7 +349,6 @@ QHash<QString, QList<TemplateReference>> SavedConfigsSearch::referencing(const Q
                                         counts[i]});
         }
     }
-    stopLooking(looks);
     if (progress)
         progress(total, total);
     // What is gone is no longer kept; beyond the bound the answers start anew.

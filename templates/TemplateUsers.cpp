@@ -169,14 +169,15 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
             going = shown(rs3Total + done, rs3Total + total);
         return going;
     };
+    // The saved files are looked at while RaceStudio 3's are counted. The
+    // open configuration's saved file is counted with its pages.
+    SavedConfigsSearch savedSearch(names, config ? config->zconf2Path : ownSavedFile);
     QStringList skipped;
     const QHash<QString, QList<TemplateReference>> configs =
         PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, rs3Progress, footprint);
-    // The open configuration's saved file is counted with its pages.
-    const QString ownFile = config ? config->zconf2Path : ownSavedFile;
     QStringList savedUnread;
     const QHash<QString, QList<TemplateReference>> saved =
-        SavedConfigsSearch::referencing(names, ownFile, &savedUnread, footprint, savedProgress);
+        savedSearch.referencing(&savedUnread, footprint, savedProgress);
     for (const QString& line : std::as_const(savedUnread))
         qWarning().noquote() << "TemplateUsers: not read:" << line;
     if (footprint && !savedUnread.isEmpty())
