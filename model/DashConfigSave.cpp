@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/DocumentDigest.h"
 #include "model/SamePath.h"
 #include "model/SafeWrite.h"
 
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QBuffer>
-#include <QHashFunctions>
 #include <algorithm>
 #include <charconv>
 #include <future>
@@ -390,48 +390,6 @@ bool replacePicture(const QImage& image, const QString& path)
     return writeFileSafely(path, png);
 }
 
-// A fingerprint of pieces of text, fed as they come. Only ever compared
-// with another of this session, of a text written in the same pieces: two
-// lanes of Qt's own keyed hash, each chained through the pieces, are as good
-// as a cryptographic hash here and several times faster.
-struct DigestWriter : pugi::xml_writer {
-    size_t lanes[2] = {size_t(0x9e3779b97f4a7c15ull), size_t(0x632be59bd9b4e019ull)};
-    SavedConfigLedger::Mention* mention = nullptr;
-    void add(const void* data, size_t size)
-    {
-        for (size_t& lane : lanes)
-            lane = qHashBits(data, size, lane);
-    }
-    void write(const void* data, size_t size) override
-    {
-        add(data, size);
-        if (mention)
-            mention->feed(static_cast<const char*>(data), size);
-    }
-    QByteArray result() const { return QByteArray(reinterpret_cast<const char*>(lanes), sizeof lanes); }
-};
-
-// One document's part: its text goes into the hash as pugixml writes it,
-// never held whole; told on the way whether it names homebrew art.
-QByteArray documentPart(const pugi::xml_document& doc, SavedConfigLedger::Mention* mention = nullptr)
-{
-    DigestWriter writer;
-    writer.mention = mention;
-    doc.save(writer, "", pugi::format_raw);
-    return writer.result();
-}
-
-QByteArray digestOf(const std::vector<QByteArray>& parts, bool renamePending, const QString& newName)
-{
-    DigestWriter writer;
-    for (const QByteArray& part : parts)
-        writer.add(part.constData(), size_t(part.size()));
-    // A rename waits for the next save like any other edit.
-    const QByteArray rename = renamePending ? QByteArray("rename:") + newName.toUtf8() : QByteArray("-");
-    writer.add(rename.constData(), size_t(rename.size()));
-    return writer.result();
-}
-
 } // namespace
 
 bool DashConfig::save(const QString& targetPath, QString* error, QString* warning)
@@ -481,7 +439,7 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     for (size_t d = 0; d < devices.size(); ++d) {
         parts.push_back(std::async(std::launch::async,
                                    [device = devices[d], mention = &mentions[d]] {
-                                       return documentPart(device->doc, mention);
+                                       return DocumentDigest::part(device->doc, mention);
                                    }));
     }
 
@@ -535,7 +493,7 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     std::vector<QByteArray> digests;
     for (std::future<QByteArray>& part : parts)
         digests.push_back(part.get());
-    digestAtSave = digestOf(digests, renamePending, newConfigName);
+    digestAtSave = DocumentDigest::of(digests, renamePending, newConfigName);
     SavedConfigLedger::noteSaved(targetPath, std::any_of(mentions.cbegin(), mentions.cend(), [](const auto& m) {
                                      return m.found();
                                  }));
@@ -707,11 +665,11 @@ QByteArray DashConfig::documentDigest() const
 {
     std::vector<QByteArray> parts;
     for (const DeviceFile* device : devices)
-        parts.push_back(documentPart(device->doc));
+        parts.push_back(DocumentDigest::part(device->doc));
     // Records a repair left for the save wait for it like any other edit.
     if (!recordsLeftForSave.isEmpty())
         parts.push_back(QByteArray("records left for the save"));
     if (stagedBarColors || !stagedLists.isEmpty())
         parts.push_back(QByteArray("records waiting for the save"));
-    return digestOf(parts, renamePending, newConfigName);
+    return DocumentDigest::of(parts, renamePending, newConfigName);
 }
