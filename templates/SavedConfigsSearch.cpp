@@ -3,7 +3,6 @@
 #include "artwork/SavedConfigLedger.h"
 #include "model/FileEntries.h"
 #include "model/FileStamp.h"
-#include "model/SamePath.h"
 #include "model/ZipArchive.h"
 #include "templates/ConfigsFootprint.h"
 #include "templates/TemplateReference.h"
@@ -22,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <tuple>
 #include <thread>
 #include <vector>
 
@@ -43,6 +43,11 @@ struct KeptCounts {
 // the answers start anew rather than grow.
 constexpr qsizetype kNamesKept = 512;
 constexpr qsizetype kFilesKept = 100000;
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+constexpr Qt::CaseSensitivity kNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kNameCase = Qt::CaseSensitive;
+#endif
 // How often a wait for a file lets the window repaint and Cancel be pressed.
 constexpr std::chrono::milliseconds kPumpEvery(50);
 
@@ -200,18 +205,20 @@ bool waitForLooks(const std::shared_ptr<SavedLooks>& looks, const std::function<
     return true;
 }
 
-// Merges what a look read into the kept counts; the counts of `names`.
-QList<int> keptAfter(const Job& job, const Look& found)
+// Merges what a look read into the kept counts; whether any of `names` is
+// counted in the file, each count in *counts.
+bool keptAfter(const Job& job, const Look& found, QList<int>* counts)
 {
     KeptCounts& kept = keptCounts()[job.file];
     if (kept.stamp != found.stamp || kept.counts.size() > kNamesKept)
         kept = KeptCounts{found.stamp, {}};
     for (qsizetype i = 0; i < found.read.size(); ++i)
         kept.counts.insert(found.read[i], found.counts[i]);
-    QList<int> counts;
-    for (const QString& name : job.names)
-        counts << kept.counts.value(name);
-    return counts;
+    bool any = false;
+    counts->resize(job.names.size());
+    for (qsizetype i = 0; i < job.names.size(); ++i)
+        any = ((*counts)[i] = kept.counts.value(job.names[i])) > 0 || any;
+    return any;
 }
 
 Job jobFor(const QString& file, const QStringList& names)
@@ -261,12 +268,22 @@ SavedConfigsSearch::SavedConfigsSearch(const QStringList& names, const QString& 
         m_notRead << tr("%1, an older list of the configurations Korvelanto saved, could not be read and was kept "
                         "aside: the files it names were not searched")
                          .arg(QDir::toNativeSeparators(aside));
+    // The list as last read while it is the same file.
+    static FileStamp lastStamp;
+    static QStringList lastFiles;
     QStringList files;
     QString why;
-    if (!SavedConfigLedger::read(files, &why))
+    if (m_listStamp.isValid() && m_listStamp == lastStamp)
+        files = lastFiles;
+    else if (!SavedConfigLedger::read(files, &why))
         m_notRead << why;
+    else
+        std::tie(lastStamp, lastFiles) = std::make_pair(m_listStamp, files);
+    // Told by its name as listed (absolute and cleaned): a look at the
+    // disk here could wait on a share that does not answer.
+    const QString own = ownFile.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(ownFile).absoluteFilePath());
     for (const QString& file : std::as_const(files)) {
-        if (ownFile.isEmpty() || !isSamePath(file, ownFile))
+        if (own.isEmpty() || file.compare(own, kNameCase) != 0)
             m_looks->jobs.push_back(jobFor(file, names));
     }
     m_looks->looks.resize(m_looks->jobs.size());
@@ -310,6 +327,7 @@ QHash<QString, QList<TemplateReference>> SavedConfigsSearch::referencing(QString
         return found;
     }
     QStringList gone;
+    QList<int> counts;
     for (int f = 0; f < total; ++f) {
         const Job& job = looks->jobs[size_t(f)];
         // One not looked at was left to its thread.
@@ -319,7 +337,7 @@ QHash<QString, QList<TemplateReference>> SavedConfigsSearch::referencing(QString
             answer = &slow;
         if (footprint)
             footprint->addFile(job.file, answer->stamp);
-        const QString native = QDir::toNativeSeparators(job.file);
+        const auto native = [&job] { return QDir::toNativeSeparators(job.file); };
         switch (answer->kind) {
         case Look::Gone:
             gone << job.file;
@@ -328,21 +346,22 @@ QHash<QString, QList<TemplateReference>> SavedConfigsSearch::referencing(QString
             // Its folder or disk is away for now (a stick, a share not
             // mounted): it stays listed and may use it.
             notRead->append(tr("%1, a configuration Korvelanto saved, is on a folder or disk that is not there now")
-                                .arg(native));
+                                .arg(native()));
             continue;
         case Look::Slow:
             notRead->append(tr("%1, a configuration Korvelanto saved, did not answer within %n second(s)",
                                (answerBound() + 999) / 1000)
-                                .arg(native));
+                                .arg(native()));
             continue;
         case Look::Unreadable:
             keptCounts().remove(job.file);
-            notRead->append(tr("%1, a configuration Korvelanto saved, cannot be read").arg(native));
+            notRead->append(tr("%1, a configuration Korvelanto saved, cannot be read").arg(native()));
             continue;
         case Look::Counted:
             break;
         }
-        const QList<int> counts = keptAfter(job, *answer);
+        if (!keptAfter(job, *answer, &counts))
+            continue;
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (counts[i] > 0)
                 found[names[i]].append({QFileInfo(job.file).fileName(), QFileInfo(job.file).fileName(), job.file,
