@@ -6,9 +6,14 @@
 // once after one label edit. zip must be installed (.ci/install-deps brings
 // it); without it the ratios are skipped. The saved archive must reopen with
 // the same files and hold, entry for entry, the bytes a fresh pack of them
-// writes.
+// writes. Last, the edited save with the editor's list of saved
+// configurations holding 10, 1,000 and 30,000 other files: a save touches
+// only its own line, so the three cost about the same.
 
+#include "artwork/SavedConfigLedger.h"
 #include "model/DashConfig.h"
+#include "model/InstallRoots.h"
+#include "support/TestEnvironment.h"
 #include "model/StringWriter.h"
 #include "model/ZipWriter.h"
 
@@ -188,11 +193,56 @@ bool firstLabel(DashConfig& config, int& page, int& mask, int& widget)
     return false;
 }
 
+// The list of saved configurations with `count` other files on it, each in
+// a folder of its own that is not there (a disk away): a save must neither
+// look at them nor drop them.
+bool listOthers(int count)
+{
+    QByteArray list = "korvelanto-saved-configs\t1\n";
+    for (int i = 0; i < count; ++i)
+        list += QStringLiteral("/media/stick%1/Race %1/Race %1.zconf2\n").arg(i).toUtf8().replace(' ', "%20");
+    QDir().mkpath(appDataDir());
+    QFile file(SavedConfigLedger::path());
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(list) == list.size();
+}
+
+// The edited save, best of fifteen, with 10, 1,000 and 30,000 other files
+// listed; every file stays listed.
+bool listedRows(const std::function<bool()>& editAndSave)
+{
+    double ms[3] = {};
+    const int counts[3] = {10, 1000, 30000};
+    bool ok = true;
+    // More rounds than the rows above, the order turned each round: a save
+    // is short beside the machine's noise.
+    for (int round = 0; round < 3 * kRounds && ok; ++round) {
+        for (int k = 0; k < 3 && ok; ++k) {
+            const int c = round % 2 ? 2 - k : k;
+            ok = listOthers(counts[c]);
+            const double t = bestMs(editAndSave, ok, 1);
+            ms[c] = round == 0 ? t : std::min(ms[c], t);
+            QStringList files;
+            ok = ok && SavedConfigLedger::read(files) && files.size() >= counts[c];
+        }
+    }
+    if (!ok) {
+        std::fprintf(stderr, "save_bench: a save with a long list failed or dropped files\n");
+        return false;
+    }
+    for (int c = 0; c < 3; ++c)
+        std::printf("save, label edit, %6d other files listed %8.1f ms  ratio to 10 listed %.2f\n", counts[c],
+                    ms[c], ms[c] / ms[0]);
+    std::printf("%-46s ratio %.2f  goal <= 1.20\n", "1,000 listed vs 10 listed", ms[1] / ms[0]);
+    std::printf("%-46s ratio %.2f  goal <= 3000 (linear)\n", "30,000 listed vs 10 listed", ms[2] / ms[0]);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    TestEnvironment::isolate();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.zconf2"));
     if (!dir.isValid() || !writeConfiguration(QStringLiteral(KORV_DEMO_DIR), path)) {
@@ -256,7 +306,7 @@ int main(int argc, char** argv)
     const QString zipExe = QStandardPaths::findExecutable(QStringLiteral("zip"));
     if (zipExe.isEmpty()) {
         std::printf("save, label edit  %8.1f ms\n", firstEditedMs);
-        std::printf("%-46s skipped: zip not installed (.ci/install-deps brings it) (goal <= 0.55)\n", row);
+        std::printf("%-46s skipped: zip not installed (.ci/install-deps brings it) (goal <= 0.50)\n", row);
         return 0;
     }
     // The edited save and zip in alternating rounds (which goes first
@@ -291,6 +341,6 @@ int main(int argc, char** argv)
             return 1;
     }
     std::printf("ratio no edit %.2f (to zip)\n", unchangedMs / zipMs);
-    std::printf("%-46s ratio %.2f  goal <= 0.55\n", row, editedMs / zipMs);
-    return 0;
+    std::printf("%-46s ratio %.2f  goal <= 0.50\n", row, editedMs / zipMs);
+    return listedRows(editAndSave) ? 0 : 1;
 }

@@ -60,8 +60,31 @@ void FileCountProgress::setCount(int done, int total)
     m_dialog->setLabelText(m_labelText.arg(done).arg(total));
     if (!shown)
         m_dialog->show();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // With Cancel, the dialog is modal: a click can reach only it.
+    QCoreApplication::processEvents(m_cancellable ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     m_sinceRepaint.start();
+}
+
+void FileCountProgress::allowCancel()
+{
+    if (!m_dialog)
+        return;
+    m_cancellable = true;
+    m_dialog->setWindowModality(Qt::ApplicationModal);
+    m_dialog->setCancelButtonText(QProgressDialog::tr("Cancel"));
+}
+
+bool FileCountProgress::cancelled() const
+{
+    return m_cancellable && (!m_dialog || m_dialog->wasCanceled());
+}
+
+std::function<bool(int, int)> FileCountProgress::cancellableCallback()
+{
+    return [this](int done, int total) {
+        setCount(done, total);
+        return !cancelled();
+    };
 }
 
 std::function<void(int, int)> FileCountProgress::callback()

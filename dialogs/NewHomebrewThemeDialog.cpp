@@ -354,7 +354,7 @@ bool NewHomebrewThemeDialog::confirmReplace(const QString& name, const QString& 
     // Saved pages point into those folders: overwriting them would change or
     // remove what they show, as a delete would.
     const TemplateUsers users = usersOf ? usersOf(slug) : TemplateUsers::ofFolderName(slug, nullptr, {});
-    if (users.inUse()) {
+    if (users.found()) {
         Asker::instance().warning(this, tr("Theme exists"),
                                   tr("A theme or template named \"%1\" (slug: %2) already exists and is in use:"
                                      "\n\n%3\n\nOverwriting it would change or remove the pictures they show. "
@@ -362,11 +362,15 @@ bool NewHomebrewThemeDialog::confirmReplace(const QString& name, const QString& 
                                       .arg(name, slug, users.listing()));
         return false;
     }
-    const auto answer = Asker::instance().question(
-        this, tr("Theme exists"),
-        tr("A theme named \"%1\" (slug: %2) already exists. Overwrite?").arg(name, slug) + QStringLiteral("\n\n")
-            + tr("The old folders are kept in the artwork backups.") + QLatin1Char(' ') + users.notSearched(),
-        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    QString text = tr("A theme named \"%1\" (slug: %2) already exists. Overwrite?").arg(name, slug)
+                   + QStringLiteral("\n\n") + tr("The old folders are kept in the artwork backups.") + QLatin1Char(' ')
+                   + users.notSearched();
+    // What could not be read counts as a user: said first.
+    if (!users.complete())
+        text = tr("\"%1\" may still be in use: the search could not read everything.").arg(name)
+               + QStringLiteral("\n\n") + text;
+    const auto answer = Asker::instance().question(this, tr("Theme exists"), text,
+                                                   QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     return answer == QMessageBox::Yes;
 }
 

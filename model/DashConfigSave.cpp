@@ -1,4 +1,5 @@
 #include "model/DashConfig.h"
+#include "model/DocumentDigest.h"
 #include "model/SamePath.h"
 #include "model/SafeWrite.h"
 
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QBuffer>
-#include <QHashFunctions>
 #include <algorithm>
 #include <charconv>
 #include <future>
@@ -390,41 +390,6 @@ bool replacePicture(const QImage& image, const QString& path)
     return writeFileSafely(path, png);
 }
 
-// A fingerprint of pieces of text, fed as they come. Only ever compared
-// with another of this session, of a text written in the same pieces: two
-// lanes of Qt's own keyed hash, each chained through the pieces, are as good
-// as a cryptographic hash here and several times faster.
-struct DigestWriter : pugi::xml_writer {
-    size_t lanes[2] = {size_t(0x9e3779b97f4a7c15ull), size_t(0x632be59bd9b4e019ull)};
-    void add(const void* data, size_t size)
-    {
-        for (size_t& lane : lanes)
-            lane = qHashBits(data, size, lane);
-    }
-    void write(const void* data, size_t size) override { add(data, size); }
-    QByteArray result() const { return QByteArray(reinterpret_cast<const char*>(lanes), sizeof lanes); }
-};
-
-// One document's part: its text goes into the hash as pugixml writes it,
-// never held whole.
-QByteArray documentPart(const pugi::xml_document& doc)
-{
-    DigestWriter writer;
-    doc.save(writer, "", pugi::format_raw);
-    return writer.result();
-}
-
-QByteArray digestOf(const std::vector<QByteArray>& parts, bool renamePending, const QString& newName)
-{
-    DigestWriter writer;
-    for (const QByteArray& part : parts)
-        writer.add(part.constData(), size_t(part.size()));
-    // A rename waits for the next save like any other edit.
-    const QByteArray rename = renamePending ? QByteArray("rename:") + newName.toUtf8() : QByteArray("-");
-    writer.add(rename.constData(), size_t(rename.size()));
-    return writer.result();
-}
-
 } // namespace
 
 bool DashConfig::save(const QString& targetPath, QString* error, QString* warning)
@@ -466,9 +431,17 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     refreshPreviewImages();
     // The documents are final: their fingerprint is taken while the archive
     // is written.
+    // Whether the saved file points at homebrew art is read off the same
+    // text: what a template's delete or replace must not take away. Made
+    // before the parts, so it outlives them on every way out.
+    std::vector<SavedConfigLedger::Mention> mentions(devices.size());
     std::vector<std::future<QByteArray>> parts;
-    for (const DeviceFile* device : devices)
-        parts.push_back(std::async(std::launch::async, [device] { return documentPart(device->doc); }));
+    for (size_t d = 0; d < devices.size(); ++d) {
+        parts.push_back(std::async(std::launch::async,
+                                   [device = devices[d], mention = &mentions[d]] {
+                                       return DocumentDigest::part(device->doc, mention);
+                                   }));
+    }
 
     // A name that cannot be written (no description, or one that does not
     // parse) must not cost the user the edits: the archive is written with
@@ -498,7 +471,6 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
     // Art of any window's edits the saved file points at goes with no undo now.
     artState.saved(ArtState::homebrewFolders(pages));
-    SavedConfigLedger::noteSaved(targetPath, devices);
     if (warning && !leftOut.isEmpty())
         *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
     // Records of an older sidecar move under their mask's page-qualified key
@@ -521,7 +493,10 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
     std::vector<QByteArray> digests;
     for (std::future<QByteArray>& part : parts)
         digests.push_back(part.get());
-    digestAtSave = digestOf(digests, renamePending, newConfigName);
+    digestAtSave = DocumentDigest::of(digests, renamePending, newConfigName);
+    SavedConfigLedger::noteSaved(targetPath, std::any_of(mentions.cbegin(), mentions.cend(), [](const auto& m) {
+                                     return m.found();
+                                 }));
     return true;
 }
 
@@ -690,11 +665,11 @@ QByteArray DashConfig::documentDigest() const
 {
     std::vector<QByteArray> parts;
     for (const DeviceFile* device : devices)
-        parts.push_back(documentPart(device->doc));
+        parts.push_back(DocumentDigest::part(device->doc));
     // Records a repair left for the save wait for it like any other edit.
     if (!recordsLeftForSave.isEmpty())
         parts.push_back(QByteArray("records left for the save"));
     if (stagedBarColors || !stagedLists.isEmpty())
         parts.push_back(QByteArray("records waiting for the save"));
-    return digestOf(parts, renamePending, newConfigName);
+    return DocumentDigest::of(parts, renamePending, newConfigName);
 }

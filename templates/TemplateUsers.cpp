@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QThread>
 
 namespace {
 
@@ -42,7 +43,18 @@ private:
     bool m_shown;
 };
 
+std::function<TemplateUsers::Progress()>& progressShown()
+{
+    static std::function<TemplateUsers::Progress()> make;
+    return make;
+}
+
 } // namespace
+
+void TemplateUsers::setProgressShown(const std::function<Progress()>& make)
+{
+    progressShown() = make;
+}
 
 QStringList TemplateUsers::lines() const
 {
@@ -136,14 +148,36 @@ QHash<QString, TemplateUsers> TemplateUsers::ofFolderNames(const QStringList& fo
     if (names.isEmpty())
         return all;
     BusyCursor busy;
+    // Told as one count: RaceStudio 3's configurations, then the saved files.
+    // Shown by the thread that owns the windows only.
+    const bool onWindowsThread =
+        QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+    const Progress shown = !progress && progressShown() && onWindowsThread ? progressShown()() : Progress();
+    int rs3Total = 0;
+    bool going = true;
+    const auto rs3Progress = [&](int done, int total) {
+        rs3Total = total;
+        if (progress)
+            progress(done, total);
+        else if (shown && going)
+            going = shown(done, total);
+    };
+    const auto savedProgress = [&](int done, int total) {
+        if (progress)
+            return true;
+        if (shown && going)
+            going = shown(rs3Total + done, rs3Total + total);
+        return going;
+    };
+    // The saved files are looked at while RaceStudio 3's are counted. The
+    // open configuration's saved file is counted with its pages.
+    SavedConfigsSearch savedSearch(names, config ? config->zconf2Path : ownSavedFile);
     QStringList skipped;
     const QHash<QString, QList<TemplateReference>> configs =
-        PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, progress, footprint);
-    // The open configuration's saved file is counted with its pages.
-    const QString ownFile = config ? config->zconf2Path : ownSavedFile;
+        PageTemplateLibrary::configsReferencingFolderNames(names, &skipped, rs3Progress, footprint);
     QStringList savedUnread;
     const QHash<QString, QList<TemplateReference>> saved =
-        SavedConfigsSearch::referencing(names, ownFile, &savedUnread, footprint);
+        savedSearch.referencing(&savedUnread, footprint, savedProgress);
     for (const QString& line : std::as_const(savedUnread))
         qWarning().noquote() << "TemplateUsers: not read:" << line;
     if (footprint && !savedUnread.isEmpty())

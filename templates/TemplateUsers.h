@@ -86,4 +86,12 @@ struct TemplateUsers {
                                                        const std::function<void(int, int)>& progress,
                                                        ConfigsFootprint* footprint = nullptr,
                                                        const QString& ownSavedFile = QString());
+
+    // How a search shows how far it has come (told files looked at, files);
+    // it answers false once the user cancelled, which leaves the answer
+    // incomplete. The program sets it to a progress window with Cancel,
+    // shown once a search has run a moment; a search given no progress of
+    // its own makes one with it.
+    using Progress = std::function<bool(int, int)>;
+    static void setProgressShown(const std::function<Progress()>& make);
 };

@@ -10,6 +10,8 @@
 #include "panels/PageListPanel.h"
 #include "panels/PropertyPanel.h"
 #include "window/AfterFirstPaint.h"
+#include "dialogs/FileCountProgress.h"
+#include "templates/TemplateUsers.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -46,6 +48,15 @@ MainWindow::MainWindow(QWidget* parent)
     createToolBar();
     createStatusBar();
     connectSignals();
+    // A users search long enough to notice shows how far it has come, and
+    // may be cancelled: what it then left unread counts as in use.
+    TemplateUsers::setProgressShown([] {
+        auto shown = std::make_shared<FileCountProgress>(
+            QApplication::activeWindow(), tr("Korvelanto"),
+            tr("Looking for the configurations that use it: %1 of %2 files"));
+        shown->allowCancel();
+        return TemplateUsers::Progress([shown](int done, int total) { return shown->cancellableCallback()(done, total); });
+    });
 
     resize(1280, 750);
     setWindowTitle(QStringLiteral("Korvelanto"));

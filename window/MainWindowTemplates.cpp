@@ -271,7 +271,7 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
     // Saved pages point into the folder: a replace would change or remove
     // the pictures they show, as a delete would.
     const TemplateUsers users = templateUsers(slug);
-    if (users.inUse()) {
+    if (users.found()) {
         Asker::instance().warning(this, tr("Save as Template"),
                                   tr("A template or theme named \"%1\" already exists and is in use:\n\n%2\n\n"
                                      "Replacing it would change or remove the pictures they show. Save the page "
@@ -279,9 +279,13 @@ bool MainWindow::confirmReplaceTemplate(const QString& family, const QString& sl
                                       .arg(slug, users.listing()));
         return false;
     }
-    const QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nA copy of the old version is "
-                            "kept in the artwork backups. Replace it with the current page?\n\n%3")
-                             .arg(slug, TemplateUsers::firstDozen(existing), users.notSearched());
+    QString text = tr("A template or theme named \"%1\" already exists:\n\n%2\n\nA copy of the old version is "
+                      "kept in the artwork backups. Replace it with the current page?\n\n%3")
+                       .arg(slug, TemplateUsers::firstDozen(existing), users.notSearched());
+    // What could not be read counts as a user: said first.
+    if (!users.complete())
+        text = tr("\"%1\" may still be in use: the search could not read everything.").arg(slug)
+               + QStringLiteral("\n\n") + text;
     return Asker::instance().question(this, tr("Save as Template"), text, QMessageBox::Yes | QMessageBox::Cancel,
                                       QMessageBox::Cancel)
            == QMessageBox::Yes;

@@ -6,7 +6,13 @@
 #include "gallery/ConfigBundleExport.h"
 #include "support/QuestionBox.h"
 #include "templates/TemplateReferenceCount.h"
+#include "templates/SavedConfigsSearch.h"
+#include "dialogs/FileCountProgress.h"
 
+#include <QApplication>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -65,6 +71,14 @@ bool moveOutOfSight(UsedTheme& used)
         return false;
     used.path = kept;
     return true;
+}
+
+// The saved file's folder taken away (a stick pulled out, a share not
+// mounted) or brought back.
+bool folderAway(const UsedTheme& used, bool away)
+{
+    const QString folder = QFileInfo(used.path).path();
+    return away ? QDir().rename(folder, folder + ".away") : QDir().rename(folder + ".away", folder);
 }
 
 } // namespace
@@ -333,6 +347,109 @@ private Q_SLOTS:
         QVERIFY2(QRegularExpression("^\\d{8}_\\d{6}_\\d{3}").match(made).hasMatch(), qPrintable(made));
         QCOMPARE(Rs3Fixture::treeSnapshot(backups + '/' + made + "/1"), old);
         QVERIFY(TestFiles::readBytes(backups + '/' + made + "/kept.txt").contains(store.toUtf8()));
+    }
+
+    // The file that uses the template lies in a folder that goes away for a
+    // while, and another file is saved meanwhile; or the list's first line
+    // is damaged before that save. Once the folder is back, Delete Template
+    // refuses, naming the file.
+    void aFileAwayForAWhileIsNotForgotten_data()
+    {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("folder away during a save") << false;
+        QTest::newRow("list's first line damaged") << true;
+    }
+    void aFileAwayForAWhileIsNotForgotten()
+    {
+        QFETCH(bool, damaged);
+        UsedTheme used;
+        QVERIFY(used.saveUsedTemplate());
+        QVERIFY(openAnother(used));
+        const QString list = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/saved-configs.tsv";
+        QByteArray bytes = TestFiles::readBytes(list);
+        QVERIFY(bytes.count('\n') >= 2);
+        if (damaged)
+            QVERIFY(TestFiles::writeBytes(list, bytes.replace(0, 10, "\x01garbled\xff")));
+        QVERIFY(folderAway(used, true));
+        QVERIFY(used.window.save());
+        QVERIFY(folderAway(used, false));
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.buttons << QMessageBox::Yes;
+        const QString refusal = used.tryDelete();
+        QCOMPARE(used.asker.asked.last().title, QStringLiteral("Template is in use"));
+        QVERIFY2(refusal.contains(QDir::toNativeSeparators(used.path)), qPrintable(refusal));
+        QCOMPARE(everything(used.fx), before);
+    }
+
+    // The only file found to use the template lies in a sync folder that
+    // is offline: Save as Template or New Homebrew Theme over the name asks,
+    // Cancel first, naming the file it could not search; Cancel changes
+    // nothing.
+    void replaceWithASyncFolderOfflineAsks_data()
+    {
+        QTest::addColumn<bool>("asTheme");
+        QTest::newRow("save as template") << false;
+        QTest::newRow("new theme") << true;
+    }
+    void replaceWithASyncFolderOfflineAsks()
+    {
+        QFETCH(bool, asTheme);
+        UsedTheme used;
+        QVERIFY(used.saveUsedTemplate());
+        QVERIFY(openAnother(used) && folderAway(used, true));
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.asked.clear();
+        used.asker.buttons << QMessageBox::Cancel;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^TemplateUsers: not read: "));
+
+        used.makeAgain(asTheme);
+        QVERIFY(!used.asker.asked.isEmpty());
+        const ScriptedAsker::Asked asked = used.asker.asked.last();
+        QCOMPARE(asked.title, asTheme ? QStringLiteral("Theme exists") : QStringLiteral("Save as Template"));
+        QCOMPARE(asked.defaultButton, QMessageBox::Cancel);
+        QVERIFY2(!asked.text.contains("is in use") && asked.text.contains("may still be in use")
+                     && asked.text.contains(QDir::toNativeSeparators(used.path)),
+                 qPrintable(asked.text));
+        QCOMPARE(everything(used.fx), before);
+        QVERIFY(folderAway(used, false));
+    }
+
+    // Delete Template's search takes long (a saved file on a slow share): a
+    // progress window shows, with Cancel; Cancel leaves the answer
+    // incomplete, so the question says so and defaults to Cancel.
+    void aLongSearchShowsProgressWithCancel()
+    {
+        UsedTheme used;
+        QVERIFY(used.saveUsedTemplate());
+        QVERIFY(openAnother(used));
+        FileCountProgress::setTimingForTesting(0, 0);
+        SavedConfigsSearch::setAnswerBoundForTesting(3000, [](const QString& file) {
+            if (file.endsWith("Nordring.zconf2"))
+                QThread::msleep(400);
+        });
+        bool offered = false;
+        QTimer::singleShot(100, [&offered] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* shown = qobject_cast<QProgressDialog*>(w);
+                if (shown && shown->isVisible() && shown->findChild<QPushButton*>()) {
+                    offered = true;
+                    shown->cancel();
+                }
+            }
+        });
+        const QMap<QString, QByteArray> before = everything(used.fx);
+        used.asker.buttons << QMessageBox::Cancel;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^TemplateUsers: not read: .*cancelled"));
+        used.tryDelete();
+        QThread::msleep(500);
+        FileCountProgress::setTimingForTesting(400, 50);
+        SavedConfigsSearch::setAnswerBoundForTesting(3000, {});
+        QVERIFY(offered);
+        const ScriptedAsker::Asked asked = used.asker.asked.last();
+        QCOMPARE(asked.title, QStringLiteral("Delete Template"));
+        QCOMPARE(asked.defaultButton, QMessageBox::Cancel);
+        QVERIFY2(asked.text.contains("may still be in use") && asked.text.contains("cancelled"), qPrintable(asked.text));
+        QCOMPARE(everything(used.fx), before);
     }
 
     // Two computers each save a page as the template of one name and a

@@ -7,9 +7,11 @@
 #include "templates/TemplateReference.h"
 #include "templates/TemplateReferenceCount.h"
 #include "templates/SavedConfigUses.h"
+#include "templates/SavedConfigsSearch.h"
 #include "templates/TemplateUsers.h"
 
 #include "model/FileEntries.h"
+#include "model/InstallRoots.h"
 #include "model/PageModel.h"
 #include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
@@ -23,6 +25,7 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QThread>
 #include <QStringEncoder>
 #include <QtTest>
 
@@ -428,6 +431,8 @@ private Q_SLOTS:
         QTest::newRow("gone since") << "gone" << 0 << true;
         QTest::newRow("no archive any more") << "garbled" << 0 << false;
         QTest::newRow("the list not a plain file") << "list" << 0 << false;
+        QTest::newRow("its folder away") << "away" << 0 << false;
+        QTest::newRow("the list's first line damaged, then a save") << "damaged" << 1 << true;
     }
     void savedConfigurationsAreSearched()
     {
@@ -436,7 +441,11 @@ private Q_SLOTS:
         QFETCH(bool, complete);
         Rs3Fixture fx;
         const QString list = SavedConfigLedger::path();
-        const auto cleanUp = qScopeGuard([list] { QDir(list).removeRecursively(); });
+        const auto cleanUp = qScopeGuard([list] {
+            QDir(list).removeRecursively();
+            for (const QString& aside : QDir(appDataDir()).entryList({"saved-configs.tsv.*-*"}))
+                QDir(appDataDir() + '/' + aside).removeRecursively() || QFile::remove(appDataDir() + '/' + aside);
+        });
         const QString file = TestEnvironment::makeTempDir("mine") + "/Race.zconf2";
         QVERIFY(ZipFixture::writeZip(file, QMap<QString, QByteArray>{
                                                {"dash1/dev/overlay.ov3.xml", "<p>s04_homebrew/mytpl/bkg.tgz</p>"}}));
@@ -449,6 +458,13 @@ private Q_SLOTS:
             QVERIFY(TestFiles::writeBytes(file, "not an archive"));
         else if (kind == "list")
             QVERIFY(QFile::remove(list) && QDir().mkpath(list));
+        else if (kind == "away")
+            QVERIFY(QDir().rename(QFileInfo(file).path(), QFileInfo(file).path() + ".away"));
+        else if (kind == "damaged")
+            QVERIFY(TestFiles::writeBytes(list, TestFiles::readBytes(list).replace(0, 5, "\xff\x01")));
+        // Another file saved: the list keeps what it held.
+        if (kind == "damaged")
+            QVERIFY(SavedConfigLedger::note(TestEnvironment::makeTempDir("other") + "/Other.zconf2", false));
         const QRegularExpression notRead("^TemplateUsers: not read: ");
         if (!complete)
             QTest::ignoreMessage(QtWarningMsg, notRead);
@@ -470,6 +486,32 @@ private Q_SLOTS:
         if (kind == "list")
             QTest::ignoreMessage(QtWarningMsg, notRead);
         QCOMPARE(uses({folder}).contains(folder), kind == "list");
+        if (kind == "away")
+            QVERIFY(QDir().rename(QFileInfo(file).path() + ".away", QFileInfo(file).path()));
+    }
+
+    // A listed file on a share that does not answer holds the search up a
+    // bounded time, then counts as not read; the files after it are read.
+    void aSavedFileThatDoesNotAnswerIsNotRead()
+    {
+        Rs3Fixture fx;
+        const QString folder = TestEnvironment::makeTempDir("slow");
+        const QByteArray uses = "<p>s04_homebrew/mytpl/bkg.tgz</p>";
+        for (const char* name : {"/Slow.zconf2", "/Race.zconf2"}) {
+            QVERIFY(ZipFixture::writeZip(folder + name, QMap<QString, QByteArray>{{"dash1/dev/overlay.ov3.xml", uses}}));
+            QVERIFY(SavedConfigLedger::note(folder + name, true));
+        }
+        SavedConfigsSearch::setAnswerBoundForTesting(100, [](const QString& file) {
+            if (file.endsWith("Slow.zconf2"))
+                QThread::msleep(400);
+        });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^TemplateUsers: not read: .*did not answer"));
+        const TemplateUsers users = TemplateUsers::ofFolderName("mytpl", nullptr, {});
+        QThread::msleep(500);
+        SavedConfigsSearch::setAnswerBoundForTesting(3000, {});
+        QCOMPARE(users.savedFiles.size(), 1);
+        QCOMPARE(users.savedFiles[0].cfgFolderPath, folder + "/Race.zconf2");
+        QVERIFY2(users.unread().contains(QDir::toNativeSeparators(folder + "/Slow.zconf2")), qPrintable(users.unread()));
     }
 
     // Every name a gesture asks about is counted in one read of the
