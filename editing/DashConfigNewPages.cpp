@@ -1,7 +1,9 @@
 #include "model/DashConfig.h"
 
 #include "model/DeviceTables.h"
+#include "model/FileEntries.h"
 #include "model/PathGuard.h"
+#include "model/SafeRead.h"
 #include "model/XmlFile.h"
 #include "model/XmlParams.h"
 
@@ -95,12 +97,26 @@ void copyParams(pugi::xml_node from, pugi::xml_node to, std::initializer_list<co
 // Reads an XML file through the file gate (a link or a pipe put into an
 // install is named in the log, never read); false when it cannot be read,
 // does not parse or nests deeper than the recursive walks of the model
-// accept (template folders come from the gallery too). No folder below
-// `within` may be a link either.
-bool readXmlFile(const QString& path, pugi::xml_document& doc, const QString& within = QString())
+// accept (template folders come from the gallery too).
+bool readXmlFile(const QString& path, pugi::xml_document& doc)
 {
-    return loadXmlDocument(doc, path, pugi::parse_default, pugi::encoding_auto, within)
-        && xmlNestingWithin(doc);
+    return loadXmlDocument(doc, path) && xmlNestingWithin(doc);
+}
+
+// An item file of the template folder, read as readXmlFile does. Its
+// folders there (Items, the item's own) are the install's, which a user may
+// keep elsewhere through a link: followed as folders, as Insert Element
+// and the element library follow them.
+bool readItemFile(const QString& folder, const QString& path, pugi::xml_document& doc)
+{
+    QByteArray bytes;
+    QString why;
+    if (!SafeRead::readKeptFile(path, kXmlReadBound, &bytes, &why, folder)) {
+        if (FileEntries::kindOf(path) != FileEntries::Kind::Missing)
+            qWarning().noquote() << "XML file not read:" << why;
+        return false;
+    }
+    return doc.load_buffer(bytes.constData(), size_t(bytes.size())) && xmlNestingWithin(doc);
 }
 
 // The item file a template mask names, or empty when the name leads out of
@@ -184,7 +200,7 @@ void appendTemplateMask(pugi::xml_node page, pugi::xml_node templateMask, int k,
     const QString itemFile = templateItemFile(folder, rel);
     pugi::xml_document itemDoc;
     pugi::xml_node item;
-    if (!itemFile.isEmpty() && readXmlFile(itemFile, itemDoc, folder))
+    if (!itemFile.isEmpty() && readItemFile(folder, itemFile, itemDoc))
         item = itemDoc.child("aimDataBase_Mask2").child("e");
 
     pugi::xml_node mask = page.append_child("e");

@@ -1,14 +1,22 @@
 #include "gallery/ReplacingZipFile.h"
 
+#include "model/FileEntries.h"
 #include "model/ZipArchive.h"
 #include "model/ZipWriter.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("ReplacingZipFile", text);
+}
+
+} // namespace
 
 ReplacingZipFile::ReplacingZipFile(const QString& targetPath)
     : m_targetPath(targetPath)
@@ -24,21 +32,22 @@ ReplacingZipFile::~ReplacingZipFile()
 bool ReplacingZipFile::open(QString* reason)
 {
     discard();
+    // The user's folder, followed where they keep it through a link.
     const QString folder = QFileInfo(m_targetPath).absolutePath();
-    if (!QDir().mkpath(folder)) {
+    QString why;
+    if (!FileEntries::makeKeptFolder(folder, &why)) {
         if (reason)
-            *reason = QCoreApplication::translate("ReplacingZipFile", "cannot create the folder %1").arg(folder);
+            *reason = why;
         return false;
     }
-    if (QFileInfo(m_tempPath).isDir()) {
-        if (reason)
-            *reason = QCoreApplication::translate("ReplacingZipFile", "cannot write %1: %2").arg(m_tempPath, qt_error_string(EISDIR));
-        return false;
-    }
-    errno = 0;
-    m_zip = openZipForWrite(m_tempPath);
+    // The working file is ours: only a plain file there is written over; a
+    // link or anything else in its place is left as it is and named.
+    if (FileEntries::kindOf(m_tempPath) == FileEntries::Kind::Folder)
+        why = qt_error_string(EISDIR);
+    else
+        m_zip = openZipForWrite(m_tempPath, &why);
     if (!m_zip && reason)
-        *reason = QCoreApplication::translate("ReplacingZipFile", "cannot write %1: %2").arg(m_tempPath, qt_error_string(errno));
+        *reason = tr("cannot write %1: %2").arg(m_tempPath, why);
     return m_zip != nullptr;
 }
 
@@ -49,11 +58,14 @@ bool ReplacingZipFile::commit(QString* reason)
     // The archive's last buffered bytes and its directory are written here:
     // a full disk often shows only now.
     const bool closed = zipClose(m_zip, nullptr) == ZIP_OK;
+    const int closeError = errno;
     m_zip = nullptr;
-    if (!closed || !renameOverFile(m_tempPath, m_targetPath)) {
+    QString why;
+    if (!closed || !renameOverFile(m_tempPath, m_targetPath, &why)) {
         if (reason)
-            *reason = qt_error_string(errno);
-        QFile::remove(m_tempPath);
+            *reason = closed ? why : qt_error_string(closeError);
+        QString ignored;
+        FileEntries::removeFile(m_tempPath, &ignored);
         return false;
     }
     return true;
@@ -65,5 +77,6 @@ void ReplacingZipFile::discard()
         return;
     zipClose(m_zip, nullptr);
     m_zip = nullptr;
-    QFile::remove(m_tempPath);
+    QString ignored;
+    FileEntries::removeFile(m_tempPath, &ignored);
 }

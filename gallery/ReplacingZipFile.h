@@ -7,7 +7,9 @@
 // A ZIP archive that replaces a file only once it is complete: it is written
 // to the target's name plus ".tmp" beside the target, and commit() renames it
 // over the target. Until then an older file at the target stays as it was;
-// an archive that is never committed is closed and deleted.
+// an archive that is never committed is closed and deleted. The ".tmp" is
+// written only as a plain file: a link or anything else in its place is
+// refused and named, never written through.
 class ReplacingZipFile {
 public:
     explicit ReplacingZipFile(const QString& targetPath);

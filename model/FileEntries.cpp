@@ -96,6 +96,45 @@ int openRegular(const QString& path, qint64* size, QString* reason)
     return openRegularAt(AT_FDCWD, encoded(path), size, reason);
 }
 
+int openChosenRegular(const QString& path, qint64* size, QString* reason)
+{
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = systemReason(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *reason = tr("it is not a regular file");
+        return -1;
+    }
+    *size = qint64(st.st_size);
+    return fd;
+}
+
+int openForWrite(const QString& path, QString* reason)
+{
+    // Emptied only once it is known to be a plain file.
+    const int fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int why = errno;
+        *reason = why == ELOOP ? tr("it is a symbolic link")
+            : why == ENXIO     ? tr("it is not a regular file")
+                               : systemReason(why);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+        const bool regular = S_ISREG(st.st_mode);
+        *reason = regular ? systemReason(errno) : tr("it is not a regular file");
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 int openForAppend(const QString& path, QString* reason)
 {
     // Without a reader a pipe refuses a non-blocking open for writing

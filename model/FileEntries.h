@@ -83,6 +83,13 @@ QString systemReason(int error);
 // blocking on a pipe; -1 (with the reason) for anything else.
 int openRegularAt(int dir, const QByteArray& name, qint64* size, QString* reason);
 int openRegular(const QString& path, qint64* size, QString* reason);
+// The same for a file the user named (an archive chosen in a dialog): a
+// link there is followed, a pipe or a device still refused unopened.
+int openChosenRegular(const QString& path, qint64* size, QString* reason);
+// A regular file opened to be written anew (created when missing, emptied
+// when there), never through a link and never blocking on a pipe; -1 (with
+// the reason) for anything else.
+int openForWrite(const QString& path, QString* reason);
 // A regular file opened to append to (created when missing), never through
 // a link and never blocking on a pipe; -1 (with the reason) for anything else.
 int openForAppend(const QString& path, QString* reason);

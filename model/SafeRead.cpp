@@ -266,6 +266,20 @@ bool readEntry(const Entry& entry, qint64 bound, QByteArray* bytes, QString* rea
 
 #endif
 
+bool readKeptFile(const QString& path, qint64 bound, QByteArray* bytes, QString* reason, const QString& within)
+{
+    const QString cleaned = QDir::cleanPath(path);
+    const QString base = QDir::cleanPath(within);
+    if (!within.isEmpty() && cleaned.startsWith(base + QLatin1Char('/'))) {
+        QStringList steps = cleaned.mid(base.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        steps.removeLast();
+        QString why;
+        if (FileEntries::keptFolderBelow(base, steps, &why) == FileEntries::Kept::Refused)
+            return failWith(reason, why);
+    }
+    return readFile(cleaned, bound, bytes, reason);
+}
+
 namespace {
 
 // Reads path as readImage does and hands a reader on its bytes to `use`.

@@ -25,6 +25,13 @@ namespace SafeRead {
 bool readFile(const QString& path, qint64 bound, QByteArray* bytes, QString* reason = nullptr,
               const QString& within = QString());
 
+// Reads path as readFile does, where the folders on the way down from
+// `within` are the install's own (a page's Items folder, an item's folder):
+// each may be kept through a link, followed only when it leads to a folder
+// (FileEntries::keptFolderBelow), else refused and named. The file itself
+// is never read through a link.
+bool readKeptFile(const QString& path, qint64 bound, QByteArray* bytes, QString* reason, const QString& within);
+
 // One entry a walk meets, as it is on the disk (a link is a link).
 struct Entry {
     QString path;

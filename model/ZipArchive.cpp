@@ -4,6 +4,7 @@
 
 #include "model/SafeWrite.h"
 #include "model/ZipEntryName.h"
+#include "model/ZipFileFunctions.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -415,16 +416,19 @@ bool archiveRename(const QString& from, const QString& to)
 
 unzFile openZipForRead(const QString& path)
 {
-    zlib_filefunc64_def functions;
 #ifdef Q_OS_WIN
     // As openZipForWrite: the wide-character road reaches every name.
+    zlib_filefunc64_def functions;
     fill_win32_filefunc64W(&functions);
     const std::wstring wide = path.toStdWString();
     return unzOpen2_64(wide.c_str(), &functions);
 #else
-    fill_fopen64_filefunc(&functions);
+    ZipFileFunctions gate;
     const QByteArray encoded = QFile::encodeName(path);
-    return unzOpen2_64(encoded.constData(), &functions);
+    unzFile zip = unzOpen2_64(encoded.constData(), &gate.functions);
+    if (!zip && !gate.reason.isEmpty())
+        qWarning().noquote() << "openZipForRead:" << path << "not read:" << gate.reason;
+    return zip;
 #endif
 }
 

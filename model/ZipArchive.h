@@ -109,7 +109,9 @@ void removeTempExtractDir(QTemporaryDir* dir);
 // are copied.
 bool copyDirRecursive(const QString& srcDir, const QString& dstDir);
 
-// Opens an archive for reading with the 64-bit file functions; null on failure.
+// Opens an archive for reading with the 64-bit file functions: the file the
+// user named, followed through a link, but never a pipe or a device
+// (ZipFileFunctions, which the log names); null on failure.
 unzFile openZipForRead(const QString& path);
 
 // The rename that puts a finished archive or a staged folder in place. Tests

@@ -1,9 +1,11 @@
 #include "model/ZipWriter.h"
 
 #include "model/ZipEntryName.h"
+#include "model/ZipFileFunctions.h"
 
 #include <QFile>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -17,19 +19,25 @@
 #include <string>
 #endif
 
-zipFile openZipForWrite(const QString& path)
+zipFile openZipForWrite(const QString& path, QString* reason)
 {
-    zlib_filefunc64_def functions;
 #ifdef Q_OS_WIN
     // The wide-character functions: the 8-bit ones take the ANSI code page
     // and miss any letter of the name outside it.
+    zlib_filefunc64_def functions;
     fill_win32_filefunc64W(&functions);
     const std::wstring wide = path.toStdWString();
-    return zipOpen2_64(wide.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    zipFile zip = zipOpen2_64(wide.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    if (!zip && reason)
+        *reason = qt_error_string(errno);
+    return zip;
 #else
-    fill_fopen64_filefunc(&functions);
+    ZipFileFunctions gate;
     const QByteArray encoded = QFile::encodeName(path);
-    return zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &functions);
+    zipFile zip = zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &gate.functions);
+    if (!zip && reason)
+        *reason = gate.reason.isEmpty() ? qt_error_string(errno) : gate.reason;
+    return zip;
 #endif
 }
 

@@ -7,9 +7,11 @@
 // Writing ZIP archives: every archive the program produces (the .zconf2
 // save, the debug report) stores its entries the same way.
 
-// Creates a new archive at path (replacing nothing: the caller chooses a
-// fresh path) with the 64-bit file functions; null on failure.
-zipFile openZipForWrite(const QString& path);
+// Creates a new archive at path, a working file of ours (a ".tmp" beside
+// what the user saves, a temporary file), with the 64-bit file functions;
+// a plain file there is emptied, a link or anything else refused
+// (ZipFileFunctions). Null on failure, with the reason in *reason.
+zipFile openZipForWrite(const QString& path, QString* reason = nullptr);
 
 // The file-information record of every entry written: no attributes and the
 // fixed date 1980-01-01 00:00, the first valid DOS date (an all-zero record

@@ -234,6 +234,43 @@ QStringList artFiles(const QString& folder)
     return names;
 }
 
+// Whether a link met in an install stands where a page keeps its items: the
+// "Items" folder itself, or one item's folder in it.
+bool isItemsStep(const QString& path)
+{
+    const QStringList parts = path.split(QLatin1Char('/'));
+    const auto items = [&](qsizetype back) {
+        return parts.size() > back
+            && parts.at(parts.size() - 1 - back).compare(QLatin1String("Items"), Qt::CaseInsensitive) == 0;
+    };
+    return items(0) || items(1);
+}
+
+// The element files (*.M2.xml) below folder, as the walk meets them: a
+// link there is never walked through, except where a page keeps its items
+// (isItemsStep) and the link leads to a folder: a user may keep those on
+// another disk, and Add Page and Insert Element read them there too. At
+// most two links are followed on any way down (an Items folder and one item
+// in it), so one that leads back up ends there. A link at a file is listed,
+// for the read to name it.
+void elementFilesBelow(const QString& folder, int linksFollowed, QStringList* files)
+{
+    SafeRead::walk(folder, [&](const SafeRead::Entry& entry) {
+        using FileEntries::Kind;
+        if (entry.kind == Kind::Folder)
+            return true;
+        if (entry.kind == Kind::Link && linksFollowed < 2 && isItemsStep(entry.path)
+            && FileEntries::keptFolder(entry.path) == FileEntries::Kept::Folder) {
+            elementFilesBelow(entry.path, linksFollowed + 1, files);
+            return false;
+        }
+        if ((entry.kind == Kind::Regular || entry.kind == Kind::Link)
+            && entry.name.endsWith(QLatin1String(".M2.xml"), Qt::CaseInsensitive))
+            files->append(entry.path);
+        return false;
+    });
+}
+
 // A root is the stable install's when it is the stable root or lies below it
 // on a folder boundary: ".../RaceStudio3_beta" is not below ".../RaceStudio3".
 bool isStableRoot(const QString& stableRoot, const QString& root)
@@ -415,11 +452,12 @@ int ElementCatalog::scanInstalls(const Progress& progress, QString* saveError)
     for (const QString& root : allOverlayRoots()) {
         const bool stable = isStableRoot(stableRoot, root);
         if (QFileInfo(root).isDir()) {
-            for (const QString& rel : SafeRead::filesBelow(root)) {
-                if (!rel.endsWith(QLatin1String(".M2.xml"), Qt::CaseInsensitive))
-                    continue;
+            QStringList files;
+            elementFilesBelow(QDir::cleanPath(root), 0, &files);
+            files.sort();
+            for (const QString& file : std::as_const(files)) {
                 ElementCatalogEntry entry;
-                if (!scanPageFile(root + QLatin1Char('/') + rel, entry))
+                if (!scanPageFile(file, entry))
                     continue;
                 // The two displays of a device ship sets, pages and items of
                 // the same names: the display is part of what an element is.

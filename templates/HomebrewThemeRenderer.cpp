@@ -1,7 +1,9 @@
 #include "templates/HomebrewThemeRenderer.h"
 
 #include "model/InstallRoots.h"
+#include "model/SafeRead.h"
 
+#include <QDebug>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -19,6 +21,8 @@ constexpr int kBand = 40;  // height of the header and of the footer band
 const QString kFontFamily = QStringLiteral("mxg_12");
 const QString kTitleFont = QStringLiteral("AgencyFB_Bold_Wide.ttf");
 const QString kSubtitleFont = QStringLiteral("DINOT-Bold.ttf");
+// Far above any firmware font.
+constexpr qint64 kFontReadBound = qint64(64) * 1024 * 1024;
 
 // Keyed by family + ":" + file name; a -1 id remembers a font not found.
 struct FontCaches {
@@ -349,7 +353,13 @@ int loadFontFamily(const QString& family, const QString& fileName)
     if (cached != caches.ids.constEnd())
         return *cached;
     const QString path = findFontFile(family, fileName);
-    const int id = path.isEmpty() ? -1 : QFontDatabase::addApplicationFont(path);
+    // Read as a plain file of the install first: Qt would open a link or
+    // wait on a pipe put in its place.
+    QByteArray bytes;
+    QString why;
+    if (!path.isEmpty() && !SafeRead::readFile(path, kFontReadBound, &bytes, &why))
+        qWarning().noquote() << "loadFontFamily: font not read:" << why;
+    const int id = bytes.isEmpty() ? -1 : QFontDatabase::addApplicationFontFromData(bytes);
     caches.ids.insert(key, id);
     if (id >= 0) {
         const QStringList names = QFontDatabase::applicationFontFamilies(id);

@@ -30,7 +30,9 @@ void clearLightBackground(QImage& image);
 QString findFontFile(const QString& family, const QString& fileName);
 
 // Registers the font file with the application font database once per
-// (family, file name); the font id, or -1 (also remembered).
+// (family, file name); the font id, or -1 (also remembered). The file is
+// read as a plain file only: a link or a pipe in its place is named in the
+// log and the font counts as missing.
 int loadFontFamily(const QString& family, const QString& fileName);
 
 // The firmware font at the pixel size, or a bold look-alike when the font

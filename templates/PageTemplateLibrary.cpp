@@ -6,7 +6,6 @@
 #include "artwork/HomebrewItems.h"
 #include "artwork/TgzImage.h"
 #include "model/FileEntries.h"
-#include "model/FolderCopy.h"
 #include "model/InstallRoots.h"
 #include "model/PageModel.h"
 #include "model/PathGuard.h"
@@ -81,8 +80,11 @@ QSize fitSizeOf(const MaskElement& mask)
 
 // The install folder that holds the art folder: the first overlay root's
 // install (stable, beta, local) where it exists. Joined through PathGuard,
-// so a ".." or absolute art folder finds nothing. A link on the way down
-// from that install is not followed: it is named in *why and nothing found.
+// so a ".." or absolute art folder finds nothing. The folders on the way
+// down from that install are its own, kept through a link where the user
+// keeps one elsewhere (an Items folder on another disk), as Add Page and
+// Insert Element follow them; a link there to anything but a folder is
+// named in *why and nothing found.
 QString sourceArtFolder(const QString& artFolder, QString* why)
 {
     static const QString overlaySuffix = QStringLiteral("/aim/resources/overlay");
@@ -94,12 +96,12 @@ QString sourceArtFolder(const QString& artFolder, QString* why)
         const QString folder = PathGuard::join(root, artFolder);
         if (folder.isEmpty() || !QFileInfo::exists(folder))
             continue;
-        if (const QString link = FolderCopy::linkOnPath(root, folder); !link.isEmpty()) {
-            *why = SafeRead::linkText(link);
-            return {};
-        }
-        if (FileEntries::kindOf(folder) == FileEntries::Kind::Folder)
+        const QString install = QDir::cleanPath(root);
+        const QStringList steps = folder.mid(install.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        if (FileEntries::keptFolderBelow(install, steps, why) == FileEntries::Kept::Folder)
             return folder;
+        if (!why->isEmpty())
+            return {};
     }
     return {};
 }

@@ -68,9 +68,11 @@ public:
     // The *.png and *.tgz files of a mask's art folder (relative to an
     // install root), named prefix + "/" + file name. With a valid target
     // size the mask picture is scaled to it and mask.tgz re-encoded. An art
-    // folder that would leave the installs gives nothing. Only plain files
-    // are read, never through a link from the install root down, never
-    // waiting on a pipe: each link or special file met is named in *leftOut.
+    // folder that would leave the installs gives nothing. The install's
+    // folders on the way are followed where the user keeps them through a
+    // link to a folder; files are read only as plain files, never through a
+    // link, never waiting on a pipe: each link or special file met is named
+    // in *leftOut.
     static QList<TemplateFile> maskImageItems(const QString& artFolder, const QString& prefix,
                                               const QSize& targetSize, QStringList* leftOut = nullptr);
 

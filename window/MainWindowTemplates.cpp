@@ -68,7 +68,8 @@ QByteArray placeholderPreview(const QString& displayName)
 }
 
 // The page's background as a plain file of the installs: a link or a pipe
-// in its place is named in *leftOut, never read.
+// in its place is named in *leftOut, never read. The install's folders on
+// the way are followed where the user keeps them through links.
 QByteArray readBackground(const QString& path, QStringList* leftOut)
 {
     QString within;
@@ -79,7 +80,7 @@ QByteArray readBackground(const QString& path, QStringList* leftOut)
     }
     QByteArray bytes;
     QString why;
-    if (!SafeRead::readFile(path, kArtFileReadBound, &bytes, &why, within))
+    if (!SafeRead::readKeptFile(path, kArtFileReadBound, &bytes, &why, within))
         leftOut->append(why);
     return bytes;
 }

@@ -1,7 +1,9 @@
 #include "window/MainWindow.h"
 #include "dialogs/NewHomebrewThemeDialog.h"
 #include "model/DeviceRegistry.h"
+#include "templates/HomebrewThemeRenderer.h"
 #include "templates/PageTemplateLibrary.h"
+#include "support/FifoGuard.h"
 #include "support/Rs3Fixture.h"
 #include "support/ScriptedAsker.h"
 #include "support/TestEnvironment.h"
@@ -18,7 +20,10 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QRegularExpression>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -296,6 +301,44 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(preview->pixmap().cacheKey() != shown, 2000);
         const QImage header = preview->pixmap().toImage();
         QVERIFY(header.pixelColor(2, 2).red() > 200);
+    }
+
+    // A pipe or a link someone put at the install's theme font: the dialog
+    // starts without waiting on it, names it, and sets its texts in the
+    // stand-in face.
+    void fontInTheWay_data()
+    {
+        QTest::addColumn<QString>("hazard");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("pipe") << "pipe" << "is not a regular file";
+        QTest::newRow("link to a user's file") << "link" << "is a symbolic link";
+    }
+    void fontInTheWay()
+    {
+        QFETCH(QString, hazard);
+        QFETCH(QString, named);
+        Rs3Fixture fx;
+        const QString fonts = fx.absolutePath(Rs3Fixture::Stable, "aim/resources/overlay/mxg_12/fonts");
+        QVERIFY(QDir().mkpath(fonts));
+        const QString font = fonts + "/AgencyFB_Bold_Wide.ttf";
+        std::unique_ptr<FifoGuard> pipe;
+        if (hazard == "pipe") {
+            QVERIFY((pipe = std::make_unique<FifoGuard>(font))->made());
+        } else {
+            const QString users = TestEnvironment::makeTempDir("users") + "/letter.ttf";
+            QVERIFY(TestFiles::writeBytes(users, "the user's file"));
+            QVERIFY(QFile::link(users, font));
+        }
+        HomebrewThemeRenderer::resetFontCachesForTests();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^loadFontFamily: font not read: "
+                                                              + QRegularExpression::escape(font + " " + named)));
+        NewHomebrewThemeDialog dialog;
+        QVERIFY(!child<QLabel>(&dialog, "preview")->pixmap().isNull());
+        QCOMPARE(HomebrewThemeRenderer::themeFont("mxg_12", "AgencyFB_Bold_Wide.ttf", 28).family(),
+                 QStringLiteral("Arial Black"));
+        if (pipe)
+            QVERIFY(!pipe->released());
+        HomebrewThemeRenderer::resetFontCachesForTests();
     }
 
     void mainWindowAction_data()

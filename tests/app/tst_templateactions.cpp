@@ -195,7 +195,8 @@ private Q_SLOTS:
         QTest::newRow("picture linked to a photo") << "photo" << item + "md1/glow.png" << " is a symbolic link";
         QTest::newRow("picture a pipe") << "pipe" << item + "md1/glow.png" << " is not a regular file";
         QTest::newRow("picture linked to a pipe") << "pipe link" << item + "md1/glow.png" << " is a symbolic link";
-        QTest::newRow("art folder linked") << "folder" << item + "md1" << " is a symbolic link";
+        QTest::newRow("art folder linked to a file") << "folder" << item + "md1"
+                                                     << " is a symbolic link to something that is not a folder";
         QTest::newRow("set label linked") << "label" << set << " is a symbolic link";
         QTest::newRow("set label a pipe") << "label pipe" << set << " is not a regular file";
     }
@@ -213,7 +214,7 @@ private Q_SLOTS:
         std::unique_ptr<FifoGuard> pipe;
         if (kind == "folder") {
             QVERIFY(QDir().mkpath(QFileInfo(there).path()));
-            QVERIFY(QFile::link(users, there));
+            QVERIFY(QFile::link(users + "/mask.png", there));
         } else {
             QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, itemRel, QSize(200, 80)));
             QVERIFY(QDir().mkpath(QFileInfo(there).path()));
@@ -246,6 +247,28 @@ private Q_SLOTS:
                                   "files hold")
                      && shown.contains("\n" + there + why),
                  qPrintable(shown));
+    }
+
+    // The page's Items folder kept on another disk through a link: its art
+    // travels into the template as from a plain folder, and nothing is
+    // said to be left out.
+    void saveCarriesArtOfAKeptItemsFolder()
+    {
+        const QString itemRel = "aim/resources/overlay/mxg_12/masks/set/standard/s02/p01/Items/md1/";
+        QVERIFY(rs3->addArtItem(Rs3Fixture::Stable, itemRel, QSize(200, 80)));
+        const QString items = QFileInfo(rs3->absolutePath(Rs3Fixture::Stable, itemRel + "mask.png")).path() + "/..";
+        const QString away = TestEnvironment::makeTempDir("other-disk") + "/Items";
+        QVERIFY(QDir().rename(QDir::cleanPath(items), away));
+        QVERIFY(QFile::link(away, QDir::cleanPath(items)));
+        open("MXG 1.2", 800, true, itemRel);
+        asker->buttons << QMessageBox::Ok << QMessageBox::Ok;
+        saveAs("Mine");
+
+        const QByteArray art = TestFiles::readBytes(away + "/md1/mask.png");
+        QVERIFY(!art.isEmpty());
+        for (const QString& folder : {storeFolder("mxg_12", "zmine"), mirrorFolder(*rs3, "mxg_12", "zmine")})
+            QCOMPARE(TestFiles::readBytes(folder + "/Items/md1/mask.png"), art);
+        QVERIFY2(!lastMessage(*asker).contains("links and special files"), qPrintable(lastMessage(*asker)));
     }
 
     // A wide PDM page goes to the wide dash, a standard one to the other;

@@ -410,6 +410,52 @@ private Q_SLOTS:
         QCOMPARE(param(mask.node, "ORDINE"), QStringLiteral("1"));
     }
 
+    // A stock page whose Items folder, or one item's folder, the user keeps
+    // on another disk through a link: the page's elements hold the widgets
+    // of their items as with plain folders. A link at the item file itself
+    // is still refused.
+    void linkedItemFolders_data()
+    {
+        QTest::addColumn<QString>("linked"); // below the template folder
+        QTest::addColumn<QList<int>>("widgets");
+        QTest::newRow("plain folders") << "" << QList<int>{2, 2, 5};
+        QTest::newRow("Items linked") << "Items" << QList<int>{2, 2, 5};
+        QTest::newRow("one item's folder linked") << "Items/md2" << QList<int>{2, 2, 5};
+        QTest::newRow("item file linked") << "Items/md3/md3.M2.xml" << QList<int>{2, 2, 0};
+    }
+
+    void linkedItemFolders()
+    {
+        QFETCH(QString, linked);
+        QFETCH(QList<int>, widgets);
+        TemplateFixture tpl;
+        const QList<int> labels{2, 2, 5};
+        for (int i = 0; i < labels.size(); ++i) {
+            FixtureElement item = Fx::mask(QStringLiteral("m%1").arg(i + 1), 0, 60 * i, 200, 60);
+            for (int w = 0; w < labels[i]; ++w)
+                item.add(Fx::label(QStringLiteral("l%1").arg(w), QStringLiteral("L"), 0, 0, 20, 20));
+            tpl.mask(FixtureElement("GMaskParam").p("ORDINE", i + 1), item);
+        }
+        const QString install = TestEnvironment::makeTempDir("install");
+        const QString folder = install + "/" + kRel + "p01";
+        QVERIFY(tpl.writeTo(folder));
+        if (!linked.isEmpty()) {
+            // Moved to the other disk and linked back where RS3 expects it.
+            const QString away = TestEnvironment::makeTempDir("other-disk") + "/kept";
+            QVERIFY(QDir().rename(folder + "/" + linked, away));
+            QVERIFY(QFile::link(away, folder + "/" + linked));
+        }
+        DashConfig config;
+        QVERIFY(open(config, threePages()));
+
+        const int position = config.insertPage(folder, "Dark grey", kRel + "p01/");
+        QCOMPARE(position, 3);
+        QList<int> held;
+        for (const MaskElement& mask : config.page(position)->masks)
+            held << int(mask.widgets.size());
+        QCOMPARE(held, widgets);
+    }
+
     // Insert a template page into the demo, save, reopen: the new page with
     // its masks and items, and the rest of the XML as it was.
     void demoRoundTrip()

@@ -5,6 +5,7 @@
 #include "gallery/ConfigBundleExport.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "model/DashConfig.h"
+#include "model/FileEntries.h"
 #include "model/XmlParams.h"
 #include "support/ConfigFixture.h"
 #include "support/FifoGuard.h"
@@ -294,6 +295,56 @@ private Q_SLOTS:
             QVERIFY(!pipe->released());
         QCOMPARE(TestFiles::readBytes(users + "/mine"), mine);
         QCOMPARE(QDir(users).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"mine"});
+    }
+
+    // The export's working file beside the chosen name is a link (to the
+    // user's notes) or a pipe: it is named and left as it is, nothing is
+    // written through it and no bundle is reported; a plain one left by an
+    // earlier run is written over.
+    void workingFileInTheWay_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("named"); // empty: the export succeeds
+        QTest::newRow("link to the user's notes") << "link" << "is a symbolic link";
+        QTest::newRow("pipe") << "pipe" << "is not a regular file";
+        QTest::newRow("plain file left over") << "plain" << "";
+    }
+    void workingFileInTheWay()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, named);
+        Rs3Fixture rs3;
+        QVERIFY(rs3.writeFile(Rs3Fixture::Stable, kItem + "mask.png", "track art"));
+        const QString out = TestEnvironment::makeTempDir("out");
+        const QString zip = out + "/bundle.zip";
+        const QString working = zip + ".tmp";
+        const QByteArray notes = "the user's notes";
+        QVERIFY(TestFiles::writeBytes(out + "/notes.txt", notes));
+        std::unique_ptr<FifoGuard> pipe;
+        if (kind == "link")
+            QVERIFY(QFile::link(out + "/notes.txt", working));
+        else if (kind == "pipe")
+            QVERIFY((pipe = std::make_unique<FifoGuard>(working))->made());
+        else
+            QVERIFY(TestFiles::writeBytes(working, "half a zip"));
+        DashConfig config;
+        QString error;
+        QVERIFY2(config.load(writeConfig(), &error), qPrintable(error));
+
+        QCOMPARE(exportConfigInstallBundle(config, zip, &error), named.isEmpty());
+        QCOMPARE(TestFiles::readBytes(out + "/notes.txt"), notes);
+        if (named.isEmpty()) {
+            QCOMPARE(FileEntries::kindOf(zip), FileEntries::Kind::Regular);
+            QCOMPARE(ZipFixture::readZip(zip).value(kArt + kItem + "mask.png"), QByteArray("track art"));
+            QVERIFY(!QFileInfo::exists(working));
+        } else {
+            QVERIFY2(error.contains(working + ": " + QString(named).replace("is ", "it is ")), qPrintable(error));
+            QCOMPARE(FileEntries::kindOf(zip), FileEntries::Kind::Missing);
+            QCOMPARE(FileEntries::kindOf(working),
+                     kind == "link" ? FileEntries::Kind::Link : FileEntries::Kind::Other);
+        }
+        if (pipe)
+            QVERIFY(!pipe->released());
     }
 };
 

@@ -507,6 +507,44 @@ private Q_SLOTS:
             QVERIFY(!pipe->released());
     }
 
+    // A page's Items folder, or one item's folder, kept on another disk
+    // through a link is indexed as Add Page and Insert Element read it; a
+    // link that leads back up is followed no further than twice.
+    void linkedItemFolders_data()
+    {
+        QTest::addColumn<QString>("linked"); // below the page folder
+        QTest::addColumn<QString>("to");     // "away": moved to another disk; else the link's target
+        QTest::addColumn<QStringList>("items");
+        const QStringList all{"md1", "md2", "md3"};
+        QTest::newRow("plain folders") << "" << "" << all;
+        QTest::newRow("Items linked") << "Items" << "away" << all;
+        QTest::newRow("one item's folder linked") << "Items/md2" << "away" << all;
+        QTest::newRow("Items linked back to the page") << "Items" << ".." << QStringList();
+    }
+    void linkedItemFolders()
+    {
+        QFETCH(QString, linked);
+        QFETCH(QString, to);
+        QFETCH(QStringList, items);
+        const QString page = m_rs3->absolutePath(Rs3Fixture::Stable, "aim/resources/overlay/mxg_12/set/s02/p01");
+        for (const QString& name : {"md1", "md2", "md3"})
+            QVERIFY(item(Rs3Fixture::Stable, itemRel("mxg_12", "s02", "p01", name), {"Digit"}));
+        if (to == "away") {
+            const QString away = TestEnvironment::makeTempDir("other-disk") + "/kept";
+            QVERIFY(QDir().rename(page + "/" + linked, away));
+            QVERIFY(QFile::link(away, page + "/" + linked));
+        } else if (!to.isEmpty()) {
+            QVERIFY(QDir(page + "/" + linked).removeRecursively());
+            QVERIFY(QFile::link(to, page + "/" + linked));
+        }
+        ElementCatalog::rebuild();
+        QStringList found;
+        for (const ElementCatalogEntry& e : ElementCatalog::entries())
+            found << e.item;
+        found.sort();
+        QCOMPARE(found, items);
+    }
+
     void sizeNotANumber()
     {
         const QString rel = itemRel("mxs_12", "s01", "Race", "odd");

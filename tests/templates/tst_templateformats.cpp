@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -297,6 +298,39 @@ private Q_SLOTS:
         QCOMPARE(items.size(), 1);
         QCOMPARE(items[0].first, QStringLiteral("md1/mask.png"));
         QCOMPARE(QImage::fromData(items[0].second).pixelColor(0, 0), QColor(Qt::red));
+    }
+
+    // Save as Template carries the art of an item whose Items folder, or
+    // own folder, the user keeps elsewhere through a link, as Add Page reads
+    // it; a link there to a file is named and nothing is carried.
+    void maskImageItemsThroughKeptFolders_data()
+    {
+        QTest::addColumn<QString>("linked"); // below the page folder
+        QTest::addColumn<bool>("toFolder");
+        QTest::newRow("Items linked") << "Items" << true;
+        QTest::newRow("item's folder linked") << "Items/box" << true;
+        QTest::newRow("item's folder a link to a file") << "Items/box" << false;
+    }
+    void maskImageItemsThroughKeptFolders()
+    {
+        QFETCH(QString, linked);
+        QFETCH(bool, toFolder);
+        Rs3Fixture fx;
+        QVERIFY(fx.addArtItem(Rs3Fixture::Stable, kArt, QSize(8, 8), Qt::red));
+        const QString at = fx.absolutePath(Rs3Fixture::Stable, kArt + "../../" + linked);
+        const QString away = TestEnvironment::makeTempDir("other-disk") + "/kept";
+        QVERIFY(QDir().rename(at, away));
+        QVERIFY(QFile::link(toFolder ? away : away + "/mask.png", at));
+        if (!toFolder)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^maskImageItems: left out .* is a symbolic link to"));
+        QStringList leftOut;
+        const QList<TemplateFile> items = PageTemplateLibrary::maskImageItems(kArt, "md1", QSize(), &leftOut);
+        QCOMPARE(items.size(), toFolder ? 1 : 0);
+        QCOMPARE(leftOut.size(), toFolder ? 0 : 1);
+        if (toFolder)
+            QCOMPARE(QImage::fromData(items[0].second).pixelColor(0, 0), QColor(Qt::red));
+        else
+            QVERIFY2(leftOut[0].startsWith(QDir::cleanPath(at) + " is a symbolic link to"), qPrintable(leftOut[0]));
     }
 
     void maskImageItemsStaysInside_data()
