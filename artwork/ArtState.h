@@ -6,10 +6,8 @@
 #include <QStringList>
 
 #include <functional>
-#include <vector>
 
 class FolderCopy;
-struct PageModel;
 
 // What a window's configuration did to the installs' art while it is open:
 // what its copies and drawings left (notes), the copies of a repair run in
@@ -23,12 +21,6 @@ struct PageModel;
 // hold, so a folder's files never change once written under its name.
 class ArtState {
 public:
-    // The install folders in the editor's homebrew sets that the masks of
-    // the pages (of page `only`, unless negative) point at, in every install.
-    static QStringList homebrewFolders(const std::vector<PageModel>& pages, int only = -1);
-    // The same of install-relative art folders ("aim/resources/overlay/...").
-    static QStringList homebrewFolders(const QStringList& maskRels);
-
     // What the art copies and drawings between the installs skipped or could
     // not write (a link, a folder that is there partly, a failed write), one
     // line each with its reason; said once by the open or the refresh.

@@ -524,6 +524,7 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     // The placed configuration points at its folders: whole, they are no
     // longer an unfinished install's.
     note.end();
+    // A users search kept from before is made again.
     ArtState::savedOrInstalled();
     // Wherever it was placed, the users search of a later delete or
     // replace reads it, as it reads the files the windows saved.
