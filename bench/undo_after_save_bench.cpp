@@ -1,4 +1,4 @@
-// An undo of Color... right after a save, in the real window, with 1,000
+// An undo of Color... made after a save, in the real window, with 1,000
 // configurations listed as saved by the editor (copies of the demo, each in
 // a folder of its own) against the same with 10, their rounds taken in turn
 // in the same run. The undo points the bar back and reads nothing of the
@@ -13,6 +13,8 @@
 #include "support/TestFiles.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -37,7 +39,8 @@ QByteArray listOf(int count)
     const QByteArray bytes = TestFiles::readBytes(demo);
     for (int i = 0; i < count; ++i) {
         const QString file = folder + QStringLiteral("/cfg_%1/Race %1.zconf2").arg(i, 4, 10, QLatin1Char('0'));
-        if (!TestFiles::writeBytes(file, bytes) || !SavedConfigLedger::note(file, true))
+        if (!QDir().mkpath(QFileInfo(file).path()) || !TestFiles::writeBytes(file, bytes)
+            || !SavedConfigLedger::note(file, true))
             return {};
     }
     const QByteArray list = TestFiles::readBytes(SavedConfigLedger::path());
@@ -67,9 +70,9 @@ class UndoAfterSaveBench : public QObject, DemoStockSteps {
         }
         QVERIFY(bar >= 0);
         window->onPageSelected(kRace);
+        QVERIFY(window->save());
         window->applyColorBar(bar);
         QCOMPARE(stack->count(), 1);
-        QVERIFY(window->save());
         QElapsedTimer timer;
         timer.start();
         window->stepHistory(true);
@@ -95,7 +98,7 @@ private Q_SLOTS:
             round(k % 2 ? many : few);
             round(k % 2 ? few : many);
         }
-        std::printf("undo_after_save_bench: Color... saved, then undone, in the window\n");
+        std::printf("undo_after_save_bench: a save, Color..., then its undo, in the window\n");
         std::printf("%4d configurations listed: undo %8.2f ms\n%4d configurations listed: undo %8.2f ms\n", few.listed,
                     median(few.undo), many.listed, median(many.undo));
         std::printf("ratio %d/%d %.2f (aim: at most 1.2)\n", many.listed, few.listed,
