@@ -6,10 +6,11 @@
 
 class QLockFile;
 
-// One writer of the art claims ledger at a time, across editors: a merge
-// must not drop a claim another editor wrote meanwhile. Held on a plain
-// file beside the ledger, never through a link and never waiting on a
-// pipe, and without waiting for the disk; let go when destroyed.
+// One writer of a list in the data folder (the saved configurations') at a
+// time, across editors: a merge must not drop a line another editor wrote
+// meanwhile. Held on a plain file beside the list, never through a link and
+// never waiting on a pipe, and without waiting for the disk; let go when
+// destroyed.
 class ArtClaimLock {
 public:
     // Waits up to ten seconds for another editor's write.

@@ -68,14 +68,8 @@ bool DashConfig::installColoredBarArt(const QString& origin, const QString& newR
                         : copyHeldArtFolder(held, madeHere, &artState.savedArt, &why)))
             artState.notes << why;
         artState.notes.removeAll(QString());
-        if (made) {
+        if (made)
             made->add(madeHere);
-            // Used as it is: whoever made it learns this bar points at it now.
-            made->noteReused(held.holding);
-        } else if (!artState.copies) {
-            // Not a repair of the file's own art: claimed here, as no step does.
-            artState.reused(held.holding);
-        }
         return true;
     }
 
@@ -240,7 +234,7 @@ QString ringColorRefusal()
 
 } // namespace
 
-bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error, MadeArtFolders* madeOut)
+bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error)
 {
     if (error)
         error->clear();
@@ -356,8 +350,6 @@ bool DashConfig::applyBarColor(int pageIndex, int maskIndex, QString* error, Mad
 
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
-    if (madeOut)
-        madeOut->add(made);
     return true;
 }
 

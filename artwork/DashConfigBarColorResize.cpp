@@ -118,8 +118,7 @@ QString DashConfig::scaledBarGeometryText(const QString& text, const QSize& from
     return barGeometryText(bar);
 }
 
-int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QString& originalCoords,
-                                        MadeArtFolders* madeOut)
+int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QString& originalCoords)
 {
     MaskElement* m = maskAt(pageIndex, maskIndex);
     if (!m || !m->node || !findBargraphChild(m->node))
@@ -173,9 +172,6 @@ int DashConfig::fitColoredBarToGeometry(int pageIndex, int maskIndex, const QStr
         }
     }
     setParam(node, "PATH_REL_AiM_MASK", newRel.toUtf8());
-    // The step that asked for the drawing takes it back with its undo.
-    if (madeOut)
-        madeOut->add(made);
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
     markPageDirty(pageIndex);
     qInfo() << "fitColoredBarToGeometry:" << key << "drawn at" << width << "x" << height << "in" << newRel;

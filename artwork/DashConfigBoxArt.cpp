@@ -231,14 +231,8 @@ bool DashConfig::writeMaskPanel(int pageIndex, int maskIndex, const QImage& imag
         madeHere.removeAll();
         return false;
     }
-    if (made) {
+    if (made)
         made->add(madeHere);
-        // Used as it is: whoever made it learns this mask points at it now.
-        made->noteReused(held.holding);
-    } else if (!artState.copies) {
-        // Not a repair of the file's own art: claimed here, as no step does.
-        artState.reused(held.holding);
-    }
 
     // Where an undo or redo would put them back, so each gives the same XML.
     setMaskArtParam(m->node, "PATH_REL_AiM_MASK", relItem.toUtf8());
@@ -506,7 +500,6 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
             return false;
         }
         pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(m->node);
-        artState.reused(made.reused());
         markPageDirty(pageIndex);
         return true;
     }
@@ -618,8 +611,6 @@ bool DashConfig::applyBoxStyle(int pageIndex, int maskIndex, const QString& styl
         return false;
     }
     pages[size_t(pageIndex)].masks[size_t(maskIndex)] = parseMask(node);
-    // The box's step takes nothing back: what it found drawn is claimed here.
-    artState.reused(made.reused());
     markPageDirty(pageIndex);
     return true;
 }

@@ -195,8 +195,7 @@ bool fittedBarItemStale(DashConfig& config, int pageIndex, int maskIndex, const 
 }
 
 bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QString& originRel,
-                   const QString& hashSource, int width, int height, const QString& stem, QString& item,
-                   MadeArtFolders* made)
+                   const QString& hashSource, int width, int height, const QString& stem, QString& item)
 {
     const MaskElement* m = config.maskAt(pageIndex, maskIndex);
     if (!m || !m->node || width < 1 || height < 1 || !BoxStyleRenderer::isRenderableSize(width, height))
@@ -224,7 +223,7 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     // for one stays as the bar had it.
     const pugi::xml_node panel = node.find_child_by_attribute("p", "n", "PATH_IMAGE_SFONDO_FW");
     const QByteArray panelText = panel ? QByteArray(panel.text().get()) : QByteArray();
-    if (!config.writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, made, &files))
+    if (!config.writeMaskPanel(pageIndex, maskIndex, picture, copySource, device, stem, item, false, nullptr, &files))
         return false;
     redrawMisfitPictures(config, device, target, files);
     if (!panel)
@@ -234,15 +233,15 @@ bool drawFittedBar(DashConfig& config, int pageIndex, int maskIndex, const QStri
     return true;
 }
 
-int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex, MadeArtFolders* made)
+int fitBarArtToGeometry(DashConfig& config, int pageIndex, int maskIndex)
 {
     // A coloured bar is drawn again from its colour's origin.
     if (config.colouredBar(pageIndex, maskIndex).coloured)
         return 0;
-    return fitBarPictures(config, pageIndex, maskIndex, made);
+    return fitBarPictures(config, pageIndex, maskIndex);
 }
 
-int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex, MadeArtFolders* made)
+int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex)
 {
     const MaskElement* mask = config.maskAt(pageIndex, maskIndex);
     if (!mask || !mask->node)
@@ -265,7 +264,7 @@ int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex, MadeArtFold
     const QString key = config.sidecarKey(pageIndex, maskIndex, SidecarStore::BoxStyles);
     QString item;
     if (!drawFittedBar(config, pageIndex, maskIndex, origin, fitSrc.isEmpty() ? origin : fitSrc, w, h,
-                       config.homebrewSetStem(), item, made)) {
+                       config.homebrewSetStem(), item)) {
         config.fitWarning = QStringLiteral("Could not fit the art of %1 to %2x%3 -- the dash will paint it at "
                                            "%4x%5. Close RaceStudio 3 and try the resize again.")
                                 .arg(key, QString::number(w), QString::number(h), QString::number(picture.width()),
@@ -281,7 +280,7 @@ int fitBarPictures(DashConfig& config, int pageIndex, int maskIndex, MadeArtFold
     return 1;
 }
 
-int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex, MadeArtFolders* made)
+int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex)
 {
     PageModel* pg = page(pageIndex);
     if (!pg || maskIndex < 0 || maskIndex >= int(pg->masks.size()))
@@ -296,7 +295,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex, MadeArtFolder
     const QMap<QString, BoxStyleRecord> styles = loadBoxStyleSidecar();
     if (isFittedBar(node)
         && !isStyledBox(styles, key, normalizedArtPath(paramValue(node, "PATH_REL_AiM_MASK"))))
-        return fitBarArtToGeometry(*this, pageIndex, maskIndex, made);
+        return fitBarArtToGeometry(*this, pageIndex, maskIndex);
     if (paramValue(node, "PATH_IMAGE_SFONDO_FW").isEmpty())
         return 0;
     if (maskHasChildClass(node, "Ring"))
@@ -329,7 +328,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex, MadeArtFolder
             : artItemName(QStringLiteral("box_") + sanitizeFileStem(key), image, rec->originalPathRel);
         if (image.isNull()
             || !writeMaskPanel(pageIndex, maskIndex, image, resolveOverlayDir(current), device, homebrewSetStem(),
-                               sized, false, made)) {
+                               sized, false)) {
             fitWarning = QStringLiteral("Could not re-render the box of %1 at %2x%3 -- the dash will paint the old "
                                         "size. Close RaceStudio 3 and try again.")
                              .arg(key, QString::number(w), QString::number(h));
@@ -380,7 +379,7 @@ int DashConfig::fitMaskArtToGeometry(int pageIndex, int maskIndex, MadeArtFolder
         hashSource);
     const QString target = homebrewItemPath(device, stem, item);
     const QString copySource = origin == target ? QString() : originFolder;
-    if (!writeMaskPanel(pageIndex, maskIndex, source, copySource, device, stem, item, false, made))
+    if (!writeMaskPanel(pageIndex, maskIndex, source, copySource, device, stem, item, false))
         return fail();
 
     if (!originMissing && !origin.contains(QLatin1String("/Items/fit_")))

@@ -5,7 +5,6 @@
 #include <QStringList>
 
 class DashConfig;
-class MadeArtFolders;
 
 // The picture (mask.png) of the stock item folder a fit scales, read as a
 // plain file only: a link there may lead to a private picture, which a fit
@@ -20,18 +19,17 @@ QImage fitSourcePicture(const QString& folder);
 // (named for them and hashSource when empty; a given name must be theirs).
 // The mask then points at it, its other parameters as they were. False when
 // the origin cannot be read or the item not written.
-// What it creates goes to `made` (when given).
 bool drawFittedBar(DashConfig& config, int page, int mask, const QString& originRel, const QString& hashSource,
-                   int width, int height, const QString& stem, QString& item, MadeArtFolders* made = nullptr);
+                   int width, int height, const QString& stem, QString& item);
 
 // fitMaskArtToGeometry of a bar element without colour: 0 nothing to do, 1
 // fitted (or back on its stock item), 2 failed (fitWarning says why).
-int fitBarArtToGeometry(DashConfig& config, int page, int mask, MadeArtFolders* made = nullptr);
+int fitBarArtToGeometry(DashConfig& config, int page, int mask);
 
 // The bar's pictures fitted from the item its DE_FIT_SRC stamps (else the
 // item shown), whatever drew them: a stock bar's, or a coloured bar's the
 // user replaced. Results as fitBarArtToGeometry.
-int fitBarPictures(DashConfig& config, int page, int mask, MadeArtFolders* made = nullptr);
+int fitBarPictures(DashConfig& config, int page, int mask);
 
 // True when the fitted bar at (page, mask) shows, in one of the `holding`
 // folders of its item, a picture that is missing or not of the size its fit

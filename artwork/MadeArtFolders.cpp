@@ -109,22 +109,12 @@ void MadeArtFolders::noteCreated(const QString& path)
     }
 }
 
-void MadeArtFolders::noteReused(const QStringList& folders)
-{
-    for (const QString& folder : folders) {
-        const QString clean = QDir::cleanPath(folder);
-        if (!m_reused.contains(clean))
-            m_reused << clean;
-    }
-}
-
 void MadeArtFolders::add(const MadeArtFolders& other)
 {
     for (const Made& made : other.m_made) {
         if (!notes(made.path))
             m_made.append(made);
     }
-    noteReused(other.m_reused);
 }
 
 void MadeArtFolders::seal()
@@ -165,46 +155,10 @@ void MadeArtFolders::takeBack()
             FolderCopy::removeEmptyFolderWithin(QFileInfo(folder).path(), folder);
     }
     m_made.clear();
-    m_reused.clear();
 }
 
 void MadeArtFolders::removeAll()
 {
     seal();
     takeBack();
-}
-
-bool MadeArtFolders::allThere() const
-{
-    return std::all_of(m_made.cbegin(), m_made.cend(), [](const Made& m) {
-        if (m.kind == Kind::Folder)
-            return isPlainFolder(m.path);
-        return m.kind == Kind::File && FolderCopy::isRegularFile(m.path) && QFileInfo(m.path).size() == m.size;
-    });
-}
-
-QStringList MadeArtFolders::paths() const
-{
-    QStringList all;
-    for (const Made& m : m_made)
-        all << m.path;
-    return all;
-}
-
-QStringList MadeArtFolders::innermostFolders() const
-{
-    QStringList folders;
-    for (const Made& m : m_made) {
-        if (m.kind == Kind::Folder)
-            folders << QDir::cleanPath(m.path);
-    }
-    QStringList innermost;
-    for (const QString& folder : folders) {
-        const QString inside = folder + QLatin1Char('/');
-        const bool holdsOne = std::any_of(folders.cbegin(), folders.cend(),
-                                          [&](const QString& other) { return other.startsWith(inside); });
-        if (!holdsOne && !innermost.contains(folder))
-            innermost << folder;
-    }
-    return innermost;
 }

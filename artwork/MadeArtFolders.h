@@ -6,12 +6,11 @@
 #include <QStringList>
 
 // Folders and files an art writer creates in the installs, noted as it
-// creates them, so that a write that fails part way, or a step taken back
-// later, removes them again. Each file is noted with what it held when its
-// writer was done (size and hash): only a file that still holds exactly that
-// is removed, and only a folder this writer created that is then empty. A
-// folder others wrote into since (another window's paste or colour, a
-// template, the user's notes) stays with what it holds.
+// creates them, so that a write that fails part way, or a step refused right
+// after it wrote, removes them again; art a step wrote stays otherwise. Each
+// file is noted with what it held when its writer was done (size and hash):
+// only a file that still holds exactly that is removed, and only a folder
+// this writer created that is then empty.
 class MadeArtFolders {
 public:
     // Creates the folder with its parents; each of them that this call
@@ -25,11 +24,7 @@ public:
     // Notes a file or folder the caller has just created: a file with what
     // it holds now, a folder with everything in it.
     void noteCreated(const QString& path);
-    // Notes folders the writer found holding its art already and used
-    // instead of writing: another step may have made them, and its undo
-    // must learn that this one uses them now.
-    void noteReused(const QStringList& folders);
-    // Takes over what another writer made or reused.
+    // Takes over what another writer made.
     void add(const MadeArtFolders& other);
     // The writer is done: what the folders it made hold now, and the files
     // it noted as about to be written, are noted with their content.
@@ -40,19 +35,8 @@ public:
     void takeBack();
     // Right after a failed write: seal(), then takeBack().
     void removeAll();
-    // Nothing made is noted (folders it reused aside).
+    // Nothing made is noted.
     bool isEmpty() const { return m_made.isEmpty(); }
-    // Every noted folder and file is still there, each file at the size it
-    // was noted with (looked at, not read).
-    bool allThere() const;
-    // The folders noted as reused, cleaned.
-    const QStringList& reused() const { return m_reused; }
-    // Every noted path, in the order noted.
-    QStringList paths() const;
-    // The folders it made that hold no other folder it made (the items,
-    // not the sets made on the way to them): what a claim names, so that a
-    // later write into the same set is not taken for a claim on this one.
-    QStringList innermostFolders() const;
 
 private:
     enum class Kind { Folder, File, Pending };
@@ -67,5 +51,4 @@ private:
     void noteTree(const QString& folder);
 
     QList<Made> m_made;
-    QStringList m_reused;
 };

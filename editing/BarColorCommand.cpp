@@ -33,7 +33,7 @@ void BarColorCommand::redo()
     if (std::exchange(m_undoRefused, false))
         return;
     // A redo points the bar back at what the first run made (and records
-    // it again), unless the undo took that art away: then the bar is
+    // it again), unless that art is gone from the installs: then the bar is
     // coloured anew, as the first run did. One whose record cannot be
     // written leaves the bar as it was, and the next undo has nothing to do.
     if (m_afterTaken
@@ -41,8 +41,6 @@ void BarColorCommand::redo()
         m_result = m_config->restoreBarArtwork(m_page, m_mask, m_after);
         if (!m_result)
             m_config->refusedStep = m_config->sidecarFailure;
-        else if (m_made.isEmpty()) // kept by the undo for a holder: claimed as any reuse
-            m_config->artState.reused(ArtState::homebrewFolders({QString::fromStdString(m_after.pathRel)}));
         return;
     }
     if (m_afterTaken) {
@@ -72,14 +70,9 @@ void BarColorCommand::redo()
 
 bool BarColorCommand::colour()
 {
-    MadeArtFolders made;
-    if (!m_config->applyBarColor(m_page, m_mask, nullptr, &made))
+    if (!m_config->applyBarColor(m_page, m_mask))
         return false;
     m_after = m_config->barColorSnapshot(m_page, m_mask);
-    m_made = made;
-    // Claimed, so another window's save that takes a folder of it keeps it
-    // from this step's undo.
-    m_mark = m_config->artState.kept(m_made, m_made.innermostFolders());
     return true;
 }
 
@@ -90,11 +83,6 @@ void BarColorCommand::undo()
         return;
     // A record that cannot be written back leaves the bar coloured.
     m_undoRefused = !m_config->restoreBarArtwork(m_page, m_mask, m_snapshot);
-    if (m_undoRefused) {
+    if (m_undoRefused)
         m_config->refusedStep = m_config->sidecarFailure;
-        return;
-    }
-    // The colour's folders go with the step, unless a saved file may point
-    // at them now.
-    m_config->artState.takeBack(m_made, m_mark);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "artwork/ArtState.h"
 #include "artwork/BarColorSnapshot.h"
-#include "artwork/MadeArtFolders.h"
 
 #include <QUndoCommand>
 
@@ -11,9 +9,8 @@ class DashConfig;
 // Turns a bargraph's stock art into a green-amber-red bar. The first redo
 // keeps the mask's art parameters, bar geometry and sidecar record before
 // and after it; undo and later redos put one or the other back. The
-// recoloured folders are the step's: its undo takes them back, as
-// DashConfig::artState allows (not after a save, nor once another writer
-// took one), and a redo that finds them gone colours the bar again.
+// recoloured folders stay in the installs: a redo only colours the bar
+// again when they are gone (removed outside the editor).
 // A failed redo puts back what it partly wrote; a failed first redo
 // marks the command obsolete, so the stack drops it. A later undo or redo
 // whose record cannot be written leaves the bar as it was and says so in
@@ -42,6 +39,4 @@ private:
     BarColorSnapshot m_after; // taken after the first successful redo
     bool m_afterTaken = false;
     bool m_undoRefused = false; // the last undo left the bar coloured
-    MadeArtFolders m_made;      // what the last colouring created
-    ArtState::Mark m_mark;
 };

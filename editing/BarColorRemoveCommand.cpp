@@ -59,13 +59,7 @@ void BarColorRemoveCommand::redo()
     if (m_result) {
         if (const MaskElement* m = m_config->maskAt(m_page, m_mask))
             m_beforeFit = BoxStyleSnapshot::readFromMask(m->node);
-        MadeArtFolders made;
-        m_fitted = m_config->fitMaskArtToGeometry(m_page, m_mask, &made) == 1;
-        // What it reused is claimed too: the step that made it learns of it.
-        if (!made.isEmpty() || !made.reused().isEmpty()) {
-            m_fitMade = made;
-            m_fitMark = m_config->artState.kept(m_fitMade, m_fitMade.innermostFolders());
-        }
+        m_fitted = m_config->fitMaskArtToGeometry(m_page, m_mask) == 1;
     }
     if (!m_result && !m_redone)
         setObsolete(true);
@@ -90,9 +84,5 @@ void BarColorRemoveCommand::undo()
         if (m_fitted && (m = m_config->maskAt(m_page, m_mask)))
             writeBoxArtProps(m->node, fitted);
         m_config->refusedStep = m_config->sidecarFailure;
-        return;
     }
-    // The fitted item goes with the step, unless a saved file may point at
-    // it now.
-    m_config->artState.takeBack(m_fitMade, m_fitMark);
 }

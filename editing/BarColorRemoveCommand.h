@@ -1,9 +1,7 @@
 #pragma once
 
-#include "artwork/ArtState.h"
 #include "artwork/BarColorSnapshot.h"
 #include "artwork/BoxStyleSnapshot.h"
-#include "artwork/MadeArtFolders.h"
 
 #include <string>
 
@@ -43,7 +41,5 @@ private:
     // The bar on its stock art before the fit to its size, for undo.
     BoxStyleSnapshot m_beforeFit;
     bool m_fitted = false;
-    MadeArtFolders m_fitMade; // what the fit created: the step's, undo takes it back
-    ArtState::Mark m_fitMark;
     bool m_undoRefused = false; // the last undo left the bar stock
 };

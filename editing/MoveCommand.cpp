@@ -262,7 +262,7 @@ void MoveCommand::redo()
     }
     m_multiBoxLaidOut = m_relayout && m_config && sizeChanged() && relayoutMultiBox();
     if (node && sizeChanged()) {
-        if (!refitFromAside(node))
+        if (!refitAsBefore(node))
             fitMaskArtToGeometry();
         fitColoredBar();
     }
@@ -304,7 +304,6 @@ void MoveCommand::undo()
     }
     if (m_boxArtCaptured && node)
         restoreBoxArt(node);
-    takeBackFit();
     restoreColoredBar();
     if (m_childrenCaptured) {
         restoreCaptured(node, m_childParams);
@@ -360,34 +359,20 @@ void MoveCommand::restoreBoxArt(pugi::xml_node node)
 
 void MoveCommand::fitMaskArtToGeometry()
 {
-    if (!m_config)
+    if (!m_config || m_config->fitMaskArtToGeometry(m_page, m_mask) != 1)
         return;
-    MadeArtFolders made;
-    m_config->fitMaskArtToGeometry(m_page, m_mask, &made);
-    if (made.isEmpty() && made.reused().isEmpty())
-        return;
-    // Claimed, so another window's save that takes a folder of it keeps it
-    // from this step's undo; a redo that finds what its undo set aside
-    // takes it back as its own.
-    m_fitMade = made;
-    m_fitMark = m_config->artState.kept(m_fitMade, m_fitMade.innermostFolders());
-    if (const MaskElement* target = targetMask())
+    if (const MaskElement* target = targetMask()) {
         m_fitAfter = BoxStyleSnapshot::readFromMask(target->node);
+        m_fitted = true;
+    }
 }
 
-bool MoveCommand::refitFromAside(pugi::xml_node node)
+bool MoveCommand::refitAsBefore(pugi::xml_node node)
 {
-    if (!m_config)
+    // The art the first fit drew stays in the installs: a redo points the
+    // mask at it again, and draws only when someone removed it since.
+    if (!m_config || !m_fitted || DashConfig::resolveOverlayDir(m_fitAfter.params.relPath).isEmpty())
         return false;
-    ArtState& art = m_config->artState;
-    MadeArtFolders own;
-    if (!art.takeAside(m_fitMark, own))
-        return false;
-    if (!own.allThere()) {
-        art.setAside(own, m_fitMark);
-        return false;
-    }
-    m_fitMade = own;
     // The parameters as the fit left them, each where the fit put it: an
     // origin stamped anew goes where the fit's stamp goes.
     BoxStyleSnapshot params = m_fitAfter;
@@ -399,25 +384,14 @@ bool MoveCommand::refitFromAside(pugi::xml_node node)
     return true;
 }
 
-void MoveCommand::takeBackFit()
-{
-    // The mask points back at its earlier art already; what the fit made
-    // waits for a redo, and goes at the close unless something reached it.
-    if (m_config)
-        m_config->artState.setAside(m_fitMade, m_fitMark);
-}
-
 void MoveCommand::fitColoredBar()
 {
     if (!m_config)
         return;
-    // A later redo points the bar at what the first one drew, unless the
-    // undo took that drawing away again: then it is drawn anew.
+    // A later redo points the bar at what the first one drew, unless that
+    // drawing is gone from the installs: then it is drawn anew.
     if (m_barRedrawn && !DashConfig::resolveOverlayDir(QString::fromStdString(m_barAfter.pathRel)).isEmpty()) {
-        // Kept by the undo because something held it: no longer this
-        // step's own, so the bar claims it as any reuse does.
-        if (m_config->restoreBarArtwork(m_page, m_mask, m_barAfter) && m_barMade.isEmpty())
-            m_config->artState.reused(ArtState::homebrewFolders({QString::fromStdString(m_barAfter.pathRel)}));
+        m_config->restoreBarArtwork(m_page, m_mask, m_barAfter);
         return;
     }
     m_barRedrawn = false;
@@ -433,13 +407,8 @@ void MoveCommand::fitColoredBar()
     // Edges scaled too: a redrawn bar's edges follow its element (redo).
     const QString coords = DashConfig::scaledBarGeometryText(QString::fromStdString(m_barBefore.originalCoords),
                                                              QSize(m_oldW, m_oldH), QSize(m_newW, m_newH), true);
-    MadeArtFolders made;
-    if (m_config->fitColoredBarToGeometry(m_page, m_mask, coords, &made) != 1)
+    if (m_config->fitColoredBarToGeometry(m_page, m_mask, coords) != 1)
         return;
-    m_barMade = made;
-    // The folders it made are claimed, so another window's save that takes
-    // one keeps it from this step's undo.
-    m_barMark = m_config->artState.kept(m_barMade, m_barMade.innermostFolders());
     m_barAfter = m_config->barColorSnapshot(m_page, m_mask);
     m_barAfter.barGeometry.clear();
     m_barRedrawn = true;
@@ -450,7 +419,4 @@ void MoveCommand::restoreColoredBar()
     if (!m_config || !m_barRedrawn)
         return;
     m_config->restoreBarArtwork(m_page, m_mask, m_barBefore);
-    // The folders the redraw made go with the step, unless a saved file may
-    // point at them now.
-    m_config->artState.takeBack(m_barMade, m_barMark);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "artwork/ArtState.h"
 #include "artwork/BarColorSnapshot.h"
-#include "artwork/MadeArtFolders.h"
 #include "artwork/BoxStyleSnapshot.h"
 #include "editing/ChildGeometrySnapshot.h"
 #include "editing/ParamRef.h"
@@ -71,14 +69,12 @@ private:
     void restoreMultiBoxGeometry();
     void captureBoxArt(pugi::xml_node node);
     void restoreBoxArt(pugi::xml_node node);
-    // Fitted art drawn at the new size; what the fit made is this step's:
-    // its undo sets it aside for a redo, and the close takes it back
-    // (ArtState decides whether it may go).
+    // Fitted art drawn at the new size. It stays in the installs when the
+    // step is undone.
     void fitMaskArtToGeometry();
-    // A redo that finds what its undo set aside as it was left points the
-    // mask at it again and draws nothing; false when it has to fit.
-    bool refitFromAside(pugi::xml_node node);
-    void takeBackFit();
+    // A redo whose first fit's art is still there points the mask at it
+    // again and draws nothing; false when it has to fit.
+    bool refitAsBefore(pugi::xml_node node);
     // A coloured bar's art drawn again at the new size and its record's
     // stock geometry scaled along; undo points it back at the art and record
     // it had.
@@ -97,11 +93,8 @@ private:
     BarColorSnapshot m_barBefore; // art and record of a coloured bar before the first redraw
     bool m_barRedrawn = false;    // the first redo drew it again
     BarColorSnapshot m_barAfter;  // what that redo made
-    MadeArtFolders m_barMade;     // the folders and files that redraw created
-    ArtState::Mark m_barMark;
-    MadeArtFolders m_fitMade; // what the last redo's art fit created
-    ArtState::Mark m_fitMark;
-    BoxStyleSnapshot m_fitAfter; // the mask's art parameters that fit left
+    bool m_fitted = false;        // a redo's fit changed the art
+    BoxStyleSnapshot m_fitAfter;  // the mask's art parameters that fit left
     bool m_rescale;
     bool m_childrenCaptured = false;
     std::vector<CapturedParam> m_childParams;

@@ -1,5 +1,6 @@
 #include "editing/PasteArtCommand.h"
 
+#include "artwork/MadeArtFolders.h"
 #include "model/DashConfig.h"
 #include "model/XmlParams.h"
 
@@ -48,12 +49,9 @@ void PasteArtCommand::redo()
         MadeArtFolders made;
         if (m_art.write(made, &m_config->artState.savedArt, &why)) {
             m_done = m_art.ownItem().isEmpty() || pointMask(m_art.ownItem(), true);
-            if (m_done) {
-                m_made = made;
-                m_mark = m_config->artState.kept(m_made, m_art.folders());
-            } else {
+            // A step that fails takes what it just wrote with it.
+            if (!m_done)
                 made.removeAll();
-            }
         }
     }
     if (first) {
@@ -79,8 +77,5 @@ void PasteArtCommand::undo()
         return;
     if (!m_art.ownItem().isEmpty())
         pointMask(m_before, m_beforePresent);
-    // What this step created goes with it, unless a saved file may point at
-    // it now.
-    m_config->artState.takeBack(m_made, m_mark);
     m_done = false;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "artwork/ArtState.h"
-#include "artwork/MadeArtFolders.h"
 #include "artwork/PastedArt.h"
 
 #include <QString>
@@ -11,10 +9,9 @@ class DashConfig;
 
 // The art step of a widget paste: brings the pictures the pasted widgets
 // name beside the mask's art, or gives the mask an item folder of its own
-// and points it there (PastedArt). Undo points the mask back and takes back
-// the files its redo created, as DashConfig::artState allows (not after a
-// save, nor once another window took the folder); redo writes again what is
-// missing. A failed first redo
+// and points it there (PastedArt). Undo points the mask back and leaves the
+// files in the installs (another window or the clipboard may draw from them);
+// redo writes again only what is missing. A failed first redo
 // leaves no undo step and hands the reason to `error`; the creator learns
 // the outcome through `applied`, both of which must outlive the push. A
 // later redo that fails leaves the mask as it was and says so in
@@ -40,6 +37,4 @@ private:
     bool m_done = false;
     QString m_before;           // the mask's PATH_REL_AiM_MASK before the paste
     bool m_beforePresent = false;
-    MadeArtFolders m_made; // what the last redo created
-    ArtState::Mark m_mark; // when it did, and the folders it used
 };

@@ -83,7 +83,6 @@ struct ArtCopies {
     int unchanged = 0;
     // The template folders and overlay roots that hold the bundle's art now.
     QSet<QString> folders;
-    QStringList holding;
     // The overlay roots that received at least one file.
     QStringList roots;
     // The dated folder holding the files the art replaced; empty while none.
@@ -276,8 +275,6 @@ bool installArt(const QStringList& artFiles, const QString& artRoot, const QStri
         copies.unchanged += held - copied;
         if (copied > 0)
             copies.roots.append(targets.at(install));
-        if (held > 0)
-            copies.holding.append(targets.at(install));
     }
     // One wait for the disk for every file of the install.
     if (!writes.batch.flush())
@@ -532,9 +529,8 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     // The placed configuration points at its folders: whole, they are no
     // longer an unfinished install's.
     note.end();
-    // The placed file points at the art installed: a paste's undo in any
-    // window leaves it to that file.
-    ArtState::usedByInstalledFile(copies.holding, QStringList(copies.folders.cbegin(), copies.folders.cend()));
+    // A users search kept from before is made again.
+    ArtState::savedOrInstalled();
     // Wherever it was placed, the users search of a later delete or
     // replace reads it, as it reads the files the windows saved: whatever
     // art was written, as it names the bundle's folders even where an

@@ -302,8 +302,8 @@ public:
     // The "zbox_<stem>" set name of this configuration's homebrew items.
     QString homebrewSetStem() const;
     // 0 nothing to do, 1 art changed, 2 failed (fitWarning says why).
-    // A bar without colour has the pictures it shows fitted; what it creates goes to `made` (the step's).
-    int fitMaskArtToGeometry(int page, int mask, MadeArtFolders* made = nullptr);
+    // A bar without colour has the pictures it shows fitted.
+    int fitMaskArtToGeometry(int page, int mask);
     // The warning the last art fit left for the user, now cleared.
     QString takePendingStatus();
 
@@ -338,8 +338,8 @@ public:
     // (artwork/DashConfigBarColor.cpp, editing/DashConfigArtRestore.cpp, artwork/DashConfigPageBackground.cpp)
     // `error` (when given) names a refused artwork path; other refusals leave
     // it empty. A record that cannot be written leaves the mask as it was
-    // (sidecarFailure says why). What it creates goes to `made` (when given).
-    bool applyBarColor(int page, int mask, QString* error = nullptr, MadeArtFolders* made = nullptr);
+    // (sidecarFailure says why).
+    bool applyBarColor(int page, int mask, QString* error = nullptr);
     // Draws the coloured art of the bar at (page, mask) from the stock item
     // at origin at width x height, into the folder of that state; returns its
     // relative path, or empty when no install received it.
@@ -352,7 +352,7 @@ public:
     // same resize gives the uncoloured bar. 0 not a coloured bar (or nothing
     // known to draw it from), 1 redrawn, 2 failed (fitWarning says why; the
     // bar keeps its art and record).
-    int fitColoredBarToGeometry(int page, int mask, const QString& originalCoords, MadeArtFolders* made = nullptr);
+    int fitColoredBarToGeometry(int page, int mask, const QString& originalCoords);
     // A bar geometry text (barGeometryText) as a resize of its element from
     // `from` to `to` changes it: the outline as scaleHotMouseLines scales it,
     // and with `rescale` every edge and size as a rescaling move does.
@@ -627,8 +627,7 @@ public:
     // the archive it writes last.
     PrepackedFiles prepacked;
     // What this configuration's edits did to the installs' art since it was
-    // opened: notes of what was left, folders changed in place, saves, and
-    // whether art a step made may go again with its undo.
+    // opened: notes of what was left, and folders changed in place.
     ArtState artState;
 
 private:

@@ -213,7 +213,7 @@ bool DashConfig::load(const QString& path, QString* error)
         runLoadTimeRepairs();
         // The installs and the stores as the open leaves them are the saved
         // state.
-        artState.forgetSaved();
+        artState.savedArt.forget();
         keepSavedSidecars();
 
         QStringList folders;

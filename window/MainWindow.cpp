@@ -39,7 +39,6 @@ MainWindow::MainWindow(QWidget* parent)
     canvas->setObjectName(QStringLiteral("canvas"));
     canvas->setUndoStack(undoStack);
     canvas->config = &config;
-    config.artState.savedFileUses = [this](const QStringList& folders) { return savedConfigUses(folders); };
     installCanvasCallbacks();
     createPanels();
     createPlaybackBar();
@@ -73,7 +72,6 @@ MainWindow::~MainWindow()
     playbackTimer->stop();
     sampleClock->stop();
     undoStack->clear();
-    config.artState.fileClosed();
     canvas->setDataSource(nullptr);
     canvas->setPage(nullptr);
     // A download still running ends while the children go: its outcome
@@ -305,9 +303,6 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    // The file closes with the window: what undone steps set aside goes
-    // now (a step redone later draws its art again).
-    config.artState.fileClosed();
     QSettings settings;
     settings.setValue(QStringLiteral("MainWindow/geometry"), saveGeometry());
     QMainWindow::closeEvent(event);

@@ -9,7 +9,6 @@
 #include "model/ChannelInfo.h"
 #include "model/DashConfig.h"
 #include "model/ElementKey.h"
-#include "templates/SavedConfigUses.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -474,12 +473,6 @@ private:
     TemplateUsers templateUsers(const QString& folderName) const;
     // The same for several folder names at once, keyed by name.
     QHash<QString, TemplateUsers> templateUsersOf(const QStringList& folderNames) const;
-    // Which of these install folders a configuration saved in RS3's
-    // configurations folder points at (by its homebrew folder): what a
-    // paste's undo and Discard ask before they take art back. Kept until
-    // the next save or install; a count past a second shows its progress.
-    QSet<QString> savedConfigUses(const QStringList& folders);
-    SavedConfigUses savedUses;
     // Walks the pages and masks the undo history keeps aside.
     HeldXmlWalk heldXmlWalk() const;
     // The homebrew store's folder for a template of the family.

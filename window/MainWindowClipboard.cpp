@@ -266,9 +266,6 @@ void MainWindow::copyWidget()
     clip.sourceDisplayHeight = display.height();
     clip.hasSource = true;
     collectMaskArtFiles(*mask, axisIds);
-    // A paste in any window draws from the copied mask's folder: while the
-    // clipboard offers it, no undo or Discard takes it away.
-    ArtState::heldByClipboard(ArtState::homebrewFolders(QStringList{clip.maskPathRel}));
     if (group)
         statusBar()->showMessage(tr("Copied %1 widgets -- Ctrl+V to paste").arg(clip.entries.size()), 2500);
     else
@@ -409,8 +406,6 @@ bool MainWindow::pasteIntoMask(const std::vector<pugi::xml_node>& nodes, int& ta
             statusBar()->showMessage(tr("Paste failed -- could not create mask"), 2500);
             return false;
         }
-        // The new mask points at the copied mask's folder as it is.
-        config.artState.reused(ArtState::homebrewFolders(QStringList{clip.maskPathRel}));
     } else if (!clip.axisEntries.empty()) {
         // Part of the paste's step, so undoing the paste takes the channel
         // elements out again; only the pasted copies are pointed at renamed

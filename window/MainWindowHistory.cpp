@@ -37,11 +37,6 @@ void MainWindow::stepHistory(bool back)
     const QString step = back ? undoStack->undoText() : undoStack->redoText();
     config.refusedStep.clear();
     back ? undoStack->undo() : undoStack->redo();
-    // An undo that could not tell whether a saved file uses a paste's art
-    // left it: said once.
-    const QString kept = config.artState.takeLedgerNote();
-    if (!kept.isEmpty())
-        Asker::instance().warning(this, back ? tr("Undo") : tr("Redo"), kept);
     const QString reason = std::exchange(config.refusedStep, QString());
     if (reason.isEmpty())
         return;

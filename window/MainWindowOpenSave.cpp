@@ -55,9 +55,6 @@ void MainWindow::loadConfig(const QString& path)
     canvas->setPage(nullptr);
     elementList->populate(nullptr);
     undoStack->clear();
-    // No step of the file closed can be redone: what its undone steps set
-    // aside goes, as far as nothing else reached it.
-    config.artState.fileClosed();
 
     QString reason;
     bool loaded = false;

@@ -3,7 +3,6 @@
 #include "window/MainWindow.h"
 
 #include "dialogs/AddPageDialog.h"
-#include "dialogs/FileCountProgress.h"
 #include "gallery/ArtChangeQuestion.h"
 #include "artwork/ArtworkFiles.h"
 #include "artwork/HomebrewItems.h"
@@ -217,9 +216,8 @@ void MainWindow::saveCurrentAsTemplate()
     }
     if (replacing)
         FolderCopy::removeTreeWithin(familyStore, itemsAside);
-    // The template's masks point at the page's art where it is: a paste's
-    // own item among it must outlive that paste's undo.
-    config.artState.usedElsewhere(ArtState::homebrewFolders(config.pages, currentPage));
+    // A users search kept from before is made again.
+    ArtState::savedOrInstalled();
     if (!verifySavedTemplate(folder))
         return;
     reportTemplateMirror(report, label);
@@ -300,20 +298,6 @@ TemplateUsers MainWindow::templateUsers(const QString& folderName) const
 QHash<QString, TemplateUsers> MainWindow::templateUsersOf(const QStringList& folderNames) const
 {
     return TemplateUsers::ofFolderNames(folderNames, &config, heldXmlWalk());
-}
-
-QSet<QString> MainWindow::savedConfigUses(const QStringList& folders)
-{
-    // Shown only once the count has taken a second: most end before.
-    FileCountProgress progress(this, tr("Korvelanto"),
-                               tr("Looking through RaceStudio 3's configurations for the art they use: %1 of %2 "
-                                  "files"),
-                               1000);
-    savedUses.progress = progress.callback();
-    savedUses.ownFile = config.zconf2Path;
-    QSet<QString> used = savedUses(folders);
-    savedUses.progress = nullptr;
-    return used;
 }
 
 HeldXmlWalk MainWindow::heldXmlWalk() const

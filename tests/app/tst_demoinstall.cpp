@@ -339,13 +339,14 @@ private Q_SLOTS:
         // The standing bar's own widget keeps the standing strip.
         QCOMPARE(drawnLitStrip(0, standing, barWidget(0, standing)), installedStrip(standingItem, "m4on0.tgz"));
         QVERIFY(installedStrip(standingItem, "m4on0.tgz") != installedStrip(DemoStock::barItem(), "m4on0.tgz"));
-        // Unsaved, its undo takes the item away, and its redo brings it back.
+        // Unsaved, its undo points the bar back and leaves the item, and its
+        // redo points it there again.
         const QMap<QString, QByteArray> ownFiles = filesIn({own});
         const QByteArray pastedXml = ConfigSnapshot::documents(*config);
         stack->undo();
         QCOMPARE(ConfigSnapshot::documents(*config), xml);
         QCOMPARE(maskPath(*config, 0, standing), standingItem);
-        QVERIFY(!QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, own)));
+        QCOMPARE(filesIn({own}), ownFiles);
         QCOMPARE(stockFiles(), stock);
         stack->redo();
         QCOMPARE(ConfigSnapshot::documents(*config), pastedXml);
@@ -385,9 +386,9 @@ private Q_SLOTS:
         stack->redo();
         QCOMPARE(filesIn({ownLying}).isEmpty(), false);
 
-        // A paste never saved goes with Discard (here into an inserted value,
-        // whose item is the editor's own: the strips go in beside its art);
-        // the saved files find their art.
+        // A paste never saved stays through Discard (here into an inserted
+        // value, whose item is the editor's own: the strips go in beside its
+        // art); the saved files find their art.
         const int value = insertStock(QStringLiteral("Numeric value"));
         QVERIFY(value >= 0);
         const int third = copyBarInto(0, 2, value);
@@ -400,7 +401,7 @@ private Q_SLOTS:
         const QString savedAt = path;
         closeAndDiscard();
         QCOMPARE(stockFiles(), stock);
-        QVERIFY(!QFileInfo::exists(valueFile));
+        QVERIFY(QFileInfo::exists(valueFile));
         QCOMPARE(filesIn(foldersOfSavedConfig(savedAt)).value(own + strip), saved.value(own + strip));
         QVERIFY(QFileInfo::exists(rs3->absolutePath(Rs3Fixture::Stable, ownLying)));
     }

@@ -5,10 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-// Art a step made goes with its undo or Discard only while nothing else
-// reached it: the widget clipboard holding the copied bar, or another
-// window that found the same folder and used it. Read back from the model
-// as saved and both installs.
+// Art a step wrote stays in the installs whatever the history does: undo,
+// redo, Discard and the close leave it for whatever reached it (the widget
+// clipboard holding the copied bar, another window that found the same
+// folder and used it, a file saved from it). Read back from the model as
+// saved and both installs.
 class HeldArtTest : public QObject, DemoStockSteps {
     Q_OBJECT
 
@@ -97,7 +98,6 @@ private Q_SLOTS:
     {
         openDemo();
         QVERIFY(rs3->addDemoStock(Rs3Fixture::Beta));
-        QFile::remove(appDataDir() + QStringLiteral("/art-claims.tsv"));
     }
     void cleanup() { closeDemo(); }
 
@@ -132,10 +132,9 @@ private Q_SLOTS:
         QCOMPARE(missingPictures(), QStringList());
     }
 
-    // The clipboard holds the bar's art only while it offers the bar: a
-    // copy of another widget (md.03's label) lets go, and Color... undone
-    // takes its art.
-    void nextCopyLetsGo()
+    // The clipboard offering another widget (md.03's label) since changes
+    // nothing: Color... undone leaves its art all the same.
+    void nextCopyChangesNothing()
     {
         colourOrResize(true);
         const int bar = maskOf(QStringLiteral("md.02"));
@@ -146,7 +145,76 @@ private Q_SLOTS:
         ctrl(Qt::Key_C);
         ctrl(Qt::Key_Z);
         QCOMPARE(maskPath(*config, kRace, bar), DemoStock::barItem());
-        QVERIFY(!QFileInfo::exists(coloured));
+        QVERIFY(QFileInfo::exists(coloured + QStringLiteral("mask.png")));
+    }
+
+    // Color... and a panel resize of the bar, in either order; then undo,
+    // redo, undo again, Discard (another file opened) and the close. Every
+    // file the steps wrote is still in both installs as written and a redo
+    // draws nothing; a second window taking the same steps finds them all,
+    // and the file it saves finds every picture.
+    void stepsLeaveTheirArt_data()
+    {
+        QTest::addColumn<bool>("colourFirst");
+        QTest::newRow("Color..., then resize") << true;
+        QTest::newRow("resize, then Color...") << false;
+    }
+    void stepsLeaveTheirArt()
+    {
+        QFETCH(bool, colourFirst);
+        const QMap<QString, QByteArray> before = rs3->snapshot();
+        const auto steps = [&] {
+            colourOrResize(colourFirst);
+            const int bar = maskOf(QStringLiteral("md.02"));
+            if (colourFirst)
+                resize(kRace, bar, config->pages[kRace].masks[size_t(bar)].w - 40);
+            else
+                window->applyColorBar(bar);
+            QCOMPARE(stack->count(), 2);
+        };
+        steps();
+        const QMap<QString, QByteArray> drawn = rs3->snapshot();
+        QMap<QString, QByteArray> written;
+        for (auto it = drawn.cbegin(); it != drawn.cend(); ++it) {
+            if (!before.contains(it.key()))
+                written.insert(it.key(), it.value());
+        }
+        // Both steps drew an item, each in both installs.
+        QMap<QString, int> items;
+        for (auto it = written.cbegin(); it != written.cend(); ++it) {
+            const QString rel = it.key().mid(it.key().indexOf(QLatin1String("aim/resources/overlay/")));
+            if (it.value() == "<dir>" && rel.contains(QLatin1String("/Items/"))
+                && !rel.section(QLatin1String("/Items/"), 1).contains(QLatin1Char('/')))
+                ++items[rel];
+        }
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.values(), QList<int>({2, 2}));
+
+        ctrl(Qt::Key_Z);
+        ctrl(Qt::Key_Z);
+        QCOMPARE(maskPath(*config, kRace, maskOf(QStringLiteral("md.02"))), DemoStock::barItem());
+        window->stepHistory(false);
+        window->stepHistory(false);
+        QCOMPARE(stack->index(), 2);
+        QCOMPARE(rs3->snapshot(), drawn);
+        ctrl(Qt::Key_Z);
+        asker->buttons = {QMessageBox::Discard};
+        window->loadConfig(ConfigFixture::demoArchiveCopy(TestEnvironment::makeTempDir(QStringLiteral("next"))));
+        QVERIFY(!window->hasUnsavedChanges());
+        asker->buttons = {QMessageBox::Discard};
+        QVERIFY(window->close());
+        window.reset();
+        const QMap<QString, QByteArray> after = rs3->snapshot();
+        for (auto it = written.cbegin(); it != written.cend(); ++it)
+            QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
+
+        Other b;
+        openOther(b);
+        swapWith(b);
+        steps();
+        QCOMPARE(rs3->snapshot(), drawn);
+        ctrl(Qt::Key_S);
+        QCOMPARE(missingPictures(), QStringList());
     }
 
     // Two windows on copies of one configuration under the same name in

@@ -85,9 +85,10 @@ private Q_SLOTS:
         QCOMPARE(width(), before + 20);
     }
 
-    // Discard takes back what the session's Color... and resizes drew, as
-    // their undo does: no coloured or fitted folder is left.
-    void discardTakesBackTheColourAndTheFit()
+    // Discard takes the session's Color... and resizes back in the file and
+    // leaves what they drew, as their undo does: every coloured and fitted
+    // folder stays as it was.
+    void discardLeavesTheColourAndTheFit()
     {
         const auto made = [this] {
             QStringList found;
@@ -116,10 +117,13 @@ private Q_SLOTS:
         QVERIFY(box >= 0);
         resize(kRace, box, 300);
         QCOMPARE(stack->count(), 3);
-        QVERIFY(made().size() >= 2);
+        const QStringList drawn = made();
+        QVERIFY(drawn.size() >= 2);
+        const QMap<QString, QByteArray> files = rs3->snapshot();
         asker->buttons = {QMessageBox::Discard};
         QVERIFY(window->close());
-        QCOMPARE(made(), QStringList());
+        QCOMPARE(made(), drawn);
+        QCOMPARE(rs3->snapshot(), files);
     }
 
     // The fit of a run that cannot write its item is said when the run

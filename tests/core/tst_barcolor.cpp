@@ -189,8 +189,8 @@ private Q_SLOTS:
         QCOMPARE(ConfigSnapshot::documents(c), xml0);
         QCOMPARE(ConfigSnapshot::records(c), records0);
         QCOMPARE(storedBars(c), sidecar0);
-        // The colour's folders go with the step; the redo draws them again.
-        QCOMPARE(installs(fx), art0);
+        // The colour's folders stay; the redo points the bar at them again.
+        QCOMPARE(installs(fx), art1);
 
         stack.redo();
         QCOMPARE(ConfigSnapshot::documents(c), xml1);

@@ -164,7 +164,7 @@ const Allowed kAllowed[] = {
     // Calls below Qt that keep to the gate's rule themselves.
     {"model/ZipArchive.cpp", kFilesystem, 5, "renameOverFile: a finished .tmp renamed over the file the user saves "
                                              "(a replacing rename on Windows too)"},
-    {"artwork/ArtClaimLock.cpp", kPosix, 1, "the claims lock of the data folder, O_NOFOLLOW | O_NONBLOCK"},
+        {"artwork/ArtClaimLock.cpp", kPosix, 1, "the saved configurations' list lock, O_NOFOLLOW | O_NONBLOCK"},
     {"model/ZipFileFunctions.cpp", kStream, 2, "minizip's reads, writes and seeks on a stream the gate opened; its "
                                                "fopen is replaced by the gate's open"},
     {"model/ZipWriter.cpp", kZipOpen, 2, "openZipForWrite: through ZipFileFunctions, and on Windows its own "
@@ -175,10 +175,8 @@ const Allowed kAllowed[] = {
     {"model/ZipArchive.cpp", kStream, 1, "the wide-character file functions on Windows"},
     {"panels/StockMaskCache.cpp", kPosix, 1, "an item folder opened as a folder only (O_DIRECTORY) to list it"},
     // Lock files of the editors, in the data folder.
-    {"artwork/ArtClaimLedger.cpp", kLockFile, 2, "this editor's own lock under a new name in the data folder, and "
-                                                 "another editor's, probed once refusal found a plain file or none"},
     {"model/ExtractFolders.cpp", kLockFile, 1, "the lock of an extraction folder of our own, beside it"},
-    {"artwork/ArtClaimLock.cpp", kLockFile, 1, "the claims lock of the data folder where there is no flock"},
+    {"artwork/ArtClaimLock.cpp", kLockFile, 1, "the saved configurations' list lock where there is no flock"},
     {"gallery/UnfinishedInstall.cpp", kLockFile, 2, "a bundle install's own note lock in the data folder, and an "
                                                      "ended install's, probed before its note is read"},
     // Other programs run, with what they are given.

@@ -17,8 +17,8 @@
 
 #include <memory>
 
-// The art a resize fits or a colouring draws belongs to its step: undoing
-// the step takes it back, redoing it draws it again.
+// The art a resize fits or a colouring draws stays in the installs: undoing
+// the step points the element back, redoing it points it at that art again.
 class FitUndoTest : public QObject {
     Q_OBJECT
 
@@ -76,10 +76,10 @@ private Q_SLOTS:
     }
 
     // Twelve widths in a row, each a fitted item in both installs; undone
-    // step by step, they wait for a redo, which finds them as they were and
-    // gives the mask the same parameters;
-    // undone again and the file closed, none of them is left.
-    void undoneResizesLeaveNoFittedItem()
+    // step by step, they stay for a redo, which finds them as they were and
+    // gives the mask the same parameters; undone again and the file closed,
+    // every one of them is still there.
+    void undoneResizesKeepTheirFittedItems()
     {
         const QStringList before = madeFolders();
         QUndoStack stack;
@@ -105,8 +105,9 @@ private Q_SLOTS:
         while (stack.canUndo())
             stack.undo();
         stack.clear();
-        owned->artState.fileClosed();
-        QCOMPARE(madeFolders(), before);
+        owned.reset();
+        QCOMPARE(madeFolders(), fits);
+        QCOMPARE(rs3->snapshot(), drawn);
     }
 
     // The item's pictures the bar does not show stay out of its fitted
@@ -175,9 +176,9 @@ private Q_SLOTS:
         QCOMPARE(madeFolders(), saved);
     }
 
-    // Color... undone before any save takes back its coloured folders; redone,
-    // the bar is coloured again.
-    void undoneColourLeavesNoFolder()
+    // Color... undone before any save leaves its coloured folders; redone,
+    // the bar points at them again and nothing is drawn.
+    void undoneColourKeepsItsFolders()
     {
         const QStringList before = madeFolders();
         QUndoStack stack;
@@ -185,9 +186,11 @@ private Q_SLOTS:
         stack.push(new BarColorCommand(owned.get(), kRace, bar, &applied));
         QVERIFY(applied);
         QVERIFY(madeFolders() != before);
+        const QMap<QString, QByteArray> drawn = rs3->snapshot();
         stack.undo();
-        QCOMPARE(madeFolders(), before);
+        QCOMPARE(rs3->snapshot(), drawn);
         stack.redo();
+        QCOMPARE(rs3->snapshot(), drawn);
         QVERIFY(owned->colouredBar(kRace, bar).coloured);
         const QString rel = QString::fromUtf8(paramValue(owned->pages[kRace].masks[size_t(bar)].node,
                                                          "PATH_REL_AiM_MASK"));
