@@ -34,9 +34,4 @@ public:
     // Told, page by page, how far the open-time repair of the art has come
     // (steps done, steps), so a window can say what a long open does.
     std::function<void(int, int)> repairProgress;
-
-    // Counts every save and install of a file that may point at art, in
-    // any window, so that a users search kept from before one is made again.
-    static quint64 savesAndInstalls();
-    static void savedOrInstalled();
 };

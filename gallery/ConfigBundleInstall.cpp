@@ -1,6 +1,5 @@
 #include "gallery/ConfigBundleInstall.h"
 
-#include "artwork/ArtState.h"
 #include "artwork/SavedConfigLedger.h"
 #include "artwork/ArtworkBackup.h"
 #include "artwork/ArtworkFiles.h"
@@ -529,8 +528,6 @@ bool installConfigInstallBundle(const QString& bundlePath, const QString& config
     // The placed configuration points at its folders: whole, they are no
     // longer an unfinished install's.
     note.end();
-    // A users search kept from before is made again.
-    ArtState::savedOrInstalled();
     // Wherever it was placed, the users search of a later delete or
     // replace reads it, as it reads the files the windows saved: whatever
     // art was written, as it names the bundle's folders even where an

@@ -469,8 +469,6 @@ bool DashConfig::save(const QString& targetPath, QString* error, QString* warnin
         putBackStaged(storesBefore);
     if (!written)
         return fail(tr("Could not write %1: %2").arg(QDir::toNativeSeparators(targetPath), reason));
-    // A users search kept from before is made again.
-    ArtState::savedOrInstalled();
     if (warning && !leftOut.isEmpty())
         *warning = warning->isEmpty() ? leftOut : *warning + QStringLiteral("\n\n") + leftOut;
     // Records of an older sidecar move under their mask's page-qualified key

@@ -4,7 +4,6 @@
 
 #include "dialogs/OnlineGalleryDialog.h"
 #include "gallery/ArtChangeQuestion.h"
-#include "artwork/ArtState.h"
 #include "gallery/ConfigBundleInstall.h"
 #include "gallery/RaceStudio3Check.h"
 #include "gallery/ThemeInstaller.h"
@@ -169,8 +168,6 @@ void MainWindow::endGalleryInstall()
 
 void MainWindow::onThemeInstalled(int deviceCount, const QString& themeName, const QString& keptAside)
 {
-    // What the install wrote may point at art: undo and Discard ask again.
-    ArtState::savedOrInstalled();
     endGalleryInstall();
     QString status =
         tr("Installed '%1' - %2 device variant%3").arg(themeName, QString::number(deviceCount), plural(deviceCount));
@@ -188,8 +185,6 @@ void MainWindow::onThemeInstalled(int deviceCount, const QString& themeName, con
 void MainWindow::onConfigInstalled(int artFileCount, const QString& configName, const QString& configPath,
                                    const QStringList& kept, const QStringList& ownFolders)
 {
-    // What the install wrote may point at art: undo and Discard ask again.
-    ArtState::savedOrInstalled();
     endGalleryInstall();
     QString status = tr("Installed config '%1' - %2 art file%3 into RaceStudio 3")
                          .arg(configName, QString::number(artFileCount), plural(artFileCount));
@@ -233,8 +228,6 @@ void MainWindow::showInFolder(const QString& path)
 
 void MainWindow::onThemeInstallFailed(const QString& reason)
 {
-    // What the install wrote may point at art: undo and Discard ask again.
-    ArtState::savedOrInstalled();
     endGalleryInstall();
     Asker::instance().warning(this, tr("Theme Install Failed"), reason);
     statusBar()->showMessage(tr("Theme install failed: %1").arg(reason), 6000);
@@ -245,8 +238,6 @@ void MainWindow::onThemeInstallFailed(const QString& reason)
 // one of them is the configuration open in it.
 void MainWindow::onConfigInstallFailed(const QString& reason, const QString& configPath, const QStringList& kept)
 {
-    // What the install wrote may point at art: undo and Discard ask again.
-    ArtState::savedOrInstalled();
     endGalleryInstall();
     Asker::instance().warning(this, tr("Config Install Failed"), reason + followFailedInstall(configPath, kept));
     statusBar()->showMessage(tr("Config install failed: %1").arg(reason), 6000);

@@ -216,8 +216,6 @@ void MainWindow::saveCurrentAsTemplate()
     }
     if (replacing)
         FolderCopy::removeTreeWithin(familyStore, itemsAside);
-    // A users search kept from before is made again.
-    ArtState::savedOrInstalled();
     if (!verifySavedTemplate(folder))
         return;
     reportTemplateMirror(report, label);

@@ -1,4 +1,3 @@
-#include "artwork/ArtState.h"
 #include "artwork/SavedConfigLedger.h"
 #include "templates/PageTemplate.h"
 #include "templates/PageTemplateGroup.h"
@@ -6,7 +5,6 @@
 #include "templates/TemplateContent.h"
 #include "templates/TemplateReference.h"
 #include "templates/TemplateReferenceCount.h"
-#include "templates/SavedConfigUses.h"
 #include "templates/SavedConfigsSearch.h"
 #include "templates/TemplateUsers.h"
 
@@ -419,8 +417,7 @@ private Q_SLOTS:
     // The configurations this editor saved are searched wherever they lie;
     // one saved again without the template, or gone, uses nothing. What
     // cannot be read (the file, or the list of them) makes the answer
-    // incomplete, which counts as in use, also for undo's and Discard's
-    // take-back; the window's own file is no other user there.
+    // incomplete, which counts as in use.
     void savedConfigurationsAreSearched_data()
     {
         QTest::addColumn<QString>("kind");
@@ -477,15 +474,6 @@ private Q_SLOTS:
         QVERIFY2(complete || users.unread().contains(QDir::toNativeSeparators(kind == "list" ? list : file)),
                  qPrintable(users.unread()));
 
-        const QString folder = fx.absolutePath(Rs3Fixture::Stable, standard("mxs_12") + "/s04_homebrew/mytpl");
-        SavedConfigUses uses;
-        if (!complete)
-            QTest::ignoreMessage(QtWarningMsg, notRead);
-        QCOMPARE(uses({folder}).contains(folder), found > 0 || !complete);
-        uses.ownFile = file;
-        if (kind == "list")
-            QTest::ignoreMessage(QtWarningMsg, notRead);
-        QCOMPARE(uses({folder}).contains(folder), kind == "list");
         if (kind == "away")
             QVERIFY(QDir().rename(QFileInfo(file).path() + ".away", QFileInfo(file).path()));
     }
@@ -515,8 +503,7 @@ private Q_SLOTS:
     }
 
     // Every name a gesture asks about is counted in one read of the
-    // configurations, as each would be alone; the window keeps the answers
-    // until something is saved or installed.
+    // configurations, as each would be alone.
     void severalNamesCountedTogether()
     {
         Rs3Fixture fx;
@@ -536,53 +523,6 @@ private Q_SLOTS:
         QCOMPARE(all["zpaste_a"].lines(), QStringList({"    One  (2 reference(s))", "    Two  (2 reference(s))"}));
         QCOMPARE(told.constLast(), qMakePair(2, 2));
 
-        const QString set = fx.root(Rs3Fixture::Stable) + "/aim/resources/overlay/mxg_12/masks/set/standard/s04_homebrew/";
-        SavedConfigUses uses;
-        const QStringList folders{set + "zpaste_a", set + "zpaste_c/items", set + "zpaste_d"};
-        const QSet<QString> onlyA{set + "zpaste_a"};
-        const QSet<QString> ac{set + "zpaste_a", set + "zpaste_c/items"};
-        QCOMPARE(uses(folders), onlyA);
-        // Kept while nothing it read changed: no configuration is walked.
-        int walked = 0;
-        FileEntries::walkHook() = [&walked](const QString&) { ++walked; };
-        const auto unhook = qScopeGuard([] { FileEntries::walkHook() = nullptr; });
-        QCoreApplication::processEvents();
-        QCOMPARE(uses(folders), onlyA);
-        QCOMPARE(walked, 0);
-        // RaceStudio 3 saves a new configuration, writes a new file into
-        // one, or rewrites a device file in place: the next gesture sees it
-        // (one gesture's steps share one look).
-        const QString one = fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_one";
-        fx.addUserConfig(Rs3Fixture::Stable, "cfg_three", "Three", {"<p>s04_homebrew/zpaste_c/</p>"});
-        QCOMPARE(uses(folders), onlyA);
-        QCoreApplication::processEvents();
-        QCOMPARE(uses(folders), ac);
-        QVERIFY(TestFiles::writeBytes(one + "/overlay.ov3.xml", "<p>s04_homebrew/zpaste_d</p>"));
-        QCoreApplication::processEvents();
-        QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
-        QVERIFY(TestFiles::writeBytes(one + "/overlay.ov3.xml", "<p/>"));
-        QCoreApplication::processEvents();
-        QCOMPARE(uses(folders), ac);
-        QVERIFY(TestFiles::writeBytes(one + "/dash1/dev/overlay.ov3.xml", "<p>s04_homebrew/zpaste_d</p>"));
-        QCoreApplication::processEvents();
-        QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
-        // A save or install in the editor: counted again (its files are
-        // told by their stamps, so nothing unchanged is walked or read).
-        ArtState::savedOrInstalled();
-        QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
-        // What the count could not read may change unseen: counted every time.
-        QVERIFY(QFile::link(fx.root(Rs3Fixture::Stable) + "/nowhere", fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_gone"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: .*cfg_gone"));
-        QCoreApplication::processEvents();
-        uses(folders);
-        QCoreApplication::processEvents();
-        walked = 0;
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^configsReferencingTemplate: not searched: .*cfg_gone"));
-        QCOMPARE(uses(folders), ac + QSet<QString>{set + "zpaste_d"});
-        QVERIFY(walked > 0);
-        QVERIFY(QFile::remove(fx.root(Rs3Fixture::Stable) + "/user/cfgs/cfg_gone"));
-        QCOMPARE(TemplateUsers::ofFolderName("zpaste_a", nullptr, {}).lines(),
-                 QStringList{"    Two  (2 reference(s))"});
     }
 
     void deleting()
