@@ -72,6 +72,20 @@ bool makeFolder(const QString& path, QString* reason)
     return false;
 }
 
+// fd when what it opened is a regular file (its size in *size); closed and
+// -1 with the reason otherwise.
+int keptIfRegular(int fd, qint64* size, QString* reason)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *reason = tr("it is not a regular file");
+        return -1;
+    }
+    *size = qint64(st.st_size);
+    return fd;
+}
+
 // Opens a regular file for reading, never through a link and never
 // blocking on a pipe; -1 (with the reason) for anything else.
 int openRegularAt(int dir, const QByteArray& name, qint64* size, QString* reason)
@@ -81,14 +95,7 @@ int openRegularAt(int dir, const QByteArray& name, qint64* size, QString* reason
         *reason = errno == ELOOP ? tr("it is a symbolic link") : systemReason(errno);
         return -1;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        *reason = tr("it is not a regular file");
-        return -1;
-    }
-    *size = qint64(st.st_size);
-    return fd;
+    return keptIfRegular(fd, size, reason);
 }
 
 int openRegular(const QString& path, qint64* size, QString* reason)
@@ -103,14 +110,7 @@ int openChosenRegular(const QString& path, qint64* size, QString* reason)
         *reason = systemReason(errno);
         return -1;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        *reason = tr("it is not a regular file");
-        return -1;
-    }
-    *size = qint64(st.st_size);
-    return fd;
+    return keptIfRegular(fd, size, reason);
 }
 
 int openForWrite(const QString& path, QString* reason)
