@@ -113,10 +113,14 @@ int openChosenRegular(const QString& path, qint64* size, QString* reason)
     return keptIfRegular(fd, size, reason);
 }
 
-int openForWrite(const QString& path, QString* reason)
+// Opens a regular file for writing with `flags` added, never through a link;
+// without a reader a pipe refuses a non-blocking open for writing (ENXIO),
+// with one it is refused as not a regular file. Emptied, when asked, only
+// once it is known to be a plain file.
+int openWritable(const QString& path, int flags, bool empty, QString* reason)
 {
-    // Emptied only once it is known to be a plain file.
-    const int fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    const int fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | flags,
+                          0644);
     if (fd < 0) {
         const int why = errno;
         *reason = why == ELOOP ? tr("it is a symbolic link")
@@ -125,7 +129,7 @@ int openForWrite(const QString& path, QString* reason)
         return -1;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (empty && ::ftruncate(fd, 0) != 0)) {
         const bool regular = S_ISREG(st.st_mode);
         *reason = regular ? systemReason(errno) : tr("it is not a regular file");
         ::close(fd);
@@ -135,27 +139,14 @@ int openForWrite(const QString& path, QString* reason)
     return fd;
 }
 
+int openForWrite(const QString& path, QString* reason)
+{
+    return openWritable(path, 0, true, reason);
+}
+
 int openForAppend(const QString& path, QString* reason)
 {
-    // Without a reader a pipe refuses a non-blocking open for writing
-    // (ENXIO); with one, it is refused below as not a regular file.
-    const int fd = ::open(encoded(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        const int why = errno;
-        *reason = why == ELOOP ? tr("it is a symbolic link")
-            : why == ENXIO     ? tr("it is not a regular file")
-                               : systemReason(why);
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        *reason = tr("it is not a regular file");
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    return openWritable(path, O_APPEND, false, reason);
 }
 
 bool removeFile(const QString& path, QString* reason)
